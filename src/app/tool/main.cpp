@@ -1,0 +1,56 @@
+// vantrel-tool: identify, decompress, unpack, pack, extract and render Flash files from
+// the command line.
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+#include "app/tool/tool_support.h"
+#include "app/tool/verbs.h"
+#include "core/version.h"
+
+namespace vantrel::tool {
+
+const std::vector<Verb>& Verbs() {
+  static const std::vector<Verb> verbs = {
+  };
+  return verbs;
+}
+
+namespace {
+
+void PrintHelp(FILE* out) {
+  std::fprintf(out,
+               "usage: vantrel-tool VERB [ARGUMENTS]\n"
+               "       vantrel-tool --help | --version\n\n"
+               "The Vantrel tool kit for Flash movies (SWF), Flash videos (FLV) and projectors.\n\n"
+               "verbs:\n");
+  for (const Verb& verb : Verbs()) std::fprintf(out, "  %s\n", verb.synopsis);
+  std::fprintf(out,
+               "\nexit codes: 0 success, 1 the work failed, 2 usage error\n");
+}
+
+}  // namespace
+
+}  // namespace vantrel::tool
+
+int main(int argc, char** argv) {
+  using namespace vantrel::tool;
+  if (argc < 2) {
+    PrintHelp(stderr);
+    return kExitUsage;
+  }
+  const std::string first = argv[1];
+  if (first == "--help" || first == "-h" || first == "help") {
+    PrintHelp(stdout);
+    return kExitOk;
+  }
+  if (first == "--version") {
+    std::printf("%s (build %d)\n", vantrel::core::VersionText().c_str(), vantrel::core::kBuildNumber);
+    return kExitOk;
+  }
+  for (const Verb& verb : Verbs()) {
+    if (first == verb.name) return verb.run(Args(argv + 2, argv + argc));
+  }
+  std::fprintf(stderr, "vantrel-tool: unknown verb '%s' (see vantrel-tool --help)\n", first.c_str());
+  return kExitUsage;
+}

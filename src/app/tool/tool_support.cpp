@@ -1,0 +1,35 @@
+#include "app/tool/tool_support.h"
+
+#include <charconv>
+#include <cstdio>
+#include <initializer_list>
+
+#include "app/tool/verbs.h"
+
+namespace vantrel::tool {
+
+int UsageError(std::string_view verb, std::string_view message) {
+  std::fprintf(stderr, "vantrel-tool %.*s: %.*s\n", static_cast<int>(verb.size()), verb.data(),
+               static_cast<int>(message.size()), message.data());
+  for (const Verb& v : Verbs())
+    if (verb == v.name) std::fprintf(stderr, "usage: vantrel-tool %s\n", v.synopsis);
+  return kExitUsage;
+}
+
+void PrintError(std::string_view message) {
+  std::fprintf(stderr, "vantrel-tool: %.*s\n", static_cast<int>(message.size()), message.data());
+}
+
+bool IsFlag(std::string_view arg, std::initializer_list<std::string_view> names) {
+  for (std::string_view name : names)
+    if (arg == name) return true;
+  return false;
+}
+
+bool ParseCount(std::string_view text, long& out) {
+  if (text.empty()) return false;
+  const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), out);
+  return ec == std::errc() && end == text.data() + text.size() && out >= 0;
+}
+
+}  // namespace vantrel::tool

@@ -1,0 +1,175 @@
+#include "core/text.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <pugixml.hpp>
+
+#include "core/log.h"
+#include "core/paths.h"
+
+namespace vantrel::core {
+
+std::string HtmlEncode(std::string_view text) {
+  std::string out;
+  out.reserve(text.size() + 16);
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const char c = text[i];
+    switch (c) {
+      case '<': out += "&#60;"; break;
+      case '>': out += "&#62;"; break;
+      case '"': out += "&#34;"; break;
+      case '&':
+        if (i + 1 < text.size() && text[i + 1] == '#') out += '&';
+        else out += "&#38;";
+        break;
+      default: out += c;
+    }
+  }
+  return out;
+}
+
+std::string ReadTextFile(const std::string& path, ExecutionLog* log) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) {
+    if (log) {
+      RunError error{53, "Vantrel", "File not found"};
+      log->ReportError(error, "Reading File", path);
+    }
+    return {};
+  }
+  std::string result;
+  std::string line;
+  while (std::getline(in, line)) {
+    // Line input ends a line at CR LF, LF or a lone CR.
+    std::size_t start = 0;
+    while (true) {
+      const auto cr = line.find('\r', start);
+      std::string part = line.substr(start, cr == std::string::npos ? std::string::npos : cr - start);
+      if (cr == std::string::npos) {
+        result += "\r\n";
+        result += part;
+        break;
+      }
+      result += "\r\n";
+      result += part;
+      start = cr + 1;
+      if (start == line.size()) break;  // CR LF: the CR closes the line
+    }
+  }
+  return result;
+}
+
+bool WriteTextFile(const std::string& path, std::string_view text) {
+  if (FileExists(path)) std::remove(path.c_str());
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  if (!out) return false;
+  out.write(text.data(), static_cast<std::streamsize>(text.size()));
+  return static_cast<bool>(out);
+}
+
+void SaveXML(const std::string& path, std::string_view xmlText, ExecutionLog* log) {
+  if (FileExists(path)) std::remove(path.c_str());
+  pugi::xml_document doc;
+  const pugi::xml_parse_result parsed =
+      doc.load_buffer(xmlText.data(), xmlText.size(), pugi::parse_default | pugi::parse_declaration);
+  if (parsed) {
+    doc.save_file(path.c_str(), "\t", pugi::format_default, pugi::encoding_utf8);
+    return;
+  }
+  // Line and position of the failure, both 1-based, as a parser reports them.
+  const std::size_t offset = std::min<std::size_t>(static_cast<std::size_t>(parsed.offset), xmlText.size());
+  long line = 1;
+  std::size_t lineStart = 0;
+  for (std::size_t i = 0; i < offset; ++i) {
+    if (xmlText[i] == '\n') {
+      ++line;
+      lineStart = i + 1;
+    }
+  }
+  const long position = static_cast<long>(offset - lineStart) + 1;
+  WriteTextFile(path, "SaveXML: " + std::string(parsed.description()) + " (" + std::to_string(line) +
+                          " - " + std::to_string(position) + ")");
+  if (log) {
+    const auto lineEnd = xmlText.find('\n', lineStart);
+    log->WriteLog(xmlText.substr(lineStart, lineEnd == std::string_view::npos ? std::string_view::npos
+                                                                             : lineEnd - lineStart));
+  }
+}
+
+bool ReadFileBytes(const std::string& path, std::vector<std::uint8_t>& bytes) {
+  bytes.clear();
+  FILE* file = std::fopen(path.c_str(), "rb");
+  if (!file) return false;
+  std::uint8_t buffer[1 << 16];
+  std::size_t got;
+  while ((got = std::fread(buffer, 1, sizeof buffer, file)) > 0) bytes.insert(bytes.end(), buffer, buffer + got);
+  const bool ok = !std::ferror(file);
+  std::fclose(file);
+  return ok;
+}
+
+std::string WriteFileAtomic(const std::string& path, std::string_view bytes) {
+  std::string temp = path + ".vantrel-XXXXXX";
+  const int fd = mkstemp(temp.data());
+  if (fd < 0) return "Cannot create " + temp + ": " + std::strerror(errno);
+  std::size_t done = 0;
+  while (done < bytes.size()) {
+    const ssize_t wrote = ::write(fd, bytes.data() + done, bytes.size() - done);
+    if (wrote < 0) {
+      if (errno == EINTR) continue;
+      const std::string reason = std::strerror(errno);
+      ::close(fd);
+      ::unlink(temp.c_str());
+      return "Cannot write " + path + ": " + reason;
+    }
+    done += static_cast<std::size_t>(wrote);
+  }
+  // Files we write are the user's: readable by the user and the group like any new file.
+  const mode_t mask = ::umask(0);
+  ::umask(mask);
+  ::fchmod(fd, 0666 & ~mask);
+  if (::fsync(fd) != 0 || ::close(fd) != 0) {
+    const std::string reason = std::strerror(errno);
+    ::unlink(temp.c_str());
+    return "Cannot write " + path + ": " + reason;
+  }
+  if (std::rename(temp.c_str(), path.c_str()) != 0) {
+    const std::string reason = std::strerror(errno);
+    ::unlink(temp.c_str());
+    return "Cannot write " + path + ": " + reason;
+  }
+  return {};
+}
+
+std::string UpperAscii(std::string_view text) {
+  std::string out(text);
+  for (char& c : out)
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+  return out;
+}
+
+std::string LowerAscii(std::string_view text) {
+  std::string out(text);
+  for (char& c : out)
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  return out;
+}
+
+bool EqualsNoCase(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (std::size_t i = 0; i < a.size(); ++i) {
+    char x = a[i], y = b[i];
+    if (x >= 'A' && x <= 'Z') x = static_cast<char>(x - 'A' + 'a');
+    if (y >= 'A' && y <= 'Z') y = static_cast<char>(y - 'A' + 'a');
+    if (x != y) return false;
+  }
+  return true;
+}
+
+}  // namespace vantrel::core
