@@ -1,0 +1,79 @@
+// The drawable characters of a movie's dictionary and the contract between the
+// definition parser/renderer (shapes, morphs, bitmaps, fonts, texts) and the display
+// list that places them.
+#pragma once
+
+#include <QPainter>
+#include <QPointF>
+#include <QRectF>
+#include <QTransform>
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "flash/swf_stream.h"
+
+namespace vantrel::flash {
+
+// Rendering quality: Low draws without anti-aliasing or bitmap smoothing, Medium
+// anti-aliases shapes but does not smooth bitmaps, High does both.
+enum class Quality { Low, Medium, High };
+
+struct RenderContext {
+  QPainter* painter = nullptr;      // target; the character sets its own transforms
+  QTransform transform;             // character space (twips) to device pixels
+  ColorTransform colorTransform;    // accumulated down the display tree
+  Quality quality = Quality::High;
+  std::uint16_t ratio = 0;          // morph ratio from PlaceObject, 0..65535
+};
+
+enum class CharacterKind { Shape, MorphShape, Bitmap, Font, Text, EditText, Button, Sprite, Sound, Video, Other };
+
+class Character {
+ public:
+  virtual ~Character() = default;
+  virtual CharacterKind Kind() const = 0;
+  // Draws the character. Sprites and buttons are drawn through the display list.
+  virtual void Render(const RenderContext& context) const {}
+  // Bounds in twips (of the shape at ratio, for morph shapes).
+  virtual QRectF Bounds(std::uint16_t ratio = 0) const { return {}; }
+  // True when point (twips, character space) lies on a filled area.
+  virtual bool HitTest(QPointF point, std::uint16_t ratio = 0) const { return false; }
+
+  std::uint16_t id = 0;
+};
+
+class Dictionary {
+ public:
+  std::shared_ptr<Character> Find(std::uint16_t id) const {
+    const auto it = characters_.find(id);
+    return it == characters_.end() ? nullptr : it->second;
+  }
+  void Add(std::shared_ptr<Character> character) {
+    if (character) characters_[character->id] = std::move(character);
+  }
+  std::size_t Size() const { return characters_.size(); }
+
+ private:
+  std::map<std::uint16_t, std::shared_ptr<Character>> characters_;
+};
+
+struct DefinitionContext {
+  int swfVersion = 10;
+  Dictionary* dictionary = nullptr;        // characters defined so far (bitmaps, fonts)
+  std::vector<std::uint8_t> jpegTables;    // body of the JPEGTables tag, when seen
+};
+
+// Parses a drawable definition tag: DefineShape 1-4 (2, 22, 32, 83), DefineMorphShape
+// 1-2 (46, 84), DefineBits (6), DefineBitsJPEG2/3/4 (21, 35, 90), DefineBitsLossless 1-2
+// (20, 36), DefineFont 1-3 (10, 48, 75) and DefineFontInfo 1-2 (13, 62, which amend a
+// font already in the dictionary), DefineText 1-2 (11, 33), DefineEditText (37).
+// Returns the character (nullptr for DefineFontInfo, for other tags, or for malformed
+// data, with the reason in *error).
+std::shared_ptr<Character> ParseDefinition(std::uint16_t tagCode, std::span<const std::uint8_t> body,
+                                           DefinitionContext& context, std::string* error = nullptr);
+
+}  // namespace vantrel::flash
