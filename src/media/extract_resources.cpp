@@ -78,6 +78,14 @@ Bytes JpegFileBytes(Bytes designed, ByteSpan tablesAsStored, ByteSpan imageAsSto
   return designed;
 }
 
+// Extracted files can be made again at any time, so they skip the flush to disk that
+// makes conversions durable; they still appear only when complete.
+std::string OpenOutput(OutputFile& out, const std::string& path) {
+  std::string reason = out.Open(path);
+  out.SetDurable(false);
+  return reason;
+}
+
 const char* ExtensionFor(ImageData kind) {
   switch (kind) {
     case ImageData::Png: return ".png";
@@ -141,13 +149,17 @@ Bytes Walk::Body(const TagHeader& tag) {
 
 void Walk::WriteWhole(const std::string& path, ByteSpan bytes) {
   OutputFile out;
-  std::string reason = out.Open(path);
+  std::string reason = OpenOutput(out, path);
   if (reason.empty() && !out.Write(bytes)) reason = out.Error();
   if (reason.empty()) reason = out.Commit();
   if (!reason.empty()) Fail(reason);
 }
 
 void Walk::WriteJpegImage(std::uint16_t id, ByteSpan imageData, ByteSpan designed) {
+  if (imageData.empty()) {
+    Fail(IdOutput(id, ".jpg") + ": the tag holds no image data");
+    return;
+  }
   const ImageData kind = SniffImageData(imageData);
   if (kind != ImageData::Jpeg) {
     WriteWhole(IdOutput(id, ExtensionFor(kind)), imageData);
@@ -211,7 +223,7 @@ std::string_view Walk::Handle(const TagHeader& tag, bool& skip) {
       if (body.size() < 2 || (body[1] >> 4) != kFormatMp3) break;
       Count(kExtractStream);
       const std::string name = sprite_ != 0 ? ".stream" + std::to_string(sprite_) + ".mp3" : ".stream.mp3";
-      if (std::string reason = stream_.Open(Output(name)); !reason.empty()) Fail(reason);
+      if (std::string reason = OpenOutput(stream_, Output(name)); !reason.empty()) Fail(reason);
       return tag.Code == kSoundStreamHead ? "SoundStreamHead" : "SoundStreamHead2";
     }
 
@@ -247,7 +259,7 @@ std::string_view Walk::Handle(const TagHeader& tag, bool& skip) {
       if (On(kExtractPng) && SniffImageData(image) == ImageData::Jpeg) {
         Count(kExtractPng);
         OutputFile out;
-        std::string reason = out.Open(IdOutput(Id(body), ".png"));
+        std::string reason = OpenOutput(out, IdOutput(Id(body), ".png"));
         if (reason.empty()) {
           const Bytes jpeg = JpegFileBytes(Bytes(image.begin(), image.end()), {}, image);
           reason = WriteJpegAlphaPng(jpeg, alpha, out);
@@ -265,7 +277,7 @@ std::string_view Walk::Handle(const TagHeader& tag, bool& skip) {
       const Bytes body = Body(tag);
       const std::string path = IdOutput(Id(body), ".png");
       OutputFile out;
-      std::string reason = out.Open(path);
+      std::string reason = OpenOutput(out, path);
       if (reason.empty()) reason = WriteLosslessPng(body, tag.Code == kDefineBitsLossless2, out);
       if (reason.empty()) reason = out.Commit();
       if (!reason.empty()) Fail(path + ": " + reason);

@@ -63,6 +63,7 @@ std::string FlvVideoWriter::Open(const std::string& target, std::uint8_t codec, 
   lastTimestamp_ = 0;
   frames_ = 0;
   if (std::string reason = out_.Open(target); !reason.empty()) return reason;
+  out_.SetDurable(false);  // an extracted copy, made again at will
   static constexpr std::uint8_t kHeader[] = {'F', 'L', 'V', 1, 0x01, 0, 0, 0, 9, 0, 0, 0, 0};
   std::vector<std::uint8_t> meta;
   meta.push_back(0x02);  // string

@@ -24,6 +24,7 @@ OutputFile& OutputFile::operator=(OutputFile&& other) noexcept {
   temp_ = std::move(other.temp_);
   error_ = std::move(other.error_);
   size_ = std::exchange(other.size_, 0);
+  durable_ = other.durable_;
   return *this;
 }
 
@@ -87,7 +88,7 @@ bool OutputFile::ReadAt(std::uint64_t offset, std::span<std::uint8_t> out) const
 
 std::string OutputFile::Commit() {
   if (fd_ < 0) return error_.empty() ? "Nothing to write" : error_;
-  if (error_.empty() && ::fsync(fd_) != 0) error_ = "Cannot write " + target_ + ": " + std::strerror(errno);
+  if (error_.empty() && durable_ && ::fsync(fd_) != 0) error_ = "Cannot write " + target_ + ": " + std::strerror(errno);
   if (::close(fd_) != 0 && error_.empty()) error_ = "Cannot write " + target_ + ": " + std::strerror(errno);
   fd_ = -1;
   if (error_.empty() && std::rename(temp_.c_str(), target_.c_str()) != 0)

@@ -34,6 +34,10 @@ class OutputFile {
   bool ReadAt(std::uint64_t offset, std::span<std::uint8_t> out) const;
   std::uint64_t Size() const { return size_; }
 
+  // Whether Commit flushes the data to the disk before the rename (the default). Files
+  // that can be made again cheaply (extracted resources, by the hundred) skip it.
+  void SetDurable(bool durable) { durable_ = durable; }
+
   // Flushes, closes and renames the file over the target. Returns "" on success, else
   // the reason (the target is then unchanged and the temporary file removed).
   std::string Commit();
@@ -48,6 +52,7 @@ class OutputFile {
   std::string temp_;
   std::string error_;
   std::uint64_t size_ = 0;
+  bool durable_ = true;
 };
 
 // Copies count bytes of the open file descriptor src from offset into out, in chunks.

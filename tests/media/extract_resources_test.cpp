@@ -3,12 +3,15 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cstdio>
+#include <map>
 #include <filesystem>
 #include <string>
 #include <unistd.h>
 #include <vector>
 
 #include "core/text.h"
+#include "media/identify.h"
 #include "media/jpeg_repair.h"
 #include "support/image_check.h"
 #include "support/temp_home.h"
@@ -187,7 +190,9 @@ TEST_F(ExtractTest, LosslessImagesAndJpegAlphaBecomePngs) {
   EXPECT_EQ(height, 2);
   EXPECT_EQ(std::vector<std::uint8_t>(rgba.begin(), rgba.begin() + 8),
             (std::vector<std::uint8_t>{0xFF, 0x00, 0x00, 0xFF, 0x00, 0x00, 0xFF, 0xFF}));
-  EXPECT_EQ(rgba[4 * 5 + 2], 0xFF);  // the last pixel is entry 1 (blue)
+  EXPECT_EQ(rgba[4 * 4 + 2], 0xFF);  // entry 1 is blue
+  EXPECT_EQ(std::vector<std::uint8_t>(rgba.begin() + 20, rgba.end()),
+            (std::vector<std::uint8_t>{0, 0, 0, 0xFF}));  // an index past the table is black
 
   EXPECT_EQ(Out(".3.jpg"), jpeg.whole);
   ASSERT_TRUE(testing::DecodePng(Out(".3.png"), width, height, rgba));
@@ -203,7 +208,7 @@ TEST_F(ExtractTest, LosslessImagesAndJpegAlphaBecomePngs) {
 TEST_F(ExtractTest, VideoStreamBecomesAnFlvFile) {
   const std::string key = std::string("\x00\x00\x80\x01\x00", 5) + "keyframe";
   const std::string inter = std::string("\x00\x00\x80\x01\x20", 5) + "inter";
-  Run(Tag(60, Le16(5) + Le16(2) + Le16(352) + Le16(288) + "\x00\x02") + Tag(61, Le16(5) + Le16(0) + key) +
+  Run(Tag(60, Le16(5) + Le16(2) + Le16(352) + Le16(288) + std::string("\x00\x02", 2)) + Tag(61, Le16(5) + Le16(0) + key) +
           Tag(61, Le16(9) + Le16(0) + "other stream") + Tag(61, Le16(5) + Le16(1) + inter),
       {false, false, false, false, true});
   EXPECT_EQ(counters[kExtractVideo], 1);
@@ -267,7 +272,55 @@ TEST(JpegRepair, MergesTableAndImageStreamsIntoOne) {
 }
 
 TEST(ExtractCorpus, AllCategoriesOnEveryMovieWriteFilesThatOpen) {
-  GTEST_SKIP() << "needs IdentifyMedia";
+  const std::string corpus = testing::CorpusDir();
+  if (corpus.empty()) GTEST_SKIP() << "corpus not found beside the checkout";
+  const testing::TempHome home;
+  MediaContext context;
+  context.CachePath = home.Path() + "cache/";
+  fs::create_directories(context.CachePath);
+  std::map<std::string, int> written;  // extension -> files
+  int movies = 0;
+  for (const auto& entry : fs::recursive_directory_iterator(corpus)) {
+    if (entry.path().extension() != ".swf") continue;
+    MediaRecord record;
+    if (!IdentifyMedia(context, entry.path().string(), record, true).empty()) continue;
+    ++movies;
+    const std::string dest = home.Path() + "out/";
+    fs::remove_all(dest);
+    fs::create_directories(dest);
+    ExtractCounters counters = CountersFor({true, true, true, true, true});
+    const ExtractReport report = ExtractResources(record, dest, {}, counters, nullptr);
+    const std::string where = entry.path().string();
+    for (const auto& file : fs::directory_iterator(dest)) {
+      const std::string name = file.path().filename().string();
+      const std::string ext = file.path().extension().string();
+      const std::string bytes = ReadAll(file.path().string());
+      ++written[ext];
+      int width = 0, height = 0;
+      std::vector<std::uint8_t> rgba;
+      if (ext == ".jpg") {
+        EXPECT_TRUE(testing::DecodesAsJpeg(bytes)) << where << " " << name;
+      } else if (ext == ".png") {
+        EXPECT_TRUE(testing::DecodePng(bytes, width, height, rgba)) << where << " " << name;
+      } else if (ext == ".mp3") {
+        EXPECT_TRUE(bytes.size() >= 2 && static_cast<std::uint8_t>(bytes[0]) == 0xFF &&
+                    (static_cast<std::uint8_t>(bytes[1]) & 0xE0) == 0xE0)
+            << where << " " << name;
+      } else if (ext == ".flv") {
+        EXPECT_EQ(bytes.substr(0, 3), "FLV") << where;
+      }
+    }
+    // The only failures allowed are damaged image data, never a write failure.
+    if (report.failed > 0) {
+      EXPECT_EQ(report.firstFailure.find("Cannot"), std::string::npos) << report.firstFailure;
+    }
+  }
+  EXPECT_GT(movies, 500);
+  EXPECT_GT(written[".png"], 0);
+  EXPECT_GT(written[".jpg"], 0);
+  EXPECT_GT(written[".mp3"], 0);
+  EXPECT_GT(written[".flv"], 0);
+  for (const auto& [ext, count] : written) std::printf("  %s: %d files\n", ext.c_str(), count);
 }
 
 }  // namespace

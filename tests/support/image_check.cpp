@@ -79,6 +79,7 @@ JpegParts EncodeJpeg(int width, int height) {
     unsigned char* buffer = nullptr;
     unsigned long size = 0;
     jpeg_mem_dest(&info, &buffer, &size);
+    jpeg_suppress_tables(&info, FALSE);  // the whole image marked them as sent
     jpeg_write_tables(&info);
     parts.tables = Take(buffer, size);
   }
