@@ -12,6 +12,8 @@ namespace vantrel::tool {
 
 const std::vector<Verb>& Verbs() {
   static const std::vector<Verb> verbs = {
+      {"info", "info [--json] [-r] FILE|FOLDER...   identify movies, videos and projectors", RunInfo},
+      {"decompress", "decompress IN OUT                  write the plain movie of a compressed one", RunDecompress},
   };
   return verbs;
 }
