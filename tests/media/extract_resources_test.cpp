@@ -14,6 +14,7 @@
 #include "media/identify.h"
 #include "media/jpeg_repair.h"
 #include "support/image_check.h"
+#include "support/swf_writer.h"
 #include "support/temp_home.h"
 
 namespace vantrel::media {
@@ -21,19 +22,26 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::string Le16(unsigned v) { return {static_cast<char>(v & 0xFF), static_cast<char>((v >> 8) & 0xFF)}; }
-std::string Le32(std::uint32_t v) { return Le16(v & 0xFFFF) + Le16(v >> 16); }
+using testing::Le16;
+using testing::Le32;
 
-std::string Tag(unsigned code, const std::string& body) {
-  if (body.size() < 63) return Le16((code << 6) | static_cast<unsigned>(body.size())) + body;
-  return Le16((code << 6) | 63) + Le32(static_cast<std::uint32_t>(body.size())) + body;
+std::string Tag(unsigned code, const std::string& body) { return testing::SwfTag(static_cast<std::uint16_t>(code), body); }
+
+// A plain movie of version 10 with the tags, then End.
+std::string Movie(const std::string& tags) {
+  testing::SwfWriter writer(10, 0, 0, 12, 1);
+  writer.Raw(tags);
+  writer.End();
+  return writer.Plain();
 }
 
-// A plain movie: empty frame RECT, 12 fps, one frame, the tags, then End. Its first tag
-// is at 1-based position 14.
-std::string Movie(const std::string& tags) {
-  std::string body = std::string(1, '\0') + std::string("\x00\x0C\x01\x00", 4) + tags + Tag(0, "");
-  return "FWS" + std::string(1, '\x0A') + Le32(static_cast<std::uint32_t>(8 + body.size())) + body;
+// The record a full identification gives for the movie at path.
+MediaRecord Identified(const testing::TempHome& home, const std::string& path) {
+  MediaContext context;
+  context.CachePath = home.Path();
+  MediaRecord record;
+  EXPECT_EQ(IdentifyMedia(context, path, record, true), "");
+  return record;
 }
 
 std::string ReadAll(const std::string& path) {
@@ -47,13 +55,7 @@ class ExtractTest : public ::testing::Test {
   // Writes the movie and runs the walk with the chosen categories.
   ExtractReport Run(const std::string& tags, std::array<bool, 5> chosen = {true, true, true, true, true},
                     const ExtractProgress& progress = {}, const std::atomic<bool>* cancel = nullptr) {
-    const std::string movie = Movie(tags);
-    MediaRecord record;
-    record.MoviePath = home.WriteFile("movie.swf", movie);
-    record.FileName = "movie.swf";
-    record.HeaderEnd = 14;
-    record.MovieSize = static_cast<double>(movie.size());
-    record.FrameRate = 12;
+    const MediaRecord record = Identified(home, home.WriteFile("movie.swf", Movie(tags)));
     fs::create_directories(Dest());
     counters = CountersFor(chosen);
     return ExtractResources(record, Dest(), progress, counters, cancel);
@@ -172,9 +174,9 @@ TEST_F(ExtractTest, LosslessImagesAndJpegAlphaBecomePngs) {
   const std::string indices = std::string("\x00\x01\x00\x00\x01\x01\x05\x00", 8);
   const std::string table = std::string("\xFF\x00\x00\x00\x00\xFF", 6);
   const testing::JpegParts jpeg = testing::EncodeJpeg(4, 2);
-  const std::string alpha = testing::Deflate(std::string("\x00\x40\x80\xFF\x00\x40\x80\xFF", 8));
-  Run(Tag(36, Le16(1) + "\x05" + Le16(2) + Le16(1) + testing::Deflate(argb)) +
-          Tag(20, Le16(2) + "\x03" + Le16(3) + Le16(2) + "\x01" + testing::Deflate(table + indices)) +
+  const std::string alpha = testing::ZlibCompress(std::string("\x00\x40\x80\xFF\x00\x40\x80\xFF", 8));
+  Run(Tag(36, Le16(1) + "\x05" + Le16(2) + Le16(1) + testing::ZlibCompress(argb)) +
+          Tag(20, Le16(2) + "\x03" + Le16(3) + Le16(2) + "\x01" + testing::ZlibCompress(table + indices)) +
           Tag(35, Le16(3) + Le32(static_cast<std::uint32_t>(jpeg.whole.size())) + jpeg.whole + alpha) +
           Tag(20, Le16(4) + "\x05" + Le16(200) + Le16(200) + "not zlib"),
       {true, true, false, false, false});
@@ -231,10 +233,7 @@ TEST_F(ExtractTest, VideoStreamBecomesAnFlvFile) {
 TEST_F(ExtractTest, UnwritableDestinationIsReportedAndNothingLeaks) {
   const std::string tags = Tag(21, Le16(1) + testing::EncodeJpeg(8, 8).whole) + Tag(77, "<x/>");
   // A destination that is a file, not a folder.
-  MediaRecord record;
-  record.MoviePath = home.WriteFile("movie.swf", Movie(tags));
-  record.FileName = "movie.swf";
-  record.HeaderEnd = 14;
+  const MediaRecord record = Identified(home, home.WriteFile("movie.swf", Movie(tags)));
   const std::string notFolder = home.WriteFile("plain", "x");
   ExtractCounters all = CountersFor({true, true, true, true, true});
   ExtractReport report = ExtractResources(record, notFolder + "/", {}, all, nullptr);

@@ -7,7 +7,6 @@
 
 #include <jpeglib.h>
 #include <png.h>
-#include <zlib.h>
 
 namespace vantrel::testing {
 
@@ -115,14 +114,6 @@ bool DecodePng(const std::string& bytes, int& width, int& height, std::vector<st
   width = static_cast<int>(image.width);
   height = static_cast<int>(image.height);
   return true;
-}
-
-std::string Deflate(const std::string& bytes) {
-  uLongf size = compressBound(bytes.size());
-  std::string out(size, '\0');
-  compress(reinterpret_cast<Bytef*>(out.data()), &size, reinterpret_cast<const Bytef*>(bytes.data()), bytes.size());
-  out.resize(size);
-  return out;
 }
 
 }  // namespace vantrel::testing

@@ -24,7 +24,4 @@ bool DecodesAsJpeg(const std::string& bytes, int* width = nullptr, int* height =
 // Decodes a PNG with libpng into 8-bit RGBA pixels; false when it does not decode.
 bool DecodePng(const std::string& bytes, int& width, int& height, std::vector<std::uint8_t>& rgba);
 
-// zlib-compressed bytes.
-std::string Deflate(const std::string& bytes);
-
 }  // namespace vantrel::testing
