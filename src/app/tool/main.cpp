@@ -12,6 +12,8 @@ namespace vantrel::tool {
 
 const std::vector<Verb>& Verbs() {
   static const std::vector<Verb> verbs = {
+      {"render", "render MOVIE -o OUT.png [--frame N] [--size WxH] [--scale showall|noborder|exactfit|noscale] [--quality high|low]", RunRender},
+      {"trace", "trace MOVIE [--frames N]", RunTrace},
   };
   return verbs;
 }

@@ -18,4 +18,7 @@ struct Verb {
 // Every verb, in the order --help lists them.
 const std::vector<Verb>& Verbs();
 
+int RunRender(const Args& args);
+int RunTrace(const Args& args);
+
 }  // namespace vantrel::tool
