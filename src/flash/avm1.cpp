@@ -211,7 +211,8 @@ bool Interpreter::Equals2(const Value& a, const Value& b) const {
       case T::Null: return true;
       case T::Boolean: return a.boolean == b.boolean;
       case T::Number: return a.number == b.number;
-      case T::String: return a.string == b.string;
+      case T::String:
+      case T::Clip: return a.string == b.string;
     }
   }
   if ((a.type == T::Undefined || a.type == T::Null) && (b.type == T::Undefined || b.type == T::Null)) return true;
@@ -230,7 +231,8 @@ Value Interpreter::Less2(const Value& a, const Value& b) const {
 void Interpreter::Run(std::span<const std::uint8_t> code) {
   std::size_t pos = 0;
   std::size_t skipFrom = SIZE_MAX, skipTo = 0;  // a try block's catch, stepped over
-  for (int budget = kMaxInstructions; budget > 0 && pos < code.size() && !stopped_; --budget) {
+  long& shared = player_.InstructionBudget();
+  for (int budget = kMaxInstructions; budget > 0 && shared > 0 && pos < code.size() && !stopped_; --budget, --shared) {
     if (pos == skipFrom) {
       pos = skipTo;
       skipFrom = SIZE_MAX;
@@ -706,13 +708,16 @@ Value GetVariable(MovieClip& scope, const std::string& path) {
   const std::string lower = Lower(name);
   if (lower == "_root" || lower == "_level0" || lower == "_parent" || lower == "this") {
     MovieClip* named = ResolveTarget(*clip, name);
-    return named ? Value::String(named->TargetPath()) : Value::Undefined();
+    return named ? Value::Clip(named->TargetPath()) : Value::Undefined();
   }
   if (!name.empty() && name[0] == '_') {
     const int index = PropertyIndex(name);
     if (index >= 0) return GetProperty(*clip, index);
   }
-  return clip->GetVariable(name);
+  if (clip->HasVariable(name)) return clip->GetVariable(name);
+  // Named children are members of their timeline.
+  if (MovieClip* child = clip->FindChild(name)) return Value::Clip(child->TargetPath());
+  return Value::Undefined();
 }
 
 void SetVariable(MovieClip& scope, const std::string& path, const Value& value) {

@@ -37,7 +37,8 @@ std::string ToString(const Value& value, int swfVersion) {
     case Value::Type::Null: return "null";
     case Value::Type::Boolean: return value.boolean ? "true" : "false";
     case Value::Type::Number: return NumberToString(value.number);
-    case Value::Type::String: return value.string;
+    case Value::Type::String:
+    case Value::Type::Clip: return value.string;
   }
   return "";
 }
@@ -74,6 +75,7 @@ double ToNumber(const Value& value, int swfVersion) {
     case Value::Type::Boolean: return value.boolean ? 1 : 0;
     case Value::Type::Number: return value.number;
     case Value::Type::String: return StringToNumber(value.string, swfVersion);
+    case Value::Type::Clip: return std::nan("");
   }
   return 0;
 }
@@ -89,6 +91,7 @@ bool ToBoolean(const Value& value, int swfVersion) {
       const double number = StringToNumber(value.string, swfVersion);
       return number != 0 && !std::isnan(number);
     }
+    case Value::Type::Clip: return true;
   }
   return false;
 }
@@ -107,6 +110,7 @@ std::string TypeOf(const Value& value) {
     case Value::Type::Boolean: return "boolean";
     case Value::Type::Number: return "number";
     case Value::Type::String: return "string";
+    case Value::Type::Clip: return "movieclip";
   }
   return "undefined";
 }

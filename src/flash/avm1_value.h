@@ -7,7 +7,7 @@
 namespace vantrel::flash::avm1 {
 
 struct Value {
-  enum class Type { Undefined, Null, Boolean, Number, String };
+  enum class Type { Undefined, Null, Boolean, Number, String, Clip };  // Clip: string holds its path
   Type type = Type::Undefined;
   bool boolean = false;
   double number = 0;
@@ -18,6 +18,7 @@ struct Value {
   static Value Bool(bool b) { return {Type::Boolean, b, 0, {}}; }
   static Value Number(double n) { return {Type::Number, false, n, {}}; }
   static Value String(std::string s) { return {Type::String, false, 0, std::move(s)}; }
+  static Value Clip(std::string path) { return {Type::Clip, false, 0, std::move(path)}; }
 
   bool IsUndefined() const { return type == Type::Undefined; }
 };
@@ -31,7 +32,7 @@ double ToNumber(const Value& value, int swfVersion);
 bool ToBoolean(const Value& value, int swfVersion);
 // ToInt32 of ECMA-262: NaN and infinities give 0, others wrap modulo 2^32.
 int ToInt32(double number);
-// "undefined", "null", "boolean", "number", "string".
+// "undefined", "null", "boolean", "number", "string", "movieclip".
 std::string TypeOf(const Value& value);
 
 }  // namespace vantrel::flash::avm1

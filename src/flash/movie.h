@@ -66,6 +66,9 @@ struct Frame {
 
 struct Timeline {
   int frameCount = 1;                      // frames the timeline has (at least one)
+  // Frames the file really holds (ShowFrame tags, at most frameCount, at least one); the
+  // playhead waits at the last of them when the file ends early.
+  int framesLoaded = 1;
   std::vector<Frame> frames;               // commands of the first frames.size() frames
   std::map<std::string, int> labels;      // label -> 0-based frame
   std::vector<std::string> labelsInOrder;  // file order, for case-insensitive lookup

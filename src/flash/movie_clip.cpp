@@ -112,7 +112,7 @@ void MovieClip::ApplyFrameDirect(int frame) {
 
 void MovieClip::GotoFrame(int frame, bool play) {
   if (!timeline_) return;
-  frame = std::clamp(frame, 0, TotalFrames() - 1);
+  frame = std::clamp(frame, 0, FramesLoaded() - 1);
   playing_ = play;
   if (frame == current_) return;
   if (frame == current_ + 1) {  // the common step: the frame's commands as they are
@@ -191,11 +191,13 @@ void MovieClip::GotoFrame(int frame, bool play) {
 
 void MovieClip::AdvanceTimeline() {
   if (!timeline_ || !playing_) return;
-  if (current_ + 1 < TotalFrames()) {
+  if (current_ + 1 < FramesLoaded()) {
     GotoFrame(current_ + 1, true);
     return;
   }
-  if (TotalFrames() <= 1) return;  // a single frame never repeats its actions
+  // A single frame never repeats its actions; a file that ends early waits at its last
+  // frame.
+  if (TotalFrames() <= 1 || FramesLoaded() < TotalFrames()) return;
   if (!parent_ && !player_.loop) {
     playing_ = false;
     return;

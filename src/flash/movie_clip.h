@@ -50,6 +50,7 @@ class MovieClip : public std::enable_shared_from_this<MovieClip> {
   // 0-based current frame, -1 before the first frame is shown.
   int CurrentFrame() const { return current_; }
   int TotalFrames() const { return timeline_ ? timeline_->frameCount : 1; }
+  int FramesLoaded() const { return timeline_ ? timeline_->framesLoaded : 1; }
   bool IsPlaying() const { return playing_; }
   void Play() { playing_ = true; }
   void Stop() { playing_ = false; }

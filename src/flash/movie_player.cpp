@@ -21,6 +21,7 @@ void MoviePlayer::Start() {
   if (started_) return;
   started_ = true;
   creations_ = 0;
+  instructions_ = kInstructionsPerTick;
   root_->GotoFrame(0, true);
   RunQueuedActions();
 }
@@ -32,6 +33,7 @@ void MoviePlayer::Tick() {
   }
   ++ticks_;
   creations_ = 0;
+  instructions_ = kInstructionsPerTick;
   root_->RunFrame();
   RunQueuedActions();
 }
@@ -39,6 +41,7 @@ void MoviePlayer::Tick() {
 void MoviePlayer::GotoFrame(int frame, bool play) {
   if (!started_) Start();
   creations_ = 0;
+  instructions_ = kInstructionsPerTick;
   root_->GotoFrame(frame, play);
   RunQueuedActions();
 }

@@ -55,13 +55,18 @@ class MoviePlayer {
   void RunQueuedActions();
 
   // Counts one new display object; false once a tick has made kMaxCreationsPerTick.
-  static constexpr int kMaxCreationsPerTick = 200000;
+  static constexpr int kMaxCreationsPerTick = 50000;
   bool CountCreation() { return ++creations_ <= kMaxCreationsPerTick; }
 
   // A deterministic pseudo-random number (random() of the scripts).
   std::uint32_t Random();
   // Milliseconds of movie time: ticks at the movie's frame rate (getTimer()).
   double Milliseconds() const { return ticks_ * 1000.0 / movie_->FrameRate(); }
+
+  // Script instructions left for this tick; every tick (and every host call that runs
+  // scripts) starts with kInstructionsPerTick.
+  static constexpr long kInstructionsPerTick = 5000000;
+  long& InstructionBudget() { return instructions_; }
 
   PlayerHooks& Hooks() { return hooks_; }
   const Dictionary& GetDictionary() const { return movie_->dictionary; }
@@ -79,6 +84,7 @@ class MoviePlayer {
   std::set<std::uint16_t> initialised_;
   std::uint64_t ticks_ = 0;
   int creations_ = 0;
+  long instructions_ = kInstructionsPerTick;
   std::uint32_t random_ = 0x2545F491u;
   bool started_ = false;
 };

@@ -1,6 +1,7 @@
 #include "flash/renderer.h"
 
 #include <QImage>
+#include <QPainterPath>
 #include <algorithm>
 
 namespace vantrel::flash {
@@ -42,9 +43,37 @@ class Walker {
   }
 
  private:
+  // The filled area of a mask in device pixels; false when some part of it has no
+  // outline (then the mask is drawn into a coverage picture instead).
+  bool MaskPath(const DisplayObject& object, const QTransform& parent, QPainterPath& path, int nesting) const {
+    if (!object.character) return true;
+    const QTransform transform = ToQt(object.matrix) * parent;
+    if (object.clip) {
+      if (nesting > MovieClip::kMaxNesting) return true;
+      for (const auto& [depth, child] : object.clip->DisplayList()) {
+        if (!MaskPath(child, transform, path, nesting + 1)) return false;
+      }
+      return true;
+    }
+    const QPainterPath outline = object.character->Outline(object.ratio);
+    if (outline.isEmpty()) return object.character->Bounds(object.ratio).isEmpty();
+    const QPainterPath mapped = transform.map(outline);
+    path = path.isEmpty() ? mapped : path.united(mapped);
+    return true;
+  }
+
   void DrawMasked(QPainter& painter, const DisplayObject& mask, Iterator first, Iterator end, const QTransform& parent,
                   const ColorTransform& color, int nesting) {
     if (first == end) return;  // a mask over nothing draws nothing
+    QPainterPath path;
+    if (MaskPath(mask, parent, path, nesting)) {
+      if (path.isEmpty()) return;  // an empty mask hides everything under it
+      painter.save();
+      painter.setClipPath(path, Qt::IntersectClip);
+      DrawRange(painter, first, end, parent, color, false, nesting);
+      painter.restore();
+      return;
+    }
     const QSize size(painter.device()->width(), painter.device()->height());
     if (size.isEmpty()) return;
     QImage layer(size, QImage::Format_ARGB32_Premultiplied);

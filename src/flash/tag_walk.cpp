@@ -153,12 +153,15 @@ void WalkTimeline(SwfStream& stream, Movie& movie, DefinitionContext& context, T
   struct FrameCountSetter {
     Timeline& timeline;
     std::uint16_t declared;
+    const std::size_t& showFrames;
     ~FrameCountSetter() {
       const int shown = static_cast<int>(timeline.frames.size());
-      timeline.frameCount = declared > 0 ? declared : std::max(1, shown);
-      if (static_cast<int>(timeline.frames.size()) > timeline.frameCount) timeline.frames.resize(timeline.frameCount);
+      const int shows = static_cast<int>(std::min<std::size_t>(showFrames, 65535));
+      timeline.frameCount = declared > 0 ? declared : std::max(1, shows);
+      timeline.framesLoaded = std::clamp(shows, 1, timeline.frameCount);
+      if (shown > timeline.frameCount) timeline.frames.resize(timeline.frameCount);
     }
-  } setter{timeline, declaredFrames};
+  } setter{timeline, declaredFrames, frame};
   RawTag tag;
   while (NextTag(stream, tag)) {
     SwfStream in(tag.body);
