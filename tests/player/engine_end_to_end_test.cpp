@@ -66,12 +66,14 @@ TEST_F(EngineEndToEnd, CorpusMoviePlaysWithTimeTextsAndRepeatAllMovesOn) {
 
   bool movedOn = false;
   int lastFrame = -1;
+  int movedAtTick = -1;
   for (int tick = 0; tick < 30 && !movedOn; ++tick) {
     const int frameBefore = control.FrameNum();
     Tick();
     if (p.GetPlaylist().Current() == 1) {
       // The tick that saw the last frame played the next entry.
       movedOn = true;
+      movedAtTick = tick;
       break;
     }
     const int frame = control.FrameNum();
@@ -83,6 +85,9 @@ TEST_F(EngineEndToEnd, CorpusMoviePlaysWithTimeTextsAndRepeatAllMovesOn) {
     EXPECT_EQ(p.Menus().Caption("mnuPlay"), "Pause");
   }
   ASSERT_TRUE(movedOn) << "the first movie never reached its last frame; stopped at " << lastFrame;
+  // 60 frames at 12 per second take 5 s: the 17th tick (4.8 to 5.1 s) sees the end.
+  EXPECT_NEAR(movedAtTick, 16, 1);
+  EXPECT_EQ(lastFrame, 57);
   EXPECT_EQ(p.Record().SourcePath, second);
   EXPECT_EQ(control.TotalFrames(), p.Record().FrameCount);
   EXPECT_EQ(p.Played(), 2);
