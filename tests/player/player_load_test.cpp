@@ -146,14 +146,14 @@ TEST_F(PlayerTest, RemoveProjectorsKeepsTheMovieBesideAndTrashesTheProjector) {
   media.ExtractProjector = media::ExtractEXE;
   options->WriteBool("System", "GenericProjectors", false);  // the fixture has no version resource
   options->WriteBool("System", "RemoveProjectors", true);
-  fs::create_directories(home.Path() + "trash");
-  shell.trashFolder = home.Path() + "trash/";
+  shell.systemTrash = true;
   const std::string exe = home.WriteFile("games/game.exe", vantrel::testing::MakeProjector(vantrel::testing::MakeMovie()));
 
   Load(exe);
   EXPECT_TRUE(fs::exists(exe + ".swf"));
   EXPECT_FALSE(fs::exists(exe));
-  EXPECT_TRUE(fs::exists(home.Path() + "trash/game.exe"));
+  EXPECT_TRUE(fs::exists(HomeTrashFolder() + "files/game.exe"));
+  EXPECT_TRUE(fs::exists(HomeTrashFolder() + "info/game.exe.trashinfo"));
   EXPECT_EQ(flash.url, exe + ".swf");
   EXPECT_EQ(window.caption, "Vantrel - game.exe.swf");
   EXPECT_FALSE(P().Record().IsProjector);
