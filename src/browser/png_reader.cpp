@@ -191,7 +191,8 @@ int cPNG::Decode() {
   const PngRowFormat format = MakeRowFormat(colorType_, bitDepth_, palette_, trns_);
   const std::vector<PngPass> passes = MakePasses(width_, height_, interlace_ != 0);
   std::uint64_t rawSize = 0;
-  for (const PngPass& pass : passes) rawSize += pass.height * (1 + format.RowBytes(pass.width));
+  for (const PngPass& pass : passes)
+    if (pass.width > 0 && pass.height > 0) rawSize += pass.height * (1 + format.RowBytes(pass.width));
 
   std::uint64_t compressedSize = 0;
   for (const auto& part : idat_) compressedSize += part.size();
