@@ -1,17 +1,16 @@
 #include "browser/jpeg_output.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cerrno>
 #include <csetjmp>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
-#include <sys/stat.h>
+#include <fcntl.h>
 #include <unistd.h>
 
 #include <jpeglib.h>
-
-#include "core/paths.h"
 
 namespace vantrel::browser {
 
@@ -44,9 +43,11 @@ bool Fail(core::RunError& error, const char* text, long code) {
   return false;
 }
 
-// Encodes the surface into file. Returns 0 on success or the encoder's message code.
-// Kept apart from SaveJPEG so that nothing with a destructor lives across setjmp.
-int Encode(const cDIBSection& surface, std::FILE* file, int quality, bool& setupFailed) {
+// Encodes the surface into memory (buffer and size, malloc'ed by libjpeg; the caller
+// frees it). Returns 0 on success or the encoder's message code. Kept apart from SaveJPEG
+// so that nothing with a destructor lives across setjmp.
+int Encode(const cDIBSection& surface, int quality, unsigned char** buffer, unsigned long* size,
+           bool& setupFailed) {
   jpeg_compress_struct info{};
   JpegErrorTrap trap{};
   info.err = jpeg_std_error(&trap.manager);
@@ -61,7 +62,7 @@ int Encode(const cDIBSection& surface, std::FILE* file, int quality, bool& setup
   }
   jpeg_create_compress(&info);
   created = true;
-  jpeg_stdio_dest(&info, file);
+  jpeg_mem_dest(&info, buffer, size);
   info.image_width = static_cast<JDIMENSION>(surface.Width());
   info.image_height = static_cast<JDIMENSION>(surface.Height());
   info.input_components = 3;
@@ -86,6 +87,31 @@ int Encode(const cDIBSection& surface, std::FILE* file, int quality, bool& setup
   return 0;
 }
 
+// Creates a new file beside path for writing (mode 0666 less the umask). Returns its
+// descriptor and name, or -1.
+int CreateBeside(const std::string& path, std::string& name) {
+  const auto stamp = std::chrono::steady_clock::now().time_since_epoch().count();
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    name = path + ".vantrel-" + std::to_string(::getpid()) + "-" + std::to_string(stamp + attempt);
+    const int fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (fd >= 0 || errno != EEXIST) return fd;
+  }
+  return -1;
+}
+
+bool WriteAll(int fd, const unsigned char* data, std::size_t size) {
+  while (size > 0) {
+    const ssize_t wrote = ::write(fd, data, size);
+    if (wrote < 0) {
+      if (errno == EINTR) continue;
+      return false;
+    }
+    data += wrote;
+    size -= static_cast<std::size_t>(wrote);
+  }
+  return true;
+}
+
 }  // namespace
 
 bool SaveJPEG(const cDIBSection& surface, const std::string& path, int quality,
@@ -93,31 +119,32 @@ bool SaveJPEG(const cDIBSection& surface, const std::string& path, int quality,
   if (surface.Empty()) return Fail(error, kJpegInitFailed, -1);
   quality = std::clamp(quality, 0, 100);
 
-  // The old picture goes first, as every caller expects; the new one is written beside
-  // it and renamed into place so that a failed save leaves no broken JPEG behind.
-  if (core::FileExists(path)) std::remove(path.c_str());
-  std::string temp = path + ".vantrel-XXXXXX";
-  const int fd = ::mkstemp(temp.data());
-  if (fd < 0) return Fail(error, kJpegSaveFailed, -1);
-  const mode_t mask = ::umask(0);
-  ::umask(mask);
-  ::fchmod(fd, 0666 & ~mask);
-  std::FILE* file = ::fdopen(fd, "wb");
-  if (!file) {
-    ::close(fd);
-    ::unlink(temp.c_str());
-    return Fail(error, kJpegSaveFailed, -1);
+  // The old picture goes first, as every caller expects.
+  ::unlink(path.c_str());
+
+  unsigned char* buffer = nullptr;
+  unsigned long size = 0;
+  bool setupFailed = false;
+  const int code = Encode(surface, quality, &buffer, &size, setupFailed);
+  if (code != 0) {
+    std::free(buffer);
+    return Fail(error, setupFailed ? kJpegInitFailed : kJpegSaveFailed, code);
   }
 
-  bool setupFailed = false;
-  const int code = Encode(surface, file, quality, setupFailed);
-  const bool written = code == 0 && std::ferror(file) == 0;
-  // Thumbnails are cache files made again on demand, so we skip fsync: a generator run
-  // writes thousands of them and must not wait for the disk after each one.
-  const bool closed = std::fclose(file) == 0;
-  if (code != 0 || !written || !closed) {
+  // The new picture is written beside the target and renamed into place, so a failed save
+  // leaves no broken JPEG behind. Thumbnails are cache files made again on demand, so we
+  // skip fsync: a generator run writes thousands of them and must not wait for the disk.
+  std::string temp;
+  const int fd = CreateBeside(path, temp);
+  if (fd < 0) {
+    std::free(buffer);
+    return Fail(error, kJpegSaveFailed, -1);
+  }
+  const bool written = WriteAll(fd, buffer, size);
+  std::free(buffer);
+  const bool closed = ::close(fd) == 0;
+  if (!written || !closed) {
     ::unlink(temp.c_str());
-    if (code != 0) return Fail(error, setupFailed ? kJpegInitFailed : kJpegSaveFailed, code);
     return Fail(error, kJpegSaveFailed, -2);
   }
   if (std::rename(temp.c_str(), path.c_str()) != 0) {

@@ -182,6 +182,57 @@ int cPNG::Parse(std::span<const std::uint8_t> bytes) {
   return kPngLoaded;
 }
 
+namespace {
+
+// Feeds the joined IDAT parts through one inflate stream, a row at a time: rows are
+// unfiltered and placed while they are still in the cache.
+class RowInflater {
+ public:
+  explicit RowInflater(const std::vector<std::span<const std::uint8_t>>& parts) : parts_(parts) {
+    ok_ = inflateInit(&stream_) == Z_OK;
+  }
+  ~RowInflater() {
+    if (ok_) inflateEnd(&stream_);
+  }
+  RowInflater(const RowInflater&) = delete;
+  RowInflater& operator=(const RowInflater&) = delete;
+
+  bool Started() const { return ok_; }
+  // True when the stream is corrupt rather than merely short.
+  bool Corrupt() const { return corrupt_; }
+
+  // Fills out with exactly size bytes; false when the data ends or is corrupt first.
+  bool Read(std::uint8_t* out, std::size_t size) {
+    stream_.next_out = out;
+    stream_.avail_out = static_cast<uInt>(size);
+    while (stream_.avail_out > 0) {
+      if (stream_.avail_in == 0) {
+        if (next_ == parts_.size()) return false;
+        stream_.next_in = const_cast<Bytef*>(parts_[next_].data());
+        stream_.avail_in = static_cast<uInt>(parts_[next_].size());
+        ++next_;
+        continue;
+      }
+      const int status = inflate(&stream_, Z_NO_FLUSH);
+      if (status == Z_STREAM_END) return stream_.avail_out == 0;
+      if (status != Z_OK) {
+        corrupt_ = status != Z_BUF_ERROR;
+        return false;
+      }
+    }
+    return true;
+  }
+
+ private:
+  const std::vector<std::span<const std::uint8_t>>& parts_;
+  std::size_t next_ = 0;
+  z_stream stream_{};
+  bool ok_ = false;
+  bool corrupt_ = false;
+};
+
+}  // namespace
+
 int cPNG::Decode() {
   if (colorType_ == 3 && palette_.empty()) return Reject("palette image without PLTE");
   if (idat_.empty()) return Reject("no image data");
@@ -193,59 +244,40 @@ int cPNG::Decode() {
   std::uint64_t rawSize = 0;
   for (const PngPass& pass : passes)
     if (pass.width > 0 && pass.height > 0) rawSize += pass.height * (1 + format.RowBytes(pass.width));
-
   std::uint64_t compressedSize = 0;
   for (const auto& part : idat_) compressedSize += part.size();
   if (rawSize > compressedSize * kMaxInflateRatio + 1024) return Reject("image data too short");
 
-  std::vector<std::uint8_t> raw;
+  std::vector<std::uint8_t> rows;
   try {
-    raw.resize(static_cast<std::size_t>(rawSize));
     image_ = MakeImage(format, width_, height_, palette_);
+    // Two rows (the current one and the one above), each with its filter byte.
+    rows.resize(2 * (1 + format.RowBytes(width_)));
   } catch (const std::bad_alloc&) {
     return Reject("out of memory");
   }
 
-  // Inflate every IDAT part in turn into the buffer sized for the whole image.
-  z_stream stream{};
-  if (inflateInit(&stream) != Z_OK) return Reject("cannot start inflating");
-  stream.next_out = raw.data();
-  stream.avail_out = 0;
-  std::size_t outLeft = raw.size();
-  int status = Z_OK;
-  for (const auto& part : idat_) {
-    stream.next_in = const_cast<Bytef*>(part.data());
-    stream.avail_in = static_cast<uInt>(part.size());
-    while (stream.avail_in > 0 && status == Z_OK && outLeft + stream.avail_out > 0) {
-      if (stream.avail_out == 0) {
-        const std::size_t step = std::min<std::size_t>(outLeft, 1u << 30);
-        stream.avail_out = static_cast<uInt>(step);
-        outLeft -= step;
-      }
-      status = inflate(&stream, Z_NO_FLUSH);
-    }
-    if (status != Z_OK) break;
-  }
-  const std::size_t produced = raw.size() - outLeft - stream.avail_out;
-  inflateEnd(&stream);
-  // Extra data after the image, or a bad checksum once every row is in, costs nothing:
-  // the picture is whole. Anything short of the image is rejected.
-  if (produced < raw.size()) {
-    if (status == Z_DATA_ERROR || status == Z_NEED_DICT || status == Z_MEM_ERROR)
-      return Reject("image data is corrupt");
-    return Reject("image data too short");
-  }
-  if (Progress) Progress(0.6);
-
-  std::size_t offset = 0;
+  RowInflater inflater(idat_);
+  if (!inflater.Started()) return Reject("cannot start inflating");
+  const UnfilterFunction unfilter = UnfilterFor(format.FilterDistance());
   for (const PngPass& pass : passes) {
     if (pass.width == 0 || pass.height == 0) continue;
     const std::size_t rowBytes = format.RowBytes(pass.width);
-    if (!UnfilterRows(raw.data() + offset, rowBytes, pass.height, format.FilterDistance()))
-      return Reject("unknown row filter");
-    PlaceRows(format, raw.data() + offset, rowBytes, pass, image_);
-    offset += static_cast<std::size_t>(pass.height) * (rowBytes + 1);
+    std::uint8_t* current = rows.data();
+    std::uint8_t* above = rows.data() + rowBytes + 1;
+    // Each pass starts with a row of zeros above its first row.
+    std::fill(above, above + rowBytes + 1, 0);
+    for (std::uint32_t r = 0; r < pass.height; ++r) {
+      if (!inflater.Read(current, rowBytes + 1))
+        return Reject(inflater.Corrupt() ? "image data is corrupt" : "image data too short");
+      if (current[0] > 4) return Reject("unknown row filter");
+      unfilter(current[0], current + 1, above + 1, rowBytes);
+      PlaceRow(format, current + 1, pass, r, image_);
+      std::swap(current, above);
+    }
   }
+  // Extra data after the last row, or a bad checksum once every row is in, costs nothing:
+  // the picture is whole.
   return kPngLoaded;
 }
 

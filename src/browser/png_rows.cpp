@@ -128,21 +128,6 @@ void UnfilterRow(std::uint8_t filter, std::uint8_t* cur, const std::uint8_t* pre
   }
 }
 
-template <int D>
-bool UnfilterAll(std::uint8_t* rows, std::size_t rowBytes, std::uint32_t height) {
-  const std::vector<std::uint8_t> zeros(rowBytes, 0);
-  const std::uint8_t* prev = zeros.data();
-  for (std::uint32_t y = 0; y < height; ++y) {
-    std::uint8_t* row = rows + static_cast<std::size_t>(y) * (rowBytes + 1);
-    const std::uint8_t filter = row[0];
-    if (filter > 4) return false;
-    // On the first row Up is nothing and Paeth is Sub; the zero row handles both.
-    UnfilterRow<D>(filter, row + 1, prev, rowBytes);
-    prev = row + 1;
-  }
-  return true;
-}
-
 inline unsigned SampleAt(const std::uint8_t* row, std::size_t i, int depth) {
   const std::size_t bit = i * static_cast<std::size_t>(depth);
   const unsigned shift = 8 - depth - static_cast<unsigned>(bit & 7);
@@ -157,7 +142,7 @@ inline void PutPacked(std::uint8_t* row, std::size_t x, int depth, unsigned valu
 
 // Converts one file row; Unit is true when the pass covers every pixel of the row.
 template <bool Unit>
-void PlaceRow(const PngRowFormat& f, const std::uint8_t* src, std::uint8_t* dst, const PngPass& pass) {
+void PlaceRowAt(const PngRowFormat& f, const std::uint8_t* src, std::uint8_t* dst, const PngPass& pass) {
   const std::size_t n = pass.width;
   auto X = [&](std::size_t i) -> std::size_t { return Unit ? i : pass.x0 + i * pass.dx; };
   switch (f.mode) {
@@ -230,27 +215,23 @@ void PlaceRow(const PngRowFormat& f, const std::uint8_t* src, std::uint8_t* dst,
 
 }  // namespace
 
-bool UnfilterRows(std::uint8_t* rows, std::size_t rowBytes, std::uint32_t height, int distance) {
+UnfilterFunction UnfilterFor(int distance) {
   switch (distance) {
-    case 1: return UnfilterAll<1>(rows, rowBytes, height);
-    case 2: return UnfilterAll<2>(rows, rowBytes, height);
-    case 3: return UnfilterAll<3>(rows, rowBytes, height);
-    case 4: return UnfilterAll<4>(rows, rowBytes, height);
-    case 6: return UnfilterAll<6>(rows, rowBytes, height);
-    default: return UnfilterAll<8>(rows, rowBytes, height);
+    case 1: return UnfilterRow<1>;
+    case 2: return UnfilterRow<2>;
+    case 3: return UnfilterRow<3>;
+    case 4: return UnfilterRow<4>;
+    case 6: return UnfilterRow<6>;
+    default: return UnfilterRow<8>;
   }
 }
 
-void PlaceRows(const PngRowFormat& format, const std::uint8_t* rows, std::size_t rowBytes,
-               const PngPass& pass, PngImage& image) {
-  const bool unit = pass.x0 == 0 && pass.dx == 1;
-  for (std::uint32_t r = 0; r < pass.height; ++r) {
-    const std::uint8_t* src = rows + static_cast<std::size_t>(r) * (rowBytes + 1) + 1;
-    const std::size_t y = pass.y0 + static_cast<std::size_t>(r) * pass.dy;
-    std::uint8_t* dst = image.Bits.data() + y * image.Stride;
-    if (unit) PlaceRow<true>(format, src, dst, pass);
-    else PlaceRow<false>(format, src, dst, pass);
-  }
+void PlaceRow(const PngRowFormat& format, const std::uint8_t* samples, const PngPass& pass, std::uint32_t r,
+              PngImage& image) {
+  const std::size_t y = pass.y0 + static_cast<std::size_t>(r) * pass.dy;
+  std::uint8_t* dst = image.Bits.data() + y * image.Stride;
+  if (pass.x0 == 0 && pass.dx == 1) PlaceRowAt<true>(format, samples, dst, pass);
+  else PlaceRowAt<false>(format, samples, dst, pass);
 }
 
 }  // namespace vantrel::browser

@@ -60,12 +60,16 @@ std::vector<PngPass> MakePasses(std::uint32_t width, std::uint32_t height, bool 
 PngImage MakeImage(const PngRowFormat& format, std::uint32_t width, std::uint32_t height,
                    const std::vector<std::uint8_t>& palette);
 
-// Undoes the filters of height rows in place; each row is a filter byte and rowBytes
-// bytes. Returns false on a filter byte above 4.
-bool UnfilterRows(std::uint8_t* rows, std::size_t rowBytes, std::uint32_t height, int distance);
+// Undoes one row's filter in place: cur and above are rowBytes bytes without the filter
+// byte (above is all zeros for the first row). The filter must be 0..4.
+using UnfilterFunction = void (*)(std::uint8_t filter, std::uint8_t* cur, const std::uint8_t* above,
+                                  std::size_t rowBytes);
 
-// Converts the unfiltered rows of one pass into image.
-void PlaceRows(const PngRowFormat& format, const std::uint8_t* rows, std::size_t rowBytes,
-               const PngPass& pass, PngImage& image);
+// The unfilter routine for a byte distance of 1, 2, 3, 4, 6 or 8.
+UnfilterFunction UnfilterFor(int distance);
+
+// Converts row r of a pass (unfiltered file samples) into image.
+void PlaceRow(const PngRowFormat& format, const std::uint8_t* samples, const PngPass& pass, std::uint32_t r,
+              PngImage& image);
 
 }  // namespace vantrel::browser
