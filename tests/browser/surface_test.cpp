@@ -182,6 +182,16 @@ TEST(JpegOutput, WritesABaselineJpegOfTheSurface) {
   EXPECT_TRUE(baseline);
   EXPECT_NEAR(rgb[0], 0xE0, 6);  // red stays red: the blue-green-red order is honoured
   EXPECT_NEAR(rgb[2], 0x20, 6);
+  // Rows of width 1 carry one padding byte, rows of width 4 none; both encode cleanly.
+  for (const int w : {1, 4}) {
+    cDIBSection narrow;
+    ASSERT_TRUE(narrow.Create(w, 3));
+    narrow.Fill(0x2040C0);
+    ASSERT_TRUE(SaveJPEG(narrow, path, 95, error));
+    ASSERT_TRUE(ReadJpeg(path, width, height, rgb, baseline));
+    EXPECT_EQ(width, w);
+    EXPECT_NEAR(rgb[rgb.size() - 1], 0xC0, 6);  // last pixel's blue: no padding bytes leak in
+  }
   // Quality matters: noise at 10 is much smaller than at 95.
   for (int y = 0; y < 7; ++y)
     for (int x = 0; x < 13; ++x) surface.SetPixel(x, y, static_cast<std::uint32_t>(x * 7919 + y * 104729) * 2654435761u);
