@@ -239,7 +239,7 @@ int cPNG::Decode() {
   const std::uint64_t pixels = std::uint64_t{width_} * height_;
   if (pixels > kMaxPixels) return Reject("image too large");
 
-  const PngRowFormat format = MakeRowFormat(colorType_, bitDepth_, palette_, trns_);
+  const PngRowFormat format = MakeRowFormat(colorType_, bitDepth_, palette_, hasTrns_, trns_);
   const std::vector<PngPass> passes = MakePasses(width_, height_, interlace_ != 0);
   std::uint64_t rawSize = 0;
   for (const PngPass& pass : passes)

@@ -97,7 +97,8 @@ class cPNG {
   // Draws the image with its top-left corner at (x, y) of target; half draws it at half
   // its opacity. Layouts without alpha are copied; 32-bit images are blended with
   // ((255 - a) x dst + a x src + 255) div 256 per colour byte (a halved when half).
-  // Parts outside the target are clipped; an empty image draws nothing.
+  // Parts outside the target are clipped; an empty image draws nothing. Grey and RGB
+  // pictures draw opaque even when they carry a tRNS colour key.
   void DrawToDC(cDIBSection& target, int x, int y, bool half) const;
 
  private:

@@ -6,7 +6,7 @@
 namespace vantrel::browser {
 
 PngRowFormat MakeRowFormat(int colorType, int depth, const std::vector<std::uint8_t>& palette,
-                           const std::vector<std::uint8_t>& trns) {
+                           bool hasTrns, const std::vector<std::uint8_t>& trns) {
   PngRowFormat format;
   format.colorType = colorType;
   format.depth = depth;
@@ -22,7 +22,7 @@ PngRowFormat MakeRowFormat(int colorType, int depth, const std::vector<std::uint
       format.outBitsPerPixel = 24;
       break;
     case 3:
-      if (!trns.empty()) {
+      if (hasTrns) {
         format.mode = PngPlaceMode::PaletteAlpha;
         format.outBitsPerPixel = 32;
         // Indexes past the palette are black, and past the tRNS entries opaque.

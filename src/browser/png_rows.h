@@ -49,8 +49,9 @@ struct PngPass {
   std::uint32_t width = 0, height = 0;
 };
 
+// hasTrns: the file had a tRNS chunk (its entries are trns, possibly none).
 PngRowFormat MakeRowFormat(int colorType, int depth, const std::vector<std::uint8_t>& palette,
-                           const std::vector<std::uint8_t>& trns);
+                           bool hasTrns, const std::vector<std::uint8_t>& trns);
 
 // The seven Adam7 passes, or one pass covering the image.
 std::vector<PngPass> MakePasses(std::uint32_t width, std::uint32_t height, bool interlaced);

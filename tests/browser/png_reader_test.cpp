@@ -126,7 +126,7 @@ TEST(PngReader, DecodedLayoutsFollowColourTypeAndDepth) {
   const struct {
     int colorType, depth, bitsPerPixel;
     bool withTrns;
-  } cases[] = {{0, 1, 1, false}, {0, 2, 8, false}, {0, 4, 4, false},  {0, 8, 8, false},  {0, 16, 8, false},
+  } cases[] = {{3, 8, 32, true} /* an empty tRNS still means alpha */, {0, 1, 1, false}, {0, 2, 8, false}, {0, 4, 4, false},  {0, 8, 8, false},  {0, 16, 8, false},
                {2, 8, 24, false}, {2, 16, 24, false}, {3, 1, 1, false}, {3, 2, 8, false}, {3, 4, 4, false},
                {3, 8, 8, false}, {3, 2, 32, true},  {4, 8, 32, false}, {4, 16, 32, false}, {6, 8, 32, false},
                {6, 16, 32, false}};
@@ -134,7 +134,7 @@ TEST(PngReader, DecodedLayoutsFollowColourTypeAndDepth) {
     const int channels = c.colorType == 2 ? 3 : c.colorType == 4 ? 2 : c.colorType == 6 ? 4 : 1;
     const std::size_t rowBytes = (5 * channels * c.depth + 7) / 8;
     std::string extra;
-    if (c.colorType == 3) extra = PngChunk("PLTE", std::string(6, '\x40')) + (c.withTrns ? PngChunk("tRNS", "\x10") : "");
+    if (c.colorType == 3) extra = PngChunk("PLTE", std::string(6, '\x40')) + (c.withTrns ? PngChunk("tRNS", c.depth == 8 ? "" : "\x10") : "");
     cPNG png;
     ASSERT_EQ(Load(png, SimplePng(IhdrData(5, 2, c.depth, c.colorType), UnfilteredRows({std::string(rowBytes, '\0'), std::string(rowBytes, '\0')}), extra)),
               kPngLoaded)
