@@ -161,5 +161,25 @@ TEST(PngConformance, ToolMatchesLibpngOnEveryCorpusPng) {
   std::printf("compared %d corpus PNG files with libpng\n", checked);
 }
 
+TEST(PngConformance, ToolVerbChecksItsArgumentsAndWritesJpeg) {
+  const std::string tool = std::string(VANTREL_BUILD_DIR) + "/vantrel-tool";
+  if (!std::filesystem::exists(tool)) GTEST_SKIP() << "vantrel-tool is not built";
+  testing::TempHome home;
+  std::mt19937 random(7);
+  const auto bytes = WriteRandomPng(30, 20, 6, 8, true, PNG_ALL_FILTERS, 0, random);
+  const std::string in = home.WriteFile("in.png", std::string(bytes.begin(), bytes.end()));
+  EXPECT_EQ(RunProgram({tool, "image", home.Path() + "missing.png", "-o", home.Path() + "a.pam"}), 1);
+  EXPECT_EQ(RunProgram({tool, "image", in, "-o", home.Path() + "a.bmp"}), 2);
+  EXPECT_EQ(RunProgram({tool, "image", in, "-o", home.Path() + "a.jpg", "--quality", "101"}), 2);
+  const std::string broken = home.WriteFile("broken.png", std::string(bytes.begin(), bytes.begin() + 60));
+  EXPECT_EQ(RunProgram({tool, "image", broken, "-o", home.Path() + "b.jpg"}), 1);
+  EXPECT_FALSE(std::filesystem::exists(home.Path() + "b.jpg"));
+  ASSERT_EQ(RunProgram({tool, "image", in, "-o", home.Path() + "a.jpg", "--quality", "50"}), 0);
+  std::ifstream jpeg(home.Path() + "a.jpg", std::ios::binary);
+  char head[3] = {};
+  jpeg.read(head, 3);
+  EXPECT_EQ(std::string(head, 3), "\xFF\xD8\xFF");
+}
+
 }  // namespace
 }  // namespace vantrel::browser
