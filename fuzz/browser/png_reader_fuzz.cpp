@@ -9,7 +9,7 @@
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   using namespace vantrel::browser;
   cPNG png;
-  // The last byte picks the designed interlace behaviour now and then.
+  // The last byte switches interlaced decoding off now and then (blank interlaced images).
   png.SetDecodeInterlaced(size == 0 || (data[size - 1] & 1) == 0);
   if (png.LoadPNGData({data, size}) != kPngLoaded) return 0;
   cDIBSection surface;

@@ -201,7 +201,7 @@ TEST(JpegOutput, WritesABaselineJpegOfTheSurface) {
   EXPECT_LT(small, std::filesystem::file_size(path));
 }
 
-TEST(JpegOutput, FailuresRaiseTheDesignedErrorAndLeaveNothing) {
+TEST(JpegOutput, FailuresRaiseError26001AndLeaveNothing) {
   testing::TempHome home;
   cDIBSection surface;
   core::RunError error;
