@@ -12,6 +12,7 @@ namespace vantrel::tool {
 
 const std::vector<Verb>& Verbs() {
   static const std::vector<Verb> verbs = {
+      {"image", "image IN.png -o OUT.jpg|OUT.pam [--quality N]  decode a PNG to JPEG (default quality 90) or RGBA PAM", RunImage},
   };
   return verbs;
 }

@@ -18,4 +18,6 @@ struct Verb {
 // Every verb, in the order --help lists them.
 const std::vector<Verb>& Verbs();
 
+int RunImage(const Args& args);
+
 }  // namespace vantrel::tool
