@@ -15,6 +15,9 @@ struct Verb {
   int (*run)(const Args& args);
 };
 
+int RunInfo(const Args& args);
+int RunDecompress(const Args& args);
+
 // Every verb, in the order --help lists them.
 const std::vector<Verb>& Verbs();
 
