@@ -100,7 +100,9 @@ class Walk {
   Walk(const MediaRecord& record, const std::string& destination, ExtractCounters& counters, core::ExecutionLog* log)
       : record_(record), destination_(destination), counters_(counters), log_(log) {}
 
-  ExtractReport Run(const ExtractProgress& progress, const std::atomic<bool>* cancel);
+  // Walks the movie at record.MoviePath, or movie when it is given.
+  ExtractReport Run(const ExtractProgress& progress, const std::atomic<bool>* cancel,
+                    const std::span<const std::uint8_t>* movie = nullptr);
 
  private:
   // The handler's label, or "" for a tag that is passed over (skip: no log, no progress).
@@ -341,9 +343,12 @@ std::string_view Walk::Handle(const TagHeader& tag, bool& skip) {
   return {};
 }
 
-ExtractReport Walk::Run(const ExtractProgress& progress, const std::atomic<bool>* cancel) {
+ExtractReport Walk::Run(const ExtractProgress& progress, const std::atomic<bool>* cancel,
+                        const std::span<const std::uint8_t>* movie) {
   if (log_) log_->WriteLog(" :: Resource Extraction");
-  if (!file_.Open(record_.MoviePath)) {
+  if (movie) {
+    file_.OpenMemory(*movie);
+  } else if (!file_.Open(record_.MoviePath)) {
     Fail("Cannot read " + record_.MoviePath);
     return report_;
   }
@@ -387,6 +392,14 @@ ExtractReport ExtractResources(const MediaRecord& record, const std::string& des
                                const std::atomic<bool>* cancel, core::ExecutionLog* log) {
   Walk walk(record, destination, counters, log);
   return walk.Run(progress, cancel);
+}
+
+ExtractReport ExtractResourcesFrom(std::span<const std::uint8_t> movie, const MediaRecord& record,
+                                   const std::string& destination, const ExtractProgress& progress,
+                                   ExtractCounters& counters, const std::atomic<bool>* cancel,
+                                   core::ExecutionLog* log) {
+  Walk walk(record, destination, counters, log);
+  return walk.Run(progress, cancel, &movie);
 }
 
 std::string ExtractSummary(const ExtractCounters& counters) {
