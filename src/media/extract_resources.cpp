@@ -172,6 +172,11 @@ void Walk::WriteJpegImage(std::uint16_t id, ByteSpan imageData, ByteSpan designe
 
 void Walk::CloseStream() {
   if (!stream_.IsOpen()) return;
+  // A stream head without blocks leaves no empty file behind.
+  if (stream_.Size() == 0) {
+    stream_.Abandon();
+    return;
+  }
   if (std::string reason = stream_.Commit(); !reason.empty()) Fail(reason);
 }
 
@@ -211,7 +216,8 @@ std::string_view Walk::Handle(const TagHeader& tag, bool& skip) {
       const Bytes body = Body(tag);
       if (body.size() < 3 || (body[2] >> 4) != kFormatMp3) break;
       Count(kExtractEvent);
-      WriteWhole(IdOutput(Id(body), ".mp3"), From(body, 9));
+      if (body.size() <= 9) Fail(IdOutput(Id(body), ".mp3") + ": the tag holds no sound data");
+      else WriteWhole(IdOutput(Id(body), ".mp3"), From(body, 9));
       return "DefineSound";
     }
 
