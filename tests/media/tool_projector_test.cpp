@@ -116,6 +116,8 @@ TEST_F(ToolTest, UnpackRefusesWithTheReasonAndLeavesNoOutput) {
   EXPECT_NE(r.output.find("Not a Flash Movie"), std::string::npos) << r.output;
   EXPECT_FALSE(fs::exists(out));
   EXPECT_EQ(Tool({"unpack", bare}).code, 2);
+  EXPECT_EQ(Tool({"unpack", notepad, notepad, "--any-exe"}).code, 1);  // never over its source
+  EXPECT_EQ(ReadAll(bare), ReadAll(stub));
 }
 
 TEST_F(ToolTest, ExtractPrintsTheSummaryAndCreatesTheFolder) {
