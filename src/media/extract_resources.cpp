@@ -66,16 +66,16 @@ Bytes Join(ByteSpan a, ByteSpan b) {
   return out;
 }
 
-// The bytes a JPEG image tag is written with. The designed layout comes first (table
-// part and image part as stored, then the table repair). SWF files from different
+// The bytes a JPEG image tag is written with. The program's own layout comes first (the
+// tables buffer and the image part, then the table repair). SWF files from different
 // encoders carry an extra FF D9 FF D8 prefix or none, and a separate table stream; when
-// the designed bytes are not one well-formed stream, the streams are merged, first from
-// the designed bytes and then from the tag's data as stored, so that the file opens.
-Bytes JpegFileBytes(Bytes designed, ByteSpan tablesAsStored, ByteSpan imageAsStored) {
-  if (RepairJpeg(designed) || IsWellFormedJpeg(designed)) return designed;
-  if (Bytes merged = MergeJpegStreams(designed); IsWellFormedJpeg(merged)) return merged;
+// that layout is not one well-formed stream, the streams are merged, first from the
+// laid-out bytes and then from the tag's data as stored, so that the file opens.
+Bytes JpegFileBytes(Bytes laidOut, ByteSpan tablesAsStored, ByteSpan imageAsStored) {
+  if (RepairJpeg(laidOut) || IsWellFormedJpeg(laidOut)) return laidOut;
+  if (Bytes merged = MergeJpegStreams(laidOut); IsWellFormedJpeg(merged)) return merged;
   if (Bytes merged = MergeJpegStreams(Join(tablesAsStored, imageAsStored)); IsWellFormedJpeg(merged)) return merged;
-  return designed;
+  return laidOut;
 }
 
 // Extracted files can be made again at any time, so they skip the flush to disk that
@@ -117,7 +117,7 @@ class Walk {
   }
   void Fail(const std::string& reason);
   void WriteWhole(const std::string& path, ByteSpan bytes);
-  void WriteJpegImage(std::uint16_t id, ByteSpan imageData, ByteSpan designed);
+  void WriteJpegImage(std::uint16_t id, ByteSpan imageData, ByteSpan laidOut);
   void CloseStream();
   void CloseVideos();
 
@@ -128,7 +128,7 @@ class Walk {
   MediaFile file_;
   ExtractReport report_;
 
-  Bytes tables_;          // the JPEG tables buffer as the design keeps it
+  Bytes tables_;          // the JPEG tables buffer: the JPEGTables body from its fifth byte
   Bytes tablesAsStored_;  // the whole JPEGTables body
   std::uint16_t sprite_ = 0;
   OutputFile stream_;
@@ -157,7 +157,7 @@ void Walk::WriteWhole(const std::string& path, ByteSpan bytes) {
   if (!reason.empty()) Fail(reason);
 }
 
-void Walk::WriteJpegImage(std::uint16_t id, ByteSpan imageData, ByteSpan designed) {
+void Walk::WriteJpegImage(std::uint16_t id, ByteSpan imageData, ByteSpan laidOut) {
   if (imageData.empty()) {
     Fail(IdOutput(id, ".jpg") + ": the tag holds no image data");
     return;
@@ -167,7 +167,7 @@ void Walk::WriteJpegImage(std::uint16_t id, ByteSpan imageData, ByteSpan designe
     WriteWhole(IdOutput(id, ExtensionFor(kind)), imageData);
     return;
   }
-  WriteWhole(IdOutput(id, ".jpg"), JpegFileBytes(Bytes(designed.begin(), designed.end()), {}, imageData));
+  WriteWhole(IdOutput(id, ".jpg"), JpegFileBytes(Bytes(laidOut.begin(), laidOut.end()), {}, imageData));
 }
 
 void Walk::CloseStream() {
