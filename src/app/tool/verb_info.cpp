@@ -13,6 +13,7 @@
 #include "media/identify.h"
 #include "media/media_context.h"
 #include "media/movie_facts.h"
+#include "media/projector.h"
 
 namespace fs = std::filesystem;
 
@@ -181,6 +182,7 @@ int RunInfo(const Args& args) {
   context.CachePath = paths.CachePath;
   context.UserPath = paths.UserPath;
   context.FlashPath = paths.FlashPath;
+  context.ExtractProjector = media::ExtractEXE;
 
   Output output;
   bool anyFailed = false;

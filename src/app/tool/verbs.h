@@ -17,6 +17,9 @@ struct Verb {
 
 int RunInfo(const Args& args);
 int RunDecompress(const Args& args);
+int RunUnpack(const Args& args);
+int RunPack(const Args& args);
+int RunExtract(const Args& args);
 
 // Every verb, in the order --help lists them.
 const std::vector<Verb>& Verbs();
