@@ -96,8 +96,9 @@ TEST(OptionTable, EveryEntryIsUniqueAndTyped) {
   for (const OptionDef& option : OptionTable()) {
     const std::string name = UpperAscii(option.section) + "/" + UpperAscii(option.key);
     EXPECT_TRUE(seen.insert(name).second) << "duplicate " << name;
-    if (option.kind == OptionKind::Bool && option.rule == DefaultRule::Fixed)
+    if (option.kind == OptionKind::Bool && option.rule == DefaultRule::Fixed) {
       EXPECT_TRUE(option.defaultText == "True" || option.defaultText == "False") << name;
+    }
   }
   ASSERT_NE(FindOption("system", "genericprojectors"), nullptr);
   EXPECT_EQ(FindOption("System", "GenericProjectors")->defaultText, "True");
