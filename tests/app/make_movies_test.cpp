@@ -41,6 +41,8 @@ Walk WalkMovie(const std::vector<std::uint8_t>& b) {
     if (v & (1ll << (bits - 1))) v -= (1ll << bits);
     return v;
   };
+  w.widthPx = static_cast<int>((field(1) - field(0)) / 20);
+  w.heightPx = static_cast<int>((field(3) - field(2)) / 20);
   std::size_t pos = 8 + (5 + 4 * bits + 7) / 8;
   w.frameRate = U16(b, pos) / 256.0;
   w.headerFrames = static_cast<int>(U16(b, pos + 2));
