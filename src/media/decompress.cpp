@@ -1,0 +1,383 @@
+#include "media/decompress.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <fcntl.h>
+#include <memory>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <lzma.h>
+#include <zlib.h>
+
+#include "core/paths.h"
+
+namespace vantrel::media {
+
+namespace {
+
+constexpr std::size_t kInputChunk = 1u << 20;
+constexpr std::size_t kOutputChunk = 1u << 20;
+// Longest file name the file systems we write to accept.
+constexpr std::size_t kNameMax = 255;
+// liblzma may not use more than this for one movie, whatever its header asks for.
+constexpr std::uint64_t kLzmaMemoryLimit = 512ull << 20;
+
+void ReplaceAll(std::string& text, std::string_view from, std::string_view to) {
+  std::size_t at = 0;
+  while ((at = text.find(from, at)) != std::string::npos) {
+    text.replace(at, from.size(), to);
+    at += to.size();
+  }
+}
+
+std::string HexHash(std::string_view text) {
+  std::uint64_t hash = 1469598103934665603ull;  // FNV-1a
+  for (const char ch : text) {
+    hash ^= static_cast<unsigned char>(ch);
+    hash *= 1099511628211ull;
+  }
+  char digits[17];
+  std::snprintf(digits, sizeof digits, "%016llx", static_cast<unsigned long long>(hash));
+  return digits;
+}
+
+std::string ErrnoText(const char* what) { return std::string(what) + ": " + std::strerror(errno); }
+
+// An open file descriptor, closed when it goes.
+struct Fd {
+  int fd = -1;
+  explicit Fd(int value) : fd(value) {}
+  ~Fd() {
+    if (fd >= 0) ::close(fd);
+  }
+  Fd(const Fd&) = delete;
+  Fd& operator=(const Fd&) = delete;
+};
+
+bool WriteAll(int fd, const std::uint8_t* data, std::size_t size) {
+  while (size > 0) {
+    const ssize_t done = ::write(fd, data, size);
+    if (done < 0 && errno == EINTR) continue;
+    if (done <= 0) return false;
+    data += done;
+    size -= static_cast<std::size_t>(done);
+  }
+  return true;
+}
+
+// Reads the compressed body sequentially.
+class BodyReader {
+ public:
+  BodyReader(int fd, std::uint64_t offset) : fd_(fd), offset_(offset), buffer_(kInputChunk) {}
+  // Fills the next chunk; false at the end of the file (or on a read error).
+  bool Next(const std::uint8_t*& data, std::size_t& size) {
+    for (;;) {
+      const ssize_t got = ::pread(fd_, buffer_.data(), buffer_.size(), static_cast<off_t>(offset_));
+      if (got < 0 && errno == EINTR) continue;
+      if (got <= 0) return false;
+      offset_ += static_cast<std::uint64_t>(got);
+      data = buffer_.data();
+      size = static_cast<std::size_t>(got);
+      return true;
+    }
+  }
+
+ private:
+  int fd_;
+  std::uint64_t offset_;
+  std::vector<std::uint8_t> buffer_;
+};
+
+// Where decompressed bytes go: the output file, at most limit bytes.
+struct Sink {
+  int fd;
+  std::uint64_t limit;
+  std::uint64_t produced = 0;
+  bool failed = false;
+  std::vector<std::uint8_t> buffer = std::vector<std::uint8_t>(kOutputChunk);
+
+  std::size_t Room() const {
+    return static_cast<std::size_t>(std::min<std::uint64_t>(buffer.size(), limit - produced));
+  }
+  void Emit(std::size_t count) {
+    if (count == 0) return;
+    if (!WriteAll(fd, buffer.data(), count)) failed = true;
+    produced += count;
+  }
+};
+
+// Inflates the zlib body into sink. cutShort: the sink's limit is below the movie's
+// length (a header-only copy), so reaching it ends the work without looking further.
+int InflateBody(BodyReader& reader, Sink& sink, bool cutShort) {
+  z_stream stream{};
+  if (inflateInit(&stream) != Z_OK) return kUncompressMemoryError;
+  std::unique_ptr<z_stream, int (*)(z_stream*)> guard(&stream, inflateEnd);
+  bool inputDone = false;
+  bool sawInput = false;
+  for (;;) {
+    if (stream.avail_in == 0 && !inputDone) {
+      const std::uint8_t* data = nullptr;
+      std::size_t size = 0;
+      if (reader.Next(data, size)) {
+        stream.next_in = const_cast<Bytef*>(data);
+        stream.avail_in = static_cast<uInt>(size);
+        sawInput = true;
+      } else {
+        inputDone = true;
+      }
+    }
+    if (!sawInput) return kUncompressOk;  // an empty body decompresses to nothing
+    const std::size_t room = sink.Room();
+    if (room == 0 && cutShort) return kUncompressOk;
+    // With no room left inflate may still finish the stream (its end code and checksum
+    // produce no bytes); if it cannot, the stream is longer than the movie says.
+    std::uint8_t spare = 0;
+    stream.next_out = room ? sink.buffer.data() : &spare;
+    stream.avail_out = static_cast<uInt>(room);
+    const int result = inflate(&stream, Z_NO_FLUSH);
+    sink.Emit(room - stream.avail_out);
+    if (sink.failed) return kUncompressOk;
+    switch (result) {
+      case Z_STREAM_END:
+        return kUncompressOk;
+      case Z_OK:
+        continue;
+      case Z_NEED_DICT:
+      case Z_DATA_ERROR:
+        return kUncompressDataError;
+      case Z_MEM_ERROR:
+        return kUncompressMemoryError;
+      case Z_BUF_ERROR:
+        // No progress: either the input is used up (the stream ends early) or the
+        // output is full.
+        if (stream.avail_in == 0 && !inputDone) continue;
+        return kUncompressBufferError;
+      default:
+        return kUncompressDataError;
+    }
+  }
+}
+
+// Decodes the LZMA body ("ZWS": 5 property bytes, then raw LZMA data) into sink.
+int DecodeLzmaBody(BodyReader& reader, Sink& sink, bool cutShort, const std::uint8_t properties[5],
+                   std::uint64_t expected) {
+  lzma_stream stream = LZMA_STREAM_INIT;
+  if (lzma_alone_decoder(&stream, kLzmaMemoryLimit) != LZMA_OK) return kUncompressMemoryError;
+  std::unique_ptr<lzma_stream, void (*)(lzma_stream*)> guard(&stream, lzma_end);
+  // The decoder reads the classic .lzma header: the properties, then the uncompressed
+  // size as 64-bit little-endian.
+  std::uint8_t header[13];
+  std::memcpy(header, properties, 5);
+  for (int i = 0; i < 8; ++i) header[5 + i] = static_cast<std::uint8_t>(expected >> (8 * i));
+  bool inHeader = true;
+  bool inputDone = false;
+  for (;;) {
+    if (stream.avail_in == 0 && !inputDone) {
+      if (inHeader) {
+        stream.next_in = header;
+        stream.avail_in = sizeof header;
+        inHeader = false;
+      } else {
+        const std::uint8_t* data = nullptr;
+        std::size_t size = 0;
+        if (reader.Next(data, size)) {
+          stream.next_in = data;
+          stream.avail_in = size;
+        } else {
+          inputDone = true;
+        }
+      }
+    }
+    const std::size_t room = sink.Room();
+    if (room == 0 && cutShort) return kUncompressOk;
+    std::uint8_t spare = 0;
+    stream.next_out = room ? sink.buffer.data() : &spare;
+    stream.avail_out = room;
+    const lzma_ret result = lzma_code(&stream, inputDone ? LZMA_FINISH : LZMA_RUN);
+    sink.Emit(room - stream.avail_out);
+    if (sink.failed) return kUncompressOk;
+    switch (result) {
+      case LZMA_STREAM_END:
+        return kUncompressOk;
+      case LZMA_OK:
+        if (room == 0 && stream.avail_out == 0 && inputDone) return kUncompressBufferError;
+        continue;
+      case LZMA_MEM_ERROR:
+      case LZMA_MEMLIMIT_ERROR:
+        return kUncompressMemoryError;
+      case LZMA_BUF_ERROR:
+        if (stream.avail_in == 0 && !inputDone) continue;
+        return kUncompressBufferError;
+      default:
+        return kUncompressDataError;
+    }
+  }
+}
+
+}  // namespace
+
+std::string CachePathFor(std::string_view cachePath, std::string_view path, std::string_view suffix, bool flatten,
+                         bool bare) {
+  if (!flatten) {
+    std::string name(path);
+    const std::size_t point = name.rfind('.');
+    if (point != std::string::npos) name.resize(point);
+    if (bare) {
+      const std::size_t separator = name.find_last_of("/\\");
+      if (separator != std::string::npos) name.erase(0, separator + 1);
+    }
+    return name + std::string(suffix);
+  }
+  std::string name(path);
+  ReplaceAll(name, ":\\", "@");
+  ReplaceAll(name, "\\\\", "#");
+  ReplaceAll(name, "//", "#");
+  ReplaceAll(name, "\\", "#");
+  ReplaceAll(name, "/", "#");
+  name += suffix;
+  if (name.size() > kNameMax) {
+    const std::string hash = HexHash(name);
+    name = hash + "~" + name.substr(name.size() - (kNameMax - hash.size() - 1));
+  }
+  return bare ? name : std::string(cachePath) + name;
+}
+
+std::string UncompressErrorText(int code) {
+  return code == kUncompressDataError ? std::string("Movie Corrupted") : std::to_string(code);
+}
+
+bool UncompressData(std::span<const std::uint8_t> source, std::vector<std::uint8_t>& destination, int& resultCode,
+                    std::size_t expectedSize) {
+  resultCode = kUncompressOk;
+  if (source.empty()) return true;
+  destination.assign(expectedSize, 0);
+  z_stream stream{};
+  if (inflateInit(&stream) != Z_OK) {
+    resultCode = kUncompressMemoryError;
+    return false;
+  }
+  std::uint8_t spare = 0;
+  stream.next_in = const_cast<Bytef*>(source.data());
+  std::size_t inputLeft = source.size();
+  std::size_t outputDone = 0;
+  int result = Z_OK;
+  for (;;) {
+    // zlib counts in 32 bits; feed very large buffers in slices.
+    if (stream.avail_in == 0 && inputLeft > 0) {
+      stream.avail_in = static_cast<uInt>(std::min<std::size_t>(inputLeft, 1u << 30));
+      inputLeft -= stream.avail_in;
+    }
+    const std::size_t room = std::min<std::size_t>(expectedSize - outputDone, 1u << 30);
+    stream.next_out = room ? destination.data() + outputDone : &spare;
+    stream.avail_out = static_cast<uInt>(room);
+    result = inflate(&stream, Z_NO_FLUSH);
+    outputDone += room - stream.avail_out;
+    if (result == Z_OK) continue;
+    if (result == Z_BUF_ERROR && stream.avail_in == 0 && inputLeft > 0) continue;
+    break;
+  }
+  inflateEnd(&stream);
+  switch (result) {
+    case Z_STREAM_END: resultCode = kUncompressOk; break;
+    case Z_MEM_ERROR: resultCode = kUncompressMemoryError; break;
+    case Z_BUF_ERROR: resultCode = kUncompressBufferError; break;
+    default: resultCode = kUncompressDataError; break;
+  }
+  return resultCode == kUncompressOk;
+}
+
+std::string WritePlainMovie(const std::string& sourcePath, const std::string& targetPath, std::size_t bodyLimit,
+                            int& resultCode) {
+  resultCode = kUncompressOk;
+  const Fd source(::open(sourcePath.c_str(), O_RDONLY | O_CLOEXEC));
+  if (source.fd < 0) return ErrnoText("cannot open the movie");
+  std::uint8_t header[8] = {};
+  if (::pread(source.fd, header, 8, 0) != 8) return "Input past end of file";
+  const bool lzma = std::memcmp(header, "ZWS", 3) == 0;
+  if (!lzma && std::memcmp(header, "CWS", 3) != 0) return "not a compressed movie";
+  std::uint8_t properties[5] = {};
+  std::uint64_t bodyOffset = 8;
+  if (lzma) {
+    // "ZWS": the compressed length at offset 8 (not needed), the LZMA properties at 12.
+    if (::pread(source.fd, properties, 5, 12) != 5) return "Input past end of file";
+    bodyOffset = 17;
+  }
+  const std::uint32_t lengthField = static_cast<std::uint32_t>(header[4] | (header[5] << 8) | (header[6] << 16)) |
+                                    (static_cast<std::uint32_t>(header[7]) << 24);
+  const std::uint64_t expected = lengthField >= 8 ? lengthField - 8u : 0u;
+  const std::uint64_t bodyLength = bodyLimit ? std::min<std::uint64_t>(expected, bodyLimit) : expected;
+
+  // Written under a hidden temporary name beside the target, then renamed over it.
+  const std::size_t slash = targetPath.rfind('/');
+  const std::string folder = slash == std::string::npos ? std::string() : targetPath.substr(0, slash + 1);
+  const std::string name = slash == std::string::npos ? targetPath : targetPath.substr(slash + 1);
+  std::string temporary = folder + "." + name + ".XXXXXX";
+  const Fd target(::mkstemp(temporary.data()));
+  if (target.fd < 0) return ErrnoText("cannot write the copy");
+  ::fchmod(target.fd, 0644);
+  const auto discard = [&](std::string why) {
+    ::unlink(temporary.c_str());
+    return why;
+  };
+
+  header[0] = 'F';
+  header[1] = 'W';
+  header[2] = 'S';
+  if (!WriteAll(target.fd, header, 8)) return discard(ErrnoText("cannot write the copy"));
+  BodyReader reader(source.fd, bodyOffset);
+  Sink sink{target.fd, bodyLength};
+  const bool cutShort = bodyLength < expected;
+  resultCode = lzma ? DecodeLzmaBody(reader, sink, cutShort, properties, expected)
+                    : InflateBody(reader, sink, cutShort);
+  if (sink.failed) return discard(ErrnoText("cannot write the copy"));
+  // The rest of the body reads as zeros, as in a buffer of the movie's length.
+  if (sink.produced < bodyLength && ::ftruncate(target.fd, static_cast<off_t>(8 + bodyLength)) != 0)
+    return discard(ErrnoText("cannot write the copy"));
+  if (::rename(temporary.c_str(), targetPath.c_str()) != 0) return discard(ErrnoText("cannot write the copy"));
+  return {};
+}
+
+std::string DecompressFlash(MediaContext& context, MediaRecord& record, bool headerOnly) {
+  if (context.Log) context.Log->LogTime("");
+  context.WriteLog("");
+  context.WriteLog(headerOnly ? " :: DecompressFlash (Header Only)" : " :: DecompressFlash (Full)");
+  const std::string target = CachePathFor(context.CachePath, record.SourcePath, ".tmp", true, false);
+  if (headerOnly && core::FileExists(target)) {
+    context.WriteLog("Header exists - skipping");
+    record.HeaderPath = target;
+    return target;
+  }
+  context.WriteLog("Target path: " + target);
+  context.WriteLog("Reading data");
+  context.WriteLog("Decompression");
+  int code = kUncompressOk;
+  std::string failure = WritePlainMovie(record.MoviePath, target, headerOnly ? kHeaderOnlyBody : 0, code);
+  if (!failure.empty() && !core::FolderExists(context.CachePath)) {
+    // The cache folder is made at start; make it again if something removed it since.
+    core::MakeFolder(context.CachePath);
+    failure = WritePlainMovie(record.MoviePath, target, headerOnly ? kHeaderOnlyBody : 0, code);
+  }
+  if (!failure.empty()) {
+    context.Error = core::RunError{75, "DecompressFlash", failure};
+    return {};
+  }
+  if (code != kUncompressOk) {
+    context.LastError = UncompressErrorText(code);
+    context.WriteLog("<B>Warning: decompression error</B> " + context.LastError);
+  }
+  context.WriteLog("Writing decompressed data");
+  context.WriteLog("Decompression succeeded");
+  if (headerOnly) {
+    record.HeaderPath = target;
+  } else {
+    record.SourcePath = record.MoviePath;
+    record.MoviePath = target;
+  }
+  if (context.Log) context.Log->LogTime("Decompressed");
+  return target;
+}
+
+}  // namespace vantrel::media
