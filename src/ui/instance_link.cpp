@@ -69,9 +69,9 @@ InstanceServer::InstanceServer(QObject* parent) : QObject(parent), server_(new Q
 InstanceServer::~InstanceServer() { Close(); }
 
 bool InstanceServer::Listen(const QString& name) {
-  if (server_->listen(name)) return true;
-  if (server_->serverError() != QAbstractSocket::AddressInUseError) return false;
-  // Someone left the socket behind. When nobody answers on it, it is stale.
+  // Qt replaces an existing socket file when it listens with access options, so ask
+  // first: a socket somebody answers on belongs to a running first instance, and one
+  // nobody answers on was left behind by a crash.
   QLocalSocket probe;
   probe.connectToServer(name);
   if (probe.waitForConnected(500)) return false;
