@@ -123,6 +123,8 @@ std::string OptionsStore::DefaultFilePath() {
 }
 
 void OptionsStore::Refresh() {
+  // Unwritten changes of a batch win over whatever is on disk meanwhile.
+  if (batchDirty_) return;
   struct stat info {};
   if (::stat(path_.c_str(), &info) != 0) {
     if (loadedStamp_ != 0) sections_.clear();
@@ -159,6 +161,21 @@ const OptionsStore::Value* OptionsStore::Find(std::string_view section, std::str
       if (EqualsNoCase(valueKey, key)) return &value;
   }
   return nullptr;
+}
+
+bool OptionsStore::Changed() {
+  if (batchDepth_ > 0) {
+    batchDirty_ = true;
+    return true;
+  }
+  return Flush();
+}
+
+bool OptionsStore::EndBatch() {
+  if (batchDepth_ > 0) --batchDepth_;
+  if (batchDepth_ > 0 || !batchDirty_) return true;
+  batchDirty_ = false;
+  return Flush();
 }
 
 bool OptionsStore::Flush() {
@@ -264,11 +281,11 @@ bool OptionsStore::WriteText(std::string_view section, std::string_view key, std
   for (auto& [existing, stored] : values) {
     if (EqualsNoCase(existing, key)) {
       stored = Value{false, std::string(value), 0};
-      return Flush();
+      return Changed();
     }
   }
   values[std::string(key)] = Value{false, std::string(value), 0};
-  return Flush();
+  return Changed();
 }
 
 bool OptionsStore::WriteNumber(std::string_view section, std::string_view key, std::int32_t value) {
@@ -277,11 +294,11 @@ bool OptionsStore::WriteNumber(std::string_view section, std::string_view key, s
   for (auto& [existing, stored] : values) {
     if (EqualsNoCase(existing, key)) {
       stored = Value{true, {}, value};
-      return Flush();
+      return Changed();
     }
   }
   values[std::string(key)] = Value{true, {}, value};
-  return Flush();
+  return Changed();
 }
 
 bool OptionsStore::WriteBool(std::string_view section, std::string_view key, bool value) {
@@ -294,7 +311,7 @@ bool OptionsStore::DeleteKey(std::string_view section, std::string_view key) {
   for (auto it = values.begin(); it != values.end(); ++it) {
     if (EqualsNoCase(it->first, key)) {
       values.erase(it);
-      return Flush();
+      return Changed();
     }
   }
   return true;

@@ -73,6 +73,12 @@ class OptionsStore {
   bool WriteNumber(std::string_view section, std::string_view key, std::int32_t value);
   bool WriteBool(std::string_view section, std::string_view key, bool value);  // "True"/"False"
 
+  // Between BeginBatch and EndBatch writes stay in memory and EndBatch writes the file
+  // once (a save of every option would otherwise rewrite it per value). Batches nest;
+  // EndBatch returns false when that single write failed.
+  void BeginBatch() { ++batchDepth_; }
+  bool EndBatch();
+
   // Removes a key (used for list sections such as favourites). Returns false on failure.
   bool DeleteKey(std::string_view section, std::string_view key);
 
@@ -89,6 +95,7 @@ class OptionsStore {
 
   void Refresh();
   bool Flush();
+  bool Changed();  // flushes now, or marks the batch dirty
   const Value* Find(std::string_view section, std::string_view key);
   Section& SectionFor(std::string_view section);
 
@@ -97,6 +104,8 @@ class OptionsStore {
   // Identity of the file last read, so a change by another instance is picked up.
   long long loadedStamp_ = -1;
   off_t loadedSize_ = -1;
+  int batchDepth_ = 0;
+  bool batchDirty_ = false;
 };
 
 // Parses the options file text into the store's shape; tolerant of anything: unknown

@@ -9,6 +9,7 @@
 #include "core/log.h"
 #include "core/options.h"
 #include "core/paths.h"
+#include "media/identify.h"
 #include "player/rounding.h"
 
 namespace vantrel::player {
@@ -26,6 +27,11 @@ Player::Player(PlayerServices services)
       recent_(services_.paths.LastPlayedPath),
       generator_(static_cast<std::mt19937::result_type>(
           std::chrono::steady_clock::now().time_since_epoch().count())) {
+  if (!services_.identify) {
+    services_.identify = [](media::MediaContext& context, const std::string& path, media::MediaRecord& record) {
+      return media::IdentifyMedia(context, path, record, false);
+    };
+  }
   if (!services_.random) {
     services_.random = [this] { return std::uniform_real_distribution<double>(0.0, 1.0)(generator_); };
   }

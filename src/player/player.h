@@ -208,6 +208,8 @@ class Player {
   bool EndOfMovie();
   void RegisterScriptOperations();
   void ApplyWindowPlacement();
+  void PlaylistChanged();
+  friend class PlaylistBatch;
 
   PlayerServices services_;
   MenuModel menus_;
@@ -241,6 +243,8 @@ class Player {
   std::string lastFolder_;
   std::int32_t hoveredItem_ = 0;
   std::int32_t browseScroll_ = 0;
+  int playlistBatch_ = 0;  // while above 0, the pane hears of changes once at the end
+  bool playlistDirty_ = false;
 };
 
 // The depth at which start-up loads the history playlist.

@@ -96,6 +96,7 @@ void Player::SaveOpts() {
   Log("");
   Log(" :: Save Options");
   core::OptionsStore& store = *services_.options;
+  store.BeginBatch();
 
   std::string sortBy = "Name";
   for (const char* sort : {"mnuSortName", "mnuSortType", "mnuSortSize", "mnuSortDate"})
@@ -171,6 +172,7 @@ void Player::SaveOpts() {
     }
   }
   recent_.Save(store);
+  store.EndBatch();
 }
 
 }  // namespace vantrel::player

@@ -27,6 +27,29 @@ const std::string kPlaylistExt = core::UpperAscii(kPlaylistExtension);
 
 }  // namespace
 
+// Holds the pane's updates while a playlist file or a folder adds many entries.
+class PlaylistBatch {
+ public:
+  explicit PlaylistBatch(Player& player) : player_(player) { ++player_.playlistBatch_; }
+  ~PlaylistBatch() {
+    if (--player_.playlistBatch_ == 0 && player_.playlistDirty_) player_.PlaylistChanged();
+  }
+  PlaylistBatch(const PlaylistBatch&) = delete;
+  PlaylistBatch& operator=(const PlaylistBatch&) = delete;
+
+ private:
+  Player& player_;
+};
+
+void Player::PlaylistChanged() {
+  if (playlistBatch_ > 0) {
+    playlistDirty_ = true;
+    return;
+  }
+  playlistDirty_ = false;
+  services_.window->PlaylistChanged();
+}
+
 void Player::AddToPlaylist(const std::string& path, std::int32_t depth) {
   const std::string ext = ExtensionOf(path);
   // Depth 0 is a file the user chose; -2 is the history loaded at start-up.
@@ -42,6 +65,7 @@ void Player::AddToPlaylist(const std::string& path, std::int32_t depth) {
       return;
     }
     AddRecent(path);
+    const PlaylistBatch batch(*this);
     for (const std::string& entry : file.entries) {
       if (playlist_.Count() >= Playlist::kMaxEntries) break;
       AddToPlaylist(entry, 1);
@@ -61,6 +85,7 @@ void Player::AddToPlaylist(const std::string& path, std::int32_t depth) {
       files.push_back(it->path().string());
     }
     std::sort(files.begin(), files.end());
+    const PlaylistBatch batch(*this);
     for (const std::string& file : files) {
       if (playlist_.Count() >= Playlist::kMaxEntries) break;
       AddToPlaylist(file, depth + 1);
@@ -74,7 +99,7 @@ void Player::AddToPlaylist(const std::string& path, std::int32_t depth) {
     if (onlyGeneric && !(services_.isGenericProjector && services_.isGenericProjector(path))) return;
   }
   if (!playlist_.Append(path)) return;
-  services_.window->PlaylistChanged();
+  PlaylistChanged();
   menus_.SetEnabled("mnuSavePL", true);
   menus_.SetEnabled("mnuPlayNext", playlist_.Count() >= 2);
 }
@@ -82,7 +107,7 @@ void Player::AddToPlaylist(const std::string& path, std::int32_t depth) {
 void Player::ClearPlaylist() {
   if (!playlist_.Empty() && OptionBool("Recent", "History")) SavePlaylist(services_.paths.LastPlayedPath);
   playlist_.Clear();
-  services_.window->PlaylistChanged();
+  PlaylistChanged();
   menus_.SetEnabled("mnuSavePL", false);
 }
 
@@ -108,11 +133,11 @@ bool Player::SavePlaylist(std::string path) {
 }
 
 void Player::MoveItem(std::int32_t index, std::int32_t delta) {
-  if (playlist_.Move(index, delta)) services_.window->PlaylistChanged();
+  if (playlist_.Move(index, delta)) PlaylistChanged();
 }
 
 void Player::RemoveItem(std::int32_t index) {
-  if (playlist_.Remove(index)) services_.window->PlaylistChanged();
+  if (playlist_.Remove(index)) PlaylistChanged();
 }
 
 void Player::RemoveLines(const std::vector<std::int32_t>& lines) {
@@ -122,7 +147,7 @@ void Player::RemoveLines(const std::vector<std::int32_t>& lines) {
   }
   services_.window->LockRedraw(true);
   playlist_.RemoveLines(lines);
-  services_.window->PlaylistChanged();
+  PlaylistChanged();
   services_.window->LockRedraw(false);
 }
 

@@ -12,6 +12,11 @@ namespace vantrel::tool {
 
 const std::vector<Verb>& Verbs() {
   static const std::vector<Verb> verbs = {
+      {"info", "info [--json] [-r] FILE|FOLDER...   identify movies, videos and projectors", RunInfo},
+      {"decompress", "decompress IN OUT                  write the plain movie of a compressed one", RunDecompress},
+      {"unpack", "unpack PROJECTOR OUT [--any-exe]     write the movie inside a projector", RunUnpack},
+      {"pack", "pack MOVIE OUT [--stub FILE]         build a projector from a movie", RunPack},
+      {"extract", "extract MOVIE DESTDIR [--jpeg --png --event --stream --video | --all]  extract images, sounds, videos", RunExtract},
   };
   return verbs;
 }

@@ -15,6 +15,12 @@ struct Verb {
   int (*run)(const Args& args);
 };
 
+int RunInfo(const Args& args);
+int RunDecompress(const Args& args);
+int RunUnpack(const Args& args);
+int RunPack(const Args& args);
+int RunExtract(const Args& args);
+
 // Every verb, in the order --help lists them.
 const std::vector<Verb>& Verbs();
 

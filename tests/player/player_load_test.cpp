@@ -1,0 +1,218 @@
+// The loading road: checks, identification, own movies, videos, projectors, "/exec".
+#include <filesystem>
+#include <fstream>
+
+#include "core/text.h"
+#include "player_fixture.h"
+
+namespace vantrel::player::testing {
+namespace {
+
+namespace fs = std::filesystem;
+using vantrel::testing::MovieSpec;
+
+TEST_F(PlayerTest, QuotedPathWithQueryLoadsTheFileBeforeTheLastQuestionMark) {
+  const std::string movie = Movie("movies/My Movie.swf");
+  Load("\"" + movie + "\"?a=1&b=2");
+  EXPECT_EQ(flash.url, movie + "?a=1&b=2");
+  EXPECT_EQ(window.caption, "Vantrel - My Movie.swf");
+  EXPECT_EQ(P().Title(), "My Movie.swf");
+  EXPECT_EQ(flash.background, "336699");
+  EXPECT_FALSE(flash.loop);
+  EXPECT_TRUE(flash.playing);
+  EXPECT_TRUE(P().UpdateTimerRunning());
+  EXPECT_EQ(P().Played(), 1);
+  ASSERT_EQ(P().Recent().Entries().size(), 1u);
+  EXPECT_EQ(P().Recent().Entries()[0], movie);
+  EXPECT_EQ(P().LastFolder(), home.Path() + "movies/");
+  // The control is set up in order: alignment, then the movie.
+  const auto align = std::find(flash.calls.begin(), flash.calls.end(), "AlignMode 0");
+  const auto load = std::find(flash.calls.begin(), flash.calls.end(), "LoadMovie 0 " + movie + "?a=1&b=2");
+  EXPECT_LT(align, load);
+  EXPECT_NE(load, flash.calls.end());
+
+  // Only the last question mark splits: what comes before it is the file.
+  Load(movie + "?a=1?b=2");
+  EXPECT_TRUE(Logged("Failed to load, since File Not Found"));
+  const std::string odd = Movie("odd?name.swf");
+  Load(odd + "?x=1");
+  EXPECT_EQ(flash.url, odd + "?x=1");
+}
+
+TEST_F(PlayerTest, FilesUnderEightBytesFailAndEightBytesReachIdentification) {
+  const std::string seven = home.WriteFile("seven.swf", "FWS\x06\x07\x00\x00");
+  Load(seven);
+  EXPECT_TRUE(Logged("File is too short!"));
+  EXPECT_TRUE(Logged("Failed to load, since File is Too Small to Be Valid"));
+  EXPECT_TRUE(flash.url.empty());
+  EXPECT_FALSE(P().UpdateTimerRunning());
+
+  const std::string eight = home.WriteFile("eight.swf", "ABCDEFGH");
+  Load(eight);
+  EXPECT_TRUE(Logged("Failed to load, since Not a Flash Movie"));
+  EXPECT_EQ(media.LastError, "Not a Flash Movie");
+  EXPECT_TRUE(flash.url.empty());
+}
+
+TEST_F(PlayerTest, FailureKeepsThePreviousMovieAndShowsOnTheBrowserPageOnlyInBrowserMode) {
+  const std::string movie = Movie("a.swf");
+  Load(movie);
+  Load(home.Path() + "missing.swf");
+  EXPECT_TRUE(Logged("Not found"));
+  EXPECT_TRUE(Logged("Failed to load, since File Not Found"));
+  EXPECT_EQ(flash.url, movie);
+  EXPECT_EQ(P().Record().FrameCount, 0);  // the record is reset
+  EXPECT_TRUE(browser.calls.empty());
+
+  Load(Movie("app/Media/Flash/browse.swf"), true);
+  ASSERT_TRUE(P().BrowserMode());
+  Load(home.Path() + "missing.swf");
+  EXPECT_EQ(browser.calls.back(), "ShowError File Not Found");
+}
+
+TEST_F(PlayerTest, FailingBrowserPageDoesNotRegenerateItself) {
+  Load(Movie("app/Media/Flash/browse.swf"), true);
+  browser.calls.clear();
+  Load(paths.FlashPath + "broken.swf", true);
+  EXPECT_TRUE(browser.calls.empty());
+}
+
+TEST_F(PlayerTest, FolderOpensTheBrowserThereAndReportsNothing) {
+  fs::create_directories(home.Path() + "folder");
+  Load(home.Path() + "folder");
+  ASSERT_EQ(browser.calls.size(), 1u);
+  EXPECT_EQ(browser.calls[0], "ShowFolder " + home.Path() + "folder/ reset");
+  for (const std::string& line : lines) EXPECT_EQ(line.find("Failed"), std::string::npos) << line;
+}
+
+TEST_F(PlayerTest, EmptyPathShowsTheBrowser) {
+  Load("\"\"");
+  EXPECT_EQ(browser.calls, std::vector<std::string>{"BrowseMedia"});
+}
+
+TEST_F(PlayerTest, OwnMoviesAreNotCountedNotRememberedAndDisableMovieCommands) {
+  Load(Movie("app/Media/Flash/intro.swf"));
+  EXPECT_TRUE(P().OwnMovie());
+  EXPECT_EQ(P().Played(), 0);
+  EXPECT_TRUE(P().Recent().Entries().empty());
+  MenuModel& m = P().Menus();
+  EXPECT_FALSE(m.Enabled("MenuPlayback"));
+  EXPECT_FALSE(m.Enabled("mnuConvert"));
+  EXPECT_FALSE(m.Enabled("mnuInfo"));
+  EXPECT_FALSE(m.Enabled("mnuShowExplorer"));
+  EXPECT_FALSE(m.Visible("mnuPopPlay"));
+  EXPECT_FALSE(m.Visible("mnuPopConvert"));
+  EXPECT_FALSE(m.Visible("mnuPopInfo"));
+
+  Load(Movie("b.swf"));
+  EXPECT_TRUE(m.Enabled("MenuPlayback"));
+  EXPECT_TRUE(m.Enabled("mnuConvert"));
+  EXPECT_TRUE(m.Visible("mnuPopPlay"));
+  EXPECT_EQ(m.Caption("mnuConvert"), "Convert to EXE");
+}
+
+TEST_F(PlayerTest, VideoEnablesInfoAndThumbnailOnly) {
+  // An FLV header with video and audio flags and no tags.
+  const std::string video =
+      home.WriteFile("clip.flv", std::string("FLV\x01\x05\x00\x00\x00\x09\x00\x00\x00\x00", 13));
+  Load(video);
+  ASSERT_TRUE(P().Record().IsVideo) << (lines.empty() ? "" : lines.back());
+  MenuModel& m = P().Menus();
+  EXPECT_TRUE(m.Enabled("mnuInfo"));
+  EXPECT_TRUE(m.Enabled("mnuThumbnail"));
+  EXPECT_FALSE(m.Enabled("mnuConvert"));
+  EXPECT_FALSE(m.Enabled("mnuExtract"));
+  EXPECT_FALSE(m.Enabled("MenuPlayback"));
+  EXPECT_FALSE(P().OwnMovie());  // the wrapper is ours, the video is not
+  EXPECT_EQ(flash.url.rfind(paths.FlashPath + "video.swf?myXML=", 0), 0u) << flash.url;
+}
+
+TEST_F(PlayerTest, ExtractMenuStaysOffWhileTheExtractionDialogIsOpen) {
+  host.decompilerOpen = true;
+  Load(Movie("a.swf"));
+  EXPECT_FALSE(P().Menus().Enabled("mnuExtract"));
+  EXPECT_TRUE(P().Menus().Enabled("mnuDesktop"));
+}
+
+TEST_F(PlayerTest, ShortMovieIsUnderOneHundredFrames) {
+  Load(Movie("99.swf", MovieSpec{.frames = 99}));
+  EXPECT_TRUE(P().IsShortMovie());
+  Load(Movie("100.swf", MovieSpec{.frames = 100}));
+  EXPECT_FALSE(P().IsShortMovie());
+}
+
+// Stands in for the projector layer: takes the movie that a fixture projector carries
+// into the cache.
+std::string ExtractFixtureProjector(media::MediaContext& context, const std::string& exe) {
+  std::string bytes;
+  std::ifstream in(exe, std::ios::binary);
+  bytes.assign(std::istreambuf_iterator<char>(in), {});
+  const auto length = static_cast<std::size_t>(static_cast<unsigned char>(bytes[bytes.size() - 4])) |
+                      static_cast<std::size_t>(static_cast<unsigned char>(bytes[bytes.size() - 3])) << 8;
+  const std::string target = context.CachePath + fs::path(exe).filename().string() + ".swf";
+  std::ofstream(target, std::ios::binary) << bytes.substr(bytes.size() - 8 - length, length);
+  return target;
+}
+
+TEST_F(PlayerTest, RemoveProjectorsKeepsTheMovieBesideAndTrashesTheProjector) {
+  media.ExtractProjector = ExtractFixtureProjector;
+  options->WriteBool("System", "RemoveProjectors", true);
+  fs::create_directories(home.Path() + "trash");
+  shell.trashFolder = home.Path() + "trash/";
+  const std::string exe = home.WriteFile("games/game.exe", vantrel::testing::MakeProjector(vantrel::testing::MakeMovie()));
+
+  Load(exe);
+  EXPECT_TRUE(fs::exists(exe + ".swf"));
+  EXPECT_FALSE(fs::exists(exe));
+  EXPECT_TRUE(fs::exists(home.Path() + "trash/game.exe"));
+  EXPECT_EQ(flash.url, exe + ".swf");
+  EXPECT_EQ(window.caption, "Vantrel - game.exe.swf");
+  EXPECT_FALSE(P().Record().IsProjector);
+}
+
+TEST_F(PlayerTest, ProjectorStaysWhenItCannotBeTrashedAndPlaysFromItsNewPlace) {
+  media.ExtractProjector = ExtractFixtureProjector;
+  options->WriteBool("System", "RemoveProjectors", true);
+  const std::string exe = home.WriteFile("game.exe", vantrel::testing::MakeProjector(vantrel::testing::MakeMovie()));
+  Load(exe);  // the fake shell has no trash folder: the projector stays
+  EXPECT_TRUE(fs::exists(exe));
+  EXPECT_TRUE(fs::exists(exe + ".swf"));
+  EXPECT_EQ(flash.url, exe + ".swf");
+  EXPECT_TRUE(P().Record().IsProjector);
+  EXPECT_EQ(P().Menus().Caption("mnuConvert"), "Convert EXE to SWF");
+}
+
+TEST_F(PlayerTest, ExecRunsAStatementInsteadOfLoading) {
+  Load("/EXEC Uninstall");
+  EXPECT_TRUE(Logged("Execute script:  Uninstall"));
+  ASSERT_FALSE(browser.calls.empty());
+  EXPECT_EQ(browser.calls[0], "ShowError Execution:  Uninstall >> ");
+  EXPECT_EQ(std::count(host.calls.begin(), host.calls.end(), "ClearFileTypes"), 1);
+  EXPECT_EQ(host.calls.back(), "EndProcess");
+  EXPECT_TRUE(flash.url.empty());
+}
+
+TEST_F(PlayerTest, ExecErrorsGoToTheLogAndThePage) {
+  P().ProcessCommand("/exec Player.SetQuality \"Low\"");
+  EXPECT_EQ(flash.quality, "Low");
+  P().ProcessCommand("/exec Nonsense 1");
+  const std::string error = "Object doesn't support this property or method: 'Nonsense'";
+  EXPECT_TRUE(Logged(error));
+  EXPECT_EQ(browser.calls.back(), "ShowError Execution:  Nonsense 1 >> " + error);
+  P().ProcessCommand("/exec SetSound \"loud\", 0");
+  EXPECT_TRUE(Logged("Type mismatch: 'SetSound'"));
+}
+
+TEST_F(PlayerTest, CommandLineItemsBecomeThePlaylist) {
+  const std::string a = Movie("dir with space/a.swf");
+  const std::string b = Movie("b.swf");
+  P().ProcessCommand("\"" + a + "\" " + b);
+  ASSERT_EQ(P().GetPlaylist().Count(), 2);
+  EXPECT_EQ(P().GetPlaylist().At(0), a);
+  EXPECT_EQ(P().GetPlaylist().At(1), b);
+  EXPECT_EQ(flash.url, a);
+  EXPECT_EQ(window.selectedLine, 0);
+}
+
+}  // namespace
+}  // namespace vantrel::player::testing
