@@ -7,6 +7,7 @@
 #include <QUrl>
 
 #include "media/identify.h"
+#include "media/projector.h"
 #include "player/player.h"
 #include "ui/first_run_dialog.h"
 #include "ui/instance_link.h"
@@ -86,6 +87,7 @@ void PlayerSession::InitPaths() {
   media_.FlashPath = paths_.FlashPath;
   media_.Log = &log_;
   media_.Options = &options_;
+  media_.ExtractProjector = media::ExtractEXE;
   languages_ = std::make_unique<core::Languages>(paths_.LanguagesPath, &log_);
 
   engine_ = hooks_.makeEngine ? hooks_.makeEngine() : MakeFlashEngine();
@@ -102,6 +104,7 @@ void PlayerSession::InitPaths() {
   services.identify = [](media::MediaContext& context, const std::string& path, media::MediaRecord& record) {
     return media::IdentifyMedia(context, path, record, false);
   };
+  services.isGenericProjector = [](const std::string& path) { return media::IsGenericProjector(path, false); };
   services.flash = &engine_->Port();
   services.window = window_.get();
   services.shell = &shell_;
