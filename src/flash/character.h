@@ -4,6 +4,7 @@
 #pragma once
 
 #include <QPainter>
+#include <QPainterPath>
 #include <QPointF>
 #include <QRectF>
 #include <QTransform>
@@ -42,6 +43,9 @@ class Character {
   virtual QRectF Bounds(std::uint16_t ratio = 0) const { return {}; }
   // True when point (twips, character space) lies on a filled area.
   virtual bool HitTest(QPointF point, std::uint16_t ratio = 0) const { return false; }
+  // The filled area in twips, character space (empty for characters without one); clip
+  // layers use it as their mask.
+  virtual QPainterPath Outline(std::uint16_t ratio = 0) const { return {}; }
 
   std::uint16_t id = 0;
 };

@@ -10,7 +10,7 @@ skip() { echo "SKIP: $*"; exit 77; }
 command -v Xvfb >/dev/null || skip "Xvfb is not installed"
 command -v xwininfo >/dev/null && command -v xwd >/dev/null || skip "x11-apps (xwininfo, xwd) are missing"
 command -v convert >/dev/null || skip "imagemagick is missing"
-first_movie=$corpus/visual/simple_shapes/gradients/test.swf
+first_movie=$corpus/visual/simple_shapes/overlaps/test.swf
 second_movie=$corpus/visual/gradient_same_ratios/test.swf
 [ -f "$first_movie" ] && [ -f "$second_movie" ] || skip "corpus movies not found under $corpus"
 

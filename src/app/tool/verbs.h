@@ -24,4 +24,7 @@ int RunExtract(const Args& args);
 // Every verb, in the order --help lists them.
 const std::vector<Verb>& Verbs();
 
+int RunRender(const Args& args);
+int RunTrace(const Args& args);
+
 }  // namespace vantrel::tool

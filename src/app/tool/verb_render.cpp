@@ -1,0 +1,96 @@
+// vantrel-tool render MOVIE -o OUT.png [--frame N] [--size WxH] [--scale MODE] [--quality high|low]
+#include <cstdio>
+#include <string>
+
+#include "app/tool/tool_support.h"
+#include "app/tool/verbs.h"
+
+#if VANTREL_HAS_FLASH
+#include <QBuffer>
+#include <QByteArray>
+#include <QImage>
+
+#include "core/text.h"
+#include "flash/flash_control.h"
+#endif
+
+namespace vantrel::tool {
+
+int RunRender(const Args& args) {
+#if VANTREL_HAS_FLASH
+  std::string movie, out, scale = "showall", quality = "high";
+  long frame = 1, width = 0, height = 0;
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    const std::string& arg = args[i];
+    const bool hasValue = i + 1 < args.size();
+    if (IsFlag(arg, {"-o", "--output"}) && hasValue) {
+      out = args[++i];
+    } else if (arg == "--frame" && hasValue) {
+      if (!ParseCount(args[++i], frame) || frame < 1) return UsageError("render", "--frame needs a frame number from 1");
+    } else if (arg == "--size" && hasValue) {
+      const std::string size = args[++i];
+      const auto x = size.find('x');
+      if (x == std::string::npos || !ParseCount(size.substr(0, x), width) || !ParseCount(size.substr(x + 1), height) ||
+          width < 1 || height < 1 || width > 16384 || height > 16384)
+        return UsageError("render", "--size needs WIDTHxHEIGHT, each 1 to 16384");
+    } else if (arg == "--scale" && hasValue) {
+      scale = args[++i];
+    } else if (arg == "--quality" && hasValue) {
+      quality = args[++i];
+    } else if (!arg.empty() && arg[0] == '-') {
+      return UsageError("render", "unknown option " + arg);
+    } else if (movie.empty()) {
+      movie = arg;
+    } else {
+      return UsageError("render", "more than one movie given");
+    }
+  }
+  if (movie.empty() || out.empty()) return UsageError("render", "a movie and -o OUT.png are needed");
+  int scaleMode = -1;
+  if (scale == "showall") scaleMode = 0;
+  if (scale == "noborder") scaleMode = 1;
+  if (scale == "exactfit") scaleMode = 2;
+  if (scale == "noscale") scaleMode = 3;
+  if (scaleMode < 0) return UsageError("render", "--scale is showall, noborder, exactfit or noscale");
+  if (quality != "high" && quality != "low") return UsageError("render", "--quality is high or low");
+
+  flash::FlashControl control;
+  if (!control.LoadMovie(0, movie)) {
+    PrintError(movie + ": " + control.LastError());
+    return kExitFailed;
+  }
+  control.SetScaleMode(scaleMode);
+  control.SetQuality2(quality == "high" ? "High" : "Low");
+  // Frame N is shown after N - 1 ticks past the first frame.
+  for (long i = 1; i < frame; ++i) control.Tick();
+  const flash::Movie* model = control.GetMovie();
+  if (width == 0) {
+    width = std::max(1, model->Width());
+    height = std::max(1, model->Height());
+  }
+  QImage image(static_cast<int>(width), static_cast<int>(height), QImage::Format_ARGB32_Premultiplied);
+  if (image.isNull()) {
+    PrintError("not enough memory for a " + std::to_string(width) + "x" + std::to_string(height) + " picture");
+    return kExitFailed;
+  }
+  control.PaintTo(image);
+  QByteArray png;
+  QBuffer buffer(&png);
+  buffer.open(QIODevice::WriteOnly);
+  if (!image.convertToFormat(QImage::Format_RGB32).save(&buffer, "PNG")) {
+    PrintError("cannot encode the picture as PNG");
+    return kExitFailed;
+  }
+  const std::string failure = core::WriteFileAtomic(out, std::string_view(png.constData(), static_cast<std::size_t>(png.size())));
+  if (!failure.empty()) {
+    PrintError(out + ": " + failure);
+    return kExitFailed;
+  }
+  return kExitOk;
+#else
+  PrintError("render: this build has no Flash engine");
+  return kExitFailed;
+#endif
+}
+
+}  // namespace vantrel::tool

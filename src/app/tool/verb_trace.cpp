@@ -1,0 +1,49 @@
+// vantrel-tool trace MOVIE [--frames N]: the movie's trace() output, one line per call.
+#include <cstdio>
+#include <string>
+
+#include "app/tool/tool_support.h"
+#include "app/tool/verbs.h"
+
+#if VANTREL_HAS_FLASH
+#include "flash/flash_control.h"
+#endif
+
+namespace vantrel::tool {
+
+int RunTrace(const Args& args) {
+#if VANTREL_HAS_FLASH
+  std::string movie;
+  long frames = 1;
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    const std::string& arg = args[i];
+    if (arg == "--frames" && i + 1 < args.size()) {
+      if (!ParseCount(args[++i], frames) || frames < 1) return UsageError("trace", "--frames needs a count from 1");
+    } else if (!arg.empty() && arg[0] == '-') {
+      return UsageError("trace", "unknown option " + arg);
+    } else if (movie.empty()) {
+      movie = arg;
+    } else {
+      return UsageError("trace", "more than one movie given");
+    }
+  }
+  if (movie.empty()) return UsageError("trace", "a movie is needed");
+  flash::FlashControl control;
+  control.OnTrace = [](const std::string& line) {
+    std::fwrite(line.data(), 1, line.size(), stdout);
+    std::fputc('\n', stdout);
+  };
+  if (!control.LoadMovie(0, movie)) {
+    PrintError(movie + ": " + control.LastError());
+    return kExitFailed;
+  }
+  for (long i = 1; i < frames; ++i) control.Tick();
+  std::fflush(stdout);
+  return kExitOk;
+#else
+  PrintError("trace: this build has no Flash engine");
+  return kExitFailed;
+#endif
+}
+
+}  // namespace vantrel::tool

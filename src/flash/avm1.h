@@ -1,0 +1,41 @@
+// The ActionScript 1/2 core: timeline actions, trace, the constant pool, the stack and
+// arithmetic, variables of timelines, display-object properties, and getURL with the
+// "FSCommand:" prefix. Objects, functions and classes are not run by this core: their
+// actions keep the stack balanced and yield undefined.
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <string>
+
+#include "flash/avm1_value.h"
+
+namespace vantrel::flash {
+class MovieClip;
+struct DisplayObject;
+}
+
+namespace vantrel::flash::avm1 {
+
+// Instructions one action block may run before it is stopped (endless loops).
+inline constexpr int kMaxInstructions = 1000000;
+
+// Runs one action block with clip as its timeline. Never throws; a malformed block
+// stops where it breaks.
+void RunActions(MovieClip& clip, std::span<const std::uint8_t> code);
+
+// The clip a target path names seen from clip: "" is clip itself; "_root", "_level0"
+// and a leading "/" start at the root; "_parent" and ".." go up; names go down, split
+// by "." or "/". Null when the path names nothing.
+MovieClip* ResolveTarget(MovieClip& clip, const std::string& path);
+
+// Index of a property name ("_x" 0 ... "_ymouse" 21, ignoring case); -1 for others.
+int PropertyIndex(const std::string& name);
+Value GetProperty(MovieClip& clip, int index);
+void SetProperty(MovieClip& clip, int index, const Value& value);
+
+// Variables by path: "name", "path:name", "path.name", or a property name.
+Value GetVariable(MovieClip& scope, const std::string& path);
+void SetVariable(MovieClip& scope, const std::string& path, const Value& value);
+
+}  // namespace vantrel::flash::avm1

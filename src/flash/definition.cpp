@@ -1,0 +1,51 @@
+// The entry point from the movie parser to the drawable definitions.
+#include "flash/bitmap.h"
+#include "flash/character.h"
+#include "flash/font.h"
+#include "flash/morph_shape.h"
+#include "flash/shape.h"
+#include "flash/text.h"
+
+namespace vantrel::flash {
+
+std::shared_ptr<Character> ParseDefinition(std::uint16_t tagCode, std::span<const std::uint8_t> body,
+                                           DefinitionContext& context, std::string* error) {
+  switch (tagCode) {
+    case 2:
+      return ParseShape(body, 1, context, error);
+    case 22:
+      return ParseShape(body, 2, context, error);
+    case 32:
+      return ParseShape(body, 3, context, error);
+    case 83:
+      return ParseShape(body, 4, context, error);
+    case 46:
+    case 84:
+      return ParseMorphShape(tagCode, body, context, error);
+    case 6:
+    case 21:
+    case 35:
+    case 90:
+    case 20:
+    case 36:
+      return ParseBitmap(tagCode, body, context, error);
+    case 10:
+    case 48:
+    case 75:
+      return ParseFont(tagCode, body, context, error);
+    case 13:
+    case 62:
+      ApplyFontInfo(tagCode, body, context, error);
+      return nullptr;
+    case 11:
+    case 33:
+      return ParseStaticText(tagCode, body, context, error);
+    case 37:
+      return ParseEditText(body, context, error);
+    default:
+      if (error) *error = "not a drawable definition: tag " + std::to_string(tagCode);
+      return nullptr;
+  }
+}
+
+}  // namespace vantrel::flash

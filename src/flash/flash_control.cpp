@@ -1,0 +1,272 @@
+#include "flash/flash_control.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cstdio>
+
+#include "core/text.h"
+#include "flash/avm1.h"
+#include "flash/movie_loader.h"
+
+namespace vantrel::flash {
+
+namespace {
+
+constexpr int kMaxFramesPerAdvance = 4;
+
+int HexDigit(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  return -1;
+}
+
+std::string UrlDecode(const std::string& text) {
+  std::string out;
+  out.reserve(text.size());
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (text[i] == '+') {
+      out.push_back(' ');
+    } else if (text[i] == '%' && i + 2 < text.size() && HexDigit(text[i + 1]) >= 0 && HexDigit(text[i + 2]) >= 0) {
+      out.push_back(static_cast<char>(HexDigit(text[i + 1]) * 16 + HexDigit(text[i + 2])));
+      i += 2;
+    } else {
+      out.push_back(text[i]);
+    }
+  }
+  return out;
+}
+
+}  // namespace
+
+FlashControl::FlashControl() = default;
+FlashControl::~FlashControl() = default;
+
+PlayerHooks FlashControl::MakeHooks() {
+  PlayerHooks hooks;
+  hooks.trace = [this](const std::string& line) {
+    if (OnTrace) OnTrace(line);
+  };
+  hooks.fsCommand = [this](const std::string& command, const std::string& arguments) {
+    if (FSCommand) FSCommand(command, arguments);
+  };
+  hooks.getQuality = [this] { return quality_; };
+  hooks.setQuality = [this](const std::string& name) { SetQuality2(name); };
+  return hooks;
+}
+
+bool FlashControl::LoadMovie(int layer, const std::string& path) {
+  if (layer != 0) {
+    lastError_ = "only layer 0 can hold a movie";
+    return false;
+  }
+  std::string file = path;
+  std::string query;
+  const auto mark = path.rfind('?');
+  if (mark != std::string::npos) {
+    file = path.substr(0, mark);
+    query = path.substr(mark);
+  }
+  std::vector<std::uint8_t> bytes;
+  if (!core::ReadFileBytes(file, bytes)) {
+    lastError_ = "cannot read " + file;
+    return false;
+  }
+  return LoadMovieData(bytes, query);
+}
+
+bool FlashControl::LoadMovieData(std::span<const std::uint8_t> bytes, const std::string& query) {
+  std::string error;
+  std::shared_ptr<Movie> movie = LoadMovieFromBytes(bytes, &error);
+  if (!movie) {
+    lastError_ = error;
+    return false;
+  }
+  lastError_.clear();
+  movie_ = movie;
+  player_ = std::make_unique<MoviePlayer>(movie_, MakeHooks());
+  player_->loop = loop_;
+  pendingMs_ = 0;
+  // Parameters become root variables before the first frame's scripts run.
+  std::string parameters = !query.empty() && query[0] == '?' ? query.substr(1) : query;
+  std::size_t start = 0;
+  while (start < parameters.size()) {
+    std::size_t end = parameters.find('&', start);
+    if (end == std::string::npos) end = parameters.size();
+    const std::string pair = parameters.substr(start, end - start);
+    const auto equals = pair.find('=');
+    const std::string name = UrlDecode(pair.substr(0, equals));
+    const std::string value = equals == std::string::npos ? std::string() : UrlDecode(pair.substr(equals + 1));
+    if (!name.empty()) player_->Root().SetVariable(name, avm1::Value::String(value));
+    start = end + 1;
+  }
+  player_->Start();
+  if (OnReadyStateChange) OnReadyStateChange(4);
+  return true;
+}
+
+void FlashControl::Play() {
+  if (player_) player_->Root().Play();
+}
+
+void FlashControl::Stop() {
+  if (player_) player_->Root().Stop();
+}
+
+void FlashControl::Rewind() {
+  if (!player_) return;
+  player_->GotoFrame(0, false);
+}
+
+void FlashControl::Forward() {
+  if (!player_) return;
+  player_->GotoFrame(player_->Root().CurrentFrame() + 1, false);
+}
+
+void FlashControl::Back() {
+  if (!player_) return;
+  player_->GotoFrame(std::max(0, player_->Root().CurrentFrame() - 1), false);
+}
+
+void FlashControl::GotoFrame(int frame) {
+  if (!player_) return;
+  player_->GotoFrame(frame, player_->Root().IsPlaying());
+}
+
+int FlashControl::TotalFrames() const { return player_ ? player_->Root().TotalFrames() : 0; }
+
+int FlashControl::FrameNum() const { return player_ ? player_->Root().CurrentFrame() : -1; }
+
+bool FlashControl::Playing() const { return player_ && player_->Root().IsPlaying(); }
+
+void FlashControl::SetPlaying(bool playing) {
+  if (playing)
+    Play();
+  else
+    Stop();
+}
+
+void FlashControl::SetQuality2(const std::string& name) {
+  static const char* const kNames[] = {"High", "Medium", "Low", "AutoHigh", "AutoLow"};
+  for (const char* known : kNames) {
+    if (core::EqualsNoCase(name, known)) {
+      quality_ = known;
+      return;
+    }
+  }
+}
+
+int FlashControl::Quality() const {
+  if (quality_ == "Low") return 0;
+  if (quality_ == "AutoLow") return 2;
+  if (quality_ == "AutoHigh") return 3;
+  return 1;
+}
+
+void FlashControl::SetQuality(int quality) {
+  switch (quality) {
+    case 0: quality_ = "Low"; break;
+    case 1: quality_ = "High"; break;
+    case 2: quality_ = "AutoLow"; break;
+    case 3: quality_ = "AutoHigh"; break;
+    default: break;
+  }
+}
+
+flash::Quality FlashControl::RenderQuality() const {
+  if (quality_ == "Low" || quality_ == "AutoLow") return flash::Quality::Low;
+  if (quality_ == "Medium") return flash::Quality::Medium;
+  return flash::Quality::High;
+}
+
+void FlashControl::SetScaleMode(int mode) {
+  if (mode >= 0 && mode <= 3) scaleMode_ = mode;
+}
+
+Rgba FlashControl::Background() const {
+  if (hasBackground_) return background_;
+  if (movie_ && movie_->hasBackground) return movie_->background;
+  return Rgba{255, 255, 255, 255};
+}
+
+std::string FlashControl::BGColor() const {
+  const Rgba color = Background();
+  char text[8];
+  std::snprintf(text, sizeof text, "%02X%02X%02X", color.r, color.g, color.b);
+  return text;
+}
+
+void FlashControl::SetBGColor(const std::string& color) {
+  std::string digits = color;
+  if (!digits.empty() && digits[0] == '#') digits.erase(0, 1);
+  if (digits.size() != 6) return;
+  int value[6];
+  for (int i = 0; i < 6; ++i) {
+    value[i] = HexDigit(digits[i]);
+    if (value[i] < 0) return;
+  }
+  background_ = Rgba{static_cast<std::uint8_t>(value[0] * 16 + value[1]),
+                     static_cast<std::uint8_t>(value[2] * 16 + value[3]),
+                     static_cast<std::uint8_t>(value[4] * 16 + value[5]), 255};
+  hasBackground_ = true;
+}
+
+void FlashControl::SetLoop(bool loop) {
+  loop_ = loop;
+  if (player_) player_->loop = loop;
+}
+
+void FlashControl::SetVariable(const std::string& name, const std::string& value) {
+  if (!player_ || name.empty()) return;
+  avm1::SetVariable(player_->Root(), name, avm1::Value::String(value));
+}
+
+std::string FlashControl::GetVariable(const std::string& name) const {
+  if (!player_ || name.empty()) return "";
+  const avm1::Value value = avm1::GetVariable(player_->Root(), name);
+  if (value.IsUndefined()) return "";
+  return avm1::ToString(value, player_->SwfVersion());
+}
+
+double FlashControl::FrameInterval() const { return movie_ ? 1000.0 / movie_->FrameRate() : 1000.0 / 12; }
+
+void FlashControl::AdvanceTime(double milliseconds) {
+  if (!player_ || !(milliseconds > 0)) return;
+  pendingMs_ += milliseconds;
+  const double interval = FrameInterval();
+  int frames = 0;
+  while (pendingMs_ >= interval && frames < kMaxFramesPerAdvance) {
+    pendingMs_ -= interval;
+    player_->Tick();
+    ++frames;
+  }
+  if (pendingMs_ >= interval) pendingMs_ = 0;  // a stalled host does not get a burst later
+}
+
+void FlashControl::Tick() {
+  if (player_) player_->Tick();
+}
+
+void FlashControl::SetSize(int width, int height) { size_ = QSize(std::max(0, width), std::max(0, height)); }
+
+void FlashControl::Paint(QPainter& painter, QSize viewport) const {
+  const Rgba bg = Background();
+  if (!player_) {
+    painter.fillRect(QRect(QPoint(0, 0), viewport), QColor(bg.r, bg.g, bg.b));
+    return;
+  }
+  ViewOptions options;
+  options.scaleMode = static_cast<flash::ScaleMode>(scaleMode_);
+  options.alignMode = alignMode_;
+  options.quality = RenderQuality();
+  options.background = bg;
+  RenderMovie(painter, viewport, *player_, options);
+}
+
+void FlashControl::PaintTo(QImage& surface) const {
+  if (surface.isNull()) return;
+  QPainter painter(&surface);
+  Paint(painter, surface.size());
+}
+
+}  // namespace vantrel::flash

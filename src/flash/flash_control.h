@@ -1,0 +1,132 @@
+// FlashControl: the Flash player component the program hosts. It loads a movie, plays
+// it on a clock the host advances, exchanges variables with the root timeline, raises
+// the movie's FSCommand calls and paints the current frame. No widgets: the player
+// window wraps it.
+#pragma once
+
+#include <QImage>
+#include <QPainter>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <span>
+#include <string>
+
+#include "flash/movie.h"
+#include "flash/movie_player.h"
+#include "flash/renderer.h"
+
+namespace vantrel::flash {
+
+class FlashControl {
+ public:
+  FlashControl();
+  ~FlashControl();
+  FlashControl(const FlashControl&) = delete;
+  FlashControl& operator=(const FlashControl&) = delete;
+
+  // Events. OnReadyStateChange receives 4 once a movie has loaded; FSCommand receives
+  // the command and its arguments of getURL("FSCommand:command", arguments); OnTrace
+  // receives each trace() line.
+  std::function<void(int state)> OnReadyStateChange;
+  std::function<void(const std::string& command, const std::string& arguments)> FSCommand;
+  std::function<void(const std::string& line)> OnTrace;
+
+  // Loads the movie at path into layer 0; a "?" and "name=value&..." after the path
+  // become variables of the root timeline before its first frame runs. Returns false
+  // (with LastError) when the layer is not 0 or the file is not a movie; the movie
+  // already shown then stays.
+  bool LoadMovie(int layer, const std::string& path);
+  // The same for movie bytes already in memory; query is "" or starts with "?".
+  bool LoadMovieData(std::span<const std::uint8_t> bytes, const std::string& query = "");
+  // Why the last load failed ("" after a success).
+  const std::string& LastError() const { return lastError_; }
+  bool HasMovie() const { return player_ != nullptr; }
+  // The loaded movie; null before the first successful load.
+  const Movie* GetMovie() const { return movie_.get(); }
+  // 4 with a movie, 0 without.
+  int ReadyState() const { return player_ ? 4 : 0; }
+
+  // Playback. Forward and Back step one frame and stop; Rewind goes to the first frame
+  // and stops. GotoFrame takes a 0-based frame (clamped) and keeps the playing state.
+  void Play();
+  void Stop();
+  void Rewind();
+  void Forward();
+  void Back();
+  void GotoFrame(int frame);
+  // Frame count; 0 without a movie.
+  int TotalFrames() const;
+  // Current frame, 0-based (the last is TotalFrames() - 1); -1 without a movie.
+  int FrameNum() const;
+  int CurrentFrame() const { return FrameNum(); }
+  bool Playing() const;
+  void SetPlaying(bool playing);
+
+  // Quality by name: "High", "Medium", "Low", "AutoHigh", "AutoLow" (any case); other
+  // names are ignored. Read back as the same name.
+  const std::string& Quality2() const { return quality_; }
+  void SetQuality2(const std::string& name);
+  // Quality by number: 0 low, 1 high, 2 auto-low, 3 auto-high.
+  int Quality() const;
+  void SetQuality(int quality);
+  flash::Quality RenderQuality() const;
+
+  // 0 show all, 1 no border, 2 exact fit, 3 no scale; other values are ignored.
+  int ScaleMode() const { return scaleMode_; }
+  void SetScaleMode(int mode);
+  // Alignment bits: 1 left, 2 right, 4 top, 8 bottom; 0 centres.
+  int AlignMode() const { return alignMode_; }
+  void SetAlignMode(int mode) { alignMode_ = mode & 15; }
+  // Background as six hexadecimal digits, red first. Setting overrides the movie's
+  // own colour; text that is not a colour is ignored.
+  std::string BGColor() const;
+  void SetBGColor(const std::string& color);
+  // Looping off stops the movie at its last frame.
+  bool Loop() const { return loop_; }
+  void SetLoop(bool loop);
+
+  // Variables of the root timeline ("name", "clip.name", "_alpha" and the other
+  // properties). GetVariable returns "" for an unknown variable or without a movie.
+  void SetVariable(const std::string& name, const std::string& value);
+  std::string GetVariable(const std::string& name) const;
+
+  // The component's version: major version 32 in the high 16 bits.
+  static int FlashVersion() { return 32 << 16; }
+
+  // The clock. The host calls AdvanceTime with the milliseconds that passed; the frames
+  // the movie's frame rate fits into them run (at most a few per call, so a stalled
+  // host does not race to catch up). Tick runs exactly one frame.
+  void AdvanceTime(double milliseconds);
+  void Tick();
+  double FrameInterval() const;  // milliseconds per frame
+
+  // The control's size in pixels (its container's client area).
+  void SetSize(int width, int height);
+  QSize Size() const { return size_; }
+
+  // Paints the current frame into surface, scaled to the surface's size by the scale
+  // mode. Without a movie the surface is filled with the background colour.
+  void PaintTo(QImage& surface) const;
+  void Paint(QPainter& painter, QSize viewport) const;
+
+  MoviePlayer* Player() { return player_.get(); }
+
+ private:
+  PlayerHooks MakeHooks();
+  Rgba Background() const;
+
+  std::shared_ptr<const Movie> movie_;
+  std::unique_ptr<MoviePlayer> player_;
+  std::string lastError_;
+  std::string quality_ = "High";
+  int scaleMode_ = 0;
+  int alignMode_ = 0;
+  bool loop_ = true;
+  bool hasBackground_ = false;
+  Rgba background_{255, 255, 255, 255};
+  double pendingMs_ = 0;
+  QSize size_{550, 400};
+};
+
+}  // namespace vantrel::flash

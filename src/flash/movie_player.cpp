@@ -1,0 +1,77 @@
+#include "flash/movie_player.h"
+
+#include "flash/avm1.h"
+
+namespace vantrel::flash {
+
+namespace {
+constexpr int kMaxBlocksPerRun = 100000;
+}
+
+MoviePlayer::MoviePlayer(std::shared_ptr<const Movie> movie, PlayerHooks hooks)
+    : movie_(std::move(movie)), hooks_(std::move(hooks)) {
+  root_ = std::make_shared<MovieClip>(*this, &movie_->root, nullptr);
+  rootObject_.clip = root_;
+  rootObject_.name = "";
+  rootObject_.createdTick = 0;
+  root_->SetOwner(&rootObject_);
+}
+
+void MoviePlayer::Start() {
+  if (started_) return;
+  started_ = true;
+  creations_ = 0;
+  instructions_ = kInstructionsPerTick;
+  root_->GotoFrame(0, true);
+  RunQueuedActions();
+}
+
+void MoviePlayer::Tick() {
+  if (!started_) {
+    Start();
+    return;
+  }
+  ++ticks_;
+  creations_ = 0;
+  instructions_ = kInstructionsPerTick;
+  root_->RunFrame();
+  RunQueuedActions();
+}
+
+void MoviePlayer::GotoFrame(int frame, bool play) {
+  if (!started_) Start();
+  creations_ = 0;
+  instructions_ = kInstructionsPerTick;
+  root_->GotoFrame(frame, play);
+  RunQueuedActions();
+}
+
+void MoviePlayer::QueueActions(MovieClip& clip, ActionBlock block) {
+  if (!block || block->empty()) return;
+  queue_.push_back({clip.weak_from_this(), std::move(block)});
+}
+
+void MoviePlayer::QueueInitActions(MovieClip& clip, std::uint16_t spriteId, ActionBlock block) {
+  if (!initialised_.insert(spriteId).second) return;
+  QueueActions(clip, std::move(block));
+}
+
+void MoviePlayer::RunQueuedActions() {
+  // Actions can queue more (a goto queues its target frame); the count keeps a movie
+  // that jumps back and forth from holding the tick forever.
+  for (int run = 0; run < kMaxBlocksPerRun && !queue_.empty(); ++run) {
+    QueuedAction action = std::move(queue_.front());
+    queue_.pop_front();
+    const auto clip = action.clip.lock();
+    if (!clip) continue;  // removed before its turn
+    avm1::RunActions(*clip, *action.block);
+  }
+  queue_.clear();
+}
+
+std::uint32_t MoviePlayer::Random() {
+  random_ = random_ * 1664525u + 1013904223u;
+  return random_ >> 8;
+}
+
+}  // namespace vantrel::flash

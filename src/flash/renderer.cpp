@@ -1,0 +1,181 @@
+#include "flash/renderer.h"
+
+#include <QImage>
+#include <QPainterPath>
+#include <algorithm>
+
+namespace vantrel::flash {
+
+namespace {
+
+QTransform ToQt(const Matrix& m) { return QTransform(m.a, m.b, m.c, m.d, m.tx, m.ty); }
+
+// Masks draw their coverage only: every drawn pixel counts as opaque.
+ColorTransform MaskColor() {
+  ColorTransform mask;
+  mask.mulA = 0;
+  mask.addA = 255;
+  return mask;
+}
+
+class Walker {
+ public:
+  Walker(const ViewOptions& options) : options_(options) {}
+
+  // Draws the objects from first to end (depth order); clip layers take the objects up
+  // to their clip depth with them.
+  using Iterator = std::map<std::uint16_t, DisplayObject>::const_iterator;
+  void DrawRange(QPainter& painter, Iterator first, Iterator end, const QTransform& parent,
+                 const ColorTransform& color, bool asMask, int nesting) {
+    for (auto it = first; it != end;) {
+      const DisplayObject& object = it->second;
+      if (object.clipDepth == 0 || asMask) {
+        DrawObject(painter, object, parent, color, asMask, nesting);
+        ++it;
+        continue;
+      }
+      // A clip layer: the objects up to its clip depth are drawn through its shape.
+      auto maskedEnd = std::next(it);
+      while (maskedEnd != end && maskedEnd->first <= object.clipDepth) ++maskedEnd;
+      DrawMasked(painter, object, std::next(it), maskedEnd, parent, color, nesting);
+      it = maskedEnd;
+    }
+  }
+
+ private:
+  // The filled area of a mask in device pixels; false when some part of it has no
+  // outline (then the mask is drawn into a coverage picture instead).
+  bool MaskPath(const DisplayObject& object, const QTransform& parent, QPainterPath& path, int nesting) const {
+    if (!object.character) return true;
+    const QTransform transform = ToQt(object.matrix) * parent;
+    if (object.clip) {
+      if (nesting > MovieClip::kMaxNesting) return true;
+      for (const auto& [depth, child] : object.clip->DisplayList()) {
+        if (!MaskPath(child, transform, path, nesting + 1)) return false;
+      }
+      return true;
+    }
+    const QPainterPath outline = object.character->Outline(object.ratio);
+    if (outline.isEmpty()) return object.character->Bounds(object.ratio).isEmpty();
+    const QPainterPath mapped = transform.map(outline);
+    path = path.isEmpty() ? mapped : path.united(mapped);
+    return true;
+  }
+
+  void DrawMasked(QPainter& painter, const DisplayObject& mask, Iterator first, Iterator end, const QTransform& parent,
+                  const ColorTransform& color, int nesting) {
+    if (first == end) return;  // a mask over nothing draws nothing
+    QPainterPath path;
+    if (MaskPath(mask, parent, path, nesting)) {
+      if (path.isEmpty()) return;  // an empty mask hides everything under it
+      painter.save();
+      painter.setClipPath(path, Qt::IntersectClip);
+      DrawRange(painter, first, end, parent, color, false, nesting);
+      painter.restore();
+      return;
+    }
+    const QSize size(painter.device()->width(), painter.device()->height());
+    if (size.isEmpty()) return;
+    QImage layer(size, QImage::Format_ARGB32_Premultiplied);
+    layer.fill(Qt::transparent);
+    QImage coverage(size, QImage::Format_ARGB32_Premultiplied);
+    coverage.fill(Qt::transparent);
+    {
+      QPainter layerPainter(&layer);
+      layerPainter.setTransform(painter.transform());
+      layerPainter.setRenderHints(painter.renderHints());
+      DrawRange(layerPainter, first, end, parent, color, false, nesting);
+    }
+    {
+      QPainter maskPainter(&coverage);
+      maskPainter.setRenderHints(painter.renderHints());
+      DrawObject(maskPainter, mask, parent, MaskColor(), true, nesting);
+    }
+    {
+      QPainter combine(&layer);
+      combine.setCompositionMode(QPainter::CompositionMode_DestinationIn);
+      combine.drawImage(0, 0, coverage);
+    }
+    painter.save();
+    painter.resetTransform();
+    painter.drawImage(0, 0, layer);
+    painter.restore();
+  }
+
+  void DrawObject(QPainter& painter, const DisplayObject& object, const QTransform& parent,
+                  const ColorTransform& color, bool asMask, int nesting) {
+    if (!object.visible && !asMask) return;
+    if (!object.character) return;
+    const QTransform transform = ToQt(object.matrix) * parent;
+    const ColorTransform combined = asMask ? color : color * object.colorTransform;
+    if (object.clip) {
+      if (nesting > MovieClip::kMaxNesting) return;
+      ColorTransform inner = combined;
+      if (object.character->Kind() == CharacterKind::Button && !asMask)
+        inner = combined * static_cast<const ButtonCharacter&>(*object.character).colorTransform;
+      const auto& list = object.clip->DisplayList();
+      DrawRange(painter, list.begin(), list.end(), transform, inner, asMask, nesting + 1);
+      return;
+    }
+    if (!asMask && combined.mulA <= 0 && combined.addA <= 0) return;  // fully transparent
+    RenderContext context;
+    context.painter = &painter;
+    context.transform = transform;
+    context.colorTransform = combined;
+    context.quality = options_.quality;
+    context.ratio = object.ratio;
+    painter.save();
+    object.character->Render(context);
+    painter.restore();
+  }
+
+  const ViewOptions& options_;
+};
+
+}  // namespace
+
+QTransform StageTransform(const Rect& frameSize, QSize viewport, ScaleMode mode, int alignMode) {
+  const double width = std::max(1.0, frameSize.Width() / 20.0);
+  const double height = std::max(1.0, frameSize.Height() / 20.0);
+  const double viewWidth = viewport.width();
+  const double viewHeight = viewport.height();
+  double scaleX = 1, scaleY = 1;
+  switch (mode) {
+    case ScaleMode::ShowAll: scaleX = scaleY = std::min(viewWidth / width, viewHeight / height); break;
+    case ScaleMode::NoBorder: scaleX = scaleY = std::max(viewWidth / width, viewHeight / height); break;
+    case ScaleMode::ExactFit:
+      scaleX = viewWidth / width;
+      scaleY = viewHeight / height;
+      break;
+    case ScaleMode::NoScale: break;
+  }
+  const double contentWidth = width * scaleX;
+  const double contentHeight = height * scaleY;
+  const double x = (alignMode & kAlignLeft) ? 0 : (alignMode & kAlignRight) ? viewWidth - contentWidth
+                                                                             : (viewWidth - contentWidth) / 2;
+  const double y = (alignMode & kAlignTop) ? 0 : (alignMode & kAlignBottom) ? viewHeight - contentHeight
+                                                                             : (viewHeight - contentHeight) / 2;
+  return QTransform::fromTranslate(-frameSize.xMin, -frameSize.yMin) * QTransform::fromScale(scaleX / 20, scaleY / 20) *
+         QTransform::fromTranslate(x, y);
+}
+
+void RenderMovie(QPainter& painter, QSize viewport, const MoviePlayer& player, const ViewOptions& options) {
+  painter.save();
+  painter.setClipRect(QRect(QPoint(0, 0), viewport));
+  const Rgba& bg = options.background;
+  painter.fillRect(QRect(QPoint(0, 0), viewport), QColor(bg.r, bg.g, bg.b));
+  painter.setRenderHint(QPainter::Antialiasing, options.quality != Quality::Low);
+  painter.setRenderHint(QPainter::SmoothPixmapTransform, options.quality == Quality::High);
+  const QTransform stage =
+      StageTransform(player.GetMovie().header.frameSize, viewport, options.scaleMode, options.alignMode);
+  const DisplayObject& root = player.RootObject();
+  if (root.visible) {
+    Walker walker(options);
+    const QTransform rootTransform = ToQt(root.matrix) * stage;
+    const auto& list = player.Root().DisplayList();
+    walker.DrawRange(painter, list.begin(), list.end(), rootTransform, root.colorTransform, false, 0);
+  }
+  painter.restore();
+}
+
+}  // namespace vantrel::flash

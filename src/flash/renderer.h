@@ -1,0 +1,34 @@
+// Drawing a running movie: the stage transform for the four scale modes and the
+// alignment, the background, and the walk over the display list with matrices, colour
+// transforms and clip-layer masks that calls Character::Render.
+#pragma once
+
+#include <QPainter>
+#include <QSize>
+#include <QTransform>
+
+#include "flash/character.h"
+#include "flash/movie_player.h"
+
+namespace vantrel::flash {
+
+// The control's scale modes, by their numbers.
+enum class ScaleMode { ShowAll = 0, NoBorder = 1, ExactFit = 2, NoScale = 3 };
+
+// Alignment bits: left 1, right 2, top 4, bottom 8; none centres the movie.
+inline constexpr int kAlignLeft = 1, kAlignRight = 2, kAlignTop = 4, kAlignBottom = 8;
+
+struct ViewOptions {
+  ScaleMode scaleMode = ScaleMode::ShowAll;
+  int alignMode = 0;
+  Quality quality = Quality::High;
+  Rgba background{255, 255, 255, 255};
+};
+
+// Maps stage twips to viewport pixels for frameSize (twips) shown in viewport.
+QTransform StageTransform(const Rect& frameSize, QSize viewport, ScaleMode mode, int alignMode);
+
+// Fills viewport with the background and draws the player's current frame over it.
+void RenderMovie(QPainter& painter, QSize viewport, const MoviePlayer& player, const ViewOptions& options);
+
+}  // namespace vantrel::flash

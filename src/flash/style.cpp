@@ -1,0 +1,39 @@
+#include "flash/style.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "flash/bitmap.h"
+
+namespace vantrel::flash {
+namespace {
+
+int Channel(double value) { return static_cast<int>(std::clamp(std::floor(value), 0.0, 255.0)); }
+
+}  // namespace
+
+QColor TransformColor(const Rgba& c, const ColorTransform& t) {
+  if (t.IsIdentity()) return QColor(c.r, c.g, c.b, c.a);
+  return QColor(Channel(c.r * t.mulR + t.addR), Channel(c.g * t.mulG + t.addG), Channel(c.b * t.mulB + t.addB),
+                Channel(c.a * t.mulA + t.addA));
+}
+
+QTransform ToQTransform(const Matrix& m) { return QTransform(m.a, m.b, m.c, m.d, m.tx, m.ty); }
+
+bool IsAlphaOnly(const ColorTransform& t) {
+  return t.mulR == 1 && t.mulG == 1 && t.mulB == 1 && t.addR == 0 && t.addG == 0 && t.addB == 0 && t.addA == 0 &&
+         t.mulA >= 0 && t.mulA <= 1;
+}
+
+QBrush MakeBrush(const FillStyle& fill, const ColorTransform& transform) {
+  if (fill.IsGradient()) return MakeGradientBrush(fill, transform);
+  if (fill.IsBitmap()) {
+    if (!fill.bitmap || fill.bitmap->image.isNull()) return QBrush(Qt::NoBrush);
+    QBrush brush(fill.bitmap->Transformed(transform));
+    brush.setTransform(ToQTransform(fill.matrix));
+    return brush;
+  }
+  return QBrush(TransformColor(fill.color, transform));
+}
+
+}  // namespace vantrel::flash

@@ -1,0 +1,90 @@
+// Static text (DefineText 1-2): runs of glyphs of embedded fonts, drawn with the
+// glyph outlines; and DefineEditText fields drawn with embedded glyphs or device fonts.
+#pragma once
+
+#include <QString>
+#include <cstdint>
+#include <memory>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "flash/character.h"
+#include "flash/font.h"
+
+namespace vantrel::flash {
+
+struct TextRecord {
+  std::shared_ptr<const Font> font;
+  Rgba color;
+  double x = 0, y = 0;  // twips, text space
+  double height = 0;    // twips
+  struct Glyph {
+    std::uint32_t index = 0;
+    std::int32_t advance = 0;
+  };
+  std::vector<Glyph> glyphs;
+};
+
+class StaticText : public Character {
+ public:
+  CharacterKind Kind() const override { return CharacterKind::Text; }
+  void Render(const RenderContext& context) const override;
+  QRectF Bounds(std::uint16_t ratio = 0) const override;
+  bool HitTest(QPointF point, std::uint16_t ratio = 0) const override;
+  QPainterPath Outline(std::uint16_t ratio = 0) const override;
+
+  Rect bounds;
+  Matrix matrix;
+  std::vector<TextRecord> records;
+
+ private:
+  mutable bool outlineBuilt_ = false;
+  mutable QPainterPath outline_;
+};
+
+// Parses DefineText (11) or DefineText2 (33); fonts come from the dictionary. Returns
+// nullptr on malformed data.
+std::shared_ptr<StaticText> ParseStaticText(std::uint16_t tagCode, std::span<const std::uint8_t> body,
+                                            const DefinitionContext& context, std::string* error);
+
+enum class TextAlign : std::uint8_t { Left = 0, Right = 1, Center = 2, Justify = 3 };
+
+class EditText : public Character {
+ public:
+  CharacterKind Kind() const override { return CharacterKind::EditText; }
+  // Draws the field with its initial text.
+  void Render(const RenderContext& context) const override;
+  QRectF Bounds(std::uint16_t ratio = 0) const override;
+  bool HitTest(QPointF point, std::uint16_t ratio = 0) const override;
+  QPainterPath Outline(std::uint16_t ratio = 0) const override;
+
+  // Draws the field showing the given text (its variable's value, say); HTML fields
+  // take HTML and show its text.
+  void RenderText(const RenderContext& context, const QString& text) const;
+  // The lines the field shows for a text, after HTML and word wrapping.
+  std::vector<QString> LayoutLines(const QString& text) const;
+
+  Rect bounds;
+  bool wordWrap = false, multiline = false, password = false, readOnly = false;
+  bool autoSize = false, noSelect = false, border = false, html = false, useOutlines = false;
+  std::uint16_t fontId = 0;
+  std::shared_ptr<const Font> font;
+  std::string fontClass;
+  double fontHeight = 240;  // twips
+  Rgba color{0, 0, 0, 255};
+  std::uint16_t maxLength = 0;
+  TextAlign align = TextAlign::Left;
+  double leftMargin = 0, rightMargin = 0, indent = 0, leading = 0;  // twips
+  QString variableName;
+  QString initialText;
+};
+
+std::shared_ptr<EditText> ParseEditText(std::span<const std::uint8_t> body, const DefinitionContext& context,
+                                        std::string* error);
+
+// The visible text of simple HTML: tags dropped, <br> and paragraph ends as line
+// breaks, entities decoded.
+QString HtmlToPlainText(const QString& html);
+
+}  // namespace vantrel::flash

@@ -1,0 +1,144 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "flash/avm1.h"
+#include "movie_test_support.h"
+
+namespace vantrel::flash {
+namespace {
+
+using testing::Actions;
+using testing::Bytes;
+using testing::PutBytes;
+
+std::unique_ptr<RunningMovie> RunScript(const Actions& actions, int version = 8) {
+  Bytes tags = actions.Tag();
+  PutBytes(tags, testing::ShowFrame());
+  PutBytes(tags, testing::End());
+  return StartMovie(tags, 1, version);
+}
+
+TEST(Avm1Values, NumbersPrintAsActionScriptWritesThem) {
+  EXPECT_EQ(avm1::NumberToString(0), "0");
+  EXPECT_EQ(avm1::NumberToString(-3), "-3");
+  EXPECT_EQ(avm1::NumberToString(0.1), "0.1");
+  EXPECT_EQ(avm1::NumberToString(1.0 / 3), "0.333333333333333");
+  EXPECT_EQ(avm1::NumberToString(1e21), "1e+21");
+  EXPECT_EQ(avm1::NumberToString(1.5e-7), "1.5e-7");
+  EXPECT_EQ(avm1::NumberToString(NAN), "NaN");
+  EXPECT_EQ(avm1::NumberToString(-INFINITY), "-Infinity");
+  EXPECT_EQ(avm1::ToString(avm1::Value::Undefined(), 6), "");
+  EXPECT_EQ(avm1::ToString(avm1::Value::Undefined(), 7), "undefined");
+  EXPECT_TRUE(std::isnan(avm1::ToNumber(avm1::Value::String("12px"), 8)));
+  EXPECT_EQ(avm1::ToNumber(avm1::Value::String(" 0x1F "), 8), 31);
+  EXPECT_FALSE(avm1::ToBoolean(avm1::Value::String("0"), 6));
+  EXPECT_TRUE(avm1::ToBoolean(avm1::Value::String("0"), 7));
+  EXPECT_EQ(avm1::ToInt32(4294967297.0), 1);
+}
+
+TEST(Avm1, TracesArithmeticStringsAndConstants) {
+  Actions a;
+  // constant pool ["hello", "world"]
+  Bytes pool;
+  testing::PutU16(pool, 2);
+  testing::PutString(pool, "hello");
+  testing::PutString(pool, "world");
+  a.OpWith(0x88, pool);
+  a.Raw({0x96, 4, 0, 8, 0, 8, 1}).Op(0x21).Trace();              // "hello" + "world"
+  a.PushNumber(2).PushNumber(3).Op(0x47).Trace();                 // 2 + 3
+  a.PushString("2").PushNumber(3).Op(0x47).Trace();               // "2" + 3 concatenates
+  a.PushNumber(7).PushNumber(2).Op(0x3F).Trace();                 // 7 % 2
+  a.PushNumber(1).PushNumber(2).Op(0x48).Trace();                 // 1 < 2
+  a.Raw({0x96, 1, 0, 3}).Trace();                                 // undefined
+  auto run = RunScript(a);
+  EXPECT_EQ(run->traces, (std::vector<std::string>{"helloworld", "5", "23", "1", "true", "undefined"}));
+}
+
+TEST(Avm1, VariablesLoopsAndJumpsAreBounded) {
+  Actions a;
+  a.PushString("i").PushNumber(0).SetVariable();
+  // loop: i = i + 1; if (i < 5) jump back
+  Actions body;
+  body.PushString("i").PushString("i").GetVariable().Op(0x50).SetVariable();
+  body.PushString("i").GetVariable().PushNumber(5).Op(0x48);
+  const int backward = -static_cast<int>(body.Data().size() + 5);
+  a.Raw(body.Data());
+  a.OpWith(0x9D, {static_cast<std::uint8_t>(backward & 0xFF), static_cast<std::uint8_t>((backward >> 8) & 0xFF)});
+  a.PushString("i").GetVariable().Trace();
+  // An endless loop (jump to itself) is stopped by the instruction budget.
+  a.OpWith(0x99, {0xFB, 0xFF});
+  auto run = RunScript(a);
+  EXPECT_EQ(run->traces, (std::vector<std::string>{"5"}));
+  EXPECT_TRUE(run->player->Root().GetVariable("I").IsUndefined());  // case matters in SWF 8 ...
+  EXPECT_EQ(avm1::ToString(run->player->Root().GetVariable("i"), 8), "5");
+  auto old = RunScript(Actions().PushString("Name").PushString("v").SetVariable(), 6);
+  EXPECT_EQ(avm1::ToString(old->player->Root().GetVariable("NAME"), 6), "v");  // ... and not before SWF 7
+}
+
+TEST(Avm1, GetUrlWithTheFsCommandPrefixRaisesTheCommand) {
+  Actions a;
+  a.GetUrl("FSCommand:MeowLog", "hello there");
+  a.GetUrl("fscommand:quit", "");
+  a.GetUrl("http://example.com/", "_blank");
+  a.PushString("FSCommand:fullscreen").PushString("true").OpWith(0x9A, {0});
+  auto run = RunScript(a);
+  EXPECT_EQ(run->commands, (std::vector<std::pair<std::string, std::string>>{
+                               {"MeowLog", "hello there"}, {"quit", ""}, {"fullscreen", "true"}}));
+}
+
+TEST(Avm1, TimelineActionsStopPlayAndJumpToLabels) {
+  // Frame 1 goes to label "end" (frame 3) and stops there; frame 2 would trace.
+  Bytes tags = Actions().GotoLabel("End").Tag();
+  PutBytes(tags, testing::ShowFrame());
+  PutBytes(tags, Actions().TraceString("frame 2").Tag());
+  PutBytes(tags, testing::ShowFrame());
+  PutBytes(tags, testing::FrameLabel("end"));
+  PutBytes(tags, Actions().TraceString("frame 3").PushString("_currentframe").GetVariable().Trace().Tag());
+  PutBytes(tags, testing::ShowFrame());
+  PutBytes(tags, testing::End());
+  auto run = StartMovie(tags, 3);
+  EXPECT_EQ(run->player->Root().CurrentFrame(), 2);
+  EXPECT_FALSE(run->player->Root().IsPlaying());
+  run->player->Tick();
+  EXPECT_EQ(run->traces, (std::vector<std::string>{"frame 3", "3"}));
+}
+
+TEST(Avm1, PropertiesOfTheRootAndOfNamedClips) {
+  Bytes sprite = testing::ShowFrame();
+  PutBytes(sprite, testing::End());
+  Bytes tags = testing::DefineSprite(2, 1, sprite);
+  testing::Place place;
+  place.character = 2;
+  place.name = "ball";
+  place.hasMatrix = true;
+  place.x = 200;
+  PutBytes(tags, testing::PlaceObject2(place));
+  Actions a;
+  a.PushString("ball._x").GetVariable().Trace();
+  a.PushString("ball").GetVariable().Trace();
+  a.PushString("_alpha").PushNumber(40).SetVariable();
+  a.PushString("/ball").PushNumber(0).PushNumber(25).Op(0x23);  // setProperty(_x)
+  a.PushString("ball").PushNumber(0).Op(0x22).Trace();
+  PutBytes(tags, a.Tag());
+  PutBytes(tags, testing::ShowFrame());
+  PutBytes(tags, testing::End());
+  auto run = StartMovie(tags, 1);
+  EXPECT_EQ(run->traces, (std::vector<std::string>{"10", "_level0.ball", "25"}));
+  EXPECT_DOUBLE_EQ(run->player->RootObject().colorTransform.mulA, 0.4);
+}
+
+TEST(Avm1, MalformedBlocksStopWhereTheyBreak) {
+  Actions a;
+  a.TraceString("before");
+  a.Raw({0x96, 0x40, 0x00, 0x00, 'x'});  // push whose length runs past the end
+  auto run = RunScript(a);
+  EXPECT_EQ(run->traces.front(), "before");
+  Actions jump;
+  jump.OpWith(0x99, {0x00, 0x70}).TraceString("not reached");
+  auto jumped = RunScript(jump);
+  EXPECT_TRUE(jumped->traces.empty());
+}
+
+}  // namespace
+}  // namespace vantrel::flash

@@ -1,0 +1,203 @@
+// Conformance over the shared corpus: every ActionScript 1/2 test movie with an expected
+// image is rendered after its frames and compared with the test's tolerances; every one
+// with an expected output.txt is run and its trace output compared. Each test fails only
+// when a movie on the committed list of known passes no longer passes; the passes of
+// this run are written into the build folder for updating the list.
+#include <gtest/gtest.h>
+
+#include <QImage>
+#include <algorithm>
+#include <cstdlib>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <set>
+#include <sstream>
+
+#include "core/text.h"
+#include "corpus_toml.h"
+#include "flash/flash_control.h"
+#include "flash/movie_loader.h"
+#include "support/temp_home.h"
+
+namespace vantrel::flash {
+namespace {
+
+namespace fs = std::filesystem;
+
+struct CorpusCase {
+  std::string name;  // relative to the corpus, such as "avm1/color"
+  fs::path folder;
+  CorpusTest toml;
+};
+
+std::string ReadAll(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream out;
+  out << in.rdbuf();
+  return out.str();
+}
+
+std::vector<CorpusCase> FindCases(const std::string& corpus) {
+  std::vector<CorpusCase> cases;
+  for (const char* area : {"avm1", "visual", "timeline", "text", "fonts", "swf"}) {
+    const fs::path root = fs::path(corpus) / area;
+    std::error_code ec;
+    if (!fs::is_directory(root, ec)) continue;
+    for (auto it = fs::recursive_directory_iterator(root, ec); it != fs::recursive_directory_iterator(); it.increment(ec)) {
+      if (ec) break;
+      if (it.depth() > 4) it.disable_recursion_pending();
+      const fs::path folder = it->path();
+      if (!it->is_directory() || !fs::exists(folder / "test.swf") || !fs::exists(folder / "test.toml")) continue;
+      CorpusTest toml = ParseCorpusToml(ReadAll(folder / "test.toml"));
+      if (toml.ignore) continue;
+      cases.push_back({fs::relative(folder, corpus).generic_string(), folder, std::move(toml)});
+    }
+  }
+  std::sort(cases.begin(), cases.end(), [](const CorpusCase& a, const CorpusCase& b) { return a.name < b.name; });
+  return cases;
+}
+
+std::set<std::string> ReadList(const std::string& path) {
+  std::set<std::string> names;
+  std::ifstream in(path);
+  std::string line;
+  while (std::getline(in, line)) {
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    if (!line.empty() && line[0] != '#') names.insert(line);
+  }
+  return names;
+}
+
+void WriteList(const std::string& path, const std::vector<std::string>& names) {
+  std::ofstream out(path);
+  for (const std::string& name : names) out << name << "\n";
+}
+
+bool IsActionScript3(const CorpusCase& test) {
+  std::vector<std::uint8_t> bytes;
+  if (!core::ReadFileBytes((test.folder / "test.swf").string(), bytes)) return true;
+  const auto movie = LoadMovieFromBytes(bytes, nullptr);
+  return !movie || movie->actionScript3;
+}
+
+// Pixels whose largest channel difference is above tolerance.
+long Outliers(const QImage& actual, const QImage& expected, int tolerance) {
+  long outliers = 0;
+  for (int y = 0; y < expected.height(); ++y) {
+    const auto* a = reinterpret_cast<const QRgb*>(actual.constScanLine(y));
+    const auto* e = reinterpret_cast<const QRgb*>(expected.constScanLine(y));
+    for (int x = 0; x < expected.width(); ++x) {
+      const int d = std::max({std::abs(qRed(a[x]) - qRed(e[x])), std::abs(qGreen(a[x]) - qGreen(e[x])),
+                              std::abs(qBlue(a[x]) - qBlue(e[x])), std::abs(qAlpha(a[x]) - qAlpha(e[x]))});
+      if (d > tolerance) ++outliers;
+    }
+  }
+  return outliers;
+}
+
+// Runs the case and compares every image; the reason for the first failure in why.
+bool ImagesMatch(const CorpusCase& test, std::string& why) {
+  FlashControl control;
+  std::vector<std::uint8_t> bytes;
+  if (!core::ReadFileBytes((test.folder / "test.swf").string(), bytes) || !control.LoadMovieData(bytes)) {
+    why = "does not load: " + control.LastError();
+    return false;
+  }
+  if (test.toml.quality == "low") control.SetQuality2("Low");
+  if (test.toml.quality == "medium") control.SetQuality2("Medium");
+  const int last = test.toml.frames;
+  for (int frame = 1; frame <= last; ++frame) {
+    if (frame > 1) control.Tick();
+    for (const ImageComparison& image : test.toml.images) {
+      const int at = image.trigger > 0 ? std::min(image.trigger, last) : last;
+      if (at != frame) continue;
+      const fs::path expectedPath = test.folder / (image.name + ".expected.png");
+      QImage expected(QString::fromStdString(expectedPath.string()));
+      if (expected.isNull()) {
+        why = "no expected image " + image.name;
+        return false;
+      }
+      expected = expected.convertToFormat(QImage::Format_ARGB32);
+      QImage actual(expected.size(), QImage::Format_ARGB32_Premultiplied);
+      control.PaintTo(actual);
+      actual = actual.convertToFormat(QImage::Format_ARGB32);
+      for (const ImageCheck& check : image.checks) {
+        const long outliers = Outliers(actual, expected, check.tolerance);
+        if (outliers > check.maxOutliers) {
+          why = image.name + ": " + std::to_string(outliers) + " pixels off by more than " +
+                std::to_string(check.tolerance);
+          return false;
+        }
+      }
+    }
+  }
+  return true;
+}
+
+std::string Normalised(std::string text) {
+  text.erase(std::remove(text.begin(), text.end(), '\r'), text.end());
+  while (!text.empty() && text.back() == '\n') text.pop_back();
+  return text;
+}
+
+void Report(const char* what, const std::vector<std::string>& passes, const std::vector<std::string>& failures,
+            const std::set<std::string>& known, const std::string& listName) {
+  std::printf("%s: %zu pass, %zu fail\n", what, passes.size(), failures.size());
+  for (const std::string& name : failures) std::printf("  fail %s\n", name.c_str());
+  const std::string written = std::string(VANTREL_BUILD_DIR) + "/" + listName;
+  WriteList(written, passes);
+  std::printf("this run's passes are in %s\n", written.c_str());
+  std::vector<std::string> regressions;
+  const std::set<std::string> passed(passes.begin(), passes.end());
+  for (const std::string& name : known) {
+    if (!passed.count(name)) regressions.push_back(name);
+  }
+  for (const std::string& name : regressions) ADD_FAILURE() << "regression: " << name << " passed before";
+}
+
+TEST(FlashCorpus, ImagesOfActionScript12Movies) {
+  const std::string corpus = testing::CorpusDir();
+  if (corpus.empty()) GTEST_SKIP() << "the corpus (../shared/corpus) is not there";
+  std::vector<std::string> passes, failures;
+  for (const CorpusCase& test : FindCases(corpus)) {
+    if (test.toml.images.empty() || IsActionScript3(test)) continue;
+    std::string why;
+    if (ImagesMatch(test, why))
+      passes.push_back(test.name);
+    else
+      failures.push_back(test.name + " (" + why + ")");
+  }
+  Report("image tests", passes, failures, ReadList(std::string(VANTREL_FLASH_TEST_DIR) + "/known_image_passes.txt"),
+         "flash_image_passes.txt");
+}
+
+TEST(FlashCorpus, TraceOutputOfActionScript12Movies) {
+  const std::string corpus = testing::CorpusDir();
+  if (corpus.empty()) GTEST_SKIP() << "the corpus (../shared/corpus) is not there";
+  std::vector<std::string> passes, failures;
+  for (const CorpusCase& test : FindCases(corpus)) {
+    if (!fs::exists(test.folder / "output.txt")) continue;
+    FlashControl control;
+    std::string output;
+    control.OnTrace = [&](const std::string& line) {
+      if (output.size() < (1u << 20)) output += line + "\n";
+    };
+    std::vector<std::uint8_t> bytes;
+    if (!core::ReadFileBytes((test.folder / "test.swf").string(), bytes) || !control.LoadMovieData(bytes)) {
+      failures.push_back(test.name + " (does not load)");
+      continue;
+    }
+    if (control.GetMovie()->actionScript3) continue;
+    for (int frame = 1; frame < test.toml.frames; ++frame) control.Tick();
+    if (Normalised(output) == Normalised(ReadAll(test.folder / "output.txt")))
+      passes.push_back(test.name);
+    else
+      failures.push_back(test.name);
+  }
+  Report("trace tests", passes, failures, ReadList(std::string(VANTREL_FLASH_TEST_DIR) + "/known_trace_passes.txt"),
+         "flash_trace_passes.txt");
+}
+
+}  // namespace
+}  // namespace vantrel::flash
