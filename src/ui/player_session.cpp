@@ -151,6 +151,9 @@ bool PlayerSession::LoadPlayerWindow() {
   window_->onOtherMenu = [this](const std::string& name, int index) {
     if (name == "mnuLangList") ChooseLanguage(index);
   };
+  // The last window is gone: the process ends (a hidden window's close alone would not
+  // end Qt's event loop).
+  window_->onUnloaded = [] { QCoreApplication::exit(0); };
   window_->onBrowseHome = [this] {
     ShowFolder(options_.ReadOption(*core::FindOption("Recent", "MyFlash")), true);
   };

@@ -38,7 +38,7 @@ class PlayerWindow : public QMainWindow, public player::WindowPort {
   // builds the menus from the core's model and starts the engine's clock.
   void Attach(player::Player* player, MovieEngine* engine);
 
-  MovieView* View() const { return view_; }
+  MovieView* MovieArea() const { return view_; }
   PlaylistPane* PlayList() const { return pane_; }
   MenuMirror* Menus() const { return menus_.get(); }
   QTimer* UpdateTimer() const { return tmrUpdate_; }

@@ -2,6 +2,7 @@
 // line, keys, drops, the menu bar, and what survives a restart.
 #include <QAction>
 #include <QFile>
+#include <QMenu>
 #include <QMenuBar>
 #include <QMimeData>
 #include <QPushButton>
@@ -16,6 +17,7 @@
 #include "player/player.h"
 #include "support/temp_home.h"
 #include "ui/first_run_dialog.h"
+#include "ui/movie_view.h"
 #include "ui/player_session.h"
 #include "ui/player_window.h"
 #include "ui/playlist_pane.h"
@@ -203,6 +205,66 @@ TEST_F(SessionTest, WithoutAnEngineTheProgramAsksForFlashAndSavesNothing) {
   EXPECT_EQ(session.Start(""), player::StartUpResult::FlashRequired);
   EXPECT_EQ(shown.rfind("Adobe Flash ActiveX (version 0) needs to be updated.", 0), 0u) << shown;
   EXPECT_FALSE(session.Window()->isVisible());
+}
+
+}  // namespace
+}  // namespace vantrel::ui
+
+namespace vantrel::ui {
+namespace {
+
+class WindowStateTest : public SessionTest {};
+
+TEST_F(WindowStateTest, ZoomSizesTheMovieAreaAndFullScreenTakesTheChromeAway) {
+  auto session = Start(Movie("zoom.swf"));
+  PlayerWindow* window = session->Window();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(window));
+  player::Player& player = *session->GetPlayer();
+  // The demo movie is 480x360; start-up sizes the window to it.
+  EXPECT_EQ(window->MovieArea()->size(), QSize(480, 360));
+  EXPECT_TRUE(player.Menus().Checked("mnuZoom100"));
+
+  window->findChild<QAction*>(QStringLiteral("mnuZoom50"))->trigger();
+  EXPECT_EQ(window->MovieArea()->size(), QSize(240, 180));
+  EXPECT_TRUE(player.Menus().Checked("mnuZoom50"));
+  EXPECT_FALSE(player.Menus().Checked("mnuZoom100"));
+
+  QTest::keyClick(window, Qt::Key_F, Qt::ControlModifier);
+  EXPECT_TRUE(window->isFullScreen());
+  EXPECT_FALSE(window->menuBar()->isVisible());
+  EXPECT_FALSE(window->PlayList()->isVisible());
+  EXPECT_TRUE(player.Menus().Checked("mnuFullScreen"));
+  QTest::keyClick(window, Qt::Key_F, Qt::ControlModifier);
+  EXPECT_FALSE(window->isFullScreen());
+  EXPECT_TRUE(window->menuBar()->isVisible());
+  EXPECT_TRUE(window->PlayList()->isVisible());
+}
+
+TEST_F(WindowStateTest, RightClickOnTheMovieOpensThePopUpWithThePlayCaption) {
+  auto session = Start(Movie("popup.swf"));
+  PlayerWindow* window = session->Window();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(window));
+  session->GetPlayer()->Menus().SetCaption("mnuPlay", "Pause");
+  const QPoint at = window->MovieArea()->rect().center();
+  QContextMenuEvent click(QContextMenuEvent::Mouse, at, window->MovieArea()->mapToGlobal(at));
+  QCoreApplication::sendEvent(window->MovieArea(), &click);
+  auto* popUp = window->findChild<QMenu*>(QStringLiteral("PopUp"));
+  ASSERT_NE(popUp, nullptr);
+  EXPECT_TRUE(popUp->isVisible());
+  EXPECT_EQ(window->findChild<QAction*>(QStringLiteral("mnuPopPlay"))->text(), QStringLiteral("Pause"));
+  popUp->hide();
+
+  // The playlist's pop-up shows only the playlist's items.
+  PlaylistPane* pane = window->PlayList();
+  const QPoint inPane = pane->viewport()->rect().center();
+  QContextMenuEvent paneClick(QContextMenuEvent::Mouse, inPane, pane->viewport()->mapToGlobal(inPane));
+  QCoreApplication::sendEvent(pane->viewport(), &paneClick);
+  auto* items = window->findChild<QMenu*>(QStringLiteral("PupItem"));
+  ASSERT_NE(items, nullptr);
+  EXPECT_TRUE(items->isVisible());
+  EXPECT_TRUE(window->findChild<QAction*>(QStringLiteral("mnuRemoveAll"))->isVisible());
+  EXPECT_FALSE(window->findChild<QAction*>(QStringLiteral("mnuItemDelete"))->isVisible());
+  items->hide();
 }
 
 }  // namespace
