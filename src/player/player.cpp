@@ -10,6 +10,7 @@
 #include "core/options.h"
 #include "core/paths.h"
 #include "media/identify.h"
+#include "media/projector.h"
 #include "player/rounding.h"
 
 namespace vantrel::player {
@@ -31,6 +32,9 @@ Player::Player(PlayerServices services)
     services_.identify = [](media::MediaContext& context, const std::string& path, media::MediaRecord& record) {
       return media::IdentifyMedia(context, path, record, false);
     };
+  }
+  if (!services_.isGenericProjector) {
+    services_.isGenericProjector = [](const std::string& path) { return media::IsGenericProjector(path, false); };
   }
   if (!services_.random) {
     services_.random = [this] { return std::uniform_real_distribution<double>(0.0, 1.0)(generator_); };

@@ -100,8 +100,12 @@ void Player::AddToPlaylist(const std::string& path, std::int32_t depth) {
   }
   if (!playlist_.Append(path)) return;
   PlaylistChanged();
-  menus_.SetEnabled("mnuSavePL", true);
-  menus_.SetEnabled("mnuPlayNext", playlist_.Count() >= 2);
+  // Past two entries both states are settled (only clearing turns them off again), so
+  // long lists skip the menu lookups.
+  if (playlist_.Count() <= 2) {
+    menus_.SetEnabled("mnuSavePL", true);
+    menus_.SetEnabled("mnuPlayNext", playlist_.Count() >= 2);
+  }
 }
 
 void Player::ClearPlaylist() {

@@ -14,6 +14,7 @@
 #include "player/flash_port.h"
 #include "player/host_port.h"
 #include "player/shell_port.h"
+#include "player/system_shell.h"
 #include "player/window_port.h"
 
 namespace vantrel::player::testing {
@@ -146,6 +147,7 @@ class FakeShell : public ShellPort {
   std::vector<std::string> opened;
   std::vector<std::string> trashed;
   std::string trashFolder;
+  bool systemTrash = false;  // use the real freedesktop trash (of the test's home)
 
   bool Open(const std::string& target) override {
     opened.push_back(target);
@@ -162,6 +164,7 @@ class FakeShell : public ShellPort {
   }
   bool MoveToTrash(const std::string& path) override {
     trashed.push_back(path);
+    if (systemTrash) return SystemShell().MoveToTrash(path);
     if (trashFolder.empty()) return false;
     std::error_code error;
     std::filesystem::rename(path, trashFolder + std::filesystem::path(path).filename().string(), error);

@@ -3,6 +3,7 @@
 #include <fstream>
 
 #include "core/text.h"
+#include "media/projector.h"
 #include "player_fixture.h"
 
 namespace vantrel::player::testing {
@@ -141,37 +142,26 @@ TEST_F(PlayerTest, ShortMovieIsUnderOneHundredFrames) {
   EXPECT_FALSE(P().IsShortMovie());
 }
 
-// Stands in for the projector layer: takes the movie that a fixture projector carries
-// into the cache.
-std::string ExtractFixtureProjector(media::MediaContext& context, const std::string& exe) {
-  std::string bytes;
-  std::ifstream in(exe, std::ios::binary);
-  bytes.assign(std::istreambuf_iterator<char>(in), {});
-  const auto length = static_cast<std::size_t>(static_cast<unsigned char>(bytes[bytes.size() - 4])) |
-                      static_cast<std::size_t>(static_cast<unsigned char>(bytes[bytes.size() - 3])) << 8;
-  const std::string target = context.CachePath + fs::path(exe).filename().string() + ".swf";
-  std::ofstream(target, std::ios::binary) << bytes.substr(bytes.size() - 8 - length, length);
-  return target;
-}
-
 TEST_F(PlayerTest, RemoveProjectorsKeepsTheMovieBesideAndTrashesTheProjector) {
-  media.ExtractProjector = ExtractFixtureProjector;
+  media.ExtractProjector = media::ExtractEXE;
+  options->WriteBool("System", "GenericProjectors", false);  // the fixture has no version resource
   options->WriteBool("System", "RemoveProjectors", true);
-  fs::create_directories(home.Path() + "trash");
-  shell.trashFolder = home.Path() + "trash/";
+  shell.systemTrash = true;
   const std::string exe = home.WriteFile("games/game.exe", vantrel::testing::MakeProjector(vantrel::testing::MakeMovie()));
 
   Load(exe);
   EXPECT_TRUE(fs::exists(exe + ".swf"));
   EXPECT_FALSE(fs::exists(exe));
-  EXPECT_TRUE(fs::exists(home.Path() + "trash/game.exe"));
+  EXPECT_TRUE(fs::exists(HomeTrashFolder() + "files/game.exe"));
+  EXPECT_TRUE(fs::exists(HomeTrashFolder() + "info/game.exe.trashinfo"));
   EXPECT_EQ(flash.url, exe + ".swf");
   EXPECT_EQ(window.caption, "Vantrel - game.exe.swf");
   EXPECT_FALSE(P().Record().IsProjector);
 }
 
 TEST_F(PlayerTest, ProjectorStaysWhenItCannotBeTrashedAndPlaysFromItsNewPlace) {
-  media.ExtractProjector = ExtractFixtureProjector;
+  media.ExtractProjector = media::ExtractEXE;
+  options->WriteBool("System", "GenericProjectors", false);
   options->WriteBool("System", "RemoveProjectors", true);
   const std::string exe = home.WriteFile("game.exe", vantrel::testing::MakeProjector(vantrel::testing::MakeMovie()));
   Load(exe);  // the fake shell has no trash folder: the projector stays
@@ -180,6 +170,13 @@ TEST_F(PlayerTest, ProjectorStaysWhenItCannotBeTrashedAndPlaysFromItsNewPlace) {
   EXPECT_EQ(flash.url, exe + ".swf");
   EXPECT_TRUE(P().Record().IsProjector);
   EXPECT_EQ(P().Menus().Caption("mnuConvert"), "Convert EXE to SWF");
+}
+
+TEST_F(PlayerTest, DoubtfulProjectorFailsWithTheDesignedText) {
+  media.ExtractProjector = media::ExtractEXE;
+  Load(home.WriteFile("tool.exe", vantrel::testing::MakeProjector(vantrel::testing::MakeMovie())));
+  EXPECT_TRUE(Logged("Failed to load, since " + std::string(media::kNotGenericProjector)));
+  EXPECT_TRUE(flash.url.empty());
 }
 
 TEST_F(PlayerTest, ExecRunsAStatementInsteadOfLoading) {

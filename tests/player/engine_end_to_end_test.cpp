@@ -1,0 +1,98 @@
+// A real corpus movie through the whole road: identification, the engine behind the
+// control port, the update tick's texts and the end-of-movie rule.
+#include <filesystem>
+
+#include "flash/flash_control.h"
+#include "player/engine_control.h"
+#include "player/time_text.h"
+#include "player_fixture.h"
+
+namespace vantrel::player::testing {
+namespace {
+
+namespace fs = std::filesystem;
+
+class EngineEndToEnd : public PlayerTest {
+ protected:
+  // One update-timer period: the engine's clock runs 300 ms in steps, then the tick.
+  void Tick() {
+    for (int step = 0; step < 4; ++step) engine.Advance(75);
+    P().UpdateTick();
+  }
+
+  // The player built over the real engine instead of the fake control.
+  Player& Real() {
+    if (!player) {
+      PlayerServices services;
+      services.paths = paths;
+      services.options = options.get();
+      services.log = &log;
+      services.media = &media;
+      services.flash = &engine;
+      services.window = &window;
+      services.shell = &shell;
+      services.dialogs = &dialogs;
+      services.browser = &browser;
+      services.host = &host;
+      services.logObserver = [this](std::string_view line) { lines.emplace_back(line); };
+      player = std::make_unique<Player>(std::move(services));
+      engine.Connect(player.get());
+    }
+    return *player;
+  }
+
+  flash::FlashControl control;
+  EngineControl engine{control};
+};
+
+TEST_F(EngineEndToEnd, CorpusMoviePlaysWithTimeTextsAndRepeatAllMovesOn) {
+  const std::string corpus = vantrel::testing::CorpusDir();
+  if (corpus.empty()) GTEST_SKIP() << "the corpus (../shared/corpus) is absent";
+  // 60 frames at 12 frames per second, ActionScript 1/2: it ends inside 30 ticks.
+  const std::string first = corpus + "avm1/mouse_events/test.swf";
+  const std::string second = corpus + "avm1/goto_frame2/test.swf";
+  if (!fs::exists(first) || !fs::exists(second)) GTEST_SKIP() << "the chosen corpus movies are absent";
+
+  Player& p = Real();
+  p.Load();
+  p.SetRepeatMode(2);
+  p.AddToPlaylist(first, 0);
+  p.AddToPlaylist(second, 0);
+  p.PlayItem(0);
+  ASSERT_EQ(p.Record().FrameCount, 60) << (lines.empty() ? "" : lines.back());
+  ASSERT_EQ(control.TotalFrames(), 60) << control.LastError();
+  EXPECT_EQ(window.caption, "Vantrel - test.swf");
+  EXPECT_TRUE(control.Playing());
+
+  bool movedOn = false;
+  int lastFrame = -1;
+  int movedAtTick = -1;
+  for (int tick = 0; tick < 30 && !movedOn; ++tick) {
+    const int frameBefore = control.FrameNum();
+    Tick();
+    if (p.GetPlaylist().Current() == 1) {
+      // The tick that saw the last frame played the next entry.
+      movedOn = true;
+      movedAtTick = tick;
+      break;
+    }
+    const int frame = control.FrameNum();
+    EXPECT_GE(frame, frameBefore) << "tick " << tick;
+    lastFrame = frame;
+    EXPECT_EQ(p.Texts().current, FormatMovieTime(frame, 12)) << "tick " << tick;
+    EXPECT_EQ(p.Texts().total, "0:05");
+    EXPECT_EQ(p.Texts().status, "Time: " + FormatMovieTime(frame, 12) + " / 0:05");
+    EXPECT_EQ(p.Menus().Caption("mnuPlay"), "Pause");
+  }
+  ASSERT_TRUE(movedOn) << "the first movie never reached its last frame; stopped at " << lastFrame;
+  // 60 frames at 12 per second take 5 s: the 17th tick (4.8 to 5.1 s) sees the end.
+  EXPECT_NEAR(movedAtTick, 16, 1);
+  EXPECT_EQ(lastFrame, 57);
+  EXPECT_EQ(p.Record().SourcePath, second);
+  EXPECT_EQ(control.TotalFrames(), p.Record().FrameCount);
+  EXPECT_EQ(p.Played(), 2);
+  EXPECT_EQ(p.Recent().Entries().front(), second);
+}
+
+}  // namespace
+}  // namespace vantrel::player::testing
