@@ -65,7 +65,9 @@ void MovieClip::CreateObject(const PlaceCommand& command, int frame) {
     const auto* sprite = static_cast<const SpriteCharacter*>(character.get());
     object.clip = std::make_shared<MovieClip>(player_, &sprite->timeline, this);
     object.clip->SetOwner(&object);
+    object.clipActions = command.clipActions;
     object.clip->GotoFrame(0, true);  // a new clip shows its first frame at once
+    QueueClipEvent(object, ClipAction::kLoad);
   } else if (character->Kind() == CharacterKind::Button) {
     object.clip = std::make_shared<MovieClip>(player_, nullptr, this);
     object.clip->SetOwner(&object);
@@ -75,11 +77,10 @@ void MovieClip::CreateObject(const PlaceCommand& command, int frame) {
 
 void MovieClip::Place(const PlaceCommand& command, int frame) {
   auto it = displayList_.find(command.depth);
-  if (!command.move) {
-    CreateObject(command, frame);
+  if (!command.move || it == displayList_.end()) {
+    CreateObject(command, frame);  // a move with a character onto an empty depth places it
     return;
   }
-  if (it == displayList_.end()) return;  // moving nothing
   DisplayObject& object = it->second;
   if (command.characterId && *command.characterId != object.characterId) {
     auto character = player_.GetDictionary().Find(*command.characterId);
@@ -99,6 +100,13 @@ void MovieClip::QueueFrameActions(int frame) {
   const Frame& commands = timeline_->FrameAt(frame);
   for (const auto& [sprite, block] : commands.initActions) player_.QueueInitActions(*this, sprite, block);
   for (const ActionBlock& block : commands.actions) player_.QueueActions(*this, block);
+}
+
+void MovieClip::QueueClipEvent(const DisplayObject& object, std::uint32_t event) {
+  if (!object.clip) return;
+  for (const ClipAction& action : object.clipActions) {
+    if (action.events & event) player_.QueueActions(*object.clip, action.actions);
+  }
 }
 
 void MovieClip::ApplyFrameDirect(int frame) {
@@ -143,8 +151,10 @@ void MovieClip::GotoFrame(int frame, bool play) {
         entries[depth] = GotoEntry{GotoEntry::Kind::Created, place, f};
       } else if (it != entries.end()) {
         if (it->second.kind != GotoEntry::Kind::Removed) MergeInto(it->second.place, place);
-      } else if (!backward) {
+      } else if (!backward && displayList_.count(depth)) {
         entries[depth] = GotoEntry{GotoEntry::Kind::Modified, place, f};
+      } else if (place.characterId) {
+        entries[depth] = GotoEntry{GotoEntry::Kind::Created, place, f};
       }
     }
   }
@@ -219,6 +229,7 @@ void MovieClip::RunFrame() {
     auto it = displayList_.find(depth);
     if (it == displayList_.end() || !it->second.clip || it->second.createdTick >= tick) continue;
     const auto clip = it->second.clip;  // stays alive while it runs
+    QueueClipEvent(it->second, ClipAction::kEnterFrame);
     clip->RunFrame();
   }
 }

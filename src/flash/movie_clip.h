@@ -33,6 +33,7 @@ struct DisplayObject {
   int placeFrame = -1;                // timeline frame that created it
   std::uint64_t createdTick = 0;      // player tick of creation
   std::shared_ptr<MovieClip> clip;    // sprites and buttons
+  std::vector<ClipAction> clipActions;  // onClipEvent handlers of sprite instances
 };
 
 class MovieClip : public std::enable_shared_from_this<MovieClip> {
@@ -97,6 +98,7 @@ class MovieClip : public std::enable_shared_from_this<MovieClip> {
   void CreateObject(const PlaceCommand& command, int frame);
   static void ApplyProperties(DisplayObject& object, const PlaceCommand& command);
   void QueueFrameActions(int frame);
+  void QueueClipEvent(const DisplayObject& object, std::uint32_t event);
   std::string VariableKey(const std::string& name) const;
 
   MoviePlayer& player_;
