@@ -34,6 +34,10 @@ void MergeInto(PlaceCommand& into, const PlaceCommand& later) {
 MovieClip::MovieClip(MoviePlayer& player, const Timeline* timeline, MovieClip* parent)
     : player_(player), timeline_(timeline), parent_(parent), nesting_(parent ? parent->nesting_ + 1 : 0) {}
 
+MovieClip::~MovieClip() {
+  for (auto& [depth, object] : displayList_) DetachObject(object);
+}
+
 void MovieClip::ApplyProperties(DisplayObject& object, const PlaceCommand& command) {
   if (command.matrix) object.matrix = *command.matrix;
   if (command.colorTransform) object.colorTransform = *command.colorTransform;
@@ -54,6 +58,7 @@ void MovieClip::CreateObject(const PlaceCommand& command, int frame) {
   // A sprite that places itself, or trees that double at every level, stop here.
   if ((container && nesting_ >= kMaxNesting) || !player_.CountCreation()) return;
   DisplayObject& object = displayList_[command.depth];
+  DetachObject(object);
   object = DisplayObject{};
   object.depth = command.depth;
   object.characterId = *command.characterId;
@@ -93,7 +98,12 @@ void MovieClip::Place(const PlaceCommand& command, int frame) {
   ApplyProperties(object, command);
 }
 
-void MovieClip::Remove(std::uint16_t depth) { displayList_.erase(depth); }
+void MovieClip::Remove(std::uint16_t depth) {
+  const auto it = displayList_.find(depth);
+  if (it == displayList_.end()) return;
+  DetachObject(it->second);
+  displayList_.erase(it);
+}
 
 void MovieClip::QueueFrameActions(int frame) {
   if (!timeline_) return;
@@ -168,6 +178,7 @@ void MovieClip::GotoFrame(int frame, bool play) {
                         entry->second.place.characterId == it->second.characterId &&
                         entry->second.frame == it->second.placeFrame;
       if (!keep) {
+        DetachObject(it->second);
         it = displayList_.erase(it);
         continue;
       }
@@ -235,6 +246,7 @@ void MovieClip::RunFrame() {
 }
 
 void MovieClip::ShowButtonState(const ButtonCharacter& button, std::uint8_t state) {
+  for (auto& [depth, object] : displayList_) DetachObject(object);
   displayList_.clear();
   for (const ButtonRecord& record : button.records) {
     if (!(record.states & state)) continue;

@@ -41,6 +41,15 @@ class MovieClip : public std::enable_shared_from_this<MovieClip> {
   static constexpr int kMaxNesting = 64;
   // timeline may be null (a button's state container).
   MovieClip(MoviePlayer& player, const Timeline* timeline, MovieClip* parent);
+  ~MovieClip();
+  MovieClip(const MovieClip&) = delete;
+  MovieClip& operator=(const MovieClip&) = delete;
+  // Cuts the clip from its parent and owner once it leaves the display list; a script
+  // that still holds it then finds no parent instead of a freed one.
+  void Detach() {
+    parent_ = nullptr;
+    owner_ = nullptr;
+  }
 
   MoviePlayer& Player() const { return player_; }
   MovieClip* Parent() const { return parent_; }
@@ -95,6 +104,9 @@ class MovieClip : public std::enable_shared_from_this<MovieClip> {
   void ApplyFrameDirect(int frame);
   void Place(const PlaceCommand& command, int frame);
   void Remove(std::uint16_t depth);
+  static void DetachObject(DisplayObject& object) {
+    if (object.clip) object.clip->Detach();
+  }
   void CreateObject(const PlaceCommand& command, int frame);
   static void ApplyProperties(DisplayObject& object, const PlaceCommand& command);
   void QueueFrameActions(int frame);
