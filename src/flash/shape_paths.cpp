@@ -143,8 +143,14 @@ QPen MakePen(const LineStyle& line, const ColorTransform& colors, const QTransfo
   // Lines never get thinner than one pixel; lines that do not scale keep their width
   // in pixels.
   if (line.noHScale || line.noVScale) {
+    // A line that keeps its width in one direction takes the scale of the other.
+    const double xScale = std::hypot(toDevice.m11(), toDevice.m12());
+    const double yScale = std::hypot(toDevice.m21(), toDevice.m22());
+    double pixels = line.width / 20.0;
+    if (!line.noHScale) pixels = line.width * xScale;
+    if (!line.noVScale) pixels = line.width * yScale;
     pen.setCosmetic(true);
-    pen.setWidthF(std::max(1.0, line.width / 20.0));
+    pen.setWidthF(std::max(1.0, pixels));
   } else if (line.width * DeviceScale(toDevice) < 1.0) {
     pen.setCosmetic(true);
     pen.setWidthF(1.0);
