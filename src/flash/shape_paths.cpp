@@ -172,9 +172,9 @@ const LineStyle* FindLine(const ShapeGeometry& geometry, const ShapeLayer& layer
 
 }  // namespace
 
-ShapeGeometry BuildGeometry(ShapeData data) {
+ShapeGeometry BuildGeometry(const ShapeData& data) {
   ShapeGeometry geometry;
-  geometry.styleSets = std::move(data.styleSets);
+  geometry.styleSets = data.styleSets;
   if (geometry.styleSets.empty()) geometry.styleSets.emplace_back();
   const bool nonZero = data.nonZeroWinding;
   LayerBuilder builder;
@@ -241,6 +241,7 @@ void DrawGeometry(const RenderContext& context, const ShapeGeometry& geometry) {
 QPainterPath FilledArea(const ShapeGeometry& geometry) {
   QPainterPath area;
   bool first = true;
+  // Joining paths is costly; most masks have one fill and need none.
   for (const ShapeLayer& layer : geometry.layers) {
     for (const FillPath& fill : layer.fills) {
       if (first) {
