@@ -51,7 +51,8 @@ QImage DecodeImageData(std::span<const std::uint8_t> tables, std::span<const std
 // Data shorter than expected is not an error (the caller checks the size).
 bool InflateBounded(std::span<const std::uint8_t> in, std::size_t maxSize, std::vector<std::uint8_t>* out);
 
-// Parses a bitmap tag (6, 21, 35, 90, 20, 36). Returns nullptr on malformed data.
+// Parses a bitmap tag (6, 21, 35, 90, 20, 36). Returns nullptr on malformed data or an
+// image that cannot be decoded.
 std::shared_ptr<Bitmap> ParseBitmap(std::uint16_t tagCode, std::span<const std::uint8_t> body,
                                     const DefinitionContext& context, std::string* error);
 

@@ -47,6 +47,8 @@ std::vector<std::uint8_t> Font2(std::uint16_t id) {
   return w.bytes;
 }
 
+SwfBits EditTextBody(std::uint16_t fontId, const std::string& text, bool wordWrap);
+
 class TextTest : public ::testing::Test {
  protected:
   TextTest() { context.dictionary = &dictionary; }
@@ -89,6 +91,32 @@ TEST_F(TextTest, StaticTextDrawsGlyphsAtTheirAdvances) {
   EXPECT_EQ(Pixel(image, 25, 5), 0x008000u);
   EXPECT_EQ(Pixel(image, 5, 15), 0xFFFFFFu);
   EXPECT_EQ(text->Outline().boundingRect(), QRectF(0, 0, 600, 200));
+}
+
+TEST_F(TextTest, TextDefinedBeforeItsFontGetsItLater) {
+  SwfBits w;
+  w.U16(2);
+  w.Rect(0, 400, 0, 400);
+  w.Matrix();
+  w.U8(1);
+  w.U8(12);
+  w.U8(0x8F);
+  w.U16(1);
+  w.Rgb(0, 128, 0);
+  w.U16(0);
+  w.U16(200);
+  w.U16(200);
+  w.U8(1);
+  w.UB(1, 0);
+  w.SB(12, 400);
+  w.U8(0);
+  auto text = Define(11, w.bytes);
+  auto field = Define(37, EditTextBody(1, "A", false).bytes);
+  ASSERT_TRUE(text && field);
+  EXPECT_EQ(Pixel(RenderToImage(*text, 20, 20), 5, 5), 0xFFFFFFu);
+  Define(48, Font2(1));
+  EXPECT_EQ(Pixel(RenderToImage(*text, 20, 20), 5, 5), 0x008000u);
+  EXPECT_EQ(Pixel(RenderToImage(*field, 20, 20), 5, 7), 0x0000FFu);
 }
 
 TEST_F(TextTest, FontInfoNamesGlyphsOfDefineFont) {
