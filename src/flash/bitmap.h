@@ -12,8 +12,7 @@
 
 namespace vantrel::flash {
 
-// Flash's own limits on bitmap size; larger bitmaps are refused.
-inline constexpr int kMaxBitmapSide = 8191;
+// The largest decoded bitmap, in pixels (any shape: the player loads 524288 x 2 too).
 inline constexpr std::int64_t kMaxBitmapPixels = 16777215;
 
 class Bitmap : public Character {

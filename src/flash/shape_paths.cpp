@@ -7,6 +7,7 @@
 #include <map>
 #include <unordered_map>
 
+#include "flash/bitmap.h"
 #include "flash/shape.h"
 
 namespace vantrel::flash {
@@ -226,6 +227,16 @@ void DrawGeometry(const RenderContext& context, const ShapeGeometry& geometry) {
       if (style->IsBitmap()) {
         painter->setRenderHint(QPainter::SmoothPixmapTransform,
                                style->IsSmoothed() && context.quality == Quality::High);
+        if (style->IsClipped() && style->bitmap && !style->bitmap->image.isNull()) {
+          // Drawn as an image under the shape: smoothing then never wraps the far edge
+          // of the bitmap into the near one, as a repeating texture would.
+          painter->save();
+          painter->setClipPath(fill.path, Qt::IntersectClip);
+          painter->setTransform(ToQTransform(style->matrix) * context.transform);
+          painter->drawImage(0, 0, style->bitmap->Transformed(colors));
+          painter->restore();
+          continue;
+        }
       }
       painter->fillPath(fill.path, MakeBrush(*style, colors));
     }

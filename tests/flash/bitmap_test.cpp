@@ -169,7 +169,7 @@ TEST(BitmapLossless, BrokenOrHugeDataLeavesAnEmptyBitmap) {
   huge.U16(1);
   huge.U8(5);
   huge.U16(9000);
-  huge.U16(10);
+  huge.U16(2000);
   huge.Bytes(Deflate({0, 0, 0, 0}));
   EXPECT_TRUE(empty(huge));
   SwfBits broken;
@@ -291,6 +291,43 @@ TEST(BitmapFill, ShapesDrawBitmapsAtTheirMatrix) {
   const QImage tinted = testing::RenderToImage(*shape, 40, 10, Quality::High, toGreen);
   EXPECT_EQ(testing::Pixel(tinted, 5, 5), 0x00FF00u);
   EXPECT_EQ(testing::Pixel(tinted, 15, 5), 0x00FFFFu);
+}
+
+}  // namespace
+}  // namespace vantrel::flash
+
+namespace vantrel::flash {
+namespace {
+
+TEST(BitmapFill, SmoothedClippedFillsDoNotWrapAtTheEdges) {
+  SwfBits bits;
+  bits.U16(9);
+  bits.U8(5);
+  bits.U16(2);
+  bits.U16(1);
+  bits.Bytes(Deflate({0, 255, 0, 0, 0, 0, 0, 255}));  // red, blue
+  Dictionary dictionary;
+  DefinitionContext context;
+  context.dictionary = &dictionary;
+  dictionary.Add(ParseDefinition(20, bits.bytes, context));
+  SwfBits w;
+  w.U16(1);
+  w.Rect(0, 800, 0, 400);
+  w.U8(1);
+  w.U8(0x41);  // clipped, smoothed
+  w.U16(9);
+  w.Matrix(400, 400);
+  w.U8(0);
+  w.StyleBits(1, 0);
+  w.StyleChange(true, 0, 0, -1, 1);
+  vantrel::testing::RectEdges(w, 800, 400);
+  w.EndShape();
+  auto shape = ParseDefinition(2, w.bytes, context);
+  ASSERT_TRUE(shape);
+  const QImage image = testing::RenderToImage(*shape, 40, 20);
+  EXPECT_TRUE(NearRgb(image.pixel(0, 10), 255, 0, 0, 8));
+  EXPECT_TRUE(NearRgb(image.pixel(39, 10), 0, 0, 255, 8));
+  EXPECT_TRUE(NearRgb(image.pixel(20, 10), 128, 0, 128, 40));  // smoothed in the middle
 }
 
 }  // namespace
