@@ -10,6 +10,10 @@
 
 #include "player/flash_port.h"
 
+namespace vantrel::player {
+class Player;
+}
+
 namespace vantrel::ui {
 
 class MovieEngine {
@@ -22,16 +26,15 @@ class MovieEngine {
   virtual int MajorVersion() = 0;
   // The movie area's size in pixels.
   virtual void SetViewSize(QSize size) = 0;
-  // Runs the frames that fit into the milliseconds that passed.
+  // The player that hears the control's events (ready state, movie commands).
+  virtual void Connect(player::Player* player) = 0;
+  // Runs the frames that fit into the milliseconds that passed, then hands the events
+  // they raised to the player.
   virtual void AdvanceTime(double milliseconds) = 0;
   // Milliseconds per frame of the loaded movie.
   virtual double FrameInterval() = 0;
   // Paints the current frame scaled into viewport.
   virtual void Paint(QPainter& painter, QSize viewport) = 0;
-
-  // The control's events, set by the window.
-  std::function<void(int state)> onReadyStateChange;
-  std::function<void(const std::string& command, const std::string& arguments)> onFSCommand;
 };
 
 // The program's own engine behind the interface; nullptr when the program was built

@@ -25,6 +25,7 @@ class MissingEngine final : public MovieEngine, public player::FlashPort {
  public:
   player::FlashPort& Port() override { return *this; }
   int MajorVersion() override { return 0; }
+  void Connect(player::Player*) override {}
   void SetViewSize(QSize) override {}
   void AdvanceTime(double) override {}
   double FrameInterval() override { return 1000.0 / 12; }

@@ -67,32 +67,9 @@ PlayerWindow::PlayerWindow(QWidget* parent) : QMainWindow(parent) {
 
 PlayerWindow::~PlayerWindow() {
   if (engine_) {
-    engine_->onReadyStateChange = {};
-    engine_->onFSCommand = {};
-  }
-}
-
-void PlayerWindow::Attach(player::Player* player, MovieEngine* engine) {
-  player_ = player;
-  engine_ = engine;
-  menus_ = std::make_unique<MenuMirror>(player_->Menus(), menuBar(), this,
-                                        [this](const std::string& name, int index) { Click(name, index); });
-  view_->SetEngine(engine_);
-  view_->onContextMenu = [this](QPoint at) { ShowPopUp("PopUp", at); };
-  pane_->onActivated = [this] { player_->PlaylistActivated(); };
-  pane_->onContextMenu = [this](QPoint at) { ShowPopUp("Playlist", at); };
-  pane_->onFilesDropped = [this](const std::vector<std::string>& paths) { FilesDropped(paths, true); };
-  if (engine_) {
-    engine_->onReadyStateChange = [this](int state) {
-      player_->OnReadyStateChange(state);
-      clock_->setInterval(std::clamp(static_cast<int>(std::lround(engine_->FrameInterval())), 5, 1000));
-      view_->update();
-    };
-    engine_->onFSCommand = [this](const std::string& command, const std::string& arguments) {
-      player_->FSCommand(command, arguments);
-    };
-    clock_->setInterval(std::clamp(static_cast<int>(std::lround(engine_->FrameInterval())), 5, 1000));
+    engine_->Connect(player_);
     clockWatch_.start();
+    clock_->setInterval(ClockInterval());
     clock_->start();
   }
   InstallShortcuts();
@@ -104,6 +81,8 @@ void PlayerWindow::AdvanceEngine() {
   const double elapsed = static_cast<double>(clockWatch_.nsecsElapsed()) / 1e6;
   clockWatch_.restart();
   engine_->AdvanceTime(elapsed);
+  // A newly loaded movie brings its own frame rate.
+  if (const int interval = ClockInterval(); interval != clock_->interval()) clock_->setInterval(interval);
   view_->update();
 }
 

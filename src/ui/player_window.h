@@ -103,6 +103,7 @@ class PlayerWindow : public QMainWindow, public player::WindowPort {
   void ShowPopUp(const std::string& kind, QPoint globalPos);
   void InstallShortcuts();
   void AdvanceEngine();
+  int ClockInterval() const;
   bool HandleKey(QKeyEvent* event);
   void ApplyAspectRatio(QSize oldSize);
   QSize Decoration() const;

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "player/player.h"
 #include "ui/movie_engine.h"
 
 namespace vantrel::testing {
@@ -20,11 +21,19 @@ class FakeEngine final : public ui::MovieEngine, public player::FlashPort {
   int major = 32;
   QSize viewSize;
   double advanced = 0;
+  bool readyPending = false;
+  player::Player* player = nullptr;
 
   player::FlashPort& Port() override { return *this; }
   int MajorVersion() override { return major; }
+  void Connect(player::Player* target) override { player = target; }
   void SetViewSize(QSize size) override { viewSize = size; }
-  void AdvanceTime(double milliseconds) override { advanced += milliseconds; }
+  // Like the real adapter, the ready state reaches the player after the next frame.
+  void AdvanceTime(double milliseconds) override {
+    advanced += milliseconds;
+    if (readyPending && player) player->OnReadyStateChange(4);
+    readyPending = false;
+  }
   double FrameInterval() override { return 1000.0 / 12; }
   void Paint(QPainter& painter, QSize viewport) override { painter.fillRect(QRect(QPoint(0, 0), viewport), Qt::darkCyan); }
 
@@ -32,7 +41,7 @@ class FakeEngine final : public ui::MovieEngine, public player::FlashPort {
     loaded.push_back(url);
     frame = 0;
     playing = true;
-    if (onReadyStateChange) onReadyStateChange(4);
+    readyPending = true;
   }
   void Play() override { playing = true; }
   void Stop() override { playing = false; }
