@@ -66,6 +66,23 @@ PlayerWindow::PlayerWindow(QWidget* parent) : QMainWindow(parent) {
 }
 
 PlayerWindow::~PlayerWindow() {
+  if (engine_) engine_->Connect(nullptr);
+}
+
+int PlayerWindow::ClockInterval() const {
+  return engine_ ? std::clamp(static_cast<int>(std::lround(engine_->FrameInterval())), 5, 1000) : 100;
+}
+
+void PlayerWindow::Attach(player::Player* player, MovieEngine* engine) {
+  player_ = player;
+  engine_ = engine;
+  menus_ = std::make_unique<MenuMirror>(player_->Menus(), menuBar(), this,
+                                        [this](const std::string& name, int index) { Click(name, index); });
+  view_->SetEngine(engine_);
+  view_->onContextMenu = [this](QPoint at) { ShowPopUp("PopUp", at); };
+  pane_->onActivated = [this] { player_->PlaylistActivated(); };
+  pane_->onContextMenu = [this](QPoint at) { ShowPopUp("Playlist", at); };
+  pane_->onFilesDropped = [this](const std::vector<std::string>& paths) { FilesDropped(paths, true); };
   if (engine_) {
     engine_->Connect(player_);
     clockWatch_.start();

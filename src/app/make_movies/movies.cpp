@@ -153,6 +153,8 @@ std::vector<std::uint8_t> MakeOrbitsMovie() {
         swf.Move(front ? p.frontDepth : p.backDepth, at, &shade);
       }
     }
+    // The loop joins without a seam, so the movie plays it round by itself.
+    if (frame == kFrames - 1) swf.GotoAndPlay(0);
     swf.ShowFrame();
   }
   return swf.Finish();

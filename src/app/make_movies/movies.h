@@ -13,7 +13,8 @@ struct MovieFile {
   std::vector<std::uint8_t> bytes;
 };
 
-// "Demo/Orbits.swf": 480x360 at 30 fps, a 120-frame loop of planets circling a sun.
+// "Demo/Orbits.swf": 480x360 at 30 fps, a 120-frame loop of planets circling a sun
+// that jumps back to its first frame by itself.
 std::vector<std::uint8_t> MakeOrbitsMovie();
 
 // Every movie the build installs, in a fixed order; the same bytes on every run.

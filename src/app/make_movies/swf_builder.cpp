@@ -278,6 +278,10 @@ void SwfBuilder::Remove(std::uint16_t depth) {
 
 void SwfBuilder::Stop() { Tag(12, {0x07, 0x00}); }
 
+void SwfBuilder::GotoAndPlay(std::uint16_t frame) {
+  Tag(12, {0x81, 0x02, 0x00, static_cast<std::uint8_t>(frame & 0xFF), static_cast<std::uint8_t>(frame >> 8), 0x06, 0x00});
+}
+
 void SwfBuilder::ShowFrame() {
   Tag(1, {});
   ++frames_;

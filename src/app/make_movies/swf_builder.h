@@ -96,6 +96,8 @@ class SwfBuilder {
   void Move(std::uint16_t depth, const Placement& at, const ColourTransform* colour = nullptr);
   void Remove(std::uint16_t depth);
   void Stop();  // DoAction with a stop action
+  // DoAction that jumps to frame (0-based) and plays on: the movie loops by itself.
+  void GotoAndPlay(std::uint16_t frame);
   void ShowFrame();
 
   // The finished movie (End tag appended, header filled in).
