@@ -4,13 +4,18 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <functional>
 #include <fcntl.h>
 #include <memory>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <lzma.h>
 #include <zlib.h>
+#ifdef VANTREL_HAVE_LIBDEFLATE
+#include <libdeflate.h>
+#endif
 
 #include "core/paths.h"
 
@@ -19,6 +24,7 @@ namespace vantrel::media {
 namespace {
 
 constexpr std::size_t kInputChunk = 1u << 20;
+constexpr std::size_t kShortInputChunk = 16u << 10;
 constexpr std::size_t kOutputChunk = 1u << 20;
 // Longest file name the file systems we write to accept.
 constexpr std::size_t kNameMax = 255;
@@ -71,7 +77,7 @@ bool WriteAll(int fd, const std::uint8_t* data, std::size_t size) {
 // Reads the compressed body sequentially.
 class BodyReader {
  public:
-  BodyReader(int fd, std::uint64_t offset) : fd_(fd), offset_(offset), buffer_(kInputChunk) {}
+  BodyReader(int fd, std::uint64_t offset, std::size_t chunk) : fd_(fd), offset_(offset), buffer_(chunk) {}
   // Fills the next chunk; false at the end of the file (or on a read error).
   bool Next(const std::uint8_t*& data, std::size_t& size) {
     for (;;) {
@@ -97,7 +103,7 @@ struct Sink {
   std::uint64_t limit;
   std::uint64_t produced = 0;
   bool failed = false;
-  std::vector<std::uint8_t> buffer = std::vector<std::uint8_t>(kOutputChunk);
+  std::vector<std::uint8_t> buffer;
 
   std::size_t Room() const {
     return static_cast<std::size_t>(std::min<std::uint64_t>(buffer.size(), limit - produced));
@@ -217,6 +223,44 @@ int DecodeLzmaBody(BodyReader& reader, Sink& sink, bool cutShort, const std::uin
   }
 }
 
+#ifdef VANTREL_HAVE_LIBDEFLATE
+// Whole-buffer inflate with libdeflate, about twice as fast as zlib's. Used for full
+// copies of intact movies: it gives no partial output, so any failure (damaged data, a
+// stream longer than the movie says) returns false and the zlib path does the work with
+// its exact partial-copy rules. Writes the body to fd.
+bool InflateWhole(int sourceFd, std::uint64_t sourceSize, std::uint64_t expected, int fd, bool& writeFailed) {
+  writeFailed = false;
+  if (sourceSize <= 8) return false;
+  const std::uint64_t packed = sourceSize - 8;
+  // The output is bounded by the file: deflate cannot expand data more than 1032 times,
+  // and very large movies take the streaming path.
+  if (expected == 0 || expected > packed * 1032 + 1024 || expected > (1ull << 32)) return false;
+  // Both files are mapped: the stream is read where it lies in the page cache and the
+  // body is inflated straight into the copy's pages, with no copies in between.
+  void* in = ::mmap(nullptr, sourceSize, PROT_READ, MAP_PRIVATE | MAP_POPULATE, sourceFd, 0);
+  if (in == MAP_FAILED) return false;
+  std::unique_ptr<void, std::function<void(void*)>> inGuard(in, [&](void* p) { ::munmap(p, sourceSize); });
+  if (::ftruncate(fd, static_cast<off_t>(8 + expected)) != 0) {
+    writeFailed = true;
+    return false;
+  }
+  void* out = ::mmap(nullptr, 8 + expected, PROT_READ | PROT_WRITE, MAP_SHARED, fd, 0);
+  if (out == MAP_FAILED) return false;
+  std::unique_ptr<void, std::function<void(void*)>> outGuard(out, [&](void* p) { ::munmap(p, 8 + expected); });
+  libdeflate_decompressor* decompressor = libdeflate_alloc_decompressor();
+  if (!decompressor) return false;
+  std::size_t usedIn = 0, produced = 0;
+  const libdeflate_result result =
+      libdeflate_zlib_decompress_ex(decompressor, static_cast<const std::uint8_t*>(in) + 8, packed,
+                                    static_cast<std::uint8_t*>(out) + 8, expected, &usedIn, &produced);
+  libdeflate_free_decompressor(decompressor);
+  // libdeflate may have scribbled past what it produced; a short stream reads as zeros.
+  if (result == LIBDEFLATE_SUCCESS && produced < expected)
+    std::memset(static_cast<std::uint8_t*>(out) + 8 + produced, 0, expected - produced);
+  return result == LIBDEFLATE_SUCCESS;
+}
+#endif
+
 }  // namespace
 
 std::string CachePathFor(std::string_view cachePath, std::string_view path, std::string_view suffix, bool flatten,
@@ -327,14 +371,33 @@ std::string WritePlainMovie(const std::string& sourcePath, const std::string& ta
   header[1] = 'W';
   header[2] = 'S';
   if (!WriteAll(target.fd, header, 8)) return discard(ErrnoText("cannot write the copy"));
-  BodyReader reader(source.fd, bodyOffset);
-  Sink sink{target.fd, bodyLength};
   const bool cutShort = bodyLength < expected;
-  resultCode = lzma ? DecodeLzmaBody(reader, sink, cutShort, properties, expected)
-                    : InflateBody(reader, sink, cutShort);
-  if (sink.failed) return discard(ErrnoText("cannot write the copy"));
+  bool done = false;
+#ifdef VANTREL_HAVE_LIBDEFLATE
+  if (!lzma && !cutShort) {
+    struct stat info {};
+    bool writeFailed = false;
+    if (::fstat(source.fd, &info) == 0) done = InflateWhole(source.fd, static_cast<std::uint64_t>(info.st_size),
+                                                            expected, target.fd, writeFailed);
+    if (writeFailed) return discard(ErrnoText("cannot write the copy"));
+    if (!done && (::ftruncate(target.fd, 8) != 0 || ::lseek(target.fd, 8, SEEK_SET) != 8))
+      return discard(ErrnoText("cannot write the copy"));
+  }
+#endif
+  if (!done) {
+    // Small reads for a short copy: only its first few kilobytes are inflated.
+    BodyReader reader(source.fd, bodyOffset, cutShort ? kShortInputChunk : kInputChunk);
+    Sink sink{target.fd, bodyLength, 0, false, {}};
+    sink.buffer.resize(static_cast<std::size_t>(std::min<std::uint64_t>(kOutputChunk, std::max<std::uint64_t>(bodyLength, 1))));
+    resultCode = lzma ? DecodeLzmaBody(reader, sink, cutShort, properties, expected)
+                      : InflateBody(reader, sink, cutShort);
+    if (sink.failed) return discard(ErrnoText("cannot write the copy"));
+  }
   // The rest of the body reads as zeros, as in a buffer of the movie's length.
-  if (sink.produced < bodyLength && ::ftruncate(target.fd, static_cast<off_t>(8 + bodyLength)) != 0)
+  struct stat written {};
+  if (::fstat(target.fd, &written) != 0) return discard(ErrnoText("cannot write the copy"));
+  if (static_cast<std::uint64_t>(written.st_size) < 8 + bodyLength &&
+      ::ftruncate(target.fd, static_cast<off_t>(8 + bodyLength)) != 0)
     return discard(ErrnoText("cannot write the copy"));
   if (::rename(temporary.c_str(), targetPath.c_str()) != 0) return discard(ErrnoText("cannot write the copy"));
   return {};

@@ -66,16 +66,16 @@ Bytes Join(ByteSpan a, ByteSpan b) {
   return out;
 }
 
-// The bytes a JPEG image tag is written with. The designed layout comes first (table
-// part and image part as stored, then the table repair). SWF files from different
+// The bytes a JPEG image tag is written with. The program's own layout comes first (the
+// tables buffer and the image part, then the table repair). SWF files from different
 // encoders carry an extra FF D9 FF D8 prefix or none, and a separate table stream; when
-// the designed bytes are not one well-formed stream, the streams are merged, first from
-// the designed bytes and then from the tag's data as stored, so that the file opens.
-Bytes JpegFileBytes(Bytes designed, ByteSpan tablesAsStored, ByteSpan imageAsStored) {
-  if (RepairJpeg(designed) || IsWellFormedJpeg(designed)) return designed;
-  if (Bytes merged = MergeJpegStreams(designed); IsWellFormedJpeg(merged)) return merged;
+// that layout is not one well-formed stream, the streams are merged, first from the
+// laid-out bytes and then from the tag's data as stored, so that the file opens.
+Bytes JpegFileBytes(Bytes laidOut, ByteSpan tablesAsStored, ByteSpan imageAsStored) {
+  if (RepairJpeg(laidOut) || IsWellFormedJpeg(laidOut)) return laidOut;
+  if (Bytes merged = MergeJpegStreams(laidOut); IsWellFormedJpeg(merged)) return merged;
   if (Bytes merged = MergeJpegStreams(Join(tablesAsStored, imageAsStored)); IsWellFormedJpeg(merged)) return merged;
-  return designed;
+  return laidOut;
 }
 
 // Extracted files can be made again at any time, so they skip the flush to disk that
@@ -100,7 +100,9 @@ class Walk {
   Walk(const MediaRecord& record, const std::string& destination, ExtractCounters& counters, core::ExecutionLog* log)
       : record_(record), destination_(destination), counters_(counters), log_(log) {}
 
-  ExtractReport Run(const ExtractProgress& progress, const std::atomic<bool>* cancel);
+  // Walks the movie at record.MoviePath, or movie when it is given.
+  ExtractReport Run(const ExtractProgress& progress, const std::atomic<bool>* cancel,
+                    const std::span<const std::uint8_t>* movie = nullptr);
 
  private:
   // The handler's label, or "" for a tag that is passed over (skip: no log, no progress).
@@ -115,7 +117,7 @@ class Walk {
   }
   void Fail(const std::string& reason);
   void WriteWhole(const std::string& path, ByteSpan bytes);
-  void WriteJpegImage(std::uint16_t id, ByteSpan imageData, ByteSpan designed);
+  void WriteJpegImage(std::uint16_t id, ByteSpan imageData, ByteSpan laidOut);
   void CloseStream();
   void CloseVideos();
 
@@ -126,7 +128,7 @@ class Walk {
   MediaFile file_;
   ExtractReport report_;
 
-  Bytes tables_;          // the JPEG tables buffer as the design keeps it
+  Bytes tables_;          // the JPEG tables buffer: the JPEGTables body from its fifth byte
   Bytes tablesAsStored_;  // the whole JPEGTables body
   std::uint16_t sprite_ = 0;
   OutputFile stream_;
@@ -155,7 +157,7 @@ void Walk::WriteWhole(const std::string& path, ByteSpan bytes) {
   if (!reason.empty()) Fail(reason);
 }
 
-void Walk::WriteJpegImage(std::uint16_t id, ByteSpan imageData, ByteSpan designed) {
+void Walk::WriteJpegImage(std::uint16_t id, ByteSpan imageData, ByteSpan laidOut) {
   if (imageData.empty()) {
     Fail(IdOutput(id, ".jpg") + ": the tag holds no image data");
     return;
@@ -165,11 +167,16 @@ void Walk::WriteJpegImage(std::uint16_t id, ByteSpan imageData, ByteSpan designe
     WriteWhole(IdOutput(id, ExtensionFor(kind)), imageData);
     return;
   }
-  WriteWhole(IdOutput(id, ".jpg"), JpegFileBytes(Bytes(designed.begin(), designed.end()), {}, imageData));
+  WriteWhole(IdOutput(id, ".jpg"), JpegFileBytes(Bytes(laidOut.begin(), laidOut.end()), {}, imageData));
 }
 
 void Walk::CloseStream() {
   if (!stream_.IsOpen()) return;
+  // A stream head without blocks leaves no empty file behind.
+  if (stream_.Size() == 0) {
+    stream_.Abandon();
+    return;
+  }
   if (std::string reason = stream_.Commit(); !reason.empty()) Fail(reason);
 }
 
@@ -209,7 +216,8 @@ std::string_view Walk::Handle(const TagHeader& tag, bool& skip) {
       const Bytes body = Body(tag);
       if (body.size() < 3 || (body[2] >> 4) != kFormatMp3) break;
       Count(kExtractEvent);
-      WriteWhole(IdOutput(Id(body), ".mp3"), From(body, 9));
+      if (body.size() <= 9) Fail(IdOutput(Id(body), ".mp3") + ": the tag holds no sound data");
+      else WriteWhole(IdOutput(Id(body), ".mp3"), From(body, 9));
       return "DefineSound";
     }
 
@@ -341,9 +349,12 @@ std::string_view Walk::Handle(const TagHeader& tag, bool& skip) {
   return {};
 }
 
-ExtractReport Walk::Run(const ExtractProgress& progress, const std::atomic<bool>* cancel) {
+ExtractReport Walk::Run(const ExtractProgress& progress, const std::atomic<bool>* cancel,
+                        const std::span<const std::uint8_t>* movie) {
   if (log_) log_->WriteLog(" :: Resource Extraction");
-  if (!file_.Open(record_.MoviePath)) {
+  if (movie) {
+    file_.OpenMemory(*movie);
+  } else if (!file_.Open(record_.MoviePath)) {
     Fail("Cannot read " + record_.MoviePath);
     return report_;
   }
@@ -387,6 +398,14 @@ ExtractReport ExtractResources(const MediaRecord& record, const std::string& des
                                const std::atomic<bool>* cancel, core::ExecutionLog* log) {
   Walk walk(record, destination, counters, log);
   return walk.Run(progress, cancel);
+}
+
+ExtractReport ExtractResourcesFrom(std::span<const std::uint8_t> movie, const MediaRecord& record,
+                                   const std::string& destination, const ExtractProgress& progress,
+                                   ExtractCounters& counters, const std::atomic<bool>* cancel,
+                                   core::ExecutionLog* log) {
+  Walk walk(record, destination, counters, log);
+  return walk.Run(progress, cancel, &movie);
 }
 
 std::string ExtractSummary(const ExtractCounters& counters) {

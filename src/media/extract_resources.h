@@ -7,6 +7,7 @@
 #include <atomic>
 #include <cstdint>
 #include <functional>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -70,6 +71,14 @@ struct ExtractReport {
 ExtractReport ExtractResources(const MediaRecord& record, const std::string& destination,
                                const ExtractProgress& progress, ExtractCounters& counters,
                                const std::atomic<bool>* cancel, core::ExecutionLog* log = nullptr);
+
+// The same walk over a plain movie already in memory (its bytes from offset 0, header
+// included); record.MoviePath is not read. For fuzzing and for callers that hold the
+// movie anyway.
+ExtractReport ExtractResourcesFrom(std::span<const std::uint8_t> movie, const MediaRecord& record,
+                                   const std::string& destination, const ExtractProgress& progress,
+                                   ExtractCounters& counters, const std::atomic<bool>* cancel,
+                                   core::ExecutionLog* log = nullptr);
 
 // The summary lines: for each category with a count above 0, CRLF + caption + ": " +
 // count. "" when nothing was extracted.

@@ -1,4 +1,4 @@
-// Repairs for the JPEG streams stored in SWF image tags: the designed fix for one known
+// Repairs for the JPEG streams stored in SWF image tags: the fix for one known
 // table layout (RepairJpeg), a structural check, and the merge of a separate table
 // stream and image stream into one stream that any JPEG decoder opens.
 #pragma once

@@ -72,8 +72,10 @@ bool MediaFile::Fill(std::uint64_t offset) {
   if (window_.size() < kWindowSize) window_.resize(kWindowSize);
   windowStart_ = offset;
   windowLength_ = 0;
-  while (windowLength_ < kWindowSize) {
-    const ssize_t got = ::pread(fd_, window_.data() + windowLength_, kWindowSize - windowLength_,
+  // Never past the end: a short file is read with one call.
+  const std::size_t wanted = static_cast<std::size_t>(std::min<std::uint64_t>(kWindowSize, size_ - offset));
+  while (windowLength_ < wanted) {
+    const ssize_t got = ::pread(fd_, window_.data() + windowLength_, wanted - windowLength_,
                                 static_cast<off_t>(offset + windowLength_));
     if (got < 0 && errno == EINTR) continue;
     if (got <= 0) break;

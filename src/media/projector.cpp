@@ -246,4 +246,18 @@ ConvertPlan PlanConversion(bool isProjector, int filterIndex, const std::string&
   return plan;
 }
 
+std::string RunConversion(MediaContext& context, const ConvertPlan& plan, const MediaRecord& record,
+                          const std::string& stubPath) {
+  Log(context.Log, "");
+  Log(context.Log, " :: SWF<->EXE Conversion");
+  if (plan.action == ConvertAction::BuildProjector) return CreateProjector(context, plan.target, record, stubPath);
+  const std::string& source = plan.action == ConvertAction::CopyMovie ? record.MoviePath : record.SourcePath;
+  const ReadFile file(source);
+  if (!file.Ok()) return "Cannot read " + source + ": " + file.Error();
+  OutputFile out;
+  if (std::string reason = out.Open(plan.target); !reason.empty()) return reason;
+  if (!CopyRange(file.Fd(), 0, file.Size(), out)) return out.Error().empty() ? "Cannot read " + source : out.Error();
+  return out.Commit();
+}
+
 }  // namespace vantrel::media

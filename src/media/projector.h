@@ -118,4 +118,11 @@ struct ConvertPlan {
 // the filter the user chose in ConvertSetupFor's filter, and the chosen file name.
 ConvertPlan PlanConversion(bool isProjector, int filterIndex, const std::string& chosenName);
 
+// Carries out a plan for the movie or projector that record describes: CopyMovie copies
+// record.MoviePath, CopySource record.SourcePath, BuildProjector runs CreateProjector
+// with stubPath. The target is written atomically and the source never changes.
+// Returns "" on success, else the reason.
+std::string RunConversion(MediaContext& context, const ConvertPlan& plan, const MediaRecord& record,
+                          const std::string& stubPath);
+
 }  // namespace vantrel::media

@@ -33,12 +33,15 @@ void EngineControl::Advance(double milliseconds) {
 void EngineControl::DeliverEvents() {
   // Events raised while delivering (a command that loads a movie) wait for the next
   // delivery, so one call always ends.
+  // Nothing of this object is touched after the first delivery: a command such as
+  // "QUIT" may unload the window that owns it.
   std::deque<Event> batch;
   batch.swap(events_);
+  Player* const player = player_;
+  if (!player) return;
   for (const Event& event : batch) {
-    if (!player_) continue;
-    if (event.readyState) player_->OnReadyStateChange(event.state);
-    else player_->FSCommand(event.command, event.arguments);
+    if (event.readyState) player->OnReadyStateChange(event.state);
+    else player->FSCommand(event.command, event.arguments);
   }
 }
 

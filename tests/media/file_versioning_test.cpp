@@ -32,34 +32,34 @@ TEST(FileVersioning, ReadsTranslationAndAllKeysInOrder) {
 }
 
 TEST(FileVersioning, TranslationPicksTheTableAndLetterCaseOfNamesIsIgnored) {
-  testing::VersionResourceSpec spec = StubVersion("SwFlsh32.exe");
-  spec.language = 0x0407;
-  spec.codePage = 0x04E4;
-  spec.tableName = "040704e4";  // lower-case digits still match "040704E4"
-  for (auto& [key, value] : spec.strings) key = key == "ProductName" ? "PRODUCTNAME" : key;
-  const VersionInfo info = Read(BuildPeImage(BuildVersionInfo(spec)));
+  testing::VersionResourceFields fields = StubVersion("SwFlsh32.exe");
+  fields.language = 0x0407;
+  fields.codePage = 0x04E4;
+  fields.tableName = "040704e4";  // lower-case digits still match "040704E4"
+  for (auto& [key, value] : fields.strings) key = key == "ProductName" ? "PRODUCTNAME" : key;
+  const VersionInfo info = Read(BuildPeImage(BuildVersionInfo(fields)));
   EXPECT_EQ(info.translation, "040704E4");
   EXPECT_EQ(info.values.size(), 8u);
   EXPECT_EQ(info.Value("OriginalFileName"), "SwFlsh32.exe");
 }
 
 TEST(FileVersioning, WalkStopsAtFirstMissingKey) {
-  testing::VersionResourceSpec spec = StubVersion("SAFlashPlayer.exe");
-  std::erase_if(spec.strings, [](const auto& kv) { return kv.first == "InternalName"; });
-  const VersionInfo info = Read(BuildPeImage(BuildVersionInfo(spec)));
+  testing::VersionResourceFields fields = StubVersion("SAFlashPlayer.exe");
+  std::erase_if(fields.strings, [](const auto& kv) { return kv.first == "InternalName"; });
+  const VersionInfo info = Read(BuildPeImage(BuildVersionInfo(fields)));
   EXPECT_EQ(info.missingKey, "InternalName");
   EXPECT_EQ(info.values.size(), 3u);
   EXPECT_EQ(info.Value("OriginalFileName"), "");  // present in the file, but never reached
 
   // A table that does not match the translation has no keys at all.
-  spec = StubVersion("SAFlashPlayer.exe");
-  spec.tableName = "041104B0";
-  EXPECT_EQ(Read(BuildPeImage(BuildVersionInfo(spec))).missingKey, "CompanyName");
+  fields = StubVersion("SAFlashPlayer.exe");
+  fields.tableName = "041104B0";
+  EXPECT_EQ(Read(BuildPeImage(BuildVersionInfo(fields))).missingKey, "CompanyName");
 }
 
 TEST(FileVersioning, ValuesAreCutAtTheirFirstNul) {
-  testing::VersionResourceSpec spec = StubVersion(std::string("SAFlashPlayer.exe\0junk", 22));
-  EXPECT_EQ(Read(BuildPeImage(BuildVersionInfo(spec))).Value("OriginalFileName"), "SAFlashPlayer.exe");
+  testing::VersionResourceFields fields = StubVersion(std::string("SAFlashPlayer.exe\0junk", 22));
+  EXPECT_EQ(Read(BuildPeImage(BuildVersionInfo(fields))).Value("OriginalFileName"), "SAFlashPlayer.exe");
 }
 
 TEST(FileVersioning, BrokenImagesGiveNoResourceAndNeverHang) {

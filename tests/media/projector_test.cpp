@@ -183,6 +183,22 @@ TEST(ConvertMedia, ChoiceRules) {
   EXPECT_EQ(plan.target, "/out/intro.SWF");
 }
 
+TEST_F(ProjectorTest, ConversionWritesWhatThePlanSays) {
+  MediaContext context;
+  MediaRecord record;
+  record.SourcePath = home.WriteFile("game.exe", AppendMovie(Stub(), FakeMovie(120)));
+  record.MoviePath = home.WriteFile("cache/game.swf", FakeMovie(120));
+  record.IsProjector = true;
+  const std::string stub = home.WriteFile("projector", Stub());
+  ASSERT_EQ(RunConversion(context, PlanConversion(true, 1, home.Path() + "movie"), record, stub), "");
+  EXPECT_EQ(ReadAll(home.Path() + "movie.swf"), FakeMovie(120));
+  ASSERT_EQ(RunConversion(context, PlanConversion(true, 2, home.Path() + "copy"), record, stub), "");
+  EXPECT_EQ(ReadAll(home.Path() + "copy.exe"), ReadAll(record.SourcePath));
+  record.IsProjector = false;
+  ASSERT_EQ(RunConversion(context, PlanConversion(false, 1, home.Path() + "built"), record, stub), "");
+  EXPECT_EQ(ReadAll(home.Path() + "built.exe"), ReadAll(record.SourcePath));
+}
+
 // The fixtures of the corpus and the outcome their README states.
 struct CorpusCase {
   const char* file;

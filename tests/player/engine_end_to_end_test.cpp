@@ -6,6 +6,7 @@
 #include "player/engine_control.h"
 #include "player/time_text.h"
 #include "player_fixture.h"
+#include "support/swf_writer.h"
 
 namespace vantrel::player::testing {
 namespace {
@@ -92,6 +93,24 @@ TEST_F(EngineEndToEnd, CorpusMoviePlaysWithTimeTextsAndRepeatAllMovesOn) {
   EXPECT_EQ(control.TotalFrames(), p.Record().FrameCount);
   EXPECT_EQ(p.Played(), 2);
   EXPECT_EQ(p.Recent().Entries().front(), second);
+}
+
+TEST_F(EngineEndToEnd, MovieCommandsReachThePlayerAfterTheFrame) {
+  // Frame 1 runs getURL("FSCommand:meowlog", "from the movie").
+  std::string action = "\x83";
+  const std::string url = std::string("FSCommand:meowlog") + '\0' + "from the movie" + '\0';
+  action += vantrel::testing::Le16(static_cast<std::uint32_t>(url.size())) + url + '\0';
+  vantrel::testing::SwfWriter movie(6, 100, 100, 12, 2);
+  movie.Tag(12, action).ShowFrame().ShowFrame().End();
+  const std::string path = home.WriteFile("talks.swf", movie.Plain());
+
+  Player& p = Real();
+  p.OpenMovie(path);
+  ASSERT_EQ(control.TotalFrames(), 2) << control.LastError();
+  EXPECT_FALSE(Logged("Media debug :: from the movie"));  // never inside the player's own call
+  engine.Advance(200);
+  EXPECT_TRUE(Logged("Media debug :: from the movie"));
+  EXPECT_EQ(engine.PendingEvents(), 0u);
 }
 
 }  // namespace

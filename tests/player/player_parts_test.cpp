@@ -176,3 +176,24 @@ TEST(RecentFiles, FiveNewestFirstWithCaseInsensitiveDuplicates) {
 
 }  // namespace
 }  // namespace vantrel::player
+
+namespace vantrel::player {
+namespace {
+
+TEST(OptionsBatch, WritesTheFileOnceAtTheEnd) {
+  vantrel::testing::TempHome home;
+  core::OptionsStore store(home.Path() + "options.conf");
+  store.WriteText("View", "Quality", "Low");
+  store.BeginBatch();
+  store.WriteNumber("Sound", "Volume", 40);
+  store.WriteText("View", "Quality", "High");
+  EXPECT_EQ(store.ReadText("View", "Quality", ""), "High");  // the batch reads its own writes
+  EXPECT_EQ(core::OptionsStore(home.Path() + "options.conf").ReadText("View", "Quality", ""), "Low");
+  EXPECT_TRUE(store.EndBatch());
+  core::OptionsStore other(home.Path() + "options.conf");
+  EXPECT_EQ(other.ReadText("View", "Quality", ""), "High");
+  EXPECT_EQ(other.ReadNumber("Sound", "Volume", 0), 40);
+}
+
+}  // namespace
+}  // namespace vantrel::player

@@ -51,32 +51,32 @@ std::string Block(const std::string& key, const std::string& value, std::uint16_
 
 }  // namespace
 
-VersionResourceSpec StubVersion(const std::string& originalFileName) {
-  VersionResourceSpec spec;
-  spec.strings = {{"CompanyName", "Fixture Works"},      {"FileDescription", "Projector stub"},
+VersionResourceFields StubVersion(const std::string& originalFileName) {
+  VersionResourceFields fields;
+  fields.strings = {{"CompanyName", "Fixture Works"},      {"FileDescription", "Projector stub"},
                   {"FileVersion", "9.0.28.0"},           {"InternalName", "stub"},
                   {"LegalCopyright", "Public domain"},   {"OriginalFileName", originalFileName},
                   {"ProductName", "Projector stub"},     {"ProductVersion", "9.0.28.0"}};
-  return spec;
+  return fields;
 }
 
-std::string BuildVersionInfo(const VersionResourceSpec& spec) {
+std::string BuildVersionInfo(const VersionResourceFields& fields) {
   std::vector<std::string> strings;
-  for (const auto& [key, value] : spec.strings) {
+  for (const auto& [key, value] : fields.strings) {
     const std::string wide = Wide(value);
     strings.push_back(Block(key, wide, static_cast<std::uint16_t>(wide.size() / 2), 1, {}));
   }
-  std::string name = spec.tableName;
+  std::string name = fields.tableName;
   if (name.empty()) {
     char digits[9];
-    std::snprintf(digits, sizeof digits, "%04X%04X", spec.language, spec.codePage);
+    std::snprintf(digits, sizeof digits, "%04X%04X", fields.language, fields.codePage);
     name = digits;
   }
   std::vector<std::string> top = {Block("StringFileInfo", "", 0, 1, {Block(name, "", 0, 1, strings)})};
-  if (spec.withTranslation) {
+  if (fields.withTranslation) {
     std::string translation;
-    Append16(translation, spec.language);
-    Append16(translation, spec.codePage);
+    Append16(translation, fields.language);
+    Append16(translation, fields.codePage);
     top.push_back(Block("VarFileInfo", "", 0, 1, {Block("Translation", translation, 4, 0, {})}));
   }
   std::string fixed(52, '\0');

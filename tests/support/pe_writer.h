@@ -9,7 +9,7 @@
 
 namespace vantrel::testing {
 
-struct VersionResourceSpec {
+struct VersionResourceFields {
   std::uint16_t language = 0x0409;
   std::uint16_t codePage = 0x04B0;
   bool withTranslation = true;
@@ -20,10 +20,10 @@ struct VersionResourceSpec {
 };
 
 // The eight keys with the values of a generic projector stub, OriginalFileName given.
-VersionResourceSpec StubVersion(const std::string& originalFileName);
+VersionResourceFields StubVersion(const std::string& originalFileName);
 
 // The VS_VERSIONINFO block.
-std::string BuildVersionInfo(const VersionResourceSpec& spec);
+std::string BuildVersionInfo(const VersionResourceFields& fields);
 
 enum class ResourceShape {
   Normal,

@@ -12,6 +12,7 @@ namespace vantrel::tool {
 
 const std::vector<Verb>& Verbs() {
   static const std::vector<Verb> verbs = {
+      {"image", "image IN.png -o OUT.jpg|OUT.pam [--quality N]  decode a PNG to JPEG (default quality 90) or RGBA PAM", RunImage},
       {"info", "info [--json] [-r] FILE|FOLDER...   identify movies, videos and projectors", RunInfo},
       {"decompress", "decompress IN OUT                  write the plain movie of a compressed one", RunDecompress},
       {"unpack", "unpack PROJECTOR OUT [--any-exe]     write the movie inside a projector", RunUnpack},

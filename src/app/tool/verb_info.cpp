@@ -184,18 +184,16 @@ int RunInfo(const Args& args) {
   context.FlashPath = paths.FlashPath;
   context.ExtractProjector = media::ExtractEXE;
 
-  std::vector<std::string> files;
-  for (const std::string& name : names) {
-    if (core::FolderExists(name)) CollectFolder(name, recursive, files);
-    else files.push_back(name);
-  }
-
   Output output;
   bool anyFailed = false;
   media::MediaRecord record;
-  for (const std::string& path : files) {
+  // Identifies one file and prints it; false when the path turned out to be a folder
+  // given on the command line (found when identification cannot open it as a file,
+  // which saves a look at every file first).
+  const auto identify = [&](const std::string& path, bool given) {
     std::string error = media::IdentifyMedia(context, path, record, false);
     if (error.empty() && context.Error.Pending()) error = context.Error.description;
+    if (!error.empty() && given && core::FolderExists(path)) return false;
     if (!error.empty()) anyFailed = true;
     if (json) {
       // A failed file's record is blank; its line still names the file it is about.
@@ -211,6 +209,13 @@ int RunInfo(const Args& args) {
       std::fprintf(stderr, "%s: %s\n", path.c_str(), error.c_str());
     }
     output.MaybeFlush();
+    return true;
+  };
+  for (const std::string& name : names) {
+    if (identify(name, true)) continue;
+    std::vector<std::string> inside;
+    CollectFolder(name, recursive, inside);
+    for (const std::string& path : inside) identify(path, false);
   }
   return anyFailed ? kExitFailed : kExitOk;
 }

@@ -38,6 +38,10 @@ int RunPack(const Args& args) {
     PrintError(out + ": is a folder");
     return kExitFailed;
   }
+  if (fs::exists(out, ec) && fs::equivalent(movie, out, ec)) {
+    PrintError("OUT must not be MOVIE: the source file is never changed");
+    return kExitFailed;
+  }
 
   const core::Paths paths = core::LayoutPaths(core::FindAppPath(), "Flash Player");
   if (stub.empty()) stub = media::DefaultStubPath(paths.BinaryPath);

@@ -53,6 +53,10 @@ int RunUnpack(const Args& args) {
     PrintError(out + ": is a folder");
     return kExitFailed;
   }
+  if (fs::exists(out, ec) && fs::equivalent(exe, out, ec)) {
+    PrintError("OUT must not be PROJECTOR: the source file is never changed");
+    return kExitFailed;
+  }
 
   const core::Paths paths = core::LayoutPaths(core::FindAppPath(), "Flash Player");
   fs::create_directories(paths.CachePath, ec);
