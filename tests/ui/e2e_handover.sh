@@ -61,7 +61,7 @@ after=$(stat -c %Y.%s "$XDG_DATA_HOME/Vantrel/Flash Player.Log.html")
 [ "$before" = "$after" ] || { echo "FAIL: the second instance touched the log"; exit 1; }
 id=$(wait_window "second.swf") || { echo "FAIL: the first window does not show the second movie"; exit 1; }
 kill -0 "$first" 2>/dev/null || { echo "FAIL: the first instance is gone"; exit 1; }
-count=$(pgrep -c -f "^$build/vantrel" || true)
+count=$(pgrep -c -f "^$build/vantrel " || true)
 [ "$count" = 1 ] || { echo "FAIL: $count vantrel processes remain"; exit 1; }
 
 sleep 0.5
