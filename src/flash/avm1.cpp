@@ -29,6 +29,13 @@ bool StartsWithNoCase(const std::string& text, const std::string& prefix) {
   return text.size() >= prefix.size() && Lower(text.substr(0, prefix.size())) == Lower(prefix);
 }
 
+// A frame or property number as an int; NaN and values out of range become -1 or the
+// nearest bound, never undefined behaviour.
+int ToIndex(double number) {
+  if (std::isnan(number)) return -1;
+  return static_cast<int>(std::clamp(number, -1e9, 1e9));
+}
+
 MovieClip& RootOf(MovieClip& clip) {
   MovieClip* at = &clip;
   for (int i = 0; at->Parent() && i < 1000; ++i) at = at->Parent();
@@ -105,7 +112,7 @@ void SetScaleRotation(Matrix& m, double scaleX, double scaleY, double degrees) {
 class Interpreter {
  public:
   Interpreter(MovieClip& clip, int callDepth)
-      : origin_(clip), target_(&clip), player_(clip.Player()), version_(clip.Player().SwfVersion()),
+      : origin_(clip), target_(&clip), held_(clip.shared_from_this()), player_(clip.Player()), version_(clip.Player().SwfVersion()),
         callDepth_(callDepth) {}
 
   void Run(std::span<const std::uint8_t> code);
@@ -137,8 +144,15 @@ class Interpreter {
   void GetUrl(const std::string& url, const std::string& target);
   void CallFrame(const Value& frame);
 
+  void SetTarget(MovieClip* clip) {
+    target_ = clip;
+    held_ = clip ? clip->shared_from_this() : nullptr;  // a goto may remove it meanwhile
+  }
+
   MovieClip& origin_;
   MovieClip* target_;
+  std::shared_ptr<MovieClip> held_;
+  std::shared_ptr<MovieClip> originHeld_ = origin_.shared_from_this();
   MoviePlayer& player_;
   int version_;
   int callDepth_;
@@ -170,7 +184,7 @@ void Interpreter::GotoFrameValue(const Value& frame, bool play, int bias) {
     const double number = ToNumber(Value::String(text), version_);
     int index = -1;
     if (!std::isnan(number))
-      index = static_cast<int>(number) - 1 + bias;
+      index = ToIndex(number) - 1 + bias;
     else
       index = clip->GetTimeline()->FindLabel(text);
     if (index < 0) return;
@@ -179,7 +193,7 @@ void Interpreter::GotoFrameValue(const Value& frame, bool play, int bias) {
   }
   const double number = ToNumber(frame, version_);
   if (std::isnan(number)) return;
-  const int index = static_cast<int>(std::clamp(number, -1e9, 1e9)) - 1 + bias;
+  const int index = ToIndex(number) - 1 + bias;
   clip->GotoFrame(std::max(index, 0), play);
 }
 
@@ -195,7 +209,7 @@ void Interpreter::CallFrame(const Value& frame) {
     if (!clip || !clip->GetTimeline()) return;
   }
   const double number = ToNumber(Value::String(text), version_);
-  index = std::isnan(number) ? clip->GetTimeline()->FindLabel(text) : static_cast<int>(number) - 1;
+  index = std::isnan(number) ? clip->GetTimeline()->FindLabel(text) : ToIndex(number) - 1;
   if (index < 0 || index >= clip->TotalFrames()) return;
   for (const ActionBlock& block : clip->GetTimeline()->FrameAt(index).actions) {
     Interpreter nested(*clip, callDepth_ + 1);
@@ -279,9 +293,9 @@ void Interpreter::Run(std::span<const std::uint8_t> code) {
       case 0x15: case 0x35: {  // substring: string, 1-based index, count
         const double count = PopNumber(), index = PopNumber();
         const std::string text = PopString();
-        const long start = std::isnan(index) ? 0 : std::clamp(static_cast<long>(index) - 1, 0L, static_cast<long>(text.size()));
+        const long start = std::isnan(index) ? 0 : std::clamp(static_cast<long>(ToIndex(index)) - 1, 0L, static_cast<long>(text.size()));
         const long length = std::isnan(count) || count < 0 ? static_cast<long>(text.size())
-                                                           : std::min(static_cast<long>(count), static_cast<long>(text.size()));
+                                                           : std::min(static_cast<long>(ToIndex(count)), static_cast<long>(text.size()));
         Push(Value::String(text.substr(static_cast<std::size_t>(start), static_cast<std::size_t>(length))));
         break;
       }
@@ -296,7 +310,7 @@ void Interpreter::Run(std::span<const std::uint8_t> code) {
       }
       case 0x20: {  // set target by expression
         const std::string path = PopString();
-        target_ = path.empty() ? &origin_ : ResolveTarget(origin_, path);
+        SetTarget(path.empty() ? &origin_ : ResolveTarget(origin_, path));
         break;
       }
       case 0x21: { const std::string b = PopString(), a = PopString(); Push(Value::String(a + b)); break; }
@@ -304,7 +318,7 @@ void Interpreter::Run(std::span<const std::uint8_t> code) {
         const double index = PopNumber();
         const std::string path = PopString();
         MovieClip* clip = target_ ? ResolveTarget(*target_, path) : nullptr;
-        Push(clip && !std::isnan(index) ? GetProperty(*clip, static_cast<int>(index)) : Value::Undefined());
+        Push(clip && !std::isnan(index) ? GetProperty(*clip, ToIndex(index)) : Value::Undefined());
         break;
       }
       case 0x23: {
@@ -312,7 +326,7 @@ void Interpreter::Run(std::span<const std::uint8_t> code) {
         const double index = PopNumber();
         const std::string path = PopString();
         MovieClip* clip = target_ ? ResolveTarget(*target_, path) : nullptr;
-        if (clip && !std::isnan(index)) SetProperty(*clip, static_cast<int>(index), value);
+        if (clip && !std::isnan(index)) SetProperty(*clip, ToIndex(index), value);
         break;
       }
       case 0x24: Pop(); Pop(); Pop(); break;  // duplicateMovieClip: later
@@ -438,7 +452,7 @@ void Interpreter::Run(std::span<const std::uint8_t> code) {
       case 0x8A: break;  // wait for frame: every frame is loaded
       case 0x8B: {
         const std::string path = in.String();
-        target_ = path.empty() ? &origin_ : ResolveTarget(origin_, path);
+        SetTarget(path.empty() ? &origin_ : ResolveTarget(origin_, path));
         break;
       }
       case 0x8C: {

@@ -16,8 +16,7 @@ bool SameTransform(const ColorTransform& a, const ColorTransform& b) {
 }
 
 bool SizeAllowed(int width, int height) {
-  return width > 0 && height > 0 && width <= kMaxBitmapSide && height <= kMaxBitmapSide &&
-         static_cast<std::int64_t>(width) * height <= kMaxBitmapPixels;
+  return width > 0 && height > 0 && static_cast<std::int64_t>(width) * height <= kMaxBitmapPixels;
 }
 
 std::uint8_t Premultiply(int channel, int alpha) { return static_cast<std::uint8_t>((channel * alpha + 127) / 255); }

@@ -12,8 +12,7 @@
 
 namespace vantrel::flash {
 
-// Flash's own limits on bitmap size; larger bitmaps are refused.
-inline constexpr int kMaxBitmapSide = 8191;
+// The largest decoded bitmap, in pixels (any shape: the player loads 524288 x 2 too).
 inline constexpr std::int64_t kMaxBitmapPixels = 16777215;
 
 class Bitmap : public Character {
@@ -51,7 +50,8 @@ QImage DecodeImageData(std::span<const std::uint8_t> tables, std::span<const std
 // Data shorter than expected is not an error (the caller checks the size).
 bool InflateBounded(std::span<const std::uint8_t> in, std::size_t maxSize, std::vector<std::uint8_t>* out);
 
-// Parses a bitmap tag (6, 21, 35, 90, 20, 36). Returns nullptr on malformed data.
+// Parses a bitmap tag (6, 21, 35, 90, 20, 36). Returns nullptr on malformed data or an
+// image that cannot be decoded.
 std::shared_ptr<Bitmap> ParseBitmap(std::uint16_t tagCode, std::span<const std::uint8_t> body,
                                     const DefinitionContext& context, std::string* error);
 

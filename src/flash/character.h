@@ -69,6 +69,8 @@ struct DefinitionContext {
   int swfVersion = 10;
   Dictionary* dictionary = nullptr;        // characters defined so far (bitmaps, fonts)
   std::vector<std::uint8_t> jpegTables;    // body of the JPEGTables tag, when seen
+  // Texts whose fonts come later in the movie; defining the font completes them.
+  std::vector<std::weak_ptr<Character>> awaitingFonts;
 };
 
 // Parses a drawable definition tag: DefineShape 1-4 (2, 22, 32, 83), DefineMorphShape
@@ -76,7 +78,8 @@ struct DefinitionContext {
 // (20, 36), DefineFont 1-3 (10, 48, 75) and DefineFontInfo 1-2 (13, 62, which amend a
 // font already in the dictionary), DefineText 1-2 (11, 33), DefineEditText (37).
 // Returns the character (nullptr for DefineFontInfo, for other tags, or for malformed
-// data, with the reason in *error).
+// data, with the reason in *error). A bitmap whose image cannot be decoded is still
+// returned, empty, with the reason in *error.
 std::shared_ptr<Character> ParseDefinition(std::uint16_t tagCode, std::span<const std::uint8_t> body,
                                            DefinitionContext& context, std::string* error = nullptr);
 

@@ -27,12 +27,22 @@ std::shared_ptr<Character> ParseDefinition(std::uint16_t tagCode, std::span<cons
     case 35:
     case 90:
     case 20:
-    case 36:
-      return ParseBitmap(tagCode, body, context, error);
+    case 36: {
+      auto bitmap = ParseBitmap(tagCode, body, context, error);
+      // The character exists even when its image is broken; it draws nothing.
+      if (!bitmap && body.size() >= 2) {
+        bitmap = std::make_shared<Bitmap>();
+        bitmap->id = static_cast<std::uint16_t>(body[0] | (body[1] << 8));
+      }
+      return bitmap;
+    }
     case 10:
     case 48:
-    case 75:
-      return ParseFont(tagCode, body, context, error);
+    case 75: {
+      auto font = ParseFont(tagCode, body, context, error);
+      if (font && !context.awaitingFonts.empty()) AttachFontToWaitingTexts(font, context);
+      return font;
+    }
     case 13:
     case 62:
       ApplyFontInfo(tagCode, body, context, error);

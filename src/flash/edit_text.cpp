@@ -131,7 +131,11 @@ QString HtmlToPlainText(const QString& html) {
   return out;
 }
 
-std::shared_ptr<EditText> ParseEditText(std::span<const std::uint8_t> body, const DefinitionContext& context,
+void EditText::AttachFont(const std::shared_ptr<const Font>& newFont) {
+  if (!font && fontId == newFont->id) font = newFont;
+}
+
+std::shared_ptr<EditText> ParseEditText(std::span<const std::uint8_t> body, DefinitionContext& context,
                                         std::string* error) {
   SwfStream in(body);
   auto field = std::make_shared<EditText>();
@@ -180,6 +184,7 @@ std::shared_ptr<EditText> ParseEditText(std::span<const std::uint8_t> body, cons
     if (error) *error = "truncated text field " + std::to_string(field->id);
     return nullptr;
   }
+  if (hasFont && !field->font) context.awaitingFonts.push_back(field);
   return field;
 }
 

@@ -13,7 +13,7 @@ QPainterPath ParseGlyph(std::span<const std::uint8_t> bytes, const DefinitionCon
   styles.fills.emplace_back();
   data.styleSets.push_back(std::move(styles));
   ReadShapeRecords(in, 1, false, context, &data);
-  const ShapeGeometry geometry = BuildGeometry(std::move(data));
+  const ShapeGeometry geometry = BuildGeometry(data);
   QPainterPath path;
   for (const auto& layer : geometry.layers) {
     for (const auto& fill : layer.fills) {

@@ -33,30 +33,70 @@ QColor MixLinear(const QColor& a, const QColor& b, double t) {
                 static_cast<int>(std::lround(a.alpha() * (1 - t) + b.alpha() * t)));
 }
 
+// The player fills a 256-entry colour table, walking the stops forwards only: entry p
+// takes the first segment whose end ratio is not below p. Stops with equal ratios make
+// a hard edge, ratios that go backwards skip their segment, entries past the last stop
+// take its colour. The table is handed to Qt as the stops of the same piecewise-linear
+// ramp.
 QGradientStops MakeStops(const Gradient& gradient, const ColorTransform& transform) {
   QGradientStops stops;
-  if (gradient.stops.empty()) return stops;
-  // Ratios that go backwards count as the previous ratio; equal ratios make a hard edge.
-  double last = -1;
-  QColor lastColor;
-  for (const auto& stop : gradient.stops) {
-    const QColor color = TransformColor(stop.color, transform);
-    double position = std::max(stop.ratio / 255.0, std::max(last, 0.0));
-    if (gradient.interpolation == InterpolationMode::LinearRgb && last >= 0 && position > last) {
-      for (int i = 1; i < kLinearRgbSteps; ++i) {
-        const double t = static_cast<double>(i) / kLinearRgbSteps;
-        stops.append({last + (position - last) * t, MixLinear(lastColor, color, t)});
+  const std::size_t n = gradient.stops.size();
+  if (n == 0) return stops;
+  std::vector<QColor> colors;
+  for (const auto& stop : gradient.stops) colors.push_back(TransformColor(stop.color, transform));
+  const bool linearLight = gradient.interpolation == InterpolationMode::LinearRgb;
+  const auto mix = [&](std::size_t k, double t) {
+    if (t <= 0) return colors[k];
+    if (t >= 1) return colors[k + 1];
+    if (linearLight) return MixLinear(colors[k], colors[k + 1], t);
+    const QColor& a = colors[k];
+    const QColor& b = colors[k + 1];
+    const auto channel = [t](int x, int y) { return static_cast<int>(std::lround(x + (y - x) * t)); };
+    return QColor(channel(a.red(), b.red()), channel(a.green(), b.green()), channel(a.blue(), b.blue()),
+                  channel(a.alpha(), b.alpha()));
+  };
+  const auto colorAt = [&](int p, std::size_t k) {
+    if (k + 1 >= n) return colors[n - 1];
+    const int a = gradient.stops[k].ratio;
+    const int b = gradient.stops[k + 1].ratio;
+    const double t = b <= a ? (p >= a ? 1.0 : 0.0) : std::clamp(static_cast<double>(p - a) / (b - a), 0.0, 1.0);
+    return mix(k, t);
+  };
+  const auto add = [&](int p, std::size_t k) {
+    const double position = p / 255.0;
+    if (!stops.isEmpty() && stops.back().first >= position) return;
+    stops.append({position, colorAt(p, k)});
+  };
+  std::size_t k = 0;
+  int rangeStart = 0;
+  for (int p = 0; p <= 256; ++p) {
+    std::size_t next = k;
+    if (p <= 255) {
+      while (next + 1 < n && p > gradient.stops[next + 1].ratio) ++next;
+    }
+    if (p == 256 || next != k) {
+      // Entries rangeStart..p-1 use segment k: linear between its stops, flat outside.
+      const int rangeEnd = p - 1;
+      add(rangeStart, k);
+      if (k + 1 < n) {
+        const int a = gradient.stops[k].ratio;
+        const int b = gradient.stops[k + 1].ratio;
+        const int from = std::max(rangeStart, std::min(a, b));
+        const int to = std::min(rangeEnd, b);
+        if (b <= a && a - 1 > rangeStart && a - 1 < rangeEnd) add(a - 1, k);  // hard edge at a
+        if (from > rangeStart && from < rangeEnd) add(from, k);
+        if (linearLight && b > a) {
+          for (int i = 1; i < kLinearRgbSteps; ++i) {
+            const int q = from + (to - from) * i / kLinearRgbSteps;
+            if (q > rangeStart && q < rangeEnd) add(q, k);
+          }
+        }
+        if (to > rangeStart && to < rangeEnd) add(to, k);
       }
+      add(rangeEnd, k);
+      k = next;
+      rangeStart = p;
     }
-    if (last >= 0 && position <= last) position = std::min(1.0, last + 1e-6);
-    if (!stops.isEmpty() && position <= stops.back().first) {
-      // Already at 1.0: the later stop wins, as in the player.
-      stops.back().second = color;
-    } else {
-      stops.append({position, color});
-    }
-    last = position;
-    lastColor = color;
   }
   return stops;
 }

@@ -136,7 +136,7 @@ QImage DecodeSwfJpeg(std::span<const std::uint8_t> tables, std::span<const std::
   const std::vector<std::uint8_t> stream = CleanJpegStream(tables, data);
   Header header;
   if (!ReadJpegHeader(stream, &header, error)) return {};
-  if (header.width <= 0 || header.height <= 0 || header.width > kMaxBitmapSide || header.height > kMaxBitmapSide ||
+  if (header.width <= 0 || header.height <= 0 ||
       static_cast<std::int64_t>(header.width) * header.height > kMaxBitmapPixels) {
     if (error) *error = "JPEG too large";
     return {};
@@ -157,8 +157,7 @@ QImage DecodeImageData(std::span<const std::uint8_t> tables, std::span<const std
     QBuffer buffer(&bytes);
     QImageReader reader(&buffer);
     const QSize size = reader.size();
-    if (size.isValid() && (size.width() > kMaxBitmapSide || size.height() > kMaxBitmapSide ||
-                           static_cast<std::int64_t>(size.width()) * size.height() > kMaxBitmapPixels)) {
+    if (size.isValid() && static_cast<std::int64_t>(size.width()) * size.height() > kMaxBitmapPixels) {
       if (error) *error = "image too large";
       return {};
     }

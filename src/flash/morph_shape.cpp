@@ -33,6 +33,7 @@ Matrix LerpMatrix(const Matrix& a, const Matrix& b, double t) {
 
 FillStyle LerpFill(const FillStyle& a, const FillStyle& b, double t) {
   FillStyle f = a;
+  f.plainBrush.reset();
   f.color = LerpColor(a.color, b.color, t);
   f.matrix = LerpMatrix(a.matrix, b.matrix, t);
   f.gradient.focalPoint = Lerp(a.gradient.focalPoint, b.gradient.focalPoint, t);

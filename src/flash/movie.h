@@ -22,11 +22,14 @@ struct Filter {
   std::vector<std::uint8_t> data;  // the filter's bytes after the type
 };
 
+using ActionBlock = std::shared_ptr<const std::vector<std::uint8_t>>;
+
 // An event handler of PlaceObject2/3 (onClipEvent).
 struct ClipAction {
+  static constexpr std::uint32_t kLoad = 0x01, kEnterFrame = 0x02, kUnload = 0x04;
   std::uint32_t events = 0;
   std::uint8_t keyCode = 0;
-  std::vector<std::uint8_t> actions;
+  ActionBlock actions;
 };
 
 // PlaceObject 1-3. Absent optionals leave the placed object's value unchanged on a move.
@@ -53,8 +56,6 @@ struct DisplayCommand {
   Type type = Type::Place;
   PlaceCommand place;  // for Remove only place.depth counts
 };
-
-using ActionBlock = std::shared_ptr<const std::vector<std::uint8_t>>;
 
 struct Frame {
   std::vector<DisplayCommand> commands;  // in file order

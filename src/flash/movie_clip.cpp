@@ -34,6 +34,10 @@ void MergeInto(PlaceCommand& into, const PlaceCommand& later) {
 MovieClip::MovieClip(MoviePlayer& player, const Timeline* timeline, MovieClip* parent)
     : player_(player), timeline_(timeline), parent_(parent), nesting_(parent ? parent->nesting_ + 1 : 0) {}
 
+MovieClip::~MovieClip() {
+  for (auto& [depth, object] : displayList_) DetachObject(object);
+}
+
 void MovieClip::ApplyProperties(DisplayObject& object, const PlaceCommand& command) {
   if (command.matrix) object.matrix = *command.matrix;
   if (command.colorTransform) object.colorTransform = *command.colorTransform;
@@ -54,6 +58,7 @@ void MovieClip::CreateObject(const PlaceCommand& command, int frame) {
   // A sprite that places itself, or trees that double at every level, stop here.
   if ((container && nesting_ >= kMaxNesting) || !player_.CountCreation()) return;
   DisplayObject& object = displayList_[command.depth];
+  DetachObject(object);
   object = DisplayObject{};
   object.depth = command.depth;
   object.characterId = *command.characterId;
@@ -65,7 +70,9 @@ void MovieClip::CreateObject(const PlaceCommand& command, int frame) {
     const auto* sprite = static_cast<const SpriteCharacter*>(character.get());
     object.clip = std::make_shared<MovieClip>(player_, &sprite->timeline, this);
     object.clip->SetOwner(&object);
+    object.clipActions = command.clipActions;
     object.clip->GotoFrame(0, true);  // a new clip shows its first frame at once
+    QueueClipEvent(object, ClipAction::kLoad);
   } else if (character->Kind() == CharacterKind::Button) {
     object.clip = std::make_shared<MovieClip>(player_, nullptr, this);
     object.clip->SetOwner(&object);
@@ -75,11 +82,10 @@ void MovieClip::CreateObject(const PlaceCommand& command, int frame) {
 
 void MovieClip::Place(const PlaceCommand& command, int frame) {
   auto it = displayList_.find(command.depth);
-  if (!command.move) {
-    CreateObject(command, frame);
+  if (!command.move || it == displayList_.end()) {
+    CreateObject(command, frame);  // a move with a character onto an empty depth places it
     return;
   }
-  if (it == displayList_.end()) return;  // moving nothing
   DisplayObject& object = it->second;
   if (command.characterId && *command.characterId != object.characterId) {
     auto character = player_.GetDictionary().Find(*command.characterId);
@@ -92,13 +98,25 @@ void MovieClip::Place(const PlaceCommand& command, int frame) {
   ApplyProperties(object, command);
 }
 
-void MovieClip::Remove(std::uint16_t depth) { displayList_.erase(depth); }
+void MovieClip::Remove(std::uint16_t depth) {
+  const auto it = displayList_.find(depth);
+  if (it == displayList_.end()) return;
+  DetachObject(it->second);
+  displayList_.erase(it);
+}
 
 void MovieClip::QueueFrameActions(int frame) {
   if (!timeline_) return;
   const Frame& commands = timeline_->FrameAt(frame);
   for (const auto& [sprite, block] : commands.initActions) player_.QueueInitActions(*this, sprite, block);
   for (const ActionBlock& block : commands.actions) player_.QueueActions(*this, block);
+}
+
+void MovieClip::QueueClipEvent(const DisplayObject& object, std::uint32_t event) {
+  if (!object.clip) return;
+  for (const ClipAction& action : object.clipActions) {
+    if (action.events & event) player_.QueueActions(*object.clip, action.actions);
+  }
 }
 
 void MovieClip::ApplyFrameDirect(int frame) {
@@ -143,8 +161,10 @@ void MovieClip::GotoFrame(int frame, bool play) {
         entries[depth] = GotoEntry{GotoEntry::Kind::Created, place, f};
       } else if (it != entries.end()) {
         if (it->second.kind != GotoEntry::Kind::Removed) MergeInto(it->second.place, place);
-      } else if (!backward) {
+      } else if (!backward && displayList_.count(depth)) {
         entries[depth] = GotoEntry{GotoEntry::Kind::Modified, place, f};
+      } else if (place.characterId) {
+        entries[depth] = GotoEntry{GotoEntry::Kind::Created, place, f};
       }
     }
   }
@@ -158,6 +178,7 @@ void MovieClip::GotoFrame(int frame, bool play) {
                         entry->second.place.characterId == it->second.characterId &&
                         entry->second.frame == it->second.placeFrame;
       if (!keep) {
+        DetachObject(it->second);
         it = displayList_.erase(it);
         continue;
       }
@@ -219,11 +240,13 @@ void MovieClip::RunFrame() {
     auto it = displayList_.find(depth);
     if (it == displayList_.end() || !it->second.clip || it->second.createdTick >= tick) continue;
     const auto clip = it->second.clip;  // stays alive while it runs
+    QueueClipEvent(it->second, ClipAction::kEnterFrame);
     clip->RunFrame();
   }
 }
 
 void MovieClip::ShowButtonState(const ButtonCharacter& button, std::uint8_t state) {
+  for (auto& [depth, object] : displayList_) DetachObject(object);
   displayList_.clear();
   for (const ButtonRecord& record : button.records) {
     if (!(record.states & state)) continue;

@@ -33,6 +33,7 @@ struct DisplayObject {
   int placeFrame = -1;                // timeline frame that created it
   std::uint64_t createdTick = 0;      // player tick of creation
   std::shared_ptr<MovieClip> clip;    // sprites and buttons
+  std::vector<ClipAction> clipActions;  // onClipEvent handlers of sprite instances
 };
 
 class MovieClip : public std::enable_shared_from_this<MovieClip> {
@@ -40,6 +41,15 @@ class MovieClip : public std::enable_shared_from_this<MovieClip> {
   static constexpr int kMaxNesting = 64;
   // timeline may be null (a button's state container).
   MovieClip(MoviePlayer& player, const Timeline* timeline, MovieClip* parent);
+  ~MovieClip();
+  MovieClip(const MovieClip&) = delete;
+  MovieClip& operator=(const MovieClip&) = delete;
+  // Cuts the clip from its parent and owner once it leaves the display list; a script
+  // that still holds it then finds no parent instead of a freed one.
+  void Detach() {
+    parent_ = nullptr;
+    owner_ = nullptr;
+  }
 
   MoviePlayer& Player() const { return player_; }
   MovieClip* Parent() const { return parent_; }
@@ -94,9 +104,13 @@ class MovieClip : public std::enable_shared_from_this<MovieClip> {
   void ApplyFrameDirect(int frame);
   void Place(const PlaceCommand& command, int frame);
   void Remove(std::uint16_t depth);
+  static void DetachObject(DisplayObject& object) {
+    if (object.clip) object.clip->Detach();
+  }
   void CreateObject(const PlaceCommand& command, int frame);
   static void ApplyProperties(DisplayObject& object, const PlaceCommand& command);
   void QueueFrameActions(int frame);
+  void QueueClipEvent(const DisplayObject& object, std::uint32_t event);
   std::string VariableKey(const std::string& name) const;
 
   MoviePlayer& player_;

@@ -1,5 +1,7 @@
 #include "flash/place_object.h"
 
+#include <memory>
+
 namespace vantrel::flash {
 
 namespace {
@@ -40,7 +42,7 @@ std::vector<ClipAction> ReadClipActions(SwfStream& in, int swfVersion) {
       --size;
     }
     const auto bytes = in.ReadBytes(size);
-    action.actions.assign(bytes.begin(), bytes.end());
+    action.actions = std::make_shared<const std::vector<std::uint8_t>>(bytes.begin(), bytes.end());
     actions.push_back(std::move(action));
   }
   return actions;

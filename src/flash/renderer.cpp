@@ -65,8 +65,10 @@ class Walker {
   void DrawMasked(QPainter& painter, const DisplayObject& mask, Iterator first, Iterator end, const QTransform& parent,
                   const ColorTransform& color, int nesting) {
     if (first == end) return;  // a mask over nothing draws nothing
+    // Without anti-aliasing the mask is a hard clip path; otherwise its edge pixels are
+    // blended by their coverage, drawn into a picture.
     QPainterPath path;
-    if (MaskPath(mask, parent, path, nesting)) {
+    if (options_.quality == Quality::Low && MaskPath(mask, parent, path, nesting)) {
       if (path.isEmpty()) return;  // an empty mask hides everything under it
       painter.save();
       painter.setClipPath(path, Qt::IntersectClip);

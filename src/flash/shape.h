@@ -68,7 +68,7 @@ bool ReadShapeRecords(SwfStream& in, int shapeVersion, bool allowNewStyles, cons
 
 // Assembles closed fill contours (edges with the fill on their left or right side
 // joined end to end) and line paths per style, grouped by style set.
-ShapeGeometry BuildGeometry(ShapeData data);
+ShapeGeometry BuildGeometry(const ShapeData& data);
 
 // Draws the geometry with the context's transform, colour transform and quality.
 void DrawGeometry(const RenderContext& context, const ShapeGeometry& geometry);

@@ -7,6 +7,7 @@
 #include <map>
 #include <unordered_map>
 
+#include "flash/bitmap.h"
 #include "flash/shape.h"
 
 namespace vantrel::flash {
@@ -143,8 +144,14 @@ QPen MakePen(const LineStyle& line, const ColorTransform& colors, const QTransfo
   // Lines never get thinner than one pixel; lines that do not scale keep their width
   // in pixels.
   if (line.noHScale || line.noVScale) {
+    // A line that keeps its width in one direction takes the scale of the other.
+    const double xScale = std::hypot(toDevice.m11(), toDevice.m12());
+    const double yScale = std::hypot(toDevice.m21(), toDevice.m22());
+    double pixels = line.width / 20.0;
+    if (!line.noHScale) pixels = line.width * xScale;
+    if (!line.noVScale) pixels = line.width * yScale;
     pen.setCosmetic(true);
-    pen.setWidthF(std::max(1.0, line.width / 20.0));
+    pen.setWidthF(std::max(1.0, pixels));
   } else if (line.width * DeviceScale(toDevice) < 1.0) {
     pen.setCosmetic(true);
     pen.setWidthF(1.0);
@@ -166,9 +173,9 @@ const LineStyle* FindLine(const ShapeGeometry& geometry, const ShapeLayer& layer
 
 }  // namespace
 
-ShapeGeometry BuildGeometry(ShapeData data) {
+ShapeGeometry BuildGeometry(const ShapeData& data) {
   ShapeGeometry geometry;
-  geometry.styleSets = std::move(data.styleSets);
+  geometry.styleSets = data.styleSets;
   if (geometry.styleSets.empty()) geometry.styleSets.emplace_back();
   const bool nonZero = data.nonZeroWinding;
   LayerBuilder builder;
@@ -220,6 +227,16 @@ void DrawGeometry(const RenderContext& context, const ShapeGeometry& geometry) {
       if (style->IsBitmap()) {
         painter->setRenderHint(QPainter::SmoothPixmapTransform,
                                style->IsSmoothed() && context.quality == Quality::High);
+        if (style->IsClipped() && style->bitmap && !style->bitmap->image.isNull()) {
+          // Drawn as an image under the shape: smoothing then never wraps the far edge
+          // of the bitmap into the near one, as a repeating texture would.
+          painter->save();
+          painter->setClipPath(fill.path, Qt::IntersectClip);
+          painter->setTransform(ToQTransform(style->matrix) * context.transform);
+          painter->drawImage(0, 0, style->bitmap->Transformed(colors));
+          painter->restore();
+          continue;
+        }
       }
       painter->fillPath(fill.path, MakeBrush(*style, colors));
     }
@@ -235,6 +252,7 @@ void DrawGeometry(const RenderContext& context, const ShapeGeometry& geometry) {
 QPainterPath FilledArea(const ShapeGeometry& geometry) {
   QPainterPath area;
   bool first = true;
+  // Joining paths is costly; most masks have one fill and need none.
   for (const ShapeLayer& layer : geometry.layers) {
     for (const FillPath& fill : layer.fills) {
       if (first) {

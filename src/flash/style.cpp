@@ -25,7 +25,9 @@ bool IsAlphaOnly(const ColorTransform& t) {
          t.mulA >= 0 && t.mulA <= 1;
 }
 
-QBrush MakeBrush(const FillStyle& fill, const ColorTransform& transform) {
+namespace {
+
+QBrush BuildBrush(const FillStyle& fill, const ColorTransform& transform) {
   if (fill.IsGradient()) return MakeGradientBrush(fill, transform);
   if (fill.IsBitmap()) {
     if (!fill.bitmap || fill.bitmap->image.isNull()) return QBrush(Qt::NoBrush);
@@ -34,6 +36,14 @@ QBrush MakeBrush(const FillStyle& fill, const ColorTransform& transform) {
     return brush;
   }
   return QBrush(TransformColor(fill.color, transform));
+}
+
+}  // namespace
+
+QBrush MakeBrush(const FillStyle& fill, const ColorTransform& transform) {
+  if (!transform.IsIdentity()) return BuildBrush(fill, transform);
+  if (!fill.plainBrush) fill.plainBrush = std::make_shared<const QBrush>(BuildBrush(fill, transform));
+  return *fill.plainBrush;
 }
 
 }  // namespace vantrel::flash

@@ -24,7 +24,7 @@ QTransform GlyphTransform(const TextRecord& record, double x) {
 }  // namespace
 
 std::shared_ptr<StaticText> ParseStaticText(std::uint16_t tagCode, std::span<const std::uint8_t> body,
-                                            const DefinitionContext& context, std::string* error) {
+                                            DefinitionContext& context, std::string* error) {
   SwfStream in(body);
   auto text = std::make_shared<StaticText>();
   text->id = in.U16();
@@ -44,11 +44,15 @@ std::shared_ptr<StaticText> ParseStaticText(std::uint16_t tagCode, std::span<con
     if (flags == 0) break;
     TextRecord record;
     record.font = state.font;
+    record.fontId = state.fontId;
     record.color = state.color;
     record.height = state.height;
     record.y = state.y;
     record.x = state.x;
-    if (flags & 0x08) record.font = FindFont(context, in.U16());
+    if (flags & 0x08) {
+      record.fontId = in.U16();
+      record.font = FindFont(context, record.fontId);
+    }
     if (flags & 0x04) record.color = tagCode == 33 ? in.ReadRgba() : in.ReadRgb();
     if (flags & 0x01) record.x = in.S16();
     if (flags & 0x02) record.y = in.S16();
@@ -69,7 +73,31 @@ std::shared_ptr<StaticText> ParseStaticText(std::uint16_t tagCode, std::span<con
     state.glyphs.clear();
     text->records.push_back(std::move(record));
   }
+  for (const auto& record : text->records) {
+    if (!record.font && record.fontId) {
+      context.awaitingFonts.push_back(text);
+      break;
+    }
+  }
   return text;
+}
+
+void StaticText::AttachFont(const std::shared_ptr<const Font>& font) {
+  for (auto& record : records) {
+    if (!record.font && record.fontId == font->id) record.font = font;
+  }
+  outlineBuilt_ = false;
+}
+
+void AttachFontToWaitingTexts(const std::shared_ptr<const Font>& font, DefinitionContext& context) {
+  auto& waiting = context.awaitingFonts;
+  for (const auto& weak : waiting) {
+    const auto character = weak.lock();
+    if (!character) continue;
+    if (character->Kind() == CharacterKind::Text) static_cast<StaticText&>(*character).AttachFont(font);
+    if (character->Kind() == CharacterKind::EditText) static_cast<EditText&>(*character).AttachFont(font);
+  }
+  std::erase_if(waiting, [](const std::weak_ptr<Character>& weak) { return weak.expired(); });
 }
 
 void StaticText::Render(const RenderContext& context) const {

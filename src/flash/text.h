@@ -15,6 +15,7 @@
 namespace vantrel::flash {
 
 struct TextRecord {
+  std::uint16_t fontId = 0;
   std::shared_ptr<const Font> font;
   Rgba color;
   double x = 0, y = 0;  // twips, text space
@@ -34,6 +35,9 @@ class StaticText : public Character {
   bool HitTest(QPointF point, std::uint16_t ratio = 0) const override;
   QPainterPath Outline(std::uint16_t ratio = 0) const override;
 
+  // Gives the records that use this font (defined after the text) their glyphs.
+  void AttachFont(const std::shared_ptr<const Font>& font);
+
   Rect bounds;
   Matrix matrix;
   std::vector<TextRecord> records;
@@ -46,7 +50,7 @@ class StaticText : public Character {
 // Parses DefineText (11) or DefineText2 (33); fonts come from the dictionary. Returns
 // nullptr on malformed data.
 std::shared_ptr<StaticText> ParseStaticText(std::uint16_t tagCode, std::span<const std::uint8_t> body,
-                                            const DefinitionContext& context, std::string* error);
+                                            DefinitionContext& context, std::string* error);
 
 enum class TextAlign : std::uint8_t { Left = 0, Right = 1, Center = 2, Justify = 3 };
 
@@ -64,6 +68,7 @@ class EditText : public Character {
   void RenderText(const RenderContext& context, const QString& text) const;
   // The lines the field shows for a text, after HTML and word wrapping.
   std::vector<QString> LayoutLines(const QString& text) const;
+  void AttachFont(const std::shared_ptr<const Font>& font);
 
   Rect bounds;
   bool wordWrap = false, multiline = false, password = false, readOnly = false;
@@ -80,8 +85,11 @@ class EditText : public Character {
   QString initialText;
 };
 
-std::shared_ptr<EditText> ParseEditText(std::span<const std::uint8_t> body, const DefinitionContext& context,
+std::shared_ptr<EditText> ParseEditText(std::span<const std::uint8_t> body, DefinitionContext& context,
                                         std::string* error);
+
+// Completes the texts waiting for this font.
+void AttachFontToWaitingTexts(const std::shared_ptr<const Font>& font, DefinitionContext& context);
 
 // The visible text of simple HTML: tags dropped, <br> and paragraph ends as line
 // breaks, entities decoded.

@@ -1,0 +1,44 @@
+// What the player window needs from the Flash engine besides the player's control
+// port: its clock, its size and its picture.
+#pragma once
+
+#include <QPainter>
+#include <QSize>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "player/flash_port.h"
+
+namespace vantrel::player {
+class Player;
+}
+
+namespace vantrel::ui {
+
+class MovieEngine {
+ public:
+  virtual ~MovieEngine() = default;
+
+  // The members the player calls.
+  virtual player::FlashPort& Port() = 0;
+  // The engine's major version (0 when there is no engine).
+  virtual int MajorVersion() = 0;
+  // The movie area's size in pixels.
+  virtual void SetViewSize(QSize size) = 0;
+  // The player that hears the control's events (ready state, movie commands).
+  virtual void Connect(player::Player* player) = 0;
+  // Runs the frames that fit into the milliseconds that passed, then hands the events
+  // they raised to the player.
+  virtual void AdvanceTime(double milliseconds) = 0;
+  // Milliseconds per frame of the loaded movie.
+  virtual double FrameInterval() = 0;
+  // Paints the current frame scaled into viewport.
+  virtual void Paint(QPainter& painter, QSize viewport) = 0;
+};
+
+// The program's own engine behind the interface; nullptr when the program was built
+// without it.
+std::unique_ptr<MovieEngine> MakeFlashEngine();
+
+}  // namespace vantrel::ui

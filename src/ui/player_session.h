@@ -1,0 +1,113 @@
+// One run of the player program: the options, the log, the folders, the languages,
+// the engine, the player core and its window, put together in the start-up order, and
+// the hand-over server of the first instance.
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "core/language.h"
+#include "core/log.h"
+#include "core/options.h"
+#include "core/paths.h"
+#include "media/media_context.h"
+#include "player/browser_port.h"
+#include "player/host_port.h"
+#include "player/start_up.h"
+#include "player/system_shell.h"
+#include "ui/qt_dialogs.h"
+
+namespace vantrel::player {
+class Player;
+}
+
+namespace vantrel::ui {
+
+class FirstRunDialog;
+class InstanceServer;
+class MovieEngine;
+class PlayerWindow;
+
+// What tests replace: the engine, the dialogs and the modal windows of start-up.
+struct SessionHooks {
+  std::function<std::unique_ptr<MovieEngine>()> makeEngine;  // unset: the program's engine
+  player::DialogPort* dialogs = nullptr;                     // unset: Qt dialogs
+  std::function<void(FirstRunDialog&)> firstRun;             // unset: shown modally
+  std::function<void(const std::string&)> flashRequired;     // unset: a message box
+};
+
+class PlayerSession final : public player::StartUpHost, public player::HostPort, public player::BrowserPort {
+ public:
+  explicit PlayerSession(SessionHooks hooks = {});
+  ~PlayerSession() override;
+  PlayerSession(const PlayerSession&) = delete;
+  PlayerSession& operator=(const PlayerSession&) = delete;
+
+  // Runs the start-up procedure for commandLine (the text after the program).
+  player::StartUpResult Start(const std::string& commandLine);
+
+  // Null until the folders are laid out.
+  PlayerWindow* Window() const { return window_.get(); }
+  player::Player* GetPlayer() const { return player_.get(); }
+  MovieEngine* Engine() const { return engine_.get(); }
+  const core::Paths& Paths() const { return paths_; }
+  core::OptionsStore& Options() { return options_; }
+  core::Languages* Languages() const { return languages_.get(); }
+  // The socket a first instance listens on for this user's options.
+  QString SocketName() const;
+
+  // ---- player::StartUpHost ----
+  bool HandOver(const std::string& commandLine) override;
+  void InitPaths() override;
+  void InitVisualStyles() override;
+  void SuppressFaultDialogs() override;
+  void InitLanguages() override;
+  void ShowFirstRun() override;
+  int FlashMajor() override;
+  void ShowFlashRequired(const std::string& message) override;
+  player::Player& ThePlayer() override;
+  bool LoadPlayerWindow() override;
+  void ProcessEvents() override;
+  void ShowPlayerWindow() override;
+  bool SkinLoaded() override;
+  void WebUpdate() override;
+  void ShowIntro() override;
+
+  // ---- player::HostPort ----
+  void WebUpdate(bool automatic) override;
+  void OpenHelp(const std::string& topic) override;
+  void OfferTip(const std::string& key) override;
+  void RestoreScreenSaver() override;
+  void ClearFileTypes() override;
+  bool DialogOpen(const std::string& name) override;
+  void EndProcess() override;
+
+  // ---- player::BrowserPort (the browse page shows as a plain movie for now) ----
+  void BrowseMedia() override;
+  void ShowFolder(const std::string& folder, bool resetScroll) override;
+  void ShowError(const std::string& message) override;
+  void GoLevelUp() override;
+  std::vector<player::BrowserItem> Items() override;
+
+ private:
+  void ChooseLanguage(int index);
+  void LoadBrowsePage();
+
+  SessionHooks hooks_;
+  core::OptionsStore options_;
+  core::ExecutionLog log_;
+  core::Paths paths_;
+  std::unique_ptr<core::Languages> languages_;
+  media::MediaContext media_;
+  player::SystemShell shell_;
+  QtDialogs qtDialogs_;
+  // Destroyed in reverse order: the window goes before the player, the player before
+  // the engine.
+  std::unique_ptr<MovieEngine> engine_;
+  std::unique_ptr<player::Player> player_;
+  std::unique_ptr<PlayerWindow> window_;
+  std::unique_ptr<InstanceServer> server_;
+};
+
+}  // namespace vantrel::ui

@@ -1,0 +1,408 @@
+#include "ui/player_window.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLayout>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMimeData>
+#include <QScreen>
+#include <QShortcut>
+#include <QStatusBar>
+#include <algorithm>
+#include <cmath>
+
+#include "player/player.h"
+#include "ui/aspect_ratio.h"
+#include "ui/menu_mirror.h"
+#include "ui/movie_engine.h"
+#include "ui/movie_view.h"
+#include "ui/playlist_pane.h"
+
+namespace vantrel::ui {
+
+namespace {
+constexpr int kPaneWidth = 200;
+}  // namespace
+
+PlayerWindow::PlayerWindow(QWidget* parent) : QMainWindow(parent) {
+  setObjectName(QStringLiteral("Player"));
+  setWindowTitle(QStringLiteral("Vantrel"));
+  setAcceptDrops(true);
+  setMinimumSize(160, 120);
+
+  central_ = new QWidget(this);
+  auto* layout = new QHBoxLayout(central_);
+  layout->setContentsMargins(0, 0, 0, 0);
+  layout->setSpacing(0);
+  view_ = new MovieView(central_);
+  pane_ = new PlaylistPane(central_);
+  pane_->setFixedWidth(kPaneWidth);
+  layout->addWidget(view_, 1);
+  layout->addWidget(pane_);
+  setCentralWidget(central_);
+
+  status_ = new QLabel(this);
+  status_->setObjectName(QStringLiteral("lblStatus"));
+  statusBar()->addWidget(status_, 1);
+  statusBar()->setSizeGripEnabled(true);
+
+  tmrUpdate_ = new QTimer(this);
+  tmrUpdate_->setObjectName(QStringLiteral("tmrUpdate"));
+  tmrUpdate_->setInterval(300);
+  connect(tmrUpdate_, &QTimer::timeout, this, [this] {
+    if (player_ && player_->UpdateTimerRunning()) player_->UpdateTick();
+  });
+
+  clock_ = new QTimer(this);
+  clock_->setTimerType(Qt::PreciseTimer);
+  connect(clock_, &QTimer::timeout, this, &PlayerWindow::AdvanceEngine);
+}
+
+PlayerWindow::~PlayerWindow() {
+  if (engine_) engine_->Connect(nullptr);
+}
+
+int PlayerWindow::ClockInterval() const {
+  return engine_ ? std::clamp(static_cast<int>(std::lround(engine_->FrameInterval())), 5, 1000) : 100;
+}
+
+void PlayerWindow::Attach(player::Player* player, MovieEngine* engine) {
+  player_ = player;
+  engine_ = engine;
+  menus_ = std::make_unique<MenuMirror>(player_->Menus(), menuBar(), this,
+                                        [this](const std::string& name, int index) { Click(name, index); });
+  view_->SetEngine(engine_);
+  view_->onContextMenu = [this](QPoint at) { ShowPopUp("PopUp", at); };
+  pane_->onActivated = [this] { player_->PlaylistActivated(); };
+  pane_->onContextMenu = [this](QPoint at) { ShowPopUp("Playlist", at); };
+  pane_->onFilesDropped = [this](const std::vector<std::string>& paths) { FilesDropped(paths, true); };
+  if (engine_) {
+    engine_->Connect(player_);
+    clockWatch_.start();
+    clock_->setInterval(ClockInterval());
+    clock_->start();
+  }
+  InstallShortcuts();
+  tmrUpdate_->start();
+}
+
+void PlayerWindow::AdvanceEngine() {
+  if (!engine_) return;
+  const double elapsed = static_cast<double>(clockWatch_.nsecsElapsed()) / 1e6;
+  clockWatch_.restart();
+  engine_->AdvanceTime(elapsed);
+  // A newly loaded movie brings its own frame rate.
+  if (const int interval = ClockInterval(); interval != clock_->interval()) clock_->setInterval(interval);
+  view_->update();
+}
+
+void PlayerWindow::Click(const std::string& name, int index) {
+  if (!player_) return;
+  if (const player::MenuItem* item = player_->Menus().Get(name, index); item && !item->enabled) return;
+  if (!player_->MenuClick(name, index) && onOtherMenu) onOtherMenu(name, index);
+}
+
+void PlayerWindow::ShowStatusMessage(const QString& text) { statusBar()->showMessage(text, 15000); }
+
+void PlayerWindow::ShowPopUp(const std::string& kind, QPoint globalPos) {
+  if (!player_ || !menus_) return;
+  const bool playlist = kind == "Playlist";
+  player_->PreparePopUp(playlist ? "Playlist" : "PopUp");
+  if (QMenu* menu = menus_->PopUp(playlist ? "PupItem" : "PopUp")) menu->popup(globalPos);
+}
+
+void PlayerWindow::InstallShortcuts() {
+  for (QShortcut* shortcut : shortcuts_) delete shortcut;
+  shortcuts_.clear();
+  std::vector<QKeySequence> taken;
+  // The hot-key set: alive only while Vantrel is the active application.
+  for (const HotKey& hotKey : PlayerHotKeys()) {
+    auto* shortcut = new QShortcut(hotKey.keys, this);
+    shortcut->setContext(Qt::ApplicationShortcut);
+    shortcut->setObjectName(QStringLiteral("HotKey%1").arg(hotKey.id));
+    const int id = hotKey.id;
+    connect(shortcut, &QShortcut::activated, this, [this, id] {
+      if (player_) Perform(HotKeyAction(id, player_->BrowserMode()));
+    });
+    shortcuts_.push_back(shortcut);
+    taken.push_back(hotKey.keys);
+  }
+  // The menus' own accelerators that the hot-key set does not cover (F-keys, Ctrl+D).
+  for (const player::MenuItem& item : player_->Menus().Items()) {
+    if (item.shortcut.empty()) continue;
+    const QKeySequence keys = QKeySequence::fromString(QString::fromStdString(item.shortcut));
+    if (keys.isEmpty() || std::find(taken.begin(), taken.end(), keys) != taken.end()) continue;
+    auto* shortcut = new QShortcut(keys, this);
+    shortcut->setContext(Qt::WindowShortcut);
+    const std::string name = item.name;
+    const int index = item.index;
+    connect(shortcut, &QShortcut::activated, this, [this, name, index] { Click(name, index); });
+    shortcuts_.push_back(shortcut);
+    taken.push_back(keys);
+  }
+}
+
+void PlayerWindow::Perform(const KeyAction& action) {
+  if (!player_) return;
+  switch (action.kind) {
+    case KeyAction::None: return;
+    case KeyAction::Menu: Click(action.menu, action.index); return;
+    case KeyAction::LeaveFullScreen: player_->FullScreen(false, false, false); return;
+    case KeyAction::BrowseHome:
+      if (onBrowseHome) onBrowseHome();
+      return;
+  }
+}
+
+bool PlayerWindow::HandleKey(QKeyEvent* event) {
+  if (!player_) return false;
+  const player::MenuModel& menus = player_->Menus();
+  KeyState state;
+  state.menuBarHidden = !menus.Checked("mnuMenuBar");
+  state.handyKeys = menus.Checked("mnuHandyKeys");
+  state.browserShowing = player_->BrowserMode();
+  KeyAction action = event->modifiers() == Qt::NoModifier || event->modifiers() == Qt::KeypadModifier
+                         ? HandyAction(event->key(), state)
+                         : KeyAction{};
+  if (action.kind == KeyAction::None) action = AppCommandAction(event->key());
+  if (action.kind == KeyAction::None) return false;
+  Perform(action);
+  return true;
+}
+
+void PlayerWindow::keyPressEvent(QKeyEvent* event) {
+  if (HandleKey(event)) {
+    event->accept();
+    return;
+  }
+  QMainWindow::keyPressEvent(event);
+}
+
+
+void PlayerWindow::HandOver(const QString& text) {
+  if (isMinimized() && text.isEmpty()) showNormal();
+  raise();
+  activateWindow();
+  if (player_) player_->CopyData(text.toStdString());
+}
+
+void PlayerWindow::FilesDropped(const std::vector<std::string>& paths, bool onPane) {
+  if (!player_ || paths.empty()) return;
+  if (!onPane) player_->ClearPlaylist();
+  for (const std::string& path : paths) player_->AddToPlaylist(path, 0);
+  if (!onPane) player_->PlayItem(0);
+}
+
+void PlayerWindow::dragEnterEvent(QDragEnterEvent* event) {
+  if (event->mimeData()->hasUrls()) event->acceptProposedAction();
+}
+
+void PlayerWindow::dragMoveEvent(QDragMoveEvent* event) {
+  if (event->mimeData()->hasUrls()) event->acceptProposedAction();
+}
+
+void PlayerWindow::dropEvent(QDropEvent* event) {
+  const std::vector<std::string> paths = DroppedPaths(event->mimeData());
+  if (paths.empty()) return;
+  event->acceptProposedAction();
+  const QPoint at = event->position().toPoint();
+  const bool onPane = pane_->isVisible() && pane_->geometry().contains(pane_->parentWidget()->mapFrom(this, at));
+  FilesDropped(paths, onPane);
+}
+
+void PlayerWindow::closeEvent(QCloseEvent* event) {
+  closing_ = true;
+  if (player_ && player_->Loaded()) player_->Quit("Form Unload", true);
+  event->accept();
+}
+
+void PlayerWindow::resizeEvent(QResizeEvent* event) {
+  QMainWindow::resizeEvent(event);
+  ApplyAspectRatio(event->oldSize());
+  if (player_) player_->CheckZoomItems();
+}
+
+void PlayerWindow::ApplyAspectRatio(QSize oldSize) {
+  // The window system tells only the new size, not the edge being dragged: a changed
+  // width counts as the right edge, a changed height alone as the bottom edge.
+  if (adjusting_ || !player_ || !oldSize.isValid() || !isVisible() || windowState() != Qt::WindowNoState) return;
+  if (!player_->Menus().Checked("mnuAspectRatio") || player_->BrowserMode()) return;
+  const player::WindowMargins m = FrameMargins();
+  const QSize deco = Decoration();
+  const QSize now = size();
+  EdgeRect rect{0, 0, now.width() + deco.width(), now.height() + deco.height()};
+  const ResizeEdge edge = now.width() != oldSize.width() ? ResizeEdge::Right : ResizeEdge::Bottom;
+  const EdgeRect kept = KeepAspectRatio(rect, edge, {m.left, m.right, m.top, m.bottom}, player_->Record().Width,
+                                        player_->Record().Height);
+  if (kept == rect) return;
+  adjusting_ = true;
+  resize(kept.right - deco.width(), kept.bottom - deco.height());
+  adjusting_ = false;
+}
+
+QSize PlayerWindow::Decoration() const { return frameGeometry().size() - geometry().size(); }
+
+// ---- player::WindowPort ---------------------------------------------------------------
+
+player::WindowState PlayerWindow::State() {
+  if (isMinimized()) return player::WindowState::Minimized;
+  if (isMaximized() || isFullScreen()) return player::WindowState::Maximized;
+  return player::WindowState::Normal;
+}
+
+void PlayerWindow::SetState(player::WindowState state) {
+  Qt::WindowStates flags = Qt::WindowNoState;
+  if (state == player::WindowState::Minimized) flags = Qt::WindowMinimized;
+  if (state == player::WindowState::Maximized) flags = frameless_ ? Qt::WindowFullScreen : Qt::WindowMaximized;
+  if (windowState() == flags) return;
+  setWindowState(flags);
+}
+
+player::WindowRect PlayerWindow::Geometry() {
+  const QRect frame = frameGeometry();
+  return {frame.x(), frame.y(), frame.width(), frame.height()};
+}
+
+void PlayerWindow::SetGeometry(const player::WindowRect& rect) {
+  const QSize deco = Decoration();
+  resize(std::max(1, rect.width - deco.width()), std::max(1, rect.height - deco.height()));
+  move(rect.left, rect.top);
+  LayoutView();
+}
+
+player::WindowMargins PlayerWindow::FrameMargins() {
+  if (layout()) layout()->activate();
+  if (central_ && central_->layout()) central_->layout()->activate();
+  const QRect frame = frameGeometry();
+  const QRect client = geometry();
+  player::WindowMargins m;
+  m.left = client.x() - frame.x();
+  m.top = client.y() - frame.y();
+  m.right = frame.right() - client.right();
+  m.bottom = frame.bottom() - client.bottom();
+  if (isVisible()) {
+    const QPoint corner = view_->mapTo(this, QPoint(0, 0));
+    m.left += corner.x();
+    m.top += corner.y();
+    m.right += width() - corner.x() - view_->width();
+    m.bottom += height() - corner.y() - view_->height();
+    return m;
+  }
+  if (!menuBar()->isHidden()) m.top += menuBar()->sizeHint().height();
+  if (!pane_->isHidden()) m.right += kPaneWidth;
+  if (!statusBar()->isHidden()) m.bottom += statusBar()->sizeHint().height();
+  return m;
+}
+
+player::WindowRect PlayerWindow::ScreenArea() {
+  const QScreen* where = screen() ? screen() : QGuiApplication::primaryScreen();
+  const QRect area = where ? where->availableGeometry() : QRect(0, 0, 1024, 768);
+  return {area.x(), area.y(), area.width(), area.height()};
+}
+
+player::ViewSize PlayerWindow::View() {
+  if (isVisible()) {
+    if (layout()) layout()->activate();
+    return {view_->width(), view_->height()};
+  }
+  const player::WindowMargins m = FrameMargins();
+  const QSize deco = Decoration();
+  const QSize outer = size() + deco;
+  return {std::max(0, outer.width() - m.left - m.right), std::max(0, outer.height() - m.top - m.bottom)};
+}
+
+void PlayerWindow::LayoutView() {
+  if (layout()) layout()->activate();
+  if (engine_) engine_->SetViewSize(view_->size());
+  view_->update();
+}
+
+void PlayerWindow::SetCaption(const std::string& caption) { setWindowTitle(QString::fromStdString(caption)); }
+
+void PlayerWindow::Show() {
+  show();
+  raise();
+  activateWindow();
+  LayoutView();
+}
+
+void PlayerWindow::Hide() { hide(); }
+
+void PlayerWindow::SetFrameless(bool frameless) {
+  if (frameless_ == frameless) return;
+  frameless_ = frameless;
+  const bool shown = isVisible();
+  if (!frameless && isFullScreen()) setWindowState(Qt::WindowNoState);
+  setWindowFlag(Qt::FramelessWindowHint, frameless);
+  statusBar()->setVisible(!frameless);
+  if (shown) show();
+}
+
+void PlayerWindow::SetMenuBarVisible(bool visible) { menuBar()->setVisible(visible); }
+
+void PlayerWindow::SetTopMost(bool topMost) {
+  if (windowFlags().testFlag(Qt::WindowStaysOnTopHint) == topMost) return;
+  const bool shown = isVisible();
+  setWindowFlag(Qt::WindowStaysOnTopHint, topMost);
+  if (shown) show();
+}
+
+void PlayerWindow::SetPlaylistPaneVisible(bool visible) {
+  pane_->setVisible(visible);
+  LayoutView();
+}
+
+// The media browser's address bar comes with the media browser window.
+void PlayerWindow::SetAddressBarVisible(bool) {}
+
+// Without a skin the window's own widgets are the whole interface.
+bool PlayerWindow::SkinLoaded() { return false; }
+void PlayerWindow::SetSkinView(const std::string&) {}
+void PlayerWindow::ShowFullScreenControls() {}
+void PlayerWindow::UpdateSkin() {}
+
+void PlayerWindow::RefreshPlayback() {
+  if (!player_) return;
+  const QString text = QString::fromStdString(player_->Texts().status);
+  if (status_->text() != text) status_->setText(text);
+}
+
+void PlayerWindow::PlaylistChanged() {
+  if (player_) pane_->SetEntries(player_->GetPlaylist().Entries());
+}
+
+std::vector<std::int32_t> PlayerWindow::PlaylistSelection() { return pane_->SelectedLines(); }
+
+void PlayerWindow::SelectPlaylistLine(std::int32_t line) { pane_->SelectLine(line); }
+
+void PlayerWindow::LockRedraw(bool locked) { setUpdatesEnabled(!locked); }
+
+void PlayerWindow::ProcessEvents() { QCoreApplication::processEvents(); }
+
+void PlayerWindow::ReleaseHooks() {
+  for (QShortcut* shortcut : shortcuts_) shortcut->setEnabled(false);
+  clock_->stop();
+  tmrUpdate_->stop();
+}
+
+void PlayerWindow::UnloadAll() {
+  // Every other window first, from the last opened, then this one.
+  const QWidgetList windows = QApplication::topLevelWidgets();
+  for (auto it = windows.rbegin(); it != windows.rend(); ++it) {
+    if (*it != this && (*it)->isVisible()) (*it)->close();
+  }
+  if (!closing_) {
+    closing_ = true;
+    close();
+  }
+  if (onUnloaded) onUnloaded();
+}
+
+}  // namespace vantrel::ui

@@ -1,0 +1,127 @@
+// The player window `Player`: the movie area `View`, the playlist pane `PlayList`, the
+// menus mirrored from the player's menu model, the keyboard, drops and the timers. It
+// draws the player core and forwards every user action to it.
+#pragma once
+
+#include <QElapsedTimer>
+#include <QMainWindow>
+#include <QPointer>
+#include <QTimer>
+#include <functional>
+#include <memory>
+
+#include "player/window_port.h"
+#include "ui/hot_keys.h"
+
+class QLabel;
+class QShortcut;
+
+namespace vantrel::player {
+class Player;
+}
+
+namespace vantrel::ui {
+
+class MenuMirror;
+class MovieEngine;
+class MovieView;
+class PlaylistPane;
+
+class PlayerWindow : public QMainWindow, public player::WindowPort {
+  Q_OBJECT
+
+ public:
+  explicit PlayerWindow(QWidget* parent = nullptr);
+  ~PlayerWindow() override;
+
+  // Connects the window to the player core and the engine (both outlive the window):
+  // builds the menus from the core's model and starts the engine's clock.
+  void Attach(player::Player* player, MovieEngine* engine);
+
+  MovieView* MovieArea() const { return view_; }
+  PlaylistPane* PlayList() const { return pane_; }
+  MenuMirror* Menus() const { return menus_.get(); }
+  QTimer* UpdateTimer() const { return tmrUpdate_; }
+
+  // A command line handed over by a second instance: the window comes to the front and
+  // the core processes the text.
+  void HandOver(const QString& text);
+  // Files dropped on the window; onPane when the drop point lies inside the pane.
+  void FilesDropped(const std::vector<std::string>& paths, bool onPane);
+  // Shows a message in the status line for a while.
+  void ShowStatusMessage(const QString& text);
+  // Performs a key's action (hot keys, handy keys, multimedia keys).
+  void Perform(const KeyAction& action);
+
+  // Called for the "browser home" key: show the user's Flash folder.
+  std::function<void()> onBrowseHome;
+  // Menu items whose action lies outside the player core (the language list, ...).
+  std::function<void(const std::string& name, int index)> onOtherMenu;
+  // Called by UnloadAll after the player window has closed (the application ends).
+  std::function<void()> onUnloaded;
+
+  // ---- player::WindowPort -------------------------------------------------------------
+  player::WindowState State() override;
+  void SetState(player::WindowState state) override;
+  player::WindowRect Geometry() override;
+  void SetGeometry(const player::WindowRect& rect) override;
+  player::WindowMargins FrameMargins() override;
+  player::WindowRect ScreenArea() override;
+  player::ViewSize View() override;
+  void LayoutView() override;
+  void SetCaption(const std::string& caption) override;
+  void Show() override;
+  void Hide() override;
+  void SetFrameless(bool frameless) override;
+  void SetMenuBarVisible(bool visible) override;
+  void SetTopMost(bool topMost) override;
+  void SetPlaylistPaneVisible(bool visible) override;
+  void SetAddressBarVisible(bool visible) override;
+  bool SkinLoaded() override;
+  void SetSkinView(const std::string& view) override;
+  void ShowFullScreenControls() override;
+  void UpdateSkin() override;
+  void RefreshPlayback() override;
+  void PlaylistChanged() override;
+  std::vector<std::int32_t> PlaylistSelection() override;
+  void SelectPlaylistLine(std::int32_t line) override;
+  void LockRedraw(bool locked) override;
+  void ProcessEvents() override;
+  void ReleaseHooks() override;
+  void UnloadAll() override;
+
+ protected:
+  void closeEvent(QCloseEvent* event) override;
+  void resizeEvent(QResizeEvent* event) override;
+  void keyPressEvent(QKeyEvent* event) override;
+  void dragEnterEvent(QDragEnterEvent* event) override;
+  void dragMoveEvent(QDragMoveEvent* event) override;
+  void dropEvent(QDropEvent* event) override;
+
+ private:
+  void Click(const std::string& name, int index = -1);
+  void ShowPopUp(const std::string& kind, QPoint globalPos);
+  void InstallShortcuts();
+  void AdvanceEngine();
+  int ClockInterval() const;
+  bool HandleKey(QKeyEvent* event);
+  void ApplyAspectRatio(QSize oldSize);
+  QSize Decoration() const;
+
+  QPointer<QWidget> central_;
+  MovieView* view_;
+  PlaylistPane* pane_;
+  QLabel* status_;
+  QTimer* tmrUpdate_;
+  QTimer* clock_;
+  QElapsedTimer clockWatch_;
+  std::unique_ptr<MenuMirror> menus_;
+  std::vector<QShortcut*> shortcuts_;
+  player::Player* player_ = nullptr;
+  MovieEngine* engine_ = nullptr;
+  bool frameless_ = false;
+  bool closing_ = false;
+  bool adjusting_ = false;
+};
+
+}  // namespace vantrel::ui
