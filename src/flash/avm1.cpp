@@ -19,6 +19,7 @@ namespace {
 
 constexpr std::size_t kMaxStack = 65536;
 constexpr int kMaxCallDepth = 16;
+constexpr std::size_t kMaxString = 16u * 1024 * 1024;  // a doubling loop stops here
 
 std::string Lower(std::string text) {
   for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
@@ -136,6 +137,15 @@ class Interpreter {
     const double count = PopNumber();
     const int n = std::isnan(count) ? 0 : static_cast<int>(std::clamp(count, 0.0, static_cast<double>(kMaxStack)));
     for (int i = 0; i < n && !stack_.empty(); ++i) Pop();
+  }
+
+  // a + b, or undefined (and the block stops) when the text would pass kMaxString.
+  Value Concat(const std::string& a, const std::string& b) {
+    if (a.size() + b.size() > kMaxString) {
+      stopped_ = true;
+      return Value::Undefined();
+    }
+    return Value::String(a + b);
   }
 
   void GotoFrameValue(const Value& frame, bool play, int bias);
@@ -313,7 +323,7 @@ void Interpreter::Run(std::span<const std::uint8_t> code) {
         SetTarget(path.empty() ? &origin_ : ResolveTarget(origin_, path));
         break;
       }
-      case 0x21: { const std::string b = PopString(), a = PopString(); Push(Value::String(a + b)); break; }
+      case 0x21: { const std::string b = PopString(), a = PopString(); Push(Concat(a, b)); break; }
       case 0x22: {
         const double index = PopNumber();
         const std::string path = PopString();
@@ -394,7 +404,7 @@ void Interpreter::Run(std::span<const std::uint8_t> code) {
       case 0x47: {
         const Value b = Pop(), a = Pop();
         if (a.type == Value::Type::String || b.type == Value::Type::String)
-          Push(Value::String(ToString(a, version_) + ToString(b, version_)));
+          Push(Concat(ToString(a, version_), ToString(b, version_)));
         else
           Push(Value::Number(ToNumber(a, version_) + ToNumber(b, version_)));
         break;

@@ -65,7 +65,7 @@ class MoviePlayer {
 
   // Script instructions left for this tick; every tick (and every host call that runs
   // scripts) starts with kInstructionsPerTick.
-  static constexpr long kInstructionsPerTick = 5000000;
+  static constexpr long kInstructionsPerTick = 2000000;
   long& InstructionBudget() { return instructions_; }
 
   PlayerHooks& Hooks() { return hooks_; }

@@ -76,22 +76,24 @@ class Walker {
       painter.restore();
       return;
     }
-    const QSize size(painter.device()->width(), painter.device()->height());
-    if (size.isEmpty()) return;
-    QImage layer(size, QImage::Format_ARGB32_Premultiplied);
+    // Only the mask's own area needs the two pictures.
+    const QRect device(0, 0, painter.device()->width(), painter.device()->height());
+    const QRect area = MaskBounds(mask, parent, nesting).toAlignedRect().adjusted(-1, -1, 1, 1).intersected(device);
+    if (area.isEmpty()) return;
+    const QTransform shifted = parent * QTransform::fromTranslate(-area.x(), -area.y());
+    QImage layer(area.size(), QImage::Format_ARGB32_Premultiplied);
     layer.fill(Qt::transparent);
-    QImage coverage(size, QImage::Format_ARGB32_Premultiplied);
+    QImage coverage(area.size(), QImage::Format_ARGB32_Premultiplied);
     coverage.fill(Qt::transparent);
     {
       QPainter layerPainter(&layer);
-      layerPainter.setTransform(painter.transform());
       layerPainter.setRenderHints(painter.renderHints());
-      DrawRange(layerPainter, first, end, parent, color, false, nesting);
+      DrawRange(layerPainter, first, end, shifted, color, false, nesting);
     }
     {
       QPainter maskPainter(&coverage);
       maskPainter.setRenderHints(painter.renderHints());
-      DrawObject(maskPainter, mask, parent, MaskColor(), true, nesting);
+      DrawObject(maskPainter, mask, shifted, MaskColor(), true, nesting);
     }
     {
       QPainter combine(&layer);
@@ -100,8 +102,19 @@ class Walker {
     }
     painter.save();
     painter.resetTransform();
-    painter.drawImage(0, 0, layer);
+    painter.drawImage(area.topLeft(), layer);
     painter.restore();
+  }
+
+  // Device-pixel bounds of what a mask draws.
+  QRectF MaskBounds(const DisplayObject& object, const QTransform& parent, int nesting) const {
+    if (!object.character) return {};
+    const QTransform transform = ToQt(object.matrix) * parent;
+    if (!object.clip) return transform.mapRect(object.character->Bounds(object.ratio));
+    QRectF bounds;
+    if (nesting > MovieClip::kMaxNesting) return bounds;
+    for (const auto& [depth, child] : object.clip->DisplayList()) bounds |= MaskBounds(child, transform, nesting + 1);
+    return bounds;
   }
 
   void DrawObject(QPainter& painter, const DisplayObject& object, const QTransform& parent,

@@ -76,6 +76,20 @@ TEST(Avm1, VariablesLoopsAndJumpsAreBounded) {
   EXPECT_EQ(avm1::ToString(old->player->Root().GetVariable("NAME"), 6), "v");  // ... and not before SWF 7
 }
 
+TEST(Avm1, ADoublingStringStopsTheScriptBeforeMemoryRunsOut) {
+  Actions a;
+  a.PushString("s").PushString("x").SetVariable();
+  Actions body;
+  body.PushString("s").PushString("s").GetVariable().PushString("s").GetVariable().Op(0x21).SetVariable();
+  a.Raw(body.Data());
+  const int back = -static_cast<int>(body.Data().size() + 5);
+  a.OpWith(0x99, {static_cast<std::uint8_t>(back & 0xFF), static_cast<std::uint8_t>((back >> 8) & 0xFF)});
+  auto run = RunScript(a);
+  const std::size_t length = run->player->Root().GetVariable("s").string.size();
+  EXPECT_GE(length, 1u << 20);
+  EXPECT_LE(length, 16u << 20);
+}
+
 TEST(Avm1, GetUrlWithTheFsCommandPrefixRaisesTheCommand) {
   Actions a;
   a.GetUrl("FSCommand:MeowLog", "hello there");
