@@ -114,6 +114,17 @@ bool ReadFileBytes(const std::string& path, std::vector<std::uint8_t>& bytes) {
   return ok;
 }
 
+bool ReadFullyAt(int fd, std::uint64_t offset, std::size_t count, std::uint8_t* out) {
+  std::size_t done = 0;
+  while (done < count) {
+    const ssize_t got = ::pread(fd, out + done, count - done, static_cast<off_t>(offset + done));
+    if (got < 0 && errno == EINTR) continue;
+    if (got <= 0) return false;
+    done += static_cast<std::size_t>(got);
+  }
+  return true;
+}
+
 std::string WriteFileAtomic(const std::string& path, std::string_view bytes) {
   std::string temp = path + ".vantrel-XXXXXX";
   const int fd = mkstemp(temp.data());

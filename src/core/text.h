@@ -29,6 +29,10 @@ void SaveXML(const std::string& path, std::string_view xmlText, ExecutionLog* lo
 // Reads a whole file into bytes. Returns false when it cannot be read.
 bool ReadFileBytes(const std::string& path, std::vector<std::uint8_t>& bytes);
 
+// Reads exactly count bytes at offset of an open file descriptor (retrying short reads
+// and interruptions). Returns false on an error or when the file ends first.
+bool ReadFullyAt(int fd, std::uint64_t offset, std::size_t count, std::uint8_t* out);
+
 // Writes bytes to path atomically: a temporary file beside it, flushed, then renamed
 // over path. On failure nothing is left behind and the old file is unchanged; the
 // returned text says why ("" on success).

@@ -52,14 +52,7 @@ class FileSource final : public ByteSource {
   std::uint64_t Size() const override { return size_; }
   bool Read(std::uint64_t offset, std::size_t count, std::uint8_t* out) const override {
     if (fd_ < 0 || offset > size_ || count > size_ - offset) return false;
-    std::size_t done = 0;
-    while (done < count) {
-      const ssize_t got = ::pread(fd_, out + done, count - done, static_cast<off_t>(offset + done));
-      if (got < 0 && errno == EINTR) continue;
-      if (got <= 0) return false;
-      done += static_cast<std::size_t>(got);
-    }
-    return true;
+    return core::ReadFullyAt(fd_, offset, count, out);
   }
 
  private:

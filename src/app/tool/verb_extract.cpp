@@ -10,6 +10,7 @@
 #include <functional>
 #include <unistd.h>
 
+#include "app/tool/tool_session.h"
 #include "app/tool/tool_support.h"
 #include "app/tool/verbs.h"
 #include "core/options.h"
@@ -93,16 +94,8 @@ int RunExtract(const Args& args) {
     }
   }
 
-  const core::Paths paths = core::LayoutPaths(core::FindAppPath(), "Flash Player");
-  fs::create_directories(paths.CachePath, ec);
-  fs::create_directories(paths.UserPath, ec);
-  core::OptionsStore options(core::OptionsStore::DefaultFilePath());
-  media::MediaContext context;
-  context.CachePath = paths.CachePath;
-  context.UserPath = paths.UserPath;
-  context.FlashPath = paths.FlashPath;
-  context.Options = &options;
-  context.ExtractProjector = media::ExtractEXE;
+  ToolSession session;
+  media::MediaContext& context = session.context;
 
   // A full identification gives the whole plain movie (a compressed movie is
   // decompressed into the cache, a projector's movie taken out).

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "app/tool/tool_session.h"
 #include "app/tool/tool_support.h"
 #include "app/tool/verbs.h"
 #include "core/paths.h"
@@ -174,15 +175,8 @@ int RunInfo(const Args& args) {
   }
   if (names.empty()) return UsageError("info", "no file given");
 
-  const core::Paths paths = core::LayoutPaths(core::FindAppPath(), "Flash Player");
-  std::error_code ec;
-  fs::create_directories(paths.CachePath, ec);
-  fs::create_directories(paths.UserPath, ec);
-  media::MediaContext context;
-  context.CachePath = paths.CachePath;
-  context.UserPath = paths.UserPath;
-  context.FlashPath = paths.FlashPath;
-  context.ExtractProjector = media::ExtractEXE;
+  ToolSession session;
+  media::MediaContext& context = session.context;
 
   Output output;
   bool anyFailed = false;

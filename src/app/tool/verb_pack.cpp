@@ -2,6 +2,7 @@
 #include <cstdio>
 #include <filesystem>
 
+#include "app/tool/tool_session.h"
 #include "app/tool/tool_support.h"
 #include "app/tool/verbs.h"
 #include "core/options.h"
@@ -49,15 +50,8 @@ int RunPack(const Args& args) {
     PrintError("no projector stub at " + stub + " (name one with --stub FILE)");
     return kExitFailed;
   }
-  fs::create_directories(paths.CachePath, ec);
-  fs::create_directories(paths.UserPath, ec);
-  core::OptionsStore options(core::OptionsStore::DefaultFilePath());
-  media::MediaContext context;
-  context.CachePath = paths.CachePath;
-  context.UserPath = paths.UserPath;
-  context.FlashPath = paths.FlashPath;
-  context.Options = &options;
-  context.ExtractProjector = media::ExtractEXE;
+  ToolSession session;
+  media::MediaContext& context = session.context;
 
   // Identification (header only) names what goes into the projector: the file itself,
   // or the movie taken out of a projector; a compressed movie stays compressed.

@@ -1,0 +1,22 @@
+#include "app/tool/tool_session.h"
+
+#include <filesystem>
+
+#include "media/projector.h"
+
+namespace vantrel::tool {
+
+ToolSession::ToolSession()
+    : paths(core::LayoutPaths(core::FindAppPath(), "Flash Player")),
+      options(core::OptionsStore::DefaultFilePath()) {
+  std::error_code ec;
+  std::filesystem::create_directories(paths.CachePath, ec);
+  std::filesystem::create_directories(paths.UserPath, ec);
+  context.CachePath = paths.CachePath;
+  context.UserPath = paths.UserPath;
+  context.FlashPath = paths.FlashPath;
+  context.Options = &options;
+  context.ExtractProjector = media::ExtractEXE;
+}
+
+}  // namespace vantrel::tool
