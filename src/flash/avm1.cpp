@@ -424,7 +424,9 @@ Value Interpreter::GetMember(const Value& object, const std::string& name) {
     case Value::Type::Object: {
       if (!object.object) return Value::Undefined();
       Object& o = *object.object;
-      if (name == "__proto__") return o.proto ? Value::Obj(o.proto) : Value::Undefined();
+      // super stands for the superclass's prototype, which is its own proto.
+      const ObjectPtr proto = o.className == "super" && o.proto ? o.proto->proto : o.proto;
+      if (name == "__proto__") return proto ? Value::Obj(proto) : Value::Undefined();
       if (o.kind == Object::Kind::Array) {
         if (name == "length") return Value::Number(static_cast<double>(o.elements.size()));
         const long index = ArrayIndex(name);
@@ -581,6 +583,7 @@ Value Interpreter::Construct(const Value& fn, std::vector<Value> args) {
   if (!object) return Value::Undefined();
   object->className = fn.object->className;
   const Value self = Value::Obj(object);
+  object->Set(version_ < 7 ? "constructor" : "__constructor__", fn, false);
   const Value result = CallWithHome(fn, self, std::move(args), proto);
   if (fn.object->native && result.type == Value::Type::Object) return result;
   return self;
@@ -738,6 +741,12 @@ bool Interpreter::InstanceOf(const Value& object, const Value& constructor) {
   ObjectPtr at = ProtoOf(object);
   for (int i = 0; at && i < 256; ++i, at = at->proto) {
     if (at == prototype.object) return true;
+    // Interfaces, and the interfaces those extend, one level deep each.
+    for (const ObjectPtr& face : at->interfaces) {
+      if (face == prototype.object) return true;
+      for (const ObjectPtr& inner : face->interfaces)
+        if (inner == prototype.object) return true;
+    }
   }
   return false;
 }
@@ -1071,7 +1080,22 @@ void Interpreter::Run(std::span<const std::uint8_t> code) {
       }
       case 0x2A: Throw(Pop(), pos); break;
       case 0x2B: { const Value object = Pop(), constructor = Pop(); Push(InstanceOf(object, constructor) ? object : Value::Null()); break; }
-      case 0x2C: { Pop(); const int n = PopCount(); for (int i = 0; i < n && !stack_.empty(); ++i) Pop(); break; }  // implements
+      case 0x2C: {  // implements: the class's prototype remembers the interfaces' prototypes
+        const Value constructor = Pop();
+        const int n = PopCount();
+        ObjectPtr prototype;
+        if (constructor.type == Value::Type::Object && constructor.object) {
+          const Value p = GetChain(*constructor.object, "prototype", false);
+          if (p.type == Value::Type::Object) prototype = p.object;
+        }
+        for (int i = 0; i < n && !stack_.empty(); ++i) {
+          const Value face = Pop();
+          if (!prototype || face.type != Value::Type::Object || !face.object || prototype->interfaces.size() >= 64) continue;
+          const Value p = GetChain(*face.object, "prototype", false);
+          if (p.type == Value::Type::Object && p.object && p.object != prototype) prototype->interfaces.push_back(p.object);
+        }
+        break;
+      }
       case 0x2D: PopArguments(); Push(Value::Undefined()); break;                 // fscommand2
       case 0x81: if (target_) target_->GotoFrame(in.U16(), false); break;
       case 0x83: { const std::string url = in.String(); GetUrl(url, in.String()); break; }

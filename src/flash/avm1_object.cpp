@@ -96,6 +96,7 @@ Runtime::~Runtime() {
       object->properties.clear();
       object->elements.clear();
       object->proto.reset();
+      object->interfaces.clear();
       object->script.reset();
       object->native = nullptr;
       object->primitive = Value::Undefined();

@@ -59,6 +59,7 @@ struct Object {
   Native native;                                          // built-in functions
   Value primitive;                                        // new Number(1), new String("a")
   std::string className;                                  // "Object", "Array", "Function", ...
+  std::vector<ObjectPtr> interfaces;                      // prototypes of implemented interfaces
 
   // Own property or nullptr (names compare exactly, or ignoring case when noCase).
   Value* Find(const std::string& name, bool noCase);
