@@ -869,7 +869,7 @@ void Interpreter::Run(std::span<const std::uint8_t> code) {
         break;
       }
       case 0x17: Pop(); break;
-      case 0x18: { const double n = PopNumber(); Push(Value::Number(std::isnan(n) ? 0 : std::trunc(n))); break; }
+      case 0x18: Push(Value::Number(ToInt32(PopNumber()))); break;  // int(): wraps to 32 bits
       case 0x1C: { const std::string name = PopString(); Push(Lookup(name)); break; }
       case 0x1D: {
         Value value = Pop();
@@ -936,6 +936,7 @@ void Interpreter::Run(std::span<const std::uint8_t> code) {
         const Value object = Pop();
         bool removed = false;
         if (object.type == Value::Type::Object && object.object) removed = object.object->Remove(name, NoCase());
+        if (MovieClip* clip = ClipOf(object)) removed = clip->RemoveVariable(name);
         Push(Value::Bool(removed));
         break;
       }
@@ -945,6 +946,7 @@ void Interpreter::Run(std::span<const std::uint8_t> code) {
         for (auto it = scope_.rbegin(); !removed && it != scope_.rend(); ++it) {
           if (it->type == Value::Type::Object && it->object) removed = it->object->Remove(name, NoCase());
         }
+        if (!removed && target_) removed = target_->RemoveVariable(name);
         Push(Value::Bool(removed));
         break;
       }

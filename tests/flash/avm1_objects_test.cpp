@@ -215,6 +215,16 @@ TEST(Avm1Objects, WithAndClipMethods) {
   EXPECT_EQ(Traces(s, 6), (std::vector<std::string>{"inside", "undefined", "number"}));
 }
 
+TEST(Avm1Objects, DeleteRemovesTimelineVariablesAndIntWraps) {
+  Script s;
+  s.Push("v").Push(1).SetVariable();
+  s.Push("v").Op(0x3B).Trace();
+  s.Get("v").Trace();
+  s.Push("v").Op(0x3B).Trace();
+  s.Push(4294967295.0).Op(0x18).Trace();
+  EXPECT_EQ(Traces(s), (std::vector<std::string>{"true", "undefined", "false", "-1"}));
+}
+
 TEST(Avm1Objects, MalformedFunctionsNeverRunPastTheBlock) {
   Script s;
   // A definition whose body length runs past the end of the block.
