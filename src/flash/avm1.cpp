@@ -391,6 +391,10 @@ void Interpreter::Assign(const std::string& name, const Value& value) {
     return;
   }
   const bool noCase = NoCase();
+  if (name == "this") {  // a script may rebind this for the rest of its block
+    this_ = value;
+    return;
+  }
   if (locals_) {
     if (Value* found = locals_->Find(name, noCase)) {
       *found = value;
