@@ -8,6 +8,7 @@
 #include <numbers>
 #include <vector>
 
+#include "flash/avm1_object.h"
 #include "flash/movie_clip.h"
 #include "flash/movie_player.h"
 
@@ -18,7 +19,9 @@ namespace vantrel::flash::avm1 {
 namespace {
 
 constexpr std::size_t kMaxStack = 65536;
-constexpr int kMaxCallDepth = 16;
+constexpr int kMaxCallDepth = 64;
+constexpr std::size_t kMaxElements = 1u << 22;     // an array never grows past this
+constexpr std::size_t kMaxProperties = 1u << 16;   // nor an object's own properties
 constexpr std::size_t kMaxString = 16u * 1024 * 1024;  // a doubling loop stops here
 
 std::string Lower(std::string text) {
@@ -110,15 +113,38 @@ void SetScaleRotation(Matrix& m, double scaleX, double scaleY, double degrees) {
   m.d = scaleY * std::cos(radians + skew);
 }
 
-class Interpreter {
+class Interpreter final : public Machine {
  public:
   Interpreter(MovieClip& clip, int callDepth)
-      : origin_(clip), target_(&clip), held_(clip.shared_from_this()), player_(clip.Player()), version_(clip.Player().SwfVersion()),
-        callDepth_(callDepth) {}
+      : origin_(clip), target_(&clip), held_(clip.shared_from_this()), player_(clip.Player()), rt_(clip.Player().Script()),
+        version_(clip.Player().SwfVersion()), callDepth_(callDepth) {
+    this_ = Value::Clip(clip.TargetPath());
+  }
 
   void Run(std::span<const std::uint8_t> code);
 
+  int Version() const override { return version_; }
+  Value Call(const Value& fn, const Value& self, std::vector<Value> args) override {
+    return CallWithHome(fn, self, std::move(args), nullptr);
+  }
+  ObjectPtr NewObject(const std::string& constructor) override {
+    if (constructor == "Array") return rt_.Make(Object::Kind::Array, rt_.arrayProto);
+    return rt_.Make(Object::Kind::Plain, rt_.objectProto);
+  }
+  MovieClip* Timeline() override { return target_; }
+  void Trace(const std::string& text) override {
+    if (player_.Hooks().trace) player_.Hooks().trace(text);
+  }
+
  private:
+  struct TryFrame {
+    std::size_t tryEnd = 0, catchEnd = 0, finallyEnd = 0;
+    bool inCatch = false;
+    bool toRegister = false;
+    std::uint8_t reg = 0;
+    std::string name;
+  };
+
   Value Pop() {
     if (stack_.empty()) return Value::Undefined();
     Value value = std::move(stack_.back());
@@ -130,13 +156,19 @@ class Interpreter {
     stack_.push_back(std::move(value));
     return true;
   }
-  double PopNumber() { return ToNumber(Pop(), version_); }
-  std::string PopString() { return ToString(Pop(), version_); }
+  double PopNumber() { return Num(Pop()); }
+  std::string PopString() { return Str(Pop()); }
   Value Logical(bool b) const { return version_ < 5 ? Value::Number(b ? 1 : 0) : Value::Bool(b); }
-  void PopArguments() {
+  bool NoCase() const { return version_ < 7; }
+  int PopCount() {
     const double count = PopNumber();
-    const int n = std::isnan(count) ? 0 : static_cast<int>(std::clamp(count, 0.0, static_cast<double>(kMaxStack)));
-    for (int i = 0; i < n && !stack_.empty(); ++i) Pop();
+    return std::isnan(count) ? 0 : static_cast<int>(std::clamp(count, 0.0, static_cast<double>(kMaxStack)));
+  }
+  std::vector<Value> PopArguments() {
+    const int n = PopCount();
+    std::vector<Value> args;
+    for (int i = 0; i < n && !stack_.empty(); ++i) args.push_back(Pop());
+    return args;
   }
 
   // a + b, or undefined (and the block stops) when the text would pass kMaxString.
@@ -148,9 +180,42 @@ class Interpreter {
     return Value::String(a + b);
   }
 
-  void GotoFrameValue(const Value& frame, bool play, int bias);
-  bool Equals2(const Value& a, const Value& b) const;
-  Value Less2(const Value& a, const Value& b) const;
+  // Conversions that may run a script's toString or valueOf.
+  Value Prim(const Value& value, bool preferString);
+  std::string Str(const Value& value) {
+    if (value.type != Value::Type::Object) return ToString(value, version_);
+    return ToString(Prim(value, true), version_);
+  }
+  double Num(const Value& value) {
+    if (value.type != Value::Type::Object) return ToNumber(value, version_);
+    return ToNumber(Prim(value, false), version_);
+  }
+
+  MovieClip* ClipOf(const Value& value) {
+    if (value.type != Value::Type::Clip) return nullptr;
+    return ResolveTarget(RootOf(origin_), value.string);
+  }
+  Value ClipValue(MovieClip* clip) const { return clip ? Value::Clip(clip->TargetPath()) : Value::Undefined(); }
+  ObjectPtr ProtoOf(const Value& value) const;
+
+  Value Lookup(const std::string& name);
+  void Assign(const std::string& name, const Value& value);
+  void DefineLocal(const std::string& name, const Value& value);
+  Value GetMember(const Value& object, const std::string& name);
+  void SetMember(const Value& object, const std::string& name, const Value& value);
+  Value CallMethod(const Value& object, const std::string& name, std::vector<Value> args);
+  bool CallClipMethod(MovieClip& clip, const std::string& name, std::vector<Value>& args, Value& result);
+  Value CallWithHome(const Value& fn, const Value& self, std::vector<Value> args, ObjectPtr home);
+  Value Construct(const Value& fn, std::vector<Value> args);
+  ObjectPtr MakeSuper(const ObjectPtr& home);
+  void DefineFunction(std::span<const std::uint8_t> code, std::size_t& pos, Operands& in, bool v2);
+  void Enumerate(const Value& object);
+  bool InstanceOf(const Value& object, const Value& constructor);
+  void Throw(const Value& value, std::size_t& pos);
+
+  void GotoFrameValue(MovieClip* clip, const Value& frame, bool play, int bias);
+  bool Equals2(const Value& a, const Value& b);
+  Value Less2(const Value& a, const Value& b);
   void GetUrl(const std::string& url, const std::string& target);
   void CallFrame(const Value& frame);
 
@@ -164,12 +229,29 @@ class Interpreter {
   std::shared_ptr<MovieClip> held_;
   std::shared_ptr<MovieClip> originHeld_ = origin_.shared_from_this();
   MoviePlayer& player_;
+  Runtime& rt_;
   int version_;
   int callDepth_;
   std::vector<Value> stack_;
   std::vector<std::string> constants_;
   std::array<Value, 256> registers_{};
   bool stopped_ = false;
+
+  // Set up for function calls.
+  ObjectPtr locals_;          // the activation object of a function
+  std::vector<Value> scope_;  // outer scopes and with-objects, innermost last
+  std::vector<std::size_t> withEnds_;
+  std::vector<TryFrame> tries_;
+  ObjectPtr home_;            // the prototype the running method was found on
+  Value this_;
+  Value result_;
+  bool threw_ = false;        // an exception left this block
+  Value thrown_;
+  bool pendingThrow_ = false;  // a called function threw
+  Value pendingValue_;
+  std::shared_ptr<const std::vector<std::uint8_t>> codeOwner_;
+  std::size_t codeBase_ = 0;
+
 };
 
 void Interpreter::GetUrl(const std::string& url, const std::string& target) {
@@ -180,14 +262,13 @@ void Interpreter::GetUrl(const std::string& url, const std::string& target) {
   if (player_.Hooks().getUrl) player_.Hooks().getUrl(url, target);
 }
 
-void Interpreter::GotoFrameValue(const Value& frame, bool play, int bias) {
-  MovieClip* clip = target_;
+void Interpreter::GotoFrameValue(MovieClip* clip, const Value& frame, bool play, int bias) {
   if (!clip || !clip->GetTimeline()) return;
   if (frame.type == Value::Type::String) {
     std::string text = frame.string;
     const auto colon = text.rfind(':');
     if (colon != std::string::npos) {
-      clip = ResolveTarget(*target_, text.substr(0, colon));
+      clip = ResolveTarget(*clip, text.substr(0, colon));
       text = text.substr(colon + 1);
       if (!clip || !clip->GetTimeline()) return;
     }
@@ -201,7 +282,7 @@ void Interpreter::GotoFrameValue(const Value& frame, bool play, int bias) {
     clip->GotoFrame(index, play);
     return;
   }
-  const double number = ToNumber(frame, version_);
+  const double number = Num(frame);
   if (std::isnan(number)) return;
   const int index = ToIndex(number) - 1 + bias;
   clip->GotoFrame(std::max(index, 0), play);
@@ -211,7 +292,7 @@ void Interpreter::CallFrame(const Value& frame) {
   MovieClip* clip = target_;
   if (!clip || !clip->GetTimeline() || callDepth_ >= kMaxCallDepth) return;
   int index = -1;
-  std::string text = ToString(frame, version_);
+  std::string text = Str(frame);
   const auto colon = text.rfind(':');
   if (colon != std::string::npos) {
     clip = ResolveTarget(*target_, text.substr(0, colon));
@@ -223,11 +304,475 @@ void Interpreter::CallFrame(const Value& frame) {
   if (index < 0 || index >= clip->TotalFrames()) return;
   for (const ActionBlock& block : clip->GetTimeline()->FrameAt(index).actions) {
     Interpreter nested(*clip, callDepth_ + 1);
+    nested.codeOwner_ = block;
     nested.Run(*block);
   }
 }
 
-bool Interpreter::Equals2(const Value& a, const Value& b) const {
+Value Interpreter::Prim(const Value& value, bool preferString) {
+  if (value.type != Value::Type::Object || !value.object) return value;
+  const Object& object = *value.object;
+  if (object.kind == Object::Kind::Primitive) return object.primitive;
+  // A script's own valueOf or toString wins over the built-in conversion.
+  const char* first = preferString ? "toString" : "valueOf";
+  const Value method = GetChain(object, first, NoCase());
+  if (method.type == Value::Type::Object && method.object && method.object->script) {
+    const Value out = Call(method, value, {});
+    if (out.type != Value::Type::Object) return out;
+  }
+  if (!preferString) {
+    const Value toString = GetChain(object, "toString", NoCase());
+    if (toString.type == Value::Type::Object && toString.object && toString.object->script) {
+      const Value out = Call(toString, value, {});
+      if (out.type != Value::Type::Object) return out;
+    }
+  }
+  return Value::String(ToString(value, version_));
+}
+
+ObjectPtr Interpreter::ProtoOf(const Value& value) const {
+  switch (value.type) {
+    case Value::Type::Object: return value.object ? value.object->proto : nullptr;
+    case Value::Type::String: return rt_.stringProto;
+    case Value::Type::Number: return rt_.numberProto;
+    case Value::Type::Boolean: return rt_.booleanProto;
+    case Value::Type::Clip: return rt_.clipProto;
+    default: return nullptr;
+  }
+}
+
+// True when name is something the clip has: a variable, a child, a property.
+bool ClipHas(MovieClip& clip, const std::string& name) {
+  if (clip.HasVariable(name) || clip.FindChild(name)) return true;
+  const std::string lower = Lower(name);
+  if (lower == "_root" || lower == "_level0" || lower == "_parent") return true;
+  return !name.empty() && name[0] == '_' && PropertyIndex(name) >= 0;
+}
+
+Value Interpreter::Lookup(const std::string& name) {
+  if (name.find_first_of(":/") != std::string::npos) return target_ ? GetVariable(*target_, name) : Value::Undefined();
+  const auto dot = name.find('.');
+  if (dot != std::string::npos && dot > 0) {
+    Value at = Lookup(name.substr(0, dot));
+    std::size_t pos = dot + 1;
+    for (int i = 0; i < 256 && pos <= name.size(); ++i) {
+      const auto next = name.find('.', pos);
+      const std::string part = name.substr(pos, next == std::string::npos ? std::string::npos : next - pos);
+      at = GetMember(at, part);
+      if (next == std::string::npos) break;
+      pos = next + 1;
+    }
+    return at;
+  }
+  const bool noCase = NoCase();
+  if (name == "this") return this_;
+  if (Lower(name) == "_global") return Value::Obj(rt_.global);
+  if (locals_) {
+    if (Value* found = locals_->Find(name, noCase)) return *found;
+  }
+  for (auto it = scope_.rbegin(); it != scope_.rend(); ++it) {
+    if (it->type == Value::Type::Object && it->object && HasChain(*it->object, name, noCase)) return GetMember(*it, name);
+    if (MovieClip* clip = ClipOf(*it); clip && ClipHas(*clip, name)) return GetVariable(*clip, name);
+  }
+  if (target_ && ClipHas(*target_, name)) return GetVariable(*target_, name);
+  if (HasChain(*rt_.global, name, noCase)) return GetChain(*rt_.global, name, noCase);
+  if (target_ && ClipHas(origin_, name)) return GetVariable(origin_, name);
+  return Value::Undefined();
+}
+
+void Interpreter::Assign(const std::string& name, const Value& value) {
+  if (name.find_first_of(":/") != std::string::npos) {
+    if (target_) SetVariable(*target_, name, value);
+    return;
+  }
+  const auto dot = name.rfind('.');
+  if (dot != std::string::npos && dot > 0) {
+    SetMember(Lookup(name.substr(0, dot)), name.substr(dot + 1), value);
+    return;
+  }
+  const bool noCase = NoCase();
+  if (name == "this") {  // a script may rebind this for the rest of its block
+    this_ = value;
+    return;
+  }
+  if (locals_) {
+    if (Value* found = locals_->Find(name, noCase)) {
+      *found = value;
+      return;
+    }
+  }
+  for (auto it = scope_.rbegin(); it != scope_.rend(); ++it) {
+    if (it->type == Value::Type::Object && it->object && HasChain(*it->object, name, noCase)) {
+      SetMember(*it, name, value);
+      return;
+    }
+    if (MovieClip* clip = ClipOf(*it); clip && ClipHas(*clip, name)) {
+      SetVariable(*clip, name, value);
+      return;
+    }
+  }
+  if (target_) SetVariable(*target_, name, value);
+}
+
+void Interpreter::DefineLocal(const std::string& name, const Value& value) {
+  if (locals_) {
+    locals_->Set(name, value, NoCase());
+    return;
+  }
+  if (target_) SetVariable(*target_, name, value);
+}
+
+Value Interpreter::GetMember(const Value& object, const std::string& name) {
+  const bool noCase = NoCase();
+  switch (object.type) {
+    case Value::Type::Object: {
+      if (!object.object) return Value::Undefined();
+      Object& o = *object.object;
+      // super stands for the superclass's prototype, which is its own proto.
+      const ObjectPtr proto = o.className == "super" && o.proto ? o.proto->proto : o.proto;
+      if (name == "__proto__") return proto ? Value::Obj(proto) : Value::Undefined();
+      if (o.kind == Object::Kind::Array) {
+        if (name == "length") return Value::Number(static_cast<double>(o.elements.size()));
+        const long index = ArrayIndex(name);
+        if (index >= 0) {
+          return static_cast<std::size_t>(index) < o.elements.size() ? o.elements[static_cast<std::size_t>(index)] : Value::Undefined();
+        }
+      }
+      if (o.kind == Object::Kind::Primitive && o.primitive.type == Value::Type::String && name == "length")
+        return Value::Number(static_cast<double>(o.primitive.string.size()));
+      return GetChain(o, name, noCase);
+    }
+    case Value::Type::String:
+      if (name == "length") return Value::Number(static_cast<double>(object.string.size()));
+      return GetChain(*rt_.stringProto, name, noCase);
+    case Value::Type::Number: return GetChain(*rt_.numberProto, name, noCase);
+    case Value::Type::Boolean: return GetChain(*rt_.booleanProto, name, noCase);
+    case Value::Type::Clip: {
+      MovieClip* clip = ClipOf(object);
+      if (!clip) return Value::Undefined();
+      if (ClipHas(*clip, name)) return GetVariable(*clip, name);
+      if (name == "__proto__") return Value::Obj(rt_.clipProto);
+      return GetChain(*rt_.clipProto, name, noCase);
+    }
+    default: return Value::Undefined();
+  }
+}
+
+void Interpreter::SetMember(const Value& object, const std::string& name, const Value& value) {
+  if (object.type == Value::Type::Clip) {
+    if (MovieClip* clip = ClipOf(object)) SetVariable(*clip, name, value);
+    return;
+  }
+  if (object.type != Value::Type::Object || !object.object) return;
+  Object& o = *object.object;
+  if (name == "__proto__") {
+    o.proto = value.type == Value::Type::Object ? value.object : nullptr;
+    // A chain that loops back to o would never end a lookup: cut it.
+    const Object* at = o.proto.get();
+    for (int i = 0; at && i < 300; ++i, at = at->proto.get()) {
+      if (at == &o) {
+        o.proto.reset();
+        break;
+      }
+    }
+    return;
+  }
+  if (o.kind == Object::Kind::Array) {
+    if (name == "length") {
+      const double n = Num(value);
+      if (n >= 0 && n <= static_cast<double>(kMaxElements)) o.elements.resize(static_cast<std::size_t>(n));
+      return;
+    }
+    const long index = ArrayIndex(name);
+    if (index >= 0 && static_cast<std::size_t>(index) < kMaxElements) {
+      if (static_cast<std::size_t>(index) >= o.elements.size()) o.elements.resize(static_cast<std::size_t>(index) + 1);
+      o.elements[static_cast<std::size_t>(index)] = value;
+      return;
+    }
+  }
+  if (o.properties.size() >= kMaxProperties && !o.Find(name, NoCase())) return;
+  o.Set(name, value, NoCase());
+}
+
+ObjectPtr Interpreter::MakeSuper(const ObjectPtr& home) {
+  if (!home) return nullptr;
+  ObjectPtr super = rt_.Make(Object::Kind::Plain, home->proto);
+  if (!super) return nullptr;
+  super->className = "super";
+  super->primitive = this_;
+  super->Set("__constructor__", GetChain(*home, "__constructor__", NoCase()), false);
+  return super;
+}
+
+// The object in object's chain that owns name; null when none does.
+ObjectPtr Holder(const ObjectPtr& object, const std::string& name, bool noCase) {
+  ObjectPtr at = object;
+  for (int i = 0; at && i < 256; ++i) {
+    if (at->Find(name, noCase)) return at;
+    at = at->proto;
+  }
+  return nullptr;
+}
+
+Value Interpreter::CallWithHome(const Value& fn, const Value& self, std::vector<Value> args, ObjectPtr home) {
+  if (fn.type != Value::Type::Object || !fn.object || !fn.object->IsFunction()) return Value::Undefined();
+  if (callDepth_ >= kMaxCallDepth) return Value::Undefined();
+  const ObjectPtr function = fn.object;
+  if (function->native) {
+    const Native native = function->native;
+    return native(*this, self, args);
+  }
+  const std::shared_ptr<ScriptFunction> script = function->script;
+  if (!script || !script->code) return Value::Undefined();
+  const std::shared_ptr<MovieClip> timeline = script->timeline.lock();
+  MovieClip& clip = timeline && (timeline->Parent() || timeline.get() == &RootOf(origin_)) ? *timeline : origin_;
+  Interpreter inner(clip, callDepth_ + 1);
+  inner.locals_ = rt_.Make(Object::Kind::Plain, nullptr);
+  if (!inner.locals_) return Value::Undefined();
+  inner.scope_ = script->scope;
+  inner.constants_ = script->constants;
+  inner.codeOwner_ = script->code;
+  inner.codeBase_ = script->start;
+  inner.this_ = self.IsUndefined() || self.type == Value::Type::Null ? Value::Clip(clip.TargetPath()) : self;
+  if (!home && self.type == Value::Type::Object && self.object) home = self.object->proto;
+  inner.home_ = home;
+
+  ObjectPtr arguments = NewObject("Array");
+  if (arguments) {
+    arguments->elements = args;
+    arguments->Set("callee", fn, false);
+  }
+  const bool noCase = NoCase();
+  if (!script->v2) {
+    for (std::size_t i = 0; i < script->params.size(); ++i)
+      inner.locals_->Set(script->params[i], i < args.size() ? args[i] : Value::Undefined(), noCase);
+    inner.locals_->Set("arguments", Value::Obj(arguments), noCase);
+    if (self.type == Value::Type::Object) inner.locals_->Set("super", Value::Obj(inner.MakeSuper(home)), noCase);
+  } else {
+    const std::uint16_t flags = script->flags;
+    std::size_t reg = 1;
+    auto preload = [&](const Value& value) {
+      if (reg < inner.registers_.size()) inner.registers_[reg++] = value;
+    };
+    if (flags & 0x01) preload(inner.this_);
+    if (flags & 0x04) preload(Value::Obj(arguments));
+    else if (!(flags & 0x08)) inner.locals_->Set("arguments", Value::Obj(arguments), noCase);
+    if (flags & 0x10) preload(Value::Obj(inner.MakeSuper(home)));
+    else if (!(flags & 0x20) && self.type == Value::Type::Object) inner.locals_->Set("super", Value::Obj(inner.MakeSuper(home)), noCase);
+    if (flags & 0x40) preload(Value::Clip("_level0"));
+    if (flags & 0x80) preload(ClipValue(clip.Parent()));
+    if (flags & 0x100) preload(Value::Obj(rt_.global));
+    for (std::size_t i = 0; i < script->params.size(); ++i) {
+      const Value arg = i < args.size() ? args[i] : Value::Undefined();
+      const std::uint8_t r = i < script->paramRegisters.size() ? script->paramRegisters[i] : 0;
+      if (r) inner.registers_[r] = arg;
+      else inner.locals_->Set(script->params[i], arg, noCase);
+    }
+  }
+  const std::size_t start = std::min(script->start, script->code->size());
+  const std::size_t length = std::min(script->length, script->code->size() - start);
+  inner.Run(std::span<const std::uint8_t>(script->code->data() + start, length));
+  if (inner.threw_) {
+    pendingThrow_ = true;
+    pendingValue_ = inner.thrown_;
+  }
+  return inner.result_;
+}
+
+Value Interpreter::Construct(const Value& fn, std::vector<Value> args) {
+  if (fn.type != Value::Type::Object || !fn.object || !fn.object->IsFunction()) return Value::Undefined();
+  const Value prototype = GetChain(*fn.object, "prototype", false);
+  const ObjectPtr proto = prototype.type == Value::Type::Object ? prototype.object : rt_.objectProto;
+  ObjectPtr object = rt_.Make(Object::Kind::Plain, proto);
+  if (!object) return Value::Undefined();
+  object->className = fn.object->className;
+  const Value self = Value::Obj(object);
+  object->Set(version_ < 7 ? "constructor" : "__constructor__", fn, false);
+  const Value result = CallWithHome(fn, self, std::move(args), proto);
+  if (fn.object->native && result.type == Value::Type::Object) return result;
+  return self;
+}
+
+bool Interpreter::CallClipMethod(MovieClip& clip, const std::string& name, std::vector<Value>& args, Value& result) {
+  const std::string lower = Lower(name);
+  const Value first = args.empty() ? Value::Undefined() : args[0];
+  if (lower == "play") clip.Play();
+  else if (lower == "stop") clip.Stop();
+  else if (lower == "gotoandplay") GotoFrameValue(&clip, first, true, 0);
+  else if (lower == "gotoandstop") GotoFrameValue(&clip, first, false, 0);
+  else if (lower == "nextframe") clip.GotoFrame(clip.CurrentFrame() + 1, false);
+  else if (lower == "prevframe") clip.GotoFrame(std::max(0, clip.CurrentFrame() - 1), false);
+  else if (lower == "getbytesloaded" || lower == "getbytestotal") {
+    result = Value::Number(static_cast<double>(player_.GetMovie().header.fileLength));
+  } else if (lower == "getdepth") {
+    result = clip.Owner() ? Value::Number(static_cast<double>(clip.Owner()->depth) - 16384) : Value::Undefined();
+  } else if (lower == "tostring") {
+    result = Value::String(clip.TargetPath());
+  } else {
+    return false;
+  }
+  return true;
+}
+
+Value Interpreter::CallMethod(const Value& object, const std::string& name, std::vector<Value> args) {
+  if (name.empty()) {
+    if (object.type == Value::Type::Object && object.object && object.object->className == "super") {
+      const Value constructor = GetChain(*object.object, "__constructor__", false);
+      const ObjectPtr home = object.object->proto;
+      return CallWithHome(constructor, object.object->primitive, std::move(args), home);
+    }
+    return Call(object, Value::Undefined(), std::move(args));
+  }
+  const bool noCase = NoCase();
+  switch (object.type) {
+    case Value::Type::Object: {
+      if (!object.object) return Value::Undefined();
+      const ObjectPtr& o = object.object;
+      if (o->className == "super") {
+        const ObjectPtr holder = Holder(o->proto, name, noCase);
+        if (!holder) return Value::Undefined();
+        return CallWithHome(GetChain(*holder, name, noCase), o->primitive, std::move(args), holder);
+      }
+      if (o->kind == Object::Kind::Primitive) {
+        Value result;
+        if (!o->Find(name, noCase) && CallPrimitiveMethod(*this, object, name, args, result)) return result;
+      }
+      const ObjectPtr holder = Holder(o, name, noCase);
+      const Value fn = GetMember(object, name);
+      return CallWithHome(fn, object, std::move(args), holder);
+    }
+    case Value::Type::String:
+    case Value::Type::Number:
+    case Value::Type::Boolean: {
+      const ObjectPtr proto = ProtoOf(object);
+      if (proto && proto->Find(name, noCase) && GetChain(*proto, name, noCase).object && GetChain(*proto, name, noCase).object->script)
+        return Call(GetChain(*proto, name, noCase), object, std::move(args));
+      Value result;
+      if (CallPrimitiveMethod(*this, object, name, args, result)) return result;
+      return proto ? Call(GetChain(*proto, name, noCase), object, std::move(args)) : Value::Undefined();
+    }
+    case Value::Type::Clip: {
+      MovieClip* clip = ClipOf(object);
+      if (!clip) return Value::Undefined();
+      if (clip->HasVariable(name)) return Call(clip->GetVariable(name), object, std::move(args));
+      const std::shared_ptr<MovieClip> keep = clip->shared_from_this();
+      Value result;
+      if (CallClipMethod(*clip, name, args, result)) return result;
+      const ObjectPtr holder = Holder(rt_.clipProto, name, noCase);
+      return holder ? CallWithHome(GetChain(*holder, name, noCase), object, std::move(args), holder) : Value::Undefined();
+    }
+    default: return Value::Undefined();
+  }
+}
+
+void Interpreter::DefineFunction(std::span<const std::uint8_t> code, std::size_t& pos, Operands& in, bool v2) {
+  auto script = std::make_shared<ScriptFunction>();
+  const std::string name = in.String();
+  const std::uint16_t params = in.U16();
+  script->v2 = v2;
+  if (v2) {
+    script->registerCount = in.U8();
+    script->flags = in.U16();
+    for (int i = 0; i < params && !in.AtEnd(); ++i) {
+      script->paramRegisters.push_back(in.U8());
+      script->params.push_back(in.String());
+    }
+  } else {
+    for (int i = 0; i < params && !in.AtEnd(); ++i) script->params.push_back(in.String());
+  }
+  const std::uint16_t size = in.U16();
+  const std::size_t bodyStart = pos;
+  pos = std::min(code.size(), pos + size);
+  if (!codeOwner_) {
+    codeOwner_ = std::make_shared<const std::vector<std::uint8_t>>(code.begin(), code.end());
+    codeBase_ = 0;
+  }
+  script->code = codeOwner_;
+  script->start = codeBase_ + bodyStart;
+  script->length = pos - bodyStart;
+  script->scope = scope_;
+  if (locals_) script->scope.push_back(Value::Obj(locals_));
+  script->timeline = target_ ? target_->weak_from_this() : origin_.weak_from_this();
+  script->constants = constants_;
+  ObjectPtr function = rt_.Make(Object::Kind::Function, rt_.functionProto);
+  ObjectPtr prototype = rt_.Make(Object::Kind::Plain, rt_.objectProto);
+  if (!function || !prototype) {
+    if (name.empty()) Push(Value::Undefined());
+    return;
+  }
+  function->script = script;
+  function->className = name;
+  function->Set("prototype", Value::Obj(prototype), false);
+  prototype->Set("constructor", Value::Obj(function), false);
+  if (name.empty()) Push(Value::Obj(function));
+  else DefineLocal(name, Value::Obj(function));
+}
+
+void Interpreter::Enumerate(const Value& object) {
+  Push(Value::Undefined());  // the end marker: for-in stops at undefined or null
+  std::vector<std::string> names;
+  if (MovieClip* clip = ClipOf(object)) {
+    for (const auto& [key, value] : clip->Variables()) names.push_back(key);
+    for (const auto& [depth, child] : clip->DisplayList())
+      if (child.clip && !child.name.empty()) names.push_back(child.name);
+  } else if (object.type == Value::Type::Object && object.object) {
+    const Object* at = object.object.get();
+    for (int i = 0; at && i < 256; ++i, at = at->proto.get()) {
+      if (at == rt_.objectProto.get() || at == rt_.functionProto.get() || at == rt_.arrayProto.get() ||
+          at == rt_.stringProto.get() || at == rt_.numberProto.get() || at == rt_.booleanProto.get())
+        break;
+      if (at->kind == Object::Kind::Array) {
+        for (std::size_t e = 0; e < at->elements.size() && names.size() < kMaxStack / 2; ++e) names.push_back(std::to_string(e));
+      }
+      for (const auto& [key, value] : at->properties) {
+        if (key == "constructor" || key == "__constructor__" || key == "prototype" || key == "__proto__") continue;
+        if (std::find(names.begin(), names.end(), key) == names.end()) names.push_back(key);
+      }
+    }
+  }
+  for (const std::string& key : names) {
+    if (!Push(Value::String(key))) break;
+  }
+}
+
+bool Interpreter::InstanceOf(const Value& object, const Value& constructor) {
+  if (object.type != Value::Type::Object || !object.object) {
+    if (object.type != Value::Type::Clip) return false;
+  }
+  if (constructor.type != Value::Type::Object || !constructor.object) return false;
+  const Value prototype = GetChain(*constructor.object, "prototype", false);
+  if (prototype.type != Value::Type::Object || !prototype.object) return false;
+  ObjectPtr at = ProtoOf(object);
+  for (int i = 0; at && i < 256; ++i, at = at->proto) {
+    if (at == prototype.object) return true;
+    // Interfaces, and the interfaces those extend, one level deep each.
+    for (const ObjectPtr& face : at->interfaces) {
+      if (face == prototype.object) return true;
+      for (const ObjectPtr& inner : face->interfaces)
+        if (inner == prototype.object) return true;
+    }
+  }
+  return false;
+}
+
+void Interpreter::Throw(const Value& value, std::size_t& pos) {
+  while (!tries_.empty()) {
+    TryFrame& frame = tries_.back();
+    if (!frame.inCatch && frame.catchEnd > frame.tryEnd) {
+      frame.inCatch = true;
+      if (frame.toRegister) registers_[frame.reg] = value;
+      else DefineLocal(frame.name, value);
+      pos = frame.tryEnd;
+      return;
+    }
+    tries_.pop_back();
+  }
+  threw_ = true;
+  thrown_ = value;
+  stopped_ = true;
+}
+
+bool Interpreter::Equals2(const Value& a, const Value& b) {
   using T = Value::Type;
   if (a.type == b.type) {
     switch (a.type) {
@@ -237,14 +782,22 @@ bool Interpreter::Equals2(const Value& a, const Value& b) const {
       case T::Number: return a.number == b.number;
       case T::String:
       case T::Clip: return a.string == b.string;
+      case T::Object: return a.object == b.object;
     }
   }
   if ((a.type == T::Undefined || a.type == T::Null) && (b.type == T::Undefined || b.type == T::Null)) return true;
   if (a.type == T::Undefined || a.type == T::Null || b.type == T::Undefined || b.type == T::Null) return false;
+  if (a.type == T::Object || b.type == T::Object) {
+    const Value pa = Prim(a, false), pb = Prim(b, false);
+    if (pa.type == T::String && pb.type == T::String) return pa.string == pb.string;
+    return ToNumber(pa, version_) == ToNumber(pb, version_);
+  }
+  if (a.type == T::Clip || b.type == T::Clip) return false;
   return ToNumber(a, version_) == ToNumber(b, version_);
 }
 
-Value Interpreter::Less2(const Value& a, const Value& b) const {
+Value Interpreter::Less2(const Value& a0, const Value& b0) {
+  const Value a = Prim(a0, false), b = Prim(b0, false);
   if (a.type == Value::Type::String && b.type == Value::Type::String) return Value::Bool(a.string < b.string);
   const double x = ToNumber(a, version_);
   const double y = ToNumber(b, version_);
@@ -254,12 +807,22 @@ Value Interpreter::Less2(const Value& a, const Value& b) const {
 
 void Interpreter::Run(std::span<const std::uint8_t> code) {
   std::size_t pos = 0;
-  std::size_t skipFrom = SIZE_MAX, skipTo = 0;  // a try block's catch, stepped over
   long& shared = player_.InstructionBudget();
   for (int budget = kMaxInstructions; budget > 0 && shared > 0 && pos < code.size() && !stopped_; --budget, --shared) {
-    if (pos == skipFrom) {
-      pos = skipTo;
-      skipFrom = SIZE_MAX;
+    while (!withEnds_.empty() && pos >= withEnds_.back()) {
+      withEnds_.pop_back();
+      if (!scope_.empty()) scope_.pop_back();
+    }
+    if (!tries_.empty()) {
+      TryFrame& frame = tries_.back();
+      if (!frame.inCatch && pos == frame.tryEnd) pos = frame.catchEnd;  // no exception: step over catch
+      if (pos >= frame.finallyEnd) tries_.pop_back();
+      if (pos >= code.size()) break;
+    }
+    if (pendingThrow_) {
+      pendingThrow_ = false;
+      Throw(pendingValue_, pos);
+      if (stopped_) break;
       continue;
     }
     const std::uint8_t op = code[pos++];
@@ -310,12 +873,12 @@ void Interpreter::Run(std::span<const std::uint8_t> code) {
         break;
       }
       case 0x17: Pop(); break;
-      case 0x18: { const double n = PopNumber(); Push(Value::Number(std::isnan(n) ? 0 : std::trunc(n))); break; }
-      case 0x1C: { const std::string name = PopString(); Push(target_ ? GetVariable(*target_, name) : Value::Undefined()); break; }
+      case 0x18: Push(Value::Number(ToInt32(PopNumber()))); break;  // int(): wraps to 32 bits
+      case 0x1C: { const std::string name = PopString(); Push(Lookup(name)); break; }
       case 0x1D: {
         Value value = Pop();
         const std::string name = PopString();
-        if (target_) SetVariable(*target_, name, value);
+        Assign(name, value);
         break;
       }
       case 0x20: {  // set target by expression
@@ -343,8 +906,7 @@ void Interpreter::Run(std::span<const std::uint8_t> code) {
       case 0x25: Pop(); break;                // removeMovieClip: later
       case 0x26: {
         const Value value = Pop();
-        const std::string text = value.IsUndefined() ? "undefined" : ToString(value, version_);
-        if (player_.Hooks().trace) player_.Hooks().trace(text);
+        Trace(value.IsUndefined() ? "undefined" : Str(value));
         break;
       }
       case 0x27: {  // startDrag: target, lock centre, constrain [, rectangle]
@@ -373,36 +935,85 @@ void Interpreter::Run(std::span<const std::uint8_t> code) {
         break;
       }
       case 0x34: Push(Value::Number(std::floor(player_.Milliseconds()))); break;
-      case 0x3A: Pop(); Pop(); Push(Value::Bool(true)); break;  // delete
-      case 0x3B: Pop(); Push(Value::Bool(true)); break;         // delete2
+      case 0x3A: {  // delete object.name
+        const std::string name = PopString();
+        const Value object = Pop();
+        bool removed = false;
+        if (object.type == Value::Type::Object && object.object) removed = object.object->Remove(name, NoCase());
+        if (MovieClip* clip = ClipOf(object)) removed = clip->RemoveVariable(name);
+        Push(Value::Bool(removed));
+        break;
+      }
+      case 0x3B: {  // delete name
+        const std::string name = PopString();
+        bool removed = locals_ && locals_->Remove(name, NoCase());
+        for (auto it = scope_.rbegin(); !removed && it != scope_.rend(); ++it) {
+          if (it->type == Value::Type::Object && it->object) removed = it->object->Remove(name, NoCase());
+        }
+        if (!removed && target_) removed = target_->RemoveVariable(name);
+        Push(Value::Bool(removed));
+        break;
+      }
       case 0x3C: {
         Value value = Pop();
         const std::string name = PopString();
-        if (target_) SetVariable(*target_, name, value);
+        DefineLocal(name, value);
         break;
       }
-      case 0x3D: Pop(); PopArguments(); Push(Value::Undefined()); break;          // call function
-      case 0x3E: stopped_ = true; break;                                          // return
+      case 0x3D: {
+        const std::string name = PopString();
+        std::vector<Value> args = PopArguments();
+        const Value fn = Lookup(name);
+        Push(CallWithHome(fn, Value::Undefined(), std::move(args), nullptr));
+        break;
+      }
+      case 0x3E: result_ = Pop(); stopped_ = true; break;
       case 0x3F: { const double b = PopNumber(), a = PopNumber(); Push(Value::Number(std::fmod(a, b))); break; }
-      case 0x40: Pop(); PopArguments(); Push(Value::Undefined()); break;          // new object
+      case 0x40: {  // new
+        const std::string name = PopString();
+        std::vector<Value> args = PopArguments();
+        Push(Construct(Lookup(name), std::move(args)));
+        break;
+      }
       case 0x41: {
         const std::string name = PopString();
-        if (target_ && !target_->HasVariable(name)) target_->SetVariable(name, Value::Undefined());
+        if (locals_) {
+          if (!locals_->Find(name, NoCase())) locals_->Set(name, Value::Undefined(), NoCase());
+        } else if (target_ && !target_->HasVariable(name)) {
+          target_->SetVariable(name, Value::Undefined());
+        }
         break;
       }
-      case 0x42: PopArguments(); Push(Value::Undefined()); break;                 // array literal
-      case 0x43: {                                                                // object literal
-        const double count = PopNumber();
-        const int n = std::isnan(count) ? 0 : static_cast<int>(std::clamp(count, 0.0, 32768.0));
-        for (int i = 0; i < 2 * n && !stack_.empty(); ++i) Pop();
-        Push(Value::Undefined());
+      case 0x42: {  // array literal
+        std::vector<Value> elements = PopArguments();
+        ObjectPtr array = NewObject("Array");
+        if (array) array->elements = std::move(elements);
+        Push(array ? Value::Obj(array) : Value::Undefined());
+        break;
+      }
+      case 0x43: {  // object literal
+        const int n = PopCount();
+        ObjectPtr object = NewObject("Object");
+        for (int i = 0; i < n && !stack_.empty(); ++i) {
+          Value value = Pop();
+          const std::string name = PopString();
+          if (object) object->Set(name, std::move(value), NoCase());
+        }
+        // Literal properties keep their written order.
+        if (object) std::reverse(object->properties.begin(), object->properties.end());
+        Push(object ? Value::Obj(object) : Value::Undefined());
         break;
       }
       case 0x44: Push(Value::String(TypeOf(Pop()))); break;
-      case 0x45: Pop(); Push(Value::Undefined()); break;                          // target path
-      case 0x46: case 0x55: Pop(); Push(Value::Null()); break;                    // enumerate: nothing
+      case 0x45: {
+        MovieClip* clip = ClipOf(Pop());
+        Push(clip ? Value::String(clip->TargetPath()) : Value::Undefined());
+        break;
+      }
+      case 0x46: { const std::string name = PopString(); Enumerate(Lookup(name)); break; }
+      case 0x55: Enumerate(Pop()); break;
       case 0x47: {
-        const Value b = Pop(), a = Pop();
+        const Value b = Prim(Pop(), false), a = Prim(Pop(), false);
         if (a.type == Value::Type::String || b.type == Value::Type::String)
           Push(Concat(ToString(a, version_), ToString(b, version_)));
         else
@@ -415,12 +1026,33 @@ void Interpreter::Run(std::span<const std::uint8_t> code) {
       case 0x4B: Push(Value::String(PopString())); break;
       case 0x4C: { const Value top = stack_.empty() ? Value::Undefined() : stack_.back(); Push(top); break; }
       case 0x4D: { const Value b = Pop(), a = Pop(); Push(b); Push(a); break; }
-      case 0x4E: Pop(); Pop(); Push(Value::Undefined()); break;                   // get member
-      case 0x4F: Pop(); Pop(); Pop(); break;                                      // set member
+      case 0x4E: {
+        const std::string name = PopString();
+        const Value object = Pop();
+        Push(GetMember(object, name));
+        break;
+      }
+      case 0x4F: {
+        const Value value = Pop();
+        const std::string name = PopString();
+        SetMember(Pop(), name, value);
+        break;
+      }
       case 0x50: Push(Value::Number(PopNumber() + 1)); break;
       case 0x51: Push(Value::Number(PopNumber() - 1)); break;
-      case 0x52: case 0x53: Pop(); Pop(); PopArguments(); Push(Value::Undefined()); break;  // methods
-      case 0x54: Pop(); Pop(); Push(Value::Bool(false)); break;                   // instanceof
+      case 0x52: case 0x53: {  // call method, new method
+        const Value nameValue = Pop();
+        const Value object = Pop();
+        std::vector<Value> args = PopArguments();
+        const std::string name = nameValue.IsUndefined() ? std::string() : Str(nameValue);
+        if (op == 0x52) {
+          Push(CallMethod(object, name, std::move(args)));
+        } else {
+          Push(Construct(name.empty() ? object : GetMember(object, name), std::move(args)));
+        }
+        break;
+      }
+      case 0x54: { const Value constructor = Pop(), object = Pop(); Push(Value::Bool(InstanceOf(object, constructor))); break; }
       case 0x60: { const int b = ToInt32(PopNumber()), a = ToInt32(PopNumber()); Push(Value::Number(a & b)); break; }
       case 0x61: { const int b = ToInt32(PopNumber()), a = ToInt32(PopNumber()); Push(Value::Number(a | b)); break; }
       case 0x62: { const int b = ToInt32(PopNumber()), a = ToInt32(PopNumber()); Push(Value::Number(a ^ b)); break; }
@@ -441,10 +1073,35 @@ void Interpreter::Run(std::span<const std::uint8_t> code) {
         break;
       }
       case 0x67: { const Value b = Pop(), a = Pop(); Push(Less2(b, a)); break; }
-      case 0x69: Pop(); Pop(); break;                                             // extends
-      case 0x2A: stopped_ = true; break;                                          // throw
-      case 0x2B: Pop(); Pop(); Push(Value::Null()); break;                        // cast
-      case 0x2C: Pop(); PopArguments(); break;                                    // implements
+      case 0x69: {  // extends
+        const Value superclass = Pop(), subclass = Pop();
+        if (subclass.type != Value::Type::Object || !subclass.object || superclass.type != Value::Type::Object || !superclass.object) break;
+        const Value superProto = GetChain(*superclass.object, "prototype", false);
+        ObjectPtr prototype = rt_.Make(Object::Kind::Plain, superProto.type == Value::Type::Object ? superProto.object : rt_.objectProto);
+        if (!prototype) break;
+        prototype->Set("__constructor__", superclass, false);
+        prototype->Set("constructor", subclass, false);
+        subclass.object->Set("prototype", Value::Obj(prototype), false);
+        break;
+      }
+      case 0x2A: Throw(Pop(), pos); break;
+      case 0x2B: { const Value object = Pop(), constructor = Pop(); Push(InstanceOf(object, constructor) ? object : Value::Null()); break; }
+      case 0x2C: {  // implements: the class's prototype remembers the interfaces' prototypes
+        const Value constructor = Pop();
+        const int n = PopCount();
+        ObjectPtr prototype;
+        if (constructor.type == Value::Type::Object && constructor.object) {
+          const Value p = GetChain(*constructor.object, "prototype", false);
+          if (p.type == Value::Type::Object) prototype = p.object;
+        }
+        for (int i = 0; i < n && !stack_.empty(); ++i) {
+          const Value face = Pop();
+          if (!prototype || face.type != Value::Type::Object || !face.object || prototype->interfaces.size() >= 64) continue;
+          const Value p = GetChain(*face.object, "prototype", false);
+          if (p.type == Value::Type::Object && p.object && p.object != prototype) prototype->interfaces.push_back(p.object);
+        }
+        break;
+      }
       case 0x2D: PopArguments(); Push(Value::Undefined()); break;                 // fscommand2
       case 0x81: if (target_) target_->GotoFrame(in.U16(), false); break;
       case 0x83: { const std::string url = in.String(); GetUrl(url, in.String()); break; }
@@ -474,37 +1131,30 @@ void Interpreter::Run(std::span<const std::uint8_t> code) {
         break;
       }
       case 0x8D: Pop(); break;  // wait for frame: loaded
-      case 0x8E: {              // function definitions are not run by this core: step over the body
-        const std::string name = in.String();
-        const std::uint16_t params = in.U16();
-        in.U8();
-        in.U16();
-        for (int i = 0; i < params && !in.AtEnd(); ++i) {
-          in.U8();
-          in.String();
-        }
-        pos = std::min(code.size(), pos + in.U16());
-        if (name.empty()) Push(Value::Undefined());
-        break;
-      }
-      case 0x9B: {
-        const std::string name = in.String();
-        const std::uint16_t params = in.U16();
-        for (int i = 0; i < params && !in.AtEnd(); ++i) in.String();
-        pos = std::min(code.size(), pos + in.U16());
-        if (name.empty()) Push(Value::Undefined());
-        break;
-      }
-      case 0x8F: {  // try: run the try and finally blocks, step over catch
+      case 0x8E: DefineFunction(code, pos, in, true); break;
+      case 0x9B: DefineFunction(code, pos, in, false); break;
+      case 0x8F: {  // try: the catch runs only when the try block throws
+        TryFrame frame;
         const std::uint8_t flags = in.U8();
-        const std::uint16_t trySize = in.U16(), catchSize = in.U16();
-        in.U16();
-        (void)flags;
-        skipFrom = pos + trySize;
-        skipTo = skipFrom + catchSize;
+        const std::uint16_t trySize = in.U16(), catchSize = in.U16(), finallySize = in.U16();
+        frame.toRegister = (flags & 4) != 0;
+        if (frame.toRegister) frame.reg = in.U8();
+        else frame.name = in.String();
+        frame.tryEnd = std::min(code.size(), pos + trySize);
+        frame.catchEnd = std::min(code.size(), frame.tryEnd + ((flags & 1) ? catchSize : 0));
+        frame.finallyEnd = std::min(code.size(), frame.catchEnd + finallySize);
+        if (tries_.size() < 64) tries_.push_back(frame);
         break;
       }
-      case 0x94: Pop(); break;  // with: the body runs in the current scope
+      case 0x94: {  // with
+        const Value object = Pop();
+        const std::size_t end = std::min(code.size(), pos + in.U16());
+        if (withEnds_.size() < 16 && (object.type == Value::Type::Object || object.type == Value::Type::Clip)) {
+          scope_.push_back(object);
+          withEnds_.push_back(end);
+        }
+        break;
+      }
       case 0x96:
         while (!in.AtEnd()) {
           const std::uint8_t type = in.U8();
@@ -555,7 +1205,7 @@ void Interpreter::Run(std::span<const std::uint8_t> code) {
       case 0x9F: {
         const std::uint8_t flags = in.U8();
         const int bias = (flags & 2) ? in.U16() : 0;
-        GotoFrameValue(Pop(), (flags & 1) != 0, bias);
+        GotoFrameValue(target_, Pop(), (flags & 1) != 0, bias);
         break;
       }
       default: break;  // actions of later players: skipped
@@ -569,6 +1219,14 @@ void Interpreter::Run(std::span<const std::uint8_t> code) {
 void RunActions(MovieClip& clip, std::span<const std::uint8_t> code) {
   Interpreter interpreter(clip, 0);
   interpreter.Run(code);
+}
+
+void CallHandler(MovieClip& clip, const std::string& name) {
+  if (!clip.HasVariable(name)) return;
+  const Value handler = clip.GetVariable(name);
+  if (handler.type != Value::Type::Object || !handler.object || !handler.object->IsFunction()) return;
+  Interpreter interpreter(clip, 0);
+  interpreter.Call(handler, Value::Clip(clip.TargetPath()), {});
 }
 
 MovieClip* ResolveTarget(MovieClip& clip, const std::string& path) {

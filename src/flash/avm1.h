@@ -1,7 +1,7 @@
 // The ActionScript 1/2 core: timeline actions, trace, the constant pool, the stack and
-// arithmetic, variables of timelines, display-object properties, and getURL with the
-// "FSCommand:" prefix. Objects, functions and classes are not run by this core: their
-// actions keep the stack balanced and yield undefined.
+// arithmetic, variables of timelines, display-object properties, getURL with the
+// "FSCommand:" prefix, functions, objects with prototype chains, arrays and the common
+// built-in classes (avm1_object.h).
 #pragma once
 
 #include <cstdint>
@@ -23,6 +23,10 @@ inline constexpr int kMaxInstructions = 1000000;
 // Runs one action block with clip as its timeline. Never throws; a malformed block
 // stops where it breaks.
 void RunActions(MovieClip& clip, std::span<const std::uint8_t> code);
+
+// Calls the function in the clip's variable name (an event handler such as
+// "onEnterFrame") with the clip as `this`; nothing when the variable holds no function.
+void CallHandler(MovieClip& clip, const std::string& name);
 
 // The clip a target path names seen from clip: "" is clip itself; "_root", "_level0"
 // and a leading "/" start at the root; "_parent" and ".." go up; names go down, split

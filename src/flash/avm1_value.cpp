@@ -5,6 +5,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "flash/avm1_object.h"
+
 namespace vantrel::flash::avm1 {
 
 std::string NumberToString(double number) {
@@ -31,6 +33,32 @@ std::string NumberToString(double number) {
   return text;
 }
 
+namespace {
+
+std::string ObjectToString(const Object& object, int swfVersion, int depth) {
+  switch (object.kind) {
+    case Object::Kind::Function: return "[type Function]";
+    case Object::Kind::Primitive: return ToString(object.primitive, swfVersion);
+    case Object::Kind::Array: {
+      std::string out;
+      for (std::size_t i = 0; i < object.elements.size() && out.size() < (16u << 20); ++i) {
+        if (i) out += ",";
+        const Value& element = object.elements[i];
+        if (element.type == Value::Type::Object && element.object) {
+          if (depth < 16) out += ObjectToString(*element.object, swfVersion, depth + 1);
+        } else {
+          out += ToString(element, swfVersion);
+        }
+      }
+      return out;
+    }
+    case Object::Kind::Plain: break;
+  }
+  return "[object Object]";
+}
+
+}  // namespace
+
 std::string ToString(const Value& value, int swfVersion) {
   switch (value.type) {
     case Value::Type::Undefined: return swfVersion >= 7 ? "undefined" : "";
@@ -39,6 +67,7 @@ std::string ToString(const Value& value, int swfVersion) {
     case Value::Type::Number: return NumberToString(value.number);
     case Value::Type::String:
     case Value::Type::Clip: return value.string;
+    case Value::Type::Object: return value.object ? ObjectToString(*value.object, swfVersion, 0) : "null";
   }
   return "";
 }
@@ -76,6 +105,9 @@ double ToNumber(const Value& value, int swfVersion) {
     case Value::Type::Number: return value.number;
     case Value::Type::String: return StringToNumber(value.string, swfVersion);
     case Value::Type::Clip: return std::nan("");
+    case Value::Type::Object:
+      if (value.object && value.object->kind == Object::Kind::Primitive) return ToNumber(value.object->primitive, swfVersion);
+      return std::nan("");
   }
   return 0;
 }
@@ -91,7 +123,8 @@ bool ToBoolean(const Value& value, int swfVersion) {
       const double number = StringToNumber(value.string, swfVersion);
       return number != 0 && !std::isnan(number);
     }
-    case Value::Type::Clip: return true;
+    case Value::Type::Clip:
+    case Value::Type::Object: return true;
   }
   return false;
 }
@@ -111,6 +144,7 @@ std::string TypeOf(const Value& value) {
     case Value::Type::Number: return "number";
     case Value::Type::String: return "string";
     case Value::Type::Clip: return "movieclip";
+    case Value::Type::Object: return value.object && value.object->IsFunction() ? "function" : "object";
   }
   return "undefined";
 }

@@ -2,23 +2,32 @@
 // movie's SWF version (undefined reads as "" and 0 before SWF 7).
 #pragma once
 
+#include <memory>
 #include <string>
 
 namespace vantrel::flash::avm1 {
 
+struct Object;
+
 struct Value {
-  enum class Type { Undefined, Null, Boolean, Number, String, Clip };  // Clip: string holds its path
+  // Clip: string holds its path. Object: object holds it.
+  enum class Type { Undefined, Null, Boolean, Number, String, Clip, Object };
   Type type = Type::Undefined;
   bool boolean = false;
   double number = 0;
   std::string string;
+  std::shared_ptr<Object> object;
 
   static Value Undefined() { return {}; }
-  static Value Null() { return {Type::Null, false, 0, {}}; }
-  static Value Bool(bool b) { return {Type::Boolean, b, 0, {}}; }
-  static Value Number(double n) { return {Type::Number, false, n, {}}; }
-  static Value String(std::string s) { return {Type::String, false, 0, std::move(s)}; }
-  static Value Clip(std::string path) { return {Type::Clip, false, 0, std::move(path)}; }
+  static Value Null() { return {Type::Null, false, 0, {}, nullptr}; }
+  static Value Bool(bool b) { return {Type::Boolean, b, 0, {}, nullptr}; }
+  static Value Number(double n) { return {Type::Number, false, n, {}, nullptr}; }
+  static Value String(std::string s) { return {Type::String, false, 0, std::move(s), nullptr}; }
+  static Value Clip(std::string path) { return {Type::Clip, false, 0, std::move(path), nullptr}; }
+  static Value Obj(std::shared_ptr<Object> o) {
+    if (!o) return Null();
+    return {Type::Object, false, 0, {}, std::move(o)};
+  }
 
   bool IsUndefined() const { return type == Type::Undefined; }
 };
@@ -32,7 +41,7 @@ double ToNumber(const Value& value, int swfVersion);
 bool ToBoolean(const Value& value, int swfVersion);
 // ToInt32 of ECMA-262: NaN and infinities give 0, others wrap modulo 2^32.
 int ToInt32(double number);
-// "undefined", "null", "boolean", "number", "string", "movieclip".
+// "undefined", "null", "boolean", "number", "string", "movieclip", "object", "function".
 std::string TypeOf(const Value& value);
 
 }  // namespace vantrel::flash::avm1

@@ -241,6 +241,7 @@ void MovieClip::RunFrame() {
     if (it == displayList_.end() || !it->second.clip || it->second.createdTick >= tick) continue;
     const auto clip = it->second.clip;  // stays alive while it runs
     QueueClipEvent(it->second, ClipAction::kEnterFrame);
+    if (clip->HasVariable("onEnterFrame")) player_.QueueHandler(*clip, "onEnterFrame");
     clip->RunFrame();
   }
 }

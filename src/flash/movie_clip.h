@@ -86,6 +86,8 @@ class MovieClip : public std::enable_shared_from_this<MovieClip> {
   avm1::Value GetVariable(const std::string& name) const;
   bool HasVariable(const std::string& name) const;
   void SetVariable(const std::string& name, avm1::Value value);
+  // Removes the variable; false when there was none.
+  bool RemoveVariable(const std::string& name) { return variables_.erase(VariableKey(name)) != 0; }
   const std::map<std::string, avm1::Value>& Variables() const { return variables_; }
 
   // A button's container: places the records for state (ButtonCharacter::kUp, ...).

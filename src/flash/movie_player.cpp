@@ -34,6 +34,7 @@ void MoviePlayer::Tick() {
   ++ticks_;
   creations_ = 0;
   instructions_ = kInstructionsPerTick;
+  if (root_->HasVariable("onEnterFrame")) QueueHandler(*root_, "onEnterFrame");
   root_->RunFrame();
   RunQueuedActions();
 }
@@ -48,12 +49,16 @@ void MoviePlayer::GotoFrame(int frame, bool play) {
 
 void MoviePlayer::QueueActions(MovieClip& clip, ActionBlock block) {
   if (!block || block->empty()) return;
-  queue_.push_back({clip.weak_from_this(), std::move(block)});
+  queue_.push_back({clip.weak_from_this(), std::move(block), {}});
 }
 
 void MoviePlayer::QueueInitActions(MovieClip& clip, std::uint16_t spriteId, ActionBlock block) {
   if (!initialised_.insert(spriteId).second) return;
   QueueActions(clip, std::move(block));
+}
+
+void MoviePlayer::QueueHandler(MovieClip& clip, std::string name) {
+  queue_.push_back({clip.weak_from_this(), nullptr, std::move(name)});
 }
 
 void MoviePlayer::RunQueuedActions() {
@@ -64,9 +69,18 @@ void MoviePlayer::RunQueuedActions() {
     queue_.pop_front();
     const auto clip = action.clip.lock();
     if (!clip) continue;  // removed before its turn
-    avm1::RunActions(*clip, *action.block);
+    if (!action.handler.empty()) avm1::CallHandler(*clip, action.handler);
+    else if (action.block) avm1::RunActions(*clip, *action.block);
   }
   queue_.clear();
+}
+
+avm1::Runtime& MoviePlayer::Script() {
+  if (!runtime_) {
+    runtime_ = std::make_unique<avm1::Runtime>();
+    avm1::InstallBuiltins(*runtime_);
+  }
+  return *runtime_;
 }
 
 std::uint32_t MoviePlayer::Random() {

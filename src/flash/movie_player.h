@@ -10,6 +10,7 @@
 #include <set>
 #include <string>
 
+#include "flash/avm1_object.h"
 #include "flash/movie.h"
 #include "flash/movie_clip.h"
 
@@ -52,6 +53,8 @@ class MoviePlayer {
   void QueueActions(MovieClip& clip, ActionBlock block);
   // Runs a DoInitAction block of sprite the first time its frame is reached.
   void QueueInitActions(MovieClip& clip, std::uint16_t spriteId, ActionBlock block);
+  // Queues a call of the clip's event handler function (its variable name).
+  void QueueHandler(MovieClip& clip, std::string name);
   void RunQueuedActions();
 
   // Counts one new display object; false once a tick has made kMaxCreationsPerTick.
@@ -68,6 +71,9 @@ class MoviePlayer {
   static constexpr long kInstructionsPerTick = 2000000;
   long& InstructionBudget() { return instructions_; }
 
+  // The script objects of this movie (_global and the built-ins), made on first use.
+  avm1::Runtime& Script();
+
   PlayerHooks& Hooks() { return hooks_; }
   const Dictionary& GetDictionary() const { return movie_->dictionary; }
 
@@ -75,9 +81,11 @@ class MoviePlayer {
   struct QueuedAction {
     std::weak_ptr<MovieClip> clip;
     ActionBlock block;
+    std::string handler;  // set instead of block for a handler call
   };
   std::shared_ptr<const Movie> movie_;
   PlayerHooks hooks_;
+  std::unique_ptr<avm1::Runtime> runtime_;  // before root_: clips' objects go first
   DisplayObject rootObject_;
   std::shared_ptr<MovieClip> root_;
   std::deque<QueuedAction> queue_;
