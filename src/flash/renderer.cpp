@@ -125,17 +125,17 @@ class Walker {
                   const ColorTransform& color, bool asMask, int nesting) {
     if (!object.visible && !asMask) return;
     if (!object.character) return;
-    QTransform transform = ToQt(object.matrix) * parent;
-    // Cached bitmaps sit on whole device pixels.
-    if (object.cacheAsBitmap && !asMask)
-      transform *= QTransform::fromTranslate(std::round(transform.dx()) - transform.dx(),
-                                             std::round(transform.dy()) - transform.dy());
+    const QTransform transform = ToQt(object.matrix) * parent;
     const ColorTransform combined = asMask ? color : color * object.colorTransform;
     if (!asMask && object.opaqueBackground) {
       const Rgba& bg = *object.opaqueBackground;
       painter.save();
       painter.resetTransform();
-      painter.fillRect(DeviceBounds(object, parent, nesting), QColor(bg.r, bg.g, bg.b));
+      const QRectF bounds = DeviceBounds(object, parent, nesting);
+      const QRect pixels(QPoint(static_cast<int>(std::lround(bounds.left())), static_cast<int>(std::lround(bounds.top()))),
+                         QPoint(static_cast<int>(std::lround(bounds.right())) - 1,
+                                static_cast<int>(std::lround(bounds.bottom())) - 1));
+      painter.fillRect(pixels, QColor(bg.r, bg.g, bg.b));
       painter.restore();
     }
     if (!asMask && (NeedsLayer(object.blendMode) || !object.filters.empty())) {
