@@ -196,13 +196,14 @@ void Bevel(QImage& layer, const FilterParams& f, double scale) {
   const Plane backward = ShadowPlane(layer, plain, scale, -dx, -dy);
   const bool gradient = f.type == 7;
   const auto table = gradient ? GradientTable(f) : std::array<std::uint32_t, 256>{};
-  const Rgba shadow = f.colors.size() > 0 ? f.colors[0] : Rgba{0, 0, 0, 255};
-  const Rgba highlight = f.colors.size() > 1 ? f.colors[1] : Rgba{255, 255, 255, 255};
+  // The record's first colour lights the side the angle points away from.
+  const Rgba highlight = f.colors.size() > 0 ? f.colors[0] : Rgba{255, 255, 255, 255};
+  const Rgba shadow = f.colors.size() > 1 ? f.colors[1] : Rgba{0, 0, 0, 255};
   std::vector<std::uint32_t> effect(forward.values.size());
   for (std::size_t i = 0; i < effect.size(); ++i) {
     const double diff = (backward.values[i] - forward.values[i]) / 255.0 * f.strength;  // > 0: lit side
     if (gradient) {
-      effect[i] = table[static_cast<std::size_t>(std::clamp(static_cast<int>(std::lround(127.5 + diff * 127.5)), 0, 255))];
+      effect[i] = table[static_cast<std::size_t>(std::clamp(static_cast<int>(std::lround(127.5 - diff * 127.5)), 0, 255))];
     } else {
       effect[i] = diff >= 0 ? Premultiplied(highlight, diff) : Premultiplied(shadow, -diff);
     }

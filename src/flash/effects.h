@@ -31,7 +31,7 @@ void BlendInto(QImage& target, QPoint offset, const QImage& layer, std::uint8_t 
 // A decoded filter record. Colours are straight (not premultiplied) RGBA.
 struct FilterParams {
   std::uint8_t type = 0;
-  std::vector<Rgba> colors;           // shadow/glow colour; bevel shadow then highlight; gradient stops
+  std::vector<Rgba> colors;           // shadow/glow colour; bevel highlight then shadow; gradient stops
   std::vector<std::uint8_t> ratios;   // gradient stop positions
   double blurX = 0, blurY = 0;        // pixels at stage scale 1
   double angle = 0, distance = 0;     // radians, pixels
