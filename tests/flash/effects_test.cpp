@@ -1,5 +1,8 @@
 #include "flash/effects.h"
 
+#include "flash/flash_control.h"
+#include "support/swf_movie_writer.h"
+
 #include <gtest/gtest.h>
 
 #include <QPainter>
@@ -188,6 +191,63 @@ TEST(ApplyFilters, ConvolutionIdentityAndBias) {
   params.bias = 100;
   ApplyFilters(layer, {params}, 1);
   EXPECT_EQ(layer.pixel(0, 0), qRgb(110, 120, 130));
+}
+
+// PlaceObject3 of character id at depth with either a blend mode or one filter.
+testing::Bytes PlaceObject3(std::uint16_t depth, std::uint16_t id, int blendMode, const Filter* filter) {
+  testing::Bytes body;
+  body.push_back(0x02 | 0x04);  // character, matrix
+  body.push_back(static_cast<std::uint8_t>((blendMode > 0 ? 0x02 : 0) | (filter ? 0x01 : 0)));
+  testing::PutU16(body, depth);
+  testing::PutU16(body, id);
+  testing::PutBytes(body, testing::MatrixRecord(0, 0));
+  if (filter) {
+    body.push_back(1);
+    body.push_back(filter->type);
+    testing::PutBytes(body, filter->data);
+  }
+  if (blendMode > 0) body.push_back(static_cast<std::uint8_t>(blendMode));
+  return testing::Tag(70, body);
+}
+
+QImage RenderStage(const testing::Bytes& tags, QSize size = QSize(100, 100)) {
+  testing::Bytes all = testing::SetBackgroundColor(255, 255, 255);
+  testing::PutBytes(all, tags);
+  testing::PutBytes(all, testing::ShowFrame());
+  testing::PutBytes(all, testing::End());
+  FlashControl control;
+  EXPECT_TRUE(control.LoadMovieData(testing::MakeMovie(all, 100, 100, 1, 8)));
+  QImage image(size, QImage::Format_RGB32);
+  control.PaintTo(image);
+  return image;
+}
+
+TEST(RendererEffects, BlendModesMixWithWhatIsBelow) {
+  testing::Bytes tags = testing::DefineRectangle(1, 0, 0, 2000, 2000, 255, 0, 0);    // red stage
+  testing::PutBytes(tags, testing::DefineRectangle(2, 0, 0, 1000, 2000, 128, 128, 128));  // grey left half
+  testing::PutBytes(tags, testing::PlaceObject2([] { testing::Place p; p.character = 1; p.hasMatrix = true; return p; }()));
+  testing::PutBytes(tags, PlaceObject3(2, 2, static_cast<int>(BlendMode::Multiply), nullptr));
+  const QImage multiplied = RenderStage(tags);
+  ExpectNear(multiplied.pixel(25, 50), 0xff800000u);
+  EXPECT_EQ(multiplied.pixel(75, 50), kRed);
+  // Alpha and erase outside a layer leave the stage alone.
+  tags.resize(tags.size() - PlaceObject3(2, 2, 3, nullptr).size());
+  testing::PutBytes(tags, PlaceObject3(2, 2, static_cast<int>(BlendMode::Erase), nullptr));
+  EXPECT_EQ(RenderStage(tags).pixel(25, 50), kRed);
+}
+
+TEST(RendererEffects, DropShadowDrawsBeyondTheObjectAndScalesWithTheStage) {
+  testing::Bytes tags = testing::DefineRectangle(1, 400, 400, 800, 800, 255, 0, 0);  // 20..60 px
+  const Filter shadow = MakeFilter(0, DropShadowBytes(0, 0, 10, 0x20 | 1));
+  testing::PutBytes(tags, PlaceObject3(1, 1, 0, &shadow));
+  const QImage image = RenderStage(tags);
+  EXPECT_EQ(image.pixel(40, 40), kRed);
+  EXPECT_EQ(image.pixel(65, 40), 0xff0000ffu);  // shadow 10 px right, past the object's bounds
+  EXPECT_EQ(image.pixel(75, 40), kWhite);
+  // On a stage shown twice as large the shadow moves 20 px.
+  const QImage large = RenderStage(tags, QSize(200, 200));
+  EXPECT_EQ(large.pixel(135, 80), 0xff0000ffu);
+  EXPECT_EQ(large.pixel(150, 80), kWhite);
 }
 
 }  // namespace
