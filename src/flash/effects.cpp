@@ -12,6 +12,7 @@ namespace {
 
 constexpr int kMaxPasses = 15;
 constexpr int kMaxRadius = 255;
+constexpr int kMaxKernel = 15;
 
 inline int A(std::uint32_t p) { return static_cast<int>(p >> 24); }
 inline int R(std::uint32_t p) { return static_cast<int>((p >> 16) & 0xff); }
@@ -231,6 +232,8 @@ void ColorMatrix(QImage& layer, const FilterParams& f) {
 
 void Convolution(QImage& layer, const FilterParams& f) {
   if (f.matrixX <= 0 || f.matrixY <= 0 || f.matrix.size() < static_cast<std::size_t>(f.matrixX * f.matrixY)) return;
+  // Kernels past 15x15 would cost minutes per frame on a stage-sized layer; they are left out.
+  if (f.matrixX > kMaxKernel || f.matrixY > kMaxKernel) return;
   const QImage source = layer.copy();
   const int w = layer.width(), h = layer.height();
   const double divisor = f.divisor == 0 ? 1 : f.divisor;
