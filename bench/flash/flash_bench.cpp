@@ -18,11 +18,15 @@ namespace {
 using vantrel::flash::FlashControl;
 namespace fs = std::filesystem;
 
-// Movies drawn with shapes, gradients, masks, text and sprites.
+// Movies drawn with shapes, gradients, masks, text and sprites, and some with filters
+// and blend modes.
 const char* const kMovies[] = {
     "visual/gradient_same_ratios",        "visual/gradient_radial_same_ratios", "visual/simple_shapes/masks",
     "visual/simple_shapes/winding_rule",  "visual/cache_as_bitmap/nested_matrix", "visual/fonts/advance_u16",
     "visual/cache_as_bitmap/morph",       "visual/color_transform_issue_9698",
+    // drawn through offscreen layers: filters and blend modes
+    "visual/filters/glow",                "visual/filters/drop_shadow",         "visual/filters/bevel",
+    "visual/blend_modes/multiply",
 };
 
 void RenderMovie(benchmark::State& state, const std::vector<std::uint8_t>& bytes) {

@@ -27,6 +27,7 @@ void MergeInto(PlaceCommand& into, const PlaceCommand& later) {
   if (later.blendMode) into.blendMode = later.blendMode;
   if (later.cacheAsBitmap) into.cacheAsBitmap = later.cacheAsBitmap;
   if (later.visible) into.visible = later.visible;
+  if (later.opaqueBackground) into.opaqueBackground = later.opaqueBackground;
 }
 
 }  // namespace
@@ -48,6 +49,7 @@ void MovieClip::ApplyProperties(DisplayObject& object, const PlaceCommand& comma
   if (command.blendMode) object.blendMode = *command.blendMode;
   if (command.cacheAsBitmap) object.cacheAsBitmap = *command.cacheAsBitmap;
   if (command.visible) object.visible = *command.visible;
+  if (command.opaqueBackground) object.opaqueBackground = *command.opaqueBackground;
 }
 
 void MovieClip::CreateObject(const PlaceCommand& command, int frame) {

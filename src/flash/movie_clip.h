@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -26,10 +27,11 @@ struct DisplayObject {
   std::uint16_t ratio = 0;
   std::string name;
   std::uint16_t clipDepth = 0;  // non-zero: a mask over the depths up to clipDepth
-  std::vector<Filter> filters;  // parsed and kept; drawn by a later renderer
+  std::vector<Filter> filters;  // drawn through an offscreen layer by the renderer
   std::uint8_t blendMode = 0;
   bool cacheAsBitmap = false;
   bool visible = true;
+  std::optional<Rgba> opaqueBackground;  // filled behind the object's bounds
   int placeFrame = -1;                // timeline frame that created it
   std::uint64_t createdTick = 0;      // player tick of creation
   std::shared_ptr<MovieClip> clip;    // sprites and buttons

@@ -3,6 +3,9 @@
 #include <QImage>
 #include <QPainterPath>
 #include <algorithm>
+#include <cmath>
+
+#include "flash/effects.h"
 
 namespace vantrel::flash {
 
@@ -20,7 +23,8 @@ ColorTransform MaskColor() {
 
 class Walker {
  public:
-  Walker(const ViewOptions& options) : options_(options) {}
+  // stageScale: device pixels per stage pixel, which filter distances scale by.
+  Walker(const ViewOptions& options, double stageScale) : options_(options), stageScale_(stageScale) {}
 
   // Draws the objects from first to end (depth order); clip layers take the objects up
   // to their clip depth with them.
@@ -123,6 +127,28 @@ class Walker {
     if (!object.character) return;
     const QTransform transform = ToQt(object.matrix) * parent;
     const ColorTransform combined = asMask ? color : color * object.colorTransform;
+    if (!asMask && object.opaqueBackground) {
+      const Rgba& bg = *object.opaqueBackground;
+      painter.save();
+      painter.resetTransform();
+      const QRectF bounds = DeviceBounds(object, parent, nesting);
+      const QRect pixels(QPoint(static_cast<int>(std::lround(bounds.left())), static_cast<int>(std::lround(bounds.top()))),
+                         QPoint(static_cast<int>(std::lround(bounds.right())) - 1,
+                                static_cast<int>(std::lround(bounds.bottom())) - 1));
+      painter.fillRect(pixels, QColor(bg.r, bg.g, bg.b));
+      painter.restore();
+    }
+    if (!asMask && (NeedsLayer(object.blendMode) || !object.filters.empty())) {
+      DrawLayered(painter, object, transform, combined, nesting);
+      return;
+    }
+    DrawContent(painter, object, transform, combined, asMask, nesting);
+  }
+
+  // Draws the object itself (its subtree for sprites and buttons) with the final
+  // transform and colour transform.
+  void DrawContent(QPainter& painter, const DisplayObject& object, const QTransform& transform,
+                   const ColorTransform& combined, bool asMask, int nesting) {
     if (object.clip) {
       if (nesting > MovieClip::kMaxNesting) return;
       ColorTransform inner = combined;
@@ -144,7 +170,115 @@ class Walker {
     painter.restore();
   }
 
+  // Objects with a blend mode or filters are drawn into a layer of their device bounds
+  // (plus what the filters reach, clipped to the target and that reach), filtered, and
+  // blended into the target.
+  void DrawLayered(QPainter& painter, const DisplayObject& object, const QTransform& transform,
+                   const ColorTransform& combined, int nesting) {
+    const std::uint8_t mode = object.blendMode;
+    const bool erasing = mode == static_cast<std::uint8_t>(BlendMode::Alpha) ||
+                         mode == static_cast<std::uint8_t>(BlendMode::Erase);
+    if (erasing && layerDepth_ == 0) return;  // alpha and erase act on an enclosing layer only
+    std::vector<FilterParams> filters;
+    for (const Filter& filter : object.filters) {
+      FilterParams params;
+      if (DecodeFilter(filter, params)) filters.push_back(std::move(params));
+    }
+    QMargins margins = FilterMargins(filters, stageScale_);
+    margins = QMargins(std::min(margins.left(), kMaxMargin), std::min(margins.top(), kMaxMargin),
+                       std::min(margins.right(), kMaxMargin), std::min(margins.bottom(), kMaxMargin));
+    const QRect device(0, 0, painter.device()->width(), painter.device()->height());
+    const QRect own = ContentBounds(object, transform, nesting).toAlignedRect().adjusted(-2, -2, 2, 2);
+    const QRect area = own.marginsAdded(margins).intersected(device.marginsAdded(margins));
+    if (area.isEmpty()) return;
+    // A layer's alpha applies to the layer as a whole.
+    double opacity = 1;
+    ColorTransform inner = combined;
+    if (combined.addA == 0 && combined.mulA < 1) {
+      opacity = std::max(0.0, combined.mulA);
+      inner.mulA = 1;
+    }
+    if (opacity <= 0) return;
+    QImage layer(area.size(), QImage::Format_ARGB32_Premultiplied);
+    if (layer.isNull()) return;
+    layer.fill(Qt::transparent);
+    {
+      QPainter layerPainter(&layer);
+      layerPainter.setRenderHints(painter.renderHints());
+      ++layerDepth_;
+      DrawContent(layerPainter, object, transform * QTransform::fromTranslate(-area.x(), -area.y()), inner, false,
+                  nesting);
+      --layerDepth_;
+    }
+    ApplyFilters(layer, filters, stageScale_);
+    if (opacity < 1) {
+      QPainter fade(&layer);
+      fade.setCompositionMode(QPainter::CompositionMode_DestinationIn);
+      fade.fillRect(layer.rect(), QColor(0, 0, 0, static_cast<int>(std::lround(opacity * 255))));
+    }
+    painter.save();
+    painter.resetTransform();
+    if (mode <= static_cast<std::uint8_t>(BlendMode::Layer) || mode > static_cast<std::uint8_t>(BlendMode::HardLight)) {
+      painter.drawImage(area.topLeft(), layer);
+    } else if (QImage* target = TargetImage(painter)) {
+      // The blended pixels replace the target's, still inside the painter's clip.
+      const QRect region = area.intersected(target->rect());
+      if (!region.isEmpty()) {
+        QImage result = target->copy(region);
+        BlendInto(result, area.topLeft() - region.topLeft(), layer, mode);
+        painter.setCompositionMode(QPainter::CompositionMode_Source);
+        painter.drawImage(region.topLeft(), result);
+      }
+    } else {
+      painter.setCompositionMode(QtMode(mode));
+      painter.drawImage(area.topLeft(), layer);
+    }
+    painter.restore();
+  }
+
+  // The painter's target when it is an image the blend loop can read and write.
+  static QImage* TargetImage(QPainter& painter) {
+    QPaintDevice* device = painter.device();
+    if (!device || device->devType() != QInternal::Image) return nullptr;
+    auto* image = static_cast<QImage*>(device);
+    const auto format = image->format();
+    return format == QImage::Format_ARGB32_Premultiplied || format == QImage::Format_RGB32 ? image : nullptr;
+  }
+
+  // Qt's nearest composition mode, for targets that are not images.
+  static QPainter::CompositionMode QtMode(std::uint8_t mode) {
+    switch (static_cast<BlendMode>(mode)) {
+      case BlendMode::Multiply: return QPainter::CompositionMode_Multiply;
+      case BlendMode::Screen: return QPainter::CompositionMode_Screen;
+      case BlendMode::Lighten: return QPainter::CompositionMode_Lighten;
+      case BlendMode::Darken: return QPainter::CompositionMode_Darken;
+      case BlendMode::Difference: return QPainter::CompositionMode_Difference;
+      case BlendMode::Add: return QPainter::CompositionMode_Plus;
+      case BlendMode::Overlay: return QPainter::CompositionMode_Overlay;
+      case BlendMode::HardLight: return QPainter::CompositionMode_HardLight;
+      case BlendMode::Alpha: return QPainter::CompositionMode_DestinationIn;
+      case BlendMode::Erase: return QPainter::CompositionMode_DestinationOut;
+      default: return QPainter::CompositionMode_SourceOver;
+    }
+  }
+
+  // Device-pixel bounds of the object drawn with transform (its own, already applied).
+  QRectF ContentBounds(const DisplayObject& object, const QTransform& transform, int nesting) const {
+    if (!object.clip) return transform.mapRect(object.character->Bounds(object.ratio));
+    QRectF bounds;
+    if (nesting > MovieClip::kMaxNesting) return bounds;
+    for (const auto& [depth, child] : object.clip->DisplayList()) bounds |= DeviceBounds(child, transform, nesting + 1);
+    return bounds;
+  }
+
+  QRectF DeviceBounds(const DisplayObject& object, const QTransform& parent, int nesting) const {
+    return MaskBounds(object, parent, nesting);
+  }
+
+  static constexpr int kMaxMargin = 512;  // device pixels a filter may reach past the target
   const ViewOptions& options_;
+  double stageScale_ = 1;
+  int layerDepth_ = 0;  // layers being drawn into; alpha and erase need one
 };
 
 }  // namespace
@@ -185,7 +319,8 @@ void RenderMovie(QPainter& painter, QSize viewport, const MoviePlayer& player, c
       StageTransform(player.GetMovie().header.frameSize, viewport, options.scaleMode, options.alignMode);
   const DisplayObject& root = player.RootObject();
   if (root.visible) {
-    Walker walker(options);
+    const double stageScale = std::sqrt(std::abs(stage.determinant())) * 20;
+    Walker walker(options, stageScale);
     const QTransform rootTransform = ToQt(root.matrix) * stage;
     const auto& list = player.Root().DisplayList();
     walker.DrawRange(painter, list.begin(), list.end(), rootTransform, root.colorTransform, false, 0);

@@ -1,0 +1,427 @@
+#include "flash/effects.h"
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+
+#include "flash/swf_stream.h"
+
+namespace vantrel::flash {
+
+namespace {
+
+constexpr int kMaxPasses = 15;
+constexpr int kMaxRadius = 255;
+constexpr int kMaxKernel = 15;
+
+inline int A(std::uint32_t p) { return static_cast<int>(p >> 24); }
+inline int R(std::uint32_t p) { return static_cast<int>((p >> 16) & 0xff); }
+inline int G(std::uint32_t p) { return static_cast<int>((p >> 8) & 0xff); }
+inline int B(std::uint32_t p) { return static_cast<int>(p & 0xff); }
+
+inline std::uint32_t Pack(double a, double r, double g, double b) {
+  const auto to = [](double v) { return static_cast<std::uint32_t>(std::clamp(std::lround(v * 255.0), 0L, 255L)); };
+  const std::uint32_t alpha = to(a);
+  // Premultiplied colour never exceeds its alpha.
+  const auto channel = [&](double v) { return std::min(to(v), alpha); };
+  return alpha << 24 | channel(r) << 16 | channel(g) << 8 | channel(b);
+}
+
+// The separable blend functions on straight colour values in 0..1.
+double Separable(std::uint8_t mode, double cs, double cd) {
+  switch (static_cast<BlendMode>(mode)) {
+    case BlendMode::Multiply: return cs * cd;
+    case BlendMode::Screen: return cs + cd - cs * cd;
+    case BlendMode::Lighten: return std::max(cs, cd);
+    case BlendMode::Darken: return std::min(cs, cd);
+    case BlendMode::Difference: return std::abs(cs - cd);
+    case BlendMode::Add: return std::min(1.0, cs + cd);
+    case BlendMode::Subtract: return std::max(0.0, cd - cs);
+    case BlendMode::Overlay: return cd <= 0.5 ? 2 * cs * cd : 1 - 2 * (1 - cs) * (1 - cd);
+    case BlendMode::HardLight: return cs <= 0.5 ? 2 * cs * cd : 1 - 2 * (1 - cs) * (1 - cd);
+    default: return cs;
+  }
+}
+
+// Straight RGBA colour to a premultiplied pixel with its alpha scaled by alpha (0..1).
+std::uint32_t Premultiplied(const Rgba& color, double alpha) {
+  const double a = color.a / 255.0 * std::clamp(alpha, 0.0, 1.0);
+  return Pack(a, color.r / 255.0 * a, color.g / 255.0 * a, color.b / 255.0 * a);
+}
+
+std::uint32_t Scale(std::uint32_t p, double f) {
+  return Pack(A(p) / 255.0 * f, R(p) / 255.0 * f, G(p) / 255.0 * f, B(p) / 255.0 * f);
+}
+
+// top drawn over bottom (both premultiplied).
+std::uint32_t Over(std::uint32_t top, std::uint32_t bottom) {
+  const double k = 1 - A(top) / 255.0;
+  return Pack((A(top) + A(bottom) * k) / 255.0, (R(top) + R(bottom) * k) / 255.0, (G(top) + G(bottom) * k) / 255.0,
+              (B(top) + B(bottom) * k) / 255.0);
+}
+
+// One box-blur pass along a line of count samples stride bytes apart.
+void BlurLine(std::uint8_t* data, int count, int stride, int radius, std::vector<int>& line) {
+  line.assign(static_cast<std::size_t>(count), 0);
+  for (int i = 0; i < count; ++i) line[static_cast<std::size_t>(i)] = data[static_cast<std::ptrdiff_t>(i) * stride];
+  const int window = radius * 2 + 1;
+  int sum = 0;
+  for (int i = 0; i <= radius && i < count; ++i) sum += line[static_cast<std::size_t>(i)];
+  for (int i = 0; i < count; ++i) {
+    data[static_cast<std::ptrdiff_t>(i) * stride] = static_cast<std::uint8_t>((sum + window / 2) / window);
+    const int enter = i + radius + 1, leave = i - radius;
+    if (enter < count) sum += line[static_cast<std::size_t>(enter)];
+    if (leave >= 0) sum -= line[static_cast<std::size_t>(leave)];
+  }
+}
+
+// Box blur over planar bytes: channels interleaved bytes per pixel, bytesPerLine per row.
+void BlurBytes(std::uint8_t* data, int width, int height, int bytesPerLine, int channels, int rx, int ry, int passes) {
+  rx = std::clamp(rx, 0, kMaxRadius);
+  ry = std::clamp(ry, 0, kMaxRadius);
+  passes = std::clamp(passes, 0, kMaxPasses);
+  std::vector<int> line;
+  for (int pass = 0; pass < passes; ++pass) {
+    if (rx > 0)
+      for (int y = 0; y < height; ++y)
+        for (int c = 0; c < channels; ++c)
+          BlurLine(data + static_cast<std::ptrdiff_t>(y) * bytesPerLine + c, width, channels, rx, line);
+    if (ry > 0)
+      for (int x = 0; x < width; ++x)
+        for (int c = 0; c < channels; ++c) BlurLine(data + x * channels + c, height, bytesPerLine, ry, line);
+  }
+}
+
+int Radius(double blur, double scale) { return std::clamp(static_cast<int>(blur * scale / 2), 0, kMaxRadius); }
+
+struct Plane {
+  int width = 0, height = 0;
+  std::vector<std::uint8_t> values;
+  std::uint8_t At(int x, int y, std::uint8_t outside) const {
+    if (x < 0 || y < 0 || x >= width || y >= height) return outside;
+    return values[static_cast<std::size_t>(y) * static_cast<std::size_t>(width) + static_cast<std::size_t>(x)];
+  }
+};
+
+// The layer's alpha (inverted for inner effects), shifted by (dx, dy) and blurred.
+Plane ShadowPlane(const QImage& layer, const FilterParams& f, double scale, int dx, int dy) {
+  Plane plane{layer.width(), layer.height(), {}};
+  plane.values.resize(static_cast<std::size_t>(plane.width) * static_cast<std::size_t>(plane.height));
+  const std::uint8_t outside = f.inner ? 255 : 0;
+  for (int y = 0; y < plane.height; ++y) {
+    for (int x = 0; x < plane.width; ++x) {
+      const int sx = x - dx, sy = y - dy;
+      std::uint8_t a = outside;
+      if (sx >= 0 && sy >= 0 && sx < plane.width && sy < plane.height) {
+        a = static_cast<std::uint8_t>(A(reinterpret_cast<const std::uint32_t*>(layer.constScanLine(sy))[sx]));
+        if (f.inner) a = static_cast<std::uint8_t>(255 - a);
+      }
+      plane.values[static_cast<std::size_t>(y) * static_cast<std::size_t>(plane.width) + static_cast<std::size_t>(x)] = a;
+    }
+  }
+  BlurBytes(plane.values.data(), plane.width, plane.height, plane.width, 1, Radius(f.blurX, scale),
+            Radius(f.blurY, scale), f.passes);
+  return plane;
+}
+
+std::array<std::uint32_t, 256> GradientTable(const FilterParams& f) {
+  std::array<std::uint32_t, 256> table{};
+  if (f.colors.empty()) return table;
+  for (int i = 0; i < 256; ++i) {
+    std::size_t next = 0;
+    while (next < f.ratios.size() && f.ratios[next] < i) ++next;
+    const auto color = [&](std::size_t k) { return f.colors[std::min(k, f.colors.size() - 1)]; };
+    if (next == 0 || next >= f.ratios.size()) {
+      table[static_cast<std::size_t>(i)] = Premultiplied(color(next == 0 ? 0 : f.ratios.size() - 1), 1);
+      continue;
+    }
+    const Rgba a = color(next - 1), b = color(next);
+    const double span = std::max(1, f.ratios[next] - f.ratios[next - 1]);
+    const double t = (i - f.ratios[next - 1]) / span;
+    const auto mix = [&](int u, int v) { return static_cast<std::uint8_t>(std::lround(u + (v - u) * t)); };
+    table[static_cast<std::size_t>(i)] =
+        Premultiplied(Rgba{mix(a.r, b.r), mix(a.g, b.g), mix(a.b, b.b), mix(a.a, b.a)}, 1);
+  }
+  return table;
+}
+
+// Puts the effect pixels (one per layer pixel) together with the object: inner effects
+// stay on the object, outer ones around it; knockout drops the object itself.
+void Compose(QImage& layer, const std::vector<std::uint32_t>& effect, const FilterParams& f, bool full) {
+  for (int y = 0; y < layer.height(); ++y) {
+    auto* row = reinterpret_cast<std::uint32_t*>(layer.scanLine(y));
+    for (int x = 0; x < layer.width(); ++x) {
+      const std::uint32_t src = row[x];
+      const std::uint32_t fx = effect[static_cast<std::size_t>(y) * static_cast<std::size_t>(layer.width()) +
+                                      static_cast<std::size_t>(x)];
+      const double srcA = A(src) / 255.0;
+      if (full) {
+        row[x] = f.knockout ? Scale(fx, 1 - srcA) : Over(fx, src);
+      } else if (f.inner) {
+        const std::uint32_t masked = Scale(fx, srcA);
+        row[x] = f.knockout ? masked : Over(masked, src);
+      } else {
+        const std::uint32_t outer = Scale(fx, 1 - srcA);
+        row[x] = f.knockout ? outer : f.compositeSource ? Over(src, outer) : fx;
+      }
+    }
+  }
+}
+
+void ShadowOrGlow(QImage& layer, const FilterParams& f, double scale) {
+  const int dx = static_cast<int>(std::lround(std::cos(f.angle) * f.distance * scale));
+  const int dy = static_cast<int>(std::lround(std::sin(f.angle) * f.distance * scale));
+  const Plane plane = ShadowPlane(layer, f, scale, dx, dy);
+  const Rgba color = f.colors.empty() ? Rgba{} : f.colors[0];
+  std::array<std::uint32_t, 256> table{};
+  if (f.type == 4) {
+    table = GradientTable(f);
+  } else {
+    for (int i = 0; i < 256; ++i) table[static_cast<std::size_t>(i)] = Premultiplied(color, i / 255.0);
+  }
+  std::vector<std::uint32_t> effect(plane.values.size());
+  for (std::size_t i = 0; i < effect.size(); ++i) {
+    const int v = std::min(255, static_cast<int>(std::lround(plane.values[i] * f.strength)));
+    effect[i] = table[static_cast<std::size_t>(v)];
+  }
+  // A hidden object leaves the shadow whole; Compose only cuts it for knockout.
+  Compose(layer, effect, f, false);
+}
+
+void Bevel(QImage& layer, const FilterParams& f, double scale) {
+  const int dx = static_cast<int>(std::lround(std::cos(f.angle) * f.distance * scale / 2));
+  const int dy = static_cast<int>(std::lround(std::sin(f.angle) * f.distance * scale / 2));
+  FilterParams plain = f;
+  plain.inner = false;
+  const Plane forward = ShadowPlane(layer, plain, scale, dx, dy);
+  const Plane backward = ShadowPlane(layer, plain, scale, -dx, -dy);
+  const bool gradient = f.type == 7;
+  const auto table = gradient ? GradientTable(f) : std::array<std::uint32_t, 256>{};
+  // The record's first colour lights the side the angle points away from.
+  const Rgba highlight = f.colors.size() > 0 ? f.colors[0] : Rgba{255, 255, 255, 255};
+  const Rgba shadow = f.colors.size() > 1 ? f.colors[1] : Rgba{0, 0, 0, 255};
+  std::vector<std::uint32_t> effect(forward.values.size());
+  for (std::size_t i = 0; i < effect.size(); ++i) {
+    const double diff = (backward.values[i] - forward.values[i]) / 255.0 * f.strength;  // > 0: lit side
+    if (gradient) {
+      effect[i] = table[static_cast<std::size_t>(std::clamp(static_cast<int>(std::lround(127.5 - diff * 127.5)), 0, 255))];
+    } else {
+      effect[i] = diff >= 0 ? Premultiplied(highlight, diff) : Premultiplied(shadow, -diff);
+    }
+  }
+  Compose(layer, effect, f, f.onTop);
+}
+
+void ColorMatrix(QImage& layer, const FilterParams& f) {
+  if (f.matrix.size() < 20) return;
+  const auto& m = f.matrix;
+  for (int y = 0; y < layer.height(); ++y) {
+    auto* row = reinterpret_cast<std::uint32_t*>(layer.scanLine(y));
+    for (int x = 0; x < layer.width(); ++x) {
+      const std::uint32_t p = row[x];
+      const double a = A(p);
+      const double r = a > 0 ? R(p) * 255.0 / a : 0, g = a > 0 ? G(p) * 255.0 / a : 0, b = a > 0 ? B(p) * 255.0 / a : 0;
+      const auto out = [&](int k) {
+        return std::clamp((m[k] * r + m[k + 1] * g + m[k + 2] * b + m[k + 3] * a + m[k + 4]) / 255.0, 0.0, 1.0);
+      };
+      const double na = out(15);
+      row[x] = Pack(na, out(0) * na, out(5) * na, out(10) * na);
+    }
+  }
+}
+
+void Convolution(QImage& layer, const FilterParams& f) {
+  if (f.matrixX <= 0 || f.matrixY <= 0 || f.matrix.size() < static_cast<std::size_t>(f.matrixX * f.matrixY)) return;
+  // Kernels past 15x15 would cost minutes per frame on a stage-sized layer; they are left out.
+  if (f.matrixX > kMaxKernel || f.matrixY > kMaxKernel) return;
+  const QImage source = layer.copy();
+  const int w = layer.width(), h = layer.height();
+  const double divisor = f.divisor == 0 ? 1 : f.divisor;
+  const std::uint32_t fallback = Premultiplied(f.colors.empty() ? Rgba{0, 0, 0, 0} : f.colors[0], 1);
+  for (int y = 0; y < h; ++y) {
+    auto* row = reinterpret_cast<std::uint32_t*>(layer.scanLine(y));
+    for (int x = 0; x < w; ++x) {
+      std::array<double, 4> sum{};
+      for (int j = 0; j < f.matrixY; ++j) {
+        for (int i = 0; i < f.matrixX; ++i) {
+          int sx = x + i - f.matrixX / 2, sy = y + j - f.matrixY / 2;
+          std::uint32_t p = fallback;
+          if (f.clamp) {
+            sx = std::clamp(sx, 0, w - 1);
+            sy = std::clamp(sy, 0, h - 1);
+          }
+          if (sx >= 0 && sy >= 0 && sx < w && sy < h) p = reinterpret_cast<const std::uint32_t*>(source.constScanLine(sy))[sx];
+          const double k = f.matrix[static_cast<std::size_t>(j * f.matrixX + i)];
+          const double a = A(p);
+          sum[0] += k * a;
+          sum[1] += k * (a > 0 ? R(p) * 255.0 / a : 0);
+          sum[2] += k * (a > 0 ? G(p) * 255.0 / a : 0);
+          sum[3] += k * (a > 0 ? B(p) * 255.0 / a : 0);
+        }
+      }
+      const auto value = [&](double s) { return std::clamp((s / divisor + f.bias) / 255.0, 0.0, 1.0); };
+      const double a = f.preserveAlpha ? A(row[x]) / 255.0 : value(sum[0]);
+      row[x] = Pack(a, value(sum[1]) * a, value(sum[2]) * a, value(sum[3]) * a);
+    }
+  }
+}
+
+}  // namespace
+
+std::uint32_t BlendPixel(std::uint8_t mode, std::uint32_t src, std::uint32_t dst) {
+  const double sa = A(src) / 255.0, da = A(dst) / 255.0;
+  const double s[3] = {R(src) / 255.0, G(src) / 255.0, B(src) / 255.0};
+  const double d[3] = {R(dst) / 255.0, G(dst) / 255.0, B(dst) / 255.0};
+  double out[3];
+  switch (static_cast<BlendMode>(mode)) {
+    case BlendMode::Invert:
+      for (int i = 0; i < 3; ++i) out[i] = (1 - sa) * d[i] + sa * (da - d[i]);
+      return Pack(da, out[0], out[1], out[2]);
+    case BlendMode::Alpha: return Pack(da * sa, d[0] * sa, d[1] * sa, d[2] * sa);
+    case BlendMode::Erase: return Pack(da * (1 - sa), d[0] * (1 - sa), d[1] * (1 - sa), d[2] * (1 - sa));
+    default: break;
+  }
+  for (int i = 0; i < 3; ++i) {
+    const double cs = sa > 0 ? s[i] / sa : 0, cd = da > 0 ? d[i] / da : 0;
+    out[i] = (1 - sa) * d[i] + (1 - da) * s[i] + sa * da * Separable(mode, cs, cd);
+  }
+  return Pack(sa + da - sa * da, out[0], out[1], out[2]);
+}
+
+void BlendInto(QImage& target, QPoint offset, const QImage& layer, std::uint8_t mode) {
+  const bool opaque = target.format() == QImage::Format_RGB32;
+  const QRect area = QRect(offset, layer.size()).intersected(target.rect());
+  for (int y = area.top(); y <= area.bottom(); ++y) {
+    auto* dst = reinterpret_cast<std::uint32_t*>(target.scanLine(y));
+    const auto* src = reinterpret_cast<const std::uint32_t*>(layer.constScanLine(y - offset.y()));
+    for (int x = area.left(); x <= area.right(); ++x) {
+      const std::uint32_t s = src[x - offset.x()];
+      if (s == 0 && mode != static_cast<std::uint8_t>(BlendMode::Alpha)) continue;  // nothing drawn here
+      const std::uint32_t d = opaque ? (dst[x] | 0xff000000u) : dst[x];
+      dst[x] = BlendPixel(mode, s, d) | (opaque ? 0xff000000u : 0);
+    }
+  }
+}
+
+bool DecodeFilter(const Filter& filter, FilterParams& p) {
+  SwfStream in(filter.data);
+  p = FilterParams{};
+  p.type = filter.type;
+  switch (filter.type) {
+    case 0:  // drop shadow
+    case 2:  // glow
+    {
+      p.colors.push_back(in.ReadRgba());
+      p.blurX = in.Fixed16();
+      p.blurY = in.Fixed16();
+      if (filter.type == 0) {
+        p.angle = in.Fixed16();
+        p.distance = in.Fixed16();
+      }
+      p.strength = in.Fixed8();
+      const std::uint8_t flags = in.U8();
+      p.inner = flags & 0x80;
+      p.knockout = flags & 0x40;
+      p.compositeSource = flags & 0x20;
+      p.passes = flags & 0x1f;
+      break;
+    }
+    case 1: {  // blur
+      p.blurX = in.Fixed16();
+      p.blurY = in.Fixed16();
+      p.passes = in.U8() >> 3;
+      break;
+    }
+    case 3:  // bevel
+    case 4:  // gradient glow
+    case 7:  // gradient bevel
+    {
+      if (filter.type == 3) {
+        p.colors.push_back(in.ReadRgba());
+        p.colors.push_back(in.ReadRgba());
+      } else {
+        const int count = in.U8();
+        for (int i = 0; i < count && !in.Overrun(); ++i) p.colors.push_back(in.ReadRgba());
+        for (int i = 0; i < count && !in.Overrun(); ++i) p.ratios.push_back(in.U8());
+      }
+      p.blurX = in.Fixed16();
+      p.blurY = in.Fixed16();
+      p.angle = in.Fixed16();
+      p.distance = in.Fixed16();
+      p.strength = in.Fixed8();
+      const std::uint8_t flags = in.U8();
+      p.inner = flags & 0x80;
+      p.knockout = flags & 0x40;
+      p.compositeSource = flags & 0x20;
+      p.onTop = flags & 0x10;
+      p.passes = flags & 0x0f;
+      break;
+    }
+    case 5: {  // convolution
+      p.matrixX = in.U8();
+      p.matrixY = in.U8();
+      p.divisor = in.Float32();
+      p.bias = in.Float32();
+      const int count = p.matrixX * p.matrixY;
+      for (int i = 0; i < count && !in.Overrun(); ++i) p.matrix.push_back(in.Float32());
+      p.colors.push_back(in.ReadRgba());
+      const std::uint8_t flags = in.U8();
+      p.clamp = flags & 0x02;
+      p.preserveAlpha = flags & 0x01;
+      break;
+    }
+    case 6:  // colour matrix
+      for (int i = 0; i < 20 && !in.Overrun(); ++i) p.matrix.push_back(in.Float32());
+      break;
+    default: return false;
+  }
+  if (in.Overrun()) return false;
+  if (!std::isfinite(p.blurX) || !std::isfinite(p.blurY) || !std::isfinite(p.distance) || !std::isfinite(p.strength))
+    return false;
+  p.blurX = std::clamp(p.blurX, 0.0, 255.0);
+  p.blurY = std::clamp(p.blurY, 0.0, 255.0);
+  p.distance = std::clamp(p.distance, -1000.0, 1000.0);
+  p.strength = std::clamp(p.strength, 0.0, 255.0);
+  return true;
+}
+
+QMargins FilterMargins(const std::vector<FilterParams>& filters, double scale) {
+  int left = 0, top = 0, right = 0, bottom = 0;
+  for (const FilterParams& f : filters) {
+    if (f.type == 5 || f.type == 6) continue;  // same size in, same size out
+    const int passes = std::clamp(f.passes, 0, kMaxPasses);
+    const int rx = Radius(f.blurX, scale) * passes, ry = Radius(f.blurY, scale) * passes;
+    const int dx = static_cast<int>(std::ceil(std::abs(std::cos(f.angle) * f.distance * scale)));
+    const int dy = static_cast<int>(std::ceil(std::abs(std::sin(f.angle) * f.distance * scale)));
+    // Filters grow the layer one after another.
+    left += rx + dx;
+    right += rx + dx;
+    top += ry + dy;
+    bottom += ry + dy;
+  }
+  return QMargins(left, top, right, bottom);
+}
+
+void BoxBlur(QImage& image, int radiusX, int radiusY, int passes) {
+  if (image.isNull()) return;
+  BlurBytes(image.bits(), image.width(), image.height(), static_cast<int>(image.bytesPerLine()), 4, radiusX, radiusY,
+            passes);
+}
+
+void ApplyFilters(QImage& layer, const std::vector<FilterParams>& filters, double scale) {
+  for (const FilterParams& f : filters) {
+    switch (f.type) {
+      case 0:
+      case 2:
+      case 4: ShadowOrGlow(layer, f, scale); break;
+      case 1: BoxBlur(layer, Radius(f.blurX, scale), Radius(f.blurY, scale), f.passes); break;
+      case 3:
+      case 7: Bevel(layer, f, scale); break;
+      case 5: Convolution(layer, f); break;
+      case 6: ColorMatrix(layer, f); break;
+      default: break;
+    }
+  }
+}
+
+}  // namespace vantrel::flash
