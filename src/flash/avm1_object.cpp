@@ -431,8 +431,9 @@ void InstallMath(Runtime& rt) {
       {"sqrt", [](double x) { return std::sqrt(x); }},  {"tan", [](double x) { return std::tan(x); }},
       {"round", [](double x) { return std::floor(x + 0.5); }},
   };
-  for (const auto& [name, fn] : unary) {
-    Method(rt, math, name, [fn](Machine& m, const Value&, std::vector<Value>& args) -> Value {
+  for (const auto& entry : unary) {
+    const Fn1 fn = entry.second;
+    Method(rt, math, entry.first, [fn](Machine& m, const Value&, std::vector<Value>& args) -> Value {
       return Value::Number(fn(args.empty() ? std::nan("") : ToNumber(args[0], m.Version())));
     });
   }
