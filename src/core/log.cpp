@@ -37,7 +37,7 @@ bool ExecutionLog::CreateLogFile(const std::string& logPath) {
 }
 
 void ExecutionLog::WriteLog(std::string_view, bool) {
-  // Switched off by design: the log keeps only its head lines.
+  // Switched off on purpose: the log keeps only its head lines.
 }
 
 std::vector<std::string> ExecutionLog::ReportError(RunError& error, std::string_view context,

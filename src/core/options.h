@@ -60,7 +60,7 @@ class OptionsStore {
   // "True"/"False" in any case, or a number (not 0 is true).
   bool ReadBool(std::string_view section, std::string_view key, bool defaultValue);
 
-  // Table-driven reads: the option's value with its designed default. myFlash is the
+  // Table-driven reads: the option's value with its default from the table. myFlash is the
   // user's Flash folder for the options whose default is that folder.
   std::string ReadOption(const OptionDef& option, std::string_view myFlash = {});
   bool ReadBoolOption(std::string_view section, std::string_view key);

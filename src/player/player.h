@@ -83,7 +83,7 @@ class Player {
   // The player's part of loading the window: clears the playlist, reads the options,
   // restores the window state, and marks the player loaded.
   void Load();
-  // Shuts down in the designed order: hides the window, saves the history and (with
+  // Shuts down in its fixed order: hides the window, saves the history and (with
   // save) the options, cleans the cache, unloads every window.
   void Quit(const std::string& reason, bool save);
   // Removes the cache, the history and the per-user folder, clears the file types,

@@ -1,5 +1,5 @@
 // The player's part of starting and ending: loading the window's state, quitting in
-// the designed order, uninstalling, and the command-line processor.
+// the fixed order, uninstalling, and the command-line processor.
 #include <chrono>
 #include <filesystem>
 

@@ -1,4 +1,4 @@
-// The program's start-up procedure in its designed order, without widgets: the
+// The program's start-up procedure in its fixed order, without widgets: the
 // application supplies the steps that need windows, languages or the control.
 #pragma once
 

@@ -77,7 +77,7 @@ TEST_F(PlayerTest, BrowserCommandsWorkAgainstItsListing) {
   EXPECT_EQ(P().GetPlaylist().Count(), 1);
 }
 
-TEST_F(PlayerTest, DefaultOptionsGiveTheDesignedStartState) {
+TEST_F(PlayerTest, DefaultOptionsGiveTheDefaultStartState) {
   P().Load();
   MenuModel& m = P().Menus();
   EXPECT_EQ(flash.quality, "High");

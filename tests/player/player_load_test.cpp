@@ -172,7 +172,7 @@ TEST_F(PlayerTest, ProjectorStaysWhenItCannotBeTrashedAndPlaysFromItsNewPlace) {
   EXPECT_EQ(P().Menus().Caption("mnuConvert"), "Convert EXE to SWF");
 }
 
-TEST_F(PlayerTest, DoubtfulProjectorFailsWithTheDesignedText) {
+TEST_F(PlayerTest, DoubtfulProjectorFailsWithTheRefusalText) {
   media.ExtractProjector = media::ExtractEXE;
   Load(home.WriteFile("tool.exe", vantrel::testing::MakeProjector(vantrel::testing::MakeMovie())));
   EXPECT_TRUE(Logged("Failed to load, since " + std::string(media::kNotGenericProjector)));

@@ -1,4 +1,4 @@
-// vantrel: the player. Starts in the designed order, or hands its command line to a
+// vantrel: the player. Starts in its fixed order, or hands its command line to a
 // running first instance and ends.
 #include <QApplication>
 #include <QDir>
