@@ -303,6 +303,18 @@ void BlendInto(QImage& target, QPoint offset, const QImage& layer, std::uint8_t 
   }
 }
 
+// The strength and flag byte that end the shadow, glow and bevel records; bevels use
+// one more flag (on top) and keep four bits for the pass count instead of five.
+static void ReadGlowTail(SwfStream& in, FilterParams& p, bool bevel) {
+  p.strength = in.Fixed8();
+  const std::uint8_t flags = in.U8();
+  p.inner = flags & 0x80;
+  p.knockout = flags & 0x40;
+  p.compositeSource = flags & 0x20;
+  if (bevel) p.onTop = flags & 0x10;
+  p.passes = flags & (bevel ? 0x0f : 0x1f);
+}
+
 bool DecodeFilter(const Filter& filter, FilterParams& p) {
   SwfStream in(filter.data);
   p = FilterParams{};
@@ -318,12 +330,7 @@ bool DecodeFilter(const Filter& filter, FilterParams& p) {
         p.angle = in.Fixed16();
         p.distance = in.Fixed16();
       }
-      p.strength = in.Fixed8();
-      const std::uint8_t flags = in.U8();
-      p.inner = flags & 0x80;
-      p.knockout = flags & 0x40;
-      p.compositeSource = flags & 0x20;
-      p.passes = flags & 0x1f;
+      ReadGlowTail(in, p, false);
       break;
     }
     case 1: {  // blur
@@ -348,13 +355,7 @@ bool DecodeFilter(const Filter& filter, FilterParams& p) {
       p.blurY = in.Fixed16();
       p.angle = in.Fixed16();
       p.distance = in.Fixed16();
-      p.strength = in.Fixed8();
-      const std::uint8_t flags = in.U8();
-      p.inner = flags & 0x80;
-      p.knockout = flags & 0x40;
-      p.compositeSource = flags & 0x20;
-      p.onTop = flags & 0x10;
-      p.passes = flags & 0x0f;
+      ReadGlowTail(in, p, true);
       break;
     }
     case 5: {  // convolution
