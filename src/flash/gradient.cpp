@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "flash/render/fill_paint.h"
 #include "flash/style.h"
 
 namespace vantrel::flash {
@@ -136,4 +137,45 @@ QBrush MakeGradientBrush(const FillStyle& fill, const ColorTransform& transform)
   return brush;
 }
 
+namespace render {
+
+std::array<Pixel, 256> GradientTable(const Gradient& gradient, const FixedColorTransform& transform) {
+  std::array<Pixel, 256> table{};
+  const std::size_t n = gradient.stops.size();
+  if (n == 0) return table;
+  std::vector<Rgba> colors;
+  colors.reserve(n);
+  for (const auto& stop : gradient.stops) colors.push_back(transform.Apply(stop.color));
+  const bool linearLight = gradient.interpolation == InterpolationMode::LinearRgb;
+  const auto mix = [&](std::size_t k, int p) -> Rgba {
+    if (k + 1 >= n) return colors[n - 1];
+    const int a = gradient.stops[k].ratio;
+    const int b = gradient.stops[k + 1].ratio;
+    if (b <= a) return p >= a ? colors[k + 1] : colors[k];
+    if (p <= a) return colors[k];
+    if (p >= b) return colors[k + 1];
+    const Rgba& from = colors[k];
+    const Rgba& to = colors[k + 1];
+    const int span = b - a, at = p - a;
+    const auto channel = [&](int x, int y) {
+      return static_cast<std::uint8_t>(x + ((y - x) * at + (y >= x ? span / 2 : -span / 2)) / span);
+    };
+    if (linearLight) {
+      const double t = static_cast<double>(at) / span;
+      const auto light = [t](int x, int y) {
+        return static_cast<std::uint8_t>(std::lround(FromLinear(ToLinear(x) * (1 - t) + ToLinear(y) * t)));
+      };
+      return Rgba{light(from.r, to.r), light(from.g, to.g), light(from.b, to.b), channel(from.a, to.a)};
+    }
+    return Rgba{channel(from.r, to.r), channel(from.g, to.g), channel(from.b, to.b), channel(from.a, to.a)};
+  };
+  std::size_t k = 0;
+  for (int p = 0; p < 256; ++p) {
+    while (k + 1 < n && p > gradient.stops[k + 1].ratio) ++k;
+    table[p] = Premultiply(mix(k, p));
+  }
+  return table;
+}
+
+}  // namespace render
 }  // namespace vantrel::flash

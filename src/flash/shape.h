@@ -41,9 +41,18 @@ struct StrokePath {
   QPainterPath path;
 };
 
+// One edge of a layer with the fills on its left (fill0) and right (fill1), twips;
+// fills are 1-based in the layer's style set, 0 = none.
+struct ShapeEdge {
+  QPointF from, control, to;
+  bool curve = false;
+  std::uint32_t fill0 = 0, fill1 = 0;
+};
+
 // Fills and lines of one style set; layers draw in order, fills before lines.
 struct ShapeLayer {
   std::uint32_t styleSet = 0;
+  std::vector<ShapeEdge> edges;  // every filled edge, for drawing all fills in one pass
   std::vector<FillPath> fills;
   std::vector<StrokePath> strokes;
 };
@@ -51,6 +60,7 @@ struct ShapeLayer {
 struct ShapeGeometry {
   std::vector<StyleSet> styleSets;
   std::vector<ShapeLayer> layers;
+  bool nonZero = false;  // the shape's fill rule (DefineShape4 may ask for non-zero)
 };
 
 // Reads a FILLSTYLEARRAY / LINESTYLEARRAY of a DefineShape of the given version (1-4).

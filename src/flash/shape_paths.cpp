@@ -8,6 +8,8 @@
 #include <unordered_map>
 
 #include "flash/bitmap.h"
+#include "flash/render/fill_paint.h"
+#include "flash/render/target.h"
 #include "flash/shape.h"
 
 namespace vantrel::flash {
@@ -34,8 +36,9 @@ void AddEdge(QPainterPath& path, const Edge& e) {
   }
 }
 
-// Joins the edges of one fill into closed contours.
-QPainterPath JoinContours(const std::vector<Edge>& edges, bool nonZero) {
+// Joins the edges of one fill into closed contours. A contour that does not come back
+// to its start is closed by a straight edge, added to gaps (from, to).
+QPainterPath JoinContours(const std::vector<Edge>& edges, bool nonZero, std::vector<std::pair<QPointF, QPointF>>* gaps) {
   QPainterPath path;
   path.setFillRule(nonZero ? Qt::WindingFill : Qt::OddEvenFill);
   std::unordered_map<QPointF, std::vector<std::uint32_t>, PointHash> starts;
@@ -68,6 +71,7 @@ QPainterPath JoinContours(const std::vector<Edge>& edges, bool nonZero) {
       at = edges[static_cast<std::size_t>(next)].to;
       last = static_cast<std::size_t>(next);
     }
+    if (at != start) gaps->emplace_back(at, start);
     path.closeSubpath();
   }
   return path;
@@ -97,6 +101,7 @@ struct LineBuilder {
 };
 
 struct LayerBuilder {
+  std::vector<ShapeEdge> edges;
   std::map<std::uint32_t, std::vector<Edge>> fills;
   std::map<std::uint32_t, LineBuilder> lines;
 };
@@ -105,7 +110,13 @@ void FlushLayer(LayerBuilder& builder, std::uint32_t styleSet, bool nonZero, Sha
   if (builder.fills.empty() && builder.lines.empty()) return;
   ShapeLayer layer;
   layer.styleSet = styleSet;
-  for (auto& [style, edges] : builder.fills) layer.fills.push_back({style, JoinContours(edges, nonZero)});
+  layer.edges = std::move(builder.edges);
+  for (auto& [style, edges] : builder.fills) {
+    std::vector<std::pair<QPointF, QPointF>> gaps;
+    layer.fills.push_back({style, JoinContours(edges, nonZero, &gaps)});
+    // The joined edges all have the fill on their right.
+    for (const auto& [from, to] : gaps) layer.edges.push_back({from, from, to, false, 0, style});
+  }
   for (auto& [style, line] : builder.lines) {
     line.Finish();
     layer.strokes.push_back({style, std::move(line.path)});
@@ -116,59 +127,95 @@ void FlushLayer(LayerBuilder& builder, std::uint32_t styleSet, bool nonZero, Sha
 
 double DeviceScale(const QTransform& t) { return std::sqrt(std::abs(t.determinant())); }
 
-QPen MakePen(const LineStyle& line, const ColorTransform& colors, const QTransform& toDevice) {
-  QPen pen(line.hasFill ? MakeBrush(line.fill, colors) : QBrush(TransformColor(line.color, colors)), line.width);
-  switch (line.startCap) {
-    case CapStyle::None:
-      pen.setCapStyle(Qt::FlatCap);
-      break;
-    case CapStyle::Square:
-      pen.setCapStyle(Qt::SquareCap);
-      break;
-    case CapStyle::Round:
-      pen.setCapStyle(Qt::RoundCap);
-      break;
-  }
-  switch (line.join) {
-    case JoinStyle::Bevel:
-      pen.setJoinStyle(Qt::BevelJoin);
-      break;
-    case JoinStyle::Miter:
-      pen.setJoinStyle(Qt::MiterJoin);
-      pen.setMiterLimit(std::max(1.0, line.miterLimit));
-      break;
-    case JoinStyle::Round:
-      pen.setJoinStyle(Qt::RoundJoin);
-      break;
-  }
-  // Lines never get thinner than one pixel; lines that do not scale keep their width
-  // in pixels.
-  if (line.noHScale || line.noVScale) {
-    // A line that keeps its width in one direction takes the scale of the other.
-    const double xScale = std::hypot(toDevice.m11(), toDevice.m12());
-    const double yScale = std::hypot(toDevice.m21(), toDevice.m22());
-    double pixels = line.width / 20.0;
-    if (!line.noHScale) pixels = line.width * xScale;
-    if (!line.noVScale) pixels = line.width * yScale;
-    pen.setCosmetic(true);
-    pen.setWidthF(std::max(1.0, pixels));
-  } else if (line.width * DeviceScale(toDevice) < 1.0) {
-    pen.setCosmetic(true);
-    pen.setWidthF(1.0);
-  }
-  return pen;
-}
-
-const FillStyle* FindFill(const ShapeGeometry& geometry, const ShapeLayer& layer, std::uint32_t style) {
-  if (layer.styleSet >= geometry.styleSets.size()) return nullptr;
-  const auto& fills = geometry.styleSets[layer.styleSet].fills;
-  return style >= 1 && style <= fills.size() ? &fills[style - 1] : nullptr;
-}
-
 const LineStyle* FindLine(const ShapeGeometry& geometry, const ShapeLayer& layer, std::uint32_t style) {
   if (layer.styleSet >= geometry.styleSets.size()) return nullptr;
   const auto& lines = geometry.styleSets[layer.styleSet].lines;
   return style >= 1 && style <= lines.size() ? &lines[style - 1] : nullptr;
+}
+
+// The outline of a line in device pixels. Lines never get thinner than one pixel;
+// lines that do not scale keep their width in pixels (a line that keeps its width in
+// one direction takes the scale of the other); hairlines are one pixel wide.
+QPainterPath StrokeOutline(const QPainterPath& path, const LineStyle& line, const QTransform& toDevice) {
+  QPainterPathStroker stroker;
+  switch (line.startCap) {
+    case CapStyle::None: stroker.setCapStyle(Qt::FlatCap); break;
+    case CapStyle::Square: stroker.setCapStyle(Qt::SquareCap); break;
+    case CapStyle::Round: stroker.setCapStyle(Qt::RoundCap); break;
+  }
+  switch (line.join) {
+    case JoinStyle::Bevel: stroker.setJoinStyle(Qt::BevelJoin); break;
+    case JoinStyle::Miter:
+      stroker.setJoinStyle(Qt::MiterJoin);
+      stroker.setMiterLimit(std::max(1.0, line.miterLimit));
+      break;
+    case JoinStyle::Round: stroker.setJoinStyle(Qt::RoundJoin); break;
+  }
+  stroker.setCurveThreshold(0.1);
+  const bool scales = !line.noHScale && !line.noVScale;
+  if (scales && line.width * DeviceScale(toDevice) >= 1.0) {
+    // Stroked in the shape's space, so a line under a squashing matrix squashes too.
+    stroker.setCurveThreshold(0.1 / std::max(1e-6, DeviceScale(toDevice)));
+    stroker.setWidth(line.width);
+    return toDevice.map(stroker.createStroke(path));
+  }
+  double pixels = line.width * DeviceScale(toDevice);
+  if (!scales) {
+    const double xScale = std::hypot(toDevice.m11(), toDevice.m12());
+    const double yScale = std::hypot(toDevice.m21(), toDevice.m22());
+    pixels = line.width / 20.0;
+    if (!line.noHScale) pixels = line.width * xScale;
+    if (!line.noVScale) pixels = line.width * yScale;
+  }
+  stroker.setWidth(std::max(1.0, pixels));
+  return stroker.createStroke(toDevice.map(path));
+}
+
+void DrawStroke(const render::Target& target, const QPainterPath& path, const LineStyle& line,
+                const QTransform& toDevice, const render::FixedColorTransform& colors, Quality quality, int samples) {
+  const QPainterPath outline = StrokeOutline(path, line, toDevice);
+  render::EdgeList edges{QTransform()};
+  edges.AddPath(outline);
+  if (edges.Empty()) return;
+  const std::unique_ptr<render::Paint> paint =
+      line.hasFill ? render::MakeFillPaint(line.fill, colors, toDevice, quality)
+                   : std::make_unique<render::SolidPaint>(render::Premultiply(colors.Apply(line.color)));
+  const render::Paint* paints[] = {paint.get()};
+  render::FillEdges(target, edges.Edges(), paints, render::FillRule::NonZero, samples);
+}
+
+// Device-pixel bounds of what the geometry draws.
+QRectF GeometryDeviceBounds(const ShapeGeometry& geometry, const QTransform& toDevice) {
+  double minX = 0, minY = 0, maxX = -1, maxY = -1;
+  const auto add = [&](const QPointF& p, double reach) {
+    if (maxX < minX) {
+      minX = p.x() - reach, maxX = p.x() + reach, minY = p.y() - reach, maxY = p.y() + reach;
+      return;
+    }
+    minX = std::min(minX, p.x() - reach), maxX = std::max(maxX, p.x() + reach);
+    minY = std::min(minY, p.y() - reach), maxY = std::max(maxY, p.y() + reach);
+  };
+  double lineReach = 0;
+  for (const ShapeLayer& layer : geometry.layers) {
+    for (const ShapeEdge& edge : layer.edges) {
+      add(edge.from, 0);
+      add(edge.to, 0);
+      if (edge.curve) add(edge.control, 0);
+    }
+    for (const StrokePath& stroke : layer.strokes) {
+      const LineStyle* style = FindLine(geometry, layer, stroke.style);
+      const QRectF r = stroke.path.controlPointRect();
+      const double width = style ? style->width : 0;
+      lineReach = std::max(lineReach, width * std::max(1.0, style ? style->miterLimit : 1.0));
+      add(r.topLeft(), width);
+      add(r.bottomRight(), width);
+    }
+  }
+  if (maxX < minX) return {};
+  // Lines reach at least a pixel (and miters further) past their path in any scale.
+  const double pixelReach = 2 + (lineReach > 0 ? 2 : 0);
+  return toDevice.mapRect(QRectF(QPointF(minX - lineReach, minY - lineReach), QPointF(maxX + lineReach, maxY + lineReach)))
+      .adjusted(-pixelReach, -pixelReach, pixelReach, pixelReach);
 }
 
 }  // namespace
@@ -176,6 +223,7 @@ const LineStyle* FindLine(const ShapeGeometry& geometry, const ShapeLayer& layer
 ShapeGeometry BuildGeometry(const ShapeData& data) {
   ShapeGeometry geometry;
   geometry.styleSets = data.styleSets;
+  geometry.nonZero = data.nonZeroWinding;
   if (geometry.styleSets.empty()) geometry.styleSets.emplace_back();
   const bool nonZero = data.nonZeroWinding;
   LayerBuilder builder;
@@ -199,6 +247,10 @@ ShapeGeometry BuildGeometry(const ShapeData& data) {
     }
     const Edge edge{at, QPointF(op.cx, op.cy), QPointF(op.x, op.y), op.kind == PathOp::Kind::Curve};
     at = edge.to;
+    if (fill0 != fill1 && (validFill(fill0) || validFill(fill1))) {
+      builder.edges.push_back({edge.from, edge.control, edge.to, edge.curve, validFill(fill0) ? fill0 : 0,
+                               validFill(fill1) ? fill1 : 0});
+    }
     if (fill0 != fill1) {
       if (validFill(fill0)) builder.fills[fill0].push_back(edge.Reversed());
       if (validFill(fill1)) builder.fills[fill1].push_back(edge);
@@ -211,42 +263,46 @@ ShapeGeometry BuildGeometry(const ShapeData& data) {
 
 void DrawGeometry(const RenderContext& context, const ShapeGeometry& geometry) {
   QPainter* painter = context.painter;
-  if (!painter) return;
-  painter->save();
-  painter->setTransform(context.transform);
-  painter->setRenderHint(QPainter::Antialiasing, context.quality != Quality::Low);
-  ColorTransform colors = context.colorTransform;
-  if (IsAlphaOnly(colors) && colors.mulA != 1) {
-    painter->setOpacity(painter->opacity() * colors.mulA);
-    colors = ColorTransform();
-  }
+  if (!painter || geometry.layers.empty()) return;
+  const render::PainterTarget target(*painter, GeometryDeviceBounds(geometry, context.transform));
+  if (!target.Valid()) return;
+  const QTransform toDevice = context.transform * target.FromDevice();
+  const auto colors = render::FixedColorTransform::From(context.colorTransform);
+  const int samples = render::SamplesPerAxis(static_cast<int>(context.quality));
   for (const ShapeLayer& layer : geometry.layers) {
-    for (const FillPath& fill : layer.fills) {
-      const FillStyle* style = FindFill(geometry, layer, fill.style);
-      if (!style) continue;
-      if (style->IsBitmap()) {
-        painter->setRenderHint(QPainter::SmoothPixmapTransform,
-                               style->IsSmoothed() && context.quality == Quality::High);
-        if (style->IsClipped() && style->bitmap && !style->bitmap->image.isNull()) {
-          // Drawn as an image under the shape: smoothing then never wraps the far edge
-          // of the bitmap into the near one, as a repeating texture would.
-          painter->save();
-          painter->setClipPath(fill.path, Qt::IntersectClip);
-          painter->setTransform(ToQTransform(style->matrix) * context.transform);
-          painter->drawImage(0, 0, style->bitmap->Transformed(colors));
-          painter->restore();
-          continue;
+    if (layer.styleSet >= geometry.styleSets.size()) continue;
+    const auto& fills = geometry.styleSets[layer.styleSet].fills;
+    if (!layer.edges.empty()) {
+      // Paints only for the fills the edges use; every fill of the layer in one pass.
+      std::vector<std::unique_ptr<render::Paint>> owned(fills.size());
+      std::vector<const render::Paint*> paints(fills.size(), nullptr);
+      render::EdgeList edges(toDevice);
+      for (const ShapeEdge& edge : layer.edges) {
+        for (const std::uint32_t fill : {edge.fill0, edge.fill1}) {
+          if (fill == 0 || paints[fill - 1]) continue;
+          owned[fill - 1] = render::MakeFillPaint(fills[fill - 1], colors, toDevice, context.quality);
+          paints[fill - 1] = owned[fill - 1].get();
+        }
+        if (edge.curve) {
+          edges.AddCurve(edge.from, edge.control, edge.to, edge.fill0, edge.fill1);
+        } else {
+          edges.AddLine(edge.from, edge.to, edge.fill0, edge.fill1);
         }
       }
-      painter->fillPath(fill.path, MakeBrush(*style, colors));
+      // Fills no edge uses have no paint; the rasterizer never asks for them.
+      static const render::SolidPaint kNothing(0);
+      for (auto& paint : paints) {
+        if (!paint) paint = &kNothing;
+      }
+      render::FillEdges(target.Get(), edges.Edges(), paints,
+                        geometry.nonZero ? render::FillRule::NonZero : render::FillRule::EvenOdd, samples);
     }
     for (const StrokePath& stroke : layer.strokes) {
       const LineStyle* style = FindLine(geometry, layer, stroke.style);
       if (!style) continue;
-      painter->strokePath(stroke.path, MakePen(*style, colors, context.transform));
+      DrawStroke(target.Get(), stroke.path, *style, toDevice, colors, context.quality, samples);
     }
   }
-  painter->restore();
 }
 
 QPainterPath FilledArea(const ShapeGeometry& geometry) {

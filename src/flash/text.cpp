@@ -1,5 +1,7 @@
 #include "flash/text.h"
 
+#include "flash/render/target.h"
+
 #include "flash/shape.h"
 #include "flash/style.h"
 
@@ -103,26 +105,33 @@ void AttachFontToWaitingTexts(const std::shared_ptr<const Font>& font, Definitio
 void StaticText::Render(const RenderContext& context) const {
   QPainter* painter = context.painter;
   if (!painter) return;
-  painter->save();
-  painter->setRenderHint(QPainter::Antialiasing, context.quality != Quality::Low);
-  painter->setPen(Qt::NoPen);
   const QTransform toDevice = ToQTransform(matrix) * context.transform;
+  const render::PainterTarget target(*painter, toDevice.mapRect(Bounds()) | context.transform.mapRect(Bounds()));
+  if (!target.Valid()) return;
+  const auto colors = render::FixedColorTransform::From(context.colorTransform);
+  const int samples = render::SamplesPerAxis(static_cast<int>(context.quality));
   for (const TextRecord& record : records) {
     if (!record.font) continue;
-    const QBrush brush(TransformColor(record.color, context.colorTransform));
+    // One pass per record: its glyphs share a colour and never need to blend together.
+    render::EdgeList edges(toDevice * target.FromDevice());
+    bool nonZero = false;
     double x = record.x;
     for (const auto& glyph : record.glyphs) {
       if (glyph.index < record.font->glyphs.size()) {
         const QPainterPath& path = record.font->glyphs[glyph.index];
         if (!path.isEmpty()) {
-          painter->setTransform(GlyphTransform(record, x) * toDevice);
-          painter->fillPath(path, brush);
+          edges.AddPath(path, GlyphTransform(record, x));
+          nonZero = nonZero || path.fillRule() == Qt::WindingFill;
         }
       }
       x += glyph.advance;
     }
+    if (edges.Empty()) continue;
+    const render::SolidPaint paint(render::Premultiply(colors.Apply(record.color)));
+    const render::Paint* paints[] = {&paint};
+    render::FillEdges(target.Get(), edges.Edges(), paints,
+                      nonZero ? render::FillRule::NonZero : render::FillRule::EvenOdd, samples);
   }
-  painter->restore();
 }
 
 QRectF StaticText::Bounds(std::uint16_t) const { return ToQRectF(bounds); }

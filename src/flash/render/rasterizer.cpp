@@ -1,0 +1,346 @@
+#include "flash/render/rasterizer.h"
+
+#include <QPainterPath>
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <mutex>
+#include <set>
+#include <string>
+
+namespace vantrel::flash::render {
+namespace {
+
+// An edge in sample space (device pixels times the samples per axis), oriented
+// downwards; winding is +1 when the original edge ran down, -1 when it ran up.
+struct Prepared {
+  double x = 0, y = 0;  // upper end
+  double slope = 0;     // dx per sample row
+  std::int64_t firstRow = 0, endRow = 0;
+  std::uint32_t left = 0, right = 0;
+  int winding = 1;
+};
+
+struct Crossing {
+  double x;
+  std::uint32_t edge;
+};
+
+// The samples each fill got in one pixel row.
+struct Slot {
+  std::uint32_t fill = 0;
+  int minX = 0, maxX = -1;  // touched pixels, relative to the clip's left
+  std::vector<std::uint16_t> counts;
+};
+
+class RowPass {
+ public:
+  RowPass(const Target& target, const QRect& clip, std::span<const Paint* const> paints, FillRule rule, int n)
+      : image_(*target.image), clip_(clip), paints_(paints), rule_(rule), n_(n), width_(clip.width()) {
+    slotOf_.assign(paints.size() + 1, -1);
+    winding_.assign(paints.size() + 1, 0);
+    accA_.assign(width_, 0);
+    accR_.assign(width_, 0);
+    accG_.assign(width_, 0);
+    accB_.assign(width_, 0);
+    covered_.assign(width_, 0);
+    shade_.assign(width_, 0);
+    shift_ = n == 4 ? 4 : n == 2 ? 2 : 0;
+  }
+
+  void Run(std::vector<Prepared>& edges) {
+    std::sort(edges.begin(), edges.end(), [](const Prepared& a, const Prepared& b) { return a.firstRow < b.firstRow; });
+    std::size_t next = 0;
+    std::vector<std::uint32_t> active;
+    std::vector<Crossing> crossings;
+    const std::int64_t sampleLeft = static_cast<std::int64_t>(clip_.left()) * n_;
+    const std::int64_t sampleRight = static_cast<std::int64_t>(clip_.left() + width_) * n_;
+    for (int py = clip_.top(); py < clip_.top() + clip_.height(); ++py) {
+      for (int s = 0; s < n_; ++s) {
+        const std::int64_t row = static_cast<std::int64_t>(py) * n_ + s;
+        while (next < edges.size() && edges[next].firstRow <= row) active.push_back(static_cast<std::uint32_t>(next++));
+        std::erase_if(active, [&](std::uint32_t e) { return edges[e].endRow <= row; });
+        if (active.empty()) continue;
+        crossings.clear();
+        const double sampleY = static_cast<double>(row) + 0.5;
+        for (const std::uint32_t e : active) {
+          const Prepared& edge = edges[e];
+          crossings.push_back({edge.x + (sampleY - edge.y) * edge.slope, e});
+        }
+        std::sort(crossings.begin(), crossings.end(), [](const Crossing& a, const Crossing& b) { return a.x < b.x; });
+        WalkRow(edges, crossings, sampleLeft, sampleRight);
+      }
+      if (!usedSlots_.empty()) ComposeRow(py);
+      if (next >= edges.size() && active.empty()) break;
+    }
+  }
+
+ private:
+  bool Inside(int w) const { return rule_ == FillRule::NonZero ? w != 0 : (w & 1) != 0; }
+
+  void Toggle(std::uint32_t fill, int delta) {
+    if (fill == 0 || delta == 0) return;
+    const bool was = Inside(winding_[fill]);
+    if (winding_[fill] == 0) touched_.push_back(fill);
+    winding_[fill] += delta;
+    const bool now = Inside(winding_[fill]);
+    if (was == now) return;
+    if (now) {
+      inside_.push_back(fill);
+    } else {
+      std::erase(inside_, fill);
+    }
+  }
+
+  std::uint32_t Top() const {
+    std::uint32_t top = 0;
+    for (const std::uint32_t f : inside_) top = std::max(top, f);
+    return top;
+  }
+
+  void WalkRow(const std::vector<Prepared>& edges, const std::vector<Crossing>& crossings, std::int64_t sampleLeft,
+               std::int64_t sampleRight) {
+    for (std::size_t i = 0; i + 1 <= crossings.size(); ++i) {
+      const Prepared& edge = edges[crossings[i].edge];
+      Toggle(edge.right, edge.winding);
+      Toggle(edge.left, -edge.winding);
+      if (i + 1 == crossings.size()) break;
+      const std::uint32_t top = Top();
+      if (top == 0) continue;
+      // Sample k sits at k + 0.5; it belongs to this span when x_i <= k + 0.5 < x_i+1.
+      std::int64_t from = static_cast<std::int64_t>(std::ceil(crossings[i].x - 0.5));
+      std::int64_t to = static_cast<std::int64_t>(std::ceil(crossings[i + 1].x - 0.5));
+      from = std::max(from, sampleLeft);
+      to = std::min(to, sampleRight);
+      if (from < to) AddSamples(top, from - sampleLeft, to - sampleLeft);
+    }
+    for (const std::uint32_t f : touched_) winding_[f] = 0;
+    touched_.clear();
+    inside_.clear();
+  }
+
+  Slot& SlotFor(std::uint32_t fill) {
+    int& index = slotOf_[fill];
+    if (index < 0) {
+      index = static_cast<int>(usedSlots_.size());
+      if (usedSlots_.size() == slots_.size()) {
+        slots_.emplace_back();
+        slots_.back().counts.assign(width_, 0);
+      }
+      usedSlots_.push_back(fill);
+      Slot& slot = slots_[index];
+      slot.fill = fill;
+      slot.minX = width_;
+      slot.maxX = -1;
+    }
+    return slots_[index];
+  }
+
+  // Samples from..to-1 (sample columns relative to the clip) of one sample row.
+  void AddSamples(std::uint32_t fill, std::int64_t from, std::int64_t to) {
+    Slot& slot = SlotFor(fill);
+    const int first = static_cast<int>(from / n_);
+    const int last = static_cast<int>((to - 1) / n_);
+    slot.minX = std::min(slot.minX, first);
+    slot.maxX = std::max(slot.maxX, last);
+    std::uint16_t* counts = slot.counts.data();
+    if (first == last) {
+      counts[first] = static_cast<std::uint16_t>(counts[first] + (to - from));
+      return;
+    }
+    counts[first] = static_cast<std::uint16_t>(counts[first] + (n_ - from % n_));
+    const auto full = static_cast<std::uint16_t>(n_);
+    for (int x = first + 1; x < last; ++x) counts[x] = static_cast<std::uint16_t>(counts[x] + full);
+    counts[last] = static_cast<std::uint16_t>(counts[last] + ((to - 1) % n_ + 1));
+  }
+
+  // Each pixel becomes the mix of what every fill would make of it at full coverage,
+  // weighted by the samples the fill got, and of the pixel itself for the samples no
+  // fill got; the mix is truncated as the player does (half-covered black on white is
+  // 127, not 128).
+  void ComposeRow(int py) {
+    int unionMin = width_, unionMax = -1;
+    const std::uint32_t all = static_cast<std::uint32_t>(n_ * n_);
+    auto* row = reinterpret_cast<Pixel*>(image_.scanLine(py)) + clip_.left();
+    const bool single = usedSlots_.size() == 1;
+    for (std::size_t i = 0; i < usedSlots_.size(); ++i) {
+      Slot& slot = slots_[i];
+      const Paint* paint = slot.fill <= paints_.size() ? paints_[slot.fill - 1] : nullptr;
+      if (paint && slot.minX <= slot.maxX) {
+        Pixel solid = 0;
+        const bool isSolid = paint->IsSolid(&solid);
+        if (!isSolid) paint->Shade(py, clip_.left() + slot.minX, clip_.left() + slot.maxX + 1, shade_.data() + slot.minX);
+        if (single) {
+          for (int x = slot.minX; x <= slot.maxX; ++x) {
+            const std::uint32_t k = slot.counts[x];
+            if (k == 0) continue;
+            const Pixel full = SourceOver(isSolid ? solid : shade_[x], row[x]);
+            row[x] = k == all ? full : Mix(full, row[x], k, all - k);
+          }
+        } else {
+          for (int x = slot.minX; x <= slot.maxX; ++x) {
+            const std::uint32_t k = slot.counts[x];
+            if (k == 0) continue;
+            const Pixel full = SourceOver(isSolid ? solid : shade_[x], row[x]);
+            accA_[x] += Alpha(full) * k;
+            accR_[x] += Red(full) * k;
+            accG_[x] += Green(full) * k;
+            accB_[x] += Blue(full) * k;
+            covered_[x] = static_cast<std::uint16_t>(covered_[x] + k);
+          }
+          unionMin = std::min(unionMin, slot.minX);
+          unionMax = std::max(unionMax, slot.maxX);
+        }
+      }
+      if (slot.minX <= slot.maxX) std::fill(slot.counts.begin() + slot.minX, slot.counts.begin() + slot.maxX + 1, 0);
+      slotOf_[slot.fill] = -1;
+    }
+    usedSlots_.clear();
+    for (int x = unionMin; x <= unionMax; ++x) {
+      const std::uint32_t k = covered_[x];
+      if (k == 0) continue;
+      const Pixel d = row[x];
+      const std::uint32_t rest = k >= all ? 0 : all - k;
+      row[x] = Pack((accA_[x] + Alpha(d) * rest) >> shift_, (accR_[x] + Red(d) * rest) >> shift_,
+                    (accG_[x] + Green(d) * rest) >> shift_, (accB_[x] + Blue(d) * rest) >> shift_);
+      accA_[x] = accR_[x] = accG_[x] = accB_[x] = 0;
+      covered_[x] = 0;
+    }
+  }
+
+  // a weighted ka, b weighted kb, over ka + kb samples.
+  Pixel Mix(Pixel a, Pixel b, std::uint32_t ka, std::uint32_t kb) const {
+    return Pack((Alpha(a) * ka + Alpha(b) * kb) >> shift_, (Red(a) * ka + Red(b) * kb) >> shift_,
+                (Green(a) * ka + Green(b) * kb) >> shift_, (Blue(a) * ka + Blue(b) * kb) >> shift_);
+  }
+
+  QImage& image_;
+  QRect clip_;
+  std::span<const Paint* const> paints_;
+  FillRule rule_;
+  int n_;
+  int width_;
+  int shift_ = 0;
+  std::vector<int> slotOf_;
+  std::vector<Slot> slots_;
+  std::vector<std::uint32_t> usedSlots_;
+  std::vector<int> winding_;
+  std::vector<std::uint32_t> touched_;
+  std::vector<std::uint32_t> inside_;
+  std::vector<std::uint32_t> accA_, accR_, accG_, accB_;
+  std::vector<std::uint16_t> covered_;
+  std::vector<Pixel> shade_;
+};
+
+}  // namespace
+
+void SolidPaint::Shade(int, int x0, int x1, Pixel* out) const { std::fill(out, out + (x1 - x0), color_); }
+
+void EdgeList::Push(QPointF a, QPointF b, std::uint32_t left, std::uint32_t right) {
+  if (a.y() == b.y() || left == right) return;  // horizontal edges cross no sample row
+  if (!std::isfinite(a.x()) || !std::isfinite(a.y()) || !std::isfinite(b.x()) || !std::isfinite(b.y())) return;
+  if (edges_.size() >= kMaxEdges) {
+    if (!truncated_) ReportLimit("a shape has more than 1048576 edges; the rest are not drawn");
+    truncated_ = true;
+    return;
+  }
+  edges_.push_back({a.x(), a.y(), b.x(), b.y(), left, right});
+}
+
+void EdgeList::AddLine(QPointF from, QPointF to, std::uint32_t left, std::uint32_t right) {
+  Push(toDevice_.map(from), toDevice_.map(to), left, right);
+}
+
+void EdgeList::AddCurve(QPointF from, QPointF control, QPointF to, std::uint32_t left, std::uint32_t right) {
+  if (left == right) return;
+  const QPointF a = toDevice_.map(from), c = toDevice_.map(control), b = toDevice_.map(to);
+  // A chord of a quadratic over 1/n of it strays |a - 2c + b| / (4 n^2) from the curve.
+  const QPointF bend = a - 2 * c + b;
+  const double deviation = std::hypot(bend.x(), bend.y());
+  int pieces = static_cast<int>(std::ceil(std::sqrt(deviation / (4 * 0.25))));
+  pieces = std::clamp(pieces, 1, 100);
+  QPointF previous = a;
+  for (int i = 1; i <= pieces; ++i) {
+    const double t = static_cast<double>(i) / pieces;
+    const double u = 1 - t;
+    const QPointF point = i == pieces ? b : u * u * a + 2 * u * t * c + t * t * b;
+    Push(previous, point, left, right);
+    previous = point;
+  }
+}
+
+void EdgeList::AddPath(const QPainterPath& path, const QTransform& inner) {
+  for (const QPolygonF& polygon : path.toSubpathPolygons(inner * toDevice_)) {
+    if (polygon.size() < 2) continue;
+    for (qsizetype i = 0; i < polygon.size(); ++i) {
+      const QPointF& a = polygon[i];
+      const QPointF& b = polygon[(i + 1) % polygon.size()];
+      Push(a, b, 0, 1);
+    }
+  }
+}
+
+int SamplesPerAxis(int quality) { return quality >= 2 ? 4 : quality == 1 ? 2 : 1; }
+
+void FillEdges(const Target& target, std::span<const Edge> edges, std::span<const Paint* const> paints,
+               FillRule rule, int samplesPerAxis) {
+  if (!target.image || target.image->isNull() || edges.empty() || paints.empty()) return;
+  if (target.image->format() != QImage::Format_ARGB32_Premultiplied && target.image->format() != QImage::Format_RGB32)
+    return;
+  const int n = samplesPerAxis >= 4 ? 4 : samplesPerAxis >= 2 ? 2 : 1;
+  QRect clip = target.image->rect();
+  if (!target.clip.isEmpty()) clip &= target.clip;
+  // Only the rows and columns the edges reach need a pass.
+  double minX = edges[0].x0, maxX = minX, minY = edges[0].y0, maxY = minY;
+  for (const Edge& e : edges) {
+    minX = std::min({minX, e.x0, e.x1});
+    maxX = std::max({maxX, e.x0, e.x1});
+    minY = std::min({minY, e.y0, e.y1});
+    maxY = std::max({maxY, e.y0, e.y1});
+  }
+  const auto bound = [](double v) { return static_cast<int>(std::clamp(v, -1e8, 1e8)); };
+  // Fills lie between edges, so the edges' bounds limit the pass.
+  clip &= QRect(QPoint(bound(std::floor(minX)), bound(std::floor(minY))),
+                QPoint(bound(std::ceil(maxX)), bound(std::ceil(maxY))));
+  if (clip.isEmpty()) return;
+  std::vector<Prepared> prepared;
+  prepared.reserve(edges.size());
+  const std::int64_t clipTop = static_cast<std::int64_t>(clip.top()) * n;
+  const std::int64_t clipEnd = static_cast<std::int64_t>(clip.top() + clip.height()) * n;
+  for (const Edge& e : edges) {
+    if (e.left == e.right) continue;
+    if (e.left > paints.size() || e.right > paints.size()) continue;
+    double x0 = e.x0 * n, y0 = e.y0 * n, x1 = e.x1 * n, y1 = e.y1 * n;
+    int winding = 1;
+    if (y0 > y1) {
+      std::swap(x0, x1);
+      std::swap(y0, y1);
+      winding = -1;
+    }
+    Prepared p;
+    p.firstRow = std::max<std::int64_t>(static_cast<std::int64_t>(std::ceil(std::max(y0, -1e12) - 0.5)), clipTop);
+    p.endRow = std::min<std::int64_t>(static_cast<std::int64_t>(std::ceil(std::min(y1, 1e12) - 0.5)), clipEnd);
+    if (p.firstRow >= p.endRow) continue;
+    p.x = x0;
+    p.y = y0;
+    p.slope = (x1 - x0) / (y1 - y0);
+    p.left = e.left;
+    p.right = e.right;
+    p.winding = winding;
+    prepared.push_back(p);
+  }
+  if (prepared.empty()) return;
+  Target bounded = target;
+  RowPass pass(bounded, clip, paints, rule, n);
+  pass.Run(prepared);
+}
+
+void ReportLimit(std::string_view reason) {
+  static std::mutex mutex;
+  static std::set<std::string, std::less<>> reported;
+  const std::lock_guard lock(mutex);
+  if (reported.size() > 64 || !reported.insert(std::string(reason)).second) return;
+  std::fprintf(stderr, "vantrel: renderer: %.*s\n", static_cast<int>(reason.size()), reason.data());
+}
+
+}  // namespace vantrel::flash::render

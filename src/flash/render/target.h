@@ -1,0 +1,37 @@
+// The rasterizer's target behind a QPainter: the painter's own image when it paints
+// on a premultiplied image with plain source-over and a rectangular clip, otherwise an
+// offscreen image of the area drawn that the painter gets at the end (so opacity,
+// other composition modes, clip paths and non-image devices still work).
+#pragma once
+
+#include <QImage>
+#include <QPainter>
+#include <QTransform>
+
+#include "flash/render/rasterizer.h"
+
+namespace vantrel::flash::render {
+
+class PainterTarget {
+ public:
+  // area: the device pixels the drawing may touch.
+  PainterTarget(QPainter& painter, const QRectF& area);
+  ~PainterTarget();
+  PainterTarget(const PainterTarget&) = delete;
+  PainterTarget& operator=(const PainterTarget&) = delete;
+
+  // False when nothing can be drawn (empty area, no device).
+  bool Valid() const { return target_.image != nullptr; }
+  const Target& Get() const { return target_; }
+  // Device pixels to the target's pixels (a translation for offscreen images).
+  const QTransform& FromDevice() const { return fromDevice_; }
+
+ private:
+  QPainter& painter_;
+  Target target_;
+  QImage offscreen_;
+  QPoint origin_;
+  QTransform fromDevice_;
+};
+
+}  // namespace vantrel::flash::render
