@@ -29,6 +29,7 @@ struct RenderContext {
   ColorTransform colorTransform;    // accumulated down the display tree
   Quality quality = Quality::High;
   std::uint16_t ratio = 0;          // morph ratio from PlaceObject, 0..65535
+  bool asMask = false;              // drawn as a mask: fills only (masks ignore lines)
 };
 
 enum class CharacterKind { Shape, MorphShape, Bitmap, Font, Text, EditText, Button, Sprite, Sound, Video, Other };

@@ -47,39 +47,11 @@ class Walker {
   }
 
  private:
-  // The filled area of a mask in device pixels; false when some part of it has no
-  // outline (then the mask is drawn into a coverage picture instead).
-  bool MaskPath(const DisplayObject& object, const QTransform& parent, QPainterPath& path, int nesting) const {
-    if (!object.character) return true;
-    const QTransform transform = ToQt(object.matrix) * parent;
-    if (object.clip) {
-      if (nesting > MovieClip::kMaxNesting) return true;
-      for (const auto& [depth, child] : object.clip->DisplayList()) {
-        if (!MaskPath(child, transform, path, nesting + 1)) return false;
-      }
-      return true;
-    }
-    const QPainterPath outline = object.character->Outline(object.ratio);
-    if (outline.isEmpty()) return object.character->Bounds(object.ratio).isEmpty();
-    const QPainterPath mapped = transform.map(outline);
-    path = path.isEmpty() ? mapped : path.united(mapped);
-    return true;
-  }
-
   void DrawMasked(QPainter& painter, const DisplayObject& mask, Iterator first, Iterator end, const QTransform& parent,
                   const ColorTransform& color, int nesting) {
     if (first == end) return;  // a mask over nothing draws nothing
-    // Without anti-aliasing the mask is a hard clip path; otherwise its edge pixels are
-    // blended by their coverage, drawn into a picture.
-    QPainterPath path;
-    if (options_.quality == Quality::Low && MaskPath(mask, parent, path, nesting)) {
-      if (path.isEmpty()) return;  // an empty mask hides everything under it
-      painter.save();
-      painter.setClipPath(path, Qt::IntersectClip);
-      DrawRange(painter, first, end, parent, color, false, nesting);
-      painter.restore();
-      return;
-    }
+    // The mask is drawn as coverage (its alpha) by the same rasterizer as everything
+    // else, so its edges sample exactly like a shape's at every quality.
     // Only the mask's own area needs the two pictures.
     const QRect device(0, 0, painter.device()->width(), painter.device()->height());
     const QRect area = MaskBounds(mask, parent, nesting).toAlignedRect().adjusted(-1, -1, 1, 1).intersected(device);
@@ -165,6 +137,7 @@ class Walker {
     context.colorTransform = combined;
     context.quality = options_.quality;
     context.ratio = object.ratio;
+    context.asMask = asMask;
     painter.save();
     object.character->Render(context);
     painter.restore();

@@ -297,6 +297,7 @@ void DrawGeometry(const RenderContext& context, const ShapeGeometry& geometry) {
       render::FillEdges(target.Get(), edges.Edges(), paints,
                         geometry.nonZero ? render::FillRule::NonZero : render::FillRule::EvenOdd, samples);
     }
+    if (context.asMask) continue;
     for (const StrokePath& stroke : layer.strokes) {
       const LineStyle* style = FindLine(geometry, layer, stroke.style);
       if (!style) continue;

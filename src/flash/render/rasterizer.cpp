@@ -21,6 +21,10 @@ struct Prepared {
   int winding = 1;
 };
 
+// How far (device pixels) a straight piece of a curve may stray from it. Finer than a
+// sample step: the player's curves come out rounder than a quarter-pixel cut.
+constexpr double kCurveTolerance = 0.1;
+
 struct Crossing {
   double x;
   std::uint32_t edge;
@@ -257,7 +261,7 @@ void EdgeList::AddCurve(QPointF from, QPointF control, QPointF to, std::uint32_t
   // A chord of a quadratic over 1/n of it strays |a - 2c + b| / (4 n^2) from the curve.
   const QPointF bend = a - 2 * c + b;
   const double deviation = std::hypot(bend.x(), bend.y());
-  int pieces = static_cast<int>(std::ceil(std::sqrt(deviation / (4 * 0.25))));
+  int pieces = static_cast<int>(std::ceil(std::sqrt(deviation / (4 * kCurveTolerance))));
   pieces = std::clamp(pieces, 1, 100);
   QPointF previous = a;
   for (int i = 1; i <= pieces; ++i) {

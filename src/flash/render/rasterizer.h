@@ -56,8 +56,7 @@ struct Edge {
 enum class FillRule { EvenOdd, NonZero };
 
 // Edges of one pass, built from lines and quadratic curves mapped through a transform.
-// Curves are cut into straight pieces fine enough that no piece strays more than a
-// quarter of a pixel from the curve.
+// Curves are cut into straight pieces that stray at most a tenth of a pixel.
 class EdgeList {
  public:
   // The most edges one pass takes; what comes after is dropped (and reported).
