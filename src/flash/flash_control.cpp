@@ -5,7 +5,9 @@
 #include <cstdio>
 
 #include "core/text.h"
+#include "flash/audio/movie_sounds.h"
 #include "flash/avm1.h"
+#include "flash/video/embedded_video.h"
 #include "flash/movie_loader.h"
 
 namespace vantrel::flash {
@@ -13,6 +15,8 @@ namespace vantrel::flash {
 namespace {
 
 constexpr int kMaxFramesPerAdvance = 4;
+// Frames a timeline may run at once to catch up with its stream sound.
+constexpr int kMaxStreamCatchUp = 60;
 
 int HexDigit(char c) {
   if (c >= '0' && c <= '9') return c - '0';
@@ -83,9 +87,13 @@ bool FlashControl::LoadMovieData(std::span<const std::uint8_t> bytes, const std:
     return false;
   }
   lastError_.clear();
+  video::AddEmbeddedVideos(*movie, bytes);
   movie_ = movie;
+  player_.reset();
+  sounds_ = mixer_ ? audio::MovieSounds::Make(*movie_, bytes, *mixer_) : nullptr;
   player_ = std::make_unique<MoviePlayer>(movie_, MakeHooks());
   player_->loop = loop_;
+  player_->sounds = sounds_.get();
   pendingMs_ = 0;
   // Parameters become root variables before the first frame's scripts run.
   std::string parameters = !query.empty() && query[0] == '?' ? query.substr(1) : query;
@@ -232,6 +240,21 @@ double FlashControl::FrameInterval() const { return movie_ ? 1000.0 / movie_->Fr
 
 void FlashControl::AdvanceTime(double milliseconds) {
   if (!player_ || !(milliseconds > 0)) return;
+  // While the root's stream sound plays, the timeline follows the sound: frames it is
+  // behind run now (the host draws only the last, so the others are dropped) and a
+  // timeline ahead of its sound waits. The sound itself is never stretched. A stopped
+  // timeline silences its stream.
+  MovieClip& root = player_->Root();
+  if (const auto soundFrame = sounds_ ? sounds_->StreamFrame(&root) : std::nullopt) {
+    if (!root.IsPlaying()) {
+      sounds_->StopStream(&root);
+    } else {
+      for (int frames = 0; frames < kMaxStreamCatchUp && root.IsPlaying() && root.CurrentFrame() < *soundFrame; ++frames)
+        player_->Tick();
+      pendingMs_ = 0;
+      return;
+    }
+  }
   pendingMs_ += milliseconds;
   const double interval = FrameInterval();
   int frames = 0;

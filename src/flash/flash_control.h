@@ -18,6 +18,11 @@
 
 namespace vantrel::flash {
 
+namespace audio {
+class Mixer;
+class MovieSounds;
+}  // namespace audio
+
 class FlashControl {
  public:
   FlashControl();
@@ -112,11 +117,19 @@ class FlashControl {
 
   MoviePlayer* Player() { return player_.get(); }
 
+  // The mixer the movies' sounds play on (null, the default: silent). Takes effect
+  // from the next load.
+  void SetMixer(audio::Mixer* mixer) { mixer_ = mixer; }
+  // The sounds of the loaded movie; null when silent or without a movie.
+  audio::MovieSounds* Sounds() { return sounds_.get(); }
+
  private:
   PlayerHooks MakeHooks();
   Rgba Background() const;
 
   std::shared_ptr<const Movie> movie_;
+  audio::Mixer* mixer_ = nullptr;
+  std::unique_ptr<audio::MovieSounds> sounds_;  // outlives player_, whose clips report to it
   std::unique_ptr<MoviePlayer> player_;
   std::string lastError_;
   std::string quality_ = "High";

@@ -4,6 +4,7 @@
 #include <cctype>
 #include <vector>
 
+#include "flash/audio/sound_events.h"
 #include "flash/movie_player.h"
 
 namespace vantrel::flash {
@@ -37,6 +38,7 @@ MovieClip::MovieClip(MoviePlayer& player, const Timeline* timeline, MovieClip* p
 
 MovieClip::~MovieClip() {
   for (auto& [depth, object] : displayList_) DetachObject(object);
+  if (player_.sounds) player_.sounds->ClipRemoved(this);
 }
 
 void MovieClip::ApplyProperties(DisplayObject& object, const PlaceCommand& command) {
@@ -109,6 +111,7 @@ void MovieClip::Remove(std::uint16_t depth) {
 
 void MovieClip::QueueFrameActions(int frame) {
   if (!timeline_) return;
+  if (player_.sounds) player_.sounds->FrameShown(this, timeline_, frame);
   const Frame& commands = timeline_->FrameAt(frame);
   for (const auto& [sprite, block] : commands.initActions) player_.QueueInitActions(*this, sprite, block);
   for (const ActionBlock& block : commands.actions) player_.QueueActions(*this, block);

@@ -16,6 +16,10 @@
 
 namespace vantrel::flash {
 
+namespace audio {
+class SoundEvents;
+}
+
 struct PlayerHooks {
   std::function<void(const std::string&)> trace;
   std::function<void(const std::string& command, const std::string& arguments)> fsCommand;
@@ -48,6 +52,8 @@ class MoviePlayer {
 
   // Root looping: off stops the root at its last frame.
   bool loop = true;
+  // Where timelines report the frames they show, for their sounds (null: silent).
+  audio::SoundEvents* sounds = nullptr;
 
   // Queue of frame actions; they run in order after the frame is built.
   void QueueActions(MovieClip& clip, ActionBlock block);

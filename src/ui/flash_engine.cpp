@@ -4,6 +4,7 @@
 #include "flash/flash_control.h"
 #include "player/engine_control.h"
 #include "ui/movie_engine.h"
+#include "ui/video_page.h"
 
 namespace vantrel::ui {
 
@@ -11,17 +12,25 @@ namespace {
 
 class FlashEngine final : public MovieEngine {
  public:
-  player::FlashPort& Port() override { return port_; }
+  // The video page stands between the player and the control: it answers for the
+  // program's own video wrapper and passes everything else on.
+  player::FlashPort& Port() override { return page_; }
   int MajorVersion() override { return flash::FlashControl::FlashVersion() >> 16; }
-  void Connect(player::Player* player) override { port_.Connect(player); }
+  void Connect(player::Player* player) override {
+    port_.Connect(player);
+    page_.Connect(player);
+  }
   void SetViewSize(QSize size) override { control_.SetSize(size.width(), size.height()); }
-  void AdvanceTime(double milliseconds) override { port_.Advance(milliseconds); }
-  double FrameInterval() override { return control_.FrameInterval(); }
-  void Paint(QPainter& painter, QSize viewport) override { control_.Paint(painter, viewport); }
+  void AdvanceTime(double milliseconds) override { page_.Advance(milliseconds); }
+  double FrameInterval() override { return page_.FrameInterval(); }
+  void Paint(QPainter& painter, QSize viewport) override { page_.Paint(painter, viewport); }
+  void AttachView(QWidget* view) override { page_.AttachView(view); }
+  flash::audio::Mixer* SoundMixer() override { return &page_.Mixer(); }
 
  private:
   flash::FlashControl control_;
   player::EngineControl port_{control_};
+  VideoPageHost page_{control_, port_};
 };
 
 }  // namespace

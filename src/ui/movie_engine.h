@@ -10,8 +10,13 @@
 
 #include "player/flash_port.h"
 
+class QWidget;
+
 namespace vantrel::player {
 class Player;
+}
+namespace vantrel::flash::audio {
+class Mixer;
 }
 
 namespace vantrel::ui {
@@ -35,6 +40,10 @@ class MovieEngine {
   virtual double FrameInterval() = 0;
   // Paints the current frame scaled into viewport.
   virtual void Paint(QPainter& painter, QSize viewport) = 0;
+  // The movie area the engine paints into (its own pages may put controls there).
+  virtual void AttachView(QWidget* view) { (void)view; }
+  // The mixer every sound of the engine plays on; null for an engine without sound.
+  virtual flash::audio::Mixer* SoundMixer() { return nullptr; }
 };
 
 // The program's own engine behind the interface; nullptr when the program was built

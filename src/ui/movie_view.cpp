@@ -17,6 +17,7 @@ MovieView::MovieView(QWidget* parent) : QWidget(parent) {
 
 void MovieView::SetEngine(MovieEngine* engine) {
   engine_ = engine;
+  if (engine_) engine_->AttachView(this);
   if (engine_) engine_->SetViewSize(size());
   update();
 }

@@ -12,9 +12,32 @@
 
 #include "core/text.h"
 #include "flash/flash_control.h"
+#include "flash/video/flv_playback.h"
 #endif
 
 namespace vantrel::tool {
+
+#if VANTREL_HAS_FLASH
+namespace {
+
+int WritePng(const QImage& image, const std::string& out) {
+  QByteArray png;
+  QBuffer buffer(&png);
+  buffer.open(QIODevice::WriteOnly);
+  if (!image.convertToFormat(QImage::Format_RGB32).save(&buffer, "PNG")) {
+    PrintError("cannot encode the picture as PNG");
+    return kExitFailed;
+  }
+  const std::string failure = core::WriteFileAtomic(out, std::string_view(png.constData(), static_cast<std::size_t>(png.size())));
+  if (!failure.empty()) {
+    PrintError(out + ": " + failure);
+    return kExitFailed;
+  }
+  return kExitOk;
+}
+
+}  // namespace
+#endif
 
 int RunRender(const Args& args) {
 #if VANTREL_HAS_FLASH
@@ -54,6 +77,19 @@ int RunRender(const Args& args) {
   if (scaleMode < 0) return UsageError("render", "--scale is showall, noborder, exactfit or noscale");
   if (quality != "high" && quality != "low") return UsageError("render", "--quality is high or low");
 
+  QImage image;
+  std::vector<std::uint8_t> bytes;
+  if (core::ReadFileBytes(movie, bytes) && bytes.size() >= 3 && bytes[0] == 'F' && bytes[1] == 'L' && bytes[2] == 'V') {
+    // A Flash video: frame N is its Nth video frame.
+    flash::video::FlvPlayback video;
+    if (!video.OpenBytes(std::move(bytes)) || !video.DecodeFrame(static_cast<int>(frame - 1), image)) {
+      PrintError(movie + ": " + (video.Error().empty() ? "the video has no frame " + std::to_string(frame) : video.Error()));
+      return kExitFailed;
+    }
+    if (width > 0) image = image.scaled(static_cast<int>(width), static_cast<int>(height),
+                                        scaleMode == 2 ? Qt::IgnoreAspectRatio : Qt::KeepAspectRatio, Qt::SmoothTransformation);
+    return WritePng(image, out);
+  }
   flash::FlashControl control;
   if (!control.LoadMovie(0, movie)) {
     PrintError(movie + ": " + control.LastError());
@@ -68,25 +104,13 @@ int RunRender(const Args& args) {
     width = std::max(1, model->Width());
     height = std::max(1, model->Height());
   }
-  QImage image(static_cast<int>(width), static_cast<int>(height), QImage::Format_ARGB32_Premultiplied);
+  image = QImage(static_cast<int>(width), static_cast<int>(height), QImage::Format_ARGB32_Premultiplied);
   if (image.isNull()) {
     PrintError("not enough memory for a " + std::to_string(width) + "x" + std::to_string(height) + " picture");
     return kExitFailed;
   }
   control.PaintTo(image);
-  QByteArray png;
-  QBuffer buffer(&png);
-  buffer.open(QIODevice::WriteOnly);
-  if (!image.convertToFormat(QImage::Format_RGB32).save(&buffer, "PNG")) {
-    PrintError("cannot encode the picture as PNG");
-    return kExitFailed;
-  }
-  const std::string failure = core::WriteFileAtomic(out, std::string_view(png.constData(), static_cast<std::size_t>(png.size())));
-  if (!failure.empty()) {
-    PrintError(out + ": " + failure);
-    return kExitFailed;
-  }
-  return kExitOk;
+  return WritePng(image, out);
 #else
   PrintError("render: this build has no Flash engine");
   return kExitFailed;

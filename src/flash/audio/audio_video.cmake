@@ -1,0 +1,19 @@
+# Sound and video of the engine: FFmpeg's decoders, libswresample and libswscale, the
+# mixer and its SDL2 output.
+pkg_check_modules(FFMPEG REQUIRED IMPORTED_TARGET libavcodec libavutil libswresample libswscale)
+pkg_check_modules(SDL2 REQUIRED IMPORTED_TARGET sdl2)
+target_sources(vantrel_flash PRIVATE
+  ${CMAKE_CURRENT_LIST_DIR}/audio_output.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/mixer.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/movie_sounds.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/offline_sound.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/sound_decoder.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/sound_format.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/sound_library.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/../video/embedded_video.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/../video/flv_index.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/../video/flv_playback.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/../video/video_decoder.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/../video/video_page.cpp
+)
+target_link_libraries(vantrel_flash PRIVATE PkgConfig::FFMPEG PkgConfig::SDL2 PkgConfig::PUGIXML)

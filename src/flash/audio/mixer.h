@@ -1,0 +1,112 @@
+// The one mixer of the engine: every playing sound (event sounds, timeline streams,
+// the sound of a Flash video) is a source; Render adds them up at 44.1 kHz stereo in
+// float, applies the player's volume and pan, and clips once at the end. The output
+// thread calls Render while the program's thread starts and stops sources, so every
+// member locks.
+#pragma once
+
+#include <cstdint>
+#include <deque>
+#include <memory>
+#include <mutex>
+#include <vector>
+
+#include "flash/audio/sound_format.h"
+
+namespace vantrel::flash::audio {
+
+// A point of a sound's volume envelope: from `position` (44.1 kHz frames since the
+// sound started) the levels are `left` and `right` (0 to 1), interpolated between points.
+struct EnvelopePoint {
+  std::uint32_t position = 0;
+  float left = 1, right = 1;
+};
+
+struct PlayParams {
+  std::uint32_t inPoint = 0;   // first frame played (44.1 kHz frames into the sound)
+  std::uint32_t outPoint = 0;  // frame where playing stops; 0 = the sound's end
+  int loops = 1;               // times played (values below 1 play once)
+  std::vector<EnvelopePoint> envelope;
+};
+
+class Mixer {
+ public:
+  using SourceId = std::uint64_t;
+
+  // Starts a decoded sound. tag groups instances (a sound character's id) for
+  // IsPlaying and StopTag; owner groups them for StopOwner (a clip's stream). Returns
+  // the source's id (0 for an empty sound, which plays nothing).
+  SourceId Play(std::shared_ptr<const PcmBuffer> sound, const PlayParams& params, int tag = -1,
+                const void* owner = nullptr);
+  // A source whose samples arrive while it plays (a video's sound): Feed appends to it.
+  // It plays silence when it runs dry and ends only with Stop.
+  SourceId OpenQueue(const void* owner = nullptr);
+  void Feed(SourceId id, const float* interleaved, std::size_t frames);
+
+  bool IsPlaying(SourceId id) const;
+  bool IsTagPlaying(int tag) const;
+  // Frames of the source played so far (loops and queue included); 0 once it ended.
+  std::uint64_t Played(SourceId id) const;
+  // Frames fed to a queue source and not yet played.
+  std::size_t Queued(SourceId id) const;
+  // Frame position inside a buffer source's sound (its loop position); -1 when it ended.
+  std::int64_t Position(SourceId id) const;
+
+  // Stopping fades the source out over a few milliseconds so that it does not click.
+  void Stop(SourceId id);
+  void StopTag(int tag);
+  void StopOwner(const void* owner);
+  void StopAll();
+  std::size_t SourceCount() const;
+
+  // Player volume 0..100 and pan -100 (left only) .. 100 (right only); changes glide
+  // over a few milliseconds.
+  void SetVolume(int volume, int pan = 0);
+  int Volume() const;
+
+  // Mixes frames of output into out (interleaved stereo, clipped to [-1, 1]).
+  void Render(float* out, std::size_t frames);
+  // Root mean square of the last rendered output (about a tenth of a second): what a
+  // level meter shows and what tests read to hear the volume.
+  float OutputLevel() const;
+  // Frames rendered since the mixer was made.
+  std::uint64_t FramesRendered() const;
+
+  static constexpr std::size_t kFadeFrames = 441;  // 10 ms
+
+ private:
+  struct Source {
+    SourceId id = 0;
+    int tag = -1;
+    const void* owner = nullptr;
+    std::shared_ptr<const PcmBuffer> sound;  // null for a queue
+    PlayParams params;
+    std::size_t position = 0;      // frame inside the sound
+    int loopsLeft = 1;
+    std::uint64_t played = 0;
+    std::deque<float> queue;       // queue sources: pending interleaved samples
+    std::size_t fadeLeft = 0;      // > 0: stopping, frames of fade left
+    bool stopping = false;
+  };
+  Source* Find(SourceId id);
+  const Source* Find(SourceId id) const;
+  void BeginStop(Source& source);
+  // Mixes one source into mix; false when it has ended.
+  bool MixSource(Source& source, float* mix, std::size_t frames);
+  static void EnvelopeAt(const std::vector<EnvelopePoint>& envelope, std::uint64_t position, float& left,
+                         float& right);
+
+  mutable std::mutex mutex_;
+  std::vector<Source> sources_;
+  SourceId nextId_ = 1;
+  float gainLeft_ = 1, gainRight_ = 1;              // current master gains
+  float targetLeft_ = 1, targetRight_ = 1;
+  int volume_ = 100;
+  std::vector<float> scratch_;
+  double levelSquares_ = 0;
+  std::size_t levelFrames_ = 0;
+  float level_ = 0;
+  std::uint64_t rendered_ = 0;
+};
+
+}  // namespace vantrel::flash::audio

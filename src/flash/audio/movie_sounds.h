@@ -1,0 +1,66 @@
+// The sound side of one running movie: hears the timelines through SoundEvents and
+// plays the movie's sounds on a mixer. Event sounds follow their SoundInfo (sync stop,
+// no-multiple, in and out points, loops, envelope); a timeline's stream sound plays
+// from the position of the frame shown and is restarted where the timeline jumps.
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <optional>
+#include <span>
+#include <string>
+
+#include "flash/audio/mixer.h"
+#include "flash/audio/sound_events.h"
+#include "flash/audio/sound_library.h"
+
+namespace vantrel::flash {
+struct Movie;
+}
+
+namespace vantrel::flash::audio {
+
+class MovieSounds final : public SoundEvents {
+ public:
+  // The sounds of the movie parsed from file (its bytes as loaded); movie gives the
+  // timelines the engine will report. Null when the movie has no sounds at all.
+  static std::unique_ptr<MovieSounds> Make(const Movie& movie, std::span<const std::uint8_t> file, Mixer& mixer);
+  MovieSounds(std::shared_ptr<const SoundLibrary> library, std::map<const Timeline*, std::uint16_t> timelines,
+              Mixer& mixer);
+  ~MovieSounds() override;
+
+  void FrameShown(const void* clip, const Timeline* timeline, int frame) override;
+  void ClipRemoved(const void* clip) override;
+  void ButtonTransition(std::uint16_t buttonId, int transition) override;
+  bool StartSound(std::uint16_t soundId, const SoundInfo& info) override;
+  void StopAll() override;
+
+  const SoundLibrary& Library() const { return *library_; }
+  // Stops the stream of clip (its timeline stopped); the next frame it shows starts it
+  // again from that frame.
+  void StopStream(const void* clip);
+  // Where the stream of clip plays, in 44.1 kHz frames into the timeline's stream; none
+  // when that clip has no stream playing.
+  std::optional<std::int64_t> StreamPosition(const void* clip) const;
+  // The frame the stream of clip has reached: the last frame whose block starts at or
+  // before the sound's position. Used to keep the picture with the sound.
+  std::optional<int> StreamFrame(const void* clip) const;
+
+ private:
+  struct PlayingStream {
+    std::uint16_t spriteId = 0;
+    Mixer::SourceId source = 0;
+    int lastFrame = -1;
+  };
+
+  std::shared_ptr<const SoundLibrary> library_;
+  std::map<const Timeline*, std::uint16_t> timelines_;
+  Mixer& mixer_;
+  std::map<const void*, PlayingStream> streams_;
+};
+
+// The mixer's playing parameters for a SOUNDINFO record.
+PlayParams ToPlayParams(const SoundInfo& info);
+
+}  // namespace vantrel::flash::audio

@@ -1,0 +1,164 @@
+#include "flash/video/video_decoder.h"
+
+#include <cstring>
+#include <vector>
+
+extern "C" {
+#include <libavcodec/avcodec.h>
+#include <libavutil/imgutils.h>
+#include <libavutil/log.h>
+#include <libswscale/swscale.h>
+}
+
+namespace vantrel::flash::video {
+
+namespace {
+
+AVCodecID CodecIdFor(std::uint8_t codec) {
+  switch (codec) {
+    case 2: return AV_CODEC_ID_FLV1;
+    case 3: return AV_CODEC_ID_FLASHSV;
+    case 4: return AV_CODEC_ID_VP6F;
+    case 5: return AV_CODEC_ID_VP6A;
+    case 6: return AV_CODEC_ID_FLASHSV2;
+    case 7: return AV_CODEC_ID_H264;
+    default: return AV_CODEC_ID_NONE;
+  }
+}
+
+}  // namespace
+
+struct VideoDecoder::State {
+  AVCodecContext* context = nullptr;
+  AVPacket* packet = nullptr;
+  AVFrame* frame = nullptr;
+  SwsContext* scaler = nullptr;
+  bool hasPicture = false;
+  int cropRight = 0, cropBottom = 0;  // VP6: the picture is this much smaller than coded
+  std::vector<std::uint8_t> config;   // H.264 decoder configuration
+
+  ~State() { Close(); }
+  void Close() {
+    sws_freeContext(scaler);
+    scaler = nullptr;
+    avcodec_free_context(&context);
+    av_packet_free(&packet);
+    av_frame_free(&frame);
+    hasPicture = false;
+  }
+};
+
+VideoDecoder::VideoDecoder(std::uint8_t codec, bool flvFraming)
+    : codec_(codec), flvFraming_(flvFraming), state_(std::make_unique<State>()) {
+  // Damaged frames are skipped on purpose; FFmpeg need not report each one.
+  static const bool quiet = (av_log_set_level(AV_LOG_FATAL), true);
+  (void)quiet;
+  Reset();
+}
+
+VideoDecoder::~VideoDecoder() = default;
+
+bool VideoDecoder::Ok() const { return state_->context != nullptr; }
+
+void VideoDecoder::Reset() {
+  State& s = *state_;
+  s.Close();
+  const AVCodecID id = CodecIdFor(codec_);
+  const AVCodec* codec = id == AV_CODEC_ID_NONE ? nullptr : avcodec_find_decoder(id);
+  if (!codec) {
+    error_ = "no decoder for video codec " + std::to_string(codec_);
+    return;
+  }
+  s.context = avcodec_alloc_context3(codec);
+  s.packet = av_packet_alloc();
+  s.frame = av_frame_alloc();
+  if (!s.context || !s.packet || !s.frame) {
+    s.Close();
+    error_ = "out of memory";
+    return;
+  }
+  s.context->thread_count = 1;  // one frame at a time, no decoding delay
+  if (!s.config.empty()) {
+    s.context->extradata = static_cast<std::uint8_t*>(av_mallocz(s.config.size() + AV_INPUT_BUFFER_PADDING_SIZE));
+    if (s.context->extradata) {
+      std::memcpy(s.context->extradata, s.config.data(), s.config.size());
+      s.context->extradata_size = static_cast<int>(s.config.size());
+    }
+  }
+  if (avcodec_open2(s.context, codec, nullptr) < 0) {
+    s.Close();
+    error_ = std::string("cannot open the ") + codec->name + " decoder";
+    return;
+  }
+  error_.clear();
+}
+
+bool VideoDecoder::Decode(std::span<const std::uint8_t> data, QImage* picture, bool keyFrame) {
+  State& s = *state_;
+  if ((codec_ == 4 || codec_ == 5) && flvFraming_) {
+    // VP6 frames start with the amounts to cut from the coded size's right and bottom.
+    if (data.empty()) return false;
+    s.cropRight = data[0] >> 4;
+    s.cropBottom = data[0] & 0x0F;
+    data = data.subspan(1);
+  } else if (codec_ == 7) {
+    // H.264: packet type (0 configuration, 1 pictures, 2 end) and a composition offset.
+    if (data.size() < 4) return false;
+    const std::uint8_t type = data[0];
+    data = data.subspan(4);
+    if (type == 0) {
+      s.config.assign(data.begin(), data.end());
+      Reset();
+      return false;
+    }
+    if (type != 1) return false;
+  }
+  if (!s.context || data.empty()) return false;
+  if (av_new_packet(s.packet, static_cast<int>(std::min<std::size_t>(data.size(), INT32_MAX / 2))) < 0) return false;
+  std::memcpy(s.packet->data, data.data(), static_cast<std::size_t>(s.packet->size));
+  if (keyFrame) s.packet->flags |= AV_PKT_FLAG_KEY;
+  bool produced = false;
+  if (avcodec_send_packet(s.context, s.packet) >= 0) {
+    while (avcodec_receive_frame(s.context, s.frame) == 0) {
+      if (s.frame->width > 0 && s.frame->height > 0 && s.frame->width <= kMaxSide && s.frame->height <= kMaxSide) {
+        produced = true;
+        s.hasPicture = true;
+      }
+      if (produced && picture) LastPicture(*picture);
+      // The frame stays referenced for LastPicture until the next one replaces it.
+      if (produced) break;
+    }
+  }
+  av_packet_unref(s.packet);
+  return produced;
+}
+
+bool VideoDecoder::LastPicture(QImage& picture) {
+  State& s = *state_;
+  if (!s.hasPicture || !s.frame || s.frame->width <= 0) return false;
+  const AVFrame* frame = s.frame;
+  const int width = std::max(1, frame->width - (codec_ == 4 || codec_ == 5 ? s.cropRight : 0));
+  const int height = std::max(1, frame->height - (codec_ == 4 || codec_ == 5 ? s.cropBottom : 0));
+  const bool alpha = codec_ == 5;
+  // BGRA in memory is QImage's ARGB32 on little-endian machines.
+  s.scaler = sws_getCachedContext(s.scaler, frame->width, frame->height, static_cast<AVPixelFormat>(frame->format),
+                                  frame->width, frame->height, AV_PIX_FMT_BGRA, SWS_BILINEAR, nullptr, nullptr, nullptr);
+  if (!s.scaler) return false;
+  QImage full(frame->width, frame->height, alpha ? QImage::Format_ARGB32 : QImage::Format_RGB32);
+  if (full.isNull()) return false;
+  std::uint8_t* planes[4] = {full.bits(), nullptr, nullptr, nullptr};
+  int strides[4] = {static_cast<int>(full.bytesPerLine()), 0, 0, 0};
+  sws_scale(s.scaler, frame->data, frame->linesize, 0, frame->height, planes, strides);
+  if (!alpha) {
+    // Opaque pictures: make sure the unused byte says opaque.
+    for (int y = 0; y < full.height(); ++y) {
+      auto* row = reinterpret_cast<std::uint32_t*>(full.scanLine(y));
+      for (int x = 0; x < full.width(); ++x) row[x] |= 0xFF000000u;
+    }
+  }
+  QImage cut = width == frame->width && height == frame->height ? std::move(full) : full.copy(0, 0, width, height);
+  picture = alpha ? cut.convertToFormat(QImage::Format_ARGB32_Premultiplied) : std::move(cut);
+  return true;
+}
+
+}  // namespace vantrel::flash::video

@@ -1,0 +1,91 @@
+// The whole player on a corpus video under a real X server (Xvfb) with SDL's dummy sound
+// driver: the picture moves, the time display advances, pause stops picture and sound,
+// and Volume Down lowers what the mixer sends to the sound device by one step.
+#include <QAction>
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QLabel>
+#include <QPushButton>
+#include <QTest>
+#include <cstdlib>
+#include <filesystem>
+#include <gtest/gtest.h>
+
+#include "flash/audio/mixer.h"
+#include "player/player.h"
+#include "support/temp_home.h"
+#include "ui/first_run_dialog.h"
+#include "ui/movie_engine.h"
+#include "ui/player_session.h"
+#include "ui/player_window.h"
+
+namespace vantrel::ui {
+namespace {
+
+namespace fs = std::filesystem;
+
+// Lets the program run for milliseconds of real time.
+void RunFor(int milliseconds) {
+  QElapsedTimer timer;
+  timer.start();
+  while (timer.elapsed() < milliseconds) QTest::qWait(10);
+}
+
+TEST(VideoPageEndToEnd, PlaysPausesAndFollowsTheVolume) {
+  const std::string corpus = vantrel::testing::CorpusDir();
+  if (corpus.empty()) GTEST_SKIP() << "the corpus (../shared/corpus) is absent";
+  const std::string video = corpus + "flv/h263_400x300_25fps_mp3_44k.flv";
+  if (!fs::exists(video)) GTEST_SKIP() << video << " is absent";
+  vantrel::testing::TempHome home;
+  setenv("VANTREL_APP_PATH", VANTREL_BUILD_DIR, 1);
+
+  SessionHooks hooks;
+  hooks.firstRun = [](FirstRunDialog& dialog) { dialog.findChild<QPushButton*>(QStringLiteral("cbGo"))->click(); };
+  PlayerSession session(hooks);
+  ASSERT_EQ(session.Start("\"" + video + "\""), player::StartUpResult::Running);
+  PlayerWindow* window = session.Window();
+  player::Player* player = session.GetPlayer();
+  ASSERT_TRUE(window && player && session.Engine());
+  flash::audio::Mixer* mixer = session.Engine()->SoundMixer();
+  ASSERT_TRUE(mixer);
+  player::FlashPort& port = session.Engine()->Port();
+  window->show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(window));
+  ASSERT_TRUE(player->Record().IsVideo);
+  auto* view = window->findChild<QWidget*>(QStringLiteral("View"));
+  auto* time = window->findChild<QLabel*>(QStringLiteral("lblVideoTime"));
+  ASSERT_TRUE(view && time) << "the video page shows its bar";
+  if (!port.Playing()) player->PlayPauseMedia();
+
+  RunFor(500);
+  const QImage early = view->grab().toImage();
+  const QString earlyTime = QString::fromStdString(port.GetVariable("myVideo.playheadTime"));
+  const float fullLevel = mixer->OutputLevel();
+  ASSERT_GT(fullLevel, 0.01f) << "the sound reaches the device";
+
+  window->findChild<QAction*>(QStringLiteral("mnuVolumeDown"))->trigger();
+  EXPECT_EQ(player->Volume(), 90);
+  RunFor(400);
+  const float lowerLevel = mixer->OutputLevel();
+  EXPECT_NEAR(lowerLevel / fullLevel, 0.9, 0.03);
+
+  RunFor(600);
+  const QImage late = view->grab().toImage();
+  EXPECT_NE(early, late) << "the picture did not change between 0.5 s and 1.5 s";
+  const double playhead = std::stod(port.GetVariable("myVideo.playheadTime"));
+  EXPECT_GT(playhead, earlyTime.toDouble() + 0.7);
+  EXPECT_NE(time->text().toStdString(), "0:00 / 0:02");
+
+  player->PlayPauseMedia();
+  RunFor(300);
+  const QImage paused = view->grab().toImage();
+  const std::string pausedAt = port.GetVariable("myVideo.playheadTime");
+  RunFor(300);
+  EXPECT_EQ(port.GetVariable("myVideo.playheadTime"), pausedAt);
+  EXPECT_EQ(view->grab().toImage(), paused);
+  EXPECT_LT(mixer->OutputLevel(), 0.001f) << "pause silences the sound";
+  EXPECT_EQ(port.GetVariable("playing"), "0");
+}
+
+}  // namespace
+}  // namespace vantrel::ui
