@@ -43,6 +43,19 @@ bool MenuModel::Enabled(std::string_view name, int index) const {
   return item && item->enabled;
 }
 
+bool MenuModel::Clickable(std::string_view name, int index) const {
+  const MenuItem* item = Get(name, index);
+  return item && item->enabled && item->available;
+}
+
+void MenuModel::SetAvailable(std::string_view name, bool value) {
+  for (std::size_t i = 0; i < items_.size(); ++i) {
+    if (items_[i].name != name || items_[i].available == value) continue;
+    items_[i].available = value;
+    Changed(static_cast<int>(i));
+  }
+}
+
 bool MenuModel::Visible(std::string_view name, int index) const {
   const MenuItem* item = Get(name, index);
   return item && item->visible;

@@ -31,6 +31,9 @@ struct MenuItem {
   bool checked = false;
   bool enabled = true;
   bool visible = true;
+  // False for items whose work comes with another part of the program that is not
+  // built yet: they stay greyed whatever their enabled state says.
+  bool available = true;
   int parent = -1;  // position of the parent in Items(), -1 for top-level menus
 };
 
@@ -60,6 +63,8 @@ class MenuModel {
   bool Visible(std::string_view name, int index = -1) const;
   std::string Caption(std::string_view name, int index = -1) const;
   std::string Tag(std::string_view name, int index = -1) const;
+  // Enabled and available: what the user can click.
+  bool Clickable(std::string_view name, int index = -1) const;
 
   // State writes; a missing item is ignored. The listener hears only real changes.
   void SetChecked(std::string_view name, bool value) { SetChecked(name, -1, value); }
@@ -71,6 +76,8 @@ class MenuModel {
   void SetCaption(std::string_view name, std::string_view caption) { SetCaption(name, -1, caption); }
   void SetCaption(std::string_view name, int index, std::string_view caption);
   void SetTag(std::string_view name, int index, std::string_view tag);
+  // Marks every item of that name (all indexes) available or not.
+  void SetAvailable(std::string_view name, bool value);
 
   // Grows or shrinks an item array to count items (at least 1: index 0 always stays).
   // New items copy the last one's kind, mark and parent and start visible, enabled and

@@ -131,12 +131,12 @@ void Player::SetSound(std::int32_t volume, std::int32_t pan) {
 void Player::MuteSound(bool mute) {
   menus_.SetChecked("mnuMute", mute);
   menus_.SetChecked("mnuPopMute", mute);
-  // Only a change of state moves the volume, so muting twice cannot lose the volume
-  // that unmuting gives back.
-  if (mute && !mute_) {
+  // Every mute saves the present volume, also a mute while muted (which saves the
+  // silence: unmuting then stays silent until the volume is raised).
+  if (mute) {
     savedVolume_ = volume_;
     volume_ = 0;
-  } else if (!mute && mute_) {
+  } else {
     volume_ = savedVolume_;
   }
   SetSound(volume_, 0);
@@ -161,6 +161,9 @@ void Player::ZoomFlash(std::int32_t percent, std::int32_t repeatCount) {
     if (services_.window->State() != WindowState::Normal) return;
     menus_.SetChecked("mnuKeepSize", false);
     std::int32_t width = 0, height = 0;
+    // Nothing loaded yet (or only a failed load): there is no movie size to zoom to,
+    // and the window keeps the size it has.
+    if (percent > 0 && (record_.Width <= 0 || record_.Height <= 0)) return;
     if (percent > 0) {
       width = RoundHalfEven(static_cast<double>(record_.Width) * percent / 100.0);
       height = RoundHalfEven(static_cast<double>(record_.Height) * percent / 100.0);

@@ -90,6 +90,7 @@ void Player::FSCommand(const std::string& command, const std::string& arguments)
 }
 
 bool Player::MenuClick(std::string_view name, int index) {
+  if (const MenuItem* item = menus_.Get(name, index); item && !item->available) return true;
   const auto is = [&](std::string_view candidate) { return name == candidate; };
   const auto toggle = [&](std::string_view item) {
     menus_.SetChecked(item, !menus_.Checked(item));
@@ -170,7 +171,14 @@ bool Player::MenuClick(std::string_view name, int index) {
     menus_.SetChecked("mnuSortBack", is("mnuSortBack"));
   } else if (is("mnuBrowse") || is("mnuPopBrowse")) BrowseMedia();
   else if (is("mnuBrowseUp")) services_.browser->GoLevelUp();
-  else if (is("mnuHelpMe")) HelpMe();
+  else if (is("mnuShowExplorer")) {
+    // The folder that holds the movie (the browsed folder while the browser shows).
+    const std::string& path = browserMode_ || record_.SourcePath.empty() ? lastFolder_ : record_.SourcePath;
+    const std::size_t slash = path.find_last_of('/');
+    if (!path.empty()) services_.shell->Open(slash == std::string::npos ? path : path.substr(0, slash + 1));
+  } else if (is("mnuHelpMe")) HelpMe();
+  else if (is("mnuAutomate")) services_.host->OpenHelp("automation");
+  else if (is("mnuFeedback")) GoWeb("feedback");
   else if (is("mnuWeb")) GoWeb("");
   else if (is("mnuUpd")) services_.host->WebUpdate(false);
   else return false;

@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <map>
 
+#include "core/language.h"
 #include "core/options.h"
 #include "core/text.h"
 #include "core/version.h"
@@ -145,6 +146,10 @@ void Player::SaveOpts() {
       {"Window/AspectRatio", flag(menus_.Checked("mnuAspectRatio"))},
       {"Window/State", std::to_string(static_cast<int>(services_.window->State()))},
   };
+  // The language chosen in the menu is kept from the next save on.
+  if (const core::Languages* languages = services_.languages;
+      languages && languages->Current() < languages->Table().size())
+    state["System/Language"] = languages->Table()[languages->Current()].FileBase;
   const bool normal = services_.window->State() == WindowState::Normal;
   if (normal) {
     const WindowRect rect = services_.window->Geometry();

@@ -8,6 +8,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <filesystem>
 
 #include "core/language.h"
 #include "core/options.h"
@@ -102,8 +103,12 @@ void FirstRunDialog::Confirm() {
   const std::string folder = txtMyFlash_->text().trimmed().toStdString();
   if (!folder.empty()) {
     const std::string withSlash = core::AddSlash(folder);
-    core::MakeFolder(withSlash);
+    // The whole path: a fresh account may not even have its documents folder yet.
+    std::error_code error;
+    std::filesystem::create_directories(withSlash, error);
     options_.WriteText("Recent", "MyFlash", withSlash);
+    // The file dialogs and the browser start in the Flash folder too.
+    options_.WriteText("Recent", "", withSlash);
   }
 }
 

@@ -109,14 +109,17 @@ QString InitInterfaceFont(core::OptionsStore& options) {
   const QString candidates[] = {QString::fromStdString(options.ReadText("Window", "FontName", "Century Gothic")),
                                 QStringLiteral("Lucida Sans Unicode"), QStringLiteral("Tahoma")};
   const QStringList families = QFontDatabase::families();
+  // The first candidate the font system has wins; without any, the system's family
+  // stays, but the chosen size applies either way.
+  QFont font = QApplication::font();
   for (const QString& candidate : candidates) {
     if (!families.contains(candidate, Qt::CaseInsensitive)) continue;
-    QFont font(candidate);
-    font.setPointSize(std::max(1, static_cast<int>(options.ReadNumber("Window", "FontSize", 8))));
-    QApplication::setFont(font);
-    return candidate;
+    font.setFamily(candidate);
+    break;
   }
-  return QApplication::font().family();
+  font.setPointSize(std::max(1, static_cast<int>(options.ReadNumber("Window", "FontSize", 8))));
+  QApplication::setFont(font);
+  return font.family();
 }
 
 }  // namespace vantrel::ui

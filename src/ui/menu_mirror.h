@@ -13,6 +13,7 @@
 #include "player/menu_model.h"
 
 class QAction;
+class QActionGroup;
 class QMenu;
 class QMenuBar;
 class QWidget;
@@ -43,6 +44,9 @@ class MenuMirror : public QObject {
   // old menus go later, so a menu whose click caused this can finish its work.
   void Rebuild();
 
+  // The caption mnuPlay shows while a movie plays; it carries the pause icon.
+  void SetPauseCaption(const std::string& caption) { pauseCaption_ = caption; }
+
  private:
   void Sync(int position);
   void Clear();
@@ -54,6 +58,8 @@ class MenuMirror : public QObject {
   std::vector<QPointer<QAction>> actions_;  // by model position
   std::vector<QPointer<QMenu>> menus_;      // by model position, for menu kinds
   std::map<std::string, QPointer<QMenu>> popUps_;
+  std::map<std::pair<int, int>, QActionGroup*> radioGroups_;  // by parent and run; owned by their menus
+  std::string pauseCaption_ = "Pause";
 };
 
 }  // namespace vantrel::ui

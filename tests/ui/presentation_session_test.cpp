@@ -1,0 +1,250 @@
+// The presentation in a whole player window: every menu item does something or is
+// greyed, the options dialog round trip, switching languages and skins, and the
+// window's outline under the shipped skin.
+#include <QAction>
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+#include <optional>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <gtest/gtest.h>
+
+#include "core/paths.h"
+#include "core/text.h"
+#include "player/player.h"
+#include "support/temp_home.h"
+#include "ui/first_run_dialog.h"
+#include "ui/menu_mirror.h"
+#include "ui/movie_view.h"
+#include "ui/options_dialog.h"
+#include "ui/player_session.h"
+#include "ui/player_window.h"
+#include "ui/presentation.h"
+#include "ui/skin.h"
+#include "fake_engine.h"
+
+namespace vantrel::ui {
+namespace {
+
+namespace fs = std::filesystem;
+using testing::FakeEngine;
+
+// Every question the core asks is answered with "cancel".
+class CancelDialogs : public player::DialogPort {
+ public:
+  std::vector<std::string> OpenFiles(const std::string&, const std::vector<player::FileFilter>&, const std::string&,
+                                     const std::string&, bool) override {
+    ++asked;
+    return {};
+  }
+  std::string SaveFile(const std::string&, const std::vector<player::FileFilter>&, const std::string&) override {
+    ++asked;
+    return {};
+  }
+  std::string ChooseFolder(const std::string&, const std::string&) override {
+    ++asked;
+    return {};
+  }
+  int ShowMessage(const std::string&, const std::string&, const std::vector<std::string>&, const std::string&) override {
+    ++asked;
+    return 0;
+  }
+  int asked = 0;
+};
+
+class PresentationSession : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    setenv("VANTREL_APP_PATH", VANTREL_BUILD_DIR, 1);
+    // Web pages and folders "open" through a recorder instead of the desktop.
+    const std::string bin = home_.Path() + "bin/";
+    fs::create_directories(bin);
+    std::ofstream(bin + "xdg-open") << "#!/bin/sh\necho \"$1\" >> \"" << home_.Path() << "opened.txt\"\n";
+    fs::permissions(bin + "xdg-open", fs::perms::owner_all);
+    savedPath_ = std::getenv("PATH") ? std::getenv("PATH") : "/usr/bin:/bin";
+    setenv("PATH", (bin + ":" + savedPath_).c_str(), 1);
+  }
+  void TearDown() override { setenv("PATH", savedPath_.c_str(), 1); }
+
+  std::unique_ptr<PlayerSession> Start(const std::string& commandLine, std::optional<bool> skin = false) {
+    SessionHooks hooks;
+    hooks.makeEngine = [this] {
+      auto engine = std::make_unique<FakeEngine>();
+      engine_ = engine.get();
+      return engine;
+    };
+    hooks.firstRun = [](FirstRunDialog& dialog) { dialog.findChild<QPushButton*>(QStringLiteral("cbGo"))->click(); };
+    hooks.options = [this](OptionsDialog& dialog) {
+      ++optionsShown_;
+      if (onOptions) onOptions(dialog);
+    };
+    hooks.skin = skin;
+    hooks.dialogs = &dialogs_;
+    auto session = std::make_unique<PlayerSession>(hooks);
+    EXPECT_EQ(session->Start(commandLine), player::StartUpResult::Running);
+    CurrentPresentation().openAddress = [this](const std::string& address) { opened_.push_back(address); };
+    return session;
+  }
+
+  std::string Demo() const { return std::string(VANTREL_BUILD_DIR) + "/Media/Demo/Orbits.swf"; }
+
+  testing::TempHome home_;
+  std::string savedPath_;
+  FakeEngine* engine_ = nullptr;
+  int optionsShown_ = 0;
+  std::function<void(OptionsDialog&)> onOptions;
+  std::vector<std::string> opened_;
+  CancelDialogs dialogs_;
+};
+
+TEST_F(PresentationSession, EveryClickableMenuItemIsWired) {
+  auto session = Start("\"" + Demo() + "\"");
+  PlayerWindow* window = session->Window();
+  player::Player* player = session->GetPlayer();
+  // Every menu of the window, the pop-ups included, in the states a movie gives them.
+  player->PreparePopUp("PopUp");
+  player->PreparePopUp("Playlist");
+  std::vector<std::pair<std::string, int>> clickable;
+  for (const player::MenuItem& item : player->Menus().Items()) {
+    if (item.kind != player::MenuKind::Item || item.name.empty()) continue;
+    if (!item.enabled || !item.available) continue;
+    clickable.emplace_back(item.name, item.index);
+  }
+  ASSERT_GT(clickable.size(), 60u);
+  std::vector<std::string> unwired;
+  for (const auto& [name, index] : clickable) {
+    // Exit ends the session; it is the core's own (Quit) and checked elsewhere.
+    if (name == "mnuExit" || name == "mnuPopExit") continue;
+    if (!window->ClickMenu(name, index)) unwired.push_back(name + (index >= 0 ? "(" + std::to_string(index) + ")" : ""));
+    QCoreApplication::processEvents();
+  }
+  std::string list;
+  for (const std::string& name : unwired) list += name + " ";
+  EXPECT_TRUE(unwired.empty()) << "enabled but wired to nothing: " << list;
+  // The greyed items really are greyed in the menus the user sees.
+  const QAction* info = window->Menus()->Action("mnuInfo");
+  ASSERT_NE(info, nullptr);
+  EXPECT_FALSE(info->isEnabled());
+  EXPECT_GE(optionsShown_, 1);
+  EXPECT_GE(dialogs_.asked, 3);  // open, add to playlist, export, add folder
+  // Help opens the shipped pages; the web items go to the product's site.
+  ASSERT_FALSE(opened_.empty());
+  EXPECT_NE(opened_.front().find("/Media/Help/index.html"), std::string::npos) << opened_.front();
+}
+
+TEST_F(PresentationSession, OptionsAreStoredOnOkAndComeBackAfterARestart) {
+  auto session = Start("");
+  onOptions = [](OptionsDialog& dialog) {
+    dialog.findChild<QCheckBox*>(QStringLiteral("chkCrop"))->setChecked(false);
+    dialog.findChild<QComboBox*>(QStringLiteral("cmbStyle"))->setCurrentIndex(2);
+    auto* quality = dialog.findChild<QLineEdit*>(QStringLiteral("txtQuality"));
+    quality->setText(QStringLiteral("250"));
+    dialog.findChild<QLineEdit*>(QStringLiteral("txtFrom"))->setText(QStringLiteral("60"));
+    dialog.findChild<QLineEdit*>(QStringLiteral("txtTo"))->setText(QStringLiteral("40"));
+    dialog.ShowPage(3);
+    dialog.findChild<QPushButton*>(QStringLiteral("cbOK"))->click();
+  };
+  ASSERT_TRUE(session->Window()->ClickMenu("mnuOpt"));
+  EXPECT_EQ(optionsShown_, 1);
+  EXPECT_EQ(CurrentPresentation().style, 2);
+  const std::string file = session->Options().FilePath();
+  session->GetPlayer()->Quit("Exit", true);
+  session.reset();
+
+  core::OptionsStore stored(file);
+  EXPECT_FALSE(stored.ReadBool("Window", "Crop", true));
+  EXPECT_EQ(stored.ReadNumber("Window", "Style", 1), 2);
+  // Out-of-range values are held within 0..100, and the range kept in order.
+  EXPECT_EQ(stored.ReadNumber("Thumbnails", "ShotJpeg", 0), 100);
+  EXPECT_EQ(stored.ReadNumber("Thumbnails", "SampleFrom", 0), 60);
+  EXPECT_EQ(stored.ReadNumber("Thumbnails", "SampleTo", 0), 60);
+  EXPECT_EQ(stored.ReadNumber("System", "OptionsPage", 0), 3);
+  EXPECT_EQ(stored.ReadNumber("View", "ThemeHash", -1), 0);
+
+  onOptions = [](OptionsDialog& dialog) {
+    EXPECT_FALSE(dialog.findChild<QCheckBox*>(QStringLiteral("chkCrop"))->isChecked());
+    EXPECT_EQ(dialog.findChild<QComboBox*>(QStringLiteral("cmbStyle"))->currentIndex(), 2);
+    EXPECT_EQ(dialog.Page(), 3);
+  };
+  auto again = Start("");
+  again->Window()->ClickMenu("mnuOpt");
+  EXPECT_EQ(optionsShown_, 2);
+}
+
+TEST_F(PresentationSession, AChangedFlashFolderIsCreatedAndStored) {
+  auto session = Start("");
+  const std::string folder = home_.Path() + "Movies/Flash/";
+  onOptions = [&](OptionsDialog& dialog) {
+    dialog.findChild<QLineEdit*>(QStringLiteral("txtMyFlash"))->setText(QString::fromStdString(folder));
+    dialog.ApplyOptions();
+  };
+  session->Window()->ClickMenu("mnuOpt");
+  EXPECT_TRUE(fs::is_directory(folder));
+  EXPECT_EQ(session->Options().ReadText("Recent", "MyFlash", ""), folder);
+}
+
+TEST_F(PresentationSession, SwitchingTheLanguageRelabelsTheMenusAndIsKeptOnSave) {
+  auto session = Start("");
+  PlayerWindow* window = session->Window();
+  player::MenuModel& menus = session->GetPlayer()->Menus();
+  ASSERT_TRUE(menus.Visible("mnuLang")) << "a second language ships";
+  int german = -1;
+  for (int i = 0; i < menus.ArrayCount("mnuLangList"); ++i)
+    if (menus.Caption("mnuLangList", i).rfind("German", 0) == 0) german = i;
+  ASSERT_GE(german, 0);
+  const std::string file = session->Options().FilePath();
+  ASSERT_TRUE(window->ClickMenu("mnuLangList", german));
+  EXPECT_EQ(window->Menus()->Action("mnuOpen")->text().left(7), QStringLiteral("Öffnen."));
+  EXPECT_EQ(window->menuBar()->actions().front()->text(), QStringLiteral("Datei"));
+  // Written when the options are saved, not at the click (the first run chose English).
+  EXPECT_EQ(core::OptionsStore(file).ReadText("System", "Language", ""), "English");
+  session->GetPlayer()->SaveOpts();
+  EXPECT_EQ(core::OptionsStore(file).ReadText("System", "Language", ""), "German");
+  window->ClickMenu("mnuLangList", 0);
+  EXPECT_EQ(window->Menus()->Action("mnuOpen")->text().left(7), QStringLiteral("Open..."));
+}
+
+TEST_F(PresentationSession, TheShippedSkinShapesTheWindowAndSwitchesAtRunTime) {
+  auto session = Start("\"" + Demo() + "\"", true);
+  PlayerWindow* window = session->Window();
+  player::MenuModel& menus = session->GetPlayer()->Menus();
+  ASSERT_TRUE(window->SkinLoaded());
+  EXPECT_TRUE(menus.Checked("mnuSkinList", 1));
+  // With the menu bar shown the window stays a rectangle; without it the skin's
+  // rounded bar cuts the outline.
+  EXPECT_TRUE(window->mask().isEmpty());
+  window->ClickMenu("mnuMenuBar");
+  ASSERT_FALSE(menus.Checked("mnuMenuBar"));
+  QCoreApplication::processEvents();
+  const QRegion shape = window->mask();
+  ASSERT_FALSE(shape.isEmpty());
+  EXPECT_NE(shape, QRegion(window->rect()));
+  EXPECT_FALSE(shape.contains(QPoint(0, window->height() - 1)));
+  EXPECT_TRUE(shape.contains(QPoint(window->width() / 2, window->height() - 1)));
+  // The movie area sits above the skin's bar.
+  EXPECT_EQ(engine_->viewSize.height(), window->MovieArea()->height());
+
+  // The skin's buttons click the menu items they are named after.
+  auto* play = window->findChild<SkinElement*>(QStringLiteral("mnuPlaylist"));
+  ASSERT_NE(play, nullptr);
+  const bool pane = menus.Checked("mnuPlaylist");
+  QTest::mouseClick(play, Qt::LeftButton, {}, play->rect().center());
+  EXPECT_NE(menus.Checked("mnuPlaylist"), pane);
+
+  ASSERT_TRUE(window->ClickMenu("mnuSkinList", 0));
+  EXPECT_FALSE(window->SkinLoaded());
+  EXPECT_TRUE(window->mask().isEmpty());
+  EXPECT_TRUE(menus.Checked("mnuSkinList", 0));
+  EXPECT_EQ(session->Options().ReadNumber("Window", "Skin", 1), 0);
+}
+
+}  // namespace
+}  // namespace vantrel::ui
