@@ -7,6 +7,9 @@
 #include <memory>
 #include <string>
 
+#include <QPointer>
+#include <QWidget>
+
 #include "core/language.h"
 #include "core/log.h"
 #include "core/options.h"
@@ -21,6 +24,11 @@
 namespace vantrel::player {
 class Player;
 }
+
+namespace vantrel::net {
+struct NetContext;
+class WebMovieFetcher;
+}  // namespace vantrel::net
 
 namespace vantrel::ui {
 
@@ -93,6 +101,8 @@ class PlayerSession final : public player::StartUpHost, public player::HostPort,
  private:
   void ChooseLanguage(int index);
   void LoadBrowsePage();
+  net::NetContext NetworkContext();
+  void ShowDownload();
 
   SessionHooks hooks_;
   core::OptionsStore options_;
@@ -108,6 +118,9 @@ class PlayerSession final : public player::StartUpHost, public player::HostPort,
   std::unique_ptr<player::Player> player_;
   std::unique_ptr<PlayerWindow> window_;
   std::unique_ptr<InstanceServer> server_;
+  std::unique_ptr<net::WebMovieFetcher> fetcher_;
+  QPointer<QWidget> update_;
+  QPointer<QWidget> download_;
 };
 
 }  // namespace vantrel::ui
