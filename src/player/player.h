@@ -22,6 +22,7 @@
 #include "player/script_host.h"
 #include "player/shell_port.h"
 #include "player/time_text.h"
+#include "player/web_port.h"
 #include "player/window_port.h"
 
 namespace vantrel::core {
@@ -61,6 +62,8 @@ struct PlayerServices {
   DialogPort* dialogs = nullptr;
   BrowserPort* browser = nullptr;
   HostPort* host = nullptr;
+  // Fetches movies named by web addresses; unset: such addresses fail to load.
+  WebPort* web = nullptr;
 
   // A pseudo-random number in [0, 1) for shuffled play; unset: the player's own.
   std::function<double()> random;
@@ -173,6 +176,9 @@ class Player {
   ScriptHost& Script() { return script_; }
   const media::MediaRecord& Record() const { return record_; }
   bool OwnMovie() const { return ownMovie_; }
+  // Where the current movie came from: its web address when it was fetched, else its
+  // file. The base for the addresses the movie itself asks for.
+  const std::string& MovieAddress() const { return movieAddress_; }
   bool BrowserMode() const { return browserMode_; }
   bool IsShortMovie() const { return isShortMovie_; }
   bool PendingZoom() const { return pendingZoom_; }
@@ -196,6 +202,9 @@ class Player {
   std::string LangText(std::string_view key, std::string_view defaultText) const;
   bool OptionBool(std::string_view section, std::string_view key);
   void FailLoad(const std::string& failure);
+  void LoadWebMovie(const std::string& address, const std::string& caption);
+  std::string movieAddress_;
+  std::string fetchedAddress_;  // the web address of the copy being loaded
   void SetMenuStates(bool browserPage);
   void SwitchBrowserMode(bool browserPage);
   void CenterWindow();

@@ -31,6 +31,13 @@ std::string FileNameOf(const std::string& path) {
 
 }  // namespace
 
+bool IsWebAddress(std::string_view text) {
+  const auto startsWith = [&](std::string_view scheme) {
+    return text.size() > scheme.size() && core::EqualsNoCase(text.substr(0, scheme.size()), scheme);
+  };
+  return startsWith("http://") || startsWith("https://");
+}
+
 void Player::BrowseMedia() { services_.browser->BrowseMedia(); }
 
 void Player::OpenMovie(const std::string& path) {
@@ -61,8 +68,14 @@ void Player::LoadFlash(std::string& path, std::string& caption, bool browserPage
   }
 
   std::erase(path, '"');
+  // Whatever loads now replaces a web movie still on its way.
+  if (services_.web) services_.web->CancelFetch();
   if (path.empty()) {
     BrowseMedia();
+    return;
+  }
+  if (IsWebAddress(path)) {
+    LoadWebMovie(path, caption);
     return;
   }
 
@@ -141,6 +154,7 @@ void Player::LoadFlash(std::string& path, std::string& caption, bool browserPage
     SetSound(volume_, pan_);
     services_.window->LayoutView();
 
+    movieAddress_ = fetchedAddress_.empty() ? record_.SourcePath : fetchedAddress_;
     if (caption.empty()) caption = record_.FileName;
     services_.window->SetCaption(std::string(core::kProductTitle) + " - " + caption);
     title_ = caption;
@@ -155,6 +169,34 @@ void Player::LoadFlash(std::string& path, std::string& caption, bool browserPage
   } catch (const std::exception& error) {
     FailLoad(error.what());
   }
+}
+
+// A movie named by a web address is fetched into the cache first; its local copy then
+// takes the ordinary road, captioned with the address's file name.
+void Player::LoadWebMovie(const std::string& address, const std::string& caption) {
+  Log(address + ")... ");
+  if (!services_.web) {
+    Log("Not found");
+    FailLoad("File Not Found");
+    return;
+  }
+  std::string shown = caption;
+  if (shown.empty()) {
+    const std::string plain = address.substr(0, address.find_first_of("?#"));
+    shown = FileNameOf(plain);
+    if (shown.empty() || plain.ends_with("/")) shown = plain;
+  }
+  services_.web->Fetch(address, [this, shown, address](const std::string& path, const std::string& error) {
+    if (path.empty()) {
+      FailLoad(error);
+      return;
+    }
+    std::string local = path;
+    std::string localCaption = shown;
+    fetchedAddress_ = address;
+    LoadFlash(local, localCaption, false);
+    fetchedAddress_.clear();
+  });
 }
 
 void Player::FailLoad(const std::string& failure) {

@@ -135,7 +135,8 @@ void Player::SaveOpts() {
       {"Sound/Mute", flag(mute_)},
       {"System/Tips", flag(menus_.Checked("mnuTips"))},
       {"System/TimeMode", std::to_string(timeMode_)},
-      {"Update/Build", std::to_string(core::kBuildNumber)},
+      // The update check may have raised the known build past ours ("do not remind me").
+      {"Update/Build", std::to_string(std::max(store.ReadNumberOption("Update", "Build"), core::kBuildNumber))},
       {"Update/Usage", std::to_string(usage)},
       {"Update/Played", std::to_string(played_)},
       {"Recent/", lastFolder_},

@@ -51,6 +51,15 @@ void Player::PlaylistChanged() {
 }
 
 void Player::AddToPlaylist(const std::string& path, std::int32_t depth) {
+  // A web address names no local file to look at: the fetched copy is identified when
+  // it plays.
+  if (IsWebAddress(path)) {
+    if (!playlist_.Append(path)) return;
+    PlaylistChanged();
+    menus_.SetEnabled("mnuSavePL", true);
+    menus_.SetEnabled("mnuPlayNext", playlist_.Count() >= 2);
+    return;
+  }
   const std::string ext = ExtensionOf(path);
   // Depth 0 is a file the user chose; -2 is the history loaded at start-up.
   if (ext == kPlaylistExt && (depth == 0 || depth == kHistoryDepth)) {

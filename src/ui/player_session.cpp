@@ -8,6 +8,10 @@
 
 #include "media/identify.h"
 #include "media/projector.h"
+#include "net/frm_download.h"
+#include "net/frm_update.h"
+#include "net/net_context.h"
+#include "net/web_movie_fetcher.h"
 #include "player/player.h"
 #include "ui/first_run_dialog.h"
 #include "ui/instance_link.h"
@@ -126,6 +130,9 @@ void PlayerSession::InitPaths() {
   services.dialogs = hooks_.dialogs ? hooks_.dialogs : &qtDialogs_;
   services.browser = this;
   services.host = this;
+  fetcher_ = std::make_unique<net::WebMovieFetcher>(paths_.CachePath, &log_);
+  fetcher_->status = [this](const QString& line) { window_->ShowStatusMessage(line); };
+  services.web = fetcher_.get();
   player_ = std::make_unique<player::Player>(std::move(services));
 }
 
@@ -174,6 +181,7 @@ bool PlayerSession::LoadPlayerWindow() {
   window_->SetMenuAction("mnuAbout", [this](int) { ShowPage(false); });
   window_->SetMenuAction("mnuPopAbout", [this](int) { ShowPage(false); });
   window_->SetMenuAction("mnuIntro", [this](int) { ShowPage(true); });
+  window_->SetMenuAction("mnuDownload", [this](int) { ShowDownload(); });
   // The last window is gone: the process ends (a hidden window's close alone would not
   // end Qt's event loop).
   window_->onUnloaded = [this] {
@@ -199,6 +207,9 @@ bool PlayerSession::LoadPlayerWindow() {
   player_->Menus().SetCaption("mnuSkinList", 1, "Vantrel");
   player_->Menus().SetEnabled("mnuSkinList", 1, true);
   window_->UseSkin(hooks_.skin.value_or(options_.ReadNumber("Window", "Skin", 1) != 0));
+  // The download dialog is there to be used.
+  player_->Menus().SetVisible("mnuDownload", true);
+  player_->Menus().SetEnabled("mnuDownload", true);
   BuildLanguageMenu(player_->Menus(), *languages_);
   ApplyMenuLanguage(player_->Menus(), *languages_);
   ApplyLanguage(window_.get(), *languages_);
@@ -274,8 +285,35 @@ void PlayerSession::ChooseLanguage(int index) {
 
 // ---- player::HostPort ------------------------------------------------------------------
 
-// The update check comes with the network part of the program.
-void PlayerSession::WebUpdate(bool) {}
+net::NetContext PlayerSession::NetworkContext() {
+  net::NetContext context;
+  context.options = &options_;
+  context.languages = languages_.get();
+  context.log = &log_;
+  context.cachePath = paths_.CachePath;
+  context.imagesPath = paths_.ImagesPath;
+  context.applyLanguage = [this](QWidget* dialog) {
+    if (languages_) ApplyLanguage(dialog, *languages_);
+  };
+  return context;
+}
+
+void PlayerSession::WebUpdate(bool automatic) {
+  // One check at a time: asking again brings the open one to the front (a hidden
+  // automatic check still running gives way to the user's own).
+  if (update_ && update_->isVisible()) {
+    update_->raise();
+    return;
+  }
+  if (automatic && update_) return;
+  update_ = net::WebUpdate(automatic, NetworkContext(), window_.get());
+}
+
+void PlayerSession::ShowDownload() {
+  if (!download_) download_ = new net::frmDownload(NetworkContext(), window_.get());
+  download_->show();
+  download_->raise();
+}
 
 void PlayerSession::OpenHelp(const std::string& topic) { ui::OpenHelp(topic); }
 

@@ -9,6 +9,8 @@
 #include <optional>
 #include <string>
 
+#include <QWidget>
+
 #include "core/language.h"
 #include "core/log.h"
 #include "core/options.h"
@@ -23,6 +25,11 @@
 namespace vantrel::player {
 class Player;
 }
+
+namespace vantrel::net {
+struct NetContext;
+class WebMovieFetcher;
+}  // namespace vantrel::net
 
 namespace vantrel::ui {
 
@@ -103,6 +110,8 @@ class PlayerSession final : public player::StartUpHost, public player::HostPort,
   void ShowOptions();
   void LoadTipsForLanguage();
   void LoadBrowsePage();
+  net::NetContext NetworkContext();
+  void ShowDownload();
 
   SessionHooks hooks_;
   core::OptionsStore options_;
@@ -119,6 +128,9 @@ class PlayerSession final : public player::StartUpHost, public player::HostPort,
   std::unique_ptr<PlayerWindow> window_;
   std::unique_ptr<InstanceServer> server_;
   QPointer<TipPanel> tips_;
+  std::unique_ptr<net::WebMovieFetcher> fetcher_;
+  QPointer<QWidget> update_;
+  QPointer<QWidget> download_;
 };
 
 }  // namespace vantrel::ui

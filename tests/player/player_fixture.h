@@ -50,6 +50,7 @@ class PlayerTest : public ::testing::Test {
       services.dialogs = &dialogs;
       services.browser = &browser;
       services.host = &host;
+      services.web = web;
       services.random = [this] {
         if (randomValues.empty()) return 0.0;
         const double value = randomValues.front();
@@ -91,6 +92,7 @@ class PlayerTest : public ::testing::Test {
   FakeDialogs dialogs;
   FakeBrowser browser;
   FakeHost host;
+  WebPort* web = nullptr;  // set before the first P() to fetch web addresses
   std::unique_ptr<Player> player;
 };
 
