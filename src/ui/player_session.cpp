@@ -14,6 +14,12 @@
 #include "ui/languages_ui.h"
 #include "ui/movie_engine.h"
 #include "ui/player_window.h"
+#include "browser/browser_page.h"
+#include "browser/browser_session.h"
+#include "ui/menu_mirror.h"
+#include "ui/movie_view.h"
+#include <QMenu>
+#include <QPainter>
 
 namespace vantrel::ui {
 
@@ -63,6 +69,7 @@ PlayerSession::PlayerSession(SessionHooks hooks)
 PlayerSession::~PlayerSession() {
   server_.reset();
   window_.reset();
+  browser_.reset();
   player_.reset();
   engine_.reset();
 }
@@ -110,9 +117,11 @@ void PlayerSession::InitPaths() {
   services.window = window_.get();
   services.shell = &shell_;
   services.dialogs = hooks_.dialogs ? hooks_.dialogs : &qtDialogs_;
-  services.browser = this;
+  browser_ = MakeBrowserSession();
+  services.browser = browser_.get();
   services.host = this;
   player_ = std::make_unique<player::Player>(std::move(services));
+  browser_->AttachPlayer(player_.get());
 }
 
 // Qt gives every window the desktop's own style; nothing to switch on.
@@ -151,15 +160,17 @@ bool PlayerSession::LoadPlayerWindow() {
   window_->Attach(player_.get(), engine_.get());
   window_->onOtherMenu = [this](const std::string& name, int index) {
     if (name == "mnuLangList") ChooseLanguage(index);
+    else browser_->MenuClick(name, index);
   };
   // The last window is gone: the process ends (a hidden window's close alone would not
   // end Qt's event loop).
   window_->onUnloaded = [] { QCoreApplication::exit(0); };
   window_->onBrowseHome = [this] {
-    ShowFolder(options_.ReadOption(*core::FindOption("Recent", "MyFlash")), true);
+    browser_->ShowFolder(options_.ReadOption(*core::FindOption("Recent", "MyFlash")), true);
   };
   options_.WriteText("Window", "hWnd", std::to_string(window_->winId()));
   player_->Load();
+  browser_->LoadFavoritesMenu();
   BuildLanguageMenu(player_->Menus(), *languages_);
   ApplyMenuLanguage(player_->Menus(), *languages_);
   ApplyLanguage(window_.get(), *languages_);
@@ -182,6 +193,37 @@ void PlayerSession::WebUpdate() { WebUpdate(true); }
 
 // The intro window comes with the intro and about windows.
 void PlayerSession::ShowIntro() {}
+
+std::unique_ptr<browser::BrowserSession> PlayerSession::MakeBrowserSession() {
+  browser::BrowserServices services;
+  services.paths = paths_;
+  services.options = &options_;
+  services.log = &log_;
+  services.languages = languages_.get();
+  services.media = &media_;
+  services.dialogs = hooks_.dialogs ? hooks_.dialogs : &qtDialogs_;
+  services.window = window_.get();
+  services.grabFrame = [this] {
+    const QSize size = window_->MovieArea()->size().expandedTo(QSize(1, 1));
+    QImage picture(size, QImage::Format_RGB32);
+    QPainter painter(&picture);
+    engine_->Paint(painter, size);
+    return picture;
+  };
+  services.currentFrame = [this] { return engine_->Port().FrameNum(); };
+  services.popUpItemMenu = [this](QPoint at) {
+    if (QMenu* menu = window_->Menus() ? window_->Menus()->PopUp("PupItem") : nullptr) menu->popup(at);
+  };
+  services.menusChanged = [this] {
+    if (window_->Menus()) window_->Menus()->Rebuild();
+  };
+  services.openExternally = [](const std::string& folder) {
+    QDesktopServices::openUrl(QUrl::fromLocalFile(QString::fromStdString(folder)));
+  };
+  auto session = std::make_unique<browser::BrowserSession>(std::move(services));
+  window_->SetBrowserPage(session->Page());
+  return session;
+}
 
 void PlayerSession::ChooseLanguage(int index) {
   const auto& table = languages_->Table();
@@ -218,26 +260,5 @@ void PlayerSession::ClearFileTypes() {}
 bool PlayerSession::DialogOpen(const std::string&) { return false; }
 
 void PlayerSession::EndProcess() { QCoreApplication::exit(0); }
-
-// ---- player::BrowserPort ---------------------------------------------------------------
-
-void PlayerSession::LoadBrowsePage() {
-  std::string path = paths_.FlashPath + "browse.swf?myXML=" + core::EscapeText(paths_.UserPath + "browse.xml") +
-                     "&time=" + QTime::currentTime().toString(QStringLiteral("HH:mm:ss")).toStdString();
-  std::string caption = languages_->LangText("BrowseMedia/strBrowseMedia", "Browse Media");
-  player_->LoadFlash(path, caption, true);
-}
-
-void PlayerSession::BrowseMedia() { LoadBrowsePage(); }
-
-void PlayerSession::ShowFolder(const std::string&, bool) { LoadBrowsePage(); }
-
-void PlayerSession::ShowError(const std::string& message) {
-  if (window_) window_->ShowStatusMessage(QString::fromStdString(message));
-}
-
-void PlayerSession::GoLevelUp() {}
-
-std::vector<player::BrowserItem> PlayerSession::Items() { return {}; }
 
 }  // namespace vantrel::ui

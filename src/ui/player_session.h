@@ -21,6 +21,9 @@
 namespace vantrel::player {
 class Player;
 }
+namespace vantrel::browser {
+class BrowserSession;
+}
 
 namespace vantrel::ui {
 
@@ -37,7 +40,7 @@ struct SessionHooks {
   std::function<void(const std::string&)> flashRequired;     // unset: a message box
 };
 
-class PlayerSession final : public player::StartUpHost, public player::HostPort, public player::BrowserPort {
+class PlayerSession final : public player::StartUpHost, public player::HostPort {
  public:
   explicit PlayerSession(SessionHooks hooks = {});
   ~PlayerSession() override;
@@ -83,16 +86,11 @@ class PlayerSession final : public player::StartUpHost, public player::HostPort,
   bool DialogOpen(const std::string& name) override;
   void EndProcess() override;
 
-  // ---- player::BrowserPort (the browse page shows as a plain movie for now) ----
-  void BrowseMedia() override;
-  void ShowFolder(const std::string& folder, bool resetScroll) override;
-  void ShowError(const std::string& message) override;
-  void GoLevelUp() override;
-  std::vector<player::BrowserItem> Items() override;
+  browser::BrowserSession* Browser() const { return browser_.get(); }
 
  private:
   void ChooseLanguage(int index);
-  void LoadBrowsePage();
+  std::unique_ptr<browser::BrowserSession> MakeBrowserSession();
 
   SessionHooks hooks_;
   core::OptionsStore options_;
@@ -105,6 +103,7 @@ class PlayerSession final : public player::StartUpHost, public player::HostPort,
   // Destroyed in reverse order: the window goes before the player, the player before
   // the engine.
   std::unique_ptr<MovieEngine> engine_;
+  std::unique_ptr<browser::BrowserSession> browser_;
   std::unique_ptr<player::Player> player_;
   std::unique_ptr<PlayerWindow> window_;
   std::unique_ptr<InstanceServer> server_;

@@ -20,6 +20,7 @@ const std::vector<Verb>& Verbs() {
       {"extract", "extract MOVIE DESTDIR [--jpeg --png --event --stream --video | --all]  extract images, sounds, videos", RunExtract},
       {"render", "render MOVIE -o OUT.png [--frame N] [--size WxH] [--scale showall|noborder|exactfit|noscale] [--quality high|low]", RunRender},
       {"trace", "trace MOVIE [--frames N]", RunTrace},
+      {"thumbs", "thumbs FOLDER|MOVIE [-r] [--width W --height H --quality Q --overwrite --info-xml]  JPEG thumbnails beside the movies", RunThumbs},
   };
   return verbs;
 }

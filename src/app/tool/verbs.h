@@ -27,5 +27,6 @@ const std::vector<Verb>& Verbs();
 int RunRender(const Args& args);
 int RunTrace(const Args& args);
 int RunImage(const Args& args);
+int RunThumbs(const Args& args);
 
 }  // namespace vantrel::tool
