@@ -19,20 +19,24 @@ trap 'rm -rf "$work"' EXIT
 export XDG_CACHE_HOME="$work/cache" XDG_DATA_HOME="$work/data" XDG_CONFIG_HOME="$work/config" HOME="$work"
 cp -al "$corpus" "$work/movies" 2>/dev/null || cp -r "$corpus" "$work/movies"
 
+command -v /usr/bin/time >/dev/null || { echo "/usr/bin/time is not installed" >&2; exit 2; }
 now() { date +%s.%N; }
 start=$(now)
-"$tool" thumbs "$work/movies" -r --overwrite --info-xml > "$work/thumbs.out" 2> "$work/thumbs.err" || true
+/usr/bin/time -f '%U %S' -o "$work/thumbs.cpu" \
+  "$tool" thumbs "$work/movies" -r --overwrite --info-xml > "$work/thumbs.out" 2> "$work/thumbs.err" || true
 end=$(now)
 count=$(wc -l < "$work/thumbs.out")
 [ "$count" -gt 0 ] || { echo "no thumbnails written" >&2; cat "$work/thumbs.err" >&2; exit 1; }
 start_bare=$(now)
-"$baseline" --jpeg-writes "$count" "$work/bare"
+/usr/bin/time -f '%U %S' -o "$work/bare.cpu" "$baseline" --jpeg-writes "$count" "$work/bare"
 end_bare=$(now)
-awk -v n="$count" -v a="$start" -v b="$end" -v c="$start_bare" -v d="$end_bare" 'BEGIN {
+cpu=$(awk '{ print $1 + $2 }' "$work/thumbs.cpu")
+cpu_bare=$(awk '{ print $1 + $2 }' "$work/bare.cpu")
+awk -v n="$count" -v a="$start" -v b="$end" -v c="$start_bare" -v d="$end_bare" -v p="$cpu" -v q="$cpu_bare" 'BEGIN {
   t = b - a; u = d - c;
-  printf "vantrel-tool thumbs: %d thumbnails in %.2f s = %.0f per second\n", n, t, n / t;
-  printf "bare libjpeg-turbo:  %d 120x90 writes in %.2f s = %.0f per second\n", n, u, n / u;
-  printf "ratio (bare / thumbs, time): %.1f\n", t / u;
+  printf "vantrel-tool thumbs: %d thumbnails in %.2f s wall (%.0f per second), %.2f s CPU\n", n, t, n / t, p;
+  printf "bare libjpeg-turbo:  %d 120x90 writes in %.2f s wall (%.0f per second), %.2f s CPU\n", n, u, n / u, q;
+  printf "thumbs / bare: %.1f times the wall time, %.1f times the CPU time\n", t / u, (q > 0 ? p / q : 0);
 }'
 tail -3 "$work/thumbs.err"
 "$baseline" --per-movie "$work/movies"
