@@ -111,7 +111,11 @@ int RunThumbs(const Args& args) {
     std::fprintf(stderr, "\n");
   }
   (void)current;
-  std::fprintf(stderr, "%s\n", browser::GeneratorSummary(report, settings, {}).c_str());
+  // The summary is the generator window's message text; a terminal wants plain line ends.
+  std::string summary = browser::GeneratorSummary(report, settings, {});
+  for (std::size_t at = summary.find("\r\n"); at != std::string::npos; at = summary.find("\r\n", at))
+    summary.erase(at, 1);
+  std::fprintf(stderr, "%s\n", summary.c_str());
   std::fprintf(stderr, "%d found, %d written, %d failed in %.2f s\n", report.found, report.made - failed, failed,
                seconds);
   if (!report.infoPath.empty()) std::fprintf(stderr, "Movie facts: %s\n", report.infoPath.c_str());
