@@ -138,9 +138,13 @@ bool Player::MenuClick(std::string_view name, int index) {
     toggle("mnuTopMost");
     services_.window->SetTopMost(menus_.Checked("mnuTopMost"));
   } else if (is("mnuKeepSize") || is("mnuAspectRatio") || is("mnuShuffle") || is("mnuNonStop") || is("mnuTips") ||
-             is("mnuHandyKeys") || is("mnuShowMovie") || is("mnuShowProjector") || is("mnuShowVideo") ||
-             is("mnuShowFolder"))
+             is("mnuHandyKeys"))
     toggle(name);
+  else if (is("mnuShowMovie") || is("mnuShowProjector") || is("mnuShowVideo") || is("mnuShowFolder")) {
+    toggle(name);
+    // The page shows the new choice at once.
+    if (browserMode_) services_.browser->BrowseMedia();
+  }
   else if (is("mnuMenuBar")) MenuVisible(!menus_.Checked("mnuMenuBar"));
   else if (is("mnuHideUI")) {
     if (menus_.Checked("mnuFullScreen")) return true;
@@ -166,9 +170,11 @@ bool Player::MenuClick(std::string_view name, int index) {
   } else if (is("mnuSortName") || is("mnuSortType") || is("mnuSortSize") || is("mnuSortDate")) {
     for (const char* sort : {"mnuSortName", "mnuSortType", "mnuSortSize", "mnuSortDate"})
       menus_.SetChecked(sort, name == sort);
+    if (browserMode_) services_.browser->BrowseMedia();
   } else if (is("mnuSortForward") || is("mnuSortBack")) {
     menus_.SetChecked("mnuSortForward", is("mnuSortForward"));
     menus_.SetChecked("mnuSortBack", is("mnuSortBack"));
+    if (browserMode_) services_.browser->BrowseMedia();
   } else if (is("mnuBrowse") || is("mnuPopBrowse")) BrowseMedia();
   else if (is("mnuBrowseUp")) services_.browser->GoLevelUp();
   else if (is("mnuShowExplorer")) {

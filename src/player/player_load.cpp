@@ -244,7 +244,12 @@ void Player::SwitchBrowserMode(bool browserPage) {
     menus_.SetEnabled("mnuScale", true);
     SetScaleMode(0);
     browserMode_ = false;
+  } else {
+    return;
   }
+  // The page fills the window; the playlist pane comes back with the movies.
+  services_.window->SetPlaylistPaneVisible(menus_.Checked("mnuPlaylist") && !menus_.Checked("mnuHideUI") &&
+                                           !browserMode_);
 }
 
 void Player::AddRecent(const std::string& path) {

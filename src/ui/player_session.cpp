@@ -24,6 +24,11 @@
 #include "ui/player_window.h"
 #include "ui/presentation.h"
 #include "ui/tip_panel.h"
+#include "browser/browser_page.h"
+#include "browser/browser_session.h"
+#include "ui/movie_view.h"
+#include <QMenu>
+#include <QPainter>
 
 namespace vantrel::ui {
 
@@ -81,6 +86,7 @@ PlayerSession::~PlayerSession() {
   if (CurrentPresentation().languages == languages_.get()) CurrentPresentation().languages = nullptr;
   server_.reset();
   window_.reset();
+  browser_.reset();
   player_.reset();
   engine_.reset();
 }
@@ -128,12 +134,14 @@ void PlayerSession::InitPaths() {
   services.window = window_.get();
   services.shell = &shell_;
   services.dialogs = hooks_.dialogs ? hooks_.dialogs : &qtDialogs_;
-  services.browser = this;
+  browser_ = MakeBrowserSession();
+  services.browser = browser_.get();
   services.host = this;
   fetcher_ = std::make_unique<net::WebMovieFetcher>(paths_.CachePath, &log_);
   fetcher_->status = [this](const QString& line) { window_->ShowStatusMessage(line); };
   services.web = fetcher_.get();
   player_ = std::make_unique<player::Player>(std::move(services));
+  browser_->AttachPlayer(player_.get());
 }
 
 // The dialogs' look is read once; the options dialog changes it for windows opened later.
@@ -176,6 +184,7 @@ player::Player& PlayerSession::ThePlayer() { return *player_; }
 bool PlayerSession::LoadPlayerWindow() {
   if (!window_ || !player_) return false;
   window_->Attach(player_.get(), engine_.get());
+  window_->onOtherMenu = [this](const std::string& name, int index) { browser_->MenuClick(name, index); };
   window_->SetMenuAction("mnuLangList", [this](int index) { ChooseLanguage(index); });
   window_->SetMenuAction("mnuOpt", [this](int) { ShowOptions(); });
   window_->SetMenuAction("mnuAbout", [this](int) { ShowPage(false); });
@@ -190,7 +199,7 @@ bool PlayerSession::LoadPlayerWindow() {
     ExitEventLoop();
   };
   window_->onBrowseHome = [this] {
-    ShowFolder(options_.ReadOption(*core::FindOption("Recent", "MyFlash")), true);
+    browser_->ShowFolder(options_.ReadOption(*core::FindOption("Recent", "MyFlash")), true);
   };
   options_.WriteText("Window", "hWnd", std::to_string(window_->winId()));
   PlayerWindow::SkinSetup skin;
@@ -210,6 +219,7 @@ bool PlayerSession::LoadPlayerWindow() {
   // The download dialog is there to be used.
   player_->Menus().SetVisible("mnuDownload", true);
   player_->Menus().SetEnabled("mnuDownload", true);
+  browser_->LoadFavoritesMenu();
   BuildLanguageMenu(player_->Menus(), *languages_);
   ApplyMenuLanguage(player_->Menus(), *languages_);
   ApplyLanguage(window_.get(), *languages_);
@@ -268,6 +278,37 @@ void PlayerSession::ShowOptions() {
     return;
   }
   dialog.exec();
+}
+
+std::unique_ptr<browser::BrowserSession> PlayerSession::MakeBrowserSession() {
+  browser::BrowserServices services;
+  services.paths = paths_;
+  services.options = &options_;
+  services.log = &log_;
+  services.languages = languages_.get();
+  services.media = &media_;
+  services.dialogs = hooks_.dialogs ? hooks_.dialogs : &qtDialogs_;
+  services.window = window_.get();
+  services.grabFrame = [this] {
+    const QSize size = window_->MovieArea()->size().expandedTo(QSize(1, 1));
+    QImage picture(size, QImage::Format_RGB32);
+    QPainter painter(&picture);
+    engine_->Paint(painter, size);
+    return picture;
+  };
+  services.currentFrame = [this] { return engine_->Port().FrameNum(); };
+  services.popUpItemMenu = [this](QPoint at) {
+    if (QMenu* menu = window_->Menus() ? window_->Menus()->PopUp("PupItem") : nullptr) menu->popup(at);
+  };
+  services.menusChanged = [this] {
+    if (window_->Menus()) window_->Menus()->Rebuild();
+  };
+  services.openExternally = [](const std::string& folder) {
+    QDesktopServices::openUrl(QUrl::fromLocalFile(QString::fromStdString(folder)));
+  };
+  auto session = std::make_unique<browser::BrowserSession>(std::move(services));
+  window_->SetBrowserPage(session->Page());
+  return session;
 }
 
 void PlayerSession::ChooseLanguage(int index) {
@@ -340,26 +381,5 @@ void PlayerSession::ClearFileTypes() {}
 bool PlayerSession::DialogOpen(const std::string&) { return false; }
 
 void PlayerSession::EndProcess() { ExitEventLoop(); }
-
-// ---- player::BrowserPort ---------------------------------------------------------------
-
-void PlayerSession::LoadBrowsePage() {
-  std::string path = paths_.FlashPath + "browse.swf?myXML=" + core::EscapeText(paths_.UserPath + "browse.xml") +
-                     "&time=" + QTime::currentTime().toString(QStringLiteral("HH:mm:ss")).toStdString();
-  std::string caption = languages_->LangText("BrowseMedia/strBrowseMedia", "Browse Media");
-  player_->LoadFlash(path, caption, true);
-}
-
-void PlayerSession::BrowseMedia() { LoadBrowsePage(); }
-
-void PlayerSession::ShowFolder(const std::string&, bool) { LoadBrowsePage(); }
-
-void PlayerSession::ShowError(const std::string& message) {
-  if (window_) window_->ShowStatusMessage(QString::fromStdString(message));
-}
-
-void PlayerSession::GoLevelUp() {}
-
-std::vector<player::BrowserItem> PlayerSession::Items() { return {}; }
 
 }  // namespace vantrel::ui

@@ -25,6 +25,9 @@
 namespace vantrel::player {
 class Player;
 }
+namespace vantrel::browser {
+class BrowserSession;
+}
 
 namespace vantrel::net {
 struct NetContext;
@@ -51,7 +54,7 @@ struct SessionHooks {
   bool noTips = false;                                       // no tip at start
 };
 
-class PlayerSession final : public player::StartUpHost, public player::HostPort, public player::BrowserPort {
+class PlayerSession final : public player::StartUpHost, public player::HostPort {
  public:
   explicit PlayerSession(SessionHooks hooks = {});
   ~PlayerSession() override;
@@ -97,21 +100,16 @@ class PlayerSession final : public player::StartUpHost, public player::HostPort,
   bool DialogOpen(const std::string& name) override;
   void EndProcess() override;
 
-  // ---- player::BrowserPort (the browse page shows as a plain movie for now) ----
-  void BrowseMedia() override;
-  void ShowFolder(const std::string& folder, bool resetScroll) override;
-  void ShowError(const std::string& message) override;
-  void GoLevelUp() override;
-  std::vector<player::BrowserItem> Items() override;
+  browser::BrowserSession* Browser() const { return browser_.get(); }
 
  private:
   void ChooseLanguage(int index);
   void ShowPage(bool intro);
   void ShowOptions();
   void LoadTipsForLanguage();
-  void LoadBrowsePage();
   net::NetContext NetworkContext();
   void ShowDownload();
+  std::unique_ptr<browser::BrowserSession> MakeBrowserSession();
 
   SessionHooks hooks_;
   core::OptionsStore options_;
@@ -124,6 +122,7 @@ class PlayerSession final : public player::StartUpHost, public player::HostPort,
   // Destroyed in reverse order: the window goes before the player, the player before
   // the engine.
   std::unique_ptr<MovieEngine> engine_;
+  std::unique_ptr<browser::BrowserSession> browser_;
   std::unique_ptr<player::Player> player_;
   std::unique_ptr<PlayerWindow> window_;
   std::unique_ptr<InstanceServer> server_;

@@ -417,8 +417,19 @@ void PlayerWindow::SetPlaylistPaneVisible(bool visible) {
   LayoutView();
 }
 
-// The media browser's address bar comes with the media browser window.
-void PlayerWindow::SetAddressBarVisible(bool) {}
+void PlayerWindow::SetBrowserPage(QWidget* page) {
+  browserPage_ = page;
+  page->setParent(central_);
+  static_cast<QHBoxLayout*>(central_->layout())->insertWidget(1, page, 1);
+  page->hide();
+}
+
+// The address bar comes with the browser page: the page shows in place of the movie.
+void PlayerWindow::SetAddressBarVisible(bool visible) {
+  if (!browserPage_) return;
+  browserPage_->setVisible(visible);
+  view_->setVisible(!visible);
+}
 
 // ---- The skin ---------------------------------------------------------------------------
 

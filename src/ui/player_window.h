@@ -79,6 +79,10 @@ class PlayerWindow : public QMainWindow, public player::WindowPort {
   // Performs a key's action (hot keys, handy keys, multimedia keys).
   void Perform(const KeyAction& action);
 
+  // Places the media browser page beside the movie area; it shows instead of the movie
+  // while the browser page is loaded.
+  void SetBrowserPage(QWidget* page);
+
   // Called for the "browser home" key: show the user's Flash folder.
   std::function<void()> onBrowseHome;
   // Menu items whose action lies outside the player core (the language list, ...).
@@ -146,6 +150,7 @@ class PlayerWindow : public QMainWindow, public player::WindowPort {
   QPointer<QWidget> central_;
   MovieView* view_;
   PlaylistPane* pane_;
+  QPointer<QWidget> browserPage_;
   QLabel* status_;
   QTimer* tmrUpdate_;
   QTimer* clock_;

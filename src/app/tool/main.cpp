@@ -21,6 +21,7 @@ const std::vector<Verb>& Verbs() {
       {"render", "render MOVIE -o OUT.png [--frame N] [--size WxH] [--scale showall|noborder|exactfit|noscale] [--quality high|low]", RunRender},
       {"trace", "trace MOVIE [--frames N]", RunTrace},
       {"audio", "audio MOVIE|VIDEO -o OUT.wav [--seconds S]  write the sound a movie or video makes", RunAudio},
+      {"thumbs", "thumbs FOLDER|MOVIE [-r] [--width W --height H --quality Q --overwrite --info-xml]  JPEG thumbnails beside the movies", RunThumbs},
   };
   return verbs;
 }

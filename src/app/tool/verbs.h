@@ -28,5 +28,6 @@ int RunRender(const Args& args);
 int RunTrace(const Args& args);
 int RunImage(const Args& args);
 int RunAudio(const Args& args);
+int RunThumbs(const Args& args);
 
 }  // namespace vantrel::tool

@@ -1,0 +1,33 @@
+// frmFavorites: the list of favourite folders with add, remove, move up and down.
+#pragma once
+
+#include <QDialog>
+#include <string>
+#include <vector>
+
+class QListWidget;
+
+namespace vantrel::core {
+class Languages;
+}
+namespace vantrel::player {
+class DialogPort;
+}
+
+namespace vantrel::browser {
+
+class FavoritesDialog : public QDialog {
+  Q_OBJECT
+
+ public:
+  FavoritesDialog(const std::vector<std::string>& folders, player::DialogPort* dialogs,
+                  const core::Languages* languages, QWidget* parent = nullptr);
+  // The list as it stands (every folder ends with "/").
+  std::vector<std::string> Folders() const;
+
+ private:
+  void Move(int delta);
+  QListWidget* list_;
+};
+
+}  // namespace vantrel::browser

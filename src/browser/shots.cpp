@@ -1,0 +1,110 @@
+#include "browser/shots.h"
+
+#include <QImage>
+#include <cstdio>
+
+#include "browser/jpeg_output.h"
+#include "browser/png_reader.h"
+#include "browser/shot_rules.h"
+#include "core/options.h"
+#include "core/paths.h"
+#include "flash/flash_control.h"
+#include "media/identify.h"
+
+namespace vantrel::browser {
+
+namespace {
+
+bool SurfaceFromImage(const QImage& image, cDIBSection& surface) {
+  const QImage rgb = image.format() == QImage::Format_RGB32 ? image : image.convertToFormat(QImage::Format_RGB32);
+  PictureView view;
+  view.width = rgb.width();
+  view.height = rgb.height();
+  view.bits = rgb.constBits();
+  view.stride = static_cast<std::size_t>(rgb.bytesPerLine());
+  view.format = PictureFormat::Bgrx32;
+  return surface.CreateFromPicture(view);
+}
+
+std::uint32_t ColorOf(const std::string& hex, std::uint32_t fallback) {
+  if (hex.size() != 6) return fallback;
+  char* end = nullptr;
+  const unsigned long value = std::strtoul(hex.c_str(), &end, 16);
+  return end == hex.c_str() + 6 ? static_cast<std::uint32_t>(value) : fallback;
+}
+
+}  // namespace
+
+bool DrawWatermark(cDIBSection& surface, const std::string& logoPath) {
+  if (logoPath.empty() || surface.Empty()) return false;
+  cPNG logo;
+  if (logo.LoadPNGFile(logoPath) != kPngLoaded) return false;
+  logo.DrawToDC(surface, surface.Width() - static_cast<int>(logo.Width()),
+                surface.Height() - static_cast<int>(logo.Height()), false);
+  return true;
+}
+
+std::string ShootMovie(const std::string& moviePath, const ShotOptions& options, double random,
+                       cDIBSection& surface) {
+  const int width = std::max(1, options.width), height = std::max(1, options.height);
+  flash::FlashControl control;
+  control.SetSize(width, height);
+  // No border: the thumbnail is filled edge to edge.
+  control.SetScaleMode(1);
+  control.SetQuality(options.highQuality ? 1 : 0);
+  std::string failure;
+  if (!control.LoadMovie(0, moviePath)) failure = control.LastError().empty() ? "Not a movie" : control.LastError();
+  if (!options.backColor.empty()) control.SetBGColor(options.backColor);
+  if (failure.empty()) {
+    const int frame = ShotFrame(control.TotalFrames(), options.sampleFrom, options.sampleTo, random);
+    if (frame >= 0) control.GotoFrame(frame);
+  }
+  QImage image(width, height, QImage::Format_ARGB32_Premultiplied);
+  if (image.isNull()) return "Not enough memory for the shot";
+  control.PaintTo(image);
+  if (!SurfaceFromImage(image, surface)) return "Not enough memory for the shot";
+  return failure;
+}
+
+std::string MakeThumbnail(media::MediaContext& context, const std::string& path, const std::string& jpegPath,
+                          const ShotOptions& options, double random, media::MediaRecord& record) {
+  context.WriteLog("Reading Info " + path + "... ");
+  media::ResetRecord(record);
+  const std::string identified = media::IdentifyMedia(context, path, record, false);
+  context.WriteLog(identified.empty() ? "OK" : identified);
+
+  cDIBSection surface;
+  const bool hasMovie = identified.empty() && !record.IsVideo && !record.MoviePath.empty();
+  if (hasMovie) {
+    // A compressed movie's MoviePath may be a header-only copy; the engine inflates the
+    // original itself.
+    const std::string movie = record.IsProjector ? record.MoviePath : path;
+    ShotOptions shot = options;
+    if (shot.backColor.empty()) shot.backColor = record.BackColor;
+    const std::string failure = ShootMovie(movie, shot, random, surface);
+    if (!failure.empty()) context.WriteLog("Shot: " + failure);
+  }
+  if (surface.Empty()) {
+    if (!surface.Create(std::max(1, options.width), std::max(1, options.height))) return "Not enough memory for the shot";
+    surface.Fill(ColorOf(options.backColor, 0xFFFFFF));
+    if (!options.noMediaPath.empty()) {
+      cPNG picture;
+      if (picture.LoadPNGFile(options.noMediaPath + ".png") == kPngLoaded) picture.DrawToDC(surface, 8, 8, false);
+    }
+  }
+  // A projector's movie taken out for the shot is a temporary file unless the cache keeps
+  // converted files.
+  if (record.IsProjector && !record.MoviePath.empty() && record.MoviePath != path && context.Options &&
+      context.Options->ReadNumberOption("System", "CacheMode") != 0)
+    std::remove(record.MoviePath.c_str());
+
+  DrawWatermark(surface, options.logoPath);
+  core::RunError error;
+  if (!SaveJPEG(surface, jpegPath, options.jpegQuality, error)) {
+    context.WriteLog("Failed to save JPEG");
+    return "Failed to save JPEG";
+  }
+  return {};
+}
+
+}  // namespace vantrel::browser
