@@ -2,16 +2,20 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QFileDialog>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <filesystem>
 
 #include "core/language.h"
 #include "core/options.h"
 #include "core/paths.h"
+#include "system/associations.h"
+#include "system/flash_folder.h"
 #include "ui/languages_ui.h"
 
 namespace vantrel::ui {
@@ -47,11 +51,9 @@ FirstRunDialog::FirstRunDialog(core::Languages& languages, core::OptionsStore& o
   cbFlash->setObjectName(QStringLiteral("cbFlash"));
   cbFlash->setToolTip(QStringLiteral("Select your Flash Folder:"));
 
-  // Making Vantrel the default player belongs to the file-type registration, which
-  // this dialog does not do yet; the box shows the choice but stays off.
   chkDefault_ = new QCheckBox(QStringLiteral("Make Vantrel default Flash Player"), this);
   chkDefault_->setObjectName(QStringLiteral("chkDefault"));
-  chkDefault_->setEnabled(false);
+  chkDefault_->setChecked(true);
 
   auto* cbHelp = new QPushButton(QStringLiteral("?"), this);
   cbHelp->setObjectName(QStringLiteral("cbHelp"));
@@ -97,12 +99,24 @@ void FirstRunDialog::LanguageChosen(int index) {
 }
 
 void FirstRunDialog::Confirm() {
+  if (chkDefault_->isChecked()) {
+    system::AssociationRequest request;
+    request.movie = request.video = request.playlist = true;
+    request.executable = QCoreApplication::applicationFilePath().toStdString();
+    request.lookup = [this](std::string_view key, std::string_view defaultText) {
+      return languages_.LangText(key, defaultText);
+    };
+    system::SetAssociations(options_, dirs, request);
+  }
   const auto& table = languages_.Table();
   if (languages_.Current() < table.size()) options_.WriteText("System", "Language", table[languages_.Current()].FileBase);
   const std::string folder = txtMyFlash_->text().trimmed().toStdString();
   if (!folder.empty()) {
     const std::string withSlash = core::AddSlash(folder);
-    core::MakeFolder(withSlash);
+    // The documents folder itself may be missing on a fresh account.
+    std::error_code ec;
+    std::filesystem::create_directories(withSlash, ec);
+    system::CustomiseFolder(withSlash, system::FlashFolderTipFor(languages_));
     options_.WriteText("Recent", "MyFlash", withSlash);
   }
 }

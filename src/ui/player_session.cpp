@@ -9,6 +9,7 @@
 #include "media/identify.h"
 #include "media/projector.h"
 #include "player/player.h"
+#include "system/system_integration.h"
 #include "ui/first_run_dialog.h"
 #include "ui/instance_link.h"
 #include "ui/languages_ui.h"
@@ -61,6 +62,7 @@ PlayerSession::PlayerSession(SessionHooks hooks)
     : hooks_(std::move(hooks)), options_(core::OptionsStore::DefaultFilePath()) {}
 
 PlayerSession::~PlayerSession() {
+  system_.reset();
   server_.reset();
   window_.reset();
   player_.reset();
@@ -151,6 +153,7 @@ bool PlayerSession::LoadPlayerWindow() {
   window_->Attach(player_.get(), engine_.get());
   window_->onOtherMenu = [this](const std::string& name, int index) {
     if (name == "mnuLangList") ChooseLanguage(index);
+    else if (system_) system_->MenuClick(name);
   };
   // The last window is gone: the process ends (a hidden window's close alone would not
   // end Qt's event loop).
@@ -159,7 +162,9 @@ bool PlayerSession::LoadPlayerWindow() {
     ShowFolder(options_.ReadOption(*core::FindOption("Recent", "MyFlash")), true);
   };
   options_.WriteText("Window", "hWnd", std::to_string(window_->winId()));
+  system_ = std::make_unique<system::SystemIntegration>(options_, paths_, *player_, window_.get());
   player_->Load();
+  system_->Started();
   BuildLanguageMenu(player_->Menus(), *languages_);
   ApplyMenuLanguage(player_->Menus(), *languages_);
   ApplyLanguage(window_.get(), *languages_);
@@ -209,13 +214,13 @@ void PlayerSession::OpenHelp(const std::string& topic) {
 // Tips come with the tips window.
 void PlayerSession::OfferTip(const std::string&) {}
 
-// The player never changes the screen-saver state yet, so there is nothing to restore.
-void PlayerSession::RestoreScreenSaver() {}
+void PlayerSession::RestoreScreenSaver() {
+  if (system_) system_->RestoreScreenSaver();
+}
 
-// File types come with the desktop integration.
-void PlayerSession::ClearFileTypes() {}
+void PlayerSession::ClearFileTypes() { system::SystemIntegration::ClearFileTypes(options_); }
 
-bool PlayerSession::DialogOpen(const std::string&) { return false; }
+bool PlayerSession::DialogOpen(const std::string& name) { return system_ && system_->DialogOpen(name); }
 
 void PlayerSession::EndProcess() { QCoreApplication::exit(0); }
 

@@ -22,9 +22,14 @@ namespace vantrel::player {
 class Player;
 }
 
+namespace vantrel::system {
+class SystemIntegration;
+}
+
 namespace vantrel::ui {
 
 class FirstRunDialog;
+
 class InstanceServer;
 class MovieEngine;
 class PlayerWindow;
@@ -108,6 +113,7 @@ class PlayerSession final : public player::StartUpHost, public player::HostPort,
   std::unique_ptr<player::Player> player_;
   std::unique_ptr<PlayerWindow> window_;
   std::unique_ptr<InstanceServer> server_;
+  std::unique_ptr<system::SystemIntegration> system_;
 };
 
 }  // namespace vantrel::ui
