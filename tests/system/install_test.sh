@@ -69,6 +69,13 @@ grep -q "unknown option '--no-such-option'" "$work/usage" || fail "the usage err
 "$prefix/bin/vantrel-tool" info "$prefix/share/vantrel/Media/Flash/browse.swf" | grep -qi 'flash' \
   || fail "the installed vantrel-tool cannot identify a movie"
 
+# The installed tool finds the installed projector stub.
+"$prefix/bin/vantrel-tool" pack "$prefix/share/vantrel/Media/Flash/browse.swf" "$work/browse-projector" > /dev/null \
+  || fail "the installed vantrel-tool cannot pack a projector"
+"$prefix/bin/vantrel-tool" unpack "$work/browse-projector" "$work/browse-back.swf" --any-exe > /dev/null \
+  || fail "the installed vantrel-tool cannot unpack its projector"
+cmp -s "$prefix/share/vantrel/Media/Flash/browse.swf" "$work/browse-back.swf" || fail "the projector's movie differs"
+
 # Associating and giving back.
 list="$XDG_CONFIG_HOME/mimeapps.list"
 printf '[Added Associations]\nvideo/x-flv=other.desktop;\n\n[Default Applications]\nvideo/x-flv=other.desktop;\ntext/plain=editor.desktop\n' > "$list"
