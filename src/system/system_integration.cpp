@@ -61,6 +61,7 @@ void SystemIntegration::OpenDesktopDialog() {
   setup.dirs = XdgDirsFromEnvironment();
   desktop_ = new DesktopDialog(std::move(setup), options_, window_);
   desktop_->setAttribute(Qt::WA_DeleteOnClose);
+  if (applyLanguage) applyLanguage(desktop_);
   desktop_->show();
 }
 

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <QPointer>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -37,6 +38,9 @@ class SystemIntegration {
   bool MenuClick(const std::string& name);
   // True while the named dialog ("frmDesktop") is open.
   bool DialogOpen(const std::string& name) const;
+
+  // Applies the interface language to a dialog opened here (set by the session).
+  std::function<void(QWidget* dialog)> applyLanguage;
 
   // For the options dialog: the switch behind "Temporarily Disable Screen Saver".
   ScreenSaverInhibitor& Inhibitor() { return inhibitor_; }

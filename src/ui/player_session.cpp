@@ -163,6 +163,7 @@ bool PlayerSession::LoadPlayerWindow() {
   };
   options_.WriteText("Window", "hWnd", std::to_string(window_->winId()));
   system_ = std::make_unique<system::SystemIntegration>(options_, paths_, *player_, window_.get());
+  system_->applyLanguage = [this](QWidget* dialog) { ApplyLanguage(dialog, *languages_); };
   player_->Load();
   system_->Started();
   BuildLanguageMenu(player_->Menus(), *languages_);

@@ -66,6 +66,12 @@ set +e
 set -e
 [ "$code" = 2 ] || fail "an unknown option gives exit code $code, expected 2"
 grep -q "unknown option '--no-such-option'" "$work/usage" || fail "the usage error does not name the option"
+saver="$prefix/libexec/xscreensaver/vantrel-saver"
+"$saver" --help | grep -q -- '-window-id' || fail "vantrel-saver --help"
+set +e
+"$saver" --desktop 2> /dev/null; code=$?
+set -e
+[ "$code" = 2 ] || fail "vantrel-saver --desktop without a movie gives exit code $code, expected 2"
 "$prefix/bin/vantrel-tool" info "$prefix/share/vantrel/Media/Flash/browse.swf" | grep -qi 'flash' \
   || fail "the installed vantrel-tool cannot identify a movie"
 
