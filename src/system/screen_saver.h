@@ -3,6 +3,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace vantrel::core {
@@ -21,6 +22,16 @@ std::string ScreenSaverMovie(core::OptionsStore& options);
 // screen saver there: the first of xscreensaver-settings and xscreensaver-demo on
 // PATH; empty when neither is installed.
 std::vector<std::string> ScreenSaverSettingsCommand();
+
+// XScreenSaver's settings text (~/.xscreensaver) with the Flash screen saver chosen:
+// "mode: one", "selected:" pointing at the entry of command in the "programs" list,
+// which gets the entry first when it has none. Other lines stay as they are. An
+// empty text gives a settings file of just those three resources.
+std::string ChooseSaverInSettings(std::string_view settings, const std::string& command);
+
+// Applies ChooseSaverInSettings to the user's ~/.xscreensaver (home ends with "/").
+// Returns "" on success, else why the file could not be written.
+std::string ChooseSaverModule(const std::string& home, const std::string& command);
 
 // The saver module beside the player (build tree) or in the XScreenSaver folder of the
 // installation; "" when it cannot be found.

@@ -72,11 +72,13 @@ void SystemIntegration::ScreenSaverChosen() {
   const std::string movie = record.IsProjector || record.SourcePath.empty() ? record.MoviePath : record.SourcePath;
   if (movie.empty() || !player_.Loaded()) return;
   SetAsSS(options_, movie);
+  // XScreenSaver's own choice of module, as the system's screen-saver setting.
+  if (const std::string saver = SaverProgramPath(); !saver.empty()) ChooseSaverModule(core::HomeFolder(), saver);
   const std::vector<std::string> settings = ScreenSaverSettingsCommand();
   if (settings.empty()) {
     QMessageBox::information(window_, QStringLiteral("Vantrel"),
                              QStringLiteral("The movie is now the Flash screen saver's movie. Install XScreenSaver "
-                                            "and choose \"Vantrel Flash\" in its settings to use it."));
+                                            "to see it when the screen saver starts."));
     return;
   }
   QProcess::startDetached(QString::fromStdString(settings.front()), {});

@@ -145,6 +145,29 @@ TEST(ScreenSaverMovie, FileOldKeepsTheMovieBeforeTheLast) {
   EXPECT_EQ(options.ReadText("ScreenSaver", "FileOld", ""), "/m/second.swf");
 }
 
+TEST(ScreenSaverMovie, XScreenSaverGetsTheModuleListedFirstAndChosen) {
+  const std::string fresh = ChooseSaverInSettings("", "/opt/v/vantrel-saver");
+  EXPECT_EQ(fresh,
+            "mode:\t\tone\nselected:\t0\nprograms:\t\t\t\t\t\t\t      \\\n"
+            "\t\t\t\t\"Vantrel Flash\" /opt/v/vantrel-saver -root\t\t\t    \\n\n");
+  const std::string settings =
+      "timeout:\t0:10:00\nmode:\t\trandom\nselected:\t3\nprograms:\t\t\\\n"
+      "\t\t\t\tmaze -root\t\t\\n\\\n"
+      "  GL:\t\tsuperquadrics -root\t\\n\\\n"
+      "\t\t\t\txanalogtv -root\t\\n\n\npointerHysteresis: 10\n";
+  const std::string chosen = ChooseSaverInSettings(settings, "/my build/vantrel-saver");
+  EXPECT_NE(chosen.find("mode:\t\tone\nselected:\t0\n"), std::string::npos) << chosen;
+  EXPECT_NE(chosen.find("programs:\t\t\\\n\t\t\t\t\"Vantrel Flash\" '/my build/vantrel-saver' -root"), std::string::npos)
+      << chosen;
+  EXPECT_NE(chosen.find("maze -root"), std::string::npos);
+  EXPECT_NE(chosen.find("pointerHysteresis: 10\n"), std::string::npos);
+  // Listed already: chosen where it stands, not listed twice.
+  const std::string listed = "programs:\t\\\n\tmaze -root\t\\n\\\n\t\"Vantrel Flash\" vantrel-saver -root \\n\n";
+  const std::string again = ChooseSaverInSettings(listed, "vantrel-saver");
+  EXPECT_NE(again.find("selected:\t1\n"), std::string::npos) << again;
+  EXPECT_EQ(again.find("Vantrel Flash"), again.rfind("Vantrel Flash"));
+}
+
 TEST(FlashFolder, CustomisingTwiceAndMovingTheFolder) {
   testing::TempHome home;
   const std::string old = home.Path() + "My Flash";  // no trailing slash
