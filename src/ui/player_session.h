@@ -59,6 +59,9 @@ class PlayerSession final : public player::StartUpHost, public player::HostPort,
   const core::Paths& Paths() const { return paths_; }
   core::OptionsStore& Options() { return options_; }
   core::Languages* Languages() const { return languages_.get(); }
+  // The desktop integration of this run (screen-saver switch, desktop dialog); null
+  // until the player window is loaded.
+  system::SystemIntegration* System() const { return system_.get(); }
   // The socket a first instance listens on for this user's options.
   QString SocketName() const;
 
