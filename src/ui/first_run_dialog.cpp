@@ -2,6 +2,7 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QFileDialog>
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -13,6 +14,8 @@
 #include "core/language.h"
 #include "core/options.h"
 #include "core/paths.h"
+#include "system/associations.h"
+#include "system/flash_folder.h"
 #include "ui/languages_ui.h"
 
 namespace vantrel::ui {
@@ -48,11 +51,9 @@ FirstRunDialog::FirstRunDialog(core::Languages& languages, core::OptionsStore& o
   cbFlash->setObjectName(QStringLiteral("cbFlash"));
   cbFlash->setToolTip(QStringLiteral("Select your Flash Folder:"));
 
-  // Making Vantrel the default player belongs to the file-type registration, which
-  // this dialog does not do yet; the box shows the choice but stays off.
   chkDefault_ = new QCheckBox(QStringLiteral("Make Vantrel default Flash Player"), this);
   chkDefault_->setObjectName(QStringLiteral("chkDefault"));
-  chkDefault_->setEnabled(false);
+  chkDefault_->setChecked(true);
 
   auto* cbHelp = new QPushButton(QStringLiteral("?"), this);
   cbHelp->setObjectName(QStringLiteral("cbHelp"));
@@ -98,14 +99,24 @@ void FirstRunDialog::LanguageChosen(int index) {
 }
 
 void FirstRunDialog::Confirm() {
+  if (chkDefault_->isChecked()) {
+    system::AssociationRequest request;
+    request.movie = request.video = request.playlist = true;
+    request.executable = QCoreApplication::applicationFilePath().toStdString();
+    request.lookup = [this](std::string_view key, std::string_view defaultText) {
+      return languages_.LangText(key, defaultText);
+    };
+    system::SetAssociations(options_, dirs, request);
+  }
   const auto& table = languages_.Table();
   if (languages_.Current() < table.size()) options_.WriteText("System", "Language", table[languages_.Current()].FileBase);
   const std::string folder = txtMyFlash_->text().trimmed().toStdString();
   if (!folder.empty()) {
     const std::string withSlash = core::AddSlash(folder);
-    // The whole path: a fresh account may not even have its documents folder yet.
-    std::error_code error;
-    std::filesystem::create_directories(withSlash, error);
+    // The documents folder itself may be missing on a fresh account.
+    std::error_code ec;
+    std::filesystem::create_directories(withSlash, ec);
+    system::CustomiseFolder(withSlash, system::FlashFolderTipFor(languages_));
     options_.WriteText("Recent", "MyFlash", withSlash);
     // The file dialogs and the browser start in the Flash folder too.
     options_.WriteText("Recent", "", withSlash);

@@ -5,6 +5,8 @@
 #include <QDialog>
 #include <functional>
 
+#include "system/xdg_dirs.h"
+
 class QCheckBox;
 class QComboBox;
 class QLineEdit;
@@ -24,13 +26,18 @@ class FirstRunDialog : public QDialog {
   // options: where "Go" stores the choices.
   FirstRunDialog(core::Languages& languages, core::OptionsStore& options, QWidget* parent = nullptr);
 
+  // The folders the associations of "Make Vantrel default Flash Player" go to.
+  system::XdgDirs dirs = system::XdgDirsFromEnvironment();
+
   // Called for the help button.
   std::function<void()> onHelp;
 
   QComboBox* LanguageList() const { return cmbLang_; }
   QLineEdit* FlashFolder() const { return txtMyFlash_; }
+  QCheckBox* MakeDefault() const { return chkDefault_; }
 
-  // What "Go" does: stores the language and the Flash folder (created when missing).
+  // What "Go" does: makes Vantrel the opener of movies, videos and playlists when the
+  // box is ticked, stores the language and the Flash folder (created when missing).
   void Confirm();
 
  private:

@@ -13,6 +13,7 @@
 #include "net/net_context.h"
 #include "net/web_movie_fetcher.h"
 #include "player/player.h"
+#include "system/system_integration.h"
 #include "ui/first_run_dialog.h"
 #include "ui/instance_link.h"
 #include "ui/languages_ui.h"
@@ -84,6 +85,7 @@ PlayerSession::PlayerSession(SessionHooks hooks)
 
 PlayerSession::~PlayerSession() {
   if (CurrentPresentation().languages == languages_.get()) CurrentPresentation().languages = nullptr;
+  system_.reset();
   server_.reset();
   window_.reset();
   browser_.reset();
@@ -184,7 +186,10 @@ player::Player& PlayerSession::ThePlayer() { return *player_; }
 bool PlayerSession::LoadPlayerWindow() {
   if (!window_ || !player_) return false;
   window_->Attach(player_.get(), engine_.get());
-  window_->onOtherMenu = [this](const std::string& name, int index) { browser_->MenuClick(name, index); };
+  window_->onOtherMenu = [this](const std::string& name, int index) {
+    if (system_ && system_->MenuClick(name)) return;
+    browser_->MenuClick(name, index);
+  };
   window_->SetMenuAction("mnuLangList", [this](int index) { ChooseLanguage(index); });
   window_->SetMenuAction("mnuOpt", [this](int) { ShowOptions(); });
   window_->SetMenuAction("mnuAbout", [this](int) { ShowPage(false); });
@@ -210,7 +215,10 @@ bool PlayerSession::LoadPlayerWindow() {
   skin.log = &log_;
   window_->SetSkinSetup(skin);
   window_->SetMenuAction("mnuSkinList", [this](int index) { window_->UseSkin(index == 1); });
+  system_ = std::make_unique<system::SystemIntegration>(options_, paths_, *player_, window_.get());
+  system_->applyLanguage = [this](QWidget* dialog) { ApplyLanguage(dialog, *languages_); };
   player_->Load();
+  system_->Started();
   // The Skin menu: "No Skin" and the shipped skin.
   player_->Menus().ResizeArray("mnuSkinList", 2);
   player_->Menus().SetCaption("mnuSkinList", 1, "Vantrel");
@@ -372,13 +380,13 @@ void PlayerSession::LoadTipsForLanguage() {
   tips_->SetTips(LoadTips(paths_.MediaPath, base, id, &log_));
 }
 
-// The player never changes the screen-saver state yet, so there is nothing to restore.
-void PlayerSession::RestoreScreenSaver() {}
+void PlayerSession::RestoreScreenSaver() {
+  if (system_) system_->RestoreScreenSaver();
+}
 
-// File types come with the desktop integration.
-void PlayerSession::ClearFileTypes() {}
+void PlayerSession::ClearFileTypes() { system::SystemIntegration::ClearFileTypes(options_); }
 
-bool PlayerSession::DialogOpen(const std::string&) { return false; }
+bool PlayerSession::DialogOpen(const std::string& name) { return system_ && system_->DialogOpen(name); }
 
 void PlayerSession::EndProcess() { ExitEventLoop(); }
 

@@ -34,11 +34,16 @@ struct NetContext;
 class WebMovieFetcher;
 }  // namespace vantrel::net
 
+namespace vantrel::system {
+class SystemIntegration;
+}
+
 namespace vantrel::ui {
 
 class FirstRunDialog;
 class OptionsDialog;
 class TipPanel;
+
 class InstanceServer;
 class MovieEngine;
 class PlayerWindow;
@@ -71,6 +76,9 @@ class PlayerSession final : public player::StartUpHost, public player::HostPort 
   const core::Paths& Paths() const { return paths_; }
   core::OptionsStore& Options() { return options_; }
   core::Languages* Languages() const { return languages_.get(); }
+  // The desktop integration of this run (screen-saver switch, desktop dialog); null
+  // until the player window is loaded.
+  system::SystemIntegration* System() const { return system_.get(); }
   // The socket a first instance listens on for this user's options.
   QString SocketName() const;
 
@@ -130,6 +138,7 @@ class PlayerSession final : public player::StartUpHost, public player::HostPort 
   std::unique_ptr<net::WebMovieFetcher> fetcher_;
   QPointer<QWidget> update_;
   QPointer<QWidget> download_;
+  std::unique_ptr<system::SystemIntegration> system_;
 };
 
 }  // namespace vantrel::ui
