@@ -344,6 +344,16 @@ net::NetContext PlayerSession::NetworkContext() {
   context.applyLanguage = [this](QWidget* dialog) {
     if (languages_) ApplyLanguage(dialog, *languages_);
   };
+  // The network's questions and reports use the program's own message window.
+  context.showMessage = [](QWidget* parent, const QString& text, const QString& title, const QStringList& buttons,
+                           const QString& picture) {
+    const std::string first = buttons.isEmpty() ? std::string("OK") : buttons[0].toStdString();
+    const std::string second = buttons.size() > 1 ? buttons[1].toStdString() : std::string();
+    return ShowMessage(parent, text.toStdString(), title.toStdString(),
+                       picture.isEmpty() ? std::string("info") : picture.toStdString(), first, second)
+               ? 1
+               : 0;
+  };
   return context;
 }
 
