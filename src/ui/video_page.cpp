@@ -44,6 +44,8 @@ VideoControls::VideoControls(QWidget* parent) : QWidget(parent) {
   QPalette colours = palette();
   colours.setColor(QPalette::Window, QColor(24, 24, 28));
   colours.setColor(QPalette::WindowText, QColor(230, 230, 235));
+  colours.setColor(QPalette::ButtonText, QColor(230, 230, 235));
+  colours.setColor(QPalette::Button, QColor(24, 24, 28));
   setPalette(colours);
   auto* layout = new QHBoxLayout(this);
   layout->setContentsMargins(6, 2, 8, 2);
@@ -77,7 +79,8 @@ VideoControls::VideoControls(QWidget* parent) : QWidget(parent) {
 }
 
 void VideoControls::Show(bool playing, double time, double length) {
-  play_->setIcon(style()->standardIcon(playing ? QStyle::SP_MediaPause : QStyle::SP_MediaPlay));
+  // Drawn as text so that the glyphs take the bar's light colour.
+  play_->setText(playing ? QStringLiteral("\u275A\u275A") : QStringLiteral("\u25B6"));
   play_->setToolTip(playing ? tr("Pause") : tr("Play"));
   if (!dragging_) {
     const int position = length > 0 ? static_cast<int>(std::lround(time / length * kSeekSteps)) : 0;

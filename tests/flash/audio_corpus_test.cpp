@@ -3,6 +3,7 @@
 // are aligned.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <filesystem>
 
 #include "av_reference.h"
@@ -42,6 +43,7 @@ TEST_P(FlvSound, MatchesFfmpegsDecoding) {
   ASSERT_TRUE(ReferenceAudio(path, reference, &error)) << error;
   int lag = 0;
   const double correlation = BestCorrelation(ours, reference, kMaxLag, &lag);
+  std::printf("%s: correlation %.4f at lag %d frames\n", GetParam(), correlation, lag);
   EXPECT_GE(correlation, 0.99) << "lag " << lag;
   // The sound lasts as long as FFmpeg's (give or take a block at the end).
   EXPECT_NEAR(static_cast<double>(ours.Frames()), static_cast<double>(reference.Frames()), 0.1 * kMixRate);

@@ -109,16 +109,18 @@ TEST(AudioMixer, InAndOutPointsLoopsAndEnvelope) {
   EXPECT_NEAR(enveloped.samples[120 * 2 + 1], 0.0f, 1e-5);
 }
 
-TEST(AudioMixer, QueueCountsOnlyFramesItReallyPlayed) {
+TEST(AudioMixer, QueueFadesInAndCountsOnlyFramesItReallyPlayed) {
   Mixer mixer;
-  const auto queue = mixer.OpenQueue();
-  const std::vector<float> data(200, 0.25f);
-  mixer.Feed(queue, data.data(), 100);
-  EXPECT_EQ(mixer.Queued(queue), 100u);
-  const PcmBuffer out = Pull(mixer, 150);
-  EXPECT_EQ(mixer.Played(queue), 100u) << "a dry queue waits in silence";
-  EXPECT_FLOAT_EQ(out.samples[99 * 2], 0.25f);
-  EXPECT_EQ(out.samples[120 * 2], 0.0f);
+  const auto queue = mixer.OpenQueue(nullptr, true);
+  const std::vector<float> data(2000, 0.25f);
+  mixer.Feed(queue, data.data(), 1000);
+  EXPECT_EQ(mixer.Queued(queue), 1000u);
+  const PcmBuffer out = Pull(mixer, 1200);
+  EXPECT_EQ(mixer.Played(queue), 1000u) << "a dry queue waits in silence";
+  EXPECT_LT(out.samples[0], 0.01f) << "a queue picked up mid-sound fades in";
+  EXPECT_NEAR(out.samples[220 * 2], 0.125f, 0.01f);
+  EXPECT_FLOAT_EQ(out.samples[999 * 2], 0.25f);
+  EXPECT_EQ(out.samples[1100 * 2], 0.0f);
   EXPECT_TRUE(mixer.IsPlaying(queue));
 }
 

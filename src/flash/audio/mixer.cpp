@@ -43,9 +43,10 @@ Mixer::SourceId Mixer::Play(std::shared_ptr<const PcmBuffer> sound, const PlayPa
   return sources_.back().id;
 }
 
-Mixer::SourceId Mixer::OpenQueue(const void* owner) {
+Mixer::SourceId Mixer::OpenQueue(const void* owner, bool fadeIn) {
   Source source;
   source.owner = owner;
+  source.fadeInLeft = fadeIn ? kFadeFrames : 0;
   std::lock_guard lock(mutex_);
   source.id = nextId_++;
   sources_.push_back(std::move(source));
@@ -93,6 +94,11 @@ void Mixer::BeginStop(Source& source) {
   if (source.stopping) return;
   source.stopping = true;
   source.fadeLeft = kFadeFrames;
+}
+
+void Mixer::FadeIn(SourceId id) {
+  std::lock_guard lock(mutex_);
+  if (Source* source = Find(id)) source->fadeInLeft = kFadeFrames;
 }
 
 void Mixer::Stop(SourceId id) {
@@ -185,6 +191,12 @@ bool Mixer::MixSource(Source& source, float* mix, std::size_t frames) {
       ++source.played;
     } else if (!source.stopping) {
       continue;  // a queue that ran dry waits in silence
+    }
+    if (source.fadeInLeft > 0) {
+      const float fade = 1.0f - static_cast<float>(source.fadeInLeft) / static_cast<float>(kFadeFrames);
+      --source.fadeInLeft;
+      left *= fade;
+      right *= fade;
     }
     if (source.stopping) {
       if (source.fadeLeft == 0) return false;

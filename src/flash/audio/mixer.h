@@ -39,8 +39,9 @@ class Mixer {
   SourceId Play(std::shared_ptr<const PcmBuffer> sound, const PlayParams& params, int tag = -1,
                 const void* owner = nullptr);
   // A source whose samples arrive while it plays (a video's sound): Feed appends to it.
-  // It plays silence when it runs dry and ends only with Stop.
-  SourceId OpenQueue(const void* owner = nullptr);
+  // It plays silence when it runs dry and ends only with Stop. With fadeIn it starts
+  // with a short fade (a sound picked up in the middle: play after pause, a seek).
+  SourceId OpenQueue(const void* owner = nullptr, bool fadeIn = false);
   void Feed(SourceId id, const float* interleaved, std::size_t frames);
 
   bool IsPlaying(SourceId id) const;
@@ -52,6 +53,8 @@ class Mixer {
   // Frame position inside a buffer source's sound (its loop position); -1 when it ended.
   std::int64_t Position(SourceId id) const;
 
+  // Fades the source in over a few milliseconds (a sound started mid-way, after a jump).
+  void FadeIn(SourceId id);
   // Stopping fades the source out over a few milliseconds so that it does not click.
   void Stop(SourceId id);
   void StopTag(int tag);
@@ -86,6 +89,7 @@ class Mixer {
     std::uint64_t played = 0;
     std::deque<float> queue;       // queue sources: pending interleaved samples
     std::size_t fadeLeft = 0;      // > 0: stopping, frames of fade left
+    std::size_t fadeInLeft = 0;    // frames of fade-in left
     bool stopping = false;
   };
   Source* Find(SourceId id);

@@ -87,7 +87,10 @@ void MovieSounds::FrameShown(const void* clip, const Timeline* timeline, int fra
   if (playing.source) mixer_.Stop(playing.source);
   PlayParams params;
   params.inPoint = static_cast<std::uint32_t>(start);
+  const bool resumed = playing.source != 0 || start > 0;
   playing.source = mixer_.Play(stream->pcm, params, -1, clip);
+  // A stream picked up in the middle (a jump, a restart) fades in rather than clicks.
+  if (resumed && playing.source) mixer_.FadeIn(playing.source);
 }
 
 void MovieSounds::ClipRemoved(const void* clip) {

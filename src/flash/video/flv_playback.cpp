@@ -102,7 +102,8 @@ void FlvPlayback::StartSound() {
   }
   soundStart_ = std::max(clock_, static_cast<double>(first->time));
   soundFed_ = 0;
-  source_ = mixer_->OpenQueue(this);
+  // Sound picked up after its first tag (after a pause or a seek) fades in.
+  source_ = mixer_->OpenQueue(this, first != audio.begin());
   FeedSound();
 }
 

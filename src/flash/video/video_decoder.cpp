@@ -36,6 +36,7 @@ struct VideoDecoder::State {
   bool hasPicture = false;
   int cropRight = 0, cropBottom = 0;  // VP6: the picture is this much smaller than coded
   std::vector<std::uint8_t> config;   // H.264 decoder configuration
+  std::vector<std::uint8_t> converted;  // the picture as libswscale wrote it
 
   ~State() { Close(); }
   void Close() {
@@ -146,9 +147,15 @@ bool VideoDecoder::LastPicture(QImage& picture) {
   if (!s.scaler) return false;
   QImage full(frame->width, frame->height, alpha ? QImage::Format_ARGB32 : QImage::Format_RGB32);
   if (full.isNull()) return false;
-  std::uint8_t* planes[4] = {full.bits(), nullptr, nullptr, nullptr};
-  int strides[4] = {static_cast<int>(full.bytesPerLine()), 0, 0, 0};
+  // libswscale may write a little past the end of a row for narrow or odd widths; it
+  // gets a padded buffer of its own and the rows are copied from there.
+  const int stride = (frame->width * 4 + 63) & ~63;
+  s.converted.resize(static_cast<std::size_t>(stride) * static_cast<std::size_t>(frame->height + 2) + 64);
+  std::uint8_t* planes[4] = {s.converted.data(), nullptr, nullptr, nullptr};
+  int strides[4] = {stride, 0, 0, 0};
   sws_scale(s.scaler, frame->data, frame->linesize, 0, frame->height, planes, strides);
+  for (int y = 0; y < frame->height; ++y)
+    std::memcpy(full.scanLine(y), s.converted.data() + static_cast<std::size_t>(y) * stride, static_cast<std::size_t>(frame->width) * 4);
   if (!alpha) {
     // Opaque pictures: make sure the unused byte says opaque.
     for (int y = 0; y < full.height(); ++y) {
