@@ -35,7 +35,7 @@ one_start() {  # $1: 1 skin, 0 none; prints milliseconds
       colour=$(import -window root -crop "1x1+${geometry/x/+}" -format "%[fx:int(255*(r+g+b))]" info: 2>/dev/null)
       [ -n "$colour" ] && [ "$colour" != "0" ] && break
     fi
-    sleep 0.01
+    sleep 0.05
   done
   end=$(date +%s%N)
   kill "$pid" 2>/dev/null

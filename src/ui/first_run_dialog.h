@@ -3,6 +3,8 @@
 #pragma once
 
 #include <QDialog>
+
+#include "ui/visual_style.h"
 #include <functional>
 
 class QCheckBox;
@@ -16,7 +18,7 @@ class OptionsStore;
 
 namespace vantrel::ui {
 
-class FirstRunDialog : public QDialog {
+class FirstRunDialog : public StyledDialog {
   Q_OBJECT
 
  public:
