@@ -11,11 +11,13 @@ command -v Xvfb >/dev/null && command -v xwininfo >/dev/null && command -v impor
   { echo "needs Xvfb, x11-utils and imagemagick" >&2; exit 2; }
 demo=$build/Media/Demo/Orbits.swf
 work=$(mktemp -d)
-display=:$((300 + RANDOM % 100))
-Xvfb "$display" -screen 0 1024x768x24 -br -nolisten tcp >/dev/null 2>&1 &
+# Xvfb picks a free display and writes its number.
+Xvfb -displayfd 3 -screen 0 1024x768x24 -br -nolisten tcp 3>"$work/display" >/dev/null 2>&1 &
 xvfb=$!
 trap 'kill $xvfb 2>/dev/null; rm -rf "$work"' EXIT
-export DISPLAY=$display QT_QPA_PLATFORM=xcb SDL_AUDIODRIVER=dummy
+for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.05; done
+[ -s "$work/display" ] || { echo "Xvfb did not start" >&2; exit 2; }
+export DISPLAY=:$(head -1 "$work/display") QT_QPA_PLATFORM=xcb SDL_AUDIODRIVER=dummy
 for _ in $(seq 50); do xwininfo -root >/dev/null 2>&1 && break; sleep 0.1; done
 
 one_start() {  # $1: 1 skin, 0 none; prints milliseconds
@@ -35,7 +37,7 @@ one_start() {  # $1: 1 skin, 0 none; prints milliseconds
       colour=$(import -window root -crop "1x1+${geometry/x/+}" -format "%[fx:int(255*(r+g+b))]" info: 2>/dev/null)
       [ -n "$colour" ] && [ "$colour" != "0" ] && break
     fi
-    sleep 0.01
+    sleep 0.05
   done
   end=$(date +%s%N)
   kill "$pid" 2>/dev/null

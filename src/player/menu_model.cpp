@@ -48,6 +48,13 @@ bool MenuModel::Clickable(std::string_view name, int index) const {
   return item && item->enabled && item->available;
 }
 
+void MenuModel::SetVisibleAt(int position, bool value) {
+  if (position < 0 || static_cast<std::size_t>(position) >= items_.size()) return;
+  if (items_[static_cast<std::size_t>(position)].visible == value) return;
+  items_[static_cast<std::size_t>(position)].visible = value;
+  Changed(position);
+}
+
 void MenuModel::SetAvailable(std::string_view name, bool value) {
   for (std::size_t i = 0; i < items_.size(); ++i) {
     if (items_[i].name != name || items_[i].available == value) continue;

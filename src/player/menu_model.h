@@ -76,6 +76,8 @@ class MenuModel {
   void SetCaption(std::string_view name, std::string_view caption) { SetCaption(name, -1, caption); }
   void SetCaption(std::string_view name, int index, std::string_view caption);
   void SetTag(std::string_view name, int index, std::string_view tag);
+  // Shows or hides the item at a position of Items() (separators have no name).
+  void SetVisibleAt(int position, bool value);
   // Marks every item of that name (all indexes) available or not.
   void SetAvailable(std::string_view name, bool value);
 

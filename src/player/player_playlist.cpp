@@ -114,6 +114,8 @@ void Player::AddToPlaylist(const std::string& path, std::int32_t depth) {
   if (playlist_.Count() <= 2) {
     menus_.SetEnabled("mnuSavePL", true);
     menus_.SetEnabled("mnuPlayNext", playlist_.Count() >= 2);
+    // Previous follows Next: with one entry there is nowhere to go either way.
+    menus_.SetEnabled("mnuPlayPrev", playlist_.Count() >= 2);
   }
 }
 

@@ -21,7 +21,7 @@
 namespace vantrel::ui {
 
 FirstRunDialog::FirstRunDialog(core::Languages& languages, core::OptionsStore& options, QWidget* parent)
-    : QDialog(parent), languages_(languages), options_(options) {
+    : StyledDialog(parent), languages_(languages), options_(options) {
   setObjectName(QStringLiteral("frmFirstRun"));
   setWindowTitle(QStringLiteral("Vantrel First Run"));
   setModal(true);
@@ -89,6 +89,9 @@ FirstRunDialog::FirstRunDialog(core::Languages& languages, core::OptionsStore& o
     accept();
   });
   ApplyLanguage(this, languages_);
+  // The welcome text sits on the light band, which ends above the first row.
+  grid->setRowMinimumHeight(0, 52);
+  SetVisual(grid->contentsMargins().top() + 52 + grid->verticalSpacing() / 2);
 }
 
 void FirstRunDialog::LanguageChosen(int index) {

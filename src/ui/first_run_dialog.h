@@ -3,6 +3,8 @@
 #pragma once
 
 #include <QDialog>
+
+#include "ui/visual_style.h"
 #include <functional>
 
 #include "system/xdg_dirs.h"
@@ -18,7 +20,7 @@ class OptionsStore;
 
 namespace vantrel::ui {
 
-class FirstRunDialog : public QDialog {
+class FirstRunDialog : public StyledDialog {
   Q_OBJECT
 
  public:

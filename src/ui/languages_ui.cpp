@@ -90,11 +90,18 @@ void ApplyMenuLanguage(player::MenuModel& menus, const core::Languages& language
 }
 
 void BuildLanguageMenu(player::MenuModel& menus, const core::Languages& languages) {
-  menus.SetVisible("mnuLang", false);
+  // The separator above the Language menu goes and comes with it.
+  const auto showLanguageMenu = [&menus](bool show) {
+    menus.SetVisible("mnuLang", show);
+    const int position = menus.Find("mnuLang");
+    if (position > 0 && menus.Items()[static_cast<std::size_t>(position - 1)].kind == player::MenuKind::Separator)
+      menus.SetVisibleAt(position - 1, show);
+  };
+  showLanguageMenu(false);
   menus.ResizeArray("mnuLangList", 1);
   const auto& table = languages.Table();
   if (table.size() < 2) return;
-  menus.SetVisible("mnuLang", true);
+  showLanguageMenu(true);
   menus.ResizeArray("mnuLangList", static_cast<int>(table.size()));
   for (std::size_t i = 0; i < table.size(); ++i) {
     const int index = static_cast<int>(i);

@@ -134,6 +134,8 @@ bool PlayerWindow::ClickMenu(const std::string& name, int index) {
 }
 
 void PlayerWindow::OptionsChanged() {
+  // The skin is drawn again in the colours just chosen.
+  if (SkinLoaded()) UseSkin(true);
   LayoutView();
   if (player_) player_->CheckZoomItems();
 }

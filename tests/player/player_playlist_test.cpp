@@ -92,6 +92,15 @@ TEST_F(PlaylistTest, VeryLongEntryListStopsAtTheListLimit) {
   EXPECT_EQ(P().GetPlaylist().At(Playlist::kMaxEntries - 1), "/m/32766.swf");
 }
 
+TEST_F(PlaylistTest, NextAndPreviousNeedTwoEntries) {
+  P().AddToPlaylist(Movie("one.swf"), 0);
+  EXPECT_FALSE(P().Menus().Enabled("mnuPlayNext"));
+  EXPECT_FALSE(P().Menus().Enabled("mnuPlayPrev"));
+  P().AddToPlaylist(Movie("two.swf"), 0);
+  EXPECT_TRUE(P().Menus().Enabled("mnuPlayNext"));
+  EXPECT_TRUE(P().Menus().Enabled("mnuPlayPrev"));
+}
+
 TEST_F(PlaylistTest, FoldersAddOneLevelAndOnlyPlayableFiles) {
   Movie("dir/b.swf");
   Movie("dir/a.swf");

@@ -53,7 +53,7 @@ wait_window() {
 }
 geometry() { xwininfo -id "$1" | awk '/Absolute upper-left X/{x=$4} /Absolute upper-left Y/{y=$4} /Width:/{w=$2} /Height:/{h=$2} END{print x, y, w, h}'; }
 pixel() { convert "$1" -format "%[fx:int(255*r)],%[fx:int(255*g)],%[fx:int(255*b)]" -crop "1x1+$2+$3" info:; }
-settle() { sleep "${1:-0.6}"; }
+settle() { sleep "${1:-0.4}"; }
 # Changing the frame makes a new X window: find it again and give it the focus first.
 press() {
   id=$(wait_window "$1") || fail "the window is gone before $2"

@@ -2,12 +2,15 @@
 // text, and the menu mirror's names and states.
 #include <QAction>
 #include <QDir>
+#include <QFile>
 #include <QMenu>
 #include <QMenuBar>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
+#include "core/language.h"
 #include "player/menu_model.h"
+#include "ui/languages_ui.h"
 #include "ui/aspect_ratio.h"
 #include "ui/command_line_text.h"
 #include "ui/hot_keys.h"
@@ -124,6 +127,35 @@ TEST(MenuMirror, ActionsCarryTheModelsNamesTextsAndStates) {
   EXPECT_EQ(mirror.Action("mnuMRU", 2)->text(), QStringLiteral("/movies/c.swf"));
   model.SetEnabled("mnuSavePL", false);
   EXPECT_FALSE(mirror.Action("mnuSavePL")->isEnabled());
+}
+
+}  // namespace
+}  // namespace vantrel::ui
+
+namespace vantrel::ui {
+namespace {
+
+TEST(LanguageMenu, GoesWithItsSeparatorWhenOnlyEnglishShips) {
+  QTemporaryDir folder;
+  const std::string path = folder.path().toStdString() + "/";
+  QFile::copy(QStringLiteral(VANTREL_BUILD_DIR "/Languages/English.xml"), folder.filePath(QStringLiteral("English.xml")));
+  core::Languages only(path);
+  only.EnumerateLanguages("", 1033);
+  player::MenuModel menus = player::BuildPlayerMenus();
+  const int language = menus.Find("mnuLang");
+  BuildLanguageMenu(menus, only);
+  EXPECT_FALSE(menus.Visible("mnuLang"));
+  EXPECT_FALSE(menus.Items()[static_cast<std::size_t>(language - 1)].visible);
+
+  QFile::copy(QStringLiteral(VANTREL_BUILD_DIR "/Languages/German.xml"), folder.filePath(QStringLiteral("German.xml")));
+  core::Languages two(path);
+  two.EnumerateLanguages("German", 1033);
+  BuildLanguageMenu(menus, two);
+  EXPECT_TRUE(menus.Visible("mnuLang"));
+  EXPECT_TRUE(menus.Items()[static_cast<std::size_t>(language - 1)].visible);
+  ASSERT_EQ(menus.ArrayCount("mnuLangList"), 2);
+  EXPECT_EQ(menus.Caption("mnuLangList", 1), "German - Deutsch");
+  EXPECT_TRUE(menus.Checked("mnuLangList", 1));
 }
 
 }  // namespace
