@@ -69,8 +69,8 @@ Bytes ScriptMovie(double iterations) {
 }
 
 void ScriptActions(benchmark::State& state) {
-  // Under one tick's instruction budget, so the whole loop runs.
-  const Bytes movie = ScriptMovie(40000);
+  // Under the instruction limits of one block and one tick, so the whole loop runs.
+  const Bytes movie = ScriptMovie(20000);
   double actions = 0;
   for (auto _ : state) {
     FlashControl control;
@@ -80,7 +80,7 @@ void ScriptActions(benchmark::State& state) {
     }
     auto* player = control.Player();
     actions += static_cast<double>(vantrel::flash::MoviePlayer::kInstructionsPerTick - player->InstructionBudget());
-    if (control.GetVariable("i") != "40000") {
+    if (control.GetVariable("i") != "20000") {
       state.SkipWithError(("the loop stopped at i = " + control.GetVariable("i")).c_str());
       return;
     }
