@@ -70,6 +70,12 @@ bool ContentHit(const MovieClip& clip, const QTransform& toStage, QPointF point,
   return false;
 }
 
+// Buttons and clips set `enabled = false` take no mouse events.
+bool Enabled(const MovieClip& clip) {
+  if (!clip.HasVariable("enabled")) return true;
+  return avm1::ToBoolean(clip.GetVariable("enabled"), clip.Player().SwfVersion());
+}
+
 // A button character's hit area (the records of its hit state).
 bool ButtonHit(const ButtonCharacter& button, const QTransform& toStage, QPointF point) {
   if (!button.dictionary) return false;
@@ -95,10 +101,10 @@ MovieClip* PickButton(MovieClip& clip, const QTransform& toStage, QPointF point,
     if (!object.visible || !object.clip || object.clipDepth != 0) continue;
     const QTransform childToStage = ToQt(object.matrix) * toStage;
     if (const ButtonCharacter* button = ButtonOf(object)) {
-      if (ButtonHit(*button, childToStage, point)) return object.clip.get();
+      if (Enabled(*object.clip) && ButtonHit(*button, childToStage, point)) return object.clip.get();
       continue;
     }
-    if (ActsAsButton(*object.clip, object)) {
+    if (ActsAsButton(*object.clip, object) && Enabled(*object.clip)) {
       if (ContentHit(*object.clip, childToStage, point, nesting + 1)) return object.clip.get();
       continue;
     }
