@@ -68,6 +68,9 @@ class MoviePlayer {
   static constexpr int kMaxCreationsPerTick = 50000;
   bool CountCreation() { return ++creations_ <= kMaxCreationsPerTick; }
 
+  // The number of the next display object placed without a name ("instance1", ...).
+  int NextInstanceNumber() { return ++instances_; }
+
   // A deterministic pseudo-random number (random() of the scripts).
   std::uint32_t Random();
   // Milliseconds of movie time: ticks at the movie's frame rate (getTimer()).
@@ -126,6 +129,7 @@ class MoviePlayer {
   std::set<std::uint16_t> initialised_;
   std::uint64_t ticks_ = 0;
   int creations_ = 0;
+  int instances_ = 0;
   long instructions_ = kInstructionsPerTick;
   std::chrono::steady_clock::time_point scriptDeadline_ = std::chrono::steady_clock::now() + kScriptTimePerTick;
   std::uint32_t random_ = 0x2545F491u;

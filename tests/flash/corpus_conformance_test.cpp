@@ -169,9 +169,22 @@ std::string Normalised(std::string text) {
   return text;
 }
 
+// The counts leave out the tests the reference emulator itself marks as known failures
+// (their expectations are doubtful); they still run, and a pass among them is listed.
 void Report(const char* what, const std::vector<std::string>& passes, const std::vector<std::string>& failures,
-            const std::set<std::string>& known, const std::string& listName) {
-  std::printf("%s: %zu of %zu pass\n", what, passes.size(), passes.size() + failures.size());
+            const std::set<std::string>& known, const std::string& listName,
+            const std::set<std::string>& uncounted = {}) {
+  auto counted = [&](const std::vector<std::string>& names) {
+    return std::count_if(names.begin(), names.end(), [&](const std::string& name) {
+      return !uncounted.count(name.substr(0, name.find(" (")));
+    });
+  };
+  std::printf("%s: %ld of %ld pass", what, static_cast<long>(counted(passes)),
+              static_cast<long>(counted(passes) + counted(failures)));
+  if (!uncounted.empty())
+    std::printf(" (not counted: %zu marked as known failures, %ld of them pass)",
+                uncounted.size(), static_cast<long>(passes.size()) - static_cast<long>(counted(passes)));
+  std::printf("\n");
   for (const std::string& name : failures) std::printf("  fail %s\n", name.c_str());
   const std::string written = std::string(VANTREL_BUILD_DIR) + "/" + listName;
   WriteList(written, passes);
@@ -204,6 +217,7 @@ TEST(FlashCorpus, TraceOutputOfActionScript12Movies) {
   const std::string corpus = testing::CorpusDir();
   if (corpus.empty()) GTEST_SKIP() << "the corpus (../shared/corpus) is not there";
   std::vector<std::string> passes, failures;
+  std::set<std::string> knownFailures;
   for (const CorpusCase& test : FindCases(corpus)) {
     if (!fs::exists(test.folder / "output.txt")) continue;
     const std::string expected = Normalised(ReadAll(test.folder / "output.txt"));
@@ -225,6 +239,7 @@ TEST(FlashCorpus, TraceOutputOfActionScript12Movies) {
       continue;
     }
     if (control.GetMovie()->actionScript3) continue;
+    if (test.toml.knownFailure) knownFailures.insert(test.name);
     RunRecorded(control, test.toml.frames, hasInput ? &input : nullptr);
     if (Normalised(output) == expected)
       passes.push_back(test.name);
@@ -232,7 +247,7 @@ TEST(FlashCorpus, TraceOutputOfActionScript12Movies) {
       failures.push_back(test.name);
   }
   Report("trace tests", passes, failures, ReadList(std::string(VANTREL_FLASH_TEST_DIR) + "/known_trace_passes.txt"),
-         "flash_trace_passes.txt");
+         "flash_trace_passes.txt", knownFailures);
 }
 
 }  // namespace
