@@ -135,6 +135,11 @@ class Interpreter final : public Machine {
   void Trace(const std::string& text) override {
     if (player_.Hooks().trace) player_.Hooks().trace(text);
   }
+  // For the host's calls into scripts (input events, broadcasts).
+  Value CallMethodOf(const Value& object, const std::string& name, std::vector<Value> args) override {
+    return CallMethod(object, name, std::move(args));
+  }
+  Value Member(const Value& object, const std::string& name) { return GetMember(object, name); }
 
  private:
   struct TryFrame {
@@ -809,6 +814,11 @@ void Interpreter::Run(std::span<const std::uint8_t> code) {
   std::size_t pos = 0;
   long& shared = player_.InstructionBudget();
   for (int budget = kMaxInstructions; budget > 0 && shared > 0 && pos < code.size() && !stopped_; --budget, --shared) {
+    // The clock is read now and then: a tick's scripts also stop when its time is up.
+    if ((budget & 4095) == 0 && !player_.ScriptTimeLeft()) {
+      shared = 0;
+      break;
+    }
     while (!withEnds_.empty() && pos >= withEnds_.back()) {
       withEnds_.pop_back();
       if (!scope_.empty()) scope_.pop_back();
@@ -1221,6 +1231,27 @@ void RunActions(MovieClip& clip, std::span<const std::uint8_t> code) {
   interpreter.Run(code);
 }
 
+void CallMethod(MovieClip& clip, const Value& object, const std::string& name, std::vector<Value> args) {
+  Interpreter interpreter(clip, 0);
+  const Value fn = interpreter.Member(object, name);
+  if (fn.type != Value::Type::Object || !fn.object || !fn.object->IsFunction()) return;
+  interpreter.CallMethodOf(object, name, std::move(args));
+}
+
+bool Broadcast(MovieClip& clip, const Value& source, const std::string& event, std::vector<Value> args) {
+  Interpreter interpreter(clip, 0);
+  const Value listeners = interpreter.Member(source, "_listeners");
+  if (listeners.type != Value::Type::Object || !listeners.object || listeners.object->kind != Object::Kind::Array)
+    return false;
+  // A listener may remove itself (or others) while it runs: walk a copy.
+  const std::vector<Value> targets = listeners.object->elements;
+  for (const Value& target : targets) {
+    const Value fn = interpreter.Member(target, event);
+    if (fn.type == Value::Type::Object && fn.object && fn.object->IsFunction()) interpreter.CallMethodOf(target, event, args);
+  }
+  return true;
+}
+
 void CallHandler(MovieClip& clip, const std::string& name) {
   if (!clip.HasVariable(name)) return;
   const Value handler = clip.GetVariable(name);
@@ -1319,7 +1350,14 @@ Value GetProperty(MovieClip& clip, int index) {
       return Value::String(quality);
     }
     case 20:
-    case 21: return Value::Number(0);
+    case 21: {
+      // The pointer in the clip's own coordinates, in pixels.
+      bool invertible = false;
+      const QTransform toLocal = ClipToStage(clip).inverted(&invertible);
+      if (!invertible) return Value::Number(0);
+      const QPointF local = toLocal.map(clip.Player().MousePosition());
+      return Value::Number(std::nearbyint(index == 20 ? local.x() : local.y()) / 20.0);
+    }
     default: return Value::Undefined();
   }
 }

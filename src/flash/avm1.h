@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <span>
 #include <string>
+#include <vector>
 
 #include "flash/avm1_value.h"
 
@@ -27,6 +28,14 @@ void RunActions(MovieClip& clip, std::span<const std::uint8_t> code);
 // Calls the function in the clip's variable name (an event handler such as
 // "onEnterFrame") with the clip as `this`; nothing when the variable holds no function.
 void CallHandler(MovieClip& clip, const std::string& name);
+
+// Calls the method name of object (a clip or a script object) with clip as the running
+// timeline; nothing when object has no such function.
+void CallMethod(MovieClip& clip, const Value& object, const std::string& name, std::vector<Value> args);
+
+// Sends event with args to every listener in source's _listeners array (the way an
+// AsBroadcaster's broadcastMessage does); false when source has no listeners array.
+bool Broadcast(MovieClip& clip, const Value& source, const std::string& event, std::vector<Value> args);
 
 // The clip a target path names seen from clip: "" is clip itself; "_root", "_level0"
 // and a leading "/" start at the root; "_parent" and ".." go up; names go down, split

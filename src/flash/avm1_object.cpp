@@ -6,6 +6,8 @@
 #include <cstdlib>
 #include <numbers>
 
+#include "flash/avm1/builtins/builtins.h"
+
 namespace vantrel::flash::avm1 {
 
 namespace {
@@ -154,11 +156,15 @@ long SliceIndex(double value, long size) {
   return std::min(size, static_cast<long>(std::min(value, 1e9)));
 }
 
+}  // namespace
+
 void Method(Runtime& rt, const ObjectPtr& on, const std::string& name, Native fn) {
   if (!on) return;
   ObjectPtr function = rt.MakeNative(std::move(fn));
   on->Set(name, Value::Obj(function), false);
 }
+
+namespace {
 
 ObjectPtr Constructor(Runtime& rt, const std::string& name, const ObjectPtr& proto, Native fn) {
   ObjectPtr function = rt.MakeNative(std::move(fn));
@@ -534,6 +540,12 @@ void InstallBuiltins(Runtime& rt) {
   InstallArray(rt);
   InstallWrappers(rt);
   InstallMath(rt);
+  InstallAsBroadcaster(rt);
+  InstallKey(rt);
+  InstallMouse(rt);
+  InstallStage(rt);
+  InstallSystem(rt);
+  InstallMovieClipLoader(rt);
   ObjectPtr clip = rt.Make(Object::Kind::Function, rt.functionProto);
   if (clip) {
     clip->Set("prototype", Value::Obj(rt.clipProto), false);

@@ -29,6 +29,8 @@ class Machine {
   // A new object whose prototype is the named global constructor's prototype
   // ("Object", "Array"); null when the object limit is reached.
   virtual ObjectPtr NewObject(const std::string& constructor) = 0;
+  // Calls object's method name (a clip's or a script object's); undefined when none.
+  virtual Value CallMethodOf(const Value& object, const std::string& name, std::vector<Value> args) = 0;
   virtual MovieClip* Timeline() = 0;
   virtual void Trace(const std::string& text) = 0;
 };
@@ -95,8 +97,12 @@ struct Runtime {
   ObjectPtr MakeNative(Native fn);
 };
 
-// Installs Object, Function, Array, String, Number, Boolean and Math on runtime.global.
+// Installs Object, Function, Array, String, Number, Boolean, Math, AsBroadcaster, Key
+// and Mouse on runtime.global.
 void InstallBuiltins(Runtime& runtime);
+
+// Makes a native function (a built-in method) on `on`.
+void Method(Runtime& rt, const ObjectPtr& on, const std::string& name, Native fn);
 
 // Methods of strings and of primitive numbers/booleans called on a primitive value.
 // False when name is not such a method.

@@ -49,9 +49,14 @@ FlashControl::~FlashControl() = default;
 PlayerHooks FlashControl::MakeHooks() {
   PlayerHooks hooks;
   hooks.trace = [this](const std::string& line) {
-    if (OnTrace) OnTrace(line);
+    if (!OnTrace) return;
+    // The player's trace output ends a line at every carriage return as well.
+    std::string text = line;
+    std::replace(text.begin(), text.end(), '\r', '\n');
+    OnTrace(text);
   };
   hooks.fsCommand = [this](const std::string& command, const std::string& arguments) {
+    if (core::EqualsNoCase(command, "quit")) quitRequested_ = true;
     if (FSCommand) FSCommand(command, arguments);
   };
   hooks.getQuality = [this] { return quality_; };
@@ -88,6 +93,7 @@ bool FlashControl::LoadMovieData(std::span<const std::uint8_t> bytes, const std:
   }
   lastError_.clear();
   video::AddEmbeddedVideos(*movie, bytes);
+  quitRequested_ = false;
   movie_ = movie;
   player_.reset();
   sounds_ = mixer_ ? audio::MovieSounds::Make(*movie_, bytes, *mixer_) : nullptr;
@@ -284,6 +290,38 @@ void FlashControl::Paint(QPainter& painter, QSize viewport) const {
   options.quality = RenderQuality();
   options.background = bg;
   RenderMovie(painter, viewport, *player_, options);
+}
+
+QPointF FlashControl::ToStage(double x, double y) const {
+  const QTransform toView = StageTransform(movie_->header.frameSize, size_, static_cast<flash::ScaleMode>(scaleMode_),
+                                           alignMode_);
+  bool invertible = false;
+  const QTransform toStage = toView.inverted(&invertible);
+  return invertible ? toStage.map(QPointF(x, y)) : QPointF(x * 20, y * 20);
+}
+
+void FlashControl::MouseMove(double x, double y) {
+  if (player_) player_->MouseMove(ToStage(x, y));
+}
+
+void FlashControl::MouseDown(double x, double y, int button) {
+  if (player_) player_->MouseButton(true, button, ToStage(x, y));
+}
+
+void FlashControl::MouseUp(double x, double y, int button) {
+  if (player_) player_->MouseButton(false, button, ToStage(x, y));
+}
+
+void FlashControl::MouseWheel(int lines) {
+  if (player_) player_->MouseWheel(lines);
+}
+
+void FlashControl::KeyDown(int keyCode, int ascii) {
+  if (player_) player_->KeyDown(keyCode, ascii);
+}
+
+void FlashControl::KeyUp(int keyCode, int ascii) {
+  if (player_) player_->KeyUp(keyCode, ascii);
 }
 
 void FlashControl::PaintTo(QImage& surface) const {

@@ -115,6 +115,23 @@ class FlashControl {
   void PaintTo(QImage& surface) const;
   void Paint(QPainter& painter, QSize viewport) const;
 
+  // Input. Positions are in the control's pixels and reach the movie through the same
+  // scale and alignment as Paint; buttons are 0 left, 1 right, 2 middle. Key codes are
+  // the movie's own (Key.getCode: 65 for A, 13 for Enter, 37 for the left arrow), ascii
+  // the character the key types (0 when none). Without a movie the calls do nothing.
+  void MouseMove(double x, double y);
+  void MouseDown(double x, double y, int button = 0);
+  void MouseUp(double x, double y, int button = 0);
+  void MouseWheel(int lines);
+  void KeyDown(int keyCode, int ascii = 0);
+  void KeyUp(int keyCode, int ascii = 0);
+  // True when the pointer is over something the movie lets the user click.
+  bool WantsHandCursor() const { return player_ && player_->OverButton(); }
+  // False while the movie has hidden the pointer (Mouse.hide()).
+  bool WantsPointer() const { return !player_ || player_->mouseVisible; }
+  // Set once the movie has called fscommand("quit") (the command still reaches FSCommand).
+  bool QuitRequested() const { return quitRequested_; }
+
   MoviePlayer* Player() { return player_.get(); }
 
   // The mixer the movies' sounds play on (null, the default: silent). Takes effect
@@ -126,6 +143,7 @@ class FlashControl {
  private:
   PlayerHooks MakeHooks();
   Rgba Background() const;
+  QPointF ToStage(double x, double y) const;
 
   std::shared_ptr<const Movie> movie_;
   audio::Mixer* mixer_ = nullptr;
@@ -139,6 +157,7 @@ class FlashControl {
   bool hasBackground_ = false;
   Rgba background_{255, 255, 255, 255};
   double pendingMs_ = 0;
+  bool quitRequested_ = false;
   QSize size_{550, 400};
 };
 

@@ -70,6 +70,9 @@ void MovieClip::CreateObject(const PlaceCommand& command, int frame) {
   object.placeFrame = frame;
   object.createdTick = player_.TickCount();
   ApplyProperties(object, command);
+  // Objects the timeline places without a name are "instance1", "instance2", ... in the
+  // order the movie makes them; the states a button shows are not counted.
+  if (object.name.empty() && timeline_) object.name = "instance" + std::to_string(player_.NextInstanceNumber());
   if (character->Kind() == CharacterKind::Sprite) {
     const auto* sprite = static_cast<const SpriteCharacter*>(character.get());
     object.clip = std::make_shared<MovieClip>(player_, &sprite->timeline, this);

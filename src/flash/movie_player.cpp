@@ -21,9 +21,15 @@ void MoviePlayer::Start() {
   if (started_) return;
   started_ = true;
   creations_ = 0;
-  instructions_ = kInstructionsPerTick;
+  ResetBudgets();
   root_->GotoFrame(0, true);
   RunQueuedActions();
+  // The root's load event comes once its first frame has run, so an onLoad the frame
+  // defines hears it.
+  if (root_->HasVariable("onLoad")) {
+    QueueHandler(*root_, "onLoad");
+    RunQueuedActions();
+  }
 }
 
 void MoviePlayer::Tick() {
@@ -33,7 +39,7 @@ void MoviePlayer::Tick() {
   }
   ++ticks_;
   creations_ = 0;
-  instructions_ = kInstructionsPerTick;
+  ResetBudgets();
   if (root_->HasVariable("onEnterFrame")) QueueHandler(*root_, "onEnterFrame");
   root_->RunFrame();
   RunQueuedActions();
@@ -42,7 +48,7 @@ void MoviePlayer::Tick() {
 void MoviePlayer::GotoFrame(int frame, bool play) {
   if (!started_) Start();
   creations_ = 0;
-  instructions_ = kInstructionsPerTick;
+  ResetBudgets();
   root_->GotoFrame(frame, play);
   RunQueuedActions();
 }

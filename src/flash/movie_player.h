@@ -3,12 +3,16 @@
 // FSCommand, other getURL calls). One MoviePlayer per loaded movie.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <deque>
 #include <functional>
 #include <memory>
 #include <set>
 #include <string>
+
+#include <QPointF>
+#include <QTransform>
 
 #include "flash/avm1_object.h"
 #include "flash/movie.h"
@@ -19,6 +23,9 @@ namespace vantrel::flash {
 namespace audio {
 class SoundEvents;
 }
+
+// Maps the clip's own twips to stage twips (its placement and every parent's).
+QTransform ClipToStage(const MovieClip& clip);
 
 struct PlayerHooks {
   std::function<void(const std::string&)> trace;
@@ -67,6 +74,9 @@ class MoviePlayer {
   static constexpr int kMaxCreationsPerTick = 50000;
   bool CountCreation() { return ++creations_ <= kMaxCreationsPerTick; }
 
+  // The number of the next display object placed without a name ("instance1", ...).
+  int NextInstanceNumber() { return ++instances_; }
+
   // A deterministic pseudo-random number (random() of the scripts).
   std::uint32_t Random();
   // Milliseconds of movie time: ticks at the movie's frame rate (getTimer()).
@@ -76,9 +86,36 @@ class MoviePlayer {
   // scripts) starts with kInstructionsPerTick.
   static constexpr long kInstructionsPerTick = 2000000;
   long& InstructionBudget() { return instructions_; }
+  // Wall-clock time the scripts of one tick (or one host call) may take; past it the
+  // running scripts stop as when the instruction budget runs out.
+  static constexpr std::chrono::milliseconds kScriptTimePerTick{1000};
+  bool ScriptTimeLeft() const { return std::chrono::steady_clock::now() < scriptDeadline_; }
+  // Starts a new tick's instruction and time budgets.
+  void ResetBudgets() {
+    instructions_ = kInstructionsPerTick;
+    scriptDeadline_ = std::chrono::steady_clock::now() + kScriptTimePerTick;
+  }
 
   // The script objects of this movie (_global and the built-ins), made on first use.
   avm1::Runtime& Script();
+
+  // Input from the host. Positions are stage twips; buttons 0 left, 1 right, 2 middle;
+  // key codes are the movie's own (Key.getCode), ascii the character typed (0 none).
+  // Each call runs the handlers it triggers before it returns.
+  void MouseMove(QPointF stage);
+  void MouseButton(bool down, int button, QPointF stage);
+  void MouseWheel(int lines);
+  void KeyDown(int keyCode, int ascii);
+  void KeyUp(int keyCode, int ascii);
+  QPointF MousePosition() const { return mouse_; }
+  bool KeyIsDown(int keyCode) const { return keysDown_.count(keyCode) != 0; }
+  bool KeyIsToggled(int keyCode) const { return keysToggled_.count(keyCode) != 0; }
+  int LastKeyCode() const { return lastKeyCode_; }
+  int LastAscii() const { return lastAscii_; }
+  // True while the mouse is over a button or a clip that acts as one (the hand cursor).
+  bool OverButton() const { return !hovered_.expired(); }
+  // Mouse.hide() and Mouse.show(): whether the movie wants the pointer shown.
+  bool mouseVisible = true;
 
   PlayerHooks& Hooks() { return hooks_; }
   const Dictionary& GetDictionary() const { return movie_->dictionary; }
@@ -98,8 +135,21 @@ class MoviePlayer {
   std::set<std::uint16_t> initialised_;
   std::uint64_t ticks_ = 0;
   int creations_ = 0;
+  int instances_ = 0;
   long instructions_ = kInstructionsPerTick;
+  std::chrono::steady_clock::time_point scriptDeadline_ = std::chrono::steady_clock::now() + kScriptTimePerTick;
   std::uint32_t random_ = 0x2545F491u;
+  // Input state: the pointer, the pressed mouse button, keys held, and the button (or
+  // clip acting as one) under the pointer and the one the press started on.
+  void UpdateHover();
+  void ButtonTransition(MovieClip& target, std::uint16_t buttonCondition, std::uint32_t clipEvent,
+                        const char* handler);
+  void MouseBroadcast(const char* event, std::uint32_t clipEvent);
+  QPointF mouse_{0, 0};
+  bool mouseDown_ = false;
+  std::set<int> keysDown_, keysToggled_;
+  int lastKeyCode_ = 0, lastAscii_ = 0;
+  std::weak_ptr<MovieClip> hovered_, pressed_;
   bool started_ = false;
 };
 

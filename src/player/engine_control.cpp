@@ -23,9 +23,12 @@ EngineControl::~EngineControl() {
   control_.FSCommand = nullptr;
 }
 
-void EngineControl::LoadMovie(std::int32_t layer, const std::string& url) { control_.LoadMovie(layer, url); }
+void EngineControl::LoadMovie(std::int32_t layer, const std::string& url) {
+  loading_ = control_.LoadMovie(layer, url) || loading_;
+}
 
 void EngineControl::Advance(double milliseconds) {
+  loading_ = false;
   control_.AdvanceTime(milliseconds);
   DeliverEvents();
 }

@@ -34,9 +34,19 @@ class EngineControl : public FlashPort {
   flash::FlashControl& Control() { return control_; }
 
   void LoadMovie(std::int32_t layer, const std::string& url) override;
-  void Play() override { control_.Play(); }
-  void Stop() override { control_.Stop(); }
-  void Rewind() override { control_.Rewind(); }
+  // Playback calls made between LoadMovie and the first Advance reach a movie that is
+  // still loading and do nothing, as with a control that loads in the background: a
+  // movie that stops itself on its first frame stays stopped, and the first frame's
+  // actions do not run twice because the player rewinds right after loading.
+  void Play() override {
+    if (!loading_) control_.Play();
+  }
+  void Stop() override {
+    if (!loading_) control_.Stop();
+  }
+  void Rewind() override {
+    if (!loading_) control_.Rewind();
+  }
   void Forward() override { control_.Forward(); }
   void Back() override { control_.Back(); }
   void GotoFrame(std::int32_t frame) override { control_.GotoFrame(frame); }
@@ -44,7 +54,9 @@ class EngineControl : public FlashPort {
   std::int32_t FrameNum() override { return control_.FrameNum(); }
   std::int32_t CurrentFrame() override { return control_.CurrentFrame(); }
   bool Playing() override { return control_.Playing(); }
-  void SetPlaying(bool playing) override { control_.SetPlaying(playing); }
+  void SetPlaying(bool playing) override {
+    if (!loading_) control_.SetPlaying(playing);
+  }
   std::string Quality2() override { return control_.Quality2(); }
   void SetQuality2(const std::string& quality) override { control_.SetQuality2(quality); }
   std::int32_t ScaleMode() override { return control_.ScaleMode(); }
@@ -66,6 +78,7 @@ class EngineControl : public FlashPort {
   flash::FlashControl& control_;
   Player* player_ = nullptr;
   std::deque<Event> events_;
+  bool loading_ = false;  // a movie was loaded and has not run past its first frame yet
 };
 
 }  // namespace vantrel::player

@@ -1,6 +1,8 @@
 // The program's own Flash engine behind the window's engine interface; the player's
 // control port is the player's engine adapter, which holds the control's events until
 // a frame has run.
+#include <Qt>
+
 #include "flash/flash_control.h"
 #include "player/engine_control.h"
 #include "ui/movie_engine.h"
@@ -9,6 +11,61 @@
 namespace vantrel::ui {
 
 namespace {
+
+// The movie's key code (Key.getCode) for a Qt key; 0 for keys movies never see.
+int MovieKeyCode(int key) {
+  if ((key >= Qt::Key_A && key <= Qt::Key_Z) || (key >= Qt::Key_0 && key <= Qt::Key_9)) return key;
+  if (key >= Qt::Key_F1 && key <= Qt::Key_F12) return 112 + (key - Qt::Key_F1);
+  switch (key) {
+    case Qt::Key_Backspace: return 8;
+    case Qt::Key_Tab:
+    case Qt::Key_Backtab: return 9;
+    case Qt::Key_Return:
+    case Qt::Key_Enter: return 13;
+    case Qt::Key_Shift: return 16;
+    case Qt::Key_Control: return 17;
+    case Qt::Key_Alt: return 18;
+    case Qt::Key_Pause: return 19;
+    case Qt::Key_CapsLock: return 20;
+    case Qt::Key_Escape: return 27;
+    case Qt::Key_Space: return 32;
+    case Qt::Key_PageUp: return 33;
+    case Qt::Key_PageDown: return 34;
+    case Qt::Key_End: return 35;
+    case Qt::Key_Home: return 36;
+    case Qt::Key_Left: return 37;
+    case Qt::Key_Up: return 38;
+    case Qt::Key_Right: return 39;
+    case Qt::Key_Down: return 40;
+    case Qt::Key_Insert: return 45;
+    case Qt::Key_Delete: return 46;
+    case Qt::Key_NumLock: return 144;
+    case Qt::Key_ScrollLock: return 145;
+    case Qt::Key_Semicolon:
+    case Qt::Key_Colon: return 186;
+    case Qt::Key_Equal:
+    case Qt::Key_Plus: return 187;
+    case Qt::Key_Comma:
+    case Qt::Key_Less: return 188;
+    case Qt::Key_Minus:
+    case Qt::Key_Underscore: return 189;
+    case Qt::Key_Period:
+    case Qt::Key_Greater: return 190;
+    case Qt::Key_Slash:
+    case Qt::Key_Question: return 191;
+    case Qt::Key_QuoteLeft:
+    case Qt::Key_AsciiTilde: return 192;
+    case Qt::Key_BracketLeft:
+    case Qt::Key_BraceLeft: return 219;
+    case Qt::Key_Backslash:
+    case Qt::Key_Bar: return 220;
+    case Qt::Key_BracketRight:
+    case Qt::Key_BraceRight: return 221;
+    case Qt::Key_Apostrophe:
+    case Qt::Key_QuoteDbl: return 222;
+    default: return 0;
+  }
+}
 
 class FlashEngine final : public MovieEngine {
  public:
@@ -26,6 +83,37 @@ class FlashEngine final : public MovieEngine {
   void Paint(QPainter& painter, QSize viewport) override { page_.Paint(painter, viewport); }
   void AttachView(QWidget* view) override { page_.AttachView(view); }
   flash::audio::Mixer* SoundMixer() override { return &page_.Mixer(); }
+
+  void MouseMove(QPointF position) override {
+    control_.MouseMove(position.x(), position.y());
+    port_.DeliverEvents();
+  }
+  void MouseButton(bool down, QPointF position, int button) override {
+    if (down)
+      control_.MouseDown(position.x(), position.y(), button);
+    else
+      control_.MouseUp(position.x(), position.y(), button);
+    port_.DeliverEvents();
+  }
+  void MouseWheel(int lines) override {
+    control_.MouseWheel(lines);
+    port_.DeliverEvents();
+  }
+  void Key(bool down, int qtKey, const QString& text) override {
+    const int code = MovieKeyCode(qtKey);
+    if (code == 0) return;
+    const char16_t typed = text.size() == 1 ? text.at(0).unicode() : 0;
+    const int ascii = typed >= 32 && typed < 0x7F ? typed : (code == 8 || code == 9 || code == 13 || code == 27 ? code : 0);
+    if (down)
+      control_.KeyDown(code, ascii);
+    else
+      control_.KeyUp(code, ascii);
+    port_.DeliverEvents();
+  }
+  Qt::CursorShape Cursor() override {
+    if (!control_.WantsPointer()) return Qt::BlankCursor;
+    return control_.WantsHandCursor() ? Qt::PointingHandCursor : Qt::ArrowCursor;
+  }
 
  private:
   flash::FlashControl control_;

@@ -3,7 +3,9 @@
 #pragma once
 
 #include <QPainter>
+#include <QPointF>
 #include <QSize>
+#include <QString>
 #include <functional>
 #include <memory>
 #include <string>
@@ -44,6 +46,17 @@ class MovieEngine {
   virtual void AttachView(QWidget* view) { (void)view; }
   // The mixer every sound of the engine plays on; null for an engine without sound.
   virtual flash::audio::Mixer* SoundMixer() { return nullptr; }
+
+  // Input from the movie area (positions in its pixels; buttons 0 left, 1 right, 2
+  // middle; keys as Qt key codes with the text they type). The events the movie raises
+  // reach the player before the call returns. Engines without input ignore them.
+  virtual void MouseMove(QPointF) {}
+  virtual void MouseButton(bool /*down*/, QPointF, int /*button*/) {}
+  virtual void MouseWheel(int /*lines*/) {}
+  virtual void Key(bool /*down*/, int /*qtKey*/, const QString& /*text*/) {}
+  // The pointer the movie wants over the area: the hand over its buttons, none when
+  // the movie hid it.
+  virtual Qt::CursorShape Cursor() { return Qt::ArrowCursor; }
 };
 
 // The program's own engine behind the interface; nullptr when the program was built

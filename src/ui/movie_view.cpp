@@ -1,7 +1,10 @@
 #include "ui/movie_view.h"
 
 #include <QContextMenuEvent>
+#include <QKeyEvent>
+#include <QMouseEvent>
 #include <QPainter>
+#include <QWheelEvent>
 
 #include "ui/movie_engine.h"
 
@@ -13,6 +16,7 @@ MovieView::MovieView(QWidget* parent) : QWidget(parent) {
   setAttribute(Qt::WA_OpaquePaintEvent);
   setFocusPolicy(Qt::StrongFocus);
   setMinimumSize(16, 16);
+  setMouseTracking(true);  // movies see the pointer move without a button held
 }
 
 void MovieView::SetEngine(MovieEngine* engine) {
@@ -39,6 +43,65 @@ void MovieView::resizeEvent(QResizeEvent* event) {
 void MovieView::contextMenuEvent(QContextMenuEvent* event) {
   if (onContextMenu) onContextMenu(event->globalPos());
   event->accept();
+}
+
+namespace {
+
+int MovieButton(Qt::MouseButton button) {
+  if (button == Qt::RightButton) return 1;
+  if (button == Qt::MiddleButton) return 2;
+  return 0;
+}
+
+}  // namespace
+
+void MovieView::AfterInput() {
+  setCursor(engine_->Cursor());
+  update();
+}
+
+void MovieView::mouseMoveEvent(QMouseEvent* event) {
+  if (!engine_) return QWidget::mouseMoveEvent(event);
+  engine_->MouseMove(event->position());
+  AfterInput();
+}
+
+void MovieView::mousePressEvent(QMouseEvent* event) {
+  // The right button opens the player's menu; movies get the others.
+  if (!engine_ || event->button() == Qt::RightButton) return QWidget::mousePressEvent(event);
+  engine_->MouseButton(true, event->position(), MovieButton(event->button()));
+  AfterInput();
+}
+
+void MovieView::mouseReleaseEvent(QMouseEvent* event) {
+  if (!engine_ || event->button() == Qt::RightButton) return QWidget::mouseReleaseEvent(event);
+  engine_->MouseButton(false, event->position(), MovieButton(event->button()));
+  AfterInput();
+}
+
+void MovieView::wheelEvent(QWheelEvent* event) {
+  if (!engine_) return QWidget::wheelEvent(event);
+  const int lines = event->angleDelta().y() / 40;  // 120 per notch, three lines each
+  if (lines != 0) engine_->MouseWheel(lines);
+  AfterInput();
+}
+
+void MovieView::keyPressEvent(QKeyEvent* event) {
+  // The player's own hot keys are shortcuts and never arrive here.
+  if (!engine_) return QWidget::keyPressEvent(event);
+  engine_->Key(true, event->key(), event->text());
+  AfterInput();
+}
+
+void MovieView::keyReleaseEvent(QKeyEvent* event) {
+  if (!engine_ || event->isAutoRepeat()) return QWidget::keyReleaseEvent(event);
+  engine_->Key(false, event->key(), event->text());
+  AfterInput();
+}
+
+bool MovieView::focusNextPrevChild(bool) {
+  // Tab belongs to the movie while the movie area has the focus.
+  return false;
 }
 
 }  // namespace vantrel::ui

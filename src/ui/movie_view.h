@@ -1,4 +1,5 @@
-// The movie area `View`: paints the engine's current frame and reports right clicks.
+// The movie area `View`: paints the engine's current frame, hands the mouse and the
+// keyboard to the movie and reports right clicks.
 #pragma once
 
 #include <QWidget>
@@ -23,8 +24,18 @@ class MovieView : public QWidget {
   void paintEvent(QPaintEvent* event) override;
   void resizeEvent(QResizeEvent* event) override;
   void contextMenuEvent(QContextMenuEvent* event) override;
+  void mouseMoveEvent(QMouseEvent* event) override;
+  void mousePressEvent(QMouseEvent* event) override;
+  void mouseReleaseEvent(QMouseEvent* event) override;
+  void wheelEvent(QWheelEvent* event) override;
+  void keyPressEvent(QKeyEvent* event) override;
+  void keyReleaseEvent(QKeyEvent* event) override;
+  bool focusNextPrevChild(bool next) override;
 
  private:
+  // The movie's answer may change the picture and the pointer it wants.
+  void AfterInput();
+
   MovieEngine* engine_ = nullptr;
 };
 

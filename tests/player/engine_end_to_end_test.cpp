@@ -113,5 +113,29 @@ TEST_F(EngineEndToEnd, MovieCommandsReachThePlayerAfterTheFrame) {
   EXPECT_EQ(engine.PendingEvents(), 0u);
 }
 
+TEST_F(EngineEndToEnd, MovieThatStopsOnItsFirstFrameStaysThereAndRunsTheFrameOnce) {
+  // Frame 1 traces and stops; frame 2 would trace again.
+  std::string stopHere = "\x96";
+  const std::string text = std::string("\0first", 7);
+  stopHere += vantrel::testing::Le16(static_cast<std::uint32_t>(text.size())) + text + "\x26\x07" + '\0';
+  vantrel::testing::SwfWriter movie(6, 100, 100, 12, 2);
+  movie.Tag(12, stopHere).ShowFrame().ShowFrame().End();
+  const std::string path = home.WriteFile("stops.swf", movie.Plain());
+  int traces = 0;
+  control.OnTrace = [&traces](const std::string&) { ++traces; };
+
+  Player& p = Real();
+  p.OpenMovie(path);
+  ASSERT_EQ(control.TotalFrames(), 2) << control.LastError();
+  for (int tick = 0; tick < 3; ++tick) Tick();
+  EXPECT_EQ(control.FrameNum(), 0);
+  EXPECT_FALSE(control.Playing());
+  EXPECT_EQ(traces, 1);
+  // The user's own Play still starts it.
+  p.PlayMedia();
+  Tick();
+  EXPECT_EQ(control.FrameNum(), 1);
+}
+
 }  // namespace
 }  // namespace vantrel::player::testing

@@ -1,4 +1,6 @@
 // vantrel-tool render MOVIE -o OUT.png [--frame N] [--size WxH] [--scale MODE] [--quality high|low]
+//                                      [--input FILE]
+#include <algorithm>
 #include <cstdio>
 #include <string>
 
@@ -11,6 +13,7 @@
 #include <QImage>
 
 #include "core/text.h"
+#include "flash/control/input_script.h"
 #include "flash/flash_control.h"
 #include "flash/video/flv_playback.h"
 #endif
@@ -41,7 +44,7 @@ int WritePng(const QImage& image, const std::string& out) {
 
 int RunRender(const Args& args) {
 #if VANTREL_HAS_FLASH
-  std::string movie, out, scale = "showall", quality = "high";
+  std::string movie, out, scale = "showall", quality = "high", inputPath;
   long frame = 1, width = 0, height = 0;
   for (std::size_t i = 0; i < args.size(); ++i) {
     const std::string& arg = args[i];
@@ -58,6 +61,8 @@ int RunRender(const Args& args) {
         return UsageError("render", "--size needs WIDTHxHEIGHT, each 1 to 16384");
     } else if (arg == "--scale" && hasValue) {
       scale = args[++i];
+    } else if (arg == "--input" && hasValue) {
+      inputPath = args[++i];
     } else if (arg == "--quality" && hasValue) {
       quality = args[++i];
     } else if (!arg.empty() && arg[0] == '-') {
@@ -90,6 +95,12 @@ int RunRender(const Args& args) {
                                         scaleMode == 2 ? Qt::IgnoreAspectRatio : Qt::KeepAspectRatio, Qt::SmoothTransformation);
     return WritePng(image, out);
   }
+  flash::InputScript input;
+  std::string inputError;
+  if (!inputPath.empty() && !flash::LoadInputScript(inputPath, input, inputError)) {
+    PrintError(inputPath + ": " + inputError);
+    return kExitFailed;
+  }
   flash::FlashControl control;
   if (!control.LoadMovie(0, movie)) {
     PrintError(movie + ": " + control.LastError());
@@ -97,9 +108,11 @@ int RunRender(const Args& args) {
   }
   control.SetScaleMode(scaleMode);
   control.SetQuality2(quality == "high" ? "High" : "Low");
-  // Frame N is shown after N - 1 ticks past the first frame.
-  for (long i = 1; i < frame; ++i) control.Tick();
+  // Frame N is shown after N - 1 ticks past the first frame; recorded input arrives
+  // after each frame in movie pixels, so the control has the movie's size meanwhile.
   const flash::Movie* model = control.GetMovie();
+  control.SetSize(model->Width(), model->Height());
+  flash::RunRecorded(control, static_cast<int>(std::min(frame, 1L << 30)), inputPath.empty() ? nullptr : &input);
   if (width == 0) {
     width = std::max(1, model->Width());
     height = std::max(1, model->Height());

@@ -1,4 +1,6 @@
-// vantrel-tool trace MOVIE [--frames N]: the movie's trace() output, one line per call.
+// vantrel-tool trace MOVIE [--frames N] [--input FILE]: the movie's trace() output, one
+// line per call, with recorded input (the corpus's input.json format) after each frame.
+#include <algorithm>
 #include <cstdio>
 #include <string>
 
@@ -6,6 +8,7 @@
 #include "app/tool/verbs.h"
 
 #if VANTREL_HAS_FLASH
+#include "flash/control/input_script.h"
 #include "flash/flash_control.h"
 #endif
 
@@ -13,12 +16,14 @@ namespace vantrel::tool {
 
 int RunTrace(const Args& args) {
 #if VANTREL_HAS_FLASH
-  std::string movie;
+  std::string movie, inputPath;
   long frames = 1;
   for (std::size_t i = 0; i < args.size(); ++i) {
     const std::string& arg = args[i];
     if (arg == "--frames" && i + 1 < args.size()) {
       if (!ParseCount(args[++i], frames) || frames < 1) return UsageError("trace", "--frames needs a count from 1");
+    } else if (arg == "--input" && i + 1 < args.size()) {
+      inputPath = args[++i];
     } else if (!arg.empty() && arg[0] == '-') {
       return UsageError("trace", "unknown option " + arg);
     } else if (movie.empty()) {
@@ -28,6 +33,12 @@ int RunTrace(const Args& args) {
     }
   }
   if (movie.empty()) return UsageError("trace", "a movie is needed");
+  flash::InputScript input;
+  std::string inputError;
+  if (!inputPath.empty() && !flash::LoadInputScript(inputPath, input, inputError)) {
+    PrintError(inputPath + ": " + inputError);
+    return kExitFailed;
+  }
   flash::FlashControl control;
   control.OnTrace = [](const std::string& line) {
     std::fwrite(line.data(), 1, line.size(), stdout);
@@ -37,7 +48,8 @@ int RunTrace(const Args& args) {
     PrintError(movie + ": " + control.LastError());
     return kExitFailed;
   }
-  for (long i = 1; i < frames; ++i) control.Tick();
+  control.SetSize(control.GetMovie()->Width(), control.GetMovie()->Height());
+  flash::RunRecorded(control, static_cast<int>(std::min(frames, 1L << 30)), inputPath.empty() ? nullptr : &input);
   std::fflush(stdout);
   return kExitOk;
 #else
