@@ -55,27 +55,38 @@ class RowPass {
   void Run(std::vector<Prepared>& edges) {
     std::sort(edges.begin(), edges.end(), [](const Prepared& a, const Prepared& b) { return a.firstRow < b.firstRow; });
     std::size_t next = 0;
-    std::vector<std::uint32_t> active;
+    // The edges crossing the current sample row, kept in x order: from one row to the
+    // next the order barely changes, so an insertion sort is nearly linear.
     std::vector<Crossing> crossings;
     const std::int64_t sampleLeft = static_cast<std::int64_t>(clip_.left()) * n_;
     const std::int64_t sampleRight = static_cast<std::int64_t>(clip_.left() + width_) * n_;
     for (int py = clip_.top(); py < clip_.top() + clip_.height(); ++py) {
       for (int s = 0; s < n_; ++s) {
         const std::int64_t row = static_cast<std::int64_t>(py) * n_ + s;
-        while (next < edges.size() && edges[next].firstRow <= row) active.push_back(static_cast<std::uint32_t>(next++));
-        std::erase_if(active, [&](std::uint32_t e) { return edges[e].endRow <= row; });
-        if (active.empty()) continue;
-        crossings.clear();
-        const double sampleY = static_cast<double>(row) + 0.5;
-        for (const std::uint32_t e : active) {
-          const Prepared& edge = edges[e];
-          crossings.push_back({edge.x + (sampleY - edge.y) * edge.slope, e});
+        std::erase_if(crossings, [&](const Crossing& c) { return edges[c.edge].endRow <= row; });
+        while (next < edges.size() && edges[next].firstRow <= row) {
+          if (edges[next].endRow > row) crossings.push_back({0, static_cast<std::uint32_t>(next)});
+          ++next;
         }
-        std::sort(crossings.begin(), crossings.end(), [](const Crossing& a, const Crossing& b) { return a.x < b.x; });
+        if (crossings.empty()) continue;
+        const double sampleY = static_cast<double>(row) + 0.5;
+        for (Crossing& c : crossings) {
+          const Prepared& edge = edges[c.edge];
+          c.x = edge.x + (sampleY - edge.y) * edge.slope;
+        }
+        for (std::size_t i = 1; i < crossings.size(); ++i) {
+          const Crossing moving = crossings[i];
+          std::size_t j = i;
+          while (j > 0 && crossings[j - 1].x > moving.x) {
+            crossings[j] = crossings[j - 1];
+            --j;
+          }
+          crossings[j] = moving;
+        }
         WalkRow(edges, crossings, sampleLeft, sampleRight);
       }
       if (!usedSlots_.empty()) ComposeRow(py);
-      if (next >= edges.size() && active.empty()) break;
+      if (next >= edges.size() && crossings.empty()) break;
     }
   }
 
