@@ -9,13 +9,15 @@ cd "$(dirname "$0")/../.."
 build=${1:-build}
 baseline=${2:-6f98bd0}
 filter=${3:-.}
-old=$(mktemp -d /tmp/vantrel-qpainter.XXXXXX)
-cleanup() { git worktree remove --force "$old/src" >/dev/null 2>&1 || true; rm -rf "$old"; }
+# The baseline's build sits inside its worktree like every other checkout's, so
+# compiler caches shared between checkouts (ccache with a common base folder) hit.
+old=$(mktemp -d "${TMPDIR:-/tmp}/vantrel-qpainter.XXXXXX")
+cleanup() { git worktree remove --force "$old/tree" >/dev/null 2>&1 || true; rm -rf "$old"; }
 trap cleanup EXIT
 
-git worktree add --detach "$old/src" "$baseline" >/dev/null
-cp bench/flash/render_bench.cpp "$old/src/bench/flash/"
-cat >> "$old/src/bench/flash/CMakeLists.txt" <<'CMAKE'
+git worktree add --detach "$old/tree" "$baseline" >/dev/null
+cp bench/flash/render_bench.cpp "$old/tree/bench/flash/"
+cat >> "$old/tree/bench/flash/CMakeLists.txt" <<'CMAKE'
 add_executable(render_bench render_bench.cpp)
 target_compile_definitions(render_bench PRIVATE VANTREL_CORPUS_DIR="${PROJECT_SOURCE_DIR}/../shared/corpus")
 target_link_libraries(render_bench PRIVATE vantrel_flash benchmark::benchmark vantrel_warnings)
@@ -24,13 +26,13 @@ CMAKE
 ln -s "$(cd .. && pwd)/shared" "$old/shared"
 launcher=()
 command -v ccache >/dev/null && launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache -DCMAKE_C_COMPILER_LAUNCHER=ccache)
-cmake -S "$old/src" -B "$old/build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVANTREL_BENCH=ON "${launcher[@]}" >/dev/null
-cmake --build "$old/build" -j2 --target render_bench >/dev/null
+cmake -S "$old/tree" -B "$old/tree/build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVANTREL_BENCH=ON "${launcher[@]}" >/dev/null
+cmake --build "$old/tree/build" -j2 --target render_bench >/dev/null
 cmake --build "$build" -j2 --target render_bench >/dev/null
 
 run() { "$1" --benchmark_filter="$filter" --benchmark_format=csv 2>/dev/null | grep '^"BM_Draw'; }
 new_csv=$(run "$build/bench/flash/render_bench")
-old_csv=$(run "$old/build/bench/flash/render_bench")
+old_csv=$(run "$old/tree/build/bench/flash/render_bench")
 # csv columns: name,iterations,real_time,cpu_time,time_unit,...,x_realtime (last)
 python3 - "$new_csv" "$old_csv" <<'PY'
 import csv, io, sys
