@@ -34,7 +34,8 @@ struct Crossing {
 struct Slot {
   std::uint32_t fill = 0;
   int minX = 0, maxX = -1;  // touched pixels, relative to the clip's left
-  std::vector<std::uint16_t> counts;
+  std::vector<std::uint16_t> counts;  // samples at the ends of runs
+  std::vector<std::int32_t> full;     // runs of whole pixels, as differences (n at the start, -n past the end)
 };
 
 class RowPass {
@@ -141,6 +142,7 @@ class RowPass {
       if (usedSlots_.size() == slots_.size()) {
         slots_.emplace_back();
         slots_.back().counts.assign(width_, 0);
+        slots_.back().full.assign(width_ + 1, 0);
       }
       usedSlots_.push_back(fill);
       Slot& slot = slots_[index];
@@ -164,8 +166,10 @@ class RowPass {
       return;
     }
     counts[first] = static_cast<std::uint16_t>(counts[first] + (n_ - from % n_));
-    const auto full = static_cast<std::uint16_t>(n_);
-    for (int x = first + 1; x < last; ++x) counts[x] = static_cast<std::uint16_t>(counts[x] + full);
+    if (last > first + 1) {
+      slot.full[first + 1] += n_;
+      slot.full[last] -= n_;
+    }
     counts[last] = static_cast<std::uint16_t>(counts[last] + ((to - 1) % n_ + 1));
   }
 
@@ -186,15 +190,19 @@ class RowPass {
         const bool isSolid = paint->IsSolid(&solid);
         if (!isSolid) paint->Shade(py, clip_.left() + slot.minX, clip_.left() + slot.maxX + 1, shade_.data() + slot.minX);
         if (single) {
+          std::int32_t run = 0;
           for (int x = slot.minX; x <= slot.maxX; ++x) {
-            const std::uint32_t k = slot.counts[x];
+            run += slot.full[x];
+            const std::uint32_t k = slot.counts[x] + static_cast<std::uint32_t>(run);
             if (k == 0) continue;
             const Pixel full = SourceOver(isSolid ? solid : shade_[x], row[x]);
             row[x] = k == all ? full : Mix(full, row[x], k, all - k);
           }
         } else {
+          std::int32_t run = 0;
           for (int x = slot.minX; x <= slot.maxX; ++x) {
-            const std::uint32_t k = slot.counts[x];
+            run += slot.full[x];
+            const std::uint32_t k = slot.counts[x] + static_cast<std::uint32_t>(run);
             if (k == 0) continue;
             const Pixel full = SourceOver(isSolid ? solid : shade_[x], row[x]);
             accA_[x] += Alpha(full) * k;
@@ -207,7 +215,10 @@ class RowPass {
           unionMax = std::max(unionMax, slot.maxX);
         }
       }
-      if (slot.minX <= slot.maxX) std::fill(slot.counts.begin() + slot.minX, slot.counts.begin() + slot.maxX + 1, 0);
+      if (slot.minX <= slot.maxX) {
+        std::fill(slot.counts.begin() + slot.minX, slot.counts.begin() + slot.maxX + 1, 0);
+        std::fill(slot.full.begin() + slot.minX, slot.full.begin() + slot.maxX + 2, 0);
+      }
       slotOf_[slot.fill] = -1;
     }
     usedSlots_.clear();
