@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <cmath>
 
+#include "flash/render/paints.h"
+#include "flash/render/target.h"
 #include "flash/style.h"
 
 namespace vantrel::flash {
@@ -140,17 +142,28 @@ bool InflateBounded(std::span<const std::uint8_t> in, std::size_t maxSize, std::
 
 void Bitmap::Render(const RenderContext& context) const {
   if (!context.painter || image.isNull()) return;
-  QPainter* painter = context.painter;
-  painter->save();
-  painter->setTransform(QTransform::fromScale(20, 20) * context.transform);
-  painter->setRenderHint(QPainter::SmoothPixmapTransform, context.quality == Quality::High);
-  if (IsAlphaOnly(context.colorTransform)) {
-    painter->setOpacity(painter->opacity() * context.colorTransform.mulA);
-    painter->drawImage(0, 0, image);
-  } else {
-    painter->drawImage(0, 0, Transformed(context.colorTransform));
+  // Drawn as a rectangle filled with the bitmap (clamped at its edges), so its edges
+  // sample like a shape's and its colours go through the same colour maths.
+  const QTransform toDevice = QTransform::fromScale(20, 20) * context.transform;
+  const render::PainterTarget target(*context.painter, toDevice.mapRect(QRectF(image.rect())));
+  if (!target.Valid()) return;
+  const QTransform toTarget = toDevice * target.FromDevice();
+  render::EdgeList edges(toTarget);
+  const QRectF box(image.rect());
+  edges.AddLine(box.topLeft(), box.bottomLeft(), 0, 1);
+  edges.AddLine(box.topRight(), box.bottomRight(), 1, 0);
+  const int samples = render::SamplesPerAxis(static_cast<int>(context.quality));
+  if (context.asMask) {
+    // A bitmap masks with its whole rectangle.
+    const render::SolidPaint opaque(0xff000000u);
+    const render::Paint* paints[] = {&opaque};
+    render::FillEdges(target.Get(), edges.Edges(), paints, render::FillRule::EvenOdd, samples);
+    return;
   }
-  painter->restore();
+  const render::BitmapPaint paint(image, toTarget, false, context.quality == Quality::High,
+                                  render::FixedColorTransform::From(context.colorTransform));
+  const render::Paint* paints[] = {&paint};
+  render::FillEdges(target.Get(), edges.Edges(), paints, render::FillRule::EvenOdd, samples);
 }
 
 QRectF Bitmap::Bounds(std::uint16_t) const { return QRectF(0, 0, image.width() * 20.0, image.height() * 20.0); }

@@ -20,7 +20,13 @@ inline int G(std::uint32_t p) { return static_cast<int>((p >> 8) & 0xff); }
 inline int B(std::uint32_t p) { return static_cast<int>(p & 0xff); }
 
 inline std::uint32_t Pack(double a, double r, double g, double b) {
-  const auto to = [](double v) { return static_cast<std::uint32_t>(std::clamp(std::lround(v * 255.0), 0L, 255L)); };
+  // Rounds half away from zero like lround, inline: this runs for every filtered pixel.
+  const auto to = [](double v) -> std::uint32_t {
+    const double x = v * 255.0;
+    if (!(x > 0)) return 0;
+    if (x >= 254.5) return 255;
+    return static_cast<std::uint32_t>(x + 0.5);
+  };
   const std::uint32_t alpha = to(a);
   // Premultiplied colour never exceeds its alpha.
   const auto channel = [&](double v) { return std::min(to(v), alpha); };

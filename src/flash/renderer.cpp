@@ -282,6 +282,23 @@ QTransform StageTransform(const Rect& frameSize, QSize viewport, ScaleMode mode,
 }
 
 void RenderMovie(QPainter& painter, QSize viewport, const MoviePlayer& player, const ViewOptions& options) {
+  // The rasterizer writes into images; a painter on anything else (a widget) gets the
+  // frame drawn into one first, so every shape does not need its own offscreen image.
+  QPaintDevice* device = painter.device();
+  const bool direct = device && device->devType() == QInternal::Image &&
+                      (static_cast<QImage*>(device)->format() == QImage::Format_ARGB32_Premultiplied ||
+                       static_cast<QImage*>(device)->format() == QImage::Format_RGB32) &&
+                      painter.transform().isIdentity();
+  if (!direct && !viewport.isEmpty()) {
+    QImage frame(viewport, QImage::Format_ARGB32_Premultiplied);
+    if (frame.isNull()) return;
+    {
+      QPainter framePainter(&frame);
+      RenderMovie(framePainter, viewport, player, options);
+    }
+    painter.drawImage(0, 0, frame);
+    return;
+  }
   painter.save();
   painter.setClipRect(QRect(QPoint(0, 0), viewport));
   const Rgba& bg = options.background;

@@ -18,7 +18,7 @@ const std::vector<Verb>& Verbs() {
       {"unpack", "unpack PROJECTOR OUT [--any-exe]     write the movie inside a projector", RunUnpack},
       {"pack", "pack MOVIE OUT [--stub FILE]         build a projector from a movie", RunPack},
       {"extract", "extract MOVIE DESTDIR [--jpeg --png --event --stream --video | --all]  extract images, sounds, videos", RunExtract},
-      {"render", "render MOVIE -o OUT.png [--frame N] [--size WxH] [--scale showall|noborder|exactfit|noscale] [--quality high|low] [--input FILE]", RunRender},
+      {"render", "render MOVIE -o OUT.png [--frame N] [--size WxH] [--scale showall|noborder|exactfit|noscale] [--quality high|medium|low|autohigh|autolow] [--input FILE]", RunRender},
       {"trace", "trace MOVIE [--frames N] [--input FILE]", RunTrace},
       {"audio", "audio MOVIE|VIDEO -o OUT.wav [--seconds S]  write the sound a movie or video makes", RunAudio},
       {"thumbs", "thumbs FOLDER|MOVIE [-r] [--width W --height H --quality Q --overwrite --info-xml]  JPEG thumbnails beside the movies", RunThumbs},

@@ -1,5 +1,5 @@
-// vantrel-tool render MOVIE -o OUT.png [--frame N] [--size WxH] [--scale MODE] [--quality high|low]
-//                                      [--input FILE]
+// vantrel-tool render MOVIE -o OUT.png [--frame N] [--size WxH] [--scale MODE]
+//                      [--quality high|medium|low|autohigh|autolow] [--input FILE]
 #include <algorithm>
 #include <cstdio>
 #include <string>
@@ -80,7 +80,9 @@ int RunRender(const Args& args) {
   if (scale == "exactfit") scaleMode = 2;
   if (scale == "noscale") scaleMode = 3;
   if (scaleMode < 0) return UsageError("render", "--scale is showall, noborder, exactfit or noscale");
-  if (quality != "high" && quality != "low") return UsageError("render", "--quality is high or low");
+  // The auto qualities start where the player starts them: auto-high at high, auto-low at low.
+  if (quality != "high" && quality != "medium" && quality != "low" && quality != "autohigh" && quality != "autolow")
+    return UsageError("render", "--quality is high, medium, low, autohigh or autolow");
 
   QImage image;
   std::vector<std::uint8_t> bytes;
@@ -107,7 +109,7 @@ int RunRender(const Args& args) {
     return kExitFailed;
   }
   control.SetScaleMode(scaleMode);
-  control.SetQuality2(quality == "high" ? "High" : "Low");
+  control.SetQuality2(quality);
   // Frame N is shown after N - 1 ticks past the first frame; recorded input arrives
   // after each frame in movie pixels, so the control has the movie's size meanwhile.
   const flash::Movie* model = control.GetMovie();

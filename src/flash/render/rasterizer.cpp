@@ -34,7 +34,8 @@ struct Crossing {
 struct Slot {
   std::uint32_t fill = 0;
   int minX = 0, maxX = -1;  // touched pixels, relative to the clip's left
-  std::vector<std::uint16_t> counts;
+  std::vector<std::uint16_t> counts;  // samples at the ends of runs
+  std::vector<std::int32_t> full;     // runs of whole pixels, as differences (n at the start, -n past the end)
 };
 
 class RowPass {
@@ -55,27 +56,38 @@ class RowPass {
   void Run(std::vector<Prepared>& edges) {
     std::sort(edges.begin(), edges.end(), [](const Prepared& a, const Prepared& b) { return a.firstRow < b.firstRow; });
     std::size_t next = 0;
-    std::vector<std::uint32_t> active;
+    // The edges crossing the current sample row, kept in x order: from one row to the
+    // next the order barely changes, so an insertion sort is nearly linear.
     std::vector<Crossing> crossings;
     const std::int64_t sampleLeft = static_cast<std::int64_t>(clip_.left()) * n_;
     const std::int64_t sampleRight = static_cast<std::int64_t>(clip_.left() + width_) * n_;
     for (int py = clip_.top(); py < clip_.top() + clip_.height(); ++py) {
       for (int s = 0; s < n_; ++s) {
         const std::int64_t row = static_cast<std::int64_t>(py) * n_ + s;
-        while (next < edges.size() && edges[next].firstRow <= row) active.push_back(static_cast<std::uint32_t>(next++));
-        std::erase_if(active, [&](std::uint32_t e) { return edges[e].endRow <= row; });
-        if (active.empty()) continue;
-        crossings.clear();
-        const double sampleY = static_cast<double>(row) + 0.5;
-        for (const std::uint32_t e : active) {
-          const Prepared& edge = edges[e];
-          crossings.push_back({edge.x + (sampleY - edge.y) * edge.slope, e});
+        std::erase_if(crossings, [&](const Crossing& c) { return edges[c.edge].endRow <= row; });
+        while (next < edges.size() && edges[next].firstRow <= row) {
+          if (edges[next].endRow > row) crossings.push_back({0, static_cast<std::uint32_t>(next)});
+          ++next;
         }
-        std::sort(crossings.begin(), crossings.end(), [](const Crossing& a, const Crossing& b) { return a.x < b.x; });
+        if (crossings.empty()) continue;
+        const double sampleY = static_cast<double>(row) + 0.5;
+        for (Crossing& c : crossings) {
+          const Prepared& edge = edges[c.edge];
+          c.x = edge.x + (sampleY - edge.y) * edge.slope;
+        }
+        for (std::size_t i = 1; i < crossings.size(); ++i) {
+          const Crossing moving = crossings[i];
+          std::size_t j = i;
+          while (j > 0 && crossings[j - 1].x > moving.x) {
+            crossings[j] = crossings[j - 1];
+            --j;
+          }
+          crossings[j] = moving;
+        }
         WalkRow(edges, crossings, sampleLeft, sampleRight);
       }
       if (!usedSlots_.empty()) ComposeRow(py);
-      if (next >= edges.size() && active.empty()) break;
+      if (next >= edges.size() && crossings.empty()) break;
     }
   }
 
@@ -130,6 +142,7 @@ class RowPass {
       if (usedSlots_.size() == slots_.size()) {
         slots_.emplace_back();
         slots_.back().counts.assign(width_, 0);
+        slots_.back().full.assign(width_ + 1, 0);
       }
       usedSlots_.push_back(fill);
       Slot& slot = slots_[index];
@@ -153,8 +166,10 @@ class RowPass {
       return;
     }
     counts[first] = static_cast<std::uint16_t>(counts[first] + (n_ - from % n_));
-    const auto full = static_cast<std::uint16_t>(n_);
-    for (int x = first + 1; x < last; ++x) counts[x] = static_cast<std::uint16_t>(counts[x] + full);
+    if (last > first + 1) {
+      slot.full[first + 1] += n_;
+      slot.full[last] -= n_;
+    }
     counts[last] = static_cast<std::uint16_t>(counts[last] + ((to - 1) % n_ + 1));
   }
 
@@ -175,15 +190,19 @@ class RowPass {
         const bool isSolid = paint->IsSolid(&solid);
         if (!isSolid) paint->Shade(py, clip_.left() + slot.minX, clip_.left() + slot.maxX + 1, shade_.data() + slot.minX);
         if (single) {
+          std::int32_t run = 0;
           for (int x = slot.minX; x <= slot.maxX; ++x) {
-            const std::uint32_t k = slot.counts[x];
+            run += slot.full[x];
+            const std::uint32_t k = slot.counts[x] + static_cast<std::uint32_t>(run);
             if (k == 0) continue;
             const Pixel full = SourceOver(isSolid ? solid : shade_[x], row[x]);
             row[x] = k == all ? full : Mix(full, row[x], k, all - k);
           }
         } else {
+          std::int32_t run = 0;
           for (int x = slot.minX; x <= slot.maxX; ++x) {
-            const std::uint32_t k = slot.counts[x];
+            run += slot.full[x];
+            const std::uint32_t k = slot.counts[x] + static_cast<std::uint32_t>(run);
             if (k == 0) continue;
             const Pixel full = SourceOver(isSolid ? solid : shade_[x], row[x]);
             accA_[x] += Alpha(full) * k;
@@ -196,7 +215,10 @@ class RowPass {
           unionMax = std::max(unionMax, slot.maxX);
         }
       }
-      if (slot.minX <= slot.maxX) std::fill(slot.counts.begin() + slot.minX, slot.counts.begin() + slot.maxX + 1, 0);
+      if (slot.minX <= slot.maxX) {
+        std::fill(slot.counts.begin() + slot.minX, slot.counts.begin() + slot.maxX + 1, 0);
+        std::fill(slot.full.begin() + slot.minX, slot.full.begin() + slot.maxX + 2, 0);
+      }
       slotOf_[slot.fill] = -1;
     }
     usedSlots_.clear();

@@ -14,7 +14,8 @@ QImage* DirectImage(QPainter& painter) {
   QPaintDevice* device = painter.device();
   if (!device || device->devType() != QInternal::Image) return nullptr;
   auto* image = static_cast<QImage*>(device);
-  if (image->format() != QImage::Format_ARGB32_Premultiplied) return nullptr;
+  // RGB32 has the same layout with every pixel opaque, which source-over keeps.
+  if (image->format() != QImage::Format_ARGB32_Premultiplied && image->format() != QImage::Format_RGB32) return nullptr;
   if (painter.opacity() < 1 || painter.compositionMode() != QPainter::CompositionMode_SourceOver) return nullptr;
   return image;
 }

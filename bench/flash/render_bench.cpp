@@ -1,0 +1,69 @@
+// Drawing speed of shape-heavy corpus movies at 550x400, one frame drawn per
+// iteration without advancing the timeline, at high and low quality. Counters:
+// "x_realtime" = frames drawn per second / the movie's frame rate. This file uses
+// only the control's public calls, so bench/flash/render_vs_qpainter.sh builds the
+// same file against the first release's QPainter renderer and compares the two.
+#include <benchmark/benchmark.h>
+
+#include <QImage>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "core/text.h"
+#include "flash/flash_control.h"
+
+namespace {
+
+using vantrel::flash::FlashControl;
+namespace fs = std::filesystem;
+
+// Shape-heavy movies first (many curves, strokes, masks, gradients), then the
+// filtered and blended ones.
+const char* const kMovies[] = {
+    "visual/simple_shapes/heavy_tesselation", "visual/simple_shapes/masks", "visual/simple_shapes/strokes/scale",
+    "visual/simple_shapes/gradients/focal_radial", "visual/drawing_api/fills_and_lines", "visual/cache_as_bitmap/morph",
+    "visual/fonts/advance_u16", "visual/filters/glow", "visual/filters/bevel", "visual/blend_modes/multiply",
+};
+
+void DrawMovie(benchmark::State& state, const std::vector<std::uint8_t>& bytes, const char* quality) {
+  FlashControl control;
+  if (!control.LoadMovieData(bytes)) {
+    state.SkipWithError("movie does not load");
+    return;
+  }
+  control.SetQuality2(quality);
+  control.Tick();
+  QImage image(550, 400, QImage::Format_ARGB32_Premultiplied);
+  for (auto _ : state) {
+    control.PaintTo(image);
+    benchmark::DoNotOptimize(image.constBits());
+  }
+  const double rate = std::max(1.0, static_cast<double>(control.GetMovie()->FrameRate()));
+  state.counters["x_realtime"] =
+      benchmark::Counter(static_cast<double>(state.iterations()) / rate, benchmark::Counter::kIsRate);
+}
+
+void RegisterMovies() {
+  const fs::path corpus = VANTREL_CORPUS_DIR;
+  for (const char* name : kMovies) {
+    std::vector<std::uint8_t> bytes;
+    if (!vantrel::core::ReadFileBytes((corpus / name / "test.swf").string(), bytes)) continue;
+    for (const char* quality : {"High", "Low"}) {
+      benchmark::RegisterBenchmark((std::string("BM_Draw/") + name + "/" + quality).c_str(),
+                                   [bytes, quality](benchmark::State& state) { DrawMovie(state, bytes, quality); })
+          ->Unit(benchmark::kMillisecond)
+          ->MinTime(0.2);
+    }
+  }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  RegisterMovies();
+  benchmark::Initialize(&argc, argv);
+  benchmark::RunSpecifiedBenchmarks();
+  benchmark::Shutdown();
+  return 0;
+}

@@ -1,0 +1,199 @@
+// The scanline rasterizer, its paints and colour maths, checked on small images.
+#include <gtest/gtest.h>
+
+#include <QPainter>
+#include <QPainterPath>
+#include <set>
+
+#include "flash/render/fill_paint.h"
+#include "flash/render/paints.h"
+#include "flash/render/rasterizer.h"
+#include "flash/render/target.h"
+
+namespace vantrel::flash::render {
+namespace {
+
+QImage Canvas(int size, QRgb color) {
+  QImage image(size, size, QImage::Format_ARGB32_Premultiplied);
+  image.fill(color);
+  return image;
+}
+
+void Fill(QImage& image, const std::vector<Edge>& edges, std::vector<const Paint*> paints, int samples,
+          FillRule rule = FillRule::EvenOdd) {
+  FillEdges(Target{&image, {}}, edges, paints, rule, samples);
+}
+
+// A square split along a slanted diagonal: fill 1 left of it, fill 2 right of it.
+std::vector<Edge> SplitSquare(double size) {
+  return {
+      {0, 0, size * 0.7, 0, 0, 0},          // top (horizontal, no effect)
+      {size * 0.7, 0, size, 0, 0, 0},
+      {size * 0.7, 0, size * 0.3, size, 1, 2},  // the shared diagonal, running down
+      {0, 0, 0, size, 0, 1},                    // left side: fill 1 on its right
+      {size, 0, size, size, 2, 0},              // right side: fill 2 on its left
+  };
+}
+
+TEST(Rasterizer, FillsSharingAnEdgeLeaveNoSeamAtAnyQuality) {
+  const SolidPaint red(0xffff0000), blue(0xff0000ff);
+  for (const int samples : {1, 2, 4}) {
+    QImage image = Canvas(40, 0xff00ff00);
+    std::vector<Edge> edges = SplitSquare(33.3);
+    for (Edge& e : edges) {  // off the pixel grid, so the diagonal cuts pixels everywhere
+      e.x0 += 3.37, e.x1 += 3.37, e.y0 += 2.61, e.y1 += 2.61;
+    }
+    Fill(image, edges, {&red, &blue}, samples);
+    int split = 0;
+    for (int y = 4; y < 35; ++y) {
+      for (int x = 5; x < 36; ++x) {
+        const QRgb p = image.pixel(x, y);
+        ASSERT_EQ(qGreen(p), 0) << "background shows at " << x << "," << y << " with " << samples << " samples";
+        ASSERT_EQ(qRed(p) + qBlue(p) >= 254, true) << x << "," << y;
+        if (qRed(p) > 0 && qBlue(p) > 0) ++split;
+      }
+    }
+    if (samples > 1) {
+      EXPECT_GT(split, 10) << "the diagonal's pixels mix both fills";
+    } else {
+      EXPECT_EQ(split, 0) << "one sample gives each pixel to one fill";
+    }
+  }
+}
+
+TEST(Rasterizer, DiagonalEdgeCoverageUsesThePlayersLevelsPerQuality) {
+  const SolidPaint black(0xff000000);
+  for (const int samples : {1, 2, 4}) {
+    QImage image = Canvas(64, 0xffffffff);
+    // A shape whose top edge is shallow and off the grid, so it meets every sub-sample offset.
+    const std::vector<Edge> edges = {{2.2, 1.1, 61.7, 17.9, 0, 1}, {61.7, 17.9, 61.7, 60.3, 0, 1},
+                                     {2.2, 60.3, 2.2, 1.1, 0, 1}};
+    Fill(image, edges, {&black}, samples);
+    const int all = samples * samples;
+    std::set<int> allowed;
+    for (int k = 0; k <= all; ++k) allowed.insert(255 * (all - k) / all);  // truncated, as the player does
+    std::set<int> seen;
+    for (int y = 0; y < 64; ++y) {
+      for (int x = 0; x < 64; ++x) {
+        const int v = qRed(image.pixel(x, y));
+        ASSERT_TRUE(allowed.count(v)) << v << " at " << x << "," << y << " with " << samples << " samples";
+        seen.insert(v);
+      }
+    }
+    EXPECT_EQ(seen.size(), allowed.size()) << "every level occurs along the diagonal with " << samples << " samples";
+  }
+  // Half-covered black on white is 127 (truncated), a quarter 191, three quarters 63.
+  QImage image = Canvas(4, 0xffffffff);
+  Fill(image, {{1.5, 0, 1.5, 4, 0, 1}, {4, 0, 4, 4, 1, 0}}, {&black}, 4);
+  EXPECT_EQ(qRed(image.pixel(1, 0)), 127);
+  image = Canvas(4, 0xffffffff);
+  Fill(image, {{1.75, 0, 1.75, 4, 0, 1}, {4, 0, 4, 4, 1, 0}}, {&black}, 4);
+  EXPECT_EQ(qRed(image.pixel(1, 0)), 191);
+}
+
+TEST(Rasterizer, FillRulesAndOpenOrOversizedInput) {
+  const SolidPaint black(0xff000000);
+  // Two squares, one inside the other, both running the same way.
+  const auto square = [](double a, double b) {
+    return std::vector<Edge>{{a, a, a, b, 0, 1}, {b, b, b, a, 0, 1}};
+  };
+  std::vector<Edge> nested = square(2, 18);
+  for (const Edge& e : square(6, 14)) nested.push_back(e);
+  QImage evenOdd = Canvas(20, 0xffffffff), nonZero = Canvas(20, 0xffffffff);
+  Fill(evenOdd, nested, {&black}, 4, FillRule::EvenOdd);
+  Fill(nonZero, nested, {&black}, 4, FillRule::NonZero);
+  EXPECT_EQ(qRed(evenOdd.pixel(10, 10)), 255) << "even-odd leaves the inner square open";
+  EXPECT_EQ(qRed(evenOdd.pixel(4, 10)), 0);
+  EXPECT_EQ(qRed(nonZero.pixel(10, 10)), 0) << "non-zero fills it";
+
+  // Edges far outside the image, NaNs and fill numbers without a paint are skipped.
+  QImage image = Canvas(8, 0xffffffff);
+  Fill(image, {{-1e30, -1e30, 1e30, 1e30, 0, 1}, {NAN, 0, 1, 1, 0, 1}, {1, 1, 2, 7, 0, 9}}, {&black}, 4);
+  SUCCEED();
+
+  // A pass takes a bounded number of edges and says it dropped the rest.
+  EdgeList list{QTransform()};
+  for (std::size_t i = 0; i <= EdgeList::kMaxEdges; ++i) list.AddLine({0, 0}, {1, 1}, 0, 1);
+  EXPECT_TRUE(list.Truncated());
+  EXPECT_EQ(list.Edges().size(), EdgeList::kMaxEdges);
+}
+
+TEST(RenderColor, TransformsInFixedPointWithClamping) {
+  ColorTransform half;
+  half.mulR = 128 / 256.0;  // 8.8 as movies store it
+  half.addG = 300;
+  half.addB = -20;
+  const auto fixed = FixedColorTransform::From(half);
+  const Rgba out = fixed.Apply(Rgba{255, 10, 10, 255});
+  EXPECT_EQ(out.r, 127);
+  EXPECT_EQ(out.g, 255);
+  EXPECT_EQ(out.b, 0);
+  // Script multipliers such as 0.3 keep their precision: 255 * 0.3 = 76.5, rounded down.
+  ColorTransform fade;
+  fade.mulA = 0.3;
+  EXPECT_EQ(FixedColorTransform::From(fade).Apply(Rgba{0, 0, 255, 255}).a, 76);
+  // Premultiplied pixels survive the round trip through straight colour.
+  EXPECT_EQ(FixedColorTransform().ApplyPremultiplied(0x80402010u), 0x80402010u);
+  EXPECT_EQ(SourceOver(0x80000000u, 0xffffffffu), 0xff7f7f7fu);
+}
+
+TEST(RenderPaint, GradientTableFollowsTheStops) {
+  Gradient gradient;
+  gradient.stops = {{0, {255, 0, 0, 255}}, {128, {0, 0, 255, 255}}, {128, {0, 255, 0, 255}}, {200, {0, 255, 0, 0}}};
+  const auto table = GradientTable(gradient, FixedColorTransform());
+  EXPECT_EQ(table[0], 0xffff0000u);
+  EXPECT_EQ(table[64], Premultiply(Rgba{127, 0, 128, 255}));
+  EXPECT_EQ(table[128], 0xff0000ffu) << "the first of two equal stops ends its segment";
+  EXPECT_EQ(Red(table[129]) + Blue(table[129]), 0u) << "the second starts the next: a hard edge";
+  EXPECT_GT(Green(table[129]), 240u);
+  EXPECT_EQ(table[255], 0u) << "past the last stop: its (transparent) colour";
+
+  // Pad, repeat and reflect beyond the square, sampled along a linear gradient 16 pixels wide.
+  std::array<Pixel, 256> ramp{};
+  for (int i = 0; i < 256; ++i) ramp[i] = Pack(255, i, 0, 0);
+  const QTransform square = QTransform::fromScale(8 / 16384.0, 1) * QTransform::fromTranslate(8, 0);
+  Pixel row[32];
+  GradientPaint(ramp, square, GradientShape::Linear, GradientSpread::Pad, 0).Shade(0, -8, 24, row);
+  EXPECT_EQ(Red(row[0]), 0u);
+  EXPECT_EQ(Red(row[31]), 255u);
+  GradientPaint(ramp, square, GradientShape::Linear, GradientSpread::Repeat, 0).Shade(0, -8, 24, row);
+  EXPECT_LT(Red(row[24]), 20u) << "repeat starts over";
+  GradientPaint(ramp, square, GradientShape::Linear, GradientSpread::Reflect, 0).Shade(0, -8, 24, row);
+  EXPECT_GT(Red(row[24]), 230u) << "reflect comes back down from the end";
+}
+
+TEST(RenderPaint, BitmapsRepeatOrStretchTheirEdges) {
+  QImage bitmap(2, 1, QImage::Format_ARGB32_Premultiplied);
+  bitmap.setPixel(0, 0, 0xffff0000);
+  bitmap.setPixel(1, 0, 0xff0000ff);
+  const QTransform fourTimes = QTransform::fromScale(4, 4);
+  Pixel row[16];
+  BitmapPaint(bitmap, fourTimes, true, false, FixedColorTransform()).Shade(0, 0, 16, row);
+  EXPECT_EQ(row[0], 0xffff0000u);
+  EXPECT_EQ(row[4], 0xff0000ffu);
+  EXPECT_EQ(row[8], 0xffff0000u) << "repeating";
+  BitmapPaint(bitmap, fourTimes, false, false, FixedColorTransform()).Shade(0, 0, 16, row);
+  EXPECT_EQ(row[15], 0xff0000ffu) << "clipped bitmaps stretch their last pixel";
+  BitmapPaint(bitmap, fourTimes, false, true, FixedColorTransform()).Shade(0, 0, 16, row);
+  EXPECT_NE(row[4], 0xff0000ffu) << "smoothing blends across the pixel boundary";
+  EXPECT_GT(Red(row[4]), 0u);
+}
+
+TEST(RenderTarget, PaintersWithOpacityOrClipPathsGetAnOffscreenImage) {
+  const SolidPaint black(0xff000000);
+  QImage image = Canvas(10, 0xffffffff);
+  {
+    QPainter painter(&image);
+    painter.setOpacity(0.5);
+    PainterTarget target(painter, QRectF(0, 0, 10, 10));
+    ASSERT_TRUE(target.Valid());
+    EXPECT_NE(target.Get().image, &image);
+    const Paint* paints[] = {&black};
+    const std::vector<Edge> edges = {{0, 0, 0, 10, 0, 1}, {10, 0, 10, 10, 1, 0}};
+    FillEdges(target.Get(), edges, paints, FillRule::EvenOdd, 4);
+  }
+  EXPECT_NEAR(qRed(image.pixel(5, 5)), 128, 1) << "the painter's opacity applies";
+}
+
+}  // namespace
+}  // namespace vantrel::flash::render
