@@ -553,6 +553,11 @@ std::string BrowserSession::PictureTarget(bool wallpaper) {
   return ScreenshotPath(folder, title, frame, [](const std::string& path) { return core::FileExists(path); });
 }
 
+std::string BrowserSession::MenuItemPath() const {
+  if (menuItem_ < 0 || menuItem_ >= static_cast<int>(listing_.items.size())) return {};
+  return listing_.items[static_cast<std::size_t>(menuItem_)].Path;
+}
+
 std::string BrowserSession::SavePicture(bool wallpaper) {
   if (!services_.player || !services_.grabFrame) return {};
   const std::string target = PictureTarget(wallpaper);

@@ -111,6 +111,8 @@ class BrowserSession final : public QObject, public player::BrowserPort {
   // "ScreenShots/", or (wallpaper) UserPath & "Vantrel Wallpaper.jpg". Returns the path
   // written, "" on failure.
   std::string SavePicture(bool wallpaper);
+  // The path of the entry the item pop-up was opened on; empty when there is none.
+  std::string MenuItemPath() const;
   // Saves the playing movie's picture as its browser thumbnail. Returns the path or "".
   std::string SaveThumbnail();
 

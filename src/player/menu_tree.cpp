@@ -263,22 +263,6 @@ MenuModel BuildPlayerMenus() {
   b.Item(item, "mnuPLadd", "Add Files...");
   b.Item(item, "mnuPLaddFolder", "Add Folder...");
 
-  // Items whose windows and tools come with parts of the program that are not built
-  // yet stay greyed until those parts switch them on:
-  // the movie information, projector, extraction, shot and thumbnail tools and the
-  // media browser's navigation, favourites and file operations;
-  for (const char* later : {"mnuInfo", "mnuPopInfo", "mnuMovieInfo", "mnuConvert", "mnuPopConvert",
-                            "mnuMovieConvert", "mnuExtract", "mnuMovieExtract", "mnuGenerator",
-                            "mnuFolderGenerator", "mnuPicture", "mnuThumbnail", "mnuClearCache", "mnuBrowsePick",
-                            "mnuBrowseBack", "mnuBrowseForward", "mnuBrowseUp", "mnuFavAdd", "mnuFavManage", "mnuFolderBrowse",
-                            "mnuMoviePlay", "mnuItemAdd", "mnuItemShow", "mnuItemCut", "mnuItemCopy", "mnuFolderPaste",
-                            "mnuItemDelete", "mnuItemRename"})
-    model.SetAvailable(later, false);
-  // the Flash desktop, the wallpaper and the screen saver;
-  for (const char* later : {"mnuDesktop", "mnuScreenSaver", "mnuWallpaper", "mnuMovieSaver"})
-    model.SetAvailable(later, false);
-  // the update check and the download.
-  for (const char* later : {"mnuUpd", "mnuDownload"}) model.SetAvailable(later, false);
   return model;
 }
 

@@ -34,7 +34,11 @@ bool SystemIntegration::MenuClick(const std::string& name) {
     return true;
   }
   if (name == "mnuScreenSaver") {
-    ScreenSaverChosen();
+    // The saver plays the file itself; a projector's movie lives in the cache, which the
+    // player may clean, so its extracted movie is only a last resort.
+    const media::MediaRecord& record = player_.Record();
+    if (player_.Loaded())
+      SetMovieAsScreenSaver(record.IsProjector || record.SourcePath.empty() ? record.MoviePath : record.SourcePath);
     return true;
   }
   return false;
@@ -65,12 +69,8 @@ void SystemIntegration::OpenDesktopDialog() {
   desktop_->show();
 }
 
-void SystemIntegration::ScreenSaverChosen() {
-  const media::MediaRecord& record = player_.Record();
-  // The saver plays the file itself; a projector's movie lives in the cache, which the
-  // player may clean, so its extracted movie is only a last resort.
-  const std::string movie = record.IsProjector || record.SourcePath.empty() ? record.MoviePath : record.SourcePath;
-  if (movie.empty() || !player_.Loaded()) return;
+void SystemIntegration::SetMovieAsScreenSaver(const std::string& movie) {
+  if (movie.empty()) return;
   SetAsSS(options_, movie);
   // XScreenSaver's own choice of module, as the system's screen-saver setting.
   if (const std::string saver = SaverProgramPath(); !saver.empty()) ChooseSaverModule(core::HomeFolder(), saver);

@@ -36,6 +36,9 @@ class SystemIntegration {
   void RestoreScreenSaver();
   // The menu items handled here ("mnuDesktop", "mnuScreenSaver"); false for others.
   bool MenuClick(const std::string& name);
+  // Makes movie the screen saver's movie and XScreenSaver's choice (the browser's
+  // "Flash Screen Saver..." on an entry); nothing for an empty path.
+  void SetMovieAsScreenSaver(const std::string& movie);
   // True while the named dialog ("frmDesktop") is open.
   bool DialogOpen(const std::string& name) const;
 
@@ -50,7 +53,6 @@ class SystemIntegration {
 
  private:
   void OpenDesktopDialog();
-  void ScreenSaverChosen();
 
   core::OptionsStore& options_;
   core::Paths paths_;

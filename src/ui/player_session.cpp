@@ -13,7 +13,9 @@
 #include "net/net_context.h"
 #include "net/web_movie_fetcher.h"
 #include "player/player.h"
+#include "system/desktop.h"
 #include "system/system_integration.h"
+#include "system/xdg_dirs.h"
 #include "ui/first_run_dialog.h"
 #include "ui/instance_link.h"
 #include "ui/languages_ui.h"
@@ -187,9 +189,13 @@ bool PlayerSession::LoadPlayerWindow() {
   if (!window_ || !player_) return false;
   window_->Attach(player_.get(), engine_.get());
   window_->onOtherMenu = [this](const std::string& name, int index) {
-    if (system_ && system_->MenuClick(name)) return;
-    browser_->MenuClick(name, index);
+    if (system_ && system_->MenuClick(name)) return true;
+    return browser_->MenuClick(name, index);
   };
+  window_->SetMenuAction("mnuWallpaper", [this](int) { SetWallpaperFromFrame(); });
+  window_->SetMenuAction("mnuMovieSaver", [this](int) {
+    if (system_) system_->SetMovieAsScreenSaver(browser_->MenuItemPath());
+  });
   window_->SetMenuAction("mnuLangList", [this](int index) { ChooseLanguage(index); });
   window_->SetMenuAction("mnuOpt", [this](int) { ShowOptions(); });
   window_->SetMenuAction("mnuAbout", [this](int) { ShowPage(false); });
@@ -317,6 +323,13 @@ std::unique_ptr<browser::BrowserSession> PlayerSession::MakeBrowserSession() {
   auto session = std::make_unique<browser::BrowserSession>(std::move(services));
   window_->SetBrowserPage(session->Page());
   return session;
+}
+
+void PlayerSession::SetWallpaperFromFrame() {
+  const std::string picture = browser_->SavePicture(true);
+  if (picture.empty()) return;
+  const std::string why = system::SetWallpaper(system::XdgDirsFromEnvironment(), picture);
+  if (!why.empty()) ShowMessage(window_.get(), why, "Vantrel", "info", "OK");
 }
 
 void PlayerSession::ChooseLanguage(int index) {

@@ -112,6 +112,7 @@ class PlayerSession final : public player::StartUpHost, public player::HostPort 
 
  private:
   void ChooseLanguage(int index);
+  void SetWallpaperFromFrame();
   void ShowPage(bool intro);
   void ShowOptions();
   void LoadTipsForLanguage();

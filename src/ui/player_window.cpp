@@ -129,8 +129,7 @@ bool PlayerWindow::ClickMenu(const std::string& name, int index) {
     action->second(index);
     return true;
   }
-  if (onOtherMenu) onOtherMenu(name, index);
-  return false;
+  return onOtherMenu && onOtherMenu(name, index);
 }
 
 void PlayerWindow::OptionsChanged() {

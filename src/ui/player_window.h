@@ -86,7 +86,7 @@ class PlayerWindow : public QMainWindow, public player::WindowPort {
   // Called for the "browser home" key: show the user's Flash folder.
   std::function<void()> onBrowseHome;
   // Menu items whose action lies outside the player core (the language list, ...).
-  std::function<void(const std::string& name, int index)> onOtherMenu;
+  std::function<bool(const std::string& name, int index)> onOtherMenu;  // true: handled
   // Gives a menu item (all indexes of an array) an action outside the player core.
   void SetMenuAction(const std::string& name, std::function<void(int index)> action);
   // Clicks a menu item as the user would: nothing for greyed items. Returns false when
