@@ -10,6 +10,7 @@
 #include <QByteArray>
 #include <QImage>
 
+#include "core/surface_limit.h"
 #include "core/text.h"
 #include "flash/flash_control.h"
 #endif
@@ -54,6 +55,10 @@ int RunRender(const Args& args) {
   if (scaleMode < 0) return UsageError("render", "--scale is showall, noborder, exactfit or noscale");
   if (quality != "high" && quality != "low") return UsageError("render", "--quality is high or low");
 
+  if (const std::string reason = UnreadableReason(movie); !reason.empty()) {
+    PrintError(reason);
+    return kExitFailed;
+  }
   flash::FlashControl control;
   if (!control.LoadMovie(0, movie)) {
     PrintError(movie + ": " + control.LastError());
@@ -68,6 +73,16 @@ int RunRender(const Args& args) {
     width = std::max(1, model->Width());
     height = std::max(1, model->Height());
   }
+  // A movie may declare a frame of 65535 pixels a side: the picture is drawn within the
+  // program's drawing limit, scaled down with its shape kept.
+  const core::SurfaceSize bounded = core::BoundSurface(width, height);
+  if (!bounded.Usable()) {
+    PrintError(movie + ": " + bounded.refusal);
+    return kExitFailed;
+  }
+  if (bounded.reduced) PrintError(movie + ": " + core::ReducedSurfaceNote(width, height, bounded));
+  width = bounded.width;
+  height = bounded.height;
   QImage image(static_cast<int>(width), static_cast<int>(height), QImage::Format_ARGB32_Premultiplied);
   if (image.isNull()) {
     PrintError("not enough memory for a " + std::to_string(width) + "x" + std::to_string(height) + " picture");

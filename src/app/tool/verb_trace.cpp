@@ -28,6 +28,10 @@ int RunTrace(const Args& args) {
     }
   }
   if (movie.empty()) return UsageError("trace", "a movie is needed");
+  if (const std::string reason = UnreadableReason(movie); !reason.empty()) {
+    PrintError(reason);
+    return kExitFailed;
+  }
   flash::FlashControl control;
   control.OnTrace = [](const std::string& line) {
     std::fwrite(line.data(), 1, line.size(), stdout);
