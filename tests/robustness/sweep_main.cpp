@@ -5,7 +5,7 @@
 // changed inputs, by kind and by verb.
 //
 //   vantrel-sweep --tool PATH [--corpus DIR] [--work DIR] [--quick | --long]
-//                 [--seconds N] [--memory MB] [--jobs N] [--seed N]
+//                 [--seconds N] [--memory MB] [--jobs N] [--seed N] [--files N]
 //   vantrel-sweep --write-seeds DIR    (the fuzz targets' seed files)
 //
 // Exit code 0 when no run crashed, hung, went over the memory limit or changed its input;
@@ -58,6 +58,7 @@ struct Options {
   long memoryMb = 768;
   int jobs = 2;
   std::uint64_t seed = 1;
+  std::size_t files = 0;  // corpus files per kind in the long pass; 0: all
 };
 
 // One run: a verb over one input file.
@@ -243,7 +244,8 @@ Result Judge(const Options& options, const Job& job, int status, const rusage& u
 int Usage() {
   std::fprintf(stderr,
                "usage: vantrel-sweep --tool PATH [--corpus DIR] [--work DIR] [--quick | --long]\n"
-               "                     [--seconds N] [--memory MB] [--jobs N] [--seed N]\n");
+               "                     [--seconds N] [--memory MB] [--jobs N] [--seed N] [--files N]\n"
+               "       vantrel-sweep --write-seeds DIR\n");
   return 2;
 }
 
@@ -262,6 +264,7 @@ int main(int argc, char** argv) {
     else if (arg == "--seconds" && value) options.seconds = std::max(1, std::atoi(argv[++i]));
     else if (arg == "--memory" && value) options.memoryMb = std::max(64L, std::atol(argv[++i]));
     else if (arg == "--jobs" && value) options.jobs = std::max(1, std::atoi(argv[++i]));
+    else if (arg == "--files" && value) options.files = std::strtoul(argv[++i], nullptr, 10);
     else if (arg == "--seed" && value) options.seed = std::strtoull(argv[++i], nullptr, 10);
     else if (arg == "--write-seeds" && value) {
       // Writes the fuzzers' starting files (and the hostile files, which make good ones).
@@ -318,7 +321,8 @@ int main(int argc, char** argv) {
   for (const auto& [kind, files] : corpus) {
     const auto [count, mutants] = quickShare.at(kind);
     const std::vector<fs::path> picked =
-        options.quick ? Pick(files, count, 256 * 1024) : Pick(files, files.size(), 16u << 20);
+        options.quick ? Pick(files, count, 256 * 1024)
+                      : Pick(files, options.files ? options.files : files.size(), 16u << 20);
     for (const fs::path& path : picked)
       sources.push_back({fs::relative(path, options.corpus, ec).string(), ReadFile(path.string()), kind,
                          options.quick ? mutants : 12});
