@@ -280,6 +280,8 @@ int main(int argc, char** argv) {
     } else return Usage();
   }
   if (options.tool.empty() || !fs::exists(options.tool)) return Usage();
+  // A sanitizer build runs several times slower: its runs get three times the time.
+  if (kSanitized) options.seconds *= 3;
   options.tool = fs::absolute(options.tool).string();
 
   std::error_code ec;
