@@ -179,6 +179,14 @@ int DecodeLzmaBody(BodyReader& reader, Sink& sink, bool cutShort, const std::uin
   // size as 64-bit little-endian.
   std::uint8_t header[13];
   std::memcpy(header, properties, 5);
+  // The decoder sets aside the whole dictionary the properties name (up to 4 GiB); it
+  // never needs more than the movie's length, so a few bytes cannot ask for more.
+  const std::uint64_t dictionary = static_cast<std::uint64_t>(properties[1]) | (static_cast<std::uint64_t>(properties[2]) << 8) |
+                                   (static_cast<std::uint64_t>(properties[3]) << 16) |
+                                   (static_cast<std::uint64_t>(properties[4]) << 24);
+  const std::uint64_t needed = std::max<std::uint64_t>(expected, 4096);
+  if (dictionary > needed)
+    for (int i = 0; i < 4; ++i) header[1 + i] = static_cast<std::uint8_t>(needed >> (8 * i));
   for (int i = 0; i < 8; ++i) header[5 + i] = static_cast<std::uint8_t>(expected >> (8 * i));
   bool inHeader = true;
   bool inputDone = false;
