@@ -10,4 +10,13 @@ namespace vantrel::core {
 // Returns the number of files deleted.
 int CleanCache(const std::string& cachePath, long mode);
 
+// The mkstemp pattern for a temporary file beside target: target + ".vantrel-" + the
+// process id + "-XXXXXX". The process id lets a later start tell a file that a killed
+// run left behind from one that another running process is still writing.
+std::string TemporaryPatternFor(const std::string& target);
+
+// Deletes the temporary files (named by TemporaryPatternFor) in folder whose process no
+// longer runs. Sub-folders are left alone, errors ignored. Returns the number deleted.
+int RemoveStaleTemporaries(const std::string& folder);
+
 }  // namespace vantrel::core

@@ -1,5 +1,7 @@
 #include "core/paths.h"
 
+#include "core/cache.h"
+
 #include <pwd.h>
 #include <unistd.h>
 
@@ -7,6 +9,7 @@
 #include <filesystem>
 #include <system_error>
 
+#include "core/cache.h"
 #include "core/log.h"
 
 namespace fs = std::filesystem;
@@ -147,6 +150,8 @@ Paths InitPaths(const std::string& appPath, const std::string& logBase) {
   if (!FolderExists(p.UserPath)) MakeFolder(p.UserPath);
   if (!FolderExists(p.UserSkinPath)) MakeFolder(p.UserSkinPath);
   MakeFolder(p.CachePath);
+  // A run killed while writing a cache copy leaves its temporary file; it goes now.
+  RemoveStaleTemporaries(p.CachePath);
   ExecutionLog::CreateLogFile(p.LogPath);
   return p;
 }

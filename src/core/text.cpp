@@ -10,6 +10,7 @@
 #include <fstream>
 #include <pugixml.hpp>
 
+#include "core/cache.h"
 #include "core/log.h"
 #include "core/paths.h"
 
@@ -126,7 +127,7 @@ bool ReadFullyAt(int fd, std::uint64_t offset, std::size_t count, std::uint8_t* 
 }
 
 std::string WriteFileAtomic(const std::string& path, std::string_view bytes) {
-  std::string temp = path + ".vantrel-XXXXXX";
+  std::string temp = TemporaryPatternFor(path);
   const int fd = mkstemp(temp.data());
   if (fd < 0) return "Cannot create " + temp + ": " + std::strerror(errno);
   std::size_t done = 0;

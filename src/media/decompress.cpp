@@ -17,7 +17,9 @@
 #include <libdeflate.h>
 #endif
 
+#include "core/cache.h"
 #include "core/paths.h"
+#include "media/cache_copy.h"
 
 namespace vantrel::media {
 
@@ -177,6 +179,14 @@ int DecodeLzmaBody(BodyReader& reader, Sink& sink, bool cutShort, const std::uin
   // size as 64-bit little-endian.
   std::uint8_t header[13];
   std::memcpy(header, properties, 5);
+  // The decoder sets aside the whole dictionary the properties name (up to 4 GiB); it
+  // never needs more than the movie's length, so a few bytes cannot ask for more.
+  const std::uint64_t dictionary = static_cast<std::uint64_t>(properties[1]) | (static_cast<std::uint64_t>(properties[2]) << 8) |
+                                   (static_cast<std::uint64_t>(properties[3]) << 16) |
+                                   (static_cast<std::uint64_t>(properties[4]) << 24);
+  const std::uint64_t needed = std::max<std::uint64_t>(expected, 4096);
+  if (dictionary > needed)
+    for (int i = 0; i < 4; ++i) header[1 + i] = static_cast<std::uint8_t>(needed >> (8 * i));
   for (int i = 0; i < 8; ++i) header[5 + i] = static_cast<std::uint8_t>(expected >> (8 * i));
   bool inHeader = true;
   bool inputDone = false;
@@ -228,8 +238,10 @@ int DecodeLzmaBody(BodyReader& reader, Sink& sink, bool cutShort, const std::uin
 // copies of intact movies: it gives no partial output, so any failure (damaged data, a
 // stream longer than the movie says) returns false and the zlib path does the work with
 // its exact partial-copy rules. Writes the body to fd.
-bool InflateWhole(int sourceFd, std::uint64_t sourceSize, std::uint64_t expected, int fd, bool& writeFailed) {
+bool InflateWhole(int sourceFd, std::uint64_t sourceSize, std::uint64_t expected, int fd, bool& writeFailed,
+                  std::uint64_t& produced) {
   writeFailed = false;
+  produced = 0;
   if (sourceSize <= 8) return false;
   const std::uint64_t packed = sourceSize - 8;
   // The output is bounded by the file: deflate cannot expand data more than 1032 times,
@@ -249,14 +261,14 @@ bool InflateWhole(int sourceFd, std::uint64_t sourceSize, std::uint64_t expected
   std::unique_ptr<void, std::function<void(void*)>> outGuard(out, [&](void* p) { ::munmap(p, 8 + expected); });
   libdeflate_decompressor* decompressor = libdeflate_alloc_decompressor();
   if (!decompressor) return false;
-  std::size_t usedIn = 0, produced = 0;
+  std::size_t usedIn = 0, made = 0;
   const libdeflate_result result =
       libdeflate_zlib_decompress_ex(decompressor, static_cast<const std::uint8_t*>(in) + 8, packed,
-                                    static_cast<std::uint8_t*>(out) + 8, expected, &usedIn, &produced);
+                                    static_cast<std::uint8_t*>(out) + 8, expected, &usedIn, &made);
   libdeflate_free_decompressor(decompressor);
-  // libdeflate may have scribbled past what it produced; a short stream reads as zeros.
-  if (result == LIBDEFLATE_SUCCESS && produced < expected)
-    std::memset(static_cast<std::uint8_t*>(out) + 8 + produced, 0, expected - produced);
+  produced = made;
+  // libdeflate may have scribbled past what it produced: the caller cuts the file back
+  // to what the stream made, and the padding is added afresh as zeros.
   return result == LIBDEFLATE_SUCCESS;
 }
 #endif
@@ -358,7 +370,7 @@ std::string WritePlainMovie(const std::string& sourcePath, const std::string& ta
   const std::size_t slash = targetPath.rfind('/');
   const std::string folder = slash == std::string::npos ? std::string() : targetPath.substr(0, slash + 1);
   const std::string name = slash == std::string::npos ? targetPath : targetPath.substr(slash + 1);
-  std::string temporary = folder + "." + name + ".XXXXXX";
+  std::string temporary = core::TemporaryPatternFor(targetPath);
   const Fd target(::mkstemp(temporary.data()));
   if (target.fd < 0) return ErrnoText("cannot write the copy");
   ::fchmod(target.fd, 0644);
@@ -373,13 +385,16 @@ std::string WritePlainMovie(const std::string& sourcePath, const std::string& ta
   if (!WriteAll(target.fd, header, 8)) return discard(ErrnoText("cannot write the copy"));
   const bool cutShort = bodyLength < expected;
   bool done = false;
+  std::uint64_t produced = 0;
 #ifdef VANTREL_HAVE_LIBDEFLATE
   if (!lzma && !cutShort) {
     struct stat info {};
     bool writeFailed = false;
     if (::fstat(source.fd, &info) == 0) done = InflateWhole(source.fd, static_cast<std::uint64_t>(info.st_size),
-                                                            expected, target.fd, writeFailed);
+                                                            expected, target.fd, writeFailed, produced);
     if (writeFailed) return discard(ErrnoText("cannot write the copy"));
+    if (done && ::ftruncate(target.fd, static_cast<off_t>(8 + produced)) != 0)
+      return discard(ErrnoText("cannot write the copy"));
     if (!done && (::ftruncate(target.fd, 8) != 0 || ::lseek(target.fd, 8, SEEK_SET) != 8))
       return discard(ErrnoText("cannot write the copy"));
   }
@@ -392,12 +407,13 @@ std::string WritePlainMovie(const std::string& sourcePath, const std::string& ta
     resultCode = lzma ? DecodeLzmaBody(reader, sink, cutShort, properties, expected)
                       : InflateBody(reader, sink, cutShort);
     if (sink.failed) return discard(ErrnoText("cannot write the copy"));
+    produced = sink.produced;
   }
-  // The rest of the body reads as zeros, as in a buffer of the movie's length.
-  struct stat written {};
-  if (::fstat(target.fd, &written) != 0) return discard(ErrnoText("cannot write the copy"));
-  if (static_cast<std::uint64_t>(written.st_size) < 8 + bodyLength &&
-      ::ftruncate(target.fd, static_cast<off_t>(8 + bodyLength)) != 0)
+  // The rest of the body reads as zeros, as in a buffer of the movie's length; but a
+  // length field is only a claim, so the zeros never run on for more than
+  // kMaxCopyPadding bytes past what the data really gave.
+  const std::uint64_t padded = std::min<std::uint64_t>(bodyLength, produced + kMaxCopyPadding);
+  if (produced < padded && ::ftruncate(target.fd, static_cast<off_t>(8 + padded)) != 0)
     return discard(ErrnoText("cannot write the copy"));
   if (::rename(temporary.c_str(), targetPath.c_str()) != 0) return discard(ErrnoText("cannot write the copy"));
   return {};
@@ -408,7 +424,8 @@ std::string DecompressFlash(MediaContext& context, MediaRecord& record, bool hea
   context.WriteLog("");
   context.WriteLog(headerOnly ? " :: DecompressFlash (Header Only)" : " :: DecompressFlash (Full)");
   const std::string target = CachePathFor(context.CachePath, record.SourcePath, ".tmp", true, false);
-  if (headerOnly && core::FileExists(target)) {
+  // A copy counts only while the compressed file is still the one it was made from.
+  if (headerOnly && CacheCopyIsCurrent(target, record.MoviePath)) {
     context.WriteLog("Header exists - skipping");
     record.HeaderPath = target;
     return target;
@@ -417,6 +434,7 @@ std::string DecompressFlash(MediaContext& context, MediaRecord& record, bool hea
   context.WriteLog("Reading data");
   context.WriteLog("Decompression");
   int code = kUncompressOk;
+  const SourceStamp stamp = StampOf(record.MoviePath);
   std::string failure = WritePlainMovie(record.MoviePath, target, headerOnly ? kHeaderOnlyBody : 0, code);
   if (!failure.empty() && !core::FolderExists(context.CachePath)) {
     // The cache folder is made at start; make it again if something removed it since.
@@ -427,6 +445,7 @@ std::string DecompressFlash(MediaContext& context, MediaRecord& record, bool hea
     context.Error = core::RunError{75, "DecompressFlash", failure};
     return {};
   }
+  StampCacheCopy(target, stamp);
   if (code != kUncompressOk) {
     context.LastError = UncompressErrorText(code);
     context.WriteLog("<B>Warning: decompression error</B> " + context.LastError);

@@ -18,6 +18,10 @@ namespace vantrel::media {
 // the short tag walk.
 inline constexpr std::size_t kHeaderOnlyBody = 10001;
 
+// A copy whose data ends before its length field says is padded with zeros, but with
+// no more than this many: a header that claims gigabytes costs a megabyte.
+inline constexpr std::size_t kMaxCopyPadding = 1u << 20;
+
 // Result codes of UncompressData and WritePlainMovie, as zlib numbers them.
 inline constexpr int kUncompressOk = 0;
 inline constexpr int kUncompressMemoryError = -4;
@@ -47,7 +51,8 @@ bool UncompressData(std::span<const std::uint8_t> source, std::vector<std::uint8
 
 // Writes the plain copy of the compressed movie ("CWS" or "ZWS") at sourcePath to
 // targetPath: the 8-byte header with "FWS" in front, then the decompressed body, cut to
-// bodyLimit bytes when bodyLimit is not 0 and padded with zeros to the length field.
+// bodyLimit bytes when bodyLimit is not 0 and padded with zeros towards the length field
+// (at most kMaxCopyPadding bytes of them).
 // The target is written under a temporary name and renamed, so it is never half written;
 // the source is only read. Returns "" when the copy was written, with resultCode telling
 // whether the data decompressed cleanly (a damaged movie still gets its partial copy);
@@ -57,7 +62,7 @@ std::string WritePlainMovie(const std::string& sourcePath, const std::string& ta
 
 // Writes the plain copy of the compressed movie record.MoviePath into the cache under
 // CachePathFor(record.SourcePath, ".tmp", flatten) and returns its path. Header only: a
-// copy already there is reused, else the body is cut to 10001 bytes; record.HeaderPath
+// copy already there is reused while it is current (CacheCopyIsCurrent), else the body is cut to 10001 bytes; record.HeaderPath
 // becomes the copy. Full: record.SourcePath becomes the compressed file and
 // record.MoviePath the copy. Damaged data sets context.LastError ("Movie Corrupted" or
 // the code) and still returns the partial copy. "" when nothing could be written

@@ -66,16 +66,22 @@ Bytes Join(ByteSpan a, ByteSpan b) {
   return out;
 }
 
-// The bytes a JPEG image tag is written with. The program's own layout comes first (the
-// tables buffer and the image part, then the table repair). SWF files from different
-// encoders carry an extra FF D9 FF D8 prefix or none, and a separate table stream; when
-// that layout is not one well-formed stream, the streams are merged, first from the
-// laid-out bytes and then from the tag's data as stored, so that the file opens.
-Bytes JpegFileBytes(Bytes laidOut, ByteSpan tablesAsStored, ByteSpan imageAsStored) {
-  if (RepairJpeg(laidOut) || IsWellFormedJpeg(laidOut)) return laidOut;
-  if (Bytes merged = MergeJpegStreams(laidOut); IsWellFormedJpeg(merged)) return merged;
-  if (Bytes merged = MergeJpegStreams(Join(tablesAsStored, imageAsStored)); IsWellFormedJpeg(merged)) return merged;
+// The bytes a DefineBits or DefineBitsJPEG2 image is written with: as laid out (the
+// tables buffer and the image part), with the repair of the one table layout it fits.
+// Any other layout is written as it stands.
+Bytes RepairedJpeg(Bytes laidOut) {
+  RepairJpeg(laidOut);
   return laidOut;
+}
+
+// The one JPEG stream a decoder needs for an image whose alpha goes into a PNG: SWF
+// files from different encoders carry an extra FF D9 FF D8 prefix or a table stream in
+// front, which are merged into one stream when the data is not one already.
+Bytes DecodableJpeg(ByteSpan image) {
+  Bytes bytes(image.begin(), image.end());
+  if (IsWellFormedJpeg(bytes)) return bytes;
+  if (Bytes merged = MergeJpegStreams(bytes); IsWellFormedJpeg(merged)) return merged;
+  return bytes;
 }
 
 // Extracted files can be made again at any time, so they skip the flush to disk that
@@ -116,10 +122,12 @@ class Walk {
     return Output("." + std::to_string(id) + std::string(extension));
   }
   void Fail(const std::string& reason);
+  void Damaged(const std::string& reason);
   void WriteWhole(const std::string& path, ByteSpan bytes);
   void WriteJpegImage(std::uint16_t id, ByteSpan imageData, ByteSpan laidOut);
   void CloseStream();
   void CloseVideos();
+  std::int64_t PastZeros(std::int64_t position);
 
   const MediaRecord& record_;
   const std::string& destination_;
@@ -129,7 +137,6 @@ class Walk {
   ExtractReport report_;
 
   Bytes tables_;          // the JPEG tables buffer: the JPEGTables body from its fifth byte
-  Bytes tablesAsStored_;  // the whole JPEGTables body
   std::uint16_t sprite_ = 0;
   OutputFile stream_;
   std::map<std::uint16_t, FlvVideoWriter> videos_;
@@ -137,6 +144,11 @@ class Walk {
 
 void Walk::Fail(const std::string& reason) {
   if (report_.failed++ == 0) report_.firstFailure = reason;
+  if (log_) log_->WriteLog("<B>Warning:</B> " + reason);
+}
+
+void Walk::Damaged(const std::string& reason) {
+  if (report_.damaged++ == 0) report_.firstDamage = reason;
   if (log_) log_->WriteLog("<B>Warning:</B> " + reason);
 }
 
@@ -159,7 +171,7 @@ void Walk::WriteWhole(const std::string& path, ByteSpan bytes) {
 
 void Walk::WriteJpegImage(std::uint16_t id, ByteSpan imageData, ByteSpan laidOut) {
   if (imageData.empty()) {
-    Fail(IdOutput(id, ".jpg") + ": the tag holds no image data");
+    Damaged(IdOutput(id, ".jpg") + ": the tag holds no image data");
     return;
   }
   const ImageData kind = SniffImageData(imageData);
@@ -167,17 +179,33 @@ void Walk::WriteJpegImage(std::uint16_t id, ByteSpan imageData, ByteSpan laidOut
     WriteWhole(IdOutput(id, ExtensionFor(kind)), imageData);
     return;
   }
-  WriteWhole(IdOutput(id, ".jpg"), JpegFileBytes(Bytes(laidOut.begin(), laidOut.end()), {}, imageData));
+  WriteWhole(IdOutput(id, ".jpg"), RepairedJpeg(Bytes(laidOut.begin(), laidOut.end())));
 }
 
 void Walk::CloseStream() {
   if (!stream_.IsOpen()) return;
-  // A stream head without blocks leaves no empty file behind.
-  if (stream_.Size() == 0) {
-    stream_.Abandon();
-    return;
-  }
+  // A stream head without blocks still leaves its (empty) file: the head was counted.
   if (std::string reason = stream_.Commit(); !reason.empty()) Fail(reason);
+}
+
+// A run of zero bytes reads as End tags of length 0, two bytes each, which change
+// nothing after the first: a damaged or padded movie may hold megabytes of them. Returns
+// the position of the first tag after the run (an even number of bytes on).
+std::int64_t Walk::PastZeros(std::int64_t position) {
+  std::uint8_t chunk[64 * 1024];
+  std::int64_t at = position;
+  const auto size = static_cast<std::int64_t>(file_.Size());
+  while (at <= size) {
+    const std::size_t got = file_.ReadAt(static_cast<std::uint64_t>(at - 1), chunk,
+                                         static_cast<std::size_t>(std::min<std::int64_t>(sizeof chunk, size - at + 1)));
+    if (got == 0) break;
+    const std::uint8_t* begin = chunk;
+    const std::uint8_t* end = chunk + got;
+    const std::uint8_t* nonZero = std::find_if(begin, end, [](std::uint8_t b) { return b != 0; });
+    at += nonZero - begin;
+    if (nonZero != end) break;
+  }
+  return position + ((at - position) & ~std::int64_t{1});
 }
 
 void Walk::CloseVideos() {
@@ -199,14 +227,14 @@ std::string_view Walk::Handle(const TagHeader& tag, bool& skip) {
       Count(kExtractJpeg);
       const Bytes body = Body(tag);
       const ByteSpan image = From(body, 2);
-      WriteWhole(IdOutput(Id(body), ".jpg"), JpegFileBytes(Join(tables_, image), tablesAsStored_, image));
+      WriteWhole(IdOutput(Id(body), ".jpg"), RepairedJpeg(Join(tables_, image)));
       return "DefineBits";
     }
 
     case kJpegTables:
       if (tag.Length >= 5) {
-        tablesAsStored_ = Body(tag);
-        const ByteSpan after = From(tablesAsStored_, 4);
+        const Bytes body = Body(tag);
+        const ByteSpan after = From(body, 4);
         tables_.assign(after.begin(), after.end());
       }
       return "JPEGTables";
@@ -216,7 +244,7 @@ std::string_view Walk::Handle(const TagHeader& tag, bool& skip) {
       const Bytes body = Body(tag);
       if (body.size() < 3 || (body[2] >> 4) != kFormatMp3) break;
       Count(kExtractEvent);
-      if (body.size() <= 9) Fail(IdOutput(Id(body), ".mp3") + ": the tag holds no sound data");
+      if (body.size() <= 9) Damaged(IdOutput(Id(body), ".mp3") + ": the tag holds no sound data");
       else WriteWhole(IdOutput(Id(body), ".mp3"), From(body, 9));
       return "DefineSound";
     }
@@ -224,12 +252,12 @@ std::string_view Walk::Handle(const TagHeader& tag, bool& skip) {
     case kSoundStreamHead:
     case kSoundStreamHead2: {
       if (!On(kExtractStream)) break;
-      // A new stream head ends the stream before it, whatever its format, so blocks of
-      // a stream in another format never land in an MP3 file.
-      CloseStream();
+      // A head in another format is passed over before anything else: the MP3 stream
+      // before it stays open and takes the blocks that follow.
       const Bytes body = Body(tag);
       if (body.size() < 2 || (body[1] >> 4) != kFormatMp3) break;
       Count(kExtractStream);
+      CloseStream();
       const std::string name = sprite_ != 0 ? ".stream" + std::to_string(sprite_) + ".mp3" : ".stream.mp3";
       if (std::string reason = OpenOutput(stream_, Output(name)); !reason.empty()) Fail(reason);
       return tag.Code == kSoundStreamHead ? "SoundStreamHead" : "SoundStreamHead2";
@@ -255,25 +283,30 @@ std::string_view Walk::Handle(const TagHeader& tag, bool& skip) {
 
     case kDefineBitsJpeg3:
     case kDefineBitsJpeg4: {
-      if (!On(kExtractJpeg) && !On(kExtractPng)) break;
+      // Images with an alpha plane are lossless output: written as PNG (or as the PNG
+      // or GIF data they carry) under that choice only.
+      if (!On(kExtractPng)) return {};
       const Bytes body = Body(tag);
       const std::size_t dataStart = tag.Code == kDefineBitsJpeg3 ? 6 : 8;
       const ByteSpan image = Range(body, dataStart, U32(body, 2));
       const ByteSpan alpha = From(body, dataStart + image.size());
-      if (On(kExtractJpeg)) {
-        Count(kExtractJpeg);
-        WriteJpegImage(Id(body), image, image);
-      }
-      if (On(kExtractPng) && SniffImageData(image) == ImageData::Jpeg) {
-        Count(kExtractPng);
+      Count(kExtractPng);
+      const ImageData kind = SniffImageData(image);
+      if (image.empty()) {
+        Damaged(IdOutput(Id(body), ".png") + ": the tag holds no image data");
+      } else if (kind != ImageData::Jpeg) {
+        WriteWhole(IdOutput(Id(body), ExtensionFor(kind)), image);
+      } else {
+        const std::string path = IdOutput(Id(body), ".png");
         OutputFile out;
-        std::string reason = OpenOutput(out, IdOutput(Id(body), ".png"));
-        if (reason.empty()) {
-          const Bytes jpeg = JpegFileBytes(Bytes(image.begin(), image.end()), {}, image);
-          reason = WriteJpegAlphaPng(jpeg, alpha, out);
+        std::string reason = OpenOutput(out, path);
+        if (!reason.empty()) {
+          Fail(reason);
+        } else if (reason = WriteJpegAlphaPng(DecodableJpeg(image), alpha, out); !reason.empty()) {
+          Damaged(path + ": " + reason);
+        } else if (reason = out.Commit(); !reason.empty()) {
+          Fail(reason);
         }
-        if (reason.empty()) reason = out.Commit();
-        if (!reason.empty()) Fail(IdOutput(Id(body), ".png") + ": " + reason);
       }
       return tag.Code == kDefineBitsJpeg3 ? "DefineBitsJPEG3" : "DefineBitsJPEG4";
     }
@@ -286,9 +319,13 @@ std::string_view Walk::Handle(const TagHeader& tag, bool& skip) {
       const std::string path = IdOutput(Id(body), ".png");
       OutputFile out;
       std::string reason = OpenOutput(out, path);
-      if (reason.empty()) reason = WriteLosslessPng(body, tag.Code == kDefineBitsLossless2, out);
-      if (reason.empty()) reason = out.Commit();
-      if (!reason.empty()) Fail(path + ": " + reason);
+      if (!reason.empty()) {
+        Fail(reason);
+      } else if (reason = WriteLosslessPng(body, tag.Code == kDefineBitsLossless2, out); !reason.empty()) {
+        Damaged(path + ": " + reason);
+      } else if (reason = out.Commit(); !reason.empty()) {
+        Fail(reason);
+      }
       return tag.Code == kDefineBitsLossless ? "DefineBitsLossless" : "DefineBitsLossless2";
     }
 
@@ -369,6 +406,7 @@ ExtractReport Walk::Run(const ExtractProgress& progress, const std::atomic<bool>
     bool skip = false;
     const std::string_view label = Handle(tag, skip);
     position = tag.NextPosition();
+    if (tag.Code == kEnd && tag.Length == 0) position = PastZeros(position);
     if (skip) continue;
     if (log_)
       log_->WriteLog(std::to_string(tag.Code) + ": " + std::string(label) + " (" + std::to_string(tag.Length) + ")");

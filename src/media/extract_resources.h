@@ -21,7 +21,7 @@ namespace vantrel::media {
 
 // The five categories, in the dialog's order; also the counters' indexes.
 enum ExtractCategory : std::size_t {
-  kExtractJpeg = 0,    // DefineBits, DefineBitsJPEG2/3/4 image data
+  kExtractJpeg = 0,    // DefineBits, DefineBitsJPEG2 image data
   kExtractPng = 1,     // DefineBitsLossless/Lossless2, and JPEG3/4 images with their alpha
   kExtractEvent = 2,   // DefineSound in MP3
   kExtractStream = 3,  // SoundStreamHead/SoundStreamHead2 in MP3 with their blocks
@@ -55,17 +55,22 @@ using ExtractProgress = std::function<void(double value, std::string_view label)
 struct ExtractReport {
   int failed = 0;             // files that could not be written completely
   std::string firstFailure;   // the reason for the first of them
+  int damaged = 0;            // resources whose data could not be decoded: no file
+  std::string firstDamage;    // the reason for the first of them
 };
 
 // The walk. Reads record.MoviePath (a plain movie) from record.HeaderEnd and writes into
 // destination (a folder path ending in "/") files named after record.FileName:
-//   FileName.<id>.jpg   DefineBits (with the JPEGTables), DefineBitsJPEG2/3/4 (.png or
-//                       .gif when the tag holds PNG or GIF data)         JPEG counter
-//   FileName.<id>.png   DefineBitsLossless/Lossless2, JPEG3/4 with alpha  PNG counter
+//   FileName.<id>.jpg   DefineBits (with the JPEGTables), DefineBitsJPEG2 (.png or
+//                       .gif when the tag holds PNG or GIF data)          JPEG counter
+//   FileName.<id>.png   DefineBitsLossless/Lossless2, DefineBitsJPEG3/4 with their
+//                       alpha (.png or .gif data as it is)                PNG counter
 //   FileName.<id>.mp3   DefineSound in MP3                                event counter
 //   FileName.stream<sprite>.mp3   a MP3 sound stream                      stream counter
 //   FileName.<id>.flv   an embedded video stream                          video counter
 //   FileName.rdf.xml    the Metadata tag, always
+// A run of zero bytes after an End tag (padding) is passed over in one step, so the
+// walk's work follows the movie's real tags.
 // The cancel flag (may be null) is read before every tag. Nothing is written outside
 // destination; each file appears complete or not at all. Never throws.
 ExtractReport ExtractResources(const MediaRecord& record, const std::string& destination,

@@ -10,6 +10,8 @@
 #include <utility>
 #include <vector>
 
+#include "core/cache.h"
+
 namespace vantrel::media {
 
 OutputFile::~OutputFile() { Abandon(); }
@@ -33,7 +35,7 @@ std::string OutputFile::Open(const std::string& target) {
   target_ = target;
   error_.clear();
   size_ = 0;
-  temp_ = target + ".vantrel-XXXXXX";
+  temp_ = core::TemporaryPatternFor(target);
   fd_ = ::mkostemp(temp_.data(), O_CLOEXEC);
   if (fd_ < 0) {
     error_ = "Cannot create " + target + ": " + std::strerror(errno);

@@ -10,6 +10,7 @@
 #include "core/options.h"
 #include "core/paths.h"
 #include "core/text.h"
+#include "media/cache_copy.h"
 #include "media/decompress.h"
 #include "media/file_versioning.h"
 #include "media/output_file.h"
@@ -103,7 +104,8 @@ std::string ExtractProjectorMovie(const std::string& path, const ExtractRequest&
   Log(log, " :: ExtractEXE (" + path + ")... ");
 
   const std::string& target = request.target;
-  if (core::FileExists(target)) {
+  // An earlier extraction is reused only while the executable is the one it came from.
+  if (CacheCopyIsCurrent(target, path)) {
     lastError = kFileAlreadyCached;
     return target;
   }
@@ -113,6 +115,7 @@ std::string ExtractProjectorMovie(const std::string& path, const ExtractRequest&
     return {};
   }
 
+  const SourceStamp stamp = StampOf(path);
   const ReadFile file(path);
   if (!file.Ok()) {
     lastError = "Cannot read " + path + ": " + file.Error();
@@ -153,6 +156,7 @@ std::string ExtractProjectorMovie(const std::string& path, const ExtractRequest&
     lastError = reason;
     return {};
   }
+  StampCacheCopy(target, stamp);
   Log(log, "Ok");
   if (log) log->LogTime("Projector Extracted");
   return target;

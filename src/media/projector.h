@@ -57,8 +57,9 @@ struct ExtractRequest {
 };
 
 // Cuts the movie out of the projector at path into request.target. Returns the target
-// path on success, also when the target already existed (lastError is then "File
-// Already Cached" and the executable is not read). Returns "" on failure with the
+// path on success, also when the target already existed and is current for the
+// executable (CacheCopyIsCurrent; lastError is then "File Already Cached" and the
+// executable is not read). Returns "" on failure with the
 // reason in lastError: the not-a-generic-projector text, "Invalid Generic Projector"
 // (the data before the marker is not a movie of version 1 to 99, or the length does
 // not fit the file), or a read/write failure. An executable without the marker gives

@@ -3,8 +3,11 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <fcntl.h>
+#include <sys/stat.h>
 
 #include "core/text.h"
+#include "media/cache_copy.h"
 #include "media/identify.h"
 #include "media_fixture.h"
 #include "support/swf_writer.h"
@@ -112,6 +115,60 @@ TEST(DecompressFlash, HeaderCopyIsShortAndReused) {
   int files = 0;
   for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator(f.context.CachePath)) ++files;
   EXPECT_EQ(files, 1);
+}
+
+// Sets the file's modification time to seconds after the epoch.
+void SetTime(const std::string& path, long seconds) {
+  const struct timespec times[2] = {{seconds, 0}, {seconds, 0}};
+  ASSERT_EQ(::utimensat(AT_FDCWD, path.c_str(), times, 0), 0);
+}
+
+TEST(DecompressFlash, LengthFieldClaimingGigabytesIsPaddedByAMegabyteAtMost) {
+  testing::MediaFixture f;
+  SwfWriter writer(8, 100, 100, 12, 1);
+  writer.ShowFrame().End().LengthField(0xFFFFFFFF);
+  const std::size_t real = writer.Body().size();
+  for (const auto& [name, bytes] : {std::pair<std::string, std::string>{"zlib.swf", writer.Compressed()},
+                                    {"lzma.swf", writer.CompressedLzma()}}) {
+    MediaRecord record;
+    record.SourcePath = record.MoviePath = f.Write(name, bytes);
+    const std::string target = DecompressFlash(f.context, record, false);
+    ASSERT_FALSE(target.empty()) << name;
+    EXPECT_EQ(std::filesystem::file_size(target), 8 + real + kMaxCopyPadding) << name;
+    // The data that is there is all kept, behind the unchanged header.
+    EXPECT_EQ(ReadAll(target).substr(0, 8 + real), writer.Plain().replace(0, 3, "FWS")) << name;
+  }
+}
+
+TEST(DecompressFlash, CopyOfAReplacedMovieIsMadeAgain) {
+  testing::MediaFixture f;
+  SwfWriter first(8, 100, 100, 12, 1), second(9, 200, 100, 24, 3);
+  first.ShowFrame().End();
+  second.BackgroundColor(1, 2, 3).ShowFrame().End();
+  MediaRecord record;
+  record.SourcePath = record.MoviePath = f.Write("movie.swf", first.Compressed());
+  SetTime(record.MoviePath, 1000000);
+  const std::string target = DecompressFlash(f.context, record, true);
+  ASSERT_FALSE(target.empty());
+  EXPECT_EQ(ReadAll(target).substr(0, 8), first.Plain().substr(0, 8).replace(0, 3, "FWS"));
+
+  // Another movie under the same name, even one dated before the copy: made again
+  // (where the file system keeps the copy's note of its source).
+  if (!StampCacheCopy(target, StampOf(record.MoviePath))) GTEST_SKIP() << "no extended attributes here";
+  f.Write("movie.swf", second.Compressed());
+  SetTime(record.MoviePath, 1000000);
+  MediaRecord again;
+  again.SourcePath = again.MoviePath = record.MoviePath;
+  EXPECT_EQ(DecompressFlash(f.context, again, true), target);
+  EXPECT_EQ(ReadAll(target).substr(0, 8), second.Plain().substr(0, 8).replace(0, 3, "FWS"));
+
+  // The same file touched later than its copy: made again too; untouched, reused.
+  SetTime(target, 2000000);
+  SetTime(record.MoviePath, 3000000);
+  EXPECT_EQ(DecompressFlash(f.context, again, true), target);
+  struct stat info {};
+  ASSERT_EQ(::stat(target.c_str(), &info), 0);
+  EXPECT_GT(info.st_mtim.tv_sec, 3000000);
 }
 
 TEST(WritePlainMovie, RefusesWhatItCannotReadAndLeavesNoTarget) {

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <filesystem>
 #include <string>
 #include <sys/stat.h>
@@ -119,6 +120,26 @@ TEST_F(ProjectorTest, BrokenAndTruncatedProjectors) {
   EXPECT_NE(lastError.find("too short"), std::string::npos) << lastError;
   EXPECT_EQ(Extract(home.Path() + "nothing.exe", false), "");
   EXPECT_NE(lastError.find("nothing.exe"), std::string::npos) << lastError;
+}
+
+TEST_F(ProjectorTest, ReplacedExecutableIsNotAnsweredFromTheCache) {
+  // Without a marker the cache gets an empty movie, reused while the file stays as it is.
+  const std::string exe = home.WriteFile("swap.exe", AppendMovie(Stub(), FakeMovie(400)).substr(0, Stub().size() + 50));
+  const std::string target = Extract(exe);
+  ASSERT_FALSE(target.empty());
+  EXPECT_EQ(fs::file_size(target), 0u);
+  EXPECT_EQ(Extract(exe), target);
+  EXPECT_EQ(lastError, "File Already Cached");
+
+  // A real projector put in its place, dated before the cached copy: taken out afresh.
+  const std::string movie = FakeMovie(600);
+  home.WriteFile("swap.exe", AppendMovie(Stub(), movie));
+  const struct timespec old[2] = {{1000000, 0}, {1000000, 0}};
+  ASSERT_EQ(::utimensat(AT_FDCWD, exe.c_str(), old, 0), 0);
+  lastError.clear();
+  EXPECT_EQ(Extract(exe), target);
+  EXPECT_NE(lastError, "File Already Cached");
+  EXPECT_EQ(ReadAll(target), movie);
 }
 
 TEST_F(ProjectorTest, BuildThenExtractGivesTheMovieBack) {

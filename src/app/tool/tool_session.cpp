@@ -2,6 +2,7 @@
 
 #include <filesystem>
 
+#include "core/cache.h"
 #include "media/projector.h"
 
 namespace vantrel::tool {
@@ -12,6 +13,7 @@ ToolSession::ToolSession()
   std::error_code ec;
   std::filesystem::create_directories(paths.CachePath, ec);
   std::filesystem::create_directories(paths.UserPath, ec);
+  core::RemoveStaleTemporaries(paths.CachePath);
   context.CachePath = paths.CachePath;
   context.UserPath = paths.UserPath;
   context.FlashPath = paths.FlashPath;

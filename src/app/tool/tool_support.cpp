@@ -1,6 +1,11 @@
 #include "app/tool/tool_support.h"
 
+#include <cerrno>
 #include <charconv>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <cstdio>
 #include <initializer_list>
 
@@ -30,6 +35,15 @@ bool ParseCount(std::string_view text, long& out) {
   if (text.empty()) return false;
   const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), out);
   return ec == std::errc() && end == text.data() + text.size() && out >= 0;
+}
+
+std::string UnreadableReason(const std::string& path) {
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return "cannot read " + path + ": " + std::strerror(errno);
+  struct stat info {};
+  const bool folder = ::fstat(fd, &info) == 0 && S_ISDIR(info.st_mode);
+  ::close(fd);
+  return folder ? "cannot read " + path + ": it is a folder" : std::string();
 }
 
 }  // namespace vantrel::tool

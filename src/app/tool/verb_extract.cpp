@@ -84,6 +84,21 @@ int RunExtract(const Args& args) {
     PrintError(names[0] + ": no such file");
     return kExitFailed;
   }
+  ToolSession session;
+  media::MediaContext& context = session.context;
+
+  // The movie is checked before the destination is made, so a file that is not a movie
+  // leaves no empty folder behind. A full identification gives the whole plain movie (a
+  // compressed movie is decompressed into the cache, a projector's movie taken out).
+  media::MediaRecord record;
+  std::string error = media::IdentifyMedia(context, movie, record, true);
+  if (error.empty() && context.Error.Pending()) error = context.Error.description;
+  if (error.empty() && record.IsVideo) error = "resources are extracted from movies, not from Flash videos";
+  if (!error.empty()) {
+    PrintError(names[0] + ": " + error);
+    return kExitFailed;
+  }
+
   const std::string destination = core::AddSlash(names[1]);
   if (!core::FolderExists(destination)) {
     fs::create_directories(destination, ec);
@@ -92,20 +107,6 @@ int RunExtract(const Args& args) {
                  (ec ? " (" + ec.message() + ")" : ""));
       return kExitFailed;
     }
-  }
-
-  ToolSession session;
-  media::MediaContext& context = session.context;
-
-  // A full identification gives the whole plain movie (a compressed movie is
-  // decompressed into the cache, a projector's movie taken out).
-  media::MediaRecord record;
-  std::string error = media::IdentifyMedia(context, movie, record, true);
-  if (error.empty() && context.Error.Pending()) error = context.Error.description;
-  if (error.empty() && record.IsVideo) error = "resources are extracted from movies, not from Flash videos";
-  if (!error.empty()) {
-    PrintError(names[0] + ": " + error);
-    return kExitFailed;
   }
 
   media::ExtractCounters counters = media::CountersFor(chosen);
@@ -123,11 +124,13 @@ int RunExtract(const Args& args) {
     message.replace(at, 2, "\n");
   std::printf("%s\n", message.c_str());
   if (gStop) PrintError("stopped before the end of the movie");
-  if (report.failed > 0) {
+  if (report.damaged > 0)
+    PrintError(std::to_string(report.damaged) + (report.damaged == 1 ? " resource" : " resources") +
+               " could not be decoded; the first: " + report.firstDamage);
+  if (report.failed > 0)
     PrintError(std::to_string(report.failed) + (report.failed == 1 ? " file" : " files") +
                " could not be written; the first: " + report.firstFailure);
-    return kExitFailed;
-  }
+  if (report.failed > 0 || report.damaged > 0) return kExitFailed;
   return gStop ? kExitFailed : kExitOk;
 }
 

@@ -12,6 +12,7 @@
 #include <QByteArray>
 #include <QImage>
 
+#include "core/surface_limit.h"
 #include "core/text.h"
 #include "flash/control/input_script.h"
 #include "flash/flash_control.h"
@@ -84,6 +85,10 @@ int RunRender(const Args& args) {
   if (quality != "high" && quality != "medium" && quality != "low" && quality != "autohigh" && quality != "autolow")
     return UsageError("render", "--quality is high, medium, low, autohigh or autolow");
 
+  if (const std::string reason = UnreadableReason(movie); !reason.empty()) {
+    PrintError(reason);
+    return kExitFailed;
+  }
   QImage image;
   std::vector<std::uint8_t> bytes;
   if (core::ReadFileBytes(movie, bytes) && bytes.size() >= 3 && bytes[0] == 'F' && bytes[1] == 'L' && bytes[2] == 'V') {
@@ -119,6 +124,16 @@ int RunRender(const Args& args) {
     width = std::max(1, model->Width());
     height = std::max(1, model->Height());
   }
+  // A movie may declare a frame of 65535 pixels a side: the picture is drawn within the
+  // program's drawing limit, scaled down with its shape kept.
+  const core::SurfaceSize bounded = core::BoundSurface(width, height);
+  if (!bounded.Usable()) {
+    PrintError(movie + ": " + bounded.refusal);
+    return kExitFailed;
+  }
+  if (bounded.reduced) PrintError(movie + ": " + core::ReducedSurfaceNote(width, height, bounded));
+  width = bounded.width;
+  height = bounded.height;
   image = QImage(static_cast<int>(width), static_cast<int>(height), QImage::Format_ARGB32_Premultiplied);
   if (image.isNull()) {
     PrintError("not enough memory for a " + std::to_string(width) + "x" + std::to_string(height) + " picture");

@@ -33,6 +33,10 @@ int RunTrace(const Args& args) {
     }
   }
   if (movie.empty()) return UsageError("trace", "a movie is needed");
+  if (const std::string reason = UnreadableReason(movie); !reason.empty()) {
+    PrintError(reason);
+    return kExitFailed;
+  }
   flash::InputScript input;
   std::string inputError;
   if (!inputPath.empty() && !flash::LoadInputScript(inputPath, input, inputError)) {
