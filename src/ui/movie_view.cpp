@@ -88,6 +88,7 @@ void MovieView::wheelEvent(QWheelEvent* event) {
 
 void MovieView::keyPressEvent(QKeyEvent* event) {
   // The player's own hot keys are shortcuts and never arrive here.
+  if (onPlayerKey && onPlayerKey(event)) return event->accept();
   if (!engine_) return QWidget::keyPressEvent(event);
   engine_->Key(true, event->key(), event->text());
   AfterInput();

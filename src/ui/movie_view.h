@@ -19,6 +19,9 @@ class MovieView : public QWidget {
   void SetEngine(MovieEngine* engine);
 
   std::function<void(QPoint globalPos)> onContextMenu;
+  // The player's own keys (Escape out of full screen, the handy keys) come before the
+  // movie's: true when the player took the key.
+  std::function<bool(QKeyEvent* event)> onPlayerKey;
 
  protected:
   void paintEvent(QPaintEvent* event) override;

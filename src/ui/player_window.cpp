@@ -51,6 +51,7 @@ PlayerWindow::PlayerWindow(QWidget* parent) : QMainWindow(parent) {
   layout->setContentsMargins(0, 0, 0, 0);
   layout->setSpacing(0);
   view_ = new MovieView(central_);
+  view_->onPlayerKey = [this](QKeyEvent* event) { return HandleKey(event); };
   pane_ = new PlaylistPane(central_);
   pane_->setFixedWidth(kPaneWidth);
   layout->addWidget(view_, 1);
@@ -429,7 +430,13 @@ void PlayerWindow::SetBrowserPage(QWidget* page) {
 void PlayerWindow::SetAddressBarVisible(bool visible) {
   if (!browserPage_) return;
   browserPage_->setVisible(visible);
-  view_->setVisible(!visible);
+  // With a skin the movie sits in the skin's frame, which gives way to the page whole.
+  if (SkinLoaded()) {
+    skinHost_->setVisible(!visible);
+    view_->setVisible(true);
+  } else {
+    view_->setVisible(!visible);
+  }
 }
 
 // ---- The skin ---------------------------------------------------------------------------
@@ -483,6 +490,8 @@ bool PlayerWindow::UseSkin(bool on) {
     clearMask();
   }
   if (skinSetup_.options) skinSetup_.options->WriteNumber("Window", "Skin", on ? kShippedSkinNumber : 0);
+  // The browser page keeps the window's middle when the skin comes or goes.
+  if (browserPage_ && browserPage_->isVisibleTo(this)) SetAddressBarVisible(true);
   LayoutView();
   return on;
 }
