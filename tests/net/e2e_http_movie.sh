@@ -13,14 +13,8 @@ command -v convert >/dev/null || skip "imagemagick is missing"
 movie=$build/Media/Demo/Orbits.swf
 [ -f "$movie" ] || skip "the demo movie was not built"
 
-work=$(mktemp -d)
-pids=()
-cleanup() {
-  for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null; done
-  wait 2>/dev/null
-  rm -rf "$work"
-}
-trap cleanup EXIT
+source "$(dirname "$0")/../support/e2e_x11.sh"
+e2e_workdir
 
 mkdir -p "$work/site/demo"
 cp "$movie" "$work/site/demo/Orbits.swf"
@@ -30,14 +24,7 @@ for _ in $(seq 100); do [ -s "$work/port" ] && break; sleep 0.05; done
 port=$(head -1 "$work/port")
 [ -n "$port" ] || { echo "FAIL: the test server did not start"; exit 1; }
 
-display=:$((90 + RANDOM % 100))
-Xvfb "$display" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
-pids+=($!)
-export DISPLAY=$display QT_QPA_PLATFORM=xcb SDL_AUDIODRIVER=dummy
-export HOME=$work XDG_CONFIG_HOME=$work/config XDG_DATA_HOME=$work/data XDG_CACHE_HOME=$work/cache
-export XDG_RUNTIME_DIR=$work/run
-mkdir -p "$XDG_CONFIG_HOME/Vantrel" "$XDG_RUNTIME_DIR" && chmod 700 "$XDG_RUNTIME_DIR"
-for _ in $(seq 50); do xwininfo -root >/dev/null 2>&1 && break; sleep 0.1; done
+e2e_start_x
 # The first-run questions were answered and the automatic update check is off, so the
 # only address the player asks for is the movie's.
 printf '[System]\n"FirstRun"="False"\n[Update]\n"Auto"="False"\n' > "$XDG_CONFIG_HOME/Vantrel/options.conf"

@@ -14,23 +14,10 @@ first_movie=$corpus/visual/simple_shapes/overlaps/test.swf
 second_movie=$corpus/visual/gradient_same_ratios/test.swf
 [ -f "$first_movie" ] && [ -f "$second_movie" ] || skip "corpus movies not found under $corpus"
 
-work=$(mktemp -d)
-pids=()
-cleanup() {
-  for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null; done
-  wait 2>/dev/null
-  rm -rf "$work"
-}
-trap cleanup EXIT
+source "$(dirname "$0")/../support/e2e_x11.sh"
+e2e_workdir
 
-display=:$((90 + RANDOM % 100))
-Xvfb "$display" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
-pids+=($!)
-export DISPLAY=$display QT_QPA_PLATFORM=xcb SDL_AUDIODRIVER=dummy
-export HOME=$work XDG_CONFIG_HOME=$work/config XDG_DATA_HOME=$work/data XDG_CACHE_HOME=$work/cache
-export XDG_RUNTIME_DIR=$work/run
-mkdir -p "$XDG_CONFIG_HOME/Vantrel" "$XDG_RUNTIME_DIR" && chmod 700 "$XDG_RUNTIME_DIR"
-for _ in $(seq 50); do xwininfo -root >/dev/null 2>&1 && break; sleep 0.1; done
+e2e_start_x
 # The first-run questions were answered before.
 printf '[System]\n"FirstRun"="False"\n' > "$XDG_CONFIG_HOME/Vantrel/options.conf"
 cp "$first_movie" "$work/first movie.swf"

@@ -13,14 +13,8 @@ command -v xwininfo >/dev/null || skip "x11-utils (xwininfo) is missing"
 command -v import >/dev/null || skip "imagemagick is missing"
 command -v python3 >/dev/null || skip "python3 is missing"
 
-work=$(mktemp -d)
-pids=()
-cleanup() {
-  for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null; done
-  wait 2>/dev/null
-  rm -rf "$work"
-}
-trap cleanup EXIT
+source "$(dirname "$0")/../support/e2e_x11.sh"
+e2e_workdir
 
 # The movie: 200x200 pixels, version 6, two frames.
 python3 - "$work/button.swf" <<'PY'
@@ -82,14 +76,7 @@ open(sys.argv[1], 'wb').write(b'FWS' + bytes([6]) + struct.pack('<I', 8 + len(bo
 PY
 [ -s "$work/button.swf" ] || { echo "FAIL: could not write the movie"; exit 1; }
 
-display=:$((190 + RANDOM % 100))
-Xvfb "$display" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
-pids+=($!)
-export DISPLAY=$display QT_QPA_PLATFORM=xcb SDL_AUDIODRIVER=dummy
-export HOME=$work XDG_CONFIG_HOME=$work/config XDG_DATA_HOME=$work/data XDG_CACHE_HOME=$work/cache
-export XDG_RUNTIME_DIR=$work/run
-mkdir -p "$XDG_CONFIG_HOME/Vantrel" "$XDG_RUNTIME_DIR" && chmod 700 "$XDG_RUNTIME_DIR"
-for _ in $(seq 50); do xwininfo -root >/dev/null 2>&1 && break; sleep 0.1; done
+e2e_start_x
 printf '[System]\n"FirstRun"="False"\n' > "$XDG_CONFIG_HOME/Vantrel/options.conf"
 
 "$build/vantrel" "$work/button.swf" &
