@@ -1,23 +1,47 @@
-// Built-in classes and objects of the script core, one file each.
+// The built-in classes and functions of ActionScript 1/2, one file (or family) each.
+// Every Install function adds its class to rt.global (and rt.prototypes) from tables
+// of Member entries, so ASnative and ASSetPropFlags see the same data. InstallBuiltins
+// runs them in order: Object and Function come first, the others may rely on them.
 #pragma once
 
-#include "flash/avm1_object.h"
+#include "flash/avm1/machine.h"
 
 namespace vantrel::flash::avm1 {
 
-// AsBroadcaster: initialize(object) gives object a _listeners array and the methods
-// addListener, removeListener and broadcastMessage.
-void InstallAsBroadcaster(Runtime& runtime);
-// Gives object the broadcaster's methods and an empty _listeners array.
-void MakeBroadcaster(Runtime& runtime, const ObjectPtr& object);
-// Key: the key codes, isDown/isToggled/getCode/getAscii and the key listeners.
-void InstallKey(Runtime& runtime);
-// Mouse: show/hide and the mouse listeners.
-void InstallMouse(Runtime& runtime);
-// Stage and System.IME as far as movies use them as broadcasters (their listeners);
-// MovieClipLoader as a constructor of broadcasters (loading clips is not there yet).
-void InstallStage(Runtime& runtime);
-void InstallSystem(Runtime& runtime);
-void InstallMovieClipLoader(Runtime& runtime);
+void InstallBuiltins(Runtime& rt);
+
+// The language core.
+void InstallObject(Runtime& rt);    // Object, Object.prototype methods, registerClass
+void InstallFunction(Runtime& rt);  // Function.prototype.call/apply
+void InstallArray(Runtime& rt);
+void InstallString(Runtime& rt);
+void InstallNumber(Runtime& rt);
+void InstallBoolean(Runtime& rt);
+void InstallMath(Runtime& rt);
+void InstallDate(Runtime& rt);
+void InstallError(Runtime& rt);
+void InstallGlobals(Runtime& rt);  // escape, parseInt, isNaN, ASSetPropFlags, ASnative, ...
+void InstallAsBroadcaster(Runtime& rt);
+
+// Data classes.
+void InstallXml(Runtime& rt);  // XMLNode, XML
+void InstallLoadVars(Runtime& rt);
+void InstallSharedObject(Runtime& rt);
+void InstallLocalConnection(Runtime& rt);
+void InstallColor(Runtime& rt);
+void InstallGeom(Runtime& rt);  // flash.geom: Matrix, Point, Rectangle, ColorTransform, Transform
+void InstallTextFormat(Runtime& rt);
+void InstallSystem(Runtime& rt);  // System, System.capabilities, System.security
+
+// The display side.
+void InstallMovieClip(Runtime& rt);
+void InstallButton(Runtime& rt);
+void InstallTextField(Runtime& rt);
+void InstallKey(Runtime& rt);
+void InstallMouse(Runtime& rt);
+void InstallStage(Runtime& rt);
+void InstallSelection(Runtime& rt);
+void InstallSound(Runtime& rt);
+void InstallMovieClipLoader(Runtime& rt);
 
 }  // namespace vantrel::flash::avm1

@@ -1,0 +1,118 @@
+// The ActionScript 1/2 interpreter: runs action blocks with explicit activation records
+// (registers, constant pool, `this`, the scope chain, the SWF version of the code) on
+// its own stack, so script calls never recurse in C++. Implements Machine for the
+// built-in code it calls.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "flash/avm1/machine.h"
+#include "flash/movie.h"
+
+namespace vantrel::flash::avm1 {
+
+// A function written in a script (DefineFunction or DefineFunction2).
+struct ScriptFunction {
+  ActionBlock code;  // the whole block the function sits in
+  std::size_t start = 0, length = 0;
+  std::string name;
+  std::vector<std::string> params;
+  std::vector<std::uint8_t> paramRegisters;  // DefineFunction2: 0 means by name
+  std::uint8_t registerCount = 0;
+  std::uint16_t flags = 0;  // DefineFunction2's preload/suppress bits
+  bool v2 = false;
+  int swfVersion = 0;  // of the movie that defined it
+  std::shared_ptr<const std::vector<std::string>> constants;  // the pool at definition
+};
+
+// Limits that hold whatever a movie does.
+inline constexpr int kMaxCallDepth = 256;
+inline constexpr std::size_t kMaxStack = 1u << 20;
+
+class Interpreter;
+
+// Hooks the interpreter needs from the player for timeline and host actions. Missing
+// ones (language tests) make those actions do nothing.
+struct InterpreterHost {
+  virtual ~InterpreterHost() = default;
+  virtual Player* GetPlayer() = 0;
+  virtual void Trace(const std::string& line) = 0;
+};
+
+class Interpreter final : public Machine {
+ public:
+  // player may be null for language-only use (tests); timeline actions then do nothing.
+  Interpreter(Runtime& rt, Player* player);
+  ~Interpreter() override;
+
+  // Runs a block (a frame's DoAction, a clip event, a button action) with clip's object
+  // as target and scope. version is the SWF version of the movie the block comes from.
+  void RunBlock(const ActionBlock& block, Object* target, int version);
+  // Calls fn with `this`; for event handlers and host calls. Exceptions that escape
+  // are dropped (and logged through trace when the player says so).
+  Value CallTopLevel(const Value& fn, const Value& thisValue, std::span<const Value> args, Object* target, int version);
+
+  // Instruction budget: when it runs out every running block stops (the movie goes on).
+  void SetBudget(long instructions) { budget_ = instructions; }
+  long Budget() const { return budget_; }
+  bool BudgetExhausted() const { return budget_ <= 0; }
+  // Where trace() output goes (the player's, or a test's collector).
+  std::function<void(const std::string&)> onTrace;
+
+  // Machine.
+  Runtime& Rt() override { return rt_; }
+  Player& GetPlayer() override;
+  int Version() const override;
+  Value Get(Object* object, std::string_view name) override;
+  Value GetMember(const Value& target, std::string_view name) override;
+  void Set(Object* object, std::string_view name, const Value& value) override;
+  bool Has(Object* object, std::string_view name) override;
+  std::vector<std::string> Enumerate(Object* object) override;
+  Value CallFunction(const Value& fn, const Value& thisValue, std::span<const Value> args) override;
+  Value CallMethod(const Value& target, std::string_view name, std::span<const Value> args) override;
+  Object* Construct(Object* ctor, std::span<const Value> args) override;
+  std::string ToString(const Value& value) override;
+  double ToNumber(const Value& value) override;
+  bool ToBoolean(const Value& value) override;
+  Object* ToObject(const Value& value) override;
+  Value ToPrimitive(const Value& value, bool preferString) override;
+  std::string TypeOf(const Value& value) override;
+  bool InstanceOf(Object* object, Object* ctor) override;
+  void Throw(const Value& value) override;
+  bool Throwing() const override { return throwing_; }
+  void Trace(const std::string& line) override;
+  DisplayObject* AsDisplay(Object* object) override;
+  Object* Target() override;
+  void RunLater(Later callback, Object* keepAlive) override;
+  void LoadData(const std::string& url, const std::string& method, const std::string& formData, Loaded done,
+                Object* keepAlive) override;
+  std::string MovieUrl() override;
+  std::string SharedObjectFolder() override;
+
+  // Marks what running code holds (between drains nothing runs, but a nested call
+  // from the host may).
+  void TraceRoots(gc::Tracer& tracer) const;
+
+  struct Frame;
+
+ private:
+  friend struct Ops;
+  Value Run(std::size_t baseDepth);
+  Value Invoke(Object* fn, const Value& thisValue, std::span<const Value> args, bool construct, Object* newObject);
+
+  Runtime& rt_;
+  Player* player_;
+  std::vector<std::unique_ptr<Frame>> frames_;
+  std::vector<Value> stack_;
+  long budget_ = 2000000;
+  bool throwing_ = false;
+  Value thrown_;
+  int defaultVersion_ = 8;
+};
+
+}  // namespace vantrel::flash::avm1

@@ -1,0 +1,168 @@
+// The one object type of the ActionScript 1/2 machine: an ordered property map (values
+// or getter/setter pairs with DontEnum/DontDelete/ReadOnly and version masks), the
+// `__proto__` link, watchers, and a slot for native data (array elements, a function,
+// a boxed primitive, a date, the display object the object stands for, ...).
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "flash/avm1/value.h"
+
+namespace vantrel::flash::avm1 {
+
+class Machine;
+
+// Property attributes as ASSetPropFlags sets them.
+enum Attribute : std::uint16_t {
+  kDontEnum = 1,
+  kDontDelete = 2,
+  kReadOnly = 4,
+  kVersion6 = 0x80,   // hidden from code of SWF 5 and earlier
+  kVersion7 = 0x500,  // hidden before SWF 7
+  kVersion8 = 0x1000,
+  kVersion9 = 0x2000,
+  kVersion10 = 0x4000,
+};
+// Whether a property with attributes exists for code of swfVersion.
+bool VisibleIn(std::uint16_t attributes, int swfVersion);
+
+struct Property {
+  std::string name;
+  Value value;
+  Object* getter = nullptr;  // addProperty: both functions, or getter alone (read-only)
+  Object* setter = nullptr;
+  std::uint16_t attributes = 0;
+  bool IsAccessor() const { return getter != nullptr; }
+};
+
+// What the native slot holds; the object's behaviour follows from it.
+enum class NativeKind : std::uint8_t {
+  None,
+  Array,
+  Function,
+  Boolean,
+  Number,
+  String,
+  Date,
+  Display,  // a movie clip, button, text field, ...: the display object's script side
+  Super,
+  Other,  // XML nodes, sounds, text formats, ...: see the data's own type
+};
+
+class NativeData {
+ public:
+  virtual ~NativeData() = default;
+  virtual void Trace(gc::Tracer&) const {}
+  virtual std::size_t Bytes() const { return 0; }
+};
+
+// Arguments of a native call.
+struct Call {
+  Machine& machine;
+  Value thisValue;         // `this` as the caller gave it
+  Object* self;            // `this` as an object (null for a primitive or undefined this)
+  std::span<Value> args;
+  Object* callee;          // the function object being called
+  bool construct = false;  // called by `new`
+
+  std::size_t Count() const { return args.size(); }
+  // Argument i, undefined when absent.
+  Value Arg(std::size_t i) const { return i < args.size() ? args[i] : Value(); }
+};
+
+using NativeFunction = Value (*)(Call& call);
+
+struct ScriptFunction;
+
+class FunctionData final : public NativeData {
+ public:
+  NativeFunction native = nullptr;   // built-in code
+  NativeFunction constructor = nullptr;  // used by `new` when set (Array, Date, ...)
+  std::shared_ptr<const ScriptFunction> script;  // code written in the movie
+  std::vector<Object*> scope;        // the scope chain a script function closes over
+  Object* definedIn = nullptr;       // the timeline's object it was defined on
+  std::int32_t tag = 0;              // free for the native (ASnative index, ...)
+  void Trace(gc::Tracer& tracer) const override;
+};
+
+class ArrayData final : public NativeData {
+ public:
+  std::vector<Value> elements;
+  void Trace(gc::Tracer& tracer) const override;
+  std::size_t Bytes() const override { return elements.capacity() * sizeof(Value); }
+};
+
+class PrimitiveData final : public NativeData {
+ public:
+  explicit PrimitiveData(Value v) : value(v) {}
+  Value value;
+  void Trace(gc::Tracer& tracer) const override { TraceValue(tracer, value); }
+};
+
+struct Watcher {
+  std::string name;
+  Object* callback = nullptr;
+  Value userData;
+};
+
+class Object : public gc::Cell {
+ public:
+  Object() = default;
+  explicit Object(Object* prototype) : proto(prototype) {}
+
+  Object* proto = nullptr;  // __proto__
+  NativeKind kind = NativeKind::None;
+  std::unique_ptr<NativeData> native;
+  // Prototypes of the interfaces a class implements (instanceof checks them).
+  std::vector<Object*> interfaces;
+
+  // Own property by name, or null. Lookup ignores ASCII case when caseSensitive is
+  // false (code of SWF 6 and earlier).
+  Property* FindOwn(std::string_view name, bool caseSensitive);
+  const Property* FindOwn(std::string_view name, bool caseSensitive) const {
+    return const_cast<Object*>(this)->FindOwn(name, caseSensitive);
+  }
+  // Sets or creates an own data property without looking at ReadOnly or setters
+  // (definitions by the engine itself). Keeps the attributes of an existing property
+  // unless attributes is given.
+  Property& Define(std::string_view name, Value value, std::uint16_t attributes = 0);
+  // Creates or replaces an own getter/setter property.
+  Property& DefineAccessor(std::string_view name, Object* getter, Object* setter, std::uint16_t attributes = 0);
+  // Removes an own property unless it is DontDelete; false when it stays or is absent.
+  bool DeleteOwn(std::string_view name, bool caseSensitive);
+  // Own properties in order of creation.
+  const std::vector<Property>& Properties() const { return properties_; }
+  std::vector<Property>& Properties() { return properties_; }
+
+  std::vector<Watcher>* Watchers() { return watchers_.get(); }
+  void AddWatcher(Watcher watcher);
+  bool RemoveWatcher(std::string_view name, bool caseSensitive);
+
+  template <typename T>
+  T* Data() const {
+    return dynamic_cast<T*>(native.get());
+  }
+  bool IsFunction() const { return kind == NativeKind::Function; }
+  bool IsArray() const { return kind == NativeKind::Array; }
+  FunctionData* Function() const { return kind == NativeKind::Function ? static_cast<FunctionData*>(native.get()) : nullptr; }
+  ArrayData* Array() const { return kind == NativeKind::Array ? static_cast<ArrayData*>(native.get()) : nullptr; }
+
+  void Trace(gc::Tracer& tracer) const override;
+  std::size_t ExtraBytes() const override;
+
+ private:
+  std::vector<Property> properties_;
+  std::unique_ptr<std::vector<Watcher>> watchers_;
+};
+
+// ASCII case-insensitive comparison of names (SWF 6 and earlier).
+bool SameName(std::string_view a, std::string_view b, bool caseSensitive);
+// The array index a property name stands for, or -1 ("3" is 3, "03" and "-1" are not).
+long ArrayIndex(std::string_view name);
+
+}  // namespace vantrel::flash::avm1

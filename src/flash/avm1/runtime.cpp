@@ -1,0 +1,74 @@
+#include "flash/avm1/machine.h"
+
+namespace vantrel::flash::avm1 {
+
+Runtime::Runtime() {
+  objectProto = heap.Make<Object>(nullptr);
+  functionProto = heap.Make<Object>(objectProto);
+  global = heap.Make<Object>(objectProto);
+  empty_ = heap.Make<String>(std::string());
+}
+
+Runtime::~Runtime() = default;
+
+Object* Runtime::MakeObject(Object* proto) { return heap.Make<Object>(proto); }
+
+Object* Runtime::MakeArray(std::vector<Value> elements) {
+  Object* array = heap.Make<Object>(arrayProto ? arrayProto : objectProto);
+  array->kind = NativeKind::Array;
+  auto data = std::make_unique<ArrayData>();
+  data->elements = std::move(elements);
+  array->native = std::move(data);
+  return array;
+}
+
+Object* Runtime::MakeFunction(NativeFunction native, NativeFunction constructor, std::int32_t tag) {
+  Object* fn = heap.Make<Object>(functionProto);
+  fn->kind = NativeKind::Function;
+  auto data = std::make_unique<FunctionData>();
+  data->native = native;
+  data->constructor = constructor;
+  data->tag = tag;
+  fn->native = std::move(data);
+  return fn;
+}
+
+Object* Runtime::MakeClass(NativeFunction call, NativeFunction construct, Object* parentProto) {
+  Object* ctor = MakeFunction(call, construct);
+  Object* proto = MakeObject(parentProto ? parentProto : objectProto);
+  ctor->Define("prototype", Value::Obj(proto), kDontEnum | kDontDelete);
+  proto->Define("constructor", Value::Obj(ctor), kDontEnum | kDontDelete);
+  return ctor;
+}
+
+void Runtime::AddMembers(Object* on, std::span<const Member> members) {
+  for (const Member& m : members) {
+    if (!m.function) continue;
+    Object* fn = MakeFunction(m.function);
+    if (m.setter) {
+      Object* setter = MakeFunction(m.setter);
+      on->DefineAccessor(m.name, fn, setter, m.attributes);
+    } else {
+      on->Define(m.name, Value::Obj(fn), m.attributes);
+    }
+    if (m.nativeClass >= 0) natives_[{m.nativeClass, m.nativeIndex}] = fn;
+  }
+}
+
+Object* Runtime::Native(int classNumber, int index) const {
+  const auto it = natives_.find({classNumber, index});
+  return it == natives_.end() ? nullptr : it->second;
+}
+
+void Runtime::Trace(gc::Tracer& tracer) const {
+  for (const Object* o : {global, objectProto, functionProto, arrayProto, stringProto, numberProto, booleanProto, dateProto,
+                          errorProto, movieClipProto, buttonProto, textFieldProto, textFormatProto, soundProto,
+                          xmlNodeProto, xmlProto})
+    tracer.Mark(o);
+  tracer.Mark(empty_);
+  for (const auto& [name, o] : prototypes) tracer.Mark(o);
+  for (const auto& [name, o] : registeredClasses) tracer.Mark(o);
+  for (const auto& [key, o] : natives_) tracer.Mark(o);
+}
+
+}  // namespace vantrel::flash::avm1

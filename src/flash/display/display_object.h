@@ -1,0 +1,109 @@
+// Display objects: what a timeline or a script places on the stage. Every kind (shape,
+// morph, static text, edit text, bitmap, video, button, movie clip) lives on the
+// engine's heap; buttons, clips and text fields have a script object that stands for
+// them. Containers keep their children by int32 depth; a removed object is marked and
+// stays valid for scripts that still hold it.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "flash/character.h"
+#include "flash/gc/heap.h"
+#include "flash/movie.h"
+
+namespace vantrel::flash {
+
+namespace avm1 {
+class Object;
+}
+
+class MovieClip;
+class Player;
+struct LoadedMovie;
+
+enum class DisplayKind : std::uint8_t { Shape, Morph, StaticText, EditText, Bitmap, Video, Button, MovieClip };
+
+class DisplayObject : public gc::Cell {
+ public:
+  DisplayObject(DisplayKind kind, Player& player, const LoadedMovie* movie) : kind_(kind), player_(player), movie_(movie) {}
+
+  DisplayKind Kind() const { return kind_; }
+  Player& GetPlayer() const { return player_; }
+  // The movie whose dictionary the object comes from (its SWF version, its URL).
+  const LoadedMovie* Movie() const { return movie_; }
+  MovieClip* Parent() const { return parent_; }
+  bool IsContainer() const { return kind_ == DisplayKind::MovieClip || kind_ == DisplayKind::Button; }
+
+  // Placement.
+  std::int32_t depth = 0;
+  std::uint16_t characterId = 0;
+  std::shared_ptr<const Character> character;  // null for clips made by scripts
+  std::string name;                            // instance name ("instanceN" when unnamed)
+  std::uint16_t ratio = 0;
+  std::int32_t clipDepth = 0;  // non-zero: a mask over the depths up to clipDepth
+  std::vector<Filter> filters;
+  std::uint8_t blendMode = 0;
+  bool cacheAsBitmap = false;
+  bool visible = true;
+  std::optional<Rgba> opaqueBackground;
+  std::optional<QRectF> scrollRect;  // in the object's own twips
+
+  const Matrix& GetMatrix() const { return matrix_; }
+  // Sets the placement matrix; scale and rotation read back from it from now on.
+  void SetMatrix(const Matrix& matrix);
+  const ColorTransform& GetColorTransform() const { return colorTransform_; }
+  void SetColorTransform(const ColorTransform& transform) { colorTransform_ = transform; }
+  // _xscale, _yscale (percent) and _rotation (degrees) as scripts see them: kept apart
+  // from the matrix so that setting one does not drift the others.
+  double XScale() const { return xScale_; }
+  double YScale() const { return yScale_; }
+  double Rotation() const { return rotation_; }
+  void SetXScale(double percent);
+  void SetYScale(double percent);
+  void SetRotation(double degrees);
+
+  // The script object (null for shapes and static text).
+  avm1::Object* ScriptObject() const { return object_; }
+  void SetScriptObject(avm1::Object* object) { object_ = object; }
+
+  // Removed from its parent: scripts that hold it see no parent and no properties.
+  bool Removed() const { return removed_; }
+
+  // Set when a script (attachMovie, createEmptyMovieClip, duplicateMovieClip, swapDepths)
+  // made or moved it: timeline gotos leave it alone.
+  bool placedByScript = false;
+  // The parent's frame (0-based) that placed it, for rebuilding on backward gotos.
+  int placeFrame = -1;
+  // Order of creation, for the player's newest-first walks.
+  std::uint64_t serial = 0;
+  // A clip made a mask by setMask, and the clip it masks.
+  DisplayObject* maskClip = nullptr;
+  DisplayObject* maskedBy = nullptr;
+
+  // Full path as targetPath gives it ("_level0.a.b").
+  std::string TargetPath() const;
+  // The object's bounds in its own twips (children included).
+  virtual QRectF LocalBounds() const;
+  // Maps the object's own twips to stage twips.
+  QTransform ToStage() const;
+
+  void Trace(gc::Tracer& tracer) const override;
+
+ protected:
+  friend class MovieClip;
+  DisplayKind kind_;
+  Player& player_;
+  const LoadedMovie* movie_;
+  MovieClip* parent_ = nullptr;
+  bool removed_ = false;
+  avm1::Object* object_ = nullptr;
+  Matrix matrix_;
+  ColorTransform colorTransform_;
+  double xScale_ = 100, yScale_ = 100, rotation_ = 0;
+};
+
+}  // namespace vantrel::flash
