@@ -23,24 +23,50 @@ std::string NumberToString(double number) {
   if (std::isnan(number)) return "NaN";
   if (std::isinf(number)) return number > 0 ? "Infinity" : "-Infinity";
   if (number == 0) return "0";
-  if (std::fabs(number) < 1e15 && number == std::trunc(number)) {
-    char buffer[32];
-    std::snprintf(buffer, sizeof buffer, "%.0f", number);
-    return buffer;
-  }
+  // The player keeps 15 significant digits, correctly rounded: take them from the C
+  // library's exponent form and lay them out again.
   char buffer[40];
-  std::snprintf(buffer, sizeof buffer, "%.15g", number);
-  std::string text = buffer;
-  // C writes exponents with at least two digits ("1e-07"); ActionScript does not.
-  const auto e = text.find('e');
-  if (e != std::string::npos) {
-    const std::string mantissa = text.substr(0, e);
-    const char sign = text[e + 1];
-    std::size_t digits = e + 2;
-    while (digits + 1 < text.size() && text[digits] == '0') ++digits;
-    text = mantissa + "e" + sign + text.substr(digits);
+  std::snprintf(buffer, sizeof buffer, "%.14e", number);
+  const char* p = buffer;
+  std::string out;
+  if (*p == '-') {
+    out += '-';
+    ++p;
   }
-  return text;
+  std::string digits;
+  for (; *p && *p != 'e'; ++p) {
+    if (*p != '.') digits += *p;
+  }
+  const int exponent = *p == 'e' ? std::atoi(p + 1) : 0;
+  while (digits.size() > 1 && digits.back() == '0') digits.pop_back();
+  // Outside 1e-5 up to 1e15 the player writes an exponent ("1e-6", "1.5e+15").
+  if (exponent < -5 || exponent >= 15) {
+    out += digits[0];
+    if (digits.size() > 1) {
+      out += '.';
+      out.append(digits, 1, std::string::npos);
+    }
+    out += 'e';
+    out += exponent < 0 ? '-' : '+';
+    out += std::to_string(exponent < 0 ? -exponent : exponent);
+    return out;
+  }
+  if (exponent < 0) {
+    out += "0.";
+    out.append(static_cast<std::size_t>(-exponent - 1), '0');
+    out += digits;
+    return out;
+  }
+  const auto integerDigits = static_cast<std::size_t>(exponent) + 1;
+  if (digits.size() <= integerDigits) {
+    out += digits;
+    out.append(integerDigits - digits.size(), '0');
+    return out;
+  }
+  out.append(digits, 0, integerDigits);
+  out += '.';
+  out.append(digits, integerDigits, std::string::npos);
+  return out;
 }
 
 double StringToNumber(std::string_view text, int swfVersion) {
