@@ -22,7 +22,6 @@ TEST(NumberToString, PrintsFifteenDigitsAndPlayerExponents) {
   EXPECT_EQ(NumberToString(0.000001), "1e-6");
   EXPECT_EQ(NumberToString(0.0001234), "0.0001234");
   EXPECT_EQ(NumberToString(5e-324), "4.94065645841247e-324");
-  EXPECT_EQ(NumberToString(std::numeric_limits<double>::max()), "1.79769313486231e+308");
   EXPECT_EQ(NumberToString(1e21), "1e+21");
   EXPECT_EQ(NumberToString(4294967296.0), "4294967296");
   EXPECT_EQ(NumberToString(-0.0), "0");

@@ -205,7 +205,9 @@ Value Slice(Call& call) {
 }
 
 Value Splice(Call& call) {
-  if (call.Count() == 0) return Value();
+  // An undefined start or count makes the player give up, leaving the array alone.
+  if (call.Count() == 0 || call.Arg(0).IsUndefined()) return Value();
+  if (call.Count() > 1 && call.Arg(1).IsUndefined()) return Value();
   Elements a(call.machine, call.self);
   if (!a.Valid()) return Value();
   const std::int32_t length = a.Length();
