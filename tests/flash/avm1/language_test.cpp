@@ -145,6 +145,8 @@ TEST_F(Language, StringMethodsCountUtf16Units) {
   EXPECT_EQ(Text(Call(s, "substring", {Num(6), Num(3)})), "LO\xEF\xBF\xBD");
   EXPECT_EQ(Text(Call(s, "substr", {Num(4294967296.0), Num(-4294967294.0)})), "HE");
   EXPECT_EQ(Text(Call(s, "slice", {Num(-5)})), "hello");
+  EXPECT_EQ(Text(Call(Str("hello world"), "substr", {Num(3), Num(-4)})), "lo worl");
+  EXPECT_EQ(Text(Call(Str("hello world"), "substr", {Num(3), Num(-3)})), "");
   EXPECT_EQ(Call(s, "indexOf", {Str("h")}).number, 7);
   EXPECT_EQ(Call(s, "charCodeAt", {Num(5)}).number, 0xD835);
   EXPECT_TRUE(std::isnan(Call(s, "charCodeAt", {Num(-1)}).number));

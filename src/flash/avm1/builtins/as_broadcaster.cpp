@@ -134,6 +134,7 @@ bool BroadcastMessage(Machine& machine, Object* object, std::string_view message
 void InstallAsBroadcaster(Runtime& rt) {
   Object* ctor = rt.MakeClass(BroadcasterCall, BroadcasterConstruct);
   Install(rt, ctor, kClassMembers);
+  ctor->FindOwn("prototype", true)->attributes |= kVersion6;
   rt.global->Define("AsBroadcaster", Value::Obj(ctor), kDontEnum);
   rt.prototypes["AsBroadcaster"] = ctor->FindOwn("prototype", true)->value.AsObject();
 }

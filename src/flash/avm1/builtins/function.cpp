@@ -8,11 +8,11 @@ namespace vantrel::flash::avm1 {
 
 namespace {
 
-// Function(x) gives x when it is an object; otherwise, like new Function(), a plain
-// object: scripts cannot make code from text.
+// Function(x) gives x back, whatever it is (Function("return 5") is that text: scripts
+// cannot make code from text); Function() an object without a prototype.
 Value FunctionCall(Call& call) {
-  if (Object* object = call.Arg(0).AsObject()) return Value::Obj(object);
-  return Value::Obj(call.machine.NewObject());
+  if (call.Count() > 0) return call.Arg(0);
+  return Value::Obj(call.machine.Rt().MakeObject(nullptr));
 }
 
 Value FunctionConstruct(Call& call) {
@@ -61,7 +61,8 @@ void InstallFunction(Runtime& rt) {
   ctor->Define("prototype", Value::Obj(rt.functionProto), kDontEnum | kDontDelete);
   rt.functionProto->Define("constructor", Value::Obj(ctor), kDontEnum | kDontDelete);
   Install(rt, rt.functionProto, kPrototypeMembers);
-  rt.global->Define("Function", Value::Obj(ctor), kDontEnum);
+  // SWF 5 code does not see Function at all.
+  rt.global->Define("Function", Value::Obj(ctor), kDontEnum | kVersion6);
   rt.prototypes["Function"] = rt.functionProto;
 }
 

@@ -6,9 +6,10 @@ namespace vantrel::flash::avm1 {
 
 namespace {
 
+// Object() without a value gives an object without even Object.prototype.
 Value ObjectCall(Call& call) {
   const Value arg = call.Arg(0);
-  if (arg.IsNullish()) return Value::Obj(call.machine.NewObject());
+  if (arg.IsNullish()) return Value::Obj(call.machine.Rt().MakeObject(nullptr));
   return Value::Obj(call.machine.ToObject(arg));
 }
 
@@ -38,6 +39,8 @@ bool IsOwnArrayElement(Object* object, const std::string& name) {
 Value HasOwnProperty(Call& call) {
   if (!call.self || call.Count() == 0) return Value::Bool(false);
   const std::string name = ArgString(call, 0);
+  // __proto__ is every object's own property in the player.
+  if (call.self->proto && SameName(name, "__proto__", call.machine.CaseSensitive())) return Value::Bool(true);
   return Value::Bool(OwnVisible(call, call.self, name) != nullptr || IsOwnArrayElement(call.self, name));
 }
 

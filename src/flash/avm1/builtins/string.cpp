@@ -24,7 +24,7 @@ std::string ThisText(Call& call) {
 }
 
 void DefineLength(Object* object, const std::string& text) {
-  object->Define("length", Value::Number(static_cast<double>(Utf16UnitCount(text))), kDontEnum | kDontDelete | kReadOnly);
+  object->Define("length", Value::Number(static_cast<double>(Utf16UnitCount(text))), kDontEnum | kDontDelete);
 }
 
 Value StringCall(Call& call) {
@@ -128,7 +128,12 @@ Value Substr(Call& call) {
   const auto length = static_cast<std::int32_t>(text.size());
   const std::int32_t start = FromEnd(ArgInt(call, 0), length);
   std::int32_t count = call.Arg(1).IsUndefined() ? length : ArgInt(call, 1);
-  if (count < 0) count = std::max(count + length, 0);
+  if (count < 0) {
+    // A negative count counts back from the end; one that would reach the end gives
+    // nothing at all in the player.
+    count += length;
+    if (count < 0 || start + count >= length) return call.machine.Str("");
+  }
   count = std::min(count, length - start);
   if (count <= 0) return call.machine.Str("");
   return call.machine.Str(Utf8FromUnits(text.substr(start, count)));
