@@ -71,7 +71,7 @@ double MsFromTime(double t) { return std::floor(std::fmod(TimeWithinDay(t), 1000
 
 double MakeTime(double hour, double min, double sec, double ms) {
   if (!std::isfinite(hour) || !std::isfinite(min) || !std::isfinite(sec) || !std::isfinite(ms)) return kNaN;
-  return std::trunc(hour) * 3600000.0 + std::trunc(min) * 60000.0 + std::trunc(sec) * 1000.0 + ms;
+  return std::trunc(hour) * 3600000.0 + std::trunc(min) * 60000.0 + std::trunc(sec) * 1000.0 + std::trunc(ms);
 }
 double MakeDay(double year, double month, double date) {
   if (!std::isfinite(year) || !std::isfinite(month) || !std::isfinite(date)) return kNaN;
@@ -154,12 +154,13 @@ std::string DateText(double t) {
 }
 
 // The time value of constructor-style arguments (year, month[, date, hours, minutes,
-// seconds, ms]) read as local time or UTC; years 0 to 99 mean 1900 to 1999.
+// seconds, ms]) read as local time or UTC; a year below 100 counts from 1900 (the
+// player reads -1 as 1899 too).
 double TimeFromParts(Call& call, bool utc) {
   double parts[7] = {kNaN, 0, 1, 0, 0, 0, 0};
   for (std::size_t i = 0; i < 7 && i < call.Count(); ++i) parts[i] = ArgNumber(call, i);
   double year = parts[0];
-  if (std::isfinite(year) && std::trunc(year) >= 0 && std::trunc(year) <= 99) year = 1900 + std::trunc(year);
+  if (std::isfinite(year) && std::trunc(year) < 100) year = 1900 + std::trunc(year);
   const double local = MakeDate(MakeDay(year, parts[1], parts[2]), MakeTime(parts[3], parts[4], parts[5], parts[6]));
   return TimeClip(utc ? local : UtcFromLocal(local));
 }
@@ -182,7 +183,7 @@ Value DateConstruct(Call& call) {
 }
 
 Value Utc(Call& call) {
-  if (call.Count() < 2) return Value::Number(kNaN);
+  if (call.Count() < 2) return Value();
   return Value::Number(TimeFromParts(call, true));
 }
 
@@ -230,7 +231,7 @@ Value ToStringMethod(Call& call) {
 Value SetTime(Call& call) {
   DateRef d = ThisDate(call);
   if (!d) return Value();
-  d.Time() = TimeClip(ArgNumber(call, 0));
+  d.Time() = TimeClip(std::trunc(ArgNumber(call, 0)));
   return Value::Number(d.Time());
 }
 
@@ -254,7 +255,7 @@ Value Set(Call& call) {
   int count = 1;
   switch (F) {
     case First::FullYear: start = 0, count = 3; break;
-    case First::Year: start = 0, count = 1; break;
+    case First::Year: start = 0, count = 3; break;
     case First::Month: start = 1, count = 2; break;
     case First::Date: start = 2, count = 1; break;
     case First::Hours: start = 3, count = 4; break;
