@@ -128,8 +128,10 @@ Value ParseInt(Call& call) {
   return Value::Number(sign < 0 ? -result : result);
 }
 
-// parseFloat as the player reads numbers: digits gathered into one integer, a second
-// point skipped (and no exponent after it), the exponent wrapping at 32 bits.
+// parseFloat as the player reads numbers: integer digits gathered into one number,
+// each fraction digit added at its tenth (so ".1499999" is 0.14999990000000005 as in
+// the player), a second point skipped (and no exponent after it), the exponent
+// wrapping at 32 bits.
 Value ParseFloat(Call& call) {
   if (call.Count() == 0) return Value();
   const std::u16string text = Utf16Units(ArgString(call, 0));
@@ -140,16 +142,20 @@ Value ParseFloat(Call& call) {
     negative = text[i] == '-';
     ++i;
   }
-  double mantissa = 0;
+  double value = 0;
+  double place = 1;
   int points = 0;
-  std::int64_t fractionDigits = 0;
   bool any = false;
   std::uint32_t exponent = 0;
   for (; i < text.size(); ++i) {
     const char16_t c = text[i];
     if (c >= '0' && c <= '9') {
-      mantissa = mantissa * 10 + (c - '0');
-      if (points) ++fractionDigits;
+      if (points) {
+        place /= 10;
+        value += (c - '0') * place;
+      } else {
+        value = value * 10 + (c - '0');
+      }
       any = true;
       continue;
     }
@@ -171,11 +177,10 @@ Value ParseFloat(Call& call) {
     break;
   }
   if (!any) return Value::Number(kNaN);
-  const std::int64_t power = static_cast<std::int64_t>(static_cast<std::int32_t>(exponent)) - fractionDigits;
-  double result = mantissa;
-  if (power > 0) result = mantissa * std::pow(10.0, static_cast<double>(power));
-  if (power < 0) result = mantissa * std::pow(0.1, static_cast<double>(-power));
-  return Value::Number(negative ? -result : result);
+  const auto power = static_cast<std::int32_t>(exponent);
+  if (power > 0) value *= std::pow(10.0, power);
+  if (power < 0) value /= std::pow(10.0, -static_cast<double>(power));
+  return Value::Number(negative ? -value : value);
 }
 
 Value IsNaN(Call& call) { return Value::Bool(std::isnan(ArgNumber(call, 0))); }
