@@ -79,10 +79,10 @@ Value BroadcasterConstruct(Call& call) { return call.self ? Value::Obj(call.self
 constexpr std::uint16_t kMethod = kDontEnum | kDontDelete;
 
 const Member kClassMembers[] = {
-    {"initialize", Initialize, nullptr, kMethod, 101, 12},
+    {"broadcastMessage", BroadcastMessageMethod, nullptr, kMethod},
     {"addListener", AddListener, nullptr, kMethod},
     {"removeListener", RemoveListener, nullptr, kMethod},
-    {"broadcastMessage", BroadcastMessageMethod, nullptr, kMethod},
+    {"initialize", Initialize, nullptr, kMethod, 101, 12},
 };
 
 Object* Broadcaster(Runtime& rt) {

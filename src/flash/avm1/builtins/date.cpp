@@ -298,7 +298,7 @@ const Member kPrototypeMembers[] = {
     {"getTime", GetTime, nullptr, kMethod, 103, 16},
     {"setTime", SetTime, nullptr, kMethod, 103, 17},
     {"getTimezoneOffset", GetTimezoneOffset, nullptr, kMethod, 103, 18},
-    {"toString", ToStringMethod, nullptr, kMethod, 103, 19},
+    {"toString", ToStringMethod, nullptr, kDontDelete, 103, 19},
     {"setYear", Set<First::Year, false>, nullptr, kMethod, 103, 20},
     {"getUTCFullYear", Get<Part::FullYear, true>, nullptr, kMethod, 103, 128},
     {"getUTCYear", Get<Part::Year, true>, nullptr, kMethod, 103, 129},
@@ -316,11 +316,11 @@ const Member kPrototypeMembers[] = {
     {"setUTCMinutes", Set<First::Minutes, true>, nullptr, kMethod, 103, 141},
     {"setUTCSeconds", Set<First::Seconds, true>, nullptr, kMethod, 103, 142},
     {"setUTCMilliseconds", Set<First::Milliseconds, true>, nullptr, kMethod, 103, 143},
-    {"valueOf", GetTime, nullptr, kMethod},
+    {"valueOf", GetTime, nullptr, kDontDelete},
 };
 
 const Member kClassMembers[] = {
-    {"UTC", Utc, nullptr, kMethod, 103, 257},
+    {"UTC", Utc, nullptr, kMethod | kReadOnly, 103, 257},
 };
 
 }  // namespace
@@ -331,6 +331,7 @@ void InstallDate(Runtime& rt) {
   rt.dateProto = proto;
   Install(rt, proto, kPrototypeMembers);
   Install(rt, ctor, kClassMembers);
+  ctor->FindOwn("prototype", true)->attributes |= kReadOnly;
   rt.RegisterNative(103, 256, ctor);
   rt.global->Define("Date", Value::Obj(ctor), kDontEnum);
   rt.prototypes["Date"] = proto;

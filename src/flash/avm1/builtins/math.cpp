@@ -93,16 +93,17 @@ const Member kMembers[] = {
 
 void InstallMath(Runtime& rt) {
   Object* math = rt.MakeObject();
-  Install(rt, math, kMembers);
+  // The constants come first, in this order, as in the player (for..in shows it).
   constexpr std::uint16_t kConstant = kDontEnum | kDontDelete | kReadOnly;
-  math->Define("E", Value::Number(std::exp(1.0)), kConstant);
-  math->Define("LN10", Value::Number(std::log(10.0)), kConstant);
-  math->Define("LN2", Value::Number(std::log(2.0)), kConstant);
-  math->Define("LOG10E", Value::Number(1.0 / std::log(10.0)), kConstant);
-  math->Define("LOG2E", Value::Number(1.0 / std::log(2.0)), kConstant);
-  math->Define("PI", Value::Number(std::acos(-1.0)), kConstant);
-  math->Define("SQRT1_2", Value::Number(std::sqrt(0.5)), kConstant);
   math->Define("SQRT2", Value::Number(std::sqrt(2.0)), kConstant);
+  math->Define("SQRT1_2", Value::Number(std::sqrt(0.5)), kConstant);
+  math->Define("PI", Value::Number(std::acos(-1.0)), kConstant);
+  math->Define("LOG2E", Value::Number(1.0 / std::log(2.0)), kConstant);
+  math->Define("LOG10E", Value::Number(1.0 / std::log(10.0)), kConstant);
+  math->Define("LN2", Value::Number(std::log(2.0)), kConstant);
+  math->Define("LN10", Value::Number(std::log(10.0)), kConstant);
+  math->Define("E", Value::Number(std::exp(1.0)), kConstant);
+  Install(rt, math, kMembers);
   rt.global->Define("Math", Value::Obj(math), kDontEnum);
 }
 

@@ -73,8 +73,8 @@ Value ValueOf(Call& call) {
 constexpr std::uint16_t kMethod = kDontEnum | kDontDelete;
 
 const Member kPrototypeMembers[] = {
-    {"valueOf", ValueOf, nullptr, kMethod, 106, 0},
-    {"toString", ToStringMethod, nullptr, kMethod, 106, 1},
+    {"valueOf", ValueOf, nullptr, kDontDelete, 106, 0},
+    {"toString", ToStringMethod, nullptr, kDontDelete, 106, 1},
 };
 
 }  // namespace
@@ -86,11 +86,12 @@ void InstallNumber(Runtime& rt) {
   rt.numberProto = proto;
   Install(rt, proto, kPrototypeMembers);
   constexpr std::uint16_t kConstant = kDontEnum | kDontDelete | kReadOnly;
-  ctor->Define("MAX_VALUE", Value::Number(std::numeric_limits<double>::max()), kConstant);
-  ctor->Define("MIN_VALUE", Value::Number(std::numeric_limits<double>::denorm_min()), kConstant);
   ctor->Define("NaN", Value::Number(std::numeric_limits<double>::quiet_NaN()), kConstant);
-  ctor->Define("NEGATIVE_INFINITY", Value::Number(-std::numeric_limits<double>::infinity()), kConstant);
   ctor->Define("POSITIVE_INFINITY", Value::Number(std::numeric_limits<double>::infinity()), kConstant);
+  ctor->Define("NEGATIVE_INFINITY", Value::Number(-std::numeric_limits<double>::infinity()), kConstant);
+  ctor->Define("MIN_VALUE", Value::Number(std::numeric_limits<double>::denorm_min()), kConstant);
+  ctor->Define("MAX_VALUE", Value::Number(std::numeric_limits<double>::max()), kConstant);
+  ctor->FindOwn("prototype", true)->attributes |= kReadOnly;
   rt.RegisterNative(106, 2, ctor);
   rt.global->Define("Number", Value::Obj(ctor), kDontEnum);
   rt.prototypes["Number"] = proto;

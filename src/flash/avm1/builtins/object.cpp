@@ -104,6 +104,9 @@ Value ToStringMethod(Call& call) {
   return call.machine.Str("[object Object]");
 }
 
+// toLocaleString is toString, as the script sees it (a movie may replace toString).
+Value ToLocaleString(Call& call) { return call.machine.CallMethod(call.thisValue, "toString", {}); }
+
 Value ValueOf(Call& call) { return call.self ? Value::Obj(call.self) : call.thisValue; }
 
 Value RegisterClass(Call& call) {
@@ -130,8 +133,9 @@ const Member kPrototypeMembers[] = {
     {"valueOf", ValueOf, nullptr, kMethod, 101, 3},
     {"toString", ToStringMethod, nullptr, kMethod, 101, 4},
     {"hasOwnProperty", HasOwnProperty, nullptr, kMethod | kVersion6, 101, 5},
-    {"isPropertyEnumerable", IsPropertyEnumerable, nullptr, kMethod | kVersion6, 101, 6},
-    {"isPrototypeOf", IsPrototypeOf, nullptr, kMethod | kVersion6, 101, 7},
+    {"isPrototypeOf", IsPrototypeOf, nullptr, kMethod | kVersion6, 101, 6},
+    {"isPropertyEnumerable", IsPropertyEnumerable, nullptr, kMethod | kVersion6, 101, 7},
+    {"toLocaleString", ToLocaleString, nullptr, kMethod},
 };
 
 const Member kClassMembers[] = {
