@@ -11,18 +11,18 @@ namespace vantrel::flash::avm1 {
 
 namespace {
 
-// Listeners are the same when they are the same object, or equal primitives.
+// Listeners are the same when they are the same object or equal primitives; undefined
+// and null count as the same listener, as they do in the player.
 bool SameListener(const Value& a, const Value& b) {
+  if (a.IsNullish() || b.IsNullish()) return a.IsNullish() && b.IsNullish();
   if (a.type != b.type) return false;
   switch (a.type) {
-    case Value::Type::Undefined:
-    case Value::Type::Null: return true;
     case Value::Type::Boolean: return a.boolean == b.boolean;
     case Value::Type::Number: return a.number == b.number;
     case Value::Type::String: return a.Text() == b.Text();
     case Value::Type::Object: return a.object == b.object;
+    default: return false;
   }
-  return false;
 }
 
 Object* Listeners(Machine& machine, Object* object) {
@@ -33,6 +33,11 @@ Object* Listeners(Machine& machine, Object* object) {
 
 Value AddListener(Call& call) {
   Object* list = Listeners(call.machine, call.self);
+  if (!list && call.self) {
+    // A broadcaster whose list was taken away gets a new one.
+    list = call.machine.NewArray();
+    call.machine.Set(call.self, "_listeners", Value::Obj(list));
+  }
   if (!list) return Value::Bool(true);
   auto& elements = list->Array()->elements;
   const Value listener = call.Arg(0);
@@ -125,7 +130,12 @@ bool BroadcastMessage(Machine& machine, Object* object, std::string_view message
   if (!list) return false;
   const std::vector<Value> listeners = list->Array()->elements;
   for (const Value& listener : listeners) {
-    machine.CallMethod(listener, message, args);
+    // An empty message calls each listener itself, as a method call without a name does.
+    if (message.empty()) {
+      machine.CallFunction(listener, Value(), args);
+    } else {
+      machine.CallMethod(listener, message, args);
+    }
     if (machine.Throwing()) break;
   }
   return true;
