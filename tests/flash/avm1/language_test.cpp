@@ -126,6 +126,21 @@ TEST_F(Language, ArrayMethodsOnArraysAndArrayLikes) {
   EXPECT_EQ(Text(Fn("Array", {Num(3)})), "undefined,undefined,undefined");
   EXPECT_EQ(Text(New("Array", {Str("3")})), "3");
 
+  // A native object is made once: Date's constructor run on an array (super() in a
+  // script class) leaves it an array, while a plain object becomes a date.
+  Object* dateCtor = Global("Date").AsObject();
+  const auto initialize = [&](Object* self) {
+    std::vector<Value> none;
+    avm1::Call call{machine, Value::Obj(self), self, none, dateCtor, true};
+    dateCtor->Function()->constructor(call);
+  };
+  Object* list = machine.NewArray({Num(1)});
+  initialize(list);
+  EXPECT_TRUE(list->IsArray());
+  Object* plain = machine.NewObject();
+  initialize(plain);
+  EXPECT_EQ(plain->kind, NativeKind::Date);
+
   // The methods are generic: an object with a length works too.
   Object* like = machine.NewObject();
   like->Define("length", Num(0));

@@ -98,7 +98,7 @@ Value ArrayConstruct(Call& call) {
   // The new object (or a subclass instance calling super()) becomes the array itself.
   if (ArrayData* data = call.self->Array()) {
     data->elements = ConstructorElements(call);
-  } else {
+  } else if (Fresh(call.self)) {
     auto fresh = std::make_unique<ArrayData>();
     fresh->elements = ConstructorElements(call);
     call.self->kind = NativeKind::Array;

@@ -177,8 +177,10 @@ Value DateConstruct(Call& call) {
   } else {
     t = TimeFromParts(call, false);
   }
-  date->kind = NativeKind::Date;
-  date->native = std::make_unique<PrimitiveData>(Value::Number(t));
+  if (Fresh(date)) {
+    date->kind = NativeKind::Date;
+    date->native = std::make_unique<PrimitiveData>(Value::Number(t));
+  }
   return Value::Obj(date);
 }
 

@@ -22,8 +22,15 @@ inline Value BoxedValue(const Object* object, NativeKind kind) {
   return data ? data->value : Value();
 }
 
-// Makes object a box of value (new Number(1), new String("a"), ...).
+// Whether a constructor may make object its own kind: an object that is already an
+// array, a box, a date or a display object keeps what it is (the player initializes
+// a native object once).
+inline bool Fresh(const Object* object) { return object && object->kind == NativeKind::None && !object->native; }
+
+// Makes object a box of value (new Number(1), new String("a"), ...) unless it already
+// is something native.
 inline void MakeBox(Object* object, NativeKind kind, const Value& value) {
+  if (!Fresh(object)) return;
   object->kind = kind;
   object->native = std::make_unique<PrimitiveData>(value);
 }

@@ -35,6 +35,7 @@ Value StringCall(Call& call) {
 Value StringConstruct(Call& call) {
   const std::string text = call.Count() == 0 ? std::string() : ArgString(call, 0);
   Object* box = call.self ? call.self : call.machine.NewObject();
+  if (!Fresh(box)) return Value::Obj(box);
   MakeBox(box, NativeKind::String, call.machine.Str(text));
   DefineLength(box, text);
   return Value::Obj(box);
