@@ -19,54 +19,129 @@ void TraceValue(gc::Tracer& tracer, const Value& value) {
   if (value.type == Value::Type::Object) tracer.Mark(value.object);
 }
 
+namespace {
+
+// number * 10^exponent the way the player computes it: the power is built by squaring,
+// multiplying for positive exponents and dividing for negative ones, so its rounding
+// errors are the player's too.
+double DecimalShift(double number, int exponent) {
+  double base = 10;
+  if (exponent > 0) {
+    for (unsigned e = static_cast<unsigned>(exponent); e; e >>= 1, base *= base) {
+      if (e & 1) number *= base;
+    }
+  } else {
+    for (unsigned e = 0u - static_cast<unsigned>(exponent); e; e >>= 1, base *= base) {
+      if (e & 1) number /= base;
+    }
+  }
+  return number;
+}
+
+}  // namespace
+
+// The player's own conversion, kept with its quirks: it moves the number into [0, 10),
+// takes 15 digits by multiplying by ten, rounds on the sixteenth (halves away from
+// zero) and then lays the digits out, fixed from 1e-5 up to 1e15 and with an exponent
+// beyond ("1e-6", "1.5e+15"). Its rounding is not exact: Number.MAX_VALUE prints as
+// 1.79769313486231e+308.
 std::string NumberToString(double number) {
   if (std::isnan(number)) return "NaN";
   if (std::isinf(number)) return number > 0 ? "Infinity" : "-Infinity";
   if (number == 0) return "0";
-  // The player keeps 15 significant digits, correctly rounded: take them from the C
-  // library's exponent form and lay them out again.
-  char buffer[40];
-  std::snprintf(buffer, sizeof buffer, "%.14e", number);
-  const char* p = buffer;
-  std::string out;
-  if (*p == '-') {
-    out += '-';
-    ++p;
+  if (number >= -2147483648.0 && number <= 2147483647.0 && number == std::trunc(number)) {
+    return std::to_string(static_cast<std::int32_t>(number));
   }
-  std::string digits;
-  for (; *p && *p != 'e'; ++p) {
-    if (*p != '.') digits += *p;
+  std::string buf;
+  const bool negative = number < 0;
+  if (negative) {
+    number = -number;
+    buf += '-';
   }
-  const int exponent = *p == 'e' ? std::atoi(p + 1) : 0;
-  while (digits.size() > 1 && digits.back() == '0') digits.pop_back();
-  // Outside 1e-5 up to 1e15 the player writes an exponent ("1e-6", "1.5e+15").
-  if (exponent < -5 || exponent >= 15) {
-    out += digits[0];
-    if (digits.size() > 1) {
-      out += '.';
-      out.append(digits, 1, std::string::npos);
+  std::uint64_t bits = 0;
+  std::memcpy(&bits, &number, sizeof bits);
+  int exponent2 = static_cast<int>((bits >> 52) & 0x7ff) - 1023;
+  if (exponent2 == -1023) {
+    // Subnormal: scale into the normal range to read the exponent.
+    const double scaled = number * 18014398509481984.0;  // 2^54
+    std::memcpy(&bits, &scaled, sizeof bits);
+    exponent2 = static_cast<int>((bits >> 52) & 0x7ff) - 1023 - 54;
+  }
+  int exponent = static_cast<int>(std::round(exponent2 * 0.301029995663981));
+  double mantissa = DecimalShift(number, -exponent);
+  if (static_cast<int>(mantissa) == 0) {
+    --exponent;
+    mantissa = DecimalShift(number, -exponent);
+  }
+  if (static_cast<int>(mantissa) >= 10) {
+    ++exponent;
+    mantissa = DecimalShift(number, -exponent);
+  }
+  const auto digit = [&mantissa]() {
+    const int d = static_cast<int>(mantissa);
+    mantissa = (mantissa - d) * 10;
+    return static_cast<char>('0' + d);
+  };
+  constexpr int kDigits = 15;
+  if (exponent >= 15) {
+    buf += digit();
+    buf += '.';
+    for (int i = 0; i < kDigits - 1; ++i) buf += digit();
+  } else if (exponent >= 0) {
+    buf += '0';  // room for a carry
+    for (int i = 0; i <= exponent; ++i) buf += digit();
+    buf += '.';
+    for (int i = 0; i < kDigits - exponent - 1; ++i) buf += digit();
+    exponent = 0;
+  } else if (exponent >= -5) {
+    buf += "00.";
+    buf.append(static_cast<std::size_t>(-exponent - 1), '0');
+    for (int i = 0; i < kDigits; ++i) buf += digit();
+    exponent = 0;
+  } else {
+    buf += '0';
+    const char first = digit();
+    if (first != '0') buf += first;
+    buf += '.';
+    for (int i = 0; i < kDigits - 1; ++i) buf += digit();
+  }
+  if (digit() >= '5') {
+    for (auto it = buf.rbegin(); it != buf.rend(); ++it) {
+      if (*it == '9') {
+        *it = '0';
+      } else if (*it >= '0') {
+        ++*it;
+        break;
+      }
     }
-    out += 'e';
-    out += exponent < 0 ? '-' : '+';
-    out += std::to_string(exponent < 0 ? -exponent : exponent);
-    return out;
   }
-  if (exponent < 0) {
-    out += "0.";
-    out.append(static_cast<std::size_t>(-exponent - 1), '0');
-    out += digits;
-    return out;
+  while (!buf.empty() && buf.back() == '0') buf.pop_back();
+  if (!buf.empty() && buf.back() == '.') buf.pop_back();
+  if (exponent != 0) {
+    const std::size_t first = buf.find_first_not_of('0');
+    buf.erase(0, first == std::string::npos ? buf.size() : first);
+    if (buf.empty()) {
+      buf = "1";
+      ++exponent;
+    } else {
+      const std::size_t last = buf.find_last_not_of('0');
+      if (last == 0 || last == std::string::npos) {
+        exponent += static_cast<int>(buf.size()) - 1;
+        buf.resize(1);
+      }
+    }
+    buf += 'e';
+    buf += exponent < 0 ? '-' : '+';
+    buf += std::to_string(exponent < 0 ? -static_cast<long>(exponent) : exponent);
   }
-  const auto integerDigits = static_cast<std::size_t>(exponent) + 1;
-  if (digits.size() <= integerDigits) {
-    out += digits;
-    out.append(integerDigits - digits.size(), '0');
-    return out;
+  std::size_t start = 0;
+  const std::size_t i = negative ? 1 : 0;
+  // The leading zero kept for a carry goes (the sign moves over it).
+  if (buf.size() > i && buf[i] == '0' && (buf.size() == i + 1 || buf[i + 1] != '.')) {
+    if (i > 0) buf[i] = buf[i - 1];
+    start = 1;
   }
-  out.append(digits, 0, integerDigits);
-  out += '.';
-  out.append(digits, integerDigits, std::string::npos);
-  return out;
+  return buf.substr(start);
 }
 
 double StringToNumber(std::string_view text, int swfVersion) {

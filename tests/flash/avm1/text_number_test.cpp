@@ -23,6 +23,10 @@ TEST(NumberToString, PrintsFifteenDigitsAndPlayerExponents) {
   EXPECT_EQ(NumberToString(0.0001234), "0.0001234");
   EXPECT_EQ(NumberToString(5e-324), "4.94065645841247e-324");
   EXPECT_EQ(NumberToString(1e21), "1e+21");
+  // The player's digits are not exactly rounded; these are what it prints.
+  EXPECT_EQ(NumberToString(std::numeric_limits<double>::max()), "1.79769313486231e+308");
+  EXPECT_EQ(NumberToString(-22222222.222222222), "-22222222.2222222");
+  EXPECT_EQ(NumberToString(2147483648.5), "2147483648.5");
   EXPECT_EQ(NumberToString(4294967296.0), "4294967296");
   EXPECT_EQ(NumberToString(-0.0), "0");
   EXPECT_EQ(NumberToString(std::nan("")), "NaN");
