@@ -37,4 +37,5 @@ target_sources(vantrel_flash PRIVATE
   avm1/builtins/selection.cpp
   avm1/builtins/sound.cpp
   avm1/builtins/movie_clip_loader.cpp
+  avm1/string_utils.cpp
 )
