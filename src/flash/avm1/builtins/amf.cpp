@@ -1,0 +1,1 @@
+#include "flash/avm1/builtins/data_support.h"
