@@ -754,14 +754,14 @@ void InstallXml(Runtime& rt) {
       {"prefix", GetPrefix, Nothing},
       {"localName", GetLocalName, Nothing},
       {"namespaceURI", GetNamespaceUri, Nothing},
-      {"cloneNode", CloneNode, nullptr, kDontEnum, 253, 1},
-      {"removeNode", RemoveNode, nullptr, kDontEnum, 253, 2},
-      {"insertBefore", InsertBefore, nullptr, kDontEnum, 253, 3},
-      {"appendChild", AppendChild, nullptr, kDontEnum, 253, 4},
-      {"hasChildNodes", HasChildNodes, nullptr, kDontEnum, 253, 5},
-      {"toString", NodeToString, nullptr, kDontEnum, 253, 6},
-      {"getNamespaceForPrefix", GetNamespaceForPrefix, nullptr, kDontEnum, 253, 7},
-      {"getPrefixForNamespace", GetPrefixForNamespace, nullptr, kDontEnum, 253, 8},
+      {"cloneNode", CloneNode},
+      {"removeNode", RemoveNode},
+      {"insertBefore", InsertBefore},
+      {"appendChild", AppendChild},
+      {"hasChildNodes", HasChildNodes},
+      {"toString", NodeToString},
+      {"getNamespaceForPrefix", GetNamespaceForPrefix},
+      {"getPrefixForNamespace", GetPrefixForNamespace},
   };
   rt.AddMembers(rt.xmlNodeProto, nodeMembers);
 
@@ -769,9 +769,9 @@ void InstallXml(Runtime& rt) {
   rt.xmlProto = data::PrototypeOf(xml);
   data::RegisterClass(rt, rt.global, "XML", xml);
   static const Member xmlMembers[] = {
-      {"createElement", CreateElement, nullptr, kDontEnum, 253, 10},
-      {"createTextNode", CreateTextNode, nullptr, kDontEnum, 253, 11},
-      {"parseXML", ParseXml, nullptr, kDontEnum, 253, 12},
+      {"createElement", CreateElement},
+      {"createTextNode", CreateTextNode},
+      {"parseXML", ParseXml},
       {"toString", XmlToStringMethod},
       {"load", XmlLoad},
       {"send", XmlSend},
