@@ -40,16 +40,27 @@ Value SetClipboard(Call& call) {
 
 Value GetConversionMode(Call& call) { return call.machine.Str("UNKNOWN"); }
 
-void Capabilities(Runtime& rt, Object* capabilities) {
-  int width = 1920, height = 1080;
+std::pair<int, int> ScreenSize() {
   if (Hooks().screenSize) {
     const auto [w, h] = Hooks().screenSize();
-    if (w > 0 && h > 0) {
-      width = w;
-      height = h;
-    }
+    if (w > 0 && h > 0) return {w, h};
   }
-  const std::string language = Language();
+  return {1920, 1080};
+}
+
+Value ScreenWidth(Call&) { return Value::Number(ScreenSize().first); }
+Value ScreenHeight(Call&) { return Value::Number(ScreenSize().second); }
+
+// The same facts in the short form a movie may send to its server.
+Value ServerString(Call& call) {
+  const auto [width, height] = ScreenSize();
+  return call.machine.Str("A=t&SA=t&SV=t&EV=t&MP3=t&AE=f&VE=f&ACC=f&PR=f&SP=f&SB=f&DEB=f&V=" +
+                          data::UrlEncode("LNX 32,0,0,0") + "&M=" + data::UrlEncode("Vantrel Linux") + "&R=" +
+                          std::to_string(width) + "x" + std::to_string(height) + "&COL=color&AR=1.0&OS=Linux&L=" +
+                          Language() + "&IME=f&PT=StandAlone&AVD=t&LFD=f&WD=t&TLS=t");
+}
+
+void Capabilities(Runtime& rt, Object* capabilities) {
   const auto text = [&](const char* name, const std::string& value) {
     capabilities->Define(name, Value::Str(rt.Str(value)), kDontDelete | kReadOnly);
   };
@@ -58,6 +69,10 @@ void Capabilities(Runtime& rt, Object* capabilities) {
   };
   const auto number = [&](const char* name, double value) {
     capabilities->Define(name, Value::Number(value), kDontDelete | kReadOnly);
+  };
+  // Asked when read: the player may set its screen hook after the engine starts.
+  const auto live = [&](const char* name, NativeFunction getter) {
+    capabilities->DefineAccessor(name, rt.MakeFunction(getter), nullptr, kDontDelete | kReadOnly);
   };
   flag("avHardwareDisable", true);
   flag("hasAccessibility", false);
@@ -76,7 +91,7 @@ void Capabilities(Runtime& rt, Object* capabilities) {
   flag("isDebugger", false);
   flag("localFileReadDisable", false);
   flag("windowlessDisable", true);
-  text("language", language);
+  text("language", Language());
   text("manufacturer", "Vantrel Linux");
   text("os", "Linux");
   text("playerType", "StandAlone");
@@ -84,16 +99,9 @@ void Capabilities(Runtime& rt, Object* capabilities) {
   text("version", "LNX 32,0,0,0");
   number("pixelAspectRatio", 1);
   number("screenDPI", 72);
-  number("screenResolutionX", width);
-  number("screenResolutionY", height);
-  // The same facts in the short form a movie may send to its server.
-  const auto yes = [](bool b) { return b ? std::string("t") : std::string("f"); };
-  const std::string server = "A=t&SA=t&SV=t&EV=t&MP3=t&AE=f&VE=f&ACC=f&PR=f&SP=f&SB=f&DEB=f&V=" +
-                             data::UrlEncode("LNX 32,0,0,0") + "&M=" + data::UrlEncode("Vantrel Linux") +
-                             "&R=" + std::to_string(width) + "x" + std::to_string(height) +
-                             "&COL=color&AR=1.0&OS=Linux&L=" + language + "&IME=" + yes(false) +
-                             "&PT=StandAlone&AVD=t&LFD=f&WD=t&TLS=t";
-  text("serverString", server);
+  live("screenResolutionX", ScreenWidth);
+  live("screenResolutionY", ScreenHeight);
+  live("serverString", ServerString);
 }
 
 }  // namespace
