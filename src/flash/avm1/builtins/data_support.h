@@ -50,6 +50,16 @@ std::string XmlToString(Machine& machine, Object* node);
 // A new XML document parsed from text (as `new XML(text)` makes it).
 Object* ParseXmlDocument(Machine& machine, const std::string& text);
 
+// The bytes of a .sol file (the "TCSO" header, then each enumerable property of data
+// in order of creation) for the shared object called name.
+std::string SolFile(Machine& machine, std::string_view name, Object* data);
+// Sets the entries of a .sol file on data; false when the bytes are no shared object
+// or are damaged (the entries before the damage stay set).
+bool ReadSolFile(Machine& machine, std::string_view bytes, Object* data);
+// Writes bytes to path through a temporary file renamed into place, making the folder;
+// false on failure, leaving neither a partial file nor the temporary one.
+bool WriteFileAtomically(const std::string& path, const std::string& bytes);
+
 // AMF0 as shared objects and local connections store script values. Objects are
 // written with their enumerable properties in order of creation, arrays as ECMA arrays
 // with their length, dates with their time, XML as its text, registered classes as

@@ -84,22 +84,28 @@ std::optional<std::string> StoragePrefix(const std::string& movieUrl, const Valu
   return (cleanDomain.empty() ? std::string("localhost/") : cleanDomain) + CleanPath(path);
 }
 
-// The whole .sol file for the object's data.
-std::string Serialise(Machine& machine, const SharedObjectData& so) {
-  data::AmfWriter body(machine);
-  body.CountRoot(so.data);
-  for (const Property& p : std::vector<Property>(so.data->Properties())) {
-    if (p.attributes & kDontEnum) continue;
-    const Value value = machine.Get(so.data, p.name);
+}  // namespace
+
+namespace data {
+
+std::string SolFile(Machine& machine, std::string_view name, Object* dataObject) {
+  AmfWriter body(machine);
+  body.CountRoot(dataObject);
+  std::vector<std::string> names;
+  for (const Property& p : dataObject->Properties()) {
+    if (!(p.attributes & kDontEnum)) names.push_back(p.name);
+  }
+  for (const std::string& entry : names) {
+    const Value value = machine.Get(dataObject, entry);
     if (machine.Throwing()) return {};
-    body.WriteEntry(p.name, value);
+    body.WriteEntry(entry, value);
     body.Bytes().push_back('\0');
   }
-  data::AmfWriter head(machine);
+  AmfWriter head(machine);
   std::string& h = head.Bytes();
   h.append("TCSO", 4);
   h.append("\x00\x04\x00\x00\x00\x00", 6);
-  head.WriteShortString(so.name);
+  head.WriteShortString(name);
   h.append("\x00\x00\x00\x00", 4);  // padding and the AMF version (0)
   const std::size_t length = h.size() + body.Bytes().size();
   std::string file("\x00\xBF", 2);
@@ -107,14 +113,13 @@ std::string Serialise(Machine& machine, const SharedObjectData& so) {
   return file + h + body.Bytes();
 }
 
-// Reads a .sol file's entries onto data; false when the file is no shared object.
-bool Deserialise(Machine& machine, std::string_view bytes, Object* data) {
+bool ReadSolFile(Machine& machine, std::string_view bytes, Object* data) {
   if (bytes.size() < 6 || static_cast<unsigned char>(bytes[0]) != 0x00 || static_cast<unsigned char>(bytes[1]) != 0xBF)
     return false;
-  data::AmfReader reader(machine, bytes.substr(6));
+  AmfReader reader(machine, bytes.substr(6));
   reader.CountRoot(data);
   std::optional<std::uint8_t> c1 = reader.ReadU8(), c2 = reader.ReadU8(), c3 = reader.ReadU8(), c4 = reader.ReadU8();
-  if (!c1 || *c1 != 'T' || *c2 != 'C' || *c3 != 'S' || *c4 != 'O') return false;
+  if (!c4 || *c1 != 'T' || *c2 != 'C' || *c3 != 'S' || *c4 != 'O') return false;
   if (!reader.Skip(6) || !reader.ReadShortString() || !reader.Skip(4)) return false;
   while (!reader.AtEnd()) {
     const auto name = reader.ReadShortString();
@@ -127,17 +132,8 @@ bool Deserialise(Machine& machine, std::string_view bytes, Object* data) {
   return true;
 }
 
-bool ReadFile(const fs::path& path, std::string& out) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return false;
-  std::ostringstream buffer;
-  buffer << in.rdbuf();
-  out = buffer.str();
-  return true;
-}
-
-// Writes through a temporary file renamed into place, so a crash leaves the old file.
-bool WriteAtomically(const fs::path& path, const std::string& bytes) {
+bool WriteFileAtomically(const std::string& target, const std::string& bytes) {
+  const fs::path path(target);
   std::error_code error;
   fs::create_directories(path.parent_path(), error);
   if (error) return false;
@@ -158,6 +154,19 @@ bool WriteAtomically(const fs::path& path, const std::string& bytes) {
     fs::remove(temp, error);
     return false;
   }
+  return true;
+}
+
+}  // namespace data
+
+namespace {
+
+bool ReadFile(const fs::path& path, std::string& out) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) return false;
+  std::ostringstream buffer;
+  buffer << in.rdbuf();
+  out = buffer.str();
   return true;
 }
 
@@ -208,7 +217,7 @@ Value GetLocal(Call& call) {
     found = ReadFile(fs::path(folder) / key, bytes);
   }
   // A damaged file reads as far as it goes; the movie starts from what it holds.
-  if (found) Deserialise(m, bytes, dataObject);
+  if (found) data::ReadSolFile(m, bytes, dataObject);
   if (cache) cache->Define(key, Value::Obj(object), kDontEnum);
   return Value::Obj(object);
 }
@@ -224,21 +233,21 @@ Value Flush(Call& call) {
   SharedObjectData* so = SoOf(call);
   if (!so) return Value();
   Machine& m = call.machine;
-  const std::string bytes = Serialise(m, *so);
+  const std::string bytes = data::SolFile(m, so->name, so->data);
   if (m.Throwing()) return Value();
   const std::string folder = m.SharedObjectFolder();
   if (folder.empty()) {
     MemoryStore()[so->key] = bytes;
     return Value::Bool(true);
   }
-  return Value::Bool(WriteAtomically(fs::path(folder) / so->key, bytes));
+  return Value::Bool(data::WriteFileAtomically((fs::path(folder) / so->key).string(), bytes));
 }
 
 Value GetSize(Call& call) {
   SharedObjectData* so = SoOf(call);
   if (!so) return Value();
   if (!HasData(*so)) return Value::Number(0);
-  return Value::Number(static_cast<double>(Serialise(call.machine, *so).size()));
+  return Value::Number(static_cast<double>(data::SolFile(call.machine, so->name, so->data).size()));
 }
 
 Value Clear(Call& call) {
