@@ -129,7 +129,10 @@ bool ReadSolFile(Machine& machine, std::string_view bytes, Object* data) {
     machine.Set(data, *name, *value);
     if (!reader.ReadU8()) return false;
   }
-  return true;
+  // A file cut between two entries reads cleanly but is shorter than its header says.
+  std::uint32_t declared = 0;
+  for (int i = 2; i < 6; ++i) declared = (declared << 8) | static_cast<unsigned char>(bytes[i]);
+  return declared == bytes.size() - 6;
 }
 
 bool WriteFileAtomically(const std::string& target, const std::string& bytes) {
