@@ -109,6 +109,12 @@ TEST(GeomTest, RectangleArithmetic) {
   EXPECT_EQ(f.Say(f.machine.GetMember(Value::Obj(r), "bottomRight")), "(x=6, y=10)");
   EXPECT_TRUE(f.machine.ToBoolean(f.Call(r, "contains", {Value::Number(1), Value::Number(3)})));
   EXPECT_FALSE(f.machine.ToBoolean(f.Call(r, "contains", {Value::Number(6), Value::Number(3)})));
+  // Comparisons with NaN answer undefined, as the script language's `<` does.
+  EXPECT_TRUE(f.Call(r, "contains", {Value::Number(4), Value::Number(NAN)}).IsUndefined());
+  EXPECT_TRUE(f.Call(r, "contains", {}).IsUndefined());
+  EXPECT_TRUE(f.Call(r, "containsRectangle", {}).IsUndefined());
+  EXPECT_TRUE(f.machine.ToBoolean(f.Call(f.New("Rectangle", {1, 2, NAN, 1}), "isEmpty")));
+  EXPECT_EQ(f.Say(f.Call(r, "union", {})), "(x=NaN, y=NaN, w=NaN, h=NaN)");
   EXPECT_TRUE(f.machine.ToBoolean(f.Call(r, "containsRectangle", {Value::Obj(f.New("Rectangle", {2, 4, 1, 1}))})));
 
   Object* other = f.New("Rectangle", {4, 0, 10, 5});

@@ -2,6 +2,7 @@
 // script may store anything in them, and clones copy what is there); arithmetic reads
 // them as numbers. ColorTransform keeps numbers in its native slot behind accessors;
 // Transform works on a display object's matrix and colour transform.
+#include <algorithm>
 #include <cmath>
 
 #include <QRectF>
@@ -190,10 +191,8 @@ Value RectSetBottomRight(Call& call) {
 Value RectSize(Call& call) { return Value::Obj(MakePoint(call.machine, Raw(call, "width"), Raw(call, "height"))); }
 Value RectSetSize(Call& call) {
   Machine& m = call.machine;
-  SetField(call, "width", m.GetMember(call.Arg(0), "width").IsUndefined() ? m.GetMember(call.Arg(0), "x")
-                                                                            : m.GetMember(call.Arg(0), "width"));
-  SetField(call, "height", m.GetMember(call.Arg(0), "height").IsUndefined() ? m.GetMember(call.Arg(0), "y")
-                                                                              : m.GetMember(call.Arg(0), "height"));
+  SetField(call, "width", m.GetMember(call.Arg(0), "x"));
+  SetField(call, "height", m.GetMember(call.Arg(0), "y"));
   return Value();
 }
 
@@ -201,8 +200,9 @@ Value RectClone(Call& call) {
   return Value::Obj(MakeRectangle(call.machine, Raw(call, "x"), Raw(call, "y"), Raw(call, "width"), Raw(call, "height")));
 }
 
+// Empty unless both sides are positive numbers (NaN sides make it empty).
 bool RectEmpty(Machine& m, const Value& rect) {
-  return NumberOf(m, rect, "width") <= 0 || NumberOf(m, rect, "height") <= 0;
+  return !(NumberOf(m, rect, "width") > 0) || !(NumberOf(m, rect, "height") > 0);
 }
 
 Value RectIsEmpty(Call& call) { return Value::Bool(RectEmpty(call.machine, call.thisValue)); }
@@ -212,19 +212,38 @@ Value RectSetEmpty(Call& call) {
   return Value();
 }
 
-bool Inside(Call& call, double x, double y) {
+// The comparisons of the script language: `<` gives undefined when either side is
+// NaN, `>=` is its negation (so NaN counts as true there), and `&&` stops at the first
+// value that is not true, giving that value.
+Value Less(double a, double b) {
+  if (std::isnan(a) || std::isnan(b)) return Value();
+  return Value::Bool(a < b);
+}
+Value NotLess(double a, double b) {
+  const Value less = Less(a, b);
+  return Value::Bool(!(less.IsBoolean() && less.boolean));
+}
+Value Inside(Call& call, double x, double y) {
   const double left = Field(call, "x"), top = Field(call, "y");
-  return x >= left && y >= top && x < left + Field(call, "width") && y < top + Field(call, "height");
+  const double right = left + Field(call, "width"), bottom = top + Field(call, "height");
+  // Evaluated lazily in this order, as the player does.
+  Value v = NotLess(x, left);
+  if (!(v.IsBoolean() && v.boolean)) return v;
+  v = NotLess(y, top);
+  if (!(v.IsBoolean() && v.boolean)) return v;
+  v = Less(x, right);
+  if (!(v.IsBoolean() && v.boolean)) return v;
+  return Less(y, bottom);
 }
 
 Value RectContains(Call& call) {
   Machine& m = call.machine;
-  return Value::Bool(Inside(call, m.ToNumber(call.Arg(0)), m.ToNumber(call.Arg(1))));
+  return Inside(call, m.ToNumber(call.Arg(0)), m.ToNumber(call.Arg(1)));
 }
 
 Value RectContainsPoint(Call& call) {
   Machine& m = call.machine;
-  return Value::Bool(Inside(call, NumberOf(m, call.Arg(0), "x"), NumberOf(m, call.Arg(0), "y")));
+  return Inside(call, NumberOf(m, call.Arg(0), "x"), NumberOf(m, call.Arg(0), "y"));
 }
 
 struct Box {
@@ -238,6 +257,10 @@ Box BoxOf(Machine& m, const Value& rect) {
 Value RectContainsRectangle(Call& call) {
   Machine& m = call.machine;
   const Box a = BoxOf(m, call.thisValue), b = BoxOf(m, call.Arg(0));
+  // A rectangle with a side that is no number is neither inside nor outside.
+  for (const double v : {b.left, b.top, b.right, b.bottom}) {
+    if (std::isnan(v)) return Value();
+  }
   return Value::Bool(b.left >= a.left && b.top >= a.top && b.right <= a.right && b.bottom <= a.bottom);
 }
 
@@ -258,13 +281,15 @@ Value RectIntersection(Call& call) {
   return Value::Obj(MakeRectangle(m, Num(left), Num(top), Num(right - left), Num(bottom - top)));
 }
 
+// Math.min and Math.max: NaN on either side gives NaN.
+double Min(double a, double b) { return std::isnan(a) || std::isnan(b) ? a + b : std::min(a, b); }
+double Max(double a, double b) { return std::isnan(a) || std::isnan(b) ? a + b : std::max(a, b); }
+
 Value RectUnion(Call& call) {
   Machine& m = call.machine;
-  if (RectEmpty(m, call.thisValue)) return m.CallMethod(call.Arg(0), "clone", {});
-  if (RectEmpty(m, call.Arg(0))) return RectClone(call);
   const Box a = BoxOf(m, call.thisValue), b = BoxOf(m, call.Arg(0));
-  const double left = std::min(a.left, b.left), top = std::min(a.top, b.top);
-  const double right = std::max(a.right, b.right), bottom = std::max(a.bottom, b.bottom);
+  const double left = Min(a.left, b.left), top = Min(a.top, b.top);
+  const double right = Max(a.right, b.right), bottom = Max(a.bottom, b.bottom);
   return Value::Obj(MakeRectangle(m, Num(left), Num(top), Num(right - left), Num(bottom - top)));
 }
 
