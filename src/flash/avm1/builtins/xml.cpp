@@ -3,6 +3,7 @@
 // codes, and its text form. Nodes made by parsing take XMLNode.prototype as it is at
 // that moment, so a movie may replace it.
 #include <algorithm>
+#include <optional>
 
 #include "flash/avm1/builtins/builtins.h"
 #include "flash/avm1/builtins/data_support.h"
@@ -497,13 +498,25 @@ Value GetLocalName(Call& call) {
   const std::size_t colon = name.find(':');
   return call.machine.Str(colon == std::string::npos ? name : name.substr(colon + 1));
 }
+// The prefix an attribute declares: "xmlns:p" declares p; "xmlns", "xmlns:" and any
+// other name that starts with "xmlns" declare the default namespace (""), as the
+// player reads them. Nullopt for other attributes.
+std::optional<std::string> DeclaredPrefix(std::string_view attribute) {
+  if (attribute.substr(0, 5) != "xmlns") return std::nullopt;
+  if (attribute.size() > 5 && attribute[5] == ':') return std::string(attribute.substr(6));
+  return std::string();
+}
+
 Value NamespaceFor(Machine& m, Object* start, const std::string& prefix) {
-  const std::string attribute = prefix.empty() ? "xmlns" : "xmlns:" + prefix;
   for (Object* o = start; o;) {
     XmlNodeData* node = NodeOf(o);
     if (!node) break;
     if (node->attributes) {
-      if (const Property* p = node->attributes->FindOwn(attribute, true)) return m.Str(m.ToString(p->value));
+      for (const Property& p : node->attributes->Properties()) {
+        if (p.IsAccessor()) continue;
+        const auto declared = DeclaredPrefix(p.name);
+        if (declared && *declared == prefix) return m.Str(m.ToString(p.value));
+      }
     }
     o = node->parent;
   }
@@ -531,8 +544,7 @@ Value GetPrefixForNamespace(Call& call) {
     if (data->attributes) {
       for (const Property& p : data->attributes->Properties()) {
         if (p.IsAccessor() || call.machine.ToString(p.value) != uri) continue;
-        if (p.name == "xmlns") return call.machine.Str("");
-        if (p.name.rfind("xmlns:", 0) == 0) return call.machine.Str(p.name.substr(6));
+        if (const auto declared = DeclaredPrefix(p.name)) return call.machine.Str(*declared);
       }
     }
     o = data->parent;
