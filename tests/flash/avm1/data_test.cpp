@@ -11,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include "flash/avm1/builtins/data_support.h"
+#include "flash/avm1/builtins/shared_object.h"
 #include "flash/avm1/builtins/system_hooks.h"
 #include "script_fixture.h"
 
@@ -227,6 +228,19 @@ TEST(SharedObjectTest, DataSurvivesAFlushWithinTheProcess) {
   again.Call(so, "clear");
   for (const char* bad : {"", "a b", "x:y", "../up", "q?"})
     EXPECT_TRUE(again.Call(again.Global("SharedObject"), "getLocal", {again.Str(bad)}).IsNull()) << bad;
+}
+
+TEST(SharedObjectTest, UnflushedDataIsWrittenWhenThePlayerSaysSo) {
+  {
+    DataFixture f;
+    const Value so = f.Call(f.Global("SharedObject"), "getLocal", {f.Str("data_test_implicit")});
+    f.machine.Set(f.Get(so, "data").AsObject(), "kept", f.Str("yes"));
+    FlushSharedObjects(f.machine);
+  }
+  DataFixture again;
+  const Value so = again.Call(again.Global("SharedObject"), "getLocal", {again.Str("data_test_implicit")});
+  EXPECT_EQ(again.Say(again.Get(again.Get(so, "data"), "kept")), "yes");
+  again.Call(so, "clear");
 }
 
 TEST(SharedObjectTest, SolBytesMatchTheReferencePlayersFile) {

@@ -72,6 +72,7 @@ Value Connect(Call& call) {
   if (!registry || Receiver(m, full)) return Value::Bool(false);
   registry->Define(full, Value::Obj(call.self));
   call.self->Define("_connectedName", m.Str(full), kDontEnum);
+  call.self->Define("_domain", m.Str(Domain(m)), kDontEnum);
   return Value::Bool(true);
 }
 
@@ -81,6 +82,7 @@ Value Close(Call& call) {
   if (name.empty()) return Value();
   if (Object* registry = Registry(m); registry && Receiver(m, name) == call.self) registry->DeleteOwn(name, true);
   call.self->DeleteOwn("_connectedName", true);
+  call.self->DeleteOwn("_domain", true);
   return Value();
 }
 
@@ -105,10 +107,23 @@ Value Send(Call& call) {
   const std::string payload = writer.Bytes();
   const std::size_t count = call.Count() > 2 ? call.Count() - 2 : 0;
   Object* sender = call.self;
+  const std::string senderDomain = Domain(m);
 
   m.RunLater(
-      [sender, full, method, payload, count, listening](Machine& machine) {
+      [sender, full, method, payload, count, listening, senderDomain](Machine& machine) {
         Object* receiver = listening ? Receiver(machine, full) : nullptr;
+        // A receiver of another domain decides through its allowDomain whether it
+        // takes messages from this one.
+        if (receiver) {
+          const Property* own = receiver->FindOwn("_domain", true);
+          const std::string receiverDomain = own && own->value.IsString() ? own->value.Text() : senderDomain;
+          const Value allow = machine.Get(receiver, "allowDomain");
+          if (receiverDomain != senderDomain && allow.IsObject() && allow.AsObject()->IsFunction()) {
+            const Value domain = machine.Str(senderDomain);
+            if (!machine.ToBoolean(machine.CallFunction(allow, Value::Obj(receiver), std::span<const Value>(&domain, 1))))
+              receiver = nullptr;
+          }
+        }
         Object* status = machine.NewObject();
         machine.Set(status, "level", machine.Str(receiver ? "status" : "error"));
         const Value statusValue = Value::Obj(status);

@@ -12,6 +12,7 @@
 
 #include "flash/avm1/builtins/builtins.h"
 #include "flash/avm1/builtins/data_support.h"
+#include "flash/avm1/builtins/shared_object.h"
 
 namespace vantrel::flash::avm1 {
 
@@ -270,6 +271,27 @@ Value Clear(Call& call) {
 }
 
 }  // namespace
+
+void FlushSharedObjects(Machine& machine) {
+  Object* cache = Cache(machine);
+  if (!cache) return;
+  std::vector<Object*> objects;
+  for (const Property& p : cache->Properties()) {
+    if (Object* o = p.value.AsObject()) objects.push_back(o);
+  }
+  for (Object* object : objects) {
+    SharedObjectData* so = object->Data<SharedObjectData>();
+    if (!so || !HasData(*so)) continue;
+    const std::string bytes = data::SolFile(machine, so->name, so->data);
+    if (machine.Throwing() || bytes.empty()) continue;
+    const std::string folder = machine.SharedObjectFolder();
+    if (folder.empty()) {
+      MemoryStore()[so->key] = bytes;
+    } else {
+      data::WriteFileAtomically((fs::path(folder) / so->key).string(), bytes);
+    }
+  }
+}
 
 void InstallSharedObject(Runtime& rt) {
   Object* sharedObject = rt.MakeClass(Construct, Construct);
