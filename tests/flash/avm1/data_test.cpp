@@ -64,6 +64,15 @@ TEST(XmlTest, ParsesAndWritesBackTheSameText) {
   }
 }
 
+TEST(XmlTest, AttributesEnumerateInDocumentOrder) {
+  DataFixture f;
+  Object* xml = f.Xml("<t b=\"1\" a=\"2\" b=\"3\" c=\"4\" />");
+  Object* attributes = f.Get(f.Get(xml, "firstChild"), "attributes").AsObject();
+  EXPECT_EQ(f.machine.Enumerate(attributes), (std::vector<std::string>{"b", "a", "c"}));
+  EXPECT_EQ(f.Say(f.Get(attributes, "b")), "1");
+  EXPECT_EQ(f.Say(f.Call(xml, "toString")), "<t b=\"1\" a=\"2\" c=\"4\" />");
+}
+
 TEST(XmlTest, StatusCodesOfBrokenDocuments) {
   DataFixture f;
   const std::pair<const char*, int> cases[] = {

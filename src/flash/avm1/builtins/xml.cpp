@@ -122,6 +122,18 @@ void Insert(Object* parent, Object* child, Object* before) {
   RefreshChildArray(data);
 }
 
+// Attributes in the order scripts enumerate them (the most recent first): the parser
+// defines them last to first, so this is also their order in the document.
+std::vector<const Property*> AttributeOrder(const Object* attributes) {
+  std::vector<const Property*> out;
+  if (!attributes) return out;
+  const auto& props = attributes->Properties();
+  for (auto it = props.rbegin(); it != props.rend(); ++it) {
+    if (!it->IsAccessor() && !(it->attributes & kDontEnum)) out.push_back(&*it);
+  }
+  return out;
+}
+
 // ---- Text ----
 
 void AppendEscaped(std::string& out, std::string_view text) {
@@ -218,13 +230,10 @@ void Serialise(Machine& machine, Object* node, std::string& out, int depth) {
   const bool named = !data->name.IsNullish();
   if (named) {
     out += "<" + machine.ToString(data->name);
-    if (data->attributes) {
-      for (const Property& p : data->attributes->Properties()) {
-        if (p.IsAccessor()) continue;
-        out += " " + p.name + "=\"";
-        AppendEscaped(out, machine.ToString(p.value));
-        out += "\"";
-      }
+    for (const Property* p : AttributeOrder(data->attributes)) {
+      out += " " + p->name + "=\"";
+      AppendEscaped(out, machine.ToString(p->value));
+      out += "\"";
     }
     if (data->children.empty()) {
       out += " />";
@@ -328,10 +337,12 @@ class Parser {
     if (i >= text_.size() || i == nameStart) return kMalformedElement;
     Object* element = MakeNode(machine_, kElement, machine_.Str(std::string(text_.substr(nameStart, i - nameStart))));
     Object* attributes = NodeOf(element)->attributes;
+    std::vector<std::pair<std::string_view, std::string>> parsed;
     bool hasId = false;
     while (true) {
       while (i < text_.size() && IsSpace(text_[i])) ++i;
       if (i >= text_.size()) return kMalformedElement;
+      if (text_[i] == '>' || text_[i] == '/') DefineAttributes(attributes, parsed);
       if (text_[i] == '>') {
         ++i;
         Insert(open_.back(), element, nullptr);
@@ -356,8 +367,9 @@ class Parser {
       const std::size_t close = text_.find(quote, i + 1);
       if (close == std::string_view::npos) return kAttributeOpen;
       // The first of repeated attributes wins.
-      if (!attributes->FindOwn(attrName, true)) {
-        attributes->Define(attrName, machine_.Str(Unescape(text_.substr(i + 1, close - i - 1))));
+      const bool repeated = std::any_of(parsed.begin(), parsed.end(), [&](const auto& a) { return a.first == attrName; });
+      if (!repeated) {
+        parsed.emplace_back(attrName, Unescape(text_.substr(i + 1, close - i - 1)));
         if (attrName == "id") hasId = true;
       }
       i = close + 1;
@@ -365,6 +377,11 @@ class Parser {
     if (hasId) elementsWithId.push_back(element);
     pos_ = i;
     return kOk;
+  }
+
+  // Defined last to first, so that for..in (most recent first) gives document order.
+  void DefineAttributes(Object* attributes, const std::vector<std::pair<std::string_view, std::string>>& parsed) {
+    for (auto it = parsed.rbegin(); it != parsed.rend(); ++it) attributes->Define(it->first, machine_.Str(it->second));
   }
 
   Machine& machine_;
@@ -511,12 +528,9 @@ Value NamespaceFor(Machine& m, Object* start, const std::string& prefix) {
   for (Object* o = start; o;) {
     XmlNodeData* node = NodeOf(o);
     if (!node) break;
-    if (node->attributes) {
-      for (const Property& p : node->attributes->Properties()) {
-        if (p.IsAccessor()) continue;
-        const auto declared = DeclaredPrefix(p.name);
-        if (declared && *declared == prefix) return m.Str(m.ToString(p.value));
-      }
+    for (const Property* p : AttributeOrder(node->attributes)) {
+      const auto declared = DeclaredPrefix(p->name);
+      if (declared && *declared == prefix) return m.Str(m.ToString(p->value));
     }
     o = node->parent;
   }
@@ -541,11 +555,9 @@ Value GetPrefixForNamespace(Call& call) {
   for (Object* o = call.self; o;) {
     XmlNodeData* data = NodeOf(o);
     if (!data) break;
-    if (data->attributes) {
-      for (const Property& p : data->attributes->Properties()) {
-        if (p.IsAccessor() || call.machine.ToString(p.value) != uri) continue;
-        if (const auto declared = DeclaredPrefix(p.name)) return call.machine.Str(*declared);
-      }
+    for (const Property* p : AttributeOrder(data->attributes)) {
+      if (call.machine.ToString(p->value) != uri) continue;
+      if (const auto declared = DeclaredPrefix(p->name)) return call.machine.Str(*declared);
     }
     o = data->parent;
   }
