@@ -85,8 +85,9 @@ Value SetTransform(Call& call) {
     bool multiplier;
   } fields[] = {{"ra", &ct.mulR, true},  {"rb", &ct.addR, false}, {"ga", &ct.mulG, true},  {"gb", &ct.addG, false},
                 {"ba", &ct.mulB, true},  {"bb", &ct.addB, false}, {"aa", &ct.mulA, true},  {"ab", &ct.addA, false}};
+  // Only the object's own properties count (not what its prototypes offer).
   for (const auto& f : fields) {
-    if (!m.Has(values, f.name)) continue;
+    if (!values->FindOwn(f.name, m.CaseSensitive())) continue;
     const double v = m.ToNumber(m.Get(values, f.name));
     if (f.multiplier) {
       *f.field = Wrap16(v * 256 / 100) / 256.0;
