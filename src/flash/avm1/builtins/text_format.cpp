@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstdint>
 #include <limits>
+#include <string>
 
 #include "flash/avm1/builtins/builtins.h"
 #include "flash/avm1/builtins/data_support.h"
@@ -111,10 +112,12 @@ std::optional<Value> Convert(Machine& m, Kind kind, const Value& given, bool fro
     }
     case Kind::TabStops: {
       std::vector<Value> stops;
-      Object* list = given.AsObject();
-      if (list && list->Array()) {
-        const std::vector<Value> elements = list->Array()->elements;
-        for (const Value& e : elements) stops.push_back(Value::Number(Whole(m.ToNumber(e), round)));
+      // Anything with a length is read as a list (arrays and array-like objects).
+      if (Object* list = given.AsObject()) {
+        const double length = m.ToNumber(m.Get(list, "length"));
+        const std::size_t count = length > 0 && length < 100000 ? static_cast<std::size_t>(length) : 0;
+        for (std::size_t i = 0; i < count && !m.Throwing(); ++i)
+          stops.push_back(Value::Number(Whole(m.ToNumber(m.Get(list, std::to_string(i))), round)));
       } else {
         stops.push_back(Value::Number(Whole(m.ToNumber(given), round)));
       }
