@@ -28,6 +28,8 @@ target_sources(vantrel_flash PRIVATE
   avm1/builtins/geom.cpp
   avm1/builtins/text_format.cpp
   avm1/builtins/system.cpp
+  avm1/builtins/data_support.cpp
+  avm1/builtins/amf.cpp
   avm1/builtins/movie_clip.cpp
   avm1/builtins/button.cpp
   avm1/builtins/text_field.cpp
