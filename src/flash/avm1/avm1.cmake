@@ -5,6 +5,9 @@ target_sources(vantrel_flash PRIVATE
   avm1/value.cpp
   avm1/object.cpp
   avm1/runtime.cpp
+  avm1/utf16.cpp
+  avm1/interpreter.cpp
+  avm1/display_binding.cpp
   avm1/builtins/builtins.cpp
   avm1/builtins/object.cpp
   avm1/builtins/function.cpp
@@ -36,4 +39,5 @@ target_sources(vantrel_flash PRIVATE
   avm1/builtins/selection.cpp
   avm1/builtins/sound.cpp
   avm1/builtins/movie_clip_loader.cpp
+  avm1/string_utils.cpp
 )

@@ -19,28 +19,129 @@ void TraceValue(gc::Tracer& tracer, const Value& value) {
   if (value.type == Value::Type::Object) tracer.Mark(value.object);
 }
 
+namespace {
+
+// number * 10^exponent the way the player computes it: the power is built by squaring,
+// multiplying for positive exponents and dividing for negative ones, so its rounding
+// errors are the player's too.
+double DecimalShift(double number, int exponent) {
+  double base = 10;
+  if (exponent > 0) {
+    for (unsigned e = static_cast<unsigned>(exponent); e; e >>= 1, base *= base) {
+      if (e & 1) number *= base;
+    }
+  } else {
+    for (unsigned e = 0u - static_cast<unsigned>(exponent); e; e >>= 1, base *= base) {
+      if (e & 1) number /= base;
+    }
+  }
+  return number;
+}
+
+}  // namespace
+
+// The player's own conversion, kept with its quirks: it moves the number into [0, 10),
+// takes 15 digits by multiplying by ten, rounds on the sixteenth (halves away from
+// zero) and then lays the digits out, fixed from 1e-5 up to 1e15 and with an exponent
+// beyond ("1e-6", "1.5e+15"). Its rounding is not exact: Number.MAX_VALUE prints as
+// 1.79769313486231e+308.
 std::string NumberToString(double number) {
   if (std::isnan(number)) return "NaN";
   if (std::isinf(number)) return number > 0 ? "Infinity" : "-Infinity";
   if (number == 0) return "0";
-  if (std::fabs(number) < 1e15 && number == std::trunc(number)) {
-    char buffer[32];
-    std::snprintf(buffer, sizeof buffer, "%.0f", number);
-    return buffer;
+  if (number >= -2147483648.0 && number <= 2147483647.0 && number == std::trunc(number)) {
+    return std::to_string(static_cast<std::int32_t>(number));
   }
-  char buffer[40];
-  std::snprintf(buffer, sizeof buffer, "%.15g", number);
-  std::string text = buffer;
-  // C writes exponents with at least two digits ("1e-07"); ActionScript does not.
-  const auto e = text.find('e');
-  if (e != std::string::npos) {
-    const std::string mantissa = text.substr(0, e);
-    const char sign = text[e + 1];
-    std::size_t digits = e + 2;
-    while (digits + 1 < text.size() && text[digits] == '0') ++digits;
-    text = mantissa + "e" + sign + text.substr(digits);
+  std::string buf;
+  const bool negative = number < 0;
+  if (negative) {
+    number = -number;
+    buf += '-';
   }
-  return text;
+  std::uint64_t bits = 0;
+  std::memcpy(&bits, &number, sizeof bits);
+  int exponent2 = static_cast<int>((bits >> 52) & 0x7ff) - 1023;
+  if (exponent2 == -1023) {
+    // Subnormal: scale into the normal range to read the exponent.
+    const double scaled = number * 18014398509481984.0;  // 2^54
+    std::memcpy(&bits, &scaled, sizeof bits);
+    exponent2 = static_cast<int>((bits >> 52) & 0x7ff) - 1023 - 54;
+  }
+  int exponent = static_cast<int>(std::round(exponent2 * 0.301029995663981));
+  double mantissa = DecimalShift(number, -exponent);
+  if (static_cast<int>(mantissa) == 0) {
+    --exponent;
+    mantissa = DecimalShift(number, -exponent);
+  }
+  if (static_cast<int>(mantissa) >= 10) {
+    ++exponent;
+    mantissa = DecimalShift(number, -exponent);
+  }
+  const auto digit = [&mantissa]() {
+    const int d = static_cast<int>(mantissa);
+    mantissa = (mantissa - d) * 10;
+    return static_cast<char>('0' + d);
+  };
+  constexpr int kDigits = 15;
+  if (exponent >= 15) {
+    buf += digit();
+    buf += '.';
+    for (int i = 0; i < kDigits - 1; ++i) buf += digit();
+  } else if (exponent >= 0) {
+    buf += '0';  // room for a carry
+    for (int i = 0; i <= exponent; ++i) buf += digit();
+    buf += '.';
+    for (int i = 0; i < kDigits - exponent - 1; ++i) buf += digit();
+    exponent = 0;
+  } else if (exponent >= -5) {
+    buf += "00.";
+    buf.append(static_cast<std::size_t>(-exponent - 1), '0');
+    for (int i = 0; i < kDigits; ++i) buf += digit();
+    exponent = 0;
+  } else {
+    buf += '0';
+    const char first = digit();
+    if (first != '0') buf += first;
+    buf += '.';
+    for (int i = 0; i < kDigits - 1; ++i) buf += digit();
+  }
+  if (digit() >= '5') {
+    for (auto it = buf.rbegin(); it != buf.rend(); ++it) {
+      if (*it == '9') {
+        *it = '0';
+      } else if (*it >= '0') {
+        ++*it;
+        break;
+      }
+    }
+  }
+  while (!buf.empty() && buf.back() == '0') buf.pop_back();
+  if (!buf.empty() && buf.back() == '.') buf.pop_back();
+  if (exponent != 0) {
+    const std::size_t first = buf.find_first_not_of('0');
+    buf.erase(0, first == std::string::npos ? buf.size() : first);
+    if (buf.empty()) {
+      buf = "1";
+      ++exponent;
+    } else {
+      const std::size_t last = buf.find_last_not_of('0');
+      if (last == 0 || last == std::string::npos) {
+        exponent += static_cast<int>(buf.size()) - 1;
+        buf.resize(1);
+      }
+    }
+    buf += 'e';
+    buf += exponent < 0 ? '-' : '+';
+    buf += std::to_string(exponent < 0 ? -static_cast<long>(exponent) : exponent);
+  }
+  std::size_t start = 0;
+  const std::size_t i = negative ? 1 : 0;
+  // The leading zero kept for a carry goes (the sign moves over it).
+  if (buf.size() > i && buf[i] == '0' && (buf.size() == i + 1 || buf[i + 1] != '.')) {
+    if (i > 0) buf[i] = buf[i - 1];
+    start = 1;
+  }
+  return buf.substr(start);
 }
 
 double StringToNumber(std::string_view text, int swfVersion) {

@@ -1,8 +1,494 @@
-// PLACEHOLDER: replaced by the file's real content before this branch lands.
+// Array: the constructor (as a function and with new), its methods and the sort flags.
+// The methods work on real arrays through their element vector and on any other object
+// (Array.prototype.push.call(o, ...)) through its length and indexed properties.
+#include <algorithm>
+#include <cmath>
+#include <string>
+#include <vector>
+
 #include "flash/avm1/builtins/builtins.h"
+#include "flash/avm1/builtins/native_support.h"
+#include "flash/avm1/string_utils.h"
 
 namespace vantrel::flash::avm1 {
 
-void InstallArray(Runtime&) {}
+namespace {
+
+enum SortFlag : std::int32_t {
+  kCaseInsensitive = 1,
+  kDescending = 2,
+  kUniqueSort = 4,
+  kReturnIndexedArray = 8,
+  kNumeric = 16,
+};
+
+// A length a script gives is bounded so that `new Array(1e9)` cannot take the memory.
+constexpr std::int32_t kMaxLength = 1 << 24;
+
+// The array-like `this` of a method.
+class Elements {
+ public:
+  Elements(Machine& machine, Object* object) : machine_(machine), object_(object), data_(object ? object->Array() : nullptr) {}
+
+  bool Valid() const { return object_ != nullptr; }
+  std::int32_t Length() const {
+    if (data_) return static_cast<std::int32_t>(data_->elements.size());
+    if (!object_) return 0;
+    return std::clamp(ToInt32(machine_.ToNumber(machine_.Get(object_, "length"))), 0, kMaxLength);
+  }
+  Value Get(std::int32_t i) const {
+    if (data_) return i >= 0 && static_cast<std::size_t>(i) < data_->elements.size() ? data_->elements[i] : Value();
+    return machine_.Get(object_, std::to_string(i));
+  }
+  void Set(std::int32_t i, const Value& v) {
+    if (i < 0 || i >= kMaxLength) return;
+    if (data_) {
+      if (static_cast<std::size_t>(i) >= data_->elements.size()) data_->elements.resize(i + 1);
+      data_->elements[i] = v;
+      return;
+    }
+    machine_.Set(object_, std::to_string(i), v);
+  }
+  void Delete(std::int32_t i) {
+    if (data_) {
+      if (i >= 0 && static_cast<std::size_t>(i) < data_->elements.size()) data_->elements[i] = Value();
+      return;
+    }
+    object_->DeleteOwn(std::to_string(i), true);
+  }
+  void SetLength(std::int32_t length) {
+    length = std::clamp(length, 0, kMaxLength);
+    if (data_) {
+      data_->elements.resize(length);
+      return;
+    }
+    machine_.Set(object_, "length", Value::Number(length));
+  }
+  std::vector<Value> All() const {
+    if (data_) return data_->elements;
+    std::vector<Value> out;
+    const std::int32_t n = Length();
+    for (std::int32_t i = 0; i < n; ++i) out.push_back(Get(i));
+    return out;
+  }
+  Object* object() const { return object_; }
+
+ private:
+  Machine& machine_;
+  Object* object_;
+  ArrayData* data_;
+};
+
+Object* MakeArrayOf(Machine& machine, std::vector<Value> elements) { return machine.NewArray(std::move(elements)); }
+
+// Array(3) is three empty slots; Array(1, 2) or Array("3") their arguments.
+std::vector<Value> ConstructorElements(Call& call) {
+  if (call.Count() == 1 && call.Arg(0).IsNumber()) {
+    const double n = call.Arg(0).number;
+    const std::int32_t length = std::isnan(n) ? 0 : static_cast<std::int32_t>(std::clamp(n, 0.0, double(kMaxLength)));
+    return std::vector<Value>(static_cast<std::size_t>(length));
+  }
+  return std::vector<Value>(call.args.begin(), call.args.end());
+}
+
+Value ArrayCall(Call& call) { return Value::Obj(MakeArrayOf(call.machine, ConstructorElements(call))); }
+
+Value ArrayConstruct(Call& call) {
+  if (!call.self) return ArrayCall(call);
+  // The new object (or a subclass instance calling super()) becomes the array itself.
+  if (ArrayData* data = call.self->Array()) {
+    data->elements = ConstructorElements(call);
+  } else if (Fresh(call.self)) {
+    auto fresh = std::make_unique<ArrayData>();
+    fresh->elements = ConstructorElements(call);
+    call.self->kind = NativeKind::Array;
+    call.self->native = std::move(fresh);
+  }
+  return Value::Obj(call.self);
+}
+
+Value Push(Call& call) {
+  Elements a(call.machine, call.self);
+  if (!a.Valid()) return Value();
+  std::int32_t length = a.Length();
+  for (const Value& v : call.args) a.Set(length++, v);
+  a.SetLength(length);
+  return Value::Number(length);
+}
+
+Value Pop(Call& call) {
+  Elements a(call.machine, call.self);
+  const std::int32_t length = a.Length();
+  if (length == 0) return Value();
+  const Value last = a.Get(length - 1);
+  a.Delete(length - 1);
+  a.SetLength(length - 1);
+  return last;
+}
+
+Value Shift(Call& call) {
+  Elements a(call.machine, call.self);
+  const std::int32_t length = a.Length();
+  if (length == 0) return Value();
+  const Value first = a.Get(0);
+  if (ArrayData* data = call.self->Array()) {
+    data->elements.erase(data->elements.begin());
+    return first;
+  }
+  for (std::int32_t i = 1; i < length; ++i) a.Set(i - 1, a.Get(i));
+  a.Delete(length - 1);
+  a.SetLength(length - 1);
+  return first;
+}
+
+Value Unshift(Call& call) {
+  Elements a(call.machine, call.self);
+  if (!a.Valid()) return Value();
+  const std::int32_t length = a.Length();
+  const auto added = static_cast<std::int32_t>(call.Count());
+  if (ArrayData* data = call.self->Array()) {
+    data->elements.insert(data->elements.begin(), call.args.begin(), call.args.end());
+    return Value::Number(static_cast<double>(data->elements.size()));
+  }
+  for (std::int32_t i = length - 1; i >= 0; --i) a.Set(i + added, a.Get(i));
+  for (std::int32_t i = 0; i < added; ++i) a.Set(i, call.args[i]);
+  a.SetLength(length + added);
+  return Value::Number(length + added);
+}
+
+Value Reverse(Call& call) {
+  Elements a(call.machine, call.self);
+  if (!a.Valid()) return Value();
+  std::vector<Value> all = a.All();
+  std::reverse(all.begin(), all.end());
+  for (std::size_t i = 0; i < all.size(); ++i) a.Set(static_cast<std::int32_t>(i), all[i]);
+  return Value::Obj(call.self);
+}
+
+std::string JoinElements(Machine& machine, const Elements& a, const std::string& separator) {
+  std::string out;
+  const std::int32_t length = a.Length();
+  for (std::int32_t i = 0; i < length; ++i) {
+    if (i) out += separator;
+    out += machine.ToString(a.Get(i));
+  }
+  return out;
+}
+
+Value Join(Call& call) {
+  Elements a(call.machine, call.self);
+  if (!a.Valid()) return call.machine.Str("");
+  const std::string separator = call.Count() > 0 ? ArgString(call, 0) : ",";
+  return call.machine.Str(JoinElements(call.machine, a, separator));
+}
+
+Value ToStringMethod(Call& call) {
+  Elements a(call.machine, call.self);
+  if (!a.Valid()) return call.machine.Str("");
+  return call.machine.Str(JoinElements(call.machine, a, ","));
+}
+
+// A start or end index: negative counts from the end; clamped to [0, length].
+std::int32_t AbsoluteIndex(std::int32_t index, std::int32_t length) {
+  if (index < 0) return std::max(index + length, 0);
+  return std::min(index, length);
+}
+
+Value Slice(Call& call) {
+  Elements a(call.machine, call.self);
+  const std::int32_t length = a.Length();
+  const std::int32_t start = AbsoluteIndex(ArgInt(call, 0), length);
+  const std::int32_t end = call.Arg(1).IsUndefined() ? length : AbsoluteIndex(ArgInt(call, 1), length);
+  std::vector<Value> out;
+  for (std::int32_t i = start; i < end; ++i) out.push_back(a.Get(i));
+  return Value::Obj(MakeArrayOf(call.machine, std::move(out)));
+}
+
+Value Splice(Call& call) {
+  // An undefined start or count makes the player give up, leaving the array alone.
+  if (call.Count() == 0 || call.Arg(0).IsUndefined()) return Value();
+  if (call.Count() > 1 && call.Arg(1).IsUndefined()) return Value();
+  Elements a(call.machine, call.self);
+  if (!a.Valid()) return Value();
+  const std::int32_t length = a.Length();
+  const std::int32_t start = AbsoluteIndex(ArgInt(call, 0), length);
+  std::int32_t count = length - start;
+  if (call.Count() > 1) {
+    const std::int32_t asked = ArgInt(call, 1);
+    if (asked < 0) return Value();
+    count = std::min(asked, length - start);
+  }
+  std::vector<Value> all = a.All();
+  std::vector<Value> removed(all.begin() + start, all.begin() + start + count);
+  std::vector<Value> result(all.begin(), all.begin() + start);
+  if (call.Count() > 2) result.insert(result.end(), call.args.begin() + 2, call.args.end());
+  result.insert(result.end(), all.begin() + start + count, all.end());
+  if (ArrayData* data = call.self->Array()) {
+    data->elements = std::move(result);
+  } else {
+    for (std::size_t i = 0; i < result.size(); ++i) a.Set(static_cast<std::int32_t>(i), result[i]);
+    for (std::size_t i = result.size(); i < all.size(); ++i) a.Delete(static_cast<std::int32_t>(i));
+    a.SetLength(static_cast<std::int32_t>(result.size()));
+  }
+  return Value::Obj(MakeArrayOf(call.machine, std::move(removed)));
+}
+
+Value Concat(Call& call) {
+  std::vector<Value> out;
+  const auto add = [&](const Value& v) {
+    Object* object = v.AsObject();
+    if (object && object->IsArray()) {
+      const auto& elements = object->Array()->elements;
+      out.insert(out.end(), elements.begin(), elements.end());
+    } else {
+      out.push_back(v);
+    }
+  };
+  if (call.self && call.self->IsArray()) {
+    add(Value::Obj(call.self));
+  } else if (call.self) {
+    Elements a(call.machine, call.self);
+    const std::vector<Value> all = a.All();
+    out.insert(out.end(), all.begin(), all.end());
+  }
+  for (const Value& v : call.args) add(v);
+  return Value::Obj(MakeArrayOf(call.machine, std::move(out)));
+}
+
+// --- sort and sortOn --------------------------------------------------------------
+
+// -1, 0 or 1 as a sort of the elements sees them.
+class Comparer {
+ public:
+  virtual ~Comparer() = default;
+  virtual int Compare(const Value& a, const Value& b, std::int32_t flags) = 0;
+  // A comparison failed by throwing: the sort stops.
+  bool failed = false;
+};
+
+// The player's default comparison: numbers by value with NUMERIC, everything else by
+// its text (UTF-16 unit order), optionally ignoring case; DESCENDING turns it round.
+int CompareValues(Machine& machine, const Value& a, const Value& b, std::int32_t flags) {
+  int result = 0;
+  if ((flags & kNumeric) && a.IsNumber() && b.IsNumber()) {
+    // NaN compares equal to everything, as in the player.
+    if (a.number < b.number) result = -1;
+    else if (a.number > b.number) result = 1;
+  } else {
+    result = CompareUtf16(machine.ToString(a), machine.ToString(b), (flags & kCaseInsensitive) != 0);
+  }
+  return (flags & kDescending) ? -result : result;
+}
+
+class DefaultComparer final : public Comparer {
+ public:
+  explicit DefaultComparer(Machine& machine) : machine_(machine) {}
+  int Compare(const Value& a, const Value& b, std::int32_t flags) override { return CompareValues(machine_, a, b, flags); }
+
+ private:
+  Machine& machine_;
+};
+
+class ScriptComparer final : public Comparer {
+ public:
+  ScriptComparer(Machine& machine, Object* function) : machine_(machine), function_(function) {}
+  int Compare(const Value& a, const Value& b, std::int32_t) override {
+    if (failed) return 0;
+    const Value args[] = {a, b};
+    const Value r = machine_.CallFunction(Value::Obj(function_), Value(), args);
+    if (machine_.Throwing()) {
+      failed = true;
+      return 0;
+    }
+    const double n = machine_.ToNumber(r);
+    return n < 0 ? -1 : (n > 0 ? 1 : 0);
+  }
+
+ private:
+  Machine& machine_;
+  Object* function_;
+};
+
+struct Field {
+  std::string name;
+  std::int32_t flags = 0;
+};
+
+// sortOn: own data properties of the fields in turn (no getters, no prototypes), each
+// with its flags; elements that are not objects compare as themselves.
+class FieldComparer final : public Comparer {
+ public:
+  FieldComparer(Machine& machine, std::vector<Field> fields) : machine_(machine), fields_(std::move(fields)) {}
+  int Compare(const Value& a, const Value& b, std::int32_t flags) override {
+    Object* x = a.AsObject();
+    Object* y = b.AsObject();
+    if (!x || !y) return CompareValues(machine_, a, b, flags);
+    for (const Field& field : fields_) {
+      const int r = CompareValues(machine_, FieldOf(x, field.name), FieldOf(y, field.name), field.flags);
+      if (r != 0) return r;
+    }
+    return 0;
+  }
+
+ private:
+  Value FieldOf(Object* object, const std::string& name) {
+    const Property* p = object->FindOwn(name, machine_.CaseSensitive());
+    return p && !p->IsAccessor() ? p->value : Value();
+  }
+  Machine& machine_;
+  std::vector<Field> fields_;
+};
+
+struct Entry {
+  std::int32_t index;
+  Value value;
+};
+
+// The player's quicksort: the leftmost element is the pivot, both ends walk inwards.
+// Kept exactly so that equal elements end up where the player puts them. The recursion
+// goes into the smaller part only, so its depth stays logarithmic.
+void QuickSort(std::vector<Entry>& e, std::size_t begin, std::size_t end, Comparer& cmp, std::int32_t flags) {
+  while (end - begin >= 2 && !cmp.failed) {
+    if (end - begin == 2) {
+      if (cmp.Compare(e[begin].value, e[begin + 1].value, flags) > 0) std::swap(e[begin], e[begin + 1]);
+      return;
+    }
+    const Value pivot = e[begin].value;
+    std::size_t left = begin + 1;
+    std::size_t right = end - 1;
+    for (;;) {
+      while (left < end - 1 && cmp.Compare(pivot, e[left].value, flags) > 0) ++left;
+      while (right > begin && cmp.Compare(pivot, e[right].value, flags) <= 0) --right;
+      if (left >= right || cmp.failed) break;
+      std::swap(e[left], e[right]);
+    }
+    std::swap(e[begin], e[right]);
+    if (right - begin < end - right - 1) {
+      QuickSort(e, begin, right, cmp, flags);
+      begin = right + 1;
+    } else {
+      QuickSort(e, right + 1, end, cmp, flags);
+      end = right;
+    }
+  }
+}
+
+Value SortElements(Call& call, Comparer& cmp, std::int32_t flags, bool sortOn) {
+  Elements a(call.machine, call.self);
+  if (!a.Valid()) return Value();
+  const std::vector<Value> all = a.All();
+  std::vector<Entry> entries;
+  entries.reserve(all.size());
+  for (std::size_t i = 0; i < all.size(); ++i) entries.push_back({static_cast<std::int32_t>(i), all[i]});
+
+  // sort() applies DESCENDING by reversing its ascending result; sortOn() compares
+  // the other way round.
+  const bool descending = (flags & kDescending) != 0;
+  const std::int32_t compareFlags = sortOn ? flags : (flags & ~kDescending);
+  if (!entries.empty()) QuickSort(entries, 0, entries.size(), cmp, compareFlags);
+  if (cmp.failed) return Value();
+  if (!sortOn && descending) std::reverse(entries.begin(), entries.end());
+
+  if (flags & kUniqueSort) {
+    DefaultComparer plain(call.machine);
+    Comparer& check = sortOn ? cmp : plain;
+    for (std::size_t i = 1; i < entries.size(); ++i) {
+      if (check.Compare(entries[i - 1].value, entries[i].value, compareFlags) == 0) return Value::Number(0);
+    }
+  }
+  if (flags & kReturnIndexedArray) {
+    std::vector<Value> indices;
+    for (const Entry& e : entries) indices.push_back(Value::Number(e.index));
+    return Value::Obj(MakeArrayOf(call.machine, std::move(indices)));
+  }
+  for (std::size_t i = 0; i < entries.size(); ++i) a.Set(static_cast<std::int32_t>(i), entries[i].value);
+  return Value::Obj(call.self);
+}
+
+// sort(), sort(flags), sort(compare), sort(compare, flags); other first arguments make
+// the player give up with undefined.
+Value Sort(Call& call) {
+  Object* function = nullptr;
+  std::int32_t flags = 0;
+  const Value first = call.Arg(0);
+  const Value second = call.Arg(1);
+  if (call.Count() == 0) {
+  } else if (first.IsObject()) {
+    function = first.object;
+    if (second.IsNumber()) flags = ToInt32(second.number);
+  } else if (first.IsNumber()) {
+    flags = ToInt32(second.IsNumber() ? second.number : first.number);
+  } else {
+    return Value();
+  }
+  if (function && function->IsFunction()) {
+    ScriptComparer cmp(call.machine, function);
+    return SortElements(call, cmp, flags, false);
+  }
+  DefaultComparer cmp(call.machine);
+  return SortElements(call, cmp, flags, false);
+}
+
+Value SortOn(Call& call) {
+  if (call.Count() == 0) return Value();
+  std::vector<Field> fields;
+  const Value names = call.Arg(0);
+  const Value options = call.Arg(1);
+  if (Object* list = names.AsObject()) {
+    if (!list->IsArray()) {
+      DefaultComparer cmp(call.machine);
+      return SortElements(call, cmp, 0, true);
+    }
+    const auto& elements = list->Array()->elements;
+    if (elements.empty()) return Value::Obj(call.self);
+    for (const Value& v : elements) fields.push_back({call.machine.ToString(v), 0});
+    Object* flagList = options.AsObject();
+    if (flagList && flagList->IsArray() && flagList->Array()->elements.size() == fields.size()) {
+      const auto flagValues = flagList->Array()->elements;
+      for (std::size_t i = 0; i < fields.size(); ++i) fields[i].flags = ToInt32(call.machine.ToNumber(flagValues[i]));
+    } else if (!options.IsObject() && call.Count() > 1) {
+      const std::int32_t flags = ToInt32(call.machine.ToNumber(options));
+      for (Field& f : fields) f.flags = flags;
+    }
+  } else {
+    fields.push_back({call.machine.ToString(names), options.IsNumber() ? ToInt32(options.number) : 0});
+  }
+  const std::int32_t mainFlags = fields[0].flags;
+  FieldComparer cmp(call.machine, std::move(fields));
+  return SortElements(call, cmp, mainFlags, true);
+}
+
+constexpr std::uint16_t kMethod = kDontEnum | kDontDelete;
+
+const Member kPrototypeMembers[] = {
+    {"push", Push, nullptr, kMethod, 252, 1},         {"pop", Pop, nullptr, kMethod, 252, 2},
+    {"concat", Concat, nullptr, kMethod, 252, 3},     {"shift", Shift, nullptr, kMethod, 252, 4},
+    {"unshift", Unshift, nullptr, kMethod, 252, 5},   {"slice", Slice, nullptr, kMethod, 252, 6},
+    {"join", Join, nullptr, kMethod, 252, 7},         {"splice", Splice, nullptr, kMethod, 252, 8},
+    {"toString", ToStringMethod, nullptr, kDontDelete, 252, 9}, {"sort", Sort, nullptr, kMethod, 252, 10},
+    {"reverse", Reverse, nullptr, kMethod, 252, 11},  {"sortOn", SortOn, nullptr, kMethod, 252, 12},
+};
+
+}  // namespace
+
+void InstallArray(Runtime& rt) {
+  Object* ctor = rt.MakeClass(ArrayCall, ArrayConstruct);
+  Object* proto = ctor->FindOwn("prototype", true)->value.AsObject();
+  // Array.prototype is an array itself, as in the player.
+  proto->kind = NativeKind::Array;
+  proto->native = std::make_unique<ArrayData>();
+  rt.arrayProto = proto;
+  Install(rt, proto, kPrototypeMembers);
+  // The player sets these by plain assignment: enumerable and writable. (Its
+  // toString methods are enumerable as well.)
+  ctor->Define("CASEINSENSITIVE", Value::Number(kCaseInsensitive));
+  ctor->Define("DESCENDING", Value::Number(kDescending));
+  ctor->Define("UNIQUESORT", Value::Number(kUniqueSort));
+  ctor->Define("RETURNINDEXEDARRAY", Value::Number(kReturnIndexedArray));
+  ctor->Define("NUMERIC", Value::Number(kNumeric));
+  rt.RegisterNative(252, 0, ctor);
+  rt.global->Define("Array", Value::Obj(ctor), kDontEnum);
+  rt.prototypes["Array"] = proto;
+}
 
 }  // namespace vantrel::flash::avm1
