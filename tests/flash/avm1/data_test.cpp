@@ -375,7 +375,7 @@ TEST(AmfTest, RegisteredClassesTravelAsTypedObjects) {
   f.machine.Set(thing, "foo", f.Str("bar"));
   data::AmfWriter writer(f.machine);
   writer.WriteValue(Value::Obj(thing));
-  EXPECT_EQ(writer.Bytes(), std::string("\x10\x00\x11" "com.example.Thing" "\x00\x03" "foo" "\x02\x00\x03" "bar" "\x00\x00\x09", 35));
+  EXPECT_EQ(writer.Bytes(), std::string("\x10\x00\x11" "com.example.Thing" "\x00\x03" "foo" "\x02\x00\x03" "bar" "\x00\x00\x09", 34));
   data::AmfReader reader(f.machine, writer.Bytes());
   const auto copy = reader.ReadValue();
   ASSERT_TRUE(copy && copy->IsObject());
