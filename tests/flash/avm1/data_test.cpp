@@ -127,6 +127,9 @@ TEST(XmlTest, TreeEditsKeepLinksAndTheLiveChildList) {
 
   const Value a = f.Get(list, "firstChild");
   const Value c = f.Get(list, "lastChild");
+  f.Call(list, "insertBefore", {c, a});  // a child already: it stays where it is
+  EXPECT_EQ(f.Say(list), "<lst><a /><b /><c /></lst>");
+  f.Call(c, "removeNode");
   f.Call(list, "insertBefore", {c, a});
   EXPECT_EQ(f.Say(list), "<lst><c /><a /><b /></lst>");
   EXPECT_TRUE(f.Get(c, "previousSibling").IsNull());
