@@ -634,9 +634,7 @@ bool Interpreter::PushFunctionFrame(Object* fn, const Value& thisValue, std::spa
   const ScriptFunction& script = *data->script;
   if (frames_.size() >= static_cast<std::size_t>(kMaxCallDepth)) {
     // Too deep: the whole script stops, as the reference player does.
-    Trace("256 levels of recursion were exceeded in one action list.");
-    Trace("This is probably an infinite loop.");
-    Trace("Further execution of actions has been disabled in this movie.");
+    std::fprintf(stderr, "vantrel: a script went 256 calls deep; its action list was stopped\n");
     aborting_ = true;
     return false;
   }
@@ -1194,7 +1192,7 @@ Value Interpreter::Run(std::size_t base) {
     if (--budget_ < 0) {
       if (!budgetReported_) {
         budgetReported_ = true;
-        Trace("A script in this movie is causing the player to run slowly; it was stopped.");
+        std::fprintf(stderr, "vantrel: a script in this movie was running too long; it was stopped\n");
       }
       aborting_ = true;
       continue;
