@@ -141,6 +141,15 @@ TEST_F(Language, ArrayMethodsOnArraysAndArrayLikes) {
   initialize(plain);
   EXPECT_EQ(plain->kind, NativeKind::Date);
 
+  // An array holding itself, or a toString that converts `this` again, ends instead of
+  // overflowing the stack.
+  Object* self = machine.NewArray({Num(1)});
+  self->Array()->elements.push_back(Value::Obj(self));
+  EXPECT_EQ(Text(Call(Value::Obj(self), "join", {Str("-")})).substr(0, 7), "1-1,1,1");
+  Object* loop = machine.NewObject();
+  loop->Define("toString", machine.Get(rt.stringProto, "toUpperCase"));
+  EXPECT_EQ(Text(machine.CallFunction(machine.Get(rt.stringProto, "toUpperCase"), Value::Obj(loop), {})), "");
+
   // The methods are generic: an object with a length works too.
   Object* like = machine.NewObject();
   like->Define("length", Num(0));

@@ -167,6 +167,8 @@ Value Reverse(Call& call) {
 
 std::string JoinElements(Machine& machine, const Elements& a, const std::string& separator) {
   std::string out;
+  const ConversionNesting nesting;
+  if (nesting.TooDeep()) return out;
   const std::int32_t length = a.Length();
   for (std::int32_t i = 0; i < length; ++i) {
     if (i) out += separator;

@@ -35,6 +35,25 @@ inline void MakeBox(Object* object, NativeKind kind, const Value& value) {
   object->native = std::make_unique<PrimitiveData>(value);
 }
 
+// Counts natives that convert `this` or elements back through script-visible methods
+// (join of an array holding itself, toString set to a String method): past a depth the
+// conversion gives up with an empty text instead of overflowing the C++ stack.
+class ConversionNesting {
+ public:
+  ConversionNesting() { ++Depth(); }
+  ~ConversionNesting() { --Depth(); }
+  ConversionNesting(const ConversionNesting&) = delete;
+  ConversionNesting& operator=(const ConversionNesting&) = delete;
+  bool TooDeep() const { return Depth() > kMaxDepth; }
+
+ private:
+  static constexpr int kMaxDepth = 200;
+  static int& Depth() {
+    thread_local int depth = 0;
+    return depth;
+  }
+};
+
 // Defines the members of a table on an object.
 template <std::size_t N>
 void Install(Runtime& rt, Object* on, const Member (&members)[N]) {

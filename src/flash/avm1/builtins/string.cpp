@@ -20,6 +20,8 @@ std::string ThisText(Call& call) {
   if (call.thisValue.IsString()) return call.thisValue.Text();
   const Value boxed = BoxedValue(call.self, NativeKind::String);
   if (boxed.IsString()) return boxed.Text();
+  const ConversionNesting nesting;
+  if (nesting.TooDeep()) return std::string();
   return call.machine.ToString(call.thisValue);
 }
 
