@@ -6,7 +6,8 @@
 
 #include "core/text.h"
 #include "flash/audio/movie_sounds.h"
-#include "flash/avm1.h"
+#include "flash/avm1/utf16.h"
+#include "flash/display/player.h"
 #include "flash/video/embedded_video.h"
 #include "flash/movie_loader.h"
 
@@ -23,22 +24,6 @@ int HexDigit(char c) {
   if (c >= 'a' && c <= 'f') return c - 'a' + 10;
   if (c >= 'A' && c <= 'F') return c - 'A' + 10;
   return -1;
-}
-
-std::string UrlDecode(const std::string& text) {
-  std::string out;
-  out.reserve(text.size());
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    if (text[i] == '+') {
-      out.push_back(' ');
-    } else if (text[i] == '%' && i + 2 < text.size() && HexDigit(text[i + 1]) >= 0 && HexDigit(text[i + 2]) >= 0) {
-      out.push_back(static_cast<char>(HexDigit(text[i + 1]) * 16 + HexDigit(text[i + 2])));
-      i += 2;
-    } else {
-      out.push_back(text[i]);
-    }
-  }
-  return out;
 }
 
 }  // namespace
@@ -70,6 +55,7 @@ bool FlashControl::LoadMovie(int layer, const std::string& path) {
     return false;
   }
   std::string file = path;
+  movieUrl_ = path;
   std::string query;
   const auto mark = path.rfind('?');
   if (mark != std::string::npos) {
@@ -97,7 +83,8 @@ bool FlashControl::LoadMovieData(std::span<const std::uint8_t> bytes, const std:
   movie_ = movie;
   player_.reset();
   sounds_ = mixer_ ? audio::MovieSounds::Make(*movie_, bytes, *mixer_) : nullptr;
-  player_ = std::make_unique<MoviePlayer>(movie_, MakeHooks());
+  player_ = std::make_unique<flash::Player>(movie_, MakeHooks(), movieUrl_);
+  movieUrl_.clear();
   player_->loop = loop_;
   player_->sounds = sounds_.get();
   pendingMs_ = 0;
@@ -109,12 +96,13 @@ bool FlashControl::LoadMovieData(std::span<const std::uint8_t> bytes, const std:
     if (end == std::string::npos) end = parameters.size();
     const std::string pair = parameters.substr(start, end - start);
     const auto equals = pair.find('=');
-    const std::string name = UrlDecode(pair.substr(0, equals));
-    const std::string value = equals == std::string::npos ? std::string() : UrlDecode(pair.substr(equals + 1));
-    if (!name.empty()) player_->Root().SetVariable(name, avm1::Value::String(value));
+    const std::string name = avm1::UrlDecode(pair.substr(0, equals));
+    const std::string value = equals == std::string::npos ? std::string() : avm1::UrlDecode(pair.substr(equals + 1));
+    if (!name.empty()) player_->Machine().Set(player_->Root().ScriptObject(), name, player_->Machine().Str(value));
     start = end + 1;
   }
-  player_->Start();
+  // The movie shows its first frame at once (its scripts run, and it may stop there).
+  player_->Tick();
   if (OnReadyStateChange) OnReadyStateChange(4);
   return true;
 }
@@ -144,14 +132,14 @@ void FlashControl::Back() {
 
 void FlashControl::GotoFrame(int frame) {
   if (!player_) return;
-  player_->GotoFrame(frame, player_->Root().IsPlaying());
+  player_->GotoFrame(frame, player_->Root().Playing());
 }
 
 int FlashControl::TotalFrames() const { return player_ ? player_->Root().TotalFrames() : 0; }
 
 int FlashControl::FrameNum() const { return player_ ? player_->Root().CurrentFrame() : -1; }
 
-bool FlashControl::Playing() const { return player_ && player_->Root().IsPlaying(); }
+bool FlashControl::Playing() const { return player_ && player_->Root().Playing(); }
 
 void FlashControl::SetPlaying(bool playing) {
   if (playing)
@@ -232,14 +220,19 @@ void FlashControl::SetLoop(bool loop) {
 
 void FlashControl::SetVariable(const std::string& name, const std::string& value) {
   if (!player_ || name.empty()) return;
-  avm1::SetVariable(player_->Root(), name, avm1::Value::String(value));
+  avm1::Interpreter& machine = player_->Machine();
+  player_->ResetBudgets();
+  machine.SetVariableFrom(player_->Root().ScriptObject(), name, machine.Str(value), player_->SwfVersion());
+  player_->RunQueue();
 }
 
 std::string FlashControl::GetVariable(const std::string& name) const {
   if (!player_ || name.empty()) return "";
-  const avm1::Value value = avm1::GetVariable(player_->Root(), name);
+  avm1::Interpreter& machine = player_->Machine();
+  player_->ResetBudgets();
+  const avm1::Value value = machine.GetVariableFrom(player_->Root().ScriptObject(), name, player_->SwfVersion());
   if (value.IsUndefined()) return "";
-  return avm1::ToString(value, player_->SwfVersion());
+  return machine.ToStringAt(value, player_->SwfVersion());
 }
 
 double FlashControl::FrameInterval() const { return movie_ ? 1000.0 / movie_->FrameRate() : 1000.0 / 12; }
@@ -252,10 +245,10 @@ void FlashControl::AdvanceTime(double milliseconds) {
   // timeline silences its stream.
   MovieClip& root = player_->Root();
   if (const auto soundFrame = sounds_ ? sounds_->StreamFrame(&root) : std::nullopt) {
-    if (!root.IsPlaying()) {
+    if (!root.Playing()) {
       sounds_->StopStream(&root);
     } else {
-      for (int frames = 0; frames < kMaxStreamCatchUp && root.IsPlaying() && root.CurrentFrame() < *soundFrame; ++frames)
+      for (int frames = 0; frames < kMaxStreamCatchUp && root.Playing() && root.CurrentFrame() < *soundFrame; ++frames)
         player_->Tick();
       pendingMs_ = 0;
       return;

@@ -13,7 +13,7 @@
 #include <string>
 
 #include "flash/movie.h"
-#include "flash/movie_player.h"
+#include "flash/display/player.h"
 #include "flash/renderer.h"
 
 namespace vantrel::flash {
@@ -132,7 +132,8 @@ class FlashControl {
   // Set once the movie has called fscommand("quit") (the command still reaches FSCommand).
   bool QuitRequested() const { return quitRequested_; }
 
-  MoviePlayer* Player() { return player_.get(); }
+  // The running player; null without a movie.
+  flash::Player* Engine() { return player_.get(); }
 
   // The mixer the movies' sounds play on (null, the default: silent). Takes effect
   // from the next load.
@@ -148,8 +149,9 @@ class FlashControl {
   std::shared_ptr<const Movie> movie_;
   audio::Mixer* mixer_ = nullptr;
   std::unique_ptr<audio::MovieSounds> sounds_;  // outlives player_, whose clips report to it
-  std::unique_ptr<MoviePlayer> player_;
+  std::unique_ptr<flash::Player> player_;
   std::string lastError_;
+  std::string movieUrl_;  // the path LoadMovie read, for the movie's own address
   std::string quality_ = "High";
   int scaleMode_ = 0;
   int alignMode_ = 0;

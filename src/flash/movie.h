@@ -51,10 +51,13 @@ struct PlaceCommand {
   std::vector<ClipAction> clipActions;
 };
 
+// One control tag of a frame, in file order: placements, removals and action blocks
+// (DoAction; DoInitAction with its sprite in place.characterId).
 struct DisplayCommand {
-  enum class Type { Place, Remove };
+  enum class Type { Place, Remove, Action, InitAction };
   Type type = Type::Place;
   PlaceCommand place;  // for Remove only place.depth counts
+  ActionBlock actions;
 };
 
 struct Frame {
@@ -136,6 +139,14 @@ struct Movie {
   std::vector<std::uint8_t> jpegTables;
   Dictionary dictionary;
   Timeline root;
+  // ExportAssets: linkage names of characters (attachMovie, registerClass, imports).
+  std::map<std::string, std::uint16_t> exports;
+  struct ImportedAsset {
+    std::string url;   // the movie the asset comes from, relative to this one
+    std::string name;  // its linkage name there
+    std::uint16_t id;  // the character id it takes here
+  };
+  std::vector<ImportedAsset> imports;
   std::vector<std::string> warnings;  // malformed tags skipped on the way
 
   double FrameRate() const { return header.frameRate > 0 ? header.frameRate : 12.0; }

@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <cmath>
 
+#include "flash/display/movie_clip.h"
+#include "flash/display/player.h"
 #include "flash/effects.h"
 
 namespace vantrel::flash {
@@ -28,11 +30,11 @@ class Walker {
 
   // Draws the objects from first to end (depth order); clip layers take the objects up
   // to their clip depth with them.
-  using Iterator = std::map<std::uint16_t, DisplayObject>::const_iterator;
+  using Iterator = std::map<std::int32_t, DisplayObject*>::const_iterator;
   void DrawRange(QPainter& painter, Iterator first, Iterator end, const QTransform& parent,
                  const ColorTransform& color, bool asMask, int nesting) {
     for (auto it = first; it != end;) {
-      const DisplayObject& object = it->second;
+      const DisplayObject& object = *it->second;
       if (object.clipDepth == 0 || asMask) {
         DrawObject(painter, object, parent, color, asMask, nesting);
         ++it;
@@ -40,7 +42,8 @@ class Walker {
       }
       // A clip layer: the objects up to its clip depth are drawn through its shape.
       auto maskedEnd = std::next(it);
-      while (maskedEnd != end && maskedEnd->first <= object.clipDepth) ++maskedEnd;
+      // Clip depths are the file's depths; children are kept at the scripts' (16384 lower).
+      while (maskedEnd != end && maskedEnd->first <= object.clipDepth - 16384) ++maskedEnd;
       DrawMasked(painter, object, std::next(it), maskedEnd, parent, color, nesting);
       it = maskedEnd;
     }
@@ -84,21 +87,22 @@ class Walker {
 
   // Device-pixel bounds of what a mask draws.
   QRectF MaskBounds(const DisplayObject& object, const QTransform& parent, int nesting) const {
-    if (!object.character) return {};
-    const QTransform transform = ToQt(object.matrix) * parent;
-    if (!object.clip) return transform.mapRect(object.character->Bounds(object.ratio));
+    const QTransform transform = ToQt(object.GetMatrix()) * parent;
+    if (!object.IsContainer()) return object.character ? transform.mapRect(object.character->Bounds(object.ratio)) : QRectF();
+    const auto& clip = static_cast<const MovieClip&>(object);
     QRectF bounds;
+    if (clip.drawing) bounds = transform.mapRect(clip.drawing->Bounds(0));
     if (nesting > MovieClip::kMaxNesting) return bounds;
-    for (const auto& [depth, child] : object.clip->DisplayList()) bounds |= MaskBounds(child, transform, nesting + 1);
+    for (const auto& [depth, child] : clip.Children()) bounds |= MaskBounds(*child, transform, nesting + 1);
     return bounds;
   }
 
   void DrawObject(QPainter& painter, const DisplayObject& object, const QTransform& parent,
                   const ColorTransform& color, bool asMask, int nesting) {
     if (!object.visible && !asMask) return;
-    if (!object.character) return;
-    const QTransform transform = ToQt(object.matrix) * parent;
-    const ColorTransform combined = asMask ? color : color * object.colorTransform;
+    if (!object.character && !object.IsContainer()) return;
+    const QTransform transform = ToQt(object.GetMatrix()) * parent;
+    const ColorTransform combined = asMask ? color : color * object.GetColorTransform();
     if (!asMask && object.opaqueBackground) {
       const Rgba& bg = *object.opaqueBackground;
       painter.save();
@@ -121,25 +125,31 @@ class Walker {
   // transform and colour transform.
   void DrawContent(QPainter& painter, const DisplayObject& object, const QTransform& transform,
                    const ColorTransform& combined, bool asMask, int nesting) {
-    if (object.clip) {
+    if (object.IsContainer()) {
       if (nesting > MovieClip::kMaxNesting) return;
+      const auto& clip = static_cast<const MovieClip&>(object);
       ColorTransform inner = combined;
-      if (object.character->Kind() == CharacterKind::Button && !asMask)
-        inner = combined * static_cast<const ButtonCharacter&>(*object.character).colorTransform;
-      const auto& list = object.clip->DisplayList();
+      if (clip.button && !asMask) inner = combined * clip.button->colorTransform;
+      if (clip.drawing) DrawCharacter(painter, *clip.drawing, 0, transform, inner, asMask);
+      const auto& list = clip.Children();
       DrawRange(painter, list.begin(), list.end(), transform, inner, asMask, nesting + 1);
       return;
     }
+    DrawCharacter(painter, *object.character, object.ratio, transform, combined, asMask);
+  }
+
+  void DrawCharacter(QPainter& painter, const Character& character, std::uint16_t ratio, const QTransform& transform,
+                     const ColorTransform& combined, bool asMask) {
     if (!asMask && combined.mulA <= 0 && combined.addA <= 0) return;  // fully transparent
     RenderContext context;
     context.painter = &painter;
     context.transform = transform;
     context.colorTransform = combined;
     context.quality = options_.quality;
-    context.ratio = object.ratio;
+    context.ratio = ratio;
     context.asMask = asMask;
     painter.save();
-    object.character->Render(context);
+    character.Render(context);
     painter.restore();
   }
 
@@ -237,10 +247,12 @@ class Walker {
 
   // Device-pixel bounds of the object drawn with transform (its own, already applied).
   QRectF ContentBounds(const DisplayObject& object, const QTransform& transform, int nesting) const {
-    if (!object.clip) return transform.mapRect(object.character->Bounds(object.ratio));
+    if (!object.IsContainer()) return object.character ? transform.mapRect(object.character->Bounds(object.ratio)) : QRectF();
+    const auto& clip = static_cast<const MovieClip&>(object);
     QRectF bounds;
+    if (clip.drawing) bounds = transform.mapRect(clip.drawing->Bounds(0));
     if (nesting > MovieClip::kMaxNesting) return bounds;
-    for (const auto& [depth, child] : object.clip->DisplayList()) bounds |= DeviceBounds(child, transform, nesting + 1);
+    for (const auto& [depth, child] : clip.Children()) bounds |= DeviceBounds(*child, transform, nesting + 1);
     return bounds;
   }
 
@@ -281,7 +293,7 @@ QTransform StageTransform(const Rect& frameSize, QSize viewport, ScaleMode mode,
          QTransform::fromTranslate(x, y);
 }
 
-void RenderMovie(QPainter& painter, QSize viewport, const MoviePlayer& player, const ViewOptions& options) {
+void RenderMovie(QPainter& painter, QSize viewport, const Player& player, const ViewOptions& options) {
   // The rasterizer writes into images; a painter on anything else (a widget) gets the
   // frame drawn into one first, so every shape does not need its own offscreen image.
   QPaintDevice* device = painter.device();
@@ -307,14 +319,12 @@ void RenderMovie(QPainter& painter, QSize viewport, const MoviePlayer& player, c
   painter.setRenderHint(QPainter::SmoothPixmapTransform, options.quality == Quality::High);
   const QTransform stage =
       StageTransform(player.GetMovie().header.frameSize, viewport, options.scaleMode, options.alignMode);
-  const DisplayObject& root = player.RootObject();
-  if (root.visible) {
-    const double stageScale = std::sqrt(std::abs(stage.determinant())) * 20;
-    Walker walker(options, stageScale);
-    const QTransform rootTransform = ToQt(root.matrix) * stage;
-    const auto& list = player.Root().DisplayList();
-    walker.DrawRange(painter, list.begin(), list.end(), rootTransform, root.colorTransform, false, 0);
-  }
+  // Levels draw in their order, each like a child of the stage.
+  const double stageScale = std::sqrt(std::abs(stage.determinant())) * 20;
+  Walker walker(options, stageScale);
+  std::map<std::int32_t, DisplayObject*> levels;
+  for (const auto& [number, clip] : player.Levels()) levels[number] = clip;
+  walker.DrawRange(painter, levels.begin(), levels.end(), stage, ColorTransform{}, false, 0);
   painter.restore();
 }
 

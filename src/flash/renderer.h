@@ -8,9 +8,11 @@
 #include <QTransform>
 
 #include "flash/character.h"
-#include "flash/movie_player.h"
+#include "flash/movie.h"
 
 namespace vantrel::flash {
+
+class Player;
 
 // The control's scale modes, by their numbers.
 enum class ScaleMode { ShowAll = 0, NoBorder = 1, ExactFit = 2, NoScale = 3 };
@@ -29,6 +31,6 @@ struct ViewOptions {
 QTransform StageTransform(const Rect& frameSize, QSize viewport, ScaleMode mode, int alignMode);
 
 // Fills viewport with the background and draws the player's current frame over it.
-void RenderMovie(QPainter& painter, QSize viewport, const MoviePlayer& player, const ViewOptions& options);
+void RenderMovie(QPainter& painter, QSize viewport, const Player& player, const ViewOptions& options);
 
 }  // namespace vantrel::flash

@@ -99,6 +99,13 @@ class Shape : public Character {
 
   // The assembled paths, built on first use.
   const ShapeGeometry& Geometry() const;
+  // Forgets the assembled paths after data changed (shapes drawn by scripts).
+  void Invalidate() {
+    built_ = false;
+    outlineBuilt_ = false;
+    geometry_ = {};
+    outline_ = {};
+  }
 
   Rect bounds;
   Rect edgeBounds;  // DefineShape4 only

@@ -26,7 +26,10 @@ enum Tag : std::uint16_t {
   kDefineButton2 = 34,
   kDefineSprite = 39,
   kFrameLabel = 43,
+  kExportAssets = 56,
+  kImportAssets = 57,
   kDoInitAction = 59,
+  kImportAssets2 = 71,
   kFileAttributes = 69,
   kPlaceObject3 = 70,
 };
@@ -193,12 +196,23 @@ void WalkTimeline(SwfStream& stream, Movie& movie, DefinitionContext& context, T
       case kFrameLabel:
         AddLabel(timeline, in.String(), static_cast<int>(frame));
         break;
-      case kDoAction:
+      case kDoAction: {
         current().actions.push_back(MakeBlock(tag.body));
+        DisplayCommand command;
+        command.type = DisplayCommand::Type::Action;
+        command.actions = current().actions.back();
+        current().commands.push_back(std::move(command));
         break;
+      }
       case kDoInitAction: {
         const std::uint16_t sprite = in.U16();
-        if (!in.Overrun()) current().initActions.emplace_back(sprite, MakeBlock(in.Rest()));
+        if (in.Overrun()) break;
+        current().initActions.emplace_back(sprite, MakeBlock(in.Rest()));
+        DisplayCommand command;
+        command.type = DisplayCommand::Type::InitAction;
+        command.place.characterId = sprite;
+        command.actions = current().initActions.back().second;
+        current().commands.push_back(std::move(command));
         break;
       }
       default:
@@ -242,6 +256,30 @@ void WalkTimeline(SwfStream& stream, Movie& movie, DefinitionContext& context, T
           case kDefineButtonSound:
             ParseButtonSound(tag.body, movie);
             break;
+          case kExportAssets: {
+            const std::uint16_t count = in.U16();
+            for (std::uint16_t i = 0; i < count && !in.Overrun(); ++i) {
+              const std::uint16_t id = in.U16();
+              std::string name = in.String();
+              if (!in.Overrun()) movie.exports.emplace(std::move(name), id);
+            }
+            break;
+          }
+          case kImportAssets:
+          case kImportAssets2: {
+            std::string url = in.String();
+            if (tag.code == kImportAssets2) {
+              in.U8();
+              in.U8();
+            }
+            const std::uint16_t count = in.U16();
+            for (std::uint16_t i = 0; i < count && !in.Overrun(); ++i) {
+              const std::uint16_t id = in.U16();
+              std::string name = in.String();
+              if (!in.Overrun()) movie.imports.push_back({url, std::move(name), id});
+            }
+            break;
+          }
           default:
             if (IsDrawableDefinition(tag.code)) {
               std::string error;

@@ -208,7 +208,7 @@ TEST(AudioMovieSounds, TimelineFollowsItsStreamOnASlowMachine) {
     mixer.Render(out.data(), 11025);  // the sound card plays a quarter second
     seconds += 0.25;
     control.AdvanceTime(250);
-    const auto soundFrame = control.Sounds()->StreamFrame(&control.Player()->Root());
+    const auto soundFrame = control.Sounds()->StreamFrame(&control.Engine()->Root());
     ASSERT_TRUE(soundFrame) << "the stream stopped at " << seconds << " s";
     ASSERT_LE(std::abs(control.FrameNum() - *soundFrame), 1) << "at " << seconds << " s";
   }

@@ -1,7 +1,6 @@
 // Functions, objects, arrays, prototypes and built-ins of the script core.
 #include <gtest/gtest.h>
 
-#include "flash/avm1.h"
 #include "movie_test_support.h"
 
 namespace vantrel::flash {

@@ -2,7 +2,7 @@
 
 #include <cmath>
 
-#include "flash/avm1.h"
+#include "flash/avm1/interpreter.h"
 #include "movie_test_support.h"
 
 namespace vantrel::flash {
@@ -28,12 +28,17 @@ TEST(Avm1Values, NumbersPrintAsActionScriptWritesThem) {
   EXPECT_EQ(avm1::NumberToString(1.5e-7), "1.5e-7");
   EXPECT_EQ(avm1::NumberToString(NAN), "NaN");
   EXPECT_EQ(avm1::NumberToString(-INFINITY), "-Infinity");
-  EXPECT_EQ(avm1::ToString(avm1::Value::Undefined(), 6), "");
-  EXPECT_EQ(avm1::ToString(avm1::Value::Undefined(), 7), "undefined");
-  EXPECT_TRUE(std::isnan(avm1::ToNumber(avm1::Value::String("12px"), 8)));
-  EXPECT_EQ(avm1::ToNumber(avm1::Value::String(" 0x1F "), 8), 31);
-  EXPECT_FALSE(avm1::ToBoolean(avm1::Value::String("0"), 6));
-  EXPECT_TRUE(avm1::ToBoolean(avm1::Value::String("0"), 7));
+  avm1::Runtime rt;
+  avm1::Interpreter m(rt, nullptr);
+  m.SetDefaultVersion(6);
+  EXPECT_EQ(m.ToString(avm1::Value::Undefined()), "");
+  EXPECT_FALSE(m.ToBoolean(m.Str("0")));
+  m.SetDefaultVersion(7);
+  EXPECT_EQ(m.ToString(avm1::Value::Undefined()), "undefined");
+  EXPECT_TRUE(m.ToBoolean(m.Str("0")));
+  m.SetDefaultVersion(8);
+  EXPECT_TRUE(std::isnan(m.ToNumber(m.Str("12px"))));
+  EXPECT_EQ(m.ToNumber(m.Str(" 0x1F ")), 31);
   EXPECT_EQ(avm1::ToInt32(4294967297.0), 1);
 }
 
@@ -70,10 +75,10 @@ TEST(Avm1, VariablesLoopsAndJumpsAreBounded) {
   a.OpWith(0x99, {0xFB, 0xFF});
   auto run = RunScript(a);
   EXPECT_EQ(run->traces, (std::vector<std::string>{"5"}));
-  EXPECT_TRUE(run->player->Root().GetVariable("I").IsUndefined());  // case matters in SWF 8 ...
-  EXPECT_EQ(avm1::ToString(run->player->Root().GetVariable("i"), 8), "5");
+  EXPECT_EQ(RootVariable(*run, "I"), "undefined");  // case matters in SWF 8 ...
+  EXPECT_EQ(RootVariable(*run, "i"), "5");
   auto old = RunScript(Actions().PushString("Name").PushString("v").SetVariable(), 6);
-  EXPECT_EQ(avm1::ToString(old->player->Root().GetVariable("NAME"), 6), "v");  // ... and not before SWF 7
+  EXPECT_EQ(RootVariable(*old, "NAME"), "v");  // ... and not before SWF 7
 }
 
 TEST(Avm1, ADoublingStringStopsTheScriptBeforeMemoryRunsOut) {
@@ -85,7 +90,7 @@ TEST(Avm1, ADoublingStringStopsTheScriptBeforeMemoryRunsOut) {
   const int back = -static_cast<int>(body.Data().size() + 5);
   a.OpWith(0x99, {static_cast<std::uint8_t>(back & 0xFF), static_cast<std::uint8_t>((back >> 8) & 0xFF)});
   auto run = RunScript(a);
-  const std::size_t length = run->player->Root().GetVariable("s").string.size();
+  const std::size_t length = RootVariable(*run, "s").size();
   EXPECT_GE(length, 1u << 20);
   EXPECT_LE(length, 16u << 20);
 }
@@ -113,7 +118,7 @@ TEST(Avm1, TimelineActionsStopPlayAndJumpToLabels) {
   PutBytes(tags, testing::End());
   auto run = StartMovie(tags, 3);
   EXPECT_EQ(run->player->Root().CurrentFrame(), 2);
-  EXPECT_FALSE(run->player->Root().IsPlaying());
+  EXPECT_FALSE(run->player->Root().Playing());
   run->player->Tick();
   EXPECT_EQ(run->traces, (std::vector<std::string>{"frame 3", "3"}));
 }
@@ -139,7 +144,7 @@ TEST(Avm1, PropertiesOfTheRootAndOfNamedClips) {
   PutBytes(tags, testing::End());
   auto run = StartMovie(tags, 1);
   EXPECT_EQ(run->traces, (std::vector<std::string>{"10", "_level0.ball", "25"}));
-  EXPECT_DOUBLE_EQ(run->player->RootObject().colorTransform.mulA, 0.4);
+  EXPECT_DOUBLE_EQ(run->player->Root().GetColorTransform().mulA, 0.4);
 }
 
 TEST(Avm1, MalformedBlocksStopWhereTheyBreak) {

@@ -95,11 +95,11 @@ TEST(MovieInput, ButtonFollowsThePointerThroughItsStatesAndRunsItsActions) {
   PutBytes(tags, testing::End());
   std::vector<std::string> traces;
   auto control = LoadControl(tags, traces);
-  const MovieClip* button = control->Player()->Root().FindChild("button");
+  const auto* button = static_cast<const MovieClip*>(control->Engine()->Root().ChildByName("button", false));
   ASSERT_NE(button, nullptr);
   auto shownIds = [&] {
     std::vector<int> ids;
-    for (const auto& [depth, object] : button->DisplayList()) ids.push_back(object.characterId);
+    for (const auto& [depth, object] : button->Children()) ids.push_back(object->characterId);
     return ids;
   };
   EXPECT_EQ(shownIds(), std::vector<int>{1});
@@ -156,7 +156,7 @@ TEST(MovieInput, KeyAndMouseListenersHearEventsWithTheKeyAndPointerState) {
   control->MouseDown(12, 34);
   control->MouseUp(12, 34);
   EXPECT_EQ(traces, (std::vector<std::string>{"37", "0", "65", "97", "12", "34"}));
-  MoviePlayer& player = *control->Player();
+  Player& player = *control->Engine();
   EXPECT_TRUE(player.KeyIsDown(65));
   control->KeyUp(65, 'a');
   EXPECT_FALSE(player.KeyIsDown(65));

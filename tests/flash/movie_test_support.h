@@ -8,14 +8,14 @@
 #include <vector>
 
 #include "flash/movie_loader.h"
-#include "flash/movie_player.h"
+#include "flash/display/player.h"
 #include "support/swf_movie_writer.h"
 
 namespace vantrel::flash {
 
 struct RunningMovie {
   std::shared_ptr<Movie> movie;
-  std::unique_ptr<MoviePlayer> player;
+  std::unique_ptr<Player> player;
   std::vector<std::string> traces;
   std::vector<std::pair<std::string, std::string>> commands;
 };
@@ -30,15 +30,25 @@ inline std::unique_ptr<RunningMovie> StartMovie(const testing::Bytes& tags, int 
   RunningMovie* raw = running.get();
   hooks.trace = [raw](const std::string& line) { raw->traces.push_back(line); };
   hooks.fsCommand = [raw](const std::string& c, const std::string& a) { raw->commands.emplace_back(c, a); };
-  running->player = std::make_unique<MoviePlayer>(running->movie, hooks);
-  running->player->Start();
+  running->player = std::make_unique<Player>(running->movie, hooks);
+  running->player->Tick();  // the first frame, as a loaded movie shows it
   return running;
 }
 
-// Depths of the root's display list, in order.
+// A root variable as the script machine prints it ("" for undefined before SWF 7).
+inline std::string RootVariable(RunningMovie& run, const std::string& name) {
+  auto& machine = run.player->Machine();
+  const int version = run.player->SwfVersion();
+  return machine.ToStringAt(machine.GetVariableFrom(run.player->Root().ScriptObject(), name, version), version);
+}
+
+// The object the file places at depth (its own numbering) on clip; null when none.
+inline DisplayObject* ObjectAt(const MovieClip& clip, int depth) { return clip.ChildAt(depth - 16384); }
+
+// Depths of the root's display list as the file numbers them, in order.
 inline std::vector<int> Depths(const MovieClip& clip) {
   std::vector<int> out;
-  for (const auto& [depth, object] : clip.DisplayList()) out.push_back(depth);
+  for (const auto& [depth, object] : clip.Children()) out.push_back(depth + 16384);
   return out;
 }
 

@@ -51,19 +51,19 @@ TEST(Timeline, PlacesMovesAndRemovesFrameByFrame) {
   MovieClip& root = run->player->Root();
   EXPECT_EQ(root.CurrentFrame(), 0);
   EXPECT_EQ(Depths(root), (std::vector<int>{1}));
-  EXPECT_DOUBLE_EQ(root.ObjectAt(1)->matrix.tx, 20);
+  EXPECT_DOUBLE_EQ(ObjectAt(root, 1)->GetMatrix().tx, 20);
   run->player->Tick();
   EXPECT_EQ(Depths(root), (std::vector<int>{1, 2}));
-  EXPECT_DOUBLE_EQ(root.ObjectAt(1)->matrix.tx, 40);
+  EXPECT_DOUBLE_EQ(ObjectAt(root, 1)->GetMatrix().tx, 40);
   run->player->Tick();
   EXPECT_EQ(Depths(root), (std::vector<int>{2}));
-  EXPECT_DOUBLE_EQ(root.ObjectAt(2)->matrix.tx, 80);
+  EXPECT_DOUBLE_EQ(ObjectAt(root, 2)->GetMatrix().tx, 80);
   run->player->Tick();
   EXPECT_EQ(Depths(root), (std::vector<int>{1, 2}));
   run->player->Tick();  // loops to the first frame: B goes, A is back where frame 1 had it
   EXPECT_EQ(root.CurrentFrame(), 0);
   EXPECT_EQ(Depths(root), (std::vector<int>{1}));
-  EXPECT_DOUBLE_EQ(root.ObjectAt(1)->matrix.tx, 20);
+  EXPECT_DOUBLE_EQ(ObjectAt(root, 1)->GetMatrix().tx, 20);
 }
 
 TEST(Timeline, GotoRebuildsTheDisplayListBothWays) {
@@ -71,21 +71,21 @@ TEST(Timeline, GotoRebuildsTheDisplayListBothWays) {
   MovieClip& root = run->player->Root();
   run->player->GotoFrame(2, false);  // forward over frame 2
   EXPECT_EQ(Depths(root), (std::vector<int>{2}));
-  EXPECT_DOUBLE_EQ(root.ObjectAt(2)->matrix.tx, 80);
+  EXPECT_DOUBLE_EQ(ObjectAt(root, 2)->GetMatrix().tx, 80);
   run->player->GotoFrame(1, false);  // backward
   EXPECT_EQ(Depths(root), (std::vector<int>{1, 2}));
-  EXPECT_DOUBLE_EQ(root.ObjectAt(1)->matrix.tx, 40);
-  EXPECT_DOUBLE_EQ(root.ObjectAt(2)->matrix.tx, 60);
+  EXPECT_DOUBLE_EQ(ObjectAt(root, 1)->GetMatrix().tx, 40);
+  EXPECT_DOUBLE_EQ(ObjectAt(root, 2)->GetMatrix().tx, 60);
   run->player->GotoFrame(3, false);
   EXPECT_EQ(Depths(root), (std::vector<int>{1, 2}));
-  EXPECT_DOUBLE_EQ(root.ObjectAt(1)->matrix.tx, 100);
+  EXPECT_DOUBLE_EQ(ObjectAt(root, 1)->GetMatrix().tx, 100);
   run->player->GotoFrame(0, false);
   EXPECT_EQ(Depths(root), (std::vector<int>{1}));
-  EXPECT_DOUBLE_EQ(root.ObjectAt(1)->matrix.tx, 20);
-  EXPECT_FALSE(root.IsPlaying());
+  EXPECT_DOUBLE_EQ(ObjectAt(root, 1)->GetMatrix().tx, 20);
+  EXPECT_FALSE(root.Playing());
   run->player->GotoFrame(99, true);  // clamped to the last frame
   EXPECT_EQ(root.CurrentFrame(), 3);
-  EXPECT_TRUE(root.IsPlaying());
+  EXPECT_TRUE(root.Playing());
 }
 
 // A three-frame sprite placed on frame 1 of a two-frame root, and a script in the
@@ -113,7 +113,7 @@ Bytes SpriteMovie() {
 TEST(Timeline, SpritesAdvanceWithTheRootAndKeepTheirPlayheadOverABackwardGoto) {
   auto run = StartMovie(SpriteMovie(), 2);
   MovieClip& root = run->player->Root();
-  MovieClip* clip = root.FindChild("CLIP");
+  auto* clip = static_cast<MovieClip*>(root.ChildByName("CLIP", false));
   ASSERT_NE(clip, nullptr);
   EXPECT_EQ(clip->CurrentFrame(), 0);
   EXPECT_EQ(run->traces, (std::vector<std::string>{"sprite frame 1", "root frame 1"}));
@@ -121,7 +121,7 @@ TEST(Timeline, SpritesAdvanceWithTheRootAndKeepTheirPlayheadOverABackwardGoto) {
   EXPECT_EQ(clip->CurrentFrame(), 1);
   run->player->Tick();  // root loops; the sprite was placed on frame 1 and stays
   EXPECT_EQ(root.CurrentFrame(), 0);
-  ASSERT_EQ(root.FindChild("clip"), clip);
+  ASSERT_EQ(root.ChildByName("clip", false), clip);
   EXPECT_EQ(clip->CurrentFrame(), 2);
   run->player->Tick();
   EXPECT_EQ(clip->CurrentFrame(), 0);  // the sprite loops on its own
@@ -135,7 +135,7 @@ TEST(Timeline, LoopingOffStopsTheRootAtItsLastFrame) {
   run->player->loop = false;
   for (int i = 0; i < 6; ++i) run->player->Tick();
   EXPECT_EQ(run->player->Root().CurrentFrame(), 3);
-  EXPECT_FALSE(run->player->Root().IsPlaying());
+  EXPECT_FALSE(run->player->Root().Playing());
 }
 
 TEST(Timeline, AFileThatEndsEarlyWaitsAtItsLastFrame) {

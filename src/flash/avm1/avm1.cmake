@@ -5,6 +5,9 @@ target_sources(vantrel_flash PRIVATE
   avm1/value.cpp
   avm1/object.cpp
   avm1/runtime.cpp
+  avm1/utf16.cpp
+  avm1/interpreter.cpp
+  avm1/display_binding.cpp
   avm1/builtins/builtins.cpp
   avm1/builtins/object.cpp
   avm1/builtins/function.cpp
@@ -25,6 +28,8 @@ target_sources(vantrel_flash PRIVATE
   avm1/builtins/geom.cpp
   avm1/builtins/text_format.cpp
   avm1/builtins/system.cpp
+  avm1/builtins/data_support.cpp
+  avm1/builtins/amf.cpp
   avm1/builtins/movie_clip.cpp
   avm1/builtins/button.cpp
   avm1/builtins/text_field.cpp

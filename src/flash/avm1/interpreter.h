@@ -16,6 +16,10 @@
 
 namespace vantrel::flash::avm1 {
 
+struct Pool;
+struct StringCache;
+class ActionReader;
+
 // A function written in a script (DefineFunction or DefineFunction2).
 struct ScriptFunction {
   ActionBlock code;  // the whole block the function sits in
@@ -27,7 +31,7 @@ struct ScriptFunction {
   std::uint16_t flags = 0;  // DefineFunction2's preload/suppress bits
   bool v2 = false;
   int swfVersion = 0;  // of the movie that defined it
-  std::shared_ptr<const std::vector<std::string>> constants;  // the pool at definition
+  std::shared_ptr<const Pool> pool;  // the constant pool at definition
 };
 
 // Limits that hold whatever a movie does.
@@ -57,6 +61,17 @@ class Interpreter final : public Machine {
   // are dropped (and logged through trace when the player says so).
   Value CallTopLevel(const Value& fn, const Value& thisValue, std::span<const Value> args, Object* target, int version);
 
+  // The SWF version used when no script runs (host calls, queued methods).
+  void SetDefaultVersion(int version) { defaultVersion_ = version; }
+  // Runs constructor on an existing object (registered classes of clips).
+  void ConstructOn(Object* constructor, Object* object, std::span<const Value> args, int version);
+
+  // Variables by path ("name", "clip.name", "/clip:name") seen from target, for the
+  // host (GetVariable/SetVariable of the control).
+  Value GetVariableFrom(Object* target, std::string_view path, int version);
+  void SetVariableFrom(Object* target, std::string_view path, const Value& value, int version);
+  std::string ToStringAt(const Value& value, int version);
+
   // Instruction budget: when it runs out every running block stops (the movie goes on).
   void SetBudget(long instructions) { budget_ = instructions; }
   long Budget() const { return budget_; }
@@ -67,6 +82,7 @@ class Interpreter final : public Machine {
   // Machine.
   Runtime& Rt() override { return rt_; }
   Player& GetPlayer() override;
+  bool HasPlayer() const override { return player_ != nullptr; }
   int Version() const override;
   Value Get(Object* object, std::string_view name) override;
   Value GetMember(const Value& target, std::string_view name) override;
@@ -100,19 +116,65 @@ class Interpreter final : public Machine {
 
   struct Frame;
 
+ // Whether a script is running now (the heap may not be collected then).
+  bool Running() const { return !frames_.empty(); }
+  // Stops every running script (the movie goes on).
+  void Abort();
+
  private:
-  friend struct Ops;
-  Value Run(std::size_t baseDepth);
-  Value Invoke(Object* fn, const Value& thisValue, std::span<const Value> args, bool construct, Object* newObject);
+  using Reader = ActionReader;
+  Value Run(std::size_t base);
+  void PushHostFrame(Object* target, int version);
+  Value Invoke(Object* fn, const Value& thisValue, std::span<const Value> args, bool construct, Object* newObject,
+               Object* holder);
+  bool PushFunctionFrame(Object* fn, const Value& thisValue, std::span<const Value> args, bool construct,
+                         Object* newObject, Object* holder, bool pushResult);
+  Value GetWithThis(Object* start, std::string_view name, const Value& thisValue);
+  Value FindMethod(const Value& target, std::string_view name, Object*& holder);
+  Object* NewInstance(Object* ctor);
+  Object* MakeSuper(const Value& thisValue, Object* base);
+  Value RootOf(Object* target);
+  Value ParentOf(Object* target);
+  void Push(const Value& v);
+  Value Pop();
+  void PushBool(int version, bool value);
+  Value Less(const Value& a, const Value& b);
+  Value LookupVariable(std::string_view name, bool& found);
+  Value GetVariable(std::string_view name);
+  bool SplitPath(std::string_view path, Value& owner, std::string_view& member);
+  Value ResolveDotPath(std::string_view path);
+  void SetVariable(std::string_view name, const Value& value);
+  void DefineLocal(std::string_view name, const Value& value, bool onlyDeclare);
+  const String* Literal(const std::uint8_t* at, std::string_view text, const ActionBlock& block);
+  void UnwindAll(std::size_t base);
+  bool ReturnFrom(std::size_t base, Value result, Value& runResult);
+  bool HandleThrow(std::size_t base);
+  std::vector<Value> PopArguments();
+  void PushEnumeration(const Value& object);
+  std::size_t JumpTarget(const Frame& frame, std::int16_t offset);
+  void SkipActions(Frame& frame, int count);
+  void SetTargetPath(Frame& frame, std::string_view path);
+  DisplayObject* TargetOf(Frame& frame, const Value& target);
+  void GotoTarget(Frame& frame, const std::string& text, bool play, int bias);
+  void CallFrameAction(Frame& frame, const Value& f);
+  void PushValues(Frame& frame, Reader& r, const std::uint8_t* data);
+  void DefinePool(Frame& frame, Reader& r, const std::uint8_t* at);
+  void DefineFunctionAction(Frame& frame, Reader& r, bool v2, std::size_t bodyStart);
+  void TryAction(Frame& frame, Reader& r, std::size_t bodyStart);
+  void CallValue(const Value& fn, const Value& self, const std::vector<Value>& args, Object* holder);
+  void ConstructValue(const Value& ctorValue, const std::vector<Value>& args);
 
   Runtime& rt_;
   Player* player_;
+  std::unique_ptr<StringCache> cache_;
   std::vector<std::unique_ptr<Frame>> frames_;
   std::vector<Value> stack_;
   long budget_ = 2000000;
   bool throwing_ = false;
   Value thrown_;
   int defaultVersion_ = 8;
+  bool aborting_ = false;
+  bool budgetReported_ = false;
 };
 
 }  // namespace vantrel::flash::avm1

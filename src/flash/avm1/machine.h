@@ -22,6 +22,9 @@ class DisplayObject;
 
 namespace vantrel::flash::avm1 {
 
+// In a Member's attributes: function is the getter of a read-only property.
+inline constexpr std::uint16_t kGetterOnly = 0x8000;
+
 // One built-in method, property or constant of a table.
 struct Member {
   const char* name;
@@ -75,6 +78,8 @@ class Runtime {
   Object* MakeClass(NativeFunction call, NativeFunction construct, Object* parentProto = nullptr);
   // Adds the table's members to object and records their ASnative numbers.
   void AddMembers(Object* on, std::span<const Member> members);
+  // The "prototype" property of a class's constructor (null when it has none).
+  static Object* PrototypeOf(Object* ctor);
   // The native function ASnative(classNumber, index) names; null when unknown.
   Object* Native(int classNumber, int index) const;
   void RegisterNative(int classNumber, int index, Object* function) {
@@ -94,8 +99,10 @@ class Machine {
   virtual ~Machine() = default;
 
   virtual Runtime& Rt() = 0;
-  // The player the machine runs in (display list, input state, hooks).
+  // The player the machine runs in (display list, input state, hooks); only when
+  // HasPlayer() (language tests run without one).
   virtual Player& GetPlayer() = 0;
+  virtual bool HasPlayer() const = 0;
   // The SWF version of the code that runs now (of the movie that defined it).
   virtual int Version() const = 0;
   bool CaseSensitive() const { return Version() >= 7; }

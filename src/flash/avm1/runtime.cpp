@@ -45,14 +45,21 @@ void Runtime::AddMembers(Object* on, std::span<const Member> members) {
   for (const Member& m : members) {
     if (!m.function) continue;
     Object* fn = MakeFunction(m.function);
-    if (m.setter) {
-      Object* setter = MakeFunction(m.setter);
-      on->DefineAccessor(m.name, fn, setter, m.attributes);
+    const std::uint16_t attributes = m.attributes & ~kGetterOnly;
+    if (m.setter || (m.attributes & kGetterOnly)) {
+      Object* setter = m.setter ? MakeFunction(m.setter) : nullptr;
+      on->DefineAccessor(m.name, fn, setter, attributes);
     } else {
-      on->Define(m.name, Value::Obj(fn), m.attributes);
+      on->Define(m.name, Value::Obj(fn), attributes);
     }
     if (m.nativeClass >= 0) natives_[{m.nativeClass, m.nativeIndex}] = fn;
   }
+}
+
+Object* Runtime::PrototypeOf(Object* ctor) {
+  if (!ctor) return nullptr;
+  const Property* p = ctor->FindOwn("prototype", true);
+  return p ? p->value.AsObject() : nullptr;
 }
 
 Object* Runtime::Native(int classNumber, int index) const {

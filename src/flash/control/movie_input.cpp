@@ -6,10 +6,10 @@
 #include <cmath>
 #include <vector>
 
-#include "flash/avm1.h"
-#include "flash/avm1_object.h"
-#include "flash/movie_clip.h"
-#include "flash/movie_player.h"
+#include "flash/audio/sound_events.h"
+#include "flash/avm1/interpreter.h"
+#include "flash/display/movie_clip.h"
+#include "flash/display/player.h"
 
 namespace vantrel::flash {
 
@@ -36,102 +36,100 @@ QPointF WholePixels(QPointF stage) {
 
 QTransform ToQt(const Matrix& m) { return QTransform(m.a, m.b, m.c, m.d, m.tx, m.ty); }
 
-const ButtonCharacter* ButtonOf(const DisplayObject& object) {
-  if (!object.character || object.character->Kind() != CharacterKind::Button) return nullptr;
-  return static_cast<const ButtonCharacter*>(object.character.get());
+MovieClip* AsContainer(DisplayObject* object) {
+  return object && object->IsContainer() ? static_cast<MovieClip*>(object) : nullptr;
 }
 
-bool ActsAsButton(const MovieClip& clip, const DisplayObject& object) {
-  for (const ClipAction& action : object.clipActions) {
-    if (action.events & (kPress | kRelease | kReleaseOutside | kRollOver | kRollOut | kDragOver | kDragOut))
-      return true;
+bool ActsAsButton(Player& player, MovieClip& clip) {
+  for (const ClipAction& action : clip.clipActions) {
+    if (action.events & (kPress | kRelease | kReleaseOutside | kRollOver | kRollOut | kDragOver | kDragOut)) return true;
   }
+  avm1::Object* object = clip.ScriptObject();
+  if (!object) return false;
+  avm1::Interpreter& machine = player.Machine();
+  machine.SetDefaultVersion(clip.Movie()->Version());
   for (const char* name : kButtonHandlers) {
-    if (clip.HasVariable(name)) return true;
-  }
-  return false;
-}
-
-// True when point (stage twips) falls on a filled part of what the clip shows.
-bool ContentHit(const MovieClip& clip, const QTransform& toStage, QPointF point, int nesting) {
-  if (nesting > MovieClip::kMaxNesting) return false;
-  for (const auto& [depth, object] : clip.DisplayList()) {
-    if (!object.visible || object.clipDepth != 0) continue;  // mask layers are not hit
-    const QTransform childToStage = ToQt(object.matrix) * toStage;
-    if (object.clip) {
-      if (ContentHit(*object.clip, childToStage, point, nesting + 1)) return true;
-      continue;
-    }
-    if (!object.character) continue;
-    bool invertible = false;
-    const QPointF local = childToStage.inverted(&invertible).map(point);
-    if (invertible && object.character->HitTest(local, object.ratio)) return true;
+    if (machine.Has(object, name)) return true;
   }
   return false;
 }
 
 // Buttons and clips set `enabled = false` take no mouse events.
-bool Enabled(const MovieClip& clip) {
-  if (!clip.HasVariable("enabled")) return true;
-  return avm1::ToBoolean(clip.GetVariable("enabled"), clip.Player().SwfVersion());
+bool Enabled(Player& player, DisplayObject& object) {
+  avm1::Object* o = object.ScriptObject();
+  if (!o) return true;
+  avm1::Interpreter& machine = player.Machine();
+  machine.SetDefaultVersion(object.Movie()->Version());
+  const avm1::Value v = machine.Get(o, "enabled");
+  return v.IsUndefined() || machine.ToBoolean(v);
 }
 
-// A button character's hit area (the records of its hit state).
-bool ButtonHit(const ButtonCharacter& button, const QTransform& toStage, QPointF point) {
-  if (!button.dictionary) return false;
-  for (const ButtonRecord& record : button.records) {
-    if (!(record.states & ButtonCharacter::kHitTest)) continue;
-    const auto character = button.dictionary->Find(record.characterId);
-    if (!character || character->Kind() == CharacterKind::Button) continue;
-    bool invertible = false;
-    const QPointF local = (ToQt(record.matrix) * toStage).inverted(&invertible).map(point);
-    if (invertible && character->HitTest(local)) return true;
+// True when point (stage twips) falls on a filled part of what the object shows.
+bool ContentHit(DisplayObject& object, const QTransform& toStage, QPointF point, int nesting) {
+  if (nesting > MovieClip::kMaxNesting) return false;
+  if (MovieClip* clip = AsContainer(&object)) {
+    if (clip->button) {
+      for (const ButtonRecord& record : clip->button->records) {
+        if (!(record.states & ButtonCharacter::kHitTest)) continue;
+        const auto character = clip->Movie()->Find(record.characterId);
+        if (!character || character->Kind() == CharacterKind::Button) continue;
+        bool invertible = false;
+        const QPointF local = (ToQt(record.matrix) * toStage).inverted(&invertible).map(point);
+        if (invertible && character->HitTest(local)) return true;
+      }
+      return false;
+    }
+    if (clip->drawing) {
+      bool invertible = false;
+      const QPointF local = toStage.inverted(&invertible).map(point);
+      if (invertible && clip->drawing->HitTest(local)) return true;
+    }
+    for (const auto& [depth, child] : clip->Children()) {
+      if (!child->visible || child->clipDepth != 0) continue;  // mask layers are not hit
+      if (ContentHit(*child, ToQt(child->GetMatrix()) * toStage, point, nesting + 1)) return true;
+    }
+    return false;
   }
-  return false;
+  if (!object.character) return false;
+  bool invertible = false;
+  const QPointF local = toStage.inverted(&invertible).map(point);
+  return invertible && object.character->HitTest(local, object.ratio);
 }
 
 // The topmost button (or clip acting as one) under point, searching clip's children
 // from the highest depth down. A clip acting as a button takes the pointer for its
 // whole content, as the player does.
-MovieClip* PickButton(MovieClip& clip, const QTransform& toStage, QPointF point, int nesting) {
+DisplayObject* PickButton(Player& player, MovieClip& clip, const QTransform& toStage, QPointF point, int nesting) {
   if (nesting > MovieClip::kMaxNesting) return nullptr;
-  const auto& list = clip.DisplayList();
+  const auto& list = clip.Children();
   for (auto it = list.rbegin(); it != list.rend(); ++it) {
-    const DisplayObject& object = it->second;
-    if (!object.visible || !object.clip || object.clipDepth != 0) continue;
-    const QTransform childToStage = ToQt(object.matrix) * toStage;
-    if (const ButtonCharacter* button = ButtonOf(object)) {
-      if (Enabled(*object.clip) && ButtonHit(*button, childToStage, point)) return object.clip.get();
+    DisplayObject* object = it->second;
+    MovieClip* child = AsContainer(object);
+    if (!object->visible || !child || object->clipDepth != 0) continue;
+    const QTransform childToStage = ToQt(object->GetMatrix()) * toStage;
+    if (child->button) {
+      if (Enabled(player, *child) && ContentHit(*child, childToStage, point, nesting + 1)) return child;
       continue;
     }
-    if (ActsAsButton(*object.clip, object) && Enabled(*object.clip)) {
-      if (ContentHit(*object.clip, childToStage, point, nesting + 1)) return object.clip.get();
+    if (ActsAsButton(player, *child) && Enabled(player, *child)) {
+      if (ContentHit(*child, childToStage, point, nesting + 1)) return child;
       continue;
     }
-    if (MovieClip* inner = PickButton(*object.clip, childToStage, point, nesting + 1)) return inner;
+    if (DisplayObject* inner = PickButton(player, *child, childToStage, point, nesting + 1)) return inner;
   }
   return nullptr;
 }
 
 // Every clip of the display tree below clip, parents before children and lower depths
 // first.
-void CollectClips(MovieClip& clip, std::vector<std::shared_ptr<MovieClip>>& out, int nesting) {
+void CollectClips(MovieClip& clip, std::vector<MovieClip*>& out, int nesting) {
   if (nesting > MovieClip::kMaxNesting) return;
-  for (const auto& [depth, object] : clip.DisplayList()) {
-    if (!object.clip || ButtonOf(object)) continue;
-    out.push_back(object.clip);
-    CollectClips(*object.clip, out, nesting + 1);
+  for (const auto& [depth, object] : clip.Children()) {
+    MovieClip* child = AsContainer(object);
+    if (!child || child->button) continue;
+    out.push_back(child);
+    CollectClips(*child, out, nesting + 1);
   }
-}
-
-// The clips that hear mouse and key events, in the order the player tells them: the
-// highest depth first and children before their parent, the root last.
-std::vector<std::shared_ptr<MovieClip>> ClipsInEventOrder(const std::shared_ptr<MovieClip>& root) {
-  std::vector<std::shared_ptr<MovieClip>> clips;
-  clips.push_back(root);
-  CollectClips(*root, clips, 0);
-  std::reverse(clips.begin(), clips.end());
-  return clips;
 }
 
 // The Key codes a button's key-press condition names below 32 (the arrows, Home, End,
@@ -156,149 +154,157 @@ int ButtonKeyFor(int keyCode, int ascii) {
   }
 }
 
-avm1::Value GlobalObject(MoviePlayer& player, const char* name) {
-  const avm1::Value* found = player.Script().global->Find(name, false);
-  return found ? *found : avm1::Value::Undefined();
+void ShowState(DisplayObject* target, std::uint8_t state) {
+  if (MovieClip* clip = AsContainer(target); clip && clip->button) clip->ShowButtonState(state);
 }
 
 }  // namespace
 
-QTransform ClipToStage(const MovieClip& clip) {
-  QTransform toStage;
-  int guard = 0;
-  for (const MovieClip* at = &clip; at && at->Parent() && guard < 1000; at = at->Parent(), ++guard) {
-    if (at->Owner()) toStage = toStage * ToQt(at->Owner()->matrix);
+// The clips that hear mouse and key events, in the order the player tells them: the
+// highest depth first and children before their parent, the roots last.
+static std::vector<MovieClip*> ClipsInEventOrder(Player& player) {
+  std::vector<MovieClip*> clips;
+  for (const auto& [level, root] : player.Levels()) {
+    clips.push_back(root);
+    CollectClips(*root, clips, 0);
   }
-  return toStage;
+  std::reverse(clips.begin(), clips.end());
+  return clips;
 }
 
-void MoviePlayer::ButtonTransition(MovieClip& target, std::uint16_t buttonCondition, std::uint32_t clipEvent,
-                                   const char* handler) {
-  DisplayObject* object = target.Owner();
-  if (!object) return;
-  if (const ButtonCharacter* button = ButtonOf(*object)) {
-    for (const ButtonCondition& condition : button->conditions) {
-      if ((condition.conditions & 0x1FF) & buttonCondition) {
-        // A button's actions run on the timeline that holds it.
-        if (target.Parent()) QueueActions(*target.Parent(), condition.actions);
-      }
+void Player::ButtonEvent(DisplayObject* target, std::uint16_t buttonCondition, std::uint32_t clipEvent,
+                         const char* method) {
+  MovieClip* clip = AsContainer(target);
+  if (!clip) return;
+  if (clip->button) {
+    for (const ButtonCondition& condition : clip->button->conditions) {
+      // A button's actions run on the timeline that holds it.
+      if ((condition.conditions & 0x1FF) & buttonCondition) QueueBlock(clip->Parent(), condition.actions);
     }
+    if (sounds) {
+      const int transition = buttonCondition == kOverUpToIdle        ? 0
+                             : buttonCondition == kIdleToOverUp      ? 1
+                             : buttonCondition == kOverUpToOverDown  ? 2
+                             : buttonCondition == kOverDownToOverUp  ? 3
+                                                                     : -1;
+      if (transition >= 0) sounds->ButtonTransition(clip->characterId, transition);
+    }
+    QueueMethod(clip, method);
     return;
   }
-  for (const ClipAction& action : object->clipActions) {
-    if (action.events & clipEvent) QueueActions(target, action.actions);
+  for (const ClipAction& action : clip->clipActions) {
+    if (action.events & clipEvent) QueueBlock(clip, action.actions);
   }
-  if (target.HasVariable(handler)) QueueHandler(target, handler);
+  QueueMethod(clip, method);
 }
 
-namespace {
-
-void ShowState(MovieClip& target, std::uint8_t state) {
-  DisplayObject* object = target.Owner();
-  if (!object) return;
-  if (const ButtonCharacter* button = ButtonOf(*object)) target.ShowButtonState(*button, state);
-}
-
-}  // namespace
-
-void MoviePlayer::UpdateHover() {
-  MovieClip* picked = PickButton(*root_, QTransform(), mouse_, 0);
-  const auto before = hovered_.lock();
-  if (before.get() == picked) return;
-  const auto pressed = pressed_.lock();
+void Player::UpdateHover() {
+  if (hovered_ && hovered_->Removed()) hovered_ = nullptr;
+  if (pressed_ && pressed_->Removed()) pressed_ = nullptr;
+  DisplayObject* picked = nullptr;
+  for (auto it = levels_.rbegin(); it != levels_.rend() && !picked; ++it)
+    picked = PickButton(*this, *it->second, ToQt(it->second->GetMatrix()), mouse_, 0);
+  DisplayObject* before = hovered_;
+  if (before == picked) return;
   if (before) {
-    if (mouseDown_ && before == pressed) {
-      ButtonTransition(*before, kOverDownToOutDown, kDragOut, "onDragOut");
-      ShowState(*before, ButtonCharacter::kOver);
+    if (mouseDown_ && before == pressed_) {
+      ButtonEvent(before, kOverDownToOutDown, kDragOut, "onDragOut");
+      ShowState(before, ButtonCharacter::kOver);
     } else if (!mouseDown_) {
-      ButtonTransition(*before, kOverUpToIdle, kRollOut, "onRollOut");
-      ShowState(*before, ButtonCharacter::kUp);
+      ButtonEvent(before, kOverUpToIdle, kRollOut, "onRollOut");
+      ShowState(before, ButtonCharacter::kUp);
     }
   }
-  hovered_.reset();
+  hovered_ = nullptr;
   if (picked) {
-    if (mouseDown_ && picked == pressed.get()) {
-      ButtonTransition(*picked, kOutDownToOverDown, kDragOver, "onDragOver");
-      ShowState(*picked, ButtonCharacter::kDown);
-      hovered_ = picked->weak_from_this();
+    if (mouseDown_ && picked == pressed_) {
+      ButtonEvent(picked, kOutDownToOverDown, kDragOver, "onDragOver");
+      ShowState(picked, ButtonCharacter::kDown);
+      hovered_ = picked;
     } else if (!mouseDown_) {
-      ButtonTransition(*picked, kIdleToOverUp, kRollOver, "onRollOver");
-      ShowState(*picked, ButtonCharacter::kOver);
-      hovered_ = picked->weak_from_this();
+      ButtonEvent(picked, kIdleToOverUp, kRollOver, "onRollOver");
+      ShowState(picked, ButtonCharacter::kOver);
+      hovered_ = picked;
     }
   }
 }
 
-void MoviePlayer::MouseBroadcast(const char* event, std::uint32_t clipEvent) {
-  const avm1::Value mouse = GlobalObject(*this, "Mouse");
-  if (mouse.type == avm1::Value::Type::Object) avm1::Broadcast(*root_, mouse, event, {});
-  const std::vector<std::shared_ptr<MovieClip>> clips = ClipsInEventOrder(root_);
-  for (const auto& clip : clips) {
-    if (!clip->Parent() && clip != root_) continue;  // removed by an earlier handler
-    if (const DisplayObject* object = clip->Owner()) {
-      for (const ClipAction& action : object->clipActions) {
-        if (action.events & clipEvent) QueueActions(*clip, action.actions);
-      }
-    }
-    if (clip->HasVariable(event)) QueueHandler(*clip, event);
+void Player::BroadcastInput(const char* object, const char* event, std::vector<avm1::Value> args) {
+  machine_->SetDefaultVersion(SwfVersion());
+  const avm1::Value target = machine_->Get(runtime_->global, object);
+  if (avm1::Object* o = target.AsObject()) {
+    std::vector<avm1::Value> full{machine_->Str(event)};
+    full.insert(full.end(), args.begin(), args.end());
+    CallMethodNow(o, "broadcastMessage", std::move(full));
   }
 }
 
-void MoviePlayer::MouseMove(QPointF stage) {
-  if (!started_) Start();
+void Player::ClipMouseEvents(std::uint32_t clipEvent) {
+  const char* method = clipEvent == kMouseMove ? "onMouseMove" : clipEvent == kMouseDown ? "onMouseDown" : "onMouseUp";
+  for (MovieClip* clip : ClipsInEventOrder(*this)) {
+    if (clip->Removed()) continue;
+    for (const ClipAction& action : clip->clipActions) {
+      if (action.events & clipEvent) QueueBlock(clip, action.actions);
+    }
+    QueueMethod(clip, method);
+  }
+}
+
+void Player::MouseMove(QPointF stage) {
   ResetBudgets();
   mouse_ = WholePixels(stage);
-  MouseBroadcast("onMouseMove", kMouseMove);
+  UpdateDrag();
+  BroadcastInput("Mouse", "onMouseMove");
+  ClipMouseEvents(kMouseMove);
   UpdateHover();
-  RunQueuedActions();
+  RunQueue();
 }
 
-void MoviePlayer::MouseButton(bool down, int button, QPointF stage) {
-  if (!started_) Start();
+void Player::MouseButton(bool down, int button, QPointF stage) {
   ResetBudgets();
   stage = WholePixels(stage);
   if (stage != mouse_) {
     mouse_ = stage;
+    UpdateDrag();
     UpdateHover();
   }
   if (button != 0) return;  // only the left button presses buttons and raises the events
   if (down == mouseDown_) return;
   mouseDown_ = down;
   if (down) {
-    MouseBroadcast("onMouseDown", kMouseDown);
-    if (const auto target = hovered_.lock()) {
-      pressed_ = target;
-      ButtonTransition(*target, kOverUpToOverDown, kPress, "onPress");
-      ShowState(*target, ButtonCharacter::kDown);
+    BroadcastInput("Mouse", "onMouseDown");
+    ClipMouseEvents(kMouseDown);
+    if (hovered_) {
+      pressed_ = hovered_;
+      ButtonEvent(pressed_, kOverUpToOverDown, kPress, "onPress");
+      ShowState(pressed_, ButtonCharacter::kDown);
     }
   } else {
-    MouseBroadcast("onMouseUp", kMouseUp);
-    const auto target = pressed_.lock();
-    pressed_.reset();
-    if (target) {
-      if (hovered_.lock() == target) {
-        ButtonTransition(*target, kOverDownToOverUp, kRelease, "onRelease");
-        ShowState(*target, ButtonCharacter::kOver);
+    BroadcastInput("Mouse", "onMouseUp");
+    ClipMouseEvents(kMouseUp);
+    DisplayObject* target = pressed_;
+    pressed_ = nullptr;
+    if (target && !target->Removed()) {
+      if (hovered_ == target) {
+        ButtonEvent(target, kOverDownToOverUp, kRelease, "onRelease");
+        ShowState(target, ButtonCharacter::kOver);
       } else {
-        ButtonTransition(*target, kOutDownToIdle, kReleaseOutside, "onReleaseOutside");
-        ShowState(*target, ButtonCharacter::kUp);
+        ButtonEvent(target, kOutDownToIdle, kReleaseOutside, "onReleaseOutside");
+        ShowState(target, ButtonCharacter::kUp);
       }
     }
     UpdateHover();
   }
-  RunQueuedActions();
+  RunQueue();
 }
 
-void MoviePlayer::MouseWheel(int lines) {
-  if (!started_) Start();
+void Player::MouseWheel(int lines) {
   ResetBudgets();
-  const avm1::Value mouse = GlobalObject(*this, "Mouse");
-  if (mouse.type == avm1::Value::Type::Object) avm1::Broadcast(*root_, mouse, "onMouseWheel", {avm1::Value::Number(lines)});
-  RunQueuedActions();
+  BroadcastInput("Mouse", "onMouseWheel", {avm1::Value::Number(lines)});
+  RunQueue();
 }
 
-void MoviePlayer::KeyDown(int keyCode, int ascii) {
-  if (!started_) Start();
+void Player::KeyDown(int keyCode, int ascii) {
   ResetBudgets();
   if (keysDown_.count(keyCode) == 0 && (keyCode == 20 || keyCode == 144 || keyCode == 145)) {
     // Caps Lock, Num Lock and Scroll Lock flip on each press.
@@ -307,48 +313,55 @@ void MoviePlayer::KeyDown(int keyCode, int ascii) {
   keysDown_.insert(keyCode);
   lastKeyCode_ = keyCode;
   lastAscii_ = ascii;
-  const avm1::Value key = GlobalObject(*this, "Key");
-  if (key.type == avm1::Value::Type::Object) avm1::Broadcast(*root_, key, "onKeyDown", {});
-  const std::vector<std::shared_ptr<MovieClip>> clips = ClipsInEventOrder(root_);
+  BroadcastInput("Key", "onKeyDown");
   const int buttonKey = ButtonKeyFor(keyCode, ascii);
   // Buttons anywhere in the movie react to their key, clips to keyDown and their key press.
-  std::vector<std::shared_ptr<MovieClip>> buttons;
-  for (const auto& clip : clips) {
-    for (const auto& [depth, object] : clip->DisplayList()) {
-      const ButtonCharacter* button = ButtonOf(object);
-      if (!button || buttonKey == 0) continue;
-      for (const ButtonCondition& condition : button->conditions) {
-        if (((condition.conditions >> 9) & 0x7F) == buttonKey) QueueActions(*clip, condition.actions);
+  for (MovieClip* clip : ClipsInEventOrder(*this)) {
+    if (clip->Removed()) continue;
+    for (const auto& [depth, object] : clip->Children()) {
+      MovieClip* child = AsContainer(object);
+      if (!child || !child->button || buttonKey == 0) continue;
+      for (const ButtonCondition& condition : child->button->conditions) {
+        if (((condition.conditions >> 9) & 0x7F) == buttonKey) QueueBlock(clip, condition.actions);
       }
     }
-    if (const DisplayObject* object = clip->Owner()) {
-      for (const ClipAction& action : object->clipActions) {
-        if (action.events & kKeyDown) QueueActions(*clip, action.actions);
-        if ((action.events & kKeyPress) && buttonKey != 0 && action.keyCode == buttonKey)
-          QueueActions(*clip, action.actions);
-      }
+    for (const ClipAction& action : clip->clipActions) {
+      if (action.events & kKeyDown) QueueBlock(clip, action.actions);
+      if ((action.events & kKeyPress) && buttonKey != 0 && action.keyCode == buttonKey) QueueBlock(clip, action.actions);
     }
   }
-  RunQueuedActions();
+  RunQueue();
 }
 
-void MoviePlayer::KeyUp(int keyCode, int ascii) {
-  if (!started_) Start();
+void Player::KeyUp(int keyCode, int ascii) {
   ResetBudgets();
   keysDown_.erase(keyCode);
   lastKeyCode_ = keyCode;
   lastAscii_ = ascii;
-  const avm1::Value key = GlobalObject(*this, "Key");
-  if (key.type == avm1::Value::Type::Object) avm1::Broadcast(*root_, key, "onKeyUp", {});
-  const std::vector<std::shared_ptr<MovieClip>> clips = ClipsInEventOrder(root_);
-  for (const auto& clip : clips) {
-    if (const DisplayObject* object = clip->Owner()) {
-      for (const ClipAction& action : object->clipActions) {
-        if (action.events & kKeyUp) QueueActions(*clip, action.actions);
-      }
+  BroadcastInput("Key", "onKeyUp");
+  for (MovieClip* clip : ClipsInEventOrder(*this)) {
+    if (clip->Removed()) continue;
+    for (const ClipAction& action : clip->clipActions) {
+      if (action.events & kKeyUp) QueueBlock(clip, action.actions);
     }
   }
-  RunQueuedActions();
+  RunQueue();
+}
+
+DisplayObject* Player::ObjectUnder(QPointF stage, bool buttonsOnly) {
+  if (buttonsOnly) {
+    for (auto it = levels_.rbegin(); it != levels_.rend(); ++it) {
+      if (DisplayObject* d = PickButton(*this, *it->second, ToQt(it->second->GetMatrix()), stage, 0)) return d;
+    }
+    return nullptr;
+  }
+  // The topmost clip whose content is under the point.
+  std::vector<MovieClip*> clips = ClipsInEventOrder(*this);
+  for (MovieClip* clip : clips) {
+    if (clip->Removed() || !clip->visible || clip == drag_) continue;
+    if (clip->Parent() && ContentHit(*clip, ObjectToStage(*clip), stage, 0)) return clip;
+  }
+  return nullptr;
 }
 
 }  // namespace vantrel::flash

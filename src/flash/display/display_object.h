@@ -78,6 +78,8 @@ class DisplayObject : public gc::Cell {
   bool placedByScript = false;
   // The parent's frame (0-based) that placed it, for rebuilding on backward gotos.
   int placeFrame = -1;
+  // A script changed the transform: timeline moves leave it alone from now on.
+  bool transformedByScript = false;
   // Order of creation, for the player's newest-first walks.
   std::uint64_t serial = 0;
   // A clip made a mask by setMask, and the clip it masks.

@@ -58,6 +58,7 @@ class Heap {
     cell->next_ = head_;
     head_ = cell;
     ++count_;
+    ++made_;
     allocatedSince_ += sizeof(T);
     return cell;
   }
@@ -73,6 +74,8 @@ class Heap {
   }
 
   std::size_t CellCount() const { return count_; }
+  // Cells made since the heap began.
+  std::size_t CellsMade() const { return made_; }
   // Bytes of cells made since the last collection (an estimate that drives collections).
   std::size_t AllocatedSinceCollection() const { return allocatedSince_; }
   void Note(std::size_t bytes) { allocatedSince_ += bytes; }
@@ -83,6 +86,7 @@ class Heap {
   std::size_t Sweep();
   Cell* head_ = nullptr;
   std::size_t count_ = 0;
+  std::size_t made_ = 0;
   std::size_t allocatedSince_ = 0;
   std::size_t collections_ = 0;
 };

@@ -1,8 +1,32 @@
-// PLACEHOLDER: replaced by the file's real content before this branch lands.
+// Button: the script object of button characters placed on a timeline.
 #include "flash/avm1/builtins/builtins.h"
+#include "flash/display/display_object.h"
 
 namespace vantrel::flash::avm1 {
 
-void InstallButton(Runtime&) {}
+namespace {
+
+Value ButtonConstructor(Call&) { return {}; }
+
+Value GetDepth(Call& call) {
+  DisplayObject* d = call.machine.AsDisplay(call.self);
+  return d ? Value::Number(d->depth) : Value();
+}
+
+const Member kMethods[] = {
+    {"getDepth", GetDepth, nullptr, kDontEnum | kVersion6},
+};
+
+}  // namespace
+
+void InstallButton(Runtime& rt) {
+  Object* ctor = rt.MakeClass(ButtonConstructor, nullptr);
+  rt.buttonProto = Runtime::PrototypeOf(ctor);
+  rt.AddMembers(rt.buttonProto, kMethods);
+  rt.buttonProto->Define("useHandCursor", Value::Bool(true), kDontEnum);
+  rt.buttonProto->Define("enabled", Value::Bool(true), kDontEnum);
+  rt.global->Define("Button", Value::Obj(ctor), kDontEnum);
+  rt.prototypes["Button"] = rt.buttonProto;
+}
 
 }  // namespace vantrel::flash::avm1

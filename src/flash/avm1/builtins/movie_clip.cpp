@@ -1,8 +1,589 @@
-// PLACEHOLDER: replaced by the file's real content before this branch lands.
+// MovieClip: the timeline methods, depths and instances made by scripts, bounds and
+// coordinates, hit tests, dragging, masks, loading, and the drawing API; also the
+// global functions of the display side (setInterval and friends, updateAfterEvent).
+#include <algorithm>
+#include <cmath>
+
 #include "flash/avm1/builtins/builtins.h"
+#include "flash/avm1/display_binding.h"
+#include "flash/avm1/interpreter.h"
+#include "flash/display/movie_clip.h"
+#include "flash/display/player.h"
+#include "flash/display/text_field.h"
+#include "flash/shape.h"
 
 namespace vantrel::flash::avm1 {
 
-void InstallMovieClip(Runtime&) {}
+namespace {
+
+Interpreter& Machine(Call& call) { return static_cast<Interpreter&>(call.machine); }
+
+MovieClip* ClipOf(Call& call) {
+  DisplayObject* d = call.machine.AsDisplay(call.self);
+  return d && d->IsContainer() ? static_cast<MovieClip*>(d) : nullptr;
+}
+
+DisplayObject* DisplayArg(Call& call, std::size_t i) {
+  const Value v = call.Arg(i);
+  if (Object* o = v.AsObject()) return call.machine.AsDisplay(o);
+  MovieClip* clip = ClipOf(call);
+  if (!clip || v.IsNullish()) return nullptr;
+  return ResolveTarget(Machine(call), clip, call.machine.ToString(v));
+}
+
+int FrameArg(Call& call, MovieClip& clip, const Value& v, bool& ok) {
+  ok = true;
+  if (v.IsString()) {
+    const double n = StringToNumber(v.Text(), 7);
+    if (!std::isnan(n)) return static_cast<int>(n) - 1;
+    ok = clip.GetTimeline() != nullptr;
+    const int label = ok ? clip.GetTimeline()->FindLabel(v.Text()) : -1;
+    ok = label >= 0;
+    return label;
+  }
+  const double n = call.machine.ToNumber(v);
+  ok = !std::isnan(n);
+  return ok ? static_cast<int>(n) - 1 : 0;
+}
+
+Value Goto(Call& call, bool play) {
+  MovieClip* clip = ClipOf(call);
+  if (!clip || call.Count() == 0) return {};
+  bool ok = false;
+  const int frame = FrameArg(call, *clip, call.Arg(0), ok);
+  if (ok) clip->GotoFrame(std::max(frame, 0), play);
+  return {};
+}
+
+Value Play(Call& call) {
+  if (MovieClip* clip = ClipOf(call)) clip->Play();
+  return {};
+}
+Value Stop(Call& call) {
+  if (MovieClip* clip = ClipOf(call)) clip->Stop();
+  return {};
+}
+Value NextFrame(Call& call) {
+  if (MovieClip* clip = ClipOf(call)) clip->NextFrame();
+  return {};
+}
+Value PrevFrame(Call& call) {
+  if (MovieClip* clip = ClipOf(call)) clip->PrevFrame();
+  return {};
+}
+Value GotoAndPlay(Call& call) { return Goto(call, true); }
+Value GotoAndStop(Call& call) { return Goto(call, false); }
+
+Value GetDepth(Call& call) {
+  DisplayObject* d = call.machine.AsDisplay(call.self);
+  return d ? Value::Number(d->depth) : Value();
+}
+
+Value SwapDepths(Call& call) {
+  DisplayObject* d = call.machine.AsDisplay(call.self);
+  if (!d || !d->Parent()) return {};
+  MovieClip* parent = d->Parent();
+  const Value target = call.Arg(0);
+  std::int32_t depth = 0;
+  if (DisplayObject* other = target.IsObject() ? call.machine.AsDisplay(target.object) : nullptr) {
+    if (other->Parent() != parent) return {};
+    depth = other->depth;
+  } else {
+    const double n = call.machine.ToNumber(target);
+    if (std::isnan(n)) return {};
+    depth = static_cast<std::int32_t>(std::clamp(n, -16384.0, 2130690045.0));
+  }
+  parent->SwapDepths(d, depth);
+  return {};
+}
+
+Value GetNextHighestDepth(Call& call) {
+  MovieClip* clip = ClipOf(call);
+  return clip ? Value::Number(clip->NextHighestDepth()) : Value();
+}
+
+Value GetInstanceAtDepth(Call& call) {
+  MovieClip* clip = ClipOf(call);
+  if (!clip) return {};
+  const double n = call.machine.ToNumber(call.Arg(0));
+  if (std::isnan(n)) return {};
+  DisplayObject* child = clip->ChildAt(static_cast<std::int32_t>(n));
+  if (!child) return {};
+  return child->ScriptObject() ? DisplayValue(child) : DisplayValue(clip);
+}
+
+std::int32_t DepthArg(Call& call, std::size_t i) {
+  const double n = call.machine.ToNumber(call.Arg(i));
+  if (std::isnan(n)) return 0;
+  return static_cast<std::int32_t>(std::clamp(n, -16384.0, 2130690045.0));
+}
+
+Value AttachMovie(Call& call) {
+  MovieClip* clip = ClipOf(call);
+  if (!clip || call.Count() < 3) return {};
+  const std::string id = call.machine.ToString(call.Arg(0));
+  const std::string name = call.machine.ToString(call.Arg(1));
+  const std::int32_t depth = DepthArg(call, 2);
+  Player& player = clip->GetPlayer();
+  const std::uint16_t characterId = clip->Movie()->Exported(id);
+  auto character = characterId ? clip->Movie()->Find(characterId) : nullptr;
+  if (!character || character->Kind() != CharacterKind::Sprite) return {};
+  if (clip->Nesting() >= MovieClip::kMaxNesting || !player.CountCreation()) return {};
+  DisplayObject* made = player.Create(clip->Movie(), character, characterId);
+  if (!made || !made->IsContainer()) return {};
+  auto* child = static_cast<MovieClip*>(made);
+  child->name = name;
+  child->placedByScript = true;
+  clip->AddChild(child, depth);
+  player.PostInstantiate(child, call.Arg(3).AsObject(), true);
+  return DisplayValue(child);
+}
+
+Value CreateEmptyMovieClip(Call& call) {
+  MovieClip* clip = ClipOf(call);
+  if (!clip || call.Count() < 2) return {};
+  Player& player = clip->GetPlayer();
+  if (clip->Nesting() >= MovieClip::kMaxNesting || !player.CountCreation()) return {};
+  MovieClip* child = player.CreateEmptyClip(clip->Movie());
+  child->name = call.machine.ToString(call.Arg(0));
+  child->placedByScript = true;
+  clip->AddChild(child, DepthArg(call, 1));
+  player.PostInstantiate(child, nullptr, true);
+  return DisplayValue(child);
+}
+
+Value DuplicateMovieClip(Call& call) {
+  DisplayObject* d = call.machine.AsDisplay(call.self);
+  if (!d || call.Count() < 2) return {};
+  DisplayObject* copy =
+      DuplicateClip(Machine(call), d, call.machine.ToString(call.Arg(0)), DepthArg(call, 1), call.Arg(2).AsObject());
+  return DisplayValue(copy);
+}
+
+Value RemoveMovieClip(Call& call) {
+  RemoveSprite(Machine(call), call.machine.AsDisplay(call.self));
+  return {};
+}
+
+Value CreateTextField(Call& call) {
+  MovieClip* clip = ClipOf(call);
+  if (!clip || call.Count() < 6) return {};
+  Player& player = clip->GetPlayer();
+  if (!player.CountCreation()) return {};
+  EditText definition;
+  const double x = call.machine.ToNumber(call.Arg(2)), y = call.machine.ToNumber(call.Arg(3));
+  const double w = call.machine.ToNumber(call.Arg(4)), h = call.machine.ToNumber(call.Arg(5));
+  auto twips = [](double v) { return static_cast<std::int32_t>(std::isnan(v) ? 0 : std::clamp(v * 20, -1e9, 1e9)); };
+  definition.bounds = Rect{0, twips(w), 0, twips(h)};
+  definition.fontHeight = 240;
+  definition.readOnly = true;
+  auto* field = player.Machine().Rt().heap.Make<TextField>(player, clip->Movie(), definition);
+  field->serial = player.NextSerial();
+  field->name = call.machine.ToString(call.Arg(0));
+  field->placedByScript = true;
+  Matrix m;
+  m.tx = twips(x);
+  m.ty = twips(y);
+  field->SetMatrix(m);
+  clip->AddChild(field, DepthArg(call, 1));
+  player.PostInstantiateText(field);
+  // Version 8 returns the field; earlier ones nothing.
+  return call.machine.Version() >= 8 ? DisplayValue(field) : Value();
+}
+
+QRectF BoundsIn(DisplayObject& object, DisplayObject* space) {
+  const QRectF local = object.LocalBounds();
+  if (local.isNull()) return QRectF(QPointF(6710886.35 * 20, 6710886.35 * 20), QPointF(6710886.35 * 20, 6710886.35 * 20));
+  QTransform toStage = ObjectToStage(object);
+  QTransform spaceToStage = space ? ObjectToStage(*space) : QTransform();
+  return (toStage * spaceToStage.inverted()).mapRect(local);
+}
+
+Value GetBounds(Call& call) {
+  DisplayObject* d = call.machine.AsDisplay(call.self);
+  if (!d) return {};
+  DisplayObject* space = call.Count() > 0 ? DisplayArg(call, 0) : d;
+  if (call.Count() > 0 && !space) return {};
+  const QRectF r = BoundsIn(*d, space);
+  Object* out = call.machine.NewObject();
+  out->Define("xMin", Value::Number(r.left() / 20.0));
+  out->Define("xMax", Value::Number(r.right() / 20.0));
+  out->Define("yMin", Value::Number(r.top() / 20.0));
+  out->Define("yMax", Value::Number(r.bottom() / 20.0));
+  return Value::Obj(out);
+}
+
+Value MapPoint(Call& call, bool toGlobal) {
+  DisplayObject* d = call.machine.AsDisplay(call.self);
+  Object* point = call.Arg(0).AsObject();
+  if (!d || !point) return {};
+  const double x = call.machine.ToNumber(call.machine.Get(point, "x"));
+  const double y = call.machine.ToNumber(call.machine.Get(point, "y"));
+  const QTransform toStage = ObjectToStage(*d);
+  const QPointF mapped = toGlobal ? toStage.map(QPointF(x * 20, y * 20)) : toStage.inverted().map(QPointF(x * 20, y * 20));
+  call.machine.Set(point, "x", Value::Number(mapped.x() / 20.0));
+  call.machine.Set(point, "y", Value::Number(mapped.y() / 20.0));
+  return {};
+}
+Value LocalToGlobal(Call& call) { return MapPoint(call, true); }
+Value GlobalToLocal(Call& call) { return MapPoint(call, false); }
+
+bool ShapeHit(DisplayObject& object, QPointF stage, int nesting) {
+  if (!object.visible || nesting > MovieClip::kMaxNesting) return false;
+  if (object.IsContainer()) {
+    auto& clip = static_cast<MovieClip&>(object);
+    if (clip.drawing) {
+      bool invertible = false;
+      const QPointF local = ObjectToStage(clip).inverted(&invertible).map(stage);
+      if (invertible && clip.drawing->HitTest(local)) return true;
+    }
+    for (const auto& [depth, child] : clip.Children()) {
+      if (child->clipDepth == 0 && ShapeHit(*child, stage, nesting + 1)) return true;
+    }
+    return false;
+  }
+  if (!object.character) return false;
+  bool invertible = false;
+  const QPointF local = ObjectToStage(object).inverted(&invertible).map(stage);
+  return invertible && object.character->HitTest(local, object.ratio);
+}
+
+Value HitTest(Call& call) {
+  DisplayObject* d = call.machine.AsDisplay(call.self);
+  if (!d) return Value::Bool(false);
+  if (call.Count() >= 2) {
+    const double x = call.machine.ToNumber(call.Arg(0)), y = call.machine.ToNumber(call.Arg(1));
+    if (std::isnan(x) || std::isnan(y)) return Value::Bool(false);
+    const QPointF stage(x * 20, y * 20);
+    if (call.machine.ToBoolean(call.Arg(2))) return Value::Bool(ShapeHit(*d, stage, 0));
+    return Value::Bool(BoundsIn(*d, nullptr).contains(stage));
+  }
+  DisplayObject* other = DisplayArg(call, 0);
+  if (!other) return Value::Bool(false);
+  return Value::Bool(BoundsIn(*d, nullptr).intersects(BoundsIn(*other, nullptr)));
+}
+
+Value StartDragMethod(Call& call) {
+  DisplayObject* d = call.machine.AsDisplay(call.self);
+  if (!d) return {};
+  double rect[4];
+  const bool constrain = call.Count() >= 5;
+  if (constrain) {
+    for (int i = 0; i < 4; ++i) rect[i] = call.machine.ToNumber(call.Arg(1 + i));
+  }
+  d->GetPlayer().StartDrag(d, call.machine.ToBoolean(call.Arg(0)), constrain ? rect : nullptr);
+  return {};
+}
+
+Value StopDragMethod(Call& call) {
+  if (DisplayObject* d = call.machine.AsDisplay(call.self)) d->GetPlayer().StopDrag();
+  return {};
+}
+
+Value SetMask(Call& call) {
+  DisplayObject* d = call.machine.AsDisplay(call.self);
+  if (!d) return {};
+  if (d->maskClip) d->maskClip->maskedBy = nullptr;
+  d->maskClip = nullptr;
+  if (DisplayObject* mask = DisplayArg(call, 0); mask && mask != d) {
+    d->maskClip = mask;
+    mask->maskedBy = d;
+  }
+  return Value::Bool(true);
+}
+
+Value GetBytes(Call& call) {
+  MovieClip* clip = ClipOf(call);
+  if (!clip || !clip->Movie()) return {};
+  if (!clip->GetTimeline()) return Value::Number(0);
+  return Value::Number(clip->Parent() && clip->spriteId ? 0 : clip->Movie()->movie->header.fileLength);
+}
+
+Value GetSwfVersion(Call& call) {
+  MovieClip* clip = ClipOf(call);
+  return clip ? Value::Number(clip->Movie()->Version()) : Value();
+}
+
+Value LoadMovieMethod(Call& call) {
+  MovieClip* clip = ClipOf(call);
+  if (!clip) return {};
+  const std::string url = call.machine.ToString(call.Arg(0));
+  GetUrl(Machine(call), clip, url, clip->TargetPath(), 0, true, false);
+  return {};
+}
+
+Value LoadVariablesMethod(Call& call) {
+  MovieClip* clip = ClipOf(call);
+  if (!clip) return {};
+  clip->GetPlayer().LoadMovieInto(call.machine.ToString(call.Arg(0)), 0, clip, true, "", "");
+  return {};
+}
+
+Value UnloadMovieMethod(Call& call) {
+  MovieClip* clip = ClipOf(call);
+  if (!clip) return {};
+  std::vector<DisplayObject*> children;
+  for (const auto& [d, c] : clip->Children()) children.push_back(c);
+  for (DisplayObject* c : children) clip->RemoveChild(c);
+  clip->SetTimeline(nullptr, clip->Movie());
+  return {};
+}
+
+Value GetUrlMethod(Call& call) {
+  MovieClip* clip = ClipOf(call);
+  if (!clip) return {};
+  const std::string method = call.Count() > 2 ? call.machine.ToString(call.Arg(2)) : "";
+  GetUrl(Machine(call), clip, call.machine.ToString(call.Arg(0)), call.machine.ToString(call.Arg(1)),
+         method == "GET" ? 1 : method == "POST" ? 2 : 0, false, false);
+  return {};
+}
+
+// The drawing API: a shape the clip draws under its children.
+class ScriptDrawing : public Shape {
+ public:
+  QPointF pen, fillStart;
+  bool fillOpen = false;
+  std::uint32_t line = 0;
+  void Grow(QPointF p, double margin) {
+    const QRectF box(p.x() - margin, p.y() - margin, 2 * margin, 2 * margin);
+    extent = extent.isNull() ? box : extent.united(box);
+    bounds = Rect{static_cast<std::int32_t>(std::floor(extent.left())), static_cast<std::int32_t>(std::ceil(extent.right())),
+                  static_cast<std::int32_t>(std::floor(extent.top())), static_cast<std::int32_t>(std::ceil(extent.bottom()))};
+  }
+  double LineMargin() const {
+    if (line == 0 || data.styleSets.empty() || line > data.styleSets[0].lines.size()) return 0;
+    return data.styleSets[0].lines[line - 1].width / 2.0;
+  }
+  QRectF extent;
+};
+
+ScriptDrawing* DrawingOf(Call& call, bool create) {
+  MovieClip* clip = ClipOf(call);
+  if (!clip) return nullptr;
+  auto* drawing = dynamic_cast<ScriptDrawing*>(clip->drawing.get());
+  if (!drawing && create) {
+    auto made = std::make_shared<ScriptDrawing>();
+    made->data.styleSets.emplace_back();
+    drawing = made.get();
+    clip->drawing = made;
+  }
+  return drawing;
+}
+
+constexpr std::size_t kMaxDrawingOps = 1u << 20;
+
+void AddEdge(ScriptDrawing& d, QPointF to, const QPointF* control) {
+  if (d.data.ops.size() >= kMaxDrawingOps) return;
+  PathOp op;
+  op.kind = control ? PathOp::Kind::Curve : PathOp::Kind::Line;
+  op.x = to.x();
+  op.y = to.y();
+  if (control) {
+    op.cx = control->x();
+    op.cy = control->y();
+    d.Grow(*control, d.LineMargin());
+  }
+  d.data.ops.push_back(op);
+  d.Grow(d.pen, d.LineMargin());
+  d.Grow(to, d.LineMargin());
+  d.pen = to;
+  d.Invalidate();
+}
+
+void CloseFill(ScriptDrawing& d) {
+  if (d.fillOpen && d.pen != d.fillStart) AddEdge(d, d.fillStart, nullptr);
+}
+
+void StyleOp(ScriptDrawing& d, bool setFill, std::uint32_t fill, bool setLine, std::uint32_t line) {
+  if (d.data.ops.size() >= kMaxDrawingOps) return;
+  PathOp op;
+  op.kind = PathOp::Kind::Style;
+  op.move = true;
+  op.x = d.pen.x();
+  op.y = d.pen.y();
+  op.setFill0 = setFill;
+  op.fill0 = fill;
+  op.setFill1 = setFill;
+  op.fill1 = 0;
+  op.setLine = setLine;
+  op.line = line;
+  d.data.ops.push_back(op);
+  d.Invalidate();
+}
+
+Rgba ColorArg(Call& call, std::size_t rgbIndex, std::size_t alphaIndex) {
+  const std::uint32_t rgb = ToUint32(call.machine.ToNumber(call.Arg(rgbIndex)));
+  double alpha = call.Count() > alphaIndex ? call.machine.ToNumber(call.Arg(alphaIndex)) : 100;
+  if (std::isnan(alpha)) alpha = 100;
+  alpha = std::clamp(alpha, 0.0, 100.0);
+  return Rgba{static_cast<std::uint8_t>(rgb >> 16), static_cast<std::uint8_t>(rgb >> 8), static_cast<std::uint8_t>(rgb),
+              static_cast<std::uint8_t>(std::lround(alpha * 2.55))};
+}
+
+Value BeginFill(Call& call) {
+  ScriptDrawing* d = DrawingOf(call, true);
+  if (!d) return {};
+  CloseFill(*d);
+  if (call.Count() == 0 || call.Arg(0).IsUndefined()) {
+    d->fillOpen = false;
+    StyleOp(*d, true, 0, false, 0);
+    return {};
+  }
+  FillStyle fill;
+  fill.type = FillType::Solid;
+  fill.color = ColorArg(call, 0, 1);
+  d->data.styleSets[0].fills.push_back(fill);
+  d->fillOpen = true;
+  d->fillStart = d->pen;
+  StyleOp(*d, true, static_cast<std::uint32_t>(d->data.styleSets[0].fills.size()), false, 0);
+  return {};
+}
+
+Value EndFill(Call& call) {
+  ScriptDrawing* d = DrawingOf(call, false);
+  if (!d) return {};
+  CloseFill(*d);
+  d->fillOpen = false;
+  StyleOp(*d, true, 0, false, 0);
+  return {};
+}
+
+Value LineStyleMethod(Call& call) {
+  ScriptDrawing* d = DrawingOf(call, true);
+  if (!d) return {};
+  const double thickness = call.machine.ToNumber(call.Arg(0));
+  if (call.Count() == 0 || std::isnan(thickness)) {
+    d->line = 0;
+    StyleOp(*d, false, 0, true, 0);
+    return {};
+  }
+  LineStyle style;
+  style.width = static_cast<std::uint16_t>(std::clamp(thickness, 0.0, 255.0) * 20);
+  style.color = ColorArg(call, 1, 2);
+  d->data.styleSets[0].lines.push_back(style);
+  d->line = static_cast<std::uint32_t>(d->data.styleSets[0].lines.size());
+  StyleOp(*d, false, 0, true, d->line);
+  return {};
+}
+
+double Coord(Call& call, std::size_t i) {
+  const double v = call.machine.ToNumber(call.Arg(i));
+  return std::isnan(v) ? 0 : std::clamp(v, -1e7, 1e7) * 20;
+}
+
+Value MoveTo(Call& call) {
+  ScriptDrawing* d = DrawingOf(call, true);
+  if (!d) return {};
+  CloseFill(*d);
+  d->pen = QPointF(Coord(call, 0), Coord(call, 1));
+  d->fillStart = d->pen;
+  StyleOp(*d, false, 0, false, 0);
+  return {};
+}
+
+Value LineTo(Call& call) {
+  ScriptDrawing* d = DrawingOf(call, true);
+  if (d) AddEdge(*d, QPointF(Coord(call, 0), Coord(call, 1)), nullptr);
+  return {};
+}
+
+Value CurveTo(Call& call) {
+  ScriptDrawing* d = DrawingOf(call, true);
+  if (!d) return {};
+  const QPointF control(Coord(call, 0), Coord(call, 1));
+  AddEdge(*d, QPointF(Coord(call, 2), Coord(call, 3)), &control);
+  return {};
+}
+
+Value Clear(Call& call) {
+  if (MovieClip* clip = ClipOf(call)) clip->drawing.reset();
+  return {};
+}
+
+const Member kMethods[] = {
+    {"play", Play},
+    {"stop", Stop},
+    {"nextFrame", NextFrame},
+    {"prevFrame", PrevFrame},
+    {"gotoAndPlay", GotoAndPlay},
+    {"gotoAndStop", GotoAndStop},
+    {"getDepth", GetDepth},
+    {"swapDepths", SwapDepths},
+    {"getNextHighestDepth", GetNextHighestDepth, nullptr, kDontEnum | kVersion7},
+    {"getInstanceAtDepth", GetInstanceAtDepth, nullptr, kDontEnum | kVersion7},
+    {"attachMovie", AttachMovie},
+    {"createEmptyMovieClip", CreateEmptyMovieClip, nullptr, kDontEnum | kVersion6},
+    {"duplicateMovieClip", DuplicateMovieClip},
+    {"removeMovieClip", RemoveMovieClip},
+    {"createTextField", CreateTextField, nullptr, kDontEnum | kVersion6},
+    {"getBounds", GetBounds},
+    {"getRect", GetBounds, nullptr, kDontEnum | kVersion8},
+    {"localToGlobal", LocalToGlobal},
+    {"globalToLocal", GlobalToLocal},
+    {"hitTest", HitTest},
+    {"startDrag", StartDragMethod},
+    {"stopDrag", StopDragMethod},
+    {"setMask", SetMask, nullptr, kDontEnum | kVersion6},
+    {"getBytesLoaded", GetBytes},
+    {"getBytesTotal", GetBytes},
+    {"getSWFVersion", GetSwfVersion},
+    {"loadMovie", LoadMovieMethod},
+    {"loadVariables", LoadVariablesMethod},
+    {"unloadMovie", UnloadMovieMethod},
+    {"getURL", GetUrlMethod},
+    {"beginFill", BeginFill, nullptr, kDontEnum | kVersion6},
+    {"endFill", EndFill, nullptr, kDontEnum | kVersion6},
+    {"lineStyle", LineStyleMethod, nullptr, kDontEnum | kVersion6},
+    {"moveTo", MoveTo, nullptr, kDontEnum | kVersion6},
+    {"lineTo", LineTo, nullptr, kDontEnum | kVersion6},
+    {"curveTo", CurveTo, nullptr, kDontEnum | kVersion6},
+    {"clear", Clear, nullptr, kDontEnum | kVersion6},
+};
+
+// setInterval(function, ms, args...) or setInterval(object, "method", ms, args...).
+Value AddTimer(Call& call, bool repeat) {
+  if (!call.machine.HasPlayer()) return {};
+  Player& player = call.machine.GetPlayer();
+  const Value first = call.Arg(0);
+  Object* f = first.AsObject();
+  if (!f) return {};
+  if (f->IsFunction()) {
+    const double ms = call.machine.ToNumber(call.Arg(1));
+    std::vector<Value> args(call.args.begin() + std::min<std::size_t>(2, call.Count()), call.args.end());
+    return Value::Number(player.AddTimer(first, nullptr, "", std::move(args), std::isnan(ms) ? 0 : ms, repeat));
+  }
+  const std::string method = call.machine.ToString(call.Arg(1));
+  const double ms = call.machine.ToNumber(call.Arg(2));
+  std::vector<Value> args(call.args.begin() + std::min<std::size_t>(3, call.Count()), call.args.end());
+  return Value::Number(player.AddTimer(Value(), f, method, std::move(args), std::isnan(ms) ? 0 : ms, repeat));
+}
+
+Value SetInterval(Call& call) { return AddTimer(call, true); }
+Value SetTimeout(Call& call) { return AddTimer(call, false); }
+Value ClearTimer(Call& call) {
+  if (!call.machine.HasPlayer()) return {};
+  const double id = call.machine.ToNumber(call.Arg(0));
+  if (!std::isnan(id)) call.machine.GetPlayer().RemoveTimer(static_cast<int>(id));
+  return {};
+}
+Value UpdateAfterEvent(Call&) { return {}; }
+
+Value MovieClipConstructor(Call&) { return {}; }
+
+}  // namespace
+
+void InstallMovieClip(Runtime& rt) {
+  Object* ctor = rt.MakeClass(MovieClipConstructor, nullptr);
+  rt.movieClipProto = Runtime::PrototypeOf(ctor);
+  rt.AddMembers(rt.movieClipProto, kMethods);
+  rt.global->Define("MovieClip", Value::Obj(ctor), kDontEnum);
+  rt.prototypes["MovieClip"] = rt.movieClipProto;
+  static const Member kGlobals[] = {
+      {"setInterval", SetInterval},     {"clearInterval", ClearTimer},
+      {"setTimeout", SetTimeout, nullptr, kDontEnum | kVersion8}, {"clearTimeout", ClearTimer, nullptr, kDontEnum | kVersion8},
+      {"updateAfterEvent", UpdateAfterEvent},
+  };
+  rt.AddMembers(rt.global, kGlobals);
+}
 
 }  // namespace vantrel::flash::avm1

@@ -1,8 +1,83 @@
-// PLACEHOLDER: replaced by the file's real content before this branch lands.
+// Stage: the movie's size, scale mode and alignment, and the resize listeners.
+#include "flash/avm1/builtins/broadcast_setup.h"
 #include "flash/avm1/builtins/builtins.h"
+#include "flash/display/player.h"
 
 namespace vantrel::flash::avm1 {
 
-void InstallStage(Runtime&) {}
+namespace {
+
+Value Width(Call& call) {
+  return call.machine.HasPlayer() ? Value::Number(call.machine.GetPlayer().GetMovie().Width()) : Value::Number(0);
+}
+Value Height(Call& call) {
+  return call.machine.HasPlayer() ? Value::Number(call.machine.GetPlayer().GetMovie().Height()) : Value::Number(0);
+}
+
+// scaleMode, align, showMenu and displayState keep what scripts set, in the slot below.
+Value GetSlot(Call& call, const char* name, Value fallback) {
+  Object* stage = call.self;
+  if (!stage) return fallback;
+  const Property* p = stage->FindOwn(name, true);
+  return p ? p->value : fallback;
+}
+void SetSlot(Call& call, const char* name, const Value& v) {
+  if (call.self) call.self->Define(name, v, kDontEnum);
+}
+
+Value GetScaleMode(Call& call) { return GetSlot(call, "$scaleMode", call.machine.Str("showAll")); }
+Value SetScaleMode(Call& call) {
+  const std::string mode = call.machine.ToString(call.Arg(0));
+  for (const char* known : {"showAll", "noBorder", "exactFit", "noScale"}) {
+    if (SameName(mode, known, false)) SetSlot(call, "$scaleMode", call.machine.Str(known));
+  }
+  return {};
+}
+Value GetAlign(Call& call) { return GetSlot(call, "$align", call.machine.Str("")); }
+Value SetAlign(Call& call) {
+  std::string align = call.machine.ToString(call.Arg(0));
+  std::string out;
+  // The player keeps the letters it knows, in its own order.
+  for (const char letter : std::string("TBLR")) {
+    for (char c : align) {
+      if ((c & ~0x20) == letter) {
+        out.push_back(letter);
+        break;
+      }
+    }
+  }
+  SetSlot(call, "$align", call.machine.Str(out));
+  return {};
+}
+Value GetShowMenu(Call& call) { return GetSlot(call, "$showMenu", Value::Bool(true)); }
+Value SetShowMenu(Call& call) {
+  SetSlot(call, "$showMenu", Value::Bool(call.machine.ToBoolean(call.Arg(0))));
+  return {};
+}
+Value GetDisplayState(Call& call) { return GetSlot(call, "$displayState", call.machine.Str("normal")); }
+Value SetDisplayState(Call& call) {
+  const std::string state = call.machine.ToString(call.Arg(0));
+  if (SameName(state, "normal", false) || SameName(state, "fullScreen", false))
+    SetSlot(call, "$displayState", call.machine.Str(SameName(state, "normal", false) ? "normal" : "fullScreen"));
+  return {};
+}
+
+const Member kMembers[] = {
+    {"width", Width, nullptr, kDontEnum | kDontDelete | kGetterOnly},
+    {"height", Height, nullptr, kDontEnum | kDontDelete | kGetterOnly},
+    {"scaleMode", GetScaleMode, SetScaleMode, kDontEnum | kDontDelete},
+    {"align", GetAlign, SetAlign, kDontEnum | kDontDelete},
+    {"showMenu", GetShowMenu, SetShowMenu, kDontEnum | kDontDelete},
+    {"displayState", GetDisplayState, SetDisplayState, kDontEnum | kDontDelete | kVersion8},
+};
+
+}  // namespace
+
+void InstallStage(Runtime& rt) {
+  Object* stage = rt.MakeObject();
+  rt.AddMembers(stage, kMembers);
+  GiveBroadcasterMethods(rt, stage);
+  rt.global->Define("Stage", Value::Obj(stage), kDontEnum);
+}
 
 }  // namespace vantrel::flash::avm1

@@ -1,8 +1,816 @@
-// PLACEHOLDER: replaced by the file's real content before this branch lands.
+// XMLNode and XML: a tree of nodes in native slots (type, name or value, parent,
+// children, attributes object), the player's own forgiving parser with its status
+// codes, and its text form. Nodes made by parsing take XMLNode.prototype as it is at
+// that moment, so a movie may replace it.
+#include <algorithm>
+#include <optional>
+
 #include "flash/avm1/builtins/builtins.h"
+#include "flash/avm1/builtins/data_support.h"
 
 namespace vantrel::flash::avm1 {
 
-void InstallXml(Runtime&) {}
+namespace {
+
+constexpr int kElement = 1;
+constexpr int kText = 3;
+
+// Parse results as the player reports them in `status`.
+enum ParseStatus {
+  kOk = 0,
+  kCdataOpen = -2,
+  kDeclarationOpen = -3,
+  kDoctypeOpen = -4,
+  kCommentOpen = -5,
+  kMalformedElement = -6,
+  kAttributeOpen = -8,
+  kStartWithoutEnd = -9,
+  kEndWithoutStart = -10,
+};
+
+class XmlNodeData final : public NativeData {
+ public:
+  int type = kElement;
+  Value name;   // elements: the tag name (null for a document)
+  Value value;  // text nodes: the text
+  Object* parent = nullptr;
+  std::vector<Object*> children;
+  Object* attributes = nullptr;
+  Object* childArray = nullptr;  // what childNodes gives, refreshed on every change
+
+  void Trace(gc::Tracer& tracer) const override {
+    TraceValue(tracer, name);
+    TraceValue(tracer, value);
+    tracer.Mark(parent);
+    for (const Object* child : children) tracer.Mark(child);
+    tracer.Mark(attributes);
+    tracer.Mark(childArray);
+  }
+  std::size_t Bytes() const override { return children.capacity() * sizeof(Object*); }
+};
+
+XmlNodeData* NodeOf(const Object* object) { return object ? object->Data<XmlNodeData>() : nullptr; }
+
+// The prototype XMLNode instances get now (scripts may replace XMLNode.prototype).
+Object* NodePrototype(Machine& machine) {
+  Runtime& rt = machine.Rt();
+  if (Object* ctor = data::ConstructorOf(rt, "XMLNode")) {
+    if (Object* proto = machine.Get(ctor, "prototype").AsObject()) return proto;
+  }
+  return rt.xmlNodeProto ? rt.xmlNodeProto : rt.objectProto;
+}
+
+void InitNode(Machine& machine, Object* object, int type, const Value& text) {
+  auto native = std::make_unique<XmlNodeData>();
+  native->type = type;
+  native->name = Value::Null();
+  native->value = Value::Null();
+  if (type == kElement) {
+    native->name = text;
+  } else {
+    native->value = text;
+  }
+  native->attributes = machine.NewObject();
+  object->kind = NativeKind::Other;
+  object->native = std::move(native);
+}
+
+Object* MakeNode(Machine& machine, int type, const Value& text) {
+  Object* node = machine.Rt().MakeObject(NodePrototype(machine));
+  InitNode(machine, node, type, text);
+  return node;
+}
+
+void RefreshChildArray(XmlNodeData* node) {
+  if (!node || !node->childArray) return;
+  if (ArrayData* array = node->childArray->Array()) {
+    array->elements.clear();
+    for (Object* child : node->children) array->elements.push_back(Value::Obj(child));
+  }
+}
+
+void Detach(Object* child) {
+  XmlNodeData* data = NodeOf(child);
+  if (!data || !data->parent) return;
+  XmlNodeData* parent = NodeOf(data->parent);
+  if (parent) {
+    auto& siblings = parent->children;
+    siblings.erase(std::remove(siblings.begin(), siblings.end(), child), siblings.end());
+    RefreshChildArray(parent);
+  }
+  data->parent = nullptr;
+}
+
+// Whether candidate is node itself or one of its ancestors.
+bool IsSelfOrAncestor(Object* candidate, Object* node) {
+  for (int guard = 0; node && guard < 1000000; ++guard) {
+    if (node == candidate) return true;
+    XmlNodeData* data = NodeOf(node);
+    node = data ? data->parent : nullptr;
+  }
+  return false;
+}
+
+// Inserts child into parent before `before` (at the end when null).
+void Insert(Object* parent, Object* child, Object* before) {
+  if (!NodeOf(parent) || !NodeOf(child) || IsSelfOrAncestor(child, parent)) return;
+  Detach(child);
+  XmlNodeData* data = NodeOf(parent);
+  auto at = before ? std::find(data->children.begin(), data->children.end(), before) : data->children.end();
+  data->children.insert(at, child);
+  NodeOf(child)->parent = parent;
+  RefreshChildArray(data);
+}
+
+// Attributes in the order scripts enumerate them (the most recent first): the parser
+// defines them last to first, so this is also their order in the document.
+std::vector<const Property*> AttributeOrder(const Object* attributes) {
+  std::vector<const Property*> out;
+  if (!attributes) return out;
+  const auto& props = attributes->Properties();
+  for (auto it = props.rbegin(); it != props.rend(); ++it) {
+    if (!it->IsAccessor() && !(it->attributes & kDontEnum)) out.push_back(&*it);
+  }
+  return out;
+}
+
+// ---- Text ----
+
+void AppendEscaped(std::string& out, std::string_view text) {
+  for (const char c : text) {
+    switch (c) {
+      case '&': out += "&amp;"; break;
+      case '<': out += "&lt;"; break;
+      case '>': out += "&gt;"; break;
+      case '"': out += "&quot;"; break;
+      case '\'': out += "&apos;"; break;
+      default: out.push_back(c);
+    }
+  }
+}
+
+void AppendUtf8(std::string& out, std::uint32_t code) {
+  if (code < 0x80) {
+    out.push_back(static_cast<char>(code));
+  } else if (code < 0x800) {
+    out.push_back(static_cast<char>(0xC0 | (code >> 6)));
+    out.push_back(static_cast<char>(0x80 | (code & 0x3F)));
+  } else if (code < 0x10000) {
+    out.push_back(static_cast<char>(0xE0 | (code >> 12)));
+    out.push_back(static_cast<char>(0x80 | ((code >> 6) & 0x3F)));
+    out.push_back(static_cast<char>(0x80 | (code & 0x3F)));
+  } else {
+    out.push_back(static_cast<char>(0xF0 | (code >> 18)));
+    out.push_back(static_cast<char>(0x80 | ((code >> 12) & 0x3F)));
+    out.push_back(static_cast<char>(0x80 | ((code >> 6) & 0x3F)));
+    out.push_back(static_cast<char>(0x80 | (code & 0x3F)));
+  }
+}
+
+// Replaces the five named entities and numeric references; anything else that starts
+// with '&' stays as it stands.
+std::string Unescape(std::string_view text) {
+  std::string out;
+  out.reserve(text.size());
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (text[i] != '&') {
+      out.push_back(text[i]);
+      continue;
+    }
+    const std::size_t semicolon = text.find(';', i + 1);
+    if (semicolon == std::string_view::npos || semicolon - i > 12) {
+      out.push_back('&');
+      continue;
+    }
+    const std::string_view entity = text.substr(i + 1, semicolon - i - 1);
+    std::string replacement;
+    if (entity == "amp") replacement = "&";
+    else if (entity == "lt") replacement = "<";
+    else if (entity == "gt") replacement = ">";
+    else if (entity == "quot") replacement = "\"";
+    else if (entity == "apos") replacement = "'";
+    else if (entity.size() > 1 && entity[0] == '#') {
+      const bool hex = entity[1] == 'x' || entity[1] == 'X';
+      const std::string_view digits = entity.substr(hex ? 2 : 1);
+      std::uint32_t code = 0;
+      bool valid = !digits.empty();
+      for (const char c : digits) {
+        const int d = (c >= '0' && c <= '9')               ? c - '0'
+                      : hex && (c >= 'a' && c <= 'f')      ? c - 'a' + 10
+                      : hex && (c >= 'A' && c <= 'F')      ? c - 'A' + 10
+                                                           : -1;
+        if (d < 0 || code > 0x10FFFF) {
+          valid = false;
+          break;
+        }
+        code = code * (hex ? 16 : 10) + static_cast<std::uint32_t>(d);
+      }
+      if (valid && code > 0 && code <= 0x10FFFF) AppendUtf8(replacement, code);
+    }
+    if (replacement.empty()) {
+      out.push_back('&');
+      continue;
+    }
+    out += replacement;
+    i = semicolon;
+  }
+  return out;
+}
+
+bool IsSpace(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
+bool AllSpace(std::string_view text) { return std::all_of(text.begin(), text.end(), IsSpace); }
+
+void Serialise(Machine& machine, Object* node, std::string& out, int depth) {
+  XmlNodeData* data = NodeOf(node);
+  if (!data || depth > 10000) return;
+  if (data->type != kElement) {
+    if (!data->value.IsNullish()) AppendEscaped(out, machine.ToString(data->value));
+    return;
+  }
+  const bool named = !data->name.IsNullish();
+  if (named) {
+    out += "<" + machine.ToString(data->name);
+    for (const Property* p : AttributeOrder(data->attributes)) {
+      out += " " + p->name + "=\"";
+      AppendEscaped(out, machine.ToString(p->value));
+      out += "\"";
+    }
+    if (data->children.empty()) {
+      out += " />";
+      return;
+    }
+    out += ">";
+  }
+  for (Object* child : data->children) Serialise(machine, child, out, depth + 1);
+  if (named) out += "</" + machine.ToString(data->name) + ">";
+}
+
+// ---- Parsing ----
+
+class Parser {
+ public:
+  Parser(Machine& machine, Object* document, std::string_view text, bool ignoreWhite)
+      : machine_(machine), document_(document), text_(text), ignoreWhite_(ignoreWhite) {}
+
+  int Run() {
+    open_.push_back(document_);
+    while (pos_ < text_.size()) {
+      const std::size_t lt = text_.find('<', pos_);
+      if (lt != pos_) {
+        AddText(Unescape(text_.substr(pos_, lt == std::string_view::npos ? std::string_view::npos : lt - pos_)));
+        if (lt == std::string_view::npos) break;
+        pos_ = lt;
+      }
+      const int status = Markup();
+      if (status != kOk) return status;
+    }
+    return open_.size() > 1 ? kStartWithoutEnd : kOk;
+  }
+
+  std::string xmlDecl, docTypeDecl;
+  std::vector<Object*> elementsWithId;
+
+ private:
+  bool StartsWith(std::string_view prefix) const { return text_.substr(pos_, prefix.size()) == prefix; }
+
+  void AddText(std::string text) {
+    if (text.empty() || (ignoreWhite_ && AllSpace(text))) return;
+    Object* node = MakeNode(machine_, kText, machine_.Str(std::move(text)));
+    Insert(open_.back(), node, nullptr);
+  }
+
+  int Markup() {
+    if (StartsWith("<!--")) {
+      const std::size_t end = text_.find("-->", pos_ + 4);
+      if (end == std::string_view::npos) return kCommentOpen;
+      pos_ = end + 3;
+      return kOk;
+    }
+    if (StartsWith("<![CDATA[")) {
+      const std::size_t end = text_.find("]]>", pos_ + 9);
+      if (end == std::string_view::npos) return kCdataOpen;
+      const std::string_view content = text_.substr(pos_ + 9, end - pos_ - 9);
+      if (!content.empty()) Insert(open_.back(), MakeNode(machine_, kText, machine_.Str(std::string(content))), nullptr);
+      pos_ = end + 3;
+      return kOk;
+    }
+    if (StartsWith("<?")) {
+      const std::size_t end = text_.find("?>", pos_ + 2);
+      if (end == std::string_view::npos) return kDeclarationOpen;
+      xmlDecl += text_.substr(pos_, end + 2 - pos_);
+      pos_ = end + 2;
+      return kOk;
+    }
+    if (StartsWith("<!")) {
+      // A declaration may hold an internal subset in brackets.
+      int brackets = 0;
+      std::size_t i = pos_ + 2;
+      for (; i < text_.size(); ++i) {
+        if (text_[i] == '[') ++brackets;
+        else if (text_[i] == ']') --brackets;
+        else if (text_[i] == '>' && brackets <= 0) break;
+      }
+      if (i >= text_.size()) return kDoctypeOpen;
+      docTypeDecl = std::string(text_.substr(pos_, i + 1 - pos_));
+      pos_ = i + 1;
+      return kOk;
+    }
+    if (StartsWith("</")) {
+      const std::size_t end = text_.find('>', pos_ + 2);
+      if (end == std::string_view::npos) return kMalformedElement;
+      std::string_view name = text_.substr(pos_ + 2, end - pos_ - 2);
+      while (!name.empty() && IsSpace(name.back())) name.remove_suffix(1);
+      pos_ = end + 1;
+      if (open_.size() <= 1) return kEndWithoutStart;
+      XmlNodeData* current = NodeOf(open_.back());
+      if (machine_.ToString(current->name) != name) return kStartWithoutEnd;
+      open_.pop_back();
+      return kOk;
+    }
+    return StartTag();
+  }
+
+  int StartTag() {
+    std::size_t i = pos_ + 1;
+    const std::size_t nameStart = i;
+    while (i < text_.size() && !IsSpace(text_[i]) && text_[i] != '>' && text_[i] != '/') ++i;
+    if (i >= text_.size() || i == nameStart) return kMalformedElement;
+    Object* element = MakeNode(machine_, kElement, machine_.Str(std::string(text_.substr(nameStart, i - nameStart))));
+    Object* attributes = NodeOf(element)->attributes;
+    std::vector<std::pair<std::string_view, std::string>> parsed;
+    bool hasId = false;
+    while (true) {
+      while (i < text_.size() && IsSpace(text_[i])) ++i;
+      if (i >= text_.size()) return kMalformedElement;
+      if (text_[i] == '>' || text_[i] == '/') DefineAttributes(attributes, parsed);
+      if (text_[i] == '>') {
+        ++i;
+        Insert(open_.back(), element, nullptr);
+        open_.push_back(element);
+        break;
+      }
+      if (text_[i] == '/') {
+        if (i + 1 >= text_.size() || text_[i + 1] != '>') return kMalformedElement;
+        i += 2;
+        Insert(open_.back(), element, nullptr);
+        break;
+      }
+      const std::size_t attrStart = i;
+      while (i < text_.size() && !IsSpace(text_[i]) && text_[i] != '=' && text_[i] != '>' && text_[i] != '/') ++i;
+      const std::string_view attrName = text_.substr(attrStart, i - attrStart);
+      while (i < text_.size() && IsSpace(text_[i])) ++i;
+      if (attrName.empty() || i >= text_.size() || text_[i] != '=') return kMalformedElement;
+      ++i;
+      while (i < text_.size() && IsSpace(text_[i])) ++i;
+      if (i >= text_.size() || (text_[i] != '"' && text_[i] != '\'')) return kMalformedElement;
+      const char quote = text_[i];
+      const std::size_t close = text_.find(quote, i + 1);
+      if (close == std::string_view::npos) return kAttributeOpen;
+      // The first of repeated attributes wins.
+      const bool repeated = std::any_of(parsed.begin(), parsed.end(), [&](const auto& a) { return a.first == attrName; });
+      if (!repeated) {
+        parsed.emplace_back(attrName, Unescape(text_.substr(i + 1, close - i - 1)));
+        if (attrName == "id") hasId = true;
+      }
+      i = close + 1;
+    }
+    if (hasId) elementsWithId.push_back(element);
+    pos_ = i;
+    return kOk;
+  }
+
+  // Defined last to first, so that for..in (most recent first) gives document order.
+  void DefineAttributes(Object* attributes, const std::vector<std::pair<std::string_view, std::string>>& parsed) {
+    for (auto it = parsed.rbegin(); it != parsed.rend(); ++it) attributes->Define(it->first, machine_.Str(it->second));
+  }
+
+  Machine& machine_;
+  Object* document_;
+  std::string_view text_;
+  bool ignoreWhite_;
+  std::size_t pos_ = 0;
+  std::vector<Object*> open_;
+};
+
+void ParseInto(Machine& machine, Object* document, const std::string& text) {
+  XmlNodeData* doc = NodeOf(document);
+  if (!doc) return;
+  for (Object* child : std::vector<Object*>(doc->children)) Detach(child);
+  const bool ignoreWhite = machine.ToBoolean(machine.Get(document, "ignoreWhite"));
+  Parser parser(machine, document, text, ignoreWhite);
+  const int status = parser.Run();
+  if (!parser.xmlDecl.empty()) machine.Set(document, "xmlDecl", machine.Str(parser.xmlDecl));
+  if (!parser.docTypeDecl.empty()) machine.Set(document, "docTypeDecl", machine.Str(parser.docTypeDecl));
+  machine.Set(document, "status", Value::Number(status));
+  if (!parser.elementsWithId.empty() && machine.Version() >= 8) {
+    Object* idMap = machine.Get(document, "idMap").AsObject();
+    if (idMap) {
+      for (Object* element : parser.elementsWithId) {
+        const Property* id = NodeOf(element)->attributes->FindOwn("id", true);
+        if (id) machine.Set(idMap, machine.ToString(id->value), Value::Obj(element));
+      }
+    }
+  }
+}
+
+// ---- XMLNode members ----
+
+Value NodeConstruct(Call& call) {
+  if (!call.self) return Value();
+  Machine& m = call.machine;
+  const int type = static_cast<int>(m.ToNumber(call.Arg(0)));
+  const Value text = call.Arg(1).IsNullish() ? Value::Null() : m.Str(m.ToString(call.Arg(1)));
+  InitNode(m, call.self, type == kElement ? kElement : type, text);
+  return Value::Obj(call.self);
+}
+
+XmlNodeData* Self(Call& call) { return NodeOf(call.self); }
+
+Value GetNodeType(Call& call) {
+  XmlNodeData* node = Self(call);
+  return node ? Value::Number(node->type) : Value();
+}
+Value GetNodeName(Call& call) {
+  XmlNodeData* node = Self(call);
+  return node ? node->name : Value();
+}
+Value SetNodeName(Call& call) {
+  XmlNodeData* node = Self(call);
+  if (node && node->type == kElement) {
+    node->name = call.Arg(0).IsNullish() ? Value::Null() : call.machine.Str(call.machine.ToString(call.Arg(0)));
+  }
+  return Value();
+}
+Value GetNodeValue(Call& call) {
+  XmlNodeData* node = Self(call);
+  return node ? node->value : Value();
+}
+Value SetNodeValue(Call& call) {
+  XmlNodeData* node = Self(call);
+  if (node) node->value = call.Arg(0).IsNullish() ? Value::Null() : call.machine.Str(call.machine.ToString(call.Arg(0)));
+  return Value();
+}
+Value GetAttributes(Call& call) {
+  XmlNodeData* node = Self(call);
+  return node ? Value::Obj(node->attributes) : Value();
+}
+Value SetAttributes(Call& call) {
+  XmlNodeData* node = Self(call);
+  if (node && call.Arg(0).IsObject()) node->attributes = call.Arg(0).AsObject();
+  return Value();
+}
+Value GetChildNodes(Call& call) {
+  XmlNodeData* node = Self(call);
+  if (!node) return Value();
+  if (!node->childArray) {
+    node->childArray = call.machine.NewArray();
+    RefreshChildArray(node);
+  }
+  return Value::Obj(node->childArray);
+}
+Value GetParentNode(Call& call) {
+  XmlNodeData* node = Self(call);
+  return node ? Value::Obj(node->parent) : Value();
+}
+Value GetFirstChild(Call& call) {
+  XmlNodeData* node = Self(call);
+  if (!node) return Value();
+  return Value::Obj(node->children.empty() ? nullptr : node->children.front());
+}
+Value GetLastChild(Call& call) {
+  XmlNodeData* node = Self(call);
+  if (!node) return Value();
+  return Value::Obj(node->children.empty() ? nullptr : node->children.back());
+}
+Value Sibling(Call& call, int step) {
+  XmlNodeData* node = Self(call);
+  if (!node) return Value();
+  XmlNodeData* parent = NodeOf(node->parent);
+  if (!parent) return Value::Null();
+  const auto it = std::find(parent->children.begin(), parent->children.end(), call.self);
+  if (it == parent->children.end()) return Value::Null();
+  const auto index = (it - parent->children.begin()) + step;
+  if (index < 0 || index >= static_cast<long>(parent->children.size())) return Value::Null();
+  return Value::Obj(parent->children[static_cast<std::size_t>(index)]);
+}
+Value GetNextSibling(Call& call) { return Sibling(call, 1); }
+Value GetPreviousSibling(Call& call) { return Sibling(call, -1); }
+
+// Namespaces: "prefix:local" names, declared by xmlns and xmlns:prefix attributes on
+// the node or its ancestors.
+std::string NameOf(Machine& m, XmlNodeData* node) {
+  return node && node->type == kElement && !node->name.IsNullish() ? m.ToString(node->name) : std::string();
+}
+Value GetPrefix(Call& call) {
+  XmlNodeData* node = Self(call);
+  if (!node || node->type != kElement || node->name.IsNullish()) return Value::Null();
+  const std::string name = NameOf(call.machine, node);
+  const std::size_t colon = name.find(':');
+  return call.machine.Str(colon == std::string::npos ? std::string() : name.substr(0, colon));
+}
+Value GetLocalName(Call& call) {
+  XmlNodeData* node = Self(call);
+  if (!node || node->type != kElement || node->name.IsNullish()) return Value::Null();
+  const std::string name = NameOf(call.machine, node);
+  const std::size_t colon = name.find(':');
+  return call.machine.Str(colon == std::string::npos ? name : name.substr(colon + 1));
+}
+// The prefix an attribute declares: "xmlns:p" declares p; "xmlns", "xmlns:" and any
+// other name that starts with "xmlns" declare the default namespace (""), as the
+// player reads them. Nullopt for other attributes.
+std::optional<std::string> DeclaredPrefix(std::string_view attribute) {
+  if (attribute.substr(0, 5) != "xmlns") return std::nullopt;
+  if (attribute.size() > 5 && attribute[5] == ':') return std::string(attribute.substr(6));
+  return std::string();
+}
+
+Value NamespaceFor(Machine& m, Object* start, const std::string& prefix) {
+  for (Object* o = start; o;) {
+    XmlNodeData* node = NodeOf(o);
+    if (!node) break;
+    for (const Property* p : AttributeOrder(node->attributes)) {
+      const auto declared = DeclaredPrefix(p->name);
+      if (declared && *declared == prefix) return m.Str(m.ToString(p->value));
+    }
+    o = node->parent;
+  }
+  return Value::Null();
+}
+Value GetNamespaceUri(Call& call) {
+  XmlNodeData* node = Self(call);
+  if (!node || node->type != kElement || node->name.IsNullish()) return Value::Null();
+  const std::string name = NameOf(call.machine, node);
+  const std::size_t colon = name.find(':');
+  return NamespaceFor(call.machine, call.self, colon == std::string::npos ? std::string() : name.substr(0, colon));
+}
+Value GetNamespaceForPrefix(Call& call) {
+  XmlNodeData* node = Self(call);
+  if (!node || node->type != kElement || node->name.IsNullish()) return Value::Null();
+  return NamespaceFor(call.machine, call.self, call.machine.ToString(call.Arg(0)));
+}
+Value GetPrefixForNamespace(Call& call) {
+  XmlNodeData* node = Self(call);
+  if (!node || node->type != kElement || node->name.IsNullish()) return Value::Null();
+  const std::string uri = call.machine.ToString(call.Arg(0));
+  for (Object* o = call.self; o;) {
+    XmlNodeData* data = NodeOf(o);
+    if (!data) break;
+    for (const Property* p : AttributeOrder(data->attributes)) {
+      if (call.machine.ToString(p->value) != uri) continue;
+      if (const auto declared = DeclaredPrefix(p->name)) return call.machine.Str(*declared);
+    }
+    o = data->parent;
+  }
+  return Value::Null();
+}
+
+Value AppendChild(Call& call) {
+  if (Self(call)) Insert(call.self, call.Arg(0).AsObject(), nullptr);
+  return Value();
+}
+
+Value InsertBefore(Call& call) {
+  XmlNodeData* node = Self(call);
+  Object* before = call.Arg(1).AsObject();
+  if (!node || !before || call.Arg(0).AsObject() == before) return Value();
+  if (std::find(node->children.begin(), node->children.end(), before) == node->children.end()) return Value();
+  Insert(call.self, call.Arg(0).AsObject(), before);
+  return Value();
+}
+
+Value RemoveNode(Call& call) {
+  if (Self(call)) Detach(call.self);
+  return Value();
+}
+
+Value HasChildNodes(Call& call) {
+  XmlNodeData* node = Self(call);
+  return Value::Bool(node && !node->children.empty());
+}
+
+Object* Clone(Machine& m, Object* original, bool deep, int depth) {
+  XmlNodeData* source = NodeOf(original);
+  Object* copy = m.Rt().MakeObject(NodePrototype(m));
+  InitNode(m, copy, source->type, source->type == kElement ? source->name : source->value);
+  XmlNodeData* data = NodeOf(copy);
+  if (source->attributes) {
+    for (const Property& p : source->attributes->Properties()) {
+      if (!p.IsAccessor()) data->attributes->Define(p.name, p.value, p.attributes);
+    }
+  }
+  if (deep && depth < 10000) {
+    for (Object* child : source->children) Insert(copy, Clone(m, child, true, depth + 1), nullptr);
+  }
+  return copy;
+}
+
+Value CloneNode(Call& call) {
+  if (!Self(call)) return Value();
+  return Value::Obj(Clone(call.machine, call.self, call.machine.ToBoolean(call.Arg(0)), 0));
+}
+
+Value NodeToString(Call& call) {
+  if (!Self(call)) return call.machine.Str("[object Object]");
+  return call.machine.Str(data::XmlToString(call.machine, call.self));
+}
+
+// ---- XML members ----
+
+Value XmlConstruct(Call& call) {
+  if (!call.self) return Value();
+  Machine& m = call.machine;
+  InitNode(m, call.self, kElement, Value::Null());
+  call.self->Define("idMap", Value::Obj(m.NewObject()), kDontEnum);
+  if (!call.Arg(0).IsNullish()) ParseInto(m, call.self, m.ToString(call.Arg(0)));
+  return Value::Obj(call.self);
+}
+
+Value CreateElement(Call& call) {
+  Machine& m = call.machine;
+  return Value::Obj(MakeNode(m, kElement, m.Str(m.ToString(call.Arg(0)))));
+}
+
+Value CreateTextNode(Call& call) {
+  Machine& m = call.machine;
+  return Value::Obj(MakeNode(m, kText, m.Str(m.ToString(call.Arg(0)))));
+}
+
+Value ParseXml(Call& call) {
+  if (Self(call)) ParseInto(call.machine, call.self, call.machine.ToString(call.Arg(0)));
+  return Value();
+}
+
+Value XmlToStringMethod(Call& call) {
+  Machine& m = call.machine;
+  if (!Self(call)) return m.Str("[object Object]");
+  std::string out;
+  const Value decl = m.Get(call.self, "xmlDecl");
+  if (!decl.IsNullish()) out += m.ToString(decl);
+  const Value docType = m.Get(call.self, "docTypeDecl");
+  if (!docType.IsNullish()) out += m.ToString(docType);
+  Serialise(m, call.self, out, 0);
+  return m.Str(out);
+}
+
+// Loading: the body goes to onData (whose default parses it and calls onLoad).
+void StartLoad(Machine& m, Object* target, const std::string& url, const std::string& method,
+               const std::string& body) {
+  m.Set(target, "loaded", Value::Bool(false));
+  target->Define("_bytesLoaded", Value::Number(0), kDontEnum | kDontDelete);
+  m.LoadData(
+      url, method, body,
+      [target](Machine& machine, bool ok, const std::string& text) {
+        if (ok) {
+          target->Define("_bytesLoaded", Value::Number(static_cast<double>(text.size())), kDontEnum | kDontDelete);
+          target->Define("_bytesTotal", Value::Number(static_cast<double>(text.size())), kDontEnum | kDontDelete);
+        }
+        const Value arg = ok ? machine.Str(text) : Value();
+        machine.CallMethod(Value::Obj(target), "onData", std::span<const Value>(&arg, 1));
+      },
+      target);
+}
+
+Value XmlLoad(Call& call) {
+  if (!Self(call) || call.Count() == 0) return Value::Bool(false);
+  StartLoad(call.machine, call.self, call.machine.ToString(call.Arg(0)), "GET", std::string());
+  return Value::Bool(true);
+}
+
+Value XmlSend(Call& call) {
+  // Sending without waiting for an answer goes through the same loader; the answer is
+  // dropped (a browser window target is not something this player opens).
+  if (!Self(call) || call.Count() == 0) return Value::Bool(false);
+  Machine& m = call.machine;
+  m.LoadData(m.ToString(call.Arg(0)), "POST", data::XmlToString(m, call.self),
+             [](Machine&, bool, const std::string&) {}, call.self);
+  return Value::Bool(true);
+}
+
+Value XmlSendAndLoad(Call& call) {
+  Machine& m = call.machine;
+  Object* target = call.Arg(1).AsObject();
+  if (!Self(call) || call.Count() < 2 || !target) return Value::Bool(false);
+  StartLoad(m, target, m.ToString(call.Arg(0)), "POST", data::XmlToString(m, call.self));
+  return Value::Bool(true);
+}
+
+Value XmlOnData(Call& call) {
+  Machine& m = call.machine;
+  if (!call.self) return Value();
+  if (call.Arg(0).IsUndefined()) {
+    const Value no = Value::Bool(false);
+    m.CallMethod(Value::Obj(call.self), "onLoad", std::span<const Value>(&no, 1));
+    return Value();
+  }
+  const Value text = call.Arg(0);
+  m.CallMethod(Value::Obj(call.self), "parseXML", std::span<const Value>(&text, 1));
+  m.Set(call.self, "loaded", Value::Bool(true));
+  const Value yes = Value::Bool(true);
+  m.CallMethod(Value::Obj(call.self), "onLoad", std::span<const Value>(&yes, 1));
+  return Value();
+}
+
+Value Nothing(Call&) { return Value(); }
+
+Value GetBytesLoaded(Call& call) {
+  return call.self ? call.machine.Get(call.self, "_bytesLoaded") : Value();
+}
+Value GetBytesTotal(Call& call) {
+  return call.self ? call.machine.Get(call.self, "_bytesTotal") : Value();
+}
+
+Value AddRequestHeader(Call& call) {
+  // Headers are kept for the loader as a flat array of names and values.
+  Machine& m = call.machine;
+  if (!call.self) return Value();
+  Object* headers = m.Get(call.self, "_customHeaders").AsObject();
+  if (!headers) {
+    headers = m.NewArray();
+    call.self->Define("_customHeaders", Value::Obj(headers), kDontEnum);
+  }
+  ArrayData* list = headers->Array();
+  if (!list) return Value();
+  if (Object* pairs = call.Arg(0).AsObject(); pairs && pairs->Array()) {
+    for (const Value& v : pairs->Array()->elements) list->elements.push_back(m.Str(m.ToString(v)));
+  } else if (call.Count() >= 2) {
+    list->elements.push_back(m.Str(m.ToString(call.Arg(0))));
+    list->elements.push_back(m.Str(m.ToString(call.Arg(1))));
+  }
+  return Value();
+}
+
+}  // namespace
+
+namespace data {
+
+bool IsXmlNode(const Object* object) { return NodeOf(object) != nullptr; }
+
+std::string XmlToString(Machine& machine, Object* node) {
+  std::string out;
+  Serialise(machine, node, out, 0);
+  return out;
+}
+
+Object* ParseXmlDocument(Machine& machine, const std::string& text) {
+  Object* ctor = ConstructorOf(machine.Rt(), "XML");
+  if (!ctor) return nullptr;
+  const Value arg = machine.Str(text);
+  return machine.Construct(ctor, std::span<const Value>(&arg, 1));
+}
+
+}  // namespace data
+
+void InstallXml(Runtime& rt) {
+  Object* node = rt.MakeClass(NodeConstruct, NodeConstruct);
+  rt.xmlNodeProto = data::PrototypeOf(node);
+  data::RegisterClass(rt, rt.global, "XMLNode", node);
+  static const Member nodeMembers[] = {
+      {"nodeType", GetNodeType, Nothing},
+      {"nodeName", GetNodeName, SetNodeName},
+      {"nodeValue", GetNodeValue, SetNodeValue},
+      {"attributes", GetAttributes, SetAttributes},
+      {"childNodes", GetChildNodes, Nothing},
+      {"parentNode", GetParentNode, Nothing},
+      {"firstChild", GetFirstChild, Nothing},
+      {"lastChild", GetLastChild, Nothing},
+      {"nextSibling", GetNextSibling, Nothing},
+      {"previousSibling", GetPreviousSibling, Nothing},
+      {"prefix", GetPrefix, Nothing},
+      {"localName", GetLocalName, Nothing},
+      {"namespaceURI", GetNamespaceUri, Nothing},
+      {"cloneNode", CloneNode},
+      {"removeNode", RemoveNode},
+      {"insertBefore", InsertBefore},
+      {"appendChild", AppendChild},
+      {"hasChildNodes", HasChildNodes},
+      {"toString", NodeToString},
+      {"getNamespaceForPrefix", GetNamespaceForPrefix},
+      {"getPrefixForNamespace", GetPrefixForNamespace},
+  };
+  rt.AddMembers(rt.xmlNodeProto, nodeMembers);
+
+  Object* xml = rt.MakeClass(XmlConstruct, XmlConstruct, rt.xmlNodeProto);
+  rt.xmlProto = data::PrototypeOf(xml);
+  data::RegisterClass(rt, rt.global, "XML", xml);
+  static const Member xmlMembers[] = {
+      {"createElement", CreateElement},
+      {"createTextNode", CreateTextNode},
+      {"parseXML", ParseXml},
+      {"toString", XmlToStringMethod},
+      {"load", XmlLoad},
+      {"send", XmlSend},
+      {"sendAndLoad", XmlSendAndLoad},
+      {"onData", XmlOnData},
+      {"onLoad", Nothing},
+      {"getBytesLoaded", GetBytesLoaded},
+      {"getBytesTotal", GetBytesTotal},
+      {"addRequestHeader", AddRequestHeader},
+  };
+  rt.AddMembers(rt.xmlProto, xmlMembers);
+  rt.xmlProto->Define("contentType", Value::Str(rt.Str("application/x-www-form-urlencoded")), kDontEnum);
+  rt.xmlProto->Define("ignoreWhite", Value::Bool(false), kDontEnum);
+  rt.xmlProto->Define("loaded", Value(), kDontEnum);
+  rt.xmlProto->Define("status", Value::Number(0), kDontEnum);
+}
 
 }  // namespace vantrel::flash::avm1

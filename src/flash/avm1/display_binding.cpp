@@ -1,0 +1,486 @@
+#include "flash/avm1/display_binding.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cmath>
+
+#include "flash/audio/sound_events.h"
+#include "flash/avm1/interpreter.h"
+#include "flash/display/movie_clip.h"
+#include "flash/display/player.h"
+#include "flash/display/text_field.h"
+
+namespace vantrel::flash::avm1 {
+
+namespace {
+
+constexpr std::int32_t kDepthBias = 16384;
+
+bool SameNameNoCase(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (std::size_t i = 0; i < a.size(); ++i) {
+    if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i]))) return false;
+  }
+  return true;
+}
+
+constexpr const char* kPropertyNames[] = {"_x",        "_y",           "_xscale",     "_yscale",   "_currentframe",
+                                          "_totalframes", "_alpha",    "_visible",    "_width",    "_height",
+                                          "_rotation", "_target",      "_framesloaded", "_name",   "_droptarget",
+                                          "_url",      "_highquality", "_focusrect",  "_soundbuftime", "_quality",
+                                          "_xmouse",   "_ymouse"};
+
+MovieClip* AsClip(DisplayObject* object) {
+  return object && object->Kind() == DisplayKind::MovieClip ? static_cast<MovieClip*>(object) : nullptr;
+}
+
+DisplayObject* LevelRoot(DisplayObject* object) {
+  DisplayObject* at = object;
+  for (int guard = 0; at && at->Parent() && guard < 1000; ++guard) at = at->Parent();
+  return at;
+}
+
+// "_level12" gives 12; -1 for other names.
+int LevelNumber(std::string_view name) {
+  if (name.size() <= 6 || !SameNameNoCase(name.substr(0, 6), "_level")) return -1;
+  int number = 0;
+  for (const char c : name.substr(6)) {
+    if (c < '0' || c > '9' || number > 100000) return -1;
+    number = number * 10 + (c - '0');
+  }
+  return number;
+}
+
+std::string SlashPath(DisplayObject* object) {
+  if (!object->Parent()) {
+    const std::string path = object->TargetPath();
+    return path == "_level0" ? "/" : path;
+  }
+  std::vector<std::string> names;
+  DisplayObject* at = object;
+  for (int guard = 0; at->Parent() && guard < 1000; ++guard, at = at->Parent()) names.push_back(at->name);
+  std::string path = at->TargetPath() == "_level0" ? "" : at->TargetPath();
+  for (auto it = names.rbegin(); it != names.rend(); ++it) path += "/" + *it;
+  return path;
+}
+
+QRectF BoundsInParent(DisplayObject& object) {
+  const QRectF local = object.LocalBounds();
+  if (local.isNull()) return {};
+  const Matrix& m = object.GetMatrix();
+  return QTransform(m.a, m.b, m.c, m.d, m.tx, m.ty).mapRect(local);
+}
+
+}  // namespace
+
+void DisplayData::Trace(gc::Tracer& tracer) const { tracer.Mark(object); }
+
+int DisplayPropertyIndex(std::string_view name) {
+  if (name.size() < 2 || name[0] != '_') return -1;
+  for (int i = 0; i < 22; ++i) {
+    if (SameNameNoCase(name, kPropertyNames[i])) return i;
+  }
+  return -1;
+}
+
+DisplayObject* DisplayOf(Interpreter& machine, Object* object) {
+  if (!object || object->kind != NativeKind::Display) return nullptr;
+  auto* data = static_cast<DisplayData*>(object->native.get());
+  DisplayObject* d = data->object;
+  if (!d) return nullptr;
+  if (!d->Removed()) return d;
+  // A reference to a removed clip finds what now stands at its path, if anything.
+  if (data->removedPath.empty()) return nullptr;
+  DisplayObject* found = ResolveTarget(machine, &d->GetPlayer().Root(), data->removedPath);
+  return found && found != d && !found->Removed() ? found : nullptr;
+}
+
+Value DisplayValue(DisplayObject* object) {
+  if (!object || !object->ScriptObject()) return Value();
+  return Value::Obj(object->ScriptObject());
+}
+
+std::string DisplayDotPath(DisplayObject* object) { return object ? object->TargetPath() : std::string(); }
+
+std::string DisplayTypeOf(DisplayObject* object) {
+  return object && object->Kind() == DisplayKind::MovieClip ? "movieclip" : "object";
+}
+
+bool GetDisplayProperty(Interpreter& machine, DisplayObject& object, int index, Value& out) {
+  Player& player = object.GetPlayer();
+  MovieClip* clip = AsClip(&object);
+  const Matrix& m = object.GetMatrix();
+  switch (index) {
+    case 0: out = Value::Number(m.tx / 20.0); return true;
+    case 1: out = Value::Number(m.ty / 20.0); return true;
+    case 2: out = Value::Number(object.XScale()); return true;
+    case 3: out = Value::Number(object.YScale()); return true;
+    case 4:
+      if (!clip) return false;
+      out = Value::Number(std::max(clip->CurrentFrame(), 0) + 1);
+      return true;
+    case 5:
+      if (!clip) return false;
+      out = Value::Number(clip->TotalFrames());
+      return true;
+    case 6: out = Value::Number(object.GetColorTransform().mulA * 100.0); return true;
+    case 7: out = Value::Bool(object.visible); return true;
+    case 8: out = Value::Number(BoundsInParent(object).width() / 20.0); return true;
+    case 9: out = Value::Number(BoundsInParent(object).height() / 20.0); return true;
+    case 10: out = Value::Number(object.Rotation()); return true;
+    case 11: out = machine.Str(SlashPath(&object)); return true;
+    case 12:
+      if (!clip) return false;
+      out = Value::Number(clip->FramesLoaded());
+      return true;
+    case 13: out = machine.Str(object.name); return true;
+    case 14: {
+      DisplayObject* target = clip && player.Dragged() == clip ? player.DropTarget() : nullptr;
+      out = machine.Str(target ? SlashPath(target) : std::string());
+      return true;
+    }
+    case 15: out = machine.Str(object.Movie() ? object.Movie()->url : std::string()); return true;
+    case 16: {
+      std::string q = player.Quality();
+      for (char& c : q) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+      out = Value::Number(q == "LOW" ? 0 : q == "BEST" ? 2 : 1);
+      return true;
+    }
+    case 17: out = Value::Bool(true); return true;
+    case 18: out = Value::Number(5); return true;
+    case 19: {
+      std::string q = player.Quality();
+      for (char& c : q) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+      out = machine.Str(q);
+      return true;
+    }
+    case 20:
+    case 21: {
+      const QPointF local = ObjectToStage(object).inverted().map(player.MousePosition());
+      out = Value::Number(std::round(index == 20 ? local.x() / 20.0 : local.y() / 20.0));
+      return true;
+    }
+    default: return false;
+  }
+}
+
+bool SetDisplayProperty(Interpreter& machine, DisplayObject& object, int index, const Value& value) {
+  Player& player = object.GetPlayer();
+  auto number = [&](double& out) {
+    out = machine.ToNumber(value);
+    return !std::isnan(out);
+  };
+  double v = 0;
+  switch (index) {
+    case 0:
+    case 1: {
+      if (!number(v) || std::isinf(v)) return true;
+      Matrix m = object.GetMatrix();
+      (index == 0 ? m.tx : m.ty) = std::trunc(v * 20.0);
+      const double xs = object.XScale(), ys = object.YScale(), r = object.Rotation();
+      object.SetMatrix(m);
+      // Moving keeps the scale and rotation scripts set, not the matrix's rounding.
+      (void)xs;
+      (void)ys;
+      (void)r;
+      object.transformedByScript = true;
+      return true;
+    }
+    case 2:
+      if (number(v)) object.SetXScale(v);
+      object.transformedByScript = true;
+      return true;
+    case 3:
+      if (number(v)) object.SetYScale(v);
+      object.transformedByScript = true;
+      return true;
+    case 6:
+      if (number(v)) {
+        ColorTransform ct = object.GetColorTransform();
+        ct.mulA = v / 100.0;
+        object.SetColorTransform(ct);
+        object.transformedByScript = true;
+      }
+      return true;
+    case 7: {
+      if (value.IsNullish()) return true;
+      object.visible = machine.ToBoolean(value.IsString() ? Value::Number(machine.ToNumber(value)) : value);
+      return true;
+    }
+    case 8:
+    case 9: {
+      if (!number(v)) return true;
+      const QRectF bounds = BoundsInParent(object);
+      const double current = index == 8 ? bounds.width() : bounds.height();
+      if (current <= 0) return true;
+      const double factor = v * 20.0 / current;
+      if (index == 8)
+        object.SetXScale(object.XScale() * factor);
+      else
+        object.SetYScale(object.YScale() * factor);
+      object.transformedByScript = true;
+      return true;
+    }
+    case 10:
+      if (number(v)) object.SetRotation(v);
+      object.transformedByScript = true;
+      return true;
+    case 13: object.name = machine.ToString(value); return true;
+    case 16: {
+      if (!number(v) || !player.Hooks().setQuality) return true;
+      player.Hooks().setQuality(v >= 2 ? "BEST" : v >= 1 ? "HIGH" : "LOW");
+      return true;
+    }
+    case 19:
+      if (player.Hooks().setQuality) player.Hooks().setQuality(machine.ToString(value));
+      return true;
+    default: return index >= 0 && index < 22;  // read-only properties ignore writes
+  }
+}
+
+bool GetDisplayMember(Interpreter& machine, DisplayObject& object, std::string_view name, Value& out) {
+  if (name.empty()) return false;
+  if (name[0] == '_') {
+    if (SameNameNoCase(name, "_parent")) {
+      if (!object.Parent()) return false;
+      out = DisplayValue(object.Parent());
+      return true;
+    }
+    if (SameNameNoCase(name, "_root")) {
+      out = DisplayValue(LevelRoot(&object));
+      return true;
+    }
+    const int level = LevelNumber(name);
+    if (level >= 0) {
+      MovieClip* clip = object.GetPlayer().Level(level);
+      if (!clip) return false;
+      out = DisplayValue(clip);
+      return true;
+    }
+  }
+  if (object.IsContainer()) {
+    const auto& container = static_cast<MovieClip&>(object);
+    if (DisplayObject* child = container.ChildByName(name, machine.CaseSensitive())) {
+      if (!child->ScriptObject()) {
+        // Shapes and static texts answer as their parent, as the reference player does.
+        out = DisplayValue(&object);
+        return true;
+      }
+      out = DisplayValue(child);
+      return true;
+    }
+  }
+  return false;
+}
+
+bool SetDisplayMember(Interpreter&, DisplayObject&, std::string_view, const Value&) { return false; }
+
+void EnumerateDisplay(DisplayObject& object, std::vector<std::string>& names) {
+  if (!object.IsContainer()) return;
+  const auto& children = static_cast<MovieClip&>(object).Children();
+  for (auto it = children.rbegin(); it != children.rend(); ++it) {
+    if (it->second->ScriptObject() && !it->second->name.empty()) names.push_back(it->second->name);
+  }
+}
+
+DisplayObject* ResolveTarget(Interpreter& machine, DisplayObject* base, std::string_view path) {
+  if (!base) return nullptr;
+  if (path.empty()) return base;
+  DisplayObject* at = base;
+  std::size_t start = 0;
+  if (path[0] == '/') {
+    at = LevelRoot(base);
+    start = 1;
+  }
+  const bool cs = machine.CaseSensitive();
+  int guard = 0;
+  while (start < path.size() && at && guard++ < 256) {
+    std::size_t end = path.find_first_of("/.:", start);
+    if (end == std::string_view::npos) end = path.size();
+    std::string_view part = path.substr(start, end - start);
+    // ".." is the parent; a lone "." separator is skipped.
+    if (part.empty() && end < path.size() && path[end] == '.' && end + 1 < path.size() && path[end + 1] == '.') {
+      at = at->Parent();
+      start = end + 2;
+      if (start < path.size() && (path[start] == '/' || path[start] == '.')) ++start;
+      continue;
+    }
+    start = end + 1;
+    if (part.empty()) continue;
+    if (part == "..") {
+      at = at->Parent();
+      continue;
+    }
+    if (SameNameNoCase(part, "_root")) {
+      at = LevelRoot(at);
+      continue;
+    }
+    if (SameNameNoCase(part, "_parent")) {
+      at = at->Parent();
+      continue;
+    }
+    if (part == "this") continue;
+    const int level = LevelNumber(part);
+    if (level >= 0) {
+      at = base->GetPlayer().Level(level);
+      continue;
+    }
+    DisplayObject* next = nullptr;
+    if (at->IsContainer()) next = static_cast<MovieClip*>(at)->ChildByName(part, cs);
+    if (!next && at->ScriptObject()) {
+      // A variable of the clip that holds a clip.
+      if (const Property* p = at->ScriptObject()->FindOwn(part, cs); p && p->value.IsObject())
+        next = DisplayOf(machine, p->value.object);
+    }
+    at = next;
+  }
+  return at;
+}
+
+void TimelineAction(Interpreter&, DisplayObject* object, TimelineOp op) {
+  MovieClip* clip = AsClip(object);
+  if (!clip) return;
+  switch (op) {
+    case TimelineOp::Play: clip->Play(); break;
+    case TimelineOp::Stop: clip->Stop(); break;
+    case TimelineOp::NextFrame: clip->NextFrame(); break;
+    case TimelineOp::PrevFrame: clip->PrevFrame(); break;
+  }
+}
+
+void GotoFrame(Interpreter&, DisplayObject* object, int frame, bool play) {
+  MovieClip* clip = AsClip(object);
+  if (!clip) return;
+  clip->GotoFrame(std::max(frame, 0), play);
+}
+
+void GotoLabel(Interpreter&, DisplayObject* object, const std::string& label, bool play) {
+  MovieClip* clip = AsClip(object);
+  if (!clip || !clip->GetTimeline()) return;
+  const int frame = clip->GetTimeline()->FindLabel(label);
+  if (frame < 0) return;
+  clip->GotoFrame(frame, play);
+}
+
+int FramesLoaded(DisplayObject* object) {
+  MovieClip* clip = AsClip(object);
+  return clip ? clip->FramesLoaded() : 1;
+}
+
+void CloneSprite(Interpreter& machine, DisplayObject* source, const std::string& name, int depth) {
+  DuplicateClip(machine, source, name, depth - kDepthBias, nullptr);
+}
+
+DisplayObject* DuplicateClip(Interpreter& machine, DisplayObject* source, const std::string& name, int depth,
+                             Object* initObject) {
+  MovieClip* clip = AsClip(source);
+  if (!clip || !clip->Parent()) return nullptr;
+  (void)machine;
+  Player& player = clip->GetPlayer();
+  MovieClip* parent = clip->Parent();
+  MovieClip* copy = nullptr;
+  if (clip->character) {
+    DisplayObject* made = player.Create(clip->Movie(), std::const_pointer_cast<Character>(clip->character), clip->characterId);
+    copy = AsClip(made);
+  } else {
+    copy = player.CreateEmptyClip(clip->Movie());
+  }
+  if (!copy) return nullptr;
+  copy->SetMatrix(clip->GetMatrix());
+  copy->SetColorTransform(clip->GetColorTransform());
+  copy->clipActions = clip->clipActions;
+  copy->drawing = clip->drawing;
+  copy->name = name;
+  copy->placedByScript = true;
+  copy->transformedByScript = clip->transformedByScript;
+  parent->AddChild(copy, depth);
+  player.PostInstantiate(copy, initObject, true);
+  return copy;
+}
+
+void RemoveSprite(Interpreter&, DisplayObject* object) {
+  if (!object || !object->Parent()) return;
+  // Only objects at script depths go; the timeline's own stay.
+  if (object->depth < 0 || object->depth >= 2130706416 - kDepthBias) return;
+  object->Parent()->RemoveChild(object);
+}
+
+void StartDrag(Interpreter&, DisplayObject* object, bool lockCenter, const double* rect) {
+  if (object) object->GetPlayer().StartDrag(object, lockCenter, rect);
+}
+
+void StopDrag(Interpreter& machine) {
+  if (machine.HasPlayer()) machine.GetPlayer().StopDrag();
+}
+
+void GetUrl(Interpreter& machine, DisplayObject* base, const std::string& url, const std::string& target, int method,
+            bool loadTarget, bool loadVariables) {
+  if (!machine.HasPlayer()) return;
+  Player& player = machine.GetPlayer();
+  if (url.size() >= 10 && SameNameNoCase(std::string_view(url).substr(0, 10), "fscommand:")) {
+    if (player.Hooks().fsCommand) player.Hooks().fsCommand(url.substr(10), target);
+    return;
+  }
+  const std::string methodName = method == 1 ? "GET" : method == 2 ? "POST" : "";
+  const int level = LevelNumber(target);
+  if (loadVariables) {
+    if (level >= 0 && !loadTarget) {
+      player.LoadMovieInto(url, level, nullptr, true, methodName, "");
+    } else if (DisplayObject* clip = ResolveTarget(machine, base, target)) {
+      player.LoadMovieInto(url, 0, clip, true, methodName, "");
+    }
+    return;
+  }
+  if (loadTarget || level >= 0) {
+    if (level >= 0) {
+      if (url.empty())
+        player.UnloadLevel(level);
+      else
+        player.LoadMovieInto(url, level, nullptr, false, methodName, "");
+      return;
+    }
+    DisplayObject* clip = ResolveTarget(machine, base, target);
+    if (!clip) return;
+    player.LoadMovieInto(url, 0, clip, false, methodName, "");
+    return;
+  }
+  if (player.Hooks().getUrl) player.Hooks().getUrl(url, target);
+}
+
+void CallFrame(Interpreter& machine, DisplayObject* object, const Value& frame) {
+  MovieClip* clip = AsClip(object);
+  if (!clip || !clip->GetTimeline()) return;
+  int index = -1;
+  if (frame.IsString()) {
+    const std::string& text = frame.Text();
+    const double n = StringToNumber(text, 7);
+    index = std::isnan(n) ? clip->GetTimeline()->FindLabel(text) : static_cast<int>(n) - 1;
+  } else {
+    const double n = machine.ToNumber(frame);
+    if (!std::isnan(n)) index = static_cast<int>(n) - 1;
+  }
+  if (index >= 0) clip->CallFrame(index);
+}
+
+void ToggleQuality(Interpreter& machine) {
+  if (!machine.HasPlayer()) return;
+  Player& player = machine.GetPlayer();
+  if (!player.Hooks().setQuality) return;
+  std::string q = player.Quality();
+  for (char& c : q) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  player.Hooks().setQuality(q == "LOW" ? "HIGH" : "LOW");
+}
+
+void StopSounds(Interpreter& machine) {
+  if (!machine.HasPlayer()) return;
+  if (machine.GetPlayer().sounds) machine.GetPlayer().sounds->StopAll();
+}
+
+double Timer(Interpreter& machine) { return machine.HasPlayer() ? machine.GetPlayer().Milliseconds() : 0; }
+
+int RandomNumber(Interpreter& machine, int max) {
+  if (max <= 0 || !machine.HasPlayer()) return 0;
+  return static_cast<int>(machine.GetPlayer().Random() % static_cast<std::uint32_t>(max));
+}
+
+}  // namespace vantrel::flash::avm1

@@ -1,0 +1,2040 @@
+#include "flash/avm1/interpreter.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <unordered_map>
+
+#include "flash/avm1/display_binding.h"
+#include "flash/display/display_object.h"
+#include "flash/display/player.h"
+#include "flash/avm1/utf16.h"
+
+namespace vantrel::flash::avm1 {
+
+// Strings of one ConstantPool action, made once and kept for as long as the block.
+struct Pool {
+  std::vector<const String*> cells;
+};
+
+struct TryBlock {
+  std::size_t tryEnd = 0, catchEnd = 0, finallyEnd = 0;
+  bool hasCatch = false, hasFinally = false;
+  bool catchInRegister = false;
+  std::uint8_t catchRegister = 0;
+  std::string catchName;
+  enum class State { Try, Catch, Finally } state = State::Try;
+  bool rethrow = false;
+  Value pending;
+  std::size_t stackDepth = 0;
+  std::size_t scopeDepth = 0;
+};
+
+struct WithBlock {
+  std::size_t end = 0;
+};
+
+struct Interpreter::Frame {
+  ActionBlock block;
+  const std::uint8_t* code = nullptr;
+  std::size_t pc = 0, end = 0;
+  int version = 8;
+  std::shared_ptr<const Pool> pool;
+  Value thisValue;
+  Object* callee = nullptr;
+  Object* locals = nullptr;     // the activation of a function; null at a block's top level
+  std::vector<Object*> scope;   // [0] _global, [1] the timeline, then closures and withs
+  Object* target = nullptr;     // the timeline the timeline actions act on
+  Object* originalTarget = nullptr;
+  Object* superBase = nullptr;  // where the running method was found (super looks above)
+  std::vector<Value> registers;
+  std::size_t stackBase = 0;
+  std::vector<TryBlock> tries;
+  std::vector<WithBlock> withs;
+  bool construct = false;
+  Object* newObject = nullptr;
+  bool pushResult = false;  // the caller is a frame of the same run waiting for the result
+};
+
+// The pools and literal strings of every block run so far, by the address of their
+// bytes; the blocks stay alive as long as the entry does.
+struct StringCache {
+  std::unordered_map<const std::uint8_t*, std::shared_ptr<Pool>> pools;
+  std::unordered_map<const std::uint8_t*, const String*> literals;
+  std::vector<ActionBlock> pinned;
+  std::unordered_map<const void*, bool> pinnedSet;
+  void Pin(const ActionBlock& block) {
+    if (block && pinnedSet.emplace(block.get(), true).second) pinned.push_back(block);
+  }
+};
+
+class ActionReader {
+ public:
+  ActionReader(const std::uint8_t* data, std::size_t size) : data_(data), size_(size) {}
+  bool AtEnd() const { return pos_ >= size_; }
+  std::size_t Pos() const { return pos_; }
+  std::uint8_t U8() { return pos_ < size_ ? data_[pos_++] : 0; }
+  std::uint16_t U16() {
+    const std::uint16_t lo = U8();
+    return static_cast<std::uint16_t>(lo | (U8() << 8));
+  }
+  std::uint32_t U32() {
+    const std::uint32_t lo = U16();
+    return lo | (static_cast<std::uint32_t>(U16()) << 16);
+  }
+  std::string_view StringView() {
+    const std::size_t start = pos_;
+    while (pos_ < size_ && data_[pos_] != 0) ++pos_;
+    const std::string_view text(reinterpret_cast<const char*>(data_ + start), pos_ - start);
+    if (pos_ < size_) ++pos_;
+    return text;
+  }
+  double Double() {  // high word first
+    const std::uint64_t high = U32();
+    const std::uint64_t low = U32();
+    const std::uint64_t bits = (high << 32) | low;
+    double out;
+    std::memcpy(&out, &bits, sizeof out);
+    return out;
+  }
+  float Float() {
+    const std::uint32_t bits = U32();
+    float out;
+    std::memcpy(&out, &bits, sizeof out);
+    return out;
+  }
+
+ private:
+  const std::uint8_t* data_;
+  std::size_t size_;
+  std::size_t pos_ = 0;
+};
+
+namespace {
+
+bool HasPathCharacters(std::string_view name) {
+  for (const char c : name) {
+    if (c == ':' || c == '/' || c == '.') return true;
+  }
+  return false;
+}
+
+class SuperData final : public NativeData {
+ public:
+  Value thisValue;
+  Object* base = nullptr;
+  void Trace(gc::Tracer& tracer) const override {
+    TraceValue(tracer, thisValue);
+    tracer.Mark(base);
+  }
+};
+
+}  // namespace
+
+Interpreter::Interpreter(Runtime& rt, Player* player)
+    : rt_(rt), player_(player), cache_(std::make_unique<StringCache>()) {
+  stack_.reserve(1024);
+}
+
+Interpreter::~Interpreter() = default;
+
+Player& Interpreter::GetPlayer() { return *player_; }
+
+int Interpreter::Version() const { return frames_.empty() ? defaultVersion_ : frames_.back()->version; }
+
+void Interpreter::Trace(const std::string& line) {
+  if (onTrace) onTrace(line);
+}
+
+void Interpreter::TraceRoots(gc::Tracer& tracer) const {
+  for (const Value& v : stack_) TraceValue(tracer, v);
+  for (const auto& frame : frames_) {
+    TraceValue(tracer, frame->thisValue);
+    tracer.Mark(frame->callee);
+    tracer.Mark(frame->locals);
+    for (const Object* o : frame->scope) tracer.Mark(o);
+    tracer.Mark(frame->target);
+    tracer.Mark(frame->originalTarget);
+    tracer.Mark(frame->superBase);
+    tracer.Mark(frame->newObject);
+    for (const Value& v : frame->registers) TraceValue(tracer, v);
+    for (const TryBlock& t : frame->tries) TraceValue(tracer, t.pending);
+  }
+  TraceValue(tracer, thrown_);
+  for (const auto& [key, pool] : cache_->pools)
+    for (const String* s : pool->cells) tracer.Mark(s);
+  for (const auto& [key, s] : cache_->literals) tracer.Mark(s);
+}
+
+// ---------------------------------------------------------------------------------
+// Conversions
+
+std::string Interpreter::ToString(const Value& value) {
+  switch (value.type) {
+    case Value::Type::Undefined: return Version() >= 7 ? "undefined" : "";
+    case Value::Type::Null: return "null";
+    case Value::Type::Boolean: return value.boolean ? "true" : "false";
+    case Value::Type::Number: return NumberToString(value.number);
+    case Value::Type::String: return value.string->Text();
+    case Value::Type::Object: {
+      Object* o = value.object;
+      if (o->kind == NativeKind::Display) {
+        // A clip prints as its path; a removed one that nothing replaced as "".
+        DisplayObject* display = DisplayOf(*this, o);
+        if (!display) return "";
+        if (DisplayTypeOf(display) == "movieclip") return DisplayDotPath(display);
+      }
+      const Value fn = Get(o, "toString");
+      if (Object* f = fn.AsObject(); f && f->IsFunction()) {
+        const Value result = CallFunction(fn, value, {});
+        if (throwing_) return "";
+        if (result.type != Value::Type::Object) return ToString(result);
+      }
+      return o->IsFunction() ? "[type Function]" : "[type Object]";
+    }
+  }
+  return "";
+}
+
+double Interpreter::ToNumber(const Value& value) {
+  switch (value.type) {
+    case Value::Type::Undefined:
+    case Value::Type::Null: return Version() >= 7 ? std::nan("") : 0;
+    case Value::Type::Boolean: return value.boolean ? 1 : 0;
+    case Value::Type::Number: return value.number;
+    case Value::Type::String: return StringToNumber(value.string->Text(), Version());
+    case Value::Type::Object: {
+      const Value primitive = ToPrimitive(value, false);
+      if (primitive.type == Value::Type::Object) return std::nan("");
+      if (primitive.type == Value::Type::Undefined || primitive.type == Value::Type::Null) return std::nan("");
+      return ToNumber(primitive);
+    }
+  }
+  return 0;
+}
+
+bool Interpreter::ToBoolean(const Value& value) {
+  switch (value.type) {
+    case Value::Type::Undefined:
+    case Value::Type::Null: return false;
+    case Value::Type::Boolean: return value.boolean;
+    case Value::Type::Number: return value.number != 0 && !std::isnan(value.number);
+    case Value::Type::String: {
+      if (Version() >= 7) return !value.string->Text().empty();
+      const double number = StringToNumber(value.string->Text(), Version());
+      return number != 0 && !std::isnan(number);
+    }
+    case Value::Type::Object: return true;
+  }
+  return false;
+}
+
+Value Interpreter::ToPrimitive(const Value& value, bool preferString) {
+  Object* o = value.AsObject();
+  if (!o) return value;
+  if (preferString) return Str(ToString(value));
+  const Value fn = Get(o, "valueOf");
+  if (Object* f = fn.AsObject(); f && f->IsFunction()) {
+    const Value result = CallFunction(fn, value, {});
+    return result;
+  }
+  return value;
+}
+
+Object* Interpreter::ToObject(const Value& value) {
+  switch (value.type) {
+    case Value::Type::Undefined:
+    case Value::Type::Null: return nullptr;
+    case Value::Type::Object: return value.object;
+    case Value::Type::Boolean:
+    case Value::Type::Number:
+    case Value::Type::String: {
+      Object* proto = value.type == Value::Type::Boolean ? rt_.booleanProto
+                      : value.type == Value::Type::Number ? rt_.numberProto
+                                                          : rt_.stringProto;
+      Object* box = rt_.MakeObject(proto ? proto : rt_.objectProto);
+      box->kind = value.type == Value::Type::Boolean ? NativeKind::Boolean
+                  : value.type == Value::Type::Number ? NativeKind::Number
+                                                      : NativeKind::String;
+      box->native = std::make_unique<PrimitiveData>(value);
+      return box;
+    }
+  }
+  return nullptr;
+}
+
+std::string Interpreter::TypeOf(const Value& value) {
+  switch (value.type) {
+    case Value::Type::Undefined: return "undefined";
+    case Value::Type::Null: return "null";
+    case Value::Type::Boolean: return "boolean";
+    case Value::Type::Number: return "number";
+    case Value::Type::String: return "string";
+    case Value::Type::Object: {
+      if (value.object->IsFunction()) return "function";
+      if (value.object->kind == NativeKind::Display) return DisplayTypeOf(AsDisplay(value.object));
+      return "object";
+    }
+  }
+  return "undefined";
+}
+
+bool Interpreter::InstanceOf(Object* object, Object* ctor) {
+  if (!object || !ctor) return false;
+  const Value protoValue = Get(ctor, "prototype");
+  Object* proto = protoValue.AsObject();
+  if (!proto) return false;
+  int guard = 0;
+  for (Object* at = object->proto; at && guard < 256; at = at->proto, ++guard) {
+    if (at == proto) return true;
+    for (Object* i : at->interfaces) {
+      // Interfaces extend each other through their own prototypes' interfaces.
+      std::vector<Object*> pending{i};
+      int steps = 0;
+      while (!pending.empty() && steps++ < 256) {
+        Object* p = pending.back();
+        pending.pop_back();
+        if (p == proto) return true;
+        for (Object* q : p->interfaces) pending.push_back(q);
+      }
+    }
+  }
+  return false;
+}
+
+void Interpreter::Throw(const Value& value) {
+  throwing_ = true;
+  thrown_ = value;
+}
+
+DisplayObject* Interpreter::AsDisplay(Object* object) { return object ? DisplayOf(*this, object) : nullptr; }
+
+Object* Interpreter::Target() {
+  if (frames_.empty()) return nullptr;
+  return frames_.back()->target;
+}
+
+// ---------------------------------------------------------------------------------
+// Properties
+
+namespace {
+constexpr int kMaxChain = 256;
+}
+
+Value Interpreter::Get(Object* object, std::string_view name) {
+  if (!object) return Value();
+  const bool cs = CaseSensitive();
+  const int version = Version();
+  if (object->kind == NativeKind::Display) {
+    if (DisplayObject* display = DisplayOf(*this, object)) {
+      const int index = DisplayPropertyIndex(name);
+      Value out;
+      if (index >= 0 && GetDisplayProperty(*this, *display, index, out)) return out;
+      object = display->ScriptObject() ? display->ScriptObject() : object;
+    }
+  }
+  if (object->kind == NativeKind::Super) {
+    auto* data = static_cast<SuperData*>(object->native.get());
+    Object* from = data->base ? data->base->proto : nullptr;
+    if (!from) return Value();
+    object = from;
+  }
+  if (object->kind == NativeKind::Array) {
+    ArrayData* array = object->Array();
+    const long index = ArrayIndex(name);
+    if (index >= 0) {
+      if (static_cast<std::size_t>(index) < array->elements.size()) return array->elements[index];
+    } else if (SameName(name, "length", cs)) {
+      return Value::Number(static_cast<double>(array->elements.size()));
+    }
+  }
+  if (object->kind == NativeKind::String && SameName(name, "length", cs)) {
+    return Value::Number(static_cast<double>(Utf16Length(static_cast<PrimitiveData*>(object->native.get())->value.Text())));
+  }
+  if (name.size() == 9 && SameName(name, "__proto__", cs)) return Value::Obj(object->proto);
+  Object* at = object;
+  for (int depth = 0; at && depth < kMaxChain; at = at->proto, ++depth) {
+    if (const Property* p = at->FindOwn(name, cs); p && VisibleIn(p->attributes, version)) {
+      if (!p->getter) return p->value;
+      return CallFunction(Value::Obj(p->getter), Value::Obj(object), {});
+    }
+    if (depth == 0 && at->kind == NativeKind::Display) {
+      if (DisplayObject* display = DisplayOf(*this, at)) {
+        Value out;
+        if (GetDisplayMember(*this, *display, name, out)) return out;
+      }
+    }
+  }
+  if (name != "__resolve") {
+    const Value resolve = Get(object, "__resolve");
+    if (Object* f = resolve.AsObject(); f && f->IsFunction()) {
+      const Value args[] = {Str(std::string(name))};
+      return CallFunction(resolve, Value::Obj(object), args);
+    }
+  }
+  return Value();
+}
+
+Value Interpreter::GetMember(const Value& target, std::string_view name) {
+  switch (target.type) {
+    case Value::Type::Object: return Get(target.object, name);
+    case Value::Type::String: {
+      if (SameName(name, "length", CaseSensitive()))
+        return Value::Number(static_cast<double>(Utf16Length(target.string->Text())));
+      return rt_.stringProto ? GetWithThis(rt_.stringProto, name, target) : Value();
+    }
+    case Value::Type::Number: return rt_.numberProto ? GetWithThis(rt_.numberProto, name, target) : Value();
+    case Value::Type::Boolean: return rt_.booleanProto ? GetWithThis(rt_.booleanProto, name, target) : Value();
+    default: return Value();
+  }
+}
+
+Value Interpreter::GetWithThis(Object* start, std::string_view name, const Value& thisValue) {
+  const bool cs = CaseSensitive();
+  const int version = Version();
+  Object* at = start;
+  for (int depth = 0; at && depth < kMaxChain; at = at->proto, ++depth) {
+    if (const Property* p = at->FindOwn(name, cs); p && VisibleIn(p->attributes, version)) {
+      if (!p->getter) return p->value;
+      return CallFunction(Value::Obj(p->getter), thisValue, {});
+    }
+  }
+  return Value();
+}
+
+bool Interpreter::Has(Object* object, std::string_view name) {
+  if (!object) return false;
+  const bool cs = CaseSensitive();
+  const int version = Version();
+  if (object->kind == NativeKind::Display) {
+    if (DisplayObject* display = DisplayOf(*this, object)) {
+      if (DisplayPropertyIndex(name) >= 0) return true;
+      Value out;
+      if (object->FindOwn(name, cs) == nullptr && GetDisplayMember(*this, *display, name, out)) return true;
+    }
+  }
+  if (object->kind == NativeKind::Array) {
+    const long index = ArrayIndex(name);
+    if (index >= 0 && static_cast<std::size_t>(index) < object->Array()->elements.size()) return true;
+    if (SameName(name, "length", cs)) return true;
+  }
+  if (SameName(name, "__proto__", cs)) return object->proto != nullptr;
+  Object* at = object;
+  for (int depth = 0; at && depth < kMaxChain; at = at->proto, ++depth) {
+    if (const Property* p = at->FindOwn(name, cs); p && VisibleIn(p->attributes, version)) return true;
+  }
+  return false;
+}
+
+void Interpreter::Set(Object* object, std::string_view name, const Value& value) {
+  if (!object) return;
+  const bool cs = CaseSensitive();
+  const int version = Version();
+  if (object->kind == NativeKind::Display) {
+    if (DisplayObject* display = DisplayOf(*this, object)) {
+      const int index = DisplayPropertyIndex(name);
+      if (index >= 0 && SetDisplayProperty(*this, *display, index, value)) return;
+      if (SetDisplayMember(*this, *display, name, value)) return;
+      if (display->ScriptObject()) object = display->ScriptObject();
+    } else {
+      return;  // a removed clip takes no properties
+    }
+  }
+  if (name.size() == 9 && SameName(name, "__proto__", cs)) {
+    object->proto = value.AsObject();
+    return;
+  }
+  Value stored = value;
+  // Watchers see the old and new value and decide what is stored.
+  if (auto* watchers = object->Watchers()) {
+    for (std::size_t i = 0; i < watchers->size(); ++i) {
+      if (!SameName((*watchers)[i].name, name, cs)) continue;
+      const Watcher w = (*watchers)[i];
+      const Value old = Get(object, name);
+      const Value args[] = {Str(std::string(name)), old, value, w.userData};
+      stored = CallFunction(Value::Obj(w.callback), Value::Obj(object), args);
+      break;
+    }
+  }
+  if (object->kind == NativeKind::Array) {
+    ArrayData* array = object->Array();
+    const long index = ArrayIndex(name);
+    if (index >= 0) {
+      if (static_cast<std::size_t>(index) >= array->elements.size()) {
+        if (index >= (1L << 24)) return;  // bounded: an index this far out would take gigabytes
+        array->elements.resize(static_cast<std::size_t>(index) + 1);
+      }
+      array->elements[index] = stored;
+      return;
+    }
+    if (SameName(name, "length", cs)) {
+      const double length = ToNumber(stored);
+      if (length >= 0 && length < (1 << 24)) array->elements.resize(static_cast<std::size_t>(length));
+      return;
+    }
+  }
+  // A getter/setter pair on the object or its prototypes takes the assignment.
+  Object* at = object;
+  for (int depth = 0; at && depth < kMaxChain; at = at->proto, ++depth) {
+    Property* p = at->FindOwn(name, cs);
+    if (!p || !VisibleIn(p->attributes, version)) continue;
+    if (p->getter) {
+      if (p->setter) {
+        const Value args[] = {stored};
+        CallFunction(Value::Obj(p->setter), Value::Obj(object), args);
+      }
+      return;
+    }
+    if (at == object) {
+      if (!(p->attributes & kReadOnly)) p->value = stored;
+      return;
+    }
+    break;
+  }
+  object->Define(name, stored);
+}
+
+std::vector<std::string> Interpreter::Enumerate(Object* object) {
+  std::vector<std::string> names;
+  if (!object) return names;
+  const int version = Version();
+  if (object->kind == NativeKind::Display) {
+    if (DisplayObject* display = DisplayOf(*this, object)) EnumerateDisplay(*display, names);
+  }
+  std::vector<std::string> seen;
+  int guard = 0;
+  for (Object* at = object; at && guard < kMaxChain; at = at->proto, ++guard) {
+    const auto& props = at->Properties();
+    for (auto it = props.rbegin(); it != props.rend(); ++it) {
+      if ((it->attributes & kDontEnum) || !VisibleIn(it->attributes, version)) continue;
+      if (std::find(seen.begin(), seen.end(), it->name) != seen.end()) continue;
+      seen.push_back(it->name);
+      names.push_back(it->name);
+    }
+    if (at->kind == NativeKind::Array) {
+      const auto& elements = at->Array()->elements;
+      for (std::size_t i = elements.size(); i-- > 0;) names.push_back(std::to_string(i));
+    }
+  }
+  return names;
+}
+
+// ---------------------------------------------------------------------------------
+// Calls
+
+Value Interpreter::CallFunction(const Value& fn, const Value& thisValue, std::span<const Value> args) {
+  Object* f = fn.AsObject();
+  if (!f || !f->IsFunction()) return Value();
+  return Invoke(f, thisValue, args, false, nullptr, nullptr);
+}
+
+Value Interpreter::CallMethod(const Value& target, std::string_view name, std::span<const Value> args) {
+  Object* holder = nullptr;
+  const Value fn = FindMethod(target, name, holder);
+  Object* f = fn.AsObject();
+  if (!f || !f->IsFunction()) return Value();
+  Value self = target;
+  if (Object* o = target.AsObject(); o && o->kind == NativeKind::Super) self = static_cast<SuperData*>(o->native.get())->thisValue;
+  return Invoke(f, self, args, false, nullptr, holder);
+}
+
+Value Interpreter::FindMethod(const Value& target, std::string_view name, Object*& holder) {
+  holder = nullptr;
+  Object* start = nullptr;
+  switch (target.type) {
+    case Value::Type::Object: start = target.object; break;
+    case Value::Type::String: start = rt_.stringProto; break;
+    case Value::Type::Number: start = rt_.numberProto; break;
+    case Value::Type::Boolean: start = rt_.booleanProto; break;
+    default: return Value();
+  }
+  if (!start) return Value();
+  if (start->kind == NativeKind::Super) {
+    auto* data = static_cast<SuperData*>(start->native.get());
+    start = data->base ? data->base->proto : nullptr;
+    if (!start) return Value();
+  }
+  if (start->kind == NativeKind::Display) {
+    // Display objects answer with their own members first (a child named like a method).
+    const Value v = Get(start, name);
+    holder = start->proto;
+    // Find where along the prototypes the method sits, for super.
+    const bool cs = CaseSensitive();
+    for (Object* at = start; at; at = at->proto) {
+      if (at->FindOwn(name, cs)) {
+        holder = at;
+        break;
+      }
+    }
+    return v;
+  }
+  const bool cs = CaseSensitive();
+  const int version = Version();
+  Object* at = start;
+  for (int depth = 0; at && depth < kMaxChain; at = at->proto, ++depth) {
+    if (const Property* p = at->FindOwn(name, cs); p && VisibleIn(p->attributes, version)) {
+      holder = at;
+      if (!p->getter) return p->value;
+      return CallFunction(Value::Obj(p->getter), target, {});
+    }
+  }
+  if (target.type == Value::Type::Object) return Get(target.object, name);  // arrays, __resolve
+  return Value();
+}
+
+Object* Interpreter::Construct(Object* ctor, std::span<const Value> args) {
+  if (!ctor || !ctor->IsFunction()) return nullptr;
+  Object* instance = NewInstance(ctor);
+  const Value result = Invoke(ctor, Value::Obj(instance), args, true, instance, instance->proto);
+  if (Object* o = result.AsObject()) return o;
+  return instance;
+}
+
+Object* Interpreter::NewInstance(Object* ctor) {
+  Object* proto = Get(ctor, "prototype").AsObject();
+  Object* instance = rt_.MakeObject(proto ? proto : rt_.objectProto);
+  instance->Define("__constructor__", Value::Obj(ctor), kDontEnum);
+  if (Version() < 7) instance->Define("constructor", Value::Obj(ctor), kDontEnum);
+  return instance;
+}
+
+Object* Interpreter::MakeSuper(const Value& thisValue, Object* base) {
+  Object* s = rt_.MakeObject(nullptr);
+  s->kind = NativeKind::Super;
+  auto data = std::make_unique<SuperData>();
+  data->thisValue = thisValue;
+  data->base = base;
+  s->native = std::move(data);
+  return s;
+}
+
+Value Interpreter::Invoke(Object* fn, const Value& thisValue, std::span<const Value> args, bool construct,
+                          Object* newObject, Object* holder) {
+  FunctionData* data = fn->Function();
+  if (!data) return Value();
+  if (!data->script) {
+    NativeFunction native = construct && data->constructor ? data->constructor : data->native;
+    if (!native) return Value();
+    std::vector<Value> copy(args.begin(), args.end());
+    Call call{*this, thisValue, thisValue.AsObject(), copy, fn, construct};
+    return native(call);
+  }
+  if (aborting_) return Value();
+  const std::size_t base = frames_.size();
+  if (!PushFunctionFrame(fn, thisValue, args, construct, newObject, holder, false)) return Value();
+  return Run(base);
+}
+
+bool Interpreter::PushFunctionFrame(Object* fn, const Value& thisValue, std::span<const Value> args, bool construct,
+                                    Object* newObject, Object* holder, bool pushResult) {
+  FunctionData* data = fn->Function();
+  const ScriptFunction& script = *data->script;
+  if (frames_.size() >= static_cast<std::size_t>(kMaxCallDepth)) {
+    // Too deep: the whole script stops, as the reference player does.
+    Trace("256 levels of recursion were exceeded in one action list.");
+    Trace("This is probably an infinite loop.");
+    Trace("Further execution of actions has been disabled in this movie.");
+    aborting_ = true;
+    return false;
+  }
+  auto frame = std::make_unique<Frame>();
+  frame->block = script.code;
+  frame->code = script.code->data();
+  frame->pc = script.start;
+  frame->end = std::min(script.start + script.length, script.code->size());
+  frame->version = script.swfVersion;
+  frame->pool = script.pool;
+  frame->callee = fn;
+  frame->construct = construct;
+  frame->newObject = newObject;
+  frame->pushResult = pushResult;
+  frame->stackBase = stack_.size();
+  frame->scope = data->scope;
+  if (frame->scope.size() < 2) {
+    frame->scope.resize(2, nullptr);
+    frame->scope[0] = rt_.global;
+  }
+  Object* definedIn = frame->scope[1];
+  frame->target = definedIn;
+  if (script.swfVersion <= 5) {
+    if (Object* t = thisValue.AsObject(); t && t->kind == NativeKind::Display) frame->target = t;
+  }
+  frame->originalTarget = frame->target;
+  frame->thisValue = thisValue.IsNullish() ? Value::Obj(definedIn) : thisValue;
+  frame->superBase = holder ? holder : (thisValue.AsObject() ? thisValue.AsObject()->proto : nullptr);
+  Object* locals = rt_.MakeObject(nullptr);
+  frame->locals = locals;
+  frame->scope.push_back(locals);
+
+  const bool v2 = script.v2;
+  const std::uint16_t flags = script.flags;
+  frame->registers.assign(v2 ? std::max<std::size_t>(script.registerCount, 1) : 4, Value());
+  Object* arguments = nullptr;
+  const bool wantsArguments = !v2 || !(flags & 0x08) || (flags & 0x04);
+  if (wantsArguments) {
+    arguments = rt_.MakeArray(std::vector<Value>(args.begin(), args.end()));
+    arguments->Define("callee", Value::Obj(fn), kDontEnum);
+    arguments->Define("caller", frames_.empty() || !frames_.back()->callee ? Value::Null() : Value::Obj(frames_.back()->callee),
+                      kDontEnum);
+  }
+  Object* super = nullptr;
+  if (!v2 || !(flags & 0x20) || (flags & 0x10)) super = MakeSuper(frame->thisValue, frame->superBase);
+  if (v2) {
+    std::size_t reg = 1;
+    auto preload = [&](Value v) {
+      if (reg < frame->registers.size()) frame->registers[reg] = v;
+      ++reg;
+    };
+    if (flags & 0x01) preload(frame->thisValue);
+    if (flags & 0x04) preload(Value::Obj(arguments));
+    if (flags & 0x10) preload(Value::Obj(super));
+    if (flags & 0x40) preload(RootOf(frame->target));
+    if (flags & 0x80) preload(ParentOf(frame->target));
+    if (flags & 0x100) preload(Value::Obj(rt_.global));
+    if (!(flags & 0x08) && !(flags & 0x04)) locals->Define("arguments", Value::Obj(arguments));
+    if (!(flags & 0x20) && !(flags & 0x10)) locals->Define("super", Value::Obj(super));
+    for (std::size_t i = 0; i < script.params.size(); ++i) {
+      const Value arg = i < args.size() ? args[i] : Value();
+      const std::uint8_t r = i < script.paramRegisters.size() ? script.paramRegisters[i] : 0;
+      if (r != 0 && r < frame->registers.size())
+        frame->registers[r] = arg;
+      else if (r == 0)
+        locals->Define(script.params[i], arg);
+    }
+  } else {
+    locals->Define("arguments", Value::Obj(arguments));
+    locals->Define("super", Value::Obj(super));
+    for (std::size_t i = 0; i < script.params.size(); ++i) locals->Define(script.params[i], i < args.size() ? args[i] : Value());
+  }
+  frames_.push_back(std::move(frame));
+  return true;
+}
+
+Value Interpreter::CallTopLevel(const Value& fn, const Value& thisValue, std::span<const Value> args, Object* target,
+                                int version) {
+  const int saved = defaultVersion_;
+  defaultVersion_ = version;
+  Value result;
+  if (frames_.empty()) aborting_ = false;
+  if (Object* f = fn.AsObject(); f && f->IsFunction()) {
+    (void)target;
+    result = Invoke(f, thisValue, args, false, nullptr, nullptr);
+  }
+  if (frames_.empty()) {
+    throwing_ = false;
+    thrown_ = Value();
+    aborting_ = false;
+  }
+  defaultVersion_ = saved;
+  return result;
+}
+
+void Interpreter::RunBlock(const ActionBlock& block, Object* target, int version) {
+  if (!block || block->empty() || !target) return;
+  if (frames_.empty()) aborting_ = false;
+  auto frame = std::make_unique<Frame>();
+  frame->block = block;
+  frame->code = block->data();
+  frame->pc = 0;
+  frame->end = block->size();
+  frame->version = version;
+  frame->scope = {rt_.global, target};
+  frame->target = target;
+  frame->originalTarget = target;
+  frame->thisValue = Value::Obj(target);
+  frame->registers.assign(4, Value());
+  frame->stackBase = stack_.size();
+  const std::size_t base = frames_.size();
+  frames_.push_back(std::move(frame));
+  Run(base);
+  if (frames_.empty()) {
+    throwing_ = false;
+    thrown_ = Value();
+    aborting_ = false;
+  }
+}
+
+void Interpreter::PushHostFrame(Object* target, int version) {
+  auto frame = std::make_unique<Frame>();
+  static const ActionBlock empty = std::make_shared<const std::vector<std::uint8_t>>();
+  frame->block = empty;
+  frame->code = empty->data();
+  frame->version = version;
+  frame->scope = {rt_.global, target};
+  frame->target = target;
+  frame->originalTarget = target;
+  frame->thisValue = Value::Obj(target);
+  frame->stackBase = stack_.size();
+  frames_.push_back(std::move(frame));
+}
+
+Value Interpreter::GetVariableFrom(Object* target, std::string_view path, int version) {
+  if (!target) return Value();
+  PushHostFrame(target, version);
+  const Value v = GetVariable(path);
+  frames_.pop_back();
+  return v;
+}
+
+void Interpreter::SetVariableFrom(Object* target, std::string_view path, const Value& value, int version) {
+  if (!target) return;
+  PushHostFrame(target, version);
+  SetVariable(path, value);
+  frames_.pop_back();
+}
+
+std::string Interpreter::ToStringAt(const Value& value, int version) {
+  const int saved = defaultVersion_;
+  defaultVersion_ = version;
+  std::string text = frames_.empty() ? ToString(value) : ToString(value);
+  defaultVersion_ = saved;
+  return text;
+}
+
+void Interpreter::ConstructOn(Object* constructor, Object* object, std::span<const Value> args, int version) {
+  if (!constructor || !constructor->IsFunction() || !object) return;
+  const int saved = defaultVersion_;
+  defaultVersion_ = version;
+  if (frames_.empty()) aborting_ = false;
+  object->Define("__constructor__", Value::Obj(constructor), kDontEnum);
+  if (version < 7) object->Define("constructor", Value::Obj(constructor), kDontEnum);
+  Invoke(constructor, Value::Obj(object), args, true, object, object->proto);
+  if (frames_.empty()) {
+    throwing_ = false;
+    thrown_ = Value();
+    aborting_ = false;
+  }
+  defaultVersion_ = saved;
+}
+
+void Interpreter::RunLater(Later callback, Object* keepAlive) {
+  if (player_) player_->RunLater(std::move(callback), keepAlive);
+}
+
+void Interpreter::LoadData(const std::string& url, const std::string& method, const std::string& formData, Loaded done,
+                           Object* keepAlive) {
+  if (player_) {
+    player_->LoadData(url, method, formData, std::move(done), keepAlive);
+  }
+}
+
+std::string Interpreter::MovieUrl() { return player_ ? player_->RootMovie()->url : std::string(); }
+
+std::string Interpreter::SharedObjectFolder() { return player_ ? player_->Hooks().sharedObjectFolder : std::string(); }
+
+Value Interpreter::RootOf(Object* target) {
+  DisplayObject* d = AsDisplay(target);
+  if (!d) return Value();
+  return DisplayValue(ResolveTarget(*this, d, "_root"));
+}
+
+Value Interpreter::ParentOf(Object* target) {
+  DisplayObject* d = AsDisplay(target);
+  if (!d) return Value();
+  Value out;
+  GetDisplayMember(*this, *d, "_parent", out);
+  return out;
+}
+
+}  // namespace vantrel::flash::avm1
+
+// ---------------------------------------------------------------------------------
+// The loop
+
+namespace vantrel::flash::avm1 {
+
+namespace {
+
+bool LooseEquals(Interpreter& m, Value a, Value b, int version) {
+  for (int round = 0; round < 4; ++round) {
+    if (a.type == b.type) {
+      switch (a.type) {
+        case Value::Type::Undefined:
+        case Value::Type::Null: return true;
+        case Value::Type::Boolean: return a.boolean == b.boolean;
+        case Value::Type::Number: return a.number == b.number;
+        case Value::Type::String: return a.string == b.string || a.string->Text() == b.string->Text();
+        case Value::Type::Object: return a.object == b.object;
+      }
+    }
+    if (a.IsNullish() && b.IsNullish()) return true;
+    if (a.IsNullish() || b.IsNullish()) {
+      // SWF 5 and 6 compare undefined with other values by number.
+      return false;
+    }
+    if (a.IsNumber() && b.IsString()) return a.number == m.ToNumber(b);
+    if (a.IsString() && b.IsNumber()) return m.ToNumber(a) == b.number;
+    if (a.IsBoolean()) {
+      a = Value::Number(a.boolean ? 1 : 0);
+      continue;
+    }
+    if (b.IsBoolean()) {
+      b = Value::Number(b.boolean ? 1 : 0);
+      continue;
+    }
+    if (a.IsObject() && !b.IsObject()) {
+      a = m.ToPrimitive(a, false);
+      if (a.IsObject()) return false;
+      continue;
+    }
+    if (b.IsObject() && !a.IsObject()) {
+      b = m.ToPrimitive(b, false);
+      if (b.IsObject()) return false;
+      continue;
+    }
+    return false;
+  }
+  (void)version;
+  return false;
+}
+
+bool StrictEquals(const Value& a, const Value& b) {
+  if (a.type != b.type) return false;
+  switch (a.type) {
+    case Value::Type::Undefined:
+    case Value::Type::Null: return true;
+    case Value::Type::Boolean: return a.boolean == b.boolean;
+    case Value::Type::Number: return a.number == b.number;
+    case Value::Type::String: return a.string == b.string || a.string->Text() == b.string->Text();
+    case Value::Type::Object: return a.object == b.object;
+  }
+  return false;
+}
+
+bool IsDate(const Value& v) { return v.IsObject() && v.object->kind == NativeKind::Date; }
+
+}  // namespace
+
+void Interpreter::Push(const Value& v) {
+  if (stack_.size() < kMaxStack) stack_.push_back(v);
+}
+
+Value Interpreter::Pop() {
+  Frame& frame = *frames_.back();
+  if (stack_.size() <= frame.stackBase) return Value();
+  const Value v = stack_.back();
+  stack_.pop_back();
+  return v;
+}
+
+Value Interpreter::Less(const Value& a, const Value& b) {
+  const Value pa = ToPrimitive(a, false);
+  const Value pb = ToPrimitive(b, false);
+  if (pa.IsString() && pb.IsString()) return Value::Bool(Utf16Less(pa.string->Text(), pb.string->Text()));
+  const double x = ToNumber(pa), y = ToNumber(pb);
+  if (std::isnan(x) || std::isnan(y)) return Value();
+  return Value::Bool(x < y);
+}
+
+Value Interpreter::LookupVariable(std::string_view name, bool& found) {
+  found = true;
+  Frame& frame = *frames_.back();
+  const bool cs = frame.version >= 7;
+  if (SameName(name, "this", cs)) return frame.thisValue;
+  if (SameName(name, "_global", cs) && frame.version >= 6) return Value::Obj(rt_.global);
+  for (std::size_t i = frame.scope.size(); i-- > 0;) {
+    Object* scope = frame.scope[i];
+    if (!scope) continue;
+    if (i == 1 && frame.target && frame.target != scope) scope = frame.target;
+    if (Has(scope, name)) return Get(scope, name);
+    if (i == 1 && scope->kind == NativeKind::Display) {
+      // _root, _parent, _levelN and children answer on the timeline.
+      if (DisplayObject* d = AsDisplay(scope)) {
+        Value out;
+        if (GetDisplayMember(*this, *d, name, out)) return out;
+      }
+    }
+  }
+  found = false;
+  return Value();
+}
+
+Value Interpreter::GetVariable(std::string_view name) {
+  if (HasPathCharacters(name)) {
+    Value owner;
+    std::string_view member;
+    if (SplitPath(name, owner, member)) {
+      if (member.empty()) return owner;
+      return GetMember(owner, member);
+    }
+    bool found = false;
+    const Value v = LookupVariable(name, found);
+    if (found) return v;
+    return Value();
+  }
+  bool found = false;
+  return LookupVariable(name, found);
+}
+
+// Splits "a.b.c", "/a/b:c", "_root.a:b" into the object the path before the last
+// separator names and the member after it. False when the name is no path.
+bool Interpreter::SplitPath(std::string_view path, Value& owner, std::string_view& member) {
+  Frame& frame = *frames_.back();
+  const std::size_t colon = path.rfind(':');
+  if (colon != std::string_view::npos) {
+    const std::string_view targetPath = path.substr(0, colon);
+    member = path.substr(colon + 1);
+    DisplayObject* base = AsDisplay(frame.target);
+    DisplayObject* found = ResolveTarget(*this, base, targetPath);
+    if (!found) {
+      // Dot paths before the colon may start with a variable ("obj.clip:x").
+      const Value v = ResolveDotPath(targetPath);
+      owner = v;
+      return !v.IsUndefined();
+    }
+    owner = DisplayValue(found);
+    return true;
+  }
+  if (path.find('/') != std::string_view::npos) {
+    const std::size_t slash = path.rfind('/');
+    const std::string_view targetPath = slash == 0 ? std::string_view("/") : path.substr(0, slash);
+    member = path.substr(slash + 1);
+    DisplayObject* found = ResolveTarget(*this, AsDisplay(frame.target), targetPath);
+    if (!found) return false;
+    owner = DisplayValue(found);
+    return true;
+  }
+  const std::size_t dot = path.rfind('.');
+  if (dot == std::string_view::npos || dot == 0 || dot + 1 == path.size()) return false;
+  member = path.substr(dot + 1);
+  owner = ResolveDotPath(path.substr(0, dot));
+  return !owner.IsNullish();
+}
+
+Value Interpreter::ResolveDotPath(std::string_view path) {
+  std::size_t start = 0;
+  Value at;
+  bool first = true;
+  while (start <= path.size()) {
+    std::size_t dot = path.find('.', start);
+    if (dot == std::string_view::npos) dot = path.size();
+    const std::string_view part = path.substr(start, dot - start);
+    if (part.empty()) return Value();
+    if (first) {
+      bool found = false;
+      at = LookupVariable(part, found);
+      first = false;
+    } else {
+      at = GetMember(at, part);
+    }
+    if (at.IsNullish()) return Value();
+    start = dot + 1;
+    if (dot == path.size()) break;
+  }
+  return at;
+}
+
+void Interpreter::SetVariable(std::string_view name, const Value& value) {
+  Frame& frame = *frames_.back();
+  if (HasPathCharacters(name)) {
+    Value owner;
+    std::string_view member;
+    if (SplitPath(name, owner, member)) {
+      if (Object* o = owner.AsObject(); o && !member.empty()) Set(o, member, value);
+      return;
+    }
+  }
+  for (std::size_t i = frame.scope.size(); i-- > 2;) {
+    Object* scope = frame.scope[i];
+    if (scope && Has(scope, name)) {
+      Set(scope, name, value);
+      return;
+    }
+  }
+  Object* target = frame.target ? frame.target : (frame.scope.size() > 1 ? frame.scope[1] : nullptr);
+  if (target) Set(target, name, value);
+}
+
+void Interpreter::DefineLocal(std::string_view name, const Value& value, bool onlyDeclare) {
+  Frame& frame = *frames_.back();
+  Object* where = frame.locals ? frame.locals : frame.target;
+  if (!where) return;
+  if (onlyDeclare) {
+    if (where->FindOwn(name, frame.version >= 7)) return;
+    if (!frame.locals) {
+      if (Has(where, name)) return;
+    }
+    where->Define(name, Value());
+    return;
+  }
+  if (frame.locals) {
+    frame.locals->Define(name, value);
+  } else {
+    Set(where, name, value);
+  }
+}
+
+const String* Interpreter::Literal(const std::uint8_t* at, std::string_view text, const ActionBlock& block) {
+  StringCache& cache = *cache_;
+  auto it = cache.literals.find(at);
+  if (it != cache.literals.end()) return it->second;
+  cache.Pin(block);
+  const String* s = rt_.Str(std::string(text));
+  cache.literals.emplace(at, s);
+  return s;
+}
+
+void Interpreter::Abort() { aborting_ = true; }
+
+// Leaves frames down to base after an abort; the stack goes with them.
+void Interpreter::UnwindAll(std::size_t base) {
+  while (frames_.size() > base) {
+    stack_.resize(std::min(stack_.size(), frames_.back()->stackBase));
+    frames_.pop_back();
+  }
+}
+
+// Pops the top frame with its result; true when the run that started at base is done.
+bool Interpreter::ReturnFrom(std::size_t base, Value result, Value& runResult) {
+  std::unique_ptr<Frame> frame = std::move(frames_.back());
+  frames_.pop_back();
+  stack_.resize(std::min(stack_.size(), frame->stackBase));
+  if (frame->construct && !result.IsObject()) result = Value::Obj(frame->newObject);
+  if (frames_.size() <= base || !frame->pushResult) {
+    runResult = result;
+    return frames_.size() <= base;
+  }
+  Push(result);
+  return false;
+}
+
+// Finds a handler for the pending exception in the frames of this run. True when one
+// took it (execution goes on there), false when it leaves the run.
+bool Interpreter::HandleThrow(std::size_t base) {
+  while (frames_.size() > base) {
+    Frame& frame = *frames_.back();
+    while (!frame.tries.empty()) {
+      TryBlock& t = frame.tries.back();
+      if (t.state == TryBlock::State::Try && t.hasCatch) {
+        t.state = TryBlock::State::Catch;
+        stack_.resize(std::min(stack_.size(), t.stackDepth));
+        frame.scope.resize(std::min(frame.scope.size(), t.scopeDepth));
+        frame.withs.clear();
+        const Value error = thrown_;
+        throwing_ = false;
+        thrown_ = Value();
+        if (t.catchInRegister) {
+          if (t.catchRegister < frame.registers.size()) frame.registers[t.catchRegister] = error;
+        } else if (frame.locals) {
+          frame.locals->Define(t.catchName, error);
+        } else {
+          SetVariable(t.catchName, error);
+        }
+        frame.pc = t.tryEnd;
+        return true;
+      }
+      if ((t.state == TryBlock::State::Try || t.state == TryBlock::State::Catch) && t.hasFinally) {
+        t.state = TryBlock::State::Finally;
+        t.rethrow = true;
+        t.pending = thrown_;
+        throwing_ = false;
+        thrown_ = Value();
+        stack_.resize(std::min(stack_.size(), t.stackDepth));
+        frame.pc = t.catchEnd;
+        return true;
+      }
+      frame.tries.pop_back();
+    }
+    if (frames_.size() == base + 1) {
+      // The exception leaves this run; the frame goes, the caller sees Throwing().
+      stack_.resize(std::min(stack_.size(), frame.stackBase));
+      frames_.pop_back();
+      return false;
+    }
+    stack_.resize(std::min(stack_.size(), frame.stackBase));
+    frames_.pop_back();
+  }
+  return false;
+}
+
+Value Interpreter::Run(std::size_t base) {
+  Value runResult;
+  while (frames_.size() > base) {
+    if (aborting_) {
+      UnwindAll(base);
+      return Value();
+    }
+    if (throwing_) {
+      if (!HandleThrow(base)) return Value();
+      continue;
+    }
+    Frame& frame = *frames_.back();
+    // Leaving try, catch, finally and with blocks at their ends.
+    if (!frame.withs.empty() && frame.pc >= frame.withs.back().end) {
+      frame.withs.pop_back();
+      frame.scope.pop_back();
+      continue;
+    }
+    if (!frame.tries.empty()) {
+      TryBlock& t = frame.tries.back();
+      if (t.state == TryBlock::State::Try && frame.pc >= t.tryEnd) {
+        t.state = TryBlock::State::Finally;
+        frame.pc = t.catchEnd;
+        continue;
+      }
+      if (t.state == TryBlock::State::Catch && frame.pc >= t.catchEnd) {
+        t.state = TryBlock::State::Finally;
+        continue;
+      }
+      if (t.state == TryBlock::State::Finally && frame.pc >= t.finallyEnd) {
+        const bool rethrow = t.rethrow;
+        const Value pending = t.pending;
+        frame.tries.pop_back();
+        if (rethrow) Throw(pending);
+        continue;
+      }
+    }
+    if (frame.pc >= frame.end) {
+      if (ReturnFrom(base, Value(), runResult)) return runResult;
+      continue;
+    }
+    if (--budget_ < 0) {
+      if (!budgetReported_) {
+        budgetReported_ = true;
+        Trace("A script in this movie is causing the player to run slowly; it was stopped.");
+      }
+      aborting_ = true;
+      continue;
+    }
+    const std::uint8_t* code = frame.code;
+    const std::size_t at = frame.pc;
+    const std::uint8_t op = code[at];
+    std::size_t length = 0;
+    std::size_t next = at + 1;
+    if (op >= 0x80) {
+      if (at + 3 > frame.end) {
+        frame.pc = frame.end;
+        continue;
+      }
+      length = code[at + 1] | (code[at + 2] << 8);
+      next = at + 3 + length;
+      if (next > frame.end) {
+        frame.pc = frame.end;
+        continue;
+      }
+    }
+    frame.pc = next;
+    ActionReader r(code + at + 3, op >= 0x80 ? length : 0);
+    const int version = frame.version;
+    switch (op) {
+      case 0x00: frame.pc = frame.end; break;
+      // Timeline control.
+      case 0x04: TimelineAction(*this, AsDisplay(frame.target), TimelineOp::NextFrame); break;
+      case 0x05: TimelineAction(*this, AsDisplay(frame.target), TimelineOp::PrevFrame); break;
+      case 0x06: TimelineAction(*this, AsDisplay(frame.target), TimelineOp::Play); break;
+      case 0x07: TimelineAction(*this, AsDisplay(frame.target), TimelineOp::Stop); break;
+      case 0x08: ToggleQuality(*this); break;
+      case 0x09: StopSounds(*this); break;
+      case 0x81: GotoFrame(*this, AsDisplay(frame.target), r.U16(), false); break;
+      case 0x8C: GotoLabel(*this, AsDisplay(frame.target), std::string(r.StringView()), false); break;
+      case 0x83: {
+        const std::string url(r.StringView());
+        const std::string target(r.StringView());
+        GetUrl(*this, AsDisplay(frame.target), url, target, 0, false, false);
+        break;
+      }
+      case 0x8A: {  // WaitForFrame
+        const int wanted = r.U16();
+        const int skip = r.U8();
+        if (wanted >= FramesLoaded(AsDisplay(frame.target))) SkipActions(frame, skip);
+        break;
+      }
+      case 0x8D: {  // WaitForFrame2
+        const int skip = r.U8();
+        const Value f = Pop();
+        const int wanted = static_cast<int>(ToNumber(f)) - 1;
+        if (wanted >= FramesLoaded(AsDisplay(frame.target))) SkipActions(frame, skip);
+        break;
+      }
+      case 0x8B: SetTargetPath(frame, r.StringView()); break;
+      case 0x20: {  // SetTarget2
+        const Value t = Pop();
+        if (Object* o = t.AsObject(); o && AsDisplay(o)) {
+          frame.target = o;
+          if (frame.scope.size() > 1) frame.scope[1] = o;
+        } else {
+          SetTargetPath(frame, ToString(t));
+        }
+        break;
+      }
+      case 0x9F: {  // GotoFrame2
+        const std::uint8_t flags = r.U8();
+        const int bias = (flags & 2) ? r.U16() : 0;
+        const Value f = Pop();
+        const bool play = flags & 1;
+        if (f.IsString()) {
+          GotoTarget(frame, f.string->Text(), play, bias);
+        } else {
+          const double n = ToNumber(f);
+          if (!std::isnan(n)) GotoFrame(*this, AsDisplay(frame.target), static_cast<int>(n) - 1 + bias, play);
+        }
+        break;
+      }
+      case 0x9E: {  // Call
+        const Value f = Pop();
+        CallFrameAction(frame, f);
+        break;
+      }
+      // Stack and values.
+      case 0x96: PushValues(frame, r, code + at + 3); break;
+      case 0x17: Pop(); break;
+      case 0x4C: {
+        const Value v = stack_.size() > frame.stackBase ? stack_.back() : Value();
+        Push(v);
+        break;
+      }
+      case 0x4D: {
+        const Value a = Pop();
+        const Value b = Pop();
+        Push(a);
+        Push(b);
+        break;
+      }
+      case 0x87: {  // StoreRegister
+        const std::uint8_t reg = r.U8();
+        const Value v = stack_.size() > frame.stackBase ? stack_.back() : Value();
+        if (reg < frame.registers.size()) frame.registers[reg] = v;
+        break;
+      }
+      case 0x88: DefinePool(frame, r, code + at); break;
+      // Arithmetic.
+      case 0x0A:
+      case 0x0B:
+      case 0x0C:
+      case 0x0D: {
+        const double b = ToNumber(Pop());
+        const double a = ToNumber(Pop());
+        double result = 0;
+        if (op == 0x0A) result = a + b;
+        if (op == 0x0B) result = a - b;
+        if (op == 0x0C) result = a * b;
+        if (op == 0x0D) {
+          if (b == 0 && version < 5) {
+            Push(Str("#ERROR#"));
+            break;
+          }
+          result = a / b;
+        }
+        Push(Value::Number(result));
+        break;
+      }
+      case 0x47: {  // Add2
+        const Value b = Pop();
+        const Value a = Pop();
+        if (a.IsNumber() && b.IsNumber()) {
+          Push(Value::Number(a.number + b.number));
+          break;
+        }
+        const Value pa = ToPrimitive(a, IsDate(a));
+        const Value pb = ToPrimitive(b, IsDate(b));
+        if (pa.IsString() || pb.IsString()) {
+          Push(Str(ToString(pa) + ToString(pb)));
+        } else {
+          Push(Value::Number(ToNumber(pa) + ToNumber(pb)));
+        }
+        break;
+      }
+      case 0x3F: {
+        const double b = ToNumber(Pop());
+        const double a = ToNumber(Pop());
+        Push(Value::Number(std::fmod(a, b)));
+        break;
+      }
+      case 0x50: Push(Value::Number(ToNumber(Pop()) + 1)); break;
+      case 0x51: Push(Value::Number(ToNumber(Pop()) - 1)); break;
+      case 0x60:
+      case 0x61:
+      case 0x62:
+      case 0x63:
+      case 0x64:
+      case 0x65: {
+        const double bn = ToNumber(Pop());
+        const double an = ToNumber(Pop());
+        const std::int32_t a = ToInt32(an), b = ToInt32(bn);
+        double result = 0;
+        switch (op) {
+          case 0x60: result = a & b; break;
+          case 0x61: result = a | b; break;
+          case 0x62: result = a ^ b; break;
+          case 0x63: result = static_cast<std::int32_t>(static_cast<std::uint32_t>(a) << (b & 31)); break;
+          case 0x64: result = a >> (b & 31); break;
+          case 0x65: result = static_cast<std::uint32_t>(a) >> (b & 31); break;
+        }
+        Push(Value::Number(result));
+        break;
+      }
+      // Comparisons and logic.
+      case 0x0E: {
+        const double b = ToNumber(Pop());
+        const double a = ToNumber(Pop());
+        PushBool(version, a == b);
+        break;
+      }
+      case 0x0F: {
+        const double b = ToNumber(Pop());
+        const double a = ToNumber(Pop());
+        PushBool(version, a < b);
+        break;
+      }
+      case 0x10: {
+        const bool b = ToBoolean(Pop());
+        const bool a = ToBoolean(Pop());
+        PushBool(version, a && b);
+        break;
+      }
+      case 0x11: {
+        const bool b = ToBoolean(Pop());
+        const bool a = ToBoolean(Pop());
+        PushBool(version, a || b);
+        break;
+      }
+      case 0x12: PushBool(version, !ToBoolean(Pop())); break;
+      case 0x13: {
+        const std::string b = ToString(Pop());
+        const std::string a = ToString(Pop());
+        PushBool(version, a == b);
+        break;
+      }
+      case 0x29: {
+        const std::string b = ToString(Pop());
+        const std::string a = ToString(Pop());
+        PushBool(version, Utf16Less(a, b));
+        break;
+      }
+      case 0x68: {
+        const std::string b = ToString(Pop());
+        const std::string a = ToString(Pop());
+        PushBool(version, Utf16Less(b, a));
+        break;
+      }
+      case 0x48: {
+        const Value b = Pop();
+        const Value a = Pop();
+        Push(Less(a, b));
+        break;
+      }
+      case 0x67: {
+        const Value b = Pop();
+        const Value a = Pop();
+        Push(Less(b, a));
+        break;
+      }
+      case 0x49: {
+        const Value b = Pop();
+        const Value a = Pop();
+        Push(Value::Bool(LooseEquals(*this, a, b, version)));
+        break;
+      }
+      case 0x66: {
+        const Value b = Pop();
+        const Value a = Pop();
+        Push(Value::Bool(StrictEquals(a, b)));
+        break;
+      }
+      // Strings.
+      case 0x21: {
+        const std::string b = ToString(Pop());
+        const std::string a = ToString(Pop());
+        Push(Str(a + b));
+        break;
+      }
+      case 0x14:
+      case 0x31: Push(Value::Number(static_cast<double>(Utf16Length(ToString(Pop()))))); break;
+      case 0x15:
+      case 0x35: {
+        const double count = ToNumber(Pop());
+        const double index = ToNumber(Pop());
+        const std::string text = ToString(Pop());
+        Push(Str(Utf16Extract(text, index, count)));
+        break;
+      }
+      case 0x32:
+      case 0x36: {
+        const std::string text = ToString(Pop());
+        Push(Value::Number(text.empty() ? 0 : static_cast<double>(FirstCodeUnit(text))));
+        break;
+      }
+      case 0x33:
+      case 0x37: Push(Str(CodeUnitToString(static_cast<std::uint32_t>(ToInt32(ToNumber(Pop())))))); break;
+      case 0x18: {
+        const double n = ToNumber(Pop());
+        Push(Value::Number(std::isnan(n) ? 0 : std::trunc(n)));
+        break;
+      }
+      case 0x4A: Push(Value::Number(ToNumber(Pop()))); break;
+      case 0x4B: Push(Str(ToString(Pop()))); break;
+      case 0x44: Push(Str(TypeOf(Pop()))); break;
+      // Variables.
+      case 0x1C: {
+        const Value nameValue = Pop();
+        if (nameValue.IsString()) {
+          Push(GetVariable(nameValue.string->Text()));
+        } else {
+          Push(GetVariable(ToString(nameValue)));
+        }
+        break;
+      }
+      case 0x1D: {
+        const Value v = Pop();
+        const Value nameValue = Pop();
+        SetVariable(nameValue.IsString() ? std::string_view(nameValue.string->Text()) : std::string_view(ToString(nameValue)),
+                    v);
+        break;
+      }
+      case 0x3C: {
+        const Value v = Pop();
+        const std::string name = ToString(Pop());
+        DefineLocal(name, v, false);
+        break;
+      }
+      case 0x41: {
+        const std::string name = ToString(Pop());
+        DefineLocal(name, Value(), true);
+        break;
+      }
+      case 0x3A: {  // Delete
+        const std::string name = ToString(Pop());
+        const Value object = Pop();
+        Object* o = object.AsObject();
+        Push(Value::Bool(o && o->DeleteOwn(name, version >= 7)));
+        break;
+      }
+      case 0x3B: {  // Delete2
+        const std::string name = ToString(Pop());
+        bool deleted = false;
+        for (std::size_t i = frame.scope.size(); i-- > 0;) {
+          Object* s = frame.scope[i];
+          if (s && s->FindOwn(name, version >= 7)) {
+            deleted = s->DeleteOwn(name, version >= 7);
+            break;
+          }
+        }
+        Push(Value::Bool(deleted));
+        break;
+      }
+      // Members.
+      case 0x4E: {
+        const Value nameValue = Pop();
+        const Value object = Pop();
+        if (nameValue.IsNumber() && object.IsObject() && object.object->kind == NativeKind::Array) {
+          const double n = nameValue.number;
+          const auto& elements = object.object->Array()->elements;
+          if (n >= 0 && n < static_cast<double>(elements.size()) && n == std::trunc(n)) {
+            Push(elements[static_cast<std::size_t>(n)]);
+            break;
+          }
+        }
+        const std::string name = nameValue.IsString() ? nameValue.string->Text() : ToString(nameValue);
+        Push(GetMember(object, name));
+        break;
+      }
+      case 0x4F: {
+        const Value v = Pop();
+        const Value nameValue = Pop();
+        const Value object = Pop();
+        Object* o = object.AsObject();
+        if (!o) break;
+        if (nameValue.IsNumber() && o->kind == NativeKind::Array && !o->Watchers()) {
+          const double n = nameValue.number;
+          auto& elements = o->Array()->elements;
+          if (n >= 0 && n < static_cast<double>(elements.size()) && n == std::trunc(n)) {
+            elements[static_cast<std::size_t>(n)] = v;
+            break;
+          }
+        }
+        const std::string name = nameValue.IsString() ? nameValue.string->Text() : ToString(nameValue);
+        Set(o, name, v);
+        break;
+      }
+      case 0x42: {  // InitArray
+        const double count = ToNumber(Pop());
+        std::vector<Value> elements;
+        const std::size_t n = count > 0 ? static_cast<std::size_t>(std::min(count, 1e6)) : 0;
+        elements.reserve(n);
+        for (std::size_t i = 0; i < n; ++i) elements.push_back(Pop());
+        Push(Value::Obj(rt_.MakeArray(std::move(elements))));
+        break;
+      }
+      case 0x43: {  // InitObject
+        const double count = ToNumber(Pop());
+        Object* o = rt_.MakeObject();
+        const std::size_t n = count > 0 ? static_cast<std::size_t>(std::min(count, 1e6)) : 0;
+        std::vector<std::pair<std::string, Value>> pairs;
+        for (std::size_t i = 0; i < n; ++i) {
+          const Value v = Pop();
+          pairs.emplace_back(ToString(Pop()), v);
+        }
+        for (auto it = pairs.rbegin(); it != pairs.rend(); ++it) o->Define(it->first, it->second);
+        Push(Value::Obj(o));
+        break;
+      }
+      case 0x46: {  // Enumerate
+        const std::string name = ToString(Pop());
+        const Value object = GetVariable(name);
+        PushEnumeration(object);
+        break;
+      }
+      case 0x55: PushEnumeration(Pop()); break;
+      case 0x45: {  // TargetPath
+        const Value v = Pop();
+        DisplayObject* d = v.IsObject() ? AsDisplay(v.object) : nullptr;
+        if (d) {
+          Push(Str(DisplayDotPath(d)));
+        } else {
+          Push(Value());
+        }
+        break;
+      }
+      case 0x54: {  // InstanceOf
+        const Value ctor = Pop();
+        const Value object = Pop();
+        Object* o = object.AsObject();
+        if (!o && !object.IsNullish()) o = ToObject(object);
+        Push(Value::Bool(InstanceOf(o, ctor.AsObject())));
+        break;
+      }
+      case 0x2B: {  // CastOp
+        const Value object = Pop();
+        const Value ctor = Pop();
+        Object* o = object.AsObject();
+        Push(InstanceOf(o, ctor.AsObject()) ? object : Value::Null());
+        break;
+      }
+      case 0x2C: {  // ImplementsOp
+        const Value ctor = Pop();
+        const double count = ToNumber(Pop());
+        const std::size_t n = count > 0 ? static_cast<std::size_t>(std::min(count, 1e4)) : 0;
+        std::vector<Object*> interfaces;
+        for (std::size_t i = 0; i < n; ++i) {
+          const Value iface = Pop();
+          if (Object* io = iface.AsObject())
+            if (Object* p = Get(io, "prototype").AsObject()) interfaces.push_back(p);
+        }
+        if (Object* c = ctor.AsObject())
+          if (Object* p = Get(c, "prototype").AsObject()) p->interfaces = interfaces;
+        break;
+      }
+      case 0x69: {  // Extends
+        const Value superclass = Pop();
+        const Value subclass = Pop();
+        Object* sup = superclass.AsObject();
+        Object* sub = subclass.AsObject();
+        if (!sup || !sub) break;
+        Object* proto = rt_.MakeObject(Get(sup, "prototype").AsObject());
+        proto->Define("__constructor__", superclass, kDontEnum);
+        proto->Define("constructor", superclass, kDontEnum);
+        Set(sub, "prototype", Value::Obj(proto));
+        break;
+      }
+      // Functions and calls.
+      case 0x9B:
+      case 0x8E: DefineFunctionAction(frame, r, op == 0x8E, at + 3 + length); break;
+      case 0x3D: {  // CallFunction
+        const Value nameValue = Pop();
+        const std::vector<Value> args = PopArguments();
+        const std::string name = ToString(nameValue);
+        Value fn;
+        Value self = Value::Obj(frame.target);
+        Object* holder = nullptr;
+        if (HasPathCharacters(name)) {
+          Value owner;
+          std::string_view member;
+          if (SplitPath(name, owner, member)) {
+            fn = GetMember(owner, member);
+            self = owner;
+          }
+        } else {
+          fn = GetVariable(name);
+        }
+        CallValue(fn, self, args, holder);
+        break;
+      }
+      case 0x52: {  // CallMethod
+        const Value nameValue = Pop();
+        const Value object = Pop();
+        const std::vector<Value> args = PopArguments();
+        if (nameValue.IsNullish() || (nameValue.IsString() && nameValue.string->Text().empty())) {
+          // The object itself is the function.
+          Value self = Value();
+          if (Object* o = object.AsObject(); o && o->kind == NativeKind::Super) {
+            auto* data = static_cast<SuperData*>(o->native.get());
+            Object* base = data->base;
+            const Value ctor = base ? Get(base, "__constructor__") : Value();
+            CallValue(ctor, data->thisValue, args, base ? base->proto : nullptr);
+            break;
+          }
+          CallValue(object, self, args, nullptr);
+          break;
+        }
+        const std::string name = nameValue.IsString() ? nameValue.string->Text() : ToString(nameValue);
+        if (object.IsNullish()) {
+          Push(Value());
+          break;
+        }
+        Object* holder = nullptr;
+        const Value fn = FindMethod(object, name, holder);
+        Value self = object;
+        if (Object* o = object.AsObject(); o && o->kind == NativeKind::Super)
+          self = static_cast<SuperData*>(o->native.get())->thisValue;
+        CallValue(fn, self, args, holder);
+        break;
+      }
+      case 0x40: {  // NewObject
+        const std::string name = ToString(Pop());
+        const std::vector<Value> args = PopArguments();
+        const Value ctor = GetVariable(name);
+        ConstructValue(ctor, args);
+        break;
+      }
+      case 0x53: {  // NewMethod
+        const Value nameValue = Pop();
+        const Value object = Pop();
+        const std::vector<Value> args = PopArguments();
+        Value ctor = object;
+        if (!(nameValue.IsNullish() || (nameValue.IsString() && nameValue.string->Text().empty())))
+          ctor = GetMember(object, ToString(nameValue));
+        ConstructValue(ctor, args);
+        break;
+      }
+      case 0x3E: {  // Return
+        const Value v = Pop();
+        if (ReturnFrom(base, v, runResult)) return runResult;
+        break;
+      }
+      case 0x2A: Throw(Pop()); break;
+      case 0x8F: TryAction(frame, r, at + 3 + length); break;
+      case 0x94: {  // With
+        const std::size_t size = r.U16();
+        const Value object = Pop();
+        Object* o = object.AsObject();
+        if (!o && !object.IsNullish()) o = ToObject(object);
+        if (!o || frame.withs.size() >= 16) {
+          frame.pc = std::min(frame.pc + size, frame.end);  // nothing to look into: the body is skipped
+          break;
+        }
+        frame.withs.push_back({std::min(frame.pc + size, frame.end)});
+        frame.scope.push_back(o);
+        break;
+      }
+      case 0x99: {  // Jump
+        const auto offset = static_cast<std::int16_t>(r.U16());
+        frame.pc = JumpTarget(frame, offset);
+        break;
+      }
+      case 0x9D: {  // If
+        const auto offset = static_cast<std::int16_t>(r.U16());
+        if (ToBoolean(Pop())) frame.pc = JumpTarget(frame, offset);
+        break;
+      }
+      // Display objects.
+      case 0x22: {  // GetProperty
+        const double index = ToNumber(Pop());
+        const Value t = Pop();
+        DisplayObject* d = TargetOf(frame, t);
+        Value out;
+        if (d && !std::isnan(index)) GetDisplayProperty(*this, *d, static_cast<int>(index), out);
+        Push(out);
+        break;
+      }
+      case 0x23: {  // SetProperty
+        const Value v = Pop();
+        const double index = ToNumber(Pop());
+        const Value t = Pop();
+        DisplayObject* d = TargetOf(frame, t);
+        if (d && !std::isnan(index)) SetDisplayProperty(*this, *d, static_cast<int>(index), v);
+        break;
+      }
+      case 0x24: {  // CloneSprite
+        const double depth = ToNumber(Pop());
+        const std::string name = ToString(Pop());
+        const Value source = Pop();
+        CloneSprite(*this, TargetOf(frame, source), name, static_cast<int>(std::isnan(depth) ? 0 : depth));
+        break;
+      }
+      case 0x25: RemoveSprite(*this, TargetOf(frame, Pop())); break;
+      case 0x27: {  // StartDrag
+        const Value t = Pop();
+        const bool lockCenter = ToBoolean(Pop());
+        const bool constrain = ToBoolean(Pop());
+        double rect[4];
+        if (constrain) {
+          rect[3] = ToNumber(Pop());
+          rect[2] = ToNumber(Pop());
+          rect[1] = ToNumber(Pop());
+          rect[0] = ToNumber(Pop());
+        }
+        StartDrag(*this, TargetOf(frame, t), lockCenter, constrain ? rect : nullptr);
+        break;
+      }
+      case 0x28: StopDrag(*this); break;
+      case 0x9A: {  // GetURL2
+        const std::uint8_t flags = r.U8();
+        const std::string target = ToString(Pop());
+        const std::string url = ToString(Pop());
+        GetUrl(*this, AsDisplay(frame.target), url, target, flags >> 6, (flags & 2) != 0, (flags & 1) != 0);
+        break;
+      }
+      case 0x26: {  // Trace
+        const Value v = Pop();
+        Trace(v.IsUndefined() ? "undefined" : ToString(v));
+        break;
+      }
+      case 0x30: {
+        const double max = ToNumber(Pop());
+        Push(Value::Number(RandomNumber(*this, std::isnan(max) ? 0 : static_cast<int>(max))));
+        break;
+      }
+      case 0x34: Push(Value::Number(std::floor(Timer(*this)))); break;
+      default: break;  // unknown actions are skipped by their length
+    }
+  }
+  return runResult;
+}
+
+void Interpreter::PushBool(int version, bool value) {
+  if (version < 5)
+    Push(Value::Number(value ? 1 : 0));
+  else
+    Push(Value::Bool(value));
+}
+
+std::vector<Value> Interpreter::PopArguments() {
+  const double count = ToNumber(Pop());
+  std::vector<Value> args;
+  const Frame& frame = *frames_.back();
+  const std::size_t available = stack_.size() - std::min(stack_.size(), frame.stackBase);
+  const std::size_t n = count > 0 ? std::min(static_cast<std::size_t>(std::min(count, 1e6)), available) : 0;
+  args.reserve(n);
+  for (std::size_t i = 0; i < n; ++i) args.push_back(Pop());
+  return args;
+}
+
+void Interpreter::PushEnumeration(const Value& object) {
+  Push(Value());
+  Object* o = object.AsObject();
+  if (!o) return;
+  for (const std::string& name : Enumerate(o)) Push(Str(name));
+}
+
+std::size_t Interpreter::JumpTarget(const Frame& frame, std::int16_t offset) {
+  const long target = static_cast<long>(frame.pc) + offset;
+  if (target < 0) return frame.end;
+  return std::min(static_cast<std::size_t>(target), frame.end);
+}
+
+void Interpreter::SkipActions(Frame& frame, int count) {
+  for (int i = 0; i < count && frame.pc < frame.end; ++i) {
+    const std::uint8_t op = frame.code[frame.pc];
+    if (op >= 0x80 && frame.pc + 3 <= frame.end)
+      frame.pc += 3 + (frame.code[frame.pc + 1] | (frame.code[frame.pc + 2] << 8));
+    else
+      frame.pc += 1;
+  }
+  frame.pc = std::min(frame.pc, frame.end);
+}
+
+void Interpreter::SetTargetPath(Frame& frame, std::string_view path) {
+  if (path.empty()) {
+    frame.target = frame.originalTarget;
+    if (frame.scope.size() > 1) frame.scope[1] = frame.originalTarget;
+    return;
+  }
+  DisplayObject* base = AsDisplay(frame.originalTarget);
+  DisplayObject* found = ResolveTarget(*this, AsDisplay(frame.target) ? AsDisplay(frame.target) : base, path);
+  if (!found) {
+    // A path that names nothing leaves actions without a target (they do nothing).
+    Value v = ResolveDotPath(path);
+    if (Object* o = v.AsObject(); o && AsDisplay(o)) {
+      frame.target = o;
+      if (frame.scope.size() > 1) frame.scope[1] = o;
+      return;
+    }
+    frame.target = nullptr;
+    return;
+  }
+  Object* o = DisplayValue(found).AsObject();
+  frame.target = o;
+  if (frame.scope.size() > 1 && o) frame.scope[1] = o;
+}
+
+DisplayObject* Interpreter::TargetOf(Frame& frame, const Value& target) {
+  if (Object* o = target.AsObject()) return AsDisplay(o);
+  const std::string path = ToString(target);
+  DisplayObject* base = AsDisplay(frame.target);
+  if (path.empty()) return base;
+  if (DisplayObject* d = ResolveTarget(*this, base, path)) return d;
+  const Value v = ResolveDotPath(path);
+  return v.IsObject() ? AsDisplay(v.object) : nullptr;
+}
+
+void Interpreter::GotoTarget(Frame& frame, const std::string& text, bool play, int bias) {
+  DisplayObject* clip = AsDisplay(frame.target);
+  std::string frameText = text;
+  const std::size_t colon = text.rfind(':');
+  if (colon != std::string::npos) {
+    clip = ResolveTarget(*this, clip, std::string_view(text).substr(0, colon));
+    frameText = text.substr(colon + 1);
+  }
+  if (!clip) return;
+  const double n = StringToNumber(frameText, 7);
+  if (!std::isnan(n) && !frameText.empty()) {
+    GotoFrame(*this, clip, static_cast<int>(n) - 1 + bias, play);
+  } else {
+    GotoLabel(*this, clip, frameText, play);
+  }
+}
+
+void Interpreter::CallFrameAction(Frame& frame, const Value& f) {
+  DisplayObject* clip = AsDisplay(frame.target);
+  Value frameValue = f;
+  if (f.IsString()) {
+    const std::string& text = f.string->Text();
+    const std::size_t colon = text.rfind(':');
+    if (colon != std::string::npos) {
+      clip = ResolveTarget(*this, clip, std::string_view(text).substr(0, colon));
+      frameValue = Str(text.substr(colon + 1));
+    }
+  }
+  if (clip) CallFrame(*this, clip, frameValue);
+}
+
+void Interpreter::PushValues(Frame& frame, Reader& r, const std::uint8_t* data) {
+  while (!r.AtEnd()) {
+    const std::uint8_t type = r.U8();
+    switch (type) {
+      case 0: {
+        const std::size_t start = r.Pos();
+        const std::string_view text = r.StringView();
+        Push(Value::Str(Literal(data + start, text, frame.block)));
+        break;
+      }
+      case 1: Push(Value::Number(r.Float())); break;
+      case 2: Push(Value::Null()); break;
+      case 3: Push(Value()); break;
+      case 4: {
+        const std::uint8_t reg = r.U8();
+        Push(reg < frame.registers.size() ? frame.registers[reg] : Value());
+        break;
+      }
+      case 5: Push(Value::Bool(r.U8() != 0)); break;
+      case 6: Push(Value::Number(r.Double())); break;
+      case 7: Push(Value::Number(static_cast<std::int32_t>(r.U32()))); break;
+      case 8:
+      case 9: {
+        const std::size_t index = type == 8 ? r.U8() : r.U16();
+        if (frame.pool && index < frame.pool->cells.size())
+          Push(Value::Str(frame.pool->cells[index]));
+        else
+          Push(Value());
+        break;
+      }
+      default: return;  // a malformed push stops here
+    }
+  }
+}
+
+void Interpreter::DefinePool(Frame& frame, Reader& r, const std::uint8_t* at) {
+  StringCache& cache = *cache_;
+  auto it = cache.pools.find(at);
+  if (it == cache.pools.end()) {
+    auto pool = std::make_shared<Pool>();
+    const std::size_t count = r.U16();
+    for (std::size_t i = 0; i < count && !r.AtEnd(); ++i) pool->cells.push_back(rt_.Str(std::string(r.StringView())));
+    cache.Pin(frame.block);
+    it = cache.pools.emplace(at, std::move(pool)).first;
+  }
+  frame.pool = it->second;
+}
+
+void Interpreter::DefineFunctionAction(Frame& frame, Reader& r, bool v2, std::size_t bodyStart) {
+  auto script = std::make_shared<ScriptFunction>();
+  script->name = std::string(r.StringView());
+  const std::size_t paramCount = r.U16();
+  script->v2 = v2;
+  if (v2) {
+    script->registerCount = r.U8();
+    script->flags = r.U16();
+    for (std::size_t i = 0; i < paramCount && !r.AtEnd(); ++i) {
+      script->paramRegisters.push_back(r.U8());
+      script->params.emplace_back(r.StringView());
+    }
+  } else {
+    for (std::size_t i = 0; i < paramCount && !r.AtEnd(); ++i) script->params.emplace_back(r.StringView());
+  }
+  const std::size_t codeSize = r.U16();
+  script->code = frame.block;
+  script->start = bodyStart;
+  script->length = std::min(codeSize, frame.end - std::min(frame.end, bodyStart));
+  script->swfVersion = frame.version;
+  script->pool = frame.pool;
+  frame.pc = std::min(bodyStart + codeSize, frame.end);
+
+  Object* fn = rt_.MakeFunction(nullptr);
+  FunctionData* data = fn->Function();
+  data->script = script;
+  data->scope = frame.scope;
+  if (data->scope.size() > 1 && frame.target) data->scope[1] = frame.target;
+  Object* proto = rt_.MakeObject();
+  proto->Define("constructor", Value::Obj(fn), kDontEnum);
+  fn->Define("prototype", Value::Obj(proto), kDontEnum);
+  if (script->name.empty()) {
+    Push(Value::Obj(fn));
+  } else {
+    DefineLocal(script->name, Value::Obj(fn), false);
+  }
+}
+
+void Interpreter::TryAction(Frame& frame, Reader& r, std::size_t bodyStart) {
+  TryBlock t;
+  const std::uint8_t flags = r.U8();
+  const std::size_t trySize = r.U16();
+  const std::size_t catchSize = r.U16();
+  const std::size_t finallySize = r.U16();
+  t.catchInRegister = flags & 4;
+  t.hasFinally = flags & 2;
+  t.hasCatch = flags & 1;
+  if (t.catchInRegister)
+    t.catchRegister = r.U8();
+  else
+    t.catchName = std::string(r.StringView());
+  t.tryEnd = std::min(bodyStart + trySize, frame.end);
+  t.catchEnd = std::min(t.tryEnd + catchSize, frame.end);
+  t.finallyEnd = std::min(t.catchEnd + finallySize, frame.end);
+  t.stackDepth = stack_.size();
+  t.scopeDepth = frame.scope.size();
+  frame.tries.push_back(std::move(t));
+}
+
+void Interpreter::CallValue(const Value& fn, const Value& self, const std::vector<Value>& args, Object* holder) {
+  Object* f = fn.AsObject();
+  if (!f || !f->IsFunction()) {
+    Push(Value());
+    return;
+  }
+  FunctionData* data = f->Function();
+  if (data->script) {
+    if (!PushFunctionFrame(f, self, args, false, nullptr, holder, true)) Push(Value());
+    return;
+  }
+  const Value result = Invoke(f, self, args, false, nullptr, holder);
+  if (!throwing_) Push(result);
+}
+
+void Interpreter::ConstructValue(const Value& ctorValue, const std::vector<Value>& args) {
+  Object* ctor = ctorValue.AsObject();
+  if (!ctor || !ctor->IsFunction()) {
+    Push(Value());
+    return;
+  }
+  Object* instance = NewInstance(ctor);
+  FunctionData* data = ctor->Function();
+  if (data->script) {
+    if (!PushFunctionFrame(ctor, Value::Obj(instance), args, true, instance, instance->proto, true)) Push(Value());
+    return;
+  }
+  const Value result = Invoke(ctor, Value::Obj(instance), args, true, instance, instance->proto);
+  if (throwing_) return;
+  Push(result.IsObject() ? result : Value::Obj(instance));
+}
+
+}  // namespace vantrel::flash::avm1

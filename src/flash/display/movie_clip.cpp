@@ -1,0 +1,419 @@
+#include "flash/display/movie_clip.h"
+
+#include <algorithm>
+#include <cctype>
+
+#include "flash/audio/sound_events.h"
+#include "flash/avm1/display_binding.h"
+#include "flash/display/player.h"
+#include "flash/display/text_field.h"
+
+namespace vantrel::flash {
+
+namespace {
+
+// Timeline depths as scripts see them: SWF depth 1 is -16383.
+constexpr std::int32_t kDepthBias = 16384;
+
+bool SameNameNoCase(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (std::size_t i = 0; i < a.size(); ++i) {
+    if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i]))) return false;
+  }
+  return true;
+}
+
+// Folds a later move into what a goto has gathered for a depth so far.
+void MergeInto(PlaceCommand& into, const PlaceCommand& later) {
+  if (later.characterId) into.characterId = later.characterId;
+  if (later.matrix) into.matrix = later.matrix;
+  if (later.colorTransform) into.colorTransform = later.colorTransform;
+  if (later.ratio) into.ratio = later.ratio;
+  if (later.name) into.name = later.name;
+  if (later.clipDepth) into.clipDepth = later.clipDepth;
+  if (later.filters) into.filters = later.filters;
+  if (later.blendMode) into.blendMode = later.blendMode;
+  if (later.cacheAsBitmap) into.cacheAsBitmap = later.cacheAsBitmap;
+  if (later.visible) into.visible = later.visible;
+  if (later.opaqueBackground) into.opaqueBackground = later.opaqueBackground;
+}
+
+}  // namespace
+
+MovieClip::MovieClip(Player& player, const LoadedMovie* movie, const Timeline* timeline, DisplayKind kind)
+    : DisplayObject(kind, player, movie), timeline_(timeline) {}
+
+DisplayObject* MovieClip::ChildAt(std::int32_t depth) const {
+  const auto it = children_.find(depth);
+  return it == children_.end() ? nullptr : it->second;
+}
+
+DisplayObject* MovieClip::ChildByName(std::string_view name, bool caseSensitive) const {
+  for (const auto& [depth, child] : children_) {
+    if (caseSensitive ? child->name == name : SameNameNoCase(child->name, name)) return child;
+  }
+  return nullptr;
+}
+
+void MovieClip::AddChild(DisplayObject* child, std::int32_t depth) {
+  if (DisplayObject* old = ChildAt(depth); old && old != child) RemoveChild(old);
+  if (child->parent_ && child->parent_ != this) {
+    child->parent_->children_.erase(child->depth);
+  } else if (child->parent_ == this && child->depth != depth) {
+    children_.erase(child->depth);
+  }
+  child->parent_ = this;
+  child->depth = depth;
+  child->removed_ = false;
+  children_[depth] = child;
+}
+
+void MovieClip::RemoveChild(DisplayObject* child) {
+  const auto it = children_.find(child->depth);
+  if (it == children_.end() || it->second != child) return;
+  // Unload handlers run for the clip and everything under it, outermost first.
+  std::vector<MovieClip*> clips;
+  std::vector<DisplayObject*> pending{child};
+  while (!pending.empty() && clips.size() < 100000) {
+    DisplayObject* at = pending.back();
+    pending.pop_back();
+    if (at->IsContainer()) {
+      auto* clip = static_cast<MovieClip*>(at);
+      clips.push_back(clip);
+      for (const auto& [d, c] : clip->children_) pending.push_back(c);
+    }
+  }
+  const std::string path = child->TargetPath();
+  for (MovieClip* clip : clips) clip->QueueEvent(ClipAction::kUnload, "onUnload");
+  children_.erase(it);
+  if (auto* data = child->ScriptObject() ? child->ScriptObject()->Data<avm1::DisplayData>() : nullptr)
+    data->removedPath = path;
+  if (child->IsContainer())
+    static_cast<MovieClip*>(child)->MarkRemoved();
+  else
+    child->removed_ = true;
+  if (player_.sounds) {
+    for (MovieClip* clip : clips) player_.sounds->ClipRemoved(clip);
+  }
+}
+
+void MovieClip::MarkRemoved() {
+  removed_ = true;
+  if (auto* data = ScriptObject() ? ScriptObject()->Data<avm1::DisplayData>() : nullptr) {
+    if (data->removedPath.empty()) data->removedPath = TargetPath();
+  }
+  for (const auto& [depth, child] : children_) {
+    if (child->IsContainer())
+      static_cast<MovieClip*>(child)->MarkRemoved();
+    else
+      child->removed_ = true;
+  }
+}
+
+void MovieClip::SwapDepths(DisplayObject* child, std::int32_t depth) {
+  if (child->parent_ != this || child->depth == depth) return;
+  const std::int32_t from = child->depth;
+  DisplayObject* other = ChildAt(depth);
+  children_.erase(from);
+  if (other) {
+    other->depth = from;
+    children_[from] = other;
+    other->placedByScript = true;
+  }
+  child->depth = depth;
+  children_[depth] = child;
+  child->placedByScript = true;
+}
+
+std::int32_t MovieClip::NextHighestDepth() const {
+  if (children_.empty()) return 0;
+  const std::int32_t top = children_.rbegin()->first;
+  return top < 0 ? 0 : top + 1;
+}
+
+int MovieClip::Nesting() const {
+  int nesting = 0;
+  for (const DisplayObject* at = parent_; at && nesting < 1000; at = at->Parent()) ++nesting;
+  return nesting;
+}
+
+void MovieClip::SetTimeline(const Timeline* timeline, const LoadedMovie* movie) {
+  timeline_ = timeline;
+  movie_ = movie;
+  current_ = -1;
+  playing_ = true;
+  initialized_ = false;
+}
+
+QRectF MovieClip::LocalBounds() const {
+  QRectF bounds;
+  if (drawing) bounds = drawing->Bounds(0);
+  for (const auto& [depth, child] : children_) {
+    const QRectF inner = child->LocalBounds();
+    if (inner.isNull()) continue;
+    const Matrix& m = child->GetMatrix();
+    const QRectF mapped = QTransform(m.a, m.b, m.c, m.d, m.tx, m.ty).mapRect(inner);
+    bounds = bounds.isNull() ? mapped : bounds.united(mapped);
+  }
+  return bounds;
+}
+
+void MovieClip::Trace(gc::Tracer& tracer) const {
+  DisplayObject::Trace(tracer);
+  for (const auto& [depth, child] : children_) tracer.Mark(child);
+}
+
+void MovieClip::QueueEvent(std::uint32_t eventBits, const char* method) {
+  const bool unload = eventBits & ClipAction::kUnload;
+  for (const ClipAction& action : clipActions) {
+    if (action.events & eventBits) player_.QueueBlock(this, action.actions, Player::Priority::Normal, unload);
+  }
+  if (method) player_.QueueMethod(this, method, {}, unload);
+}
+
+void MovieClip::RunFrame() {
+  if (removed_) return;
+  if (!initialized_) {
+    initialized_ = true;
+    QueueEvent(ClipAction::kLoad, kind_ == DisplayKind::MovieClip ? "onLoad" : nullptr);
+  } else {
+    QueueEvent(ClipAction::kEnterFrame, "onEnterFrame");
+  }
+  if (kind_ != DisplayKind::MovieClip || !playing_) return;
+  if (current_ + 1 < FramesLoaded()) {
+    RunFrameTags(current_ + 1, true);
+    return;
+  }
+  // A single frame never repeats its actions; a file that ends early waits at its last
+  // frame.
+  if (TotalFrames() <= 1 || FramesLoaded() < TotalFrames() || current_ < 0) return;
+  if (!parent_ && this == &player_.Root() && !player_.loop) {
+    playing_ = false;
+    return;
+  }
+  GotoFrame(0, true);
+}
+
+void MovieClip::RunFrameTags(int frame, bool runActions) {
+  if (!timeline_) {
+    current_ = std::max(current_, 0);
+    return;
+  }
+  current_ = frame;
+  if (player_.sounds && runActions) player_.sounds->FrameShown(this, timeline_, frame);
+  for (const DisplayCommand& command : timeline_->FrameAt(frame).commands) {
+    if (removed_) return;
+    switch (command.type) {
+      case DisplayCommand::Type::Place: Place(command.place, frame); break;
+      case DisplayCommand::Type::Remove: {
+        if (DisplayObject* child = ChildAt(static_cast<std::int32_t>(command.place.depth) - kDepthBias)) RemoveChild(child);
+        break;
+      }
+      case DisplayCommand::Type::Action:
+        if (runActions) player_.QueueBlock(this, command.actions);
+        break;
+      case DisplayCommand::Type::InitAction:
+        player_.RunInitAction(this, command.place.characterId.value_or(0), command.actions);
+        break;
+    }
+  }
+}
+
+void MovieClip::ApplyPlacement(DisplayObject& object, const PlaceCommand& command) {
+  if (!object.transformedByScript) {
+    if (command.matrix) object.SetMatrix(*command.matrix);
+    if (command.colorTransform) object.SetColorTransform(*command.colorTransform);
+  }
+  if (command.ratio) object.ratio = *command.ratio;
+  if (command.name) object.name = *command.name;
+  if (command.clipDepth) object.clipDepth = *command.clipDepth;
+  if (command.filters) object.filters = *command.filters;
+  if (command.blendMode) object.blendMode = *command.blendMode;
+  if (command.cacheAsBitmap) object.cacheAsBitmap = *command.cacheAsBitmap;
+  if (command.visible) object.visible = *command.visible;
+  if (command.opaqueBackground) object.opaqueBackground = *command.opaqueBackground;
+}
+
+DisplayObject* MovieClip::Instantiate(const PlaceCommand& command, int frame) {
+  if (!command.characterId) return nullptr;
+  auto character = movie_->Find(*command.characterId);
+  if (!character) return nullptr;  // an unknown character places nothing
+  const bool container = character->Kind() == CharacterKind::Sprite || character->Kind() == CharacterKind::Button;
+  // A sprite that places itself, or trees that double at every level, stop here.
+  if ((container && Nesting() >= kMaxNesting) || !player_.CountCreation()) return nullptr;
+  DisplayObject* object = player_.Create(movie_, character, *command.characterId);
+  if (!object) return nullptr;
+  object->placeFrame = frame;
+  ApplyPlacement(*object, command);
+  if (command.clipDepth) object->clipDepth = *command.clipDepth;
+  if (object->name.empty()) object->name = "instance" + std::to_string(player_.NextInstanceNumber());
+  AddChild(object, static_cast<std::int32_t>(command.depth) - kDepthBias);
+  if (object->Kind() == DisplayKind::MovieClip) {
+    auto* clip = static_cast<MovieClip*>(object);
+    clip->clipActions = command.clipActions;
+    player_.PostInstantiate(clip, nullptr, false);
+  } else if (object->Kind() == DisplayKind::Button) {
+    player_.PostInstantiate(static_cast<MovieClip*>(object), nullptr, false);
+  } else if (object->Kind() == DisplayKind::EditText) {
+    player_.PostInstantiateText(static_cast<TextField*>(object));
+  }
+  return object;
+}
+
+void MovieClip::Place(const PlaceCommand& command, int frame) {
+  const std::int32_t depth = static_cast<std::int32_t>(command.depth) - kDepthBias;
+  DisplayObject* existing = ChildAt(depth);
+  if (!command.move || !existing) {
+    if (command.move && !command.characterId) return;
+    Instantiate(command, frame);
+    return;
+  }
+  if (command.characterId && *command.characterId != existing->characterId) {
+    auto character = movie_->Find(*command.characterId);
+    // Replacing keeps the instance and its properties; only drawable characters swap.
+    if (character && !existing->IsContainer() && character->Kind() != CharacterKind::Sprite &&
+        character->Kind() != CharacterKind::Button && existing->Kind() != DisplayKind::EditText) {
+      existing->character = character;
+      existing->characterId = *command.characterId;
+    }
+  }
+  ApplyPlacement(*existing, command);
+}
+
+void MovieClip::GotoFrame(int frame, bool play) {
+  playing_ = play;
+  if (!timeline_ || kind_ != DisplayKind::MovieClip) return;
+  frame = std::clamp(frame, 0, FramesLoaded() - 1);
+  if (frame == current_) return;
+  if (frame == current_ + 1) {  // the common step: the frame's tags as they are
+    RunFrameTags(frame, true);
+    return;
+  }
+  struct Entry {
+    enum class Kind { Created, Modified, Removed };
+    Kind kind = Kind::Modified;
+    PlaceCommand place;
+    int frame = 0;
+  };
+  // A jump: gather what each depth ends up with between the start and the target, then
+  // change the display list once. Backwards starts from an empty list at frame 0.
+  const bool backward = frame < current_;
+  const int first = backward ? 0 : current_ + 1;
+  std::map<std::int32_t, Entry> entries;
+  for (int f = first; f <= frame; ++f) {
+    for (const DisplayCommand& command : timeline_->FrameAt(f).commands) {
+      const std::int32_t depth = static_cast<std::int32_t>(command.place.depth) - kDepthBias;
+      switch (command.type) {
+        case DisplayCommand::Type::Remove: entries[depth] = Entry{Entry::Kind::Removed, {}, f}; break;
+        case DisplayCommand::Type::Place: {
+          const PlaceCommand& place = command.place;
+          auto it = entries.find(depth);
+          if (!place.move) {
+            entries[depth] = Entry{Entry::Kind::Created, place, f};
+          } else if (it != entries.end()) {
+            if (it->second.kind != Entry::Kind::Removed) MergeInto(it->second.place, place);
+          } else if (!backward && children_.count(depth)) {
+            entries[depth] = Entry{Entry::Kind::Modified, place, f};
+          } else if (place.characterId) {
+            entries[depth] = Entry{Entry::Kind::Created, place, f};
+          }
+          break;
+        }
+        case DisplayCommand::Type::InitAction:
+          player_.RunInitAction(this, command.place.characterId.value_or(0), command.actions);
+          break;
+        case DisplayCommand::Type::Action: break;
+      }
+    }
+  }
+  if (backward) {
+    // Objects the target frame does not have go; those it has from the same placement
+    // stay (a clip keeps its own playhead) with their properties reset to the
+    // timeline's. What scripts placed stays as it is.
+    std::vector<DisplayObject*> removals;
+    for (auto& [depth, child] : children_) {
+      if (child->placedByScript || depth >= 0) continue;
+      const auto entry = entries.find(depth);
+      const bool keep = entry != entries.end() && entry->second.kind == Entry::Kind::Created &&
+                        entry->second.place.characterId == child->characterId && entry->second.frame == child->placeFrame;
+      if (!keep) {
+        removals.push_back(child);
+        continue;
+      }
+      const PlaceCommand& place = entry->second.place;
+      if (!child->transformedByScript) {
+        child->SetMatrix(place.matrix.value_or(Matrix{}));
+        child->SetColorTransform(place.colorTransform.value_or(ColorTransform{}));
+      }
+      child->ratio = place.ratio.value_or(0);
+      ApplyPlacement(*child, place);
+      entries.erase(entry);
+    }
+    for (DisplayObject* child : removals) RemoveChild(child);
+  }
+  auto apply = [&](bool beforeTarget) {
+    for (const auto& [depth, entry] : entries) {
+      if ((entry.frame < frame) != beforeTarget) continue;
+      switch (entry.kind) {
+        case Entry::Kind::Removed:
+          if (DisplayObject* child = ChildAt(depth)) RemoveChild(child);
+          break;
+        case Entry::Kind::Created: Instantiate(entry.place, entry.frame); break;
+        case Entry::Kind::Modified:
+          if (DisplayObject* child = ChildAt(depth)) ApplyPlacement(*child, entry.place);
+          break;
+      }
+    }
+  };
+  apply(true);
+  current_ = frame;
+  if (player_.sounds) player_.sounds->FrameShown(this, timeline_, frame);
+  for (const DisplayCommand& command : timeline_->FrameAt(frame).commands) {
+    if (command.type == DisplayCommand::Type::Action) player_.QueueBlock(this, command.actions);
+  }
+  apply(false);
+}
+
+void MovieClip::NextFrame() {
+  if (current_ + 1 < FramesLoaded()) GotoFrame(current_ + 1, false);
+  else playing_ = false;
+}
+
+void MovieClip::PrevFrame() {
+  if (current_ > 0) GotoFrame(current_ - 1, false);
+  else playing_ = false;
+}
+
+void MovieClip::CallFrame(int frame) {
+  if (!timeline_ || frame < 0 || frame >= FramesLoaded()) return;
+  for (const DisplayCommand& command : timeline_->FrameAt(frame).commands) {
+    if (command.type == DisplayCommand::Type::Action) player_.RunBlockNow(this, command.actions);
+  }
+}
+
+void MovieClip::ShowButtonState(std::uint8_t state) {
+  if (!button || state == buttonState) return;
+  buttonState = state;
+  std::vector<DisplayObject*> old;
+  for (const auto& [depth, child] : children_) old.push_back(child);
+  for (DisplayObject* child : old) RemoveChild(child);
+  for (const ButtonRecord& record : button->records) {
+    if (!(record.states & state)) continue;
+    auto character = movie_->Find(record.characterId);
+    if (!character || !player_.CountCreation()) continue;
+    if (character->Kind() == CharacterKind::Sprite && Nesting() >= kMaxNesting) continue;
+    DisplayObject* object = player_.Create(movie_, character, record.characterId);
+    if (!object) continue;
+    object->SetMatrix(record.matrix);
+    object->SetColorTransform(record.colorTransform);
+    object->filters = record.filters;
+    object->blendMode = record.blendMode;
+    AddChild(object, static_cast<std::int32_t>(record.depth) - kDepthBias);
+    if (object->Kind() == DisplayKind::MovieClip || object->Kind() == DisplayKind::Button)
+      player_.PostInstantiate(static_cast<MovieClip*>(object), nullptr, false);
+    else if (object->Kind() == DisplayKind::EditText)
+      player_.PostInstantiateText(static_cast<TextField*>(object));
+  }
+}
+
+}  // namespace vantrel::flash

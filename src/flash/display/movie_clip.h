@@ -1,0 +1,102 @@
+// Containers: movie clips (a running timeline with children by depth) and buttons (a
+// container of the records of their current state). Both have a script object and run
+// in the player's execution list, newest first.
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "flash/display/display_object.h"
+
+namespace vantrel::flash {
+
+class MovieClip : public DisplayObject {
+ public:
+  static constexpr int kMaxNesting = 64;
+
+  // timeline is null for clips made by createEmptyMovieClip (one empty frame).
+  MovieClip(Player& player, const LoadedMovie* movie, const Timeline* timeline, DisplayKind kind = DisplayKind::MovieClip);
+
+  // Children in depth order.
+  const std::map<std::int32_t, DisplayObject*>& Children() const { return children_; }
+  DisplayObject* ChildAt(std::int32_t depth) const;
+  // The child with instance name (ASCII case ignored unless caseSensitive), the lowest
+  // depth first; null when none.
+  DisplayObject* ChildByName(std::string_view name, bool caseSensitive) const;
+  // Puts child at depth; an object already there is removed.
+  void AddChild(DisplayObject* child, std::int32_t depth);
+  // Takes child off the list: it is marked removed, its unload events are queued.
+  void RemoveChild(DisplayObject* child);
+  // Moves child to depth, swapping with what is there.
+  void SwapDepths(DisplayObject* child, std::int32_t depth);
+  // The depth above every child (0 when there are none), as getNextHighestDepth gives.
+  std::int32_t NextHighestDepth() const;
+  // Nesting of this container under the stage.
+  int Nesting() const;
+
+  // The timeline.
+  const Timeline* GetTimeline() const { return timeline_; }
+  void SetTimeline(const Timeline* timeline, const LoadedMovie* movie);
+  // 0-based current frame; -1 before the first frame ran.
+  int CurrentFrame() const { return current_; }
+  int TotalFrames() const { return timeline_ ? timeline_->frameCount : 1; }
+  int FramesLoaded() const { return timeline_ ? timeline_->framesLoaded : 1; }
+  bool Playing() const { return playing_; }
+  void Play() { playing_ = true; }
+  void Stop() { playing_ = false; }
+  // The player's per-tick step for this clip: its load (first time) or enterFrame
+  // event, then the next frame's tags when it plays.
+  void RunFrame();
+  // Goes to a 0-based frame (clamped to the loaded frames) and queues that frame's
+  // actions; the display list is rebuilt as the timeline has it there.
+  void GotoFrame(int frame, bool play);
+  void NextFrame();
+  void PrevFrame();
+  // Queues the actions of frame (0-based) without moving the playhead (the Call action).
+  void CallFrame(int frame);
+  // Queues onClipEvent handlers for event bits and the method name (onLoad, ...).
+  void QueueEvent(std::uint32_t eventBits, const char* method);
+  bool Initialized() const { return initialized_; }
+
+  // onClipEvent handlers of the placement.
+  std::vector<ClipAction> clipActions;
+  // The sprite's character id (0 for the root and empty clips), for registerClass.
+  std::uint16_t spriteId = 0;
+
+  // Buttons: the button character and the state shown (1 up, 2 over, 4 down).
+  const ButtonCharacter* button = nullptr;
+  std::uint8_t buttonState = 0;
+  void ShowButtonState(std::uint8_t state);
+
+  // Shapes drawn by the drawing API, as a character the renderer draws under the children.
+  std::shared_ptr<Character> drawing;
+
+  // Marks this clip and everything under it removed (their scripts see them gone).
+  void MarkRemoved();
+  // Frames a goto skipped over still hold sounds and init actions; the renderer only
+  // needs children.
+  QRectF LocalBounds() const override;
+
+  void Trace(gc::Tracer& tracer) const override;
+
+ private:
+  friend class Player;
+  void RunFrameTags(int frame, bool runActions);
+  void Place(const PlaceCommand& command, int frame);
+  DisplayObject* Instantiate(const PlaceCommand& command, int frame);
+  static void ApplyPlacement(DisplayObject& object, const PlaceCommand& command);
+
+  const Timeline* timeline_ = nullptr;
+  std::map<std::int32_t, DisplayObject*> children_;
+  int current_ = -1;
+  bool playing_ = true;
+  bool initialized_ = false;
+};
+
+// The root of a loaded movie: _level0 or _levelN.
+inline bool IsLevel(const DisplayObject& object) { return object.Parent() == nullptr && object.Kind() == DisplayKind::MovieClip; }
+
+}  // namespace vantrel::flash

@@ -1,0 +1,259 @@
+// The running player: the levels of loaded movies, the execution list that runs every
+// clip newest-first each frame, the three-priority action queue, timers and loader
+// callbacks, the input state, and the script machine they all share.
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <map>
+#include <memory>
+#include <set>
+#include <string>
+#include <vector>
+
+#include <QPointF>
+#include <QTransform>
+
+#include "flash/avm1/interpreter.h"
+#include "flash/display/movie_clip.h"
+#include "flash/movie.h"
+
+namespace vantrel::flash {
+
+namespace audio {
+class SoundEvents;
+}
+
+// A movie loaded into the player (the first one, or one loaded into a level or clip):
+// its model, its own address, and the characters it imported from other movies.
+struct LoadedMovie {
+  std::shared_ptr<const Movie> movie;
+  std::string url;
+  std::map<std::uint16_t, std::shared_ptr<Character>> imported;
+  std::vector<std::shared_ptr<const Movie>> importedMovies;  // kept alive for their characters
+
+  int Version() const { return movie->header.version; }
+  std::shared_ptr<Character> Find(std::uint16_t id) const;
+  // The character id exported under name (ASCII case ignored); 0 when none.
+  std::uint16_t Exported(std::string_view name) const;
+};
+
+struct PlayerHooks {
+  std::function<void(const std::string&)> trace;
+  std::function<void(const std::string& command, const std::string& arguments)> fsCommand;
+  std::function<void(const std::string& url, const std::string& target)> getUrl;
+  // Quality name read and written by the script's _quality and toggleHighQuality.
+  std::function<std::string()> getQuality;
+  std::function<void(const std::string&)> setQuality;
+  // Reads a file a movie asks for (loadMovie, loadVariables, XML.load, imports) by its
+  // resolved path or URL; false with the reason when it cannot be had.
+  std::function<bool(const std::string& url, std::string& body, std::string& error)> readFile;
+  // Folder for SharedObject data ("" keeps them in memory).
+  std::string sharedObjectFolder;
+};
+
+// Maps the object's own twips to stage twips.
+QTransform ObjectToStage(const DisplayObject& object);
+
+class Player {
+ public:
+  Player(std::shared_ptr<const Movie> movie, PlayerHooks hooks, std::string url = {});
+  ~Player();
+  Player(const Player&) = delete;
+  Player& operator=(const Player&) = delete;
+
+  const Movie& GetMovie() const { return *root_->Movie()->movie; }
+  int SwfVersion() const { return GetMovie().header.version; }
+  MovieClip& Root() { return *root_; }
+  const MovieClip& Root() const { return *root_; }
+  // _levelN; null when nothing is loaded there.
+  MovieClip* Level(int number) const;
+  const std::map<int, MovieClip*>& Levels() const { return levels_; }
+
+  // One frame: the clips' events and timelines newest-first, the action queue, timers
+  // and loaders, then a collection when enough was made. The first call shows frame 1.
+  void Tick();
+  // Moves the root to frame (0-based) and runs the actions that queues (host calls).
+  void GotoFrame(int frame, bool play);
+  std::uint64_t TickCount() const { return ticks_; }
+  bool loop = true;
+  audio::SoundEvents* sounds = nullptr;
+
+  // The action queue.
+  enum class Priority { Init = 0, Construct = 1, Normal = 2 };
+  void QueueBlock(DisplayObject* target, ActionBlock block, Priority priority = Priority::Normal, bool evenIfRemoved = false);
+  void QueueMethod(DisplayObject* target, std::string method, std::vector<avm1::Value> args = {}, bool evenIfRemoved = false);
+  void QueueConstruct(MovieClip* clip, avm1::Object* constructor, std::vector<ActionBlock> events);
+  void RunQueue();
+  // Runs a block at once (DoInitAction, the Call action when no queue is wanted).
+  void RunBlockNow(DisplayObject* target, const ActionBlock& block);
+  // Calls object's method name now with args; undefined when it has none.
+  avm1::Value CallMethodNow(avm1::Object* object, const std::string& name, std::vector<avm1::Value> args = {});
+
+  // Scripts.
+  avm1::Runtime& Script() { return *runtime_; }
+  avm1::Interpreter& Machine() { return *machine_; }
+  // Script object for a display object made now (clips, buttons, text fields).
+  avm1::Object* MakeScriptObject(DisplayObject& object, avm1::Object* proto);
+  // Adds a clip to the execution list (it runs before older clips from the next frame).
+  void AddToExecList(MovieClip* clip) { execList_.push_back(clip); }
+  // Creates a display object for the character (a clip for sprites, a button, a text
+  // field, or a plain drawable); null when the character cannot be placed.
+  DisplayObject* Create(const LoadedMovie* movie, std::shared_ptr<Character> character, std::uint16_t id);
+  MovieClip* CreateEmptyClip(const LoadedMovie* movie);
+  // After a clip or button has its place: its script object (of the class registered
+  // for its symbol), the execution list, its initialize and construct events, and (for
+  // clips) its first frame. byScript: attachMovie and friends, which construct at once
+  // and copy initObject's properties first.
+  void PostInstantiate(MovieClip* clip, avm1::Object* initObject, bool byScript);
+  void PostInstantiateText(class TextField* field);
+  // The constructor registered for a sprite of movie (Object.registerClass), or null.
+  avm1::Object* RegisteredClass(const LoadedMovie* movie, std::uint16_t spriteId);
+  // Runs DoInitAction of sprite (once per movie and sprite).
+  void RunInitAction(MovieClip* clip, std::uint16_t spriteId, const ActionBlock& block);
+
+  // "instance1", "instance2", ...
+  int NextInstanceNumber() { return ++instances_; }
+  // Order of creation for display objects.
+  std::uint64_t NextSerial() { return ++serial_; }
+  std::uint32_t Random();
+  // Milliseconds of movie time: ticks at the frame rate (getTimer()).
+  double Milliseconds() const { return static_cast<double>(ticks_) * 1000.0 / GetMovie().FrameRate(); }
+  // Counts one new display object; false once a tick has made kMaxCreationsPerTick.
+  static constexpr int kMaxCreationsPerTick = 50000;
+  bool CountCreation() { return ++creations_ <= kMaxCreationsPerTick; }
+
+  // Instructions the scripts of one tick (or one host call) may run.
+  static constexpr long kInstructionsPerTick = 2000000;
+  void ResetBudgets();
+
+  // Timers (setInterval/setTimeout): returns the id.
+  int AddTimer(avm1::Value function, avm1::Object* object, std::string method, std::vector<avm1::Value> args,
+               double intervalMs, bool repeat);
+  bool RemoveTimer(int id);
+  // Later callbacks and loads for the data classes.
+  void RunLater(avm1::Machine::Later callback, avm1::Object* keepAlive);
+  void LoadData(const std::string& url, const std::string& method, const std::string& formData,
+                avm1::Machine::Loaded done, avm1::Object* keepAlive);
+  // url resolved against the root movie's own address.
+  std::string ResolveUrl(const std::string& url) const;
+  // loadMovie/loadMovieNum/unloadMovie: into a level (target "_levelN") or a clip.
+  // done (optional) hears whether the movie loaded, after it took its place.
+  void LoadMovieInto(const std::string& url, int level, DisplayObject* clip, bool variablesOnly, const std::string& method,
+                     const std::string& formData, std::function<void(bool ok, std::size_t bytes)> done = {});
+  void UnloadLevel(int level);
+
+  // Input from the host. Positions are stage twips; buttons 0 left, 1 right, 2 middle;
+  // key codes are the movie's own (Key.getCode), ascii the character typed (0 none).
+  // Each call runs the handlers it triggers before it returns.
+  void MouseMove(QPointF stage);
+  void MouseButton(bool down, int button, QPointF stage);
+  void MouseWheel(int lines);
+  void KeyDown(int keyCode, int ascii);
+  void KeyUp(int keyCode, int ascii);
+  QPointF MousePosition() const { return mouse_; }
+  bool MouseIsDown() const { return mouseDown_; }
+  bool KeyIsDown(int keyCode) const { return keysDown_.count(keyCode) != 0; }
+  bool KeyIsToggled(int keyCode) const { return keysToggled_.count(keyCode) != 0; }
+  int LastKeyCode() const { return lastKeyCode_; }
+  int LastAscii() const { return lastAscii_; }
+  bool OverButton() const { return hovered_ != nullptr; }
+  bool mouseVisible = true;
+  // startDrag/stopDrag.
+  void StartDrag(DisplayObject* object, bool lockCenter, const double* rect);
+  void StopDrag() { drag_ = nullptr; }
+  DisplayObject* Dragged() const { return drag_; }
+  DisplayObject* DropTarget() const { return dropTarget_; }
+  // Keyboard focus (Selection).
+  DisplayObject* Focus() const { return focus_; }
+  void SetFocus(DisplayObject* object);
+  // The topmost object under a stage point that is visible (for hitTest and drop
+  // targets); null when none.
+  DisplayObject* ObjectUnder(QPointF stage, bool buttonsOnly);
+
+  PlayerHooks& Hooks() { return hooks_; }
+  const LoadedMovie* RootMovie() const { return root_->Movie(); }
+  std::string Quality() const { return hooks_.getQuality ? hooks_.getQuality() : "HIGH"; }
+  void Trace(const std::string& line) {
+    if (hooks_.trace) hooks_.trace(line);
+  }
+
+  // Collects garbage now (between frames only).
+  void Collect();
+  std::size_t LiveCells() const { return runtime_->heap.CellCount(); }
+
+ private:
+  struct QueuedAction {
+    enum class Kind { Block, Method, Construct, Callback };
+    Kind kind = Kind::Block;
+    DisplayObject* target = nullptr;
+    ActionBlock block;
+    std::string method;
+    std::vector<avm1::Value> args;
+    avm1::Object* constructor = nullptr;
+    std::vector<ActionBlock> events;
+    avm1::Machine::Later callback;
+    avm1::Object* keepAlive = nullptr;
+    bool evenIfRemoved = false;
+  };
+  struct Timer {
+    int id = 0;
+    avm1::Value function;
+    avm1::Object* object = nullptr;
+    std::string method;
+    std::vector<avm1::Value> args;
+    double intervalMs = 0;
+    double dueMs = 0;
+    bool repeat = true;
+  };
+  void RunAction(QueuedAction& action);
+  void RunTimers();
+  void RunLaterQueue();
+  void UpdateHover();
+  void ButtonEvent(DisplayObject* target, std::uint16_t condition, std::uint32_t clipEvent, const char* method);
+  void BroadcastInput(const char* object, const char* event, std::vector<avm1::Value> args = {});
+  void ClipMouseEvents(std::uint32_t clipEvent);
+  void KeyEvents(bool down, int keyCode, int ascii);
+  void UpdateDrag();
+  void TraceRoots(gc::Tracer& tracer) const;
+  void SyncTextFields();
+
+  PlayerHooks hooks_;
+  std::unique_ptr<avm1::Runtime> runtime_;
+  std::unique_ptr<avm1::Interpreter> machine_;
+  std::vector<std::unique_ptr<LoadedMovie>> movies_;
+  MovieClip* root_ = nullptr;
+  std::map<int, MovieClip*> levels_;
+  std::vector<MovieClip*> execList_;
+  std::vector<class TextField*> boundFields_;
+  std::deque<QueuedAction> queues_[3];
+  std::vector<Timer> timers_;
+  int nextTimerId_ = 0;
+  std::vector<QueuedAction> later_;
+  std::set<std::pair<const Movie*, std::uint16_t>> initialised_;
+  std::uint64_t ticks_ = 0;
+  std::uint64_t serial_ = 0;
+  int creations_ = 0;
+  int instances_ = 0;
+  std::uint32_t random_ = 0x2545F491u;
+  std::chrono::steady_clock::time_point scriptDeadline_;
+
+  // Input state.
+  QPointF mouse_{0, 0};
+  bool mouseDown_ = false;
+  std::set<int> keysDown_, keysToggled_;
+  int lastKeyCode_ = 0, lastAscii_ = 0;
+  DisplayObject* hovered_ = nullptr;
+  DisplayObject* pressed_ = nullptr;
+  DisplayObject* drag_ = nullptr;
+  DisplayObject* dropTarget_ = nullptr;
+  DisplayObject* focus_ = nullptr;
+  bool dragLockCenter_ = false;
+  QPointF dragOffset_;
+  bool dragConstrained_ = false;
+  double dragRect_[4] = {0, 0, 0, 0};
+};
+
+}  // namespace vantrel::flash

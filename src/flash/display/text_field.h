@@ -1,0 +1,48 @@
+// Edit text fields as display objects: the text, the HTML form and the formatting
+// scripts change, bound variables, and the field copy the renderer draws.
+#pragma once
+
+#include <QString>
+#include <memory>
+#include <string>
+
+#include "flash/display/display_object.h"
+#include "flash/text.h"
+
+namespace vantrel::flash {
+
+class TextField : public DisplayObject {
+ public:
+  TextField(Player& player, const LoadedMovie* movie, const EditText& definition);
+
+  // The field as it is drawn now; character points at it.
+  EditText& Field() { return *field_; }
+  const EditText& Field() const { return *field_; }
+  // Plain text (HTML fields: their text without tags).
+  QString Text() const;
+  void SetText(const QString& text);
+  // The HTML text of an HTML field ("" for plain fields is their text escaped).
+  QString HtmlText() const;
+  void SetHtmlText(const QString& html);
+  // The variable whose value the field shows ("" when none), relative to its parent.
+  std::string variable;
+  // Colours and flags scripts read and write.
+  bool background = false;
+  Rgba backgroundColor{255, 255, 255, 255};
+  Rgba borderColor{0, 0, 0, 255};
+  bool selectable = true;
+  bool autoSizeSet = false;
+  std::string autoSize = "none";
+  int scroll = 1, hscroll = 0;
+  // Re-reads the bound variable; true when the text changed.
+  bool SyncVariable();
+  // Makes a new field copy after a property change, so the renderer sees it.
+  void Changed();
+  QRectF LocalBounds() const override;
+
+ private:
+  std::shared_ptr<EditText> field_;
+  QString text_;  // what the field holds: HTML for HTML fields
+};
+
+}  // namespace vantrel::flash
