@@ -9,6 +9,9 @@
 
 namespace vantrel::flash::avm1 {
 
+// Where the Math table keeps its answer for ASnative(200, n) with an unknown n.
+inline constexpr int kUnknownMathNative = 0x7fffffff;
+
 // Argument i as a number (undefined when absent, which converts to NaN).
 inline double ArgNumber(Call& call, std::size_t i) { return call.machine.ToNumber(call.Arg(i)); }
 // Argument i as an integer the way the player's natives take indices: ToInt32.
