@@ -329,8 +329,11 @@ DisplayObject* ResolveTarget(Interpreter& machine, DisplayObject* base, std::str
     if (at->IsContainer()) next = static_cast<MovieClip*>(at)->ChildByName(part, cs);
     if (!next && at->ScriptObject()) {
       // A variable of the clip that holds a clip.
-      if (const Property* p = at->ScriptObject()->FindOwn(part, cs); p && p->value.IsObject())
-        next = DisplayOf(machine, p->value.object);
+      if (const Property* p = at->ScriptObject()->FindOwn(part, cs); p && p->value.IsObject()) {
+        // Only a live clip counts; a removed one is not looked up again from here.
+        if (auto* data = p->value.object->Data<DisplayData>(); data && data->object && !data->object->Removed())
+          next = data->object;
+      }
     }
     at = next;
   }

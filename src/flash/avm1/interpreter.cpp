@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <unordered_map>
 
@@ -133,6 +135,7 @@ class SuperData final : public NativeData {
 
 Interpreter::Interpreter(Runtime& rt, Player* player)
     : rt_(rt), player_(player), cache_(std::make_unique<StringCache>()) {
+  debugOps_ = std::getenv("VANTREL_DEBUG_ACTIONS") != nullptr;
   stack_.reserve(1024);
 }
 
@@ -1214,6 +1217,7 @@ Value Interpreter::Run(std::size_t base) {
       }
     }
     frame.pc = next;
+    if (debugOps_) std::fprintf(stderr, "%*s%02X @%zu stack=%zu base=%zu\n", static_cast<int>(frames_.size()), "", op, at, stack_.size(), frame.stackBase);
     ActionReader r(code + at + 3, op >= 0x80 ? length : 0);
     const int version = frame.version;
     switch (op) {
@@ -1813,7 +1817,9 @@ void Interpreter::PushEnumeration(const Value& object) {
   Push(Value());
   Object* o = object.AsObject();
   if (!o) return;
-  for (const std::string& name : Enumerate(o)) Push(Str(name));
+  // The loop pops names from the top: the first name goes on last.
+  const std::vector<std::string> names = Enumerate(o);
+  for (auto it = names.rbegin(); it != names.rend(); ++it) Push(Str(*it));
 }
 
 std::size_t Interpreter::JumpTarget(const Frame& frame, std::int16_t offset) {

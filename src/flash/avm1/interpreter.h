@@ -175,6 +175,7 @@ class Interpreter final : public Machine {
   int defaultVersion_ = 8;
   bool aborting_ = false;
   bool budgetReported_ = false;
+  bool debugOps_ = false;  // VANTREL_DEBUG_ACTIONS: every action to standard error
 };
 
 }  // namespace vantrel::flash::avm1

@@ -127,6 +127,9 @@ TEST(XmlTest, TreeEditsKeepLinksAndTheLiveChildList) {
 
   const Value a = f.Get(list, "firstChild");
   const Value c = f.Get(list, "lastChild");
+  f.Call(list, "insertBefore", {c, a});  // a child already: it stays where it is
+  EXPECT_EQ(f.Say(list), "<lst><a /><b /><c /></lst>");
+  f.Call(c, "removeNode");
   f.Call(list, "insertBefore", {c, a});
   EXPECT_EQ(f.Say(list), "<lst><c /><a /><b /></lst>");
   EXPECT_TRUE(f.Get(c, "previousSibling").IsNull());
@@ -176,6 +179,40 @@ TEST(XmlTest, NamespacesComeFromXmlnsAttributesUpTheTree) {
   EXPECT_EQ(f.Say(f.Call(y, "getPrefixForNamespace", {f.Str("urn:d")})), "");
   EXPECT_TRUE(f.Call(y, "getPrefixForNamespace", {f.Str("urn:none")}).IsNull());
   EXPECT_TRUE(f.Get(Value::Obj(xml), "prefix").IsNull());
+}
+
+TEST(XmlTest, ReparsingReplacesTheTreeAndKeepsTheIdMap) {
+  DataFixture f;
+  Object* xml = f.Xml("<a id=\"one\"><b id=\"two\" /></a>");
+  const Value first = f.Get(xml, "firstChild");
+  const Value idMap = f.Get(xml, "idMap");
+  EXPECT_EQ(f.Get(idMap, "two").AsObject(), f.Get(first, "firstChild").AsObject());
+  f.Call(xml, "parseXML", {f.Str("<c id=\"three\" />text")});
+  EXPECT_TRUE(f.Get(first, "parentNode").IsNull());
+  EXPECT_EQ(f.Say(f.Call(xml, "toString")), "<c id=\"three\" />text");
+  // Ids of earlier documents stay until the movie removes them.
+  for (const char* id : {"one", "two", "three"}) EXPECT_TRUE(f.Get(idMap, id).IsObject()) << id;
+}
+
+TEST(XmlTest, NodesMadeByScriptsEscapeTheirText) {
+  DataFixture f;
+  Object* xml = f.New("XML");
+  const Value element = f.Call(xml, "createElement", {f.Str("item")});
+  const Value text = f.Call(xml, "createTextNode", {f.Str("a < b & \"c\"")});
+  f.Call(element, "appendChild", {text});
+  f.machine.Set(f.Get(element, "attributes").AsObject(), "title", f.Str("x'y"));
+  f.Call(xml, "appendChild", {element});
+  EXPECT_EQ(f.Say(f.Call(xml, "toString")), "<item title=\"x&apos;y\">a &lt; b &amp; &quot;c&quot;</item>");
+  EXPECT_EQ(f.machine.ToNumber(f.Get(text, "nodeType")), 3);
+  EXPECT_TRUE(f.Get(text, "nodeName").IsNull());
+  // Renaming an element changes its tags; text nodes have no name to change.
+  f.machine.Set(element.AsObject(), "nodeName", f.Str("entry"));
+  f.machine.Set(text.AsObject(), "nodeName", f.Str("ignored"));
+  EXPECT_EQ(f.Say(element), "<entry title=\"x&apos;y\">a &lt; b &amp; &quot;c&quot;</entry>");
+
+  Object* node = f.New("XMLNode", {Value::Number(1), f.Str("made")});
+  EXPECT_EQ(f.Say(Value::Obj(node)), "<made />");
+  EXPECT_TRUE(f.Call(xml, "getBytesLoaded").IsUndefined());
 }
 
 // ---- LoadVars ----
@@ -330,6 +367,71 @@ TEST(AmfTest, ValuesRoundTrip) {
     EXPECT_FALSE(broken.ReadValue());
     EXPECT_TRUE(broken.Failed());
   }
+}
+
+TEST(AmfTest, RegisteredClassesTravelAsTypedObjects) {
+  DataFixture f;
+  Object* ctor = f.rt.MakeClass(nullptr, nullptr);
+  f.rt.registeredClasses["com.example.Thing"] = ctor;
+  Object* thing = f.machine.Construct(ctor, {});
+  ASSERT_NE(thing, nullptr);
+  f.machine.Set(thing, "foo", f.Str("bar"));
+  data::AmfWriter writer(f.machine);
+  writer.WriteValue(Value::Obj(thing));
+  EXPECT_EQ(writer.Bytes(), std::string("\x10\x00\x11" "com.example.Thing" "\x00\x03" "foo" "\x02\x00\x03" "bar" "\x00\x00\x09", 34));
+  data::AmfReader reader(f.machine, writer.Bytes());
+  const auto copy = reader.ReadValue();
+  ASSERT_TRUE(copy && copy->IsObject());
+  EXPECT_EQ(copy->AsObject()->proto, data::PrototypeOf(ctor));
+  EXPECT_EQ(f.Say(f.Get(*copy, "foo")), "bar");
+}
+
+TEST(AmfTest, DeepNestingIsCutNotFollowed) {
+  DataFixture f;
+  Object* root = f.machine.NewObject();
+  Object* at = root;
+  for (int i = 0; i < 1000; ++i) {
+    Object* next = f.machine.NewObject();
+    f.machine.Set(at, "next", Value::Obj(next));
+    at = next;
+  }
+  data::AmfWriter writer(f.machine);
+  writer.WriteValue(Value::Obj(root));
+  data::AmfReader reader(f.machine, writer.Bytes());
+  const auto copy = reader.ReadValue();
+  ASSERT_TRUE(copy);
+  int depth = 0;
+  for (Value v = *copy; v.IsObject(); v = f.Get(v, "next")) ++depth;
+  EXPECT_EQ(depth, 256);
+  // A hostile file nesting deeper than the writer would is refused.
+  std::string nested;
+  for (int i = 0; i < 5000; ++i) nested += std::string("\x03\x00\x01x", 4);
+  data::AmfReader deep(f.machine, nested);
+  EXPECT_FALSE(deep.ReadValue());
+}
+
+// ---- LocalConnection ----
+
+TEST(LocalConnectionTest, NamesBelongToOneConnectionAtATime) {
+  DataFixture f;
+  Object* a = f.New("LocalConnection");
+  Object* b = f.New("LocalConnection");
+  const auto connect = [&](Object* lc, const char* name) {
+    return f.machine.ToBoolean(f.Call(lc, "connect", {f.Str(name)}));
+  };
+  EXPECT_TRUE(connect(a, "channel"));
+  EXPECT_FALSE(connect(b, "Channel"));  // names compare without case
+  EXPECT_FALSE(connect(a, "elsewhere"));  // one name per connection
+  f.Call(a, "close");
+  EXPECT_TRUE(connect(b, "channel"));
+  EXPECT_TRUE(connect(a, "_global"));
+  EXPECT_FALSE(connect(f.New("LocalConnection"), "a:b"));
+  EXPECT_FALSE(f.machine.ToBoolean(f.Call(f.New("LocalConnection"), "connect", {Value::Number(1)})));
+
+  // Sending needs a name and a method that is not one of the connection's own.
+  EXPECT_FALSE(f.machine.ToBoolean(f.Call(a, "send", {f.Str("channel")})));
+  EXPECT_FALSE(f.machine.ToBoolean(f.Call(a, "send", {f.Str("channel"), f.Str("close")})));
+  EXPECT_EQ(f.Say(f.Call(a, "domain")), "localhost");
 }
 
 // ---- TextFormat ----

@@ -151,6 +151,12 @@ TEST(GeomTest, ColorTransformArithmetic) {
   EXPECT_EQ(f.Say(tint),
             "(redMultiplier=0, greenMultiplier=0, blueMultiplier=0, alphaMultiplier=1, redOffset=255, "
             "greenOffset=25, blueOffset=0, alphaOffset=0)");
+  // The prototype's members enumerate, most recent first, as the player lists them.
+  const Value proto = f.machine.GetMember(f.machine.GetMember(Value::Obj(tint), "constructor"), "prototype");
+  EXPECT_EQ(f.machine.Enumerate(proto.AsObject()),
+            (std::vector<std::string>{"toString", "concat", "rgb", "blueOffset", "greenOffset", "redOffset",
+                                      "alphaOffset", "blueMultiplier", "greenMultiplier", "redMultiplier",
+                                      "alphaMultiplier"}));
   f.machine.Set(tint, "redMultiplier", f.Str("x"));
   EXPECT_EQ(f.Say(f.machine.GetMember(Value::Obj(tint), "redMultiplier")), "NaN");
 }

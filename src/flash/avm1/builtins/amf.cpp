@@ -230,12 +230,16 @@ bool AmfReader::ReadProperties(Object* object) {
 }
 
 std::optional<Value> AmfReader::ReadValue() {
-  if (failed_ || depth_ >= kMaxDepth) {
+  if (failed_) return std::nullopt;
+  const auto marker = ReadU8();
+  if (!marker) return std::nullopt;
+  // Containers nest no deeper than the writer writes them.
+  const bool container = *marker == kObject || *marker == kTypedObject || *marker == kEcmaArray ||
+                         *marker == kStrictArray;
+  if (container && depth_ >= kMaxDepth) {
     failed_ = true;
     return std::nullopt;
   }
-  const auto marker = ReadU8();
-  if (!marker) return std::nullopt;
   switch (*marker) {
     case kNumber: {
       const auto n = ReadDouble();

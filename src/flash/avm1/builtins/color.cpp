@@ -20,7 +20,7 @@ DisplayObject* TargetOf(Call& call) {
   if (!call.self) return nullptr;
   const Value target = m.Get(call.self, "target");
   if (Object* object = target.AsObject()) return m.AsDisplay(object);
-  if (!target.IsString()) return nullptr;
+  if (!target.IsString() || target.Text().empty()) return nullptr;
   const std::string path = target.Text();
   Value at = Value::Obj(m.Target());
   std::size_t start = 0;

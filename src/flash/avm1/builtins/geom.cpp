@@ -670,7 +670,7 @@ void InstallGeom(Runtime& rt) {
   Object* point = rt.MakeClass(PointConstruct, PointConstruct);
   data::RegisterClass(rt, geom, kPoint, point);
   static const Member pointMembers[] = {
-      {"length", PointLength, nullptr},
+      {"length", PointLength, nullptr, kDontEnum | kGetterOnly},
       {"add", PointAdd},
       {"subtract", PointSubtract},
       {"equals", PointEquals},
@@ -680,11 +680,6 @@ void InstallGeom(Runtime& rt) {
       {"toString", PointToString},
   };
   rt.AddMembers(data::PrototypeOf(point), pointMembers);
-  // A getter without setter: `length` is read-only on points.
-  if (Property* length = data::PrototypeOf(point)->FindOwn("length", true)) {
-    Object* getter = length->value.AsObject();
-    data::PrototypeOf(point)->DefineAccessor("length", getter, nullptr, kDontEnum);
-  }
   static const Member pointStatics[] = {
       {"distance", PointDistance},
       {"interpolate", PointInterpolate},
@@ -760,20 +755,12 @@ void InstallGeom(Runtime& rt) {
   data::RegisterClass(rt, geom, kTransform, transform);
   static const Member transformMembers[] = {
       {"matrix", TransformMatrix, TransformSetMatrix},
-      {"concatenatedMatrix", TransformConcatenatedMatrix, nullptr},
+      {"concatenatedMatrix", TransformConcatenatedMatrix, nullptr, kDontEnum | kGetterOnly},
       {"colorTransform", TransformColorTransform, TransformSetColorTransform},
-      {"concatenatedColorTransform", TransformConcatenatedColorTransform, nullptr},
-      {"pixelBounds", TransformPixelBounds, nullptr},
+      {"concatenatedColorTransform", TransformConcatenatedColorTransform, nullptr, kDontEnum | kGetterOnly},
+      {"pixelBounds", TransformPixelBounds, nullptr, kDontEnum | kGetterOnly},
   };
   rt.AddMembers(data::PrototypeOf(transform), transformMembers);
-  // Read-only ones are getters without setters.
-  Object* transformProto = data::PrototypeOf(transform);
-  for (const char* name : {"concatenatedMatrix", "concatenatedColorTransform", "pixelBounds"}) {
-    if (Property* p = transformProto->FindOwn(name, true)) {
-      Object* getter = p->value.AsObject();
-      transformProto->DefineAccessor(name, getter, nullptr, kDontEnum);
-    }
-  }
 }
 
 }  // namespace vantrel::flash::avm1

@@ -95,7 +95,8 @@ bool ReservedMethod(std::string_view name) {
 
 Value Send(Call& call) {
   Machine& m = call.machine;
-  if (!call.self || !call.Arg(0).IsString() || !call.Arg(1).IsString()) return Value::Bool(false);
+  if (!call.self || !call.Arg(0).IsString() || !call.Arg(1).IsString() || call.Arg(0).Text().empty())
+    return Value::Bool(false);
   const std::string method = call.Arg(1).Text();
   if (method.empty() || ReservedMethod(method)) return Value::Bool(false);
   const std::string full = FullName(m, call.Arg(0).Text());

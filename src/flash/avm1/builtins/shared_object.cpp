@@ -76,6 +76,12 @@ std::optional<std::string> StoragePrefix(const std::string& movieUrl, const Valu
   }
   const std::size_t query = path.find_first_of("?#");
   if (query != std::string::npos) path.resize(query);
+  // A movie opened by a relative path lives at its absolute one.
+  if (scheme == std::string::npos && !path.empty() && path[0] != '/') {
+    std::error_code error;
+    const fs::path absolute = fs::absolute(path, error);
+    if (!error) path = absolute.lexically_normal().string();
+  }
   if (!localPathValue.IsNullish()) {
     const std::string localPath = machine.ToString(localPathValue);
     if (path.compare(0, localPath.size(), localPath) != 0) return std::nullopt;

@@ -6,6 +6,7 @@
 #include "flash/avm1/builtins/builtins.h"
 #include "flash/avm1/builtins/data_support.h"
 #include "flash/avm1/builtins/system_hooks.h"
+#include "flash/display/player.h"
 
 namespace vantrel::flash::avm1 {
 
@@ -39,6 +40,19 @@ Value SetClipboard(Call& call) {
 }
 
 Value GetConversionMode(Call& call) { return call.machine.Str("UNKNOWN"); }
+
+// Movies from the web are "remote"; local ones may reach the network only when their
+// file attributes ask for it, and then not the local files.
+Value SandboxType(Call& call) {
+  Machine& m = call.machine;
+  const std::string url = m.MovieUrl();
+  if (url.rfind("http://", 0) == 0 || url.rfind("https://", 0) == 0) return m.Str("remote");
+  if (m.HasPlayer()) {
+    const LoadedMovie* root = m.GetPlayer().RootMovie();
+    if (root && root->movie && root->movie->useNetwork) return m.Str("localWithNetwork");
+  }
+  return m.Str("localWithFile");
+}
 
 std::pair<int, int> ScreenSize() {
   if (Hooks().screenSize) {
@@ -131,7 +145,7 @@ void InstallSystem(Runtime& rt) {
       {"loadPolicyFile", Nothing},
   };
   rt.AddMembers(security, securityMembers);
-  security->Define("sandboxType", Value::Str(rt.Str("localTrusted")), kDontDelete | kReadOnly);
+  security->DefineAccessor("sandboxType", rt.MakeFunction(SandboxType), nullptr, kDontDelete | kReadOnly);
 
   // No input method reaches movies on this player: the IME reports itself off.
   Object* ime = rt.MakeObject();

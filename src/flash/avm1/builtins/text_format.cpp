@@ -63,7 +63,8 @@ std::optional<Value> Convert(Machine& m, Kind kind, const Value& given, bool fro
     const std::string text = given.IsNullish() ? std::string() : m.ToString(given);
     return m.Str(text == "inline" || text == "none" ? text : "block");
   }
-  if (given.IsNullish()) return Value::Null();
+  // align keeps its word when given nothing; the others go back to null.
+  if (given.IsNullish()) return kind == Kind::Align ? std::optional<Value>() : Value::Null();
   // Setters round from SWF 8 on; the constructor and older setters truncate.
   const bool round = fromSetter && m.Version() >= 8;
   switch (kind) {

@@ -112,8 +112,11 @@ bool IsSelfOrAncestor(Object* candidate, Object* node) {
 }
 
 // Inserts child into parent before `before` (at the end when null).
+// A node already among parent's children stays where it is (the player moves nodes
+// between parents only).
 void Insert(Object* parent, Object* child, Object* before) {
   if (!NodeOf(parent) || !NodeOf(child) || IsSelfOrAncestor(child, parent)) return;
+  if (NodeOf(child)->parent == parent) return;
   Detach(child);
   XmlNodeData* data = NodeOf(parent);
   auto at = before ? std::find(data->children.begin(), data->children.end(), before) : data->children.end();
@@ -436,8 +439,9 @@ Value GetNodeName(Call& call) {
 }
 Value SetNodeName(Call& call) {
   XmlNodeData* node = Self(call);
-  if (node && node->type == kElement) {
-    node->name = call.Arg(0).IsNullish() ? Value::Null() : call.machine.Str(call.machine.ToString(call.Arg(0)));
+  // Setting undefined leaves the name as it was.
+  if (node && node->type == kElement && !call.Arg(0).IsUndefined()) {
+    node->name = call.Arg(0).IsNull() ? Value::Null() : call.machine.Str(call.machine.ToString(call.Arg(0)));
   }
   return Value();
 }
@@ -447,7 +451,8 @@ Value GetNodeValue(Call& call) {
 }
 Value SetNodeValue(Call& call) {
   XmlNodeData* node = Self(call);
-  if (node) node->value = call.Arg(0).IsNullish() ? Value::Null() : call.machine.Str(call.machine.ToString(call.Arg(0)));
+  if (node && !call.Arg(0).IsUndefined())
+    node->value = call.Arg(0).IsNull() ? Value::Null() : call.machine.Str(call.machine.ToString(call.Arg(0)));
   return Value();
 }
 Value GetAttributes(Call& call) {
@@ -765,19 +770,19 @@ void InstallXml(Runtime& rt) {
   rt.xmlNodeProto = data::PrototypeOf(node);
   data::RegisterClass(rt, rt.global, "XMLNode", node);
   static const Member nodeMembers[] = {
-      {"nodeType", GetNodeType, Nothing},
+      {"nodeType", GetNodeType, nullptr, kDontEnum | kGetterOnly},
       {"nodeName", GetNodeName, SetNodeName},
       {"nodeValue", GetNodeValue, SetNodeValue},
       {"attributes", GetAttributes, SetAttributes},
-      {"childNodes", GetChildNodes, Nothing},
-      {"parentNode", GetParentNode, Nothing},
-      {"firstChild", GetFirstChild, Nothing},
-      {"lastChild", GetLastChild, Nothing},
-      {"nextSibling", GetNextSibling, Nothing},
-      {"previousSibling", GetPreviousSibling, Nothing},
-      {"prefix", GetPrefix, Nothing},
-      {"localName", GetLocalName, Nothing},
-      {"namespaceURI", GetNamespaceUri, Nothing},
+      {"childNodes", GetChildNodes, nullptr, kDontEnum | kGetterOnly},
+      {"parentNode", GetParentNode, nullptr, kDontEnum | kGetterOnly},
+      {"firstChild", GetFirstChild, nullptr, kDontEnum | kGetterOnly},
+      {"lastChild", GetLastChild, nullptr, kDontEnum | kGetterOnly},
+      {"nextSibling", GetNextSibling, nullptr, kDontEnum | kGetterOnly},
+      {"previousSibling", GetPreviousSibling, nullptr, kDontEnum | kGetterOnly},
+      {"prefix", GetPrefix, nullptr, kDontEnum | kGetterOnly},
+      {"localName", GetLocalName, nullptr, kDontEnum | kGetterOnly},
+      {"namespaceURI", GetNamespaceUri, nullptr, kDontEnum | kGetterOnly},
       {"cloneNode", CloneNode},
       {"removeNode", RemoveNode},
       {"insertBefore", InsertBefore},
