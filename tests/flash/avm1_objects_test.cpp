@@ -162,7 +162,8 @@ TEST(Avm1Objects, StringNumberAndMathMethods) {
   s.Push("Hello").Member("length").Trace();
   s.Push(16).Push(1).Push(255).Method("toString").Trace();
   s.Push(2.5).Push(1).Get("Math").Method("floor").Trace();
-  s.Push(3).Push(1).Push(2).Push(3).Get("Math").Method("max").Trace();  // only the first two count
+  // Math.max(2, 1, 3): the player's Math functions look at their first two arguments only.
+  s.Push(3).Push(1).Push(2).Push(3).Get("Math").Method("max").Trace();
   s.Push("0x1A").Call("parseInt", 1).Trace();
   s.Push("3.5px").Call("parseFloat", 1).Trace();
   s.Push(0.1).Push(0.2).Op(0x47).Trace();

@@ -73,6 +73,14 @@ char16_t MapUnit(char16_t unit, bool upper) {
     return unit;
   }
   if (unit >= 0xD800 && unit <= 0xDFFF) return unit;
+  // Where the player's older case tables differ from today's Unicode.
+  if (upper) {
+    if (unit == 0x03C2) return 0x03A2;  // final sigma
+    if (unit == 0x03F2) return 0x03A3;  // lunate sigma
+  } else {
+    if (unit == 0x03A2) return 0x03C2;
+    if (unit >= 0x10A0 && unit <= 0x10C5) return static_cast<char16_t>(unit + 0x30);  // Georgian capitals
+  }
   const locale_t locale = UnicodeLocale();
   if (!locale) return unit;
   const wint_t mapped = upper ? towupper_l(unit, locale) : towlower_l(unit, locale);

@@ -121,7 +121,7 @@ std::string NumberToString(double number) {
     const std::size_t first = buf.find_first_not_of('0');
     buf.erase(0, first == std::string::npos ? buf.size() : first);
     if (buf.empty()) {
-      buf = "1";
+      buf.push_back('1');
       ++exponent;
     } else {
       const std::size_t last = buf.find_last_not_of('0');

@@ -141,6 +141,15 @@ TEST_F(Language, ArrayMethodsOnArraysAndArrayLikes) {
   initialize(plain);
   EXPECT_EQ(plain->kind, NativeKind::Date);
 
+  // An array holding itself, or a toString that converts `this` again, ends instead of
+  // overflowing the stack.
+  Object* self = machine.NewArray({Num(1)});
+  self->Array()->elements.push_back(Value::Obj(self));
+  EXPECT_EQ(Text(Call(Value::Obj(self), "join", {Str("-")})).substr(0, 7), "1-1,1,1");
+  Object* loop = machine.NewObject();
+  loop->Define("toString", machine.Get(rt.stringProto, "toUpperCase"));
+  EXPECT_EQ(Text(machine.CallFunction(machine.Get(rt.stringProto, "toUpperCase"), Value::Obj(loop), {})), "");
+
   // The methods are generic: an object with a length works too.
   Object* like = machine.NewObject();
   like->Define("length", Num(0));
@@ -391,6 +400,59 @@ TEST_F(Language, ErrorAndBroadcaster) {
   EXPECT_EQ(traces, (std::vector<std::string>{"ping 7", "ping 7"}));
   EXPECT_FALSE(Call(src, "removeListener", {l}).boolean);
   EXPECT_FALSE(BroadcastMessage(machine, machine.NewObject(), "ping"));
+}
+
+
+TEST_F(Language, PlayerQuirksOfConversions) {
+  // Case tables are the player's older ones.
+  EXPECT_EQ(Text(Call(Str("\xCF\x82"), "toUpperCase")), "\xCE\xA2");             // final sigma
+  EXPECT_EQ(Text(Call(Str("\xE1\x82\xA0"), "toLowerCase")), "\xE1\x83\x90");  // Georgian
+  // ASnative(200, n) of an unknown n still converts its arguments and gives NaN.
+  const Value unknown = machine.CallFunction(Global("ASnative"), Value(), std::vector<Value>{Num(200), Num(50)});
+  ASSERT_TRUE(unknown.IsObject());
+  EXPECT_TRUE(std::isnan(machine.CallFunction(unknown, Value(), std::vector<Value>{Num(1)}).number));
+
+  // ASSetPropFlags reads its flags before its names.
+  std::vector<std::string> order;
+  static std::vector<std::string>* log = nullptr;
+  log = &order;
+  Object* flags = machine.NewObject();
+  flags->Define("valueOf", Value::Obj(rt.MakeFunction([](avm1::Call&) -> Value {
+                  log->push_back("flags");
+                  return Value::Number(1);
+                })));
+  Object* names = machine.NewObject();
+  names->Define("toString", Value::Obj(rt.MakeFunction([](avm1::Call& c) -> Value {
+                  log->push_back("names");
+                  return c.machine.Str("a");
+                })));
+  Object* target = machine.NewObject();
+  target->Define("a", Num(1));
+  machine.CallFunction(Global("ASSetPropFlags"), Value(),
+                       std::vector<Value>{Value::Obj(target), Value::Obj(names), Value::Obj(flags)});
+  EXPECT_EQ(order, (std::vector<std::string>{"flags", "names"}));
+  EXPECT_EQ(target->FindOwn("a", true)->attributes, kDontEnum);
+  log = nullptr;
+}
+
+TEST_F(Language, BroadcasterListenersAsThePlayerKeepsThem) {
+  Object* source = machine.NewObject();
+  machine.CallMethod(Global("AsBroadcaster"), "initialize", std::vector<Value>{Value::Obj(source)});
+  const Value src = Value::Obj(source);
+  const auto listeners = [&] { return Text(machine.Get(source, "_listeners")); };
+  Call(src, "addListener", {Value()});
+  Call(src, "addListener", {Value::Null()});  // replaces undefined
+  Call(src, "addListener", {Value::Bool(false)});
+  EXPECT_EQ(listeners(), "null,false");
+  EXPECT_TRUE(Call(src, "removeListener", {Value()}).boolean);
+  EXPECT_EQ(listeners(), "false");
+  // A broadcaster whose list was taken away gets a new one.
+  machine.Set(source, "_listeners", Value::Null());
+  EXPECT_TRUE(Call(src, "addListener", {Num(1)}).boolean);
+  EXPECT_EQ(listeners(), "1");
+  EXPECT_TRUE(Call(src, "broadcastMessage").IsUndefined());
+  // The listener list is hidden from for..in.
+  EXPECT_TRUE(source->FindOwn("_listeners", true)->attributes & kDontEnum);
 }
 
 }  // namespace

@@ -167,6 +167,8 @@ Value Reverse(Call& call) {
 
 std::string JoinElements(Machine& machine, const Elements& a, const std::string& separator) {
   std::string out;
+  const ConversionNesting nesting;
+  if (nesting.TooDeep()) return out;
   const std::int32_t length = a.Length();
   for (std::int32_t i = 0; i < length; ++i) {
     if (i) out += separator;
@@ -465,7 +467,7 @@ const Member kPrototypeMembers[] = {
     {"concat", Concat, nullptr, kMethod, 252, 3},     {"shift", Shift, nullptr, kMethod, 252, 4},
     {"unshift", Unshift, nullptr, kMethod, 252, 5},   {"slice", Slice, nullptr, kMethod, 252, 6},
     {"join", Join, nullptr, kMethod, 252, 7},         {"splice", Splice, nullptr, kMethod, 252, 8},
-    {"toString", ToStringMethod, nullptr, kDontDelete, 252, 9}, {"sort", Sort, nullptr, kMethod, 252, 10},
+    {"toString", ToStringMethod, nullptr, kMethod, 252, 9}, {"sort", Sort, nullptr, kMethod, 252, 10},
     {"reverse", Reverse, nullptr, kMethod, 252, 11},  {"sortOn", SortOn, nullptr, kMethod, 252, 12},
 };
 
@@ -479,13 +481,12 @@ void InstallArray(Runtime& rt) {
   proto->native = std::make_unique<ArrayData>();
   rt.arrayProto = proto;
   Install(rt, proto, kPrototypeMembers);
-  // The player sets these by plain assignment: enumerable and writable. (Its
-  // toString methods are enumerable as well.)
-  ctor->Define("CASEINSENSITIVE", Value::Number(kCaseInsensitive));
-  ctor->Define("DESCENDING", Value::Number(kDescending));
-  ctor->Define("UNIQUESORT", Value::Number(kUniqueSort));
-  ctor->Define("RETURNINDEXEDARRAY", Value::Number(kReturnIndexedArray));
-  ctor->Define("NUMERIC", Value::Number(kNumeric));
+  constexpr std::uint16_t kConstant = kDontEnum | kDontDelete | kReadOnly;
+  ctor->Define("CASEINSENSITIVE", Value::Number(kCaseInsensitive), kConstant);
+  ctor->Define("DESCENDING", Value::Number(kDescending), kConstant);
+  ctor->Define("UNIQUESORT", Value::Number(kUniqueSort), kConstant);
+  ctor->Define("RETURNINDEXEDARRAY", Value::Number(kReturnIndexedArray), kConstant);
+  ctor->Define("NUMERIC", Value::Number(kNumeric), kConstant);
   rt.RegisterNative(252, 0, ctor);
   rt.global->Define("Array", Value::Obj(ctor), kDontEnum);
   rt.prototypes["Array"] = proto;

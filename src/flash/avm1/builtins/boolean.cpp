@@ -45,8 +45,8 @@ Value ValueOf(Call& call) {
 constexpr std::uint16_t kMethod = kDontEnum | kDontDelete;
 
 const Member kPrototypeMembers[] = {
-    {"valueOf", ValueOf, nullptr, kDontDelete, 107, 0},
-    {"toString", ToStringMethod, nullptr, kDontDelete, 107, 1},
+    {"valueOf", ValueOf, nullptr, kMethod, 107, 0},
+    {"toString", ToStringMethod, nullptr, kMethod, 107, 1},
 };
 
 }  // namespace

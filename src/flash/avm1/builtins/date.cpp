@@ -300,7 +300,7 @@ const Member kPrototypeMembers[] = {
     {"getTime", GetTime, nullptr, kMethod, 103, 16},
     {"setTime", SetTime, nullptr, kMethod, 103, 17},
     {"getTimezoneOffset", GetTimezoneOffset, nullptr, kMethod, 103, 18},
-    {"toString", ToStringMethod, nullptr, kDontDelete, 103, 19},
+    {"toString", ToStringMethod, nullptr, kMethod, 103, 19},
     {"setYear", Set<First::Year, false>, nullptr, kMethod, 103, 20},
     {"getUTCFullYear", Get<Part::FullYear, true>, nullptr, kMethod, 103, 128},
     {"getUTCYear", Get<Part::Year, true>, nullptr, kMethod, 103, 129},
@@ -318,7 +318,7 @@ const Member kPrototypeMembers[] = {
     {"setUTCMinutes", Set<First::Minutes, true>, nullptr, kMethod, 103, 141},
     {"setUTCSeconds", Set<First::Seconds, true>, nullptr, kMethod, 103, 142},
     {"setUTCMilliseconds", Set<First::Milliseconds, true>, nullptr, kMethod, 103, 143},
-    {"valueOf", GetTime, nullptr, kDontDelete},
+    {"valueOf", GetTime, nullptr, kMethod},
 };
 
 const Member kClassMembers[] = {

@@ -29,7 +29,7 @@ Value ToStringMethod(Call& call) {
 }
 
 const Member kPrototypeMembers[] = {
-    {"toString", ToStringMethod},
+    {"toString", ToStringMethod, nullptr, kDontEnum | kDontDelete},
 };
 
 }  // namespace
@@ -38,8 +38,8 @@ void InstallError(Runtime& rt) {
   Object* ctor = rt.MakeClass(ErrorCall, ErrorConstruct);
   Object* proto = ctor->FindOwn("prototype", true)->value.AsObject();
   rt.errorProto = proto;
-  proto->Define("message", Value::Str(rt.Str("Error")));
-  proto->Define("name", Value::Str(rt.Str("Error")));
+  proto->Define("message", Value::Str(rt.Str("Error")), kDontEnum);
+  proto->Define("name", Value::Str(rt.Str("Error")), kDontEnum);
   Install(rt, proto, kPrototypeMembers);
   rt.global->Define("Error", Value::Obj(ctor), kDontEnum);
   rt.prototypes["Error"] = proto;

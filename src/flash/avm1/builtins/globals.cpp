@@ -209,10 +209,11 @@ std::vector<std::string> NameList(Machine& machine, const Value& list, bool& all
 Value ASSetPropFlags(Call& call) {
   Object* object = call.Arg(0).AsObject();
   if (!object || call.Count() < 2) return Value();
-  bool all = false;
-  const std::vector<std::string> names = NameList(call.machine, call.Arg(1), all);
+  // The player converts the flags before the names (valueOf, valueOf, then toString).
   const auto set = static_cast<std::uint16_t>(ToUint32(ArgNumber(call, 2)));
   const auto clear = call.Count() > 3 ? static_cast<std::uint16_t>(ToUint32(ArgNumber(call, 3))) : std::uint16_t{0};
+  bool all = false;
+  const std::vector<std::string> names = NameList(call.machine, call.Arg(1), all);
   const auto apply = [&](Property& p) { p.attributes = static_cast<std::uint16_t>((p.attributes & ~clear) | set); };
   if (all) {
     for (Property& p : object->Properties()) apply(p);
@@ -226,7 +227,9 @@ Value ASSetPropFlags(Call& call) {
 
 Value ASnative(Call& call) {
   if (call.Count() != 2) return Value();
-  Object* fn = call.machine.Rt().Native(ArgInt(call, 0), ArgInt(call, 1));
+  const std::int32_t classNumber = ArgInt(call, 0);
+  Object* fn = call.machine.Rt().Native(classNumber, ArgInt(call, 1));
+  if (!fn && classNumber == 200) fn = call.machine.Rt().Native(200, kUnknownMathNative);
   return fn ? Value::Obj(fn) : Value();
 }
 

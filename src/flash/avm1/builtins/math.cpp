@@ -75,6 +75,13 @@ Value Random(Call& call) {
   return Value::Number(std::uniform_real_distribution<double>(0.0, 1.0)(engine));
 }
 
+// ASnative(200, n) for an n without a function: converts its arguments like the others
+// and answers NaN.
+Value Unknown(Call& call) {
+  Convert(call);
+  return Value::Number(std::numeric_limits<double>::quiet_NaN());
+}
+
 constexpr std::uint16_t kMethod = kDontEnum | kDontDelete | kReadOnly;
 
 const Member kMembers[] = {
@@ -104,6 +111,7 @@ void InstallMath(Runtime& rt) {
   math->Define("LN10", Value::Number(std::log(10.0)), kConstant);
   math->Define("E", Value::Number(std::exp(1.0)), kConstant);
   Install(rt, math, kMembers);
+  rt.RegisterNative(200, kUnknownMathNative, rt.MakeFunction(Unknown));
   rt.global->Define("Math", Value::Obj(math), kDontEnum);
 }
 

@@ -9,6 +9,9 @@
 
 namespace vantrel::flash::avm1 {
 
+// Where the Math table keeps its answer for ASnative(200, n) with an unknown n.
+inline constexpr int kUnknownMathNative = 0x7fffffff;
+
 // Argument i as a number (undefined when absent, which converts to NaN).
 inline double ArgNumber(Call& call, std::size_t i) { return call.machine.ToNumber(call.Arg(i)); }
 // Argument i as an integer the way the player's natives take indices: ToInt32.
@@ -34,6 +37,25 @@ inline void MakeBox(Object* object, NativeKind kind, const Value& value) {
   object->kind = kind;
   object->native = std::make_unique<PrimitiveData>(value);
 }
+
+// Counts natives that convert `this` or elements back through script-visible methods
+// (join of an array holding itself, toString set to a String method): past a depth the
+// conversion gives up with an empty text instead of overflowing the C++ stack.
+class ConversionNesting {
+ public:
+  ConversionNesting() { ++Depth(); }
+  ~ConversionNesting() { --Depth(); }
+  ConversionNesting(const ConversionNesting&) = delete;
+  ConversionNesting& operator=(const ConversionNesting&) = delete;
+  bool TooDeep() const { return Depth() > kMaxDepth; }
+
+ private:
+  static constexpr int kMaxDepth = 200;
+  static int& Depth() {
+    thread_local int depth = 0;
+    return depth;
+  }
+};
 
 // Defines the members of a table on an object.
 template <std::size_t N>

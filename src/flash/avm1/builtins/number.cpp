@@ -73,8 +73,8 @@ Value ValueOf(Call& call) {
 constexpr std::uint16_t kMethod = kDontEnum | kDontDelete;
 
 const Member kPrototypeMembers[] = {
-    {"valueOf", ValueOf, nullptr, kDontDelete, 106, 0},
-    {"toString", ToStringMethod, nullptr, kDontDelete, 106, 1},
+    {"valueOf", ValueOf, nullptr, kMethod, 106, 0},
+    {"toString", ToStringMethod, nullptr, kMethod, 106, 1},
 };
 
 }  // namespace

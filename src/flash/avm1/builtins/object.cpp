@@ -105,7 +105,11 @@ Value ToStringMethod(Call& call) {
 }
 
 // toLocaleString is toString, as the script sees it (a movie may replace toString).
-Value ToLocaleString(Call& call) { return call.machine.CallMethod(call.thisValue, "toString", {}); }
+Value ToLocaleString(Call& call) {
+  const ConversionNesting nesting;
+  if (nesting.TooDeep()) return call.machine.Str("");
+  return call.machine.CallMethod(call.thisValue, "toString", {});
+}
 
 Value ValueOf(Call& call) { return call.self ? Value::Obj(call.self) : call.thisValue; }
 

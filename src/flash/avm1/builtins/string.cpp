@@ -20,6 +20,8 @@ std::string ThisText(Call& call) {
   if (call.thisValue.IsString()) return call.thisValue.Text();
   const Value boxed = BoxedValue(call.self, NativeKind::String);
   if (boxed.IsString()) return boxed.Text();
+  const ConversionNesting nesting;
+  if (nesting.TooDeep()) return std::string();
   return call.machine.ToString(call.thisValue);
 }
 
@@ -194,8 +196,8 @@ Value FromCharCode(Call& call) {
 constexpr std::uint16_t kMethod = kDontEnum | kDontDelete;
 
 const Member kPrototypeMembers[] = {
-    {"valueOf", ValueOf, nullptr, kDontDelete, 251, 1},
-    {"toString", ValueOf, nullptr, kDontDelete, 251, 2},
+    {"valueOf", ValueOf, nullptr, kMethod, 251, 1},
+    {"toString", ValueOf, nullptr, kMethod, 251, 2},
     {"toUpperCase", ToUpperCase, nullptr, kMethod, 251, 3},
     {"toLowerCase", ToLowerCase, nullptr, kMethod, 251, 4},
     {"charAt", CharAt, nullptr, kMethod, 251, 5},
