@@ -222,8 +222,8 @@ TEST(Avm1Objects, DeleteRemovesTimelineVariablesAndIntWraps) {
   s.Push("v").Op(0x3B).Trace();
   s.Get("v").Trace();
   s.Push("v").Op(0x3B).Trace();
-  s.Push(-2.5).Op(0x18).Trace();
-  EXPECT_EQ(Traces(s), (std::vector<std::string>{"true", "undefined", "false", "-2"}));
+  s.Push(4294967295.0).Op(0x18).Trace();
+  EXPECT_EQ(Traces(s), (std::vector<std::string>{"true", "undefined", "false", "-1"}));
 }
 
 TEST(Avm1Objects, MalformedFunctionsNeverRunPastTheBlock) {

@@ -351,7 +351,7 @@ Value Interpreter::Get(Object* object, std::string_view name) {
       return Value::Number(static_cast<double>(array->elements.size()));
     }
   }
-  if (object->kind == NativeKind::String && SameName(name, "length", cs)) {
+  if (object->kind == NativeKind::String && SameName(name, "length", cs) && !object->FindOwn(name, cs)) {
     return Value::Number(static_cast<double>(Utf16Length(static_cast<PrimitiveData*>(object->native.get())->value.Text())));
   }
   if (name.size() == 9 && SameName(name, "__proto__", cs)) return Value::Obj(object->proto);
@@ -693,6 +693,8 @@ bool Interpreter::PushFunctionFrame(Object* fn, const Value& thisValue, std::spa
     if (flags & 0x80) preload(ParentOf(frame->target));
     if (flags & 0x100) preload(Value::Obj(rt_.global));
     if (!(flags & 0x08) && !(flags & 0x04)) locals->Define("arguments", Value::Obj(arguments));
+    // An unsuppressed `this` is a variable of the activation: scripts may even assign it.
+    if (!(flags & 0x02) && !(flags & 0x01)) locals->Define("this", frame->thisValue, kDontEnum);
     if (!(flags & 0x20) && !(flags & 0x10)) locals->Define("super", Value::Obj(super));
     for (std::size_t i = 0; i < script.params.size(); ++i) {
       const Value arg = i < args.size() ? args[i] : Value();
@@ -703,6 +705,7 @@ bool Interpreter::PushFunctionFrame(Object* fn, const Value& thisValue, std::spa
         locals->Define(script.params[i], arg);
     }
   } else {
+    locals->Define("this", frame->thisValue, kDontEnum);
     locals->Define("arguments", Value::Obj(arguments));
     locals->Define("super", Value::Obj(super));
     for (std::size_t i = 0; i < script.params.size(); ++i) locals->Define(script.params[i], i < args.size() ? args[i] : Value());
@@ -931,8 +934,10 @@ Value Interpreter::LookupVariable(std::string_view name, bool& found) {
   found = true;
   Frame& frame = *frames_.back();
   const bool cs = frame.version >= 7;
-  if (SameName(name, "this", cs)) return frame.thisValue;
-  if (SameName(name, "_global", cs) && frame.version >= 6) return Value::Obj(rt_.global);
+  // "this" and "_global" answer unless a script made a variable of that name.
+  const bool isThis = SameName(name, "this", cs);
+  if (isThis && !frame.locals && !Has(frame.target ? frame.target : rt_.global, name)) return frame.thisValue;
+  if (SameName(name, "_global", cs)) return Value::Obj(rt_.global);
   for (std::size_t i = frame.scope.size(); i-- > 0;) {
     Object* scope = frame.scope[i];
     if (!scope) continue;
@@ -946,6 +951,7 @@ Value Interpreter::LookupVariable(std::string_view name, bool& found) {
       }
     }
   }
+  if (isThis) return frame.thisValue;
   found = false;
   return Value();
 }
@@ -1458,11 +1464,7 @@ Value Interpreter::Run(std::size_t base) {
       }
       case 0x33:
       case 0x37: Push(Str(CodeUnitToString(static_cast<std::uint32_t>(ToInt32(ToNumber(Pop())))))); break;
-      case 0x18: {
-        const double n = ToNumber(Pop());
-        Push(Value::Number(std::isnan(n) ? 0 : std::trunc(n)));
-        break;
-      }
+      case 0x18: Push(Value::Number(ToInt32(ToNumber(Pop())))); break;
       case 0x4A: Push(Value::Number(ToNumber(Pop()))); break;
       case 0x4B: Push(Str(ToString(Pop()))); break;
       case 0x44: Push(Str(TypeOf(Pop()))); break;
@@ -1590,9 +1592,8 @@ Value Interpreter::Run(std::size_t base) {
       case 0x54: {  // InstanceOf
         const Value ctor = Pop();
         const Value object = Pop();
-        Object* o = object.AsObject();
-        if (!o && !object.IsNullish()) o = ToObject(object);
-        Push(Value::Bool(InstanceOf(o, ctor.AsObject())));
+        // Primitives are instances of nothing, not even of their own class.
+        Push(Value::Bool(InstanceOf(object.AsObject(), ctor.AsObject())));
         break;
       }
       case 0x2B: {  // CastOp
@@ -1655,8 +1656,8 @@ Value Interpreter::Run(std::size_t base) {
         const Value nameValue = Pop();
         const Value object = Pop();
         const std::vector<Value> args = PopArguments();
-        if (nameValue.IsNullish() || (nameValue.IsString() && nameValue.string->Text().empty())) {
-          // The object itself is the function.
+        if (nameValue.IsUndefined() || (nameValue.IsString() && nameValue.string->Text().empty())) {
+          // The object itself is the function (a null name is the property "null").
           Value self = Value();
           if (Object* o = object.AsObject(); o && o->kind == NativeKind::Super) {
             auto* data = static_cast<SuperData*>(o->native.get());
@@ -1693,7 +1694,7 @@ Value Interpreter::Run(std::size_t base) {
         const Value object = Pop();
         const std::vector<Value> args = PopArguments();
         Value ctor = object;
-        if (!(nameValue.IsNullish() || (nameValue.IsString() && nameValue.string->Text().empty())))
+        if (!(nameValue.IsUndefined() || (nameValue.IsString() && nameValue.string->Text().empty())))
           ctor = GetMember(object, ToString(nameValue));
         ConstructValue(ctor, args);
         break;

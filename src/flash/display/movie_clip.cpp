@@ -174,11 +174,14 @@ void MovieClip::QueueEvent(std::uint32_t eventBits, const char* method) {
 void MovieClip::RunFrame() {
   if (removed_) return;
   if (!initialized_) {
+    // The first frame's own scripts come before the load event, so that onLoad and
+    // onClipEvent(load) see what frame 1 defines.
     initialized_ = true;
+    if (kind_ == DisplayKind::MovieClip && playing_ && current_ < 0 && FramesLoaded() > 0) RunFrameTags(0, true);
     QueueEvent(ClipAction::kLoad, kind_ == DisplayKind::MovieClip ? "onLoad" : nullptr);
-  } else {
-    QueueEvent(ClipAction::kEnterFrame, "onEnterFrame");
+    return;
   }
+  QueueEvent(ClipAction::kEnterFrame, "onEnterFrame");
   if (kind_ != DisplayKind::MovieClip || !playing_) return;
   if (current_ + 1 < FramesLoaded()) {
     RunFrameTags(current_ + 1, true);
