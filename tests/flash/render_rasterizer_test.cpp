@@ -6,6 +6,7 @@
 #include <set>
 
 #include "flash/render/fill_paint.h"
+#include "flash/render/layer_image.h"
 #include "flash/render/paints.h"
 #include "flash/render/rasterizer.h"
 #include "flash/render/target.h"
@@ -171,6 +172,22 @@ TEST(Rasterizer, CurvesAreCutCloseToTheCurveWithFewPiecesOnFlatStretches) {
   std::size_t straight = 0;
   FlattenQuadratic(from, QPointF(50, 0), to, 0.1, [&](QPointF) { ++straight; });
   EXPECT_EQ(straight, 1u);  // a straight curve is one piece
+}
+
+TEST(RenderLayer, ReusedBuffersComeBackClearAndHugeLayersAreRefused) {
+  {
+    LayerImage first(QSize(40, 30));
+    ASSERT_FALSE(first.Image().isNull());
+    first.Image().fill(0xffff0000);
+  }
+  LayerImage again(QSize(20, 10));  // takes the first one's buffer
+  ASSERT_EQ(again.Image().size(), QSize(20, 10));
+  EXPECT_EQ(again.Image().format(), QImage::Format_ARGB32_Premultiplied);
+  for (int y = 0; y < 10; ++y) {
+    for (int x = 0; x < 20; ++x) ASSERT_EQ(again.Image().pixel(x, y), 0u);
+  }
+  EXPECT_TRUE(LayerImage(QSize(5000, 5000)).Image().isNull());
+  EXPECT_TRUE(LayerImage(QSize(0, 10)).Image().isNull());
 }
 
 TEST(RenderColor, TransformsInFixedPointWithClamping) {
