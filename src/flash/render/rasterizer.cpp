@@ -294,7 +294,10 @@ EdgeList::EdgeList(const QTransform& toDevice, double curveTolerance) : toDevice
 
 double ShapeCurveTolerance(const QTransform& toDevice) {
   const double scale = std::sqrt(std::abs(toDevice.determinant()));
-  return std::min(kShapeCurveTolerance, 0.5 / std::max(scale, 1e-9));
+  // A shape drawn small is cut no finer than a tenth of a device pixel: finer pieces
+  // would only cost time.
+  const double device = 1 / std::max(scale, 1e-9);
+  return std::clamp(kShapeCurveTolerance, kCurveTolerance * device, 0.5 * device);
 }
 
 void EdgeList::AddCurve(QPointF from, QPointF control, QPointF to, std::uint32_t left, std::uint32_t right) {
