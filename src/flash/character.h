@@ -61,6 +61,11 @@ class Dictionary {
     if (character) characters_[character->id] = std::move(character);
   }
   std::size_t Size() const { return characters_.size(); }
+  // Calls visit(character) for every character, by id.
+  template <typename Visit>
+  void ForEach(Visit&& visit) const {
+    for (const auto& [id, character] : characters_) visit(character);
+  }
 
  private:
   std::map<std::uint16_t, std::shared_ptr<Character>> characters_;

@@ -4,6 +4,9 @@
 #include <QFontMetricsF>
 #include <QGuiApplication>
 #include <algorithm>
+#include <map>
+
+#include "flash/render/target.h"
 
 #include "flash/shape.h"
 #include "flash/style.h"
@@ -37,64 +40,6 @@ struct FieldFont {
   QFont device;
   double ascent = 0, descent = 0;
 };
-
-QFont DeviceFont(const EditText& field) {
-  QString family = field.font ? field.font->name : QString();
-  QFont font;
-  if (family == "_sans" || family.isEmpty()) {
-    font.setFamily(family.isEmpty() ? "serif" : "sans-serif");
-    font.setStyleHint(family.isEmpty() ? QFont::Serif : QFont::SansSerif);
-  } else if (family == "_serif") {
-    font.setFamily("serif");
-    font.setStyleHint(QFont::Serif);
-  } else if (family == "_typewriter") {
-    font.setFamily("monospace");
-    font.setStyleHint(QFont::Monospace);
-  } else {
-    font.setFamily(family);
-  }
-  font.setPixelSize(std::max(1, static_cast<int>(field.fontHeight)));
-  if (field.font) {
-    font.setBold(field.font->bold);
-    font.setItalic(field.font->italic);
-  }
-  return font;
-}
-
-FieldFont MakeFieldFont(const EditText& field) {
-  FieldFont f;
-  if (field.useOutlines && field.font && !field.font->glyphs.empty()) {
-    f.embedded = field.font.get();
-    f.scale = field.fontHeight / field.font->emSize;
-    if (field.font->hasLayout) {
-      f.ascent = field.font->ascent * f.scale;
-      f.descent = field.font->descent * f.scale;
-    } else {
-      f.ascent = field.fontHeight * 0.9;
-      f.descent = field.fontHeight * 0.2;
-    }
-    return f;
-  }
-  if (!QGuiApplication::instance()) return f;  // device fonts need the GUI application
-  f.device = DeviceFont(field);
-  const QFontMetricsF metrics(f.device);
-  f.ascent = metrics.ascent();
-  f.descent = metrics.descent();
-  return f;
-}
-
-double MeasureText(const FieldFont& f, const QString& text) {
-  if (f.embedded) {
-    double width = 0;
-    for (const QChar c : text) {
-      const int glyph = f.embedded->GlyphForCode(c.unicode());
-      if (glyph >= 0) width += f.embedded->Advance(static_cast<std::size_t>(glyph)) * f.scale;
-    }
-    return width;
-  }
-  if (!QGuiApplication::instance()) return 0;
-  return QFontMetricsF(f.device).horizontalAdvance(text);
-}
 
 }  // namespace
 
@@ -185,6 +130,12 @@ std::shared_ptr<EditText> ParseEditText(std::span<const std::uint8_t> body, Defi
     return nullptr;
   }
   if (hasFont && !field->font) context.awaitingFonts.push_back(field);
+  if (context.dictionary) {
+    context.dictionary->ForEach([&](const std::shared_ptr<Character>& character) {
+      if (character && character->Kind() == CharacterKind::Font && field->movieFonts.size() < 256)
+        field->movieFonts.push_back(std::static_pointer_cast<const Font>(character));
+    });
+  }
   return field;
 }
 
@@ -200,48 +151,331 @@ QPainterPath EditText::Outline(std::uint16_t) const {
 
 void EditText::Render(const RenderContext& context) const { RenderText(context, initialText); }
 
-std::vector<QString> EditText::LayoutLines(const QString& text) const {
-  QString plain = html ? HtmlToPlainText(text) : text;
-  plain.replace("\r\n", "\n");
-  plain.replace('\r', '\n');
-  if (password) plain = QString(plain.size(), '*');
-  std::vector<QString> lines;
-  const FieldFont f = MakeFieldFont(*this);
-  const double width = bounds.Width() - 2 * kGutter - leftMargin - rightMargin;
-  for (const QString& paragraph : plain.split('\n')) {
-    if (static_cast<int>(lines.size()) >= kMaxLines) break;
-    if (!wordWrap || width <= 0) {
-      lines.push_back(paragraph);
+namespace {
+
+// The look of a stretch of text: what HTML tags and the field's own settings give it.
+struct RunStyle {
+  QString face;
+  double size = 240;  // twips
+  Rgba color;
+  bool bold = false, italic = false;
+  double letterSpacing = 0;  // twips
+};
+
+struct StyledChar {
+  char16_t code = 0;
+  std::uint32_t style = 0;
+};
+
+struct StyledParagraph {
+  TextAlign align = TextAlign::Left;
+  std::vector<StyledChar> chars;
+};
+
+struct StyledText {
+  std::vector<RunStyle> styles;
+  std::vector<StyledParagraph> paragraphs;
+};
+
+constexpr std::size_t kMaxStyles = 4096;   // tags past this many reuse the last style
+constexpr std::size_t kMaxChars = 1u << 20;
+
+// The value of attribute name in a tag's text (quoted with " or ', or bare).
+QString Attribute(const QString& tag, const QString& name) {
+  qsizetype at = 0;
+  while ((at = tag.indexOf(name, at, Qt::CaseInsensitive)) >= 0) {
+    const bool starts = at == 0 || tag[at - 1].isSpace();
+    qsizetype i = at + name.size();
+    while (i < tag.size() && tag[i].isSpace()) ++i;
+    if (!starts || i >= tag.size() || tag[i] != '=') {
+      at += name.size();
       continue;
     }
-    // Greedy wrapping at spaces; a word longer than the line breaks where it must.
-    QString line;
-    double lineIndent = indent;
-    qsizetype i = 0;
-    while (i < paragraph.size() && static_cast<int>(lines.size()) < kMaxLines) {
-      qsizetype wordEnd = i;
-      while (wordEnd < paragraph.size() && paragraph[wordEnd] != ' ') ++wordEnd;
-      while (wordEnd < paragraph.size() && paragraph[wordEnd] == ' ') ++wordEnd;
-      const QString word = paragraph.mid(i, wordEnd - i);
-      const QString candidate = line + word;
-      if (line.isEmpty() || MeasureText(f, candidate.trimmed()) + lineIndent <= width) {
-        if (line.isEmpty() && MeasureText(f, word.trimmed()) + lineIndent > width && word.size() > 1) {
-          qsizetype fit = 1;
-          while (fit < word.size() && MeasureText(f, word.left(fit + 1)) + lineIndent <= width) ++fit;
-          lines.push_back(word.left(fit));
-          lineIndent = 0;
-          i += fit;
+    ++i;
+    while (i < tag.size() && tag[i].isSpace()) ++i;
+    if (i < tag.size() && (tag[i] == '"' || tag[i] == '\'')) {
+      const QChar quote = tag[i];
+      const qsizetype end = tag.indexOf(quote, i + 1);
+      return tag.mid(i + 1, end < 0 ? -1 : end - i - 1);
+    }
+    qsizetype end = i;
+    while (end < tag.size() && !tag[end].isSpace()) ++end;
+    return tag.mid(i, end - i);
+  }
+  return {};
+}
+
+TextAlign AlignFrom(const QString& value, TextAlign fallback) {
+  const QString v = value.toLower();
+  if (v == "left") return TextAlign::Left;
+  if (v == "right") return TextAlign::Right;
+  if (v == "center") return TextAlign::Center;
+  if (v == "justify") return TextAlign::Justify;
+  return fallback;
+}
+
+// Splits text into paragraphs of characters with their styles: plain text keeps the
+// field's look; HTML text follows p (with align), br, b, i, font (face, size in pixels,
+// color, letterSpacing), li and span, and decodes entities. Unknown tags are skipped.
+StyledText ParseStyled(const QString& text, bool html, const RunStyle& base, TextAlign align) {
+  StyledText out;
+  out.styles.push_back(base);
+  out.paragraphs.push_back({align, {}});
+  std::size_t total = 0;
+  const auto put = [&](QChar c, std::uint32_t style) {
+    if (c == '\r' || c == '\n') {
+      out.paragraphs.push_back({out.paragraphs.back().align, {}});
+      return;
+    }
+    if (++total > kMaxChars) return;
+    out.paragraphs.back().chars.push_back({c.unicode(), style});
+  };
+  if (!html) {
+    QString plain = text;
+    plain.replace("\r\n", "\n");
+    for (const QChar c : plain) put(c, 0);
+    return out;
+  }
+  std::vector<std::uint32_t> stack{0};
+  const auto push = [&](const RunStyle& style) {
+    if (out.styles.size() < kMaxStyles) out.styles.push_back(style);
+    stack.push_back(static_cast<std::uint32_t>(out.styles.size() - 1));
+  };
+  const auto pop = [&] {
+    if (stack.size() > 1) stack.pop_back();
+  };
+  bool paragraphOpen = false;
+  qsizetype i = 0;
+  while (i < text.size()) {
+    const QChar c = text[i];
+    if (c == '<') {
+      const qsizetype end = text.indexOf('>', i);
+      if (end < 0) break;
+      const QString tag = text.mid(i + 1, end - i - 1).trimmed();
+      i = end + 1;
+      const QString name = tag.section(' ', 0, 0).toLower().remove('/');
+      const bool closing = tag.startsWith('/');
+      const RunStyle current = out.styles[stack.back()];
+      if (name == "p" || name == "li") {
+        auto& paragraph = out.paragraphs.back();
+        if (closing) {
+          out.paragraphs.push_back({align, {}});
+          paragraphOpen = false;
+        } else {
+          if (paragraphOpen || !paragraph.chars.empty()) out.paragraphs.push_back({align, {}});
+          out.paragraphs.back().align = AlignFrom(Attribute(tag, "align"), align);
+          paragraphOpen = true;
+        }
+      } else if (name == "br") {
+        out.paragraphs.push_back({out.paragraphs.back().align, {}});
+      } else if (name == "b" || name == "i" || name == "font" || name == "span" || name == "u" || name == "a") {
+        if (closing) {
+          pop();
           continue;
         }
-        line = candidate;
-        i = wordEnd;
-      } else {
-        lines.push_back(line);
-        lineIndent = 0;
-        line.clear();
+        RunStyle style = current;
+        if (name == "b") style.bold = true;
+        if (name == "i") style.italic = true;
+        if (name == "font") {
+          const QString face = Attribute(tag, "face");
+          if (!face.isEmpty()) style.face = face;
+          bool ok = false;
+          const double size = Attribute(tag, "size").toDouble(&ok);
+          if (ok && size > 0 && size < 10000) style.size = size * 20;
+          const QString color = Attribute(tag, "color");
+          if (color.startsWith('#') && color.size() == 7) {
+            const uint rgb = color.mid(1).toUInt(&ok, 16);
+            if (ok) style.color = Rgba{static_cast<std::uint8_t>(rgb >> 16), static_cast<std::uint8_t>(rgb >> 8),
+                                       static_cast<std::uint8_t>(rgb), style.color.a};
+          }
+          const double spacing = Attribute(tag, "letterSpacing").toDouble(&ok);
+          if (ok && std::abs(spacing) < 1000) style.letterSpacing = spacing * 20;
+        }
+        push(style);
+      }
+      continue;
+    }
+    if (c == '&') {
+      const qsizetype end = text.indexOf(';', i);
+      if (end > i && end - i <= 10) {
+        const QString decoded = DecodeEntity(text.mid(i + 1, end - i - 1));
+        if (!decoded.isEmpty()) {
+          for (const QChar d : decoded) put(d, stack.back());
+          i = end + 1;
+          continue;
+        }
       }
     }
-    lines.push_back(line);
+    put(c, stack.back());
+    ++i;
+  }
+  // A closed last paragraph opens no new line.
+  if (out.paragraphs.size() > 1 && out.paragraphs.back().chars.empty() && !paragraphOpen) out.paragraphs.pop_back();
+  return out;
+}
+
+QFont DeviceFontFor(const QString& face, const RunStyle& style) {
+  QFont font;
+  if (face == "_sans" || face.isEmpty()) {
+    font.setFamily(face.isEmpty() ? "serif" : "sans-serif");
+    font.setStyleHint(face.isEmpty() ? QFont::Serif : QFont::SansSerif);
+  } else if (face == "_serif") {
+    font.setFamily("serif");
+    font.setStyleHint(QFont::Serif);
+  } else if (face == "_typewriter") {
+    font.setFamily("monospace");
+    font.setStyleHint(QFont::Monospace);
+  } else {
+    font.setFamily(face);
+  }
+  font.setPixelSize(std::max(1, static_cast<int>(style.size)));
+  font.setBold(style.bold);
+  font.setItalic(style.italic);
+  return font;
+}
+
+// The font one style draws with: an embedded font of the face with the style's weight
+// and slant when the field uses outlines (any of the face, else the field's own font
+// when none matches), a device font otherwise.
+FieldFont ResolveFont(const EditText& field, const RunStyle& style) {
+  FieldFont f;
+  if (field.useOutlines) {
+    const Font* best = nullptr;
+    int bestScore = -1;
+    const auto consider = [&](const Font* font) {
+      if (!font || font->glyphs.empty()) return;
+      int score = 0;
+      if (font->name.compare(style.face, Qt::CaseInsensitive) == 0) score += 4;
+      if (font->bold == style.bold) score += 2;
+      if (font->italic == style.italic) score += 1;
+      if (font == field.font.get()) score = std::max(score, 0) + (style.face.isEmpty() ? 4 : 0);
+      if (score > bestScore) best = font, bestScore = score;
+    };
+    consider(field.font.get());
+    for (const auto& font : field.movieFonts) consider(font.get());
+    if (best) {
+      f.embedded = best;
+      f.scale = style.size / best->emSize;
+      if (best->hasLayout) {
+        f.ascent = best->ascent * f.scale;
+        f.descent = best->descent * f.scale;
+      } else {
+        f.ascent = style.size * 0.9;
+        f.descent = style.size * 0.2;
+      }
+      return f;
+    }
+  }
+  if (!QGuiApplication::instance()) return f;
+  f.device = DeviceFontFor(style.face, style);
+  const QFontMetricsF metrics(f.device);
+  f.ascent = metrics.ascent();
+  f.descent = metrics.descent();
+  return f;
+}
+
+struct PlacedChar {
+  char16_t code = 0;
+  std::uint32_t style = 0;
+  int glyph = -1;    // embedded glyph index
+  double x = 0;      // from the line's start, twips
+  double advance = 0;
+};
+
+struct TextLine {
+  std::vector<PlacedChar> chars;
+  double width = 0;  // without trailing spaces
+  double ascent = 0, descent = 0;
+  TextAlign align = TextAlign::Left;
+  bool endsParagraph = true;
+};
+
+struct FieldLayout {
+  StyledText text;
+  std::vector<FieldFont> fonts;  // per style
+  std::vector<TextLine> lines;
+};
+
+FieldLayout Layout(const EditText& field, const QString& text) {
+  FieldLayout layout;
+  RunStyle base;
+  base.face = field.font ? field.font->name : QString();
+  base.size = field.fontHeight;
+  base.color = field.color;
+  // HTML text is regular unless its tags say otherwise, whatever font the field names.
+  base.bold = !field.html && field.font && field.font->bold;
+  base.italic = !field.html && field.font && field.font->italic;
+  layout.text = ParseStyled(text, field.html, base, field.align);
+  for (const RunStyle& style : layout.text.styles) layout.fonts.push_back(ResolveFont(field, style));
+  const double available = field.bounds.Width() - 2 * kGutter - field.leftMargin - field.rightMargin;
+  const auto finish = [&](TextLine& line, bool paragraphEnd, std::uint32_t fallbackStyle) {
+    line.endsParagraph = paragraphEnd;
+    line.width = 0;
+    for (const PlacedChar& c : line.chars) {
+      if (c.code != ' ') line.width = c.x + c.advance;
+    }
+    if (line.chars.empty()) {
+      line.ascent = layout.fonts[fallbackStyle].ascent;
+      line.descent = layout.fonts[fallbackStyle].descent;
+    }
+    for (const PlacedChar& c : line.chars) {
+      line.ascent = std::max(line.ascent, layout.fonts[c.style].ascent);
+      line.descent = std::max(line.descent, layout.fonts[c.style].descent);
+    }
+    layout.lines.push_back(std::move(line));
+  };
+  for (const StyledParagraph& paragraph : layout.text.paragraphs) {
+    if (static_cast<int>(layout.lines.size()) >= kMaxLines) break;
+    TextLine line;
+    line.align = paragraph.align;
+    double x = field.indent;
+    std::size_t lastBreak = 0;  // chars before the last break chance (after a space)
+    for (const StyledChar& sc : paragraph.chars) {
+      const QChar qc(field.password ? u'*' : sc.code);
+      const FieldFont& font = layout.fonts[sc.style];
+      PlacedChar c{qc.unicode(), sc.style, -1, 0, 0};
+      if (font.embedded) {
+        c.glyph = font.embedded->GlyphForCode(qc.unicode());
+        if (c.glyph >= 0) c.advance = font.embedded->Advance(static_cast<std::size_t>(c.glyph)) * font.scale;
+      } else if (QGuiApplication::instance()) {
+        c.advance = QFontMetricsF(font.device).horizontalAdvance(qc);
+      }
+      if (c.advance > 0) c.advance += layout.text.styles[sc.style].letterSpacing;
+      const bool overflows = field.wordWrap && available > 0 && qc != ' ' && x + c.advance > available &&
+                             !line.chars.empty();
+      if (overflows && static_cast<int>(layout.lines.size()) < kMaxLines) {
+        // Break after the last space, or (a word longer than the line) right here.
+        const std::size_t cut = lastBreak > 0 ? lastBreak : line.chars.size();
+        TextLine next;
+        next.align = paragraph.align;
+        next.chars.assign(line.chars.begin() + static_cast<std::ptrdiff_t>(cut), line.chars.end());
+        line.chars.resize(cut);
+        const double shift = next.chars.empty() ? x : next.chars.front().x;
+        for (PlacedChar& moved : next.chars) moved.x -= shift;
+        x -= shift;
+        finish(line, false, sc.style);
+        line = std::move(next);
+        lastBreak = 0;
+      }
+      c.x = x;
+      x += c.advance;
+      line.chars.push_back(c);
+      if (qc == ' ') lastBreak = line.chars.size();
+    }
+    const std::uint32_t style = paragraph.chars.empty() ? 0 : paragraph.chars.back().style;
+    finish(line, true, style);
+  }
+  return layout;
+}
+
+}  // namespace
+
+std::vector<QString> EditText::LayoutLines(const QString& text) const {
+  std::vector<QString> lines;
+  for (const TextLine& line : Layout(*this, text).lines) {
+    QString s;
+    for (const PlacedChar& c : line.chars) s += QChar(c.code);
+    lines.push_back(s);
   }
   return lines;
 }
@@ -263,46 +497,64 @@ void EditText::RenderText(const RenderContext& context, const QString& text) con
     painter->drawRect(box);
   }
   painter->setClipRect(box, Qt::IntersectClip);
-  const FieldFont f = MakeFieldFont(*this);
-  if (!f.embedded && !QGuiApplication::instance()) {
-    painter->restore();
-    return;
-  }
-  const QColor color = TransformColor(this->color, context.colorTransform);
-  const double lineHeight = f.ascent + f.descent + leading;
-  double y = box.top() + kGutter + f.ascent;
-  bool firstLine = true;
-  for (const QString& line : LayoutLines(text)) {
-    if (y - f.ascent > box.bottom()) break;
-    const double left = box.left() + kGutter + leftMargin + (firstLine ? indent : 0);
-    const double right = box.right() - kGutter - rightMargin;
-    const double width = MeasureText(f, line);
-    double x = left;
-    if (align == TextAlign::Right) x = right - width;
-    if (align == TextAlign::Center) x = left + (right - left - width) / 2;
-    if (f.embedded) {
-      painter->setPen(Qt::NoPen);
-      std::uint16_t previous = 0;
-      for (const QChar c : line) {
-        const int glyph = f.embedded->GlyphForCode(c.unicode());
-        if (glyph < 0) continue;
-        if (previous) x += f.embedded->Kerning(previous, c.unicode()) * f.scale;
-        const auto& path = f.embedded->glyphs[static_cast<std::size_t>(glyph)];
-        if (!path.isEmpty()) {
-          painter->setTransform(QTransform(f.scale, 0, 0, f.scale, x, y) * context.transform);
-          painter->fillPath(path, color);
-        }
-        x += f.embedded->Advance(static_cast<std::size_t>(glyph)) * f.scale;
-        previous = c.unicode();
+  const FieldLayout layout = Layout(*this, text);
+  const auto colors = render::FixedColorTransform::From(context.colorTransform);
+  const int samples = render::SamplesPerAxis(static_cast<int>(context.quality));
+  // Embedded glyphs go through the rasterizer, one pass per colour; the box clips them.
+  std::map<std::uint32_t, render::EdgeList> passes;
+  std::map<std::uint32_t, bool> nonZero;
+  {
+    const render::PainterTarget target(*painter, context.transform.mapRect(box));
+    double y = box.top() + kGutter;
+    for (const TextLine& line : layout.lines) {
+      y += line.ascent;
+      if (y - line.ascent > box.bottom()) break;
+      const double left = box.left() + kGutter + leftMargin;
+      const double right = box.right() - kGutter - rightMargin;
+      double x = left;
+      double spaceExtra = 0;
+      if (line.align == TextAlign::Right) x = right - line.width;
+      if (line.align == TextAlign::Center) x = left + (right - left - line.width) / 2;
+      if (line.align == TextAlign::Justify && !line.endsParagraph) {
+        int spaces = 0;
+        for (const PlacedChar& c : line.chars) spaces += c.code == ' ' && c.x + c.advance <= line.width;
+        if (spaces > 0) spaceExtra = std::max(0.0, right - left - line.width) / spaces;
       }
-      painter->setTransform(context.transform);
-    } else {
-      painter->setFont(f.device);
-      painter->setPen(color);
-      painter->drawText(QPointF(x, y), line);
+      double extra = 0;
+      for (std::size_t i = 0; i < line.chars.size(); ++i) {
+        const PlacedChar& c = line.chars[i];
+        const FieldFont& font = layout.fonts[c.style];
+        const double at = x + c.x + extra;
+        if (c.code == ' ') extra += spaceExtra;
+        if (font.embedded) {
+          if (!target.Valid() || c.glyph < 0) continue;
+          const auto& path = font.embedded->glyphs[static_cast<std::size_t>(c.glyph)];
+          if (path.isEmpty()) continue;
+          const Rgba color = layout.text.styles[c.style].color;
+          const std::uint32_t key = static_cast<std::uint32_t>(color.r) << 24 | color.g << 16 | color.b << 8 | color.a;
+          const QTransform toDevice = context.transform * target.FromDevice();
+          auto it = passes.try_emplace(key, toDevice).first;
+          const QTransform glyph(font.scale, 0, 0, font.scale, at, y);
+          it->second.AddPath(path, glyph, render::ShapeCurveTolerance(glyph * toDevice));
+          nonZero[key] = nonZero[key] || path.fillRule() == Qt::WindingFill;
+          continue;
+        }
+        if (!QGuiApplication::instance()) continue;
+        painter->setFont(font.device);
+        painter->setPen(TransformColor(layout.text.styles[c.style].color, context.colorTransform));
+        painter->drawText(QPointF(at, y), QString(QChar(c.code)));
+      }
+      y += line.descent + leading;
     }
-    y += lineHeight;
-    firstLine = false;
+    for (auto& [key, edges] : passes) {
+      if (edges.Empty()) continue;
+      const Rgba color{static_cast<std::uint8_t>(key >> 24), static_cast<std::uint8_t>(key >> 16),
+                       static_cast<std::uint8_t>(key >> 8), static_cast<std::uint8_t>(key)};
+      const render::SolidPaint paint(render::Premultiply(colors.Apply(color)));
+      const render::Paint* paints[] = {&paint};
+      render::FillEdges(target.Get(), edges.Edges(), paints,
+                        nonZero[key] ? render::FillRule::NonZero : render::FillRule::EvenOdd, samples);
+    }
   }
   painter->restore();
 }

@@ -285,6 +285,14 @@ std::uint32_t BlendPixel(std::uint8_t mode, std::uint32_t src, std::uint32_t dst
       return Pack(da, out[0], out[1], out[2]);
     case BlendMode::Alpha: return Pack(da * sa, d[0] * sa, d[1] * sa, d[2] * sa);
     case BlendMode::Erase: return Pack(da * (1 - sa), d[0] * (1 - sa), d[1] * (1 - sa), d[2] * (1 - sa));
+    // Add and subtract work on the premultiplied values as they are: the layer's colour
+    // scaled by its alpha is added to or taken from the backdrop's.
+    case BlendMode::Add:
+      return Pack(std::min(1.0, sa + da), std::min(1.0, s[0] + d[0]), std::min(1.0, s[1] + d[1]),
+                  std::min(1.0, s[2] + d[2]));
+    case BlendMode::Subtract:
+      return Pack(sa + da - sa * da, std::max(0.0, d[0] - s[0]), std::max(0.0, d[1] - s[1]),
+                  std::max(0.0, d[2] - s[2]));
     default: break;
   }
   for (int i = 0; i < 3; ++i) {

@@ -8,6 +8,7 @@
 #include "flash/display/movie_clip.h"
 #include "flash/display/player.h"
 #include "flash/effects.h"
+#include "flash/render/layer_image.h"
 
 namespace vantrel::flash {
 
@@ -60,10 +61,10 @@ class Walker {
     const QRect area = MaskBounds(mask, parent, nesting).toAlignedRect().adjusted(-1, -1, 1, 1).intersected(device);
     if (area.isEmpty()) return;
     const QTransform shifted = parent * QTransform::fromTranslate(-area.x(), -area.y());
-    QImage layer(area.size(), QImage::Format_ARGB32_Premultiplied);
-    layer.fill(Qt::transparent);
-    QImage coverage(area.size(), QImage::Format_ARGB32_Premultiplied);
-    coverage.fill(Qt::transparent);
+    render::LayerImage layerImage(area.size()), coverageImage(area.size());
+    QImage& layer = layerImage.Image();
+    QImage& coverage = coverageImage.Image();
+    if (layer.isNull() || coverage.isNull()) return;
     {
       QPainter layerPainter(&layer);
       layerPainter.setRenderHints(painter.renderHints());
@@ -182,9 +183,9 @@ class Walker {
       inner.mulA = 1;
     }
     if (opacity <= 0) return;
-    QImage layer(area.size(), QImage::Format_ARGB32_Premultiplied);
+    render::LayerImage layerImage(area.size());
+    QImage& layer = layerImage.Image();
     if (layer.isNull()) return;
-    layer.fill(Qt::transparent);
     {
       QPainter layerPainter(&layer);
       layerPainter.setRenderHints(painter.renderHints());

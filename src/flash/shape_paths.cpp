@@ -276,7 +276,7 @@ void DrawGeometry(const RenderContext& context, const ShapeGeometry& geometry) {
       // Paints only for the fills the edges use; every fill of the layer in one pass.
       std::vector<std::unique_ptr<render::Paint>> owned(fills.size());
       std::vector<const render::Paint*> paints(fills.size(), nullptr);
-      render::EdgeList edges(toDevice);
+      render::EdgeList edges(toDevice, render::ShapeCurveTolerance(toDevice));
       for (const ShapeEdge& edge : layer.edges) {
         for (const std::uint32_t fill : {edge.fill0, edge.fill1}) {
           if (fill == 0 || paints[fill - 1]) continue;

@@ -120,7 +120,9 @@ void StaticText::Render(const RenderContext& context) const {
       if (glyph.index < record.font->glyphs.size()) {
         const QPainterPath& path = record.font->glyphs[glyph.index];
         if (!path.isEmpty()) {
-          edges.AddPath(path, GlyphTransform(record, x));
+          // Glyph outlines are cut in the font's own units, as shapes are in twips.
+          const QTransform glyph = GlyphTransform(record, x);
+          edges.AddPath(path, glyph, render::ShapeCurveTolerance(glyph * toDevice));
           nonZero = nonZero || path.fillRule() == Qt::WindingFill;
         }
       }

@@ -83,6 +83,9 @@ class EditText : public Character {
   double leftMargin = 0, rightMargin = 0, indent = 0, leading = 0;  // twips
   QString variableName;
   QString initialText;
+  // The movie's embedded fonts defined before the field: HTML runs that name a face,
+  // bold or italic take their glyphs from the matching one.
+  std::vector<std::shared_ptr<const Font>> movieFonts;
 };
 
 std::shared_ptr<EditText> ParseEditText(std::span<const std::uint8_t> body, DefinitionContext& context,

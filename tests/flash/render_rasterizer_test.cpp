@@ -6,6 +6,7 @@
 #include <set>
 
 #include "flash/render/fill_paint.h"
+#include "flash/render/layer_image.h"
 #include "flash/render/paints.h"
 #include "flash/render/rasterizer.h"
 #include "flash/render/target.h"
@@ -116,6 +117,77 @@ TEST(Rasterizer, FillRulesAndOpenOrOversizedInput) {
   for (std::size_t i = 0; i <= EdgeList::kMaxEdges; ++i) list.AddLine({0, 0}, {1, 1}, 0, 1);
   EXPECT_TRUE(list.Truncated());
   EXPECT_EQ(list.Edges().size(), EdgeList::kMaxEdges);
+}
+
+// A sample exactly on an edge belongs to the fill on the edge's right (the span starts
+// there) and to the row where an edge starts, whatever transform brought it there:
+// ends snap to 1/256 pixel, so a scale that leaves 0.1 + 0.2 style rounding behind
+// still lands on the sample.
+TEST(Rasterizer, SamplesOnAnEdgeAreDecidedByTheRuleNotByRounding) {
+  const SolidPaint red(0xffff0000);
+  // A triangle whose left side runs through the pixel centre (2.5, 2.5) from below
+  // and above, drawn at 1/3 scale so its ends are not exact in binary.
+  const QTransform third = QTransform::fromScale(1.0 / 3, 1.0 / 3);
+  EdgeList list(third);
+  const QPointF bottom(4.5 * 3, 6 * 3), tip(2.5 * 3, 2.5 * 3), top(4.5 * 3, 0);
+  list.AddLine(bottom, tip, 0, 1);  // running up, the fill on its right
+  list.AddLine(tip, top, 0, 1);
+  list.AddLine(top, bottom, 0, 1);
+  QImage image = Canvas(8, 0xffffffff);
+  FillEdges(Target{&image, {}}, list.Edges(), std::vector<const Paint*>{&red}, FillRule::EvenOdd, 1);
+  EXPECT_EQ(image.pixel(2, 2), 0xffff0000u);  // on the left edge: inside
+  EXPECT_EQ(image.pixel(1, 2), 0xffffffffu);
+  // The mirror image: a sample on a right edge stays outside.
+  EdgeList mirrored(third);
+  const QPointF mb(0.5 * 3, 6 * 3), mt(2.5 * 3, 2.5 * 3), mtop(0.5 * 3, 0);
+  mirrored.AddLine(mb, mtop, 0, 1);
+  mirrored.AddLine(mtop, mt, 0, 1);
+  mirrored.AddLine(mt, mb, 0, 1);
+  QImage other = Canvas(8, 0xffffffff);
+  FillEdges(Target{&other, {}}, mirrored.Edges(), std::vector<const Paint*>{&red}, FillRule::EvenOdd, 1);
+  EXPECT_EQ(other.pixel(2, 2), 0xffffffffu);
+  EXPECT_EQ(other.pixel(1, 2), 0xffff0000u);
+}
+
+TEST(Rasterizer, CurvesAreCutCloseToTheCurveWithFewPiecesOnFlatStretches) {
+  const QPointF from(0, 0), control(50, 100), to(100, 0);
+  for (const double tolerance : {0.1, 1.0}) {
+    std::vector<QPointF> points{from};
+    FlattenQuadratic(from, control, to, tolerance, [&](QPointF p) { points.push_back(p); });
+    ASSERT_GE(points.size(), 3u);
+    EXPECT_EQ(points.back(), to);
+    // Every point of the curve (x = 100t, y = 200t(1 - t)) lies within the tolerance
+    // of the chord that spans it.
+    for (std::size_t i = 1; i < points.size(); ++i) {
+      const QPointF a = points[i - 1], b = points[i];
+      const double length = std::hypot(b.x() - a.x(), b.y() - a.y());
+      for (int k = 1; k < 20; ++k) {
+        const double t = (a.x() + (b.x() - a.x()) * k / 20) / 100;
+        const QPointF p(100 * t, 200 * t * (1 - t));
+        const double distance = std::abs((b.x() - a.x()) * (a.y() - p.y()) - (a.x() - p.x()) * (b.y() - a.y())) / length;
+        EXPECT_LE(distance, tolerance * 1.05) << "piece " << i;
+      }
+    }
+  }
+  std::size_t straight = 0;
+  FlattenQuadratic(from, QPointF(50, 0), to, 0.1, [&](QPointF) { ++straight; });
+  EXPECT_EQ(straight, 1u);  // a straight curve is one piece
+}
+
+TEST(RenderLayer, ReusedBuffersComeBackClearAndHugeLayersAreRefused) {
+  {
+    LayerImage first(QSize(40, 30));
+    ASSERT_FALSE(first.Image().isNull());
+    first.Image().fill(0xffff0000);
+  }
+  LayerImage again(QSize(20, 10));  // takes the first one's buffer
+  ASSERT_EQ(again.Image().size(), QSize(20, 10));
+  EXPECT_EQ(again.Image().format(), QImage::Format_ARGB32_Premultiplied);
+  for (int y = 0; y < 10; ++y) {
+    for (int x = 0; x < 20; ++x) ASSERT_EQ(again.Image().pixel(x, y), 0u);
+  }
+  EXPECT_TRUE(LayerImage(QSize(5000, 5000)).Image().isNull());
+  EXPECT_TRUE(LayerImage(QSize(0, 10)).Image().isNull());
 }
 
 TEST(RenderColor, TransformsInFixedPointWithClamping) {

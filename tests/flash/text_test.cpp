@@ -24,12 +24,13 @@ std::vector<std::uint8_t> SquareGlyph(std::int32_t em) {
   return g.bytes;
 }
 
-// DefineFont2 with one square glyph for 'A' and a layout (advance: one em).
-std::vector<std::uint8_t> Font2(std::uint16_t id) {
+// DefineFont2 named "Test" with one square glyph for code (default 'A') and a layout
+// (advance: one em); style adds the bold (1) and italic (2) flags.
+std::vector<std::uint8_t> Font2(std::uint16_t id, char16_t code = 'A', std::uint8_t style = 0) {
   const auto glyph = SquareGlyph(1024);
   SwfBits w;
   w.U16(id);
-  w.U8(0x80 | 0x04);  // layout, wide codes
+  w.U8(static_cast<std::uint8_t>(0x80 | 0x04 | style));  // layout, wide codes
   w.U8(0);
   w.U8(4);
   w.Bytes({'T', 'e', 's', 't'});
@@ -37,7 +38,7 @@ std::vector<std::uint8_t> Font2(std::uint16_t id) {
   w.U16(4);  // glyph offset
   w.U16(static_cast<std::uint16_t>(4 + glyph.size()));
   w.Bytes(glyph);
-  w.U16('A');
+  w.U16(code);
   w.U16(1024);  // ascent
   w.U16(0);
   w.U16(0);
@@ -47,7 +48,7 @@ std::vector<std::uint8_t> Font2(std::uint16_t id) {
   return w.bytes;
 }
 
-SwfBits EditTextBody(std::uint16_t fontId, const std::string& text, bool wordWrap);
+SwfBits EditTextBody(std::uint16_t fontId, const std::string& text, bool wordWrap, bool html = false);
 
 class TextTest : public ::testing::Test {
  protected:
@@ -141,12 +142,12 @@ TEST_F(TextTest, FontInfoNamesGlyphsOfDefineFont) {
   EXPECT_EQ(f.GlyphForCode('A'), -1);
 }
 
-SwfBits EditTextBody(std::uint16_t fontId, const std::string& text, bool wordWrap) {
+SwfBits EditTextBody(std::uint16_t fontId, const std::string& text, bool wordWrap, bool html) {
   SwfBits w;
   w.U16(3);
   w.Rect(0, 1000, 0, 600);
   w.U8(static_cast<std::uint8_t>(0x80 | (wordWrap ? 0x60 : 0) | 0x04 | 0x01));  // text, colour, font
-  w.U8(0x01);                                                                    // outlines
+  w.U8(html ? 0x03 : 0x01);                                                      // outlines, HTML
   w.U16(fontId);
   w.U16(200);
   w.Rgba(0, 0, 255, 255);
@@ -179,6 +180,23 @@ TEST_F(TextTest, EditTextWrapsWordsAndReadsHtml) {
   EXPECT_EQ(field->LayoutLines("AAAAAAA").size(), 2u);  // a long word breaks where it must
   EXPECT_EQ(HtmlToPlainText("<p align=\"left\"><font face=\"x\">a &amp; b</font></p><p>c<br>d&#65;</p>"),
             "a & b\nc\ndA");
+}
+
+TEST_F(TextTest, HtmlRunsTakeTheFontOfTheirStyle) {
+  Define(48, Font2(1));                     // regular: only 'A'
+  Define(48, Font2(2, 'B', 1));             // bold: only 'B'
+  auto field = std::static_pointer_cast<EditText>(Define(37, EditTextBody(1, "A<b>B</b>A<br>A", false, true).bytes));
+  ASSERT_TRUE(field);
+  const auto lines = field->LayoutLines("A<b>B</b>A<br>A");
+  ASSERT_EQ(lines.size(), 2u);
+  EXPECT_EQ(lines[0], "ABA");
+  // Each glyph is a 10-pixel square from x = 2: the bold B takes the second place, so
+  // the last A lands in the third.
+  const QImage image = RenderToImage(*field, 60, 40);
+  EXPECT_EQ(Pixel(image, 7, 7), 0x0000FFu);
+  EXPECT_EQ(Pixel(image, 17, 7), 0x0000FFu);
+  EXPECT_EQ(Pixel(image, 27, 7), 0x0000FFu);
+  EXPECT_EQ(Pixel(image, 37, 7), 0xFFFFFFu);
 }
 
 TEST_F(TextTest, DeviceFontTextNeedsTheGuiApplication) {

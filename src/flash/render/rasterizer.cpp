@@ -15,7 +15,7 @@ namespace {
 // downwards; winding is +1 when the original edge ran down, -1 when it ran up.
 struct Prepared {
   double x = 0, y = 0;  // upper end
-  double slope = 0;     // dx per sample row
+  double dx = 0, dy = 0;  // lower end minus upper end
   std::int64_t firstRow = 0, endRow = 0;
   std::uint32_t left = 0, right = 0;
   int winding = 1;
@@ -24,6 +24,8 @@ struct Prepared {
 // How far (device pixels) a straight piece of a curve may stray from it. Finer than a
 // sample step: the player's curves come out rounder than a quarter-pixel cut.
 constexpr double kCurveTolerance = 0.1;
+// The same tenth of a pixel in a shape's own space, in twips.
+constexpr double kShapeCurveTolerance = 2.0;
 
 struct Crossing {
   double x;
@@ -73,7 +75,11 @@ class RowPass {
         const double sampleY = static_cast<double>(row) + 0.5;
         for (Crossing& c : crossings) {
           const Prepared& edge = edges[c.edge];
-          c.x = edge.x + (sampleY - edge.y) * edge.slope;
+          // Ends lie on a 1/256 pixel grid, so a crossing that falls exactly on a
+          // sample comes out exact (the product is exact and the division is
+          // correctly rounded), and the sample's side is decided by the rule, not by
+          // rounding.
+          c.x = edge.x + ((sampleY - edge.y) * edge.dx) / edge.dy;
         }
         for (std::size_t i = 1; i < crossings.size(); ++i) {
           const Crossing moving = crossings[i];
@@ -263,47 +269,110 @@ class RowPass {
 void SolidPaint::Shade(int, int x0, int x1, Pixel* out) const { std::fill(out, out + (x1 - x0), color_); }
 
 void EdgeList::Push(QPointF a, QPointF b, std::uint32_t left, std::uint32_t right) {
-  if (a.y() == b.y() || left == right) return;  // horizontal edges cross no sample row
+  if (left == right) return;
   if (!std::isfinite(a.x()) || !std::isfinite(a.y()) || !std::isfinite(b.x()) || !std::isfinite(b.y())) return;
   if (edges_.size() >= kMaxEdges) {
     if (!truncated_) ReportLimit("a shape has more than 1048576 edges; the rest are not drawn");
     truncated_ = true;
     return;
   }
-  edges_.push_back({a.x(), a.y(), b.x(), b.y(), left, right});
+  // Ends snap to 1/256 pixel, as hardware rasterizers and the player do: an edge
+  // through a sample centre then always counts the same way.
+  const auto snap = [](double v) { return std::nearbyint(std::clamp(v, -1e9, 1e9) * 256.0) / 256.0; };
+  if (snap(a.y()) == snap(b.y())) return;  // horizontal edges cross no sample row
+  edges_.push_back({snap(a.x()), snap(a.y()), snap(b.x()), snap(b.y()), left, right});
 }
 
 void EdgeList::AddLine(QPointF from, QPointF to, std::uint32_t left, std::uint32_t right) {
   Push(toDevice_.map(from), toDevice_.map(to), left, right);
 }
 
-void EdgeList::AddCurve(QPointF from, QPointF control, QPointF to, std::uint32_t left, std::uint32_t right) {
-  if (left == right) return;
-  const QPointF a = toDevice_.map(from), c = toDevice_.map(control), b = toDevice_.map(to);
-  // A chord of a quadratic over 1/n of it strays |a - 2c + b| / (4 n^2) from the curve.
-  const QPointF bend = a - 2 * c + b;
-  const double deviation = std::hypot(bend.x(), bend.y());
-  int pieces = static_cast<int>(std::ceil(std::sqrt(deviation / (4 * kCurveTolerance))));
-  pieces = std::clamp(pieces, 1, 100);
-  QPointF previous = a;
-  for (int i = 1; i <= pieces; ++i) {
-    const double t = static_cast<double>(i) / pieces;
-    const double u = 1 - t;
-    const QPointF point = i == pieces ? b : u * u * a + 2 * u * t * c + t * t * b;
-    Push(previous, point, left, right);
-    previous = point;
-  }
+EdgeList::EdgeList(const QTransform& toDevice, double curveTolerance) : toDevice_(toDevice) {
+  const double scale = std::sqrt(std::abs(toDevice.determinant()));
+  curveTolerance_ = curveTolerance > 0 ? curveTolerance : kCurveTolerance / std::max(scale, 1e-9);
 }
 
-void EdgeList::AddPath(const QPainterPath& path, const QTransform& inner) {
-  for (const QPolygonF& polygon : path.toSubpathPolygons(inner * toDevice_)) {
-    if (polygon.size() < 2) continue;
-    for (qsizetype i = 0; i < polygon.size(); ++i) {
-      const QPointF& a = polygon[i];
-      const QPointF& b = polygon[(i + 1) % polygon.size()];
-      Push(a, b, 0, 1);
+double ShapeCurveTolerance(const QTransform& toDevice) {
+  const double scale = std::sqrt(std::abs(toDevice.determinant()));
+  // A shape drawn small is cut no finer than a tenth of a device pixel: finer pieces
+  // would only cost time.
+  const double device = 1 / std::max(scale, 1e-9);
+  return std::clamp(kShapeCurveTolerance, kCurveTolerance * device, 0.5 * device);
+}
+
+void EdgeList::AddCurve(QPointF from, QPointF control, QPointF to, std::uint32_t left, std::uint32_t right) {
+  if (left == right) return;
+  QPointF previous = toDevice_.map(from);
+  FlattenQuadratic(from, control, to, curveTolerance_, [&](QPointF point) {
+    const QPointF mapped = toDevice_.map(point);
+    Push(previous, mapped, left, right);
+    previous = mapped;
+  });
+}
+
+void EdgeList::AddPath(const QPainterPath& path, const QTransform& inner, double pathTolerance) {
+  const QTransform full = inner * toDevice_;
+  if (pathTolerance <= 0) {
+    const double scale = std::sqrt(std::abs(full.determinant()));
+    pathTolerance = kCurveTolerance / std::max(scale, 1e-9);
+  }
+  QPointF start, at;  // path units
+  bool open = false;
+  const auto line = [&](QPointF to) {
+    Push(full.map(at), full.map(to), 0, 1);
+    at = to;
+  };
+  const auto close = [&]() {
+    if (open && at != start) line(start);
+    open = false;
+  };
+  const int count = path.elementCount();
+  for (int i = 0; i < count; ++i) {
+    const QPainterPath::Element& e = path.elementAt(i);
+    const QPointF p(e.x, e.y);
+    switch (e.type) {
+      case QPainterPath::MoveToElement:
+        close();
+        start = at = p;
+        open = true;
+        break;
+      case QPainterPath::LineToElement:
+        line(p);
+        break;
+      case QPainterPath::CurveToElement: {
+        if (i + 2 >= count) {
+          i = count;
+          break;
+        }
+        const QPointF c1 = p;
+        const QPointF c2(path.elementAt(i + 1).x, path.elementAt(i + 1).y);
+        const QPointF end(path.elementAt(i + 2).x, path.elementAt(i + 2).y);
+        i += 2;
+        // Quadratic curves reach QPainterPath as cubics with controls two thirds of the
+        // way to the quadratic's control point; those are cut as the quadratics they are.
+        const QPointF q1 = at + 1.5 * (c1 - at), q2 = end + 1.5 * (c2 - end);
+        if (std::abs(q1.x() - q2.x()) + std::abs(q1.y() - q2.y()) <= 1e-6 * (1 + std::abs(q1.x()) + std::abs(q1.y()))) {
+          FlattenQuadratic(at, (q1 + q2) / 2, end, pathTolerance, [&](QPointF point) { line(point); });
+        } else {
+          // A true cubic (round caps and joins of strokes): even pieces are fine there.
+          const QPointF a = full.map(at), b = full.map(c1), c = full.map(c2), d = full.map(end);
+          const double bend = std::max(std::hypot((a - 2 * b + c).x(), (a - 2 * b + c).y()),
+                                       std::hypot((b - 2 * c + d).x(), (b - 2 * c + d).y()));
+          const int pieces = std::clamp(static_cast<int>(std::ceil(std::sqrt(0.75 * bend / kCurveTolerance))), 1, 100);
+          const QPointF from = at;
+          for (int k = 1; k <= pieces; ++k) {
+            const double t = static_cast<double>(k) / pieces, s = 1 - t;
+            line(k == pieces ? end
+                             : s * s * s * from + 3 * s * s * t * c1 + 3 * s * t * t * c2 + t * t * t * end);
+          }
+        }
+        break;
+      }
+      case QPainterPath::CurveToDataElement:
+        break;
     }
   }
+  close();
 }
 
 int SamplesPerAxis(int quality) { return quality >= 2 ? 4 : quality == 1 ? 2 : 1; }
@@ -349,7 +418,8 @@ void FillEdges(const Target& target, std::span<const Edge> edges, std::span<cons
     if (p.firstRow >= p.endRow) continue;
     p.x = x0;
     p.y = y0;
-    p.slope = (x1 - x0) / (y1 - y0);
+    p.dx = x1 - x0;
+    p.dy = y1 - y0;
     p.left = e.left;
     p.right = e.right;
     p.winding = winding;

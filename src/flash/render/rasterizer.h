@@ -8,6 +8,7 @@
 #include <QImage>
 #include <QRect>
 #include <QTransform>
+#include <cmath>
 #include <cstdint>
 #include <span>
 #include <string_view>
@@ -55,19 +56,35 @@ struct Edge {
 
 enum class FillRule { EvenOdd, NonZero };
 
+// Cuts the quadratic curve from-control-to into straight pieces that stray at most
+// tolerance from it (in the curve's own units), spaced along the curve so that every
+// piece strays about as far (a flat stretch gets few, a tight bend many). Calls
+// point(p) for each piece's end, the last one being to.
+template <typename PointFn>
+void FlattenQuadratic(QPointF from, QPointF control, QPointF to, double tolerance, PointFn&& point);
+
+// How finely a shape's curves are cut, in the shape's own units (twips): a tenth of a
+// pixel of the shape's own space, which is where the player cuts them, but never coarser
+// than half a device pixel, so a shape scaled far up keeps smooth curves, and never finer
+// than a tenth of a device pixel, so a shape scaled far down costs no more than it shows.
+double ShapeCurveTolerance(const QTransform& toDevice);
+
 // Edges of one pass, built from lines and quadratic curves mapped through a transform.
-// Curves are cut into straight pieces that stray at most a tenth of a pixel.
+// Curves are cut into straight pieces in their own space (see FlattenQuadratic).
 class EdgeList {
  public:
   // The most edges one pass takes; what comes after is dropped (and reported).
   static constexpr std::size_t kMaxEdges = 1u << 20;
 
-  explicit EdgeList(const QTransform& toDevice) : toDevice_(toDevice) {}
+  // curveTolerance: how far curve pieces may stray, in the units of the points given to
+  // AddCurve; 0 = a tenth of a device pixel.
+  explicit EdgeList(const QTransform& toDevice, double curveTolerance = 0);
   void AddLine(QPointF from, QPointF to, std::uint32_t left, std::uint32_t right);
   void AddCurve(QPointF from, QPointF control, QPointF to, std::uint32_t left, std::uint32_t right);
   // Every closed subpath of path (mapped by inner, then the list's transform) with
-  // fill 1 on one side.
-  void AddPath(const class QPainterPath& path, const QTransform& inner = QTransform());
+  // fill 1 on one side. Quadratic curves are cut in the path's own units with
+  // pathTolerance (0 = a tenth of a device pixel).
+  void AddPath(const class QPainterPath& path, const QTransform& inner = QTransform(), double pathTolerance = 0);
   std::span<const Edge> Edges() const { return edges_; }
   bool Truncated() const { return truncated_; }
   bool Empty() const { return edges_.empty(); }
@@ -75,6 +92,7 @@ class EdgeList {
  private:
   void Push(QPointF a, QPointF b, std::uint32_t left, std::uint32_t right);
   QTransform toDevice_;
+  double curveTolerance_ = 0;
   std::vector<Edge> edges_;
   bool truncated_ = false;
 };
@@ -87,6 +105,47 @@ int SamplesPerAxis(int quality);
 // target once. Edges or paints that do not fit are ignored.
 void FillEdges(const Target& target, std::span<const Edge> edges, std::span<const Paint* const> paints,
                FillRule rule, int samplesPerAxis);
+
+namespace detail {
+// The parabola integral and its inverse that place the pieces of FlattenQuadratic.
+inline double ParabolaIntegral(double x) {
+  constexpr double d = 0.67;
+  return x / (1 - d + std::sqrt(std::sqrt(d * d * d * d + 0.25 * x * x)));
+}
+inline double ParabolaInverseIntegral(double x) {
+  constexpr double b = 0.39;
+  return x * (1 - b + std::sqrt(b * b + 0.25 * x * x));
+}
+}  // namespace detail
+
+template <typename PointFn>
+void FlattenQuadratic(QPointF from, QPointF control, QPointF to, double tolerance, PointFn&& point) {
+  // The curve is a piece of the parabola y = x^2, scaled, turned and moved: x0..x2 is
+  // that piece. Pieces of equal error follow the integral of the parabola's curvature
+  // to the power one half, which the two closed forms above approximate.
+  const double ddx = 2 * control.x() - from.x() - to.x();
+  const double ddy = 2 * control.y() - from.y() - to.y();
+  const double cross = (to.x() - from.x()) * ddy - (to.y() - from.y()) * ddx;
+  const double x0 = ((control.x() - from.x()) * ddx + (control.y() - from.y()) * ddy) / cross;
+  const double x2 = ((to.x() - control.x()) * ddx + (to.y() - control.y()) * ddy) / cross;
+  const double scale = std::abs(cross) / (std::hypot(ddx, ddy) * std::abs(x2 - x0));
+  const double a0 = detail::ParabolaIntegral(x0), a2 = detail::ParabolaIntegral(x2);
+  double count = std::ceil(0.5 * std::abs(a2 - a0) * std::sqrt(scale / tolerance));
+  // A straight curve (cross = 0) leaves NaN: one piece. A huge count means a curve far
+  // larger than the target; 1000 pieces still stray less than any pixel it could show.
+  if (!std::isfinite(count) || count < 1) count = 1;
+  count = std::min(count, 1000.0);
+  const double u0 = detail::ParabolaInverseIntegral(a0), u2 = detail::ParabolaInverseIntegral(a2);
+  const int pieces = static_cast<int>(count);
+  for (int i = 1; i < pieces; ++i) {
+    const double u = detail::ParabolaInverseIntegral(a0 + (a2 - a0) * i / count);
+    const double t = (u - u0) / (u2 - u0);
+    const double s = 1 - t;
+    point(QPointF(s * s * from.x() + 2 * s * t * control.x() + t * t * to.x(),
+                  s * s * from.y() + 2 * s * t * control.y() + t * t * to.y()));
+  }
+  point(to);
+}
 
 // Reports a bound the renderer applied (once per distinct reason) on standard error,
 // the program's log for the engine.
