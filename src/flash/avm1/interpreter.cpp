@@ -56,6 +56,7 @@ struct Interpreter::Frame {
   bool construct = false;
   Object* newObject = nullptr;
   bool pushResult = false;  // the caller is a frame of the same run waiting for the result
+  bool targetRestored = false;  // SetTarget("") ran in this frame
 };
 
 // The pools and literal strings of every block run so far, by the address of their
@@ -952,6 +953,15 @@ Value Interpreter::LookupVariable(std::string_view name, bool& found) {
     }
   }
   if (isThis) return frame.thisValue;
+  // A script whose clip was removed under it by a tellTarget goto, and that set its
+  // target back, still finds the root through the clip's last parents.
+  if (player_ && frame.targetRestored && frame.target == frame.originalTarget && SameName(name, "_root", false)) {
+    if (auto* data = frame.originalTarget->Data<DisplayData>(); data && data->object && data->object->Removed()) {
+      DisplayObject* at = data->object;
+      for (int guard = 0; at->Parent() && guard < 1000; ++guard) at = at->Parent();
+      if (!at->Removed() && at != data->object) return DisplayValue(at);
+    }
+  }
   found = false;
   return Value();
 }
@@ -1656,8 +1666,10 @@ Value Interpreter::Run(std::size_t base) {
         const Value nameValue = Pop();
         const Value object = Pop();
         const std::vector<Value> args = PopArguments();
-        if (nameValue.IsUndefined() || (nameValue.IsString() && nameValue.string->Text().empty())) {
-          // The object itself is the function (a null name is the property "null").
+        // An undefined name, or one whose text is empty, calls the object itself (a null
+        // name is the property "null").
+        const std::string methodName = nameValue.IsUndefined() ? std::string() : ToString(nameValue);
+        if (methodName.empty()) {
           Value self = Value();
           if (Object* o = object.AsObject(); o && o->kind == NativeKind::Super) {
             auto* data = static_cast<SuperData*>(o->native.get());
@@ -1669,7 +1681,7 @@ Value Interpreter::Run(std::size_t base) {
           CallValue(object, self, args, nullptr);
           break;
         }
-        const std::string name = nameValue.IsString() ? nameValue.string->Text() : ToString(nameValue);
+        const std::string& name = methodName;
         if (object.IsNullish()) {
           Push(Value());
           break;
@@ -1840,6 +1852,7 @@ void Interpreter::SkipActions(Frame& frame, int count) {
 
 void Interpreter::SetTargetPath(Frame& frame, std::string_view path) {
   if (path.empty()) {
+    frame.targetRestored = true;
     frame.target = frame.originalTarget;
     if (frame.scope.size() > 1) frame.scope[1] = frame.originalTarget;
     return;
@@ -1847,7 +1860,12 @@ void Interpreter::SetTargetPath(Frame& frame, std::string_view path) {
   DisplayObject* base = AsDisplay(frame.originalTarget);
   DisplayObject* found = ResolveTarget(*this, AsDisplay(frame.target) ? AsDisplay(frame.target) : base, path);
   if (!found) {
-    // A path that names nothing leaves actions without a target (they do nothing).
+    // A path that names nothing leaves actions without a target (they do nothing); so
+    // does any path from a clip that is gone.
+    if (!base) {
+      frame.target = nullptr;
+      return;
+    }
     Value v = ResolveDotPath(path);
     if (Object* o = v.AsObject(); o && AsDisplay(o)) {
       frame.target = o;

@@ -49,8 +49,20 @@ int FrameArg(Call& call, MovieClip& clip, const Value& v, bool& ok) {
 Value Goto(Call& call, bool play) {
   MovieClip* clip = ClipOf(call);
   if (!clip || call.Count() == 0) return {};
+  Value frameValue = call.Arg(0);
+  // "path:frame" goes to a frame of the clip the path names.
+  if (frameValue.IsString()) {
+    const std::string& text = frameValue.Text();
+    const std::size_t colon = text.rfind(':');
+    if (colon != std::string::npos) {
+      DisplayObject* other = ResolveTarget(Machine(call), clip, std::string_view(text).substr(0, colon));
+      if (!other || !other->IsContainer()) return {};
+      clip = static_cast<MovieClip*>(other);
+      frameValue = call.machine.Str(text.substr(colon + 1));
+    }
+  }
   bool ok = false;
-  const int frame = FrameArg(call, *clip, call.Arg(0), ok);
+  const int frame = FrameArg(call, *clip, frameValue, ok);
   if (ok) clip->GotoFrame(std::max(frame, 0), play);
   return {};
 }
