@@ -6,6 +6,7 @@
 #include <QTime>
 #include <QUrl>
 
+#include "core/surface_limit.h"
 #include "media/identify.h"
 #include "media/projector.h"
 #include "net/frm_download.h"
@@ -304,8 +305,14 @@ std::unique_ptr<browser::BrowserSession> PlayerSession::MakeBrowserSession() {
   services.dialogs = hooks_.dialogs ? hooks_.dialogs : &qtDialogs_;
   services.window = window_.get();
   services.grabFrame = [this] {
-    const QSize size = window_->MovieArea()->size().expandedTo(QSize(1, 1));
+    // The movie area's picture, within the drawing limit (a window stretched over
+    // several large screens is captured scaled down).
+    const QSize area = window_->MovieArea()->size().expandedTo(QSize(1, 1));
+    const core::SurfaceSize bounded = core::BoundSurface(area.width(), area.height());
+    if (bounded.reduced) log_.WriteLog("Capture: " + core::ReducedSurfaceNote(area.width(), area.height(), bounded));
+    const QSize size(bounded.width, bounded.height);
     QImage picture(size, QImage::Format_RGB32);
+    if (picture.isNull()) return picture;
     QPainter painter(&picture);
     engine_->Paint(painter, size);
     return picture;
