@@ -406,6 +406,12 @@ void PlayerWindow::SetTopMost(bool topMost) {
   if (shown) show();
 }
 
+void PlayerWindow::SetOpacity(std::int32_t percent) {
+  // On X11 this is the window's _NET_WM_WINDOW_OPACITY, which a compositing window
+  // manager honours; without one the window stays opaque.
+  setWindowOpacity(std::clamp(percent, 0, 100) / 100.0);
+}
+
 void PlayerWindow::SetPlaylistPaneVisible(bool visible) {
   const bool changed = pane_->isHidden() == visible;
   pane_->setVisible(visible);

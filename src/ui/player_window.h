@@ -110,6 +110,7 @@ class PlayerWindow : public QMainWindow, public player::WindowPort {
   void SetFrameless(bool frameless) override;
   void SetMenuBarVisible(bool visible) override;
   void SetTopMost(bool topMost) override;
+  void SetOpacity(std::int32_t percent) override;
   void SetPlaylistPaneVisible(bool visible) override;
   void SetAddressBarVisible(bool visible) override;
   bool SkinLoaded() override;
