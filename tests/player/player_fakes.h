@@ -59,6 +59,13 @@ class FakeFlash : public FlashPort {
   std::int32_t FrameNum() override { return frame; }
   std::int32_t CurrentFrame() override { return frame; }
   bool Playing() override { return playing; }
+  // Set by a test for a movie that showed its last frame between two ticks.
+  bool passedLast = false;
+  bool PassedLastFrame() override {
+    const bool passed = passedLast || FlashPort::PassedLastFrame();
+    passedLast = false;
+    return passed;
+  }
   void SetPlaying(bool value) override { playing = value; }
   std::string Quality2() override { return quality; }
   void SetQuality2(const std::string& value) override { quality = value; }

@@ -81,7 +81,10 @@ class PresentationSession : public ::testing::Test {
       engine_ = engine.get();
       return engine;
     };
-    hooks.firstRun = [](FirstRunDialog& dialog) { dialog.findChild<QPushButton*>(QStringLiteral("cbGo"))->click(); };
+    hooks.firstRun = [this](FirstRunDialog& dialog) {
+      if (onFirstRun) onFirstRun(dialog);
+      dialog.findChild<QPushButton*>(QStringLiteral("cbGo"))->click();
+    };
     hooks.options = [this](OptionsDialog& dialog) {
       ++optionsShown_;
       if (onOptions) onOptions(dialog);
@@ -101,6 +104,7 @@ class PresentationSession : public ::testing::Test {
   FakeEngine* engine_ = nullptr;
   int optionsShown_ = 0;
   std::function<void(OptionsDialog&)> onOptions;
+  std::function<void(FirstRunDialog&)> onFirstRun;
   std::vector<std::string> opened_;
   CancelDialogs dialogs_;
 };
@@ -192,6 +196,26 @@ TEST_F(PresentationSession, AChangedFlashFolderIsCreatedAndStored) {
   session->Window()->ClickMenu("mnuOpt");
   EXPECT_TRUE(fs::is_directory(folder));
   EXPECT_EQ(session->Options().ReadText("Recent", "MyFlash", ""), folder);
+}
+
+TEST_F(PresentationSession, FirstRunHelpsMakesTheFlashFolderAndStoresItTwice) {
+  const std::string folder = home_.Path() + "Documents/My Flash/";
+  bool defaultBoxUsable = false;
+  onFirstRun = [&](FirstRunDialog& dialog) {
+    CurrentPresentation().openAddress = [this](const std::string& address) { opened_.push_back(address); };
+    dialog.findChild<QPushButton*>(QStringLiteral("cbHelp"))->click();
+    auto* box = dialog.findChild<QCheckBox*>(QStringLiteral("chkDefault"));
+    defaultBoxUsable = box->isEnabled() && box->isVisibleTo(&dialog);
+    box->setChecked(false);
+    dialog.findChild<QLineEdit*>(QStringLiteral("txtMyFlash"))->setText(QString::fromStdString(folder));
+  };
+  auto session = Start("");
+  ASSERT_EQ(opened_.size(), 1u);
+  EXPECT_NE(opened_[0].find("elp/"), std::string::npos) << opened_[0];  // the shipped index or the web help
+  EXPECT_TRUE(defaultBoxUsable);
+  EXPECT_TRUE(fs::is_directory(folder));
+  EXPECT_EQ(session->Options().ReadText("Recent", "MyFlash", ""), folder);
+  EXPECT_EQ(session->Options().ReadText("Recent", "", ""), folder);
 }
 
 TEST_F(PresentationSession, SwitchingTheLanguageRelabelsTheMenusAndIsKeptOnSave) {
