@@ -240,10 +240,7 @@ bool PlayerSession::LoadPlayerWindow() {
   ApplyLanguage(window_.get(), *languages_);
   window_->Menus()->SetPauseCaption(languages_->LangText("Player/mnuPause", "Pause"));
   tips_ = new TipPanel(window_->centralWidget(), paths_.MediaPath);
-  tips_->onLink = [this](const Tip& tip) {
-    if (tip.Link.find("://") != std::string::npos) OpenAddress(tip.Link);
-    else ui::OpenHelp(tip.Link);
-  };
+  tips_->onLink = [this](const Tip& tip) { FollowTip(tip); };
   LoadTipsForLanguage();
 
   server_ = std::make_unique<InstanceServer>();
@@ -252,6 +249,19 @@ bool PlayerSession::LoadPlayerWindow() {
                      [this](const QString& text) { window_->HandOver(text); });
   }
   return true;
+}
+
+void PlayerSession::FollowTip(const Tip& tip) {
+  // A tip that shows how to do something does it: its action is a statement on the
+  // player, as an "/exec" command line is; otherwise its link opens.
+  if (!tip.Action.empty()) {
+    log_.WriteLog("Tip Action: " + tip.Action);
+    const std::string error = player_->Script().Execute(tip.Action);
+    if (!error.empty()) log_.WriteLog(error);
+    return;
+  }
+  if (tip.Link.find("://") != std::string::npos) OpenAddress(tip.Link);
+  else ui::OpenHelp(tip.Link);
 }
 
 void PlayerSession::ProcessEvents() { QCoreApplication::processEvents(); }

@@ -155,6 +155,7 @@ class PlayerWindow : public QMainWindow, public player::WindowPort {
   QLabel* status_;
   QTimer* tmrUpdate_;
   QTimer* clock_;
+  QTimer* fullBarTimer_;  // hides the full-screen controls when the mouse rests
   QElapsedTimer clockWatch_;
   std::unique_ptr<MenuMirror> menus_;
   std::map<std::string, std::function<void(int)>> menuActions_;
