@@ -35,7 +35,7 @@ constexpr int kPaneWidth = 200;
 constexpr int kSkinBarHeight = 52;
 enum ShippedSkin : int {
   kViewNormal = 1, kBarLeft, kBar, kPlay, kPrevious, kNext, kTime, kMute, kPlaylist, kFull, kOpen, kBrowse, kBarRight,
-  kViewFullScreen, kFullBar, kFullPrevious, kFullPlay
+  kViewFullScreen, kFullBar, kFullPrevious, kFullPlay, kFullNext, kFullMute
 };
 constexpr int kFullBarMargin = 16;     // between the full-screen bar and the screen's bottom
 constexpr int kFullBarShowMs = 3000;   // how long it stays after the mouse last moved
@@ -482,6 +482,7 @@ bool PlayerWindow::UseSkin(bool on) {
     skin_->Unload();
     if (on && !skin_->Loaded() && !skin_->LoadSkin()) on = false;
     skinShowsPause_ = false;
+    skinShowsMute_ = false;
   }
   if (auto* box = qobject_cast<QHBoxLayout*>(central_->layout())) {
     if (on) {
@@ -634,6 +635,12 @@ void PlayerWindow::RefreshPlayback() {
     if (playing != skinShowsPause_ && skin_->SetImage(kPlay, playing ? "pause.bmp" : "play.bmp")) {
       skin_->SetImage(kFullPlay, playing ? "fspause.bmp" : "fsplay.bmp");
       skinShowsPause_ = playing;
+    }
+    // The mute buttons show the speaker while sound plays and the crossed one when muted.
+    const bool muted = player_->Muted();
+    if (muted != skinShowsMute_ && skin_->SetImage(kMute, muted ? "mute.bmp" : "sound.bmp")) {
+      skin_->SetImage(kFullMute, muted ? "mute.bmp" : "sound.bmp");
+      skinShowsMute_ = muted;
     }
   }
 }

@@ -170,6 +170,7 @@ class PlayerWindow : public QMainWindow, public player::WindowPort {
   SkinSetup skinSetup_;
   QElapsedTimer skinMessage_;  // runs while a status message shows in the skin
   bool skinShowsPause_ = false;
+  bool skinShowsMute_ = false;
 };
 
 }  // namespace vantrel::ui

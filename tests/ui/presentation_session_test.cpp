@@ -292,6 +292,17 @@ TEST_F(PresentationSession, FullScreenShowsTheSkinsControlsOverTheMovie) {
   EXPECT_FALSE(menus.Checked("mnuFullScreen"));
   QCoreApplication::processEvents();
   EXPECT_FALSE(bar->isVisibleTo(window));
+
+  // The mute buttons change their picture with the sound: the speaker, then crossed out.
+  auto* mute = window->findChild<SkinElement*>(QStringLiteral("mnuMute"));
+  ASSERT_NE(mute, nullptr);
+  const QImage sounding = mute->Picture();
+  window->ClickMenu("mnuMute");
+  session->GetPlayer()->UpdateTick();
+  EXPECT_NE(mute->Picture(), sounding);
+  window->ClickMenu("mnuMute");
+  session->GetPlayer()->UpdateTick();
+  EXPECT_EQ(mute->Picture(), sounding);
 }
 
 TEST_F(PresentationSession, TheShippedSkinShapesTheWindowAndSwitchesAtRunTime) {
