@@ -92,6 +92,9 @@ DecompilerDialog::DecompilerDialog(const media::MediaRecord& record, core::Optio
   SetDestination(options_.ReadOption(*core::FindOption("Decompiler", "Destination"),
                                      options_.ReadOption(*core::FindOption("Recent", "MyFlash"),
                                                          core::DefaultMyFlashFolder())));
+  // Enter extracts: the dialog opens ready for its one job.
+  go_->setDefault(true);
+  go_->setFocus();
 }
 
 DecompilerDialog::~DecompilerDialog() { StoreChoices(); }

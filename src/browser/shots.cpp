@@ -8,6 +8,7 @@
 #include "browser/shot_rules.h"
 #include "core/options.h"
 #include "core/paths.h"
+#include "core/surface_limit.h"
 #include "flash/flash_control.h"
 #include "media/identify.h"
 
@@ -33,6 +34,17 @@ std::uint32_t ColorOf(const std::string& hex, std::uint32_t fallback) {
   return end == hex.c_str() + 6 ? static_cast<std::uint32_t>(value) : fallback;
 }
 
+// The shot's size within the drawing limit: a generator asked for a very large picture
+// (a percentage of a huge movie, or a size typed into the options) gets it scaled down
+// with its shape kept. note receives the log line when it was reduced.
+void BoundShotSize(ShotOptions& options, std::string* note) {
+  const int width = std::max(1, options.width), height = std::max(1, options.height);
+  const core::SurfaceSize size = core::BoundSurface(width, height);
+  options.width = size.width;
+  options.height = size.height;
+  if (size.reduced && note) *note = "Shot: " + core::ReducedSurfaceNote(width, height, size);
+}
+
 }  // namespace
 
 bool DrawWatermark(cDIBSection& surface, const std::string& logoPath) {
@@ -44,9 +56,11 @@ bool DrawWatermark(cDIBSection& surface, const std::string& logoPath) {
   return true;
 }
 
-std::string ShootMovie(const std::string& moviePath, const ShotOptions& options, double random,
+std::string ShootMovie(const std::string& moviePath, const ShotOptions& asked, double random,
                        cDIBSection& surface) {
-  const int width = std::max(1, options.width), height = std::max(1, options.height);
+  ShotOptions options = asked;
+  BoundShotSize(options, nullptr);
+  const int width = options.width, height = options.height;
   flash::FlashControl control;
   control.SetSize(width, height);
   // No border: the thumbnail is filled edge to edge.
@@ -67,7 +81,11 @@ std::string ShootMovie(const std::string& moviePath, const ShotOptions& options,
 }
 
 std::string MakeThumbnail(media::MediaContext& context, const std::string& path, const std::string& jpegPath,
-                          const ShotOptions& options, double random, media::MediaRecord& record) {
+                          const ShotOptions& asked, double random, media::MediaRecord& record) {
+  ShotOptions options = asked;
+  std::string reducedNote;
+  BoundShotSize(options, &reducedNote);
+  if (!reducedNote.empty()) context.WriteLog(reducedNote);
   context.WriteLog("Reading Info " + path + "... ");
   media::ResetRecord(record);
   const std::string identified = media::IdentifyMedia(context, path, record, false);
@@ -85,7 +103,7 @@ std::string MakeThumbnail(media::MediaContext& context, const std::string& path,
     if (!failure.empty()) context.WriteLog("Shot: " + failure);
   }
   if (surface.Empty()) {
-    if (!surface.Create(std::max(1, options.width), std::max(1, options.height))) return "Not enough memory for the shot";
+    if (!surface.Create(options.width, options.height)) return "Not enough memory for the shot";
     surface.Fill(ColorOf(options.backColor, 0xFFFFFF));
     if (!options.noMediaPath.empty()) {
       cPNG picture;

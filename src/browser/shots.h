@@ -29,14 +29,16 @@ struct ShotOptions {
 bool DrawWatermark(cDIBSection& surface, const std::string& logoPath);
 
 // Paints the chosen frame of the movie at moviePath into surface (made at the options'
-// size). Returns "" on success, else why the movie did not load; the surface then holds
+// size, scaled down with its shape kept when that is beyond the drawing limit of
+// core/surface_limit.h). Returns "" on success, else why the movie did not load; the surface then holds
 // the plain background.
 std::string ShootMovie(const std::string& moviePath, const ShotOptions& options, double random,
                        cDIBSection& surface);
 
 // The whole thumbnail of one media file: identifies path (a projector's movie is taken
 // out, a video gets the no-media picture), shoots, draws the watermark and saves the
-// JPEG at jpegPath atomically. record receives the identification. Returns "" on
+// JPEG at jpegPath atomically (a size beyond the drawing limit is scaled down, with a
+// note in the log). record receives the identification. Returns "" on
 // success, else the failure ("Failed to save JPEG" when writing failed; a movie that
 // does not load still gets its background picture and counts as a success).
 std::string MakeThumbnail(media::MediaContext& context, const std::string& path, const std::string& jpegPath,

@@ -6,6 +6,7 @@
 #include "media/decompress.h"
 #include "media/flv.h"
 #include "media/media_file.h"
+#include "media/projector.h"
 #include "media/swf_header.h"
 
 namespace vantrel::media {
@@ -20,7 +21,7 @@ constexpr long kErrorFileNotFound = 53;
 constexpr long kErrorPastEnd = 62;
 
 // What identification does with the first bytes of a file.
-enum class Signature { Plain, Compressed, CompressedLzma, Video, Executable, Unknown };
+enum class Signature { Plain, Compressed, CompressedLzma, Video, Executable, LinuxExecutable, Unknown };
 
 Signature SignatureOf(const std::uint8_t* bytes) {
   if (std::memcmp(bytes, "FWS", 3) == 0) return Signature::Plain;
@@ -28,6 +29,7 @@ Signature SignatureOf(const std::uint8_t* bytes) {
   if (std::memcmp(bytes, "CWS", 3) == 0) return Signature::Compressed;
   if (std::memcmp(bytes, "ZWS", 3) == 0) return Signature::CompressedLzma;
   if (bytes[0] == 'M' && bytes[1] == 'Z') return Signature::Executable;
+  if (std::memcmp(bytes, "\x7F" "ELF", 4) == 0) return Signature::LinuxExecutable;
   return Signature::Unknown;
 }
 
@@ -73,6 +75,11 @@ std::string IdentifyMedia(MediaContext& context, const std::string& path, MediaR
       break;
     }
     signature = SignatureOf(header);
+    // A Linux executable is a projector only when it is one of ours (a movie appended
+    // to our stub); any other program is no movie.
+    if (signature == Signature::LinuxExecutable) {
+      signature = IsOwnProjector(current) ? Signature::Executable : Signature::Unknown;
+    }
     if (signature == Signature::Plain) {
       context.WriteLog("Ordinary File");
     } else if (signature == Signature::Video) {

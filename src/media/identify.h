@@ -15,9 +15,9 @@ std::string FileTitle(std::string_view path, bool cut);
 
 // Identifies the file at path and fills record (overwritten first). Movies ("FWS"),
 // compressed movies ("CWS" of version 6 or later, "ZWS"), Flash videos ("FLV") and
-// projector executables ("MZ", through context.ExtractProjector) are accepted; a
-// compressed movie is decompressed into the cache (full, or header only when full is
-// false). Returns "" on success; otherwise the error text, and record is reset:
+// projectors (Windows executables, "MZ", and our own ELF ones, through
+// context.ExtractProjector) are accepted; a compressed movie is decompressed into the
+// cache (full, or header only when full is false). Returns "" on success; otherwise the error text, and record is reset:
 //   "Not a Flash Movie"                                  unknown signature
 //   context.LastError                                    the projector could not be opened
 //   "Error Reading Compressed Movie (" + LastError + ")" the copy could not be written

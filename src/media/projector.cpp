@@ -73,6 +73,9 @@ void Log(core::ExecutionLog* log, std::string_view text) {
   if (log) log->WriteLog(text);
 }
 
+// The first bytes of an ELF executable, which our own projector stub is.
+constexpr std::uint8_t kElfMagic[4] = {0x7F, 'E', 'L', 'F'};
+
 // A movie starts with "FWS" or "CWS" and a version byte from 1 to 99.
 bool LooksLikeEmbeddedMovie(const std::uint8_t* head) {
   const bool signature = (head[0] == 'F' || head[0] == 'C') && head[1] == 'W' && head[2] == 'S';
@@ -84,6 +87,14 @@ bool LooksLikeEmbeddedMovie(const std::uint8_t* head) {
 bool ReadProjectorTrailer(const std::string& path, ProjectorTrailer& trailer) {
   const ReadFile file(path);
   return ReadTrailer(file, trailer);
+}
+
+bool IsOwnProjector(const std::string& path) {
+  const ReadFile file(path);
+  std::uint8_t magic[4];
+  if (!file.Read(0, sizeof magic, magic) || std::memcmp(magic, kElfMagic, sizeof magic) != 0) return false;
+  ProjectorTrailer trailer;
+  return ReadTrailer(file, trailer) && trailer.hasMarker;
 }
 
 bool IsGenericProjectorName(std::string_view originalFileName, bool strict) {
@@ -109,8 +120,9 @@ std::string ExtractProjectorMovie(const std::string& path, const ExtractRequest&
     lastError = kFileAlreadyCached;
     return target;
   }
-  // Doubtful executables are refused before their bytes are read.
-  if (request.skipDoubtful && !IsGenericProjector(path, false)) {
+  // Doubtful executables are refused before their bytes are read. Our own projectors
+  // carry no version resource to test.
+  if (request.skipDoubtful && !IsGenericProjector(path, false) && !IsOwnProjector(path)) {
     lastError = kNotGenericProjector;
     return {};
   }

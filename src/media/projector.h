@@ -39,6 +39,11 @@ struct ProjectorTrailer {
 // is shorter than 8 bytes.
 bool ReadProjectorTrailer(const std::string& path, ProjectorTrailer& trailer);
 
+// True when the file at path is a projector built by this program: an ELF executable
+// (our own stub, "Media/Binary/projector") with the marker and a length at its end. It
+// has no Windows version resource; the player trusts it as it trusts generic projectors.
+bool IsOwnProjector(const std::string& path);
+
 // True when an "OriginalFileName" value names a generic projector: "SAFlashPlayer.exe"
 // always, "SwFlsh32.exe" only when not strict; letter case is ignored.
 bool IsGenericProjectorName(std::string_view originalFileName, bool strict);
@@ -56,7 +61,9 @@ struct ExtractRequest {
   bool skipDoubtful = true;   // refuse executables that fail the not-strict test
 };
 
-// Cuts the movie out of the projector at path into request.target. Returns the target
+// Cuts the movie out of the projector at path into request.target (a Windows projector
+// or one of our own, IsOwnProjector; the version test applies to Windows ones only).
+// Returns the target
 // path on success, also when the target already existed and is current for the
 // executable (CacheCopyIsCurrent; lastError is then "File Already Cached" and the
 // executable is not read). Returns "" on failure with the

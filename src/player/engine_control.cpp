@@ -25,12 +25,29 @@ EngineControl::~EngineControl() {
 
 void EngineControl::LoadMovie(std::int32_t layer, const std::string& url) {
   loading_ = control_.LoadMovie(layer, url) || loading_;
+  passedLastFrame_ = false;
 }
 
 void EngineControl::Advance(double milliseconds) {
   loading_ = false;
+  const std::int32_t before = control_.FrameNum();
+  const bool wasPlaying = control_.Playing();
   control_.AdvanceTime(milliseconds);
+  const std::int32_t total = control_.TotalFrames();
+  const std::int32_t now = control_.FrameNum();
+  // Shown now, or entered and left at once: a movie that loops by script jumps back
+  // from its last frame's actions, so the frame before the last is the last one seen.
+  const bool shown = total > 0 && now + 1 == total;
+  const bool jumpedBack = wasPlaying && total >= 2 && before == total - 2 && now < before;
+  if (shown || jumpedBack) passedLastFrame_ = true;
   DeliverEvents();
+}
+
+bool EngineControl::PassedLastFrame() {
+  const std::int32_t total = control_.TotalFrames();
+  const bool passed = passedLastFrame_ || (total > 0 && control_.FrameNum() + 1 == total);
+  passedLastFrame_ = false;
+  return passed;
 }
 
 void EngineControl::DeliverEvents() {

@@ -46,14 +46,19 @@ class EngineControl : public FlashPort {
   }
   void Rewind() override {
     if (!loading_) control_.Rewind();
+    passedLastFrame_ = false;
   }
   void Forward() override { control_.Forward(); }
   void Back() override { control_.Back(); }
-  void GotoFrame(std::int32_t frame) override { control_.GotoFrame(frame); }
+  void GotoFrame(std::int32_t frame) override {
+    control_.GotoFrame(frame);
+    passedLastFrame_ = false;
+  }
   std::int32_t TotalFrames() override { return control_.TotalFrames(); }
   std::int32_t FrameNum() override { return control_.FrameNum(); }
   std::int32_t CurrentFrame() override { return control_.CurrentFrame(); }
   bool Playing() override { return control_.Playing(); }
+  bool PassedLastFrame() override;
   void SetPlaying(bool playing) override {
     if (!loading_) control_.SetPlaying(playing);
   }
@@ -79,6 +84,7 @@ class EngineControl : public FlashPort {
   Player* player_ = nullptr;
   std::deque<Event> events_;
   bool loading_ = false;  // a movie was loaded and has not run past its first frame yet
+  bool passedLastFrame_ = false;  // the last frame showed after an Advance since asked
 };
 
 }  // namespace vantrel::player

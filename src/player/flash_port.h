@@ -26,6 +26,10 @@ class FlashPort {
   virtual std::int32_t FrameNum() = 0;
   virtual std::int32_t CurrentFrame() = 0;
   virtual bool Playing() = 0;
+  // Whether the movie showed its last frame since the previous call (or a load or seek):
+  // the update tick asks every 300 ms, and a movie that loops shows its last frame for
+  // only one frame's time. A control that cannot tell answers whether it shows it now.
+  virtual bool PassedLastFrame() { return TotalFrames() > 0 && FrameNum() + 1 == TotalFrames(); }
   virtual void SetPlaying(bool playing) = 0;
   // "High", "Medium", "Low", "AutoHigh", "AutoLow"; read back as the same name.
   virtual std::string Quality2() = 0;

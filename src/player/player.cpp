@@ -145,6 +145,9 @@ void Player::MuteSound(bool mute) {
 
 void Player::SetFlashAlpha(std::int32_t alpha) {
   services_.flash->SetVariable("_alpha", std::to_string(alpha));
+  // The movie is told, and the window itself becomes translucent, so the desktop shows
+  // through rather than the movie only fading into its background colour.
+  services_.window->SetOpacity(alpha);
   menus_.SetChecked("mnuOpFull", alpha == 100);
   menus_.SetChecked("mnuOpSign", alpha == 75);
   menus_.SetChecked("mnuOpMed", alpha == 50);
@@ -312,10 +315,15 @@ void Player::UpdateTick() {
 
 bool Player::EndOfMovie() {
   FlashPort& flash = *services_.flash;
-  if (flash.FrameNum() + 1 != flash.TotalFrames() || playlist_.Empty() || ownMovie_) return false;
+  // The last frame counts also when it showed between two ticks: a movie that loops
+  // by itself is at its last frame only for a frame's time.
+  const bool atEnd = flash.PassedLastFrame() || flash.FrameNum() + 1 == flash.TotalFrames();
+  if (!atEnd || playlist_.Empty() || ownMovie_) return false;
   switch (repeatMode_) {
     case 0:
-      if (menus_.Checked("mnuNonStop") && playlist_.Current() < playlist_.LastIndex()) {
+      // A one-frame movie is at its end from the start; non-stop play leaves it on
+      // screen (as Repeat One leaves it alone) rather than skip it at the first tick.
+      if (menus_.Checked("mnuNonStop") && playlist_.Current() < playlist_.LastIndex() && flash.TotalFrames() > 1) {
         PlayNext();
         return true;
       }

@@ -7,6 +7,7 @@
 #include "core/options.h"
 #include "core/paths.h"
 #include "core/text.h"
+#include "media/projector.h"
 #include "player/player.h"
 #include "player/playlist_file.h"
 #include "player/rounding.h"
@@ -102,7 +103,9 @@ void Player::AddToPlaylist(const std::string& path, std::int32_t depth) {
     return;
   }
 
-  if (ext != ".SWF" && ext != ".FLV" && ext != kPlaylistExt) {
+  // Our own projectors are Linux programs, named as their maker liked (usually without
+  // an extension); they play like generic projectors.
+  if (ext != ".SWF" && ext != ".FLV" && ext != kPlaylistExt && !media::IsOwnProjector(path)) {
     if (ext != ".EXE") return;
     const bool onlyGeneric = OptionBool("System", "GenericProjectors");
     if (onlyGeneric && !(services_.isGenericProjector && services_.isGenericProjector(path))) return;

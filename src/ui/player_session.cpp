@@ -6,6 +6,7 @@
 #include <QTime>
 #include <QUrl>
 
+#include "core/surface_limit.h"
 #include "media/identify.h"
 #include "media/projector.h"
 #include "net/frm_download.h"
@@ -239,10 +240,7 @@ bool PlayerSession::LoadPlayerWindow() {
   ApplyLanguage(window_.get(), *languages_);
   window_->Menus()->SetPauseCaption(languages_->LangText("Player/mnuPause", "Pause"));
   tips_ = new TipPanel(window_->centralWidget(), paths_.MediaPath);
-  tips_->onLink = [this](const Tip& tip) {
-    if (tip.Link.find("://") != std::string::npos) OpenAddress(tip.Link);
-    else ui::OpenHelp(tip.Link);
-  };
+  tips_->onLink = [this](const Tip& tip) { FollowTip(tip); };
   LoadTipsForLanguage();
 
   server_ = std::make_unique<InstanceServer>();
@@ -251,6 +249,19 @@ bool PlayerSession::LoadPlayerWindow() {
                      [this](const QString& text) { window_->HandOver(text); });
   }
   return true;
+}
+
+void PlayerSession::FollowTip(const Tip& tip) {
+  // A tip that shows how to do something does it: its action is a statement on the
+  // player, as an "/exec" command line is; otherwise its link opens.
+  if (!tip.Action.empty()) {
+    log_.WriteLog("Tip Action: " + tip.Action);
+    const std::string error = player_->Script().Execute(tip.Action);
+    if (!error.empty()) log_.WriteLog(error);
+    return;
+  }
+  if (tip.Link.find("://") != std::string::npos) OpenAddress(tip.Link);
+  else ui::OpenHelp(tip.Link);
 }
 
 void PlayerSession::ProcessEvents() { QCoreApplication::processEvents(); }
@@ -304,8 +315,14 @@ std::unique_ptr<browser::BrowserSession> PlayerSession::MakeBrowserSession() {
   services.dialogs = hooks_.dialogs ? hooks_.dialogs : &qtDialogs_;
   services.window = window_.get();
   services.grabFrame = [this] {
-    const QSize size = window_->MovieArea()->size().expandedTo(QSize(1, 1));
+    // The movie area's picture, within the drawing limit (a window stretched over
+    // several large screens is captured scaled down).
+    const QSize area = window_->MovieArea()->size().expandedTo(QSize(1, 1));
+    const core::SurfaceSize bounded = core::BoundSurface(area.width(), area.height());
+    if (bounded.reduced) log_.WriteLog("Capture: " + core::ReducedSurfaceNote(area.width(), area.height(), bounded));
+    const QSize size(bounded.width, bounded.height);
     QImage picture(size, QImage::Format_RGB32);
+    if (picture.isNull()) return picture;
     QPainter painter(&picture);
     engine_->Paint(painter, size);
     return picture;

@@ -43,6 +43,7 @@ namespace vantrel::ui {
 class FirstRunDialog;
 class OptionsDialog;
 class TipPanel;
+struct Tip;
 
 class InstanceServer;
 class MovieEngine;
@@ -81,6 +82,9 @@ class PlayerSession final : public player::StartUpHost, public player::HostPort 
   system::SystemIntegration* System() const { return system_.get(); }
   // The socket a first instance listens on for this user's options.
   QString SocketName() const;
+  // A click on a tip's link: the tip's action runs as a statement on the player (errors
+  // go to the log), or else its link opens (an address, or a page of the help).
+  void FollowTip(const Tip& tip);
 
   // ---- player::StartUpHost ----
   bool HandOver(const std::string& commandLine) override;

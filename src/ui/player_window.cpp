@@ -35,8 +35,10 @@ constexpr int kPaneWidth = 200;
 constexpr int kSkinBarHeight = 52;
 enum ShippedSkin : int {
   kViewNormal = 1, kBarLeft, kBar, kPlay, kPrevious, kNext, kTime, kMute, kPlaylist, kFull, kOpen, kBrowse, kBarRight,
-  kViewFullScreen
+  kViewFullScreen, kFullBar, kFullPrevious, kFullPlay, kFullNext, kFullMute
 };
+constexpr int kFullBarMargin = 16;     // between the full-screen bar and the screen's bottom
+constexpr int kFullBarShowMs = 3000;   // how long it stays after the mouse last moved
 constexpr int kShippedSkinNumber = 1;  // "Window"/"Skin": 1 the shipped skin, 0 none
 }  // namespace
 
@@ -62,6 +64,18 @@ PlayerWindow::PlayerWindow(QWidget* parent) : QMainWindow(parent) {
   skinHost_->setObjectName(QStringLiteral("picSkin"));
   skinHost_->hide();
   skinHost_->installEventFilter(this);
+  view_->installEventFilter(this);  // the mouse over the movie brings the full-screen controls
+
+  fullBarTimer_ = new QTimer(this);
+  fullBarTimer_->setSingleShot(true);
+  fullBarTimer_->setInterval(kFullBarShowMs);
+  connect(fullBarTimer_, &QTimer::timeout, this, [this] {
+    QWidget* controls = SkinLoaded() ? skin_->xObj(kFullBar) : nullptr;
+    if (!controls) return;
+    // Not from under the pointer: the user is about to click.
+    if (controls->underMouse()) fullBarTimer_->start();
+    else controls->hide();
+  });
 
   status_ = new QLabel(this);
   status_->setObjectName(QStringLiteral("lblStatus"));
@@ -406,6 +420,12 @@ void PlayerWindow::SetTopMost(bool topMost) {
   if (shown) show();
 }
 
+void PlayerWindow::SetOpacity(std::int32_t percent) {
+  // On X11 this is the window's _NET_WM_WINDOW_OPACITY, which a compositing window
+  // manager honours; without one the window stays opaque.
+  setWindowOpacity(std::clamp(percent, 0, 100) / 100.0);
+}
+
 void PlayerWindow::SetPlaylistPaneVisible(bool visible) {
   const bool changed = pane_->isHidden() == visible;
   pane_->setVisible(visible);
@@ -462,6 +482,7 @@ bool PlayerWindow::UseSkin(bool on) {
     skin_->Unload();
     if (on && !skin_->Loaded() && !skin_->LoadSkin()) on = false;
     skinShowsPause_ = false;
+    skinShowsMute_ = false;
   }
   if (auto* box = qobject_cast<QHBoxLayout*>(central_->layout())) {
     if (on) {
@@ -504,9 +525,21 @@ void PlayerWindow::SetSkinView(const std::string& view) {
   view_->show();
   view_->lower();
   UpdateSkin();
+  ShowFullScreenControls();
 }
 
-void PlayerWindow::ShowFullScreenControls() {}
+void PlayerWindow::ShowFullScreenControls() {
+  if (!SkinLoaded()) return;
+  QWidget* controls = skin_->xObj(kFullBar);
+  if (!controls) return;
+  // Only the full-screen view carries them; there they stay while the mouse moves.
+  const bool full = skin_->CurrentView() == kViewFullScreen;
+  controls->setVisible(full);
+  if (full) {
+    controls->raise();
+    fullBarTimer_->start();
+  }
+}
 
 void PlayerWindow::UpdateSkin() {
   if (!SkinLoaded()) return;
@@ -524,7 +557,14 @@ void PlayerWindow::ArrangeSkin() {
   const bool normal = skin_->CurrentView() == kViewNormal;
   const int bar = normal ? kSkinBarHeight : 0;
   view_->setGeometry(0, 0, w, std::max(0, h - bar));
-  if (!normal) return;
+  if (!normal) {
+    // The full-screen controls float over the movie, centred near the bottom.
+    if (QWidget* controls = skin_->xObj(kFullBar)) {
+      controls->move((w - controls->width()) / 2, std::max(0, h - controls->height() - kFullBarMargin));
+      controls->raise();
+    }
+    return;
+  }
   const auto place = [this](int index, int x, int y, int width, int height) {
     if (QWidget* control = skin_->xObj(index)) control->setGeometry(x, y, width, height);
   };
@@ -567,6 +607,9 @@ void PlayerWindow::ShowSkinTime(const QString& text) {
 bool PlayerWindow::eventFilter(QObject* watched, QEvent* event) {
   // The skin follows its host's size, which changes with the pane and the menu bar as
   // well as with the window.
+  if (watched == view_ && event->type() == QEvent::MouseMove && SkinLoaded() &&
+      skin_->CurrentView() == kViewFullScreen)
+    ShowFullScreenControls();
   if (watched == skinHost_ && event->type() == QEvent::Resize && SkinLoaded()) {
     ArrangeSkin();
     UpdateRegion(false);
@@ -589,7 +632,16 @@ void PlayerWindow::RefreshPlayback() {
   // The skin's play button turns into a pause button while the movie plays.
   if (SkinLoaded() && engine_) {
     const bool playing = engine_->Port().Playing();
-    if (playing != skinShowsPause_ && skin_->SetImage(kPlay, playing ? "pause.bmp" : "play.bmp")) skinShowsPause_ = playing;
+    if (playing != skinShowsPause_ && skin_->SetImage(kPlay, playing ? "pause.bmp" : "play.bmp")) {
+      skin_->SetImage(kFullPlay, playing ? "fspause.bmp" : "fsplay.bmp");
+      skinShowsPause_ = playing;
+    }
+    // The mute buttons show the speaker while sound plays and the crossed one when muted.
+    const bool muted = player_->Muted();
+    if (muted != skinShowsMute_ && skin_->SetImage(kMute, muted ? "mute.bmp" : "sound.bmp")) {
+      skin_->SetImage(kFullMute, muted ? "mute.bmp" : "sound.bmp");
+      skinShowsMute_ = muted;
+    }
   }
 }
 

@@ -110,6 +110,7 @@ class PlayerWindow : public QMainWindow, public player::WindowPort {
   void SetFrameless(bool frameless) override;
   void SetMenuBarVisible(bool visible) override;
   void SetTopMost(bool topMost) override;
+  void SetOpacity(std::int32_t percent) override;
   void SetPlaylistPaneVisible(bool visible) override;
   void SetAddressBarVisible(bool visible) override;
   bool SkinLoaded() override;
@@ -154,6 +155,7 @@ class PlayerWindow : public QMainWindow, public player::WindowPort {
   QLabel* status_;
   QTimer* tmrUpdate_;
   QTimer* clock_;
+  QTimer* fullBarTimer_;  // hides the full-screen controls when the mouse rests
   QElapsedTimer clockWatch_;
   std::unique_ptr<MenuMirror> menus_;
   std::map<std::string, std::function<void(int)>> menuActions_;
@@ -168,6 +170,7 @@ class PlayerWindow : public QMainWindow, public player::WindowPort {
   SkinSetup skinSetup_;
   QElapsedTimer skinMessage_;  // runs while a status message shows in the skin
   bool skinShowsPause_ = false;
+  bool skinShowsMute_ = false;
 };
 
 }  // namespace vantrel::ui

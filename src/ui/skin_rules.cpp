@@ -105,9 +105,9 @@ void DrawGlyph(QPainter& painter, const std::string& name, int size, const QColo
     path.closeSubpath();
     painter.drawPath(path);
   };
-  if (name == "play") {
+  if (name == "play" || name == "fsplay") {
     triangle(s * 0.38, s * 0.72, s * 0.28, s * 0.72);
-  } else if (name == "pause") {
+  } else if (name == "pause" || name == "fspause") {
     painter.drawRect(QRectF(s * 0.33, s * 0.3, s * 0.1, s * 0.4));
     painter.drawRect(QRectF(s * 0.57, s * 0.3, s * 0.1, s * 0.4));
   } else if (name == "next" || name == "forward") {
@@ -356,6 +356,8 @@ int BuildGeneratedSkin(const std::string& skinPath, const std::string& userSkinP
     writer.Save(playlist, "base", "playlist");
   }
   for (const char* name : {"add", "remove", "moveup", "movedown", "tip"}) writer.Button(name, 24, round24, curve26);
+  // The full-screen bar's own play and pause, small enough for the playlist bar's base.
+  for (const char* name : {"fsplay", "fspause"}) writer.Button(name, 24, round24, curve26);
   // The inset field (the time display) and the convex field.
   writer.Save(Filled(QSize(100, 22), MixColour(c.face, c.shadow, 120), MixColour(c.face, c.highlight, 160), true), "up",
               "inset");

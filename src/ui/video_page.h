@@ -78,6 +78,7 @@ class VideoPageHost final : public player::FlashPort {
   std::int32_t FrameNum() override;
   std::int32_t CurrentFrame() override { return FrameNum(); }
   bool Playing() override;
+  bool PassedLastFrame() override { return page_ ? FlashPort::PassedLastFrame() : port_.PassedLastFrame(); }
   void SetPlaying(bool playing) override;
   std::string Quality2() override { return port_.Quality2(); }
   void SetQuality2(const std::string& quality) override { port_.SetQuality2(quality); }

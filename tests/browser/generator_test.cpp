@@ -4,11 +4,17 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
 #include <set>
 
 #include "browser/shot_rules.h"
 #include "core/options.h"
 #include "core/paths.h"
+#include "core/surface_limit.h"
 #include "core/text.h"
 #include "media/projector.h"
 #include "support/image_check.h"
@@ -159,6 +165,67 @@ TEST_F(GeneratorRunTest, PercentSizeNonRecursiveAndCancel) {
   const GeneratorReport stopped = RunGenerator(context, settings, ShotOptions{}, false, {}, {}, events);
   EXPECT_TRUE(stopped.cancelled);
   EXPECT_EQ(GeneratorSummary(stopped, settings, {}).rfind("Thumbnail Generation Cancelled!", 0), 0u);
+}
+
+#if defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define VANTREL_TEST_SANITIZED 1
+#endif
+#elif defined(__SANITIZE_ADDRESS__)
+#define VANTREL_TEST_SANITIZED 1
+#endif
+#ifdef VANTREL_TEST_SANITIZED
+constexpr int kSanitizerFactor = 5;  // the sanitizers' shadow memory and checks
+#else
+constexpr int kSanitizerFactor = 1;
+#endif
+
+// A movie whose frame is 65535 pixels square, covered by one shape, shot at its own size
+// (a generator's percentage or a size typed into the options): the shot is drawn within
+// the drawing limit, quickly and in bounded memory. Run in a child process so its time
+// and peak memory are its own.
+TEST(ShotLimitTest, HugeFramesAreShotScaledDownQuicklyAndSmall) {
+  using namespace vantrel::testing;
+  constexpr int kSide = 65535;
+  Bytes tags = SetBackgroundColor(0x10, 0x20, 0x30);
+  PutBytes(tags, DefineRectangle(1, 0, 0, kSide * 20, kSide * 20, 200, 40, 40));
+  Place place;
+  place.character = 1;
+  PutBytes(tags, PlaceObject2(place));
+  PutBytes(tags, ShowFrame());
+  PutBytes(tags, End());
+  const Bytes bytes = MakeMovie(tags, kSide, kSide, 1);
+  TempHome home;
+  const std::string movie = home.WriteFile("huge.swf", std::string(bytes.begin(), bytes.end()));
+  const std::string jpeg = home.Path() + "huge.jpg";
+
+  const pid_t child = ::fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    media::MediaContext context;
+    context.CachePath = home.Path();
+    ShotOptions options;
+    options.width = kSide;
+    options.height = kSide;
+    media::MediaRecord record;
+    ::_exit(MakeThumbnail(context, movie, jpeg, options, 0.5, record).empty() ? 0 : 1);
+  }
+  int status = 0;
+  struct rusage usage {};
+  ASSERT_EQ(::wait4(child, &status, 0, &usage), child);
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 0);
+  const double cpu = static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+                     static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+  EXPECT_LT(cpu, 1.0 * kSanitizerFactor);
+  EXPECT_LT(usage.ru_maxrss / 1024, 200 * kSanitizerFactor);  // kilobytes to megabytes
+  std::printf("shot of a %d px movie: %.2f s CPU, %ld MB\n", kSide, cpu, usage.ru_maxrss / 1024);
+
+  int width = 0, height = 0;
+  ASSERT_TRUE(DecodesAsJpeg(ReadAll(jpeg), &width, &height));
+  const core::SurfaceSize bounded = core::BoundSurface(kSide, kSide);
+  EXPECT_EQ(width, bounded.width);
+  EXPECT_EQ(height, bounded.height);
 }
 
 TEST(WatermarkTest, LogoInTheBottomRightCornerOrNothing) {

@@ -12,7 +12,9 @@
 #include "core/text.h"
 #include "media/decompress.h"
 #include "media/file_versioning.h"
+#include "media/identify.h"
 #include "support/pe_writer.h"
+#include "support/swf_writer.h"
 #include "support/temp_home.h"
 
 namespace vantrel::media {
@@ -182,6 +184,38 @@ TEST_F(ProjectorTest, ExtractEXEUsesTheCacheNameAndTheOption) {
   EXPECT_EQ(ExtractEXE(context, exe), "");  // the option is on by default
   options.WriteBool("System", "GenericProjectors", false);
   EXPECT_EQ(ExtractEXE(context, exe), CachePathFor(context.CachePath, exe, ".swf", true, false));
+}
+
+// Projectors made by our own packing are ELF programs without a version resource: they
+// open like generic projectors while doubtful Windows ones are still refused, and other
+// programs stay "Not a Flash Movie".
+TEST_F(ProjectorTest, OurOwnLinuxProjectorsIdentifyAsProjectors) {
+  const std::string elfStub = std::string("\x7F" "ELF\x02\x01\x01", 7) + std::string(200, '\0');
+  const std::string movie = testing::SwfWriter(8, 320, 240, 12, 1).ShowFrame().End().Plain();
+  const std::string own = home.WriteFile("game", AppendMovie(elfStub, movie));
+  const std::string program = home.WriteFile("program", elfStub);
+  const std::string windows = home.WriteFile("other.exe", AppendMovie(Stub("notepad.exe"), movie));
+  EXPECT_TRUE(IsOwnProjector(own));
+  EXPECT_FALSE(IsOwnProjector(program));
+  EXPECT_FALSE(IsOwnProjector(windows));
+
+  MediaContext context;
+  context.CachePath = home.Path() + "cache/";
+  core::OptionsStore options(home.Path() + "options.conf");  // "Skip Doubtful Projectors" on
+  context.Options = &options;
+  context.ExtractProjector = ExtractEXE;
+  MediaRecord record;
+  ASSERT_EQ(IdentifyMedia(context, own, record, false), "") << context.LastError;
+  EXPECT_TRUE(record.IsProjector);
+  EXPECT_EQ(record.Width, 320);
+  EXPECT_EQ(record.SourcePath, own);
+  EXPECT_EQ(ReadAll(record.MoviePath), movie);
+
+  EXPECT_EQ(IdentifyMedia(context, program, record, false), "Not a Flash Movie");
+  EXPECT_EQ(IdentifyMedia(context, windows, record, false), kNotGenericProjector);
+  // A damaged appended movie is refused as any projector's would be.
+  const std::string damaged = home.WriteFile("damaged", AppendMovie(elfStub, "XWS" + movie.substr(3)));
+  EXPECT_EQ(IdentifyMedia(context, damaged, record, false), kInvalidGenericProjector);
 }
 
 TEST(ConvertMedia, ChoiceRules) {

@@ -137,5 +137,25 @@ TEST_F(EngineEndToEnd, MovieThatStopsOnItsFirstFrameStaysThereAndRunsTheFrameOnc
   EXPECT_EQ(control.FrameNum(), 1);
 }
 
+TEST_F(EngineEndToEnd, ALoopingMovieEndsForNonStopPlayEvenBetweenTicks) {
+  // Nine frames at 10 per second; the last one's actions go back to the first
+  // (gotoAndPlay(1)), so the last frame is entered but never stays on screen.
+  vantrel::testing::SwfWriter looping(6, 100, 100, 10, 9);
+  for (int frame = 0; frame < 8; ++frame) looping.ShowFrame();
+  looping.Tag(12, std::string("\x81\x02\x00\x00\x00\x06\x00", 7)).ShowFrame();
+  const std::string a = home.WriteFile("loop.swf", looping.End().Plain());
+  const std::string b = home.WriteFile("next.swf", vantrel::testing::SwfWriter(6, 100, 100, 12, 3).ShowFrame().End().Plain());
+  Player& p = Real();
+  p.Load();
+  p.AddToPlaylist(a, 0);
+  p.AddToPlaylist(b, 0);
+  p.Menus().SetChecked("mnuNonStop", true);
+  p.PlayItem(0);
+  int ticks = 0;
+  for (; ticks < 8 && p.GetPlaylist().Current() == 0; ++ticks) Tick();
+  EXPECT_EQ(p.GetPlaylist().Current(), 1);
+  EXPECT_LE(ticks, 4);  // within the first pass through the movie
+}
+
 }  // namespace
 }  // namespace vantrel::player::testing

@@ -59,6 +59,13 @@ class FakeFlash : public FlashPort {
   std::int32_t FrameNum() override { return frame; }
   std::int32_t CurrentFrame() override { return frame; }
   bool Playing() override { return playing; }
+  // Set by a test for a movie that showed its last frame between two ticks.
+  bool passedLast = false;
+  bool PassedLastFrame() override {
+    const bool passed = passedLast || FlashPort::PassedLastFrame();
+    passedLast = false;
+    return passed;
+  }
   void SetPlaying(bool value) override { playing = value; }
   std::string Quality2() override { return quality; }
   void SetQuality2(const std::string& value) override { quality = value; }
@@ -90,6 +97,7 @@ class FakeWindow : public WindowPort {
   std::string skinView;
   std::vector<std::int32_t> selection;
   std::int32_t selectedLine = -1;
+  std::int32_t opacity = 100;
   int playlistChanges = 0, layouts = 0, unloads = 0, hookReleases = 0;
   std::vector<std::string> calls;
 
@@ -118,6 +126,7 @@ class FakeWindow : public WindowPort {
   void SetFrameless(bool value) override { frameless = value; }
   void SetMenuBarVisible(bool value) override { menuBar = value; }
   void SetTopMost(bool value) override { topMost = value; }
+  void SetOpacity(std::int32_t percent) override { opacity = percent; }
   void SetPlaylistPaneVisible(bool value) override { pane = value; }
   void SetAddressBarVisible(bool value) override { addressBar = value; }
   bool SkinLoaded() override { return skinLoaded; }

@@ -3,6 +3,7 @@
 #include <fstream>
 
 #include "core/text.h"
+#include "media/decompress.h"
 #include "media/projector.h"
 #include "player_fixture.h"
 
@@ -177,6 +178,19 @@ TEST_F(PlayerTest, DoubtfulProjectorFailsWithTheRefusalText) {
   Load(home.WriteFile("tool.exe", vantrel::testing::MakeProjector(vantrel::testing::MakeMovie())));
   EXPECT_TRUE(Logged("Failed to load, since " + std::string(media::kNotGenericProjector)));
   EXPECT_TRUE(flash.url.empty());
+}
+
+TEST_F(PlayerTest, OurOwnProjectorsOpenFromTheCommandLineWhateverTheirName) {
+  media.ExtractProjector = media::ExtractEXE;  // "Skip Doubtful Projectors" stays on
+  std::string elf = vantrel::testing::MakeProjector(vantrel::testing::MakeMovie());
+  elf.replace(0, 4, "\x7F" "ELF");
+  const std::string game = home.WriteFile("games/game", elf);
+  const std::string other = home.WriteFile("games/tool", std::string("\x7F" "ELF") + std::string(600, '\0'));
+  P().ProcessCommand(game + " " + other);
+  ASSERT_EQ(P().GetPlaylist().Count(), 1);  // a program that carries no movie is left out
+  EXPECT_EQ(flash.url, media::CachePathFor(paths.CachePath, game, ".swf", true, false));
+  EXPECT_TRUE(P().Record().IsProjector);
+  EXPECT_EQ(window.caption, "Vantrel - game");
 }
 
 TEST_F(PlayerTest, ExecRunsAStatementInsteadOfLoading) {

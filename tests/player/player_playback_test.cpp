@@ -114,6 +114,37 @@ TEST_F(PlaybackTest, RepeatOffAdvancesOnlyInNonStopAndNotPastTheLastEntry) {
   EXPECT_EQ(P().GetPlaylist().Current(), 1);
 }
 
+TEST_F(PlaybackTest, NonStopWaitsOnOneFrameMoviesAndCatchesLoopingOnes) {
+  const std::string one = Movie("one.swf", MovieSpec{.frames = 1});
+  const std::string loop = Movie("loop.swf", MovieSpec{.frames = 10});
+  const std::string last = Movie("last.swf", MovieSpec{.frames = 10});
+  for (const std::string& path : {one, loop, last}) P().AddToPlaylist(path, 0);
+  P().Menus().SetChecked("mnuNonStop", true);
+  P().PlayItem(0);
+  flash.total = 1;
+  flash.playing = true;
+  for (int tick = 0; tick < 5; ++tick) P().UpdateTick();
+  EXPECT_EQ(P().GetPlaylist().Current(), 0);  // stays until the user moves on
+
+  P().PlayNext();
+  flash.total = 10;
+  flash.playing = true;
+  flash.frame = 3;
+  P().UpdateTick();
+  EXPECT_EQ(P().GetPlaylist().Current(), 1);
+  // It looped: the last frame showed between the ticks, which both saw an early frame.
+  flash.passedLast = true;
+  flash.frame = 2;
+  P().UpdateTick();
+  EXPECT_EQ(P().GetPlaylist().Current(), 2);
+  EXPECT_EQ(flash.url, last);
+  // Repeat All moves on from a looping movie the same way (to the first entry).
+  P().SetRepeatMode(2);
+  flash.passedLast = true;
+  P().UpdateTick();
+  EXPECT_EQ(P().GetPlaylist().Current(), 0);
+}
+
 TEST_F(PlaybackTest, VolumeStepsClampAndResetPan) {
   P().SetSound(95, 40);
   P().MenuClick("mnuVolumeUp");
@@ -139,6 +170,18 @@ TEST_F(PlaybackTest, MuteAndUnmuteRestoreTheVolume) {
   P().MuteSound(true);
   P().MuteSound(false);
   EXPECT_EQ(P().Volume(), 0);
+}
+
+TEST_F(PlaybackTest, OpacityMakesTheWindowTranslucentAndIsKept) {
+  P().MenuClick("mnuOpMed");
+  EXPECT_EQ(window.opacity, 50);
+  EXPECT_EQ(flash.variables["_alpha"], "50");
+  EXPECT_TRUE(P().Menus().Checked("mnuOpMed"));
+  EXPECT_FALSE(P().Menus().Checked("mnuOpFull"));
+  P().SaveOpts();
+  EXPECT_EQ(options->ReadNumberOption("View", "FlashAlpha"), 50);
+  P().MenuClick("mnuOpFull");
+  EXPECT_EQ(window.opacity, 100);
 }
 
 TEST_F(PlaybackTest, GoToFrameSeeksByShareAndKeepsThePlayingState) {

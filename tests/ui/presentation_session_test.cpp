@@ -29,6 +29,7 @@
 #include "ui/player_window.h"
 #include "ui/presentation.h"
 #include "ui/skin.h"
+#include "ui/tips.h"
 #include "fake_engine.h"
 
 namespace vantrel::ui {
@@ -81,7 +82,10 @@ class PresentationSession : public ::testing::Test {
       engine_ = engine.get();
       return engine;
     };
-    hooks.firstRun = [](FirstRunDialog& dialog) { dialog.findChild<QPushButton*>(QStringLiteral("cbGo"))->click(); };
+    hooks.firstRun = [this](FirstRunDialog& dialog) {
+      if (onFirstRun) onFirstRun(dialog);
+      dialog.findChild<QPushButton*>(QStringLiteral("cbGo"))->click();
+    };
     hooks.options = [this](OptionsDialog& dialog) {
       ++optionsShown_;
       if (onOptions) onOptions(dialog);
@@ -101,6 +105,7 @@ class PresentationSession : public ::testing::Test {
   FakeEngine* engine_ = nullptr;
   int optionsShown_ = 0;
   std::function<void(OptionsDialog&)> onOptions;
+  std::function<void(FirstRunDialog&)> onFirstRun;
   std::vector<std::string> opened_;
   CancelDialogs dialogs_;
 };
@@ -194,6 +199,52 @@ TEST_F(PresentationSession, AChangedFlashFolderIsCreatedAndStored) {
   EXPECT_EQ(session->Options().ReadText("Recent", "MyFlash", ""), folder);
 }
 
+TEST_F(PresentationSession, FirstRunHelpsMakesTheFlashFolderAndStoresItTwice) {
+  const std::string folder = home_.Path() + "Documents/My Flash/";
+  bool defaultBoxUsable = false;
+  onFirstRun = [&](FirstRunDialog& dialog) {
+    CurrentPresentation().openAddress = [this](const std::string& address) { opened_.push_back(address); };
+    dialog.findChild<QPushButton*>(QStringLiteral("cbHelp"))->click();
+    auto* box = dialog.findChild<QCheckBox*>(QStringLiteral("chkDefault"));
+    defaultBoxUsable = box->isEnabled() && box->isVisibleTo(&dialog);
+    box->setChecked(false);
+    dialog.findChild<QLineEdit*>(QStringLiteral("txtMyFlash"))->setText(QString::fromStdString(folder));
+  };
+  auto session = Start("");
+  ASSERT_EQ(opened_.size(), 1u);
+  EXPECT_NE(opened_[0].find("elp/"), std::string::npos) << opened_[0];  // the shipped index or the web help
+  EXPECT_TRUE(defaultBoxUsable);
+  EXPECT_TRUE(fs::is_directory(folder));
+  EXPECT_EQ(session->Options().ReadText("Recent", "MyFlash", ""), folder);
+  EXPECT_EQ(session->Options().ReadText("Recent", "", ""), folder);
+}
+
+TEST_F(PresentationSession, TipLinksRunTheTipsActionOrOpenTheirPage) {
+  auto session = Start("");
+  player::Player& player = *session->GetPlayer();
+  Tip tip;
+  tip.Action = "ToggleTimeMode";
+  tip.Link = "automation";
+  const std::int32_t before = player.TimeMode();
+  session->FollowTip(tip);
+  EXPECT_EQ(player.TimeMode(), (before + 1) % 4);
+  EXPECT_TRUE(opened_.empty());
+  tip.Action = "NoSuchOperation 1";
+  session->FollowTip(tip);  // an error in the log, nothing else
+  EXPECT_TRUE(opened_.empty());
+  tip.Action.clear();
+  session->FollowTip(tip);
+  ASSERT_EQ(opened_.size(), 1u);
+  EXPECT_NE(opened_[0].find("automation"), std::string::npos) << opened_[0];
+  // Every shipped tip with an action names an operation the player has.
+  for (const char* language : {"English", "German"}) {
+    for (const Tip& shipped : LoadTips(session->Paths().MediaPath, language, 0, nullptr)) {
+      if (shipped.Action.empty()) continue;
+      EXPECT_TRUE(player.Script().Execute(shipped.Action).empty()) << language << ": " << shipped.Action;
+    }
+  }
+}
+
 TEST_F(PresentationSession, SwitchingTheLanguageRelabelsTheMenusAndIsKeptOnSave) {
   auto session = Start("");
   PlayerWindow* window = session->Window();
@@ -213,6 +264,45 @@ TEST_F(PresentationSession, SwitchingTheLanguageRelabelsTheMenusAndIsKeptOnSave)
   EXPECT_EQ(core::OptionsStore(file).ReadText("System", "Language", ""), "German");
   window->ClickMenu("mnuLangList", 0);
   EXPECT_EQ(window->Menus()->Action("mnuOpen")->text().left(7), QStringLiteral("Open..."));
+}
+
+TEST_F(PresentationSession, FullScreenShowsTheSkinsControlsOverTheMovie) {
+  auto session = Start("\"" + Demo() + "\"", true);
+  PlayerWindow* window = session->Window();
+  player::MenuModel& menus = session->GetPlayer()->Menus();
+  ASSERT_TRUE(window->SkinLoaded());
+  auto* bar = window->findChild<SkinElement*>(QStringLiteral("picFullBar"));
+  ASSERT_NE(bar, nullptr);
+  EXPECT_FALSE(bar->isVisibleTo(window));
+  window->ClickMenu("mnuFullScreen");
+  ASSERT_TRUE(menus.Checked("mnuFullScreen"));
+  QCoreApplication::processEvents();
+  ASSERT_TRUE(bar->isVisibleTo(window));
+  // Centred over the movie near the bottom, and inside the window.
+  const QRect area = bar->geometry();
+  const QWidget* view = bar->parentWidget();
+  EXPECT_NEAR(area.center().x(), view->width() / 2, 1);
+  EXPECT_LE(area.bottom(), view->height());
+  EXPECT_GT(area.top(), view->height() / 2);
+  // Its buttons click the items they are named after: the last one leaves full screen.
+  SkinElement* leave = nullptr;
+  for (auto* element : bar->findChildren<SkinElement*>(QStringLiteral("mnuFullScreen"))) leave = element;
+  ASSERT_NE(leave, nullptr);
+  QTest::mouseClick(leave, Qt::LeftButton, {}, leave->rect().center());
+  EXPECT_FALSE(menus.Checked("mnuFullScreen"));
+  QCoreApplication::processEvents();
+  EXPECT_FALSE(bar->isVisibleTo(window));
+
+  // The mute buttons change their picture with the sound: the speaker, then crossed out.
+  auto* mute = window->findChild<SkinElement*>(QStringLiteral("mnuMute"));
+  ASSERT_NE(mute, nullptr);
+  const QImage sounding = mute->Picture();
+  window->ClickMenu("mnuMute");
+  session->GetPlayer()->UpdateTick();
+  EXPECT_NE(mute->Picture(), sounding);
+  window->ClickMenu("mnuMute");
+  session->GetPlayer()->UpdateTick();
+  EXPECT_EQ(mute->Picture(), sounding);
 }
 
 TEST_F(PresentationSession, TheShippedSkinShapesTheWindowAndSwitchesAtRunTime) {

@@ -175,7 +175,10 @@ TEST_F(SessionTest, ClosingSavesOptionsAndPlaylistAndTheNextStartRestoresThem) {
     window->findChild<QAction*>(QStringLiteral("mnuRepeatMode_2"))->trigger();
     window->findChild<QAction*>(QStringLiteral("mnuQLvl_2"))->trigger();
     lastPlayed = session->Paths().LastPlayedPath;
+    // The running window is published while it lives and withdrawn when it closes.
+    EXPECT_NE(session->Options().ReadText("Window", "hWnd", "0"), "0");
     window->close();
+    EXPECT_EQ(session->Options().ReadText("Window", "hWnd", ""), "0");
     EXPECT_FALSE(session->GetPlayer()->Loaded());
     EXPECT_TRUE(core::FileExists(lastPlayed));
     EXPECT_EQ(session->Options().ReadNumber("Playback", "RepeatMode", 0), 2);

@@ -1,7 +1,9 @@
 // The window's widget-free rules and its menus: keys, aspect ratio, the command-line
 // text, and the menu mirror's names and states.
 #include <QAction>
+#include <QApplication>
 #include <QDir>
+#include <QFontDatabase>
 #include <QFile>
 #include <QMenu>
 #include <QMenuBar>
@@ -9,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include "core/language.h"
+#include "core/options.h"
 #include "player/menu_model.h"
 #include "ui/languages_ui.h"
 #include "ui/aspect_ratio.h"
@@ -156,6 +159,28 @@ TEST(LanguageMenu, GoesWithItsSeparatorWhenOnlyEnglishShips) {
   ASSERT_EQ(menus.ArrayCount("mnuLangList"), 2);
   EXPECT_EQ(menus.Caption("mnuLangList", 1), "German - Deutsch");
   EXPECT_TRUE(menus.Checked("mnuLangList", 1));
+}
+
+TEST(InterfaceFont, TheSizeAppliesWhateverFamilyWins) {
+  const QFont saved = QApplication::font();
+  QTemporaryDir folder;
+  core::OptionsStore options((folder.path() + QStringLiteral("/options.conf")).toStdString());
+  options.WriteText("Window", "FontName", "No Such Family Anywhere");
+  options.WriteNumber("Window", "FontSize", 14);
+  InitInterfaceFont(options);
+  EXPECT_EQ(QApplication::font().pointSize(), 14);
+  // A family the font system has is taken with the size.
+  const QStringList installed = QFontDatabase::families();
+  if (installed.isEmpty()) {
+    QApplication::setFont(saved);
+    return;
+  }
+  const QString family = installed.first();
+  options.WriteText("Window", "FontName", family.toStdString());
+  options.WriteNumber("Window", "FontSize", 11);
+  EXPECT_EQ(InitInterfaceFont(options).compare(family, Qt::CaseInsensitive), 0);
+  EXPECT_EQ(QApplication::font().pointSize(), 11);
+  QApplication::setFont(saved);
 }
 
 }  // namespace
