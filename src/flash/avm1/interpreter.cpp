@@ -1346,7 +1346,7 @@ Value Interpreter::Run(std::size_t base) {
         const Value pa = ToPrimitive(a, IsDate(a));
         const Value pb = ToPrimitive(b, IsDate(b));
         if (pa.IsString() || pb.IsString()) {
-          Push(Str(ToString(pa) + ToString(pb)));
+          PushJoined(ToString(pa), ToString(pb));
         } else {
           Push(Value::Number(ToNumber(pa) + ToNumber(pb)));
         }
@@ -1453,7 +1453,7 @@ Value Interpreter::Run(std::size_t base) {
       case 0x21: {
         const std::string b = ToString(Pop());
         const std::string a = ToString(Pop());
-        Push(Str(a + b));
+        PushJoined(a, b);
         break;
       }
       case 0x14:
@@ -1804,6 +1804,17 @@ Value Interpreter::Run(std::size_t base) {
     }
   }
   return runResult;
+}
+
+void Interpreter::PushJoined(const std::string& a, const std::string& b) {
+  // A doubling loop stops here instead of taking all memory: the script ends.
+  if (a.size() + b.size() > kMaxStringBytes) {
+    std::fprintf(stderr, "vantrel: a script built a string over %zu bytes; it was stopped\n", kMaxStringBytes);
+    aborting_ = true;
+    Push(Value());
+    return;
+  }
+  Push(Str(a + b));
 }
 
 void Interpreter::PushBool(int version, bool value) {

@@ -37,6 +37,7 @@ struct ScriptFunction {
 // Limits that hold whatever a movie does.
 inline constexpr int kMaxCallDepth = 256;
 inline constexpr std::size_t kMaxStack = 1u << 20;
+inline constexpr std::size_t kMaxStringBytes = 16u << 20;
 
 class Interpreter;
 
@@ -138,6 +139,7 @@ class Interpreter final : public Machine {
   void Push(const Value& v);
   Value Pop();
   void PushBool(int version, bool value);
+  void PushJoined(const std::string& a, const std::string& b);
   Value Less(const Value& a, const Value& b);
   Value LookupVariable(std::string_view name, bool& found);
   Value GetVariable(std::string_view name);
