@@ -15,11 +15,12 @@ e2e_cleanup() {
   rm -rf "$work"
 }
 
-# Starts Xvfb on a display it picks itself (no clash with other servers) and points
+# Starts Xvfb on a display it picks itself (no clash with other servers; -noreset, so
+# that a player started after the last one quit does not meet a resetting server) and points
 # DISPLAY, Qt, SDL and the XDG folders at it and at $work. Exits 77 (skip) when the
 # server does not come up.
 e2e_start_x() {
-  Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/.display" >/dev/null 2>&1 &
+  Xvfb -displayfd 3 -noreset -screen 0 1024x768x24 -nolisten tcp 3>"$work/.display" >/dev/null 2>&1 &
   pids+=($!)
   for _ in $(seq 100); do [ -s "$work/.display" ] && break; sleep 0.05; done
   [ -s "$work/.display" ] || { echo "SKIP: Xvfb did not start"; exit 77; }

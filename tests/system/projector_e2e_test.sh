@@ -36,7 +36,7 @@ cmp -s "$movie" "$work/source.swf" || fail "pack changed its source movie"
 cmp "$movie" "$work/back.swf" || fail "the unpacked movie differs from the packed one"
 
 # A display of our own: Xvfb picks a free number and writes it to fd 3.
-Xvfb -displayfd 3 -screen 0 800x600x24 -nolisten tcp 3> "$work/display" > "$work/xvfb.log" 2>&1 &
+Xvfb -displayfd 3 -noreset -screen 0 800x600x24 -nolisten tcp 3> "$work/display" > "$work/xvfb.log" 2>&1 &
 xvfb_pid=$!
 i=0
 until [ -s "$work/display" ]; do

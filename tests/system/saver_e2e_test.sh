@@ -19,7 +19,7 @@ mkdir -p "$XDG_CONFIG_HOME/Vantrel"
 # The movie the player's Flash Screen Saver chose.
 printf '[ScreenSaver]\n"FileName"="%s"\n' "$build/Media/Demo/Orbits.swf" > "$XDG_CONFIG_HOME/Vantrel/options.conf"
 
-Xvfb -displayfd 3 -screen 0 640x480x24 -nolisten tcp 3> "$work/display" > /dev/null 2>&1 &
+Xvfb -displayfd 3 -noreset -screen 0 640x480x24 -nolisten tcp 3> "$work/display" > /dev/null 2>&1 &
 xvfb_pid=$!
 i=0
 until [ -s "$work/display" ]; do

@@ -28,7 +28,7 @@ trap cleanup EXIT
 
 # -br: a black root, so that holes in the window show black. Xvfb picks a free display
 # and writes its number.
-Xvfb -displayfd 3 -screen 0 1024x768x24 -br -nolisten tcp 3>"$work/display" >/dev/null 2>&1 &
+Xvfb -displayfd 3 -noreset -screen 0 1024x768x24 -br -nolisten tcp 3>"$work/display" >/dev/null 2>&1 &
 pids+=($!)
 for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.05; done
 [ -s "$work/display" ] || skip "Xvfb did not start"
