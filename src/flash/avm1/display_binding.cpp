@@ -1,3 +1,4 @@
+#include "flash/avm1/object.h"
 #include "flash/avm1/display_binding.h"
 
 #include <algorithm>
@@ -16,13 +17,7 @@ namespace {
 
 constexpr std::int32_t kDepthBias = 16384;
 
-bool SameNameNoCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i]))) return false;
-  }
-  return true;
-}
+bool SameNameNoCase(std::string_view a, std::string_view b) { return SameName(a, b, false); }
 
 constexpr const char* kPropertyNames[] = {"_x",        "_y",           "_xscale",     "_yscale",   "_currentframe",
                                           "_totalframes", "_alpha",    "_visible",    "_width",    "_height",

@@ -850,18 +850,22 @@ namespace vantrel::flash::avm1 {
 
 namespace {
 
+bool StrictEquals(const Value& a, const Value& b) {
+  if (a.type != b.type) return false;
+  switch (a.type) {
+    case Value::Type::Undefined:
+    case Value::Type::Null: return true;
+    case Value::Type::Boolean: return a.boolean == b.boolean;
+    case Value::Type::Number: return a.number == b.number;
+    case Value::Type::String: return a.string == b.string || a.string->Text() == b.string->Text();
+    case Value::Type::Object: return a.object == b.object;
+  }
+  return false;
+}
+
 bool LooseEquals(Interpreter& m, Value a, Value b, int version) {
   for (int round = 0; round < 4; ++round) {
-    if (a.type == b.type) {
-      switch (a.type) {
-        case Value::Type::Undefined:
-        case Value::Type::Null: return true;
-        case Value::Type::Boolean: return a.boolean == b.boolean;
-        case Value::Type::Number: return a.number == b.number;
-        case Value::Type::String: return a.string == b.string || a.string->Text() == b.string->Text();
-        case Value::Type::Object: return a.object == b.object;
-      }
-    }
+    if (a.type == b.type) return StrictEquals(a, b);
     if (a.IsNullish() && b.IsNullish()) return true;
     if (a.IsNullish() || b.IsNullish()) {
       // SWF 5 and 6 compare undefined with other values by number.
@@ -890,19 +894,6 @@ bool LooseEquals(Interpreter& m, Value a, Value b, int version) {
     return false;
   }
   (void)version;
-  return false;
-}
-
-bool StrictEquals(const Value& a, const Value& b) {
-  if (a.type != b.type) return false;
-  switch (a.type) {
-    case Value::Type::Undefined:
-    case Value::Type::Null: return true;
-    case Value::Type::Boolean: return a.boolean == b.boolean;
-    case Value::Type::Number: return a.number == b.number;
-    case Value::Type::String: return a.string == b.string || a.string->Text() == b.string->Text();
-    case Value::Type::Object: return a.object == b.object;
-  }
   return false;
 }
 

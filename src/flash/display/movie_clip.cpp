@@ -1,3 +1,4 @@
+#include "flash/avm1/object.h"
 #include "flash/display/movie_clip.h"
 
 #include <algorithm>
@@ -15,13 +16,7 @@ namespace {
 // Timeline depths as scripts see them: SWF depth 1 is -16383.
 constexpr std::int32_t kDepthBias = 16384;
 
-bool SameNameNoCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i]))) return false;
-  }
-  return true;
-}
+bool SameNameNoCase(std::string_view a, std::string_view b) { return avm1::SameName(a, b, false); }
 
 // Folds a later move into what a goto has gathered for a depth so far.
 void MergeInto(PlaceCommand& into, const PlaceCommand& later) {

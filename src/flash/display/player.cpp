@@ -1,3 +1,4 @@
+#include "flash/avm1/object.h"
 #include "flash/display/player.h"
 
 #include <algorithm>
@@ -16,13 +17,7 @@ namespace vantrel::flash {
 
 namespace {
 
-bool SameNameNoCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i]))) return false;
-  }
-  return true;
-}
+bool SameNameNoCase(std::string_view a, std::string_view b) { return avm1::SameName(a, b, false); }
 
 constexpr std::size_t kCollectAfterBytes = 16u << 20;
 
