@@ -210,7 +210,7 @@ double Interpreter::ToNumber(const Value& value) {
     case Value::Type::Object: {
       const Value primitive = ToPrimitive(value, false);
       if (primitive.type == Value::Type::Object) return std::nan("");
-      if (primitive.type == Value::Type::Undefined || primitive.type == Value::Type::Null) return std::nan("");
+      if (primitive.type == Value::Type::Undefined || primitive.type == Value::Type::Null) return ToNumber(primitive);
       return ToNumber(primitive);
     }
   }
@@ -947,6 +947,8 @@ Value Interpreter::LookupVariable(std::string_view name, bool& found) {
   for (std::size_t i = frame.scope.size(); i-- > 0;) {
     Object* scope = frame.scope[i];
     if (!scope) continue;
+    // SWF 4 code has no objects: the globals (NaN, Infinity, the classes) are not there.
+    if (scope == rt_.global && frame.version < 5) continue;
     if (i == 1 && frame.target && frame.target != scope) scope = frame.target;
     if (Has(scope, name)) return Get(scope, name);
     if (i == 1 && scope->kind == NativeKind::Display) {
