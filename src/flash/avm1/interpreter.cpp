@@ -1587,8 +1587,13 @@ Value Interpreter::Run(std::size_t base) {
       }
       case 0x42: {  // InitArray
         const double count = ToNumber(Pop());
+        // A count the stack cannot hold makes undefined and takes nothing.
+        if (count > static_cast<double>(stack_.size() - frames_.back()->stackBase)) {
+          Push(Value());
+          break;
+        }
         std::vector<Value> elements;
-        const std::size_t n = count > 0 ? static_cast<std::size_t>(std::min(count, 1e6)) : 0;
+        const std::size_t n = count > 0 ? static_cast<std::size_t>(count) : 0;
         elements.reserve(n);
         for (std::size_t i = 0; i < n; ++i) elements.push_back(Pop());
         Push(Value::Obj(rt_.MakeArray(std::move(elements))));
@@ -1596,14 +1601,17 @@ Value Interpreter::Run(std::size_t base) {
       }
       case 0x43: {  // InitObject
         const double count = ToNumber(Pop());
+        if (count * 2 > static_cast<double>(stack_.size() - frames_.back()->stackBase)) {
+          Push(Value());
+          break;
+        }
         Object* o = rt_.MakeObject();
-        const std::size_t n = count > 0 ? static_cast<std::size_t>(std::min(count, 1e6)) : 0;
-        std::vector<std::pair<std::string, Value>> pairs;
+        const std::size_t n = count > 0 ? static_cast<std::size_t>(count) : 0;
+        // Members are made in the order they come off the stack: the last one written first.
         for (std::size_t i = 0; i < n; ++i) {
           const Value v = Pop();
-          pairs.emplace_back(ToString(Pop()), v);
+          o->Define(ToString(Pop()), v);
         }
-        for (auto it = pairs.rbegin(); it != pairs.rend(); ++it) o->Define(it->first, it->second);
         Push(Value::Obj(o));
         break;
       }
