@@ -1400,7 +1400,12 @@ Value Interpreter::Run(std::size_t base) {
           case 0x62: result = a ^ b; break;
           case 0x63: result = static_cast<std::int32_t>(static_cast<std::uint32_t>(a) << (b & 31)); break;
           case 0x64: result = a >> (b & 31); break;
-          case 0x65: result = static_cast<std::uint32_t>(a) >> (b & 31); break;
+          case 0x65: {
+            const std::uint32_t shifted = static_cast<std::uint32_t>(a) >> (b & 31);
+            // Movies up to SWF 8 get the shifted bits back as a signed integer.
+            result = version <= 8 ? static_cast<double>(static_cast<std::int32_t>(shifted)) : shifted;
+            break;
+          }
         }
         Push(Value::Number(result));
         break;
