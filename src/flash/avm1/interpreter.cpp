@@ -1709,13 +1709,6 @@ Value Interpreter::Run(std::size_t base) {
         const std::string methodName = nameValue.IsUndefined() ? std::string() : ToString(nameValue);
         if (methodName.empty()) {
           Value self = Value();
-          if (Object* o = object.AsObject(); o && o->kind == NativeKind::Super) {
-            auto* data = static_cast<SuperData*>(o->native.get());
-            Object* base = data->base;
-            const Value ctor = base ? Get(base, "__constructor__") : Value();
-            CallValue(ctor, data->thisValue, args, base ? base->proto : nullptr);
-            break;
-          }
           CallValue(object, self, args, nullptr);
           break;
         }
@@ -2079,6 +2072,14 @@ void Interpreter::TryAction(Frame& frame, Reader& r, std::size_t bodyStart) {
 
 void Interpreter::CallValue(const Value& fn, const Value& self, const std::vector<Value>& args, Object* holder) {
   Object* f = fn.AsObject();
+  if (f && f->kind == NativeKind::Super) {
+    // super(...) runs the base class's constructor on this object.
+    auto* data = static_cast<SuperData*>(f->native.get());
+    Object* base = data->base;
+    const Value ctor = base ? Get(base, "__constructor__") : Value();
+    CallValue(ctor, data->thisValue, args, base ? base->proto : nullptr);
+    return;
+  }
   if (!f || !f->IsFunction()) {
     Push(Value());
     return;
