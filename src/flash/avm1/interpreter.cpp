@@ -344,7 +344,8 @@ Value Interpreter::Get(Object* object, std::string_view name) {
     if (!from) return Value();
     object = from;
   }
-  if (object->kind == NativeKind::Array) {
+  const Property* own = object->kind == NativeKind::Array ? object->FindOwn(name, cs) : nullptr;
+  if (object->kind == NativeKind::Array && !(own && own->getter)) {  // a property added over an index or length wins
     ArrayData* array = object->Array();
     const long index = ArrayIndex(name);
     if (index >= 0) {
@@ -423,6 +424,7 @@ bool Interpreter::Has(Object* object, std::string_view name) {
     if (index >= 0 && static_cast<std::size_t>(index) < object->Array()->elements.size()) return true;
     if (SameName(name, "length", cs)) return true;
   }
+  if (object->kind == NativeKind::String && SameName(name, "length", cs)) return true;
   if (SameName(name, "__proto__", cs)) return object->proto != nullptr;
   Object* at = object;
   for (int depth = 0; at && depth < kMaxChain; at = at->proto, ++depth) {
@@ -461,7 +463,8 @@ void Interpreter::Set(Object* object, std::string_view name, const Value& value)
       break;
     }
   }
-  if (object->kind == NativeKind::Array) {
+  const Property* own = object->kind == NativeKind::Array ? object->FindOwn(name, cs) : nullptr;
+  if (object->kind == NativeKind::Array && !(own && own->getter)) {  // a property added over an index or length wins
     ArrayData* array = object->Array();
     const long index = ArrayIndex(name);
     if (index >= 0) {
