@@ -2044,7 +2044,7 @@ void Interpreter::DefineFunctionAction(Frame& frame, Reader& r, bool v2, std::si
   if (data->scope.size() > 1 && frame.target) data->scope[1] = frame.target;
   Object* proto = rt_.MakeObject();
   proto->Define("constructor", Value::Obj(fn), kDontEnum);
-  fn->Define("prototype", Value::Obj(proto), kDontEnum);
+  fn->Define("prototype", Value::Obj(proto), kDontEnum | kDontDelete);
   if (script->name.empty()) {
     Push(Value::Obj(fn));
   } else {
