@@ -1618,7 +1618,12 @@ Value Interpreter::Run(std::size_t base) {
         // Members are made in the order they come off the stack: the last one written first.
         for (std::size_t i = 0; i < n; ++i) {
           const Value v = Pop();
-          o->Define(ToString(Pop()), v);
+          const std::string key = ToString(Pop());
+          if (key == "__proto__") {
+            Set(o, key, v);
+          } else {
+            o->Define(key, v);
+          }
         }
         Push(Value::Obj(o));
         break;
