@@ -3,6 +3,7 @@
 // global functions of the display side (setInterval and friends, updateAfterEvent).
 #include <algorithm>
 #include <cmath>
+#include <optional>
 
 #include "flash/avm1/builtins/builtins.h"
 #include "flash/avm1/display_binding.h"
@@ -124,10 +125,13 @@ Value GetInstanceAtDepth(Call& call) {
   return child->ScriptObject() ? DisplayValue(child) : DisplayValue(clip);
 }
 
-std::int32_t DepthArg(Call& call, std::size_t i) {
+// Scripts may place clips from depth -16384 up to 2130690044; outside that the
+// call makes nothing.
+std::optional<std::int32_t> DepthArg(Call& call, std::size_t i) {
   const double n = call.machine.ToNumber(call.Arg(i));
   if (std::isnan(n)) return 0;
-  return static_cast<std::int32_t>(std::clamp(n, -16384.0, 2130690045.0));
+  if (n < -16384.0 || n > 2130690044.0) return std::nullopt;
+  return static_cast<std::int32_t>(n);
 }
 
 Value AttachMovie(Call& call) {
@@ -135,7 +139,8 @@ Value AttachMovie(Call& call) {
   if (!clip || call.Count() < 3) return {};
   const std::string id = call.machine.ToString(call.Arg(0));
   const std::string name = call.machine.ToString(call.Arg(1));
-  const std::int32_t depth = DepthArg(call, 2);
+  const std::optional<std::int32_t> depth = DepthArg(call, 2);
+  if (!depth) return {};
   Player& player = clip->GetPlayer();
   const std::uint16_t characterId = clip->Movie()->Exported(id);
   auto character = characterId ? clip->Movie()->Find(characterId) : nullptr;
@@ -146,7 +151,7 @@ Value AttachMovie(Call& call) {
   auto* child = static_cast<MovieClip*>(made);
   child->name = name;
   child->placedByScript = true;
-  clip->AddChild(child, depth);
+  clip->AddChild(child, *depth);
   player.PostInstantiate(child, call.Arg(3).AsObject(), true);
   return DisplayValue(child);
 }
@@ -155,11 +160,14 @@ Value CreateEmptyMovieClip(Call& call) {
   MovieClip* clip = ClipOf(call);
   if (!clip || call.Count() < 2) return {};
   Player& player = clip->GetPlayer();
+  std::string name = call.machine.ToString(call.Arg(0));
+  const std::optional<std::int32_t> depth = DepthArg(call, 1);
+  if (!depth) return {};
   if (clip->Nesting() >= MovieClip::kMaxNesting || !player.CountCreation()) return {};
   MovieClip* child = player.CreateEmptyClip(clip->Movie());
-  child->name = call.machine.ToString(call.Arg(0));
+  child->name = std::move(name);
   child->placedByScript = true;
-  clip->AddChild(child, DepthArg(call, 1));
+  clip->AddChild(child, *depth);
   player.PostInstantiate(child, nullptr, true);
   return DisplayValue(child);
 }
@@ -167,8 +175,10 @@ Value CreateEmptyMovieClip(Call& call) {
 Value DuplicateMovieClip(Call& call) {
   DisplayObject* d = call.machine.AsDisplay(call.self);
   if (!d || call.Count() < 2) return {};
-  DisplayObject* copy =
-      DuplicateClip(Machine(call), d, call.machine.ToString(call.Arg(0)), DepthArg(call, 1), call.Arg(2).AsObject());
+  const std::string name = call.machine.ToString(call.Arg(0));
+  const std::optional<std::int32_t> depth = DepthArg(call, 1);
+  if (!depth) return {};
+  DisplayObject* copy = DuplicateClip(Machine(call), d, name, *depth, call.Arg(2).AsObject());
   return DisplayValue(copy);
 }
 
@@ -197,7 +207,7 @@ Value CreateTextField(Call& call) {
   m.tx = twips(x);
   m.ty = twips(y);
   field->SetMatrix(m);
-  clip->AddChild(field, DepthArg(call, 1));
+  clip->AddChild(field, DepthArg(call, 1).value_or(0));
   player.PostInstantiateText(field);
   // Version 8 returns the field; earlier ones nothing.
   return call.machine.Version() >= 8 ? DisplayValue(field) : Value();
