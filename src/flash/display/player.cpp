@@ -57,6 +57,7 @@ Player::Player(std::shared_ptr<const Movie> movie, PlayerHooks hooks, std::strin
   movies_.push_back(std::move(loaded));
   root_ = runtime_->heap.Make<MovieClip>(*this, movies_.back().get(), &movies_.back()->movie->root);
   root_->serial = NextSerial();
+  root_->depth = -16384;  // a level's depth as scripts see it: its number - 16384
   levels_[0] = root_;
   MakeScriptObject(*root_, runtime_->movieClipProto);
   AddToExecList(root_);
@@ -490,6 +491,7 @@ void Player::LoadMovieInto(const std::string& url, int level, DisplayObject* cli
           if (MovieClip* old = Level(level)) old->MarkRemoved();
           target = runtime_->heap.Make<MovieClip>(*this, raw, &raw->movie->root);
           target->serial = NextSerial();
+          target->depth = level - 16384;
           levels_[level] = target;
           MakeScriptObject(*target, runtime_->movieClipProto);
           if (level == 0) root_ = target;
