@@ -59,6 +59,22 @@ void LoadXml(Actions& a, const std::string& name, const std::string& label, cons
   a.PushString(url).PushNumber(1).PushString(name).GetVariable().PushString("load").Op(0x52).Op(0x17);
 }
 
+// Frame 1 runs first, then frames 2 and 3 loop counting in _root.frames.
+Bytes Playing(const Actions& first) {
+  Actions count;
+  count.PushString("frames").PushString("frames").GetVariable().PushNumber(1).Op(0x47).SetVariable();
+  Actions back;
+  back.GotoFrame(1).Play();
+  Bytes tags = first.Tag();
+  testing::PutBytes(tags, testing::ShowFrame());
+  testing::PutBytes(tags, count.Tag());
+  testing::PutBytes(tags, testing::ShowFrame());
+  testing::PutBytes(tags, back.Tag());
+  testing::PutBytes(tags, testing::ShowFrame());
+  testing::PutBytes(tags, testing::End());
+  return testing::MakeMovie(tags, 100, 100, 3, 8, 60);
+}
+
 // The main movie: loads second.swf into _level1, parts/vars.txt into _root (whose
 // onData traces them) and data/doc.xml, then plays on (a frame counter in _root.frames).
 Bytes MainMovie() {
@@ -69,14 +85,7 @@ Bytes MainMovie() {
   a.GetUrl("second.swf", "_level1");
   // loadVariablesNum("parts/vars.txt", 0): GetURL2 with the variables flag.
   a.PushString("parts/vars.txt").PushString("_level0").OpWith(0x9A, {0x80});
-  Actions count;
-  count.PushString("frames").PushString("frames").GetVariable().PushNumber(1).Op(0x47).SetVariable();
-  Bytes tags = a.Tag();
-  testing::PutBytes(tags, testing::ShowFrame());
-  testing::PutBytes(tags, count.Tag());
-  testing::PutBytes(tags, testing::ShowFrame());
-  testing::PutBytes(tags, testing::End());
-  return testing::MakeMovie(tags, 100, 100, 2, 8, 60);
+  return Playing(a);
 }
 
 // The movie that loads from answers that stall and never end.
@@ -85,14 +94,7 @@ Bytes StalledMovie() {
   a.PushString("frames").PushNumber(0).SetVariable();
   LoadXml(a, "stalled", "stalled: ", "stall.xml");
   LoadXml(a, "endless", "endless: ", "endless.xml");
-  Actions count;
-  count.PushString("frames").PushString("frames").GetVariable().PushNumber(1).Op(0x47).SetVariable();
-  Bytes tags = a.Tag();
-  testing::PutBytes(tags, testing::ShowFrame());
-  testing::PutBytes(tags, count.Tag());
-  testing::PutBytes(tags, testing::ShowFrame());
-  testing::PutBytes(tags, testing::End());
-  return testing::MakeMovie(tags, 100, 100, 2, 8, 60);
+  return Playing(a);
 }
 
 Bytes SecondMovie() {
