@@ -666,7 +666,10 @@ void Player::ClearVariables(DisplayObject* target) {
   avm1::Object* object = target->ScriptObject();
   if (!object) return;
   std::vector<std::string> names;
-  for (const avm1::Property& p : object->Properties()) names.push_back(p.name);
+  for (const avm1::Property& p : object->Properties()) {
+    // A _lockroot set on the clip before the load holds for the movie it receives.
+    if (!avm1::SameName(p.name, "_lockroot", false)) names.push_back(p.name);
+  }
   for (const std::string& name : names) object->DeleteOwn(name, true);
   object->proto = runtime_->movieClipProto;
 }
