@@ -44,6 +44,10 @@ PlayerHooks FlashControl::MakeHooks() {
     if (core::EqualsNoCase(command, "quit")) quitRequested_ = true;
     if (FSCommand) FSCommand(command, arguments);
   };
+  hooks.fetch = Fetch;
+  hooks.cancelFetch = CancelFetch;
+  hooks.getUrl = OpenUrl;
+  hooks.sharedObjectFolder = sharedObjectFolder_;
   hooks.getQuality = [this] { return quality_; };
   hooks.setQuality = [this](const std::string& name) { SetQuality2(name); };
   return hooks;
@@ -83,8 +87,9 @@ bool FlashControl::LoadMovieData(std::span<const std::uint8_t> bytes, const std:
   movie_ = movie;
   player_.reset();
   sounds_ = mixer_ ? audio::MovieSounds::Make(*movie_, bytes, *mixer_) : nullptr;
-  player_ = std::make_unique<flash::Player>(movie_, MakeHooks(), movieUrl_);
+  player_ = std::make_unique<flash::Player>(movie_, MakeHooks(), movieAddress_.empty() ? movieUrl_ : movieAddress_);
   movieUrl_.clear();
+  movieAddress_.clear();
   player_->loop = loop_;
   player_->sounds = sounds_.get();
   pendingMs_ = 0;
@@ -106,6 +111,8 @@ bool FlashControl::LoadMovieData(std::span<const std::uint8_t> bytes, const std:
   if (OnReadyStateChange) OnReadyStateChange(4);
   return true;
 }
+
+std::string FlashControl::MovieAddress() const { return player_ ? player_->RootMovie()->url : std::string(); }
 
 void FlashControl::Play() {
   if (player_) player_->Root().Play();

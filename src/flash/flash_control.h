@@ -37,6 +37,23 @@ class FlashControl {
   std::function<void(const std::string& command, const std::string& arguments)> FSCommand;
   std::function<void(const std::string& line)> OnTrace;
 
+  // The network the movies use for web addresses (loadMovie, MovieClipLoader,
+  // loadVariables, LoadVars, XML), installed by the host: see PlayerHooks::fetch. Unset,
+  // movies reach local files only. Takes effect from the next load.
+  std::function<std::uint64_t(const FetchRequest& request, FetchCallbacks callbacks)> Fetch;
+  std::function<void(std::uint64_t id)> CancelFetch;
+  // getURL to a browser window (the address as the movie gave it, and the window).
+  std::function<void(const std::string& url, const std::string& target)> OpenUrl;
+  // Where shared objects are kept ("" keeps them in memory for the process). Takes
+  // effect from the next load.
+  void SetSharedObjectFolder(const std::string& folder) { sharedObjectFolder_ = folder; }
+  // The address the next loaded movie is known by (its web address when the host
+  // fetched it into a local copy); relative loads resolve against it. "" (the default,
+  // and again after each load): the path it was loaded from.
+  void SetMovieAddress(const std::string& address) { movieAddress_ = address; }
+  // The loaded movie's own address; "" without a movie.
+  std::string MovieAddress() const;
+
   // Loads the movie at path into layer 0; a "?" and "name=value&..." after the path
   // become variables of the root timeline before its first frame runs. Returns false
   // (with LastError) when the layer is not 0 or the file is not a movie; the movie
@@ -152,6 +169,8 @@ class FlashControl {
   std::unique_ptr<flash::Player> player_;
   std::string lastError_;
   std::string movieUrl_;  // the path LoadMovie read, for the movie's own address
+  std::string movieAddress_;
+  std::string sharedObjectFolder_;
   std::string quality_ = "High";
   int scaleMode_ = 0;
   int alignMode_ = 0;

@@ -69,6 +69,7 @@ class EngineControl : public FlashPort {
   void SetAlignMode(std::int32_t mode) override { control_.SetAlignMode(mode); }
   void SetBGColor(const std::string& color) override { control_.SetBGColor(color); }
   void SetLoop(bool loop) override { control_.SetLoop(loop); }
+  void SetMovieAddress(const std::string& address) override { control_.SetMovieAddress(address); }
   void SetVariable(const std::string& name, const std::string& value) override { control_.SetVariable(name, value); }
   std::string GetVariable(const std::string& name) override { return control_.GetVariable(name); }
   std::int32_t FlashVersion() override { return flash::FlashControl::FlashVersion(); }

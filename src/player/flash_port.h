@@ -14,6 +14,10 @@ class FlashPort {
   // Replaces the movie on layer (always 0) with the movie at url (a path, optionally
   // followed by "?" and parameters that become root variables).
   virtual void LoadMovie(std::int32_t layer, const std::string& url) = 0;
+  // The address the next loaded movie is known by, when it differs from the path given
+  // to LoadMovie (a web movie played from its copy in the cache): the movie's relative
+  // loads resolve against it. "" for none.
+  virtual void SetMovieAddress(const std::string& address) { (void)address; }
   virtual void Play() = 0;
   virtual void Stop() = 0;
   virtual void Rewind() = 0;   // to the first frame

@@ -147,6 +147,7 @@ void Player::LoadFlash(std::string& path, std::string& caption, bool browserPage
 
     FlashPort& flash = *services_.flash;
     flash.SetAlignMode(0);
+    flash.SetMovieAddress(fetchedAddress_);
     flash.LoadMovie(0, record_.MoviePath + query);
     SetFlashAlpha(flashAlpha_);
     if (!record_.BackColor.empty()) flash.SetBGColor(record_.BackColor);

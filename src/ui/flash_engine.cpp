@@ -4,7 +4,9 @@
 #include <Qt>
 
 #include "flash/flash_control.h"
+#include "net/net_service.h"
 #include "player/engine_control.h"
+#include "ui/engine_network_hooks.h"
 #include "ui/movie_engine.h"
 #include "ui/video_page.h"
 
@@ -69,6 +71,7 @@ int MovieKeyCode(int key) {
 
 class FlashEngine final : public MovieEngine {
  public:
+  FlashEngine() { InstallEngineNetwork(control_, network_); }
   // The video page stands between the player and the control: it answers for the
   // program's own video wrapper and passes everything else on.
   player::FlashPort& Port() override { return page_; }
@@ -83,6 +86,7 @@ class FlashEngine final : public MovieEngine {
   void Paint(QPainter& painter, QSize viewport) override { page_.Paint(painter, viewport); }
   void AttachView(QWidget* view) override { page_.AttachView(view); }
   flash::audio::Mixer* SoundMixer() override { return &page_.Mixer(); }
+  void SetSharedObjectFolder(const std::string& folder) override { control_.SetSharedObjectFolder(folder); }
 
   void MouseMove(QPointF position) override {
     control_.MouseMove(position.x(), position.y());
@@ -116,6 +120,9 @@ class FlashEngine final : public MovieEngine {
   }
 
  private:
+  // Movies reach the web (and local movies the files beside them) through the engine's
+  // network service; it outlives the control's movies, which cancel their transfers.
+  net::NetService network_;
   flash::FlashControl control_;
   player::EngineControl port_{control_};
   VideoPageHost page_{control_, port_};

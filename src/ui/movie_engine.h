@@ -44,6 +44,8 @@ class MovieEngine {
   virtual void Paint(QPainter& painter, QSize viewport) = 0;
   // The movie area the engine paints into (its own pages may put controls there).
   virtual void AttachView(QWidget* view) { (void)view; }
+  // Where movies keep their shared objects (the user's data folder).
+  virtual void SetSharedObjectFolder(const std::string& folder) { (void)folder; }
   // The mixer every sound of the engine plays on; null for an engine without sound.
   virtual flash::audio::Mixer* SoundMixer() { return nullptr; }
 

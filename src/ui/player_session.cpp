@@ -121,6 +121,7 @@ void PlayerSession::InitPaths() {
   languages_ = std::make_unique<core::Languages>(paths_.LanguagesPath, &log_);
 
   engine_ = hooks_.makeEngine ? hooks_.makeEngine() : MakeFlashEngine();
+  if (engine_) engine_->SetSharedObjectFolder(paths_.UserPath + "SharedObjects/");
   if (!engine_) engine_ = std::make_unique<MissingEngine>();
   window_ = std::make_unique<PlayerWindow>();
   qtDialogs_.SetParent(window_.get());

@@ -87,6 +87,7 @@ class VideoPageHost final : public player::FlashPort {
   void SetAlignMode(std::int32_t mode) override { port_.SetAlignMode(mode); }
   void SetBGColor(const std::string& color) override { port_.SetBGColor(color); }
   void SetLoop(bool loop) override { port_.SetLoop(loop); }
+  void SetMovieAddress(const std::string& address) override { port_.SetMovieAddress(address); }
   void SetVariable(const std::string& name, const std::string& value) override;
   std::string GetVariable(const std::string& name) override;
   std::int32_t FlashVersion() override { return port_.FlashVersion(); }

@@ -110,8 +110,9 @@ bool ReadInput(const CorpusCase& test, InputScript& input, bool& hasInput, std::
 
 // Loads the case's movie into control at the size its expectations were recorded at.
 bool LoadCase(const CorpusCase& test, FlashControl& control, std::string& why) {
-  std::vector<std::uint8_t> bytes;
-  if (!core::ReadFileBytes((test.folder / "test.swf").string(), bytes) || !control.LoadMovieData(bytes)) {
+  // By path, as the tool and the player load it: the movie's own address is what its
+  // relative loads (XML, variables, other movies) resolve against.
+  if (!control.LoadMovie(0, (test.folder / "test.swf").string())) {
     why = "does not load: " + control.LastError();
     return false;
   }

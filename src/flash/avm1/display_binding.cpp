@@ -29,9 +29,20 @@ MovieClip* AsClip(DisplayObject* object) {
   return object && object->Kind() == DisplayKind::MovieClip ? static_cast<MovieClip*>(object) : nullptr;
 }
 
+// Whether a clip set _lockroot: its _root is then itself for the code inside it.
+bool LocksRoot(const DisplayObject* object) {
+  const avm1::Object* script = object->IsContainer() ? object->ScriptObject() : nullptr;
+  const Property* p = script ? script->FindOwn("_lockroot", false) : nullptr;
+  if (!p || p->IsAccessor()) return false;
+  const Value& v = p->value;
+  if (v.IsBoolean()) return v.boolean;
+  if (v.IsNumber()) return v.number != 0 && v.number == v.number;
+  return v.IsString() ? !v.Text().empty() : v.IsObject();
+}
+
 DisplayObject* LevelRoot(DisplayObject* object) {
   DisplayObject* at = object;
-  for (int guard = 0; at && at->Parent() && guard < 1000; ++guard) at = at->Parent();
+  for (int guard = 0; at && at->Parent() && !LocksRoot(at) && guard < 1000; ++guard) at = at->Parent();
   return at;
 }
 
@@ -243,6 +254,10 @@ bool GetDisplayMember(Interpreter& machine, DisplayObject& object, std::string_v
     }
     if (SameNameNoCase(name, "_root")) {
       out = DisplayValue(LevelRoot(&object));
+      return true;
+    }
+    if (SameNameNoCase(name, "_lockroot") && object.IsContainer()) {
+      out = Value::Bool(LocksRoot(&object));
       return true;
     }
     const int level = LevelNumber(name);

@@ -1825,7 +1825,8 @@ Value Interpreter::Run(std::size_t base) {
         const std::uint8_t flags = r.U8();
         const std::string target = ToString(Pop());
         const std::string url = ToString(Pop());
-        GetUrl(*this, AsDisplay(frame.target), url, target, flags >> 6, (flags & 2) != 0, (flags & 1) != 0);
+        // The method in the low bits, load-into-target 0x40, load-variables 0x80.
+        GetUrl(*this, AsDisplay(frame.target), url, target, flags & 3, (flags & 0x40) != 0, (flags & 0x80) != 0);
         break;
       }
       case 0x26: {  // Trace

@@ -8,6 +8,8 @@
 #include <sstream>
 
 #include "flash/avm1/builtins/builtins.h"
+#include "flash/avm1/builtins/data_support.h"
+#include "flash/avm1/builtins/shared_object.h"
 #include "flash/avm1/display_binding.h"
 #include "flash/display/text_field.h"
 #include "flash/avm1/utf16.h"
@@ -20,6 +22,11 @@ namespace {
 bool SameNameNoCase(std::string_view a, std::string_view b) { return avm1::SameName(a, b, false); }
 
 constexpr std::size_t kCollectAfterBytes = 16u << 20;
+
+bool IsWebAddress(const std::string& url) {
+  const std::size_t scheme = url.find("://");
+  return scheme != std::string::npos && url.compare(0, scheme, "file") != 0;
+}
 
 std::string ReadLocalFile(const std::string& path, bool& ok) {
   std::ifstream in(path, std::ios::binary);
@@ -64,7 +71,20 @@ Player::Player(std::shared_ptr<const Movie> movie, PlayerHooks hooks, std::strin
   ResetBudgets();
 }
 
-Player::~Player() = default;
+Player::~Player() {
+  // What the movie kept in shared objects is written when it goes, as when it unloads.
+  if (machine_ && !machine_->Running()) {
+    ResetBudgets();
+    avm1::FlushSharedObjects(*machine_);
+  }
+  // Transfers still running never call back into a player that is gone.
+  if (hooks_.cancelFetch) {
+    for (const auto& [load, pending] : fetches_) {
+      if (pending.hostId != 0) hooks_.cancelFetch(pending.hostId);
+    }
+  }
+  fetches_.clear();
+}
 
 MovieClip* Player::Level(int number) const {
   const auto it = levels_.find(number);
@@ -297,8 +317,19 @@ void Player::Tick() {
   execList_.erase(std::remove_if(execList_.begin(), execList_.end(), [](MovieClip* c) { return c->Removed(); }),
                   execList_.end());
   const std::vector<MovieClip*> snapshot = execList_;
+  std::vector<std::pair<MovieClip*, std::function<void()>>> inits;
+  inits.swap(pendingInits_);
   for (auto it = snapshot.rbegin(); it != snapshot.rend(); ++it) {
     if (!(*it)->Removed()) (*it)->RunFrame();
+    // A loaded movie's loader hears of it once its first frame's actions have run.
+    for (auto& [clip, init] : inits) {
+      if (clip != *it || !init) continue;
+      RunLater([init = std::move(init)](avm1::Machine&) { init(); }, clip->ScriptObject());
+      init = nullptr;
+    }
+  }
+  for (auto& [clip, init] : inits) {
+    if (init && !clip->Removed()) pendingInits_.emplace_back(clip, std::move(init));
   }
   RunQueue();
   RunTimers();
@@ -393,8 +424,14 @@ std::string Player::ResolveUrl(const std::string& url) const {
     if (url.rfind("file://", 0) == 0) return url.substr(7);
     return url;
   }
-  if (!url.empty() && url[0] == '/') return url;
   const std::string& base = RootMovie()->url;
+  if (!url.empty() && url[0] == '/') {
+    // On the web an absolute path stays on the movie's own host.
+    if (!IsWebAddress(base)) return url;
+    const std::size_t host = base.find("://") + 3;
+    const std::size_t slash = base.find('/', host);
+    return (slash == std::string::npos ? base : base.substr(0, slash)) + url;
+  }
   if (base.find("://") != std::string::npos && base.rfind("file://", 0) != 0) {
     const std::size_t slash = base.rfind('/');
     return (slash == std::string::npos ? base : base.substr(0, slash + 1)) + url;
@@ -404,113 +441,273 @@ std::string Player::ResolveUrl(const std::string& url) const {
   return (folder / url).lexically_normal().string();
 }
 
+void Player::Fetch(const std::string& url, const std::string& method, const std::string& formData, DisplayObject* owner,
+                   avm1::Object* keepAlive, FetchProgress progress, FetchDone done) {
+  const std::string resolved = ResolveUrl(url);
+  if (!hooks_.fetch && (!IsWebAddress(resolved) || hooks_.readFile)) {
+    // Without the host's network, local files are read at the loader stage, in the
+    // order they were asked for.
+    ++localLoads_;
+    RunLater(
+        [this, resolved, done = std::move(done)](avm1::Machine&) {
+          --localLoads_;
+          std::string body, error;
+          bool ok = false;
+          if (hooks_.readFile) {
+            ok = hooks_.readFile(resolved, body, error);
+          } else if (!IsWebAddress(resolved)) {
+            std::string path = resolved;
+            const std::size_t query = path.find('?');
+            if (query != std::string::npos) path.resize(query);
+            body = ReadLocalFile(path, ok);
+            if (!ok) error = "cannot read " + path;
+          }
+          done(ok, ok ? body : error);
+        },
+        keepAlive);
+    return;
+  }
+  const std::uint64_t load = ++nextLoad_;
+  PendingFetch pending;
+  pending.owner = owner;
+  pending.keepAlive = keepAlive;
+  pending.progress = std::move(progress);
+  pending.done = std::move(done);
+  fetches_[load] = std::move(pending);
+  if (!hooks_.fetch) {
+    FetchDone failed = std::move(fetches_[load].done);
+    fetches_.erase(load);
+    RunLater([failed](avm1::Machine&) { failed(false, "the network is not available here"); }, keepAlive);
+    return;
+  }
+  // The host resolves the address against the movie's own (and applies what a movie
+  // from there may reach).
+  FetchRequest request;
+  request.url = url;
+  request.base = RootMovie()->url;
+  request.method = method == "POST" ? "POST" : "GET";
+  request.formData = formData;
+  FetchCallbacks callbacks;
+  // The host answers from its event loop, between frames: what it says waits for the
+  // loader stage of the next frame.
+  callbacks.progress = [this, load](std::int64_t loaded, std::int64_t total) {
+    const auto it = fetches_.find(load);
+    if (it == fetches_.end() || !it->second.progress) return;
+    RunLater([this, load, loaded, total](avm1::Machine&) {
+      const auto found = fetches_.find(load);
+      if (found != fetches_.end() && found->second.progress) found->second.progress(loaded, total);
+    }, it->second.keepAlive);
+  };
+  callbacks.done = [this, load](bool ok, const std::string& body) {
+    const auto it = fetches_.find(load);
+    if (it == fetches_.end()) return;
+    it->second.hostId = 0;
+    RunLater([this, load, ok, body](avm1::Machine&) {
+      const auto found = fetches_.find(load);
+      if (found == fetches_.end()) return;
+      FetchDone finished = std::move(found->second.done);
+      fetches_.erase(found);
+      finished(ok, body);
+    }, it->second.keepAlive);
+  };
+  const std::uint64_t hostId = hooks_.fetch(request, std::move(callbacks));
+  const auto it = fetches_.find(load);
+  if (it == fetches_.end()) return;
+  if (hostId == 0) {
+    FetchDone failed = std::move(it->second.done);
+    fetches_.erase(it);
+    RunLater([failed](avm1::Machine&) { failed(false, "the transfer could not start"); }, keepAlive);
+    return;
+  }
+  it->second.hostId = hostId;
+}
+
+void Player::CancelLoads(DisplayObject* owner) {
+  if (!owner) return;
+  movieLoads_.erase(owner);
+  for (auto it = fetches_.begin(); it != fetches_.end();) {
+    if (it->second.owner != owner) {
+      ++it;
+      continue;
+    }
+    if (it->second.hostId != 0 && hooks_.cancelFetch) hooks_.cancelFetch(it->second.hostId);
+    it = fetches_.erase(it);
+  }
+}
+
 void Player::LoadData(const std::string& url, const std::string& method, const std::string& formData,
                       avm1::Machine::Loaded done, avm1::Object* keepAlive) {
-  const std::string resolved = ResolveUrl(url);
-  (void)method;
-  (void)formData;
-  RunLater(
-      [this, resolved, done = std::move(done)](avm1::Machine& machine) {
-        std::string body, error;
-        bool ok = false;
-        if (hooks_.readFile) {
-          ok = hooks_.readFile(resolved, body, error);
-        } else if (resolved.find("://") == std::string::npos) {
-          std::string path = resolved;
-          const std::size_t query = path.find('?');
-          if (query != std::string::npos) path.resize(query);
-          body = ReadLocalFile(path, ok);
-          if (!ok) error = "cannot read " + path;
-        } else {
-          error = "the network is not available here";
-        }
-        done(machine, ok, ok ? body : error);
-      },
-      keepAlive);
+  Fetch(url, method, formData, nullptr, keepAlive, {},
+        [this, done = std::move(done)](bool ok, const std::string& body) { done(*machine_, ok, body); });
 }
 
 void Player::LoadMovieInto(const std::string& url, int level, DisplayObject* clip, bool variablesOnly,
-                           const std::string& method, const std::string& formData,
-                           std::function<void(bool ok, std::size_t bytes)> done) {
+                           const std::string& method, const std::string& formData, MovieLoadEvents events) {
   avm1::Object* keep = clip ? clip->ScriptObject() : nullptr;
+  // GET and POST send the variables of the timeline that asked.
+  std::string sent = formData;
+  if (sent.empty() && !method.empty()) {
+    DisplayObject* from = clip ? clip : Level(level);
+    if (from && from->ScriptObject()) sent = avm1::data::EncodeVariables(*machine_, from->ScriptObject());
+  }
   if (variablesOnly) {
-    LoadData(url, method, formData,
-             [this, level, clip](avm1::Machine& machine, bool ok, const std::string& body) {
-               if (!ok) return;
-               DisplayObject* target = clip ? clip : Level(level);
-               if (!target || !target->ScriptObject()) return;
-               std::size_t start = 0;
-               while (start <= body.size()) {
-                 std::size_t end = body.find('&', start);
-                 if (end == std::string::npos) end = body.size();
-                 const std::string pair = body.substr(start, end - start);
-                 const std::size_t eq = pair.find('=');
-                 if (!pair.empty()) {
-                   const std::string name = avm1::UrlDecode(pair.substr(0, eq));
-                   const std::string value = eq == std::string::npos ? "" : avm1::UrlDecode(pair.substr(eq + 1));
-                   machine.Set(target->ScriptObject(), name, machine.Str(value));
-                 }
-                 start = end + 1;
-               }
-               if (target->IsContainer()) static_cast<MovieClip*>(target)->QueueEvent(0x100, "onData");
-             },
-             keep);
+    Fetch(url, method, sent, clip, keep, {},
+          [this, level, clip](bool ok, const std::string& body) {
+            if (!ok) return;
+            DisplayObject* target = clip ? clip : Level(level);
+            if (!target || target->Removed() || !target->ScriptObject()) return;
+            std::size_t start = 0;
+            while (start <= body.size()) {
+              std::size_t end = body.find('&', start);
+              if (end == std::string::npos) end = body.size();
+              const std::string pair = body.substr(start, end - start);
+              const std::size_t eq = pair.find('=');
+              if (!pair.empty()) {
+                const std::string name = avm1::UrlDecode(pair.substr(0, eq));
+                const std::string value = eq == std::string::npos ? "" : avm1::UrlDecode(pair.substr(eq + 1));
+                machine_->Set(target->ScriptObject(), name, machine_->Str(value));
+              }
+              start = end + 1;
+            }
+            if (target->IsContainer()) static_cast<MovieClip*>(target)->QueueEvent(0x100, "onData");
+          });
     return;
   }
+  // A newer load into the same place replaces one still on its way.
+  const std::uint64_t token = ++nextLoad_;
+  if (clip) {
+    CancelLoads(clip);
+    movieLoads_[clip] = token;
+  } else {
+    levelLoads_[level] = token;
+  }
   const std::string resolved = ResolveUrl(url);
-  RunLater(
-      [this, resolved, level, clip, done](avm1::Machine&) {
-        std::string body, error;
-        bool ok = false;
-        if (hooks_.readFile) {
-          ok = hooks_.readFile(resolved, body, error);
-        } else {
-          body = ReadLocalFile(resolved, ok);
-        }
-        std::shared_ptr<Movie> movie =
-            ok ? LoadMovieFromBytes(std::span(reinterpret_cast<const std::uint8_t*>(body.data()), body.size()), &error)
-               : nullptr;
-        if (!movie || movie->actionScript3) {
-          if (done) done(false, 0);
-          return;
-        }
-        auto loaded = std::make_unique<LoadedMovie>();
-        loaded->movie = movie;
-        loaded->url = resolved;
-        LoadedMovie* raw = loaded.get();
-        movies_.push_back(std::move(loaded));
-        MovieClip* target = nullptr;
-        if (clip && clip->IsContainer()) {
-          target = static_cast<MovieClip*>(clip);
-          std::vector<DisplayObject*> children;
-          for (const auto& [d, c] : target->Children()) children.push_back(c);
-          for (DisplayObject* c : children) target->RemoveChild(c);
-          target->SetTimeline(&raw->movie->root, raw);
-          target->clipActions.clear();
-        } else {
-          if (MovieClip* old = Level(level)) old->MarkRemoved();
-          target = runtime_->heap.Make<MovieClip>(*this, raw, &raw->movie->root);
-          target->serial = NextSerial();
-          target->depth = level - 16384;
-          levels_[level] = target;
-          MakeScriptObject(*target, runtime_->movieClipProto);
-          if (level == 0) root_ = target;
-          AddToExecList(target);
-          if (done) done(true, body.size());
-          return;
-        }
-        AddToExecList(target);
-        if (done) done(true, body.size());
-      },
-      keep);
+  FetchProgress progress = std::move(events.progress);
+  Fetch(url, method, sent, clip, keep, std::move(progress),
+        [this, resolved, level, clip, events = std::move(events), token](bool ok, std::string body) {
+          bool current = false;
+          if (clip) {
+            const auto it = movieLoads_.find(clip);
+            current = it != movieLoads_.end() && it->second == token;
+            if (current) movieLoads_.erase(it);
+          } else {
+            const auto it = levelLoads_.find(level);
+            current = it != levelLoads_.end() && it->second == token;
+            if (current) levelLoads_.erase(it);
+          }
+          if (ok && clip && !clip->Removed() && clip->IsContainer()) {
+            // What the clip held as a movie goes when the new one arrives.
+            if (current) ClearVariables(clip);
+            if (events.start) events.start();
+          }
+          if (!current) return;
+          if (!ok || (clip && (clip->Removed() || !clip->IsContainer()))) {
+            if (events.done) events.done(false, 0);
+            return;
+          }
+          std::string error;
+          std::shared_ptr<Movie> movie =
+              LoadMovieFromBytes(std::span(reinterpret_cast<const std::uint8_t*>(body.data()), body.size()), &error);
+          if (movie && movie->actionScript3) movie = nullptr;
+          if (!movie && !clip) {
+            // Data that is no movie leaves a level as it was.
+            if (events.done) events.done(false, 0);
+            return;
+          }
+          const LoadedMovie* raw = nullptr;
+          if (movie) {
+            auto loaded = std::make_unique<LoadedMovie>();
+            loaded->movie = movie;
+            loaded->url = resolved;
+            raw = loaded.get();
+            movies_.push_back(std::move(loaded));
+          }
+          MovieClip* target = nullptr;
+          if (clip) {
+            target = static_cast<MovieClip*>(clip);
+            ReplaceMovie(target, raw);
+          } else {
+            if (MovieClip* old = Level(level)) old->MarkRemoved();
+            target = runtime_->heap.Make<MovieClip>(*this, raw, &raw->movie->root);
+            target->serial = NextSerial();
+            target->depth = level - 16384;
+            levels_[level] = target;
+            MakeScriptObject(*target, runtime_->movieClipProto);
+            if (level == 0) root_ = target;
+            AddToExecList(target);
+          }
+          // Parameters after "?" in the address become the loaded movie's variables.
+          if (const std::size_t query = resolved.find('?'); query != std::string::npos && target->ScriptObject()) {
+            const std::string parameters = resolved.substr(query + 1);
+            std::size_t start = 0;
+            while (start < parameters.size()) {
+              std::size_t end = parameters.find('&', start);
+              if (end == std::string::npos) end = parameters.size();
+              const std::string pair = parameters.substr(start, end - start);
+              const std::size_t eq = pair.find('=');
+              const std::string name = avm1::UrlDecode(pair.substr(0, eq));
+              if (!name.empty())
+                machine_->Set(target->ScriptObject(), name,
+                              machine_->Str(eq == std::string::npos ? "" : avm1::UrlDecode(pair.substr(eq + 1))));
+              start = end + 1;
+            }
+          }
+          if (events.init) pendingInits_.emplace_back(target, events.init);
+          if (events.done) events.done(true, raw ? body.size() : 0);
+        });
+}
+
+void Player::ReplaceMovie(MovieClip* target, const LoadedMovie* movie) {
+  std::vector<DisplayObject*> children;
+  for (const auto& [d, c] : target->Children()) children.push_back(c);
+  for (DisplayObject* c : children) target->RemoveChild(c);
+  // The clip keeps its place, name and transform.
+  target->SetTimeline(movie ? &movie->movie->root : nullptr, movie ? movie : target->Movie());
+  target->clipActions.clear();
+  target->spriteId = 0;
+  target->drawing = nullptr;
+  // It runs as the newest clip from the next frame on.
+  execList_.erase(std::remove(execList_.begin(), execList_.end(), target), execList_.end());
+  AddToExecList(target);
+}
+
+void Player::ClearVariables(DisplayObject* target) {
+  avm1::Object* object = target->ScriptObject();
+  if (!object) return;
+  std::vector<std::string> names;
+  for (const avm1::Property& p : object->Properties()) {
+    // A _lockroot set on the clip before the load holds for the movie it receives.
+    if (!avm1::SameName(p.name, "_lockroot", false)) names.push_back(p.name);
+  }
+  for (const std::string& name : names) object->DeleteOwn(name, true);
+  object->proto = runtime_->movieClipProto;
+}
+
+MovieClip* Player::EnsureLevel(int level) {
+  if (MovieClip* existing = Level(level)) return existing;
+  MovieClip* clip = CreateEmptyClip(root_->Movie());
+  clip->depth = level - 16384;
+  levels_[level] = clip;
+  MakeScriptObject(*clip, runtime_->movieClipProto);
+  AddToExecList(clip);
+  return clip;
 }
 
 void Player::UnloadLevel(int level) {
+  levelLoads_.erase(level);
   MovieClip* clip = Level(level);
   if (!clip) return;
+  CancelLoads(clip);
   clip->QueueEvent(ClipAction::kUnload, "onUnload");
-  clip->MarkRemoved();
-  if (level != 0) levels_.erase(level);
+  // The level stays reachable for the rest of the scripts that run now and goes at the
+  // loader stage of the frame.
+  RunLater(
+      [this, clip, level](avm1::Machine&) {
+        if (clip->Removed()) return;
+        clip->MarkRemoved();
+        if (level != 0 && Level(level) == clip) levels_.erase(level);
+      },
+      clip->ScriptObject());
 }
 
 void Player::StartDrag(DisplayObject* object, bool lockCenter, const double* rect) {
@@ -565,6 +762,8 @@ void Player::TraceRoots(gc::Tracer& tracer) const {
   for (const auto& queue : queues_)
     for (const QueuedAction& action : queue) markAction(action);
   for (const QueuedAction& action : later_) markAction(action);
+  for (const auto& [load, pending] : fetches_) tracer.Mark(pending.keepAlive);
+  for (const auto& [clip, init] : pendingInits_) tracer.Mark(clip);
   for (const Timer& timer : timers_) {
     avm1::TraceValue(tracer, timer.function);
     tracer.Mark(timer.object);

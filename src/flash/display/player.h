@@ -40,6 +40,18 @@ struct LoadedMovie {
   std::uint16_t Exported(std::string_view name) const;
 };
 
+// A transfer the host runs for the engine over the network.
+struct FetchRequest {
+  std::string url;       // absolute
+  std::string base;      // the address of the movie that asked
+  std::string method;    // "GET" or "POST"
+  std::string formData;  // "a=1&b=2": the query for GET, the body for POST
+};
+struct FetchCallbacks {
+  std::function<void(std::int64_t loaded, std::int64_t total)> progress;  // total 0: unknown
+  std::function<void(bool ok, const std::string& bodyOrReason)> done;
+};
+
 struct PlayerHooks {
   std::function<void(const std::string&)> trace;
   std::function<void(const std::string& command, const std::string& arguments)> fsCommand;
@@ -50,6 +62,12 @@ struct PlayerHooks {
   // Reads a file a movie asks for (loadMovie, loadVariables, XML.load, imports) by its
   // resolved path or URL; false with the reason when it cannot be had.
   std::function<bool(const std::string& url, std::string& body, std::string& error)> readFile;
+  // The network, from the host: starts fetching a web address and returns the
+  // transfer's id (0 when it cannot start). It answers later from the host's event
+  // loop, never inside fetch: progress any number of times, then done once, unless
+  // cancelFetch(id) came first. Unset: movies reach local files only.
+  std::function<std::uint64_t(const FetchRequest& request, FetchCallbacks callbacks)> fetch;
+  std::function<void(std::uint64_t id)> cancelFetch;
   // Folder for SharedObject data ("" keeps them in memory).
   std::string sharedObjectFolder;
 };
@@ -139,11 +157,40 @@ class Player {
                 avm1::Machine::Loaded done, avm1::Object* keepAlive);
   // url resolved against the root movie's own address.
   std::string ResolveUrl(const std::string& url) const;
-  // loadMovie/loadMovieNum/unloadMovie: into a level (target "_levelN") or a clip.
-  // done (optional) hears whether the movie loaded, after it took its place.
+  // Reads url (resolved here): a local file at the loader stage of the next frame, a
+  // web address through the host's fetch. progress (optional) hears the bytes as they
+  // arrive; done hears true and the body, or false and the reason, at the loader stage
+  // of a frame. owner (optional): the clip the load belongs to; its loads end unheard
+  // when it unloads (CancelLoads). keepAlive stays reachable until done has run.
+  using FetchProgress = std::function<void(std::int64_t loaded, std::int64_t total)>;
+  using FetchDone = std::function<void(bool ok, const std::string& bodyOrReason)>;
+  void Fetch(const std::string& url, const std::string& method, const std::string& formData, DisplayObject* owner,
+             avm1::Object* keepAlive, FetchProgress progress, FetchDone done);
+  // Ends every load that belongs to owner without calling it back.
+  void CancelLoads(DisplayObject* owner);
+  // Loads still on their way.
+  std::size_t PendingLoads() const { return fetches_.size() + localLoads_; }
+  // What a movie load reports (MovieClipLoader's events), each optional.
+  struct MovieLoadEvents {
+    // Bytes as they arrive over the network.
+    FetchProgress progress;
+    // When the data has arrived, before the movie takes its place (the target has lost
+    // its variables by then). A load replaced or cancelled after it was asked for still
+    // reports this, as the reference player does, and nothing after it.
+    std::function<void()> start;
+    // Once: after the movie took its place (ok, its size in bytes; 0 for data that is
+    // no movie, which leaves the target empty), or false when nothing could be read.
+    std::function<void(bool ok, std::size_t bytes)> done;
+    // After the loaded movie ran its first frame.
+    std::function<void()> init;
+  };
+  // loadMovie/loadMovieNum/unloadMovie: into a level (target "_levelN") or a clip. A
+  // clip keeps its name, depth and placement and loses its variables and children.
   void LoadMovieInto(const std::string& url, int level, DisplayObject* clip, bool variablesOnly, const std::string& method,
-                     const std::string& formData, std::function<void(bool ok, std::size_t bytes)> done = {});
+                     const std::string& formData, MovieLoadEvents events = {});
   void UnloadLevel(int level);
+  // _levelN, made empty when nothing is loaded there (MovieClipLoader targets).
+  MovieClip* EnsureLevel(int level);
 
   // Input from the host. Positions are stage twips; buttons 0 left, 1 right, 2 middle;
   // key codes are the movie's own (Key.getCode), ascii the character typed (0 none).
@@ -219,6 +266,24 @@ class Player {
   void UpdateDrag();
   void TraceRoots(gc::Tracer& tracer) const;
   void SyncTextFields();
+
+  struct PendingFetch {
+    std::uint64_t hostId = 0;
+    DisplayObject* owner = nullptr;
+    avm1::Object* keepAlive = nullptr;
+    FetchProgress progress;
+    FetchDone done;
+  };
+  std::map<std::uint64_t, PendingFetch> fetches_;  // by the player's own load number
+  std::uint64_t nextLoad_ = 0;
+  std::size_t localLoads_ = 0;
+  // The newest movie load into each target; an older one that arrives later is dropped.
+  std::map<const DisplayObject*, std::uint64_t> movieLoads_;
+  std::map<int, std::uint64_t> levelLoads_;
+  // Loaded clips whose first frame has yet to run, and what to do after it.
+  std::vector<std::pair<MovieClip*, std::function<void()>>> pendingInits_;
+  void ReplaceMovie(MovieClip* target, const LoadedMovie* movie);
+  void ClearVariables(DisplayObject* target);
 
   PlayerHooks hooks_;
   std::unique_ptr<avm1::Runtime> runtime_;

@@ -6,6 +6,8 @@
 #include "flash/avm1/interpreter.h"
 #include "flash/display/player.h"
 
+#include <cmath>
+
 namespace vantrel::flash::avm1 {
 
 namespace {
@@ -16,68 +18,90 @@ void Broadcast(Machine& machine, Object* loader, const char* event, std::vector<
   machine.CallMethod(Value::Obj(loader), "broadcastMessage", full);
 }
 
+// The clip or level a loader method names: a level number (rounded down), a target
+// path, or a display object. Null when there is none; level is set for numbers.
+DisplayObject* TargetOf(Call& call, const Value& target, int* level, bool makeLevel) {
+  Player& player = call.machine.GetPlayer();
+  if (target.IsNumber()) {
+    if (!std::isfinite(target.number)) return nullptr;
+    const int number = static_cast<int>(std::floor(target.number));
+    if (number < 0) return nullptr;
+    if (level) *level = number;
+    return makeLevel ? player.EnsureLevel(number) : player.Level(number);
+  }
+  if (target.IsString()) {
+    return ResolveTarget(static_cast<Interpreter&>(call.machine), &player.Root(), call.machine.ToString(target));
+  }
+  if (Object* o = target.AsObject()) return call.machine.AsDisplay(o);
+  return nullptr;
+}
+
 Value LoadClip(Call& call) {
   Object* loader = call.self;
-  if (!loader || !call.machine.HasPlayer() || call.Count() < 2) return Value::Bool(false);
+  if (!loader || !call.machine.HasPlayer() || call.Count() < 2) return Value();
+  if (!call.Arg(0).IsString()) return Value::Bool(false);
   Player& player = call.machine.GetPlayer();
   const std::string url = call.machine.ToString(call.Arg(0));
-  const Value targetValue = call.Arg(1);
-  DisplayObject* clip = nullptr;
   int level = -1;
-  if (targetValue.IsNumber()) {
-    level = static_cast<int>(targetValue.number);
-  } else if (Object* o = targetValue.AsObject()) {
-    clip = call.machine.AsDisplay(o);
-  } else {
-    const std::string path = call.machine.ToString(targetValue);
-    clip = ResolveTarget(static_cast<Interpreter&>(call.machine), &player.Root(), path);
-  }
-  if (!clip && level < 0) return Value::Bool(false);
-  Object* keep = clip ? clip->ScriptObject() : nullptr;
-  auto targetOf = [&player, clip, level]() -> Value {
-    return clip ? DisplayValue(clip) : DisplayValue(player.Level(level));
+  DisplayObject* clip = TargetOf(call, call.Arg(1), &level, true);
+  if (!clip || !clip->IsContainer()) return Value::Bool(false);
+  Player::MovieLoadEvents events;
+  events.progress = [&player, loader, clip](std::int64_t loaded, std::int64_t total) {
+    Machine& machine = player.Machine();
+    Broadcast(machine, loader, "onLoadProgress",
+              {DisplayValue(clip), Value::Number(static_cast<double>(loaded)),
+               Value::Number(static_cast<double>(total > 0 ? total : loaded))});
   };
-  player.RunLater([loader, targetOf](Machine& machine) { Broadcast(machine, loader, "onLoadStart", {targetOf()}); },
-                  loader);
-  player.LoadMovieInto(url, std::max(level, 0), clip, false, "", "",
-                       [&player, loader, targetOf, keep](bool ok, std::size_t bytes) {
-                         (void)keep;
-                         Machine& machine = player.Machine();
-                         if (!ok) {
-                           Broadcast(machine, loader, "onLoadError", {targetOf(), machine.Str("URLNotFound")});
-                           return;
-                         }
-                         const Value size = Value::Number(static_cast<double>(bytes));
-                         Broadcast(machine, loader, "onLoadProgress", {targetOf(), size, size});
-                         Broadcast(machine, loader, "onLoadComplete", {targetOf()});
-                         // Init follows once the loaded movie has run its first frame.
-                         player.RunLater(
-                             [loader, targetOf](Machine& later) { Broadcast(later, loader, "onLoadInit", {targetOf()}); },
-                             loader);
-                       });
+  // The movie has taken its place when the loader hears of it: what onLoadStart set on
+  // the clip stays.
+  events.done = [&player, loader, clip](bool ok, std::size_t bytes) {
+    Machine& machine = player.Machine();
+    const Value target = DisplayValue(clip);
+    if (!ok) {
+      Broadcast(machine, loader, "onLoadError", {target, machine.Str("URLNotFound"), Value::Number(0)});
+      return;
+    }
+    const Value size = Value::Number(static_cast<double>(bytes));
+    Broadcast(machine, loader, "onLoadProgress", {target, size, size});
+    Broadcast(machine, loader, "onLoadComplete", {target, Value::Number(0)});
+  };
+  events.start = [&player, loader, clip] {
+    Broadcast(player.Machine(), loader, "onLoadStart", {DisplayValue(clip)});
+  };
+  events.init = [&player, loader, clip] {
+    Broadcast(player.Machine(), loader, "onLoadInit", {DisplayValue(clip)});
+  };
+  player.LoadMovieInto(url, std::max(level, 0), clip, false, "", "", std::move(events));
   return Value::Bool(true);
 }
 
 Value UnloadClip(Call& call) {
-  if (!call.machine.HasPlayer()) return Value::Bool(false);
+  if (!call.machine.HasPlayer() || call.Count() < 1) return Value();
   const Value target = call.Arg(0);
-  if (target.IsNumber()) {
-    call.machine.GetPlayer().UnloadLevel(static_cast<int>(target.number));
+  int level = -1;
+  DisplayObject* clip = TargetOf(call, target, &level, false);
+  if (!clip) return Value::Bool(false);
+  if (level >= 0) {
+    call.machine.GetPlayer().UnloadLevel(level);
     return Value::Bool(true);
   }
-  DisplayObject* clip = target.IsObject() ? call.machine.AsDisplay(target.object) : nullptr;
-  if (!clip) return Value::Bool(false);
+  call.machine.GetPlayer().CancelLoads(clip);
   const Value args[] = {};
   call.machine.CallMethod(DisplayValue(clip), "unloadMovie", std::span<const Value>(args, 0));
   return Value::Bool(true);
 }
 
 Value GetProgress(Call& call) {
+  if (!call.machine.HasPlayer() || call.Count() < 1) return Value();
+  const Value target = call.Arg(0);
+  if (!target.IsNumber() && !target.IsString() && !(target.IsObject() && call.machine.AsDisplay(target.object)))
+    return Value();
+  DisplayObject* clip = TargetOf(call, target, nullptr, false);
   Object* result = call.machine.NewObject();
-  DisplayObject* clip = call.Arg(0).IsObject() ? call.machine.AsDisplay(call.Arg(0).object) : nullptr;
-  const double bytes = clip && clip->Movie() ? clip->Movie()->movie->header.fileLength : 0;
-  result->Define("bytesLoaded", Value::Number(bytes));
-  result->Define("bytesTotal", Value::Number(bytes));
+  Value bytes;
+  if (clip && clip->Movie()) bytes = Value::Number(clip->Movie()->movie->header.fileLength);
+  result->Define("bytesLoaded", bytes);
+  result->Define("bytesTotal", bytes);
   return Value::Obj(result);
 }
 

@@ -1,0 +1,67 @@
+#include "ui/engine_network_hooks.h"
+
+#include <filesystem>
+#include <memory>
+
+#include "flash/flash_control.h"
+
+namespace vantrel::ui {
+
+namespace {
+
+bool IsWeb(const std::string& address) {
+  const std::size_t scheme = address.find("://");
+  return scheme != std::string::npos && address.compare(0, scheme, "file") != 0;
+}
+
+}  // namespace
+
+net::AccessPolicy PolicyFor(const std::string& movieAddress, bool localMayUseNetwork) {
+  net::AccessPolicy policy;
+  policy.localMayUseNetwork = localMayUseNetwork;
+  policy.movieIsLocal = !IsWeb(movieAddress);
+  if (!policy.movieIsLocal) return policy;
+  std::string path = movieAddress.rfind("file://", 0) == 0 ? movieAddress.substr(7) : movieAddress;
+  if (const std::size_t query = path.find('?'); query != std::string::npos) path.resize(query);
+  std::error_code error;
+  std::filesystem::path folder = std::filesystem::absolute(std::filesystem::path(path), error).parent_path();
+  const std::filesystem::path canonical = std::filesystem::weakly_canonical(folder, error);
+  if (!error) folder = canonical;
+  policy.movieFolder = folder.string();
+  if (policy.movieFolder.empty() || policy.movieFolder.back() != '/') policy.movieFolder += '/';
+  return policy;
+}
+
+void InstallEngineNetwork(flash::FlashControl& control, net::EngineNetwork& network, EngineNetworkOptions options) {
+  control.Fetch = [&network, options](const flash::FetchRequest& request, flash::FetchCallbacks callbacks) {
+    net::NetRequest asked;
+    asked.address = request.url;
+    asked.base = request.base;
+    asked.method = request.method == "POST" ? net::NetMethod::Post : net::NetMethod::Get;
+    asked.variables = request.formData;
+    asked.limits = options.limits;
+    auto shared = std::make_shared<flash::FetchCallbacks>(std::move(callbacks));
+    net::NetCallbacks answers;
+    answers.progress = [shared](std::int64_t loaded, std::int64_t total) {
+      if (shared->progress) shared->progress(loaded, total < 0 ? 0 : total);
+    };
+    answers.complete = [shared](const net::NetResponse& response) {
+      if (!shared->done) return;
+      if (response.status >= 400) {
+        shared->done(false, "HTTP status " + std::to_string(response.status));
+        return;
+      }
+      shared->done(true, response.body);
+    };
+    answers.failed = [shared](const std::string& reason) {
+      if (shared->done) shared->done(false, reason);
+    };
+    return network.Request(asked, PolicyFor(request.base, options.localMayUseNetwork), std::move(answers));
+  };
+  control.CancelFetch = [&network](std::uint64_t id) { network.Cancel(id); };
+  control.OpenUrl = [&network, &control](const std::string& url, const std::string&) {
+    network.OpenInBrowser(url, control.MovieAddress());
+  };
+}
+
+}  // namespace vantrel::ui

@@ -1,0 +1,236 @@
+// Movies on the network: a movie served by the test, played from its local copy under
+// its web address as the player does, loads a second movie, variables and an XML
+// document by relative address and traces what it got; transfers that stall or never
+// end are cut off at their limits while the movie plays on; unloading cancels.
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QThread>
+
+#include "flash/flash_control.h"
+#include "local_http_server.h"
+#include "net/net_service.h"
+#include "net_test_support.h"
+#include "support/swf_movie_writer.h"
+#include "ui/engine_network_hooks.h"
+
+namespace vantrel::ui {
+namespace {
+
+using testing::Actions;
+using testing::Bytes;
+using testing::PutString;
+using testing::PutU16;
+using test::HttpAnswer;
+
+QByteArray AsBytes(const Bytes& bytes) {
+  return QByteArray(reinterpret_cast<const char*>(bytes.data()), static_cast<qsizetype>(bytes.size()));
+}
+
+// target.name = function(arg) { body }
+Actions& DefineMethod(Actions& a, const std::string& target, const std::string& name, const std::string& arg,
+                      const Actions& body) {
+  a.PushString(target).GetVariable().PushString(name);
+  Bytes header;
+  PutString(header, "");
+  PutU16(header, arg.empty() ? 0 : 1);
+  if (!arg.empty()) PutString(header, arg);
+  PutU16(header, static_cast<std::uint16_t>(body.Data().size()));
+  a.OpWith(0x9B, header).Raw(body.Data());
+  return a.Op(0x4F);  // SetMember
+}
+
+// trace(prefix + variable)
+Actions TracePlus(const std::string& prefix, const std::string& variable) {
+  Actions a;
+  a.PushString(prefix).PushString(variable).GetVariable().Op(0x47).Trace();
+  return a;
+}
+
+// name = new XML(); name.onLoad = function(ok) { trace(label + ok); trace(label + this); }; name.load(url)
+void LoadXml(Actions& a, const std::string& name, const std::string& label, const std::string& url) {
+  a.PushString(name).PushNumber(0).PushString("XML").Op(0x40).SetVariable();
+  Actions onLoad = TracePlus(label, "ok");
+  onLoad.Raw(TracePlus(label, "this").Data());
+  DefineMethod(a, name, "onLoad", "ok", onLoad);
+  a.PushString(url).PushNumber(1).PushString(name).GetVariable().PushString("load").Op(0x52).Op(0x17);
+}
+
+// Frame 1 runs first, then frames 2 and 3 loop counting in _root.frames.
+Bytes Playing(const Actions& first) {
+  Actions count;
+  count.PushString("frames").PushString("frames").GetVariable().PushNumber(1).Op(0x47).SetVariable();
+  Actions back;
+  back.GotoFrame(1).Play();
+  Bytes tags = first.Tag();
+  testing::PutBytes(tags, testing::ShowFrame());
+  testing::PutBytes(tags, count.Tag());
+  testing::PutBytes(tags, testing::ShowFrame());
+  testing::PutBytes(tags, back.Tag());
+  testing::PutBytes(tags, testing::ShowFrame());
+  testing::PutBytes(tags, testing::End());
+  return testing::MakeMovie(tags, 100, 100, 3, 8, 60);
+}
+
+// The main movie: loads second.swf into _level1, parts/vars.txt into _root (whose
+// onData traces them) and data/doc.xml, then plays on (a frame counter in _root.frames).
+Bytes MainMovie() {
+  Actions a;
+  a.PushString("frames").PushNumber(0).SetVariable();
+  DefineMethod(a, "_root", "onData", "", TracePlus("vars: ", "score"));
+  LoadXml(a, "doc", "xml: ", "data/doc.xml");
+  a.GetUrl("second.swf", "_level1");
+  // loadVariablesNum("parts/vars.txt", 0): GetURL2 with the variables flag.
+  a.PushString("parts/vars.txt").PushString("_level0").OpWith(0x9A, {0x80});
+  return Playing(a);
+}
+
+// The movie that loads from answers that stall and never end.
+Bytes StalledMovie() {
+  Actions a;
+  a.PushString("frames").PushNumber(0).SetVariable();
+  LoadXml(a, "stalled", "stalled: ", "stall.xml");
+  LoadXml(a, "endless", "endless: ", "endless.xml");
+  return Playing(a);
+}
+
+Bytes SecondMovie() {
+  Actions a;
+  a.TraceString("second movie is playing");
+  a.PushString("from ").PushString("_url").GetVariable().Op(0x47).Trace();
+  Bytes tags = a.Tag();
+  testing::PutBytes(tags, testing::ShowFrame());
+  testing::PutBytes(tags, testing::End());
+  return testing::MakeMovie(tags);
+}
+
+class EngineNetworkTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(server.Listen());
+    ASSERT_TRUE(folder.isValid());
+    control.OnTrace = [this](const std::string& line) { traces.push_back(line); };
+  }
+
+  // Plays the served movie from a local copy known by its web address, as the player
+  // does with movies it downloads first.
+  void Play(const QString& path, const Bytes& movie, EngineNetworkOptions options = {}) {
+    const QString copy = folder.filePath("copy.swf");
+    QFile file(copy);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(AsBytes(movie));
+    file.close();
+    InstallEngineNetwork(control, service, options);
+    control.SetMovieAddress(server.Url(path).toStdString());
+    ASSERT_TRUE(control.LoadMovie(0, copy.toStdString())) << control.LastError();
+  }
+
+  // Runs frames from the event loop until done() or the time is up.
+  bool RunUntil(const std::function<bool()>& done, int timeoutMs) {
+    return test::WaitFor(
+        [&] {
+          control.Tick();
+          return done();
+        },
+        timeoutMs);
+  }
+
+  bool Traced(const std::string& line) const { return std::find(traces.begin(), traces.end(), line) != traces.end(); }
+
+  test::LocalHttpServer server{40, 20000};
+  net::NetService service;
+  flash::FlashControl control;
+  QTemporaryDir folder;
+  std::vector<std::string> traces;
+};
+
+TEST_F(EngineNetworkTest, AServedMovieLoadsAMovieVariablesAndXmlByRelativeAddress) {
+  server.Route("/site/main.swf", {HttpAnswer::Kind::Normal, 200, "application/x-shockwave-flash", AsBytes(MainMovie()), {}});
+  server.Route("/site/second.swf",
+               {HttpAnswer::Kind::Normal, 200, "application/x-shockwave-flash", AsBytes(SecondMovie()), {}});
+  server.Route("/site/parts/vars.txt", {HttpAnswer::Kind::Normal, 200, "text/plain", "score=42&name=Ann", {}});
+  server.Route("/site/data/doc.xml", {HttpAnswer::Kind::Normal, 200, "text/xml", "<doc><item v=\"3\" /></doc>", {}});
+  Play("/site/main.swf", MainMovie());
+
+  ASSERT_TRUE(RunUntil([&] { return traces.size() >= 5; }, 8000)) << ::testing::PrintToString(traces);
+  EXPECT_TRUE(Traced("second movie is playing"));
+  EXPECT_TRUE(Traced("from " + server.Url("/site/second.swf").toStdString()));
+  EXPECT_TRUE(Traced("vars: 42"));
+  EXPECT_TRUE(Traced("xml: true"));
+  EXPECT_TRUE(Traced("xml: <doc><item v=\"3\" /></doc>"));
+  EXPECT_EQ(control.GetVariable("name"), "Ann");
+  EXPECT_EQ(control.Engine()->PendingLoads(), 0u);
+  EXPECT_EQ(service.Running(), 0u);
+  // Everything came from the server by the movie's own folder.
+  QStringList asked;
+  for (const test::HttpRequestSeen& seen : server.Seen()) asked << QString::fromLatin1(seen.target);
+  EXPECT_TRUE(asked.contains("/site/second.swf")) << asked.join(' ').toStdString();
+  EXPECT_TRUE(asked.contains("/site/parts/vars.txt"));
+  EXPECT_TRUE(asked.contains("/site/data/doc.xml"));
+}
+
+TEST_F(EngineNetworkTest, StallingAndEndlessAnswersAreCutOffWhileTheMoviePlaysOn) {
+  server.Route("/site/stall.xml", {HttpAnswer::Kind::Stall, 200, "text/xml", "<a>", {}});
+  HttpAnswer endless;
+  endless.kind = HttpAnswer::Kind::Endless;
+  endless.contentType = "text/xml";
+  server.Route("/site/endless.xml", endless);
+  EngineNetworkOptions options;
+  options.limits.stallMs = 400;
+  options.limits.maxBytes = 256 * 1024;
+  options.limits.totalMs = 3000;
+  QElapsedTimer clock;
+  clock.start();
+  Play("/site/main.swf", StalledMovie(), options);
+
+  ASSERT_TRUE(RunUntil([&] { return traces.size() >= 4; }, 8000)) << ::testing::PrintToString(traces);
+  EXPECT_LT(clock.elapsed(), 5000);
+  EXPECT_TRUE(Traced("stalled: false"));
+  EXPECT_TRUE(Traced("endless: false"));
+  // A failed load leaves the document empty.
+  EXPECT_TRUE(Traced("stalled: "));
+  // The movie kept running its frames all the while.
+  EXPECT_GT(std::stoi(control.GetVariable("frames")), 5);
+  EXPECT_EQ(service.Running(), 0u);
+}
+
+TEST_F(EngineNetworkTest, LoadsEndWithTheMovieAndWebMoviesReadNoLocalFiles) {
+  HttpAnswer slow;
+  slow.kind = HttpAnswer::Kind::Stall;
+  server.Route("/site/stall.xml", slow);
+  server.Route("/site/endless.xml", slow);
+  Play("/site/main.swf", StalledMovie());
+  ASSERT_TRUE(RunUntil([&] { return service.Running() == 2; }, 4000));
+  EXPECT_EQ(control.Engine()->PendingLoads(), 2u);
+  // Another movie replaces this one: its transfers stop and never call back.
+  const QString local = folder.filePath("local.swf");
+  QFile file(local);
+  ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+  file.write(AsBytes(SecondMovie()));
+  file.close();
+  ASSERT_TRUE(control.LoadMovie(0, local.toStdString()));
+  EXPECT_EQ(service.Running(), 0u);
+
+  // A web movie asking for a local file gets nothing.
+  const QString secret = folder.filePath("secret.xml");
+  QFile secretFile(secret);
+  ASSERT_TRUE(secretFile.open(QIODevice::WriteOnly));
+  secretFile.write("<secret/>");
+  secretFile.close();
+  Actions a;
+  LoadXml(a, "doc", "xml: ", "file://" + secret.toStdString());
+  Bytes tags = a.Tag();
+  testing::PutBytes(tags, testing::ShowFrame());
+  testing::PutBytes(tags, testing::End());
+  traces.clear();
+  Play("/site/thief.swf", testing::MakeMovie(tags));
+  ASSERT_TRUE(RunUntil([&] { return traces.size() >= 2; }, 4000));
+  EXPECT_EQ(traces[0], "xml: false");
+  EXPECT_EQ(traces[1], "xml: ");
+}
+
+}  // namespace
+}  // namespace vantrel::ui
