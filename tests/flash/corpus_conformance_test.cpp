@@ -110,8 +110,8 @@ bool ReadInput(const CorpusCase& test, InputScript& input, bool& hasInput, std::
 
 // Loads the case's movie into control at the size its expectations were recorded at.
 bool LoadCase(const CorpusCase& test, FlashControl& control, std::string& why) {
-  std::vector<std::uint8_t> bytes;
-  if (!core::ReadFileBytes((test.folder / "test.swf").string(), bytes) || !control.LoadMovieData(bytes)) {
+  // Loaded by path, so that the files a movie loads (sounds, videos) are found beside it.
+  if (!control.LoadMovie(0, (test.folder / "test.swf").string())) {
     why = "does not load: " + control.LastError();
     return false;
   }

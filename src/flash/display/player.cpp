@@ -9,6 +9,7 @@
 
 #include "flash/avm1/builtins/builtins.h"
 #include "flash/avm1/display_binding.h"
+#include "flash/display/video_object.h"
 #include "flash/display/text_field.h"
 #include "flash/avm1/utf16.h"
 #include "flash/movie_loader.h"
@@ -114,7 +115,7 @@ DisplayObject* Player::Create(const LoadedMovie* movie, std::shared_ptr<Characte
     case CharacterKind::MorphShape: object = runtime_->heap.Make<DisplayObject>(DisplayKind::Morph, *this, movie); break;
     case CharacterKind::Text: object = runtime_->heap.Make<DisplayObject>(DisplayKind::StaticText, *this, movie); break;
     case CharacterKind::Bitmap: object = runtime_->heap.Make<DisplayObject>(DisplayKind::Bitmap, *this, movie); break;
-    case CharacterKind::Video: object = runtime_->heap.Make<DisplayObject>(DisplayKind::Video, *this, movie); break;
+    case CharacterKind::Video: object = runtime_->heap.Make<VideoObject>(*this, movie); break;
     default: return nullptr;
   }
   if (object->Kind() != DisplayKind::EditText) object->character = std::move(character);
@@ -169,6 +170,11 @@ void Player::PostInstantiate(MovieClip* clip, avm1::Object* initObject, bool byS
     if (action.events & 0x40000) events.push_back(action.actions);
   }
   if (ctor || !events.empty()) QueueConstruct(clip, ctor, std::move(events));
+}
+
+void Player::PostInstantiateVideo(DisplayObject* video) {
+  const auto proto = runtime_->prototypes.find("Video");
+  MakeScriptObject(*video, proto == runtime_->prototypes.end() ? nullptr : proto->second);
 }
 
 void Player::PostInstantiateText(TextField* field) {
@@ -450,8 +456,11 @@ void Player::LoadMovieInto(const std::string& url, int level, DisplayObject* cli
     return;
   }
   const std::string resolved = ResolveUrl(url);
+  const std::pair<const void*, int> key(clip, clip ? -1 : level);
+  const std::uint64_t serial = ++loadSerials_[key];
   RunLater(
-      [this, resolved, level, clip, done](avm1::Machine&) {
+      [this, resolved, level, clip, done, key, serial](avm1::Machine&) {
+        if (loadSerials_[key] != serial) return;  // unloaded (or loaded again) meanwhile
         std::string body, error;
         bool ok = false;
         if (hooks_.readFile) {
@@ -496,7 +505,13 @@ void Player::LoadMovieInto(const std::string& url, int level, DisplayObject* cli
       keep);
 }
 
+void Player::CancelLoads(DisplayObject* clip, int level) {
+  const auto it = loadSerials_.find({clip, clip ? -1 : level});
+  if (it != loadSerials_.end()) ++it->second;
+}
+
 void Player::UnloadLevel(int level) {
+  CancelLoads(nullptr, level);
   MovieClip* clip = Level(level);
   if (!clip) return;
   clip->QueueEvent(ClipAction::kUnload, "onUnload");

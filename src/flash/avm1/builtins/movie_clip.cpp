@@ -334,6 +334,7 @@ Value LoadVariablesMethod(Call& call) {
 Value UnloadMovieMethod(Call& call) {
   MovieClip* clip = ClipOf(call);
   if (!clip) return {};
+  clip->GetPlayer().CancelLoads(clip, 0);
   std::vector<DisplayObject*> children;
   for (const auto& [d, c] : clip->Children()) children.push_back(c);
   for (DisplayObject* c : children) clip->RemoveChild(c);
