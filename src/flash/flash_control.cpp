@@ -5,7 +5,9 @@
 #include <cstdio>
 
 #include "core/text.h"
+#include "flash/audio/mixer.h"
 #include "flash/audio/movie_sounds.h"
+#include "flash/avm1/builtins/sound_support.h"
 #include "flash/avm1/utf16.h"
 #include "flash/display/player.h"
 #include "flash/video/embedded_video.h"
@@ -86,8 +88,20 @@ bool FlashControl::LoadMovieData(std::span<const std::uint8_t> bytes, const std:
   quitRequested_ = false;
   movie_ = movie;
   player_.reset();
+<<<<<<< HEAD
   sounds_ = mixer_ ? audio::MovieSounds::Make(*movie_, bytes, *mixer_) : nullptr;
   player_ = std::make_unique<flash::Player>(movie_, MakeHooks(), movieAddress_.empty() ? movieUrl_ : movieAddress_);
+=======
+  if (!mixer_ && !silentMixer_) silentMixer_ = std::make_unique<audio::Mixer>();
+  if (!mixer_) silentMixer_->StopAll();
+  silentDue_ = 0;
+  sounds_ = audio::MovieSounds::Make(*movie_, bytes, mixer_ ? *mixer_ : *silentMixer_);
+  // The timelines report clips (MovieClip pointers) as their sounds' owners.
+  if (sounds_) sounds_->clipGains = [](const void* clip) {
+    return avm1::GainsOf(static_cast<const MovieClip*>(clip)->soundTransform);
+  };
+  player_ = std::make_unique<flash::Player>(movie_, MakeHooks(), movieUrl_);
+>>>>>>> media
   movieUrl_.clear();
   movieAddress_.clear();
   player_->loop = loop_;
@@ -107,7 +121,7 @@ bool FlashControl::LoadMovieData(std::span<const std::uint8_t> bytes, const std:
     start = end + 1;
   }
   // The movie shows its first frame at once (its scripts run, and it may stop there).
-  player_->Tick();
+  TickPlayer();
   if (OnReadyStateChange) OnReadyStateChange(4);
   return true;
 }
@@ -251,12 +265,12 @@ void FlashControl::AdvanceTime(double milliseconds) {
   // timeline ahead of its sound waits. The sound itself is never stretched. A stopped
   // timeline silences its stream.
   MovieClip& root = player_->Root();
-  if (const auto soundFrame = sounds_ ? sounds_->StreamFrame(&root) : std::nullopt) {
+  if (const auto soundFrame = sounds_ && mixer_ ? sounds_->StreamFrame(&root) : std::nullopt) {
     if (!root.Playing()) {
       sounds_->StopStream(&root);
     } else {
       for (int frames = 0; frames < kMaxStreamCatchUp && root.Playing() && root.CurrentFrame() < *soundFrame; ++frames)
-        player_->Tick();
+        TickPlayer();
       pendingMs_ = 0;
       return;
     }
@@ -266,14 +280,26 @@ void FlashControl::AdvanceTime(double milliseconds) {
   int frames = 0;
   while (pendingMs_ >= interval && frames < kMaxFramesPerAdvance) {
     pendingMs_ -= interval;
-    player_->Tick();
+    TickPlayer();
     ++frames;
   }
   if (pendingMs_ >= interval) pendingMs_ = 0;  // a stalled host does not get a burst later
 }
 
 void FlashControl::Tick() {
-  if (player_) player_->Tick();
+  if (player_) TickPlayer();
+}
+
+void FlashControl::TickPlayer() {
+  player_->Tick();
+  if (mixer_ || !silentMixer_) return;
+  // The silent mixer moves with the movie's own clock: one frame's share of sound a frame.
+  silentDue_ = std::min(silentDue_ + audio::kMixRate / movie_->FrameRate(), 10.0 * audio::kMixRate);
+  const auto frames = static_cast<std::size_t>(silentDue_);
+  silentDue_ -= static_cast<double>(frames);
+  if (frames == 0 || silentMixer_->SourceCount() == 0) return;
+  silentScratch_.resize(frames * 2);
+  silentMixer_->Render(silentScratch_.data(), frames);
 }
 
 void FlashControl::SetSize(int width, int height) { size_ = QSize(std::max(0, width), std::max(0, height)); }

@@ -152,10 +152,11 @@ class FlashControl {
   // The running player; null without a movie.
   flash::Player* Engine() { return player_.get(); }
 
-  // The mixer the movies' sounds play on (null, the default: silent). Takes effect
-  // from the next load.
+  // The mixer the movies' sounds play on. Without one (the default) the movie plays on
+  // a silent mixer of its own that moves one frame's worth of sound with each frame,
+  // so scripts still see their sounds play and end. Takes effect from the next load.
   void SetMixer(audio::Mixer* mixer) { mixer_ = mixer; }
-  // The sounds of the loaded movie; null when silent or without a movie.
+  // The sounds of the loaded movie; null without a movie.
   audio::MovieSounds* Sounds() { return sounds_.get(); }
 
  private:
@@ -164,7 +165,11 @@ class FlashControl {
   QPointF ToStage(double x, double y) const;
 
   std::shared_ptr<const Movie> movie_;
+  void TickPlayer();
   audio::Mixer* mixer_ = nullptr;
+  std::unique_ptr<audio::Mixer> silentMixer_;  // when the host gave no mixer
+  std::vector<float> silentScratch_;
+  double silentDue_ = 0;  // frames of sound the silent mixer owes the movie
   std::unique_ptr<audio::MovieSounds> sounds_;  // outlives player_, whose clips report to it
   std::unique_ptr<flash::Player> player_;
   std::string lastError_;

@@ -66,6 +66,14 @@ bool Mixer::IsPlaying(SourceId id) const {
   return source && !source->stopping;
 }
 
+bool Mixer::TakeEnded(SourceId id) {
+  std::lock_guard lock(mutex_);
+  const auto it = std::find(ended_.begin(), ended_.end(), id);
+  if (it == ended_.end()) return false;
+  ended_.erase(it);
+  return true;
+}
+
 bool Mixer::IsTagPlaying(int tag) const {
   std::lock_guard lock(mutex_);
   return std::any_of(sources_.begin(), sources_.end(),
@@ -118,6 +126,35 @@ void Mixer::StopOwner(const void* owner) {
     if (source.owner == owner) BeginStop(source);
 }
 
+void Mixer::StopGroup(const void* group) {
+  std::lock_guard lock(mutex_);
+  for (Source& source : sources_)
+    if (group && source.params.group == group) BeginStop(source);
+}
+
+void Mixer::SetGroupGains(const void* group, const Gains& gains) {
+  std::lock_guard lock(mutex_);
+  for (Source& source : sources_)
+    if (group && source.params.group == group) source.params.gains = gains;
+}
+
+void Mixer::SetOwnerGains(const void* owner, const Gains& gains) {
+  std::lock_guard lock(mutex_);
+  for (auto& [known, value] : ownerGains_) {
+    if (known == owner) {
+      value = gains;
+      return;
+    }
+  }
+  ownerGains_.emplace_back(owner, gains);
+}
+
+Gains Mixer::EffectiveGains(const Source& source) const {
+  for (const auto& [owner, gains] : ownerGains_)
+    if (owner == source.owner) return gains.After(source.params.gains);
+  return source.params.gains;
+}
+
 void Mixer::StopAll() {
   std::lock_guard lock(mutex_);
   for (Source& source : sources_) BeginStop(source);
@@ -165,6 +202,8 @@ void Mixer::EnvelopeAt(const std::vector<EnvelopePoint>& envelope, std::uint64_t
 
 bool Mixer::MixSource(Source& source, float* mix, std::size_t frames) {
   const bool enveloped = !source.params.envelope.empty();
+  const Gains gains = EffectiveGains(source);
+  const bool transformed = !gains.IsIdentity();
   for (std::size_t i = 0; i < frames; ++i) {
     float left = 0, right = 0;
     if (source.sound) {
@@ -205,6 +244,11 @@ bool Mixer::MixSource(Source& source, float* mix, std::size_t frames) {
       left *= fade;
       right *= fade;
     }
+    if (transformed) {
+      const float inLeft = left;
+      left = inLeft * gains.ll + right * gains.lr;
+      right = right * gains.rr + inLeft * gains.rl;
+    }
     mix[i * 2] += left;
     mix[i * 2 + 1] += right;
   }
@@ -215,10 +259,12 @@ void Mixer::Render(float* out, std::size_t frames) {
   std::lock_guard lock(mutex_);
   std::fill(out, out + frames * 2, 0.0f);
   for (auto it = sources_.begin(); it != sources_.end();) {
-    if (MixSource(*it, out, frames))
+    if (MixSource(*it, out, frames)) {
       ++it;
-    else
-      it = sources_.erase(it);
+      continue;
+    }
+    if (it->params.reportEnd && !it->stopping) ended_.push_back(it->id);
+    it = sources_.erase(it);
   }
   for (std::size_t i = 0; i < frames; ++i) {
     // The gain glides towards its target so that volume changes do not click.

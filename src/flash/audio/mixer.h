@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <deque>
+#include <utility>
 #include <memory>
 #include <mutex>
 #include <vector>
@@ -22,11 +23,29 @@ struct EnvelopePoint {
   float left = 1, right = 1;
 };
 
+// How much of each input channel reaches each output channel (a sound transform):
+// left out = left * ll + right * lr, right out = right * rr + left * rl.
+struct Gains {
+  float ll = 1, lr = 0, rl = 0, rr = 1;
+  bool IsIdentity() const { return ll == 1 && lr == 0 && rl == 0 && rr == 1; }
+  // This transform applied after inner.
+  Gains After(const Gains& inner) const {
+    return {ll * inner.ll + lr * inner.rl, ll * inner.lr + lr * inner.rr, rl * inner.ll + rr * inner.rl,
+            rl * inner.lr + rr * inner.rr};
+  }
+};
+
 struct PlayParams {
   std::uint32_t inPoint = 0;   // first frame played (44.1 kHz frames into the sound)
   std::uint32_t outPoint = 0;  // frame where playing stops; 0 = the sound's end
   int loops = 1;               // times played (values below 1 play once)
   std::vector<EnvelopePoint> envelope;
+  // The clip the sound belongs to (SetGroupGains and StopGroup act on it), and its
+  // transform when it starts.
+  const void* group = nullptr;
+  Gains gains;
+  // Remember that the sound played to its end (TakeEnded tells), as opposed to stopped.
+  bool reportEnd = false;
 };
 
 class Mixer {
@@ -45,6 +64,8 @@ class Mixer {
   void Feed(SourceId id, const float* interleaved, std::size_t frames);
 
   bool IsPlaying(SourceId id) const;
+  // True once for a source started with reportEnd that played to its end (not stopped).
+  bool TakeEnded(SourceId id);
   bool IsTagPlaying(int tag) const;
   // Frames of the source played so far (loops and queue included); 0 once it ended.
   std::uint64_t Played(SourceId id) const;
@@ -59,7 +80,13 @@ class Mixer {
   void Stop(SourceId id);
   void StopTag(int tag);
   void StopOwner(const void* owner);
+  void StopGroup(const void* group);
   void StopAll();
+  // The transform of every playing source of group (a clip whose volume changed).
+  void SetGroupGains(const void* group, const Gains& gains);
+  // A transform over all sources of owner, after their own (a movie's global sound
+  // transform); it also holds for sources the owner starts later.
+  void SetOwnerGains(const void* owner, const Gains& gains);
   std::size_t SourceCount() const;
 
   // Player volume 0..100 and pan -100 (left only) .. 100 (right only); changes glide
@@ -92,6 +119,7 @@ class Mixer {
     std::size_t fadeInLeft = 0;    // frames of fade-in left
     bool stopping = false;
   };
+  Gains EffectiveGains(const Source& source) const;
   Source* Find(SourceId id);
   const Source* Find(SourceId id) const;
   void BeginStop(Source& source);
@@ -107,6 +135,8 @@ class Mixer {
   float targetLeft_ = 1, targetRight_ = 1;
   int volume_ = 100;
   std::vector<float> scratch_;
+  std::vector<std::pair<const void*, Gains>> ownerGains_;
+  std::vector<SourceId> ended_;
   double levelSquares_ = 0;
   std::size_t levelFrames_ = 0;
   float level_ = 0;

@@ -52,8 +52,47 @@ bool MovieSounds::StartSound(std::uint16_t soundId, const SoundInfo& info) {
   if (info.syncNoMultiple && mixer_.IsTagPlaying(soundId)) return true;
   const auto pcm = library_->Decoded(soundId);
   if (!pcm) return false;
-  mixer_.Play(pcm, ToPlayParams(info), soundId, this);
+  PlayParams params = ToPlayParams(info);
+  params.group = startingClip_;
+  if (startingClip_ && clipGains) params.gains = clipGains(startingClip_);
+  mixer_.Play(pcm, params, soundId, this);
   return true;
+}
+
+std::shared_ptr<const PcmBuffer> MovieSounds::DecodedSound(std::uint16_t soundId) {
+  return library_->Sound(soundId) ? library_->Decoded(soundId) : nullptr;
+}
+
+std::uint64_t MovieSounds::PlayScriptSound(std::shared_ptr<const PcmBuffer> pcm, std::uint16_t soundId,
+                                           const void* clip, const Gains& gains, std::uint32_t inPoint, int loops) {
+  PlayParams params;
+  params.inPoint = inPoint;
+  params.loops = loops;
+  params.group = clip;
+  params.gains = gains;
+  params.reportEnd = true;
+  return mixer_.Play(std::move(pcm), params, soundId ? soundId : -1, this);
+}
+
+bool MovieSounds::InstancePlaying(std::uint64_t instance) const { return instance && mixer_.IsPlaying(instance); }
+
+std::int64_t MovieSounds::InstancePosition(std::uint64_t instance) const {
+  return instance ? mixer_.Position(instance) : -1;
+}
+
+void MovieSounds::StopInstance(std::uint64_t instance) {
+  if (instance) mixer_.Stop(instance);
+}
+
+void MovieSounds::StopClip(const void* clip) {
+  if (clip) mixer_.StopGroup(clip);
+}
+
+void MovieSounds::SetClipGains(const void* clip, const Gains& gains) {
+  if (clip)
+    mixer_.SetGroupGains(clip, gains);
+  else
+    mixer_.SetOwnerGains(this, gains);
 }
 
 void MovieSounds::FrameShown(const void* clip, const Timeline* timeline, int frame) {
@@ -63,7 +102,9 @@ void MovieSounds::FrameShown(const void* clip, const Timeline* timeline, int fra
   const TimelineSounds* sounds = library_->Timeline(spriteId);
   if (!sounds) return;
   if (const auto starts = sounds->starts.find(frame); starts != sounds->starts.end()) {
+    startingClip_ = clip;
     for (const StartCommand& command : starts->second) StartSound(command.soundId, command.info);
+    startingClip_ = nullptr;
   }
   if (!sounds->stream) return;
   const SoundLibrary::DecodedStream* stream = library_->Stream(spriteId);
@@ -87,8 +128,10 @@ void MovieSounds::FrameShown(const void* clip, const Timeline* timeline, int fra
   if (playing.source) mixer_.Stop(playing.source);
   PlayParams params;
   params.inPoint = static_cast<std::uint32_t>(start);
+  params.group = clip;
+  if (clipGains) params.gains = clipGains(clip);
   const bool resumed = playing.source != 0 || start > 0;
-  playing.source = mixer_.Play(stream->pcm, params, -1, clip);
+  playing.source = mixer_.Play(stream->pcm, params, -1, this);
   // A stream picked up in the middle (a jump, a restart) fades in rather than clicks.
   if (resumed && playing.source) mixer_.FadeIn(playing.source);
 }

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <memory>
 #include <optional>
@@ -24,7 +25,7 @@ namespace vantrel::flash::audio {
 class MovieSounds final : public SoundEvents {
  public:
   // The sounds of the movie parsed from file (its bytes as loaded); movie gives the
-  // timelines the engine will report. Null when the movie has no sounds at all.
+  // timelines the engine will report. Null when the bytes are no movie.
   static std::unique_ptr<MovieSounds> Make(const Movie& movie, std::span<const std::uint8_t> file, Mixer& mixer);
   MovieSounds(std::shared_ptr<const SoundLibrary> library, std::map<const Timeline*, std::uint16_t> timelines,
               Mixer& mixer);
@@ -35,6 +36,20 @@ class MovieSounds final : public SoundEvents {
   void ButtonTransition(std::uint16_t buttonId, int transition) override;
   bool StartSound(std::uint16_t soundId, const SoundInfo& info) override;
   void StopAll() override;
+  std::shared_ptr<const PcmBuffer> DecodedSound(std::uint16_t soundId) override;
+  std::uint64_t PlayScriptSound(std::shared_ptr<const PcmBuffer> pcm, std::uint16_t soundId, const void* clip,
+                                const Gains& gains, std::uint32_t inPoint, int loops) override;
+  bool InstancePlaying(std::uint64_t instance) const override;
+  bool InstanceEnded(std::uint64_t instance) override { return instance && mixer_.TakeEnded(instance); }
+  std::int64_t InstancePosition(std::uint64_t instance) const override;
+  void StopInstance(std::uint64_t instance) override;
+  void StopClip(const void* clip) override;
+  void SetClipGains(const void* clip, const Gains& gains) override;
+  Mixer& SoundMixer() override { return mixer_; }
+
+  // The gains of a clip's sounds when it starts one from its timeline (the engine
+  // fills it from the clip's sound transform); identity when unset.
+  std::function<Gains(const void* clip)> clipGains;
 
   const SoundLibrary& Library() const { return *library_; }
   // Stops the stream of clip (its timeline stopped); the next frame it shows starts it
@@ -58,6 +73,8 @@ class MovieSounds final : public SoundEvents {
   std::map<const Timeline*, std::uint16_t> timelines_;
   Mixer& mixer_;
   std::map<const void*, PlayingStream> streams_;
+  // Sounds the movie's frames and buttons start belong to the clip that showed the frame.
+  const void* startingClip_ = nullptr;
 };
 
 // The mixer's playing parameters for a SOUNDINFO record.

@@ -6,8 +6,11 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <vector>
+
+#include "flash/audio/mixer.h"
 
 namespace vantrel::flash {
 struct Timeline;
@@ -44,6 +47,30 @@ class SoundEvents {
   virtual bool StartSound(std::uint16_t soundId, const SoundInfo& info) = 0;
   // stopAllSounds: every event and stream sound of the movie stops.
   virtual void StopAll() = 0;
+
+  // What the Sound class of scripts asks for. The decoded DefineSound soundId (null
+  // when the movie has no such sound).
+  virtual std::shared_ptr<const PcmBuffer> DecodedSound(std::uint16_t soundId) = 0;
+  // Plays pcm for a script: from inPoint (44.1 kHz frames), loops times, tagged with the
+  // sound's id (0 for loaded sounds), belonging to clip with its transform gains.
+  // Returns the instance (0 when nothing plays).
+  virtual std::uint64_t PlayScriptSound(std::shared_ptr<const PcmBuffer> pcm, std::uint16_t soundId,
+                                        const void* clip, const Gains& gains, std::uint32_t inPoint, int loops) = 0;
+  // Whether instance still plays, and where (44.1 kHz frames into its sound; -1 when
+  // it has ended).
+  virtual bool InstancePlaying(std::uint64_t instance) const = 0;
+  // True once after instance played to its end (a stopped one never says so).
+  virtual bool InstanceEnded(std::uint64_t instance) = 0;
+  virtual std::int64_t InstancePosition(std::uint64_t instance) const = 0;
+  virtual void StopInstance(std::uint64_t instance) = 0;
+  // Every sound of clip stops (Sound.stop() on a clip's Sound object).
+  virtual void StopClip(const void* clip) = 0;
+  // The transform of clip's sounds changed (setVolume, setPan, setTransform): playing
+  // sounds follow at once, sounds the clip starts later begin with it. clip null: the
+  // movie's global transform, over every sound.
+  virtual void SetClipGains(const void* clip, const Gains& gains) = 0;
+  // The mixer the movie plays on (for the sound of the videos scripts play).
+  virtual Mixer& SoundMixer() = 0;
 };
 
 }  // namespace vantrel::flash::audio

@@ -27,6 +27,12 @@ struct LoadedMovie;
 
 enum class DisplayKind : std::uint8_t { Shape, Morph, StaticText, EditText, Bitmap, Video, Button, MovieClip };
 
+// How loud a clip's sounds play and how their channels mix, as Sound objects set it
+// (percent; scripts may store any integer).
+struct SoundTransform {
+  int volume = 100, ll = 100, lr = 0, rl = 0, rr = 100;
+};
+
 class DisplayObject : public gc::Cell {
  public:
   DisplayObject(DisplayKind kind, Player& player, const LoadedMovie* movie) : kind_(kind), player_(player), movie_(movie) {}
@@ -85,6 +91,8 @@ class DisplayObject : public gc::Cell {
   // A clip made a mask by setMask, and the clip it masks.
   DisplayObject* maskClip = nullptr;
   DisplayObject* maskedBy = nullptr;
+  // The transform of the sounds this object starts.
+  SoundTransform soundTransform;
 
   // Full path as targetPath gives it ("_level0.a.b").
   std::string TargetPath() const;

@@ -254,6 +254,8 @@ DisplayObject* MovieClip::Instantiate(const PlaceCommand& command, int frame) {
     player_.PostInstantiate(static_cast<MovieClip*>(object), nullptr, false);
   } else if (object->Kind() == DisplayKind::EditText) {
     player_.PostInstantiateText(static_cast<TextField*>(object));
+  } else if (object->Kind() == DisplayKind::Video) {
+    player_.PostInstantiateVideo(object);
   }
   return object;
 }
@@ -411,6 +413,8 @@ void MovieClip::ShowButtonState(std::uint8_t state) {
       player_.PostInstantiate(static_cast<MovieClip*>(object), nullptr, false);
     else if (object->Kind() == DisplayKind::EditText)
       player_.PostInstantiateText(static_cast<TextField*>(object));
+    else if (object->Kind() == DisplayKind::Video)
+      player_.PostInstantiateVideo(object);
   }
 }
 

@@ -6,6 +6,7 @@
 #include "flash/movie.h"
 #include "flash/movie_loader.h"
 #include "flash/swf_stream.h"
+#include "flash/video/stream_video.h"
 
 namespace vantrel::flash::video {
 
@@ -73,31 +74,7 @@ const QImage& EmbeddedVideo::Frame(int frame) const {
 void EmbeddedVideo::Render(const RenderContext& context) const {
   if (!context.painter) return;
   const QImage& picture = Frame(context.ratio);
-  if (picture.isNull()) return;
-  QPainter* painter = context.painter;
-  painter->save();
-  painter->setTransform(QTransform::fromScale(20, 20) * context.transform);
-  painter->setRenderHint(QPainter::SmoothPixmapTransform, smoothing && context.quality != Quality::Low);
-  const ColorTransform& t = context.colorTransform;
-  const bool alphaOnly = t.mulR == 1 && t.mulG == 1 && t.mulB == 1 && t.addR == 0 && t.addG == 0 && t.addB == 0 && t.addA == 0;
-  const QRectF target(0, 0, width > 0 ? width : picture.width(), height > 0 ? height : picture.height());
-  if (alphaOnly) {
-    painter->setOpacity(painter->opacity() * std::clamp(t.mulA, 0.0, 1.0));
-    painter->drawImage(target, picture);
-  } else {
-    QImage tinted = picture.convertToFormat(QImage::Format_ARGB32);
-    for (int y = 0; y < tinted.height(); ++y) {
-      auto* row = reinterpret_cast<QRgb*>(tinted.scanLine(y));
-      for (int x = 0; x < tinted.width(); ++x) {
-        const QRgb p = row[x];
-        auto channel = [](int value, double mul, double add) { return std::clamp(static_cast<int>(value * mul + add), 0, 255); };
-        row[x] = qRgba(channel(qRed(p), t.mulR, t.addR), channel(qGreen(p), t.mulG, t.addG),
-                       channel(qBlue(p), t.mulB, t.addB), channel(qAlpha(p), t.mulA, t.addA));
-      }
-    }
-    painter->drawImage(target, tinted);
-  }
-  painter->restore();
+  DrawVideoPicture(context, picture, width, height, smoothing);
 }
 
 int AddEmbeddedVideos(Movie& movie, std::span<const std::uint8_t> file) {

@@ -76,8 +76,9 @@ bool IndexFlv(std::span<const std::uint8_t> file, FlvIndex& index, std::string* 
       }
       tag.keyFrame = frameType == 1;
       index.video.push_back(tag);
-    } else if (type == 18 && index.metaDuration == 0) {
-      index.metaDuration = MetaDuration(file.subspan(data, size));
+    } else if (type == 18 && size > 0) {
+      index.scripts.push_back(tag);
+      if (index.metaDuration == 0) index.metaDuration = MetaDuration(file.subspan(data, size));
     }
     index.lastTime = time;
     position = data + size + 4;

@@ -19,6 +19,7 @@ struct FlvTag {
 
 struct FlvIndex {
   std::vector<FlvTag> audio, video;
+  std::vector<FlvTag> scripts;   // script data tags (onMetaData, onCuePoint, ...)
   std::uint8_t audioFlags = 0;   // the first audio tag's flag byte
   std::uint8_t videoCodec = 0;   // the first video tag's codec id (0 = no video)
   std::uint32_t lastTime = 0;    // the last tag's time, milliseconds

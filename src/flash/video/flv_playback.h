@@ -6,6 +6,7 @@
 #include <QImage>
 #include <cstdint>
 #include <memory>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -31,6 +32,8 @@ class FlvPlayback {
   bool OpenBytes(std::vector<std::uint8_t> bytes);
   const std::string& Error() const { return error_; }
   const FlvIndex& Index() const { return index_; }
+  // The file as opened.
+  std::span<const std::uint8_t> Bytes() const { return file_; }
 
   double Duration() const { return index_.Duration(); }
   int VideoFrames() const { return static_cast<int>(index_.video.size()); }

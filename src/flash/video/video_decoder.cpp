@@ -1,5 +1,7 @@
 #include "flash/video/video_decoder.h"
 
+#include <algorithm>
+#include <cmath>
 #include <cstring>
 #include <vector>
 
@@ -23,6 +25,57 @@ AVCodecID CodecIdFor(std::uint8_t codec) {
     case 6: return AV_CODEC_ID_FLASHSV2;
     case 7: return AV_CODEC_ID_H264;
     default: return AV_CODEC_ID_NONE;
+  }
+}
+
+// The player's conversion of BT.601 video levels (luma 16..235, chroma 16..240) to
+// RGB: the coefficients in 16.16 fixed point, each channel rounded once at the end;
+// the chroma sample of a 2x2 block is used as it is for all four pixels.
+struct YuvTables {
+  std::int32_t luma[256], crToR[256], crToG[256], cbToG[256], cbToB[256];
+  YuvTables() {
+    auto fixed = [](double k) { return static_cast<std::int32_t>(std::lround(k * 65536.0)); };
+    const std::int32_t y = fixed(255.0 / 219.0), r = fixed(255.0 / 224.0 * 1.402),
+                       gv = fixed(255.0 / 224.0 * 1.402 * 0.299 / 0.587), gu = fixed(255.0 / 224.0 * 1.772 * 0.114 / 0.587),
+                       b = fixed(255.0 / 224.0 * 1.772);
+    for (int i = 0; i < 256; ++i) {
+      luma[i] = y * (i - 16);
+      crToR[i] = r * (i - 128);
+      crToG[i] = -gv * (i - 128);
+      cbToG[i] = -gu * (i - 128);
+      cbToB[i] = b * (i - 128);
+    }
+  }
+};
+
+inline int Channel(std::int32_t fixed) { return std::clamp((fixed + 32768) >> 16, 0, 255); }
+
+// Converts a planar 4:2:0 frame (with an alpha plane when alpha) into picture, whose
+// size the frame's covers. Alpha pictures come out premultiplied: the colour planes
+// of such videos hold premultiplied colour already.
+void ConvertYuv420(const AVFrame* frame, bool alpha, QImage& picture) {
+  static const YuvTables tables;
+  for (int y = 0; y < picture.height(); ++y) {
+    const std::uint8_t* luma = frame->data[0] + static_cast<std::ptrdiff_t>(y) * frame->linesize[0];
+    const std::uint8_t* cb = frame->data[1] + static_cast<std::ptrdiff_t>(y / 2) * frame->linesize[1];
+    const std::uint8_t* cr = frame->data[2] + static_cast<std::ptrdiff_t>(y / 2) * frame->linesize[2];
+    const std::uint8_t* a = alpha ? frame->data[3] + static_cast<std::ptrdiff_t>(y) * frame->linesize[3] : nullptr;
+    auto* row = reinterpret_cast<QRgb*>(picture.scanLine(y));
+    for (int x = 0; x < picture.width(); ++x) {
+      const std::int32_t gray = tables.luma[luma[x]];
+      const int u = cb[x / 2], v = cr[x / 2];
+      int r = Channel(gray + tables.crToR[v]);
+      int g = Channel(gray + tables.crToG[v] + tables.cbToG[u]);
+      int b = Channel(gray + tables.cbToB[u]);
+      int opacity = 255;
+      if (a) {
+        opacity = a[x];
+        r = std::min(r, opacity);
+        g = std::min(g, opacity);
+        b = std::min(b, opacity);
+      }
+      row[x] = qRgba(r, g, b, opacity);
+    }
   }
 }
 
@@ -79,6 +132,9 @@ void VideoDecoder::Reset() {
     return;
   }
   s.context->thread_count = 1;  // one frame at a time, no decoding delay
+  // Sorenson H.263 pictures come out as the reference player's do with the floating
+  // point inverse transform.
+  if (codec_ == 2) s.context->idct_algo = FF_IDCT_FAAN;
   if (!s.config.empty()) {
     s.context->extradata = static_cast<std::uint8_t*>(av_mallocz(s.config.size() + AV_INPUT_BUFFER_PADDING_SIZE));
     if (s.context->extradata) {
@@ -141,6 +197,13 @@ bool VideoDecoder::LastPicture(QImage& picture) {
   const int width = std::max(1, frame->width - (codec_ == 4 || codec_ == 5 ? s.cropRight : 0));
   const int height = std::max(1, frame->height - (codec_ == 4 || codec_ == 5 ? s.cropBottom : 0));
   const bool alpha = codec_ == 5;
+  if (frame->format == AV_PIX_FMT_YUV420P || (alpha && frame->format == AV_PIX_FMT_YUVA420P)) {
+    QImage converted(width, height, alpha ? QImage::Format_ARGB32_Premultiplied : QImage::Format_RGB32);
+    if (converted.isNull()) return false;
+    ConvertYuv420(frame, alpha && frame->format == AV_PIX_FMT_YUVA420P, converted);
+    picture = std::move(converted);
+    return true;
+  }
   // BGRA in memory is QImage's ARGB32 on little-endian machines.
   s.scaler = sws_getCachedContext(s.scaler, frame->width, frame->height, static_cast<AVPixelFormat>(frame->format),
                                   frame->width, frame->height, AV_PIX_FMT_BGRA, SWS_BILINEAR, nullptr, nullptr, nullptr);

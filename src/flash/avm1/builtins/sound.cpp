@@ -1,33 +1,200 @@
-// Sound: the script side of event sounds (attachSound, start, stop, volume and pan as
-// scripts read them back); the mixer plays what starts through the movie's sounds.
+// Sound: the script side of sounds. A Sound object belongs to a clip (or to the whole
+// movie when made without one) and acts on that clip's sound transform; it plays one
+// sound at a time, either a DefineSound exported by the movie (attachSound) or an MP3
+// file (loadSound). Playing sounds are watched from the frame loop: their position is
+// taken once a frame and onSoundComplete runs there, never from the sound thread.
+#include <climits>
 #include <cmath>
 
+#include "flash/audio/loaded_sound.h"
 #include "flash/audio/sound_events.h"
 #include "flash/avm1/builtins/builtins.h"
+#include "flash/avm1/builtins/net_stream.h"
+#include "flash/avm1/builtins/sound_support.h"
+#include "flash/avm1/display_binding.h"
+#include "flash/avm1/interpreter.h"
+#include "flash/display/movie_clip.h"
 #include "flash/display/player.h"
 
 namespace vantrel::flash::avm1 {
 
 namespace {
 
+struct QueuedStart {
+  double offset = 0;
+  int loops = 1;
+};
+
 class SoundData final : public NativeData {
  public:
-  DisplayObject* target = nullptr;
+  // The owner is kept as a target path and looked up at each use, so a clip that is
+  // renamed or replaced is found (or missed) the way the path names it.
+  bool hasOwner = false;
+  std::string ownerPath;
+  Object* ownerBase = nullptr;  // timeline a relative path starts from; null: absolute
+
+  enum class State { Empty, Loading, Loaded } state = State::Empty;
+  std::shared_ptr<const audio::PcmBuffer> pcm;
   std::uint16_t soundId = 0;
-  double volume = 100, pan = 0;
-  Object* transform = nullptr;
-  void Trace(gc::Tracer& tracer) const override {
-    tracer.Mark(target);
-    tracer.Mark(transform);
-  }
+  std::optional<double> duration;  // milliseconds
+  double position = 0;             // milliseconds, as of the last frame
+  bool streaming = false;
+  std::uint64_t instance = 0;
+  std::vector<QueuedStart> queued;  // start() calls while loading
+  std::uint64_t loadSerial = 0;
+  double bytesLoaded = 0;
+  std::optional<double> bytesTotal;
+
+  void Trace(gc::Tracer& tracer) const override { tracer.Mark(ownerBase); }
+};
+
+// The movie's own transform (Sound objects made without a clip), kept on the prototype
+// of the runtime's Sound class.
+class GlobalSoundData final : public NativeData {
+ public:
+  SoundTransform transform;
 };
 
 SoundData* DataOf(Call& call) { return call.self ? call.self->Data<SoundData>() : nullptr; }
 
+Interpreter& Interp(Machine& machine) { return static_cast<Interpreter&>(machine); }
+
+audio::SoundEvents* SoundsOf(Machine& machine) {
+  return machine.HasPlayer() ? machine.GetPlayer().sounds : nullptr;
+}
+
+GlobalSoundData& Global(Machine& machine) {
+  Object* proto = machine.Rt().soundProto;
+  if (!proto->Data<GlobalSoundData>()) proto->native = std::make_unique<GlobalSoundData>();
+  return *proto->Data<GlobalSoundData>();
+}
+
+// The clip the sound belongs to now; null when its path names nothing (or it has none).
+DisplayObject* Owner(Machine& machine, SoundData& data) {
+  if (!data.hasOwner || !machine.HasPlayer()) return nullptr;
+  DisplayObject* base = data.ownerBase ? machine.AsDisplay(data.ownerBase) : &machine.GetPlayer().Root();
+  if (!base) return nullptr;
+  DisplayObject* owner = ResolveTarget(Interp(machine), base, data.ownerPath);
+  return owner && !owner->Removed() ? owner : nullptr;
+}
+
+// What the mixer groups a clip's sounds by: the clip itself, as the timeline reports it.
+const void* GroupOf(DisplayObject* owner) {
+  if (!owner) return nullptr;
+  if (owner->Kind() == DisplayKind::MovieClip) return static_cast<const MovieClip*>(owner);
+  return owner;
+}
+
+// The transform that setVolume and friends act on; null when the owner is gone.
+SoundTransform* TransformOf(Machine& machine, SoundData& data) {
+  if (!data.hasOwner) return &Global(machine).transform;
+  DisplayObject* owner = Owner(machine, data);
+  return owner ? &owner->soundTransform : nullptr;
+}
+
+void ApplyTransform(Machine& machine, SoundData& data) {
+  audio::SoundEvents* sounds = SoundsOf(machine);
+  if (!sounds) return;
+  if (!data.hasOwner) {
+    sounds->SetClipGains(nullptr, GainsOf(Global(machine).transform));
+  } else if (DisplayObject* owner = Owner(machine, data)) {
+    sounds->SetClipGains(GroupOf(owner), GainsOf(owner->soundTransform));
+  }
+}
+
+// The player's conversion of numbers to integers: what does not fit (NaN included)
+// becomes the smallest integer.
+std::int32_t ClampToInt32(double number) {
+  if (std::isnan(number) || number <= -2147483649.0 || number >= 2147483648.0) return INT_MIN;
+  return static_cast<std::int32_t>(std::trunc(number));
+}
+
+std::int32_t Wrapping(std::int64_t value) { return static_cast<std::int32_t>(static_cast<std::uint32_t>(value)); }
+
+int PanOf(const SoundTransform& t) {
+  if (t.ll != 100) return Wrapping(100 - std::llabs(static_cast<std::int64_t>(t.ll)));
+  return Wrapping(std::llabs(static_cast<std::int64_t>(t.rr)) - 100);
+}
+
+const LoadedMovie* MovieOf(Machine& machine, SoundData& data) {
+  DisplayObject* owner = Owner(machine, data);
+  return owner ? owner->Movie() : machine.GetPlayer().RootMovie();
+}
+
+// Adds the position and duration properties once the object holds a sound; a script
+// that set both itself keeps its own values.
+Value DurationGetter(Call& call);
+Value PositionGetter(Call& call);
+void DefineTimes(Machine& machine, Object* self) {
+  if (machine.Has(self, "position") && machine.Has(self, "duration")) return;
+  Runtime& rt = machine.Rt();
+  self->DefineAccessor("position", rt.MakeFunction(PositionGetter), nullptr, kDontEnum | kDontDelete);
+  self->DefineAccessor("duration", rt.MakeFunction(DurationGetter), nullptr, kDontEnum | kDontDelete);
+}
+
+void Watch(Machine& machine, Object* self, std::uint64_t instance);
+
+void Play(Machine& machine, Object* self, SoundData& data, const QueuedStart& start) {
+  audio::SoundEvents* sounds = SoundsOf(machine);
+  if (!sounds || !data.pcm) return;
+  // A streamed file plays once at a time.
+  if (data.streaming && data.instance) sounds->StopInstance(data.instance);
+  DisplayObject* owner = Owner(machine, data);
+  const SoundTransform transform = owner ? owner->soundTransform : SoundTransform();
+  double offset = start.offset > 0 ? start.offset * audio::kMixRate : 0;
+  offset = std::min(offset, static_cast<double>(data.pcm->Frames()));
+  const std::uint64_t instance = sounds->PlayScriptSound(data.pcm, data.soundId, GroupOf(owner), GainsOf(transform),
+                                                         static_cast<std::uint32_t>(offset), start.loops);
+  if (!instance) return;
+  data.instance = instance;
+  Watch(machine, self, instance);
+}
+
+// Once a frame while instance plays: its position, and onSoundComplete when it ends.
+void Watch(Machine& machine, Object* self, std::uint64_t instance) {
+  machine.RunLater(
+      [self, instance](Machine& m) {
+        SoundData* data = self->Data<SoundData>();
+        audio::SoundEvents* sounds = SoundsOf(m);
+        if (!data || !sounds) return;
+        if (sounds->InstancePlaying(instance)) {
+          if (data->instance == instance) {
+            const std::int64_t at = sounds->InstancePosition(instance);
+            if (at >= 0) data->position = std::round(static_cast<double>(at) * 1000.0 / audio::kMixRate);
+          }
+          Watch(m, self, instance);
+          return;
+        }
+        const bool ended = sounds->InstanceEnded(instance);
+        if (data->instance == instance) {
+          data->instance = 0;
+          if (ended && data->duration) data->position = *data->duration;
+        }
+        // A sound that was stopped (stop(), stopAllSounds) does not complete.
+        if (ended) m.CallMethod(Value::Obj(self), "onSoundComplete", {});
+      },
+      self);
+}
+
 Value Construct(Call& call) {
   if (!call.self) return {};
   auto data = std::make_unique<SoundData>();
-  if (Object* o = call.Arg(0).AsObject()) data->target = call.machine.AsDisplay(o);
+  const Value target = call.Arg(0);
+  if (!target.IsNullish()) {
+    data->hasOwner = true;
+    DisplayObject* owner = target.IsObject() ? call.machine.AsDisplay(target.AsObject()) : nullptr;
+    if (!owner && call.machine.HasPlayer()) {
+      const std::string path = call.machine.ToString(target);
+      if (call.machine.Throwing()) return {};
+      DisplayObject* base = call.machine.AsDisplay(call.machine.Target());
+      owner = base ? ResolveTarget(Interp(call.machine), base, path) : nullptr;
+      if (!owner) {
+        data->ownerPath = path;
+        data->ownerBase = call.machine.Target();
+      }
+    }
+    if (owner) data->ownerPath = owner->TargetPath();
+  }
   call.self->kind = NativeKind::Other;
   call.self->native = std::move(data);
   return {};
@@ -36,36 +203,49 @@ Value Construct(Call& call) {
 Value AttachSound(Call& call) {
   SoundData* data = DataOf(call);
   if (!data || !call.machine.HasPlayer()) return {};
-  const LoadedMovie* movie =
-      data->target ? data->target->Movie() : call.machine.GetPlayer().RootMovie();
-  const std::uint16_t id = movie->Exported(call.machine.ToString(call.Arg(0)));
-  const auto character = id ? movie->Find(id) : nullptr;
-  if (character && character->Kind() == CharacterKind::Sound) data->soundId = id;
+  const std::string name = call.machine.ToString(call.Arg(0));
+  const LoadedMovie* movie = MovieOf(call.machine, *data);
+  const std::uint16_t id = movie ? movie->Exported(name) : 0;
+  audio::SoundEvents* sounds = SoundsOf(call.machine);
+  // The player's sound library holds the first movie's sounds (not those of movies
+  // loaded into it later).
+  const auto pcm = id && sounds && movie == call.machine.GetPlayer().RootMovie() ? sounds->DecodedSound(id) : nullptr;
+  if (!pcm) return {};
+  data->state = SoundData::State::Loaded;
+  data->queued.clear();
+  data->soundId = id;
+  data->pcm = pcm;
+  data->streaming = false;
+  data->duration = pcm ? std::round(static_cast<double>(pcm->Frames()) * 1000.0 / audio::kMixRate) : 0;
+  data->position = 0;
+  DefineTimes(call.machine, call.self);
   return {};
 }
 
 Value Start(Call& call) {
   SoundData* data = DataOf(call);
-  if (!data || !data->soundId || !call.machine.HasPlayer()) return {};
-  audio::SoundEvents* sounds = call.machine.GetPlayer().sounds;
-  if (!sounds) return {};
-  audio::SoundInfo info;
-  const double offset = call.machine.ToNumber(call.Arg(0));
-  if (!std::isnan(offset) && offset > 0) info.inPoint = static_cast<std::uint32_t>(offset * 44100);
-  const double loops = call.machine.ToNumber(call.Arg(1));
-  if (!std::isnan(loops) && loops > 1) info.loops = static_cast<int>(std::min(loops, 65535.0));
-  sounds->StartSound(data->soundId, info);
+  if (!data) return {};
+  QueuedStart start;
+  start.offset = call.Count() > 0 ? call.machine.ToNumber(call.Arg(0)) : 0;
+  if (std::isnan(start.offset)) start.offset = 0;
+  const double loops = call.Count() > 1 ? call.machine.ToNumber(call.Arg(1)) : 1;
+  start.loops = std::isnan(loops) || loops < 1 ? 1 : static_cast<int>(std::min(loops, 65535.0));
+  if (data->state == SoundData::State::Loading) {
+    data->queued.push_back(start);
+  } else if (data->state == SoundData::State::Loaded) {
+    Play(call.machine, call.self, *data, start);
+  }
   return {};
 }
 
 Value Stop(Call& call) {
-  if (!call.machine.HasPlayer()) return {};
   SoundData* data = DataOf(call);
-  audio::SoundEvents* sounds = call.machine.GetPlayer().sounds;
-  if (!sounds) return {};
-  if (data && call.Count() > 0) {
-    const LoadedMovie* movie = data->target ? data->target->Movie() : call.machine.GetPlayer().RootMovie();
-    const std::uint16_t id = movie->Exported(call.machine.ToString(call.Arg(0)));
+  audio::SoundEvents* sounds = SoundsOf(call.machine);
+  if (!data || !sounds) return {};
+  if (call.Count() > 0) {
+    // stop(name): every instance of that exported sound.
+    const LoadedMovie* movie = MovieOf(call.machine, *data);
+    const std::uint16_t id = movie ? movie->Exported(call.machine.ToString(call.Arg(0))) : 0;
     if (id) {
       audio::SoundInfo info;
       info.syncStop = true;
@@ -73,69 +253,215 @@ Value Stop(Call& call) {
     }
     return {};
   }
-  sounds->StopAll();
+  if (!data->hasOwner) {
+    sounds->StopAll();
+  } else if (DisplayObject* owner = Owner(call.machine, *data)) {
+    sounds->StopClip(GroupOf(owner));
+  }
+  if (data->instance) sounds->StopInstance(data->instance);
   return {};
 }
 
 Value GetVolume(Call& call) {
   SoundData* data = DataOf(call);
-  return data ? Value::Number(data->volume) : Value();
+  const SoundTransform* t = data ? TransformOf(call.machine, *data) : nullptr;
+  return t ? Value::Number(t->volume) : Value();
 }
+
 Value SetVolume(Call& call) {
   SoundData* data = DataOf(call);
-  const double v = call.machine.ToNumber(call.Arg(0));
-  if (data && !std::isnan(v)) data->volume = std::trunc(v);
+  SoundTransform* t = data ? TransformOf(call.machine, *data) : nullptr;
+  if (!t) return {};
+  t->volume = call.Count() > 0 ? ClampToInt32(call.machine.ToNumber(call.Arg(0))) : 0;
+  ApplyTransform(call.machine, *data);
   return {};
 }
+
 Value GetPan(Call& call) {
   SoundData* data = DataOf(call);
-  return data ? Value::Number(data->pan) : Value();
+  const SoundTransform* t = data ? TransformOf(call.machine, *data) : nullptr;
+  return t ? Value::Number(PanOf(*t)) : Value();
 }
+
 Value SetPan(Call& call) {
   SoundData* data = DataOf(call);
-  const double v = call.machine.ToNumber(call.Arg(0));
-  if (data && !std::isnan(v)) data->pan = std::trunc(v);
+  SoundTransform* t = data ? TransformOf(call.machine, *data) : nullptr;
+  if (!t) return {};
+  const std::int32_t pan = call.Count() > 0 ? ClampToInt32(call.machine.ToNumber(call.Arg(0))) : 0;
+  if (pan >= 0) {
+    t->ll = Wrapping(100 - static_cast<std::int64_t>(pan));
+    t->rr = 100;
+  } else {
+    t->ll = 100;
+    t->rr = Wrapping(100 + static_cast<std::int64_t>(pan));
+  }
+  t->lr = t->rl = 0;
+  ApplyTransform(call.machine, *data);
   return {};
 }
+
 Value GetTransform(Call& call) {
   SoundData* data = DataOf(call);
-  if (!data) return {};
-  Object* t = call.machine.NewObject();
-  const double left = data->pan > 0 ? 100 - data->pan : 100, right = data->pan < 0 ? 100 + data->pan : 100;
-  t->Define("ll", Value::Number(left));
-  t->Define("lr", Value::Number(0));
-  t->Define("rr", Value::Number(right));
-  t->Define("rl", Value::Number(0));
-  return Value::Obj(t);
+  const SoundTransform* t = data ? TransformOf(call.machine, *data) : nullptr;
+  if (!t) return {};
+  Object* object = call.machine.NewObject();
+  call.machine.Set(object, "ll", Value::Number(t->ll));
+  call.machine.Set(object, "lr", Value::Number(t->lr));
+  call.machine.Set(object, "rr", Value::Number(t->rr));
+  call.machine.Set(object, "rl", Value::Number(t->rl));
+  return Value::Obj(object);
 }
+
 Value SetTransform(Call& call) {
   SoundData* data = DataOf(call);
-  Object* t = call.Arg(0).AsObject();
-  if (!data || !t) return {};
-  const double ll = call.machine.ToNumber(call.machine.Get(t, "ll"));
-  const double rr = call.machine.ToNumber(call.machine.Get(t, "rr"));
-  if (!std::isnan(ll) && !std::isnan(rr)) data->pan = ll >= rr ? -(100 - rr) : (100 - ll);
+  SoundTransform* t = data ? TransformOf(call.machine, *data) : nullptr;
+  Object* from = call.Arg(0).AsObject();
+  if (!t || !from) return {};
+  // Only the object's own fields count; a field it lacks keeps its value.
+  const bool caseSensitive = call.machine.CaseSensitive();
+  auto take = [&](const char* name, int& field) {
+    if (!from->FindOwn(name, caseSensitive)) return;
+    field = ToInt32(call.machine.ToNumber(call.machine.Get(from, name)));
+  };
+  take("ll", t->ll);
+  take("lr", t->lr);
+  take("rl", t->rl);
+  take("rr", t->rr);
+  ApplyTransform(call.machine, *data);
   return {};
 }
-Value Zero(Call&) { return Value::Number(0); }
+
+Value DurationGetter(Call& call) {
+  SoundData* data = DataOf(call);
+  return data && data->duration ? Value::Number(*data->duration) : Value();
+}
+
+Value PositionGetter(Call& call) {
+  SoundData* data = DataOf(call);
+  return data && data->state != SoundData::State::Empty ? Value::Number(data->position) : Value();
+}
+
+Value SetNothing(Call&) { return {}; }
+
+Value LoadSound(Call& call) {
+  SoundData* data = DataOf(call);
+  if (!data || call.Count() == 0 || !call.machine.HasPlayer()) return {};
+  const std::string url = call.machine.ToString(call.Arg(0));
+  const bool streaming = call.machine.ToBoolean(call.Arg(1));
+  audio::SoundEvents* sounds = SoundsOf(call.machine);
+  if (streaming && sounds && data->instance) sounds->StopInstance(data->instance);
+  data->streaming = streaming;
+  data->state = SoundData::State::Loading;
+  data->queued.clear();
+  data->bytesLoaded = 0;
+  data->bytesTotal.reset();
+  const std::uint64_t serial = ++data->loadSerial;
+  Object* self = call.self;
+  call.machine.LoadData(
+      url, "GET", "",
+      [self, serial](Machine& m, bool ok, const std::string& body) {
+        SoundData* d = self->Data<SoundData>();
+        if (!d || d->loadSerial != serial) return;  // a later loadSound replaced this one
+        audio::LoadedSound loaded;
+        const auto* bytes = reinterpret_cast<const std::uint8_t*>(body.data());
+        if (ok) ok = audio::DecodeMp3File(std::span<const std::uint8_t>(bytes, body.size()), loaded, nullptr);
+        if (!ok) {
+          d->state = SoundData::State::Empty;
+          d->queued.clear();
+          const Value no = Value::Bool(false);
+          m.CallMethod(Value::Obj(self), "onLoad", std::span<const Value>(&no, 1));
+          return;
+        }
+        d->bytesLoaded = static_cast<double>(body.size());
+        d->bytesTotal = static_cast<double>(body.size());
+        d->state = SoundData::State::Loaded;
+        d->soundId = 0;
+        d->pcm = loaded.pcm;
+        d->position = 0;
+        const double length = std::round(loaded.milliseconds);
+        // A streamed file starts by itself, and knows its length only once it is all there.
+        d->duration = d->streaming ? 0 : length;
+        DefineTimes(m, self);
+        std::vector<QueuedStart> queued;
+        queued.swap(d->queued);
+        for (const QueuedStart& start : queued) Play(m, self, *d, start);
+        if (d->streaming) Play(m, self, *d, QueuedStart());
+        if (loaded.hasId3 && !loaded.id3.empty()) {
+          if (!m.Has(self, "id3")) {
+            Object* id3 = m.Rt().MakeObject(nullptr);
+            for (const audio::Id3Frame& frame : loaded.id3) {
+              // The ID3 1.0 names stand beside the frames they come from.
+              static const std::pair<const char*, const char*> kAliases[] = {
+                  {"COMM", "comment"}, {"TALB", "album"}, {"TCON", "genre"}, {"TIT2", "songname"},
+                  {"TPE1", "artist"},  {"TRCK", "track"}, {"TYER", "year"}};
+              for (const auto& [id, alias] : kAliases)
+                if (frame.id == id) id3->Define(alias, m.Str(frame.text));
+              if (frame.id == "COMM") {
+                // Every comment of the tag, in order, in one array.
+                const Property* known = id3->FindOwn("COMM", true);
+                Object* list = known && known->value.IsObject() ? known->value.AsObject() : m.NewArray();
+                if (ArrayData* array = list->Array()) array->elements.push_back(m.Str(frame.text));
+                id3->Define("COMM", Value::Obj(list));
+              } else {
+                id3->Define(frame.id, m.Str(frame.text));
+              }
+            }
+            self->Define("id3", Value::Obj(id3), kDontEnum | kDontDelete | kReadOnly);
+          }
+          const Value yes = Value::Bool(true);
+          m.CallMethod(Value::Obj(self), "onID3", std::span<const Value>(&yes, 1));
+        }
+        d = self->Data<SoundData>();
+        if (d && d->loadSerial == serial) d->duration = length;
+        const Value yes = Value::Bool(true);
+        m.CallMethod(Value::Obj(self), "onLoad", std::span<const Value>(&yes, 1));
+      },
+      call.self);
+  return {};
+}
+
+Value GetBytesLoaded(Call& call) {
+  SoundData* data = DataOf(call);
+  return data ? Value::Number(data->bytesLoaded) : Value();
+}
+
+Value GetBytesTotal(Call& call) {
+  SoundData* data = DataOf(call);
+  return data && data->bytesTotal ? Value::Number(*data->bytesTotal) : Value();
+}
+
+constexpr std::uint16_t kMethod = kDontEnum | kDontDelete | kReadOnly;
 
 const Member kMethods[] = {
-    {"attachSound", AttachSound, nullptr, kDontEnum, 500, 0},
-    {"start", Start, nullptr, kDontEnum, 500, 9},
-    {"stop", Stop, nullptr, kDontEnum, 500, 6},
-    {"getVolume", GetVolume, nullptr, kDontEnum, 500, 4},
-    {"setVolume", SetVolume, nullptr, kDontEnum, 500, 5},
-    {"getPan", GetPan, nullptr, kDontEnum, 500, 2},
-    {"setPan", SetPan, nullptr, kDontEnum, 500, 3},
-    {"getTransform", GetTransform, nullptr, kDontEnum, 500, 7},
-    {"setTransform", SetTransform, nullptr, kDontEnum, 500, 8},
-    {"getDuration", Zero, nullptr, kDontEnum | kVersion6},
-    {"getPosition", Zero, nullptr, kDontEnum | kVersion6},
-    {"duration", Zero, nullptr, kDontEnum | kVersion6 | kGetterOnly},
-    {"position", Zero, nullptr, kDontEnum | kVersion6 | kGetterOnly},
+    {"getPan", GetPan, nullptr, kMethod, 500, 2},
+    {"getTransform", GetTransform, nullptr, kMethod, 500, 7},
+    {"getVolume", GetVolume, nullptr, kMethod, 500, 4},
+    {"setPan", SetPan, nullptr, kMethod, 500, 3},
+    {"setTransform", SetTransform, nullptr, kMethod, 500, 8},
+    {"setVolume", SetVolume, nullptr, kMethod, 500, 5},
+    {"stop", Stop, nullptr, kMethod, 500, 6},
+    {"attachSound", AttachSound, nullptr, kMethod, 500, 0},
+    {"start", Start, nullptr, kMethod, 500, 9},
+    {"getDuration", DurationGetter, nullptr, kMethod | kVersion6},
+    {"setDuration", SetNothing, nullptr, kMethod | kVersion6},
+    {"getPosition", PositionGetter, nullptr, kMethod | kVersion6},
+    {"setPosition", SetNothing, nullptr, kMethod | kVersion6},
+    {"loadSound", LoadSound, nullptr, kMethod | kVersion6},
+    {"getBytesLoaded", GetBytesLoaded, nullptr, kMethod | kVersion6},
+    {"getBytesTotal", GetBytesTotal, nullptr, kMethod | kVersion6},
 };
 
 }  // namespace
+
+audio::Gains GainsOf(const SoundTransform& t) {
+  const float volume = static_cast<float>(std::max(0, t.volume)) / 100.0f;
+  audio::Gains gains;
+  gains.ll = volume * static_cast<float>(t.ll) / 100.0f;
+  gains.lr = volume * static_cast<float>(t.lr) / 100.0f;
+  gains.rl = volume * static_cast<float>(t.rl) / 100.0f;
+  gains.rr = volume * static_cast<float>(t.rr) / 100.0f;
+  return gains;
+}
 
 void InstallSound(Runtime& rt) {
   Object* ctor = rt.MakeClass(Construct, Construct);
@@ -143,6 +469,9 @@ void InstallSound(Runtime& rt) {
   rt.AddMembers(rt.soundProto, kMethods);
   rt.global->Define("Sound", Value::Obj(ctor), kDontEnum);
   rt.prototypes["Sound"] = rt.soundProto;
+  // The classes of video come with those of sound.
+  InstallNetStream(rt);
+  InstallVideo(rt);
 }
 
 }  // namespace vantrel::flash::avm1

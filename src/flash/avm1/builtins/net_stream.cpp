@@ -1,0 +1,300 @@
+// NetConnection and NetStream: Flash videos played from files next to the movie
+// (NetConnection.connect(null), then NetStream.play(url)). The stream's clock moves
+// with the movie's frames; its picture is shared with the Video objects attached to
+// it and its sound plays on the movie's mixer. Status events, metadata and cue points
+// reach the script from the frame loop.
+#include <cmath>
+
+#include "flash/audio/sound_events.h"
+#include "flash/avm1/builtins/builtins.h"
+#include "flash/avm1/builtins/data_support.h"
+#include "flash/avm1/builtins/net_stream.h"
+#include "flash/display/player.h"
+#include "flash/video/flv_playback.h"
+
+namespace vantrel::flash::avm1 {
+
+namespace {
+
+class ConnectionData final : public NativeData {
+ public:
+  bool connected = false;
+};
+
+ConnectionData* ConnectionOf(Call& call) { return call.self ? call.self->Data<ConnectionData>() : nullptr; }
+
+// Calls object.onStatus({code, level}) (the code defined first, as the player does).
+void SendStatus(Machine& machine, Object* object, const char* code, const char* level = "status") {
+  Object* info = machine.NewObject();
+  machine.Set(info, "code", machine.Str(code));
+  machine.Set(info, "level", machine.Str(level));
+  const Value arg = Value::Obj(info);
+  machine.CallMethod(Value::Obj(object), "onStatus", std::span<const Value>(&arg, 1));
+}
+
+Value ConstructConnection(Call& call) {
+  if (!call.self) return {};
+  call.self->kind = NativeKind::Other;
+  call.self->native = std::make_unique<ConnectionData>();
+  return {};
+}
+
+Value Connect(Call& call) {
+  ConnectionData* data = ConnectionOf(call);
+  if (!data) return Value::Bool(false);
+  // Only local playback is offered: connect(null). Servers are not reached.
+  if (!call.Arg(0).IsNullish()) {
+    data->connected = false;
+    return Value::Bool(false);
+  }
+  data->connected = true;
+  Object* self = call.self;
+  call.machine.RunLater([self](Machine& m) { SendStatus(m, self, "NetConnection.Connect.Success"); }, self);
+  return Value::Bool(true);
+}
+
+Value CloseConnection(Call& call) {
+  ConnectionData* data = ConnectionOf(call);
+  if (!data || !data->connected) return {};
+  data->connected = false;
+  SendStatus(call.machine, call.self, "NetConnection.Connect.Closed");
+  return {};
+}
+
+Value IsConnected(Call& call) {
+  ConnectionData* data = ConnectionOf(call);
+  return data ? Value::Bool(data->connected) : Value();
+}
+
+const Member kConnectionMembers[] = {
+    {"connect", Connect, nullptr, kDontEnum | kDontDelete | kReadOnly},
+    {"close", CloseConnection, nullptr, kDontEnum | kDontDelete | kReadOnly},
+    {"isConnected", IsConnected, nullptr, kDontEnum | kDontDelete | kGetterOnly},
+};
+
+class StreamData final : public NativeData {
+ public:
+  std::unique_ptr<video::FlvPlayback> playback;
+  std::shared_ptr<video::StreamPicture> picture = std::make_shared<video::StreamPicture>();
+  double bufferTime = 0.1;
+  std::uint64_t playSerial = 0;  // which play() the running watcher belongs to
+  std::size_t nextScript = 0;    // next script data tag to hand to the script
+  double bytesTotal = 0;
+  bool stopped = false;          // the end was reported
+  double lastTime = 0;           // the playhead as of the last frame, seconds
+};
+
+StreamData* StreamOf(Call& call) { return call.self ? call.self->Data<StreamData>() : nullptr; }
+
+// Hands the script tags up to the playhead to their handlers: onMetaData(info),
+// onCuePoint(info), or any other name the tag carries.
+void DeliverScripts(Machine& machine, Object* self, StreamData& data, double milliseconds) {
+  const video::FlvIndex& index = data.playback->Index();
+  const auto bytes = data.playback->Bytes();
+  while (data.nextScript < index.scripts.size() && index.scripts[data.nextScript].time <= milliseconds) {
+    const video::FlvTag& tag = index.scripts[data.nextScript++];
+    const std::string_view body(reinterpret_cast<const char*>(bytes.data() + tag.offset), tag.size);
+    data::AmfReader reader(machine, body);
+    const auto name = reader.ReadValue();
+    if (!name || !name->IsString()) continue;
+    std::vector<Value> args;
+    while (!reader.AtEnd()) {
+      const auto value = reader.ReadValue();
+      if (!value) break;
+      args.push_back(*value);
+    }
+    const std::string handler = name->Text();
+    machine.CallMethod(Value::Obj(self), handler, args);
+    if (!self->Data<StreamData>()) return;
+  }
+}
+
+void Watch(Machine& machine, Object* self, std::uint64_t serial) {
+  machine.RunLater(
+      [self, serial](Machine& m) {
+        StreamData* data = self->Data<StreamData>();
+        if (!data || data->playSerial != serial || !data->playback || !m.HasPlayer()) return;
+        const double frameMs = 1000.0 / m.GetPlayer().GetMovie().FrameRate();
+        if (data->playback->Playing()) data->playback->Advance(frameMs);
+        data->picture->image = data->playback->Picture();
+        data->lastTime = data->playback->Time();
+        DeliverScripts(m, self, *data, data->playback->Time() * 1000.0);
+        data = self->Data<StreamData>();
+        if (!data || data->playSerial != serial) return;
+        if (data->playback->Ended() && !data->stopped) {
+          data->stopped = true;
+          SendStatus(m, self, "NetStream.Buffer.Flush");
+          SendStatus(m, self, "NetStream.Play.Stop");
+          SendStatus(m, self, "NetStream.Buffer.Empty");
+        }
+        data = self->Data<StreamData>();
+        if (data && data->playSerial == serial) Watch(m, self, serial);
+      },
+      self);
+}
+
+Value ConstructStream(Call& call) {
+  if (!call.self) return {};
+  call.self->kind = NativeKind::Other;
+  call.self->native = std::make_unique<StreamData>();
+  return {};
+}
+
+Value Play(Call& call) {
+  StreamData* data = StreamOf(call);
+  if (!data || call.Count() == 0 || !call.machine.HasPlayer()) return {};
+  const std::string url = call.machine.ToString(call.Arg(0));
+  const std::uint64_t serial = ++data->playSerial;
+  data->playback.reset();
+  data->stopped = false;
+  data->nextScript = 0;
+  Object* self = call.self;
+  call.machine.LoadData(
+      url, "GET", "",
+      [self, serial](Machine& m, bool ok, const std::string& body) {
+        StreamData* d = self->Data<StreamData>();
+        if (!d || d->playSerial != serial) return;  // a later play() or close() came first
+        audio::SoundEvents* sounds = m.HasPlayer() ? m.GetPlayer().sounds : nullptr;
+        auto playback = std::make_unique<video::FlvPlayback>(sounds ? &sounds->SoundMixer() : nullptr, false);
+        if (!ok || !playback->OpenBytes(std::vector<std::uint8_t>(body.begin(), body.end()))) {
+          SendStatus(m, self, "NetStream.Play.StreamNotFound", "error");
+          return;
+        }
+        d->bytesTotal = static_cast<double>(body.size());
+        d->playback = std::move(playback);
+        d->playback->Play();
+        d->picture->image = d->playback->Picture();
+        SendStatus(m, self, "NetStream.Play.Start");
+        SendStatus(m, self, "NetStream.Buffer.Full");
+        d = self->Data<StreamData>();
+        if (!d || d->playSerial != serial || !d->playback) return;
+        DeliverScripts(m, self, *d, 0);
+        Watch(m, self, serial);
+      },
+      call.self);
+  return {};
+}
+
+Value Pause(Call& call) {
+  StreamData* data = StreamOf(call);
+  if (!data || !data->playback) return {};
+  // pause() toggles; pause(true) and pause(false) pause and resume.
+  const bool pause = call.Count() > 0 && !call.Arg(0).IsUndefined() ? call.machine.ToBoolean(call.Arg(0))
+                                                                   : data->playback->Playing();
+  if (pause)
+    data->playback->Pause();
+  else if (!data->playback->Ended())
+    data->playback->Play();
+  return {};
+}
+
+Value Seek(Call& call) {
+  StreamData* data = StreamOf(call);
+  if (!data || !data->playback) return {};
+  double seconds = call.machine.ToNumber(call.Arg(0));
+  if (std::isnan(seconds) || seconds < 0) seconds = 0;
+  const bool wasPlaying = data->playback->Playing() || (data->playback->Ended() && !data->stopped);
+  data->playback->Seek(seconds);
+  if (wasPlaying && !data->playback->Playing()) data->playback->Play();
+  data->stopped = false;
+  data->picture->image = data->playback->Picture();
+  data->lastTime = data->playback->Time();
+  // Script tags up to the new playhead are not handed out again (the metadata at the
+  // start is heard once); the later ones come as the playhead reaches them.
+  const video::FlvIndex& index = data->playback->Index();
+  data->nextScript = 0;
+  while (data->nextScript < index.scripts.size() && index.scripts[data->nextScript].time <= data->lastTime * 1000.0)
+    ++data->nextScript;
+  SendStatus(call.machine, call.self, "NetStream.Seek.Notify");
+  return {};
+}
+
+Value Close(Call& call) {
+  StreamData* data = StreamOf(call);
+  if (!data) return {};
+  ++data->playSerial;  // the watcher ends
+  data->playback.reset();
+  data->picture->image = QImage();
+  data->lastTime = 0;
+  return {};
+}
+
+Value SetBufferTime(Call& call) {
+  StreamData* data = StreamOf(call);
+  const double seconds = call.machine.ToNumber(call.Arg(0));
+  if (data && !std::isnan(seconds)) data->bufferTime = std::max(0.0, seconds);
+  return {};
+}
+
+Value Time(Call& call) {
+  StreamData* data = StreamOf(call);
+  return data ? Value::Number(data->lastTime) : Value();
+}
+
+Value BufferTime(Call& call) {
+  StreamData* data = StreamOf(call);
+  return data ? Value::Number(data->bufferTime) : Value();
+}
+
+// The whole file is read at once: what lies ahead of the playhead is buffered, up to
+// the buffer time the script asked for (the player fills at least that much).
+Value BufferLength(Call& call) {
+  StreamData* data = StreamOf(call);
+  if (!data) return {};
+  if (!data->playback) return Value::Number(0);
+  const double ahead = std::max(0.0, data->playback->Duration() - data->lastTime);
+  return Value::Number(ahead);
+}
+
+Value BytesLoaded(Call& call) {
+  StreamData* data = StreamOf(call);
+  return data ? Value::Number(data->playback ? data->bytesTotal : 0) : Value();
+}
+
+Value BytesTotal(Call& call) {
+  StreamData* data = StreamOf(call);
+  return data ? Value::Number(data->playback ? data->bytesTotal : 0) : Value();
+}
+
+Value CurrentFps(Call& call) {
+  StreamData* data = StreamOf(call);
+  if (!data || !data->playback || !data->playback->Playing()) return Value::Number(0);
+  return Value::Number(std::round(1000.0 / data->playback->Index().FrameInterval()));
+}
+
+constexpr std::uint16_t kMethod = kDontEnum | kDontDelete | kReadOnly;
+
+const Member kStreamMembers[] = {
+    {"play", Play, nullptr, kMethod},
+    {"pause", Pause, nullptr, kMethod},
+    {"seek", Seek, nullptr, kMethod},
+    {"close", Close, nullptr, kMethod},
+    {"setBufferTime", SetBufferTime, nullptr, kMethod},
+    {"time", Time, nullptr, kDontEnum | kDontDelete | kGetterOnly},
+    {"bufferTime", BufferTime, nullptr, kDontEnum | kDontDelete | kGetterOnly},
+    {"bufferLength", BufferLength, nullptr, kDontEnum | kDontDelete | kGetterOnly},
+    {"bytesLoaded", BytesLoaded, nullptr, kDontEnum | kDontDelete | kGetterOnly},
+    {"bytesTotal", BytesTotal, nullptr, kDontEnum | kDontDelete | kGetterOnly},
+    {"currentFps", CurrentFps, nullptr, kDontEnum | kDontDelete | kGetterOnly},
+};
+
+}  // namespace
+
+std::shared_ptr<const video::StreamPicture> NetStreamPicture(Object* stream) {
+  StreamData* data = stream ? stream->Data<StreamData>() : nullptr;
+  return data ? data->picture : nullptr;
+}
+
+void InstallNetStream(Runtime& rt) {
+  Object* connection = rt.MakeClass(ConstructConnection, ConstructConnection);
+  rt.AddMembers(Runtime::PrototypeOf(connection), kConnectionMembers);
+  rt.global->Define("NetConnection", Value::Obj(connection), kDontEnum);
+  rt.prototypes["NetConnection"] = Runtime::PrototypeOf(connection);
+
+  Object* stream = rt.MakeClass(ConstructStream, ConstructStream);
+  rt.AddMembers(Runtime::PrototypeOf(stream), kStreamMembers);
+  rt.global->Define("NetStream", Value::Obj(stream), kDontEnum);
+  rt.prototypes["NetStream"] = Runtime::PrototypeOf(stream);
+}
+
+}  // namespace vantrel::flash::avm1
