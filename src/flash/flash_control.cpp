@@ -88,10 +88,6 @@ bool FlashControl::LoadMovieData(std::span<const std::uint8_t> bytes, const std:
   quitRequested_ = false;
   movie_ = movie;
   player_.reset();
-<<<<<<< HEAD
-  sounds_ = mixer_ ? audio::MovieSounds::Make(*movie_, bytes, *mixer_) : nullptr;
-  player_ = std::make_unique<flash::Player>(movie_, MakeHooks(), movieAddress_.empty() ? movieUrl_ : movieAddress_);
-=======
   if (!mixer_ && !silentMixer_) silentMixer_ = std::make_unique<audio::Mixer>();
   if (!mixer_) silentMixer_->StopAll();
   silentDue_ = 0;
@@ -100,8 +96,7 @@ bool FlashControl::LoadMovieData(std::span<const std::uint8_t> bytes, const std:
   if (sounds_) sounds_->clipGains = [](const void* clip) {
     return avm1::GainsOf(static_cast<const MovieClip*>(clip)->soundTransform);
   };
-  player_ = std::make_unique<flash::Player>(movie_, MakeHooks(), movieUrl_);
->>>>>>> media
+  player_ = std::make_unique<flash::Player>(movie_, MakeHooks(), movieAddress_.empty() ? movieUrl_ : movieAddress_);
   movieUrl_.clear();
   movieAddress_.clear();
   player_->loop = loop_;

@@ -588,7 +588,6 @@ void Player::LoadMovieInto(const std::string& url, int level, DisplayObject* cli
     levelLoads_[level] = token;
   }
   const std::string resolved = ResolveUrl(url);
-<<<<<<< HEAD
   FetchProgress progress = std::move(events.progress);
   Fetch(url, method, sent, clip, keep, std::move(progress),
         [this, resolved, level, clip, events = std::move(events), token](bool ok, std::string body) {
@@ -698,68 +697,10 @@ MovieClip* Player::EnsureLevel(int level) {
   MakeScriptObject(*clip, runtime_->movieClipProto);
   AddToExecList(clip);
   return clip;
-=======
-  const std::pair<const void*, int> key(clip, clip ? -1 : level);
-  const std::uint64_t serial = ++loadSerials_[key];
-  RunLater(
-      [this, resolved, level, clip, done, key, serial](avm1::Machine&) {
-        if (loadSerials_[key] != serial) return;  // unloaded (or loaded again) meanwhile
-        std::string body, error;
-        bool ok = false;
-        if (hooks_.readFile) {
-          ok = hooks_.readFile(resolved, body, error);
-        } else {
-          body = ReadLocalFile(resolved, ok);
-        }
-        std::shared_ptr<Movie> movie =
-            ok ? LoadMovieFromBytes(std::span(reinterpret_cast<const std::uint8_t*>(body.data()), body.size()), &error)
-               : nullptr;
-        if (!movie || movie->actionScript3) {
-          if (done) done(false, 0);
-          return;
-        }
-        auto loaded = std::make_unique<LoadedMovie>();
-        loaded->movie = movie;
-        loaded->url = resolved;
-        LoadedMovie* raw = loaded.get();
-        movies_.push_back(std::move(loaded));
-        MovieClip* target = nullptr;
-        if (clip && clip->IsContainer()) {
-          target = static_cast<MovieClip*>(clip);
-          std::vector<DisplayObject*> children;
-          for (const auto& [d, c] : target->Children()) children.push_back(c);
-          for (DisplayObject* c : children) target->RemoveChild(c);
-          target->SetTimeline(&raw->movie->root, raw);
-          target->clipActions.clear();
-        } else {
-          if (MovieClip* old = Level(level)) old->MarkRemoved();
-          target = runtime_->heap.Make<MovieClip>(*this, raw, &raw->movie->root);
-          target->serial = NextSerial();
-          levels_[level] = target;
-          MakeScriptObject(*target, runtime_->movieClipProto);
-          if (level == 0) root_ = target;
-          AddToExecList(target);
-          if (done) done(true, body.size());
-          return;
-        }
-        AddToExecList(target);
-        if (done) done(true, body.size());
-      },
-      keep);
->>>>>>> media
-}
-
-void Player::CancelLoads(DisplayObject* clip, int level) {
-  const auto it = loadSerials_.find({clip, clip ? -1 : level});
-  if (it != loadSerials_.end()) ++it->second;
 }
 
 void Player::UnloadLevel(int level) {
-<<<<<<< HEAD
   levelLoads_.erase(level);
-=======
-  CancelLoads(nullptr, level);
->>>>>>> media
   MovieClip* clip = Level(level);
   if (!clip) return;
   CancelLoads(clip);

@@ -191,14 +191,8 @@ class Player {
   void LoadMovieInto(const std::string& url, int level, DisplayObject* clip, bool variablesOnly, const std::string& method,
                      const std::string& formData, MovieLoadEvents events = {});
   void UnloadLevel(int level);
-<<<<<<< HEAD
   // _levelN, made empty when nothing is loaded there (MovieClipLoader targets).
   MovieClip* EnsureLevel(int level);
-=======
-  // A movie load into clip (or, with clip null, into level) that has not arrived yet
-  // is dropped.
-  void CancelLoads(DisplayObject* clip, int level);
->>>>>>> media
 
   // Input from the host. Positions are stage twips; buttons 0 left, 1 right, 2 middle;
   // key codes are the movie's own (Key.getCode), ascii the character typed (0 none).
@@ -306,7 +300,6 @@ class Player {
   int nextTimerId_ = 0;
   std::vector<QueuedAction> later_;
   std::set<std::pair<const Movie*, std::uint16_t>> initialised_;
-  std::map<std::pair<const void*, int>, std::uint64_t> loadSerials_;  // the latest movie load per target
   std::uint64_t ticks_ = 0;
   std::uint64_t serial_ = 0;
   int creations_ = 0;
