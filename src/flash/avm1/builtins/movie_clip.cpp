@@ -5,6 +5,7 @@
 #include <cmath>
 
 #include "flash/avm1/builtins/builtins.h"
+#include "flash/avm1/builtins/data_support.h"
 #include "flash/avm1/display_binding.h"
 #include "flash/avm1/interpreter.h"
 #include "flash/display/movie_clip.h"
@@ -298,6 +299,8 @@ Value SetMask(Call& call) {
   if (d->maskClip) d->maskClip->maskedBy = nullptr;
   d->maskClip = nullptr;
   if (DisplayObject* mask = DisplayArg(call, 0); mask && mask != d) {
+    // A mask masks one clip: taking it from another unmasks that one.
+    if (mask->maskedBy && mask->maskedBy->maskClip == mask) mask->maskedBy->maskClip = nullptr;
     d->maskClip = mask;
     mask->maskedBy = d;
   }
@@ -361,8 +364,15 @@ class ScriptDrawing : public Shape {
   bool provisionalClose = false;
   std::uint32_t line = 0;
   void Grow(QPointF p, double margin) {
+    // Points without a line make empty boxes, which QRectF::united ignores.
     const QRectF box(p.x() - margin, p.y() - margin, 2 * margin, 2 * margin);
-    extent = extent.isNull() ? box : extent.united(box);
+    if (!hasExtent) {
+      extent = box;
+      hasExtent = true;
+    } else {
+      extent.setCoords(std::min(extent.left(), box.left()), std::min(extent.top(), box.top()),
+                       std::max(extent.right(), box.right()), std::max(extent.bottom(), box.bottom()));
+    }
     bounds = Rect{static_cast<std::int32_t>(std::floor(extent.left())), static_cast<std::int32_t>(std::ceil(extent.right())),
                   static_cast<std::int32_t>(std::floor(extent.top())), static_cast<std::int32_t>(std::ceil(extent.bottom()))};
   }
@@ -371,6 +381,7 @@ class ScriptDrawing : public Shape {
     return data.styleSets[0].lines[line - 1].width / 2.0;
   }
   QRectF extent;
+  bool hasExtent = false;
 };
 
 ScriptDrawing* DrawingOf(Call& call, bool create) {
@@ -679,6 +690,65 @@ Value Clear(Call& call) {
   return {};
 }
 
+// The drawing properties of Flash 8 clips: a colour drawn behind the clip's bounds
+// (undefined for none), drawing through a cached bitmap, and a rectangle that crops the
+// clip and scrolls its content (a flash.geom.Rectangle in pixels, undefined for none).
+Value GetOpaqueBackground(Call& call) {
+  MovieClip* clip = ClipOf(call);
+  if (!clip || !clip->opaqueBackground) return {};
+  const Rgba& c = *clip->opaqueBackground;
+  return Value::Number(static_cast<double>(static_cast<std::uint32_t>(c.r) << 16 | static_cast<std::uint32_t>(c.g) << 8 | c.b));
+}
+Value SetOpaqueBackground(Call& call) {
+  MovieClip* clip = ClipOf(call);
+  if (!clip) return {};
+  const Value v = call.Arg(0);
+  const double number = v.IsNullish() ? std::nan("") : call.machine.ToNumber(v);
+  if (std::isnan(number)) {
+    clip->opaqueBackground.reset();
+    return {};
+  }
+  const std::uint32_t rgb = ToUint32(number);
+  clip->opaqueBackground = Rgba{static_cast<std::uint8_t>(rgb >> 16), static_cast<std::uint8_t>(rgb >> 8),
+                                static_cast<std::uint8_t>(rgb), 255};
+  return {};
+}
+Value GetCacheAsBitmap(Call& call) {
+  MovieClip* clip = ClipOf(call);
+  return clip ? Value::Bool(clip->cacheAsBitmap || !clip->filters.empty()) : Value();
+}
+Value SetCacheAsBitmap(Call& call) {
+  if (MovieClip* clip = ClipOf(call)) clip->cacheAsBitmap = call.machine.ToBoolean(call.Arg(0));
+  return {};
+}
+Value GetScrollRect(Call& call) {
+  MovieClip* clip = ClipOf(call);
+  if (!clip || !clip->scrollRect) return {};
+  const QRectF& r = *clip->scrollRect;
+  Object* rect = data::NewInstance(call.machine, "flash.geom.Rectangle");
+  if (!rect) return {};
+  rect->Define("x", Value::Number(r.x() / 20));
+  rect->Define("y", Value::Number(r.y() / 20));
+  rect->Define("width", Value::Number(r.width() / 20));
+  rect->Define("height", Value::Number(r.height() / 20));
+  return Value::Obj(rect);
+}
+Value SetScrollRect(Call& call) {
+  MovieClip* clip = ClipOf(call);
+  if (!clip) return {};
+  Object* rect = call.Arg(0).AsObject();
+  if (!rect) {
+    clip->scrollRect.reset();
+    return {};
+  }
+  const auto number = [&](std::string_view name) {
+    const double v = call.machine.ToNumber(call.machine.Get(rect, name));
+    return std::isfinite(v) ? std::clamp(v, -1e7, 1e7) * 20 : 0.0;
+  };
+  clip->scrollRect = QRectF(number("x"), number("y"), number("width"), number("height"));
+  return {};
+}
+
 const Member kMethods[] = {
     {"play", Play},
     {"stop", Stop},
@@ -715,6 +785,9 @@ const Member kMethods[] = {
     {"lineStyle", LineStyleMethod, nullptr, kDontEnum | kVersion6},
     {"beginGradientFill", BeginGradientFill, nullptr, kDontEnum | kVersion6},
     {"lineGradientStyle", LineGradientStyle, nullptr, kDontEnum | kVersion8},
+    {"opaqueBackground", GetOpaqueBackground, SetOpaqueBackground, kDontEnum | kVersion8},
+    {"cacheAsBitmap", GetCacheAsBitmap, SetCacheAsBitmap, kDontEnum | kVersion8},
+    {"scrollRect", GetScrollRect, SetScrollRect, kDontEnum | kVersion8},
     {"moveTo", MoveTo, nullptr, kDontEnum | kVersion6},
     {"lineTo", LineTo, nullptr, kDontEnum | kVersion6},
     {"curveTo", CurveTo, nullptr, kDontEnum | kVersion6},
