@@ -242,7 +242,8 @@ Value Interpreter::ToPrimitive(const Value& value, bool preferString) {
     const Value result = CallFunction(fn, value, {});
     return result;
   }
-  return value;
+  // An object without a valueOf (such as _global) has no primitive value.
+  return Value();
 }
 
 Object* Interpreter::ToObject(const Value& value) {
@@ -355,7 +356,7 @@ Value Interpreter::Get(Object* object, std::string_view name) {
   if (object->kind == NativeKind::String && SameName(name, "length", cs) && !object->FindOwn(name, cs)) {
     return Value::Number(static_cast<double>(Utf16Length(static_cast<PrimitiveData*>(object->native.get())->value.Text())));
   }
-  if (name.size() == 9 && SameName(name, "__proto__", cs)) return Value::Obj(object->proto);
+  if (name.size() == 9 && SameName(name, "__proto__", cs)) return object->proto ? Value::Obj(object->proto) : Value();
   Object* at = object;
   for (int depth = 0; at && depth < kMaxChain; at = at->proto, ++depth) {
     if (const Property* p = at->FindOwn(name, cs); p && VisibleIn(p->attributes, version)) {
@@ -856,7 +857,7 @@ bool StrictEquals(const Value& a, const Value& b) {
     case Value::Type::Undefined:
     case Value::Type::Null: return true;
     case Value::Type::Boolean: return a.boolean == b.boolean;
-    case Value::Type::Number: return a.number == b.number;
+    case Value::Type::Number: return a.number == b.number || (std::isnan(a.number) && std::isnan(b.number));
     case Value::Type::String: return a.string == b.string || a.string->Text() == b.string->Text();
     case Value::Type::Object: return a.object == b.object;
   }
@@ -867,6 +868,14 @@ bool LooseEquals(Interpreter& m, Value a, Value b, int version) {
   for (int round = 0; round < 4; ++round) {
     if (a.type == b.type) return StrictEquals(a, b);
     if (a.IsNullish() && b.IsNullish()) return true;
+    // An object meets a primitive (undefined and null too) through its valueOf: an
+    // object without one, such as _global, equals undefined.
+    if (a.IsObject() != b.IsObject()) {
+      Value& o = a.IsObject() ? a : b;
+      o = m.ToPrimitive(o, false);
+      if (o.IsObject()) return false;
+      continue;
+    }
     if (a.IsNullish() || b.IsNullish()) {
       // SWF 5 and 6 compare undefined with other values by number.
       return false;
@@ -914,8 +923,13 @@ Value Interpreter::Pop() {
 }
 
 Value Interpreter::Less(const Value& a, const Value& b) {
+  // An operand whose valueOf gives an object makes the comparison false at once;
+  // clips are a type of their own there and count as no number (undefined).
+  const auto plainObject = [](const Value& v) { return v.IsObject() && v.object->kind != NativeKind::Display; };
   const Value pa = ToPrimitive(a, false);
+  if (plainObject(pa)) return Value::Bool(false);
   const Value pb = ToPrimitive(b, false);
+  if (plainObject(pb)) return Value::Bool(false);
   if (pa.IsString() && pb.IsString()) return Value::Bool(Utf16Less(pa.string->Text(), pb.string->Text()));
   const double x = ToNumber(pa), y = ToNumber(pb);
   if (std::isnan(x) || std::isnan(y)) return Value();
@@ -1222,7 +1236,21 @@ Value Interpreter::Run(std::size_t base) {
       }
     }
     frame.pc = next;
-    if (debugOps_) std::fprintf(stderr, "%*s%02X @%zu stack=%zu base=%zu\n", static_cast<int>(frames_.size()), "", op, at, stack_.size(), frame.stackBase);
+    if (debugOps_) {
+      std::string top;
+      if (stack_.size() > frame.stackBase) {
+        const Value& t = stack_.back();
+        switch (t.type) {
+          case Value::Type::Undefined: top = "undefined"; break;
+          case Value::Type::Null: top = "null"; break;
+          case Value::Type::Boolean: top = t.boolean ? "true" : "false"; break;
+          case Value::Type::Number: top = std::to_string(t.number); break;
+          case Value::Type::String: top = '"' + t.string->Text().substr(0, 40) + '"'; break;
+          case Value::Type::Object: top = "object"; break;
+        }
+      }
+      std::fprintf(stderr, "%*s%02X @%zu stack=%zu top=%s\n", static_cast<int>(frames_.size()), "", op, at, stack_.size(), top.c_str());
+    }
     ActionReader r(code + at + 3, op >= 0x80 ? length : 0);
     const int version = frame.version;
     switch (op) {
@@ -1311,8 +1339,9 @@ Value Interpreter::Run(std::size_t base) {
       case 0x0B:
       case 0x0C:
       case 0x0D: {
-        const double b = ToNumber(Pop());
+        const Value bv = Pop();  // the first operand converts first
         const double a = ToNumber(Pop());
+        const double b = ToNumber(bv);
         double result = 0;
         if (op == 0x0A) result = a + b;
         if (op == 0x0B) result = a - b;
@@ -1344,8 +1373,9 @@ Value Interpreter::Run(std::size_t base) {
         break;
       }
       case 0x3F: {
-        const double b = ToNumber(Pop());
+        const Value bv = Pop();  // the first operand converts first
         const double a = ToNumber(Pop());
+        const double b = ToNumber(bv);
         Push(Value::Number(std::fmod(a, b)));
         break;
       }
@@ -1357,8 +1387,9 @@ Value Interpreter::Run(std::size_t base) {
       case 0x63:
       case 0x64:
       case 0x65: {
-        const double bn = ToNumber(Pop());
+        const Value bnv = Pop();  // the first operand converts first
         const double an = ToNumber(Pop());
+        const double bn = ToNumber(bnv);
         const std::int32_t a = ToInt32(an), b = ToInt32(bn);
         double result = 0;
         switch (op) {
@@ -1373,15 +1404,16 @@ Value Interpreter::Run(std::size_t base) {
         break;
       }
       // Comparisons and logic.
-      case 0x0E: {
+      case 0x0E: {  // unlike the arithmetic, the old equality converts its second operand first
         const double b = ToNumber(Pop());
         const double a = ToNumber(Pop());
         PushBool(version, a == b);
         break;
       }
       case 0x0F: {
-        const double b = ToNumber(Pop());
+        const Value bv = Pop();  // the first operand converts first
         const double a = ToNumber(Pop());
+        const double b = ToNumber(bv);
         PushBool(version, a < b);
         break;
       }
