@@ -1601,7 +1601,7 @@ Value Interpreter::Run(std::size_t base) {
           const Value v = Pop();
           pairs.emplace_back(ToString(Pop()), v);
         }
-        for (auto it = pairs.rbegin(); it != pairs.rend(); ++it) o->Define(it->first, it->second);
+        for (auto it = pairs.begin(); it != pairs.end(); ++it) o->Define(it->first, it->second);
         Push(Value::Obj(o));
         break;
       }
