@@ -293,12 +293,26 @@ Value StopDragMethod(Call& call) {
   return {};
 }
 
+// setMask(mask): a clip, or a target path resolved from the clip and then from its
+// parent; null or undefined removes the mask. Without an argument nothing changes
+// (undefined); a mask that names nothing, or the clip itself, changes nothing (false).
 Value SetMask(Call& call) {
   DisplayObject* d = call.machine.AsDisplay(call.self);
-  if (!d) return {};
-  if (d->maskClip) d->maskClip->maskedBy = nullptr;
+  if (!d || call.Count() == 0) return {};
+  const Value v = call.Arg(0);
+  DisplayObject* mask = nullptr;
+  if (!v.IsNullish()) {
+    if (Object* o = v.AsObject()) mask = call.machine.AsDisplay(o);
+    if (!mask) {
+      const std::string path = call.machine.ToString(v);
+      mask = ResolveTarget(Machine(call), d, path);
+      if (!mask && d->Parent()) mask = ResolveTarget(Machine(call), d->Parent(), path);
+    }
+    if (!mask || mask == d) return Value::Bool(false);
+  }
+  if (d->maskClip && d->maskClip->maskedBy == d) d->maskClip->maskedBy = nullptr;
   d->maskClip = nullptr;
-  if (DisplayObject* mask = DisplayArg(call, 0); mask && mask != d) {
+  if (mask) {
     // A mask masks one clip: taking it from another unmasks that one.
     if (mask->maskedBy && mask->maskedBy->maskClip == mask) mask->maskedBy->maskClip = nullptr;
     d->maskClip = mask;
