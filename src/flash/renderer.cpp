@@ -165,7 +165,14 @@ class Walker {
       DrawThroughMask(painter, object, parent, color, nesting);
       return;
     }
-    const QTransform transform = ToQt(object.GetMatrix()) * parent;
+    QTransform transform = ToQt(object.GetMatrix()) * parent;
+    // The player draws a cached object (cacheAsBitmap, filters, an opaque background)
+    // into a bitmap it places on whole pixels: the object moves to the nearest one.
+    if (!asMask && (object.cacheAsBitmap || !object.filters.empty() || object.opaqueBackground)) {
+      transform.setMatrix(transform.m11(), transform.m12(), transform.m13(), transform.m21(), transform.m22(),
+                          transform.m23(), std::floor(transform.dx() + 0.5), std::floor(transform.dy() + 0.5),
+                          transform.m33());
+    }
     const ColorTransform combined = asMask ? color : color * object.GetColorTransform();
     if (!asMask && object.opaqueBackground) {
       const Rgba& bg = *object.opaqueBackground;

@@ -135,5 +135,20 @@ TEST(RenderWalk, OpaqueBackgroundFillsTheClipsBoundsAndCanBeRemoved) {
   EXPECT_EQ(image.pixel(50, 50), 0xffffffffu);
 }
 
+TEST(RenderWalk, ACachedClipSitsOnWholePixels) {
+  const auto firstColumn = [](bool cached) {
+    Actions a;
+    MakeBox(a, "clip", 1, 0xff0000, 0, 0, 20, 20);
+    SetMember(a, "_root.clip", "_x", 10.5);
+    if (cached) SetMember(a, "_root.clip", "cacheAsBitmap", 1);
+    const QImage image = Draw(a);
+    int x = 0;
+    while (x < 100 && image.pixel(x, 10) != 0xffff0000u) ++x;
+    return x;
+  };
+  EXPECT_EQ(firstColumn(false), 10) << "the edge through the pixel centre counts";
+  EXPECT_EQ(firstColumn(true), 11) << "the cached bitmap moved to x = 11";
+}
+
 }  // namespace
 }  // namespace vantrel::flash
