@@ -167,11 +167,13 @@ class Walker {
     }
     QTransform transform = ToQt(object.GetMatrix()) * parent;
     // The player draws a cached object (cacheAsBitmap, filters, an opaque background)
-    // into a bitmap it places on whole pixels: the object moves to the nearest one.
+    // into a bitmap whose corner is the corner of the object's bounds moved to the
+    // nearest whole pixel: the object moves with it.
     if (!asMask && (object.cacheAsBitmap || !object.filters.empty() || object.opaqueBackground)) {
-      transform.setMatrix(transform.m11(), transform.m12(), transform.m13(), transform.m21(), transform.m22(),
-                          transform.m23(), std::floor(transform.dx() + 0.5), std::floor(transform.dy() + 0.5),
-                          transform.m33());
+      const QRectF bounds = MaskBounds(object, parent, nesting);
+      if (bounds.isValid() && std::isfinite(bounds.left()) && std::isfinite(bounds.top()))
+        transform *= QTransform::fromTranslate(std::floor(bounds.left() + 0.5) - bounds.left(),
+                                               std::floor(bounds.top() + 0.5) - bounds.top());
     }
     const ColorTransform combined = asMask ? color : color * object.GetColorTransform();
     if (!asMask && object.opaqueBackground) {
