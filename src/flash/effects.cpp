@@ -123,6 +123,11 @@ void BlurBytes(std::uint8_t* data, int width, int height, int bytesPerLine, int 
   }
 }
 
+// The box width in device pixels of a blur of `blur` stage pixels drawn at scale: the
+// pixel in the middle stays one pixel, the reach on either side scales (a blur of 10
+// on a stage shown twice as large is 19 pixels wide, not 20).
+double DeviceBlur(double blur, double scale) { return blur > 1 ? (blur - 1) * scale + 1 : blur; }
+
 // How far one pass of a box of this width reaches past a pixel.
 int BlurReach(double width) {
   const BlurBox box = MakeBlurBox(width);
@@ -154,8 +159,8 @@ Plane ShadowPlane(const QImage& layer, const FilterParams& f, double scale, int 
       plane.values[static_cast<std::size_t>(y) * static_cast<std::size_t>(plane.width) + static_cast<std::size_t>(x)] = a;
     }
   }
-  BlurBytes(plane.values.data(), plane.width, plane.height, plane.width, 1, f.blurX * scale, f.blurY * scale,
-            f.passes);
+  BlurBytes(plane.values.data(), plane.width, plane.height, plane.width, 1, DeviceBlur(f.blurX, scale),
+            DeviceBlur(f.blurY, scale), f.passes);
   return plane;
 }
 
@@ -434,7 +439,7 @@ QMargins FilterMargins(const std::vector<FilterParams>& filters, double scale) {
   for (const FilterParams& f : filters) {
     if (f.type == 5 || f.type == 6) continue;  // same size in, same size out
     const int passes = std::clamp(f.passes, 0, kMaxPasses);
-    const int rx = BlurReach(f.blurX * scale) * passes, ry = BlurReach(f.blurY * scale) * passes;
+    const int rx = BlurReach(DeviceBlur(f.blurX, scale)) * passes, ry = BlurReach(DeviceBlur(f.blurY, scale)) * passes;
     const int dx = static_cast<int>(std::ceil(std::abs(std::cos(f.angle) * f.distance * scale)));
     const int dy = static_cast<int>(std::ceil(std::abs(std::sin(f.angle) * f.distance * scale)));
     // Filters grow the layer one after another.
@@ -458,7 +463,7 @@ void ApplyFilters(QImage& layer, const std::vector<FilterParams>& filters, doubl
       case 0:
       case 2:
       case 4: ShadowOrGlow(layer, f, scale); break;
-      case 1: BoxBlur(layer, f.blurX * scale, f.blurY * scale, f.passes); break;
+      case 1: BoxBlur(layer, DeviceBlur(f.blurX, scale), DeviceBlur(f.blurY, scale), f.passes); break;
       case 3:
       case 7: Bevel(layer, f, scale); break;
       case 5: Convolution(layer, f); break;
