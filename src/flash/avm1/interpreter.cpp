@@ -344,7 +344,8 @@ Value Interpreter::Get(Object* object, std::string_view name) {
     if (!from) return Value();
     object = from;
   }
-  if (object->kind == NativeKind::Array) {
+  const Property* own = object->kind == NativeKind::Array ? object->FindOwn(name, cs) : nullptr;
+  if (object->kind == NativeKind::Array && !(own && own->getter)) {  // a property added over an index or length wins
     ArrayData* array = object->Array();
     const long index = ArrayIndex(name);
     if (index >= 0) {
@@ -423,6 +424,7 @@ bool Interpreter::Has(Object* object, std::string_view name) {
     if (index >= 0 && static_cast<std::size_t>(index) < object->Array()->elements.size()) return true;
     if (SameName(name, "length", cs)) return true;
   }
+  if (object->kind == NativeKind::String && SameName(name, "length", cs)) return true;
   if (SameName(name, "__proto__", cs)) return object->proto != nullptr;
   Object* at = object;
   for (int depth = 0; at && depth < kMaxChain; at = at->proto, ++depth) {
@@ -461,7 +463,8 @@ void Interpreter::Set(Object* object, std::string_view name, const Value& value)
       break;
     }
   }
-  if (object->kind == NativeKind::Array) {
+  const Property* own = object->kind == NativeKind::Array ? object->FindOwn(name, cs) : nullptr;
+  if (object->kind == NativeKind::Array && !(own && own->getter)) {  // a property added over an index or length wins
     ArrayData* array = object->Array();
     const long index = ArrayIndex(name);
     if (index >= 0) {
@@ -1709,13 +1712,6 @@ Value Interpreter::Run(std::size_t base) {
         const std::string methodName = nameValue.IsUndefined() ? std::string() : ToString(nameValue);
         if (methodName.empty()) {
           Value self = Value();
-          if (Object* o = object.AsObject(); o && o->kind == NativeKind::Super) {
-            auto* data = static_cast<SuperData*>(o->native.get());
-            Object* base = data->base;
-            const Value ctor = base ? Get(base, "__constructor__") : Value();
-            CallValue(ctor, data->thisValue, args, base ? base->proto : nullptr);
-            break;
-          }
           CallValue(object, self, args, nullptr);
           break;
         }
@@ -2048,7 +2044,7 @@ void Interpreter::DefineFunctionAction(Frame& frame, Reader& r, bool v2, std::si
   if (data->scope.size() > 1 && frame.target) data->scope[1] = frame.target;
   Object* proto = rt_.MakeObject();
   proto->Define("constructor", Value::Obj(fn), kDontEnum);
-  fn->Define("prototype", Value::Obj(proto), kDontEnum);
+  fn->Define("prototype", Value::Obj(proto), kDontEnum | kDontDelete);
   if (script->name.empty()) {
     Push(Value::Obj(fn));
   } else {
@@ -2079,6 +2075,14 @@ void Interpreter::TryAction(Frame& frame, Reader& r, std::size_t bodyStart) {
 
 void Interpreter::CallValue(const Value& fn, const Value& self, const std::vector<Value>& args, Object* holder) {
   Object* f = fn.AsObject();
+  if (f && f->kind == NativeKind::Super) {
+    // super(...) runs the base class's constructor on this object.
+    auto* data = static_cast<SuperData*>(f->native.get());
+    Object* base = data->base;
+    const Value ctor = base ? Get(base, "__constructor__") : Value();
+    CallValue(ctor, data->thisValue, args, base ? base->proto : nullptr);
+    return;
+  }
   if (!f || !f->IsFunction()) {
     Push(Value());
     return;
