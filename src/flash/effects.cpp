@@ -11,7 +11,7 @@ namespace vantrel::flash {
 namespace {
 
 constexpr int kMaxPasses = 15;
-constexpr int kMaxRadius = 255;
+constexpr int kMaxBlurWidth = 512;  // device pixels; a blur of 255 at scale 2
 constexpr int kMaxKernel = 15;
 
 inline int A(std::uint32_t p) { return static_cast<int>(p >> 24); }
@@ -66,39 +66,73 @@ std::uint32_t Over(std::uint32_t top, std::uint32_t bottom) {
               (B(top) + B(bottom) * k) / 255.0);
 }
 
-// One box-blur pass along a line of count samples stride bytes apart.
-void BlurLine(std::uint8_t* data, int count, int stride, int radius, std::vector<int>& line) {
+// The player's blur box: width pixels wide (fractional widths weigh the two outermost
+// pixels by what is left over), centred on the pixel. The width is kept to five bits
+// below its leading one (steps of 1/32 pixel up to 2, 1/16 up to 4, ...), rounded down,
+// which is what the reference images show for widths such as 2.1 or 9.7.
+struct BlurBox {
+  int inner = 0;   // pixels -inner..inner weigh fully
+  int edge = 0;    // weight of the pixels at -(inner+1) and inner+1, in 1/256
+  int total = 0;   // sum of the weights, in 1/256
+  bool Blurs() const { return total > 256; }
+};
+
+BlurBox MakeBlurBox(double width) {
+  BlurBox box;
+  if (!(width > 1)) return box;  // one pixel or less leaves the line as it is
+  width = std::min(width, static_cast<double>(kMaxBlurWidth));
+  const double step = std::exp2(std::floor(std::log2(width))) / 32;
+  width = std::floor(width / step) * step;
+  box.total = static_cast<int>(std::lround(width * 256));
+  box.inner = (box.total / 256 - 1) / 2;
+  box.edge = (box.total - (2 * box.inner + 1) * 256) / 2;
+  return box;
+}
+
+// One blur pass along a line of count samples stride bytes apart; what lies beyond
+// the line is transparent. The result is rounded down, as the player's is.
+void BlurLine(std::uint8_t* data, int count, int stride, const BlurBox& box, std::vector<int>& line) {
   line.assign(static_cast<std::size_t>(count), 0);
   for (int i = 0; i < count; ++i) line[static_cast<std::size_t>(i)] = data[static_cast<std::ptrdiff_t>(i) * stride];
-  const int window = radius * 2 + 1;
+  const auto at = [&](int i) { return i >= 0 && i < count ? line[static_cast<std::size_t>(i)] : 0; };
+  const int n = box.inner;
   int sum = 0;
-  for (int i = 0; i <= radius && i < count; ++i) sum += line[static_cast<std::size_t>(i)];
+  for (int i = -n; i <= n; ++i) sum += at(i);
   for (int i = 0; i < count; ++i) {
-    data[static_cast<std::ptrdiff_t>(i) * stride] = static_cast<std::uint8_t>((sum + window / 2) / window);
-    const int enter = i + radius + 1, leave = i - radius;
-    if (enter < count) sum += line[static_cast<std::size_t>(enter)];
-    if (leave >= 0) sum -= line[static_cast<std::size_t>(leave)];
+    const std::int64_t weighted = static_cast<std::int64_t>(sum) * 256 + static_cast<std::int64_t>(box.edge) * (at(i - n - 1) + at(i + n + 1));
+    data[static_cast<std::ptrdiff_t>(i) * stride] = static_cast<std::uint8_t>(weighted / box.total);
+    sum += at(i + n + 1) - at(i - n);
   }
 }
 
-// Box blur over planar bytes: channels interleaved bytes per pixel, bytesPerLine per row.
-void BlurBytes(std::uint8_t* data, int width, int height, int bytesPerLine, int channels, int rx, int ry, int passes) {
-  rx = std::clamp(rx, 0, kMaxRadius);
-  ry = std::clamp(ry, 0, kMaxRadius);
+// Blur over interleaved bytes: channels bytes per pixel, bytesPerLine per row; widthX
+// and widthY are the box widths in pixels.
+void BlurBytes(std::uint8_t* data, int width, int height, int bytesPerLine, int channels, double widthX,
+               double widthY, int passes) {
+  const BlurBox boxX = MakeBlurBox(widthX), boxY = MakeBlurBox(widthY);
   passes = std::clamp(passes, 0, kMaxPasses);
   std::vector<int> line;
   for (int pass = 0; pass < passes; ++pass) {
-    if (rx > 0)
+    if (boxX.Blurs())
       for (int y = 0; y < height; ++y)
         for (int c = 0; c < channels; ++c)
-          BlurLine(data + static_cast<std::ptrdiff_t>(y) * bytesPerLine + c, width, channels, rx, line);
-    if (ry > 0)
+          BlurLine(data + static_cast<std::ptrdiff_t>(y) * bytesPerLine + c, width, channels, boxX, line);
+    if (boxY.Blurs())
       for (int x = 0; x < width; ++x)
-        for (int c = 0; c < channels; ++c) BlurLine(data + x * channels + c, height, bytesPerLine, ry, line);
+        for (int c = 0; c < channels; ++c) BlurLine(data + x * channels + c, height, bytesPerLine, boxY, line);
   }
 }
 
-int Radius(double blur, double scale) { return std::clamp(static_cast<int>(blur * scale / 2), 0, kMaxRadius); }
+// The box width in device pixels of a blur of `blur` stage pixels drawn at scale: the
+// pixel in the middle stays one pixel, the reach on either side scales (a blur of 10
+// on a stage shown twice as large is 19 pixels wide, not 20).
+double DeviceBlur(double blur, double scale) { return blur > 1 ? (blur - 1) * scale + 1 : blur; }
+
+// How far one pass of a box of this width reaches past a pixel.
+int BlurReach(double width) {
+  const BlurBox box = MakeBlurBox(width);
+  return box.Blurs() ? box.inner + (box.edge > 0 ? 1 : 0) : 0;
+}
 
 struct Plane {
   int width = 0, height = 0;
@@ -125,8 +159,8 @@ Plane ShadowPlane(const QImage& layer, const FilterParams& f, double scale, int 
       plane.values[static_cast<std::size_t>(y) * static_cast<std::size_t>(plane.width) + static_cast<std::size_t>(x)] = a;
     }
   }
-  BlurBytes(plane.values.data(), plane.width, plane.height, plane.width, 1, Radius(f.blurX, scale),
-            Radius(f.blurY, scale), f.passes);
+  BlurBytes(plane.values.data(), plane.width, plane.height, plane.width, 1, DeviceBlur(f.blurX, scale),
+            DeviceBlur(f.blurY, scale), f.passes);
   return plane;
 }
 
@@ -405,7 +439,7 @@ QMargins FilterMargins(const std::vector<FilterParams>& filters, double scale) {
   for (const FilterParams& f : filters) {
     if (f.type == 5 || f.type == 6) continue;  // same size in, same size out
     const int passes = std::clamp(f.passes, 0, kMaxPasses);
-    const int rx = Radius(f.blurX, scale) * passes, ry = Radius(f.blurY, scale) * passes;
+    const int rx = BlurReach(DeviceBlur(f.blurX, scale)) * passes, ry = BlurReach(DeviceBlur(f.blurY, scale)) * passes;
     const int dx = static_cast<int>(std::ceil(std::abs(std::cos(f.angle) * f.distance * scale)));
     const int dy = static_cast<int>(std::ceil(std::abs(std::sin(f.angle) * f.distance * scale)));
     // Filters grow the layer one after another.
@@ -417,9 +451,9 @@ QMargins FilterMargins(const std::vector<FilterParams>& filters, double scale) {
   return QMargins(left, top, right, bottom);
 }
 
-void BoxBlur(QImage& image, int radiusX, int radiusY, int passes) {
+void BoxBlur(QImage& image, double widthX, double widthY, int passes) {
   if (image.isNull()) return;
-  BlurBytes(image.bits(), image.width(), image.height(), static_cast<int>(image.bytesPerLine()), 4, radiusX, radiusY,
+  BlurBytes(image.bits(), image.width(), image.height(), static_cast<int>(image.bytesPerLine()), 4, widthX, widthY,
             passes);
 }
 
@@ -429,7 +463,7 @@ void ApplyFilters(QImage& layer, const std::vector<FilterParams>& filters, doubl
       case 0:
       case 2:
       case 4: ShadowOrGlow(layer, f, scale); break;
-      case 1: BoxBlur(layer, Radius(f.blurX, scale), Radius(f.blurY, scale), f.passes); break;
+      case 1: BoxBlur(layer, DeviceBlur(f.blurX, scale), DeviceBlur(f.blurY, scale), f.passes); break;
       case 3:
       case 7: Bevel(layer, f, scale); break;
       case 5: Convolution(layer, f); break;

@@ -51,9 +51,9 @@ bool DecodeFilter(const Filter& filter, FilterParams& params);
 // How far the filters reach beyond the object's own pixels at the given stage scale.
 QMargins FilterMargins(const std::vector<FilterParams>& filters, double scale);
 
-// Blurs the premultiplied image in place with `passes` box blurs of width radiusX*2+1 and
-// radiusY*2+1 pixels.
-void BoxBlur(QImage& image, int radiusX, int radiusY, int passes);
+// Blurs the premultiplied image in place with `passes` passes of the player's box blur,
+// widthX by widthY pixels (fractional widths included; 1 or less leaves that axis alone).
+void BoxBlur(QImage& image, double widthX, double widthY, int passes);
 
 // Applies filters in order to the premultiplied layer in place; scale maps the filters'
 // pixel distances to device pixels.

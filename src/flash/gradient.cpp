@@ -147,6 +147,14 @@ std::array<Pixel, 256> GradientTable(const Gradient& gradient, const FixedColorT
   colors.reserve(n);
   for (const auto& stop : gradient.stops) colors.push_back(transform.Apply(stop.color));
   const bool linearLight = gradient.interpolation == InterpolationMode::LinearRgb;
+  // In linear light the player keeps each channel in 8 bits, rounded down, and even
+  // the stops' own colours make the trip (sRGB 20 comes back as 13).
+  const auto toLight = [](int x) { return static_cast<int>(ToLinear(x) * 255.0); };
+  const auto fromLight = [](int v) { return static_cast<std::uint8_t>(std::lround(FromLinear(v / 255.0))); };
+  const std::vector<Rgba> original = colors;
+  if (linearLight) {
+    for (Rgba& c : colors) c = Rgba{fromLight(toLight(c.r)), fromLight(toLight(c.g)), fromLight(toLight(c.b)), c.a};
+  }
   const auto mix = [&](std::size_t k, int p) -> Rgba {
     if (k + 1 >= n) return colors[n - 1];
     const int a = gradient.stops[k].ratio;
@@ -161,11 +169,13 @@ std::array<Pixel, 256> GradientTable(const Gradient& gradient, const FixedColorT
       return static_cast<std::uint8_t>(x + ((y - x) * at + (y >= x ? span / 2 : -span / 2)) / span);
     };
     if (linearLight) {
-      const double t = static_cast<double>(at) / span;
-      const auto light = [t](int x, int y) {
-        return static_cast<std::uint8_t>(std::lround(FromLinear(ToLinear(x) * (1 - t) + ToLinear(y) * t)));
+      const Rgba& a0 = original[k];
+      const Rgba& a1 = original[k + 1];
+      const auto light = [&](int x, int y) {
+        const int lx = toLight(x), ly = toLight(y);
+        return fromLight(lx + ((ly - lx) * at + (ly >= lx ? span / 2 : -span / 2)) / span);
       };
-      return Rgba{light(from.r, to.r), light(from.g, to.g), light(from.b, to.b), channel(from.a, to.a)};
+      return Rgba{light(a0.r, a1.r), light(a0.g, a1.g), light(a0.b, a1.b), channel(from.a, to.a)};
     }
     return Rgba{channel(from.r, to.r), channel(from.g, to.g), channel(from.b, to.b), channel(from.a, to.a)};
   };

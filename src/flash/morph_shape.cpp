@@ -13,7 +13,8 @@ constexpr std::size_t kCachedRatios = 64;
 double Lerp(double a, double b, double t) { return a + (b - a) * t; }
 
 std::uint8_t LerpByte(std::uint8_t a, std::uint8_t b, double t) {
-  return static_cast<std::uint8_t>(std::clamp(Lerp(a, b, t) + 0.5, 0.0, 255.0));
+  // The player truncates the mixed colour (a ramp from 0x55 to 0x00 reads 0x54 just past its start).
+  return static_cast<std::uint8_t>(std::clamp(Lerp(a, b, t), 0.0, 255.0));
 }
 
 Rgba LerpColor(const Rgba& a, const Rgba& b, double t) {

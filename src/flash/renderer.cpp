@@ -27,7 +27,8 @@ ColorTransform MaskColor() {
 class Walker {
  public:
   // stageScale: device pixels per stage pixel, which filter distances scale by.
-  Walker(const ViewOptions& options, double stageScale) : options_(options), stageScale_(stageScale) {}
+  Walker(const ViewOptions& options, const QTransform& stage)
+      : options_(options), stage_(stage), stageScale_(std::sqrt(std::abs(stage.determinant())) * 20) {}
 
   // Draws the objects from first to end (depth order); clip layers take the objects up
   // to their clip depth with them.
@@ -86,9 +87,63 @@ class Walker {
     painter.restore();
   }
 
+  // An object masked by setMask: drawn into a layer that keeps only what the mask,
+  // placed where it stands on the stage, covers.
+  void DrawThroughMask(QPainter& painter, const DisplayObject& object, const QTransform& parent,
+                       const ColorTransform& color, int nesting) {
+    const DisplayObject& mask = *object.maskClip;
+    const QTransform maskParent = ParentTransform(mask);
+    const QRect device(0, 0, painter.device()->width(), painter.device()->height());
+    const QRect area = MaskBounds(mask, maskParent, 0).toAlignedRect().adjusted(-1, -1, 1, 1).intersected(device);
+    if (area.isEmpty()) return;
+    const QTransform shift = QTransform::fromTranslate(-area.x(), -area.y());
+    render::LayerImage layerImage(area.size()), coverageImage(area.size());
+    QImage& layer = layerImage.Image();
+    QImage& coverage = coverageImage.Image();
+    if (layer.isNull() || coverage.isNull()) return;
+    {
+      QPainter layerPainter(&layer);
+      layerPainter.setRenderHints(painter.renderHints());
+      const DisplayObject* outer = maskedNow_;
+      maskedNow_ = &object;
+      DrawObject(layerPainter, object, parent * shift, color, false, nesting);
+      maskedNow_ = outer;
+    }
+    {
+      QPainter maskPainter(&coverage);
+      maskPainter.setRenderHints(painter.renderHints());
+      DrawObject(maskPainter, mask, maskParent * shift, MaskColor(), true, 0);
+    }
+    {
+      QPainter combine(&layer);
+      combine.setCompositionMode(QPainter::CompositionMode_DestinationIn);
+      combine.drawImage(0, 0, coverage);
+    }
+    painter.save();
+    painter.resetTransform();
+    painter.drawImage(area.topLeft(), layer);
+    painter.restore();
+  }
+
+  static bool IsScriptMask(const DisplayObject& object) {
+    return object.maskedBy && object.clipDepth == 0 && object.maskedBy->clipDepth == 0;
+  }
+
+  // The transform from object's parent's space to device pixels.
+  QTransform ParentTransform(const DisplayObject& object) const {
+    std::vector<const MovieClip*> chain;
+    for (const MovieClip* p = object.Parent(); p && chain.size() <= MovieClip::kMaxNesting; p = p->Parent())
+      chain.push_back(p);
+    QTransform world = stage_;
+    for (auto it = chain.rbegin(); it != chain.rend(); ++it) world = ToQt((*it)->GetMatrix()) * world;
+    return world;
+  }
+
   // Device-pixel bounds of what a mask draws.
   QRectF MaskBounds(const DisplayObject& object, const QTransform& parent, int nesting) const {
-    const QTransform transform = ToQt(object.GetMatrix()) * parent;
+    QTransform transform = ToQt(object.GetMatrix()) * parent;
+    // Scrolled content moves; its crop only makes what shows smaller.
+    if (object.scrollRect) transform = QTransform::fromTranslate(-object.scrollRect->x(), -object.scrollRect->y()) * transform;
     if (!object.IsContainer()) return object.character ? transform.mapRect(object.character->Bounds(object.ratio)) : QRectF();
     const auto& clip = static_cast<const MovieClip&>(object);
     QRectF bounds;
@@ -102,7 +157,24 @@ class Walker {
                   const ColorTransform& color, bool asMask, int nesting) {
     if (!object.visible && !asMask) return;
     if (!object.character && !object.IsContainer()) return;
-    const QTransform transform = ToQt(object.GetMatrix()) * parent;
+    // A mask set by setMask only shapes what it masks. Masks of the timeline (clip
+    // layers) keep their own role: setMask neither hides them nor masks them.
+    if (!asMask && IsScriptMask(object)) return;
+    if (!asMask && object.maskClip && IsScriptMask(*object.maskClip) && object.maskClip->maskedBy == &object &&
+        &object != maskedNow_ && !object.maskClip->Removed()) {
+      DrawThroughMask(painter, object, parent, color, nesting);
+      return;
+    }
+    QTransform transform = ToQt(object.GetMatrix()) * parent;
+    // The player draws a cached object (cacheAsBitmap, filters, an opaque background)
+    // into a bitmap whose corner is the corner of the object's bounds moved to the
+    // nearest whole pixel: the object moves with it.
+    if (!asMask && (object.cacheAsBitmap || !object.filters.empty() || object.opaqueBackground)) {
+      const QRectF bounds = MaskBounds(object, parent, nesting);
+      if (bounds.isValid() && std::isfinite(bounds.left()) && std::isfinite(bounds.top()))
+        transform *= QTransform::fromTranslate(std::floor(bounds.left() + 0.5) - bounds.left(),
+                                               std::floor(bounds.top() + 0.5) - bounds.top());
+    }
     const ColorTransform combined = asMask ? color : color * object.GetColorTransform();
     if (!asMask && object.opaqueBackground) {
       const Rgba& bg = *object.opaqueBackground;
@@ -115,11 +187,52 @@ class Walker {
       painter.fillRect(pixels, QColor(bg.r, bg.g, bg.b));
       painter.restore();
     }
+    if (object.scrollRect && asMask) {
+      // A mask's scroll rectangle moves its content but does not crop it.
+      DrawTransformed(painter, object, QTransform::fromTranslate(-object.scrollRect->x(), -object.scrollRect->y()) * transform,
+                      combined, asMask, nesting);
+      return;
+    }
+    if (object.scrollRect) {
+      DrawScrolled(painter, object, transform, combined, asMask, nesting);
+      return;
+    }
+    DrawTransformed(painter, object, transform, combined, asMask, nesting);
+  }
+
+  void DrawTransformed(QPainter& painter, const DisplayObject& object, const QTransform& transform,
+                       const ColorTransform& combined, bool asMask, int nesting) {
     if (!asMask && (NeedsLayer(object.blendMode) || !object.filters.empty())) {
       DrawLayered(painter, object, transform, combined, nesting);
       return;
     }
     DrawContent(painter, object, transform, combined, asMask, nesting);
+  }
+
+  // A scroll rectangle crops the object to the rectangle's size at its origin and
+  // moves the content so that the rectangle's corner sits there. Unrotated, the crop
+  // falls on whole device pixels.
+  void DrawScrolled(QPainter& painter, const DisplayObject& object, const QTransform& transform,
+                    const ColorTransform& combined, bool asMask, int nesting) {
+    const QRectF rect = *object.scrollRect;
+    if (!(rect.width() > 0) || !(rect.height() > 0)) return;
+    const QRectF crop(0, 0, rect.width(), rect.height());
+    painter.save();
+    if (transform.type() <= QTransform::TxScale) {
+      const QRectF device = transform.mapRect(crop);
+      const QRect pixels(QPoint(static_cast<int>(std::lround(device.left())), static_cast<int>(std::lround(device.top()))),
+                         QPoint(static_cast<int>(std::lround(device.right())) - 1,
+                                static_cast<int>(std::lround(device.bottom())) - 1));
+      painter.setClipRect(pixels, Qt::IntersectClip);
+    } else {
+      QPainterPath path;
+      path.addPolygon(transform.map(QPolygonF(crop)));
+      path.closeSubpath();
+      painter.setClipPath(path, Qt::IntersectClip);
+    }
+    DrawTransformed(painter, object, QTransform::fromTranslate(-rect.x(), -rect.y()) * transform, combined, asMask,
+                    nesting);
+    painter.restore();
   }
 
   // Draws the object itself (its subtree for sprites and buttons) with the final
@@ -263,7 +376,9 @@ class Walker {
 
   static constexpr int kMaxMargin = 512;  // device pixels a filter may reach past the target
   const ViewOptions& options_;
+  QTransform stage_;
   double stageScale_ = 1;
+  const DisplayObject* maskedNow_ = nullptr;  // drawn through its setMask mask right now
   int layerDepth_ = 0;  // layers being drawn into; alpha and erase need one
 };
 
@@ -321,8 +436,7 @@ void RenderMovie(QPainter& painter, QSize viewport, const Player& player, const 
   const QTransform stage =
       StageTransform(player.GetMovie().header.frameSize, viewport, options.scaleMode, options.alignMode);
   // Levels draw in their order, each like a child of the stage.
-  const double stageScale = std::sqrt(std::abs(stage.determinant())) * 20;
-  Walker walker(options, stageScale);
+  Walker walker(options, stage);
   std::map<std::int32_t, DisplayObject*> levels;
   for (const auto& [number, clip] : player.Levels()) levels[number] = clip;
   walker.DrawRange(painter, levels.begin(), levels.end(), stage, ColorTransform{}, false, 0);

@@ -73,7 +73,7 @@ QImage Square(int size, int inset, QColor color) {
 
 TEST(BoxBlur, SpreadsEdgesAndKeepsFlatAreas) {
   QImage image = Square(20, 5, Qt::black);
-  BoxBlur(image, 2, 2, 1);
+  BoxBlur(image, 5, 5, 1);
   EXPECT_EQ(qAlpha(image.pixel(10, 10)), 255);  // deep inside stays solid
   EXPECT_EQ(qAlpha(image.pixel(0, 0)), 0);      // beyond the radius stays clear
   const int edge = qAlpha(image.pixel(5, 10));
@@ -82,9 +82,28 @@ TEST(BoxBlur, SpreadsEdgesAndKeepsFlatAreas) {
   EXPECT_GT(qAlpha(image.pixel(3, 10)), 0);
   // More passes reach further.
   QImage twice = Square(20, 5, Qt::black);
-  BoxBlur(twice, 2, 2, 2);
+  BoxBlur(twice, 5, 5, 2);
   EXPECT_GT(qAlpha(twice.pixel(1, 10)), 0);
   EXPECT_EQ(qAlpha(image.pixel(1, 10)), 0);
+}
+
+// The player's box is as wide as the blur, its outermost pixels weighed by what is
+// left over, and its results rounded down: a step from black to white blurred 2 pixels
+// wide reads 63 and 191 beside the edge, 3 wide 85 and 170. Widths keep five bits below
+// their leading one: 2.1 blurs as 2.0625 (65 and 189, the reference player's values).
+TEST(BoxBlur, FractionalWidthsWeighTheOuterPixels) {
+  const auto stepAfter = [](double width) {
+    QImage image(12, 1, QImage::Format_ARGB32_Premultiplied);
+    for (int x = 0; x < 12; ++x) image.setPixel(x, 0, x < 6 ? 0xff000000u : 0xffffffffu);
+    BoxBlur(image, width, 1, 1);
+    return std::vector<int>{qRed(image.pixel(4, 0)), qRed(image.pixel(5, 0)), qRed(image.pixel(6, 0)),
+                            qRed(image.pixel(7, 0))};
+  };
+  EXPECT_EQ(stepAfter(1), (std::vector<int>{0, 0, 255, 255}));
+  EXPECT_EQ(stepAfter(2), (std::vector<int>{0, 63, 191, 255}));
+  EXPECT_EQ(stepAfter(3), (std::vector<int>{0, 85, 170, 255}));
+  EXPECT_EQ(stepAfter(2.1), (std::vector<int>{0, 65, 189, 255}));
+  EXPECT_EQ(stepAfter(4), (std::vector<int>{31, 95, 159, 223}));
 }
 
 Filter MakeFilter(std::uint8_t type, std::vector<std::uint8_t> data) { return Filter{type, std::move(data)}; }
@@ -141,7 +160,8 @@ TEST(FilterMargins, GrowByBlurAndOffsetAndScale) {
   EXPECT_EQ(one.left(), 2 * 2 + 5);
   EXPECT_EQ(one.top(), 2 * 2);
   const QMargins doubled = FilterMargins({shadow}, 2);
-  EXPECT_EQ(doubled.left(), 4 * 2 + 10);
+  // At twice the size the blur of 4 is 7 pixels wide: 3 on each side per pass.
+  EXPECT_EQ(doubled.left(), 3 * 2 + 10);
   FilterParams matrix;
   matrix.type = 6;
   EXPECT_EQ(FilterMargins({matrix}, 1), QMargins());

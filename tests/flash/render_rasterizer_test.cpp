@@ -234,6 +234,19 @@ TEST(RenderPaint, GradientTableFollowsTheStops) {
   EXPECT_GT(Red(row[24]), 230u) << "reflect comes back down from the end";
 }
 
+// Linear-light gradients go through 8-bit linear values rounded down, so dark channels
+// lose precision even at the stops: sRGB 20 comes back as 13, as in the reference images.
+TEST(RenderPaint, LinearLightGradientsKeepEightBitsOfLinearLight) {
+  Gradient gradient;
+  gradient.interpolation = InterpolationMode::LinearRgb;
+  gradient.stops = {{0, {255, 20, 25, 255}}, {255, {14, 20, 255, 255}}};
+  const auto table = GradientTable(gradient, FixedColorTransform());
+  EXPECT_EQ(table[0], 0xffff0d16u);
+  EXPECT_EQ(Green(table[128]), 13u);
+  EXPECT_GT(Red(table[128]), 180u) << "halfway in linear light is bright in sRGB";
+  EXPECT_EQ(Blue(table[255]), 255u);
+}
+
 TEST(RenderPaint, BitmapsRepeatOrStretchTheirEdges) {
   QImage bitmap(2, 1, QImage::Format_ARGB32_Premultiplied);
   bitmap.setPixel(0, 0, 0xffff0000);

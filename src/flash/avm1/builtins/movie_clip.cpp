@@ -6,6 +6,7 @@
 #include <optional>
 
 #include "flash/avm1/builtins/builtins.h"
+#include "flash/avm1/builtins/data_support.h"
 #include "flash/avm1/display_binding.h"
 #include "flash/avm1/interpreter.h"
 #include "flash/display/movie_clip.h"
@@ -302,12 +303,28 @@ Value StopDragMethod(Call& call) {
   return {};
 }
 
+// setMask(mask): a clip, or a target path resolved from the clip and then from its
+// parent; null or undefined removes the mask. Without an argument nothing changes
+// (undefined); a mask that names nothing, or the clip itself, changes nothing (false).
 Value SetMask(Call& call) {
   DisplayObject* d = call.machine.AsDisplay(call.self);
-  if (!d) return {};
-  if (d->maskClip) d->maskClip->maskedBy = nullptr;
+  if (!d || call.Count() == 0) return {};
+  const Value v = call.Arg(0);
+  DisplayObject* mask = nullptr;
+  if (!v.IsNullish()) {
+    if (Object* o = v.AsObject()) mask = call.machine.AsDisplay(o);
+    if (!mask) {
+      const std::string path = call.machine.ToString(v);
+      mask = ResolveTarget(Machine(call), d, path);
+      if (!mask && d->Parent()) mask = ResolveTarget(Machine(call), d->Parent(), path);
+    }
+    if (!mask || mask == d) return Value::Bool(false);
+  }
+  if (d->maskClip && d->maskClip->maskedBy == d) d->maskClip->maskedBy = nullptr;
   d->maskClip = nullptr;
-  if (DisplayObject* mask = DisplayArg(call, 0); mask && mask != d) {
+  if (mask) {
+    // A mask masks one clip: taking it from another unmasks that one.
+    if (mask->maskedBy && mask->maskedBy->maskClip == mask) mask->maskedBy->maskClip = nullptr;
     d->maskClip = mask;
     mask->maskedBy = d;
   }
@@ -368,10 +385,21 @@ class ScriptDrawing : public Shape {
  public:
   QPointF pen, fillStart;
   bool fillOpen = false;
+  // The last op is the edge back to the fill's start that the player draws while a fill
+  // is still open (a frame drawn before endFill shows the fill closed); the next op
+  // replaces it.
+  bool provisionalClose = false;
   std::uint32_t line = 0;
   void Grow(QPointF p, double margin) {
+    // Points without a line make empty boxes, which QRectF::united ignores.
     const QRectF box(p.x() - margin, p.y() - margin, 2 * margin, 2 * margin);
-    extent = extent.isNull() ? box : extent.united(box);
+    if (!hasExtent) {
+      extent = box;
+      hasExtent = true;
+    } else {
+      extent.setCoords(std::min(extent.left(), box.left()), std::min(extent.top(), box.top()),
+                       std::max(extent.right(), box.right()), std::max(extent.bottom(), box.bottom()));
+    }
     bounds = Rect{static_cast<std::int32_t>(std::floor(extent.left())), static_cast<std::int32_t>(std::ceil(extent.right())),
                   static_cast<std::int32_t>(std::floor(extent.top())), static_cast<std::int32_t>(std::ceil(extent.bottom()))};
   }
@@ -380,6 +408,7 @@ class ScriptDrawing : public Shape {
     return data.styleSets[0].lines[line - 1].width / 2.0;
   }
   QRectF extent;
+  bool hasExtent = false;
 };
 
 ScriptDrawing* DrawingOf(Call& call, bool create) {
@@ -397,7 +426,25 @@ ScriptDrawing* DrawingOf(Call& call, bool create) {
 
 constexpr std::size_t kMaxDrawingOps = 1u << 20;
 
+void DropProvisionalClose(ScriptDrawing& d) {
+  if (!d.provisionalClose) return;
+  d.provisionalClose = false;
+  if (!d.data.ops.empty()) d.data.ops.pop_back();
+  d.Invalidate();
+}
+
+void AddProvisionalClose(ScriptDrawing& d) {
+  if (!d.fillOpen || d.pen == d.fillStart || d.data.ops.size() >= kMaxDrawingOps) return;
+  PathOp op;
+  op.kind = PathOp::Kind::Line;
+  op.x = d.fillStart.x();
+  op.y = d.fillStart.y();
+  d.data.ops.push_back(op);
+  d.provisionalClose = true;
+}
+
 void AddEdge(ScriptDrawing& d, QPointF to, const QPointF* control) {
+  DropProvisionalClose(d);
   if (d.data.ops.size() >= kMaxDrawingOps) return;
   PathOp op;
   op.kind = control ? PathOp::Kind::Curve : PathOp::Kind::Line;
@@ -412,6 +459,7 @@ void AddEdge(ScriptDrawing& d, QPointF to, const QPointF* control) {
   d.Grow(d.pen, d.LineMargin());
   d.Grow(to, d.LineMargin());
   d.pen = to;
+  AddProvisionalClose(d);
   d.Invalidate();
 }
 
@@ -420,6 +468,7 @@ void CloseFill(ScriptDrawing& d) {
 }
 
 void StyleOp(ScriptDrawing& d, bool setFill, std::uint32_t fill, bool setLine, std::uint32_t line) {
+  DropProvisionalClose(d);
   if (d.data.ops.size() >= kMaxDrawingOps) return;
   PathOp op;
   op.kind = PathOp::Kind::Style;
@@ -433,6 +482,7 @@ void StyleOp(ScriptDrawing& d, bool setFill, std::uint32_t fill, bool setLine, s
   op.setLine = setLine;
   op.line = line;
   d.data.ops.push_back(op);
+  AddProvisionalClose(d);
   d.Invalidate();
 }
 
@@ -464,6 +514,129 @@ Value BeginFill(Call& call) {
   return {};
 }
 
+// A number argument of a gradient's object (NaN when missing).
+double NumberOf(Call& call, Object* object, std::string_view name) {
+  return call.machine.ToNumber(call.machine.Get(object, name));
+}
+
+// The gradient matrix of beginGradientFill and lineGradientStyle: {matrixType: "box",
+// x, y, w, h, r}, a flash.geom.Matrix (a, b, c, d, tx, ty), or the older 3x3 form (a, b,
+// d, e, g, h). Gradient square to shape twips.
+bool GradientMatrix(Call& call, const Value& value, Matrix& m) {
+  Object* object = value.AsObject();
+  if (!object) return false;
+  const auto number = [&](std::string_view name) {
+    const double v = NumberOf(call, object, name);
+    return std::isfinite(v) ? v : 0.0;
+  };
+  constexpr double kSquare = 1638.4;  // the gradient square's side in pixels
+  if (call.machine.ToString(call.machine.Get(object, "matrixType")) == "box") {
+    const double w = number("w"), h = number("h"), r = number("r");
+    m.a = w / kSquare * std::cos(r);
+    m.b = w / kSquare * std::sin(r);
+    m.c = -h / kSquare * std::sin(r);
+    m.d = h / kSquare * std::cos(r);
+    m.tx = (number("x") + w / 2) * 20;
+    m.ty = (number("y") + h / 2) * 20;
+    return true;
+  }
+  if (call.machine.Has(object, "tx")) {
+    m = Matrix{number("a"), number("b"), number("c"), number("d"), number("tx") * 20, number("ty") * 20};
+    return true;
+  }
+  m = Matrix{number("a") / kSquare, number("b") / kSquare, number("d") / kSquare, number("e") / kSquare,
+             number("g") * 20, number("h") * 20};
+  return true;
+}
+
+// The gradient fill described by the arguments of beginGradientFill or
+// lineGradientStyle: type, colours, alphas, ratios and matrix, then the optional spread
+// method, interpolation and focal point. False when they do not describe one (wrong
+// count, unknown type, arrays of different lengths, a ratio outside -1..256).
+bool GradientArgs(Call& call, FillStyle& fill) {
+  if (call.Count() < 5 || call.Count() > 8) return false;
+  const std::string type = call.machine.ToString(call.Arg(0));
+  if (type != "linear" && type != "radial") return false;
+  Object* colors = call.Arg(1).AsObject();
+  Object* alphas = call.Arg(2).AsObject();
+  Object* ratios = call.Arg(3).AsObject();
+  if (!colors || !alphas || !ratios) return false;
+  const double count = NumberOf(call, colors, "length");
+  if (!(count >= 1) || NumberOf(call, alphas, "length") != count || NumberOf(call, ratios, "length") != count)
+    return false;
+  Gradient gradient;
+  const int stops = static_cast<int>(std::min(count, 15.0));  // the most a gradient record holds
+  for (int i = 0; i < stops; ++i) {
+    const std::string index = std::to_string(i);
+    const std::uint32_t rgb = ToUint32(NumberOf(call, colors, index));
+    double alpha = NumberOf(call, alphas, index);
+    alpha = std::isnan(alpha) ? 0 : std::clamp(alpha, 0.0, 100.0);
+    double ratio = NumberOf(call, ratios, index);
+    if (std::isnan(ratio)) ratio = 0;
+    if (ratio <= -1 || ratio >= 256) return false;
+    GradientStop stop;
+    stop.ratio = static_cast<std::uint8_t>(std::clamp(std::trunc(ratio), 0.0, 255.0));
+    stop.color = Rgba{static_cast<std::uint8_t>(rgb >> 16), static_cast<std::uint8_t>(rgb >> 8),
+                      static_cast<std::uint8_t>(rgb), static_cast<std::uint8_t>(std::lround(alpha * 2.55))};
+    gradient.stops.push_back(stop);
+  }
+  if (!GradientMatrix(call, call.Arg(4), fill.matrix)) return false;
+  const std::string spread = call.Count() > 5 ? call.machine.ToString(call.Arg(5)) : "";
+  gradient.spread = spread == "reflect" ? SpreadMode::Reflect : spread == "repeat" ? SpreadMode::Repeat : SpreadMode::Pad;
+  if (call.Count() > 6 && call.machine.ToString(call.Arg(6)) == "linearRGB")
+    gradient.interpolation = InterpolationMode::LinearRgb;
+  fill.type = type == "linear" ? FillType::LinearGradient : FillType::RadialGradient;
+  if (fill.type == FillType::RadialGradient && call.Count() > 7) {
+    const double focal = call.machine.ToNumber(call.Arg(7));
+    fill.type = FillType::FocalGradient;
+    gradient.focalPoint = std::isnan(focal) ? 0 : std::clamp(focal, -1.0, 1.0);
+  }
+  fill.gradient = std::move(gradient);
+  return true;
+}
+
+Value BeginGradientFill(Call& call) {
+  ScriptDrawing* d = DrawingOf(call, true);
+  if (!d) return {};
+  // No type ends the fill as beginFill() does; a call that describes no gradient
+  // changes nothing.
+  if (call.Count() == 0 || call.Arg(0).IsUndefined()) {
+    CloseFill(*d);
+    d->fillOpen = false;
+    StyleOp(*d, true, 0, false, 0);
+    return {};
+  }
+  FillStyle fill;
+  if (!GradientArgs(call, fill)) return {};
+  CloseFill(*d);
+  d->data.styleSets[0].fills.push_back(std::move(fill));
+  d->fillOpen = true;
+  d->fillStart = d->pen;
+  StyleOp(*d, true, static_cast<std::uint32_t>(d->data.styleSets[0].fills.size()), false, 0);
+  return {};
+}
+
+// Gives the current line a gradient instead of its colour; without arguments the line
+// goes back to its colour. Lines drawn before keep their style.
+Value LineGradientStyle(Call& call) {
+  ScriptDrawing* d = DrawingOf(call, true);
+  if (!d || d->line == 0 || d->line > d->data.styleSets[0].lines.size()) return {};
+  LineStyle style = d->data.styleSets[0].lines[d->line - 1];
+  if (call.Count() == 0) {
+    if (!style.hasFill) return {};
+    style.hasFill = false;
+  } else {
+    FillStyle fill;
+    if (!GradientArgs(call, fill)) return {};
+    style.hasFill = true;
+    style.fill = std::move(fill);
+  }
+  d->data.styleSets[0].lines.push_back(std::move(style));
+  d->line = static_cast<std::uint32_t>(d->data.styleSets[0].lines.size());
+  StyleOp(*d, false, 0, true, d->line);
+  return {};
+}
+
 Value EndFill(Call& call) {
   ScriptDrawing* d = DrawingOf(call, false);
   if (!d) return {};
@@ -485,6 +658,25 @@ Value LineStyleMethod(Call& call) {
   LineStyle style;
   style.width = static_cast<std::uint16_t>(std::clamp(thickness, 0.0, 255.0) * 20);
   style.color = ColorArg(call, 1, 2);
+  // lineStyle(thickness, rgb, alpha, pixelHinting, noScale, capsStyle, jointStyle, miterLimit)
+  if (call.Count() > 3) style.pixelHinting = call.machine.ToBoolean(call.Arg(3));
+  if (call.Count() > 4) {
+    const std::string scale = call.machine.ToString(call.Arg(4));
+    style.noHScale = scale == "none" || scale == "horizontal";
+    style.noVScale = scale == "none" || scale == "vertical";
+  }
+  if (call.Count() > 5) {
+    const std::string caps = call.machine.ToString(call.Arg(5));
+    style.startCap = style.endCap = caps == "none" ? CapStyle::None : caps == "square" ? CapStyle::Square : CapStyle::Round;
+  }
+  if (call.Count() > 6) {
+    const std::string joint = call.machine.ToString(call.Arg(6));
+    style.join = joint == "miter" ? JoinStyle::Miter : joint == "bevel" ? JoinStyle::Bevel : JoinStyle::Round;
+  }
+  if (call.Count() > 7) {
+    const double limit = call.machine.ToNumber(call.Arg(7));
+    style.miterLimit = std::isnan(limit) ? 3 : std::clamp(limit, 1.0, 255.0);
+  }
   d->data.styleSets[0].lines.push_back(style);
   d->line = static_cast<std::uint32_t>(d->data.styleSets[0].lines.size());
   StyleOp(*d, false, 0, true, d->line);
@@ -525,6 +717,65 @@ Value Clear(Call& call) {
   return {};
 }
 
+// The drawing properties of Flash 8 clips: a colour drawn behind the clip's bounds
+// (undefined for none), drawing through a cached bitmap, and a rectangle that crops the
+// clip and scrolls its content (a flash.geom.Rectangle in pixels, undefined for none).
+Value GetOpaqueBackground(Call& call) {
+  MovieClip* clip = ClipOf(call);
+  if (!clip || !clip->opaqueBackground) return {};
+  const Rgba& c = *clip->opaqueBackground;
+  return Value::Number(static_cast<double>(static_cast<std::uint32_t>(c.r) << 16 | static_cast<std::uint32_t>(c.g) << 8 | c.b));
+}
+Value SetOpaqueBackground(Call& call) {
+  MovieClip* clip = ClipOf(call);
+  if (!clip) return {};
+  const Value v = call.Arg(0);
+  const double number = v.IsNullish() ? std::nan("") : call.machine.ToNumber(v);
+  if (std::isnan(number)) {
+    clip->opaqueBackground.reset();
+    return {};
+  }
+  const std::uint32_t rgb = ToUint32(number);
+  clip->opaqueBackground = Rgba{static_cast<std::uint8_t>(rgb >> 16), static_cast<std::uint8_t>(rgb >> 8),
+                                static_cast<std::uint8_t>(rgb), 255};
+  return {};
+}
+Value GetCacheAsBitmap(Call& call) {
+  MovieClip* clip = ClipOf(call);
+  return clip ? Value::Bool(clip->cacheAsBitmap || !clip->filters.empty()) : Value();
+}
+Value SetCacheAsBitmap(Call& call) {
+  if (MovieClip* clip = ClipOf(call)) clip->cacheAsBitmap = call.machine.ToBoolean(call.Arg(0));
+  return {};
+}
+Value GetScrollRect(Call& call) {
+  MovieClip* clip = ClipOf(call);
+  if (!clip || !clip->scrollRect) return {};
+  const QRectF& r = *clip->scrollRect;
+  Object* rect = data::NewInstance(call.machine, "flash.geom.Rectangle");
+  if (!rect) return {};
+  rect->Define("x", Value::Number(r.x() / 20));
+  rect->Define("y", Value::Number(r.y() / 20));
+  rect->Define("width", Value::Number(r.width() / 20));
+  rect->Define("height", Value::Number(r.height() / 20));
+  return Value::Obj(rect);
+}
+Value SetScrollRect(Call& call) {
+  MovieClip* clip = ClipOf(call);
+  if (!clip) return {};
+  Object* rect = call.Arg(0).AsObject();
+  if (!rect) {
+    clip->scrollRect.reset();
+    return {};
+  }
+  const auto number = [&](std::string_view name) {
+    const double v = call.machine.ToNumber(call.machine.Get(rect, name));
+    return std::isfinite(v) ? std::clamp(v, -1e7, 1e7) * 20 : 0.0;
+  };
+  clip->scrollRect = QRectF(number("x"), number("y"), number("width"), number("height"));
+  return {};
+}
+
 const Member kMethods[] = {
     {"play", Play},
     {"stop", Stop},
@@ -559,6 +810,11 @@ const Member kMethods[] = {
     {"beginFill", BeginFill, nullptr, kDontEnum | kVersion6},
     {"endFill", EndFill, nullptr, kDontEnum | kVersion6},
     {"lineStyle", LineStyleMethod, nullptr, kDontEnum | kVersion6},
+    {"beginGradientFill", BeginGradientFill, nullptr, kDontEnum | kVersion6},
+    {"lineGradientStyle", LineGradientStyle, nullptr, kDontEnum | kVersion8},
+    {"opaqueBackground", GetOpaqueBackground, SetOpaqueBackground, kDontEnum | kVersion8},
+    {"cacheAsBitmap", GetCacheAsBitmap, SetCacheAsBitmap, kDontEnum | kVersion8},
+    {"scrollRect", GetScrollRect, SetScrollRect, kDontEnum | kVersion8},
     {"moveTo", MoveTo, nullptr, kDontEnum | kVersion6},
     {"lineTo", LineTo, nullptr, kDontEnum | kVersion6},
     {"curveTo", CurveTo, nullptr, kDontEnum | kVersion6},

@@ -1,0 +1,154 @@
+// The walk over the display list as scripts shape it: masks set by setMask, scroll
+// rectangles and opaque backgrounds.
+#include <gtest/gtest.h>
+
+#include <QImage>
+#include <QPainter>
+#include <initializer_list>
+
+#include "flash/renderer.h"
+#include "movie_test_support.h"
+
+namespace vantrel::flash {
+namespace {
+
+using testing::Actions;
+using testing::Bytes;
+using testing::PutBytes;
+
+// Pushes target (a path such as "_root.a") as an object.
+void PushTarget(Actions& a, const char* target) { a.PushString(target).GetVariable(); }
+
+// target.method(numbers...), result dropped.
+void Call(Actions& a, const char* target, const char* method, std::initializer_list<double> args) {
+  for (auto it = std::rbegin(args); it != std::rend(args); ++it) a.PushNumber(*it);
+  a.PushNumber(static_cast<double>(args.size()));
+  PushTarget(a, target);
+  a.PushString(method).Op(0x52).Op(0x17);
+}
+
+// _root.createEmptyMovieClip(name, depth) with a filled rectangle drawn in it.
+void MakeBox(Actions& a, const char* name, int depth, std::uint32_t rgb, double x, double y, double w, double h) {
+  a.PushNumber(depth).PushString(name).PushNumber(2);
+  PushTarget(a, "_root");
+  a.PushString("createEmptyMovieClip").Op(0x52).Op(0x17);
+  const std::string target = std::string("_root.") + name;
+  Call(a, target.c_str(), "beginFill", {static_cast<double>(rgb)});
+  Call(a, target.c_str(), "moveTo", {x, y});
+  Call(a, target.c_str(), "lineTo", {x + w, y});
+  Call(a, target.c_str(), "lineTo", {x + w, y + h});
+  Call(a, target.c_str(), "lineTo", {x, y + h});
+  Call(a, target.c_str(), "endFill", {});
+}
+
+// target.property = value (a number, or an object left on the stack by push).
+void SetMember(Actions& a, const char* target, const char* property, double value) {
+  PushTarget(a, target);
+  a.PushString(property).PushNumber(value).Op(0x4F);  // setMember
+}
+
+QImage Draw(const Actions& actions) {
+  Bytes tags = actions.Tag();
+  PutBytes(tags, testing::ShowFrame());
+  PutBytes(tags, testing::End());
+  auto run = StartMovie(tags, 1);
+  QImage image(100, 100, QImage::Format_ARGB32_Premultiplied);
+  if (!run->player) return image;
+  QPainter painter(&image);
+  ViewOptions options;
+  options.quality = Quality::Low;
+  RenderMovie(painter, image.size(), *run->player, options);
+  return image;
+}
+
+TEST(RenderWalk, SetMaskShowsTheMaskedClipOnlyWhereTheMaskCovers) {
+  Actions a;
+  MakeBox(a, "content", 1, 0xff0000, 0, 0, 100, 100);
+  MakeBox(a, "mask", 2, 0x00ff00, 20, 20, 30, 30);
+  SetMember(a, "_root.mask", "_x", 10);  // the mask counts where it stands on the stage
+  PushTarget(a, "_root.mask");
+  a.PushNumber(1);
+  PushTarget(a, "_root.content");
+  a.PushString("setMask").Op(0x52).Op(0x17);
+  const QImage image = Draw(a);
+  EXPECT_EQ(image.pixel(40, 30), 0xffff0000u);
+  EXPECT_EQ(image.pixel(25, 30), 0xffffffffu) << "left of the moved mask";
+  EXPECT_EQ(image.pixel(70, 70), 0xffffffffu);
+  EXPECT_NE(image.pixel(45, 45), 0xff00ff00u) << "the mask itself is not drawn";
+}
+
+TEST(RenderWalk, ATakenMaskLeavesItsFormerClipUnmasked) {
+  Actions a;
+  MakeBox(a, "first", 1, 0xff0000, 0, 0, 50, 100);
+  MakeBox(a, "second", 2, 0x0000ff, 50, 0, 50, 100);
+  MakeBox(a, "mask", 3, 0x00ff00, 0, 0, 100, 10);
+  for (const char* clip : {"_root.first", "_root.second"}) {
+    PushTarget(a, "_root.mask");
+    a.PushNumber(1);
+    PushTarget(a, clip);
+    a.PushString("setMask").Op(0x52).Op(0x17);
+  }
+  const QImage image = Draw(a);
+  EXPECT_EQ(image.pixel(25, 50), 0xffff0000u) << "first lost its mask";
+  EXPECT_EQ(image.pixel(75, 5), 0xff0000ffu);
+  EXPECT_EQ(image.pixel(75, 50), 0xffffffffu) << "second is masked";
+}
+
+TEST(RenderWalk, ScrollRectCropsAndMovesTheContent) {
+  Actions a;
+  MakeBox(a, "clip", 1, 0xff0000, 0, 0, 40, 40);
+  SetMember(a, "_root.clip", "_x", 50);
+  SetMember(a, "_root.clip", "_y", 50);
+  // clip.scrollRect = new flash.geom.Rectangle(20, 20, 30, 30)
+  PushTarget(a, "_root.clip");
+  a.PushString("scrollRect");
+  a.PushNumber(30).PushNumber(30).PushNumber(20).PushNumber(20).PushNumber(4);
+  a.PushString("flash").GetVariable().PushString("geom").Op(0x4E).PushString("Rectangle");
+  a.Op(0x53);  // newMethod
+  a.Op(0x4F);
+  const QImage image = Draw(a);
+  EXPECT_EQ(image.pixel(55, 55), 0xffff0000u) << "the box's corner at 20,20 is at the clip's origin";
+  EXPECT_EQ(image.pixel(75, 55), 0xffffffffu) << "the box ends 20 pixels in";
+  EXPECT_EQ(image.pixel(45, 55), 0xffffffffu);
+  EXPECT_EQ(image.pixel(55, 85), 0xffffffffu);
+}
+
+TEST(RenderWalk, OpaqueBackgroundFillsTheClipsBoundsAndCanBeRemoved) {
+  Actions a;
+  MakeBox(a, "clip", 1, 0xff0000, 10, 10, 30, 30);
+  // A second box widens the bounds with nothing drawn between them.
+  Call(a, "_root.clip", "beginFill", {0xff0000});
+  Call(a, "_root.clip", "moveTo", {60, 60});
+  Call(a, "_root.clip", "lineTo", {70, 60});
+  Call(a, "_root.clip", "lineTo", {70, 70});
+  Call(a, "_root.clip", "endFill", {});
+  SetMember(a, "_root.clip", "opaqueBackground", 0x0000ff);
+  QImage image = Draw(a);
+  EXPECT_EQ(image.pixel(50, 50), 0xff0000ffu);
+  EXPECT_EQ(image.pixel(20, 20), 0xffff0000u);
+  EXPECT_EQ(image.pixel(5, 5), 0xffffffffu);
+  PushTarget(a, "_root.clip");
+  a.PushString("opaqueBackground").Op(0x96);
+  a.Raw({1, 0, 3});  // push undefined
+  a.Op(0x4F);
+  image = Draw(a);
+  EXPECT_EQ(image.pixel(50, 50), 0xffffffffu);
+}
+
+TEST(RenderWalk, ACachedClipSitsOnWholePixels) {
+  const auto firstColumn = [](bool cached) {
+    Actions a;
+    MakeBox(a, "clip", 1, 0xff0000, 0, 0, 20, 20);
+    SetMember(a, "_root.clip", "_x", 10.5);
+    if (cached) SetMember(a, "_root.clip", "cacheAsBitmap", 1);
+    const QImage image = Draw(a);
+    int x = 0;
+    while (x < 100 && image.pixel(x, 10) != 0xffff0000u) ++x;
+    return x;
+  };
+  EXPECT_EQ(firstColumn(false), 10) << "the edge through the pixel centre counts";
+  EXPECT_EQ(firstColumn(true), 11) << "the cached bitmap moved to x = 11";
+}
+
+}  // namespace
+}  // namespace vantrel::flash
