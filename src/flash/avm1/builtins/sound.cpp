@@ -30,7 +30,7 @@ Value Construct(Call& call) {
   if (Object* o = call.Arg(0).AsObject()) data->target = call.machine.AsDisplay(o);
   call.self->kind = NativeKind::Other;
   call.self->native = std::move(data);
-  return {};
+  return Value::Obj(call.self);
 }
 
 Value AttachSound(Call& call) {
