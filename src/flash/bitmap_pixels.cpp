@@ -1,6 +1,7 @@
 // The pixels of scripts' bitmaps and their simple operations. Colours are stored
-// premultiplied, rounded to the nearest value both ways, so a partly transparent colour
-// reads back as the player gives it (0x80BBBBBB stays 0x80BBBBBB, 0x01FFFFFF does not).
+// premultiplied, so a partly transparent colour
+// reads back as the player gives it: rounded when stored, rounded with halves down when
+// read (0x80BBBBBB stays 0x80BBBBBB, 0xAABBCCDD reads back as 0xAABBCCDC).
 #include <algorithm>
 #include <cmath>
 #include <memory>
@@ -25,10 +26,10 @@ std::uint32_t UnmultiplyArgb(std::uint32_t premultiplied) {
   const std::uint32_t a = premultiplied >> 24;
   if (a == 255) return premultiplied;
   if (a == 0) return 0;
-  const double f = a / 255.0;
   const auto channel = [&](int shift) {
-    const long v = std::lround(((premultiplied >> shift) & 255) / f);
-    return static_cast<std::uint32_t>(std::min(v, 255L)) << shift;
+    // To the nearest value, halves going down.
+    const std::uint32_t v = (((premultiplied >> shift) & 255) * 255 + (a - 1) / 2) / a;
+    return std::min<std::uint32_t>(v, 255) << shift;
   };
   return (a << 24) | channel(16) | channel(8) | channel(0);
 }

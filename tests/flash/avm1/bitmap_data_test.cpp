@@ -99,14 +99,16 @@ TEST(BitmapDataTest, PixelsAndDisposal) {
   EXPECT_EQ(f.Call(b, "getPixel", {f.Num(0)}).number, -1);  // a missing argument
   EXPECT_EQ(f.Call(b, "getPixel", {f.Num(-1), f.Num(-1)}).number, 0);
 
-  f.Call(b, "fillRect", {Value::Obj(f.Rect(-2, 1, 4, 10)), f.Num(0xff121212u)});
+  EXPECT_EQ(f.Call(b, "fillRect", {Value::Obj(f.Rect(-2, 1, 4, 10)), f.Num(0xff121212u)}).number, 0);
+  // A rectangle needs all four fields.
+  EXPECT_EQ(f.Call(b, "fillRect", {Value::Obj(f.machine.NewObject()), f.Num(0)}).number, -1);
   EXPECT_EQ(f.Pixel32(b, 1, 3), -15592942);
   EXPECT_EQ(f.Pixel32(b, 2, 3), -1);
 
   f.Call(b, "dispose");
   EXPECT_EQ(f.machine.Get(b, "width").number, -1);
   EXPECT_EQ(f.Pixel32(b, 0, 0), -1);
-  EXPECT_TRUE(f.Call(b, "fillRect", {Value::Obj(f.Rect(0, 0, 1, 1)), f.Num(0)}).IsUndefined());
+  EXPECT_EQ(f.Call(b, "fillRect", {Value::Obj(f.Rect(0, 0, 1, 1)), f.Num(0)}).number, -1);
 }
 
 TEST(BitmapDataTest, CopyPixelsClipsBothSides) {

@@ -69,6 +69,34 @@ bool PointArg(Machine& m, const Value& value, int& x, int& y) {
   return true;
 }
 
+// A rectangle argument that has all four of x, y, width and height.
+bool FullRectArg(Machine& m, const Value& value, IntRect& out) {
+  Object* object = value.AsObject();
+  if (!object) return false;
+  for (const char* name : {"x", "y", "width", "height"}) {
+    if (!m.Has(object, name)) return false;
+  }
+  return RectArg(m, value, out);
+}
+
+// The player's answers to bad arguments of the methods that read another bitmap:
+// -2 for a source that is no bitmap, -3 for a disposed one, -4 for a bad rectangle.
+constexpr double kNoBitmap = -2, kDisposedSource = -3, kBadRect = -4;
+
+// The source bitmap argument, or the code to answer.
+BitmapPixels* SourceArg(const Value& value, double& code) {
+  BitmapPixels* source = PixelsOf(value);
+  if (!source) {
+    code = kNoBitmap;
+    return nullptr;
+  }
+  if (source->Disposed()) {
+    code = kDisposedSource;
+    return nullptr;
+  }
+  return source;
+}
+
 Object* MakeRectangle(Machine& m, double x, double y, double width, double height) {
   Object* rect = data::NewInstance(m, "flash.geom.Rectangle");
   rect->Define("x", Num(x));
@@ -186,41 +214,42 @@ Value GetPixel32(Call& call) {
 
 Value SetPixel(Call& call) {
   BitmapPixels* p = Live(call);
-  if (!p) return kInvalid;
-  if (call.Count() < 3) return Value();
+  if (!p || call.Count() < 3) return kInvalid;
   Machine& m = call.machine;
   const int x = IntOf(m, call.Arg(0)), y = IntOf(m, call.Arg(1));
-  if (!p->Contains(x, y)) return Value();
-  const std::uint32_t alpha = p->Raw(x, y) & 0xff000000u;
-  p->SetPixel32(x, y, alpha | (ToUint32(m.ToNumber(call.Arg(2))) & 0xffffff));
-  return Value();
+  const std::uint32_t rgb = ToUint32(m.ToNumber(call.Arg(2))) & 0xffffff;
+  if (!p->Contains(x, y)) return Num(0);
+  p->SetPixel32(x, y, (p->Raw(x, y) & 0xff000000u) | rgb);
+  return Num(0);
 }
 
 Value SetPixel32(Call& call) {
   BitmapPixels* p = Live(call);
-  if (!p) return kInvalid;
-  if (call.Count() < 3) return Value();
+  if (!p || call.Count() < 3) return kInvalid;
   Machine& m = call.machine;
-  p->SetPixel32(IntOf(m, call.Arg(0)), IntOf(m, call.Arg(1)), ToUint32(m.ToNumber(call.Arg(2))));
-  return Value();
+  const int x = IntOf(m, call.Arg(0)), y = IntOf(m, call.Arg(1));
+  p->SetPixel32(x, y, ToUint32(m.ToNumber(call.Arg(2))));
+  return Num(0);
 }
 
 Value FillRect(Call& call) {
   BitmapPixels* p = Live(call);
-  if (!p) return Value();
   IntRect r;
-  if (call.Count() < 2 || !RectArg(call.machine, call.Arg(0), r)) return Value();
+  if (!p || call.Count() < 2 || !FullRectArg(call.machine, call.Arg(0), r)) return kInvalid;
   p->FillRect(r.x, r.y, r.width, r.height, ToUint32(call.machine.ToNumber(call.Arg(1))));
-  return Value();
+  return Num(0);
 }
 
 Value FloodFill(Call& call) {
   BitmapPixels* p = Live(call);
-  if (!p) return kInvalid;
-  if (call.Count() < 3) return Value();
+  if (!p || call.Count() < 3) return kInvalid;
   Machine& m = call.machine;
-  p->FloodFill(IntOf(m, call.Arg(0)), IntOf(m, call.Arg(1)), ToUint32(m.ToNumber(call.Arg(2))));
-  return Value();
+  const int x = IntOf(m, call.Arg(0)), y = IntOf(m, call.Arg(1));
+  const std::uint32_t color = ToUint32(m.ToNumber(call.Arg(2)));
+  // 1 when something was filled.
+  const std::uint64_t before = p->Version();
+  p->FloodFill(x, y, color);
+  return Num(p->Version() != before ? 1 : 0);
 }
 
 Value Clone(Call& call) {
@@ -238,32 +267,30 @@ Value Dispose(Call& call) {
 
 Value Scroll(Call& call) {
   BitmapPixels* p = Live(call);
-  if (!p) return kInvalid;
-  if (call.Count() < 2) return Value();
-  p->Scroll(IntOf(call.machine, call.Arg(0)), IntOf(call.machine, call.Arg(1)));
-  return Value();
+  if (!p || call.Count() < 2) return kInvalid;
+  const int dx = IntOf(call.machine, call.Arg(0)), dy = IntOf(call.machine, call.Arg(1));
+  p->Scroll(dx, dy);
+  return Num(0);
 }
 
 Value Noise(Call& call) {
   BitmapPixels* p = Live(call);
-  if (!p) return kInvalid;
-  if (call.Count() < 1) return Value();
+  if (!p || call.Count() < 1) return kInvalid;
   Machine& m = call.machine;
   const int low = call.Count() > 1 ? IntOf(m, call.Arg(1)) & 255 : 0;
   const int high = call.Count() > 2 ? IntOf(m, call.Arg(2)) & 255 : 255;
   const int channels = call.Count() > 3 ? IntOf(m, call.Arg(3)) : 7;
   const bool gray = call.Count() > 4 && m.ToBoolean(call.Arg(4));
   p->Noise(IntOf(m, call.Arg(0)), low, high, channels, gray);
-  return Value();
+  return Num(0);
 }
 
 // perlinNoise(baseX, baseY, numOctaves, randomSeed, stitch, fractalNoise[, channelOptions,
 // grayScale, offsets])
 Value PerlinNoise(Call& call) {
   BitmapPixels* p = Live(call);
-  if (!p) return kInvalid;
+  if (!p || call.Count() < 6) return kInvalid;
   Machine& m = call.machine;
-  if (call.Count() < 6) return Value();
   std::vector<double> offsets;
   if (Object* list = call.Arg(8).AsObject(); list && list->IsArray()) {
     for (const Value& point : list->Array()->elements) {
@@ -274,7 +301,7 @@ Value PerlinNoise(Call& call) {
   p->PerlinNoise(m.ToNumber(call.Arg(0)), m.ToNumber(call.Arg(1)), IntOf(m, call.Arg(2)), IntOf(m, call.Arg(3)),
                  m.ToBoolean(call.Arg(4)), m.ToBoolean(call.Arg(5)), call.Count() > 6 ? IntOf(m, call.Arg(6)) : 7,
                  call.Count() > 7 && m.ToBoolean(call.Arg(7)), offsets);
-  return Value();
+  return Num(0);
 }
 
 // pixelDissolve(source, sourceRect, destPoint, randomSeed, numPixels[, fillColor]):
@@ -283,16 +310,15 @@ Value PerlinNoise(Call& call) {
 // gives the position to continue from.
 Value PixelDissolve(Call& call) {
   BitmapPixels* target = Live(call);
-  if (!target) return kInvalid;
+  if (!target || call.Count() < 5) return kInvalid;
   Machine& m = call.machine;
   BitmapPixels* source = PixelsOf(call.Arg(0));
   if (!source || source->Disposed()) return kInvalid;
   IntRect rect;
-  if (!RectArg(m, call.Arg(1), rect)) return Num(-4);
+  if (!RectArg(m, call.Arg(1), rect)) return Num(kBadRect);
   int dx = 0, dy = 0;
   PointArg(m, call.Arg(2), dx, dy);
   const std::int32_t seed = IntOf(m, call.Arg(3));
-  if (call.Count() < 5) return Int(seed);
   const std::int64_t numPixels = std::max(0, IntOf(m, call.Arg(4)));
   const std::uint32_t fill = ToUint32(m.ToNumber(call.Arg(5)));
   // The area both bitmaps have, as copyPixels clips it.
@@ -332,13 +358,15 @@ Value PixelDissolve(Call& call) {
 // copyPixels(source, sourceRect, destPoint[, alphaBitmap, alphaPoint, mergeAlpha])
 Value CopyPixels(Call& call) {
   BitmapPixels* target = Live(call);
-  if (!target) return kInvalid;
+  if (!target || call.Count() < 3) return kInvalid;
   Machine& m = call.machine;
-  BitmapPixels* source = PixelsOf(call.Arg(0));
+  double code = 0;
+  BitmapPixels* source = SourceArg(call.Arg(0), code);
+  if (!source) return Num(code);
   IntRect rect;
+  if (!FullRectArg(m, call.Arg(1), rect)) return Num(kBadRect);
   int dx = 0, dy = 0;
-  if (!source || source->Disposed() || !RectArg(m, call.Arg(1), rect) || !PointArg(m, call.Arg(2), dx, dy))
-    return Value();
+  PointArg(m, call.Arg(2), dx, dy);
   BitmapPixels* alpha = PixelsOf(call.Arg(3));
   if (alpha && alpha->Disposed()) alpha = nullptr;
   int ax = 0, ay = 0;
@@ -361,20 +389,21 @@ Value CopyPixels(Call& call) {
     target->SetRaw(tx, ty, out);
   });
   target->Changed();
-  return Value();
+  return Num(0);
 }
 
 // copyChannel(source, sourceRect, destPoint, sourceChannel, destChannel)
 Value CopyChannel(Call& call) {
   BitmapPixels* target = Live(call);
-  if (!target) return kInvalid;
+  if (!target || call.Count() < 5) return kInvalid;
   Machine& m = call.machine;
-  BitmapPixels* source = PixelsOf(call.Arg(0));
+  double code = 0;
+  BitmapPixels* source = SourceArg(call.Arg(0), code);
+  if (!source) return Num(code);
   IntRect rect;
+  if (!FullRectArg(m, call.Arg(1), rect)) return Num(kBadRect);
   int dx = 0, dy = 0;
-  if (call.Count() < 5 || !source || source->Disposed() || !RectArg(m, call.Arg(1), rect) ||
-      !PointArg(m, call.Arg(2), dx, dy))
-    return Value();
+  PointArg(m, call.Arg(2), dx, dy);
   const auto shiftOf = [](int channel) {
     switch (channel) {
       case 1: return 16;
@@ -385,7 +414,8 @@ Value CopyChannel(Call& call) {
     }
   };
   const int from = shiftOf(IntOf(m, call.Arg(3))), to = shiftOf(IntOf(m, call.Arg(4)));
-  if (from < 0 || to < 0) return Value();
+  // The player answers -1 whether or not it copied.
+  if (from < 0 || to < 0) return kInvalid;
   const BitmapPixels copy = *source;
   ForOverlap(copy, rect, dx, dy, *target, [&](int sx, int sy, int tx, int ty) {
     const std::uint32_t value = Channel(copy.GetPixel32(sx, sy), from);
@@ -394,7 +424,7 @@ Value CopyChannel(Call& call) {
     target->SetRaw(tx, ty, target->Store(pixel));
   });
   target->Changed();
-  return Value();
+  return kInvalid;
 }
 
 // The player's colour transform of one straight channel: 8.8 fixed-point multiplier.
@@ -412,27 +442,27 @@ std::uint32_t TransformArgb(std::uint32_t argb, const ColorTransform& ct) {
 
 Value ColorTransformMethod(Call& call) {
   BitmapPixels* p = Live(call);
-  if (!p) return kInvalid;
+  if (!p || call.Count() < 2) return kInvalid;
   Machine& m = call.machine;
   IntRect r;
   ColorTransform ct;
-  if (call.Count() < 2 || !RectArg(m, call.Arg(0), r) || !ColorTransformOf(call.Arg(1), ct)) return Value();
+  if (!FullRectArg(m, call.Arg(0), r)) return Num(-2);
+  if (!ColorTransformOf(call.Arg(1), ct)) return Num(-3);
   const QRect area = QRect(r.x, r.y, std::max(r.width, 0), std::max(r.height, 0)).intersected(QRect(0, 0, p->Width(), p->Height()));
   for (int y = area.top(); y <= area.bottom(); ++y) {
     for (int x = area.left(); x <= area.right(); ++x) p->SetRaw(x, y, p->Store(TransformArgb(p->GetPixel32(x, y), ct)));
   }
   p->Changed();
-  return Value();
+  return kInvalid;  // as the player answers
 }
 
 // compare(other): 0 when equal, a bitmap of the differences otherwise; -3 and -4 for
 // different widths and heights, -2 when other is no bitmap.
 Value Compare(Call& call) {
   BitmapPixels* p = Live(call);
-  if (!p) return kInvalid;
+  if (!p || call.Count() < 1) return kInvalid;
   BitmapPixels* other = PixelsOf(call.Arg(0));
-  if (!other) return Num(-2);
-  if (other->Disposed()) return Num(-2);
+  if (!other || other->Disposed()) return Num(kNoBitmap);
   if (p->Width() != other->Width()) return Num(-3);
   if (p->Height() != other->Height()) return Num(-4);
   auto diff = std::make_shared<BitmapPixels>(p->Width(), p->Height(), true, 0);
@@ -459,14 +489,15 @@ Value Compare(Call& call) {
 // threshold(source, sourceRect, destPoint, operation, threshold[, color, mask, copySource])
 Value Threshold(Call& call) {
   BitmapPixels* target = Live(call);
-  if (!target) return kInvalid;
+  if (!target || call.Count() < 5) return kInvalid;
   Machine& m = call.machine;
-  BitmapPixels* source = PixelsOf(call.Arg(0));
+  double code = 0;
+  BitmapPixels* source = SourceArg(call.Arg(0), code);
+  if (!source) return Num(code);
   IntRect rect;
+  if (!FullRectArg(m, call.Arg(1), rect)) return Num(kBadRect);
   int dx = 0, dy = 0;
-  if (call.Count() < 5 || !source || source->Disposed() || !RectArg(m, call.Arg(1), rect) ||
-      !PointArg(m, call.Arg(2), dx, dy))
-    return Num(0);
+  PointArg(m, call.Arg(2), dx, dy);
   const std::string operation = m.ToString(call.Arg(3));
   const std::uint32_t threshold = ToUint32(m.ToNumber(call.Arg(4)));
   const std::uint32_t color = call.Count() > 5 ? ToUint32(m.ToNumber(call.Arg(5))) : 0;
@@ -507,14 +538,15 @@ Value Threshold(Call& call) {
 // merge(source, sourceRect, destPoint, redMultiplier, greenMultiplier, blueMultiplier, alphaMultiplier)
 Value Merge(Call& call) {
   BitmapPixels* target = Live(call);
-  if (!target) return kInvalid;
+  if (!target || call.Count() < 7) return kInvalid;
   Machine& m = call.machine;
-  BitmapPixels* source = PixelsOf(call.Arg(0));
+  double code = 0;
+  BitmapPixels* source = SourceArg(call.Arg(0), code);
+  if (!source) return Num(code);
   IntRect rect;
+  if (!FullRectArg(m, call.Arg(1), rect)) return Num(kBadRect);
   int dx = 0, dy = 0;
-  if (call.Count() < 7 || !source || source->Disposed() || !RectArg(m, call.Arg(1), rect) ||
-      !PointArg(m, call.Arg(2), dx, dy))
-    return Value();
+  PointArg(m, call.Arg(2), dx, dy);
   const std::int64_t mul[4] = {IntOf(m, call.Arg(6)), IntOf(m, call.Arg(3)), IntOf(m, call.Arg(4)), IntOf(m, call.Arg(5))};
   const BitmapPixels copy = *source;
   ForOverlap(copy, rect, dx, dy, *target, [&](int sx, int sy, int tx, int ty) {
@@ -528,19 +560,21 @@ Value Merge(Call& call) {
     target->SetRaw(tx, ty, target->Store(out));
   });
   target->Changed();
-  return Value();
+  return kInvalid;  // as the player answers
 }
 
 // paletteMap(source, sourceRect, destPoint[, redArray, greenArray, blueArray, alphaArray])
 Value PaletteMap(Call& call) {
   BitmapPixels* target = Live(call);
-  if (!target) return kInvalid;
+  if (!target || call.Count() < 7) return kInvalid;
   Machine& m = call.machine;
-  BitmapPixels* source = PixelsOf(call.Arg(0));
+  double code = 0;
+  BitmapPixels* source = SourceArg(call.Arg(0), code);
+  if (!source) return Num(code);
   IntRect rect;
+  if (!FullRectArg(m, call.Arg(1), rect)) return Num(kBadRect);
   int dx = 0, dy = 0;
-  if (!source || source->Disposed() || !RectArg(m, call.Arg(1), rect) || !PointArg(m, call.Arg(2), dx, dy))
-    return Value();
+  PointArg(m, call.Arg(2), dx, dy);
   // Tables for red, green, blue and alpha; a missing one passes its channel through.
   std::uint32_t tables[4][256];
   const int shifts[4] = {16, 8, 0, 24};
@@ -563,7 +597,7 @@ Value PaletteMap(Call& call) {
     target->SetRaw(tx, ty, target->Store(out));
   });
   target->Changed();
-  return Value();
+  return kInvalid;  // as the player answers
 }
 
 // getColorBoundsRect(mask, color[, findColor])
