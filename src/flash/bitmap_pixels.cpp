@@ -58,7 +58,11 @@ std::uint32_t BitmapPixels::Store(std::uint32_t argb) const {
   return transparent_ ? PremultiplyArgb(argb) : (argb | 0xff000000u);
 }
 
-std::uint32_t BitmapPixels::GetPixel32(int x, int y) const { return UnmultiplyArgb(Raw(x, y)); }
+// An opaque bitmap gives its pixels as stored (the player's threshold can leave
+// partly transparent ones in it).
+std::uint32_t BitmapPixels::GetPixel32(int x, int y) const {
+  return transparent_ ? UnmultiplyArgb(Raw(x, y)) : Raw(x, y);
+}
 
 void BitmapPixels::SetPixel32(int x, int y, std::uint32_t argb) {
   if (!Contains(x, y)) return;

@@ -277,8 +277,8 @@ Value Noise(Call& call) {
   BitmapPixels* p = Live(call);
   if (!p || call.Count() < 1) return kInvalid;
   Machine& m = call.machine;
-  const int low = call.Count() > 1 ? IntOf(m, call.Arg(1)) & 255 : 0;
-  const int high = call.Count() > 2 ? IntOf(m, call.Arg(2)) & 255 : 255;
+  const int low = call.Count() > 1 ? std::clamp(IntOf(m, call.Arg(1)), 0, 255) : 0;
+  const int high = call.Count() > 2 ? std::clamp(IntOf(m, call.Arg(2)), 0, 255) : 255;
   const int channels = call.Count() > 3 ? IntOf(m, call.Arg(3)) : 7;
   const bool gray = call.Count() > 4 && m.ToBoolean(call.Arg(4));
   p->Noise(IntOf(m, call.Arg(0)), low, high, channels, gray);
@@ -414,11 +414,11 @@ Value CopyChannel(Call& call) {
     }
   };
   const int from = shiftOf(IntOf(m, call.Arg(3))), to = shiftOf(IntOf(m, call.Arg(4)));
-  // The player answers -1 whether or not it copied.
-  if (from < 0 || to < 0) return kInvalid;
+  // The player answers -1 whether or not it copied; an unknown source channel copies 0.
+  if (to < 0) return kInvalid;
   const BitmapPixels copy = *source;
   ForOverlap(copy, rect, dx, dy, *target, [&](int sx, int sy, int tx, int ty) {
-    const std::uint32_t value = Channel(copy.GetPixel32(sx, sy), from);
+    const std::uint32_t value = from < 0 ? 0 : Channel(copy.GetPixel32(sx, sy), from);
     std::uint32_t pixel = target->GetPixel32(tx, ty);
     pixel = (pixel & ~(0xffu << to)) | (value << to);
     target->SetRaw(tx, ty, target->Store(pixel));
@@ -503,18 +503,19 @@ Value Threshold(Call& call) {
   const std::uint32_t color = call.Count() > 5 ? ToUint32(m.ToNumber(call.Arg(5))) : 0;
   const std::uint32_t mask = call.Count() > 6 ? ToUint32(m.ToNumber(call.Arg(6))) : 0xffffffffu;
   const bool copySource = call.Count() > 7 && m.ToBoolean(call.Arg(7));
-  int op = -1;
+  int op = 0;  // an unknown operation tests "<"
   static const char* const kOperations[] = {"<", "<=", ">", ">=", "==", "!="};
   for (int i = 0; i < 6; ++i) {
     if (operation == kOperations[i]) op = i;
   }
-  if (op < 0) return Num(0);
   const std::uint32_t limit = threshold & mask;
   const BitmapPixels copy = *source;
   int count = 0;
   ForOverlap(copy, rect, dx, dy, *target, [&](int sx, int sy, int tx, int ty) {
     const std::uint32_t pixel = copy.GetPixel32(sx, sy);
     const std::uint32_t v = pixel & mask;
+    // The player writes both colours as they are, premultiplied, even into an opaque
+    // bitmap.
     bool hit = false;
     switch (op) {
       case 0: hit = v < limit; break;
@@ -525,10 +526,10 @@ Value Threshold(Call& call) {
       default: hit = v != limit; break;
     }
     if (hit) {
-      target->SetRaw(tx, ty, target->Store(color));
+      target->SetRaw(tx, ty, PremultiplyArgb(color));
       ++count;
     } else if (copySource) {
-      target->SetRaw(tx, ty, target->Store(pixel));
+      target->SetRaw(tx, ty, copy.Raw(sx, sy));
     }
   });
   target->Changed();
@@ -538,7 +539,7 @@ Value Threshold(Call& call) {
 // merge(source, sourceRect, destPoint, redMultiplier, greenMultiplier, blueMultiplier, alphaMultiplier)
 Value Merge(Call& call) {
   BitmapPixels* target = Live(call);
-  if (!target || call.Count() < 7) return kInvalid;
+  if (!target || call.Count() < 6) return kInvalid;
   Machine& m = call.machine;
   double code = 0;
   BitmapPixels* source = SourceArg(call.Arg(0), code);
@@ -566,7 +567,7 @@ Value Merge(Call& call) {
 // paletteMap(source, sourceRect, destPoint[, redArray, greenArray, blueArray, alphaArray])
 Value PaletteMap(Call& call) {
   BitmapPixels* target = Live(call);
-  if (!target || call.Count() < 7) return kInvalid;
+  if (!target || call.Count() < 4) return kInvalid;
   Machine& m = call.machine;
   double code = 0;
   BitmapPixels* source = SourceArg(call.Arg(0), code);
@@ -600,7 +601,8 @@ Value PaletteMap(Call& call) {
   return kInvalid;  // as the player answers
 }
 
-// getColorBoundsRect(mask, color[, findColor])
+// getColorBoundsRect(mask, color[, findColor]): the player compares the stored
+// (premultiplied) pixels.
 Value GetColorBoundsRect(Call& call) {
   BitmapPixels* p = Live(call);
   if (!p) return kInvalid;
@@ -613,7 +615,7 @@ Value GetColorBoundsRect(Call& call) {
   int left = p->Width(), top = p->Height(), right = 0, bottom = 0;
   for (int y = 0; y < p->Height(); ++y) {
     for (int x = 0; x < p->Width(); ++x) {
-      if (((p->GetPixel32(x, y) & mask) == (color & mask)) != find) continue;
+      if (((p->Raw(x, y) & mask) == (color & mask)) != find) continue;
       left = std::min(left, x);
       top = std::min(top, y);
       right = std::max(right, x);
@@ -836,10 +838,10 @@ void InstallBitmapData(Runtime& rt) {
   Object* bitmapData = rt.MakeClass(Construct, Construct);
   data::RegisterClass(rt, display, kBitmapData, bitmapData);
   static const Member members[] = {
-      {"width", Width, nullptr, kDontEnum | kGetterOnly},
-      {"height", Height, nullptr, kDontEnum | kGetterOnly},
-      {"rectangle", Rectangle, nullptr, kDontEnum | kGetterOnly},
-      {"transparent", Transparent, nullptr, kDontEnum | kGetterOnly},
+      {"width", Width, nullptr, kGetterOnly},
+      {"height", Height, nullptr, kGetterOnly},
+      {"rectangle", Rectangle, nullptr, kGetterOnly},
+      {"transparent", Transparent, nullptr, kGetterOnly},
       {"getPixel", GetPixel},
       {"setPixel", SetPixel},
       {"getPixel32", GetPixel32},
