@@ -859,7 +859,7 @@ bool StrictEquals(const Value& a, const Value& b) {
     case Value::Type::Undefined:
     case Value::Type::Null: return true;
     case Value::Type::Boolean: return a.boolean == b.boolean;
-    case Value::Type::Number: return a.number == b.number;
+    case Value::Type::Number: return a.number == b.number || (std::isnan(a.number) && std::isnan(b.number));
     case Value::Type::String: return a.string == b.string || a.string->Text() == b.string->Text();
     case Value::Type::Object: return a.object == b.object;
   }
@@ -925,8 +925,13 @@ Value Interpreter::Pop() {
 }
 
 Value Interpreter::Less(const Value& a, const Value& b) {
+  // An operand whose valueOf gives an object makes the comparison false at once;
+  // clips are a type of their own there and count as no number (undefined).
+  const auto plainObject = [](const Value& v) { return v.IsObject() && v.object->kind != NativeKind::Display; };
   const Value pa = ToPrimitive(a, false);
+  if (plainObject(pa)) return Value::Bool(false);
   const Value pb = ToPrimitive(b, false);
+  if (plainObject(pb)) return Value::Bool(false);
   if (pa.IsString() && pb.IsString()) return Value::Bool(Utf16Less(pa.string->Text(), pb.string->Text()));
   const double x = ToNumber(pa), y = ToNumber(pb);
   if (std::isnan(x) || std::isnan(y)) return Value();
@@ -1336,8 +1341,9 @@ Value Interpreter::Run(std::size_t base) {
       case 0x0B:
       case 0x0C:
       case 0x0D: {
-        const double b = ToNumber(Pop());
+        const Value bv = Pop();  // the first operand converts first
         const double a = ToNumber(Pop());
+        const double b = ToNumber(bv);
         double result = 0;
         if (op == 0x0A) result = a + b;
         if (op == 0x0B) result = a - b;
@@ -1369,8 +1375,9 @@ Value Interpreter::Run(std::size_t base) {
         break;
       }
       case 0x3F: {
-        const double b = ToNumber(Pop());
+        const Value bv = Pop();  // the first operand converts first
         const double a = ToNumber(Pop());
+        const double b = ToNumber(bv);
         Push(Value::Number(std::fmod(a, b)));
         break;
       }
@@ -1382,8 +1389,9 @@ Value Interpreter::Run(std::size_t base) {
       case 0x63:
       case 0x64:
       case 0x65: {
-        const double bn = ToNumber(Pop());
+        const Value bnv = Pop();  // the first operand converts first
         const double an = ToNumber(Pop());
+        const double bn = ToNumber(bnv);
         const std::int32_t a = ToInt32(an), b = ToInt32(bn);
         double result = 0;
         switch (op) {
@@ -1398,15 +1406,16 @@ Value Interpreter::Run(std::size_t base) {
         break;
       }
       // Comparisons and logic.
-      case 0x0E: {
+      case 0x0E: {  // unlike the arithmetic, the old equality converts its second operand first
         const double b = ToNumber(Pop());
         const double a = ToNumber(Pop());
         PushBool(version, a == b);
         break;
       }
       case 0x0F: {
-        const double b = ToNumber(Pop());
+        const Value bv = Pop();  // the first operand converts first
         const double a = ToNumber(Pop());
+        const double b = ToNumber(bv);
         PushBool(version, a < b);
         break;
       }
