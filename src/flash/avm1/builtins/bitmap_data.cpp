@@ -144,12 +144,13 @@ void ForOverlap(const BitmapPixels& source, IntRect rect, int destX, int destY, 
 
 std::uint32_t Channel(std::uint32_t argb, int shift) { return (argb >> shift) & 255; }
 
-// Premultiplied source over premultiplied destination.
+// Premultiplied source over premultiplied destination, the destination's share rounded
+// down as the player does.
 std::uint32_t Over(std::uint32_t dst, std::uint32_t src) {
   const std::uint32_t inverse = 255 - (src >> 24);
   std::uint32_t out = 0;
   for (int shift = 0; shift < 32; shift += 8) {
-    const std::uint32_t v = Channel(src, shift) + (Channel(dst, shift) * inverse + 127) / 255;
+    const std::uint32_t v = Channel(src, shift) + Channel(dst, shift) * inverse / 255;
     out |= std::min<std::uint32_t>(v, 255) << shift;
   }
   return out;
@@ -367,8 +368,9 @@ Value CopyPixels(Call& call) {
   if (!FullRectArg(m, call.Arg(1), rect)) return Num(kBadRect);
   int dx = 0, dy = 0;
   PointArg(m, call.Arg(2), dx, dy);
-  BitmapPixels* alpha = PixelsOf(call.Arg(3));
-  if (alpha && alpha->Disposed()) alpha = nullptr;
+  // The alpha bitmap counts only together with its point.
+  BitmapPixels* alpha = call.Count() > 4 ? PixelsOf(call.Arg(3)) : nullptr;
+  if (alpha && (alpha->Disposed() || !alpha->Transparent())) alpha = nullptr;  // an opaque one changes nothing
   int ax = 0, ay = 0;
   if (alpha) PointArg(m, call.Arg(4), ax, ay);
   const bool merge = call.Count() > 5 && m.ToBoolean(call.Arg(5));
@@ -381,10 +383,10 @@ Value CopyPixels(Call& call) {
       // The alpha bitmap's alpha scales the source, at the same offset into both.
       const std::uint32_t a = alpha->Raw(ax + sx - rect.x, ay + sy - rect.y) >> 24;
       std::uint32_t scaled = 0;
-      for (int shift = 0; shift < 32; shift += 8) scaled |= ((Channel(src, shift) * a + 127) / 255) << shift;
+      for (int shift = 0; shift < 32; shift += 8) scaled |= ((Channel(src, shift) * a) >> 8) << shift;
       src = scaled;
     }
-    std::uint32_t out = (merge || alpha) && target->Transparent() ? Over(target->Raw(tx, ty), src) : src;
+    std::uint32_t out = merge && target->Transparent() ? Over(target->Raw(tx, ty), src) : src;
     if (!target->Transparent()) out = Over(target->Raw(tx, ty), src) | 0xff000000u;
     target->SetRaw(tx, ty, out);
   });
@@ -626,23 +628,35 @@ Value GetColorBoundsRect(Call& call) {
   return Value::Obj(MakeRectangle(m, left, top, right - left + 1, bottom - top + 1));
 }
 
-// hitTest(firstPoint, firstAlphaThreshold, secondObject[, secondBitmapPoint, secondAlphaThreshold])
+// A point argument that has both x and y of its own (inherited ones do not count).
+bool FullPointArg(Machine& m, const Value& value, int& x, int& y) {
+  Object* object = value.AsObject();
+  if (!object || !object->FindOwn("x", m.CaseSensitive()) || !object->FindOwn("y", m.CaseSensitive())) return false;
+  return PointArg(m, value, x, y);
+}
+
+// hitTest(firstPoint, firstAlphaThreshold, secondObject[, secondBitmapPoint,
+// secondAlphaThreshold]): -2 for a bad first point, -3 for a bad second object, -4 for
+// a bad second point.
 Value HitTest(Call& call) {
   BitmapPixels* p = Live(call);
-  if (!p) return kInvalid;
+  if (!p || call.Count() < 3) return kInvalid;
   Machine& m = call.machine;
   int fx = 0, fy = 0;
-  if (call.Count() < 3 || !PointArg(m, call.Arg(0), fx, fy)) return Value();
-  const std::uint32_t threshold = ToUint32(m.ToNumber(call.Arg(1))) & 255;
+  if (!FullPointArg(m, call.Arg(0), fx, fy)) return Num(-2);
+  const auto threshold = static_cast<std::uint32_t>(std::clamp(IntOf(m, call.Arg(1)), 0, 255));
   const Value second = call.Arg(2);
   const auto opaqueAt = [&](const BitmapPixels& b, int x, int y, std::uint32_t limit) {
-    return b.Contains(x, y) && (b.Raw(x, y) >> 24) >= limit;
+    // A fully transparent pixel never hits, whatever the threshold.
+    const std::uint32_t alpha = b.Raw(x, y) >> 24;
+    return b.Contains(x, y) && alpha != 0 && alpha >= limit;
   };
   if (BitmapPixels* other = PixelsOf(second)) {
-    if (other->Disposed()) return kInvalid;
+    if (other->Disposed()) return Num(-3);
     int sx = 0, sy = 0;
-    PointArg(m, call.Arg(3), sx, sy);
-    const std::uint32_t secondThreshold = call.Count() > 4 ? ToUint32(m.ToNumber(call.Arg(4))) & 255 : 1;
+    if (call.Count() > 3 && !FullPointArg(m, call.Arg(3), sx, sy)) return Num(-4);
+    const auto secondThreshold =
+        static_cast<std::uint32_t>(call.Count() > 4 ? std::clamp(IntOf(m, call.Arg(4)), 0, 255) : 1);
     const QRect a(fx, fy, p->Width(), p->Height()), b(sx, sy, other->Width(), other->Height());
     const QRect both = a.intersected(b);
     for (int y = both.top(); y <= both.bottom(); ++y) {
@@ -654,20 +668,21 @@ Value HitTest(Call& call) {
     return Value::Bool(false);
   }
   Object* object = second.AsObject();
-  if (!object) return Value();
-  if (m.Has(object, "width")) {
+  if (!object) return Num(-3);
+  if (m.Has(object, "width") && m.Has(object, "height")) {
     IntRect r;
     RectArg(m, second, r);
     const QRect area = QRect(r.x - fx, r.y - fy, std::max(r.width, 0), std::max(r.height, 0)).intersected(QRect(0, 0, p->Width(), p->Height()));
+    // Inside a rectangle, a threshold of 0 counts transparent pixels too.
     for (int y = area.top(); y <= area.bottom(); ++y) {
       for (int x = area.left(); x <= area.right(); ++x) {
-        if (opaqueAt(*p, x, y, threshold)) return Value::Bool(true);
+        if ((p->Raw(x, y) >> 24) >= threshold) return Value::Bool(true);
       }
     }
     return Value::Bool(false);
   }
   int x = 0, y = 0;
-  PointArg(m, second, x, y);
+  if (!FullPointArg(m, second, x, y)) return Num(-3);
   return Value::Bool(opaqueAt(*p, x - fx, y - fy, threshold));
 }
 
