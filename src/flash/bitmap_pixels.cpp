@@ -140,8 +140,12 @@ void BitmapPixels::Noise(std::int32_t seed, int low, int high, int channels, boo
         if (channels & 2) g = next();
         if (channels & 4) b = next();
       }
-      if (channels & 8) a = next();
-      line[x] = Store((a << 24) | (r << 16) | (g << 8) | b);
+      // An opaque bitmap draws no alpha from the generator.
+      if ((channels & 8) && transparent_) a = next();
+      // Premultiplied in 1/256 steps, as the player's noise does.
+      line[x] = a == 255 ? 0xff000000u | (r << 16) | (g << 8) | b
+                         : (a << 24) | (((r * a + 128) >> 8) << 16) | (((g * a + 128) >> 8) << 8) |
+                               ((b * a + 128) >> 8);
     }
   }
   Changed();

@@ -514,8 +514,8 @@ Value Threshold(Call& call) {
   const BitmapPixels copy = *source;
   int count = 0;
   ForOverlap(copy, rect, dx, dy, *target, [&](int sx, int sy, int tx, int ty) {
-    const std::uint32_t pixel = copy.GetPixel32(sx, sy);
-    const std::uint32_t v = pixel & mask;
+    // The test reads the stored (premultiplied) pixel.
+    const std::uint32_t v = copy.Raw(sx, sy) & mask;
     // The player writes both colours as they are, premultiplied, even into an opaque
     // bitmap.
     bool hit = false;
@@ -887,6 +887,11 @@ void InstallBitmapData(Runtime& rt) {
       {"loadBitmap", LoadBitmap},
   };
   rt.AddMembers(bitmapData, statics);
+  // The channel numbers, plain properties of the class.
+  bitmapData->Define("RED_CHANNEL", Num(1), 0);
+  bitmapData->Define("GREEN_CHANNEL", Num(2), 0);
+  bitmapData->Define("BLUE_CHANNEL", Num(4), 0);
+  bitmapData->Define("ALPHA_CHANNEL", Num(8), 0);
   static const Member clipMembers[] = {
       {"attachBitmap", AttachBitmap, nullptr, kDontEnum | kVersion8},
   };
