@@ -76,6 +76,35 @@ TEST(BitmapPixelsTest, ScrollKeepsWhatMovesIn) {
   EXPECT_EQ(p.GetPixel32(2, 0), 0xff000002u);
 }
 
+TEST(BitmapPixelsTest, DissolveVisitsEveryPixelOnceACycle) {
+  for (const std::uint32_t count : {2u, 3u, 7u, 63u, 64u, 65u, 100u, 300u, 4097u, 70000u}) {
+    const DissolveSequence sequence(count);
+    std::vector<bool> seen(count, false);
+    std::uint32_t position = 0;
+    for (std::uint32_t i = 0; i < count; ++i) {
+      ASSERT_LT(position, count);
+      EXPECT_FALSE(seen[position]) << count << " revisits " << position;
+      seen[position] = true;
+      position = sequence.Next(position);
+    }
+    EXPECT_EQ(position, 0u) << count;  // back at the start after a full cycle
+  }
+}
+
+TEST(BitmapPixelsTest, PerlinNoiseIsSeededAndStaysInRange) {
+  BitmapPixels a(16, 16, true, 0), b(16, 16, true, 0);
+  a.PerlinNoise(8, 8, 3, 7, false, true, 15, false, {});
+  b.PerlinNoise(8, 8, 3, 7, false, true, 15, false, {});
+  EXPECT_EQ(a.Image(), b.Image());
+  b.PerlinNoise(8, 8, 3, 8, false, true, 15, false, {});
+  EXPECT_NE(a.Image(), b.Image());
+  // Gray turbulence without alpha: opaque, three equal channels.
+  a.PerlinNoise(4, 4, 2, 1, true, false, 7, true, {});
+  const std::uint32_t p = a.GetPixel32(5, 5);
+  EXPECT_EQ(p >> 24, 0xffu);
+  EXPECT_EQ((p >> 16) & 255, p & 255);
+}
+
 TEST(BitmapDataTest, ConstructorRefusesBadSizesWithUndefined) {
   BitmapFixture f;
   f.machine.SetDefaultVersion(8);
@@ -158,6 +187,23 @@ TEST(BitmapDataTest, NoiseIsTheSeededGenerator) {
     EXPECT_LE(p & 255, 110u);
     EXPECT_EQ((p >> 8) & 255, p & 255);
   }
+}
+
+TEST(BitmapDataTest, DrawsAnotherBitmapThroughTheRenderer) {
+  BitmapFixture f;
+  Object* target = f.New(4, 4, true, 0);
+  Object* source = f.New(2, 2, false, 0xff0000ffu);
+  const Value geom = f.machine.GetMember(f.machine.GetMember(Value::Obj(f.rt.global), "flash"), "geom");
+  Object* matrix = f.machine.Construct(f.machine.GetMember(geom, "Matrix").AsObject(), std::vector<Value>{});
+  f.machine.CallMethod(Value::Obj(matrix), "translate", std::vector<Value>{f.Num(2), f.Num(2)});
+  f.Call(target, "draw", {Value::Obj(source), Value::Obj(matrix)});
+  EXPECT_EQ(f.Pixel32(target, 3, 3), static_cast<double>(static_cast<std::int32_t>(0xff0000ffu)));
+  EXPECT_EQ(f.Pixel32(target, 1, 1), 0);
+  // A clip rectangle keeps the drawing out of the rest.
+  Object* other = f.New(4, 4, true, 0);
+  f.Call(other, "draw", {Value::Obj(source), Value::Obj(matrix), Value(), Value(), Value::Obj(f.Rect(0, 0, 3, 3))});
+  EXPECT_EQ(f.Pixel32(other, 2, 2), static_cast<double>(static_cast<std::int32_t>(0xff0000ffu)));
+  EXPECT_EQ(f.Pixel32(other, 3, 3), 0);
 }
 
 }  // namespace
