@@ -381,7 +381,10 @@ Value CopyPixels(Call& call) {
     if (!from.Transparent()) src |= 0xff000000u;
     if (alpha) {
       // The alpha bitmap's alpha scales the source, at the same offset into both.
-      const std::uint32_t a = alpha->Raw(ax + sx - rect.x, ay + sy - rect.y) >> 24;
+      // Only where the alpha bitmap reaches.
+      const int px = ax + sx - rect.x, py = ay + sy - rect.y;
+      if (!alpha->Contains(px, py)) return;
+      const std::uint32_t a = alpha->Raw(px, py) >> 24;
       std::uint32_t scaled = 0;
       for (int shift = 0; shift < 32; shift += 8) scaled |= ((Channel(src, shift) * a) >> 8) << shift;
       src = scaled;
