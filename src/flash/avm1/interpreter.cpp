@@ -210,7 +210,7 @@ double Interpreter::ToNumber(const Value& value) {
     case Value::Type::Object: {
       const Value primitive = ToPrimitive(value, false);
       if (primitive.type == Value::Type::Object) return std::nan("");
-      if (primitive.type == Value::Type::Undefined || primitive.type == Value::Type::Null) return std::nan("");
+      if (primitive.type == Value::Type::Undefined || primitive.type == Value::Type::Null) return ToNumber(primitive);
       return ToNumber(primitive);
     }
   }
@@ -949,6 +949,8 @@ Value Interpreter::LookupVariable(std::string_view name, bool& found) {
   for (std::size_t i = frame.scope.size(); i-- > 0;) {
     Object* scope = frame.scope[i];
     if (!scope) continue;
+    // SWF 4 code has no objects: the globals (NaN, Infinity, the classes) are not there.
+    if (scope == rt_.global && frame.version < 5) continue;
     if (i == 1 && frame.target && frame.target != scope) scope = frame.target;
     if (Has(scope, name)) return Get(scope, name);
     if (i == 1 && scope->kind == NativeKind::Display) {
@@ -1587,8 +1589,13 @@ Value Interpreter::Run(std::size_t base) {
       }
       case 0x42: {  // InitArray
         const double count = ToNumber(Pop());
+        // A count the stack cannot hold makes undefined and takes nothing.
+        if (count > static_cast<double>(stack_.size() - frames_.back()->stackBase)) {
+          Push(Value());
+          break;
+        }
         std::vector<Value> elements;
-        const std::size_t n = count > 0 ? static_cast<std::size_t>(std::min(count, 1e6)) : 0;
+        const std::size_t n = count > 0 ? static_cast<std::size_t>(count) : 0;
         elements.reserve(n);
         for (std::size_t i = 0; i < n; ++i) elements.push_back(Pop());
         Push(Value::Obj(rt_.MakeArray(std::move(elements))));
@@ -1596,14 +1603,17 @@ Value Interpreter::Run(std::size_t base) {
       }
       case 0x43: {  // InitObject
         const double count = ToNumber(Pop());
+        if (count * 2 > static_cast<double>(stack_.size() - frames_.back()->stackBase)) {
+          Push(Value());
+          break;
+        }
         Object* o = rt_.MakeObject();
-        const std::size_t n = count > 0 ? static_cast<std::size_t>(std::min(count, 1e6)) : 0;
-        std::vector<std::pair<std::string, Value>> pairs;
+        const std::size_t n = count > 0 ? static_cast<std::size_t>(count) : 0;
+        // Members are made in the order they come off the stack: the last one written first.
         for (std::size_t i = 0; i < n; ++i) {
           const Value v = Pop();
-          pairs.emplace_back(ToString(Pop()), v);
+          o->Define(ToString(Pop()), v);
         }
-        for (auto it = pairs.rbegin(); it != pairs.rend(); ++it) o->Define(it->first, it->second);
         Push(Value::Obj(o));
         break;
       }
