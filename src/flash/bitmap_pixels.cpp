@@ -252,7 +252,9 @@ void BitmapPixels::PerlinNoise(double baseX, double baseY, int octaves, std::int
       frequencyY = low > 0 && frequencyY / low < high / frequencyY ? low : high;
     }
   }
-  octaves = std::clamp(octaves, 0, 32);
+  // Octaves past the tenth add less than half a level each: leaving them out bounds the
+  // work a movie can ask for without changing what it sees.
+  octaves = std::clamp(octaves, 0, 10);
   const int used[4] = {grayScale || (channels & 1) ? 1 : 0, !grayScale && (channels & 2) ? 1 : 0,
                        !grayScale && (channels & 4) ? 1 : 0, (channels & 8) ? 1 : 0};
   for (int y = 0; y < height; ++y) {
