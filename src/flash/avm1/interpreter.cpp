@@ -344,7 +344,8 @@ Value Interpreter::Get(Object* object, std::string_view name) {
     if (!from) return Value();
     object = from;
   }
-  if (object->kind == NativeKind::Array) {
+  const Property* own = object->kind == NativeKind::Array ? object->FindOwn(name, cs) : nullptr;
+  if (object->kind == NativeKind::Array && !(own && own->getter)) {  // a property added over an index or length wins
     ArrayData* array = object->Array();
     const long index = ArrayIndex(name);
     if (index >= 0) {
@@ -423,6 +424,7 @@ bool Interpreter::Has(Object* object, std::string_view name) {
     if (index >= 0 && static_cast<std::size_t>(index) < object->Array()->elements.size()) return true;
     if (SameName(name, "length", cs)) return true;
   }
+  if (object->kind == NativeKind::String && SameName(name, "length", cs)) return true;
   if (SameName(name, "__proto__", cs)) return object->proto != nullptr;
   Object* at = object;
   for (int depth = 0; at && depth < kMaxChain; at = at->proto, ++depth) {
@@ -461,7 +463,8 @@ void Interpreter::Set(Object* object, std::string_view name, const Value& value)
       break;
     }
   }
-  if (object->kind == NativeKind::Array) {
+  const Property* own = object->kind == NativeKind::Array ? object->FindOwn(name, cs) : nullptr;
+  if (object->kind == NativeKind::Array && !(own && own->getter)) {  // a property added over an index or length wins
     ArrayData* array = object->Array();
     const long index = ArrayIndex(name);
     if (index >= 0) {
@@ -1402,7 +1405,12 @@ Value Interpreter::Run(std::size_t base) {
           case 0x62: result = a ^ b; break;
           case 0x63: result = static_cast<std::int32_t>(static_cast<std::uint32_t>(a) << (b & 31)); break;
           case 0x64: result = a >> (b & 31); break;
-          case 0x65: result = static_cast<std::uint32_t>(a) >> (b & 31); break;
+          case 0x65: {
+            const std::uint32_t shifted = static_cast<std::uint32_t>(a) >> (b & 31);
+            // Movies up to SWF 8 get the shifted bits back as a signed integer.
+            result = version <= 8 ? static_cast<double>(static_cast<std::int32_t>(shifted)) : shifted;
+            break;
+          }
         }
         Push(Value::Number(result));
         break;
@@ -1706,13 +1714,6 @@ Value Interpreter::Run(std::size_t base) {
         const std::string methodName = nameValue.IsUndefined() ? std::string() : ToString(nameValue);
         if (methodName.empty()) {
           Value self = Value();
-          if (Object* o = object.AsObject(); o && o->kind == NativeKind::Super) {
-            auto* data = static_cast<SuperData*>(o->native.get());
-            Object* base = data->base;
-            const Value ctor = base ? Get(base, "__constructor__") : Value();
-            CallValue(ctor, data->thisValue, args, base ? base->proto : nullptr);
-            break;
-          }
           CallValue(object, self, args, nullptr);
           break;
         }
@@ -2045,7 +2046,7 @@ void Interpreter::DefineFunctionAction(Frame& frame, Reader& r, bool v2, std::si
   if (data->scope.size() > 1 && frame.target) data->scope[1] = frame.target;
   Object* proto = rt_.MakeObject();
   proto->Define("constructor", Value::Obj(fn), kDontEnum);
-  fn->Define("prototype", Value::Obj(proto), kDontEnum);
+  fn->Define("prototype", Value::Obj(proto), kDontEnum | kDontDelete);
   if (script->name.empty()) {
     Push(Value::Obj(fn));
   } else {
@@ -2076,6 +2077,14 @@ void Interpreter::TryAction(Frame& frame, Reader& r, std::size_t bodyStart) {
 
 void Interpreter::CallValue(const Value& fn, const Value& self, const std::vector<Value>& args, Object* holder) {
   Object* f = fn.AsObject();
+  if (f && f->kind == NativeKind::Super) {
+    // super(...) runs the base class's constructor on this object.
+    auto* data = static_cast<SuperData*>(f->native.get());
+    Object* base = data->base;
+    const Value ctor = base ? Get(base, "__constructor__") : Value();
+    CallValue(ctor, data->thisValue, args, base ? base->proto : nullptr);
+    return;
+  }
   if (!f || !f->IsFunction()) {
     Push(Value());
     return;
