@@ -140,7 +140,9 @@ bool InflateBounded(std::span<const std::uint8_t> in, std::size_t maxSize, std::
   return status == Z_STREAM_END || (status == Z_OK && stream.avail_out == 0);
 }
 
-void Bitmap::Render(const RenderContext& context) const {
+void Bitmap::Render(const RenderContext& context) const { DrawImage(image, context, true); }
+
+void Bitmap::DrawImage(const QImage& image, const RenderContext& context, bool smooth) {
   if (!context.painter || image.isNull()) return;
   // Drawn as a rectangle filled with the bitmap (clamped at its edges), so its edges
   // sample like a shape's and its colours go through the same colour maths.
@@ -160,7 +162,7 @@ void Bitmap::Render(const RenderContext& context) const {
     render::FillEdges(target.Get(), edges.Edges(), paints, render::FillRule::EvenOdd, samples);
     return;
   }
-  const render::BitmapPaint paint(image, toTarget, false, context.quality == Quality::High,
+  const render::BitmapPaint paint(image, toTarget, false, smooth && context.quality == Quality::High,
                                   render::FixedColorTransform::From(context.colorTransform));
   const render::Paint* paints[] = {&paint};
   render::FillEdges(target.Get(), edges.Edges(), paints, render::FillRule::EvenOdd, samples);

@@ -5,6 +5,7 @@
 #include <QImage>
 #include <QMargins>
 #include <cstdint>
+#include <string_view>
 #include <vector>
 
 #include "flash/movie.h"
@@ -19,6 +20,11 @@ enum class BlendMode : std::uint8_t {
 
 // True when a placement with this blend mode must be drawn through its own layer.
 inline bool NeedsLayer(std::uint8_t blendMode) { return blendMode >= 2 && blendMode <= 14; }
+
+// Blend modes by the names scripts use ("normal", "multiply", ...): the number, 0 for
+// an unknown name; and the name of a number ("normal" for unknown numbers).
+std::uint8_t BlendModeByName(std::string_view name);
+const char* BlendModeName(std::uint8_t mode);
 
 // The premultiplied 0xAARRGGBB pixel that src drawn with mode over dst leaves. Unknown
 // modes blend as normal.
@@ -44,6 +50,10 @@ struct FilterParams {
   std::vector<float> matrix;          // convolution kernel or the 20 colour-matrix entries
   bool clamp = true, preserveAlpha = false;
 };
+
+// The filter record (as PlaceObject3 stores it) of params, for a display object's
+// filter list; colour matrices and convolution kernels as 32-bit floats.
+Filter EncodeFilter(const FilterParams& params);
 
 // Decodes filter. Returns false when its bytes are too short for its type.
 bool DecodeFilter(const Filter& filter, FilterParams& params);

@@ -33,6 +33,12 @@ class Walker {
   // Draws the objects from first to end (depth order); clip layers take the objects up
   // to their clip depth with them.
   using Iterator = std::map<std::int32_t, DisplayObject*>::const_iterator;
+  // Draws object's own content (its subtree) with transform, without its placement.
+  void DrawAlone(QPainter& painter, const DisplayObject& object, const QTransform& transform,
+                 const ColorTransform& color) {
+    DrawContent(painter, object, transform, color, false, 0);
+  }
+
   void DrawRange(QPainter& painter, Iterator first, Iterator end, const QTransform& parent,
                  const ColorTransform& color, bool asMask, int nesting) {
     for (auto it = first; it != end;) {
@@ -440,6 +446,17 @@ void RenderMovie(QPainter& painter, QSize viewport, const Player& player, const 
   std::map<std::int32_t, DisplayObject*> levels;
   for (const auto& [number, clip] : player.Levels()) levels[number] = clip;
   walker.DrawRange(painter, levels.begin(), levels.end(), stage, ColorTransform{}, false, 0);
+  painter.restore();
+}
+
+void RenderDisplayObject(QPainter& painter, const DisplayObject& object, const QTransform& transform,
+                         const ColorTransform& color, Quality quality) {
+  ViewOptions options;
+  options.quality = quality;
+  painter.save();
+  painter.setRenderHint(QPainter::Antialiasing, quality != Quality::Low);
+  Walker walker(options, std::sqrt(std::abs(transform.determinant())) * 20);
+  walker.DrawAlone(painter, object, transform, color);
   painter.restore();
 }
 

@@ -33,4 +33,10 @@ QTransform StageTransform(const Rect& frameSize, QSize viewport, ScaleMode mode,
 // Fills viewport with the background and draws the player's current frame over it.
 void RenderMovie(QPainter& painter, QSize viewport, const Player& player, const ViewOptions& options);
 
+// Draws object's content (its subtree, without its own placement, filters or blend
+// mode) with transform from its twips to the painter's pixels, as BitmapData.draw does.
+class DisplayObject;
+void RenderDisplayObject(QPainter& painter, const DisplayObject& object, const QTransform& transform,
+                         const ColorTransform& color, Quality quality);
+
 }  // namespace vantrel::flash

@@ -39,5 +39,7 @@ target_sources(vantrel_flash PRIVATE
   avm1/builtins/selection.cpp
   avm1/builtins/sound.cpp
   avm1/builtins/movie_clip_loader.cpp
+  avm1/builtins/bitmap_data.cpp
+  avm1/builtins/filters.cpp
   avm1/string_utils.cpp
 )

@@ -595,6 +595,8 @@ Object* Interpreter::Construct(Object* ctor, std::span<const Value> args) {
   Object* instance = NewInstance(ctor);
   const Value result = Invoke(ctor, Value::Obj(instance), args, true, instance, instance->proto);
   if (Object* o = result.AsObject()) return o;
+  // A built-in constructor that refuses its arguments (new BitmapData(0, 0)) gives undefined.
+  if (result.IsUndefined() && ctor->Function()->constructor) return nullptr;
   return instance;
 }
 
@@ -2116,6 +2118,11 @@ void Interpreter::ConstructValue(const Value& ctorValue, const std::vector<Value
   }
   const Value result = Invoke(ctor, Value::Obj(instance), args, true, instance, instance->proto);
   if (throwing_) return;
+  // A built-in constructor that refuses its arguments (new BitmapData(0, 0)) gives undefined.
+  if (result.IsUndefined() && data->constructor) {
+    Push(Value());
+    return;
+  }
   Push(result.IsObject() ? result : Value::Obj(instance));
 }
 

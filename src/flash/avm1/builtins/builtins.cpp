@@ -31,6 +31,8 @@ void InstallBuiltins(Runtime& rt) {
   InstallSelection(rt);
   InstallSound(rt);
   InstallMovieClipLoader(rt);
+  InstallBitmapData(rt);
+  InstallFilters(rt);
 }
 
 }  // namespace vantrel::flash::avm1

@@ -43,5 +43,7 @@ void InstallStage(Runtime& rt);
 void InstallSelection(Runtime& rt);
 void InstallSound(Runtime& rt);
 void InstallMovieClipLoader(Runtime& rt);
+void InstallBitmapData(Runtime& rt);  // flash.display.BitmapData, MovieClip.attachBitmap
+void InstallFilters(Runtime& rt);     // flash.filters, the filters property of display objects
 
 }  // namespace vantrel::flash::avm1

@@ -10,6 +10,7 @@
 
 #include "flash/avm1/builtins/builtins.h"
 #include "flash/avm1/builtins/data_support.h"
+#include "flash/avm1/builtins/filters.h"
 #include "flash/display/display_object.h"
 
 namespace vantrel::flash::avm1 {
@@ -639,6 +640,23 @@ Value TransformSetColorTransform(Call& call) {
   return Value();
 }
 
+// A colour transform as a display object holds it: 8.8 fixed-point multipliers and
+// 16-bit offsets, both wrapping.
+ColorTransform Stored(const ColorTransform& ct) {
+  const auto multiplier = [](double v) { return static_cast<std::int16_t>(ToInt32(std::trunc(v * 256))) / 256.0; };
+  const auto offset = [](double v) { return static_cast<double>(static_cast<std::int16_t>(ToInt32(std::floor(v)))); };
+  ColorTransform out;
+  out.mulR = multiplier(ct.mulR);
+  out.mulG = multiplier(ct.mulG);
+  out.mulB = multiplier(ct.mulB);
+  out.mulA = multiplier(ct.mulA);
+  out.addR = offset(ct.addR);
+  out.addG = offset(ct.addG);
+  out.addB = offset(ct.addB);
+  out.addA = offset(ct.addA);
+  return out;
+}
+
 Value TransformConcatenatedColorTransform(Call& call) {
   DisplayObject* target = TargetOf(call);
   if (!target) return Value();
@@ -649,7 +667,7 @@ Value TransformConcatenatedColorTransform(Call& call) {
     object = call.machine.Get(object, "_parent").AsObject();
     DisplayObject* parent = object ? call.machine.AsDisplay(object) : nullptr;
     if (!parent) break;
-    combined = parent->GetColorTransform() * combined;
+    combined = Stored(parent->GetColorTransform() * combined);
   }
   return Value::Obj(MakeColorTransform(call.machine, combined));
 }
@@ -662,7 +680,40 @@ Value TransformPixelBounds(Call& call) {
                                   Num(bounds.height() / 20)));
 }
 
+// MovieClip.transform: a new Transform of the clip at every read; setting one copies
+// the other clip's matrix and colour transform.
+Value ClipTransform(Call& call) {
+  Machine& m = call.machine;
+  if (!call.self || !m.AsDisplay(call.self)) return Value();
+  Object* ctor = data::ConstructorOf(m.Rt(), kTransform);
+  if (!ctor) return Value();
+  const Value clip = Value::Obj(call.self);
+  return Value::Obj(m.Construct(ctor, std::span<const Value>(&clip, 1)));
+}
+
+Value SetClipTransform(Call& call) {
+  Machine& m = call.machine;
+  DisplayObject* target = call.self ? m.AsDisplay(call.self) : nullptr;
+  Object* other = call.Arg(0).AsObject();
+  TransformData* data = other ? other->Data<TransformData>() : nullptr;
+  DisplayObject* source = data && data->clip ? m.AsDisplay(data->clip) : nullptr;
+  if (!target || !source) return Value();
+  const Matrix matrix = source->GetMatrix();
+  const ColorTransform color = source->GetColorTransform();
+  target->SetMatrix(matrix);
+  target->SetColorTransform(color);
+  target->transformedByScript = true;
+  return Value();
+}
+
 }  // namespace
+
+bool ColorTransformOf(const Value& value, ColorTransform& transform) {
+  ColorTransformData* data = CtOf(value);
+  if (!data) return false;
+  transform = data->value;
+  return true;
+}
 
 void InstallGeom(Runtime& rt) {
   Object* geom = data::Package(rt, "flash.geom");
@@ -761,6 +812,13 @@ void InstallGeom(Runtime& rt) {
       {"pixelBounds", TransformPixelBounds, nullptr, kDontEnum | kGetterOnly},
   };
   rt.AddMembers(data::PrototypeOf(transform), transformMembers);
+}
+
+void InstallClipTransform(Runtime& rt) {
+  static const Member clipMembers[] = {
+      {"transform", ClipTransform, SetClipTransform, kDontEnum | kVersion8},
+  };
+  if (rt.movieClipProto) rt.AddMembers(rt.movieClipProto, clipMembers);
 }
 
 }  // namespace vantrel::flash::avm1

@@ -112,7 +112,7 @@ Value Construct(Call& call) {
     if (Object* listeners = call.machine.Get(call.self, "_listeners").AsObject(); listeners && listeners->Array())
       listeners->Array()->elements.push_back(Value::Obj(call.self));
   }
-  return {};
+  return call.self ? Value::Obj(call.self) : Value();
 }
 
 const Member kMethods[] = {

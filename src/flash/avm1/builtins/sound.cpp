@@ -197,7 +197,7 @@ Value Construct(Call& call) {
   }
   call.self->kind = NativeKind::Other;
   call.self->native = std::move(data);
-  return {};
+  return Value::Obj(call.self);
 }
 
 Value AttachSound(Call& call) {
