@@ -90,6 +90,7 @@ void MovieClip::RemoveChild(DisplayObject* child) {
   if (player_.sounds) {
     for (MovieClip* clip : clips) player_.sounds->ClipRemoved(clip);
   }
+  player_.ForgetRemovedFocus();
 }
 
 void MovieClip::MarkRemoved() {

@@ -7,6 +7,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "flash/avm1/builtins/broadcast_setup.h"
 #include "flash/avm1/builtins/builtins.h"
 #include "flash/avm1/display_binding.h"
 #include "flash/display/text_field.h"
@@ -172,7 +173,11 @@ void Player::PostInstantiate(MovieClip* clip, avm1::Object* initObject, bool byS
 }
 
 void Player::PostInstantiateText(TextField* field) {
-  MakeScriptObject(*field, runtime_->textFieldProto);
+  avm1::Object* object = MakeScriptObject(*field, runtime_->textFieldProto);
+  // A text field broadcasts onChanged and onScroller to its listeners, itself first.
+  avm1::GiveBroadcasterMethods(*runtime_, object);
+  if (avm1::Object* listeners = object->FindOwn("_listeners", true)->value.AsObject())
+    if (avm1::ArrayData* list = listeners->Array()) list->elements.push_back(avm1::Value::Obj(object));
   if (!field->variable.empty()) {
     boundFields_.push_back(field);
     field->SyncVariable();
@@ -537,8 +542,6 @@ void Player::UpdateDrag() {
   drag_->SetMatrix(m);
   drag_->transformedByScript = true;
 }
-
-void Player::SetFocus(DisplayObject* object) { focus_ = object; }
 
 void Player::TraceRoots(gc::Tracer& tracer) const {
   runtime_->Trace(tracer);
