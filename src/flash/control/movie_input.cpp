@@ -317,8 +317,8 @@ void Player::KeyDown(int keyCode, int ascii) {
   keysDown_.insert(keyCode);
   lastKeyCode_ = keyCode;
   lastAscii_ = ascii;
-  BroadcastInput("Key", "onKeyDown");
   FocusKeyEvents(true, keyCode);
+  BroadcastInput("Key", "onKeyDown");
   const int buttonKey = ButtonKeyFor(keyCode, ascii);
   // Buttons anywhere in the movie react to their key, clips to keyDown and their key press.
   for (MovieClip* clip : ClipsInEventOrder(*this)) {
@@ -444,10 +444,7 @@ bool Player::Focusable(DisplayObject& object) {
   if (object.Removed()) return false;
   switch (object.Kind()) {
     case DisplayKind::Button: return true;
-    case DisplayKind::EditText: {
-      const TextField& field = static_cast<TextField&>(object);
-      return field.selectable || !field.Field().readOnly;
-    }
+    case DisplayKind::EditText: return true;
     case DisplayKind::MovieClip: {
       auto& clip = static_cast<MovieClip&>(object);
       if (!clip.Parent()) return false;
@@ -457,7 +454,24 @@ bool Player::Focusable(DisplayObject& object) {
   }
 }
 
+void Player::RollFocusOver(DisplayObject* next) {
+  if (hovered_ == next) return;
+  DisplayObject* before = hovered_;
+  if (before && !before->Removed()) {
+    ButtonEvent(before, kOverUpToIdle, kRollOut, "onRollOut");
+    ShowState(before, ButtonCharacter::kUp);
+  }
+  hovered_ = nullptr;
+  if (next && next->IsContainer()) {
+    ButtonEvent(next, kIdleToOverUp, kRollOver, "onRollOver");
+    ShowState(next, ButtonCharacter::kOver);
+    hovered_ = next;
+  }
+}
+
 void Player::SetFocus(DisplayObject* object) {
+  // The pointer's state follows the focus; its events wait in the queue.
+  RollFocusOver(object);
   DisplayObject* old = focus_;
   if (old == object) {
     if (TextField* field = AsField(object); field && Editable(*field)) field->SelectAll();
@@ -466,7 +480,7 @@ void Player::SetFocus(DisplayObject* object) {
   focus_ = object;
   highlight_ = !object                                 ? Highlight::Inactive
                : object->Kind() == DisplayKind::EditText ? Highlight::Hidden
-               : ((object->Movie()->Version() >= 6 ? Flag(*this, *object, "_focusrect", focusRect) : focusRect)
+               : ((object->Movie()->Version() >= 6 ? object->focusRect.value_or(focusRect) : focusRect)
                       ? Highlight::Visible
                       : Highlight::Hidden);
   if (TextField* field = AsField(old)) field->ClearSelection();
@@ -480,8 +494,10 @@ void Player::SetFocus(DisplayObject* object) {
   BroadcastInput("Selection", "onSetFocus", {oldValue, newValue});
 }
 
-void Player::ForgetRemovedFocus() {
-  if (!focus_ || !focus_->Removed()) return;
+void Player::FocusLeaving(DisplayObject* object) {
+  DisplayObject* at = focus_;
+  while (at && at != object) at = at->Parent();
+  if (!at) return;
   DisplayObject* old = focus_;
   focus_ = nullptr;
   highlight_ = Highlight::Inactive;
@@ -534,20 +550,8 @@ void Player::CycleFocus(bool reverse) {
   const auto at = std::find(order.begin(), order.end(), focus_);
   if (at != order.end() && std::next(at) != order.end()) next = *std::next(at);
   // Tabbing rolls the pointer's state over to the new object at once.
-  if (hovered_ != next) {
-    DisplayObject* before = hovered_;
-    if (before && !before->Removed()) {
-      ButtonEvent(before, kOverUpToIdle, kRollOut, "onRollOut");
-      ShowState(before, ButtonCharacter::kUp);
-    }
-    hovered_ = nullptr;
-    if (next->IsContainer()) {
-      ButtonEvent(next, kIdleToOverUp, kRollOver, "onRollOver");
-      ShowState(next, ButtonCharacter::kOver);
-      hovered_ = next;
-    }
-    RunQueue();
-  }
+  RollFocusOver(next);
+  RunQueue();
   SetFocus(next);
 }
 
@@ -560,7 +564,9 @@ void Player::FocusKeyEvents(bool down, int keyCode) {
   DisplayObject* focused = focus_;
   if (!focused || focused->Removed() || highlight_ == Highlight::Inactive || !focused->IsContainer()) return;
   if (focused->Movie()->Version() < 6) return;
-  QueueMethod(focused, down ? "onKeyDown" : "onKeyUp");
+  // The focused object hears its key before the Key listeners do.
+  if (down) CallMethodNow(focused->ScriptObject(), "onKeyDown");
+  else QueueMethod(focused, "onKeyUp");
   // Enter and Space press and release the focused button while its rectangle shows.
   if (down && (keyCode == 13 || keyCode == 32) && highlight_ == Highlight::Visible) {
     ButtonEvent(focused, kOverUpToOverDown, kPress, "onPress");

@@ -180,8 +180,9 @@ class Player {
   std::vector<DisplayObject*> TabOrder();
   // Tab (reverse: Shift+Tab) moves the focus to the next object of the tab order.
   void CycleFocus(bool reverse);
-  // A removed object loses the focus (the Selection listeners hear it).
-  void ForgetRemovedFocus();
+  // The focus leaves object (and whatever it holds) as it is removed; the Selection
+  // listeners hear it while it still has its path.
+  void FocusLeaving(DisplayObject* object);
   // The stage's _focusrect: whether the focused object shows the yellow rectangle.
   bool focusRect = true;
   // The rectangle around the focused object in stage twips; empty when none is shown.
@@ -274,6 +275,7 @@ class Player {
   enum class Highlight { Inactive, Hidden, Visible };
   Highlight highlight_ = Highlight::Inactive;
   void FocusKeyEvents(bool down, int keyCode);
+  void RollFocusOver(DisplayObject* next);
   bool dragLockCenter_ = false;
   QPointF dragOffset_;
   bool dragConstrained_ = false;

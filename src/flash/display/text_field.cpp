@@ -120,8 +120,8 @@ void TextField::SetSelection(int begin, int end) {
 bool TextField::ReplaceSelection(const QString& inserted) {
   QString text = Text();
   const int length = static_cast<int>(text.size());
-  int begin = selectionBegin < 0 ? length : std::clamp(selectionBegin, 0, length);
-  int end = selectionEnd < 0 ? length : std::clamp(selectionEnd, 0, length);
+  int begin = std::clamp(selectionBegin, 0, length);
+  int end = std::clamp(selectionEnd, 0, length);
   if (begin > end) std::swap(begin, end);
   text.replace(begin, end - begin, inserted);
   const int caret = begin + static_cast<int>(inserted.size());
