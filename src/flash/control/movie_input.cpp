@@ -278,6 +278,8 @@ void Player::MouseButton(bool down, int button, QPointF stage) {
   if (down) {
     BroadcastInput("Mouse", "onMouseDown");
     ClipMouseEvents(kMouseDown);
+    RunQueue();
+    ClickFocus(stage);
     if (hovered_) {
       pressed_ = hovered_;
       ButtonEvent(pressed_, kOverUpToOverDown, kPress, "onPress");
@@ -315,6 +317,7 @@ void Player::KeyDown(int keyCode, int ascii) {
     if (!keysToggled_.erase(keyCode)) keysToggled_.insert(keyCode);
   }
   keysDown_.insert(keyCode);
+  keyTaken_ = false;
   lastKeyCode_ = keyCode;
   lastAscii_ = ascii;
   FocusKeyEvents(true, keyCode);
@@ -327,7 +330,9 @@ void Player::KeyDown(int keyCode, int ascii) {
       MovieClip* child = AsContainer(object);
       if (!child || !child->button || buttonKey == 0) continue;
       for (const ButtonCondition& condition : child->button->conditions) {
-        if (((condition.conditions >> 9) & 0x7F) == buttonKey) QueueBlock(clip, condition.actions);
+        if (((condition.conditions >> 9) & 0x7F) != buttonKey) continue;
+        QueueBlock(clip, condition.actions);
+        keyTaken_ = true;  // a button's key press takes the character it types
       }
     }
     for (const ClipAction& action : clip->clipActions) {
@@ -455,7 +460,7 @@ bool Player::Focusable(DisplayObject& object) {
 }
 
 void Player::RollFocusOver(DisplayObject* next) {
-  if (hovered_ == next) return;
+  // Even a focus that stays where it is rolls out and over again.
   DisplayObject* before = hovered_;
   if (before && !before->Removed()) {
     ButtonEvent(before, kOverUpToIdle, kRollOut, "onRollOut");
@@ -469,9 +474,12 @@ void Player::RollFocusOver(DisplayObject* next) {
   }
 }
 
-void Player::SetFocus(DisplayObject* object) {
-  // The pointer's state follows the focus; its events wait in the queue.
-  RollFocusOver(object);
+void Player::SetFocus(DisplayObject* object) { ChangeFocus(object, true); }
+
+void Player::ChangeFocus(DisplayObject* object, bool rollOver) {
+  // The pointer's state follows a focus set by script or Tab; its events wait in the
+  // queue.
+  if (rollOver) RollFocusOver(object);
   DisplayObject* old = focus_;
   if (old == object) {
     if (TextField* field = AsField(object); field && Editable(*field)) field->SelectAll();
@@ -552,7 +560,7 @@ void Player::CycleFocus(bool reverse) {
   // Tabbing rolls the pointer's state over to the new object at once.
   RollFocusOver(next);
   RunQueue();
-  SetFocus(next);
+  ChangeFocus(next, false);
 }
 
 QRectF Player::FocusHighlight() const {
@@ -574,9 +582,48 @@ void Player::FocusKeyEvents(bool down, int keyCode) {
   }
 }
 
+namespace {
+
+// The topmost visible text field under point (stage twips) below clip.
+TextField* FieldUnder(MovieClip& clip, QPointF point, int nesting) {
+  if (nesting > MovieClip::kMaxNesting) return nullptr;
+  const auto& list = clip.Children();
+  for (auto it = list.rbegin(); it != list.rend(); ++it) {
+    DisplayObject* child = it->second;
+    if (!child->visible || child->clipDepth != 0) continue;
+    if (TextField* field = AsField(child)) {
+      bool invertible = false;
+      const QPointF local = ObjectToStage(*field).inverted(&invertible).map(point);
+      if (invertible && field->LocalBounds().contains(local)) return field;
+    } else if (child->Kind() == DisplayKind::MovieClip) {
+      if (TextField* inner = FieldUnder(static_cast<MovieClip&>(*child), point, nesting + 1)) return inner;
+    }
+  }
+  return nullptr;
+}
+
+}  // namespace
+
+void Player::ClickFocus(QPointF stage) {
+  // A button over the field takes the click.
+  TextField* field = nullptr;
+  for (auto it = levels_.rbegin(); it != levels_.rend() && !field && !hovered_; ++it)
+    field = FieldUnder(*it->second, stage, 0);
+  // Only selectable fields take the focus by the mouse (input ones included).
+  if (field && field->selectable) {
+    ChangeFocus(field, false);
+    // The caret goes where the click was.
+    const QPointF local = ObjectToStage(*field).inverted().map(stage);
+    const int caret = field->Field().CharIndexAt(field->Field().initialText, local);
+    field->SetSelection(caret, caret);
+  } else if (focus_) {
+    ChangeFocus(nullptr, false);
+  }
+}
+
 void Player::TextInput(char32_t character) {
   TextField* field = AsField(focus_);
-  if (!field || field->Removed() || !Editable(*field)) return;
+  if (!field || field->Removed() || !Editable(*field) || keyTaken_) return;
   ResetBudgets();
   if (field->Type(character)) {
     field->NotifyChanged();

@@ -276,6 +276,11 @@ class Player {
   Highlight highlight_ = Highlight::Inactive;
   void FocusKeyEvents(bool down, int keyCode);
   void RollFocusOver(DisplayObject* next);
+  // A click gives the focus to the text field under it (caret where it was), or takes
+  // it away.
+  void ClickFocus(QPointF stage);
+  void ChangeFocus(DisplayObject* object, bool rollOver);
+  bool keyTaken_ = false;
   bool dragLockCenter_ = false;
   QPointF dragOffset_;
   bool dragConstrained_ = false;
