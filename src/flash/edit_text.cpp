@@ -480,6 +480,33 @@ std::vector<QString> EditText::LayoutLines(const QString& text) const {
   return lines;
 }
 
+int EditText::CharIndexAt(const QString& text, QPointF point) const {
+  const FieldLayout layout = Layout(*this, text);
+  const QRectF box = ToQRectF(bounds);
+  double y = box.top() + kGutter;
+  int index = 0;
+  for (std::size_t i = 0; i < layout.lines.size(); ++i) {
+    const TextLine& line = layout.lines[i];
+    const double bottom = y + line.ascent + line.descent + leading;
+    const bool last = i + 1 == layout.lines.size();
+    if (point.y() < bottom || last) {
+      const double left = box.left() + kGutter + leftMargin;
+      double x = left;
+      if (line.align == TextAlign::Right) x = box.right() - kGutter - rightMargin - line.width;
+      if (line.align == TextAlign::Center) x = left + (box.right() - kGutter - rightMargin - left - line.width) / 2;
+      int at = 0;
+      for (const PlacedChar& c : line.chars) {
+        if (point.x() < x + c.x + c.advance / 2) break;
+        ++at;
+      }
+      return index + at;
+    }
+    index += static_cast<int>(line.chars.size()) + (line.endsParagraph ? 1 : 0);
+    y = bottom;
+  }
+  return index;
+}
+
 void EditText::RenderText(const RenderContext& context, const QString& text) const {
   QPainter* painter = context.painter;
   if (!painter) return;

@@ -345,6 +345,10 @@ void FlashControl::KeyUp(int keyCode, int ascii) {
   if (player_) player_->KeyUp(keyCode, ascii);
 }
 
+void FlashControl::TextInput(char32_t character) {
+  if (player_) player_->TextInput(character);
+}
+
 void FlashControl::PaintTo(QImage& surface) const {
   if (surface.isNull()) return;
   QPainter painter(&surface);

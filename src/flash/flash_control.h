@@ -142,6 +142,9 @@ class FlashControl {
   void MouseWheel(int lines);
   void KeyDown(int keyCode, int ascii = 0);
   void KeyUp(int keyCode, int ascii = 0);
+  // A character typed (after its KeyDown): it goes into the focused input field; 8
+  // (Backspace) and 127 (Delete) remove.
+  void TextInput(char32_t character);
   // True when the pointer is over something the movie lets the user click.
   bool WantsHandCursor() const { return player_ && player_->OverButton(); }
   // False while the movie has hidden the pointer (Mouse.hide()).

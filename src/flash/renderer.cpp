@@ -446,6 +446,16 @@ void RenderMovie(QPainter& painter, QSize viewport, const Player& player, const 
   std::map<std::int32_t, DisplayObject*> levels;
   for (const auto& [number, clip] : player.Levels()) levels[number] = clip;
   walker.DrawRange(painter, levels.begin(), levels.end(), stage, ColorTransform{}, false, 0);
+  // The focused object's yellow rectangle: 3 stage pixels wide, inside its bounds.
+  const QRectF focus = player.FocusHighlight();
+  if (!focus.isEmpty()) {
+    const double width = 3 * 20;
+    QPainterPath ring;
+    ring.addRect(focus);
+    ring.addRect(focus.adjusted(width, width, -width, -width));
+    ring.setFillRule(Qt::OddEvenFill);
+    painter.fillPath(stage.map(ring), QColor(255, 255, 0));
+  }
   painter.restore();
 }
 

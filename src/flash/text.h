@@ -68,6 +68,9 @@ class EditText : public Character {
   void RenderText(const RenderContext& context, const QString& text) const;
   // The lines the field shows for a text, after HTML and word wrapping.
   std::vector<QString> LayoutLines(const QString& text) const;
+  // The caret position (a character index of the laid-out text, line ends counting one)
+  // nearest to point, in the field's own twips.
+  int CharIndexAt(const QString& text, QPointF point) const;
   void AttachFont(const std::shared_ptr<const Font>& font);
 
   Rect bounds;

@@ -108,10 +108,16 @@ class FlashEngine final : public MovieEngine {
     if (code == 0) return;
     const char16_t typed = text.size() == 1 ? text.at(0).unicode() : 0;
     const int ascii = typed >= 32 && typed < 0x7F ? typed : (code == 8 || code == 9 || code == 13 || code == 27 ? code : 0);
-    if (down)
+    if (down) {
       control_.KeyDown(code, ascii);
-    else
+      // What the key types goes on to the focused input field (Delete types 127).
+      for (const char32_t c : text.toUcs4()) {
+        if (c >= 32 || c == 8 || c == 13) control_.TextInput(c);
+      }
+      if (code == 46 && text.isEmpty()) control_.TextInput(127);
+    } else {
       control_.KeyUp(code, ascii);
+    }
     port_.DeliverEvents();
   }
   Qt::CursorShape Cursor() override {

@@ -186,7 +186,8 @@ TEST(InputScript, WaitsSplitTheEventsIntoFramesAndKeysGetTheMoviesCodes) {
   ASSERT_EQ(script.batches[1].size(), 4u);
   EXPECT_EQ(script.batches[1][0].keyCode, 65);
   EXPECT_EQ(script.batches[1][0].ascii, 97);
-  EXPECT_EQ(script.batches[1][1].type, InputEvent::Type::Other);  // kept so frames stay aligned
+  EXPECT_EQ(script.batches[1][1].type, InputEvent::Type::TextInput);
+  EXPECT_EQ(script.batches[1][1].character, U'a');
   EXPECT_EQ(script.batches[1][2].keyCode, 37);
   EXPECT_EQ(script.batches[1][3].keyCode, 97);
   EXPECT_TRUE(script.batches[2].empty());

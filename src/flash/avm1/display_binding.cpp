@@ -152,7 +152,11 @@ bool GetDisplayProperty(Interpreter& machine, DisplayObject& object, int index, 
       out = Value::Number(q == "LOW" ? 0 : q == "BEST" ? 2 : 1);
       return true;
     }
-    case 17: out = Value::Bool(true); return true;
+    case 17:
+      // A level answers for the stage; other objects have their own, null until set.
+      if (IsLevel(object)) out = Value::Bool(player.focusRect);
+      else out = object.focusRect ? Value::Bool(*object.focusRect) : Value::Null();
+      return true;
     case 18: out = Value::Number(5); return true;
     case 19: {
       std::string q = player.Quality();
@@ -239,6 +243,19 @@ bool SetDisplayProperty(Interpreter& machine, DisplayObject& object, int index, 
     }
     case 19:
       if (player.Hooks().setQuality) player.Hooks().setQuality(machine.ToString(value));
+      return true;
+    case 17:
+      if (IsLevel(object)) {
+        // The stage's takes numbers (NaN counting as on) and strings by their number;
+        // objects turn it off.
+        if (value.IsBoolean()) player.focusRect = value.boolean;
+        else if (value.IsNullish() || value.IsObject()) player.focusRect = false;
+        else player.focusRect = machine.ToNumber(value) != 0;
+      } else if (value.IsNullish()) {
+        object.focusRect.reset();
+      } else {
+        object.focusRect = machine.ToBoolean(value);
+      }
       return true;
     default: return index >= 0 && index < 22;  // read-only properties ignore writes
   }

@@ -183,10 +183,11 @@ std::string Interpreter::ToString(const Value& value) {
     case Value::Type::Object: {
       Object* o = value.object;
       if (o->kind == NativeKind::Display) {
-        // A clip prints as its path; a removed one that nothing replaced as "".
+        // A clip, button or text field prints as its path; a removed one that nothing
+        // replaced as "".
         DisplayObject* display = DisplayOf(*this, o);
         if (!display) return "";
-        if (DisplayTypeOf(display) == "movieclip") return DisplayDotPath(display);
+        return DisplayDotPath(display);
       }
       const Value fn = Get(o, "toString");
       if (Object* f = fn.AsObject(); f && f->IsFunction()) {

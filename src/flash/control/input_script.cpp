@@ -50,6 +50,18 @@ InputEvent ReadEvent(const QJsonObject& object) {
   else if (type == "MouseWheel") {
     event.type = InputEvent::Type::MouseWheel;
     event.lines = object.value("lines").toInt();
+  } else if (type == "TextInput") {
+    const char32_t c = object.value("codepoint").toString().toUcs4().value(0);
+    if (c != 0) {
+      event.type = InputEvent::Type::TextInput;
+      event.character = c;
+    }
+  } else if (type == "TextControl") {
+    const QString code = object.value("code").toString();
+    if (code == "Backspace" || code == "Delete") {
+      event.type = InputEvent::Type::TextInput;
+      event.character = code == "Backspace" ? 8 : 127;
+    }
   } else if (type == "KeyDown" || type == "KeyUp") {
     event.type = type == "KeyDown" ? InputEvent::Type::KeyDown : InputEvent::Type::KeyUp;
     const QJsonValue key = object.value("key");
@@ -163,6 +175,7 @@ void DeliverInput(FlashControl& control, const std::vector<InputEvent>& batch) {
       case InputEvent::Type::MouseWheel: control.MouseWheel(event.lines); break;
       case InputEvent::Type::KeyDown: control.KeyDown(event.keyCode, event.ascii); break;
       case InputEvent::Type::KeyUp: control.KeyUp(event.keyCode, event.ascii); break;
+      case InputEvent::Type::TextInput: control.TextInput(event.character); break;
       case InputEvent::Type::Other: break;
     }
   }

@@ -12,20 +12,22 @@ namespace vantrel::flash {
 class FlashControl;
 
 struct InputEvent {
-  enum class Type { MouseMove, MouseDown, MouseUp, MouseWheel, KeyDown, KeyUp, Other };
+  enum class Type { MouseMove, MouseDown, MouseUp, MouseWheel, KeyDown, KeyUp, TextInput, Other };
   Type type = Type::Other;
   double x = 0, y = 0;  // movie pixels
   int button = 0;       // 0 left, 1 right, 2 middle
   int lines = 0;        // wheel
   int keyCode = 0;      // the movie's key code (Key.getCode)
   int ascii = 0;        // the character the key types, 0 for none
+  char32_t character = 0;  // TextInput: the character typed (8 Backspace, 127 Delete)
 };
 
 struct InputScript {
   std::vector<std::vector<InputEvent>> batches;  // one per frame, in order
 };
 
-// Reads an input.json text. Events the engine does not take (text input, clipboard,
+// Reads an input.json text ("TextInput" and the "Backspace"/"Delete" of "TextControl"
+// become TextInput). Events the engine does not take (other text controls, clipboard,
 // IME, focus) are kept as Other so batches stay aligned. Returns false with the
 // reason in error when the text is not a JSON array of event objects.
 bool ParseInputScript(const std::string& text, InputScript& script, std::string& error);

@@ -4,12 +4,15 @@
 // with their up/over/down states and the transitions their actions wait for.
 #include <algorithm>
 #include <cmath>
+#include <optional>
 #include <vector>
 
 #include "flash/audio/sound_events.h"
 #include "flash/avm1/interpreter.h"
 #include "flash/display/movie_clip.h"
 #include "flash/display/player.h"
+#include "flash/display/text_field.h"
+#include "flash/avm1/display_binding.h"
 
 namespace vantrel::flash {
 
@@ -253,6 +256,7 @@ void Player::ClipMouseEvents(std::uint32_t clipEvent) {
 void Player::MouseMove(QPointF stage) {
   ResetBudgets();
   mouse_ = WholePixels(stage);
+  if (highlight_ != Highlight::Inactive && focus_) highlight_ = Highlight::Inactive;
   UpdateDrag();
   BroadcastInput("Mouse", "onMouseMove");
   ClipMouseEvents(kMouseMove);
@@ -274,6 +278,8 @@ void Player::MouseButton(bool down, int button, QPointF stage) {
   if (down) {
     BroadcastInput("Mouse", "onMouseDown");
     ClipMouseEvents(kMouseDown);
+    RunQueue();
+    ClickFocus(stage);
     if (hovered_) {
       pressed_ = hovered_;
       ButtonEvent(pressed_, kOverUpToOverDown, kPress, "onPress");
@@ -311,8 +317,10 @@ void Player::KeyDown(int keyCode, int ascii) {
     if (!keysToggled_.erase(keyCode)) keysToggled_.insert(keyCode);
   }
   keysDown_.insert(keyCode);
+  keyTaken_ = false;
   lastKeyCode_ = keyCode;
   lastAscii_ = ascii;
+  FocusKeyEvents(true, keyCode);
   BroadcastInput("Key", "onKeyDown");
   const int buttonKey = ButtonKeyFor(keyCode, ascii);
   // Buttons anywhere in the movie react to their key, clips to keyDown and their key press.
@@ -322,7 +330,9 @@ void Player::KeyDown(int keyCode, int ascii) {
       MovieClip* child = AsContainer(object);
       if (!child || !child->button || buttonKey == 0) continue;
       for (const ButtonCondition& condition : child->button->conditions) {
-        if (((condition.conditions >> 9) & 0x7F) == buttonKey) QueueBlock(clip, condition.actions);
+        if (((condition.conditions >> 9) & 0x7F) != buttonKey) continue;
+        QueueBlock(clip, condition.actions);
+        keyTaken_ = true;  // a button's key press takes the character it types
       }
     }
     for (const ClipAction& action : clip->clipActions) {
@@ -330,6 +340,8 @@ void Player::KeyDown(int keyCode, int ascii) {
       if ((action.events & kKeyPress) && buttonKey != 0 && action.keyCode == buttonKey) QueueBlock(clip, action.actions);
     }
   }
+  RunQueue();
+  if (keyCode == 9) CycleFocus(KeyIsDown(16));
   RunQueue();
 }
 
@@ -339,6 +351,7 @@ void Player::KeyUp(int keyCode, int ascii) {
   lastKeyCode_ = keyCode;
   lastAscii_ = ascii;
   BroadcastInput("Key", "onKeyUp");
+  FocusKeyEvents(false, keyCode);
   for (MovieClip* clip : ClipsInEventOrder(*this)) {
     if (clip->Removed()) continue;
     for (const ClipAction& action : clip->clipActions) {
@@ -362,6 +375,260 @@ DisplayObject* Player::ObjectUnder(QPointF stage, bool buttonsOnly) {
     if (clip->Parent() && ContentHit(*clip, ObjectToStage(*clip), stage, 0)) return clip;
   }
   return nullptr;
+}
+
+}  // namespace vantrel::flash
+
+// Keyboard focus: Selection.setFocus, the tab order Tab walks, the keys the focused
+// clip or button hears, and text typed into the focused input field.
+namespace vantrel::flash {
+
+namespace {
+
+avm1::Value Property(Player& player, DisplayObject& object, const char* name) {
+  avm1::Object* o = object.ScriptObject();
+  if (!o) return {};
+  avm1::Interpreter& machine = player.Machine();
+  machine.SetDefaultVersion(object.Movie()->Version());
+  return machine.Get(o, name);
+}
+
+// A boolean property of the object, or fallback while it is undefined.
+bool Flag(Player& player, DisplayObject& object, const char* name, bool fallback) {
+  const avm1::Value v = Property(player, object, name);
+  return v.IsUndefined() ? fallback : player.Machine().ToBoolean(v);
+}
+
+TextField* AsField(DisplayObject* object) {
+  return object && object->Kind() == DisplayKind::EditText ? static_cast<TextField*>(object) : nullptr;
+}
+
+bool Editable(DisplayObject& object) {
+  const TextField* field = AsField(&object);
+  return field && !field->Field().readOnly;
+}
+
+// Whether Tab stops at the object: input fields and buttons unless tabEnabled is false,
+// clips when tabEnabled is true or (left undefined) when they act as buttons.
+bool Tabbable(Player& player, DisplayObject& object) {
+  if (object.Kind() == DisplayKind::EditText) return Editable(object) && Flag(player, object, "tabEnabled", true);
+  if (object.Kind() == DisplayKind::Button) return Flag(player, object, "tabEnabled", true);
+  auto& clip = static_cast<MovieClip&>(object);
+  if (clip.Parent() == nullptr) return false;
+  return Flag(player, object, "tabEnabled", ActsAsButton(player, clip));
+}
+
+// tabIndex as a signed 32-bit number; none when undefined or -1.
+std::optional<std::int32_t> TabIndex(Player& player, DisplayObject& object) {
+  const avm1::Value v = Property(player, object, "tabIndex");
+  if (v.IsNullish()) return std::nullopt;
+  const std::int32_t index = avm1::ToInt32(player.Machine().ToNumber(v));
+  if (index == -1) return std::nullopt;
+  return index;
+}
+
+// Visible objects of the tree under clip in depth order, parents before children;
+// tabChildren = false leaves a clip's children out.
+void FillTabOrder(Player& player, MovieClip& clip, std::vector<DisplayObject*>& out, int nesting) {
+  if (nesting > MovieClip::kMaxNesting) return;
+  if (!Flag(player, clip, "tabChildren", true)) return;
+  for (const auto& [depth, child] : clip.Children()) {
+    if (!child->visible || child->Removed()) continue;
+    if (child->Kind() == DisplayKind::EditText || child->IsContainer()) {
+      if (Tabbable(player, *child)) out.push_back(child);
+    }
+    if (child->Kind() == DisplayKind::MovieClip) FillTabOrder(player, static_cast<MovieClip&>(*child), out, nesting + 1);
+  }
+}
+
+QRectF StageBounds(const DisplayObject& object) { return ObjectToStage(object).mapRect(object.LocalBounds()); }
+
+}  // namespace
+
+bool Player::Focusable(DisplayObject& object) {
+  if (object.Removed()) return false;
+  switch (object.Kind()) {
+    case DisplayKind::Button: return true;
+    case DisplayKind::EditText: return true;
+    case DisplayKind::MovieClip: {
+      auto& clip = static_cast<MovieClip&>(object);
+      if (!clip.Parent()) return false;
+      return Flag(*this, clip, "focusEnabled", false) || ActsAsButton(*this, clip);
+    }
+    default: return false;
+  }
+}
+
+void Player::RollFocusOver(DisplayObject* next) {
+  // Even a focus that stays where it is rolls out and over again.
+  DisplayObject* before = hovered_;
+  if (before && !before->Removed()) {
+    ButtonEvent(before, kOverUpToIdle, kRollOut, "onRollOut");
+    ShowState(before, ButtonCharacter::kUp);
+  }
+  hovered_ = nullptr;
+  if (next && next->IsContainer()) {
+    ButtonEvent(next, kIdleToOverUp, kRollOver, "onRollOver");
+    ShowState(next, ButtonCharacter::kOver);
+    hovered_ = next;
+  }
+}
+
+void Player::SetFocus(DisplayObject* object) { ChangeFocus(object, true); }
+
+void Player::ChangeFocus(DisplayObject* object, bool rollOver) {
+  // The pointer's state follows a focus set by script or Tab; its events wait in the
+  // queue.
+  if (rollOver) RollFocusOver(object);
+  DisplayObject* old = focus_;
+  if (old == object) {
+    if (TextField* field = AsField(object); field && Editable(*field)) field->SelectAll();
+    return;
+  }
+  focus_ = object;
+  highlight_ = !object                                 ? Highlight::Inactive
+               : object->Kind() == DisplayKind::EditText ? Highlight::Hidden
+               : ((object->Movie()->Version() >= 6 ? object->focusRect.value_or(focusRect) : focusRect)
+                      ? Highlight::Visible
+                      : Highlight::Hidden);
+  if (TextField* field = AsField(old)) field->ClearSelection();
+  if (TextField* field = AsField(object); field && Editable(*field)) field->SelectAll();
+  const avm1::Value oldValue = old && !old->Removed() ? avm1::DisplayValue(old) : avm1::Value::Null();
+  const avm1::Value newValue = object ? avm1::DisplayValue(object) : avm1::Value::Null();
+  if (old && !old->Removed() && old->ScriptObject() && old->Movie()->Version() >= 6)
+    CallMethodNow(old->ScriptObject(), "onKillFocus", {newValue});
+  if (object && object->ScriptObject() && object->Movie()->Version() >= 6)
+    CallMethodNow(object->ScriptObject(), "onSetFocus", {oldValue});
+  BroadcastInput("Selection", "onSetFocus", {oldValue, newValue});
+}
+
+void Player::FocusLeaving(DisplayObject* object) {
+  DisplayObject* at = focus_;
+  while (at && at != object) at = at->Parent();
+  if (!at) return;
+  DisplayObject* old = focus_;
+  focus_ = nullptr;
+  highlight_ = Highlight::Inactive;
+  if (TextField* field = AsField(old)) field->ClearSelection();
+  BroadcastInput("Selection", "onSetFocus", {avm1::DisplayValue(old), avm1::Value::Null()});
+}
+
+std::vector<DisplayObject*> Player::TabOrder() {
+  std::vector<DisplayObject*> order;
+  for (const auto& [level, root] : levels_) FillTabOrder(*this, *root, order, 0);
+  std::vector<std::optional<std::int32_t>> indexes;
+  bool custom = false;
+  for (DisplayObject* object : order) {
+    indexes.push_back(TabIndex(*this, *object));
+    custom = custom || indexes.back().has_value();
+  }
+  if (custom) {
+    // Objects without a tabIndex drop out; equal indexes keep the tree's order.
+    std::vector<std::pair<std::int32_t, DisplayObject*>> indexed;
+    for (std::size_t i = 0; i < order.size(); ++i)
+      if (indexes[i]) indexed.emplace_back(*indexes[i], order[i]);
+    std::stable_sort(indexed.begin(), indexed.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+    order.clear();
+    for (const auto& [index, object] : indexed) order.push_back(object);
+    return order;
+  }
+  // By the top-left corner, weighing rows six times columns; of objects with the same
+  // weight only the first in the tree takes part, as in the reference player.
+  std::vector<std::pair<std::int64_t, DisplayObject*>> placed;
+  for (DisplayObject* object : order) {
+    const QRectF bounds = StageBounds(*object);
+    placed.emplace_back(static_cast<std::int64_t>(std::floor(bounds.top())) * 6 +
+                            static_cast<std::int64_t>(std::floor(bounds.left())),
+                        object);
+  }
+  std::stable_sort(placed.begin(), placed.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+  order.clear();
+  for (std::size_t i = 0; i < placed.size(); ++i) {
+    if (i > 0 && placed[i].first == placed[i - 1].first) continue;
+    order.push_back(placed[i].second);
+  }
+  return order;
+}
+
+void Player::CycleFocus(bool reverse) {
+  std::vector<DisplayObject*> order = TabOrder();
+  if (order.empty()) return;
+  if (reverse) std::reverse(order.begin(), order.end());
+  DisplayObject* next = order.front();
+  const auto at = std::find(order.begin(), order.end(), focus_);
+  if (at != order.end() && std::next(at) != order.end()) next = *std::next(at);
+  // Tabbing rolls the pointer's state over to the new object at once.
+  RollFocusOver(next);
+  RunQueue();
+  ChangeFocus(next, false);
+}
+
+QRectF Player::FocusHighlight() const {
+  if (highlight_ != Highlight::Visible || !focus_ || focus_->Removed()) return {};
+  return StageBounds(*focus_);
+}
+
+void Player::FocusKeyEvents(bool down, int keyCode) {
+  DisplayObject* focused = focus_;
+  if (!focused || focused->Removed() || highlight_ == Highlight::Inactive || !focused->IsContainer()) return;
+  if (focused->Movie()->Version() < 6) return;
+  // The focused object hears its key before the Key listeners do.
+  if (down) CallMethodNow(focused->ScriptObject(), "onKeyDown");
+  else QueueMethod(focused, "onKeyUp");
+  // Enter and Space press and release the focused button while its rectangle shows.
+  if (down && (keyCode == 13 || keyCode == 32) && highlight_ == Highlight::Visible) {
+    ButtonEvent(focused, kOverUpToOverDown, kPress, "onPress");
+    ButtonEvent(focused, kOverDownToOverUp, kRelease, "onRelease");
+  }
+}
+
+namespace {
+
+// The topmost visible text field under point (stage twips) below clip.
+TextField* FieldUnder(MovieClip& clip, QPointF point, int nesting) {
+  if (nesting > MovieClip::kMaxNesting) return nullptr;
+  const auto& list = clip.Children();
+  for (auto it = list.rbegin(); it != list.rend(); ++it) {
+    DisplayObject* child = it->second;
+    if (!child->visible || child->clipDepth != 0) continue;
+    if (TextField* field = AsField(child)) {
+      bool invertible = false;
+      const QPointF local = ObjectToStage(*field).inverted(&invertible).map(point);
+      if (invertible && field->LocalBounds().contains(local)) return field;
+    } else if (child->Kind() == DisplayKind::MovieClip) {
+      if (TextField* inner = FieldUnder(static_cast<MovieClip&>(*child), point, nesting + 1)) return inner;
+    }
+  }
+  return nullptr;
+}
+
+}  // namespace
+
+void Player::ClickFocus(QPointF stage) {
+  // A button over the field takes the click.
+  TextField* field = nullptr;
+  for (auto it = levels_.rbegin(); it != levels_.rend() && !field && !hovered_; ++it)
+    field = FieldUnder(*it->second, stage, 0);
+  // Only selectable fields take the focus by the mouse (input ones included).
+  if (field && field->selectable) {
+    ChangeFocus(field, false);
+    // The caret goes where the click was.
+    const QPointF local = ObjectToStage(*field).inverted().map(stage);
+    const int caret = field->Field().CharIndexAt(field->Field().initialText, local);
+    field->SetSelection(caret, caret);
+  } else if (focus_) {
+    ChangeFocus(nullptr, false);
+  }
+}
+
+void Player::TextInput(char32_t character) {
+  TextField* field = AsField(focus_);
+  if (!field || field->Removed() || !Editable(*field) || keyTaken_) return;
+  ResetBudgets();
+  if (field->Type(character)) {
+    field->NotifyChanged();
+    RunQueue();
+  }
 }
 
 }  // namespace vantrel::flash

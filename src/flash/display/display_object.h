@@ -55,6 +55,9 @@ class DisplayObject : public gc::Cell {
   std::uint8_t blendMode = 0;
   bool cacheAsBitmap = false;
   bool visible = true;
+  // _focusrect of a clip, button or text field: whether its focus shows the rectangle;
+  // unset, the stage's _focusrect decides.
+  std::optional<bool> focusRect;
   std::optional<Rgba> opaqueBackground;
   std::optional<QRectF> scrollRect;  // in the object's own twips
 

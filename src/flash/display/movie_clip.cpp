@@ -64,6 +64,9 @@ void MovieClip::AddChild(DisplayObject* child, std::int32_t depth) {
 }
 
 void MovieClip::RemoveChild(DisplayObject* child) {
+  if (ChildAt(child->depth) != child) return;
+  // The focus leaves first: its listeners still see the object in its place.
+  player_.FocusLeaving(child);
   const auto it = children_.find(child->depth);
   if (it == children_.end() || it->second != child) return;
   // Unload handlers run for the clip and everything under it, outermost first.

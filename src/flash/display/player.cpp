@@ -7,6 +7,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "flash/avm1/builtins/broadcast_setup.h"
 #include "flash/avm1/builtins/builtins.h"
 #include "flash/avm1/builtins/data_support.h"
 #include "flash/avm1/builtins/shared_object.h"
@@ -203,7 +204,11 @@ void Player::PostInstantiateVideo(DisplayObject* video) {
 }
 
 void Player::PostInstantiateText(TextField* field) {
-  MakeScriptObject(*field, runtime_->textFieldProto);
+  avm1::Object* object = MakeScriptObject(*field, runtime_->textFieldProto);
+  // A text field broadcasts onChanged and onScroller to its listeners, itself first.
+  avm1::GiveBroadcasterMethods(*runtime_, object);
+  if (avm1::Object* listeners = object->FindOwn("_listeners", true)->value.AsObject())
+    if (avm1::ArrayData* list = listeners->Array()) list->elements.push_back(avm1::Value::Obj(object));
   if (!field->variable.empty()) {
     boundFields_.push_back(field);
     field->SyncVariable();
@@ -749,8 +754,6 @@ void Player::UpdateDrag() {
   drag_->SetMatrix(m);
   drag_->transformedByScript = true;
 }
-
-void Player::SetFocus(DisplayObject* object) { focus_ = object; }
 
 void Player::TraceRoots(gc::Tracer& tracer) const {
   runtime_->Trace(tracer);

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include <QPointF>
+#include <QRectF>
 #include <QTransform>
 
 #include "flash/avm1/interpreter.h"
@@ -215,9 +216,28 @@ class Player {
   void StopDrag() { drag_ = nullptr; }
   DisplayObject* Dragged() const { return drag_; }
   DisplayObject* DropTarget() const { return dropTarget_; }
-  // Keyboard focus (Selection).
+  // Keyboard focus (Selection). SetFocus tells the old object onKillFocus, the new one
+  // onSetFocus and the Selection listeners onSetFocus, at once; nothing when the focus
+  // stays where it is.
   DisplayObject* Focus() const { return focus_; }
   void SetFocus(DisplayObject* object);
+  // Whether Selection.setFocus may give object the focus (buttons, clips with
+  // focusEnabled or button handlers, selectable or editable text fields).
+  bool Focusable(DisplayObject& object);
+  // The objects Tab visits, in the player's order (tabIndex when any object has one,
+  // else by position).
+  std::vector<DisplayObject*> TabOrder();
+  // Tab (reverse: Shift+Tab) moves the focus to the next object of the tab order.
+  void CycleFocus(bool reverse);
+  // The focus leaves object (and whatever it holds) as it is removed; the Selection
+  // listeners hear it while it still has its path.
+  void FocusLeaving(DisplayObject* object);
+  // The stage's _focusrect: whether the focused object shows the yellow rectangle.
+  bool focusRect = true;
+  // The rectangle around the focused object in stage twips; empty when none is shown.
+  QRectF FocusHighlight() const;
+  // Text typed into the focused input field (a character, or 8 Backspace, 127 Delete).
+  void TextInput(char32_t character);
   // The topmost object under a stage point that is visible (for hitTest and drop
   // targets); null when none.
   DisplayObject* ObjectUnder(QPointF stage, bool buttonsOnly);
@@ -317,6 +337,17 @@ class Player {
   DisplayObject* drag_ = nullptr;
   DisplayObject* dropTarget_ = nullptr;
   DisplayObject* focus_ = nullptr;
+  // Keys reach the focused object while its highlight is active (after Tab or a
+  // setFocus, until the mouse moves); the rectangle shows when it is also visible.
+  enum class Highlight { Inactive, Hidden, Visible };
+  Highlight highlight_ = Highlight::Inactive;
+  void FocusKeyEvents(bool down, int keyCode);
+  void RollFocusOver(DisplayObject* next);
+  // A click gives the focus to the text field under it (caret where it was), or takes
+  // it away.
+  void ClickFocus(QPointF stage);
+  void ChangeFocus(DisplayObject* object, bool rollOver);
+  bool keyTaken_ = false;
   bool dragLockCenter_ = false;
   QPointF dragOffset_;
   bool dragConstrained_ = false;

@@ -5,12 +5,15 @@
 #include "flash/display/movie_clip.h"
 #include "flash/display/player.h"
 
+#include <algorithm>
+
 namespace vantrel::flash {
 
 TextField::TextField(Player& player, const LoadedMovie* movie, const EditText& definition)
     : DisplayObject(DisplayKind::EditText, player, movie), field_(std::make_shared<EditText>(definition)) {
   text_ = definition.initialText;
   variable = definition.variableName.toStdString();
+  selectable = !definition.noSelect;
   character = field_;
 }
 
@@ -71,6 +74,121 @@ bool TextField::SyncVariable() {
   text_ = text;
   Changed();
   return true;
+}
+
+namespace {
+
+// Whether restrict lets c in: ranges "a-z", "^" switching to the characters kept out,
+// "\\" taking the next character as it is.
+bool Allowed(const QString& restrict, QChar c) {
+  bool allowed = !restrict.isEmpty() && restrict[0] == '^';
+  bool excluding = false;
+  for (qsizetype i = 0; i < restrict.size(); ++i) {
+    QChar first = restrict[i];
+    if (first == '^') {
+      excluding = !excluding;
+      continue;
+    }
+    if (first == '\\' && i + 1 < restrict.size()) first = restrict[++i];
+    QChar last = first;
+    if (i + 2 < restrict.size() && restrict[i + 1] == '-') {
+      last = restrict[i + 2];
+      if (last == '\\' && i + 3 < restrict.size()) {
+        last = restrict[i + 3];
+        ++i;
+      }
+      i += 2;
+    }
+    if (c >= first && c <= last) allowed = !excluding;
+  }
+  return allowed;
+}
+
+}  // namespace
+
+void TextField::SelectAll() {
+  selectionBegin = 0;
+  selectionEnd = static_cast<int>(Text().size());
+}
+
+void TextField::SetSelection(int begin, int end) {
+  const int length = static_cast<int>(Text().size());
+  selectionBegin = std::clamp(begin, 0, length);
+  selectionEnd = std::clamp(end, 0, length);
+}
+
+bool TextField::ReplaceSelection(const QString& inserted) {
+  QString text = Text();
+  const int length = static_cast<int>(text.size());
+  int begin = std::clamp(selectionBegin, 0, length);
+  int end = std::clamp(selectionEnd, 0, length);
+  if (begin > end) std::swap(begin, end);
+  text.replace(begin, end - begin, inserted);
+  const int caret = begin + static_cast<int>(inserted.size());
+  const bool changed = text != Text();
+  if (changed) SetText(text);
+  selectionBegin = selectionEnd = caret;
+  return changed;
+}
+
+bool TextField::Type(char32_t character) {
+  QString text = Text();
+  const int length = static_cast<int>(text.size());
+  int begin = selectionBegin < 0 ? length : std::clamp(selectionBegin, 0, length);
+  int end = selectionEnd < 0 ? length : std::clamp(selectionEnd, 0, length);
+  if (begin > end) std::swap(begin, end);
+  if (character == 8 || character == 127) {
+    if (begin == end) {
+      if (character == 8 && begin > 0) --begin;
+      if (character == 127 && end < length) ++end;
+    }
+    if (begin == end) return false;
+    selectionBegin = selectionEnd = begin;
+    return ReplaceSelectionRange(begin, end, QString());
+  }
+  if (character == '\n' || character == '\r') {
+    if (!field_->multiline) return false;
+    character = '\r';
+  } else if (character < 32 || character == 0x7F) {
+    return false;
+  }
+  QString typed = QString::fromUcs4(&character, 1);
+  if (restrictSet && character != '\r') {
+    if (!Allowed(restrict, typed[0])) {
+      // A letter kept out in one case comes in in the other when that one is allowed.
+      const QString other = typed.toUpper() == typed ? typed.toLower() : typed.toUpper();
+      if (other == typed || !Allowed(restrict, other[0])) return false;
+      typed = other;
+    }
+  }
+  if (field_->maxLength > 0 && length - (end - begin) + typed.size() > field_->maxLength) return false;
+  return ReplaceSelectionRange(begin, end, typed);
+}
+
+bool TextField::ReplaceSelectionRange(int begin, int end, const QString& inserted) {
+  selectionBegin = begin;
+  selectionEnd = end;
+  ReplaceSelection(inserted);
+  return true;
+}
+
+void TextField::NotifyChanged() {
+  avm1::Object* object = ScriptObject();
+  if (!object || Removed()) return;
+  avm1::Interpreter& machine = player_.Machine();
+  machine.SetDefaultVersion(movie_->Version());
+  if (!variable.empty() && parent_ && parent_->ScriptObject()) {
+    const std::size_t split = variable.find_last_of(":.");
+    avm1::Object* owner = parent_->ScriptObject();
+    std::string name = variable;
+    if (split != std::string::npos) {
+      DisplayObject* target = avm1::ResolveTarget(machine, parent_, variable.substr(0, split));
+      owner = target ? target->ScriptObject() : nullptr;
+      name = variable.substr(split + 1);
+    }
+    if (owner) machine.Set(owner, name, machine.Str(Text().toStdString()));
+  }
+  player_.QueueMethod(this, "broadcastMessage", {machine.Str("onChanged"), avm1::DisplayValue(this)});
 }
 
 }  // namespace vantrel::flash

@@ -34,6 +34,23 @@ class TextField : public DisplayObject {
   bool autoSizeSet = false;
   std::string autoSize = "none";
   int scroll = 1, hscroll = 0;
+  // The selection while the field has the focus, in UTF-16 units of Text(); the caret
+  // is at selectionEnd. -1 when the field has no selection.
+  int selectionBegin = -1, selectionEnd = -1;
+  void SelectAll();
+  void ClearSelection() { selectionBegin = selectionEnd = -1; }
+  void SetSelection(int begin, int end);
+  // Types a character at the caret over the selection (8 Backspace and 127 Delete
+  // remove); maxChars, restrict and multiline apply. True when the text changed.
+  bool Type(char32_t character);
+  // Replaces the selection with text (replaceSel); true when the text changed.
+  bool ReplaceSelection(const QString& text);
+  // Tells the field's listeners and its onChanged handler that the user changed the
+  // text, and writes a bound variable.
+  void NotifyChanged();
+  // The characters restrict lets in ("" lets all in); null restrict is empty.
+  QString restrict;
+  bool restrictSet = false;
   // Re-reads the bound variable; true when the text changed.
   bool SyncVariable();
   // Makes a new field copy after a property change, so the renderer sees it.
@@ -41,6 +58,7 @@ class TextField : public DisplayObject {
   QRectF LocalBounds() const override;
 
  private:
+  bool ReplaceSelectionRange(int begin, int end, const QString& inserted);
   std::shared_ptr<EditText> field_;
   QString text_;  // what the field holds: HTML for HTML fields
 };

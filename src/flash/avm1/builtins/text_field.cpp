@@ -200,10 +200,29 @@ Value SetTextFormat(Call& call) {
   return {};
 }
 
+// Replaces the selection of the focused field (the end of the text when the field has
+// no selection) and puts the caret after what it inserted.
 Value ReplaceSel(Call& call) {
   TextField* f = FieldOf(call);
+  if (!f || call.Count() == 0) return {};
+  f->ReplaceSelection(QString::fromStdString(call.machine.ToString(call.Arg(0))));
+  return {};
+}
+
+Value GetRestrict(Call& call) {
+  TextField* f = FieldOf(call);
   if (!f) return {};
-  f->SetText(f->Text() + QString::fromStdString(call.machine.ToString(call.Arg(0))));
+  return f->restrictSet ? call.machine.Str(f->restrict.toStdString()) : Value::Null();
+}
+
+// restrict: null, undefined and "" let every character in.
+Value SetRestrict(Call& call) {
+  TextField* f = FieldOf(call);
+  if (!f) return {};
+  const Value v = call.Arg(0);
+  const std::string text = v.IsNullish() ? std::string() : call.machine.ToString(v);
+  f->restrictSet = !text.empty();
+  f->restrict = QString::fromStdString(text);
   return {};
 }
 
@@ -253,6 +272,7 @@ const Member kMembers[] = {
     {"setTextFormat", SetTextFormat},
     {"setNewTextFormat", SetTextFormat},
     {"replaceSel", ReplaceSel},
+    {"restrict", GetRestrict, SetRestrict, kAccessor},
     {"removeTextField", RemoveTextField},
     {"getDepth", GetDepth},
 };
