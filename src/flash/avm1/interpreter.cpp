@@ -242,7 +242,8 @@ Value Interpreter::ToPrimitive(const Value& value, bool preferString) {
     const Value result = CallFunction(fn, value, {});
     return result;
   }
-  return value;
+  // An object without a valueOf (such as _global) has no primitive value.
+  return Value();
 }
 
 Object* Interpreter::ToObject(const Value& value) {
@@ -355,7 +356,7 @@ Value Interpreter::Get(Object* object, std::string_view name) {
   if (object->kind == NativeKind::String && SameName(name, "length", cs) && !object->FindOwn(name, cs)) {
     return Value::Number(static_cast<double>(Utf16Length(static_cast<PrimitiveData*>(object->native.get())->value.Text())));
   }
-  if (name.size() == 9 && SameName(name, "__proto__", cs)) return Value::Obj(object->proto);
+  if (name.size() == 9 && SameName(name, "__proto__", cs)) return object->proto ? Value::Obj(object->proto) : Value();
   Object* at = object;
   for (int depth = 0; at && depth < kMaxChain; at = at->proto, ++depth) {
     if (const Property* p = at->FindOwn(name, cs); p && VisibleIn(p->attributes, version)) {
@@ -867,6 +868,14 @@ bool LooseEquals(Interpreter& m, Value a, Value b, int version) {
   for (int round = 0; round < 4; ++round) {
     if (a.type == b.type) return StrictEquals(a, b);
     if (a.IsNullish() && b.IsNullish()) return true;
+    // An object meets a primitive (undefined and null too) through its valueOf: an
+    // object without one, such as _global, equals undefined.
+    if (a.IsObject() != b.IsObject()) {
+      Value& o = a.IsObject() ? a : b;
+      o = m.ToPrimitive(o, false);
+      if (o.IsObject()) return false;
+      continue;
+    }
     if (a.IsNullish() || b.IsNullish()) {
       // SWF 5 and 6 compare undefined with other values by number.
       return false;
@@ -1222,7 +1231,21 @@ Value Interpreter::Run(std::size_t base) {
       }
     }
     frame.pc = next;
-    if (debugOps_) std::fprintf(stderr, "%*s%02X @%zu stack=%zu base=%zu\n", static_cast<int>(frames_.size()), "", op, at, stack_.size(), frame.stackBase);
+    if (debugOps_) {
+      std::string top;
+      if (stack_.size() > frame.stackBase) {
+        const Value& t = stack_.back();
+        switch (t.type) {
+          case Value::Type::Undefined: top = "undefined"; break;
+          case Value::Type::Null: top = "null"; break;
+          case Value::Type::Boolean: top = t.boolean ? "true" : "false"; break;
+          case Value::Type::Number: top = std::to_string(t.number); break;
+          case Value::Type::String: top = '"' + t.string->Text().substr(0, 40) + '"'; break;
+          case Value::Type::Object: top = "object"; break;
+        }
+      }
+      std::fprintf(stderr, "%*s%02X @%zu stack=%zu top=%s\n", static_cast<int>(frames_.size()), "", op, at, stack_.size(), top.c_str());
+    }
     ActionReader r(code + at + 3, op >= 0x80 ? length : 0);
     const int version = frame.version;
     switch (op) {

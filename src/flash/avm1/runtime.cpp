@@ -5,7 +5,7 @@ namespace vantrel::flash::avm1 {
 Runtime::Runtime() {
   objectProto = heap.Make<Object>(nullptr);
   functionProto = heap.Make<Object>(objectProto);
-  global = heap.Make<Object>(objectProto);
+  global = heap.Make<Object>(nullptr);  // _global is bare: no __proto__, no valueOf
   empty_ = heap.Make<String>(std::string());
 }
 

@@ -145,23 +145,51 @@ std::string NumberToString(double number) {
 }
 
 double StringToNumber(std::string_view text, int swfVersion) {
+  // Spaces, tabs and line ends may lead the number but not follow it.
   std::size_t start = 0;
-  while (start < text.size() && std::strchr(" \t\r\n", text[start]) && text[start]) ++start;
-  std::size_t end = text.size();
-  while (end > start && text[end - 1] && std::strchr(" \t\r\n", text[end - 1])) --end;
-  const std::string trimmed(text.substr(start, end - start));
-  if (trimmed.empty()) return std::nan("");
-  if (swfVersion >= 6 && trimmed.size() > 2 && trimmed[0] == '0' && (trimmed[1] == 'x' || trimmed[1] == 'X')) {
-    char* stop = nullptr;
-    const long long parsed = std::strtoll(trimmed.c_str() + 2, &stop, 16);
-    return *stop == '\0' ? static_cast<double>(static_cast<std::int32_t>(parsed)) : std::nan("");
+  while (start < text.size() && (text[start] == ' ' || text[start] == '\t' || text[start] == '\r' || text[start] == '\n')) {
+    ++start;
+  }
+  const std::string_view body = text.substr(start);
+  if (body.empty()) return std::nan("");
+  if (swfVersion >= 6) {
+    // Hexadecimal after "0x" and octal after a leading 0 (sign allowed, no leading
+    // space) are 32-bit integers: their value wraps.
+    if (start == 0 && body.size() > 2 && body[0] == '0' && (body[1] == 'x' || body[1] == 'X')) {
+      std::uint32_t value = 0;
+      std::string_view digits = body.substr(2);
+      const bool negative = digits[0] == '-';
+      if (digits[0] == '-' || digits[0] == '+') digits.remove_prefix(1);
+      if (digits.empty()) return std::nan("");
+      for (const char c : digits) {
+        int digit;
+        if (c >= '0' && c <= '9') digit = c - '0';
+        else if (c >= 'a' && c <= 'f') digit = c - 'a' + 10;
+        else if (c >= 'A' && c <= 'F') digit = c - 'A' + 10;
+        else return std::nan("");
+        value = value * 16 + static_cast<std::uint32_t>(digit);
+      }
+      if (negative) value = 0u - value;
+      return static_cast<double>(static_cast<std::int32_t>(value));
+    }
+    if (start == 0) {
+      std::size_t i = (body[0] == '-' || body[0] == '+') ? 1 : 0;
+      if (body.size() > i + 1 && body[i] == '0' &&
+          body.substr(i).find_first_not_of("01234567") == std::string_view::npos) {
+        std::uint32_t value = 0;
+        for (const char c : body.substr(i)) value = value * 8 + static_cast<std::uint32_t>(c - '0');
+        if (body[0] == '-') value = 0u - value;
+        return static_cast<double>(static_cast<std::int32_t>(value));
+      }
+    }
   }
   // strtod would also take "inf", "nan" and hexadecimal floats, which ActionScript does not.
-  for (const char c : trimmed) {
+  for (const char c : body) {
     if (!std::strchr("0123456789+-.eE", c) || c == '\0') return std::nan("");
   }
+  const std::string digits(body);
   char* stop = nullptr;
-  const double parsed = std::strtod(trimmed.c_str(), &stop);
+  const double parsed = std::strtod(digits.c_str(), &stop);
   if (*stop == '\0') return parsed;
   return std::nan("");
 }

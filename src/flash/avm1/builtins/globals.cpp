@@ -183,8 +183,10 @@ Value ParseFloat(Call& call) {
   return Value::Number(negative ? -value : value);
 }
 
-Value IsNaN(Call& call) { return Value::Bool(std::isnan(ArgNumber(call, 0))); }
-Value IsFinite(Call& call) { return Value::Bool(std::isfinite(ArgNumber(call, 0))); }
+// Without an argument there is no number at all (not undefined, which SWF 6 counts as 0).
+double ArgOrNaN(Call& call) { return call.args.empty() ? std::nan("") : ArgNumber(call, 0); }
+Value IsNaN(Call& call) { return Value::Bool(std::isnan(ArgOrNaN(call))); }
+Value IsFinite(Call& call) { return Value::Bool(std::isfinite(ArgOrNaN(call))); }
 
 // The names a property list stands for: null for all, a comma list, or an array.
 std::vector<std::string> NameList(Machine& machine, const Value& list, bool& all) {
