@@ -11,6 +11,7 @@
 #include "flash/avm1/display_binding.h"
 #include "flash/display/text_field.h"
 #include "flash/avm1/utf16.h"
+#include "flash/avm2/as3_movie.h"
 #include "flash/movie_loader.h"
 
 namespace vantrel::flash {
@@ -20,6 +21,25 @@ namespace {
 bool SameNameNoCase(std::string_view a, std::string_view b) { return avm1::SameName(a, b, false); }
 
 constexpr std::size_t kCollectAfterBytes = 16u << 20;
+
+// The ActionScript 3 side of a movie made for it rides on an engine object in the
+// runtime's table of named objects, so that the collector traces its roots with the
+// rest of the runtime's.
+class As3Holder final : public avm1::NativeData {
+ public:
+  std::unique_ptr<avm2::As3Movie> movie;
+  void Trace(gc::Tracer& tracer) const override {
+    if (movie) movie->Trace(tracer);
+  }
+};
+constexpr const char* kAs3Key = "ActionScript 3 machine";
+
+avm2::As3Movie* As3Of(avm1::Runtime& runtime) {
+  const auto it = runtime.prototypes.find(kAs3Key);
+  if (it == runtime.prototypes.end() || !it->second) return nullptr;
+  auto* holder = it->second->Data<As3Holder>();
+  return holder ? holder->movie.get() : nullptr;
+}
 
 std::string ReadLocalFile(const std::string& path, bool& ok) {
   std::ifstream in(path, std::ios::binary);
@@ -61,6 +81,13 @@ Player::Player(std::shared_ptr<const Movie> movie, PlayerHooks hooks, std::strin
   MakeScriptObject(*root_, runtime_->movieClipProto);
   AddToExecList(root_);
   ResetBudgets();
+  if (GetMovie().actionScript3) {
+    avm1::Object* o = runtime_->heap.Make<avm1::Object>(nullptr);
+    auto holder = std::make_unique<As3Holder>();
+    holder->movie = std::make_unique<avm2::As3Movie>(*this);
+    o->native = std::move(holder);
+    runtime_->prototypes[kAs3Key] = o;
+  }
 }
 
 Player::~Player() = default;
@@ -288,11 +315,14 @@ void Player::Tick() {
   ++ticks_;
   execList_.erase(std::remove_if(execList_.begin(), execList_.end(), [](MovieClip* c) { return c->Removed(); }),
                   execList_.end());
+  avm2::As3Movie* as3 = As3Of(*runtime_);
+  if (as3) as3->BeforeFrame();
   const std::vector<MovieClip*> snapshot = execList_;
   for (auto it = snapshot.rbegin(); it != snapshot.rend(); ++it) {
     if (!(*it)->Removed()) (*it)->RunFrame();
   }
   RunQueue();
+  if (as3) as3->AfterFrame();
   RunTimers();
   RunLaterQueue();
   RunQueue();
