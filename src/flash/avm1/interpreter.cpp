@@ -210,7 +210,7 @@ double Interpreter::ToNumber(const Value& value) {
     case Value::Type::Object: {
       const Value primitive = ToPrimitive(value, false);
       if (primitive.type == Value::Type::Object) return std::nan("");
-      if (primitive.type == Value::Type::Undefined || primitive.type == Value::Type::Null) return std::nan("");
+      if (primitive.type == Value::Type::Undefined || primitive.type == Value::Type::Null) return ToNumber(primitive);
       return ToNumber(primitive);
     }
   }
@@ -857,7 +857,7 @@ bool StrictEquals(const Value& a, const Value& b) {
     case Value::Type::Undefined:
     case Value::Type::Null: return true;
     case Value::Type::Boolean: return a.boolean == b.boolean;
-    case Value::Type::Number: return a.number == b.number;
+    case Value::Type::Number: return a.number == b.number || (std::isnan(a.number) && std::isnan(b.number));
     case Value::Type::String: return a.string == b.string || a.string->Text() == b.string->Text();
     case Value::Type::Object: return a.object == b.object;
   }
@@ -923,8 +923,13 @@ Value Interpreter::Pop() {
 }
 
 Value Interpreter::Less(const Value& a, const Value& b) {
+  // An operand whose valueOf gives an object makes the comparison false at once;
+  // clips are a type of their own there and count as no number (undefined).
+  const auto plainObject = [](const Value& v) { return v.IsObject() && v.object->kind != NativeKind::Display; };
   const Value pa = ToPrimitive(a, false);
+  if (plainObject(pa)) return Value::Bool(false);
   const Value pb = ToPrimitive(b, false);
+  if (plainObject(pb)) return Value::Bool(false);
   if (pa.IsString() && pb.IsString()) return Value::Bool(Utf16Less(pa.string->Text(), pb.string->Text()));
   const double x = ToNumber(pa), y = ToNumber(pb);
   if (std::isnan(x) || std::isnan(y)) return Value();
@@ -942,6 +947,8 @@ Value Interpreter::LookupVariable(std::string_view name, bool& found) {
   for (std::size_t i = frame.scope.size(); i-- > 0;) {
     Object* scope = frame.scope[i];
     if (!scope) continue;
+    // SWF 4 code has no objects: the globals (NaN, Infinity, the classes) are not there.
+    if (scope == rt_.global && frame.version < 5) continue;
     if (i == 1 && frame.target && frame.target != scope) scope = frame.target;
     if (Has(scope, name)) return Get(scope, name);
     if (i == 1 && scope->kind == NativeKind::Display) {
@@ -1334,8 +1341,9 @@ Value Interpreter::Run(std::size_t base) {
       case 0x0B:
       case 0x0C:
       case 0x0D: {
-        const double b = ToNumber(Pop());
+        const Value bv = Pop();  // the first operand converts first
         const double a = ToNumber(Pop());
+        const double b = ToNumber(bv);
         double result = 0;
         if (op == 0x0A) result = a + b;
         if (op == 0x0B) result = a - b;
@@ -1367,8 +1375,9 @@ Value Interpreter::Run(std::size_t base) {
         break;
       }
       case 0x3F: {
-        const double b = ToNumber(Pop());
+        const Value bv = Pop();  // the first operand converts first
         const double a = ToNumber(Pop());
+        const double b = ToNumber(bv);
         Push(Value::Number(std::fmod(a, b)));
         break;
       }
@@ -1380,8 +1389,9 @@ Value Interpreter::Run(std::size_t base) {
       case 0x63:
       case 0x64:
       case 0x65: {
-        const double bn = ToNumber(Pop());
+        const Value bnv = Pop();  // the first operand converts first
         const double an = ToNumber(Pop());
+        const double bn = ToNumber(bnv);
         const std::int32_t a = ToInt32(an), b = ToInt32(bn);
         double result = 0;
         switch (op) {
@@ -1390,21 +1400,27 @@ Value Interpreter::Run(std::size_t base) {
           case 0x62: result = a ^ b; break;
           case 0x63: result = static_cast<std::int32_t>(static_cast<std::uint32_t>(a) << (b & 31)); break;
           case 0x64: result = a >> (b & 31); break;
-          case 0x65: result = static_cast<std::uint32_t>(a) >> (b & 31); break;
+          case 0x65: {
+            const std::uint32_t shifted = static_cast<std::uint32_t>(a) >> (b & 31);
+            // Movies up to SWF 8 get the shifted bits back as a signed integer.
+            result = version <= 8 ? static_cast<double>(static_cast<std::int32_t>(shifted)) : shifted;
+            break;
+          }
         }
         Push(Value::Number(result));
         break;
       }
       // Comparisons and logic.
-      case 0x0E: {
+      case 0x0E: {  // unlike the arithmetic, the old equality converts its second operand first
         const double b = ToNumber(Pop());
         const double a = ToNumber(Pop());
         PushBool(version, a == b);
         break;
       }
       case 0x0F: {
-        const double b = ToNumber(Pop());
+        const Value bv = Pop();  // the first operand converts first
         const double a = ToNumber(Pop());
+        const double b = ToNumber(bv);
         PushBool(version, a < b);
         break;
       }
@@ -1576,8 +1592,13 @@ Value Interpreter::Run(std::size_t base) {
       }
       case 0x42: {  // InitArray
         const double count = ToNumber(Pop());
+        // A count the stack cannot hold makes undefined and takes nothing.
+        if (count > static_cast<double>(stack_.size() - frames_.back()->stackBase)) {
+          Push(Value());
+          break;
+        }
         std::vector<Value> elements;
-        const std::size_t n = count > 0 ? static_cast<std::size_t>(std::min(count, 1e6)) : 0;
+        const std::size_t n = count > 0 ? static_cast<std::size_t>(count) : 0;
         elements.reserve(n);
         for (std::size_t i = 0; i < n; ++i) elements.push_back(Pop());
         Push(Value::Obj(rt_.MakeArray(std::move(elements))));
@@ -1585,14 +1606,17 @@ Value Interpreter::Run(std::size_t base) {
       }
       case 0x43: {  // InitObject
         const double count = ToNumber(Pop());
+        if (count * 2 > static_cast<double>(stack_.size() - frames_.back()->stackBase)) {
+          Push(Value());
+          break;
+        }
         Object* o = rt_.MakeObject();
-        const std::size_t n = count > 0 ? static_cast<std::size_t>(std::min(count, 1e6)) : 0;
-        std::vector<std::pair<std::string, Value>> pairs;
+        const std::size_t n = count > 0 ? static_cast<std::size_t>(count) : 0;
+        // Members are made in the order they come off the stack: the last one written first.
         for (std::size_t i = 0; i < n; ++i) {
           const Value v = Pop();
-          pairs.emplace_back(ToString(Pop()), v);
+          o->Define(ToString(Pop()), v);
         }
-        for (auto it = pairs.rbegin(); it != pairs.rend(); ++it) o->Define(it->first, it->second);
         Push(Value::Obj(o));
         break;
       }
@@ -1685,13 +1709,6 @@ Value Interpreter::Run(std::size_t base) {
         const std::string methodName = nameValue.IsUndefined() ? std::string() : ToString(nameValue);
         if (methodName.empty()) {
           Value self = Value();
-          if (Object* o = object.AsObject(); o && o->kind == NativeKind::Super) {
-            auto* data = static_cast<SuperData*>(o->native.get());
-            Object* base = data->base;
-            const Value ctor = base ? Get(base, "__constructor__") : Value();
-            CallValue(ctor, data->thisValue, args, base ? base->proto : nullptr);
-            break;
-          }
           CallValue(object, self, args, nullptr);
           break;
         }
@@ -2055,6 +2072,14 @@ void Interpreter::TryAction(Frame& frame, Reader& r, std::size_t bodyStart) {
 
 void Interpreter::CallValue(const Value& fn, const Value& self, const std::vector<Value>& args, Object* holder) {
   Object* f = fn.AsObject();
+  if (f && f->kind == NativeKind::Super) {
+    // super(...) runs the base class's constructor on this object.
+    auto* data = static_cast<SuperData*>(f->native.get());
+    Object* base = data->base;
+    const Value ctor = base ? Get(base, "__constructor__") : Value();
+    CallValue(ctor, data->thisValue, args, base ? base->proto : nullptr);
+    return;
+  }
   if (!f || !f->IsFunction()) {
     Push(Value());
     return;

@@ -145,6 +145,30 @@ std::string NumberToString(double number) {
 }
 
 double StringToNumber(std::string_view text, int swfVersion) {
+  // SWF 4 reads the number at the start of the string and ignores what follows;
+  // a string that does not start with one is 0.
+  if (swfVersion < 5) {
+    std::size_t i = 0;
+    while (i < text.size() && (text[i] == ' ' || text[i] == '\t' || text[i] == '\r' || text[i] == '\n')) ++i;
+    std::size_t end = i;
+    if (end < text.size() && (text[end] == '-' || text[end] == '+')) ++end;
+    bool digits = false;
+    while (end < text.size() && text[end] >= '0' && text[end] <= '9') ++end, digits = true;
+    if (end < text.size() && text[end] == '.') {
+      ++end;
+      while (end < text.size() && text[end] >= '0' && text[end] <= '9') ++end, digits = true;
+    }
+    if (!digits) return 0;
+    if (end < text.size() && (text[end] == 'e' || text[end] == 'E')) {
+      std::size_t e = end + 1;
+      if (e < text.size() && (text[e] == '-' || text[e] == '+')) ++e;
+      if (e < text.size() && text[e] >= '0' && text[e] <= '9') {
+        while (e < text.size() && text[e] >= '0' && text[e] <= '9') ++e;
+        end = e;
+      }
+    }
+    return std::strtod(std::string(text.substr(i, end - i)).c_str(), nullptr);
+  }
   // Spaces, tabs and line ends may lead the number but not follow it.
   std::size_t start = 0;
   while (start < text.size() && (text[start] == ' ' || text[start] == '\t' || text[start] == '\r' || text[start] == '\n')) {

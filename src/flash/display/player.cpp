@@ -195,7 +195,11 @@ void Player::PostInstantiate(MovieClip* clip, avm1::Object* initObject, bool byS
     if (action.events & 0x200) QueueBlock(clip, action.actions, Priority::Init);
     if (action.events & 0x40000) events.push_back(action.actions);
   }
-  if (ctor || !events.empty()) QueueConstruct(clip, ctor, std::move(events));
+  // The class is looked up again when the construct action runs: the frame's
+  // DoInitAction (which usually registers it) may come after the placement.
+  const bool exported = std::any_of(clip->Movie()->movie->exports.begin(), clip->Movie()->movie->exports.end(),
+                                    [&](const auto& e) { return e.second == clip->spriteId; });
+  if (ctor || exported || !events.empty()) QueueConstruct(clip, ctor, std::move(events));
 }
 
 void Player::PostInstantiateText(TextField* field) {
@@ -272,6 +276,9 @@ void Player::RunAction(QueuedAction& action) {
       if (target->Removed()) return;
       avm1::Object* object = target->ScriptObject();
       if (!object) return;
+      if (!action.constructor && target->Kind() == DisplayKind::MovieClip) {
+        action.constructor = RegisteredClass(target->Movie(), static_cast<MovieClip*>(target)->spriteId);
+      }
       if (action.constructor) {
         machine_->SetDefaultVersion(target->Movie()->Version());
         if (avm1::Object* proto = machine_->Get(action.constructor, "prototype").AsObject()) object->proto = proto;
