@@ -108,7 +108,6 @@ const Binding* Traits::Find(std::uint32_t id, const Multiname& name, const Machi
 }
 
 Machine::Machine(gc::Heap& h) : heap(h) {
-  names_.reserve(1024);
   publicNs_ = InternNs(kNsNamespace, "");
   as3Ns_ = InternNs(kNsNamespace, "http://adobe.com/AS3/2006/builtin");
   empty_ = Str("");

@@ -5,6 +5,7 @@
 // Construct, CallFunction at the host side) is caught and reported.
 #pragma once
 
+#include <deque>
 #include <functional>
 #include <map>
 #include <memory>
@@ -245,7 +246,8 @@ class Machine {
 
  private:
   void InstallBuiltins();
-  std::vector<std::string> names_;
+  // A deque: multinames keep pointers to the texts, which must not move as names come.
+  std::deque<std::string> names_;
   std::unordered_map<std::string, std::uint32_t> nameIds_;
   std::vector<NamespaceInfo> namespaces_;
   std::map<std::tuple<std::uint8_t, std::string, std::uint64_t>, NsId> nsIds_;

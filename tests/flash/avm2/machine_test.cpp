@@ -221,6 +221,10 @@ TEST(Avm2Interpreter, EndlessLoopsStopAtTheBudget) {
 TEST(Avm2Objects, BuiltInClassesAnswerAsTheLanguageDoes) {
   gc::Heap heap;
   Machine m(heap);
+  // Names keep their texts while many more are interned.
+  const Multiname first = m.PublicName("first");
+  for (int i = 0; i < 20000; ++i) m.Intern("name" + std::to_string(i));
+  EXPECT_EQ(*first.text, "first");
   ArrayObject* a = m.NewArray({Value::Number(3), Value::Number(10), Value::Number(1)});
   const Value array = Value::Obj(a);
   m.CallPublic(array, "sort");
