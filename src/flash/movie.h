@@ -66,6 +66,16 @@ struct Frame {
   // DoInitAction blocks with the sprite they initialise; run once, before the frame's
   // own actions.
   std::vector<std::pair<std::uint16_t, ActionBlock>> initActions;
+  // ActionScript 3: DoABC/DoABC2 blocks (their flags, 1 = lazy initialisation, and
+  // the ABC bytes) and the SymbolClass links of the frame (character id, class name;
+  // id 0 names the document class).
+  struct AbcBlock {
+    std::uint32_t flags = 0;
+    std::string name;
+    ActionBlock bytes;
+  };
+  std::vector<AbcBlock> abc;
+  std::vector<std::pair<std::uint16_t, std::string>> symbolClasses;
 };
 
 struct Timeline {

@@ -32,6 +32,9 @@ enum Tag : std::uint16_t {
   kImportAssets2 = 71,
   kFileAttributes = 69,
   kPlaceObject3 = 70,
+  kDoAbc = 72,
+  kSymbolClass = 76,
+  kDoAbc2 = 82,
 };
 
 bool IsDrawableDefinition(std::uint16_t code) {
@@ -222,6 +225,27 @@ void WalkTimeline(SwfStream& stream, Movie& movie, DefinitionContext& context, T
             const std::uint8_t flags = in.U8();
             movie.actionScript3 = (flags & 0x08) != 0;
             movie.useNetwork = (flags & 0x01) != 0;
+            break;
+          }
+          case kDoAbc:
+          case kDoAbc2: {
+            Frame::AbcBlock block;
+            if (tag.code == kDoAbc2) {
+              block.flags = in.U32();
+              block.name = in.String();
+              if (in.Overrun()) break;
+            }
+            block.bytes = MakeBlock(tag.code == kDoAbc2 ? in.Rest() : tag.body);
+            current().abc.push_back(std::move(block));
+            break;
+          }
+          case kSymbolClass: {
+            const std::uint16_t count = in.U16();
+            for (std::uint16_t i = 0; i < count && !in.Overrun(); ++i) {
+              const std::uint16_t id = in.U16();
+              std::string name = in.String();
+              if (!in.Overrun()) current().symbolClasses.emplace_back(id, std::move(name));
+            }
             break;
           }
           case kSetBackgroundColor:

@@ -42,9 +42,11 @@ std::string ReadAll(const fs::path& path) {
   return out.str();
 }
 
-std::vector<CorpusCase> FindCases(const std::string& corpus) {
+std::vector<CorpusCase> FindCases(const std::string& corpus,
+                                  std::initializer_list<const char*> areas = {"avm1", "visual", "timeline", "text", "fonts",
+                                                                              "swf"}) {
   std::vector<CorpusCase> cases;
-  for (const char* area : {"avm1", "visual", "timeline", "text", "fonts", "swf"}) {
+  for (const char* area : areas) {
     const fs::path root = fs::path(corpus) / area;
     std::error_code ec;
     if (!fs::is_directory(root, ec)) continue;
@@ -249,6 +251,44 @@ TEST(FlashCorpus, TraceOutputOfActionScript12Movies) {
   }
   Report("trace tests", passes, failures, ReadList(std::string(VANTREL_FLASH_TEST_DIR) + "/known_trace_passes.txt"),
          "flash_trace_passes.txt", knownFailures);
+}
+
+// The ActionScript 3 tests: every movie of avm2/ with an expected trace output.
+TEST(FlashCorpus, TraceOutputOfActionScript3Movies) {
+  const std::string corpus = testing::CorpusDir();
+  if (corpus.empty()) GTEST_SKIP() << "the corpus (../shared/corpus) is not there";
+  std::vector<std::string> passes, failures;
+  std::set<std::string> knownFailures;
+  for (const CorpusCase& test : FindCases(corpus, {"avm2"})) {
+    if (!fs::exists(test.folder / "output.txt")) continue;
+    const std::string expected = Normalised(ReadAll(test.folder / "output.txt"));
+    if (expected.find_first_not_of(" \t\n") == std::string::npos) continue;  // asserts nothing
+    if (test.toml.knownFailure) knownFailures.insert(test.name);
+    InputScript input;
+    bool hasInput = false;
+    std::string why;
+    if (!ReadInput(test, input, hasInput, why)) {
+      failures.push_back(test.name + " (" + why + ")");
+      continue;
+    }
+    FlashControl control;
+    std::string output;
+    control.OnTrace = [&](const std::string& line) {
+      if (output.size() < (1u << 20)) output += line + "\n";
+    };
+    if (!LoadCase(test, control, why)) {
+      failures.push_back(test.name + " (" + why + ")");
+      continue;
+    }
+    RunRecorded(control, test.toml.frames, hasInput ? &input : nullptr);
+    if (Normalised(output) == expected)
+      passes.push_back(test.name);
+    else
+      failures.push_back(test.name);
+  }
+  Report("ActionScript 3 trace tests", passes, failures,
+         ReadList(std::string(VANTREL_FLASH_TEST_DIR) + "/known_avm2_trace_passes.txt"), "flash_avm2_trace_passes.txt",
+         knownFailures);
 }
 
 }  // namespace

@@ -15,6 +15,7 @@
 #include "flash/display/video_object.h"
 #include "flash/display/text_field.h"
 #include "flash/avm1/utf16.h"
+#include "flash/avm2/as3_movie.h"
 #include "flash/movie_loader.h"
 
 namespace vantrel::flash {
@@ -25,9 +26,29 @@ bool SameNameNoCase(std::string_view a, std::string_view b) { return avm1::SameN
 
 constexpr std::size_t kCollectAfterBytes = 16u << 20;
 
+<<<<<<< HEAD
 bool IsWebAddress(const std::string& url) {
   const std::size_t scheme = url.find("://");
   return scheme != std::string::npos && url.compare(0, scheme, "file") != 0;
+=======
+// The ActionScript 3 side of a movie made for it rides on an engine object in the
+// runtime's table of named objects, so that the collector traces its roots with the
+// rest of the runtime's.
+class As3Holder final : public avm1::NativeData {
+ public:
+  std::unique_ptr<avm2::As3Movie> movie;
+  void Trace(gc::Tracer& tracer) const override {
+    if (movie) movie->Trace(tracer);
+  }
+};
+constexpr const char* kAs3Key = "ActionScript 3 machine";
+
+avm2::As3Movie* As3Of(avm1::Runtime& runtime) {
+  const auto it = runtime.prototypes.find(kAs3Key);
+  if (it == runtime.prototypes.end() || !it->second) return nullptr;
+  auto* holder = it->second->Data<As3Holder>();
+  return holder ? holder->movie.get() : nullptr;
+>>>>>>> avm3
 }
 
 std::string ReadLocalFile(const std::string& path, bool& ok) {
@@ -71,6 +92,13 @@ Player::Player(std::shared_ptr<const Movie> movie, PlayerHooks hooks, std::strin
   MakeScriptObject(*root_, runtime_->movieClipProto);
   AddToExecList(root_);
   ResetBudgets();
+  if (GetMovie().actionScript3) {
+    avm1::Object* o = runtime_->heap.Make<avm1::Object>(nullptr);
+    auto holder = std::make_unique<As3Holder>();
+    holder->movie = std::make_unique<avm2::As3Movie>(*this);
+    o->native = std::move(holder);
+    runtime_->prototypes[kAs3Key] = o;
+  }
 }
 
 Player::~Player() {
@@ -327,6 +355,8 @@ void Player::Tick() {
   ++ticks_;
   execList_.erase(std::remove_if(execList_.begin(), execList_.end(), [](MovieClip* c) { return c->Removed(); }),
                   execList_.end());
+  avm2::As3Movie* as3 = As3Of(*runtime_);
+  if (as3) as3->BeforeFrame();
   const std::vector<MovieClip*> snapshot = execList_;
   std::vector<std::pair<MovieClip*, std::function<void()>>> inits;
   inits.swap(pendingInits_);
@@ -343,6 +373,7 @@ void Player::Tick() {
     if (init && !clip->Removed()) pendingInits_.emplace_back(clip, std::move(init));
   }
   RunQueue();
+  if (as3) as3->AfterFrame();
   RunTimers();
   RunLaterQueue();
   RunQueue();

@@ -1,0 +1,16 @@
+# The ActionScript 3 machine: ABC files, the interpreter, the object model and the
+# built-in classes (one file per family under builtins/).
+target_sources(vantrel_flash PRIVATE
+  avm2/abc.cpp
+  avm2/machine.cpp
+  avm2/interpreter.cpp
+  avm2/as3_movie.cpp
+  avm2/builtins/object.cpp
+  avm2/builtins/error.cpp
+  avm2/builtins/array.cpp
+  avm2/builtins/string.cpp
+  avm2/builtins/number.cpp
+  avm2/builtins/globals.cpp
+  avm2/builtins/display.cpp
+  avm2/builtins/vector.cpp
+)

@@ -1,0 +1,358 @@
+// Array: dense elements with holes, the methods of the language and sort's flags.
+#include <algorithm>
+#include <cmath>
+
+#include "flash/avm1/string_utils.h"
+#include "flash/avm2/builtins/support.h"
+
+namespace vantrel::flash::avm2 {
+
+namespace {
+
+constexpr int kCaseInsensitive = 1, kDescending = 2, kUniqueSort = 4, kReturnIndexedArray = 8, kNumeric = 16;
+constexpr std::size_t kMaxLength = 1u << 26;
+
+ArrayObject* This(Machine& m, const Value& self, const char* name) {
+  if (!self.IsObject() || self.object->kind != ObjectKind::Array)
+    m.ThrowTypeError(1004, std::string("Method Array.prototype.") + name + " was invoked on an incompatible object.");
+  return static_cast<ArrayObject*>(self.object);
+}
+
+Value Element(Machine& m, ArrayObject* a, std::size_t i) {
+  if (i < a->elements.size() && a->elements[i].type != Value::Type::Hole) return a->elements[i];
+  // Holes show what the prototype chain has at that index.
+  const std::string name = std::to_string(i);
+  for (Object* p = a->proto; p; p = p->proto)
+    if (Object::Property* prop = p->FindOwn(name)) return prop->value;
+  (void)m;
+  return Value();
+}
+
+double RelativeIndex(Machine& m, const Value* args, int argc, int index, double fallback, double length) {
+  double d = NumArg(m, args, argc, index, fallback);
+  if (std::isnan(d)) d = 0;
+  d = std::trunc(d);
+  if (d < 0) d = std::max(0.0, length + d);
+  return std::min(d, length);
+}
+
+Object* AllocateArray(Machine& m, ClassObject*) { return m.heap.Make<ArrayObject>(nullptr, nullptr); }
+
+Value ArrayConstruct(Machine& m, const Value& self, const Value* args, int argc) {
+  auto* a = static_cast<ArrayObject*>(self.object);
+  if (argc == 1 && args[0].IsNumber()) {
+    const double n = args[0].number;
+    if (n < 0 || n != std::floor(n) || n > 4294967295.0)
+      m.ThrowError("RangeError", 1005, "Array index is not a positive integer (" + NumberToString(n) + ").");
+    if (n > kMaxLength) m.ThrowError("RangeError", 1005, "Array index is not a positive integer (" + NumberToString(n) + ").");
+    a->elements.assign(static_cast<std::size_t>(n), Value::Hole());
+    return Value();
+  }
+  a->elements.assign(args, args + argc);
+  return Value();
+}
+
+Value ArrayCall(Machine& m, const Value&, const Value* args, int argc) {
+  return Value::Obj(m.ConstructClass(m.arrayClass, args, argc));
+}
+
+Value Length(Machine& m, const Value& self, const Value*, int) {
+  return Value::Number(static_cast<double>(This(m, self, "length")->elements.size()));
+}
+
+Value SetLength(Machine& m, const Value& self, const Value* args, int argc) {
+  ArrayObject* a = This(m, self, "length");
+  const double n = NumArg(m, args, argc, 0, 0);
+  if (n < 0 || n != std::floor(n) || n > 4294967295.0)
+    m.ThrowError("RangeError", 1005, "Array index is not a positive integer (" + NumberToString(n) + ").");
+  a->elements.resize(std::min<std::size_t>(static_cast<std::size_t>(n), kMaxLength), Value::Hole());
+  return Value();
+}
+
+std::string Join(Machine& m, ArrayObject* a, const std::string& separator) {
+  std::string out;
+  for (std::size_t i = 0; i < a->elements.size(); ++i) {
+    if (i) out += separator;
+    const Value v = Element(m, a, i);
+    if (!v.IsNullish()) out += m.ToString(v);
+  }
+  return out;
+}
+
+Value JoinMethod(Machine& m, const Value& self, const Value* args, int argc) {
+  ArrayObject* a = This(m, self, "join");
+  return m.StrValue(Join(m, a, argc > 0 && !args[0].IsUndefined() ? m.ToString(args[0]) : ","));
+}
+
+Value ToStringMethod(Machine& m, const Value& self, const Value*, int) {
+  if (self.IsObject() && self.object == m.arrayClass->prototype) return m.StrValue("");
+  return m.StrValue(Join(m, This(m, self, "toString"), ","));
+}
+
+Value ToLocaleStringMethod(Machine& m, const Value& self, const Value*, int) {
+  ArrayObject* a = This(m, self, "toLocaleString");
+  std::string out;
+  for (std::size_t i = 0; i < a->elements.size(); ++i) {
+    if (i) out += ",";
+    const Value v = Element(m, a, i);
+    if (!v.IsNullish()) out += m.ToString(m.CallPublic(v, "toLocaleString"));
+  }
+  return m.StrValue(out);
+}
+
+Value Push(Machine& m, const Value& self, const Value* args, int argc) {
+  ArrayObject* a = This(m, self, "push");
+  a->elements.insert(a->elements.end(), args, args + argc);
+  return Value::Number(static_cast<double>(a->elements.size()));
+}
+
+Value Pop(Machine& m, const Value& self, const Value*, int) {
+  ArrayObject* a = This(m, self, "pop");
+  if (a->elements.empty()) return Value();
+  const Value v = Element(m, a, a->elements.size() - 1);
+  a->elements.pop_back();
+  return v;
+}
+
+Value Shift(Machine& m, const Value& self, const Value*, int) {
+  ArrayObject* a = This(m, self, "shift");
+  if (a->elements.empty()) return Value();
+  const Value v = Element(m, a, 0);
+  a->elements.erase(a->elements.begin());
+  return v;
+}
+
+Value Unshift(Machine& m, const Value& self, const Value* args, int argc) {
+  ArrayObject* a = This(m, self, "unshift");
+  a->elements.insert(a->elements.begin(), args, args + argc);
+  return Value::Number(static_cast<double>(a->elements.size()));
+}
+
+Value Reverse(Machine& m, const Value& self, const Value*, int) {
+  ArrayObject* a = This(m, self, "reverse");
+  std::reverse(a->elements.begin(), a->elements.end());
+  return self;
+}
+
+Value Concat(Machine& m, const Value& self, const Value* args, int argc) {
+  ArrayObject* a = This(m, self, "concat");
+  std::vector<Value> out = a->elements;
+  for (int i = 0; i < argc; ++i) {
+    if (args[i].IsObject() && args[i].object->kind == ObjectKind::Array) {
+      const auto& e = static_cast<ArrayObject*>(args[i].object)->elements;
+      out.insert(out.end(), e.begin(), e.end());
+    } else {
+      out.push_back(args[i]);
+    }
+  }
+  return Value::Obj(m.NewArray(std::move(out)));
+}
+
+Value Slice(Machine& m, const Value& self, const Value* args, int argc) {
+  ArrayObject* a = This(m, self, "slice");
+  const double length = static_cast<double>(a->elements.size());
+  const double start = RelativeIndex(m, args, argc, 0, 0, length);
+  const double end = RelativeIndex(m, args, argc, 1, length, length);
+  std::vector<Value> out;
+  for (double i = start; i < end; ++i) out.push_back(a->elements[static_cast<std::size_t>(i)]);
+  return Value::Obj(m.NewArray(std::move(out)));
+}
+
+Value Splice(Machine& m, const Value& self, const Value* args, int argc) {
+  ArrayObject* a = This(m, self, "splice");
+  if (argc == 0) return Value::Obj(m.NewArray());
+  const double length = static_cast<double>(a->elements.size());
+  const double start = RelativeIndex(m, args, argc, 0, 0, length);
+  double remove = argc > 1 ? NumArg(m, args, argc, 1, 0) : length - start;
+  if (std::isnan(remove)) remove = 0;
+  remove = std::clamp(std::trunc(remove), 0.0, length - start);
+  const auto s = static_cast<std::size_t>(start);
+  const auto r = static_cast<std::size_t>(remove);
+  std::vector<Value> removed(a->elements.begin() + s, a->elements.begin() + s + r);
+  a->elements.erase(a->elements.begin() + s, a->elements.begin() + s + r);
+  if (argc > 2) a->elements.insert(a->elements.begin() + s, args + 2, args + argc);
+  return Value::Obj(m.NewArray(std::move(removed)));
+}
+
+Value IndexOf(Machine& m, const Value& self, const Value* args, int argc) {
+  ArrayObject* a = This(m, self, "indexOf");
+  const Value wanted = Arg(args, argc, 0);
+  const double length = static_cast<double>(a->elements.size());
+  const double from = RelativeIndex(m, args, argc, 1, 0, length);
+  for (std::size_t i = static_cast<std::size_t>(from); i < a->elements.size(); ++i)
+    if (m.StrictEquals(a->elements[i], wanted)) return Value::Number(static_cast<double>(i));
+  return Value::Number(-1);
+}
+
+Value LastIndexOf(Machine& m, const Value& self, const Value* args, int argc) {
+  ArrayObject* a = This(m, self, "lastIndexOf");
+  const Value wanted = Arg(args, argc, 0);
+  const double length = static_cast<double>(a->elements.size());
+  double from = NumArg(m, args, argc, 1, 0x7FFFFFFF);
+  if (from < 0) from += length;
+  if (from >= length) from = length - 1;
+  for (double i = std::trunc(from); i >= 0; --i)
+    if (m.StrictEquals(a->elements[static_cast<std::size_t>(i)], wanted)) return Value::Number(i);
+  return Value::Number(-1);
+}
+
+// forEach, map, filter, some, every (tag picks which).
+Value Iterate(Machine& m, const Value& self, const Value* args, int argc, int tag) {
+  static const char* names[] = {"forEach", "map", "filter", "some", "every"};
+  ArrayObject* a = This(m, self, names[tag]);
+  const Value callback = Arg(args, argc, 0);
+  const Value receiver = Arg(args, argc, 1);
+  std::vector<Value> out;
+  if (callback.IsNullish()) return tag == 1 || tag == 2 ? Value::Obj(m.NewArray()) : tag == 4 ? Value::Bool(true) : tag == 3 ? Value::Bool(false) : Value();
+  if (!IsCallable(callback)) m.ThrowTypeError(1034, "Type Coercion failed: cannot convert " + m.ClassNameForError(callback) + " to Function.");
+  for (std::size_t i = 0; i < a->elements.size(); ++i) {
+    const Value item = Element(m, a, i);
+    const Value callArgs[3] = {item, Value::Number(static_cast<double>(i)), self};
+    const Value r = m.Call(callback, receiver, callArgs, 3);
+    switch (tag) {
+      case 1: out.push_back(r); break;
+      case 2: if (m.ToBoolean(r)) out.push_back(item); break;
+      case 3: if (m.ToBoolean(r)) return Value::Bool(true); break;
+      case 4: if (!m.ToBoolean(r)) return Value::Bool(false); break;
+      default: break;
+    }
+  }
+  if (tag == 1 || tag == 2) return Value::Obj(m.NewArray(std::move(out)));
+  if (tag == 3) return Value::Bool(false);
+  if (tag == 4) return Value::Bool(true);
+  return Value();
+}
+Value ForEach(Machine& m, const Value& s, const Value* a, int n) { return Iterate(m, s, a, n, 0); }
+Value Map(Machine& m, const Value& s, const Value* a, int n) { return Iterate(m, s, a, n, 1); }
+Value Filter(Machine& m, const Value& s, const Value* a, int n) { return Iterate(m, s, a, n, 2); }
+Value Some(Machine& m, const Value& s, const Value* a, int n) { return Iterate(m, s, a, n, 3); }
+Value Every(Machine& m, const Value& s, const Value* a, int n) { return Iterate(m, s, a, n, 4); }
+
+// Compares two values by the flags; comparator (when callable) decides instead.
+int CompareValues(Machine& m, const Value& x, const Value& y, int flags, const Value& comparator) {
+  if (IsCallable(comparator)) {
+    const Value args[2] = {x, y};
+    const double r = m.ToNumber(m.Call(comparator, Value::Null(), args, 2));
+    return r < 0 ? -1 : r > 0 ? 1 : 0;
+  }
+  if (flags & kNumeric) {
+    const double a = m.ToNumber(x), b = m.ToNumber(y);
+    if (std::isnan(a) || std::isnan(b)) return std::isnan(a) ? (std::isnan(b) ? 0 : 1) : -1;
+    return a < b ? -1 : a > b ? 1 : 0;
+  }
+  const int c = avm1::CompareUtf16(m.ToString(x), m.ToString(y), (flags & kCaseInsensitive) != 0);
+  return c < 0 ? -1 : c > 0 ? 1 : 0;
+}
+
+Value SortList(Machine& m, ArrayObject* a, const std::vector<std::size_t>& indices, std::vector<std::size_t>& order,
+               int flags, const std::function<int(std::size_t, std::size_t)>& compare) {
+  (void)indices;
+  // undefined values go to the end, unsorted.
+  std::vector<std::size_t> defined, undefinedOnes;
+  for (std::size_t i : order) (a->elements[i].IsUndefined() ? undefinedOnes : defined).push_back(i);
+  bool duplicate = false;
+  std::stable_sort(defined.begin(), defined.end(), [&](std::size_t x, std::size_t y) {
+    const int c = compare(x, y);
+    if (c == 0 && x != y) duplicate = true;
+    return (flags & kDescending) ? c > 0 : c < 0;
+  });
+  if ((flags & kUniqueSort) && duplicate) return Value::Number(0);
+  order = defined;
+  order.insert(order.end(), undefinedOnes.begin(), undefinedOnes.end());
+  if (flags & kReturnIndexedArray) {
+    std::vector<Value> out;
+    for (std::size_t i : order) out.push_back(Value::Number(static_cast<double>(i)));
+    return Value::Obj(m.NewArray(std::move(out)));
+  }
+  std::vector<Value> sorted;
+  for (std::size_t i : order) sorted.push_back(a->elements[i]);
+  a->elements = std::move(sorted);
+  return Value::Obj(a);
+}
+
+Value Sort(Machine& m, const Value& self, const Value* args, int argc) {
+  ArrayObject* a = This(m, self, "sort");
+  Value comparator;
+  int flags = 0;
+  if (argc > 0 && IsCallable(args[0])) {
+    comparator = args[0];
+    flags = argc > 1 ? m.ToInt32(args[1]) : 0;
+  } else if (argc > 0) {
+    flags = m.ToInt32(args[0]);
+  }
+  for (Value& v : a->elements)
+    if (v.type == Value::Type::Hole) v = Value();
+  std::vector<std::size_t> order(a->elements.size());
+  for (std::size_t i = 0; i < order.size(); ++i) order[i] = i;
+  const std::vector<Value> snapshot = a->elements;
+  return SortList(m, a, {}, order, flags, [&](std::size_t x, std::size_t y) {
+    return CompareValues(m, snapshot[x], snapshot[y], flags, comparator);
+  });
+}
+
+Value SortOn(Machine& m, const Value& self, const Value* args, int argc) {
+  ArrayObject* a = This(m, self, "sortOn");
+  std::vector<std::string> names;
+  std::vector<int> flagList;
+  const Value fields = Arg(args, argc, 0);
+  if (fields.IsObject() && fields.object->kind == ObjectKind::Array) {
+    for (const Value& v : static_cast<ArrayObject*>(fields.object)->elements) names.push_back(m.ToString(v));
+  } else {
+    names.push_back(m.ToString(fields));
+  }
+  const Value options = Arg(args, argc, 1);
+  int flags = 0;
+  if (options.IsObject() && options.object->kind == ObjectKind::Array) {
+    for (const Value& v : static_cast<ArrayObject*>(options.object)->elements) flagList.push_back(m.ToInt32(v));
+    if (!flagList.empty()) flags = flagList[0] & (kUniqueSort | kReturnIndexedArray);
+  } else if (!options.IsUndefined()) {
+    flags = m.ToInt32(options);
+  }
+  for (Value& v : a->elements)
+    if (v.type == Value::Type::Hole) v = Value();
+  const std::vector<Value> snapshot = a->elements;
+  std::vector<std::size_t> order(a->elements.size());
+  for (std::size_t i = 0; i < order.size(); ++i) order[i] = i;
+  // Each field's own flags; descending applies per field.
+  auto compare = [&](std::size_t x, std::size_t y) {
+    for (std::size_t f = 0; f < names.size(); ++f) {
+      const int fieldFlags = f < flagList.size() ? flagList[f] : flags;
+      const Value vx = snapshot[x].IsObject() ? m.GetPublic(snapshot[x], names[f]) : Value();
+      const Value vy = snapshot[y].IsObject() ? m.GetPublic(snapshot[y], names[f]) : Value();
+      int c = CompareValues(m, vx, vy, fieldFlags, Value());
+      if (flagList.size() > f && (fieldFlags & kDescending) && !(flags & kDescending)) c = -c;
+      if (c != 0) return c;
+    }
+    return 0;
+  };
+  return SortList(m, a, {}, order, flags, compare);
+}
+
+}  // namespace
+
+void InstallArray(Machine& m) {
+  ClassObject* c = m.DefineClass("", "Array", m.objectClass, ArrayConstruct, false);
+  m.arrayClass = c;
+  c->allocate = AllocateArray;
+  c->callHandler = m.NativeMethod("Array", ArrayCall);
+  m.AddAccessor(c, "length", Length, SetLength);
+  Object* p = c->prototype;
+  struct Entry {
+    const char* name;
+    Native fn;
+  };
+  static const Entry methods[] = {
+      {"join", JoinMethod}, {"toString", ToStringMethod}, {"toLocaleString", ToLocaleStringMethod}, {"push", Push},
+      {"pop", Pop}, {"shift", Shift}, {"unshift", Unshift}, {"reverse", Reverse}, {"concat", Concat}, {"slice", Slice},
+      {"splice", Splice}, {"indexOf", IndexOf}, {"lastIndexOf", LastIndexOf}, {"forEach", ForEach}, {"map", Map},
+      {"filter", Filter}, {"some", Some}, {"every", Every}, {"sort", Sort}, {"sortOn", SortOn}};
+  for (const Entry& e : methods) m.AddMethod(p, e.name, e.fn);
+  m.AddConstant(c, "CASEINSENSITIVE", Value::Number(kCaseInsensitive));
+  m.AddConstant(c, "DESCENDING", Value::Number(kDescending));
+  m.AddConstant(c, "UNIQUESORT", Value::Number(kUniqueSort));
+  m.AddConstant(c, "RETURNINDEXEDARRAY", Value::Number(kReturnIndexedArray));
+  m.AddConstant(c, "NUMERIC", Value::Number(kNumeric));
+  m.AddConstant(c, "length", Value::Number(1));
+}
+
+}  // namespace vantrel::flash::avm2

@@ -1,0 +1,762 @@
+// flash.events (EventDispatcher, Event) and flash.display (DisplayObject, the
+// containers, Sprite, MovieClip, Shape, Stage) over the player's shared display objects.
+#include <algorithm>
+#include <cmath>
+
+#include "flash/avm2/builtins/support.h"
+#include "flash/display/movie_clip.h"
+#include "flash/display/player.h"
+
+namespace vantrel::flash::avm2 {
+
+namespace {
+
+// ---- events ----
+// Listeners live in the dispatcher's list as (type, function, capture, priority).
+
+Object* AllocateDispatcher(Machine& m, ClassObject*) { return m.heap.Make<NativeObject>(ObjectKind::Display, nullptr, nullptr); }
+Object* AllocateEvent(Machine& m, ClassObject*) { return m.heap.Make<NativeObject>(ObjectKind::Event, nullptr, nullptr); }
+
+NativeObject* Dispatcher(Machine& m, const Value& self) {
+  if (!self.IsObject() || self.object->kind != ObjectKind::Display)
+    m.ThrowTypeError(1034, "Type Coercion failed: cannot convert " + m.ClassNameForError(self) + " to flash.events.IEventDispatcher.");
+  return static_cast<NativeObject*>(self.object);
+}
+
+Value AddEventListener(Machine& m, const Value& self, const Value* args, int argc) {
+  NativeObject* d = Dispatcher(m, self);
+  const std::string type = StrArg(m, args, argc, 0);
+  const Value listener = Arg(args, argc, 1);
+  if (!IsCallable(listener)) m.ThrowTypeError(2007, "Parameter listener must be non-null.");
+  const bool capture = m.ToBoolean(Arg(args, argc, 2));
+  const double priority = NumArg(m, args, argc, 3, 0);
+  for (std::size_t i = 0; i + 3 < d->list.size(); i += 4) {
+    if (m.ToString(d->list[i]) == type && m.StrictEquals(d->list[i + 1], listener) && m.ToBoolean(d->list[i + 2]) == capture)
+      return Value();
+  }
+  // Higher priorities first; equal ones in the order they were added.
+  std::size_t at = d->list.size();
+  for (std::size_t i = 0; i + 3 < d->list.size(); i += 4) {
+    if (m.ToNumber(d->list[i + 3]) < priority) {
+      at = i;
+      break;
+    }
+  }
+  const Value entry[4] = {m.StrValue(type), listener, Value::Bool(capture), Value::Number(priority)};
+  d->list.insert(d->list.begin() + static_cast<long>(at), entry, entry + 4);
+  if (type == "enterFrame" || type == "exitFrame" || type == "frameConstructed") {
+    if (std::find(m.frameListeners.begin(), m.frameListeners.end(), d) == m.frameListeners.end()) m.frameListeners.push_back(d);
+  }
+  return Value();
+}
+
+Value RemoveEventListener(Machine& m, const Value& self, const Value* args, int argc) {
+  NativeObject* d = Dispatcher(m, self);
+  const std::string type = StrArg(m, args, argc, 0);
+  const Value listener = Arg(args, argc, 1);
+  const bool capture = m.ToBoolean(Arg(args, argc, 2));
+  for (std::size_t i = 0; i + 3 < d->list.size(); i += 4) {
+    if (m.ToString(d->list[i]) == type && m.StrictEquals(d->list[i + 1], listener) && m.ToBoolean(d->list[i + 2]) == capture) {
+      d->list.erase(d->list.begin() + static_cast<long>(i), d->list.begin() + static_cast<long>(i) + 4);
+      break;
+    }
+  }
+  return Value();
+}
+
+Value HasEventListener(Machine& m, const Value& self, const Value* args, int argc) {
+  NativeObject* d = Dispatcher(m, self);
+  const std::string type = StrArg(m, args, argc, 0);
+  for (std::size_t i = 0; i + 3 < d->list.size(); i += 4)
+    if (m.ToString(d->list[i]) == type) return Value::Bool(true);
+  return Value::Bool(false);
+}
+
+NativeObject* EventOf(Machine& m, const Value& self) {
+  return Receiver<NativeObject>(m, self, ObjectKind::Event, "Event");
+}
+
+// Event fields: text = type, a = target, b = currentTarget, list = bubbles, cancelable,
+// phase, default prevented, propagation stopped (0 no, 1 after this object, 2 at once).
+enum { kBubbles, kCancelable, kPhase, kPrevented, kStopped, kEventFields };
+
+Value EventConstruct(Machine& m, const Value& self, const Value* args, int argc) {
+  auto* e = static_cast<NativeObject*>(self.object);
+  e->text = StrArg(m, args, argc, 0);
+  e->a = Value::Null();
+  e->b = Value::Null();
+  e->list = {Value::Bool(m.ToBoolean(Arg(args, argc, 1))), Value::Bool(m.ToBoolean(Arg(args, argc, 2))), Value::Number(2),
+             Value::Bool(false), Value::Number(0)};
+  return Value();
+}
+
+Value EventType(Machine& m, const Value& self, const Value*, int) { return m.StrValue(EventOf(m, self)->text); }
+Value EventTarget(Machine& m, const Value& self, const Value*, int) { return EventOf(m, self)->a; }
+Value EventCurrentTarget(Machine& m, const Value& self, const Value*, int) { return EventOf(m, self)->b; }
+Value EventField(Machine& m, const Value& self, int field) {
+  NativeObject* e = EventOf(m, self);
+  return field < static_cast<int>(e->list.size()) ? e->list[field] : Value();
+}
+Value EventBubbles(Machine& m, const Value& self, const Value*, int) { return EventField(m, self, kBubbles); }
+Value EventCancelable(Machine& m, const Value& self, const Value*, int) { return EventField(m, self, kCancelable); }
+Value EventPhase(Machine& m, const Value& self, const Value*, int) { return EventField(m, self, kPhase); }
+Value EventIsDefaultPrevented(Machine& m, const Value& self, const Value*, int) { return EventField(m, self, kPrevented); }
+Value EventPreventDefault(Machine& m, const Value& self, const Value*, int) {
+  NativeObject* e = EventOf(m, self);
+  if (e->list.size() == kEventFields && m.ToBoolean(e->list[kCancelable])) e->list[kPrevented] = Value::Bool(true);
+  return Value();
+}
+Value EventStop(Machine& m, const Value& self, const Value*, int) {
+  NativeObject* e = EventOf(m, self);
+  if (e->list.size() == kEventFields && m.ToNumber(e->list[kStopped]) < 1) e->list[kStopped] = Value::Number(1);
+  return Value();
+}
+Value EventStopNow(Machine& m, const Value& self, const Value*, int) {
+  NativeObject* e = EventOf(m, self);
+  if (e->list.size() == kEventFields) e->list[kStopped] = Value::Number(2);
+  return Value();
+}
+Value EventClone(Machine& m, const Value& self, const Value*, int) {
+  NativeObject* e = EventOf(m, self);
+  const Value args[3] = {m.StrValue(e->text), EventField(m, self, kBubbles), EventField(m, self, kCancelable)};
+  return m.Construct(Value::Obj(e->cls), args, 3);
+}
+Value EventToString(Machine& m, const Value& self, const Value*, int) {
+  NativeObject* e = EventOf(m, self);
+  return m.StrValue("[" + (e->cls ? e->cls->name : std::string("Event")) + " type=\"" + e->text + "\" bubbles=" +
+                    m.ToString(EventField(m, self, kBubbles)) + " cancelable=" + m.ToString(EventField(m, self, kCancelable)) +
+                    " eventPhase=" + m.ToString(EventField(m, self, kPhase)) + "]");
+}
+Value EventFormatToString(Machine& m, const Value& self, const Value* args, int argc) {
+  std::string out = "[" + StrArg(m, args, argc, 0);
+  for (int i = 1; i < argc; ++i) {
+    const std::string name = m.ToString(args[i]);
+    const Value v = m.GetPublic(self, name);
+    out += " " + name + "=" + (v.IsString() ? "\"" + v.string->Text() + "\"" : m.ToString(v));
+  }
+  return m.StrValue(out + "]");
+}
+
+// Calls the listeners of object for the event in one phase.
+void Notify(Machine& m, NativeObject* object, NativeObject* event, int phase) {
+  if (event->list.size() != kEventFields) return;
+  const std::vector<Value> listeners = object->list;
+  event->b = Value::Obj(object);
+  event->list[kPhase] = Value::Number(phase);
+  for (std::size_t i = 0; i + 3 < listeners.size(); i += 4) {
+    if (m.ToString(listeners[i]) != event->text) continue;
+    const bool capture = m.ToBoolean(listeners[i + 2]);
+    if ((phase == 1) != capture) continue;
+    const Value arg = Value::Obj(event);
+    m.Call(listeners[i + 1], Value::Null(), &arg, 1);
+    if (m.ToNumber(event->list[kStopped]) >= 2) return;
+  }
+}
+
+// The display objects from the target's parent up to the top, nearest first.
+std::vector<NativeObject*> Ancestors(Machine& m, NativeObject* target) {
+  std::vector<NativeObject*> out;
+  DisplayObject* d = target->display;
+  while (d && !d->Removed() && d->Parent() && out.size() < 256) {
+    d = d->Parent();
+    const auto it = m.displayObjects.find(d);
+    if (it == m.displayObjects.end()) break;
+    out.push_back(static_cast<NativeObject*>(it->second));
+  }
+  return out;
+}
+
+Value DispatchEvent(Machine& m, const Value& self, const Value* args, int argc) {
+  NativeObject* target = Dispatcher(m, self);
+  const Value eventValue = Arg(args, argc, 0);
+  if (!eventValue.IsObject() || eventValue.object->kind != ObjectKind::Event)
+    m.ThrowTypeError(2007, "Parameter event must be non-null.");
+  auto* event = static_cast<NativeObject*>(eventValue.object);
+  if (!event->a.IsNull() && !event->a.IsUndefined()) event = static_cast<NativeObject*>(m.CallPublic(eventValue, "clone").AsObject());
+  if (!event || event->list.size() != kEventFields) return Value::Bool(true);
+  event->a = self;
+  event->list[kStopped] = Value::Number(0);
+  const std::vector<NativeObject*> ancestors = Ancestors(m, target);
+  for (auto it = ancestors.rbegin(); it != ancestors.rend() && m.ToNumber(event->list[kStopped]) == 0; ++it) Notify(m, *it, event, 1);
+  if (m.ToNumber(event->list[kStopped]) == 0) Notify(m, target, event, 2);
+  if (m.ToBoolean(event->list[kBubbles])) {
+    for (NativeObject* a : ancestors) {
+      if (m.ToNumber(event->list[kStopped]) != 0) break;
+      Notify(m, a, event, 3);
+    }
+  }
+  event->b = Value::Null();
+  return Value::Bool(!m.ToBoolean(event->list[kPrevented]));
+}
+
+// ---- display objects ----
+
+// Script-made display objects get a fresh clip (or shape) of the player.
+Object* AllocateDisplay(Machine& m, ClassObject* cls) {
+  auto* o = m.heap.Make<NativeObject>(ObjectKind::Display, nullptr, nullptr);
+  if (m.player) {
+    DisplayObject* d = nullptr;
+    if (m.bindNext) {
+      d = m.bindNext;
+      m.bindNext = nullptr;
+    } else {
+      bool isShape = false;
+      for (ClassObject* c = cls; c; c = c->base) isShape = isShape || (c->name == "Shape" && c->package == "flash.display");
+      bool isDisplay = false;
+      for (ClassObject* c = cls; c; c = c->base) isDisplay = isDisplay || (c->name == "DisplayObject" && c->package == "flash.display");
+      if (isDisplay) d = m.player->CreateEmptyClip(m.player->RootMovie());
+      (void)isShape;
+    }
+    if (d) {
+      o->display = d;
+      m.displayObjects[d] = o;
+    }
+  }
+  return o;
+}
+
+DisplayObject* Display(Machine& m, const Value& self) {
+  NativeObject* o = Dispatcher(m, self);
+  if (!o->display) m.ThrowError("Error", 2012, "Display objects cannot be made without a player.");
+  return o->display;
+}
+
+MovieClip* Container(Machine& m, const Value& self) {
+  DisplayObject* d = Display(m, self);
+  if (!d->IsContainer()) m.ThrowTypeError(1034, "Type Coercion failed: cannot convert to flash.display.DisplayObjectContainer.");
+  return static_cast<MovieClip*>(d);
+}
+
+// The script object of a display object (made on first use for timeline objects).
+Value ObjectFor(Machine& m, DisplayObject* d) {
+  if (!d) return Value::Null();
+  const auto it = m.displayObjects.find(d);
+  if (it != m.displayObjects.end()) return Value::Obj(it->second);
+  const char* className = d->Kind() == DisplayKind::MovieClip ? "flash.display.MovieClip"
+                          : d->Kind() == DisplayKind::Button  ? "flash.display.SimpleButton"
+                          : d->Kind() == DisplayKind::EditText ? "flash.text.TextField"
+                          : d->Kind() == DisplayKind::Bitmap ? "flash.display.Bitmap"
+                                                             : "flash.display.Shape";
+  ClassObject* cls = m.FindClass(className);
+  if (!cls) cls = m.FindClass("flash.display.DisplayObject");
+  auto* o = m.heap.Make<NativeObject>(ObjectKind::Display, cls->instanceTraits.get(), cls->prototype);
+  o->cls = cls;
+  o->dynamic = !cls->sealed;
+  m.InitSlots(o, *cls->instanceTraits);
+  o->display = d;
+  m.displayObjects[d] = o;
+  return Value::Obj(o);
+}
+
+std::vector<DisplayObject*> ChildList(MovieClip* clip) {
+  std::vector<DisplayObject*> out;
+  for (const auto& [depth, child] : clip->Children()) out.push_back(child);
+  return out;
+}
+
+Value GetName(Machine& m, const Value& self, const Value*, int) { return m.StrValue(Display(m, self)->name); }
+Value SetName(Machine& m, const Value& self, const Value* args, int argc) {
+  Display(m, self)->name = StrArg(m, args, argc, 0);
+  return Value();
+}
+Value GetParent(Machine& m, const Value& self, const Value*, int) {
+  DisplayObject* d = Display(m, self);
+  if (d->Removed() || !d->Parent()) return Value::Null();
+  return ObjectFor(m, d->Parent());
+}
+Value GetRoot(Machine& m, const Value& self, const Value*, int) {
+  DisplayObject* d = Display(m, self);
+  if (d->Removed()) return Value::Null();
+  while (d->Parent()) d = d->Parent();
+  if (m.player && d != &m.player->Root()) return Value::Null();
+  return ObjectFor(m, d);
+}
+Value GetStage(Machine& m, const Value& self, const Value* args, int argc) {
+  const Value root = GetRoot(m, self, args, argc);
+  if (root.IsNull()) return root;
+  ClassObject* stage = m.FindClass("flash.display.Stage");
+  if (!stage) return Value::Null();
+  const Value existing = m.GetPublic(Value::Obj(stage), "$instance");
+  if (existing.IsObject()) return existing;
+  auto* o = m.heap.Make<NativeObject>(ObjectKind::Display, stage->instanceTraits.get(), stage->prototype);
+  o->cls = stage;
+  m.InitSlots(o, *stage->instanceTraits);
+  stage->SetOwn("$instance", Value::Obj(o), false);
+  return Value::Obj(o);
+}
+
+// x, y, scaleX, scaleY, rotation, alpha, visible (tag).
+Value GetTransform(Machine& m, const Value& self, const Value*, int, int tag) {
+  DisplayObject* d = Display(m, self);
+  const Matrix& matrix = d->GetMatrix();
+  switch (tag) {
+    case 0: return Value::Number(matrix.tx / 20.0);
+    case 1: return Value::Number(matrix.ty / 20.0);
+    case 2: return Value::Number(d->XScale() / 100.0);
+    case 3: return Value::Number(d->YScale() / 100.0);
+    case 4: return Value::Number(d->Rotation());
+    case 5: return Value::Number(d->GetColorTransform().mulA);
+    case 6: return Value::Bool(d->visible);
+    default: return Value();
+  }
+}
+Value SetTransform(Machine& m, const Value& self, const Value* args, int argc, int tag) {
+  DisplayObject* d = Display(m, self);
+  const double v = NumArg(m, args, argc, 0, 0);
+  d->transformedByScript = true;
+  Matrix matrix = d->GetMatrix();
+  switch (tag) {
+    case 0: if (std::isfinite(v)) { matrix.tx = std::round(v * 20); d->SetMatrix(matrix); } break;
+    case 1: if (std::isfinite(v)) { matrix.ty = std::round(v * 20); d->SetMatrix(matrix); } break;
+    case 2: d->SetXScale(v * 100); break;
+    case 3: d->SetYScale(v * 100); break;
+    case 4: d->SetRotation(v); break;
+    case 5: { ColorTransform c = d->GetColorTransform(); c.mulA = v; d->SetColorTransform(c); break; }
+    case 6: d->visible = m.ToBoolean(Arg(args, argc, 0)); break;
+    default: break;
+  }
+  return Value();
+}
+#define TRANSFORM(NAME, TAG)                                                                                     \
+  Value Get##NAME(Machine& m, const Value& s, const Value* a, int n) { return GetTransform(m, s, a, n, TAG); } \
+  Value Set##NAME(Machine& m, const Value& s, const Value* a, int n) { return SetTransform(m, s, a, n, TAG); }
+TRANSFORM(X, 0)
+TRANSFORM(Y, 1)
+TRANSFORM(ScaleX, 2)
+TRANSFORM(ScaleY, 3)
+TRANSFORM(Rotation, 4)
+TRANSFORM(Alpha, 5)
+TRANSFORM(Visible, 6)
+#undef TRANSFORM
+
+Value GetWidth(Machine& m, const Value& self, const Value*, int) {
+  DisplayObject* d = Display(m, self);
+  const QRectF r = d->LocalBounds();
+  return Value::Number(r.width() / 20.0 * std::fabs(d->XScale() / 100.0));
+}
+Value GetHeight(Machine& m, const Value& self, const Value*, int) {
+  DisplayObject* d = Display(m, self);
+  const QRectF r = d->LocalBounds();
+  return Value::Number(r.height() / 20.0 * std::fabs(d->YScale() / 100.0));
+}
+
+Value SetWidth(Machine& m, const Value& self, const Value* args, int argc) {
+  DisplayObject* d = Display(m, self);
+  const double width = NumArg(m, args, argc, 0, 0);
+  const QRectF r = d->LocalBounds();
+  if (r.width() > 0 && std::isfinite(width)) d->SetXScale(width * 20.0 / r.width() * 100.0);
+  d->transformedByScript = true;
+  return Value();
+}
+Value SetHeight(Machine& m, const Value& self, const Value* args, int argc) {
+  DisplayObject* d = Display(m, self);
+  const double height = NumArg(m, args, argc, 0, 0);
+  const QRectF r = d->LocalBounds();
+  if (r.height() > 0 && std::isfinite(height)) d->SetYScale(height * 20.0 / r.height() * 100.0);
+  d->transformedByScript = true;
+  return Value();
+}
+
+Value NumChildren(Machine& m, const Value& self, const Value*, int) {
+  return Value::Number(static_cast<double>(Container(m, self)->Children().size()));
+}
+
+DisplayObject* ChildArg(Machine& m, const Value* args, int argc) {
+  const Value v = Arg(args, argc, 0);
+  if (!v.IsObject() || v.object->kind != ObjectKind::Display || !static_cast<NativeObject*>(v.object)->display)
+    m.ThrowTypeError(2007, "Parameter child must be non-null.");
+  return static_cast<NativeObject*>(v.object)->display;
+}
+
+void Insert(Machine& m, MovieClip* parent, DisplayObject* child, std::size_t index) {
+  for (DisplayObject* p = parent; p; p = p->Parent())
+    if (p == child) m.ThrowError("ArgumentError", 2150, "An object cannot be added as a child to one of it's children (or children's children, etc.).");
+  if (child == parent) m.ThrowError("ArgumentError", 2024, "An object cannot be added as a child of itself.");
+  if (child->Parent() && !child->Removed() && child->Parent() != parent) child->Parent()->RemoveChild(child);
+  std::vector<DisplayObject*> children = ChildList(parent);
+  children.erase(std::remove(children.begin(), children.end(), child), children.end());
+  index = std::min(index, children.size());
+  children.insert(children.begin() + static_cast<long>(index), child);
+  // Depths follow the order: the first child keeps its depth, the others follow it.
+  std::int32_t depth = children.size() > 1 && children[0] != child ? children[0]->depth : (parent->Children().empty() ? 0 : parent->Children().begin()->first);
+  for (DisplayObject* c : children) {
+    if (c->depth != depth || c->Parent() != parent || c == child) parent->AddChild(c, depth);
+    ++depth;
+  }
+  if (child->IsContainer()) {
+    std::vector<DisplayObject*> pending{child};
+    while (!pending.empty()) {
+      DisplayObject* at = pending.back();
+      pending.pop_back();
+      if (!at->IsContainer()) continue;
+      for (const auto& [d, c] : static_cast<MovieClip*>(at)->Children()) {
+        (void)d;
+        pending.push_back(c);
+      }
+    }
+  }
+}
+
+void DispatchSimple(Machine& m, const Value& target, const std::string& type, bool bubbles) {
+  ClassObject* eventClass = m.FindClass("flash.events.Event");
+  if (!eventClass) return;
+  const Value args[2] = {m.StrValue(type), Value::Bool(bubbles)};
+  const Value event = m.Construct(Value::Obj(eventClass), args, 2);
+  m.CallPublic(target, "dispatchEvent", {event});
+}
+
+Value AddChildAt(Machine& m, const Value& self, const Value* args, int argc) {
+  MovieClip* parent = Container(m, self);
+  DisplayObject* child = ChildArg(m, args, argc);
+  const double index = NumArg(m, args, argc, 1, static_cast<double>(parent->Children().size()));
+  if (index < 0 || index > parent->Children().size())
+    m.ThrowError("RangeError", 2006, "The supplied index is out of bounds.");
+  Insert(m, parent, child, static_cast<std::size_t>(index));
+  DispatchSimple(m, args[0], "added", true);
+  return args[0];
+}
+Value AddChild(Machine& m, const Value& self, const Value* args, int argc) {
+  MovieClip* parent = Container(m, self);
+  DisplayObject* child = ChildArg(m, args, argc);
+  Insert(m, parent, child, parent->Children().size());
+  DispatchSimple(m, args[0], "added", true);
+  return args[0];
+}
+Value RemoveChild(Machine& m, const Value& self, const Value* args, int argc) {
+  MovieClip* parent = Container(m, self);
+  DisplayObject* child = ChildArg(m, args, argc);
+  if (child->Parent() != parent || child->Removed())
+    m.ThrowError("ArgumentError", 2025, "The supplied DisplayObject must be a child of the caller.");
+  DispatchSimple(m, args[0], "removed", true);
+  parent->RemoveChild(child);
+  return args[0];
+}
+Value GetChildAt(Machine& m, const Value& self, const Value* args, int argc) {
+  MovieClip* parent = Container(m, self);
+  const double index = NumArg(m, args, argc, 0, 0);
+  const std::vector<DisplayObject*> children = ChildList(parent);
+  if (index < 0 || index >= children.size() || std::isnan(index))
+    m.ThrowError("RangeError", 2006, "The supplied index is out of bounds.");
+  return ObjectFor(m, children[static_cast<std::size_t>(index)]);
+}
+Value RemoveChildAt(Machine& m, const Value& self, const Value* args, int argc) {
+  const Value child = GetChildAt(m, self, args, argc);
+  return RemoveChild(m, self, &child, 1);
+}
+Value GetChildIndex(Machine& m, const Value& self, const Value* args, int argc) {
+  MovieClip* parent = Container(m, self);
+  DisplayObject* child = ChildArg(m, args, argc);
+  const std::vector<DisplayObject*> children = ChildList(parent);
+  const auto it = std::find(children.begin(), children.end(), child);
+  if (it == children.end()) m.ThrowError("ArgumentError", 2025, "The supplied DisplayObject must be a child of the caller.");
+  return Value::Number(static_cast<double>(it - children.begin()));
+}
+Value SetChildIndex(Machine& m, const Value& self, const Value* args, int argc) {
+  MovieClip* parent = Container(m, self);
+  DisplayObject* child = ChildArg(m, args, argc);
+  if (child->Parent() != parent) m.ThrowError("ArgumentError", 2025, "The supplied DisplayObject must be a child of the caller.");
+  const double index = NumArg(m, args, argc, 1, 0);
+  if (index < 0 || index >= parent->Children().size()) m.ThrowError("RangeError", 2006, "The supplied index is out of bounds.");
+  Insert(m, parent, child, static_cast<std::size_t>(index));
+  return Value();
+}
+Value GetChildByName(Machine& m, const Value& self, const Value* args, int argc) {
+  MovieClip* parent = Container(m, self);
+  const std::string name = StrArg(m, args, argc, 0);
+  for (DisplayObject* c : ChildList(parent))
+    if (c->name == name) return ObjectFor(m, c);
+  return Value::Null();
+}
+Value SwapChildrenAt(Machine& m, const Value& self, const Value* args, int argc) {
+  MovieClip* parent = Container(m, self);
+  const std::vector<DisplayObject*> children = ChildList(parent);
+  const double a = NumArg(m, args, argc, 0, -1), b = NumArg(m, args, argc, 1, -1);
+  if (a < 0 || b < 0 || a >= children.size() || b >= children.size())
+    m.ThrowError("RangeError", 2006, "The supplied index is out of bounds.");
+  DisplayObject* x = children[static_cast<std::size_t>(a)];
+  DisplayObject* y = children[static_cast<std::size_t>(b)];
+  if (x != y) parent->SwapDepths(x, y->depth);
+  return Value();
+}
+Value SwapChildren(Machine& m, const Value& self, const Value* args, int argc) {
+  MovieClip* parent = Container(m, self);
+  const std::vector<DisplayObject*> children = ChildList(parent);
+  DisplayObject* x = ChildArg(m, args, argc);
+  DisplayObject* y = ChildArg(m, args + 1, argc - 1);
+  if (x->Parent() != parent || y->Parent() != parent)
+    m.ThrowError("ArgumentError", 2025, "The supplied DisplayObject must be a child of the caller.");
+  if (x != y) parent->SwapDepths(x, y->depth);
+  return Value();
+}
+
+Value Contains(Machine& m, const Value& self, const Value* args, int argc) {
+  MovieClip* parent = Container(m, self);
+  const Value v = Arg(args, argc, 0);
+  if (!v.IsObject() || v.object->kind != ObjectKind::Display) return Value::Bool(false);
+  for (DisplayObject* d = static_cast<NativeObject*>(v.object)->display; d; d = d->Removed() ? nullptr : d->Parent())
+    if (d == parent) return Value::Bool(true);
+  return Value::Bool(false);
+}
+
+// MovieClip.
+Value CurrentFrame(Machine& m, const Value& self, const Value*, int) {
+  return Value::Number(std::max(1, Container(m, self)->CurrentFrame() + 1));
+}
+Value TotalFrames(Machine& m, const Value& self, const Value*, int) { return Value::Number(Container(m, self)->TotalFrames()); }
+Value FramesLoaded(Machine& m, const Value& self, const Value*, int) { return Value::Number(Container(m, self)->FramesLoaded()); }
+Value Play(Machine& m, const Value& self, const Value*, int) {
+  Container(m, self)->Play();
+  return Value();
+}
+Value Stop(Machine& m, const Value& self, const Value*, int) {
+  Container(m, self)->Stop();
+  return Value();
+}
+Value CurrentLabel(Machine& m, const Value& self, const Value*, int) {
+  MovieClip* clip = Container(m, self);
+  const Timeline* t = clip->GetTimeline();
+  if (!t) return Value::Null();
+  int best = -1;
+  std::string label;
+  for (const auto& [name, frame] : t->labels) {
+    if (frame <= clip->CurrentFrame() && frame > best) {
+      best = frame;
+      label = name;
+    }
+  }
+  return best < 0 ? Value::Null() : m.StrValue(label);
+}
+
+void RunFrameScript(Machine& m, NativeObject* clipObject);
+
+Value Goto(Machine& m, const Value& self, const Value* args, int argc, bool play) {
+  MovieClip* clip = Container(m, self);
+  const Value target = Arg(args, argc, 0);
+  int frame = 0;
+  if (target.IsString()) {
+    frame = clip->GetTimeline() ? clip->GetTimeline()->FindLabel(target.string->Text()) : -1;
+    if (frame < 0) m.ThrowError("ArgumentError", 2109, "Frame label " + target.string->Text() + " not found in scene " + "Scene 1" + ".");
+  } else {
+    frame = static_cast<int>(m.ToNumber(target)) - 1;
+  }
+  frame = std::clamp(frame, 0, std::max(0, clip->TotalFrames() - 1));
+  const int before = clip->CurrentFrame();
+  clip->GotoFrame(frame, play);
+  if (clip->CurrentFrame() != before) RunFrameScript(m, static_cast<NativeObject*>(self.object));
+  return Value();
+}
+Value GotoAndStop(Machine& m, const Value& s, const Value* a, int n) { return Goto(m, s, a, n, false); }
+Value GotoAndPlay(Machine& m, const Value& s, const Value* a, int n) { return Goto(m, s, a, n, true); }
+Value NextFrame(Machine& m, const Value& self, const Value*, int) {
+  MovieClip* clip = Container(m, self);
+  const Value f = Value::Number(clip->CurrentFrame() + 2);
+  return Goto(m, self, &f, 1, false);
+}
+Value PrevFrame(Machine& m, const Value& self, const Value*, int) {
+  MovieClip* clip = Container(m, self);
+  const Value f = Value::Number(std::max(1, clip->CurrentFrame()));
+  return Goto(m, self, &f, 1, false);
+}
+
+// Frame scripts: kept on the clip's object by frame number (the `c` value holds an
+// Array of functions).
+Value AddFrameScript(Machine& m, const Value& self, const Value* args, int argc) {
+  NativeObject* o = Dispatcher(m, self);
+  Container(m, self);
+  if (!o->c.IsObject()) o->c = Value::Obj(m.NewArray());
+  auto* scripts = static_cast<ArrayObject*>(o->c.object);
+  for (int i = 0; i + 1 < argc; i += 2) {
+    const double frame = m.ToNumber(args[i]);
+    if (frame < 0 || frame > 65535 || std::isnan(frame)) continue;
+    const auto index = static_cast<std::size_t>(frame);
+    if (scripts->elements.size() <= index) scripts->elements.resize(index + 1, Value::Hole());
+    scripts->elements[index] = args[i + 1];
+  }
+  bool known = false;
+  for (auto& [object, frame] : m.scriptedClips) known = known || object == o;
+  if (!known) m.scriptedClips.emplace_back(o, -1);
+  return Value();
+}
+
+void RunFrameScript(Machine& m, NativeObject* o) {
+  if (!o->display || !o->c.IsObject()) return;
+  auto* clip = static_cast<MovieClip*>(o->display);
+  const int frame = clip->CurrentFrame();
+  for (auto& [object, last] : m.scriptedClips) {
+    if (object == o) last = frame;
+  }
+  auto* scripts = static_cast<ArrayObject*>(o->c.object);
+  if (frame < 0 || static_cast<std::size_t>(frame) >= scripts->elements.size()) return;
+  const Value f = scripts->elements[frame];
+  if (IsCallable(f)) m.Call(f, Value::Obj(o), nullptr, 0);
+}
+
+// Stage.
+Value StageWidth(Machine& m, const Value&, const Value*, int) { return Value::Number(m.player ? m.player->GetMovie().Width() : 550); }
+Value StageHeight(Machine& m, const Value&, const Value*, int) { return Value::Number(m.player ? m.player->GetMovie().Height() : 400); }
+Value StageFrameRate(Machine& m, const Value&, const Value*, int) { return Value::Number(m.player ? m.player->GetMovie().FrameRate() : 24); }
+
+}  // namespace
+
+namespace {
+void BindNames(Machine& m, Object* parentObject) {
+  auto* parent = static_cast<NativeObject*>(parentObject);
+  if (!parent->display || !parent->display->IsContainer()) return;
+  for (DisplayObject* child : ChildList(static_cast<MovieClip*>(parent->display))) {
+    if (child->name.empty() || child->placedByScript) continue;
+    const std::uint32_t id = m.FindId(child->name);
+    const Binding* b = nullptr;
+    if (parent->traits && id != kNoName) {
+      const Multiname name = m.PublicName(child->name);
+      b = parent->traits->Find(id, name, m);
+    }
+    if (b && (b->kind == Binding::Kind::Slot) && b->slot < parent->slotValues.size()) {
+      const Value v = ObjectFor(m, child);
+      if (!m.StrictEquals(parent->slotValues[b->slot], v)) parent->slotValues[b->slot] = v;
+    } else if (!b && parent->dynamic) {
+      const Object::Property* p = parent->FindOwn(child->name);
+      const Value v = ObjectFor(m, child);
+      if (!p || !m.StrictEquals(p->value, v)) parent->SetOwn(child->name, v);
+    }
+  }
+}
+}  // namespace
+
+void BindTimelineNames(Machine& m, DisplayObject* root) {
+  std::vector<DisplayObject*> pending{root};
+  while (!pending.empty()) {
+    DisplayObject* at = pending.back();
+    pending.pop_back();
+    if (!at->IsContainer()) continue;
+    const auto it = m.displayObjects.find(at);
+    if (it != m.displayObjects.end()) BindNames(m, it->second);
+    for (const auto& [depth, child] : static_cast<MovieClip*>(at)->Children()) pending.push_back(child);
+  }
+}
+
+// Called by the player after each frame: the frame scripts of clips whose frame changed.
+void RunChangedFrameScripts(Machine& m) {
+  const auto clips = m.scriptedClips;
+  for (const auto& [object, last] : clips) {
+    auto* o = static_cast<NativeObject*>(object);
+    if (!o->display || o->display->Removed()) continue;
+    const int frame = static_cast<MovieClip*>(o->display)->CurrentFrame();
+    if (frame != last) m.Guard([&] { RunFrameScript(m, o); });
+  }
+}
+
+// Tells every enterFrame (or other frame event) listener.
+void BroadcastFrameEvent(Machine& m, const std::string& type) {
+  const auto listeners = m.frameListeners;
+  for (Object* o : listeners) {
+    auto* d = static_cast<NativeObject*>(o);
+    bool has = false;
+    for (std::size_t i = 0; i + 3 < d->list.size(); i += 4) has = has || m.ToString(d->list[i]) == type;
+    if (!has) continue;
+    m.Guard([&] {
+      ClassObject* eventClass = m.FindClass("flash.events.Event");
+      const Value args[1] = {m.StrValue(type)};
+      const Value event = m.Construct(Value::Obj(eventClass), args, 1);
+      auto* e = static_cast<NativeObject*>(event.object);
+      e->a = Value::Obj(d);
+      Notify(m, d, e, 2);
+    });
+  }
+}
+
+Value DisplayObjectValue(Machine& m, DisplayObject* d) { return ObjectFor(m, d); }
+
+void InstallUtils(Machine&) {}
+
+double Machine::Now() const { return player ? player->Milliseconds() : 0; }
+
+void InstallDisplay(Machine& m) {
+  m.bindChildren = BindNames;
+  ClassObject* dispatcher = m.DefineClass("flash.events", "EventDispatcher", m.objectClass, [](Machine&, const Value&, const Value*, int) { return Value(); });
+  dispatcher->allocate = AllocateDispatcher;
+  m.AddTraitMethod(dispatcher, "addEventListener", AddEventListener);
+  m.AddTraitMethod(dispatcher, "removeEventListener", RemoveEventListener);
+  m.AddTraitMethod(dispatcher, "hasEventListener", HasEventListener);
+  m.AddTraitMethod(dispatcher, "willTrigger", HasEventListener);
+  m.AddTraitMethod(dispatcher, "dispatchEvent", DispatchEvent);
+
+  ClassObject* event = m.DefineClass("flash.events", "Event", m.objectClass, EventConstruct);
+  event->allocate = AllocateEvent;
+  m.AddAccessor(event, "type", EventType, nullptr);
+  m.AddAccessor(event, "target", EventTarget, nullptr);
+  m.AddAccessor(event, "currentTarget", EventCurrentTarget, nullptr);
+  m.AddAccessor(event, "bubbles", EventBubbles, nullptr);
+  m.AddAccessor(event, "cancelable", EventCancelable, nullptr);
+  m.AddAccessor(event, "eventPhase", EventPhase, nullptr);
+  m.AddTraitMethod(event, "isDefaultPrevented", EventIsDefaultPrevented);
+  m.AddTraitMethod(event, "preventDefault", EventPreventDefault);
+  m.AddTraitMethod(event, "stopPropagation", EventStop);
+  m.AddTraitMethod(event, "stopImmediatePropagation", EventStopNow);
+  m.AddTraitMethod(event, "clone", EventClone);
+  m.AddTraitMethod(event, "toString", EventToString);
+  m.AddTraitMethod(event, "formatToString", EventFormatToString);
+  static const std::pair<const char*, const char*> types[] = {
+      {"ENTER_FRAME", "enterFrame"}, {"EXIT_FRAME", "exitFrame"}, {"FRAME_CONSTRUCTED", "frameConstructed"},
+      {"ADDED", "added"}, {"ADDED_TO_STAGE", "addedToStage"}, {"REMOVED", "removed"},
+      {"REMOVED_FROM_STAGE", "removedFromStage"}, {"COMPLETE", "complete"}, {"CHANGE", "change"}, {"INIT", "init"},
+      {"RENDER", "render"}, {"RESIZE", "resize"}, {"ACTIVATE", "activate"}, {"DEACTIVATE", "deactivate"},
+      {"OPEN", "open"}, {"CLOSE", "close"}, {"CANCEL", "cancel"}, {"SELECT", "select"}, {"UNLOAD", "unload"},
+      {"SCROLL", "scroll"}, {"TAB_CHILDREN_CHANGE", "tabChildrenChange"}, {"TAB_ENABLED_CHANGE", "tabEnabledChange"},
+      {"TAB_INDEX_CHANGE", "tabIndexChange"}, {"FULLSCREEN", "fullScreen"}, {"MOUSE_LEAVE", "mouseLeave"},
+      {"SOUND_COMPLETE", "soundComplete"}, {"ID3", "id3"}, {"CONNECT", "connect"}, {"COPY", "copy"},
+      {"CUT", "cut"}, {"PASTE", "paste"}, {"CLEAR", "clear"}, {"SELECT_ALL", "selectAll"}};
+  for (const auto& [name, value] : types) m.AddConstant(event, name, m.StrValue(value));
+
+  ClassObject* displayObject = m.DefineClass("flash.display", "DisplayObject", dispatcher, [](Machine&, const Value&, const Value*, int) { return Value(); });
+  displayObject->allocate = AllocateDisplay;
+  m.AddAccessor(displayObject, "name", GetName, SetName);
+  m.AddAccessor(displayObject, "parent", GetParent, nullptr);
+  m.AddAccessor(displayObject, "root", GetRoot, nullptr);
+  m.AddAccessor(displayObject, "stage", GetStage, nullptr);
+  m.AddAccessor(displayObject, "x", GetX, SetX);
+  m.AddAccessor(displayObject, "y", GetY, SetY);
+  m.AddAccessor(displayObject, "scaleX", GetScaleX, SetScaleX);
+  m.AddAccessor(displayObject, "scaleY", GetScaleY, SetScaleY);
+  m.AddAccessor(displayObject, "rotation", GetRotation, SetRotation);
+  m.AddAccessor(displayObject, "alpha", GetAlpha, SetAlpha);
+  m.AddAccessor(displayObject, "visible", GetVisible, SetVisible);
+  m.AddAccessor(displayObject, "width", GetWidth, SetWidth);
+  m.AddAccessor(displayObject, "height", GetHeight, SetHeight);
+  ClassObject* interactive = m.DefineClass("flash.display", "InteractiveObject", displayObject, [](Machine&, const Value&, const Value*, int) { return Value(); });
+  ClassObject* container = m.DefineClass("flash.display", "DisplayObjectContainer", interactive, [](Machine&, const Value&, const Value*, int) { return Value(); });
+  m.AddAccessor(container, "numChildren", NumChildren, nullptr);
+  m.AddTraitMethod(container, "addChild", AddChild);
+  m.AddTraitMethod(container, "addChildAt", AddChildAt);
+  m.AddTraitMethod(container, "removeChild", RemoveChild);
+  m.AddTraitMethod(container, "removeChildAt", RemoveChildAt);
+  m.AddTraitMethod(container, "getChildAt", GetChildAt);
+  m.AddTraitMethod(container, "getChildIndex", GetChildIndex);
+  m.AddTraitMethod(container, "setChildIndex", SetChildIndex);
+  m.AddTraitMethod(container, "getChildByName", GetChildByName);
+  m.AddTraitMethod(container, "contains", Contains);
+  m.AddTraitMethod(container, "swapChildren", SwapChildren);
+  m.AddTraitMethod(container, "swapChildrenAt", SwapChildrenAt);
+  ClassObject* sprite = m.DefineClass("flash.display", "Sprite", container, [](Machine&, const Value&, const Value*, int) { return Value(); });
+  ClassObject* clip = m.DefineClass("flash.display", "MovieClip", sprite, [](Machine&, const Value&, const Value*, int) { return Value(); }, false);
+  m.AddAccessor(clip, "currentFrame", CurrentFrame, nullptr);
+  m.AddAccessor(clip, "totalFrames", TotalFrames, nullptr);
+  m.AddAccessor(clip, "framesLoaded", FramesLoaded, nullptr);
+  m.AddAccessor(clip, "currentLabel", CurrentLabel, nullptr);
+  m.AddAccessor(clip, "currentFrameLabel", CurrentLabel, nullptr);
+  m.AddTraitMethod(clip, "play", Play);
+  m.AddTraitMethod(clip, "stop", Stop);
+  m.AddTraitMethod(clip, "gotoAndStop", GotoAndStop);
+  m.AddTraitMethod(clip, "gotoAndPlay", GotoAndPlay);
+  m.AddTraitMethod(clip, "nextFrame", NextFrame);
+  m.AddTraitMethod(clip, "prevFrame", PrevFrame);
+  m.AddTraitMethod(clip, "addFrameScript", AddFrameScript);
+  m.DefineClass("flash.display", "Shape", displayObject, [](Machine&, const Value&, const Value*, int) { return Value(); });
+  m.DefineClass("flash.display", "SimpleButton", interactive, [](Machine&, const Value&, const Value*, int) { return Value(); });
+  m.DefineClass("flash.display", "Bitmap", displayObject, [](Machine&, const Value&, const Value*, int) { return Value(); });
+  ClassObject* stage = m.DefineClass("flash.display", "Stage", container);
+  m.AddAccessor(stage, "stageWidth", StageWidth, nullptr);
+  m.AddAccessor(stage, "stageHeight", StageHeight, nullptr);
+  m.AddAccessor(stage, "frameRate", StageFrameRate, [](Machine&, const Value&, const Value*, int) { return Value(); });
+}
+
+}  // namespace vantrel::flash::avm2

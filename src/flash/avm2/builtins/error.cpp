@@ -1,0 +1,95 @@
+// Error and its subclasses: message, name (the nearest built-in error class's), errorID.
+#include "flash/avm2/builtins/support.h"
+
+namespace vantrel::flash::avm2 {
+
+namespace {
+
+Value ErrorConstruct(Machine& m, const Value& self, const Value* args, int argc);
+
+Object* AllocateError(Machine& m, ClassObject*) { return m.heap.Make<NativeObject>(ObjectKind::Error, nullptr, nullptr); }
+
+Value ErrorConstruct(Machine& m, const Value& self, const Value* args, int argc) {
+  auto* e = static_cast<NativeObject*>(self.object);
+  const Value message = Arg(args, argc, 0);
+  std::string name = "Error";
+  for (ClassObject* c = e->cls; c; c = c->base) {
+    if (c->init && c->init->native == ErrorConstruct) {
+      name = c->name;
+      break;
+    }
+  }
+  m.SetPublic(self, "message", message.IsUndefined() ? m.StrValue("") : m.StrValue(m.ToString(message)));
+  m.SetPublic(self, "name", m.StrValue(name));
+  e->a = Value::Number(m.ToInt32(Arg(args, argc, 1)));
+  return Value();
+}
+
+Value ErrorToString(Machine& m, const Value& self, const Value*, int) {
+  const Value message = m.GetPublic(self, "message");
+  const std::string name = m.ToString(m.GetPublic(self, "name"));
+  const std::string text = m.ToString(message);
+  return m.StrValue(text.empty() ? name : name + ": " + text);
+}
+
+Value ErrorId(Machine& m, const Value& self, const Value*, int) {
+  auto* e = Receiver<NativeObject>(m, self, ObjectKind::Error, "Error.errorID");
+  return e->a.IsUndefined() ? Value::Number(0) : e->a;
+}
+
+Value StackTrace(Machine&, const Value&, const Value*, int) { return Value::Null(); }
+
+Value ErrorCall(Machine& m, const Value& self, const Value* args, int argc) {
+  return Value::Obj(m.ConstructClass(static_cast<ClassObject*>(self.object), args, argc));
+}
+
+void AddSlot(Machine& m, ClassObject* c, const std::string& name) {
+  Traits& traits = *c->instanceTraits;
+  Binding b;
+  b.ns = m.PublicNs();
+  b.kind = Binding::Kind::Slot;
+  b.slot = static_cast<std::uint32_t>(traits.slotValues.size());
+  traits.bindings[m.Intern(name)].push_back(b);
+  Traits::SlotInfo info;
+  info.name = m.Intern(name);
+  traits.slotValues.push_back(info);
+}
+
+}  // namespace
+
+void InstallErrors(Machine& m) {
+  ClassObject* error = m.DefineClass("", "Error", m.objectClass, ErrorConstruct, false);
+  m.errorClass = error;
+  error->allocate = AllocateError;
+  error->callHandler = m.NativeMethod("Error", ErrorCall);
+  AddSlot(m, error, "message");
+  AddSlot(m, error, "name");
+  m.AddAccessor(error, "errorID", ErrorId, nullptr);
+  m.AddMethod(error->prototype, "toString", ErrorToString);
+  m.AddTraitMethod(error, "getStackTrace", StackTrace);
+  error->prototype->SetOwn("name", m.StrValue("Error"), false);
+  error->prototype->SetOwn("message", m.StrValue("Error"), false);
+  m.AddConstant(error, "length", Value::Number(1));
+  struct Sub {
+    const char* package;
+    const char* name;
+  };
+  static const Sub subs[] = {{"", "DefinitionError"}, {"", "EvalError"}, {"", "RangeError"}, {"", "ReferenceError"},
+                             {"", "SecurityError"}, {"", "SyntaxError"}, {"", "TypeError"}, {"", "URIError"},
+                             {"", "VerifyError"}, {"", "UninitializedError"}, {"", "ArgumentError"},
+                             {"flash.errors", "IOError"}, {"flash.errors", "IllegalOperationError"},
+                             {"flash.errors", "MemoryError"}, {"flash.errors", "StackOverflowError"},
+                             {"flash.errors", "ScriptTimeoutError"}, {"flash.errors", "InvalidSWFError"}};
+  for (const Sub& s : subs) {
+    ClassObject* c = m.DefineClass(s.package, s.name, error, ErrorConstruct, false);
+    c->callHandler = error->callHandler;
+    c->prototype->SetOwn("name", m.StrValue(s.name), false);
+  }
+  ClassObject* io = m.FindClass("flash.errors.IOError");
+  for (const char* name : {"EOFError"}) {
+    ClassObject* c = m.DefineClass("flash.errors", name, io, ErrorConstruct, false);
+    c->callHandler = error->callHandler;
+  }
+}
+
+}  // namespace vantrel::flash::avm2

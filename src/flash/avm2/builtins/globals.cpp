@@ -1,0 +1,243 @@
+// The top level's functions and constants, and the flash.utils functions.
+#include <cmath>
+#include <cstring>
+
+#include "flash/avm1/string_utils.h"
+#include "flash/avm2/builtins/support.h"
+
+namespace vantrel::flash::avm2 {
+
+namespace {
+
+Value Trace(Machine& m, const Value&, const Value* args, int argc) {
+  std::string line;
+  for (int i = 0; i < argc; ++i) {
+    if (i) line += ' ';
+    line += m.ToString(args[i]);
+  }
+  if (m.onTrace) m.onTrace(line);
+  return Value();
+}
+
+Value IsNaN(Machine& m, const Value&, const Value* args, int argc) { return Value::Bool(std::isnan(NumArg(m, args, argc, 0, std::nan("")))); }
+Value IsFinite(Machine& m, const Value&, const Value* args, int argc) { return Value::Bool(std::isfinite(NumArg(m, args, argc, 0, std::nan("")))); }
+
+Value ParseInt(Machine& m, const Value&, const Value* args, int argc) {
+  const std::string text = StrArg(m, args, argc, 0);
+  int radix = static_cast<int>(m.ToInt32(Arg(args, argc, 1)));
+  std::size_t i = text.find_first_not_of(" \t\n\r\f\v");
+  if (i == std::string::npos) return Value::Number(std::nan(""));
+  bool negative = false;
+  if (text[i] == '-' || text[i] == '+') negative = text[i++] == '-';
+  if ((radix == 0 || radix == 16) && i + 1 < text.size() && text[i] == '0' && (text[i + 1] == 'x' || text[i + 1] == 'X')) {
+    i += 2;
+    radix = 16;
+  }
+  if (radix == 0) radix = 10;
+  if (radix < 2 || radix > 36) return Value::Number(std::nan(""));
+  double value = 0;
+  bool any = false;
+  for (; i < text.size(); ++i) {
+    const char c = text[i];
+    int digit = 99;
+    if (c >= '0' && c <= '9') digit = c - '0';
+    else if (c >= 'a' && c <= 'z') digit = c - 'a' + 10;
+    else if (c >= 'A' && c <= 'Z') digit = c - 'A' + 10;
+    if (digit >= radix) break;
+    value = value * radix + digit;
+    any = true;
+  }
+  if (!any) return Value::Number(std::nan(""));
+  return Value::Number(negative ? -value : value);
+}
+
+Value ParseFloat(Machine& m, const Value&, const Value* args, int argc) {
+  const std::string text = StrArg(m, args, argc, 0);
+  std::size_t i = text.find_first_not_of(" \t\n\r\f\v");
+  if (i == std::string::npos) return Value::Number(std::nan(""));
+  std::size_t j = i;
+  if (j < text.size() && (text[j] == '-' || text[j] == '+')) ++j;
+  if (text.compare(j, 8, "Infinity") == 0) return Value::Number(text[i] == '-' ? -INFINITY : INFINITY);
+  bool digits = false, dot = false;
+  std::size_t end = j;
+  while (end < text.size()) {
+    const char c = text[end];
+    if (std::isdigit(static_cast<unsigned char>(c))) digits = true;
+    else if (c == '.' && !dot) dot = true;
+    else break;
+    ++end;
+  }
+  if (!digits) return Value::Number(std::nan(""));
+  if (end < text.size() && (text[end] == 'e' || text[end] == 'E')) {
+    std::size_t k = end + 1;
+    if (k < text.size() && (text[k] == '-' || text[k] == '+')) ++k;
+    if (k < text.size() && std::isdigit(static_cast<unsigned char>(text[k]))) {
+      while (k < text.size() && std::isdigit(static_cast<unsigned char>(text[k]))) ++k;
+      end = k;
+    }
+  }
+  return Value::Number(std::strtod(text.substr(i, end - i).c_str(), nullptr));
+}
+
+Value Escape(Machine& m, const Value&, const Value* args, int argc) {
+  const std::u16string u = avm1::Utf16Units(StrArg(m, args, argc, 0));
+  static const char* kept = "@-_.*+/";
+  std::string out;
+  char buffer[8];
+  for (char16_t c : u) {
+    if ((c < 128 && std::isalnum(c)) || (c < 128 && std::strchr(kept, static_cast<char>(c)) && c)) {
+      out += static_cast<char>(c);
+    } else if (c < 256) {
+      std::snprintf(buffer, sizeof buffer, "%%%02X", c);
+      out += buffer;
+    } else {
+      std::snprintf(buffer, sizeof buffer, "%%u%04X", c);
+      out += buffer;
+    }
+  }
+  return m.StrValue(out);
+}
+
+Value EncodeUri(Machine& m, const Value&, const Value* args, int argc, const char* kept) {
+  const std::string text = StrArg(m, args, argc, 0);
+  std::string out;
+  char buffer[8];
+  for (unsigned char c : text) {
+    if (c < 128 && (std::isalnum(c) || std::strchr(kept, static_cast<char>(c)))) {
+      out += static_cast<char>(c);
+    } else {
+      std::snprintf(buffer, sizeof buffer, "%%%02X", c);
+      out += buffer;
+    }
+  }
+  return m.StrValue(out);
+}
+Value EncodeUriComponent(Machine& m, const Value& s, const Value* a, int n) { return EncodeUri(m, s, a, n, "-_.!~*'()"); }
+Value EncodeUriWhole(Machine& m, const Value& s, const Value* a, int n) { return EncodeUri(m, s, a, n, "-_.!~*'();/?:@&=+$,#"); }
+
+Value Unescape(Machine& m, const Value&, const Value* args, int argc) {
+  const std::string text = StrArg(m, args, argc, 0);
+  std::u16string out;
+  const std::u16string u = avm1::Utf16Units(text);
+  auto hex = [](char16_t c) -> int {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    return -1;
+  };
+  for (std::size_t i = 0; i < u.size(); ++i) {
+    if (u[i] == '%' && i + 5 < u.size() && u[i + 1] == 'u' && hex(u[i + 2]) >= 0 && hex(u[i + 3]) >= 0 && hex(u[i + 4]) >= 0 && hex(u[i + 5]) >= 0) {
+      out.push_back(static_cast<char16_t>(hex(u[i + 2]) << 12 | hex(u[i + 3]) << 8 | hex(u[i + 4]) << 4 | hex(u[i + 5])));
+      i += 5;
+    } else if (u[i] == '%' && i + 2 < u.size() && hex(u[i + 1]) >= 0 && hex(u[i + 2]) >= 0) {
+      out.push_back(static_cast<char16_t>(hex(u[i + 1]) << 4 | hex(u[i + 2])));
+      i += 2;
+    } else {
+      out.push_back(u[i]);
+    }
+  }
+  return m.StrValue(avm1::Utf8FromUnits(out));
+}
+
+Value DecodeUri(Machine& m, const Value&, const Value* args, int argc) {
+  const std::string text = StrArg(m, args, argc, 0);
+  std::string out;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (text[i] == '%' && i + 2 < text.size() && std::isxdigit(static_cast<unsigned char>(text[i + 1])) &&
+        std::isxdigit(static_cast<unsigned char>(text[i + 2]))) {
+      out += static_cast<char>(std::stoi(text.substr(i + 1, 2), nullptr, 16));
+      i += 2;
+    } else {
+      out += text[i];
+    }
+  }
+  return m.StrValue(out);
+}
+
+Value QualifiedClassName(Machine& m, const Value&, const Value* args, int argc) {
+  return m.StrValue(m.QualifiedClassName(Arg(args, argc, 0)));
+}
+
+Value QualifiedSuperclassName(Machine& m, const Value&, const Value* args, int argc) {
+  const Value v = Arg(args, argc, 0);
+  ClassObject* c = v.IsObject() && v.object->kind == ObjectKind::Class ? static_cast<ClassObject*>(v.object) : m.ClassOf(v);
+  if (!c || !c->base) return Value::Null();
+  return m.StrValue(c->base->QualifiedName());
+}
+
+Value DefinitionByName(Machine& m, const Value&, const Value* args, int argc) {
+  const std::string name = StrArg(m, args, argc, 0);
+  if (ClassObject* c = m.FindClass(name)) return Value::Obj(c);
+  // Functions and other definitions of the domain.
+  std::string package, local = name;
+  std::size_t split = name.rfind("::");
+  if (split != std::string::npos) {
+    package = name.substr(0, split);
+    local = name.substr(split + 2);
+  } else if ((split = name.rfind('.')) != std::string::npos) {
+    package = name.substr(0, split);
+    local = name.substr(split + 1);
+  }
+  Multiname mn;
+  mn.id = m.FindId(local);
+  mn.text = &local;
+  const NsId ns = m.InternNs(kNsNamespace, package);
+  mn.ns = &ns;
+  mn.nsCount = 1;
+  bool found = false;
+  const Value v = m.LookupDomain(mn, found);
+  if (found) return v;
+  m.ThrowReferenceError(1065, "Variable " + local + " is not defined.");
+}
+
+Value GetTimer(Machine& m, const Value&, const Value*, int) { return Value::Number(std::floor(m.Now())); }
+
+Value AddTimer(Machine& m, const Value* args, int argc, bool repeat) {
+  Machine::Timer t;
+  t.id = ++m.nextTimer;
+  t.function = Arg(args, argc, 0);
+  t.interval = std::max(1.0, NumArg(m, args, argc, 1, 0));
+  t.due = m.Now() + t.interval;
+  t.repeat = repeat;
+  for (int i = 2; i < argc; ++i) t.args.push_back(args[i]);
+  m.timers.push_back(std::move(t));
+  return Value::Number(m.nextTimer);
+}
+Value SetTimeout(Machine& m, const Value&, const Value* args, int argc) { return AddTimer(m, args, argc, false); }
+Value SetInterval(Machine& m, const Value&, const Value* args, int argc) { return AddTimer(m, args, argc, true); }
+Value ClearTimer(Machine& m, const Value&, const Value* args, int argc) {
+  const int id = m.ToInt32(Arg(args, argc, 0));
+  for (auto it = m.timers.begin(); it != m.timers.end(); ++it) {
+    if (it->id == id) {
+      m.timers.erase(it);
+      break;
+    }
+  }
+  return Value();
+}
+
+}  // namespace
+
+void InstallGlobals(Machine& m) {
+  m.DefineGlobal("", "NaN", Value::Number(std::nan("")));
+  m.DefineGlobal("", "Infinity", Value::Number(INFINITY));
+  m.DefineGlobal("", "undefined", Value());
+  struct Entry {
+    const char* package;
+    const char* name;
+    Native fn;
+  };
+  static const Entry functions[] = {
+      {"", "trace", Trace}, {"", "isNaN", IsNaN}, {"", "isFinite", IsFinite}, {"", "parseInt", ParseInt},
+      {"", "parseFloat", ParseFloat}, {"", "escape", Escape}, {"", "unescape", Unescape},
+      {"", "encodeURIComponent", EncodeUriComponent}, {"", "encodeURI", EncodeUriWhole},
+      {"", "decodeURIComponent", DecodeUri}, {"", "decodeURI", DecodeUri},
+      {"flash.utils", "getQualifiedClassName", QualifiedClassName},
+      {"flash.utils", "getQualifiedSuperclassName", QualifiedSuperclassName},
+      {"flash.utils", "getDefinitionByName", DefinitionByName}, {"flash.utils", "getTimer", GetTimer},
+      {"flash.utils", "setTimeout", SetTimeout}, {"flash.utils", "setInterval", SetInterval},
+      {"flash.utils", "clearTimeout", ClearTimer}, {"flash.utils", "clearInterval", ClearTimer}};
+  for (const Entry& e : functions) m.DefineGlobal(e.package, e.name, Value::Obj(m.NewNativeFunction(e.name, e.fn)));
+}
+
+}  // namespace vantrel::flash::avm2

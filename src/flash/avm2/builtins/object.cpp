@@ -1,0 +1,236 @@
+// Object, Class, Function, Namespace, QName and Boolean.
+#include "flash/avm2/builtins/support.h"
+
+namespace vantrel::flash::avm2 {
+
+namespace {
+
+Value ObjectToString(Machine& m, const Value& self, const Value*, int) {
+  if (self.IsObject() && self.object->kind == ObjectKind::Class)
+    return m.StrValue("[class " + static_cast<ClassObject*>(self.object)->name + "]");
+  if (self.IsObject() && self.object->kind == ObjectKind::Function) return m.StrValue("function Function() {}");
+  ClassObject* c = m.ClassOf(self);
+  return m.StrValue("[object " + (c ? c->name : std::string("Object")) + "]");
+}
+
+Value ObjectValueOf(Machine&, const Value& self, const Value*, int) { return self; }
+
+Value HasOwnProperty(Machine& m, const Value& self, const Value* args, int argc) {
+  const std::string name = StrArg(m, args, argc, 0);
+  Object* o = self.AsObject();
+  if (!o) {
+    if (self.IsString() && name == "length") return Value::Bool(true);
+    return Value::Bool(false);
+  }
+  if (o->kind == ObjectKind::Array) {
+    const long index = Machine::ArrayIndex(name);
+    auto* a = static_cast<ArrayObject*>(o);
+    if (index >= 0)
+      return Value::Bool(static_cast<std::size_t>(index) < a->elements.size() && a->elements[index].type != Value::Type::Hole);
+  }
+  if (o->kind == ObjectKind::Vector) {
+    const long index = Machine::ArrayIndex(name);
+    if (index >= 0) return Value::Bool(static_cast<std::size_t>(index) < static_cast<NativeObject*>(o)->list.size());
+  }
+  if (o->FindOwn(name)) return Value::Bool(true);
+  if (o->traits) {
+    const std::uint32_t id = m.FindId(name);
+    if (id != kNoName) {
+      Multiname pub = m.PublicName(name);
+      if (const Binding* b = o->traits->Find(id, pub, m)) return Value::Bool(b->kind != Binding::Kind::Method || true);
+    }
+  }
+  return Value::Bool(false);
+}
+
+Value PropertyIsEnumerable(Machine& m, const Value& self, const Value* args, int argc) {
+  const std::string name = StrArg(m, args, argc, 0);
+  Object* o = self.AsObject();
+  if (!o) return Value::Bool(false);
+  if (o->kind == ObjectKind::Array) {
+    const long index = Machine::ArrayIndex(name);
+    auto* a = static_cast<ArrayObject*>(o);
+    if (index >= 0)
+      return Value::Bool(static_cast<std::size_t>(index) < a->elements.size() && a->elements[index].type != Value::Type::Hole);
+  }
+  const Object::Property* p = o->FindOwn(name);
+  return Value::Bool(p && p->enumerable);
+}
+
+Value SetPropertyIsEnumerable(Machine& m, const Value& self, const Value* args, int argc) {
+  Object* o = self.AsObject();
+  if (!o) return Value();
+  if (Object::Property* p = o->FindOwn(StrArg(m, args, argc, 0))) p->enumerable = m.ToBoolean(Arg(args, argc, 1));
+  return Value();
+}
+
+Value IsPrototypeOf(Machine&, const Value& self, const Value* args, int argc) {
+  const Value v = Arg(args, argc, 0);
+  if (!self.IsObject() || !v.IsObject()) return Value::Bool(false);
+  for (Object* p = v.object->proto; p; p = p->proto)
+    if (p == self.object) return Value::Bool(true);
+  return Value::Bool(false);
+}
+
+Value ObjectCall(Machine& m, const Value&, const Value* args, int argc) {
+  if (argc == 0 || args[0].IsNullish()) return Value::Obj(m.NewObject());
+  return args[0];
+}
+
+Value FunctionCall(Machine& m, const Value& self, const Value* args, int argc) {
+  const Value receiver = Arg(args, argc, 0);
+  return m.Call(self, receiver, argc > 1 ? args + 1 : nullptr, argc > 1 ? argc - 1 : 0);
+}
+
+Value FunctionApply(Machine& m, const Value& self, const Value* args, int argc) {
+  const Value receiver = Arg(args, argc, 0);
+  std::vector<Value> list;
+  const Value array = Arg(args, argc, 1);
+  if (array.IsObject() && array.object->kind == ObjectKind::Array) {
+    for (const Value& v : static_cast<ArrayObject*>(array.object)->elements)
+      list.push_back(v.type == Value::Type::Hole ? Value() : v);
+  } else if (!array.IsNullish()) {
+    m.ThrowTypeError(1116, "second argument to Function.prototype.apply must be an array.");
+  }
+  return m.Call(self, receiver, list.data(), static_cast<int>(list.size()));
+}
+
+Value FunctionLength(Machine& m, const Value& self, const Value*, int) {
+  if (!self.IsObject() || self.object->kind != ObjectKind::Function) return Value::Number(0);
+  auto* f = static_cast<FunctionObject*>(self.object);
+  if (!f->method->unit) return Value::Number(0);
+  return Value::Number(static_cast<double>(f->method->unit->abc->methods[f->method->index].paramTypes.size()));
+  (void)m;
+}
+
+Value EmptyFunction(Machine&, const Value&, const Value*, int) { return Value(); }
+
+Value FunctionConstruct(Machine& m, const Value&, const Value*, int) {
+  // new Function() makes a function that does nothing; source text cannot be compiled.
+  return Value::Obj(m.NewNativeFunction("", EmptyFunction));
+}
+
+Value NamespaceConstruct(Machine& m, const Value& self, const Value* args, int argc) {
+  auto* ns = static_cast<NativeObject*>(self.object);
+  const Value uri = argc >= 2 ? args[1] : Arg(args, argc, 0);
+  if (argc >= 2) ns->a = args[0];
+  if (uri.IsObject() && uri.object->kind == ObjectKind::Namespace) ns->text = static_cast<NativeObject*>(uri.object)->text;
+  else if (uri.IsObject() && uri.object->kind == ObjectKind::QName) ns->text = static_cast<NativeObject*>(uri.object)->text;
+  else if (!uri.IsUndefined()) ns->text = m.ToString(uri);
+  return Value();
+}
+
+Value NamespaceUri(Machine& m, const Value& self, const Value*, int) {
+  return m.StrValue(Receiver<NativeObject>(m, self, ObjectKind::Namespace, "Namespace.uri")->text);
+}
+Value NamespacePrefix(Machine& m, const Value& self, const Value*, int) {
+  auto* ns = Receiver<NativeObject>(m, self, ObjectKind::Namespace, "Namespace.prefix");
+  if (ns->a.IsUndefined()) return ns->text.empty() ? m.StrValue("") : Value();
+  return m.StrValue(m.ToString(ns->a));
+}
+
+Value QNameConstruct(Machine& m, const Value& self, const Value* args, int argc) {
+  auto* q = static_cast<NativeObject*>(self.object);
+  if (argc >= 2) {
+    const Value ns = args[0];
+    if (ns.IsObject() && ns.object->kind == ObjectKind::Namespace) q->text = static_cast<NativeObject*>(ns.object)->text;
+    else if (ns.IsNull()) q->text = "*";
+    else q->text = m.ToString(ns);
+    q->a = m.StrValue(m.ToString(args[1]));
+  } else {
+    const Value v = Arg(args, argc, 0);
+    if (v.IsObject() && v.object->kind == ObjectKind::QName) {
+      q->text = static_cast<NativeObject*>(v.object)->text;
+      q->a = static_cast<NativeObject*>(v.object)->a;
+    } else {
+      q->a = m.StrValue(v.IsUndefined() ? "" : m.ToString(v));
+    }
+  }
+  return Value();
+}
+
+Value QNameLocalName(Machine& m, const Value& self, const Value*, int) {
+  return Receiver<NativeObject>(m, self, ObjectKind::QName, "QName.localName")->a;
+}
+Value QNameUri(Machine& m, const Value& self, const Value*, int) {
+  auto* q = Receiver<NativeObject>(m, self, ObjectKind::QName, "QName.uri");
+  return q->text == "*" ? Value::Null() : m.StrValue(q->text);
+}
+Value QNameToString(Machine& m, const Value& self, const Value*, int) {
+  auto* q = Receiver<NativeObject>(m, self, ObjectKind::QName, "QName.prototype.toString");
+  if (q->text.empty()) return q->a;
+  return m.StrValue(q->text + "::" + m.ToString(q->a));
+}
+Value NamespaceToString(Machine& m, const Value& self, const Value*, int) {
+  return m.StrValue(Receiver<NativeObject>(m, self, ObjectKind::Namespace, "Namespace.prototype.toString")->text);
+}
+
+Value BooleanToString(Machine& m, const Value& self, const Value*, int) {
+  if (self.IsBoolean()) return m.StrValue(self.boolean ? "true" : "false");
+  if (self.IsObject() && self.object == m.booleanClass->prototype) return m.StrValue("false");
+  m.ThrowTypeError(1004, "Method Boolean.prototype.toString was invoked on an incompatible object.");
+}
+Value BooleanValueOf(Machine& m, const Value& self, const Value*, int) {
+  if (self.IsBoolean()) return self;
+  if (self.IsObject() && self.object == m.booleanClass->prototype) return Value::Bool(false);
+  m.ThrowTypeError(1004, "Method Boolean.prototype.valueOf was invoked on an incompatible object.");
+}
+Value BooleanCall(Machine& m, const Value&, const Value* args, int argc) { return Value::Bool(m.ToBoolean(Arg(args, argc, 0))); }
+
+template <ObjectKind kind>
+Object* AllocateNative(Machine& m, ClassObject*) {
+  return m.heap.Make<NativeObject>(kind, nullptr, nullptr);
+}
+
+}  // namespace
+
+void InstallObjectClasses(Machine& m) {
+  m.objectClass = m.DefineClass("", "Object", nullptr, nullptr, false);
+  m.classClass = m.DefineClass("", "Class", m.objectClass);
+  m.functionClass = m.DefineClass("", "Function", m.objectClass, nullptr, false);
+  for (ClassObject* c : {m.objectClass, m.classClass, m.functionClass}) {
+    c->cls = m.classClass;
+    c->proto = m.classClass->prototype;
+  }
+  m.classClass->prototype->proto = m.objectClass->prototype;
+  m.functionClass->prototype->proto = m.objectClass->prototype;
+  m.objectClass->prototype->cls = m.objectClass;
+  m.objectClass->callHandler = m.NativeMethod("Object", ObjectCall);
+  Object* proto = m.objectClass->prototype;
+  m.AddMethod(proto, "toString", ObjectToString);
+  m.AddMethod(proto, "toLocaleString", ObjectToString);
+  m.AddMethod(proto, "valueOf", ObjectValueOf);
+  m.AddMethod(proto, "hasOwnProperty", HasOwnProperty);
+  m.AddMethod(proto, "propertyIsEnumerable", PropertyIsEnumerable);
+  m.AddMethod(proto, "setPropertyIsEnumerable", SetPropertyIsEnumerable);
+  m.AddMethod(proto, "isPrototypeOf", IsPrototypeOf);
+  m.AddConstant(m.objectClass, "length", Value::Number(1));
+  m.AddMethod(m.functionClass->prototype, "call", FunctionCall);
+  m.AddMethod(m.functionClass->prototype, "apply", FunctionApply);
+  m.AddMethod(m.functionClass->prototype, "toString", ObjectToString);
+  m.AddAccessor(m.functionClass, "length", FunctionLength, nullptr);
+  m.functionClass->callHandler = m.NativeMethod("Function", FunctionConstruct);
+  m.functionClass->allocate = nullptr;
+  // new Function() goes through the call handler (functions are not plain instances).
+  m.functionClass->init = nullptr;
+
+  m.namespaceClass = m.DefineClass("", "Namespace", m.objectClass, NamespaceConstruct);
+  m.namespaceClass->allocate = AllocateNative<ObjectKind::Namespace>;
+  m.AddAccessor(m.namespaceClass, "uri", NamespaceUri, nullptr);
+  m.AddAccessor(m.namespaceClass, "prefix", NamespacePrefix, nullptr);
+  m.AddMethod(m.namespaceClass->prototype, "toString", NamespaceToString);
+  m.AddMethod(m.namespaceClass->prototype, "valueOf", NamespaceToString);
+  m.qnameClass = m.DefineClass("", "QName", m.objectClass, QNameConstruct);
+  m.qnameClass->allocate = AllocateNative<ObjectKind::QName>;
+  m.AddAccessor(m.qnameClass, "localName", QNameLocalName, nullptr);
+  m.AddAccessor(m.qnameClass, "uri", QNameUri, nullptr);
+  m.AddMethod(m.qnameClass->prototype, "toString", QNameToString);
+
+  m.booleanClass = m.DefineClass("", "Boolean", m.objectClass);
+  m.booleanClass->isFinal = true;
+  m.booleanClass->callHandler = m.NativeMethod("Boolean", BooleanCall);
+  m.AddMethod(m.booleanClass->prototype, "toString", BooleanToString);
+  m.AddMethod(m.booleanClass->prototype, "valueOf", BooleanValueOf);
+}
+
+}  // namespace vantrel::flash::avm2

@@ -1,0 +1,286 @@
+// The ActionScript 3 machine: loaded ABC files and the application domain their scripts
+// define, the built-in classes, property access by multiname, conversions as the
+// language does them, and calls into the interpreter. Script errors travel as a thrown
+// `Thrown` inside the machine; what leaves it through the public entry points (RunScript,
+// Construct, CallFunction at the host side) is caught and reported.
+#pragma once
+
+#include <deque>
+#include <functional>
+#include <map>
+#include <memory>
+#include <span>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include "flash/avm2/abc.h"
+#include "flash/avm2/object.h"
+
+namespace vantrel::flash {
+class Player;
+}
+
+namespace vantrel::flash::avm2 {
+
+// A script error on its way to a handler.
+struct Thrown {
+  Value value;
+};
+// The script ran out of its instruction budget or nested too deeply to go on: unwinds
+// every script frame (no handler sees it).
+struct Halt {
+  std::string reason;
+};
+
+// An ABC file as the machine runs it: its methods, interned names and the classes and
+// script globals it made.
+struct AbcUnit {
+  std::shared_ptr<const AbcFile> abc;
+  std::vector<std::unique_ptr<MethodInfo>> methods;
+  std::vector<NsId> namespaces;
+  std::vector<std::vector<NsId>> nsSets;
+  std::vector<Multiname> multinames;
+  std::vector<std::uint32_t> multinameIds;  // interned local names (kNoName for none)
+  std::vector<const String*> strings;        // heap strings of the pool, made on first use
+  std::vector<ClassObject*> classes;
+  struct Script {
+    Object* global = nullptr;
+    int state = 0;  // 0 not run, 1 running, 2 done
+  };
+  std::vector<Script> scripts;
+};
+
+class Machine {
+ public:
+  explicit Machine(gc::Heap& heap);
+  ~Machine();
+  Machine(const Machine&) = delete;
+  Machine& operator=(const Machine&) = delete;
+
+  gc::Heap& heap;
+  std::function<void(const std::string&)> onTrace;
+  // An error no script caught, as the player's debugger prints it.
+  std::function<void(const std::string&)> onUncaught;
+  // The player whose display objects the display classes stand for (null in tests).
+  flash::Player* player = nullptr;
+  // Display objects and the script objects that stand for them.
+  std::unordered_map<const DisplayObject*, Object*> displayObjects;
+  // Objects listening for enterFrame (the player tells every one of them each frame).
+  std::vector<Object*> frameListeners;
+  // Clips with frame scripts (addFrameScript), with the frame each last ran.
+  std::vector<std::pair<Object*, int>> scriptedClips;
+  // setTimeout/setInterval: due time in milliseconds of movie time.
+  struct Timer {
+    int id = 0;
+    Value function;
+    std::vector<Value> args;
+    double interval = 0, due = 0;
+    bool repeat = false;
+  };
+  std::vector<Timer> timers;
+  int nextTimer = 0;
+  double Now() const;
+  // The display object the next display-class instance stands for (the root clip when
+  // the document class is constructed); null makes a new one.
+  DisplayObject* bindNext = nullptr;
+  // Sets an instance's properties for the named children its timeline placed (called
+  // once its slots are there, before its constructor runs).
+  void (*bindChildren)(Machine&, Object*) = nullptr;
+
+  // Loads an ABC file; unless lazy, runs its last script. False with the VerifyError
+  // text in error when the file is corrupt.
+  bool LoadAbc(std::span<const std::uint8_t> bytes, bool lazy, std::string& error);
+  // The class of a qualified name ("pkg.Name" or "Name"), its script run first; null
+  // when there is none (or it failed).
+  ClassObject* FindClass(const std::string& qualifiedName);
+  // Runs fn and reports an uncaught error (through onUncaught); false when one was.
+  bool Guard(const std::function<void()>& fn);
+
+  // Names.
+  std::uint32_t Intern(std::string_view text);
+  std::uint32_t FindId(std::string_view text) const;
+  const std::string& NameText(std::uint32_t id) const { return names_[id]; }
+  NsId InternNs(std::uint8_t kind, const std::string& uri, std::uint64_t unique = 0);
+  const NamespaceInfo& Ns(NsId id) const { return namespaces_[id]; }
+  NsId PublicNs() const { return publicNs_; }
+  NsId As3Ns() const { return as3Ns_; }
+  bool IsPublicLike(NsId id) const { return id == publicNs_ || id == as3Ns_; }
+  Multiname PublicName(const std::string& text);
+
+  // Strings and values.
+  const String* Str(std::string text);
+  Value StrValue(std::string text) { return Value::Str(Str(std::move(text))); }
+  const String* EmptyString() const { return empty_; }
+
+  // Conversions as the language does them.
+  double ToNumber(const Value& v);
+  std::string ToString(const Value& v);
+  bool ToBoolean(const Value& v) const;
+  std::int32_t ToInt32(const Value& v) { return avm1::ToInt32(ToNumber(v)); }
+  std::uint32_t ToUint32(const Value& v) { return avm1::ToUint32(ToNumber(v)); }
+  Value ToPrimitive(const Value& v, bool stringHint);
+  Object* ToObject(const Value& v);  // TypeError for null and undefined
+  std::string TypeOf(const Value& v);
+  bool StrictEquals(const Value& a, const Value& b) const;
+  bool LooseEquals(const Value& a, const Value& b);
+  // a < b: 1 true, 0 false, -1 undefined (NaN)
+  int LessThan(const Value& a, const Value& b);
+  Value Add(const Value& a, const Value& b);
+
+  // Types.
+  ClassObject* ClassOf(const Value& v) const;
+  bool IsInstance(const Value& v, ClassObject* type) const;
+  bool IsSubclass(ClassObject* c, ClassObject* base) const;
+  Value Coerce(const Value& v, ClassObject* type);
+  // "Test", "flash.display::MovieClip"
+  std::string QualifiedClassName(const Value& v) const;
+  std::string ClassNameForError(const Value& v) const;
+
+  // Objects.
+  Object* NewObject();
+  ArrayObject* NewArray(std::vector<Value> elements = {});
+  FunctionObject* NewFunction(MethodInfo* method, const ScopeChain& scope);
+  FunctionObject* NewNativeFunction(const std::string& name, Native fn, int tag = 0);
+  FunctionObject* MethodClosure(MethodInfo* method, const Value& receiver);
+  // new constructor(args): primitives for the primitive classes (new Number(1) is 1).
+  Value Construct(const Value& constructor, const Value* args, int argc);
+  Object* ConstructClass(ClassObject* cls, const Value* args, int argc);
+  Value Call(const Value& function, const Value& self, const Value* args, int argc);
+  Value Invoke(MethodInfo* method, const Value& self, const Value* args, int argc, const ScopeChain* scope);
+
+  // Properties by multiname.
+  Value GetProperty(const Value& object, const Multiname& name);
+  void SetProperty(const Value& object, const Multiname& name, const Value& value, bool init = false);
+  Value CallProperty(const Value& object, const Multiname& name, const Value* args, int argc, bool lex);
+  bool HasProperty(const Value& object, const Multiname& name);
+  bool DeleteProperty(const Value& object, const Multiname& name);
+  Value GetPublic(const Value& object, const std::string& name) { return GetProperty(object, PublicName(name)); }
+  void SetPublic(const Value& object, const std::string& name, const Value& value) { SetProperty(object, PublicName(name), value); }
+  Value CallPublic(const Value& object, const std::string& name, std::vector<Value> args = {}) {
+    return CallProperty(object, PublicName(name), args.data(), static_cast<int>(args.size()), false);
+  }
+  // The object of the global scope (or the domain) that has the name; null when none.
+  Object* FindDefinition(const Multiname& name);
+  // Array index of a property name, or -1.
+  static long ArrayIndex(const std::string& name);
+  // for..in over an object: 0 at the end, else the next index.
+  int NextIndex(Object* object, int index);
+  Value NameAt(Object* object, int index);
+  Value ValueAt(Object* object, int index);
+  // Dictionaries keep object keys by identity: whether key is one for object, its
+  // value's place (made when create), and its removal.
+  bool IsDictionaryKey(const Value& object, const Value& key) const;
+  Value* DictionaryEntry(const Value& object, const Value& key, bool create);
+  bool DictionaryDelete(const Value& object, const Value& key);
+
+  // Errors: throws a new instance of the class (by its name) with "Error #id: text".
+  [[noreturn]] void ThrowError(const char* className, int id, const std::string& text);
+  [[noreturn]] void ThrowTypeError(int id, const std::string& text) { ThrowError("TypeError", id, text); }
+  [[noreturn]] void ThrowReferenceError(int id, const std::string& text) { ThrowError("ReferenceError", id, text); }
+  std::string ErrorText(const Value& error);
+
+  // Built-in classes.
+  ClassObject* objectClass = nullptr;
+  ClassObject* functionClass = nullptr;
+  ClassObject* classClass = nullptr;
+  ClassObject* arrayClass = nullptr;
+  ClassObject* stringClass = nullptr;
+  ClassObject* numberClass = nullptr;
+  ClassObject* intClass = nullptr;
+  ClassObject* uintClass = nullptr;
+  ClassObject* booleanClass = nullptr;
+  ClassObject* namespaceClass = nullptr;
+  ClassObject* qnameClass = nullptr;
+  ClassObject* errorClass = nullptr;
+  ClassObject* vectorClass = nullptr;
+  ClassObject* vectorObjectClass = nullptr;
+  Object* globalObject = nullptr;  // the top level's globals (trace, NaN, Math, ...)
+
+  // Natives: defining built-in classes and their members.
+  ClassObject* DefineClass(const std::string& package, const std::string& name, ClassObject* base,
+                           Native constructor = nullptr, bool sealed = true);
+  void DefineGlobal(const std::string& package, const std::string& name, const Value& value);
+  void AddMethod(Object* target, const std::string& name, Native fn, int tag = 0);  // dynamic, not enumerable
+  void AddTraitMethod(ClassObject* cls, const std::string& name, Native fn, bool isStatic = false, int tag = 0);
+  void AddAccessor(ClassObject* cls, const std::string& name, Native getter, Native setter, bool isStatic = false, int tag = 0);
+  void AddConstant(ClassObject* cls, const std::string& name, const Value& value);  // static
+  MethodInfo* NativeMethod(const std::string& name, Native fn, int tag = 0);
+
+  // Budgets.
+  void SetBudget(long instructions) { budget_ = instructions; }
+  long budget_ = 2000000;
+  int depth_ = 0;
+  static constexpr int kMaxDepth = 400;
+
+  // Marks what the machine holds (globals, classes, units).
+  void TraceRoots(gc::Tracer& tracer) const;
+
+  // The interpreter (interpreter.cpp).
+  Value Execute(MethodInfo* method, const Value& self, const Value* args, int argc, const ScopeChain* scope);
+
+  // ABC units, for the interpreter.
+  Value PoolString(AbcUnit& unit, std::uint32_t index);
+  void RunScript(AbcUnit& unit, std::size_t index);
+  ClassObject* NewClass(AbcUnit& unit, std::uint32_t index, ClassObject* base, const ScopeChain& scope);
+  Value DefaultValue(AbcUnit& unit, std::uint8_t kind, std::uint32_t index);
+  Multiname ResolveName(AbcUnit& unit, std::uint32_t index, const Value* runtimeName, const Value* runtimeNs,
+                        std::string& storage, NsId& nsStorage);
+  ClassObject* ResolveType(AbcUnit& unit, std::uint32_t index);  // null for "*"
+  void InitTraits(AbcUnit& unit, Traits& traits, const std::vector<AbcTrait>& abcTraits, ClassObject* owner, bool isStatic);
+  void InitSlots(Object* object, const Traits& traits);
+  Value CoerceSlot(const Traits::SlotInfo& slot, const Value& v);
+  std::vector<std::unique_ptr<AbcUnit>> units;
+  std::vector<std::unique_ptr<Traits>> ownedTraits;
+  std::vector<std::unique_ptr<MethodInfo>> nativeMethods;
+
+  // Domain: the definitions of every script, by local name.
+  struct Definition {
+    NsId ns;
+    AbcUnit* unit = nullptr;    // script definitions
+    std::size_t script = 0;
+    Value value;                // native definitions
+  };
+  std::unordered_map<std::uint32_t, std::vector<Definition>> domain;
+  Value LookupDomain(const Multiname& name, bool& found);
+
+ private:
+  void InstallBuiltins();
+  // A deque: multinames keep pointers to the texts, which must not move as names come.
+  std::deque<std::string> names_;
+  std::unordered_map<std::string, std::uint32_t> nameIds_;
+  std::vector<NamespaceInfo> namespaces_;
+  std::map<std::tuple<std::uint8_t, std::string, std::uint64_t>, NsId> nsIds_;
+  std::unordered_map<std::string, const String*> stringCache_;
+  NsId publicNs_ = 0, as3Ns_ = 0;
+  const String* empty_ = nullptr;
+  std::uint64_t nextPrivate_ = 1;
+};
+
+// Built-in class families (builtins/*.cpp).
+void InstallObjectClasses(Machine& machine);
+void InstallArray(Machine& machine);
+void InstallString(Machine& machine);
+void InstallNumbers(Machine& machine);
+void InstallMath(Machine& machine);
+void InstallVector(Machine& machine);
+// Vector.<param> (param null for Vector.<*>), made once per element type.
+ClassObject* ApplyVector(Machine& machine, ClassObject* param);
+void InstallErrors(Machine& machine);
+void InstallGlobals(Machine& machine);
+void InstallUtils(Machine& machine);
+void InstallDisplay(Machine& machine);
+
+// The display side (builtins/display.cpp): frame scripts of clips whose frame changed,
+// frame events to their listeners, and the script object of a display object.
+void RunChangedFrameScripts(Machine& machine);
+// Named timeline children as properties of their parents' objects, over the tree.
+void BindTimelineNames(Machine& machine, DisplayObject* root);
+void BroadcastFrameEvent(Machine& machine, const std::string& type);
+Value DisplayObjectValue(Machine& machine, DisplayObject* object);
+
+// Numbers as the player prints them (shortest round trip, ECMAScript layout).
+std::string NumberToString(double number);
+std::string NumberToRadix(double number, int radix);
+
+}  // namespace vantrel::flash::avm2

@@ -1,0 +1,255 @@
+// The ActionScript 3 machine without a movie: ABC parsing and its refusals, the
+// verifier, and the interpreter's arithmetic, conversions, exceptions and printing.
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "abc_writer.h"
+#include "flash/avm2/abc.h"
+#include "flash/avm2/machine.h"
+
+namespace vantrel::flash::avm2 {
+namespace {
+
+using testing::AbcWriter;
+using Bytes = AbcWriter::Bytes;
+
+struct Session {
+  gc::Heap heap;
+  Machine machine{heap};
+  std::vector<std::string> traces, errors;
+  Session() {
+    machine.onTrace = [this](const std::string& line) { traces.push_back(line); };
+    machine.onUncaught = [this](const std::string& text) { errors.push_back(text); };
+  }
+  bool Load(const Bytes& abc) {
+    std::string error;
+    const bool ok = machine.LoadAbc(abc, false, error);
+    if (!ok) errors.push_back(error);
+    return ok;
+  }
+};
+
+// Code that traces the value the `push` bytes leave on the stack.
+Bytes TraceOf(AbcWriter& w, const Bytes& push) {
+  const std::uint32_t trace = w.Name("trace");
+  Bytes code = {0xD0, 0x30, 0x5D};  // getlocal0 pushscope findpropstrict trace
+  AbcWriter::U30(code, trace);
+  code.insert(code.end(), push.begin(), push.end());
+  code.push_back(0x4F);  // callpropvoid trace 1
+  AbcWriter::U30(code, trace);
+  code.push_back(1);
+  code.push_back(0x47);  // returnvoid
+  return code;
+}
+
+std::vector<std::string> RunCode(const std::function<Bytes(AbcWriter&)>& make) {
+  AbcWriter w;
+  const Bytes code = make(w);
+  w.Script(w.Method(code));
+  Session run;
+  run.Load(w.Finish());
+  std::vector<std::string> out = run.traces;
+  for (const std::string& e : run.errors) out.push_back("! " + e);
+  return out;
+}
+
+Bytes PushInt(AbcWriter& w, std::int32_t v) {
+  Bytes b = {0x2D};
+  AbcWriter::U30(b, w.Int(v));
+  return b;
+}
+Bytes PushString(AbcWriter& w, const std::string& s) {
+  Bytes b = {0x2C};
+  AbcWriter::U30(b, w.String(s));
+  return b;
+}
+Bytes Cat(std::initializer_list<Bytes> parts) {
+  Bytes out;
+  for (const Bytes& p : parts) out.insert(out.end(), p.begin(), p.end());
+  return out;
+}
+
+TEST(Avm2Abc, ParsesAFileAndRefusesEveryTruncationOfIt) {
+  AbcWriter w;
+  const Bytes code = TraceOf(w, PushString(w, "hello"));
+  w.Script(w.Method(code));
+  const Bytes abc = w.Finish();
+  std::string error;
+  const auto file = ParseAbc(abc, &error);
+  ASSERT_TRUE(file) << error;
+  EXPECT_EQ(file->majorVersion, 46);
+  ASSERT_EQ(file->scripts.size(), 1u);
+  ASSERT_EQ(file->bodies.size(), 1u);
+  EXPECT_EQ(file->bodies[0].code, code);
+  EXPECT_EQ(file->methods[0].body, 0);
+  for (std::size_t length = 0; length < abc.size(); ++length) {
+    error.clear();
+    const Bytes cut(abc.begin(), abc.begin() + static_cast<long>(length));
+    EXPECT_FALSE(ParseAbc(cut, &error)) << "length " << length;
+    EXPECT_EQ(error.rfind("VerifyError: Error #", 0), 0u) << error;
+  }
+}
+
+TEST(Avm2Abc, RefusesIndicesOutsideThePools) {
+  AbcWriter w;
+  w.Name("x");
+  w.multinames[0][2] = 99;  // the name's string is not in the pool
+  w.Script(w.Method({0x47}));
+  std::string error;
+  EXPECT_FALSE(ParseAbc(w.Finish(), &error));
+  EXPECT_EQ(error, "VerifyError: Error #1032: Cpool index 99 is out of range 3.");
+
+  AbcWriter version;
+  Bytes bytes = version.Finish();
+  bytes[2] = 47;
+  EXPECT_FALSE(ParseAbc(bytes, &error));
+  EXPECT_NE(error.find("Error #1014"), std::string::npos);
+}
+
+TEST(Avm2Verifier, RejectsMalformedMethodsBeforeTheyRun) {
+  // A branch into the middle of pushint's operand.
+  auto branchInside = RunCode([](AbcWriter& w) {
+    Bytes code = {0x10};
+    AbcWriter::S24(code, 1);
+    const Bytes push = PushInt(w, 70000);
+    code.insert(code.end(), push.begin(), push.end());
+    code.push_back(0x47);
+    return code;
+  });
+  ASSERT_EQ(branchInside.size(), 1u);
+  EXPECT_EQ(branchInside[0], "! VerifyError: Error #1021: At least one branch target was not on a valid instruction in the method.");
+
+  auto badOpcode = RunCode([](AbcWriter&) { return Bytes{0xFF, 0x47}; });
+  ASSERT_EQ(badOpcode.size(), 1u);
+  EXPECT_NE(badOpcode[0].find("Error #1011"), std::string::npos);
+
+  auto badRegister = RunCode([](AbcWriter&) { return Bytes{0x62, 40, 0x29, 0x47}; });
+  ASSERT_EQ(badRegister.size(), 1u);
+  EXPECT_NE(badRegister[0].find("Error #1025: An invalid register 40 was accessed."), std::string::npos);
+
+  auto fallsOff = RunCode([](AbcWriter&) { return Bytes{0x02}; });
+  ASSERT_EQ(fallsOff.size(), 1u);
+  EXPECT_NE(fallsOff[0].find("Error #1020"), std::string::npos);
+}
+
+TEST(Avm2Interpreter, NumbersPrintAsThePlayerPrintsThem) {
+  EXPECT_EQ(NumberToString(0.1 + 0.2), "0.30000000000000004");
+  EXPECT_EQ(NumberToString(1e21), "1e+21");
+  EXPECT_EQ(NumberToString(123456789012345680000.0), "123456789012345680000");
+  EXPECT_EQ(NumberToString(1e-7), "1e-7");
+  EXPECT_EQ(NumberToString(0.000001), "0.000001");
+  EXPECT_EQ(NumberToString(-0.0), "0");
+  EXPECT_EQ(NumberToString(-1.5), "-1.5");
+  EXPECT_EQ(NumberToString(std::nan("")), "NaN");
+  EXPECT_EQ(NumberToString(-INFINITY), "-Infinity");
+  EXPECT_EQ(NumberToRadix(255, 16), "ff");
+  EXPECT_EQ(NumberToRadix(-8, 2), "-1000");
+}
+
+TEST(Avm2Interpreter, IntArithmeticWrapsAndNumberArithmeticDoesNot) {
+  auto out = RunCode([](AbcWriter& w) {
+    Bytes code = TraceOf(w, Cat({PushInt(w, 2147483647), Bytes{0x24, 1, 0xC5}}));  // add_i
+    code.pop_back();
+    const Bytes more = TraceOf(w, Cat({PushInt(w, 2147483647), Bytes{0x24, 1, 0xA0}}));  // add
+    code.insert(code.end(), more.begin() + 2, more.end());
+    return code;
+  });
+  EXPECT_EQ(out, (std::vector<std::string>{"-2147483648", "2147483648"}));
+
+  // "5" - 2 converts, "5" + 2 concatenates; uint conversion of -1.
+  auto conversions = RunCode([](AbcWriter& w) {
+    Bytes code = TraceOf(w, Cat({PushString(w, "5"), Bytes{0x24, 2, 0xA1}}));
+    code.pop_back();
+    Bytes b = TraceOf(w, Cat({PushString(w, "5"), Bytes{0x24, 2, 0xA0}}));
+    code.insert(code.end(), b.begin() + 2, b.end() - 1);
+    b = TraceOf(w, Bytes{0x24, 0xFF, 0x74});  // pushbyte -1, convert_u
+    code.insert(code.end(), b.begin() + 2, b.end());
+    return code;
+  });
+  EXPECT_EQ(conversions, (std::vector<std::string>{"3", "52", "4294967295"}));
+}
+
+TEST(Avm2Interpreter, ThrownValuesReachTheirHandlerAndUncaughtOnesAreReported) {
+  // try { throw "boom" } catch (e) { trace(e) }
+  AbcWriter w;
+  const std::uint32_t trace = w.Name("trace");
+  Bytes code = {0xD0, 0x30};
+  const Bytes push = PushString(w, "boom");
+  code.insert(code.end(), push.begin(), push.end());
+  code.push_back(0x03);
+  const auto to = static_cast<std::uint32_t>(code.size());
+  code.push_back(0xD5);
+  code.push_back(0x5D);
+  AbcWriter::U30(code, trace);
+  code.push_back(0xD1);
+  code.push_back(0x4F);
+  AbcWriter::U30(code, trace);
+  code.push_back(1);
+  code.push_back(0x47);
+  w.Script(w.Method(code, {{2, to, to, 0, 0}}));
+  Session run;
+  ASSERT_TRUE(run.Load(w.Finish()));
+  EXPECT_EQ(run.traces, (std::vector<std::string>{"boom"}));
+  EXPECT_TRUE(run.errors.empty());
+
+  // A property read on null is a TypeError no one catches: reported, not thrown out.
+  auto uncaught = RunCode([](AbcWriter& w) {
+    const std::uint32_t name = w.Name("x");
+    Bytes code = {0x20, 0x66};
+    AbcWriter::U30(code, name);
+    code.push_back(0x29);
+    code.push_back(0x47);
+    return code;
+  });
+  ASSERT_EQ(uncaught.size(), 1u);
+  EXPECT_EQ(uncaught[0], "! TypeError: Error #1009: Cannot access a property or method of a null object reference.");
+}
+
+TEST(Avm2Interpreter, EndlessLoopsStopAtTheBudget) {
+  AbcWriter w;
+  Bytes code = {0x09, 0x10};
+  AbcWriter::S24(code, -5);  // jump back to the label
+  w.Script(w.Method(code));
+  Session run;
+  run.machine.SetBudget(100000);
+  ASSERT_TRUE(run.Load(w.Finish()));
+  ASSERT_EQ(run.errors.size(), 1u);
+  EXPECT_NE(run.errors[0].find("Error #1502"), std::string::npos);
+}
+
+TEST(Avm2Objects, BuiltInClassesAnswerAsTheLanguageDoes) {
+  gc::Heap heap;
+  Machine m(heap);
+  // Names keep their texts while many more are interned.
+  const Multiname first = m.PublicName("first");
+  for (int i = 0; i < 20000; ++i) m.Intern("name" + std::to_string(i));
+  EXPECT_EQ(*first.text, "first");
+  ArrayObject* a = m.NewArray({Value::Number(3), Value::Number(10), Value::Number(1)});
+  const Value array = Value::Obj(a);
+  m.CallPublic(array, "sort");
+  EXPECT_EQ(m.ToString(array), "1,10,3");
+  m.CallPublic(array, "sort", {Value::Number(16)});
+  EXPECT_EQ(m.ToString(array), "1,3,10");
+  EXPECT_EQ(m.ToNumber(m.GetPublic(array, "length")), 3);
+  m.SetPublic(array, "5", m.StrValue("x"));
+  EXPECT_EQ(m.ToString(array), "1,3,10,,,x");
+  EXPECT_EQ(m.ToString(m.CallPublic(m.StrValue("abcdef"), "substr", {Value::Number(-3), Value::Number(2)})), "de");
+  EXPECT_EQ(m.ToString(m.CallPublic(Value::Number(255), "toString", {Value::Number(16)})), "ff");
+  EXPECT_EQ(m.QualifiedClassName(Value::Number(5)), "int");
+  EXPECT_EQ(m.QualifiedClassName(Value::Number(5.5)), "Number");
+  EXPECT_TRUE(m.IsInstance(Value::Number(5), m.uintClass));
+  EXPECT_FALSE(m.IsInstance(Value::Number(-5), m.uintClass));
+  EXPECT_TRUE(m.LooseEquals(m.StrValue("1"), Value::Number(1)));
+  EXPECT_TRUE(m.LooseEquals(Value::Null(), Value()));
+  EXPECT_FALSE(m.StrictEquals(Value::Null(), Value()));
+  try {
+    m.Coerce(m.StrValue("x"), m.arrayClass);
+    ADD_FAILURE() << "coercion should fail";
+  } catch (const Thrown& thrown) {
+    EXPECT_EQ(m.ErrorText(thrown.value), "TypeError: Error #1034: Type Coercion failed: cannot convert String to Array.");
+  }
+}
+
+}  // namespace
+}  // namespace vantrel::flash::avm2
