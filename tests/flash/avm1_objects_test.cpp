@@ -145,13 +145,8 @@ TEST(Avm1Objects, ConstructorsPrototypesAndInheritance) {
   s.Push("q").Push(0).Push("Q").Op(0x40).SetVariable();
   s.Push(0).Get("q").Method("get").Trace();
   s.Get("q").Get("P").Op(0x54).Trace();
-<<<<<<< HEAD
-  // for (k in {a: 1, b: 2}) trace(k): enumerate pushes the names above an undefined marker;
-  // an object literal's names come out as written
-=======
   // for (k in {a: 1, b: 2}) trace(k): enumerate pushes the names above an undefined
   // marker; the literal makes its members in stack order (b first), so a is the newest
->>>>>>> text
   s.Push("e").Push("a").Push(1).Push("b").Push(2).Push(2).Op(0x43).SetVariable();
   s.Get("e").Op(0x55).Trace().Trace().Trace();
   EXPECT_EQ(Traces(s), (std::vector<std::string>{"7", "true", "false", "9", "true", "a", "b", "undefined"}));

@@ -38,15 +38,11 @@ TEST(Avm1Values, NumbersPrintAsActionScriptWritesThem) {
   EXPECT_TRUE(m.ToBoolean(m.Str("0")));
   m.SetDefaultVersion(8);
   EXPECT_TRUE(std::isnan(m.ToNumber(m.Str("12px"))));
-<<<<<<< HEAD
   // Spaces may lead a number but not follow it; hexadecimal takes no leading space.
   EXPECT_EQ(m.ToNumber(m.Str("0x1F")), 31);
   EXPECT_TRUE(std::isnan(m.ToNumber(m.Str(" 0x1F "))));
-=======
-  EXPECT_EQ(m.ToNumber(m.Str("0x1F")), 31);
   EXPECT_EQ(m.ToNumber(m.Str(" 12")), 12);  // leading spaces only
   EXPECT_TRUE(std::isnan(m.ToNumber(m.Str("0x1F "))));
->>>>>>> text
   EXPECT_EQ(avm1::ToInt32(4294967297.0), 1);
 }
 

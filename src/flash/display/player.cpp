@@ -26,11 +26,11 @@ bool SameNameNoCase(std::string_view a, std::string_view b) { return avm1::SameN
 
 constexpr std::size_t kCollectAfterBytes = 16u << 20;
 
-<<<<<<< HEAD
 bool IsWebAddress(const std::string& url) {
   const std::size_t scheme = url.find("://");
   return scheme != std::string::npos && url.compare(0, scheme, "file") != 0;
-=======
+}
+
 // The ActionScript 3 side of a movie made for it rides on an engine object in the
 // runtime's table of named objects, so that the collector traces its roots with the
 // rest of the runtime's.
@@ -48,7 +48,6 @@ avm2::As3Movie* As3Of(avm1::Runtime& runtime) {
   if (it == runtime.prototypes.end() || !it->second) return nullptr;
   auto* holder = it->second->Data<As3Holder>();
   return holder ? holder->movie.get() : nullptr;
->>>>>>> avm3
 }
 
 std::string ReadLocalFile(const std::string& path, bool& ok) {
