@@ -465,7 +465,7 @@ void RenderDisplayObject(QPainter& painter, const DisplayObject& object, const Q
   options.quality = quality;
   painter.save();
   painter.setRenderHint(QPainter::Antialiasing, quality != Quality::Low);
-  Walker walker(options, std::sqrt(std::abs(transform.determinant())) * 20);
+  Walker walker(options, transform);  // the drawing's own space is its stage
   walker.DrawAlone(painter, object, transform, color);
   painter.restore();
 }

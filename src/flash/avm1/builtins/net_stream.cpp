@@ -36,7 +36,7 @@ Value ConstructConnection(Call& call) {
   if (!call.self) return {};
   call.self->kind = NativeKind::Other;
   call.self->native = std::make_unique<ConnectionData>();
-  return {};
+  return Value::Obj(call.self);
 }
 
 Value Connect(Call& call) {
@@ -137,7 +137,7 @@ Value ConstructStream(Call& call) {
   if (!call.self) return {};
   call.self->kind = NativeKind::Other;
   call.self->native = std::make_unique<StreamData>();
-  return {};
+  return Value::Obj(call.self);
 }
 
 Value Play(Call& call) {
