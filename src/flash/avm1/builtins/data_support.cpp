@@ -149,4 +149,23 @@ std::string EncodeVariables(Machine& machine, Object* object) {
   return out;
 }
 
+Value AddRequestHeader(Call& call) {
+  Machine& m = call.machine;
+  if (!call.self) return Value();
+  Object* headers = m.Get(call.self, "_customHeaders").AsObject();
+  if (!headers) {
+    headers = m.NewArray();
+    call.self->Define("_customHeaders", Value::Obj(headers), kDontEnum);
+  }
+  ArrayData* list = headers->Array();
+  if (!list) return Value();
+  if (Object* pairs = call.Arg(0).AsObject(); pairs && pairs->Array()) {
+    for (const Value& v : pairs->Array()->elements) list->elements.push_back(m.Str(m.ToString(v)));
+  } else if (call.Count() >= 2) {
+    list->elements.push_back(m.Str(m.ToString(call.Arg(0))));
+    list->elements.push_back(m.Str(m.ToString(call.Arg(1))));
+  }
+  return Value();
+}
+
 }  // namespace vantrel::flash::avm1::data

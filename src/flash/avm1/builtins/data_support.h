@@ -118,4 +118,8 @@ class AmfReader {
   std::vector<Object*> seen_;
 };
 
+// LoadVars/XML addRequestHeader: headers kept for the loader as a flat array of names
+// and values in the hidden _customHeaders.
+Value AddRequestHeader(Call& call);
+
 }  // namespace vantrel::flash::avm1::data

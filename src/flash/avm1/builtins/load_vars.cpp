@@ -93,25 +93,6 @@ Value Nothing(Call&) { return Value(); }
 Value GetBytesLoaded(Call& call) { return call.self ? call.machine.Get(call.self, "_bytesLoaded") : Value(); }
 Value GetBytesTotal(Call& call) { return call.self ? call.machine.Get(call.self, "_bytesTotal") : Value(); }
 
-Value AddRequestHeader(Call& call) {
-  Machine& m = call.machine;
-  if (!call.self) return Value();
-  Object* headers = m.Get(call.self, "_customHeaders").AsObject();
-  if (!headers) {
-    headers = m.NewArray();
-    call.self->Define("_customHeaders", Value::Obj(headers), kDontEnum);
-  }
-  ArrayData* list = headers->Array();
-  if (!list) return Value();
-  if (Object* pairs = call.Arg(0).AsObject(); pairs && pairs->Array()) {
-    for (const Value& v : pairs->Array()->elements) list->elements.push_back(m.Str(m.ToString(v)));
-  } else if (call.Count() >= 2) {
-    list->elements.push_back(m.Str(m.ToString(call.Arg(0))));
-    list->elements.push_back(m.Str(m.ToString(call.Arg(1))));
-  }
-  return Value();
-}
-
 }  // namespace
 
 void InstallLoadVars(Runtime& rt) {
@@ -128,7 +109,7 @@ void InstallLoadVars(Runtime& rt) {
       {"onLoad", Nothing},
       {"getBytesLoaded", GetBytesLoaded},
       {"getBytesTotal", GetBytesTotal},
-      {"addRequestHeader", AddRequestHeader},
+      {"addRequestHeader", data::AddRequestHeader},
   };
   rt.AddMembers(proto, members);
   proto->Define("contentType", Value::Str(rt.Str("application/x-www-form-urlencoded")), kDontEnum);

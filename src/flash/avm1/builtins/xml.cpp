@@ -724,25 +724,6 @@ Value GetBytesTotal(Call& call) {
   return call.self ? call.machine.Get(call.self, "_bytesTotal") : Value();
 }
 
-Value AddRequestHeader(Call& call) {
-  // Headers are kept for the loader as a flat array of names and values.
-  Machine& m = call.machine;
-  if (!call.self) return Value();
-  Object* headers = m.Get(call.self, "_customHeaders").AsObject();
-  if (!headers) {
-    headers = m.NewArray();
-    call.self->Define("_customHeaders", Value::Obj(headers), kDontEnum);
-  }
-  ArrayData* list = headers->Array();
-  if (!list) return Value();
-  if (Object* pairs = call.Arg(0).AsObject(); pairs && pairs->Array()) {
-    for (const Value& v : pairs->Array()->elements) list->elements.push_back(m.Str(m.ToString(v)));
-  } else if (call.Count() >= 2) {
-    list->elements.push_back(m.Str(m.ToString(call.Arg(0))));
-    list->elements.push_back(m.Str(m.ToString(call.Arg(1))));
-  }
-  return Value();
-}
 
 }  // namespace
 
@@ -809,7 +790,7 @@ void InstallXml(Runtime& rt) {
       {"onLoad", Nothing},
       {"getBytesLoaded", GetBytesLoaded},
       {"getBytesTotal", GetBytesTotal},
-      {"addRequestHeader", AddRequestHeader},
+      {"addRequestHeader", data::AddRequestHeader},
   };
   rt.AddMembers(rt.xmlProto, xmlMembers);
   rt.xmlProto->Define("contentType", Value::Str(rt.Str("application/x-www-form-urlencoded")), kDontEnum);
