@@ -942,7 +942,7 @@ Value Interpreter::Less(const Value& a, const Value& b) {
   if (plainObject(pa)) return Value::Bool(false);
   const Value pb = ToPrimitive(b, false);
   if (plainObject(pb)) return Value::Bool(false);
-  if (pa.IsString() && pb.IsString()) return Value::Bool(Utf16Less(pa.string->Text(), pb.string->Text()));
+  if (pa.IsString() && pb.IsString()) return Value::Bool(CodePointLess(pa.string->Text(), pb.string->Text()));
   const double x = ToNumber(pa), y = ToNumber(pb);
   if (std::isnan(x) || std::isnan(y)) return Value();
   return Value::Bool(x < y);
@@ -988,17 +988,52 @@ Value Interpreter::LookupVariable(std::string_view name, bool& found) {
   return Value();
 }
 
+// A dot path that does not end in a member from the first scope holding its first
+// name is tried from the outer scopes: "a.b.c" finds _global.a.b.c when the timeline's
+// a has no b.c. With owner set, the object that would hold the last name is given
+// (the first scope where the path before it names an object).
+bool Interpreter::DotPathInScopes(std::string_view path, Value& out, bool owner) {
+  Frame& frame = *frames_.back();
+  const std::size_t firstDot = path.find('.');
+  const std::size_t lastDot = path.rfind('.');
+  if (firstDot == std::string_view::npos || firstDot == 0 || lastDot + 1 == path.size()) return false;
+  const std::string_view first = path.substr(0, firstDot);
+  const std::string_view member = path.substr(lastDot + 1);
+  for (std::size_t i = frame.scope.size(); i-- > 0;) {
+    Object* scope = frame.scope[i];
+    if (!scope || (scope == rt_.global && frame.version < 5)) continue;
+    if (i == 1 && frame.target && frame.target != scope) scope = frame.target;
+    if (!Has(scope, first)) continue;
+    Value at = Get(scope, first);
+    std::size_t start = firstDot + 1;
+    while (start < lastDot && !at.IsNullish()) {
+      std::size_t dot = path.find('.', start);
+      at = GetMember(at, path.substr(start, dot - start));
+      start = dot + 1;
+    }
+    if (Object* o = at.AsObject(); o && (owner || Has(o, member))) {
+      out = owner ? at : GetMember(at, member);
+      return true;
+    }
+  }
+  return false;
+}
+
 Value Interpreter::GetVariable(std::string_view name) {
   if (HasPathCharacters(name)) {
     Value owner;
     std::string_view member;
+    const bool dotsOnly = name.find_first_of(":/") == std::string_view::npos;
     if (SplitPath(name, owner, member)) {
       // SWF 4 has no clip values: a path to a clip reads as nothing there.
       if (member.empty()) return Version() < 5 ? Value() : owner;
-      const Value v = GetMember(owner, member);
+      Value v;
+      if (dotsOnly && !(owner.IsObject() && Has(owner.object, member)) && DotPathInScopes(name, v, false)) return v;
+      v = GetMember(owner, member);
       if (Version() < 5 && v.IsObject() && v.object->kind == NativeKind::Display) return Value();
       return v;
     }
+    if (Value v; dotsOnly && DotPathInScopes(name, v, false)) return v;
     bool found = false;
     const Value v = LookupVariable(name, found);
     if (found) return v;
@@ -1018,6 +1053,22 @@ bool Interpreter::SplitPath(std::string_view path, Value& owner, std::string_vie
     member = path.substr(colon + 1);
     DisplayObject* base = AsDisplay(frame.target);
     DisplayObject* found = ResolveTarget(*this, base, targetPath);
+    if (!found && targetPath.find('/') != std::string_view::npos && base) {
+      // Slash paths also walk through plain objects ("/obj/:x" after _root.obj = {}).
+      Value at = DisplayValue(targetPath.front() == '/' ? ResolveTarget(*this, base, "_root") : base);
+      std::size_t start = targetPath.front() == '/' ? 1 : 0;
+      while (start < targetPath.size() && at.IsObject()) {
+        std::size_t slash = targetPath.find('/', start);
+        if (slash == std::string_view::npos) slash = targetPath.size();
+        const std::string_view part = targetPath.substr(start, slash - start);
+        if (!part.empty()) at = part == ".." ? Value() : GetMember(at, part);
+        start = slash + 1;
+      }
+      if (at.IsObject()) {
+        owner = at;
+        return true;
+      }
+    }
     if (!found) {
       // Dot paths before the colon may start with a variable ("obj.clip:x").
       const Value v = ResolveDotPath(targetPath);
@@ -1072,7 +1123,12 @@ void Interpreter::SetVariable(std::string_view name, const Value& value) {
     Value owner;
     std::string_view member;
     if (SplitPath(name, owner, member)) {
+      if (!owner.IsObject() && name.find_first_of(":/") == std::string_view::npos) DotPathInScopes(name, owner, true);
       if (Object* o = owner.AsObject(); o && !member.empty()) Set(o, member, value);
+      return;
+    }
+    if (name.find_first_of(":/") == std::string_view::npos && DotPathInScopes(name, owner, true)) {
+      if (Object* o = owner.AsObject()) Set(o, name.substr(name.rfind('.') + 1), value);
       return;
     }
   }
@@ -1091,6 +1147,19 @@ void Interpreter::DefineLocal(std::string_view name, const Value& value, bool on
   Frame& frame = *frames_.back();
   Object* where = frame.locals ? frame.locals : frame.target;
   if (!where) return;
+  // Outside functions "var /:a" and "var _root.a" follow the path; inside one the
+  // whole text names a local.
+  if (!frame.locals && HasPathCharacters(name)) {
+    Value owner;
+    std::string_view member;
+    if (!SplitPath(name, owner, member) || member.empty()) return;  // nothing there: nothing made
+    if (!onlyDeclare) {
+      SetVariable(name, value);
+      return;
+    }
+    if (Object* o = owner.AsObject(); o && !Has(o, member)) o->Define(member, Value());
+    return;
+  }
   if (onlyDeclare) {
     if (where->FindOwn(name, frame.version >= 7)) return;
     if (!frame.locals) {
@@ -1464,13 +1533,13 @@ Value Interpreter::Run(std::size_t base) {
       case 0x29: {
         const std::string b = ToString(Pop());
         const std::string a = ToString(Pop());
-        PushBool(version, Utf16Less(a, b));
+        PushBool(version, CodePointLess(a, b));
         break;
       }
       case 0x68: {
         const std::string b = ToString(Pop());
         const std::string a = ToString(Pop());
-        PushBool(version, Utf16Less(b, a));
+        PushBool(version, CodePointLess(b, a));
         break;
       }
       case 0x48: {

@@ -145,6 +145,7 @@ class Interpreter final : public Machine {
   Value GetVariable(std::string_view name);
   bool SplitPath(std::string_view path, Value& owner, std::string_view& member);
   Value ResolveDotPath(std::string_view path);
+  bool DotPathInScopes(std::string_view path, Value& out, bool owner);
   void SetVariable(std::string_view name, const Value& value);
   void DefineLocal(std::string_view name, const Value& value, bool onlyDeclare);
   const String* Literal(const std::uint8_t* at, std::string_view text, const ActionBlock& block);

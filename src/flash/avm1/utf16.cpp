@@ -79,17 +79,38 @@ std::size_t Utf16Length(std::string_view text) {
   return ToUtf16(text).size();
 }
 
-bool Utf16Less(std::string_view a, std::string_view b) {
+bool CodePointLess(std::string_view a, std::string_view b) {
   if (IsAscii(a) && IsAscii(b)) return a < b;
-  return ToUtf16(a) < ToUtf16(b);
+  // A character beyond U+FFFF sorts after U+FF61, unlike its surrogate pair: compare
+  // whole code points (pairs written as two separate sequences count as one).
+  const std::u16string x = ToUtf16(a), y = ToUtf16(b);
+  const auto next = [](const std::u16string& s, std::size_t& i) -> std::uint32_t {
+    const std::uint32_t c = s[i++];
+    if (c >= 0xD800 && c < 0xDC00 && i < s.size() && s[i] >= 0xDC00 && s[i] < 0xE000)
+      return 0x10000 + ((c - 0xD800) << 10) + (s[i++] - 0xDC00);
+    return c;
+  };
+  std::size_t i = 0, j = 0;
+  while (i < x.size() && j < y.size()) {
+    const std::uint32_t p = next(x, i), q = next(y, j);
+    if (p != q) return p < q;
+  }
+  return i == x.size() && j < y.size();
 }
 
 std::string Utf16Extract(std::string_view text, double index, double count) {
   const std::u16string units = ToUtf16(text);
-  double start = std::isnan(index) ? 0 : std::trunc(index) - 1;
+  // Index and count are 32-bit integers: larger numbers wrap around.
+  const auto int32 = [](double v) -> double {
+    if (!std::isfinite(v)) return 0;
+    const double m = std::fmod(std::trunc(v), 4294967296.0);
+    const double u = m < 0 ? m + 4294967296.0 : m;
+    return u >= 2147483648.0 ? u - 4294967296.0 : u;
+  };
+  double start = int32(index) - 1;
   if (start < 0) start = 0;
   if (start >= static_cast<double>(units.size())) return "";
-  double n = std::isnan(count) ? 0 : std::trunc(count);
+  double n = int32(count);
   if (n < 0 || start + n > static_cast<double>(units.size())) n = static_cast<double>(units.size()) - start;
   return FromUtf16(std::u16string_view(units).substr(static_cast<std::size_t>(start), static_cast<std::size_t>(n)));
 }
@@ -98,18 +119,18 @@ std::uint32_t FirstCodeUnit(std::string_view text) {
   if (text.empty()) return 0;
   if (static_cast<unsigned char>(text[0]) < 0x80) return static_cast<unsigned char>(text[0]);
   const std::u16string units = ToUtf16(text.substr(0, 4));
-  return units.empty() ? 0 : units[0];
+  if (units.empty()) return 0;
+  // A character beyond U+FFFF has no single code: the player answers U+FFFD.
+  if (units[0] >= 0xD800 && units[0] < 0xDC00 && units.size() > 1 && units[1] >= 0xDC00 && units[1] < 0xE000) return 0xFFFD;
+  return units[0];
 }
 
 std::string CodeUnitToString(std::uint32_t unit) {
+  // chr() keeps the low 16 bits; half a surrogate pair alone becomes U+FFFD.
+  unit &= 0xFFFF;
   if (unit == 0) return "";
   if (unit < 0x80) return std::string(1, static_cast<char>(unit));
-  if (unit > 0x10FFFF) return "";
-  if (unit >= 0x10000) {
-    const std::uint32_t v = unit - 0x10000;
-    const char16_t pair[2] = {static_cast<char16_t>(0xD800 + (v >> 10)), static_cast<char16_t>(0xDC00 + (v & 0x3FF))};
-    return FromUtf16(std::u16string_view(pair, 2));
-  }
+  if (unit >= 0xD800 && unit < 0xE000) unit = 0xFFFD;
   const char16_t one = static_cast<char16_t>(unit);
   return FromUtf16(std::u16string_view(&one, 1));
 }

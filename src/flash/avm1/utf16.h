@@ -10,12 +10,12 @@ namespace vantrel::flash::avm1 {
 
 // Number of UTF-16 units of text.
 std::size_t Utf16Length(std::string_view text);
-// Code-unit order, as string comparisons of the language use it.
-bool Utf16Less(std::string_view a, std::string_view b);
+// Strings compare by code points, as the player's < and > on strings do.
+bool CodePointLess(std::string_view a, std::string_view b);
 // The substring of count units from 1-based index (the SWF 4 substring action):
 // index below 1 counts from 1, a negative count runs to the end.
 std::string Utf16Extract(std::string_view text, double index, double count);
-// The first UTF-16 unit of text (0 for "").
+// The first UTF-16 unit of text (0 for "", U+FFFD for a character beyond U+FFFF).
 std::uint32_t FirstCodeUnit(std::string_view text);
 // The text of one code unit (or code point above 0xFFFF); "" for 0.
 std::string CodeUnitToString(std::uint32_t unit);

@@ -1,0 +1,122 @@
+// Rules that depend on the SWF version of the code that runs, and variable paths, checked
+// on raw action bytes the way a movie's DoAction hands them to the interpreter.
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <cstring>
+#include <initializer_list>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "script_fixture.h"
+
+namespace vantrel::flash::avm1 {
+namespace {
+
+using testing::ScriptFixture;
+
+// Builds an action block: pushes of strings, numbers and booleans and one-byte actions.
+class Actions {
+ public:
+  Actions& Str(const std::string& s) {
+    std::vector<std::uint8_t> data{0};
+    data.insert(data.end(), s.begin(), s.end());
+    data.push_back(0);
+    return Push(data);
+  }
+  Actions& Num(double v) {
+    std::vector<std::uint8_t> data{6};
+    std::uint8_t b[8];
+    std::memcpy(b, &v, 8);
+    // Doubles in a push are stored high word first.
+    for (int i = 4; i < 8; ++i) data.push_back(b[i]);
+    for (int i = 0; i < 4; ++i) data.push_back(b[i]);
+    return Push(data);
+  }
+  Actions& Bool(bool v) { return Push({5, static_cast<std::uint8_t>(v)}); }
+  Actions& Op(std::uint8_t code) {
+    bytes_.push_back(code);
+    return *this;
+  }
+  ActionBlock Block() const {
+    auto v = bytes_;
+    v.push_back(0);
+    return std::make_shared<const std::vector<std::uint8_t>>(std::move(v));
+  }
+
+ private:
+  Actions& Push(const std::vector<std::uint8_t>& data) {
+    bytes_.push_back(0x96);
+    bytes_.push_back(static_cast<std::uint8_t>(data.size() & 0xFF));
+    bytes_.push_back(static_cast<std::uint8_t>(data.size() >> 8));
+    bytes_.insert(bytes_.end(), data.begin(), data.end());
+    return *this;
+  }
+  std::vector<std::uint8_t> bytes_;
+};
+
+constexpr std::uint8_t kTrace = 0x26, kEquals = 0x0E, kDivide = 0x0D, kGetVariable = 0x1C, kSetVariable = 0x1D,
+                       kStringLess = 0x29, kTypeOf = 0x44, kCharToAscii = 0x32, kAsciiToChar = 0x33,
+                       kSubString = 0x15, kInitObject = 0x43, kDefineLocal = 0x3C;
+
+std::vector<std::string> RunActions(ScriptFixture& f, const Actions& a, int version, Object* target = nullptr) {
+  f.traces.clear();
+  f.machine.RunBlock(a.Block(), target ? target : f.rt.MakeObject(), version);
+  return f.traces;
+}
+
+TEST(Avm1VersionRules, Swf4ComparisonsAreBooleansThatPrintAsDigits) {
+  ScriptFixture f;
+  Actions a;
+  a.Num(1).Num(1).Op(kEquals).Op(kTrace);                    // 1
+  a.Num(1).Num(1).Op(kEquals).Op(kTypeOf).Op(kTrace);        // boolean
+  a.Num(4).Num(0).Op(kDivide).Op(kTrace);                    // #ERROR#
+  EXPECT_EQ(RunActions(f, a, 4), (std::vector<std::string>{"1", "boolean", "#ERROR#"}));
+  EXPECT_EQ(RunActions(f, a, 5), (std::vector<std::string>{"true", "boolean", "Infinity"}));
+}
+
+TEST(Avm1VersionRules, Swf4SeesNoThisOrGlobalAndObjectsReadAsZero) {
+  ScriptFixture f;
+  Actions a;
+  a.Str("this").Op(kGetVariable).Op(kTrace);
+  a.Str("_global").Op(kGetVariable).Op(kTypeOf).Op(kTrace);
+  a.Num(0).Op(kInitObject).Num(2).Op(kDivide).Op(kTrace);  // {} / 2
+  EXPECT_EQ(RunActions(f, a, 4), (std::vector<std::string>{"undefined", "undefined", "0"}));
+  EXPECT_EQ(RunActions(f, a, 6), (std::vector<std::string>{"[object Object]", "object", "NaN"}));
+}
+
+TEST(Avm1VersionRules, StringsCompareByCodePointsAndCharactersBeyondTheBmp) {
+  ScriptFixture f;
+  Actions a;
+  a.Str("\xEF\xBD\xA1").Str("\xF0\x90\x80\x82").Op(kStringLess).Op(kTrace);  // U+FF61 < U+10002
+  a.Str("\xF0\x9F\x98\x8B").Op(kCharToAscii).Op(kTrace);                     // no single code
+  a.Num(65616).Op(kAsciiToChar).Op(kTrace);                                  // low 16 bits: "P"
+  a.Num(0xD801).Op(kAsciiToChar).Op(kCharToAscii).Op(kTrace);                // lone half: U+FFFD
+  a.Str("abcdefghij").Num(4294967303.0).Num(-4294967294.0).Op(kSubString).Op(kTrace);  // wraps to 7, 2
+  EXPECT_EQ(RunActions(f, a, 6), (std::vector<std::string>{"true", "65533", "P", "65533", "gh"}));
+}
+
+TEST(Avm1VersionRules, DotPathsFallBackToOuterScopesAndVarFollowsPaths) {
+  ScriptFixture f;
+  Object* timeline = f.rt.MakeObject();
+  Object* local = f.rt.MakeObject();
+  f.machine.Set(local, "b", f.Str("from timeline"));
+  f.machine.Set(timeline, "a", Value::Obj(local));
+  Object* ga = f.rt.MakeObject();
+  Object* gb = f.rt.MakeObject();
+  f.machine.Set(gb, "c", f.Str("from global"));
+  f.machine.Set(ga, "b", Value::Obj(gb));
+  f.machine.Set(f.rt.global, "a", Value::Obj(ga));
+  Actions a;
+  a.Str("a.b").Op(kGetVariable).Op(kTrace);
+  a.Str("a.b.c").Op(kGetVariable).Op(kTrace);
+  a.Str("a.b.d").Str("set").Op(kSetVariable);  // the timeline's a.b is a string: the global one takes it
+  a.Str("o.p").Str("made").Op(kDefineLocal);    // no o: var through a path makes nothing
+  EXPECT_EQ(RunActions(f, a, 7, timeline), (std::vector<std::string>{"from timeline", "from global"}));
+  EXPECT_EQ(f.Text(f.machine.Get(gb, "d")), "set");
+  EXPECT_FALSE(f.machine.Has(timeline, "o.p"));
+}
+
+}  // namespace
+}  // namespace vantrel::flash::avm1
