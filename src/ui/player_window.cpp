@@ -479,6 +479,8 @@ void PlayerWindow::SetAddressBarVisible(bool visible) {
     if (browserPage_->parentWidget() != skinHost_) {
       if (box) box->removeWidget(browserPage_);
       browserPage_->setParent(skinHost_);
+      // Its own colours, not the view's black, under the parts it leaves unpainted.
+      browserPage_->setAutoFillBackground(true);
     }
     view_->setVisible(!visible);
     browserPage_->setVisible(visible);
