@@ -144,10 +144,9 @@ void Player::MuteSound(bool mute) {
 }
 
 void Player::SetFlashAlpha(std::int32_t alpha) {
+  // The movie itself fades into its background colour; the window stays opaque, so the
+  // movie is dimmed once, by the chosen amount.
   services_.flash->SetVariable("_alpha", std::to_string(alpha));
-  // The movie is told, and the window itself becomes translucent, so the desktop shows
-  // through rather than the movie only fading into its background colour.
-  services_.window->SetOpacity(alpha);
   menus_.SetChecked("mnuOpFull", alpha == 100);
   menus_.SetChecked("mnuOpSign", alpha == 75);
   menus_.SetChecked("mnuOpMed", alpha == 50);

@@ -46,8 +46,6 @@ class WindowPort {
   virtual void SetFrameless(bool frameless) = 0;  // border and caption removed
   virtual void SetMenuBarVisible(bool visible) = 0;
   virtual void SetTopMost(bool topMost) = 0;
-  // The whole window's opacity in per cent (100 opaque): the desktop shows through.
-  virtual void SetOpacity(std::int32_t percent) = 0;
   virtual void SetPlaylistPaneVisible(bool visible) = 0;
   virtual void SetAddressBarVisible(bool visible) = 0;
 

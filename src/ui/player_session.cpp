@@ -207,8 +207,9 @@ bool PlayerSession::LoadPlayerWindow() {
   // The last window is gone: the process ends (a hidden window's close alone would not
   // end Qt's event loop).
   window_->onUnloaded = [this] {
-    // No running window is left to hand command lines to.
-    options_.WriteText("Window", "hWnd", "0");
+    // No running window is left to hand command lines to. A second instance (started
+    // with One Instance off) leaves the first one's entry alone.
+    if (firstInstance_) options_.WriteText("Window", "hWnd", "0");
     ExitEventLoop();
   };
   window_->onBrowseHome = [this] {
@@ -242,10 +243,13 @@ bool PlayerSession::LoadPlayerWindow() {
   window_->Menus()->SetPauseCaption(languages_->LangText("Player/mnuPause", "Pause"));
   tips_ = new TipPanel(window_->centralWidget(), paths_.MediaPath);
   tips_->onLink = [this](const Tip& tip) { FollowTip(tip); };
+  // The skin's tip button shows another tip.
+  window_->onSkinCommand = [this](const std::string& name) { return name == "cmdTip" && tips_->ShowRandomTip(); };
   LoadTipsForLanguage();
 
   server_ = std::make_unique<InstanceServer>();
-  if (server_->Listen(SocketName())) {
+  firstInstance_ = server_->Listen(SocketName());
+  if (firstInstance_) {
     QObject::connect(server_.get(), &InstanceServer::CommandReceived, window_.get(),
                      [this](const QString& text) { window_->HandOver(text); });
   }

@@ -140,6 +140,7 @@ class PlayerSession final : public player::StartUpHost, public player::HostPort 
   std::unique_ptr<PlayerWindow> window_;
   std::unique_ptr<InstanceServer> server_;
   QPointer<TipPanel> tips_;
+  bool firstInstance_ = false;  // this process answers the hand-over socket
   std::unique_ptr<net::WebMovieFetcher> fetcher_;
   QPointer<QWidget> update_;
   QPointer<QWidget> download_;

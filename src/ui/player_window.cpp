@@ -12,6 +12,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QMimeData>
+#include <QMouseEvent>
 #include <QScreen>
 #include <QShortcut>
 #include <QStatusBar>
@@ -20,6 +21,7 @@
 
 #include "core/options.h"
 #include "player/player.h"
+#include "player/time_text.h"
 #include "ui/aspect_ratio.h"
 #include "ui/menu_mirror.h"
 #include "ui/movie_engine.h"
@@ -34,9 +36,19 @@ constexpr int kPaneWidth = 200;
 // The shipped skin's control bar below the movie, and its elements by table index.
 constexpr int kSkinBarHeight = 52;
 enum ShippedSkin : int {
-  kViewNormal = 1, kBarLeft, kBar, kPlay, kPrevious, kNext, kTime, kMute, kPlaylist, kFull, kOpen, kBrowse, kBarRight,
-  kViewFullScreen, kFullBar, kFullPrevious, kFullPlay, kFullNext, kFullMute
+  kViewNormal = 1, kBarLeft, kBar, kPlay, kPrevious, kNext, kBrowseUp, kBrowseBack, kBrowseForward, kTimeField, kTime,
+  kVolume, kVolumeKnob, kMute, kPlaylist, kFull, kOpen, kBrowse, kBarRight,
+  kViewFullScreen, kFullBar, kFullPrevious, kFullPlay, kFullNext, kFullMute, kFullLeave, kFullTimeField, kFullTime,
+  kFullSideTop, kFullSide, kFullSideBottom, kFullListBar, kFullAdd, kFullRemove, kFullMoveUp, kFullMoveDown, kFullTip
 };
+// Everything that floats over the movie in full screen and goes when the mouse rests.
+constexpr int kFullScreenGroup[] = {kFullBar, kFullTimeField, kFullTime, kFullSideTop, kFullSide, kFullSideBottom};
+constexpr int kSideWidth = 34;         // the full-screen playlist's side strip
+constexpr int kSideCap = 40;           // its rounded top and bottom pieces
+constexpr int kListWidth = 214;        // the full-screen playlist and its bar
+constexpr int kListBarHeight = 34;
+constexpr int kVolumeTrackWidth = 64;  // the volume control's track and knob
+constexpr int kVolumeKnobSize = 12;
 constexpr int kFullBarMargin = 16;     // between the full-screen bar and the screen's bottom
 constexpr int kFullBarShowMs = 3000;   // how long it stays after the mouse last moved
 constexpr int kShippedSkinNumber = 1;  // "Window"/"Skin": 1 the shipped skin, 0 none
@@ -65,16 +77,27 @@ PlayerWindow::PlayerWindow(QWidget* parent) : QMainWindow(parent) {
   skinHost_->hide();
   skinHost_->installEventFilter(this);
   view_->installEventFilter(this);  // the mouse over the movie brings the full-screen controls
+  // The full-screen playlist lies over the skin's full-screen view, beside its side strip.
+  fullList_ = new PlaylistPane(skinHost_);
+  fullList_->setObjectName(QStringLiteral("lstFullPlaylist"));
+  fullList_->setMouseTracking(true);
+  fullList_->viewport()->installEventFilter(this);
+  fullList_->hide();
 
   fullBarTimer_ = new QTimer(this);
   fullBarTimer_->setSingleShot(true);
   fullBarTimer_->setInterval(kFullBarShowMs);
   connect(fullBarTimer_, &QTimer::timeout, this, [this] {
-    QWidget* controls = SkinLoaded() ? skin_->xObj(kFullBar) : nullptr;
-    if (!controls) return;
+    if (!SkinLoaded()) return;
     // Not from under the pointer: the user is about to click.
-    if (controls->underMouse()) fullBarTimer_->start();
-    else controls->hide();
+    if (FullScreenGroupUnderMouse()) {
+      fullBarTimer_->start();
+      return;
+    }
+    for (const int index : kFullScreenGroup)
+      if (QWidget* control = skin_->xObj(index)) control->hide();
+    if (QWidget* bar = skin_->xObj(kFullListBar)) bar->hide();
+    fullList_->hide();
   });
 
   status_ = new QLabel(this);
@@ -112,6 +135,9 @@ void PlayerWindow::Attach(player::Player* player, MovieEngine* engine) {
   pane_->onActivated = [this] { player_->PlaylistActivated(); };
   pane_->onContextMenu = [this](QPoint at) { ShowPopUp("Playlist", at); };
   pane_->onFilesDropped = [this](const std::vector<std::string>& paths) { FilesDropped(paths, true); };
+  fullList_->onActivated = pane_->onActivated;
+  fullList_->onContextMenu = pane_->onContextMenu;
+  fullList_->onFilesDropped = pane_->onFilesDropped;
   if (engine_) {
     engine_->Connect(player_);
     clockWatch_.start();
@@ -420,12 +446,6 @@ void PlayerWindow::SetTopMost(bool topMost) {
   if (shown) show();
 }
 
-void PlayerWindow::SetOpacity(std::int32_t percent) {
-  // On X11 this is the window's _NET_WM_WINDOW_OPACITY, which a compositing window
-  // manager honours; without one the window stays opaque.
-  setWindowOpacity(std::clamp(percent, 0, 100) / 100.0);
-}
-
 void PlayerWindow::SetPlaylistPaneVisible(bool visible) {
   const bool changed = pane_->isHidden() == visible;
   pane_->setVisible(visible);
@@ -436,6 +456,8 @@ void PlayerWindow::SetPlaylistPaneVisible(bool visible) {
     resize(std::max(minimumWidth(), width() + (visible ? kPaneWidth : -kPaneWidth)), height());
     adjusting_ = false;
   }
+  // In full screen the check opens or closes the skin's own playlist instead.
+  if (SkinLoaded() && skin_->CurrentView() == kViewFullScreen) ShowFullScreenControls();
   LayoutView();
 }
 
@@ -449,12 +471,30 @@ void PlayerWindow::SetBrowserPage(QWidget* page) {
 // The address bar comes with the browser page: the page shows in place of the movie.
 void PlayerWindow::SetAddressBarVisible(bool visible) {
   if (!browserPage_) return;
-  browserPage_->setVisible(visible);
-  // With a skin the movie sits in the skin's frame, which gives way to the page whole.
+  browserShowing_ = visible;
+  auto* box = qobject_cast<QHBoxLayout*>(central_->layout());
   if (SkinLoaded()) {
-    skinHost_->setVisible(!visible);
-    view_->setVisible(true);
+    // Inside the skin's frame: the page takes the movie's place above the bar, and the
+    // bar offers the browser's Up, Back and Forward where play, previous and next were.
+    if (browserPage_->parentWidget() != skinHost_) {
+      if (box) box->removeWidget(browserPage_);
+      browserPage_->setParent(skinHost_);
+      // Its own colours, not the view's black, under the parts it leaves unpainted.
+      browserPage_->setAutoFillBackground(true);
+    }
+    view_->setVisible(!visible);
+    browserPage_->setVisible(visible);
+    for (const int index : {kPlay, kPrevious, kNext})
+      if (QWidget* control = skin_->xObj(index)) control->setVisible(!visible);
+    for (const int index : {kBrowseUp, kBrowseBack, kBrowseForward})
+      if (QWidget* control = skin_->xObj(index)) control->setVisible(visible);
+    ArrangeSkin();
   } else {
+    if (browserPage_->parentWidget() != central_) {
+      browserPage_->setParent(central_);
+      if (box) box->insertWidget(1, browserPage_, 1);
+    }
+    browserPage_->setVisible(visible);
     view_->setVisible(!visible);
   }
 }
@@ -470,7 +510,7 @@ bool PlayerWindow::UseSkin(bool on) {
     services.languages = skinSetup_.languages;
     services.log = skinSetup_.log;
     skin_ = std::make_unique<Skin>(skinHost_, services);
-    skin_->onClick = [this](const std::string& name) { ClickMenu(name); };
+    skin_->onClick = [this](const std::string& name) { SkinClick(name); };
   }
   if (skin_ && skin_->Loaded()) {
     // The movie area comes back into the window's own layout before the views go.
@@ -478,11 +518,20 @@ bool PlayerWindow::UseSkin(bool on) {
     if (auto* box = qobject_cast<QHBoxLayout*>(central_->layout())) box->insertWidget(0, view_, 1);
     view_->show();
   }
+  // The browser page leaves the skin's frame before the frame goes.
+  if (browserPage_ && browserPage_->parentWidget() == skinHost_) {
+    browserPage_->setParent(central_);
+    if (auto* box = qobject_cast<QHBoxLayout*>(central_->layout())) box->insertWidget(1, browserPage_, 1);
+    browserPage_->setVisible(browserShowing_);
+  }
+  fullList_->hide();
   if (skin_) {
     skin_->Unload();
     if (on && !skin_->Loaded() && !skin_->LoadSkin()) on = false;
     skinShowsPause_ = false;
     skinShowsMute_ = false;
+    for (const int index : {kVolume, kVolumeKnob})
+      if (QWidget* control = skin_->xObj(index)) control->installEventFilter(this);
   }
   if (auto* box = qobject_cast<QHBoxLayout*>(central_->layout())) {
     if (on) {
@@ -512,7 +561,7 @@ bool PlayerWindow::UseSkin(bool on) {
   }
   if (skinSetup_.options) skinSetup_.options->WriteNumber("Window", "Skin", on ? kShippedSkinNumber : 0);
   // The browser page keeps the window's middle when the skin comes or goes.
-  if (browserPage_ && browserPage_->isVisibleTo(this)) SetAddressBarVisible(true);
+  if (browserPage_ && browserShowing_) SetAddressBarVisible(true);
   LayoutView();
   return on;
 }
@@ -530,15 +579,61 @@ void PlayerWindow::SetSkinView(const std::string& view) {
 
 void PlayerWindow::ShowFullScreenControls() {
   if (!SkinLoaded()) return;
-  QWidget* controls = skin_->xObj(kFullBar);
-  if (!controls) return;
-  // Only the full-screen view carries them; there they stay while the mouse moves.
+  // Only the full-screen view carries them; there they stay while the mouse moves. The
+  // playlist opens beside the side strip while the Playlist item is checked.
   const bool full = skin_->CurrentView() == kViewFullScreen;
-  controls->setVisible(full);
-  if (full) {
-    controls->raise();
-    fullBarTimer_->start();
+  const bool list = full && player_ && player_->Menus().Checked("mnuPlaylist");
+  for (const int index : kFullScreenGroup)
+    if (QWidget* control = skin_->xObj(index)) control->setVisible(full);
+  if (QWidget* bar = skin_->xObj(kFullListBar)) bar->setVisible(list);
+  fullList_->setVisible(list);
+  if (!full) return;
+  ArrangeSkin();
+  fullBarTimer_->start();
+}
+
+bool PlayerWindow::FullScreenGroupUnderMouse() const {
+  if (fullList_->isVisible() && fullList_->underMouse()) return true;
+  for (const int index : kFullScreenGroup)
+    if (QWidget* control = skin_->xObj(index); control && control->isVisible() && control->underMouse()) return true;
+  QWidget* bar = skin_->xObj(kFullListBar);
+  return bar && bar->isVisible() && bar->underMouse();
+}
+
+void PlayerWindow::SkinClick(const std::string& name) {
+  // A few of the skin's elements are not menu items: the time fields change what they
+  // count, the side strip opens the full-screen playlist, the tip button shows a tip.
+  if (player_ && (name == "picTime" || name == "picFullTime")) {
+    player_->ToggleTimeMode();
+    player_->UpdateTick();
+    return;
   }
+  if (name == "picFullSide" || name == "picFullSideTop" || name == "picFullSideBottom") {
+    ClickMenu("mnuPlaylist");
+    return;
+  }
+  if (name == "picVolume" || name == "picVolumeKnob") return;  // dragged, see eventFilter
+  if (onSkinCommand && onSkinCommand(name)) return;
+  ClickMenu(name);
+}
+
+void PlayerWindow::SetVolumeFromSkin(int x) {
+  QWidget* track = skin_->xObj(kVolume);
+  if (!player_ || !track) return;
+  const double travel = kVolumeTrackWidth - kVolumeKnobSize;
+  const int volume = static_cast<int>(std::lround((x - track->x() - kVolumeKnobSize / 2.0) * 100.0 / travel));
+  player_->SetSound(std::clamp(volume, 0, 100), 0);
+  PlaceVolumeKnob();
+}
+
+void PlayerWindow::PlaceVolumeKnob() {
+  QWidget* track = skin_->xObj(kVolume);
+  QWidget* knob = skin_->xObj(kVolumeKnob);
+  if (!player_ || !track || !knob) return;
+  const int travel = kVolumeTrackWidth - kVolumeKnobSize;
+  const int volume = player_->Muted() ? 0 : player_->Volume();
+  knob->move(track->x() + volume * travel / 100, track->y() + track->height() / 2 - knob->height() / 2);
+  knob->setVisible(track->isVisibleTo(track->parentWidget()));
 }
 
 void PlayerWindow::UpdateSkin() {
@@ -557,13 +652,9 @@ void PlayerWindow::ArrangeSkin() {
   const bool normal = skin_->CurrentView() == kViewNormal;
   const int bar = normal ? kSkinBarHeight : 0;
   view_->setGeometry(0, 0, w, std::max(0, h - bar));
-  if (!normal) {
-    // The full-screen controls float over the movie, centred near the bottom.
-    if (QWidget* controls = skin_->xObj(kFullBar)) {
-      controls->move((w - controls->width()) / 2, std::max(0, h - controls->height() - kFullBarMargin));
-      controls->raise();
-    }
-    return;
+  if (browserPage_ && browserPage_->parentWidget() == skinHost_) {
+    browserPage_->setGeometry(view_->geometry());
+    browserPage_->raise();
   }
   const auto place = [this](int index, int x, int y, int width, int height) {
     if (QWidget* control = skin_->xObj(index)) control->setGeometry(x, y, width, height);
@@ -571,6 +662,38 @@ void PlayerWindow::ArrangeSkin() {
   const auto move = [this](int index, int x, int y) {
     if (QWidget* control = skin_->xObj(index)) control->move(x, y);
   };
+  const auto raiseControl = [this](int index) {
+    if (QWidget* control = skin_->xObj(index)) control->raise();
+  };
+  if (!normal) {
+    // The full-screen controls float over the movie, centred near the bottom, with the
+    // time in its field above them.
+    int barTop = h;
+    if (QWidget* controls = skin_->xObj(kFullBar)) {
+      barTop = std::max(0, h - controls->height() - kFullBarMargin);
+      controls->move((w - controls->width()) / 2, barTop);
+    }
+    if (QWidget* field = skin_->xObj(kFullTimeField)) {
+      field->move((w - field->width()) / 2, std::max(0, barTop - field->height() - 4));
+      if (QWidget* time = skin_->xObj(kFullTime))
+        time->move(field->x() + (field->width() - time->width()) / 2, field->y() + (field->height() - time->height()) / 2);
+    }
+    // The playlist: the side strip at the right edge, or at the list's left edge while
+    // the list is open; the playlist bar under the list.
+    const int panel = std::clamp(h / 2, 2 * kSideCap + 40, 420);
+    const int top = std::max(0, (h - panel) / 2);
+    const bool open = fullList_->isVisibleTo(skinHost_);
+    const int side = w - kSideWidth - (open ? kListWidth : 0);
+    move(kFullSideTop, side, top);
+    place(kFullSide, side, top + kSideCap, kSideWidth, panel - 2 * kSideCap);
+    move(kFullSideBottom, side, top + panel - kSideCap);
+    fullList_->setGeometry(w - kListWidth, top, kListWidth, panel - kListBarHeight);
+    move(kFullListBar, w - kListWidth, top + panel - kListBarHeight);
+    for (const int index : kFullScreenGroup) raiseControl(index);
+    raiseControl(kFullListBar);
+    fullList_->raise();
+    return;
+  }
   const int middle = std::max(0, w - 48);
   move(kBarLeft, 0, h - bar);
   place(kBar, 24, h - bar, middle, bar);
@@ -581,7 +704,21 @@ void PlayerWindow::ArrangeSkin() {
   move(kFull, middle - 98, 14);
   move(kPlaylist, middle - 124, 14);
   move(kMute, middle - 150, 14);
-  if (QWidget* time = skin_->xObj(kTime)) time->resize(std::max(0, middle - 156 - time->x()), time->height());
+  // The volume control sits left of the mute button while the bar has room for it and
+  // a readable time; the time's inset field takes what is left.
+  const int timeLeft = 104;
+  const int trackLeft = middle - 156 - kVolumeTrackWidth - 4;
+  int timeRight = trackLeft - 6;
+  const bool volume = timeRight - timeLeft >= 100;
+  if (!volume) timeRight = middle - 156;
+  if (QWidget* track = skin_->xObj(kVolume)) {
+    track->setVisible(volume);
+    track->setGeometry(trackLeft, 22, kVolumeTrackWidth, 8);
+  }
+  PlaceVolumeKnob();
+  const int timeWidth = std::max(0, timeRight - timeLeft);
+  place(kTimeField, timeLeft, 15, timeWidth, 22);
+  if (QWidget* time = skin_->xObj(kTime)) time->setGeometry(timeLeft + 6, 17, std::max(0, timeWidth - 12), 18);
 }
 
 void PlayerWindow::UpdateRegion(bool force) {
@@ -601,15 +738,45 @@ void PlayerWindow::UpdateRegion(bool force) {
 
 void PlayerWindow::ShowSkinTime(const QString& text) {
   if (!SkinLoaded()) return;
-  if (auto* time = qobject_cast<QLabel*>(skin_->xObj(kTime)); time && time->text() != text) time->setText(text);
+  auto* time = qobject_cast<QLabel*>(skin_->xObj(kTime));
+  if (!time) return;
+  // A narrow field drops the "Time:" label and keeps the numbers.
+  QString shown = text;
+  if (player_ && text == QString::fromStdString(player_->Texts().status) &&
+      time->fontMetrics().horizontalAdvance(text) > time->width())
+    shown = FullScreenTimeText();
+  if (time->text() != shown) time->setText(shown);
+}
+
+QString PlayerWindow::FullScreenTimeText() const {
+  const player::DisplayTexts& texts = player_->Texts();
+  const bool remaining = player_->TimeMode() == 1 || player_->TimeMode() == 3;
+  return QString::fromStdString(remaining ? texts.remaining : texts.current) + QStringLiteral(" / ") +
+         QString::fromStdString(texts.total);
+}
+
+void PlayerWindow::ShowFullScreenTime() {
+  if (!SkinLoaded() || !player_) return;
+  // The full-screen field is small: the numbers without their label.
+  const QString text = FullScreenTimeText();
+  if (auto* time = qobject_cast<QLabel*>(skin_->xObj(kFullTime)); time && time->text() != text) time->setText(text);
 }
 
 bool PlayerWindow::eventFilter(QObject* watched, QEvent* event) {
   // The skin follows its host's size, which changes with the pane and the menu bar as
   // well as with the window.
-  if (watched == view_ && event->type() == QEvent::MouseMove && SkinLoaded() &&
+  if ((watched == view_ || (fullList_ && watched == fullList_->viewport())) && event->type() == QEvent::MouseMove && SkinLoaded() &&
       skin_->CurrentView() == kViewFullScreen)
     ShowFullScreenControls();
+  // The volume knob follows the mouse on its track.
+  if (SkinLoaded() && (watched == skin_->xObj(kVolume) || watched == skin_->xObj(kVolumeKnob)) &&
+      (event->type() == QEvent::MouseButtonPress || event->type() == QEvent::MouseMove)) {
+    auto* mouse = static_cast<QMouseEvent*>(event);
+    if (mouse->buttons() & Qt::LeftButton) {
+      const auto* widget = static_cast<QWidget*>(watched);
+      SetVolumeFromSkin(widget->mapToParent(mouse->position().toPoint()).x());
+    }
+  }
   if (watched == skinHost_ && event->type() == QEvent::Resize && SkinLoaded()) {
     ArrangeSkin();
     UpdateRegion(false);
@@ -636,6 +803,8 @@ void PlayerWindow::RefreshPlayback() {
       skin_->SetImage(kFullPlay, playing ? "fspause.bmp" : "fsplay.bmp");
       skinShowsPause_ = playing;
     }
+    ShowFullScreenTime();
+    PlaceVolumeKnob();
     // The mute buttons show the speaker while sound plays and the crossed one when muted.
     const bool muted = player_->Muted();
     if (muted != skinShowsMute_ && skin_->SetImage(kMute, muted ? "mute.bmp" : "sound.bmp")) {
@@ -646,12 +815,20 @@ void PlayerWindow::RefreshPlayback() {
 }
 
 void PlayerWindow::PlaylistChanged() {
-  if (player_) pane_->SetEntries(player_->GetPlaylist().Entries());
+  if (!player_) return;
+  pane_->SetEntries(player_->GetPlaylist().Entries());
+  fullList_->SetEntries(player_->GetPlaylist().Entries());
 }
 
-std::vector<std::int32_t> PlayerWindow::PlaylistSelection() { return pane_->SelectedLines(); }
+// In full screen the skin's playlist is the one the user points at.
+std::vector<std::int32_t> PlayerWindow::PlaylistSelection() {
+  return fullList_->isVisible() ? fullList_->SelectedLines() : pane_->SelectedLines();
+}
 
-void PlayerWindow::SelectPlaylistLine(std::int32_t line) { pane_->SelectLine(line); }
+void PlayerWindow::SelectPlaylistLine(std::int32_t line) {
+  pane_->SelectLine(line);
+  fullList_->SelectLine(line);
+}
 
 void PlayerWindow::LockRedraw(bool locked) { setUpdatesEnabled(!locked); }
 

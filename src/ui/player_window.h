@@ -83,6 +83,8 @@ class PlayerWindow : public QMainWindow, public player::WindowPort {
   // while the browser page is loaded.
   void SetBrowserPage(QWidget* page);
 
+  // A skin element that is no menu item was clicked (the tip button): true when handled.
+  std::function<bool(const std::string& name)> onSkinCommand;
   // Called for the "browser home" key: show the user's Flash folder.
   std::function<void()> onBrowseHome;
   // Menu items whose action lies outside the player core (the language list, ...).
@@ -110,7 +112,6 @@ class PlayerWindow : public QMainWindow, public player::WindowPort {
   void SetFrameless(bool frameless) override;
   void SetMenuBarVisible(bool visible) override;
   void SetTopMost(bool topMost) override;
-  void SetOpacity(std::int32_t percent) override;
   void SetPlaylistPaneVisible(bool visible) override;
   void SetAddressBarVisible(bool visible) override;
   bool SkinLoaded() override;
@@ -147,10 +148,18 @@ class PlayerWindow : public QMainWindow, public player::WindowPort {
   QSize Decoration() const;
   void ArrangeSkin();
   void ShowSkinTime(const QString& text);
+  void ShowFullScreenTime();
+  QString FullScreenTimeText() const;
+  bool FullScreenGroupUnderMouse() const;
+  void SkinClick(const std::string& name);
+  void SetVolumeFromSkin(int x);
+  void PlaceVolumeKnob();
 
   QPointer<QWidget> central_;
   MovieView* view_;
   PlaylistPane* pane_;
+  PlaylistPane* fullList_ = nullptr;  // the skin's playlist in full screen
+  bool browserShowing_ = false;
   QPointer<QWidget> browserPage_;
   QLabel* status_;
   QTimer* tmrUpdate_;

@@ -110,12 +110,17 @@ void DrawGlyph(QPainter& painter, const std::string& name, int size, const QColo
   } else if (name == "pause" || name == "fspause") {
     painter.drawRect(QRectF(s * 0.33, s * 0.3, s * 0.1, s * 0.4));
     painter.drawRect(QRectF(s * 0.57, s * 0.3, s * 0.1, s * 0.4));
-  } else if (name == "next" || name == "forward") {
+  } else if (name == "next") {
     triangle(s * 0.3, s * 0.62, s * 0.3, s * 0.7);
     painter.drawLine(QPointF(s * 0.7, s * 0.3), QPointF(s * 0.7, s * 0.7));
-  } else if (name == "prev" || name == "back") {
+  } else if (name == "prev") {
     triangle(s * 0.7, s * 0.38, s * 0.3, s * 0.7);
     painter.drawLine(QPointF(s * 0.3, s * 0.3), QPointF(s * 0.3, s * 0.7));
+  } else if (name == "back" || name == "forward") {
+    // The browser's history: an arrow with a shaft.
+    const double tip = name == "back" ? 0.28 : 0.72;
+    triangle(s * 0.5, s * tip, s * 0.32, s * 0.68);
+    painter.drawLine(QPointF(s * 0.5, s * 0.5), QPointF(s * (1.0 - tip), s * 0.5));
   } else if (name == "up" || name == "moveup") {
     QPainterPath path;
     path.moveTo(s * 0.5, s * 0.28);
@@ -334,7 +339,7 @@ int BuildGeneratedSkin(const std::string& skinPath, const std::string& userSkinP
   }
   for (const char* name : {"pl", "mute", "sound", "open", "fs"}) writer.Button(name, 24, round24, curve26);
   // The volume control and its knob.
-  writer.Save(Filled(QSize(80, 8), c.shadow, c.highlight, false), "base", "volume2");
+  writer.Save(Filled(QSize(64, 8), c.shadow, c.highlight, false), "base", "volume2");
   if (!round24.isNull()) {
     for (const char* folder : {"up", "over", "disabled"}) {
       QImage knob = Filled(QSize(12, 12), c.highlight, std::string(folder) == "over" ? c.selection : c.face, true);

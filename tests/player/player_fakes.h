@@ -97,7 +97,6 @@ class FakeWindow : public WindowPort {
   std::string skinView;
   std::vector<std::int32_t> selection;
   std::int32_t selectedLine = -1;
-  std::int32_t opacity = 100;
   int playlistChanges = 0, layouts = 0, unloads = 0, hookReleases = 0;
   std::vector<std::string> calls;
 
@@ -126,7 +125,6 @@ class FakeWindow : public WindowPort {
   void SetFrameless(bool value) override { frameless = value; }
   void SetMenuBarVisible(bool value) override { menuBar = value; }
   void SetTopMost(bool value) override { topMost = value; }
-  void SetOpacity(std::int32_t percent) override { opacity = percent; }
   void SetPlaylistPaneVisible(bool value) override { pane = value; }
   void SetAddressBarVisible(bool value) override { addressBar = value; }
   bool SkinLoaded() override { return skinLoaded; }

@@ -27,6 +27,7 @@
 #include "ui/options_dialog.h"
 #include "ui/player_session.h"
 #include "ui/player_window.h"
+#include "ui/playlist_pane.h"
 #include "ui/presentation.h"
 #include "ui/skin.h"
 #include "ui/tips.h"
@@ -337,6 +338,128 @@ TEST_F(PresentationSession, TheShippedSkinShapesTheWindowAndSwitchesAtRunTime) {
   EXPECT_TRUE(window->mask().isEmpty());
   EXPECT_TRUE(menus.Checked("mnuSkinList", 0));
   EXPECT_EQ(session->Options().ReadNumber("Window", "Skin", 1), 0);
+}
+
+}  // namespace
+}  // namespace vantrel::ui
+
+namespace vantrel::ui {
+namespace {
+
+SkinElement* SkinPart(QWidget* window, const char* name) {
+  return window->findChild<SkinElement*>(QString::fromLatin1(name));
+}
+
+TEST_F(PresentationSession, TheFullScreenPlaylistOpensFromItsSideStripAndActsOnItsOwnSelection) {
+  const std::string demo = Demo();
+  auto session = Start("\"" + demo + "\" \"" + demo + "\" \"" + demo + "\"", true);
+  PlayerWindow* window = session->Window();
+  player::Player& player = *session->GetPlayer();
+  player::MenuModel& menus = player.Menus();
+  ASSERT_TRUE(window->SkinLoaded());
+  auto* list = window->findChild<PlaylistPane*>(QStringLiteral("lstFullPlaylist"));
+  ASSERT_NE(list, nullptr);
+  if (menus.Checked("mnuPlaylist")) window->ClickMenu("mnuPlaylist");
+  window->ClickMenu("mnuFullScreen");
+  QCoreApplication::processEvents();
+  // Closed: only the side strip shows, at the right edge.
+  SkinElement* side = SkinPart(window, "picFullSide");
+  ASSERT_NE(side, nullptr);
+  ASSERT_TRUE(side->isVisibleTo(window));
+  EXPECT_FALSE(list->isVisibleTo(window));
+  EXPECT_EQ(side->geometry().right(), side->parentWidget()->width() - 1);
+
+  QTest::mouseClick(side, Qt::LeftButton, {}, side->rect().center());
+  ASSERT_TRUE(menus.Checked("mnuPlaylist"));
+  ASSERT_TRUE(list->isVisibleTo(window));
+  EXPECT_EQ(list->count(), 3);
+  EXPECT_EQ(side->geometry().right() + 1, list->geometry().left());
+  // The window's own pane stays away in full screen.
+  EXPECT_FALSE(window->PlayList()->isVisibleTo(window));
+
+  // The playlist bar's buttons work on the line chosen in this list.
+  list->SelectLine(2);
+  SkinElement* remove = SkinPart(window, "mnuRemove");
+  ASSERT_NE(remove, nullptr);
+  ASSERT_TRUE(remove->isVisibleTo(window));
+  QTest::mouseClick(remove, Qt::LeftButton, {}, remove->rect().center());
+  EXPECT_EQ(player.GetPlaylist().Count(), 2);
+  EXPECT_EQ(list->count(), 2);
+  EXPECT_EQ(window->PlayList()->count(), 2);
+
+  QTest::mouseClick(side, Qt::LeftButton, {}, side->rect().center());
+  EXPECT_FALSE(menus.Checked("mnuPlaylist"));
+  EXPECT_FALSE(list->isVisibleTo(window));
+}
+
+TEST_F(PresentationSession, TheBarsVolumeControlAndTimeFieldAnswerTheMouse) {
+  auto session = Start("\"" + Demo() + "\"", true);
+  PlayerWindow* window = session->Window();
+  player::Player& player = *session->GetPlayer();
+  window->resize(900, 480);
+  QCoreApplication::processEvents();
+  SkinElement* track = SkinPart(window, "picVolume");
+  SkinElement* knob = SkinPart(window, "picVolumeKnob");
+  ASSERT_NE(track, nullptr);
+  ASSERT_NE(knob, nullptr);
+  ASSERT_TRUE(track->isVisibleTo(window));
+  QTest::mouseClick(track, Qt::LeftButton, {}, QPoint(1, track->height() / 2));
+  EXPECT_EQ(player.Volume(), 0);
+  const int quiet = knob->x();
+  QTest::mouseClick(track, Qt::LeftButton, {}, QPoint(track->width() / 2, track->height() / 2));
+  EXPECT_NEAR(player.Volume(), 50, 3);
+  QTest::mouseClick(track, Qt::LeftButton, {}, QPoint(track->width() - 1, track->height() / 2));
+  EXPECT_EQ(player.Volume(), 100);
+  EXPECT_GT(knob->x(), quiet);
+  EXPECT_EQ(knob->geometry().center().y(), track->geometry().center().y());
+
+  SkinElement* time = SkinPart(window, "picTime");
+  ASSERT_NE(time, nullptr);
+  const int mode = player.TimeMode();
+  QTest::mouseClick(time, Qt::LeftButton, {}, time->rect().center());
+  EXPECT_EQ(player.TimeMode(), (mode + 1) % 4);
+
+  // A narrow window gives the bar's room to the time and drops the volume control.
+  window->resize(window->width() - 260, 480);
+  QCoreApplication::processEvents();
+  EXPECT_FALSE(track->isVisibleTo(window));
+  EXPECT_FALSE(knob->isVisibleTo(window));
+  EXPECT_GE(time->width(), 96);
+}
+
+TEST_F(PresentationSession, TheMediaBrowserShowsInsideTheSkinsFrameWithItsOwnButtons) {
+  auto session = Start("\"" + Demo() + "\"", true);
+  PlayerWindow* window = session->Window();
+  player::Player& player = *session->GetPlayer();
+  ASSERT_TRUE(window->SkinLoaded());
+  window->ClickMenu("mnuBrowse");
+  QCoreApplication::processEvents();
+  ASSERT_TRUE(player.BrowserMode());
+  QWidget* skinHost = window->findChild<QWidget*>(QStringLiteral("picSkin"));
+  ASSERT_NE(skinHost, nullptr);
+  EXPECT_TRUE(skinHost->isVisibleTo(window));
+  for (const char* name : {"mnuBrowseUp", "mnuBrowseBack", "mnuBrowseForward"}) {
+    SkinElement* button = SkinPart(window, name);
+    ASSERT_NE(button, nullptr) << name;
+    EXPECT_TRUE(button->isVisibleTo(window)) << name;
+  }
+  EXPECT_FALSE(SkinPart(window, "mnuPlayPrev")->isVisibleTo(window));
+  // The page fills the movie's place above the bar.
+  QWidget* page = nullptr;
+  for (QWidget* child : skinHost->findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly))
+    if (child->isVisibleTo(window) && child->objectName() != QLatin1String("viewNormal")) page = child;
+  ASSERT_NE(page, nullptr);
+  EXPECT_EQ(page->geometry(), window->MovieArea()->geometry());
+  EXPECT_GT(page->height(), 0);
+
+  // Without the skin the page goes back into the window beside the pane, still shown.
+  window->ClickMenu("mnuSkinList", 0);
+  EXPECT_NE(page->parentWidget(), skinHost);
+  EXPECT_TRUE(page->isVisibleTo(window));
+  window->ClickMenu("mnuSkinList", 1);
+  EXPECT_EQ(page->parentWidget(), skinHost);
+  EXPECT_TRUE(page->isVisibleTo(window));
+  EXPECT_TRUE(SkinPart(window, "mnuBrowseUp")->isVisibleTo(window));
 }
 
 }  // namespace

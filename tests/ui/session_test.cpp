@@ -17,6 +17,7 @@
 #include "player/player.h"
 #include "support/temp_home.h"
 #include "ui/first_run_dialog.h"
+#include "ui/instance_link.h"
 #include "ui/movie_view.h"
 #include "ui/player_session.h"
 #include "ui/player_window.h"
@@ -192,6 +193,19 @@ TEST_F(SessionTest, ClosingSavesOptionsAndPlaylistAndTheNextStartRestoresThem) {
   EXPECT_EQ(player.GetPlaylist().At(0), a);
   EXPECT_EQ(player.GetPlaylist().At(1), b);
   EXPECT_EQ(session->Window()->PlayList()->count(), 2);
+}
+
+TEST_F(SessionTest, ASecondInstanceLeavesTheRunningWindowPublishedWhenItQuits) {
+  // Another player answers on the hand-over socket; One Instance is off, so this start
+  // becomes a whole second player.
+  const std::string optionsFile = core::OptionsStore::DefaultFilePath();
+  core::OptionsStore(optionsFile).WriteBool("System", "OneInstance", false);
+  InstanceServer first;
+  ASSERT_TRUE(first.Listen(InstanceSocketName(QString::fromStdString(optionsFile))));
+  auto second = Start("");
+  ASSERT_EQ(result_, player::StartUpResult::Running);
+  second->Window()->close();
+  EXPECT_NE(second->Options().ReadText("Window", "hWnd", "0"), "0");
 }
 
 TEST_F(SessionTest, WithoutAnEngineTheProgramAsksForFlashAndSavesNothing) {
