@@ -357,9 +357,19 @@ Value LoadSound(Call& call) {
   data->bytesTotal.reset();
   const std::uint64_t serial = ++data->loadSerial;
   Object* self = call.self;
-  call.machine.LoadData(
-      url, "GET", "",
-      [self, serial](Machine& m, bool ok, const std::string& body) {
+  Machine* machine = &call.machine;
+  // Web addresses come through the host's network like every load: the byte counts
+  // grow as the file arrives.
+  call.machine.GetPlayer().Fetch(
+      url, "GET", "", nullptr, call.self,
+      [self, serial](std::int64_t loaded, std::int64_t total) {
+        SoundData* d = self->Data<SoundData>();
+        if (!d || d->loadSerial != serial) return;
+        d->bytesLoaded = static_cast<double>(loaded);
+        if (total > 0) d->bytesTotal = static_cast<double>(total);
+      },
+      [self, serial, machine](bool ok, const std::string& body) {
+        Machine& m = *machine;
         SoundData* d = self->Data<SoundData>();
         if (!d || d->loadSerial != serial) return;  // a later loadSound replaced this one
         audio::LoadedSound loaded;
@@ -415,8 +425,7 @@ Value LoadSound(Call& call) {
         if (d && d->loadSerial == serial) d->duration = length;
         const Value yes = Value::Bool(true);
         m.CallMethod(Value::Obj(self), "onLoad", std::span<const Value>(&yes, 1));
-      },
-      call.self);
+      });
   return {};
 }
 
