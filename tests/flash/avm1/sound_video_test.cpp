@@ -171,6 +171,31 @@ TEST(SoundClass, ClipVolumeAndPanFollowTheirSoundObjects) {
   EXPECT_EQ(run.Frame().first, 0);
 }
 
+TEST(SoundClass, AParentsTransformReachesTheSoundsOfItsChildren) {
+  Running run(ToneMovie(), true);
+  Object* root = run.control.Engine()->Root().ScriptObject();
+  Object* outer = run.Call(root, "createEmptyMovieClip", {run.M().Str("outer"), Value::Number(1)}).AsObject();
+  Object* inner = run.Call(outer, "createEmptyMovieClip", {run.M().Str("inner"), Value::Number(1)}).AsObject();
+  ASSERT_NE(inner, nullptr);
+  Object* child = run.New("Sound", {Value::Obj(inner)});
+  run.Call(child, "attachSound", {run.M().Str("tone")});
+  run.Call(child, "start", {Value::Number(0), Value::Number(4)});
+  EXPECT_NEAR(run.Frame().first, 0.5, 0.01);
+  // The parent's volume and the child's multiply, on playing sounds and on new ones.
+  Object* parent = run.New("Sound", {Value::Obj(outer)});
+  run.Call(parent, "setVolume", {Value::Number(50)});
+  run.Frame();
+  EXPECT_NEAR(run.Frame().first, 0.25, 0.01);
+  run.Call(child, "setVolume", {Value::Number(50)});
+  run.Frame();
+  EXPECT_NEAR(run.Frame().first, 0.125, 0.01);
+  run.Call(child, "stop");
+  run.Call(child, "start");
+  run.Frame();
+  EXPECT_NEAR(run.Frame().first, 0.125, 0.01);
+  EXPECT_EQ(run.M().ToNumber(run.Call(child, "getVolume")), 50);  // each keeps its own value
+}
+
 // An MPEG-1 layer III frame at 44.1 kHz, 128 kbit/s: 417 bytes of silence.
 std::string SilentMp3Frame() {
   std::string frame = "\xFF\xFB\x90\x00";
