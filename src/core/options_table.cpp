@@ -40,6 +40,7 @@ constexpr std::array kOptions = {
     OptionDef{"System", "FSCommand", K::Bool, "True"},
     OptionDef{"System", "GenericProjectors", K::Bool, "True"},
     OptionDef{"System", "RemoveProjectors", K::Bool, "False"},
+    OptionDef{"System", "LocalNetwork", K::Bool, "False"},
     OptionDef{"System", "OptionsPage", K::Number, "0"},
     OptionDef{"System", "DisableScreenSaver", K::Bool, "False"},
     OptionDef{"System", "OneInstance", K::Bool, "True"},

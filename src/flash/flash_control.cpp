@@ -94,7 +94,7 @@ bool FlashControl::LoadMovieData(std::span<const std::uint8_t> bytes, const std:
   sounds_ = audio::MovieSounds::Make(*movie_, bytes, mixer_ ? *mixer_ : *silentMixer_);
   // The timelines report clips (MovieClip pointers) as their sounds' owners.
   if (sounds_) sounds_->clipGains = [](const void* clip) {
-    return avm1::GainsOf(static_cast<const MovieClip*>(clip)->soundTransform);
+    return avm1::ChainGainsOf(*static_cast<const MovieClip*>(clip));
   };
   player_ = std::make_unique<flash::Player>(movie_, MakeHooks(), movieAddress_.empty() ? movieUrl_ : movieAddress_);
   movieUrl_.clear();

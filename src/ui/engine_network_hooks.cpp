@@ -45,6 +45,7 @@ void InstallEngineNetwork(flash::FlashControl& control, net::EngineNetwork& netw
     answers.progress = [shared](std::int64_t loaded, std::int64_t total) {
       if (shared->progress) shared->progress(loaded, total < 0 ? 0 : total);
     };
+    if (shared->data) answers.data = [shared](std::string_view chunk) { shared->data(chunk); };
     answers.complete = [shared](const net::NetResponse& response) {
       if (!shared->done) return;
       if (response.status >= 400) {
@@ -56,7 +57,9 @@ void InstallEngineNetwork(flash::FlashControl& control, net::EngineNetwork& netw
     answers.failed = [shared](const std::string& reason) {
       if (shared->done) shared->done(false, reason);
     };
-    return network.Request(asked, PolicyFor(request.base, options.localMayUseNetwork), std::move(answers));
+    const bool localMayUseNetwork =
+        options.localMayUseNetworkNow ? options.localMayUseNetworkNow() : options.localMayUseNetwork;
+    return network.Request(asked, PolicyFor(request.base, localMayUseNetwork), std::move(answers));
   };
   control.CancelFetch = [&network](std::uint64_t id) { network.Cancel(id); };
   control.OpenUrl = [&network, &control](const std::string& url, const std::string&) {

@@ -2,6 +2,8 @@
 // EngineNetwork, with what a movie may reach decided by where the movie came from.
 #pragma once
 
+#include <functional>
+
 #include "net/engine_network.h"
 
 namespace vantrel::flash {
@@ -13,6 +15,9 @@ namespace vantrel::ui {
 struct EngineNetworkOptions {
   // Local movies may reach the web (off: they read the files beside them only).
   bool localMayUseNetwork = false;
+  // When set, asked at each request instead of the flag (an option the user may change
+  // while a movie plays).
+  std::function<bool()> localMayUseNetworkNow;
   // Bounds of each transfer a movie starts.
   net::TransferLimits limits = EngineLimits();
 

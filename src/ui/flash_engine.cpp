@@ -71,7 +71,11 @@ int MovieKeyCode(int key) {
 
 class FlashEngine final : public MovieEngine {
  public:
-  FlashEngine() { InstallEngineNetwork(control_, network_); }
+  FlashEngine() {
+    EngineNetworkOptions options;
+    options.localMayUseNetworkNow = [this] { return localNetwork_ && localNetwork_(); };
+    InstallEngineNetwork(control_, network_, options);
+  }
   // The video page stands between the player and the control: it answers for the
   // program's own video wrapper and passes everything else on.
   player::FlashPort& Port() override { return page_; }
@@ -87,6 +91,7 @@ class FlashEngine final : public MovieEngine {
   void AttachView(QWidget* view) override { page_.AttachView(view); }
   flash::audio::Mixer* SoundMixer() override { return &page_.Mixer(); }
   void SetSharedObjectFolder(const std::string& folder) override { control_.SetSharedObjectFolder(folder); }
+  void SetLocalNetworkRule(std::function<bool()> allowed) override { localNetwork_ = std::move(allowed); }
 
   void MouseMove(QPointF position) override {
     control_.MouseMove(position.x(), position.y());
@@ -129,6 +134,7 @@ class FlashEngine final : public MovieEngine {
   // Movies reach the web (and local movies the files beside them) through the engine's
   // network service; it outlives the control's movies, which cancel their transfers.
   net::NetService network_;
+  std::function<bool()> localNetwork_;
   flash::FlashControl control_;
   player::EngineControl port_{control_};
   VideoPageHost page_{control_, port_};

@@ -46,6 +46,9 @@ class MovieEngine {
   virtual void AttachView(QWidget* view) { (void)view; }
   // Where movies keep their shared objects (the user's data folder).
   virtual void SetSharedObjectFolder(const std::string& folder) { (void)folder; }
+  // Asked at each transfer a movie opened from a file starts: whether it may use the
+  // network (the user's option); unset or false, it reads the files beside it only.
+  virtual void SetLocalNetworkRule(std::function<bool()> allowed) { (void)allowed; }
   // The mixer every sound of the engine plays on; null for an engine without sound.
   virtual flash::audio::Mixer* SoundMixer() { return nullptr; }
 

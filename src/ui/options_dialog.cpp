@@ -102,6 +102,7 @@ OptionsDialog::OptionsDialog(core::OptionsStore& options, Effects effects, QWidg
   chkFSCommand_ = AddCheck(flash, "chkFSCommand", "Listen to FS Commands");
   chkProjector_ = AddCheck(flash, "chkProjector", "Skip Doubtful Projectors");
   chkRemoveProj_ = AddCheck(flash, "chkRemoveProj", "Replace Projectors with Movies They Contain");
+  chkLocalNetwork_ = AddCheck(flash, "chkLocalNetwork", "Let Movies Opened from Files Use the Network");
   qobject_cast<QVBoxLayout*>(flash->layout())->addStretch(1);
 
   // Thumbnails
@@ -283,6 +284,7 @@ void OptionsDialog::LoadOptions() {
   chkFSCommand_->setChecked(o.ReadBoolOption("System", "FSCommand"));
   chkProjector_->setChecked(o.ReadBoolOption("System", "GenericProjectors"));
   chkRemoveProj_->setChecked(o.ReadBoolOption("System", "RemoveProjectors"));
+  chkLocalNetwork_->setChecked(o.ReadBoolOption("System", "LocalNetwork"));
   chkMRU_->setChecked(o.ReadBoolOption("Recent", "History"));
   chkCentered_->setChecked(o.ReadBoolOption("Window", "Centered"));
   chkCrop_->setChecked(o.ReadBoolOption("Window", "Crop"));
@@ -313,6 +315,7 @@ void OptionsDialog::ApplyOptions() {
   o.WriteBool("System", "FSCommand", chkFSCommand_->isChecked());
   o.WriteBool("System", "GenericProjectors", chkProjector_->isChecked());
   o.WriteBool("System", "RemoveProjectors", chkRemoveProj_->isChecked());
+  o.WriteBool("System", "LocalNetwork", chkLocalNetwork_->isChecked());
   o.WriteBool("Recent", "History", chkMRU_->isChecked());
   o.WriteBool("Window", "Centered", chkCentered_->isChecked());
   o.WriteBool("Window", "Crop", chkCrop_->isChecked());

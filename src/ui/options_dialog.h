@@ -81,6 +81,7 @@ class OptionsDialog : public StyledDialog {
   QCheckBox* chkFSCommand_;
   QCheckBox* chkProjector_;
   QCheckBox* chkRemoveProj_;
+  QCheckBox* chkLocalNetwork_;
   QCheckBox* chkMRU_;
   QCheckBox* chkCentered_;
   QCheckBox* chkCrop_;

@@ -122,6 +122,7 @@ void PlayerSession::InitPaths() {
 
   engine_ = hooks_.makeEngine ? hooks_.makeEngine() : MakeFlashEngine();
   if (engine_) engine_->SetSharedObjectFolder(paths_.UserPath + "SharedObjects/");
+  if (engine_) engine_->SetLocalNetworkRule([this] { return options_.ReadBoolOption("System", "LocalNetwork"); });
   if (!engine_) engine_ = std::make_unique<MissingEngine>();
   window_ = std::make_unique<PlayerWindow>();
   qtDialogs_.SetParent(window_.get());

@@ -9,7 +9,10 @@
 #include <QFile>
 #include <QTemporaryDir>
 #include <QThread>
+#include <set>
 
+#include "flash/avm1/interpreter.h"
+#include "flash/display/player.h"
 #include "flash/flash_control.h"
 #include "local_http_server.h"
 #include "net/net_service.h"
@@ -230,6 +233,120 @@ TEST_F(EngineNetworkTest, LoadsEndWithTheMovieAndWebMoviesReadNoLocalFiles) {
   ASSERT_TRUE(RunUntil([&] { return traces.size() >= 2; }, 4000));
   EXPECT_EQ(traces[0], "xml: false");
   EXPECT_EQ(traces[1], "xml: ");
+}
+
+// What the script objects below heard, in order.
+std::vector<std::string> g_heard;
+
+TEST_F(EngineNetworkTest, AWebVideoPlaysWhileItDownloadsAndAWebSoundLoadsWithItsByteCounts) {
+  // Three seconds of sound in 100 ms PCM tags (about 530 kB), sent slowly; without
+  // metadata the video lasts until its last tag (2.9 s).
+  const auto be = [](std::uint32_t value, int bytes) {
+    std::string out;
+    for (int i = bytes - 1; i >= 0; --i) out += static_cast<char>(value >> (8 * i));
+    return out;
+  };
+  std::string flv = std::string("FLV\x01\x04", 5) + be(9, 4) + be(0, 4);
+  for (std::uint32_t t = 0; t < 3000; t += 100) {
+    const std::string data = "\x3F" + std::string(17640, '\0');  // PCM, 44 kHz, 16-bit stereo
+    flv += "\x08" + be(static_cast<std::uint32_t>(data.size()), 3) + be(t, 3) + std::string(4, '\0') + data;
+    flv += be(static_cast<std::uint32_t>(11 + data.size()), 4);
+  }
+  HttpAnswer video{HttpAnswer::Kind::Slow, 200, "video/x-flv", QByteArray::fromStdString(flv), {}};
+  video.slowChunk = 16 * 1024;
+  video.slowDelayMs = 15;
+  server.Route("/site/clip.flv", video);
+  std::string mp3;
+  for (int i = 0; i < 40; ++i) mp3 += std::string("\xFF\xFB\x90\x00", 4) + std::string(413, '\0');  // 1045 ms
+  HttpAnswer sound{HttpAnswer::Kind::Slow, 200, "audio/mpeg", QByteArray::fromStdString(mp3), {}};
+  sound.slowChunk = 2048;
+  server.Route("/site/tone.mp3", sound);
+  Actions idle;
+  Play("/site/main.swf", Playing(idle));
+
+  using flash::avm1::Call;
+  using flash::avm1::Value;
+  auto& m = control.Engine()->Machine();
+  auto& rt = control.Engine()->Script();
+  g_heard.clear();
+  auto make = [&](const char* cls, std::vector<Value> args = {}) {
+    return m.Construct(m.Get(rt.global, cls).AsObject(), args);
+  };
+  flash::avm1::Object* stream = make("NetStream", {Value::Obj(make("NetConnection"))});
+  m.Set(stream, "onStatus", Value::Obj(rt.MakeFunction([](Call& call) -> Value {
+          g_heard.push_back(call.machine.ToString(call.machine.Get(call.Arg(0).AsObject(), "code")));
+          return {};
+        })));
+  flash::avm1::Object* tone = make("Sound");
+  m.Set(tone, "onLoad", Value::Obj(rt.MakeFunction([](Call& call) -> Value {
+          g_heard.push_back("sound " + call.machine.ToString(call.Arg(0)));
+          return {};
+        })));
+  const std::vector<Value> videoUrl{m.Str("clip.flv")};
+  m.CallMethod(Value::Obj(stream), "play", videoUrl);
+  const std::vector<Value> soundUrl{m.Str("tone.mp3"), Value::Bool(false)};
+  m.CallMethod(Value::Obj(tone), "loadSound", soundUrl);
+
+  const double fileSize = static_cast<double>(flv.size());
+  std::set<double> videoCounts, soundCounts;
+  bool playedWhileLoading = false;
+  auto number = [&](flash::avm1::Object* o, const char* name) { return m.ToNumber(m.Get(o, name)); };
+  auto calls = [&](flash::avm1::Object* o, const char* name) { return m.ToNumber(m.CallMethod(Value::Obj(o), name, {})); };
+  ASSERT_TRUE(RunUntil(
+      [&] {
+        const double loaded = number(stream, "bytesLoaded");
+        videoCounts.insert(loaded);
+        soundCounts.insert(calls(tone, "getBytesLoaded"));
+        if (loaded < fileSize && number(stream, "time") > 0) playedWhileLoading = true;
+        return std::find(g_heard.begin(), g_heard.end(), "NetStream.Play.Stop") != g_heard.end() &&
+               std::find(g_heard.begin(), g_heard.end(), "sound true") != g_heard.end();
+      },
+      15000))
+      << ::testing::PrintToString(g_heard);
+  EXPECT_TRUE(playedWhileLoading);
+  EXPECT_GT(videoCounts.size(), 4u);  // the count grew piece by piece
+  EXPECT_EQ(number(stream, "bytesLoaded"), fileSize);
+  EXPECT_EQ(number(stream, "bytesTotal"), fileSize);
+  EXPECT_NEAR(number(stream, "time"), 2.9, 0.001);
+  ASSERT_GE(g_heard.size(), 3u);
+  EXPECT_EQ(g_heard[0], "NetStream.Play.Start");
+  EXPECT_EQ(g_heard[1], "NetStream.Buffer.Full");
+  EXPECT_GT(soundCounts.size(), 2u);
+  EXPECT_EQ(calls(tone, "getBytesLoaded"), static_cast<double>(mp3.size()));
+  EXPECT_EQ(calls(tone, "getBytesTotal"), static_cast<double>(mp3.size()));
+  EXPECT_EQ(number(tone, "duration"), 1045);
+  EXPECT_EQ(service.Running(), 0u);
+}
+
+TEST_F(EngineNetworkTest, ALocalMovieReachesTheWebOnlyWithTheOption) {
+  server.Route("/data.txt", {HttpAnswer::Kind::Normal, 200, "text/plain", "<ok/>", {}});
+  const std::string address = server.Url("/data.txt").toStdString();
+  Actions a;
+  LoadXml(a, "doc", "xml: ", address);
+  Bytes tags = a.Tag();
+  testing::PutBytes(tags, testing::ShowFrame());
+  testing::PutBytes(tags, testing::End());
+  const QString local = folder.filePath("local.swf");
+  QFile file(local);
+  ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+  file.write(AsBytes(testing::MakeMovie(tags)));
+  file.close();
+
+  bool allowed = false;
+  EngineNetworkOptions options;
+  options.localMayUseNetworkNow = [&allowed] { return allowed; };
+  InstallEngineNetwork(control, service, options);
+  ASSERT_TRUE(control.LoadMovie(0, local.toStdString()));
+  ASSERT_TRUE(RunUntil([&] { return traces.size() >= 2; }, 4000));
+  EXPECT_EQ(traces[0], "xml: false");
+  EXPECT_EQ(server.Served(), 0);
+  // The option is asked at each transfer: switched on, the next load reaches the server.
+  allowed = true;
+  traces.clear();
+  ASSERT_TRUE(control.LoadMovie(0, local.toStdString()));
+  ASSERT_TRUE(RunUntil([&] { return traces.size() >= 2; }, 4000));
+  EXPECT_EQ(traces[0], "xml: true");
+  EXPECT_EQ(traces[1], "xml: <ok />");
 }
 
 }  // namespace

@@ -454,10 +454,24 @@ void Player::RunLater(avm1::Machine::Later callback, avm1::Object* keepAlive) {
 void Player::RunLaterQueue() {
   std::vector<QueuedAction> pending;
   pending.swap(later_);
+  inLaterStage_ = true;
   for (QueuedAction& action : pending) {
     RunAction(action);
     RunQueue();
   }
+  // A local file asked for by a load event arrives in the same frame, and so on down a
+  // chain of such loads (bounded; the rest waits for the next frame).
+  for (int round = 0; round < 64 && !laterNow_.empty(); ++round) {
+    pending.clear();
+    pending.swap(laterNow_);
+    for (QueuedAction& action : pending) {
+      RunAction(action);
+      RunQueue();
+    }
+  }
+  inLaterStage_ = false;
+  for (QueuedAction& action : laterNow_) later_.push_back(std::move(action));
+  laterNow_.clear();
 }
 
 std::string Player::ResolveUrl(const std::string& url) const {
@@ -482,13 +496,21 @@ std::string Player::ResolveUrl(const std::string& url) const {
   return (folder / url).lexically_normal().string();
 }
 
-void Player::Fetch(const std::string& url, const std::string& method, const std::string& formData, DisplayObject* owner,
-                   avm1::Object* keepAlive, FetchProgress progress, FetchDone done) {
+std::uint64_t Player::Fetch(const std::string& url, const std::string& method, const std::string& formData,
+                            DisplayObject* owner, avm1::Object* keepAlive, FetchProgress progress, FetchDone done,
+                            FetchData data) {
   const std::string resolved = ResolveUrl(url);
   if (!hooks_.fetch && (!IsWebAddress(resolved) || hooks_.readFile)) {
     // Without the host's network, local files are read at the loader stage, in the
     // order they were asked for.
     ++localLoads_;
+    if (data) {
+      // One piece: the whole file.
+      done = [data = std::move(data), done = std::move(done)](bool ok, const std::string& body) {
+        if (ok) data(body);
+        done(ok, ok ? std::string() : body);
+      };
+    }
     RunLater(
         [this, resolved, done = std::move(done)](avm1::Machine&) {
           --localLoads_;
@@ -506,7 +528,11 @@ void Player::Fetch(const std::string& url, const std::string& method, const std:
           done(ok, ok ? body : error);
         },
         keepAlive);
-    return;
+    if (inLaterStage_) {
+      laterNow_.push_back(std::move(later_.back()));
+      later_.pop_back();
+    }
+    return 0;
   }
   const std::uint64_t load = ++nextLoad_;
   PendingFetch pending;
@@ -514,12 +540,14 @@ void Player::Fetch(const std::string& url, const std::string& method, const std:
   pending.keepAlive = keepAlive;
   pending.progress = std::move(progress);
   pending.done = std::move(done);
+  pending.data = std::move(data);
+  const bool streamed = static_cast<bool>(pending.data);
   fetches_[load] = std::move(pending);
   if (!hooks_.fetch) {
     FetchDone failed = std::move(fetches_[load].done);
     fetches_.erase(load);
     RunLater([failed](avm1::Machine&) { failed(false, "the network is not available here"); }, keepAlive);
-    return;
+    return 0;
   }
   // The host resolves the address against the movie's own (and applies what a movie
   // from there may reach).
@@ -539,6 +567,16 @@ void Player::Fetch(const std::string& url, const std::string& method, const std:
       if (found != fetches_.end() && found->second.progress) found->second.progress(loaded, total);
     }, it->second.keepAlive);
   };
+  if (streamed) {
+    callbacks.data = [this, load](std::string_view chunk) {
+      const auto it = fetches_.find(load);
+      if (it == fetches_.end()) return;
+      RunLater([this, load, piece = std::string(chunk)](avm1::Machine&) {
+        const auto found = fetches_.find(load);
+        if (found != fetches_.end() && found->second.data) found->second.data(piece);
+      }, it->second.keepAlive);
+    };
+  }
   callbacks.done = [this, load](bool ok, const std::string& body) {
     const auto it = fetches_.find(load);
     if (it == fetches_.end()) return;
@@ -553,14 +591,22 @@ void Player::Fetch(const std::string& url, const std::string& method, const std:
   };
   const std::uint64_t hostId = hooks_.fetch(request, std::move(callbacks));
   const auto it = fetches_.find(load);
-  if (it == fetches_.end()) return;
+  if (it == fetches_.end()) return 0;
   if (hostId == 0) {
     FetchDone failed = std::move(it->second.done);
     fetches_.erase(it);
     RunLater([failed](avm1::Machine&) { failed(false, "the transfer could not start"); }, keepAlive);
-    return;
+    return 0;
   }
   it->second.hostId = hostId;
+  return load;
+}
+
+void Player::CancelLoad(std::uint64_t load) {
+  const auto it = fetches_.find(load);
+  if (it == fetches_.end()) return;
+  if (it->second.hostId != 0 && hooks_.cancelFetch) hooks_.cancelFetch(it->second.hostId);
+  fetches_.erase(it);
 }
 
 void Player::CancelLoads(DisplayObject* owner) {
@@ -801,6 +847,7 @@ void Player::TraceRoots(gc::Tracer& tracer) const {
   for (const auto& queue : queues_)
     for (const QueuedAction& action : queue) markAction(action);
   for (const QueuedAction& action : later_) markAction(action);
+  for (const QueuedAction& action : laterNow_) markAction(action);
   for (const auto& [load, pending] : fetches_) tracer.Mark(pending.keepAlive);
   for (const auto& [clip, init] : pendingInits_) tracer.Mark(clip);
   for (const Timer& timer : timers_) {

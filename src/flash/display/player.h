@@ -50,6 +50,9 @@ struct FetchRequest {
 };
 struct FetchCallbacks {
   std::function<void(std::int64_t loaded, std::int64_t total)> progress;  // total 0: unknown
+  // When set, the body arrives here piece by piece as it is read, and done's body is
+  // empty (progressive video and streamed sound).
+  std::function<void(std::string_view chunk)> data;
   std::function<void(bool ok, const std::string& bodyOrReason)> done;
 };
 
@@ -167,8 +170,15 @@ class Player {
   // when it unloads (CancelLoads). keepAlive stays reachable until done has run.
   using FetchProgress = std::function<void(std::int64_t loaded, std::int64_t total)>;
   using FetchDone = std::function<void(bool ok, const std::string& bodyOrReason)>;
-  void Fetch(const std::string& url, const std::string& method, const std::string& formData, DisplayObject* owner,
-             avm1::Object* keepAlive, FetchProgress progress, FetchDone done);
+  // data (optional): the body piece by piece as it arrives, at the loader stage of the
+  // frames while it loads; done then hears an empty body. Returns the load's number for
+  // CancelLoad.
+  using FetchData = std::function<void(const std::string& chunk)>;
+  std::uint64_t Fetch(const std::string& url, const std::string& method, const std::string& formData,
+                      DisplayObject* owner, avm1::Object* keepAlive, FetchProgress progress, FetchDone done,
+                      FetchData data = {});
+  // Ends one load (by the number Fetch gave) without calling it back.
+  void CancelLoad(std::uint64_t load);
   // Ends every load that belongs to owner without calling it back.
   void CancelLoads(DisplayObject* owner);
   // Loads still on their way.
@@ -295,6 +305,7 @@ class Player {
     avm1::Object* keepAlive = nullptr;
     FetchProgress progress;
     FetchDone done;
+    FetchData data;
   };
   std::map<std::uint64_t, PendingFetch> fetches_;  // by the player's own load number
   std::uint64_t nextLoad_ = 0;
@@ -319,6 +330,9 @@ class Player {
   std::vector<Timer> timers_;
   int nextTimerId_ = 0;
   std::vector<QueuedAction> later_;
+  // Local files asked for during the loader stage: read in the same stage.
+  std::vector<QueuedAction> laterNow_;
+  bool inLaterStage_ = false;
   std::set<std::pair<const Movie*, std::uint16_t>> initialised_;
   std::uint64_t ticks_ = 0;
   std::uint64_t serial_ = 0;

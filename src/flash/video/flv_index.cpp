@@ -1,5 +1,6 @@
 #include "flash/video/flv_index.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace vantrel::flash::video {
@@ -45,23 +46,37 @@ double FlvIndex::FrameInterval() const {
 
 bool IndexFlv(std::span<const std::uint8_t> file, FlvIndex& index, std::string* error) {
   index = FlvIndex{};
-  if (file.size() < 9 || std::memcmp(file.data(), "FLV", 3) != 0) {
+  if (file.size() < 9) {
     if (error) *error = "not a Flash video";
     return false;
   }
-  std::size_t position = Be(file, 5, 4);
-  if (position < 9 || position > file.size()) position = 9;
-  position += 4;  // the first previous-tag size
-  while (position + 11 <= file.size()) {
+  return ContinueFlvIndex(file, index, error);
+}
+
+bool ContinueFlvIndex(std::span<const std::uint8_t> file, FlvIndex& index, std::string* error) {
+  const std::size_t prefix = std::min<std::size_t>(file.size(), 3);
+  if (std::memcmp(file.data(), "FLV", prefix) != 0) {
+    if (error) *error = "not a Flash video";
+    return false;
+  }
+  if (index.next == 0) {
+    if (file.size() < 9) return true;
+    std::size_t position = Be(file, 5, 4);
+    if (position < 9 || position > file.size()) position = 9;
+    index.next = position + 4;  // the first previous-tag size
+  }
+  std::size_t position = index.next;
+  index.truncated = false;
+  while (!index.closed && position + 11 <= file.size()) {
     const std::uint8_t type = file[position] & 0x1F;
     const std::uint32_t size = Be(file, position + 1, 3);
     const std::uint32_t time = Be(file, position + 4, 3) | static_cast<std::uint32_t>(file[position + 7]) << 24;
     const std::size_t data = position + 11;
-    if (data + size > file.size()) {
-      index.truncated = true;
+    if (data + size > file.size()) break;
+    if (type == 0 && size == 0) {
+      index.closed = true;
       break;
     }
-    if (type == 0 && size == 0) break;
     FlvTag tag{time, data, size, true};
     if (type == 8 && size > 0) {
       if (index.audio.empty()) index.audioFlags = file[data];
@@ -74,7 +89,8 @@ bool IndexFlv(std::span<const std::uint8_t> file, FlvIndex& index, std::string* 
         position = data + size + 4;
         continue;
       }
-      tag.keyFrame = frameType == 1;
+      // Decoding has to start somewhere: the first frame counts as a key frame.
+      tag.keyFrame = frameType == 1 || index.video.empty();
       index.video.push_back(tag);
     } else if (type == 18 && size > 0) {
       index.scripts.push_back(tag);
@@ -83,7 +99,8 @@ bool IndexFlv(std::span<const std::uint8_t> file, FlvIndex& index, std::string* 
     index.lastTime = time;
     position = data + size + 4;
   }
-  if (!index.video.empty()) index.video.front().keyFrame = true;  // decoding has to start somewhere
+  index.next = position;
+  index.truncated = !index.closed && position < file.size();
   return true;
 }
 

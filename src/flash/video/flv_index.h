@@ -24,7 +24,9 @@ struct FlvIndex {
   std::uint8_t videoCodec = 0;   // the first video tag's codec id (0 = no video)
   std::uint32_t lastTime = 0;    // the last tag's time, milliseconds
   double metaDuration = 0;       // onMetaData "duration" in seconds, 0 when absent
-  bool truncated = false;
+  bool truncated = false;        // the data ends inside a tag
+  bool closed = false;           // an end marker (an empty tag) was read
+  std::size_t next = 0;          // where the next tag header starts (0: header not read)
   // Length in seconds: the metadata's, else the last tag's time plus one frame.
   double Duration() const;
   // Mean milliseconds between video frames (40 when there are fewer than two).
@@ -37,5 +39,9 @@ inline bool KeyFramesStandAlone(std::uint8_t codec) { return codec != 3 && codec
 
 // Indexes an FLV file held in memory. False with *error when it is not an FLV file.
 bool IndexFlv(std::span<const std::uint8_t> file, FlvIndex& index, std::string* error);
+// Goes on indexing a file that has grown since index was made from its start (a video
+// still downloading; index starts empty). False with *error once the start shows it is
+// not an FLV file; true while too little has arrived to tell.
+bool ContinueFlvIndex(std::span<const std::uint8_t> file, FlvIndex& index, std::string* error);
 
 }  // namespace vantrel::flash::video

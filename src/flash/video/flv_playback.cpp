@@ -26,13 +26,12 @@ bool FlvPlayback::Open(const std::string& path) {
 bool FlvPlayback::OpenBytes(std::vector<std::uint8_t> bytes) {
   StopSound();
   file_ = std::move(bytes);
+  complete_ = true;
+  starved_ = false;
   if (!IndexFlv(file_, index_, &error_)) return false;
   error_.clear();
   video_.reset();
-  if (!index_.video.empty()) {
-    video_ = std::make_unique<VideoDecoder>(index_.videoCodec);
-    if (!video_->Ok()) error_ = video_->Error();  // the sound can still play
-  }
+  MakeVideoDecoder();
   clock_ = 0;
   playing_ = ended_ = false;
   nextVideo_ = 0;
@@ -40,6 +39,50 @@ bool FlvPlayback::OpenBytes(std::vector<std::uint8_t> bytes) {
   picture_ = QImage();
   if (!index_.video.empty()) DecodeUpTo(index_.video.front().time);
   return true;
+}
+
+void FlvPlayback::MakeVideoDecoder() {
+  if (video_ || index_.video.empty()) return;
+  video_ = std::make_unique<VideoDecoder>(index_.videoCodec);
+  if (!video_->Ok()) error_ = video_->Error();  // the sound can still play
+}
+
+void FlvPlayback::OpenStream() {
+  StopSound();
+  file_.clear();
+  index_ = FlvIndex{};
+  error_.clear();
+  video_.reset();
+  sound_.reset();
+  clock_ = 0;
+  playing_ = ended_ = starved_ = false;
+  complete_ = false;
+  nextVideo_ = nextAudio_ = 0;
+  shown_ = -1;
+  picture_ = QImage();
+}
+
+bool FlvPlayback::Append(std::span<const std::uint8_t> bytes) {
+  if (complete_) return false;
+  file_.insert(file_.end(), bytes.begin(), bytes.end());
+  if (!ContinueFlvIndex(file_, index_, &error_)) return false;
+  const bool firstPicture = !video_ && !index_.video.empty();
+  MakeVideoDecoder();
+  if (firstPicture && shown_ < 0) DecodeUpTo(std::max(clock_, static_cast<double>(index_.video.front().time)));
+  // The playhead goes on when what it waited for has come.
+  if (starved_ && LoadedMs() > clock_) starved_ = false;
+  if (playing_ && !source_) StartSound();
+  return true;
+}
+
+void FlvPlayback::EndOfData() {
+  complete_ = true;
+  starved_ = false;
+}
+
+double FlvPlayback::LoadedMs() const {
+  if (complete_) return Duration() * 1000.0;
+  return index_.next == 0 ? 0.0 : static_cast<double>(index_.lastTime);
 }
 
 void FlvPlayback::Play() {
@@ -56,7 +99,7 @@ void FlvPlayback::Pause() {
 }
 
 void FlvPlayback::Seek(double seconds, bool exact) {
-  const double target = std::clamp(seconds * 1000.0, 0.0, Duration() * 1000.0);
+  const double target = std::clamp(seconds * 1000.0, 0.0, complete_ ? Duration() * 1000.0 : LoadedMs());
   ended_ = false;
   if (!index_.video.empty()) {
     const bool standAlone = KeyFramesStandAlone(index_.videoCodec);
@@ -126,7 +169,7 @@ void FlvPlayback::FeedSound() {
     }
     scratch_.samples.clear();
     sound_->Decode(data, scratch_);
-    if (nextAudio_ == index_.audio.size()) sound_->Flush(scratch_);
+    if (complete_ && nextAudio_ == index_.audio.size()) sound_->Flush(scratch_);
     mixer_->Feed(source_, scratch_.samples.data(), scratch_.Frames());
     soundFed_ += scratch_.Frames();
     ahead = soundStart_ + static_cast<double>(soundFed_) * 1000.0 / audio::kMixRate;
@@ -145,10 +188,16 @@ void FlvPlayback::Advance(double milliseconds) {
     clock_ = std::max(clock_, SoundClock());
   else if (milliseconds > 0)
     clock_ += milliseconds;
+  if (!complete_) {
+    // Still arriving: the playhead waits where the data ends.
+    const double loaded = LoadedMs();
+    starved_ = clock_ >= loaded;
+    if (starved_) clock_ = std::max(0.0, std::min(clock_, loaded));
+  }
   FeedSound();
   DecodeUpTo(clock_);
   const double end = Duration() * 1000.0;
-  if (clock_ >= end) {
+  if (complete_ && clock_ >= end) {
     clock_ = end;
     ended_ = true;
     playing_ = false;

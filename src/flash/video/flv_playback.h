@@ -30,6 +30,20 @@ class FlvPlayback {
   // cannot be read or is not an FLV file. The first picture is decoded at once.
   bool Open(const std::string& path);
   bool OpenBytes(std::vector<std::uint8_t> bytes);
+  // A video that arrives piece by piece (progressive download): OpenStream, then
+  // Append as data comes (false with Error() once the data shows it is no FLV file),
+  // then EndOfData when no more comes. The playhead waits at the end of what has
+  // arrived (Starved) and the video ends only after EndOfData.
+  void OpenStream();
+  bool Append(std::span<const std::uint8_t> bytes);
+  void EndOfData();
+  bool Complete() const { return complete_; }
+  // True once the file's header and tags can be read (something to play).
+  bool Started() const { return index_.next != 0; }
+  // Milliseconds of video that have arrived (the last whole tag's time).
+  double LoadedMs() const;
+  // Playing, and the playhead has reached the end of what has arrived.
+  bool Starved() const { return starved_; }
   const std::string& Error() const { return error_; }
   const FlvIndex& Index() const { return index_; }
   // The file as opened.
@@ -69,6 +83,7 @@ class FlvPlayback {
   void StopSound();
   void FeedSound();
   void DecodeUpTo(double milliseconds);
+  void MakeVideoDecoder();
   double SoundClock() const;
 
   audio::Mixer* mixer_;
@@ -86,6 +101,8 @@ class FlvPlayback {
   double clock_ = 0;            // playhead, milliseconds
   bool playing_ = false;
   bool ended_ = false;
+  bool complete_ = true;
+  bool starved_ = false;
   int shown_ = -1;
   QImage picture_;
   audio::PcmBuffer scratch_;

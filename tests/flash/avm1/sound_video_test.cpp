@@ -11,6 +11,7 @@
 #include "flash/audio/mixer.h"
 #include "flash/avm1/interpreter.h"
 #include "flash/flash_control.h"
+#include "flash/video/flv_index.h"
 #include "support/swf_writer.h"
 #include "support/temp_home.h"
 
@@ -170,6 +171,31 @@ TEST(SoundClass, ClipVolumeAndPanFollowTheirSoundObjects) {
   EXPECT_EQ(run.Frame().first, 0);
 }
 
+TEST(SoundClass, AParentsTransformReachesTheSoundsOfItsChildren) {
+  Running run(ToneMovie(), true);
+  Object* root = run.control.Engine()->Root().ScriptObject();
+  Object* outer = run.Call(root, "createEmptyMovieClip", {run.M().Str("outer"), Value::Number(1)}).AsObject();
+  Object* inner = run.Call(outer, "createEmptyMovieClip", {run.M().Str("inner"), Value::Number(1)}).AsObject();
+  ASSERT_NE(inner, nullptr);
+  Object* child = run.New("Sound", {Value::Obj(inner)});
+  run.Call(child, "attachSound", {run.M().Str("tone")});
+  run.Call(child, "start", {Value::Number(0), Value::Number(4)});
+  EXPECT_NEAR(run.Frame().first, 0.5, 0.01);
+  // The parent's volume and the child's multiply, on playing sounds and on new ones.
+  Object* parent = run.New("Sound", {Value::Obj(outer)});
+  run.Call(parent, "setVolume", {Value::Number(50)});
+  run.Frame();
+  EXPECT_NEAR(run.Frame().first, 0.25, 0.01);
+  run.Call(child, "setVolume", {Value::Number(50)});
+  run.Frame();
+  EXPECT_NEAR(run.Frame().first, 0.125, 0.01);
+  run.Call(child, "stop");
+  run.Call(child, "start");
+  run.Frame();
+  EXPECT_NEAR(run.Frame().first, 0.125, 0.01);
+  EXPECT_EQ(run.M().ToNumber(run.Call(child, "getVolume")), 50);  // each keeps its own value
+}
+
 // An MPEG-1 layer III frame at 44.1 kHz, 128 kbit/s: 417 bytes of silence.
 std::string SilentMp3Frame() {
   std::string frame = "\xFF\xFB\x90\x00";
@@ -267,6 +293,109 @@ TEST(NetStreamClass, PlaysALocalVideoWithItsStatusEventsAndMetadata) {
   EXPECT_EQ(g_events[2], "NetStream.Buffer.Empty");
   run.Call(stream, "close");
   EXPECT_EQ(run.M().ToNumber(run.Get(stream, "time")), 0);
+}
+
+// A network the test answers by hand, between frames as the host's event loop would.
+struct HandNetwork {
+  std::vector<FetchRequest> asked;
+  std::vector<FetchCallbacks> answers;
+  std::vector<std::uint64_t> cancelled;
+  void Install(FlashControl& control) {
+    control.Fetch = [this](const FetchRequest& request, FetchCallbacks callbacks) {
+      asked.push_back(request);
+      answers.push_back(std::move(callbacks));
+      return static_cast<std::uint64_t>(asked.size());
+    };
+    control.CancelFetch = [this](std::uint64_t id) { cancelled.push_back(id); };
+  }
+};
+
+TEST(NetStreamClass, AWebVideoPlaysWhileItDownloadsAndWaitsWhenTheDataRunsOut) {
+  vantrel::testing::FlvWriter flv(1, 1);
+  flv.Script(0, vantrel::testing::FlvMetaData({{"duration", vantrel::testing::AmfValue::Number(2.0)}}));
+  for (int t = 0; t < 2000; t += 100) flv.Video(static_cast<std::uint32_t>(t), vantrel::testing::H263VideoData(3));
+  const std::string& file = flv.Bytes();
+  // The first piece ends inside the tag of 0.6 s: 0.5 s have arrived.
+  video::FlvIndex index;
+  const auto* bytes = reinterpret_cast<const std::uint8_t*>(file.data());
+  ASSERT_TRUE(video::IndexFlv({bytes, file.size()}, index, nullptr));
+  ASSERT_EQ(index.video.size(), 20u);
+  const std::size_t first = index.video[6].offset + 2;
+
+  Running run(ToneMovie(), false);
+  HandNetwork network;
+  network.Install(run.control);  // the hooks take effect with the next movie
+  const std::string movie = ToneMovie();
+  ASSERT_TRUE(run.control.LoadMovieData({reinterpret_cast<const std::uint8_t*>(movie.data()), movie.size()}));
+  Object* stream = run.New("NetStream", {Value::Obj(run.New("NetConnection"))});
+  run.Listen(stream, "onMetaData");
+  Object* statusFn = run.Rt().MakeFunction([](Call& call) -> Value {
+    g_events.push_back(call.machine.ToString(call.machine.Get(call.Arg(0).AsObject(), "code")));
+    return {};
+  });
+  run.M().Set(stream, "onStatus", Value::Obj(statusFn));
+  run.Call(stream, "play", {run.M().Str("http://example.test/site/clip.flv")});
+  ASSERT_EQ(network.asked.size(), 1u);
+  EXPECT_EQ(network.asked[0].url, "http://example.test/site/clip.flv");
+  ASSERT_TRUE(network.answers[0].data);  // the video arrives piece by piece
+
+  run.control.Tick();
+  EXPECT_TRUE(g_events.empty());
+  network.answers[0].progress(static_cast<std::int64_t>(first), static_cast<std::int64_t>(file.size()));
+  network.answers[0].data(std::string_view(file).substr(0, first));
+  run.control.Tick();
+  ASSERT_EQ(g_events.size(), 3u) << ::testing::PrintToString(g_events);
+  EXPECT_EQ(g_events[0], "NetStream.Play.Start");
+  EXPECT_EQ(g_events[1], "NetStream.Buffer.Full");
+  EXPECT_EQ(g_events[2].rfind("onMetaData", 0), 0u);
+  EXPECT_EQ(run.M().ToNumber(run.Get(stream, "bytesLoaded")), static_cast<double>(first));
+  EXPECT_EQ(run.M().ToNumber(run.Get(stream, "bytesTotal")), static_cast<double>(file.size()));
+  EXPECT_NEAR(run.M().ToNumber(run.Get(stream, "bufferLength")), 0.5, 0.001);
+
+  // It plays on what has come (20 fps: 50 ms a frame) and waits at its end.
+  g_events.clear();
+  for (int i = 0; i < 5; ++i) run.control.Tick();
+  const double midway = run.M().ToNumber(run.Get(stream, "time"));
+  EXPECT_GT(midway, 0.1);
+  EXPECT_TRUE(g_events.empty());
+  for (int i = 0; i < 10; ++i) run.control.Tick();
+  ASSERT_EQ(g_events.size(), 1u);
+  EXPECT_EQ(g_events[0], "NetStream.Buffer.Empty");
+  EXPECT_NEAR(run.M().ToNumber(run.Get(stream, "time")), 0.5, 0.001);
+  for (int i = 0; i < 3; ++i) run.control.Tick();
+  EXPECT_NEAR(run.M().ToNumber(run.Get(stream, "time")), 0.5, 0.001);
+
+  // The rest arrives: playing goes on and ends only at the real end.
+  g_events.clear();
+  network.answers[0].data(std::string_view(file).substr(first));
+  network.answers[0].done(true, "");
+  run.control.Tick();
+  ASSERT_GE(g_events.size(), 1u);
+  EXPECT_EQ(g_events[0], "NetStream.Buffer.Full");
+  EXPECT_EQ(run.M().ToNumber(run.Get(stream, "bytesLoaded")), static_cast<double>(file.size()));
+  for (int i = 0; i < 40; ++i) run.control.Tick();
+  EXPECT_EQ(g_events.back(), "NetStream.Buffer.Empty");
+  EXPECT_EQ(g_events[g_events.size() - 2], "NetStream.Play.Stop");
+  EXPECT_NEAR(run.M().ToNumber(run.Get(stream, "time")), 2.0, 0.001);
+  EXPECT_TRUE(network.cancelled.empty());
+
+  // close() while a video downloads ends its transfer; data that still comes is not heard.
+  run.Call(stream, "play", {run.M().Str("clip.flv")});
+  ASSERT_EQ(network.asked.size(), 2u);
+  run.Call(stream, "close");
+  EXPECT_EQ(network.cancelled, std::vector<std::uint64_t>{2});
+  g_events.clear();
+  network.answers[1].data(file);
+  run.control.Tick();
+  EXPECT_TRUE(g_events.empty());
+
+  // Data that is no video: StreamNotFound, and the transfer ends.
+  run.Call(stream, "play", {run.M().Str("page.html")});
+  network.answers[2].data("<html>not a video</html>");
+  run.control.Tick();
+  ASSERT_EQ(g_events.size(), 1u);
+  EXPECT_EQ(g_events[0], "NetStream.Play.StreamNotFound");
+  EXPECT_EQ(network.cancelled.back(), 3u);
 }
 
 }  // namespace

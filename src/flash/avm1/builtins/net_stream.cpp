@@ -1,5 +1,6 @@
-// NetConnection and NetStream: Flash videos played from files next to the movie
-// (NetConnection.connect(null), then NetStream.play(url)). The stream's clock moves
+// NetConnection and NetStream: Flash videos played from files next to the movie or
+// from web addresses while they download (NetConnection.connect(null), then
+// NetStream.play(url)). The stream's clock moves
 // with the movie's frames; its picture is shared with the Video objects attached to
 // it and its sound plays on the movie's mixer. Status events, metadata and cue points
 // reach the script from the frame loop.
@@ -78,8 +79,13 @@ class StreamData final : public NativeData {
   std::shared_ptr<video::StreamPicture> picture = std::make_shared<video::StreamPicture>();
   double bufferTime = 0.1;
   std::uint64_t playSerial = 0;  // which play() the running watcher belongs to
+  std::uint64_t load = 0;        // the player's number of the transfer still running
   std::size_t nextScript = 0;    // next script data tag to hand to the script
-  double bytesTotal = 0;
+  double bytesLoaded = 0;
+  double bytesTotal = 0;         // as the server announced it; 0 while unknown
+  bool waiting = true;           // buffering: the playhead waits for data
+  bool begun = false;            // the buffer was full once (the watcher runs)
+  bool userPaused = false;       // pause() by the script
   bool stopped = false;          // the end was reported
   double lastTime = 0;           // the playhead as of the last frame, seconds
 };
@@ -109,15 +115,55 @@ void DeliverScripts(Machine& machine, Object* self, StreamData& data, double mil
   }
 }
 
+// Whether what has arrived ahead of the playhead fills the buffer the script asked for
+// (a whole file always does).
+bool BufferFilled(const StreamData& data) {
+  const video::FlvPlayback& playback = *data.playback;
+  if (playback.Complete()) return true;
+  const double ahead = playback.LoadedMs() / 1000.0 - playback.Time();
+  return ahead >= std::max(data.bufferTime, 0.1);
+}
+
+void Watch(Machine& machine, Object* self, std::uint64_t serial);
+
+// While buffering: once enough has arrived, playing starts (or goes on) with
+// Buffer.Full; the first time, the script tags at the start are handed out and the
+// watcher starts.
+void CheckBuffer(Machine& m, Object* self, std::uint64_t serial) {
+  StreamData* d = self->Data<StreamData>();
+  if (!d || d->playSerial != serial || !d->playback || !d->waiting || !d->playback->Started()) return;
+  if (!BufferFilled(*d)) return;
+  d->waiting = false;
+  if (!d->userPaused && !d->playback->Ended()) d->playback->Play();
+  d->picture->image = d->playback->Picture();
+  SendStatus(m, self, "NetStream.Buffer.Full");
+  d = self->Data<StreamData>();
+  if (!d || d->playSerial != serial || !d->playback || d->begun) return;
+  d->begun = true;
+  DeliverScripts(m, self, *d, 0);
+  Watch(m, self, serial);
+}
+
 void Watch(Machine& machine, Object* self, std::uint64_t serial) {
   machine.RunLater(
       [self, serial](Machine& m) {
         StreamData* data = self->Data<StreamData>();
         if (!data || data->playSerial != serial || !data->playback || !m.HasPlayer()) return;
         const double frameMs = 1000.0 / m.GetPlayer().GetMovie().FrameRate();
-        if (data->playback->Playing()) data->playback->Advance(frameMs);
+        if (data->waiting) CheckBuffer(m, self, serial);
+        data = self->Data<StreamData>();
+        if (!data || data->playSerial != serial || !data->playback) return;
+        if (!data->waiting && data->playback->Playing()) data->playback->Advance(frameMs);
         data->picture->image = data->playback->Picture();
         data->lastTime = data->playback->Time();
+        if (!data->waiting && data->playback->Starved()) {
+          // The playhead caught up with the download: it waits for the buffer to fill.
+          data->waiting = true;
+          data->playback->Pause();
+          SendStatus(m, self, "NetStream.Buffer.Empty");
+          data = self->Data<StreamData>();
+          if (!data || data->playSerial != serial || !data->playback) return;
+        }
         DeliverScripts(m, self, *data, data->playback->Time() * 1000.0);
         data = self->Data<StreamData>();
         if (!data || data->playSerial != serial) return;
@@ -140,62 +186,96 @@ Value ConstructStream(Call& call) {
   return Value::Obj(call.self);
 }
 
+void CancelTransfer(Machine& machine, StreamData& data) {
+  if (data.load && machine.HasPlayer()) machine.GetPlayer().CancelLoad(data.load);
+  data.load = 0;
+}
+
+// The video is read piece by piece (a web address plays while it downloads; a local
+// file arrives whole): Play.Start once its header is there, Buffer.Full when the
+// buffer time is covered, StreamNotFound when nothing playable came.
 Value Play(Call& call) {
   StreamData* data = StreamOf(call);
   if (!data || call.Count() == 0 || !call.machine.HasPlayer()) return {};
   const std::string url = call.machine.ToString(call.Arg(0));
+  CancelTransfer(call.machine, *data);
   const std::uint64_t serial = ++data->playSerial;
-  data->playback.reset();
-  data->stopped = false;
+  audio::SoundEvents* sounds = call.machine.GetPlayer().sounds;
+  data->playback = std::make_unique<video::FlvPlayback>(sounds ? &sounds->SoundMixer() : nullptr, false);
+  data->playback->OpenStream();
+  data->stopped = data->begun = data->userPaused = false;
+  data->waiting = true;
   data->nextScript = 0;
+  data->bytesLoaded = data->bytesTotal = 0;
   Object* self = call.self;
-  call.machine.LoadData(
-      url, "GET", "",
-      [self, serial](Machine& m, bool ok, const std::string& body) {
+  Machine* machine = &call.machine;
+  auto notFound = [self, serial](Machine& m) {
+    StreamData* d = self->Data<StreamData>();
+    if (!d || d->playSerial != serial) return;
+    CancelTransfer(m, *d);
+    d->playback.reset();
+    SendStatus(m, self, "NetStream.Play.StreamNotFound", "error");
+  };
+  data->load = call.machine.GetPlayer().Fetch(
+      url, "GET", "", nullptr, call.self,
+      [self, serial](std::int64_t, std::int64_t total) {
         StreamData* d = self->Data<StreamData>();
-        if (!d || d->playSerial != serial) return;  // a later play() or close() came first
-        audio::SoundEvents* sounds = m.HasPlayer() ? m.GetPlayer().sounds : nullptr;
-        auto playback = std::make_unique<video::FlvPlayback>(sounds ? &sounds->SoundMixer() : nullptr, false);
-        if (!ok || !playback->OpenBytes(std::vector<std::uint8_t>(body.begin(), body.end()))) {
-          SendStatus(m, self, "NetStream.Play.StreamNotFound", "error");
+        if (d && d->playSerial == serial && total > 0) d->bytesTotal = static_cast<double>(total);
+      },
+      [self, serial, machine, notFound](bool ok, const std::string&) {
+        StreamData* d = self->Data<StreamData>();
+        if (!d || d->playSerial != serial || !d->playback) return;  // a later play() or close() came first
+        d->load = 0;
+        // A transfer cut off (at a limit, or by the network) plays what it brought.
+        if (!d->playback->Started() || (!ok && d->bytesLoaded == 0)) {
+          notFound(*machine);
           return;
         }
-        d->bytesTotal = static_cast<double>(body.size());
-        d->playback = std::move(playback);
-        d->playback->Play();
-        d->picture->image = d->playback->Picture();
-        SendStatus(m, self, "NetStream.Play.Start");
-        SendStatus(m, self, "NetStream.Buffer.Full");
-        d = self->Data<StreamData>();
-        if (!d || d->playSerial != serial || !d->playback) return;
-        DeliverScripts(m, self, *d, 0);
-        Watch(m, self, serial);
+        d->playback->EndOfData();
+        d->bytesTotal = d->bytesLoaded;
+        CheckBuffer(*machine, self, serial);
       },
-      call.self);
+      [self, serial, machine, notFound](const std::string& chunk) {
+        StreamData* d = self->Data<StreamData>();
+        if (!d || d->playSerial != serial || !d->playback) return;
+        const bool started = d->playback->Started();
+        const auto* bytes = reinterpret_cast<const std::uint8_t*>(chunk.data());
+        if (!d->playback->Append(std::span<const std::uint8_t>(bytes, chunk.size()))) {
+          notFound(*machine);
+          return;
+        }
+        d->bytesLoaded += static_cast<double>(chunk.size());
+        if (!started && d->playback->Started()) {
+          d->picture->image = d->playback->Picture();
+          SendStatus(*machine, self, "NetStream.Play.Start");
+        }
+        CheckBuffer(*machine, self, serial);
+      });
   return {};
 }
 
 Value Pause(Call& call) {
   StreamData* data = StreamOf(call);
-  if (!data || !data->playback) return {};
+  if (!data || !data->playback || !data->playback->Started()) return {};
   // pause() toggles; pause(true) and pause(false) pause and resume.
-  const bool pause = call.Count() > 0 && !call.Arg(0).IsUndefined() ? call.machine.ToBoolean(call.Arg(0))
-                                                                   : data->playback->Playing();
+  const bool playing = data->waiting ? !data->userPaused : data->playback->Playing();
+  const bool pause = call.Count() > 0 && !call.Arg(0).IsUndefined() ? call.machine.ToBoolean(call.Arg(0)) : playing;
+  data->userPaused = pause;
   if (pause)
     data->playback->Pause();
-  else if (!data->playback->Ended())
+  else if (!data->waiting && !data->playback->Ended())
     data->playback->Play();
   return {};
 }
 
 Value Seek(Call& call) {
   StreamData* data = StreamOf(call);
-  if (!data || !data->playback) return {};
+  if (!data || !data->playback || !data->playback->Started()) return {};
   double seconds = call.machine.ToNumber(call.Arg(0));
   if (std::isnan(seconds) || seconds < 0) seconds = 0;
   const bool wasPlaying = data->playback->Playing() || (data->playback->Ended() && !data->stopped);
   data->playback->Seek(seconds);
-  if (wasPlaying && !data->playback->Playing()) data->playback->Play();
+  if (wasPlaying && !data->waiting && !data->playback->Playing()) data->playback->Play();
   data->stopped = false;
   data->picture->image = data->playback->Picture();
   data->lastTime = data->playback->Time();
@@ -213,6 +293,7 @@ Value Close(Call& call) {
   StreamData* data = StreamOf(call);
   if (!data) return {};
   ++data->playSerial;  // the watcher ends
+  CancelTransfer(call.machine, *data);
   data->playback.reset();
   data->picture->image = QImage();
   data->lastTime = 0;
@@ -236,24 +317,24 @@ Value BufferTime(Call& call) {
   return data ? Value::Number(data->bufferTime) : Value();
 }
 
-// The whole file is read at once: what lies ahead of the playhead is buffered, up to
-// the buffer time the script asked for (the player fills at least that much).
+// What has arrived ahead of the playhead is buffered; a whole file reaches its end.
 Value BufferLength(Call& call) {
   StreamData* data = StreamOf(call);
   if (!data) return {};
   if (!data->playback) return Value::Number(0);
-  const double ahead = std::max(0.0, data->playback->Duration() - data->lastTime);
-  return Value::Number(ahead);
+  const double loaded = data->playback->LoadedMs() / 1000.0;
+  return Value::Number(std::max(0.0, loaded - data->lastTime));
 }
 
 Value BytesLoaded(Call& call) {
   StreamData* data = StreamOf(call);
-  return data ? Value::Number(data->playback ? data->bytesTotal : 0) : Value();
+  return data ? Value::Number(data->playback ? data->bytesLoaded : 0) : Value();
 }
 
+// Unknown while the server has not said: what has arrived so far.
 Value BytesTotal(Call& call) {
   StreamData* data = StreamOf(call);
-  return data ? Value::Number(data->playback ? data->bytesTotal : 0) : Value();
+  return data ? Value::Number(data->playback ? std::max(data->bytesTotal, data->bytesLoaded) : 0) : Value();
 }
 
 Value CurrentFps(Call& call) {

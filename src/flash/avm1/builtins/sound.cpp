@@ -92,13 +92,21 @@ SoundTransform* TransformOf(Machine& machine, SoundData& data) {
   return owner ? &owner->soundTransform : nullptr;
 }
 
+// A clip's transform reaches the sounds of the clips inside it too.
+void ApplyToTree(audio::SoundEvents& sounds, DisplayObject* object) {
+  sounds.SetClipGains(GroupOf(object), ChainGainsOf(*object));
+  if (object->Kind() != DisplayKind::MovieClip) return;
+  for (const auto& [depth, child] : static_cast<MovieClip*>(object)->Children())
+    if (child && child->Kind() == DisplayKind::MovieClip) ApplyToTree(sounds, child);
+}
+
 void ApplyTransform(Machine& machine, SoundData& data) {
   audio::SoundEvents* sounds = SoundsOf(machine);
   if (!sounds) return;
   if (!data.hasOwner) {
     sounds->SetClipGains(nullptr, GainsOf(Global(machine).transform));
   } else if (DisplayObject* owner = Owner(machine, data)) {
-    sounds->SetClipGains(GroupOf(owner), GainsOf(owner->soundTransform));
+    ApplyToTree(*sounds, owner);
   }
 }
 
@@ -143,7 +151,8 @@ void Play(Machine& machine, Object* self, SoundData& data, const QueuedStart& st
   const SoundTransform transform = owner ? owner->soundTransform : SoundTransform();
   double offset = start.offset > 0 ? start.offset * audio::kMixRate : 0;
   offset = std::min(offset, static_cast<double>(data.pcm->Frames()));
-  const std::uint64_t instance = sounds->PlayScriptSound(data.pcm, data.soundId, GroupOf(owner), GainsOf(transform),
+  const std::uint64_t instance = sounds->PlayScriptSound(data.pcm, data.soundId, GroupOf(owner),
+                                                         owner ? ChainGainsOf(*owner) : GainsOf(transform),
                                                          static_cast<std::uint32_t>(offset), start.loops);
   if (!instance) return;
   data.instance = instance;
@@ -357,9 +366,19 @@ Value LoadSound(Call& call) {
   data->bytesTotal.reset();
   const std::uint64_t serial = ++data->loadSerial;
   Object* self = call.self;
-  call.machine.LoadData(
-      url, "GET", "",
-      [self, serial](Machine& m, bool ok, const std::string& body) {
+  Machine* machine = &call.machine;
+  // Web addresses come through the host's network like every load: the byte counts
+  // grow as the file arrives.
+  call.machine.GetPlayer().Fetch(
+      url, "GET", "", nullptr, call.self,
+      [self, serial](std::int64_t loaded, std::int64_t total) {
+        SoundData* d = self->Data<SoundData>();
+        if (!d || d->loadSerial != serial) return;
+        d->bytesLoaded = static_cast<double>(loaded);
+        if (total > 0) d->bytesTotal = static_cast<double>(total);
+      },
+      [self, serial, machine](bool ok, const std::string& body) {
+        Machine& m = *machine;
         SoundData* d = self->Data<SoundData>();
         if (!d || d->loadSerial != serial) return;  // a later loadSound replaced this one
         audio::LoadedSound loaded;
@@ -415,8 +434,7 @@ Value LoadSound(Call& call) {
         if (d && d->loadSerial == serial) d->duration = length;
         const Value yes = Value::Bool(true);
         m.CallMethod(Value::Obj(self), "onLoad", std::span<const Value>(&yes, 1));
-      },
-      call.self);
+      });
   return {};
 }
 
@@ -460,6 +478,13 @@ audio::Gains GainsOf(const SoundTransform& t) {
   gains.lr = volume * static_cast<float>(t.lr) / 100.0f;
   gains.rl = volume * static_cast<float>(t.rl) / 100.0f;
   gains.rr = volume * static_cast<float>(t.rr) / 100.0f;
+  return gains;
+}
+
+audio::Gains ChainGainsOf(const DisplayObject& object) {
+  audio::Gains gains = GainsOf(object.soundTransform);
+  for (const MovieClip* parent = object.Parent(); parent; parent = parent->Parent())
+    gains = GainsOf(parent->soundTransform).After(gains);
   return gains;
 }
 

@@ -10,5 +10,7 @@ namespace vantrel::flash::avm1 {
 // The channel gains of a sound transform: volume times the four channel shares (a
 // negative volume is silence).
 audio::Gains GainsOf(const SoundTransform& transform);
+// What a clip's sounds go through: its own transform, then each of its parents'.
+audio::Gains ChainGainsOf(const DisplayObject& object);
 
 }  // namespace vantrel::flash::avm1
