@@ -480,6 +480,22 @@ std::vector<QString> EditText::LayoutLines(const QString& text) const {
   return lines;
 }
 
+EditText::TextMetrics EditText::Measure(const QString& text, bool isHtml) const {
+  EditText copy = *this;
+  copy.html = isHtml;
+  const FieldLayout layout = Layout(copy, text);
+  TextMetrics m;
+  for (std::size_t i = 0; i < layout.lines.size(); ++i) {
+    const TextLine& line = layout.lines[i];
+    m.width = std::max(m.width, line.width);
+    const double h = line.ascent + line.descent + (i + 1 < layout.lines.size() ? leading : 0);
+    m.lineHeights.push_back(h);
+    m.height += h;
+  }
+  if (text.isEmpty()) m.height = 0;
+  return m;
+}
+
 int EditText::CharIndexAt(const QString& text, QPointF point) const {
   const FieldLayout layout = Layout(*this, text);
   const QRectF box = ToQRectF(bounds);
