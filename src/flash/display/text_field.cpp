@@ -14,6 +14,8 @@ TextField::TextField(Player& player, const LoadedMovie* movie, const EditText& d
   variable = definition.variableName.toStdString();
   selectable = !definition.noSelect;
   newFormat_ = DefaultFormat();
+  // Before version 8 HTML fields start left-aligned whatever the field says.
+  if (definition.html && movie && movie->Version() < 8) newFormat_.align = TextAlign::Left;
   if (definition.html) formatted_ = FormattedText::FromHtml(definition.initialText, newFormat_, {definition.multiline, false, nullptr});
   else formatted_.SetText(definition.initialText, newFormat_);
   Changed();

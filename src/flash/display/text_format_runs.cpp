@@ -356,9 +356,11 @@ QString FormattedText::ToHtml() const {
     std::vector<std::pair<QStringView, TextFormat>> runs;
     {
       int at = 0;
+      // The line end counts as a run of its own when its format differs.
+      const int through = closed ? stop + 1 : stop;
       for (const Span& span : spans_) {
-        const int from = std::max(at, index), to = std::min(at + span.length, stop);
-        if (from < to) runs.emplace_back(QStringView(text_).mid(from, to - from), span.format);
+        const int from = std::max(at, index), to = std::min(at + span.length, through);
+        if (from < to) runs.emplace_back(QStringView(text_).mid(from, std::min(to, stop) - from), span.format);
         at += span.length;
       }
       if (runs.empty()) runs.emplace_back(QStringView(), pf);
@@ -509,10 +511,15 @@ FormattedText FormattedText::FromHtml(const QString& html, const TextFormat& bas
       if (tag.closing) {
         if (stack.size() <= 1 || stack.back().name != tag.name) continue;
         flush();
-        if ((tag.name == "p" || tag.name == "li") && options.multiline) {
-          newline();
-        }
+        // A list item always ends its line; a paragraph only when no other one is open
+        // around it. The line end looks like the text before it.
         if (tag.name == "p") --paragraphsOpen;
+        if (options.multiline && (tag.name == "li" || (tag.name == "p" && paragraphsOpen == 0))) {
+          pending += '\r';
+          out.text_ += pending;
+          out.spans_.push_back(Span{1, out.spans_.empty() ? stack.back().format : out.spans_.back().format});
+          pending.clear();
+        }
         stack.pop_back();
         continue;
       }
@@ -547,7 +554,7 @@ FormattedText FormattedText::FromHtml(const QString& html, const TextFormat& bas
         format.target = AttributeOf(tag.body, QStringLiteral("target"));
         applyStyle(format, QStringLiteral("a"));
       } else if (tag.name == "p" || tag.name == "li") {
-        if (options.multiline && !paragraphEmpty() && (tag.name == "li" || paragraphsOpen == 0)) {
+        if (options.multiline && !paragraphEmpty() && tag.name == "li") {
           flush();
           newline();
         }
@@ -609,7 +616,7 @@ FormattedText FormattedText::FromHtml(const QString& html, const TextFormat& bas
       if (ch == '\r' && i < n && html[i] == '\n') ++i;
       ch = '\r';
     }
-    if (options.condenseWhite && (ch.isSpace())) {
+    if (options.condenseWhite && (ch == ' ' || ch == '\t' || ch == '\r')) {
       if (lastWasSpace || paragraphEmpty()) continue;
       ch = ' ';
       lastWasSpace = true;

@@ -186,7 +186,8 @@ Value GetTextFormat(Call& call) {
   }
   end = std::min(end, length);
   const std::optional<flash::TextFormat> format = f->Formatted().FormatOf(begin, end);
-  return MakeTextFormat(call.machine, format ? *format : f->NewTextFormat());
+  // An empty field has no characters to share anything: every field is null.
+  return MakeTextFormat(call.machine, format ? *format : flash::TextFormat());
 }
 
 // setTextFormat(format), (index, format) or (begin, end, format).
