@@ -120,7 +120,7 @@ std::shared_ptr<EditText> ParseEditText(std::span<const std::uint8_t> body, Defi
     field->align = static_cast<TextAlign>(std::min<int>(in.U8(), 3));
     field->leftMargin = in.U16();
     field->rightMargin = in.U16();
-    field->indent = in.U16();
+    field->indent = in.S16();
     field->leading = in.S16();
   }
   field->variableName = DecodeMovieString(in.String(), context.swfVersion);

@@ -6,6 +6,7 @@
 #include "flash/display/player.h"
 
 #include <algorithm>
+#include <cmath>
 
 namespace vantrel::flash {
 
@@ -16,6 +17,8 @@ TextField::TextField(Player& player, const LoadedMovie* movie, const EditText& d
   newFormat_ = DefaultFormat();
   // Before version 8 HTML fields start left-aligned whatever the field says.
   if (definition.html && movie && movie->Version() < 8) newFormat_.align = TextAlign::Left;
+  // HTML text is regular unless its tags say otherwise, whatever font the field names.
+  if (definition.html) newFormat_.bold = newFormat_.italic = false;
   if (definition.html) formatted_ = FormattedText::FromHtml(definition.initialText, newFormat_, {definition.multiline, false, nullptr});
   else formatted_.SetText(definition.initialText, newFormat_);
   Changed();
@@ -31,10 +34,11 @@ TextFormat TextField::DefaultFormat() const {
   f.size = e.fontHeight / 20.0;
   f.color = (static_cast<std::uint32_t>(e.color.r) << 16) | (e.color.g << 8) | e.color.b;
   f.align = e.align;
-  f.leftMargin = e.leftMargin / 20.0;
-  f.rightMargin = e.rightMargin / 20.0;
-  f.indent = e.indent / 20.0;
-  f.leading = e.leading / 20.0;
+  // Layout values are kept in whole pixels.
+  f.leftMargin = std::trunc(e.leftMargin / 20.0);
+  f.rightMargin = std::trunc(e.rightMargin / 20.0);
+  f.indent = std::trunc(e.indent / 20.0);
+  f.leading = std::trunc(e.leading / 20.0);
   return f;
 }
 

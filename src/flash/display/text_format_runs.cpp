@@ -439,12 +439,22 @@ std::optional<double> LeadingInteger(const QString& text) {
   return text.mid(start, i - start).toDouble();
 }
 
+// "#rrggbb": the hex digits after '#' up to the first other character, of which the
+// last six count; nullopt without any digit.
 std::optional<std::uint32_t> ParseColor(const QString& text) {
   if (!text.startsWith('#')) return std::nullopt;
-  bool ok = false;
-  const uint v = text.mid(1, 6).toUInt(&ok, 16);
-  if (!ok) return std::nullopt;
-  return static_cast<std::uint32_t>(v);
+  std::uint32_t v = 0;
+  qsizetype first = 1;
+  while (first < text.size() && text[first].isSpace()) ++first;
+  qsizetype i = first;
+  for (; i < text.size(); ++i) {
+    const int digit = QStringView(text).mid(i, 1).toString().toInt(nullptr, 16);
+    const QChar c = text[i].toLower();
+    if (!(c.isDigit() || (c >= 'a' && c <= 'f'))) break;
+    v = ((v << 4) | static_cast<std::uint32_t>(digit)) & 0xFFFFFF;
+  }
+  if (i == first) return std::nullopt;
+  return v;
 }
 
 }  // namespace
