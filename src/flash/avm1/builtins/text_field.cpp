@@ -320,6 +320,8 @@ const Member kMembers[] = {
 
 }  // namespace
 
+void InstallTextSnapshot(Runtime& rt);
+
 void InstallTextField(Runtime& rt) {
   Object* ctor = rt.MakeClass(TextFieldConstructor, nullptr);
   rt.textFieldProto = Runtime::PrototypeOf(ctor);
@@ -328,6 +330,7 @@ void InstallTextField(Runtime& rt) {
   rt.AddMembers(ctor, kStatics);
   rt.global->Define("TextField", Value::Obj(ctor), kDontEnum);
   rt.prototypes["TextField"] = rt.textFieldProto;
+  InstallTextSnapshot(rt);
 }
 
 }  // namespace vantrel::flash::avm1
