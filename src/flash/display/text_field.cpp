@@ -19,7 +19,9 @@ TextField::TextField(Player& player, const LoadedMovie* movie, const EditText& d
   if (definition.html && movie && movie->Version() < 8) newFormat_.align = TextAlign::Left;
   // HTML text is regular unless its tags say otherwise, whatever font the field names.
   if (definition.html) newFormat_.bold = newFormat_.italic = false;
-  if (definition.html) formatted_ = FormattedText::FromHtml(definition.initialText, newFormat_, {definition.multiline, false, nullptr});
+  if (definition.html)
+    formatted_ = FormattedText::FromHtml(definition.initialText, newFormat_,
+                                         {definition.multiline, false, nullptr, movie ? movie->Version() : 8});
   else formatted_.SetText(definition.initialText, newFormat_);
   Changed();
 }
@@ -56,7 +58,8 @@ void TextField::SetHtmlText(const QString& html) {
     SetText(html);
     return;
   }
-  formatted_ = FormattedText::FromHtml(html, newFormat_, {field_->multiline, condenseWhite, styles.get()});
+  formatted_ = FormattedText::FromHtml(html, newFormat_,
+                                       {field_->multiline, condenseWhite, styles.get(), movie_ ? movie_->Version() : 8});
   Changed();
 }
 

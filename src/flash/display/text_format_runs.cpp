@@ -459,8 +459,11 @@ std::optional<std::uint32_t> ParseColor(const QString& text) {
 
 }  // namespace
 
-FormattedText FormattedText::FromHtml(const QString& html, const TextFormat& base, const HtmlOptions& options) {
+FormattedText FormattedText::FromHtml(const QString& html, const TextFormat& base, const HtmlOptions& given) {
   FormattedText out;
+  HtmlOptions options = given;
+  // Version 6 movies break lines at tags in single-line fields too.
+  if (options.version < 7) options.multiline = true;
   struct Open {
     QString name;
     TextFormat format;
@@ -495,6 +498,8 @@ FormattedText FormattedText::FromHtml(const QString& html, const TextFormat& bas
     if (c == '<') {
       const qsizetype end = html.indexOf('>', i);
       if (end < 0) break;
+      // Before version 8 white space is folded only within one stretch of text.
+      if (options.version < 8) lastWasSpace = false;
       QString inside = html.mid(i + 1, end - i - 1);
       i = end + 1;
       if (inside.startsWith(QStringLiteral("!--"))) {
@@ -558,7 +563,7 @@ FormattedText FormattedText::FromHtml(const QString& html, const TextFormat& bas
           if (ok) format.letterSpacing = v;
         }
         const QString kerning = AttributeOf(tag.body, QStringLiteral("kerning"), &has);
-        if (has) format.kerning = kerning.toInt() != 0;
+        if (has && options.version >= 8) format.kerning = kerning.toInt() != 0;
       } else if (tag.name == "a") {
         format.url = AttributeOf(tag.body, QStringLiteral("href"));
         format.target = AttributeOf(tag.body, QStringLiteral("target"));
@@ -608,6 +613,15 @@ FormattedText FormattedText::FromHtml(const QString& html, const TextFormat& bas
       stack.push_back({tag.name, format});
       continue;
     }
+    if (options.version < 8 && (i == 0 || html[i - 1] == '>')) {
+      // Text that is only white space up to the next tag (or the end) is dropped.
+      qsizetype end = i;
+      while (end < n && (html[end] == ' ' || html[end] == '\t' || html[end] == '\r' || html[end] == '\n')) ++end;
+      if (end > i && (end == n || html[end] == '<')) {
+        i = end;
+        continue;
+      }
+    }
     QChar ch = c;
     ++i;
     if (c == '&') {
@@ -627,7 +641,8 @@ FormattedText FormattedText::FromHtml(const QString& html, const TextFormat& bas
       ch = '\r';
     }
     if (options.condenseWhite && (ch == ' ' || ch == '\t' || ch == '\r')) {
-      if (lastWasSpace || paragraphEmpty()) continue;
+      // From version 8 a line does not start with folded white space either.
+      if (lastWasSpace || (options.version >= 8 && paragraphEmpty())) continue;
       ch = ' ';
       lastWasSpace = true;
     } else {

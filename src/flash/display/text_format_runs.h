@@ -85,6 +85,8 @@ class FormattedText {
     bool multiline = false;       // <br>, <p> and <li> start new lines
     bool condenseWhite = false;   // runs of white space become one space
     const TextStyles* styles = nullptr;
+    // Before version 8 white space alone between tags is dropped and KERNING is not read.
+    int version = 8;
   };
   // Parses HTML text into runs starting from base (a complete format).
   static FormattedText FromHtml(const QString& html, const TextFormat& base, const HtmlOptions& options);
