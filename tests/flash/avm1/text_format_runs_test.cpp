@@ -128,5 +128,21 @@ TEST(TextFormatRuns, CondenseWhiteFoldsOnlyAsciiWhiteSpace) {
   EXPECT_EQ(Parse("a  \t \n  b").Text(), "a  \t \r  b");
 }
 
+TEST(TextFormatRuns, OlderMoviesReadHtmlByTheirOwnRules) {
+  TextFormat base = TextFormat::Defaults();
+  const auto parse = [&](const QString& html, int version) {
+    FormattedText::HtmlOptions options;
+    options.version = version;
+    return FormattedText::FromHtml(html, base, options);
+  };
+  // White space alone between tags only counts from version 8.
+  EXPECT_EQ(parse("<p>line 1</p> <p>line 2</p>", 8).Text(), "line 1 line 2");
+  EXPECT_EQ(parse("<p>line 1</p> <p>line 2</p>", 7).Text(), "line 1line 2");
+  // Version 6 breaks lines at tags even in single-line fields.
+  EXPECT_EQ(parse("<p>line 1</p><p>line 2</p>", 6).Text(), "line 1\rline 2\r");
+  EXPECT_FALSE(*parse("<font kerning=\"1\">k</font>", 7).FormatAt(0).kerning);
+  EXPECT_TRUE(*parse("<font kerning=\"1\">k</font>", 8).FormatAt(0).kerning);
+}
+
 }  // namespace
 }  // namespace vantrel::flash
