@@ -120,7 +120,7 @@ std::shared_ptr<EditText> ParseEditText(std::span<const std::uint8_t> body, Defi
     field->align = static_cast<TextAlign>(std::min<int>(in.U8(), 3));
     field->leftMargin = in.U16();
     field->rightMargin = in.U16();
-    field->indent = in.U16();
+    field->indent = in.S16();
     field->leading = in.S16();
   }
   field->variableName = DecodeMovieString(in.String(), context.swfVersion);
@@ -478,6 +478,22 @@ std::vector<QString> EditText::LayoutLines(const QString& text) const {
     lines.push_back(s);
   }
   return lines;
+}
+
+EditText::TextMetrics EditText::Measure(const QString& text, bool isHtml) const {
+  EditText copy = *this;
+  copy.html = isHtml;
+  const FieldLayout layout = Layout(copy, text);
+  TextMetrics m;
+  for (std::size_t i = 0; i < layout.lines.size(); ++i) {
+    const TextLine& line = layout.lines[i];
+    m.width = std::max(m.width, line.width);
+    const double h = line.ascent + line.descent + (i + 1 < layout.lines.size() ? leading : 0);
+    m.lineHeights.push_back(h);
+    m.height += h;
+  }
+  if (text.isEmpty()) m.height = 0;
+  return m;
 }
 
 int EditText::CharIndexAt(const QString& text, QPointF point) const {

@@ -72,6 +72,13 @@ class EditText : public Character {
   // nearest to point, in the field's own twips.
   int CharIndexAt(const QString& text, QPointF point) const;
   void AttachFont(const std::shared_ptr<const Font>& font);
+  // The size of the laid-out text in twips: the widest line and the lines' heights
+  // (each with the leading after it but the last).
+  struct TextMetrics {
+    double width = 0, height = 0;
+    std::vector<double> lineHeights;
+  };
+  TextMetrics Measure(const QString& text, bool isHtml) const;
 
   Rect bounds;
   bool wordWrap = false, multiline = false, password = false, readOnly = false;

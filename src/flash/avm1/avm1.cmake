@@ -27,6 +27,7 @@ target_sources(vantrel_flash PRIVATE
   avm1/builtins/color.cpp
   avm1/builtins/geom.cpp
   avm1/builtins/text_format.cpp
+  avm1/builtins/text_snapshot.cpp
   avm1/builtins/system.cpp
   avm1/builtins/data_support.cpp
   avm1/builtins/amf.cpp

@@ -61,6 +61,10 @@ InputEvent ReadEvent(const QJsonObject& object) {
     if (code == "Backspace" || code == "Delete") {
       event.type = InputEvent::Type::TextInput;
       event.character = code == "Backspace" ? 8 : 127;
+    } else if (code == "Enter") {
+      // A line break, which only multiline fields take.
+      event.type = InputEvent::Type::TextInput;
+      event.character = '\r';
     }
   } else if (type == "KeyDown" || type == "KeyUp") {
     event.type = type == "KeyDown" ? InputEvent::Type::KeyDown : InputEvent::Type::KeyUp;

@@ -26,7 +26,7 @@ struct InputScript {
   std::vector<std::vector<InputEvent>> batches;  // one per frame, in order
 };
 
-// Reads an input.json text ("TextInput" and the "Backspace"/"Delete" of "TextControl"
+// Reads an input.json text ("TextInput" and the "Backspace"/"Delete"/"Enter" of "TextControl"
 // become TextInput). Events the engine does not take (other text controls, clipboard,
 // IME, focus) are kept as Other so batches stay aligned. Returns false with the
 // reason in error when the text is not a JSON array of event objects.

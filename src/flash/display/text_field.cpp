@@ -6,42 +6,129 @@
 #include "flash/display/player.h"
 
 #include <algorithm>
+#include <cmath>
 
 namespace vantrel::flash {
 
 TextField::TextField(Player& player, const LoadedMovie* movie, const EditText& definition)
     : DisplayObject(DisplayKind::EditText, player, movie), field_(std::make_shared<EditText>(definition)) {
-  text_ = definition.initialText;
   variable = definition.variableName.toStdString();
   selectable = !definition.noSelect;
-  character = field_;
-}
-
-QString TextField::Text() const { return field_->html ? HtmlToPlainText(text_) : text_; }
-
-void TextField::SetText(const QString& text) {
-  if (field_->html) {
-    QString escaped = text.toHtmlEscaped();
-    text_ = escaped;
-  } else {
-    text_ = text;
-  }
+  newFormat_ = DefaultFormat();
+  // Before version 8 HTML fields start left-aligned whatever the field says.
+  if (definition.html && movie && movie->Version() < 8) newFormat_.align = TextAlign::Left;
+  // HTML text is regular unless its tags say otherwise, whatever font the field names.
+  if (definition.html) newFormat_.bold = newFormat_.italic = false;
+  if (definition.html)
+    formatted_ = FormattedText::FromHtml(definition.initialText, newFormat_,
+                                         {definition.multiline, false, nullptr, movie ? movie->Version() : 8});
+  else formatted_.SetText(definition.initialText, newFormat_);
   Changed();
 }
 
-QString TextField::HtmlText() const { return field_->html ? text_ : text_.toHtmlEscaped(); }
+TextFormat TextField::DefaultFormat() const {
+  TextFormat f = TextFormat::Defaults();
+  const EditText& e = *field_;
+  if (e.font && !e.font->name.isEmpty()) f.font = e.font->name;
+  else if (!e.fontClass.empty()) f.font = QString::fromStdString(e.fontClass);
+  f.bold = e.font && e.font->bold;
+  f.italic = e.font && e.font->italic;
+  f.size = e.fontHeight / 20.0;
+  f.color = (static_cast<std::uint32_t>(e.color.r) << 16) | (e.color.g << 8) | e.color.b;
+  f.align = e.align;
+  // Layout values are kept in whole pixels.
+  f.leftMargin = std::trunc(e.leftMargin / 20.0);
+  f.rightMargin = std::trunc(e.rightMargin / 20.0);
+  f.indent = std::trunc(e.indent / 20.0);
+  f.leading = std::trunc(e.leading / 20.0);
+  return f;
+}
+
+QString TextField::Text() const { return formatted_.Text(); }
+
+void TextField::SetText(const QString& text) {
+  formatted_.SetText(text, newFormat_);
+  Changed();
+}
+
+QString TextField::HtmlText() const { return field_->html ? formatted_.ToHtml() : formatted_.Text(); }
 
 void TextField::SetHtmlText(const QString& html) {
-  text_ = field_->html ? html : HtmlToPlainText(html);
+  if (!field_->html) {
+    SetText(html);
+    return;
+  }
+  formatted_ = FormattedText::FromHtml(html, newFormat_,
+                                       {field_->multiline, condenseWhite, styles.get(), movie_ ? movie_->Version() : 8});
+  Changed();
+}
+
+void TextField::SetNewTextFormat(const TextFormat& format) { newFormat_.MergeFrom(format); }
+
+void TextField::ApplyTextFormat(int begin, int end, const TextFormat& format) {
+  formatted_.ApplyFormat(begin, end, format);
+  Changed();
+}
+
+void TextField::ReplaceRange(int begin, int end, const QString& text) {
+  formatted_.Replace(begin, end, text, newFormat_);
   Changed();
 }
 
 void TextField::Changed() {
+  // The renderer draws a copy that holds the runs as HTML; the field keeps its settings.
+  field_->initialText = field_->html ? formatted_.ToHtml() : formatted_.Text();
   auto copy = std::make_shared<EditText>(*field_);
-  copy->initialText = text_;
-  copy->border = field_->border;
-  field_ = copy;
-  character = field_;
+  copy->initialText = formatted_.ToHtml();
+  copy->html = true;
+  character = copy;
+}
+
+TextField::Metrics TextField::Measure() const {
+  Metrics m;
+  const EditText::TextMetrics measured = field_->Measure(formatted_.ToHtml(), true);
+  m.width = measured.width / 20.0;
+  m.height = measured.height / 20.0;
+  m.lines = std::max<int>(1, static_cast<int>(measured.lineHeights.size()));
+  for (double h : measured.lineHeights) m.lineHeights.push_back(h / 20.0);
+  return m;
+}
+
+namespace {
+
+// How many of the lines from first on fit into height (at least one).
+int LinesFitting(const std::vector<double>& heights, std::size_t first, double height) {
+  int count = 0;
+  double used = 0;
+  for (std::size_t i = first; i < heights.size(); ++i) {
+    used += heights[i];
+    if (count > 0 && used > height) break;
+    ++count;
+  }
+  return std::max(count, 1);
+}
+
+}  // namespace
+
+int TextField::MaxScroll() const {
+  const Metrics m = Measure();
+  const double visible = field_->bounds.Height() / 20.0 - 4;
+  double used = 0;
+  int fit = 0;
+  for (auto it = m.lineHeights.rbegin(); it != m.lineHeights.rend(); ++it) {
+    used += *it;
+    if (fit > 0 && used > visible) break;
+    ++fit;
+  }
+  return std::max(1, static_cast<int>(m.lineHeights.size()) - std::max(fit, 1) + 1);
+}
+
+int TextField::BottomScroll() const {
+  const Metrics m = Measure();
+  const double visible = field_->bounds.Height() / 20.0 - 4;
+  const std::size_t first = static_cast<std::size_t>(std::max(0, scroll - 1));
+  const int lines = static_cast<int>(m.lineHeights.size());
+  return std::min(std::max(lines, 1), scroll + LinesFitting(m.lineHeights, first, visible) - 1);
 }
 
 QRectF TextField::LocalBounds() const { return field_->Bounds(0); }
@@ -70,9 +157,9 @@ bool TextField::SyncVariable() {
     value = machine.Get(scope, variable);
   }
   const QString text = QString::fromStdString(value.IsUndefined() ? std::string() : machine.ToString(value));
-  if (text == text_) return false;
-  text_ = text;
-  Changed();
+  if (text == (field_->html ? HtmlText() : Text())) return false;
+  if (field_->html) SetHtmlText(text);
+  else SetText(text);
   return true;
 }
 
@@ -126,7 +213,7 @@ bool TextField::ReplaceSelection(const QString& inserted) {
   text.replace(begin, end - begin, inserted);
   const int caret = begin + static_cast<int>(inserted.size());
   const bool changed = text != Text();
-  if (changed) SetText(text);
+  if (changed) ReplaceRange(begin, end, inserted);
   selectionBegin = selectionEnd = caret;
   return changed;
 }

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "flash/display/display_object.h"
+#include "flash/display/text_format_runs.h"
 #include "flash/text.h"
 
 namespace vantrel::flash {
@@ -55,12 +56,37 @@ class TextField : public DisplayObject {
   bool SyncVariable();
   // Makes a new field copy after a property change, so the renderer sees it.
   void Changed();
+
+  // The text with its formats, and the format new text gets (typing, text, replaceSel).
+  const FormattedText& Formatted() const { return formatted_; }
+  const TextFormat& NewTextFormat() const { return newFormat_; }
+  void SetNewTextFormat(const TextFormat& format);
+  // Sets the fields format sets on [begin, end) (clamped to the text).
+  void ApplyTextFormat(int begin, int end, const TextFormat& format);
+  // Replaces [begin, end) with text in the new text format (replaceText).
+  void ReplaceRange(int begin, int end, const QString& text);
+  // The format the field was defined with: every field set.
+  TextFormat DefaultFormat() const;
+  bool condenseWhite = false;
+  // The style sheet HTML text is parsed with (null when none).
+  std::shared_ptr<const TextStyles> styles;
+  // The laid-out size of the text in pixels (textWidth, textHeight) and the lines.
+  struct Metrics {
+    double width = 0, height = 0;
+    int lines = 1;
+    std::vector<double> lineHeights;  // pixels, leading included
+  };
+  Metrics Measure() const;
+  // The last line scroll can show at the top, and the last line visible now (1-based).
+  int MaxScroll() const;
+  int BottomScroll() const;
   QRectF LocalBounds() const override;
 
  private:
   bool ReplaceSelectionRange(int begin, int end, const QString& inserted);
   std::shared_ptr<EditText> field_;
-  QString text_;  // what the field holds: HTML for HTML fields
+  FormattedText formatted_;
+  TextFormat newFormat_;
 };
 
 }  // namespace vantrel::flash

@@ -194,8 +194,10 @@ Value CreateTextField(Call& call) {
   Player& player = clip->GetPlayer();
   if (!player.CountCreation()) return {};
   EditText definition;
-  const double x = call.machine.ToNumber(call.Arg(2)), y = call.machine.ToNumber(call.Arg(3));
-  const double w = call.machine.ToNumber(call.Arg(4)), h = call.machine.ToNumber(call.Arg(5));
+  // Position and size are whole pixels (towards zero); the size has no sign.
+  const double x = std::trunc(call.machine.ToNumber(call.Arg(2))), y = std::trunc(call.machine.ToNumber(call.Arg(3)));
+  const double w = std::abs(std::trunc(call.machine.ToNumber(call.Arg(4))));
+  const double h = std::abs(std::trunc(call.machine.ToNumber(call.Arg(5))));
   auto twips = [](double v) { return static_cast<std::int32_t>(std::isnan(v) ? 0 : std::clamp(v * 20, -1e9, 1e9)); };
   definition.bounds = Rect{0, twips(w), 0, twips(h)};
   definition.fontHeight = 240;

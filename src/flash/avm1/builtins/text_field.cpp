@@ -4,6 +4,7 @@
 
 #include "flash/avm1/builtins/broadcast_setup.h"
 #include "flash/avm1/builtins/builtins.h"
+#include "flash/avm1/builtins/text_format.h"
 #include "flash/avm1/display_binding.h"
 #include "flash/display/movie_clip.h"
 #include "flash/display/player.h"
@@ -138,65 +139,102 @@ FIELD_SETTER(SetHScroll, {
 Value GetMaxScroll(Call& call) {
   TextField* f = FieldOf(call);
   if (!f) return {};
-  return Value::Number(1);
+  return Value::Number(f->MaxScroll());
+}
+Value GetBottomScroll(Call& call) {
+  TextField* f = FieldOf(call);
+  if (!f) return {};
+  return Value::Number(f->BottomScroll());
 }
 Value GetTextWidth(Call& call) {
   TextField* f = FieldOf(call);
   if (!f) return {};
-  const QRectF b = f->LocalBounds();
-  return Value::Number(std::max(0.0, b.width() / 20.0 - 4));
+  return Value::Number(f->Measure().width);
 }
 Value GetTextHeight(Call& call) {
   TextField* f = FieldOf(call);
   if (!f) return {};
-  return Value::Number(std::round(f->Field().fontHeight / 20.0 * 1.15));
+  return Value::Number(f->Measure().height);
+}
+FIELD_GETTER(GetCondenseWhite, Value::Bool(f->condenseWhite))
+FIELD_SETTER(SetCondenseWhite, f->condenseWhite = call.machine.ToBoolean(v))
+
+// A character index argument: whole numbers, anything else (NaN) as 0.
+int IndexArg(Call& call, std::size_t i) {
+  const double n = call.machine.ToNumber(call.Arg(i));
+  if (std::isnan(n)) return 0;
+  return static_cast<int>(std::clamp(n, -2147483648.0, 2147483647.0));
 }
 
-Value MakeFormat(Call& call, TextField& f) {
-  Object* ctor = call.machine.Get(call.machine.Rt().global, "TextFormat").AsObject();
-  Object* format = ctor ? call.machine.Construct(ctor, {}) : call.machine.NewObject();
-  if (!format) return {};
-  const EditText& e = f.Field();
-  call.machine.Set(format, "font", call.machine.Str(e.font ? e.font->name.toStdString() : std::string("Times New Roman")));
-  call.machine.Set(format, "size", Value::Number(std::round(e.fontHeight / 20.0)));
-  call.machine.Set(format, "color", Value::Number(RgbOf(e.color)));
-  call.machine.Set(format, "bold", Value::Bool(e.font && e.font->bold));
-  call.machine.Set(format, "italic", Value::Bool(e.font && e.font->italic));
-  call.machine.Set(format, "underline", Value::Bool(false));
-  static const char* const kAlign[] = {"left", "right", "center", "justify"};
-  call.machine.Set(format, "align", call.machine.Str(kAlign[static_cast<int>(e.align) & 3]));
-  call.machine.Set(format, "leftMargin", Value::Number(e.leftMargin / 20.0));
-  call.machine.Set(format, "rightMargin", Value::Number(e.rightMargin / 20.0));
-  call.machine.Set(format, "indent", Value::Number(e.indent / 20.0));
-  call.machine.Set(format, "leading", Value::Number(e.leading / 20.0));
-  return Value::Obj(format);
-}
-
+// getTextFormat(), (index) or (begin, end): the fields the characters share.
 Value GetTextFormat(Call& call) {
   TextField* f = FieldOf(call);
-  return f ? MakeFormat(call, *f) : Value();
+  if (!f) return {};
+  const int length = f->Formatted().Length();
+  int begin = 0, end = length;
+  if (call.Count() == 1) {
+    begin = IndexArg(call, 0);
+    end = begin + 1;
+  } else if (call.Count() >= 2) {
+    begin = IndexArg(call, 0);
+    end = IndexArg(call, 1);
+  }
+  if (call.Count() >= 1 && (begin < 0 || begin > length || end < begin)) {
+    // Out of range: the format of the whole text.
+    begin = 0;
+    end = length;
+  }
+  end = std::min(end, length);
+  const std::optional<flash::TextFormat> format = f->Formatted().FormatOf(begin, end);
+  // An empty field has no characters to share anything: every field is null.
+  return MakeTextFormat(call.machine, format ? *format : flash::TextFormat());
 }
 
+// setTextFormat(format), (index, format) or (begin, end, format).
 Value SetTextFormat(Call& call) {
   TextField* f = FieldOf(call);
-  if (!f) return {};
-  Object* format = nullptr;
-  for (std::size_t i = 0; i < call.Count(); ++i)
-    if (Object* o = call.Arg(i).AsObject()) format = o;
-  if (!format) return {};
-  EditText& e = f->Field();
-  const Value size = call.machine.Get(format, "size");
-  if (!size.IsNullish()) e.fontHeight = std::clamp(call.machine.ToNumber(size), 1.0, 1000.0) * 20;
-  const Value color = call.machine.Get(format, "color");
-  if (!color.IsNullish()) e.color = RgbFrom(call.machine.ToNumber(color));
-  const Value align = call.machine.Get(format, "align");
-  if (!align.IsNullish()) {
-    const std::string a = call.machine.ToString(align);
-    e.align = SameName(a, "right", false) ? TextAlign::Right : SameName(a, "center", false) ? TextAlign::Center
-             : SameName(a, "justify", false)                                                ? TextAlign::Justify
-                                                                                            : TextAlign::Left;
+  if (!f || call.Count() == 0) return {};
+  const std::size_t last = std::min<std::size_t>(call.Count(), 3) - 1;
+  const Value formatValue = call.Arg(last);
+  if (!IsTextFormat(formatValue)) return {};
+  const flash::TextFormat format = ReadTextFormat(call.machine, formatValue);
+  const int length = f->Formatted().Length();
+  int begin = 0, end = length;
+  if (last == 1) {
+    begin = IndexArg(call, 0);
+    end = begin + 1;
+  } else if (last == 2) {
+    begin = IndexArg(call, 0);
+    end = IndexArg(call, 1);
   }
-  f->Changed();
+  if (begin < 0) begin = 0;
+  if (end > length) end = length;
+  if (begin >= end) return {};
+  f->ApplyTextFormat(begin, end, format);
+  return {};
+}
+
+Value GetNewTextFormat(Call& call) {
+  TextField* f = FieldOf(call);
+  return f ? MakeTextFormat(call.machine, f->NewTextFormat()) : Value();
+}
+
+Value SetNewTextFormat(Call& call) {
+  TextField* f = FieldOf(call);
+  if (!f || call.Count() == 0) return {};
+  if (!IsTextFormat(call.Arg(0))) return {};
+  f->SetNewTextFormat(ReadTextFormat(call.machine, call.Arg(0)));
+  return {};
+}
+
+// replaceText(begin, end, text): the new text takes the new text format.
+Value ReplaceText(Call& call) {
+  TextField* f = FieldOf(call);
+  if (!f || call.Count() < 3) return {};
+  const int length = f->Formatted().Length();
+  const int begin = IndexArg(call, 0), end = IndexArg(call, 1);
+  if (begin < 0 || end < begin || begin > length) return {};
+  f->ReplaceRange(begin, std::min(end, length), QString::fromStdString(call.machine.ToString(call.Arg(2))));
   return {};
 }
 
@@ -267,10 +305,13 @@ const Member kMembers[] = {
     {"maxscroll", GetMaxScroll, nullptr, kAccessor | kGetterOnly},
     {"textWidth", GetTextWidth, nullptr, kAccessor | kGetterOnly},
     {"textHeight", GetTextHeight, nullptr, kAccessor | kGetterOnly},
+    {"bottomScroll", GetBottomScroll, nullptr, kAccessor | kGetterOnly},
+    {"condenseWhite", GetCondenseWhite, SetCondenseWhite, kAccessor},
     {"getTextFormat", GetTextFormat},
-    {"getNewTextFormat", GetTextFormat},
+    {"getNewTextFormat", GetNewTextFormat},
     {"setTextFormat", SetTextFormat},
-    {"setNewTextFormat", SetTextFormat},
+    {"setNewTextFormat", SetNewTextFormat},
+    {"replaceText", ReplaceText},
     {"replaceSel", ReplaceSel},
     {"restrict", GetRestrict, SetRestrict, kAccessor},
     {"removeTextField", RemoveTextField},
@@ -278,6 +319,8 @@ const Member kMembers[] = {
 };
 
 }  // namespace
+
+void InstallTextSnapshot(Runtime& rt);
 
 void InstallTextField(Runtime& rt) {
   Object* ctor = rt.MakeClass(TextFieldConstructor, nullptr);
@@ -287,6 +330,7 @@ void InstallTextField(Runtime& rt) {
   rt.AddMembers(ctor, kStatics);
   rt.global->Define("TextField", Value::Obj(ctor), kDontEnum);
   rt.prototypes["TextField"] = rt.textFieldProto;
+  InstallTextSnapshot(rt);
 }
 
 }  // namespace vantrel::flash::avm1

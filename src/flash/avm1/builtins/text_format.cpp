@@ -9,6 +9,7 @@
 
 #include "flash/avm1/builtins/builtins.h"
 #include "flash/avm1/builtins/data_support.h"
+#include "flash/avm1/builtins/text_format.h"
 
 namespace vantrel::flash::avm1 {
 
@@ -176,6 +177,106 @@ void InstallTextFormat(Runtime& rt) {
   rt.textFormatProto = data::PrototypeOf(textFormat);
   data::RegisterClass(rt, rt.global, "TextFormat", textFormat);
   AddAccessors(rt, rt.textFormatProto, std::make_index_sequence<kFieldCount>());
+}
+
+}  // namespace vantrel::flash::avm1
+
+namespace vantrel::flash::avm1 {
+
+namespace {
+
+// Indexes of kFields.
+enum : std::size_t {
+  kFont, kSize, kColor, kBold, kItalic, kUnderline, kUrl, kTarget, kAlign, kLeftMargin, kRightMargin, kIndent,
+  kLeading, kBlockIndent, kBullet, kKerning, kLetterSpacing, kTabStops, kDisplay
+};
+
+QString QStr(Machine& m, const Value& v) { return QString::fromStdString(m.ToString(v)); }
+
+}  // namespace
+
+bool IsTextFormat(const Value& value) { return FormatOf(value) != nullptr; }
+
+flash::TextFormat ReadTextFormat(Machine& m, const Value& value) {
+  flash::TextFormat f;
+  TextFormatData* data = FormatOf(value);
+  if (!data) return f;
+  const Value* v = data->values;
+  const auto set = [&](std::size_t i) { return !v[i].IsNullish(); };
+  if (set(kFont)) f.font = QStr(m, v[kFont]);
+  if (set(kSize)) f.size = m.ToNumber(v[kSize]);
+  if (set(kColor)) f.color = static_cast<std::uint32_t>(m.ToNumber(v[kColor]));
+  if (set(kBold)) f.bold = m.ToBoolean(v[kBold]);
+  if (set(kItalic)) f.italic = m.ToBoolean(v[kItalic]);
+  if (set(kUnderline)) f.underline = m.ToBoolean(v[kUnderline]);
+  if (set(kUrl)) f.url = QStr(m, v[kUrl]);
+  if (set(kTarget)) f.target = QStr(m, v[kTarget]);
+  if (set(kAlign)) f.align = flash::AlignFromName(QStr(m, v[kAlign]));
+  if (set(kLeftMargin)) f.leftMargin = m.ToNumber(v[kLeftMargin]);
+  if (set(kRightMargin)) f.rightMargin = m.ToNumber(v[kRightMargin]);
+  if (set(kIndent)) f.indent = m.ToNumber(v[kIndent]);
+  if (set(kLeading)) f.leading = m.ToNumber(v[kLeading]);
+  if (set(kBlockIndent)) f.blockIndent = m.ToNumber(v[kBlockIndent]);
+  if (set(kBullet)) f.bullet = m.ToBoolean(v[kBullet]);
+  if (set(kKerning)) f.kerning = m.ToBoolean(v[kKerning]);
+  if (set(kLetterSpacing)) f.letterSpacing = m.ToNumber(v[kLetterSpacing]);
+  if (Object* list = v[kTabStops].AsObject()) {
+    std::vector<double> stops;
+    const double length = m.ToNumber(m.Get(list, "length"));
+    for (int i = 0; i < length && i < 10000; ++i) stops.push_back(m.ToNumber(m.Get(list, std::to_string(i))));
+    f.tabStops = std::move(stops);
+  }
+  if (set(kDisplay)) f.display = QStr(m, v[kDisplay]);
+  return f;
+}
+
+Value MakeTextFormat(Machine& m, const flash::TextFormat& f) {
+  Object* ctor = m.Get(m.Rt().global, "TextFormat").AsObject();
+  Object* object = ctor ? m.Construct(ctor, {}) : nullptr;
+  TextFormatData* data = object ? object->Data<TextFormatData>() : nullptr;
+  if (!data) {
+    // A movie that replaced TextFormat still gets a real one.
+    object = m.Rt().MakeObject(m.Rt().textFormatProto);
+    auto native = std::make_unique<TextFormatData>();
+    data = native.get();
+    for (Value& value : data->values) value = Value::Null();
+    object->kind = NativeKind::Other;
+    object->native = std::move(native);
+  }
+  Value* v = data->values;
+  const auto str = [&](const std::optional<QString>& s, std::size_t i) {
+    if (s) v[i] = m.Str(s->toStdString());
+  };
+  const auto num = [&](const std::optional<double>& d, std::size_t i) {
+    if (d) v[i] = Value::Number(*d);
+  };
+  const auto boolean = [&](const std::optional<bool>& b, std::size_t i) {
+    if (b) v[i] = Value::Bool(*b);
+  };
+  str(f.font, kFont);
+  num(f.size, kSize);
+  if (f.color) v[kColor] = Value::Number(*f.color);
+  boolean(f.bold, kBold);
+  boolean(f.italic, kItalic);
+  boolean(f.underline, kUnderline);
+  str(f.url, kUrl);
+  str(f.target, kTarget);
+  if (f.align) v[kAlign] = m.Str(flash::AlignName(*f.align).toStdString());
+  num(f.leftMargin, kLeftMargin);
+  num(f.rightMargin, kRightMargin);
+  num(f.indent, kIndent);
+  num(f.leading, kLeading);
+  num(f.blockIndent, kBlockIndent);
+  boolean(f.bullet, kBullet);
+  boolean(f.kerning, kKerning);
+  num(f.letterSpacing, kLetterSpacing);
+  if (f.tabStops) {
+    std::vector<Value> stops;
+    for (double s : *f.tabStops) stops.push_back(Value::Number(s));
+    v[kTabStops] = Value::Obj(m.NewArray(std::move(stops)));
+  }
+  str(f.display, kDisplay);
+  return Value::Obj(object);
 }
 
 }  // namespace vantrel::flash::avm1

@@ -1,0 +1,117 @@
+// Text formats as scripts use them on a field of a running movie: ranged
+// setTextFormat/getTextFormat through TextFormat objects, the new text format that
+// text, replaceText and typing use, and htmlText of an HTML field.
+#include <gtest/gtest.h>
+
+#include "../movie_test_support.h"
+#include "flash/avm1/display_binding.h"
+#include "flash/display/text_field.h"
+
+namespace vantrel::flash {
+namespace {
+
+using testing::Bytes;
+using testing::PutBytes;
+using testing::PutString;
+using testing::PutU16;
+using testing::PutU8;
+
+// A 100 x 20 field "f" without a font, HTML and multiline when asked.
+std::unique_ptr<RunningMovie> FieldMovie(bool html, const std::string& text) {
+  Bytes body;
+  PutU16(body, 1);
+  PutBytes(body, testing::RectRecord(0, 2000, 0, 400));
+  PutU8(body, static_cast<std::uint8_t>(0x80 | (html ? 0x20 : 0)));  // text, multiline
+  PutU8(body, html ? 0x02 : 0);
+  PutString(body, "");
+  PutString(body, text);
+  Bytes tags;
+  PutBytes(tags, testing::Tag(37, body));
+  testing::Place place;
+  place.depth = 1;
+  place.character = 1;
+  place.name = "f";
+  PutBytes(tags, testing::PlaceObject2(place));
+  PutBytes(tags, testing::ShowFrame());
+  PutBytes(tags, testing::End());
+  return StartMovie(tags, 1);
+}
+
+struct Script {
+  RunningMovie& run;
+  avm1::Interpreter& m = run.player->Machine();
+  TextField* field = static_cast<TextField*>(run.player->Root().ChildByName("f", true));
+
+  avm1::Value Call(const char* method, std::vector<avm1::Value> args) {
+    return m.CallMethod(avm1::DisplayValue(field), method, args);
+  }
+  avm1::Value Format(std::initializer_list<std::pair<const char*, avm1::Value>> fields) {
+    avm1::Object* ctor = m.Get(m.Rt().global, "TextFormat").AsObject();
+    avm1::Object* format = m.Construct(ctor, {});
+    for (const auto& [name, value] : fields) m.Set(format, name, value);
+    return avm1::Value::Obj(format);
+  }
+  std::string Read(const avm1::Value& format, const char* name) {
+    return m.ToString(m.Get(format.AsObject(), name));
+  }
+  avm1::Value Str(const char* s) { return m.Str(s); }
+  static avm1::Value Num(double n) { return avm1::Value::Number(n); }
+};
+
+TEST(TextFieldFormat, RangedFormatsReadBackPerCharacterAndNullWhereTheyDiffer) {
+  auto run = FieldMovie(false, "hello world");
+  ASSERT_TRUE(run->player);
+  Script s{*run};
+  ASSERT_TRUE(s.field);
+  s.Call("setTextFormat", {Script::Num(0), Script::Num(5), s.Format({{"bold", avm1::Value::Bool(true)}, {"size", Script::Num(20)}})});
+  EXPECT_EQ(s.Read(s.Call("getTextFormat", {Script::Num(1)}), "bold"), "true");
+  EXPECT_EQ(s.Read(s.Call("getTextFormat", {Script::Num(1)}), "size"), "20");
+  const avm1::Value whole = s.Call("getTextFormat", {});
+  EXPECT_EQ(s.Read(whole, "bold"), "null");
+  EXPECT_EQ(s.Read(whole, "font"), "Times New Roman");  // shared by every character
+  // A plain object is not a format: nothing changes.
+  avm1::Object* plain = s.m.NewObject();
+  s.m.Set(plain, "bold", avm1::Value::Bool(false));
+  s.Call("setTextFormat", {avm1::Value::Obj(plain)});
+  EXPECT_EQ(s.Read(s.Call("getTextFormat", {Script::Num(0)}), "bold"), "true");
+
+  // Emptied, the field has no character formats to share.
+  s.m.Set(s.field->ScriptObject(), "text", s.Str(""));
+  EXPECT_EQ(s.Read(s.Call("getTextFormat", {}), "size"), "null");
+}
+
+TEST(TextFieldFormat, NewTextGetsTheNewTextFormatAndTheRestKeepsItsOwn) {
+  auto run = FieldMovie(false, "abcdef");
+  ASSERT_TRUE(run->player);
+  Script s{*run};
+  s.Call("setTextFormat", {Script::Num(0), Script::Num(2), s.Format({{"color", Script::Num(0xFF0000)}})});
+  s.Call("setNewTextFormat", {s.Format({{"italic", avm1::Value::Bool(true)}})});
+  EXPECT_EQ(s.Read(s.Call("getNewTextFormat", {}), "italic"), "true");
+  EXPECT_EQ(s.Read(s.Call("getNewTextFormat", {}), "size"), "12");  // merged, not replaced
+  s.Call("replaceText", {Script::Num(2), Script::Num(4), s.Str("XY")});
+  EXPECT_EQ(s.field->Text(), "abXYef");
+  EXPECT_EQ(s.Read(s.Call("getTextFormat", {Script::Num(0)}), "color"), std::to_string(0xFF0000));
+  EXPECT_EQ(s.Read(s.Call("getTextFormat", {Script::Num(2)}), "italic"), "true");
+  EXPECT_EQ(s.Read(s.Call("getTextFormat", {Script::Num(5)}), "italic"), "false");
+  s.m.Set(s.field->ScriptObject(), "text", s.Str("new"));
+  EXPECT_EQ(s.Read(s.Call("getTextFormat", {}), "italic"), "true");
+}
+
+TEST(TextFieldFormat, HtmlFieldsWriteTheirRunsAndDrawThem) {
+  auto run = FieldMovie(true, "<p align=\"center\"><b>bold</b> plain</p>");
+  ASSERT_TRUE(run->player);
+  Script s{*run};
+  const std::string html = s.m.ToString(s.m.Get(s.field->ScriptObject(), "htmlText"));
+  EXPECT_EQ(html,
+            R"(<P ALIGN="CENTER"><FONT FACE="Times New Roman" SIZE="12" COLOR="#000000" LETTERSPACING="0" KERNING="0"><B>bold</B> plain</FONT></P>)");
+  EXPECT_EQ(s.field->Text(), "bold plain\r");
+  // What the renderer gets holds the same runs.
+  ASSERT_TRUE(s.field->character);
+  EXPECT_EQ(static_cast<const EditText&>(*s.field->character).initialText.toStdString(), html);
+  s.Call("setTextFormat", {Script::Num(5), Script::Num(10), s.Format({{"url", s.Str("a.html")}})});
+  EXPECT_NE(s.m.ToString(s.m.Get(s.field->ScriptObject(), "htmlText")).find(R"(<A HREF="a.html" TARGET="">plain</A>)"),
+            std::string::npos);
+}
+
+}  // namespace
+}  // namespace vantrel::flash

@@ -1,0 +1,148 @@
+// The per-character format model of text fields: ranged formats, what a range has in
+// common, and HTML text written and read back the way the player does it.
+#include <gtest/gtest.h>
+
+#include "flash/display/text_format_runs.h"
+
+namespace vantrel::flash {
+namespace {
+
+TextFormat Base() {
+  TextFormat f = TextFormat::Defaults();
+  f.leading = 2;
+  return f;
+}
+
+TextFormat Only(auto member, auto value) {
+  TextFormat f;
+  f.*member = value;
+  return f;
+}
+
+const QString kOpen = R"(<P ALIGN="LEFT"><FONT FACE="Times New Roman" SIZE="12" COLOR="#000000" LETTERSPACING="0" KERNING="0">)";
+
+TEST(TextFormatRuns, RangedFormatsNestFontTagsAndReturnToEnclosingOnes) {
+  FormattedText text;
+  text.SetText("hello bolded world", TextFormat::Defaults());
+  text.ApplyFormat(4, 10, Only(&TextFormat::font, QString("Noto Sans")));
+  text.ApplyFormat(8, 15, Only(&TextFormat::size, 14.0));
+  text.ApplyFormat(10, 15, Only(&TextFormat::font, QString("Times New Roman")));
+  // "ld" is Noto 14, "ed wo" Times 14 (nested, since no enclosing font looks like
+  // it), "rld" is the outer font again.
+  EXPECT_EQ(text.ToHtml(), kOpen + R"(hell<FONT FACE="Noto Sans">o bo<FONT SIZE="14">ld<FONT FACE="Times New Roman">ed wo</FONT></FONT></FONT>rld</FONT></P>)");
+
+  // Bold and links go around each run, inside its font.
+  text.ApplyFormat(0, 4, Only(&TextFormat::bold, true));
+  text.ApplyFormat(0, 2, Only(&TextFormat::url, QString("x.html")));
+  EXPECT_TRUE(text.ToHtml().startsWith(kOpen + R"(<A HREF="x.html" TARGET=""><B>he</B></A><B>ll</B><FONT)"));
+}
+
+TEST(TextFormatRuns, RangeReadsKeepOnlyWhatAllCharactersShare) {
+  FormattedText text;
+  text.SetText("abcdef", TextFormat::Defaults());
+  text.ApplyFormat(2, 4, Only(&TextFormat::color, std::uint32_t{0xFF0000}));
+  const auto mixed = text.FormatOf(0, 6);
+  ASSERT_TRUE(mixed);
+  EXPECT_FALSE(mixed->color);
+  EXPECT_EQ(mixed->font, QString("Times New Roman"));
+  EXPECT_EQ(text.FormatOf(2, 4)->color, 0xFF0000u);
+  EXPECT_EQ(text.FormatOf(3, 3)->color, 0xFF0000u);  // an empty range reads its character
+  EXPECT_FALSE(FormattedText().FormatOf(0, 0));
+  EXPECT_EQ(text.Spans().size(), 3u);
+  text.ApplyFormat(2, 4, Only(&TextFormat::color, std::uint32_t{0}));
+  EXPECT_EQ(text.Spans().size(), 1u);  // equal neighbours merge again
+}
+
+TEST(TextFormatRuns, ParagraphFieldsCoverWholeParagraphs) {
+  FormattedText text;
+  text.SetText("one\ntwo\rthree", Base());
+  EXPECT_EQ(text.Text(), "one\rtwo\rthree");
+  text.ApplyFormat(5, 6, Only(&TextFormat::align, TextAlign::Center));
+  text.ApplyFormat(5, 6, Only(&TextFormat::leftMargin, 5.0));
+  EXPECT_EQ(text.FormatAt(0).align, TextAlign::Left);
+  EXPECT_EQ(text.FormatAt(4).align, TextAlign::Center);
+  EXPECT_EQ(text.FormatAt(7).align, TextAlign::Center);  // its line end too
+  EXPECT_EQ(text.FormatAt(8).align, TextAlign::Left);
+  const QString html = text.ToHtml();
+  EXPECT_TRUE(html.contains(R"(<TEXTFORMAT LEFTMARGIN="5" LEADING="2"><P ALIGN="CENTER">)")) << html.toStdString();
+  EXPECT_EQ(html.count("<TEXTFORMAT LEADING=\"2\"><P ALIGN=\"LEFT\">"), 2);
+}
+
+TEST(TextFormatRuns, ReplacingKeepsTheFormatsAround) {
+  FormattedText text;
+  text.SetText("abcdef", TextFormat::Defaults());
+  text.ApplyFormat(0, 3, Only(&TextFormat::bold, true));
+  TextFormat italic = TextFormat::Defaults();
+  italic.italic = true;
+  text.Replace(2, 4, "XYZ", italic);
+  EXPECT_EQ(text.Text(), "abXYZef");
+  EXPECT_TRUE(*text.FormatAt(1).bold);
+  EXPECT_TRUE(*text.FormatAt(3).italic);
+  EXPECT_FALSE(*text.FormatAt(3).bold);
+  EXPECT_FALSE(*text.FormatAt(5).bold);
+  text.Replace(0, 7, "", italic);
+  EXPECT_TRUE(text.Spans().empty());
+  EXPECT_EQ(text.ToHtml(), "");
+}
+
+FormattedText Parse(const QString& html, bool multiline = false, bool condense = false) {
+  TextFormat base = TextFormat::Defaults();
+  base.font = QString("Noto Sans");
+  base.size = 6;
+  return FormattedText::FromHtml(html, base, {multiline, condense, nullptr});
+}
+
+TEST(TextFormatRuns, ParsesTagsTheWayThePlayerDoes) {
+  // A closing tag only closes the innermost tag when the names match.
+  EXPECT_EQ(Parse("<b>a<i>b</b>c</i>d</b>e").ToHtml(),
+            R"(<P ALIGN="LEFT"><FONT FACE="Noto Sans" SIZE="6" COLOR="#000000" LETTERSPACING="0" KERNING="0"><B>a</B><B><I>bc</I></B><B>d</B>e</FONT></P>)");
+  // Relative sizes, whole numbers only, and entities.
+  const FormattedText sized = Parse("<font size=\"12\">a<font size=\"-1\">b</font><font size='1.7'>&lt;&#65;&amp;</font></font>");
+  EXPECT_EQ(sized.Text(), "ab<A&");
+  EXPECT_EQ(*sized.FormatAt(1).size, 11);
+  EXPECT_EQ(*sized.FormatAt(2).size, 1);
+  EXPECT_TRUE(sized.ToHtml().contains("&lt;A&amp;"));
+  // Unknown tags are dropped, their text kept; a line feed is a line end.
+  EXPECT_EQ(Parse("x<blink>y</blink>\nz").Text(), "xy\rz");
+  EXPECT_EQ(Parse("<b></b>").ToHtml(), "");
+}
+
+TEST(TextFormatRuns, LineBreakingTagsNeedAMultilineField) {
+  EXPECT_EQ(Parse("line 1 <br> line 2").Text(), "line 1  line 2");
+  EXPECT_EQ(Parse("line 1 <br> line 2", true).Text(), "line 1 \r line 2");
+  EXPECT_EQ(Parse("text<li>a</li>b", true).Text(), "text\ra\rb");
+  EXPECT_EQ(Parse("<p>test<p>test</p></p>", true).Text(), "testtest\r");
+  const FormattedText list = Parse("<li>test</li>", false);
+  EXPECT_TRUE(list.ToHtml().startsWith("<LI><FONT"));
+  const FormattedText aligned = Parse("<p align=\"right\">a</p>b", true);
+  EXPECT_EQ(*aligned.FormatAt(0).align, TextAlign::Right);
+  EXPECT_EQ(*aligned.FormatAt(2).align, TextAlign::Left);
+  // The empty paragraph a line end leaves still writes its tags.
+  EXPECT_EQ(Parse("<b>\n</b>").ToHtml(),
+            R"(<P ALIGN="LEFT"><FONT FACE="Noto Sans" SIZE="6" COLOR="#000000" LETTERSPACING="0" KERNING="0"><B></B></FONT></P>)");
+}
+
+TEST(TextFormatRuns, CondenseWhiteFoldsOnlyAsciiWhiteSpace) {
+  EXPECT_EQ(Parse("a  \t \n  b", false, true).Text(), "a b");
+  EXPECT_EQ(Parse("a \b \v b", false, true).Text(), "a \b \v b");
+  EXPECT_EQ(Parse("a  \t \n  b").Text(), "a  \t \r  b");
+}
+
+TEST(TextFormatRuns, OlderMoviesReadHtmlByTheirOwnRules) {
+  TextFormat base = TextFormat::Defaults();
+  const auto parse = [&](const QString& html, int version) {
+    FormattedText::HtmlOptions options;
+    options.version = version;
+    return FormattedText::FromHtml(html, base, options);
+  };
+  // White space alone between tags only counts from version 8.
+  EXPECT_EQ(parse("<p>line 1</p> <p>line 2</p>", 8).Text(), "line 1 line 2");
+  EXPECT_EQ(parse("<p>line 1</p> <p>line 2</p>", 7).Text(), "line 1line 2");
+  // Version 6 breaks lines at tags even in single-line fields.
+  EXPECT_EQ(parse("<p>line 1</p><p>line 2</p>", 6).Text(), "line 1\rline 2\r");
+  EXPECT_FALSE(*parse("<font kerning=\"1\">k</font>", 7).FormatAt(0).kerning);
+  EXPECT_TRUE(*parse("<font kerning=\"1\">k</font>", 8).FormatAt(0).kerning);
+}
+
+}  // namespace
+}  // namespace vantrel::flash
