@@ -633,6 +633,11 @@ Value Machine::GetProperty(const Value& object, const Multiname& name) {
         return v->list[index];
       }
     }
+    if (name.publicNs && name.text && o->kind == ObjectKind::ByteArray) {
+      const long index = ArrayIndex(*name.text);
+      const std::string& bytes = static_cast<NativeObject*>(o)->text;
+      if (index >= 0) return static_cast<std::size_t>(index) < bytes.size() ? Value::Number(static_cast<std::uint8_t>(bytes[index])) : Value();
+    }
   } else {
     if (object.IsNull()) ThrowTypeError(1009, "Cannot access a property or method of a null object reference.");
     if (object.IsNullish()) ThrowTypeError(1010, "A term is undefined and has no properties.");
@@ -707,6 +712,15 @@ void Machine::SetProperty(const Value& object, const Multiname& name, const Valu
       } else {
         ThrowError("RangeError", 1125, "The index " + std::to_string(index) + " is out of range " + std::to_string(v->list.size()) + ".");
       }
+      return;
+    }
+  }
+  if (name.publicNs && name.text && o->kind == ObjectKind::ByteArray) {
+    const long index = ArrayIndex(*name.text);
+    std::string& bytes = static_cast<NativeObject*>(o)->text;
+    if (index >= 0 && index < 0x10000000) {
+      if (static_cast<std::size_t>(index) >= bytes.size()) bytes.resize(static_cast<std::size_t>(index) + 1, '\0');
+      bytes[index] = static_cast<char>(ToInt32(value) & 0xFF);
       return;
     }
   }
@@ -1040,6 +1054,9 @@ void Machine::InstallBuiltins() {
   InstallMath(*this);
   InstallVector(*this);
   InstallGlobals(*this);
+  InstallRegExp(*this);
+  InstallJson(*this);
+  InstallByteArray(*this);
   InstallUtils(*this);
   InstallDisplay(*this);
 }
