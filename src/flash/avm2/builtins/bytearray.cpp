@@ -40,7 +40,7 @@ Value Construct(Machine&, const Value& self, const Value*, int) { return self; }
 
 void Need(Machine& m, Bytes b, std::size_t count) {
   if (b.position() > b.data().size() || b.data().size() - b.position() < count)
-    m.ThrowError("EOFError", 2030, "End of file was encountered.");
+    m.ThrowError("flash.errors.EOFError", 2030, "End of file was encountered.");
 }
 
 void Put(Bytes b, const void* raw, std::size_t count) {
@@ -345,7 +345,7 @@ Value Compress(Machine& m, const Value& self, const Value* args, int argc, bool 
 }
 Value Uncompress(Machine& m, const Value& self, const Value* args, int argc, bool raw) {
   Bytes b = This(m, self);
-  if (!Unpack(b.data(), raw)) m.ThrowError("IOError", 2058, "There was an error decompressing the data.");
+  if (!Unpack(b.data(), raw)) m.ThrowError("flash.errors.IOError", 2058, "There was an error decompressing the data.");
   b.setPosition(0);
   return Value();
 }
