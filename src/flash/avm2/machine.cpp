@@ -384,6 +384,8 @@ int Machine::LessThan(const Value& a, const Value& b) {
 Value Machine::Add(const Value& a, const Value& b) {
   if (a.IsNumber() && b.IsNumber()) return Value::Number(a.number + b.number);
   if (a.IsString() && b.IsString()) return StrValue(a.string->Text() + b.string->Text());
+  // with a string on either side the other side converts by its toString
+  if (a.IsString() || b.IsString()) return StrValue(ToString(a) + ToString(b));
   const Value pa = ToPrimitive(a, false);
   const Value pb = ToPrimitive(b, false);
   if (pa.IsString() || pb.IsString()) return StrValue(ToString(pa) + ToString(pb));
