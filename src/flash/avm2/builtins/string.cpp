@@ -170,9 +170,13 @@ Value Replace(Machine& m, const Value& self, const Value* args, int argc) {
   return m.StrValue(s.substr(0, at) + replacement + s.substr(at + pattern.size()));
 }
 
+// The difference of the first UTF-16 units that differ, else of the lengths.
 Value LocaleCompare(Machine& m, const Value& self, const Value* args, int argc) {
-  const int c = avm1::CompareUtf16(Self(m, self, "localeCompare"), StrArg(m, args, argc, 0));
-  return Value::Number(c < 0 ? -1 : c > 0 ? 1 : 0);
+  const std::u16string a = Units(m, self, "localeCompare");
+  const std::u16string b = avm1::Utf16Units(StrArg(m, args, argc, 0));
+  for (std::size_t i = 0; i < a.size() && i < b.size(); ++i)
+    if (a[i] != b[i]) return Value::Number(static_cast<int>(a[i]) - static_cast<int>(b[i]));
+  return Value::Number(static_cast<double>(a.size()) - static_cast<double>(b.size()));
 }
 
 Value Search(Machine& m, const Value& self, const Value* args, int argc) {
