@@ -858,8 +858,8 @@ Value Machine::NameAt(Object* o, int index) {
   const std::size_t i = index - elements - 1;
   if (i >= o->properties.size()) return Value();
   const std::string& name = o->properties[i].name;
-  // Dictionaries and arrays give numeric names back as numbers.
-  if (o->kind == ObjectKind::Dictionary && ArrayIndex(name) >= 0) return Value::Number(static_cast<double>(ArrayIndex(name)));
+  // Dynamic properties with index names enumerate as numbers (arrays' elements do not).
+  if (o->kind != ObjectKind::Array && ArrayIndex(name) >= 0) return Value::Number(static_cast<double>(ArrayIndex(name)));
   return StrValue(name);
 }
 
