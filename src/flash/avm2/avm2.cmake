@@ -13,4 +13,7 @@ target_sources(vantrel_flash PRIVATE
   avm2/builtins/globals.cpp
   avm2/builtins/display.cpp
   avm2/builtins/vector.cpp
+  avm2/builtins/regexp.cpp
+  avm2/builtins/json.cpp
+  avm2/builtins/bytearray.cpp
 )

@@ -384,6 +384,8 @@ int Machine::LessThan(const Value& a, const Value& b) {
 Value Machine::Add(const Value& a, const Value& b) {
   if (a.IsNumber() && b.IsNumber()) return Value::Number(a.number + b.number);
   if (a.IsString() && b.IsString()) return StrValue(a.string->Text() + b.string->Text());
+  // with a string on either side the other side converts by its toString
+  if (a.IsString() || b.IsString()) return StrValue(ToString(a) + ToString(b));
   const Value pa = ToPrimitive(a, false);
   const Value pb = ToPrimitive(b, false);
   if (pa.IsString() || pb.IsString()) return StrValue(ToString(pa) + ToString(pb));
@@ -633,6 +635,11 @@ Value Machine::GetProperty(const Value& object, const Multiname& name) {
         return v->list[index];
       }
     }
+    if (name.publicNs && name.text && o->kind == ObjectKind::ByteArray) {
+      const long index = ArrayIndex(*name.text);
+      const std::string& bytes = static_cast<NativeObject*>(o)->text;
+      if (index >= 0) return static_cast<std::size_t>(index) < bytes.size() ? Value::Number(static_cast<std::uint8_t>(bytes[index])) : Value();
+    }
   } else {
     if (object.IsNull()) ThrowTypeError(1009, "Cannot access a property or method of a null object reference.");
     if (object.IsNullish()) ThrowTypeError(1010, "A term is undefined and has no properties.");
@@ -707,6 +714,15 @@ void Machine::SetProperty(const Value& object, const Multiname& name, const Valu
       } else {
         ThrowError("RangeError", 1125, "The index " + std::to_string(index) + " is out of range " + std::to_string(v->list.size()) + ".");
       }
+      return;
+    }
+  }
+  if (name.publicNs && name.text && o->kind == ObjectKind::ByteArray) {
+    const long index = ArrayIndex(*name.text);
+    std::string& bytes = static_cast<NativeObject*>(o)->text;
+    if (index >= 0 && index < 0x10000000) {
+      if (static_cast<std::size_t>(index) >= bytes.size()) bytes.resize(static_cast<std::size_t>(index) + 1, '\0');
+      bytes[index] = static_cast<char>(ToInt32(value) & 0xFF);
       return;
     }
   }
@@ -842,8 +858,8 @@ Value Machine::NameAt(Object* o, int index) {
   const std::size_t i = index - elements - 1;
   if (i >= o->properties.size()) return Value();
   const std::string& name = o->properties[i].name;
-  // Dictionaries and arrays give numeric names back as numbers.
-  if (o->kind == ObjectKind::Dictionary && ArrayIndex(name) >= 0) return Value::Number(static_cast<double>(ArrayIndex(name)));
+  // Dynamic properties with index names enumerate as numbers (arrays' elements do not).
+  if (o->kind != ObjectKind::Array && ArrayIndex(name) >= 0) return Value::Number(static_cast<double>(ArrayIndex(name)));
   return StrValue(name);
 }
 
@@ -1040,6 +1056,9 @@ void Machine::InstallBuiltins() {
   InstallMath(*this);
   InstallVector(*this);
   InstallGlobals(*this);
+  InstallRegExp(*this);
+  InstallJson(*this);
+  InstallByteArray(*this);
   InstallUtils(*this);
   InstallDisplay(*this);
 }

@@ -268,6 +268,9 @@ void InstallVector(Machine& machine);
 ClassObject* ApplyVector(Machine& machine, ClassObject* param);
 void InstallErrors(Machine& machine);
 void InstallGlobals(Machine& machine);
+void InstallRegExp(Machine& machine);
+void InstallJson(Machine& machine);
+void InstallByteArray(Machine& machine);
 void InstallUtils(Machine& machine);
 void InstallDisplay(Machine& machine);
 

@@ -51,6 +51,18 @@ class AbcWriter {
     multinames.push_back({0x07, publicNs, String(local)});
     return static_cast<std::uint32_t>(multinames.size());
   }
+  // A name given at run time (MultinameL) looked up in the public namespace.
+  std::uint32_t RuntimeName() {
+    if (!publicNs) publicNs = PackageNs("");
+    nsSets.push_back({publicNs});
+    multinames.push_back({0x1B, static_cast<std::uint32_t>(nsSets.size()), 0});
+    return static_cast<std::uint32_t>(multinames.size());
+  }
+  // QName in a package.
+  std::uint32_t PackageName(const std::string& package, const std::string& local) {
+    multinames.push_back({0x07, PackageNs(package), String(local)});
+    return static_cast<std::uint32_t>(multinames.size());
+  }
   // A method with no parameters and the body's code; returns the method index.
   std::uint32_t Method(const Bytes& code, std::vector<std::array<std::uint32_t, 5>> exceptions = {},
                        std::uint32_t localCount = 4) {
@@ -87,12 +99,16 @@ class AbcWriter {
       out.push_back(kind);
       U30(out, name);
     }
-    U30(out, 0);  // namespace sets
+    U30(out, nsSets.empty() ? 0 : static_cast<std::uint32_t>(nsSets.size() + 1));
+    for (const auto& set : nsSets) {
+      U30(out, static_cast<std::uint32_t>(set.size()));
+      for (std::uint32_t ns : set) U30(out, ns);
+    }
     U30(out, multinames.empty() ? 0 : static_cast<std::uint32_t>(multinames.size() + 1));
     for (const auto& m : multinames) {
       out.push_back(static_cast<std::uint8_t>(m[0]));
       U30(out, m[1]);
-      U30(out, m[2]);
+      if (m[0] != 0x1B) U30(out, m[2]);
     }
     U30(out, static_cast<std::uint32_t>(methods.size()));
     for (std::size_t i = 0; i < methods.size(); ++i) {
@@ -129,6 +145,7 @@ class AbcWriter {
   std::vector<double> doubles;
   std::vector<std::string> strings;
   std::vector<std::pair<std::uint8_t, std::uint32_t>> namespaces;
+  std::vector<std::vector<std::uint32_t>> nsSets;
   std::vector<std::array<std::uint32_t, 3>> multinames;
   std::vector<int> methods;
   struct Body {

@@ -160,7 +160,7 @@ Value Slice(Machine& m, const Value& self, const Value* args, int argc) {
 
 Value Splice(Machine& m, const Value& self, const Value* args, int argc) {
   ArrayObject* a = This(m, self, "splice");
-  if (argc == 0) return Value::Obj(m.NewArray());
+  if (argc == 0) return Value::Undefined();  // nothing to do, and nothing given back
   const double length = static_cast<double>(a->elements.size());
   const double start = RelativeIndex(m, args, argc, 0, 0, length);
   double remove = argc > 1 ? NumArg(m, args, argc, 1, 0) : length - start;

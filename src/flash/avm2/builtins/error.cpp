@@ -15,7 +15,8 @@ Value ErrorConstruct(Machine& m, const Value& self, const Value* args, int argc)
   std::string name = "Error";
   for (ClassObject* c = e->cls; c; c = c->base) {
     if (c->init && c->init->native == ErrorConstruct) {
-      name = c->name;
+      // flash.errors classes keep Error's name on their instances
+      if (c->package.empty()) name = c->name;
       break;
     }
   }
@@ -89,6 +90,7 @@ void InstallErrors(Machine& m) {
   for (const char* name : {"EOFError"}) {
     ClassObject* c = m.DefineClass("flash.errors", name, io, ErrorConstruct, false);
     c->callHandler = error->callHandler;
+    c->prototype->SetOwn("name", m.StrValue(name), false);
   }
 }
 

@@ -2,6 +2,7 @@
 #include <cmath>
 
 #include "flash/avm1/string_utils.h"
+#include "flash/avm2/builtins/regexp.h"
 #include "flash/avm2/builtins/support.h"
 
 namespace vantrel::flash::avm2 {
@@ -22,6 +23,7 @@ Value FromUnits(Machine& m, std::u16string_view units) { return m.StrValue(avm1:
 
 double Clamp(double d, double length) {
   if (std::isnan(d)) return 0;
+  d = std::trunc(d);
   if (d < 0) d = std::max(0.0, length + d);
   return std::min(std::trunc(d), length);
 }
@@ -69,7 +71,7 @@ Value Slice(Machine& m, const Value& self, const Value* args, int argc) {
   const std::u16string u = Units(m, self, "slice");
   const double length = static_cast<double>(u.size());
   const double start = Clamp(NumArg(m, args, argc, 0, 0), length);
-  const double end = Clamp(NumArg(m, args, argc, 1, length), length);
+  const double end = Clamp(argc > 1 ? m.ToNumber(args[1]) : length, length);
   if (end <= start) return m.StrValue("");
   return FromUnits(m, u.substr(static_cast<std::size_t>(start), static_cast<std::size_t>(end - start)));
 }
@@ -90,6 +92,11 @@ Value Substr(Machine& m, const Value& self, const Value* args, int argc) {
   const double start = Clamp(NumArg(m, args, argc, 0, 0), length);
   double count = NumArg(m, args, argc, 1, length);
   if (std::isnan(count)) count = 0;
+  count = std::trunc(count);
+  if (count < 0) {  // counts back from the end; nothing when that reaches the end
+    count = std::max(0.0, length + count);
+    if (start + count >= length) count = 0;
+  }  // counts back from the end
   count = std::clamp(std::trunc(count), 0.0, length - start);
   return FromUnits(m, u.substr(static_cast<std::size_t>(start), static_cast<std::size_t>(count)));
 }
@@ -111,6 +118,7 @@ Value Split(Machine& m, const Value& self, const Value* args, int argc) {
   std::vector<Value> out;
   const double limitArg = NumArg(m, args, argc, 1, 4294967295.0);
   const std::size_t limit = std::isnan(limitArg) ? 0 : static_cast<std::size_t>(std::min(limitArg, 4294967295.0));
+  if (argc > 0 && IsRegExp(args[0])) return RegExpSplit(m, args[0].object, s, limit);
   if (argc == 0 || args[0].IsUndefined()) {
     out.push_back(m.StrValue(s));
   } else {
@@ -137,6 +145,7 @@ Value Split(Machine& m, const Value& self, const Value* args, int argc) {
 
 Value Replace(Machine& m, const Value& self, const Value* args, int argc) {
   const std::string s = Self(m, self, "replace");
+  if (argc > 0 && IsRegExp(args[0])) return RegExpReplace(m, args[0].object, s, Arg(args, argc, 1));
   const std::string pattern = StrArg(m, args, argc, 0);
   const std::size_t at = s.find(pattern);
   if (at == std::string::npos) return m.StrValue(s);
@@ -161,14 +170,29 @@ Value Replace(Machine& m, const Value& self, const Value* args, int argc) {
   return m.StrValue(s.substr(0, at) + replacement + s.substr(at + pattern.size()));
 }
 
+// The difference of the first UTF-16 units that differ, else of the lengths.
 Value LocaleCompare(Machine& m, const Value& self, const Value* args, int argc) {
-  const int c = avm1::CompareUtf16(Self(m, self, "localeCompare"), StrArg(m, args, argc, 0));
-  return Value::Number(c < 0 ? -1 : c > 0 ? 1 : 0);
+  const std::u16string a = Units(m, self, "localeCompare");
+  const std::u16string b = avm1::Utf16Units(StrArg(m, args, argc, 0));
+  for (std::size_t i = 0; i < a.size() && i < b.size(); ++i)
+    if (a[i] != b[i]) return Value::Number(static_cast<int>(a[i]) - static_cast<int>(b[i]));
+  return Value::Number(static_cast<double>(a.size()) - static_cast<double>(b.size()));
 }
 
 Value Search(Machine& m, const Value& self, const Value* args, int argc) {
   const std::string s = Self(m, self, "search");
+  const Value pattern = Arg(args, argc, 0);
+  if (IsRegExp(pattern)) return RegExpSearch(m, pattern.object, s);
+  if (!pattern.IsUndefined()) return RegExpSearch(m, MakeRegExp(m, m.ToString(pattern), "").object, s);
   return Value::Number(static_cast<double>(avm1::Utf16IndexOf(s, StrArg(m, args, argc, 0), 0)));
+}
+
+Value MatchMethod(Machine& m, const Value& self, const Value* args, int argc) {
+  const std::string s = Self(m, self, "match");
+  const Value pattern = Arg(args, argc, 0);
+  if (pattern.IsNullish()) return Value::Null();
+  const Value re = IsRegExp(pattern) ? pattern : MakeRegExp(m, m.ToString(pattern), "");
+  return RegExpMatch(m, re.object, s);
 }
 
 Value FromCharCode(Machine& m, const Value&, const Value* args, int argc) {
@@ -198,7 +222,7 @@ void InstallString(Machine& m) {
       {"slice", Slice}, {"substring", Substring}, {"substr", Substr}, {"toLowerCase", ToLower},
       {"toUpperCase", ToUpper}, {"toLocaleLowerCase", ToLower}, {"toLocaleUpperCase", ToUpper},
       {"toString", ToStringMethod}, {"valueOf", ValueOfMethod}, {"concat", Concat}, {"split", Split},
-      {"replace", Replace}, {"localeCompare", LocaleCompare}, {"search", Search}};
+      {"replace", Replace}, {"localeCompare", LocaleCompare}, {"search", Search}, {"match", MatchMethod}};
   for (const Entry& e : methods) m.AddMethod(c->prototype, e.name, e.fn);
   m.AddTraitMethod(c, "fromCharCode", FromCharCode, true);
   m.AddConstant(c, "length", Value::Number(1));

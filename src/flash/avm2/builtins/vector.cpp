@@ -26,9 +26,14 @@ ClassObject* ElementType(NativeObject* v) {
 
 Value DefaultElement(Machine& m, ClassObject* type) {
   if (type == m.intClass || type == m.uintClass || type == m.numberClass) return Value::Number(0);
-  if (type == m.booleanClass) return Value::Bool(false);
   if (!type) return Value();
-  return Value::Null();
+  return Value::Null();  // Vector.<Boolean> keeps its elements as objects too
+}
+
+// What pop and shift give on an empty vector: 0 for the number vectors, else undefined.
+Value EmptyElement(Machine& m, ClassObject* type) {
+  if (type == m.intClass || type == m.uintClass || type == m.numberClass) return Value::Number(0);
+  return Value();
 }
 
 bool Fixed(NativeObject* v) { return v->b.IsBoolean() && v->b.boolean; }
@@ -92,7 +97,7 @@ Value Push(Machine& m, const Value& self, const Value* args, int argc) {
 Value Pop(Machine& m, const Value& self, const Value*, int) {
   NativeObject* v = This(m, self, "pop");
   CheckFixed(m, v);
-  if (v->list.empty()) return DefaultElement(m, ElementType(v));
+  if (v->list.empty()) return EmptyElement(m, ElementType(v));
   const Value last = v->list.back();
   v->list.pop_back();
   return last;
@@ -100,7 +105,7 @@ Value Pop(Machine& m, const Value& self, const Value*, int) {
 Value Shift(Machine& m, const Value& self, const Value*, int) {
   NativeObject* v = This(m, self, "shift");
   CheckFixed(m, v);
-  if (v->list.empty()) return DefaultElement(m, ElementType(v));
+  if (v->list.empty()) return EmptyElement(m, ElementType(v));
   const Value first = v->list.front();
   v->list.erase(v->list.begin());
   return first;
@@ -258,8 +263,8 @@ Value RemoveAt(Machine& m, const Value& self, const Value* args, int argc) {
   NativeObject* v = This(m, self, "removeAt");
   CheckFixed(m, v);
   double at = NumArg(m, args, argc, 0, 0);
-  if (at < 0) at += static_cast<double>(v->list.size());
-  if (at < 0 || at >= v->list.size()) m.ThrowError("RangeError", 1125, "The index " + NumberToString(at) + " is out of range " + std::to_string(v->list.size()) + ".");
+  if (at < 0) at = std::max(0.0, at + static_cast<double>(v->list.size()));  // far back removes the first
+  if (at >= v->list.size()) m.ThrowError("RangeError", 1125, "The index " + NumberToString(at) + " is out of range " + std::to_string(v->list.size()) + ".");
   const Value removed = v->list[static_cast<std::size_t>(at)];
   v->list.erase(v->list.begin() + static_cast<long>(at));
   return removed;

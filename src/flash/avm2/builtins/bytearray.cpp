@@ -1,0 +1,384 @@
+// flash.utils.ByteArray: the bytes live in the object's text, the position in a (a
+// number), little-endian in b. Reads past the end throw EOFError; compress/uncompress
+// use zlib (or raw deflate when asked).
+#include <zlib.h>
+
+#include <bit>
+#include <cmath>
+#include <cstring>
+
+#include "flash/avm1/string_utils.h"
+#include "flash/avm2/builtins/support.h"
+
+namespace vantrel::flash::avm2 {
+
+namespace {
+
+constexpr double kMaxLength = 0x7FFFFFFF;
+
+struct Bytes {
+  NativeObject* o;
+  std::string& data() { return o->text; }
+  std::size_t position() const { return static_cast<std::size_t>(o->a.IsNumber() ? o->a.number : 0); }
+  void setPosition(std::size_t p) { o->a = Value::Number(static_cast<double>(p)); }
+  bool little() const { return o->b.IsBoolean() && o->b.boolean; }
+};
+
+Object* Allocate(Machine& m, ClassObject*) {
+  auto* o = m.heap.Make<NativeObject>(ObjectKind::ByteArray, nullptr, nullptr);
+  o->a = Value::Number(0);
+  o->b = Value::Bool(false);
+  o->c = Value::Number(3);
+  return o;
+}
+
+Bytes This(Machine& m, const Value& self) {
+  return {Receiver<NativeObject>(m, self, ObjectKind::ByteArray, "ByteArray")};
+}
+
+Value Construct(Machine&, const Value& self, const Value*, int) { return self; }
+
+void Need(Machine& m, Bytes b, std::size_t count) {
+  if (b.position() > b.data().size() || b.data().size() - b.position() < count)
+    m.ThrowError("flash.errors.EOFError", 2030, "End of file was encountered.");
+}
+
+void Put(Bytes b, const void* raw, std::size_t count) {
+  std::string& d = b.data();
+  const std::size_t at = b.position();
+  if (d.size() < at + count) d.resize(at + count, '\0');
+  std::memcpy(d.data() + at, raw, count);
+  b.setPosition(at + count);
+}
+
+template <typename T>
+void PutNumber(Bytes b, T value) {
+  unsigned char raw[sizeof(T)];
+  std::memcpy(raw, &value, sizeof(T));
+  if (!b.little()) std::reverse(raw, raw + sizeof(T));
+  Put(b, raw, sizeof(T));
+}
+
+template <typename T>
+T GetNumber(Machine& m, Bytes b) {
+  Need(m, b, sizeof(T));
+  unsigned char raw[sizeof(T)];
+  std::memcpy(raw, b.data().data() + b.position(), sizeof(T));
+  if (!b.little()) std::reverse(raw, raw + sizeof(T));
+  b.setPosition(b.position() + sizeof(T));
+  T value;
+  std::memcpy(&value, raw, sizeof(T));
+  return value;
+}
+
+// Text of raw bytes: a leading UTF-8 byte order mark is skipped, and the text stops at
+// the first zero byte.
+std::string Text(std::string bytes) {
+  if (bytes.compare(0, 3, "\xEF\xBB\xBF") == 0) bytes.erase(0, 3);
+  const std::size_t zero = bytes.find('\0');
+  if (zero != std::string::npos) bytes.resize(zero);
+  return avm1::Utf8FromUnits(avm1::Utf16Units(bytes));
+}
+
+enum Tag {
+  kBool, kByte, kUByte, kShort, kUShort, kInt, kUInt, kFloat, kDouble,
+};
+
+Value Read(Machine& m, const Value& self, const Value*, int, int tag) {
+  Bytes b = This(m, self);
+  switch (tag) {
+    case kBool: return Value::Bool(GetNumber<std::uint8_t>(m, b) != 0);
+    case kByte: return Value::Number(GetNumber<std::int8_t>(m, b));
+    case kUByte: return Value::Number(GetNumber<std::uint8_t>(m, b));
+    case kShort: return Value::Number(GetNumber<std::int16_t>(m, b));
+    case kUShort: return Value::Number(GetNumber<std::uint16_t>(m, b));
+    case kInt: return Value::Number(GetNumber<std::int32_t>(m, b));
+    case kUInt: return Value::Number(GetNumber<std::uint32_t>(m, b));
+    case kFloat: return Value::Number(GetNumber<float>(m, b));
+    default: return Value::Number(GetNumber<double>(m, b));
+  }
+}
+
+Value Write(Machine& m, const Value& self, const Value* args, int argc, int tag) {
+  Bytes b = This(m, self);
+  const Value v = Arg(args, argc, 0);
+  switch (tag) {
+    case kBool: PutNumber<std::uint8_t>(b, m.ToBoolean(v) ? 1 : 0); break;
+    case kByte: PutNumber<std::uint8_t>(b, static_cast<std::uint8_t>(m.ToInt32(v))); break;
+    case kShort: PutNumber<std::uint16_t>(b, static_cast<std::uint16_t>(m.ToInt32(v))); break;
+    case kInt: PutNumber<std::uint32_t>(b, static_cast<std::uint32_t>(m.ToInt32(v))); break;
+    case kUInt: PutNumber<std::uint32_t>(b, m.ToUint32(v)); break;
+    case kFloat: PutNumber<float>(b, static_cast<float>(m.ToNumber(v))); break;
+    default: PutNumber<double>(b, m.ToNumber(v)); break;
+  }
+  return Value();
+}
+
+#define READER(Name, tag) \
+  Value Name(Machine& m, const Value& self, const Value* a, int n) { return Read(m, self, a, n, tag); }
+#define WRITER(Name, tag) \
+  Value Name(Machine& m, const Value& self, const Value* a, int n) { return Write(m, self, a, n, tag); }
+READER(ReadBoolean, kBool)
+READER(ReadByte, kByte)
+READER(ReadUnsignedByte, kUByte)
+READER(ReadShort, kShort)
+READER(ReadUnsignedShort, kUShort)
+READER(ReadInt, kInt)
+READER(ReadUnsignedInt, kUInt)
+READER(ReadFloat, kFloat)
+READER(ReadDouble, kDouble)
+WRITER(WriteBoolean, kBool)
+WRITER(WriteByte, kByte)
+WRITER(WriteShort, kShort)
+WRITER(WriteInt, kInt)
+WRITER(WriteUnsignedInt, kUInt)
+WRITER(WriteFloat, kFloat)
+WRITER(WriteDouble, kDouble)
+#undef READER
+#undef WRITER
+
+Value ReadUtfBytesCount(Machine& m, Bytes b, std::size_t count) {
+  Need(m, b, count);
+  const std::string raw = b.data().substr(b.position(), count);
+  b.setPosition(b.position() + count);
+  return m.StrValue(Text(raw));
+}
+
+Value ReadUTFBytes(Machine& m, const Value& self, const Value* args, int argc) {
+  return ReadUtfBytesCount(m, This(m, self), m.ToUint32(Arg(args, argc, 0)));
+}
+
+Value ReadUTF(Machine& m, const Value& self, const Value*, int) {
+  Bytes b = This(m, self);
+  return ReadUtfBytesCount(m, b, GetNumber<std::uint16_t>(m, b));
+}
+
+Value WriteUTFBytes(Machine& m, const Value& self, const Value* args, int argc) {
+  const std::string text = StrArg(m, args, argc, 0, "null");
+  Put(This(m, self), text.data(), text.size());
+  return Value();
+}
+
+Value WriteUTF(Machine& m, const Value& self, const Value* args, int argc) {
+  const std::string text = StrArg(m, args, argc, 0, "null");
+  if (text.size() > 65535) m.ThrowError("RangeError", 2006, "The supplied index is out of bounds.");
+  Bytes b = This(m, self);
+  PutNumber<std::uint16_t>(b, static_cast<std::uint16_t>(text.size()));
+  Put(b, text.data(), text.size());
+  return Value();
+}
+
+bool IsUtf16(std::string charset) {
+  for (char& c : charset) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return charset == "unicode" || charset == "utf-16" || charset == "utf-16le" || charset == "unicodefffe";
+}
+
+Value WriteMultiByte(Machine& m, const Value& self, const Value* args, int argc) {
+  Bytes b = This(m, self);
+  const std::string text = StrArg(m, args, argc, 0, "null");
+  if (IsUtf16(StrArg(m, args, argc, 1, ""))) {
+    for (const char16_t unit : avm1::Utf16Units(text)) {
+      const unsigned char raw[2] = {static_cast<unsigned char>(unit & 0xFF), static_cast<unsigned char>(unit >> 8)};
+      Put(b, raw, 2);
+    }
+  } else {
+    Put(b, text.data(), text.size());
+  }
+  return Value();
+}
+
+Value ReadMultiByte(Machine& m, const Value& self, const Value* args, int argc) {
+  Bytes b = This(m, self);
+  const std::size_t count = m.ToUint32(Arg(args, argc, 0));
+  if (!IsUtf16(StrArg(m, args, argc, 1, ""))) return ReadUtfBytesCount(m, b, count);
+  Need(m, b, count);
+  std::u16string units;
+  for (std::size_t i = 0; i + 1 < count; i += 2) {
+    const auto lo = static_cast<unsigned char>(b.data()[b.position() + i]);
+    const auto hi = static_cast<unsigned char>(b.data()[b.position() + i + 1]);
+    const char16_t unit = static_cast<char16_t>(lo | (hi << 8));
+    if (unit == 0) break;
+    units.push_back(unit);
+  }
+  b.setPosition(b.position() + count);
+  return m.StrValue(avm1::Utf8FromUnits(units));
+}
+
+NativeObject* OtherBytes(Machine& m, const Value& v) {
+  if (!v.IsObject() || v.object->kind != ObjectKind::ByteArray)
+    m.ThrowTypeError(2007, "Parameter bytes must be non-null.");
+  return static_cast<NativeObject*>(v.object);
+}
+
+Value WriteBytes(Machine& m, const Value& self, const Value* args, int argc) {
+  Bytes b = This(m, self);
+  const std::string source = OtherBytes(m, Arg(args, argc, 0))->text;
+  const std::size_t offset = m.ToUint32(Arg(args, argc, 1));
+  std::size_t length = m.ToUint32(Arg(args, argc, 2));
+  if (offset > source.size()) m.ThrowError("RangeError", 2006, "The supplied index is out of bounds.");
+  if (length == 0) length = source.size() - offset;
+  if (offset + length > source.size()) m.ThrowError("RangeError", 2006, "The supplied index is out of bounds.");
+  Put(b, source.data() + offset, length);
+  return Value();
+}
+
+Value ReadBytes(Machine& m, const Value& self, const Value* args, int argc) {
+  Bytes b = This(m, self);
+  Bytes target{OtherBytes(m, Arg(args, argc, 0))};
+  const std::size_t offset = m.ToUint32(Arg(args, argc, 1));
+  std::size_t length = m.ToUint32(Arg(args, argc, 2));
+  const std::size_t available = b.position() < b.data().size() ? b.data().size() - b.position() : 0;
+  if (length == 0) length = available;
+  Need(m, b, length);
+  const std::string piece = b.data().substr(b.position(), length);
+  b.setPosition(b.position() + length);
+  std::string& d = target.data();
+  if (d.size() < offset + length) d.resize(offset + length, '\0');
+  std::memcpy(d.data() + offset, piece.data(), length);
+  return Value();
+}
+
+Value GetLength(Machine& m, const Value& self, const Value*, int) {
+  return Value::Number(static_cast<double>(This(m, self).data().size()));
+}
+Value SetLength(Machine& m, const Value& self, const Value* args, int argc) {
+  Bytes b = This(m, self);
+  const double length = m.ToUint32(Arg(args, argc, 0));
+  if (length > kMaxLength / 4) m.ThrowError("Error", 1000, "The system is out of memory.");
+  b.data().resize(static_cast<std::size_t>(length), '\0');
+  if (b.position() > b.data().size()) b.setPosition(b.data().size());
+  return Value();
+}
+Value GetPosition(Machine& m, const Value& self, const Value*, int) {
+  return Value::Number(static_cast<double>(This(m, self).position()));
+}
+Value SetPosition(Machine& m, const Value& self, const Value* args, int argc) {
+  This(m, self).setPosition(m.ToUint32(Arg(args, argc, 0)));
+  return Value();
+}
+Value BytesAvailable(Machine& m, const Value& self, const Value*, int) {
+  Bytes b = This(m, self);
+  return Value::Number(b.position() < b.data().size() ? static_cast<double>(b.data().size() - b.position()) : 0);
+}
+Value GetEndian(Machine& m, const Value& self, const Value*, int) {
+  return m.StrValue(This(m, self).little() ? "littleEndian" : "bigEndian");
+}
+Value SetEndian(Machine& m, const Value& self, const Value* args, int argc) {
+  Bytes b = This(m, self);
+  const std::string endian = StrArg(m, args, argc, 0, "null");
+  if (endian == "littleEndian") b.o->b = Value::Bool(true);
+  else if (endian == "bigEndian") b.o->b = Value::Bool(false);
+  else m.ThrowError("ArgumentError", 2008, "Parameter endian must be one of the accepted values.");
+  return Value();
+}
+Value GetEncoding(Machine& m, const Value& self, const Value*, int) { return This(m, self).o->c; }
+Value SetEncoding(Machine& m, const Value& self, const Value* args, int argc) {
+  This(m, self).o->c = Value::Number(m.ToUint32(Arg(args, argc, 0)));
+  return Value();
+}
+Value Clear(Machine& m, const Value& self, const Value*, int) {
+  Bytes b = This(m, self);
+  b.data().clear();
+  b.data().shrink_to_fit();
+  b.setPosition(0);
+  return Value();
+}
+Value ToStringMethod(Machine& m, const Value& self, const Value*, int) {
+  Bytes b = This(m, self);
+  const std::string& d = b.data();
+  if (d.size() >= 2 && ((d[0] == '\xFF' && d[1] == '\xFE') || (d[0] == '\xFE' && d[1] == '\xFF'))) {
+    const bool littleUnits = d[0] == '\xFF';
+    std::u16string units;
+    for (std::size_t i = 2; i + 1 < d.size(); i += 2) {
+      const auto x = static_cast<unsigned char>(d[i]), y = static_cast<unsigned char>(d[i + 1]);
+      units.push_back(static_cast<char16_t>(littleUnits ? (x | (y << 8)) : ((x << 8) | y)));
+    }
+    return m.StrValue(avm1::Utf8FromUnits(units));
+  }
+  return m.StrValue(Text(d));
+}
+
+// zlib streams by default; "deflate" for raw ones.
+bool RawDeflate(Machine& m, const Value* args, int argc) { return StrArg(m, args, argc, 0, "zlib") == "deflate"; }
+
+bool Pack(std::string& data, bool raw) {
+  z_stream z{};
+  if (deflateInit2(&z, Z_DEFAULT_COMPRESSION, Z_DEFLATED, raw ? -15 : 15, 8, Z_DEFAULT_STRATEGY) != Z_OK) return false;
+  std::string out(deflateBound(&z, static_cast<uLong>(data.size())), '\0');
+  z.next_in = reinterpret_cast<Bytef*>(data.data());
+  z.avail_in = static_cast<uInt>(data.size());
+  z.next_out = reinterpret_cast<Bytef*>(out.data());
+  z.avail_out = static_cast<uInt>(out.size());
+  const int rc = deflate(&z, Z_FINISH);
+  out.resize(z.total_out);
+  deflateEnd(&z);
+  if (rc != Z_STREAM_END) return false;
+  data = std::move(out);
+  return true;
+}
+
+bool Unpack(std::string& data, bool raw) {
+  z_stream z{};
+  if (inflateInit2(&z, raw ? -15 : 15) != Z_OK) return false;
+  std::string out;
+  char buffer[16384];
+  z.next_in = reinterpret_cast<Bytef*>(data.data());
+  z.avail_in = static_cast<uInt>(data.size());
+  int rc = Z_OK;
+  while (rc == Z_OK) {
+    z.next_out = reinterpret_cast<Bytef*>(buffer);
+    z.avail_out = sizeof buffer;
+    rc = inflate(&z, Z_NO_FLUSH);
+    out.append(buffer, sizeof buffer - z.avail_out);
+    if (out.size() > (1u << 28)) rc = Z_MEM_ERROR;
+  }
+  inflateEnd(&z);
+  if (rc != Z_STREAM_END) return false;
+  data = std::move(out);
+  return true;
+}
+
+Value Compress(Machine& m, const Value& self, const Value* args, int argc, bool raw) {
+  Bytes b = This(m, self);
+  if (Pack(b.data(), raw)) b.setPosition(b.data().size());
+  return Value();
+}
+Value Uncompress(Machine& m, const Value& self, const Value* args, int argc, bool raw) {
+  Bytes b = This(m, self);
+  if (!Unpack(b.data(), raw)) m.ThrowError("flash.errors.IOError", 2058, "There was an error decompressing the data.");
+  b.setPosition(0);
+  return Value();
+}
+Value CompressMethod(Machine& m, const Value& self, const Value* a, int n) { return Compress(m, self, a, n, RawDeflate(m, a, n)); }
+Value UncompressMethod(Machine& m, const Value& self, const Value* a, int n) { return Uncompress(m, self, a, n, RawDeflate(m, a, n)); }
+Value DeflateMethod(Machine& m, const Value& self, const Value* a, int n) { return Compress(m, self, a, n, true); }
+Value InflateMethod(Machine& m, const Value& self, const Value* a, int n) { return Uncompress(m, self, a, n, true); }
+
+}  // namespace
+
+void InstallByteArray(Machine& m) {
+  ClassObject* c = m.DefineClass("flash.utils", "ByteArray", m.objectClass, Construct);
+  c->allocate = Allocate;
+  struct Entry {
+    const char* name;
+    Native fn;
+  };
+  static const Entry methods[] = {
+      {"readBoolean", ReadBoolean}, {"readByte", ReadByte}, {"readUnsignedByte", ReadUnsignedByte},
+      {"readShort", ReadShort}, {"readUnsignedShort", ReadUnsignedShort}, {"readInt", ReadInt},
+      {"readUnsignedInt", ReadUnsignedInt}, {"readFloat", ReadFloat}, {"readDouble", ReadDouble},
+      {"writeBoolean", WriteBoolean}, {"writeByte", WriteByte}, {"writeShort", WriteShort}, {"writeInt", WriteInt},
+      {"writeUnsignedInt", WriteUnsignedInt}, {"writeFloat", WriteFloat}, {"writeDouble", WriteDouble},
+      {"readUTF", ReadUTF}, {"readUTFBytes", ReadUTFBytes}, {"writeUTF", WriteUTF}, {"writeUTFBytes", WriteUTFBytes},
+      {"readMultiByte", ReadMultiByte}, {"writeMultiByte", WriteMultiByte}, {"readBytes", ReadBytes},
+      {"writeBytes", WriteBytes}, {"clear", Clear}, {"toString", ToStringMethod}, {"compress", CompressMethod},
+      {"uncompress", UncompressMethod}, {"deflate", DeflateMethod}, {"inflate", InflateMethod}};
+  for (const Entry& e : methods) m.AddTraitMethod(c, e.name, e.fn);
+  m.AddAccessor(c, "length", GetLength, SetLength);
+  m.AddAccessor(c, "position", GetPosition, SetPosition);
+  m.AddAccessor(c, "bytesAvailable", BytesAvailable, nullptr);
+  m.AddAccessor(c, "endian", GetEndian, SetEndian);
+  m.AddAccessor(c, "objectEncoding", GetEncoding, SetEncoding);
+}
+
+}  // namespace vantrel::flash::avm2

@@ -1,0 +1,164 @@
+// The data classes of the ActionScript 3 machine driven through its public calls:
+// RegExp and the String methods that take one, JSON, ByteArray.
+#include <gtest/gtest.h>
+
+#include "flash/avm2/machine.h"
+
+namespace vantrel::flash::avm2 {
+namespace {
+
+class DataClasses : public ::testing::Test {
+ protected:
+  gc::Heap heap;
+  Machine m{heap};
+
+  Value New(const std::string& cls, std::vector<Value> args = {}) {
+    return Value::Obj(m.ConstructClass(m.FindClass(cls), args.data(), static_cast<int>(args.size())));
+  }
+  Value Re(const std::string& source, const std::string& flags = "") {
+    return New("RegExp", {m.StrValue(source), m.StrValue(flags)});
+  }
+  Value S(const std::string& text) { return m.StrValue(text); }
+  std::string Str(const Value& v) { return m.ToString(v); }
+  // The text of the error a call throws ("" when it throws none).
+  std::string ErrorOf(const std::function<void()>& fn) {
+    try {
+      fn();
+    } catch (const Thrown& thrown) {
+      return m.ErrorText(thrown.value);
+    }
+    return "";
+  }
+  std::string ErrorClassOf(const std::function<void()>& fn) {
+    try {
+      fn();
+    } catch (const Thrown& thrown) {
+      return m.QualifiedClassName(thrown.value);
+    }
+    return "";
+  }
+  Value Json(const std::string& method, std::vector<Value> args) {
+    return m.CallPublic(Value::Obj(m.FindClass("JSON")), method, std::move(args));
+  }
+};
+
+TEST_F(DataClasses, RegExpExecKeepsGroupsIndicesAndLastIndexAsTheLanguageDoes) {
+  const Value re = Re("(?P<word>s\\w*)(x)?", "g");
+  const Value first = m.CallPublic(re, "exec", {S("She sells seashells")});
+  EXPECT_EQ(Str(first), "sells,sells,");
+  EXPECT_EQ(Str(m.GetPublic(first, "word")), "sells");
+  EXPECT_EQ(m.ToNumber(m.GetPublic(first, "index")), 4);
+  EXPECT_EQ(m.ToNumber(m.GetPublic(re, "lastIndex")), 9);
+  EXPECT_EQ(Str(m.CallPublic(re, "exec", {S("She sells seashells")})), "seashells,seashells,");
+  EXPECT_TRUE(m.CallPublic(re, "exec", {S("She sells seashells")}).IsNull());
+  EXPECT_EQ(m.ToNumber(m.GetPublic(re, "lastIndex")), 0) << "a failed global search starts over";
+
+  // Without g the search always starts at 0 and lastIndex stays where it was.
+  const Value once = Re("b+", "i");
+  m.SetPublic(once, "lastIndex", Value::Number(3));
+  EXPECT_EQ(Str(m.CallPublic(once, "exec", {S("aBba")})), "Bb");
+  EXPECT_EQ(m.ToNumber(m.GetPublic(once, "lastIndex")), 3);
+
+  // Indices count UTF-16 units: the emoji before the match is two.
+  EXPECT_EQ(m.ToNumber(m.GetPublic(m.CallPublic(Re("x"), "exec", {S("\xF0\x9F\x91\xBEx")}), "index")), 2);
+  // Flags print in one order whatever order they came in; unknown ones are dropped.
+  EXPECT_EQ(Str(Re("a/b", "xsmigg?")), "/a/b/gimsx");
+  EXPECT_EQ(ErrorOf([&] { New("RegExp", {Re("a"), S("g")}); }),
+            "TypeError: Error #1100: Cannot supply flags when constructing one RegExp from another.");
+  // A pattern that does not compile matches nothing instead of failing.
+  EXPECT_FALSE(m.ToBoolean(m.CallPublic(Re("(unclosed"), "test", {S("(unclosed")})));
+}
+
+TEST_F(DataClasses, StringMethodsTakeRegExps) {
+  EXPECT_EQ(Str(m.CallPublic(S("abcb"), "replace", {Re("(b)", "g"), S("[$1$&$$]")})), "a[bb$]c[bb$]");
+  // $0 alone is text, before another digit it is the whole match; $2 without a group is text.
+  EXPECT_EQ(Str(m.CallPublic(S("abc"), "replace", {Re("(b)"), S("<$0|$01|$2>")})), "a<$0|b1|$2>c");
+  EXPECT_EQ(Str(m.CallPublic(S("a-b"), "replace", {Re("[ab]", "g"), S("$`")})), "-a-");
+  const Value upper = Value::Obj(m.NewNativeFunction("upper", [](Machine& mm, const Value&, const Value* a, int n) {
+    return mm.StrValue(mm.ToString(a[0]) + "@" + mm.ToString(a[n - 2]));
+  }));
+  EXPECT_EQ(Str(m.CallPublic(S("xyx"), "replace", {Re("x", "g"), upper})), "x@0yx@2");
+
+  EXPECT_EQ(Str(m.CallPublic(S("abba"), "split", {Re("(b(b))")})), "a,bb,b,a");
+  EXPECT_EQ(Str(m.CallPublic(S("a\xC4\x85" "bcde"), "split", {Re("f*")})), "a\xC4\x85" "bcde")
+      << "empty matches never split";
+  EXPECT_EQ(Str(m.CallPublic(S("a1b22c"), "split", {Re("\\d+"), Value::Number(2)})), "a,b");
+
+  const Value all = m.CallPublic(S("matchablematmat"), "match", {Re("ma*t|a[a-z]*e", "g")});
+  EXPECT_EQ(Str(all), "mat,able,mat,mat");
+  EXPECT_EQ(m.ToNumber(m.GetPublic(m.CallPublic(S("AAA"), "match", {Re("A*", "g")}), "length")), 1);
+  EXPECT_EQ(m.ToNumber(m.CallPublic(S("abc"), "search", {S("c$")})), 2);
+  EXPECT_EQ(m.ToNumber(m.CallPublic(S("abc"), "search", {Re("z")})), -1);
+}
+
+TEST_F(DataClasses, JsonRoundTripsAndReportsWhatItCannotDo) {
+  const Value parsed = Json("parse", {S(R"({"a":[1,2.5,"x\u0041\n"],"b":{"c":null,"d":true},"a":[3]})")});
+  EXPECT_EQ(Str(m.GetPublic(parsed, "a")), "3") << "a repeated key keeps the last value";
+  EXPECT_EQ(Str(Json("stringify", {parsed})), R"({"a":[3],"b":{"c":null,"d":true}})");
+  EXPECT_EQ(Str(Json("stringify", {Json("parse", {S(R"(["x\u0041\n\"", -0.5e1])")})})), R"(["xA\n\"",-5])");
+  EXPECT_EQ(Str(Json("stringify", {parsed, Value::Null(), Value::Number(2)})),
+            "{\n  \"a\": [\n    3\n  ],\n  \"b\": {\n    \"c\": null,\n    \"d\": true\n  }\n}");
+  EXPECT_EQ(Str(Json("stringify", {parsed, Value::Obj(m.NewArray({S("b"), S("d")}))})), R"({"b":{"d":true}})");
+  const Value dropD = Value::Obj(m.NewNativeFunction("drop", [](Machine& mm, const Value&, const Value* a, int) {
+    return mm.ToString(a[0]) == "d" ? Value() : a[1];
+  }));
+  EXPECT_EQ(Str(Json("stringify", {Json("parse", {S(R"({"c":1,"d":2})"), dropD})})), R"({"c":1})");
+
+  for (const char* bad : {"", "{", "[1,]", "{'a':1}", "01", "[1] x", "\"\x01\""})
+    EXPECT_EQ(ErrorOf([&] { Json("parse", {S(bad)}); }), "SyntaxError: Error #1132: Invalid JSON parse input.") << bad;
+  Object* cyclic = m.NewObject();
+  cyclic->SetOwn("self", Value::Obj(cyclic));
+  EXPECT_EQ(ErrorOf([&] { Json("stringify", {Value::Obj(cyclic)}); }),
+            "TypeError: Error #1129: Cyclic structure cannot be converted to JSON string.");
+  EXPECT_EQ(ErrorOf([&] { Json("stringify", {Value::Number(1), S("x")}); }),
+            "TypeError: Error #1131: Replacer argument to JSON stringifier must be an array or a two parameter function.");
+}
+
+TEST_F(DataClasses, ByteArrayReadsWhatItWroteInEitherByteOrder) {
+  const Value ba = New("flash.utils.ByteArray");
+  m.CallPublic(ba, "writeInt", {Value::Number(-2)});
+  m.SetPublic(ba, "endian", S("littleEndian"));
+  m.CallPublic(ba, "writeShort", {Value::Number(0x1234)});
+  m.CallPublic(ba, "writeDouble", {Value::Number(1.5)});
+  m.CallPublic(ba, "writeUTF", {S("h\xC3\xA9")});
+  EXPECT_EQ(m.ToNumber(m.GetPublic(ba, "length")), 4 + 2 + 8 + 2 + 3);
+  EXPECT_EQ(m.ToNumber(m.GetPublic(ba, "0")), 0xFF);
+  EXPECT_EQ(m.ToNumber(m.GetPublic(ba, "4")), 0x34) << "little-endian puts the low byte first";
+  m.SetPublic(ba, "position", Value::Number(0));
+  m.SetPublic(ba, "endian", S("bigEndian"));
+  EXPECT_EQ(m.ToNumber(m.CallPublic(ba, "readInt")), -2);
+  m.SetPublic(ba, "endian", S("littleEndian"));
+  EXPECT_EQ(m.ToNumber(m.CallPublic(ba, "readUnsignedShort")), 0x1234);
+  EXPECT_EQ(m.ToNumber(m.CallPublic(ba, "readDouble")), 1.5);
+  EXPECT_EQ(Str(m.CallPublic(ba, "readUTF")), "h\xC3\xA9");
+  // flash.errors classes print with Error's name
+  EXPECT_EQ(ErrorOf([&] { m.CallPublic(ba, "readByte"); }), "Error: Error #2030: End of file was encountered.");
+  EXPECT_EQ(ErrorClassOf([&] { m.CallPublic(ba, "readByte"); }), "flash.errors::EOFError");
+  EXPECT_EQ(ErrorOf([&] { m.SetPublic(ba, "endian", S("middle")); }),
+            "ArgumentError: Error #2008: Parameter endian must be one of the accepted values.");
+
+  // Compression in both formats gives the bytes back; garbage does not inflate.
+  for (const char* format : {"zlib", "deflate"}) {
+    const Value packed = New("flash.utils.ByteArray");
+    for (int i = 0; i < 200; ++i) m.CallPublic(packed, "writeUTFBytes", {S("abc")});
+    m.CallPublic(packed, "compress", {S(format)});
+    EXPECT_LT(m.ToNumber(m.GetPublic(packed, "length")), 100) << format;
+    m.CallPublic(packed, "uncompress", {S(format)});
+    EXPECT_EQ(m.ToNumber(m.GetPublic(packed, "length")), 600) << format;
+    EXPECT_EQ(Str(m.CallPublic(packed, "readUTFBytes", {Value::Number(6)})), "abcabc");
+  }
+  const Value garbage = New("flash.utils.ByteArray");
+  m.SetPublic(garbage, "7", Value::Number(300));
+  EXPECT_EQ(m.ToNumber(m.GetPublic(garbage, "7")), 44) << "stored bytes wrap";
+  EXPECT_NE(ErrorOf([&] { m.CallPublic(garbage, "uncompress"); }), "");
+
+  // Text stops at a zero byte and skips a UTF-8 byte order mark.
+  const Value text = New("flash.utils.ByteArray");
+  m.CallPublic(text, "writeUTFBytes", {S("\xEF\xBB\xBFok")});
+  m.CallPublic(text, "writeByte", {Value::Number(0)});
+  m.CallPublic(text, "writeUTFBytes", {S("hidden")});
+  EXPECT_EQ(Str(text), "ok");
+}
+
+}  // namespace
+}  // namespace vantrel::flash::avm2
