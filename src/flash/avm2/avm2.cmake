@@ -12,5 +12,7 @@ target_sources(vantrel_flash PRIVATE
   avm2/builtins/number.cpp
   avm2/builtins/globals.cpp
   avm2/builtins/display.cpp
+  avm2/builtins/graphics.cpp
+  avm2/builtins/events.cpp
   avm2/builtins/vector.cpp
 )

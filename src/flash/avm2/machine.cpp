@@ -1042,6 +1042,8 @@ void Machine::InstallBuiltins() {
   InstallGlobals(*this);
   InstallUtils(*this);
   InstallDisplay(*this);
+  InstallGraphics(*this);
+  InstallEvents(*this);
 }
 
 void Machine::TraceRoots(gc::Tracer& tracer) const {

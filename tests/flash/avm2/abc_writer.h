@@ -51,6 +51,12 @@ class AbcWriter {
     multinames.push_back({0x07, publicNs, String(local)});
     return static_cast<std::uint32_t>(multinames.size());
   }
+  // QName in a package's namespace ("flash.display", "Sprite").
+  std::uint32_t QName(const std::string& package, const std::string& local) {
+    const std::uint32_t ns = PackageNs(package);
+    multinames.push_back({0x07, ns, String(local)});
+    return static_cast<std::uint32_t>(multinames.size());
+  }
   // A method with no parameters and the body's code; returns the method index.
   std::uint32_t Method(const Bytes& code, std::vector<std::array<std::uint32_t, 5>> exceptions = {},
                        std::uint32_t localCount = 4) {
