@@ -11,6 +11,8 @@ As3Movie::As3Movie(Player& player) : player_(player) {
   machine_ = std::make_unique<Machine>(player.Script().heap);
   machine_->player = &player;
   machine_->onTrace = [this](const std::string& line) { player_.Trace(line); };
+  // The root of an ActionScript 3 movie is named as the first instance.
+  player.Root().name = "root1";
   machine_->onUncaught = [](const std::string& text) { std::fprintf(stderr, "vantrel: uncaught script error: %s\n", text.c_str()); };
 }
 
@@ -18,7 +20,13 @@ As3Movie::~As3Movie() = default;
 
 void As3Movie::BeforeFrame() {
   machine_->SetBudget(Player::kInstructionsPerTick);
-  if (first_) return;
+  MovieClip& root = player_.Root();
+  // The code of the frame the root enters is there before its objects are placed.
+  if (first_) {
+    LoadFrameCode(0);
+    return;
+  }
+  if (root.Playing()) LoadFrameCode(root.CurrentFrame() + 1);
   BroadcastFrameEvent(*machine_, "enterFrame");
   // Timers due by now fire once each, in the order they were made.
   const double now = machine_->Now();
@@ -37,37 +45,70 @@ void As3Movie::BeforeFrame() {
   }
 }
 
+void As3Movie::LoadFrameCode(int frame) {
+  MovieClip& root = player_.Root();
+  if (frame < 0 || !root.GetTimeline() || frame >= root.GetTimeline()->framesLoaded || !framesDone_.insert(frame).second) return;
+  const Frame& f = root.GetTimeline()->FrameAt(frame);
+  for (const Frame::AbcBlock& block : f.abc) {
+    std::string error;
+    if (!machine_->LoadAbc(*block.bytes, (block.flags & 1) != 0, error) && machine_->onUncaught) machine_->onUncaught(error);
+  }
+  for (const auto& [id, name] : f.symbolClasses) {
+    if (id == 0) {
+      if (documentClass_.empty()) documentClass_ = name;
+      continue;
+    }
+    // Linking a class to a symbol defines it: its script runs now.
+    ClassObject* cls = machine_->FindClass(name);
+    if (!cls) continue;
+    symbols_[id] = cls;
+    machine_->symbolOf.emplace(cls, id);
+  }
+}
+
+void As3Movie::ConstructDocument() {
+  MovieClip& root = player_.Root();
+  if (constructed_ || documentClass_.empty()) return;
+  constructed_ = true;
+  ClassObject* cls = machine_->FindClass(documentClass_);
+  if (!cls) return;
+  ClassObject* sprite = machine_->FindClass("flash.display.Sprite");
+  if (!machine_->IsSubclass(cls, sprite)) {
+    if (machine_->onUncaught)
+      machine_->onUncaught("TypeError: Error #2023: Class " + cls->QualifiedName() + "$ must inherit from Sprite to link to the root.");
+    return;
+  }
+  machine_->Guard([&] {
+    machine_->bindNext = &root;
+    machine_->ConstructClass(cls, nullptr, 0);
+  });
+  machine_->bindNext = nullptr;
+  // The root joins the stage once it is made.
+  machine_->Guard([&] {
+    const Value args[2] = {machine_->StrValue("added"), Value::Bool(true)};
+    const Value event = machine_->Construct(Value::Obj(machine_->FindClass("flash.events.Event")), args, 2);
+    machine_->CallPublic(DisplayObjectValue(*machine_, &root), "dispatchEvent", {event});
+    // Its children heard addedToStage when they were placed.
+    const Value stageArgs[1] = {machine_->StrValue("addedToStage")};
+    const Value stageEvent = machine_->Construct(Value::Obj(machine_->FindClass("flash.events.Event")), stageArgs, 1);
+    machine_->CallPublic(DisplayObjectValue(*machine_, &root), "dispatchEvent", {stageEvent});
+  });
+}
+
+void As3Movie::Placed(DisplayObject* object) {
+  if (object->Movie() != player_.RootMovie()) return;
+  const auto it = symbols_.find(object->characterId);
+  ConstructPlaced(*machine_, object, it == symbols_.end() ? nullptr : it->second);
+}
+
 void As3Movie::AfterFrame() {
+  const bool first = first_;
   first_ = false;
   MovieClip& root = player_.Root();
-  const int frame = root.CurrentFrame();
-  if (frame >= 0 && !framesDone_.count(frame) && root.GetTimeline()) {
-    framesDone_.insert(frame);
-    const Frame& f = root.GetTimeline()->FrameAt(frame);
-    for (const Frame::AbcBlock& block : f.abc) {
-      std::string error;
-      if (!machine_->LoadAbc(*block.bytes, (block.flags & 1) != 0, error) && machine_->onUncaught) machine_->onUncaught(error);
-    }
-    for (const auto& [id, name] : f.symbolClasses) {
-      // Linking a class to a symbol defines it: its script runs now.
-      ClassObject* cls = machine_->FindClass(name);
-      if (id != 0 || constructed_) continue;
-      constructed_ = true;
-      if (!cls) continue;
-      ClassObject* sprite = machine_->FindClass("flash.display.Sprite");
-      if (!machine_->IsSubclass(cls, sprite)) {
-        if (machine_->onUncaught)
-          machine_->onUncaught("TypeError: Error #2023: Class " + cls->QualifiedName() + "$ must inherit from Sprite to link to the root.");
-        continue;
-      }
-      machine_->Guard([&] {
-        machine_->bindNext = &root;
-        machine_->ConstructClass(cls, nullptr, 0);
-      });
-      machine_->bindNext = nullptr;
-    }
-  }
+  LoadFrameCode(root.CurrentFrame());
+  if (first || !constructed_) ConstructDocument();
   BindTimelineNames(*machine_, &root);
+  BroadcastFrameEvent(*machine_, "frameConstructed");
   RunChangedFrameScripts(*machine_);
   BroadcastFrameEvent(*machine_, "exitFrame");
 }

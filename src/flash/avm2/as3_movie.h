@@ -3,8 +3,10 @@
 // on the player's clock.
 #pragma once
 
+#include <map>
 #include <memory>
 #include <set>
+#include <string>
 
 #include "flash/avm2/machine.h"
 
@@ -23,13 +25,21 @@ class As3Movie {
   // After the timelines moved: the new frame's ABC blocks and class links (the document
   // class on the first frame), then the frame scripts of clips whose frame changed.
   void AfterFrame();
+  // The timeline placed object: its class is constructed on it.
+  void Placed(DisplayObject* object);
   void Trace(gc::Tracer& tracer) const { machine_->TraceRoots(tracer); }
   Machine& GetMachine() { return *machine_; }
 
  private:
+  // Loads the ABC blocks of the root's frame and notes its symbol links (once a frame).
+  void LoadFrameCode(int frame);
+  void ConstructDocument();
+
   Player& player_;
   std::unique_ptr<Machine> machine_;
   std::set<int> framesDone_;
+  std::map<std::uint16_t, ClassObject*> symbols_;  // character id -> linked class
+  std::string documentClass_;
   bool constructed_ = false;
   bool first_ = true;
 };

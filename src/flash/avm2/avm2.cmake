@@ -12,6 +12,8 @@ target_sources(vantrel_flash PRIVATE
   avm2/builtins/number.cpp
   avm2/builtins/globals.cpp
   avm2/builtins/display.cpp
+  avm2/builtins/graphics.cpp
+  avm2/builtins/events.cpp
   avm2/builtins/vector.cpp
   avm2/builtins/regexp.cpp
   avm2/builtins/json.cpp

@@ -1061,6 +1061,8 @@ void Machine::InstallBuiltins() {
   InstallByteArray(*this);
   InstallUtils(*this);
   InstallDisplay(*this);
+  InstallGraphics(*this);
+  InstallEvents(*this);
 }
 
 void Machine::TraceRoots(gc::Tracer& tracer) const {

@@ -87,6 +87,9 @@ class Machine {
   // Sets an instance's properties for the named children its timeline placed (called
   // once its slots are there, before its constructor runs).
   void (*bindChildren)(Machine&, Object*) = nullptr;
+  // Classes linked to library symbols (SymbolClass): `new` of one (or of a subclass)
+  // makes a copy of its symbol.
+  std::unordered_map<const ClassObject*, std::uint16_t> symbolOf;
 
   // Loads an ABC file; unless lazy, runs its last script. False with the VerifyError
   // text in error when the file is corrupt.
@@ -273,6 +276,8 @@ void InstallJson(Machine& machine);
 void InstallByteArray(Machine& machine);
 void InstallUtils(Machine& machine);
 void InstallDisplay(Machine& machine);
+void InstallGraphics(Machine& machine);
+void InstallEvents(Machine& machine);
 
 // The display side (builtins/display.cpp): frame scripts of clips whose frame changed,
 // frame events to their listeners, and the script object of a display object.
@@ -281,6 +286,13 @@ void RunChangedFrameScripts(Machine& machine);
 void BindTimelineNames(Machine& machine, DisplayObject* root);
 void BroadcastFrameEvent(Machine& machine, const std::string& type);
 Value DisplayObjectValue(Machine& machine, DisplayObject* object);
+// A display object the timeline placed: its class (linked to its symbol, or the plain
+// class of its kind) is constructed on it, then it hears added (and addedToStage).
+void ConstructPlaced(Machine& machine, DisplayObject* object, ClassObject* linked);
+// Sets an event's type, bubbles and cancelable as the Event constructor does.
+void InitEvent(Machine& machine, NativeObject* event, const std::string& type, bool bubbles, bool cancelable);
+// Tells object and everything under it that it is on the stage now (or no longer).
+void DispatchStageEvents(Machine& machine, DisplayObject* object, bool added);
 
 // Numbers as the player prints them (shortest round trip, ECMAScript layout).
 std::string NumberToString(double number);

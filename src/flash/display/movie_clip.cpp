@@ -260,6 +260,7 @@ DisplayObject* MovieClip::Instantiate(const PlaceCommand& command, int frame) {
   } else if (object->Kind() == DisplayKind::Video) {
     player_.PostInstantiateVideo(object);
   }
+  player_.PostPlace(object);
   return object;
 }
 

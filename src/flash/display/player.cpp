@@ -225,6 +225,10 @@ void Player::PostInstantiate(MovieClip* clip, avm1::Object* initObject, bool byS
   if (ctor || exported || !events.empty()) QueueConstruct(clip, ctor, std::move(events));
 }
 
+void Player::PostPlace(DisplayObject* object) {
+  if (avm2::As3Movie* as3 = As3Of(*runtime_)) as3->Placed(object);
+}
+
 void Player::PostInstantiateVideo(DisplayObject* video) {
   const auto proto = runtime_->prototypes.find("Video");
   MakeScriptObject(*video, proto == runtime_->prototypes.end() ? nullptr : proto->second);

@@ -133,6 +133,9 @@ class Player {
   void PostInstantiateText(class TextField* field);
   // A Video object gets its script object (of the Video class).
   void PostInstantiateVideo(DisplayObject* video);
+  // An object the timeline just placed: in an ActionScript 3 movie its class (the one
+  // linked to its symbol, or the plain one of its kind) is constructed on it.
+  void PostPlace(DisplayObject* object);
   // The constructor registered for a sprite of movie (Object.registerClass), or null.
   avm1::Object* RegisteredClass(const LoadedMovie* movie, std::uint16_t spriteId);
   // Runs DoInitAction of sprite (once per movie and sprite).

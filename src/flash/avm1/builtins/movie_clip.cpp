@@ -11,6 +11,7 @@
 #include "flash/avm1/interpreter.h"
 #include "flash/display/movie_clip.h"
 #include "flash/display/player.h"
+#include "flash/display/drawing.h"
 #include "flash/display/text_field.h"
 #include "flash/shape.h"
 
@@ -382,110 +383,10 @@ Value GetUrlMethod(Call& call) {
   return {};
 }
 
-// The drawing API: a shape the clip draws under its children.
-class ScriptDrawing : public Shape {
- public:
-  QPointF pen, fillStart;
-  bool fillOpen = false;
-  // The last op is the edge back to the fill's start that the player draws while a fill
-  // is still open (a frame drawn before endFill shows the fill closed); the next op
-  // replaces it.
-  bool provisionalClose = false;
-  std::uint32_t line = 0;
-  void Grow(QPointF p, double margin) {
-    // Points without a line make empty boxes, which QRectF::united ignores.
-    const QRectF box(p.x() - margin, p.y() - margin, 2 * margin, 2 * margin);
-    if (!hasExtent) {
-      extent = box;
-      hasExtent = true;
-    } else {
-      extent.setCoords(std::min(extent.left(), box.left()), std::min(extent.top(), box.top()),
-                       std::max(extent.right(), box.right()), std::max(extent.bottom(), box.bottom()));
-    }
-    bounds = Rect{static_cast<std::int32_t>(std::floor(extent.left())), static_cast<std::int32_t>(std::ceil(extent.right())),
-                  static_cast<std::int32_t>(std::floor(extent.top())), static_cast<std::int32_t>(std::ceil(extent.bottom()))};
-  }
-  double LineMargin() const {
-    if (line == 0 || data.styleSets.empty() || line > data.styleSets[0].lines.size()) return 0;
-    return data.styleSets[0].lines[line - 1].width / 2.0;
-  }
-  QRectF extent;
-  bool hasExtent = false;
-};
-
+// The drawing API (display/drawing.h) on the clip the method runs on.
 ScriptDrawing* DrawingOf(Call& call, bool create) {
   MovieClip* clip = ClipOf(call);
-  if (!clip) return nullptr;
-  auto* drawing = dynamic_cast<ScriptDrawing*>(clip->drawing.get());
-  if (!drawing && create) {
-    auto made = std::make_shared<ScriptDrawing>();
-    made->data.styleSets.emplace_back();
-    drawing = made.get();
-    clip->drawing = made;
-  }
-  return drawing;
-}
-
-constexpr std::size_t kMaxDrawingOps = 1u << 20;
-
-void DropProvisionalClose(ScriptDrawing& d) {
-  if (!d.provisionalClose) return;
-  d.provisionalClose = false;
-  if (!d.data.ops.empty()) d.data.ops.pop_back();
-  d.Invalidate();
-}
-
-void AddProvisionalClose(ScriptDrawing& d) {
-  if (!d.fillOpen || d.pen == d.fillStart || d.data.ops.size() >= kMaxDrawingOps) return;
-  PathOp op;
-  op.kind = PathOp::Kind::Line;
-  op.x = d.fillStart.x();
-  op.y = d.fillStart.y();
-  d.data.ops.push_back(op);
-  d.provisionalClose = true;
-}
-
-void AddEdge(ScriptDrawing& d, QPointF to, const QPointF* control) {
-  DropProvisionalClose(d);
-  if (d.data.ops.size() >= kMaxDrawingOps) return;
-  PathOp op;
-  op.kind = control ? PathOp::Kind::Curve : PathOp::Kind::Line;
-  op.x = to.x();
-  op.y = to.y();
-  if (control) {
-    op.cx = control->x();
-    op.cy = control->y();
-    d.Grow(*control, d.LineMargin());
-  }
-  d.data.ops.push_back(op);
-  d.Grow(d.pen, d.LineMargin());
-  d.Grow(to, d.LineMargin());
-  d.pen = to;
-  AddProvisionalClose(d);
-  d.Invalidate();
-}
-
-void CloseFill(ScriptDrawing& d) {
-  if (d.fillOpen && d.pen != d.fillStart) AddEdge(d, d.fillStart, nullptr);
-}
-
-void StyleOp(ScriptDrawing& d, bool setFill, std::uint32_t fill, bool setLine, std::uint32_t line) {
-  DropProvisionalClose(d);
-  if (d.data.ops.size() >= kMaxDrawingOps) return;
-  PathOp op;
-  op.kind = PathOp::Kind::Style;
-  op.move = true;
-  op.x = d.pen.x();
-  op.y = d.pen.y();
-  op.setFill0 = setFill;
-  op.fill0 = fill;
-  op.setFill1 = setFill;
-  op.fill1 = 0;
-  op.setLine = setLine;
-  op.line = line;
-  d.data.ops.push_back(op);
-  AddProvisionalClose(d);
-  d.Invalidate();
+  return clip ? flash::DrawingOf(*clip, create) : nullptr;
 }
 
 Rgba ColorArg(Call& call, std::size_t rgbIndex, std::size_t alphaIndex) {

@@ -191,6 +191,27 @@ Value DispatchEvent(Machine& m, const Value& self, const Value* args, int argc) 
 
 // ---- display objects ----
 
+// `new` of a class linked to a library symbol (or of a subclass of one) makes a copy of
+// the symbol for object, its first frame placed; null when the class has no symbol.
+DisplayObject* NewSymbolInstance(Machine& m, ClassObject* cls, NativeObject* object) {
+  for (ClassObject* c = cls; c; c = c->base) {
+    const auto it = m.symbolOf.find(c);
+    if (it == m.symbolOf.end()) continue;
+    const LoadedMovie* movie = m.player->RootMovie();
+    DisplayObject* d = m.player->Create(movie, movie->Find(it->second), it->second);
+    if (!d) return nullptr;
+    d->name = "instance" + std::to_string(m.player->NextInstanceNumber());
+    // The object stands for it before its first frame places children, so that their
+    // constructors see their parent's.
+    object->display = d;
+    m.displayObjects[d] = object;
+    if (d->Kind() == DisplayKind::MovieClip || d->Kind() == DisplayKind::Button)
+      m.player->PostInstantiate(static_cast<MovieClip*>(d), nullptr, false);
+    return d;
+  }
+  return nullptr;
+}
+
 // Script-made display objects get a fresh clip (or shape) of the player.
 Object* AllocateDisplay(Machine& m, ClassObject* cls) {
   auto* o = m.heap.Make<NativeObject>(ObjectKind::Display, nullptr, nullptr);
@@ -200,12 +221,10 @@ Object* AllocateDisplay(Machine& m, ClassObject* cls) {
       d = m.bindNext;
       m.bindNext = nullptr;
     } else {
-      bool isShape = false;
-      for (ClassObject* c = cls; c; c = c->base) isShape = isShape || (c->name == "Shape" && c->package == "flash.display");
+      d = NewSymbolInstance(m, cls, o);
       bool isDisplay = false;
       for (ClassObject* c = cls; c; c = c->base) isDisplay = isDisplay || (c->name == "DisplayObject" && c->package == "flash.display");
-      if (isDisplay) d = m.player->CreateEmptyClip(m.player->RootMovie());
-      (void)isShape;
+      if (!d && isDisplay) d = m.player->CreateEmptyClip(m.player->RootMovie());
     }
     if (d) {
       o->display = d;
@@ -405,6 +424,23 @@ void DispatchSimple(Machine& m, const Value& target, const std::string& type, bo
   m.CallPublic(target, "dispatchEvent", {event});
 }
 
+// Whether d is under the root of the movie (what the stage shows).
+bool OnStage(Machine& m, DisplayObject* d) {
+  if (!m.player) return false;
+  for (int i = 0; d && i < 10000; ++i) {
+    if (d->Removed()) return false;
+    if (d == &m.player->Root()) return true;
+    d = d->Parent();
+  }
+  return false;
+}
+
+void Added(Machine& m, const Value& child) {
+  DispatchSimple(m, child, "added", true);
+  DisplayObject* d = static_cast<NativeObject*>(child.object)->display;
+  if (d && OnStage(m, d)) DispatchStageEvents(m, d, true);
+}
+
 Value AddChildAt(Machine& m, const Value& self, const Value* args, int argc) {
   MovieClip* parent = Container(m, self);
   DisplayObject* child = ChildArg(m, args, argc);
@@ -412,14 +448,14 @@ Value AddChildAt(Machine& m, const Value& self, const Value* args, int argc) {
   if (index < 0 || index > parent->Children().size())
     m.ThrowError("RangeError", 2006, "The supplied index is out of bounds.");
   Insert(m, parent, child, static_cast<std::size_t>(index));
-  DispatchSimple(m, args[0], "added", true);
+  Added(m, args[0]);
   return args[0];
 }
 Value AddChild(Machine& m, const Value& self, const Value* args, int argc) {
   MovieClip* parent = Container(m, self);
   DisplayObject* child = ChildArg(m, args, argc);
   Insert(m, parent, child, parent->Children().size());
-  DispatchSimple(m, args[0], "added", true);
+  Added(m, args[0]);
   return args[0];
 }
 Value RemoveChild(Machine& m, const Value& self, const Value* args, int argc) {
@@ -428,6 +464,7 @@ Value RemoveChild(Machine& m, const Value& self, const Value* args, int argc) {
   if (child->Parent() != parent || child->Removed())
     m.ThrowError("ArgumentError", 2025, "The supplied DisplayObject must be a child of the caller.");
   DispatchSimple(m, args[0], "removed", true);
+  if (OnStage(m, child)) DispatchStageEvents(m, child, false);
   parent->RemoveChild(child);
   return args[0];
 }
@@ -500,7 +537,9 @@ Value Contains(Machine& m, const Value& self, const Value* args, int argc) {
 
 // MovieClip.
 Value CurrentFrame(Machine& m, const Value& self, const Value*, int) {
-  return Value::Number(std::max(1, Container(m, self)->CurrentFrame() + 1));
+  // A clip made by `new MovieClip()` has no frames to be on.
+  MovieClip* clip = Container(m, self);
+  return Value::Number(clip->GetTimeline() ? std::max(1, clip->CurrentFrame() + 1) : 0);
 }
 Value TotalFrames(Machine& m, const Value& self, const Value*, int) { return Value::Number(Container(m, self)->TotalFrames()); }
 Value FramesLoaded(Machine& m, const Value& self, const Value*, int) { return Value::Number(Container(m, self)->FramesLoaded()); }
@@ -636,9 +675,30 @@ void BindTimelineNames(Machine& m, DisplayObject* root) {
 
 // Called by the player after each frame: the frame scripts of clips whose frame changed.
 void RunChangedFrameScripts(Machine& m) {
-  const auto clips = m.scriptedClips;
-  for (const auto& [object, last] : clips) {
+  // Clips on the stage first, each before its children and children from the bottom
+  // up; then the ones off the stage in the order they got their scripts.
+  std::vector<Object*> order;
+  if (m.player) {
+    std::vector<DisplayObject*> pending{&m.player->Root()};
+    while (!pending.empty() && order.size() < m.scriptedClips.size()) {
+      DisplayObject* at = pending.back();
+      pending.pop_back();
+      const auto it = m.displayObjects.find(at);
+      if (it != m.displayObjects.end() &&
+          std::any_of(m.scriptedClips.begin(), m.scriptedClips.end(), [&](const auto& c) { return c.first == it->second; }))
+        order.push_back(it->second);
+      if (!at->IsContainer()) continue;
+      const auto& children = static_cast<MovieClip*>(at)->Children();
+      for (auto child = children.rbegin(); child != children.rend(); ++child) pending.push_back(child->second);
+    }
+  }
+  for (const auto& [object, last] : m.scriptedClips)
+    if (std::find(order.begin(), order.end(), object) == order.end()) order.push_back(object);
+  for (Object* object : order) {
     auto* o = static_cast<NativeObject*>(object);
+    const auto known = std::find_if(m.scriptedClips.begin(), m.scriptedClips.end(), [&](const auto& c) { return c.first == object; });
+    if (known == m.scriptedClips.end()) continue;
+    const int last = known->second;
     if (!o->display || o->display->Removed()) continue;
     const int frame = static_cast<MovieClip*>(o->display)->CurrentFrame();
     if (frame != last) m.Guard([&] { RunFrameScript(m, o); });
@@ -665,6 +725,43 @@ void BroadcastFrameEvent(Machine& m, const std::string& type) {
 }
 
 Value DisplayObjectValue(Machine& m, DisplayObject* d) { return ObjectFor(m, d); }
+
+void InitEvent(Machine& m, NativeObject* event, const std::string& type, bool bubbles, bool cancelable) {
+  const Value args[3] = {m.StrValue(type), Value::Bool(bubbles), Value::Bool(cancelable)};
+  EventConstruct(m, Value::Obj(event), args, 3);
+}
+
+void DispatchStageEvents(Machine& m, DisplayObject* object, bool added) {
+  // Only objects with a script object can have listeners; the others are passed through.
+  std::vector<DisplayObject*> order;
+  std::vector<DisplayObject*> pending{object};
+  while (!pending.empty() && order.size() < 100000) {
+    DisplayObject* at = pending.back();
+    pending.pop_back();
+    order.push_back(at);
+    if (!at->IsContainer()) continue;
+    const auto& children = static_cast<MovieClip*>(at)->Children();
+    for (auto it = children.rbegin(); it != children.rend(); ++it) pending.push_back(it->second);
+  }
+  for (DisplayObject* d : order) {
+    const auto it = m.displayObjects.find(d);
+    if (it != m.displayObjects.end()) DispatchSimple(m, Value::Obj(it->second), added ? "addedToStage" : "removedFromStage", false);
+  }
+}
+
+void ConstructPlaced(Machine& m, DisplayObject* d, ClassObject* linked) {
+  m.Guard([&] {
+    ClassObject* displayClass = m.FindClass("flash.display.DisplayObject");
+    if (linked && !m.displayObjects.count(d) && m.IsSubclass(linked, displayClass)) {
+      m.bindNext = d;
+      m.ConstructClass(linked, nullptr, 0);
+    }
+    m.bindNext = nullptr;
+    DispatchSimple(m, ObjectFor(m, d), "added", true);
+    if (OnStage(m, d)) DispatchStageEvents(m, d, true);
+  });
+  m.bindNext = nullptr;
+}
 
 void InstallUtils(Machine&) {}
 

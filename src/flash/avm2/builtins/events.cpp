@@ -1,0 +1,235 @@
+// The event classes that carry more than a type: MouseEvent, KeyboardEvent, FocusEvent,
+// TextEvent, ErrorEvent, IOErrorEvent, ProgressEvent. Each class's own fields follow
+// the Event arguments of its constructor, in order, and live in an array on the event.
+#include <array>
+#include <cmath>
+#include <utility>
+
+#include "flash/avm2/builtins/support.h"
+#include "flash/display/display_object.h"
+
+namespace vantrel::flash::avm2 {
+
+namespace {
+
+enum class Default { NaN, Null, False, Zero, Empty };
+
+struct Field {
+  const char* name;
+  Default value;
+};
+
+struct EventClass {
+  const char* name;
+  const char* base;  // the qualified name of the class it extends
+  bool bubbles;      // the default of its bubbles argument
+  std::vector<Field> fields;
+  std::vector<const char*> shown;  // what toString lists after eventPhase
+  std::vector<std::pair<const char*, const char*>> constants;  // event types
+};
+
+// Fields are numbered across the chain of classes: a class's own come after its base's.
+const std::vector<EventClass>& Classes() {
+  static const std::vector<EventClass> classes = {
+      {"MouseEvent", "flash.events.Event", true,
+       {{"localX", Default::NaN}, {"localY", Default::NaN}, {"relatedObject", Default::Null}, {"ctrlKey", Default::False},
+        {"altKey", Default::False}, {"shiftKey", Default::False}, {"buttonDown", Default::False}, {"delta", Default::Zero}},
+       {"relatedObject", "ctrlKey", "altKey", "shiftKey", "buttonDown", "delta"},
+       {{"CLICK", "click"}, {"DOUBLE_CLICK", "doubleClick"}, {"MOUSE_DOWN", "mouseDown"}, {"MOUSE_UP", "mouseUp"},
+        {"MOUSE_MOVE", "mouseMove"}, {"MOUSE_OVER", "mouseOver"}, {"MOUSE_OUT", "mouseOut"}, {"MOUSE_WHEEL", "mouseWheel"},
+        {"ROLL_OVER", "rollOver"}, {"ROLL_OUT", "rollOut"}, {"MIDDLE_CLICK", "middleClick"},
+        {"MIDDLE_MOUSE_DOWN", "middleMouseDown"}, {"MIDDLE_MOUSE_UP", "middleMouseUp"}, {"RIGHT_CLICK", "rightClick"},
+        {"RIGHT_MOUSE_DOWN", "rightMouseDown"}, {"RIGHT_MOUSE_UP", "rightMouseUp"}, {"CONTEXT_MENU", "contextMenu"},
+        {"RELEASE_OUTSIDE", "releaseOutside"}}},
+      {"KeyboardEvent", "flash.events.Event", true,
+       {{"charCode", Default::Zero}, {"keyCode", Default::Zero}, {"keyLocation", Default::Zero}, {"ctrlKey", Default::False},
+        {"altKey", Default::False}, {"shiftKey", Default::False}},
+       {"charCode", "keyCode", "keyLocation", "ctrlKey", "altKey", "shiftKey"},
+       {{"KEY_DOWN", "keyDown"}, {"KEY_UP", "keyUp"}}},
+      {"FocusEvent", "flash.events.Event", true,
+       {{"relatedObject", Default::Null}, {"shiftKey", Default::False}, {"keyCode", Default::Zero}},
+       {"relatedObject", "shiftKey", "keyCode"},
+       {{"FOCUS_IN", "focusIn"}, {"FOCUS_OUT", "focusOut"}, {"KEY_FOCUS_CHANGE", "keyFocusChange"},
+        {"MOUSE_FOCUS_CHANGE", "mouseFocusChange"}}},
+      {"TextEvent", "flash.events.Event", false, {{"text", Default::Empty}}, {"text"}, {{"LINK", "link"}, {"TEXT_INPUT", "textInput"}}},
+      {"ErrorEvent", "flash.events.TextEvent", false, {{"errorID", Default::Zero}}, {"text"}, {{"ERROR", "error"}}},
+      {"IOErrorEvent", "flash.events.ErrorEvent", false, {}, {"text"}, {{"IO_ERROR", "ioError"}}},
+      {"SecurityErrorEvent", "flash.events.ErrorEvent", false, {}, {"text"}, {{"SECURITY_ERROR", "securityError"}}},
+      {"ProgressEvent", "flash.events.Event", false, {{"bytesLoaded", Default::Zero}, {"bytesTotal", Default::Zero}},
+       {"bytesLoaded", "bytesTotal"}, {{"PROGRESS", "progress"}, {"SOCKET_DATA", "socketData"}}},
+  };
+  return classes;
+}
+
+const EventClass* Describe(const std::string& name) {
+  for (const EventClass& c : Classes())
+    if (name == c.name) return &c;
+  return nullptr;
+}
+
+// The fields of the class and its bases, the bases' first.
+std::vector<Field> AllFields(const EventClass& c) {
+  std::vector<Field> out;
+  const std::string base = c.base;
+  if (base.rfind("flash.events.", 0) == 0)
+    if (const EventClass* b = Describe(base.substr(13))) out = AllFields(*b);
+  out.insert(out.end(), c.fields.begin(), c.fields.end());
+  return out;
+}
+
+Value DefaultOf(Machine& m, Default d) {
+  switch (d) {
+    case Default::NaN: return Value::Number(NAN);
+    case Default::Null: return Value::Null();
+    case Default::False: return Value::Bool(false);
+    case Default::Zero: return Value::Number(0);
+    case Default::Empty: return m.StrValue("");
+  }
+  return Value();
+}
+
+Value Converted(Machine& m, Default d, const Value& v) {
+  switch (d) {
+    case Default::NaN:
+    case Default::Zero: return Value::Number(m.ToNumber(v));
+    case Default::False: return Value::Bool(m.ToBoolean(v));
+    case Default::Empty: return v.IsNull() || v.IsUndefined() ? m.StrValue("") : m.StrValue(m.ToString(v));
+    case Default::Null: return v.IsUndefined() ? Value::Null() : v;
+  }
+  return v;
+}
+
+// The described class nearest to the event's own class (an event of a script subclass
+// has the fields of the built-in class it extends).
+const EventClass* ClassOfEvent(NativeObject* e) {
+  for (ClassObject* c = e->cls; c; c = c->base)
+    if (c->package == "flash.events")
+      if (const EventClass* d = Describe(c->name)) return d;
+  return nullptr;
+}
+
+ArrayObject* FieldsOf(Machine& m, NativeObject* e) {
+  if (!e->c.IsObject() || e->c.object->kind != ObjectKind::Array) {
+    const EventClass* d = ClassOfEvent(e);
+    std::vector<Value> values;
+    if (d)
+      for (const Field& f : AllFields(*d)) values.push_back(DefaultOf(m, f.value));
+    e->c = Value::Obj(m.NewArray(std::move(values)));
+  }
+  return static_cast<ArrayObject*>(e->c.object);
+}
+
+int FieldIndex(NativeObject* e, const std::string& name) {
+  const EventClass* d = ClassOfEvent(e);
+  if (!d) return -1;
+  const std::vector<Field> fields = AllFields(*d);
+  for (std::size_t i = 0; i < fields.size(); ++i)
+    if (name == fields[i].name) return static_cast<int>(i);
+  return -1;
+}
+
+NativeObject* EventArg(Machine& m, const Value& self) { return Receiver<NativeObject>(m, self, ObjectKind::Event, "Event"); }
+
+// Getters and setters by field name: one instance of each per name.
+constexpr const char* kFieldNames[] = {"localX", "localY", "relatedObject", "ctrlKey", "altKey", "shiftKey",
+                                       "buttonDown", "delta", "charCode", "keyCode", "keyLocation", "text",
+                                       "errorID", "bytesLoaded", "bytesTotal"};
+constexpr int kFieldCount = sizeof(kFieldNames) / sizeof(kFieldNames[0]);
+
+template <int N>
+Value GetField(Machine& m, const Value& self, const Value*, int) {
+  NativeObject* e = EventArg(m, self);
+  const int index = FieldIndex(e, kFieldNames[N]);
+  ArrayObject* fields = FieldsOf(m, e);
+  return index >= 0 && static_cast<std::size_t>(index) < fields->elements.size() ? fields->elements[index] : Value();
+}
+template <int N>
+Value SetField(Machine& m, const Value& self, const Value* args, int argc) {
+  NativeObject* e = EventArg(m, self);
+  const int index = FieldIndex(e, kFieldNames[N]);
+  ArrayObject* fields = FieldsOf(m, e);
+  const EventClass* d = ClassOfEvent(e);
+  if (index >= 0 && d && static_cast<std::size_t>(index) < fields->elements.size())
+    fields->elements[index] = Converted(m, AllFields(*d)[index].value, Arg(args, argc, 0));
+  return Value();
+}
+
+template <int... N>
+constexpr std::array<std::pair<Native, Native>, sizeof...(N)> MakeAccessors(std::integer_sequence<int, N...>) {
+  return {std::pair<Native, Native>{GetField<N>, SetField<N>}...};
+}
+constexpr auto kAccessors = MakeAccessors(std::make_integer_sequence<int, kFieldCount>());
+
+Value Construct(Machine& m, const Value& self, const Value* args, int argc) {
+  auto* e = static_cast<NativeObject*>(self.object);
+  const EventClass* d = ClassOfEvent(e);
+  const bool bubbles = argc > 1 && !args[1].IsUndefined() ? m.ToBoolean(args[1]) : d && d->bubbles;
+  InitEvent(m, e, StrArg(m, args, argc, 0), bubbles, m.ToBoolean(Arg(args, argc, 2)));
+  ArrayObject* fields = FieldsOf(m, e);
+  if (!d) return Value();
+  const std::vector<Field> all = AllFields(*d);
+  for (std::size_t i = 0; i < all.size() && i < fields->elements.size(); ++i)
+    if (static_cast<int>(i) + 3 < argc && !args[i + 3].IsUndefined()) fields->elements[i] = Converted(m, all[i].value, args[i + 3]);
+  return Value();
+}
+
+Value Clone(Machine& m, const Value& self, const Value*, int) {
+  NativeObject* e = EventArg(m, self);
+  const Value args[3] = {m.GetPublic(self, "type"), m.GetPublic(self, "bubbles"), m.GetPublic(self, "cancelable")};
+  const Value copy = m.Construct(Value::Obj(e->cls), args, 3);
+  if (copy.IsObject() && copy.object->kind == ObjectKind::Event) {
+    auto* c = static_cast<NativeObject*>(copy.object);
+    c->c = Value::Obj(m.NewArray(FieldsOf(m, e)->elements));
+  }
+  return copy;
+}
+
+Value ToString(Machine& m, const Value& self, const Value*, int) {
+  NativeObject* e = EventArg(m, self);
+  const EventClass* d = ClassOfEvent(e);
+  std::vector<Value> args = {m.StrValue(e->cls ? e->cls->name : "Event"), m.StrValue("type"), m.StrValue("bubbles"),
+                             m.StrValue("cancelable"), m.StrValue("eventPhase")};
+  if (d)
+    for (const char* name : d->shown) args.push_back(m.StrValue(name));
+  return m.CallPublic(self, "formatToString", args);
+}
+
+// stageX/stageY: the local point through the target's transform (0 without a target,
+// NaN while the local point is not set).
+Value StagePoint(Machine& m, const Value& self, bool y) {
+  NativeObject* e = EventArg(m, self);
+  ArrayObject* fields = FieldsOf(m, e);
+  if (fields->elements.size() < 2) return Value::Number(NAN);
+  const double lx = m.ToNumber(fields->elements[0]), ly = m.ToNumber(fields->elements[1]);
+  if (std::isnan(y ? ly : lx)) return Value::Number(NAN);
+  if (!e->a.IsObject() || e->a.object->kind != ObjectKind::Display || !static_cast<NativeObject*>(e->a.object)->display)
+    return Value::Number(0);
+  const QPointF stage = static_cast<NativeObject*>(e->a.object)->display->ToStage().map(QPointF(lx * 20, ly * 20));
+  return Value::Number((y ? stage.y() : stage.x()) / 20);
+}
+
+}  // namespace
+
+void InstallEvents(Machine& m) {
+  for (const EventClass& d : Classes()) {
+    ClassObject* base = m.FindClass(d.base);
+    if (!base) continue;
+    ClassObject* cls = m.DefineClass("flash.events", d.name, base, Construct);
+    for (const Field& f : d.fields) {
+      for (int i = 0; i < kFieldCount; ++i)
+        if (std::string(f.name) == kFieldNames[i]) m.AddAccessor(cls, f.name, kAccessors[i].first, kAccessors[i].second);
+    }
+    if (std::string(d.name) == "MouseEvent") {
+      m.AddAccessor(cls, "stageX", [](Machine& m, const Value& s, const Value*, int) { return StagePoint(m, s, false); }, nullptr);
+      m.AddAccessor(cls, "stageY", [](Machine& m, const Value& s, const Value*, int) { return StagePoint(m, s, true); }, nullptr);
+      for (const char* zero : {"movementX", "movementY"})
+        m.AddAccessor(cls, zero, [](Machine&, const Value&, const Value*, int) { return Value::Number(0); }, nullptr);
+      m.AddAccessor(cls, "isRelatedObjectInaccessible", [](Machine&, const Value&, const Value*, int) { return Value::Bool(false); }, nullptr);
+    }
+    for (const auto& [constant, value] : d.constants) m.AddConstant(cls, constant, m.StrValue(value));
+    m.AddTraitMethod(cls, "clone", Clone);
+    m.AddTraitMethod(cls, "toString", ToString);
+  }
+}
+
+}  // namespace vantrel::flash::avm2
