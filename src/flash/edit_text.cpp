@@ -523,7 +523,8 @@ void EditText::RenderText(const RenderContext& context, const QString& text) con
     painter->setBrush(Qt::NoBrush);
     painter->drawRect(box);
   }
-  painter->setClipRect(box, Qt::IntersectClip);
+  // A field masking others masks with its glyphs wherever they reach.
+  if (!context.asMask) painter->setClipRect(box, Qt::IntersectClip);
   const FieldLayout layout = Layout(*this, text);
   const auto colors = render::FixedColorTransform::From(context.colorTransform);
   const int samples = render::SamplesPerAxis(static_cast<int>(context.quality));
@@ -531,7 +532,8 @@ void EditText::RenderText(const RenderContext& context, const QString& text) con
   std::map<std::uint32_t, render::EdgeList> passes;
   std::map<std::uint32_t, bool> nonZero;
   {
-    const render::PainterTarget target(*painter, context.transform.mapRect(box));
+    const QRectF area = context.asMask ? QRectF(-1e7, -1e7, 2e7, 2e7) : context.transform.mapRect(box);
+    const render::PainterTarget target(*painter, area);
     double y = box.top() + kGutter;
     for (const TextLine& line : layout.lines) {
       y += line.ascent;

@@ -65,7 +65,7 @@ class Walker {
     // else, so its edges sample exactly like a shape's at every quality.
     // Only the mask's own area needs the two pictures.
     const QRect device(0, 0, painter.device()->width(), painter.device()->height());
-    const QRect area = MaskBounds(mask, parent, nesting).toAlignedRect().adjusted(-1, -1, 1, 1).intersected(device);
+    const QRect area = MaskArea(mask, parent, nesting).toAlignedRect().adjusted(-1, -1, 1, 1).intersected(device);
     if (area.isEmpty()) return;
     const QTransform shifted = parent * QTransform::fromTranslate(-area.x(), -area.y());
     render::LayerImage layerImage(area.size()), coverageImage(area.size());
@@ -100,7 +100,7 @@ class Walker {
     const DisplayObject& mask = *object.maskClip;
     const QTransform maskParent = ParentTransform(mask);
     const QRect device(0, 0, painter.device()->width(), painter.device()->height());
-    const QRect area = MaskBounds(mask, maskParent, 0).toAlignedRect().adjusted(-1, -1, 1, 1).intersected(device);
+    const QRect area = MaskArea(mask, maskParent, 0).toAlignedRect().adjusted(-1, -1, 1, 1).intersected(device);
     if (area.isEmpty()) return;
     const QTransform shift = QTransform::fromTranslate(-area.x(), -area.y());
     render::LayerImage layerImage(area.size()), coverageImage(area.size());
@@ -145,6 +145,21 @@ class Walker {
     return world;
   }
 
+  // Device pixels a mask may cover. A text field masks with its glyphs, which its box
+  // does not crop, so a mask holding text may cover the whole target.
+  QRectF MaskArea(const DisplayObject& mask, const QTransform& parent, int nesting) const {
+    if (HasEditText(mask, 0)) return QRectF(-1e7, -1e7, 2e7, 2e7);
+    return MaskBounds(mask, parent, nesting);
+  }
+
+  static bool HasEditText(const DisplayObject& object, int nesting) {
+    if (!object.IsContainer()) return object.character && object.character->Kind() == CharacterKind::EditText;
+    if (nesting > MovieClip::kMaxNesting) return false;
+    for (const auto& [depth, child] : static_cast<const MovieClip&>(object).Children())
+      if (HasEditText(*child, nesting + 1)) return true;
+    return false;
+  }
+
   // Device-pixel bounds of what a mask draws.
   QRectF MaskBounds(const DisplayObject& object, const QTransform& parent, int nesting) const {
     QTransform transform = ToQt(object.GetMatrix()) * parent;
@@ -172,24 +187,29 @@ class Walker {
       return;
     }
     QTransform transform = ToQt(object.GetMatrix()) * parent;
-    // The player draws a cached object (cacheAsBitmap, filters, an opaque background)
-    // into a bitmap whose corner is the corner of the object's bounds moved to the
-    // nearest whole pixel: the object moves with it.
+    // The player draws a cached object (cacheAsBitmap, filters) into a bitmap whose
+    // corner is the corner of the object's bounds moved to the nearest whole pixel: the
+    // object moves with it. An object with only an opaque background moves to the whole
+    // pixel at or above and left of its corner instead.
+    QPointF snap;
+    QRectF bounds;
     if (!asMask && (object.cacheAsBitmap || !object.filters.empty() || object.opaqueBackground)) {
-      const QRectF bounds = MaskBounds(object, parent, nesting);
-      if (bounds.isValid() && std::isfinite(bounds.left()) && std::isfinite(bounds.top()))
-        transform *= QTransform::fromTranslate(std::floor(bounds.left() + 0.5) - bounds.left(),
-                                               std::floor(bounds.top() + 0.5) - bounds.top());
+      bounds = MaskBounds(object, parent, nesting);
+      const double half = object.cacheAsBitmap || !object.filters.empty() ? 0.5 : 0;
+      if (bounds.isValid() && std::isfinite(bounds.left()) && std::isfinite(bounds.top())) {
+        snap = QPointF(std::floor(bounds.left() + half) - bounds.left(), std::floor(bounds.top() + half) - bounds.top());
+        transform *= QTransform::fromTranslate(snap.x(), snap.y());
+      }
     }
     const ColorTransform combined = asMask ? color : color * object.GetColorTransform();
-    if (!asMask && object.opaqueBackground) {
+    if (!asMask && object.opaqueBackground && bounds.isValid()) {
       const Rgba& bg = *object.opaqueBackground;
       painter.save();
       painter.resetTransform();
-      const QRectF bounds = DeviceBounds(object, parent, nesting);
-      const QRect pixels(QPoint(static_cast<int>(std::lround(bounds.left())), static_cast<int>(std::lround(bounds.top()))),
-                         QPoint(static_cast<int>(std::lround(bounds.right())) - 1,
-                                static_cast<int>(std::lround(bounds.bottom())) - 1));
+      const QRectF snapped = bounds.translated(snap);
+      const QRect pixels(QPoint(static_cast<int>(std::lround(snapped.left())), static_cast<int>(std::lround(snapped.top()))),
+                         QPoint(static_cast<int>(std::lround(snapped.right())) - 1,
+                                static_cast<int>(std::lround(snapped.bottom())) - 1));
       painter.fillRect(pixels, QColor(bg.r, bg.g, bg.b));
       painter.restore();
     }
