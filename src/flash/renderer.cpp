@@ -9,6 +9,7 @@
 #include "flash/display/player.h"
 #include "flash/effects.h"
 #include "flash/render/layer_image.h"
+#include "flash/render/target.h"
 
 namespace vantrel::flash {
 
@@ -68,6 +69,20 @@ class Walker {
     const QRect area = MaskArea(mask, parent, nesting).toAlignedRect().adjusted(-1, -1, 1, 1).intersected(device);
     if (area.isEmpty()) return;
     const QTransform shifted = parent * QTransform::fromTranslate(-area.x(), -area.y());
+    if (CoverageTarget(painter) && RangeDrawsAlone(first, end, nesting)) {
+      // The rasterizer applies the mask's coverage as it draws the masked objects.
+      render::LayerImage coverageImage(area.size());
+      QImage& coverage = coverageImage.Image();
+      if (coverage.isNull()) return;
+      {
+        QPainter maskPainter(&coverage);
+        maskPainter.setRenderHints(painter.renderHints());
+        DrawObject(maskPainter, mask, shifted, MaskColor(), true, nesting);
+      }
+      const render::CoverageScope scope(CoverageTarget(painter), coverage, area.topLeft());
+      DrawRange(painter, first, end, parent, color, false, nesting);
+      return;
+    }
     render::LayerImage layerImage(area.size()), coverageImage(area.size());
     QImage& layer = layerImage.Image();
     QImage& coverage = coverageImage.Image();
@@ -103,6 +118,22 @@ class Walker {
     const QRect area = MaskArea(mask, maskParent, 0).toAlignedRect().adjusted(-1, -1, 1, 1).intersected(device);
     if (area.isEmpty()) return;
     const QTransform shift = QTransform::fromTranslate(-area.x(), -area.y());
+    if (CoverageTarget(painter) && DrawsAlone(object, nesting, true)) {
+      render::LayerImage coverageImage(area.size());
+      QImage& coverage = coverageImage.Image();
+      if (coverage.isNull()) return;
+      {
+        QPainter maskPainter(&coverage);
+        maskPainter.setRenderHints(painter.renderHints());
+        DrawObject(maskPainter, mask, maskParent * shift, MaskColor(), true, 0);
+      }
+      const render::CoverageScope scope(CoverageTarget(painter), coverage, area.topLeft());
+      const DisplayObject* outer = maskedNow_;
+      maskedNow_ = &object;
+      DrawObject(painter, object, parent, color, false, nesting);
+      maskedNow_ = outer;
+      return;
+    }
     render::LayerImage layerImage(area.size()), coverageImage(area.size());
     QImage& layer = layerImage.Image();
     QImage& coverage = coverageImage.Image();
@@ -129,6 +160,37 @@ class Walker {
     painter.resetTransform();
     painter.drawImage(area.topLeft(), layer);
     painter.restore();
+  }
+
+  // The image the painter draws on, when masks can be applied as coverage there.
+  static const QImage* CoverageTarget(QPainter& painter) {
+    QPaintDevice* device = painter.device();
+    return device && device->devType() == QInternal::Image ? static_cast<const QImage*>(device) : nullptr;
+  }
+
+  // True when everything object draws goes through the rasterizer straight onto the
+  // target (shapes, morph shapes, static text, bitmaps, in plain sprites), so a mask's
+  // coverage can be applied as it draws. Layers, caches, backgrounds, scroll
+  // rectangles, script masks, text fields and video are drawn otherwise.
+  static bool DrawsAlone(const DisplayObject& object, int nesting, bool ownMask = false) {
+    if (NeedsLayer(object.blendMode) || !object.filters.empty() || object.cacheAsBitmap || object.opaqueBackground ||
+        object.scrollRect || (object.maskClip && !ownMask) || object.maskedBy)
+      return false;
+    if (!object.IsContainer()) {
+      if (!object.character) return true;
+      const CharacterKind kind = object.character->Kind();
+      return kind == CharacterKind::Shape || kind == CharacterKind::MorphShape || kind == CharacterKind::Text ||
+             kind == CharacterKind::Bitmap;
+    }
+    if (nesting > MovieClip::kMaxNesting) return false;
+    const auto& list = static_cast<const MovieClip&>(object).Children();
+    return RangeDrawsAlone(list.begin(), list.end(), nesting + 1);
+  }
+
+  static bool RangeDrawsAlone(Iterator first, Iterator end, int nesting) {
+    for (auto it = first; it != end; ++it)
+      if (!DrawsAlone(*it->second, nesting)) return false;
+    return true;
   }
 
   static bool IsScriptMask(const DisplayObject& object) {
