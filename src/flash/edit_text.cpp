@@ -515,14 +515,7 @@ void EditText::RenderText(const RenderContext& context, const QString& text) con
   painter->setTransform(context.transform);
   painter->setRenderHint(QPainter::Antialiasing, context.quality != Quality::Low);
   painter->setRenderHint(QPainter::TextAntialiasing, context.quality != Quality::Low);
-  if (border) {
-    painter->fillRect(box, TransformColor(Rgba{255, 255, 255, 255}, context.colorTransform));
-    QPen pen(TransformColor(Rgba{0, 0, 0, 255}, context.colorTransform), 0);
-    pen.setCosmetic(true);
-    painter->setPen(pen);
-    painter->setBrush(Qt::NoBrush);
-    painter->drawRect(box);
-  }
+  // The background and border belong to the field on the stage: the walk draws them.
   // A field masking others masks with its glyphs wherever they reach.
   if (!context.asMask) painter->setClipRect(box, Qt::IntersectClip);
   const FieldLayout layout = Layout(*this, text);

@@ -7,6 +7,7 @@
 
 #include "flash/display/movie_clip.h"
 #include "flash/display/player.h"
+#include "flash/display/text_field.h"
 #include "flash/effects.h"
 #include "flash/render/layer_image.h"
 #include "flash/render/target.h"
@@ -337,7 +338,56 @@ class Walker {
       DrawRange(painter, list.begin(), list.end(), transform, inner, asMask, nesting + 1);
       return;
     }
+    if (object.Kind() == DisplayKind::EditText && !asMask) DrawFieldBox(painter, static_cast<const TextField&>(object), transform, combined);
     DrawCharacter(painter, *object.character, object.ratio, transform, combined, asMask);
+  }
+
+  // A text field's background and border, in the colours scripts give them. Unrotated,
+  // the background fills the box's whole pixels and the border is a one-pixel line on
+  // the pixels of the box's edges (the right and bottom ones included).
+  void DrawFieldBox(QPainter& painter, const TextField& field, const QTransform& transform,
+                    const ColorTransform& color) {
+    const bool border = field.Field().border;
+    if (!border && !field.background) return;
+    if (color.mulA <= 0 && color.addA <= 0) return;
+    const auto colors = render::FixedColorTransform::From(color);
+    const auto qt = [&](const Rgba& c) {
+      const Rgba t = colors.Apply(c);
+      return QColor(t.r, t.g, t.b, t.a);
+    };
+    const QRectF box = field.Field().Bounds(0);
+    painter.save();
+    painter.resetTransform();
+    painter.setRenderHint(QPainter::Antialiasing, false);
+    if (transform.type() <= QTransform::TxScale) {
+      const QRectF device = transform.mapRect(box);
+      const int x0 = static_cast<int>(std::lround(device.left())), x1 = static_cast<int>(std::lround(device.right()));
+      const int y0 = static_cast<int>(std::lround(device.top())), y1 = static_cast<int>(std::lround(device.bottom()));
+      if (field.background) painter.fillRect(QRect(QPoint(x0, y0), QPoint(x1 - 1, y1 - 1)), qt(field.backgroundColor));
+      if (border) {
+        const QColor line = qt(field.borderColor);
+        painter.fillRect(QRect(x0, y0, x1 - x0 + 1, 1), line);
+        painter.fillRect(QRect(x0, y1, x1 - x0 + 1, 1), line);
+        painter.fillRect(QRect(x0, y0 + 1, 1, std::max(0, y1 - y0 - 1)), line);
+        painter.fillRect(QRect(x1, y0 + 1, 1, std::max(0, y1 - y0 - 1)), line);
+      }
+    } else {
+      const QPolygonF quad = transform.map(QPolygonF(box));
+      if (field.background) {
+        QPainterPath path;
+        path.addPolygon(quad);
+        path.closeSubpath();
+        painter.fillPath(path, qt(field.backgroundColor));
+      }
+      if (border) {
+        QPen pen(qt(field.borderColor), 0);
+        pen.setCosmetic(true);
+        painter.setPen(pen);
+        painter.setBrush(Qt::NoBrush);
+        painter.drawPolygon(quad);
+      }
+    }
+    painter.restore();
   }
 
   void DrawCharacter(QPainter& painter, const Character& character, std::uint16_t ratio, const QTransform& transform,
