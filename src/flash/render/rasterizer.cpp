@@ -213,12 +213,22 @@ class RowPass {
         const bool isSolid = paint->IsSolid(&solid);
         if (!isSolid) paint->Shade(py, clip_.left() + slot.minX, clip_.left() + slot.maxX + 1, shade_.data() + slot.minX);
         if (single) {
+          // Locals, so the loop does not reload them after every store to the row.
+          const int minX = slot.minX, maxX = slot.maxX;
+          const std::int32_t* fullRuns = slot.full.data();
+          const std::uint16_t* counts = slot.counts.data();
+          const Pixel* shade = shade_.data();
+          const bool opaque = isSolid && Alpha(solid) == 255;
           std::int32_t run = 0;
-          for (int x = slot.minX; x <= slot.maxX; ++x) {
-            run += slot.full[x];
-            const std::uint32_t k = slot.counts[x] + static_cast<std::uint32_t>(run);
+          for (int x = minX; x <= maxX; ++x) {
+            run += fullRuns[x];
+            const std::uint32_t k = counts[x] + static_cast<std::uint32_t>(run);
             if (k == 0) continue;
-            const Pixel full = SourceOver(isSolid ? solid : shade_[x], row[x]);
+            if (k == all && opaque) {
+              row[x] = solid;
+              continue;
+            }
+            const Pixel full = SourceOver(isSolid ? solid : shade[x], row[x]);
             row[x] = k == all ? full : Mix(full, row[x], k, all - k);
           }
         } else {
