@@ -278,9 +278,10 @@ class RowPass {
     for (int x = from; x < std::min(inFrom, to + 1); ++x) row[x] = before_[x];
     for (int x = std::max(inTo + 1, from); x <= to; ++x) row[x] = before_[x];
     for (int x = inFrom; x <= inTo; ++x) {
+      const Pixel old = before_[x];
+      if (row[x] == old) continue;  // nothing drawn here
       const std::uint32_t m = Alpha(mask[x + offset]);
       if (m == 255) continue;
-      const Pixel old = before_[x];
       if (m == 0) {
         row[x] = old;
         continue;
