@@ -531,15 +531,9 @@ void EditText::RenderText(const RenderContext& context, const QString& text) con
   painter->setTransform(context.transform);
   painter->setRenderHint(QPainter::Antialiasing, context.quality != Quality::Low);
   painter->setRenderHint(QPainter::TextAntialiasing, context.quality != Quality::Low);
-  if (border) {
-    painter->fillRect(box, TransformColor(Rgba{255, 255, 255, 255}, context.colorTransform));
-    QPen pen(TransformColor(Rgba{0, 0, 0, 255}, context.colorTransform), 0);
-    pen.setCosmetic(true);
-    painter->setPen(pen);
-    painter->setBrush(Qt::NoBrush);
-    painter->drawRect(box);
-  }
-  painter->setClipRect(box, Qt::IntersectClip);
+  // The background and border belong to the field on the stage: the walk draws them.
+  // A field masking others masks with its glyphs wherever they reach.
+  if (!context.asMask) painter->setClipRect(box, Qt::IntersectClip);
   const FieldLayout layout = Layout(*this, text);
   const auto colors = render::FixedColorTransform::From(context.colorTransform);
   const int samples = render::SamplesPerAxis(static_cast<int>(context.quality));
@@ -547,7 +541,8 @@ void EditText::RenderText(const RenderContext& context, const QString& text) con
   std::map<std::uint32_t, render::EdgeList> passes;
   std::map<std::uint32_t, bool> nonZero;
   {
-    const render::PainterTarget target(*painter, context.transform.mapRect(box));
+    const QRectF area = context.asMask ? QRectF(-1e7, -1e7, 2e7, 2e7) : context.transform.mapRect(box);
+    const render::PainterTarget target(*painter, area);
     double y = box.top() + kGutter;
     for (const TextLine& line : layout.lines) {
       y += line.ascent;

@@ -7,8 +7,10 @@
 
 #include "flash/display/movie_clip.h"
 #include "flash/display/player.h"
+#include "flash/display/text_field.h"
 #include "flash/effects.h"
 #include "flash/render/layer_image.h"
+#include "flash/render/target.h"
 
 namespace vantrel::flash {
 
@@ -65,9 +67,23 @@ class Walker {
     // else, so its edges sample exactly like a shape's at every quality.
     // Only the mask's own area needs the two pictures.
     const QRect device(0, 0, painter.device()->width(), painter.device()->height());
-    const QRect area = MaskBounds(mask, parent, nesting).toAlignedRect().adjusted(-1, -1, 1, 1).intersected(device);
+    const QRect area = MaskArea(mask, parent, nesting).toAlignedRect().adjusted(-1, -1, 1, 1).intersected(device);
     if (area.isEmpty()) return;
     const QTransform shifted = parent * QTransform::fromTranslate(-area.x(), -area.y());
+    if (CoverageTarget(painter) && RangeDrawsAlone(first, end, nesting)) {
+      // The rasterizer applies the mask's coverage as it draws the masked objects.
+      render::LayerImage coverageImage(area.size());
+      QImage& coverage = coverageImage.Image();
+      if (coverage.isNull()) return;
+      {
+        QPainter maskPainter(&coverage);
+        maskPainter.setRenderHints(painter.renderHints());
+        DrawObject(maskPainter, mask, shifted, MaskColor(), true, nesting);
+      }
+      const render::CoverageScope scope(CoverageTarget(painter), coverage, area.topLeft());
+      DrawRange(painter, first, end, parent, color, false, nesting);
+      return;
+    }
     render::LayerImage layerImage(area.size()), coverageImage(area.size());
     QImage& layer = layerImage.Image();
     QImage& coverage = coverageImage.Image();
@@ -100,9 +116,25 @@ class Walker {
     const DisplayObject& mask = *object.maskClip;
     const QTransform maskParent = ParentTransform(mask);
     const QRect device(0, 0, painter.device()->width(), painter.device()->height());
-    const QRect area = MaskBounds(mask, maskParent, 0).toAlignedRect().adjusted(-1, -1, 1, 1).intersected(device);
+    const QRect area = MaskArea(mask, maskParent, 0).toAlignedRect().adjusted(-1, -1, 1, 1).intersected(device);
     if (area.isEmpty()) return;
     const QTransform shift = QTransform::fromTranslate(-area.x(), -area.y());
+    if (CoverageTarget(painter) && DrawsAlone(object, nesting, true)) {
+      render::LayerImage coverageImage(area.size());
+      QImage& coverage = coverageImage.Image();
+      if (coverage.isNull()) return;
+      {
+        QPainter maskPainter(&coverage);
+        maskPainter.setRenderHints(painter.renderHints());
+        DrawObject(maskPainter, mask, maskParent * shift, MaskColor(), true, 0);
+      }
+      const render::CoverageScope scope(CoverageTarget(painter), coverage, area.topLeft());
+      const DisplayObject* outer = maskedNow_;
+      maskedNow_ = &object;
+      DrawObject(painter, object, parent, color, false, nesting);
+      maskedNow_ = outer;
+      return;
+    }
     render::LayerImage layerImage(area.size()), coverageImage(area.size());
     QImage& layer = layerImage.Image();
     QImage& coverage = coverageImage.Image();
@@ -131,6 +163,37 @@ class Walker {
     painter.restore();
   }
 
+  // The image the painter draws on, when masks can be applied as coverage there.
+  static const QImage* CoverageTarget(QPainter& painter) {
+    QPaintDevice* device = painter.device();
+    return device && device->devType() == QInternal::Image ? static_cast<const QImage*>(device) : nullptr;
+  }
+
+  // True when everything object draws goes through the rasterizer straight onto the
+  // target (shapes, morph shapes, static text, bitmaps, in plain sprites), so a mask's
+  // coverage can be applied as it draws. Layers, caches, backgrounds, scroll
+  // rectangles, script masks, text fields and video are drawn otherwise.
+  static bool DrawsAlone(const DisplayObject& object, int nesting, bool ownMask = false) {
+    if (NeedsLayer(object.blendMode) || !object.filters.empty() || object.cacheAsBitmap || object.opaqueBackground ||
+        object.scrollRect || (object.maskClip && !ownMask) || object.maskedBy)
+      return false;
+    if (!object.IsContainer()) {
+      if (!object.character) return true;
+      const CharacterKind kind = object.character->Kind();
+      return kind == CharacterKind::Shape || kind == CharacterKind::MorphShape || kind == CharacterKind::Text ||
+             kind == CharacterKind::Bitmap;
+    }
+    if (nesting > MovieClip::kMaxNesting) return false;
+    const auto& list = static_cast<const MovieClip&>(object).Children();
+    return RangeDrawsAlone(list.begin(), list.end(), nesting + 1);
+  }
+
+  static bool RangeDrawsAlone(Iterator first, Iterator end, int nesting) {
+    for (auto it = first; it != end; ++it)
+      if (!DrawsAlone(*it->second, nesting)) return false;
+    return true;
+  }
+
   static bool IsScriptMask(const DisplayObject& object) {
     return object.maskedBy && object.clipDepth == 0 && object.maskedBy->clipDepth == 0;
   }
@@ -143,6 +206,21 @@ class Walker {
     QTransform world = stage_;
     for (auto it = chain.rbegin(); it != chain.rend(); ++it) world = ToQt((*it)->GetMatrix()) * world;
     return world;
+  }
+
+  // Device pixels a mask may cover. A text field masks with its glyphs, which its box
+  // does not crop, so a mask holding text may cover the whole target.
+  QRectF MaskArea(const DisplayObject& mask, const QTransform& parent, int nesting) const {
+    if (HasEditText(mask, 0)) return QRectF(-1e7, -1e7, 2e7, 2e7);
+    return MaskBounds(mask, parent, nesting);
+  }
+
+  static bool HasEditText(const DisplayObject& object, int nesting) {
+    if (!object.IsContainer()) return object.character && object.character->Kind() == CharacterKind::EditText;
+    if (nesting > MovieClip::kMaxNesting) return false;
+    for (const auto& [depth, child] : static_cast<const MovieClip&>(object).Children())
+      if (HasEditText(*child, nesting + 1)) return true;
+    return false;
   }
 
   // Device-pixel bounds of what a mask draws.
@@ -172,24 +250,29 @@ class Walker {
       return;
     }
     QTransform transform = ToQt(object.GetMatrix()) * parent;
-    // The player draws a cached object (cacheAsBitmap, filters, an opaque background)
-    // into a bitmap whose corner is the corner of the object's bounds moved to the
-    // nearest whole pixel: the object moves with it.
+    // The player draws a cached object (cacheAsBitmap, filters) into a bitmap whose
+    // corner is the corner of the object's bounds moved to the nearest whole pixel: the
+    // object moves with it. An object with only an opaque background moves to the whole
+    // pixel at or above and left of its corner instead.
+    QPointF snap;
+    QRectF bounds;
     if (!asMask && (object.cacheAsBitmap || !object.filters.empty() || object.opaqueBackground)) {
-      const QRectF bounds = MaskBounds(object, parent, nesting);
-      if (bounds.isValid() && std::isfinite(bounds.left()) && std::isfinite(bounds.top()))
-        transform *= QTransform::fromTranslate(std::floor(bounds.left() + 0.5) - bounds.left(),
-                                               std::floor(bounds.top() + 0.5) - bounds.top());
+      bounds = MaskBounds(object, parent, nesting);
+      const double half = object.cacheAsBitmap || !object.filters.empty() ? 0.5 : 0;
+      if (bounds.isValid() && std::isfinite(bounds.left()) && std::isfinite(bounds.top())) {
+        snap = QPointF(std::floor(bounds.left() + half) - bounds.left(), std::floor(bounds.top() + half) - bounds.top());
+        transform *= QTransform::fromTranslate(snap.x(), snap.y());
+      }
     }
     const ColorTransform combined = asMask ? color : color * object.GetColorTransform();
-    if (!asMask && object.opaqueBackground) {
+    if (!asMask && object.opaqueBackground && bounds.isValid()) {
       const Rgba& bg = *object.opaqueBackground;
       painter.save();
       painter.resetTransform();
-      const QRectF bounds = DeviceBounds(object, parent, nesting);
-      const QRect pixels(QPoint(static_cast<int>(std::lround(bounds.left())), static_cast<int>(std::lround(bounds.top()))),
-                         QPoint(static_cast<int>(std::lround(bounds.right())) - 1,
-                                static_cast<int>(std::lround(bounds.bottom())) - 1));
+      const QRectF snapped = bounds.translated(snap);
+      const QRect pixels(QPoint(static_cast<int>(std::lround(snapped.left())), static_cast<int>(std::lround(snapped.top()))),
+                         QPoint(static_cast<int>(std::lround(snapped.right())) - 1,
+                                static_cast<int>(std::lround(snapped.bottom())) - 1));
       painter.fillRect(pixels, QColor(bg.r, bg.g, bg.b));
       painter.restore();
     }
@@ -255,7 +338,56 @@ class Walker {
       DrawRange(painter, list.begin(), list.end(), transform, inner, asMask, nesting + 1);
       return;
     }
+    if (object.Kind() == DisplayKind::EditText && !asMask) DrawFieldBox(painter, static_cast<const TextField&>(object), transform, combined);
     DrawCharacter(painter, *object.character, object.ratio, transform, combined, asMask);
+  }
+
+  // A text field's background and border, in the colours scripts give them. Unrotated,
+  // the background fills the box's whole pixels and the border is a one-pixel line on
+  // the pixels of the box's edges (the right and bottom ones included).
+  void DrawFieldBox(QPainter& painter, const TextField& field, const QTransform& transform,
+                    const ColorTransform& color) {
+    const bool border = field.Field().border;
+    if (!border && !field.background) return;
+    if (color.mulA <= 0 && color.addA <= 0) return;
+    const auto colors = render::FixedColorTransform::From(color);
+    const auto qt = [&](const Rgba& c) {
+      const Rgba t = colors.Apply(c);
+      return QColor(t.r, t.g, t.b, t.a);
+    };
+    const QRectF box = field.Field().Bounds(0);
+    painter.save();
+    painter.resetTransform();
+    painter.setRenderHint(QPainter::Antialiasing, false);
+    if (transform.type() <= QTransform::TxScale) {
+      const QRectF device = transform.mapRect(box);
+      const int x0 = static_cast<int>(std::lround(device.left())), x1 = static_cast<int>(std::lround(device.right()));
+      const int y0 = static_cast<int>(std::lround(device.top())), y1 = static_cast<int>(std::lround(device.bottom()));
+      if (field.background) painter.fillRect(QRect(QPoint(x0, y0), QPoint(x1 - 1, y1 - 1)), qt(field.backgroundColor));
+      if (border) {
+        const QColor line = qt(field.borderColor);
+        painter.fillRect(QRect(x0, y0, x1 - x0 + 1, 1), line);
+        painter.fillRect(QRect(x0, y1, x1 - x0 + 1, 1), line);
+        painter.fillRect(QRect(x0, y0 + 1, 1, std::max(0, y1 - y0 - 1)), line);
+        painter.fillRect(QRect(x1, y0 + 1, 1, std::max(0, y1 - y0 - 1)), line);
+      }
+    } else {
+      const QPolygonF quad = transform.map(QPolygonF(box));
+      if (field.background) {
+        QPainterPath path;
+        path.addPolygon(quad);
+        path.closeSubpath();
+        painter.fillPath(path, qt(field.backgroundColor));
+      }
+      if (border) {
+        QPen pen(qt(field.borderColor), 0);
+        pen.setCosmetic(true);
+        painter.setPen(pen);
+        painter.setBrush(Qt::NoBrush);
+        painter.drawPolygon(quad);
+      }
+    }
+    painter.restore();
   }
 
   void DrawCharacter(QPainter& painter, const Character& character, std::uint16_t ratio, const QTransform& transform,

@@ -152,6 +152,12 @@ bool ImagesMatch(const CorpusCase& test, std::string& why) {
       QImage actual(expected.size(), QImage::Format_ARGB32_Premultiplied);
       control.PaintTo(actual);
       actual = actual.convertToFormat(QImage::Format_ARGB32);
+      // VANTREL_IMAGE_DUMP=folder keeps each drawn picture for a look beside the expected one.
+      if (const char* dump = std::getenv("VANTREL_IMAGE_DUMP")) {
+        std::string name = test.name + "." + image.name;
+        std::replace(name.begin(), name.end(), '/', '_');
+        actual.save(QString::fromStdString((fs::path(dump) / (name + ".png")).string()));
+      }
       for (const ImageCheck& check : image.checks) {
         const long outliers = Outliers(actual, expected, check.tolerance);
         if (outliers > check.maxOutliers) {

@@ -150,5 +150,24 @@ TEST(RenderWalk, ACachedClipSitsOnWholePixels) {
   EXPECT_EQ(firstColumn(true), 11) << "the cached bitmap moved to x = 11";
 }
 
+TEST(RenderWalk, ATextFieldsBackgroundAndBorderTakeTheScriptsColours) {
+  Actions a;
+  // _root.createTextField("field", 1, 10, 20, 30, 40)
+  for (const double n : {40.0, 30.0, 20.0, 10.0, 1.0}) a.PushNumber(n);
+  a.PushString("field").PushNumber(6);
+  PushTarget(a, "_root");
+  a.PushString("createTextField").Op(0x52).Op(0x17);
+  SetMember(a, "_root.field", "background", 1);
+  SetMember(a, "_root.field", "backgroundColor", 0x00ff00);
+  SetMember(a, "_root.field", "border", 1);
+  SetMember(a, "_root.field", "borderColor", 0x0000ff);
+  const QImage image = Draw(a);
+  EXPECT_EQ(image.pixel(25, 40), 0xff00ff00u) << "inside";
+  for (const QPoint p : {QPoint(10, 20), QPoint(40, 20), QPoint(10, 60), QPoint(40, 60), QPoint(25, 60)})
+    EXPECT_EQ(image.pixel(p), 0xff0000ffu) << "border at " << p.x() << "," << p.y();
+  EXPECT_EQ(image.pixel(41, 40), 0xffffffffu) << "outside";
+  EXPECT_EQ(image.pixel(25, 61), 0xffffffffu) << "outside";
+}
+
 }  // namespace
 }  // namespace vantrel::flash

@@ -43,7 +43,13 @@ struct Slot {
 class RowPass {
  public:
   RowPass(const Target& target, const QRect& clip, std::span<const Paint* const> paints, FillRule rule, int n)
-      : image_(*target.image), clip_(clip), paints_(paints), rule_(rule), n_(n), width_(clip.width()) {
+      : image_(*target.image), clip_(clip), paints_(paints), rule_(rule), n_(n), width_(clip.width()),
+        coverage_(target.coverage), coverageOrigin_(target.coverageOrigin) {
+    if (coverage_) {
+      before_.assign(width_, 0);
+      coverageWidth_ = coverage_->width();
+      coverageHeight_ = coverage_->height();
+    }
     slotOf_.assign(paints.size() + 1, -1);
     winding_.assign(paints.size() + 1, 0);
     accA_.assign(width_, 0);
@@ -188,6 +194,17 @@ class RowPass {
     const std::uint32_t all = static_cast<std::uint32_t>(n_ * n_);
     auto* row = reinterpret_cast<Pixel*>(image_.scanLine(py)) + clip_.left();
     const bool single = usedSlots_.size() == 1;
+    // Under a mask the row is composed as usual, then each pixel moves from what it
+    // was towards the result by the mask's coverage there.
+    int touchedMin = width_, touchedMax = -1;
+    if (coverage_) {
+      for (std::size_t i = 0; i < usedSlots_.size(); ++i) {
+        const Slot& slot = slots_[i];
+        touchedMin = std::min(touchedMin, slot.minX);
+        touchedMax = std::max(touchedMax, slot.maxX);
+      }
+      if (touchedMin <= touchedMax) std::copy(row + touchedMin, row + touchedMax + 1, before_.begin() + touchedMin);
+    }
     for (std::size_t i = 0; i < usedSlots_.size(); ++i) {
       Slot& slot = slots_[i];
       const Paint* paint = slot.fill <= paints_.size() ? paints_[slot.fill - 1] : nullptr;
@@ -196,12 +213,22 @@ class RowPass {
         const bool isSolid = paint->IsSolid(&solid);
         if (!isSolid) paint->Shade(py, clip_.left() + slot.minX, clip_.left() + slot.maxX + 1, shade_.data() + slot.minX);
         if (single) {
+          // Locals, so the loop does not reload them after every store to the row.
+          const int minX = slot.minX, maxX = slot.maxX;
+          const std::int32_t* fullRuns = slot.full.data();
+          const std::uint16_t* counts = slot.counts.data();
+          const Pixel* shade = shade_.data();
+          const bool opaque = isSolid && Alpha(solid) == 255;
           std::int32_t run = 0;
-          for (int x = slot.minX; x <= slot.maxX; ++x) {
-            run += slot.full[x];
-            const std::uint32_t k = slot.counts[x] + static_cast<std::uint32_t>(run);
+          for (int x = minX; x <= maxX; ++x) {
+            run += fullRuns[x];
+            const std::uint32_t k = counts[x] + static_cast<std::uint32_t>(run);
             if (k == 0) continue;
-            const Pixel full = SourceOver(isSolid ? solid : shade_[x], row[x]);
+            if (k == all && opaque) {
+              row[x] = solid;
+              continue;
+            }
+            const Pixel full = SourceOver(isSolid ? solid : shade[x], row[x]);
             row[x] = k == all ? full : Mix(full, row[x], k, all - k);
           }
         } else {
@@ -238,6 +265,32 @@ class RowPass {
       accA_[x] = accR_[x] = accG_[x] = accB_[x] = 0;
       covered_[x] = 0;
     }
+    if (coverage_ && touchedMin <= touchedMax) ApplyCoverage(py, row, touchedMin, touchedMax);
+  }
+
+  void ApplyCoverage(int py, Pixel* row, int from, int to) {
+    const int cy = py - coverageOrigin_.y();
+    const int offset = clip_.left() - coverageOrigin_.x();  // coverage column of row[0]
+    const Pixel* mask = cy >= 0 && cy < coverageHeight_ ? reinterpret_cast<const Pixel*>(coverage_->constScanLine(cy)) : nullptr;
+    // Pixels left or right of the coverage image keep what they were.
+    const int inFrom = mask ? std::max(from, -offset) : to + 1;
+    const int inTo = mask ? std::min(to, coverageWidth_ - 1 - offset) : to;
+    for (int x = from; x < std::min(inFrom, to + 1); ++x) row[x] = before_[x];
+    for (int x = std::max(inTo + 1, from); x <= to; ++x) row[x] = before_[x];
+    for (int x = inFrom; x <= inTo; ++x) {
+      const Pixel old = before_[x];
+      if (row[x] == old) continue;  // nothing drawn here
+      const std::uint32_t m = Alpha(mask[x + offset]);
+      if (m == 255) continue;
+      if (m == 0) {
+        row[x] = old;
+        continue;
+      }
+      const Pixel now = row[x];
+      const auto lerp = [m](std::uint32_t a, std::uint32_t b) { return (a * (255 - m) + b * m + 127) / 255; };
+      row[x] = Pack(lerp(Alpha(old), Alpha(now)), lerp(Red(old), Red(now)), lerp(Green(old), Green(now)),
+                    lerp(Blue(old), Blue(now)));
+    }
   }
 
   // a weighted ka, b weighted kb, over ka + kb samples.
@@ -262,6 +315,10 @@ class RowPass {
   std::vector<std::uint32_t> accA_, accR_, accG_, accB_;
   std::vector<std::uint16_t> covered_;
   std::vector<Pixel> shade_;
+  const QImage* coverage_ = nullptr;
+  QPoint coverageOrigin_;
+  int coverageWidth_ = 0, coverageHeight_ = 0;
+  std::vector<Pixel> before_;  // the row before composing, under a mask
 };
 
 }  // namespace

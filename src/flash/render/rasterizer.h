@@ -22,6 +22,10 @@ namespace vantrel::flash::render {
 struct Target {
   QImage* image = nullptr;  // Format_ARGB32_Premultiplied
   QRect clip;               // device pixels; empty = the whole image
+  // A mask's coverage: what is drawn at pixel p shows by the alpha of the coverage
+  // image's pixel p - coverageOrigin (nothing shows outside that image).
+  const QImage* coverage = nullptr;  // Format_ARGB32_Premultiplied
+  QPoint coverageOrigin;
 };
 
 // The colour of a fill at each pixel centre.

@@ -2,6 +2,7 @@
 
 #include <QPaintDevice>
 #include <QRegion>
+#include <algorithm>
 #include <cmath>
 
 namespace vantrel::flash::render {
@@ -20,7 +21,45 @@ QImage* DirectImage(QPainter& painter) {
   return image;
 }
 
+thread_local const CoverageScope* innermostScope = nullptr;
+
 }  // namespace
+
+CoverageScope::CoverageScope(const QImage* image, QImage& coverage, QPoint origin)
+    : image_(image), coverage_(&coverage), origin_(origin), outer_(innermostScope) {
+  if (const CoverageScope* outer = Innermost(image)) {
+    // Only what both masks cover shows.
+    const QImage& outerCoverage = *outer->coverage_;
+    const int width = coverage.width(), height = coverage.height();
+    const int outerWidth = outerCoverage.width(), outerHeight = outerCoverage.height();
+    const QPoint delta = origin - outer->origin_;  // outer coverage position of pixel (0, 0)
+    for (int y = 0; y < height; ++y) {
+      auto* row = reinterpret_cast<Pixel*>(coverage.scanLine(y));
+      const int oy = y + delta.y();
+      if (oy < 0 || oy >= outerHeight) {
+        std::fill(row, row + width, 0);
+        continue;
+      }
+      const auto* outerRow = reinterpret_cast<const Pixel*>(outerCoverage.constScanLine(oy));
+      for (int x = 0; x < width; ++x) {
+        const Pixel p = row[x];
+        if (p == 0) continue;
+        const int ox = x + delta.x();
+        const std::uint32_t m = ox >= 0 && ox < outerWidth ? Alpha(outerRow[ox]) : 0;
+        if (m != 255) row[x] = Pack(Div255(Alpha(p) * m), Div255(Red(p) * m), Div255(Green(p) * m), Div255(Blue(p) * m));
+      }
+    }
+  }
+  innermostScope = this;
+}
+
+CoverageScope::~CoverageScope() { innermostScope = outer_; }
+
+const CoverageScope* CoverageScope::Innermost(const QImage* image) {
+  for (const CoverageScope* scope = innermostScope; scope; scope = scope->outer_)
+    if (scope->image_ == image) return scope;
+  return nullptr;
+}
 
 PainterTarget::PainterTarget(QPainter& painter, const QRectF& area) : painter_(painter) {
   QPaintDevice* device = painter.device();
@@ -36,6 +75,10 @@ PainterTarget::PainterTarget(QPainter& painter, const QRectF& area) : painter_(p
   if (QImage* image = DirectImage(painter); image && (!painter.hasClipping() || clip.rectCount() == 1)) {
     target_.image = image;
     target_.clip = bounds;
+    if (const CoverageScope* scope = CoverageScope::Innermost(image)) {
+      target_.coverage = scope->coverage_;
+      target_.coverageOrigin = scope->origin_;
+    }
     return;
   }
   if (static_cast<qint64>(bounds.width()) * bounds.height() > kMaxOffscreenPixels) {
@@ -49,6 +92,12 @@ PainterTarget::PainterTarget(QPainter& painter, const QRectF& area) : painter_(p
   fromDevice_ = QTransform::fromTranslate(-origin_.x(), -origin_.y());
   target_.image = &offscreen_;
   target_.clip = offscreen_.rect();
+  if (device->devType() == QInternal::Image) {
+    if (const CoverageScope* scope = CoverageScope::Innermost(static_cast<const QImage*>(device))) {
+      target_.coverage = scope->coverage_;
+      target_.coverageOrigin = scope->origin_ - origin_;
+    }
+  }
 }
 
 PainterTarget::~PainterTarget() {

@@ -12,6 +12,27 @@
 
 namespace vantrel::flash::render {
 
+// While a scope lives, whatever the rasterizer draws into image (directly or through a
+// PainterTarget's offscreen picture) shows only by the alpha of coverage, whose pixel
+// (0, 0) lies on image's pixel origin: a mask applied as the content is drawn, without
+// a layer for the content. Scopes nest: an inner scope's coverage is multiplied by the
+// outer one's when it opens (coverage is changed in place).
+class CoverageScope {
+ public:
+  CoverageScope(const QImage* image, QImage& coverage, QPoint origin);
+  ~CoverageScope();
+  CoverageScope(const CoverageScope&) = delete;
+  CoverageScope& operator=(const CoverageScope&) = delete;
+
+ private:
+  friend class PainterTarget;
+  static const CoverageScope* Innermost(const QImage* image);
+  const QImage* image_;
+  const QImage* coverage_;
+  QPoint origin_;
+  const CoverageScope* outer_;
+};
+
 class PainterTarget {
  public:
   // area: the device pixels the drawing may touch.
