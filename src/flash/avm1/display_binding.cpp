@@ -176,8 +176,10 @@ bool GetDisplayProperty(Interpreter& machine, DisplayObject& object, int index, 
 
 bool SetDisplayProperty(Interpreter& machine, DisplayObject& object, int index, const Value& value) {
   Player& player = object.GetPlayer();
+  // Properties read strings by the SWF 5 rules even from SWF 4 code: a word is no
+  // number and leaves the property as it was.
   auto number = [&](double& out) {
-    out = machine.ToNumber(value);
+    out = value.IsString() ? StringToNumber(value.string->Text(), std::max(5, machine.Version())) : machine.ToNumber(value);
     return !std::isnan(out);
   };
   double v = 0;
@@ -241,16 +243,22 @@ bool SetDisplayProperty(Interpreter& machine, DisplayObject& object, int index, 
       player.Hooks().setQuality(v >= 2 ? "BEST" : v >= 1 ? "HIGH" : "LOW");
       return true;
     }
-    case 19:
-      if (player.Hooks().setQuality) player.Hooks().setQuality(machine.ToString(value));
+    case 19: {
+      // Names the player does not know leave the quality as it was.
+      std::string q = machine.ToString(value);
+      for (char& c : q) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+      static const char* const kKnown[] = {"LOW", "MEDIUM", "HIGH", "BEST", "AUTOLOW", "AUTOHIGH"};
+      const bool known = std::any_of(std::begin(kKnown), std::end(kKnown), [&](const char* k) { return q == k; });
+      if (known && player.Hooks().setQuality) player.Hooks().setQuality(machine.ToString(value));
       return true;
+    }
     case 17:
       if (IsLevel(object)) {
         // The stage's takes numbers (NaN counting as on) and strings by their number;
         // objects turn it off.
         if (value.IsBoolean()) player.focusRect = value.boolean;
         else if (value.IsNullish() || value.IsObject()) player.focusRect = false;
-        else player.focusRect = machine.ToNumber(value) != 0;
+        else player.focusRect = (number(v), v != 0);
       } else if (value.IsNullish()) {
         object.focusRect.reset();
       } else {

@@ -178,7 +178,10 @@ std::string Interpreter::ToString(const Value& value) {
   switch (value.type) {
     case Value::Type::Undefined: return Version() >= 7 ? "undefined" : "";
     case Value::Type::Null: return "null";
-    case Value::Type::Boolean: return value.boolean ? "true" : "false";
+    // SWF 4 code has no boolean type of its own: true and false print as 1 and 0.
+    case Value::Type::Boolean:
+      if (Version() < 5) return value.boolean ? "1" : "0";
+      return value.boolean ? "true" : "false";
     case Value::Type::Number: return NumberToString(value.number);
     case Value::Type::String: return value.string->Text();
     case Value::Type::Object: {
@@ -211,7 +214,8 @@ double Interpreter::ToNumber(const Value& value) {
     case Value::Type::String: return StringToNumber(value.string->Text(), Version());
     case Value::Type::Object: {
       const Value primitive = ToPrimitive(value, false);
-      if (primitive.type == Value::Type::Object) return std::nan("");
+      // SWF 4 numbers are never NaN: an object without a number value reads as 0.
+      if (primitive.type == Value::Type::Object) return Version() < 5 ? 0 : std::nan("");
       if (primitive.type == Value::Type::Undefined || primitive.type == Value::Type::Null) return ToNumber(primitive);
       return ToNumber(primitive);
     }
@@ -418,7 +422,8 @@ bool Interpreter::Has(Object* object, std::string_view name) {
     if (DisplayObject* display = DisplayOf(*this, object)) {
       if (DisplayPropertyIndex(name) >= 0) return true;
       Value out;
-      if (object->FindOwn(name, cs) == nullptr && GetDisplayMember(*this, *display, name, out)) return true;
+      // SWF 4 code sees no _root, _parent, _levelN or children on a timeline.
+      if (version >= 5 && object->FindOwn(name, cs) == nullptr && GetDisplayMember(*this, *display, name, out)) return true;
     }
   }
   if (object->kind == NativeKind::Array) {
@@ -658,7 +663,8 @@ bool Interpreter::PushFunctionFrame(Object* fn, const Value& thisValue, std::spa
   frame->code = script.code->data();
   frame->pc = script.start;
   frame->end = std::min(script.start + script.length, script.code->size());
-  frame->version = script.swfVersion;
+  // Functions are SWF 5 actions: even in a SWF 4 movie their bodies run by SWF 5 rules.
+  frame->version = std::max(5, script.swfVersion);
   frame->pool = script.pool;
   frame->callee = fn;
   frame->construct = construct;
@@ -954,9 +960,12 @@ Value Interpreter::LookupVariable(std::string_view name, bool& found) {
   Frame& frame = *frames_.back();
   const bool cs = frame.version >= 7;
   // "this" and "_global" answer unless a script made a variable of that name.
-  const bool isThis = SameName(name, "this", cs);
+  // SWF 4 code knows neither: there they are plain timeline variables, as are _root,
+  // _parent and _levelN.
+  const bool swf4 = frame.version < 5;
+  const bool isThis = !swf4 && SameName(name, "this", cs);
   if (isThis && !frame.locals && !Has(frame.target ? frame.target : rt_.global, name)) return frame.thisValue;
-  if (SameName(name, "_global", cs)) return Value::Obj(rt_.global);
+  if (!swf4 && SameName(name, "_global", cs)) return Value::Obj(rt_.global);
   for (std::size_t i = frame.scope.size(); i-- > 0;) {
     Object* scope = frame.scope[i];
     if (!scope) continue;
@@ -964,7 +973,7 @@ Value Interpreter::LookupVariable(std::string_view name, bool& found) {
     if (scope == rt_.global && frame.version < 5) continue;
     if (i == 1 && frame.target && frame.target != scope) scope = frame.target;
     if (Has(scope, name)) return Get(scope, name);
-    if (i == 1 && scope->kind == NativeKind::Display) {
+    if (i == 1 && scope->kind == NativeKind::Display && !swf4) {
       // _root, _parent, _levelN and children answer on the timeline.
       if (DisplayObject* d = AsDisplay(scope)) {
         Value out;
@@ -991,8 +1000,11 @@ Value Interpreter::GetVariable(std::string_view name) {
     Value owner;
     std::string_view member;
     if (SplitPath(name, owner, member)) {
-      if (member.empty()) return owner;
-      return GetMember(owner, member);
+      // SWF 4 has no clip values: a path to a clip reads as nothing there.
+      if (member.empty()) return Version() < 5 ? Value() : owner;
+      const Value v = GetMember(owner, member);
+      if (Version() < 5 && v.IsObject() && v.object->kind == NativeKind::Display) return Value();
+      return v;
     }
     bool found = false;
     const Value v = LookupVariable(name, found);
@@ -1914,10 +1926,10 @@ void Interpreter::PushJoined(const std::string& a, const std::string& b) {
 }
 
 void Interpreter::PushBool(int version, bool value) {
-  if (version < 5)
-    Push(Value::Number(value ? 1 : 0));
-  else
-    Push(Value::Bool(value));
+  // SWF 4 comparisons give real booleans too (typeof says "boolean"); only their
+  // printing differs, see ToString.
+  (void)version;
+  Push(Value::Bool(value));
 }
 
 std::vector<Value> Interpreter::PopArguments() {
