@@ -87,6 +87,9 @@ class FlashEngine final : public MovieEngine {
   void AttachView(QWidget* view) override { page_.AttachView(view); }
   flash::audio::Mixer* SoundMixer() override { return &page_.Mixer(); }
   void SetSharedObjectFolder(const std::string& folder) override { control_.SetSharedObjectFolder(folder); }
+  void SetScriptStoppedHandler(std::function<void(const std::string& message)> handler) override {
+    control_.OnScriptStopped = std::move(handler);
+  }
 
   void MouseMove(QPointF position) override {
     control_.MouseMove(position.x(), position.y());

@@ -46,6 +46,8 @@ class MovieEngine {
   virtual void AttachView(QWidget* view) { (void)view; }
   // Where movies keep their shared objects (the user's data folder).
   virtual void SetSharedObjectFolder(const std::string& folder) { (void)folder; }
+  // Receives the engine's notes about a movie's scripts stopped by its limits.
+  virtual void SetScriptStoppedHandler(std::function<void(const std::string& message)> handler) { (void)handler; }
   // The mixer every sound of the engine plays on; null for an engine without sound.
   virtual flash::audio::Mixer* SoundMixer() { return nullptr; }
 
