@@ -46,6 +46,9 @@ PlayerHooks FlashControl::MakeHooks() {
     if (core::EqualsNoCase(command, "quit")) quitRequested_ = true;
     if (FSCommand) FSCommand(command, arguments);
   };
+  hooks.scriptStopped = [this](const std::string& message) {
+    if (OnScriptStopped) OnScriptStopped(message);
+  };
   hooks.fetch = Fetch;
   hooks.cancelFetch = CancelFetch;
   hooks.getUrl = OpenUrl;

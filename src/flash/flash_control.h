@@ -36,6 +36,9 @@ class FlashControl {
   std::function<void(int state)> OnReadyStateChange;
   std::function<void(const std::string& command, const std::string& arguments)> FSCommand;
   std::function<void(const std::string& line)> OnTrace;
+  // A script of the movie was stopped (it ran too long or took too much memory); the
+  // movie goes on. Receives the message for the log and the status area.
+  std::function<void(const std::string& message)> OnScriptStopped;
 
   // The network the movies use for web addresses (loadMovie, MovieClipLoader,
   // loadVariables, LoadVars, XML), installed by the host: see PlayerHooks::fetch. Unset,

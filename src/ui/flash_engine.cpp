@@ -92,6 +92,9 @@ class FlashEngine final : public MovieEngine {
   flash::audio::Mixer* SoundMixer() override { return &page_.Mixer(); }
   void SetSharedObjectFolder(const std::string& folder) override { control_.SetSharedObjectFolder(folder); }
   void SetLocalNetworkRule(std::function<bool()> allowed) override { localNetwork_ = std::move(allowed); }
+  void SetScriptStoppedHandler(std::function<void(const std::string& message)> handler) override {
+    control_.OnScriptStopped = std::move(handler);
+  }
 
   void MouseMove(QPointF position) override {
     control_.MouseMove(position.x(), position.y());

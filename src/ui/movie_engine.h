@@ -49,6 +49,8 @@ class MovieEngine {
   // Asked at each transfer a movie opened from a file starts: whether it may use the
   // network (the user's option); unset or false, it reads the files beside it only.
   virtual void SetLocalNetworkRule(std::function<bool()> allowed) { (void)allowed; }
+  // Receives the engine's notes about a movie's scripts stopped by its limits.
+  virtual void SetScriptStoppedHandler(std::function<void(const std::string& message)> handler) { (void)handler; }
   // The mixer every sound of the engine plays on; null for an engine without sound.
   virtual flash::audio::Mixer* SoundMixer() { return nullptr; }
 

@@ -146,6 +146,13 @@ void PlayerSession::InitPaths() {
   services.host = this;
   fetcher_ = std::make_unique<net::WebMovieFetcher>(paths_.CachePath, &log_);
   fetcher_->status = [this](const QString& line) { window_->ShowStatusMessage(line); };
+  // A movie's script stopped by the engine's limits: the log and the status area say so.
+  engine_->SetScriptStoppedHandler([this](const std::string& message) {
+    log_.WriteLog("Movie: " + message);
+    QString text = QString::fromStdString(message);
+    if (!text.isEmpty()) text[0] = text[0].toUpper();
+    if (window_) window_->ShowStatusMessage(text);
+  });
   services.web = fetcher_.get();
   player_ = std::make_unique<player::Player>(std::move(services));
   browser_->AttachPlayer(player_.get());

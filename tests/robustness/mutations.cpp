@@ -290,6 +290,17 @@ std::vector<Mutant> Mutate(const std::string& original, FileKind kind, std::uint
   return out;
 }
 
+namespace {
+
+// Action bytes for the hostile scripts.
+std::string Op(std::uint8_t code, const std::string& data = {}) {
+  std::string out(1, static_cast<char>(code));
+  if (code >= 0x80) out += Le16(static_cast<std::uint32_t>(data.size())) + data;
+  return out;
+}
+
+}  // namespace
+
 std::vector<std::pair<std::string, std::string>> HostileFiles() {
   std::vector<std::pair<std::string, std::string>> files;
   const std::string mp3 = std::string("\xFF\xFB\x90\x64", 4) + std::string(60, '\x11');
@@ -330,6 +341,13 @@ std::vector<std::pair<std::string, std::string>> HostileFiles() {
   std::string flv2 = std::string("FLV\x01\x01", 5) + Be32(9) + Be32(0) + "\x09" + testing::Be24(0xFFFFFF) +
                      std::string(7, '\0') + "\x22" + std::string(16, '\x55');
   files.emplace_back("tag-past-end.flv", flv2);
+  // A goto loop within one tick: the tick's budget ends it. (Scripts that take all
+  // memory are tested with a lowered budget in the engine's tests: at the default
+  // budget each run would take half a gigabyte.)
+  testing::SwfWriter pingPong(8, 100, 100, 12, 2);
+  pingPong.Tag(12, Op(0x81, Le16(1)) + Op(0x06) + std::string(1, '\0')).ShowFrame();
+  pingPong.Tag(12, Op(0x81, Le16(0)) + Op(0x06) + std::string(1, '\0')).ShowFrame().End();
+  files.emplace_back("script-goto-loop.swf", pingPong.Compressed());
   // A projector whose trailer claims almost 4 GiB of movie.
   std::string stub = "MZ" + std::string(62, '\0');
   files.emplace_back("length-past-start.exe", stub + small.Plain() + "\x56\x34\x12\xFA" + Le32(0xFFFFFFF0));

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <unordered_map>
 
 #include "flash/avm1/display_binding.h"
@@ -476,14 +477,20 @@ void Interpreter::Set(Object* object, std::string_view name, const Value& value)
     if (index >= 0) {
       if (static_cast<std::size_t>(index) >= array->elements.size()) {
         if (index >= (1L << 24)) return;  // bounded: an index this far out would take gigabytes
+        const std::size_t before = array->Bytes();
         array->elements.resize(static_cast<std::size_t>(index) + 1);
+        rt_.heap.NoteGrowth(before, array->Bytes());
       }
       array->elements[index] = stored;
       return;
     }
     if (SameName(name, "length", cs)) {
       const double length = ToNumber(stored);
-      if (length >= 0 && length < (1 << 24)) array->elements.resize(static_cast<std::size_t>(length));
+      if (length >= 0 && length < (1 << 24)) {
+        const std::size_t before = array->Bytes();
+        array->elements.resize(static_cast<std::size_t>(length));
+        rt_.heap.NoteGrowth(before, array->Bytes());
+      }
       return;
     }
   }
@@ -1258,7 +1265,48 @@ bool Interpreter::HandleThrow(std::size_t base) {
   return false;
 }
 
+namespace {
+
+double ThreadCpuSeconds() {
+  timespec now{};
+  ::clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+  return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) * 1e-9;
+}
+
+}  // namespace
+
+void Interpreter::SetBudget(long instructions) {
+  budget_ = instructions;
+  cpuDeadline_ = ThreadCpuSeconds() + 1.0;
+}
+
+void Interpreter::ReportStop(const char* message) {
+  std::fprintf(stderr, "vantrel: %s\n", message);
+  if (player_) player_->ScriptStopped(message);
+}
+
+bool Interpreter::MemoryLeft() {
+  // Garbage counts until a collection: collect where the host allows it (the outermost
+  // run of a frame's script) and go on while the live data fits the budget; elsewhere
+  // go on up to the heap's hard limit.
+  gc::Heap& heap = rt_.heap;
+  const bool collected = runDepth_ == 1 && player_ && player_->CollectDuringScript();
+  if (collected ? !heap.LiveOverBudget() : !heap.StopWithoutCollection()) return true;
+  if (!memoryReported_) {
+    memoryReported_ = true;
+    const std::string message = "a script in this movie used more than " + std::to_string(heap.Budget() >> 20) +
+                                " MB of memory; it was stopped";
+    ReportStop(message.c_str());
+  }
+  return false;
+}
+
 Value Interpreter::Run(std::size_t base) {
+  struct Depth {
+    int& depth;
+    explicit Depth(int& d) : depth(d) { ++depth; }
+    ~Depth() { --depth; }
+  } depth(runDepth_);
   Value runResult;
   while (frames_.size() > base) {
     if (aborting_) {
@@ -1299,11 +1347,16 @@ Value Interpreter::Run(std::size_t base) {
       if (ReturnFrom(base, Value(), runResult)) return runResult;
       continue;
     }
+    if ((budget_ & 0xFFF) == 0 && cpuDeadline_ >= 0 && budget_ > 0 && ThreadCpuSeconds() > cpuDeadline_) budget_ = 0;
     if (--budget_ < 0) {
       if (!budgetReported_) {
         budgetReported_ = true;
-        std::fprintf(stderr, "vantrel: a script in this movie was running too long; it was stopped\n");
+        ReportStop("a script in this movie was running too long; it was stopped");
       }
+      aborting_ = true;
+      continue;
+    }
+    if (rt_.heap.OverBudget() && !MemoryLeft()) {
       aborting_ = true;
       continue;
     }

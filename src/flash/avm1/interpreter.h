@@ -74,7 +74,9 @@ class Interpreter final : public Machine {
   std::string ToStringAt(const Value& value, int version);
 
   // Instruction budget: when it runs out every running block stops (the movie goes on).
-  void SetBudget(long instructions) { budget_ = instructions; }
+  // Setting it also gives the scripts from now on a second of processor time, which
+  // bounds the budget in slow builds and for slow built-in calls.
+  void SetBudget(long instructions);
   long Budget() const { return budget_; }
   bool BudgetExhausted() const { return budget_ <= 0; }
   // Where trace() output goes (the player's, or a test's collector).
@@ -125,6 +127,8 @@ class Interpreter final : public Machine {
  private:
   using Reader = ActionReader;
   Value Run(std::size_t base);
+  bool MemoryLeft();
+  void ReportStop(const char* message);
   void PushHostFrame(Object* target, int version);
   Value Invoke(Object* fn, const Value& thisValue, std::span<const Value> args, bool construct, Object* newObject,
                Object* holder);
@@ -178,6 +182,9 @@ class Interpreter final : public Machine {
   int defaultVersion_ = 8;
   bool aborting_ = false;
   bool budgetReported_ = false;
+  bool memoryReported_ = false;
+  int runDepth_ = 0;  // Run calls on the C++ stack
+  double cpuDeadline_ = -1;  // thread processor seconds; negative: none
   bool debugOps_ = false;  // VANTREL_DEBUG_ACTIONS: every action to standard error
 };
 

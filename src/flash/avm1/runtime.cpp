@@ -18,6 +18,7 @@ Object* Runtime::MakeArray(std::vector<Value> elements) {
   array->kind = NativeKind::Array;
   auto data = std::make_unique<ArrayData>();
   data->elements = std::move(elements);
+  heap.Note(data->Bytes());
   array->native = std::move(data);
   return array;
 }

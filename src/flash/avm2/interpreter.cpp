@@ -411,6 +411,11 @@ Value Machine::Execute(MethodInfo* method, const Value& self, const Value* args,
           budget_ = 0;
           throw Halt{"Error: Error #1502: A script has executed for longer than the default timeout period of 15 seconds."};
         }
+        // Script data past the heap's hard limit (no collection runs inside a script here).
+        if (heap.OverBudget() && heap.StopWithoutCollection()) {
+          budget_ = 0;
+          throw Halt{"Error: Error #1000: The system is out of memory."};
+        }
         const Instruction& ins = code[pc++];
         switch (ins.op) {
           case OP_bkpt: case OP_nop: case OP_label: case OP_debug: case OP_debugline: case OP_debugfile:

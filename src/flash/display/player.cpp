@@ -342,7 +342,9 @@ void Player::RunQueue() {
     if (!queue) return;
     QueuedAction action = std::move(queue->front());
     queue->pop_front();
+    running_.push_back(&action);
     RunAction(action);
+    running_.pop_back();
     if (machine_->BudgetExhausted()) {
       // The scripts of this frame ran out of time: the rest of the queue is dropped and
       // the movie goes on with the next frame.
@@ -375,11 +377,15 @@ void Player::Tick() {
   for (auto& [clip, init] : inits) {
     if (init && !clip->Removed()) pendingInits_.emplace_back(clip, std::move(init));
   }
+  frameQueue_ = true;
   RunQueue();
+  frameQueue_ = false;
   if (as3) as3->AfterFrame();
   RunTimers();
   RunLaterQueue();
+  frameQueue_ = true;
   RunQueue();
+  frameQueue_ = false;
   SyncTextFields();
   if (runtime_->heap.AllocatedSinceCollection() > kCollectAfterBytes) Collect();
 }
@@ -850,6 +856,7 @@ void Player::TraceRoots(gc::Tracer& tracer) const {
   };
   for (const auto& queue : queues_)
     for (const QueuedAction& action : queue) markAction(action);
+  for (const QueuedAction* action : running_) markAction(*action);
   for (const QueuedAction& action : later_) markAction(action);
   for (const QueuedAction& action : laterNow_) markAction(action);
   for (const auto& [load, pending] : fetches_) tracer.Mark(pending.keepAlive);
@@ -865,6 +872,16 @@ void Player::TraceRoots(gc::Tracer& tracer) const {
 void Player::Collect() {
   if (machine_->Running()) return;
   runtime_->heap.Collect([this](gc::Tracer& tracer) { TraceRoots(tracer); });
+}
+
+bool Player::CollectDuringScript() {
+  // Only one queued block or method runs (no native code between it and the frame
+  // loop), so the interpreter's frames, the queues and running_ are all that is held.
+  if (!frameQueue_ || running_.size() != 1) return false;
+  const QueuedAction::Kind kind = running_.front()->kind;
+  if (kind != QueuedAction::Kind::Block && kind != QueuedAction::Kind::Method) return false;
+  runtime_->heap.Collect([this](gc::Tracer& tracer) { TraceRoots(tracer); });
+  return true;
 }
 
 }  // namespace vantrel::flash

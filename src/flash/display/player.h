@@ -74,6 +74,9 @@ struct PlayerHooks {
   std::function<void(std::uint64_t id)> cancelFetch;
   // Folder for SharedObject data ("" keeps them in memory).
   std::string sharedObjectFolder;
+  // A script was stopped for running too long or taking too much memory (the message
+  // for the log and the status area; standard error has it too).
+  std::function<void(const std::string& message)> scriptStopped;
 };
 
 // Maps the object's own twips to stage twips.
@@ -264,6 +267,14 @@ class Player {
 
   // Collects garbage now (between frames only).
   void Collect();
+  // Collects while a frame's queued script runs, when the interpreter asks because the
+  // script's data outgrew the heap's budget; false where the C++ stack may hold cells
+  // the roots do not reach (anything but a queued block or method of the frame loop).
+  bool CollectDuringScript();
+  // A script was stopped (too long, too much memory): the log line the host shows.
+  void ScriptStopped(const std::string& message) {
+    if (hooks_.scriptStopped) hooks_.scriptStopped(message);
+  }
   std::size_t LiveCells() const { return runtime_->heap.CellCount(); }
 
  private:
@@ -343,6 +354,10 @@ class Player {
   int instances_ = 0;
   std::uint32_t random_ = 0x2545F491u;
   std::chrono::steady_clock::time_point scriptDeadline_;
+  // The queued actions running now (outermost first), kept reachable for collections
+  // during a script; frameQueue_ while the frame loop drains the queue.
+  std::vector<const QueuedAction*> running_;
+  bool frameQueue_ = false;
 
   // Input state.
   QPointF mouse_{0, 0};

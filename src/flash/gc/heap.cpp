@@ -1,5 +1,7 @@
 #include "flash/gc/heap.h"
 
+#include <algorithm>
+
 namespace vantrel::flash::gc {
 
 Heap::~Heap() {
@@ -22,10 +24,12 @@ void Heap::Drain(Tracer& tracer) {
 
 std::size_t Heap::Sweep() {
   std::size_t freed = 0;
+  std::size_t live = 0;
   Cell** link = &head_;
   while (Cell* cell = *link) {
     if (cell->marked_) {
       cell->marked_ = false;
+      live += cell->size_ + cell->ExtraBytes();
       link = &cell->next_;
       continue;
     }
@@ -34,9 +38,22 @@ std::size_t Heap::Sweep() {
     ++freed;
   }
   count_ -= freed;
+  liveBytes_ = live;
   allocatedSince_ = 0;
+  SetLimit();
   ++collections_;
   return freed;
+}
+
+void Heap::SetLimit() {
+  // Live data under the budget may gather an eighth of the budget in garbage before
+  // the next collection (at least up to the budget itself); over it, only up to the
+  // hard limit.
+  if (liveBytes_ > budget_) {
+    limit_ = HardLimit();
+  } else {
+    limit_ = std::min(HardLimit(), std::max(budget_, liveBytes_ + budget_ / 8));
+  }
 }
 
 }  // namespace vantrel::flash::gc

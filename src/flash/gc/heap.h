@@ -28,6 +28,7 @@ class Cell {
   friend class Tracer;
   Cell* next_ = nullptr;
   bool marked_ = false;
+  std::uint32_t size_ = 0;  // sizeof the cell's own type
 };
 
 class Tracer {
@@ -56,10 +57,12 @@ class Heap {
   T* Make(Args&&... args) {
     T* cell = new T(static_cast<Args&&>(args)...);
     cell->next_ = head_;
+    cell->size_ = static_cast<std::uint32_t>(sizeof(T));
     head_ = cell;
     ++count_;
     ++made_;
-    allocatedSince_ += sizeof(T);
+    // A string's text is all there at birth; other cells grow later and say so (Note).
+    allocatedSince_ += sizeof(T) + static_cast<const Cell*>(cell)->ExtraBytes();
     return cell;
   }
 
@@ -79,7 +82,39 @@ class Heap {
   // Bytes of cells made since the last collection (an estimate that drives collections).
   std::size_t AllocatedSinceCollection() const { return allocatedSince_; }
   void Note(std::size_t bytes) { allocatedSince_ += bytes; }
+  // Notes that a cell's outside storage went from before to after bytes (only growth counts).
+  void NoteGrowth(std::size_t before, std::size_t after) {
+    if (after > before) allocatedSince_ += after - before;
+  }
   std::size_t CollectionCount() const { return collections_; }
+
+  // The memory budget for script data. Scripts may keep up to the budget alive.
+  // Garbage counts until a collection frees it, so the heap asks for one (OverBudget)
+  // when the total reaches the budget, or an eighth of the budget past what was alive
+  // when that is more, and the total never passes a hard limit of 1.125 times the
+  // budget (plus the one allocation that crossed it).
+  static constexpr std::size_t kDefaultBudget = std::size_t{512} << 20;
+  void SetBudget(std::size_t bytes) {
+    budget_ = bytes;
+    SetLimit();
+  }
+  std::size_t Budget() const { return budget_; }
+  std::size_t HardLimit() const { return budget_ + budget_ / 8; }
+  // Bytes alive at the last collection plus everything made or grown since.
+  std::size_t Bytes() const { return liveBytes_ + allocatedSince_; }
+  // Bytes alive at the last collection (cells and what they hold outside themselves).
+  std::size_t LiveBytes() const { return liveBytes_; }
+  // Whether a script must stop or collect before it goes on (checked per instruction).
+  bool OverBudget() const { return liveBytes_ + allocatedSince_ > limit_; }
+  // What a script over budget does when no collection is possible: true to stop (past
+  // the hard limit); false to go on up to it.
+  bool StopWithoutCollection() {
+    if (Bytes() > HardLimit()) return true;
+    limit_ = HardLimit();
+    return false;
+  }
+  // After a collection: whether the live data is over the budget.
+  bool LiveOverBudget() const { return liveBytes_ > budget_; }
 
  private:
   void Drain(Tracer& tracer);
@@ -89,6 +124,10 @@ class Heap {
   std::size_t made_ = 0;
   std::size_t allocatedSince_ = 0;
   std::size_t collections_ = 0;
+  void SetLimit();
+  std::size_t liveBytes_ = 0;
+  std::size_t budget_ = kDefaultBudget;
+  std::size_t limit_ = kDefaultBudget;
 };
 
 }  // namespace vantrel::flash::gc

@@ -43,7 +43,11 @@ class Elements {
   void Set(std::int32_t i, const Value& v) {
     if (i < 0 || i >= kMaxLength) return;
     if (data_) {
-      if (static_cast<std::size_t>(i) >= data_->elements.size()) data_->elements.resize(i + 1);
+      if (static_cast<std::size_t>(i) >= data_->elements.size()) {
+        const std::size_t before = data_->Bytes();
+        data_->elements.resize(i + 1);
+        machine_.Rt().heap.NoteGrowth(before, data_->Bytes());
+      }
       data_->elements[i] = v;
       return;
     }
@@ -59,7 +63,9 @@ class Elements {
   void SetLength(std::int32_t length) {
     length = std::clamp(length, 0, kMaxLength);
     if (data_) {
+      const std::size_t before = data_->Bytes();
       data_->elements.resize(length);
+      machine_.Rt().heap.NoteGrowth(before, data_->Bytes());
       return;
     }
     machine_.Set(object_, "length", Value::Number(length));
@@ -97,10 +103,13 @@ Value ArrayConstruct(Call& call) {
   if (!call.self) return ArrayCall(call);
   // The new object (or a subclass instance calling super()) becomes the array itself.
   if (ArrayData* data = call.self->Array()) {
+    const std::size_t before = data->Bytes();
     data->elements = ConstructorElements(call);
+    call.machine.Rt().heap.NoteGrowth(before, data->Bytes());
   } else if (Fresh(call.self)) {
     auto fresh = std::make_unique<ArrayData>();
     fresh->elements = ConstructorElements(call);
+    call.machine.Rt().heap.Note(fresh->Bytes());
     call.self->kind = NativeKind::Array;
     call.self->native = std::move(fresh);
   }
@@ -147,7 +156,9 @@ Value Unshift(Call& call) {
   const std::int32_t length = a.Length();
   const auto added = static_cast<std::int32_t>(call.Count());
   if (ArrayData* data = call.self->Array()) {
+    const std::size_t before = data->Bytes();
     data->elements.insert(data->elements.begin(), call.args.begin(), call.args.end());
+    call.machine.Rt().heap.NoteGrowth(before, data->Bytes());
     return Value::Number(static_cast<double>(data->elements.size()));
   }
   for (std::int32_t i = length - 1; i >= 0; --i) a.Set(i + added, a.Get(i));
@@ -226,7 +237,9 @@ Value Splice(Call& call) {
   if (call.Count() > 2) result.insert(result.end(), call.args.begin() + 2, call.args.end());
   result.insert(result.end(), all.begin() + start + count, all.end());
   if (ArrayData* data = call.self->Array()) {
+    const std::size_t before = data->Bytes();
     data->elements = std::move(result);
+    call.machine.Rt().heap.NoteGrowth(before, data->Bytes());
   } else {
     for (std::size_t i = 0; i < result.size(); ++i) a.Set(static_cast<std::int32_t>(i), result[i]);
     for (std::size_t i = result.size(); i < all.size(); ++i) a.Delete(static_cast<std::int32_t>(i));

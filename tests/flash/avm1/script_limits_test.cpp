@@ -1,0 +1,164 @@
+// Scripts that take all memory or all time within one frame are stopped; the movie
+// and the next frame go on.
+#include <gtest/gtest.h>
+
+#include <chrono>
+
+#include "../movie_test_support.h"
+
+namespace vantrel::flash {
+namespace {
+
+using testing::Actions;
+using testing::Bytes;
+using testing::PutBytes;
+
+constexpr std::size_t kMiB = std::size_t{1} << 20;
+
+// Jumps back to the start of body, forever.
+void Forever(Actions& a, const Actions& body) {
+  a.Raw(body.Data());
+  const int back = -static_cast<int>(body.Data().size() + 5);
+  a.OpWith(0x99, {static_cast<std::uint8_t>(back & 0xFF), static_cast<std::uint8_t>((back >> 8) & 0xFF)});
+}
+
+// `name = new Array(args...)` with the arguments already pushed in reverse.
+Actions& NewArray(Actions& a, int argc) { return a.PushNumber(argc).PushString("Array").Op(0x40); }
+
+// a.push(<top of stack>); the result dropped.
+Actions& PushOntoA(Actions& a) { return a.PushNumber(1).PushString("a").GetVariable().PushString("push").Op(0x52).Op(0x17); }
+
+struct Budgeted {
+  std::shared_ptr<Movie> movie;
+  std::unique_ptr<Player> player;
+  std::vector<std::string> traces;
+  std::vector<std::string> stops;
+};
+
+// A two-frame movie: frame 1 runs first, frame 2 traces "frame 2"; the heap's budget
+// is lowered to budget before the first frame.
+std::unique_ptr<Budgeted> RunWithBudget(const Actions& first, std::size_t budget) {
+  auto run = std::make_unique<Budgeted>();
+  Bytes tags = first.Tag();
+  PutBytes(tags, testing::ShowFrame());
+  PutBytes(tags, Actions().TraceString("frame 2").Stop().Tag());
+  PutBytes(tags, testing::ShowFrame());
+  PutBytes(tags, testing::End());
+  std::string error;
+  run->movie = LoadMovieFromBytes(testing::MakeMovie(tags, 100, 100, 2, 8), &error);
+  EXPECT_TRUE(run->movie) << error;
+  PlayerHooks hooks;
+  Budgeted* raw = run.get();
+  hooks.trace = [raw](const std::string& line) { raw->traces.push_back(line); };
+  hooks.scriptStopped = [raw](const std::string& message) { raw->stops.push_back(message); };
+  run->player = std::make_unique<Player>(run->movie, hooks);
+  run->player->Script().heap.SetBudget(budget);
+  run->player->Tick();
+  return run;
+}
+
+TEST(ScriptMemoryBudget, ArraysOfArraysStopAtTheBudgetAndTheNextFrameRuns) {
+  // a = []; while (true) a.push(new Array(4194303));   (64 MiB of slots each)
+  Actions a;
+  a.PushString("a");
+  NewArray(a, 0).SetVariable();
+  Actions body;
+  body.PushNumber(4194303);
+  NewArray(body, 1);
+  PushOntoA(body);
+  Forever(a, body);
+  a.TraceString("not reached");
+  const std::size_t budget = 160 * kMiB;
+  auto run = RunWithBudget(a, budget);
+  gc::Heap& heap = run->player->Script().heap;
+  // The array that crossed the limit is made before the check sees it.
+  EXPECT_LE(heap.Bytes(), heap.HardLimit() + 65 * kMiB);
+  ASSERT_EQ(run->stops.size(), 1u);
+  EXPECT_NE(run->stops[0].find("160 MB of memory"), std::string::npos) << run->stops[0];
+  run->player->Tick();
+  EXPECT_EQ(run->traces, std::vector<std::string>{"frame 2"});
+  // The arrays made stay alive (a holds them): within the budget plus one array.
+  run->player->Collect();
+  EXPECT_LE(heap.LiveBytes(), budget + 65 * kMiB);
+  EXPECT_GE(heap.LiveBytes(), budget - 65 * kMiB);
+}
+
+TEST(ScriptMemoryBudget, BigStringsStopAtTheBudgetWhileGarbageIsCollected) {
+  // s = "x" doubled to 16 MiB; a = []; while (true) a.push(s.substr(1) + "y");
+  // Each round leaves 16 MiB of garbage besides the 16 MiB it keeps.
+  Actions a;
+  a.PushString("s").PushString("x").SetVariable();
+  for (int i = 0; i < 24; ++i) {
+    a.PushString("s").PushString("s").GetVariable().PushString("s").GetVariable().Op(0x21).SetVariable();
+  }
+  a.PushString("a");
+  NewArray(a, 0).SetVariable();
+  Actions body;
+  body.PushString("y").PushNumber(1).PushNumber(1).PushString("s").GetVariable().PushString("substr").Op(0x52);
+  body.Op(0x4D).Op(0x47);  // swap, add: s.substr(1) + "y"
+  PushOntoA(body);
+  Forever(a, body);
+  const std::size_t budget = 64 * kMiB;
+  auto run = RunWithBudget(a, budget);
+  gc::Heap& heap = run->player->Script().heap;
+  EXPECT_LE(heap.Bytes(), heap.HardLimit() + 16 * kMiB);
+  ASSERT_EQ(run->stops.size(), 1u);
+  run->player->Tick();
+  EXPECT_EQ(run->traces, std::vector<std::string>{"frame 2"});
+  // Garbage was collected on the way: far more than the budget went through the loop
+  // only if the kept strings reached it, so the live data is near the budget.
+  run->player->Collect();
+  EXPECT_GE(heap.LiveBytes(), budget - 2 * 16 * kMiB);
+}
+
+TEST(ScriptMemoryBudget, GarbageAloneNeverStopsAScript) {
+  // for (i = 0; i < 60; i++) t = s + i;  with s 1 MiB: 60 MiB of garbage, budget 16 MiB.
+  Actions a;
+  a.PushString("s").PushString("x").SetVariable();
+  for (int i = 0; i < 20; ++i) {
+    a.PushString("s").PushString("s").GetVariable().PushString("s").GetVariable().Op(0x21).SetVariable();
+  }
+  a.PushString("i").PushNumber(0).SetVariable();
+  Actions body;
+  body.PushString("t").PushString("s").GetVariable().PushString("i").GetVariable().Op(0x47).SetVariable();
+  body.PushString("i").PushString("i").GetVariable().Op(0x50).SetVariable();
+  body.PushString("i").GetVariable().PushNumber(60).Op(0x48);  // i < 60
+  a.Raw(body.Data());
+  const int back = -static_cast<int>(body.Data().size() + 5);
+  a.OpWith(0x9D, {static_cast<std::uint8_t>(back & 0xFF), static_cast<std::uint8_t>((back >> 8) & 0xFF)});
+  a.PushString("i").GetVariable().Trace();
+  auto run = RunWithBudget(a, 16 * kMiB);
+  EXPECT_TRUE(run->stops.empty());
+  EXPECT_EQ(run->traces, std::vector<std::string>{"60"});
+  EXPECT_LE(run->player->Script().heap.Bytes(), run->player->Script().heap.HardLimit());
+}
+
+TEST(ScriptTimeBudget, GotoPingPongWithinOneTickEnds) {
+  // Frame 1: gotoAndPlay(2); frame 2: gotoAndPlay(1): every action runs at once, so
+  // one tick would go on forever without the per-tick budget.
+  Bytes tags = Actions().GotoFrame(1).Play().Tag();
+  PutBytes(tags, testing::ShowFrame());
+  PutBytes(tags, Actions().TraceString("2").GotoFrame(0).Play().Tag());
+  PutBytes(tags, testing::ShowFrame());
+  PutBytes(tags, testing::End());
+  std::string error;
+  auto movie = LoadMovieFromBytes(testing::MakeMovie(tags, 100, 100, 2, 8), &error);
+  ASSERT_TRUE(movie) << error;
+  PlayerHooks hooks;
+  std::size_t traces = 0;
+  std::vector<std::string> stops;
+  hooks.trace = [&](const std::string&) { ++traces; };
+  hooks.scriptStopped = [&](const std::string& message) { stops.push_back(message); };
+  Player player(movie, hooks);
+  const auto start = std::chrono::steady_clock::now();
+  player.Tick();
+  player.Tick();
+  player.Tick();
+  const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  // A tick's scripts end within its budget (one second of time), even in a sanitizer build.
+  EXPECT_LT(seconds, 3 * 1.5);
+  EXPECT_GT(traces, 0u);
+}
+
+}  // namespace
+}  // namespace vantrel::flash
