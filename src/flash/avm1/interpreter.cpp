@@ -1421,7 +1421,8 @@ Value Interpreter::Run(std::size_t base) {
       case 0x8D: {  // WaitForFrame2
         const int skip = r.U8();
         const Value f = Pop();
-        const int wanted = static_cast<int>(ToNumber(f)) - 1;
+        // Compared as a number: NaN or a frame beyond int range must not overflow.
+        const double wanted = std::trunc(ToNumber(f)) - 1;
         if (wanted >= FramesLoaded(AsDisplay(frame.target))) SkipActions(frame, skip);
         break;
       }
