@@ -167,5 +167,46 @@ TEST(Timeline, ASpriteThatPlacesItselfStopsAtTheNestingLimit) {
   EXPECT_EQ(Depths(run->player->Root()), (std::vector<int>{1}));
 }
 
+// tellTarget to a name that leads nowhere hands gotos and variables to the root; a frame
+// that is not a number is frame 0 (NaN included), so the root starts over and plays.
+TEST(Timeline, ATellTargetThatFindsNothingActsOnTheRoot) {
+  auto setTarget = [](const std::string& path) {
+    Bytes data;
+    testing::PutString(data, path);
+    return data;
+  };
+  testing::Actions sprite;
+  sprite.OpWith(0x8B, setTarget("nothing_here"));
+  sprite.PushString("n").PushNumber(3).Op(0x3C);  // var n = 3
+  sprite.PushString("n").GetVariable().OpWith(0x9F, {0});  // gotoAndStop(n)
+  sprite.OpWith(0x8B, setTarget(""));
+  Bytes spriteTags = sprite.Tag();
+  PutBytes(spriteTags, testing::ShowFrame());
+  PutBytes(spriteTags, testing::End());
+  Bytes tags = testing::DefineSprite(3, 1, spriteTags);
+  PutBytes(tags, testing::Actions().Stop().Tag());
+  PutBytes(tags, testing::PlaceObject2(At(1, 3)));
+  PutBytes(tags, testing::ShowFrame());
+  PutBytes(tags, testing::ShowFrame());
+  PutBytes(tags, testing::Actions().TraceString("root frame 3").Tag());
+  PutBytes(tags, testing::ShowFrame());
+  auto run = StartMovie(tags, 3, 7);
+  EXPECT_EQ(RootVariable(*run, "n"), "3");
+  EXPECT_EQ(run->player->Root().CurrentFrame(), 2);  // counted from 0
+  EXPECT_EQ(run->traces, (std::vector<std::string>{"root frame 3"}));
+
+  Bytes rootTags = testing::Actions().Stop().Tag();
+  PutBytes(rootTags, testing::ShowFrame());
+  PutBytes(rootTags, testing::Actions().TraceString("root frame 2").Stop().Tag());
+  PutBytes(rootTags, testing::ShowFrame());
+  auto run2 = StartMovie(rootTags, 2, 7);
+  testing::Actions gotoNaN;
+  gotoNaN.PushNumber(0).PushNumber(0).Op(0x0D).OpWith(0x9F, {1}).Op(0);  // gotoAndPlay(0/0)
+  run2->player->Machine().RunBlock(std::make_shared<const std::vector<std::uint8_t>>(gotoNaN.Data()),
+                                   run2->player->Root().ScriptObject(), 7);
+  run2->player->Tick();
+  EXPECT_EQ(run2->traces, (std::vector<std::string>{"root frame 2"}));
+}
+
 }  // namespace
 }  // namespace vantrel::flash

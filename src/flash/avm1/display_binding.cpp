@@ -273,8 +273,8 @@ bool GetDisplayMember(Interpreter& machine, DisplayObject& object, std::string_v
   if (name.empty()) return false;
   if (name[0] == '_') {
     if (SameNameNoCase(name, "_parent")) {
-      if (!object.Parent()) return false;
-      out = DisplayValue(object.Parent());
+      // A root's _parent is undefined, never a _parent its prototypes define.
+      out = object.Parent() ? DisplayValue(object.Parent()) : Value();
       return true;
     }
     if (SameNameNoCase(name, "_root")) {

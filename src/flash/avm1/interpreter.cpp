@@ -58,6 +58,7 @@ struct Interpreter::Frame {
   Object* newObject = nullptr;
   bool pushResult = false;  // the caller is a frame of the same run waiting for the result
   bool targetRestored = false;  // SetTarget("") ran in this frame
+  bool targetLost = false;      // the last SetTarget named nothing (the root stands in)
 };
 
 // The pools and literal strings of every block run so far, by the address of their
@@ -330,6 +331,24 @@ Object* Interpreter::Target() {
 
 namespace {
 constexpr int kMaxChain = 256;
+
+// Whether addProperty put a getter on the object itself (it then wins over array elements).
+// What a watcher sees as the old value: the stored value along the prototype chain,
+// without calling getters (a property added by addProperty keeps its earlier value).
+Value StoredValue(Object* object, std::string_view name, bool cs, int version) {
+  Object* at = object;
+  for (int depth = 0; at && depth < kMaxChain; at = at->proto, ++depth) {
+    if (const Property* p = at->FindOwn(name, cs); p && VisibleIn(p->attributes, version)) return p->value;
+  }
+  return Value();
+}
+
+bool HasAccessor(const Object* object) {
+  for (const Property& p : object->Properties()) {
+    if (p.getter) return true;
+  }
+  return false;
+}
 }
 
 Value Interpreter::Get(Object* object, std::string_view name) {
@@ -376,6 +395,12 @@ Value Interpreter::Get(Object* object, std::string_view name) {
         if (GetDisplayMember(*this, *display, name, out)) return out;
       }
     }
+  }
+  if (at) {
+    // A prototype chain that loops: the lookup overflows and the whole script stops.
+    std::fprintf(stderr, "vantrel: a prototype chain is 256 objects long; the action list was stopped\n");
+    aborting_ = true;
+    return Value();
   }
   if (name != "__resolve") {
     const Value resolve = Get(object, "__resolve");
@@ -464,7 +489,7 @@ void Interpreter::Set(Object* object, std::string_view name, const Value& value)
     for (std::size_t i = 0; i < watchers->size(); ++i) {
       if (!SameName((*watchers)[i].name, name, cs)) continue;
       const Watcher w = (*watchers)[i];
-      const Value old = Get(object, name);
+      const Value old = StoredValue(object, name, cs, version);
       const Value args[] = {Str(std::string(name)), old, value, w.userData};
       stored = CallFunction(Value::Obj(w.callback), Value::Obj(object), args);
       break;
@@ -498,7 +523,13 @@ void Interpreter::Set(Object* object, std::string_view name, const Value& value)
   Object* at = object;
   for (int depth = 0; at && depth < kMaxChain; at = at->proto, ++depth) {
     Property* p = at->FindOwn(name, cs);
-    if (!p || !VisibleIn(p->attributes, version)) continue;
+    if (!p) continue;
+    if (!VisibleIn(p->attributes, version)) {
+      // A property hidden from this version is replaced by a plain one.
+      if (at != object) continue;
+      *p = Property{p->name, stored, nullptr, nullptr, 0};
+      return;
+    }
     if (p->getter) {
       if (p->setter) {
         const Value args[] = {stored};
@@ -527,7 +558,8 @@ std::vector<std::string> Interpreter::Enumerate(Object* object) {
   for (Object* at = object; at && guard < kMaxChain; at = at->proto, ++guard) {
     const auto& props = at->Properties();
     for (auto it = props.rbegin(); it != props.rend(); ++it) {
-      if ((it->attributes & kDontEnum) || !VisibleIn(it->attributes, version)) continue;
+      // Properties hidden from this version still enumerate (they read as undefined).
+      if (it->attributes & kDontEnum) continue;
       if (std::find(seen.begin(), seen.end(), it->name) != seen.end()) continue;
       seen.push_back(it->name);
       names.push_back(it->name);
@@ -1046,6 +1078,9 @@ Value Interpreter::GetVariable(std::string_view name) {
     if (found) return v;
     return Value();
   }
+  // After a tellTarget that found nothing, the properties of the missing clip read as
+  // undefined (its variables are the root's).
+  if (!frames_.empty() && frames_.back()->targetLost && DisplayPropertyIndex(name) >= 0) return Value();
   bool found = false;
   return LookupVariable(name, found);
 }
@@ -1429,9 +1464,9 @@ Value Interpreter::Run(std::size_t base) {
       case 0x8B: SetTargetPath(frame, r.StringView()); break;
       case 0x20: {  // SetTarget2
         const Value t = Pop();
-        if (Object* o = t.AsObject(); o && AsDisplay(o)) {
-          frame.target = o;
-          if (frame.scope.size() > 1) frame.scope[1] = o;
+        if (DisplayObject* d = AsDisplay(t.AsObject())) {
+          // A clip is found again by its path: of two clips with one name, the first wins.
+          SetTargetPath(frame, DisplayDotPath(d));
         } else {
           SetTargetPath(frame, ToString(t));
         }
@@ -1445,8 +1480,11 @@ Value Interpreter::Run(std::size_t base) {
         if (f.IsString()) {
           GotoTarget(frame, f.string->Text(), play, bias);
         } else {
-          const double n = ToNumber(f);
-          if (!std::isnan(n)) GotoFrame(*this, AsDisplay(frame.target), static_cast<int>(n) - 1 + bias, play);
+          // A frame that is not a number counts as frame 0, as it does in SWF 6 and earlier.
+          double n = ToNumber(f);
+          if (std::isnan(n)) n = 0;
+          n = std::clamp(n, -1e9, 1e9);
+          GotoFrame(*this, AsDisplay(frame.target), static_cast<int>(n) - 1 + bias, play);
         }
         break;
       }
@@ -1701,7 +1739,8 @@ Value Interpreter::Run(std::size_t base) {
       case 0x4E: {
         const Value nameValue = Pop();
         const Value object = Pop();
-        if (nameValue.IsNumber() && object.IsObject() && object.object->kind == NativeKind::Array) {
+        if (nameValue.IsNumber() && object.IsObject() && object.object->kind == NativeKind::Array &&
+            !HasAccessor(object.object)) {
           const double n = nameValue.number;
           const auto& elements = object.object->Array()->elements;
           if (n >= 0 && n < static_cast<double>(elements.size()) && n == std::trunc(n)) {
@@ -1719,7 +1758,7 @@ Value Interpreter::Run(std::size_t base) {
         const Value object = Pop();
         Object* o = object.AsObject();
         if (!o) break;
-        if (nameValue.IsNumber() && o->kind == NativeKind::Array && !o->Watchers()) {
+        if (nameValue.IsNumber() && o->kind == NativeKind::Array && !o->Watchers() && !HasAccessor(o)) {
           const double n = nameValue.number;
           auto& elements = o->Array()->elements;
           if (n >= 0 && n < static_cast<double>(elements.size()) && n == std::trunc(n)) {
@@ -2040,6 +2079,7 @@ void Interpreter::SkipActions(Frame& frame, int count) {
 }
 
 void Interpreter::SetTargetPath(Frame& frame, std::string_view path) {
+  frame.targetLost = false;
   if (path.empty()) {
     frame.targetRestored = true;
     frame.target = frame.originalTarget;
@@ -2049,8 +2089,7 @@ void Interpreter::SetTargetPath(Frame& frame, std::string_view path) {
   DisplayObject* base = AsDisplay(frame.originalTarget);
   DisplayObject* found = ResolveTarget(*this, AsDisplay(frame.target) ? AsDisplay(frame.target) : base, path);
   if (!found) {
-    // A path that names nothing leaves actions without a target (they do nothing); so
-    // does any path from a clip that is gone.
+    // Any path from a clip that is gone leaves actions without a target (they do nothing).
     if (!base) {
       frame.target = nullptr;
       return;
@@ -2061,7 +2100,11 @@ void Interpreter::SetTargetPath(Frame& frame, std::string_view path) {
       if (frame.scope.size() > 1) frame.scope[1] = o;
       return;
     }
-    frame.target = nullptr;
+    // A path that names nothing from a clip that is still there leads to the root.
+    Object* root = RootOf(frame.originalTarget).AsObject();
+    frame.target = root;
+    if (frame.scope.size() > 1 && root) frame.scope[1] = root;
+    frame.targetLost = true;
     return;
   }
   Object* o = DisplayValue(found).AsObject();

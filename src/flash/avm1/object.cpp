@@ -6,7 +6,8 @@ namespace vantrel::flash::avm1 {
 
 bool VisibleIn(std::uint16_t attributes, int swfVersion) {
   if ((attributes & kVersion6) && swfVersion < 6) return false;
-  if ((attributes & kVersion7) && swfVersion < 7) return false;
+  if ((attributes & kVersion7Only) && swfVersion < 7) return false;
+  if ((attributes & kHiddenInSwf6) && swfVersion == 6) return false;
   if ((attributes & kVersion8) && swfVersion < 8) return false;
   if ((attributes & kVersion9) && swfVersion < 9) return false;
   if ((attributes & kVersion10) && swfVersion < 10) return false;
@@ -73,8 +74,7 @@ Property& Object::Define(std::string_view name, Value value, std::uint16_t attri
 Property& Object::DefineAccessor(std::string_view name, Object* getter, Object* setter, std::uint16_t attributes) {
   for (Property& p : properties_) {
     if (p.name == name) {
-      p.value = Value();
-      p.getter = getter;
+      p.getter = getter;  // the earlier value stays in the property (watchers see it)
       p.setter = setter;
       p.attributes = attributes;
       return p;

@@ -23,6 +23,8 @@ enum Attribute : std::uint16_t {
   kDontDelete = 2,
   kReadOnly = 4,
   kVersion6 = 0x80,   // hidden from code of SWF 5 and earlier
+  kHiddenInSwf6 = 0x100,
+  kVersion7Only = 0x400,
   kVersion7 = 0x500,  // hidden before SWF 7
   kVersion8 = 0x1000,
   kVersion9 = 0x2000,

@@ -327,10 +327,15 @@ TEST_F(Language, ObjectMethodsAndPropertyFlags) {
   EXPECT_EQ(o->FindOwn("b", true)->attributes, kDontEnum | kReadOnly);
   machine.CallFunction(flags, Value(), std::vector<Value>{ov, Value::Null(), Num(0), Num(kReadOnly)});
   EXPECT_EQ(o->FindOwn("a", true)->attributes, kDontEnum);
-  // A property hidden from SWF 7 code is no own property of SWF 6 code.
+  // A property hidden from SWF 7 code reads as undefined in SWF 6 code but is still own
+  // there; 0x100 hides only from SWF 6.
   machine.CallFunction(flags, Value(), std::vector<Value>{ov, Str("b"), Num(kVersion7)});
-  EXPECT_FALSE(CallAt(6, ov, "hasOwnProperty", {Str("b")}).boolean);
-  EXPECT_TRUE(CallAt(7, ov, "hasOwnProperty", {Str("b")}).boolean);
+  EXPECT_TRUE(CallAt(6, ov, "hasOwnProperty", {Str("b")}).boolean);
+  EXPECT_TRUE(VisibleIn(kVersion7, 7));
+  EXPECT_FALSE(VisibleIn(kVersion7, 6));
+  EXPECT_TRUE(VisibleIn(kHiddenInSwf6, 5));
+  EXPECT_FALSE(VisibleIn(kHiddenInSwf6, 6));
+  EXPECT_TRUE(VisibleIn(kHiddenInSwf6, 7));
 
   const Value getter = Value::Obj(rt.MakeFunction([](avm1::Call& c) -> Value { return c.machine.Str("got"); }));
   EXPECT_FALSE(Call(ov, "addProperty", {Str("p"), getter, Num(1)}).boolean);  // a setter must be a function or null
@@ -453,6 +458,33 @@ TEST_F(Language, BroadcasterListenersAsThePlayerKeepsThem) {
   EXPECT_TRUE(Call(src, "broadcastMessage").IsUndefined());
   // The listener list is hidden from for..in.
   EXPECT_TRUE(source->FindOwn("_listeners", true)->attributes & kDontEnum);
+}
+
+// A watcher sees the value stored in the property, never what a getter answers; a getter
+// put over an array index wins over the element.
+TEST_F(Language, WatchersSeeStoredValuesAndGettersWinOverElements) {
+  static std::vector<std::string> seen;
+  seen.clear();
+  const Value getter = Value::Obj(rt.MakeFunction([](avm1::Call& c) -> Value {
+    seen.push_back("getter");
+    return c.machine.Str("ten");
+  }));
+  const Value watcher = Value::Obj(rt.MakeFunction([](avm1::Call& c) -> Value {
+    seen.push_back("old " + c.machine.ToString(c.Arg(1)));
+    return c.Arg(2);
+  }));
+  Object* proto = machine.NewObject();
+  proto->Define("x", Num(3));
+  EXPECT_TRUE(Call(Value::Obj(proto), "addProperty", {Str("x"), getter, Value::Null()}).boolean);
+  Object* o = machine.NewObject();
+  o->proto = proto;
+  EXPECT_TRUE(Call(Value::Obj(o), "watch", {Str("x"), watcher}).boolean);
+  machine.Set(o, "x", Num(4));
+  EXPECT_EQ(seen, (std::vector<std::string>{"old 3"}));
+
+  const Value list = Array({Num(1), Num(2), Num(3)});
+  EXPECT_TRUE(Call(list, "addProperty", {Num(2), getter, Value::Null()}).boolean);
+  EXPECT_EQ(Text(machine.GetMember(list, "2")), "ten");
 }
 
 }  // namespace

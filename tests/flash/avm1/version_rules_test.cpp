@@ -118,5 +118,16 @@ TEST(Avm1VersionRules, DotPathsFallBackToOuterScopesAndVarFollowsPaths) {
   EXPECT_FALSE(f.machine.Has(timeline, "o.p"));
 }
 
+TEST(Avm1VersionRules, ALookupThroughAPrototypeLoopStopsTheScript) {
+  ScriptFixture f;
+  Actions a;
+  a.Str("o").Num(0).Op(kInitObject).Op(kDefineLocal);                      // var o = {}
+  a.Str("o").Op(kGetVariable).Str("__proto__").Str("o").Op(kGetVariable).Op(0x4F);  // o.__proto__ = o
+  a.Str("before").Op(kTrace);
+  a.Str("o").Op(kGetVariable).Str("x").Op(0x4E).Op(0x17);                   // o.x;
+  a.Str("after").Op(kTrace);
+  EXPECT_EQ(RunActions(f, a, 8), (std::vector<std::string>{"before"}));
+}
+
 }  // namespace
 }  // namespace vantrel::flash::avm1

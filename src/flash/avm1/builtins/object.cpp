@@ -41,7 +41,9 @@ Value HasOwnProperty(Call& call) {
   const std::string name = ArgString(call, 0);
   // __proto__ is every object's own property in the player.
   if (call.self->proto && SameName(name, "__proto__", call.machine.CaseSensitive())) return Value::Bool(true);
-  return Value::Bool(OwnVisible(call, call.self, name) != nullptr || IsOwnArrayElement(call.self, name));
+  // Properties hidden from this version still count as own.
+  return Value::Bool(call.self->FindOwn(name, call.machine.CaseSensitive()) != nullptr ||
+                     IsOwnArrayElement(call.self, name));
 }
 
 Value IsPropertyEnumerable(Call& call) {
