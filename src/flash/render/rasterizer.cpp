@@ -182,19 +182,31 @@ class RowPass {
       }
       return;
     }
+    if (isSolid && Alpha(solid) == 255) {
+      for (int x = from; x < to; ++x) {
+        const std::uint32_t m = Alpha(mask[x]);
+        if (m == 255) {
+          row[x] = solid;
+        } else if (m != 0) {
+          row[x] = Lerp(row[x], solid, m);
+        }
+      }
+      return;
+    }
     for (int x = from; x < to; ++x) {
       const std::uint32_t m = Alpha(mask[x]);
       if (m == 0) continue;
       const Pixel old = row[x];
       const Pixel now = SourceOver(isSolid ? solid : shade[x], old);
-      if (m == 255) {
-        row[x] = now;
-        continue;
-      }
-      const auto lerp = [m](std::uint32_t a, std::uint32_t b) { return (a * (255 - m) + b * m + 127) / 255; };
-      row[x] = Pack(lerp(Alpha(old), Alpha(now)), lerp(Red(old), Red(now)), lerp(Green(old), Green(now)),
-                    lerp(Blue(old), Blue(now)));
+      row[x] = m == 255 ? now : Lerp(old, now, m);
     }
+  }
+
+  // old moved towards now by m / 255, rounded.
+  static Pixel Lerp(Pixel old, Pixel now, std::uint32_t m) {
+    const auto lerp = [m](std::uint32_t a, std::uint32_t b) { return (a * (255 - m) + b * m + 127) / 255; };
+    return Pack(lerp(Alpha(old), Alpha(now)), lerp(Red(old), Red(now)), lerp(Green(old), Green(now)),
+                lerp(Blue(old), Blue(now)));
   }
 
   Slot& SlotFor(std::uint32_t fill) {
@@ -336,10 +348,7 @@ class RowPass {
         row[x] = old;
         continue;
       }
-      const Pixel now = row[x];
-      const auto lerp = [m](std::uint32_t a, std::uint32_t b) { return (a * (255 - m) + b * m + 127) / 255; };
-      row[x] = Pack(lerp(Alpha(old), Alpha(now)), lerp(Red(old), Red(now)), lerp(Green(old), Green(now)),
-                    lerp(Blue(old), Blue(now)));
+      row[x] = Lerp(old, row[x], m);
     }
   }
 
