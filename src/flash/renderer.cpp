@@ -63,94 +63,61 @@ class Walker {
   void DrawMasked(QPainter& painter, const DisplayObject& mask, Iterator first, Iterator end, const QTransform& parent,
                   const ColorTransform& color, int nesting) {
     if (first == end) return;  // a mask over nothing draws nothing
-    // The mask is drawn as coverage (its alpha) by the same rasterizer as everything
-    // else, so its edges sample exactly like a shape's at every quality.
-    // Only the mask's own area needs the two pictures.
-    const QRect device(0, 0, painter.device()->width(), painter.device()->height());
-    const QRect area = MaskArea(mask, parent, nesting).toAlignedRect().adjusted(-1, -1, 1, 1).intersected(device);
-    if (area.isEmpty()) return;
-    const QTransform shifted = parent * QTransform::fromTranslate(-area.x(), -area.y());
-    if (CoverageTarget(painter) && RangeDrawsAlone(first, end, nesting)) {
-      // The rasterizer applies the mask's coverage as it draws the masked objects.
-      render::LayerImage coverageImage(area.size());
-      QImage& coverage = coverageImage.Image();
-      if (coverage.isNull()) return;
-      {
-        QPainter maskPainter(&coverage);
-        maskPainter.setRenderHints(painter.renderHints());
-        DrawObject(maskPainter, mask, shifted, MaskColor(), true, nesting);
-      }
-      const render::CoverageScope scope(CoverageTarget(painter), coverage, area.topLeft());
-      DrawRange(painter, first, end, parent, color, false, nesting);
-      return;
-    }
-    render::LayerImage layerImage(area.size()), coverageImage(area.size());
-    QImage& layer = layerImage.Image();
-    QImage& coverage = coverageImage.Image();
-    if (layer.isNull() || coverage.isNull()) return;
-    {
-      QPainter layerPainter(&layer);
-      layerPainter.setRenderHints(painter.renderHints());
-      DrawRange(layerPainter, first, end, shifted, color, false, nesting);
-    }
-    {
-      QPainter maskPainter(&coverage);
-      maskPainter.setRenderHints(painter.renderHints());
-      DrawObject(maskPainter, mask, shifted, MaskColor(), true, nesting);
-    }
-    {
-      QPainter combine(&layer);
-      combine.setCompositionMode(QPainter::CompositionMode_DestinationIn);
-      combine.drawImage(0, 0, coverage);
-    }
-    painter.save();
-    painter.resetTransform();
-    painter.drawImage(area.topLeft(), layer);
-    painter.restore();
+    DrawThrough(painter, mask, parent, nesting, RangeDrawsAlone(first, end, nesting),
+                [&](QPainter& target, const QTransform& shift) {
+                  DrawRange(target, first, end, parent * shift, color, false, nesting);
+                });
   }
 
-  // An object masked by setMask: drawn into a layer that keeps only what the mask,
-  // placed where it stands on the stage, covers.
+  // An object masked by setMask: drawn so that only what the mask, placed where it
+  // stands on the stage, covers shows.
   void DrawThroughMask(QPainter& painter, const DisplayObject& object, const QTransform& parent,
                        const ColorTransform& color, int nesting) {
     const DisplayObject& mask = *object.maskClip;
-    const QTransform maskParent = ParentTransform(mask);
+    DrawThrough(painter, mask, ParentTransform(mask), 0, DrawsAlone(object, nesting, true),
+                [&](QPainter& target, const QTransform& shift) {
+                  const DisplayObject* outer = maskedNow_;
+                  maskedNow_ = &object;
+                  DrawObject(target, object, parent * shift, color, false, nesting);
+                  maskedNow_ = outer;
+                });
+  }
+
+  // Draws what draw(painter, shift) draws through mask (drawn with maskParent). The
+  // mask is drawn as coverage (its alpha) by the same rasterizer as everything else,
+  // so its edges sample exactly like a shape's at every quality; only the mask's own
+  // area needs pictures. When the content goes straight through the rasterizer
+  // (direct), it applies the coverage as it draws (shift is the identity); otherwise
+  // the content is drawn into a layer (shift moves device pixels into it) that keeps
+  // only what the coverage covers.
+  template <typename DrawFn>
+  void DrawThrough(QPainter& painter, const DisplayObject& mask, const QTransform& maskParent, int maskNesting,
+                   bool direct, DrawFn&& draw) {
     const QRect device(0, 0, painter.device()->width(), painter.device()->height());
-    const QRect area = MaskArea(mask, maskParent, 0).toAlignedRect().adjusted(-1, -1, 1, 1).intersected(device);
+    const QRect area =
+        MaskArea(mask, maskParent, maskNesting).toAlignedRect().adjusted(-1, -1, 1, 1).intersected(device);
     if (area.isEmpty()) return;
     const QTransform shift = QTransform::fromTranslate(-area.x(), -area.y());
-    if (CoverageTarget(painter) && DrawsAlone(object, nesting, true)) {
-      render::LayerImage coverageImage(area.size());
-      QImage& coverage = coverageImage.Image();
-      if (coverage.isNull()) return;
-      {
-        QPainter maskPainter(&coverage);
-        maskPainter.setRenderHints(painter.renderHints());
-        DrawObject(maskPainter, mask, maskParent * shift, MaskColor(), true, 0);
-      }
-      const render::CoverageScope scope(CoverageTarget(painter), coverage, area.topLeft());
-      const DisplayObject* outer = maskedNow_;
-      maskedNow_ = &object;
-      DrawObject(painter, object, parent, color, false, nesting);
-      maskedNow_ = outer;
-      return;
-    }
-    render::LayerImage layerImage(area.size()), coverageImage(area.size());
-    QImage& layer = layerImage.Image();
+    render::LayerImage coverageImage(area.size());
     QImage& coverage = coverageImage.Image();
-    if (layer.isNull() || coverage.isNull()) return;
-    {
-      QPainter layerPainter(&layer);
-      layerPainter.setRenderHints(painter.renderHints());
-      const DisplayObject* outer = maskedNow_;
-      maskedNow_ = &object;
-      DrawObject(layerPainter, object, parent * shift, color, false, nesting);
-      maskedNow_ = outer;
-    }
+    if (coverage.isNull()) return;
     {
       QPainter maskPainter(&coverage);
       maskPainter.setRenderHints(painter.renderHints());
-      DrawObject(maskPainter, mask, maskParent * shift, MaskColor(), true, 0);
+      DrawObject(maskPainter, mask, maskParent * shift, MaskColor(), true, maskNesting);
+    }
+    if (direct && CoverageTarget(painter)) {
+      const render::CoverageScope scope(CoverageTarget(painter), coverage, area.topLeft());
+      draw(painter, QTransform());
+      return;
+    }
+    render::LayerImage layerImage(area.size());
+    QImage& layer = layerImage.Image();
+    if (layer.isNull()) return;
+    {
+      QPainter layerPainter(&layer);
+      layerPainter.setRenderHints(painter.renderHints());
+      draw(layerPainter, shift);
     }
     {
       QPainter combine(&layer);

@@ -281,15 +281,15 @@ TEST(RenderTarget, PaintersWithOpacityOrClipPathsGetAnOffscreenImage) {
 }
 
 // Fills the whole of image black through a PainterTarget of painter.
-void FillAllThroughPainter(QPainter& painter, QImage& image) {
-  static const SolidPaint black(0xff000000);
+void FillAllThroughPainter(QPainter& painter, QImage& image, int samples = 4, Pixel color = 0xff000000) {
+  const SolidPaint paint(color);
   PainterTarget target(painter, QRectF(image.rect()));
   ASSERT_TRUE(target.Valid());
-  const Paint* paints[] = {&black};
+  const Paint* paints[] = {&paint};
   const double w = image.width(), h = image.height();
   const QPointF a = target.FromDevice().map(QPointF(0, 0)), b = target.FromDevice().map(QPointF(w, h));
   const std::vector<Edge> edges = {{a.x(), a.y(), a.x(), b.y(), 0, 1}, {b.x(), a.y(), b.x(), b.y(), 1, 0}};
-  FillEdges(target.Get(), edges, paints, FillRule::EvenOdd, 4);
+  FillEdges(target.Get(), edges, paints, FillRule::EvenOdd, samples);
 }
 
 TEST(RenderTarget, CoverageScopesMaskWhatIsDrawnAndNest) {
@@ -297,18 +297,26 @@ TEST(RenderTarget, CoverageScopesMaskWhatIsDrawnAndNest) {
   QImage outer(5, 10, QImage::Format_ARGB32_Premultiplied);
   outer.fill(0xff000000);
   for (int y = 0; y < 10; ++y) outer.setPixel(0, y, 0x80000000);
-  for (const bool offscreen : {false, true}) {
-    QImage image = Canvas(10, 0xffffffff);
-    QPainter painter(&image);
-    if (offscreen) painter.setClipRegion(QRegion(0, 0, 10, 10) - QRegion(9, 9, 1, 1));  // not one rectangle
-    QImage coverage = outer;
-    const CoverageScope scope(&image, coverage, QPoint(3, 0));
-    FillAllThroughPainter(painter, image);
-    painter.end();
-    EXPECT_EQ(image.pixel(2, 5), 0xffffffffu) << "left of the mask; offscreen " << offscreen;
-    EXPECT_EQ(image.pixel(8, 5), 0xffffffffu) << "right of the mask";
-    EXPECT_EQ(image.pixel(5, 5), 0xff000000u);
-    EXPECT_NEAR(qRed(image.pixel(3, 5)), 127, 1) << "half covered";
+  for (const int samples : {4, 1}) {
+    for (const bool offscreen : {false, true}) {
+      // Opaque black, and half-transparent black (premultiplied) which blends.
+      for (const Pixel color : {0xff000000u, 0x80000000u}) {
+        QImage image = Canvas(10, 0xffffffff);
+        QPainter painter(&image);
+        if (offscreen) painter.setClipRegion(QRegion(0, 0, 10, 10) - QRegion(9, 9, 1, 1));  // not one rectangle
+        QImage coverage = outer;
+        const CoverageScope scope(&image, coverage, QPoint(3, 0));
+        FillAllThroughPainter(painter, image, samples, color);
+        painter.end();
+        const int full = color == 0xff000000u ? 0 : 127;
+        const auto where = testing::Message() << "samples " << samples << " offscreen " << offscreen << " colour "
+                                              << std::hex << color;
+        EXPECT_EQ(image.pixel(2, 5), 0xffffffffu) << "left of the mask; " << where;
+        EXPECT_EQ(image.pixel(8, 5), 0xffffffffu) << "right of the mask; " << where;
+        EXPECT_NEAR(qRed(image.pixel(5, 5)), full, 1) << where;
+        EXPECT_NEAR(qRed(image.pixel(3, 5)), (255 + full) / 2, 1) << "half covered; " << where;
+      }
+    }
   }
   // An inner mask over rows 0..4 only: what shows is what both cover.
   QImage image = Canvas(10, 0xffffffff);
@@ -323,6 +331,7 @@ TEST(RenderTarget, CoverageScopesMaskWhatIsDrawnAndNest) {
   }
   EXPECT_EQ(image.pixel(5, 2), 0xff000000u);
   EXPECT_EQ(image.pixel(1, 2), 0xffffffffu) << "outside the outer mask";
+  EXPECT_EQ(image.pixel(8, 2), 0xffffffffu) << "outside the outer mask, on its right";
   EXPECT_EQ(image.pixel(5, 7), 0xffffffffu) << "outside the inner mask";
   FillAllThroughPainter(painter, image);
   EXPECT_EQ(image.pixel(5, 7), 0xff000000u) << "the outer mask alone once the inner one closes";

@@ -96,7 +96,7 @@ class RowPass {
           }
           crossings[j] = moving;
         }
-        WalkRow(edges, crossings, sampleLeft, sampleRight);
+        WalkRow(edges, crossings, sampleLeft, sampleRight, py);
       }
       if (!usedSlots_.empty()) ComposeRow(py);
       if (next >= edges.size() && crossings.empty()) break;
@@ -127,7 +127,7 @@ class RowPass {
   }
 
   void WalkRow(const std::vector<Prepared>& edges, const std::vector<Crossing>& crossings, std::int64_t sampleLeft,
-               std::int64_t sampleRight) {
+               std::int64_t sampleRight, int py) {
     for (std::size_t i = 0; i + 1 <= crossings.size(); ++i) {
       const Prepared& edge = edges[crossings[i].edge];
       Toggle(edge.right, edge.winding);
@@ -140,11 +140,73 @@ class RowPass {
       std::int64_t to = static_cast<std::int64_t>(std::ceil(crossings[i + 1].x - 0.5));
       from = std::max(from, sampleLeft);
       to = std::min(to, sampleRight);
-      if (from < to) AddSamples(top, from - sampleLeft, to - sampleLeft);
+      if (from >= to) continue;
+      // With one sample per pixel every pixel takes one fill whole: the span is
+      // composed at once, without counting samples.
+      if (n_ == 1) {
+        DrawSpan(top, static_cast<int>(from - sampleLeft), static_cast<int>(to - sampleLeft), py);
+      } else {
+        AddSamples(top, from - sampleLeft, to - sampleLeft);
+      }
     }
     for (const std::uint32_t f : touched_) winding_[f] = 0;
     touched_.clear();
     inside_.clear();
+  }
+
+  // Pixels from..to-1 (relative to the clip) of row py, wholly in fill: the fill over
+  // each pixel, and under a mask the pixel moved that far towards it by the coverage.
+  void DrawSpan(std::uint32_t fill, int from, int to, int py) {
+    const Paint* paint = fill <= paints_.size() ? paints_[fill - 1] : nullptr;
+    if (!paint) return;
+    Pixel* row = reinterpret_cast<Pixel*>(image_.scanLine(py)) + clip_.left();
+    const Pixel* mask = nullptr;
+    if (coverage_) {
+      const int cy = py - coverageOrigin_.y();
+      if (cy < 0 || cy >= coverageHeight_) return;  // nothing shows outside the coverage
+      const int offset = clip_.left() - coverageOrigin_.x();  // coverage column of row[0]
+      from = std::max(from, -offset);
+      to = std::min(to, coverageWidth_ - offset);
+      if (from >= to) return;
+      mask = reinterpret_cast<const Pixel*>(coverage_->constScanLine(cy)) + offset;
+    }
+    Pixel solid = 0;
+    const bool isSolid = paint->IsSolid(&solid);
+    const Pixel* shade = shade_.data();
+    if (!isSolid) paint->Shade(py, clip_.left() + from, clip_.left() + to, shade_.data() + from);
+    if (!mask) {
+      if (isSolid && Alpha(solid) == 255) {
+        std::fill(row + from, row + to, solid);
+      } else {
+        for (int x = from; x < to; ++x) row[x] = SourceOver(isSolid ? solid : shade[x], row[x]);
+      }
+      return;
+    }
+    if (isSolid && Alpha(solid) == 255) {
+      for (int x = from; x < to; ++x) {
+        const std::uint32_t m = Alpha(mask[x]);
+        if (m == 255) {
+          row[x] = solid;
+        } else if (m != 0) {
+          row[x] = Lerp(row[x], solid, m);
+        }
+      }
+      return;
+    }
+    for (int x = from; x < to; ++x) {
+      const std::uint32_t m = Alpha(mask[x]);
+      if (m == 0) continue;
+      const Pixel old = row[x];
+      const Pixel now = SourceOver(isSolid ? solid : shade[x], old);
+      row[x] = m == 255 ? now : Lerp(old, now, m);
+    }
+  }
+
+  // old moved towards now by m / 255, rounded.
+  static Pixel Lerp(Pixel old, Pixel now, std::uint32_t m) {
+    const auto lerp = [m](std::uint32_t a, std::uint32_t b) { return (a * (255 - m) + b * m + 127) / 255; };
+    return Pack(lerp(Alpha(old), Alpha(now)), lerp(Red(old), Red(now)), lerp(Green(old), Green(now)),
+                lerp(Blue(old), Blue(now)));
   }
 
   Slot& SlotFor(std::uint32_t fill) {
@@ -286,10 +348,7 @@ class RowPass {
         row[x] = old;
         continue;
       }
-      const Pixel now = row[x];
-      const auto lerp = [m](std::uint32_t a, std::uint32_t b) { return (a * (255 - m) + b * m + 127) / 255; };
-      row[x] = Pack(lerp(Alpha(old), Alpha(now)), lerp(Red(old), Red(now)), lerp(Green(old), Green(now)),
-                    lerp(Blue(old), Blue(now)));
+      row[x] = Lerp(old, row[x], m);
     }
   }
 

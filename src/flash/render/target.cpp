@@ -41,12 +41,16 @@ CoverageScope::CoverageScope(const QImage* image, QImage& coverage, QPoint origi
         continue;
       }
       const auto* outerRow = reinterpret_cast<const Pixel*>(outerCoverage.constScanLine(oy));
-      for (int x = 0; x < width; ++x) {
+      // Columns left and right of the outer coverage show nothing.
+      const int inFrom = std::clamp(-delta.x(), 0, width), inTo = std::clamp(outerWidth - delta.x(), inFrom, width);
+      std::fill(row, row + inFrom, 0);
+      std::fill(row + inTo, row + width, 0);
+      for (int x = inFrom; x < inTo; ++x) {
         const Pixel p = row[x];
         if (p == 0) continue;
-        const int ox = x + delta.x();
-        const std::uint32_t m = ox >= 0 && ox < outerWidth ? Alpha(outerRow[ox]) : 0;
-        if (m != 255) row[x] = Pack(Div255(Alpha(p) * m), Div255(Red(p) * m), Div255(Green(p) * m), Div255(Blue(p) * m));
+        const std::uint32_t m = Alpha(outerRow[x + delta.x()]);
+        if (m == 255) continue;
+        row[x] = m == 0 ? 0 : Pack(Div255(Alpha(p) * m), Div255(Red(p) * m), Div255(Green(p) * m), Div255(Blue(p) * m));
       }
     }
   }

@@ -133,6 +133,12 @@ TEST(BitmapDataTest, PixelsAndDisposal) {
   EXPECT_EQ(f.Call(b, "fillRect", {Value::Obj(f.machine.NewObject()), f.Num(0)}).number, -1);
   EXPECT_EQ(f.Pixel32(b, 1, 3), -15592942);
   EXPECT_EQ(f.Pixel32(b, 2, 3), -1);
+  // A negative size reaches back from the corner: x 3 - 2 .. 3, y 3 - 1 .. 3.
+  f.Call(b, "fillRect", {Value::Obj(f.Rect(3, 3, -2, -1)), f.Num(0xff343434u)});
+  EXPECT_EQ(f.Pixel32(b, 1, 2), -13355980);
+  EXPECT_EQ(f.Pixel32(b, 2, 2), -13355980);
+  EXPECT_EQ(f.Pixel32(b, 3, 2), -1);
+  EXPECT_EQ(f.Pixel32(b, 1, 3), -15592942);
 
   f.Call(b, "dispose");
   EXPECT_EQ(f.machine.Get(b, "width").number, -1);

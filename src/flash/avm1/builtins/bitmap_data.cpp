@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 #include <map>
 
 #include "flash/avm1/builtins/builtins.h"
@@ -237,6 +238,15 @@ Value FillRect(Call& call) {
   BitmapPixels* p = Live(call);
   IntRect r;
   if (!p || call.Count() < 2 || !FullRectArg(call.machine, call.Arg(0), r)) return kInvalid;
+  // A negative width or height reaches back from x or y.
+  const auto flip = [](int& at, int& size) {
+    if (size >= 0) return;
+    constexpr std::int64_t lo = std::numeric_limits<int>::min(), hi = std::numeric_limits<int>::max();
+    at = static_cast<int>(std::clamp<std::int64_t>(static_cast<std::int64_t>(at) + size, lo, hi));
+    size = static_cast<int>(std::min<std::int64_t>(-static_cast<std::int64_t>(size), hi));
+  };
+  flip(r.x, r.width);
+  flip(r.y, r.height);
   p->FillRect(r.x, r.y, r.width, r.height, ToUint32(call.machine.ToNumber(call.Arg(1))));
   return Num(0);
 }
