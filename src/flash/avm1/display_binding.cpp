@@ -286,7 +286,8 @@ bool GetDisplayMember(Interpreter& machine, DisplayObject& object, std::string_v
       return true;
     }
     const int level = LevelNumber(name);
-    if (level >= 0) {
+    // SWF 7 and later spell _levelN in lower case like every other name.
+    if (level >= 0 && (!machine.CaseSensitive() || name.substr(0, 6) == "_level")) {
       MovieClip* clip = object.GetPlayer().Level(level);
       if (!clip) return false;
       out = DisplayValue(clip);
