@@ -215,6 +215,8 @@ Value Construct(Call& call) {
 Value AttachSound(Call& call) {
   SoundData* data = DataOf(call);
   if (!data || !call.machine.HasPlayer()) return {};
+  // A sound whose clip cannot be found (renamed, removed) attaches nothing.
+  if (data->hasOwner && !Owner(call.machine, *data)) return {};
   const std::string name = call.machine.ToString(call.Arg(0));
   const LoadedMovie* movie = MovieOf(call.machine, *data);
   const std::uint16_t id = movie ? movie->Exported(name) : 0;
@@ -237,6 +239,8 @@ Value AttachSound(Call& call) {
 Value Start(Call& call) {
   SoundData* data = DataOf(call);
   if (!data) return {};
+  // Nor does it start while its clip cannot be found.
+  if (data->hasOwner && call.machine.HasPlayer() && !Owner(call.machine, *data)) return {};
   QueuedStart start;
   start.offset = call.Count() > 0 ? call.machine.ToNumber(call.Arg(0)) : 0;
   if (std::isnan(start.offset)) start.offset = 0;
