@@ -49,6 +49,37 @@ Value StatusEventToString(Machine& m, const Value& self, const Value*, int) {
                        m.StrValue("cancelable"), m.StrValue("eventPhase"), m.StrValue("info")});
 }
 
+// ---- NetFilterEvent: the header and data of a stream message, kept as a pair in the
+// event's spare field ----
+
+Value FilterEventConstruct(Machine& m, const Value& self, const Value* args, int argc) {
+  NativeObject* e = StatusEventArg(m, self);
+  InitEvent(m, e, StrArg(m, args, argc, 0), m.ToBoolean(Arg(args, argc, 1)), m.ToBoolean(Arg(args, argc, 2)));
+  const Value header = argc > 3 && !args[3].IsUndefined() ? args[3] : Value::Null();
+  e->c = Value::Obj(m.NewArray({header, argc > 4 && !args[4].IsUndefined() ? args[4] : Value::Null()}));
+  return Value();
+}
+
+Value& FilterField(Machine& m, const Value& self, std::size_t index) {
+  NativeObject* e = StatusEventArg(m, self);
+  if (!e->c.IsObject() || e->c.object->kind != ObjectKind::Array) e->c = Value::Obj(m.NewArray({Value::Null(), Value::Null()}));
+  return static_cast<ArrayObject*>(e->c.object)->elements.at(index);
+}
+
+Value FilterEventClone(Machine& m, const Value& self, const Value*, int) {
+  NativeObject* e = StatusEventArg(m, self);
+  const Value args[5] = {m.GetPublic(self, "type"), m.GetPublic(self, "bubbles"), m.GetPublic(self, "cancelable"),
+                         FilterField(m, self, 0), FilterField(m, self, 1)};
+  return m.Construct(Value::Obj(e->cls), args, 5);
+}
+
+// The player names the class by its older name when it prints one.
+Value FilterEventToString(Machine& m, const Value& self, const Value*, int) {
+  return m.CallPublic(self, "formatToString",
+                      {m.StrValue("NetTransformEvent"), m.StrValue("type"), m.StrValue("bubbles"), m.StrValue("cancelable"),
+                       m.StrValue("eventPhase"), m.StrValue("header"), m.StrValue("data")});
+}
+
 // Tells target's listeners about a status: info holds code and level (and what more
 // is given, in that order).
 void SendStatus(Machine& m, Object* target, const std::vector<std::pair<const char*, std::string>>& fields) {
@@ -570,6 +601,21 @@ void InstallNetStream(Machine& m) {
   m.AddTraitMethod(status, "clone", StatusEventClone);
   m.AddTraitMethod(status, "toString", StatusEventToString);
   m.AddConstant(status, "NET_STATUS", m.StrValue("netStatus"));
+  ClassObject* filter = m.DefineClass("flash.events", "NetFilterEvent", m.FindClass("flash.events.Event"), FilterEventConstruct);
+  m.AddAccessor(
+      filter, "header", [](Machine& m, const Value& self, const Value*, int) { return FilterField(m, self, 0); },
+      [](Machine& m, const Value& self, const Value* args, int argc) {
+        FilterField(m, self, 0) = Arg(args, argc, 0);
+        return Value();
+      });
+  m.AddAccessor(
+      filter, "data", [](Machine& m, const Value& self, const Value*, int) { return FilterField(m, self, 1); },
+      [](Machine& m, const Value& self, const Value* args, int argc) {
+        FilterField(m, self, 1) = Arg(args, argc, 0);
+        return Value();
+      });
+  m.AddTraitMethod(filter, "clone", FilterEventClone);
+  m.AddTraitMethod(filter, "toString", FilterEventToString);
   InstallConnection(m, dispatcher);
   InstallStream(m, dispatcher);
 }
