@@ -195,8 +195,6 @@ const audio::SoundCharacter* LibrarySound(Machine& m, std::uint16_t id) {
   return sounds ? sounds->Library().Sound(id) : nullptr;
 }
 
-Value SoundConstruct(Machine& m, const Value& self, const Value* args, int argc);
-
 // A class linked to a library sound makes objects that hold it.
 void TakeLibrarySound(Machine& m, SoundObject* s) {
   for (ClassObject* c = s->cls; c; c = c->base) {
@@ -428,12 +426,6 @@ void DispatchNew(Machine& m, Object* target, const std::string& eventClass, std:
   if (!cls) return;
   const Value event = m.Construct(Value::Obj(cls), args.data(), static_cast<int>(args.size()));
   m.CallPublic(Value::Obj(target), "dispatchEvent", {event});
-}
-
-bool Extends(const ClassObject* cls, const char* package, const char* name) {
-  for (const ClassObject* c = cls; c; c = c->base)
-    if (c->name == name && c->package == package) return true;
-  return false;
 }
 
 Value NewSoundTransform(Machine& m, const TransformValues& values) {

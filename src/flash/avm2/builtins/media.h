@@ -34,9 +34,6 @@ audio::SoundEvents* SoundsOf(Machine& m);
 // Dispatches a new event of class eventClass ("flash.events.Event", ...) made with args
 // (the type first) at target.
 void DispatchNew(Machine& m, Object* target, const std::string& eventClass, std::vector<Value> args);
-// The class of a subclass-able built-in, for allocate hooks: true when cls is, or
-// extends, the class named package.name.
-bool Extends(const ClassObject* cls, const char* package, const char* name);
 
 // A sound transform (volume and the four channel shares) as scripts see it.
 struct TransformValues {
