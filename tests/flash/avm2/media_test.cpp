@@ -160,5 +160,24 @@ TEST_F(MediaClasses, NetStreamClientsMustBeObjects) {
   EXPECT_EQ(m.ToString(event), "[NetStatusEvent type=\"netStatus\" bubbles=false cancelable=false eventPhase=2 info=[object Object]]");
 }
 
+
+TEST_F(MediaClasses, VideoSizesAreCheckedAsThePlayerChecksThem) {
+  const auto errorOf = [&](std::vector<Value> args) {
+    return ErrorOf([&] { New("flash.media.Video", std::move(args)); });
+  };
+  const std::string range = "RangeError: Error #2006: The supplied index is out of bounds.";
+  EXPECT_EQ(errorOf({}), "");
+  EXPECT_EQ(errorOf({Value::Number(-1.5)}), range);
+  EXPECT_EQ(errorOf({Value::Number(-0.5)}), "") << "truncated to 0: the default size";
+  EXPECT_EQ(errorOf({Value::Number(0), Value::Number(-1)}), range);
+  // The area must stay under 2^29 pixels, each side under 2^31 twips.
+  EXPECT_EQ(errorOf({Value::Number(0x200000), Value::Number(255)}), "");
+  EXPECT_EQ(errorOf({Value::Number(0x200000), Value::Number(256)}), range);
+  EXPECT_EQ(errorOf({Value::Number(0x4000000), Value::Number(1)}), "");
+  EXPECT_EQ(errorOf({Value::Number(0x6666667), Value::Number(1)}), range);
+  // A huge width with a height of NaN is the default size, not an error.
+  EXPECT_EQ(errorOf({Value::Number(0x800000), Value::Number(NAN)}), "");
+}
+
 }  // namespace
 }  // namespace vantrel::flash::avm2
