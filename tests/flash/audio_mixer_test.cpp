@@ -3,8 +3,12 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <csignal>
+#include <cstdlib>
+#include <thread>
 
 #include "av_reference.h"
+#include "flash/audio/audio_output.h"
 #include "flash/audio/mixer.h"
 
 namespace vantrel::flash::audio {
@@ -126,3 +130,20 @@ TEST(AudioMixer, QueueFadesInAndCountsOnlyFramesItReallyPlayed) {
 
 }  // namespace
 }  // namespace vantrel::flash::audio
+
+// Opening the sound device must leave SIGTERM alone: a player with sound still ends on
+// a plain `kill`.
+TEST(AudioOutputDeathTest, SigtermStillEndsAProcessWithSoundOpen) {
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  EXPECT_EXIT(
+      {
+        setenv("SDL_AUDIODRIVER", "dummy", 1);
+        vantrel::flash::audio::Mixer mixer;
+        vantrel::flash::audio::AudioOutput output(mixer);
+        if (!output.Open()) std::_Exit(3);
+        std::raise(SIGTERM);
+        std::this_thread::sleep_for(std::chrono::seconds(2));
+        std::_Exit(0);
+      },
+      ::testing::KilledBySignal(SIGTERM), "");
+}

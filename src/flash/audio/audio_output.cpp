@@ -11,6 +11,9 @@ AudioOutput::~AudioOutput() { Close(); }
 bool AudioOutput::Open() {
   if (device_) return true;
   if (!initialised_) {
+    // SDL would otherwise take SIGINT and SIGTERM for its own quit event, which nobody
+    // here reads: the player would ignore a plain `kill`.
+    SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
     if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) {
       error_ = std::string("no sound: ") + SDL_GetError();
       return false;

@@ -43,6 +43,7 @@ void As3Movie::BeforeFrame() {
       machine_->Call(timer.function, Value::Null(), timer.args.data(), static_cast<int>(timer.args.size()));
     });
   }
+  TickMedia(*machine_);
 }
 
 void As3Movie::LoadFrameCode(int frame) {

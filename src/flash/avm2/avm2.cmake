@@ -18,4 +18,7 @@ target_sources(vantrel_flash PRIVATE
   avm2/builtins/regexp.cpp
   avm2/builtins/json.cpp
   avm2/builtins/bytearray.cpp
+  avm2/builtins/media.cpp
+  avm2/builtins/net_stream.cpp
+  avm2/builtins/video.cpp
 )

@@ -1063,6 +1063,9 @@ void Machine::InstallBuiltins() {
   InstallDisplay(*this);
   InstallGraphics(*this);
   InstallEvents(*this);
+  InstallMedia(*this);
+  InstallNetStream(*this);
+  InstallVideo(*this);
 }
 
 void Machine::TraceRoots(gc::Tracer& tracer) const {
@@ -1080,6 +1083,7 @@ void Machine::TraceRoots(gc::Tracer& tracer) const {
     for (const Definition& d : list) TraceValue(tracer, d.value);
   for (const auto& [display, object] : displayObjects) tracer.Mark(object);
   for (const Object* o : frameListeners) tracer.Mark(o);
+  tracer.Mark(media);
   for (const auto& [o, frame] : scriptedClips) tracer.Mark(o);
   for (const Timer& t : timers) {
     TraceValue(tracer, t.function);

@@ -90,6 +90,8 @@ class Machine {
   // Classes linked to library symbols (SymbolClass): `new` of one (or of a subclass)
   // makes a copy of its symbol.
   std::unordered_map<const ClassObject*, std::uint16_t> symbolOf;
+  // Sounds, loads and streams under way and the mixer's settings (builtins/media.cpp).
+  Object* media = nullptr;
 
   // Loads an ABC file; unless lazy, runs its last script. False with the VerifyError
   // text in error when the file is corrupt.
@@ -278,6 +280,11 @@ void InstallUtils(Machine& machine);
 void InstallDisplay(Machine& machine);
 void InstallGraphics(Machine& machine);
 void InstallEvents(Machine& machine);
+void InstallMedia(Machine& machine);
+void InstallNetStream(Machine& machine);
+void InstallVideo(Machine& machine);
+// Moves the sounds, loads and streams under way on by a frame (their events run here).
+void TickMedia(Machine& machine);
 
 // The display side (builtins/display.cpp): frame scripts of clips whose frame changed,
 // frame events to their listeners, and the script object of a display object.

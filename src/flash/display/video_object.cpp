@@ -30,4 +30,9 @@ video::StreamVideo& VideoObject::View() {
   return *view_;
 }
 
+void VideoObject::MakeView(int width, int height) {
+  view_ = std::make_shared<video::StreamVideo>(nullptr, width, height);
+  character = view_;
+}
+
 }  // namespace vantrel::flash

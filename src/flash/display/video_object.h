@@ -16,6 +16,8 @@ class VideoObject final : public DisplayObject {
 
   // The object's view, put in place of the placed character the first time.
   video::StreamVideo& View();
+  // A Video a script made: no stream behind it yet, the size it was made with.
+  void MakeView(int width, int height);
 
  private:
   std::shared_ptr<video::StreamVideo> view_;

@@ -154,6 +154,8 @@ TEST(SoundClass, ClipVolumeAndPanFollowTheirSoundObjects) {
   run.M().Set(clip, "_name", run.M().Str("other"));
   EXPECT_TRUE(run.Call(first, "getVolume").IsUndefined());
   run.Call(first, "setVolume", {Value::Number(5)});
+  run.Call(first, "start");
+  EXPECT_EQ(run.Frame().first, 0) << "nor does a sound start while its clip is missing";
   run.M().Set(clip, "_name", run.M().Str("mc"));
   EXPECT_EQ(run.M().ToNumber(run.Call(first, "getVolume")), -2147483648.0);
 

@@ -32,6 +32,7 @@ class SoundData final : public NativeData {
   bool hasOwner = false;
   std::string ownerPath;
   Object* ownerBase = nullptr;  // timeline a relative path starts from; null: absolute
+  bool callerRelative = false;  // a path given as text: it starts from the timeline that calls
 
   enum class State { Empty, Loading, Loaded } state = State::Empty;
   std::shared_ptr<const audio::PcmBuffer> pcm;
@@ -72,7 +73,9 @@ GlobalSoundData& Global(Machine& machine) {
 // The clip the sound belongs to now; null when its path names nothing (or it has none).
 DisplayObject* Owner(Machine& machine, SoundData& data) {
   if (!data.hasOwner || !machine.HasPlayer()) return nullptr;
-  DisplayObject* base = data.ownerBase ? machine.AsDisplay(data.ownerBase) : &machine.GetPlayer().Root();
+  // Outside any script (the host asking) a text path starts where the sound was made.
+  DisplayObject* caller = data.callerRelative ? machine.AsDisplay(machine.Target()) : nullptr;
+  DisplayObject* base = caller ? caller : data.ownerBase ? machine.AsDisplay(data.ownerBase) : &machine.GetPlayer().Root();
   if (!base) return nullptr;
   DisplayObject* owner = ResolveTarget(Interp(machine), base, data.ownerPath);
   return owner && !owner->Removed() ? owner : nullptr;
@@ -195,14 +198,14 @@ Value Construct(Call& call) {
     if (!owner && call.machine.HasPlayer()) {
       const std::string path = call.machine.ToString(target);
       if (call.machine.Throwing()) return {};
-      DisplayObject* base = call.machine.AsDisplay(call.machine.Target());
-      owner = base ? ResolveTarget(Interp(call.machine), base, path) : nullptr;
-      if (!owner) {
-        data->ownerPath = path;
-        data->ownerBase = call.machine.Target();
-      }
+      // A path given as text is looked up again at each use, from the timeline whose
+      // script uses the sound.
+      data->ownerPath = path;
+      data->ownerBase = call.machine.Target();
+      data->callerRelative = true;
+    } else if (owner) {
+      data->ownerPath = owner->TargetPath();
     }
-    if (owner) data->ownerPath = owner->TargetPath();
   }
   call.self->kind = NativeKind::Other;
   call.self->native = std::move(data);
@@ -212,6 +215,8 @@ Value Construct(Call& call) {
 Value AttachSound(Call& call) {
   SoundData* data = DataOf(call);
   if (!data || !call.machine.HasPlayer()) return {};
+  // A sound whose clip cannot be found (renamed, removed) attaches nothing.
+  if (data->hasOwner && !Owner(call.machine, *data)) return {};
   const std::string name = call.machine.ToString(call.Arg(0));
   const LoadedMovie* movie = MovieOf(call.machine, *data);
   const std::uint16_t id = movie ? movie->Exported(name) : 0;
@@ -234,6 +239,8 @@ Value AttachSound(Call& call) {
 Value Start(Call& call) {
   SoundData* data = DataOf(call);
   if (!data) return {};
+  // Nor does it start while its clip cannot be found.
+  if (data->hasOwner && call.machine.HasPlayer() && !Owner(call.machine, *data)) return {};
   QueuedStart start;
   start.offset = call.Count() > 0 ? call.machine.ToNumber(call.Arg(0)) : 0;
   if (std::isnan(start.offset)) start.offset = 0;
