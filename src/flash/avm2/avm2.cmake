@@ -18,4 +18,8 @@ target_sources(vantrel_flash PRIVATE
   avm2/builtins/regexp.cpp
   avm2/builtins/json.cpp
   avm2/builtins/bytearray.cpp
+  avm2/builtins/geom.cpp
+  avm2/builtins/display_geometry.cpp
+  avm2/builtins/text.cpp
+  avm2/builtins/stage.cpp
 )

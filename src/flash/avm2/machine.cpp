@@ -1060,7 +1060,11 @@ void Machine::InstallBuiltins() {
   InstallJson(*this);
   InstallByteArray(*this);
   InstallUtils(*this);
+  InstallGeom(*this);
   InstallDisplay(*this);
+  InstallDisplayGeometry(*this);
+  InstallText(*this);
+  InstallStage(*this);
   InstallGraphics(*this);
   InstallEvents(*this);
 }

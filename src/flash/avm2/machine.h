@@ -278,6 +278,10 @@ void InstallUtils(Machine& machine);
 void InstallDisplay(Machine& machine);
 void InstallGraphics(Machine& machine);
 void InstallEvents(Machine& machine);
+void InstallGeom(Machine& machine);
+void InstallDisplayGeometry(Machine& machine);
+void InstallText(Machine& machine);
+void InstallStage(Machine& machine);
 
 // The display side (builtins/display.cpp): frame scripts of clips whose frame changed,
 // frame events to their listeners, and the script object of a display object.
@@ -286,6 +290,8 @@ void RunChangedFrameScripts(Machine& machine);
 void BindTimelineNames(Machine& machine, DisplayObject* root);
 void BroadcastFrameEvent(Machine& machine, const std::string& type);
 Value DisplayObjectValue(Machine& machine, DisplayObject* object);
+// The stage (made on first use; null without a player).
+Value StageValue(Machine& machine);
 // A display object the timeline placed: its class (linked to its symbol, or the plain
 // class of its kind) is constructed on it, then it hears added (and addedToStage).
 void ConstructPlaced(Machine& machine, DisplayObject* object, ClassObject* linked);
