@@ -1062,7 +1062,6 @@ void Machine::InstallBuiltins() {
   InstallUtils(*this);
   InstallGeom(*this);
   InstallDisplay(*this);
-  InstallDisplayGeometry(*this);
   InstallText(*this);
   InstallStage(*this);
   InstallGraphics(*this);

@@ -861,6 +861,7 @@ void InstallDisplay(Machine& m) {
   m.AddAccessor(displayObject, "visible", GetVisible, SetVisible);
   m.AddAccessor(displayObject, "width", GetWidth, SetWidth);
   m.AddAccessor(displayObject, "height", GetHeight, SetHeight);
+  InstallDisplayGeometry(m);
   ClassObject* interactive = m.DefineClass("flash.display", "InteractiveObject", displayObject, [](Machine&, const Value&, const Value*, int) { return Value(); });
   ClassObject* container = m.DefineClass("flash.display", "DisplayObjectContainer", interactive, [](Machine&, const Value&, const Value*, int) { return Value(); });
   m.AddAccessor(container, "numChildren", NumChildren, nullptr);

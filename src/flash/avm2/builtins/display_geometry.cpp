@@ -209,8 +209,24 @@ Value SetTransformObject(Machine& m, const Value& self, const Value* args, int a
   return Value();
 }
 
+// mouseX/mouseY of any display object: the pointer in its own pixels.
+template <bool Y>
+Value MouseCoordinate(Machine& m, const Value& self, const Value*, int) {
+  if (!m.player || !self.IsObject() || self.object->kind != ObjectKind::Display) return Value::Number(0);
+  DisplayObject* d = static_cast<NativeObject*>(self.object)->display;
+  const QPointF stage = m.player->MousePosition();
+  QPointF local = stage;
+  if (d) {
+    bool invertible = false;
+    const QTransform toLocal = ObjectToStage(*d).inverted(&invertible);
+    if (invertible) local = toLocal.map(stage);
+  }
+  return Value::Number((Y ? local.y() : local.x()) / 20);
+}
+
 }  // namespace
 
+// Called while DisplayObject is defined, before its subclasses copy its traits.
 void InstallDisplayGeometry(Machine& m) {
   ClassObject* transform = m.DefineClass("flash.geom", "Transform", m.objectClass, TransformConstruct);
   transform->allocate = AllocateTransform;
@@ -230,6 +246,8 @@ void InstallDisplayGeometry(Machine& m) {
   m.AddTraitMethod(displayObject, "hitTestObject", HitTestObject);
   m.AddAccessor(displayObject, "mask", GetMask, SetMask);
   m.AddAccessor(displayObject, "transform", GetTransformObject, SetTransformObject);
+  m.AddAccessor(displayObject, "mouseX", MouseCoordinate<false>, nullptr);
+  m.AddAccessor(displayObject, "mouseY", MouseCoordinate<true>, nullptr);
 }
 
 }  // namespace vantrel::flash::avm2

@@ -115,21 +115,6 @@ Value True(Machine&, const Value&, const Value*, int) { return Value::Bool(true)
 Value False(Machine&, const Value&, const Value*, int) { return Value::Bool(false); }
 Value One(Machine&, const Value&, const Value*, int) { return Value::Number(1); }
 
-// mouseX/mouseY of any display object: the pointer in its own pixels.
-template <bool Y>
-Value MouseCoordinate(Machine& m, const Value& self, const Value*, int) {
-  if (!m.player || !self.IsObject() || self.object->kind != ObjectKind::Display) return Value::Number(0);
-  DisplayObject* d = static_cast<NativeObject*>(self.object)->display;
-  const QPointF stage = m.player->MousePosition();
-  QPointF local = stage;
-  if (d) {
-    bool invertible = false;
-    const QTransform toLocal = ObjectToStage(*d).inverted(&invertible);
-    if (invertible) local = toLocal.map(stage);
-  }
-  return Value::Number((Y ? local.y() : local.x()) / 20);
-}
-
 }  // namespace
 
 void InstallStage(Machine& m) {
@@ -148,10 +133,6 @@ void InstallStage(Machine& m) {
   m.AddAccessor(stage, "allowsFullScreenInteractive", False, nullptr);
   m.AddAccessor(stage, "browserZoomFactor", One, nullptr);
   m.AddAccessor(stage, "contentsScaleFactor", One, nullptr);
-  if (ClassObject* displayObject = m.FindClass("flash.display.DisplayObject")) {
-    m.AddAccessor(displayObject, "mouseX", MouseCoordinate<false>, nullptr);
-    m.AddAccessor(displayObject, "mouseY", MouseCoordinate<true>, nullptr);
-  }
 }
 
 }  // namespace vantrel::flash::avm2
