@@ -79,6 +79,7 @@ void As3Movie::ConstructDocument() {
       machine_->onUncaught("TypeError: Error #2023: Class " + cls->QualifiedName() + "$ must inherit from Sprite to link to the root.");
     return;
   }
+  machine_->Guard([&] { StageValue(*machine_); });
   machine_->Guard([&] {
     machine_->bindNext = &root;
     machine_->ConstructClass(cls, nullptr, 0);

@@ -21,4 +21,8 @@ target_sources(vantrel_flash PRIVATE
   avm2/builtins/media.cpp
   avm2/builtins/net_stream.cpp
   avm2/builtins/video.cpp
+  avm2/builtins/geom.cpp
+  avm2/builtins/display_geometry.cpp
+  avm2/builtins/text.cpp
+  avm2/builtins/stage.cpp
 )

@@ -1060,7 +1060,10 @@ void Machine::InstallBuiltins() {
   InstallJson(*this);
   InstallByteArray(*this);
   InstallUtils(*this);
+  InstallGeom(*this);
   InstallDisplay(*this);
+  InstallText(*this);
+  InstallStage(*this);
   InstallGraphics(*this);
   InstallEvents(*this);
   InstallMedia(*this);

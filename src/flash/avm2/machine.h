@@ -285,6 +285,10 @@ void InstallNetStream(Machine& machine);
 void InstallVideo(Machine& machine);
 // Moves the sounds, loads and streams under way on by a frame (their events run here).
 void TickMedia(Machine& machine);
+void InstallGeom(Machine& machine);
+void InstallDisplayGeometry(Machine& machine);
+void InstallText(Machine& machine);
+void InstallStage(Machine& machine);
 
 // The display side (builtins/display.cpp): frame scripts of clips whose frame changed,
 // frame events to their listeners, and the script object of a display object.
@@ -293,6 +297,8 @@ void RunChangedFrameScripts(Machine& machine);
 void BindTimelineNames(Machine& machine, DisplayObject* root);
 void BroadcastFrameEvent(Machine& machine, const std::string& type);
 Value DisplayObjectValue(Machine& machine, DisplayObject* object);
+// The stage (made on first use; null without a player).
+Value StageValue(Machine& machine);
 // A display object the timeline placed: its class (linked to its symbol, or the plain
 // class of its kind) is constructed on it, then it hears added (and addedToStage).
 void ConstructPlaced(Machine& machine, DisplayObject* object, ClassObject* linked);

@@ -11,6 +11,13 @@ namespace vantrel::flash::avm2 {
 
 namespace {
 
+// The stage's own children beside the root live in a level of their own above it (the
+// host); the stage's script object stands for that level.
+constexpr int kStageHostLevel = 1 << 20;
+
+MovieClip* StageHost(Machine& m) { return m.player ? m.player->Level(kStageHostLevel) : nullptr; }
+bool IsStageHost(Machine& m, const DisplayObject* d) { return d && d == StageHost(m); }
+
 // ---- events ----
 // Listeners live in the dispatcher's list as (type, function, capture, priority).
 
@@ -119,7 +126,8 @@ Value EventStopNow(Machine& m, const Value& self, const Value*, int) {
 Value EventClone(Machine& m, const Value& self, const Value*, int) {
   NativeObject* e = EventOf(m, self);
   const Value args[3] = {m.StrValue(e->text), EventField(m, self, kBubbles), EventField(m, self, kCancelable)};
-  return m.Construct(Value::Obj(e->cls), args, 3);
+  // A subclass that does not override clone gets a plain Event.
+  return m.Construct(Value::Obj(m.FindClass("flash.events.Event")), args, 3);
 }
 Value EventToString(Machine& m, const Value& self, const Value*, int) {
   NativeObject* e = EventOf(m, self);
@@ -138,8 +146,10 @@ Value EventFormatToString(Machine& m, const Value& self, const Value* args, int 
 }
 
 // Calls the listeners of object for the event in one phase.
-void Notify(Machine& m, NativeObject* object, NativeObject* event, int phase) {
-  if (event->list.size() != kEventFields) return;
+// Whether a listener heard it.
+bool Notify(Machine& m, NativeObject* object, NativeObject* event, int phase) {
+  if (event->list.size() != kEventFields) return false;
+  bool heard = false;
   const std::vector<Value> listeners = object->list;
   event->b = Value::Obj(object);
   event->list[kPhase] = Value::Number(phase);
@@ -148,9 +158,11 @@ void Notify(Machine& m, NativeObject* object, NativeObject* event, int phase) {
     const bool capture = m.ToBoolean(listeners[i + 2]);
     if ((phase == 1) != capture) continue;
     const Value arg = Value::Obj(event);
+    heard = true;
     m.Call(listeners[i + 1], Value::Null(), &arg, 1);
-    if (m.ToNumber(event->list[kStopped]) >= 2) return;
+    if (m.ToNumber(event->list[kStopped]) >= 2) return heard;
   }
+  return heard;
 }
 
 // The display objects from the target's parent up to the top, nearest first.
@@ -162,6 +174,11 @@ std::vector<NativeObject*> Ancestors(Machine& m, NativeObject* target) {
     const auto it = m.displayObjects.find(d);
     if (it == m.displayObjects.end()) break;
     out.push_back(static_cast<NativeObject*>(it->second));
+  }
+  // Above the root: the stage (once a script has seen it).
+  if (m.player && d == &m.player->Root() && StageHost(m)) {
+    const auto it = m.displayObjects.find(StageHost(m));
+    if (it != m.displayObjects.end()) out.push_back(static_cast<NativeObject*>(it->second));
   }
   return out;
 }
@@ -177,15 +194,19 @@ Value DispatchEvent(Machine& m, const Value& self, const Value* args, int argc) 
   event->a = self;
   event->list[kStopped] = Value::Number(0);
   const std::vector<NativeObject*> ancestors = Ancestors(m, target);
-  for (auto it = ancestors.rbegin(); it != ancestors.rend() && m.ToNumber(event->list[kStopped]) == 0; ++it) Notify(m, *it, event, 1);
-  if (m.ToNumber(event->list[kStopped]) == 0) Notify(m, target, event, 2);
+  bool heard = false;
+  for (auto it = ancestors.rbegin(); it != ancestors.rend() && m.ToNumber(event->list[kStopped]) == 0; ++it)
+    heard = Notify(m, *it, event, 1) || heard;
+  if (m.ToNumber(event->list[kStopped]) == 0) heard = Notify(m, target, event, 2) || heard;
   if (m.ToBoolean(event->list[kBubbles])) {
     for (NativeObject* a : ancestors) {
       if (m.ToNumber(event->list[kStopped]) != 0) break;
-      Notify(m, a, event, 3);
+      heard = Notify(m, a, event, 3) || heard;
     }
   }
   event->b = Value::Null();
+  // An event no listener heard counts as never dispatched: sending it again needs no copy.
+  if (!heard) event->a = Value::Null();
   return Value::Bool(!m.ToBoolean(event->list[kPrevented]));
 }
 
@@ -267,6 +288,29 @@ Value ObjectFor(Machine& m, DisplayObject* d) {
   return Value::Obj(o);
 }
 
+
+// The stage's script object (made with its host on first use).
+Value StageObject(Machine& m) {
+  ClassObject* stage = m.FindClass("flash.display.Stage");
+  if (!stage || !m.player) return Value::Null();
+  MovieClip* host = m.player->EnsureLevel(kStageHostLevel);
+  const auto it = m.displayObjects.find(host);
+  if (it != m.displayObjects.end()) return Value::Obj(it->second);
+  auto* o = m.heap.Make<NativeObject>(ObjectKind::Display, stage->instanceTraits.get(), stage->prototype);
+  o->cls = stage;
+  m.InitSlots(o, *stage->instanceTraits);
+  o->display = host;
+  m.displayObjects[host] = o;
+  return Value::Obj(o);
+}
+
+// A container's children from the bottom up; the stage's start with the root.
+std::vector<DisplayObject*> ChildList(Machine& m, MovieClip* clip) {
+  std::vector<DisplayObject*> out;
+  if (IsStageHost(m, clip)) out.push_back(&m.player->Root());
+  for (const auto& [depth, child] : clip->Children()) out.push_back(child);
+  return out;
+}
 std::vector<DisplayObject*> ChildList(MovieClip* clip) {
   std::vector<DisplayObject*> out;
   for (const auto& [depth, child] : clip->Children()) out.push_back(child);
@@ -280,28 +324,23 @@ Value SetName(Machine& m, const Value& self, const Value* args, int argc) {
 }
 Value GetParent(Machine& m, const Value& self, const Value*, int) {
   DisplayObject* d = Display(m, self);
+  if (m.player && d == &m.player->Root()) return StageObject(m);
   if (d->Removed() || !d->Parent()) return Value::Null();
   return ObjectFor(m, d->Parent());
 }
 Value GetRoot(Machine& m, const Value& self, const Value*, int) {
   DisplayObject* d = Display(m, self);
   if (d->Removed()) return Value::Null();
-  while (d->Parent()) d = d->Parent();
+  if (IsStageHost(m, d)) return self;
+  // An object placed on the stage itself is the root of its own branch.
+  while (d->Parent() && !IsStageHost(m, d->Parent())) d = d->Parent();
+  if (d->Parent()) return ObjectFor(m, d);
   if (m.player && d != &m.player->Root()) return Value::Null();
   return ObjectFor(m, d);
 }
-Value GetStage(Machine& m, const Value& self, const Value* args, int argc) {
-  const Value root = GetRoot(m, self, args, argc);
-  if (root.IsNull()) return root;
-  ClassObject* stage = m.FindClass("flash.display.Stage");
-  if (!stage) return Value::Null();
-  const Value existing = m.GetPublic(Value::Obj(stage), "$instance");
-  if (existing.IsObject()) return existing;
-  auto* o = m.heap.Make<NativeObject>(ObjectKind::Display, stage->instanceTraits.get(), stage->prototype);
-  o->cls = stage;
-  m.InitSlots(o, *stage->instanceTraits);
-  stage->SetOwn("$instance", Value::Obj(o), false);
-  return Value::Obj(o);
+bool OnStage(Machine& m, DisplayObject* d);
+Value GetStage(Machine& m, const Value& self, const Value*, int) {
+  return OnStage(m, Display(m, self)) ? StageObject(m) : Value::Null();
 }
 
 // x, y, scaleX, scaleY, rotation, alpha, visible (tag).
@@ -377,7 +416,7 @@ Value SetHeight(Machine& m, const Value& self, const Value* args, int argc) {
 }
 
 Value NumChildren(Machine& m, const Value& self, const Value*, int) {
-  return Value::Number(static_cast<double>(Container(m, self)->Children().size()));
+  return Value::Number(static_cast<double>(ChildList(m, Container(m, self)).size()));
 }
 
 DisplayObject* ChildArg(Machine& m, const Value* args, int argc) {
@@ -391,6 +430,8 @@ void Insert(Machine& m, MovieClip* parent, DisplayObject* child, std::size_t ind
   for (DisplayObject* p = parent; p; p = p->Parent())
     if (p == child) m.ThrowError("ArgumentError", 2150, "An object cannot be added as a child to one of it's children (or children's children, etc.).");
   if (child == parent) m.ThrowError("ArgumentError", 2024, "An object cannot be added as a child of itself.");
+  if (m.player && child == &m.player->Root()) m.ThrowError("ArgumentError", 2025, "The supplied DisplayObject must be a child of the caller.");
+  if (IsStageHost(m, parent) && index > 0) --index;
   if (child->Parent() && !child->Removed() && child->Parent() != parent) child->Parent()->RemoveChild(child);
   std::vector<DisplayObject*> children = ChildList(parent);
   children.erase(std::remove(children.begin(), children.end(), child), children.end());
@@ -429,7 +470,7 @@ bool OnStage(Machine& m, DisplayObject* d) {
   if (!m.player) return false;
   for (int i = 0; d && i < 10000; ++i) {
     if (d->Removed()) return false;
-    if (d == &m.player->Root()) return true;
+    if (d == &m.player->Root() || IsStageHost(m, d)) return true;
     d = d->Parent();
   }
   return false;
@@ -444,8 +485,9 @@ void Added(Machine& m, const Value& child) {
 Value AddChildAt(Machine& m, const Value& self, const Value* args, int argc) {
   MovieClip* parent = Container(m, self);
   DisplayObject* child = ChildArg(m, args, argc);
-  const double index = NumArg(m, args, argc, 1, static_cast<double>(parent->Children().size()));
-  if (index < 0 || index > parent->Children().size())
+  const std::size_t count = ChildList(m, parent).size();
+  const double index = NumArg(m, args, argc, 1, static_cast<double>(count));
+  if (!(index >= 0 && index <= count))
     m.ThrowError("RangeError", 2006, "The supplied index is out of bounds.");
   Insert(m, parent, child, static_cast<std::size_t>(index));
   Added(m, args[0]);
@@ -454,7 +496,7 @@ Value AddChildAt(Machine& m, const Value& self, const Value* args, int argc) {
 Value AddChild(Machine& m, const Value& self, const Value* args, int argc) {
   MovieClip* parent = Container(m, self);
   DisplayObject* child = ChildArg(m, args, argc);
-  Insert(m, parent, child, parent->Children().size());
+  Insert(m, parent, child, ChildList(m, parent).size());
   Added(m, args[0]);
   return args[0];
 }
@@ -471,7 +513,7 @@ Value RemoveChild(Machine& m, const Value& self, const Value* args, int argc) {
 Value GetChildAt(Machine& m, const Value& self, const Value* args, int argc) {
   MovieClip* parent = Container(m, self);
   const double index = NumArg(m, args, argc, 0, 0);
-  const std::vector<DisplayObject*> children = ChildList(parent);
+  const std::vector<DisplayObject*> children = ChildList(m, parent);
   if (index < 0 || index >= children.size() || std::isnan(index))
     m.ThrowError("RangeError", 2006, "The supplied index is out of bounds.");
   return ObjectFor(m, children[static_cast<std::size_t>(index)]);
@@ -483,7 +525,7 @@ Value RemoveChildAt(Machine& m, const Value& self, const Value* args, int argc) 
 Value GetChildIndex(Machine& m, const Value& self, const Value* args, int argc) {
   MovieClip* parent = Container(m, self);
   DisplayObject* child = ChildArg(m, args, argc);
-  const std::vector<DisplayObject*> children = ChildList(parent);
+  const std::vector<DisplayObject*> children = ChildList(m, parent);
   const auto it = std::find(children.begin(), children.end(), child);
   if (it == children.end()) m.ThrowError("ArgumentError", 2025, "The supplied DisplayObject must be a child of the caller.");
   return Value::Number(static_cast<double>(it - children.begin()));
@@ -493,20 +535,20 @@ Value SetChildIndex(Machine& m, const Value& self, const Value* args, int argc) 
   DisplayObject* child = ChildArg(m, args, argc);
   if (child->Parent() != parent) m.ThrowError("ArgumentError", 2025, "The supplied DisplayObject must be a child of the caller.");
   const double index = NumArg(m, args, argc, 1, 0);
-  if (index < 0 || index >= parent->Children().size()) m.ThrowError("RangeError", 2006, "The supplied index is out of bounds.");
+  if (index < 0 || index >= ChildList(m, parent).size()) m.ThrowError("RangeError", 2006, "The supplied index is out of bounds.");
   Insert(m, parent, child, static_cast<std::size_t>(index));
   return Value();
 }
 Value GetChildByName(Machine& m, const Value& self, const Value* args, int argc) {
   MovieClip* parent = Container(m, self);
   const std::string name = StrArg(m, args, argc, 0);
-  for (DisplayObject* c : ChildList(parent))
+  for (DisplayObject* c : ChildList(m, parent))
     if (c->name == name) return ObjectFor(m, c);
   return Value::Null();
 }
 Value SwapChildrenAt(Machine& m, const Value& self, const Value* args, int argc) {
   MovieClip* parent = Container(m, self);
-  const std::vector<DisplayObject*> children = ChildList(parent);
+  const std::vector<DisplayObject*> children = ChildList(m, parent);
   const double a = NumArg(m, args, argc, 0, -1), b = NumArg(m, args, argc, 1, -1);
   if (a < 0 || b < 0 || a >= children.size() || b >= children.size())
     m.ThrowError("RangeError", 2006, "The supplied index is out of bounds.");
@@ -517,7 +559,7 @@ Value SwapChildrenAt(Machine& m, const Value& self, const Value* args, int argc)
 }
 Value SwapChildren(Machine& m, const Value& self, const Value* args, int argc) {
   MovieClip* parent = Container(m, self);
-  const std::vector<DisplayObject*> children = ChildList(parent);
+  const std::vector<DisplayObject*> children = ChildList(m, parent);
   DisplayObject* x = ChildArg(m, args, argc);
   DisplayObject* y = ChildArg(m, args + 1, argc - 1);
   if (x->Parent() != parent || y->Parent() != parent)
@@ -633,7 +675,6 @@ void RunFrameScript(Machine& m, NativeObject* o) {
 // Stage.
 Value StageWidth(Machine& m, const Value&, const Value*, int) { return Value::Number(m.player ? m.player->GetMovie().Width() : 550); }
 Value StageHeight(Machine& m, const Value&, const Value*, int) { return Value::Number(m.player ? m.player->GetMovie().Height() : 400); }
-Value StageFrameRate(Machine& m, const Value&, const Value*, int) { return Value::Number(m.player ? m.player->GetMovie().FrameRate() : 24); }
 
 }  // namespace
 
@@ -725,6 +766,7 @@ void BroadcastFrameEvent(Machine& m, const std::string& type) {
 }
 
 Value DisplayObjectValue(Machine& m, DisplayObject* d) { return ObjectFor(m, d); }
+Value StageValue(Machine& m) { return StageObject(m); }
 
 void InitEvent(Machine& m, NativeObject* event, const std::string& type, bool bubbles, bool cancelable) {
   const Value args[3] = {m.StrValue(type), Value::Bool(bubbles), Value::Bool(cancelable)};
@@ -819,6 +861,7 @@ void InstallDisplay(Machine& m) {
   m.AddAccessor(displayObject, "visible", GetVisible, SetVisible);
   m.AddAccessor(displayObject, "width", GetWidth, SetWidth);
   m.AddAccessor(displayObject, "height", GetHeight, SetHeight);
+  InstallDisplayGeometry(m);
   ClassObject* interactive = m.DefineClass("flash.display", "InteractiveObject", displayObject, [](Machine&, const Value&, const Value*, int) { return Value(); });
   ClassObject* container = m.DefineClass("flash.display", "DisplayObjectContainer", interactive, [](Machine&, const Value&, const Value*, int) { return Value(); });
   m.AddAccessor(container, "numChildren", NumChildren, nullptr);
@@ -853,7 +896,6 @@ void InstallDisplay(Machine& m) {
   ClassObject* stage = m.DefineClass("flash.display", "Stage", container);
   m.AddAccessor(stage, "stageWidth", StageWidth, nullptr);
   m.AddAccessor(stage, "stageHeight", StageHeight, nullptr);
-  m.AddAccessor(stage, "frameRate", StageFrameRate, [](Machine&, const Value&, const Value*, int) { return Value(); });
 }
 
 }  // namespace vantrel::flash::avm2

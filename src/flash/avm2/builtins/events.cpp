@@ -176,7 +176,10 @@ Value Construct(Machine& m, const Value& self, const Value* args, int argc) {
 Value Clone(Machine& m, const Value& self, const Value*, int) {
   NativeObject* e = EventArg(m, self);
   const Value args[3] = {m.GetPublic(self, "type"), m.GetPublic(self, "bubbles"), m.GetPublic(self, "cancelable")};
-  const Value copy = m.Construct(Value::Obj(e->cls), args, 3);
+  // The built-in class the event is of (a script subclass must override clone itself).
+  ClassObject* cls = e->cls;
+  while (cls && cls->package != "flash.events") cls = cls->base;
+  const Value copy = m.Construct(Value::Obj(cls ? cls : e->cls), args, 3);
   if (copy.IsObject() && copy.object->kind == ObjectKind::Event) {
     auto* c = static_cast<NativeObject*>(copy.object);
     c->c = Value::Obj(m.NewArray(FieldsOf(m, e)->elements));

@@ -1,0 +1,516 @@
+// flash.geom: Point, Rectangle, Matrix and ColorTransform. Each keeps its numbers in
+// the object's list, in the order of its constructor's arguments.
+#include <algorithm>
+#include <cmath>
+
+#include "flash/avm2/builtins/geom.h"
+#include "flash/avm2/builtins/support.h"
+
+namespace vantrel::flash::avm2 {
+
+namespace {
+
+enum class Geom { Point, Rectangle, Matrix, ColorTransform };
+
+constexpr const char* kClassNames[] = {"Point", "Rectangle", "Matrix", "ColorTransform"};
+constexpr std::size_t kFieldCounts[] = {2, 4, 6, 8};
+
+Object* AllocateGeom(Machine& m, ClassObject*) { return m.heap.Make<NativeObject>(ObjectKind::Other, nullptr, nullptr); }
+
+// The receiver's numbers when it is an object of the class (or of a subclass).
+std::vector<Value>& Fields(Machine& m, const Value& self, Geom geom) {
+  const std::size_t n = kFieldCounts[static_cast<int>(geom)];
+  if (self.IsObject() && self.object->kind == ObjectKind::Other) {
+    auto* o = static_cast<NativeObject*>(self.object);
+    for (ClassObject* c = o->cls; c; c = c->base) {
+      if (c->package == "flash.geom" && c->name == kClassNames[static_cast<int>(geom)]) {
+        if (o->list.size() != n) o->list.resize(n, Value::Number(0));
+        return o->list;
+      }
+    }
+  }
+  m.ThrowTypeError(1034, "Type Coercion failed: cannot convert " + m.ClassNameForError(self) + " to flash.geom." +
+                             kClassNames[static_cast<int>(geom)] + ".");
+}
+
+double Num(Machine& m, const Value& self, Geom geom, int index) { return m.ToNumber(Fields(m, self, geom)[index]); }
+void SetNum(Machine& m, const Value& self, Geom geom, int index, double v) { Fields(m, self, geom)[index] = Value::Number(v); }
+
+template <Geom G, int I>
+Value GetFieldOf(Machine& m, const Value& self, const Value*, int) {
+  return Value::Number(Num(m, self, G, I));
+}
+template <Geom G, int I>
+Value SetFieldOf(Machine& m, const Value& self, const Value* args, int argc) {
+  SetNum(m, self, G, I, m.ToNumber(Arg(args, argc, 0)));
+  return Value();
+}
+
+ClassObject* GeomClass(Machine& m, Geom geom) { return m.FindClass(std::string("flash.geom.") + kClassNames[static_cast<int>(geom)]); }
+
+Value Make(Machine& m, Geom geom, std::initializer_list<double> numbers) {
+  std::vector<Value> args;
+  for (double n : numbers) args.push_back(Value::Number(n));
+  return Value::Obj(m.ConstructClass(GeomClass(m, geom), args.data(), static_cast<int>(args.size())));
+}
+
+std::string Format(Machine& m, std::initializer_list<std::pair<const char*, double>> parts) {
+  std::string out = "(";
+  for (const auto& [name, value] : parts) {
+    if (out.size() > 1) out += ", ";
+    out += std::string(name) + "=" + m.ToString(Value::Number(value));
+  }
+  return out + ")";
+}
+
+// Fills the receiver from the constructor's arguments (defaults when they are missing).
+template <Geom G>
+Value ConstructGeom(Machine& m, const Value& self, const Value* args, int argc) {
+  std::vector<Value>& f = Fields(m, self, G);
+  for (std::size_t i = 0; i < f.size(); ++i) {
+    double fallback = 0;
+    if (G == Geom::Matrix && (i == 0 || i == 3)) fallback = 1;
+    if (G == Geom::ColorTransform && i < 4) fallback = 1;
+    f[i] = Value::Number(NumArg(m, args, argc, static_cast<int>(i), fallback));
+  }
+  return Value::Obj(self.object);
+}
+
+// ---- Point ----
+double PX(Machine& m, const Value& p) { return Num(m, p, Geom::Point, 0); }
+double PY(Machine& m, const Value& p) { return Num(m, p, Geom::Point, 1); }
+
+Value PointLength(Machine& m, const Value& s, const Value*, int) { return Value::Number(std::hypot(PX(m, s), PY(m, s))); }
+Value PointAdd(Machine& m, const Value& s, const Value* a, int n) {
+  const Value o = Arg(a, n, 0);
+  return Make(m, Geom::Point, {PX(m, s) + PX(m, o), PY(m, s) + PY(m, o)});
+}
+Value PointSubtract(Machine& m, const Value& s, const Value* a, int n) {
+  const Value o = Arg(a, n, 0);
+  return Make(m, Geom::Point, {PX(m, s) - PX(m, o), PY(m, s) - PY(m, o)});
+}
+Value PointEquals(Machine& m, const Value& s, const Value* a, int n) {
+  const Value o = Arg(a, n, 0);
+  return Value::Bool(PX(m, s) == PX(m, o) && PY(m, s) == PY(m, o));
+}
+Value PointNormalize(Machine& m, const Value& s, const Value* a, int n) {
+  const double length = std::hypot(PX(m, s), PY(m, s));
+  if (length > 0) {
+    const double k = NumArg(m, a, n, 0, 0) / length;
+    SetNum(m, s, Geom::Point, 0, PX(m, s) * k);
+    SetNum(m, s, Geom::Point, 1, PY(m, s) * k);
+  }
+  return Value();
+}
+Value PointOffset(Machine& m, const Value& s, const Value* a, int n) {
+  SetNum(m, s, Geom::Point, 0, PX(m, s) + NumArg(m, a, n, 0, 0));
+  SetNum(m, s, Geom::Point, 1, PY(m, s) + NumArg(m, a, n, 1, 0));
+  return Value();
+}
+Value PointToString(Machine& m, const Value& s, const Value*, int) {
+  return m.StrValue(Format(m, {{"x", PX(m, s)}, {"y", PY(m, s)}}));
+}
+Value PointDistance(Machine& m, const Value&, const Value* a, int n) {
+  const Value p = Arg(a, n, 0), q = Arg(a, n, 1);
+  return Value::Number(std::hypot(PX(m, p) - PX(m, q), PY(m, p) - PY(m, q)));
+}
+Value PointInterpolate(Machine& m, const Value&, const Value* a, int n) {
+  const Value p = Arg(a, n, 0), q = Arg(a, n, 1);
+  const double f = NumArg(m, a, n, 2, 0);
+  return Make(m, Geom::Point, {PX(m, q) + f * (PX(m, p) - PX(m, q)), PY(m, q) + f * (PY(m, p) - PY(m, q))});
+}
+Value PointPolar(Machine& m, const Value&, const Value* a, int n) {
+  const double length = NumArg(m, a, n, 0, 0), angle = NumArg(m, a, n, 1, 0);
+  return Make(m, Geom::Point, {length * std::cos(angle), length * std::sin(angle)});
+}
+
+// ---- Rectangle ----
+struct Rect {
+  double x, y, w, h;
+};
+Rect R(Machine& m, const Value& r) {
+  const std::vector<Value>& f = Fields(m, r, Geom::Rectangle);
+  return {m.ToNumber(f[0]), m.ToNumber(f[1]), m.ToNumber(f[2]), m.ToNumber(f[3])};
+}
+void SetR(Machine& m, const Value& r, const Rect& v) {
+  std::vector<Value>& f = Fields(m, r, Geom::Rectangle);
+  f = {Value::Number(v.x), Value::Number(v.y), Value::Number(v.w), Value::Number(v.h)};
+}
+bool Empty(const Rect& r) { return !(r.w > 0) || !(r.h > 0); }
+Value MakeRect(Machine& m, const Rect& r) { return Make(m, Geom::Rectangle, {r.x, r.y, r.w, r.h}); }
+
+// left/right/top/bottom: 0 left, 1 right, 2 top, 3 bottom (moving an edge keeps the other).
+template <int E>
+Value RectEdge(Machine& m, const Value& s, const Value*, int) {
+  const Rect r = R(m, s);
+  return Value::Number(E == 0 ? r.x : E == 1 ? r.x + r.w : E == 2 ? r.y : r.y + r.h);
+}
+template <int E>
+Value SetRectEdge(Machine& m, const Value& s, const Value* a, int n) {
+  Rect r = R(m, s);
+  const double v = NumArg(m, a, n, 0, NAN);
+  if (E == 0) { r.w += r.x - v; r.x = v; }
+  if (E == 1) r.w = v - r.x;
+  if (E == 2) { r.h += r.y - v; r.y = v; }
+  if (E == 3) r.h = v - r.y;
+  SetR(m, s, r);
+  return Value();
+}
+Value RectTopLeft(Machine& m, const Value& s, const Value*, int) {
+  const Rect r = R(m, s);
+  return Make(m, Geom::Point, {r.x, r.y});
+}
+Value SetRectTopLeft(Machine& m, const Value& s, const Value* a, int n) {
+  Rect r = R(m, s);
+  const Value p = Arg(a, n, 0);
+  const double x = PX(m, p), y = PY(m, p);
+  r.w += r.x - x;
+  r.h += r.y - y;
+  r.x = x;
+  r.y = y;
+  SetR(m, s, r);
+  return Value();
+}
+Value RectBottomRight(Machine& m, const Value& s, const Value*, int) {
+  const Rect r = R(m, s);
+  return Make(m, Geom::Point, {r.x + r.w, r.y + r.h});
+}
+Value SetRectBottomRight(Machine& m, const Value& s, const Value* a, int n) {
+  Rect r = R(m, s);
+  const Value p = Arg(a, n, 0);
+  r.w = PX(m, p) - r.x;
+  r.h = PY(m, p) - r.y;
+  SetR(m, s, r);
+  return Value();
+}
+Value RectSize(Machine& m, const Value& s, const Value*, int) {
+  const Rect r = R(m, s);
+  return Make(m, Geom::Point, {r.w, r.h});
+}
+Value SetRectSize(Machine& m, const Value& s, const Value* a, int n) {
+  Rect r = R(m, s);
+  const Value p = Arg(a, n, 0);
+  r.w = PX(m, p);
+  r.h = PY(m, p);
+  SetR(m, s, r);
+  return Value();
+}
+Value RectContains(Machine& m, const Value& s, const Value* a, int n) {
+  const Rect r = R(m, s);
+  const double x = NumArg(m, a, n, 0, NAN), y = NumArg(m, a, n, 1, NAN);
+  return Value::Bool(x >= r.x && x < r.x + r.w && y >= r.y && y < r.y + r.h);
+}
+Value RectContainsPoint(Machine& m, const Value& s, const Value* a, int n) {
+  const Value p = Arg(a, n, 0);
+  const Value xy[2] = {Value::Number(PX(m, p)), Value::Number(PY(m, p))};
+  return RectContains(m, s, xy, 2);
+}
+Value RectContainsRect(Machine& m, const Value& s, const Value* a, int n) {
+  const Rect r = R(m, s), o = R(m, Arg(a, n, 0));
+  if (Empty(o)) return Value::Bool(false);
+  return Value::Bool(o.x >= r.x && o.y >= r.y && o.x + o.w <= r.x + r.w && o.y + o.h <= r.y + r.h);
+}
+Value RectEquals(Machine& m, const Value& s, const Value* a, int n) {
+  const Rect r = R(m, s), o = R(m, Arg(a, n, 0));
+  return Value::Bool(r.x == o.x && r.y == o.y && r.w == o.w && r.h == o.h);
+}
+Value RectInflate(Machine& m, const Value& s, const Value* a, int n) {
+  Rect r = R(m, s);
+  const double dx = NumArg(m, a, n, 0, NAN), dy = NumArg(m, a, n, 1, NAN);
+  SetR(m, s, {r.x - dx, r.y - dy, r.w + 2 * dx, r.h + 2 * dy});
+  return Value();
+}
+Value RectInflatePoint(Machine& m, const Value& s, const Value* a, int n) {
+  const Value p = Arg(a, n, 0);
+  const Value d[2] = {Value::Number(PX(m, p)), Value::Number(PY(m, p))};
+  return RectInflate(m, s, d, 2);
+}
+Value RectIntersection(Machine& m, const Value& s, const Value* a, int n) {
+  const Rect r = R(m, s), o = R(m, Arg(a, n, 0));
+  if (Empty(r) || Empty(o)) return MakeRect(m, {0, 0, 0, 0});
+  const double left = std::max(r.x, o.x), top = std::max(r.y, o.y);
+  const double right = std::min(r.x + r.w, o.x + o.w), bottom = std::min(r.y + r.h, o.y + o.h);
+  if (right <= left || bottom <= top) return MakeRect(m, {0, 0, 0, 0});
+  return MakeRect(m, {left, top, right - left, bottom - top});
+}
+Value RectIntersects(Machine& m, const Value& s, const Value* a, int n) {
+  const Value i = RectIntersection(m, s, a, n);
+  return Value::Bool(!Empty(R(m, i)));
+}
+Value RectIsEmpty(Machine& m, const Value& s, const Value*, int) { return Value::Bool(Empty(R(m, s))); }
+Value RectOffset(Machine& m, const Value& s, const Value* a, int n) {
+  Rect r = R(m, s);
+  r.x += NumArg(m, a, n, 0, NAN);
+  r.y += NumArg(m, a, n, 1, NAN);
+  SetR(m, s, r);
+  return Value();
+}
+Value RectOffsetPoint(Machine& m, const Value& s, const Value* a, int n) {
+  const Value p = Arg(a, n, 0);
+  const Value d[2] = {Value::Number(PX(m, p)), Value::Number(PY(m, p))};
+  return RectOffset(m, s, d, 2);
+}
+Value RectSetEmpty(Machine& m, const Value& s, const Value*, int) {
+  SetR(m, s, {0, 0, 0, 0});
+  return Value();
+}
+Value RectUnion(Machine& m, const Value& s, const Value* a, int n) {
+  const Rect r = R(m, s), o = R(m, Arg(a, n, 0));
+  if (Empty(r)) return MakeRect(m, o);
+  if (Empty(o)) return MakeRect(m, r);
+  const double left = std::min(r.x, o.x), top = std::min(r.y, o.y);
+  const double right = std::max(r.x + r.w, o.x + o.w), bottom = std::max(r.y + r.h, o.y + o.h);
+  return MakeRect(m, {left, top, right - left, bottom - top});
+}
+Value RectToString(Machine& m, const Value& s, const Value*, int) {
+  const Rect r = R(m, s);
+  return m.StrValue(Format(m, {{"x", r.x}, {"y", r.y}, {"w", r.w}, {"h", r.h}}));
+}
+
+// ---- Matrix ----
+GeomMatrix M(Machine& m, const Value& v) {
+  const std::vector<Value>& f = Fields(m, v, Geom::Matrix);
+  return {m.ToNumber(f[0]), m.ToNumber(f[1]), m.ToNumber(f[2]), m.ToNumber(f[3]), m.ToNumber(f[4]), m.ToNumber(f[5])};
+}
+void SetM(Machine& m, const Value& v, const GeomMatrix& x) {
+  Fields(m, v, Geom::Matrix) = {Value::Number(x.a), Value::Number(x.b), Value::Number(x.c),
+                                Value::Number(x.d), Value::Number(x.tx), Value::Number(x.ty)};
+}
+// first, then second.
+GeomMatrix Concat(const GeomMatrix& p, const GeomMatrix& q) {
+  return {p.a * q.a + p.b * q.c,           p.a * q.b + p.b * q.d,           p.c * q.a + p.d * q.c,
+          p.c * q.b + p.d * q.d,           p.tx * q.a + p.ty * q.c + q.tx, p.tx * q.b + p.ty * q.d + q.ty};
+}
+
+Value MatrixConcat(Machine& m, const Value& s, const Value* a, int n) {
+  SetM(m, s, Concat(M(m, s), M(m, Arg(a, n, 0))));
+  return Value();
+}
+Value MatrixCreateBox(Machine& m, const Value& s, const Value* a, int n) {
+  const double sx = NumArg(m, a, n, 0, NAN), sy = NumArg(m, a, n, 1, NAN), r = NumArg(m, a, n, 2, 0);
+  const double tx = NumArg(m, a, n, 3, 0), ty = NumArg(m, a, n, 4, 0);
+  SetM(m, s, {sx * std::cos(r), sy * std::sin(r), -sx * std::sin(r), sy * std::cos(r), tx, ty});
+  return Value();
+}
+Value MatrixCreateGradientBox(Machine& m, const Value& s, const Value* a, int n) {
+  const double w = NumArg(m, a, n, 0, NAN) / 1638.4, h = NumArg(m, a, n, 1, NAN) / 1638.4, r = NumArg(m, a, n, 2, 0);
+  const double tx = NumArg(m, a, n, 3, 0) + NumArg(m, a, n, 0, NAN) / 2;
+  const double ty = NumArg(m, a, n, 4, 0) + NumArg(m, a, n, 1, NAN) / 2;
+  SetM(m, s, {w * std::cos(r), h * std::sin(r), -w * std::sin(r), h * std::cos(r), tx, ty});
+  return Value();
+}
+Value MatrixDeltaTransformPoint(Machine& m, const Value& s, const Value* a, int n) {
+  const GeomMatrix x = M(m, s);
+  const Value p = Arg(a, n, 0);
+  const double px = PX(m, p), py = PY(m, p);
+  return Make(m, Geom::Point, {x.a * px + x.c * py, x.b * px + x.d * py});
+}
+Value MatrixTransformPoint(Machine& m, const Value& s, const Value* a, int n) {
+  const GeomMatrix x = M(m, s);
+  const Value p = Arg(a, n, 0);
+  const double px = PX(m, p), py = PY(m, p);
+  return Make(m, Geom::Point, {x.a * px + x.c * py + x.tx, x.b * px + x.d * py + x.ty});
+}
+Value MatrixIdentity(Machine& m, const Value& s, const Value*, int) {
+  SetM(m, s, {1, 0, 0, 1, 0, 0});
+  return Value();
+}
+Value MatrixInvert(Machine& m, const Value& s, const Value*, int) {
+  const GeomMatrix x = M(m, s);
+  const double det = x.a * x.d - x.b * x.c;
+  if (det == 0) {
+    SetM(m, s, {1, 0, 0, 1, 0, 0});
+    return Value();
+  }
+  const double a = x.d / det, b = -x.b / det, c = -x.c / det, d = x.a / det;
+  SetM(m, s, {a, b, c, d, -(a * x.tx + c * x.ty), -(b * x.tx + d * x.ty)});
+  return Value();
+}
+Value MatrixRotate(Machine& m, const Value& s, const Value* a, int n) {
+  const double r = NumArg(m, a, n, 0, NAN);
+  SetM(m, s, Concat(M(m, s), {std::cos(r), std::sin(r), -std::sin(r), std::cos(r), 0, 0}));
+  return Value();
+}
+Value MatrixScale(Machine& m, const Value& s, const Value* a, int n) {
+  SetM(m, s, Concat(M(m, s), {NumArg(m, a, n, 0, NAN), 0, 0, NumArg(m, a, n, 1, NAN), 0, 0}));
+  return Value();
+}
+Value MatrixTranslate(Machine& m, const Value& s, const Value* a, int n) {
+  GeomMatrix x = M(m, s);
+  x.tx += NumArg(m, a, n, 0, NAN);
+  x.ty += NumArg(m, a, n, 1, NAN);
+  SetM(m, s, x);
+  return Value();
+}
+Value MatrixToString(Machine& m, const Value& s, const Value*, int) {
+  const GeomMatrix x = M(m, s);
+  return m.StrValue(Format(m, {{"a", x.a}, {"b", x.b}, {"c", x.c}, {"d", x.d}, {"tx", x.tx}, {"ty", x.ty}}));
+}
+
+// ---- ColorTransform ----
+Value ColorGet(Machine& m, const Value& s, const Value*, int) {
+  const std::vector<Value>& f = Fields(m, s, Geom::ColorTransform);
+  const auto channel = [&](int i) { return static_cast<std::uint32_t>(avm1::ToInt32(m.ToNumber(f[i]))) & 0xFF; };
+  return Value::Number((channel(4) << 16) | (channel(5) << 8) | channel(6));
+}
+Value ColorSet(Machine& m, const Value& s, const Value* a, int n) {
+  std::vector<Value>& f = Fields(m, s, Geom::ColorTransform);
+  const std::uint32_t rgb = m.ToUint32(Arg(a, n, 0));
+  for (int i = 0; i < 3; ++i) f[i] = Value::Number(0);
+  f[4] = Value::Number((rgb >> 16) & 0xFF);
+  f[5] = Value::Number((rgb >> 8) & 0xFF);
+  f[6] = Value::Number(rgb & 0xFF);
+  return Value();
+}
+Value ColorConcat(Machine& m, const Value& s, const Value* a, int n) {
+  const GeomColor p = ColorOf(m, s), q = ColorOf(m, Arg(a, n, 0));
+  std::vector<Value>& f = Fields(m, s, Geom::ColorTransform);
+  for (int i = 0; i < 4; ++i) {
+    f[i] = Value::Number(p.mul[i] * q.mul[i]);
+    f[i + 4] = Value::Number(p.add[i] + p.mul[i] * q.add[i]);
+  }
+  return Value();
+}
+Value ColorToString(Machine& m, const Value& s, const Value*, int) {
+  const GeomColor c = ColorOf(m, s);
+  return m.StrValue(Format(m, {{"redMultiplier", c.mul[0]}, {"greenMultiplier", c.mul[1]}, {"blueMultiplier", c.mul[2]},
+                               {"alphaMultiplier", c.mul[3]}, {"redOffset", c.add[0]}, {"greenOffset", c.add[1]},
+                               {"blueOffset", c.add[2]}, {"alphaOffset", c.add[3]}}));
+}
+
+template <Geom G>
+Value Clone(Machine& m, const Value& s, const Value*, int) {
+  std::vector<Value> f = Fields(m, s, G);
+  return Value::Obj(m.ConstructClass(GeomClass(m, G), f.data(), static_cast<int>(f.size())));
+}
+template <Geom G>
+Value CopyFrom(Machine& m, const Value& s, const Value* a, int n) {
+  const std::vector<Value> f = Fields(m, Arg(a, n, 0), G);
+  Fields(m, s, G) = f;
+  return Value();
+}
+template <Geom G>
+Value SetTo(Machine& m, const Value& s, const Value* a, int n) {
+  std::vector<Value>& f = Fields(m, s, G);
+  for (std::size_t i = 0; i < f.size(); ++i) f[i] = Value::Number(NumArg(m, a, n, static_cast<int>(i), NAN));
+  return Value();
+}
+
+template <Geom G>
+ClassObject* DefineGeom(Machine& m) {
+  ClassObject* cls = m.DefineClass("flash.geom", kClassNames[static_cast<int>(G)], m.objectClass, ConstructGeom<G>);
+  cls->allocate = AllocateGeom;
+  m.AddTraitMethod(cls, "clone", Clone<G>);
+  if (G != Geom::ColorTransform) {
+    m.AddTraitMethod(cls, "copyFrom", CopyFrom<G>);
+    m.AddTraitMethod(cls, "setTo", SetTo<G>);
+  }
+  return cls;
+}
+
+}  // namespace
+
+GeomMatrix MatrixOf(Machine& m, const Value& matrix) { return M(m, matrix); }
+Value NewMatrix(Machine& m, const GeomMatrix& x) { return Make(m, Geom::Matrix, {x.a, x.b, x.c, x.d, x.tx, x.ty}); }
+Value NewRectangle(Machine& m, double x, double y, double width, double height) {
+  return MakeRect(m, {x, y, width, height});
+}
+Value NewPoint(Machine& m, double x, double y) { return Make(m, Geom::Point, {x, y}); }
+bool PointOf(Machine& m, const Value& point, double& x, double& y) {
+  x = PX(m, point);
+  y = PY(m, point);
+  return true;
+}
+GeomColor ColorOf(Machine& m, const Value& transform) {
+  const std::vector<Value>& f = Fields(m, transform, Geom::ColorTransform);
+  GeomColor c;
+  for (int i = 0; i < 4; ++i) {
+    c.mul[i] = m.ToNumber(f[i]);
+    c.add[i] = m.ToNumber(f[i + 4]);
+  }
+  return c;
+}
+Value NewColorTransform(Machine& m, const GeomColor& c) {
+  return Make(m, Geom::ColorTransform, {c.mul[0], c.mul[1], c.mul[2], c.mul[3], c.add[0], c.add[1], c.add[2], c.add[3]});
+}
+
+void InstallGeom(Machine& m) {
+  ClassObject* point = DefineGeom<Geom::Point>(m);
+  m.AddAccessor(point, "x", GetFieldOf<Geom::Point, 0>, SetFieldOf<Geom::Point, 0>);
+  m.AddAccessor(point, "y", GetFieldOf<Geom::Point, 1>, SetFieldOf<Geom::Point, 1>);
+  m.AddAccessor(point, "length", PointLength, nullptr);
+  m.AddTraitMethod(point, "add", PointAdd);
+  m.AddTraitMethod(point, "subtract", PointSubtract);
+  m.AddTraitMethod(point, "equals", PointEquals);
+  m.AddTraitMethod(point, "normalize", PointNormalize);
+  m.AddTraitMethod(point, "offset", PointOffset);
+  m.AddTraitMethod(point, "toString", PointToString);
+  m.AddTraitMethod(point, "distance", PointDistance, true);
+  m.AddTraitMethod(point, "interpolate", PointInterpolate, true);
+  m.AddTraitMethod(point, "polar", PointPolar, true);
+
+  ClassObject* rect = DefineGeom<Geom::Rectangle>(m);
+  m.AddAccessor(rect, "x", GetFieldOf<Geom::Rectangle, 0>, SetFieldOf<Geom::Rectangle, 0>);
+  m.AddAccessor(rect, "y", GetFieldOf<Geom::Rectangle, 1>, SetFieldOf<Geom::Rectangle, 1>);
+  m.AddAccessor(rect, "width", GetFieldOf<Geom::Rectangle, 2>, SetFieldOf<Geom::Rectangle, 2>);
+  m.AddAccessor(rect, "height", GetFieldOf<Geom::Rectangle, 3>, SetFieldOf<Geom::Rectangle, 3>);
+  m.AddAccessor(rect, "left", RectEdge<0>, SetRectEdge<0>);
+  m.AddAccessor(rect, "right", RectEdge<1>, SetRectEdge<1>);
+  m.AddAccessor(rect, "top", RectEdge<2>, SetRectEdge<2>);
+  m.AddAccessor(rect, "bottom", RectEdge<3>, SetRectEdge<3>);
+  m.AddAccessor(rect, "topLeft", RectTopLeft, SetRectTopLeft);
+  m.AddAccessor(rect, "bottomRight", RectBottomRight, SetRectBottomRight);
+  m.AddAccessor(rect, "size", RectSize, SetRectSize);
+  m.AddTraitMethod(rect, "contains", RectContains);
+  m.AddTraitMethod(rect, "containsPoint", RectContainsPoint);
+  m.AddTraitMethod(rect, "containsRect", RectContainsRect);
+  m.AddTraitMethod(rect, "equals", RectEquals);
+  m.AddTraitMethod(rect, "inflate", RectInflate);
+  m.AddTraitMethod(rect, "inflatePoint", RectInflatePoint);
+  m.AddTraitMethod(rect, "intersection", RectIntersection);
+  m.AddTraitMethod(rect, "intersects", RectIntersects);
+  m.AddTraitMethod(rect, "isEmpty", RectIsEmpty);
+  m.AddTraitMethod(rect, "offset", RectOffset);
+  m.AddTraitMethod(rect, "offsetPoint", RectOffsetPoint);
+  m.AddTraitMethod(rect, "setEmpty", RectSetEmpty);
+  m.AddTraitMethod(rect, "union", RectUnion);
+  m.AddTraitMethod(rect, "toString", RectToString);
+
+  ClassObject* matrix = DefineGeom<Geom::Matrix>(m);
+  m.AddAccessor(matrix, "a", GetFieldOf<Geom::Matrix, 0>, SetFieldOf<Geom::Matrix, 0>);
+  m.AddAccessor(matrix, "b", GetFieldOf<Geom::Matrix, 1>, SetFieldOf<Geom::Matrix, 1>);
+  m.AddAccessor(matrix, "c", GetFieldOf<Geom::Matrix, 2>, SetFieldOf<Geom::Matrix, 2>);
+  m.AddAccessor(matrix, "d", GetFieldOf<Geom::Matrix, 3>, SetFieldOf<Geom::Matrix, 3>);
+  m.AddAccessor(matrix, "tx", GetFieldOf<Geom::Matrix, 4>, SetFieldOf<Geom::Matrix, 4>);
+  m.AddAccessor(matrix, "ty", GetFieldOf<Geom::Matrix, 5>, SetFieldOf<Geom::Matrix, 5>);
+  m.AddTraitMethod(matrix, "concat", MatrixConcat);
+  m.AddTraitMethod(matrix, "createBox", MatrixCreateBox);
+  m.AddTraitMethod(matrix, "createGradientBox", MatrixCreateGradientBox);
+  m.AddTraitMethod(matrix, "deltaTransformPoint", MatrixDeltaTransformPoint);
+  m.AddTraitMethod(matrix, "transformPoint", MatrixTransformPoint);
+  m.AddTraitMethod(matrix, "identity", MatrixIdentity);
+  m.AddTraitMethod(matrix, "invert", MatrixInvert);
+  m.AddTraitMethod(matrix, "rotate", MatrixRotate);
+  m.AddTraitMethod(matrix, "scale", MatrixScale);
+  m.AddTraitMethod(matrix, "translate", MatrixTranslate);
+  m.AddTraitMethod(matrix, "toString", MatrixToString);
+
+  ClassObject* color = DefineGeom<Geom::ColorTransform>(m);
+  static const char* const channels[] = {"redMultiplier", "greenMultiplier", "blueMultiplier", "alphaMultiplier",
+                                         "redOffset",     "greenOffset",     "blueOffset",     "alphaOffset"};
+  const std::pair<Native, Native> accessors[] = {
+      {GetFieldOf<Geom::ColorTransform, 0>, SetFieldOf<Geom::ColorTransform, 0>},
+      {GetFieldOf<Geom::ColorTransform, 1>, SetFieldOf<Geom::ColorTransform, 1>},
+      {GetFieldOf<Geom::ColorTransform, 2>, SetFieldOf<Geom::ColorTransform, 2>},
+      {GetFieldOf<Geom::ColorTransform, 3>, SetFieldOf<Geom::ColorTransform, 3>},
+      {GetFieldOf<Geom::ColorTransform, 4>, SetFieldOf<Geom::ColorTransform, 4>},
+      {GetFieldOf<Geom::ColorTransform, 5>, SetFieldOf<Geom::ColorTransform, 5>},
+      {GetFieldOf<Geom::ColorTransform, 6>, SetFieldOf<Geom::ColorTransform, 6>},
+      {GetFieldOf<Geom::ColorTransform, 7>, SetFieldOf<Geom::ColorTransform, 7>}};
+  for (int i = 0; i < 8; ++i) m.AddAccessor(color, channels[i], accessors[i].first, accessors[i].second);
+  m.AddAccessor(color, "color", ColorGet, ColorSet);
+  m.AddTraitMethod(color, "concat", ColorConcat);
+  m.AddTraitMethod(color, "toString", ColorToString);
+}
+
+}  // namespace vantrel::flash::avm2

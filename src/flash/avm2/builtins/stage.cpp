@@ -1,0 +1,138 @@
+// The Stage's own properties: size, frame rate, colour, quality, display state, the
+// keyboard focus and the mouse position. What a script sets is kept in the stage
+// object's list by the numbers below.
+#include <algorithm>
+#include <cctype>
+#include <cmath>
+
+#include "flash/avm2/builtins/support.h"
+#include "flash/display/movie_clip.h"
+#include "flash/display/player.h"
+
+namespace vantrel::flash::avm2 {
+
+namespace {
+
+enum StageField { kFrameRate, kColor, kQuality, kDisplayState, kScaleMode, kAlign, kFocusRect, kStageFields };
+
+std::vector<Value>& Fields(Machine& m, const Value& self) {
+  ClassObject* stage = m.FindClass("flash.display.Stage");
+  if (!self.IsObject() || self.object->kind != ObjectKind::Display || !m.IsInstance(self, stage))
+    m.ThrowTypeError(1034, "Type Coercion failed: cannot convert " + m.ClassNameForError(self) + " to flash.display.Stage.");
+  auto* o = static_cast<NativeObject*>(self.object);
+  if (!o->c.IsObject() || o->c.object->kind != ObjectKind::Array) {
+    const Movie* movie = m.player ? &m.player->GetMovie() : nullptr;
+    const Rgba back = movie ? movie->background : Rgba{255, 255, 255, 255};
+    std::vector<Value> fields(kStageFields);
+    fields[kFrameRate] = Value::Number(movie ? static_cast<double>(movie->header.frameRate) : 24);
+    fields[kColor] = Value::Number((back.r << 16) | (back.g << 8) | back.b);
+    fields[kQuality] = m.StrValue(m.player ? m.player->Quality() : "HIGH");
+    fields[kDisplayState] = m.StrValue("normal");
+    fields[kScaleMode] = m.StrValue("showAll");
+    fields[kAlign] = m.StrValue("");
+    fields[kFocusRect] = Value::Bool(true);
+    o->c = Value::Obj(m.NewArray(std::move(fields)));
+  }
+  return static_cast<ArrayObject*>(o->c.object)->elements;
+}
+
+template <int F>
+Value GetField(Machine& m, const Value& self, const Value*, int) {
+  return Fields(m, self)[F];
+}
+
+Value SetFrameRate(Machine& m, const Value& self, const Value* args, int argc) {
+  const double rate = NumArg(m, args, argc, 0, NAN);
+  Fields(m, self)[kFrameRate] = Value::Number(std::isnan(rate) ? rate : std::clamp(rate, 0.01, 1000.0));
+  return Value();
+}
+Value GetColor(Machine& m, const Value& self, const Value*, int) {
+  return Value::Number(0xFF000000u | (m.ToUint32(Fields(m, self)[kColor]) & 0xFFFFFF));
+}
+Value SetColor(Machine& m, const Value& self, const Value* args, int argc) {
+  Fields(m, self)[kColor] = Value::Number(m.ToUint32(Arg(args, argc, 0)) & 0xFFFFFF);
+  return Value();
+}
+Value SetQuality(Machine& m, const Value& self, const Value* args, int argc) {
+  std::string quality = StrArg(m, args, argc, 0);
+  std::transform(quality.begin(), quality.end(), quality.begin(), [](unsigned char c) { return std::toupper(c); });
+  static const char* const known[] = {"LOW", "MEDIUM", "HIGH", "BEST", "8X8", "8X8LINEAR", "16X16", "16X16LINEAR"};
+  if (std::find(std::begin(known), std::end(known), quality) == std::end(known)) return Value();
+  Fields(m, self)[kQuality] = m.StrValue(quality);
+  return Value();
+}
+Value SetDisplayState(Machine& m, const Value& self, const Value* args, int argc) {
+  const std::string state = StrArg(m, args, argc, 0);
+  if (state != "normal" && state != "fullScreen" && state != "fullScreenInteractive")
+    m.ThrowError("ArgumentError", 2008, "Parameter displayState must be one of the accepted values.");
+  Fields(m, self)[kDisplayState] = m.StrValue(state);
+  return Value();
+}
+Value SetScaleMode(Machine& m, const Value& self, const Value* args, int argc) {
+  const std::string mode = StrArg(m, args, argc, 0);
+  if (mode != "showAll" && mode != "exactFit" && mode != "noBorder" && mode != "noScale")
+    m.ThrowError("ArgumentError", 2008, "Parameter scaleMode must be one of the accepted values.");
+  Fields(m, self)[kScaleMode] = m.StrValue(mode);
+  return Value();
+}
+// align keeps the letters it knows, in the order T, B, L, R.
+Value SetAlign(Machine& m, const Value& self, const Value* args, int argc) {
+  std::string text = StrArg(m, args, argc, 0);
+  std::transform(text.begin(), text.end(), text.begin(), [](unsigned char c) { return std::toupper(c); });
+  std::string align;
+  for (char c : {'T', 'B', 'L', 'R'})
+    if (text.find(c) != std::string::npos) align += c;
+  if (align.find('T') != std::string::npos && align.find('B') != std::string::npos) align.erase(align.find('B'), 1);
+  if (align.find('L') != std::string::npos && align.find('R') != std::string::npos) align.erase(align.find('R'), 1);
+  Fields(m, self)[kAlign] = m.StrValue(align);
+  return Value();
+}
+Value SetFocusRect(Machine& m, const Value& self, const Value* args, int argc) {
+  Fields(m, self)[kFocusRect] = Value::Bool(m.ToBoolean(Arg(args, argc, 0)));
+  return Value();
+}
+
+Value GetFocus(Machine& m, const Value& self, const Value*, int) {
+  Fields(m, self);
+  DisplayObject* focus = m.player ? m.player->Focus() : nullptr;
+  return focus ? DisplayObjectValue(m, focus) : Value::Null();
+}
+Value SetFocus(Machine& m, const Value& self, const Value* args, int argc) {
+  Fields(m, self);
+  const Value v = Arg(args, argc, 0);
+  if (!m.player) return Value();
+  if (v.IsNull() || v.IsUndefined()) {
+    m.player->SetFocus(nullptr);
+    return Value();
+  }
+  if (!v.IsObject() || v.object->kind != ObjectKind::Display || !static_cast<NativeObject*>(v.object)->display)
+    m.ThrowTypeError(1034, "Type Coercion failed: cannot convert " + m.ClassNameForError(v) + " to flash.display.InteractiveObject.");
+  m.player->SetFocus(static_cast<NativeObject*>(v.object)->display);
+  return Value();
+}
+
+Value True(Machine&, const Value&, const Value*, int) { return Value::Bool(true); }
+Value False(Machine&, const Value&, const Value*, int) { return Value::Bool(false); }
+Value One(Machine&, const Value&, const Value*, int) { return Value::Number(1); }
+
+}  // namespace
+
+void InstallStage(Machine& m) {
+  ClassObject* stage = m.FindClass("flash.display.Stage");
+  if (!stage) return;
+  // The frame rate and the other fields below replace the plain ones.
+  m.AddAccessor(stage, "frameRate", GetField<kFrameRate>, SetFrameRate);
+  m.AddAccessor(stage, "color", GetColor, SetColor);
+  m.AddAccessor(stage, "quality", GetField<kQuality>, SetQuality);
+  m.AddAccessor(stage, "displayState", GetField<kDisplayState>, SetDisplayState);
+  m.AddAccessor(stage, "scaleMode", GetField<kScaleMode>, SetScaleMode);
+  m.AddAccessor(stage, "align", GetField<kAlign>, SetAlign);
+  m.AddAccessor(stage, "stageFocusRect", GetField<kFocusRect>, SetFocusRect);
+  m.AddAccessor(stage, "focus", GetFocus, SetFocus);
+  m.AddAccessor(stage, "allowsFullScreen", True, nullptr);
+  m.AddAccessor(stage, "allowsFullScreenInteractive", False, nullptr);
+  m.AddAccessor(stage, "browserZoomFactor", One, nullptr);
+  m.AddAccessor(stage, "contentsScaleFactor", One, nullptr);
+}
+
+}  // namespace vantrel::flash::avm2

@@ -1,0 +1,491 @@
+// flash.text: TextField over the player's text fields and TextFormat, whose fields are
+// null until set (a format read from a field has null where its characters differ).
+#include <algorithm>
+#include <cmath>
+
+#include "flash/avm2/builtins/support.h"
+#include "flash/display/movie_clip.h"
+#include "flash/display/player.h"
+#include "flash/display/text_field.h"
+
+namespace vantrel::flash::avm2 {
+
+namespace {
+
+// ---- TextFormat: its fields in the object's list, by these numbers ----
+enum FormatField {
+  kAlign, kBlockIndent, kBold, kBullet, kColor, kFont, kIndent, kItalic, kKerning, kLeading, kLeftMargin,
+  kLetterSpacing, kRightMargin, kSize, kTabStops, kTarget, kUnderline, kUrl, kDisplay, kFormatFields
+};
+enum class FieldType { String, Number, Boolean, Color, Array };
+constexpr FieldType kTypes[kFormatFields] = {
+    FieldType::String,  FieldType::Number,  FieldType::Boolean, FieldType::Boolean, FieldType::Color,
+    FieldType::String,  FieldType::Number,  FieldType::Boolean, FieldType::Boolean, FieldType::Number,
+    FieldType::Number,  FieldType::Number,  FieldType::Number,  FieldType::Number,  FieldType::Array,
+    FieldType::String,  FieldType::Boolean, FieldType::String,  FieldType::String};
+constexpr const char* kFieldNames[kFormatFields] = {
+    "align",   "blockIndent", "bold",    "bullet",    "color",  "font",   "indent",    "italic", "kerning", "leading",
+    "leftMargin", "letterSpacing", "rightMargin", "size", "tabStops", "target", "underline", "url", "display"};
+// The constructor's arguments, in order.
+constexpr FormatField kConstructorOrder[] = {kFont,  kSize,  kColor,      kBold,        kItalic,  kUnderline, kUrl,
+                                             kTarget, kAlign, kLeftMargin, kRightMargin, kIndent, kLeading};
+
+Object* AllocateFormat(Machine& m, ClassObject*) {
+  auto* o = m.heap.Make<NativeObject>(ObjectKind::Other, nullptr, nullptr);
+  o->list.assign(kFormatFields, Value::Null());
+  return o;
+}
+
+bool IsFormat(Machine& m, const Value& v) {
+  if (!v.IsObject() || v.object->kind != ObjectKind::Other) return false;
+  for (ClassObject* c = static_cast<NativeObject*>(v.object)->cls; c; c = c->base)
+    if (c->package == "flash.text" && c->name == "TextFormat") return true;
+  (void)m;
+  return false;
+}
+
+std::vector<Value>& FormatFields(Machine& m, const Value& v) {
+  if (!IsFormat(m, v))
+    m.ThrowTypeError(1034, "Type Coercion failed: cannot convert " + m.ClassNameForError(v) + " to flash.text.TextFormat.");
+  auto& list = static_cast<NativeObject*>(v.object)->list;
+  if (list.size() != kFormatFields) list.assign(kFormatFields, Value::Null());
+  return list;
+}
+
+Value ConvertField(Machine& m, int field, const Value& v) {
+  if (v.IsNull() || v.IsUndefined()) return Value::Null();
+  switch (kTypes[field]) {
+    case FieldType::String: return m.StrValue(m.ToString(v));
+    case FieldType::Number: return Value::Number(m.ToNumber(v));
+    case FieldType::Boolean: return Value::Bool(m.ToBoolean(v));
+    case FieldType::Color: return Value::Number(m.ToUint32(v));
+    case FieldType::Array: return v;
+  }
+  return v;
+}
+
+template <int F>
+Value GetFormatField(Machine& m, const Value& self, const Value*, int) {
+  return FormatFields(m, self)[F];
+}
+template <int F>
+Value SetFormatField(Machine& m, const Value& self, const Value* args, int argc) {
+  const Value v = Arg(args, argc, 0);
+  if (F == kAlign && !v.IsNull() && !v.IsUndefined() && !AlignFromName(QString::fromStdString(m.ToString(v))))
+    m.ThrowError("ArgumentError", 2008, "Parameter align must be one of the accepted values.");
+  FormatFields(m, self)[F] = ConvertField(m, F, v);
+  return Value();
+}
+
+Value FormatConstruct(Machine& m, const Value& self, const Value* args, int argc) {
+  std::vector<Value>& fields = FormatFields(m, self);
+  for (int i = 0; i < argc && i < static_cast<int>(std::size(kConstructorOrder)); ++i)
+    fields[kConstructorOrder[i]] = ConvertField(m, kConstructorOrder[i], args[i]);
+  return Value::Obj(self.object);
+}
+
+// The engine's format from a script one (null fields stay unset).
+TextFormat ReadFormat(Machine& m, const Value& v) {
+  const std::vector<Value>& f = FormatFields(m, v);
+  TextFormat t;
+  const auto str = [&](int i) { return QString::fromStdString(m.ToString(f[i])); };
+  const auto num = [&](int i) { return m.ToNumber(f[i]); };
+  if (!f[kAlign].IsNull()) t.align = AlignFromName(str(kAlign));
+  if (!f[kBlockIndent].IsNull()) t.blockIndent = num(kBlockIndent);
+  if (!f[kBold].IsNull()) t.bold = m.ToBoolean(f[kBold]);
+  if (!f[kBullet].IsNull()) t.bullet = m.ToBoolean(f[kBullet]);
+  if (!f[kColor].IsNull()) t.color = m.ToUint32(f[kColor]) & 0xFFFFFF;
+  if (!f[kFont].IsNull()) t.font = str(kFont);
+  if (!f[kIndent].IsNull()) t.indent = num(kIndent);
+  if (!f[kItalic].IsNull()) t.italic = m.ToBoolean(f[kItalic]);
+  if (!f[kKerning].IsNull()) t.kerning = m.ToBoolean(f[kKerning]);
+  if (!f[kLeading].IsNull()) t.leading = num(kLeading);
+  if (!f[kLeftMargin].IsNull()) t.leftMargin = num(kLeftMargin);
+  if (!f[kLetterSpacing].IsNull()) t.letterSpacing = num(kLetterSpacing);
+  if (!f[kRightMargin].IsNull()) t.rightMargin = num(kRightMargin);
+  if (!f[kSize].IsNull()) t.size = num(kSize);
+  if (!f[kTarget].IsNull()) t.target = str(kTarget);
+  if (!f[kUnderline].IsNull()) t.underline = m.ToBoolean(f[kUnderline]);
+  if (!f[kUrl].IsNull()) t.url = str(kUrl);
+  if (!f[kDisplay].IsNull()) t.display = str(kDisplay);
+  if (f[kTabStops].IsObject() && f[kTabStops].object->kind == ObjectKind::Array) {
+    std::vector<double> stops;
+    for (const Value& s : static_cast<ArrayObject*>(f[kTabStops].object)->elements) stops.push_back(m.ToNumber(s));
+    t.tabStops = stops;
+  }
+  return t;
+}
+
+Value MakeFormat(Machine& m, const TextFormat& t) {
+  const Value v = Value::Obj(m.ConstructClass(m.FindClass("flash.text.TextFormat"), nullptr, 0));
+  std::vector<Value>& f = FormatFields(m, v);
+  const auto str = [&](const QString& s) { return m.StrValue(s.toStdString()); };
+  if (t.align) f[kAlign] = str(AlignName(*t.align));
+  if (t.blockIndent) f[kBlockIndent] = Value::Number(*t.blockIndent);
+  if (t.bold) f[kBold] = Value::Bool(*t.bold);
+  if (t.bullet) f[kBullet] = Value::Bool(*t.bullet);
+  if (t.color) f[kColor] = Value::Number(*t.color);
+  if (t.font) f[kFont] = str(*t.font);
+  if (t.indent) f[kIndent] = Value::Number(*t.indent);
+  if (t.italic) f[kItalic] = Value::Bool(*t.italic);
+  if (t.kerning) f[kKerning] = Value::Bool(*t.kerning);
+  if (t.leading) f[kLeading] = Value::Number(*t.leading);
+  if (t.leftMargin) f[kLeftMargin] = Value::Number(*t.leftMargin);
+  if (t.letterSpacing) f[kLetterSpacing] = Value::Number(*t.letterSpacing);
+  if (t.rightMargin) f[kRightMargin] = Value::Number(*t.rightMargin);
+  if (t.size) f[kSize] = Value::Number(*t.size);
+  if (t.target) f[kTarget] = str(*t.target);
+  if (t.underline) f[kUnderline] = Value::Bool(*t.underline);
+  if (t.url) f[kUrl] = str(*t.url);
+  if (t.display) f[kDisplay] = str(*t.display);
+  if (t.tabStops) {
+    std::vector<Value> stops;
+    for (double s : *t.tabStops) stops.push_back(Value::Number(s));
+    f[kTabStops] = Value::Obj(m.NewArray(std::move(stops)));
+  }
+  return v;
+}
+
+// ---- TextField ----
+TextField* FieldOf(Machine& m, const Value& self) {
+  if (self.IsObject() && self.object->kind == ObjectKind::Display) {
+    DisplayObject* d = static_cast<NativeObject*>(self.object)->display;
+    if (d && d->Kind() == DisplayKind::EditText) return static_cast<TextField*>(d);
+  }
+  m.ThrowTypeError(1034, "Type Coercion failed: cannot convert " + m.ClassNameForError(self) + " to flash.text.TextField.");
+}
+
+// `new TextField()`: a dynamic field of 100 by 100 pixels in the default format.
+Object* AllocateTextField(Machine& m, ClassObject*) {
+  auto* o = m.heap.Make<NativeObject>(ObjectKind::Display, nullptr, nullptr);
+  if (!m.player) return o;
+  DisplayObject* d = m.bindNext;
+  m.bindNext = nullptr;
+  if (!d) {
+    EditText definition;
+    definition.bounds = Rect{0, 2000, 0, 2000};
+    definition.fontHeight = 240;
+    definition.readOnly = true;
+    auto* field = m.heap.Make<TextField>(*m.player, m.player->RootMovie(), definition);
+    field->serial = m.player->NextSerial();
+    field->name = "instance" + std::to_string(m.player->NextInstanceNumber());
+    field->placedByScript = true;
+    d = field;
+  }
+  o->display = d;
+  m.displayObjects[d] = o;
+  return o;
+}
+
+std::uint32_t RgbOf(const Rgba& c) { return (static_cast<std::uint32_t>(c.r) << 16) | (c.g << 8) | c.b; }
+Rgba RgbFrom(std::uint32_t v) {
+  return Rgba{static_cast<std::uint8_t>(v >> 16), static_cast<std::uint8_t>(v >> 8), static_cast<std::uint8_t>(v), 255};
+}
+std::string Utf8(const QString& s) { return s.toStdString(); }
+QString QStr(Machine& m, const Value& v) { return QString::fromStdString(m.ToString(v)); }
+
+// Boolean and colour properties: the getter and setter of each by number.
+enum FieldFlag { kBorder, kBackground, kMultiline, kWordWrap, kPassword, kSelectable, kEmbedFonts, kCondenseWhite, kFlagCount };
+bool& FlagOf(TextField* f, int flag) {
+  switch (flag) {
+    case kBorder: return f->Field().border;
+    case kBackground: return f->background;
+    case kMultiline: return f->Field().multiline;
+    case kWordWrap: return f->Field().wordWrap;
+    case kPassword: return f->Field().password;
+    case kSelectable: return f->selectable;
+    case kEmbedFonts: return f->Field().useOutlines;
+    default: return f->condenseWhite;
+  }
+}
+template <int F>
+Value GetFlag(Machine& m, const Value& self, const Value*, int) {
+  return Value::Bool(FlagOf(FieldOf(m, self), F));
+}
+template <int F>
+Value SetFlag(Machine& m, const Value& self, const Value* args, int argc) {
+  TextField* f = FieldOf(m, self);
+  FlagOf(f, F) = m.ToBoolean(Arg(args, argc, 0));
+  f->Changed();
+  return Value();
+}
+
+Value GetText(Machine& m, const Value& self, const Value*, int) {
+  // Line ends read back as carriage returns.
+  return m.StrValue(Utf8(FieldOf(m, self)->Text()));
+}
+Value SetText(Machine& m, const Value& self, const Value* args, int argc) {
+  TextField* f = FieldOf(m, self);
+  const Value v = Arg(args, argc, 0);
+  if (v.IsNull() || v.IsUndefined()) m.ThrowTypeError(2007, "Parameter text must be non-null.");
+  f->SetText(QStr(m, v));
+  return Value();
+}
+Value AppendText(Machine& m, const Value& self, const Value* args, int argc) {
+  TextField* f = FieldOf(m, self);
+  const int length = f->Formatted().Length();
+  f->ReplaceRange(length, length, QStr(m, Arg(args, argc, 0)));
+  return Value();
+}
+Value GetHtmlText(Machine& m, const Value& self, const Value*, int) {
+  TextField* f = FieldOf(m, self);
+  return m.StrValue(Utf8(f->Formatted().ToHtml()));
+}
+Value SetHtmlText(Machine& m, const Value& self, const Value* args, int argc) {
+  TextField* f = FieldOf(m, self);
+  const Value v = Arg(args, argc, 0);
+  if (v.IsNull() || v.IsUndefined()) m.ThrowTypeError(2007, "Parameter text must be non-null.");
+  f->Field().html = true;
+  f->SetHtmlText(QStr(m, v));
+  return Value();
+}
+Value GetLength(Machine& m, const Value& self, const Value*, int) {
+  return Value::Number(FieldOf(m, self)->Formatted().Length());
+}
+Value GetType(Machine& m, const Value& self, const Value*, int) {
+  return m.StrValue(FieldOf(m, self)->Field().readOnly ? "dynamic" : "input");
+}
+Value SetType(Machine& m, const Value& self, const Value* args, int argc) {
+  TextField* f = FieldOf(m, self);
+  const std::string type = StrArg(m, args, argc, 0);
+  if (type == "input") f->Field().readOnly = false;
+  else if (type == "dynamic") f->Field().readOnly = true;
+  else m.ThrowError("ArgumentError", 2008, "Parameter type must be one of the accepted values.");
+  f->Changed();
+  return Value();
+}
+Value GetTextColor(Machine& m, const Value& self, const Value*, int) {
+  TextField* f = FieldOf(m, self);
+  return Value::Number(f->NewTextFormat().color.value_or(RgbOf(f->Field().color)));
+}
+Value SetTextColor(Machine& m, const Value& self, const Value* args, int argc) {
+  TextField* f = FieldOf(m, self);
+  TextFormat color;
+  color.color = m.ToUint32(Arg(args, argc, 0)) & 0xFFFFFF;
+  f->Field().color = RgbFrom(*color.color);
+  TextFormat next = f->NewTextFormat();
+  next.MergeFrom(color);
+  f->SetNewTextFormat(next);
+  f->ApplyTextFormat(0, f->Formatted().Length(), color);
+  f->Changed();
+  return Value();
+}
+template <bool Border>
+Value GetBoxColor(Machine& m, const Value& self, const Value*, int) {
+  TextField* f = FieldOf(m, self);
+  return Value::Number(RgbOf(Border ? f->borderColor : f->backgroundColor));
+}
+template <bool Border>
+Value SetBoxColor(Machine& m, const Value& self, const Value* args, int argc) {
+  TextField* f = FieldOf(m, self);
+  (Border ? f->borderColor : f->backgroundColor) = RgbFrom(m.ToUint32(Arg(args, argc, 0)));
+  f->Changed();
+  return Value();
+}
+Value GetMaxChars(Machine& m, const Value& self, const Value*, int) { return Value::Number(FieldOf(m, self)->Field().maxLength); }
+Value SetMaxChars(Machine& m, const Value& self, const Value* args, int argc) {
+  TextField* f = FieldOf(m, self);
+  const double n = NumArg(m, args, argc, 0, 0);
+  f->Field().maxLength = static_cast<std::uint16_t>(std::isnan(n) || n < 0 ? 0 : std::min(n, 65535.0));
+  return Value();
+}
+Value GetAutoSize(Machine& m, const Value& self, const Value*, int) { return m.StrValue(FieldOf(m, self)->autoSize); }
+Value SetAutoSize(Machine& m, const Value& self, const Value* args, int argc) {
+  TextField* f = FieldOf(m, self);
+  const std::string mode = StrArg(m, args, argc, 0);
+  if (mode != "none" && mode != "left" && mode != "right" && mode != "center")
+    m.ThrowError("ArgumentError", 2008, "Parameter autoSize must be one of the accepted values.");
+  f->autoSize = mode;
+  f->Field().autoSize = mode != "none";
+  f->Changed();
+  return Value();
+}
+Value GetRestrict(Machine& m, const Value& self, const Value*, int) {
+  TextField* f = FieldOf(m, self);
+  return f->restrictSet ? m.StrValue(Utf8(f->restrict)) : Value::Null();
+}
+Value SetRestrict(Machine& m, const Value& self, const Value* args, int argc) {
+  TextField* f = FieldOf(m, self);
+  const Value v = Arg(args, argc, 0);
+  f->restrictSet = !v.IsNull() && !v.IsUndefined();
+  f->restrict = f->restrictSet ? QStr(m, v) : QString();
+  return Value();
+}
+Value GetTextWidth(Machine& m, const Value& self, const Value*, int) { return Value::Number(FieldOf(m, self)->Measure().width); }
+Value GetTextHeight(Machine& m, const Value& self, const Value*, int) { return Value::Number(FieldOf(m, self)->Measure().height); }
+Value GetNumLines(Machine& m, const Value& self, const Value*, int) { return Value::Number(FieldOf(m, self)->Measure().lines); }
+Value GetScrollV(Machine& m, const Value& self, const Value*, int) { return Value::Number(FieldOf(m, self)->scroll); }
+Value SetScrollV(Machine& m, const Value& self, const Value* args, int argc) {
+  TextField* f = FieldOf(m, self);
+  const double n = NumArg(m, args, argc, 0, NAN);
+  if (!std::isnan(n)) f->scroll = std::clamp(static_cast<int>(n), 1, std::max(1, f->MaxScroll()));
+  f->Changed();
+  return Value();
+}
+Value GetMaxScrollV(Machine& m, const Value& self, const Value*, int) { return Value::Number(FieldOf(m, self)->MaxScroll()); }
+Value GetBottomScrollV(Machine& m, const Value& self, const Value*, int) { return Value::Number(FieldOf(m, self)->BottomScroll()); }
+Value GetScrollH(Machine& m, const Value& self, const Value*, int) { return Value::Number(FieldOf(m, self)->hscroll); }
+Value SetScrollH(Machine& m, const Value& self, const Value* args, int argc) {
+  TextField* f = FieldOf(m, self);
+  const double n = NumArg(m, args, argc, 0, NAN);
+  if (!std::isnan(n)) f->hscroll = std::max(0, static_cast<int>(n));
+  f->Changed();
+  return Value();
+}
+
+Value GetDefaultFormat(Machine& m, const Value& self, const Value*, int) { return MakeFormat(m, FieldOf(m, self)->NewTextFormat()); }
+Value SetDefaultFormat(Machine& m, const Value& self, const Value* args, int argc) {
+  TextField* f = FieldOf(m, self);
+  const Value v = Arg(args, argc, 0);
+  if (v.IsNull() || v.IsUndefined()) m.ThrowTypeError(2007, "Parameter format must be non-null.");
+  TextFormat next = f->NewTextFormat();
+  next.MergeFrom(ReadFormat(m, v));
+  f->SetNewTextFormat(next);
+  return Value();
+}
+
+// A character index: -1 stands for "from the start" or "to the end".
+int IndexArg(Machine& m, const Value* args, int argc, int index, int fallback) {
+  const double n = NumArg(m, args, argc, index, fallback);
+  return std::isnan(n) ? 0 : static_cast<int>(std::clamp(n, -2147483648.0, 2147483647.0));
+}
+void CheckRange(Machine& m, int begin, int end, int length) {
+  if (begin < 0 || end > length || begin > end) m.ThrowError("RangeError", 2006, "The supplied index is out of bounds.");
+}
+Value GetTextFormat(Machine& m, const Value& self, const Value* args, int argc) {
+  TextField* f = FieldOf(m, self);
+  const int length = f->Formatted().Length();
+  int begin = IndexArg(m, args, argc, 0, -1), end = IndexArg(m, args, argc, 1, -1);
+  if (begin == -1) begin = 0;
+  if (end == -1) end = length;
+  CheckRange(m, begin, end, length);
+  const std::optional<TextFormat> format = f->Formatted().FormatOf(begin, end);
+  return MakeFormat(m, format ? *format : f->NewTextFormat());
+}
+Value SetTextFormat(Machine& m, const Value& self, const Value* args, int argc) {
+  TextField* f = FieldOf(m, self);
+  const Value v = Arg(args, argc, 0);
+  if (v.IsNull() || v.IsUndefined()) m.ThrowTypeError(2007, "Parameter format must be non-null.");
+  const TextFormat format = ReadFormat(m, v);
+  const int length = f->Formatted().Length();
+  int begin = IndexArg(m, args, argc, 1, -1), end = IndexArg(m, args, argc, 2, -1);
+  if (begin == -1) {
+    begin = 0;
+    end = length;
+  } else if (end == -1) {
+    end = begin + 1;
+  }
+  CheckRange(m, begin, end, length);
+  if (begin < end) f->ApplyTextFormat(begin, end, format);
+  return Value();
+}
+Value ReplaceText(Machine& m, const Value& self, const Value* args, int argc) {
+  TextField* f = FieldOf(m, self);
+  const int length = f->Formatted().Length();
+  const int begin = IndexArg(m, args, argc, 0, 0), end = IndexArg(m, args, argc, 1, 0);
+  if (begin < 0 || end < begin || begin > length) return Value();
+  f->ReplaceRange(begin, std::min(end, length), QStr(m, Arg(args, argc, 2)));
+  return Value();
+}
+Value ReplaceSelectedText(Machine& m, const Value& self, const Value* args, int argc) {
+  FieldOf(m, self)->ReplaceSelection(QStr(m, Arg(args, argc, 0)));
+  return Value();
+}
+Value SetSelection(Machine& m, const Value& self, const Value* args, int argc) {
+  TextField* f = FieldOf(m, self);
+  const int length = f->Formatted().Length();
+  const int begin = std::clamp(IndexArg(m, args, argc, 0, 0), 0, length);
+  const int end = std::clamp(IndexArg(m, args, argc, 1, 0), 0, length);
+  f->SetSelection(begin, end);
+  return Value();
+}
+// The selection's ends (the caret at its end); 0 without one.
+template <int Which>
+Value GetSelectionIndex(Machine& m, const Value& self, const Value*, int) {
+  TextField* f = FieldOf(m, self);
+  if (f->selectionBegin < 0) return Value::Number(0);
+  const int low = std::min(f->selectionBegin, f->selectionEnd), high = std::max(f->selectionBegin, f->selectionEnd);
+  return Value::Number(Which == 0 ? low : Which == 1 ? high : f->selectionEnd);
+}
+Value GetLineText(Machine& m, const Value& self, const Value* args, int argc) {
+  TextField* f = FieldOf(m, self);
+  const std::vector<QString> lines = f->Field().LayoutLines(f->Text());
+  const int index = IndexArg(m, args, argc, 0, 0);
+  if (index < 0 || index >= static_cast<int>(lines.size()))
+    m.ThrowError("RangeError", 2006, "The supplied index is out of bounds.");
+  return m.StrValue(Utf8(lines[index]));
+}
+
+Value Nothing(Machine&, const Value&, const Value*, int) { return Value(); }
+
+}  // namespace
+
+void InstallText(Machine& m) {
+  ClassObject* format = m.DefineClass("flash.text", "TextFormat", m.objectClass, FormatConstruct);
+  format->allocate = AllocateFormat;
+  const std::pair<Native, Native> formatAccessors[kFormatFields] = {
+      {GetFormatField<0>, SetFormatField<0>},   {GetFormatField<1>, SetFormatField<1>},   {GetFormatField<2>, SetFormatField<2>},
+      {GetFormatField<3>, SetFormatField<3>},   {GetFormatField<4>, SetFormatField<4>},   {GetFormatField<5>, SetFormatField<5>},
+      {GetFormatField<6>, SetFormatField<6>},   {GetFormatField<7>, SetFormatField<7>},   {GetFormatField<8>, SetFormatField<8>},
+      {GetFormatField<9>, SetFormatField<9>},   {GetFormatField<10>, SetFormatField<10>}, {GetFormatField<11>, SetFormatField<11>},
+      {GetFormatField<12>, SetFormatField<12>}, {GetFormatField<13>, SetFormatField<13>}, {GetFormatField<14>, SetFormatField<14>},
+      {GetFormatField<15>, SetFormatField<15>}, {GetFormatField<16>, SetFormatField<16>}, {GetFormatField<17>, SetFormatField<17>},
+      {GetFormatField<18>, SetFormatField<18>}};
+  for (int i = 0; i < kFormatFields; ++i) m.AddAccessor(format, kFieldNames[i], formatAccessors[i].first, formatAccessors[i].second);
+
+  ClassObject* align = m.DefineClass("flash.text", "TextFormatAlign", m.objectClass);
+  for (const auto& [name, value] : {std::pair{"LEFT", "left"}, {"RIGHT", "right"}, {"CENTER", "center"}, {"JUSTIFY", "justify"},
+                                    {"START", "start"}, {"END", "end"}})
+    m.AddConstant(align, name, m.StrValue(value));
+  ClassObject* autoSize = m.DefineClass("flash.text", "TextFieldAutoSize", m.objectClass);
+  for (const auto& [name, value] : {std::pair{"NONE", "none"}, {"LEFT", "left"}, {"RIGHT", "right"}, {"CENTER", "center"}})
+    m.AddConstant(autoSize, name, m.StrValue(value));
+  ClassObject* fieldType = m.DefineClass("flash.text", "TextFieldType", m.objectClass);
+  m.AddConstant(fieldType, "DYNAMIC", m.StrValue("dynamic"));
+  m.AddConstant(fieldType, "INPUT", m.StrValue("input"));
+
+  ClassObject* interactive = m.FindClass("flash.display.InteractiveObject");
+  if (!interactive) return;
+  ClassObject* field = m.DefineClass("flash.text", "TextField", interactive, Nothing);
+  field->allocate = AllocateTextField;
+  m.AddAccessor(field, "text", GetText, SetText);
+  m.AddAccessor(field, "htmlText", GetHtmlText, SetHtmlText);
+  m.AddTraitMethod(field, "appendText", AppendText);
+  m.AddAccessor(field, "length", GetLength, nullptr);
+  m.AddAccessor(field, "type", GetType, SetType);
+  m.AddAccessor(field, "textColor", GetTextColor, SetTextColor);
+  m.AddAccessor(field, "borderColor", GetBoxColor<true>, SetBoxColor<true>);
+  m.AddAccessor(field, "backgroundColor", GetBoxColor<false>, SetBoxColor<false>);
+  const std::pair<const char*, std::pair<Native, Native>> flags[kFlagCount] = {
+      {"border", {GetFlag<kBorder>, SetFlag<kBorder>}},
+      {"background", {GetFlag<kBackground>, SetFlag<kBackground>}},
+      {"multiline", {GetFlag<kMultiline>, SetFlag<kMultiline>}},
+      {"wordWrap", {GetFlag<kWordWrap>, SetFlag<kWordWrap>}},
+      {"displayAsPassword", {GetFlag<kPassword>, SetFlag<kPassword>}},
+      {"selectable", {GetFlag<kSelectable>, SetFlag<kSelectable>}},
+      {"embedFonts", {GetFlag<kEmbedFonts>, SetFlag<kEmbedFonts>}},
+      {"condenseWhite", {GetFlag<kCondenseWhite>, SetFlag<kCondenseWhite>}}};
+  for (const auto& [name, accessors] : flags) m.AddAccessor(field, name, accessors.first, accessors.second);
+  m.AddAccessor(field, "maxChars", GetMaxChars, SetMaxChars);
+  m.AddAccessor(field, "autoSize", GetAutoSize, SetAutoSize);
+  m.AddAccessor(field, "restrict", GetRestrict, SetRestrict);
+  m.AddAccessor(field, "textWidth", GetTextWidth, nullptr);
+  m.AddAccessor(field, "textHeight", GetTextHeight, nullptr);
+  m.AddAccessor(field, "numLines", GetNumLines, nullptr);
+  m.AddAccessor(field, "scrollV", GetScrollV, SetScrollV);
+  m.AddAccessor(field, "maxScrollV", GetMaxScrollV, nullptr);
+  m.AddAccessor(field, "bottomScrollV", GetBottomScrollV, nullptr);
+  m.AddAccessor(field, "scrollH", GetScrollH, SetScrollH);
+  m.AddAccessor(field, "defaultTextFormat", GetDefaultFormat, SetDefaultFormat);
+  m.AddTraitMethod(field, "getTextFormat", GetTextFormat);
+  m.AddTraitMethod(field, "setTextFormat", SetTextFormat);
+  m.AddTraitMethod(field, "replaceText", ReplaceText);
+  m.AddTraitMethod(field, "replaceSelectedText", ReplaceSelectedText);
+  m.AddTraitMethod(field, "setSelection", SetSelection);
+  m.AddAccessor(field, "selectionBeginIndex", GetSelectionIndex<0>, nullptr);
+  m.AddAccessor(field, "selectionEndIndex", GetSelectionIndex<1>, nullptr);
+  m.AddAccessor(field, "caretIndex", GetSelectionIndex<2>, nullptr);
+  m.AddTraitMethod(field, "getLineText", GetLineText);
+}
+
+}  // namespace vantrel::flash::avm2
