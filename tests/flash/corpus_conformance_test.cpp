@@ -250,7 +250,7 @@ TEST(FlashCorpus, TraceOutputOfActionScript12Movies) {
     if (control.GetMovie()->actionScript3) continue;
     if (test.toml.knownFailure) knownFailures.insert(test.name);
     RunRecorded(control, test.toml.frames, hasInput ? &input : nullptr);
-    if (Normalised(output) == expected)
+    if (OutputsMatch(Normalised(output), expected, test.toml.approximations))
       passes.push_back(test.name);
     else
       failures.push_back(test.name);
@@ -287,7 +287,7 @@ TEST(FlashCorpus, TraceOutputOfActionScript3Movies) {
       continue;
     }
     RunRecorded(control, test.toml.frames, hasInput ? &input : nullptr);
-    if (Normalised(output) == expected)
+    if (OutputsMatch(Normalised(output), expected, test.toml.approximations))
       passes.push_back(test.name);
     else
       failures.push_back(test.name);

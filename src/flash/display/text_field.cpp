@@ -12,6 +12,16 @@ namespace vantrel::flash {
 
 TextField::TextField(Player& player, const LoadedMovie* movie, const EditText& definition)
     : DisplayObject(DisplayKind::EditText, player, movie), field_(std::make_shared<EditText>(definition)) {
+  // Fields made by scripts have no definition that lists the movie's fonts: they may
+  // use every font the movie defines or imports.
+  if (field_->movieFonts.empty() && movie && movie->movie) {
+    const auto add = [&](const std::shared_ptr<Character>& character) {
+      if (character && character->Kind() == CharacterKind::Font && field_->movieFonts.size() < 256)
+        field_->movieFonts.push_back(std::static_pointer_cast<const Font>(character));
+    };
+    movie->movie->dictionary.ForEach(add);
+    for (const auto& [id, character] : movie->imported) add(character);
+  }
   variable = definition.variableName.toStdString();
   selectable = !definition.noSelect;
   newFormat_ = DefaultFormat();
@@ -81,14 +91,18 @@ void TextField::Changed() {
   auto copy = std::make_shared<EditText>(*field_);
   copy->initialText = formatted_.ToHtml();
   copy->html = true;
+  // The runs carry every paragraph's margins, indents and leading.
+  copy->leftMargin = copy->rightMargin = copy->indent = copy->leading = 0;
+  drawn_ = copy;
   character = copy;
 }
 
 TextField::Metrics TextField::Measure() const {
   Metrics m;
-  const EditText::TextMetrics measured = field_->Measure(formatted_.ToHtml(), true);
-  m.width = measured.width / 20.0;
-  m.height = measured.height / 20.0;
+  const EditText::TextMetrics measured = drawn_->Measure(drawn_->initialText, true);
+  // Scripts read the size in whole pixels.
+  m.width = std::floor(measured.width / 20.0);
+  m.height = std::floor(measured.height / 20.0);
   m.lines = std::max<int>(1, static_cast<int>(measured.lineHeights.size()));
   for (double h : measured.lineHeights) m.lineHeights.push_back(h / 20.0);
   return m;

@@ -85,6 +85,7 @@ class TextField : public DisplayObject {
  private:
   bool ReplaceSelectionRange(int begin, int end, const QString& inserted);
   std::shared_ptr<EditText> field_;
+  std::shared_ptr<const EditText> drawn_;  // the copy the renderer draws
   FormattedText formatted_;
   TextFormat newFormat_;
 };
