@@ -297,5 +297,24 @@ TEST(FlashCorpus, TraceOutputOfActionScript3Movies) {
          knownFailures);
 }
 
+TEST(CorpusToml, ApproximationsCompareOnlyNumbersWithinEpsilon) {
+  const CorpusTest bare = ParseCorpusToml("num_frames = 1\n[approximations]\nbare_numbers = true\nepsilon = 3.0\n");
+  ASSERT_TRUE(bare.approximations);
+  EXPECT_TRUE(OutputsMatch("a\n158\n", "a\n160\n", bare.approximations));
+  EXPECT_FALSE(OutputsMatch("a\n150\n", "a\n160\n", bare.approximations));
+  EXPECT_FALSE(OutputsMatch("W: 158", "W: 160", bare.approximations));  // not a number alone
+  EXPECT_FALSE(OutputsMatch("1\n2", "1", bare.approximations));
+  EXPECT_FALSE(OutputsMatch("158", "160", std::nullopt));
+
+  const CorpusTest patterns =
+      ParseCorpusToml("[approximations]\nnumber_patterns = [\"angle=([\\\\d.]+)\"]\nepsilon = 0.001\n");
+  ASSERT_TRUE(patterns.approximations);
+  ASSERT_EQ(patterns.approximations->numberPatterns.size(), 1u);
+  EXPECT_EQ(patterns.approximations->numberPatterns[0], "angle=([\\d.]+)");
+  EXPECT_TRUE(OutputsMatch("x angle=0.7854 y", "x angle=0.78539 y", patterns.approximations));
+  EXPECT_FALSE(OutputsMatch("x angle=0.7854 z", "x angle=0.78539 y", patterns.approximations));
+  EXPECT_FALSE(OutputsMatch("x angle=0.8 y", "x angle=0.78539 y", patterns.approximations));
+}
+
 }  // namespace
 }  // namespace vantrel::flash

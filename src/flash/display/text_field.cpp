@@ -3,6 +3,7 @@
 #include "flash/avm1/display_binding.h"
 #include "flash/avm1/interpreter.h"
 #include "flash/display/movie_clip.h"
+#include "flash/device_font.h"
 #include "flash/display/player.h"
 
 #include <algorithm>
@@ -143,6 +144,32 @@ int TextField::BottomScroll() const {
   const std::size_t first = static_cast<std::size_t>(std::max(0, scroll - 1));
   const int lines = static_cast<int>(m.lineHeights.size());
   return std::min(std::max(lines, 1), scroll + LinesFitting(m.lineHeights, first, visible) - 1);
+}
+
+TextExtent MeasureTextExtent(const TextFormat& format, const QString& text, std::optional<double> width) {
+  TextFormat full = TextFormat::Defaults();
+  full.MergeFrom(format);
+  EditText field;
+  const double fieldWidth = width ? std::clamp(*width, 0.0, 1e6) : 1e6;
+  field.bounds = Rect{0, static_cast<std::int32_t>(fieldWidth * 20), 0, 20 * 100};
+  field.wordWrap = width.has_value();
+  field.multiline = true;
+  field.html = true;
+  FormattedText runs;
+  runs.SetText(text, full);
+  const EditText::TextMetrics measured = field.Measure(runs.ToHtml(), true);
+  TextExtent extent;
+  const double size = full.size.value_or(12) * 20;
+  if (const auto font = DeviceFont(full.font.value_or(QString()), full.bold.value_or(false), full.italic.value_or(false))) {
+    extent.ascent = DeviceTextMetrics::Ascent(*font, size) / 20;
+    extent.descent = DeviceTextMetrics::Descent(*font, size) / 20;
+  }
+  const double lines = std::max<double>(1, static_cast<double>(measured.lineHeights.size()));
+  extent.width = std::floor(measured.width / 20);
+  extent.height = lines * (extent.ascent + extent.descent);
+  extent.fieldWidth = width ? std::trunc(*width) : extent.width + 4;
+  extent.fieldHeight = extent.height + 4;
+  return extent;
 }
 
 QRectF TextField::LocalBounds() const { return field_->Bounds(0); }
