@@ -5,7 +5,9 @@
 #include <QGuiApplication>
 #include <algorithm>
 #include <map>
+#include <optional>
 
+#include "flash/device_font.h"
 #include "flash/render/target.h"
 
 #include "flash/shape.h"
@@ -35,7 +37,8 @@ QString DecodeEntity(const QString& entity) {
 }
 
 struct FieldFont {
-  const Font* embedded = nullptr;
+  const Font* embedded = nullptr;  // an embedded font, or a device font read from its file
+  std::shared_ptr<const Font> keep;
   double scale = 0;  // embedded: twips per font unit
   QFont device;
   double ascent = 0, descent = 0;
@@ -167,9 +170,15 @@ struct StyledChar {
   std::uint32_t style = 0;
 };
 
+// What a paragraph's TEXTFORMAT says (twips); unset values come from the field.
+struct ParagraphFormat {
+  std::optional<double> leading, leftMargin, rightMargin, indent, blockIndent;
+};
+
 struct StyledParagraph {
   TextAlign align = TextAlign::Left;
   std::vector<StyledChar> chars;
+  ParagraphFormat format;
 };
 
 struct StyledText {
@@ -220,11 +229,11 @@ TextAlign AlignFrom(const QString& value, TextAlign fallback) {
 StyledText ParseStyled(const QString& text, bool html, const RunStyle& base, TextAlign align) {
   StyledText out;
   out.styles.push_back(base);
-  out.paragraphs.push_back({align, {}});
+  out.paragraphs.push_back({align, {}, {}});
   std::size_t total = 0;
   const auto put = [&](QChar c, std::uint32_t style) {
     if (c == '\r' || c == '\n') {
-      out.paragraphs.push_back({out.paragraphs.back().align, {}});
+      out.paragraphs.push_back({out.paragraphs.back().align, {}, {}});
       return;
     }
     if (++total > kMaxChars) return;
@@ -236,6 +245,9 @@ StyledText ParseStyled(const QString& text, bool html, const RunStyle& base, Tex
     for (const QChar c : plain) put(c, 0);
     return out;
   }
+  ParagraphFormat paraFormat;
+  std::vector<ParagraphFormat> formats;
+  const auto newParagraph = [&](TextAlign a) { out.paragraphs.push_back({a, {}, paraFormat}); };
   std::vector<std::uint32_t> stack{0};
   const auto push = [&](const RunStyle& style) {
     if (out.styles.size() < kMaxStyles) out.styles.push_back(style);
@@ -256,18 +268,39 @@ StyledText ParseStyled(const QString& text, bool html, const RunStyle& base, Tex
       const QString name = tag.section(' ', 0, 0).toLower().remove('/');
       const bool closing = tag.startsWith('/');
       const RunStyle current = out.styles[stack.back()];
+      if (name == "textformat") {
+        if (closing) {
+          if (!formats.empty()) paraFormat = formats.back(), formats.pop_back();
+          continue;
+        }
+        formats.push_back(paraFormat);
+        bool ok = false;
+        const auto read = [&](const char* attribute, std::optional<double>& into) {
+          const double value = Attribute(tag, attribute).toDouble(&ok);
+          if (ok && std::abs(value) < 100000) into = value * 20;
+        };
+        read("leading", paraFormat.leading);
+        read("leftmargin", paraFormat.leftMargin);
+        read("rightmargin", paraFormat.rightMargin);
+        read("indent", paraFormat.indent);
+        read("blockindent", paraFormat.blockIndent);
+        // A format opening before any text belongs to the paragraph already started.
+        if (!paragraphOpen && out.paragraphs.back().chars.empty()) out.paragraphs.back().format = paraFormat;
+        continue;
+      }
       if (name == "p" || name == "li") {
         auto& paragraph = out.paragraphs.back();
         if (closing) {
-          out.paragraphs.push_back({align, {}});
+          newParagraph(align);
           paragraphOpen = false;
         } else {
-          if (paragraphOpen || !paragraph.chars.empty()) out.paragraphs.push_back({align, {}});
+          if (paragraphOpen || !paragraph.chars.empty()) newParagraph(align);
           out.paragraphs.back().align = AlignFrom(Attribute(tag, "align"), align);
+          out.paragraphs.back().format = paraFormat;
           paragraphOpen = true;
         }
       } else if (name == "br") {
-        out.paragraphs.push_back({out.paragraphs.back().align, {}});
+        newParagraph(out.paragraphs.back().align);
       } else if (name == "b" || name == "i" || name == "font" || name == "span" || name == "u" || name == "a") {
         if (closing) {
           pop();
@@ -366,6 +399,16 @@ FieldFont ResolveFont(const EditText& field, const RunStyle& style) {
       return f;
     }
   }
+  // Device text is drawn from the system's font files like embedded glyphs, so every
+  // run lays it out the same way, with or without a display.
+  if (const auto device = DeviceFont(style.face, style.bold, style.italic)) {
+    f.embedded = device.get();
+    f.keep = device;
+    f.scale = style.size / device->emSize;
+    f.ascent = std::trunc(device->ascent * f.scale);
+    f.descent = std::trunc(device->descent * f.scale);
+    return f;
+  }
   if (!QGuiApplication::instance()) return f;
   f.device = DeviceFontFor(style.face, style);
   const QFontMetricsF metrics(f.device);
@@ -388,6 +431,8 @@ struct TextLine {
   double ascent = 0, descent = 0;
   TextAlign align = TextAlign::Left;
   bool endsParagraph = true;
+  double leading = 0;           // below the line, twips
+  double left = 0, right = 0;   // margins and block indent, twips
 };
 
 struct FieldLayout {
@@ -407,7 +452,6 @@ FieldLayout Layout(const EditText& field, const QString& text) {
   base.italic = !field.html && field.font && field.font->italic;
   layout.text = ParseStyled(text, field.html, base, field.align);
   for (const RunStyle& style : layout.text.styles) layout.fonts.push_back(ResolveFont(field, style));
-  const double available = field.bounds.Width() - 2 * kGutter - field.leftMargin - field.rightMargin;
   const auto finish = [&](TextLine& line, bool paragraphEnd, std::uint32_t fallbackStyle) {
     line.endsParagraph = paragraphEnd;
     line.width = 0;
@@ -426,9 +470,14 @@ FieldLayout Layout(const EditText& field, const QString& text) {
   };
   for (const StyledParagraph& paragraph : layout.text.paragraphs) {
     if (static_cast<int>(layout.lines.size()) >= kMaxLines) break;
+    const ParagraphFormat& pf = paragraph.format;
     TextLine line;
     line.align = paragraph.align;
-    double x = field.indent;
+    line.leading = pf.leading.value_or(field.leading);
+    line.left = pf.leftMargin.value_or(field.leftMargin) + pf.blockIndent.value_or(0);
+    line.right = pf.rightMargin.value_or(field.rightMargin);
+    const double available = field.bounds.Width() - 2 * kGutter - line.left - line.right;
+    double x = pf.indent.value_or(field.indent);
     std::size_t lastBreak = 0;  // chars before the last break chance (after a space)
     for (const StyledChar& sc : paragraph.chars) {
       const QChar qc(field.password ? u'*' : sc.code);
@@ -436,11 +485,21 @@ FieldLayout Layout(const EditText& field, const QString& text) {
       PlacedChar c{qc.unicode(), sc.style, -1, 0, 0};
       if (font.embedded) {
         c.glyph = font.embedded->GlyphForCode(qc.unicode());
-        if (c.glyph >= 0) c.advance = font.embedded->Advance(static_cast<std::size_t>(c.glyph)) * font.scale;
+        if (c.glyph >= 0 && font.embedded->device) {
+          // Device text advances in whole pixels, letter spacing too (unless it would
+          // make the advance vanish).
+          const double size = layout.text.styles[sc.style].size;
+          c.advance = DeviceTextMetrics::Advance(*font.embedded, static_cast<std::size_t>(c.glyph), size);
+          const double spacing = std::nearbyint(layout.text.styles[sc.style].letterSpacing / 20) * 20;
+          if (c.advance + spacing > 0) c.advance += spacing;
+        } else if (c.glyph >= 0) {
+          c.advance = font.embedded->Advance(static_cast<std::size_t>(c.glyph)) * font.scale;
+          if (c.advance > 0) c.advance += layout.text.styles[sc.style].letterSpacing;
+        }
       } else if (QGuiApplication::instance()) {
         c.advance = QFontMetricsF(font.device).horizontalAdvance(qc);
+        if (c.advance > 0) c.advance += layout.text.styles[sc.style].letterSpacing;
       }
-      if (c.advance > 0) c.advance += layout.text.styles[sc.style].letterSpacing;
       const bool overflows = field.wordWrap && available > 0 && qc != ' ' && x + c.advance > available &&
                              !line.chars.empty();
       if (overflows && static_cast<int>(layout.lines.size()) < kMaxLines) {
@@ -448,6 +507,9 @@ FieldLayout Layout(const EditText& field, const QString& text) {
         const std::size_t cut = lastBreak > 0 ? lastBreak : line.chars.size();
         TextLine next;
         next.align = paragraph.align;
+        next.leading = line.leading;
+        next.left = line.left;
+        next.right = line.right;
         next.chars.assign(line.chars.begin() + static_cast<std::ptrdiff_t>(cut), line.chars.end());
         line.chars.resize(cut);
         const double shift = next.chars.empty() ? x : next.chars.front().x;
@@ -488,9 +550,10 @@ EditText::TextMetrics EditText::Measure(const QString& text, bool isHtml) const 
   for (std::size_t i = 0; i < layout.lines.size(); ++i) {
     const TextLine& line = layout.lines[i];
     m.width = std::max(m.width, line.width);
-    const double h = line.ascent + line.descent + (i + 1 < layout.lines.size() ? leading : 0);
-    m.lineHeights.push_back(h);
-    m.height += h;
+    m.lineHeights.push_back(line.ascent + line.descent + line.leading);
+    // The text's height counts the leading between lines, and a single line its own.
+    m.height += line.ascent + line.descent;
+    if (i + 1 < layout.lines.size() || layout.lines.size() == 1) m.height += line.leading;
   }
   if (text.isEmpty()) m.height = 0;
   return m;
@@ -503,13 +566,13 @@ int EditText::CharIndexAt(const QString& text, QPointF point) const {
   int index = 0;
   for (std::size_t i = 0; i < layout.lines.size(); ++i) {
     const TextLine& line = layout.lines[i];
-    const double bottom = y + line.ascent + line.descent + leading;
+    const double bottom = y + line.ascent + line.descent + line.leading;
     const bool last = i + 1 == layout.lines.size();
     if (point.y() < bottom || last) {
-      const double left = box.left() + kGutter + leftMargin;
+      const double left = box.left() + kGutter + line.left;
       double x = left;
-      if (line.align == TextAlign::Right) x = box.right() - kGutter - rightMargin - line.width;
-      if (line.align == TextAlign::Center) x = left + (box.right() - kGutter - rightMargin - left - line.width) / 2;
+      if (line.align == TextAlign::Right) x = box.right() - kGutter - line.right - line.width;
+      if (line.align == TextAlign::Center) x = left + (box.right() - kGutter - line.right - left - line.width) / 2;
       int at = 0;
       for (const PlacedChar& c : line.chars) {
         if (point.x() < x + c.x + c.advance / 2) break;
@@ -547,8 +610,8 @@ void EditText::RenderText(const RenderContext& context, const QString& text) con
     for (const TextLine& line : layout.lines) {
       y += line.ascent;
       if (y - line.ascent > box.bottom()) break;
-      const double left = box.left() + kGutter + leftMargin;
-      const double right = box.right() - kGutter - rightMargin;
+      const double left = box.left() + kGutter + line.left;
+      const double right = box.right() - kGutter - line.right;
       double x = left;
       double spaceExtra = 0;
       if (line.align == TextAlign::Right) x = right - line.width;
@@ -582,7 +645,7 @@ void EditText::RenderText(const RenderContext& context, const QString& text) con
         painter->setPen(TransformColor(layout.text.styles[c.style].color, context.colorTransform));
         painter->drawText(QPointF(at, y), QString(QChar(c.code)));
       }
-      y += line.descent + leading;
+      y += line.descent + line.leading;
     }
     for (auto& [key, edges] : passes) {
       if (edges.Empty()) continue;

@@ -35,6 +35,9 @@ class Font : public Character {
   double ascent = 0, descent = 0, leading = 0;  // font units
   std::vector<double> advances;
   std::map<std::pair<std::uint16_t, std::uint16_t>, std::int16_t> kerning;
+  // A font of the system (see device_font.h), not one the movie embeds: fields lay it
+  // out in whole pixels.
+  bool device = false;
 
  private:
   mutable std::map<std::uint16_t, int> codeMap_;

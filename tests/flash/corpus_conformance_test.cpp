@@ -250,7 +250,7 @@ TEST(FlashCorpus, TraceOutputOfActionScript12Movies) {
     if (control.GetMovie()->actionScript3) continue;
     if (test.toml.knownFailure) knownFailures.insert(test.name);
     RunRecorded(control, test.toml.frames, hasInput ? &input : nullptr);
-    if (Normalised(output) == expected)
+    if (OutputsMatch(Normalised(output), expected, test.toml.approximations))
       passes.push_back(test.name);
     else
       failures.push_back(test.name);
@@ -287,7 +287,7 @@ TEST(FlashCorpus, TraceOutputOfActionScript3Movies) {
       continue;
     }
     RunRecorded(control, test.toml.frames, hasInput ? &input : nullptr);
-    if (Normalised(output) == expected)
+    if (OutputsMatch(Normalised(output), expected, test.toml.approximations))
       passes.push_back(test.name);
     else
       failures.push_back(test.name);
@@ -295,6 +295,25 @@ TEST(FlashCorpus, TraceOutputOfActionScript3Movies) {
   Report("ActionScript 3 trace tests", passes, failures,
          ReadList(std::string(VANTREL_FLASH_TEST_DIR) + "/known_avm2_trace_passes.txt"), "flash_avm2_trace_passes.txt",
          knownFailures);
+}
+
+TEST(CorpusToml, ApproximationsCompareOnlyNumbersWithinEpsilon) {
+  const CorpusTest bare = ParseCorpusToml("num_frames = 1\n[approximations]\nbare_numbers = true\nepsilon = 3.0\n");
+  ASSERT_TRUE(bare.approximations);
+  EXPECT_TRUE(OutputsMatch("a\n158\n", "a\n160\n", bare.approximations));
+  EXPECT_FALSE(OutputsMatch("a\n150\n", "a\n160\n", bare.approximations));
+  EXPECT_FALSE(OutputsMatch("W: 158", "W: 160", bare.approximations));  // not a number alone
+  EXPECT_FALSE(OutputsMatch("1\n2", "1", bare.approximations));
+  EXPECT_FALSE(OutputsMatch("158", "160", std::nullopt));
+
+  const CorpusTest patterns =
+      ParseCorpusToml("[approximations]\nnumber_patterns = [\"angle=([\\\\d.]+)\"]\nepsilon = 0.001\n");
+  ASSERT_TRUE(patterns.approximations);
+  ASSERT_EQ(patterns.approximations->numberPatterns.size(), 1u);
+  EXPECT_EQ(patterns.approximations->numberPatterns[0], "angle=([\\d.]+)");
+  EXPECT_TRUE(OutputsMatch("x angle=0.7854 y", "x angle=0.78539 y", patterns.approximations));
+  EXPECT_FALSE(OutputsMatch("x angle=0.7854 z", "x angle=0.78539 y", patterns.approximations));
+  EXPECT_FALSE(OutputsMatch("x angle=0.8 y", "x angle=0.78539 y", patterns.approximations));
 }
 
 }  // namespace

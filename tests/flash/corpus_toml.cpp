@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cctype>
 #include <cstdlib>
+#include <cmath>
+#include <regex>
 #include <sstream>
 
 namespace vantrel::flash {
@@ -89,6 +91,24 @@ CorpusTest ParseCorpusToml(const std::string& text) {
           at = close;
         }
       }
+    } else if (section == "approximations") {
+      if (!test.approximations) test.approximations.emplace();
+      if (key == "bare_numbers") test.approximations->bareNumbers = value.rfind("true", 0) == 0;
+      if (key == "epsilon") test.approximations->epsilon = std::strtod(value.c_str(), nullptr);
+      if (key == "number_patterns") {
+        // ["a(\\d+)", ...]: basic strings, whose backslashes come doubled.
+        std::size_t at = 0;
+        while ((at = value.find('"', at)) != std::string::npos) {
+          std::string pattern;
+          std::size_t i = at + 1;
+          for (; i < value.size() && value[i] != '"'; ++i) {
+            if (value[i] == '\\' && i + 1 < value.size()) ++i;
+            pattern += value[i];
+          }
+          test.approximations->numberPatterns.push_back(pattern);
+          at = i + 1;
+        }
+      }
     } else if (section == "player_options") {
       if (key == "with_renderer") test.quality = StringAfter(value, "quality");
       if (key == "viewport_dimensions") {
@@ -102,6 +122,78 @@ CorpusTest ParseCorpusToml(const std::string& text) {
   }
   if (test.frames < 1) test.frames = 1;
   return test;
+}
+
+namespace {
+
+std::vector<std::string> Lines(const std::string& text) {
+  std::vector<std::string> lines;
+  std::istringstream in(text);
+  std::string line;
+  while (std::getline(in, line)) lines.push_back(line);
+  return lines;
+}
+
+// A line that is a number alone ("12", "-0.5", "1e-7"); nullopt otherwise.
+std::optional<double> BareNumber(const std::string& text) {
+  if (text.empty() || std::isspace(static_cast<unsigned char>(text[0]))) return std::nullopt;
+  char* end = nullptr;
+  const double value = std::strtod(text.c_str(), &end);
+  if (end != text.c_str() + text.size()) return std::nullopt;
+  return value;
+}
+
+bool Near(double a, double b, double epsilon) { return a == b || std::abs(a - b) <= epsilon; }
+
+bool LinesMatch(const std::string& actual, const std::string& expected, const Approximations& rules) {
+  if (actual == expected) return true;
+  if (rules.bareNumbers) {
+    const auto a = BareNumber(actual), e = BareNumber(expected);
+    if (a && e) return Near(*a, *e, rules.epsilon);
+  }
+  for (const std::string& source : rules.numberPatterns) {
+    std::regex pattern;
+    try {
+      pattern = std::regex(source);
+    } catch (const std::regex_error&) {
+      continue;
+    }
+    // Every match's groups compare as numbers; what lies around them must be equal.
+    std::string restA, restE;
+    auto a = std::sregex_iterator(actual.begin(), actual.end(), pattern);
+    auto e = std::sregex_iterator(expected.begin(), expected.end(), pattern);
+    const std::sregex_iterator none;
+    std::size_t atA = 0, atE = 0;
+    bool matched = false, ok = true;
+    for (; a != none && e != none; ++a, ++e) {
+      matched = true;
+      if (a->size() != e->size()) return false;
+      for (std::size_t g = 1; g < a->size(); ++g) {
+        const auto na = BareNumber((*a)[g].str()), ne = BareNumber((*e)[g].str());
+        if (!na || !ne || !Near(*na, *ne, rules.epsilon)) ok = false;
+      }
+      restA += actual.substr(atA, static_cast<std::size_t>(a->position()) - atA);
+      restE += expected.substr(atE, static_cast<std::size_t>(e->position()) - atE);
+      atA = static_cast<std::size_t>(a->position() + a->length());
+      atE = static_cast<std::size_t>(e->position() + e->length());
+    }
+    if (!matched || a != none || e != none) continue;
+    return ok && restA + actual.substr(atA) == restE + expected.substr(atE);
+  }
+  return false;
+}
+
+}  // namespace
+
+bool OutputsMatch(const std::string& actual, const std::string& expected, const std::optional<Approximations>& rules) {
+  if (actual == expected) return true;
+  if (!rules) return false;
+  const auto a = Lines(actual), e = Lines(expected);
+  if (a.size() != e.size()) return false;
+  for (std::size_t i = 0; i < a.size(); ++i) {
+    if (!LinesMatch(a[i], e[i], *rules)) return false;
+  }
+  return true;
 }
 
 }  // namespace vantrel::flash

@@ -2,6 +2,7 @@
 // count, the image comparisons with their tolerances, and the player options.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -19,6 +20,15 @@ struct ImageComparison {
   bool knownFailure = false;
 };
 
+// How a test's trace output may differ from the expected one: numbers within epsilon,
+// on lines that are a number alone (bareNumbers) or in the groups numberPatterns
+// capture. Without an [approximations] table outputs must be equal.
+struct Approximations {
+  bool bareNumbers = false;
+  double epsilon = 0;
+  std::vector<std::string> numberPatterns;  // ECMAScript regular expressions
+};
+
 struct CorpusTest {
   int frames = 1;
   std::string quality;  // "low", "medium", "high" or ""
@@ -26,9 +36,14 @@ struct CorpusTest {
   bool knownFailure = false;
   bool ignore = false;  // the suite itself does not run it
   std::vector<ImageComparison> images;
+  std::optional<Approximations> approximations;
 };
 
 // Reads the fields above from a test.toml text; unknown keys are passed over.
 CorpusTest ParseCorpusToml(const std::string& text);
+
+// Whether a trace output matches the expected one, line by line, under the test's
+// approximations (exactly when it has none).
+bool OutputsMatch(const std::string& actual, const std::string& expected, const std::optional<Approximations>& rules);
 
 }  // namespace vantrel::flash

@@ -3,6 +3,7 @@
 #include "flash/avm1/display_binding.h"
 #include "flash/avm1/interpreter.h"
 #include "flash/display/movie_clip.h"
+#include "flash/device_font.h"
 #include "flash/display/player.h"
 
 #include <algorithm>
@@ -12,6 +13,16 @@ namespace vantrel::flash {
 
 TextField::TextField(Player& player, const LoadedMovie* movie, const EditText& definition)
     : DisplayObject(DisplayKind::EditText, player, movie), field_(std::make_shared<EditText>(definition)) {
+  // Fields made by scripts have no definition that lists the movie's fonts: they may
+  // use every font the movie defines or imports.
+  if (field_->movieFonts.empty() && movie && movie->movie) {
+    const auto add = [&](const std::shared_ptr<Character>& character) {
+      if (character && character->Kind() == CharacterKind::Font && field_->movieFonts.size() < 256)
+        field_->movieFonts.push_back(std::static_pointer_cast<const Font>(character));
+    };
+    movie->movie->dictionary.ForEach(add);
+    for (const auto& [id, character] : movie->imported) add(character);
+  }
   variable = definition.variableName.toStdString();
   selectable = !definition.noSelect;
   newFormat_ = DefaultFormat();
@@ -81,14 +92,18 @@ void TextField::Changed() {
   auto copy = std::make_shared<EditText>(*field_);
   copy->initialText = formatted_.ToHtml();
   copy->html = true;
+  // The runs carry every paragraph's margins, indents and leading.
+  copy->leftMargin = copy->rightMargin = copy->indent = copy->leading = 0;
+  drawn_ = copy;
   character = copy;
 }
 
 TextField::Metrics TextField::Measure() const {
   Metrics m;
-  const EditText::TextMetrics measured = field_->Measure(formatted_.ToHtml(), true);
-  m.width = measured.width / 20.0;
-  m.height = measured.height / 20.0;
+  const EditText::TextMetrics measured = drawn_->Measure(drawn_->initialText, true);
+  // Scripts read the size in whole pixels.
+  m.width = std::floor(measured.width / 20.0);
+  m.height = std::floor(measured.height / 20.0);
   m.lines = std::max<int>(1, static_cast<int>(measured.lineHeights.size()));
   for (double h : measured.lineHeights) m.lineHeights.push_back(h / 20.0);
   return m;
@@ -129,6 +144,32 @@ int TextField::BottomScroll() const {
   const std::size_t first = static_cast<std::size_t>(std::max(0, scroll - 1));
   const int lines = static_cast<int>(m.lineHeights.size());
   return std::min(std::max(lines, 1), scroll + LinesFitting(m.lineHeights, first, visible) - 1);
+}
+
+TextExtent MeasureTextExtent(const TextFormat& format, const QString& text, std::optional<double> width) {
+  TextFormat full = TextFormat::Defaults();
+  full.MergeFrom(format);
+  EditText field;
+  const double fieldWidth = width ? std::clamp(*width, 0.0, 1e6) : 1e6;
+  field.bounds = Rect{0, static_cast<std::int32_t>(fieldWidth * 20), 0, 20 * 100};
+  field.wordWrap = width.has_value();
+  field.multiline = true;
+  field.html = true;
+  FormattedText runs;
+  runs.SetText(text, full);
+  const EditText::TextMetrics measured = field.Measure(runs.ToHtml(), true);
+  TextExtent extent;
+  const double size = full.size.value_or(12) * 20;
+  if (const auto font = DeviceFont(full.font.value_or(QString()), full.bold.value_or(false), full.italic.value_or(false))) {
+    extent.ascent = DeviceTextMetrics::Ascent(*font, size) / 20;
+    extent.descent = DeviceTextMetrics::Descent(*font, size) / 20;
+  }
+  const double lines = std::max<double>(1, static_cast<double>(measured.lineHeights.size()));
+  extent.width = std::floor(measured.width / 20);
+  extent.height = lines * (extent.ascent + extent.descent);
+  extent.fieldWidth = width ? std::trunc(*width) : extent.width + 4;
+  extent.fieldHeight = extent.height + 4;
+  return extent;
 }
 
 QRectF TextField::LocalBounds() const { return field_->Bounds(0); }

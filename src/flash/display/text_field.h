@@ -4,6 +4,7 @@
 
 #include <QString>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "flash/display/display_object.h"
@@ -11,6 +12,14 @@
 #include "flash/text.h"
 
 namespace vantrel::flash {
+
+// What TextFormat.getTextExtent reports for a text in a format, in whole pixels: the
+// font's ascent and descent, the laid-out width and height, and the size of a field
+// that would show it (wrapped to width when one is given).
+struct TextExtent {
+  double ascent = 0, descent = 0, width = 0, height = 0, fieldWidth = 0, fieldHeight = 0;
+};
+TextExtent MeasureTextExtent(const TextFormat& format, const QString& text, std::optional<double> width);
 
 class TextField : public DisplayObject {
  public:
@@ -85,6 +94,7 @@ class TextField : public DisplayObject {
  private:
   bool ReplaceSelectionRange(int begin, int end, const QString& inserted);
   std::shared_ptr<EditText> field_;
+  std::shared_ptr<const EditText> drawn_;  // the copy the renderer draws
   FormattedText formatted_;
   TextFormat newFormat_;
 };

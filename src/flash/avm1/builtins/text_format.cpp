@@ -10,6 +10,7 @@
 #include "flash/avm1/builtins/builtins.h"
 #include "flash/avm1/builtins/data_support.h"
 #include "flash/avm1/builtins/text_format.h"
+#include "flash/display/text_field.h"
 
 namespace vantrel::flash::avm1 {
 
@@ -164,6 +165,9 @@ Value Construct(Call& call) {
   return Value::Obj(call.self);
 }
 
+// getTextExtent(text [, width]): the size the text takes in this format.
+Value GetTextExtent(Call& call);
+
 template <std::size_t... I>
 void AddAccessors(Runtime& rt, Object* proto, std::index_sequence<I...>) {
   static const Member members[] = {Member{kFields[I].name, Get<I>, Set<I>}...};
@@ -177,6 +181,8 @@ void InstallTextFormat(Runtime& rt) {
   rt.textFormatProto = data::PrototypeOf(textFormat);
   data::RegisterClass(rt, rt.global, "TextFormat", textFormat);
   AddAccessors(rt, rt.textFormatProto, std::make_index_sequence<kFieldCount>());
+  static const Member methods[] = {{"getTextExtent", GetTextExtent}};
+  rt.AddMembers(rt.textFormatProto, methods);
 }
 
 }  // namespace vantrel::flash::avm1
@@ -279,4 +285,31 @@ Value MakeTextFormat(Machine& m, const flash::TextFormat& f) {
   return Value::Obj(object);
 }
 
+}  // namespace vantrel::flash::avm1
+
+namespace vantrel::flash::avm1 {
+namespace {
+
+Value GetTextExtent(Call& call) {
+  if (!IsTextFormat(Value::Obj(call.self)) || call.Count() < 1) return {};
+  const flash::TextFormat format = ReadTextFormat(call.machine, Value::Obj(call.self));
+  const QString text = QString::fromStdString(call.machine.ToString(call.Arg(0)));
+  // A width that is not a number is no width.
+  std::optional<double> width;
+  if (call.Count() > 1 && !call.Arg(1).IsUndefined()) {
+    const double w = call.machine.ToNumber(call.Arg(1));
+    if (!std::isnan(w)) width = w;
+  }
+  const flash::TextExtent extent = flash::MeasureTextExtent(format, text, width);
+  // The result has no prototype: it prints as "[type Object]".
+  Object* result = call.machine.Rt().MakeObject(nullptr);
+  const std::pair<const char*, double> fields[] = {
+      {"ascent", extent.ascent},         {"descent", extent.descent},
+      {"width", extent.width},           {"height", extent.height},
+      {"textFieldHeight", extent.fieldHeight}, {"textFieldWidth", extent.fieldWidth}};
+  for (const auto& [name, value] : fields) call.machine.Set(result, name, Value::Number(value));
+  return Value::Obj(result);
+}
+
+}  // namespace
 }  // namespace vantrel::flash::avm1
