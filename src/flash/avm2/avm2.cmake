@@ -18,4 +18,6 @@ target_sources(vantrel_flash PRIVATE
   avm2/builtins/regexp.cpp
   avm2/builtins/json.cpp
   avm2/builtins/bytearray.cpp
+  avm2/builtins/bitmap_data.cpp
+  avm2/builtins/shader.cpp
 )

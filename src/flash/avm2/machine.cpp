@@ -1063,6 +1063,8 @@ void Machine::InstallBuiltins() {
   InstallDisplay(*this);
   InstallGraphics(*this);
   InstallEvents(*this);
+  InstallBitmapData(*this);
+  InstallShaders(*this);
 }
 
 void Machine::TraceRoots(gc::Tracer& tracer) const {

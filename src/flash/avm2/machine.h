@@ -278,6 +278,8 @@ void InstallUtils(Machine& machine);
 void InstallDisplay(Machine& machine);
 void InstallGraphics(Machine& machine);
 void InstallEvents(Machine& machine);
+void InstallBitmapData(Machine& machine);
+void InstallShaders(Machine& machine);
 
 // The display side (builtins/display.cpp): frame scripts of clips whose frame changed,
 // frame events to their listeners, and the script object of a display object.
