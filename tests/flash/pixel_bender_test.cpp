@@ -260,6 +260,44 @@ TEST(PixelBenderRun, ParametersCoordinatesAndTextures) {
   EXPECT_FLOAT_EQ(px[0], 0.35f);
 }
 
+TEST(PixelBenderRun, MatricesAreStoredColumnByColumn) {
+  // m = [[1, 3], [2, 4]] given as 1, 2, 3, 4; v = (1, 2).
+  Asm a;
+  a.Version().Param(false, Type::Float2x2, 2, 2, "m").Param(true, Type::Float4, 0, 0xF, "dst");
+  a.LoadFloat(0, 8, 1.0f).LoadFloat(0, 4, 2.0f).Op(Op::Mov, 0, 0x3, 0, "rg");
+  a.Op(Op::VecMatMul, 0, 0xC, 2, "r");  // v * m: (1*1 + 2*2, 1*3 + 2*4)
+  a.b[a.b.size() - 5] |= 0x04;          // the source is a 2x2 matrix
+  a.Op(Op::MatVecMul, 0, 0x3, 2, "r");  // m * v: (1*1 + 3*2, 2*1 + 4*2)
+  a.b[a.b.size() - 5] |= 0x04;
+  RunInputs in;
+  in.parameters = {{1, 2, 3, 4}, {}};
+  EXPECT_EQ(RunOne(a.b, in), (std::vector<float>{5, 11, 7, 10}));
+  // Matrix operands only make sense for the multiplications and moves.
+  Asm bad = a;
+  bad.Op(Op::Add, 0, 0xC, 2, "r");
+  bad.b[bad.b.size() - 5] |= 0x04;
+  Kernel k;
+  EXPECT_EQ(Read(bad.b, k), ReadError::Invalid);
+}
+
+TEST(PixelBenderRun, LinearSamplingBlendsNeighboursAndOutsideIsTransparent) {
+  Asm a;
+  a.Version().Param(false, Type::Float2, 1, 0xC, "at").Texture(0, 1, "src").Param(true, Type::Float4, 0, 0xF, "dst");
+  a.Op(Op::SampleLinear, 0, 0x8, 1, "rg", 0);
+  a.Op(Op::SampleNearest, 0, 0x4, 1, "rg", 0);
+  Image image{2, 1, 1, {0.0f, 1.0f}};
+  RunInputs in;
+  in.textures = {&image};
+  in.parameters = {{1.0, 0.5}, {}};
+  auto px = RunOne(a.b, in);
+  EXPECT_FLOAT_EQ(px[0], 0.5f);  // halfway between the two pixel centres
+  EXPECT_EQ(px[1], 1.0f);
+  in.parameters = {{-3.0, 0.5}, {}};
+  px = RunOne(a.b, in);
+  EXPECT_EQ(px[0], 0.0f);
+  EXPECT_EQ(px[1], 0.0f);
+}
+
 TEST(PixelBenderRun, TheLastOutputParameterIsThePixel) {
   Asm a;
   a.Version().Param(true, Type::Float4, 0, 0xF, "first").Param(true, Type::Float3, 1, 0xE, "second");

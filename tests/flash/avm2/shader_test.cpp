@@ -109,6 +109,21 @@ TEST_F(Shaders, ParameterValuesMustBeNumbers) {
   }
 }
 
+TEST_F(Shaders, BitmapDataKeepsItsSizeLimitsAndAlpha) {
+  for (const auto& [w, h] : {std::pair{0.0, 1.0}, {8192.0, 1.0}, {5000.0, 5000.0}}) {
+    EXPECT_EQ(ErrorOf([&] { New("flash.display.BitmapData", {Num(w), Num(h)}); }),
+              "ArgumentError: Error #2015: Invalid BitmapData.")
+        << w << "x" << h;
+  }
+  const Value opaque = New("flash.display.BitmapData", {Num(2), Num(2), Value::Bool(false), Num(0x80123456)});
+  EXPECT_EQ(m.ToUint32(m.CallPublic(opaque, "getPixel32", {Num(0), Num(0)})), 0xFF123456u);
+  const Value clear = New("flash.display.BitmapData", {Num(2), Num(2), Value::Bool(true), Num(0)});
+  m.CallPublic(clear, "setPixel32", {Num(1), Num(1), Num(0x80FF0000)});
+  m.CallPublic(clear, "setPixel", {Num(1), Num(1), Num(0x00FF00)});  // keeps the alpha
+  EXPECT_EQ(m.ToUint32(m.CallPublic(clear, "getPixel32", {Num(1), Num(1)})), 0x8000FF00u);
+  EXPECT_EQ(m.ToUint32(m.CallPublic(clear, "getPixel32", {Num(5), Num(0)})), 0u) << "outside";
+}
+
 TEST_F(Shaders, AJobStartedWithoutWaitingCompletesLater) {
   const Value shader = New("flash.display.Shader", {Bytes(Kernel())});
   const Value bitmap = New("flash.display.BitmapData", {Num(1), Num(1), Value::Bool(true), Num(0)});
