@@ -298,6 +298,18 @@ TEST(PixelBenderRun, LinearSamplingBlendsNeighboursAndOutsideIsTransparent) {
   EXPECT_EQ(px[1], 0.0f);
 }
 
+TEST(PixelBenderRun, ScriptNumbersBeyondTheFloatRangeSaturate) {
+  Asm a;
+  a.Version().Param(false, Type::Float, 1, 8, "f").Param(false, Type::Int, 1 | kInt, 8, "i");
+  a.Param(true, Type::Float2, 0, 0xC, "dst");
+  a.Op(Op::Mov, 0, 0x8, 1, "r").Op(Op::IntToFloat, 0, 0x4, 1 | kInt, "r");
+  RunInputs in;
+  in.parameters = {{-1e300}, {1e300}, {}};
+  const auto px = RunOne(a.b, in);
+  EXPECT_EQ(px[0], -std::numeric_limits<float>::infinity());
+  EXPECT_EQ(px[1], static_cast<float>(std::numeric_limits<std::int32_t>::max()));
+}
+
 TEST(PixelBenderRun, TheLastOutputParameterIsThePixel) {
   Asm a;
   a.Version().Param(true, Type::Float4, 0, 0xF, "first").Param(true, Type::Float3, 1, 0xE, "second");

@@ -200,6 +200,9 @@ struct RunInputs {
 // (its centre) goes to the "_OutCoord" parameter.
 std::vector<float> Run(const Kernel& kernel, const RunInputs& inputs, int width, int height, int* outChannels);
 
+// A number as a 32-bit float, infinite beyond the float range.
+float ToFloat(double d);
+
 // The default value of a parameter ("defaultValue" metadata), or zeros.
 std::vector<double> DefaultValue(const Parameter& parameter);
 

@@ -88,7 +88,7 @@ class Machine {
       if (IsMatrixType(param.type)) {
         const int side = param.mask;
         for (int c = 0; c < side; ++c) {
-          for (int r = 0; r < side; ++r) SetMatrix(param.reg, side, c, r, static_cast<float>(values[static_cast<std::size_t>(c * side + r)]));
+          for (int r = 0; r < side; ++r) SetMatrix(param.reg, side, c, r, ToFloat(values[static_cast<std::size_t>(c * side + r)]));
         }
         continue;
       }
@@ -96,9 +96,9 @@ class Machine {
       const int n = MaskChannels(param.mask, channels);
       for (int j = 0; j < n; ++j) {
         if (param.reg & kIntBit) {
-          i_[static_cast<std::size_t>(reg)][static_cast<std::size_t>(channels[j])] = ToInt(static_cast<float>(values[static_cast<std::size_t>(j)]));
+          i_[static_cast<std::size_t>(reg)][static_cast<std::size_t>(channels[j])] = ToInt(ToFloat(values[static_cast<std::size_t>(j)]));
         } else {
-          f_[static_cast<std::size_t>(reg)][static_cast<std::size_t>(channels[j])] = static_cast<float>(values[static_cast<std::size_t>(j)]);
+          f_[static_cast<std::size_t>(reg)][static_cast<std::size_t>(channels[j])] = ToFloat(values[static_cast<std::size_t>(j)]);
         }
       }
     }
@@ -458,6 +458,13 @@ class Machine {
 };
 
 }  // namespace
+
+// A script's number as a register float: beyond the float range it is infinite.
+float ToFloat(double d) {
+  if (d > std::numeric_limits<float>::max()) return std::numeric_limits<float>::infinity();
+  if (d < -std::numeric_limits<float>::max()) return -std::numeric_limits<float>::infinity();
+  return static_cast<float>(d);
+}
 
 std::vector<float> Run(const Kernel& kernel, const RunInputs& inputs, int width, int height, int* outChannels) {
   std::vector<float> out;

@@ -222,7 +222,7 @@ void ReadFloatInput(Machine& m, const Value& input, pb::Image& image) {
   if (input.object->kind == ObjectKind::Vector) {
     const auto& list = static_cast<NativeObject*>(input.object)->list;
     if (list.size() < need) m.ThrowError("ArgumentError", 2165, "The Shader input does not have enough data.");
-    for (std::size_t i = 0; i < need; ++i) out.push_back(static_cast<float>(m.ToNumber(list[i])));
+    for (std::size_t i = 0; i < need; ++i) out.push_back(pb::ToFloat(m.ToNumber(list[i])));
     return;
   }
   const auto* bytes = static_cast<NativeObject*>(input.object);
