@@ -1,6 +1,7 @@
 #!/usr/bin/env python3
 """Writes the flash fuzz targets' seed files from the test corpus's movies: small DoAction
-bodies (action), ABC files (abc), DefineShape bodies (shape) and ADPCM sound data (adpcm).
+bodies (action), ABC files (abc), DefineShape bodies (shape), ADPCM sound data (adpcm) and
+the Pixel Bender kernels beside the movies (pixel_bender).
 
     fuzz/flash/make_seeds.py [CORPUS]      default: ../shared/corpus beside the project
 """
@@ -84,6 +85,11 @@ def main():
                     found["adpcm"].append(bytes([tag[2] & 0x0F]) + tag[7:])
         except (OSError, zlib.error, struct.error):
             continue
+    for path in sorted(glob.glob(os.path.join(CORPUS, "**", "*.pbj"), recursive=True)):
+        with open(path, "rb") as f:
+            kernel = f.read()
+        if len(kernel) <= LIMIT:
+            found.setdefault("pixel_bender", []).append(kernel)
     for target, seeds in found.items():
         folder = os.path.join(HERE, "seeds", target)
         os.makedirs(folder, exist_ok=True)

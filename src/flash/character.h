@@ -51,6 +51,14 @@ class Character {
   std::uint16_t id = 0;
 };
 
+// DefineBinaryData: bytes a movie embeds for its scripts (ActionScript 3 classes linked to
+// it are ByteArrays of these bytes).
+class BinaryDataCharacter : public Character {
+ public:
+  CharacterKind Kind() const override { return CharacterKind::Other; }
+  std::vector<std::uint8_t> bytes;
+};
+
 class Dictionary {
  public:
   std::shared_ptr<Character> Find(std::uint16_t id) const {

@@ -289,6 +289,13 @@ void WalkTimeline(SwfStream& stream, Movie& movie, DefinitionContext& context, T
             }
             break;
           }
+          case 87: {  // DefineBinaryData: id, four reserved bytes, the data
+            auto data = std::make_shared<BinaryDataCharacter>();
+            data->id = in.U16();
+            if (tag.body.size() >= 6) data->bytes.assign(tag.body.begin() + 6, tag.body.end());
+            if (!in.Overrun()) movie.dictionary.Add(std::move(data));
+            break;
+          }
           case kImportAssets:
           case kImportAssets2: {
             std::string url = in.String();

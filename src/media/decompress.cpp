@@ -400,10 +400,18 @@ std::string WritePlainMovie(const std::string& sourcePath, const std::string& ta
   }
 #endif
   if (!done) {
-    // Small reads for a short copy: only its first few kilobytes are inflated.
-    BodyReader reader(source.fd, bodyOffset, cutShort ? kShortInputChunk : kInputChunk);
+    // Small reads for a short copy: only its first few kilobytes are inflated. Neither
+    // buffer is larger than the file needs: a small movie does not cost megabytes.
+    struct stat info {};
+    const std::uint64_t bodyBytes =
+        ::fstat(source.fd, &info) == 0 && static_cast<std::uint64_t>(info.st_size) > bodyOffset
+            ? static_cast<std::uint64_t>(info.st_size) - bodyOffset
+            : 1;
+    const std::size_t inputChunk = cutShort ? kShortInputChunk : kInputChunk;
+    BodyReader reader(source.fd, bodyOffset, static_cast<std::size_t>(std::min<std::uint64_t>(inputChunk, bodyBytes)));
     Sink sink{target.fd, bodyLength, 0, false, {}};
-    sink.buffer.resize(static_cast<std::size_t>(std::min<std::uint64_t>(kOutputChunk, std::max<std::uint64_t>(bodyLength, 1))));
+    const std::uint64_t outputChunk = std::min<std::uint64_t>(kOutputChunk, std::max<std::uint64_t>(64u << 10, bodyBytes * 16));
+    sink.buffer.resize(static_cast<std::size_t>(std::min<std::uint64_t>(outputChunk, std::max<std::uint64_t>(bodyLength, 1))));
     resultCode = lzma ? DecodeLzmaBody(reader, sink, cutShort, properties, expected)
                       : InflateBody(reader, sink, cutShort);
     if (sink.failed) return discard(ErrnoText("cannot write the copy"));

@@ -25,4 +25,6 @@ target_sources(vantrel_flash PRIVATE
   avm2/builtins/display_geometry.cpp
   avm2/builtins/text.cpp
   avm2/builtins/stage.cpp
+  avm2/builtins/bitmap_data.cpp
+  avm2/builtins/shader.cpp
 )

@@ -1069,6 +1069,8 @@ void Machine::InstallBuiltins() {
   InstallMedia(*this);
   InstallNetStream(*this);
   InstallVideo(*this);
+  InstallBitmapData(*this);
+  InstallShaders(*this);
 }
 
 void Machine::TraceRoots(gc::Tracer& tracer) const {

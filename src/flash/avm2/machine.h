@@ -289,6 +289,8 @@ void InstallGeom(Machine& machine);
 void InstallDisplayGeometry(Machine& machine);
 void InstallText(Machine& machine);
 void InstallStage(Machine& machine);
+void InstallBitmapData(Machine& machine);
+void InstallShaders(Machine& machine);
 
 // The display side (builtins/display.cpp): frame scripts of clips whose frame changed,
 // frame events to their listeners, and the script object of a display object.

@@ -9,6 +9,8 @@
 
 #include "flash/avm1/string_utils.h"
 #include "flash/avm2/builtins/support.h"
+#include "flash/character.h"
+#include "flash/display/player.h"
 
 namespace vantrel::flash::avm2 {
 
@@ -24,11 +26,19 @@ struct Bytes {
   bool little() const { return o->b.IsBoolean() && o->b.boolean; }
 };
 
-Object* Allocate(Machine& m, ClassObject*) {
+Object* Allocate(Machine& m, ClassObject* cls) {
   auto* o = m.heap.Make<NativeObject>(ObjectKind::ByteArray, nullptr, nullptr);
   o->a = Value::Number(0);
   o->b = Value::Bool(false);
   o->c = Value::Number(3);
+  // A class linked to embedded data (DefineBinaryData) starts with its bytes.
+  for (ClassObject* c = cls; c && m.player; c = c->base) {
+    const auto it = m.symbolOf.find(c);
+    if (it == m.symbolOf.end()) continue;
+    const auto data = std::dynamic_pointer_cast<BinaryDataCharacter>(m.player->RootMovie()->Find(it->second));
+    if (data) o->text.assign(data->bytes.begin(), data->bytes.end());
+    break;
+  }
   return o;
 }
 
@@ -379,6 +389,9 @@ void InstallByteArray(Machine& m) {
   m.AddAccessor(c, "bytesAvailable", BytesAvailable, nullptr);
   m.AddAccessor(c, "endian", GetEndian, SetEndian);
   m.AddAccessor(c, "objectEncoding", GetEncoding, SetEncoding);
+  ClassObject* endian = m.DefineClass("flash.utils", "Endian", m.objectClass);
+  m.AddConstant(endian, "BIG_ENDIAN", m.StrValue("bigEndian"));
+  m.AddConstant(endian, "LITTLE_ENDIAN", m.StrValue("littleEndian"));
 }
 
 }  // namespace vantrel::flash::avm2
