@@ -1004,6 +1004,16 @@ Value Interpreter::LookupVariable(std::string_view name, bool& found) {
     // SWF 4 code has no objects: the globals (NaN, Infinity, the classes) are not there.
     if (scope == rt_.global && frame.version < 5) continue;
     if (i == 1 && frame.target && frame.target != scope) scope = frame.target;
+    if (scope->kind == NativeKind::Display && !AsDisplay(scope)) {
+      // A clip removed under the running code no longer holds variables: names resolve
+      // on the root of its movie instead.
+      if (auto* data = scope->Data<DisplayData>(); data && data->object) {
+        DisplayObject* at = data->object;
+        for (int guard = 0; at->Parent() && guard < 1000; ++guard) at = at->Parent();
+        if (at->Removed() || at == data->object) at = &data->object->GetPlayer().Root();
+        if (Object* root = at->ScriptObject()) scope = root;
+      }
+    }
     if (Has(scope, name)) return Get(scope, name);
     if (i == 1 && scope->kind == NativeKind::Display && !swf4) {
       // _root, _parent, _levelN and children answer on the timeline.
