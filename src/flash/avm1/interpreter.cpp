@@ -745,13 +745,23 @@ Value Interpreter::CallTopLevel(const Value& fn, const Value& thisValue, std::sp
     (void)target;
     result = Invoke(f, thisValue, args, false, nullptr, nullptr);
   }
-  if (frames_.empty()) {
-    throwing_ = false;
-    thrown_ = Value();
-    aborting_ = false;
-  }
+  if (frames_.empty()) EndOutermostRun();
   defaultVersion_ = saved;
   return result;
+}
+
+// An exception no script caught ends at the player, which reports it in the trace log.
+void Interpreter::EndOutermostRun() {
+  if (throwing_ && !aborting_) {
+    const Value error = thrown_;
+    throwing_ = false;
+    thrown_ = Value();
+    const std::string text = ToString(error);
+    Trace("Warning: Uncaught exception, " + text);
+  }
+  throwing_ = false;
+  thrown_ = Value();
+  aborting_ = false;
 }
 
 void Interpreter::RunBlock(const ActionBlock& block, Object* target, int version) {
@@ -772,11 +782,7 @@ void Interpreter::RunBlock(const ActionBlock& block, Object* target, int version
   const std::size_t base = frames_.size();
   frames_.push_back(std::move(frame));
   Run(base);
-  if (frames_.empty()) {
-    throwing_ = false;
-    thrown_ = Value();
-    aborting_ = false;
-  }
+  if (frames_.empty()) EndOutermostRun();
 }
 
 void Interpreter::PushHostFrame(Object* target, int version) {
@@ -824,11 +830,7 @@ void Interpreter::ConstructOn(Object* constructor, Object* object, std::span<con
   object->Define("__constructor__", Value::Obj(constructor), kDontEnum);
   if (version < 7) object->Define("constructor", Value::Obj(constructor), kDontEnum);
   Invoke(constructor, Value::Obj(object), args, true, object, object->proto);
-  if (frames_.empty()) {
-    throwing_ = false;
-    thrown_ = Value();
-    aborting_ = false;
-  }
+  if (frames_.empty()) EndOutermostRun();
   defaultVersion_ = saved;
 }
 
