@@ -362,15 +362,7 @@ Value LoadVariablesMethod(Call& call) {
 }
 
 Value UnloadMovieMethod(Call& call) {
-  MovieClip* clip = ClipOf(call);
-  if (!clip) return {};
-  // A load into the clip still on its way ends here, and what the clip shows unloads.
-  clip->GetPlayer().CancelLoads(clip);
-  if (clip->GetTimeline()) clip->QueueEvent(ClipAction::kUnload, "onUnload");
-  std::vector<DisplayObject*> children;
-  for (const auto& [d, c] : clip->Children()) children.push_back(c);
-  for (DisplayObject* c : children) clip->RemoveChild(c);
-  clip->SetTimeline(nullptr, clip->Movie());
+  UnloadClipMovie(ClipOf(call));
   return {};
 }
 
