@@ -519,9 +519,6 @@ std::vector<std::string> Interpreter::Enumerate(Object* object) {
   std::vector<std::string> names;
   if (!object) return names;
   const int version = Version();
-  if (object->kind == NativeKind::Display) {
-    if (DisplayObject* display = DisplayOf(*this, object)) EnumerateDisplay(*display, names);
-  }
   std::vector<std::string> seen;
   int guard = 0;
   for (Object* at = object; at && guard < kMaxChain; at = at->proto, ++guard) {
@@ -536,6 +533,10 @@ std::vector<std::string> Interpreter::Enumerate(Object* object) {
       const auto& elements = at->Array()->elements;
       for (std::size_t i = elements.size(); i-- > 0;) names.push_back(std::to_string(i));
     }
+  }
+  // A clip's named children come after its properties.
+  if (object->kind == NativeKind::Display) {
+    if (DisplayObject* display = DisplayOf(*this, object)) EnumerateDisplay(*display, names);
   }
   return names;
 }
@@ -2045,7 +2046,13 @@ void Interpreter::SetTargetPath(Frame& frame, std::string_view path) {
   if (path.empty()) {
     frame.targetRestored = true;
     frame.target = frame.originalTarget;
-    if (frame.scope.size() > 1) frame.scope[1] = frame.originalTarget;
+    // When the code's own clip was removed meanwhile, it goes on acting on its movie's root.
+    if (DisplayObject* own = AsDisplay(frame.originalTarget); own && own->Removed()) {
+      DisplayObject* top = own;
+      for (int guard = 0; top->Parent() && guard < 1000; ++guard) top = top->Parent();
+      if (top != own) frame.target = DisplayValue(top).AsObject();
+    }
+    if (frame.scope.size() > 1) frame.scope[1] = frame.target;
     return;
   }
   DisplayObject* base = AsDisplay(frame.originalTarget);
