@@ -224,7 +224,16 @@ bool SetDisplayProperty(Interpreter& machine, DisplayObject& object, int index, 
       if (!number(v)) return true;
       const QRectF bounds = BoundsInParent(object);
       const double current = index == 8 ? bounds.width() : bounds.height();
-      if (current <= 0) return true;
+      if (current <= 0) {
+        // Sizing something without extent cannot work out a scale: the player ends with
+        // no usable scale at all, so the object stays invisible whatever it holds later.
+        if (bounds.width() <= 0 && bounds.height() <= 0 && object.IsContainer()) {
+          object.SetXScale(0);
+          object.SetYScale(0);
+          object.transformedByScript = true;
+        }
+        return true;
+      }
       const double factor = v * 20.0 / current;
       if (index == 8)
         object.SetXScale(object.XScale() * factor);
@@ -452,6 +461,18 @@ void StopDrag(Interpreter& machine) {
   if (machine.HasPlayer()) machine.GetPlayer().StopDrag();
 }
 
+void UnloadClipMovie(DisplayObject* object) {
+  MovieClip* clip = AsClip(object);
+  if (!clip) return;
+  // A load into the clip still on its way ends here, and what the clip shows unloads.
+  clip->GetPlayer().CancelLoads(clip);
+  if (clip->GetTimeline()) clip->QueueEvent(ClipAction::kUnload, "onUnload");
+  std::vector<DisplayObject*> children;
+  for (const auto& [d, c] : clip->Children()) children.push_back(c);
+  for (DisplayObject* c : children) clip->RemoveChild(c);
+  clip->SetTimeline(nullptr, clip->Movie());
+}
+
 void GetUrl(Interpreter& machine, DisplayObject* base, const std::string& url, const std::string& target, int method,
             bool loadTarget, bool loadVariables) {
   if (!machine.HasPlayer()) return;
@@ -480,6 +501,10 @@ void GetUrl(Interpreter& machine, DisplayObject* base, const std::string& url, c
     }
     DisplayObject* clip = ResolveTarget(machine, base, target);
     if (!clip) return;
+    if (url.empty()) {
+      UnloadClipMovie(clip);
+      return;
+    }
     player.LoadMovieInto(url, 0, clip, false, methodName, "");
     return;
   }

@@ -57,6 +57,10 @@ Value DisplayValue(DisplayObject* object);
 std::string DisplayDotPath(DisplayObject* object);
 std::string DisplayTypeOf(DisplayObject* object);
 
+// unloadMovie on a clip: its unload handlers are queued and its content goes; the
+// clip itself stays with its name, place and variables.
+void UnloadClipMovie(DisplayObject* clip);
+
 // Timeline actions on a clip (nothing for other objects).
 enum class TimelineOp { Play, Stop, NextFrame, PrevFrame };
 void TimelineAction(Interpreter& machine, DisplayObject* clip, TimelineOp op);

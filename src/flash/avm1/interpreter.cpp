@@ -550,9 +550,6 @@ std::vector<std::string> Interpreter::Enumerate(Object* object) {
   std::vector<std::string> names;
   if (!object) return names;
   const int version = Version();
-  if (object->kind == NativeKind::Display) {
-    if (DisplayObject* display = DisplayOf(*this, object)) EnumerateDisplay(*display, names);
-  }
   std::vector<std::string> seen;
   int guard = 0;
   for (Object* at = object; at && guard < kMaxChain; at = at->proto, ++guard) {
@@ -568,6 +565,10 @@ std::vector<std::string> Interpreter::Enumerate(Object* object) {
       const auto& elements = at->Array()->elements;
       for (std::size_t i = elements.size(); i-- > 0;) names.push_back(std::to_string(i));
     }
+  }
+  // A clip's named children come after its properties.
+  if (object->kind == NativeKind::Display) {
+    if (DisplayObject* display = DisplayOf(*this, object)) EnumerateDisplay(*display, names);
   }
   return names;
 }
@@ -777,13 +778,23 @@ Value Interpreter::CallTopLevel(const Value& fn, const Value& thisValue, std::sp
     (void)target;
     result = Invoke(f, thisValue, args, false, nullptr, nullptr);
   }
-  if (frames_.empty()) {
-    throwing_ = false;
-    thrown_ = Value();
-    aborting_ = false;
-  }
+  if (frames_.empty()) EndOutermostRun();
   defaultVersion_ = saved;
   return result;
+}
+
+// An exception no script caught ends at the player, which reports it in the trace log.
+void Interpreter::EndOutermostRun() {
+  if (throwing_ && !aborting_) {
+    const Value error = thrown_;
+    throwing_ = false;
+    thrown_ = Value();
+    const std::string text = ToString(error);
+    Trace("Warning: Uncaught exception, " + text);
+  }
+  throwing_ = false;
+  thrown_ = Value();
+  aborting_ = false;
 }
 
 void Interpreter::RunBlock(const ActionBlock& block, Object* target, int version) {
@@ -804,11 +815,7 @@ void Interpreter::RunBlock(const ActionBlock& block, Object* target, int version
   const std::size_t base = frames_.size();
   frames_.push_back(std::move(frame));
   Run(base);
-  if (frames_.empty()) {
-    throwing_ = false;
-    thrown_ = Value();
-    aborting_ = false;
-  }
+  if (frames_.empty()) EndOutermostRun();
 }
 
 void Interpreter::PushHostFrame(Object* target, int version) {
@@ -856,11 +863,7 @@ void Interpreter::ConstructOn(Object* constructor, Object* object, std::span<con
   object->Define("__constructor__", Value::Obj(constructor), kDontEnum);
   if (version < 7) object->Define("constructor", Value::Obj(constructor), kDontEnum);
   Invoke(constructor, Value::Obj(object), args, true, object, object->proto);
-  if (frames_.empty()) {
-    throwing_ = false;
-    thrown_ = Value();
-    aborting_ = false;
-  }
+  if (frames_.empty()) EndOutermostRun();
   defaultVersion_ = saved;
 }
 
@@ -2093,7 +2096,13 @@ void Interpreter::SetTargetPath(Frame& frame, std::string_view path) {
   if (path.empty()) {
     frame.targetRestored = true;
     frame.target = frame.originalTarget;
-    if (frame.scope.size() > 1) frame.scope[1] = frame.originalTarget;
+    // When the code's own clip was removed meanwhile, it goes on acting on its movie's root.
+    if (DisplayObject* own = AsDisplay(frame.originalTarget); own && own->Removed()) {
+      DisplayObject* top = own;
+      for (int guard = 0; top->Parent() && guard < 1000; ++guard) top = top->Parent();
+      if (top != own) frame.target = DisplayValue(top).AsObject();
+    }
+    if (frame.scope.size() > 1) frame.scope[1] = frame.target;
     return;
   }
   DisplayObject* base = AsDisplay(frame.originalTarget);

@@ -156,6 +156,7 @@ class Interpreter final : public Machine {
   void UnwindAll(std::size_t base);
   bool ReturnFrom(std::size_t base, Value result, Value& runResult);
   bool HandleThrow(std::size_t base);
+  void EndOutermostRun();
   std::vector<Value> PopArguments();
   void PushEnumeration(const Value& object);
   std::size_t JumpTarget(const Frame& frame, std::int16_t offset);

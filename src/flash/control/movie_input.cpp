@@ -57,6 +57,19 @@ bool ActsAsButton(Player& player, MovieClip& clip) {
   return false;
 }
 
+// trackAsMenu, set by the script or stored in the button's character.
+bool TracksAsMenu(Player& player, DisplayObject* object) {
+  MovieClip* clip = AsContainer(object);
+  if (!clip) return false;
+  if (avm1::Object* script = clip->ScriptObject()) {
+    avm1::Interpreter& machine = player.Machine();
+    machine.SetDefaultVersion(clip->Movie()->Version());
+    const avm1::Value value = machine.Get(script, "trackAsMenu");
+    if (!value.IsUndefined()) return machine.ToBoolean(value);
+  }
+  return clip->button && clip->button->trackAsMenu;
+}
+
 // Buttons and clips set `enabled = false` take no mouse events.
 bool Enabled(Player& player, DisplayObject& object) {
   avm1::Object* o = object.ScriptObject();
@@ -220,7 +233,9 @@ void Player::UpdateHover() {
   }
   hovered_ = nullptr;
   if (picked) {
-    if (mouseDown_ && picked == pressed_) {
+    if (mouseDown_ && (picked == pressed_ || TracksAsMenu(*this, picked))) {
+      // A menu button takes over a press that started anywhere else.
+      pressed_ = picked;
       ButtonEvent(picked, kOutDownToOverDown, kDragOver, "onDragOver");
       ShowState(picked, ButtonCharacter::kDown);
       hovered_ = picked;

@@ -287,7 +287,9 @@ void MovieClip::Place(const PlaceCommand& command, int frame) {
 void MovieClip::GotoFrame(int frame, bool play) {
   playing_ = play;
   if (!timeline_ || kind_ != DisplayKind::MovieClip) return;
-  frame = std::clamp(frame, 0, FramesLoaded() - 1);
+  // A frame past the loaded ones is never reached: the clip only stops or plays.
+  if (frame >= FramesLoaded()) return;
+  frame = std::max(frame, 0);
   if (frame == current_) return;
   if (frame == current_ + 1) {  // the common step: the frame's tags as they are
     RunFrameTags(frame, true);

@@ -760,7 +760,7 @@ void Player::ReplaceMovie(MovieClip* target, const LoadedMovie* movie) {
   for (DisplayObject* c : children) target->RemoveChild(c);
   // The clip keeps its place, name and transform.
   target->SetTimeline(movie ? &movie->movie->root : nullptr, movie ? movie : target->Movie());
-  target->clipActions.clear();
+  // onClipEvent handlers belong to the placement and stay for the new movie.
   target->spriteId = 0;
   target->drawing = nullptr;
   // It runs as the newest clip from the next frame on.

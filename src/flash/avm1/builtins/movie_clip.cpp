@@ -131,9 +131,13 @@ Value GetInstanceAtDepth(Call& call) {
 // call makes nothing.
 std::optional<std::int32_t> DepthArg(Call& call, std::size_t i) {
   const double n = call.machine.ToNumber(call.Arg(i));
-  if (std::isnan(n)) return 0;
-  if (n < -16384.0 || n > 2130690044.0) return std::nullopt;
-  return static_cast<std::int32_t>(n);
+  if (!std::isfinite(n)) return std::isnan(n) ? std::optional<std::int32_t>(0) : std::nullopt;
+  // The depth wraps to 32 bits first (2^32 is depth 0), then the range applies.
+  const double wrapped = std::fmod(std::trunc(n), 4294967296.0);
+  const auto bits = static_cast<std::uint32_t>(static_cast<std::int64_t>(wrapped < 0 ? wrapped + 4294967296.0 : wrapped));
+  const auto depth = static_cast<std::int32_t>(bits);
+  if (depth < -16384 || depth > 2130690044) return std::nullopt;
+  return depth;
 }
 
 Value AttachMovie(Call& call) {
@@ -362,15 +366,7 @@ Value LoadVariablesMethod(Call& call) {
 }
 
 Value UnloadMovieMethod(Call& call) {
-  MovieClip* clip = ClipOf(call);
-  if (!clip) return {};
-  // A load into the clip still on its way ends here, and what the clip shows unloads.
-  clip->GetPlayer().CancelLoads(clip);
-  if (clip->GetTimeline()) clip->QueueEvent(ClipAction::kUnload, "onUnload");
-  std::vector<DisplayObject*> children;
-  for (const auto& [d, c] : clip->Children()) children.push_back(c);
-  for (DisplayObject* c : children) clip->RemoveChild(c);
-  clip->SetTimeline(nullptr, clip->Movie());
+  UnloadClipMovie(ClipOf(call));
   return {};
 }
 
@@ -760,6 +756,7 @@ void InstallMovieClip(Runtime& rt) {
   Object* ctor = rt.MakeClass(MovieClipConstructor, nullptr);
   rt.movieClipProto = Runtime::PrototypeOf(ctor);
   rt.AddMembers(rt.movieClipProto, kMethods);
+  rt.movieClipProto->Define("useHandCursor", Value::Bool(true), kDontEnum);
   rt.global->Define("MovieClip", Value::Obj(ctor), kDontEnum);
   rt.prototypes["MovieClip"] = rt.movieClipProto;
   static const Member kGlobals[] = {

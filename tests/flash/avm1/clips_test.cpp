@@ -1,0 +1,131 @@
+// Clips as a movie's scripts see them: depths given by scripts, gotos past the end,
+// the order for..in lists a clip's members in, and an
+// exception no script catches.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include <unistd.h>
+
+#include "flash/flash_control.h"
+#include "support/swf_movie_writer.h"
+
+namespace vantrel::flash {
+namespace {
+
+using testing::Actions;
+using testing::Bytes;
+
+namespace fs = std::filesystem;
+
+// _root.method(args...) with the arguments already pushed (last first) and counted.
+Actions& CallRoot(Actions& a, double count, const std::string& method) {
+  return a.PushNumber(count).PushString("_root").GetVariable().PushString(method).Op(0x52);
+}
+
+// _root.createEmptyMovieClip(name, depth), result dropped.
+void CreateClip(Actions& a, const std::string& name, double depth) {
+  a.PushNumber(depth).PushString(name);
+  CallRoot(a, 2, "createEmptyMovieClip").Op(0x17);
+}
+
+Bytes Movie(const std::vector<Actions>& frames) {
+  Bytes tags;
+  for (const Actions& frame : frames) {
+    testing::PutBytes(tags, frame.Tag());
+    testing::PutBytes(tags, testing::ShowFrame());
+  }
+  testing::PutBytes(tags, testing::End());
+  return testing::MakeMovie(tags, 100, 100, static_cast<int>(frames.size()), 8, 30);
+}
+
+class ClipsTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    folder = fs::temp_directory_path() / ("vantrel_clips_" + std::to_string(::getpid()));
+    fs::create_directories(folder);
+    control.OnTrace = [this](const std::string& line) { traces.push_back(line); };
+  }
+  void TearDown() override { fs::remove_all(folder); }
+
+  void Run(const Bytes& movie, int ticks) {
+    const fs::path path = folder / "main.swf";
+    std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(movie.data()), movie.size());
+    ASSERT_TRUE(control.LoadMovie(0, path.string()));
+    for (int i = 0; i < ticks; ++i) control.Tick();
+  }
+
+  fs::path folder;
+  FlashControl control;
+  std::vector<std::string> traces;
+};
+
+TEST_F(ClipsTest, ScriptDepthsWrapToThirtyTwoBitsBeforeTheRangeCheck) {
+  Actions a;
+  CreateClip(a, "first", 0);
+  CreateClip(a, "second", 4294967296.0);  // wraps to depth 0 and replaces "first"
+  CreateClip(a, "refused", 2130690045.0);
+  CreateClip(a, "negative", -4294967295.0);  // wraps to depth 1
+  a.PushNumber(0);
+  CallRoot(a, 1, "getInstanceAtDepth").PushString("_name").Op(0x4E).Trace();
+  a.PushNumber(1);
+  CallRoot(a, 1, "getInstanceAtDepth").PushString("_name").Op(0x4E).Trace();
+  a.PushString("refused").GetVariable().Op(0x44).Trace();  // typeof
+  a.Stop();
+  Run(Movie({a}), 1);
+  EXPECT_EQ(traces, (std::vector<std::string>{"second", "negative", "undefined"}));
+}
+
+TEST_F(ClipsTest, AGotoPastTheLastFrameStaysWhereItIs) {
+  Actions first;
+  first.TraceString("frame 1").GotoFrame(998);
+  Actions last;
+  last.TraceString("frame 2");
+  Run(Movie({first, last}), 1);
+  EXPECT_EQ(traces, (std::vector<std::string>{"frame 1"}));
+  EXPECT_EQ(control.CurrentFrame(), 0);
+  EXPECT_FALSE(control.Playing());
+}
+
+TEST_F(ClipsTest, ForInListsAClipsPropertiesBeforeItsChildren) {
+  Actions a;
+  CreateClip(a, "low", 1);
+  CreateClip(a, "high", 2);
+  a.PushString("_root").GetVariable().PushString("own").PushNumber(1).Op(0x4F);
+  // for (k in _root) trace(k);
+  a.PushString("_root").GetVariable().Op(0x55);
+  // register 0 = name; if (name == null) break; trace(name)
+  Bytes store{0};
+  Actions step;
+  step.OpWith(0x87, store);
+  Bytes pushNull{2};
+  step.OpWith(0x96, pushNull).Op(0x49);
+  Actions traceName;
+  Bytes pushRegister{4, 0};
+  traceName.OpWith(0x96, pushRegister).Trace();
+  Bytes jumpBack;
+  const auto loopSize = static_cast<int>(step.Data().size() + 5 + traceName.Data().size() + 5);
+  testing::PutU16(jumpBack, static_cast<std::uint16_t>(-loopSize));
+  Bytes skip;
+  testing::PutU16(skip, static_cast<std::uint16_t>(traceName.Data().size() + 5));
+  a.Raw(step.Data()).OpWith(0x9D, skip).Raw(traceName.Data()).OpWith(0x99, jumpBack);
+  a.Stop();
+  Run(Movie({a}), 1);
+  ASSERT_EQ(traces.size(), 3u);
+  EXPECT_EQ(traces[0], "own");
+  EXPECT_EQ(traces[1], "high");
+  EXPECT_EQ(traces[2], "low");
+}
+
+TEST_F(ClipsTest, AnUncaughtExceptionIsReportedAndTheMovieGoesOn) {
+  Actions first;
+  first.PushString("Oh no!").Op(0x2A).TraceString("not reached");
+  Actions second;
+  second.TraceString("frame 2").Stop();
+  Run(Movie({first, second}), 2);
+  EXPECT_EQ(traces, (std::vector<std::string>{"Warning: Uncaught exception, Oh no!", "frame 2"}));
+}
+
+}  // namespace
+}  // namespace vantrel::flash
