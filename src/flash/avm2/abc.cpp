@@ -37,20 +37,9 @@ class Reader {
     return result;
   }
   std::uint32_t U30() { return U32() & 0x3FFFFFFF; }
-  std::int32_t S32() {
-    std::uint32_t result = 0;
-    int shift = 0;
-    for (; shift < 35; shift += 7) {
-      const std::uint8_t byte = U8();
-      result |= static_cast<std::uint32_t>(byte & 0x7F) << shift;
-      if (!(byte & 0x80)) {
-        shift += 7;
-        break;
-      }
-    }
-    if (shift < 32 && (result & (1u << (shift - 1)))) result |= ~0u << shift;
-    return static_cast<std::int32_t>(result);
-  }
+  // Signed integers are stored as their 32-bit pattern in the variable-length form
+  // (negative numbers take five bytes): no sign extension from a shorter form.
+  std::int32_t S32() { return static_cast<std::int32_t>(U32()); }
   double D64() {
     if (Remaining() < 8) OutOfBounds();
     double d;

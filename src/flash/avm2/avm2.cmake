@@ -18,4 +18,7 @@ target_sources(vantrel_flash PRIVATE
   avm2/builtins/regexp.cpp
   avm2/builtins/json.cpp
   avm2/builtins/bytearray.cpp
+  avm2/builtins/xml.cpp
+  avm2/builtins/proxy.cpp
+  avm2/builtins/timer.cpp
 )
