@@ -13,7 +13,11 @@ As3Movie::As3Movie(Player& player) : player_(player) {
   machine_->onTrace = [this](const std::string& line) { player_.Trace(line); };
   // The root of an ActionScript 3 movie is named as the first instance.
   player.Root().name = "root1";
-  machine_->onUncaught = [](const std::string& text) { std::fprintf(stderr, "vantrel: uncaught script error: %s\n", text.c_str()); };
+  // Uncaught errors go to the trace output as the debugger player prints them.
+  machine_->onUncaught = [this](const std::string& text) {
+    std::fprintf(stderr, "vantrel: uncaught script error: %s\n", text.c_str());
+    player_.Trace(text);
+  };
 }
 
 As3Movie::~As3Movie() = default;

@@ -145,7 +145,9 @@ struct Reader {
 static void Decode(Machine& machine, MethodInfo* method, const AbcBody& body) {
   const AbcFile& abc = *method->unit->abc;
   auto decoded = std::make_unique<DecodedCode>();
-  const std::string where = method->name.empty() ? "function" : method->name;
+  std::string where = Machine::FrameName(method);
+  if (where.size() > 2 && where.compare(where.size() - 2, 2, "()") == 0 && method->role == MethodInfo::Role::Function)
+    where = method->name.empty() ? "function" : method->name;
   auto verify = [&](int id, const std::string& text) { machine.ThrowError("VerifyError", id, text); };
   const AbcMethod& info = abc.methods[method->index];
   decoded->localCount = std::max<std::uint32_t>(body.localCount, static_cast<std::uint32_t>(info.paramTypes.size()) + 2);
@@ -210,8 +212,14 @@ static void Decode(Machine& machine, MethodInfo* method, const AbcBody& body) {
       case OP_pushuint: check(ins.a, abc.uints.size()); break;
       case OP_pushdouble: check(ins.a, abc.doubles.size()); break;
       case OP_pushnamespace: check(ins.a, abc.namespaces.size()); break;
-      case OP_newfunction: case OP_callstatic: check(ins.a, abc.methods.size()); break;
-      case OP_newclass: check(ins.a, abc.classes.size()); break;
+      case OP_newfunction: case OP_callstatic:
+        if (ins.a >= abc.methods.size())
+          verify(1027, "Method_info " + std::to_string(ins.a) + " exceeds method_count=" + std::to_string(abc.methods.size()) + ".");
+        break;
+      case OP_newclass:
+        if (ins.a >= abc.classes.size())
+          verify(1060, "ClassInfo " + std::to_string(ins.a) + " exceeds class_count=" + std::to_string(abc.classes.size()) + ".");
+        break;
       case OP_newcatch: check(ins.a, body.exceptions.size()); break;
       case OP_getlocal: case OP_setlocal: case OP_kill: case OP_inclocal: case OP_declocal: case OP_inclocal_i:
       case OP_declocal_i:
@@ -274,8 +282,15 @@ namespace {
 
 struct DepthGuard {
   int& depth;
-  explicit DepthGuard(int& d) : depth(d) { ++depth; }
-  ~DepthGuard() { --depth; }
+  std::vector<const MethodInfo*>& stack;
+  DepthGuard(int& d, std::vector<const MethodInfo*>& s, const MethodInfo* method) : depth(d), stack(s) {
+    ++depth;
+    stack.push_back(method);
+  }
+  ~DepthGuard() {
+    --depth;
+    stack.pop_back();
+  }
 };
 
 inline std::int32_t I32(double d) { return avm1::ToInt32(d); }
@@ -289,7 +304,7 @@ Value Machine::Execute(MethodInfo* method, const Value& self, const Value* args,
   if (info.body < 0) return Value();
   const AbcBody& body = abc.bodies[info.body];
   if (depth_ >= kMaxDepth) ThrowError("Error", 1023, "Stack overflow occurred.");
-  DepthGuard guard(depth_);
+  DepthGuard guard(depth_, callStack, method);
   if (!method->code) Decode(*this, method, body);
   DecodedCode& decoded = *method->code;
   if (!decoded.typesResolved) {
@@ -308,12 +323,16 @@ Value Machine::Execute(MethodInfo* method, const Value& self, const Value* args,
   // Function closures take extra arguments silently; methods do not.
   if (argc < required ||
       (argc > params && !method->isClosure && !(info.flags & (AbcMethod::kNeedRest | AbcMethod::kNeedArguments | 0x10)))) {
-    ThrowError("ArgumentError", 1063, "Argument count mismatch on " +
-                                          (method->declaringClass && !method->isStatic && method == method->declaringClass->init
-                                               ? method->declaringClass->QualifiedName() + "()"
-                                               : (method->declaringClass ? method->declaringClass->QualifiedName() + "/" : std::string()) +
-                                                     (method->name.empty() ? "Function/<anonymous>()" : method->name + "()")) +
-                                          ". Expected " + std::to_string(required) + ", got " + std::to_string(argc) + ".");
+    // The call never started: the error shows the caller's frames only.
+    const MethodInfo* top = callStack.back();
+    callStack.pop_back();
+    try {
+      ThrowError("ArgumentError", 1063, "Argument count mismatch on " + FrameName(method) + ". Expected " +
+                                            std::to_string(required) + ", got " + std::to_string(argc) + ".");
+    } catch (...) {
+      callStack.push_back(top);
+      throw;
+    }
   }
   std::vector<Value> locals(decoded.localCount);
   locals[0] = self;
@@ -419,7 +438,7 @@ Value Machine::Execute(MethodInfo* method, const Value& self, const Value* args,
         const Instruction& ins = code[pc++];
         switch (ins.op) {
           case OP_bkpt: case OP_nop: case OP_label: case OP_debug: case OP_debugline: case OP_debugfile:
-          case OP_bkptline: case OP_timestamp: case OP_dxns: case OP_checkfilter:
+          case OP_bkptline: case OP_timestamp: case OP_dxns:
             break;
           case OP_dxnslate: pop(); break;
           case OP_throw: throw Thrown{pop()};
@@ -544,6 +563,9 @@ Value Machine::Execute(MethodInfo* method, const Value& self, const Value* args,
             chain.insert(chain.end(), scopes.begin(), scopes.end());
             FunctionObject* f = NewFunction(unit.methods[ins.a].get(), chain);
             f->method->isClosure = true;
+            // Functions made inside a class's code print as anonymous in stack traces.
+            if (method->declaringClass && f->method->role == MethodInfo::Role::Function)
+              f->method->role = MethodInfo::Role::Anonymous;
             Object* proto = NewObject();
             proto->SetOwn("constructor", Value::Obj(f), false);
             f->SetOwn("prototype", Value::Obj(proto), false);
@@ -671,9 +693,21 @@ Value Machine::Execute(MethodInfo* method, const Value& self, const Value* args,
             break;
           }
           case OP_getdescendants: {
-            popName(ins.a, nullptr);
+            const Multiname name = popName(ins.a, nullptr);
             const Value object = pop();
-            ThrowTypeError(1016, "Descendants operator (..) not supported on type " + QualifiedClassName(object) + ".");
+            if (object.IsObject() && object.object->kind == ObjectKind::Proxy) {
+              const Value qname = ProxyName(*this, name);
+              stack.push_back(ProxyCall(*this, object.object, kProxyDescendants, &qname, 1));
+              break;
+            }
+            stack.push_back(XmlDescendants(*this, object, name));
+            break;
+          }
+          case OP_checkfilter: {
+            const Value& object = stack.back();
+            if (!object.IsObject() || !IsXmlKind(object.object))
+              ThrowTypeError(1123, "Filter operator not supported on type " + QualifiedClassName(object) + ".");
+            break;
           }
           case OP_newcatch: {
             Traits* traits = decoded.handlers[ins.a].catchTraits.get();
@@ -770,9 +804,10 @@ Value Machine::Execute(MethodInfo* method, const Value& self, const Value* args,
             const AbcMultiname& raw = abc.multinames[ins.a];
             if (raw.RuntimeName() && !raw.RuntimeNamespace() && stack.size() >= 2 &&
                 IsDictionaryKey(stack[stack.size() - 2], stack.back())) {
-              const bool removed = DictionaryDelete(stack[stack.size() - 2], stack.back());
+              // deleting a key the dictionary does not hold succeeds too
+              DictionaryDelete(stack[stack.size() - 2], stack.back());
               stack.resize(stack.size() - 2);
-              stack.push_back(Value::Bool(removed));
+              stack.push_back(Value::Bool(true));
               break;
             }
             const Multiname name = popName(ins.a, nullptr);

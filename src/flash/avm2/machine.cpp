@@ -292,6 +292,7 @@ bool Machine::ToBoolean(const Value& v) const {
 Value Machine::ToPrimitive(const Value& v, bool stringHint) {
   Object* o = v.AsObject();
   if (!o) return v;
+  if (IsXmlKind(o)) return StrValue(XmlToString(*this, o));
   if (o->kind == ObjectKind::Date) stringHint = true;
   const char* order[2] = {stringHint ? "toString" : "valueOf", stringHint ? "valueOf" : "toString"};
   for (const char* name : order) {
@@ -326,8 +327,7 @@ std::string Machine::TypeOf(const Value& v) {
     case Value::Type::String: return "string";
     case Value::Type::Object:
       if (v.object->kind == ObjectKind::Function) return "function";
-      if (v.object->kind == ObjectKind::Other && v.object->cls && (v.object->cls->name == "XML" || v.object->cls->name == "XMLList"))
-        return "xml";
+      if (IsXmlKind(v.object)) return "xml";
       return "object";
   }
   return "object";
@@ -362,6 +362,8 @@ bool Machine::StrictEquals(const Value& a, const Value& b) const {
 bool Machine::LooseEquals(const Value& a, const Value& b) {
   const auto ta = a.type == Value::Type::Hole ? Value::Type::Undefined : a.type;
   const auto tb = b.type == Value::Type::Hole ? Value::Type::Undefined : b.type;
+  if ((ta == Value::Type::Object && IsXmlKind(a.object)) || (tb == Value::Type::Object && IsXmlKind(b.object)))
+    return XmlEquals(*this, a, b);
   if (ta == tb) return StrictEquals(a, b);
   const bool an = ta == Value::Type::Undefined || ta == Value::Type::Null;
   const bool bn = tb == Value::Type::Undefined || tb == Value::Type::Null;
@@ -384,6 +386,7 @@ int Machine::LessThan(const Value& a, const Value& b) {
 Value Machine::Add(const Value& a, const Value& b) {
   if (a.IsNumber() && b.IsNumber()) return Value::Number(a.number + b.number);
   if (a.IsString() && b.IsString()) return StrValue(a.string->Text() + b.string->Text());
+  if (a.IsObject() && b.IsObject() && IsXmlKind(a.object) && IsXmlKind(b.object)) return XmlConcat(*this, a, b);
   // with a string on either side the other side converts by its toString
   if (a.IsString() || b.IsString()) return StrValue(ToString(a) + ToString(b));
   const Value pa = ToPrimitive(a, false);
@@ -464,8 +467,13 @@ std::string Machine::ClassNameForError(const Value& v) const {
     if (!c) return "Object";
     std::string name = c->package.empty() ? c->name : c->package + "." + c->name;
     if (v.object->kind == ObjectKind::Class) return name + "$";
-    return name + "@" + std::to_string(reinterpret_cast<std::uintptr_t>(v.object) % 100000000 / 8 * 8 % 0x1000000);
+    // The debugger player prints the object's address; the recorded outputs have it zeroed.
+    return name + "@00000000000";
   }
+  // Primitives name themselves (strings quoted).
+  if (v.IsNumber()) return NumberToString(v.number);
+  if (v.IsBoolean()) return v.boolean ? "true" : "false";
+  if (v.IsString()) return "\"" + v.string->Text() + "\"";
   return QualifiedClassName(v);
 }
 
@@ -522,17 +530,22 @@ namespace {
 // without the interpreter: they count against the same depth.
 struct NativeDepth {
   int& depth;
-  explicit NativeDepth(Machine& m) : depth(m.depth_) {
+  std::vector<const MethodInfo*>& stack;
+  NativeDepth(Machine& m, const MethodInfo* method) : depth(m.depth_), stack(m.callStack) {
     if (depth >= Machine::kMaxDepth) m.ThrowError("Error", 1023, "Stack overflow occurred.");
     ++depth;
+    stack.push_back(method);
   }
-  ~NativeDepth() { --depth; }
+  ~NativeDepth() {
+    --depth;
+    stack.pop_back();
+  }
 };
 }  // namespace
 
 Value Machine::Invoke(MethodInfo* method, const Value& self, const Value* args, int argc, const ScopeChain* scope) {
   if (method->native) {
-    NativeDepth depth(*this);
+    NativeDepth depth(*this, method);
     return method->native(*this, self, args, argc);
   }
   return Execute(method, self, args, argc, scope);
@@ -544,7 +557,7 @@ Value Machine::Call(const Value& function, const Value& self, const Value* args,
     auto* f = static_cast<FunctionObject*>(o);
     const Value receiver = f->bound ? f->boundThis : self;
     if (f->method->native) {
-      NativeDepth depth(*this);
+      NativeDepth depth(*this, f->method);
       return f->method->native(*this, receiver, args, argc);
     }
     return Execute(f->method, receiver, args, argc, &f->scope);
@@ -613,6 +626,7 @@ Value Machine::GetProperty(const Value& object, const Multiname& name) {
   Traits* traits = nullptr;
   Object* proto = nullptr;
   if (o) {
+    if (IsXmlKind(o)) return XmlGet(*this, o, name);
     traits = o->traits;
     proto = o->proto;
     if (name.publicNs && name.text && o->kind == ObjectKind::Array) {
@@ -663,6 +677,10 @@ Value Machine::GetProperty(const Value& object, const Multiname& name) {
       }
     }
   }
+  if (o && o->kind == ObjectKind::Proxy) {
+    const Value qname = ProxyName(*this, name);
+    return ProxyCall(*this, o, kProxyGet, &qname, 1);
+  }
   if (name.publicNs && name.text) {
     if (o && !o->properties.empty())
       if (Object::Property* p = o->FindOwn(*name.text)) return p->value;
@@ -685,6 +703,7 @@ void Machine::SetProperty(const Value& object, const Multiname& name, const Valu
     if (object.IsNullish()) ThrowTypeError(1010, "A term is undefined and has no properties.");
     ThrowReferenceError(1056, "Cannot create property " + NameForError(name) + " on " + QualifiedClassName(object) + ".");
   }
+  if (IsXmlKind(o)) return XmlSet(*this, o, name, value);
   if (name.publicNs && name.text && o->kind == ObjectKind::Array) {
     const long index = ArrayIndex(*name.text);
     if (index >= 0) {
@@ -751,6 +770,11 @@ void Machine::SetProperty(const Value& object, const Multiname& name, const Valu
       }
     }
   }
+  if (o->kind == ObjectKind::Proxy) {
+    const Value pair[2] = {ProxyName(*this, name), value};
+    ProxyCall(*this, o, kProxySet, pair, 2);
+    return;
+  }
   if (!o->dynamic || !name.publicNs || !name.text)
     ThrowReferenceError(1056, "Cannot create property " + NameForError(name) + " on " + QualifiedClassName(object) + ".");
   o->SetOwn(*name.text, value);
@@ -758,12 +782,18 @@ void Machine::SetProperty(const Value& object, const Multiname& name, const Valu
 
 Value Machine::CallProperty(const Value& object, const Multiname& name, const Value* args, int argc, bool lex) {
   Object* o = object.AsObject();
+  if (IsXmlKind(o)) return XmlCall(*this, o, name, args, argc);
   Traits* traits = o ? o->traits : nullptr;
   if (!o && !object.IsNullish()) traits = ClassOf(object)->instanceTraits.get();
   if (traits && name.id != kNoName) {
     if (const Binding* b = traits->Find(name.id, name, *this); b && b->kind == Binding::Kind::Method) {
       return Invoke(b->method, object, args, argc, b->method->declaringClass ? &b->method->declaringClass->scope : nullptr);
     }
+  }
+  if (o && o->kind == ObjectKind::Proxy && !(traits && name.id != kNoName && traits->Find(name.id, name, *this))) {
+    std::vector<Value> all{ProxyName(*this, name)};
+    all.insert(all.end(), args, args + argc);
+    return ProxyCall(*this, o, kProxyCall, all.data(), static_cast<int>(all.size()));
   }
   const Value f = GetProperty(object, name);
   if (!f.IsObject() || (f.object->kind != ObjectKind::Function && f.object->kind != ObjectKind::Class)) {
@@ -774,6 +804,13 @@ Value Machine::CallProperty(const Value& object, const Multiname& name, const Va
 
 bool Machine::HasProperty(const Value& object, const Multiname& name) {
   Object* o = object.AsObject();
+  if (IsXmlKind(o)) return XmlHas(*this, o, name);
+  if (o && o->kind == ObjectKind::Proxy) {
+    std::string key = name.text ? *name.text : "*";
+    if (name.nsCount == 1 && !IsPublicLike(name.ns[0]) && !Ns(name.ns[0]).uri.empty()) key = Ns(name.ns[0]).uri + "::" + key;
+    const Value keyValue = StrValue(key);
+    return ToBoolean(ProxyCall(*this, o, kProxyHas, &keyValue, 1));
+  }
   Traits* traits = o ? o->traits : nullptr;
   Object* proto = o ? o->proto : nullptr;
   if (!o) {
@@ -807,7 +844,12 @@ bool Machine::DeleteProperty(const Value& object, const Multiname& name) {
     if (object.IsNullish()) ThrowTypeError(1010, "A term is undefined and has no properties.");
     return false;
   }
+  if (IsXmlKind(o)) return XmlDelete(*this, o, name);
   if (o->traits && name.id != kNoName && o->traits->Find(name.id, name, *this)) return false;
+  if (o->kind == ObjectKind::Proxy) {
+    const Value qname = ProxyName(*this, name);
+    return ToBoolean(ProxyCall(*this, o, kProxyDelete, &qname, 1));
+  }
   if (!name.publicNs || !name.text) return false;
   if (o->kind == ObjectKind::Array) {
     const long index = ArrayIndex(*name.text);
@@ -828,12 +870,17 @@ std::size_t IndexedCount(Object* o) {
   if (o->kind == ObjectKind::Array) return static_cast<ArrayObject*>(o)->elements.size();
   if (o->kind == ObjectKind::Vector) return static_cast<NativeObject*>(o)->list.size();
   if (o->kind == ObjectKind::Dictionary) return static_cast<NativeObject*>(o)->list.size() / 2;
+  if (IsXmlKind(o)) return XmlItemCount(o);
   return 0;
 }
 }  // namespace
 
 int Machine::NextIndex(Object* o, int index) {
   if (!o || index < 0) return 0;
+  if (o->kind == ObjectKind::Proxy) {
+    const Value at = Value::Number(index);
+    return ToInt32(ProxyCall(*this, o, kProxyNextNameIndex, &at, 1));
+  }
   const std::size_t elements = IndexedCount(o);
   for (std::size_t i = index; i < elements; ++i) {
     if (o->kind != ObjectKind::Array || static_cast<ArrayObject*>(o)->elements[i].type != Value::Type::Hole)
@@ -848,6 +895,10 @@ int Machine::NextIndex(Object* o, int index) {
 }
 
 Value Machine::NameAt(Object* o, int index) {
+  if (o->kind == ObjectKind::Proxy) {
+    const Value at = Value::Number(index);
+    return ProxyCall(*this, o, kProxyNextName, &at, 1);
+  }
   const std::size_t elements = IndexedCount(o);
   if (index <= 0) return Value();
   if (static_cast<std::size_t>(index) <= elements) {
@@ -864,11 +915,16 @@ Value Machine::NameAt(Object* o, int index) {
 }
 
 Value Machine::ValueAt(Object* o, int index) {
+  if (o->kind == ObjectKind::Proxy) {
+    const Value at = Value::Number(index);
+    return ProxyCall(*this, o, kProxyNextValue, &at, 1);
+  }
   const std::size_t elements = IndexedCount(o);
   if (index <= 0) return Value();
   if (static_cast<std::size_t>(index) <= elements) {
     if (o->kind == ObjectKind::Vector) return static_cast<NativeObject*>(o)->list[index - 1];
     if (o->kind == ObjectKind::Dictionary) return static_cast<NativeObject*>(o)->list[2 * (index - 1) + 1];
+    if (IsXmlKind(o)) return XmlItem(o, static_cast<std::size_t>(index - 1));
     return static_cast<ArrayObject*>(o)->elements[index - 1];
   }
   const std::size_t i = index - elements - 1;
@@ -906,7 +962,15 @@ void Machine::ThrowError(const char* className, int id, const std::string& text)
   ClassObject* cls = FindClass(className);
   if (!cls) cls = errorClass;
   Value args[2] = {StrValue("Error #" + std::to_string(id) + ": " + text), Value::Number(id)};
-  throw Thrown{Value::Obj(ConstructClass(cls, args, 2))};
+  Object* error = ConstructClass(cls, args, 2);
+  // Built-in methods raise their errors through Error.throwError, which shows in the
+  // trace; a method that fails verification has not started, and reports no frames.
+  if (error->kind == ObjectKind::Error) {
+    std::string& frames = static_cast<NativeObject*>(error)->text;
+    if (std::strcmp(className, "VerifyError") == 0) frames.clear();
+    else if (!callStack.empty() && callStack.back()->native) frames.insert(0, "\n\tat Error$/throwError()");
+  }
+  throw Thrown{Value::Obj(error)};
 }
 
 std::string Machine::ErrorText(const Value& error) {
@@ -921,16 +985,52 @@ std::string Machine::ErrorText(const Value& error) {
   }
 }
 
+std::string Machine::FrameName(const MethodInfo* m) {
+  const ClassObject* c = m->declaringClass;
+  const std::string owner = c ? c->QualifiedName() : "";
+  switch (m->role) {
+    case MethodInfo::Role::ScriptInit: return "global$init()";
+    case MethodInfo::Role::ClassInit: return owner + "$cinit()";
+    case MethodInfo::Role::Constructor: return owner + "()";
+    case MethodInfo::Role::Anonymous: return "Function/<anonymous>()";
+    case MethodInfo::Role::Method:
+    case MethodInfo::Role::Getter:
+    case MethodInfo::Role::Setter: {
+      const char* kind = m->role == MethodInfo::Role::Getter ? "get " : m->role == MethodInfo::Role::Setter ? "set " : "";
+      if (!c) return kind + m->nsPrefix + m->name + "()";
+      return owner + (m->isStatic ? "$/" : "/") + kind + m->nsPrefix + m->name + "()";
+    }
+    case MethodInfo::Role::Function: break;
+  }
+  if (m->native) return (c ? owner + (m->isStatic ? "$/" : "/") : std::string()) + m->name + "()";
+  return "MethodInfo-" + std::to_string(m->index) + "()";
+}
+
+std::string Machine::StackTrace(std::size_t skip) const {
+  std::string out;
+  for (std::size_t i = callStack.size(); i-- > 0;) {
+    if (skip) {
+      --skip;
+      continue;
+    }
+    out += "\n\tat " + FrameName(callStack[i]);
+  }
+  return out;
+}
+
 bool Machine::Guard(const std::function<void()>& fn) {
   const int depth = depth_;
+  const std::size_t frames = callStack.size();
   try {
     fn();
     return true;
   } catch (const Thrown& thrown) {
+    callStack.resize(frames);
     depth_ = depth;
     const std::string text = ErrorText(thrown.value);
     if (onUncaught) onUncaught(text);
   } catch (const Halt& halt) {
+    callStack.resize(frames);
     depth_ = depth;
     if (onUncaught) onUncaught(halt.reason);
   }
@@ -959,6 +1059,7 @@ ClassObject* Machine::DefineClass(const std::string& package, const std::string&
   c->SetOwn("prototype", Value::Obj(c->prototype), false);
   if (constructor) c->init = NativeMethod(name, constructor);
   if (c->init) c->init->declaringClass = c;
+  if (c->init) c->init->role = MethodInfo::Role::Constructor;
   DefineGlobal(package, name, Value::Obj(c));
   return c;
 }
@@ -995,6 +1096,7 @@ void Machine::AddTraitMethod(ClassObject* cls, const std::string& name, Native f
   MethodInfo* m = NativeMethod(name, fn, tag);
   m->declaringClass = cls;
   m->isStatic = isStatic;
+  m->role = MethodInfo::Role::Method;
   auto& list = traits.bindings[Intern(name)];
   for (Binding& b : list) {
     if (b.ns == publicNs_) {
@@ -1019,6 +1121,10 @@ void Machine::AddAccessor(ClassObject* cls, const std::string& name, Native gett
   if (setter) b.setter = NativeMethod(name, setter, tag);
   if (b.getter) b.getter->declaringClass = cls;
   if (b.setter) b.setter->declaringClass = cls;
+  if (b.getter) b.getter->role = MethodInfo::Role::Getter;
+  if (b.setter) b.setter->role = MethodInfo::Role::Setter;
+  if (b.getter) b.getter->isStatic = isStatic;
+  if (b.setter) b.setter->isStatic = isStatic;
   auto& list = traits.bindings[Intern(name)];
   for (Binding& existing : list) {
     if (existing.ns == publicNs_) {
@@ -1058,6 +1164,8 @@ void Machine::InstallBuiltins() {
   InstallGlobals(*this);
   InstallRegExp(*this);
   InstallJson(*this);
+  InstallXml(*this);
+  InstallProxy(*this);
   InstallByteArray(*this);
   InstallUtils(*this);
   InstallGeom(*this);
@@ -1071,6 +1179,7 @@ void Machine::InstallBuiltins() {
   InstallVideo(*this);
   InstallBitmapData(*this);
   InstallShaders(*this);
+  InstallTimer(*this);
 }
 
 void Machine::TraceRoots(gc::Tracer& tracer) const {
@@ -1264,6 +1373,12 @@ Value Machine::CoerceSlot(const Traits::SlotInfo& slot, const Value& v) {
   }
 }
 
+// Methods in a namespace of their own are named with its URI in stack traces.
+void Machine::NamePrefix(MethodInfo* method, NsId ns) const {
+  const NamespaceInfo& info = Ns(ns);
+  method->nsPrefix = info.kind == kNsNamespace && !info.uri.empty() && !IsPublicLike(ns) ? info.uri + "::" : "";
+}
+
 void Machine::InitTraits(AbcUnit& unit, Traits& traits, const std::vector<AbcTrait>& abcTraits, ClassObject* owner,
                          bool isStatic) {
   const AbcFile& abc = *unit.abc;
@@ -1327,7 +1442,9 @@ void Machine::InitTraits(AbcUnit& unit, Traits& traits, const std::vector<AbcTra
         MethodInfo* m = unit.methods[t.index].get();
         if (owner) m->declaringClass = owner;
         m->isStatic = isStatic;
-        if (m->name.empty()) m->name = NameText(id);
+        m->name = NameText(id);
+        m->role = MethodInfo::Role::Method;
+        NamePrefix(m, ns);
         Binding b;
         b.ns = ns;
         b.kind = Binding::Kind::Method;
@@ -1341,6 +1458,9 @@ void Machine::InitTraits(AbcUnit& unit, Traits& traits, const std::vector<AbcTra
         MethodInfo* m = unit.methods[t.index].get();
         if (owner) m->declaringClass = owner;
         m->isStatic = isStatic;
+        m->name = NameText(id);
+        m->role = t.kind == kTraitGetter ? MethodInfo::Role::Getter : MethodInfo::Role::Setter;
+        NamePrefix(m, ns);
         if (!existing || existing->kind != Binding::Kind::Accessor) {
           Binding b;
           b.ns = ns;
@@ -1422,9 +1542,11 @@ ClassObject* Machine::NewClass(AbcUnit& unit, std::uint32_t index, ClassObject* 
   c->init = unit.methods[instance.init].get();
   c->init->declaringClass = c;
   if (c->init->name.empty()) c->init->name = c->name;
+  c->init->role = MethodInfo::Role::Constructor;
   MethodInfo* cinit = unit.methods[classInfo.init].get();
   cinit->declaringClass = c;
   cinit->isStatic = true;
+  cinit->role = MethodInfo::Role::ClassInit;
   Invoke(cinit, Value::Obj(c), nullptr, 0, &c->scope);
   return c;
 }
@@ -1434,6 +1556,7 @@ void Machine::RunScript(AbcUnit& unit, std::size_t index) {
   unit.scripts[index].state = 1;
   Object* global = unit.scripts[index].global;
   MethodInfo* init = unit.methods[unit.abc->scripts[index].init].get();
+  init->role = MethodInfo::Role::ScriptInit;
   ScopeChain scope;
   Invoke(init, Value::Obj(global), nullptr, 0, &scope);
   unit.scripts[index].state = 2;

@@ -200,6 +200,13 @@ class Machine {
   ClassObject* errorClass = nullptr;
   ClassObject* vectorClass = nullptr;
   ClassObject* vectorObjectClass = nullptr;
+  ClassObject* xmlClass = nullptr;
+  ClassObject* xmlListClass = nullptr;
+  // XML's static settings (XML.ignoreComments, ...), read by the parser and printer.
+  struct XmlSettings {
+    bool ignoreComments = true, ignoreProcessingInstructions = true, ignoreWhitespace = true, prettyPrinting = true;
+    int prettyIndent = 2;
+  } xmlSettings;
   Object* globalObject = nullptr;  // the top level's globals (trace, NaN, Math, ...)
 
   // Natives: defining built-in classes and their members.
@@ -217,6 +224,12 @@ class Machine {
   long budget_ = 2000000;
   int depth_ = 0;
   static constexpr int kMaxDepth = 400;
+  // The methods running now, innermost last (script and native ones).
+  std::vector<const MethodInfo*> callStack;
+  // "\n\tat Test/f()" lines for the frames running now, innermost first (what an error
+  // made now reports); skip leaves out that many innermost frames.
+  std::string StackTrace(std::size_t skip = 0) const;
+  static std::string FrameName(const MethodInfo* method);
 
   // Marks what the machine holds (globals, classes, units).
   void TraceRoots(gc::Tracer& tracer) const;
@@ -234,6 +247,7 @@ class Machine {
   ClassObject* ResolveType(AbcUnit& unit, std::uint32_t index);  // null for "*"
   void InitTraits(AbcUnit& unit, Traits& traits, const std::vector<AbcTrait>& abcTraits, ClassObject* owner, bool isStatic);
   void InitSlots(Object* object, const Traits& traits);
+  void NamePrefix(MethodInfo* method, NsId ns) const;
   Value CoerceSlot(const Traits::SlotInfo& slot, const Value& v);
   std::vector<std::unique_ptr<AbcUnit>> units;
   std::vector<std::unique_ptr<Traits>> ownedTraits;
@@ -291,6 +305,32 @@ void InstallText(Machine& machine);
 void InstallStage(Machine& machine);
 void InstallBitmapData(Machine& machine);
 void InstallShaders(Machine& machine);
+void InstallXml(Machine& machine);
+void InstallProxy(Machine& machine);
+void InstallTimer(Machine& machine);
+
+// flash.utils.Proxy (builtins/proxy.cpp): what the machine asks a proxy's flash_proxy
+// methods for the accesses its class does not declare.
+enum ProxyHook { kProxyGet, kProxySet, kProxyCall, kProxyHas, kProxyDelete, kProxyDescendants, kProxyNextNameIndex,
+                 kProxyNextName, kProxyNextValue };
+Value ProxyCall(Machine& machine, Object* proxy, int hook, const Value* args, int argc);
+// The name as a QName (what getProperty and its kin receive).
+Value ProxyName(Machine& machine, const Multiname& name);
+
+// E4X (builtins/xml.cpp): XML and XMLList objects answer property access, calls,
+// descendants, equality and conversion in their own way.
+inline bool IsXmlKind(const Object* o) { return o && (o->kind == ObjectKind::Xml || o->kind == ObjectKind::XmlList); }
+Value XmlGet(Machine& machine, Object* object, const Multiname& name);
+void XmlSet(Machine& machine, Object* object, const Multiname& name, const Value& value);
+bool XmlHas(Machine& machine, Object* object, const Multiname& name);
+bool XmlDelete(Machine& machine, Object* object, const Multiname& name);
+Value XmlCall(Machine& machine, Object* object, const Multiname& name, const Value* args, int argc);
+Value XmlDescendants(Machine& machine, const Value& object, const Multiname& name);
+std::string XmlToString(Machine& machine, Object* object);
+bool XmlEquals(Machine& machine, const Value& a, const Value& b);
+Value XmlConcat(Machine& machine, const Value& a, const Value& b);
+std::size_t XmlItemCount(Object* object);
+Value XmlItem(Object* object, std::size_t index);
 
 // The display side (builtins/display.cpp): frame scripts of clips whose frame changed,
 // frame events to their listeners, and the script object of a display object.

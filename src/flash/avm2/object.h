@@ -122,6 +122,10 @@ struct MethodInfo {
   ClassObject* declaringClass = nullptr;
   bool isStatic = false;
   bool isClosure = false;  // made by newfunction: extra arguments are ignored
+  // What the method is to its class, for the frames of stack traces.
+  enum class Role : std::uint8_t { Function, Anonymous, Method, Getter, Setter, Constructor, ClassInit, ScriptInit };
+  Role role = Role::Function;
+  std::string nsPrefix;  // "uri::" for methods declared in a namespace of their own
   std::unique_ptr<DecodedCode> code;  // decoded and checked at the first call
   MethodInfo();
   ~MethodInfo();
@@ -156,7 +160,7 @@ struct Traits {
 
 enum class ObjectKind : std::uint8_t {
   Plain, Function, Class, Array, Namespace, QName, Error, Boolean, Number, String, Global, Activation, Catch,
-  Dictionary, Date, Display, Event, Vector, ByteArray, RegExp, Other
+  Dictionary, Date, Display, Event, Vector, ByteArray, RegExp, Xml, XmlList, Proxy, Other
 };
 
 class Object : public gc::Cell {

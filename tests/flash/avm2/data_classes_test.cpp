@@ -25,7 +25,7 @@ class DataClasses : public ::testing::Test {
     try {
       fn();
     } catch (const Thrown& thrown) {
-      return m.ErrorText(thrown.value);
+      return m.ToString(thrown.value);
     }
     return "";
   }

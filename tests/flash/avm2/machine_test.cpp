@@ -203,7 +203,7 @@ TEST(Avm2Interpreter, ThrownValuesReachTheirHandlerAndUncaughtOnesAreReported) {
     return code;
   });
   ASSERT_EQ(uncaught.size(), 1u);
-  EXPECT_EQ(uncaught[0], "! TypeError: Error #1009: Cannot access a property or method of a null object reference.");
+  EXPECT_EQ(uncaught[0], "! TypeError: Error #1009: Cannot access a property or method of a null object reference.\n\tat global$init()");
 }
 
 TEST(Avm2Interpreter, EndlessLoopsStopAtTheBudget) {
@@ -247,8 +247,55 @@ TEST(Avm2Objects, BuiltInClassesAnswerAsTheLanguageDoes) {
     m.Coerce(m.StrValue("x"), m.arrayClass);
     ADD_FAILURE() << "coercion should fail";
   } catch (const Thrown& thrown) {
-    EXPECT_EQ(m.ErrorText(thrown.value), "TypeError: Error #1034: Type Coercion failed: cannot convert String to Array.");
+    EXPECT_EQ(m.ToString(thrown.value), "TypeError: Error #1034: Type Coercion failed: cannot convert \"x\" to Array.");
   }
+}
+
+}  // namespace
+}  // namespace vantrel::flash::avm2
+
+namespace vantrel::flash::avm2 {
+namespace {
+
+TEST(Avm2Abc, IntConstantsAreTheirThirtyTwoBitPatterns) {
+  // Compilers write ints in the unsigned variable-length form: 100 is the single byte
+  // 0x64 and must not be sign-extended from bit 6; negative numbers take five bytes.
+  for (const std::int32_t v : {100, 127, 64, 8191, -1, -100, INT32_MIN, INT32_MAX}) {
+    const auto out = RunCode([&](AbcWriter& w) { return TraceOf(w, PushInt(w, v)); });
+    ASSERT_EQ(out.size(), 1u);
+    EXPECT_EQ(out[0], std::to_string(v));
+  }
+}
+
+TEST(Avm2Interpreter, ErrorsCarryTheFramesTheyWereMadeIn) {
+  // new Error("boom") thrown by the script's initialiser and not caught.
+  auto out = RunCode([](AbcWriter& w) {
+    const std::uint32_t error = w.Name("Error");
+    Bytes code = {0xD0, 0x30, 0x5D};
+    AbcWriter::U30(code, error);
+    code = Cat({code, PushString(w, "boom"), {0x4A}});
+    AbcWriter::U30(code, error);
+    code.push_back(1);
+    code.push_back(0x03);  // throw
+    return code;
+  });
+  ASSERT_EQ(out.size(), 1u);
+  EXPECT_EQ(out[0], "! Error: boom\n\tat global$init()");
+
+  // A built-in method's refusal shows Error.throwError and the method above the script.
+  out = RunCode([](AbcWriter& w) {
+    const std::uint32_t fixed = w.Name("toFixed");
+    Bytes code = Cat({{0xD0, 0x30}, PushInt(w, 1), PushInt(w, 99), {0x46}});
+    AbcWriter::U30(code, fixed);
+    code.push_back(1);
+    code.push_back(0x29);
+    code.push_back(0x47);
+    return code;
+  });
+  ASSERT_EQ(out.size(), 1u);
+  EXPECT_NE(out[0].find("Error #1002"), std::string::npos) << out[0];
+  EXPECT_NE(out[0].find("\n\tat Error$/throwError()\n\tat "), std::string::npos) << out[0];
+  EXPECT_EQ(out[0].substr(out[0].size() - 18), "\n\tat global$init()") << out[0];
 }
 
 }  // namespace

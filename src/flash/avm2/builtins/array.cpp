@@ -148,13 +148,28 @@ Value Concat(Machine& m, const Value& self, const Value* args, int argc) {
   return Value::Obj(m.NewArray(std::move(out)));
 }
 
+// A hole copied out of an array takes what the prototype chain has at its index.
+Value Inherited(ArrayObject* a, std::size_t index) {
+  const Value& v = a->elements[index];
+  if (v.type != Value::Type::Hole) return v;
+  const std::string name = std::to_string(index);
+  for (Object* p = a->proto; p; p = p->proto) {
+    if (p->kind == ObjectKind::Array) {
+      auto* pa = static_cast<ArrayObject*>(p);
+      if (index < pa->elements.size() && pa->elements[index].type != Value::Type::Hole) return pa->elements[index];
+    }
+    if (Object::Property* prop = p->FindOwn(name)) return prop->value;
+  }
+  return v;
+}
+
 Value Slice(Machine& m, const Value& self, const Value* args, int argc) {
   ArrayObject* a = This(m, self, "slice");
   const double length = static_cast<double>(a->elements.size());
   const double start = RelativeIndex(m, args, argc, 0, 0, length);
   const double end = RelativeIndex(m, args, argc, 1, length, length);
   std::vector<Value> out;
-  for (double i = start; i < end; ++i) out.push_back(a->elements[static_cast<std::size_t>(i)]);
+  for (double i = start; i < end; ++i) out.push_back(Inherited(a, static_cast<std::size_t>(i)));
   return Value::Obj(m.NewArray(std::move(out)));
 }
 
@@ -168,7 +183,8 @@ Value Splice(Machine& m, const Value& self, const Value* args, int argc) {
   remove = std::clamp(std::trunc(remove), 0.0, length - start);
   const auto s = static_cast<std::size_t>(start);
   const auto r = static_cast<std::size_t>(remove);
-  std::vector<Value> removed(a->elements.begin() + s, a->elements.begin() + s + r);
+  std::vector<Value> removed;
+  for (std::size_t i = s; i < s + r; ++i) removed.push_back(Inherited(a, i));
   a->elements.erase(a->elements.begin() + s, a->elements.begin() + s + r);
   if (argc > 2) a->elements.insert(a->elements.begin() + s, args + 2, args + argc);
   return Value::Obj(m.NewArray(std::move(removed)));
@@ -189,7 +205,7 @@ Value LastIndexOf(Machine& m, const Value& self, const Value* args, int argc) {
   const Value wanted = Arg(args, argc, 0);
   const double length = static_cast<double>(a->elements.size());
   double from = NumArg(m, args, argc, 1, 0x7FFFFFFF);
-  if (from < 0) from += length;
+  if (from < 0) from = std::max(0.0, from + length);  // a start before the first element looks at it
   if (from >= length) from = length - 1;
   for (double i = std::trunc(from); i >= 0; --i)
     if (m.StrictEquals(a->elements[static_cast<std::size_t>(i)], wanted)) return Value::Number(i);

@@ -23,6 +23,10 @@ Value ErrorConstruct(Machine& m, const Value& self, const Value* args, int argc)
   m.SetPublic(self, "message", message.IsUndefined() ? m.StrValue("") : m.StrValue(m.ToString(message)));
   m.SetPublic(self, "name", m.StrValue(name));
   e->a = Value::Number(m.ToInt32(Arg(args, argc, 1)));
+  // The frames running when the error is made, without the Error constructors on top.
+  std::size_t skip = 0;
+  for (std::size_t i = m.callStack.size(); i-- > 0 && m.callStack[i]->native == ErrorConstruct;) ++skip;
+  e->text = m.StackTrace(skip);
   return Value();
 }
 
@@ -38,7 +42,10 @@ Value ErrorId(Machine& m, const Value& self, const Value*, int) {
   return e->a.IsUndefined() ? Value::Number(0) : e->a;
 }
 
-Value StackTrace(Machine&, const Value&, const Value*, int) { return Value::Null(); }
+Value StackTrace(Machine& m, const Value& self, const Value*, int) {
+  auto* e = Receiver<NativeObject>(m, self, ObjectKind::Error, "Error.getStackTrace");
+  return m.StrValue(m.ToString(self) + e->text);
+}
 
 Value ErrorCall(Machine& m, const Value& self, const Value* args, int argc) {
   return Value::Obj(m.ConstructClass(static_cast<ClassObject*>(self.object), args, argc));

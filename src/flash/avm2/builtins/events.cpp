@@ -57,6 +57,7 @@ const std::vector<EventClass>& Classes() {
       {"SecurityErrorEvent", "flash.events.ErrorEvent", false, {}, {"text"}, {{"SECURITY_ERROR", "securityError"}}},
       {"ProgressEvent", "flash.events.Event", false, {{"bytesLoaded", Default::Zero}, {"bytesTotal", Default::Zero}},
        {"bytesLoaded", "bytesTotal"}, {{"PROGRESS", "progress"}, {"SOCKET_DATA", "socketData"}}},
+      {"TimerEvent", "flash.events.Event", false, {}, {}, {{"TIMER", "timer"}, {"TIMER_COMPLETE", "timerComplete"}}},
   };
   return classes;
 }

@@ -47,10 +47,17 @@ Value ValueOf(Machine& m, const Value& self, const Value*, int) { return Value::
 Value IntValueOf(Machine& m, const Value& self, const Value*, int) { return Value::Number(Self(m, self, 1, "valueOf")); }
 Value UintValueOf(Machine& m, const Value& self, const Value*, int) { return Value::Number(Self(m, self, 2, "valueOf")); }
 
+// The three formatting methods share one range message.
+[[noreturn]] void DigitsOutOfRange(Machine& m) {
+  m.ThrowError("RangeError", 1002,
+               "Number.toPrecision has a range of 1 to 21. Number.toFixed and Number.toExponential have a range of 0 to "
+               "20. Specified value is not within expected range.");
+}
+
 Value ToFixed(Machine& m, const Value& self, const Value* args, int argc) {
   const double d = Self(m, self, 0, "toFixed");
   const double digits = NumArg(m, args, argc, 0, 0);
-  if (digits < 0 || digits > 20) m.ThrowError("RangeError", 1002, "Number.prototype.toFixed has a range of 0 to 20. " + NumberToString(digits) + " is out of range.");
+  if (digits < 0 || digits > 20) DigitsOutOfRange(m);
   if (std::isnan(d) || std::isinf(d) || std::fabs(d) >= 1e21) return m.StrValue(NumberToString(d));
   char buffer[400];
   std::snprintf(buffer, sizeof buffer, "%.*f", static_cast<int>(digits), d);
@@ -61,11 +68,13 @@ Value ToFixed(Machine& m, const Value& self, const Value* args, int argc) {
 
 Value ToPrecision(Machine& m, const Value& self, const Value* args, int argc) {
   const double d = Self(m, self, 0, "toPrecision");
-  if (argc == 0 || args[0].IsUndefined()) return m.StrValue(NumberToString(d));
+  if (argc == 0 || args[0].IsNullish()) return m.StrValue(NumberToString(d));
   const double p = m.ToNumber(args[0]);
-  if (p < 1 || p > 21) m.ThrowError("RangeError", 1002, "Number.prototype.toPrecision has a range of 1 to 21. " + NumberToString(p) + " is out of range.");
+  if (p < 1 || p > 21) DigitsOutOfRange(m);
   if (std::isnan(d) || std::isinf(d)) return m.StrValue(NumberToString(d));
   const int precision = static_cast<int>(p);
+  // Zero prints with as many zeros after the point as digits were asked for.
+  if (d == 0) return m.StrValue("0." + std::string(static_cast<std::size_t>(precision), '0'));
   const int exponent = d == 0 ? 0 : static_cast<int>(std::floor(std::log10(std::fabs(d))));
   char buffer[400];
   if (exponent >= precision) {
@@ -84,14 +93,20 @@ Value ToPrecision(Machine& m, const Value& self, const Value* args, int argc) {
 Value ToExponential(Machine& m, const Value& self, const Value* args, int argc) {
   const double d = Self(m, self, 0, "toExponential");
   const double digits = NumArg(m, args, argc, 0, 0);
-  if (digits < 0 || digits > 20) m.ThrowError("RangeError", 1002, "Number.prototype.toExponential has a range of 0 to 20. " + NumberToString(digits) + " is out of range.");
+  if (digits < 0 || digits > 20) DigitsOutOfRange(m);
   if (std::isnan(d) || std::isinf(d)) return m.StrValue(NumberToString(d));
+  const int count = static_cast<int>(digits);
+  // The player's zero is a tiny number: 1e-15 without digits, zeros with an exponent of -16 with them.
+  if (d == 0) return m.StrValue(count == 0 ? "1e-15" : "0." + std::string(static_cast<std::size_t>(count), '0') + "e-16");
+  // The digits are the exact value's, cut (not rounded) after the asked number.
   char buffer[400];
-  std::snprintf(buffer, sizeof buffer, "%.*e", static_cast<int>(digits), d);
+  std::snprintf(buffer, sizeof buffer, "%.40e", d);
   std::string text = buffer;
   const std::size_t e = text.find('e');
   const int exp = std::atoi(text.c_str() + e + 1);
-  return m.StrValue(text.substr(0, e) + "e" + (exp < 0 ? "-" : "+") + std::to_string(std::abs(exp)));
+  const std::size_t point = text.find('.');
+  std::string mantissa = text.substr(0, count == 0 ? point : point + 1 + static_cast<std::size_t>(count));
+  return m.StrValue(mantissa + "e" + (exp < 0 ? "-" : "+") + std::to_string(std::abs(exp)));
 }
 
 Value NumberCall(Machine& m, const Value&, const Value* args, int argc) { return Value::Number(argc ? m.ToNumber(args[0]) : 0); }

@@ -22,6 +22,7 @@ Value HasOwnProperty(Machine& m, const Value& self, const Value* args, int argc)
     if (self.IsString() && name == "length") return Value::Bool(true);
     return Value::Bool(false);
   }
+  if (o->kind == ObjectKind::Proxy) return Value::Bool(false);
   if (o->kind == ObjectKind::Array) {
     const long index = Machine::ArrayIndex(name);
     auto* a = static_cast<ArrayObject*>(o);

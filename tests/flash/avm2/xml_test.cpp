@@ -1,0 +1,139 @@
+// XML and XMLList through the machine's property access, as compiled E4X code reaches
+// them (getproperty/setproperty/getdescendants by multiname), and Proxy's defaults.
+#include <gtest/gtest.h>
+
+#include "flash/avm2/machine.h"
+
+namespace vantrel::flash::avm2 {
+namespace {
+
+class Xml : public ::testing::Test {
+ protected:
+  gc::Heap heap;
+  Machine m{heap};
+
+  Value Parse(const std::string& text) {
+    Value arg = m.StrValue(text);
+    return Value::Obj(m.ConstructClass(m.xmlClass, &arg, 1));
+  }
+  std::string Str(const Value& v) { return m.ToString(v); }
+  std::string XmlString(const Value& v) { return Str(m.CallPublic(v, "toXMLString")); }
+  Multiname Attribute(const std::string& name) {
+    Multiname n = m.PublicName(name);
+    n.attribute = true;
+    return n;
+  }
+  std::string ErrorOf(const std::function<void()>& fn) {
+    try {
+      fn();
+    } catch (const Thrown& thrown) {
+      return m.ToString(thrown.value);
+    }
+    return "";
+  }
+};
+
+TEST_F(Xml, PrintsWithThePrettyPrintingSettingsAndEscapes) {
+  const Value x = Parse("<root a=\"1&amp;2\">\n  <item>A &lt; B</item>\n  <!-- gone -->\n  <e/>\n</root>");
+  EXPECT_EQ(XmlString(x), "<root a=\"1&amp;2\">\n  <item>A &lt; B</item>\n  <e/>\n</root>");
+  m.xmlSettings.prettyPrinting = false;
+  EXPECT_EQ(XmlString(x), "<root a=\"1&amp;2\"><item>A &lt; B</item><e/></root>");
+  m.xmlSettings.prettyPrinting = true;
+
+  // An attribute value keeps quotes and line breaks escaped, '>' as it is.
+  m.SetProperty(m.GetPublic(x, "item"), Attribute("t"), m.StrValue("<\"x\">\n"));
+  EXPECT_EQ(XmlString(m.GetPublic(x, "item")), "<item t=\"&lt;&quot;x&quot;>&#xA;\">A &lt; B</item>");
+
+  m.xmlSettings.ignoreComments = false;
+  m.xmlSettings.prettyIndent = 1;
+  EXPECT_EQ(XmlString(Parse("<a><!-- c --><b>t</b></a>")), "<a>\n <!-- c -->\n <b>t</b>\n</a>");
+}
+
+TEST_F(Xml, SimpleContentPrintsAsTextAndComparesWithStrings) {
+  const Value x = Parse("<a><b>5</b><c>x</c><c>y</c></a>");
+  const Value b = m.GetPublic(x, "b");
+  EXPECT_EQ(Str(b), "5");
+  EXPECT_TRUE(m.LooseEquals(b, Value::Number(5)));
+  EXPECT_TRUE(m.LooseEquals(b, m.StrValue("5")));
+  EXPECT_EQ(Str(m.GetPublic(x, "c")), "<c>x</c>\n<c>y</c>") << "a list with elements prints them";
+  EXPECT_TRUE(m.LooseEquals(x, Parse("<a><b>5</b><c>x</c><c>y</c></a>")));
+  EXPECT_FALSE(m.LooseEquals(x, Parse("<a><b>5</b><c>x</c><c>z</c></a>")));
+  EXPECT_EQ(m.TypeOf(x), "xml");
+  EXPECT_EQ(m.ToNumber(m.CallPublic(m.Add(b, m.GetPublic(x, "c")), "length")), 3) << "XML + XML is a list";
+}
+
+TEST_F(Xml, AssignmentReplacesContentAddsElementsAndAttributes) {
+  m.xmlSettings.prettyPrinting = false;
+  const Value x = Parse("<a><b>1</b><b>2</b></a>");
+  const Value shared = m.GetPublic(x, "b");
+  m.SetPublic(x, "b", m.StrValue("3"));
+  EXPECT_EQ(XmlString(x), "<a><b>3</b></a>") << "all but the first match go, the first takes the text";
+  EXPECT_EQ(Str(m.GetPublic(shared, "0")), "3") << "the node itself changed";
+  m.SetPublic(x, "c", m.StrValue("new"));
+  m.SetProperty(x, Attribute("id"), Value::Number(7));
+  EXPECT_EQ(XmlString(x), "<a id=\"7\"><b>3</b><c>new</c></a>");
+  EXPECT_EQ(Str(m.GetProperty(x, Attribute("id"))), "7");
+
+  // Appending to a list read from a node adds to that node after the list's last item.
+  const Value bs = m.GetPublic(x, "b");
+  m.SetPublic(bs, "1", Parse("<b>4</b>"));
+  EXPECT_EQ(XmlString(x), "<a id=\"7\"><b>3</b><b>4</b><c>new</c></a>");
+  EXPECT_TRUE(m.DeleteProperty(x, m.PublicName("b")));
+  EXPECT_EQ(XmlString(x), "<a id=\"7\"><c>new</c></a>");
+  EXPECT_EQ(Str(m.CallPublic(x, "appendChild", {m.StrValue("more")})), "<a id=\"7\"><c>new</c><c>more</c></a>")
+      << "text after an element becomes another element of its name";
+}
+
+TEST_F(Xml, DescendantsChildIndexParentAndCopy) {
+  m.xmlSettings.prettyPrinting = false;
+  const Value x = Parse("<r><a k=\"1\"><b>x</b></a><b k=\"2\">y</b></r>");
+  Multiname anyB = m.PublicName("b");
+  const Value all = XmlDescendants(m, x, anyB);
+  EXPECT_EQ(Str(m.CallPublic(all, "length")), "2");
+  EXPECT_EQ(Str(XmlDescendants(m, x, Attribute("k"))), "12");
+  const Value inner = m.GetPublic(m.GetPublic(m.GetPublic(x, "a"), "b"), "0");
+  EXPECT_EQ(Str(m.CallPublic(inner, "childIndex")), "0");
+  EXPECT_EQ(XmlString(m.CallPublic(inner, "parent")), "<a k=\"1\"><b>x</b></a>");
+  const Value copy = m.CallPublic(m.GetPublic(x, "a"), "copy");
+  EXPECT_TRUE(m.CallPublic(copy, "parent").IsUndefined());
+  EXPECT_FALSE(m.StrictEquals(m.GetPublic(copy, "0"), m.GetPublic(m.GetPublic(x, "a"), "0")));
+  EXPECT_TRUE(m.CallPublic(x, "parent").IsUndefined());
+  EXPECT_EQ(Str(m.CallPublic(m.CallPublic(x, "children"), "length")), "2");
+}
+
+TEST_F(Xml, NamespacesArePrintedWhereTheyAreDeclaredOrNeeded) {
+  m.xmlSettings.prettyPrinting = false;
+  const Value x = Parse("<p:a xmlns:p=\"urn:p\"><p:b>t</p:b><c/></p:a>");
+  EXPECT_EQ(XmlString(x), "<p:a xmlns:p=\"urn:p\"><p:b>t</p:b><c/></p:a>");
+  Multiname plain = m.PublicName("b");
+  EXPECT_EQ(Str(m.CallPublic(m.GetProperty(x, plain), "length")), "0") << "b is in urn:p";
+  const NsId p = m.InternNs(kNsNamespace, "urn:p");
+  Multiname qualified = plain;
+  qualified.ns = &p;
+  qualified.nsCount = 1;
+  const Value b = m.GetProperty(x, qualified);
+  EXPECT_EQ(XmlString(b), "<p:b xmlns:p=\"urn:p\">t</p:b>") << "a child printed alone declares its namespace";
+  EXPECT_EQ(Str(m.CallPublic(b, "name")), "urn:p::b");
+}
+
+TEST_F(Xml, MalformedMarkupThrowsTheParserErrors) {
+  EXPECT_EQ(ErrorOf([&] { Parse("<a><b></a>"); }),
+            "TypeError: Error #1085: The element type \"b\" must be terminated by the matching end-tag \"</b>\".");
+  EXPECT_EQ(ErrorOf([&] { Parse("<a x=1/>"); }), "TypeError: Error #1090: XML parser failure: element is malformed.");
+  EXPECT_EQ(ErrorOf([&] { Parse("<a/><b/>"); }),
+            "TypeError: Error #1088: The markup in the document following the root element must be well-formed.");
+  EXPECT_EQ(Str(m.CallPublic(Parse("plain text"), "nodeKind")), "text");
+}
+
+TEST_F(Xml, ProxyWithoutOverridesRefusesEveryAccess) {
+  const Value p = Value::Obj(m.ConstructClass(m.FindClass("flash.utils.Proxy"), nullptr, 0));
+  EXPECT_EQ(ErrorOf([&] { m.GetPublic(p, "x"); }),
+            "Error: Error #2088: The Proxy class does not implement getProperty. It must be overridden by a subclass.");
+  EXPECT_EQ(ErrorOf([&] { m.CallPublic(p, "f"); }),
+            "Error: Error #2088: The Proxy class does not implement callProperty. It must be overridden by a subclass.");
+  EXPECT_EQ(ErrorOf([&] { m.NextIndex(p.object, 0); }),
+            "Error: Error #2088: The Proxy class does not implement nextNameIndex. It must be overridden by a subclass.");
+}
+
+}  // namespace
+}  // namespace vantrel::flash::avm2
