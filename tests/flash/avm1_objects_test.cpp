@@ -198,9 +198,9 @@ TEST(Avm1Objects, ThrowLandsInTheCatchBlock) {
   testing::PutString(data, "e");
   Script s;
   s.OpWith(0x8F, data).Raw(tryBody.Data()).Raw(catchBody.Data()).TraceString("after");
-  // A throw nobody catches ends the block.
+  // A throw nobody catches ends the block and is reported in the trace log.
   s.Push("x").Op(0x2A).TraceString("not reached");
-  EXPECT_EQ(Traces(s), (std::vector<std::string>{"oops", "after"}));
+  EXPECT_EQ(Traces(s), (std::vector<std::string>{"oops", "after", "Warning: Uncaught exception, x"}));
 }
 
 TEST(Avm1Objects, WithAndClipMethods) {

@@ -83,8 +83,8 @@ TEST(Timeline, GotoRebuildsTheDisplayListBothWays) {
   EXPECT_EQ(Depths(root), (std::vector<int>{1}));
   EXPECT_DOUBLE_EQ(ObjectAt(root, 1)->GetMatrix().tx, 20);
   EXPECT_FALSE(root.Playing());
-  run->player->GotoFrame(99, true);  // clamped to the last frame
-  EXPECT_EQ(root.CurrentFrame(), 3);
+  run->player->GotoFrame(99, true);  // past the last frame: the clip only plays
+  EXPECT_EQ(root.CurrentFrame(), 0);
   EXPECT_TRUE(root.Playing());
 }
 

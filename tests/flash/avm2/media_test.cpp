@@ -29,7 +29,8 @@ class MediaClasses : public ::testing::Test {
     try {
       fn();
     } catch (const Thrown& thrown) {
-      return m.ErrorText(thrown.value);
+      const std::string text = m.ErrorText(thrown.value);
+      return text.substr(0, text.find('\n'));  // the message line, not the stack
     }
     return "";
   }
