@@ -28,6 +28,7 @@ struct TryBlock {
   std::string catchName;
   enum class State { Try, Catch, Finally } state = State::Try;
   bool rethrow = false;
+  bool returning = false;  // a return inside try or catch waits for the finally block
   Value pending;
   std::size_t stackDepth = 0;
   std::size_t scopeDepth = 0;
@@ -549,22 +550,29 @@ void Interpreter::Set(Object* object, std::string_view name, const Value& value)
 std::vector<std::string> Interpreter::Enumerate(Object* object) {
   std::vector<std::string> names;
   if (!object) return names;
-  const int version = Version();
   std::vector<std::string> seen;
+  // The names of each object of the chain, the object's own first; a name shadowed by
+  // a nearer object is listed there only. The player lists the farthest prototype's
+  // names first and the object's own last.
+  std::vector<std::vector<std::string>> levels;
   int guard = 0;
   for (Object* at = object; at && guard < kMaxChain; at = at->proto, ++guard) {
+    std::vector<std::string>& level = levels.emplace_back();
     const auto& props = at->Properties();
     for (auto it = props.rbegin(); it != props.rend(); ++it) {
       // Properties hidden from this version still enumerate (they read as undefined).
       if (it->attributes & kDontEnum) continue;
       if (std::find(seen.begin(), seen.end(), it->name) != seen.end()) continue;
       seen.push_back(it->name);
-      names.push_back(it->name);
+      level.push_back(it->name);
     }
     if (at->kind == NativeKind::Array) {
       const auto& elements = at->Array()->elements;
-      for (std::size_t i = elements.size(); i-- > 0;) names.push_back(std::to_string(i));
+      for (std::size_t i = elements.size(); i-- > 0;) level.push_back(std::to_string(i));
     }
+  }
+  for (auto level = levels.rbegin(); level != levels.rend(); ++level) {
+    for (std::string& name : *level) names.push_back(std::move(name));
   }
   // A clip's named children come after its properties.
   if (object->kind == NativeKind::Display) {
@@ -1356,6 +1364,24 @@ Value Interpreter::Run(std::size_t base) {
     ~Depth() { --depth; }
   } depth(runDepth_);
   Value runResult;
+  // A return inside try or catch runs the finally blocks first; the value waits in the
+  // innermost one. False when no finally block is left to run.
+  const auto deferReturn = [this](Frame& frame, const Value& v) {
+    while (!frame.tries.empty()) {
+      TryBlock& t = frame.tries.back();
+      if (t.state != TryBlock::State::Finally && t.hasFinally) {
+        t.state = TryBlock::State::Finally;
+        t.rethrow = false;
+        t.returning = true;
+        t.pending = v;
+        stack_.resize(std::min(stack_.size(), t.stackDepth));
+        frame.pc = t.catchEnd;
+        return true;
+      }
+      frame.tries.pop_back();
+    }
+    return false;
+  };
   while (frames_.size() > base) {
     if (aborting_) {
       UnwindAll(base);
@@ -1385,9 +1411,11 @@ Value Interpreter::Run(std::size_t base) {
       }
       if (t.state == TryBlock::State::Finally && frame.pc >= t.finallyEnd) {
         const bool rethrow = t.rethrow;
+        const bool returning = t.returning;
         const Value pending = t.pending;
         frame.tries.pop_back();
         if (rethrow) Throw(pending);
+        if (returning && !deferReturn(frame, pending) && ReturnFrom(base, pending, runResult)) return runResult;
         continue;
       }
     }
@@ -1942,6 +1970,7 @@ Value Interpreter::Run(std::size_t base) {
       }
       case 0x3E: {  // Return
         const Value v = Pop();
+        if (deferReturn(frame, v)) break;
         if (ReturnFrom(base, v, runResult)) return runResult;
         break;
       }

@@ -39,6 +39,23 @@ class Actions {
     bytes_.push_back(code);
     return *this;
   }
+  // try { body } finally { cleanup }, without a catch block.
+  Actions& TryFinally(const Actions& body, const Actions& cleanup) {
+    const auto u16 = [](std::size_t v) { return std::vector<std::uint8_t>{static_cast<std::uint8_t>(v & 0xFF), static_cast<std::uint8_t>(v >> 8)}; };
+    std::vector<std::uint8_t> head{0x02};  // flags: a finally block
+    for (std::size_t size : {body.bytes_.size(), std::size_t{0}, cleanup.bytes_.size()}) {
+      const auto b = u16(size);
+      head.insert(head.end(), b.begin(), b.end());
+    }
+    head.push_back(0);  // the catch name: empty
+    bytes_.push_back(0x8F);
+    const auto length = u16(head.size());
+    bytes_.insert(bytes_.end(), length.begin(), length.end());
+    bytes_.insert(bytes_.end(), head.begin(), head.end());
+    bytes_.insert(bytes_.end(), body.bytes_.begin(), body.bytes_.end());
+    bytes_.insert(bytes_.end(), cleanup.bytes_.begin(), cleanup.bytes_.end());
+    return *this;
+  }
   ActionBlock Block() const {
     auto v = bytes_;
     v.push_back(0);
@@ -127,6 +144,29 @@ TEST(Avm1VersionRules, ALookupThroughAPrototypeLoopStopsTheScript) {
   a.Str("o").Op(kGetVariable).Str("x").Op(0x4E).Op(0x17);                   // o.x;
   a.Str("after").Op(kTrace);
   EXPECT_EQ(RunActions(f, a, 8), (std::vector<std::string>{"before"}));
+}
+
+TEST(Avm1VersionRules, AReturnInsideTryRunsEveryFinallyBlockFirst) {
+  ScriptFixture f;
+  constexpr std::uint8_t kReturn = 0x3E;
+  Actions inner, innerCleanup, outer, outerCleanup, a;
+  inner.Str("try").Op(kTrace).Num(5).Op(kReturn).Str("not reached").Op(kTrace);
+  innerCleanup.Str("inner finally").Op(kTrace);
+  outer.TryFinally(inner, innerCleanup).Str("not reached either").Op(kTrace);
+  outerCleanup.Str("outer finally").Op(kTrace);
+  a.TryFinally(outer, outerCleanup).Str("after").Op(kTrace);
+  EXPECT_EQ(RunActions(f, a, 7), (std::vector<std::string>{"try", "inner finally", "outer finally"}));
+}
+
+TEST(Avm1VersionRules, ForInListsThePrototypesNamesBeforeTheObjectsOwn) {
+  ScriptFixture f;
+  Object* base = f.rt.MakeObject();
+  for (const char* name : {"c", "b", "a"}) f.machine.Set(base, name, f.Str(name));
+  Object* derived = f.rt.MakeObject(base);
+  f.machine.Set(derived, "c", f.Str("own c"));
+  f.machine.Set(derived, "e", f.Str("own e"));
+  // Newest first on each object; c is listed where it is own.
+  EXPECT_EQ(f.machine.Enumerate(derived), (std::vector<std::string>{"a", "b", "e", "c"}));
 }
 
 }  // namespace
