@@ -351,6 +351,8 @@ DisplayObject* ResolveTarget(Interpreter& machine, DisplayObject* base, std::str
       continue;
     }
     start = end + 1;
+    // Two slashes in a row name nothing.
+    if (part.empty() && end < path.size() && path[end] == '/' && end > 0 && path[end - 1] == '/') return nullptr;
     if (part.empty()) continue;
     if (part == "..") {
       at = at->Parent();

@@ -51,6 +51,7 @@ struct Interpreter::Frame {
   Object* target = nullptr;     // the timeline the timeline actions act on
   Object* originalTarget = nullptr;
   Object* superBase = nullptr;  // where the running method was found (super looks above)
+  bool superBaseIsHolder = false;
   std::vector<Value> registers;
   std::size_t stackBase = 0;
   std::vector<TryBlock> tries;
@@ -129,6 +130,9 @@ class SuperData final : public NativeData {
  public:
   Value thisValue;
   Object* base = nullptr;
+  // base is where the running method was found, not the prototype of `this`: super()
+  // then looks above it.
+  bool baseIsHolder = false;
   void Trace(gc::Tracer& tracer) const override {
     TraceValue(tracer, thisValue);
     tracer.Mark(base);
@@ -614,7 +618,8 @@ Value Interpreter::FindMethod(const Value& target, std::string_view name, Object
   if (start->kind == NativeKind::Super) {
     auto* data = static_cast<SuperData*>(start->native.get());
     start = data->base ? data->base->proto : nullptr;
-    if (!start) return Value();
+    // super never looks into a clip.
+    if (!start || start->kind == NativeKind::Display) return Value();
   }
   if (start->kind == NativeKind::Display) {
     // Display objects answer with their own members first (a child named like a method).
@@ -725,6 +730,8 @@ bool Interpreter::PushFunctionFrame(Object* fn, const Value& thisValue, std::spa
   frame->originalTarget = frame->target;
   frame->thisValue = thisValue.IsNullish() ? Value::Obj(definedIn) : thisValue;
   frame->superBase = holder ? holder : (thisValue.AsObject() ? thisValue.AsObject()->proto : nullptr);
+  frame->superBaseIsHolder = holder != nullptr && !construct && !superConstructorCall_;
+  superConstructorCall_ = false;
   Object* locals = rt_.MakeObject(nullptr);
   frame->locals = locals;
   frame->scope.push_back(locals);
@@ -741,7 +748,10 @@ bool Interpreter::PushFunctionFrame(Object* fn, const Value& thisValue, std::spa
                       kDontEnum);
   }
   Object* super = nullptr;
-  if (!v2 || !(flags & 0x20) || (flags & 0x10)) super = MakeSuper(frame->thisValue, frame->superBase);
+  if (!v2 || !(flags & 0x20) || (flags & 0x10)) {
+    super = MakeSuper(frame->thisValue, frame->superBase);
+    static_cast<SuperData*>(super->native.get())->baseIsHolder = frame->superBaseIsHolder;
+  }
   if (v2) {
     std::size_t reg = 1;
     auto preload = [&](Value v) {
@@ -752,7 +762,10 @@ bool Interpreter::PushFunctionFrame(Object* fn, const Value& thisValue, std::spa
     if (flags & 0x04) preload(Value::Obj(arguments));
     if (flags & 0x10) preload(Value::Obj(super));
     if (flags & 0x40) preload(RootOf(frame->target));
-    if (flags & 0x80) preload(ParentOf(frame->target));
+    // A root has no _parent: the player then gives its register to the next value.
+    if (flags & 0x80) {
+      if (const Value parent = ParentOf(frame->target); !parent.IsUndefined()) preload(parent);
+    }
     if (flags & 0x100) preload(Value::Obj(rt_.global));
     if (!(flags & 0x08) && !(flags & 0x04)) locals->Define("arguments", Value::Obj(arguments));
     // An unsuppressed `this` is a variable of the activation: scripts may even assign it.
@@ -1008,7 +1021,7 @@ Value Interpreter::LookupVariable(std::string_view name, bool& found) {
   const bool swf4 = frame.version < 5;
   const bool isThis = !swf4 && SameName(name, "this", cs);
   if (isThis && !frame.locals && !Has(frame.target ? frame.target : rt_.global, name)) return frame.thisValue;
-  if (!swf4 && SameName(name, "_global", cs)) return Value::Obj(rt_.global);
+  const bool isGlobal = !swf4 && SameName(name, "_global", cs);
   for (std::size_t i = frame.scope.size(); i-- > 0;) {
     Object* scope = frame.scope[i];
     if (!scope) continue;
@@ -1025,7 +1038,8 @@ Value Interpreter::LookupVariable(std::string_view name, bool& found) {
         if (Object* root = at->ScriptObject()) scope = root;
       }
     }
-    if (Has(scope, name)) return Get(scope, name);
+    // A variable named _global counts only where it was set, never through a prototype.
+    if (isGlobal ? scope->FindOwn(name, cs) != nullptr : Has(scope, name)) return Get(scope, name);
     if (i == 1 && scope->kind == NativeKind::Display && !swf4) {
       // _root, _parent, _levelN and children answer on the timeline.
       if (DisplayObject* d = AsDisplay(scope)) {
@@ -1035,6 +1049,7 @@ Value Interpreter::LookupVariable(std::string_view name, bool& found) {
     }
   }
   if (isThis) return frame.thisValue;
+  if (isGlobal) return Value::Obj(rt_.global);
   // A script whose clip was removed under it by a tellTarget goto, and that set its
   // target back, still finds the root through the clip's last parents.
   if (player_ && frame.targetRestored && frame.target == frame.originalTarget && SameName(name, "_root", false)) {
@@ -1124,7 +1139,8 @@ bool Interpreter::SplitPath(std::string_view path, Value& owner, std::string_vie
         std::size_t slash = targetPath.find('/', start);
         if (slash == std::string_view::npos) slash = targetPath.size();
         const std::string_view part = targetPath.substr(start, slash - start);
-        if (!part.empty()) at = part == ".." ? Value() : GetMember(at, part);
+        if (part.empty() && slash < targetPath.size() && slash > 0 && targetPath[slash - 1] == '/') at = Value();  // "//"
+        else if (!part.empty()) at = part == ".." ? Value() : GetMember(at, part);
         start = slash + 1;
       }
       if (at.IsObject()) {
@@ -1194,6 +1210,8 @@ void Interpreter::SetVariable(std::string_view name, const Value& value) {
       if (Object* o = owner.AsObject()) Set(o, name.substr(name.rfind('.') + 1), value);
       return;
     }
+    // A slash path to nothing sets nothing.
+    if (frame.version >= 5 && name.find_first_of(":/") != std::string_view::npos) return;
   }
   for (std::size_t i = frame.scope.size(); i-- > 2;) {
     Object* scope = frame.scope[i];
@@ -1922,6 +1940,8 @@ Value Interpreter::Run(std::size_t base) {
           }
         } else {
           fn = GetVariable(name);
+          // A function kept in a local variable runs with the activation as `this`.
+          if (frame.locals && frame.locals->FindOwn(name, frame.version >= 7)) self = Value::Obj(frame.locals);
         }
         CallValue(fn, self, args, holder);
         break;
@@ -2308,14 +2328,39 @@ void Interpreter::TryAction(Frame& frame, Reader& r, std::size_t bodyStart) {
   frame.tries.push_back(std::move(t));
 }
 
+// The base class's constructor super(...) runs: __constructor__ on the prototypes above
+// the method's holder (getters answer, __resolve never does; a clip there, or a primitive,
+// ends the search; a super object there stands for the prototypes above its own holder).
+static Value SuperConstructor(Interpreter& in, Object* from, const Value& thisValue, Object*& holder) {
+  holder = nullptr;
+  for (int depth = 0; from && depth < 256; ++depth) {
+    if (from->kind == NativeKind::Display) return Value();
+    if (from->kind == NativeKind::Super) {
+      const auto* data = static_cast<SuperData*>(from->native.get());
+      from = data->base && data->baseIsHolder ? data->base->proto : data->base;
+      continue;
+    }
+    if (const Property* p = from->FindOwn("__constructor__", in.CaseSensitive())) {
+      holder = from;
+      return p->getter ? in.CallFunction(Value::Obj(p->getter), thisValue, {}) : p->value;
+    }
+    from = from->proto;
+  }
+  return Value();
+}
+
 void Interpreter::CallValue(const Value& fn, const Value& self, const std::vector<Value>& args, Object* holder) {
   Object* f = fn.AsObject();
   if (f && f->kind == NativeKind::Super) {
     // super(...) runs the base class's constructor on this object.
     auto* data = static_cast<SuperData*>(f->native.get());
     Object* base = data->base;
-    const Value ctor = base ? Get(base, "__constructor__") : Value();
-    CallValue(ctor, data->thisValue, args, base ? base->proto : nullptr);
+    Object* at = nullptr;
+    const Value ctor = SuperConstructor(*this, base && data->baseIsHolder ? base->proto : base, data->thisValue, at);
+    Object* ctorObject = ctor.AsObject();
+    superConstructorCall_ = ctorObject && ctorObject->IsFunction() && ctorObject->Function()->script;
+    CallValue(ctor, data->thisValue, args, at ? at->proto : nullptr);
+    superConstructorCall_ = false;
     return;
   }
   if (!f || !f->IsFunction()) {

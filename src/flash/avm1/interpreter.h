@@ -182,6 +182,9 @@ class Interpreter final : public Machine {
   Value thrown_;
   int defaultVersion_ = 8;
   bool aborting_ = false;
+  // Set while super(...) calls the base constructor: its frame's super looks at the
+  // prototype it is given, as a constructor's does, not above it.
+  bool superConstructorCall_ = false;
   bool budgetReported_ = false;
   bool memoryReported_ = false;
   int runDepth_ = 0;  // Run calls on the C++ stack

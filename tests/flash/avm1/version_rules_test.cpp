@@ -39,6 +39,20 @@ class Actions {
     bytes_.push_back(code);
     return *this;
   }
+  // function name() { body } without parameters.
+  Actions& Function(const std::string& name, const Actions& body) {
+    std::vector<std::uint8_t> head(name.begin(), name.end());
+    head.push_back(0);
+    head.insert(head.end(), {0, 0});  // no parameters
+    head.push_back(static_cast<std::uint8_t>(body.bytes_.size() & 0xFF));
+    head.push_back(static_cast<std::uint8_t>(body.bytes_.size() >> 8));
+    bytes_.push_back(0x9B);
+    bytes_.push_back(static_cast<std::uint8_t>(head.size() & 0xFF));
+    bytes_.push_back(static_cast<std::uint8_t>(head.size() >> 8));
+    bytes_.insert(bytes_.end(), head.begin(), head.end());
+    bytes_.insert(bytes_.end(), body.bytes_.begin(), body.bytes_.end());
+    return *this;
+  }
   // try { body } finally { cleanup }, without a catch block.
   Actions& TryFinally(const Actions& body, const Actions& cleanup) {
     const auto u16 = [](std::size_t v) { return std::vector<std::uint8_t>{static_cast<std::uint8_t>(v & 0xFF), static_cast<std::uint8_t>(v >> 8)}; };
@@ -156,6 +170,21 @@ TEST(Avm1VersionRules, AReturnInsideTryRunsEveryFinallyBlockFirst) {
   outerCleanup.Str("outer finally").Op(kTrace);
   a.TryFinally(outer, outerCleanup).Str("after").Op(kTrace);
   EXPECT_EQ(RunActions(f, a, 7), (std::vector<std::string>{"try", "inner finally", "outer finally"}));
+}
+
+TEST(Avm1VersionRules, AFunctionCalledFromALocalVariableRunsOnTheActivation) {
+  ScriptFixture f;
+  constexpr std::uint8_t kCallFunction = 0x3D, kPop = 0x17, kGetMember = 0x4E;
+  Actions show, outer, a;
+  show.Str("this").Op(kGetVariable).Str("x").Op(kGetMember).Op(kTrace);  // trace(this.x)
+  outer.Str("x").Str("local").Op(kDefineLocal);                          // var x = "local"
+  outer.Str("g").Str("show").Op(kGetVariable).Op(kDefineLocal);          // var g = show
+  outer.Num(0).Str("g").Op(kCallFunction).Op(kPop);                      // g()
+  outer.Num(0).Str("show").Op(kCallFunction).Op(kPop);                   // show()
+  a.Function("show", show).Function("outer", outer);
+  a.Str("x").Str("timeline").Op(kSetVariable);
+  a.Num(0).Str("outer").Op(kCallFunction).Op(kPop);
+  EXPECT_EQ(RunActions(f, a, 7), (std::vector<std::string>{"local", "timeline"}));
 }
 
 TEST(Avm1VersionRules, ForInListsThePrototypesNamesBeforeTheObjectsOwn) {
