@@ -290,6 +290,11 @@ bool GetDisplayMember(Interpreter& machine, DisplayObject& object, std::string_v
       out = DisplayValue(LevelRoot(&object));
       return true;
     }
+    // Every clip answers _global with the global object (code of SWF 6 and later).
+    if (machine.Version() >= 6 && SameName(name, "_global", machine.CaseSensitive())) {
+      out = Value::Obj(machine.Rt().global);
+      return true;
+    }
     if (SameNameNoCase(name, "_lockroot") && object.IsContainer()) {
       out = Value::Bool(LocksRoot(&object));
       return true;
@@ -522,8 +527,12 @@ void CallFrame(Interpreter& machine, DisplayObject* object, const Value& frame) 
     const double n = StringToNumber(text, 7);
     index = std::isnan(n) ? clip->GetTimeline()->FindLabel(text) : static_cast<int>(n) - 1;
   } else {
-    const double n = machine.ToNumber(frame);
-    if (!std::isnan(n)) index = static_cast<int>(n) - 1;
+    // Frame numbers wrap at 32 bits (call(4294967299) is frame 3).
+    const double n = std::trunc(machine.ToNumber(frame));
+    if (std::isfinite(n)) {
+      const double wrapped = n - std::floor(n / 4294967296.0) * 4294967296.0;
+      if (wrapped >= 1 && wrapped <= 2147483647.0) index = static_cast<int>(wrapped) - 1;
+    }
   }
   if (index >= 0) clip->CallFrame(index);
 }

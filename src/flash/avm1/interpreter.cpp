@@ -203,7 +203,8 @@ std::string Interpreter::ToString(const Value& value) {
       if (Object* f = fn.AsObject(); f && f->IsFunction()) {
         const Value result = CallFunction(fn, value, {});
         if (throwing_) return "";
-        if (result.type != Value::Type::Object) return ToString(result);
+        // A toString that gives anything but a string leaves the object's type name.
+        if (result.IsString()) return result.string->Text();
       }
       return o->IsFunction() ? "[type Function]" : "[type Object]";
     }
@@ -2209,9 +2210,10 @@ void Interpreter::GotoTarget(Frame& frame, const std::string& text, bool play, i
 
 void Interpreter::CallFrameAction(Frame& frame, const Value& f) {
   DisplayObject* clip = AsDisplay(frame.target);
-  Value frameValue = f;
-  if (f.IsString()) {
-    const std::string& text = f.string->Text();
+  // An object names its frame by its text.
+  Value frameValue = f.IsObject() ? Str(ToString(f)) : f;
+  if (frameValue.IsString()) {
+    const std::string text = frameValue.string->Text();
     const std::size_t colon = text.rfind(':');
     if (colon != std::string::npos) {
       clip = ResolveTarget(*this, clip, std::string_view(text).substr(0, colon));

@@ -187,6 +187,21 @@ TEST(Avm1VersionRules, AFunctionCalledFromALocalVariableRunsOnTheActivation) {
   EXPECT_EQ(RunActions(f, a, 7), (std::vector<std::string>{"local", "timeline"}));
 }
 
+TEST(Avm1VersionRules, AToStringThatGivesNoStringLeavesTheTypeName) {
+  ScriptFixture f;
+  constexpr std::uint8_t kReturn = 0x3E, kSetMember = 0x4F;
+  Actions number, text, a;
+  number.Num(4).Op(kReturn);
+  text.Str("fine").Op(kReturn);
+  a.Function("four", number).Function("fine", text);
+  a.Str("o").Num(0).Op(kInitObject).Op(kSetVariable);
+  a.Str("o").Op(kGetVariable).Str("toString").Str("four").Op(kGetVariable).Op(kSetMember);
+  a.Str("o").Op(kGetVariable).Op(kTrace);
+  a.Str("o").Op(kGetVariable).Str("toString").Str("fine").Op(kGetVariable).Op(kSetMember);
+  a.Str("o").Op(kGetVariable).Op(kTrace);
+  EXPECT_EQ(RunActions(f, a, 7), (std::vector<std::string>{"[type Object]", "fine"}));
+}
+
 TEST(Avm1VersionRules, ForInListsThePrototypesNamesBeforeTheObjectsOwn) {
   ScriptFixture f;
   Object* base = f.rt.MakeObject();
