@@ -941,6 +941,11 @@ bool StrictEquals(const Value& a, const Value& b) {
 }
 
 bool LooseEquals(Interpreter& m, Value a, Value b, int version) {
+  // SWF 5 compares two objects by their primitive values (two boxed 1s are equal).
+  if (version <= 5 && a.IsObject() && b.IsObject() && a.object != b.object) {
+    a = m.ToPrimitive(a, false);
+    b = m.ToPrimitive(b, false);
+  }
   for (int round = 0; round < 4; ++round) {
     if (a.type == b.type) return StrictEquals(a, b);
     if (a.IsNullish() && b.IsNullish()) return true;
@@ -978,7 +983,6 @@ bool LooseEquals(Interpreter& m, Value a, Value b, int version) {
     }
     return false;
   }
-  (void)version;
   return false;
 }
 
@@ -1827,6 +1831,8 @@ Value Interpreter::Run(std::size_t base) {
           }
         }
         const std::string name = nameValue.IsString() ? nameValue.string->Text() : ToString(nameValue);
+        // A member without a name is never made.
+        if (name.empty()) break;
         Set(o, name, v);
         break;
       }

@@ -202,6 +202,20 @@ TEST(Avm1VersionRules, AToStringThatGivesNoStringLeavesTheTypeName) {
   EXPECT_EQ(RunActions(f, a, 7), (std::vector<std::string>{"[type Object]", "fine"}));
 }
 
+TEST(Avm1VersionRules, Swf5ComparesTwoObjectsByTheirValuesAndIgnoresNamelessMembers) {
+  ScriptFixture f;
+  constexpr std::uint8_t kNewObject = 0x40, kEquals2 = 0x49, kSetMember = 0x4F, kGetMember = 0x4E;
+  Actions a;
+  a.Num(1).Num(1).Str("Number").Op(kNewObject);  // new Number(1)
+  a.Num(1).Num(1).Str("Number").Op(kNewObject);
+  a.Op(kEquals2).Op(kTrace);
+  a.Str("o").Num(0).Op(kInitObject).Op(kSetVariable);
+  a.Str("o").Op(kGetVariable).Str("").Str("x").Op(kSetMember);  // o[""] = "x"
+  a.Str("o").Op(kGetVariable).Str("").Op(kGetMember).Op(kTrace);
+  EXPECT_EQ(RunActions(f, a, 5), (std::vector<std::string>{"true", "undefined"}));
+  EXPECT_EQ(RunActions(f, a, 6), (std::vector<std::string>{"false", "undefined"}));
+}
+
 TEST(Avm1VersionRules, ForInListsThePrototypesNamesBeforeTheObjectsOwn) {
   ScriptFixture f;
   Object* base = f.rt.MakeObject();
