@@ -52,6 +52,7 @@ struct Interpreter::Frame {
   Object* originalTarget = nullptr;
   Object* superBase = nullptr;  // where the running method was found (super looks above)
   bool superBaseIsHolder = false;
+  bool thisHidden = false;  // a function that preloads or suppresses `this` has no variable of that name
   std::vector<Value> registers;
   std::size_t stackBase = 0;
   std::vector<TryBlock> tries;
@@ -759,6 +760,7 @@ bool Interpreter::PushFunctionFrame(Object* fn, const Value& thisValue, std::spa
       if (reg < frame->registers.size()) frame->registers[reg] = v;
       ++reg;
     };
+    frame->thisHidden = (flags & 0x03) != 0;
     if (flags & 0x01) preload(frame->thisValue);
     if (flags & 0x04) preload(Value::Obj(arguments));
     if (flags & 0x10) preload(Value::Obj(super));
@@ -1053,7 +1055,9 @@ Value Interpreter::LookupVariable(std::string_view name, bool& found) {
       }
     }
   }
-  if (isThis) return frame.thisValue;
+  if (isThis && !frame.thisHidden) return frame.thisValue;
+  // With `this` in a register only, the name finds the timeline's `this` (nothing in SWF 5).
+  if (isThis && frame.version >= 6 && frame.target) return Value::Obj(frame.target);
   if (isGlobal) return Value::Obj(rt_.global);
   // A script whose clip was removed under it by a tellTarget goto, and that set its
   // target back, still finds the root through the clip's last parents.
