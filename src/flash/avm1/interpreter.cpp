@@ -1580,6 +1580,7 @@ Value Interpreter::Run(std::size_t base) {
         const std::uint8_t reg = r.U8();
         const Value v = stack_.size() > frame.stackBase ? stack_.back() : Value();
         if (reg < frame.registers.size()) frame.registers[reg] = v;
+        else if (reg < frames_.front()->registers.size()) frames_.front()->registers[reg] = v;  // see PushValues
         break;
       }
       case 0x88: DefinePool(frame, r, code + at); break;
@@ -2248,7 +2249,9 @@ void Interpreter::PushValues(Frame& frame, Reader& r, const std::uint8_t* data) 
       case 3: Push(Value()); break;
       case 4: {
         const std::uint8_t reg = r.U8();
-        Push(reg < frame.registers.size() ? frame.registers[reg] : Value());
+        // A register beyond a function's own count is the one of the outermost code.
+        const auto& outer = frames_.front()->registers;
+        Push(reg < frame.registers.size() ? frame.registers[reg] : reg < outer.size() ? outer[reg] : Value());
         break;
       }
       case 5: Push(Value::Bool(r.U8() != 0)); break;
