@@ -1260,9 +1260,16 @@ void Interpreter::DefineLocal(std::string_view name, const Value& value, bool on
   }
   if (frame.locals) {
     frame.locals->Define(name, value);
-  } else {
-    Set(where, name, value);
+    return;
   }
+  // Outside functions, a `with` object that has the name as its own takes the value.
+  for (std::size_t i = frame.scope.size(); i-- > 2;) {
+    if (Object* scope = frame.scope[i]; scope && scope->FindOwn(name, frame.version >= 7)) {
+      Set(scope, name, value);
+      return;
+    }
+  }
+  Set(where, name, value);
 }
 
 const String* Interpreter::Literal(const std::uint8_t* at, std::string_view text, const ActionBlock& block) {

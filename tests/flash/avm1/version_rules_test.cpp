@@ -53,6 +53,13 @@ class Actions {
     bytes_.insert(bytes_.end(), body.bytes_.begin(), body.bytes_.end());
     return *this;
   }
+  // with (popped object) { body }
+  Actions& With(const Actions& body) {
+    bytes_.insert(bytes_.end(), {0x94, 2, 0, static_cast<std::uint8_t>(body.bytes_.size() & 0xFF),
+                                 static_cast<std::uint8_t>(body.bytes_.size() >> 8)});
+    bytes_.insert(bytes_.end(), body.bytes_.begin(), body.bytes_.end());
+    return *this;
+  }
   // try { body } finally { cleanup }, without a catch block.
   Actions& TryFinally(const Actions& body, const Actions& cleanup) {
     const auto u16 = [](std::size_t v) { return std::vector<std::uint8_t>{static_cast<std::uint8_t>(v & 0xFF), static_cast<std::uint8_t>(v >> 8)}; };
@@ -214,6 +221,21 @@ TEST(Avm1VersionRules, Swf5ComparesTwoObjectsByTheirValuesAndIgnoresNamelessMemb
   a.Str("o").Op(kGetVariable).Str("").Op(kGetMember).Op(kTrace);
   EXPECT_EQ(RunActions(f, a, 5), (std::vector<std::string>{"true", "undefined"}));
   EXPECT_EQ(RunActions(f, a, 6), (std::vector<std::string>{"false", "undefined"}));
+}
+
+TEST(Avm1VersionRules, VarInsideWithOutsideFunctionsSetsTheWithObjectsOwnName) {
+  ScriptFixture f;
+  constexpr std::uint8_t kSetMember = 0x4F, kGetMember = 0x4E;
+  Actions body, a;
+  body.Str("b").Num(10).Op(kDefineLocal).Str("c").Num(10).Op(kDefineLocal);  // var b = 10; var c = 10
+  a.Str("m").Num(0).Op(kInitObject).Op(kSetVariable);
+  a.Str("m").Op(kGetVariable).Str("b").Num(20).Op(kSetMember);
+  a.Str("m").Op(kGetVariable);
+  a.With(body);
+  a.Str("m").Op(kGetVariable).Str("b").Op(kGetMember).Op(kTrace);
+  a.Str("m").Op(kGetVariable).Str("c").Op(kGetMember).Op(kTrace);
+  a.Str("c").Op(kGetVariable).Op(kTrace);
+  EXPECT_EQ(RunActions(f, a, 7), (std::vector<std::string>{"10", "undefined", "10"}));
 }
 
 TEST(Avm1VersionRules, ForInListsThePrototypesNamesBeforeTheObjectsOwn) {
