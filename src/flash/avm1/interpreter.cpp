@@ -410,7 +410,19 @@ Value Interpreter::Get(Object* object, std::string_view name) {
     return Value();
   }
   if (name != "__resolve") {
-    const Value resolve = Get(object, "__resolve");
+    // The nearest __resolve that is an object answers; primitives and clips on the way
+    // are passed over, and one made by addProperty ends the search.
+    Value resolve;
+    int depth = 0;
+    for (Object* on = object; on && depth < kMaxChain; on = on->proto, ++depth) {
+      const Property* p = on->FindOwn("__resolve", cs);
+      if (!p) continue;
+      if (p->getter) break;
+      if (Object* o = p->value.AsObject(); o && o->kind != NativeKind::Display) {
+        resolve = p->value;
+        break;
+      }
+    }
     if (Object* f = resolve.AsObject(); f && f->IsFunction()) {
       const Value args[] = {Str(std::string(name))};
       return CallFunction(resolve, Value::Obj(object), args);
