@@ -238,6 +238,23 @@ TEST(Avm1VersionRules, VarInsideWithOutsideFunctionsSetsTheWithObjectsOwnName) {
   EXPECT_EQ(RunActions(f, a, 7), (std::vector<std::string>{"10", "undefined", "10"}));
 }
 
+TEST(Avm1VersionRules, TheNearestResolveThatIsAnObjectAnswers) {
+  ScriptFixture f;
+  constexpr std::uint8_t kSetMember = 0x4F, kGetMember = 0x4E, kReturn = 0x3E;
+  Actions answer, a;
+  answer.Str("resolved").Op(kReturn);
+  a.Function("answer", answer);
+  a.Str("p").Num(0).Op(kInitObject).Op(kSetVariable);
+  a.Str("p").Op(kGetVariable).Str("__resolve").Str("answer").Op(kGetVariable).Op(kSetMember);
+  a.Str("o").Num(0).Op(kInitObject).Op(kSetVariable);
+  a.Str("o").Op(kGetVariable).Str("__proto__").Str("p").Op(kGetVariable).Op(kSetMember);
+  a.Str("o").Op(kGetVariable).Str("__resolve").Num(42).Op(kSetMember);  // passed over
+  a.Str("o").Op(kGetVariable).Str("foo").Op(kGetMember).Op(kTrace);
+  a.Str("o").Op(kGetVariable).Str("__resolve").Num(0).Op(kInitObject).Op(kSetMember);  // an object: ends it
+  a.Str("o").Op(kGetVariable).Str("foo").Op(kGetMember).Op(kTrace);
+  EXPECT_EQ(RunActions(f, a, 7), (std::vector<std::string>{"resolved", "undefined"}));
+}
+
 TEST(Avm1VersionRules, ForInListsThePrototypesNamesBeforeTheObjectsOwn) {
   ScriptFixture f;
   Object* base = f.rt.MakeObject();
