@@ -101,6 +101,8 @@ class Machine {
   ClassObject* FindClass(const std::string& qualifiedName);
   // Runs fn and reports an uncaught error (through onUncaught); false when one was.
   bool Guard(const std::function<void()>& fn);
+  // Decodes and checks a method's body as its first call does; throws the VerifyError.
+  void Verify(MethodInfo* method);
 
   // Names.
   std::uint32_t Intern(std::string_view text);
