@@ -310,6 +310,7 @@ void InstallShaders(Machine& machine);
 void InstallXml(Machine& machine);
 void InstallProxy(Machine& machine);
 void InstallTimer(Machine& machine);
+void InstallUrlLoader(Machine& machine);
 
 // flash.utils.Proxy (builtins/proxy.cpp): what the machine asks a proxy's flash_proxy
 // methods for the accesses its class does not declare.
