@@ -149,8 +149,8 @@ struct Reader {
 // a scope stack beyond the body's scope depths or code running off the end are refused.
 // A handler is entered (with the caught value alone on the stack and no scopes) only
 // from instructions of its range that can throw.
-static void CheckStackFlow(const AbcFile& abc, const AbcBody& body, const DecodedCode& decoded,
-                           const std::function<void(int, const std::string&)>& verify) {
+static void CheckStackFlow(const AbcFile& abc, const AbcBody& body, const DecodedCode& decoded, const std::string& where,
+                           bool setsDxns, const std::function<void(int, const std::string&)>& verify) {
   const std::vector<Instruction>& code = decoded.code;
   const auto n = static_cast<std::int32_t>(code.size());
   struct State {
@@ -188,6 +188,28 @@ static void CheckStackFlow(const AbcFile& abc, const AbcBody& body, const Decode
     work.erase(lowest);
     std::int32_t stack = at[pc].stack, scope = at[pc].scope;
     const Instruction& ins = code[pc];
+    // Only what a path reaches must be a known instruction on registers that exist.
+    if (kOps.form[ins.op] == kBad)
+      verify(1011, "Method " + where + " contained illegal opcode " + std::to_string(ins.op) + " at offset " +
+                       std::to_string(ins.offset) + ".");
+    auto checkRegister = [&](std::uint32_t r) {
+      if (r >= decoded.localCount) verify(1025, "An invalid register " + std::to_string(r) + " was accessed.");
+    };
+    switch (ins.op) {
+      case OP_getlocal: case OP_setlocal: case OP_kill: case OP_inclocal: case OP_declocal: case OP_inclocal_i:
+      case OP_declocal_i:
+        checkRegister(ins.a);
+        break;
+      case OP_hasnext2: checkRegister(std::max(ins.a, ins.b)); break;
+      case OP_getlocal0: case OP_getlocal1: case OP_getlocal2: case OP_getlocal3: case OP_setlocal0:
+      case OP_setlocal1: case OP_setlocal2: case OP_setlocal3:
+        checkRegister(static_cast<std::uint32_t>((ins.op - OP_getlocal0) & 3));
+        break;
+      case OP_dxns: case OP_dxnslate:
+        if (!setsDxns) verify(1015, "Method " + where + " cannot set default xml namespace");
+        break;
+      default: break;
+    }
     std::int64_t pops = 0, pushes = 0;
     int scopeChange = 0;
     bool fallsThrough = true, canThrow = true;
@@ -308,9 +330,7 @@ static void Decode(Machine& machine, MethodInfo* method, const AbcBody& body) {
     insAt[in.pos] = static_cast<std::int32_t>(decoded->code.size());
     ins.op = in.U8();
     switch (kOps.form[ins.op]) {
-      case kBad:
-        verify(1011, "Method " + where + " contained illegal opcode " + std::to_string(ins.op) + " at offset " +
-                         std::to_string(ins.offset) + ".");
+      case kBad: break;  // refused when a path reaches it
       case kNone: break;
       case kU30: ins.a = in.U30(); break;
       case kU30U30: ins.a = in.U30(); ins.b = in.U30(); break;
@@ -338,9 +358,9 @@ static void Decode(Machine& machine, MethodInfo* method, const AbcBody& body) {
     }
     if (in.bad) verify(1020, "Code cannot fall off the end of a method.");
     // Operands that index the file are checked here, once.
-    auto check = [&](std::size_t index, std::size_t size) {
+    auto check = [&](std::size_t index, std::size_t size, std::size_t shown = 0) {
       if (index >= size)
-        verify(1032, "Cpool index " + std::to_string(index) + " is out of range " + std::to_string(size) + ".");
+        verify(1032, "Cpool index " + std::to_string(index) + " is out of range " + std::to_string(size ? size : shown) + ".");
     };
     switch (ins.op) {
       case OP_getsuper: case OP_setsuper: case OP_getdescendants: case OP_findpropstrict: case OP_findproperty:
@@ -355,9 +375,10 @@ static void Decode(Machine& machine, MethodInfo* method, const AbcBody& body) {
         if (ins.a == 0) verify(1032, "Cpool index 0 is out of range " + std::to_string(abc.multinames.size()) + ".");
         break;
       case OP_pushstring: case OP_dxns: case OP_debugfile: check(ins.a, abc.strings.size()); break;
-      case OP_pushint: check(ins.a, abc.ints.size()); break;
-      case OP_pushuint: check(ins.a, abc.uints.size()); break;
-      case OP_pushdouble: check(ins.a, abc.doubles.size()); break;
+      // Entry 0 of the number pools is no constant.
+      case OP_pushint: check(ins.a, ins.a ? abc.ints.size() : 0, abc.ints.size()); break;
+      case OP_pushuint: check(ins.a, ins.a ? abc.uints.size() : 0, abc.uints.size()); break;
+      case OP_pushdouble: check(ins.a, ins.a ? abc.doubles.size() : 0, abc.doubles.size()); break;
       case OP_pushnamespace: check(ins.a, abc.namespaces.size()); break;
       case OP_newfunction: case OP_callstatic:
         if (ins.a >= abc.methods.size())
@@ -368,19 +389,6 @@ static void Decode(Machine& machine, MethodInfo* method, const AbcBody& body) {
           verify(1060, "ClassInfo " + std::to_string(ins.a) + " exceeds class_count=" + std::to_string(abc.classes.size()) + ".");
         break;
       case OP_newcatch: check(ins.a, body.exceptions.size()); break;
-      case OP_getlocal: case OP_setlocal: case OP_kill: case OP_inclocal: case OP_declocal: case OP_inclocal_i:
-      case OP_declocal_i:
-        if (ins.a >= decoded->localCount) verify(1025, "An invalid register " + std::to_string(ins.a) + " was accessed.");
-        break;
-      case OP_hasnext2:
-        if (ins.a >= decoded->localCount || ins.b >= decoded->localCount)
-          verify(1025, "An invalid register " + std::to_string(std::max(ins.a, ins.b)) + " was accessed.");
-        break;
-      case OP_getlocal0: case OP_getlocal1: case OP_getlocal2: case OP_getlocal3: case OP_setlocal0:
-      case OP_setlocal1: case OP_setlocal2: case OP_setlocal3:
-        if (static_cast<std::uint32_t>((ins.op - OP_getlocal0) & 3) >= decoded->localCount)
-          verify(1025, "An invalid register " + std::to_string((ins.op - OP_getlocal0) & 3) + " was accessed.");
-        break;
       default: break;
     }
     if ((ins.op == OP_call || ins.op == OP_construct || ins.op == OP_constructsuper || ins.op == OP_newarray ||
@@ -418,7 +426,7 @@ static void Decode(Machine& machine, MethodInfo* method, const AbcBody& body) {
     }
     decoded->handlers.push_back(std::move(h));
   }
-  CheckStackFlow(abc, body, *decoded, verify);
+  CheckStackFlow(abc, body, *decoded, where, (info.flags & AbcMethod::kSetDxns) != 0, verify);
   if (!body.traits.empty() || (info.flags & AbcMethod::kNeedActivation)) {
     decoded->activation = std::make_unique<Traits>();
     machine.InitTraits(*method->unit, *decoded->activation, body.traits, nullptr, false);

@@ -217,6 +217,39 @@ TEST(Avm2Verifier, FollowsStackDepthsOverEveryReachablePath) {
             Out{"! VerifyError: Error #1024: Stack underflow occurred."});
 }
 
+TEST(Avm2Verifier, OnlyReachedCodeMustBeValidAndNumberConstantsStartAtOne) {
+  using Out = std::vector<std::string>;
+  // returnvoid, then an unknown opcode and a register far out of range that no path reaches.
+  EXPECT_TRUE(RunBody({0x47, 0xFF, 0x62, 40, 0x47}, 4).empty());
+  const Out illegal = RunBody({0x02, 0xFF, 0x47}, 4);
+  ASSERT_EQ(illegal.size(), 1u);
+  EXPECT_EQ(illegal[0].rfind("! VerifyError: Error #1011: Method ", 0), 0u);
+  EXPECT_NE(illegal[0].find(" contained illegal opcode 255 at offset 1."), std::string::npos);
+  // dxns needs the method's SET_DXNS flag.
+  const Out dxns = RunCode([](AbcWriter& w) {
+    Bytes code = {0x06};
+    AbcWriter::U30(code, w.String("urn:x"));
+    code.push_back(0x47);
+    return code;
+  });
+  ASSERT_EQ(dxns.size(), 1u);
+  EXPECT_NE(dxns[0].find("Error #1015: Method "), std::string::npos);
+  EXPECT_NE(dxns[0].find(" cannot set default xml namespace"), std::string::npos);
+  // pushint 0 names no constant, whatever the pool holds.
+  auto pushZero = RunCode([](AbcWriter& w) {
+    w.Int(5);
+    return Bytes{0x2D, 0, 0x29, 0x47};
+  });
+  EXPECT_EQ(pushZero, Out{"! VerifyError: Error #1032: Cpool index 0 is out of range 2."});
+  // A method index past the file's methods.
+  AbcWriter w;
+  w.Method({0x47});
+  w.Script(7);
+  Session run;
+  EXPECT_FALSE(run.Load(w.Finish()));
+  EXPECT_EQ(run.errors, Out{"VerifyError: Error #1027: Method_info 7 exceeds method_count=1."});
+}
+
 TEST(Avm2Verifier, AHandlerIsCheckedOnlyWhenItsRangeCanThrow) {
   // a: <range> b: returnvoid; exc: four pushes under max_stack 3, then four pops.
   auto run = [](const Bytes& range) {
