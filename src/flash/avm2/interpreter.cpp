@@ -295,15 +295,21 @@ static void CheckStackFlow(const AbcFile& abc, const AbcBody& body, const Decode
     if (scopeChange > 0 && scope + 1 > maxScope) verify(1017, "Scope stack overflow occurred.");
     if (scopeChange < 0 && scope == 0) verify(1018, "Scope stack underflow occurred.");
     scope += scopeChange;
+    // A branch back must land on a label (the start of a loop).
+    auto branchTo = [&](std::int32_t target) {
+      if (target <= pc && code[target].op != OP_label)
+        verify(1021, "At least one branch target was not on a valid instruction in the method.");
+      flowTo(target, stack, scope);
+    };
     switch (ins.op) {
       case OP_ifnlt: case OP_ifnle: case OP_ifngt: case OP_ifnge: case OP_jump: case OP_iftrue: case OP_iffalse:
       case OP_ifeq: case OP_ifne: case OP_iflt: case OP_ifle: case OP_ifgt: case OP_ifge: case OP_ifstricteq:
       case OP_ifstrictne:
-        flowTo(ins.target, stack, scope);
+        branchTo(ins.target);
         break;
       case OP_lookupswitch:
-        flowTo(ins.target, stack, scope);
-        for (std::uint32_t i = 0; i < ins.b; ++i) flowTo(decoded.switchTargets[ins.a + i], stack, scope);
+        branchTo(ins.target);
+        for (std::uint32_t i = 0; i < ins.b; ++i) branchTo(decoded.switchTargets[ins.a + i]);
         break;
       default: break;
     }

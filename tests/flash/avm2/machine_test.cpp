@@ -210,6 +210,12 @@ TEST(Avm2Verifier, FollowsStackDepthsOverEveryReachablePath) {
   EXPECT_TRUE(RunBody({0xD0, 0x30, 0x1D, 0xD0, 0x30, 0x47}, 4, 1).empty());
   EXPECT_EQ(RunBody({0x1D, 0x47}, 4), Out{"! VerifyError: Error #1018: Scope stack underflow occurred."});
   EXPECT_EQ(RunBody({0xD0, 0x30, 0x65, 1, 0x29, 0x47}, 4), Out{"! VerifyError: Error #1019: Getscopeobject 1 is out of bounds."});
+  // A branch back (or to itself) must land on a label: L: pushfalse, pop, pushtrue, iftrue L;
+  // L: jump L. With the label, the loop verifies (and runs until the budget stops it).
+  const Out badTarget{"! VerifyError: Error #1021: At least one branch target was not on a valid instruction in the method."};
+  EXPECT_EQ(RunBody({0x27, 0x29, 0x26, 0x11, 0xF9, 0xFF, 0xFF, 0x47}, 4), badTarget);
+  EXPECT_EQ(RunBody({0x10, 0xFC, 0xFF, 0xFF, 0x47}, 4), badTarget);
+  EXPECT_EQ(RunBody({0x09, 0x10, 0xFB, 0xFF, 0xFF, 0x47}, 4).at(0).find("Error #1021"), std::string::npos);
   // A jump to the end of the code falls off it.
   EXPECT_EQ(RunBody({0x10, 1, 0, 0, 0x47}, 4), Out{"! VerifyError: Error #1020: Code cannot fall off the end of a method."});
   // A lookupswitch target is a path too: case 0 lands on a pop with nothing to pop.
