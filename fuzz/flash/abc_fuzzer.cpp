@@ -1,6 +1,7 @@
 // Arbitrary bytes as an ABC file: the parser must refuse what does not hold together,
-// and what parses is verified and run (its last script, then every class lookup it
-// defines) with a small instruction budget, without a crash or a hang.
+// every method body of what parses goes through the verifier, and the file is run (its
+// last script, then every script as class lookups would run them) with a small
+// instruction budget, without a crash or a hang.
 #include <cstddef>
 #include <cstdint>
 #include <span>
@@ -17,11 +18,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   gc::Heap heap;
   avm2::Machine machine(heap);
   machine.SetBudget(20000);
-  machine.LoadAbc(std::span(data, size), false, error);
+  if (!machine.LoadAbc(std::span(data, size), true, error)) return 0;
+  avm2::AbcUnit& unit = *machine.units.back();
+  for (const auto& method : unit.methods) {
+    machine.Guard([&] { machine.Verify(method.get()); });
+  }
+  machine.SetBudget(20000);
+  machine.Guard([&] { machine.RunScript(unit, unit.abc->scripts.size() - 1); });
   // Every script, as class lookups from other movies' code would run them.
   for (std::size_t i = 0; i < abc->scripts.size() && i < 16; ++i) {
     machine.SetBudget(20000);
-    machine.Guard([&] { machine.RunScript(*machine.units.back(), i); });
+    machine.Guard([&] { machine.RunScript(unit, i); });
   }
   return 0;
 }

@@ -12,10 +12,18 @@
 #include <algorithm>
 #include <cstdlib>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <set>
 #include <sstream>
+
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <thread>
 
 #include "core/text.h"
 #include "corpus_toml.h"
@@ -222,6 +230,27 @@ TEST(FlashCorpus, ImagesOfActionScript12Movies) {
          "flash_image_passes.txt");
 }
 
+// The ActionScript 3 image tests of avm2/, run like the ones above; tests the reference
+// emulator marks as known failures run but are not counted.
+TEST(FlashCorpus, ImagesOfActionScript3Movies) {
+  const std::string corpus = testing::CorpusDir();
+  if (corpus.empty()) GTEST_SKIP() << "the corpus (../shared/corpus) is not there";
+  std::vector<std::string> passes, failures;
+  std::set<std::string> knownFailures;
+  for (const CorpusCase& test : FindCases(corpus, {"avm2"})) {
+    if (test.toml.images.empty()) continue;
+    if (test.toml.knownFailure) knownFailures.insert(test.name);
+    std::string why;
+    if (ImagesMatch(test, why))
+      passes.push_back(test.name);
+    else
+      failures.push_back(test.name + " (" + why + ")");
+  }
+  Report("ActionScript 3 image tests", passes, failures,
+         ReadList(std::string(VANTREL_FLASH_TEST_DIR) + "/known_avm2_image_passes.txt"), "flash_avm2_image_passes.txt",
+         knownFailures);
+}
+
 TEST(FlashCorpus, TraceOutputOfActionScript12Movies) {
   const std::string corpus = testing::CorpusDir();
   if (corpus.empty()) GTEST_SKIP() << "the corpus (../shared/corpus) is not there";
@@ -295,6 +324,158 @@ TEST(FlashCorpus, TraceOutputOfActionScript3Movies) {
   Report("ActionScript 3 trace tests", passes, failures,
          ReadList(std::string(VANTREL_FLASH_TEST_DIR) + "/known_avm2_trace_passes.txt"), "flash_avm2_trace_passes.txt",
          knownFailures);
+}
+
+// Every movie of the corpus made for Flash Player 9 or later (SWF version 9+, or marked
+// ActionScript 3) in any folder, passing test or not, and every such movie a test loads
+// besides its own, runs its frames with its input in a child process under a wall-time
+// limit: a crash, an abort, a sanitizer report or a run past the limit fails the test.
+// Scripts that loop forever must be ended by the engine's own script time limit.
+struct LateMovie {
+  std::string name;
+  fs::path swf;
+  int frames = 1;
+  fs::path input;  // empty when the run has no input
+};
+
+// The version byte of a movie file; 0 for files that are not movies (some tests keep
+// other data under a .swf name on purpose).
+int SwfVersion(const fs::path& swf) {
+  std::ifstream in(swf, std::ios::binary);
+  char header[4] = {};
+  if (!in.read(header, 4)) return 0;
+  const std::string signature(header, 3);
+  if (signature != "FWS" && signature != "CWS" && signature != "ZWS") return 0;
+  return static_cast<unsigned char>(header[3]);
+}
+
+std::vector<LateMovie> FindLateMovies(const std::string& corpus) {
+  std::vector<LateMovie> movies;
+  for (const char* area : {"avm1", "avm2", "visual", "timeline", "text", "fonts", "swf", "audio", "mixed_avm"}) {
+    const fs::path root = fs::path(corpus) / area;
+    std::error_code ec;
+    if (!fs::is_directory(root, ec)) continue;
+    for (auto it = fs::recursive_directory_iterator(root, ec); it != fs::recursive_directory_iterator(); it.increment(ec)) {
+      if (ec) break;
+      const fs::path path = it->path();
+      if (!it->is_regular_file() || path.extension() != ".swf") continue;
+      // The test whose folder holds the movie gives the frame count (the nearest test.toml up).
+      int frames = 1;
+      fs::path input;
+      for (fs::path folder = path.parent_path(); folder.string().size() >= root.string().size();
+           folder = folder.parent_path()) {
+        if (fs::exists(folder / "test.toml")) {
+          const CorpusTest toml = ParseCorpusToml(ReadAll(folder / "test.toml"));
+          frames = std::max(1, toml.frames);
+          if (path.filename() == "test.swf" && fs::exists(folder / "input.json")) input = folder / "input.json";
+          break;
+        }
+        if (folder == root) break;
+      }
+      const int version = SwfVersion(path);
+      bool late = version >= 9;
+      if (!late && version > 0) {
+        std::vector<std::uint8_t> bytes;
+        if (core::ReadFileBytes(path.string(), bytes)) {
+          const auto movie = LoadMovieFromBytes(bytes, nullptr);
+          late = movie && movie->actionScript3;
+        }
+      }
+      if (late) movies.push_back({fs::relative(path, corpus).generic_string(), path, frames, input});
+    }
+  }
+  std::sort(movies.begin(), movies.end(), [](const LateMovie& a, const LateMovie& b) { return a.name < b.name; });
+  return movies;
+}
+
+// Starts a child process that runs the movie and ends with status 0, or 3 when the
+// movie does not load; -1 when no child could be made.
+pid_t StartIsolated(const LateMovie& movie) {
+  std::fflush(nullptr);
+  const pid_t child = fork();
+  if (child != 0) return child;
+  int code = 0;
+  {
+    InputScript input;
+    std::string why;
+    const bool hasInput = !movie.input.empty() && LoadInputScript(movie.input.string(), input, why);
+    FlashControl control;
+    if (control.LoadMovie(0, movie.swf.string())) {
+      control.SetSize(control.GetMovie()->Width(), control.GetMovie()->Height());
+      RunRecorded(control, movie.frames, hasInput ? &input : nullptr);
+      QImage picture(64, 64, QImage::Format_ARGB32_Premultiplied);
+      control.PaintTo(picture);  // the drawing code runs over the final frame too
+    } else {
+      code = 3;
+    }
+  }
+  std::fflush(nullptr);
+  _exit(code);
+}
+
+// What a child's end says: "" for a run to the end.
+std::string Verdict(int status) {
+  if (WIFSIGNALED(status)) return std::string("ended by signal ") + strsignal(WTERMSIG(status));
+  if (WIFEXITED(status) && WEXITSTATUS(status) == 3) return "does not load";
+  if (WIFEXITED(status) && WEXITSTATUS(status) != 0) return "exit status " + std::to_string(WEXITSTATUS(status));
+  return "";
+}
+
+TEST(FlashCorpus, EveryFlashPlayer9MovieRunsItsFramesWithoutCrashOrHang) {
+  const std::string corpus = testing::CorpusDir();
+  if (corpus.empty()) GTEST_SKIP() << "the corpus (../shared/corpus) is not there";
+  // Generous: the machine may be busy; a script loop is stopped by the engine long before.
+  const char* env = std::getenv("VANTREL_MOVIE_TIME_LIMIT");
+  const std::chrono::seconds limit(env ? std::max(1, std::atoi(env)) : 60);
+  const std::vector<LateMovie> movies = FindLateMovies(corpus);
+  EXPECT_GT(movies.size(), 1000u);
+  // Two movies at a time.
+  struct Running {
+    pid_t pid;
+    const LateMovie* movie;
+    std::chrono::steady_clock::time_point start;
+  };
+  std::vector<Running> running;
+  int bad = 0;
+  auto report = [&](const Running& r, const std::string& what) {
+    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - r.start).count();
+    if (seconds > 5) std::printf("  slow %s: %.1f s\n", r.movie->name.c_str(), seconds);
+    if (what.empty()) return;
+    ++bad;
+    ADD_FAILURE() << r.movie->name << ": " << what;
+  };
+  std::size_t next = 0;
+  while (next < movies.size() || !running.empty()) {
+    while (running.size() < 2 && next < movies.size()) {
+      const LateMovie& movie = movies[next++];
+      const pid_t pid = StartIsolated(movie);
+      if (pid < 0) {
+        ++bad;
+        ADD_FAILURE() << movie.name << ": fork failed";
+        continue;
+      }
+      running.push_back({pid, &movie, std::chrono::steady_clock::now()});
+    }
+    bool progressed = false;
+    for (auto it = running.begin(); it != running.end();) {
+      int status = 0;
+      if (waitpid(it->pid, &status, WNOHANG) == it->pid) {
+        report(*it, Verdict(status));
+        it = running.erase(it);
+        progressed = true;
+      } else if (std::chrono::steady_clock::now() - it->start > limit) {
+        kill(it->pid, SIGKILL);
+        waitpid(it->pid, &status, 0);
+        report(*it, "still running after " + std::to_string(limit.count()) + " s");
+        it = running.erase(it);
+        progressed = true;
+      } else {
+        ++it;
+      }
+    }
+    if (!progressed) std::this_thread::sleep_for(std::chrono::milliseconds(2));
+  }
+  std::printf("movies for Flash Player 9 and later: %zu run, %d crashed, hung or did not load\n", movies.size(), bad);
 }
 
 TEST(CorpusToml, ApproximationsCompareOnlyNumbersWithinEpsilon) {

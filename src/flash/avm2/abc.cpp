@@ -79,6 +79,13 @@ struct Parser {
     }
     return index;
   }
+  std::uint32_t MethodIndex() {
+    const std::uint32_t index = in.U30();
+    if (index >= abc.methods.size())
+      Fail("VerifyError: Error #1027: Method_info " + std::to_string(index) + " exceeds method_count=" +
+           std::to_string(abc.methods.size()) + ".");
+    return index;
+  }
   std::uint32_t StringIndex() { return Index(abc.strings.size(), "string"); }
   std::uint32_t MultinameIndex() { return Index(abc.multinames.size(), "multiname"); }
 
@@ -197,7 +204,7 @@ struct Parser {
         case kTraitGetter:
         case kTraitSetter:
           t.slotId = in.U30();
-          t.index = Index(abc.methods.size(), "method");
+          t.index = MethodIndex();
           break;
         default:
           Fail("VerifyError: Error #1107: The ABC data is corrupt, attempt to read out of bounds.");
@@ -260,12 +267,12 @@ struct Parser {
       if (instance.flags & AbcInstance::kProtectedNs) instance.protectedNs = Index(abc.namespaces.size(), "namespace");
       const std::uint32_t interfaces = in.Count();
       for (std::uint32_t j = 0; j < interfaces; ++j) instance.interfaces.push_back(MultinameIndex());
-      instance.init = Index(abc.methods.size(), "method");
+      instance.init = MethodIndex();
       Traits(instance.traits);
     }
     abc.classes.resize(count);
     for (AbcClass& c : abc.classes) {
-      c.init = Index(abc.methods.size(), "method");
+      c.init = MethodIndex();
       Traits(c.traits);
     }
   }
@@ -274,7 +281,7 @@ struct Parser {
     const std::uint32_t count = in.Count();
     abc.scripts.resize(count);
     for (AbcScript& s : abc.scripts) {
-      s.init = Index(abc.methods.size(), "method");
+      s.init = MethodIndex();
       Traits(s.traits);
     }
   }
@@ -283,7 +290,7 @@ struct Parser {
     const std::uint32_t count = in.Count();
     for (std::uint32_t i = 0; i < count; ++i) {
       AbcBody body;
-      body.method = Index(abc.methods.size(), "method");
+      body.method = MethodIndex();
       body.maxStack = in.U30();
       body.localCount = in.U30();
       body.initScopeDepth = in.U30();

@@ -3,6 +3,7 @@
 // that do not decode (unknown opcodes, branches into the middle of an instruction,
 // indices out of range) throw the player's VerifyError instead of running.
 #include <cmath>
+#include <functional>
 
 #include "flash/avm2/machine.h"
 
@@ -142,6 +143,180 @@ struct Reader {
 
 }  // namespace
 
+// Follows every path through the reachable code with the depths of the operand and
+// scope stacks, as the player's verifier does before a method first runs: a path that
+// pushes past max_stack or pops an empty stack, two paths meeting with different depths,
+// a scope stack beyond the body's scope depths or code running off the end are refused.
+// A handler is entered (with the caught value alone on the stack and no scopes) only
+// from instructions of its range that can throw.
+static void CheckStackFlow(const AbcFile& abc, const AbcBody& body, const DecodedCode& decoded, const std::string& where,
+                           bool setsDxns, const std::function<void(int, const std::string&)>& verify) {
+  const std::vector<Instruction>& code = decoded.code;
+  const auto n = static_cast<std::int32_t>(code.size());
+  struct State {
+    std::int32_t stack = -1, scope = 0;  // stack -1: not reached yet
+  };
+  std::vector<State> at(code.size());
+  std::vector<std::int32_t> work;
+  const std::int64_t maxStack = body.maxStack;
+  const std::int64_t maxScope =
+      body.maxScopeDepth > body.initScopeDepth ? std::int64_t(body.maxScopeDepth) - body.initScopeDepth : 0;
+  auto flowTo = [&](std::int32_t target, std::int32_t stack, std::int32_t scope) {
+    if (target >= n) verify(1020, "Code cannot fall off the end of a method.");
+    State& s = at[target];
+    if (s.stack < 0) {
+      s = {stack, scope};
+      work.push_back(target);
+      return;
+    }
+    if (s.stack != stack)
+      verify(1030, "Stack depth is unbalanced. " + std::to_string(stack) + " != " + std::to_string(s.stack) + ".");
+    if (s.scope != scope)
+      verify(1031, "Scope depth is unbalanced. " + std::to_string(scope) + " != " + std::to_string(s.scope) + ".");
+  };
+  // Operands a multiname takes from the stack besides the object.
+  auto runtimeParts = [&](std::uint32_t index) -> std::int32_t {
+    if (index >= abc.multinames.size()) return 0;
+    const AbcMultiname& m = abc.multinames[index];
+    return (m.RuntimeNamespace() ? 1 : 0) + (m.RuntimeName() ? 1 : 0);
+  };
+  flowTo(0, 0, 0);
+  while (!work.empty()) {
+    // Lowest instruction first, so the first fault found is the first in the code.
+    auto lowest = std::min_element(work.begin(), work.end());
+    const std::int32_t pc = *lowest;
+    work.erase(lowest);
+    std::int32_t stack = at[pc].stack, scope = at[pc].scope;
+    const Instruction& ins = code[pc];
+    // Only what a path reaches must be a known instruction on registers that exist.
+    if (kOps.form[ins.op] == kBad)
+      verify(1011, "Method " + where + " contained illegal opcode " + std::to_string(ins.op) + " at offset " +
+                       std::to_string(ins.offset) + ".");
+    auto checkRegister = [&](std::uint32_t r) {
+      if (r >= decoded.localCount) verify(1025, "An invalid register " + std::to_string(r) + " was accessed.");
+    };
+    switch (ins.op) {
+      case OP_getlocal: case OP_setlocal: case OP_kill: case OP_inclocal: case OP_declocal: case OP_inclocal_i:
+      case OP_declocal_i:
+        checkRegister(ins.a);
+        break;
+      case OP_hasnext2: checkRegister(std::max(ins.a, ins.b)); break;
+      case OP_getlocal0: case OP_getlocal1: case OP_getlocal2: case OP_getlocal3: case OP_setlocal0:
+      case OP_setlocal1: case OP_setlocal2: case OP_setlocal3:
+        checkRegister(static_cast<std::uint32_t>((ins.op - OP_getlocal0) & 3));
+        break;
+      case OP_dxns: case OP_dxnslate:
+        if (!setsDxns) verify(1015, "Method " + where + " cannot set default xml namespace");
+        break;
+      default: break;
+    }
+    std::int64_t pops = 0, pushes = 0;
+    int scopeChange = 0;
+    bool fallsThrough = true, canThrow = true;
+    switch (ins.op) {
+      case OP_bkpt: case OP_nop: case OP_label: case OP_debug: case OP_debugline: case OP_debugfile: case OP_bkptline:
+      case OP_timestamp: case OP_kill: case OP_dxns:
+        canThrow = false;
+        break;
+      case OP_inclocal: case OP_declocal: case OP_inclocal_i: case OP_declocal_i: break;
+      case OP_jump: fallsThrough = false; canThrow = false; break;
+      case OP_throw: pops = 1; fallsThrough = false; break;
+      case OP_returnvoid: fallsThrough = false; canThrow = false; break;
+      case OP_returnvalue: pops = 1; fallsThrough = false; break;
+      case OP_lookupswitch: pops = 1; fallsThrough = false; canThrow = false; break;
+      case OP_iftrue: case OP_iffalse: pops = 1; canThrow = false; break;
+      case OP_ifstricteq: case OP_ifstrictne: pops = 2; canThrow = false; break;
+      case OP_ifnlt: case OP_ifnle: case OP_ifngt: case OP_ifnge: case OP_ifeq: case OP_ifne: case OP_iflt:
+      case OP_ifle: case OP_ifgt: case OP_ifge:
+        pops = 2;
+        break;
+      case OP_pushwith: case OP_pushscope: pops = 1; scopeChange = 1; break;
+      case OP_popscope: scopeChange = -1; canThrow = false; break;
+      case OP_pushnull: case OP_pushundefined: case OP_pushbyte: case OP_pushshort: case OP_pushtrue: case OP_pushfalse:
+      case OP_pushnan: case OP_pushstring: case OP_pushint: case OP_pushuint: case OP_pushdouble: case OP_pushnamespace:
+      case OP_getlocal: case OP_getlocal0: case OP_getlocal1: case OP_getlocal2: case OP_getlocal3:
+      case OP_getglobalscope: case OP_getscopeobject: case OP_getouterscope: case OP_newactivation:
+        pushes = 1;
+        canThrow = false;
+        break;
+      case OP_setlocal: case OP_setlocal0: case OP_setlocal1: case OP_setlocal2: case OP_setlocal3: case OP_pop:
+        pops = 1;
+        canThrow = false;
+        break;
+      case OP_dup: pops = 1; pushes = 2; canThrow = false; break;
+      case OP_swap: pops = 2; pushes = 2; canThrow = false; break;
+      case OP_hasnext2: case OP_newfunction: case OP_newcatch: case OP_finddef: case OP_getglobalslot: pushes = 1; break;
+      case OP_getlex: pushes = 1; break;
+      case OP_nextname: case OP_nextvalue: case OP_hasnext: pops = 2; pushes = 1; break;
+      case OP_dxnslate: case OP_setglobalslot: pops = 1; break;
+      case OP_si8: case OP_si16: case OP_si32: case OP_sf32: case OP_sf64: case OP_setslot: pops = 2; break;
+      case OP_call: pops = std::int64_t(ins.a) + 2; pushes = 1; break;
+      case OP_construct: case OP_applytype: pops = std::int64_t(ins.a) + 1; pushes = 1; break;
+      case OP_constructsuper: pops = std::int64_t(ins.a) + 1; break;
+      case OP_callmethod: case OP_callstatic: pops = std::int64_t(ins.b) + 1; pushes = 1; break;
+      case OP_callsuper: case OP_callproperty: case OP_constructprop: case OP_callproplex:
+        pops = std::int64_t(ins.b) + 1 + runtimeParts(ins.a);
+        pushes = 1;
+        break;
+      case OP_callsupervoid: case OP_callpropvoid: pops = std::int64_t(ins.b) + 1 + runtimeParts(ins.a); break;
+      case OP_newobject: pops = 2 * std::int64_t(ins.a); pushes = 1; break;
+      case OP_newarray: pops = ins.a; pushes = 1; break;
+      case OP_findpropstrict: case OP_findproperty: pops = runtimeParts(ins.a); pushes = 1; break;
+      case OP_getsuper: case OP_getproperty: case OP_getdescendants: case OP_deleteproperty:
+        pops = 1 + runtimeParts(ins.a);
+        pushes = 1;
+        break;
+      case OP_setsuper: case OP_setproperty: case OP_initproperty: pops = 2 + runtimeParts(ins.a); break;
+      case OP_astypelate: case OP_istypelate: case OP_instanceof: case OP_in: case OP_add: case OP_subtract:
+      case OP_multiply: case OP_divide: case OP_modulo: case OP_lshift: case OP_rshift: case OP_urshift:
+      case OP_bitand: case OP_bitor: case OP_bitxor: case OP_equals: case OP_lessthan: case OP_lessequals:
+      case OP_greaterthan: case OP_greaterequals: case OP_add_i: case OP_subtract_i: case OP_multiply_i:
+        pops = 2;
+        pushes = 1;
+        break;
+      case OP_strictequals: pops = 2; pushes = 1; canThrow = false; break;
+      case OP_convert_b: case OP_coerce_a: case OP_not: case OP_typeof: pops = 1; pushes = 1; canThrow = false; break;
+      default:  // the remaining operations take one value and give one back
+        pops = 1;
+        pushes = 1;
+        break;
+    }
+    if (pops > stack) verify(1024, "Stack underflow occurred.");
+    if (stack - pops + pushes > maxStack) verify(1023, "Stack overflow occurred.");
+    if (ins.op == OP_getscopeobject && ins.a >= static_cast<std::uint32_t>(scope))
+      verify(1019, "Getscopeobject " + std::to_string(ins.a) + " is out of bounds.");
+    // A handler over this instruction is entered with the state before it.
+    if (canThrow) {
+      for (const auto& h : decoded.handlers) {
+        if (ins.offset >= h.from && ins.offset < h.to) flowTo(h.target, 1, 0);
+      }
+    }
+    stack = static_cast<std::int32_t>(stack - pops + pushes);
+    if (scopeChange > 0 && scope + 1 > maxScope) verify(1017, "Scope stack overflow occurred.");
+    if (scopeChange < 0 && scope == 0) verify(1018, "Scope stack underflow occurred.");
+    scope += scopeChange;
+    // A branch back must land on a label (the start of a loop).
+    auto branchTo = [&](std::int32_t target) {
+      if (target <= pc && code[target].op != OP_label)
+        verify(1021, "At least one branch target was not on a valid instruction in the method.");
+      flowTo(target, stack, scope);
+    };
+    switch (ins.op) {
+      case OP_ifnlt: case OP_ifnle: case OP_ifngt: case OP_ifnge: case OP_jump: case OP_iftrue: case OP_iffalse:
+      case OP_ifeq: case OP_ifne: case OP_iflt: case OP_ifle: case OP_ifgt: case OP_ifge: case OP_ifstricteq:
+      case OP_ifstrictne:
+        branchTo(ins.target);
+        break;
+      case OP_lookupswitch:
+        branchTo(ins.target);
+        for (std::uint32_t i = 0; i < ins.b; ++i) branchTo(decoded.switchTargets[ins.a + i]);
+        break;
+      default: break;
+    }
+    if (fallsThrough) flowTo(pc + 1, stack, scope);
+  }
+}
+
 static void Decode(Machine& machine, MethodInfo* method, const AbcBody& body) {
   const AbcFile& abc = *method->unit->abc;
   auto decoded = std::make_unique<DecodedCode>();
@@ -161,9 +336,7 @@ static void Decode(Machine& machine, MethodInfo* method, const AbcBody& body) {
     insAt[in.pos] = static_cast<std::int32_t>(decoded->code.size());
     ins.op = in.U8();
     switch (kOps.form[ins.op]) {
-      case kBad:
-        verify(1011, "Method " + where + " contained illegal opcode " + std::to_string(ins.op) + " at offset " +
-                         std::to_string(ins.offset) + ".");
+      case kBad: break;  // refused when a path reaches it
       case kNone: break;
       case kU30: ins.a = in.U30(); break;
       case kU30U30: ins.a = in.U30(); ins.b = in.U30(); break;
@@ -191,9 +364,9 @@ static void Decode(Machine& machine, MethodInfo* method, const AbcBody& body) {
     }
     if (in.bad) verify(1020, "Code cannot fall off the end of a method.");
     // Operands that index the file are checked here, once.
-    auto check = [&](std::size_t index, std::size_t size) {
+    auto check = [&](std::size_t index, std::size_t size, std::size_t shown = 0) {
       if (index >= size)
-        verify(1032, "Cpool index " + std::to_string(index) + " is out of range " + std::to_string(size) + ".");
+        verify(1032, "Cpool index " + std::to_string(index) + " is out of range " + std::to_string(size ? size : shown) + ".");
     };
     switch (ins.op) {
       case OP_getsuper: case OP_setsuper: case OP_getdescendants: case OP_findpropstrict: case OP_findproperty:
@@ -208,9 +381,10 @@ static void Decode(Machine& machine, MethodInfo* method, const AbcBody& body) {
         if (ins.a == 0) verify(1032, "Cpool index 0 is out of range " + std::to_string(abc.multinames.size()) + ".");
         break;
       case OP_pushstring: case OP_dxns: case OP_debugfile: check(ins.a, abc.strings.size()); break;
-      case OP_pushint: check(ins.a, abc.ints.size()); break;
-      case OP_pushuint: check(ins.a, abc.uints.size()); break;
-      case OP_pushdouble: check(ins.a, abc.doubles.size()); break;
+      // Entry 0 of the number pools is no constant.
+      case OP_pushint: check(ins.a, ins.a ? abc.ints.size() : 0, abc.ints.size()); break;
+      case OP_pushuint: check(ins.a, ins.a ? abc.uints.size() : 0, abc.uints.size()); break;
+      case OP_pushdouble: check(ins.a, ins.a ? abc.doubles.size() : 0, abc.doubles.size()); break;
       case OP_pushnamespace: check(ins.a, abc.namespaces.size()); break;
       case OP_newfunction: case OP_callstatic:
         if (ins.a >= abc.methods.size())
@@ -221,19 +395,6 @@ static void Decode(Machine& machine, MethodInfo* method, const AbcBody& body) {
           verify(1060, "ClassInfo " + std::to_string(ins.a) + " exceeds class_count=" + std::to_string(abc.classes.size()) + ".");
         break;
       case OP_newcatch: check(ins.a, body.exceptions.size()); break;
-      case OP_getlocal: case OP_setlocal: case OP_kill: case OP_inclocal: case OP_declocal: case OP_inclocal_i:
-      case OP_declocal_i:
-        if (ins.a >= decoded->localCount) verify(1025, "An invalid register " + std::to_string(ins.a) + " was accessed.");
-        break;
-      case OP_hasnext2:
-        if (ins.a >= decoded->localCount || ins.b >= decoded->localCount)
-          verify(1025, "An invalid register " + std::to_string(std::max(ins.a, ins.b)) + " was accessed.");
-        break;
-      case OP_getlocal0: case OP_getlocal1: case OP_getlocal2: case OP_getlocal3: case OP_setlocal0:
-      case OP_setlocal1: case OP_setlocal2: case OP_setlocal3:
-        if (static_cast<std::uint32_t>((ins.op - OP_getlocal0) & 3) >= decoded->localCount)
-          verify(1025, "An invalid register " + std::to_string((ins.op - OP_getlocal0) & 3) + " was accessed.");
-        break;
       default: break;
     }
     if ((ins.op == OP_call || ins.op == OP_construct || ins.op == OP_constructsuper || ins.op == OP_newarray ||
@@ -271,6 +432,7 @@ static void Decode(Machine& machine, MethodInfo* method, const AbcBody& body) {
     }
     decoded->handlers.push_back(std::move(h));
   }
+  CheckStackFlow(abc, body, *decoded, where, (info.flags & AbcMethod::kSetDxns) != 0, verify);
   if (!body.traits.empty() || (info.flags & AbcMethod::kNeedActivation)) {
     decoded->activation = std::make_unique<Traits>();
     machine.InitTraits(*method->unit, *decoded->activation, body.traits, nullptr, false);
@@ -296,6 +458,12 @@ struct DepthGuard {
 inline std::int32_t I32(double d) { return avm1::ToInt32(d); }
 
 }  // namespace
+
+void Machine::Verify(MethodInfo* method) {
+  const AbcFile& abc = *method->unit->abc;
+  const AbcMethod& info = abc.methods[method->index];
+  if (info.body >= 0 && !method->code) Decode(*this, method, abc.bodies[info.body]);
+}
 
 Value Machine::Execute(MethodInfo* method, const Value& self, const Value* args, int argc, const ScopeChain* outer) {
   AbcUnit& unit = *method->unit;

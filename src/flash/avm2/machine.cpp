@@ -1180,6 +1180,7 @@ void Machine::InstallBuiltins() {
   InstallBitmapData(*this);
   InstallShaders(*this);
   InstallTimer(*this);
+  InstallUrlLoader(*this);
 }
 
 void Machine::TraceRoots(gc::Tracer& tracer) const {

@@ -101,6 +101,8 @@ class Machine {
   ClassObject* FindClass(const std::string& qualifiedName);
   // Runs fn and reports an uncaught error (through onUncaught); false when one was.
   bool Guard(const std::function<void()>& fn);
+  // Decodes and checks a method's body as its first call does; throws the VerifyError.
+  void Verify(MethodInfo* method);
 
   // Names.
   std::uint32_t Intern(std::string_view text);
@@ -308,6 +310,7 @@ void InstallShaders(Machine& machine);
 void InstallXml(Machine& machine);
 void InstallProxy(Machine& machine);
 void InstallTimer(Machine& machine);
+void InstallUrlLoader(Machine& machine);
 
 // flash.utils.Proxy (builtins/proxy.cpp): what the machine asks a proxy's flash_proxy
 // methods for the accesses its class does not declare.

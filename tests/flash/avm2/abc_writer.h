@@ -112,8 +112,9 @@ class AbcWriter {
     }
     U30(out, static_cast<std::uint32_t>(methods.size()));
     for (std::size_t i = 0; i < methods.size(); ++i) {
-      U30(out, 0);  // params
+      U30(out, static_cast<std::uint32_t>(methods[i]));  // parameters, each of any type
       U30(out, 0);  // return type
+      for (int p = 0; p < methods[i]; ++p) U30(out, 0);
       U30(out, 0);  // name
       out.push_back(0);
     }
@@ -127,10 +128,10 @@ class AbcWriter {
     U30(out, static_cast<std::uint32_t>(bodies.size()));
     for (const Body& b : bodies) {
       U30(out, b.method);
-      U30(out, 8);
+      U30(out, b.maxStack);
       U30(out, b.localCount);
-      U30(out, 0);
-      U30(out, 4);
+      U30(out, b.initScopeDepth);
+      U30(out, b.maxScopeDepth);
       U30(out, static_cast<std::uint32_t>(b.code.size()));
       out.insert(out.end(), b.code.begin(), b.code.end());
       U30(out, static_cast<std::uint32_t>(b.exceptions.size()));
@@ -147,12 +148,13 @@ class AbcWriter {
   std::vector<std::pair<std::uint8_t, std::uint32_t>> namespaces;
   std::vector<std::vector<std::uint32_t>> nsSets;
   std::vector<std::array<std::uint32_t, 3>> multinames;
-  std::vector<int> methods;
+  std::vector<int> methods;  // each method's parameter count
   struct Body {
     std::uint32_t method = 0;
     Bytes code;
     std::vector<std::array<std::uint32_t, 5>> exceptions;
     std::uint32_t localCount = 4;
+    std::uint32_t maxStack = 8, initScopeDepth = 0, maxScopeDepth = 4;
   };
   std::vector<Body> bodies;
   std::vector<std::uint32_t> scripts;

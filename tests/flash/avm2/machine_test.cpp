@@ -2,6 +2,7 @@
 // verifier, and the interpreter's arithmetic, conversions, exceptions and printing.
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cmath>
 
 #include "abc_writer.h"
@@ -168,6 +169,108 @@ TEST(Avm2Interpreter, IntArithmeticWrapsAndNumberArithmeticDoesNot) {
     return code;
   });
   EXPECT_EQ(conversions, (std::vector<std::string>{"3", "52", "4294967295"}));
+}
+
+// Runs one method body with the given stack and scope limits; its traces and errors.
+std::vector<std::string> RunBody(const Bytes& code, std::uint32_t maxStack, std::uint32_t maxScope = 4,
+                                 std::vector<std::array<std::uint32_t, 5>> exceptions = {}) {
+  AbcWriter w;
+  w.Script(w.Method(code, std::move(exceptions)));
+  w.bodies.back().maxStack = maxStack;
+  w.bodies.back().maxScopeDepth = maxScope;
+  Session run;
+  run.Load(w.Finish());
+  std::vector<std::string> out = run.traces;
+  for (const std::string& e : run.errors) out.push_back("! " + e);
+  return out;
+}
+
+TEST(Avm2Verifier, FollowsStackDepthsOverEveryReachablePath) {
+  const std::string overflow = "! VerifyError: Error #1023: Stack overflow occurred.";
+  using Out = std::vector<std::string>;
+  // pushbyte 1, pushbyte 1, pop, pop, returnvoid under max_stack 1, straight or through a jump.
+  EXPECT_EQ(RunBody({0x24, 1, 0x24, 1, 0x29, 0x29, 0x47}, 1), Out{overflow});
+  EXPECT_EQ(RunBody({0x24, 1, 0x10, 0, 0, 0, 0x24, 1, 0x29, 0x29, 0x47}, 1), Out{overflow});
+  EXPECT_TRUE(RunBody({0x24, 1, 0x24, 1, 0x29, 0x29, 0x47}, 2).empty());
+  // The same push skipped by the jump is never reached and not checked.
+  EXPECT_TRUE(RunBody({0x24, 1, 0x10, 2, 0, 0, 0x24, 2, 0x29, 0x47}, 1).empty());
+  // dup on a full stack, pop on an empty one.
+  EXPECT_EQ(RunBody({0x24, 1, 0x2A, 0x29, 0x29, 0x47}, 1), Out{overflow});
+  EXPECT_EQ(RunBody({0x29, 0x47}, 4), Out{"! VerifyError: Error #1024: Stack underflow occurred."});
+  // A call takes its receiver and arguments: two values are not enough for call(1 arg).
+  EXPECT_EQ(RunBody({0x20, 0x20, 0x41, 1, 0x29, 0x47}, 4), Out{"! VerifyError: Error #1024: Stack underflow occurred."});
+  // pushtrue, iffalse L, pushbyte 1, L: returnvoid: the two paths meet at L with 0 and 1 values.
+  EXPECT_EQ(RunBody({0x26, 0x12, 2, 0, 0, 0x24, 1, 0x47}, 4),
+            Out{"! VerifyError: Error #1030: Stack depth is unbalanced. 1 != 0."});
+  // The same with the scope stack: getlocal0 pushscope on one path only.
+  EXPECT_EQ(RunBody({0x26, 0x12, 2, 0, 0, 0xD0, 0x30, 0x47}, 4),
+            Out{"! VerifyError: Error #1031: Scope depth is unbalanced. 1 != 0."});
+  // Scopes beyond max_scope_depth, popscope with none, getscopeobject past the top.
+  EXPECT_EQ(RunBody({0xD0, 0x30, 0xD0, 0x30, 0x47}, 4, 1), Out{"! VerifyError: Error #1017: Scope stack overflow occurred."});
+  EXPECT_TRUE(RunBody({0xD0, 0x30, 0x1D, 0xD0, 0x30, 0x47}, 4, 1).empty());
+  EXPECT_EQ(RunBody({0x1D, 0x47}, 4), Out{"! VerifyError: Error #1018: Scope stack underflow occurred."});
+  EXPECT_EQ(RunBody({0xD0, 0x30, 0x65, 1, 0x29, 0x47}, 4), Out{"! VerifyError: Error #1019: Getscopeobject 1 is out of bounds."});
+  // A branch back (or to itself) must land on a label: L: pushfalse, pop, pushtrue, iftrue L;
+  // L: jump L. With the label, the loop verifies (and runs until the budget stops it).
+  const Out badTarget{"! VerifyError: Error #1021: At least one branch target was not on a valid instruction in the method."};
+  EXPECT_EQ(RunBody({0x27, 0x29, 0x26, 0x11, 0xF9, 0xFF, 0xFF, 0x47}, 4), badTarget);
+  EXPECT_EQ(RunBody({0x10, 0xFC, 0xFF, 0xFF, 0x47}, 4), badTarget);
+  EXPECT_EQ(RunBody({0x09, 0x10, 0xFB, 0xFF, 0xFF, 0x47}, 4).at(0).find("Error #1021"), std::string::npos);
+  // A jump to the end of the code falls off it.
+  EXPECT_EQ(RunBody({0x10, 1, 0, 0, 0x47}, 4), Out{"! VerifyError: Error #1020: Code cannot fall off the end of a method."});
+  // A lookupswitch target is a path too: case 0 lands on a pop with nothing to pop.
+  EXPECT_EQ(RunBody({0x24, 0, 0x1B, 9, 0, 0, 0, 9, 0, 0, 0x47, 0x29, 0x47}, 4),
+            Out{"! VerifyError: Error #1024: Stack underflow occurred."});
+}
+
+TEST(Avm2Verifier, OnlyReachedCodeMustBeValidAndNumberConstantsStartAtOne) {
+  using Out = std::vector<std::string>;
+  // returnvoid, then an unknown opcode and a register far out of range that no path reaches.
+  EXPECT_TRUE(RunBody({0x47, 0xFF, 0x62, 40, 0x47}, 4).empty());
+  const Out illegal = RunBody({0x02, 0xFF, 0x47}, 4);
+  ASSERT_EQ(illegal.size(), 1u);
+  EXPECT_EQ(illegal[0].rfind("! VerifyError: Error #1011: Method ", 0), 0u);
+  EXPECT_NE(illegal[0].find(" contained illegal opcode 255 at offset 1."), std::string::npos);
+  // dxns needs the method's SET_DXNS flag.
+  const Out dxns = RunCode([](AbcWriter& w) {
+    Bytes code = {0x06};
+    AbcWriter::U30(code, w.String("urn:x"));
+    code.push_back(0x47);
+    return code;
+  });
+  ASSERT_EQ(dxns.size(), 1u);
+  EXPECT_NE(dxns[0].find("Error #1015: Method "), std::string::npos);
+  EXPECT_NE(dxns[0].find(" cannot set default xml namespace"), std::string::npos);
+  // pushint 0 names no constant, whatever the pool holds.
+  auto pushZero = RunCode([](AbcWriter& w) {
+    w.Int(5);
+    return Bytes{0x2D, 0, 0x29, 0x47};
+  });
+  EXPECT_EQ(pushZero, Out{"! VerifyError: Error #1032: Cpool index 0 is out of range 2."});
+  // A method index past the file's methods.
+  AbcWriter w;
+  w.Method({0x47});
+  w.Script(7);
+  Session run;
+  EXPECT_FALSE(run.Load(w.Finish()));
+  EXPECT_EQ(run.errors, Out{"VerifyError: Error #1027: Method_info 7 exceeds method_count=1."});
+}
+
+TEST(Avm2Verifier, AHandlerIsCheckedOnlyWhenItsRangeCanThrow) {
+  // a: <range> b: returnvoid; exc: four pushes under max_stack 3, then four pops.
+  auto run = [](const Bytes& range) {
+    Bytes code = range;
+    const auto to = static_cast<std::uint32_t>(code.size());
+    code.push_back(0x47);
+    const auto target = static_cast<std::uint32_t>(code.size());
+    for (int i = 0; i < 4; ++i) code.insert(code.end(), {0x24, 1});
+    for (int i = 0; i < 4; ++i) code.push_back(0x29);
+    code.push_back(0x47);
+    return RunBody(code, 3, 4, {{0, to, target, 0, 0}});
+  };
+  EXPECT_TRUE(run({0x24, 1, 0x29}).empty());  // pushbyte, pop: nothing there throws
+  EXPECT_EQ(run({0x24, 1, 0x91, 0x29}),           // increment may call valueOf
+            std::vector<std::string>{"! VerifyError: Error #1023: Stack overflow occurred."});
 }
 
 TEST(Avm2Interpreter, ThrownValuesReachTheirHandlerAndUncaughtOnesAreReported) {

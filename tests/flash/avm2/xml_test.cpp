@@ -125,6 +125,93 @@ TEST_F(Xml, MalformedMarkupThrowsTheParserErrors) {
   EXPECT_EQ(Str(m.CallPublic(Parse("plain text"), "nodeKind")), "text");
 }
 
+TEST_F(Xml, ChildrenAreInsertedReplacedAndRenamedInPlace) {
+  m.xmlSettings.prettyPrinting = false;
+  const Value x = Parse("<a><b/><c/></a>");
+  m.CallPublic(x, "prependChild", {Parse("<first/>")});
+  m.CallPublic(x, "insertChildAfter", {m.GetPublic(m.GetPublic(x, "b"), "0"), Parse("<afterB/>")});
+  m.CallPublic(x, "insertChildBefore", {m.GetPublic(m.GetPublic(x, "c"), "0"), Parse("<beforeC/>")});
+  EXPECT_EQ(XmlString(x), "<a><first/><b/><afterB/><beforeC/><c/></a>");
+  // A null anchor means the start for "after" and the end for "before".
+  m.CallPublic(x, "insertChildAfter", {Value::Null(), Parse("<start/>")});
+  m.CallPublic(x, "insertChildBefore", {Value::Null(), Parse("<end/>")});
+  EXPECT_EQ(XmlString(x), "<a><start/><first/><b/><afterB/><beforeC/><c/><end/></a>");
+  // An anchor that is not a child changes nothing and answers undefined.
+  EXPECT_TRUE(m.CallPublic(x, "insertChildAfter", {Parse("<stranger/>"), Parse("<lost/>")}).IsUndefined());
+  EXPECT_EQ(Str(m.CallPublic(m.CallPublic(x, "children"), "length")), "7");
+
+  // replace by index and by name: every match goes, the first one's place takes the value.
+  const Value y = Parse("<r><i>1</i><j/><i>2</i></r>");
+  m.CallPublic(y, "replace", {Value::Number(1), Parse("<k/>")});
+  EXPECT_EQ(XmlString(y), "<r><i>1</i><k/><i>2</i></r>");
+  m.CallPublic(y, "replace", {m.StrValue("i"), Parse("<n/>")});
+  EXPECT_EQ(XmlString(y), "<r><n/><k/></r>");
+  m.CallPublic(y, "setChildren", {m.StrValue("only text")});
+  EXPECT_EQ(XmlString(y), "<r>only text</r>");
+  EXPECT_TRUE(m.ToBoolean(m.CallPublic(y, "hasSimpleContent")));
+
+  m.CallPublic(y, "appendChild", {Parse("<moved/>")});
+  EXPECT_EQ(XmlString(y), "<r>only text<moved/></r>");
+  m.CallPublic(y, "setName", {m.StrValue("renamed")});
+  m.CallPublic(m.GetPublic(m.GetPublic(y, "moved"), "0"), "setLocalName", {m.StrValue("m2")});
+  EXPECT_EQ(XmlString(y), "<renamed>only text<m2/></renamed>");
+  EXPECT_EQ(Str(m.CallPublic(y, "localName")), "renamed");
+}
+
+TEST_F(Xml, KindsFiltersAndContentTests) {
+  m.xmlSettings.prettyPrinting = false;
+  m.xmlSettings.ignoreComments = false;
+  m.xmlSettings.ignoreProcessingInstructions = false;
+  const Value x = Parse("<a x=\"1\" y=\"2\">t1<!--c--><?pi body?><b>in</b>t2<![CDATA[<raw>]]></a>");
+  auto length = [&](const Value& list) { return Str(m.CallPublic(list, "length")); };
+  EXPECT_EQ(length(m.CallPublic(x, "children")), "6");
+  EXPECT_EQ(length(m.CallPublic(x, "elements")), "1");
+  EXPECT_EQ(length(m.CallPublic(x, "comments")), "1");
+  EXPECT_EQ(length(m.CallPublic(x, "processingInstructions")), "1");
+  EXPECT_EQ(Str(m.CallPublic(x, "text")), "t1t2<raw>");
+  EXPECT_EQ(Str(m.CallPublic(x, "attributes")), "12");
+  EXPECT_EQ(Str(m.CallPublic(x, "attribute", {m.StrValue("y")})), "2");
+  EXPECT_EQ(length(m.CallPublic(x, "attribute", {m.StrValue("none")})), "0");
+  std::vector<std::string> kinds;
+  const Value children = m.CallPublic(x, "children");
+  for (int i = 0; i < 6; ++i) kinds.push_back(Str(m.CallPublic(m.GetPublic(children, std::to_string(i)), "nodeKind")));
+  EXPECT_EQ(kinds, (std::vector<std::string>{"text", "comment", "processing-instruction", "element", "text", "text"}));
+  EXPECT_EQ(XmlString(m.GetPublic(children, "5")), "<![CDATA[<raw>]]>") << "CDATA prints as it came";
+  EXPECT_EQ(Str(m.CallPublic(m.GetPublic(children, "2"), "name")), "pi");
+  EXPECT_EQ(Str(m.CallPublic(m.GetPublic(x, "b"), "nodeKind")), "element");
+  // Mixed content is complex; an element holding only text is simple, and so is an empty one.
+  EXPECT_TRUE(m.ToBoolean(m.CallPublic(x, "hasComplexContent")));
+  EXPECT_FALSE(m.ToBoolean(m.CallPublic(x, "hasSimpleContent")));
+  EXPECT_TRUE(m.ToBoolean(m.CallPublic(m.GetPublic(x, "b"), "hasSimpleContent")));
+  EXPECT_TRUE(m.ToBoolean(m.CallPublic(Parse("<e/>"), "hasSimpleContent")));
+  // contains compares by value.
+  EXPECT_TRUE(m.ToBoolean(m.CallPublic(m.GetPublic(x, "b"), "contains", {Parse("<b>in</b>")})));
+  EXPECT_FALSE(m.ToBoolean(m.CallPublic(m.GetPublic(x, "b"), "contains", {Parse("<b>out</b>")})));
+
+  // Comments and instructions are dropped when the settings say so (the default).
+  m.xmlSettings.ignoreComments = true;
+  m.xmlSettings.ignoreProcessingInstructions = true;
+  EXPECT_EQ(XmlString(Parse("<a><!--c--><?pi x?><b/></a>")), "<a><b/></a>");
+  // Whitespace-only text between elements goes; text with words keeps its inner spaces.
+  EXPECT_EQ(XmlString(Parse("<a>\n  <b> two  words </b>\n</a>")), "<a><b>two  words</b></a>");
+  m.xmlSettings.ignoreWhitespace = false;
+  EXPECT_EQ(length(m.CallPublic(Parse("<a> <b/> </a>"), "children")), "3");
+}
+
+TEST_F(Xml, NormalizeJoinsTextAndDropsEmptyText) {
+  m.xmlSettings.prettyPrinting = false;
+  const Value x = Parse("<a><b/></a>");
+  m.CallPublic(x, "prependChild", {Parse("one")});
+  m.CallPublic(x, "prependChild", {Parse("zero")});
+  m.CallPublic(x, "appendChild", {Parse("<c>x</c>")});
+  EXPECT_EQ(Str(m.CallPublic(m.CallPublic(x, "children"), "length")), "4");
+  m.CallPublic(x, "normalize");
+  const Value children = m.CallPublic(x, "children");
+  EXPECT_EQ(Str(m.CallPublic(children, "length")), "3");
+  EXPECT_EQ(Str(m.GetPublic(children, "0")), "zeroone");
+  EXPECT_EQ(XmlString(x), "<a>zeroone<b/><c>x</c></a>");
+}
+
 TEST_F(Xml, ProxyWithoutOverridesRefusesEveryAccess) {
   const Value p = Value::Obj(m.ConstructClass(m.FindClass("flash.utils.Proxy"), nullptr, 0));
   EXPECT_EQ(ErrorOf([&] { m.GetPublic(p, "x"); }),

@@ -427,9 +427,9 @@ DisplayObject* ChildArg(Machine& m, const Value* args, int argc) {
 }
 
 void Insert(Machine& m, MovieClip* parent, DisplayObject* child, std::size_t index) {
+  if (child == parent) m.ThrowError("ArgumentError", 2024, "An object cannot be added as a child of itself.");
   for (DisplayObject* p = parent; p; p = p->Parent())
     if (p == child) m.ThrowError("ArgumentError", 2150, "An object cannot be added as a child to one of it's children (or children's children, etc.).");
-  if (child == parent) m.ThrowError("ArgumentError", 2024, "An object cannot be added as a child of itself.");
   if (m.player && child == &m.player->Root()) m.ThrowError("ArgumentError", 2025, "The supplied DisplayObject must be a child of the caller.");
   if (IsStageHost(m, parent) && index > 0) --index;
   if (child->Parent() && !child->Removed() && child->Parent() != parent) child->Parent()->RemoveChild(child);
@@ -437,10 +437,19 @@ void Insert(Machine& m, MovieClip* parent, DisplayObject* child, std::size_t ind
   children.erase(std::remove(children.begin(), children.end(), child), children.end());
   index = std::min(index, children.size());
   children.insert(children.begin() + static_cast<long>(index), child);
-  // Depths follow the order: the first child keeps its depth, the others follow it.
+  // Depths follow the order: the first child keeps its depth, the others follow it. The
+  // child comes in above the others, then each takes its depth by swapping with what is
+  // there (placing at a taken depth would remove the object there).
   std::int32_t depth = children.size() > 1 && children[0] != child ? children[0]->depth : (parent->Children().empty() ? 0 : parent->Children().begin()->first);
+  if (child->Parent() != parent || child->Removed()) {
+    const std::int32_t top = parent->Children().empty() ? depth : parent->Children().rbegin()->first;
+    const std::int32_t above = std::max(top + 1, depth + static_cast<std::int32_t>(children.size()));
+    // A removed child still names this parent: its old depth may hold another object now.
+    if (child->Parent() == parent) child->depth = above;
+    parent->AddChild(child, above);
+  }
   for (DisplayObject* c : children) {
-    if (c->depth != depth || c->Parent() != parent || c == child) parent->AddChild(c, depth);
+    if (c->depth != depth) parent->SwapDepths(c, depth);
     ++depth;
   }
   if (child->IsContainer()) {

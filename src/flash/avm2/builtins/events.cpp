@@ -58,6 +58,9 @@ const std::vector<EventClass>& Classes() {
       {"ProgressEvent", "flash.events.Event", false, {{"bytesLoaded", Default::Zero}, {"bytesTotal", Default::Zero}},
        {"bytesLoaded", "bytesTotal"}, {{"PROGRESS", "progress"}, {"SOCKET_DATA", "socketData"}}},
       {"TimerEvent", "flash.events.Event", false, {}, {}, {{"TIMER", "timer"}, {"TIMER_COMPLETE", "timerComplete"}}},
+      {"HTTPStatusEvent", "flash.events.Event", false,
+       {{"status", Default::Zero}, {"redirected", Default::False}, {"responseURL", Default::Null}},
+       {"status", "redirected", "responseURL"}, {{"HTTP_STATUS", "httpStatus"}, {"HTTP_RESPONSE_STATUS", "httpResponseStatus"}}},
   };
   return classes;
 }
@@ -134,7 +137,7 @@ NativeObject* EventArg(Machine& m, const Value& self) { return Receiver<NativeOb
 // Getters and setters by field name: one instance of each per name.
 constexpr const char* kFieldNames[] = {"localX", "localY", "relatedObject", "ctrlKey", "altKey", "shiftKey",
                                        "buttonDown", "delta", "charCode", "keyCode", "keyLocation", "text",
-                                       "errorID", "bytesLoaded", "bytesTotal"};
+                                       "errorID", "bytesLoaded", "bytesTotal", "status", "redirected", "responseURL"};
 constexpr int kFieldCount = sizeof(kFieldNames) / sizeof(kFieldNames[0]);
 
 template <int N>

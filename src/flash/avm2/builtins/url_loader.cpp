@@ -1,0 +1,199 @@
+// flash.net.URLLoader: reads a file by address (relative to the movie's own) through the
+// player's loads and hands it to scripts as text, bytes (ByteArray) or variables
+// (URLVariables). The events come at the loader stage of a frame: open, progress,
+// httpStatus and complete, or httpStatus and ioError when the file cannot be read.
+// URLLoaderDataFormat and URLVariables come with it.
+#include "flash/avm2/builtins/media.h"
+#include "flash/avm2/builtins/support.h"
+#include "flash/display/player.h"
+
+namespace vantrel::flash::avm2 {
+
+namespace {
+
+class UrlLoaderObject final : public MediaObject {
+ public:
+  Value data;
+  std::string format = "text";
+  double bytesLoaded = 0, bytesTotal = 0;
+  std::uint64_t load = 0;
+  bool loading = false;
+  bool Tick(Machine&) override { return loading; }
+  void Trace(gc::Tracer& tracer) const override {
+    MediaObject::Trace(tracer);
+    TraceValue(tracer, data);
+  }
+};
+
+Object* Allocate(Machine& m, ClassObject*) {
+  auto* o = m.heap.Make<UrlLoaderObject>();
+  o->data = Value();
+  return o;
+}
+
+UrlLoaderObject* This(Machine& m, const Value& self) {
+  auto* o = dynamic_cast<UrlLoaderObject*>(Receiver<NativeObject>(m, self, ObjectKind::Display, "URLLoader"));
+  if (!o) m.ThrowTypeError(1034, "Type Coercion failed: cannot convert object to flash.net.URLLoader.");
+  return o;
+}
+
+int HexDigit(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  return -1;
+}
+
+// Form decoding: '+' is a space, %XX a byte.
+std::string Unescape(const std::string& text) {
+  std::string out;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (text[i] == '+') {
+      out += ' ';
+    } else if (text[i] == '%' && i + 2 < text.size() && HexDigit(text[i + 1]) >= 0 && HexDigit(text[i + 2]) >= 0) {
+      out += static_cast<char>(HexDigit(text[i + 1]) * 16 + HexDigit(text[i + 2]));
+      i += 2;
+    } else {
+      out += text[i];
+    }
+  }
+  return out;
+}
+
+// name=value pairs joined by '&' become properties; a name given twice gathers an Array.
+void DecodeVariables(Machine& m, const Value& target, const std::string& source) {
+  std::size_t start = 0;
+  while (start <= source.size()) {
+    const std::size_t end = std::min(source.find('&', start), source.size());
+    const std::string pair = source.substr(start, end - start);
+    start = end + 1;
+    const std::size_t eq = pair.find('=');
+    if (eq == std::string::npos)
+      m.ThrowError("Error", 2101, "The String passed to URLVariables.decode() must be a URL-encoded query string containing name/value pairs.");
+    const std::string name = Unescape(pair.substr(0, eq));
+    const Value value = m.StrValue(Unescape(pair.substr(eq + 1)));
+    const Value old = m.GetPublic(target, name);
+    if (old.IsUndefined()) {
+      m.SetPublic(target, name, value);
+    } else if (old.IsObject() && m.IsInstance(old, m.FindClass("Array"))) {
+      m.CallPublic(old, "push", {value});
+    } else {
+      const Value list = m.Construct(Value::Obj(m.FindClass("Array")), nullptr, 0);
+      m.CallPublic(list, "push", {old, value});
+      m.SetPublic(target, name, list);
+    }
+    if (end == source.size()) break;
+  }
+}
+
+void Finish(Machine& m, UrlLoaderObject* o, bool ok, const std::string& body) {
+  o->loading = false;
+  o->load = 0;
+  m.Guard([&] {
+    if (!ok) {
+      DispatchNew(m, o, "flash.events.HTTPStatusEvent", {m.StrValue("httpStatus")});
+      DispatchNew(m, o, "flash.events.IOErrorEvent",
+                  {m.StrValue("ioError"), Value::Bool(false), Value::Bool(false), m.StrValue("Error #2032: Stream Error")});
+      return;
+    }
+    const double size = static_cast<double>(body.size());
+    DispatchNew(m, o, "flash.events.Event", {m.StrValue("open")});
+    o->bytesLoaded = o->bytesTotal = size;
+    DispatchNew(m, o, "flash.events.ProgressEvent",
+                {m.StrValue("progress"), Value::Bool(false), Value::Bool(false), Value::Number(size), Value::Number(size)});
+    DispatchNew(m, o, "flash.events.HTTPStatusEvent", {m.StrValue("httpStatus")});
+    if (o->format == "binary") {
+      Object* bytes = m.ConstructClass(m.FindClass("flash.utils.ByteArray"), nullptr, 0);
+      static_cast<NativeObject*>(bytes)->text = body;
+      o->data = Value::Obj(bytes);
+    } else if (o->format == "variables") {
+      const Value source = m.StrValue(body);
+      o->data = Value::Obj(m.ConstructClass(m.FindClass("flash.net.URLVariables"), &source, 1));
+    } else {
+      o->data = m.StrValue(body);
+    }
+    DispatchNew(m, o, "flash.events.Event", {m.StrValue("complete")});
+  });
+}
+
+Value Load(Machine& m, const Value& self, const Value* args, int argc) {
+  UrlLoaderObject* o = This(m, self);
+  const Value request = Arg(args, argc, 0);
+  if (request.IsNullish()) m.ThrowTypeError(2007, "Parameter request must be non-null.");
+  const std::string url = m.ToString(m.GetPublic(request, "url"));
+  if (o->load && m.player) m.player->CancelLoad(o->load);
+  o->loading = true;
+  o->bytesLoaded = 0;
+  o->bytesTotal = 0;
+  KeepTicking(m, o);
+  if (!m.player) return Value();
+  Machine* machine = &m;
+  o->load = m.player->Fetch(
+      url, "GET", "", nullptr, nullptr,
+      [o](std::int64_t loaded, std::int64_t total) {
+        o->bytesLoaded = static_cast<double>(loaded);
+        if (total > 0) o->bytesTotal = static_cast<double>(total);
+      },
+      [o, machine](bool ok, const std::string& body) { Finish(*machine, o, ok, body); });
+  return Value();
+}
+
+Value Construct(Machine& m, const Value& self, const Value* args, int argc) {
+  if (argc > 0 && !args[0].IsNullish()) Load(m, self, args, 1);
+  return Value();
+}
+
+Value Close(Machine& m, const Value& self, const Value*, int) {
+  UrlLoaderObject* o = This(m, self);
+  if (o->load && m.player) m.player->CancelLoad(o->load);
+  o->load = 0;
+  o->loading = false;
+  return Value();
+}
+
+Value GetData(Machine& m, const Value& self, const Value*, int) { return This(m, self)->data; }
+Value SetData(Machine& m, const Value& self, const Value* args, int argc) {
+  This(m, self)->data = Arg(args, argc, 0);
+  return Value();
+}
+Value GetFormat(Machine& m, const Value& self, const Value*, int) { return m.StrValue(This(m, self)->format); }
+Value SetFormat(Machine& m, const Value& self, const Value* args, int argc) {
+  This(m, self)->format = StrArg(m, args, argc, 0, "text");
+  return Value();
+}
+Value GetLoaded(Machine& m, const Value& self, const Value*, int) { return Value::Number(This(m, self)->bytesLoaded); }
+Value GetTotal(Machine& m, const Value& self, const Value*, int) { return Value::Number(This(m, self)->bytesTotal); }
+
+Value VariablesConstruct(Machine& m, const Value& self, const Value* args, int argc) {
+  if (argc > 0 && !args[0].IsNullish()) DecodeVariables(m, self, m.ToString(args[0]));
+  return Value();
+}
+Value VariablesDecode(Machine& m, const Value& self, const Value* args, int argc) {
+  DecodeVariables(m, self, StrArg(m, args, argc, 0));
+  return Value();
+}
+
+}  // namespace
+
+void InstallUrlLoader(Machine& m) {
+  ClassObject* dispatcher = m.FindClass("flash.events.EventDispatcher");
+  if (!dispatcher) return;
+  ClassObject* loader = m.DefineClass("flash.net", "URLLoader", dispatcher, Construct);
+  loader->allocate = Allocate;
+  m.AddTraitMethod(loader, "load", Load);
+  m.AddTraitMethod(loader, "close", Close);
+  m.AddAccessor(loader, "data", GetData, SetData);
+  m.AddAccessor(loader, "dataFormat", GetFormat, SetFormat);
+  m.AddAccessor(loader, "bytesLoaded", GetLoaded, nullptr);
+  m.AddAccessor(loader, "bytesTotal", GetTotal, nullptr);
+
+  ClassObject* format = m.DefineClass("flash.net", "URLLoaderDataFormat", m.objectClass, nullptr);
+  m.AddConstant(format, "BINARY", m.StrValue("binary"));
+  m.AddConstant(format, "TEXT", m.StrValue("text"));
+  m.AddConstant(format, "VARIABLES", m.StrValue("variables"));
+
+  ClassObject* variables = m.DefineClass("flash.net", "URLVariables", m.objectClass, VariablesConstruct, false);
+  m.AddTraitMethod(variables, "decode", VariablesDecode);
+}
+
+}  // namespace vantrel::flash::avm2
