@@ -132,7 +132,7 @@ void TextField::FitToText() {
 
 void TextField::Resize(std::optional<double> width, std::optional<double> height) {
   Rect& box = field_->bounds;
-  const auto twips = [](double v) { return static_cast<std::int32_t>(std::clamp(std::round(v), 0.0, 1e8)); };
+  const auto twips = [](double v) { return static_cast<std::int32_t>(std::clamp(std::trunc(v), 0.0, 1e8)); };
   if (width) box.xMax = box.xMin + twips(*width);
   if (height) box.yMax = box.yMin + twips(*height);
   Changed();

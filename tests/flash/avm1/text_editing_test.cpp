@@ -118,6 +118,21 @@ TEST(TextEditing, FocusSelectsTheTextAfterTheFocusHandlersAndNewTextKeepsTheSele
   EXPECT_EQ(s.field->selectionEnd, 1);
 }
 
+TEST(TextEditing, WidthAndHeightResizeTheBoxWhateverTheScale) {
+  FieldScript s = Input("", 100, 30);
+  ASSERT_TRUE(s.field);
+  s.Set("_xscale", 200);
+  s.Set("_width", 20);
+  EXPECT_DOUBLE_EQ(s.Num("_width"), 40);
+  EXPECT_DOUBLE_EQ(s.Num("_xscale"), 200);
+  s.Set("_xscale", 100);
+  s.Set("_width", 100);
+  s.Set("_rotation", 20);
+  // The turned box is measured with its corners on whole twips.
+  EXPECT_DOUBLE_EQ(s.Num("_width"), 104.2);
+  EXPECT_DOUBLE_EQ(s.Num("_height"), 62.4);
+}
+
 TEST(TextEditing, AutoSizeGrowsTheBoxFromTheSideItNames) {
   for (const char* mode : {"left", "center", "right"}) {
     FieldScript s = Input("", 100, 30);
