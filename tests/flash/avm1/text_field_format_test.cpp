@@ -74,6 +74,11 @@ TEST(TextFieldFormat, NewTextGetsTheNewTextFormatAndTheRestKeepsItsOwn) {
   EXPECT_EQ(s.Read(s.Call("getTextFormat", {Script::Num(5)}), "italic"), "false");
   s.m.Set(s.field->ScriptObject(), "text", s.Str("new"));
   EXPECT_EQ(s.Read(s.Call("getTextFormat", {}), "italic"), "true");
+
+  // textColor colours the text there is and the text to come.
+  s.m.Set(s.field->ScriptObject(), "textColor", Script::Num(0x404040));
+  EXPECT_EQ(s.Read(s.Call("getTextFormat", {}), "color"), std::to_string(0x404040));
+  EXPECT_EQ(s.Read(s.Call("getNewTextFormat", {}), "color"), std::to_string(0x404040));
 }
 
 TEST(TextFieldFormat, HtmlFieldsWriteTheirRunsAndDrawThem) {

@@ -68,9 +68,25 @@ Value SetHtmlText(Call& call) {
   return {};
 }
 FIELD_GETTER(GetHtml, Value::Bool(f->Field().html))
-FIELD_SETTER(SetHtml, f->Field().html = call.machine.ToBoolean(v))
+FIELD_SETTER(SetHtml, {
+  const bool html = call.machine.ToBoolean(v);
+  // Before version 8 a field turned into HTML starts its new text left-aligned.
+  if (html && !f->Field().html && f->Movie() && f->Movie()->Version() < 8) {
+    flash::TextFormat left;
+    left.align = TextAlign::Left;
+    f->SetNewTextFormat(left);
+  }
+  f->Field().html = html;
+})
 FIELD_GETTER(GetTextColor, Value::Number(RgbOf(f->Field().color)))
-FIELD_SETTER(SetTextColor, f->Field().color = RgbFrom(call.machine.ToNumber(v)))
+// textColor colours the whole text and the text to come.
+FIELD_SETTER(SetTextColor, {
+  f->Field().color = RgbFrom(call.machine.ToNumber(v));
+  flash::TextFormat color;
+  color.color = RgbOf(f->Field().color);
+  f->SetNewTextFormat(color);
+  f->ApplyTextFormat(0, f->Formatted().Length(), color);
+})
 FIELD_GETTER(GetBorder, Value::Bool(f->Field().border))
 FIELD_SETTER(SetBorder, f->Field().border = call.machine.ToBoolean(v))
 FIELD_GETTER(GetBorderColor, Value::Number(RgbOf(f->borderColor)))
@@ -209,22 +225,11 @@ Value SetGridFitType(Call& call) {
     if (SameName(type, known, false)) f->gridFitType = known;
   return {};
 }
-// sharpness (-400..400) and thickness (-200..200): numbers kept within their range.
-Value SetRanged(Call& call, double& into, double limit) {
-  const double n = call.machine.ToNumber(call.Arg(0));
-  into = std::isnan(n) ? 0 : std::clamp(n, -limit, limit);
-  return {};
-}
+// sharpness and thickness read back as set (the drawing bounds them).
 FIELD_GETTER(GetSharpness, Value::Number(f->sharpness))
-Value SetSharpness(Call& call) {
-  TextField* f = FieldOf(call);
-  return f ? SetRanged(call, f->sharpness, 400) : Value();
-}
+FIELD_SETTER(SetSharpness, f->sharpness = call.machine.ToNumber(v))
 FIELD_GETTER(GetThickness, Value::Number(f->thickness))
-Value SetThickness(Call& call) {
-  TextField* f = FieldOf(call);
-  return f ? SetRanged(call, f->thickness, 200) : Value();
-}
+FIELD_SETTER(SetThickness, f->thickness = call.machine.ToNumber(v))
 Value GetStyleSheet(Call& call) {
   TextField* f = FieldOf(call);
   if (!f || !f->styleSheetObject) return {};
