@@ -10,6 +10,7 @@
 #include "flash/avm1/builtins/sound_support.h"
 #include "flash/avm1/utf16.h"
 #include "flash/display/player.h"
+#include "flash/display/text_field.h"
 #include "flash/video/embedded_video.h"
 #include "flash/movie_loader.h"
 
@@ -350,6 +351,29 @@ void FlashControl::KeyUp(int keyCode, int ascii) {
 
 void FlashControl::TextInput(char32_t character) {
   if (player_) player_->TextInput(character);
+}
+
+void FlashControl::TextControl(const std::string& command) {
+  using Edit = TextField::EditCommand;
+  static constexpr std::pair<const char*, Edit> kCommands[] = {
+      {"MoveLeft", Edit::MoveLeft},       {"MoveRight", Edit::MoveRight},     {"MoveLeftLine", Edit::LineStart},
+      {"MoveRightLine", Edit::LineEnd},   {"SelectLeft", Edit::SelectLeft},   {"SelectRight", Edit::SelectRight},
+      {"SelectAll", Edit::SelectAll},     {"Copy", Edit::Copy},               {"Cut", Edit::Cut},
+      {"Paste", Edit::Paste},
+  };
+  if (!player_) return;
+  DisplayObject* focus = player_->Focus();
+  if (!focus || focus->Removed() || focus->Kind() != DisplayKind::EditText) return;
+  auto* field = static_cast<TextField*>(focus);
+  for (const auto& [name, edit] : kCommands) {
+    if (command != name) continue;
+    player_->ResetBudgets();
+    if (field->Edit(edit, clipboard_)) {
+      field->NotifyChanged();
+      player_->RunQueue();
+    }
+    return;
+  }
 }
 
 void FlashControl::PaintTo(QImage& surface) const {

@@ -148,6 +148,13 @@ class FlashControl {
   // A character typed (after its KeyDown): it goes into the focused input field; 8
   // (Backspace) and 127 (Delete) remove.
   void TextInput(char32_t character);
+  // An editing command for the focused text field: "MoveLeft", "MoveRight",
+  // "MoveLeftLine", "MoveRightLine", "SelectLeft", "SelectRight", "SelectAll", "Copy",
+  // "Cut", "Paste" (unknown names do nothing). Copy, cut and paste use the control's
+  // clipboard text.
+  void TextControl(const std::string& command);
+  void SetClipboardText(const QString& text) { clipboard_ = text; }
+  const QString& ClipboardText() const { return clipboard_; }
   // True when the pointer is over something the movie lets the user click.
   bool WantsHandCursor() const { return player_ && player_->OverButton(); }
   // False while the movie has hidden the pointer (Mouse.hide()).
@@ -191,6 +198,7 @@ class FlashControl {
   double pendingMs_ = 0;
   bool quitRequested_ = false;
   QSize size_{550, 400};
+  QString clipboard_;
 };
 
 }  // namespace vantrel::flash

@@ -52,4 +52,33 @@ inline std::vector<int> Depths(const MovieClip& clip) {
   return out;
 }
 
+// A movie whose one frame places an edit-text field "f" (DefineEditText without a font)
+// of widthPx x heightPx pixels at depth 1 with text; flags are the two flag bytes
+// (high byte first) besides "has text".
+struct FieldSpec {
+  int widthPx = 100, heightPx = 20;
+  std::uint8_t flagsHigh = 0, flagsLow = 0;
+  std::string text;
+  int version = 8;
+};
+inline std::unique_ptr<RunningMovie> StartFieldMovie(const FieldSpec& spec) {
+  testing::Bytes body;
+  testing::PutU16(body, 1);
+  testing::PutBytes(body, testing::RectRecord(0, spec.widthPx * 20, 0, spec.heightPx * 20));
+  testing::PutU8(body, static_cast<std::uint8_t>(0x80 | spec.flagsHigh));
+  testing::PutU8(body, spec.flagsLow);
+  testing::PutString(body, "");
+  testing::PutString(body, spec.text);
+  testing::Bytes tags;
+  testing::PutBytes(tags, testing::Tag(37, body));
+  testing::Place place;
+  place.depth = 1;
+  place.character = 1;
+  place.name = "f";
+  testing::PutBytes(tags, testing::PlaceObject2(place));
+  testing::PutBytes(tags, testing::ShowFrame());
+  testing::PutBytes(tags, testing::End());
+  return StartMovie(tags, 1, spec.version);
+}
+
 }  // namespace vantrel::flash

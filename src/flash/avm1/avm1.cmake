@@ -26,6 +26,7 @@ target_sources(vantrel_flash PRIVATE
   avm1/builtins/local_connection.cpp
   avm1/builtins/color.cpp
   avm1/builtins/geom.cpp
+  avm1/builtins/style_sheet.cpp
   avm1/builtins/text_format.cpp
   avm1/builtins/text_snapshot.cpp
   avm1/builtins/system.cpp

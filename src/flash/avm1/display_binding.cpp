@@ -74,7 +74,19 @@ QRectF BoundsInParent(DisplayObject& object) {
   const QRectF local = object.LocalBounds();
   if (local.isNull()) return {};
   const Matrix& m = object.GetMatrix();
-  return QTransform(m.a, m.b, m.c, m.d, m.tx, m.ty).mapRect(local);
+  const QTransform transform(m.a, m.b, m.c, m.d, m.tx, m.ty);
+  if (object.Kind() != DisplayKind::EditText) return transform.mapRect(local);
+  // A text field's box is measured with its corners on whole twips.
+  const QPointF corners[] = {transform.map(local.topLeft()), transform.map(local.topRight()),
+                             transform.map(local.bottomLeft()), transform.map(local.bottomRight())};
+  double left = 1e300, top = 1e300, right = -1e300, bottom = -1e300;
+  for (const QPointF& p : corners) {
+    left = std::min(left, std::round(p.x()));
+    right = std::max(right, std::round(p.x()));
+    top = std::min(top, std::round(p.y()));
+    bottom = std::max(bottom, std::round(p.y()));
+  }
+  return QRectF(QPointF(left, top), QPointF(right, bottom));
 }
 
 }  // namespace
@@ -222,6 +234,12 @@ bool SetDisplayProperty(Interpreter& machine, DisplayObject& object, int index, 
     case 8:
     case 9: {
       if (!number(v)) return true;
+      if (object.Kind() == DisplayKind::EditText) {
+        // A text field's size changes its box, whatever its scale.
+        static_cast<TextField&>(object).Resize(index == 8 ? std::optional<double>(v * 20) : std::nullopt,
+                                               index == 9 ? std::optional<double>(v * 20) : std::nullopt);
+        return true;
+      }
       const QRectF bounds = BoundsInParent(object);
       const double current = index == 8 ? bounds.width() : bounds.height();
       if (current <= 0) {

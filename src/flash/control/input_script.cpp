@@ -65,7 +65,13 @@ InputEvent ReadEvent(const QJsonObject& object) {
       // A line break, which only multiline fields take.
       event.type = InputEvent::Type::TextInput;
       event.character = '\r';
+    } else {
+      event.type = InputEvent::Type::TextControl;
+      event.text = code.toStdString();
     }
+  } else if (type == "SetClipboardText") {
+    event.type = InputEvent::Type::Clipboard;
+    event.text = object.value("text").toString().toStdString();
   } else if (type == "KeyDown" || type == "KeyUp") {
     event.type = type == "KeyDown" ? InputEvent::Type::KeyDown : InputEvent::Type::KeyUp;
     const QJsonValue key = object.value("key");
@@ -180,6 +186,8 @@ void DeliverInput(FlashControl& control, const std::vector<InputEvent>& batch) {
       case InputEvent::Type::KeyDown: control.KeyDown(event.keyCode, event.ascii); break;
       case InputEvent::Type::KeyUp: control.KeyUp(event.keyCode, event.ascii); break;
       case InputEvent::Type::TextInput: control.TextInput(event.character); break;
+      case InputEvent::Type::TextControl: control.TextControl(event.text); break;
+      case InputEvent::Type::Clipboard: control.SetClipboardText(QString::fromStdString(event.text)); break;
       case InputEvent::Type::Other: break;
     }
   }

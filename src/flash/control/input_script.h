@@ -12,7 +12,7 @@ namespace vantrel::flash {
 class FlashControl;
 
 struct InputEvent {
-  enum class Type { MouseMove, MouseDown, MouseUp, MouseWheel, KeyDown, KeyUp, TextInput, Other };
+  enum class Type { MouseMove, MouseDown, MouseUp, MouseWheel, KeyDown, KeyUp, TextInput, TextControl, Clipboard, Other };
   Type type = Type::Other;
   double x = 0, y = 0;  // movie pixels
   int button = 0;       // 0 left, 1 right, 2 middle
@@ -20,6 +20,7 @@ struct InputEvent {
   int keyCode = 0;      // the movie's key code (Key.getCode)
   int ascii = 0;        // the character the key types, 0 for none
   char32_t character = 0;  // TextInput: the character typed (8 Backspace, 127 Delete)
+  std::string text;        // TextControl: the command ("Paste"); Clipboard: the text
 };
 
 struct InputScript {
@@ -27,8 +28,8 @@ struct InputScript {
 };
 
 // Reads an input.json text ("TextInput" and the "Backspace"/"Delete"/"Enter" of "TextControl"
-// become TextInput). Events the engine does not take (other text controls, clipboard,
-// IME, focus) are kept as Other so batches stay aligned. Returns false with the
+// become TextInput; other text controls and "SetClipboardText" are kept as they are).
+// Events the engine does not take (IME, focus) are kept as Other so batches stay aligned. Returns false with the
 // reason in error when the text is not a JSON array of event objects.
 bool ParseInputScript(const std::string& text, InputScript& script, std::string& error);
 // The same for a file; false with the reason when it cannot be read or parsed.

@@ -497,7 +497,7 @@ void Player::ChangeFocus(DisplayObject* object, bool rollOver) {
   if (rollOver) RollFocusOver(object);
   DisplayObject* old = focus_;
   if (old == object) {
-    if (TextField* field = AsField(object); field && Editable(*field)) field->SelectAll();
+    if (TextField* field = AsField(object); field && field->selectable) field->SelectAll();
     return;
   }
   focus_ = object;
@@ -507,7 +507,6 @@ void Player::ChangeFocus(DisplayObject* object, bool rollOver) {
                       ? Highlight::Visible
                       : Highlight::Hidden);
   if (TextField* field = AsField(old)) field->ClearSelection();
-  if (TextField* field = AsField(object); field && Editable(*field)) field->SelectAll();
   const avm1::Value oldValue = old && !old->Removed() ? avm1::DisplayValue(old) : avm1::Value::Null();
   const avm1::Value newValue = object ? avm1::DisplayValue(object) : avm1::Value::Null();
   if (old && !old->Removed() && old->ScriptObject() && old->Movie()->Version() >= 6)
@@ -515,6 +514,8 @@ void Player::ChangeFocus(DisplayObject* object, bool rollOver) {
   if (object && object->ScriptObject() && object->Movie()->Version() >= 6)
     CallMethodNow(object->ScriptObject(), "onSetFocus", {oldValue});
   BroadcastInput("Selection", "onSetFocus", {oldValue, newValue});
+  // A selectable field selects its whole text once the focus handlers have run.
+  if (TextField* field = AsField(object); field && field->selectable && focus_ == object) field->SelectAll();
 }
 
 void Player::FocusLeaving(DisplayObject* object) {

@@ -25,6 +25,7 @@ TextField::TextField(Player& player, const LoadedMovie* movie, const EditText& d
   }
   variable = definition.variableName.toStdString();
   selectable = !definition.noSelect;
+  if (definition.autoSize) autoSize = "left";
   newFormat_ = DefaultFormat();
   // Before version 8 HTML fields start left-aligned whatever the field says.
   if (definition.html && movie && movie->Version() < 8) newFormat_.align = TextAlign::Left;
@@ -59,6 +60,8 @@ QString TextField::Text() const { return formatted_.Text(); }
 
 void TextField::SetText(const QString& text) {
   formatted_.SetText(text, newFormat_);
+  // A selection there was stays where it was, within the new text.
+  if (selectionBegin >= 0) SetSelection(selectionBegin, selectionEnd);
   Changed();
 }
 
@@ -96,6 +99,43 @@ void TextField::Changed() {
   copy->leftMargin = copy->rightMargin = copy->indent = copy->leading = 0;
   drawn_ = copy;
   character = copy;
+  if (autoSize != "none") FitToText();
+}
+
+void TextField::FitToText() {
+  const EditText::TextMetrics measured = drawn_->Measure(drawn_->initialText, true);
+  Rect& box = field_->bounds;
+  constexpr double kGutters = 80;  // two pixels on either side, in twips
+  const auto height = static_cast<std::int32_t>(std::round(measured.height + kGutters));
+  std::int32_t width = box.Width();
+  double shift = 0;  // how far the box's left edge moves, in the field's own twips
+  if (!field_->wordWrap) {
+    width = static_cast<std::int32_t>(std::round(measured.width + kGutters));
+    if (autoSize == "center") shift = (box.Width() - width) / 2.0;
+    if (autoSize == "right") shift = box.Width() - width;
+  }
+  if (width == box.Width() && height == box.Height()) return;
+  box.xMax = box.xMin + width;
+  box.yMax = box.yMin + height;
+  if (shift != 0) {
+    // The field keeps its box at the origin: the placement moves instead.
+    Matrix m = GetMatrix();
+    m.tx += std::round(shift * m.a);
+    m.ty += std::round(shift * m.b);
+    SetMatrix(m);
+  }
+  auto copy = std::make_shared<EditText>(*drawn_);
+  copy->bounds = box;
+  drawn_ = copy;
+  character = copy;
+}
+
+void TextField::Resize(std::optional<double> width, std::optional<double> height) {
+  Rect& box = field_->bounds;
+  const auto twips = [](double v) { return static_cast<std::int32_t>(std::clamp(std::trunc(v), 0.0, 1e8)); };
+  if (width) box.xMax = box.xMin + twips(*width);
+  if (height) box.yMax = box.yMin + twips(*height);
+  Changed();
 }
 
 TextField::Metrics TextField::Measure() const {
@@ -141,9 +181,11 @@ int TextField::MaxScroll() const {
 int TextField::BottomScroll() const {
   const Metrics m = Measure();
   const double visible = field_->bounds.Height() / 20.0 - 4;
-  const std::size_t first = static_cast<std::size_t>(std::max(0, scroll - 1));
+  // A scroll set before the text shrank shows the last lines.
+  const int top = std::min(scroll, MaxScroll());
+  const std::size_t first = static_cast<std::size_t>(std::max(0, top - 1));
   const int lines = static_cast<int>(m.lineHeights.size());
-  return std::min(std::max(lines, 1), scroll + LinesFitting(m.lineHeights, first, visible) - 1);
+  return std::min(std::max(lines, 1), top + LinesFitting(m.lineHeights, first, visible) - 1);
 }
 
 TextExtent MeasureTextExtent(const TextFormat& format, const QString& text, std::optional<double> width) {
@@ -173,6 +215,18 @@ TextExtent MeasureTextExtent(const TextFormat& format, const QString& text, std:
 }
 
 QRectF TextField::LocalBounds() const { return field_->Bounds(0); }
+
+void TextField::Trace(gc::Tracer& tracer) const {
+  DisplayObject::Trace(tracer);
+  tracer.Mark(styleSheetObject);
+}
+
+int TextField::MaxHScroll() const {
+  // Without word wrap the widest line may pass the box (less its 2-pixel gutters).
+  if (field_->wordWrap) return 0;
+  const double visible = field_->bounds.Width() / 20.0 - 4;
+  return std::max(0, static_cast<int>(std::floor(Measure().width - visible)));
+}
 
 bool TextField::SyncVariable() {
   if (variable.empty() || !parent_ || Removed()) return false;
@@ -257,6 +311,56 @@ bool TextField::ReplaceSelection(const QString& inserted) {
   if (changed) ReplaceRange(begin, end, inserted);
   selectionBegin = selectionEnd = caret;
   return changed;
+}
+
+bool TextField::Edit(EditCommand command, QString& clipboard) {
+  const QString text = Text();
+  const int length = static_cast<int>(text.size());
+  const int anchor = selectionBegin < 0 ? length : std::clamp(selectionBegin, 0, length);
+  const int caret = selectionEnd < 0 ? length : std::clamp(selectionEnd, 0, length);
+  const int low = std::min(anchor, caret), high = std::max(anchor, caret);
+  const auto lineStart = [&](int at) {
+    while (at > 0 && text[at - 1] != '\r' && text[at - 1] != '\n') --at;
+    return at;
+  };
+  const auto lineEnd = [&](int at) {
+    while (at < length && text[at] != '\r' && text[at] != '\n') ++at;
+    return at;
+  };
+  switch (command) {
+    case EditCommand::MoveLeft: SetSelection(low == high ? low - 1 : low, low == high ? low - 1 : low); return false;
+    case EditCommand::MoveRight: SetSelection(low == high ? high + 1 : high, low == high ? high + 1 : high); return false;
+    case EditCommand::LineStart: SetSelection(lineStart(caret), lineStart(caret)); return false;
+    case EditCommand::LineEnd: SetSelection(lineEnd(caret), lineEnd(caret)); return false;
+    case EditCommand::SelectLeft: SetSelection(anchor, caret - 1); return false;
+    case EditCommand::SelectRight: SetSelection(anchor, caret + 1); return false;
+    case EditCommand::SelectAll: SelectAll(); return false;
+    case EditCommand::Copy:
+    case EditCommand::Cut:
+      if (field_->password || low == high) return false;
+      clipboard = text.mid(low, high - low);
+      if (command == EditCommand::Copy || field_->readOnly) return false;
+      return ReplaceSelectionRange(low, high, QString());
+    case EditCommand::Paste: {
+      if (field_->readOnly) return false;
+      QString pasted;
+      for (QChar c : clipboard) {
+        if (c == '\n' || c == '\r') {
+          if (!field_->multiline) continue;
+          c = '\r';
+        } else if (restrictSet && !Allowed(restrict, c)) {
+          const QChar other = c.isUpper() ? c.toLower() : c.toUpper();
+          if (other == c || !Allowed(restrict, other)) continue;
+          c = other;
+        }
+        pasted += c;
+      }
+      if (field_->maxLength > 0) pasted.truncate(std::max(0, field_->maxLength - (length - (high - low))));
+      if (pasted.isEmpty()) return false;
+      return ReplaceSelectionRange(low, high, pasted);
+    }
+  }
+  return false;
 }
 
 bool TextField::Type(char32_t character) {

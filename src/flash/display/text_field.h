@@ -55,6 +55,12 @@ class TextField : public DisplayObject {
   bool Type(char32_t character);
   // Replaces the selection with text (replaceSel); true when the text changed.
   bool ReplaceSelection(const QString& text);
+  // The editing commands of the keyboard and the edit menu: caret moves (a selection
+  // collapses to its side), select all, and the clipboard (password fields copy and
+  // cut nothing; a paste passes restrict, maxChars and multiline, and an empty one
+  // changes nothing). True when the text changed.
+  enum class EditCommand { MoveLeft, MoveRight, LineStart, LineEnd, SelectLeft, SelectRight, SelectAll, Copy, Cut, Paste };
+  bool Edit(EditCommand command, QString& clipboard);
   // Tells the field's listeners and its onChanged handler that the user changed the
   // text, and writes a bound variable.
   void NotifyChanged();
@@ -63,8 +69,20 @@ class TextField : public DisplayObject {
   bool restrictSet = false;
   // Re-reads the bound variable; true when the text changed.
   bool SyncVariable();
+  // Flash 8 settings scripts read back (the rasterizer draws every field alike).
+  std::optional<double> tabIndex;
+  bool mouseWheelEnabled = true;
+  std::string antiAliasType = "normal", gridFitType = "pixel";
+  double sharpness = 0, thickness = 0;
+  // The script's StyleSheet object (kept alive by the field); styles holds its rules.
+  gc::Cell* styleSheetObject = nullptr;
+  // How many pixels the text can scroll sideways: its width past the visible box.
+  int MaxHScroll() const;
   // Makes a new field copy after a property change, so the renderer sees it.
   void Changed();
+  // Gives the box a new width and/or height in twips (negative sizes count as 0),
+  // keeping its top-left corner.
+  void Resize(std::optional<double> width, std::optional<double> height);
 
   // The text with its formats, and the format new text gets (typing, text, replaceSel).
   const FormattedText& Formatted() const { return formatted_; }
@@ -90,9 +108,13 @@ class TextField : public DisplayObject {
   int MaxScroll() const;
   int BottomScroll() const;
   QRectF LocalBounds() const override;
+  void Trace(gc::Tracer& tracer) const override;
 
  private:
   bool ReplaceSelectionRange(int begin, int end, const QString& inserted);
+  // autoSize: the box takes the text's size (and, not wrapping, its width), growing
+  // from the side autoSize names.
+  void FitToText();
   std::shared_ptr<EditText> field_;
   std::shared_ptr<const EditText> drawn_;  // the copy the renderer draws
   FormattedText formatted_;

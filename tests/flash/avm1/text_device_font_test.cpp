@@ -12,31 +12,9 @@
 namespace vantrel::flash {
 namespace {
 
-using testing::Bytes;
-using testing::PutBytes;
-using testing::PutString;
-using testing::PutU16;
-using testing::PutU8;
-
 // A 200 x 100 pixel field "f" in the device font, multiline.
 std::unique_ptr<RunningMovie> FieldMovie(const std::string& text) {
-  Bytes body;
-  PutU16(body, 1);
-  PutBytes(body, testing::RectRecord(0, 4000, 0, 2000));
-  PutU8(body, 0x80 | 0x20);  // text, multiline
-  PutU8(body, 0);
-  PutString(body, "");
-  PutString(body, text);
-  Bytes tags;
-  PutBytes(tags, testing::Tag(37, body));
-  testing::Place place;
-  place.depth = 1;
-  place.character = 1;
-  place.name = "f";
-  PutBytes(tags, testing::PlaceObject2(place));
-  PutBytes(tags, testing::ShowFrame());
-  PutBytes(tags, testing::End());
-  return StartMovie(tags, 1);
+  return StartFieldMovie({.widthPx = 200, .heightPx = 100, .flagsHigh = 0x20, .text = text});
 }
 
 struct Field {

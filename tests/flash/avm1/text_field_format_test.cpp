@@ -10,31 +10,10 @@
 namespace vantrel::flash {
 namespace {
 
-using testing::Bytes;
-using testing::PutBytes;
-using testing::PutString;
-using testing::PutU16;
-using testing::PutU8;
-
 // A 100 x 20 field "f" without a font, HTML and multiline when asked.
 std::unique_ptr<RunningMovie> FieldMovie(bool html, const std::string& text) {
-  Bytes body;
-  PutU16(body, 1);
-  PutBytes(body, testing::RectRecord(0, 2000, 0, 400));
-  PutU8(body, static_cast<std::uint8_t>(0x80 | (html ? 0x20 : 0)));  // text, multiline
-  PutU8(body, html ? 0x02 : 0);
-  PutString(body, "");
-  PutString(body, text);
-  Bytes tags;
-  PutBytes(tags, testing::Tag(37, body));
-  testing::Place place;
-  place.depth = 1;
-  place.character = 1;
-  place.name = "f";
-  PutBytes(tags, testing::PlaceObject2(place));
-  PutBytes(tags, testing::ShowFrame());
-  PutBytes(tags, testing::End());
-  return StartMovie(tags, 1);
+  return StartFieldMovie({.flagsHigh = static_cast<std::uint8_t>(html ? 0x20 : 0),
+                          .flagsLow = static_cast<std::uint8_t>(html ? 0x02 : 0), .text = text});
 }
 
 struct Script {
@@ -95,6 +74,11 @@ TEST(TextFieldFormat, NewTextGetsTheNewTextFormatAndTheRestKeepsItsOwn) {
   EXPECT_EQ(s.Read(s.Call("getTextFormat", {Script::Num(5)}), "italic"), "false");
   s.m.Set(s.field->ScriptObject(), "text", s.Str("new"));
   EXPECT_EQ(s.Read(s.Call("getTextFormat", {}), "italic"), "true");
+
+  // textColor colours the text there is and the text to come.
+  s.m.Set(s.field->ScriptObject(), "textColor", Script::Num(0x404040));
+  EXPECT_EQ(s.Read(s.Call("getTextFormat", {}), "color"), std::to_string(0x404040));
+  EXPECT_EQ(s.Read(s.Call("getNewTextFormat", {}), "color"), std::to_string(0x404040));
 }
 
 TEST(TextFieldFormat, HtmlFieldsWriteTheirRunsAndDrawThem) {

@@ -118,12 +118,16 @@ TEST(TextFocus, FocusedInputFieldSelectsAllAndLosesFocusWhenRemoved) {
   player.SetFocus(field);
   EXPECT_EQ(field->selectionBegin, 0);
   EXPECT_EQ(field->selectionEnd, 3);
-  // A dynamic field takes the focus but gets no selection.
+  // A dynamic field selects its text too while it is selectable.
   TextField* fixed = Field(*run, "dynamicField");
   player.SetFocus(fixed);
   EXPECT_EQ(player.Focus(), fixed);
-  EXPECT_EQ(fixed->selectionBegin, -1);
+  EXPECT_EQ(fixed->selectionEnd, 5);
   EXPECT_EQ(field->selectionBegin, -1);  // the old field's selection went with the focus
+  player.SetFocus(nullptr);
+  fixed->selectable = false;
+  player.SetFocus(fixed);
+  EXPECT_EQ(fixed->selectionBegin, -1);
 
   player.Root().RemoveChild(fixed);
   EXPECT_EQ(player.Focus(), nullptr);

@@ -883,6 +883,9 @@ void InstallFilters(Runtime& rt) {
   for (Object* proto : {rt.movieClipProto, rt.buttonProto, rt.textFieldProto}) {
     if (proto) rt.AddMembers(proto, displayMembers);
   }
+  // A text field's filters enumerate, where TextField placed them.
+  if (Property* filters = rt.textFieldProto ? rt.textFieldProto->FindOwn("filters", true) : nullptr)
+    filters->attributes &= ~kDontEnum;
 }
 
 }  // namespace vantrel::flash::avm1

@@ -203,7 +203,8 @@ Value CreateTextField(Call& call) {
   const double x = std::trunc(call.machine.ToNumber(call.Arg(2))), y = std::trunc(call.machine.ToNumber(call.Arg(3)));
   const double w = std::abs(std::trunc(call.machine.ToNumber(call.Arg(4))));
   const double h = std::abs(std::trunc(call.machine.ToNumber(call.Arg(5))));
-  auto twips = [](double v) { return static_cast<std::int32_t>(std::isnan(v) ? 0 : std::clamp(v * 20, -1e9, 1e9)); };
+  // Infinite positions and sizes count as 0.
+  auto twips = [](double v) { return static_cast<std::int32_t>(std::isfinite(v) ? std::clamp(v * 20, -1e9, 1e9) : 0); };
   definition.bounds = Rect{0, twips(w), 0, twips(h)};
   definition.fontHeight = 240;
   definition.readOnly = true;

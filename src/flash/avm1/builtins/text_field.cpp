@@ -26,6 +26,15 @@ Rgba RgbFrom(double value) {
   return Rgba{static_cast<std::uint8_t>(v >> 16), static_cast<std::uint8_t>(v >> 8), static_cast<std::uint8_t>(v), 255};
 }
 
+// styleSheet: a StyleSheet object styles the field's HTML text from now on; anything
+// else takes the style sheet away.
+void SetFieldStyleSheet(Machine& machine, TextField& field, const Value& value) {
+  Object* sheet = value.AsObject();
+  field.styleSheetObject = sheet;
+  if (sheet) field.styles = std::make_shared<const TextStyles>(ReadStyleSheet(machine, sheet));
+  else field.styles.reset();
+}
+
 #define FIELD_GETTER(Name, expr)           \
   Value Name(Call& call) {                 \
     TextField* f = FieldOf(call);          \
@@ -59,9 +68,25 @@ Value SetHtmlText(Call& call) {
   return {};
 }
 FIELD_GETTER(GetHtml, Value::Bool(f->Field().html))
-FIELD_SETTER(SetHtml, f->Field().html = call.machine.ToBoolean(v))
+FIELD_SETTER(SetHtml, {
+  const bool html = call.machine.ToBoolean(v);
+  // Before version 8 a field turned into HTML starts its new text left-aligned.
+  if (html && !f->Field().html && f->Movie() && f->Movie()->Version() < 8) {
+    flash::TextFormat left;
+    left.align = TextAlign::Left;
+    f->SetNewTextFormat(left);
+  }
+  f->Field().html = html;
+})
 FIELD_GETTER(GetTextColor, Value::Number(RgbOf(f->Field().color)))
-FIELD_SETTER(SetTextColor, f->Field().color = RgbFrom(call.machine.ToNumber(v)))
+// textColor colours the whole text and the text to come.
+FIELD_SETTER(SetTextColor, {
+  f->Field().color = RgbFrom(call.machine.ToNumber(v));
+  flash::TextFormat color;
+  color.color = RgbOf(f->Field().color);
+  f->SetNewTextFormat(color);
+  f->ApplyTextFormat(0, f->Formatted().Length(), color);
+})
 FIELD_GETTER(GetBorder, Value::Bool(f->Field().border))
 FIELD_SETTER(SetBorder, f->Field().border = call.machine.ToBoolean(v))
 FIELD_GETTER(GetBorderColor, Value::Number(RgbOf(f->borderColor)))
@@ -126,15 +151,17 @@ Value SetAutoSize(Call& call) {
   f->Changed();
   return {};
 }
-FIELD_GETTER(GetScroll, Value::Number(f->scroll))
+FIELD_GETTER(GetScroll, Value::Number(std::min(f->scroll, f->MaxScroll())))
 FIELD_SETTER(SetScroll, {
-  const double n = call.machine.ToNumber(v);
-  if (!std::isnan(n)) f->scroll = std::max(1, static_cast<int>(n));
+  // The player counts lines from 0 in 32-bit integers: the number wraps to 32 bits and
+  // the step to 0-based wraps too (so -2^31 scrolls to the end) before the clamp.
+  const std::uint32_t line = static_cast<std::uint32_t>(ToInt32(call.machine.ToNumber(v))) - 1u;
+  f->scroll = std::clamp(static_cast<std::int32_t>(line), 0, f->MaxScroll() - 1) + 1;
 })
 FIELD_GETTER(GetHScroll, Value::Number(f->hscroll))
 FIELD_SETTER(SetHScroll, {
-  const double n = call.machine.ToNumber(v);
-  if (!std::isnan(n)) f->hscroll = std::max(0, static_cast<int>(n));
+  // Whole pixels from 0 to maxhscroll; numbers wrap to 32 bits first.
+  f->hscroll = std::clamp(ToInt32(call.machine.ToNumber(v)), 0, f->MaxHScroll());
 })
 Value GetMaxScroll(Call& call) {
   TextField* f = FieldOf(call);
@@ -158,6 +185,62 @@ Value GetTextHeight(Call& call) {
 }
 FIELD_GETTER(GetCondenseWhite, Value::Bool(f->condenseWhite))
 FIELD_SETTER(SetCondenseWhite, f->condenseWhite = call.machine.ToBoolean(v))
+
+Value GetMaxHScroll(Call& call) {
+  TextField* f = FieldOf(call);
+  if (!f) return {};
+  return Value::Number(f->MaxHScroll());
+}
+Value GetTabIndex(Call& call) {
+  TextField* f = FieldOf(call);
+  if (!f || !f->tabIndex) return {};
+  return Value::Number(*f->tabIndex);
+}
+Value SetTabIndex(Call& call) {
+  TextField* f = FieldOf(call);
+  if (!f) return {};
+  const Value v = call.Arg(0);
+  if (v.IsNullish()) f->tabIndex.reset();
+  else f->tabIndex = call.machine.ToNumber(v);
+  return {};
+}
+FIELD_GETTER(GetMouseWheelEnabled, Value::Bool(f->mouseWheelEnabled))
+FIELD_SETTER(SetMouseWheelEnabled, f->mouseWheelEnabled = call.machine.ToBoolean(v))
+FIELD_GETTER(GetAntiAliasType, call.machine.Str(f->antiAliasType))
+Value SetAntiAliasType(Call& call) {
+  TextField* f = FieldOf(call);
+  if (!f) return {};
+  // Only the two known names are taken, in any case.
+  const std::string type = call.machine.ToString(call.Arg(0));
+  for (const char* known : {"normal", "advanced"})
+    if (SameName(type, known, false)) f->antiAliasType = known;
+  return {};
+}
+FIELD_GETTER(GetGridFitType, call.machine.Str(f->gridFitType))
+Value SetGridFitType(Call& call) {
+  TextField* f = FieldOf(call);
+  if (!f) return {};
+  const std::string type = call.machine.ToString(call.Arg(0));
+  for (const char* known : {"none", "pixel", "subpixel"})
+    if (SameName(type, known, false)) f->gridFitType = known;
+  return {};
+}
+// sharpness and thickness read back as set (the drawing bounds them).
+FIELD_GETTER(GetSharpness, Value::Number(f->sharpness))
+FIELD_SETTER(SetSharpness, f->sharpness = call.machine.ToNumber(v))
+FIELD_GETTER(GetThickness, Value::Number(f->thickness))
+FIELD_SETTER(SetThickness, f->thickness = call.machine.ToNumber(v))
+Value GetStyleSheet(Call& call) {
+  TextField* f = FieldOf(call);
+  if (!f || !f->styleSheetObject) return {};
+  return Value::Obj(static_cast<Object*>(f->styleSheetObject));
+}
+Value SetStyleSheet(Call& call) {
+  TextField* f = FieldOf(call);
+  if (!f) return {};
+  SetFieldStyleSheet(call.machine, *f, call.Arg(0));
+  return {};
+}
 
 // A character index argument: whole numbers, anything else (NaN) as 0.
 int IndexArg(Call& call, std::size_t i) {
@@ -185,6 +268,8 @@ Value GetTextFormat(Call& call) {
     end = length;
   }
   end = std::min(end, length);
+  // An empty range shares nothing either.
+  if (call.Count() >= 2 && begin == end) return MakeTextFormat(call.machine, flash::TextFormat());
   const std::optional<flash::TextFormat> format = f->Formatted().FormatOf(begin, end);
   // An empty field has no characters to share anything: every field is null.
   return MakeTextFormat(call.machine, format ? *format : flash::TextFormat());
@@ -279,43 +364,57 @@ Value GetFontList(Call& call) { return Value::Obj(call.machine.NewArray({call.ma
 
 Value TextFieldConstructor(Call&) { return {}; }
 
-constexpr std::uint16_t kAccessor = kDontEnum | kDontDelete;
+// The accessors enumerate (for..in lists them, newest first); the methods do not.
+constexpr std::uint16_t kAccessor = kDontDelete;
+constexpr std::uint16_t kMethod = kDontEnum;
 
+// In the order of definition, which is the reverse of how for..in lists them. "filters"
+// only reserves its place here: the filters module gives it its accessor.
+const Member kProperties[] = {
+    {"gridFitType", GetGridFitType, SetGridFitType, kAccessor | kVersion8},
+    {"antiAliasType", GetAntiAliasType, SetAntiAliasType, kAccessor | kVersion8},
+    {"thickness", GetThickness, SetThickness, kAccessor | kVersion8},
+    {"sharpness", GetSharpness, SetSharpness, kAccessor | kVersion8},
+};
 const Member kMembers[] = {
-    {"text", GetText, SetText, kAccessor},
-    {"htmlText", GetHtmlText, SetHtmlText, kAccessor},
-    {"html", GetHtml, SetHtml, kAccessor},
-    {"textColor", GetTextColor, SetTextColor, kAccessor},
-    {"border", GetBorder, SetBorder, kAccessor},
+    {"scroll", GetScroll, SetScroll, kAccessor},
+    {"maxscroll", GetMaxScroll, nullptr, kAccessor | kGetterOnly},
     {"borderColor", GetBorderColor, SetBorderColor, kAccessor},
-    {"background", GetBackground, SetBackground, kAccessor},
     {"backgroundColor", GetBackgroundColor, SetBackgroundColor, kAccessor},
-    {"multiline", GetMultiline, SetMultiline, kAccessor},
+    {"textColor", GetTextColor, SetTextColor, kAccessor},
+    {"tabIndex", GetTabIndex, SetTabIndex, kAccessor},
+    {"autoSize", GetAutoSize, SetAutoSize, kAccessor},
+    {"text", GetText, SetText, kAccessor},
+    {"type", GetType, SetType, kAccessor},
+    {"htmlText", GetHtmlText, SetHtmlText, kAccessor},
+    {"variable", GetVariable, SetVariable, kAccessor},
+    {"hscroll", GetHScroll, SetHScroll, kAccessor},
+    {"maxhscroll", GetMaxHScroll, nullptr, kAccessor | kGetterOnly},
+    {"maxChars", GetMaxChars, SetMaxChars, kAccessor},
+    {"embedFonts", GetEmbedFonts, SetEmbedFonts, kAccessor},
+    {"html", GetHtml, SetHtml, kAccessor},
+    {"border", GetBorder, SetBorder, kAccessor},
+    {"background", GetBackground, SetBackground, kAccessor},
     {"wordWrap", GetWordWrap, SetWordWrap, kAccessor},
     {"password", GetPassword, SetPassword, kAccessor},
+    {"multiline", GetMultiline, SetMultiline, kAccessor},
     {"selectable", GetSelectable, SetSelectable, kAccessor},
-    {"embedFonts", GetEmbedFonts, SetEmbedFonts, kAccessor},
-    {"type", GetType, SetType, kAccessor},
-    {"variable", GetVariable, SetVariable, kAccessor},
     {"length", GetLength, nullptr, kAccessor | kGetterOnly},
-    {"maxChars", GetMaxChars, SetMaxChars, kAccessor},
-    {"autoSize", GetAutoSize, SetAutoSize, kAccessor},
-    {"scroll", GetScroll, SetScroll, kAccessor},
-    {"hscroll", GetHScroll, SetHScroll, kAccessor},
-    {"maxscroll", GetMaxScroll, nullptr, kAccessor | kGetterOnly},
+    {"bottomScroll", GetBottomScroll, nullptr, kAccessor | kGetterOnly},
     {"textWidth", GetTextWidth, nullptr, kAccessor | kGetterOnly},
     {"textHeight", GetTextHeight, nullptr, kAccessor | kGetterOnly},
-    {"bottomScroll", GetBottomScroll, nullptr, kAccessor | kGetterOnly},
-    {"condenseWhite", GetCondenseWhite, SetCondenseWhite, kAccessor},
-    {"getTextFormat", GetTextFormat},
-    {"getNewTextFormat", GetNewTextFormat},
-    {"setTextFormat", SetTextFormat},
-    {"setNewTextFormat", SetNewTextFormat},
-    {"replaceText", ReplaceText},
-    {"replaceSel", ReplaceSel},
     {"restrict", GetRestrict, SetRestrict, kAccessor},
-    {"removeTextField", RemoveTextField},
-    {"getDepth", GetDepth},
+    {"condenseWhite", GetCondenseWhite, SetCondenseWhite, kAccessor},
+    {"mouseWheelEnabled", GetMouseWheelEnabled, SetMouseWheelEnabled, kAccessor},
+    {"styleSheet", GetStyleSheet, SetStyleSheet, kAccessor},
+    {"replaceSel", ReplaceSel, nullptr, kMethod},
+    {"getTextFormat", GetTextFormat, nullptr, kMethod},
+    {"setTextFormat", SetTextFormat, nullptr, kMethod},
+    {"removeTextField", RemoveTextField, nullptr, kMethod},
+    {"getNewTextFormat", GetNewTextFormat, nullptr, kMethod},
+    {"setNewTextFormat", SetNewTextFormat, nullptr, kMethod},
+    {"getDepth", GetDepth, nullptr, kMethod},
+    {"replaceText", ReplaceText, nullptr, kMethod | kVersion7},
 };
 
 }  // namespace
@@ -325,9 +424,12 @@ void InstallTextSnapshot(Runtime& rt);
 void InstallTextField(Runtime& rt) {
   Object* ctor = rt.MakeClass(TextFieldConstructor, nullptr);
   rt.textFieldProto = Runtime::PrototypeOf(ctor);
+  rt.AddMembers(rt.textFieldProto, kProperties);
+  rt.textFieldProto->Define("filters", Value(), kAccessor | kVersion8);
   rt.AddMembers(rt.textFieldProto, kMembers);
   static const Member kStatics[] = {{"getFontList", GetFontList}};
   rt.AddMembers(ctor, kStatics);
+  InstallStyleSheet(rt, ctor);
   rt.global->Define("TextField", Value::Obj(ctor), kDontEnum);
   rt.prototypes["TextField"] = rt.textFieldProto;
   InstallTextSnapshot(rt);

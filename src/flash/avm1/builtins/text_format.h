@@ -13,4 +13,9 @@ bool IsTextFormat(const Value& value);
 // A new TextFormat object with the fields format sets (the others null).
 Value MakeTextFormat(Machine& m, const flash::TextFormat& format);
 
+// TextField.StyleSheet, installed on the TextField class.
+void InstallStyleSheet(Runtime& rt, Object* textFieldClass);
+// The rules of a StyleSheet object as TextFormats by selector (lower case).
+flash::TextStyles ReadStyleSheet(Machine& m, Object* sheet);
+
 }  // namespace vantrel::flash::avm1
