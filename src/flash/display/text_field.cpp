@@ -92,8 +92,9 @@ void TextField::Changed() {
   auto copy = std::make_shared<EditText>(*field_);
   copy->initialText = formatted_.ToHtml();
   copy->html = true;
-  // The runs carry every paragraph's margins, indents and leading.
-  copy->leftMargin = copy->rightMargin = copy->indent = copy->leading = 0;
+  // The runs carry every paragraph's margins, indents and leading; an empty text has no
+  // runs and keeps the field's (its caret stands inside them).
+  if (!formatted_.Text().isEmpty()) copy->leftMargin = copy->rightMargin = copy->indent = copy->leading = 0;
   drawn_ = copy;
   character = copy;
 }
