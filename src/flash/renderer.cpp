@@ -219,8 +219,8 @@ class Walker {
     QTransform transform = ToQt(object.GetMatrix()) * parent;
     // The player draws a cached object (cacheAsBitmap, filters) into a bitmap whose
     // corner is the corner of the object's bounds moved to the nearest whole pixel: the
-    // object moves with it. An object with only an opaque background moves to the whole
-    // pixel at or above and left of its corner instead.
+    // object moves with it. An object with only an opaque background stays where it
+    // is; its background starts on the whole pixel at or above and left of its corner.
     QPointF snap;
     QRectF bounds;
     if (!asMask && (object.cacheAsBitmap || !object.filters.empty() || object.opaqueBackground)) {
@@ -228,7 +228,7 @@ class Walker {
       const double half = object.cacheAsBitmap || !object.filters.empty() ? 0.5 : 0;
       if (bounds.isValid() && std::isfinite(bounds.left()) && std::isfinite(bounds.top())) {
         snap = QPointF(std::floor(bounds.left() + half) - bounds.left(), std::floor(bounds.top() + half) - bounds.top());
-        transform *= QTransform::fromTranslate(snap.x(), snap.y());
+        if (half > 0) transform *= QTransform::fromTranslate(snap.x(), snap.y());
       }
     }
     const ColorTransform combined = asMask ? color : color * object.GetColorTransform();
