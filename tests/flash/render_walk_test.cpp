@@ -151,6 +151,22 @@ TEST(RenderWalk, ACachedClipSitsOnWholePixels) {
   EXPECT_EQ(firstColumn(true), 11) << "the cached bitmap moved to x = 11";
 }
 
+TEST(RenderWalk, AnOpaqueBackgroundDoesNotMoveItsObject) {
+  const auto firstColumn = [](bool opaque) {
+    Actions a;
+    MakeBox(a, "clip", 1, 0xff0000, 0, 0, 20, 20);
+    SetMember(a, "_root.clip", "_x", 10.75);
+    if (opaque) SetMember(a, "_root.clip", "opaqueBackground", 0x0000ff);
+    const QImage image = Draw(a);
+    int x = 0;
+    while (x < 100 && image.pixel(x, 10) != 0xffff0000u) ++x;
+    return std::pair(x, image.pixel(10, 10));
+  };
+  EXPECT_EQ(firstColumn(false).first, 11) << "the box starts right of pixel 10's centre";
+  EXPECT_EQ(firstColumn(true).first, 11) << "and stays there with an opaque background";
+  EXPECT_EQ(firstColumn(true).second, 0xff0000ffu) << "which fills from pixel 10";
+}
+
 TEST(RenderWalk, ATextFieldsBackgroundAndBorderTakeTheScriptsColours) {
   Actions a;
   // _root.createTextField("field", 1, 10, 20, 30, 40)
