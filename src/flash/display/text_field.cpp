@@ -25,6 +25,8 @@ TextField::TextField(Player& player, const LoadedMovie* movie, const EditText& d
   }
   variable = definition.variableName.toStdString();
   selectable = !definition.noSelect;
+  // A field defined with a border also has its (white) background.
+  background = definition.border;
   newFormat_ = DefaultFormat();
   // Before version 8 HTML fields start left-aligned whatever the field says.
   if (definition.html && movie && movie->Version() < 8) newFormat_.align = TextAlign::Left;
