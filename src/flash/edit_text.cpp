@@ -433,6 +433,7 @@ struct TextLine {
   bool endsParagraph = true;
   double leading = 0;           // below the line, twips
   double left = 0, right = 0;   // margins and block indent, twips
+  double indent = 0;            // where the first character would start, twips
 };
 
 struct FieldLayout {
@@ -478,6 +479,7 @@ FieldLayout Layout(const EditText& field, const QString& text) {
     line.right = pf.rightMargin.value_or(field.rightMargin);
     const double available = field.bounds.Width() - 2 * kGutter - line.left - line.right;
     double x = pf.indent.value_or(field.indent);
+    line.indent = x;
     std::size_t lastBreak = 0;  // chars before the last break chance (after a space)
     for (const StyledChar& sc : paragraph.chars) {
       const QChar qc(field.password ? u'*' : sc.code);
@@ -584,6 +586,43 @@ int EditText::CharIndexAt(const QString& text, QPointF point) const {
     y = bottom;
   }
   return index;
+}
+
+EditText::Caret EditText::CaretAt(const QString& text, int index) const {
+  const FieldLayout layout = Layout(*this, text);
+  const QRectF box = ToQRectF(bounds);
+  Caret caret;
+  caret.color = color;
+  double y = box.top() + kGutter;
+  int start = 0;
+  for (std::size_t i = 0; i < layout.lines.size(); ++i) {
+    const TextLine& line = layout.lines[i];
+    const int count = static_cast<int>(line.chars.size());
+    if (index <= start + count || i + 1 == layout.lines.size()) {
+      const int at = std::clamp(index - start, 0, count);
+      // An empty line is as wide as its indent: a centred caret sits in the middle of
+      // what the indent leaves.
+      const double width = count == 0 ? line.indent : line.width;
+      const double left = box.left() + kGutter + line.left;
+      const double right = box.right() - kGutter - line.right;
+      double x = left;
+      if (line.align == TextAlign::Right) x = right - width;
+      if (line.align == TextAlign::Center) x = left + (right - left - width) / 2;
+      if (at < count) {
+        x += line.chars[static_cast<std::size_t>(at)].x;
+      } else {
+        x += count == 0 ? line.indent : line.chars.back().x + line.chars.back().advance;
+      }
+      const std::size_t style = count == 0 ? 0 : line.chars[static_cast<std::size_t>(std::max(0, at - 1))].style;
+      if (style < layout.text.styles.size()) caret.color = layout.text.styles[style].color;
+      caret.top = QPointF(x, y);
+      caret.height = line.ascent + line.descent;
+      return caret;
+    }
+    start += count + (line.endsParagraph ? 1 : 0);
+    y += line.ascent + line.descent + line.leading;
+  }
+  return caret;
 }
 
 void EditText::RenderText(const RenderContext& context, const QString& text) const {

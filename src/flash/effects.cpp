@@ -232,8 +232,9 @@ void ShadowOrGlow(QImage& layer, const FilterParams& f, double scale) {
 }
 
 void Bevel(QImage& layer, const FilterParams& f, double scale) {
-  const int dx = static_cast<int>(std::lround(std::cos(f.angle) * f.distance * scale / 2));
-  const int dy = static_cast<int>(std::lround(std::sin(f.angle) * f.distance * scale / 2));
+  // The lit and the shaded copies each move the whole distance, in opposite directions.
+  const int dx = static_cast<int>(std::lround(std::cos(f.angle) * f.distance * scale));
+  const int dy = static_cast<int>(std::lround(std::sin(f.angle) * f.distance * scale));
   FilterParams plain = f;
   plain.inner = false;
   const Plane forward = ShadowPlane(layer, plain, scale, dx, dy);

@@ -151,6 +151,22 @@ QImage DecodeSwfJpeg(std::span<const std::uint8_t> tables, std::span<const std::
   return image;
 }
 
+// Straight ARGB to premultiplied as the player does it: each channel times alpha / 255,
+// rounded down (Qt's conversion rounds to nearest, one step brighter over a backdrop).
+static QImage PremultiplyDown(QImage image) {
+  for (int y = 0; y < image.height(); ++y) {
+    auto* row = reinterpret_cast<std::uint32_t*>(image.scanLine(y));
+    for (int x = 0; x < image.width(); ++x) {
+      const std::uint32_t p = row[x], a = p >> 24;
+      if (a == 255) continue;
+      const std::uint32_t r = ((p >> 16) & 0xFF) * a / 255, g = ((p >> 8) & 0xFF) * a / 255, b = (p & 0xFF) * a / 255;
+      row[x] = a << 24 | r << 16 | g << 8 | b;
+    }
+  }
+  image.reinterpretAsFormat(QImage::Format_ARGB32_Premultiplied);
+  return image;
+}
+
 QImage DecodeImageData(std::span<const std::uint8_t> tables, std::span<const std::uint8_t> data, std::string* error) {
   if (StartsWith(data, "\x89PNG") || StartsWith(data, "GIF8")) {
     QByteArray bytes(reinterpret_cast<const char*>(data.data()), static_cast<qsizetype>(data.size()));
@@ -166,7 +182,7 @@ QImage DecodeImageData(std::span<const std::uint8_t> tables, std::span<const std
       if (error) *error = "cannot decode image: " + reader.errorString().toStdString();
       return {};
     }
-    return image.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+    return PremultiplyDown(image.convertToFormat(QImage::Format_ARGB32));
   }
   return DecodeSwfJpeg(tables, data, error);
 }

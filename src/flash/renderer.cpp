@@ -219,8 +219,8 @@ class Walker {
     QTransform transform = ToQt(object.GetMatrix()) * parent;
     // The player draws a cached object (cacheAsBitmap, filters) into a bitmap whose
     // corner is the corner of the object's bounds moved to the nearest whole pixel: the
-    // object moves with it. An object with only an opaque background moves to the whole
-    // pixel at or above and left of its corner instead.
+    // object moves with it. An object with only an opaque background stays where it
+    // is; its background starts on the whole pixel at or above and left of its corner.
     QPointF snap;
     QRectF bounds;
     if (!asMask && (object.cacheAsBitmap || !object.filters.empty() || object.opaqueBackground)) {
@@ -228,7 +228,7 @@ class Walker {
       const double half = object.cacheAsBitmap || !object.filters.empty() ? 0.5 : 0;
       if (bounds.isValid() && std::isfinite(bounds.left()) && std::isfinite(bounds.top())) {
         snap = QPointF(std::floor(bounds.left() + half) - bounds.left(), std::floor(bounds.top() + half) - bounds.top());
-        transform *= QTransform::fromTranslate(snap.x(), snap.y());
+        if (half > 0) transform *= QTransform::fromTranslate(snap.x(), snap.y());
       }
     }
     const ColorTransform combined = asMask ? color : color * object.GetColorTransform();
@@ -307,11 +307,51 @@ class Walker {
     }
     if (object.Kind() == DisplayKind::EditText && !asMask) DrawFieldBox(painter, static_cast<const TextField&>(object), transform, combined);
     DrawCharacter(painter, *object.character, object.ratio, transform, combined, asMask);
+    if (object.Kind() == DisplayKind::EditText && !asMask) DrawCaret(painter, static_cast<const TextField&>(object), transform, combined);
+  }
+
+  // The caret of the focused input field while nothing is selected: one device pixel
+  // wide, its left edge on the whole pixel at or left of its place, as tall as its line
+  // (its ends sampled like a shape's), in the text's colour.
+  void DrawCaret(QPainter& painter, const TextField& field, const QTransform& transform, const ColorTransform& color) {
+    if (field.GetPlayer().Focus() != &field || field.Field().readOnly) return;
+    if (field.selectionBegin < 0 || field.selectionBegin != field.selectionEnd) return;
+    const auto* drawn = dynamic_cast<const EditText*>(field.character.get());
+    if (!drawn) return;
+    const EditText::Caret caret = drawn->CaretAt(drawn->initialText, field.selectionEnd);
+    if (caret.height <= 0) return;
+    const QRectF box = field.Field().Bounds(0);
+    if (caret.top.y() >= box.bottom()) return;
+    const QPointF top = transform.map(caret.top);
+    const QPointF bottom = transform.map(caret.top + QPointF(0, std::min(caret.height, box.bottom() - caret.top.y())));
+    const double x = std::floor(top.x()) - top.x();
+    const QPointF shift(x, 0), right(1 + x, 0);
+    QPainterPath bar;
+    bar.moveTo(top + shift);
+    bar.lineTo(top + right);
+    bar.lineTo(bottom + right);
+    bar.lineTo(bottom + shift);
+    bar.closeSubpath();
+    painter.save();
+    painter.resetTransform();
+    const render::PainterTarget target(painter, bar.boundingRect());
+    if (target.Valid()) {
+      render::EdgeList edges(target.FromDevice());
+      edges.AddPath(bar);
+      const render::SolidPaint paint(render::Premultiply(render::FixedColorTransform::From(color).Apply(caret.color)));
+      const render::Paint* paints[] = {&paint};
+      render::FillEdges(target.Get(), edges.Edges(), paints, render::FillRule::NonZero,
+                        render::SamplesPerAxis(static_cast<int>(options_.quality)));
+    }
+    painter.restore();
   }
 
   // A text field's background and border, in the colours scripts give them. Unrotated,
   // the background fills the box's whole pixels and the border is a one-pixel line on
-  // the pixels of the box's edges (the right and bottom ones included).
+  // the pixels of the box's edges (the right and bottom ones included). The right line
+  // ends half a pixel into the bottom right corner pixel and the bottom line a quarter
+  // pixel into it, so that pixel is partly covered (10 of 16 samples at high quality,
+  // none at low).
   void DrawFieldBox(QPainter& painter, const TextField& field, const QTransform& transform,
                     const ColorTransform& color) {
     const bool border = field.Field().border;
@@ -334,9 +374,23 @@ class Walker {
       if (border) {
         const QColor line = qt(field.borderColor);
         painter.fillRect(QRect(x0, y0, x1 - x0 + 1, 1), line);
-        painter.fillRect(QRect(x0, y1, x1 - x0 + 1, 1), line);
+        painter.fillRect(QRect(x0, y1, x1 - x0, 1), line);
         painter.fillRect(QRect(x0, y0 + 1, 1, std::max(0, y1 - y0 - 1)), line);
         painter.fillRect(QRect(x1, y0 + 1, 1, std::max(0, y1 - y0 - 1)), line);
+        if (y1 > y0 && x1 > x0) {
+          QPainterPath corner;
+          corner.addRect(QRectF(x1, y1, 1, 0.5));
+          corner.addRect(QRectF(x1, y1 + 0.5, 0.25, 0.5));
+          const render::PainterTarget target(painter, QRectF(x1, y1, 1, 1));
+          if (target.Valid()) {
+            render::EdgeList edges(target.FromDevice());
+            edges.AddPath(corner);
+            const render::SolidPaint paint(render::Premultiply(colors.Apply(field.borderColor)));
+            const render::Paint* paints[] = {&paint};
+            render::FillEdges(target.Get(), edges.Edges(), paints, render::FillRule::NonZero,
+                              render::SamplesPerAxis(static_cast<int>(options_.quality)));
+          }
+        }
       }
     } else {
       const QPolygonF quad = transform.map(QPolygonF(box));

@@ -71,6 +71,15 @@ class EditText : public Character {
   // The caret position (a character index of the laid-out text, line ends counting one)
   // nearest to point, in the field's own twips.
   int CharIndexAt(const QString& text, QPointF point) const;
+  // Where the caret stands before character index (counted as CharIndexAt counts): its
+  // top in the field's twips and its height, that of the line it is on; its colour is
+  // the text's there.
+  struct Caret {
+    QPointF top;
+    double height = 0;
+    Rgba color;
+  };
+  Caret CaretAt(const QString& text, int index) const;
   void AttachFont(const std::shared_ptr<const Font>& font);
   // The size of the laid-out text in twips: the widest line and the lines' heights
   // (each with the leading after it but the last).

@@ -10,6 +10,7 @@ extern "C" {
 #include <jpeglib.h>
 }
 
+#include "flash/loaded_image.h"
 #include "flash/shape.h"
 #include "render_helpers.h"
 #include "support/swf_shape_writer.h"
@@ -251,6 +252,50 @@ TEST(BitmapJpeg, PngInsideJpeg2) {
   w.Bytes(std::vector<std::uint8_t>(png.begin(), png.end()));
   auto bitmap = ParseOk(21, w.bytes);
   EXPECT_EQ(bitmap->image.pixel(1, 1), qRgb(0, 255, 0));
+}
+
+std::vector<std::uint8_t> Encoded(const QImage& image, const char* format) {
+  QByteArray bytes;
+  QBuffer buffer(&bytes);
+  buffer.open(QIODevice::WriteOnly);
+  image.save(&buffer, format);
+  return std::vector<std::uint8_t>(bytes.begin(), bytes.end());
+}
+
+TEST(LoadedImage, PicturesBecomeOneFrameMoviesOfTheirSize) {
+  QImage source(7, 5, QImage::Format_ARGB32);
+  source.fill(qRgba(0, 0, 255, 255));
+  // Straight (255, 174, 49) at alpha 63: green premultiplies to 42.98, kept as 42.
+  source.setPixel(2, 3, qRgba(255, 174, 49, 63));
+  // (Qt writes no GIF; the corpus loads GIF 87a and 89a pictures.)
+  for (const char* format : {"PNG", "JPEG"}) {
+    std::string error;
+    const auto movie = MovieFromImage(Encoded(source, format), &error);
+    ASSERT_TRUE(movie) << format << ": " << error;
+    EXPECT_EQ(movie->Width(), 7) << format;
+    EXPECT_EQ(movie->Height(), 5) << format;
+    EXPECT_EQ(movie->header.version, -1) << format;
+    ASSERT_EQ(movie->root.frames.size(), 1u);
+    const auto& commands = movie->root.frames[0].commands;
+    ASSERT_EQ(commands.size(), 1u);
+    const auto bitmap = std::dynamic_pointer_cast<Bitmap>(movie->dictionary.Find(*commands[0].place.characterId));
+    ASSERT_TRUE(bitmap) << format;
+    EXPECT_EQ(bitmap->image.size(), QSize(7, 5));
+    if (std::string(format) == "PNG")
+      EXPECT_EQ(reinterpret_cast<const QRgb*>(bitmap->image.constScanLine(3))[2], 0x3F3F2A0Cu) << "premultiplied down";
+  }
+}
+
+TEST(LoadedImage, OtherOrBrokenDataIsRefusedWithAReason) {
+  std::string error;
+  EXPECT_FALSE(MovieFromImage(std::vector<std::uint8_t>{'F', 'W', 'S', 8}, &error));
+  EXPECT_FALSE(error.empty());
+  std::vector<std::uint8_t> png = Encoded(QImage(4, 4, QImage::Format_ARGB32), "PNG");
+  png.resize(png.size() / 2);
+  png[20] ^= 0xFF;  // the header's size, damaged
+  error.clear();
+  EXPECT_FALSE(MovieFromImage(png, &error));
+  EXPECT_FALSE(error.empty());
 }
 
 TEST(BitmapFill, ShapesDrawBitmapsAtTheirMatrix) {

@@ -188,6 +188,31 @@ TEST(ApplyFilters, DropShadowFallsOnTheFarSideUnlessHidden) {
   EXPECT_EQ(hidden.pixel(12, 10), 0xff0000ffu);
 }
 
+TEST(ApplyFilters, AnInnerBevelsBandIsTheDistanceWideOnAScaledStage) {
+  FilterParams bevel;
+  bevel.type = 3;
+  bevel.colors = {Rgba{255, 0, 255, 255}, Rgba{0, 0, 255, 255}};  // highlight, shadow
+  bevel.blurX = bevel.blurY = 1;  // no blur
+  bevel.distance = 1;
+  bevel.inner = true;
+  // Lit from the left (angle 0): the band along the right edge is one colour, the one
+  // along the left edge the other; each is distance x scale pixels wide.
+  const auto band = [&](double scale) {
+    QImage layer = Square(20, 4, Qt::black);
+    ApplyFilters(layer, {bevel}, scale);
+    const std::uint32_t right = layer.pixel(15, 10);
+    int width = 0;
+    while (width < 8 && layer.pixel(15 - width, 10) == right) ++width;
+    EXPECT_NE(right, kBlack);
+    EXPECT_NE(layer.pixel(4, 10), right) << "the other edge takes the other colour";
+    EXPECT_EQ(layer.pixel(10, 10), kBlack) << "the middle is left alone";
+    return width;
+  };
+  EXPECT_EQ(band(1), 1);
+  EXPECT_EQ(band(2), 2);
+  EXPECT_EQ(band(3), 3);
+}
+
 TEST(ApplyFilters, ColorMatrixSwapsChannels) {
   FilterParams params;
   params.type = 6;

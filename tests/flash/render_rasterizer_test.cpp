@@ -172,6 +172,14 @@ TEST(Rasterizer, CurvesAreCutCloseToTheCurveWithFewPiecesOnFlatStretches) {
   std::size_t straight = 0;
   FlattenQuadratic(from, QPointF(50, 0), to, 0.1, [&](QPointF) { ++straight; });
   EXPECT_EQ(straight, 1u);  // a straight curve is one piece
+  const auto pieces = [&](QPointF c) {
+    std::size_t count = 0;
+    FlattenQuadratic(from, c, to, 1.0, [&](QPointF) { ++count; });
+    return count;
+  };
+  // The curve strays half as far from its chord as its control point.
+  EXPECT_EQ(pieces(QPointF(20, 1.9)), 1u) << "strays 0.95: one piece";
+  EXPECT_GT(pieces(QPointF(20, 2.2)), 1u) << "strays 1.1";
 }
 
 TEST(RenderLayer, ReusedBuffersComeBackClearAndHugeLayersAreRefused) {

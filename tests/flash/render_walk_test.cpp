@@ -5,6 +5,7 @@
 #include <QImage>
 #include <QPainter>
 #include <initializer_list>
+#include <vector>
 
 #include "flash/renderer.h"
 #include "movie_test_support.h"
@@ -150,6 +151,22 @@ TEST(RenderWalk, ACachedClipSitsOnWholePixels) {
   EXPECT_EQ(firstColumn(true), 11) << "the cached bitmap moved to x = 11";
 }
 
+TEST(RenderWalk, AnOpaqueBackgroundDoesNotMoveItsObject) {
+  const auto firstColumn = [](bool opaque) {
+    Actions a;
+    MakeBox(a, "clip", 1, 0xff0000, 0, 0, 20, 20);
+    SetMember(a, "_root.clip", "_x", 10.75);
+    if (opaque) SetMember(a, "_root.clip", "opaqueBackground", 0x0000ff);
+    const QImage image = Draw(a);
+    int x = 0;
+    while (x < 100 && image.pixel(x, 10) != 0xffff0000u) ++x;
+    return std::pair(x, image.pixel(10, 10));
+  };
+  EXPECT_EQ(firstColumn(false).first, 11) << "the box starts right of pixel 10's centre";
+  EXPECT_EQ(firstColumn(true).first, 11) << "and stays there with an opaque background";
+  EXPECT_EQ(firstColumn(true).second, 0xff0000ffu) << "which fills from pixel 10";
+}
+
 TEST(RenderWalk, ATextFieldsBackgroundAndBorderTakeTheScriptsColours) {
   Actions a;
   // _root.createTextField("field", 1, 10, 20, 30, 40)
@@ -163,10 +180,58 @@ TEST(RenderWalk, ATextFieldsBackgroundAndBorderTakeTheScriptsColours) {
   SetMember(a, "_root.field", "borderColor", 0x0000ff);
   const QImage image = Draw(a);
   EXPECT_EQ(image.pixel(25, 40), 0xff00ff00u) << "inside";
-  for (const QPoint p : {QPoint(10, 20), QPoint(40, 20), QPoint(10, 60), QPoint(40, 60), QPoint(25, 60)})
+  for (const QPoint p : {QPoint(10, 20), QPoint(40, 20), QPoint(10, 60), QPoint(39, 60), QPoint(40, 59), QPoint(25, 60)})
     EXPECT_EQ(image.pixel(p), 0xff0000ffu) << "border at " << p.x() << "," << p.y();
+  EXPECT_EQ(image.pixel(40, 60), 0xffffffffu) << "the outline leaves its bottom right corner out";
   EXPECT_EQ(image.pixel(41, 40), 0xffffffffu) << "outside";
   EXPECT_EQ(image.pixel(25, 61), 0xffffffffu) << "outside";
+}
+
+// _root.createTextField("field", 1, x, 20, 30, 40) as an input field holding text, with
+// the focus (which selects all of it) when focused.
+QImage DrawInputField(double x, const char* text, bool focused) {
+  Actions a;
+  for (const double n : {40.0, 30.0, 20.0, x, 1.0}) a.PushNumber(n);
+  a.PushString("field").PushNumber(6);
+  PushTarget(a, "_root");
+  a.PushString("createTextField").Op(0x52).Op(0x17);
+  PushTarget(a, "_root.field");
+  a.PushString("type").PushString("input").Op(0x4F);
+  PushTarget(a, "_root.field");
+  a.PushString("text").PushString(text).Op(0x4F);
+  if (focused) {
+    a.PushString("_root.field").PushNumber(1).PushString("Selection").GetVariable();
+    a.PushString("setFocus").Op(0x52).Op(0x17);
+  }
+  return Draw(a);
+}
+
+// The dark columns of row y.
+std::vector<int> DarkColumns(const QImage& image, int y) {
+  std::vector<int> columns;
+  for (int x = 0; x < image.width(); ++x) {
+    if (qRed(image.pixel(x, y)) < 128) columns.push_back(x);
+  }
+  return columns;
+}
+
+TEST(RenderWalk, AFocusedEmptyInputFieldShowsItsCaretInsideTheGutter) {
+  // One pixel wide on the whole pixel at or left of its place, two pixels in.
+  EXPECT_EQ(DarkColumns(DrawInputField(10, "", true), 25), std::vector<int>{12});
+  EXPECT_EQ(DarkColumns(DrawInputField(10.5, "", true), 25), std::vector<int>{12});
+  const QImage image = DrawInputField(10, "", true);
+  EXPECT_EQ(qRed(image.pixel(12, 21)), 255) << "the caret starts below the gutter";
+  EXPECT_LT(qRed(image.pixel(12, 22)), 128);
+  EXPECT_LT(qRed(image.pixel(12, 33)), 128) << "as tall as the line";
+  EXPECT_EQ(qRed(image.pixel(12, 45)), 255);
+  EXPECT_TRUE(DarkColumns(DrawInputField(10, "", false), 25).empty()) << "no caret without the focus";
+}
+
+TEST(RenderWalk, ASelectionHidesTheCaret) {
+  // The focus selects the whole text; the glyphs are drawn, the caret is not.
+  const QImage selected = DrawInputField(10, "ii", true);
+  const QImage unfocused = DrawInputField(10, "ii", false);
+  for (int y = 20; y < 60; ++y) EXPECT_EQ(DarkColumns(selected, y), DarkColumns(unfocused, y)) << "row " << y;
 }
 
 }  // namespace

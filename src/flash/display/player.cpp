@@ -16,6 +16,7 @@
 #include "flash/display/text_field.h"
 #include "flash/avm1/utf16.h"
 #include "flash/avm2/as3_movie.h"
+#include "flash/loaded_image.h"
 #include "flash/movie_loader.h"
 
 namespace vantrel::flash {
@@ -703,9 +704,11 @@ void Player::LoadMovieInto(const std::string& url, int level, DisplayObject* cli
             return;
           }
           std::string error;
-          std::shared_ptr<Movie> movie =
-              LoadMovieFromBytes(std::span(reinterpret_cast<const std::uint8_t*>(body.data()), body.size()), &error);
+          const std::span bytes(reinterpret_cast<const std::uint8_t*>(body.data()), body.size());
+          std::shared_ptr<Movie> movie = LoadMovieFromBytes(bytes, &error);
           if (movie && movie->actionScript3) movie = nullptr;
+          // A JPEG, PNG or GIF file shows as a movie holding just the picture.
+          if (!movie && IsLoadableImage(bytes)) movie = MovieFromImage(bytes, &error);
           if (!movie && !clip) {
             // Data that is no movie leaves a level as it was.
             if (events.done) events.done(false, 0);

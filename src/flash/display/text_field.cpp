@@ -26,6 +26,8 @@ TextField::TextField(Player& player, const LoadedMovie* movie, const EditText& d
   variable = definition.variableName.toStdString();
   selectable = !definition.noSelect;
   if (definition.autoSize) autoSize = "left";
+  // A field defined with a border also has its (white) background.
+  background = definition.border;
   newFormat_ = DefaultFormat();
   // Before version 8 HTML fields start left-aligned whatever the field says.
   if (definition.html && movie && movie->Version() < 8) newFormat_.align = TextAlign::Left;
@@ -95,8 +97,9 @@ void TextField::Changed() {
   auto copy = std::make_shared<EditText>(*field_);
   copy->initialText = formatted_.ToHtml();
   copy->html = true;
-  // The runs carry every paragraph's margins, indents and leading.
-  copy->leftMargin = copy->rightMargin = copy->indent = copy->leading = 0;
+  // The runs carry every paragraph's margins, indents and leading; an empty text has no
+  // runs and keeps the field's (its caret stands inside them).
+  if (!formatted_.Text().isEmpty()) copy->leftMargin = copy->rightMargin = copy->indent = copy->leading = 0;
   drawn_ = copy;
   character = copy;
   if (autoSize != "none") FitToText();

@@ -124,6 +124,17 @@ inline double ParabolaInverseIntegral(double x) {
 
 template <typename PointFn>
 void FlattenQuadratic(QPointF from, QPointF control, QPointF to, double tolerance, PointFn&& point) {
+  // A curve that strays no more than tolerance from its chord (half as far as its
+  // control point lies off it) is one straight piece, as long as the control point
+  // lies beside the chord rather than beyond its ends.
+  const double chordX = to.x() - from.x(), chordY = to.y() - from.y();
+  const double chord2 = chordX * chordX + chordY * chordY;
+  const double along = (control.x() - from.x()) * chordX + (control.y() - from.y()) * chordY;
+  const double off = (control.x() - from.x()) * chordY - (control.y() - from.y()) * chordX;
+  if (chord2 > 0 && along >= 0 && along <= chord2 && std::abs(off) <= 2 * tolerance * std::sqrt(chord2)) {
+    point(to);
+    return;
+  }
   // The curve is a piece of the parabola y = x^2, scaled, turned and moved: x0..x2 is
   // that piece. Pieces of equal error follow the integral of the parabola's curvature
   // to the power one half, which the two closed forms above approximate.
