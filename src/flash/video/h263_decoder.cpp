@@ -5,21 +5,27 @@
 #include <cmath>
 #include <cstring>
 
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
+
 namespace vantrel::flash::video {
 
 namespace {
 
-// Big-endian bit reader that reads zeros past the end and remembers that it did.
+// Big-endian bit reader over data followed by at least 8 zero bytes (so it can look
+// ahead without bounds checks); reads zeros past the end and remembers that it did.
 class BitReader {
  public:
-  explicit BitReader(std::span<const std::uint8_t> data) : data_(data) {}
+  BitReader(const std::uint8_t* padded, std::size_t size) : data_(padded), size_(size) {}
 
-  // The next n bits (1..24) without consuming them.
+  // The next n bits (1..32) without consuming them.
   std::uint32_t Peek(int n) const {
-    const std::size_t byte = pos_ >> 3;
-    std::uint32_t word = 0;
-    for (std::size_t i = 0; i < 4; ++i) word = (word << 8) | (byte + i < data_.size() ? data_[byte + i] : 0u);
-    return (word << (pos_ & 7)) >> (32 - n);
+    const std::size_t byte = std::min(pos_ >> 3, size_);
+    std::uint64_t word;
+    std::memcpy(&word, data_ + byte, 8);
+    word = __builtin_bswap64(word) << (pos_ & 7);
+    return static_cast<std::uint32_t>(word >> (64 - n));
   }
   void Skip(int n) { pos_ += static_cast<std::size_t>(n); }
   std::uint32_t Read(int n) {
@@ -31,12 +37,19 @@ class BitReader {
     const std::uint32_t value = Read(n);
     return static_cast<int>(value) - (value >> (n - 1) ? (1 << n) : 0);
   }
-  bool Overrun() const { return pos_ > data_.size() * 8; }
+  bool Overrun() const { return pos_ > size_ * 8; }
 
  private:
-  std::span<const std::uint8_t> data_;
+  const std::uint8_t* data_;
+  std::size_t size_;
   std::size_t pos_ = 0;
 };
+
+// Copies data with the zero bytes BitReader wants after it.
+void Pad(std::span<const std::uint8_t> data, std::vector<std::uint8_t>& padded) {
+  padded.assign(data.begin(), data.end());
+  padded.resize(data.size() + 16, 0);
+}
 
 // A prefix-code table read by looking at its longest code's worth of bits at once.
 struct VlcCode {
@@ -182,50 +195,71 @@ struct Basis {
 };
 
 inline int RoundResidual(float sum) {
-  const float v = sum / 4.0f;
-  const int r = static_cast<int>(v > 0 ? v + 0.5f : v < 0 ? v - 0.5f : 0.0f);
-  return std::clamp(r, -256, 255);
+  const float v = sum * 0.25f;
+  // Adding a half of v's sign and truncating rounds halves away from zero (0 stays 0).
+  const int r = static_cast<int>(v + std::copysign(0.5f, v));
+  return std::min(std::max(r, -256), 255);
 }
 
-// coef: dequantised coefficients in raster order; rows: bit r set when row r has any.
-void InverseTransform(const std::int16_t* coef, unsigned rows, int* out) {
+// coef: dequantised coefficients in raster order; rows: bit r set when row r has any;
+// out: 64 residuals. Zero terms are left out of the sums, which changes no result (x + 0 is x), and the
+// eight positions of a row are summed side by side in the same order as one at a time.
+// Returns false, with only out[0] set, when every residual is the same.
+bool InverseTransform(const std::int16_t* coef, unsigned rows, int* out) {
   static const Basis basis;
   const auto& b = basis.b;
   if (rows == 1 && std::all_of(coef + 1, coef + 8, [](std::int16_t c) { return c == 0; })) {
     // Only the DC coefficient: every sample comes out the same.
-    std::fill(out, out + 64, RoundResidual(static_cast<float>(coef[0]) * b[0][0] * b[0][0]));
-    return;
+    out[0] = RoundResidual(static_cast<float>(coef[0]) * b[0][0] * b[0][0]);
+    return false;
   }
   float t[8][8];  // t[row][x]
+  int used[8], count = 0;
   for (int r = 0; r < 8; ++r) {
-    if (!(rows & (1u << r))) {
-      std::fill(t[r], t[r] + 8, 0.0f);
-      continue;
-    }
+    if (!(rows & (1u << r))) continue;
+    used[count++] = r;
     const std::int16_t* c = coef + r * 8;
-    for (int x = 0; x < 8; ++x) {
-      float s = 0.0f;
-      for (int f = 0; f < 8; ++f) s += static_cast<float>(c[f]) * b[f][x];
-      t[r][x] = s;
+    float s[8] = {};
+    for (int f = 0; f < 8; ++f) {
+      if (!c[f]) continue;
+      const float k = static_cast<float>(c[f]);
+      for (int x = 0; x < 8; ++x) s[x] += k * b[f][x];
     }
+    std::copy(s, s + 8, t[r]);
   }
-  for (int x = 0; x < 8; ++x)
-    for (int y = 0; y < 8; ++y) {
-      float s = 0.0f;
-      for (int f = 0; f < 8; ++f) s += t[f][x] * b[f][y];
-      out[y * 8 + x] = RoundResidual(s);
+  for (int y = 0; y < 8; ++y) {
+    float s[8] = {};
+    for (int i = 0; i < count; ++i) {
+      const int f = used[i];
+      const float k = b[f][y];
+      for (int x = 0; x < 8; ++x) s[x] += t[f][x] * k;
     }
+    for (int x = 0; x < 8; ++x) out[y * 8 + x] = RoundResidual(s[x]);
+  }
+  return true;
 }
 
 inline std::uint8_t Clip8(int v) { return static_cast<std::uint8_t>(std::clamp(v, 0, 255)); }
 
-// Half-pel prediction of a size x size block; fx/fy: half a sample right/down.
+// Half-pel prediction of a size x size block; fx/fy: half a sample right/down. Two
+// samples average rounding up, four with two added before the division.
 void Predict(const std::uint8_t* src, int srcStride, std::uint8_t* dst, int dstStride, int size, int fx, int fy) {
   for (int y = 0; y < size; ++y, src += srcStride, dst += dstStride) {
     const std::uint8_t* below = src + srcStride;
     if (!fx && !fy) {
       std::memcpy(dst, src, static_cast<std::size_t>(size));
-    } else if (fx && !fy) {
+      continue;
+    }
+#ifdef __SSE2__
+    if (size == 16 && (fx != fy)) {
+      // pavgb is (a + b + 1) >> 1.
+      const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src));
+      const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(fx ? src + 1 : below));
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(dst), _mm_avg_epu8(a, b));
+      continue;
+    }
+#endif
+    if (fx && !fy) {
       for (int x = 0; x < size; ++x) dst[x] = static_cast<std::uint8_t>((src[x] + src[x + 1] + 1) >> 1);
     } else if (!fx) {
       for (int x = 0; x < size; ++x) dst[x] = static_cast<std::uint8_t>((src[x] + below[x] + 1) >> 1);
@@ -234,6 +268,23 @@ void Predict(const std::uint8_t* src, int srcStride, std::uint8_t* dst, int dstS
         dst[x] = static_cast<std::uint8_t>((src[x] + src[x + 1] + below[x] + below[x + 1] + 2) >> 2);
     }
   }
+}
+
+// Predicts the size x size block dst from the block of plane (width x height samples)
+// whose corner lies at (x, y) plus the half-sample offsets fx/fy. Vectors may point
+// outside the picture: there the outermost samples repeat.
+void PredictFrom(const std::uint8_t* plane, int stride, int width, int height, int x, int y, int fx, int fy,
+                 std::uint8_t* dst, int dstStride, int size) {
+  if (x >= 0 && y >= 0 && x + size + 1 <= width && y + size + 1 <= height) {
+    Predict(plane + y * stride + x, stride, dst, dstStride, size, fx, fy);
+    return;
+  }
+  std::uint8_t block[17 * 17];
+  for (int row = 0; row <= size; ++row) {
+    const std::uint8_t* src = plane + std::clamp(y + row, 0, height - 1) * stride;
+    for (int col = 0; col <= size; ++col) block[row * 17 + col] = src[std::clamp(x + col, 0, width - 1)];
+  }
+  Predict(block, 17, dst, dstStride, size, fx, fy);
 }
 
 struct Vector {
@@ -260,7 +311,9 @@ bool ReadH263Header(std::span<const std::uint8_t> data, H263Header& header, std:
     if (error) *error = why;
     return false;
   };
-  BitReader bits(data);
+  std::vector<std::uint8_t> padded;
+  Pad(data.first(std::min<std::size_t>(data.size(), 16)), padded);
+  BitReader bits(padded.data(), std::min<std::size_t>(data.size(), 16));
   if (bits.Read(17) != 1) return fail("no picture start code");
   header.version = static_cast<int>(bits.Read(5));
   if (header.version > 1) return fail("unknown Sorenson H.263 version");
@@ -293,30 +346,11 @@ bool ReadH263Header(std::span<const std::uint8_t> data, H263Header& header, std:
 void H263Decoder::Frame::Allocate(int mbw, int mbh) {
   mbWidth = mbw;
   mbHeight = mbh;
-  lumaStride = mbw * 16 + 2 * kLumaBorder;
-  chromaStride = mbw * 8 + 2 * kChromaBorder;
-  y.assign(static_cast<std::size_t>(lumaStride) * static_cast<std::size_t>(mbh * 16 + 2 * kLumaBorder), 0);
-  cb.assign(static_cast<std::size_t>(chromaStride) * static_cast<std::size_t>(mbh * 8 + 2 * kChromaBorder), 128);
+  lumaStride = mbw * 16;
+  chromaStride = mbw * 8;
+  y.assign(static_cast<std::size_t>(lumaStride) * static_cast<std::size_t>(mbh * 16), 0);
+  cb.assign(static_cast<std::size_t>(chromaStride) * static_cast<std::size_t>(mbh * 8), 128);
   cr.assign(cb.size(), 128);
-}
-
-void H263Decoder::Frame::ExtendEdges() {
-  auto extend = [](std::uint8_t* plane, int stride, int width, int height, int border) {
-    std::uint8_t* origin = plane + border * stride + border;
-    for (int y = 0; y < height; ++y) {
-      std::uint8_t* row = origin + y * stride;
-      std::memset(row - border, row[0], static_cast<std::size_t>(border));
-      std::memset(row + width, row[width - 1], static_cast<std::size_t>(border));
-    }
-    for (int y = 1; y <= border; ++y) {
-      std::memcpy(origin - y * stride - border, origin - border, static_cast<std::size_t>(stride));
-      std::memcpy(origin + (height - 1 + y) * stride - border, origin + (height - 1) * stride - border,
-                  static_cast<std::size_t>(stride));
-    }
-  };
-  extend(y.data(), lumaStride, mbWidth * 16, mbHeight * 16, kLumaBorder);
-  extend(cb.data(), chromaStride, mbWidth * 8, mbHeight * 8, kChromaBorder);
-  extend(cr.data(), chromaStride, mbWidth * 8, mbHeight * 8, kChromaBorder);
 }
 
 void H263Decoder::Reset() {
@@ -352,7 +386,6 @@ bool H263Decoder::Decode(std::span<const std::uint8_t> data) {
     return false;
   }
   if (header.type != H263PictureType::DisposableInter) {
-    target.ExtendEdges();
     reference_ = &target;
     referenceHeader_ = header;
   }
@@ -361,7 +394,8 @@ bool H263Decoder::Decode(std::span<const std::uint8_t> data) {
 }
 
 bool H263Decoder::DecodePicture(std::span<const std::uint8_t> data, Frame& target) {
-  BitReader bits(data);
+  Pad(data, padded_);
+  BitReader bits(padded_.data(), data.size());
   // The header again, up to the extra information.
   bits.Skip(17 + 5 + 8);
   const unsigned format = bits.Read(3);
@@ -372,6 +406,9 @@ bool H263Decoder::DecodePicture(std::span<const std::uint8_t> data, Frame& targe
     if (bits.Overrun()) break;
   }
   const bool intraPicture = header_.type == H263PictureType::Intra;
+  const Vlc& mcbpcCodes = intraPicture ? IntraMcbpc() : InterMcbpc();
+  const Vlc& cbpyCodes = Cbpy();
+  const Vlc& coefCodes = Tcoef();
   const int mbw = target.mbWidth, mbh = target.mbHeight;
   int quant = header_.quantizer;
   std::vector<Vector> above(static_cast<std::size_t>(mbw) + 1), current(static_cast<std::size_t>(mbw) + 1);
@@ -388,7 +425,7 @@ bool H263Decoder::DecodePicture(std::span<const std::uint8_t> data, Frame& targe
           skipped = true;
           break;
         }
-        mcbpc = (intraPicture ? IntraMcbpc() : InterMcbpc()).Read(bits);
+        mcbpc = mcbpcCodes.Read(bits);
         if (mcbpc < 0) {
           error_ = "bad macroblock type";
           return false;
@@ -416,7 +453,7 @@ bool H263Decoder::DecodePicture(std::span<const std::uint8_t> data, Frame& targe
         return false;
       }
       const bool intra = kind == kIntra;
-      int cbpy = Cbpy().Read(bits);
+      int cbpy = cbpyCodes.Read(bits);
       if (cbpy < 0) {
         error_ = "bad coded block pattern";
         return false;
@@ -442,14 +479,14 @@ bool H263Decoder::DecodePicture(std::span<const std::uint8_t> data, Frame& targe
           return false;
         }
         Frame& ref = *reference_;
-        Predict(ref.Y(mbx * 16 + (mv.x >> 1), mby * 16 + (mv.y >> 1)), ref.lumaStride, luma, target.lumaStride, 16,
-                mv.x & 1, mv.y & 1);
+        PredictFrom(ref.y.data(), ref.lumaStride, mbw * 16, mbh * 16, mbx * 16 + (mv.x >> 1), mby * 16 + (mv.y >> 1),
+                    mv.x & 1, mv.y & 1, luma, target.lumaStride, 16);
         // Chroma moves half as far, a quarter sample rounded to the half sample.
         const int cx = (mv.x >> 1) | (mv.x & 1), cy = (mv.y >> 1) | (mv.y & 1);
-        Predict(ref.U(mbx * 8 + (cx >> 1), mby * 8 + (cy >> 1)), ref.chromaStride, chroma[0], target.chromaStride, 8,
-                cx & 1, cy & 1);
-        Predict(ref.V(mbx * 8 + (cx >> 1), mby * 8 + (cy >> 1)), ref.chromaStride, chroma[1], target.chromaStride, 8,
-                cx & 1, cy & 1);
+        PredictFrom(ref.cb.data(), ref.chromaStride, mbw * 8, mbh * 8, mbx * 8 + (cx >> 1), mby * 8 + (cy >> 1), cx & 1,
+                    cy & 1, chroma[0], target.chromaStride, 8);
+        PredictFrom(ref.cr.data(), ref.chromaStride, mbw * 8, mbh * 8, mbx * 8 + (cx >> 1), mby * 8 + (cy >> 1), cx & 1,
+                    cy & 1, chroma[1], target.chromaStride, 8);
       }
       const int cbp = cbpy << 2 | (mcbpc & 3);
       for (int block = 0; block < 6; ++block) {
@@ -466,7 +503,7 @@ bool H263Decoder::DecodePicture(std::span<const std::uint8_t> data, Frame& targe
         }
         if (coded) {
           for (;;) {
-            const int code = Tcoef().Read(bits);
+            const int code = coefCodes.Read(bits);
             int last, run, level;
             if (code < 0) {
               error_ = "bad coefficient code";
@@ -516,13 +553,24 @@ bool H263Decoder::DecodePicture(std::span<const std::uint8_t> data, Frame& targe
           dst = chroma[block - 4];
           stride = target.chromaStride;
         }
-        InverseTransform(coef, rows, residual);
-        if (intra) {
-          for (int y = 0; y < 8; ++y)
-            for (int x = 0; x < 8; ++x) dst[y * stride + x] = Clip8(residual[y * 8 + x]);
-        } else {
-          for (int y = 0; y < 8; ++y)
-            for (int x = 0; x < 8; ++x) dst[y * stride + x] = Clip8(dst[y * stride + x] + residual[y * 8 + x]);
+        if (!InverseTransform(coef, rows, residual)) {
+          const int flat = residual[0];
+          if (intra) {
+            for (int y = 0; y < 8; ++y) std::memset(dst + y * stride, Clip8(flat), 8);
+          } else {
+            for (int y = 0; y < 8; ++y)
+              for (int x = 0; x < 8; ++x) dst[y * stride + x] = static_cast<std::uint8_t>(std::min(std::max(dst[y * stride + x] + flat, 0), 255));
+          }
+          continue;
+        }
+        for (int y = 0; y < 8; ++y) {
+          std::uint8_t* row = dst + y * stride;
+          const int* r = residual + y * 8;
+          if (intra) {
+            for (int x = 0; x < 8; ++x) row[x] = static_cast<std::uint8_t>(std::min(std::max(r[x], 0), 255));
+          } else {
+            for (int x = 0; x < 8; ++x) row[x] = static_cast<std::uint8_t>(std::min(std::max(row[x] + r[x], 0), 255));
+          }
         }
       }
       if (bits.Overrun()) {

@@ -60,16 +60,11 @@ class H263Decoder {
     int mbWidth = 0, mbHeight = 0;
     int lumaStride = 0, chromaStride = 0;
     std::vector<std::uint8_t> y, cb, cr;
-    std::uint8_t* Y(int x, int yy) { return y.data() + (yy + kLumaBorder) * lumaStride + x + kLumaBorder; }
-    std::uint8_t* U(int x, int yy) { return cb.data() + (yy + kChromaBorder) * chromaStride + x + kChromaBorder; }
-    std::uint8_t* V(int x, int yy) { return cr.data() + (yy + kChromaBorder) * chromaStride + x + kChromaBorder; }
+    std::uint8_t* Y(int x, int yy) { return y.data() + yy * lumaStride + x; }
+    std::uint8_t* U(int x, int yy) { return cb.data() + yy * chromaStride + x; }
+    std::uint8_t* V(int x, int yy) { return cr.data() + yy * chromaStride + x; }
     void Allocate(int mbw, int mbh);
-    // Repeats the outermost samples into the border, for vectors pointing outside.
-    void ExtendEdges();
   };
-  // Motion vectors reach 16 pixels past the picture, one more for the half-pel
-  // neighbour; the borders keep prediction inside the buffers.
-  static constexpr int kLumaBorder = 32, kChromaBorder = 16;
 
   bool DecodePicture(std::span<const std::uint8_t> data, Frame& target);
 
@@ -78,6 +73,7 @@ class H263Decoder {
   Frame frames_[2];
   Frame* reference_ = nullptr;  // the last intra or inter picture (not disposable ones)
   Frame* shown_ = nullptr;
+  std::vector<std::uint8_t> padded_;  // the frame's data with zeros after it
   std::string error_;
 };
 
