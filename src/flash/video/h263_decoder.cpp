@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <cmath>
 #include <cstring>
 
@@ -24,7 +25,8 @@ class BitReader {
     const std::size_t byte = std::min(pos_ >> 3, size_);
     std::uint64_t word;
     std::memcpy(&word, data_ + byte, 8);
-    word = __builtin_bswap64(word) << (pos_ & 7);
+    if constexpr (std::endian::native == std::endian::little) word = __builtin_bswap64(word);
+    word <<= pos_ & 7;
     return static_cast<std::uint32_t>(word >> (64 - n));
   }
   void Skip(int n) { pos_ += static_cast<std::size_t>(n); }
