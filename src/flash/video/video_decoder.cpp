@@ -63,26 +63,25 @@ struct Yuv420 {
 // of such videos hold premultiplied colour already.
 void ConvertYuv420(const Yuv420& frame, bool alpha, QImage& picture) {
   static const YuvTables tables;
-  for (int y = 0; y < picture.height(); ++y) {
+  const int width = picture.width(), height = picture.height();
+  for (int y = 0; y < height; ++y) {
     const std::uint8_t* luma = frame.data[0] + static_cast<std::ptrdiff_t>(y) * frame.stride[0];
     const std::uint8_t* cb = frame.data[1] + static_cast<std::ptrdiff_t>(y / 2) * frame.stride[1];
     const std::uint8_t* cr = frame.data[2] + static_cast<std::ptrdiff_t>(y / 2) * frame.stride[2];
     const std::uint8_t* a = alpha ? frame.data[3] + static_cast<std::ptrdiff_t>(y) * frame.stride[3] : nullptr;
     auto* row = reinterpret_cast<QRgb*>(picture.scanLine(y));
-    for (int x = 0; x < picture.width(); ++x) {
+    for (int x = 0; x < width; ++x) {
       const std::int32_t gray = tables.luma[luma[x]];
       const int u = cb[x / 2], v = cr[x / 2];
-      int r = Channel(gray + tables.crToR[v]);
-      int g = Channel(gray + tables.crToG[v] + tables.cbToG[u]);
-      int b = Channel(gray + tables.cbToB[u]);
-      int opacity = 255;
+      const int r = Channel(gray + tables.crToR[v]);
+      const int g = Channel(gray + tables.crToG[v] + tables.cbToG[u]);
+      const int b = Channel(gray + tables.cbToB[u]);
       if (a) {
-        opacity = a[x];
-        r = std::min(r, opacity);
-        g = std::min(g, opacity);
-        b = std::min(b, opacity);
+        const int opacity = a[x];
+        row[x] = qRgba(std::min(r, opacity), std::min(g, opacity), std::min(b, opacity), opacity);
+      } else {
+        row[x] = qRgb(r, g, b);
       }
-      row[x] = qRgba(r, g, b, opacity);
     }
   }
 }
