@@ -31,7 +31,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     for (const PlaneView& p : {decoder.Luma(), decoder.Cb(), decoder.Cr()}) {
       plane.resize(static_cast<std::size_t>(p.width) * static_cast<std::size_t>(p.height));
       for (int y = 0; y < p.height; ++y)
-        std::copy(p.data + static_cast<std::ptrdiff_t>(y) * p.stride, p.data + static_cast<std::ptrdiff_t>(y) * p.stride + p.width,
+        std::copy(p.data + static_cast<std::ptrdiff_t>(y) * p.stride,
+                  p.data + static_cast<std::ptrdiff_t>(y) * p.stride + p.width,
                   plane.begin() + static_cast<std::ptrdiff_t>(y) * p.width);
       DeblockPlane(plane.data(), p.width, p.height, p.width, DeblockStrength(decoder.Header().quantizer));
     }

@@ -62,7 +62,8 @@ struct VlcCode {
 
 class Vlc {
  public:
-  Vlc(int maxLength, std::initializer_list<VlcCode> codes) : maxLength_(maxLength), table_(std::size_t{1} << maxLength) {
+  Vlc(int maxLength, std::initializer_list<VlcCode> codes)
+      : maxLength_(maxLength), table_(std::size_t{1} << maxLength) {
     for (const VlcCode& c : codes) {
       const int spare = maxLength - c.length;
       const std::size_t first = static_cast<std::size_t>(c.code) << spare;
@@ -88,8 +89,11 @@ class Vlc {
 
 // Macroblock type and chroma pattern. Values: kind * 8 + (quantiser change) * 4 + CBPC.
 enum MbKind { kInter = 0, kIntra = 1, kInter4 = 2, kStuffing = 3 };
-constexpr std::int16_t Mb(int kind, bool dquant, int cbpc) { return static_cast<std::int16_t>(kind * 8 + (dquant ? 4 : 0) + cbpc); }
+constexpr std::int16_t Mb(int kind, bool dquant, int cbpc) {
+  return static_cast<std::int16_t>(kind * 8 + (dquant ? 4 : 0) + cbpc);
+}
 
+// clang-format off
 const Vlc& IntraMcbpc() {
   static const Vlc vlc(9, {{1, 1, Mb(kIntra, false, 0)},
                            {1, 3, Mb(kIntra, false, 1)},
@@ -169,6 +173,8 @@ const Vlc& Tcoef() {
            {0x3, 7, kEscape}});
   return vlc;
 }
+
+// clang-format on
 
 constexpr std::array<std::uint8_t, 64> kZigzag = {0,  1,  8,  16, 9,  2,  3,  10, 17, 24, 32, 25, 18, 11, 4,  5,
                                                   12, 19, 26, 33, 40, 48, 41, 34, 27, 20, 13, 6,  7,  14, 21, 28,
@@ -561,7 +567,8 @@ bool H263Decoder::DecodePicture(std::span<const std::uint8_t> data, Frame& targe
             for (int y = 0; y < 8; ++y) std::memset(dst + y * stride, Clip8(flat), 8);
           } else {
             for (int y = 0; y < 8; ++y)
-              for (int x = 0; x < 8; ++x) dst[y * stride + x] = static_cast<std::uint8_t>(std::min(std::max(dst[y * stride + x] + flat, 0), 255));
+              for (int x = 0; x < 8; ++x)
+                dst[y * stride + x] = static_cast<std::uint8_t>(std::min(std::max(dst[y * stride + x] + flat, 0), 255));
           }
           continue;
         }
@@ -604,7 +611,7 @@ PlaneView H263Decoder::Cr() const {
 }
 
 int DeblockStrength(int quantizer) {
-  static constexpr std::uint8_t kStrength[32] = {0, 1, 1, 2, 2, 3, 3, 4, 4, 4, 5, 5, 6, 6, 7, 7,
+  static constexpr std::uint8_t kStrength[32] = {0, 1, 1, 2, 2, 3, 3, 4,  4,  4,  5,  5,  6,  6,  7,  7,
                                                  7, 8, 8, 8, 9, 9, 9, 10, 10, 10, 11, 11, 11, 12, 12, 12};
   return kStrength[std::clamp(quantizer, 0, 31)];
 }

@@ -1,13 +1,13 @@
 // The Sorenson H.263 decoder on bitstreams written bit by bit here (so the code tables
 // are checked against the standard's, not against themselves), and the edge filter.
+#include "flash/video/h263_decoder.h"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <random>
 #include <string>
 #include <vector>
-
-#include "flash/video/h263_decoder.h"
 
 namespace vantrel::flash::video {
 namespace {
@@ -46,8 +46,10 @@ Bits Header(int width, int height, int type, int quant, int version = 0, bool de
 
 // An intra macroblock of flat blocks: MCBPC intra/no chroma AC, CBPY none, six DCs.
 void FlatIntraMacroblock(Bits& b, int lumaDc, int chromaDc, bool interPicture) {
-  if (interPicture) b("0")("00011");  // coded; MCBPC intra, CBPC 00
-  else b("1");
+  if (interPicture)
+    b("0")("00011");  // coded; MCBPC intra, CBPC 00
+  else
+    b("1");
   b("0011");  // CBPY: no AC coefficients
   for (int i = 0; i < 4; ++i) b(lumaDc, 8);
   b(chromaDc, 8)(chromaDc, 8);
@@ -186,9 +188,9 @@ TEST(H263DecoderTest, DamagedStreamsAreRefusedAndKeepThePicture) {
   std::vector<std::uint8_t> cut = ThreeStripes();
   cut.resize(cut.size() / 2);
   bad.push_back(cut);
-  bad.push_back({0x00, 0x00, 0x84, 0x00});                // version 2
-  bad.push_back({0x12, 0x34, 0x56, 0x78, 0x9A});          // no start code
-  Bits pastTheEnd = Header(16, 16, 0, 4);                  // run 63 after the DC
+  bad.push_back({0x00, 0x00, 0x84, 0x00});        // version 2
+  bad.push_back({0x12, 0x34, 0x56, 0x78, 0x9A});  // no start code
+  Bits pastTheEnd = Header(16, 16, 0, 4);         // run 63 after the DC
   pastTheEnd("1")("0001 0")(64, 8)("0000011")("0")(63, 6)(5, 8)("0000011")("1")(0, 6)(5, 8);
   bad.push_back(pastTheEnd.Bytes());
   Bits noCode = Header(48, 16, 1, 4);  // MCBPC 0000 0000 0 is no code
@@ -214,18 +216,27 @@ TEST(H263DeblockTest, SmoothsSmallStepsAndLeavesLargeOnes) {
     int in[4], strength, out[4];
   };
   const Case cases[] = {
-      {{0, 0, 4, 4}, 1, {0, 1, 3, 4}},      {{0, 0, 8, 8}, 1, {0, 0, 8, 8}},
-      {{0, 0, 8, 8}, 3, {1, 3, 5, 7}},      {{0, 0, 10, 10}, 2, {0, 1, 9, 10}},
-      {{10, 10, 0, 0}, 3, {9, 8, 2, 1}},    {{200, 40, 40, 200}, 12, {200, 40, 40, 200}},
+      {{0, 0, 4, 4}, 1, {0, 1, 3, 4}},          {{0, 0, 8, 8}, 1, {0, 0, 8, 8}},
+      {{0, 0, 8, 8}, 3, {1, 3, 5, 7}},          {{0, 0, 10, 10}, 2, {0, 1, 9, 10}},
+      {{10, 10, 0, 0}, 3, {9, 8, 2, 1}},        {{200, 40, 40, 200}, 12, {200, 40, 40, 200}},
       {{0, 0, 100, 100}, 12, {0, 0, 100, 100}},
   };
   for (const Case& c : cases) {
     // A 10 x 1 row with the edge between samples 7 and 8.
-    std::uint8_t row[10] = {0, 0, 0, 0, 0, 0, static_cast<std::uint8_t>(c.in[0]), static_cast<std::uint8_t>(c.in[1]),
-                            static_cast<std::uint8_t>(c.in[2]), static_cast<std::uint8_t>(c.in[3])};
+    std::uint8_t row[10] = {0,
+                            0,
+                            0,
+                            0,
+                            0,
+                            0,
+                            static_cast<std::uint8_t>(c.in[0]),
+                            static_cast<std::uint8_t>(c.in[1]),
+                            static_cast<std::uint8_t>(c.in[2]),
+                            static_cast<std::uint8_t>(c.in[3])};
     for (int i = 0; i < 6; ++i) row[i] = row[6];
     DeblockPlane(row, 10, 1, 10, c.strength);
-    EXPECT_EQ((std::vector<int>{row[6], row[7], row[8], row[9]}), (std::vector<int>{c.out[0], c.out[1], c.out[2], c.out[3]}))
+    EXPECT_EQ((std::vector<int>{row[6], row[7], row[8], row[9]}),
+              (std::vector<int>{c.out[0], c.out[1], c.out[2], c.out[3]}))
         << c.in[0] << "," << c.in[1] << "," << c.in[2] << "," << c.in[3] << " at " << c.strength;
   }
   EXPECT_EQ(DeblockStrength(1), 1);
