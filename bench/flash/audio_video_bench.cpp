@@ -6,6 +6,9 @@
 //   BM_FfmpegDecode400x300   the baseline: FFmpeg decoding every packet of the same file
 //                            through libavformat and libavcodec, converting nothing (the
 //                            work of `ffmpeg -i FILE -f null -`)
+//   BM_H263Decode400x300     our Sorenson H.263 decoder on the same file's video frames
+//                            (pictures as YUV, nothing converted)
+//   BM_FfmpegH263Decode400x300  the baseline: FFmpeg's decoder on the same frames
 #include <benchmark/benchmark.h>
 
 #include <filesystem>
@@ -20,6 +23,7 @@ extern "C" {
 #include "flash/audio/sound_decoder.h"
 #include "flash/video/flv_index.h"
 #include "flash/video/flv_playback.h"
+#include "flash/video/h263_decoder.h"
 
 namespace {
 
@@ -129,6 +133,64 @@ void BM_FfmpegDecode400x300(benchmark::State& state) {
   state.counters["core_share"] = CoreShare(seconds, state);
 }
 BENCHMARK(BM_FfmpegDecode400x300)->Unit(benchmark::kMillisecond);
+
+// The video frames of the 400x300 file (data after each tag's codec byte) and its length.
+std::vector<std::vector<std::uint8_t>> VideoFrames(double& seconds) {
+  const std::vector<std::uint8_t> flv = Read(kVideoFile);
+  video::FlvIndex index;
+  std::vector<std::vector<std::uint8_t>> frames;
+  if (flv.empty() || !video::IndexFlv(flv, index, nullptr)) return frames;
+  for (const video::FlvTag& tag : index.video)
+    if (tag.size > 1) frames.emplace_back(flv.begin() + static_cast<std::ptrdiff_t>(tag.offset + 1),
+                                          flv.begin() + static_cast<std::ptrdiff_t>(tag.offset + tag.size));
+  seconds = index.Duration();
+  return frames;
+}
+
+void BM_H263Decode400x300(benchmark::State& state) {
+  double seconds = 0;
+  const auto frames = VideoFrames(seconds);
+  if (frames.empty()) {
+    state.SkipWithError("the 400x300 corpus video is absent");
+    return;
+  }
+  for (auto _ : state) {
+    video::H263Decoder decoder;
+    for (const auto& frame : frames) decoder.Decode(frame);
+    benchmark::DoNotOptimize(decoder.Luma().data);
+  }
+  state.counters["core_share"] = CoreShare(seconds, state);
+}
+BENCHMARK(BM_H263Decode400x300)->Unit(benchmark::kMillisecond);
+
+void BM_FfmpegH263Decode400x300(benchmark::State& state) {
+  double seconds = 0;
+  const auto frames = VideoFrames(seconds);
+  if (frames.empty()) {
+    state.SkipWithError("the 400x300 corpus video is absent");
+    return;
+  }
+  const AVCodec* codec = avcodec_find_decoder(AV_CODEC_ID_FLV1);
+  AVPacket* packet = av_packet_alloc();
+  AVFrame* frame = av_frame_alloc();
+  for (auto _ : state) {
+    AVCodecContext* decoder = avcodec_alloc_context3(codec);
+    decoder->thread_count = 1;
+    avcodec_open2(decoder, codec, nullptr);
+    for (const auto& data : frames) {
+      av_new_packet(packet, static_cast<int>(data.size()));
+      std::copy(data.begin(), data.end(), packet->data);
+      if (avcodec_send_packet(decoder, packet) >= 0)
+        while (avcodec_receive_frame(decoder, frame) == 0) av_frame_unref(frame);
+      av_packet_unref(packet);
+    }
+    avcodec_free_context(&decoder);
+  }
+  av_frame_free(&frame);
+  av_packet_free(&packet);
+  state.counters["core_share"] = CoreShare(seconds, state);
+}
+BENCHMARK(BM_FfmpegH263Decode400x300)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 

@@ -53,6 +53,7 @@ const QImage& EmbeddedVideo::Frame(int frame) const {
   if (!decoder_ || target < decoded_) {
     // Backwards (or the first time): start again from the first frame.
     decoder_ = std::make_unique<VideoDecoder>(codec, false);
+    decoder_->SetDeblocking(deblocking);
     decoded_ = -1;
   }
   if (!decoder_->Ok()) return none;

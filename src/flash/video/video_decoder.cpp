@@ -1,5 +1,7 @@
 #include "flash/video/video_decoder.h"
 
+#include "flash/video/h263_decoder.h"
+
 #include <algorithm>
 #include <cmath>
 #include <cstring>
@@ -50,31 +52,36 @@ struct YuvTables {
 
 inline int Channel(std::int32_t fixed) { return std::clamp((fixed + 32768) >> 16, 0, 255); }
 
+// Planes of a 4:2:0 picture: luma, Cb, Cr and (for alpha) the alpha plane.
+struct Yuv420 {
+  const std::uint8_t* data[4] = {};
+  int stride[4] = {};
+};
+
 // Converts a planar 4:2:0 frame (with an alpha plane when alpha) into picture, whose
 // size the frame's covers. Alpha pictures come out premultiplied: the colour planes
 // of such videos hold premultiplied colour already.
-void ConvertYuv420(const AVFrame* frame, bool alpha, QImage& picture) {
+void ConvertYuv420(const Yuv420& frame, bool alpha, QImage& picture) {
   static const YuvTables tables;
-  for (int y = 0; y < picture.height(); ++y) {
-    const std::uint8_t* luma = frame->data[0] + static_cast<std::ptrdiff_t>(y) * frame->linesize[0];
-    const std::uint8_t* cb = frame->data[1] + static_cast<std::ptrdiff_t>(y / 2) * frame->linesize[1];
-    const std::uint8_t* cr = frame->data[2] + static_cast<std::ptrdiff_t>(y / 2) * frame->linesize[2];
-    const std::uint8_t* a = alpha ? frame->data[3] + static_cast<std::ptrdiff_t>(y) * frame->linesize[3] : nullptr;
+  const int width = picture.width(), height = picture.height();
+  for (int y = 0; y < height; ++y) {
+    const std::uint8_t* luma = frame.data[0] + static_cast<std::ptrdiff_t>(y) * frame.stride[0];
+    const std::uint8_t* cb = frame.data[1] + static_cast<std::ptrdiff_t>(y / 2) * frame.stride[1];
+    const std::uint8_t* cr = frame.data[2] + static_cast<std::ptrdiff_t>(y / 2) * frame.stride[2];
+    const std::uint8_t* a = alpha ? frame.data[3] + static_cast<std::ptrdiff_t>(y) * frame.stride[3] : nullptr;
     auto* row = reinterpret_cast<QRgb*>(picture.scanLine(y));
-    for (int x = 0; x < picture.width(); ++x) {
+    for (int x = 0; x < width; ++x) {
       const std::int32_t gray = tables.luma[luma[x]];
       const int u = cb[x / 2], v = cr[x / 2];
-      int r = Channel(gray + tables.crToR[v]);
-      int g = Channel(gray + tables.crToG[v] + tables.cbToG[u]);
-      int b = Channel(gray + tables.cbToB[u]);
-      int opacity = 255;
+      const int r = Channel(gray + tables.crToR[v]);
+      const int g = Channel(gray + tables.crToG[v] + tables.cbToG[u]);
+      const int b = Channel(gray + tables.cbToB[u]);
       if (a) {
-        opacity = a[x];
-        r = std::min(r, opacity);
-        g = std::min(g, opacity);
-        b = std::min(b, opacity);
+        const int opacity = a[x];
+        row[x] = qRgba(std::min(r, opacity), std::min(g, opacity), std::min(b, opacity), opacity);
+      } else {
+        row[x] = qRgb(r, g, b);
       }
-      row[x] = qRgba(r, g, b, opacity);
     }
   }
 }
@@ -90,6 +97,9 @@ struct VideoDecoder::State {
   int cropRight = 0, cropBottom = 0;  // VP6: the picture is this much smaller than coded
   std::vector<std::uint8_t> config;   // H.264 decoder configuration
   std::vector<std::uint8_t> converted;  // the picture as libswscale wrote it
+  // Sorenson H.263 is decoded by our own decoder, which controls every rounding.
+  std::unique_ptr<H263Decoder> h263;
+  std::vector<std::uint8_t> deblocked;  // filtered copies of its planes
 
   ~State() { Close(); }
   void Close() {
@@ -98,6 +108,7 @@ struct VideoDecoder::State {
     avcodec_free_context(&context);
     av_packet_free(&packet);
     av_frame_free(&frame);
+    h263.reset();
     hasPicture = false;
   }
 };
@@ -112,11 +123,16 @@ VideoDecoder::VideoDecoder(std::uint8_t codec, bool flvFraming)
 
 VideoDecoder::~VideoDecoder() = default;
 
-bool VideoDecoder::Ok() const { return state_->context != nullptr; }
+bool VideoDecoder::Ok() const { return state_->context != nullptr || state_->h263 != nullptr; }
 
 void VideoDecoder::Reset() {
   State& s = *state_;
   s.Close();
+  if (codec_ == 2) {
+    s.h263 = std::make_unique<H263Decoder>();
+    error_.clear();
+    return;
+  }
   const AVCodecID id = CodecIdFor(codec_);
   const AVCodec* codec = id == AV_CODEC_ID_NONE ? nullptr : avcodec_find_decoder(id);
   if (!codec) {
@@ -132,9 +148,6 @@ void VideoDecoder::Reset() {
     return;
   }
   s.context->thread_count = 1;  // one frame at a time, no decoding delay
-  // Sorenson H.263 pictures come out as the reference player's do with the floating
-  // point inverse transform.
-  if (codec_ == 2) s.context->idct_algo = FF_IDCT_FAAN;
   if (!s.config.empty()) {
     s.context->extradata = static_cast<std::uint8_t*>(av_mallocz(s.config.size() + AV_INPUT_BUFFER_PADDING_SIZE));
     if (s.context->extradata) {
@@ -152,6 +165,11 @@ void VideoDecoder::Reset() {
 
 bool VideoDecoder::Decode(std::span<const std::uint8_t> data, QImage* picture, bool keyFrame) {
   State& s = *state_;
+  if (s.h263) {
+    if (!s.h263->Decode(data)) return false;
+    if (picture) LastPicture(*picture);
+    return true;
+  }
   if ((codec_ == 4 || codec_ == 5) && flvFraming_) {
     // VP6 frames start with the amounts to cut from the coded size's right and bottom.
     if (data.empty()) return false;
@@ -192,6 +210,41 @@ bool VideoDecoder::Decode(std::span<const std::uint8_t> data, QImage* picture, b
 
 bool VideoDecoder::LastPicture(QImage& picture) {
   State& s = *state_;
+  if (s.h263) {
+    if (!s.h263->HasPicture()) return false;
+    const PlaneView planes[3] = {s.h263->Luma(), s.h263->Cb(), s.h263->Cr()};
+    QImage converted(planes[0].width, planes[0].height, QImage::Format_RGB32);
+    if (converted.isNull()) return false;
+    Yuv420 yuv;
+    const bool filter = deblocking_ == 0 ? s.h263->Header().deblocking : deblocking_ >= 2;
+    const int strength = filter ? DeblockStrength(s.h263->Header().quantizer) : 0;
+    if (strength > 0) {
+      // The filter only changes what is shown: later frames predict from the
+      // unfiltered picture.
+      std::size_t size = 0;
+      for (const PlaneView& p : planes) size += static_cast<std::size_t>(p.width) * static_cast<std::size_t>(p.height);
+      s.deblocked.resize(size);
+      std::uint8_t* out = s.deblocked.data();
+      for (int i = 0; i < 3; ++i) {
+        const PlaneView& p = planes[i];
+        for (int y = 0; y < p.height; ++y)
+          std::memcpy(out + static_cast<std::size_t>(y) * p.width, p.data + static_cast<std::ptrdiff_t>(y) * p.stride,
+                      static_cast<std::size_t>(p.width));
+        DeblockPlane(out, p.width, p.height, p.width, strength);
+        yuv.data[i] = out;
+        yuv.stride[i] = p.width;
+        out += static_cast<std::size_t>(p.width) * static_cast<std::size_t>(p.height);
+      }
+    } else {
+      for (int i = 0; i < 3; ++i) {
+        yuv.data[i] = planes[i].data;
+        yuv.stride[i] = planes[i].stride;
+      }
+    }
+    ConvertYuv420(yuv, false, converted);
+    picture = std::move(converted);
+    return true;
+  }
   if (!s.hasPicture || !s.frame || s.frame->width <= 0) return false;
   const AVFrame* frame = s.frame;
   const int width = std::max(1, frame->width - (codec_ == 4 || codec_ == 5 ? s.cropRight : 0));
@@ -200,7 +253,12 @@ bool VideoDecoder::LastPicture(QImage& picture) {
   if (frame->format == AV_PIX_FMT_YUV420P || (alpha && frame->format == AV_PIX_FMT_YUVA420P)) {
     QImage converted(width, height, alpha ? QImage::Format_ARGB32_Premultiplied : QImage::Format_RGB32);
     if (converted.isNull()) return false;
-    ConvertYuv420(frame, alpha && frame->format == AV_PIX_FMT_YUVA420P, converted);
+    Yuv420 planes;
+    for (int i = 0; i < 4; ++i) {
+      planes.data[i] = frame->data[i];
+      planes.stride[i] = frame->linesize[i];
+    }
+    ConvertYuv420(planes, alpha && frame->format == AV_PIX_FMT_YUVA420P, converted);
     picture = std::move(converted);
     return true;
   }

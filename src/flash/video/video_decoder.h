@@ -1,5 +1,5 @@
-// Video frames of Flash videos and embedded video streams, decoded by FFmpeg: Sorenson
-// H.263, screen video 1 and 2, On2 VP6 (with and without alpha) and H.264. Pictures
+// Video frames of Flash videos and embedded video streams: Sorenson H.263 by our own
+// decoder, screen video 1 and 2, On2 VP6 (with and without alpha) and H.264 by FFmpeg. Pictures
 // come out as QImages (premultiplied ARGB for VP6 with alpha, RGB otherwise).
 #pragma once
 
@@ -37,6 +37,9 @@ class VideoDecoder {
   bool LastPicture(QImage& picture);
   // Forgets the reference pictures (after a seek); the next frame should be a key frame.
   void Reset();
+  // The block-edge filter of Sorenson H.263 pictures, as a DefineVideoStream or a Video
+  // object sets it: 0 as each frame asks, 1 off, 2 and above on.
+  void SetDeblocking(int mode) { deblocking_ = mode; }
 
   // The largest picture side accepted; bigger frames are refused.
   static constexpr int kMaxSide = 4096;
@@ -45,6 +48,7 @@ class VideoDecoder {
   struct State;
   std::uint8_t codec_;
   bool flvFraming_;
+  int deblocking_ = 0;
   std::unique_ptr<State> state_;
   std::string error_;
 };

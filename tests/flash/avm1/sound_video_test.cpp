@@ -118,6 +118,30 @@ TEST(SoundClass, AttachedSoundPlaysAndEndsThroughTheFrameLoop) {
   EXPECT_EQ(run.M().ToNumber(run.Get(sound, "duration")), 250);
 }
 
+TEST(SoundClass, AClipWhoseClassDerivesFromSoundStaysAClipAndIsASoundToo) {
+  // What super() in the constructor of a class registered for a clip does.
+  Running run(ToneMovie(), false);
+  Object* root = run.control.Engine()->Root().ScriptObject();
+  Object* clip = run.Call(root, "createEmptyMovieClip", {run.M().Str("mc"), Value::Number(1)}).AsObject();
+  ASSERT_NE(clip, nullptr);
+  const Value soundClass = run.M().Get(run.Rt().global, "Sound");
+  run.M().CallFunction(soundClass, Value::Obj(clip), {});
+  EXPECT_EQ(run.M().ToString(run.Get(clip, "_name")), "mc");
+  run.M().Set(clip, "_x", Value::Number(5.52));
+  EXPECT_EQ(run.M().ToNumber(run.Get(clip, "_x")), 5.5);
+  run.M().Set(clip, "getVolume", run.Get(run.Rt().soundProto, "getVolume"));
+  run.M().Set(clip, "setVolume", run.Get(run.Rt().soundProto, "setVolume"));
+  run.M().Set(clip, "attachSound", run.Get(run.Rt().soundProto, "attachSound"));
+  EXPECT_EQ(run.M().ToNumber(run.Call(clip, "getVolume")), 100);
+  run.Call(clip, "setVolume", {Value::Number(10)});
+  EXPECT_EQ(run.M().ToNumber(run.Call(clip, "getVolume")), 10);
+  run.Call(clip, "attachSound", {run.M().Str("tone")});
+  EXPECT_EQ(run.M().ToNumber(run.Get(clip, "duration")), 250);
+  // A plain object never becomes one.
+  Object* plain = run.M().NewObject();
+  EXPECT_TRUE(run.M().CallFunction(run.Get(run.Rt().soundProto, "getVolume"), Value::Obj(plain), {}).IsUndefined());
+}
+
 TEST(SoundClass, ClipVolumeAndPanFollowTheirSoundObjects) {
   Running run(ToneMovie(), true);
   Object* root = run.control.Engine()->Root().ScriptObject();

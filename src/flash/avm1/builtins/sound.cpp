@@ -56,7 +56,20 @@ class GlobalSoundData final : public NativeData {
   SoundTransform transform;
 };
 
-SoundData* DataOf(Call& call) { return call.self ? call.self->Data<SoundData>() : nullptr; }
+// A movie clip whose registered class derives from Sound is a sound as well: its sound
+// data lives on a helper object under a name no script uses.
+constexpr std::string_view kClipSound = "\x01sound";
+
+SoundData* SoundDataOf(const Object* object) {
+  if (!object) return nullptr;
+  if (object->kind == NativeKind::Display) {
+    const Property* helper = object->FindOwn(kClipSound, true);
+    return helper && helper->value.IsObject() ? helper->value.AsObject()->Data<SoundData>() : nullptr;
+  }
+  return object->Data<SoundData>();
+}
+
+SoundData* DataOf(Call& call) { return SoundDataOf(call.self); }
 
 Interpreter& Interp(Machine& machine) { return static_cast<Interpreter&>(machine); }
 
@@ -166,7 +179,7 @@ void Play(Machine& machine, Object* self, SoundData& data, const QueuedStart& st
 void Watch(Machine& machine, Object* self, std::uint64_t instance) {
   machine.RunLater(
       [self, instance](Machine& m) {
-        SoundData* data = self->Data<SoundData>();
+        SoundData* data = SoundDataOf(self);
         audio::SoundEvents* sounds = SoundsOf(m);
         if (!data || !sounds) return;
         if (sounds->InstancePlaying(instance)) {
@@ -206,6 +219,13 @@ Value Construct(Call& call) {
     } else if (owner) {
       data->ownerPath = owner->TargetPath();
     }
+  }
+  if (call.self->kind == NativeKind::Display) {
+    Object* helper = call.machine.NewObject();
+    helper->kind = NativeKind::Other;
+    helper->native = std::move(data);
+    call.self->Define(kClipSound, Value::Obj(helper), kDontEnum | kDontDelete | kReadOnly);
+    return Value::Obj(call.self);
   }
   call.self->kind = NativeKind::Other;
   call.self->native = std::move(data);
@@ -379,14 +399,14 @@ Value LoadSound(Call& call) {
   call.machine.GetPlayer().Fetch(
       url, "GET", "", nullptr, call.self,
       [self, serial](std::int64_t loaded, std::int64_t total) {
-        SoundData* d = self->Data<SoundData>();
+        SoundData* d = SoundDataOf(self);
         if (!d || d->loadSerial != serial) return;
         d->bytesLoaded = static_cast<double>(loaded);
         if (total > 0) d->bytesTotal = static_cast<double>(total);
       },
       [self, serial, machine](bool ok, const std::string& body) {
         Machine& m = *machine;
-        SoundData* d = self->Data<SoundData>();
+        SoundData* d = SoundDataOf(self);
         if (!d || d->loadSerial != serial) return;  // a later loadSound replaced this one
         audio::LoadedSound loaded;
         const auto* bytes = reinterpret_cast<const std::uint8_t*>(body.data());
@@ -437,7 +457,7 @@ Value LoadSound(Call& call) {
           const Value yes = Value::Bool(true);
           m.CallMethod(Value::Obj(self), "onID3", std::span<const Value>(&yes, 1));
         }
-        d = self->Data<SoundData>();
+        d = SoundDataOf(self);
         if (d && d->loadSerial == serial) d->duration = length;
         const Value yes = Value::Bool(true);
         m.CallMethod(Value::Obj(self), "onLoad", std::span<const Value>(&yes, 1));
