@@ -13,6 +13,14 @@ namespace vantrel::flash {
 
 namespace {
 
+// Unnamed objects scripts can reach get an "instanceN" name; in ActionScript 1/2 movies
+// shapes and static text take no number.
+bool NamedByPlayer(const DisplayObject& object) {
+  const DisplayKind kind = object.Kind();
+  if (object.Movie() && object.Movie()->movie->actionScript3) return true;
+  return kind != DisplayKind::Shape && kind != DisplayKind::Morph && kind != DisplayKind::StaticText;
+}
+
 // Timeline depths as scripts see them: SWF depth 1 is -16383.
 constexpr std::int32_t kDepthBias = 16384;
 
@@ -247,7 +255,7 @@ DisplayObject* MovieClip::Instantiate(const PlaceCommand& command, int frame) {
   object->placeFrame = frame;
   ApplyPlacement(*object, command);
   if (command.clipDepth) object->clipDepth = *command.clipDepth;
-  if (object->name.empty()) object->name = "instance" + std::to_string(player_.NextInstanceNumber());
+  if (object->name.empty() && NamedByPlayer(*object)) object->name = "instance" + std::to_string(player_.NextInstanceNumber());
   AddChild(object, static_cast<std::int32_t>(command.depth) - kDepthBias);
   if (object->Kind() == DisplayKind::MovieClip) {
     auto* clip = static_cast<MovieClip*>(object);
@@ -410,6 +418,7 @@ void MovieClip::ShowButtonState(std::uint8_t state) {
     if (character->Kind() == CharacterKind::Sprite && Nesting() >= kMaxNesting) continue;
     DisplayObject* object = player_.Create(movie_, character, record.characterId);
     if (!object) continue;
+    if (object->name.empty() && NamedByPlayer(*object)) object->name = "instance" + std::to_string(player_.NextInstanceNumber());
     object->SetMatrix(record.matrix);
     object->SetColorTransform(record.colorTransform);
     object->filters = record.filters;
