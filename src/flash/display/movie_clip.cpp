@@ -308,28 +308,30 @@ void MovieClip::GotoFrame(int frame, bool play) {
     Kind kind = Kind::Modified;
     PlaceCommand place;
     int frame = 0;
+    int order = 0;  // when the depth's current entry was met
   };
   // A jump: gather what each depth ends up with between the start and the target, then
   // change the display list once. Backwards starts from an empty list at frame 0.
   const bool backward = frame < current_;
   const int first = backward ? 0 : current_ + 1;
   std::map<std::int32_t, Entry> entries;
+  int met = 0;
   for (int f = first; f <= frame; ++f) {
     for (const DisplayCommand& command : timeline_->FrameAt(f).commands) {
       const std::int32_t depth = static_cast<std::int32_t>(command.place.depth) - kDepthBias;
       switch (command.type) {
-        case DisplayCommand::Type::Remove: entries[depth] = Entry{Entry::Kind::Removed, {}, f}; break;
+        case DisplayCommand::Type::Remove: entries[depth] = Entry{Entry::Kind::Removed, {}, f, ++met}; break;
         case DisplayCommand::Type::Place: {
           const PlaceCommand& place = command.place;
           auto it = entries.find(depth);
           if (!place.move) {
-            entries[depth] = Entry{Entry::Kind::Created, place, f};
+            entries[depth] = Entry{Entry::Kind::Created, place, f, ++met};
           } else if (it != entries.end()) {
             if (it->second.kind != Entry::Kind::Removed) MergeInto(it->second.place, place);
           } else if (!backward && children_.count(depth)) {
-            entries[depth] = Entry{Entry::Kind::Modified, place, f};
+            entries[depth] = Entry{Entry::Kind::Modified, place, f, ++met};
           } else if (place.characterId) {
-            entries[depth] = Entry{Entry::Kind::Created, place, f};
+            entries[depth] = Entry{Entry::Kind::Created, place, f, ++met};
           }
           break;
         }
@@ -365,8 +367,13 @@ void MovieClip::GotoFrame(int frame, bool play) {
     }
     for (DisplayObject* child : removals) RemoveChild(child);
   }
+  // What the jump places is placed in the order the timeline met it.
+  std::vector<std::pair<std::int32_t, const Entry*>> ordered;
+  for (const auto& [depth, entry] : entries) ordered.emplace_back(depth, &entry);
+  std::sort(ordered.begin(), ordered.end(), [](const auto& a, const auto& b) { return a.second->order < b.second->order; });
   auto apply = [&](bool beforeTarget) {
-    for (const auto& [depth, entry] : entries) {
+    for (const auto& [depth, entryPointer] : ordered) {
+      const Entry& entry = *entryPointer;
       if ((entry.frame < frame) != beforeTarget) continue;
       switch (entry.kind) {
         case Entry::Kind::Removed:
