@@ -190,6 +190,20 @@ TEST(Timeline, AJumpPlacesClipsInTimelineOrderNotDepthOrder) {
   EXPECT_EQ(run->traces, (std::vector<std::string>{"placed first, above", "placed second, below"}));
 }
 
+TEST(Timeline, APlacementOnAnOccupiedDepthIsRefusedWithAWarning) {
+  Bytes tags = testing::DefineRectangle(1, 0, 0, 100, 100, 255, 0, 0);
+  PutBytes(tags, testing::DefineRectangle(2, 0, 0, 100, 100, 0, 255, 0));
+  PutBytes(tags, testing::PlaceObject2(At(1, 1)));
+  PutBytes(tags, testing::PlaceObject2(At(1, 2)));
+  PutBytes(tags, testing::ShowFrame());
+  PutBytes(tags, testing::End());
+  auto run = StartMovie(tags, 1);
+  const DisplayObject* kept = run->player->Root().ChildAt(1 - 16384);
+  ASSERT_NE(kept, nullptr);
+  EXPECT_EQ(kept->characterId, 1);
+  EXPECT_EQ(run->traces, std::vector<std::string>{"Warning: Failed to place object at depth 1."});
+}
+
 TEST(Timeline, ATellTargetThatFindsNothingActsOnTheRoot) {
   auto setTarget = [](const std::string& path) {
     Bytes data;

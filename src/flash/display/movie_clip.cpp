@@ -71,7 +71,58 @@ void MovieClip::AddChild(DisplayObject* child, std::int32_t depth) {
   children_[depth] = child;
 }
 
-void MovieClip::RemoveChild(DisplayObject* child) {
+namespace {
+
+// True when removing clip would run an unload handler in it or under it.
+bool WaitsForUnload(Player& player, MovieClip& clip, int nesting) {
+  if (nesting > MovieClip::kMaxNesting) return false;
+  for (const ClipAction& action : clip.clipActions) {
+    if (action.events & ClipAction::kUnload) return true;
+  }
+  if (avm1::Object* object = clip.ScriptObject()) {
+    avm1::Interpreter& machine = player.Machine();
+    machine.SetDefaultVersion(clip.Movie()->Version());
+    if (machine.Has(object, "onUnload")) return true;
+  }
+  for (const auto& [depth, child] : clip.Children()) {
+    if (child->Kind() == DisplayKind::MovieClip && WaitsForUnload(player, *static_cast<MovieClip*>(child), nesting + 1))
+      return true;
+  }
+  return false;
+}
+
+}  // namespace
+
+void MovieClip::RemoveOrDelay(DisplayObject* child) {
+  if (ChildAt(child->depth) != child) return;
+  if (child->Kind() != DisplayKind::MovieClip || child->depth < kLowestDepth ||
+      !WaitsForUnload(player_, *static_cast<MovieClip*>(child), 0)) {
+    RemoveChild(child);
+    return;
+  }
+  // The unload events run now; the clip answers to its name at the depth
+  // -32769 - depth until the next frame removes it.
+  std::vector<MovieClip*> clips;
+  std::vector<MovieClip*> pending{static_cast<MovieClip*>(child)};
+  while (!pending.empty() && clips.size() < 100000) {
+    MovieClip* at = pending.back();
+    pending.pop_back();
+    clips.push_back(at);
+    for (const auto& [d, c] : at->children_) {
+      if (c->IsContainer()) pending.push_back(static_cast<MovieClip*>(c));
+    }
+  }
+  player_.FocusLeaving(child);
+  for (MovieClip* clip : clips) clip->QueueEvent(ClipAction::kUnload, "onUnload");
+  if (ChildAt(child->depth) != child) return;
+  const std::int32_t moved = -32769 - child->depth;
+  if (DisplayObject* occupant = ChildAt(moved)) RemoveChild(occupant, false);
+  children_.erase(child->depth);
+  child->depth = moved;
+  children_[moved] = child;
+}
+
+void MovieClip::RemoveChild(DisplayObject* child, bool unloadEvents) {
   if (ChildAt(child->depth) != child) return;
   // The focus leaves first: its listeners still see the object in its place.
   player_.FocusLeaving(child);
@@ -90,7 +141,9 @@ void MovieClip::RemoveChild(DisplayObject* child) {
     }
   }
   const std::string path = child->TargetPath();
-  for (MovieClip* clip : clips) clip->QueueEvent(ClipAction::kUnload, "onUnload");
+  if (unloadEvents) {
+    for (MovieClip* clip : clips) clip->QueueEvent(ClipAction::kUnload, "onUnload");
+  }
   children_.erase(it);
   if (auto* data = child->ScriptObject() ? child->ScriptObject()->Data<avm1::DisplayData>() : nullptr)
     data->removedPath = path;
@@ -215,7 +268,7 @@ void MovieClip::RunFrameTags(int frame, bool runActions) {
     switch (command.type) {
       case DisplayCommand::Type::Place: Place(command.place, frame); break;
       case DisplayCommand::Type::Remove: {
-        if (DisplayObject* child = ChildAt(static_cast<std::int32_t>(command.place.depth) - kDepthBias)) RemoveChild(child);
+        if (DisplayObject* child = ChildAt(static_cast<std::int32_t>(command.place.depth) - kDepthBias)) RemoveOrDelay(child);
         break;
       }
       case DisplayCommand::Type::Action:
@@ -275,6 +328,11 @@ DisplayObject* MovieClip::Instantiate(const PlaceCommand& command, int frame) {
 void MovieClip::Place(const PlaceCommand& command, int frame) {
   const std::int32_t depth = static_cast<std::int32_t>(command.depth) - kDepthBias;
   DisplayObject* existing = ChildAt(depth);
+  if (!command.move && existing && !movie_->movie->actionScript3) {
+    // ActionScript 1/2 movies keep what holds the depth and say so in the log.
+    player_.Trace("Warning: Failed to place object at depth " + std::to_string(command.depth) + ".");
+    return;
+  }
   if (!command.move || !existing) {
     if (command.move && !command.characterId) return;
     Instantiate(command, frame);
