@@ -58,6 +58,8 @@ std::string DecodeLoadedText(std::string_view bytes, int version) {
     } else if (b < 0xF8 && i + 3 < n) {
       put((b << 18) + (at(i + 1) << 12) + (at(i + 2) << 6) + at(i + 3) - 0x3C82080);
       i += 4;
+    } else if (b < 0xF8) {
+      break;  // a sequence the text cuts short is dropped
     } else {
       put(0xFFFD);
       i += 1;
