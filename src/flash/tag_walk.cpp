@@ -285,7 +285,7 @@ void WalkTimeline(SwfStream& stream, Movie& movie, DefinitionContext& context, T
             for (std::uint16_t i = 0; i < count && !in.Overrun(); ++i) {
               const std::uint16_t id = in.U16();
               std::string name = in.String();
-              if (!in.Overrun()) movie.exports.emplace(std::move(name), id);
+              if (!in.Overrun()) movie.exports.insert_or_assign(std::move(name), id);  // a later export of a name wins
             }
             break;
           }

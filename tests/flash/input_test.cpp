@@ -129,6 +129,35 @@ TEST(MovieInput, ButtonFollowsThePointerThroughItsStatesAndRunsItsActions) {
                                               "release outside", "over", "key a"}));
 }
 
+TEST(MovieInput, AKeyGoesToOneVisibleButtonAndUnnamedShapesTakeNoInstanceNumber) {
+  Bytes tags = testing::DefineRectangle(1, 0, 0, 400, 400, 255, 0, 0);
+  const std::uint16_t keyA = 'a' << 9, keyB = 'b' << 9, tab = 18 << 9;
+  PutBytes(tags, DefineButton2(2, {ButtonRecord(0x0F, 1, 1)}, {{keyA, Actions().TraceString("a")}}));
+  PutBytes(tags, DefineButton2(3, {ButtonRecord(0x0F, 1, 1)},
+                               {{keyA, Actions().TraceString("a")}, {keyB, Actions().TraceString("b")},
+                                {tab, Actions().TraceString("tab")}}));
+  for (std::uint16_t depth : {1, 2, 3}) {
+    testing::Place place;
+    place.depth = depth;
+    place.character = depth;
+    if (depth == 3) place.name = "hidden";
+    PutBytes(tags, testing::PlaceObject2(place));
+  }
+  PutBytes(tags, Actions().PushString("hidden").PushNumber(7).PushNumber(0).Op(0x23).Tag());  // _visible = 0
+  PutBytes(tags, testing::ShowFrame());
+  PutBytes(tags, testing::End());
+  std::vector<std::string> traces;
+  auto control = LoadControl(tags, traces);
+  // The shape at depth 1 is passed over: the first button is instance1.
+  const DisplayObject* first = control->Engine()->Root().ChildAt(2 - 16384);
+  ASSERT_NE(first, nullptr);
+  EXPECT_EQ(first->name, "instance1");
+  control->KeyDown(65, 'a');  // both buttons wait for it, one takes it
+  control->KeyDown(66, 'b');  // only the hidden button waits for it
+  control->KeyDown(9, 9);
+  EXPECT_EQ(traces, std::vector<std::string>{"a"});
+}
+
 TEST(MovieInput, KeyAndMouseListenersHearEventsWithTheKeyAndPointerState) {
   Actions a;
   // k = new Object(); k.onKeyDown = function () { trace(Key.getCode()); trace(Key.getAscii()); };

@@ -169,6 +169,41 @@ TEST(Timeline, ASpriteThatPlacesItselfStopsAtTheNestingLimit) {
 
 // tellTarget to a name that leads nowhere hands gotos and variables to the root; a frame
 // that is not a number is frame 0 (NaN included), so the root starts over and plays.
+TEST(Timeline, AJumpPlacesClipsInTimelineOrderNotDepthOrder) {
+  Bytes tags;
+  for (std::uint16_t id : {3, 4}) {
+    Bytes spriteTags = testing::Actions().TraceString(id == 3 ? "placed first, above" : "placed second, below").Tag();
+    PutBytes(spriteTags, testing::ShowFrame());
+    PutBytes(spriteTags, testing::End());
+    PutBytes(tags, testing::DefineSprite(id, 1, spriteTags));
+  }
+  PutBytes(tags, testing::Actions().OpWith(0x81, {3, 0}).Stop().Tag());  // gotoAndStop(4)
+  PutBytes(tags, testing::ShowFrame());
+  PutBytes(tags, testing::PlaceObject2(At(5, 3)));
+  PutBytes(tags, testing::ShowFrame());
+  PutBytes(tags, testing::PlaceObject2(At(2, 4)));
+  PutBytes(tags, testing::ShowFrame());
+  PutBytes(tags, testing::ShowFrame());
+  PutBytes(tags, testing::End());
+  auto run = StartMovie(tags, 4);
+  EXPECT_EQ(run->player->Root().CurrentFrame(), 3);
+  EXPECT_EQ(run->traces, (std::vector<std::string>{"placed first, above", "placed second, below"}));
+}
+
+TEST(Timeline, APlacementOnAnOccupiedDepthIsRefusedWithAWarning) {
+  Bytes tags = testing::DefineRectangle(1, 0, 0, 100, 100, 255, 0, 0);
+  PutBytes(tags, testing::DefineRectangle(2, 0, 0, 100, 100, 0, 255, 0));
+  PutBytes(tags, testing::PlaceObject2(At(1, 1)));
+  PutBytes(tags, testing::PlaceObject2(At(1, 2)));
+  PutBytes(tags, testing::ShowFrame());
+  PutBytes(tags, testing::End());
+  auto run = StartMovie(tags, 1);
+  const DisplayObject* kept = run->player->Root().ChildAt(1 - 16384);
+  ASSERT_NE(kept, nullptr);
+  EXPECT_EQ(kept->characterId, 1);
+  EXPECT_EQ(run->traces, std::vector<std::string>{"Warning: Failed to place object at depth 1."});
+}
+
 TEST(Timeline, ATellTargetThatFindsNothingActsOnTheRoot) {
   auto setTarget = [](const std::string& path) {
     Bytes data;

@@ -441,7 +441,11 @@ int FramesLoaded(DisplayObject* object) {
 }
 
 void CloneSprite(Interpreter& machine, DisplayObject* source, const std::string& name, int depth) {
-  DuplicateClip(machine, source, name, depth - kDepthBias, nullptr);
+  // The action's depth counts from the bottom of the timeline's depths; the script
+  // range is the one duplicateMovieClip takes.
+  const std::int64_t scriptDepth = static_cast<std::int64_t>(depth) - kDepthBias;
+  if (scriptDepth < -16384 || scriptDepth > 2130690044) return;
+  DuplicateClip(machine, source, name, static_cast<int>(scriptDepth), nullptr);
 }
 
 DisplayObject* DuplicateClip(Interpreter& machine, DisplayObject* source, const std::string& name, int depth,
@@ -475,7 +479,7 @@ void RemoveSprite(Interpreter&, DisplayObject* object) {
   if (!object || !object->Parent()) return;
   // Only objects at script depths go; the timeline's own stay.
   if (object->depth < 0 || object->depth >= 2130706416 - kDepthBias) return;
-  object->Parent()->RemoveChild(object);
+  object->Parent()->RemoveOrDelay(object);
 }
 
 void StartDrag(Interpreter&, DisplayObject* object, bool lockCenter, const double* rect) {

@@ -124,6 +124,8 @@ DisplayObject* PickButton(Player& player, MovieClip& clip, const QTransform& toS
     if (!object->visible || !child || object->clipDepth != 0) continue;
     const QTransform childToStage = ToQt(object->GetMatrix()) * toStage;
     if (child->button) {
+      // A button shown inside a button's state is in front of its holder.
+      if (DisplayObject* inner = PickButton(player, *child, childToStage, point, nesting + 1)) return inner;
       if (Enabled(player, *child) && ContentHit(*child, childToStage, point, nesting + 1)) return child;
       continue;
     }
@@ -338,16 +340,18 @@ void Player::KeyDown(int keyCode, int ascii) {
   FocusKeyEvents(true, keyCode);
   BroadcastInput("Key", "onKeyDown");
   const int buttonKey = ButtonKeyFor(keyCode, ascii);
-  // Buttons anywhere in the movie react to their key, clips to keyDown and their key press.
+  // The first visible button waiting for this key takes it (and the character it
+  // types, the Tab step and the Enter press of the focused button); clips hear keyDown
+  // and their key press.
   for (MovieClip* clip : ClipsInEventOrder(*this)) {
     if (clip->Removed()) continue;
     for (const auto& [depth, object] : clip->Children()) {
       MovieClip* child = AsContainer(object);
-      if (!child || !child->button || buttonKey == 0) continue;
+      if (!child || !child->button || buttonKey == 0 || keyTaken_ || !child->visible) continue;
       for (const ButtonCondition& condition : child->button->conditions) {
         if (((condition.conditions >> 9) & 0x7F) != buttonKey) continue;
         QueueBlock(clip, condition.actions);
-        keyTaken_ = true;  // a button's key press takes the character it types
+        keyTaken_ = true;
       }
     }
     for (const ClipAction& action : clip->clipActions) {
@@ -356,7 +360,16 @@ void Player::KeyDown(int keyCode, int ascii) {
     }
   }
   RunQueue();
-  if (keyCode == 9) CycleFocus(KeyIsDown(16));
+  if (!keyTaken_) {
+    // Enter and Space press and release the focused button while its rectangle shows.
+    DisplayObject* focused = focus_;
+    if (focused && !focused->Removed() && focused->IsContainer() && focused->Movie()->Version() >= 6 &&
+        (keyCode == 13 || keyCode == 32) && highlight_ == Highlight::Visible) {
+      ButtonEvent(focused, kOverUpToOverDown, kPress, "onPress");
+      ButtonEvent(focused, kOverDownToOverUp, kRelease, "onRelease");
+    }
+    if (keyCode == 9) CycleFocus(KeyIsDown(16));
+  }
   RunQueue();
 }
 
@@ -591,11 +604,7 @@ void Player::FocusKeyEvents(bool down, int keyCode) {
   // The focused object hears its key before the Key listeners do.
   if (down) CallMethodNow(focused->ScriptObject(), "onKeyDown");
   else QueueMethod(focused, "onKeyUp");
-  // Enter and Space press and release the focused button while its rectangle shows.
-  if (down && (keyCode == 13 || keyCode == 32) && highlight_ == Highlight::Visible) {
-    ButtonEvent(focused, kOverUpToOverDown, kPress, "onPress");
-    ButtonEvent(focused, kOverDownToOverUp, kRelease, "onRelease");
-  }
+  (void)keyCode;
 }
 
 namespace {

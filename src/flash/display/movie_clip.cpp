@@ -13,6 +13,14 @@ namespace vantrel::flash {
 
 namespace {
 
+// Unnamed objects scripts can reach get an "instanceN" name; in ActionScript 1/2 movies
+// shapes and static text take no number.
+bool NamedByPlayer(const DisplayObject& object) {
+  const DisplayKind kind = object.Kind();
+  if (object.Movie() && object.Movie()->movie->actionScript3) return true;
+  return kind != DisplayKind::Shape && kind != DisplayKind::Morph && kind != DisplayKind::StaticText;
+}
+
 // Timeline depths as scripts see them: SWF depth 1 is -16383.
 constexpr std::int32_t kDepthBias = 16384;
 
@@ -63,7 +71,58 @@ void MovieClip::AddChild(DisplayObject* child, std::int32_t depth) {
   children_[depth] = child;
 }
 
-void MovieClip::RemoveChild(DisplayObject* child) {
+namespace {
+
+// True when removing clip would run an unload handler in it or under it.
+bool WaitsForUnload(Player& player, MovieClip& clip, int nesting) {
+  if (nesting > MovieClip::kMaxNesting) return false;
+  for (const ClipAction& action : clip.clipActions) {
+    if (action.events & ClipAction::kUnload) return true;
+  }
+  if (avm1::Object* object = clip.ScriptObject()) {
+    avm1::Interpreter& machine = player.Machine();
+    machine.SetDefaultVersion(clip.Movie()->Version());
+    if (machine.Has(object, "onUnload")) return true;
+  }
+  for (const auto& [depth, child] : clip.Children()) {
+    if (child->Kind() == DisplayKind::MovieClip && WaitsForUnload(player, *static_cast<MovieClip*>(child), nesting + 1))
+      return true;
+  }
+  return false;
+}
+
+}  // namespace
+
+void MovieClip::RemoveOrDelay(DisplayObject* child) {
+  if (ChildAt(child->depth) != child) return;
+  if (child->Kind() != DisplayKind::MovieClip || child->depth < kLowestDepth ||
+      !WaitsForUnload(player_, *static_cast<MovieClip*>(child), 0)) {
+    RemoveChild(child);
+    return;
+  }
+  // The unload events run now; the clip answers to its name at the depth
+  // -32769 - depth until the next frame removes it.
+  std::vector<MovieClip*> clips;
+  std::vector<MovieClip*> pending{static_cast<MovieClip*>(child)};
+  while (!pending.empty() && clips.size() < 100000) {
+    MovieClip* at = pending.back();
+    pending.pop_back();
+    clips.push_back(at);
+    for (const auto& [d, c] : at->children_) {
+      if (c->IsContainer()) pending.push_back(static_cast<MovieClip*>(c));
+    }
+  }
+  player_.FocusLeaving(child);
+  for (MovieClip* clip : clips) clip->QueueEvent(ClipAction::kUnload, "onUnload");
+  if (ChildAt(child->depth) != child) return;
+  const std::int32_t moved = -32769 - child->depth;
+  if (DisplayObject* occupant = ChildAt(moved)) RemoveChild(occupant, false);
+  children_.erase(child->depth);
+  child->depth = moved;
+  children_[moved] = child;
+}
+
+void MovieClip::RemoveChild(DisplayObject* child, bool unloadEvents) {
   if (ChildAt(child->depth) != child) return;
   // The focus leaves first: its listeners still see the object in its place.
   player_.FocusLeaving(child);
@@ -82,7 +141,9 @@ void MovieClip::RemoveChild(DisplayObject* child) {
     }
   }
   const std::string path = child->TargetPath();
-  for (MovieClip* clip : clips) clip->QueueEvent(ClipAction::kUnload, "onUnload");
+  if (unloadEvents) {
+    for (MovieClip* clip : clips) clip->QueueEvent(ClipAction::kUnload, "onUnload");
+  }
   children_.erase(it);
   if (auto* data = child->ScriptObject() ? child->ScriptObject()->Data<avm1::DisplayData>() : nullptr)
     data->removedPath = path;
@@ -207,7 +268,7 @@ void MovieClip::RunFrameTags(int frame, bool runActions) {
     switch (command.type) {
       case DisplayCommand::Type::Place: Place(command.place, frame); break;
       case DisplayCommand::Type::Remove: {
-        if (DisplayObject* child = ChildAt(static_cast<std::int32_t>(command.place.depth) - kDepthBias)) RemoveChild(child);
+        if (DisplayObject* child = ChildAt(static_cast<std::int32_t>(command.place.depth) - kDepthBias)) RemoveOrDelay(child);
         break;
       }
       case DisplayCommand::Type::Action:
@@ -247,7 +308,7 @@ DisplayObject* MovieClip::Instantiate(const PlaceCommand& command, int frame) {
   object->placeFrame = frame;
   ApplyPlacement(*object, command);
   if (command.clipDepth) object->clipDepth = *command.clipDepth;
-  if (object->name.empty()) object->name = "instance" + std::to_string(player_.NextInstanceNumber());
+  if (object->name.empty() && NamedByPlayer(*object)) object->name = "instance" + std::to_string(player_.NextInstanceNumber());
   AddChild(object, static_cast<std::int32_t>(command.depth) - kDepthBias);
   if (object->Kind() == DisplayKind::MovieClip) {
     auto* clip = static_cast<MovieClip*>(object);
@@ -267,6 +328,11 @@ DisplayObject* MovieClip::Instantiate(const PlaceCommand& command, int frame) {
 void MovieClip::Place(const PlaceCommand& command, int frame) {
   const std::int32_t depth = static_cast<std::int32_t>(command.depth) - kDepthBias;
   DisplayObject* existing = ChildAt(depth);
+  if (!command.move && existing && !movie_->movie->actionScript3) {
+    // ActionScript 1/2 movies keep what holds the depth and say so in the log.
+    player_.Trace("Warning: Failed to place object at depth " + std::to_string(command.depth) + ".");
+    return;
+  }
   if (!command.move || !existing) {
     if (command.move && !command.characterId) return;
     Instantiate(command, frame);
@@ -300,28 +366,30 @@ void MovieClip::GotoFrame(int frame, bool play) {
     Kind kind = Kind::Modified;
     PlaceCommand place;
     int frame = 0;
+    int order = 0;  // when the depth's current entry was met
   };
   // A jump: gather what each depth ends up with between the start and the target, then
   // change the display list once. Backwards starts from an empty list at frame 0.
   const bool backward = frame < current_;
   const int first = backward ? 0 : current_ + 1;
   std::map<std::int32_t, Entry> entries;
+  int met = 0;
   for (int f = first; f <= frame; ++f) {
     for (const DisplayCommand& command : timeline_->FrameAt(f).commands) {
       const std::int32_t depth = static_cast<std::int32_t>(command.place.depth) - kDepthBias;
       switch (command.type) {
-        case DisplayCommand::Type::Remove: entries[depth] = Entry{Entry::Kind::Removed, {}, f}; break;
+        case DisplayCommand::Type::Remove: entries[depth] = Entry{Entry::Kind::Removed, {}, f, ++met}; break;
         case DisplayCommand::Type::Place: {
           const PlaceCommand& place = command.place;
           auto it = entries.find(depth);
           if (!place.move) {
-            entries[depth] = Entry{Entry::Kind::Created, place, f};
+            entries[depth] = Entry{Entry::Kind::Created, place, f, ++met};
           } else if (it != entries.end()) {
             if (it->second.kind != Entry::Kind::Removed) MergeInto(it->second.place, place);
           } else if (!backward && children_.count(depth)) {
-            entries[depth] = Entry{Entry::Kind::Modified, place, f};
+            entries[depth] = Entry{Entry::Kind::Modified, place, f, ++met};
           } else if (place.characterId) {
-            entries[depth] = Entry{Entry::Kind::Created, place, f};
+            entries[depth] = Entry{Entry::Kind::Created, place, f, ++met};
           }
           break;
         }
@@ -357,8 +425,13 @@ void MovieClip::GotoFrame(int frame, bool play) {
     }
     for (DisplayObject* child : removals) RemoveChild(child);
   }
+  // What the jump places is placed in the order the timeline met it.
+  std::vector<std::pair<std::int32_t, const Entry*>> ordered;
+  for (const auto& [depth, entry] : entries) ordered.emplace_back(depth, &entry);
+  std::sort(ordered.begin(), ordered.end(), [](const auto& a, const auto& b) { return a.second->order < b.second->order; });
   auto apply = [&](bool beforeTarget) {
-    for (const auto& [depth, entry] : entries) {
+    for (const auto& [depth, entryPointer] : ordered) {
+      const Entry& entry = *entryPointer;
       if ((entry.frame < frame) != beforeTarget) continue;
       switch (entry.kind) {
         case Entry::Kind::Removed:
@@ -410,6 +483,7 @@ void MovieClip::ShowButtonState(std::uint8_t state) {
     if (character->Kind() == CharacterKind::Sprite && Nesting() >= kMaxNesting) continue;
     DisplayObject* object = player_.Create(movie_, character, record.characterId);
     if (!object) continue;
+    if (object->name.empty() && NamedByPlayer(*object)) object->name = "instance" + std::to_string(player_.NextInstanceNumber());
     object->SetMatrix(record.matrix);
     object->SetColorTransform(record.colorTransform);
     object->filters = record.filters;

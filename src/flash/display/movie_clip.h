@@ -28,8 +28,16 @@ class MovieClip : public DisplayObject {
   DisplayObject* ChildByName(std::string_view name, bool caseSensitive) const;
   // Puts child at depth; an object already there is removed.
   void AddChild(DisplayObject* child, std::int32_t depth);
-  // Takes child off the list: it is marked removed, its unload events are queued.
-  void RemoveChild(DisplayObject* child);
+  // Takes child off the list: it is marked removed, its unload events are queued
+  // (unless unloadEvents is false: they ran already).
+  void RemoveChild(DisplayObject* child, bool unloadEvents = true);
+  // The removal of the timeline and of removeMovieClip: a clip that waits for its own
+  // or a child's unload event stays reachable until the next frame, moved below the
+  // timeline's depths (see RemovalPending), and goes then.
+  void RemoveOrDelay(DisplayObject* child);
+  // A clip moved out of the way by RemoveOrDelay.
+  bool RemovalPending() const { return parent_ && depth < kLowestDepth; }
+  static constexpr std::int32_t kLowestDepth = -16384;
   // Moves child to depth, swapping with what is there.
   void SwapDepths(DisplayObject* child, std::int32_t depth);
   // The depth above every child (0 when there are none), as getNextHighestDepth gives.

@@ -14,6 +14,7 @@
 #include "flash/avm1/display_binding.h"
 #include "flash/display/video_object.h"
 #include "flash/display/text_field.h"
+#include "flash/avm1/string_utils.h"
 #include "flash/avm1/utf16.h"
 #include "flash/avm2/as3_movie.h"
 #include "flash/loaded_image.h"
@@ -22,6 +23,51 @@
 namespace vantrel::flash {
 
 namespace {
+
+// The text of loaded variables as the player reads it: movies up to SWF 5 take the
+// bytes in the Windows Western code page; later ones read UTF-8 the lenient way the
+// player does (a lead byte takes the bytes after it whatever they are, a stray
+// continuation byte stands for itself).
+std::string DecodeLoadedText(std::string_view bytes, int version) {
+  static constexpr char16_t kWestern[32] = {0x20AC, 0x81,   0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
+                                            0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x8D,   0x017D, 0x8F,
+                                            0x90,   0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
+                                            0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x9D,   0x017E, 0x0178};
+  std::string out;
+  out.reserve(bytes.size());
+  const std::size_t n = bytes.size();
+  auto at = [&](std::size_t i) { return static_cast<std::int64_t>(static_cast<unsigned char>(bytes[i])); };
+  auto put = [&](std::int64_t cp) {
+    avm1::AppendCodePoint(out, cp < 0 || cp > 0x10FFFF || (cp >= 0xD800 && cp < 0xE000) ? 0xFFFD : static_cast<std::uint32_t>(cp));
+  };
+  if (version <= 5) {
+    for (std::size_t i = 0; i < n; ++i) put(at(i) >= 0x80 && at(i) < 0xA0 ? kWestern[at(i) - 0x80] : at(i));
+    return out;
+  }
+  std::size_t i = n >= 3 && at(0) == 0xEF && at(1) == 0xBB && at(2) == 0xBF ? 3 : 0;
+  while (i < n) {
+    const std::int64_t b = at(i);
+    if (b < 0xC0) {
+      put(b);
+      i += 1;
+    } else if (b < 0xE0 && i + 1 < n) {
+      put((b << 6) + at(i + 1) - 0x3080);
+      i += 2;
+    } else if (b < 0xF0 && i + 2 < n) {
+      put((b << 12) + (at(i + 1) << 6) + at(i + 2) - 0xE2080);
+      i += 3;
+    } else if (b < 0xF8 && i + 3 < n) {
+      put((b << 18) + (at(i + 1) << 12) + (at(i + 2) << 6) + at(i + 3) - 0x3C82080);
+      i += 4;
+    } else if (b < 0xF8) {
+      break;  // a sequence the text cuts short is dropped
+    } else {
+      put(0xFFFD);
+      i += 1;
+    }
+  }
+  return out;
+}
 
 bool SameNameNoCase(std::string_view a, std::string_view b) { return avm1::SameName(a, b, false); }
 
@@ -359,6 +405,10 @@ void Player::Tick() {
   ResetBudgets();
   creations_ = 0;
   ++ticks_;
+  // Clips whose removal waited for their unload events go now.
+  for (MovieClip* clip : std::vector<MovieClip*>(execList_)) {
+    if (!clip->Removed() && clip->RemovalPending()) clip->Parent()->RemoveChild(clip, false);
+  }
   execList_.erase(std::remove_if(execList_.begin(), execList_.end(), [](MovieClip* c) { return c->Removed(); }),
                   execList_.end());
   avm2::As3Movie* as3 = As3Of(*runtime_);
@@ -661,8 +711,10 @@ void Player::LoadMovieInto(const std::string& url, int level, DisplayObject* cli
               const std::string pair = body.substr(start, end - start);
               const std::size_t eq = pair.find('=');
               if (!pair.empty()) {
-                const std::string name = avm1::UrlDecode(pair.substr(0, eq));
-                const std::string value = eq == std::string::npos ? "" : avm1::UrlDecode(pair.substr(eq + 1));
+                const int version = target->Movie()->Version();
+                const std::string name = DecodeLoadedText(avm1::UrlDecode(pair.substr(0, eq)), version);
+                const std::string value =
+                    eq == std::string::npos ? "" : DecodeLoadedText(avm1::UrlDecode(pair.substr(eq + 1)), version);
                 machine_->Set(target->ScriptObject(), name, machine_->Str(value));
               }
               start = end + 1;

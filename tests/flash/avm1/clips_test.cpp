@@ -1,6 +1,6 @@
 // Clips as a movie's scripts see them: depths given by scripts, gotos past the end,
-// the order for..in lists a clip's members in, and an
-// exception no script catches.
+// the order for..in lists a clip's members in, a removal that waits for an unload
+// handler, the text of loaded variables, and an exception no script catches.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -30,14 +30,14 @@ void CreateClip(Actions& a, const std::string& name, double depth) {
   CallRoot(a, 2, "createEmptyMovieClip").Op(0x17);
 }
 
-Bytes Movie(const std::vector<Actions>& frames) {
+Bytes Movie(const std::vector<Actions>& frames, int version = 8) {
   Bytes tags;
   for (const Actions& frame : frames) {
     testing::PutBytes(tags, frame.Tag());
     testing::PutBytes(tags, testing::ShowFrame());
   }
   testing::PutBytes(tags, testing::End());
-  return testing::MakeMovie(tags, 100, 100, static_cast<int>(frames.size()), 8, 30);
+  return testing::MakeMovie(tags, 100, 100, static_cast<int>(frames.size()), version, 30);
 }
 
 class ClipsTest : public ::testing::Test {
@@ -116,6 +116,43 @@ TEST_F(ClipsTest, ForInListsAClipsPropertiesBeforeItsChildren) {
   EXPECT_EQ(traces[0], "own");
   EXPECT_EQ(traces[1], "high");
   EXPECT_EQ(traces[2], "low");
+}
+
+TEST_F(ClipsTest, AClipWithAnUnloadHandlerStaysReachableUntilTheNextFrame) {
+  Actions a;
+  CreateClip(a, "waits", 1);
+  CreateClip(a, "plain", 2);
+  // waits.onUnload = function () { trace("unload"); };
+  a.PushString("waits").GetVariable().PushString("onUnload");
+  const Actions body = Actions().TraceString("unload");
+  Bytes header;
+  testing::PutString(header, "");
+  testing::PutU16(header, 0);
+  testing::PutU16(header, static_cast<std::uint16_t>(body.Data().size()));
+  a.OpWith(0x9B, header).Raw(body.Data()).Op(0x4F);
+  for (const char* name : {"waits", "plain"}) {
+    a.PushNumber(0).PushString(name).GetVariable().PushString("removeMovieClip").Op(0x52).Op(0x17);
+  }
+  a.PushString("waits").GetVariable().Op(0x44).Trace();  // typeof
+  a.PushNumber(0).PushString("waits").GetVariable().PushString("getDepth").Op(0x52).Trace();
+  a.PushString("plain").GetVariable().Op(0x44).Trace();
+  Actions second;
+  second.PushString("waits").GetVariable().Op(0x44).Trace().Stop();
+  Run(Movie({a, second}), 1);
+  EXPECT_EQ(traces, (std::vector<std::string>{"movieclip", "-32770", "undefined", "unload", "undefined"}));
+}
+
+TEST_F(ClipsTest, LoadedVariablesAreReadInTheCodePageOrAsLenientUtf8) {
+  // Latin-1 and Shift-JIS bytes, raw and escaped; a lead byte at the end is dropped.
+  std::ofstream(folder / "vars.txt", std::ios::binary) << "a=\xC4\xD6\xDC\x20\x80&b=%95%D0%89%DF";
+  Actions load;
+  load.PushString("vars.txt").PushString("_level0").OpWith(0x9A, {0x80});  // loadVariablesNum
+  Actions show;
+  show.PushString("a").GetVariable().Trace().PushString("b").GetVariable().Trace().Stop();
+  Run(Movie({load, Actions(), show}, 6), 2);
+  Run(Movie({load, Actions(), show}, 5), 2);
+  EXPECT_EQ(traces, (std::vector<std::string>{"\u0156\u06A0\u0080", "\u0095\u0409",
+                                              "\u00C4\u00D6\u00DC \u20AC", "\u2022\u00D0\u2030\u00DF"}));
 }
 
 TEST_F(ClipsTest, AnUncaughtExceptionIsReportedAndTheMovieGoesOn) {

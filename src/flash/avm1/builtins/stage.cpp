@@ -1,5 +1,6 @@
 // Stage: the movie's size, scale mode and alignment, and the resize listeners.
 #include "flash/avm1/builtins/broadcast_setup.h"
+#include "flash/avm1/builtins/broadcaster.h"
 #include "flash/avm1/builtins/builtins.h"
 #include "flash/display/player.h"
 
@@ -57,8 +58,15 @@ Value SetShowMenu(Call& call) {
 Value GetDisplayState(Call& call) { return GetSlot(call, "$displayState", call.machine.Str("normal")); }
 Value SetDisplayState(Call& call) {
   const std::string state = call.machine.ToString(call.Arg(0));
-  if (SameName(state, "normal", false) || SameName(state, "fullScreen", false))
-    SetSlot(call, "$displayState", call.machine.Str(SameName(state, "normal", false) ? "normal" : "fullScreen"));
+  const bool normal = SameName(state, "normal", false);
+  if (!normal && !SameName(state, "fullScreen", false)) return {};
+  const bool wasFull = call.machine.ToString(GetDisplayState(call)) == "fullScreen";
+  SetSlot(call, "$displayState", call.machine.Str(normal ? "normal" : "fullScreen"));
+  // The listeners hear of a change at once.
+  if (wasFull == normal && call.self) {
+    const Value full[] = {Value::Bool(!normal)};
+    BroadcastMessage(call.machine, call.self, "onFullScreen", full);
+  }
   return {};
 }
 
