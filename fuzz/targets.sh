@@ -19,6 +19,7 @@ fuzz_extra() {
     flash_shape_fuzzer) extra=(fuzz/flash/seeds/shape) ;;
     flash_adpcm_fuzzer) extra=(fuzz/flash/seeds/adpcm) ;;
     flash_pixel_bender_fuzzer) extra=(fuzz/flash/seeds/pixel_bender) ;;
+    flash_data_fuzzer) extra=(fuzz/flash/seeds/data) ;;
   esac
 }
 
