@@ -7,7 +7,6 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
-#include <memory>
 #include <string>
 
 #include "ui/skin.h"
@@ -15,19 +14,21 @@
 namespace {
 
 std::string folder;
-std::unique_ptr<QApplication> app;
-std::unique_ptr<QWidget> host;
+// Made once and never destroyed: libFuzzer ends the process through exit(), after Qt's
+// own globals are gone, and a QApplication destroyed then crashes.
+QApplication* app = nullptr;
+QWidget* host = nullptr;
 
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) {
   setenv("QT_QPA_PLATFORM", "offscreen", 1);
-  app = std::make_unique<QApplication>(*argc, *argv);
+  app = new QApplication(*argc, *argv);
   // The skin folder lives in memory: no disk write per input.
   char pattern[] = "/dev/shm/vantrel-skin-fuzz-XXXXXX";
   char* made = mkdtemp(pattern);
   folder = made ? std::string(made) + "/" : std::string("/tmp/");
-  host = std::make_unique<QWidget>();
+  host = new QWidget();
   host->resize(320, 240);
   return 0;
 }
@@ -41,7 +42,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   vantrel::ui::Skin::Services services;
   services.skinPath = folder;
   services.userSkinPath = folder + "user/";
-  vantrel::ui::Skin skin(host.get(), services);
+  vantrel::ui::Skin skin(host, services);
   if (skin.LoadSkin()) {
     for (const auto& entry : skin.Table()) {
       if (entry.Kind == vantrel::ui::kSkinView) skin.SetSkinView(entry.Name);

@@ -1,5 +1,7 @@
 #include "flash/avm1/machine.h"
 
+#include <algorithm>
+
 namespace vantrel::flash::avm1 {
 
 Runtime::Runtime() {
@@ -43,6 +45,10 @@ Object* Runtime::MakeClass(NativeFunction call, NativeFunction construct, Object
 }
 
 void Runtime::AddMembers(Object* on, std::span<const Member> members) {
+  // One allocation for the whole table instead of a growth step every few members.
+  std::vector<Property>& properties = on->Properties();
+  if (properties.capacity() < properties.size() + members.size())
+    properties.reserve(std::max(properties.size() + members.size(), 2 * properties.capacity()));
   for (const Member& m : members) {
     if (!m.function) continue;
     Object* fn = MakeFunction(m.function);
