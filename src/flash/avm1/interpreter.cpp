@@ -140,6 +140,15 @@ class SuperData final : public NativeData {
   }
 };
 
+// Where super.name looks: above the prototype the running method stands for (the
+// object's own prototype when the method was found on the object itself); a clip
+// there, or nothing, ends the search.
+Object* SuperLookupStart(const SuperData* data) {
+  Object* holder = data->base && data->baseIsHolder ? data->base->proto : data->base;
+  if (!holder || holder->kind == NativeKind::Display) return nullptr;
+  return holder->proto;
+}
+
 }  // namespace
 
 Interpreter::Interpreter(Runtime& rt, Player* player)
@@ -371,8 +380,7 @@ Value Interpreter::Get(Object* object, std::string_view name) {
     }
   }
   if (object->kind == NativeKind::Super) {
-    auto* data = static_cast<SuperData*>(object->native.get());
-    Object* from = data->base ? data->base->proto : nullptr;
+    Object* from = SuperLookupStart(static_cast<SuperData*>(object->native.get()));
     if (!from) return Value();
     object = from;
   }
@@ -630,10 +638,8 @@ Value Interpreter::FindMethod(const Value& target, std::string_view name, Object
   }
   if (!start) return Value();
   if (start->kind == NativeKind::Super) {
-    auto* data = static_cast<SuperData*>(start->native.get());
-    start = data->base ? data->base->proto : nullptr;
-    // super never looks into a clip.
-    if (!start || start->kind == NativeKind::Display) return Value();
+    start = SuperLookupStart(static_cast<SuperData*>(start->native.get()));
+    if (!start) return Value();
   }
   if (start->kind == NativeKind::Display) {
     // Display objects answer with their own members first (a child named like a method).
@@ -744,7 +750,8 @@ bool Interpreter::PushFunctionFrame(Object* fn, const Value& thisValue, std::spa
   frame->originalTarget = frame->target;
   frame->thisValue = thisValue.IsNullish() ? Value::Obj(definedIn) : thisValue;
   frame->superBase = holder ? holder : (thisValue.AsObject() ? thisValue.AsObject()->proto : nullptr);
-  frame->superBaseIsHolder = holder != nullptr && !construct && !superConstructorCall_;
+  // A method found on the object itself: its super() looks from the object's prototype.
+  frame->superBaseIsHolder = holder != nullptr && holder == thisValue.AsObject() && !construct && !superConstructorCall_;
   superConstructorCall_ = false;
   Object* locals = rt_.MakeObject(nullptr);
   frame->locals = locals;
@@ -773,9 +780,11 @@ bool Interpreter::PushFunctionFrame(Object* fn, const Value& thisValue, std::spa
       ++reg;
     };
     frame->thisHidden = (flags & 0x03) != 0;
-    if (flags & 0x01) preload(frame->thisValue);
+    // Preloaded and suppressed at once: this and super keep their register but stay
+    // undefined; arguments are preloaded all the same.
+    if (flags & 0x01) preload((flags & 0x02) ? Value() : frame->thisValue);
     if (flags & 0x04) preload(Value::Obj(arguments));
-    if (flags & 0x10) preload(Value::Obj(super));
+    if (flags & 0x10) preload((flags & 0x20) || !super ? Value() : Value::Obj(super));
     if (flags & 0x40) preload(RootOf(frame->target));
     // A root has no _parent: the player then gives its register to the next value.
     if (flags & 0x80) {
@@ -2400,6 +2409,13 @@ void Interpreter::CallValue(const Value& fn, const Value& self, const std::vecto
     Object* at = nullptr;
     const Value ctor = SuperConstructor(*this, base && data->baseIsHolder ? base->proto : base, data->thisValue, at);
     Object* ctorObject = ctor.AsObject();
+    if (ctorObject && ctorObject->IsFunction() && !ctorObject->Function()->script && data->thisValue.IsObject()) {
+      // A built-in class's constructor runs as a constructor on this object (a plain
+      // object becomes an array, ...).
+      const Value result = Invoke(ctorObject, data->thisValue, args, true, data->thisValue.object, at ? at->proto : nullptr);
+      if (!throwing_) Push(result);
+      return;
+    }
     superConstructorCall_ = ctorObject && ctorObject->IsFunction() && ctorObject->Function()->script;
     CallValue(ctor, data->thisValue, args, at ? at->proto : nullptr);
     superConstructorCall_ = false;
