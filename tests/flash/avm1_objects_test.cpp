@@ -177,7 +177,7 @@ TEST(Avm1Objects, DefineFunction2UsesRegistersAndCallApply) {
   Script body;
   body.PushRegister(1).Member("k").PushRegister(2).Op(0x47).PushRegister(3).Op(0x47).Op(0x3E);
   Script s;
-  s.Function2("f", 2, 0x01 | 0x02 | 0x08 | 0x20, body);
+  s.Function2("f", 2, 0x01 | 0x08 | 0x20, body);
   s.Push("o").Push("k").Push(100).Push(1).Op(0x43).SetVariable();
   // f.call(o, 1, 2)
   s.Push(2).Push(1).Get("o").Push(3).Get("f").Method("call").Trace();

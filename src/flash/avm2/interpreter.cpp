@@ -523,10 +523,12 @@ Value Machine::Execute(MethodInfo* method, const Value& self, const Value* args,
     locals[1 + params] = Value::Obj(arguments);
   }
 
+  // The sizes a method declares are only hints: a file may claim billions.
+  constexpr std::size_t kReserveLimit = 4096;
   std::vector<Value> stack;
-  stack.reserve(body.maxStack + 2);
+  stack.reserve(std::min<std::size_t>(body.maxStack + 2, kReserveLimit));
   ScopeChain scopes;
-  scopes.reserve(body.maxScopeDepth + 1);
+  scopes.reserve(std::min<std::size_t>(std::size_t{body.maxScopeDepth} + 1, kReserveLimit));
   const Instruction* code = decoded.code.data();
   const std::size_t count = decoded.code.size();
   std::size_t pc = 0;

@@ -223,6 +223,12 @@ TEST(Avm2Verifier, FollowsStackDepthsOverEveryReachablePath) {
             Out{"! VerifyError: Error #1024: Stack underflow occurred."});
 }
 
+TEST(Avm2Interpreter, DeclaredStackAndScopeSizesAreOnlyHints) {
+  // A body that claims a billion stack slots and scopes runs without setting them aside
+  // (found by fuzzing: the method's frame reserved 12 GB).
+  EXPECT_TRUE(RunBody({0x24, 1, 0x29, 0x47}, 0x3FFFFFFF, 0x3FFFFFFF).empty());
+}
+
 TEST(Avm2Verifier, OnlyReachedCodeMustBeValidAndNumberConstantsStartAtOne) {
   using Out = std::vector<std::string>;
   // returnvoid, then an unknown opcode and a register far out of range that no path reaches.
