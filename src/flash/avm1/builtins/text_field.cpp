@@ -163,34 +163,14 @@ FIELD_SETTER(SetHScroll, {
   // Whole pixels from 0 to maxhscroll; numbers wrap to 32 bits first.
   f->hscroll = std::clamp(ToInt32(call.machine.ToNumber(v)), 0, f->MaxHScroll());
 })
-Value GetMaxScroll(Call& call) {
-  TextField* f = FieldOf(call);
-  if (!f) return {};
-  return Value::Number(f->MaxScroll());
-}
-Value GetBottomScroll(Call& call) {
-  TextField* f = FieldOf(call);
-  if (!f) return {};
-  return Value::Number(f->BottomScroll());
-}
-Value GetTextWidth(Call& call) {
-  TextField* f = FieldOf(call);
-  if (!f) return {};
-  return Value::Number(f->Measure().width);
-}
-Value GetTextHeight(Call& call) {
-  TextField* f = FieldOf(call);
-  if (!f) return {};
-  return Value::Number(f->Measure().height);
-}
+FIELD_GETTER(GetMaxScroll, Value::Number(f->MaxScroll()))
+FIELD_GETTER(GetBottomScroll, Value::Number(f->BottomScroll()))
+FIELD_GETTER(GetTextWidth, Value::Number(f->Measure().width))
+FIELD_GETTER(GetTextHeight, Value::Number(f->Measure().height))
 FIELD_GETTER(GetCondenseWhite, Value::Bool(f->condenseWhite))
 FIELD_SETTER(SetCondenseWhite, f->condenseWhite = call.machine.ToBoolean(v))
 
-Value GetMaxHScroll(Call& call) {
-  TextField* f = FieldOf(call);
-  if (!f) return {};
-  return Value::Number(f->MaxHScroll());
-}
+FIELD_GETTER(GetMaxHScroll, Value::Number(f->MaxHScroll()))
 Value GetTabIndex(Call& call) {
   TextField* f = FieldOf(call);
   if (!f || !f->tabIndex) return {};
