@@ -402,7 +402,7 @@ Value Interpreter::Get(Object* object, std::string_view name) {
   for (int depth = 0; at && depth < kMaxChain; at = at->proto, ++depth) {
     if (const Property* p = at->FindOwn(name, cs); p && VisibleIn(p->attributes, version)) {
       if (!p->getter) return p->value;
-      return CallFunction(Value::Obj(p->getter), Value::Obj(object), {});
+      return CallGetter(at, p->name, p->getter, Value::Obj(object));
     }
     if (depth == 0 && at->kind == NativeKind::Display) {
       if (DisplayObject* display = DisplayOf(*this, at)) {
@@ -453,6 +453,68 @@ Value Interpreter::GetMember(const Value& target, std::string_view name) {
   }
 }
 
+namespace {
+// Calls of one property's getter and setter (counted together), or of one watcher, that
+// may run nested in SWF 7 and later; in SWF 6 and earlier one at a time.
+constexpr int kNestedAccessors = 65;
+int NestedAccessorLimit(int version) { return version <= 6 ? 1 : kNestedAccessors; }
+}
+
+std::uint64_t Interpreter::EnterAccessor(Object* holder, std::string_view name, int Reentry::*count, int limit) {
+  Reentry* entry = nullptr;
+  for (Reentry& r : reentries_) {
+    if (r.holder == holder && r.name == name) entry = &r;
+  }
+  if (!entry) entry = &reentries_.emplace_back(Reentry{holder, std::string(name), nextReentry_++});
+  // Getters and setters share one count; a watcher has its own.
+  const int running = count == &Reentry::watch ? entry->watch : entry->get + entry->set;
+  if (running >= limit) {
+    if (entry->get == 0 && entry->set == 0 && entry->watch == 0) reentries_.pop_back();
+    return 0;
+  }
+  ++(entry->*count);
+  return entry->id;
+}
+
+void Interpreter::LeaveAccessor(std::uint64_t id, int Reentry::*count) {
+  for (auto it = reentries_.begin(); it != reentries_.end(); ++it) {
+    if (it->id != id) continue;
+    if (--((*it).*count) == 0 && it->get == 0 && it->set == 0 && it->watch == 0) reentries_.erase(it);
+    return;
+  }
+}
+
+void Interpreter::ForgetAccessors(Object* holder, std::string_view name, bool caseSensitive) {
+  for (Reentry& r : reentries_) {
+    if (r.holder == holder && SameName(r.name, name, caseSensitive)) r.holder = nullptr;
+  }
+}
+
+Value Interpreter::CallGetter(Object* holder, std::string_view propertyName, Object* getter, const Value& thisValue) {
+  const std::string name(propertyName);  // the property may move while its getter runs
+  const std::uint64_t id = EnterAccessor(holder, name, &Reentry::get, NestedAccessorLimit(Version()));
+  if (id == 0) {
+    const Property* p = holder->FindOwn(name, true);
+    return p ? p->value : Value();
+  }
+  const Value result = CallFunction(Value::Obj(getter), thisValue, {});
+  LeaveAccessor(id, &Reentry::get);
+  return result;
+}
+
+void Interpreter::CallSetter(Object* holder, std::string_view propertyName, Object* setter, const Value& thisValue,
+                             const Value& value) {
+  const std::string name(propertyName);
+  if (const std::uint64_t id = EnterAccessor(holder, name, &Reentry::set, NestedAccessorLimit(Version()))) {
+    const Value args[] = {value};
+    if (setter) CallFunction(Value::Obj(setter), thisValue, args);
+    LeaveAccessor(id, &Reentry::set);
+  }
+  // What was given is kept underneath: a nested read past the limit answers it, the
+  // outermost assignment's value last.
+  if (Property* p = holder->FindOwn(name, true); p && p->getter) p->value = value;
+}
+
 Value Interpreter::GetWithThis(Object* start, std::string_view name, const Value& thisValue) {
   const bool cs = CaseSensitive();
   const int version = Version();
@@ -460,7 +522,7 @@ Value Interpreter::GetWithThis(Object* start, std::string_view name, const Value
   for (int depth = 0; at && depth < kMaxChain; at = at->proto, ++depth) {
     if (const Property* p = at->FindOwn(name, cs); p && VisibleIn(p->attributes, version)) {
       if (!p->getter) return p->value;
-      return CallFunction(Value::Obj(p->getter), thisValue, {});
+      return CallGetter(at, p->name, p->getter, thisValue);
     }
   }
   return Value();
@@ -516,9 +578,17 @@ void Interpreter::Set(Object* object, std::string_view name, const Value& value)
     for (std::size_t i = 0; i < watchers->size(); ++i) {
       if (!SameName((*watchers)[i].name, name, cs)) continue;
       const Watcher w = (*watchers)[i];
+      // A watcher that assigns its own property runs again for it, up to the limit (not
+      // at all in SWF 6 and earlier); past it the assignment is a plain one.
+      const std::uint64_t id = EnterAccessor(object, w.name, &Reentry::watch, NestedAccessorLimit(version));
+      if (id == 0) break;
+      // While its watcher runs, the property's own getter and setter count as running.
+      const std::uint64_t asSetter = EnterAccessor(object, w.name, &Reentry::set, 1 << 30);
       const Value old = StoredValue(object, name, cs, version);
       const Value args[] = {Str(std::string(name)), old, value, w.userData};
       stored = CallFunction(Value::Obj(w.callback), Value::Obj(object), args);
+      LeaveAccessor(asSetter, &Reentry::set);
+      LeaveAccessor(id, &Reentry::watch);
       break;
     }
   }
@@ -558,10 +628,7 @@ void Interpreter::Set(Object* object, std::string_view name, const Value& value)
       return;
     }
     if (p->getter) {
-      if (p->setter) {
-        const Value args[] = {stored};
-        CallFunction(Value::Obj(p->setter), Value::Obj(object), args);
-      }
+      CallSetter(at, p->name, p->setter, Value::Obj(object), stored);
       return;
     }
     if (at == object) {
@@ -662,7 +729,7 @@ Value Interpreter::FindMethod(const Value& target, std::string_view name, Object
     if (const Property* p = at->FindOwn(name, cs); p && VisibleIn(p->attributes, version)) {
       holder = at;
       if (!p->getter) return p->value;
-      return CallFunction(Value::Obj(p->getter), target, {});
+      return CallGetter(at, p->name, p->getter, target);
     }
   }
   if (target.type == Value::Type::Object) return Get(target.object, name);  // arrays, __resolve
@@ -1824,7 +1891,9 @@ Value Interpreter::Run(std::size_t base) {
         const std::string name = ToString(Pop());
         const Value object = Pop();
         Object* o = object.AsObject();
-        Push(Value::Bool(o && o->DeleteOwn(name, version >= 7)));
+        const bool deleted = o && o->DeleteOwn(name, version >= 7);
+        if (deleted) ForgetAccessors(o, name, version >= 7);
+        Push(Value::Bool(deleted));
         break;
       }
       case 0x3B: {  // Delete2
@@ -1834,6 +1903,7 @@ Value Interpreter::Run(std::size_t base) {
           Object* s = frame.scope[i];
           if (s && s->FindOwn(name, version >= 7)) {
             deleted = s->DeleteOwn(name, version >= 7);
+            if (deleted) ForgetAccessors(s, name, version >= 7);
             break;
           }
         }

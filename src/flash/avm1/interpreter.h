@@ -135,6 +135,20 @@ class Interpreter final : public Machine {
   bool PushFunctionFrame(Object* fn, const Value& thisValue, std::span<const Value> args, bool construct,
                          Object* newObject, Object* holder, bool pushResult);
   Value GetWithThis(Object* start, std::string_view name, const Value& thisValue);
+  // A getter/setter property's functions, run with the player's guard against
+  // recursion: a nested access of the same property past the limit reads or writes the
+  // value the property keeps underneath instead of calling its function again.
+  Value CallGetter(Object* holder, std::string_view name, Object* getter, const Value& thisValue);
+  void CallSetter(Object* holder, std::string_view name, Object* setter, const Value& thisValue, const Value& value);
+  struct Reentry {
+    Object* holder;  // null once the property is deleted: a new one starts afresh
+    std::string name;
+    std::uint64_t id;
+    int get = 0, set = 0, watch = 0;
+  };
+  std::uint64_t EnterAccessor(Object* holder, std::string_view name, int Reentry::*count, int limit);
+  void LeaveAccessor(std::uint64_t id, int Reentry::*count);
+  void ForgetAccessors(Object* holder, std::string_view name, bool caseSensitive);
   Value FindMethod(const Value& target, std::string_view name, Object*& holder);
   Object* NewInstance(Object* ctor);
   Object* MakeSuper(const Value& thisValue, Object* base);
@@ -190,6 +204,8 @@ class Interpreter final : public Machine {
   int runDepth_ = 0;  // Run calls on the C++ stack
   double cpuDeadline_ = -1;  // thread processor seconds; negative: none
   bool debugOps_ = false;  // VANTREL_DEBUG_ACTIONS: every action to standard error
+  std::vector<Reentry> reentries_;  // properties whose getter, setter or watcher runs now
+  std::uint64_t nextReentry_ = 1;
 };
 
 }  // namespace vantrel::flash::avm1

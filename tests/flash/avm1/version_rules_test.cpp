@@ -266,5 +266,65 @@ TEST(Avm1VersionRules, ForInListsThePrototypesNamesBeforeTheObjectsOwn) {
   EXPECT_EQ(f.machine.Enumerate(derived), (std::vector<std::string>{"a", "b", "e", "c"}));
 }
 
+
+// Getters and setters that touch their own property: nested calls stop at the player's
+// limit (65 getter and setter calls together from SWF 7, one at a time before), and the
+// access past it reads or writes the value the property keeps underneath, which is the
+// outermost assignment's once everything has returned.
+struct Reentrant {
+  static inline int getterCalls = 0, setterCalls = 0;
+  static inline Object* target = nullptr;
+  static Value Getter(Call& call) {
+    ++getterCalls;
+    return call.machine.Get(target, "prop");
+  }
+  static Value Setter(Call& call) {
+    ++setterCalls;
+    call.machine.Set(target, "prop", call.machine.Str("inner"));
+    return Value();
+  }
+};
+
+TEST(Avm1VersionRules, AccessorsThatTouchTheirOwnPropertyStopAtTheNestingLimit) {
+  for (const int version : {6, 7}) {
+    ScriptFixture f;
+    f.machine.SetDefaultVersion(version);
+    Object* o = f.rt.MakeObject();
+    Reentrant::target = o;
+    Reentrant::getterCalls = Reentrant::setterCalls = 0;
+    o->DefineAccessor("prop", f.rt.MakeFunction(&Reentrant::Getter), f.rt.MakeFunction(&Reentrant::Setter));
+    f.machine.Set(o, "prop", f.Str("outer"));
+    EXPECT_EQ(Reentrant::setterCalls, version >= 7 ? 65 : 1) << version;
+    EXPECT_EQ(f.Text(f.machine.Get(o, "prop")), "outer") << version;
+    EXPECT_EQ(Reentrant::getterCalls, version >= 7 ? 65 : 1) << version;
+    // The count starts again for the next access.
+    f.machine.Get(o, "prop");
+    EXPECT_EQ(Reentrant::getterCalls, version >= 7 ? 130 : 2) << version;
+  }
+}
+
+struct Rewatch {
+  static inline int calls = 0;
+  static Value Watcher(Call& call) {
+    ++calls;
+    call.machine.Set(call.self, "w", call.machine.Str("again"));
+    return call.Arg(2);
+  }
+};
+
+TEST(Avm1VersionRules, AWatcherThatAssignsItsPropertyRunsAgainUpToTheLimit) {
+  for (const int version : {6, 7}) {
+    ScriptFixture f;
+    f.machine.SetDefaultVersion(version);
+    Object* o = f.rt.MakeObject();
+    Rewatch::calls = 0;
+    o->AddWatcher(Watcher{"w", f.rt.MakeFunction(&Rewatch::Watcher), Value()});
+    f.machine.Set(o, "w", f.Str("first"));
+    EXPECT_EQ(Rewatch::calls, version >= 7 ? 65 : 1) << version;
+    // The outermost watcher's answer is stored last.
+    EXPECT_EQ(f.Text(f.machine.Get(o, "w")), "first") << version;
+  }
+}
+
 }  // namespace
 }  // namespace vantrel::flash::avm1
