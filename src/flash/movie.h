@@ -83,6 +83,10 @@ struct Timeline {
   // Frames the file really holds (ShowFrame tags, at most frameCount, at least one); the
   // playhead waits at the last of them when the file ends early.
   int framesLoaded = 1;
+  // Whether the playhead goes back to frame 1 after the last frame: not when the file
+  // ends without an End tag (it is still loading as far as the player knows) or when
+  // tags follow the last ShowFrame (that unfinished frame is played once, then kept).
+  bool repeats = true;
   std::vector<Frame> frames;               // commands of the first frames.size() frames
   std::map<std::string, int> labels;      // label -> 0-based frame
   std::vector<std::string> labelsInOrder;  // file order, for case-insensitive lookup
@@ -158,6 +162,8 @@ struct Movie {
   };
   std::vector<ImportedAsset> imports;
   std::vector<std::string> warnings;  // malformed tags skipped on the way
+  // ScriptLimits: how deep script calls may nest (0: the player's default).
+  int maxRecursionDepth = 0;
 
   double FrameRate() const { return header.frameRate > 0 ? header.frameRate : 12.0; }
   int Width() const { return header.frameSize.Width() / 20; }    // pixels

@@ -13,6 +13,7 @@ namespace {
 enum Tag : std::uint16_t {
   kEnd = 0,
   kShowFrame = 1,
+  kScriptLimits = 65,
   kPlaceObject = 4,
   kRemoveObject = 5,
   kDefineButton = 7,
@@ -156,16 +157,22 @@ void WalkTimeline(SwfStream& stream, Movie& movie, DefinitionContext& context, T
     if (frame >= timeline.frames.size()) timeline.frames.resize(frame + 1);
     return timeline.frames[frame];
   };
+  // The frames the file really holds count, whatever the header declares.
   struct FrameCountSetter {
     Timeline& timeline;
     std::uint16_t declared;
     const std::size_t& showFrames;
+    bool ended = false;
     ~FrameCountSetter() {
-      const int shown = static_cast<int>(timeline.frames.size());
-      const int shows = static_cast<int>(std::min<std::size_t>(showFrames, 65535));
-      timeline.frameCount = declared > 0 ? declared : std::max(1, shows);
-      timeline.framesLoaded = std::clamp(shows, 1, timeline.frameCount);
-      if (shown > timeline.frameCount) timeline.frames.resize(timeline.frameCount);
+      // Frames are stored up to the last one with commands; the ShowFrame tags count all.
+      const bool unfinished = timeline.frames.size() > showFrames;  // tags after the last ShowFrame
+      const int stored = static_cast<int>(std::min<std::size_t>(std::max(timeline.frames.size(), showFrames), 65535));
+      // A timeline that ends with its End tag has the frames it holds; one cut short has
+      // at least the frames its header promises and waits at the last it got.
+      timeline.frameCount = ended ? std::max(stored, 1) : std::max({static_cast<int>(declared), stored, 1});
+      timeline.framesLoaded = std::max(1, stored);
+      if (timeline.frames.size() > static_cast<std::size_t>(stored)) timeline.frames.resize(static_cast<std::size_t>(stored));
+      timeline.repeats = ended && !unfinished;
     }
   } setter{timeline, declaredFrames, frame};
   RawTag tag;
@@ -173,6 +180,7 @@ void WalkTimeline(SwfStream& stream, Movie& movie, DefinitionContext& context, T
     SwfStream in(tag.body);
     switch (tag.code) {
       case kEnd:
+        setter.ended = true;
         return;
       case kShowFrame:
         ++frame;
@@ -248,6 +256,11 @@ void WalkTimeline(SwfStream& stream, Movie& movie, DefinitionContext& context, T
             }
             break;
           }
+          case kScriptLimits:
+            // The timeout that follows is the player's own per-tick budget here.
+            movie.maxRecursionDepth = in.U16();
+            if (in.Overrun()) movie.maxRecursionDepth = 0;
+            break;
           case kSetBackgroundColor:
             if (!movie.hasBackground) {
               movie.background = in.ReadRgb();

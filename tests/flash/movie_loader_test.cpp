@@ -97,10 +97,51 @@ TEST(MovieLoader, AHugeDeclaredFrameCountCostsNothing) {
   ASSERT_TRUE(movie);
   EXPECT_EQ(movie->root.frameCount, 65535);
   EXPECT_LE(movie->root.frames.size(), 1u);
+  // A sprite that ends with its End tag has the frames it holds, whatever it declares.
   const auto sprite = std::dynamic_pointer_cast<SpriteCharacter>(movie->dictionary.Find(50));
   ASSERT_TRUE(sprite);
-  EXPECT_EQ(sprite->timeline.frameCount, 65535);
+  EXPECT_EQ(sprite->timeline.frameCount, 1);
   EXPECT_TRUE(sprite->timeline.frames.empty());
+}
+
+// How many frames a timeline plays and whether it goes back to frame 1 follow the tags
+// the file holds: ShowFrame tags beyond the declared count play; without an End tag the
+// playhead stays at the last frame; tags after the last ShowFrame make a frame that is
+// played once and kept. ScriptLimits lowers the depth of script calls.
+TEST(MovieLoader, FrameCountsFollowTheTagsAndScriptLimitsIsRead) {
+  const auto frameAction = [] { return testing::Actions().TraceString("x").Tag(); };
+  const auto sprite = [&](std::uint16_t id, std::uint16_t declared, int shows, bool trailing, bool end) {
+    Bytes body;
+    for (int i = 0; i < shows; ++i) {
+      testing::PutBytes(body, frameAction());
+      testing::PutBytes(body, testing::ShowFrame());
+    }
+    if (trailing) testing::PutBytes(body, frameAction());
+    if (end) testing::PutBytes(body, testing::End());
+    return testing::DefineSprite(id, declared, body);
+  };
+  Bytes tags = testing::Tag(65, {5, 0, 10, 0});
+  testing::PutBytes(tags, sprite(1, 1, 2, false, true));  // more frames than declared
+  testing::PutBytes(tags, sprite(2, 1, 2, false, false)); // no End
+  testing::PutBytes(tags, sprite(3, 3, 1, true, true));   // a frame after the last ShowFrame
+  testing::PutBytes(tags, sprite(4, 3, 2, false, true));  // fewer than declared, complete
+  testing::PutBytes(tags, testing::ShowFrame());
+  testing::PutBytes(tags, testing::End());
+  const auto movie = LoadMovieFromBytes(testing::MakeMovie(tags), nullptr);
+  ASSERT_TRUE(movie);
+  EXPECT_EQ(movie->maxRecursionDepth, 5);
+  struct Want {
+    int frameCount, framesLoaded;
+    bool repeats;
+  };
+  const Want want[] = {{2, 2, true}, {2, 2, false}, {2, 2, false}, {2, 2, true}};
+  for (std::uint16_t id = 1; id <= 4; ++id) {
+    const auto s = std::dynamic_pointer_cast<SpriteCharacter>(movie->dictionary.Find(id));
+    ASSERT_TRUE(s) << id;
+    EXPECT_EQ(s->timeline.frameCount, want[id - 1].frameCount) << id;
+    EXPECT_EQ(s->timeline.framesLoaded, want[id - 1].framesLoaded) << id;
+    EXPECT_EQ(s->timeline.repeats, want[id - 1].repeats) << id;
+  }
 }
 
 TEST(MovieLoader, ParsesPlaceObject3WithFiltersAndBlendMode) {

@@ -785,9 +785,10 @@ bool Interpreter::PushFunctionFrame(Object* fn, const Value& thisValue, std::spa
                                     Object* newObject, Object* holder, bool pushResult) {
   FunctionData* data = fn->Function();
   const ScriptFunction& script = *data->script;
-  if (frames_.size() >= static_cast<std::size_t>(kMaxCallDepth)) {
+  if (frames_.size() >= static_cast<std::size_t>(std::min(maxCallDepth_, kMaxCallDepth))) {
     // Too deep: the whole script stops, as the reference player does.
-    std::fprintf(stderr, "vantrel: a script went 256 calls deep; its action list was stopped\n");
+    std::fprintf(stderr, "vantrel: a script went %d calls deep; its action list was stopped\n",
+                 std::min(maxCallDepth_, kMaxCallDepth));
     aborting_ = true;
     return false;
   }

@@ -64,6 +64,8 @@ class Interpreter final : public Machine {
 
   // The SWF version used when no script runs (host calls, queued methods).
   void SetDefaultVersion(int version) { defaultVersion_ = version; }
+  // How deep calls may nest (the movie's ScriptLimits; 0 keeps the default of 256).
+  void SetCallDepthLimit(int depth) { maxCallDepth_ = depth > 0 ? depth : kMaxCallDepth; }
   // Runs constructor on an existing object (registered classes of clips).
   void ConstructOn(Object* constructor, Object* object, std::span<const Value> args, int version);
 
@@ -202,6 +204,7 @@ class Interpreter final : public Machine {
   bool budgetReported_ = false;
   bool memoryReported_ = false;
   int runDepth_ = 0;  // Run calls on the C++ stack
+  int maxCallDepth_ = kMaxCallDepth;
   double cpuDeadline_ = -1;  // thread processor seconds; negative: none
   bool debugOps_ = false;  // VANTREL_DEBUG_ACTIONS: every action to standard error
   std::vector<Reentry> reentries_;  // properties whose getter, setter or watcher runs now

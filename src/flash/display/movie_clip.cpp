@@ -248,7 +248,7 @@ void MovieClip::RunFrame() {
   }
   // A single frame never repeats its actions; a file that ends early waits at its last
   // frame.
-  if (TotalFrames() <= 1 || FramesLoaded() < TotalFrames() || current_ < 0) return;
+  if (TotalFrames() <= 1 || FramesLoaded() < TotalFrames() || current_ < 0 || !timeline_ || !timeline_->repeats) return;
   if (!parent_ && this == &player_.Root() && !player_.loop) {
     playing_ = false;
     return;

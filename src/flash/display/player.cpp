@@ -134,6 +134,7 @@ Player::Player(std::shared_ptr<const Movie> movie, PlayerHooks hooks, std::strin
   avm1::InstallBuiltins(*runtime_);
   machine_ = std::make_unique<avm1::Interpreter>(*runtime_, this);
   machine_->SetDefaultVersion(movie->header.version);
+  machine_->SetCallDepthLimit(movie->maxRecursionDepth);
   machine_->onTrace = [this](const std::string& line) { Trace(line); };
   auto loaded = std::make_unique<LoadedMovie>();
   loaded->movie = std::move(movie);
