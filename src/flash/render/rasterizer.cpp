@@ -11,15 +11,7 @@
 namespace vantrel::flash::render {
 namespace {
 
-// An edge in sample space (device pixels times the samples per axis), oriented
-// downwards; winding is +1 when the original edge ran down, -1 when it ran up.
-struct Prepared {
-  double x = 0, y = 0;  // upper end
-  double dx = 0, dy = 0;  // lower end minus upper end
-  std::int64_t firstRow = 0, endRow = 0;
-  std::uint32_t left = 0, right = 0;
-  int winding = 1;
-};
+using Prepared = PreparedEdges::SampleEdge;
 
 // How far (device pixels) a straight piece of a curve may stray from it. Finer than a
 // sample step: the player's curves come out rounder than a quarter-pixel cut.
@@ -61,8 +53,8 @@ class RowPass {
     shift_ = n == 4 ? 4 : n == 2 ? 2 : 0;
   }
 
-  void Run(std::vector<Prepared>& edges) {
-    std::sort(edges.begin(), edges.end(), [](const Prepared& a, const Prepared& b) { return a.firstRow < b.firstRow; });
+  // edges: sorted by their first row.
+  void Run(std::span<const Prepared> edges) {
     std::size_t next = 0;
     // The edges crossing the current sample row, kept in x order: from one row to the
     // next the order barely changes, so an insertion sort is nearly linear.
@@ -126,7 +118,7 @@ class RowPass {
     return top;
   }
 
-  void WalkRow(const std::vector<Prepared>& edges, const std::vector<Crossing>& crossings, std::int64_t sampleLeft,
+  void WalkRow(std::span<const Prepared> edges, const std::vector<Crossing>& crossings, std::int64_t sampleLeft,
                std::int64_t sampleRight, int py) {
     for (std::size_t i = 0; i + 1 <= crossings.size(); ++i) {
       const Prepared& edge = edges[crossings[i].edge];
@@ -495,12 +487,21 @@ int SamplesPerAxis(int quality) { return quality >= 2 ? 4 : quality == 1 ? 2 : 1
 
 void FillEdges(const Target& target, std::span<const Edge> edges, std::span<const Paint* const> paints,
                FillRule rule, int samplesPerAxis) {
-  if (!target.image || target.image->isNull() || edges.empty() || paints.empty()) return;
-  if (target.image->format() != QImage::Format_ARGB32_Premultiplied && target.image->format() != QImage::Format_RGB32)
-    return;
+  if (edges.empty() || paints.empty()) return;
+  // One scratch list per thread: drawing many small shapes allocates nothing.
+  thread_local PreparedEdges prepared;
+  prepared.Prepare(edges, paints.size(), samplesPerAxis);
+  FillPrepared(target, prepared, paints, rule);
+  if (prepared.Size() > 4096) prepared = PreparedEdges();  // keep no large list around
+}
+
+void PreparedEdges::Prepare(std::span<const Edge> edges, std::size_t paintCount, int samplesPerAxis) {
   const int n = samplesPerAxis >= 4 ? 4 : samplesPerAxis >= 2 ? 2 : 1;
-  QRect clip = target.image->rect();
-  if (!target.clip.isEmpty()) clip &= target.clip;
+  n_ = n;
+  paintCount_ = paintCount;
+  edges_.clear();
+  bounds_ = QRect();
+  if (edges.empty()) return;
   // Only the rows and columns the edges reach need a pass.
   double minX = edges[0].x0, maxX = minX, minY = edges[0].y0, maxY = minY;
   for (const Edge& e : edges) {
@@ -510,17 +511,12 @@ void FillEdges(const Target& target, std::span<const Edge> edges, std::span<cons
     maxY = std::max({maxY, e.y0, e.y1});
   }
   const auto bound = [](double v) { return static_cast<int>(std::clamp(v, -1e8, 1e8)); };
-  // Fills lie between edges, so the edges' bounds limit the pass.
-  clip &= QRect(QPoint(bound(std::floor(minX)), bound(std::floor(minY))),
-                QPoint(bound(std::ceil(maxX)), bound(std::ceil(maxY))));
-  if (clip.isEmpty()) return;
-  std::vector<Prepared> prepared;
-  prepared.reserve(edges.size());
-  const std::int64_t clipTop = static_cast<std::int64_t>(clip.top()) * n;
-  const std::int64_t clipEnd = static_cast<std::int64_t>(clip.top() + clip.height()) * n;
+  bounds_ = QRect(QPoint(bound(std::floor(minX)), bound(std::floor(minY))),
+                  QPoint(bound(std::ceil(maxX)), bound(std::ceil(maxY))));
+  edges_.reserve(edges.size());
   for (const Edge& e : edges) {
     if (e.left == e.right) continue;
-    if (e.left > paints.size() || e.right > paints.size()) continue;
+    if (e.left > paintCount || e.right > paintCount) continue;
     double x0 = e.x0 * n, y0 = e.y0 * n, x1 = e.x1 * n, y1 = e.y1 * n;
     int winding = 1;
     if (y0 > y1) {
@@ -529,8 +525,8 @@ void FillEdges(const Target& target, std::span<const Edge> edges, std::span<cons
       winding = -1;
     }
     Prepared p;
-    p.firstRow = std::max<std::int64_t>(static_cast<std::int64_t>(std::ceil(std::max(y0, -1e12) - 0.5)), clipTop);
-    p.endRow = std::min<std::int64_t>(static_cast<std::int64_t>(std::ceil(std::min(y1, 1e12) - 0.5)), clipEnd);
+    p.firstRow = static_cast<std::int64_t>(std::ceil(std::max(y0, -1e12) - 0.5));
+    p.endRow = static_cast<std::int64_t>(std::ceil(std::min(y1, 1e12) - 0.5));
     if (p.firstRow >= p.endRow) continue;
     p.x = x0;
     p.y = y0;
@@ -539,12 +535,25 @@ void FillEdges(const Target& target, std::span<const Edge> edges, std::span<cons
     p.left = e.left;
     p.right = e.right;
     p.winding = winding;
-    prepared.push_back(p);
+    edges_.push_back(p);
   }
-  if (prepared.empty()) return;
-  Target bounded = target;
-  RowPass pass(bounded, clip, paints, rule, n);
-  pass.Run(prepared);
+  std::sort(edges_.begin(), edges_.end(), [](const Prepared& a, const Prepared& b) { return a.firstRow < b.firstRow; });
+}
+
+void FillPrepared(const Target& target, const PreparedEdges& edges, std::span<const Paint* const> paints,
+                  FillRule rule) {
+  if (!target.image || target.image->isNull() || edges.edges_.empty() || paints.size() < edges.paintCount_) return;
+  if (target.image->format() != QImage::Format_ARGB32_Premultiplied && target.image->format() != QImage::Format_RGB32)
+    return;
+  QRect clip = target.image->rect();
+  if (!target.clip.isEmpty()) clip &= target.clip;
+  // Fills lie between edges, so the edges' bounds limit the pass.
+  clip &= edges.bounds_;
+  if (clip.isEmpty()) return;
+  // Edges above the clip are passed over as the pass starts; those below it are never
+  // reached.
+  RowPass pass(target, clip, paints, rule, edges.n_);
+  pass.Run(edges.edges_);
 }
 
 void ReportLimit(std::string_view reason) {

@@ -110,6 +110,39 @@ int SamplesPerAxis(int quality);
 void FillEdges(const Target& target, std::span<const Edge> edges, std::span<const Paint* const> paints,
                FillRule rule, int samplesPerAxis);
 
+// Edges made ready for one sample grid: in sample space, pointing down, sorted by their
+// first sample row. A shape drawn again with the same transform and quality fills the
+// same prepared edges without cutting its curves or sorting again.
+class PreparedEdges {
+ public:
+  // Replaces the content with edges for samplesPerAxis; edges naming a fill above
+  // paintCount are left out.
+  void Prepare(std::span<const Edge> edges, std::size_t paintCount, int samplesPerAxis);
+  bool Empty() const { return edges_.empty(); }
+  std::size_t Size() const { return edges_.size(); }
+  int SamplesPerAxis() const { return n_; }
+
+  struct SampleEdge {
+    double x = 0, y = 0;    // upper end
+    double dx = 0, dy = 0;  // lower end minus upper end
+    std::int64_t firstRow = 0, endRow = 0;  // sample rows crossed: firstRow..endRow-1
+    std::uint32_t left = 0, right = 0;
+    int winding = 1;  // +1 when the original edge ran down
+  };
+
+ private:
+  friend void FillPrepared(const Target&, const PreparedEdges&, std::span<const Paint* const>, FillRule);
+  std::vector<SampleEdge> edges_;
+  int n_ = 1;
+  std::size_t paintCount_ = 0;
+  QRect bounds_;  // device pixels the edges reach
+};
+
+// FillEdges for edges prepared before; paints must hold at least the paint count they
+// were prepared for (nothing is drawn otherwise).
+void FillPrepared(const Target& target, const PreparedEdges& edges, std::span<const Paint* const> paints,
+                  FillRule rule);
+
 namespace detail {
 // The parabola integral and its inverse that place the pieces of FlattenQuadratic.
 inline double ParabolaIntegral(double x) {
