@@ -1,6 +1,9 @@
 #include "flash/render/rasterizer.h"
 
 #include <QPainterPath>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
@@ -32,11 +35,21 @@ struct Slot {
   std::vector<std::int32_t> full;     // runs of whole pixels, as differences (n at the start, -n past the end)
 };
 
+// Sets count pixels from p to color (four at a time where the processor can).
+inline void FillPixels(Pixel* p, int count, Pixel color) {
+  int i = 0;
+#if defined(__SSE2__)
+  const __m128i four = _mm_set1_epi32(static_cast<int>(color));
+  for (; i + 4 <= count; i += 4) _mm_storeu_si128(reinterpret_cast<__m128i*>(p + i), four);
+#endif
+  for (; i < count; ++i) p[i] = color;
+}
+
 class RowPass {
  public:
   RowPass(const Target& target, const QRect& clip, std::span<const Paint* const> paints, FillRule rule, int n)
       : image_(*target.image), clip_(clip), paints_(paints), rule_(rule), n_(n), width_(clip.width()),
-        coverage_(target.coverage), coverageOrigin_(target.coverageOrigin) {
+        coverage_(target.coverage), coverageOrigin_(target.coverageOrigin), coverageRows_(target.coverageRows) {
     if (coverage_) {
       before_.assign(width_, 0);
       coverageWidth_ = coverage_->width();
@@ -161,14 +174,34 @@ class RowPass {
       to = std::min(to, coverageWidth_ - offset);
       if (from >= to) return;
       mask = reinterpret_cast<const Pixel*>(coverage_->constScanLine(cy)) + offset;
+      if (static_cast<std::size_t>(cy) < coverageRows_.size()) {
+        // Only the stretch where the coverage shows anything is drawn; its whole run
+        // is drawn as without a mask.
+        const CoverageRow& r = coverageRows_[cy];
+        from = std::max(from, r.from - offset);
+        to = std::min(to, r.to - offset);
+        if (from >= to) return;
+        const int fullFrom = std::clamp(r.full - offset, from, to), fullTo = std::clamp(r.fullEnd - offset, fullFrom, to);
+        if (fullFrom < fullTo) {
+          DrawSpanPart(*paint, row, mask, from, fullFrom, py);
+          DrawSpanPart(*paint, row, nullptr, fullFrom, fullTo, py);
+          DrawSpanPart(*paint, row, mask, fullTo, to, py);
+          return;
+        }
+      }
     }
+    DrawSpanPart(*paint, row, mask, from, to, py);
+  }
+
+  void DrawSpanPart(const Paint& paint, Pixel* row, const Pixel* mask, int from, int to, int py) {
+    if (from >= to) return;
     Pixel solid = 0;
-    const bool isSolid = paint->IsSolid(&solid);
+    const bool isSolid = paint.IsSolid(&solid);
     const Pixel* shade = shade_.data();
-    if (!isSolid) paint->Shade(py, clip_.left() + from, clip_.left() + to, shade_.data() + from);
+    if (!isSolid) paint.Shade(py, clip_.left() + from, clip_.left() + to, shade_.data() + from);
     if (!mask) {
       if (isSolid && Alpha(solid) == 255) {
-        std::fill(row + from, row + to, solid);
+        FillPixels(row + from, to - from, solid);
       } else {
         for (int x = from; x < to; ++x) row[x] = SourceOver(isSolid ? solid : shade[x], row[x]);
       }
@@ -331,10 +364,34 @@ class RowPass {
     const int inTo = mask ? std::min(to, coverageWidth_ - 1 - offset) : to;
     for (int x = from; x < std::min(inFrom, to + 1); ++x) row[x] = before_[x];
     for (int x = std::max(inTo + 1, from); x <= to; ++x) row[x] = before_[x];
-    for (int x = inFrom; x <= inTo; ++x) {
+    if (mask && static_cast<std::size_t>(cy) < coverageRows_.size() && inFrom <= inTo) {
+      // Where the coverage is empty the row keeps what it was; its whole run keeps what
+      // was drawn; only the pixels between are mixed.
+      const CoverageRow& r = coverageRows_[cy];
+      const int showFrom = std::clamp(r.from - offset, inFrom, inTo + 1);
+      const int showTo = std::clamp(r.to - offset, showFrom, inTo + 1);
+      std::copy(before_.begin() + inFrom, before_.begin() + showFrom, row + inFrom);
+      std::copy(before_.begin() + showTo, before_.begin() + inTo + 1, row + showTo);
+      const int fullFrom = std::clamp(r.full - offset, showFrom, showTo);
+      const int fullTo = std::clamp(r.fullEnd - offset, fullFrom, showTo);
+      if (fullFrom < fullTo) {
+        MixCoverage(row, mask + offset, showFrom, fullFrom);
+        MixCoverage(row, mask + offset, fullTo, showTo);
+      } else {
+        MixCoverage(row, mask + offset, showFrom, showTo);
+      }
+      return;
+    }
+    MixCoverage(row, mask ? mask + offset : nullptr, inFrom, inTo + 1);
+  }
+
+  // Pixels from..to-1 of row move from what they were before the row was composed
+  // towards what it made of them by the coverage (mask[x] for pixel x).
+  void MixCoverage(Pixel* row, const Pixel* mask, int from, int to) {
+    for (int x = from; x < to; ++x) {
       const Pixel old = before_[x];
       if (row[x] == old) continue;  // nothing drawn here
-      const std::uint32_t m = Alpha(mask[x + offset]);
+      const std::uint32_t m = Alpha(mask[x]);
       if (m == 255) continue;
       if (m == 0) {
         row[x] = old;
@@ -368,6 +425,7 @@ class RowPass {
   std::vector<Pixel> shade_;
   const QImage* coverage_ = nullptr;
   QPoint coverageOrigin_;
+  std::span<const CoverageRow> coverageRows_;
   int coverageWidth_ = 0, coverageHeight_ = 0;
   std::vector<Pixel> before_;  // the row before composing, under a mask
 };
@@ -554,6 +612,62 @@ void FillPrepared(const Target& target, const PreparedEdges& edges, std::span<co
   // reached.
   RowPass pass(target, clip, paints, rule, edges.n_);
   pass.Run(edges.edges_);
+}
+
+namespace {
+
+// How many of the 4 pixels at p are empty (all zero) and whole (alpha 255), as bit masks
+// of 4 bits.
+#if defined(__SSE2__)
+inline int EmptyOf4(const Pixel* p) {
+  const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+  return _mm_movemask_ps(_mm_castsi128_ps(_mm_cmpeq_epi32(v, _mm_setzero_si128())));
+}
+inline int WholeOf4(const Pixel* p) {
+  const __m128i alpha = _mm_set1_epi32(static_cast<int>(0xff000000u));
+  const __m128i v = _mm_and_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p)), alpha);
+  return _mm_movemask_ps(_mm_castsi128_ps(_mm_cmpeq_epi32(v, alpha)));
+}
+#else
+inline int EmptyOf4(const Pixel* p) {
+  return (p[0] == 0) | (p[1] == 0) << 1 | (p[2] == 0) << 2 | (p[3] == 0) << 3;
+}
+inline int WholeOf4(const Pixel* p) {
+  return (Alpha(p[0]) == 255) | (Alpha(p[1]) == 255) << 1 | (Alpha(p[2]) == 255) << 2 | (Alpha(p[3]) == 255) << 3;
+}
+#endif
+
+}  // namespace
+
+std::vector<CoverageRow> FindCoverageRows(const QImage& coverage) {
+  std::vector<CoverageRow> rows(std::max(0, coverage.height()));
+  const int width = coverage.width();
+  for (int y = 0; y < coverage.height(); ++y) {
+    const auto* p = reinterpret_cast<const Pixel*>(coverage.constScanLine(y));
+    CoverageRow& r = rows[y];
+    // Premultiplied pixels with no alpha are zero.
+    int from = 0, to = width;
+    while (from + 4 <= to && EmptyOf4(p + from) == 0xf) from += 4;
+    while (from < to && p[from] == 0) ++from;
+    while (to - 4 >= from && EmptyOf4(p + to - 4) == 0xf) to -= 4;
+    while (to > from && p[to - 1] == 0) --to;
+    r.from = from;
+    r.to = to;
+    r.full = r.fullEnd = from;
+    for (int x = from; x < to;) {
+      while (x + 4 <= to && WholeOf4(p + x) == 0) x += 4;
+      while (x < to && Alpha(p[x]) != 255) ++x;
+      if (x >= to) break;
+      const int start = x;
+      while (x + 4 <= to && WholeOf4(p + x) == 0xf) x += 4;
+      while (x < to && Alpha(p[x]) == 255) ++x;
+      if (x - start > r.fullEnd - r.full) {
+        r.full = start;
+        r.fullEnd = x;
+      }
+    }
+  }
+  return rows;
 }
 
 void ReportLimit(std::string_view reason) {

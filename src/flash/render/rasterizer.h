@@ -18,6 +18,16 @@
 
 namespace vantrel::flash::render {
 
+// Where a row of a coverage image shows anything: nothing outside columns from..to-1,
+// everything in columns full..fullEnd-1 (the row's longest whole run; empty when none).
+struct CoverageRow {
+  int from = 0, to = 0;
+  int full = 0, fullEnd = 0;
+};
+
+// The CoverageRow of every row of a coverage image (Format_ARGB32_Premultiplied).
+std::vector<CoverageRow> FindCoverageRows(const QImage& coverage);
+
 // Where drawing goes: the pixels of a premultiplied image inside clip.
 struct Target {
   QImage* image = nullptr;  // Format_ARGB32_Premultiplied
@@ -26,6 +36,9 @@ struct Target {
   // image's pixel p - coverageOrigin (nothing shows outside that image).
   const QImage* coverage = nullptr;  // Format_ARGB32_Premultiplied
   QPoint coverageOrigin;
+  // The coverage's rows (FindCoverageRows), so whole and empty stretches are drawn at
+  // once; empty = look at every pixel.
+  std::span<const CoverageRow> coverageRows;
 };
 
 // The colour of a fill at each pixel centre.

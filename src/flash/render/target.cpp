@@ -41,11 +41,24 @@ CoverageScope::CoverageScope(const QImage* image, QImage& coverage, QPoint origi
         continue;
       }
       const auto* outerRow = reinterpret_cast<const Pixel*>(outerCoverage.constScanLine(oy));
-      // Columns left and right of the outer coverage show nothing.
-      const int inFrom = std::clamp(-delta.x(), 0, width), inTo = std::clamp(outerWidth - delta.x(), inFrom, width);
+      // Columns left and right of the outer coverage, and where it is empty, show
+      // nothing; where it is whole the inner coverage stays as it is.
+      int inFrom = std::clamp(-delta.x(), 0, width), inTo = std::clamp(outerWidth - delta.x(), inFrom, width);
+      int wholeFrom = inFrom, wholeTo = inFrom;
+      if (static_cast<std::size_t>(oy) < outer->rows_.size()) {
+        const CoverageRow& r = outer->rows_[oy];
+        inFrom = std::clamp(r.from - delta.x(), inFrom, inTo);
+        inTo = std::clamp(r.to - delta.x(), inFrom, inTo);
+        wholeFrom = std::clamp(r.full - delta.x(), inFrom, inTo);
+        wholeTo = std::clamp(r.fullEnd - delta.x(), wholeFrom, inTo);
+      }
       std::fill(row, row + inFrom, 0);
       std::fill(row + inTo, row + width, 0);
       for (int x = inFrom; x < inTo; ++x) {
+        if (x == wholeFrom && wholeFrom < wholeTo) {
+          x = wholeTo - 1;
+          continue;
+        }
         const Pixel p = row[x];
         if (p == 0) continue;
         const std::uint32_t m = Alpha(outerRow[x + delta.x()]);
@@ -54,6 +67,7 @@ CoverageScope::CoverageScope(const QImage* image, QImage& coverage, QPoint origi
       }
     }
   }
+  rows_ = FindCoverageRows(coverage);
   innermostScope = this;
 }
 
@@ -82,6 +96,7 @@ PainterTarget::PainterTarget(QPainter& painter, const QRectF& area) : painter_(p
     if (const CoverageScope* scope = CoverageScope::Innermost(image)) {
       target_.coverage = scope->coverage_;
       target_.coverageOrigin = scope->origin_;
+      target_.coverageRows = scope->rows_;
     }
     return;
   }
@@ -100,6 +115,7 @@ PainterTarget::PainterTarget(QPainter& painter, const QRectF& area) : painter_(p
     if (const CoverageScope* scope = CoverageScope::Innermost(static_cast<const QImage*>(device))) {
       target_.coverage = scope->coverage_;
       target_.coverageOrigin = scope->origin_ - origin_;
+      target_.coverageRows = scope->rows_;
     }
   }
 }
