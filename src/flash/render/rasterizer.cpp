@@ -49,7 +49,7 @@ class RowPass {
  public:
   RowPass(const Target& target, const QRect& clip, std::span<const Paint* const> paints, FillRule rule, int n)
       : image_(*target.image), clip_(clip), paints_(paints), rule_(rule), n_(n), width_(clip.width()),
-        coverage_(target.coverage), coverageOrigin_(target.coverageOrigin), coverageRows_(target.coverageRows) {
+        coverage_(target.coverage), coverageOrigin_(target.coverageOrigin), coverageRuns_(target.coverageRuns) {
     if (coverage_) {
       before_.assign(width_, 0);
       coverageWidth_ = coverage_->width();
@@ -174,20 +174,15 @@ class RowPass {
       to = std::min(to, coverageWidth_ - offset);
       if (from >= to) return;
       mask = reinterpret_cast<const Pixel*>(coverage_->constScanLine(cy)) + offset;
-      if (static_cast<std::size_t>(cy) < coverageRows_.size()) {
-        // Only the stretch where the coverage shows anything is drawn; its whole run
-        // is drawn as without a mask.
-        const CoverageRow& r = coverageRows_[cy];
-        from = std::max(from, r.from - offset);
-        to = std::min(to, r.to - offset);
-        if (from >= to) return;
-        const int fullFrom = std::clamp(r.full - offset, from, to), fullTo = std::clamp(r.fullEnd - offset, fullFrom, to);
-        if (fullFrom < fullTo) {
-          DrawSpanPart(*paint, row, mask, from, fullFrom, py);
-          DrawSpanPart(*paint, row, nullptr, fullFrom, fullTo, py);
-          DrawSpanPart(*paint, row, mask, fullTo, to, py);
-          return;
+      if (coverageRuns_ && coverageRuns_->Known(cy)) {
+        // Only the runs where the coverage shows anything are drawn; whole runs are
+        // drawn as without a mask.
+        for (const CoverageRuns::Run& run : coverageRuns_->Row(cy)) {
+          if (run.from - offset >= to) break;
+          const int a = std::max(from, run.from - offset), b = std::min(to, run.to - offset);
+          if (a < b) DrawSpanPart(*paint, row, run.whole ? nullptr : mask, a, b, py);
         }
+        return;
       }
     }
     DrawSpanPart(*paint, row, mask, from, to, py);
@@ -364,22 +359,18 @@ class RowPass {
     const int inTo = mask ? std::min(to, coverageWidth_ - 1 - offset) : to;
     for (int x = from; x < std::min(inFrom, to + 1); ++x) row[x] = before_[x];
     for (int x = std::max(inTo + 1, from); x <= to; ++x) row[x] = before_[x];
-    if (mask && static_cast<std::size_t>(cy) < coverageRows_.size() && inFrom <= inTo) {
-      // Where the coverage is empty the row keeps what it was; its whole run keeps what
-      // was drawn; only the pixels between are mixed.
-      const CoverageRow& r = coverageRows_[cy];
-      const int showFrom = std::clamp(r.from - offset, inFrom, inTo + 1);
-      const int showTo = std::clamp(r.to - offset, showFrom, inTo + 1);
-      std::copy(before_.begin() + inFrom, before_.begin() + showFrom, row + inFrom);
-      std::copy(before_.begin() + showTo, before_.begin() + inTo + 1, row + showTo);
-      const int fullFrom = std::clamp(r.full - offset, showFrom, showTo);
-      const int fullTo = std::clamp(r.fullEnd - offset, fullFrom, showTo);
-      if (fullFrom < fullTo) {
-        MixCoverage(row, mask + offset, showFrom, fullFrom);
-        MixCoverage(row, mask + offset, fullTo, showTo);
-      } else {
-        MixCoverage(row, mask + offset, showFrom, showTo);
+    if (mask && coverageRuns_ && coverageRuns_->Known(cy) && inFrom <= inTo) {
+      // Between runs the row keeps what it was, whole runs keep what was drawn, and
+      // only partial runs are mixed.
+      int x = inFrom;
+      for (const CoverageRuns::Run& run : coverageRuns_->Row(cy)) {
+        const int a = std::clamp(run.from - offset, x, inTo + 1), b = std::clamp(run.to - offset, a, inTo + 1);
+        std::copy(before_.begin() + x, before_.begin() + a, row + x);
+        if (!run.whole) MixCoverage(row, mask + offset, a, b);
+        x = b;
+        if (x > inTo) break;
       }
+      std::copy(before_.begin() + x, before_.begin() + inTo + 1, row + x);
       return;
     }
     MixCoverage(row, mask ? mask + offset : nullptr, inFrom, inTo + 1);
@@ -425,7 +416,7 @@ class RowPass {
   std::vector<Pixel> shade_;
   const QImage* coverage_ = nullptr;
   QPoint coverageOrigin_;
-  std::span<const CoverageRow> coverageRows_;
+  const CoverageRuns* coverageRuns_ = nullptr;
   int coverageWidth_ = 0, coverageHeight_ = 0;
   std::vector<Pixel> before_;  // the row before composing, under a mask
 };
@@ -639,35 +630,32 @@ inline int WholeOf4(const Pixel* p) {
 
 }  // namespace
 
-std::vector<CoverageRow> FindCoverageRows(const QImage& coverage) {
-  std::vector<CoverageRow> rows(std::max(0, coverage.height()));
-  const int width = coverage.width();
-  for (int y = 0; y < coverage.height(); ++y) {
+CoverageRuns FindCoverageRuns(const QImage& coverage) {
+  CoverageRuns out;
+  const int width = coverage.width(), height = std::max(0, coverage.height());
+  out.rowStart.reserve(static_cast<std::size_t>(height) + 1);
+  for (int y = 0; y < height; ++y) {
+    out.rowStart.push_back(static_cast<std::uint32_t>(out.runs.size()));
     const auto* p = reinterpret_cast<const Pixel*>(coverage.constScanLine(y));
-    CoverageRow& r = rows[y];
-    // Premultiplied pixels with no alpha are zero.
-    int from = 0, to = width;
-    while (from + 4 <= to && EmptyOf4(p + from) == 0xf) from += 4;
-    while (from < to && p[from] == 0) ++from;
-    while (to - 4 >= from && EmptyOf4(p + to - 4) == 0xf) to -= 4;
-    while (to > from && p[to - 1] == 0) --to;
-    r.from = from;
-    r.to = to;
-    r.full = r.fullEnd = from;
-    for (int x = from; x < to;) {
-      while (x + 4 <= to && WholeOf4(p + x) == 0) x += 4;
-      while (x < to && Alpha(p[x]) != 255) ++x;
-      if (x >= to) break;
+    int x = 0;
+    while (x < width) {
+      // Premultiplied pixels with no alpha are zero.
+      while (x + 4 <= width && EmptyOf4(p + x) == 0xf) x += 4;
+      while (x < width && p[x] == 0) ++x;
+      if (x >= width) break;
       const int start = x;
-      while (x + 4 <= to && WholeOf4(p + x) == 0xf) x += 4;
-      while (x < to && Alpha(p[x]) == 255) ++x;
-      if (x - start > r.fullEnd - r.full) {
-        r.full = start;
-        r.fullEnd = x;
+      if (Alpha(p[x]) == 255) {
+        while (x + 4 <= width && WholeOf4(p + x) == 0xf) x += 4;
+        while (x < width && Alpha(p[x]) == 255) ++x;
+        out.runs.push_back({start, x, true});
+      } else {
+        while (x < width && p[x] != 0 && Alpha(p[x]) != 255) ++x;
+        out.runs.push_back({start, x, false});
       }
     }
   }
-  return rows;
+  out.rowStart.push_back(static_cast<std::uint32_t>(out.runs.size()));
+  return out;
 }
 
 void ReportLimit(std::string_view reason) {

@@ -18,15 +18,25 @@
 
 namespace vantrel::flash::render {
 
-// Where a row of a coverage image shows anything: nothing outside columns from..to-1,
-// everything in columns full..fullEnd-1 (the row's longest whole run; empty when none).
-struct CoverageRow {
-  int from = 0, to = 0;
-  int full = 0, fullEnd = 0;
+// The stretches of a coverage image's rows that show anything, each whole (alpha 255
+// throughout) or partial; the columns between them show nothing.
+struct CoverageRuns {
+  struct Run {
+    int from = 0, to = 0;  // columns from..to-1
+    bool whole = false;
+  };
+  std::vector<Run> runs;
+  std::vector<std::uint32_t> rowStart;  // row y's runs: rowStart[y]..rowStart[y + 1]-1
+
+  std::span<const Run> Row(int y) const {
+    if (y < 0 || static_cast<std::size_t>(y) + 1 >= rowStart.size()) return {};
+    return std::span<const Run>(runs).subspan(rowStart[y], rowStart[y + 1] - rowStart[y]);
+  }
+  bool Known(int y) const { return y >= 0 && static_cast<std::size_t>(y) + 1 < rowStart.size(); }
 };
 
-// The CoverageRow of every row of a coverage image (Format_ARGB32_Premultiplied).
-std::vector<CoverageRow> FindCoverageRows(const QImage& coverage);
+// The runs of a coverage image (Format_ARGB32_Premultiplied).
+CoverageRuns FindCoverageRuns(const QImage& coverage);
 
 // Where drawing goes: the pixels of a premultiplied image inside clip.
 struct Target {
@@ -36,9 +46,9 @@ struct Target {
   // image's pixel p - coverageOrigin (nothing shows outside that image).
   const QImage* coverage = nullptr;  // Format_ARGB32_Premultiplied
   QPoint coverageOrigin;
-  // The coverage's rows (FindCoverageRows), so whole and empty stretches are drawn at
-  // once; empty = look at every pixel.
-  std::span<const CoverageRow> coverageRows;
+  // The coverage's runs (FindCoverageRuns), so whole and empty stretches are drawn at
+  // once; null = look at every pixel.
+  const CoverageRuns* coverageRuns = nullptr;
 };
 
 // The colour of a fill at each pixel centre.

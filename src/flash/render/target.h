@@ -30,7 +30,7 @@ class CoverageScope {
   static const CoverageScope* Innermost(const QImage* image);
   const QImage* image_;
   const QImage* coverage_;
-  std::vector<CoverageRow> rows_;  // of coverage_, after the outer scope's
+  CoverageRuns runs_;  // of coverage_, after the outer scope's
   QPoint origin_;
   const CoverageScope* outer_;
 };
