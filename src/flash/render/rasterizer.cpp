@@ -5,6 +5,7 @@
 #include <emmintrin.h>
 #endif
 #include <algorithm>
+#include <iterator>
 #include <cmath>
 #include <cstdio>
 #include <mutex>
@@ -78,6 +79,7 @@ class RowPass {
       for (int s = 0; s < n_; ++s) {
         const std::int64_t row = static_cast<std::int64_t>(py) * n_ + s;
         std::erase_if(crossings, [&](const Crossing& c) { return edges[c.edge].endRow <= row; });
+        const std::size_t kept = crossings.size();
         while (next < edges.size() && edges[next].firstRow <= row) {
           if (edges[next].endRow > row) crossings.push_back({0, static_cast<std::uint32_t>(next)});
           ++next;
@@ -92,7 +94,11 @@ class RowPass {
           // rounding.
           c.x = edge.x + ((sampleY - edge.y) * edge.dx) / edge.dy;
         }
-        for (std::size_t i = 1; i < crossings.size(); ++i) {
+        // The edges kept from the row before barely change order: an insertion sort
+        // is nearly linear. The edges starting here are sorted on their own and merged
+        // in, rather than each walking through the whole row.
+        const auto byX = [](const Crossing& a, const Crossing& b) { return a.x < b.x; };
+        for (std::size_t i = 1; i < kept; ++i) {
           const Crossing moving = crossings[i];
           std::size_t j = i;
           while (j > 0 && crossings[j - 1].x > moving.x) {
@@ -100,6 +106,16 @@ class RowPass {
             --j;
           }
           crossings[j] = moving;
+        }
+        if (kept < crossings.size()) {
+          std::sort(crossings.begin() + static_cast<std::ptrdiff_t>(kept), crossings.end(), byX);
+          if (kept > 0) {
+            merged_.clear();
+            std::merge(crossings.begin(), crossings.begin() + static_cast<std::ptrdiff_t>(kept),
+                       crossings.begin() + static_cast<std::ptrdiff_t>(kept), crossings.end(), std::back_inserter(merged_),
+                       byX);
+            crossings.swap(merged_);
+          }
         }
         WalkRow(edges, crossings, sampleLeft, sampleRight, py);
       }
@@ -419,6 +435,7 @@ class RowPass {
   const CoverageRuns* coverageRuns_ = nullptr;
   int coverageWidth_ = 0, coverageHeight_ = 0;
   std::vector<Pixel> before_;  // the row before composing, under a mask
+  std::vector<Crossing> merged_;  // scratch for merging a row's new crossings
 };
 
 }  // namespace
