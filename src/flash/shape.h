@@ -4,6 +4,7 @@
 
 #include <QPainterPath>
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 #include "flash/character.h"
@@ -57,10 +58,26 @@ struct ShapeLayer {
   std::vector<StrokePath> strokes;
 };
 
+// What drawing a geometry keeps between frames (its edges cut for the transforms it was
+// last drawn with, and its paints); kept in shape_paths.cpp. A copy starts empty.
+struct ShapeDrawState;
+struct ShapeDrawCache {
+  ShapeDrawCache() = default;
+  ShapeDrawCache(const ShapeDrawCache&) {}
+  ShapeDrawCache& operator=(const ShapeDrawCache&) {
+    state.reset();
+    return *this;
+  }
+  ShapeDrawCache(ShapeDrawCache&&) = default;
+  ShapeDrawCache& operator=(ShapeDrawCache&&) = default;
+  mutable std::shared_ptr<ShapeDrawState> state;
+};
+
 struct ShapeGeometry {
   std::vector<StyleSet> styleSets;
   std::vector<ShapeLayer> layers;
   bool nonZero = false;  // the shape's fill rule (DefineShape4 may ask for non-zero)
+  ShapeDrawCache drawCache;
 };
 
 // Reads a FILLSTYLEARRAY / LINESTYLEARRAY of a DefineShape of the given version (1-4).

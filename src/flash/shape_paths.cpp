@@ -171,17 +171,146 @@ QPainterPath StrokeOutline(const QPainterPath& path, const LineStyle& line, cons
   return stroker.createStroke(toDevice.map(path));
 }
 
-void DrawStroke(const render::Target& target, const QPainterPath& path, const LineStyle& line,
-                const QTransform& toDevice, const render::FixedColorTransform& colors, Quality quality, int samples) {
+std::unique_ptr<render::Paint> StrokePaint(const LineStyle& line, const QTransform& toDevice,
+                                           const render::FixedColorTransform& colors, Quality quality) {
+  if (line.hasFill) return render::MakeFillPaint(line.fill, colors, toDevice, quality);
+  return std::make_unique<render::SolidPaint>(render::Premultiply(colors.Apply(line.color)));
+}
+
+void PrepareStroke(render::PreparedEdges& prepared, const QPainterPath& path, const LineStyle& line,
+                   const QTransform& toDevice, int samples) {
   const QPainterPath outline = StrokeOutline(path, line, toDevice);
   render::EdgeList edges{QTransform()};
   edges.AddPath(outline);
-  if (edges.Empty()) return;
-  const std::unique_ptr<render::Paint> paint =
-      line.hasFill ? render::MakeFillPaint(line.fill, colors, toDevice, quality)
-                   : std::make_unique<render::SolidPaint>(render::Premultiply(colors.Apply(line.color)));
-  const render::Paint* paints[] = {paint.get()};
-  render::FillEdges(target, edges.Edges(), paints, render::FillRule::NonZero, samples);
+  prepared.Prepare(edges.Edges(), 1, samples);
+}
+
+}  // namespace
+
+// The edges of a geometry cut for one transform and sample grid, and the paints of
+// its fills and lines for one colour transform: a shape that stays where it is draws
+// again without cutting curves, stroking lines or sorting edges.
+struct ShapeDrawState {
+  struct Layer {
+    render::PreparedEdges fills;
+    std::vector<render::PreparedEdges> strokes;
+    std::vector<std::unique_ptr<render::Paint>> ownedPaints;  // per fill style
+    std::vector<const render::Paint*> paints;
+    std::vector<std::unique_ptr<render::Paint>> strokePaints;  // per stroke
+  };
+  struct Entry {
+    QTransform toDevice;
+    int samples = 0;
+    bool asMask = false;  // masks have no lines
+    bool hasPaints = false;
+    render::FixedColorTransform colors;
+    Quality quality = Quality::High;
+    std::uint64_t lastUse = 0;
+    std::size_t edgeCount = 0;
+    std::vector<Layer> layers;
+  };
+  // A few transforms, for a shape placed several times or drawn as a mask and as itself.
+  static constexpr std::size_t kEntries = 4;
+  // Edges kept per shape at most (about 16 MB); a larger shape is cut again each time.
+  static constexpr std::size_t kMaxKeptEdges = 1u << 18;
+  std::vector<Entry> entries;
+  std::uint64_t uses = 0;
+};
+
+namespace {
+
+ShapeDrawState::Entry& DrawEntry(const ShapeGeometry& geometry, const QTransform& toDevice, int samples, bool asMask,
+                                 bool* fresh) {
+  auto& state = geometry.drawCache.state;
+  if (!state) state = std::make_shared<ShapeDrawState>();
+  ++state->uses;
+  ShapeDrawState::Entry* pick = nullptr;
+  for (auto& entry : state->entries) {
+    if (entry.toDevice == toDevice && entry.samples == samples && entry.asMask == asMask) {
+      entry.lastUse = state->uses;
+      *fresh = false;
+      return entry;
+    }
+    if (!pick || entry.lastUse < pick->lastUse) pick = &entry;
+  }
+  if (state->entries.size() < ShapeDrawState::kEntries) pick = &state->entries.emplace_back();
+  *fresh = true;
+  pick->toDevice = toDevice;
+  pick->samples = samples;
+  pick->asMask = asMask;
+  pick->hasPaints = false;
+  pick->lastUse = state->uses;
+  pick->edgeCount = 0;
+  pick->layers.resize(geometry.layers.size());
+  return *pick;
+}
+
+// Cuts the geometry's edges and lines into entry for its transform.
+void PrepareEntry(ShapeDrawState::Entry& entry, const ShapeGeometry& geometry) {
+  const QTransform& toDevice = entry.toDevice;
+  for (std::size_t i = 0; i < geometry.layers.size(); ++i) {
+    const ShapeLayer& layer = geometry.layers[i];
+    ShapeDrawState::Layer& out = entry.layers[i];
+    out.fills = render::PreparedEdges();
+    out.strokes.clear();
+    if (layer.styleSet >= geometry.styleSets.size()) continue;
+    const std::size_t fillCount = geometry.styleSets[layer.styleSet].fills.size();
+    if (!layer.edges.empty()) {
+      render::EdgeList edges(toDevice, render::ShapeCurveTolerance(toDevice));
+      for (const ShapeEdge& edge : layer.edges) {
+        if (edge.curve) {
+          edges.AddCurve(edge.from, edge.control, edge.to, edge.fill0, edge.fill1);
+        } else {
+          edges.AddLine(edge.from, edge.to, edge.fill0, edge.fill1);
+        }
+      }
+      out.fills.Prepare(edges.Edges(), fillCount, entry.samples);
+      entry.edgeCount += out.fills.Size();
+    }
+    if (entry.asMask) continue;
+    out.strokes.resize(layer.strokes.size());
+    for (std::size_t k = 0; k < layer.strokes.size(); ++k) {
+      const LineStyle* style = FindLine(geometry, layer, layer.strokes[k].style);
+      if (!style) continue;
+      PrepareStroke(out.strokes[k], layer.strokes[k].path, *style, toDevice, entry.samples);
+      entry.edgeCount += out.strokes[k].Size();
+    }
+  }
+}
+
+// The paints of entry's fills and lines under colors.
+void PreparePaints(ShapeDrawState::Entry& entry, const ShapeGeometry& geometry, const render::FixedColorTransform& colors,
+                   Quality quality) {
+  if (entry.hasPaints && entry.colors == colors && entry.quality == quality) return;
+  // Fills no edge uses have no paint; the rasterizer never asks for them.
+  static const render::SolidPaint kNothing(0);
+  for (std::size_t i = 0; i < geometry.layers.size(); ++i) {
+    const ShapeLayer& layer = geometry.layers[i];
+    ShapeDrawState::Layer& out = entry.layers[i];
+    out.ownedPaints.clear();
+    out.paints.clear();
+    out.strokePaints.clear();
+    if (layer.styleSet >= geometry.styleSets.size()) continue;
+    const auto& fills = geometry.styleSets[layer.styleSet].fills;
+    out.ownedPaints.resize(fills.size());
+    out.paints.assign(fills.size(), &kNothing);
+    for (const ShapeEdge& edge : layer.edges) {
+      for (const std::uint32_t fill : {edge.fill0, edge.fill1}) {
+        if (fill == 0 || fill > fills.size() || out.ownedPaints[fill - 1]) continue;
+        out.ownedPaints[fill - 1] = render::MakeFillPaint(fills[fill - 1], colors, entry.toDevice, quality);
+        out.paints[fill - 1] = out.ownedPaints[fill - 1].get();
+      }
+    }
+    if (entry.asMask) continue;
+    out.strokePaints.resize(layer.strokes.size());
+    for (std::size_t k = 0; k < layer.strokes.size(); ++k) {
+      if (const LineStyle* style = FindLine(geometry, layer, layer.strokes[k].style))
+        out.strokePaints[k] = StrokePaint(*style, entry.toDevice, colors, quality);
+    }
+  }
+  entry.colors = colors;
+  entry.quality = quality;
+  entry.hasPaints = true;
 }
 
 // Device-pixel bounds of what the geometry draws.
@@ -269,41 +398,24 @@ void DrawGeometry(const RenderContext& context, const ShapeGeometry& geometry) {
   const QTransform toDevice = context.transform * target.FromDevice();
   const auto colors = render::FixedColorTransform::From(context.colorTransform);
   const int samples = render::SamplesPerAxis(static_cast<int>(context.quality));
-  for (const ShapeLayer& layer : geometry.layers) {
-    if (layer.styleSet >= geometry.styleSets.size()) continue;
-    const auto& fills = geometry.styleSets[layer.styleSet].fills;
-    if (!layer.edges.empty()) {
-      // Paints only for the fills the edges use; every fill of the layer in one pass.
-      std::vector<std::unique_ptr<render::Paint>> owned(fills.size());
-      std::vector<const render::Paint*> paints(fills.size(), nullptr);
-      render::EdgeList edges(toDevice, render::ShapeCurveTolerance(toDevice));
-      for (const ShapeEdge& edge : layer.edges) {
-        for (const std::uint32_t fill : {edge.fill0, edge.fill1}) {
-          if (fill == 0 || paints[fill - 1]) continue;
-          owned[fill - 1] = render::MakeFillPaint(fills[fill - 1], colors, toDevice, context.quality);
-          paints[fill - 1] = owned[fill - 1].get();
-        }
-        if (edge.curve) {
-          edges.AddCurve(edge.from, edge.control, edge.to, edge.fill0, edge.fill1);
-        } else {
-          edges.AddLine(edge.from, edge.to, edge.fill0, edge.fill1);
-        }
-      }
-      // Fills no edge uses have no paint; the rasterizer never asks for them.
-      static const render::SolidPaint kNothing(0);
-      for (auto& paint : paints) {
-        if (!paint) paint = &kNothing;
-      }
-      render::FillEdges(target.Get(), edges.Edges(), paints,
-                        geometry.nonZero ? render::FillRule::NonZero : render::FillRule::EvenOdd, samples);
-    }
+  bool fresh = false;
+  ShapeDrawState::Entry& entry = DrawEntry(geometry, toDevice, samples, context.asMask, &fresh);
+  if (fresh) PrepareEntry(entry, geometry);
+  PreparePaints(entry, geometry, colors, context.quality);
+  const auto rule = geometry.nonZero ? render::FillRule::NonZero : render::FillRule::EvenOdd;
+  for (std::size_t i = 0; i < geometry.layers.size(); ++i) {
+    const ShapeDrawState::Layer& layer = entry.layers[i];
+    // Every fill of the layer in one pass.
+    if (!layer.fills.Empty()) render::FillPrepared(target.Get(), layer.fills, layer.paints, rule);
     if (context.asMask) continue;
-    for (const StrokePath& stroke : layer.strokes) {
-      const LineStyle* style = FindLine(geometry, layer, stroke.style);
-      if (!style) continue;
-      DrawStroke(target.Get(), stroke.path, *style, toDevice, colors, context.quality, samples);
+    for (std::size_t k = 0; k < layer.strokes.size() && k < layer.strokePaints.size(); ++k) {
+      if (layer.strokes[k].Empty() || !layer.strokePaints[k]) continue;
+      const render::Paint* paints[] = {layer.strokePaints[k].get()};
+      render::FillPrepared(target.Get(), layer.strokes[k], paints, render::FillRule::NonZero);
     }
   }
+  // A shape too large to keep is cut again next time rather than held in memory.
+  if (entry.edgeCount > ShapeDrawState::kMaxKeptEdges) geometry.drawCache.state.reset();
 }
 
 QPainterPath FilledArea(const ShapeGeometry& geometry) {

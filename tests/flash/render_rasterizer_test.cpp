@@ -10,6 +10,7 @@
 #include "flash/render/paints.h"
 #include "flash/render/rasterizer.h"
 #include "flash/render/target.h"
+#include "flash/shape.h"
 
 namespace vantrel::flash::render {
 namespace {
@@ -343,6 +344,125 @@ TEST(RenderTarget, CoverageScopesMaskWhatIsDrawnAndNest) {
   EXPECT_EQ(image.pixel(5, 7), 0xffffffffu) << "outside the inner mask";
   FillAllThroughPainter(painter, image);
   EXPECT_EQ(image.pixel(5, 7), 0xff000000u) << "the outer mask alone once the inner one closes";
+}
+
+// A coverage image with, on each row, empty, partial and whole stretches at places
+// that vary with the row.
+QImage StripedCoverage(int width, int height) {
+  QImage coverage(width, height, QImage::Format_ARGB32_Premultiplied);
+  for (int y = 0; y < height; ++y) {
+    for (int x = 0; x < width; ++x) {
+      const int phase = (x + y * 3) % 11;
+      const int alpha = phase < 3 ? 0 : phase < 5 ? 40 * phase : phase == 9 ? 1 : 255;
+      coverage.setPixel(x, y, qRgba(0, 0, 0, alpha));
+    }
+  }
+  return coverage;
+}
+
+TEST(Rasterizer, CoverageRunsDrawWhatEveryPixelOfTheCoverageDraws) {
+  // Drawn once looking at every coverage pixel and once by the coverage's runs: the
+  // same pixels, with opaque, translucent and shaded fills, at one and at 16 samples.
+  const QImage coverage = StripedCoverage(30, 20);
+  const CoverageRuns runs = FindCoverageRuns(coverage);
+  const SolidPaint opaque(0xff2050a0), translucent(0x80402000);
+  const std::vector<Edge> triangle = {{2, 1, 25, 18, 0, 1}, {25, 18, 1, 19, 0, 1}, {1, 19, 2, 1, 0, 1}};
+  for (const int samples : {1, 4}) {
+    for (const Paint* paint : {static_cast<const Paint*>(&opaque), static_cast<const Paint*>(&translucent)}) {
+      QImage byPixel = Canvas(32, 0xffe0e0e0), byRuns = byPixel;
+      Target target{&byPixel, {}, &coverage, QPoint(1, 2)};
+      FillEdges(target, triangle, std::vector<const Paint*>{paint}, FillRule::NonZero, samples);
+      target.image = &byRuns;
+      target.coverageRuns = &runs;
+      FillEdges(target, triangle, std::vector<const Paint*>{paint}, FillRule::NonZero, samples);
+      EXPECT_EQ(byPixel, byRuns) << "samples " << samples << " colour " << std::hex << (paint == &opaque);
+    }
+  }
+  // The runs themselves: sorted, inside the row, never empty, whole exactly where the
+  // alpha is 255 and covering every pixel that is not empty.
+  for (int y = 0; y < coverage.height(); ++y) {
+    std::vector<int> kind(coverage.width(), 0);
+    int last = 0;
+    for (const CoverageRuns::Run& run : runs.Row(y)) {
+      ASSERT_LE(last, run.from);
+      ASSERT_LT(run.from, run.to);
+      for (int x = run.from; x < run.to; ++x) kind[x] = run.whole ? 2 : 1;
+      last = run.to;
+    }
+    for (int x = 0; x < coverage.width(); ++x) {
+      const int alpha = qAlpha(coverage.pixel(x, y));
+      EXPECT_EQ(kind[x], alpha == 0 ? 0 : alpha == 255 ? 2 : 1) << x << "," << y;
+    }
+  }
+}
+
+QImage DrawShape(const ShapeGeometry& geometry, const QTransform& transform, const ColorTransform& colors,
+                 Quality quality, bool asMask) {
+  QImage image = Canvas(120, 0xffffffff);
+  QPainter painter(&image);
+  RenderContext context;
+  context.painter = &painter;
+  context.transform = transform;
+  context.colorTransform = colors;
+  context.quality = quality;
+  context.asMask = asMask;
+  DrawGeometry(context, geometry);
+  return image;
+}
+
+TEST(RenderShapes, AShapeDrawnAgainFollowsItsTransformColoursAndQuality) {
+  // A red fill under a bulging curve with a blue line around it.
+  ShapeData data;
+  StyleSet styles;
+  FillStyle red;
+  red.color = Rgba{255, 0, 0, 255};
+  styles.fills.push_back(red);
+  LineStyle blue;
+  blue.width = 60;
+  blue.color = Rgba{0, 0, 255, 255};
+  styles.lines.push_back(blue);
+  data.styleSets.push_back(styles);
+  PathOp start;
+  start.move = start.setFill1 = start.setLine = true;
+  start.fill1 = start.line = 1;
+  start.x = start.y = 100;
+  data.ops.push_back(start);
+  const auto edge = [&](PathOp::Kind kind, double x, double y, double cx = 0, double cy = 0) {
+    PathOp op;
+    op.kind = kind;
+    op.x = x, op.y = y, op.cx = cx, op.cy = cy;
+    data.ops.push_back(op);
+  };
+  edge(PathOp::Kind::Curve, 1900, 100, 1000, -500);
+  edge(PathOp::Kind::Line, 1900, 1900);
+  edge(PathOp::Kind::Line, 100, 1900);
+  edge(PathOp::Kind::Line, 100, 100);
+  const ShapeGeometry geometry = BuildGeometry(data);
+
+  const QTransform a = QTransform::fromScale(0.05, 0.05) * QTransform::fromTranslate(10.3, 20.6);
+  const QTransform b = QTransform::fromScale(0.04, 0.05) * QTransform().rotate(17) * QTransform::fromTranslate(40, 5);
+  ColorTransform tinted;
+  tinted.mulR = 0.5;
+  tinted.addG = 100;
+  struct Step {
+    QTransform transform;
+    ColorTransform colors;
+    Quality quality;
+    bool asMask;
+  };
+  // The same shape, drawn again and again as a movie would: each drawing must match a
+  // drawing of a fresh copy (which keeps nothing from earlier ones).
+  const Step steps[] = {{a, {}, Quality::High, false},     {a, {}, Quality::High, false},
+                        {b, {}, Quality::High, false},     {a, tinted, Quality::High, false},
+                        {a, tinted, Quality::Low, false},  {a, {}, Quality::High, true},
+                        {a, {}, Quality::High, false},     {b, tinted, Quality::Medium, false}};
+  for (std::size_t i = 0; i < std::size(steps); ++i) {
+    const Step& step = steps[i];
+    const ShapeGeometry fresh = geometry;
+    const QImage again = DrawShape(geometry, step.transform, step.colors, step.quality, step.asMask);
+    EXPECT_EQ(again, DrawShape(fresh, step.transform, step.colors, step.quality, step.asMask)) << "step " << i;
+    EXPECT_NE(again, Canvas(120, 0xffffffff)) << "step " << i << " drew nothing";
+  }
 }
 
 }  // namespace

@@ -53,6 +53,7 @@ struct FixedColorTransform {
 
   static FixedColorTransform From(const ColorTransform& t);
   bool IsIdentity() const;
+  bool operator==(const FixedColorTransform&) const = default;
   Rgba Apply(const Rgba& c) const;
   // The transform of a premultiplied pixel (unpremultiplied, transformed, premultiplied).
   Pixel ApplyPremultiplied(Pixel p) const;

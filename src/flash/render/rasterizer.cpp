@@ -1,7 +1,11 @@
 #include "flash/render/rasterizer.h"
 
 #include <QPainterPath>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 #include <algorithm>
+#include <iterator>
 #include <cmath>
 #include <cstdio>
 #include <mutex>
@@ -11,15 +15,7 @@
 namespace vantrel::flash::render {
 namespace {
 
-// An edge in sample space (device pixels times the samples per axis), oriented
-// downwards; winding is +1 when the original edge ran down, -1 when it ran up.
-struct Prepared {
-  double x = 0, y = 0;  // upper end
-  double dx = 0, dy = 0;  // lower end minus upper end
-  std::int64_t firstRow = 0, endRow = 0;
-  std::uint32_t left = 0, right = 0;
-  int winding = 1;
-};
+using Prepared = PreparedEdges::SampleEdge;
 
 // How far (device pixels) a straight piece of a curve may stray from it. Finer than a
 // sample step: the player's curves come out rounder than a quarter-pixel cut.
@@ -40,11 +36,21 @@ struct Slot {
   std::vector<std::int32_t> full;     // runs of whole pixels, as differences (n at the start, -n past the end)
 };
 
+// Sets count pixels from p to color (four at a time where the processor can).
+inline void FillPixels(Pixel* p, int count, Pixel color) {
+  int i = 0;
+#if defined(__SSE2__)
+  const __m128i four = _mm_set1_epi32(static_cast<int>(color));
+  for (; i + 4 <= count; i += 4) _mm_storeu_si128(reinterpret_cast<__m128i*>(p + i), four);
+#endif
+  for (; i < count; ++i) p[i] = color;
+}
+
 class RowPass {
  public:
   RowPass(const Target& target, const QRect& clip, std::span<const Paint* const> paints, FillRule rule, int n)
       : image_(*target.image), clip_(clip), paints_(paints), rule_(rule), n_(n), width_(clip.width()),
-        coverage_(target.coverage), coverageOrigin_(target.coverageOrigin) {
+        coverage_(target.coverage), coverageOrigin_(target.coverageOrigin), coverageRuns_(target.coverageRuns) {
     if (coverage_) {
       before_.assign(width_, 0);
       coverageWidth_ = coverage_->width();
@@ -61,8 +67,8 @@ class RowPass {
     shift_ = n == 4 ? 4 : n == 2 ? 2 : 0;
   }
 
-  void Run(std::vector<Prepared>& edges) {
-    std::sort(edges.begin(), edges.end(), [](const Prepared& a, const Prepared& b) { return a.firstRow < b.firstRow; });
+  // edges: sorted by their first row.
+  void Run(std::span<const Prepared> edges) {
     std::size_t next = 0;
     // The edges crossing the current sample row, kept in x order: from one row to the
     // next the order barely changes, so an insertion sort is nearly linear.
@@ -73,6 +79,7 @@ class RowPass {
       for (int s = 0; s < n_; ++s) {
         const std::int64_t row = static_cast<std::int64_t>(py) * n_ + s;
         std::erase_if(crossings, [&](const Crossing& c) { return edges[c.edge].endRow <= row; });
+        const std::size_t kept = crossings.size();
         while (next < edges.size() && edges[next].firstRow <= row) {
           if (edges[next].endRow > row) crossings.push_back({0, static_cast<std::uint32_t>(next)});
           ++next;
@@ -87,7 +94,11 @@ class RowPass {
           // rounding.
           c.x = edge.x + ((sampleY - edge.y) * edge.dx) / edge.dy;
         }
-        for (std::size_t i = 1; i < crossings.size(); ++i) {
+        // The edges kept from the row before barely change order: an insertion sort
+        // is nearly linear. The edges starting here are sorted on their own and merged
+        // in, rather than each walking through the whole row.
+        const auto byX = [](const Crossing& a, const Crossing& b) { return a.x < b.x; };
+        for (std::size_t i = 1; i < kept; ++i) {
           const Crossing moving = crossings[i];
           std::size_t j = i;
           while (j > 0 && crossings[j - 1].x > moving.x) {
@@ -95,6 +106,16 @@ class RowPass {
             --j;
           }
           crossings[j] = moving;
+        }
+        if (kept < crossings.size()) {
+          std::sort(crossings.begin() + static_cast<std::ptrdiff_t>(kept), crossings.end(), byX);
+          if (kept > 0) {
+            merged_.clear();
+            std::merge(crossings.begin(), crossings.begin() + static_cast<std::ptrdiff_t>(kept),
+                       crossings.begin() + static_cast<std::ptrdiff_t>(kept), crossings.end(), std::back_inserter(merged_),
+                       byX);
+            crossings.swap(merged_);
+          }
         }
         WalkRow(edges, crossings, sampleLeft, sampleRight, py);
       }
@@ -126,7 +147,7 @@ class RowPass {
     return top;
   }
 
-  void WalkRow(const std::vector<Prepared>& edges, const std::vector<Crossing>& crossings, std::int64_t sampleLeft,
+  void WalkRow(std::span<const Prepared> edges, const std::vector<Crossing>& crossings, std::int64_t sampleLeft,
                std::int64_t sampleRight, int py) {
     for (std::size_t i = 0; i + 1 <= crossings.size(); ++i) {
       const Prepared& edge = edges[crossings[i].edge];
@@ -169,14 +190,29 @@ class RowPass {
       to = std::min(to, coverageWidth_ - offset);
       if (from >= to) return;
       mask = reinterpret_cast<const Pixel*>(coverage_->constScanLine(cy)) + offset;
+      if (coverageRuns_ && coverageRuns_->Known(cy)) {
+        // Only the runs where the coverage shows anything are drawn; whole runs are
+        // drawn as without a mask.
+        for (const CoverageRuns::Run& run : coverageRuns_->Row(cy)) {
+          if (run.from - offset >= to) break;
+          const int a = std::max(from, run.from - offset), b = std::min(to, run.to - offset);
+          if (a < b) DrawSpanPart(*paint, row, run.whole ? nullptr : mask, a, b, py);
+        }
+        return;
+      }
     }
+    DrawSpanPart(*paint, row, mask, from, to, py);
+  }
+
+  void DrawSpanPart(const Paint& paint, Pixel* row, const Pixel* mask, int from, int to, int py) {
+    if (from >= to) return;
     Pixel solid = 0;
-    const bool isSolid = paint->IsSolid(&solid);
+    const bool isSolid = paint.IsSolid(&solid);
     const Pixel* shade = shade_.data();
-    if (!isSolid) paint->Shade(py, clip_.left() + from, clip_.left() + to, shade_.data() + from);
+    if (!isSolid) paint.Shade(py, clip_.left() + from, clip_.left() + to, shade_.data() + from);
     if (!mask) {
       if (isSolid && Alpha(solid) == 255) {
-        std::fill(row + from, row + to, solid);
+        FillPixels(row + from, to - from, solid);
       } else {
         for (int x = from; x < to; ++x) row[x] = SourceOver(isSolid ? solid : shade[x], row[x]);
       }
@@ -339,10 +375,30 @@ class RowPass {
     const int inTo = mask ? std::min(to, coverageWidth_ - 1 - offset) : to;
     for (int x = from; x < std::min(inFrom, to + 1); ++x) row[x] = before_[x];
     for (int x = std::max(inTo + 1, from); x <= to; ++x) row[x] = before_[x];
-    for (int x = inFrom; x <= inTo; ++x) {
+    if (mask && coverageRuns_ && coverageRuns_->Known(cy) && inFrom <= inTo) {
+      // Between runs the row keeps what it was, whole runs keep what was drawn, and
+      // only partial runs are mixed.
+      int x = inFrom;
+      for (const CoverageRuns::Run& run : coverageRuns_->Row(cy)) {
+        const int a = std::clamp(run.from - offset, x, inTo + 1), b = std::clamp(run.to - offset, a, inTo + 1);
+        std::copy(before_.begin() + x, before_.begin() + a, row + x);
+        if (!run.whole) MixCoverage(row, mask + offset, a, b);
+        x = b;
+        if (x > inTo) break;
+      }
+      std::copy(before_.begin() + x, before_.begin() + inTo + 1, row + x);
+      return;
+    }
+    MixCoverage(row, mask ? mask + offset : nullptr, inFrom, inTo + 1);
+  }
+
+  // Pixels from..to-1 of row move from what they were before the row was composed
+  // towards what it made of them by the coverage (mask[x] for pixel x).
+  void MixCoverage(Pixel* row, const Pixel* mask, int from, int to) {
+    for (int x = from; x < to; ++x) {
       const Pixel old = before_[x];
       if (row[x] == old) continue;  // nothing drawn here
-      const std::uint32_t m = Alpha(mask[x + offset]);
+      const std::uint32_t m = Alpha(mask[x]);
       if (m == 255) continue;
       if (m == 0) {
         row[x] = old;
@@ -376,8 +432,10 @@ class RowPass {
   std::vector<Pixel> shade_;
   const QImage* coverage_ = nullptr;
   QPoint coverageOrigin_;
+  const CoverageRuns* coverageRuns_ = nullptr;
   int coverageWidth_ = 0, coverageHeight_ = 0;
   std::vector<Pixel> before_;  // the row before composing, under a mask
+  std::vector<Crossing> merged_;  // scratch for merging a row's new crossings
 };
 
 }  // namespace
@@ -495,12 +553,21 @@ int SamplesPerAxis(int quality) { return quality >= 2 ? 4 : quality == 1 ? 2 : 1
 
 void FillEdges(const Target& target, std::span<const Edge> edges, std::span<const Paint* const> paints,
                FillRule rule, int samplesPerAxis) {
-  if (!target.image || target.image->isNull() || edges.empty() || paints.empty()) return;
-  if (target.image->format() != QImage::Format_ARGB32_Premultiplied && target.image->format() != QImage::Format_RGB32)
-    return;
+  if (edges.empty() || paints.empty()) return;
+  // One scratch list per thread: drawing many small shapes allocates nothing.
+  thread_local PreparedEdges prepared;
+  prepared.Prepare(edges, paints.size(), samplesPerAxis);
+  FillPrepared(target, prepared, paints, rule);
+  if (prepared.Size() > 4096) prepared = PreparedEdges();  // keep no large list around
+}
+
+void PreparedEdges::Prepare(std::span<const Edge> edges, std::size_t paintCount, int samplesPerAxis) {
   const int n = samplesPerAxis >= 4 ? 4 : samplesPerAxis >= 2 ? 2 : 1;
-  QRect clip = target.image->rect();
-  if (!target.clip.isEmpty()) clip &= target.clip;
+  n_ = n;
+  paintCount_ = paintCount;
+  edges_.clear();
+  bounds_ = QRect();
+  if (edges.empty()) return;
   // Only the rows and columns the edges reach need a pass.
   double minX = edges[0].x0, maxX = minX, minY = edges[0].y0, maxY = minY;
   for (const Edge& e : edges) {
@@ -510,17 +577,12 @@ void FillEdges(const Target& target, std::span<const Edge> edges, std::span<cons
     maxY = std::max({maxY, e.y0, e.y1});
   }
   const auto bound = [](double v) { return static_cast<int>(std::clamp(v, -1e8, 1e8)); };
-  // Fills lie between edges, so the edges' bounds limit the pass.
-  clip &= QRect(QPoint(bound(std::floor(minX)), bound(std::floor(minY))),
-                QPoint(bound(std::ceil(maxX)), bound(std::ceil(maxY))));
-  if (clip.isEmpty()) return;
-  std::vector<Prepared> prepared;
-  prepared.reserve(edges.size());
-  const std::int64_t clipTop = static_cast<std::int64_t>(clip.top()) * n;
-  const std::int64_t clipEnd = static_cast<std::int64_t>(clip.top() + clip.height()) * n;
+  bounds_ = QRect(QPoint(bound(std::floor(minX)), bound(std::floor(minY))),
+                  QPoint(bound(std::ceil(maxX)), bound(std::ceil(maxY))));
+  edges_.reserve(edges.size());
   for (const Edge& e : edges) {
     if (e.left == e.right) continue;
-    if (e.left > paints.size() || e.right > paints.size()) continue;
+    if (e.left > paintCount || e.right > paintCount) continue;
     double x0 = e.x0 * n, y0 = e.y0 * n, x1 = e.x1 * n, y1 = e.y1 * n;
     int winding = 1;
     if (y0 > y1) {
@@ -529,8 +591,8 @@ void FillEdges(const Target& target, std::span<const Edge> edges, std::span<cons
       winding = -1;
     }
     Prepared p;
-    p.firstRow = std::max<std::int64_t>(static_cast<std::int64_t>(std::ceil(std::max(y0, -1e12) - 0.5)), clipTop);
-    p.endRow = std::min<std::int64_t>(static_cast<std::int64_t>(std::ceil(std::min(y1, 1e12) - 0.5)), clipEnd);
+    p.firstRow = static_cast<std::int64_t>(std::ceil(std::max(y0, -1e12) - 0.5));
+    p.endRow = static_cast<std::int64_t>(std::ceil(std::min(y1, 1e12) - 0.5));
     if (p.firstRow >= p.endRow) continue;
     p.x = x0;
     p.y = y0;
@@ -539,12 +601,78 @@ void FillEdges(const Target& target, std::span<const Edge> edges, std::span<cons
     p.left = e.left;
     p.right = e.right;
     p.winding = winding;
-    prepared.push_back(p);
+    edges_.push_back(p);
   }
-  if (prepared.empty()) return;
-  Target bounded = target;
-  RowPass pass(bounded, clip, paints, rule, n);
-  pass.Run(prepared);
+  std::sort(edges_.begin(), edges_.end(), [](const Prepared& a, const Prepared& b) { return a.firstRow < b.firstRow; });
+}
+
+void FillPrepared(const Target& target, const PreparedEdges& edges, std::span<const Paint* const> paints,
+                  FillRule rule) {
+  if (!target.image || target.image->isNull() || edges.edges_.empty() || paints.size() < edges.paintCount_) return;
+  if (target.image->format() != QImage::Format_ARGB32_Premultiplied && target.image->format() != QImage::Format_RGB32)
+    return;
+  QRect clip = target.image->rect();
+  if (!target.clip.isEmpty()) clip &= target.clip;
+  // Fills lie between edges, so the edges' bounds limit the pass.
+  clip &= edges.bounds_;
+  if (clip.isEmpty()) return;
+  // Edges above the clip are passed over as the pass starts; those below it are never
+  // reached.
+  RowPass pass(target, clip, paints, rule, edges.n_);
+  pass.Run(edges.edges_);
+}
+
+namespace {
+
+// How many of the 4 pixels at p are empty (all zero) and whole (alpha 255), as bit masks
+// of 4 bits.
+#if defined(__SSE2__)
+inline int EmptyOf4(const Pixel* p) {
+  const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+  return _mm_movemask_ps(_mm_castsi128_ps(_mm_cmpeq_epi32(v, _mm_setzero_si128())));
+}
+inline int WholeOf4(const Pixel* p) {
+  const __m128i alpha = _mm_set1_epi32(static_cast<int>(0xff000000u));
+  const __m128i v = _mm_and_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p)), alpha);
+  return _mm_movemask_ps(_mm_castsi128_ps(_mm_cmpeq_epi32(v, alpha)));
+}
+#else
+inline int EmptyOf4(const Pixel* p) {
+  return (p[0] == 0) | (p[1] == 0) << 1 | (p[2] == 0) << 2 | (p[3] == 0) << 3;
+}
+inline int WholeOf4(const Pixel* p) {
+  return (Alpha(p[0]) == 255) | (Alpha(p[1]) == 255) << 1 | (Alpha(p[2]) == 255) << 2 | (Alpha(p[3]) == 255) << 3;
+}
+#endif
+
+}  // namespace
+
+CoverageRuns FindCoverageRuns(const QImage& coverage) {
+  CoverageRuns out;
+  const int width = coverage.width(), height = std::max(0, coverage.height());
+  out.rowStart.reserve(static_cast<std::size_t>(height) + 1);
+  for (int y = 0; y < height; ++y) {
+    out.rowStart.push_back(static_cast<std::uint32_t>(out.runs.size()));
+    const auto* p = reinterpret_cast<const Pixel*>(coverage.constScanLine(y));
+    int x = 0;
+    while (x < width) {
+      // Premultiplied pixels with no alpha are zero.
+      while (x + 4 <= width && EmptyOf4(p + x) == 0xf) x += 4;
+      while (x < width && p[x] == 0) ++x;
+      if (x >= width) break;
+      const int start = x;
+      if (Alpha(p[x]) == 255) {
+        while (x + 4 <= width && WholeOf4(p + x) == 0xf) x += 4;
+        while (x < width && Alpha(p[x]) == 255) ++x;
+        out.runs.push_back({start, x, true});
+      } else {
+        while (x < width && p[x] != 0 && Alpha(p[x]) != 255) ++x;
+        out.runs.push_back({start, x, false});
+      }
+    }
+  }
+  out.rowStart.push_back(static_cast<std::uint32_t>(out.runs.size()));
+  return out;
 }
 
 void ReportLimit(std::string_view reason) {

@@ -18,6 +18,26 @@
 
 namespace vantrel::flash::render {
 
+// The stretches of a coverage image's rows that show anything, each whole (alpha 255
+// throughout) or partial; the columns between them show nothing.
+struct CoverageRuns {
+  struct Run {
+    int from = 0, to = 0;  // columns from..to-1
+    bool whole = false;
+  };
+  std::vector<Run> runs;
+  std::vector<std::uint32_t> rowStart;  // row y's runs: rowStart[y]..rowStart[y + 1]-1
+
+  std::span<const Run> Row(int y) const {
+    if (y < 0 || static_cast<std::size_t>(y) + 1 >= rowStart.size()) return {};
+    return std::span<const Run>(runs).subspan(rowStart[y], rowStart[y + 1] - rowStart[y]);
+  }
+  bool Known(int y) const { return y >= 0 && static_cast<std::size_t>(y) + 1 < rowStart.size(); }
+};
+
+// The runs of a coverage image (Format_ARGB32_Premultiplied).
+CoverageRuns FindCoverageRuns(const QImage& coverage);
+
 // Where drawing goes: the pixels of a premultiplied image inside clip.
 struct Target {
   QImage* image = nullptr;  // Format_ARGB32_Premultiplied
@@ -26,6 +46,9 @@ struct Target {
   // image's pixel p - coverageOrigin (nothing shows outside that image).
   const QImage* coverage = nullptr;  // Format_ARGB32_Premultiplied
   QPoint coverageOrigin;
+  // The coverage's runs (FindCoverageRuns), so whole and empty stretches are drawn at
+  // once; null = look at every pixel.
+  const CoverageRuns* coverageRuns = nullptr;
 };
 
 // The colour of a fill at each pixel centre.
@@ -109,6 +132,39 @@ int SamplesPerAxis(int quality);
 // target once. Edges or paints that do not fit are ignored.
 void FillEdges(const Target& target, std::span<const Edge> edges, std::span<const Paint* const> paints,
                FillRule rule, int samplesPerAxis);
+
+// Edges made ready for one sample grid: in sample space, pointing down, sorted by their
+// first sample row. A shape drawn again with the same transform and quality fills the
+// same prepared edges without cutting its curves or sorting again.
+class PreparedEdges {
+ public:
+  // Replaces the content with edges for samplesPerAxis; edges naming a fill above
+  // paintCount are left out.
+  void Prepare(std::span<const Edge> edges, std::size_t paintCount, int samplesPerAxis);
+  bool Empty() const { return edges_.empty(); }
+  std::size_t Size() const { return edges_.size(); }
+  int SamplesPerAxis() const { return n_; }
+
+  struct SampleEdge {
+    double x = 0, y = 0;    // upper end
+    double dx = 0, dy = 0;  // lower end minus upper end
+    std::int64_t firstRow = 0, endRow = 0;  // sample rows crossed: firstRow..endRow-1
+    std::uint32_t left = 0, right = 0;
+    int winding = 1;  // +1 when the original edge ran down
+  };
+
+ private:
+  friend void FillPrepared(const Target&, const PreparedEdges&, std::span<const Paint* const>, FillRule);
+  std::vector<SampleEdge> edges_;
+  int n_ = 1;
+  std::size_t paintCount_ = 0;
+  QRect bounds_;  // device pixels the edges reach
+};
+
+// FillEdges for edges prepared before; paints must hold at least the paint count they
+// were prepared for (nothing is drawn otherwise).
+void FillPrepared(const Target& target, const PreparedEdges& edges, std::span<const Paint* const> paints,
+                  FillRule rule);
 
 namespace detail {
 // The parabola integral and its inverse that place the pieces of FlattenQuadratic.

@@ -23,6 +23,18 @@ QImage* DirectImage(QPainter& painter) {
 
 thread_local const CoverageScope* innermostScope = nullptr;
 
+// Pixels from..to-1 of a coverage row times the outer coverage's alpha (outer[x] lies
+// under row[x]).
+void MultiplyCoverage(Pixel* row, const Pixel* outer, int from, int to) {
+  for (int x = from; x < to; ++x) {
+    const Pixel p = row[x];
+    if (p == 0) continue;
+    const std::uint32_t m = Alpha(outer[x]);
+    if (m == 255) continue;
+    row[x] = m == 0 ? 0 : Pack(Div255(Alpha(p) * m), Div255(Red(p) * m), Div255(Green(p) * m), Div255(Blue(p) * m));
+  }
+}
+
 }  // namespace
 
 CoverageScope::CoverageScope(const QImage* image, QImage& coverage, QPoint origin)
@@ -41,19 +53,26 @@ CoverageScope::CoverageScope(const QImage* image, QImage& coverage, QPoint origi
         continue;
       }
       const auto* outerRow = reinterpret_cast<const Pixel*>(outerCoverage.constScanLine(oy));
-      // Columns left and right of the outer coverage show nothing.
+      // Columns left and right of the outer coverage, and between its runs, show
+      // nothing; where it is whole the inner coverage stays as it is.
       const int inFrom = std::clamp(-delta.x(), 0, width), inTo = std::clamp(outerWidth - delta.x(), inFrom, width);
       std::fill(row, row + inFrom, 0);
       std::fill(row + inTo, row + width, 0);
-      for (int x = inFrom; x < inTo; ++x) {
-        const Pixel p = row[x];
-        if (p == 0) continue;
-        const std::uint32_t m = Alpha(outerRow[x + delta.x()]);
-        if (m == 255) continue;
-        row[x] = m == 0 ? 0 : Pack(Div255(Alpha(p) * m), Div255(Red(p) * m), Div255(Green(p) * m), Div255(Blue(p) * m));
+      if (outer->runs_.Known(oy)) {
+        int x = inFrom;
+        for (const CoverageRuns::Run& run : outer->runs_.Row(oy)) {
+          const int a = std::clamp(run.from - delta.x(), x, inTo), b = std::clamp(run.to - delta.x(), a, inTo);
+          std::fill(row + x, row + a, 0);
+          if (!run.whole) MultiplyCoverage(row, outerRow + delta.x(), a, b);
+          x = b;
+        }
+        std::fill(row + x, row + inTo, 0);
+        continue;
       }
+      MultiplyCoverage(row, outerRow + delta.x(), inFrom, inTo);
     }
   }
+  runs_ = FindCoverageRuns(coverage);
   innermostScope = this;
 }
 
@@ -82,6 +101,7 @@ PainterTarget::PainterTarget(QPainter& painter, const QRectF& area) : painter_(p
     if (const CoverageScope* scope = CoverageScope::Innermost(image)) {
       target_.coverage = scope->coverage_;
       target_.coverageOrigin = scope->origin_;
+      target_.coverageRuns = &scope->runs_;
     }
     return;
   }
@@ -100,6 +120,7 @@ PainterTarget::PainterTarget(QPainter& painter, const QRectF& area) : painter_(p
     if (const CoverageScope* scope = CoverageScope::Innermost(static_cast<const QImage*>(device))) {
       target_.coverage = scope->coverage_;
       target_.coverageOrigin = scope->origin_ - origin_;
+      target_.coverageRuns = &scope->runs_;
     }
   }
 }

@@ -7,6 +7,7 @@
 #include <QImage>
 #include <QPainter>
 #include <QTransform>
+#include <vector>
 
 #include "flash/render/rasterizer.h"
 
@@ -29,6 +30,7 @@ class CoverageScope {
   static const CoverageScope* Innermost(const QImage* image);
   const QImage* image_;
   const QImage* coverage_;
+  CoverageRuns runs_;  // of coverage_, after the outer scope's
   QPoint origin_;
   const CoverageScope* outer_;
 };
