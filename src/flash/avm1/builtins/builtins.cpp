@@ -33,6 +33,9 @@ void InstallBuiltins(Runtime& rt) {
   InstallMovieClipLoader(rt);
   InstallBitmapData(rt);
   InstallFilters(rt);
+  InstallExternalInterface(rt);
+  InstallPrintJob(rt);
+  InstallContextMenu(rt);
 }
 
 }  // namespace vantrel::flash::avm1
