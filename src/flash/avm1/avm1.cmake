@@ -46,5 +46,6 @@ target_sources(vantrel_flash PRIVATE
   avm1/builtins/external_interface.cpp
   avm1/builtins/print_job.cpp
   avm1/builtins/context_menu.cpp
+  avm1/builtins/file_reference.cpp
   avm1/string_utils.cpp
 )

@@ -36,6 +36,7 @@ void InstallBuiltins(Runtime& rt) {
   InstallExternalInterface(rt);
   InstallPrintJob(rt);
   InstallContextMenu(rt);
+  InstallFileReference(rt);
 }
 
 }  // namespace vantrel::flash::avm1

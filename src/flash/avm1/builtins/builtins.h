@@ -50,5 +50,6 @@ void InstallFilters(Runtime& rt);     // flash.filters, the filters property of 
 void InstallExternalInterface(Runtime& rt);  // flash.external.ExternalInterface
 void InstallPrintJob(Runtime& rt);
 void InstallContextMenu(Runtime& rt);  // ContextMenu, ContextMenuItem
+void InstallFileReference(Runtime& rt);  // flash.net.FileReference, FileReferenceList
 
 }  // namespace vantrel::flash::avm1
