@@ -274,6 +274,16 @@ TEST_F(FileReferenceTest, ADownloadThatCannotLoadLeavesNoFileBehind) {
   EXPECT_EQ(defaultName, "wanted.txt");
   EXPECT_EQ(run->traces, (std::vector<std::string>{"saved.txt", "io error"}));
   EXPECT_FALSE(fs::exists(target));
+
+  // Cancelled as soon as it opens: the transfer's end is never announced.
+  m.Set(listener, "onOpen", Value::Obj(m.Rt().MakeFunction([](Call& call) {
+    call.machine.CallMethod(call.Arg(0), "cancel", {});
+    return Value();
+  })));
+  run->traces.clear();
+  EXPECT_EQ(c.Say(c.Call(self, "download", {m.Str("http://127.0.0.1:9/again.txt")})), "true");
+  for (int i = 0; i < 5; ++i) run->player->Tick();
+  EXPECT_EQ(run->traces, std::vector<std::string>{"saved.txt"});
 }
 
 }  // namespace

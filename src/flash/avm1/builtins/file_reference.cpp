@@ -8,9 +8,8 @@
 
 #include <fcntl.h>
 
+#include <cctype>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 
 #include "flash/avm1/builtins/broadcast_setup.h"
 #include "flash/avm1/builtins/broadcaster.h"
@@ -40,6 +39,7 @@ class FileData final : public NativeData {
   bool dialogOpen = false;
   bool chosen = false;
   ChosenFile file;
+  unsigned transfer = 0;  // numbers the downloads; cancel() moves on so a running one is dropped
 };
 
 FileData* DataOf(Object* object) { return object ? object->Data<FileData>() : nullptr; }
@@ -188,23 +188,29 @@ Value Browse(Call& call) {
                                 }));
 }
 
-// download(url, defaultName): url must be a full address (scheme and host).
+// download(url, defaultName): url must be a full address, "scheme://" and more.
 bool FullAddress(const std::string& url) {
-  const std::size_t colon = url.find("://");
-  if (colon == std::string::npos || colon == 0) return false;
-  for (std::size_t i = 0; i < colon; ++i)
-    if (!std::isalpha(static_cast<unsigned char>(url[i])) && !(i > 0 && (std::isdigit(static_cast<unsigned char>(url[i])) || url[i] == '+' || url[i] == '-' || url[i] == '.')))
-      return false;
-  return url.size() > colon + 3 && url.compare(0, colon, "file") != 0;
+  const std::size_t end = url.find("://");
+  if (end == std::string::npos || end == 0 || !std::isalpha(static_cast<unsigned char>(url[0]))) return false;
+  for (std::size_t i = 1; i < end; ++i) {
+    const char c = url[i];
+    if (!std::isalnum(static_cast<unsigned char>(c)) && c != '+' && c != '-' && c != '.') return false;
+  }
+  return url.size() > end + 3;
 }
 
 void Fetch(Machine& machine, Object* self, const std::string& url, const std::string& target) {
+  FileData* data = DataOf(self);
+  if (!data) return;
+  const unsigned transfer = ++data->transfer;
   Tell(machine, self, "onOpen");
   machine.LoadData(
       url, "GET", "",
-      [self, target](Machine& machine, bool ok, const std::string& body) {
+      [self, target, transfer](Machine& machine, bool ok, const std::string& body) {
+        FileData* data = DataOf(self);
+        if (!data || data->transfer != transfer) return;  // cancelled meanwhile
         if (!ok || !data::WriteFileAtomically(target, body)) return Tell(machine, self, "onIOError");
-        if (FileData* data = DataOf(self)) data->file = Describe(target);
+        data->file = Describe(target);
         const double size = static_cast<double>(body.size());
         Tell(machine, self, "onProgress", {Value::Number(size), Value::Number(size)});
         Tell(machine, self, "onComplete");
@@ -235,7 +241,11 @@ Value Download(Call& call) {
 
 // Uploading needs a multipart request the network layer does not make: refused.
 Value Upload(Call&) { return Value::Bool(false); }
-Value Cancel(Call&) { return {}; }
+// Drops the download under way: its data is neither written nor announced.
+Value Cancel(Call& call) {
+  if (FileData* data = DataOf(call)) ++data->transfer;
+  return {};
+}
 
 Value FileConstruct(Call& call) {
   if (!call.self) return {};
