@@ -43,5 +43,9 @@ target_sources(vantrel_flash PRIVATE
   avm1/builtins/movie_clip_loader.cpp
   avm1/builtins/bitmap_data.cpp
   avm1/builtins/filters.cpp
+  avm1/builtins/external_interface.cpp
+  avm1/builtins/print_job.cpp
+  avm1/builtins/context_menu.cpp
+  avm1/builtins/file_reference.cpp
   avm1/string_utils.cpp
 )

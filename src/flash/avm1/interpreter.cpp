@@ -910,6 +910,13 @@ void Interpreter::EndOutermostRun() {
   aborting_ = false;
 }
 
+bool Interpreter::DropThrown() {
+  if (!throwing_ || aborting_) return false;
+  throwing_ = false;
+  thrown_ = Value();
+  return true;
+}
+
 void Interpreter::RunBlock(const ActionBlock& block, Object* target, int version) {
   if (!block || block->empty() || !target) return;
   if (frames_.empty()) aborting_ = false;

@@ -106,6 +106,7 @@ class Interpreter final : public Machine {
   bool InstanceOf(Object* object, Object* ctor) override;
   void Throw(const Value& value) override;
   bool Throwing() const override { return throwing_; }
+  bool DropThrown() override;
   void Trace(const std::string& line) override;
   DisplayObject* AsDisplay(Object* object) override;
   Object* Target() override;

@@ -149,6 +149,9 @@ class Machine {
   // is ignored) and the script's catch block, if any, receives value.
   virtual void Throw(const Value& value) = 0;
   virtual bool Throwing() const = 0;
+  // Ends the exception being thrown, for natives that ignore a failing callback; false
+  // (nothing ended) when none is thrown or the script is being stopped by its limits.
+  virtual bool DropThrown() = 0;
 
   // trace() output.
   virtual void Trace(const std::string& line) = 0;

@@ -34,5 +34,31 @@ TEST(TextSnapshotText, FindsFromAStartIndex) {
   EXPECT_EQ(s.Find(0, "F\nG", false), -1);  // line ends are not part of the text
 }
 
+// Characters whose cells stand side by side: 200 twips wide, from y -300 to 0.
+StaticTextSnapshot Cells(int count) {
+  StaticTextSnapshot s;
+  for (int i = 0; i < count; ++i) {
+    StaticTextSnapshot::Glyph g;
+    const double left = i * 200.0, right = left + 200;
+    g.corners[0] = {left, -300};
+    g.corners[1] = {right, -300};
+    g.corners[2] = {right, 0};
+    g.corners[3] = {left, 0};
+    s.glyphs.push_back(g);
+  }
+  return s;
+}
+
+TEST(TextSnapshotText, NearestCharacterWithinTheDistance) {
+  const StaticTextSnapshot s = Cells(3);
+  EXPECT_EQ(s.Nearest({450, -100}, 0), 2);   // inside the third cell
+  EXPECT_EQ(s.Nearest({700, -100}, 0), -1);  // beyond the last cell
+  EXPECT_EQ(s.Nearest({700, -100}, 100), 2);
+  EXPECT_EQ(s.Nearest({-50, 50}, 60), -1);   // 70.7 twips from the first cell's corner
+  EXPECT_EQ(s.Nearest({-50, 50}, 80), 0);
+  EXPECT_EQ(s.Nearest({200, -100}, 0), 0);   // on a shared edge the first cell wins
+  EXPECT_EQ(StaticTextSnapshot().Nearest({0, 0}, 1000), -1);
+}
+
 }  // namespace
 }  // namespace vantrel::flash

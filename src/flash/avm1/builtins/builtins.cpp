@@ -33,6 +33,10 @@ void InstallBuiltins(Runtime& rt) {
   InstallMovieClipLoader(rt);
   InstallBitmapData(rt);
   InstallFilters(rt);
+  InstallExternalInterface(rt);
+  InstallPrintJob(rt);
+  InstallContextMenu(rt);
+  InstallFileReference(rt);
 }
 
 }  // namespace vantrel::flash::avm1

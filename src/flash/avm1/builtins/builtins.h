@@ -46,4 +46,10 @@ void InstallMovieClipLoader(Runtime& rt);
 void InstallBitmapData(Runtime& rt);  // flash.display.BitmapData, MovieClip.attachBitmap
 void InstallFilters(Runtime& rt);     // flash.filters, the filters property of display objects
 
+// Classes for the world around the player.
+void InstallExternalInterface(Runtime& rt);  // flash.external.ExternalInterface
+void InstallPrintJob(Runtime& rt);
+void InstallContextMenu(Runtime& rt);  // ContextMenu, ContextMenuItem
+void InstallFileReference(Runtime& rt);  // flash.net.FileReference, FileReferenceList
+
 }  // namespace vantrel::flash::avm1

@@ -17,6 +17,7 @@ class SnapshotData final : public NativeData {
   Value clip;
   StaticTextSnapshot text;  // as it was when the snapshot was made
   std::vector<bool> selected;
+  double selectColor = 0xFFFF00;  // the highlight of selected characters
   void Trace(gc::Tracer& tracer) const override { TraceValue(tracer, clip); }
 };
 
@@ -104,6 +105,65 @@ Value GetSelectedText(Call& call) {
   return call.machine.Str(out.toStdString());
 }
 
+// hitTestTextNearPos(x, y[, maxDistance]): the character nearest to the point (pixels
+// in the clip) within maxDistance, or -1.
+Value HitTestTextNearPos(Call& call) {
+  SnapshotData* data = SnapshotOfThis(call);
+  if (!data || call.Count() < 2) return {};
+  const auto text = TextOf(call, *data);
+  if (!text) return {};
+  Machine& m = call.machine;
+  const double x = m.ToNumber(call.Arg(0)), y = m.ToNumber(call.Arg(1));
+  const double distance = call.Count() > 2 ? m.ToNumber(call.Arg(2)) : 0;
+  if (std::isnan(x) || std::isnan(y) || std::isnan(distance)) return Value::Number(-1);
+  return Value::Number(text->Nearest(QPointF(x * 20, y * 20), std::max(distance, 0.0) * 20));
+}
+
+Value SetSelectColor(Call& call) {
+  SnapshotData* data = SnapshotOfThis(call);
+  if (!data || call.Count() < 1) return {};
+  data->selectColor = static_cast<double>(ToUint32(call.machine.ToNumber(call.Arg(0))) & 0xFFFFFF);
+  return {};
+}
+
+// getTextRunInfo(begin, end): for each character of the range, an object with its
+// index, selection, font, colour, height and where its glyph stands (matrix and the
+// corners of its cell, in pixels of the clip).
+Value GetTextRunInfo(Call& call) {
+  SnapshotData* data = SnapshotOfThis(call);
+  if (!data || call.Count() < 2) return {};
+  const auto text = TextOf(call, *data);
+  if (!text) return {};
+  Machine& m = call.machine;
+  const int count = static_cast<int>(text->glyphs.size());
+  const int begin = std::clamp(Index(call, 0), 0, count), end = std::clamp(Index(call, 1), begin, count);
+  std::vector<Value> runs;
+  for (int i = begin; i < end; ++i) {
+    const StaticTextSnapshot::Glyph& g = text->glyphs[static_cast<std::size_t>(i)];
+    Object* info = m.NewObject();
+    auto set = [&](const char* name, const Value& v) { m.Set(info, name, v); };
+    set("indexInRun", Value::Number(i));
+    set("selected", Value::Bool(data->selected[static_cast<std::size_t>(i)]));
+    set("font", m.Str(g.font.toStdString()));
+    set("color", Value::Number(g.color));
+    set("height", Value::Number(g.height / 20));
+    set("matrix_a", Value::Number(g.matrix.a));
+    set("matrix_b", Value::Number(g.matrix.b));
+    set("matrix_c", Value::Number(g.matrix.c));
+    set("matrix_d", Value::Number(g.matrix.d));
+    set("matrix_tx", Value::Number(g.matrix.tx / 20));
+    set("matrix_ty", Value::Number(g.matrix.ty / 20));
+    static const char* kCorners[4][2] = {
+        {"corner0x", "corner0y"}, {"corner1x", "corner1y"}, {"corner2x", "corner2y"}, {"corner3x", "corner3y"}};
+    for (int c = 0; c < 4; ++c) {
+      set(kCorners[c][0], Value::Number(g.corners[c].x() / 20));
+      set(kCorners[c][1], Value::Number(g.corners[c].y() / 20));
+    }
+    runs.push_back(Value::Obj(info));
+  }
+  return Value::Obj(m.NewArray(std::move(runs)));
+}
+
 Value Construct(Call& call) {
   if (!call.self) return {};
   auto data = std::make_unique<SnapshotData>();
@@ -128,13 +188,17 @@ Value GetTextSnapshot(Call& call) {
   return snapshot ? Value::Obj(snapshot) : Value();
 }
 
+// Enumerable, as the player makes them, and hidden from SWF 5 code.
 const Member kMembers[] = {
-    {"getCount", GetCount},
-    {"getText", GetText},
-    {"findText", FindText},
-    {"setSelected", SetSelected},
-    {"getSelected", GetSelected},
-    {"getSelectedText", GetSelectedText},
+    {"getCount", GetCount, nullptr, kVersion6},
+    {"setSelected", SetSelected, nullptr, kVersion6},
+    {"getSelected", GetSelected, nullptr, kVersion6},
+    {"getText", GetText, nullptr, kVersion6},
+    {"getSelectedText", GetSelectedText, nullptr, kVersion6},
+    {"hitTestTextNearPos", HitTestTextNearPos, nullptr, kVersion6},
+    {"findText", FindText, nullptr, kVersion6},
+    {"setSelectColor", SetSelectColor, nullptr, kVersion6},
+    {"getTextRunInfo", GetTextRunInfo, nullptr, kVersion6},
 };
 
 }  // namespace

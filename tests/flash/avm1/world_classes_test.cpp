@@ -1,0 +1,290 @@
+// Classes that reach outside the movie: ExternalInterface's value/XML conversions,
+// ContextMenu copies, FileReference's type lists and its file dialog, PrintJob.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <initializer_list>
+#include <unistd.h>
+
+#include "../movie_test_support.h"
+#include "flash/avm1/builtins/file_dialog.h"
+#include "flash/avm1/interpreter.h"
+#include "script_fixture.h"
+
+namespace vantrel::flash::avm1::testing {
+namespace {
+
+namespace fs = std::filesystem;
+
+// Class paths ("flash.external.ExternalInterface") and calls on any machine.
+struct Calls {
+  Machine& m;
+  Value Path(std::string_view path) {
+    Value at = Value::Obj(m.Rt().global);
+    while (!path.empty()) {
+      const std::size_t dot = path.find('.');
+      at = m.GetMember(at, path.substr(0, dot));
+      path = dot == std::string_view::npos ? std::string_view() : path.substr(dot + 1);
+    }
+    return at;
+  }
+  Object* New(std::string_view path, std::initializer_list<Value> args = {}) {
+    Object* ctor = Path(path).AsObject();
+    EXPECT_NE(ctor, nullptr) << path;
+    const std::vector<Value> list(args);
+    return ctor ? m.Construct(ctor, list) : nullptr;
+  }
+  Value Call(const Value& target, std::string_view method, std::initializer_list<Value> args = {}) {
+    const std::vector<Value> list(args);
+    return m.CallMethod(target, method, list);
+  }
+  std::string Say(const Value& v) { return m.ToString(v); }
+};
+
+struct WorldFixture : ScriptFixture {
+  Calls c{machine};
+  Value Ei(std::string_view method, std::initializer_list<Value> args) {
+    return c.Call(c.Path("flash.external.ExternalInterface"), method, args);
+  }
+  Object* Obj(std::initializer_list<std::pair<const char*, Value>> props) {
+    Object* o = machine.NewObject();
+    for (const auto& [name, value] : props) machine.Set(o, name, value);
+    return o;
+  }
+};
+
+TEST(ExternalInterfaceTest, EscapingHelpersAnswerNullForNoText) {
+  WorldFixture f;
+  EXPECT_EQ(f.c.Say(f.Ei("_escapeXML", {f.Str("<a href=\"x\">'&'</a>")})),
+            "&lt;a href=&quot;x&quot;&gt;&apos;&amp;&apos;&lt;/a&gt;");
+  // One pass, lower-case entities only.
+  EXPECT_EQ(f.c.Say(f.Ei("_unescapeXML", {f.Str("&amp;lt;&LT;&quot;&#x20;")})), "&lt;&LT;\"&#x20;");
+  EXPECT_EQ(f.c.Say(f.Ei("_jsQuoteString", {f.Str("a\\\"b")})), "a\\\\\"b");
+  for (const char* helper : {"_escapeXML", "_unescapeXML", "_jsQuoteString"}) {
+    EXPECT_TRUE(f.Ei(helper, {}).IsNull()) << helper;
+    EXPECT_TRUE(f.Ei(helper, {f.Str("")}).IsNull()) << helper;
+    EXPECT_EQ(f.c.Say(f.Ei(helper, {Value()})), "undefined") << helper;
+  }
+  EXPECT_FALSE(f.machine.ToBoolean(f.machine.GetMember(f.c.Path("flash.external.ExternalInterface"), "available")));
+}
+
+TEST(ExternalInterfaceTest, ValuesGoToXmlAndComeBackFromTheParsedDocument) {
+  WorldFixture f;
+  Object* inner = f.machine.NewArray({Value::Bool(true), Value::Null(), f.Num(-2.5)});
+  Object* value = f.Obj({{"text", f.Str("a<b & 'c'")}, {"list", Value::Obj(inner)}, {"none", Value()}});
+  const std::string xml = f.c.Say(f.Ei("_toXML", {Value::Obj(value)}));
+  EXPECT_EQ(xml,
+            "<object><property id=\"none\"><undefined/></property>"
+            "<property id=\"list\"><array><property id=\"0\"><true/></property><property id=\"1\"><null/></property>"
+            "<property id=\"2\"><number>-2.5</number></property></array></property>"
+            "<property id=\"text\"><string>a&lt;b &amp; &apos;c&apos;</string></property></object>");
+  // Functions travel as null, an empty string as the text "null".
+  EXPECT_EQ(f.c.Say(f.Ei("_toXML", {f.Global("escape")})), "<null/>");
+  EXPECT_EQ(f.c.Say(f.Ei("_toXML", {f.Str("")})), "<string>null</string>");
+  // The first of the arguments names the function and is left out.
+  EXPECT_EQ(f.c.Say(f.Ei("_argumentsToXML", {Value::Obj(f.machine.NewArray({f.Str("fn"), f.Num(1)}))})),
+            "<arguments><number>1</number></arguments>");
+
+  Object* document = f.c.New("XML", {f.machine.Str(xml)});
+  const Value back = f.Ei("_toAS", {f.machine.GetMember(Value::Obj(document), "firstChild")});
+  ASSERT_TRUE(back.IsObject());
+  EXPECT_EQ(f.c.Say(f.machine.GetMember(back, "text")), "a<b & 'c'");
+  EXPECT_TRUE(f.machine.GetMember(back, "none").IsUndefined());
+  const Value list = f.machine.GetMember(back, "list");
+  ASSERT_TRUE(list.IsObject() && list.AsObject()->IsArray());
+  EXPECT_EQ(f.c.Say(list), "true,null,-2.5");
+  EXPECT_EQ(f.machine.TypeOf(f.machine.GetMember(list, "2")), "number");
+}
+
+TEST(ContextMenuTest, CopiesAreDeepAndHidingSwitchesOffTheBuiltInItems) {
+  WorldFixture f;
+  Object* menu = f.c.New("ContextMenu", {f.Global("escape")});
+  Object* item = f.c.New("ContextMenuItem", {f.Str("Zoom in"), f.Global("unescape"), Value::Bool(true)});
+  ASSERT_TRUE(menu && item);
+  EXPECT_EQ(f.c.Say(f.machine.Get(item, "enabled")), "true");
+  EXPECT_EQ(f.c.Say(f.machine.Get(item, "separatorBefore")), "true");
+  f.c.Call(f.machine.Get(menu, "customItems"), "push", {Value::Obj(item)});
+
+  const Value copy = f.c.Call(Value::Obj(menu), "copy");
+  f.c.Call(Value::Obj(menu), "hideBuiltInItems");
+  const Value items = f.machine.Get(menu, "builtInItems");
+  for (const char* name : {"print", "play", "zoom", "save"}) {
+    EXPECT_FALSE(f.machine.ToBoolean(f.machine.GetMember(items, name))) << name;
+    EXPECT_TRUE(f.machine.ToBoolean(f.machine.GetMember(f.machine.GetMember(copy, "builtInItems"), name))) << name;
+  }
+  EXPECT_EQ(f.machine.GetMember(copy, "onSelect").AsObject(), f.Global("escape").AsObject());
+  const Value copiedItem = f.machine.GetMember(f.machine.GetMember(copy, "customItems"), "0");
+  ASSERT_TRUE(copiedItem.IsObject());
+  EXPECT_NE(copiedItem.AsObject(), item);
+  EXPECT_EQ(f.c.Say(f.machine.GetMember(copiedItem, "caption")), "Zoom in");
+  EXPECT_EQ(f.c.Say(f.machine.GetMember(copiedItem, "separatorBefore")), "true");
+}
+
+TEST(PrintJobTest, NoJobStartsAndTheSizesStayZero) {
+  WorldFixture f;
+  Object* job = f.c.New("PrintJob");
+  ASSERT_TRUE(job);
+  EXPECT_EQ(f.c.Say(f.c.Call(Value::Obj(job), "start")), "false");
+  EXPECT_EQ(f.c.Say(f.c.Call(Value::Obj(job), "addPage", {f.Global("_root")})), "false");
+  f.machine.Set(job, "pageWidth", f.Num(500));
+  EXPECT_EQ(f.c.Say(f.machine.Get(job, "pageWidth")), "0");
+}
+
+// ---- FileReference ----
+
+struct FileReferenceTest : ::testing::Test {
+  std::unique_ptr<RunningMovie> run = StartMovie(::vantrel::testing::ShowFrame(), 1, 8);
+  Machine& m = run->player->Machine();
+  Calls c{m};
+  fs::path folder = fs::temp_directory_path() / ("vantrel_file_reference_" + std::to_string(::getpid()));
+  std::vector<std::string> requests;
+
+  void SetUp() override { fs::create_directories(folder); }
+  void TearDown() override {
+    FileDialog() = nullptr;
+    fs::remove_all(folder);
+  }
+  std::string MakeFile(const std::string& name, const std::string& bytes) {
+    std::ofstream(folder / name, std::ios::binary) << bytes;
+    return (folder / name).string();
+  }
+  // A listener whose handlers trace "event name".
+  Object* Listener(Object* target) {
+    Object* listener = m.NewObject();
+    for (const char* event : {"onSelect", "onCancel"}) {
+      m.Set(listener, event, Value::Obj(m.Rt().MakeFunction([](Call& call) {
+        const Value files = call.machine.GetMember(call.Arg(0), "fileList");
+        std::string line = call.machine.ToString(call.machine.GetMember(call.Arg(0), "name"));
+        for (double i = 0; i < call.machine.ToNumber(call.machine.GetMember(files, "length")); ++i)
+          line += " " + call.machine.ToString(call.machine.GetMember(call.machine.GetMember(files, NumberToString(i)), "name"));
+        call.machine.Trace(line);
+        return Value();
+      })));
+    }
+    c.Call(Value::Obj(target), "addListener", {Value::Obj(listener)});
+    return listener;
+  }
+  Value Filters(std::initializer_list<Object*> filters) {
+    std::vector<Value> values;
+    for (Object* o : filters) values.push_back(Value::Obj(o));
+    return Value::Obj(m.NewArray(values));
+  }
+  Object* Filter(const char* description, const char* extension) {
+    Object* o = m.NewObject();
+    if (description) m.Set(o, "description", m.Str(description));
+    if (extension) m.Set(o, "extension", m.Str(extension));
+    return o;
+  }
+};
+
+TEST_F(FileReferenceTest, TypeListsNeedOwnNonEmptyFieldsAndConversionErrorsReachTheScript) {
+  Object* list = c.New("flash.net.FileReferenceList");
+  ASSERT_TRUE(list);
+  const Value self = Value::Obj(list);
+  auto browse = [&](const Value& arg) { return c.Say(c.Call(self, "browse", {arg})); };
+  EXPECT_EQ(browse(Filters({})), "false");
+  EXPECT_EQ(browse(m.Str("*.txt")), "false");
+  EXPECT_EQ(browse(Value()), "false");  // an explicit undefined is no type list
+  EXPECT_EQ(browse(Filters({Filter("Text", nullptr)})), "false");
+  EXPECT_EQ(browse(Filters({Filter("", "*.txt")})), "false");
+  Object* inherited = m.Rt().MakeObject(Filter("Text", "*.txt"));
+  EXPECT_EQ(browse(Filters({inherited})), "false");
+  // A getter that throws counts as a missing field; the exception goes no further.
+  Object* throwingGetter = Filter(nullptr, "*.txt");
+  throwingGetter->DefineAccessor("description", m.Rt().MakeFunction([](Call& call) {
+    call.machine.Throw(call.machine.Str("getter"));
+    return Value();
+  }), nullptr);
+  EXPECT_EQ(browse(Filters({throwingGetter})), "false");
+  EXPECT_FALSE(m.Throwing());
+  // A toString that throws reaches the script.
+  Object* text = m.NewObject();
+  m.Set(text, "toString", Value::Obj(m.Rt().MakeFunction([](Call& call) {
+    call.machine.Throw(call.machine.Str("toString"));
+    return Value();
+  })));
+  Object* throwingText = Filter("Text", nullptr);
+  m.Set(throwingText, "extension", Value::Obj(text));
+  c.Call(self, "browse", {Filters({throwingText})});
+  EXPECT_TRUE(m.Throwing());
+  m.DropThrown();
+
+  EXPECT_EQ(browse(Filters({Filter("Text", "*.txt")})), "true");
+  EXPECT_EQ(browse(Filters({Filter("Text", "*.txt")})), "false");  // its dialog is open
+}
+
+TEST_F(FileReferenceTest, TheDialogsAnswerComesFromTheFrameLoopAndFillsTheFiles) {
+  Object* file = c.New("flash.net.FileReference");
+  Object* list = c.New("flash.net.FileReferenceList");
+  ASSERT_TRUE(file && list);
+  Listener(file);
+  Listener(list);
+  // No dialog to show (no player window): every request ends as a cancel.
+  EXPECT_EQ(c.Say(c.Call(Value::Obj(file), "browse")), "true");
+  EXPECT_TRUE(run->traces.empty());
+  run->player->Tick();
+  EXPECT_EQ(run->traces, std::vector<std::string>{"undefined"});
+  EXPECT_TRUE(m.GetMember(Value::Obj(file), "size").IsUndefined());
+
+  const std::string a = MakeFile("a.txt", "hello"), b = MakeFile("b.bin", "");
+  std::vector<FileDialogRequest> asked;
+  FileDialog() = [&](const FileDialogRequest& request) {
+    asked.push_back(request);
+    return request.kind == FileDialogRequest::Kind::OpenMany ? std::vector<std::string>{a, b}
+                                                             : std::vector<std::string>{a};
+  };
+  run->traces.clear();
+  c.Call(Value::Obj(file), "browse", {Filters({Filter("Text", "*.txt;*.text")})});
+  c.Call(Value::Obj(list), "browse");
+  run->player->Tick();
+  EXPECT_EQ(run->traces, (std::vector<std::string>{"a.txt", "undefined a.txt b.bin"}));
+  ASSERT_EQ(asked.size(), 2u);
+  ASSERT_EQ(asked[0].filters.size(), 1u);
+  EXPECT_EQ(asked[0].filters[0].extensions, "*.txt;*.text");
+  EXPECT_EQ(c.Say(m.GetMember(Value::Obj(file), "size")), "5");
+  EXPECT_EQ(c.Say(m.GetMember(Value::Obj(file), "type")), ".txt");
+  EXPECT_EQ(m.TypeOf(m.GetMember(Value::Obj(file), "modificationDate")), "object");
+}
+
+TEST_F(FileReferenceTest, ADownloadThatCannotLoadLeavesNoFileBehind) {
+  Object* file = c.New("flash.net.FileReference");
+  ASSERT_TRUE(file);
+  Object* listener = Listener(file);
+  m.Set(listener, "onIOError", Value::Obj(m.Rt().MakeFunction([](Call& call) {
+    call.machine.Trace("io error");
+    return Value();
+  })));
+  m.Set(listener, "onComplete", Value::Obj(m.Rt().MakeFunction([](Call& call) {
+    call.machine.Trace("complete");
+    return Value();
+  })));
+  const std::string target = (folder / "saved.txt").string();
+  std::string defaultName;
+  FileDialog() = [&](const FileDialogRequest& request) {
+    defaultName = request.defaultName;
+    return std::vector<std::string>{target};
+  };
+  const Value self = Value::Obj(file);
+  EXPECT_EQ(c.Say(c.Call(self, "download")), "false");
+  EXPECT_EQ(c.Say(c.Call(self, "download", {m.Str("no-address")})), "false");
+  EXPECT_EQ(c.Say(c.Call(self, "download", {m.Str((folder / "missing.txt").string())})), "false");
+  EXPECT_EQ(c.Say(c.Call(self, "download", {m.Str("http://127.0.0.1:9/missing.txt"), m.Str("wanted.txt")})), "true");
+  for (int i = 0; i < 5 && (run->traces.empty() || run->traces.back() == "saved.txt"); ++i) run->player->Tick();
+  EXPECT_EQ(defaultName, "wanted.txt");
+  EXPECT_EQ(run->traces, (std::vector<std::string>{"saved.txt", "io error"}));
+  EXPECT_FALSE(fs::exists(target));
+
+  // Cancelled as soon as it opens: the transfer's end is never announced.
+  m.Set(listener, "onOpen", Value::Obj(m.Rt().MakeFunction([](Call& call) {
+    call.machine.CallMethod(call.Arg(0), "cancel", {});
+    return Value();
+  })));
+  run->traces.clear();
+  EXPECT_EQ(c.Say(c.Call(self, "download", {m.Str("http://127.0.0.1:9/again.txt")})), "true");
+  for (int i = 0; i < 5; ++i) run->player->Tick();
+  EXPECT_EQ(run->traces, std::vector<std::string>{"saved.txt"});
+}
+
+}  // namespace
+}  // namespace vantrel::flash::avm1::testing
