@@ -373,30 +373,32 @@ struct Entry {
   Value value;
 };
 
-// The player's quicksort: the leftmost element is the pivot, both ends walk inwards.
-// Kept exactly so that equal elements end up where the player puts them. The recursion
-// goes into the smaller part only, so its depth stays logarithmic.
-void QuickSort(std::vector<Entry>& e, std::size_t begin, std::size_t end, Comparer& cmp, std::int32_t flags) {
-  while (end - begin >= 2 && !cmp.failed) {
-    if (end - begin == 2) {
-      if (cmp.Compare(e[begin].value, e[begin + 1].value, flags) > 0) std::swap(e[begin], e[begin + 1]);
-      return;
-    }
-    const Value pivot = e[begin].value;
-    std::size_t left = begin + 1;
-    std::size_t right = end - 1;
-    for (;;) {
-      while (left < end - 1 && cmp.Compare(pivot, e[left].value, flags) > 0) ++left;
-      while (right > begin && cmp.Compare(pivot, e[right].value, flags) <= 0) --right;
-      if (left >= right || cmp.failed) break;
-      std::swap(e[left], e[right]);
-    }
-    std::swap(e[begin], e[right]);
-    if (right - begin < end - right - 1) {
-      QuickSort(e, begin, right, cmp, flags);
-      begin = right + 1;
-    } else {
-      QuickSort(e, right + 1, end, cmp, flags);
+// The player's quicksort: the leftmost element is the pivot; the left end walks up while
+// it is short of the right end, the right end walks down to the pivot's slot; the
+// left part is sorted before the right one. Kept exactly, so that equal elements and
+// comparison functions that contradict themselves see the calls the player makes. The
+// parts wait on a list instead of the C++ stack (a reversed array would go n deep).
+void QuickSort(std::vector<Entry>& e, Comparer& cmp, std::int32_t flags) {
+  std::vector<std::pair<std::size_t, std::size_t>> parts{{0, e.size()}};
+  while (!parts.empty() && !cmp.failed) {
+    auto [begin, end] = parts.back();
+    parts.pop_back();
+    while (end - begin >= 2 && !cmp.failed) {
+      if (end - begin == 2) {
+        if (cmp.Compare(e[begin].value, e[begin + 1].value, flags) > 0) std::swap(e[begin], e[begin + 1]);
+        break;
+      }
+      const Value pivot = e[begin].value;
+      std::size_t left = begin + 1;
+      std::size_t right = end - 1;
+      for (;;) {
+        while (left < right && cmp.Compare(pivot, e[left].value, flags) > 0) ++left;
+        while (right > begin && cmp.Compare(pivot, e[right].value, flags) <= 0) --right;
+        if (left >= right || cmp.failed) break;
+        std::swap(e[left], e[right]);
+      }
+      std::swap(e[begin], e[right]);
+      parts.emplace_back(right + 1, end);
       end = right;
     }
   }
@@ -414,7 +416,7 @@ Value SortElements(Call& call, Comparer& cmp, std::int32_t flags, bool sortOn) {
   // the other way round.
   const bool descending = (flags & kDescending) != 0;
   const std::int32_t compareFlags = sortOn ? flags : (flags & ~kDescending);
-  if (!entries.empty()) QuickSort(entries, 0, entries.size(), cmp, compareFlags);
+  QuickSort(entries, cmp, compareFlags);
   if (cmp.failed) return Value();
   if (!sortOn && descending) std::reverse(entries.begin(), entries.end());
 
