@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "flash/avm1/builtins/data_support.h"
 #include "script_fixture.h"
 
 namespace vantrel::flash::avm1 {
@@ -166,6 +167,21 @@ TEST_F(Arrays, ListsFilledByTheEngineStayArrays) {
   EXPECT_EQ(Length(a), 0);
   EXPECT_EQ(Call(a, "push", {Num(7)}).number, 1);
   EXPECT_EQ(Joined(a), "7");
+}
+
+TEST_F(Arrays, StoredArraysKeepTheirHoles) {
+  Object* a = machine.Construct(Global("Array").AsObject(), std::vector<Value>{Num(8)});
+  machine.Set(a, "0", Str("first"));
+  machine.Set(a, "5", Str("sixth"));
+  data::AmfWriter writer(machine);
+  writer.WriteValue(Value::Obj(a));
+  data::AmfReader reader(machine, writer.Bytes());
+  const auto copy = reader.ReadValue();
+  ASSERT_TRUE(copy && copy->IsObject());
+  Object* b = copy->AsObject();
+  EXPECT_EQ(Length(b), 8);
+  EXPECT_EQ(Keys(b), "5,0");
+  EXPECT_FALSE(Own(b, "3"));
 }
 
 TEST_F(Arrays, DenseArraysStayCompact) {
