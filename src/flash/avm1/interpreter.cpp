@@ -7,6 +7,7 @@
 #include <cstring>
 #include <ctime>
 #include <unordered_map>
+#include <unordered_set>
 
 #include "flash/avm1/display_binding.h"
 #include "flash/display/display_object.h"
@@ -359,6 +360,36 @@ Value StoredValue(Object* object, std::string_view name, bool cs, int version) {
   return Value();
 }
 
+// An array's names newest first: its elements and named properties interleaved in the
+// order they were created, as the player keeps both as properties of the object.
+void EnumerateArray(Object& array, std::unordered_set<std::string>& seen, std::vector<std::string>& level) {
+  ArrayData& data = *array.Array();
+  std::vector<std::pair<std::uint32_t, std::uint32_t>> elements;  // (creation stamp, index)
+  for (std::size_t i = 0, n = data.elements.size(); i < n; ++i) {
+    if (const std::uint32_t order = data.Order(i); order != 0 && !(data.Attributes(i) & kDontEnum))
+      elements.emplace_back(order, static_cast<std::uint32_t>(i));
+  }
+  if (!std::is_sorted(elements.begin(), elements.end())) std::sort(elements.begin(), elements.end());
+  // Named properties are kept in creation order already.
+  const auto& props = array.Properties();
+  std::vector<std::uint32_t> stamps(props.size());
+  for (std::size_t i = 0; i < props.size(); ++i) stamps[i] = std::max(props[i].order, i ? stamps[i - 1] : 0u);
+  auto element = elements.rbegin();
+  std::size_t named = props.size();
+  const auto add = [&](std::string name) {
+    if (seen.insert(name).second) level.push_back(std::move(name));
+  };
+  while (element != elements.rend() || named > 0) {
+    if (named > 0 && (element == elements.rend() || stamps[named - 1] > element->first)) {
+      const Property& p = props[--named];
+      if (!(p.attributes & kDontEnum)) add(p.name);
+    } else {
+      add(std::to_string(element->second));
+      ++element;
+    }
+  }
+}
+
 bool HasAccessor(const Object* object) {
   for (const Property& p : object->Properties()) {
     if (p.getter) return true;
@@ -389,9 +420,9 @@ Value Interpreter::Get(Object* object, std::string_view name) {
     ArrayData* array = object->Array();
     const long index = ArrayIndex(name);
     if (index >= 0) {
-      if (static_cast<std::size_t>(index) < array->elements.size()) return array->elements[index];
+      if (array->Has(static_cast<std::size_t>(index))) return array->elements[index];
     } else if (SameName(name, "length", cs)) {
-      return Value::Number(static_cast<double>(array->elements.size()));
+      return Value::Number(array->Length());
     }
   }
   if (object->kind == NativeKind::String && SameName(name, "length", cs) && !object->FindOwn(name, cs)) {
@@ -403,6 +434,10 @@ Value Interpreter::Get(Object* object, std::string_view name) {
     if (const Property* p = at->FindOwn(name, cs); p && VisibleIn(p->attributes, version)) {
       if (!p->getter) return p->value;
       return CallGetter(at, p->name, p->getter, Value::Obj(object));
+    }
+    if (depth > 0 && at->kind == NativeKind::Array) {  // an array up the chain lends its elements
+      const long index = ArrayIndex(name);
+      if (index >= 0 && at->Array()->Has(static_cast<std::size_t>(index))) return at->Array()->elements[index];
     }
     if (depth == 0 && at->kind == NativeKind::Display) {
       if (DisplayObject* display = DisplayOf(*this, at)) {
@@ -540,16 +575,16 @@ bool Interpreter::Has(Object* object, std::string_view name) {
       if (version >= 5 && object->FindOwn(name, cs) == nullptr && GetDisplayMember(*this, *display, name, out)) return true;
     }
   }
-  if (object->kind == NativeKind::Array) {
-    const long index = ArrayIndex(name);
-    if (index >= 0 && static_cast<std::size_t>(index) < object->Array()->elements.size()) return true;
-    if (SameName(name, "length", cs)) return true;
-  }
+  if (object->kind == NativeKind::Array && SameName(name, "length", cs)) return true;
   if (object->kind == NativeKind::String && SameName(name, "length", cs)) return true;
   if (SameName(name, "__proto__", cs)) return object->proto != nullptr;
   Object* at = object;
   for (int depth = 0; at && depth < kMaxChain; at = at->proto, ++depth) {
     if (const Property* p = at->FindOwn(name, cs); p && VisibleIn(p->attributes, version)) return true;
+    if (at->kind == NativeKind::Array) {
+      const long index = ArrayIndex(name);
+      if (index >= 0 && at->Array()->Has(static_cast<std::size_t>(index))) return true;
+    }
   }
   return false;
 }
@@ -596,25 +631,19 @@ void Interpreter::Set(Object* object, std::string_view name, const Value& value)
   if (object->kind == NativeKind::Array && !(own && own->getter)) {  // a property added over an index or length wins
     ArrayData* array = object->Array();
     const long index = ArrayIndex(name);
-    if (index >= 0) {
-      if (static_cast<std::size_t>(index) >= array->elements.size()) {
-        if (index >= (1L << 24)) return;  // bounded: an index this far out would take gigabytes
-        const std::size_t before = array->Bytes();
-        array->elements.resize(static_cast<std::size_t>(index) + 1);
-        rt_.heap.NoteGrowth(before, array->Bytes());
-      }
-      array->elements[index] = stored;
+    if (index >= 0 && static_cast<std::size_t>(index) < ArrayData::kDenseLimit) {
+      const std::size_t before = array->Bytes();
+      array->Put(static_cast<std::size_t>(index), stored);
+      rt_.heap.NoteGrowth(before, array->Bytes());
       return;
     }
     if (SameName(name, "length", cs)) {
-      const double length = ToNumber(stored);
-      if (length >= 0 && length < (1 << 24)) {
-        const std::size_t before = array->Bytes();
-        array->elements.resize(static_cast<std::size_t>(length));
-        rt_.heap.NoteGrowth(before, array->Bytes());
-      }
+      array->SetLength(ToInt32(ToNumber(stored)));
       return;
     }
+    // Other index-like names are plain properties that still move the length.
+    if (std::int32_t wrapped = 0; WrappedIndex(name, wrapped) && wrapped >= array->Length())
+      array->SetLength(static_cast<std::int32_t>(static_cast<std::uint32_t>(wrapped) + 1u));
   }
   // A getter/setter pair on the object or its prototypes takes the assignment.
   Object* at = object;
@@ -643,7 +672,7 @@ void Interpreter::Set(Object* object, std::string_view name, const Value& value)
 std::vector<std::string> Interpreter::Enumerate(Object* object) {
   std::vector<std::string> names;
   if (!object) return names;
-  std::vector<std::string> seen;
+  std::unordered_set<std::string> seen;
   // The names of each object of the chain, the object's own first; a name shadowed by
   // a nearer object is listed there only. The player lists the farthest prototype's
   // names first and the object's own last.
@@ -651,17 +680,16 @@ std::vector<std::string> Interpreter::Enumerate(Object* object) {
   int guard = 0;
   for (Object* at = object; at && guard < kMaxChain; at = at->proto, ++guard) {
     std::vector<std::string>& level = levels.emplace_back();
+    if (at->kind == NativeKind::Array) {
+      EnumerateArray(*at, seen, level);
+      continue;
+    }
     const auto& props = at->Properties();
     for (auto it = props.rbegin(); it != props.rend(); ++it) {
       // Properties hidden from this version still enumerate (they read as undefined).
       if (it->attributes & kDontEnum) continue;
-      if (std::find(seen.begin(), seen.end(), it->name) != seen.end()) continue;
-      seen.push_back(it->name);
+      if (!seen.insert(it->name).second) continue;
       level.push_back(it->name);
-    }
-    if (at->kind == NativeKind::Array) {
-      const auto& elements = at->Array()->elements;
-      for (std::size_t i = elements.size(); i-- > 0;) level.push_back(std::to_string(i));
     }
   }
   for (auto level = levels.rbegin(); level != levels.rend(); ++level) {
@@ -1899,6 +1927,12 @@ Value Interpreter::Run(std::size_t base) {
         const std::string name = ToString(Pop());
         const Value object = Pop();
         Object* o = object.AsObject();
+        if (ArrayData* array = o ? o->Array() : nullptr) {
+          if (const long index = ArrayIndex(name); index >= 0 && array->Has(static_cast<std::size_t>(index))) {
+            Push(Value::Bool(array->Remove(static_cast<std::size_t>(index))));
+            break;
+          }
+        }
         const bool deleted = o && o->DeleteOwn(name, version >= 7);
         if (deleted) ForgetAccessors(o, name, version >= 7);
         Push(Value::Bool(deleted));
@@ -1925,9 +1959,10 @@ Value Interpreter::Run(std::size_t base) {
         if (nameValue.IsNumber() && object.IsObject() && object.object->kind == NativeKind::Array &&
             !HasAccessor(object.object)) {
           const double n = nameValue.number;
-          const auto& elements = object.object->Array()->elements;
-          if (n >= 0 && n < static_cast<double>(elements.size()) && n == std::trunc(n)) {
-            Push(elements[static_cast<std::size_t>(n)]);
+          ArrayData* array = object.object->Array();
+          if (n >= 0 && n < static_cast<double>(array->elements.size()) && n == std::trunc(n) &&
+              array->Has(static_cast<std::size_t>(n))) {
+            Push(array->elements[static_cast<std::size_t>(n)]);
             break;
           }
         }
@@ -1943,9 +1978,13 @@ Value Interpreter::Run(std::size_t base) {
         if (!o) break;
         if (nameValue.IsNumber() && o->kind == NativeKind::Array && !o->Watchers() && !HasAccessor(o)) {
           const double n = nameValue.number;
-          auto& elements = o->Array()->elements;
-          if (n >= 0 && n < static_cast<double>(elements.size()) && n == std::trunc(n)) {
-            elements[static_cast<std::size_t>(n)] = v;
+          ArrayData* array = o->Array();
+          // An element that exists takes the value in place (the slow path creates,
+          // grows the length and honours read-only elements).
+          if (n >= 0 && n < static_cast<double>(array->elements.size()) && n == std::trunc(n) &&
+              n < array->Length() && array->Has(static_cast<std::size_t>(n)) &&
+              !(array->Attributes(static_cast<std::size_t>(n)) & kReadOnly)) {
+            array->elements[static_cast<std::size_t>(n)] = v;
             break;
           }
         }

@@ -37,6 +37,20 @@ long ArrayIndex(std::string_view name) {
   return index <= 0x7fffffffL ? index : -1;
 }
 
+bool WrappedIndex(std::string_view name, std::int32_t& index) {
+  const bool negative = !name.empty() && name[0] == '-';
+  if (negative) name.remove_prefix(1);
+  if (name.empty()) return false;
+  std::uint32_t value = 0;
+  for (const char c : name) {
+    if (c < '0' || c > '9') return false;
+    value = value * 10u + static_cast<std::uint32_t>(c - '0');
+  }
+  if (negative) value = 0u - value;
+  index = static_cast<std::int32_t>(value);
+  return true;
+}
+
 void FunctionData::Trace(gc::Tracer& tracer) const {
   for (const Object* o : scope) tracer.Mark(o);
   tracer.Mark(definedIn);
@@ -44,6 +58,113 @@ void FunctionData::Trace(gc::Tracer& tracer) const {
 
 void ArrayData::Trace(gc::Tracer& tracer) const {
   for (const Value& v : elements) TraceValue(tracer, v);
+}
+
+void ArrayData::Sync() {
+  if (order_.size() == elements.size()) return;
+  if (order_.size() > elements.size()) {
+    // Engine code rebuilt the list: start over with what is there now.
+    order_.clear();
+    attributes_.clear();
+    length_ = 0;
+  }
+  order_.reserve(elements.size());
+  while (order_.size() < elements.size()) order_.push_back(owner_->NextOrder());
+  if (!attributes_.empty()) attributes_.resize(elements.size(), 0);
+  if (static_cast<std::int64_t>(elements.size()) > length_) length_ = static_cast<std::int32_t>(elements.size());
+}
+
+std::int32_t ArrayData::Length() {
+  Sync();
+  return length_;
+}
+
+void ArrayData::StoreLength(std::int32_t length) {
+  Sync();
+  length_ = length;
+}
+
+bool ArrayData::Has(std::size_t i) {
+  Sync();
+  return i < order_.size() && order_[i] != 0;
+}
+
+std::uint32_t ArrayData::Order(std::size_t i) {
+  Sync();
+  return i < order_.size() ? order_[i] : 0;
+}
+
+std::uint16_t ArrayData::Attributes(std::size_t i) {
+  Sync();
+  return i < attributes_.size() ? attributes_[i] : 0;
+}
+
+void ArrayData::SetAttributes(std::size_t i, std::uint16_t attributes) {
+  if (!Has(i) || (attributes_.empty() && attributes == 0)) return;
+  attributes_.resize(elements.size(), 0);
+  attributes_[i] = attributes;
+}
+
+bool ArrayData::Put(std::size_t i, const Value& value) {
+  if (i >= kDenseLimit) return false;
+  Sync();
+  // Setting an index at or past the end moves the length first, as any index does.
+  if (static_cast<std::int64_t>(i) >= length_) length_ = static_cast<std::int32_t>(i + 1);
+  if (i >= elements.size()) {
+    elements.resize(i + 1);
+    order_.resize(i + 1, 0);
+    if (!attributes_.empty()) attributes_.resize(i + 1, 0);
+  }
+  if (order_[i] == 0) {
+    order_[i] = owner_->NextOrder();
+  } else if (i < attributes_.size() && (attributes_[i] & kReadOnly)) {
+    return false;
+  }
+  elements[i] = value;
+  return true;
+}
+
+bool ArrayData::Remove(std::size_t i) {
+  if (!Has(i) || (Attributes(i) & kDontDelete)) return false;
+  elements[i] = Value();
+  order_[i] = 0;
+  if (i < attributes_.size()) attributes_[i] = 0;
+  // A hole at the end holds nothing: the vector ends at the last element.
+  std::size_t size = order_.size();
+  while (size > 0 && order_[size - 1] == 0) --size;
+  if (size < order_.size()) {
+    elements.resize(size);
+    order_.resize(size);
+    if (!attributes_.empty()) attributes_.resize(size);
+  }
+  return true;
+}
+
+void ArrayData::SetLength(std::int32_t length) {
+  Sync();
+  const std::int64_t from = std::max(length, 0);
+  const std::int64_t old = length_;
+  if (from < old) {
+    for (std::int64_t i = std::min<std::int64_t>(old, static_cast<std::int64_t>(elements.size())); i-- > from;)
+      Remove(static_cast<std::size_t>(i));
+    if (old > static_cast<std::int64_t>(kDenseLimit)) {
+      // Indices past the vector are ordinary properties of the array.
+      auto& properties = owner_->Properties();
+      std::erase_if(properties, [&](const Property& p) {
+        const long index = ArrayIndex(p.name);
+        return index >= from && index < old && !(p.attributes & kDontDelete);
+      });
+    }
+  }
+  length_ = length;
+}
+
+void ArrayData::Assign(std::vector<Value> values) {
+  elements = std::move(values);
+  order_.clear();
+  attributes_.clear();
+  length_ = 0;
+  Sync();
 }
 
 Property* Object::FindOwn(std::string_view name, bool caseSensitive) {
@@ -67,7 +188,7 @@ Property& Object::Define(std::string_view name, Value value, std::uint16_t attri
       return p;
     }
   }
-  properties_.push_back(Property{std::string(name), value, nullptr, nullptr, attributes});
+  properties_.push_back(Property{std::string(name), value, nullptr, nullptr, attributes, NextOrder()});
   return properties_.back();
 }
 
@@ -80,7 +201,7 @@ Property& Object::DefineAccessor(std::string_view name, Object* getter, Object* 
       return p;
     }
   }
-  properties_.push_back(Property{std::string(name), Value(), getter, setter, attributes});
+  properties_.push_back(Property{std::string(name), Value(), getter, setter, attributes, NextOrder()});
   return properties_.back();
 }
 

@@ -39,6 +39,7 @@ struct Property {
   Object* getter = nullptr;  // addProperty: both functions, or getter alone (read-only)
   Object* setter = nullptr;
   std::uint16_t attributes = 0;
+  std::uint32_t order = 0;  // when it was created on its object (for..in lists newest first)
   bool IsAccessor() const { return getter != nullptr; }
 };
 
@@ -92,11 +93,57 @@ class FunctionData final : public NativeData {
   void Trace(gc::Tracer& tracer) const override;
 };
 
+// The elements of an array. The player keeps elements as ordinary properties of the
+// array object, so each one has a creation stamp from the object's counter (its place
+// among the named properties in for..in order) and attributes; an index without an
+// element is a hole. Indices below kDenseLimit live here, in a vector with per-element
+// stamps; other index-like names ("-5", "4294967296", "20000000") are ordinary
+// properties of the object that only move the length. The length is a number of its
+// own: it can be negative, and elements that refuse deletion can outlive it.
 class ArrayData final : public NativeData {
  public:
+  static constexpr std::size_t kDenseLimit = std::size_t{1} << 24;
+
+  explicit ArrayData(Object* owner) : owner_(owner) {}
+
+  // Values by index; a hole holds undefined. Engine code may fill a list by appending
+  // here directly: those elements count as created after the others, in index order,
+  // and extend the length.
   std::vector<Value> elements;
+
+  std::int32_t Length();
+  // Stores the length alone (callers delete what it cuts off first: SetArrayLength).
+  void StoreLength(std::int32_t length);
+  bool Has(std::size_t i);
+  std::uint32_t Order(std::size_t i);  // 0 for a hole
+  std::uint16_t Attributes(std::size_t i);
+  void SetAttributes(std::size_t i, std::uint16_t attributes);
+  // Sets element i (below kDenseLimit); a missing element is created as the newest
+  // property of the array. False when a read-only element keeps its value.
+  bool Put(std::size_t i, const Value& value);
+  // Deletes element i; false when it is absent or refuses deletion.
+  bool Remove(std::size_t i);
+  // Sets the length as a script does: elements from the new length up to the old one
+  // are deleted (those that refuse stay), then the length is stored.
+  void SetLength(std::int32_t length);
+  // Replaces every element with values, created in index order; the length follows.
+  void Assign(std::vector<Value> values);
+  // Whether no element was ever deleted or made special: every index below the
+  // length holds an element and creation order is index order (the fast paths).
+  bool Plain();
+
   void Trace(gc::Tracer& tracer) const override;
-  std::size_t Bytes() const override { return elements.capacity() * sizeof(Value); }
+  std::size_t Bytes() const override {
+    return elements.capacity() * sizeof(Value) + order_.capacity() * sizeof(std::uint32_t) +
+           attributes_.capacity() * sizeof(std::uint16_t);
+  }
+
+ private:
+  void Sync();
+  Object* owner_;
+  std::vector<std::uint32_t> order_;       // per element; 0 marks a hole
+  std::vector<std::uint16_t> attributes_;  // per element, empty while none has any
+  std::int32_t length_ = 0;
 };
 
 class PrimitiveData final : public NativeData {
@@ -119,6 +166,7 @@ class Object : public gc::Cell {
 
   Object* proto = nullptr;  // __proto__
   NativeKind kind = NativeKind::None;
+  std::uint32_t lastOrder = 0;  // the last creation stamp given out (NextOrder)
   std::unique_ptr<NativeData> native;
   // Prototypes of the interfaces a class implements (instanceof checks them).
   std::vector<Object*> interfaces;
@@ -140,6 +188,9 @@ class Object : public gc::Cell {
   // Own properties in order of creation.
   const std::vector<Property>& Properties() const { return properties_; }
   std::vector<Property>& Properties() { return properties_; }
+
+  // A fresh creation stamp: properties and array elements take one when created.
+  std::uint32_t NextOrder() { return ++lastOrder; }
 
   std::vector<Watcher>* Watchers() { return watchers_.get(); }
   void AddWatcher(Watcher watcher);
@@ -166,5 +217,9 @@ class Object : public gc::Cell {
 bool SameName(std::string_view a, std::string_view b, bool caseSensitive);
 // The array index a property name stands for, or -1 ("3" is 3, "03" and "-1" are not).
 long ArrayIndex(std::string_view name);
+// How a name moves an array's length when set: digits with an optional minus sign,
+// read modulo 2^32 as the player does ("4294967296" is 0, "-5" is -5); false for
+// other names.
+bool WrappedIndex(std::string_view name, std::int32_t& index);
 
 }  // namespace vantrel::flash::avm1

@@ -18,8 +18,8 @@ Object* Runtime::MakeObject(Object* proto) { return heap.Make<Object>(proto); }
 Object* Runtime::MakeArray(std::vector<Value> elements) {
   Object* array = heap.Make<Object>(arrayProto ? arrayProto : objectProto);
   array->kind = NativeKind::Array;
-  auto data = std::make_unique<ArrayData>();
-  data->elements = std::move(elements);
+  auto data = std::make_unique<ArrayData>(array);
+  data->Assign(std::move(elements));
   heap.Note(data->Bytes());
   array->native = std::move(data);
   return array;

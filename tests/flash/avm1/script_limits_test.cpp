@@ -58,13 +58,14 @@ std::unique_ptr<Budgeted> RunWithBudget(const Actions& first, std::size_t budget
 }
 
 TEST(ScriptMemoryBudget, ArraysOfArraysStopAtTheBudgetAndTheNextFrameRuns) {
-  // a = []; while (true) a.push(new Array(4194303));   (64 MiB of slots each)
+  // a = []; while (true) a.push(new Array(3355443).reverse());   (64 MiB each: an
+  // array's holes take nothing until reverse makes them elements)
   Actions a;
   a.PushString("a");
   NewArray(a, 0).SetVariable();
   Actions body;
-  body.PushNumber(4194303);
-  NewArray(body, 1);
+  body.PushNumber(0).PushNumber(3355443);
+  NewArray(body, 1).PushString("reverse").Op(0x52);
   PushOntoA(body);
   Forever(a, body);
   a.TraceString("not reached");

@@ -1,4 +1,5 @@
 // AMF0, the encoding shared objects (.sol files) and local connections store values in.
+#include <algorithm>
 #include <bit>
 #include <cstring>
 
@@ -139,11 +140,13 @@ void AmfWriter::WriteValue(const Value& value) {
   ++depth_;
   if (ArrayData* array = object->Array()) {
     WriteU8(kEcmaArray);
-    WriteU32(static_cast<std::uint32_t>(array->elements.size()));
-    const std::vector<Value> elements = array->elements;
-    for (std::size_t i = 0; i < elements.size(); ++i) {
-      if (!elements[i].IsUndefined()) WriteEntry(std::to_string(i), elements[i]);
+    WriteU32(static_cast<std::uint32_t>(std::max(array->Length(), 0)));
+    // Holes are not written; the reader makes them again from the length.
+    std::vector<std::pair<std::size_t, Value>> elements;
+    for (std::size_t i = 0; i < array->elements.size(); ++i) {
+      if (array->Has(i) && !array->elements[i].IsUndefined()) elements.emplace_back(i, array->elements[i]);
     }
+    for (const auto& [index, element] : elements) WriteEntry(std::to_string(index), element);
     WriteObjectBody(object);
   } else {
     const std::string alias = AliasOf(machine_.Rt(), object);
@@ -313,9 +316,9 @@ std::optional<Value> AmfReader::ReadValue() {
       const bool ok = ReadProperties(array);
       --depth_;
       if (!ok) return std::nullopt;
-      // A length beyond the entries read gives holes; the bytes never make it huge.
-      if (ArrayData* elements = array->Array(); elements && *length > elements->elements.size() &&
-                                                *length <= bytes_.size() + elements->elements.size()) {
+      // A length beyond the entries read gives holes (they take no memory).
+      if (ArrayData* elements = array->Array();
+          elements && *length <= 0x7fffffffu && static_cast<std::int64_t>(*length) > elements->Length()) {
         machine_.Set(array, "length", Value::Number(*length));
       }
       return Value::Obj(array);
@@ -339,7 +342,7 @@ std::optional<Value> AmfReader::ReadValue() {
         elements.push_back(*v);
       }
       --depth_;
-      if (ArrayData* data = array->Array()) data->elements = std::move(elements);
+      if (ArrayData* data = array->Array()) data->Assign(std::move(elements));
       return Value::Obj(array);
     }
     default:

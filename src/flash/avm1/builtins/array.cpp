@@ -3,6 +3,7 @@
 // (Array.prototype.push.call(o, ...)) through its length and indexed properties.
 #include <algorithm>
 #include <cmath>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -25,55 +26,63 @@ enum SortFlag : std::int32_t {
 // A length a script gives is bounded so that `new Array(1e9)` cannot take the memory.
 constexpr std::int32_t kMaxLength = 1 << 24;
 
-// The array-like `this` of a method.
+// The array-like `this` of a method. Methods work as the player's do: an element moved
+// from one index to another is deleted there and created anew (it becomes the newest
+// property for for..in), unless it refuses deletion; read-only elements keep their
+// values. A real array's elements are read own and stored only; other objects are read
+// the same way through their properties (no getters, no prototypes) and written
+// through the ordinary property path.
 class Elements {
  public:
   Elements(Machine& machine, Object* object) : machine_(machine), object_(object), data_(object ? object->Array() : nullptr) {}
 
   bool Valid() const { return object_ != nullptr; }
   std::int32_t Length() const {
-    if (data_) return static_cast<std::int32_t>(data_->elements.size());
+    if (data_) return data_->Length();
     if (!object_) return 0;
     return std::clamp(ToInt32(machine_.ToNumber(machine_.Get(object_, "length"))), 0, kMaxLength);
   }
+  // The length as far as a method walks it.
+  std::int32_t Extent() const { return std::clamp(Length(), 0, kMaxLength); }
   Value Get(std::int32_t i) const {
-    if (data_) return i >= 0 && static_cast<std::size_t>(i) < data_->elements.size() ? data_->elements[i] : Value();
-    return machine_.Get(object_, std::to_string(i));
+    if (data_) return i >= 0 && data_->Has(static_cast<std::size_t>(i)) ? data_->elements[i] : Value();
+    const Property* p = object_->FindOwn(std::to_string(i), true);
+    return p && !p->IsAccessor() ? p->value : Value();
   }
   void Set(std::int32_t i, const Value& v) {
     if (i < 0 || i >= kMaxLength) return;
     if (data_) {
-      if (static_cast<std::size_t>(i) >= data_->elements.size()) {
-        const std::size_t before = data_->Bytes();
-        data_->elements.resize(i + 1);
-        machine_.Rt().heap.NoteGrowth(before, data_->Bytes());
-      }
-      data_->elements[i] = v;
+      const std::size_t before = data_->Bytes();
+      data_->Put(static_cast<std::size_t>(i), v);
+      machine_.Rt().heap.NoteGrowth(before, data_->Bytes());
       return;
     }
     machine_.Set(object_, std::to_string(i), v);
   }
   void Delete(std::int32_t i) {
+    if (i < 0) return;
     if (data_) {
-      if (i >= 0 && static_cast<std::size_t>(i) < data_->elements.size()) data_->elements[i] = Value();
+      data_->Remove(static_cast<std::size_t>(i));
       return;
     }
     object_->DeleteOwn(std::to_string(i), true);
   }
+  // Deletes element i and creates it again with v.
+  void Recreate(std::int32_t i, const Value& v) {
+    Delete(i);
+    Set(i, v);
+  }
   void SetLength(std::int32_t length) {
-    length = std::clamp(length, 0, kMaxLength);
     if (data_) {
-      const std::size_t before = data_->Bytes();
-      data_->elements.resize(length);
-      machine_.Rt().heap.NoteGrowth(before, data_->Bytes());
+      data_->SetLength(length);
       return;
     }
     machine_.Set(object_, "length", Value::Number(length));
   }
   std::vector<Value> All() const {
-    if (data_) return data_->elements;
     std::vector<Value> out;
-    const std::int32_t n = Length();
+    const std::int32_t n = Extent();
+    out.reserve(static_cast<std::size_t>(n));
     for (std::int32_t i = 0; i < n; ++i) out.push_back(Get(i));
     return out;
   }
@@ -87,31 +96,34 @@ class Elements {
 
 Object* MakeArrayOf(Machine& machine, std::vector<Value> elements) { return machine.NewArray(std::move(elements)); }
 
-// Array(3) is three empty slots; Array(1, 2) or Array("3") their arguments.
-std::vector<Value> ConstructorElements(Call& call) {
+// Array(3) has length 3 and no elements (Array(-1) keeps -1); Array(1, 2) or
+// Array("3") are their arguments.
+void Construct(Machine& machine, ArrayData& data, Call& call) {
+  const std::size_t before = data.Bytes();
   if (call.Count() == 1 && call.Arg(0).IsNumber()) {
-    const double n = call.Arg(0).number;
-    const std::int32_t length = std::isnan(n) ? 0 : static_cast<std::int32_t>(std::clamp(n, 0.0, double(kMaxLength)));
-    return std::vector<Value>(static_cast<std::size_t>(length));
+    data.Assign({});
+    data.StoreLength(ToInt32(call.Arg(0).number));
+  } else {
+    data.Assign(std::vector<Value>(call.args.begin(), call.args.end()));
   }
-  return std::vector<Value>(call.args.begin(), call.args.end());
+  machine.Rt().heap.NoteGrowth(before, data.Bytes());
 }
 
-Value ArrayCall(Call& call) { return Value::Obj(MakeArrayOf(call.machine, ConstructorElements(call))); }
+Value ArrayCall(Call& call) {
+  Object* array = MakeArrayOf(call.machine, {});
+  Construct(call.machine, *array->Array(), call);
+  return Value::Obj(array);
+}
 
 Value ArrayConstruct(Call& call) {
   if (!call.self) return ArrayCall(call);
   // The new object (or a subclass instance calling super()) becomes the array itself.
   if (ArrayData* data = call.self->Array()) {
-    const std::size_t before = data->Bytes();
-    data->elements = ConstructorElements(call);
-    call.machine.Rt().heap.NoteGrowth(before, data->Bytes());
+    Construct(call.machine, *data, call);
   } else if (Fresh(call.self)) {
-    auto fresh = std::make_unique<ArrayData>();
-    fresh->elements = ConstructorElements(call);
-    call.machine.Rt().heap.Note(fresh->Bytes());
     call.self->kind = NativeKind::Array;
-    call.self->native = std::move(fresh);
+    call.self->native = std::make_unique<ArrayData>(call.self);
+    Construct(call.machine, *call.self->Array(), call);
   }
   return Value::Obj(call.self);
 }
@@ -127,8 +139,9 @@ Value Push(Call& call) {
 
 Value Pop(Call& call) {
   Elements a(call.machine, call.self);
+  if (!a.Valid()) return Value();
   const std::int32_t length = a.Length();
-  if (length == 0) return Value();
+  if (length <= 0) return Value();
   const Value last = a.Get(length - 1);
   a.Delete(length - 1);
   a.SetLength(length - 1);
@@ -137,14 +150,11 @@ Value Pop(Call& call) {
 
 Value Shift(Call& call) {
   Elements a(call.machine, call.self);
-  const std::int32_t length = a.Length();
+  if (!a.Valid()) return Value();
+  const std::int32_t length = a.Extent();
   if (length == 0) return Value();
   const Value first = a.Get(0);
-  if (ArrayData* data = call.self->Array()) {
-    data->elements.erase(data->elements.begin());
-    return first;
-  }
-  for (std::int32_t i = 1; i < length; ++i) a.Set(i - 1, a.Get(i));
+  for (std::int32_t i = 1; i < length; ++i) a.Recreate(i - 1, a.Get(i));
   a.Delete(length - 1);
   a.SetLength(length - 1);
   return first;
@@ -153,26 +163,27 @@ Value Shift(Call& call) {
 Value Unshift(Call& call) {
   Elements a(call.machine, call.self);
   if (!a.Valid()) return Value();
-  const std::int32_t length = a.Length();
+  const std::int32_t length = a.Extent();
   const auto added = static_cast<std::int32_t>(call.Count());
-  if (ArrayData* data = call.self->Array()) {
-    const std::size_t before = data->Bytes();
-    data->elements.insert(data->elements.begin(), call.args.begin(), call.args.end());
-    call.machine.Rt().heap.NoteGrowth(before, data->Bytes());
-    return Value::Number(static_cast<double>(data->elements.size()));
+  if (added > 0) {
+    for (std::int32_t i = length - 1; i >= 0; --i) a.Recreate(i + added, a.Get(i));
+    for (std::int32_t i = 0; i < added; ++i) a.Recreate(i, call.args[i]);
   }
-  for (std::int32_t i = length - 1; i >= 0; --i) a.Set(i + added, a.Get(i));
-  for (std::int32_t i = 0; i < added; ++i) a.Set(i, call.args[i]);
   a.SetLength(length + added);
   return Value::Number(length + added);
 }
 
+// Each pair i < j trades places: i is re-created, then j; a middle element stays.
 Value Reverse(Call& call) {
   Elements a(call.machine, call.self);
   if (!a.Valid()) return Value();
-  std::vector<Value> all = a.All();
-  std::reverse(all.begin(), all.end());
-  for (std::size_t i = 0; i < all.size(); ++i) a.Set(static_cast<std::int32_t>(i), all[i]);
+  const std::int32_t length = a.Extent();
+  for (std::int32_t i = 0, j = length - 1; i < j; ++i, --j) {
+    const Value low = a.Get(i);
+    const Value high = a.Get(j);
+    a.Recreate(i, high);
+    a.Recreate(j, low);
+  }
   return Value::Obj(call.self);
 }
 
@@ -180,7 +191,7 @@ std::string JoinElements(Machine& machine, const Elements& a, const std::string&
   std::string out;
   const ConversionNesting nesting;
   if (nesting.TooDeep()) return out;
-  const std::int32_t length = a.Length();
+  const std::int32_t length = a.Extent();
   for (std::int32_t i = 0; i < length; ++i) {
     if (i) out += separator;
     out += machine.ToString(a.Get(i));
@@ -209,7 +220,8 @@ std::int32_t AbsoluteIndex(std::int32_t index, std::int32_t length) {
 
 Value Slice(Call& call) {
   Elements a(call.machine, call.self);
-  const std::int32_t length = a.Length();
+  if (!a.Valid()) return Value();
+  const std::int32_t length = a.Extent();
   const std::int32_t start = AbsoluteIndex(ArgInt(call, 0), length);
   const std::int32_t end = call.Arg(1).IsUndefined() ? length : AbsoluteIndex(ArgInt(call, 1), length);
   std::vector<Value> out;
@@ -223,7 +235,7 @@ Value Splice(Call& call) {
   if (call.Count() > 1 && call.Arg(1).IsUndefined()) return Value();
   Elements a(call.machine, call.self);
   if (!a.Valid()) return Value();
-  const std::int32_t length = a.Length();
+  const std::int32_t length = a.Extent();
   const std::int32_t start = AbsoluteIndex(ArgInt(call, 0), length);
   std::int32_t count = length - start;
   if (call.Count() > 1) {
@@ -231,20 +243,22 @@ Value Splice(Call& call) {
     if (asked < 0) return Value();
     count = std::min(asked, length - start);
   }
-  std::vector<Value> all = a.All();
+  const std::vector<Value> all = a.All();
   std::vector<Value> removed(all.begin() + start, all.begin() + start + count);
-  std::vector<Value> result(all.begin(), all.begin() + start);
-  if (call.Count() > 2) result.insert(result.end(), call.args.begin() + 2, call.args.end());
-  result.insert(result.end(), all.begin() + start + count, all.end());
-  if (ArrayData* data = call.self->Array()) {
-    const std::size_t before = data->Bytes();
-    data->elements = std::move(result);
-    call.machine.Rt().heap.NoteGrowth(before, data->Bytes());
+  const std::span<const Value> inserted = call.Count() > 2 ? call.args.subspan(2) : std::span<const Value>();
+  const auto added = static_cast<std::int32_t>(inserted.size());
+  const std::int32_t tail = start + count;
+  // What moves is deleted and created again at its new index, the far end first when
+  // the tail moves up (as unshift does), the near end first otherwise (as shift does).
+  if (added > count) {
+    for (std::int32_t i = length - 1; i >= tail; --i) a.Recreate(i - count + added, all[i]);
   } else {
-    for (std::size_t i = 0; i < result.size(); ++i) a.Set(static_cast<std::int32_t>(i), result[i]);
-    for (std::size_t i = result.size(); i < all.size(); ++i) a.Delete(static_cast<std::int32_t>(i));
-    a.SetLength(static_cast<std::int32_t>(result.size()));
+    for (std::int32_t i = tail; i < length; ++i) a.Recreate(i - count + added, all[i]);
   }
+  for (std::int32_t i = 0; i < added; ++i) a.Recreate(start + i, inserted[i]);
+  const std::int32_t newLength = length - count + added;
+  for (std::int32_t i = length - 1; i >= newLength; --i) a.Delete(i);
+  a.SetLength(newLength);
   return Value::Obj(MakeArrayOf(call.machine, std::move(removed)));
 }
 
@@ -253,7 +267,7 @@ Value Concat(Call& call) {
   const auto add = [&](const Value& v) {
     Object* object = v.AsObject();
     if (object && object->IsArray()) {
-      const auto& elements = object->Array()->elements;
+      const std::vector<Value> elements = Elements(call.machine, object).All();
       out.insert(out.end(), elements.begin(), elements.end());
     } else {
       out.push_back(v);
@@ -359,30 +373,32 @@ struct Entry {
   Value value;
 };
 
-// The player's quicksort: the leftmost element is the pivot, both ends walk inwards.
-// Kept exactly so that equal elements end up where the player puts them. The recursion
-// goes into the smaller part only, so its depth stays logarithmic.
-void QuickSort(std::vector<Entry>& e, std::size_t begin, std::size_t end, Comparer& cmp, std::int32_t flags) {
-  while (end - begin >= 2 && !cmp.failed) {
-    if (end - begin == 2) {
-      if (cmp.Compare(e[begin].value, e[begin + 1].value, flags) > 0) std::swap(e[begin], e[begin + 1]);
-      return;
-    }
-    const Value pivot = e[begin].value;
-    std::size_t left = begin + 1;
-    std::size_t right = end - 1;
-    for (;;) {
-      while (left < end - 1 && cmp.Compare(pivot, e[left].value, flags) > 0) ++left;
-      while (right > begin && cmp.Compare(pivot, e[right].value, flags) <= 0) --right;
-      if (left >= right || cmp.failed) break;
-      std::swap(e[left], e[right]);
-    }
-    std::swap(e[begin], e[right]);
-    if (right - begin < end - right - 1) {
-      QuickSort(e, begin, right, cmp, flags);
-      begin = right + 1;
-    } else {
-      QuickSort(e, right + 1, end, cmp, flags);
+// The player's quicksort: the leftmost element is the pivot; the left end walks up while
+// it is short of the right end, the right end walks down to the pivot's slot; the
+// left part is sorted before the right one. Kept exactly, so that equal elements and
+// comparison functions that contradict themselves see the calls the player makes. The
+// parts wait on a list instead of the C++ stack (a reversed array would go n deep).
+void QuickSort(std::vector<Entry>& e, Comparer& cmp, std::int32_t flags) {
+  std::vector<std::pair<std::size_t, std::size_t>> parts{{0, e.size()}};
+  while (!parts.empty() && !cmp.failed) {
+    auto [begin, end] = parts.back();
+    parts.pop_back();
+    while (end - begin >= 2 && !cmp.failed) {
+      if (end - begin == 2) {
+        if (cmp.Compare(e[begin].value, e[begin + 1].value, flags) > 0) std::swap(e[begin], e[begin + 1]);
+        break;
+      }
+      const Value pivot = e[begin].value;
+      std::size_t left = begin + 1;
+      std::size_t right = end - 1;
+      for (;;) {
+        while (left < right && cmp.Compare(pivot, e[left].value, flags) > 0) ++left;
+        while (right > begin && cmp.Compare(pivot, e[right].value, flags) <= 0) --right;
+        if (left >= right || cmp.failed) break;
+        std::swap(e[left], e[right]);
+      }
+      std::swap(e[begin], e[right]);
+      parts.emplace_back(right + 1, end);
       end = right;
     }
   }
@@ -400,7 +416,7 @@ Value SortElements(Call& call, Comparer& cmp, std::int32_t flags, bool sortOn) {
   // the other way round.
   const bool descending = (flags & kDescending) != 0;
   const std::int32_t compareFlags = sortOn ? flags : (flags & ~kDescending);
-  if (!entries.empty()) QuickSort(entries, 0, entries.size(), cmp, compareFlags);
+  QuickSort(entries, cmp, compareFlags);
   if (cmp.failed) return Value();
   if (!sortOn && descending) std::reverse(entries.begin(), entries.end());
 
@@ -491,7 +507,7 @@ void InstallArray(Runtime& rt) {
   Object* proto = ctor->FindOwn("prototype", true)->value.AsObject();
   // Array.prototype is an array itself, as in the player.
   proto->kind = NativeKind::Array;
-  proto->native = std::make_unique<ArrayData>();
+  proto->native = std::make_unique<ArrayData>(proto);
   rt.arrayProto = proto;
   Install(rt, proto, kPrototypeMembers);
   constexpr std::uint16_t kConstant = kDontEnum | kDontDelete | kReadOnly;

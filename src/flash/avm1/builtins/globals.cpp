@@ -217,12 +217,24 @@ Value ASSetPropFlags(Call& call) {
   bool all = false;
   const std::vector<std::string> names = NameList(call.machine, call.Arg(1), all);
   const auto apply = [&](Property& p) { p.attributes = static_cast<std::uint16_t>((p.attributes & ~clear) | set); };
+  // An array's elements are properties too.
+  ArrayData* elements = object->Array();
+  const auto applyElement = [&](std::size_t i) {
+    elements->SetAttributes(i, static_cast<std::uint16_t>((elements->Attributes(i) & ~clear) | set));
+  };
   if (all) {
     for (Property& p : object->Properties()) apply(p);
+    if (elements) {
+      for (std::size_t i = 0; i < elements->elements.size(); ++i) applyElement(i);
+    }
     return Value();
   }
   for (const std::string& name : names) {
-    if (Property* p = object->FindOwn(name, call.machine.CaseSensitive())) apply(*p);
+    if (Property* p = object->FindOwn(name, call.machine.CaseSensitive())) {
+      apply(*p);
+    } else if (const long index = ArrayIndex(name); elements && index >= 0) {
+      applyElement(static_cast<std::size_t>(index));
+    }
   }
   return Value();
 }

@@ -30,10 +30,10 @@ const Property* OwnVisible(Call& call, Object* object, const std::string& name) 
 }
 
 bool IsOwnArrayElement(Object* object, const std::string& name) {
-  const ArrayData* data = object->Array();
+  ArrayData* data = object->Array();
   if (!data) return false;
   const long index = ArrayIndex(name);
-  return index >= 0 && static_cast<std::size_t>(index) < data->elements.size();
+  return index >= 0 && data->Has(static_cast<std::size_t>(index));
 }
 
 Value HasOwnProperty(Call& call) {

@@ -84,8 +84,10 @@ Object* MakeNode(Machine& machine, int type, const Value& text) {
 void RefreshChildArray(XmlNodeData* node) {
   if (!node || !node->childArray) return;
   if (ArrayData* array = node->childArray->Array()) {
-    array->elements.clear();
-    for (Object* child : node->children) array->elements.push_back(Value::Obj(child));
+    std::vector<Value> children;
+    children.reserve(node->children.size());
+    for (Object* child : node->children) children.push_back(Value::Obj(child));
+    array->Assign(std::move(children));
   }
 }
 
