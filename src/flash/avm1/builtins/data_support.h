@@ -47,6 +47,8 @@ std::string EncodeVariables(Machine& machine, Object* object);
 bool IsXmlNode(const Object* object);
 // The XML text of a node as toString gives it.
 std::string XmlToString(Machine& machine, Object* node);
+// text with & < > " ' written as the XML entities the player's XML output uses.
+std::string EscapeXmlText(std::string_view text);
 // A new XML document parsed from text (as `new XML(text)` makes it).
 Object* ParseXmlDocument(Machine& machine, const std::string& text);
 

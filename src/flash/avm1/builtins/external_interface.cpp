@@ -19,21 +19,7 @@ bool TextArgument(Call& call, std::string& text) {
   return !text.empty();
 }
 
-std::string EscapeXml(std::string_view text) {
-  std::string out;
-  out.reserve(text.size());
-  for (const char c : text) {
-    switch (c) {
-      case '&': out += "&amp;"; break;
-      case '<': out += "&lt;"; break;
-      case '>': out += "&gt;"; break;
-      case '"': out += "&quot;"; break;
-      case '\'': out += "&apos;"; break;
-      default: out.push_back(c);
-    }
-  }
-  return out;
-}
+std::string EscapeXml(std::string_view text) { return data::EscapeXmlText(text); }
 
 // Only the five entities as written in lower case; everything else stays as it is.
 std::string UnescapeXml(std::string_view text) {

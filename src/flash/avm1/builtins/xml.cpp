@@ -733,6 +733,13 @@ namespace data {
 
 bool IsXmlNode(const Object* object) { return NodeOf(object) != nullptr; }
 
+std::string EscapeXmlText(std::string_view text) {
+  std::string out;
+  out.reserve(text.size());
+  AppendEscaped(out, text);
+  return out;
+}
+
 std::string XmlToString(Machine& machine, Object* node) {
   std::string out;
   Serialise(machine, node, out, 0);
