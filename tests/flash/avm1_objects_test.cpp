@@ -1,4 +1,5 @@
 // Functions, objects, arrays, prototypes and built-ins of the script core.
+#include <algorithm>
 #include <gtest/gtest.h>
 
 #include "movie_test_support.h"
@@ -94,6 +95,17 @@ TEST(Avm1Objects, EndlessRecursionStopsAtTheCallDepth) {
   s.TraceString("before").Function("f", {}, body).Call("f", 0).Trace().TraceString("after");
   // The whole action list stops at the limit; the movie goes on.
   EXPECT_EQ(Traces(s), (std::vector<std::string>{"before"}));
+}
+
+// call() of the frame that runs it: the frame's actions nest like function calls and
+// stop at the same depth instead of overflowing the stack (found by fuzzing).
+TEST(Avm1Objects, AFrameThatCallsItselfStopsAtTheCallDepth) {
+  Script s;
+  s.TraceString("in").Push(1).Op(0x9E).TraceString("out");
+  const auto traces = Traces(s);
+  ASSERT_FALSE(traces.empty());
+  EXPECT_LE(traces.size(), 257u);
+  EXPECT_EQ(std::count(traces.begin(), traces.end(), "out"), 0);
 }
 
 TEST(Avm1Objects, ObjectLiteralsArraysAndMembers) {

@@ -809,14 +809,22 @@ Value Interpreter::Invoke(Object* fn, const Value& thisValue, std::span<const Va
   return Run(base);
 }
 
+namespace {
+// Whether one more frame of actions may start with frames running now; says why not.
+// Too deep: the whole script stops, as the reference player does.
+bool CallDepthLeft(std::size_t frames, int movieLimit) {
+  const int limit = std::min(movieLimit, kMaxCallDepth);
+  if (frames < static_cast<std::size_t>(limit)) return true;
+  std::fprintf(stderr, "vantrel: a script went %d calls deep; its action list was stopped\n", limit);
+  return false;
+}
+}  // namespace
+
 bool Interpreter::PushFunctionFrame(Object* fn, const Value& thisValue, std::span<const Value> args, bool construct,
                                     Object* newObject, Object* holder, bool pushResult) {
   FunctionData* data = fn->Function();
   const ScriptFunction& script = *data->script;
-  if (frames_.size() >= static_cast<std::size_t>(std::min(maxCallDepth_, kMaxCallDepth))) {
-    // Too deep: the whole script stops, as the reference player does.
-    std::fprintf(stderr, "vantrel: a script went %d calls deep; its action list was stopped\n",
-                 std::min(maxCallDepth_, kMaxCallDepth));
+  if (!CallDepthLeft(frames_.size(), maxCallDepth_)) {
     aborting_ = true;
     return false;
   }
@@ -948,6 +956,12 @@ bool Interpreter::DropThrown() {
 void Interpreter::RunBlock(const ActionBlock& block, Object* target, int version) {
   if (!block || block->empty() || !target) return;
   if (frames_.empty()) aborting_ = false;
+  // A frame's actions run by call() count like a function call: a frame that calls
+  // itself stops at the same depth.
+  if (!CallDepthLeft(frames_.size(), maxCallDepth_)) {
+    aborting_ = true;
+    return;
+  }
   auto frame = std::make_unique<Frame>();
   frame->block = block;
   frame->code = block->data();
