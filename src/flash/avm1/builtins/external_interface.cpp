@@ -150,8 +150,8 @@ std::vector<Value> ChildrenOf(Machine& machine, const Value& node) {
   return children;
 }
 
-Value ObjectToAs(Machine& machine, const Value& node, int depth) {
-  Object* out = machine.NewObject();
+// The <property id="..."> children of node set on out (an object or an array).
+Value PropertiesToAs(Machine& machine, Object* out, const Value& node, int depth) {
   for (const Value& child : ChildrenOf(machine, node)) {
     const Value id = machine.GetMember(machine.GetMember(child, "attributes"), "id");
     machine.Set(out, machine.ToString(id), ToAs(machine, machine.GetMember(child, "firstChild"), depth + 1));
@@ -159,13 +159,12 @@ Value ObjectToAs(Machine& machine, const Value& node, int depth) {
   return Value::Obj(out);
 }
 
+Value ObjectToAs(Machine& machine, const Value& node, int depth) {
+  return PropertiesToAs(machine, machine.NewObject(), node, depth);
+}
+
 Value ArrayToAs(Machine& machine, const Value& node, int depth) {
-  Object* out = machine.NewArray();
-  for (const Value& child : ChildrenOf(machine, node)) {
-    const Value id = machine.GetMember(machine.GetMember(child, "attributes"), "id");
-    machine.Set(out, machine.ToString(id), ToAs(machine, machine.GetMember(child, "firstChild"), depth + 1));
-  }
-  return Value::Obj(out);
+  return PropertiesToAs(machine, machine.NewArray(), node, depth);
 }
 
 Value ArgumentsToAs(Machine& machine, const Value& node, int depth) {
