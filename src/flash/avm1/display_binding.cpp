@@ -240,23 +240,29 @@ bool SetDisplayProperty(Interpreter& machine, DisplayObject& object, int index, 
                                                index == 9 ? std::optional<double>(v * 20) : std::nullopt);
         return true;
       }
-      const QRectF bounds = BoundsInParent(object);
-      const double current = index == 8 ? bounds.width() : bounds.height();
-      if (current <= 0) {
-        // Sizing something without extent cannot work out a scale: the player ends with
-        // no usable scale at all, so the object stays invisible whatever it holds later.
-        if (bounds.width() <= 0 && bounds.height() <= 0 && object.IsContainer()) {
-          object.SetXScale(0);
-          object.SetYScale(0);
-          object.transformedByScript = true;
-        }
-        return true;
+      // The new scales come from the object's own (untransformed) bounds and its rotation:
+      // the side being set takes the size through the box that encloses the rotated
+      // object, the other side keeps its extent. Without extent the result is not a
+      // number, and such scales become 0.
+      const QRectF local = object.LocalBounds();
+      const double w = local.isNull() ? 0 : local.width() / 20.0, h = local.isNull() ? 0 : local.height() / 20.0;
+      const double radians = object.Rotation() * M_PI / 180.0;
+      const double c = std::abs(std::cos(radians)), s = std::abs(std::sin(radians));
+      const double previousX = object.XScale() / 100.0, previousY = object.YScale() / 100.0;
+      double newX = 0, newY = 0;
+      if (index == 8) {
+        const double aspect = h / w;
+        const double targetX = w != 0 ? v / w : 0, targetY = w != 0 ? v / h : 0;
+        newX = aspect * (c * targetX + s * targetY) / ((c + aspect * s) * (aspect * c + s));
+        newY = (s * previousX + aspect * c * previousY) / (aspect * c + s);
+      } else {
+        const double aspect = w / h;
+        const double targetX = h != 0 ? v / w : 0, targetY = h != 0 ? v / h : 0;
+        newX = (aspect * c * previousX + s * previousY) / (aspect * c + s);
+        newY = aspect * (s * targetX + c * targetY) / ((c + aspect * s) * (aspect * c + s));
       }
-      const double factor = v * 20.0 / current;
-      if (index == 8)
-        object.SetXScale(object.XScale() * factor);
-      else
-        object.SetYScale(object.YScale() * factor);
+      object.SetXScale(std::isfinite(newX) ? newX * 100 : 0);
+      object.SetYScale(std::isfinite(newY) ? newY * 100 : 0);
       object.transformedByScript = true;
       return true;
     }

@@ -9,7 +9,10 @@
 namespace vantrel::flash {
 
 void ScriptDrawing::Grow(QPointF p, double margin) {
-  // Points without a line make empty boxes, which QRectF::united ignores.
+  // The player keeps drawn points in whole twips, so a point a hair away from the
+  // origin gives no extent. Points without a line make empty boxes, which
+  // QRectF::united ignores.
+  p = QPointF(std::round(p.x()), std::round(p.y()));
   const QRectF box(p.x() - margin, p.y() - margin, 2 * margin, 2 * margin);
   if (!hasExtent) {
     extent = box;

@@ -250,6 +250,10 @@ class Player {
   void FocusLeaving(DisplayObject* object);
   // The stage's _focusrect: whether the focused object shows the yellow rectangle.
   bool focusRect = true;
+  // Clips without bounds report every corner at 6710886.35 px until getBounds or getRect
+  // runs in SWF 8 or later code (or when the first movie is SWF 8 or later); from then
+  // on, in every movie, at 6710886.4 px.
+  bool wideInvalidBounds = false;
   // The rectangle around the focused object in stage twips; empty when none is shown.
   QRectF FocusHighlight() const;
   // Text typed into the focused input field (a character, or 8 Backspace, 127 Delete).

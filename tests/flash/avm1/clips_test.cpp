@@ -30,6 +30,34 @@ void CreateClip(Actions& a, const std::string& name, double depth) {
   CallRoot(a, 2, "createEmptyMovieClip").Op(0x17);
 }
 
+// trace(_root.NAME.PROPERTY)
+void TraceMember(Actions& a, const std::string& name, const std::string& property) {
+  a.PushString("_root").GetVariable().PushString(name).Op(0x4E).PushString(property).Op(0x4E).Trace();
+}
+
+// _root.NAME.PROPERTY = value
+void SetMember(Actions& a, const std::string& name, const std::string& property, double value) {
+  a.PushString("_root").GetVariable().PushString(name).Op(0x4E).PushString(property).PushNumber(value).Op(0x4F);
+}
+
+// _root.NAME.method(args...) with the arguments already pushed (last first) and counted,
+// result dropped.
+void CallOn(Actions& a, const std::string& name, double count, const std::string& method) {
+  a.PushNumber(count).PushString("_root").GetVariable().PushString(name).Op(0x4E).PushString(method).Op(0x52).Op(0x17);
+}
+
+// Fills a square of SIZE pixels at the origin of _root.NAME with the drawing API.
+void DrawSquare(Actions& a, const std::string& name, double size) {
+  a.PushNumber(0xFF0000);
+  CallOn(a, name, 1, "beginFill");
+  const double corners[][2] = {{size, 0}, {size, size}, {0, size}, {0, 0}};
+  for (const auto& corner : corners) {
+    a.PushNumber(corner[1]).PushNumber(corner[0]);
+    CallOn(a, name, 2, "lineTo");
+  }
+  CallOn(a, name, 0, "endFill");
+}
+
 Bytes Movie(const std::vector<Actions>& frames, int version = 8) {
   Bytes tags;
   for (const Actions& frame : frames) {
@@ -162,6 +190,47 @@ TEST_F(ClipsTest, AnUncaughtExceptionIsReportedAndTheMovieGoesOn) {
   second.TraceString("frame 2").Stop();
   Run(Movie({first, second}), 2);
   EXPECT_EQ(traces, (std::vector<std::string>{"Warning: Uncaught exception, Oh no!", "frame 2"}));
+}
+
+TEST_F(ClipsTest, SizingWorksFromTheClipsOwnBoundsAndRotation) {
+  Actions a;
+  CreateClip(a, "box", 1);
+  SetMember(a, "box", "_width", 100);  // nothing to size: both scales become 0
+  TraceMember(a, "box", "_yscale");
+  DrawSquare(a, "box", 50);
+  TraceMember(a, "box", "_width");  // still drawn at scale 0
+  SetMember(a, "box", "_width", 100);  // from the square's own size, not the zero scale
+  TraceMember(a, "box", "_xscale");
+  TraceMember(a, "box", "_width");
+  // Turned a quarter, a clip's _height still sets its y scale.
+  CreateClip(a, "turned", 2);
+  DrawSquare(a, "turned", 50);
+  SetMember(a, "turned", "_rotation", 90);
+  SetMember(a, "turned", "_height", 25);
+  TraceMember(a, "turned", "_xscale");
+  TraceMember(a, "turned", "_yscale");
+  a.Stop();
+  Run(Movie({a}), 1);
+  EXPECT_EQ(traces, (std::vector<std::string>{"0", "0", "200", "100", "100", "50"}));
+}
+
+TEST_F(ClipsTest, AnEmptyClipsBoundsCornerDependsOnTheMoviesVersion) {
+  for (const int version : {7, 8}) {
+    Actions a;
+    CreateClip(a, "empty", 1);
+    a.PushNumber(0).PushString("_root").GetVariable().PushString("empty").Op(0x4E).PushString("getBounds").Op(0x52);
+    a.PushString("xMin").Op(0x4E).Trace();
+    a.Stop();
+    FlashControl fresh;
+    std::vector<std::string> lines;
+    fresh.OnTrace = [&lines](const std::string& line) { lines.push_back(line); };
+    const fs::path path = folder / ("bounds" + std::to_string(version) + ".swf");
+    const Bytes movie = Movie({a}, version);
+    std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(movie.data()), movie.size());
+    ASSERT_TRUE(fresh.LoadMovie(0, path.string()));
+    fresh.Tick();
+    EXPECT_EQ(lines, (std::vector<std::string>{version >= 8 ? "6710886.4" : "6710886.35"})) << version;
+  }
 }
 
 }  // namespace

@@ -222,9 +222,12 @@ Value CreateTextField(Call& call) {
   return call.machine.Version() >= 8 ? DisplayValue(field) : Value();
 }
 
-QRectF BoundsIn(DisplayObject& object, DisplayObject* space) {
+QRectF BoundsIn(DisplayObject& object, DisplayObject* space, bool wide = false) {
   const QRectF local = object.LocalBounds();
-  if (local.isNull()) return QRectF(QPointF(6710886.35 * 20, 6710886.35 * 20), QPointF(6710886.35 * 20, 6710886.35 * 20));
+  if (local.isNull()) {
+    const double corner = wide ? 134217728 : 134217727;
+    return QRectF(QPointF(corner, corner), QPointF(corner, corner));
+  }
   QTransform toStage = ObjectToStage(object);
   QTransform spaceToStage = space ? ObjectToStage(*space) : QTransform();
   return (toStage * spaceToStage.inverted()).mapRect(local);
@@ -235,7 +238,13 @@ Value GetBounds(Call& call) {
   if (!d) return {};
   DisplayObject* space = call.Count() > 0 ? DisplayArg(call, 0) : d;
   if (call.Count() > 0 && !space) return {};
-  const QRectF r = BoundsIn(*d, space);
+  // SWF 8 code switches to the wider corners for good; a clip measured in its own space
+  // still answers with the corners from before the switch.
+  Player& player = d->GetPlayer();
+  const bool switches = call.machine.Version() >= 8;
+  if (player.SwfVersion() >= 8 || (switches && space != d)) player.wideInvalidBounds = true;
+  const QRectF r = BoundsIn(*d, space, player.wideInvalidBounds);
+  if (switches) player.wideInvalidBounds = true;
   Object* out = call.machine.NewObject();
   out->Define("xMin", Value::Number(r.left() / 20.0));
   out->Define("xMax", Value::Number(r.right() / 20.0));
