@@ -4,9 +4,36 @@
 #include "flash/font.h"
 #include "flash/morph_shape.h"
 #include "flash/shape.h"
+#include "flash/swf_stream.h"
 #include "flash/text.h"
 
 namespace vantrel::flash {
+namespace {
+
+// CSMTextSettings amends a text field defined before it (static texts keep their
+// drawing; nothing of theirs is read back by scripts).
+void ApplyTextSettings(std::span<const std::uint8_t> body, DefinitionContext& context, std::string* error) {
+  SwfStream in(body);
+  const std::uint16_t id = in.U16();
+  const std::uint8_t flags = in.U8();
+  const float thickness = in.Float32();
+  const float sharpness = in.Float32();
+  if (in.Overrun()) {
+    if (error) *error = "truncated text settings for character " + std::to_string(id);
+    return;
+  }
+  auto character = context.dictionary ? context.dictionary->Find(id) : nullptr;
+  if (!character || character->Kind() != CharacterKind::EditText) return;
+  auto& field = static_cast<EditText&>(*character);
+  field.antiAliasType = (flags >> 6) == 1 ? "advanced" : "normal";
+  static const char* const kGridFits[] = {"none", "pixel", "subpixel"};
+  const int gridFit = (flags >> 3) & 7;
+  if (gridFit < 3) field.gridFitType = kGridFits[gridFit];
+  field.thickness = thickness;
+  field.sharpness = sharpness;
+}
+
+}  // namespace
 
 std::shared_ptr<Character> ParseDefinition(std::uint16_t tagCode, std::span<const std::uint8_t> body,
                                            DefinitionContext& context, std::string* error) {
@@ -52,6 +79,9 @@ std::shared_ptr<Character> ParseDefinition(std::uint16_t tagCode, std::span<cons
       return ParseStaticText(tagCode, body, context, error);
     case 37:
       return ParseEditText(body, context, error);
+    case 74:
+      ApplyTextSettings(body, context, error);
+      return nullptr;
     default:
       if (error) *error = "not a drawable definition: tag " + std::to_string(tagCode);
       return nullptr;

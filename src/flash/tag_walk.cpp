@@ -47,6 +47,7 @@ bool IsDrawableDefinition(std::uint16_t code) {
     case 10: case 48: case 75:          // fonts
     case 13: case 62:                   // font infos
     case 11: case 33: case 37:          // texts
+    case 74:                            // text settings
       return true;
     default:
       return false;

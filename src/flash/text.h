@@ -102,6 +102,10 @@ class EditText : public Character {
   double leftMargin = 0, rightMargin = 0, indent = 0, leading = 0;  // twips
   QString variableName;
   QString initialText;
+  // From the movie's CSMTextSettings for the field: how its text is anti-aliased and
+  // fitted to the pixel grid, and the two tuning numbers scripts read back.
+  std::string antiAliasType = "normal", gridFitType = "pixel";
+  double thickness = 0, sharpness = 0;
   // The movie's embedded fonts defined before the field: HTML runs that name a face,
   // bold or italic take their glyphs from the matching one.
   std::vector<std::shared_ptr<const Font>> movieFonts;

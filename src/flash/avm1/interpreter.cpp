@@ -1955,6 +1955,26 @@ Value Interpreter::Run(std::size_t base) {
       case 0x3B: {  // Delete2
         const std::string name = ToString(Pop());
         bool deleted = false;
+        if (const std::size_t split = name.find_last_of(".:");
+            split != std::string::npos && split > 0 && split + 1 < name.size() && name.find('/') == std::string::npos) {
+          // A path deletes its last member from what the rest names ("o.a", "o:b", "o:c.f").
+          std::string owner = name.substr(0, split);
+          std::replace(owner.begin(), owner.end(), ':', '.');
+          const Value base = ResolveDotPath(owner);
+          const std::string member = name.substr(split + 1);
+          ArrayData* array = base.IsObject() ? base.object->Array() : nullptr;
+          if (const long index = array ? ArrayIndex(member) : -1; index >= 0 && array->Has(static_cast<std::size_t>(index))) {
+            deleted = array->Remove(static_cast<std::size_t>(index));
+          } else if (base.IsObject()) {
+            deleted = base.object->DeleteOwn(member, version >= 7);
+            if (deleted) ForgetAccessors(base.object, member, version >= 7);
+          } else if (!base.IsNullish()) {
+            // The player says so in its log when a path runs through a primitive.
+            Trace("Parameters of primitive types are no longer coerced into the required type - Object.");
+          }
+          Push(Value::Bool(deleted));
+          break;
+        }
         for (std::size_t i = frame.scope.size(); i-- > 0;) {
           Object* s = frame.scope[i];
           if (s && s->FindOwn(name, version >= 7)) {

@@ -235,9 +235,12 @@ void MovieClip::RunFrame() {
   if (!initialized_) {
     // The first frame's own scripts come before the load event, so that onLoad and
     // onClipEvent(load) see what frame 1 defines.
+    // A movie loaded into a clip is the exception: the clip's load event comes first.
     initialized_ = true;
+    const bool loadedMovie = parent_ && timeline_ && movie_ && movie_->movie && timeline_ == &movie_->movie->root;
+    if (loadedMovie) QueueEvent(ClipAction::kLoad, kind_ == DisplayKind::MovieClip ? "onLoad" : nullptr);
     if (kind_ == DisplayKind::MovieClip && playing_ && current_ < 0 && FramesLoaded() > 0) RunFrameTags(0, true);
-    QueueEvent(ClipAction::kLoad, kind_ == DisplayKind::MovieClip ? "onLoad" : nullptr);
+    if (!loadedMovie) QueueEvent(ClipAction::kLoad, kind_ == DisplayKind::MovieClip ? "onLoad" : nullptr);
     return;
   }
   QueueEvent(ClipAction::kEnterFrame, "onEnterFrame");

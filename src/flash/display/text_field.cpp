@@ -25,6 +25,10 @@ TextField::TextField(Player& player, const LoadedMovie* movie, const EditText& d
   }
   variable = definition.variableName.toStdString();
   selectable = !definition.noSelect;
+  antiAliasType = definition.antiAliasType;
+  gridFitType = definition.gridFitType;
+  thickness = definition.thickness;
+  sharpness = definition.sharpness;
   if (definition.autoSize) autoSize = "left";
   // A field defined with a border also has its (white) background.
   background = definition.border;

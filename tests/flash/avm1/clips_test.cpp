@@ -233,5 +233,24 @@ TEST_F(ClipsTest, AnEmptyClipsBoundsCornerDependsOnTheMoviesVersion) {
   }
 }
 
+TEST_F(ClipsTest, Delete2FollowsPathsToTheMemberItDeletes) {
+  Actions a;
+  a.PushString("o").PushNumber(0).PushString("Object").Op(0x40).SetVariable();  // o = new Object()
+  a.PushString("o").GetVariable().PushString("a").PushNumber(1).Op(0x4F);     // o.a = 1
+  a.PushString("o").GetVariable().PushString("b").PushNumber(2).Op(0x4F);     // o.b = 2
+  a.PushString("s").PushString("text").SetVariable();                          // s = "text"
+  a.PushString("o.a").Op(0x3B).Trace();
+  a.PushString("o:b").Op(0x3B).Trace();
+  a.PushString("o.a").GetVariable().Trace();
+  a.PushString("s.length").Op(0x3B).Trace();   // through a primitive: the player's warning
+  a.PushString("nothing.x").Op(0x3B).Trace();  // through nothing: just false
+  a.Stop();
+  Run(Movie({a}, 7), 1);
+  EXPECT_EQ(traces, (std::vector<std::string>{
+                        "true", "true", "undefined",
+                        "Parameters of primitive types are no longer coerced into the required type - Object.", "false",
+                        "false"}));
+}
+
 }  // namespace
 }  // namespace vantrel::flash
