@@ -403,6 +403,8 @@ DisplayObject* ResolveTarget(Interpreter& machine, DisplayObject* base, std::str
     }
     DisplayObject* next = nullptr;
     if (at->IsContainer()) next = static_cast<MovieClip*>(at)->ChildByName(part, cs);
+    // A shape or static text in a path stands for its parent, as in member access.
+    if (next && !next->ScriptObject()) next = at;
     if (!next && at->ScriptObject()) {
       // A variable of the clip that holds a clip.
       if (const Property* p = at->ScriptObject()->FindOwn(part, cs); p && p->value.IsObject()) {

@@ -1308,6 +1308,14 @@ bool Interpreter::SplitPath(std::string_view path, Value& owner, std::string_vie
     const std::size_t slash = path.rfind('/');
     const std::string_view targetPath = slash == 0 ? std::string_view("/") : path.substr(0, slash);
     member = path.substr(slash + 1);
+    // In a slash path a name with a dot in it ("_root.clip/x") is one name no clip has.
+    for (std::size_t start = 0; start <= targetPath.size();) {
+      std::size_t end = targetPath.find('/', start);
+      if (end == std::string_view::npos) end = targetPath.size();
+      const std::string_view part = targetPath.substr(start, end - start);
+      if (part != ".." && part.find('.') != std::string_view::npos) return false;
+      start = end + 1;
+    }
     DisplayObject* found = ResolveTarget(*this, AsDisplay(frame.target), targetPath);
     if (!found) return false;
     owner = DisplayValue(found);
