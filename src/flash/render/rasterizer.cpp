@@ -28,12 +28,7 @@ struct Crossing {
   std::uint32_t edge;
 };
 
-// Samples from..to-1 of one sample row (sample columns relative to the clip) that
-// go to fill.
-struct SpanRecord {
-  std::int32_t from = 0, to = 0;
-  std::uint32_t fill = 0;
-};
+using SpanRecord = PreparedEdges::Span;
 
 // What a pass needs besides the edges and paints, kept per thread between passes so
 // that drawing many small shapes allocates nothing. Between passes the windings are
@@ -106,8 +101,25 @@ class RowPass {
     sampleShift_ = n == 4 ? 2 : n == 2 ? 1 : 0;
   }
 
-  // edges: sorted by their first row.
-  void Run(std::span<const Prepared> edges) {
+  // Draws the spans kept by an earlier pass with the same clip.
+  void Replay(const PreparedEdges::SpanCache& cache) {
+    for (int r = 0; r < clip_.height(); ++r) {
+      const std::size_t first = static_cast<std::size_t>(r) * static_cast<std::size_t>(n_);
+      const std::size_t base = cache.rowStart[first];
+      if (cache.rowStart[first + static_cast<std::size_t>(n_)] == base) continue;
+      std::size_t starts[5];
+      for (int s = 0; s <= n_; ++s) starts[s] = cache.rowStart[first + static_cast<std::size_t>(s)] - base;
+      ComposeRow(clip_.top() + r, cache.spans.data() + base, starts);
+    }
+  }
+
+  // edges: sorted by their first row. keep: where the spans go for Replay (null =
+  // nowhere).
+  void Run(std::span<const Prepared> edges, PreparedEdges::SpanCache* keep) {
+    if (keep) {
+      keep->spans.clear();
+      keep->rowStart.clear();
+    }
     std::size_t next = 0;
     // The edges crossing the current sample row, kept in x order: from one row to the
     // next the order barely changes, so an insertion sort is nearly linear.
@@ -158,9 +170,33 @@ class RowPass {
         WalkRow(edges, crossings, sampleLeft, sampleRight, py);
       }
       s_.rowStart[n_] = s_.spans.size();
-      if (!s_.spans.empty()) ComposeRow(py);
+      if (keep) Keep(*keep);
+      if (!s_.spans.empty()) ComposeRow(py, s_.spans.data(), s_.rowStart);
+      s_.spans.clear();
       if (next >= edges.size() && crossings.empty()) break;
     }
+    if (!keep) return;
+    if (keep->tooLarge) {
+      keep->spans = {};
+      keep->rowStart = {};
+      return;
+    }
+    // Rows after the last edge have no spans.
+    const std::size_t rows = static_cast<std::size_t>(clip_.height()) * static_cast<std::size_t>(n_);
+    keep->rowStart.resize(rows + 1, static_cast<std::uint32_t>(keep->spans.size()));
+    keep->complete = true;
+  }
+
+  // Adds the spans of the pixel row just walked to keep.
+  void Keep(PreparedEdges::SpanCache& keep) {
+    if (keep.tooLarge) return;
+    if (keep.spans.size() + s_.spans.size() > PreparedEdges::kMaxKeptSpans) {
+      keep.tooLarge = true;
+      return;
+    }
+    const auto base = static_cast<std::uint32_t>(keep.spans.size());
+    for (int s = 0; s < n_; ++s) keep.rowStart.push_back(base + static_cast<std::uint32_t>(s_.rowStart[s]));
+    keep.spans.insert(keep.spans.end(), s_.spans.begin(), s_.spans.end());
   }
 
  private:
@@ -340,15 +376,15 @@ class RowPass {
   // 127, not 128). The row's spans (one list per sample row) are walked together:
   // pixels that one fill covers on every sample row are drawn as a run, the others
   // (along edges) are mixed one by one.
-  void ComposeRow(int py) {
-    const auto& spans = s_.spans;
+  void ComposeRow(int py, const SpanRecord* spans, const std::size_t* rowStart) {
     const int n = n_;
     auto* row = reinterpret_cast<Pixel*>(image_.scanLine(py)) + clip_.left();
     // The pixels touched, and the colours of the fills that are not one colour over
     // the pixels each touches (asked of the paint over that stretch, first to last).
     int touchedMin = width_, touchedMax = -1;
     s_.shaded.clear();
-    for (const SpanRecord& span : spans) {
+    for (std::size_t j = 0; j < rowStart[n]; ++j) {
+      const SpanRecord& span = spans[j];
       const int first = span.from >> sampleShift_, last = (span.to - 1) >> sampleShift_;
       touchedMin = std::min(touchedMin, first);
       touchedMax = std::max(touchedMax, last);
@@ -379,8 +415,8 @@ class RowPass {
 
     std::size_t at[4], end[4];
     for (int s = 0; s < n; ++s) {
-      at[s] = s_.rowStart[s];
-      end[s] = s_.rowStart[s + 1];
+      at[s] = rowStart[s];
+      end[s] = rowStart[s + 1];
     }
     int x = touchedMin;
     while (x <= touchedMax) {
@@ -412,10 +448,9 @@ class RowPass {
         x = nextStart >> sampleShift_;
         continue;
       }
-      MixPixel(row, x, left, right, at, end);
+      MixPixel(spans, row, x, left, right, at, end);
       ++x;
     }
-    s_.spans.clear();
     if (coverage_ && touchedMin <= touchedMax) ApplyCoverage(py, row, touchedMin, touchedMax);
   }
 
@@ -437,9 +472,8 @@ class RowPass {
 
   // Pixel x (samples left..right-1 of each sample row), shared by several fills or
   // partly covered.
-  void MixPixel(Pixel* row, int x, std::int32_t left, std::int32_t right, const std::size_t* at,
-                const std::size_t* end) {
-    const auto& spans = s_.spans;
+  void MixPixel(const SpanRecord* spans, Pixel* row, int x, std::int32_t left, std::int32_t right,
+                const std::size_t* at, const std::size_t* end) {
     // The samples of each fill; a pixel has at most one fill per sample.
     std::uint32_t fills[16], counts[16];
     int distinct = 0;
@@ -663,6 +697,7 @@ void PreparedEdges::Prepare(std::span<const Edge> edges, std::size_t paintCount,
   n_ = n;
   paintCount_ = paintCount;
   edges_.clear();
+  spanCache_ = SpanCache();
   bounds_ = QRect();
   if (edges.empty()) return;
   // Only the rows and columns the edges reach need a pass.
@@ -718,7 +753,23 @@ void FillPrepared(const Target& target, const PreparedEdges& edges, std::span<co
   // One scratch per thread; a paint never draws, so passes do not nest.
   thread_local Scratch scratch;
   RowPass pass(target, clip, paints, rule, edges.n_, scratch);
-  pass.Run(edges.edges_);
+  PreparedEdges::SpanCache& cache = edges.spanCache_;
+  if (edges.n_ == 1) {
+    pass.Run(edges.edges_, nullptr);
+    return;
+  }
+  if (cache.clip != clip || cache.rule != rule) {
+    cache = PreparedEdges::SpanCache();
+    cache.clip = clip;
+    cache.rule = rule;
+  }
+  if (cache.complete) {
+    pass.Replay(cache);
+    return;
+  }
+  // A drawing seen once is not kept: most are not drawn again the same way.
+  cache.fills = std::min(cache.fills + 1, 2);
+  pass.Run(edges.edges_, cache.fills >= 2 && !cache.tooLarge ? &cache : nullptr);
 }
 
 namespace {

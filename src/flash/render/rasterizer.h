@@ -152,6 +152,27 @@ class PreparedEdges {
     std::uint32_t left = 0, right = 0;
     int winding = 1;  // +1 when the original edge ran down
   };
+  // Samples from..to-1 of one sample row (sample columns relative to the clip's left)
+  // that go to fill.
+  struct Span {
+    std::int32_t from = 0, to = 0;
+    std::uint32_t fill = 0;
+  };
+  // Which samples go to which fill does not depend on the paints: edges filled again
+  // with the same clip and rule (a shape that stays where it is) reuse the spans of
+  // the last time instead of walking the edges. Kept from the second fill with the
+  // same clip on, at medium and high quality.
+  struct SpanCache {
+    QRect clip;
+    FillRule rule = FillRule::EvenOdd;
+    int fills = 0;                      // fills seen with this clip and rule
+    bool tooLarge = false;              // more spans than are kept
+    bool complete = false;              // spans and rowStart hold every row of clip
+    std::vector<Span> spans;
+    std::vector<std::uint32_t> rowStart;  // sample row r of the clip: rowStart[r]..rowStart[r + 1]-1
+  };
+  // The most spans kept (about 24 MB); a larger fill walks its edges every time.
+  static constexpr std::size_t kMaxKeptSpans = 1u << 21;
 
  private:
   friend void FillPrepared(const Target&, const PreparedEdges&, std::span<const Paint* const>, FillRule);
@@ -159,6 +180,7 @@ class PreparedEdges {
   int n_ = 1;
   std::size_t paintCount_ = 0;
   QRect bounds_;  // device pixels the edges reach
+  mutable SpanCache spanCache_;
 };
 
 // FillEdges for edges prepared before; paints must hold at least the paint count they
