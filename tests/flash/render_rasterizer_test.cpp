@@ -3,6 +3,7 @@
 
 #include <QPainter>
 #include <QPainterPath>
+#include <cmath>
 #include <set>
 
 #include "flash/render/fill_paint.h"
@@ -392,6 +393,61 @@ TEST(Rasterizer, CoverageRunsDrawWhatEveryPixelOfTheCoverageDraws) {
     for (int x = 0; x < coverage.width(); ++x) {
       const int alpha = qAlpha(coverage.pixel(x, y));
       EXPECT_EQ(kind[x], alpha == 0 ? 0 : alpha == 255 ? 2 : 1) << x << "," << y;
+    }
+  }
+}
+
+TEST(Rasterizer, EdgesFilledAgainMatchAFreshFillWhateverChangesBetweenFills) {
+  // A five-pointed star (its middle is inside twice: the rules differ there) in fill 2
+  // over a square in fill 1, at non-integer places so that pixels along the edges mix.
+  std::vector<Edge> edges;
+  const QPointF centre(15.3, 14.6);
+  QPointF points[5];
+  for (int i = 0; i < 5; ++i) {
+    const double angle = -M_PI / 2 + i * 4 * M_PI / 5;
+    points[i] = centre + QPointF(std::cos(angle), std::sin(angle)) * 12.7;
+  }
+  for (int i = 0; i < 5; ++i) {
+    const QPointF a = points[i], b = points[(i + 1) % 5];
+    edges.push_back({a.x(), a.y(), b.x(), b.y(), 0, 2});
+  }
+  edges.push_back({4.25, 6.5, 4.25, 24.75, 1, 0});
+  edges.push_back({26.5, 24.75, 26.5, 6.5, 1, 0});
+  const SolidPaint red(0xffff0000), blue(0xff0000ff), translucent(0x80402000);
+  const QImage coverage = StripedCoverage(30, 30);
+  const CoverageRuns runs = FindCoverageRuns(coverage);
+  struct Step {
+    QRect clip;
+    FillRule rule;
+    const Paint* first;
+    bool masked;
+  };
+  // The same clip and rule three times (the third draws kept spans), then each of
+  // rule, clip, paint and mask changing.
+  const Step steps[] = {{{}, FillRule::EvenOdd, &red, false},          {{}, FillRule::EvenOdd, &red, false},
+                        {{}, FillRule::EvenOdd, &translucent, false},  {{}, FillRule::NonZero, &red, false},
+                        {{}, FillRule::NonZero, &red, false},          {{}, FillRule::NonZero, &red, true},
+                        {QRect(3, 9, 17, 11), FillRule::NonZero, &red, false},
+                        {QRect(3, 9, 17, 11), FillRule::NonZero, &red, false},
+                        {QRect(3, 9, 17, 11), FillRule::NonZero, &translucent, true},
+                        {{}, FillRule::EvenOdd, &blue, false}};
+  for (const int samples : {2, 4}) {
+    PreparedEdges prepared;
+    prepared.Prepare(edges, 2, samples);
+    for (std::size_t i = 0; i < std::size(steps); ++i) {
+      const Step& step = steps[i];
+      const std::vector<const Paint*> paints = {step.first, &blue};
+      QImage again = Canvas(32, 0xffe0e0e0), fresh = again;
+      Target target{&again, step.clip};
+      if (step.masked) {
+        target.coverage = &coverage;
+        target.coverageOrigin = QPoint(1, 2);
+        target.coverageRuns = &runs;
+      }
+      FillPrepared(target, prepared, paints, step.rule);
+      target.image = &fresh;
+      FillEdges(target, edges, paints, step.rule, samples);
+      EXPECT_EQ(again, fresh) << "samples " << samples << " step " << i;
     }
   }
 }
