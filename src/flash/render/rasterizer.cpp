@@ -83,7 +83,7 @@ class RowPass {
           Scratch& scratch)
       : image_(*target.image), clip_(clip), paints_(paints), rule_(rule), n_(n), width_(clip.width()),
         coverage_(target.coverage), coverageOrigin_(target.coverageOrigin), coverageRuns_(target.coverageRuns),
-        s_(scratch) {
+        drawn_(target.drawn), s_(scratch) {
     const std::size_t width = static_cast<std::size_t>(width_);
     if (coverage_) {
       GrowTo(s_.before, width, Pixel{0});
@@ -316,6 +316,7 @@ class RowPass {
     if (from >= to) return;
     Pixel solid = 0;
     const bool isSolid = SolidColor(fill, paint, &solid);
+    if (drawn_) drawn_->Add(py, clip_.left() + from, clip_.left() + to, !mask && isSolid && Alpha(solid) == 255);
     const Pixel* shade = s_.shade.data();
     if (!isSolid) paint.Shade(py, clip_.left() + from, clip_.left() + to, s_.shade.data() + from);
     if (!mask) {
@@ -439,7 +440,7 @@ class RowPass {
       }
       if (uniform) {
         const int to = std::min(runEnd >> sampleShift_, touchedMax + 1);
-        DrawRun(fill, row, x, to);
+        DrawRun(fill, row, x, to, py);
         x = to;
         continue;
       }
@@ -448,16 +449,20 @@ class RowPass {
         x = nextStart >> sampleShift_;
         continue;
       }
-      MixPixel(spans, row, x, left, right, at, end);
+      if (MixPixel(spans, row, x, left, right, at, end) && drawn_) drawn_->Add(py, clip_.left() + x, clip_.left() + x + 1, false);
       ++x;
     }
     if (coverage_ && touchedMin <= touchedMax) ApplyCoverage(py, row, touchedMin, touchedMax);
   }
 
   // Pixels from..to-1 wholly in fill.
-  void DrawRun(std::uint32_t fill, Pixel* row, int from, int to) {
+  void DrawRun(std::uint32_t fill, Pixel* row, int from, int to, int py) {
     const FillState& state = Resolve(fill);
     if (state.kind == 3) return;
+    if (drawn_) {
+      const bool opaque = !coverage_ && state.kind == 1 && Alpha(state.color) == 255;
+      drawn_->Add(py, clip_.left() + from, clip_.left() + to, opaque);
+    }
     if (state.kind == 1) {
       const Pixel solid = state.color;
       if (Alpha(solid) == 255) {
@@ -471,8 +476,8 @@ class RowPass {
   }
 
   // Pixel x (samples left..right-1 of each sample row), shared by several fills or
-  // partly covered.
-  void MixPixel(const SpanRecord* spans, Pixel* row, int x, std::int32_t left, std::int32_t right,
+  // partly covered. False when no fill there has a paint (nothing drawn).
+  bool MixPixel(const SpanRecord* spans, Pixel* row, int x, std::int32_t left, std::int32_t right,
                 const std::size_t* at, const std::size_t* end) {
     // The samples of each fill; a pixel has at most one fill per sample.
     std::uint32_t fills[16], counts[16];
@@ -492,7 +497,7 @@ class RowPass {
         counts[i] += k;
       }
     }
-    if (distinct == 0) return;
+    if (distinct == 0) return false;
     const Pixel d = row[x];
     const std::uint32_t all = static_cast<std::uint32_t>(n_ * n_);
     std::uint32_t a = 0, r = 0, g = 0, b = 0, covered = 0;
@@ -507,6 +512,7 @@ class RowPass {
     const std::uint32_t rest = covered >= all ? 0 : all - covered;
     row[x] = Pack((a + Alpha(d) * rest) >> shift_, (r + Red(d) * rest) >> shift_, (g + Green(d) * rest) >> shift_,
                   (b + Blue(d) * rest) >> shift_);
+    return true;
   }
 
   void ApplyCoverage(int py, Pixel* row, int from, int to) {
@@ -566,6 +572,7 @@ class RowPass {
   QPoint coverageOrigin_;
   const CoverageRuns* coverageRuns_ = nullptr;
   int coverageWidth_ = 0, coverageHeight_ = 0;
+  DrawnStretches* drawn_ = nullptr;
   Scratch& s_;
 };
 
@@ -818,6 +825,122 @@ CoverageRuns FindCoverageRuns(const QImage& coverage) {
       } else {
         while (x < width && p[x] != 0 && Alpha(p[x]) != 255) ++x;
         out.runs.push_back({start, x, false});
+      }
+    }
+  }
+  out.rowStart.push_back(static_cast<std::uint32_t>(out.runs.size()));
+  return out;
+}
+
+namespace {
+
+// Appends a run to the row being built (the last run of out belongs to it when
+// rowStart says so), joining it to the run before when they meet and are alike.
+void PushRun(CoverageRuns& out, int from, int to, bool whole) {
+  if (from >= to) return;
+  if (out.runs.size() > out.rowStart.back() && out.runs.back().to == from && out.runs.back().whole == whole) {
+    out.runs.back().to = to;
+    return;
+  }
+  out.runs.push_back({from, to, whole});
+}
+
+// The runs of pixels from..to-1 of one row, looking at each pixel.
+void ScanRuns(CoverageRuns& out, const Pixel* p, int from, int to) {
+  int x = from;
+  while (x < to) {
+    while (x < to && p[x] == 0) ++x;
+    if (x >= to) break;
+    const int start = x;
+    if (Alpha(p[x]) == 255) {
+      while (x < to && Alpha(p[x]) == 255) ++x;
+      PushRun(out, start, x, true);
+    } else {
+      while (x < to && p[x] != 0 && Alpha(p[x]) != 255) ++x;
+      PushRun(out, start, x, false);
+    }
+  }
+}
+
+}  // namespace
+
+CoverageRuns DrawnStretches::Runs(const QImage& image) const {
+  CoverageRuns out;
+  const int width = image.width();
+  const int height = std::min(image.height(), height_);
+  out.rowStart.reserve(static_cast<std::size_t>(std::max(0, height)) + 1);
+  std::vector<Stretch> sorted = stretches_;
+  std::sort(sorted.begin(), sorted.end(),
+            [](const Stretch& a, const Stretch& b) { return a.y != b.y ? a.y < b.y : a.from < b.from; });
+  std::vector<std::pair<int, int>> opaque;
+  std::size_t first = 0;
+  for (int y = 0; y < height; ++y) {
+    out.rowStart.push_back(static_cast<std::uint32_t>(out.runs.size()));
+    std::size_t last = first;
+    while (last < sorted.size() && sorted[last].y == y) ++last;
+    const std::span<const Stretch> row(sorted.data() + first, last - first);
+    first = last;
+    if (row.empty()) continue;
+    // The pixels some opaque drawing covered are whole whatever came before or after.
+    opaque.clear();
+    for (const Stretch& s : row) {
+      if (!s.opaque) continue;
+      const int from = std::clamp(s.from, 0, width), to = std::clamp(s.to, from, width);
+      if (!opaque.empty() && from <= opaque.back().second) {
+        opaque.back().second = std::max(opaque.back().second, to);
+      } else if (from < to) {
+        opaque.emplace_back(from, to);
+      }
+    }
+    const auto* pixels = reinterpret_cast<const Pixel*>(image.constScanLine(y));
+    std::size_t next = 0;  // the first opaque stretch not wholly left of x
+    int x = 0;             // pixels left of x have their runs
+    for (const Stretch& s : row) {
+      const int from = std::clamp(std::max(s.from, x), 0, width), to = std::clamp(s.to, from, width);
+      // Between the opaque stretches the pixels are looked at.
+      int at = from;
+      while (at < to) {
+        while (next < opaque.size() && opaque[next].second <= at) ++next;
+        if (next < opaque.size() && opaque[next].first <= at) {
+          const int end = std::min(to, opaque[next].second);
+          PushRun(out, at, end, true);
+          at = end;
+          continue;
+        }
+        const int end = next < opaque.size() ? std::min(to, opaque[next].first) : to;
+        ScanRuns(out, pixels, at, end);
+        at = end;
+      }
+      x = std::max(x, to);
+    }
+  }
+  out.rowStart.push_back(static_cast<std::uint32_t>(out.runs.size()));
+  return out;
+}
+
+CoverageRuns IntersectCoverageRuns(const CoverageRuns& inner, const CoverageRuns& outer, QPoint shift,
+                                   const QImage& coverage) {
+  CoverageRuns out;
+  const int height = coverage.height(), width = coverage.width();
+  out.rowStart.reserve(static_cast<std::size_t>(std::max(0, height)) + 1);
+  for (int y = 0; y < height; ++y) {
+    out.rowStart.push_back(static_cast<std::uint32_t>(out.runs.size()));
+    const int oy = y + shift.y();
+    if (!outer.Known(oy)) continue;  // the outer coverage left the row empty
+    const auto a = inner.Row(y), b = outer.Row(oy);
+    const auto* pixels = reinterpret_cast<const Pixel*>(coverage.constScanLine(y));
+    std::size_t j = 0;
+    for (const CoverageRuns::Run& run : a) {
+      while (j < b.size() && b[j].to - shift.x() <= run.from) ++j;
+      for (std::size_t k = j; k < b.size() && b[k].from - shift.x() < run.to; ++k) {
+        const int from = std::clamp(std::max(run.from, b[k].from - shift.x()), 0, width);
+        const int to = std::clamp(std::min(run.to, b[k].to - shift.x()), from, width);
+        if (run.whole || b[k].whole) {
+          // Whole times whole is whole; whole times partial keeps the partial alpha.
+          PushRun(out, from, to, run.whole && b[k].whole);
+        } else {
+          ScanRuns(out, pixels, from, to);
+        }
       }
     }
   }
