@@ -452,6 +452,73 @@ TEST(Rasterizer, EdgesFilledAgainMatchAFreshFillWhateverChangesBetweenFills) {
   }
 }
 
+// Each pixel's kind by the runs: 0 empty, 1 partial, 2 whole.
+std::vector<int> RunKinds(const CoverageRuns& runs, int width, int height) {
+  std::vector<int> kinds(static_cast<std::size_t>(width * height), 0);
+  for (int y = 0; y < height; ++y) {
+    int last = 0;
+    for (const CoverageRuns::Run& run : runs.Row(y)) {
+      EXPECT_LE(last, run.from) << "row " << y;
+      EXPECT_LT(run.from, run.to) << "row " << y;
+      last = run.to;
+      for (int x = run.from; x < run.to; ++x) kinds[static_cast<std::size_t>(y * width + x)] = run.whole ? 2 : 1;
+    }
+  }
+  return kinds;
+}
+
+// A mask's coverage drawn as the renderer draws it: overlapping triangles, opaque and
+// translucent (as a gradient or bitmap under a mask's colour may leave them), noting
+// what was drawn.
+QImage DrawCoverage(DrawnStretches& drawn, int samples) {
+  QImage coverage(40, 30, QImage::Format_ARGB32_Premultiplied);
+  coverage.fill(0);
+  const DrawnScope scope(&coverage, drawn);
+  QPainter painter(&coverage);
+  const SolidPaint opaque(0xff000000), translucent(0x60000000);
+  const std::vector<std::vector<Edge>> shapes = {
+      {{2.3, 1.2, 30.7, 20.1, 0, 1}, {30.7, 20.1, 4.5, 27.9, 0, 1}, {4.5, 27.9, 2.3, 1.2, 0, 1}},
+      {{20.2, 3.6, 38.6, 8.4, 0, 1}, {38.6, 8.4, 12.1, 25.3, 0, 1}, {12.1, 25.3, 20.2, 3.6, 0, 1}},
+      {{6.5, 14.5, 24.5, 14.5, 0, 1}, {24.5, 14.5, 15.5, 29.5, 0, 1}, {15.5, 29.5, 6.5, 14.5, 0, 1}}};
+  const Paint* paints[] = {&opaque, &translucent, &opaque};
+  for (std::size_t i = 0; i < shapes.size(); ++i) {
+    const PainterTarget target(painter, QRectF(coverage.rect()));
+    FillEdges(target.Get(), shapes[i], std::span<const Paint* const>(&paints[i], 1), FillRule::NonZero, samples);
+  }
+  EXPECT_FALSE(scope.Spoiled());
+  return coverage;
+}
+
+TEST(RenderTarget, MaskRunsFromWhatWasDrawnMatchItsPixelsAlsoInsideAnotherMask) {
+  for (const int samples : {1, 2, 4}) {
+    DrawnStretches drawn(30);
+    const QImage coverage = DrawCoverage(drawn, samples);
+    EXPECT_EQ(RunKinds(drawn.Runs(coverage), 40, 30), RunKinds(FindCoverageRuns(coverage), 40, 30))
+        << "samples " << samples;
+    // Inside an outer mask (striped: empty, partial and whole stretches), drawing through
+    // the inner one shows the same whether its runs came from the drawing or not.
+    const QImage outer = StripedCoverage(40, 30);
+    QImage byDrawing = Canvas(48, 0xffe0e0e0), byPixels = byDrawing;
+    for (QImage* image : {&byDrawing, &byPixels}) {
+      QPainter painter(image);
+      QImage outerCopy = outer, inner = coverage;
+      const CoverageScope outerScope(image, outerCopy, QPoint(2, 3));
+      const CoverageScope innerScope(image, inner, QPoint(5, 1), image == &byDrawing ? &drawn : nullptr);
+      FillAllThroughPainter(painter, *image, samples, 0xff2050a0);
+    }
+    EXPECT_EQ(byDrawing, byPixels) << "samples " << samples;
+  }
+  // A drawing that needs an offscreen picture (a clip of two rectangles) spoils the notes.
+  QImage coverage(10, 10, QImage::Format_ARGB32_Premultiplied);
+  coverage.fill(0);
+  DrawnStretches drawn(10);
+  const DrawnScope scope(&coverage, drawn);
+  QPainter painter(&coverage);
+  painter.setClipRegion(QRegion(0, 0, 10, 5) + QRegion(0, 6, 10, 4));
+  FillAllThroughPainter(painter, coverage);
+  EXPECT_TRUE(scope.Spoiled());
+}
+
 QImage DrawShape(const ShapeGeometry& geometry, const QTransform& transform, const ColorTransform& colors,
                  Quality quality, bool asMask) {
   QImage image = Canvas(120, 0xffffffff);
