@@ -431,7 +431,7 @@ TEST(Rasterizer, EdgesFilledAgainMatchAFreshFillWhateverChangesBetweenFills) {
                         {QRect(3, 9, 17, 11), FillRule::NonZero, &red, false},
                         {QRect(3, 9, 17, 11), FillRule::NonZero, &translucent, true},
                         {{}, FillRule::EvenOdd, &blue, false}};
-  for (const int samples : {2, 4}) {
+  for (const int samples : {1, 2, 4}) {
     PreparedEdges prepared;
     prepared.Prepare(edges, 2, samples);
     for (std::size_t i = 0; i < std::size(steps); ++i) {

@@ -107,6 +107,14 @@ class RowPass {
       const std::size_t first = static_cast<std::size_t>(r) * static_cast<std::size_t>(n_);
       const std::size_t base = cache.rowStart[first];
       if (cache.rowStart[first + static_cast<std::size_t>(n_)] == base) continue;
+      if (n_ == 1) {
+        // One sample per pixel: each span is drawn as the walk drew it.
+        for (std::size_t j = base; j < cache.rowStart[first + 1]; ++j) {
+          const SpanRecord& span = cache.spans[j];
+          DrawSpan(span.fill, span.from, span.to, clip_.top() + r);
+        }
+        continue;
+      }
       std::size_t starts[5];
       for (int s = 0; s <= n_; ++s) starts[s] = cache.rowStart[first + static_cast<std::size_t>(s)] - base;
       ComposeRow(clip_.top() + r, cache.spans.data() + base, starts);
@@ -116,6 +124,7 @@ class RowPass {
   // edges: sorted by their first row. keep: where the spans go for Replay (null =
   // nowhere).
   void Run(std::span<const Prepared> edges, PreparedEdges::SpanCache* keep) {
+    keeping_ = keep != nullptr;
     if (keep) {
       keep->spans.clear();
       keep->rowStart.clear();
@@ -171,7 +180,7 @@ class RowPass {
       }
       s_.rowStart[n_] = s_.spans.size();
       if (keep) Keep(*keep);
-      if (!s_.spans.empty()) ComposeRow(py, s_.spans.data(), s_.rowStart);
+      if (n_ > 1 && !s_.spans.empty()) ComposeRow(py, s_.spans.data(), s_.rowStart);
       s_.spans.clear();
       if (next >= edges.size() && crossings.empty()) break;
     }
@@ -255,6 +264,7 @@ class RowPass {
       // composed at once, without counting samples.
       if (n_ == 1) {
         DrawSpan(top, static_cast<int>(from - sampleLeft), static_cast<int>(to - sampleLeft), py);
+        if (keeping_) AddSamples(top, from - sampleLeft, to - sampleLeft);
       } else {
         AddSamples(top, from - sampleLeft, to - sampleLeft);
       }
@@ -358,7 +368,9 @@ class RowPass {
   // go to fill. Spans come left to right; one that continues the last one's fill joins it.
   void AddSamples(std::uint32_t fill, std::int64_t from, std::int64_t to) {
     auto& spans = s_.spans;
-    if (spans.size() > s_.rowStart[sampleRow_] && spans.back().fill == fill && spans.back().to == from) {
+    // With one sample per pixel spans are drawn one by one (a paint shades each from its
+    // own start), so they stay apart.
+    if (n_ > 1 && spans.size() > s_.rowStart[sampleRow_] && spans.back().fill == fill && spans.back().to == from) {
       spans.back().to = static_cast<std::int32_t>(to);
       return;
     }
@@ -568,6 +580,7 @@ class RowPass {
   int shift_ = 0;        // log2 of the samples per pixel
   int sampleShift_ = 0;  // log2 of the samples per pixel side
   int sampleRow_ = 0;    // of the pixel row, being walked
+  bool keeping_ = false;  // spans are kept for Replay
   const QImage* coverage_ = nullptr;
   QPoint coverageOrigin_;
   const CoverageRuns* coverageRuns_ = nullptr;
@@ -761,10 +774,6 @@ void FillPrepared(const Target& target, const PreparedEdges& edges, std::span<co
   thread_local Scratch scratch;
   RowPass pass(target, clip, paints, rule, edges.n_, scratch);
   PreparedEdges::SpanCache& cache = edges.spanCache_;
-  if (edges.n_ == 1) {
-    pass.Run(edges.edges_, nullptr);
-    return;
-  }
   if (cache.clip != clip || cache.rule != rule) {
     cache = PreparedEdges::SpanCache();
     cache.clip = clip;

@@ -202,7 +202,7 @@ class PreparedEdges {
   // Which samples go to which fill does not depend on the paints: edges filled again
   // with the same clip and rule (a shape that stays where it is) reuse the spans of
   // the last time instead of walking the edges. Kept from the second fill with the
-  // same clip on, at medium and high quality.
+  // same clip on.
   struct SpanCache {
     QRect clip;
     FillRule rule = FillRule::EvenOdd;
