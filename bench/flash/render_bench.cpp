@@ -1,11 +1,14 @@
 // Drawing speed of shape-heavy corpus movies at 550x400, one frame drawn per
 // iteration without advancing the timeline, at high and low quality. Counters:
-// "x_realtime" = frames drawn per second / the movie's frame rate. This file uses
+// "x_realtime" = frames drawn per second / the movie's frame rate. With
+// VANTREL_BENCH_DUMP=FOLDER each movie's last frame is saved there as a PNG. This file uses
 // only the control's public calls, so bench/flash/render_vs_qpainter.sh builds the
 // same file against the first release's QPainter renderer and compares the two.
 #include <benchmark/benchmark.h>
 
 #include <QImage>
+#include <QString>
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <string>
@@ -27,7 +30,8 @@ const char* const kMovies[] = {
     "visual/fonts/advance_u16", "visual/filters/glow", "visual/filters/bevel", "visual/blend_modes/multiply",
 };
 
-void DrawMovie(benchmark::State& state, const std::vector<std::uint8_t>& bytes, const char* quality) {
+void DrawMovie(benchmark::State& state, const std::vector<std::uint8_t>& bytes, const char* quality,
+               const std::string& name) {
   FlashControl control;
   if (!control.LoadMovieData(bytes)) {
     state.SkipWithError("movie does not load");
@@ -42,6 +46,12 @@ void DrawMovie(benchmark::State& state, const std::vector<std::uint8_t>& bytes, 
   for (auto _ : state) {
     control.PaintTo(image);
     benchmark::DoNotOptimize(image.constBits());
+  }
+  // The last frame drawn, to compare the pictures of two builds byte for byte.
+  if (const char* folder = std::getenv("VANTREL_BENCH_DUMP")) {
+    std::string file = name + "_" + quality;
+    std::replace(file.begin(), file.end(), '/', '_');
+    image.save(QString::fromStdString(std::string(folder) + "/" + file + ".png"));
   }
   const double rate = std::max(1.0, static_cast<double>(control.GetMovie()->FrameRate()));
   state.counters["x_realtime"] =
@@ -63,7 +73,9 @@ void RegisterMovies() {
     if (!vantrel::core::ReadFileBytes((corpus / name / "test.swf").string(), bytes)) continue;
     for (const char* quality : {"High", "Low"}) {
       benchmark::RegisterBenchmark((std::string("BM_Draw/") + name + "/" + quality).c_str(),
-                                   [bytes, quality](benchmark::State& state) { DrawMovie(state, bytes, quality); })
+                                   [bytes, quality, name = std::string(name)](benchmark::State& state) {
+                                     DrawMovie(state, bytes, quality, name);
+                                   })
           ->Unit(benchmark::kMillisecond)
           ->MinTime(MinTime());
     }

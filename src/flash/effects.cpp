@@ -92,19 +92,64 @@ BlurBox MakeBlurBox(double width) {
   return box;
 }
 
+// floor(n / d) by one multiplication, exact for the blur's sums: n * d stays below
+// 2^44 (n is at most 255 times d, and d at most 512 * 256).
+class Divider {
+ public:
+  explicit Divider(std::uint32_t d) : magic_(d > 0 ? (std::uint64_t{1} << 44) / d + 1 : 0) {}
+  std::uint8_t operator()(std::uint64_t n) const { return static_cast<std::uint8_t>((n * magic_) >> 44); }
+
+ private:
+  std::uint64_t magic_;
+};
+
 // One blur pass along a line of count samples stride bytes apart; what lies beyond
-// the line is transparent. The result is rounded down, as the player's is.
-void BlurLine(std::uint8_t* data, int count, int stride, const BlurBox& box, std::vector<int>& line) {
-  line.assign(static_cast<std::size_t>(count), 0);
-  for (int i = 0; i < count; ++i) line[static_cast<std::size_t>(i)] = data[static_cast<std::ptrdiff_t>(i) * stride];
-  const auto at = [&](int i) { return i >= 0 && i < count ? line[static_cast<std::size_t>(i)] : 0; };
+// the line is transparent. The result is rounded down, as the player's is. line is
+// scratch: the samples with the box's reach of zeros on both sides.
+void BlurLine(std::uint8_t* data, int count, int stride, const BlurBox& box, const Divider& divide,
+              std::vector<std::uint8_t>& line) {
   const int n = box.inner;
-  int sum = 0;
-  for (int i = -n; i <= n; ++i) sum += at(i);
+  line.assign(static_cast<std::size_t>(count + 2 * n + 2), 0);
+  std::uint8_t* p = line.data() + n + 1;  // p[-n-1] .. p[count+n] are readable
+  for (int i = 0; i < count; ++i) p[i] = data[static_cast<std::ptrdiff_t>(i) * stride];
+  std::uint32_t sum = 0;
+  for (int i = -n; i <= n; ++i) sum += p[i];
+  const std::uint64_t edge = static_cast<std::uint64_t>(box.edge);
   for (int i = 0; i < count; ++i) {
-    const std::int64_t weighted = static_cast<std::int64_t>(sum) * 256 + static_cast<std::int64_t>(box.edge) * (at(i - n - 1) + at(i + n + 1));
-    data[static_cast<std::ptrdiff_t>(i) * stride] = static_cast<std::uint8_t>(weighted / box.total);
-    sum += at(i + n + 1) - at(i - n);
+    const std::uint64_t weighted = std::uint64_t{sum} * 256 + edge * (p[i - n - 1] + p[i + n + 1]);
+    data[static_cast<std::ptrdiff_t>(i) * stride] = divide(weighted);
+    sum += p[i + n + 1] - p[i - n];
+  }
+}
+
+// The same pass down every column of rows height rows of columns bytes, all columns
+// at once so that the image is read row by row. rows is scratch.
+void BlurColumns(std::uint8_t* data, int columns, int height, int bytesPerLine, const BlurBox& box,
+                 const Divider& divide, std::vector<std::uint8_t>& rows, std::vector<std::uint32_t>& sums) {
+  const int n = box.inner;
+  const std::size_t width = static_cast<std::size_t>(columns);
+  // The image's rows with n + 1 rows of zeros above and below.
+  rows.assign(width * static_cast<std::size_t>(height + 2 * n + 2), 0);
+  const auto padded = [&](int y) { return rows.data() + width * static_cast<std::size_t>(y + n + 1); };
+  for (int y = 0; y < height; ++y)
+    std::copy(data + static_cast<std::ptrdiff_t>(y) * bytesPerLine,
+              data + static_cast<std::ptrdiff_t>(y) * bytesPerLine + columns, padded(y));
+  sums.assign(width, 0);
+  std::uint32_t* sum = sums.data();
+  for (int i = -n; i <= n; ++i) {
+    const std::uint8_t* r = padded(i);
+    for (std::size_t x = 0; x < width; ++x) sum[x] += r[x];
+  }
+  const std::uint64_t edge = static_cast<std::uint64_t>(box.edge);
+  for (int i = 0; i < height; ++i) {
+    const std::uint8_t* above = padded(i - n - 1);
+    const std::uint8_t* below = padded(i + n + 1);
+    const std::uint8_t* leaving = padded(i - n);
+    std::uint8_t* out = data + static_cast<std::ptrdiff_t>(i) * bytesPerLine;
+    for (std::size_t x = 0; x < width; ++x) {
+      out[x] = divide(std::uint64_t{sum[x]} * 256 + edge * (above[x] + below[x]));
+      sum[x] += below[x] - leaving[x];
+    }
   }
 }
 
@@ -113,16 +158,16 @@ void BlurLine(std::uint8_t* data, int count, int stride, const BlurBox& box, std
 void BlurBytes(std::uint8_t* data, int width, int height, int bytesPerLine, int channels, double widthX,
                double widthY, int passes) {
   const BlurBox boxX = MakeBlurBox(widthX), boxY = MakeBlurBox(widthY);
+  const Divider divideX(static_cast<std::uint32_t>(boxX.total)), divideY(static_cast<std::uint32_t>(boxY.total));
   passes = std::clamp(passes, 0, kMaxPasses);
-  std::vector<int> line;
+  std::vector<std::uint8_t> line;
+  std::vector<std::uint32_t> sums;
   for (int pass = 0; pass < passes; ++pass) {
     if (boxX.Blurs())
       for (int y = 0; y < height; ++y)
         for (int c = 0; c < channels; ++c)
-          BlurLine(data + static_cast<std::ptrdiff_t>(y) * bytesPerLine + c, width, channels, boxX, line);
-    if (boxY.Blurs())
-      for (int x = 0; x < width; ++x)
-        for (int c = 0; c < channels; ++c) BlurLine(data + x * channels + c, height, bytesPerLine, boxY, line);
+          BlurLine(data + static_cast<std::ptrdiff_t>(y) * bytesPerLine + c, width, channels, boxX, divideX, line);
+    if (boxY.Blurs()) BlurColumns(data, width * channels, height, bytesPerLine, boxY, divideY, line, sums);
   }
 }
 
@@ -152,14 +197,20 @@ Plane ShadowPlane(const QImage& layer, const FilterParams& f, double scale, int 
   plane.values.resize(static_cast<std::size_t>(plane.width) * static_cast<std::size_t>(plane.height));
   const std::uint8_t outside = f.inner ? 255 : 0;
   for (int y = 0; y < plane.height; ++y) {
-    for (int x = 0; x < plane.width; ++x) {
-      const int sx = x - dx, sy = y - dy;
-      std::uint8_t a = outside;
-      if (sx >= 0 && sy >= 0 && sx < plane.width && sy < plane.height) {
-        a = static_cast<std::uint8_t>(A(reinterpret_cast<const std::uint32_t*>(layer.constScanLine(sy))[sx]));
-        if (f.inner) a = static_cast<std::uint8_t>(255 - a);
-      }
-      plane.values[static_cast<std::size_t>(y) * static_cast<std::size_t>(plane.width) + static_cast<std::size_t>(x)] = a;
+    std::uint8_t* out = plane.values.data() + static_cast<std::size_t>(y) * static_cast<std::size_t>(plane.width);
+    const int sy = y - dy;
+    if (sy < 0 || sy >= plane.height) {
+      std::fill(out, out + plane.width, outside);
+      continue;
+    }
+    const auto* source = reinterpret_cast<const std::uint32_t*>(layer.constScanLine(sy));
+    // Columns whose source lies inside the layer: from..to-1.
+    const int from = std::clamp(dx, 0, plane.width), to = std::clamp(plane.width + dx, from, plane.width);
+    std::fill(out, out + from, outside);
+    std::fill(out + to, out + plane.width, outside);
+    for (int x = from; x < to; ++x) {
+      const auto a = static_cast<std::uint8_t>(A(source[x - dx]));
+      out[x] = f.inner ? static_cast<std::uint8_t>(255 - a) : a;
     }
   }
   BlurBytes(plane.values.data(), plane.width, plane.height, plane.width, 1, DeviceBlur(f.blurX, scale),
@@ -188,24 +239,45 @@ std::array<std::uint32_t, 256> GradientTable(const FilterParams& f) {
   return table;
 }
 
+inline bool IsPremultiplied(std::uint32_t p) {
+  const int a = A(p);
+  return R(p) <= a && G(p) <= a && B(p) <= a;
+}
+
+// Scale(p, a / 255), or Scale(p, 1 - a / 255) when inverse. Most pixels of a layer are
+// empty or opaque, which leave p as it is or empty it: those skip the arithmetic.
+std::uint32_t ScaleByAlpha(std::uint32_t p, int a, bool inverse) {
+  if (p == 0 || a == (inverse ? 255 : 0)) return 0;
+  if (a == (inverse ? 0 : 255) && IsPremultiplied(p)) return p;
+  const double srcA = a / 255.0;
+  return Scale(p, inverse ? 1 - srcA : srcA);
+}
+
+// Over(top, bottom), without the arithmetic when one of them hides the other.
+std::uint32_t OverFast(std::uint32_t top, std::uint32_t bottom) {
+  if (top == 0 && IsPremultiplied(bottom)) return bottom;
+  if ((bottom == 0 || A(top) == 255) && IsPremultiplied(top)) return top;
+  return Over(top, bottom);
+}
+
 // Puts the effect pixels (one per layer pixel) together with the object: inner effects
 // stay on the object, outer ones around it; knockout drops the object itself.
 void Compose(QImage& layer, const std::vector<std::uint32_t>& effect, const FilterParams& f, bool full) {
   for (int y = 0; y < layer.height(); ++y) {
     auto* row = reinterpret_cast<std::uint32_t*>(layer.scanLine(y));
+    const std::uint32_t* effects = effect.data() + static_cast<std::size_t>(y) * static_cast<std::size_t>(layer.width());
     for (int x = 0; x < layer.width(); ++x) {
       const std::uint32_t src = row[x];
-      const std::uint32_t fx = effect[static_cast<std::size_t>(y) * static_cast<std::size_t>(layer.width()) +
-                                      static_cast<std::size_t>(x)];
-      const double srcA = A(src) / 255.0;
+      const std::uint32_t fx = effects[x];
+      const int srcA = A(src);
       if (full) {
-        row[x] = f.knockout ? Scale(fx, 1 - srcA) : Over(fx, src);
+        row[x] = f.knockout ? ScaleByAlpha(fx, srcA, true) : OverFast(fx, src);
       } else if (f.inner) {
-        const std::uint32_t masked = Scale(fx, srcA);
-        row[x] = f.knockout ? masked : Over(masked, src);
+        const std::uint32_t masked = ScaleByAlpha(fx, srcA, false);
+        row[x] = f.knockout ? masked : OverFast(masked, src);
       } else {
-        const std::uint32_t outer = Scale(fx, 1 - srcA);
-        row[x] = f.knockout ? outer : f.compositeSource ? Over(src, outer) : fx;
+        const std::uint32_t outer = ScaleByAlpha(fx, srcA, true);
+        row[x] = f.knockout ? outer : f.compositeSource ? OverFast(src, outer) : fx;
       }
     }
   }
@@ -222,11 +294,14 @@ void ShadowOrGlow(QImage& layer, const FilterParams& f, double scale) {
   } else {
     for (int i = 0; i < 256; ++i) table[static_cast<std::size_t>(i)] = Premultiplied(color, i / 255.0);
   }
-  std::vector<std::uint32_t> effect(plane.values.size());
-  for (std::size_t i = 0; i < effect.size(); ++i) {
-    const int v = std::min(255, static_cast<int>(std::lround(plane.values[i] * f.strength)));
-    effect[i] = table[static_cast<std::size_t>(v)];
+  // The effect pixel of each plane value, worked out once per value.
+  std::array<std::uint32_t, 256> effectOf{};
+  for (int value = 0; value < 256; ++value) {
+    const int v = std::min(255, static_cast<int>(std::lround(value * f.strength)));
+    effectOf[static_cast<std::size_t>(value)] = table[static_cast<std::size_t>(v)];
   }
+  std::vector<std::uint32_t> effect(plane.values.size());
+  for (std::size_t i = 0; i < effect.size(); ++i) effect[i] = effectOf[plane.values[i]];
   // A hidden object leaves the shadow whole; Compose only cuts it for knockout.
   Compose(layer, effect, f, false);
 }
@@ -244,15 +319,21 @@ void Bevel(QImage& layer, const FilterParams& f, double scale) {
   // The record's first colour lights the side the angle points away from.
   const Rgba highlight = f.colors.size() > 0 ? f.colors[0] : Rgba{255, 255, 255, 255};
   const Rgba shadow = f.colors.size() > 1 ? f.colors[1] : Rgba{0, 0, 0, 255};
-  std::vector<std::uint32_t> effect(forward.values.size());
-  for (std::size_t i = 0; i < effect.size(); ++i) {
-    const double diff = (backward.values[i] - forward.values[i]) / 255.0 * f.strength;  // > 0: lit side
+  // The effect pixel of each difference of the two planes (-255..255), worked out once
+  // per difference.
+  std::array<std::uint32_t, 511> effectOf{};
+  for (int difference = -255; difference <= 255; ++difference) {
+    const double diff = difference / 255.0 * f.strength;  // > 0: lit side
+    std::uint32_t& out = effectOf[static_cast<std::size_t>(difference + 255)];
     if (gradient) {
-      effect[i] = table[static_cast<std::size_t>(std::clamp(static_cast<int>(std::lround(127.5 - diff * 127.5)), 0, 255))];
+      out = table[static_cast<std::size_t>(std::clamp(static_cast<int>(std::lround(127.5 - diff * 127.5)), 0, 255))];
     } else {
-      effect[i] = diff >= 0 ? Premultiplied(highlight, diff) : Premultiplied(shadow, -diff);
+      out = diff >= 0 ? Premultiplied(highlight, diff) : Premultiplied(shadow, -diff);
     }
   }
+  std::vector<std::uint32_t> effect(forward.values.size());
+  for (std::size_t i = 0; i < effect.size(); ++i)
+    effect[i] = effectOf[static_cast<std::size_t>(backward.values[i] - forward.values[i] + 255)];
   Compose(layer, effect, f, f.onTop);
 }
 

@@ -101,13 +101,19 @@ class Walker {
     render::LayerImage coverageImage(area.size());
     QImage& coverage = coverageImage.Image();
     if (coverage.isNull()) return;
+    // A mask the rasterizer draws alone gets its runs from what it drew, without
+    // looking at every pixel of its area.
+    bool recorded = MaskDrawsAlone(mask, maskNesting);
+    render::DrawnStretches drawn(recorded ? coverage.height() : 0);
     {
+      const render::DrawnScope scope(recorded ? &coverage : nullptr, drawn);
       QPainter maskPainter(&coverage);
       maskPainter.setRenderHints(painter.renderHints());
       DrawObject(maskPainter, mask, maskParent * shift, MaskColor(), true, maskNesting);
+      recorded = recorded && !scope.Spoiled();
     }
     if (direct && CoverageTarget(painter)) {
-      const render::CoverageScope scope(CoverageTarget(painter), coverage, area.topLeft());
+      const render::CoverageScope scope(CoverageTarget(painter), coverage, area.topLeft(), recorded ? &drawn : nullptr);
       draw(painter, QTransform());
       return;
     }
@@ -153,6 +159,21 @@ class Walker {
     if (nesting > MovieClip::kMaxNesting) return false;
     const auto& list = static_cast<const MovieClip&>(object).Children();
     return RangeDrawsAlone(list.begin(), list.end(), nesting + 1);
+  }
+
+  // True when everything a mask draws goes through the rasterizer straight onto its
+  // coverage (drawn as a mask, an object's layers, filters and backgrounds are left out).
+  static bool MaskDrawsAlone(const DisplayObject& object, int nesting) {
+    if (!object.IsContainer()) {
+      if (!object.character) return true;
+      const CharacterKind kind = object.character->Kind();
+      return kind == CharacterKind::Shape || kind == CharacterKind::MorphShape || kind == CharacterKind::Text ||
+             kind == CharacterKind::Bitmap;
+    }
+    if (nesting > MovieClip::kMaxNesting) return false;
+    for (const auto& [depth, child] : static_cast<const MovieClip&>(object).Children())
+      if (!MaskDrawsAlone(*child, nesting + 1)) return false;
+    return true;
   }
 
   static bool RangeDrawsAlone(Iterator first, Iterator end, int nesting) {

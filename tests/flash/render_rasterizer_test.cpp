@@ -3,6 +3,7 @@
 
 #include <QPainter>
 #include <QPainterPath>
+#include <cmath>
 #include <set>
 
 #include "flash/render/fill_paint.h"
@@ -394,6 +395,128 @@ TEST(Rasterizer, CoverageRunsDrawWhatEveryPixelOfTheCoverageDraws) {
       EXPECT_EQ(kind[x], alpha == 0 ? 0 : alpha == 255 ? 2 : 1) << x << "," << y;
     }
   }
+}
+
+TEST(Rasterizer, EdgesFilledAgainMatchAFreshFillWhateverChangesBetweenFills) {
+  // A five-pointed star (its middle is inside twice: the rules differ there) in fill 2
+  // over a square in fill 1, at non-integer places so that pixels along the edges mix.
+  std::vector<Edge> edges;
+  const QPointF centre(15.3, 14.6);
+  QPointF points[5];
+  for (int i = 0; i < 5; ++i) {
+    const double angle = -M_PI / 2 + i * 4 * M_PI / 5;
+    points[i] = centre + QPointF(std::cos(angle), std::sin(angle)) * 12.7;
+  }
+  for (int i = 0; i < 5; ++i) {
+    const QPointF a = points[i], b = points[(i + 1) % 5];
+    edges.push_back({a.x(), a.y(), b.x(), b.y(), 0, 2});
+  }
+  edges.push_back({4.25, 6.5, 4.25, 24.75, 1, 0});
+  edges.push_back({26.5, 24.75, 26.5, 6.5, 1, 0});
+  const SolidPaint red(0xffff0000), blue(0xff0000ff), translucent(0x80402000);
+  const QImage coverage = StripedCoverage(30, 30);
+  const CoverageRuns runs = FindCoverageRuns(coverage);
+  struct Step {
+    QRect clip;
+    FillRule rule;
+    const Paint* first;
+    bool masked;
+  };
+  // The same clip and rule three times (the third draws kept spans), then each of
+  // rule, clip, paint and mask changing.
+  const Step steps[] = {{{}, FillRule::EvenOdd, &red, false},          {{}, FillRule::EvenOdd, &red, false},
+                        {{}, FillRule::EvenOdd, &translucent, false},  {{}, FillRule::NonZero, &red, false},
+                        {{}, FillRule::NonZero, &red, false},          {{}, FillRule::NonZero, &red, true},
+                        {QRect(3, 9, 17, 11), FillRule::NonZero, &red, false},
+                        {QRect(3, 9, 17, 11), FillRule::NonZero, &red, false},
+                        {QRect(3, 9, 17, 11), FillRule::NonZero, &translucent, true},
+                        {{}, FillRule::EvenOdd, &blue, false}};
+  for (const int samples : {1, 2, 4}) {
+    PreparedEdges prepared;
+    prepared.Prepare(edges, 2, samples);
+    for (std::size_t i = 0; i < std::size(steps); ++i) {
+      const Step& step = steps[i];
+      const std::vector<const Paint*> paints = {step.first, &blue};
+      QImage again = Canvas(32, 0xffe0e0e0), fresh = again;
+      Target target{&again, step.clip};
+      if (step.masked) {
+        target.coverage = &coverage;
+        target.coverageOrigin = QPoint(1, 2);
+        target.coverageRuns = &runs;
+      }
+      FillPrepared(target, prepared, paints, step.rule);
+      target.image = &fresh;
+      FillEdges(target, edges, paints, step.rule, samples);
+      EXPECT_EQ(again, fresh) << "samples " << samples << " step " << i;
+    }
+  }
+}
+
+// Each pixel's kind by the runs: 0 empty, 1 partial, 2 whole.
+std::vector<int> RunKinds(const CoverageRuns& runs, int width, int height) {
+  std::vector<int> kinds(static_cast<std::size_t>(width * height), 0);
+  for (int y = 0; y < height; ++y) {
+    int last = 0;
+    for (const CoverageRuns::Run& run : runs.Row(y)) {
+      EXPECT_LE(last, run.from) << "row " << y;
+      EXPECT_LT(run.from, run.to) << "row " << y;
+      last = run.to;
+      for (int x = run.from; x < run.to; ++x) kinds[static_cast<std::size_t>(y * width + x)] = run.whole ? 2 : 1;
+    }
+  }
+  return kinds;
+}
+
+// A mask's coverage drawn as the renderer draws it: overlapping triangles, opaque and
+// translucent (as a gradient or bitmap under a mask's colour may leave them), noting
+// what was drawn.
+QImage DrawCoverage(DrawnStretches& drawn, int samples) {
+  QImage coverage(40, 30, QImage::Format_ARGB32_Premultiplied);
+  coverage.fill(0);
+  const DrawnScope scope(&coverage, drawn);
+  QPainter painter(&coverage);
+  const SolidPaint opaque(0xff000000), translucent(0x60000000);
+  const std::vector<std::vector<Edge>> shapes = {
+      {{2.3, 1.2, 30.7, 20.1, 0, 1}, {30.7, 20.1, 4.5, 27.9, 0, 1}, {4.5, 27.9, 2.3, 1.2, 0, 1}},
+      {{20.2, 3.6, 38.6, 8.4, 0, 1}, {38.6, 8.4, 12.1, 25.3, 0, 1}, {12.1, 25.3, 20.2, 3.6, 0, 1}},
+      {{6.5, 14.5, 24.5, 14.5, 0, 1}, {24.5, 14.5, 15.5, 29.5, 0, 1}, {15.5, 29.5, 6.5, 14.5, 0, 1}}};
+  const Paint* paints[] = {&opaque, &translucent, &opaque};
+  for (std::size_t i = 0; i < shapes.size(); ++i) {
+    const PainterTarget target(painter, QRectF(coverage.rect()));
+    FillEdges(target.Get(), shapes[i], std::span<const Paint* const>(&paints[i], 1), FillRule::NonZero, samples);
+  }
+  EXPECT_FALSE(scope.Spoiled());
+  return coverage;
+}
+
+TEST(RenderTarget, MaskRunsFromWhatWasDrawnMatchItsPixelsAlsoInsideAnotherMask) {
+  for (const int samples : {1, 2, 4}) {
+    DrawnStretches drawn(30);
+    const QImage coverage = DrawCoverage(drawn, samples);
+    EXPECT_EQ(RunKinds(drawn.Runs(coverage), 40, 30), RunKinds(FindCoverageRuns(coverage), 40, 30))
+        << "samples " << samples;
+    // Inside an outer mask (striped: empty, partial and whole stretches), drawing through
+    // the inner one shows the same whether its runs came from the drawing or not.
+    const QImage outer = StripedCoverage(40, 30);
+    QImage byDrawing = Canvas(48, 0xffe0e0e0), byPixels = byDrawing;
+    for (QImage* image : {&byDrawing, &byPixels}) {
+      QPainter painter(image);
+      QImage outerCopy = outer, inner = coverage;
+      const CoverageScope outerScope(image, outerCopy, QPoint(2, 3));
+      const CoverageScope innerScope(image, inner, QPoint(5, 1), image == &byDrawing ? &drawn : nullptr);
+      FillAllThroughPainter(painter, *image, samples, 0xff2050a0);
+    }
+    EXPECT_EQ(byDrawing, byPixels) << "samples " << samples;
+  }
+  // A drawing that needs an offscreen picture (a clip of two rectangles) spoils the notes.
+  QImage coverage(10, 10, QImage::Format_ARGB32_Premultiplied);
+  coverage.fill(0);
+  DrawnStretches drawn(10);
+  const DrawnScope scope(&coverage, drawn);
+  QPainter painter(&coverage);
+  painter.setClipRegion(QRegion(0, 0, 10, 5) + QRegion(0, 6, 10, 4));
+  FillAllThroughPainter(painter, coverage);
+  EXPECT_TRUE(scope.Spoiled());
 }
 
 QImage DrawShape(const ShapeGeometry& geometry, const QTransform& transform, const ColorTransform& colors,

@@ -28,13 +28,44 @@ struct Crossing {
   std::uint32_t edge;
 };
 
-// The samples each fill got in one pixel row.
-struct Slot {
-  std::uint32_t fill = 0;
-  int minX = 0, maxX = -1;  // touched pixels, relative to the clip's left
-  std::vector<std::uint16_t> counts;  // samples at the ends of runs
-  std::vector<std::int32_t> full;     // runs of whole pixels, as differences (n at the start, -n past the end)
+using SpanRecord = PreparedEdges::Span;
+
+// What a pass needs besides the edges and paints, kept per thread between passes so
+// that drawing many small shapes allocates nothing. Between passes the windings are
+// zero and no spans are held.
+// What a pass knows of one fill, kept together: shapes with thousands of fills visit
+// them in no order, and one cache line per fill is cheaper than three.
+struct FillState {
+  int winding = 0;
+  Pixel color = 0;  // the colour of a solid paint
+  // 0 = not looked at yet this pass, 1 = solid, 2 = shaded per pixel, 3 = no paint.
+  std::uint8_t kind = 0;
 };
+
+struct Scratch {
+  std::vector<FillState> fills;
+  std::vector<std::uint32_t> touched;
+  std::vector<std::uint32_t> inside;
+  std::vector<Pixel> shade;
+  std::vector<Pixel> before;
+  std::vector<Crossing> crossings;
+  std::vector<Crossing> merged;
+  // The spans of the pixel row being drawn, sample row after sample row: sample row s
+  // has spans rowStart[s]..rowStart[s + 1]-1.
+  std::vector<SpanRecord> spans;
+  std::size_t rowStart[5] = {};
+  // Shaded fills of the row: the pixels each touches (shadeMin > shadeMax between
+  // rows) and where its colours start in shadePool.
+  std::vector<std::uint32_t> shaded;
+  std::vector<int> shadeMin, shadeMax;
+  std::vector<std::ptrdiff_t> shadeAt;
+  std::vector<Pixel> shadePool;
+};
+
+template <typename T>
+void GrowTo(std::vector<T>& v, std::size_t size, const T& value) {
+  if (v.size() < size) v.resize(size, value);
+}
 
 // Sets count pixels from p to color (four at a time where the processor can).
 inline void FillPixels(Pixel* p, int count, Pixel color) {
@@ -48,35 +79,67 @@ inline void FillPixels(Pixel* p, int count, Pixel color) {
 
 class RowPass {
  public:
-  RowPass(const Target& target, const QRect& clip, std::span<const Paint* const> paints, FillRule rule, int n)
+  RowPass(const Target& target, const QRect& clip, std::span<const Paint* const> paints, FillRule rule, int n,
+          Scratch& scratch)
       : image_(*target.image), clip_(clip), paints_(paints), rule_(rule), n_(n), width_(clip.width()),
-        coverage_(target.coverage), coverageOrigin_(target.coverageOrigin), coverageRuns_(target.coverageRuns) {
+        coverage_(target.coverage), coverageOrigin_(target.coverageOrigin), coverageRuns_(target.coverageRuns),
+        drawn_(target.drawn), s_(scratch) {
+    const std::size_t width = static_cast<std::size_t>(width_);
     if (coverage_) {
-      before_.assign(width_, 0);
+      GrowTo(s_.before, width, Pixel{0});
       coverageWidth_ = coverage_->width();
       coverageHeight_ = coverage_->height();
     }
-    slotOf_.assign(paints.size() + 1, -1);
-    winding_.assign(paints.size() + 1, 0);
-    accA_.assign(width_, 0);
-    accR_.assign(width_, 0);
-    accG_.assign(width_, 0);
-    accB_.assign(width_, 0);
-    covered_.assign(width_, 0);
-    shade_.assign(width_, 0);
+    GrowTo(s_.fills, paints.size() + 1, FillState{});
+    for (std::size_t i = 0; i <= paints.size(); ++i) s_.fills[i].kind = 0;
+    GrowTo(s_.shadeMin, paints.size() + 1, 0);
+    GrowTo(s_.shadeMax, paints.size() + 1, -1);
+    GrowTo(s_.shadeAt, paints.size() + 1, std::ptrdiff_t{0});
+    GrowTo(s_.shade, width, Pixel{0});
+    s_.spans.clear();
     shift_ = n == 4 ? 4 : n == 2 ? 2 : 0;
+    sampleShift_ = n == 4 ? 2 : n == 2 ? 1 : 0;
   }
 
-  // edges: sorted by their first row.
-  void Run(std::span<const Prepared> edges) {
+  // Draws the spans kept by an earlier pass with the same clip.
+  void Replay(const PreparedEdges::SpanCache& cache) {
+    for (int r = 0; r < clip_.height(); ++r) {
+      const std::size_t first = static_cast<std::size_t>(r) * static_cast<std::size_t>(n_);
+      const std::size_t base = cache.rowStart[first];
+      if (cache.rowStart[first + static_cast<std::size_t>(n_)] == base) continue;
+      if (n_ == 1) {
+        // One sample per pixel: each span is drawn as the walk drew it.
+        for (std::size_t j = base; j < cache.rowStart[first + 1]; ++j) {
+          const SpanRecord& span = cache.spans[j];
+          DrawSpan(span.fill, span.from, span.to, clip_.top() + r);
+        }
+        continue;
+      }
+      std::size_t starts[5];
+      for (int s = 0; s <= n_; ++s) starts[s] = cache.rowStart[first + static_cast<std::size_t>(s)] - base;
+      ComposeRow(clip_.top() + r, cache.spans.data() + base, starts);
+    }
+  }
+
+  // edges: sorted by their first row. keep: where the spans go for Replay (null =
+  // nowhere).
+  void Run(std::span<const Prepared> edges, PreparedEdges::SpanCache* keep) {
+    keeping_ = keep != nullptr;
+    if (keep) {
+      keep->spans.clear();
+      keep->rowStart.clear();
+    }
     std::size_t next = 0;
     // The edges crossing the current sample row, kept in x order: from one row to the
     // next the order barely changes, so an insertion sort is nearly linear.
-    std::vector<Crossing> crossings;
+    std::vector<Crossing>& crossings = s_.crossings;
+    crossings.clear();
     const std::int64_t sampleLeft = static_cast<std::int64_t>(clip_.left()) * n_;
     const std::int64_t sampleRight = static_cast<std::int64_t>(clip_.left() + width_) * n_;
     for (int py = clip_.top(); py < clip_.top() + clip_.height(); ++py) {
       for (int s = 0; s < n_; ++s) {
+        sampleRow_ = s;
+        s_.rowStart[s] = s_.spans.size();
         const std::int64_t row = static_cast<std::int64_t>(py) * n_ + s;
         std::erase_if(crossings, [&](const Crossing& c) { return edges[c.edge].endRow <= row; });
         const std::size_t kept = crossings.size();
@@ -98,52 +161,87 @@ class RowPass {
         // is nearly linear. The edges starting here are sorted on their own and merged
         // in, rather than each walking through the whole row.
         const auto byX = [](const Crossing& a, const Crossing& b) { return a.x < b.x; };
-        for (std::size_t i = 1; i < kept; ++i) {
-          const Crossing moving = crossings[i];
-          std::size_t j = i;
-          while (j > 0 && crossings[j - 1].x > moving.x) {
-            crossings[j] = crossings[j - 1];
-            --j;
-          }
-          crossings[j] = moving;
-        }
+        InsertionSort(crossings.begin(), crossings.begin() + static_cast<std::ptrdiff_t>(kept));
         if (kept < crossings.size()) {
-          std::sort(crossings.begin() + static_cast<std::ptrdiff_t>(kept), crossings.end(), byX);
+          if (crossings.size() - kept <= 16) {
+            InsertionSort(crossings.begin() + static_cast<std::ptrdiff_t>(kept), crossings.end());
+          } else {
+            std::sort(crossings.begin() + static_cast<std::ptrdiff_t>(kept), crossings.end(), byX);
+          }
           if (kept > 0) {
-            merged_.clear();
+            s_.merged.clear();
             std::merge(crossings.begin(), crossings.begin() + static_cast<std::ptrdiff_t>(kept),
-                       crossings.begin() + static_cast<std::ptrdiff_t>(kept), crossings.end(), std::back_inserter(merged_),
-                       byX);
-            crossings.swap(merged_);
+                       crossings.begin() + static_cast<std::ptrdiff_t>(kept), crossings.end(),
+                       std::back_inserter(s_.merged), byX);
+            crossings.swap(s_.merged);
           }
         }
         WalkRow(edges, crossings, sampleLeft, sampleRight, py);
       }
-      if (!usedSlots_.empty()) ComposeRow(py);
+      s_.rowStart[n_] = s_.spans.size();
+      if (keep) Keep(*keep);
+      if (n_ > 1 && !s_.spans.empty()) ComposeRow(py, s_.spans.data(), s_.rowStart);
+      s_.spans.clear();
       if (next >= edges.size() && crossings.empty()) break;
     }
+    if (!keep) return;
+    if (keep->tooLarge) {
+      keep->spans = {};
+      keep->rowStart = {};
+      return;
+    }
+    // Rows after the last edge have no spans.
+    const std::size_t rows = static_cast<std::size_t>(clip_.height()) * static_cast<std::size_t>(n_);
+    keep->rowStart.resize(rows + 1, static_cast<std::uint32_t>(keep->spans.size()));
+    keep->complete = true;
+  }
+
+  // Adds the spans of the pixel row just walked to keep.
+  void Keep(PreparedEdges::SpanCache& keep) {
+    if (keep.tooLarge) return;
+    if (keep.spans.size() + s_.spans.size() > PreparedEdges::kMaxKeptSpans) {
+      keep.tooLarge = true;
+      return;
+    }
+    const auto base = static_cast<std::uint32_t>(keep.spans.size());
+    for (int s = 0; s < n_; ++s) keep.rowStart.push_back(base + static_cast<std::uint32_t>(s_.rowStart[s]));
+    keep.spans.insert(keep.spans.end(), s_.spans.begin(), s_.spans.end());
   }
 
  private:
+  static void InsertionSort(std::vector<Crossing>::iterator first, std::vector<Crossing>::iterator last) {
+    if (first == last) return;
+    for (auto i = first + 1; i < last; ++i) {
+      const Crossing moving = *i;
+      auto j = i;
+      while (j > first && (j - 1)->x > moving.x) {
+        *j = *(j - 1);
+        --j;
+      }
+      *j = moving;
+    }
+  }
+
   bool Inside(int w) const { return rule_ == FillRule::NonZero ? w != 0 : (w & 1) != 0; }
 
   void Toggle(std::uint32_t fill, int delta) {
     if (fill == 0 || delta == 0) return;
-    const bool was = Inside(winding_[fill]);
-    if (winding_[fill] == 0) touched_.push_back(fill);
-    winding_[fill] += delta;
-    const bool now = Inside(winding_[fill]);
+    int& winding = s_.fills[fill].winding;
+    const bool was = Inside(winding);
+    if (winding == 0) s_.touched.push_back(fill);
+    winding += delta;
+    const bool now = Inside(winding);
     if (was == now) return;
     if (now) {
-      inside_.push_back(fill);
+      s_.inside.push_back(fill);
     } else {
-      std::erase(inside_, fill);
+      std::erase(s_.inside, fill);
     }
   }
 
   std::uint32_t Top() const {
     std::uint32_t top = 0;
-    for (const std::uint32_t f : inside_) top = std::max(top, f);
+    for (const std::uint32_t f : s_.inside) top = std::max(top, f);
     return top;
   }
 
@@ -154,8 +252,8 @@ class RowPass {
       Toggle(edge.right, edge.winding);
       Toggle(edge.left, -edge.winding);
       if (i + 1 == crossings.size()) break;
+      if (s_.inside.empty()) continue;
       const std::uint32_t top = Top();
-      if (top == 0) continue;
       // Sample k sits at k + 0.5; it belongs to this span when x_i <= k + 0.5 < x_i+1.
       std::int64_t from = static_cast<std::int64_t>(std::ceil(crossings[i].x - 0.5));
       std::int64_t to = static_cast<std::int64_t>(std::ceil(crossings[i + 1].x - 0.5));
@@ -166,13 +264,33 @@ class RowPass {
       // composed at once, without counting samples.
       if (n_ == 1) {
         DrawSpan(top, static_cast<int>(from - sampleLeft), static_cast<int>(to - sampleLeft), py);
+        if (keeping_) AddSamples(top, from - sampleLeft, to - sampleLeft);
       } else {
         AddSamples(top, from - sampleLeft, to - sampleLeft);
       }
     }
-    for (const std::uint32_t f : touched_) winding_[f] = 0;
-    touched_.clear();
-    inside_.clear();
+    for (const std::uint32_t f : s_.touched) s_.fills[f].winding = 0;
+    s_.touched.clear();
+    s_.inside.clear();
+  }
+
+  // The fill's state with its paint looked at (once a pass).
+  FillState& Resolve(std::uint32_t fill) {
+    FillState& state = s_.fills[fill];
+    if (state.kind == 0) {
+      const Paint* paint = fill <= paints_.size() ? paints_[fill - 1] : nullptr;
+      Pixel solid = 0;
+      state.kind = !paint ? 3 : paint->IsSolid(&solid) ? 1 : 2;
+      state.color = solid;
+    }
+    return state;
+  }
+
+  // True (with its colour) when fill's paint has one colour.
+  bool SolidColor(std::uint32_t fill, const Paint&, Pixel* color) {
+    const FillState& state = Resolve(fill);
+    *color = state.color;
+    return state.kind == 1;
   }
 
   // Pixels from..to-1 (relative to the clip) of row py, wholly in fill: the fill over
@@ -196,20 +314,21 @@ class RowPass {
         for (const CoverageRuns::Run& run : coverageRuns_->Row(cy)) {
           if (run.from - offset >= to) break;
           const int a = std::max(from, run.from - offset), b = std::min(to, run.to - offset);
-          if (a < b) DrawSpanPart(*paint, row, run.whole ? nullptr : mask, a, b, py);
+          if (a < b) DrawSpanPart(fill, *paint, row, run.whole ? nullptr : mask, a, b, py);
         }
         return;
       }
     }
-    DrawSpanPart(*paint, row, mask, from, to, py);
+    DrawSpanPart(fill, *paint, row, mask, from, to, py);
   }
 
-  void DrawSpanPart(const Paint& paint, Pixel* row, const Pixel* mask, int from, int to, int py) {
+  void DrawSpanPart(std::uint32_t fill, const Paint& paint, Pixel* row, const Pixel* mask, int from, int to, int py) {
     if (from >= to) return;
     Pixel solid = 0;
-    const bool isSolid = paint.IsSolid(&solid);
-    const Pixel* shade = shade_.data();
-    if (!isSolid) paint.Shade(py, clip_.left() + from, clip_.left() + to, shade_.data() + from);
+    const bool isSolid = SolidColor(fill, paint, &solid);
+    if (drawn_) drawn_->Add(py, clip_.left() + from, clip_.left() + to, !mask && isSolid && Alpha(solid) == 255);
+    const Pixel* shade = s_.shade.data();
+    if (!isSolid) paint.Shade(py, clip_.left() + from, clip_.left() + to, s_.shade.data() + from);
     if (!mask) {
       if (isSolid && Alpha(solid) == 255) {
         FillPixels(row + from, to - from, solid);
@@ -245,148 +364,191 @@ class RowPass {
                 lerp(Blue(old), Blue(now)));
   }
 
-  Slot& SlotFor(std::uint32_t fill) {
-    int& index = slotOf_[fill];
-    if (index < 0) {
-      index = static_cast<int>(usedSlots_.size());
-      if (usedSlots_.size() == slots_.size()) {
-        slots_.emplace_back();
-        slots_.back().counts.assign(width_, 0);
-        slots_.back().full.assign(width_ + 1, 0);
-      }
-      usedSlots_.push_back(fill);
-      Slot& slot = slots_[index];
-      slot.fill = fill;
-      slot.minX = width_;
-      slot.maxX = -1;
-    }
-    return slots_[index];
-  }
-
-  // Samples from..to-1 (sample columns relative to the clip) of one sample row.
+  // Samples from..to-1 (sample columns relative to the clip) of the current sample row
+  // go to fill. Spans come left to right; one that continues the last one's fill joins it.
   void AddSamples(std::uint32_t fill, std::int64_t from, std::int64_t to) {
-    Slot& slot = SlotFor(fill);
-    const int first = static_cast<int>(from / n_);
-    const int last = static_cast<int>((to - 1) / n_);
-    slot.minX = std::min(slot.minX, first);
-    slot.maxX = std::max(slot.maxX, last);
-    std::uint16_t* counts = slot.counts.data();
-    if (first == last) {
-      counts[first] = static_cast<std::uint16_t>(counts[first] + (to - from));
+    auto& spans = s_.spans;
+    // With one sample per pixel spans are drawn one by one (a paint shades each from its
+    // own start), so they stay apart.
+    if (n_ > 1 && spans.size() > s_.rowStart[sampleRow_] && spans.back().fill == fill && spans.back().to == from) {
+      spans.back().to = static_cast<std::int32_t>(to);
       return;
     }
-    counts[first] = static_cast<std::uint16_t>(counts[first] + (n_ - from % n_));
-    if (last > first + 1) {
-      slot.full[first + 1] += n_;
-      slot.full[last] -= n_;
-    }
-    counts[last] = static_cast<std::uint16_t>(counts[last] + ((to - 1) % n_ + 1));
+    spans.push_back({static_cast<std::int32_t>(from), static_cast<std::int32_t>(to), fill});
+  }
+
+  // The colour fill's paint gives pixel x of the row being composed.
+  Pixel ColorAt(std::uint32_t fill, int x) const {
+    const FillState& state = s_.fills[fill];
+    return state.kind == 1 ? state.color : s_.shadePool[static_cast<std::size_t>(s_.shadeAt[fill] + x)];
   }
 
   // Each pixel becomes the mix of what every fill would make of it at full coverage,
   // weighted by the samples the fill got, and of the pixel itself for the samples no
   // fill got; the mix is truncated as the player does (half-covered black on white is
-  // 127, not 128).
-  void ComposeRow(int py) {
-    int unionMin = width_, unionMax = -1;
-    const std::uint32_t all = static_cast<std::uint32_t>(n_ * n_);
+  // 127, not 128). The row's spans (one list per sample row) are walked together:
+  // pixels that one fill covers on every sample row are drawn as a run, the others
+  // (along edges) are mixed one by one.
+  void ComposeRow(int py, const SpanRecord* spans, const std::size_t* rowStart) {
+    const int n = n_;
     auto* row = reinterpret_cast<Pixel*>(image_.scanLine(py)) + clip_.left();
-    const bool single = usedSlots_.size() == 1;
+    // The pixels touched, and the colours of the fills that are not one colour over
+    // the pixels each touches (asked of the paint over that stretch, first to last).
+    int touchedMin = width_, touchedMax = -1;
+    s_.shaded.clear();
+    for (std::size_t j = 0; j < rowStart[n]; ++j) {
+      const SpanRecord& span = spans[j];
+      const int first = span.from >> sampleShift_, last = (span.to - 1) >> sampleShift_;
+      touchedMin = std::min(touchedMin, first);
+      touchedMax = std::max(touchedMax, last);
+      if (Resolve(span.fill).kind != 2) continue;
+      if (s_.shadeMin[span.fill] > s_.shadeMax[span.fill]) {
+        s_.shaded.push_back(span.fill);
+        s_.shadeMin[span.fill] = first;
+        s_.shadeMax[span.fill] = last;
+      } else {
+        s_.shadeMin[span.fill] = std::min(s_.shadeMin[span.fill], first);
+        s_.shadeMax[span.fill] = std::max(s_.shadeMax[span.fill], last);
+      }
+    }
+    s_.shadePool.clear();
+    for (const std::uint32_t fill : s_.shaded) {
+      const int minX = s_.shadeMin[fill], maxX = s_.shadeMax[fill];
+      const std::size_t offset = s_.shadePool.size();
+      s_.shadePool.resize(offset + static_cast<std::size_t>(maxX - minX + 1));
+      paints_[fill - 1]->Shade(py, clip_.left() + minX, clip_.left() + maxX + 1, s_.shadePool.data() + offset);
+      s_.shadeAt[fill] = static_cast<std::ptrdiff_t>(offset) - minX;
+      s_.shadeMin[fill] = 0;
+      s_.shadeMax[fill] = -1;
+    }
     // Under a mask the row is composed as usual, then each pixel moves from what it
     // was towards the result by the mask's coverage there.
-    int touchedMin = width_, touchedMax = -1;
-    if (coverage_) {
-      for (std::size_t i = 0; i < usedSlots_.size(); ++i) {
-        const Slot& slot = slots_[i];
-        touchedMin = std::min(touchedMin, slot.minX);
-        touchedMax = std::max(touchedMax, slot.maxX);
-      }
-      if (touchedMin <= touchedMax) std::copy(row + touchedMin, row + touchedMax + 1, before_.begin() + touchedMin);
+    if (coverage_ && touchedMin <= touchedMax)
+      std::copy(row + touchedMin, row + touchedMax + 1, s_.before.begin() + touchedMin);
+
+    std::size_t at[4], end[4];
+    for (int s = 0; s < n; ++s) {
+      at[s] = rowStart[s];
+      end[s] = rowStart[s + 1];
     }
-    for (std::size_t i = 0; i < usedSlots_.size(); ++i) {
-      Slot& slot = slots_[i];
-      const Paint* paint = slot.fill <= paints_.size() ? paints_[slot.fill - 1] : nullptr;
-      if (paint && slot.minX <= slot.maxX) {
-        Pixel solid = 0;
-        const bool isSolid = paint->IsSolid(&solid);
-        if (!isSolid) paint->Shade(py, clip_.left() + slot.minX, clip_.left() + slot.maxX + 1, shade_.data() + slot.minX);
-        if (single) {
-          // Locals, so the loop does not reload them after every store to the row.
-          const int minX = slot.minX, maxX = slot.maxX;
-          const std::int32_t* fullRuns = slot.full.data();
-          const std::uint16_t* counts = slot.counts.data();
-          const Pixel* shade = shade_.data();
-          const bool opaque = isSolid && Alpha(solid) == 255;
-          std::int32_t run = 0;
-          for (int x = minX; x <= maxX; ++x) {
-            run += fullRuns[x];
-            const std::uint32_t k = counts[x] + static_cast<std::uint32_t>(run);
-            if (k == 0) continue;
-            if (k == all && opaque) {
-              row[x] = solid;
-              continue;
-            }
-            const Pixel full = SourceOver(isSolid ? solid : shade[x], row[x]);
-            row[x] = k == all ? full : Mix(full, row[x], k, all - k);
-          }
-        } else {
-          std::int32_t run = 0;
-          for (int x = slot.minX; x <= slot.maxX; ++x) {
-            run += slot.full[x];
-            const std::uint32_t k = slot.counts[x] + static_cast<std::uint32_t>(run);
-            if (k == 0) continue;
-            const Pixel full = SourceOver(isSolid ? solid : shade_[x], row[x]);
-            accA_[x] += Alpha(full) * k;
-            accR_[x] += Red(full) * k;
-            accG_[x] += Green(full) * k;
-            accB_[x] += Blue(full) * k;
-            covered_[x] = static_cast<std::uint16_t>(covered_[x] + k);
-          }
-          unionMin = std::min(unionMin, slot.minX);
-          unionMax = std::max(unionMax, slot.maxX);
+    int x = touchedMin;
+    while (x <= touchedMax) {
+      const std::int32_t left = x * n, right = left + n;  // pixel x's samples
+      bool any = false, uniform = true;
+      std::uint32_t fill = 0;
+      std::int32_t nextStart = INT32_MAX, runEnd = INT32_MAX;
+      for (int s = 0; s < n; ++s) {
+        while (at[s] < end[s] && spans[at[s]].to <= left) ++at[s];
+        if (at[s] == end[s]) {
+          uniform = false;
+          continue;
         }
+        const SpanRecord& span = spans[at[s]];
+        nextStart = std::min(nextStart, span.from);
+        if (span.from < right) any = true;
+        if (span.from > left || span.to < right || (s > 0 && span.fill != fill)) uniform = false;
+        fill = span.fill;
+        runEnd = std::min(runEnd, span.to);
       }
-      if (slot.minX <= slot.maxX) {
-        std::fill(slot.counts.begin() + slot.minX, slot.counts.begin() + slot.maxX + 1, 0);
-        std::fill(slot.full.begin() + slot.minX, slot.full.begin() + slot.maxX + 2, 0);
+      if (uniform) {
+        const int to = std::min(runEnd >> sampleShift_, touchedMax + 1);
+        DrawRun(fill, row, x, to, py);
+        x = to;
+        continue;
       }
-      slotOf_[slot.fill] = -1;
-    }
-    usedSlots_.clear();
-    for (int x = unionMin; x <= unionMax; ++x) {
-      const std::uint32_t k = covered_[x];
-      if (k == 0) continue;
-      const Pixel d = row[x];
-      const std::uint32_t rest = k >= all ? 0 : all - k;
-      row[x] = Pack((accA_[x] + Alpha(d) * rest) >> shift_, (accR_[x] + Red(d) * rest) >> shift_,
-                    (accG_[x] + Green(d) * rest) >> shift_, (accB_[x] + Blue(d) * rest) >> shift_);
-      accA_[x] = accR_[x] = accG_[x] = accB_[x] = 0;
-      covered_[x] = 0;
+      if (!any) {
+        if (nextStart == INT32_MAX) break;
+        x = nextStart >> sampleShift_;
+        continue;
+      }
+      if (MixPixel(spans, row, x, left, right, at, end) && drawn_) drawn_->Add(py, clip_.left() + x, clip_.left() + x + 1, false);
+      ++x;
     }
     if (coverage_ && touchedMin <= touchedMax) ApplyCoverage(py, row, touchedMin, touchedMax);
   }
 
+  // Pixels from..to-1 wholly in fill.
+  void DrawRun(std::uint32_t fill, Pixel* row, int from, int to, int py) {
+    const FillState& state = Resolve(fill);
+    if (state.kind == 3) return;
+    if (drawn_) {
+      const bool opaque = !coverage_ && state.kind == 1 && Alpha(state.color) == 255;
+      drawn_->Add(py, clip_.left() + from, clip_.left() + to, opaque);
+    }
+    if (state.kind == 1) {
+      const Pixel solid = state.color;
+      if (Alpha(solid) == 255) {
+        FillPixels(row + from, to - from, solid);
+      } else {
+        for (int x = from; x < to; ++x) row[x] = SourceOver(solid, row[x]);
+      }
+      return;
+    }
+    for (int x = from; x < to; ++x) row[x] = SourceOver(ColorAt(fill, x), row[x]);
+  }
+
+  // Pixel x (samples left..right-1 of each sample row), shared by several fills or
+  // partly covered. False when no fill there has a paint (nothing drawn).
+  bool MixPixel(const SpanRecord* spans, Pixel* row, int x, std::int32_t left, std::int32_t right,
+                const std::size_t* at, const std::size_t* end) {
+    // The samples of each fill; a pixel has at most one fill per sample.
+    std::uint32_t fills[16], counts[16];
+    int distinct = 0;
+    for (int s = 0; s < n_; ++s) {
+      for (std::size_t j = at[s]; j < end[s] && spans[j].from < right; ++j) {
+        const SpanRecord& span = spans[j];
+        if (s_.fills[span.fill].kind == 3) continue;
+        const auto k = static_cast<std::uint32_t>(std::min(span.to, right) - std::max(span.from, left));
+        int i = 0;
+        while (i < distinct && fills[i] != span.fill) ++i;
+        if (i == distinct) {
+          if (distinct == 16) continue;  // cannot happen: 16 samples
+          fills[distinct] = span.fill;
+          counts[distinct++] = 0;
+        }
+        counts[i] += k;
+      }
+    }
+    if (distinct == 0) return false;
+    const Pixel d = row[x];
+    const std::uint32_t all = static_cast<std::uint32_t>(n_ * n_);
+    std::uint32_t a = 0, r = 0, g = 0, b = 0, covered = 0;
+    for (int i = 0; i < distinct; ++i) {
+      const Pixel full = SourceOver(ColorAt(fills[i], x), d);
+      a += Alpha(full) * counts[i];
+      r += Red(full) * counts[i];
+      g += Green(full) * counts[i];
+      b += Blue(full) * counts[i];
+      covered += counts[i];
+    }
+    const std::uint32_t rest = covered >= all ? 0 : all - covered;
+    row[x] = Pack((a + Alpha(d) * rest) >> shift_, (r + Red(d) * rest) >> shift_, (g + Green(d) * rest) >> shift_,
+                  (b + Blue(d) * rest) >> shift_);
+    return true;
+  }
+
   void ApplyCoverage(int py, Pixel* row, int from, int to) {
+    const Pixel* before = s_.before.data();
     const int cy = py - coverageOrigin_.y();
     const int offset = clip_.left() - coverageOrigin_.x();  // coverage column of row[0]
     const Pixel* mask = cy >= 0 && cy < coverageHeight_ ? reinterpret_cast<const Pixel*>(coverage_->constScanLine(cy)) : nullptr;
     // Pixels left or right of the coverage image keep what they were.
     const int inFrom = mask ? std::max(from, -offset) : to + 1;
     const int inTo = mask ? std::min(to, coverageWidth_ - 1 - offset) : to;
-    for (int x = from; x < std::min(inFrom, to + 1); ++x) row[x] = before_[x];
-    for (int x = std::max(inTo + 1, from); x <= to; ++x) row[x] = before_[x];
+    for (int x = from; x < std::min(inFrom, to + 1); ++x) row[x] = before[x];
+    for (int x = std::max(inTo + 1, from); x <= to; ++x) row[x] = before[x];
     if (mask && coverageRuns_ && coverageRuns_->Known(cy) && inFrom <= inTo) {
       // Between runs the row keeps what it was, whole runs keep what was drawn, and
       // only partial runs are mixed.
       int x = inFrom;
       for (const CoverageRuns::Run& run : coverageRuns_->Row(cy)) {
         const int a = std::clamp(run.from - offset, x, inTo + 1), b = std::clamp(run.to - offset, a, inTo + 1);
-        std::copy(before_.begin() + x, before_.begin() + a, row + x);
+        std::copy(before + x, before + a, row + x);
         if (!run.whole) MixCoverage(row, mask + offset, a, b);
         x = b;
         if (x > inTo) break;
       }
-      std::copy(before_.begin() + x, before_.begin() + inTo + 1, row + x);
+      std::copy(before + x, before + inTo + 1, row + x);
       return;
     }
     MixCoverage(row, mask ? mask + offset : nullptr, inFrom, inTo + 1);
@@ -395,8 +557,9 @@ class RowPass {
   // Pixels from..to-1 of row move from what they were before the row was composed
   // towards what it made of them by the coverage (mask[x] for pixel x).
   void MixCoverage(Pixel* row, const Pixel* mask, int from, int to) {
+    const Pixel* before = s_.before.data();
     for (int x = from; x < to; ++x) {
-      const Pixel old = before_[x];
+      const Pixel old = before[x];
       if (row[x] == old) continue;  // nothing drawn here
       const std::uint32_t m = Alpha(mask[x]);
       if (m == 255) continue;
@@ -408,34 +571,22 @@ class RowPass {
     }
   }
 
-  // a weighted ka, b weighted kb, over ka + kb samples.
-  Pixel Mix(Pixel a, Pixel b, std::uint32_t ka, std::uint32_t kb) const {
-    return Pack((Alpha(a) * ka + Alpha(b) * kb) >> shift_, (Red(a) * ka + Red(b) * kb) >> shift_,
-                (Green(a) * ka + Green(b) * kb) >> shift_, (Blue(a) * ka + Blue(b) * kb) >> shift_);
-  }
-
   QImage& image_;
   QRect clip_;
   std::span<const Paint* const> paints_;
   FillRule rule_;
   int n_;
   int width_;
-  int shift_ = 0;
-  std::vector<int> slotOf_;
-  std::vector<Slot> slots_;
-  std::vector<std::uint32_t> usedSlots_;
-  std::vector<int> winding_;
-  std::vector<std::uint32_t> touched_;
-  std::vector<std::uint32_t> inside_;
-  std::vector<std::uint32_t> accA_, accR_, accG_, accB_;
-  std::vector<std::uint16_t> covered_;
-  std::vector<Pixel> shade_;
+  int shift_ = 0;        // log2 of the samples per pixel
+  int sampleShift_ = 0;  // log2 of the samples per pixel side
+  int sampleRow_ = 0;    // of the pixel row, being walked
+  bool keeping_ = false;  // spans are kept for Replay
   const QImage* coverage_ = nullptr;
   QPoint coverageOrigin_;
   const CoverageRuns* coverageRuns_ = nullptr;
   int coverageWidth_ = 0, coverageHeight_ = 0;
-  std::vector<Pixel> before_;  // the row before composing, under a mask
-  std::vector<Crossing> merged_;  // scratch for merging a row's new crossings
+  DrawnStretches* drawn_ = nullptr;
+  Scratch& s_;
 };
 
 }  // namespace
@@ -566,6 +717,7 @@ void PreparedEdges::Prepare(std::span<const Edge> edges, std::size_t paintCount,
   n_ = n;
   paintCount_ = paintCount;
   edges_.clear();
+  spanCache_ = SpanCache();
   bounds_ = QRect();
   if (edges.empty()) return;
   // Only the rows and columns the edges reach need a pass.
@@ -618,8 +770,22 @@ void FillPrepared(const Target& target, const PreparedEdges& edges, std::span<co
   if (clip.isEmpty()) return;
   // Edges above the clip are passed over as the pass starts; those below it are never
   // reached.
-  RowPass pass(target, clip, paints, rule, edges.n_);
-  pass.Run(edges.edges_);
+  // One scratch per thread; a paint never draws, so passes do not nest.
+  thread_local Scratch scratch;
+  RowPass pass(target, clip, paints, rule, edges.n_, scratch);
+  PreparedEdges::SpanCache& cache = edges.spanCache_;
+  if (cache.clip != clip || cache.rule != rule) {
+    cache = PreparedEdges::SpanCache();
+    cache.clip = clip;
+    cache.rule = rule;
+  }
+  if (cache.complete) {
+    pass.Replay(cache);
+    return;
+  }
+  // A drawing seen once is not kept: most are not drawn again the same way.
+  cache.fills = std::min(cache.fills + 1, 2);
+  pass.Run(edges.edges_, cache.fills >= 2 && !cache.tooLarge ? &cache : nullptr);
 }
 
 namespace {
@@ -668,6 +834,122 @@ CoverageRuns FindCoverageRuns(const QImage& coverage) {
       } else {
         while (x < width && p[x] != 0 && Alpha(p[x]) != 255) ++x;
         out.runs.push_back({start, x, false});
+      }
+    }
+  }
+  out.rowStart.push_back(static_cast<std::uint32_t>(out.runs.size()));
+  return out;
+}
+
+namespace {
+
+// Appends a run to the row being built (the last run of out belongs to it when
+// rowStart says so), joining it to the run before when they meet and are alike.
+void PushRun(CoverageRuns& out, int from, int to, bool whole) {
+  if (from >= to) return;
+  if (out.runs.size() > out.rowStart.back() && out.runs.back().to == from && out.runs.back().whole == whole) {
+    out.runs.back().to = to;
+    return;
+  }
+  out.runs.push_back({from, to, whole});
+}
+
+// The runs of pixels from..to-1 of one row, looking at each pixel.
+void ScanRuns(CoverageRuns& out, const Pixel* p, int from, int to) {
+  int x = from;
+  while (x < to) {
+    while (x < to && p[x] == 0) ++x;
+    if (x >= to) break;
+    const int start = x;
+    if (Alpha(p[x]) == 255) {
+      while (x < to && Alpha(p[x]) == 255) ++x;
+      PushRun(out, start, x, true);
+    } else {
+      while (x < to && p[x] != 0 && Alpha(p[x]) != 255) ++x;
+      PushRun(out, start, x, false);
+    }
+  }
+}
+
+}  // namespace
+
+CoverageRuns DrawnStretches::Runs(const QImage& image) const {
+  CoverageRuns out;
+  const int width = image.width();
+  const int height = std::min(image.height(), height_);
+  out.rowStart.reserve(static_cast<std::size_t>(std::max(0, height)) + 1);
+  std::vector<Stretch> sorted = stretches_;
+  std::sort(sorted.begin(), sorted.end(),
+            [](const Stretch& a, const Stretch& b) { return a.y != b.y ? a.y < b.y : a.from < b.from; });
+  std::vector<std::pair<int, int>> opaque;
+  std::size_t first = 0;
+  for (int y = 0; y < height; ++y) {
+    out.rowStart.push_back(static_cast<std::uint32_t>(out.runs.size()));
+    std::size_t last = first;
+    while (last < sorted.size() && sorted[last].y == y) ++last;
+    const std::span<const Stretch> row(sorted.data() + first, last - first);
+    first = last;
+    if (row.empty()) continue;
+    // The pixels some opaque drawing covered are whole whatever came before or after.
+    opaque.clear();
+    for (const Stretch& s : row) {
+      if (!s.opaque) continue;
+      const int from = std::clamp(s.from, 0, width), to = std::clamp(s.to, from, width);
+      if (!opaque.empty() && from <= opaque.back().second) {
+        opaque.back().second = std::max(opaque.back().second, to);
+      } else if (from < to) {
+        opaque.emplace_back(from, to);
+      }
+    }
+    const auto* pixels = reinterpret_cast<const Pixel*>(image.constScanLine(y));
+    std::size_t next = 0;  // the first opaque stretch not wholly left of x
+    int x = 0;             // pixels left of x have their runs
+    for (const Stretch& s : row) {
+      const int from = std::clamp(std::max(s.from, x), 0, width), to = std::clamp(s.to, from, width);
+      // Between the opaque stretches the pixels are looked at.
+      int at = from;
+      while (at < to) {
+        while (next < opaque.size() && opaque[next].second <= at) ++next;
+        if (next < opaque.size() && opaque[next].first <= at) {
+          const int end = std::min(to, opaque[next].second);
+          PushRun(out, at, end, true);
+          at = end;
+          continue;
+        }
+        const int end = next < opaque.size() ? std::min(to, opaque[next].first) : to;
+        ScanRuns(out, pixels, at, end);
+        at = end;
+      }
+      x = std::max(x, to);
+    }
+  }
+  out.rowStart.push_back(static_cast<std::uint32_t>(out.runs.size()));
+  return out;
+}
+
+CoverageRuns IntersectCoverageRuns(const CoverageRuns& inner, const CoverageRuns& outer, QPoint shift,
+                                   const QImage& coverage) {
+  CoverageRuns out;
+  const int height = coverage.height(), width = coverage.width();
+  out.rowStart.reserve(static_cast<std::size_t>(std::max(0, height)) + 1);
+  for (int y = 0; y < height; ++y) {
+    out.rowStart.push_back(static_cast<std::uint32_t>(out.runs.size()));
+    const int oy = y + shift.y();
+    if (!outer.Known(oy)) continue;  // the outer coverage left the row empty
+    const auto a = inner.Row(y), b = outer.Row(oy);
+    const auto* pixels = reinterpret_cast<const Pixel*>(coverage.constScanLine(y));
+    std::size_t j = 0;
+    for (const CoverageRuns::Run& run : a) {
+      while (j < b.size() && b[j].to - shift.x() <= run.from) ++j;
+      for (std::size_t k = j; k < b.size() && b[k].from - shift.x() < run.to; ++k) {
+        const int from = std::clamp(std::max(run.from, b[k].from - shift.x()), 0, width);
+        const int to = std::clamp(std::min(run.to, b[k].to - shift.x()), from, width);
+        if (run.whole || b[k].whole) {
+          // Whole times whole is whole; whole times partial keeps the partial alpha.
+          PushRun(out, from, to, run.whole && b[k].whole);
+        } else {
+          ScanRuns(out, pixels, from, to);
+        }
       }
     }
   }

@@ -8,6 +8,7 @@
 #include <QImage>
 #include <QRect>
 #include <QTransform>
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <span>
@@ -38,6 +39,44 @@ struct CoverageRuns {
 // The runs of a coverage image (Format_ARGB32_Premultiplied).
 CoverageRuns FindCoverageRuns(const QImage& coverage);
 
+// What the rasterizer drew into an image, row by row: the stretches of pixels it
+// touched, and which of them it covered with an opaque colour. When everything in an
+// image (cleared before) was drawn by the rasterizer, its coverage runs follow from
+// these, looking only at the pixels drawn partly.
+class DrawnStretches {
+ public:
+  explicit DrawnStretches(int height) : height_(std::max(0, height)) {}
+  // Pixels from..to-1 of row y; opaque: each now has alpha 255.
+  void Add(int y, int from, int to, bool opaque) {
+    if (y < 0 || y >= height_ || from >= to) return;
+    // Spans of one drawing come left to right: one that continues the last one joins it.
+    if (!stretches_.empty()) {
+      Stretch& last = stretches_.back();
+      if (last.y == y && last.to == from && last.opaque == opaque) {
+        last.to = to;
+        return;
+      }
+    }
+    stretches_.push_back({y, from, to, opaque});
+  }
+  // The runs of image (what was drawn into it, as recorded here).
+  CoverageRuns Runs(const QImage& image) const;
+
+ private:
+  struct Stretch {
+    int y = 0, from = 0, to = 0;
+    bool opaque = false;
+  };
+  int height_ = 0;
+  std::vector<Stretch> stretches_;
+};
+
+// The runs of coverage after it was multiplied by an outer coverage: inner are its
+// runs before, outer the outer coverage's, whose pixel (x + shift.x, y + shift.y) lay
+// under coverage's pixel (x, y). Where both were partial the pixels are looked at.
+CoverageRuns IntersectCoverageRuns(const CoverageRuns& inner, const CoverageRuns& outer, QPoint shift,
+                                   const QImage& coverage);
+
 // Where drawing goes: the pixels of a premultiplied image inside clip.
 struct Target {
   QImage* image = nullptr;  // Format_ARGB32_Premultiplied
@@ -49,6 +88,8 @@ struct Target {
   // The coverage's runs (FindCoverageRuns), so whole and empty stretches are drawn at
   // once; null = look at every pixel.
   const CoverageRuns* coverageRuns = nullptr;
+  // Where to note the pixels drawn (image coordinates); null = nowhere.
+  DrawnStretches* drawn = nullptr;
 };
 
 // The colour of a fill at each pixel centre.
@@ -152,6 +193,27 @@ class PreparedEdges {
     std::uint32_t left = 0, right = 0;
     int winding = 1;  // +1 when the original edge ran down
   };
+  // Samples from..to-1 of one sample row (sample columns relative to the clip's left)
+  // that go to fill.
+  struct Span {
+    std::int32_t from = 0, to = 0;
+    std::uint32_t fill = 0;
+  };
+  // Which samples go to which fill does not depend on the paints: edges filled again
+  // with the same clip and rule (a shape that stays where it is) reuse the spans of
+  // the last time instead of walking the edges. Kept from the second fill with the
+  // same clip on.
+  struct SpanCache {
+    QRect clip;
+    FillRule rule = FillRule::EvenOdd;
+    int fills = 0;                      // fills seen with this clip and rule
+    bool tooLarge = false;              // more spans than are kept
+    bool complete = false;              // spans and rowStart hold every row of clip
+    std::vector<Span> spans;
+    std::vector<std::uint32_t> rowStart;  // sample row r of the clip: rowStart[r]..rowStart[r + 1]-1
+  };
+  // The most spans kept (about 24 MB); a larger fill walks its edges every time.
+  static constexpr std::size_t kMaxKeptSpans = 1u << 21;
 
  private:
   friend void FillPrepared(const Target&, const PreparedEdges&, std::span<const Paint* const>, FillRule);
@@ -159,6 +221,7 @@ class PreparedEdges {
   int n_ = 1;
   std::size_t paintCount_ = 0;
   QRect bounds_;  // device pixels the edges reach
+  mutable SpanCache spanCache_;
 };
 
 // FillEdges for edges prepared before; paints must hold at least the paint count they

@@ -37,9 +37,18 @@ void MultiplyCoverage(Pixel* row, const Pixel* outer, int from, int to) {
 
 }  // namespace
 
-CoverageScope::CoverageScope(const QImage* image, QImage& coverage, QPoint origin)
+CoverageScope::CoverageScope(const QImage* image, QImage& coverage, QPoint origin, const DrawnStretches* drawn)
     : image_(image), coverage_(&coverage), origin_(origin), outer_(innermostScope) {
-  if (const CoverageScope* outer = Innermost(image)) {
+  const CoverageScope* outer = Innermost(image);
+  // The runs of the coverage as drawn, before the outer coverage multiplies it.
+  CoverageRuns drawnRuns;
+  if (drawn) drawnRuns = drawn->Runs(coverage);
+  if (!outer && drawn) {
+    runs_ = std::move(drawnRuns);
+    innermostScope = this;
+    return;
+  }
+  if (outer) {
     // Only what both masks cover shows.
     const QImage& outerCoverage = *outer->coverage_;
     const int width = coverage.width(), height = coverage.height();
@@ -72,11 +81,30 @@ CoverageScope::CoverageScope(const QImage* image, QImage& coverage, QPoint origi
       MultiplyCoverage(row, outerRow + delta.x(), inFrom, inTo);
     }
   }
-  runs_ = FindCoverageRuns(coverage);
+  // The outer runs are known for every row of the outer coverage; rows outside it
+  // come out empty either way.
+  const bool outerKnown = outer && outer->runs_.rowStart.size() == static_cast<std::size_t>(outer->coverage_->height()) + 1;
+  runs_ = drawn && outerKnown ? IntersectCoverageRuns(drawnRuns, outer->runs_, origin - outer->origin_, coverage)
+                              : FindCoverageRuns(coverage);
   innermostScope = this;
 }
 
 CoverageScope::~CoverageScope() { innermostScope = outer_; }
+
+static thread_local DrawnScope* innermostDrawnScope = nullptr;
+
+DrawnScope::DrawnScope(const QImage* image, DrawnStretches& stretches)
+    : image_(image), stretches_(&stretches), outer_(innermostDrawnScope) {
+  innermostDrawnScope = this;
+}
+
+DrawnScope::~DrawnScope() { innermostDrawnScope = outer_; }
+
+DrawnScope* DrawnScope::Innermost(const QImage* image) {
+  for (DrawnScope* scope = innermostDrawnScope; scope; scope = scope->outer_)
+    if (scope->image_ == image) return scope;
+  return nullptr;
+}
 
 const CoverageScope* CoverageScope::Innermost(const QImage* image) {
   for (const CoverageScope* scope = innermostScope; scope; scope = scope->outer_)
@@ -98,12 +126,16 @@ PainterTarget::PainterTarget(QPainter& painter, const QRectF& area) : painter_(p
   if (QImage* image = DirectImage(painter); image && (!painter.hasClipping() || clip.rectCount() == 1)) {
     target_.image = image;
     target_.clip = bounds;
+    if (DrawnScope* scope = DrawnScope::Innermost(image)) target_.drawn = scope->stretches_;
     if (const CoverageScope* scope = CoverageScope::Innermost(image)) {
       target_.coverage = scope->coverage_;
       target_.coverageOrigin = scope->origin_;
       target_.coverageRuns = &scope->runs_;
     }
     return;
+  }
+  if (device->devType() == QInternal::Image) {
+    if (DrawnScope* scope = DrawnScope::Innermost(static_cast<const QImage*>(device))) scope->spoiled_ = true;
   }
   if (static_cast<qint64>(bounds.width()) * bounds.height() > kMaxOffscreenPixels) {
     ReportLimit("a drawing larger than 16 million pixels was left out");

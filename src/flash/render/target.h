@@ -20,7 +20,9 @@ namespace vantrel::flash::render {
 // outer one's when it opens (coverage is changed in place).
 class CoverageScope {
  public:
-  CoverageScope(const QImage* image, QImage& coverage, QPoint origin);
+  // drawn: what drew coverage, when the rasterizer drew all of it (its runs then come
+  // from there); null = find them in the pixels.
+  CoverageScope(const QImage* image, QImage& coverage, QPoint origin, const DrawnStretches* drawn = nullptr);
   ~CoverageScope();
   CoverageScope(const CoverageScope&) = delete;
   CoverageScope& operator=(const CoverageScope&) = delete;
@@ -33,6 +35,26 @@ class CoverageScope {
   CoverageRuns runs_;  // of coverage_, after the outer scope's
   QPoint origin_;
   const CoverageScope* outer_;
+};
+
+// While a scope lives, what the rasterizer draws straight into image is noted in
+// stretches. A drawing there that needs an offscreen picture spoils the notes.
+class DrawnScope {
+ public:
+  DrawnScope(const QImage* image, DrawnStretches& stretches);
+  ~DrawnScope();
+  DrawnScope(const DrawnScope&) = delete;
+  DrawnScope& operator=(const DrawnScope&) = delete;
+  // True when something was drawn into the image other than straight by the rasterizer.
+  bool Spoiled() const { return spoiled_; }
+
+ private:
+  friend class PainterTarget;
+  static DrawnScope* Innermost(const QImage* image);
+  const QImage* image_;
+  DrawnStretches* stretches_;
+  bool spoiled_ = false;
+  DrawnScope* outer_;
 };
 
 class PainterTarget {
