@@ -142,6 +142,15 @@ class Walker {
     return device && device->devType() == QInternal::Image ? static_cast<const QImage*>(device) : nullptr;
   }
 
+  // True for an object that is no container and that the rasterizer draws itself
+  // (shapes, morph shapes, static text, bitmaps; nothing at all counts too).
+  static bool RasterizedLeaf(const DisplayObject& object) {
+    if (!object.character) return true;
+    const CharacterKind kind = object.character->Kind();
+    return kind == CharacterKind::Shape || kind == CharacterKind::MorphShape || kind == CharacterKind::Text ||
+           kind == CharacterKind::Bitmap;
+  }
+
   // True when everything object draws goes through the rasterizer straight onto the
   // target (shapes, morph shapes, static text, bitmaps, in plain sprites), so a mask's
   // coverage can be applied as it draws. Layers, caches, backgrounds, scroll
@@ -150,12 +159,7 @@ class Walker {
     if (NeedsLayer(object.blendMode) || !object.filters.empty() || object.cacheAsBitmap || object.opaqueBackground ||
         object.scrollRect || (object.maskClip && !ownMask) || object.maskedBy)
       return false;
-    if (!object.IsContainer()) {
-      if (!object.character) return true;
-      const CharacterKind kind = object.character->Kind();
-      return kind == CharacterKind::Shape || kind == CharacterKind::MorphShape || kind == CharacterKind::Text ||
-             kind == CharacterKind::Bitmap;
-    }
+    if (!object.IsContainer()) return RasterizedLeaf(object);
     if (nesting > MovieClip::kMaxNesting) return false;
     const auto& list = static_cast<const MovieClip&>(object).Children();
     return RangeDrawsAlone(list.begin(), list.end(), nesting + 1);
@@ -164,12 +168,7 @@ class Walker {
   // True when everything a mask draws goes through the rasterizer straight onto its
   // coverage (drawn as a mask, an object's layers, filters and backgrounds are left out).
   static bool MaskDrawsAlone(const DisplayObject& object, int nesting) {
-    if (!object.IsContainer()) {
-      if (!object.character) return true;
-      const CharacterKind kind = object.character->Kind();
-      return kind == CharacterKind::Shape || kind == CharacterKind::MorphShape || kind == CharacterKind::Text ||
-             kind == CharacterKind::Bitmap;
-    }
+    if (!object.IsContainer()) return RasterizedLeaf(object);
     if (nesting > MovieClip::kMaxNesting) return false;
     for (const auto& [depth, child] : static_cast<const MovieClip&>(object).Children())
       if (!MaskDrawsAlone(*child, nesting + 1)) return false;
