@@ -30,9 +30,6 @@ struct Crossing {
 
 using SpanRecord = PreparedEdges::Span;
 
-// What a pass needs besides the edges and paints, kept per thread between passes so
-// that drawing many small shapes allocates nothing. Between passes the windings are
-// zero and no spans are held.
 // What a pass knows of one fill, kept together: shapes with thousands of fills visit
 // them in no order, and one cache line per fill is cheaper than three.
 struct FillState {
@@ -42,6 +39,9 @@ struct FillState {
   std::uint8_t kind = 0;
 };
 
+// What a pass needs besides the edges and paints, kept per thread between passes so
+// that drawing many small shapes allocates nothing. Between passes the windings are
+// zero and no spans are held.
 struct Scratch {
   std::vector<FillState> fills;
   std::vector<std::uint32_t> touched;
@@ -287,7 +287,7 @@ class RowPass {
   }
 
   // True (with its colour) when fill's paint has one colour.
-  bool SolidColor(std::uint32_t fill, const Paint&, Pixel* color) {
+  bool SolidColor(std::uint32_t fill, Pixel* color) {
     const FillState& state = Resolve(fill);
     *color = state.color;
     return state.kind == 1;
@@ -325,7 +325,7 @@ class RowPass {
   void DrawSpanPart(std::uint32_t fill, const Paint& paint, Pixel* row, const Pixel* mask, int from, int to, int py) {
     if (from >= to) return;
     Pixel solid = 0;
-    const bool isSolid = SolidColor(fill, paint, &solid);
+    const bool isSolid = SolidColor(fill, &solid);
     if (drawn_) drawn_->Add(py, clip_.left() + from, clip_.left() + to, !mask && isSolid && Alpha(solid) == 255);
     const Pixel* shade = s_.shade.data();
     if (!isSolid) paint.Shade(py, clip_.left() + from, clip_.left() + to, s_.shade.data() + from);
