@@ -101,20 +101,34 @@ class Walker {
     render::LayerImage coverageImage(area.size());
     QImage& coverage = coverageImage.Image();
     if (coverage.isNull()) return;
-    // A mask the rasterizer draws alone gets its runs from what it drew, without
-    // looking at every pixel of its area.
-    bool recorded = MaskDrawsAlone(mask, maskNesting);
-    render::DrawnStretches drawn(recorded ? coverage.height() : 0);
-    {
-      const render::DrawnScope scope(recorded ? &coverage : nullptr, drawn);
+    const auto drawMask = [&] {
       QPainter maskPainter(&coverage);
       maskPainter.setRenderHints(painter.renderHints());
       DrawObject(maskPainter, mask, maskParent * shift, MaskColor(), true, maskNesting);
+    };
+    // A mask the rasterizer draws alone gets its runs from what it drew, without
+    // looking at every pixel of its area. Applied as the content is drawn, only its
+    // runs and partly covered pixels are looked at: its opaque stretches are noted,
+    // not painted.
+    const bool applied = direct && CoverageTarget(painter);
+    bool recorded = MaskDrawsAlone(mask, maskNesting);
+    render::DrawnStretches drawn(recorded ? coverage.height() : 0, recorded && applied);
+    {
+      const render::DrawnScope scope(recorded ? &coverage : nullptr, drawn);
+      drawMask();
       recorded = recorded && !scope.Spoiled();
     }
-    if (direct && CoverageTarget(painter)) {
+    if (!recorded && drawn.SkipsOpaque()) {
+      // Something was drawn otherwise after all: the pixels are wanted in full.
+      coverage.fill(0);
+      drawMask();
+    }
+    if (applied) {
       const render::CoverageScope scope(CoverageTarget(painter), coverage, area.topLeft(), recorded ? &drawn : nullptr);
       draw(painter, QTransform());
+      // Only the mask's drawing and the scope touched the coverage: clearing that much
+      // leaves the kept buffer clean for the next mask.
+      if (recorded) coverageImage.ClearDrawn(drawn, scope.Runs());
       return;
     }
     render::LayerImage layerImage(area.size());

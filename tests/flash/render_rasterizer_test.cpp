@@ -4,6 +4,7 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <cmath>
+#include <optional>
 #include <set>
 
 #include "flash/render/fill_paint.h"
@@ -491,23 +492,67 @@ QImage DrawCoverage(DrawnStretches& drawn, int samples) {
 
 TEST(RenderTarget, MaskRunsFromWhatWasDrawnMatchItsPixelsAlsoInsideAnotherMask) {
   for (const int samples : {1, 2, 4}) {
-    DrawnStretches drawn(30);
+    DrawnStretches drawn(30), skipped(30, true);
     const QImage coverage = DrawCoverage(drawn, samples);
-    EXPECT_EQ(RunKinds(drawn.Runs(coverage), 40, 30), RunKinds(FindCoverageRuns(coverage), 40, 30))
-        << "samples " << samples;
-    // Inside an outer mask (striped: empty, partial and whole stretches), drawing through
-    // the inner one shows the same whether its runs came from the drawing or not.
+    // Noting opaque stretches without painting them leaves other pixels but the same runs.
+    const QImage sparse = DrawCoverage(skipped, samples);
+    EXPECT_NE(sparse, coverage);
+    const auto kinds = RunKinds(FindCoverageRuns(coverage), 40, 30);
+    EXPECT_EQ(RunKinds(drawn.Runs(coverage), 40, 30), kinds) << "samples " << samples;
+    EXPECT_EQ(RunKinds(skipped.Runs(sparse), 40, 30), kinds) << "samples " << samples;
+    // Alone and inside an outer mask (striped: empty, partial and whole stretches),
+    // drawing through the inner one shows the same whether its runs came from the
+    // drawing or not, and whether its opaque stretches were painted or not.
     const QImage outer = StripedCoverage(40, 30);
-    QImage byDrawing = Canvas(48, 0xffe0e0e0), byPixels = byDrawing;
-    for (QImage* image : {&byDrawing, &byPixels}) {
-      QPainter painter(image);
-      QImage outerCopy = outer, inner = coverage;
-      const CoverageScope outerScope(image, outerCopy, QPoint(2, 3));
-      const CoverageScope innerScope(image, inner, QPoint(5, 1), image == &byDrawing ? &drawn : nullptr);
-      FillAllThroughPainter(painter, *image, samples, 0xff2050a0);
+    for (const bool nested : {false, true}) {
+      const QImage byPixels = [&] {
+        QImage image = Canvas(48, 0xffe0e0e0);
+        QPainter painter(&image);
+        QImage outerCopy = outer, inner = coverage;
+        std::optional<CoverageScope> outerScope;
+        if (nested) outerScope.emplace(&image, outerCopy, QPoint(2, 3));
+        const CoverageScope innerScope(&image, inner, QPoint(5, 1));
+        FillAllThroughPainter(painter, image, samples, 0xff2050a0);
+        return image;
+      }();
+      for (DrawnStretches* notes : {&drawn, &skipped}) {
+        QImage image = Canvas(48, 0xffe0e0e0);
+        QPainter painter(&image);
+        QImage outerCopy = outer, inner = notes->SkipsOpaque() ? sparse : coverage;
+        std::optional<CoverageScope> outerScope;
+        if (nested) outerScope.emplace(&image, outerCopy, QPoint(2, 3));
+        {
+          const CoverageScope innerScope(&image, inner, QPoint(5, 1), notes);
+          FillAllThroughPainter(painter, image, samples, 0xff2050a0);
+          // What the drawing and the scope left in the coverage is all in the notes
+          // and the runs.
+          notes->Erase(inner, innerScope.Runs());
+        }
+        EXPECT_EQ(image, byPixels) << "samples " << samples << " nested " << nested << " skipped "
+                                   << notes->SkipsOpaque();
+        QImage clear(inner.size(), inner.format());
+        clear.fill(0);
+        EXPECT_EQ(inner, clear) << "samples " << samples << " nested " << nested << " skipped "
+                                << notes->SkipsOpaque();
+      }
     }
-    EXPECT_EQ(byDrawing, byPixels) << "samples " << samples;
   }
+  {
+    // A layer cleared where the rasterizer drew goes back clean: the next one, of
+    // another width, is taken without a clear.
+    LayerImage noted(QSize(30, 20));
+    DrawnStretches notes(20);
+    {
+      const DrawnScope scope(&noted.Image(), notes);
+      QPainter painter(&noted.Image());
+      FillAllThroughPainter(painter, noted.Image(), 4, 0xff804020);
+    }
+    noted.ClearDrawn(notes, CoverageRuns{});
+  }
+  LayerImage next(QSize(22, 24));
+  QImage clear(22, 24, QImage::Format_ARGB32_Premultiplied);
+  clear.fill(0);
+  EXPECT_EQ(next.Image(), clear);
   // A drawing that needs an offscreen picture (a clip of two rectangles) spoils the notes.
   QImage coverage(10, 10, QImage::Format_ARGB32_Premultiplied);
   coverage.fill(0);

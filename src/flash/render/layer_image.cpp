@@ -12,9 +12,14 @@ constexpr std::int64_t kMaxLayerPixels = 16 * 1024 * 1024;
 // Buffers kept for the next frame; nested layers rarely go deeper.
 constexpr std::size_t kKeptBuffers = 8;
 
+struct KeptBuffer {
+  std::vector<std::uint32_t> pixels;
+  std::size_t dirty = 0;  // leading pixels that may be other than zero
+};
+
 // Per thread: each drawing thread (the player, a thumbnail maker) has its own frames.
-std::vector<std::vector<std::uint32_t>>& Pool() {
-  thread_local std::vector<std::vector<std::uint32_t>> pool;
+std::vector<KeptBuffer>& Pool() {
+  thread_local std::vector<KeptBuffer> pool;
   return pool;
 }
 
@@ -27,31 +32,39 @@ LayerImage::LayerImage(QSize size) {
     ReportLimit("a layer larger than 16 million pixels was left out");
     return;
   }
+  const auto wanted = static_cast<std::size_t>(pixels);
   auto& pool = Pool();
   // The smallest kept buffer that is big enough, else the biggest one grown.
   auto best = pool.end();
   for (auto it = pool.begin(); it != pool.end(); ++it) {
-    if (it->capacity() >= static_cast<std::size_t>(pixels) &&
-        (best == pool.end() || it->capacity() < best->capacity()))
-      best = it;
+    if (it->pixels.size() >= wanted && (best == pool.end() || it->pixels.size() < best->pixels.size())) best = it;
   }
   if (best == pool.end() && !pool.empty())
     best = std::max_element(pool.begin(), pool.end(),
-                            [](const auto& a, const auto& b) { return a.capacity() < b.capacity(); });
+                            [](const auto& a, const auto& b) { return a.pixels.size() < b.pixels.size(); });
   if (best != pool.end()) {
-    buffer_ = std::move(*best);
+    buffer_ = std::move(best->pixels);
+    std::fill_n(buffer_.begin(), std::min(best->dirty, buffer_.size()), 0u);
     pool.erase(best);
   }
-  buffer_.assign(static_cast<std::size_t>(pixels), 0);
+  // Pixels past the old size come zero; the buffer is now zero throughout.
+  if (buffer_.size() < wanted) buffer_.resize(wanted, 0);
+  dirty_ = wanted;
   image_ = QImage(reinterpret_cast<uchar*>(buffer_.data()), size.width(), size.height(), size.width() * 4,
                   QImage::Format_ARGB32_Premultiplied);
 }
 
+void LayerImage::ClearDrawn(const DrawnStretches& drawn, const CoverageRuns& runs) {
+  if (image_.isNull()) return;
+  drawn.Erase(image_, runs);
+  dirty_ = 0;
+}
+
 LayerImage::~LayerImage() {
   image_ = QImage();
-  if (buffer_.capacity() == 0) return;
+  if (buffer_.empty()) return;
   auto& pool = Pool();
-  if (pool.size() < kKeptBuffers) pool.push_back(std::move(buffer_));
+  if (pool.size() < kKeptBuffers) pool.push_back({std::move(buffer_), dirty_});
 }
 
 }  // namespace vantrel::flash::render

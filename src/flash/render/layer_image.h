@@ -1,14 +1,19 @@
 // Offscreen layers (masks, blend modes, filters) drawn every frame: their pixels come
 // from buffers kept between frames, so a stage-sized layer costs a clear, not fresh
-// memory pages from the system each time.
+// memory pages from the system each time. A layer whose drawing is known stretch by
+// stretch goes back cleared where it was drawn, so the next one needs no clear at all.
 #pragma once
 
 #include <QImage>
 #include <QSize>
+#include <cstddef>
 #include <cstdint>
 #include <vector>
 
 namespace vantrel::flash::render {
+
+class DrawnStretches;
+struct CoverageRuns;
 
 class LayerImage {
  public:
@@ -21,8 +26,15 @@ class LayerImage {
 
   QImage& Image() { return image_; }
 
+  // Everything that made a pixel of the image other than transparent lies in drawn's
+  // stretches and the partial runs of runs: they are cleared now, and the buffer goes
+  // back to be kept clean.
+  void ClearDrawn(const DrawnStretches& drawn, const CoverageRuns& runs);
+
  private:
   std::vector<std::uint32_t> buffer_;
+  // The leading pixels of buffer_ that may be other than zero (the rest are zero).
+  std::size_t dirty_ = 0;
   QImage image_;
 };
 

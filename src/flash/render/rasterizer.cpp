@@ -89,7 +89,12 @@ class RowPass {
       GrowTo(s_.before, width, Pixel{0});
       coverageWidth_ = coverage_->width();
       coverageHeight_ = coverage_->height();
+      coverageBits_ = coverage_->constBits();
+      coverageStride_ = coverage_->bytesPerLine();
     }
+    // Rows are found from the first pixel (scanLine would check for sharing each time).
+    bits_ = image_.bits();
+    stride_ = image_.bytesPerLine();
     GrowTo(s_.fills, paints.size() + 1, FillState{});
     for (std::size_t i = 0; i <= paints.size(); ++i) s_.fills[i].kind = 0;
     GrowTo(s_.shadeMin, paints.size() + 1, 0);
@@ -298,7 +303,7 @@ class RowPass {
   void DrawSpan(std::uint32_t fill, int from, int to, int py) {
     const Paint* paint = fill <= paints_.size() ? paints_[fill - 1] : nullptr;
     if (!paint) return;
-    Pixel* row = reinterpret_cast<Pixel*>(image_.scanLine(py)) + clip_.left();
+    Pixel* row = ImageRow(py) + clip_.left();
     const Pixel* mask = nullptr;
     if (coverage_) {
       const int cy = py - coverageOrigin_.y();
@@ -307,7 +312,7 @@ class RowPass {
       from = std::max(from, -offset);
       to = std::min(to, coverageWidth_ - offset);
       if (from >= to) return;
-      mask = reinterpret_cast<const Pixel*>(coverage_->constScanLine(cy)) + offset;
+      mask = CoverageRow(cy) + offset;
       if (coverageRuns_ && coverageRuns_->Known(cy)) {
         // Only the runs where the coverage shows anything are drawn; whole runs are
         // drawn as without a mask.
@@ -326,7 +331,11 @@ class RowPass {
     if (from >= to) return;
     Pixel solid = 0;
     const bool isSolid = SolidColor(fill, &solid);
-    if (drawn_) drawn_->Add(py, clip_.left() + from, clip_.left() + to, !mask && isSolid && Alpha(solid) == 255);
+    if (drawn_) {
+      const bool opaque = !mask && isSolid && Alpha(solid) == 255;
+      drawn_->Add(py, clip_.left() + from, clip_.left() + to, opaque);
+      if (opaque && drawn_->SkipsOpaque()) return;
+    }
     const Pixel* shade = s_.shade.data();
     if (!isSolid) paint.Shade(py, clip_.left() + from, clip_.left() + to, s_.shade.data() + from);
     if (!mask) {
@@ -391,7 +400,7 @@ class RowPass {
   // (along edges) are mixed one by one.
   void ComposeRow(int py, const SpanRecord* spans, const std::size_t* rowStart) {
     const int n = n_;
-    auto* row = reinterpret_cast<Pixel*>(image_.scanLine(py)) + clip_.left();
+    auto* row = ImageRow(py) + clip_.left();
     // The pixels touched, and the colours of the fills that are not one colour over
     // the pixels each touches (asked of the paint over that stretch, first to last).
     int touchedMin = width_, touchedMax = -1;
@@ -474,6 +483,7 @@ class RowPass {
     if (drawn_) {
       const bool opaque = !coverage_ && state.kind == 1 && Alpha(state.color) == 255;
       drawn_->Add(py, clip_.left() + from, clip_.left() + to, opaque);
+      if (opaque && drawn_->SkipsOpaque()) return;
     }
     if (state.kind == 1) {
       const Pixel solid = state.color;
@@ -531,7 +541,7 @@ class RowPass {
     const Pixel* before = s_.before.data();
     const int cy = py - coverageOrigin_.y();
     const int offset = clip_.left() - coverageOrigin_.x();  // coverage column of row[0]
-    const Pixel* mask = cy >= 0 && cy < coverageHeight_ ? reinterpret_cast<const Pixel*>(coverage_->constScanLine(cy)) : nullptr;
+    const Pixel* mask = cy >= 0 && cy < coverageHeight_ ? CoverageRow(cy) : nullptr;
     // Pixels left or right of the coverage image keep what they were.
     const int inFrom = mask ? std::max(from, -offset) : to + 1;
     const int inTo = mask ? std::min(to, coverageWidth_ - 1 - offset) : to;
@@ -571,6 +581,9 @@ class RowPass {
     }
   }
 
+  Pixel* ImageRow(int y) const { return reinterpret_cast<Pixel*>(bits_ + stride_ * y); }
+  const Pixel* CoverageRow(int y) const { return reinterpret_cast<const Pixel*>(coverageBits_ + coverageStride_ * y); }
+
   QImage& image_;
   QRect clip_;
   std::span<const Paint* const> paints_;
@@ -582,6 +595,11 @@ class RowPass {
   int sampleRow_ = 0;    // of the pixel row, being walked
   bool keeping_ = false;  // spans are kept for Replay
   const QImage* coverage_ = nullptr;
+  const uchar* coverageBits_ = nullptr;
+  qsizetype coverageStride_ = 0;
+  uchar* bits_ = nullptr;
+  qsizetype stride_ = 0;
+
   QPoint coverageOrigin_;
   const CoverageRuns* coverageRuns_ = nullptr;
   int coverageWidth_ = 0, coverageHeight_ = 0;
@@ -873,14 +891,46 @@ void ScanRuns(CoverageRuns& out, const Pixel* p, int from, int to) {
 
 }  // namespace
 
+std::vector<DrawnStretches::Stretch> DrawnStretches::Sorted() const {
+  // Each drawing notes its stretches row by row, so a row's stretches come in a few
+  // ordered groups: rows are bucketed in one pass, each row is then put in order.
+  std::vector<std::uint32_t> start(static_cast<std::size_t>(height_) + 1, 0);
+  for (const Stretch& s : stretches_) ++start[static_cast<std::size_t>(s.y) + 1];
+  for (std::size_t y = 1; y < start.size(); ++y) start[y] += start[y - 1];
+  std::vector<Stretch> sorted(stretches_.size());
+  std::vector<std::uint32_t> at(start.begin(), start.end() - 1);
+  for (const Stretch& s : stretches_) sorted[at[static_cast<std::size_t>(s.y)]++] = s;
+  for (std::size_t y = 0; y + 1 < start.size(); ++y) {
+    const auto first = sorted.begin() + start[y], last = sorted.begin() + start[y + 1];
+    if (last - first < 2) continue;
+    const auto byFrom = [](const Stretch& a, const Stretch& b) { return a.from < b.from; };
+    if (!std::is_sorted(first, last, byFrom)) std::sort(first, last, byFrom);
+  }
+  return sorted;
+}
+
+void DrawnStretches::Erase(QImage& image, const CoverageRuns& also) const {
+  const int width = image.width(), height = std::min(image.height(), height_);
+  auto* bits = image.bits();
+  const qsizetype stride = image.bytesPerLine();
+  const auto clear = [&](int y, int from, int to) {
+    from = std::clamp(from, 0, width);
+    to = std::clamp(to, from, width);
+    std::fill_n(reinterpret_cast<Pixel*>(bits + stride * y) + from, to - from, Pixel{0});
+  };
+  for (const Stretch& s : stretches_)
+    if (s.y < height && !(s.opaque && skipOpaque_)) clear(s.y, s.from, s.to);
+  for (int y = 0; y < height; ++y)
+    for (const CoverageRuns::Run& run : also.Row(y))
+      if (!run.whole) clear(y, run.from, run.to);
+}
+
 CoverageRuns DrawnStretches::Runs(const QImage& image) const {
   CoverageRuns out;
   const int width = image.width();
   const int height = std::min(image.height(), height_);
   out.rowStart.reserve(static_cast<std::size_t>(std::max(0, height)) + 1);
-  std::vector<Stretch> sorted = stretches_;
-  std::sort(sorted.begin(), sorted.end(),
-            [](const Stretch& a, const Stretch& b) { return a.y != b.y ? a.y < b.y : a.from < b.from; });
+  const std::vector<Stretch> sorted = Sorted();
   std::vector<std::pair<int, int>> opaque;
   std::size_t first = 0;
   for (int y = 0; y < height; ++y) {

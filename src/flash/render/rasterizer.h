@@ -45,7 +45,11 @@ CoverageRuns FindCoverageRuns(const QImage& coverage);
 // these, looking only at the pixels drawn partly.
 class DrawnStretches {
  public:
-  explicit DrawnStretches(int height) : height_(std::max(0, height)) {}
+  // skipOpaque: opaque stretches are only noted, their pixels left as they were (for
+  // a coverage image whose whole runs are never looked at, only its runs).
+  explicit DrawnStretches(int height, bool skipOpaque = false)
+      : height_(std::max(0, height)), skipOpaque_(skipOpaque) {}
+  bool SkipsOpaque() const { return skipOpaque_; }
   // Pixels from..to-1 of row y; opaque: each now has alpha 255.
   void Add(int y, int from, int to, bool opaque) {
     if (y < 0 || y >= height_ || from >= to) return;
@@ -61,13 +65,19 @@ class DrawnStretches {
   }
   // The runs of image (what was drawn into it, as recorded here).
   CoverageRuns Runs(const QImage& image) const;
+  // Clears the pixels of image drawn as recorded here (opaque stretches too unless
+  // they were skipped), and those of the partial runs of also.
+  void Erase(QImage& image, const CoverageRuns& also) const;
 
  private:
   struct Stretch {
     int y = 0, from = 0, to = 0;
     bool opaque = false;
   };
+  // The stretches ordered by row, then by first pixel.
+  std::vector<Stretch> Sorted() const;
   int height_ = 0;
+  bool skipOpaque_ = false;
   std::vector<Stretch> stretches_;
 };
 

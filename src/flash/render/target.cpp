@@ -4,6 +4,7 @@
 #include <QRegion>
 #include <algorithm>
 #include <cmath>
+#include <span>
 
 namespace vantrel::flash::render {
 namespace {
@@ -54,38 +55,63 @@ CoverageScope::CoverageScope(const QImage* image, QImage& coverage, QPoint origi
     const int width = coverage.width(), height = coverage.height();
     const int outerWidth = outerCoverage.width(), outerHeight = outerCoverage.height();
     const QPoint delta = origin - outer->origin_;  // outer coverage position of pixel (0, 0)
+    // Columns left and right of the outer coverage show nothing.
+    const int inFrom = std::clamp(-delta.x(), 0, width), inTo = std::clamp(outerWidth - delta.x(), inFrom, width);
     for (int y = 0; y < height; ++y) {
       auto* row = reinterpret_cast<Pixel*>(coverage.scanLine(y));
       const int oy = y + delta.y();
-      if (oy < 0 || oy >= outerHeight) {
-        std::fill(row, row + width, 0);
-        continue;
-      }
-      const auto* outerRow = reinterpret_cast<const Pixel*>(outerCoverage.constScanLine(oy));
-      // Columns left and right of the outer coverage, and between its runs, show
-      // nothing; where it is whole the inner coverage stays as it is.
-      const int inFrom = std::clamp(-delta.x(), 0, width), inTo = std::clamp(outerWidth - delta.x(), inFrom, width);
-      std::fill(row, row + inFrom, 0);
-      std::fill(row + inTo, row + width, 0);
-      if (outer->runs_.Known(oy)) {
-        int x = inFrom;
-        for (const CoverageRuns::Run& run : outer->runs_.Row(oy)) {
-          const int a = std::clamp(run.from - delta.x(), x, inTo), b = std::clamp(run.to - delta.x(), a, inTo);
-          std::fill(row + x, row + a, 0);
-          if (!run.whole) MultiplyCoverage(row, outerRow + delta.x(), a, b);
+      const bool outerRow = oy >= 0 && oy < outerHeight;
+      const auto* outerPixels = outerRow ? reinterpret_cast<const Pixel*>(outerCoverage.constScanLine(oy)) + delta.x() : nullptr;
+      const std::span<const CoverageRuns::Run> outerRuns = outerRow ? outer->runs_.Row(oy) : std::span<const CoverageRuns::Run>();
+      const bool outerRunsKnown = outerRow && outer->runs_.Known(oy);
+      std::size_t j = 0;  // the first outer run not wholly left of the columns at hand
+      // Columns from..to-1 of the row times the outer coverage: nothing between the
+      // outer runs, unchanged where they are whole. Where the row is whole (its pixels
+      // may not be drawn: see DrawnStretches) the product is the outer coverage.
+      const auto multiply = [&](int from, int to, bool whole) {
+        if (!outerRow) {
+          std::fill(row + from, row + to, Pixel{0});
+          return;
+        }
+        std::fill(row + from, row + std::max(from, std::min(to, inFrom)), Pixel{0});
+        std::fill(row + std::min(to, std::max(from, inTo)), row + to, Pixel{0});
+        const int lo = std::max(from, inFrom), hi = std::min(to, inTo);
+        if (lo >= hi) return;
+        if (!outerRunsKnown) {
+          if (whole) {
+            std::copy(outerPixels + lo, outerPixels + hi, row + lo);
+          } else {
+            MultiplyCoverage(row, outerPixels, lo, hi);
+          }
+          return;
+        }
+        while (j < outerRuns.size() && outerRuns[j].to - delta.x() <= lo) ++j;
+        int x = lo;
+        for (std::size_t k = j; k < outerRuns.size() && x < hi; ++k) {
+          const CoverageRuns::Run& run = outerRuns[k];
+          const int a = std::clamp(run.from - delta.x(), x, hi), b = std::clamp(run.to - delta.x(), a, hi);
+          std::fill(row + x, row + a, Pixel{0});
+          if (!run.whole && whole) {
+            std::copy(outerPixels + a, outerPixels + b, row + a);
+          } else if (!run.whole) {
+            MultiplyCoverage(row, outerPixels, a, b);
+          }
           x = b;
         }
-        std::fill(row + x, row + inTo, 0);
-        continue;
+        std::fill(row + x, row + hi, Pixel{0});
+      };
+      // What the rasterizer drew is all there is; elsewhere the pixels are clear.
+      if (drawn) {
+        for (const CoverageRuns::Run& run : drawnRuns.Row(y)) multiply(run.from, run.to, run.whole);
+      } else {
+        multiply(0, width, false);
       }
-      MultiplyCoverage(row, outerRow + delta.x(), inFrom, inTo);
     }
   }
-  // The outer runs are known for every row of the outer coverage; rows outside it
-  // come out empty either way.
-  const bool outerKnown = outer && outer->runs_.rowStart.size() == static_cast<std::size_t>(outer->coverage_->height()) + 1;
-  runs_ = drawn && outerKnown ? IntersectCoverageRuns(drawnRuns, outer->runs_, origin - outer->origin_, coverage)
-                              : FindCoverageRuns(coverage);
+  // Every scope knows the runs of every row of its coverage, so the inner runs follow
+  // from the two sets of runs.
+  runs_ = drawn ? IntersectCoverageRuns(drawnRuns, outer->runs_, origin - outer->origin_, coverage)
+                : FindCoverageRuns(coverage);
   innermostScope = this;
 }
 

@@ -21,11 +21,14 @@ namespace vantrel::flash::render {
 class CoverageScope {
  public:
   // drawn: what drew coverage, when the rasterizer drew all of it (its runs then come
-  // from there); null = find them in the pixels.
+  // from there, and its whole runs' pixels are never looked at); null = find them in
+  // the pixels.
   CoverageScope(const QImage* image, QImage& coverage, QPoint origin, const DrawnStretches* drawn = nullptr);
   ~CoverageScope();
   CoverageScope(const CoverageScope&) = delete;
   CoverageScope& operator=(const CoverageScope&) = delete;
+  // The runs of the coverage as applied (after the outer scope's).
+  const CoverageRuns& Runs() const { return runs_; }
 
  private:
   friend class PainterTarget;
