@@ -65,6 +65,36 @@ TEST(Rasterizer, FillsSharingAnEdgeLeaveNoSeamAtAnyQuality) {
   }
 }
 
+TEST(Rasterizer, RowsOfOneFillComeOutAsRowsSharedWithAnotherFill) {
+  // A star of thin slivers and wide parts (every slope, pixels covered by several
+  // spans of a sample row) in a translucent colour over a varied background, drawn
+  // alone and with a far-away bar of another fill in every row: rows of one fill are
+  // counted on their own, rows of several mix fill by fill, with the same pixels.
+  const SolidPaint star(0xa0305070), bar(0xff00ff00);
+  std::vector<Edge> edges;
+  const double cx = 40.3, cy = 40.7;
+  for (int k = 0; k < 11; ++k) {
+    const double a0 = k * 2 * M_PI / 11, a1 = a0 + 0.21, r = k % 2 ? 38.2 : 17.9;
+    const QPointF p0(cx + r * std::cos(a0), cy + r * std::sin(a0)), p1(cx + r * std::cos(a1), cy + r * std::sin(a1));
+    edges.push_back({cx, cy, p0.x(), p0.y(), 1, 0});
+    edges.push_back({p0.x(), p0.y(), p1.x(), p1.y(), 1, 0});
+    edges.push_back({p1.x(), p1.y(), cx, cy, 1, 0});
+  }
+  for (const int samples : {2, 4}) {
+    QImage alone = Canvas(120, 0xffffffff);
+    for (int y = 0; y < 120; ++y)
+      for (int x = 0; x < 120; ++x) alone.setPixel(x, y, qRgba(x * 2, y * 2, 128, 255));
+    QImage shared = alone;
+    Fill(alone, edges, {&star, &bar}, samples, FillRule::NonZero);
+    std::vector<Edge> withBar = edges;
+    withBar.push_back({100.5, -1, 100.5, 121, 0, 2});
+    withBar.push_back({110.5, -1, 110.5, 121, 2, 0});
+    Fill(shared, withBar, {&star, &bar}, samples, FillRule::NonZero);
+    EXPECT_EQ(alone.copy(0, 0, 90, 120), shared.copy(0, 0, 90, 120)) << "samples " << samples;
+    EXPECT_NE(alone.pixel(105, 60), shared.pixel(105, 60));
+  }
+}
+
 TEST(Rasterizer, DiagonalEdgeCoverageUsesThePlayersLevelsPerQuality) {
   const SolidPaint black(0xff000000);
   for (const int samples : {1, 2, 4}) {

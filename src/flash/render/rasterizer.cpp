@@ -60,6 +60,8 @@ struct Scratch {
   std::vector<int> shadeMin, shadeMax;
   std::vector<std::ptrdiff_t> shadeAt;
   std::vector<Pixel> shadePool;
+  // Sample counts of the pixels of a row of one fill (ComposeOneFill).
+  std::vector<std::int32_t> partial, whole;
 };
 
 template <typename T>
@@ -101,6 +103,10 @@ class RowPass {
     GrowTo(s_.shadeMax, paints.size() + 1, -1);
     GrowTo(s_.shadeAt, paints.size() + 1, std::ptrdiff_t{0});
     GrowTo(s_.shade, width, Pixel{0});
+    if (n > 1) {
+      GrowTo(s_.partial, width + 2, std::int32_t{0});
+      GrowTo(s_.whole, width + 2, std::int32_t{0});
+    }
     s_.spans.clear();
     shift_ = n == 4 ? 4 : n == 2 ? 2 : 0;
     sampleShift_ = n == 4 ? 2 : n == 2 ? 1 : 0;
@@ -404,9 +410,11 @@ class RowPass {
     // The pixels touched, and the colours of the fills that are not one colour over
     // the pixels each touches (asked of the paint over that stretch, first to last).
     int touchedMin = width_, touchedMax = -1;
+    bool oneFill = true;
     s_.shaded.clear();
     for (std::size_t j = 0; j < rowStart[n]; ++j) {
       const SpanRecord& span = spans[j];
+      oneFill = oneFill && span.fill == spans[0].fill;
       const int first = span.from >> sampleShift_, last = (span.to - 1) >> sampleShift_;
       touchedMin = std::min(touchedMin, first);
       touchedMax = std::max(touchedMax, last);
@@ -435,6 +443,18 @@ class RowPass {
     if (coverage_ && touchedMin <= touchedMax)
       std::copy(row + touchedMin, row + touchedMax + 1, s_.before.begin() + touchedMin);
 
+    if (oneFill && touchedMin <= touchedMax) {
+      ComposeOneFill(py, spans, rowStart, row);
+    } else {
+      ComposeFills(py, spans, rowStart, row, touchedMin, touchedMax);
+    }
+    if (coverage_ && touchedMin <= touchedMax) ApplyCoverage(py, row, touchedMin, touchedMax);
+  }
+
+  // ComposeRow's pixels touchedMin..touchedMax of row, with any number of fills.
+  void ComposeFills(int py, const SpanRecord* spans, const std::size_t* rowStart, Pixel* row, int touchedMin,
+                    int touchedMax) {
+    const int n = n_;
     std::size_t at[4], end[4];
     for (int s = 0; s < n; ++s) {
       at[s] = rowStart[s];
@@ -473,7 +493,93 @@ class RowPass {
       if (MixPixel(spans, row, x, left, right, at, end) && drawn_) drawn_->Add(py, clip_.left() + x, clip_.left() + x + 1, false);
       ++x;
     }
-    if (coverage_ && touchedMin <= touchedMax) ApplyCoverage(py, row, touchedMin, touchedMax);
+  }
+
+  // ComposeRow for a row whose spans all belong to one fill (a stroke, a shape of one
+  // fill: most rows): each pixel's samples are counted in one pass over the spans, and
+  // the pixels touched are walked stretch by stretch, the same pixels as ComposeFills
+  // makes.
+  void ComposeOneFill(int py, const SpanRecord* spans, const std::size_t* rowStart, Pixel* row) {
+    const std::uint32_t fill = spans[0].fill;
+    if (Resolve(fill).kind == 3) return;  // no paint: nothing drawn
+    const int n = n_;
+    const int all = n * n, step = n;  // samples of a pixel, of one of its sample rows
+    // partial[x]: samples of pixel x in sample rows that cover it partly; whole: how
+    // many sample rows cover it fully, kept as a difference (+n where such a stretch
+    // starts, -n past its end).
+    std::int32_t* partial = s_.partial.data();
+    std::int32_t* whole = s_.whole.data();
+    std::size_t at[4], end[4];
+    for (int s = 0; s < n; ++s) {
+      at[s] = rowStart[s];
+      end[s] = rowStart[s + 1];
+    }
+    int first = 0, last = -1;  // the stretch of touched pixels being gathered
+    const auto flush = [&] {
+      int count = 0;
+      for (int x = first; x <= last;) {
+        count += whole[x];
+        const int c = count + partial[x];
+        if (c >= all) {
+          // A run of fully covered pixels.
+          int to = x + 1;
+          int next = count;
+          while (to <= last) {
+            next += whole[to];
+            if (next + partial[to] < all) break;
+            count = next;
+            ++to;
+          }
+          DrawRun(fill, row, x, to, py);
+          x = to;
+          if (x <= last) count = next - whole[x];
+          continue;
+        }
+        MixOne(row, x, fill, static_cast<std::uint32_t>(c));
+        if (drawn_) drawn_->Add(py, clip_.left() + x, clip_.left() + x + 1, false);
+        ++x;
+      }
+    };
+    for (;;) {
+      // The next span from the left, whichever sample row it is on.
+      int pick = -1;
+      for (int s = 0; s < n; ++s)
+        if (at[s] < end[s] && (pick < 0 || spans[at[s]].from < spans[at[pick]].from)) pick = s;
+      if (pick < 0) break;
+      const SpanRecord& span = spans[at[pick]++];
+      const int fx = span.from >> sampleShift_, lx = (span.to - 1) >> sampleShift_;
+      if (fx > last + 1 || last < first) {
+        if (last >= first) flush();
+        first = fx;
+        last = fx - 1;
+      }
+      if (lx > last) {
+        std::fill(partial + last + 1, partial + lx + 2, 0);
+        std::fill(whole + last + 1, whole + lx + 2, 0);
+        last = lx;
+      }
+      if (fx == lx) {
+        partial[fx] += span.to - span.from;
+        continue;
+      }
+      partial[fx] += ((fx + 1) << sampleShift_) - span.from;
+      partial[lx] += span.to - (lx << sampleShift_);
+      if (lx > fx + 1) {
+        whole[fx + 1] += step;
+        whole[lx] -= step;
+      }
+    }
+    if (last >= first) flush();
+  }
+
+  // Pixel x with count of its samples in fill (less than all), the rest keeping the
+  // pixel: as MixPixel makes it.
+  void MixOne(Pixel* row, int x, std::uint32_t fill, std::uint32_t count) {
+    const Pixel d = row[x];
+    const Pixel full = SourceOver(ColorAt(fill, x), d);
+    const std::uint32_t rest = static_cast<std::uint32_t>(n_ * n_) - count;
+    row[x] = Pack((Alpha(full) * count + Alpha(d) * rest) >> shift_, (Red(full) * count + Red(d) * rest) >> shift_,
+                  (Green(full) * count + Green(d) * rest) >> shift_, (Blue(full) * count + Blue(d) * rest) >> shift_);
   }
 
   // Pixels from..to-1 wholly in fill.
@@ -930,6 +1036,7 @@ CoverageRuns DrawnStretches::Runs(const QImage& image) const {
   const int width = image.width();
   const int height = std::min(image.height(), height_);
   out.rowStart.reserve(static_cast<std::size_t>(std::max(0, height)) + 1);
+  out.runs.reserve(stretches_.size());
   const std::vector<Stretch> sorted = Sorted();
   std::vector<std::pair<int, int>> opaque;
   std::size_t first = 0;
@@ -940,6 +1047,20 @@ CoverageRuns DrawnStretches::Runs(const QImage& image) const {
     const std::span<const Stretch> row(sorted.data() + first, last - first);
     first = last;
     if (row.empty()) continue;
+    if (std::all_of(row.begin(), row.end(), [](const Stretch& s) { return s.opaque; })) {
+      // Only opaque drawing (a mask of solid fills): the stretches joined are the runs.
+      const std::size_t rowFirst = out.runs.size();
+      for (const Stretch& s : row) {
+        const int from = std::clamp(s.from, 0, width), to = std::clamp(s.to, from, width);
+        if (from >= to) continue;
+        if (out.runs.size() > rowFirst && from <= out.runs.back().to) {
+          out.runs.back().to = std::max(out.runs.back().to, to);
+        } else {
+          out.runs.push_back({from, to, true});
+        }
+      }
+      continue;
+    }
     // The pixels some opaque drawing covered are whole whatever came before or after.
     opaque.clear();
     for (const Stretch& s : row) {
