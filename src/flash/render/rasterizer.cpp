@@ -525,6 +525,9 @@ class RowPass {
           int to = x + 1;
           int next = count;
           while (to <= last) {
+            // Where no span starts or ends, whole sample rows stay whole.
+            if (next >= all) to = SkipUnchanged(partial, whole, to, last + 1);
+            if (to > last) break;
             next += whole[to];
             if (next + partial[to] < all) break;
             count = next;
@@ -570,6 +573,21 @@ class RowPass {
       }
     }
     if (last >= first) flush();
+  }
+
+  // The first pixel from x on (before end) where partial or whole is not zero, or end.
+  static int SkipUnchanged(const std::int32_t* partial, const std::int32_t* whole, int x, int end) {
+#if defined(__SSE2__)
+    const __m128i zero = _mm_setzero_si128();
+    while (x + 4 <= end) {
+      const __m128i p = _mm_loadu_si128(reinterpret_cast<const __m128i*>(partial + x));
+      const __m128i w = _mm_loadu_si128(reinterpret_cast<const __m128i*>(whole + x));
+      if (_mm_movemask_epi8(_mm_cmpeq_epi32(_mm_or_si128(p, w), zero)) != 0xffff) break;
+      x += 4;
+    }
+#endif
+    while (x < end && partial[x] == 0 && whole[x] == 0) ++x;
+    return x;
   }
 
   // Pixel x with count of its samples in fill (less than all), the rest keeping the
