@@ -1116,27 +1116,51 @@ CoverageRuns DrawnStretches::Runs(const QImage& image) const {
   return out;
 }
 
+void MultiplyCoverage(Pixel* row, const Pixel* outer, int from, int to) {
+  for (int x = from; x < to; ++x) {
+    const Pixel p = row[x];
+    if (p == 0) continue;
+    const std::uint32_t m = Alpha(outer[x]);
+    if (m == 255) continue;
+    row[x] = m == 0 ? 0 : Pack(Div255(Alpha(p) * m), Div255(Red(p) * m), Div255(Green(p) * m), Div255(Blue(p) * m));
+  }
+}
+
 CoverageRuns IntersectCoverageRuns(const CoverageRuns& inner, const CoverageRuns& outer, QPoint shift,
-                                   const QImage& coverage) {
+                                   const QImage& outerCoverage, QImage& coverage) {
   CoverageRuns out;
   const int height = coverage.height(), width = coverage.width();
   out.rowStart.reserve(static_cast<std::size_t>(std::max(0, height)) + 1);
+  out.runs.reserve(inner.runs.size());
+  uchar* bits = coverage.bits();
+  const qsizetype stride = coverage.bytesPerLine();
+  const uchar* outerBits = outerCoverage.constBits();
+  const qsizetype outerStride = outerCoverage.bytesPerLine();
   for (int y = 0; y < height; ++y) {
     out.rowStart.push_back(static_cast<std::uint32_t>(out.runs.size()));
     const int oy = y + shift.y();
-    if (!outer.Known(oy)) continue;  // the outer coverage left the row empty
+    if (!outer.Known(oy) || oy >= outerCoverage.height()) continue;  // the outer coverage shows nothing here
     const auto a = inner.Row(y), b = outer.Row(oy);
-    const auto* pixels = reinterpret_cast<const Pixel*>(coverage.constScanLine(y));
+    if (a.empty() || b.empty()) continue;
+    auto* pixels = reinterpret_cast<Pixel*>(bits + stride * y);
+    // outerPixels[x] lies under pixels[x].
+    const auto* outerPixels = reinterpret_cast<const Pixel*>(outerBits + outerStride * oy) + shift.x();
     std::size_t j = 0;
     for (const CoverageRuns::Run& run : a) {
       while (j < b.size() && b[j].to - shift.x() <= run.from) ++j;
       for (std::size_t k = j; k < b.size() && b[k].from - shift.x() < run.to; ++k) {
         const int from = std::clamp(std::max(run.from, b[k].from - shift.x()), 0, width);
         const int to = std::clamp(std::min(run.to, b[k].to - shift.x()), from, width);
-        if (run.whole || b[k].whole) {
-          // Whole times whole is whole; whole times partial keeps the partial alpha.
-          PushRun(out, from, to, run.whole && b[k].whole);
+        if (from >= to) continue;
+        if (b[k].whole) {
+          // Whole outside: the inner pixels as they are.
+          PushRun(out, from, to, run.whole);
+        } else if (run.whole) {
+          // Whole inside: the outer pixels.
+          std::copy(outerPixels + from, outerPixels + to, pixels + from);
+          PushRun(out, from, to, false);
         } else {
+          MultiplyCoverage(pixels, outerPixels, from, to);
           ScanRuns(out, pixels, from, to);
         }
       }

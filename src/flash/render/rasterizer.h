@@ -81,11 +81,18 @@ class DrawnStretches {
   std::vector<Stretch> stretches_;
 };
 
-// The runs of coverage after it was multiplied by an outer coverage: inner are its
-// runs before, outer the outer coverage's, whose pixel (x + shift.x, y + shift.y) lay
-// under coverage's pixel (x, y). Where both were partial the pixels are looked at.
+// Pixels from..to-1 of a coverage row times the outer coverage's alpha (outer[x] lies
+// under row[x]).
+void MultiplyCoverage(Pixel* row, const Pixel* outer, int from, int to);
+
+// Multiplies coverage by an outer coverage where it matters and returns the product's
+// runs: inner are coverage's runs before, outer the runs of outerCoverage, whose pixel
+// (x + shift.x, y + shift.y) lies under coverage's pixel (x, y). Only the pixels of the
+// product's partial runs are made the product (where coverage is whole they become the
+// outer pixels: a whole run's pixels need not have been drawn); pixels outside the
+// product's runs are left as they were, as nothing looks at them.
 CoverageRuns IntersectCoverageRuns(const CoverageRuns& inner, const CoverageRuns& outer, QPoint shift,
-                                   const QImage& coverage);
+                                   const QImage& outerCoverage, QImage& coverage);
 
 // Where drawing goes: the pixels of a premultiplied image inside clip.
 struct Target {

@@ -4,7 +4,6 @@
 #include <QRegion>
 #include <algorithm>
 #include <cmath>
-#include <span>
 
 namespace vantrel::flash::render {
 namespace {
@@ -24,94 +23,55 @@ QImage* DirectImage(QPainter& painter) {
 
 thread_local const CoverageScope* innermostScope = nullptr;
 
-// Pixels from..to-1 of a coverage row times the outer coverage's alpha (outer[x] lies
-// under row[x]).
-void MultiplyCoverage(Pixel* row, const Pixel* outer, int from, int to) {
-  for (int x = from; x < to; ++x) {
-    const Pixel p = row[x];
-    if (p == 0) continue;
-    const std::uint32_t m = Alpha(outer[x]);
-    if (m == 255) continue;
-    row[x] = m == 0 ? 0 : Pack(Div255(Alpha(p) * m), Div255(Red(p) * m), Div255(Green(p) * m), Div255(Blue(p) * m));
-  }
-}
-
 }  // namespace
 
 CoverageScope::CoverageScope(const QImage* image, QImage& coverage, QPoint origin, const DrawnStretches* drawn)
     : image_(image), coverage_(&coverage), origin_(origin), outer_(innermostScope) {
   const CoverageScope* outer = Innermost(image);
-  // The runs of the coverage as drawn, before the outer coverage multiplies it.
-  CoverageRuns drawnRuns;
-  if (drawn) drawnRuns = drawn->Runs(coverage);
-  if (!outer && drawn) {
-    runs_ = std::move(drawnRuns);
+  if (!outer) {
+    runs_ = drawn ? drawn->Runs(coverage) : FindCoverageRuns(coverage);
     innermostScope = this;
     return;
   }
-  if (outer) {
-    // Only what both masks cover shows.
-    const QImage& outerCoverage = *outer->coverage_;
-    const int width = coverage.width(), height = coverage.height();
-    const int outerWidth = outerCoverage.width(), outerHeight = outerCoverage.height();
-    const QPoint delta = origin - outer->origin_;  // outer coverage position of pixel (0, 0)
-    // Columns left and right of the outer coverage show nothing.
-    const int inFrom = std::clamp(-delta.x(), 0, width), inTo = std::clamp(outerWidth - delta.x(), inFrom, width);
-    for (int y = 0; y < height; ++y) {
-      auto* row = reinterpret_cast<Pixel*>(coverage.scanLine(y));
-      const int oy = y + delta.y();
-      const bool outerRow = oy >= 0 && oy < outerHeight;
-      const auto* outerPixels = outerRow ? reinterpret_cast<const Pixel*>(outerCoverage.constScanLine(oy)) + delta.x() : nullptr;
-      const std::span<const CoverageRuns::Run> outerRuns = outerRow ? outer->runs_.Row(oy) : std::span<const CoverageRuns::Run>();
-      const bool outerRunsKnown = outerRow && outer->runs_.Known(oy);
-      std::size_t j = 0;  // the first outer run not wholly left of the columns at hand
-      // Columns from..to-1 of the row times the outer coverage: nothing between the
-      // outer runs, unchanged where they are whole. Where the row is whole (its pixels
-      // may not be drawn: see DrawnStretches) the product is the outer coverage.
-      const auto multiply = [&](int from, int to, bool whole) {
-        if (!outerRow) {
-          std::fill(row + from, row + to, Pixel{0});
-          return;
-        }
-        std::fill(row + from, row + std::max(from, std::min(to, inFrom)), Pixel{0});
-        std::fill(row + std::min(to, std::max(from, inTo)), row + to, Pixel{0});
-        const int lo = std::max(from, inFrom), hi = std::min(to, inTo);
-        if (lo >= hi) return;
-        if (!outerRunsKnown) {
-          if (whole) {
-            std::copy(outerPixels + lo, outerPixels + hi, row + lo);
-          } else {
-            MultiplyCoverage(row, outerPixels, lo, hi);
-          }
-          return;
-        }
-        while (j < outerRuns.size() && outerRuns[j].to - delta.x() <= lo) ++j;
-        int x = lo;
-        for (std::size_t k = j; k < outerRuns.size() && x < hi; ++k) {
-          const CoverageRuns::Run& run = outerRuns[k];
-          const int a = std::clamp(run.from - delta.x(), x, hi), b = std::clamp(run.to - delta.x(), a, hi);
-          std::fill(row + x, row + a, Pixel{0});
-          if (!run.whole && whole) {
-            std::copy(outerPixels + a, outerPixels + b, row + a);
-          } else if (!run.whole) {
-            MultiplyCoverage(row, outerPixels, a, b);
-          }
-          x = b;
-        }
-        std::fill(row + x, row + hi, Pixel{0});
-      };
-      // What the rasterizer drew is all there is; elsewhere the pixels are clear.
-      if (drawn) {
-        for (const CoverageRuns::Run& run : drawnRuns.Row(y)) multiply(run.from, run.to, run.whole);
-      } else {
-        multiply(0, width, false);
-      }
-    }
+  // Only what both masks cover shows.
+  const QImage& outerCoverage = *outer->coverage_;
+  const QPoint delta = origin - outer->origin_;  // outer coverage position of pixel (0, 0)
+  if (drawn) {
+    // What the rasterizer drew is all there is: the product's runs follow from the two
+    // sets of runs, and only its partial pixels are worked out.
+    runs_ = IntersectCoverageRuns(drawn->Runs(coverage), outer->runs_, delta, outerCoverage, coverage);
+    innermostScope = this;
+    return;
   }
-  // Every scope knows the runs of every row of its coverage, so the inner runs follow
-  // from the two sets of runs.
-  runs_ = drawn ? IntersectCoverageRuns(drawnRuns, outer->runs_, origin - outer->origin_, coverage)
-                : FindCoverageRuns(coverage);
+  const int width = coverage.width(), height = coverage.height();
+  const int outerWidth = outerCoverage.width(), outerHeight = outerCoverage.height();
+  // Columns left and right of the outer coverage show nothing.
+  const int inFrom = std::clamp(-delta.x(), 0, width), inTo = std::clamp(outerWidth - delta.x(), inFrom, width);
+  for (int y = 0; y < height; ++y) {
+    auto* row = reinterpret_cast<Pixel*>(coverage.scanLine(y));
+    const int oy = y + delta.y();
+    if (oy < 0 || oy >= outerHeight) {
+      std::fill(row, row + width, Pixel{0});
+      continue;
+    }
+    const auto* outerPixels = reinterpret_cast<const Pixel*>(outerCoverage.constScanLine(oy)) + delta.x();
+    std::fill(row, row + inFrom, Pixel{0});
+    std::fill(row + inTo, row + width, Pixel{0});
+    if (!outer->runs_.Known(oy)) {
+      MultiplyCoverage(row, outerPixels, inFrom, inTo);
+      continue;
+    }
+    // Nothing between the outer runs, unchanged where they are whole.
+    int x = inFrom;
+    for (const CoverageRuns::Run& run : outer->runs_.Row(oy)) {
+      const int a = std::clamp(run.from - delta.x(), x, inTo), b = std::clamp(run.to - delta.x(), a, inTo);
+      std::fill(row + x, row + a, Pixel{0});
+      if (!run.whole) MultiplyCoverage(row, outerPixels, a, b);
+      x = b;
+    }
+    std::fill(row + x, row + inTo, Pixel{0});
+  }
+  runs_ = FindCoverageRuns(coverage);
   innermostScope = this;
 }
 
