@@ -438,17 +438,54 @@ class RowPass {
       s_.shadeMin[fill] = 0;
       s_.shadeMax[fill] = -1;
     }
-    // Under a mask the row is composed as usual, then each pixel moves from what it
-    // was towards the result by the mask's coverage there.
-    if (coverage_ && touchedMin <= touchedMax)
-      std::copy(row + touchedMin, row + touchedMax + 1, s_.before.begin() + touchedMin);
-
-    if (oneFill && touchedMin <= touchedMax) {
+    if (touchedMin > touchedMax) return;
+    // Under a mask whose runs are known a row of one fill is drawn only where the
+    // coverage shows, and mixed by it as it is drawn.
+    const int cy = py - coverageOrigin_.y();
+    if (oneFill && coverage_ && coverageRuns_ && (cy < 0 || cy >= coverageHeight_)) return;
+    if (oneFill && coverage_ && coverageRuns_ && coverageRuns_->Known(cy)) {
+      const int offset = clip_.left() - coverageOrigin_.x();  // coverage column of row[0]
+      rowClip_ = {true, coverageRuns_->Row(cy), 0, offset, CoverageRow(cy) + offset, std::max(0, -offset),
+                  std::min(width_, coverageWidth_ - offset)};
+      ComposeOneFill(py, spans, rowStart, row);
+      rowClip_.active = false;
+      return;
+    }
+    // Otherwise the row is composed as usual, then each pixel moves from what it was
+    // towards the result by the mask's coverage there.
+    if (coverage_) std::copy(row + touchedMin, row + touchedMax + 1, s_.before.begin() + touchedMin);
+    if (oneFill) {
       ComposeOneFill(py, spans, rowStart, row);
     } else {
       ComposeFills(py, spans, rowStart, row, touchedMin, touchedMax);
     }
-    if (coverage_ && touchedMin <= touchedMax) ApplyCoverage(py, row, touchedMin, touchedMax);
+    if (coverage_) ApplyCoverage(py, row, touchedMin, touchedMax);
+  }
+
+  // Pixels from..to-1 of row, drawn by draw(a, b) stretch by stretch: all of them, or
+  // under a mask (rowClip_) only where the coverage shows, moved by it where partial.
+  // Calls on one row come left to right.
+  template <typename DrawFn>
+  void Clipped(Pixel* row, int from, int to, DrawFn&& draw) {
+    RowClip& c = rowClip_;
+    if (!c.active) {
+      draw(from, to);
+      return;
+    }
+    from = std::max(from, c.lo);
+    to = std::min(to, c.hi);
+    while (c.next < c.runs.size() && c.runs[c.next].to - c.offset <= from) ++c.next;
+    for (std::size_t k = c.next; k < c.runs.size() && c.runs[k].from - c.offset < to; ++k) {
+      const int a = std::max(from, c.runs[k].from - c.offset), b = std::min(to, c.runs[k].to - c.offset);
+      if (a >= b) continue;
+      if (c.runs[k].whole) {
+        draw(a, b);
+        continue;
+      }
+      std::copy(row + a, row + b, s_.before.begin() + a);
+      draw(a, b);
+      MixCoverage(row, c.mask, a, b);
+    }
   }
 
   // ComposeRow's pixels touchedMin..touchedMax of row, with any number of fills.
@@ -533,13 +570,15 @@ class RowPass {
             count = next;
             ++to;
           }
-          DrawRun(fill, row, x, to, py);
+          Clipped(row, x, to, [&](int a, int b) { DrawRun(fill, row, a, b, py); });
           x = to;
           if (x <= last) count = next - whole[x];
           continue;
         }
-        MixOne(row, x, fill, static_cast<std::uint32_t>(c));
-        if (drawn_) drawn_->Add(py, clip_.left() + x, clip_.left() + x + 1, false);
+        Clipped(row, x, x + 1, [&](int a, int) {
+          MixOne(row, a, fill, static_cast<std::uint32_t>(c));
+          if (drawn_) drawn_->Add(py, clip_.left() + a, clip_.left() + a + 1, false);
+        });
         ++x;
       }
     };
@@ -707,6 +746,16 @@ class RowPass {
 
   Pixel* ImageRow(int y) const { return reinterpret_cast<Pixel*>(bits_ + stride_ * y); }
   const Pixel* CoverageRow(int y) const { return reinterpret_cast<const Pixel*>(coverageBits_ + coverageStride_ * y); }
+
+  // The coverage runs of the row being composed (ComposeRow, Clipped).
+  struct RowClip {
+    bool active = false;
+    std::span<const CoverageRuns::Run> runs;
+    std::size_t next = 0;         // the first run not wholly left of what was drawn last
+    int offset = 0;               // coverage column of row[0]
+    const Pixel* mask = nullptr;  // the coverage row, mask[x] under row[x]
+    int lo = 0, hi = 0;           // the row's pixels lo..hi-1 lie on the coverage
+  } rowClip_;
 
   QImage& image_;
   QRect clip_;
