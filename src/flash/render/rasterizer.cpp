@@ -1064,24 +1064,6 @@ void ScanRuns(CoverageRuns& out, const Pixel* p, int from, int to) {
 
 }  // namespace
 
-std::vector<DrawnStretches::Stretch> DrawnStretches::Sorted() const {
-  // Each drawing notes its stretches row by row, so a row's stretches come in a few
-  // ordered groups: rows are bucketed in one pass, each row is then put in order.
-  std::vector<std::uint32_t> start(static_cast<std::size_t>(height_) + 1, 0);
-  for (const Stretch& s : stretches_) ++start[static_cast<std::size_t>(s.y) + 1];
-  for (std::size_t y = 1; y < start.size(); ++y) start[y] += start[y - 1];
-  std::vector<Stretch> sorted(stretches_.size());
-  std::vector<std::uint32_t> at(start.begin(), start.end() - 1);
-  for (const Stretch& s : stretches_) sorted[at[static_cast<std::size_t>(s.y)]++] = s;
-  for (std::size_t y = 0; y + 1 < start.size(); ++y) {
-    const auto first = sorted.begin() + start[y], last = sorted.begin() + start[y + 1];
-    if (last - first < 2) continue;
-    const auto byFrom = [](const Stretch& a, const Stretch& b) { return a.from < b.from; };
-    if (!std::is_sorted(first, last, byFrom)) std::sort(first, last, byFrom);
-  }
-  return sorted;
-}
-
 void DrawnStretches::Erase(QImage& image, const CoverageRuns& also) const {
   const int width = image.width(), height = std::min(image.height(), height_);
   auto* bits = image.bits();
@@ -1104,16 +1086,18 @@ CoverageRuns DrawnStretches::Runs(const QImage& image) const {
   const int height = std::min(image.height(), height_);
   out.rowStart.reserve(static_cast<std::size_t>(std::max(0, height)) + 1);
   out.runs.reserve(stretches_.size());
-  const std::vector<Stretch> sorted = Sorted();
+  std::vector<Stretch> row;
   std::vector<std::pair<int, int>> opaque;
-  std::size_t first = 0;
   for (int y = 0; y < height; ++y) {
     out.rowStart.push_back(static_cast<std::uint32_t>(out.runs.size()));
-    std::size_t last = first;
-    while (last < sorted.size() && sorted[last].y == y) ++last;
-    const std::span<const Stretch> row(sorted.data() + first, last - first);
-    first = last;
+    row.clear();
+    for (std::uint32_t i = head_[static_cast<std::size_t>(y)]; i != kNone; i = stretches_[i].next)
+      row.push_back(stretches_[i]);
     if (row.empty()) continue;
+    // Each drawing notes a row's stretches left to right: a row drawn more than once
+    // is put in order.
+    const auto byFrom = [](const Stretch& a, const Stretch& b) { return a.from < b.from; };
+    if (!std::is_sorted(row.begin(), row.end(), byFrom)) std::sort(row.begin(), row.end(), byFrom);
     if (std::all_of(row.begin(), row.end(), [](const Stretch& s) { return s.opaque; })) {
       // Only opaque drawing (a mask of solid fills): the stretches joined are the runs.
       const std::size_t rowFirst = out.runs.size();

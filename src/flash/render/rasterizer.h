@@ -48,20 +48,26 @@ class DrawnStretches {
   // skipOpaque: opaque stretches are only noted, their pixels left as they were (for
   // a coverage image whose whole runs are never looked at, only its runs).
   explicit DrawnStretches(int height, bool skipOpaque = false)
-      : height_(std::max(0, height)), skipOpaque_(skipOpaque) {}
+      : height_(std::max(0, height)), skipOpaque_(skipOpaque),
+        head_(static_cast<std::size_t>(height_), kNone), tail_(static_cast<std::size_t>(height_), kNone) {}
   bool SkipsOpaque() const { return skipOpaque_; }
   // Pixels from..to-1 of row y; opaque: each now has alpha 255.
   void Add(int y, int from, int to, bool opaque) {
     if (y < 0 || y >= height_ || from >= to) return;
-    // Spans of one drawing come left to right: one that continues the last one joins it.
-    if (!stretches_.empty()) {
-      Stretch& last = stretches_.back();
-      if (last.y == y && last.to == from && last.opaque == opaque) {
+    // Spans of one drawing come left to right: one that continues the row's last
+    // stretch joins it.
+    const std::uint32_t tail = tail_[static_cast<std::size_t>(y)];
+    if (tail != kNone) {
+      Stretch& last = stretches_[tail];
+      if (last.to == from && last.opaque == opaque) {
         last.to = to;
         return;
       }
     }
-    stretches_.push_back({y, from, to, opaque});
+    const auto index = static_cast<std::uint32_t>(stretches_.size());
+    stretches_.push_back({y, from, to, opaque, kNone});
+    (tail == kNone ? head_[static_cast<std::size_t>(y)] : stretches_[tail].next) = index;
+    tail_[static_cast<std::size_t>(y)] = index;
   }
   // The runs of image (what was drawn into it, as recorded here).
   CoverageRuns Runs(const QImage& image) const;
@@ -70,15 +76,17 @@ class DrawnStretches {
   void Erase(QImage& image, const CoverageRuns& also) const;
 
  private:
+  static constexpr std::uint32_t kNone = 0xffffffffu;
   struct Stretch {
     int y = 0, from = 0, to = 0;
     bool opaque = false;
+    std::uint32_t next = kNone;  // the row's next stretch
   };
-  // The stretches ordered by row, then by first pixel.
-  std::vector<Stretch> Sorted() const;
   int height_ = 0;
   bool skipOpaque_ = false;
   std::vector<Stretch> stretches_;
+  // Each row's stretches, in the order drawn, as a list: its first and last.
+  std::vector<std::uint32_t> head_, tail_;
 };
 
 // Pixels from..to-1 of a coverage row times the outer coverage's alpha (outer[x] lies
