@@ -4,6 +4,8 @@
 #include <QPainterPath>
 #include <algorithm>
 #include <cmath>
+#include <memory>
+#include <vector>
 
 #include "flash/display/movie_clip.h"
 #include "flash/display/player.h"
@@ -24,6 +26,87 @@ ColorTransform MaskColor() {
   mask.mulA = 0;
   mask.addA = 255;
   return mask;
+}
+
+// Masks that stay where they are from frame to frame (most clip layers) draw the same
+// coverage each time. A mask that is one shape of the movie's dictionary (those never
+// change) keeps the runs it drew and the pixels of their partial stretches, by shape,
+// transform, quality and coverage size: from the second time it is drawn alike on, the
+// pixels are put back instead of drawn. Per thread, like the drawing itself.
+struct KeptMask {
+  std::weak_ptr<const Character> shape;
+  QTransform toDevice;
+  Quality quality = Quality::High;
+  QSize size;
+  std::uint64_t lastUse = 0;
+  bool seen = false;      // drawn alike once before
+  bool filled = false;    // runs and partial hold the drawing
+  bool tooLarge = false;  // more than is kept
+  render::CoverageRuns runs;
+  std::vector<render::Pixel> partial;  // the pixels of the partial runs, one run after another
+
+  // Puts the partial runs' pixels back into a clear coverage image.
+  void Restore(QImage& coverage) const {
+    auto* bits = coverage.bits();
+    const qsizetype stride = coverage.bytesPerLine();
+    std::size_t at = 0;
+    for (int y = 0; y < size.height(); ++y) {
+      auto* row = reinterpret_cast<render::Pixel*>(bits + stride * y);
+      for (const render::CoverageRuns::Run& run : runs.Row(y)) {
+        if (run.whole) continue;
+        std::copy_n(partial.begin() + static_cast<std::ptrdiff_t>(at), run.to - run.from, row + run.from);
+        at += static_cast<std::size_t>(run.to - run.from);
+      }
+    }
+  }
+  // Keeps drawn, the runs of what was drawn into coverage, unless it is too large.
+  void Keep(const render::CoverageRuns& drawn, const QImage& coverage) {
+    std::size_t pixels = 0;
+    for (const render::CoverageRuns::Run& run : drawn.runs)
+      if (!run.whole) pixels += static_cast<std::size_t>(run.to - run.from);
+    if (drawn.runs.size() > kMaxRuns || pixels > kMaxPixels) {
+      tooLarge = true;
+      return;
+    }
+    runs = drawn;
+    partial.clear();
+    partial.reserve(pixels);
+    for (int y = 0; y < size.height(); ++y) {
+      const auto* row = reinterpret_cast<const render::Pixel*>(coverage.constScanLine(y));
+      for (const render::CoverageRuns::Run& run : runs.Row(y))
+        if (!run.whole) partial.insert(partial.end(), row + run.from, row + run.to);
+    }
+    filled = true;
+  }
+  // At most about 2 MB a mask.
+  static constexpr std::size_t kMaxRuns = 1u << 16, kMaxPixels = 1u << 18;
+};
+
+// The kept masks of this thread (a few: masks of a frame, which rarely are many).
+KeptMask& FindKeptMask(const std::shared_ptr<const Character>& shape, const QTransform& toDevice, Quality quality,
+                       QSize size) {
+  constexpr std::size_t kKept = 8;
+  thread_local std::vector<KeptMask> kept;
+  thread_local std::uint64_t uses = 0;
+  ++uses;
+  KeptMask* pick = nullptr;
+  for (KeptMask& mask : kept) {
+    if (mask.shape.expired()) mask = KeptMask{};  // its movie is gone
+    if (mask.toDevice == toDevice && mask.quality == quality && mask.size == size && !mask.shape.owner_before(shape) &&
+        !shape.owner_before(mask.shape) && !mask.shape.expired()) {
+      mask.lastUse = uses;
+      return mask;
+    }
+    if (!pick || mask.lastUse < pick->lastUse) pick = &mask;
+  }
+  if (kept.size() < kKept) pick = &kept.emplace_back();
+  *pick = KeptMask{};
+  pick->shape = shape;
+  pick->toDevice = toDevice;
+  pick->quality = quality;
+  pick->size = size;
+  pick->lastUse = uses;
+  return *pick;
 }
 
 class Walker {
@@ -109,26 +192,55 @@ class Walker {
     // A mask the rasterizer draws alone gets its runs from what it drew, without
     // looking at every pixel of its area. Applied as the content is drawn, only its
     // runs and partly covered pixels are looked at: its opaque stretches are noted,
-    // not painted.
+    // not painted, and a mask that is one shape drawn alike before is put back.
     const bool applied = direct && CoverageTarget(painter);
     bool recorded = MaskDrawsAlone(mask, maskNesting);
-    render::DrawnStretches drawn(recorded ? coverage.height() : 0, recorded && applied);
-    {
-      const render::DrawnScope scope(recorded ? &coverage : nullptr, drawn);
-      drawMask();
-      recorded = recorded && !scope.Spoiled();
-    }
-    if (!recorded && drawn.SkipsOpaque()) {
-      // Something was drawn otherwise after all: the pixels are wanted in full.
-      coverage.fill(0);
-      drawMask();
+    KeptMask* kept = nullptr;
+    if (applied && recorded && !mask.IsContainer() && !mask.scrollRect && mask.character &&
+        mask.character->Kind() == CharacterKind::Shape)
+      kept = &FindKeptMask(mask.character, ToQt(mask.GetMatrix()) * maskParent * shift, options_.quality,
+                           coverage.size());
+    render::DrawnStretches drawn(recorded && !(kept && kept->filled) ? coverage.height() : 0, recorded && applied);
+    render::CoverageRuns drawnRuns;
+    const render::CoverageRuns* runs = nullptr;  // of what the mask drew, when known
+    if (kept && kept->filled) {
+      kept->Restore(coverage);
+      runs = &kept->runs;
+    } else {
+      {
+        const render::DrawnScope scope(recorded ? &coverage : nullptr, drawn);
+        drawMask();
+        recorded = recorded && !scope.Spoiled();
+      }
+      if (!recorded && drawn.SkipsOpaque()) {
+        // Something was drawn otherwise after all: the pixels are wanted in full.
+        coverage.fill(0);
+        drawMask();
+      }
+      if (recorded) {
+        drawnRuns = drawn.Runs(coverage);
+        runs = &drawnRuns;
+        // Drawn alike the time before too: kept from now on.
+        if (kept && !kept->tooLarge) {
+          if (kept->seen) kept->Keep(drawnRuns, coverage);
+          kept->seen = true;
+        }
+      }
     }
     if (applied) {
-      const render::CoverageScope scope(CoverageTarget(painter), coverage, area.topLeft(), recorded ? &drawn : nullptr);
+      const render::CoverageScope scope(CoverageTarget(painter), coverage, area.topLeft(), runs);
       draw(painter, QTransform());
       // Only the mask's drawing and the scope touched the coverage: clearing that much
       // leaves the kept buffer clean for the next mask.
-      if (recorded) coverageImage.ClearDrawn(drawn, scope.Runs());
+      if (runs) {
+        if (runs == &drawnRuns) {
+          drawn.Erase(coverage);
+        } else {
+          render::ClearPartialRuns(coverage, *runs);
+        }
+        render::ClearPartialRuns(coverage, scope.Runs());
+        coverageImage.MarkClean();
+      }
       return;
     }
     render::LayerImage layerImage(area.size());

@@ -552,11 +552,13 @@ TEST(RenderTarget, MaskRunsFromWhatWasDrawnMatchItsPixelsAlsoInsideAnotherMask) 
         std::optional<CoverageScope> outerScope;
         if (nested) outerScope.emplace(&image, outerCopy, QPoint(2, 3));
         {
-          const CoverageScope innerScope(&image, inner, QPoint(5, 1), notes);
+          const CoverageRuns drawnRuns = notes->Runs(inner);
+          const CoverageScope innerScope(&image, inner, QPoint(5, 1), &drawnRuns);
           FillAllThroughPainter(painter, image, samples, 0xff2050a0);
           // What the drawing and the scope left in the coverage is all in the notes
           // and the runs.
-          notes->Erase(inner, innerScope.Runs());
+          notes->Erase(inner);
+          ClearPartialRuns(inner, innerScope.Runs());
         }
         EXPECT_EQ(image, byPixels) << "samples " << samples << " nested " << nested << " skipped "
                                    << notes->SkipsOpaque();
@@ -577,7 +579,8 @@ TEST(RenderTarget, MaskRunsFromWhatWasDrawnMatchItsPixelsAlsoInsideAnotherMask) 
       QPainter painter(&noted.Image());
       FillAllThroughPainter(painter, noted.Image(), 4, 0xff804020);
     }
-    noted.ClearDrawn(notes, CoverageRuns{});
+    notes.Erase(noted.Image());
+    noted.MarkClean();
   }
   LayerImage next(QSize(22, 24));
   QImage clear(22, 24, QImage::Format_ARGB32_Premultiplied);

@@ -95,6 +95,68 @@ TEST(RenderWalk, ATakenMaskLeavesItsFormerClipUnmasked) {
   EXPECT_EQ(image.pixel(75, 50), 0xffffffffu) << "second is masked";
 }
 
+// Two frames: a red box under a clip layer of a green rectangle (scaled, off the pixel
+// grid, so its edges cover pixels partly) that moves on the second frame.
+Bytes MovingMaskMovie() {
+  Bytes tags = testing::DefineRectangle(1, 0, 0, 2000, 2000, 255, 0, 0);
+  PutBytes(tags, testing::DefineRectangle(2, 0, 0, 600, 500, 0, 255, 0));
+  testing::Place mask;
+  mask.depth = 1;
+  mask.character = 2;
+  mask.clipDepth = 2;
+  mask.hasMatrix = true;
+  mask.x = 207;
+  mask.y = 113;
+  mask.scaleX = 1.37;
+  mask.scaleY = 0.83;
+  PutBytes(tags, testing::PlaceObject2(mask));
+  testing::Place box;
+  box.depth = 2;
+  box.character = 1;
+  PutBytes(tags, testing::PlaceObject2(box));
+  PutBytes(tags, testing::ShowFrame());
+  mask.character = -1;
+  mask.move = true;
+  mask.clipDepth = -1;
+  mask.x = 531;
+  mask.y = 377;
+  PutBytes(tags, testing::PlaceObject2(mask));
+  PutBytes(tags, testing::ShowFrame());
+  PutBytes(tags, testing::End());
+  return tags;
+}
+
+QImage DrawHigh(const Player& player) {
+  QImage image(100, 100, QImage::Format_ARGB32_Premultiplied);
+  QPainter painter(&image);
+  ViewOptions options;
+  options.quality = Quality::High;
+  RenderMovie(painter, image.size(), player, options);
+  return image;
+}
+
+TEST(RenderWalk, AMaskDrawnAlikeAgainIsPutBackAndFollowsItsMoves) {
+  auto run = StartMovie(MovingMaskMovie(), 2);
+  ASSERT_TRUE(run->player);
+  const QImage first = DrawHigh(*run->player);
+  EXPECT_EQ(first.pixel(20, 12), 0xffff0000u);
+  EXPECT_EQ(first.pixel(60, 12), 0xffffffffu);
+  const QRgb edge = first.pixel(10, 12);  // the mask's left edge is at 10.35 px
+  EXPECT_TRUE(edge != 0xffff0000u && edge != 0xffffffffu) << std::hex << edge;
+  // The second drawing keeps the mask, the third puts it back: the same pixels.
+  EXPECT_EQ(DrawHigh(*run->player), first);
+  EXPECT_EQ(DrawHigh(*run->player), first);
+  // Moved, it is drawn where it now stands, as a movie never drawn before shows it.
+  run->player->Tick();
+  auto fresh = StartMovie(MovingMaskMovie(), 2);
+  fresh->player->Tick();
+  const QImage moved = DrawHigh(*fresh->player);
+  EXPECT_NE(moved, first);
+  EXPECT_EQ(DrawHigh(*run->player), moved);
+  EXPECT_EQ(DrawHigh(*run->player), moved);
+  EXPECT_EQ(DrawHigh(*run->player), moved);
+}
+
 TEST(RenderWalk, ScrollRectCropsAndMovesTheContent) {
   Actions a;
   MakeBox(a, "clip", 1, 0xff0000, 0, 0, 40, 40);

@@ -54,12 +54,6 @@ LayerImage::LayerImage(QSize size) {
                   QImage::Format_ARGB32_Premultiplied);
 }
 
-void LayerImage::ClearDrawn(const DrawnStretches& drawn, const CoverageRuns& runs) {
-  if (image_.isNull()) return;
-  drawn.Erase(image_, runs);
-  dirty_ = 0;
-}
-
 LayerImage::~LayerImage() {
   image_ = QImage();
   if (buffer_.empty()) return;

@@ -1,7 +1,7 @@
 // Offscreen layers (masks, blend modes, filters) drawn every frame: their pixels come
 // from buffers kept between frames, so a stage-sized layer costs a clear, not fresh
-// memory pages from the system each time. A layer whose drawing is known stretch by
-// stretch goes back cleared where it was drawn, so the next one needs no clear at all.
+// memory pages from the system each time. A layer cleared by its user where it drew
+// goes back clean, so the next one needs no clear at all.
 #pragma once
 
 #include <QImage>
@@ -11,9 +11,6 @@
 #include <vector>
 
 namespace vantrel::flash::render {
-
-class DrawnStretches;
-struct CoverageRuns;
 
 class LayerImage {
  public:
@@ -26,10 +23,9 @@ class LayerImage {
 
   QImage& Image() { return image_; }
 
-  // Everything that made a pixel of the image other than transparent lies in drawn's
-  // stretches and the partial runs of runs: they are cleared now, and the buffer goes
-  // back to be kept clean.
-  void ClearDrawn(const DrawnStretches& drawn, const CoverageRuns& runs);
+  // Every pixel of the image is transparent again (the caller cleared what it drew):
+  // the buffer goes back to be kept clean.
+  void MarkClean() { dirty_ = 0; }
 
  private:
   std::vector<std::uint32_t> buffer_;

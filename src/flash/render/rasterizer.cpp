@@ -1064,20 +1064,29 @@ void ScanRuns(CoverageRuns& out, const Pixel* p, int from, int to) {
 
 }  // namespace
 
-void DrawnStretches::Erase(QImage& image, const CoverageRuns& also) const {
+void DrawnStretches::Erase(QImage& image) const {
   const int width = image.width(), height = std::min(image.height(), height_);
   auto* bits = image.bits();
   const qsizetype stride = image.bytesPerLine();
-  const auto clear = [&](int y, int from, int to) {
-    from = std::clamp(from, 0, width);
-    to = std::clamp(to, from, width);
-    std::fill_n(reinterpret_cast<Pixel*>(bits + stride * y) + from, to - from, Pixel{0});
-  };
-  for (const Stretch& s : stretches_)
-    if (s.y < height && !(s.opaque && skipOpaque_)) clear(s.y, s.from, s.to);
-  for (int y = 0; y < height; ++y)
-    for (const CoverageRuns::Run& run : also.Row(y))
-      if (!run.whole) clear(y, run.from, run.to);
+  for (const Stretch& s : stretches_) {
+    if (s.y >= height || (s.opaque && skipOpaque_)) continue;
+    const int from = std::clamp(s.from, 0, width), to = std::clamp(s.to, from, width);
+    std::fill_n(reinterpret_cast<Pixel*>(bits + stride * s.y) + from, to - from, Pixel{0});
+  }
+}
+
+void ClearPartialRuns(QImage& coverage, const CoverageRuns& runs) {
+  const int width = coverage.width(), height = coverage.height();
+  auto* bits = coverage.bits();
+  const qsizetype stride = coverage.bytesPerLine();
+  for (int y = 0; y < height; ++y) {
+    auto* row = reinterpret_cast<Pixel*>(bits + stride * y);
+    for (const CoverageRuns::Run& run : runs.Row(y)) {
+      if (run.whole) continue;
+      const int from = std::clamp(run.from, 0, width), to = std::clamp(run.to, from, width);
+      std::fill(row + from, row + to, Pixel{0});
+    }
+  }
 }
 
 CoverageRuns DrawnStretches::Runs(const QImage& image) const {

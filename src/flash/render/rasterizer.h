@@ -72,8 +72,8 @@ class DrawnStretches {
   // The runs of image (what was drawn into it, as recorded here).
   CoverageRuns Runs(const QImage& image) const;
   // Clears the pixels of image drawn as recorded here (opaque stretches too unless
-  // they were skipped), and those of the partial runs of also.
-  void Erase(QImage& image, const CoverageRuns& also) const;
+  // they were skipped).
+  void Erase(QImage& image) const;
 
  private:
   static constexpr std::uint32_t kNone = 0xffffffffu;
@@ -88,6 +88,9 @@ class DrawnStretches {
   // Each row's stretches, in the order drawn, as a list: its first and last.
   std::vector<std::uint32_t> head_, tail_;
 };
+
+// Clears the pixels of the partial runs of runs in coverage.
+void ClearPartialRuns(QImage& coverage, const CoverageRuns& runs);
 
 // Pixels from..to-1 of a coverage row times the outer coverage's alpha (outer[x] lies
 // under row[x]).

@@ -25,21 +25,21 @@ thread_local const CoverageScope* innermostScope = nullptr;
 
 }  // namespace
 
-CoverageScope::CoverageScope(const QImage* image, QImage& coverage, QPoint origin, const DrawnStretches* drawn)
+CoverageScope::CoverageScope(const QImage* image, QImage& coverage, QPoint origin, const CoverageRuns* drawnRuns)
     : image_(image), coverage_(&coverage), origin_(origin), outer_(innermostScope) {
   const CoverageScope* outer = Innermost(image);
   if (!outer) {
-    runs_ = drawn ? drawn->Runs(coverage) : FindCoverageRuns(coverage);
+    runs_ = drawnRuns ? *drawnRuns : FindCoverageRuns(coverage);
     innermostScope = this;
     return;
   }
   // Only what both masks cover shows.
   const QImage& outerCoverage = *outer->coverage_;
   const QPoint delta = origin - outer->origin_;  // outer coverage position of pixel (0, 0)
-  if (drawn) {
+  if (drawnRuns) {
     // What the rasterizer drew is all there is: the product's runs follow from the two
     // sets of runs, and only its partial pixels are worked out.
-    runs_ = IntersectCoverageRuns(drawn->Runs(coverage), outer->runs_, delta, outerCoverage, coverage);
+    runs_ = IntersectCoverageRuns(*drawnRuns, outer->runs_, delta, outerCoverage, coverage);
     innermostScope = this;
     return;
   }

@@ -20,10 +20,9 @@ namespace vantrel::flash::render {
 // outer one's when it opens (coverage is changed in place).
 class CoverageScope {
  public:
-  // drawn: what drew coverage, when the rasterizer drew all of it (its runs then come
-  // from there, and its whole runs' pixels are never looked at); null = find them in
-  // the pixels.
-  CoverageScope(const QImage* image, QImage& coverage, QPoint origin, const DrawnStretches* drawn = nullptr);
+  // drawnRuns: the runs of coverage, when known from what drew it (its whole runs'
+  // pixels are then never looked at); null = find them in the pixels.
+  CoverageScope(const QImage* image, QImage& coverage, QPoint origin, const CoverageRuns* drawnRuns = nullptr);
   ~CoverageScope();
   CoverageScope(const CoverageScope&) = delete;
   CoverageScope& operator=(const CoverageScope&) = delete;
