@@ -93,7 +93,7 @@ KeptMask& FindKeptMask(const std::shared_ptr<const Character>& shape, const QTra
   for (KeptMask& mask : kept) {
     if (mask.shape.expired()) mask = KeptMask{};  // its movie is gone
     if (mask.toDevice == toDevice && mask.quality == quality && mask.size == size && !mask.shape.owner_before(shape) &&
-        !shape.owner_before(mask.shape) && !mask.shape.expired()) {
+        !shape.owner_before(mask.shape)) {
       mask.lastUse = uses;
       return mask;
     }
@@ -217,7 +217,7 @@ class Walker {
         coverage.fill(0);
         drawMask();
       }
-      if (recorded) {
+      if (recorded && applied) {
         drawnRuns = drawn.Runs(coverage);
         runs = &drawnRuns;
         // Drawn alike the time before too: kept from now on.
