@@ -570,15 +570,24 @@ class RowPass {
             count = next;
             ++to;
           }
-          Clipped(row, x, to, [&](int a, int b) { DrawRun(fill, row, a, b, py); });
+          if (rowClip_.active) {
+            Clipped(row, x, to, [&](int a, int b) { DrawRun(fill, row, a, b, py); });
+          } else {
+            DrawRun(fill, row, x, to, py);
+          }
           x = to;
           if (x <= last) count = next - whole[x];
           continue;
         }
-        Clipped(row, x, x + 1, [&](int a, int) {
+        const auto mix = [&](int a, int) {
           MixOne(row, a, fill, static_cast<std::uint32_t>(c));
           if (drawn_) drawn_->Add(py, clip_.left() + a, clip_.left() + a + 1, false);
-        });
+        };
+        if (rowClip_.active) {
+          Clipped(row, x, x + 1, mix);
+        } else {
+          mix(x, x + 1);
+        }
         ++x;
       }
     };
