@@ -586,7 +586,8 @@ class RowPass {
         if (rowClip_.active) {
           Clipped(row, x, x + 1, mix);
         } else {
-          mix(x, x + 1);
+          MixOne(row, x, fill, static_cast<std::uint32_t>(c));
+          if (drawn_) drawn_->Add(py, clip_.left() + x, clip_.left() + x + 1, false);
         }
         ++x;
       }
