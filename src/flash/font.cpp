@@ -125,7 +125,7 @@ std::shared_ptr<Font> ParseFont(std::uint16_t tagCode, std::span<const std::uint
     font->ascent = in.U16();
     font->descent = in.U16();
     font->leading = in.S16();
-    for (std::size_t i = 0; i < count && !in.Overrun(); ++i) font->advances.push_back(in.S16());
+    for (std::size_t i = 0; i < count && !in.Overrun(); ++i) font->advances.push_back(in.U16());
     for (std::size_t i = 0; i < count && !in.Overrun(); ++i) in.ReadRect();
     const std::size_t kerningCount = in.U16();
     for (std::size_t i = 0; i < kerningCount && !in.Overrun(); ++i) {

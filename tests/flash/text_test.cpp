@@ -25,8 +25,9 @@ std::vector<std::uint8_t> SquareGlyph(std::int32_t em) {
 }
 
 // DefineFont2 named "Test" with one square glyph for code (default 'A') and a layout
-// (advance: one em); style adds the bold (1) and italic (2) flags.
-std::vector<std::uint8_t> Font2(std::uint16_t id, char16_t code = 'A', std::uint8_t style = 0) {
+// (advance: one em unless given); style adds the bold (1) and italic (2) flags.
+std::vector<std::uint8_t> Font2(std::uint16_t id, char16_t code = 'A', std::uint8_t style = 0,
+                                std::uint16_t advance = 1024) {
   const auto glyph = SquareGlyph(1024);
   SwfBits w;
   w.U16(id);
@@ -42,7 +43,7 @@ std::vector<std::uint8_t> Font2(std::uint16_t id, char16_t code = 'A', std::uint
   w.U16(1024);  // ascent
   w.U16(0);
   w.U16(0);
-  w.U16(1024);  // advance
+  w.U16(advance);
   w.Rect(0, 1024, -1024, 0);
   w.U16(0);
   return w.bytes;
@@ -118,6 +119,13 @@ TEST_F(TextTest, TextDefinedBeforeItsFontGetsItLater) {
   Define(48, Font2(1));
   EXPECT_EQ(Pixel(RenderToImage(*text, 20, 20), 5, 5), 0x008000u);
   EXPECT_EQ(Pixel(RenderToImage(*field, 20, 20), 5, 7), 0x0000FFu);
+}
+
+TEST_F(TextTest, LayoutAdvancesAreUnsigned) {
+  // Wide fonts (DefineFont3 is in 1/20 twips) have advances past 32767.
+  auto character = Define(48, Font2(7, 'A', 0, 40000));
+  ASSERT_TRUE(character);
+  EXPECT_EQ(static_cast<const Font&>(*character).Advance(0), 40000);
 }
 
 TEST_F(TextTest, FontInfoNamesGlyphsOfDefineFont) {
