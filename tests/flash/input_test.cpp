@@ -2,6 +2,8 @@
 // and the recorded input files the tool and the conformance tests replay.
 #include <gtest/gtest.h>
 
+#include <QImage>
+
 #include "flash/control/input_script.h"
 #include "flash/flash_control.h"
 #include "movie_test_support.h"
@@ -127,6 +129,34 @@ TEST(MovieInput, ButtonFollowsThePointerThroughItsStatesAndRunsItsActions) {
   control->KeyDown(66, 'b');
   EXPECT_EQ(traces, (std::vector<std::string>{"over", "press", "release", "out", "over", "press",
                                               "release outside", "over", "key a"}));
+}
+
+TEST(MovieInput, AButtonThatShowsItselfStopsAtTheNestingLimit) {
+  Bytes tags = testing::DefineRectangle(1, 400, 400, 800, 800, 255, 0, 0);
+  PutBytes(tags, DefineButton2(3, {ButtonRecord(0x0F, 1, 1), ButtonRecord(0x0F, 3, 2)},
+                               {{0x08, Actions().TraceString("release")}}));
+  testing::Place place;
+  place.character = 3;
+  place.name = "button";
+  PutBytes(tags, testing::PlaceObject2(place));
+  PutBytes(tags, testing::ShowFrame());
+  PutBytes(tags, testing::End());
+  std::vector<std::string> traces;
+  auto control = LoadControl(tags, traces);
+  const auto* button = static_cast<const MovieClip*>(control->Engine()->Root().ChildByName("button", false));
+  ASSERT_NE(button, nullptr);
+  int levels = 1;
+  for (const DisplayObject* inner = ObjectAt(*button, 2); inner; ++levels) {
+    ASSERT_EQ(inner->Kind(), DisplayKind::Button);
+    inner = ObjectAt(static_cast<const MovieClip&>(*inner), 2);
+  }
+  EXPECT_GT(levels, 10);
+  EXPECT_LE(levels, MovieClip::kMaxNesting + 1);
+  // The movie goes on.
+  control->Tick();
+  QImage image(100, 100, QImage::Format_ARGB32_Premultiplied);
+  control->PaintTo(image);
+  EXPECT_EQ(image.pixel(30, 30), 0xffff0000u);
 }
 
 TEST(MovieInput, AKeyGoesToOneVisibleButtonAndUnnamedShapesTakeNoInstanceNumber) {

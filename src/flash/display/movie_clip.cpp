@@ -483,7 +483,9 @@ void MovieClip::ShowButtonState(std::uint8_t state) {
     if (!(record.states & state)) continue;
     auto character = movie_->Find(record.characterId);
     if (!character || !player_.CountCreation()) continue;
-    if (character->Kind() == CharacterKind::Sprite && Nesting() >= kMaxNesting) continue;
+    // A button that shows itself (or a sprite that holds it) stops at the nesting limit.
+    const bool container = character->Kind() == CharacterKind::Sprite || character->Kind() == CharacterKind::Button;
+    if (container && Nesting() >= kMaxNesting) continue;
     DisplayObject* object = player_.Create(movie_, character, record.characterId);
     if (!object) continue;
     if (object->name.empty() && NamedByPlayer(*object)) object->name = "instance" + std::to_string(player_.NextInstanceNumber());
