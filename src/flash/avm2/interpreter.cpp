@@ -465,13 +465,22 @@ void Machine::Verify(MethodInfo* method) {
   if (info.body >= 0 && !method->code) Decode(*this, method, abc.bodies[info.body]);
 }
 
+// Fuzzing builds (ASan) make the interpreter's frames several times larger, so scripts
+// that recurse (a class initializer making its own class, say) stop at a quarter of the
+// depth there, the same way: an 8 MB stack holds that many.
+#ifdef VANTREL_FUZZ_LIMITS
+constexpr int kExecuteDepth = Machine::kMaxDepth / 4;
+#else
+constexpr int kExecuteDepth = Machine::kMaxDepth;
+#endif
+
 Value Machine::Execute(MethodInfo* method, const Value& self, const Value* args, int argc, const ScopeChain* outer) {
   AbcUnit& unit = *method->unit;
   const AbcFile& abc = *unit.abc;
   const AbcMethod& info = abc.methods[method->index];
   if (info.body < 0) return Value();
   const AbcBody& body = abc.bodies[info.body];
-  if (depth_ >= kMaxDepth) ThrowError("Error", 1023, "Stack overflow occurred.");
+  if (depth_ >= kExecuteDepth) ThrowError("Error", 1023, "Stack overflow occurred.");
   DepthGuard guard(depth_, callStack, method);
   if (!method->code) Decode(*this, method, body);
   DecodedCode& decoded = *method->code;
