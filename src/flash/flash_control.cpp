@@ -82,20 +82,22 @@ bool FlashControl::LoadMovie(int layer, const std::string& path) {
 
 bool FlashControl::LoadMovieData(std::span<const std::uint8_t> bytes, const std::string& query) {
   std::string error;
-  std::shared_ptr<Movie> movie = LoadMovieFromBytes(bytes, &error);
+  std::vector<std::uint8_t> body;
+  std::shared_ptr<Movie> movie = LoadMovieFromBytes(bytes, &error, &body);
   if (!movie) {
     lastError_ = error;
     return false;
   }
   lastError_.clear();
-  video::AddEmbeddedVideos(*movie, bytes);
+  const auto tags = MovieBodyTags(body);
+  video::AddEmbeddedVideos(*movie, tags);
   quitRequested_ = false;
   movie_ = movie;
   player_.reset();
   if (!mixer_ && !silentMixer_) silentMixer_ = std::make_unique<audio::Mixer>();
   if (!mixer_) silentMixer_->StopAll();
   silentDue_ = 0;
-  sounds_ = audio::MovieSounds::Make(*movie_, bytes, mixer_ ? *mixer_ : *silentMixer_);
+  sounds_ = audio::MovieSounds::Make(*movie_, tags, mixer_ ? *mixer_ : *silentMixer_);
   // The timelines report clips (MovieClip pointers) as their sounds' owners.
   if (sounds_) sounds_->clipGains = [](const void* clip) {
     return avm1::ChainGainsOf(*static_cast<const MovieClip*>(clip));

@@ -141,7 +141,17 @@ bool DecompressMovie(std::span<const std::uint8_t> file, MovieHeader& header, st
   return InflateLzma(rest, limit, body, error);
 }
 
-std::shared_ptr<Movie> LoadMovieFromBytes(std::span<const std::uint8_t> file, std::string* error) {
+std::span<const std::uint8_t> MovieBodyTags(std::span<const std::uint8_t> body) {
+  SwfStream stream(body);
+  stream.ReadRect();
+  stream.AlignBits();
+  stream.Skip(4);  // frame rate and count
+  if (stream.Overrun()) return {};
+  return stream.Rest();
+}
+
+std::shared_ptr<Movie> LoadMovieFromBytes(std::span<const std::uint8_t> file, std::string* error,
+                                          std::vector<std::uint8_t>* bodyOut) {
   auto movie = std::make_shared<Movie>();
   std::vector<std::uint8_t> body;
   if (!DecompressMovie(file, movie->header, body, error)) return nullptr;
@@ -154,6 +164,7 @@ std::shared_ptr<Movie> LoadMovieFromBytes(std::span<const std::uint8_t> file, st
     return nullptr;
   }
   ParseMovieTags(stream.Rest(), *movie);
+  if (bodyOut) *bodyOut = std::move(body);
   return movie;
 }
 

@@ -22,9 +22,16 @@ inline constexpr std::size_t kMaxMovieBytes = 256u * 1024 * 1024;
 bool DecompressMovie(std::span<const std::uint8_t> file, MovieHeader& header, std::vector<std::uint8_t>& body,
                      std::string* error);
 
+// The tags of an uncompressed movie body: what follows the frame RECT, rate and count.
+// Empty when those fields are cut short.
+std::span<const std::uint8_t> MovieBodyTags(std::span<const std::uint8_t> body);
+
 // Decompresses and parses a whole movie. Returns nullptr with the reason in *error when
 // the file is not a movie; malformed tags are skipped and listed in Movie::warnings.
-std::shared_ptr<Movie> LoadMovieFromBytes(std::span<const std::uint8_t> file, std::string* error);
+// With body, the uncompressed body is handed over there, so that the sound and video
+// readers walk the same bytes instead of decompressing the file again.
+std::shared_ptr<Movie> LoadMovieFromBytes(std::span<const std::uint8_t> file, std::string* error,
+                                          std::vector<std::uint8_t>* body = nullptr);
 
 // Parses the tags of a movie body (after the header fields) into movie. Used by
 // LoadMovieFromBytes; exposed for tests.

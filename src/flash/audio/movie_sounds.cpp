@@ -24,9 +24,8 @@ PlayParams ToPlayParams(const SoundInfo& info) {
   return params;
 }
 
-std::unique_ptr<MovieSounds> MovieSounds::Make(const Movie& movie, std::span<const std::uint8_t> file, Mixer& mixer) {
-  std::shared_ptr<const SoundLibrary> library = SoundLibrary::FromMovieFile(file, nullptr);
-  if (!library) return nullptr;
+std::unique_ptr<MovieSounds> MovieSounds::Make(const Movie& movie, std::span<const std::uint8_t> tags, Mixer& mixer) {
+  std::shared_ptr<const SoundLibrary> library = SoundLibrary::FromTags(tags);
   std::map<const Timeline*, std::uint16_t> timelines;
   timelines[&movie.root] = 0;
   for (const std::uint16_t id : library->TimelinesWithSounds()) {

@@ -24,9 +24,9 @@ namespace vantrel::flash::audio {
 
 class MovieSounds final : public SoundEvents {
  public:
-  // The sounds of the movie parsed from file (its bytes as loaded); movie gives the
-  // timelines the engine will report. Null when the bytes are no movie.
-  static std::unique_ptr<MovieSounds> Make(const Movie& movie, std::span<const std::uint8_t> file, Mixer& mixer);
+  // The sounds of the movie read from its top-level tags (MovieBodyTags); movie gives the
+  // timelines the engine will report.
+  static std::unique_ptr<MovieSounds> Make(const Movie& movie, std::span<const std::uint8_t> tags, Mixer& mixer);
   MovieSounds(std::shared_ptr<const SoundLibrary> library, std::map<const Timeline*, std::uint16_t> timelines,
               Mixer& mixer);
   ~MovieSounds() override;

@@ -60,15 +60,12 @@ std::shared_ptr<SoundLibrary> SoundLibrary::FromMovieFile(std::span<const std::u
   MovieHeader header;
   std::vector<std::uint8_t> body;
   if (!DecompressMovie(file, header, body, error)) return nullptr;
-  SwfStream in(body);
-  in.ReadRect();
-  in.AlignBits();
-  in.Skip(4);  // frame rate and count
-  if (in.Overrun()) {
+  const auto tags = MovieBodyTags(body);
+  if (tags.data() == nullptr) {
     if (error) *error = "the movie header is cut short";
     return nullptr;
   }
-  return FromTags(in.Rest());
+  return FromTags(tags);
 }
 
 std::shared_ptr<SoundLibrary> SoundLibrary::FromTags(std::span<const std::uint8_t> tags) {

@@ -4,7 +4,6 @@
 #include <algorithm>
 
 #include "flash/movie.h"
-#include "flash/movie_loader.h"
 #include "flash/swf_stream.h"
 #include "flash/video/stream_video.h"
 
@@ -78,18 +77,10 @@ void EmbeddedVideo::Render(const RenderContext& context) const {
   DrawVideoPicture(context, picture, width, height, smoothing);
 }
 
-int AddEmbeddedVideos(Movie& movie, std::span<const std::uint8_t> file) {
-  MovieHeader header;
-  std::vector<std::uint8_t> body;
-  if (!DecompressMovie(file, header, body, nullptr)) return 0;
-  SwfStream in(body);
-  in.ReadRect();
-  in.AlignBits();
-  in.Skip(4);
-  if (in.Overrun()) return 0;
+int AddEmbeddedVideos(Movie& movie, std::span<const std::uint8_t> tags) {
   std::map<std::uint16_t, std::shared_ptr<EmbeddedVideo>> videos;
   WalkTags(
-      in.Rest(),
+      tags,
       [&](std::uint16_t code, std::span<const std::uint8_t> tag) {
         SwfStream data(tag);
         if (code == kDefineVideoStream) {

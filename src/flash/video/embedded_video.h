@@ -46,7 +46,8 @@ class EmbeddedVideo final : public Character {
 };
 
 // Adds the movie's embedded videos (DefineVideoStream with the VideoFrame tags of every
-// timeline) to its dictionary; file is the movie as loaded. Returns how many it added.
-int AddEmbeddedVideos(Movie& movie, std::span<const std::uint8_t> file);
+// timeline) to its dictionary; tags are the movie's top-level tags (MovieBodyTags).
+// Returns how many it added.
+int AddEmbeddedVideos(Movie& movie, std::span<const std::uint8_t> tags);
 
 }  // namespace vantrel::flash::video
