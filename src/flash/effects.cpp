@@ -657,6 +657,19 @@ void BoxBlur(QImage& image, double widthX, double widthY, int passes) {
             passes);
 }
 
+std::uint64_t FilterWorkPerPixel(const std::vector<FilterParams>& filters) {
+  std::uint64_t work = 0;
+  for (const FilterParams& f : filters) {
+    if (f.type == 5)
+      work += static_cast<std::uint64_t>(std::max(1, f.matrixX * f.matrixY / 4));
+    else if (f.type == 6)
+      work += 1;
+    else
+      work += static_cast<std::uint64_t>(std::clamp(f.passes, 1, kMaxPasses));
+  }
+  return work;
+}
+
 void ApplyFilters(QImage& layer, const std::vector<FilterParams>& filters, double scale) {
   for (const FilterParams& f : filters) {
     switch (f.type) {

@@ -65,6 +65,10 @@ QMargins FilterMargins(const std::vector<FilterParams>& filters, double scale);
 // widthX by widthY pixels (fractional widths included; 1 or less leaves that axis alone).
 void BoxBlur(QImage& image, double widthX, double widthY, int passes);
 
+// What applying filters costs per layer pixel, in blur passes over four channels (the
+// unit a drawing budget counts in): a blur pass each, a kernel's size for a convolution.
+std::uint64_t FilterWorkPerPixel(const std::vector<FilterParams>& filters);
+
 // Applies filters in order to the premultiplied layer in place; scale maps the filters'
 // pixel distances to device pixels.
 void ApplyFilters(QImage& layer, const std::vector<FilterParams>& filters, double scale);

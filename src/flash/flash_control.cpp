@@ -92,6 +92,7 @@ bool FlashControl::LoadMovieData(std::span<const std::uint8_t> bytes, const std:
   const auto tags = MovieBodyTags(body);
   video::AddEmbeddedVideos(*movie, tags);
   quitRequested_ = false;
+  drawingLimitSaid_ = false;
   movie_ = movie;
   player_.reset();
   if (!mixer_ && !silentMixer_) silentMixer_ = std::make_unique<audio::Mixer>();
@@ -316,7 +317,13 @@ void FlashControl::Paint(QPainter& painter, QSize viewport) const {
   options.alignMode = alignMode_;
   options.quality = RenderQuality();
   options.background = bg;
-  RenderMovie(painter, viewport, *player_, options);
+  if (!RenderMovie(painter, viewport, *player_, options) && !drawingLimitSaid_) {
+    drawingLimitSaid_ = true;
+    const std::string message = "the movie's filters and blend modes need more drawing than a frame may take; "
+                                "the objects past the limit are drawn without them";
+    std::fprintf(stderr, "vantrel: %s\n", message.c_str());
+    if (OnScriptStopped) OnScriptStopped(message);
+  }
 }
 
 QPointF FlashControl::ToStage(double x, double y) const {

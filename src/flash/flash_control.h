@@ -36,8 +36,9 @@ class FlashControl {
   std::function<void(int state)> OnReadyStateChange;
   std::function<void(const std::string& command, const std::string& arguments)> FSCommand;
   std::function<void(const std::string& line)> OnTrace;
-  // A script of the movie was stopped (it ran too long or took too much memory); the
-  // movie goes on. Receives the message for the log and the status area.
+  // A script of the movie was stopped (it ran too long or took too much memory), or a
+  // frame's filters went past the drawing budget (said once per movie); the movie goes
+  // on. Receives the message for the log and the status area.
   std::function<void(const std::string& message)> OnScriptStopped;
 
   // The network the movies use for web addresses (loadMovie, MovieClipLoader,
@@ -186,6 +187,7 @@ class FlashControl {
   std::unique_ptr<audio::MovieSounds> sounds_;  // outlives player_, whose clips report to it
   std::unique_ptr<flash::Player> player_;
   std::string lastError_;
+  mutable bool drawingLimitSaid_ = false;  // the drawing budget's message went out for this movie
   std::string movieUrl_;  // the path LoadMovie read, for the movie's own address
   std::string movieAddress_;
   std::string sharedObjectFolder_;

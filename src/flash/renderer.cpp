@@ -124,6 +124,9 @@ class Walker {
     DrawContent(painter, object, transform, color, false, 0);
   }
 
+  // Whether some objects were drawn without their filters and blend mode (the budget).
+  bool EffectsLeftOut() const { return effectsLeftOut_; }
+
   void DrawRange(QPainter& painter, Iterator first, Iterator end, const QTransform& parent,
                  const ColorTransform& color, bool asMask, int nesting) {
     for (auto it = first; it != end;) {
@@ -593,6 +596,18 @@ class Walker {
     const QRect own = ContentBounds(object, transform, nesting).toAlignedRect().adjusted(-2, -2, 2, 2);
     const QRect area = own.marginsAdded(margins).intersected(device.marginsAdded(margins));
     if (area.isEmpty()) return;
+    // Nested sprites can each ask for a layer of the whole target plus the filters' reach
+    // (a movie of a few kilobytes can make thousands); past the drawing's budget the
+    // objects are drawn as if they had no effects, and erasing ones not at all.
+    const std::uint64_t work =
+        static_cast<std::uint64_t>(area.width()) * static_cast<std::uint64_t>(area.height()) *
+        (1 + FilterWorkPerPixel(filters));
+    if (work > effectsLeft_) {
+      effectsLeftOut_ = true;
+      if (!erasing) DrawContent(painter, object, transform, combined, false, nesting);
+      return;
+    }
+    effectsLeft_ -= work;
     // A layer's alpha applies to the layer as a whole.
     double opacity = 1;
     ColorTransform inner = combined;
@@ -680,6 +695,16 @@ class Walker {
   }
 
   static constexpr int kMaxMargin = 512;  // device pixels a filter may reach past the target
+  // Work one drawing may spend on layers and their filters, in blur passes over a pixel
+  // (a layer costs one pass and its filters FilterWorkPerPixel): about two seconds of a
+  // core; a dozen full-screen glows at 1080p fit. Fuzzing builds allow a sixteenth.
+#ifdef VANTREL_FUZZ_LIMITS
+  static constexpr std::uint64_t kEffectsWork = std::uint64_t{1} << 23;
+#else
+  static constexpr std::uint64_t kEffectsWork = std::uint64_t{1} << 27;
+#endif
+  std::uint64_t effectsLeft_ = kEffectsWork;
+  bool effectsLeftOut_ = false;
   const ViewOptions& options_;
   QTransform stage_;
   double stageScale_ = 1;
@@ -714,7 +739,7 @@ QTransform StageTransform(const Rect& frameSize, QSize viewport, ScaleMode mode,
          QTransform::fromTranslate(x, y);
 }
 
-void RenderMovie(QPainter& painter, QSize viewport, const Player& player, const ViewOptions& options) {
+bool RenderMovie(QPainter& painter, QSize viewport, const Player& player, const ViewOptions& options) {
   // The rasterizer writes into images; a painter on anything else (a widget) gets the
   // frame drawn into one first, so every shape does not need its own offscreen image.
   QPaintDevice* device = painter.device();
@@ -724,13 +749,14 @@ void RenderMovie(QPainter& painter, QSize viewport, const Player& player, const 
                       painter.transform().isIdentity();
   if (!direct && !viewport.isEmpty()) {
     QImage frame(viewport, QImage::Format_ARGB32_Premultiplied);
-    if (frame.isNull()) return;
+    if (frame.isNull()) return true;
+    bool whole = true;
     {
       QPainter framePainter(&frame);
-      RenderMovie(framePainter, viewport, player, options);
+      whole = RenderMovie(framePainter, viewport, player, options);
     }
     painter.drawImage(0, 0, frame);
-    return;
+    return whole;
   }
   painter.save();
   painter.setClipRect(QRect(QPoint(0, 0), viewport));
@@ -756,6 +782,7 @@ void RenderMovie(QPainter& painter, QSize viewport, const Player& player, const 
     painter.fillPath(stage.map(ring), QColor(255, 255, 0));
   }
   painter.restore();
+  return !walker.EffectsLeftOut();
 }
 
 void RenderDisplayObject(QPainter& painter, const DisplayObject& object, const QTransform& transform,

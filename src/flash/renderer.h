@@ -31,7 +31,9 @@ struct ViewOptions {
 QTransform StageTransform(const Rect& frameSize, QSize viewport, ScaleMode mode, int alignMode);
 
 // Fills viewport with the background and draws the player's current frame over it.
-void RenderMovie(QPainter& painter, QSize viewport, const Player& player, const ViewOptions& options);
+// False when the frame's filters and blend modes needed more work than one drawing may
+// take: the objects past that budget were drawn without them.
+bool RenderMovie(QPainter& painter, QSize viewport, const Player& player, const ViewOptions& options);
 
 // Draws object's content (its subtree, without its own placement, filters or blend
 // mode) with transform from its twips to the painter's pixels, as BitmapData.draw does.

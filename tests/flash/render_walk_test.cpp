@@ -7,6 +7,7 @@
 #include <initializer_list>
 #include <vector>
 
+#include "flash/effects.h"
 #include "flash/renderer.h"
 #include "movie_test_support.h"
 
@@ -294,6 +295,72 @@ TEST(RenderWalk, ASelectionHidesTheCaret) {
   const QImage selected = DrawInputField(10, "ii", true);
   const QImage unfocused = DrawInputField(10, "ii", false);
   for (int y = 20; y < 60; ++y) EXPECT_EQ(DarkColumns(selected, y), DarkColumns(unfocused, y)) << "row " << y;
+}
+
+// Every clip under clip, itself first.
+std::vector<MovieClip*> ClipsUnder(MovieClip& clip) {
+  std::vector<MovieClip*> all{&clip};
+  for (std::size_t i = 0; i < all.size(); ++i)
+    for (const auto& [depth, child] : all[i]->Children())
+      if (child->IsContainer()) all.push_back(static_cast<MovieClip*>(child));
+  return all;
+}
+
+Filter Blur(double size, int passes) {
+  FilterParams blur;
+  blur.type = 1;
+  blur.blurX = blur.blurY = size;
+  blur.passes = passes;
+  return EncodeFilter(blur);
+}
+
+// A sprite that shows a box and places itself twice makes thousands of nested clips
+// (the creation limit stops it). Each blurred clip wants a layer of the whole picture
+// plus the blur's reach: drawn in full, one frame took hours. Past the drawing's budget
+// the rest are drawn plain, and a frame within it is drawn whole.
+TEST(RenderWalk, FiltersPastTheDrawingBudgetAreLeftOut) {
+  Bytes inner;
+  testing::Place box;
+  box.character = 1;
+  PutBytes(inner, testing::PlaceObject2(box));
+  for (std::uint16_t depth : {2, 3}) {
+    testing::Place self;
+    self.depth = depth;
+    self.character = 2;
+    self.hasMatrix = true;
+    self.x = 20 * depth;
+    PutBytes(inner, testing::PlaceObject2(self));
+  }
+  PutBytes(inner, testing::ShowFrame());
+  PutBytes(inner, testing::End());
+  Bytes tags = testing::DefineRectangle(1, 400, 400, 600, 600, 0, 0, 200);
+  PutBytes(tags, testing::DefineSprite(2, 1, inner));
+  testing::Place top;
+  top.character = 2;
+  PutBytes(tags, testing::PlaceObject2(top));
+  PutBytes(tags, testing::ShowFrame());
+  PutBytes(tags, testing::End());
+  auto run = StartMovie(tags, 1);
+  ASSERT_TRUE(run->player);
+  auto* outer = dynamic_cast<MovieClip*>(ObjectAt(run->player->Root(), 1));
+  ASSERT_TRUE(outer);
+  const std::vector<MovieClip*> clips = ClipsUnder(*outer);
+  EXPECT_GT(clips.size(), 10000u);
+  for (MovieClip* clip : clips) clip->filters = {Blur(100, 15)};
+  QImage image(100, 100, QImage::Format_ARGB32_Premultiplied);
+  {
+    QPainter painter(&image);
+    EXPECT_FALSE(RenderMovie(painter, image.size(), *run->player, ViewOptions{}));
+  }
+  // One blurred clip is well within the budget: the box's left edge (x = 20) is soft.
+  for (MovieClip* clip : clips) clip->filters.clear();
+  outer->filters = {Blur(8, 1)};
+  {
+    QPainter painter(&image);
+    EXPECT_TRUE(RenderMovie(painter, image.size(), *run->player, ViewOptions{}));
+  }
+  EXPECT_GT(qRed(image.pixel(20, 30)), 40);
+  EXPECT_LT(qRed(image.pixel(20, 30)), 215);
 }
 
 }  // namespace
