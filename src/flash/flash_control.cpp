@@ -92,7 +92,7 @@ bool FlashControl::LoadMovieData(std::span<const std::uint8_t> bytes, const std:
   const auto tags = MovieBodyTags(body);
   video::AddEmbeddedVideos(*movie, tags);
   quitRequested_ = false;
-  drawingLimitSaid_ = false;
+  effectsOverBudget_ = false;
   movie_ = movie;
   player_.reset();
   if (!mixer_ && !silentMixer_) silentMixer_ = std::make_unique<audio::Mixer>();
@@ -317,10 +317,11 @@ void FlashControl::Paint(QPainter& painter, QSize viewport) const {
   options.alignMode = alignMode_;
   options.quality = RenderQuality();
   options.background = bg;
-  if (!RenderMovie(painter, viewport, *player_, options) && !drawingLimitSaid_) {
-    drawingLimitSaid_ = true;
+  options.smallEffectsBudget = effectsOverBudget_;
+  if (!RenderMovie(painter, viewport, *player_, options) && !effectsOverBudget_) {
+    effectsOverBudget_ = true;
     const std::string message = "the movie's filters and blend modes need more drawing than a frame may take; "
-                                "the objects past the limit are drawn without them";
+                                "the objects past the limit are drawn without them, and later frames get less";
     std::fprintf(stderr, "vantrel: %s\n", message.c_str());
     if (OnScriptStopped) OnScriptStopped(message);
   }

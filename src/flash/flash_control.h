@@ -187,7 +187,9 @@ class FlashControl {
   std::unique_ptr<audio::MovieSounds> sounds_;  // outlives player_, whose clips report to it
   std::unique_ptr<flash::Player> player_;
   std::string lastError_;
-  mutable bool drawingLimitSaid_ = false;  // the drawing budget's message went out for this movie
+  // A frame of this movie ran past the drawing budget: the message went out, and later
+  // frames get a small budget so that the window keeps answering.
+  mutable bool effectsOverBudget_ = false;
   std::string movieUrl_;  // the path LoadMovie read, for the movie's own address
   std::string movieAddress_;
   std::string sharedObjectFolder_;

@@ -113,7 +113,10 @@ class Walker {
  public:
   // stageScale: device pixels per stage pixel, which filter distances scale by.
   Walker(const ViewOptions& options, const QTransform& stage)
-      : options_(options), stage_(stage), stageScale_(std::sqrt(std::abs(stage.determinant())) * 20) {}
+      : effectsLeft_(options.smallEffectsBudget ? kEffectsWork / 16 : kEffectsWork),
+        options_(options),
+        stage_(stage),
+        stageScale_(std::sqrt(std::abs(stage.determinant())) * 20) {}
 
   // Draws the objects from first to end (depth order); clip layers take the objects up
   // to their clip depth with them.
@@ -703,7 +706,7 @@ class Walker {
 #else
   static constexpr std::uint64_t kEffectsWork = std::uint64_t{1} << 27;
 #endif
-  std::uint64_t effectsLeft_ = kEffectsWork;
+  std::uint64_t effectsLeft_;
   bool effectsLeftOut_ = false;
   const ViewOptions& options_;
   QTransform stage_;

@@ -25,6 +25,9 @@ struct ViewOptions {
   int alignMode = 0;
   Quality quality = Quality::High;
   Rgba background{255, 255, 255, 255};
+  // A sixteenth of the usual budget for layers and filters, for a movie whose frames have
+  // run past it: such a frame then takes a fraction of a second instead of seconds.
+  bool smallEffectsBudget = false;
 };
 
 // Maps stage twips to viewport pixels for frameSize (twips) shown in viewport.

@@ -7,6 +7,8 @@
 
 #include <QPainter>
 #include <cstring>
+#include <string>
+#include <vector>
 
 namespace vantrel::flash {
 namespace {
@@ -238,18 +240,20 @@ TEST(ApplyFilters, ConvolutionIdentityAndBias) {
   EXPECT_EQ(layer.pixel(0, 0), qRgb(110, 120, 130));
 }
 
-// PlaceObject3 of character id at depth with either a blend mode or one filter.
-testing::Bytes PlaceObject3(std::uint16_t depth, std::uint16_t id, int blendMode, const Filter* filter) {
+// PlaceObject3 of character id at depth with a blend mode (0: none) and filters.
+testing::Bytes PlaceObject3(std::uint16_t depth, std::uint16_t id, int blendMode, const std::vector<Filter>& filters) {
   testing::Bytes body;
   body.push_back(0x02 | 0x04);  // character, matrix
-  body.push_back(static_cast<std::uint8_t>((blendMode > 0 ? 0x02 : 0) | (filter ? 0x01 : 0)));
+  body.push_back(static_cast<std::uint8_t>((blendMode > 0 ? 0x02 : 0) | (filters.empty() ? 0 : 0x01)));
   testing::PutU16(body, depth);
   testing::PutU16(body, id);
   testing::PutBytes(body, testing::MatrixRecord(0, 0));
-  if (filter) {
-    body.push_back(1);
-    body.push_back(filter->type);
-    testing::PutBytes(body, filter->data);
+  if (!filters.empty()) {
+    body.push_back(static_cast<std::uint8_t>(filters.size()));
+    for (const Filter& filter : filters) {
+      body.push_back(filter.type);
+      testing::PutBytes(body, filter.data);
+    }
   }
   if (blendMode > 0) body.push_back(static_cast<std::uint8_t>(blendMode));
   return testing::Tag(70, body);
@@ -271,20 +275,20 @@ TEST(RendererEffects, BlendModesMixWithWhatIsBelow) {
   testing::Bytes tags = testing::DefineRectangle(1, 0, 0, 2000, 2000, 255, 0, 0);    // red stage
   testing::PutBytes(tags, testing::DefineRectangle(2, 0, 0, 1000, 2000, 128, 128, 128));  // grey left half
   testing::PutBytes(tags, testing::PlaceObject2([] { testing::Place p; p.character = 1; p.hasMatrix = true; return p; }()));
-  testing::PutBytes(tags, PlaceObject3(2, 2, static_cast<int>(BlendMode::Multiply), nullptr));
+  testing::PutBytes(tags, PlaceObject3(2, 2, static_cast<int>(BlendMode::Multiply), {}));
   const QImage multiplied = RenderStage(tags);
   ExpectNear(multiplied.pixel(25, 50), 0xff800000u);
   EXPECT_EQ(multiplied.pixel(75, 50), kRed);
   // Alpha and erase outside a layer leave the stage alone.
-  tags.resize(tags.size() - PlaceObject3(2, 2, 3, nullptr).size());
-  testing::PutBytes(tags, PlaceObject3(2, 2, static_cast<int>(BlendMode::Erase), nullptr));
+  tags.resize(tags.size() - PlaceObject3(2, 2, 3, {}).size());
+  testing::PutBytes(tags, PlaceObject3(2, 2, static_cast<int>(BlendMode::Erase), {}));
   EXPECT_EQ(RenderStage(tags).pixel(25, 50), kRed);
 }
 
 TEST(RendererEffects, DropShadowDrawsBeyondTheObjectAndScalesWithTheStage) {
   testing::Bytes tags = testing::DefineRectangle(1, 400, 400, 800, 800, 255, 0, 0);  // 20..60 px
   const Filter shadow = MakeFilter(0, DropShadowBytes(0, 0, 10, 0x20 | 1));
-  testing::PutBytes(tags, PlaceObject3(1, 1, 0, &shadow));
+  testing::PutBytes(tags, PlaceObject3(1, 1, 0, {shadow}));
   const QImage image = RenderStage(tags);
   EXPECT_EQ(image.pixel(40, 40), kRed);
   EXPECT_EQ(image.pixel(65, 40), 0xff0000ffu);  // shadow 10 px right, past the object's bounds
@@ -293,6 +297,44 @@ TEST(RendererEffects, DropShadowDrawsBeyondTheObjectAndScalesWithTheStage) {
   const QImage large = RenderStage(tags, QSize(200, 200));
   EXPECT_EQ(large.pixel(135, 80), 0xff0000ffu);
   EXPECT_EQ(large.pixel(150, 80), kWhite);
+}
+
+TEST(RendererEffects, AfterAFramePastTheDrawingBudgetLaterFramesGetLess) {
+  // Left (0..20 px): a box whose twelve strong blurs cost more than a drawing may spend.
+  // Right (40..100 px): a box with one strong blur, within the budget, not within a
+  // sixteenth of it.
+  std::vector<std::uint8_t> blur;
+  PutFixed(blur, 100);
+  PutFixed(blur, 100);
+  blur.push_back(15 << 3);
+  testing::Bytes tags = testing::DefineRectangle(1, 0, 0, 400, 2000, 255, 0, 0);
+  testing::PutBytes(tags, testing::DefineRectangle(2, 800, 0, 1200, 2000, 255, 0, 0));
+  testing::PutBytes(tags, PlaceObject3(1, 1, 0, std::vector<Filter>(12, MakeFilter(1, blur))));
+  testing::PutBytes(tags, PlaceObject3(2, 2, 0, {MakeFilter(1, blur)}));
+  testing::Bytes all = testing::SetBackgroundColor(255, 255, 255);
+  testing::PutBytes(all, tags);
+  testing::PutBytes(all, testing::ShowFrame());
+  testing::PutBytes(all, testing::ShowFrame());
+  testing::PutBytes(all, testing::End());
+  const testing::Bytes movie = testing::MakeMovie(all, 100, 100, 2, 8);
+  FlashControl control;
+  std::vector<std::string> said;
+  control.OnScriptStopped = [&](const std::string& message) { said.push_back(message); };
+  QImage image(100, 100, QImage::Format_RGB32);
+  for (int load = 0; load < 2; ++load) {
+    ASSERT_TRUE(control.LoadMovieData(movie));
+    control.PaintTo(image);
+    EXPECT_EQ(image.pixel(10, 50), kRed);  // drawn without its filters
+    EXPECT_LT(qGreen(image.pixel(70, 50)), 255);  // blurred: faint red
+    EXPECT_GT(qGreen(image.pixel(70, 50)), 0);
+    control.GotoFrame(1);
+    control.PaintTo(image);
+    EXPECT_EQ(image.pixel(10, 50), kRed);
+    EXPECT_EQ(image.pixel(70, 50), kRed);  // the small budget leaves its blur out
+  }
+  // Said once per movie; a new movie starts with the whole budget.
+  ASSERT_EQ(said.size(), 2u);
+  EXPECT_NE(said[0].find("filters and blend modes"), std::string::npos);
 }
 
 }  // namespace
