@@ -375,9 +375,12 @@ class Walker {
     // is; its background starts on the whole pixel at or above and left of its corner.
     QPointF snap;
     QRectF bounds;
-    if (!asMask && (object.cacheAsBitmap || !object.filters.empty() || object.opaqueBackground)) {
+    // Past the drawing's budget, filters are left out, and so is their snapping: measuring
+    // every filtered object of a deep nesting would take time quadratic in its depth.
+    const bool filtered = !object.filters.empty() && !effectsLeftOut_;
+    if (!asMask && (object.cacheAsBitmap || filtered || object.opaqueBackground)) {
       bounds = MaskBounds(object, parent, nesting);
-      const double half = object.cacheAsBitmap || !object.filters.empty() ? 0.5 : 0;
+      const double half = object.cacheAsBitmap || filtered ? 0.5 : 0;
       if (bounds.isValid() && std::isfinite(bounds.left()) && std::isfinite(bounds.top())) {
         snap = QPointF(std::floor(bounds.left() + half) - bounds.left(), std::floor(bounds.top() + half) - bounds.top());
         if (half > 0) transform *= QTransform::fromTranslate(snap.x(), snap.y());
@@ -587,6 +590,12 @@ class Walker {
     const bool erasing = mode == static_cast<std::uint8_t>(BlendMode::Alpha) ||
                          mode == static_cast<std::uint8_t>(BlendMode::Erase);
     if (erasing && layerDepth_ == 0) return;  // alpha and erase act on an enclosing layer only
+    // Once the budget has run out, the rest of the drawing goes without effects and without
+    // measuring each object's bounds (in a deep nesting, measuring alone is quadratic).
+    if (effectsLeftOut_) {
+      if (!erasing) DrawContent(painter, object, transform, combined, false, nesting);
+      return;
+    }
     std::vector<FilterParams> filters;
     for (const Filter& filter : object.filters) {
       FilterParams params;

@@ -300,17 +300,17 @@ TEST(RendererEffects, DropShadowDrawsBeyondTheObjectAndScalesWithTheStage) {
 }
 
 TEST(RendererEffects, AfterAFramePastTheDrawingBudgetLaterFramesGetLess) {
-  // Left (0..20 px): a box whose twelve strong blurs cost more than a drawing may spend.
-  // Right (40..100 px): a box with one strong blur, within the budget, not within a
-  // sixteenth of it.
+  // Right (40..100 px), drawn first: a box with one strong blur, within the budget, not
+  // within a sixteenth of it. Left (0..20 px): a box whose twelve strong blurs cost more
+  // than a drawing may spend.
   std::vector<std::uint8_t> blur;
   PutFixed(blur, 100);
   PutFixed(blur, 100);
   blur.push_back(15 << 3);
   testing::Bytes tags = testing::DefineRectangle(1, 0, 0, 400, 2000, 255, 0, 0);
   testing::PutBytes(tags, testing::DefineRectangle(2, 800, 0, 1200, 2000, 255, 0, 0));
-  testing::PutBytes(tags, PlaceObject3(1, 1, 0, std::vector<Filter>(12, MakeFilter(1, blur))));
-  testing::PutBytes(tags, PlaceObject3(2, 2, 0, {MakeFilter(1, blur)}));
+  testing::PutBytes(tags, PlaceObject3(1, 2, 0, {MakeFilter(1, blur)}));
+  testing::PutBytes(tags, PlaceObject3(2, 1, 0, std::vector<Filter>(12, MakeFilter(1, blur))));
   testing::Bytes all = testing::SetBackgroundColor(255, 255, 255);
   testing::PutBytes(all, tags);
   testing::PutBytes(all, testing::ShowFrame());
