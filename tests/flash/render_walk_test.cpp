@@ -314,11 +314,9 @@ Filter Blur(double size, int passes) {
   return EncodeFilter(blur);
 }
 
-// A sprite that shows a box and places itself twice makes thousands of nested clips
-// (the creation limit stops it). Each blurred clip wants a layer of the whole picture
-// plus the blur's reach: drawn in full, one frame took hours. Past the drawing's budget
-// the rest are drawn plain, and a frame within it is drawn whole.
-TEST(RenderWalk, FiltersPastTheDrawingBudgetAreLeftOut) {
+// A sprite that shows a box (size twips square) and places itself twice: thousands of
+// nested clips (the creation limit stops it).
+std::unique_ptr<RunningMovie> SelfPlacingBoxes(std::int32_t size) {
   Bytes inner;
   testing::Place box;
   box.character = 1;
@@ -333,14 +331,21 @@ TEST(RenderWalk, FiltersPastTheDrawingBudgetAreLeftOut) {
   }
   PutBytes(inner, testing::ShowFrame());
   PutBytes(inner, testing::End());
-  Bytes tags = testing::DefineRectangle(1, 400, 400, 600, 600, 0, 0, 200);
+  Bytes tags = testing::DefineRectangle(1, 400, 400, size, size, 0, 0, 200);
   PutBytes(tags, testing::DefineSprite(2, 1, inner));
   testing::Place top;
   top.character = 2;
   PutBytes(tags, testing::PlaceObject2(top));
   PutBytes(tags, testing::ShowFrame());
   PutBytes(tags, testing::End());
-  auto run = StartMovie(tags, 1);
+  return StartMovie(tags, 1);
+}
+
+// Each blurred clip of such a movie wants a layer of the whole picture plus the blur's
+// reach: drawn in full, one frame took hours. Past the drawing's budget the rest are
+// drawn plain, and a frame within it is drawn whole.
+TEST(RenderWalk, FiltersPastTheDrawingBudgetAreLeftOut) {
+  auto run = SelfPlacingBoxes(600);
   ASSERT_TRUE(run->player);
   auto* outer = dynamic_cast<MovieClip*>(ObjectAt(run->player->Root(), 1));
   ASSERT_TRUE(outer);
@@ -361,6 +366,24 @@ TEST(RenderWalk, FiltersPastTheDrawingBudgetAreLeftOut) {
   }
   EXPECT_GT(qRed(image.pixel(20, 30)), 40);
   EXPECT_LT(qRed(image.pixel(20, 30)), 215);
+}
+
+// A layer costs its setting up and blending back however small it is: thousands of
+// layers of a pixel fit the budget, not a sixteenth of it.
+TEST(RenderWalk, EveryLayerCostsTheDrawingBudgetItsSettingUp) {
+  auto run = SelfPlacingBoxes(20);
+  ASSERT_TRUE(run->player);
+  auto* outer = dynamic_cast<MovieClip*>(ObjectAt(run->player->Root(), 1));
+  ASSERT_TRUE(outer);
+  const std::vector<MovieClip*> clips = ClipsUnder(*outer);
+  EXPECT_GT(clips.size(), 10000u);
+  for (MovieClip* clip : clips) clip->filters = {Blur(1, 1)};
+  QImage image(300, 100, QImage::Format_ARGB32_Premultiplied);  // all the boxes show
+  QPainter painter(&image);
+  EXPECT_TRUE(RenderMovie(painter, image.size(), *run->player, ViewOptions{}));
+  ViewOptions small;
+  small.smallEffectsBudget = true;
+  EXPECT_FALSE(RenderMovie(painter, image.size(), *run->player, small));
 }
 
 }  // namespace
