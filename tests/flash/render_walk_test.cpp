@@ -315,8 +315,13 @@ Filter Blur(double size, int passes) {
 }
 
 // A sprite that shows a box (size twips square) and places itself twice: thousands of
-// nested clips (the creation limit stops it).
-std::unique_ptr<RunningMovie> SelfPlacingBoxes(std::int32_t size) {
+// nested clips (the creation limit stops it), each given filter.
+struct NestedBoxes {
+  std::unique_ptr<RunningMovie> run;
+  MovieClip* outer = nullptr;
+  std::vector<MovieClip*> clips;
+};
+NestedBoxes SelfPlacingBoxes(std::int32_t size, const Filter& filter) {
   Bytes inner;
   testing::Place box;
   box.character = 1;
@@ -338,31 +343,32 @@ std::unique_ptr<RunningMovie> SelfPlacingBoxes(std::int32_t size) {
   PutBytes(tags, testing::PlaceObject2(top));
   PutBytes(tags, testing::ShowFrame());
   PutBytes(tags, testing::End());
-  return StartMovie(tags, 1);
+  NestedBoxes boxes;
+  boxes.run = StartMovie(tags, 1);
+  if (boxes.run->player) boxes.outer = dynamic_cast<MovieClip*>(ObjectAt(boxes.run->player->Root(), 1));
+  if (boxes.outer) boxes.clips = ClipsUnder(*boxes.outer);
+  for (MovieClip* clip : boxes.clips) clip->filters = {filter};
+  return boxes;
 }
 
 // Each blurred clip of such a movie wants a layer of the whole picture plus the blur's
 // reach: drawn in full, one frame took hours. Past the drawing's budget the rest are
 // drawn plain, and a frame within it is drawn whole.
 TEST(RenderWalk, FiltersPastTheDrawingBudgetAreLeftOut) {
-  auto run = SelfPlacingBoxes(600);
-  ASSERT_TRUE(run->player);
-  auto* outer = dynamic_cast<MovieClip*>(ObjectAt(run->player->Root(), 1));
-  ASSERT_TRUE(outer);
-  const std::vector<MovieClip*> clips = ClipsUnder(*outer);
-  EXPECT_GT(clips.size(), 10000u);
-  for (MovieClip* clip : clips) clip->filters = {Blur(100, 15)};
+  const NestedBoxes boxes = SelfPlacingBoxes(600, Blur(100, 15));
+  ASSERT_TRUE(boxes.outer);
+  EXPECT_GT(boxes.clips.size(), 10000u);
   QImage image(100, 100, QImage::Format_ARGB32_Premultiplied);
   {
     QPainter painter(&image);
-    EXPECT_FALSE(RenderMovie(painter, image.size(), *run->player, ViewOptions{}));
+    EXPECT_FALSE(RenderMovie(painter, image.size(), *boxes.run->player, ViewOptions{}));
   }
   // One blurred clip is well within the budget: the box's left edge (x = 20) is soft.
-  for (MovieClip* clip : clips) clip->filters.clear();
-  outer->filters = {Blur(8, 1)};
+  for (MovieClip* clip : boxes.clips) clip->filters.clear();
+  boxes.outer->filters = {Blur(8, 1)};
   {
     QPainter painter(&image);
-    EXPECT_TRUE(RenderMovie(painter, image.size(), *run->player, ViewOptions{}));
+    EXPECT_TRUE(RenderMovie(painter, image.size(), *boxes.run->player, ViewOptions{}));
   }
   EXPECT_GT(qRed(image.pixel(20, 30)), 40);
   EXPECT_LT(qRed(image.pixel(20, 30)), 215);
@@ -371,19 +377,15 @@ TEST(RenderWalk, FiltersPastTheDrawingBudgetAreLeftOut) {
 // A layer costs its setting up and blending back however small it is: thousands of
 // layers of a pixel fit the budget, not a sixteenth of it.
 TEST(RenderWalk, EveryLayerCostsTheDrawingBudgetItsSettingUp) {
-  auto run = SelfPlacingBoxes(20);
-  ASSERT_TRUE(run->player);
-  auto* outer = dynamic_cast<MovieClip*>(ObjectAt(run->player->Root(), 1));
-  ASSERT_TRUE(outer);
-  const std::vector<MovieClip*> clips = ClipsUnder(*outer);
-  EXPECT_GT(clips.size(), 10000u);
-  for (MovieClip* clip : clips) clip->filters = {Blur(1, 1)};
+  const NestedBoxes boxes = SelfPlacingBoxes(20, Blur(1, 1));
+  ASSERT_TRUE(boxes.outer);
+  EXPECT_GT(boxes.clips.size(), 10000u);
   QImage image(300, 100, QImage::Format_ARGB32_Premultiplied);  // all the boxes show
   QPainter painter(&image);
-  EXPECT_TRUE(RenderMovie(painter, image.size(), *run->player, ViewOptions{}));
+  EXPECT_TRUE(RenderMovie(painter, image.size(), *boxes.run->player, ViewOptions{}));
   ViewOptions small;
   small.smallEffectsBudget = true;
-  EXPECT_FALSE(RenderMovie(painter, image.size(), *run->player, small));
+  EXPECT_FALSE(RenderMovie(painter, image.size(), *boxes.run->player, small));
 }
 
 }  // namespace
