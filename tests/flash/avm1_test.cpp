@@ -99,6 +99,16 @@ TEST(Avm1, ADoublingStringStopsTheScriptBeforeMemoryRunsOut) {
   EXPECT_LE(length, 16u << 20);
 }
 
+TEST(Avm1, RandomTakesItsLimitModuloTwoToThe32) {
+  Actions a;
+  a.PushNumber(1e300).Op(0x30).Trace();      // 0 modulo 2^32
+  a.PushNumber(INFINITY).Op(0x30).Trace();
+  for (int i = 0; i < 3; ++i)  // 2^32 + 2^31 - 1: the largest limit
+    a.PushNumber(6442450943.0).Op(0x30).PushNumber(0).Op(0x67).Trace();
+  auto run = RunScript(a);
+  EXPECT_EQ(run->traces, (std::vector<std::string>{"0", "0", "true", "true", "true"}));
+}
+
 TEST(Avm1, GetUrlWithTheFsCommandPrefixRaisesTheCommand) {
   Actions a;
   a.GetUrl("FSCommand:MeowLog", "hello there");

@@ -2281,8 +2281,9 @@ Value Interpreter::Run(std::size_t base) {
         break;
       }
       case 0x30: {
-        const double max = ToNumber(Pop());
-        Push(Value::Number(RandomNumber(*this, std::isnan(max) ? 0 : static_cast<int>(max))));
+        // The limit converts as the integer actions convert: modulo 2^32, and 0 for what
+        // is no finite number.
+        Push(Value::Number(RandomNumber(*this, ToInt32(ToNumber(Pop())))));
         break;
       }
       case 0x34: Push(Value::Number(std::floor(Timer(*this)))); break;
