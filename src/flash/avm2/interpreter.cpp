@@ -685,26 +685,26 @@ Value Machine::Execute(MethodInfo* method, const Value& self, const Value* args,
           case OP_nextname: {
             const Value index = pop();
             const Value object = pop();
-            stack.push_back(object.IsObject() ? NameAt(object.object, static_cast<int>(ToNumber(index))) : Value());
+            stack.push_back(object.IsObject() ? NameAt(object.object, ToInt32(index)) : Value());
             break;
           }
           case OP_nextvalue: {
             const Value index = pop();
             const Value object = pop();
-            stack.push_back(object.IsObject() ? ValueAt(object.object, static_cast<int>(ToNumber(index))) : Value());
+            stack.push_back(object.IsObject() ? ValueAt(object.object, ToInt32(index)) : Value());
             break;
           }
           case OP_hasnext: {
             const Value index = pop();
             const Value object = pop();
-            stack.push_back(Value::Number(object.IsObject() ? NextIndex(object.object, static_cast<int>(ToNumber(index))) : 0));
+            stack.push_back(Value::Number(object.IsObject() ? NextIndex(object.object, ToInt32(index)) : 0));
             break;
           }
           case OP_hasnext2: {
             Value& objectReg = locals[ins.a];
             Value& indexReg = locals[ins.b];
             Object* o = objectReg.AsObject();
-            int index = static_cast<int>(ToNumber(indexReg));
+            int index = ToInt32(indexReg);
             int next = 0;
             while (o) {
               next = NextIndex(o, index);
