@@ -184,7 +184,7 @@ class Walker {
                    bool direct, DrawFn&& draw) {
     const QRect device(0, 0, painter.device()->width(), painter.device()->height());
     const QRect area =
-        MaskArea(mask, maskParent, maskNesting).toAlignedRect().adjusted(-1, -1, 1, 1).intersected(device);
+        render::PaddedPixelRect(MaskArea(mask, maskParent, maskNesting), 1).intersected(device);
     if (area.isEmpty()) return;
     const QTransform shift = QTransform::fromTranslate(-area.x(), -area.y());
     render::LayerImage coverageImage(area.size());
@@ -605,7 +605,7 @@ class Walker {
     margins = QMargins(std::min(margins.left(), kMaxMargin), std::min(margins.top(), kMaxMargin),
                        std::min(margins.right(), kMaxMargin), std::min(margins.bottom(), kMaxMargin));
     const QRect device(0, 0, painter.device()->width(), painter.device()->height());
-    const QRect own = ContentBounds(object, transform, nesting).toAlignedRect().adjusted(-2, -2, 2, 2);
+    const QRect own = render::PaddedPixelRect(ContentBounds(object, transform, nesting), 2);
     const QRect area = own.marginsAdded(margins).intersected(device.marginsAdded(margins));
     if (area.isEmpty()) return;
     // Nested sprites can each ask for a layer of the whole target plus the filters' reach

@@ -4,10 +4,12 @@
 
 #include <QImage>
 #include <QPainter>
+#include <cmath>
 #include <initializer_list>
 #include <vector>
 
 #include "flash/effects.h"
+#include "flash/render/target.h"
 #include "flash/renderer.h"
 #include "movie_test_support.h"
 
@@ -386,6 +388,42 @@ TEST(RenderWalk, EveryLayerCostsTheDrawingBudgetItsSettingUp) {
   ViewOptions small;
   small.smallEffectsBudget = true;
   EXPECT_FALSE(RenderMovie(painter, image.size(), *boxes.run->player, small));
+}
+
+// A shape scaled to billions of pixels (its bounds pass the int range) still covers the
+// picture: as itself, as a mask and with a filter.
+TEST(RenderWalk, AShapeScaledPastTheIntRangeStillCoversThePicture) {
+  Actions a;
+  MakeBox(a, "huge", 1, 0xff0000, -1, -1, 2, 2);
+  MakeBox(a, "content", 2, 0x0000ff, 0, 50, 100, 50);
+  MakeBox(a, "mask", 3, 0x00ff00, -1, -1, 2, 2);
+  for (const char* clip : {"_root.huge", "_root.mask"})
+    for (const char* scale : {"_xscale", "_yscale"}) SetMember(a, clip, scale, 1e12);
+  PushTarget(a, "_root.mask");
+  a.PushNumber(1);
+  PushTarget(a, "_root.content");
+  a.PushString("setMask").Op(0x52).Op(0x17);
+  Bytes tags = a.Tag();
+  PutBytes(tags, testing::ShowFrame());
+  PutBytes(tags, testing::End());
+  auto run = StartMovie(tags, 1);
+  ASSERT_TRUE(run->player);
+  for (bool blurred : {false, true}) {
+    if (blurred) run->player->Root().ChildByName("huge", true)->filters = {Blur(4, 1)};
+    QImage image(100, 100, QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::white);
+    QPainter painter(&image);
+    RenderMovie(painter, image.size(), *run->player, ViewOptions{});
+    EXPECT_EQ(image.pixel(50, 25), 0xffff0000u) << (blurred ? "blurred" : "plain");
+    EXPECT_EQ(image.pixel(50, 75), 0xff0000ffu) << "masked by the huge mask";
+  }
+  // The padded pixel bounds of such a shape stay a valid rectangle (rounding to int and
+  // then padding would wrap round).
+  const QRect padded = render::PaddedPixelRect(QRectF(-1e10, -1e10, 2e10, 2e10), 2);
+  EXPECT_TRUE(padded.isValid());
+  EXPECT_TRUE(padded.contains(QRect(-1000000, -1000000, 2000000, 2000000)));
+  EXPECT_TRUE(render::PaddedPixelRect(QRectF(0, 0, std::nan(""), 1), 2).isEmpty());
+  EXPECT_EQ(render::PaddedPixelRect(QRectF(0.5, 1, 3, 2.5), 1), QRect(-1, 0, 6, 5));
 }
 
 }  // namespace

@@ -102,7 +102,7 @@ PainterTarget::PainterTarget(QPainter& painter, const QRectF& area) : painter_(p
   QPaintDevice* device = painter.device();
   if (!device) return;
   const QRect deviceRect(0, 0, device->width(), device->height());
-  QRect bounds = area.toAlignedRect().adjusted(-1, -1, 1, 1) & deviceRect;
+  QRect bounds = PaddedPixelRect(area, 1) & deviceRect;
   QRegion clip;
   if (painter.hasClipping()) {
     clip = painter.transform().map(painter.clipRegion());
@@ -149,6 +149,15 @@ PainterTarget::~PainterTarget() {
   painter_.resetTransform();
   painter_.drawImage(origin_, offscreen_);
   painter_.restore();
+}
+
+QRect PaddedPixelRect(const QRectF& area, int pad) {
+  static constexpr double kLimit = 1 << 28;
+  const double edges[] = {area.left(), area.top(), area.right(), area.bottom()};
+  if (std::any_of(std::begin(edges), std::end(edges), [](double v) { return std::isnan(v); })) return {};
+  const auto clamp = [](double v) { return std::clamp(v, -kLimit, kLimit); };
+  const QRectF within(QPointF(clamp(area.left()), clamp(area.top())), QPointF(clamp(area.right()), clamp(area.bottom())));
+  return within.toAlignedRect().adjusted(-pad, -pad, pad, pad);
 }
 
 }  // namespace vantrel::flash::render

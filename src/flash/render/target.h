@@ -81,4 +81,10 @@ class PainterTarget {
   QTransform fromDevice_;
 };
 
+// The whole device pixels that area touches, grown by pad on every side. Bounds far past
+// any picture (a hostile movie can scale a shape to billions of pixels) are first brought
+// within a quarter of a billion pixels so that neither the rounding nor the padding can
+// pass the int range; NaN bounds touch nothing.
+QRect PaddedPixelRect(const QRectF& area, int pad);
+
 }  // namespace vantrel::flash::render
