@@ -2293,11 +2293,18 @@ Value Interpreter::Run(std::size_t base) {
   return runResult;
 }
 
+bool Interpreter::StringTooLong(std::size_t bytes) {
+  if (bytes <= kMaxStringBytes) return false;
+  if (!aborting_) {
+    ReportStop(("a script built a string over " + std::to_string(kMaxStringBytes) + " bytes; it was stopped").c_str());
+    aborting_ = true;
+  }
+  return true;
+}
+
 void Interpreter::PushJoined(const std::string& a, const std::string& b) {
   // A doubling loop stops here instead of taking all memory: the script ends.
-  if (a.size() + b.size() > kMaxStringBytes) {
-    std::fprintf(stderr, "vantrel: a script built a string over %zu bytes; it was stopped\n", kMaxStringBytes);
-    aborting_ = true;
+  if (StringTooLong(a.size() + b.size())) {
     Push(Value());
     return;
   }

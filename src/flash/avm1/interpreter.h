@@ -126,6 +126,7 @@ class Interpreter final : public Machine {
   bool Running() const { return !frames_.empty(); }
   // Stops every running script (the movie goes on).
   void Abort();
+  bool StringTooLong(std::size_t bytes) override;
 
  private:
   using Reader = ActionReader;

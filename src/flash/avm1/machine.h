@@ -144,6 +144,10 @@ class Machine {
   virtual std::string TypeOf(const Value& value) = 0;
   // instanceof: whether ctor.prototype is on object's chain or among its interfaces.
   virtual bool InstanceOf(Object* object, Object* ctor) = 0;
+  // Whether a string of bytes is longer than any a script may build. A native building
+  // one (a join, XML text) asks as it goes and gives up past it; the running scripts are
+  // then stopped, with the reason in the log.
+  virtual bool StringTooLong(std::size_t bytes) = 0;
 
   // Throws value as the script statement `throw` does: the native returns (its result
   // is ignored) and the script's catch block, if any, receives value.

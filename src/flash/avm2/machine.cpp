@@ -1018,6 +1018,10 @@ std::string Machine::StackTrace(std::size_t skip) const {
   return out;
 }
 
+void Machine::CheckStringRoom(std::size_t bytes) {
+  if (heap.Bytes() + bytes > heap.HardLimit()) throw Halt{"Error: Error #1000: The system is out of memory."};
+}
+
 bool Machine::Guard(const std::function<void()>& fn) {
   const int depth = depth_;
   const std::size_t frames = callStack.size();

@@ -186,6 +186,9 @@ class Machine {
   [[noreturn]] void ThrowTypeError(int id, const std::string& text) { ThrowError("TypeError", id, text); }
   [[noreturn]] void ThrowReferenceError(int id, const std::string& text) { ThrowError("ReferenceError", id, text); }
   std::string ErrorText(const Value& error);
+  // Stops every running script, as script data past the memory budget does, when a
+  // string a native is building (bytes so far) would not fit in what is left of it.
+  void CheckStringRoom(std::size_t bytes);
 
   // Built-in classes.
   ClassObject* objectClass = nullptr;

@@ -112,6 +112,53 @@ TEST(ScriptMemoryBudget, BigStringsStopAtTheBudgetWhileGarbageIsCollected) {
   EXPECT_GE(heap.LiveBytes(), budget - 2 * 16 * kMiB);
 }
 
+// s = "x" doubled to 1 MiB.
+void MegabyteString(Actions& a) {
+  a.PushString("s").PushString("x").SetVariable();
+  for (int i = 0; i < 20; ++i)
+    a.PushString("s").PushString("s").GetVariable().PushString("s").GetVariable().Op(0x21).SetVariable();
+}
+
+// obj.method(arg) with arg already pushed; the result left on the stack.
+Actions& CallOne(Actions& a, const char* object, const char* method) {
+  return a.PushNumber(1).PushString(object).GetVariable().PushString(method).Op(0x52);
+}
+
+// One string of a MiB repeated costs the player nothing to hold, but joining it (with
+// holes, as a concatenation's arguments, as the text of many XML nodes) built a string
+// of any size: each is stopped at the longest string a script may build.
+TEST(ScriptMemoryBudget, NativesBuildingALongStringStopTheScript) {
+  Actions join;  // a = []; a[99] = 0; t = a.join(s);
+  MegabyteString(join);
+  join.PushString("a");
+  NewArray(join, 0).SetVariable();
+  join.PushString("a").GetVariable().PushNumber(99).PushNumber(0).Op(0x4F);
+  join.PushString("t").PushString("s").GetVariable();
+  CallOne(join, "a", "join").SetVariable();
+  Actions concat;  // t = s.concat(s, s, ... 20 times);
+  MegabyteString(concat);
+  concat.PushString("t");
+  for (int i = 0; i < 20; ++i) concat.PushString("s").GetVariable();
+  concat.PushNumber(20).PushString("s").GetVariable().PushString("concat").Op(0x52).SetVariable();
+  Actions xml;  // x = new XML(); 20 times x.appendChild(x.createTextNode(s)); t = x.toString();
+  MegabyteString(xml);
+  xml.PushString("x").PushNumber(0).PushString("XML").Op(0x40).SetVariable();
+  for (int i = 0; i < 20; ++i) {
+    xml.PushString("s").GetVariable();
+    CallOne(xml, "x", "createTextNode");
+    CallOne(xml, "x", "appendChild").Op(0x17);
+  }
+  xml.PushString("t").PushNumber(0).PushString("x").GetVariable().PushString("toString").Op(0x52).SetVariable();
+  for (Actions* script : {&join, &concat, &xml}) {
+    script->TraceString("not reached");
+    auto run = RunWithBudget(*script, gc::Heap::kDefaultBudget);
+    ASSERT_EQ(run->stops.size(), 1u);
+    EXPECT_NE(run->stops[0].find("a script built a string over"), std::string::npos) << run->stops[0];
+    run->player->Tick();
+    EXPECT_EQ(run->traces, std::vector<std::string>{"frame 2"});
+  }
+}
+
 TEST(ScriptMemoryBudget, GarbageAloneNeverStopsAScript) {
   // for (i = 0; i < 60; i++) t = s + i;  with s 1 MiB: 60 MiB of garbage, budget 16 MiB.
   Actions a;

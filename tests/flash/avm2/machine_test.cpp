@@ -327,6 +327,24 @@ TEST(Avm2Interpreter, EndlessLoopsStopAtTheBudget) {
   EXPECT_NE(run.errors[0].find("Error #1502"), std::string::npos);
 }
 
+// A join of holes with a long separator (or a concatenation of one long string) would
+// build a string of any size: past what is left of the memory budget the script stops.
+TEST(Avm2Interpreter, LongStringsBuiltByNativesStopAtTheMemoryBudget) {
+  gc::Heap heap;
+  heap.SetBudget(std::size_t{16} << 20);
+  Machine m(heap);
+  std::vector<std::string> errors;
+  m.onUncaught = [&](const std::string& text) { errors.push_back(text); };
+  const Value megabyte = m.StrValue(std::string(std::size_t{1} << 20, 'x'));
+  const Value holes = Value::Obj(m.NewArray());
+  m.SetPublic(holes, "length", Value::Number(100));
+  EXPECT_FALSE(m.Guard([&] { m.CallPublic(holes, "join", {megabyte}); }));
+  EXPECT_FALSE(m.Guard([&] { m.CallPublic(megabyte, "concat", std::vector<Value>(20, megabyte)); }));
+  ASSERT_EQ(errors.size(), 2u);
+  for (const std::string& error : errors) EXPECT_NE(error.find("Error #1000"), std::string::npos) << error;
+  EXPECT_TRUE(m.Guard([&] { EXPECT_EQ(m.ToString(m.CallPublic(holes, "join", {m.StrValue("")})), ""); }));
+}
+
 TEST(Avm2Objects, BuiltInClassesAnswerAsTheLanguageDoes) {
   gc::Heap heap;
   Machine m(heap);

@@ -195,6 +195,8 @@ std::string JoinElements(Machine& machine, const Elements& a, const std::string&
   for (std::int32_t i = 0; i < length; ++i) {
     if (i) out += separator;
     out += machine.ToString(a.Get(i));
+    // Holes and one long string can make a join of any size.
+    if (machine.StringTooLong(out.size())) return {};
   }
   return out;
 }

@@ -145,6 +145,7 @@ std::string EncodeVariables(Machine& machine, Object* object) {
     out += UrlEncode(name);
     out.push_back('=');
     out += UrlEncode(text);
+    if (machine.StringTooLong(out.size())) return {};
   }
   return out;
 }

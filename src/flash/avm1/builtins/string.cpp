@@ -71,7 +71,10 @@ Value CharCodeAt(Call& call) {
 
 Value Concat(Call& call) {
   std::string out = ThisText(call);
-  for (const Value& v : call.args) out += call.machine.ToString(v);
+  for (const Value& v : call.args) {
+    out += call.machine.ToString(v);
+    if (call.machine.StringTooLong(out.size())) return Value();
+  }
   return call.machine.Str(std::move(out));
 }
 

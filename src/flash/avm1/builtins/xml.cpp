@@ -227,7 +227,8 @@ bool AllSpace(std::string_view text) { return std::all_of(text.begin(), text.end
 
 void Serialise(Machine& machine, Object* node, std::string& out, int depth) {
   XmlNodeData* data = NodeOf(node);
-  if (!data || depth > 10000) return;
+  // Many nodes can hold one long string: the text stops growing past the longest string.
+  if (!data || depth > 10000 || machine.StringTooLong(out.size())) return;
   if (data->type != kElement) {
     if (!data->value.IsNullish()) AppendEscaped(out, machine.ToString(data->value));
     return;
@@ -246,7 +247,10 @@ void Serialise(Machine& machine, Object* node, std::string& out, int depth) {
     }
     out += ">";
   }
-  for (Object* child : data->children) Serialise(machine, child, out, depth + 1);
+  for (Object* child : data->children) {
+    Serialise(machine, child, out, depth + 1);
+    if (machine.StringTooLong(out.size())) return;
+  }
   if (named) out += "</" + machine.ToString(data->name) + ">";
 }
 
@@ -656,6 +660,7 @@ Value XmlToStringMethod(Call& call) {
   const Value docType = m.Get(call.self, "docTypeDecl");
   if (!docType.IsNullish()) out += m.ToString(docType);
   Serialise(m, call.self, out, 0);
+  if (m.StringTooLong(out.size())) return Value();
   return m.Str(out);
 }
 

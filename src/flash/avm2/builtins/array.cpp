@@ -75,6 +75,8 @@ std::string Join(Machine& m, ArrayObject* a, const std::string& separator) {
     if (i) out += separator;
     const Value v = Element(m, a, i);
     if (!v.IsNullish()) out += m.ToString(v);
+    // Holes and one long string can make a join of any size.
+    m.CheckStringRoom(out.size());
   }
   return out;
 }

@@ -109,7 +109,10 @@ Value ValueOfMethod(Machine& m, const Value& self, const Value*, int) { return m
 
 Value Concat(Machine& m, const Value& self, const Value* args, int argc) {
   std::string s = Self(m, self, "concat");
-  for (int i = 0; i < argc; ++i) s += m.ToString(args[i]);
+  for (int i = 0; i < argc; ++i) {
+    s += m.ToString(args[i]);
+    m.CheckStringRoom(s.size());
+  }
   return m.StrValue(s);
 }
 

@@ -124,6 +124,7 @@ std::string Join(Machine& m, NativeObject* v, const std::string& separator) {
   for (std::size_t i = 0; i < v->list.size(); ++i) {
     if (i) out += separator;
     out += m.ToString(v->list[i]);
+    m.CheckStringRoom(out.size());
   }
   return out;
 }

@@ -340,6 +340,7 @@ bool InScope(const NsList& scope, const std::string& prefix, const std::string& 
 }
 
 void Print(Machine& m, const XmlObject* x, const NsList& ancestors, int indent, std::string& out) {
+  m.CheckStringRoom(out.size());  // many nodes can hold one long string
   const bool pretty = m.xmlSettings.prettyPrinting;
   if (pretty) out.append(static_cast<std::size_t>(indent), ' ');
   switch (x->node) {
@@ -419,6 +420,7 @@ std::string ListXmlString(Machine& m, const XmlListObject* l) {
   for (std::size_t i = 0; i < l->items.size(); ++i) {
     if (i) out += "\n";
     out += XmlToXmlString(m, l->items[i]);
+    m.CheckStringRoom(out.size());  // a list can hold one node many times
   }
   return out;
 }
