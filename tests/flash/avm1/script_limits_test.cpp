@@ -149,7 +149,13 @@ TEST(ScriptMemoryBudget, NativesBuildingALongStringStopTheScript) {
     CallOne(xml, "x", "appendChild").Op(0x17);
   }
   xml.PushString("t").PushNumber(0).PushString("x").GetVariable().PushString("toString").Op(0x52).SetVariable();
-  for (Actions* script : {&join, &concat, &xml}) {
+  // t = flash.external.ExternalInterface._arrayToXML({length: 1e300});  (an object may
+  // claim any length: the walk went on for ever)
+  Actions bridge;
+  bridge.PushString("t").PushString("length").PushNumber(1e300).PushNumber(1).Op(0x43).PushNumber(1);
+  bridge.PushString("flash").GetVariable().PushString("external").Op(0x4E).PushString("ExternalInterface").Op(0x4E);
+  bridge.PushString("_arrayToXML").Op(0x52).SetVariable();
+  for (Actions* script : {&join, &concat, &xml, &bridge}) {
     script->TraceString("not reached");
     auto run = RunWithBudget(*script, gc::Heap::kDefaultBudget);
     ASSERT_EQ(run->stops.size(), 1u);
@@ -157,6 +163,19 @@ TEST(ScriptMemoryBudget, NativesBuildingALongStringStopTheScript) {
     run->player->Tick();
     EXPECT_EQ(run->traces, std::vector<std::string>{"frame 2"});
   }
+}
+
+// m = new ContextMenu(); m.customItems = {length: 1e300}; m.copy();  The copy walks no
+// further than an array's elements can go.
+TEST(ScriptMemoryBudget, ACopiedMenuWalksNoFurtherThanAnArrayGoes) {
+  Actions a;
+  a.PushString("m").PushNumber(0).PushString("ContextMenu").Op(0x40).SetVariable();
+  a.PushString("m").GetVariable().PushString("customItems");
+  a.PushString("length").PushNumber(1e300).PushNumber(1).Op(0x43).Op(0x4F);
+  a.PushNumber(0).PushString("m").GetVariable().PushString("copy").Op(0x52).Op(0x17);
+  a.TraceString("copied");
+  auto run = RunWithBudget(a, gc::Heap::kDefaultBudget);
+  EXPECT_EQ(run->traces, std::vector<std::string>{"copied"});
 }
 
 TEST(ScriptMemoryBudget, GarbageAloneNeverStopsAScript) {

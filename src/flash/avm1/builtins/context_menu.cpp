@@ -2,6 +2,7 @@
 // fields (their `menu` property). A menu holds the switches of the player's own items
 // (builtInItems), the movie's items (customItems) and the handler told before the menu
 // opens (onSelect); both classes copy themselves with copy().
+#include <algorithm>
 #include <array>
 
 #include "flash/avm1/builtins/builtins.h"
@@ -44,7 +45,8 @@ Value MenuCopy(Call& call) {
     for (const char* name : kBuiltInItems) m.Set(items, name, m.GetMember(from, name));
   const Value custom = m.Get(self, "customItems");
   std::vector<Value> copies;
-  const double count = m.ToNumber(m.GetMember(custom, "length"));
+  // Any object may claim any length: the copy goes no further than an array's elements can.
+  const double count = std::min(m.ToNumber(m.GetMember(custom, "length")), data::kMaxWalkedLength);
   for (double i = 0; i < count; ++i)
     copies.push_back(m.CallMethod(m.GetMember(custom, NumberToString(i)), "copy", {}));
   m.Set(copy, "customItems", Value::Obj(m.NewArray(std::move(copies))));

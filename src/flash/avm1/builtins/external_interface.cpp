@@ -3,6 +3,7 @@
 // and `addCallback` refuses. The class's helpers that turn script values into the
 // bridge's XML form and back (_toXML, _toAS, _escapeXML, ...) work all the same;
 // movies call them directly.
+#include <algorithm>
 #include <string>
 
 #include "flash/avm1/builtins/builtins.h"
@@ -74,8 +75,10 @@ Value JsQuoteStringMethod(Call& call) {
 
 std::string ToXml(Machine& machine, const Value& value, int depth);
 
+// Any object may claim any length: a walk goes no further than an array's elements can.
 double LengthOf(Machine& machine, const Value& value) {
-  return machine.ToNumber(machine.GetMember(value, "length"));
+  const double length = machine.ToNumber(machine.GetMember(value, "length"));
+  return length > 0 ? std::min(length, data::kMaxWalkedLength) : 0;
 }
 
 // <array> with every index below value.length, holes included.
@@ -86,6 +89,7 @@ std::string ArrayToXml(Machine& machine, const Value& value, int depth) {
     const std::string index = NumberToString(i);
     out += "<property id=\"" + index + "\">" + ToXml(machine, machine.GetMember(value, index), depth + 1) +
            "</property>";
+    if (machine.StringTooLong(out.size())) return {};
   }
   return out + "</array>";
 }
@@ -94,7 +98,10 @@ std::string ArrayToXml(Machine& machine, const Value& value, int depth) {
 std::string ArgumentsToXml(Machine& machine, const Value& value, int depth) {
   std::string out = "<arguments>";
   const double length = LengthOf(machine, value);
-  for (double i = 1; i < length; ++i) out += ToXml(machine, machine.GetMember(value, NumberToString(i)), depth + 1);
+  for (double i = 1; i < length; ++i) {
+    out += ToXml(machine, machine.GetMember(value, NumberToString(i)), depth + 1);
+    if (machine.StringTooLong(out.size())) return {};
+  }
   return out + "</arguments>";
 }
 
@@ -103,8 +110,10 @@ std::string ArgumentsToXml(Machine& machine, const Value& value, int depth) {
 std::string ObjectToXml(Machine& machine, const Value& value, int depth) {
   std::string out = "<object>";
   if (Object* object = value.AsObject()) {
-    for (const std::string& name : machine.Enumerate(object))
+    for (const std::string& name : machine.Enumerate(object)) {
       out += "<property id=\"" + name + "\">" + ToXml(machine, machine.Get(object, name), depth + 1) + "</property>";
+      if (machine.StringTooLong(out.size())) return {};
+    }
   }
   return out + "</object>";
 }
