@@ -182,7 +182,8 @@ struct Parser {
       AbcTrait t;
       t.name = MultinameIndex();
       const AbcMultiname& name = abc.multinames[t.name];
-      if (name.kind != kQName && name.kind != kQNameA)
+      // A trait is named by a QName with a name ("*" names nothing).
+      if ((name.kind != kQName && name.kind != kQNameA) || name.name == 0)
         Fail("VerifyError: Error #1107: The ABC data is corrupt, attempt to read out of bounds.");
       const std::uint8_t kind = in.U8();
       t.kind = kind & 0x0F;

@@ -5,6 +5,7 @@
 #include <array>
 #include <cstring>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace vantrel::testing {
@@ -76,7 +77,10 @@ class AbcWriter {
     bodies.push_back(std::move(body));
     return index;
   }
-  void Script(std::uint32_t init) { scripts.push_back(init); }
+  // A script run by init, declaring methods as its method traits (name, method).
+  void Script(std::uint32_t init, std::vector<std::pair<std::uint32_t, std::uint32_t>> methods = {}) {
+    scripts.push_back({init, std::move(methods)});
+  }
 
   Bytes Finish() const {
     Bytes out = {16, 0, 46, 0};
@@ -121,9 +125,15 @@ class AbcWriter {
     U30(out, 0);  // metadata
     U30(out, 0);  // classes
     U30(out, static_cast<std::uint32_t>(scripts.size()));
-    for (std::uint32_t s : scripts) {
-      U30(out, s);
-      U30(out, 0);
+    for (const auto& [init, traits] : scripts) {
+      U30(out, init);
+      U30(out, static_cast<std::uint32_t>(traits.size()));
+      for (const auto& [name, method] : traits) {
+        U30(out, name);
+        out.push_back(1);  // a method trait
+        U30(out, 0);       // its disp_id
+        U30(out, method);
+      }
     }
     U30(out, static_cast<std::uint32_t>(bodies.size()));
     for (const Body& b : bodies) {
@@ -157,7 +167,7 @@ class AbcWriter {
     std::uint32_t maxStack = 8, initScopeDepth = 0, maxScopeDepth = 4;
   };
   std::vector<Body> bodies;
-  std::vector<std::uint32_t> scripts;
+  std::vector<std::pair<std::uint32_t, std::vector<std::pair<std::uint32_t, std::uint32_t>>>> scripts;
   std::uint32_t publicNs = 0;
 };
 

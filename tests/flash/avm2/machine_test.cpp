@@ -101,6 +101,17 @@ TEST(Avm2Abc, RefusesIndicesOutsideThePools) {
   EXPECT_FALSE(ParseAbc(w.Finish(), &error));
   EXPECT_EQ(error, "VerifyError: Error #1032: Cpool index 99 is out of range 3.");
 
+  // A trait must have a name: a QName of "*" is refused (the machine had no text for it).
+  for (bool named : {true, false}) {
+    AbcWriter w2;
+    const std::uint32_t method = w2.Method({0x47});
+    const std::uint32_t name = w2.Name("f");
+    if (!named) w2.multinames[0][2] = 0;
+    w2.Script(w2.Method({0x47}), {{name, method}});
+    EXPECT_EQ(ParseAbc(w2.Finish(), &error) != nullptr, named) << error;
+  }
+  EXPECT_NE(error.find("Error #1107"), std::string::npos) << error;
+
   AbcWriter version;
   Bytes bytes = version.Finish();
   bytes[2] = 47;
