@@ -1524,6 +1524,24 @@ void Interpreter::SetBudget(long instructions) {
   cpuDeadline_ = ThreadCpuSeconds() + kBudgetSeconds;
 }
 
+bool Interpreter::TimeLeft() {
+  // The processor time only: a sort's comparisons or a walk's elements are not actions,
+  // and a legitimate sort of a large array may take millions of them.
+  if (budget_ >= 0 && (++nativeSteps_ & 0xFFF) == 0 && cpuDeadline_ >= 0 && ThreadCpuSeconds() > cpuDeadline_)
+    budget_ = -1;
+  if (budget_ >= 0) return true;
+  OutOfTime();
+  return false;
+}
+
+void Interpreter::OutOfTime() {
+  if (!budgetReported_) {
+    budgetReported_ = true;
+    ReportStop("a script in this movie was running too long; it was stopped");
+  }
+  aborting_ = true;
+}
+
 void Interpreter::ReportStop(const char* message) {
   std::fprintf(stderr, "vantrel: %s\n", message);
   if (player_) player_->ScriptStopped(message);
@@ -1613,11 +1631,7 @@ Value Interpreter::Run(std::size_t base) {
     }
     if ((budget_ & 0xFFF) == 0 && cpuDeadline_ >= 0 && budget_ > 0 && ThreadCpuSeconds() > cpuDeadline_) budget_ = 0;
     if (--budget_ < 0) {
-      if (!budgetReported_) {
-        budgetReported_ = true;
-        ReportStop("a script in this movie was running too long; it was stopped");
-      }
-      aborting_ = true;
+      OutOfTime();
       continue;
     }
     if (rt_.heap.OverBudget() && !MemoryLeft()) {

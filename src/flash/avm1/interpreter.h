@@ -127,12 +127,14 @@ class Interpreter final : public Machine {
   // Stops every running script (the movie goes on).
   void Abort();
   bool StringTooLong(std::size_t bytes) override;
+  bool TimeLeft() override;
 
  private:
   using Reader = ActionReader;
   Value Run(std::size_t base);
   bool MemoryLeft();
   void ReportStop(const char* message);
+  void OutOfTime();  // stops every running script and says why, once
   void PushHostFrame(Object* target, int version);
   Value Invoke(Object* fn, const Value& thisValue, std::span<const Value> args, bool construct, Object* newObject,
                Object* holder);
@@ -204,6 +206,7 @@ class Interpreter final : public Machine {
   // prototype it is given, as a constructor's does, not above it.
   bool superConstructorCall_ = false;
   bool budgetReported_ = false;
+  std::uint32_t nativeSteps_ = 0;  // steps of natives since the start (TimeLeft)
   bool memoryReported_ = false;
   int runDepth_ = 0;  // Run calls on the C++ stack
   int maxCallDepth_ = kMaxCallDepth;

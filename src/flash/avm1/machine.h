@@ -148,6 +148,9 @@ class Machine {
   // one (a join, XML text) asks as it goes and gives up past it; the running scripts are
   // then stopped, with the reason in the log.
   virtual bool StringTooLong(std::size_t bytes) = 0;
+  // Asked at each step of a native's long work (a walk, a sort): false once the scripts'
+  // time is spent (they are then stopped, with the reason in the log); the work gives up.
+  virtual bool TimeLeft() = 0;
 
   // Throws value as the script statement `throw` does: the native returns (its result
   // is ignored) and the script's catch block, if any, receives value.

@@ -31,7 +31,8 @@ constexpr std::int32_t kMaxLength = 1 << 24;
 // property for for..in), unless it refuses deletion; read-only elements keep their
 // values. A real array's elements are read own and stored only; other objects are read
 // the same way through their properties (no getters, no prototypes) and written
-// through the ordinary property path.
+// through the ordinary property path. Any object may claim a length of millions: once
+// the script's time is spent the rest of the walk reads undefined and writes nothing.
 class Elements {
  public:
   Elements(Machine& machine, Object* object) : machine_(machine), object_(object), data_(object ? object->Array() : nullptr) {}
@@ -46,6 +47,7 @@ class Elements {
   std::int32_t Extent() const { return std::clamp(Length(), 0, kMaxLength); }
   Value Get(std::int32_t i) const {
     if (data_) return i >= 0 && data_->Has(static_cast<std::size_t>(i)) ? data_->elements[i] : Value();
+    if (!machine_.TimeLeft()) return Value();
     const Property* p = object_->FindOwn(std::to_string(i), true);
     return p && !p->IsAccessor() ? p->value : Value();
   }
@@ -57,7 +59,7 @@ class Elements {
       machine_.Rt().heap.NoteGrowth(before, data_->Bytes());
       return;
     }
-    machine_.Set(object_, std::to_string(i), v);
+    if (machine_.TimeLeft()) machine_.Set(object_, std::to_string(i), v);
   }
   void Delete(std::int32_t i) {
     if (i < 0) return;
@@ -65,7 +67,7 @@ class Elements {
       data_->Remove(static_cast<std::size_t>(i));
       return;
     }
-    object_->DeleteOwn(std::to_string(i), true);
+    if (machine_.TimeLeft()) object_->DeleteOwn(std::to_string(i), true);
   }
   // Deletes element i and creates it again with v.
   void Recreate(std::int32_t i, const Value& v) {
@@ -82,8 +84,8 @@ class Elements {
   std::vector<Value> All() const {
     std::vector<Value> out;
     const std::int32_t n = Extent();
-    out.reserve(static_cast<std::size_t>(n));
-    for (std::int32_t i = 0; i < n; ++i) out.push_back(Get(i));
+    if (data_) out.reserve(static_cast<std::size_t>(n));
+    for (std::int32_t i = 0; i < n && (data_ || machine_.TimeLeft()); ++i) out.push_back(Get(i));
     return out;
   }
   Object* object() const { return object_; }
@@ -293,7 +295,7 @@ class Comparer {
  public:
   virtual ~Comparer() = default;
   virtual int Compare(const Value& a, const Value& b, std::int32_t flags) = 0;
-  // A comparison failed by throwing: the sort stops.
+  // A comparison failed by throwing, or the script's time ran out: the sort stops.
   bool failed = false;
 };
 
@@ -380,22 +382,30 @@ struct Entry {
 // left part is sorted before the right one. Kept exactly, so that equal elements and
 // comparison functions that contradict themselves see the calls the player makes. The
 // parts wait on a list instead of the C++ stack (a reversed array would go n deep).
-void QuickSort(std::vector<Entry>& e, Comparer& cmp, std::int32_t flags) {
+// Equal elements take it n^2 / 2 comparisons, within the script's time.
+void QuickSort(Machine& machine, std::vector<Entry>& e, Comparer& cmp, std::int32_t flags) {
+  const auto compare = [&](const Value& a, const Value& b) {
+    if (cmp.failed || !machine.TimeLeft()) {
+      cmp.failed = true;
+      return 0;
+    }
+    return cmp.Compare(a, b, flags);
+  };
   std::vector<std::pair<std::size_t, std::size_t>> parts{{0, e.size()}};
   while (!parts.empty() && !cmp.failed) {
     auto [begin, end] = parts.back();
     parts.pop_back();
     while (end - begin >= 2 && !cmp.failed) {
       if (end - begin == 2) {
-        if (cmp.Compare(e[begin].value, e[begin + 1].value, flags) > 0) std::swap(e[begin], e[begin + 1]);
+        if (compare(e[begin].value, e[begin + 1].value) > 0) std::swap(e[begin], e[begin + 1]);
         break;
       }
       const Value pivot = e[begin].value;
       std::size_t left = begin + 1;
       std::size_t right = end - 1;
       for (;;) {
-        while (left < right && cmp.Compare(pivot, e[left].value, flags) > 0) ++left;
-        while (right > begin && cmp.Compare(pivot, e[right].value, flags) <= 0) --right;
+        while (left < right && compare(pivot, e[left].value) > 0) ++left;
+        while (right > begin && !cmp.failed && compare(pivot, e[right].value) <= 0) --right;
         if (left >= right || cmp.failed) break;
         std::swap(e[left], e[right]);
       }
@@ -418,7 +428,7 @@ Value SortElements(Call& call, Comparer& cmp, std::int32_t flags, bool sortOn) {
   // the other way round.
   const bool descending = (flags & kDescending) != 0;
   const std::int32_t compareFlags = sortOn ? flags : (flags & ~kDescending);
-  QuickSort(entries, cmp, compareFlags);
+  QuickSort(call.machine, entries, cmp, compareFlags);
   if (cmp.failed) return Value();
   if (!sortOn && descending) std::reverse(entries.begin(), entries.end());
 

@@ -47,7 +47,7 @@ Value MenuCopy(Call& call) {
   std::vector<Value> copies;
   // Any object may claim any length: the copy goes no further than an array's elements can.
   const double count = std::min(m.ToNumber(m.GetMember(custom, "length")), data::kMaxWalkedLength);
-  for (double i = 0; i < count; ++i)
+  for (double i = 0; i < count && m.TimeLeft(); ++i)
     copies.push_back(m.CallMethod(m.GetMember(custom, NumberToString(i)), "copy", {}));
   m.Set(copy, "customItems", Value::Obj(m.NewArray(std::move(copies))));
   return Value::Obj(copy);

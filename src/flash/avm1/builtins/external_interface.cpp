@@ -155,7 +155,7 @@ std::vector<Value> ChildrenOf(Machine& machine, const Value& node) {
   std::vector<Value> children;
   const Value list = machine.GetMember(node, "childNodes");
   const double length = LengthOf(machine, list);
-  for (double i = 0; i < length; ++i) children.push_back(machine.GetMember(list, NumberToString(i)));
+  for (double i = 0; i < length && machine.TimeLeft(); ++i) children.push_back(machine.GetMember(list, NumberToString(i)));
   return children;
 }
 
