@@ -156,7 +156,7 @@ QRect PaddedPixelRect(const QRectF& area, int pad) {
   const double edges[] = {area.left(), area.top(), area.right(), area.bottom()};
   if (std::any_of(std::begin(edges), std::end(edges), [](double v) { return std::isnan(v); })) return {};
   const auto clamp = [](double v) { return std::clamp(v, -kLimit, kLimit); };
-  const QRectF within(QPointF(clamp(area.left()), clamp(area.top())), QPointF(clamp(area.right()), clamp(area.bottom())));
+  const QRectF within(QPointF(clamp(edges[0]), clamp(edges[1])), QPointF(clamp(edges[2]), clamp(edges[3])));
   return within.toAlignedRect().adjusted(-pad, -pad, pad, pad);
 }
 

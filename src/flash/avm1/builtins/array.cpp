@@ -23,9 +23,6 @@ enum SortFlag : std::int32_t {
   kNumeric = 16,
 };
 
-// A length a script gives is bounded so that `new Array(1e9)` cannot take the memory.
-constexpr std::int32_t kMaxLength = 1 << 24;
-
 // The array-like `this` of a method. Methods work as the player's do: an element moved
 // from one index to another is deleted there and created anew (it becomes the newest
 // property for for..in), unless it refuses deletion; read-only elements keep their
@@ -41,10 +38,10 @@ class Elements {
   std::int32_t Length() const {
     if (data_) return data_->Length();
     if (!object_) return 0;
-    return std::clamp(ToInt32(machine_.ToNumber(machine_.Get(object_, "length"))), 0, kMaxLength);
+    return std::clamp(ToInt32(machine_.ToNumber(machine_.Get(object_, "length"))), 0, kMaxWalkedLength);
   }
   // The length as far as a method walks it.
-  std::int32_t Extent() const { return std::clamp(Length(), 0, kMaxLength); }
+  std::int32_t Extent() const { return std::clamp(Length(), 0, kMaxWalkedLength); }
   Value Get(std::int32_t i) const {
     if (data_) return i >= 0 && data_->Has(static_cast<std::size_t>(i)) ? data_->elements[i] : Value();
     if (!machine_.TimeLeft()) return Value();
@@ -52,7 +49,7 @@ class Elements {
     return p && !p->IsAccessor() ? p->value : Value();
   }
   void Set(std::int32_t i, const Value& v) {
-    if (i < 0 || i >= kMaxLength) return;
+    if (i < 0 || i >= kMaxWalkedLength) return;
     if (data_) {
       const std::size_t before = data_->Bytes();
       data_->Put(static_cast<std::size_t>(i), v);

@@ -7,6 +7,7 @@
 
 #include "flash/avm1/builtins/builtins.h"
 #include "flash/avm1/builtins/data_support.h"
+#include "flash/avm1/builtins/native_support.h"
 
 namespace vantrel::flash::avm1 {
 
@@ -46,7 +47,7 @@ Value MenuCopy(Call& call) {
   const Value custom = m.Get(self, "customItems");
   std::vector<Value> copies;
   // Any object may claim any length: the copy goes no further than an array's elements can.
-  const double count = std::min(m.ToNumber(m.GetMember(custom, "length")), data::kMaxWalkedLength);
+  const double count = std::min(m.ToNumber(m.GetMember(custom, "length")), static_cast<double>(kMaxWalkedLength));
   for (double i = 0; i < count && m.TimeLeft(); ++i)
     copies.push_back(m.CallMethod(m.GetMember(custom, NumberToString(i)), "copy", {}));
   m.Set(copy, "customItems", Value::Obj(m.NewArray(std::move(copies))));

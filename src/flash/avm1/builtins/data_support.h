@@ -14,10 +14,6 @@
 
 namespace vantrel::flash::avm1::data {
 
-// The most elements a native walks of an object that claims a length: as many as an
-// array can hold.
-inline constexpr double kMaxWalkedLength = 1 << 24;
-
 // The package object _global.<path> ("flash.geom"), made (DontEnum) where missing.
 Object* Package(Runtime& rt, std::string_view path);
 // Registers a class made with Runtime::MakeClass: its prototype goes into

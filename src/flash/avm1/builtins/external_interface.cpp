@@ -8,6 +8,7 @@
 
 #include "flash/avm1/builtins/builtins.h"
 #include "flash/avm1/builtins/data_support.h"
+#include "flash/avm1/builtins/native_support.h"
 
 namespace vantrel::flash::avm1 {
 
@@ -78,7 +79,7 @@ std::string ToXml(Machine& machine, const Value& value, int depth);
 // Any object may claim any length: a walk goes no further than an array's elements can.
 double LengthOf(Machine& machine, const Value& value) {
   const double length = machine.ToNumber(machine.GetMember(value, "length"));
-  return length > 0 ? std::min(length, data::kMaxWalkedLength) : 0;
+  return length > 0 ? std::min(length, static_cast<double>(kMaxWalkedLength)) : 0;
 }
 
 // <array> with every index below value.length, holes included.

@@ -9,6 +9,11 @@
 
 namespace vantrel::flash::avm1 {
 
+// The most elements an array holds, and so the furthest a native walks an object that
+// claims a length: a length a script gives is bounded by it so that `new Array(1e9)` or
+// `{length: 1e300}` cannot take the memory or the time.
+inline constexpr std::int32_t kMaxWalkedLength = 1 << 24;
+
 // Where the Math table keeps its answer for ASnative(200, n) with an unknown n.
 inline constexpr int kUnknownMathNative = 0x7fffffff;
 
