@@ -365,9 +365,8 @@ Value StoredValue(Object* object, std::string_view name, bool cs, int version) {
 void EnumerateArray(Object& array, std::unordered_set<std::string>& seen, std::vector<std::string>& level) {
   ArrayData& data = *array.Array();
   std::vector<std::pair<std::uint32_t, std::uint32_t>> elements;  // (creation stamp, index)
-  for (std::size_t i = 0, n = data.elements.size(); i < n; ++i) {
-    if (const std::uint32_t order = data.Order(i); order != 0 && !(data.Attributes(i) & kDontEnum))
-      elements.emplace_back(order, static_cast<std::uint32_t>(i));
+  for (const std::size_t i : data.Indices()) {
+    if (!(data.Attributes(i) & kDontEnum)) elements.emplace_back(data.Order(i), static_cast<std::uint32_t>(i));
   }
   if (!std::is_sorted(elements.begin(), elements.end())) std::sort(elements.begin(), elements.end());
   // Named properties are kept in creation order already.
@@ -420,7 +419,7 @@ Value Interpreter::Get(Object* object, std::string_view name) {
     ArrayData* array = object->Array();
     const long index = ArrayIndex(name);
     if (index >= 0) {
-      if (array->Has(static_cast<std::size_t>(index))) return array->elements[index];
+      if (array->Has(static_cast<std::size_t>(index))) return array->Get(static_cast<std::size_t>(index));
     } else if (SameName(name, "length", cs)) {
       return Value::Number(array->Length());
     }
@@ -437,7 +436,7 @@ Value Interpreter::Get(Object* object, std::string_view name) {
     }
     if (depth > 0 && at->kind == NativeKind::Array) {  // an array up the chain lends its elements
       const long index = ArrayIndex(name);
-      if (index >= 0 && at->Array()->Has(static_cast<std::size_t>(index))) return at->Array()->elements[index];
+      if (index >= 0 && at->Array()->Has(static_cast<std::size_t>(index))) return at->Array()->Get(static_cast<std::size_t>(index));
     }
     if (depth == 0 && at->kind == NativeKind::Display) {
       if (DisplayObject* display = DisplayOf(*this, at)) {

@@ -58,6 +58,7 @@ void FunctionData::Trace(gc::Tracer& tracer) const {
 
 void ArrayData::Trace(gc::Tracer& tracer) const {
   for (const Value& v : elements) TraceValue(tracer, v);
+  for (const auto& [index, element] : far_) TraceValue(tracer, element.value);
 }
 
 void ArrayData::Sync() {
@@ -66,12 +67,38 @@ void ArrayData::Sync() {
     // Engine code rebuilt the list: start over with what is there now.
     order_.clear();
     attributes_.clear();
+    far_.clear();
     length_ = 0;
   }
   order_.reserve(elements.size());
   while (order_.size() < elements.size()) order_.push_back(owner_->NextOrder());
   if (!attributes_.empty()) attributes_.resize(elements.size(), 0);
+  // Appended values replace far elements at the same indices.
+  far_.erase(far_.begin(), far_.lower_bound(static_cast<std::uint32_t>(elements.size())));
   if (static_cast<std::int64_t>(elements.size()) > length_) length_ = static_cast<std::int32_t>(elements.size());
+}
+
+void ArrayData::Grow(std::size_t size) {
+  elements.resize(size);
+  order_.resize(size, 0);
+  if (!attributes_.empty()) attributes_.resize(size, 0);
+  const auto end = far_.lower_bound(static_cast<std::uint32_t>(size));
+  for (auto it = far_.begin(); it != end; ++it) {
+    const std::size_t i = it->first;
+    elements[i] = it->second.value;
+    order_[i] = it->second.order;
+    if (it->second.attributes) {
+      attributes_.resize(size, 0);
+      attributes_[i] = it->second.attributes;
+    }
+  }
+  far_.erase(far_.begin(), end);
+}
+
+ArrayData::FarElement* ArrayData::Far(std::size_t i) {
+  if (far_.empty()) return nullptr;
+  const auto it = far_.find(static_cast<std::uint32_t>(i));
+  return it == far_.end() ? nullptr : &it->second;
 }
 
 std::int32_t ArrayData::Length() {
@@ -86,21 +113,40 @@ void ArrayData::StoreLength(std::int32_t length) {
 
 bool ArrayData::Has(std::size_t i) {
   Sync();
-  return i < order_.size() && order_[i] != 0;
+  if (i < order_.size()) return order_[i] != 0;
+  return Far(i) != nullptr;
+}
+
+Value ArrayData::Get(std::size_t i) {
+  Sync();
+  if (i < order_.size()) return elements[i];
+  const FarElement* far = Far(i);
+  return far ? far->value : Value();
 }
 
 std::uint32_t ArrayData::Order(std::size_t i) {
   Sync();
-  return i < order_.size() ? order_[i] : 0;
+  if (i < order_.size()) return order_[i];
+  const FarElement* far = Far(i);
+  return far ? far->order : 0;
 }
 
 std::uint16_t ArrayData::Attributes(std::size_t i) {
   Sync();
+  if (i >= order_.size()) {
+    const FarElement* far = Far(i);
+    return far ? far->attributes : 0;
+  }
   return i < attributes_.size() ? attributes_[i] : 0;
 }
 
 void ArrayData::SetAttributes(std::size_t i, std::uint16_t attributes) {
-  if (!Has(i) || (attributes_.empty() && attributes == 0)) return;
+  if (!Has(i)) return;
+  if (i >= order_.size()) {
+    Far(i)->attributes = attributes;
+    return;
+  }
+  if (attributes_.empty() && attributes == 0) return;
   attributes_.resize(elements.size(), 0);
   attributes_[i] = attributes;
 }
@@ -111,9 +157,16 @@ bool ArrayData::Put(std::size_t i, const Value& value) {
   // Setting an index at or past the end moves the length first, as any index does.
   if (static_cast<std::int64_t>(i) >= length_) length_ = static_cast<std::int32_t>(i + 1);
   if (i >= elements.size()) {
-    elements.resize(i + 1);
-    order_.resize(i + 1, 0);
-    if (!attributes_.empty()) attributes_.resize(i + 1, 0);
+    if (FarElement* far = Far(i)) {
+      if (far->attributes & kReadOnly) return false;
+      far->value = value;
+      return true;
+    }
+    if (i - elements.size() >= std::max(elements.size(), kDenseReach)) {
+      far_.emplace(static_cast<std::uint32_t>(i), FarElement{value, owner_->NextOrder(), 0});
+      return true;
+    }
+    Grow(i + 1);
   }
   if (order_[i] == 0) {
     order_[i] = owner_->NextOrder();
@@ -126,6 +179,10 @@ bool ArrayData::Put(std::size_t i, const Value& value) {
 
 bool ArrayData::Remove(std::size_t i) {
   if (!Has(i) || (Attributes(i) & kDontDelete)) return false;
+  if (i >= order_.size()) {
+    far_.erase(static_cast<std::uint32_t>(i));
+    return true;
+  }
   elements[i] = Value();
   order_[i] = 0;
   if (i < attributes_.size()) attributes_[i] = 0;
@@ -145,10 +202,13 @@ void ArrayData::SetLength(std::int32_t length) {
   const std::int64_t from = std::max(length, 0);
   const std::int64_t old = length_;
   if (from < old) {
+    std::erase_if(far_, [&](const auto& entry) {
+      return entry.first >= from && entry.first < old && !(entry.second.attributes & kDontDelete);
+    });
     for (std::int64_t i = std::min<std::int64_t>(old, static_cast<std::int64_t>(elements.size())); i-- > from;)
       Remove(static_cast<std::size_t>(i));
     if (old > static_cast<std::int64_t>(kDenseLimit)) {
-      // Indices past the vector are ordinary properties of the array.
+      // Indices from kDenseLimit on are ordinary properties of the array.
       auto& properties = owner_->Properties();
       std::erase_if(properties, [&](const Property& p) {
         const long index = ArrayIndex(p.name);
@@ -163,8 +223,19 @@ void ArrayData::Assign(std::vector<Value> values) {
   elements = std::move(values);
   order_.clear();
   attributes_.clear();
+  far_.clear();
   length_ = 0;
   Sync();
+}
+
+std::vector<std::size_t> ArrayData::Indices() {
+  Sync();
+  std::vector<std::size_t> out;
+  for (std::size_t i = 0; i < order_.size(); ++i) {
+    if (order_[i] != 0) out.push_back(i);
+  }
+  for (const auto& [index, element] : far_) out.push_back(index);
+  return out;
 }
 
 Property* Object::FindOwn(std::string_view name, bool caseSensitive) {

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
 #include <memory>
 #include <span>
 #include <string>
@@ -96,25 +97,33 @@ class FunctionData final : public NativeData {
 // The elements of an array. The player keeps elements as ordinary properties of the
 // array object, so each one has a creation stamp from the object's counter (its place
 // among the named properties in for..in order) and attributes; an index without an
-// element is a hole. Indices below kDenseLimit live here, in a vector with per-element
-// stamps; other index-like names ("-5", "4294967296", "20000000") are ordinary
-// properties of the object that only move the length. The length is a number of its
-// own: it can be negative, and elements that refuse deletion can outlive it.
+// element is a hole. Indices below kDenseLimit live here: the run from index 0 in a
+// vector with per-element stamps, and elements far past its end (a[5000000] in an
+// empty array) in an ordered map, so that a far index costs one entry, not millions of
+// holes. The vector takes over map entries as it grows to reach them. Other index-like
+// names ("-5", "4294967296", "20000000") are ordinary properties of the object that
+// only move the length. The length is a number of its own: it can be negative, and
+// elements that refuse deletion can outlive it.
 class ArrayData final : public NativeData {
  public:
   static constexpr std::size_t kDenseLimit = std::size_t{1} << 24;
+  // How far past the vector's end an index may be and still grow the vector (by the
+  // vector's own size at least, so a fill from the top down stays cheap).
+  static constexpr std::size_t kDenseReach = std::size_t{1} << 16;
 
   explicit ArrayData(Object* owner) : owner_(owner) {}
 
-  // Values by index; a hole holds undefined. Engine code may fill a list by appending
-  // here directly: those elements count as created after the others, in index order,
-  // and extend the length.
+  // The run of values from index 0; a hole holds undefined. Engine code may fill a list
+  // by appending here directly: those elements count as created after the others, in
+  // index order, and extend the length. Elements far past the end are not in it: read
+  // them with Get.
   std::vector<Value> elements;
 
   std::int32_t Length();
   // Stores the length alone (callers delete what it cuts off first: SetArrayLength).
   void StoreLength(std::int32_t length);
   bool Has(std::size_t i);
+  Value Get(std::size_t i);  // undefined for a hole
   std::uint32_t Order(std::size_t i);  // 0 for a hole
   std::uint16_t Attributes(std::size_t i);
   void SetAttributes(std::size_t i, std::uint16_t attributes);
@@ -128,21 +137,32 @@ class ArrayData final : public NativeData {
   void SetLength(std::int32_t length);
   // Replaces every element with values, created in index order; the length follows.
   void Assign(std::vector<Value> values);
-  // Whether no element was ever deleted or made special: every index below the
-  // length holds an element and creation order is index order (the fast paths).
-  bool Plain();
+  // The indices of all elements, in index order.
+  std::vector<std::size_t> Indices();
 
   void Trace(gc::Tracer& tracer) const override;
   std::size_t Bytes() const override {
     return elements.capacity() * sizeof(Value) + order_.capacity() * sizeof(std::uint32_t) +
-           attributes_.capacity() * sizeof(std::uint16_t);
+           attributes_.capacity() * sizeof(std::uint16_t) + far_.size() * kFarEntryBytes;
   }
 
  private:
+  struct FarElement {
+    Value value;
+    std::uint32_t order = 0;
+    std::uint16_t attributes = 0;
+  };
+  // A map node: the entry and the tree's links.
+  static constexpr std::size_t kFarEntryBytes = sizeof(FarElement) + 48;
+
   void Sync();
+  // Grows the vector to size, taking over the far elements it now reaches.
+  void Grow(std::size_t size);
+  FarElement* Far(std::size_t i);
   Object* owner_;
   std::vector<std::uint32_t> order_;       // per element; 0 marks a hole
   std::vector<std::uint16_t> attributes_;  // per element, empty while none has any
+  std::map<std::uint32_t, FarElement> far_;  // elements past the vector's end
   std::int32_t length_ = 0;
 };
 

@@ -198,5 +198,50 @@ TEST_F(Arrays, DenseArraysStayCompact) {
   EXPECT_EQ(keys.front(), "99999");
 }
 
+TEST_F(Arrays, FarElementsCostOneEntryEach) {
+  Object* a = Make();
+  machine.Set(a, "15000000", Str("far"));
+  machine.Set(a, "n", Num(1));
+  machine.Set(a, "5", Str("near"));
+  EXPECT_LT(a->Array()->Bytes(), 4096u);
+  EXPECT_EQ(Length(a), 15000001);
+  EXPECT_EQ(Text(machine.Get(a, "15000000")), "far");
+  EXPECT_TRUE(Own(a, "15000000"));
+  EXPECT_FALSE(Own(a, "14999999"));
+  EXPECT_EQ(Keys(a), "5,n,15000000");
+
+  // Attributes hold on a far element, and a shorter length cuts it unless it refuses.
+  Flags(a, "15000000", 4);  // read-only
+  machine.Set(a, "15000000", Str("changed"));
+  EXPECT_EQ(Text(machine.Get(a, "15000000")), "far");
+  machine.Set(a, "14000000", Num(2));
+  Flags(a, "14000000", 2);  // cannot be deleted
+  machine.Set(a, "length", Num(10));
+  EXPECT_EQ(Keys(a), "14000000,5,n");
+  EXPECT_EQ(Length(a), 10);
+  EXPECT_FALSE(a->Array()->Remove(14000000));
+  EXPECT_TRUE(a->Array()->Remove(5));
+
+  // Filled from the top down, the run from 0 takes over the far elements it reaches:
+  // each keeps its value, its creation order and its attributes.
+  Object* b = Make();
+  const int top = 200000;
+  machine.Set(b, std::to_string(top), Str("top"));
+  Flags(b, std::to_string(top).c_str(), 4);
+  for (int i = top - 1; i >= 0; --i) machine.Set(b, std::to_string(i), Num(i));
+  for (int i = top; i >= 0; --i) machine.Set(b, std::to_string(i), Num(-i));  // all but the top take it
+  EXPECT_EQ(Length(b), top + 1);
+  EXPECT_EQ(Text(machine.Get(b, std::to_string(top))), "top");
+  EXPECT_EQ(machine.Get(b, "123456").number, -123456);
+  const std::vector<std::string> keys = machine.Enumerate(b);
+  ASSERT_EQ(keys.size(), static_cast<std::size_t>(top + 1));
+  EXPECT_EQ(keys.front(), "0");
+  EXPECT_EQ(keys.back(), std::to_string(top));
+  for (int i = 0; i < 300000; ++i) machine.Set(b, std::to_string(i), Num(i));
+  EXPECT_EQ(Text(machine.Get(b, std::to_string(top))), "top");
+  EXPECT_EQ(Length(b), 300000);
+  EXPECT_EQ(machine.Get(b, "299999").number, 299999);
+}
+
 }  // namespace
 }  // namespace vantrel::flash::avm1

@@ -143,8 +143,8 @@ void AmfWriter::WriteValue(const Value& value) {
     WriteU32(static_cast<std::uint32_t>(std::max(array->Length(), 0)));
     // Holes are not written; the reader makes them again from the length.
     std::vector<std::pair<std::size_t, Value>> elements;
-    for (std::size_t i = 0; i < array->elements.size(); ++i) {
-      if (array->Has(i) && !array->elements[i].IsUndefined()) elements.emplace_back(i, array->elements[i]);
+    for (const std::size_t i : array->Indices()) {
+      if (const Value element = array->Get(i); !element.IsUndefined()) elements.emplace_back(i, element);
     }
     for (const auto& [index, element] : elements) WriteEntry(std::to_string(index), element);
     WriteObjectBody(object);

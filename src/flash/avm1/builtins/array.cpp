@@ -43,7 +43,7 @@ class Elements {
   // The length as far as a method walks it.
   std::int32_t Extent() const { return std::clamp(Length(), 0, kMaxWalkedLength); }
   Value Get(std::int32_t i) const {
-    if (data_) return i >= 0 && data_->Has(static_cast<std::size_t>(i)) ? data_->elements[i] : Value();
+    if (data_) return i >= 0 ? data_->Get(static_cast<std::size_t>(i)) : Value();
     if (!machine_.TimeLeft()) return Value();
     const Property* p = object_->FindOwn(std::to_string(i), true);
     return p && !p->IsAccessor() ? p->value : Value();

@@ -225,7 +225,7 @@ Value ASSetPropFlags(Call& call) {
   if (all) {
     for (Property& p : object->Properties()) apply(p);
     if (elements) {
-      for (std::size_t i = 0; i < elements->elements.size(); ++i) applyElement(i);
+      for (const std::size_t i : elements->Indices()) applyElement(i);
     }
     return Value();
   }
