@@ -6,6 +6,8 @@
 // them (5 million in all); "objects_made" is how many objects the script machine made
 // (its strings and built-ins included) and
 // "peak_rss_mb" the process's peak memory afterwards (the target is under 300 MB).
+// UnloadOfANest: a deep nest of clips removed and placed again every other frame;
+// "unloads_per_s" counts the unload events run.
 #include <benchmark/benchmark.h>
 #include <sys/resource.h>
 
@@ -119,6 +121,59 @@ void ObjectChurn(benchmark::State& state) {
   state.counters["peak_rss_mb"] = static_cast<double>(usage.ru_maxrss) / 1024.0;
 }
 BENCHMARK(ObjectChurn)->Unit(benchmark::kMillisecond)->Iterations(1);
+
+// A nest of 63 clips (as deep as clips go), each holding the next as "c" and seven
+// leaves, that the main timeline removes and places again every other frame: each
+// removal queues 504 unload events, and each looks up what now stands at its clip's old
+// path (the new nest).
+void UnloadOfANest(benchmark::State& state) {
+  using namespace vantrel::testing;
+  constexpr std::uint16_t kNest = 63, kLeaves = 7, kLeaf = kNest + 1;
+  Bytes tags = DefineSprite(kLeaf, 1, ShowFrame());
+  for (std::uint16_t id = kNest; id >= 1; --id) {
+    Bytes inner;
+    if (id < kNest) {
+      Place next;
+      next.depth = 1;
+      next.character = id + 1;
+      next.name = "c";
+      PutBytes(inner, PlaceObject2(next));
+    }
+    for (std::uint16_t n = 0; n < kLeaves; ++n) {
+      Place leaf;
+      leaf.depth = 2 + n;
+      leaf.character = kLeaf;
+      leaf.name = "e" + std::to_string(n);
+      PutBytes(inner, PlaceObject2(leaf));
+    }
+    PutBytes(inner, ShowFrame());
+    PutBytes(tags, DefineSprite(id, 1, inner));
+  }
+  Place top;
+  top.depth = 1;
+  top.character = 1;
+  top.name = "c";
+  PutBytes(tags, PlaceObject2(top));
+  PutBytes(tags, ShowFrame());
+  PutBytes(tags, RemoveObject2(1));
+  PutBytes(tags, PlaceObject2(top));
+  PutBytes(tags, ShowFrame());
+  PutBytes(tags, End());
+  const Bytes movie = MakeMovie(tags, 100, 100, 2, 8);
+  FlashControl control;
+  if (!control.LoadMovieData(movie)) {
+    state.SkipWithError("movie does not load");
+    return;
+  }
+  double unloads = 0;
+  for (auto _ : state) {
+    control.Tick();
+    control.Tick();
+    unloads += kNest * (1 + kLeaves);
+  }
+  state.counters["unloads_per_s"] = benchmark::Counter(unloads, benchmark::Counter::kIsRate);
+}
+BENCHMARK(UnloadOfANest)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 

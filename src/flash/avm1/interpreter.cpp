@@ -398,16 +398,18 @@ bool HasAccessor(const Object* object) {
 }
 
 Value Interpreter::Get(Object* object, std::string_view name) {
+  return GetOf(object, object && object->kind == NativeKind::Display ? DisplayOf(*this, object) : nullptr, name);
+}
+
+Value Interpreter::GetOf(Object* object, DisplayObject* display, std::string_view name) {
   if (!object) return Value();
   const bool cs = CaseSensitive();
   const int version = Version();
-  if (object->kind == NativeKind::Display) {
-    if (DisplayObject* display = DisplayOf(*this, object)) {
-      const int index = DisplayPropertyIndex(name);
-      Value out;
-      if (index >= 0 && GetDisplayProperty(*this, *display, index, out)) return out;
-      object = display->ScriptObject() ? display->ScriptObject() : object;
-    }
+  if (display) {
+    const int index = DisplayPropertyIndex(name);
+    Value out;
+    if (index >= 0 && GetDisplayProperty(*this, *display, index, out)) return out;
+    object = display->ScriptObject() ? display->ScriptObject() : object;
   }
   if (object->kind == NativeKind::Super) {
     Object* from = SuperLookupStart(static_cast<SuperData*>(object->native.get()));
@@ -438,11 +440,11 @@ Value Interpreter::Get(Object* object, std::string_view name) {
       const long index = ArrayIndex(name);
       if (index >= 0 && at->Array()->Has(static_cast<std::size_t>(index))) return at->Array()->Get(static_cast<std::size_t>(index));
     }
-    if (depth == 0 && at->kind == NativeKind::Display) {
-      if (DisplayObject* display = DisplayOf(*this, at)) {
-        Value out;
-        if (GetDisplayMember(*this, *display, name, out)) return out;
-      }
+    // The clip found above is the one this object stands for (a removed clip's own
+    // object stands for nothing, or for what took its path).
+    if (depth == 0 && display) {
+      Value out;
+      if (GetDisplayMember(*this, *display, name, out)) return out;
     }
   }
   if (at) {

@@ -90,6 +90,9 @@ class Interpreter final : public Machine {
   bool HasPlayer() const override { return player_ != nullptr; }
   int Version() const override;
   Value Get(Object* object, std::string_view name) override;
+  // Get when the caller has already found the clip that `object` stands for
+  // (AsDisplay(object)): a removed clip's path is then not looked up again.
+  Value GetOf(Object* object, DisplayObject* display, std::string_view name);
   Value GetMember(const Value& target, std::string_view name) override;
   void Set(Object* object, std::string_view name, const Value& value) override;
   bool Has(Object* object, std::string_view name) override;

@@ -345,9 +345,15 @@ void Player::RunBlockNow(DisplayObject* target, const ActionBlock& block) {
 avm1::Value Player::CallMethodNow(avm1::Object* object, const std::string& name, std::vector<avm1::Value> args) {
   if (!object) return {};
   int version = SwfVersion();
-  if (DisplayObject* d = machine_->AsDisplay(object)) version = d->Movie()->Version();
+  // For a removed clip this looks up what now stands at its path, which a clip removed
+  // with thousands of others under it would otherwise do twice per event; only when the
+  // movie's version changes how names compare is it looked up again.
+  const bool caseSensitive = machine_->CaseSensitive();
+  DisplayObject* d = machine_->AsDisplay(object);
+  if (d) version = d->Movie()->Version();
   machine_->SetDefaultVersion(version);
-  const avm1::Value fn = machine_->Get(object, name);
+  if (machine_->CaseSensitive() != caseSensitive) d = machine_->AsDisplay(object);
+  const avm1::Value fn = machine_->GetOf(object, d, name);
   avm1::Object* f = fn.AsObject();
   if (!f || !f->IsFunction()) return {};
   return machine_->CallTopLevel(fn, avm1::Value::Obj(object), args, object, version);
