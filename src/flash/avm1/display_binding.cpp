@@ -369,8 +369,10 @@ DisplayObject* ResolveTarget(Interpreter& machine, DisplayObject* base, std::str
   const bool cs = machine.CaseSensitive();
   int guard = 0;
   while (start < path.size() && at && guard++ < 256) {
-    std::size_t end = path.find_first_of("/.:", start);
-    if (end == std::string_view::npos) end = path.size();
+    // (A plain loop: this runs for every part of every path a script or a queued event
+    // names, and find_first_of tries each separator per character.)
+    std::size_t end = start;
+    while (end < path.size() && path[end] != '/' && path[end] != '.' && path[end] != ':') ++end;
     std::string_view part = path.substr(start, end - start);
     // ".." is the parent; a lone "." separator is skipped.
     if (part.empty() && end < path.size() && path[end] == '.' && end + 1 < path.size() && path[end + 1] == '.') {
@@ -387,20 +389,21 @@ DisplayObject* ResolveTarget(Interpreter& machine, DisplayObject* base, std::str
       at = at->Parent();
       continue;
     }
-    if (SameNameNoCase(part, "_root")) {
-      at = LevelRoot(at);
-      continue;
-    }
-    if (SameNameNoCase(part, "_parent")) {
-      at = at->Parent();
-      continue;
+    if (part[0] == '_') {
+      if (SameNameNoCase(part, "_root")) {
+        at = LevelRoot(at);
+        continue;
+      }
+      if (SameNameNoCase(part, "_parent")) {
+        at = at->Parent();
+        continue;
+      }
+      if (const int level = LevelNumber(part); level >= 0) {
+        at = base->GetPlayer().Level(level);
+        continue;
+      }
     }
     if (part == "this") continue;
-    const int level = LevelNumber(part);
-    if (level >= 0) {
-      at = base->GetPlayer().Level(level);
-      continue;
-    }
     DisplayObject* next = nullptr;
     if (at->IsContainer()) next = static_cast<MovieClip*>(at)->ChildByName(part, cs);
     // A shape or static text in a path stands for its parent, as in member access.
