@@ -165,6 +165,12 @@ void UnloadOfANest(benchmark::State& state) {
     state.SkipWithError("movie does not load");
     return;
   }
+  std::string deep;
+  for (int k = 0; k < 60; ++k) deep += "c.";
+  if (control.GetVariable(deep + "e0._name") != "e0") {
+    state.SkipWithError("the nest was not built");
+    return;
+  }
   double unloads = 0;
   for (auto _ : state) {
     control.Tick();
