@@ -109,6 +109,21 @@ TEST(Avm1, RandomTakesItsLimitModuloTwoToThe32) {
   EXPECT_EQ(run->traces, (std::vector<std::string>{"0", "0", "true", "true", "true"}));
 }
 
+TEST(Avm1, NumbersPastTheIntRangeInCloneAndPropertyActions) {
+  // A clone's depth is taken modulo 2^32 (Infinity is 0, the bottom of the script range);
+  // a property number past the int range names no property.
+  Actions a;
+  a.PushNumber(1).PushString("a").PushNumber(2).PushString("_root").GetVariable();
+  a.PushString("createEmptyMovieClip").Op(0x52).Op(0x17);
+  a.PushString("a").PushString("b").PushNumber(INFINITY).Op(0x24);
+  a.PushNumber(0).PushString("b").GetVariable().PushString("getDepth").Op(0x52).Trace();
+  a.PushString("a").PushNumber(1e300).Op(0x22).Trace();
+  a.PushString("a").PushNumber(-1e300).PushNumber(5).Op(0x23);
+  a.PushString("a").PushNumber(0).Op(0x22).Trace();
+  auto run = RunScript(a);
+  EXPECT_EQ(run->traces, (std::vector<std::string>{"-16384", "undefined", "0"}));
+}
+
 TEST(Avm1, GetUrlWithTheFsCommandPrefixRaisesTheCommand) {
   Actions a;
   a.GetUrl("FSCommand:MeowLog", "hello there");

@@ -121,6 +121,10 @@ class ActionReader {
 
 namespace {
 
+// Whether getProperty/setProperty's number can name a property: NaN and numbers past the
+// int range name none (their conversion to int is undefined), and are passed over.
+bool PropertyNumber(double index) { return index > -2147483649.0 && index < 2147483648.0; }
+
 bool HasPathCharacters(std::string_view name) {
   for (const char c : name) {
     if (c == ':' || c == '/' || c == '.') return true;
@@ -2247,7 +2251,7 @@ Value Interpreter::Run(std::size_t base) {
         const Value t = Pop();
         DisplayObject* d = TargetOf(frame, t);
         Value out;
-        if (d && !std::isnan(index)) GetDisplayProperty(*this, *d, static_cast<int>(index), out);
+        if (d && PropertyNumber(index)) GetDisplayProperty(*this, *d, static_cast<int>(index), out);
         Push(out);
         break;
       }
@@ -2256,14 +2260,14 @@ Value Interpreter::Run(std::size_t base) {
         const double index = ToNumber(Pop());
         const Value t = Pop();
         DisplayObject* d = TargetOf(frame, t);
-        if (d && !std::isnan(index)) SetDisplayProperty(*this, *d, static_cast<int>(index), v);
+        if (d && PropertyNumber(index)) SetDisplayProperty(*this, *d, static_cast<int>(index), v);
         break;
       }
       case 0x24: {  // CloneSprite
         const double depth = ToNumber(Pop());
         const std::string name = ToString(Pop());
         const Value source = Pop();
-        CloneSprite(*this, TargetOf(frame, source), name, static_cast<int>(std::isnan(depth) ? 0 : depth));
+        CloneSprite(*this, TargetOf(frame, source), name, ToInt32(depth));
         break;
       }
       case 0x25: RemoveSprite(*this, TargetOf(frame, Pop())); break;
