@@ -558,7 +558,10 @@ void CallFrame(Interpreter& machine, DisplayObject* object, const Value& frame) 
   if (frame.IsString()) {
     const std::string& text = frame.Text();
     const double n = StringToNumber(text, 7);
-    index = std::isnan(n) ? clip->GetTimeline()->FindLabel(text) : static_cast<int>(n) - 1;
+    if (std::isnan(n))
+      index = clip->GetTimeline()->FindLabel(text);
+    else if (n >= 1 && n <= 2147483647.0)  // (other numbers name no frame)
+      index = static_cast<int>(n) - 1;
   } else {
     // Frame numbers wrap at 32 bits (call(4294967299) is frame 3).
     const double n = std::trunc(machine.ToNumber(frame));

@@ -2435,7 +2435,7 @@ void Interpreter::GotoTarget(Frame& frame, const std::string& text, bool play, i
   if (!clip) return;
   const double n = StringToNumber(frameText, 7);
   if (!std::isnan(n) && !frameText.empty()) {
-    GotoFrame(*this, clip, static_cast<int>(n) - 1 + bias, play);
+    GotoFrame(*this, clip, static_cast<int>(std::clamp(n, -1e9, 1e9)) - 1 + bias, play);
   } else {
     GotoLabel(*this, clip, frameText, play);
   }
