@@ -345,9 +345,9 @@ void Player::RunBlockNow(DisplayObject* target, const ActionBlock& block) {
 avm1::Value Player::CallMethodNow(avm1::Object* object, const std::string& name, std::vector<avm1::Value> args) {
   if (!object) return {};
   int version = SwfVersion();
-  // For a removed clip this looks up what now stands at its path, which a clip removed
-  // with thousands of others under it would otherwise do twice per event; only when the
-  // movie's version changes how names compare is it looked up again.
+  // Found once and passed on: for a removed clip this looks up what now stands at its
+  // path, which thousands of unload events of one removal would otherwise do three times
+  // each. Only when the movie's version changes how names compare is it looked up again.
   const bool caseSensitive = machine_->CaseSensitive();
   DisplayObject* d = machine_->AsDisplay(object);
   if (d) version = d->Movie()->Version();
