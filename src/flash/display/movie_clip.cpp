@@ -148,7 +148,7 @@ void MovieClip::RemoveChild(DisplayObject* child, bool unloadEvents) {
   if (auto* data = child->ScriptObject() ? child->ScriptObject()->Data<avm1::DisplayData>() : nullptr)
     data->removedPath = path;
   if (child->IsContainer())
-    static_cast<MovieClip*>(child)->MarkRemoved();
+    static_cast<MovieClip*>(child)->MarkRemoved(path);
   else
     child->removed_ = true;
   if (player_.sounds) {
@@ -156,14 +156,18 @@ void MovieClip::RemoveChild(DisplayObject* child, bool unloadEvents) {
   }
 }
 
-void MovieClip::MarkRemoved() {
+void MovieClip::MarkRemoved() { MarkRemoved(TargetPath()); }
+
+// The paths are built downwards from the removed clip's own: asking each clip for its
+// path walked up to the root again for every clip of the subtree.
+void MovieClip::MarkRemoved(const std::string& path) {
   removed_ = true;
   if (auto* data = ScriptObject() ? ScriptObject()->Data<avm1::DisplayData>() : nullptr) {
-    if (data->removedPath.empty()) data->removedPath = TargetPath();
+    if (data->removedPath.empty()) data->removedPath = path;
   }
   for (const auto& [depth, child] : children_) {
     if (child->IsContainer())
-      static_cast<MovieClip*>(child)->MarkRemoved();
+      static_cast<MovieClip*>(child)->MarkRemoved(path + "." + child->name);
     else
       child->removed_ = true;
   }

@@ -82,8 +82,10 @@ class MovieClip : public DisplayObject {
   // Shapes drawn by the drawing API, as a character the renderer draws under the children.
   std::shared_ptr<Character> drawing;
 
-  // Marks this clip and everything under it removed (their scripts see them gone).
+  // Marks this clip and everything under it removed (their scripts see them gone). Each
+  // clip keeps the path it had; `path` is this clip's own when the caller has it.
   void MarkRemoved();
+  void MarkRemoved(const std::string& path);
   // Frames a goto skipped over still hold sounds and init actions; the renderer only
   // needs children.
   QRectF LocalBounds() const override;
