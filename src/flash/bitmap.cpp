@@ -182,7 +182,7 @@ QImage Bitmap::Transformed(const ColorTransform& t) const {
   if (t.IsIdentity() || image.isNull()) return image;
   if (!lastImage_.isNull() && SameTransform(t, lastTransform_)) return lastImage_;
   QImage out(image.size(), QImage::Format_ARGB32_Premultiplied);
-  const auto channel = [](double v) { return static_cast<int>(std::clamp(std::floor(v), 0.0, 255.0)); };
+  const auto channel = [](double v) { return v > 0 ? (v < 255 ? static_cast<int>(v) : 255) : 0; };  // NaN is 0
   for (int y = 0; y < image.height(); ++y) {
     const auto* src = reinterpret_cast<const QRgb*>(image.constScanLine(y));
     auto* dst = reinterpret_cast<QRgb*>(out.scanLine(y));

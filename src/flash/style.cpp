@@ -8,7 +8,8 @@
 namespace vantrel::flash {
 namespace {
 
-int Channel(double value) { return static_cast<int>(std::clamp(std::floor(value), 0.0, 255.0)); }
+// A script's transform can hold NaN, which gives 0.
+int Channel(double value) { return value > 0 ? (value < 255 ? static_cast<int>(value) : 255) : 0; }
 
 }  // namespace
 

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstring>
 
 #include "flash/avm1/interpreter.h"
 #include "movie_test_support.h"
@@ -11,6 +12,9 @@ namespace {
 using testing::Actions;
 using testing::Bytes;
 using testing::PutBytes;
+using testing::PutString;
+using testing::PutU16;
+using testing::PutU32;
 
 std::unique_ptr<RunningMovie> RunScript(const Actions& actions, int version = 8) {
   Bytes tags = actions.Tag();
@@ -122,6 +126,64 @@ TEST(Avm1, NumbersPastTheIntRangeInCloneAndPropertyActions) {
   a.PushString("a").PushNumber(0).Op(0x22).Trace();
   auto run = RunScript(a);
   EXPECT_EQ(run->traces, (std::vector<std::string>{"-16384", "undefined", "0"}));
+}
+
+TEST(Avm1, NumbersPastTheIntRangeInClipMethods) {
+  // gotoAndStop(-Infinity) clamps like the goto action (the first frame); a depth past
+  // the int range wraps as other integer arguments do (Infinity is depth 0).
+  Bytes tags = Actions()
+                   .PushNumber(0).PushString("a").PushNumber(2).PushString("_root").GetVariable()
+                   .PushString("createEmptyMovieClip").Op(0x52).Op(0x17)
+                   .PushNumber(-INFINITY).PushNumber(1).PushString("_root").GetVariable()
+                   .PushString("gotoAndStop").Op(0x52).Op(0x17)
+                   .PushString("_currentframe").GetVariable().Trace()
+                   .PushNumber(INFINITY).PushNumber(1).PushString("_root").GetVariable()
+                   .PushString("getInstanceAtDepth").Op(0x52).Trace()
+                   .Tag();
+  PutBytes(tags, testing::ShowFrame());
+  PutBytes(tags, testing::ShowFrame());
+  PutBytes(tags, testing::ShowFrame());
+  PutBytes(tags, testing::End());
+  auto run = StartMovie(tags, 3);
+  EXPECT_EQ(run->traces, (std::vector<std::string>{"1", "_level0.a"}));
+}
+
+TEST(Avm1, AMovieFilterThatHoldsTheScriptMarkReadsBackWithinTheSettersRanges) {
+  // Scripts' filters carry their exact values behind a mark; a convolution kernel of the
+  // movie whose floats hold that mark, followed by numbers no setter allows, must not give
+  // the script a kernel of 2^31 columns.
+  Bytes kernel(900, 0);
+  const std::uint8_t mark[] = {'V', 'S', 'F', 1};
+  std::memcpy(kernel.data(), mark, 4);
+  auto put = [&](int index, double v) { std::memcpy(kernel.data() + 4 + 8 * index, &v, 8); };
+  put(0, 5);  // the record's type
+  put(6, 1e300);  // quality
+  put(16, 1e300);  // matrixX
+  put(17, -1e300);  // matrixY
+  put(70, 1e300);  // the kernel's length
+  Bytes body{0x22, 0x01};  // a character and a name; a filter list
+  PutU16(body, 1);
+  PutU16(body, 1);
+  PutString(body, "c");
+  PutBytes(body, {1, 5, 15, 15});
+  PutU32(body, 0x3F800000);  // divisor 1
+  PutU32(body, 0);           // bias
+  PutBytes(body, kernel);
+  PutBytes(body, {0, 0, 0, 0, 0});
+  Bytes tags = testing::DefineSprite(1, 1, testing::End());
+  PutBytes(tags, testing::Tag(70, body));
+  PutBytes(tags, Actions()
+                     .PushString("f")
+                     .PushString("c").GetVariable().PushString("filters").Op(0x4E).PushNumber(0).Op(0x4E)
+                     .Op(0x3C)
+                     .PushString("f").GetVariable().PushString("matrixX").Op(0x4E).Trace()
+                     .PushString("f").GetVariable().PushString("matrixY").Op(0x4E).Trace()
+                     .PushString("f").GetVariable().PushString("matrix").Op(0x4E).PushString("length").Op(0x4E).Trace()
+                     .Tag());
+  PutBytes(tags, testing::ShowFrame());
+  PutBytes(tags, testing::End());
+  auto run = StartMovie(tags, 1);
+  EXPECT_EQ(run->traces, (std::vector<std::string>{"15", "0", "225"}));
 }
 
 TEST(Avm1, GetUrlWithTheFsCommandPrefixRaisesTheCommand) {

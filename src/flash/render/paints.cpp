@@ -28,8 +28,8 @@ bool GradientPaint::IsSolid(Pixel* color) const {
 }
 
 int GradientPaint::Index(double t) const {
-  if (!std::isfinite(t)) return 255;
   double position = t * 256.0;
+  if (!std::isfinite(position)) return 255;
   switch (spread_) {
     case GradientSpread::Pad:
       break;

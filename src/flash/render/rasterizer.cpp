@@ -929,7 +929,7 @@ void PreparedEdges::Prepare(std::span<const Edge> edges, std::size_t paintCount,
     minY = std::min({minY, e.y0, e.y1});
     maxY = std::max({maxY, e.y0, e.y1});
   }
-  const auto bound = [](double v) { return static_cast<int>(std::clamp(v, -1e8, 1e8)); };
+  const auto bound = [](double v) { return std::isnan(v) ? 0 : static_cast<int>(std::clamp(v, -1e8, 1e8)); };
   bounds_ = QRect(QPoint(bound(std::floor(minX)), bound(std::floor(minY))),
                   QPoint(bound(std::ceil(maxX)), bound(std::ceil(maxY))));
   edges_.reserve(edges.size());

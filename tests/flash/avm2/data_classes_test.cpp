@@ -1,5 +1,7 @@
 // The data classes of the ActionScript 3 machine driven through its public calls:
 // RegExp and the String methods that take one, JSON, ByteArray.
+#include <cmath>
+
 #include <gtest/gtest.h>
 
 #include "flash/avm2/machine.h"
@@ -89,6 +91,9 @@ TEST_F(DataClasses, StringMethodsTakeRegExps) {
   EXPECT_EQ(m.ToNumber(m.GetPublic(m.CallPublic(S("AAA"), "match", {Re("A*", "g")}), "length")), 1);
   EXPECT_EQ(m.ToNumber(m.CallPublic(S("abc"), "search", {S("c$")})), 2);
   EXPECT_EQ(m.ToNumber(m.CallPublic(S("abc"), "search", {Re("z")})), -1);
+  // A start past the end (Infinity included) searches from the end.
+  EXPECT_EQ(m.ToNumber(m.CallPublic(S("abcabc"), "lastIndexOf", {S("b"), Value::Number(INFINITY)})), 4);
+  EXPECT_EQ(m.ToNumber(m.CallPublic(S("abcabc"), "lastIndexOf", {S("b"), Value::Number(1e300)})), 4);
 }
 
 TEST_F(DataClasses, JsonRoundTripsAndReportsWhatItCannotDo) {
@@ -99,6 +104,8 @@ TEST_F(DataClasses, JsonRoundTripsAndReportsWhatItCannotDo) {
   EXPECT_EQ(Str(Json("stringify", {parsed, Value::Null(), Value::Number(2)})),
             "{\n  \"a\": [\n    3\n  ],\n  \"b\": {\n    \"c\": null,\n    \"d\": true\n  }\n}");
   EXPECT_EQ(Str(Json("stringify", {parsed, Value::Obj(m.NewArray({S("b"), S("d")}))})), R"({"b":{"d":true}})");
+  EXPECT_EQ(Str(Json("stringify", {Value::Obj(m.NewArray({Value::Number(1)})), Value::Null(), Value::Number(NAN)})), "[1]")
+      << "a space of NaN is no space";
   const Value dropD = Value::Obj(m.NewNativeFunction("drop", [](Machine& mm, const Value&, const Value* a, int) {
     return mm.ToString(a[0]) == "d" ? Value() : a[1];
   }));

@@ -575,6 +575,10 @@ Filter EncodeScriptFilter(const ScriptFilter& f) {
   return record;
 }
 
+// A movie's own filter bytes can hold the mark too, so the values read back may be any
+// doubles at all; they are held to what the setters allow.
+int Whole(double v) { return std::isnan(v) ? 0 : static_cast<int>(std::clamp(v, -2147483648.0, 2147483647.0)); }
+
 // The script values of a record: the exact ones when a script made it, else decoded.
 bool DecodeScriptFilter(const Filter& record, ScriptFilter& f) {
   FilterParams params;
@@ -599,29 +603,32 @@ bool DecodeScriptFilter(const Filter& record, ScriptFilter& f) {
   f.blurX = v[i++];
   f.blurY = v[i++];
   f.strength = v[i++];
-  f.quality = static_cast<int>(v[i++]);
-  f.color = static_cast<std::uint32_t>(v[i++]);
-  f.shadowColor = static_cast<std::uint32_t>(v[i++]);
+  f.quality = std::clamp(Whole(v[i++]), 0, 15);
+  f.color = static_cast<std::uint32_t>(ToInt32(v[i++]));
+  f.shadowColor = static_cast<std::uint32_t>(ToInt32(v[i++]));
   f.alpha = v[i++];
   f.shadowAlpha = v[i++];
   f.inner = v[i++] != 0;
   f.knockout = v[i++] != 0;
   f.hideObject = v[i++] != 0;
-  f.type = static_cast<BevelType>(static_cast<int>(v[i++]));
-  f.count = std::clamp(static_cast<int>(v[i++]), 0, kMaxGradient);
-  f.matrixX = static_cast<int>(v[i++]);
-  f.matrixY = static_cast<int>(v[i++]);
+  f.type = static_cast<BevelType>(std::clamp(Whole(v[i++]), 0, 2));
+  f.count = std::clamp(Whole(v[i++]), 0, kMaxGradient);
+  f.matrixX = std::clamp(Whole(v[i++]), 0, 15);
+  f.matrixY = std::clamp(Whole(v[i++]), 0, 15);
   f.divisor = v[i++];
   f.bias = v[i++];
   f.preserveAlpha = v[i++] != 0;
   f.clamp = v[i++] != 0;
   for (int g = 0; g < kMaxGradient; ++g) {
-    f.colors[g] = static_cast<std::uint32_t>(v[i++]);
+    f.colors[g] = static_cast<std::uint32_t>(ToInt32(v[i++]));
     f.alphas[g] = v[i++];
-    f.ratios[g] = static_cast<int>(v[i++]);
+    f.ratios[g] = std::clamp(Whole(v[i++]), 0, 255);
   }
-  const std::size_t matrixSize = static_cast<std::size_t>(v[i++]);
-  if (i + matrixSize <= v.size()) f.matrix.assign(v.begin() + static_cast<long>(i), v.begin() + static_cast<long>(i + matrixSize));
+  const double matrixSize = v[i++];
+  if (matrixSize >= 0 && matrixSize <= static_cast<double>(v.size() - i)) {
+    const auto first = v.begin() + static_cast<long>(i);
+    f.matrix.assign(first, first + static_cast<long>(matrixSize));
+  }
   return true;
 }
 

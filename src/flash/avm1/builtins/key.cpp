@@ -23,13 +23,13 @@ namespace {
 Value IsDown(Call& call) {
   if (!call.machine.HasPlayer()) return Value::Bool(false);
   const double code = call.machine.ToNumber(call.Arg(0));
-  return Value::Bool(!std::isnan(code) && call.machine.GetPlayer().KeyIsDown(static_cast<int>(code)));
+  return Value::Bool(!std::isnan(code) && call.machine.GetPlayer().KeyIsDown(ToInt32(code)));
 }
 
 Value IsToggled(Call& call) {
   if (!call.machine.HasPlayer()) return Value::Bool(false);
   const double code = call.machine.ToNumber(call.Arg(0));
-  return Value::Bool(!std::isnan(code) && call.machine.GetPlayer().KeyIsToggled(static_cast<int>(code)));
+  return Value::Bool(!std::isnan(code) && call.machine.GetPlayer().KeyIsToggled(ToInt32(code)));
 }
 
 Value GetCode(Call& call) {

@@ -38,7 +38,8 @@ int FrameArg(Call& call, MovieClip& clip, const Value& v, bool& ok) {
   ok = true;
   if (v.IsString()) {
     const double n = StringToNumber(v.Text(), 7);
-    if (!std::isnan(n)) return static_cast<int>(n) - 1;
+    // Numbers past any frame clamp, as the goto actions' do.
+    if (!std::isnan(n)) return static_cast<int>(std::clamp(n, -1e9, 1e9)) - 1;
     ok = clip.GetTimeline() != nullptr;
     const int label = ok ? clip.GetTimeline()->FindLabel(v.Text()) : -1;
     ok = label >= 0;
@@ -46,7 +47,7 @@ int FrameArg(Call& call, MovieClip& clip, const Value& v, bool& ok) {
   }
   const double n = call.machine.ToNumber(v);
   ok = !std::isnan(n);
-  return ok ? static_cast<int>(n) - 1 : 0;
+  return ok ? static_cast<int>(std::clamp(n, -1e9, 1e9)) - 1 : 0;
 }
 
 Value Goto(Call& call, bool play) {
@@ -122,7 +123,7 @@ Value GetInstanceAtDepth(Call& call) {
   if (!clip) return {};
   const double n = call.machine.ToNumber(call.Arg(0));
   if (std::isnan(n)) return {};
-  DisplayObject* child = clip->ChildAt(static_cast<std::int32_t>(n));
+  DisplayObject* child = clip->ChildAt(ToInt32(n));
   if (!child) return {};
   return child->ScriptObject() ? DisplayValue(child) : DisplayValue(clip);
 }
@@ -753,7 +754,7 @@ Value SetTimeout(Call& call) { return AddTimer(call, false); }
 Value ClearTimer(Call& call) {
   if (!call.machine.HasPlayer()) return {};
   const double id = call.machine.ToNumber(call.Arg(0));
-  if (!std::isnan(id)) call.machine.GetPlayer().RemoveTimer(static_cast<int>(id));
+  if (!std::isnan(id)) call.machine.GetPlayer().RemoveTimer(ToInt32(id));
   return {};
 }
 Value UpdateAfterEvent(Call&) { return {}; }

@@ -23,7 +23,7 @@ void Broadcast(Machine& machine, Object* loader, const char* event, std::vector<
 DisplayObject* TargetOf(Call& call, const Value& target, int* level, bool makeLevel) {
   Player& player = call.machine.GetPlayer();
   if (target.IsNumber()) {
-    if (!std::isfinite(target.number)) return nullptr;
+    if (!std::isfinite(target.number) || target.number >= 2147483648.0) return nullptr;
     const int number = static_cast<int>(std::floor(target.number));
     if (number < 0) return nullptr;
     if (level) *level = number;

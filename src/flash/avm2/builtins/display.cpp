@@ -627,7 +627,9 @@ Value Goto(Machine& m, const Value& self, const Value* args, int argc, bool play
     frame = clip->GetTimeline() ? clip->GetTimeline()->FindLabel(target.string->Text()) : -1;
     if (frame < 0) m.ThrowError("ArgumentError", 2109, "Frame label " + target.string->Text() + " not found in scene " + "Scene 1" + ".");
   } else {
-    frame = static_cast<int>(m.ToNumber(target)) - 1;
+    // NaN is the first frame; numbers past any frame clamp to the last.
+    const double n = m.ToNumber(target);
+    frame = std::isnan(n) ? 0 : static_cast<int>(std::clamp(n, -1e9, 1e9)) - 1;
   }
   frame = std::clamp(frame, 0, std::max(0, clip->TotalFrames() - 1));
   const int before = clip->CurrentFrame();

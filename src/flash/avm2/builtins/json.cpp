@@ -332,7 +332,7 @@ Value Stringify(Machine& m, const Value&, const Value* args, int argc) {
   if (Object* o = space.AsObject(); o && (o->kind == ObjectKind::Number || o->kind == ObjectKind::String))
     space = static_cast<NativeObject*>(o)->a;
   if (space.IsNumber()) {
-    const double n = std::min(10.0, std::trunc(space.number));
+    const double n = std::isnan(space.number) ? 0 : std::min(10.0, std::trunc(space.number));
     if (n >= 1) gap.assign(static_cast<std::size_t>(n), ' ');
   } else if (space.IsString()) {
     const std::u16string units = avm1::Utf16Units(space.string->Text());

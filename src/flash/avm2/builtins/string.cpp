@@ -64,6 +64,7 @@ Value LastIndexOf(Machine& m, const Value& self, const Value* args, int argc) {
   double from = NumArg(m, args, argc, 1, 0x7FFFFFFF);
   if (std::isnan(from)) from = 0x7FFFFFFF;
   if (from < 0) return Value::Number(needle.empty() ? 0 : -1);
+  from = std::min(from, static_cast<double>(avm1::Utf16UnitCount(s)));
   return Value::Number(static_cast<double>(avm1::Utf16LastIndexOf(s, needle, static_cast<std::size_t>(from))));
 }
 

@@ -318,7 +318,7 @@ Value GetScrollV(Machine& m, const Value& self, const Value*, int) { return Valu
 Value SetScrollV(Machine& m, const Value& self, const Value* args, int argc) {
   TextField* f = FieldOf(m, self);
   const double n = NumArg(m, args, argc, 0, NAN);
-  if (!std::isnan(n)) f->scroll = std::clamp(static_cast<int>(n), 1, std::max(1, f->MaxScroll()));
+  if (!std::isnan(n)) f->scroll = std::clamp(m.ToInt32(Value::Number(n)), 1, std::max(1, f->MaxScroll()));
   f->Changed();
   return Value();
 }
@@ -328,7 +328,7 @@ Value GetScrollH(Machine& m, const Value& self, const Value*, int) { return Valu
 Value SetScrollH(Machine& m, const Value& self, const Value* args, int argc) {
   TextField* f = FieldOf(m, self);
   const double n = NumArg(m, args, argc, 0, NAN);
-  if (!std::isnan(n)) f->hscroll = std::max(0, static_cast<int>(n));
+  if (!std::isnan(n)) f->hscroll = std::max(0, m.ToInt32(Value::Number(n)));
   f->Changed();
   return Value();
 }
