@@ -25,7 +25,11 @@ void DrawVideoPicture(const RenderContext& context, const QImage& picture, int w
       auto* row = reinterpret_cast<QRgb*>(tinted.scanLine(y));
       for (int x = 0; x < tinted.width(); ++x) {
         const QRgb p = row[x];
-        auto channel = [](int value, double mul, double add) { return std::clamp(static_cast<int>(value * mul + add), 0, 255); };
+        // A script's transform can hold NaN or huge numbers: NaN gives 0.
+        auto channel = [](int value, double mul, double add) {
+          const double v = value * mul + add;
+          return v > 0 ? (v < 255 ? static_cast<int>(v) : 255) : 0;
+        };
         row[x] = qRgba(channel(qRed(p), t.mulR, t.addR), channel(qGreen(p), t.mulG, t.addG),
                        channel(qBlue(p), t.mulB, t.addB), channel(qAlpha(p), t.mulA, t.addA));
       }

@@ -443,9 +443,12 @@ Value CopyChannel(Call& call) {
 }
 
 // The player's colour transform of one straight channel: 8.8 fixed-point multiplier.
+// A script's transform can hold NaN (taken as 0) or numbers far past what changes the
+// result (held at a billion).
 std::uint32_t TransformChannel(std::uint32_t c, double multiplier, double offset) {
-  const std::int64_t mul = static_cast<std::int64_t>(multiplier * 256);
-  const std::int64_t v = ((static_cast<std::int64_t>(c) * mul) >> 8) + static_cast<std::int64_t>(offset);
+  const auto whole = [](double v) { return std::isnan(v) ? 0 : static_cast<std::int64_t>(std::clamp(v, -1e9, 1e9)); };
+  const std::int64_t mul = whole(multiplier * 256);
+  const std::int64_t v = ((static_cast<std::int64_t>(c) * mul) >> 8) + whole(offset);
   return static_cast<std::uint32_t>(std::clamp<std::int64_t>(v, 0, 255));
 }
 

@@ -211,7 +211,7 @@ flash::TextFormat ReadTextFormat(Machine& m, const Value& value) {
   const auto set = [&](std::size_t i) { return !v[i].IsNullish(); };
   if (set(kFont)) f.font = QStr(m, v[kFont]);
   if (set(kSize)) f.size = m.ToNumber(v[kSize]);
-  if (set(kColor)) f.color = static_cast<std::uint32_t>(m.ToNumber(v[kColor]));
+  if (set(kColor)) f.color = ToUint32(m.ToNumber(v[kColor]));
   if (set(kBold)) f.bold = m.ToBoolean(v[kBold]);
   if (set(kItalic)) f.italic = m.ToBoolean(v[kItalic]);
   if (set(kUnderline)) f.underline = m.ToBoolean(v[kUnderline]);

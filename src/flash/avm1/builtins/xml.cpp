@@ -427,7 +427,7 @@ void ParseInto(Machine& machine, Object* document, const std::string& text) {
 Value NodeConstruct(Call& call) {
   if (!call.self) return Value();
   Machine& m = call.machine;
-  const int type = static_cast<int>(m.ToNumber(call.Arg(0)));
+  const int type = ToInt32(m.ToNumber(call.Arg(0)));
   const Value text = call.Arg(1).IsNullish() ? Value::Null() : m.Str(m.ToString(call.Arg(1)));
   InitNode(m, call.self, type == kElement ? kElement : type, text);
   return Value::Obj(call.self);
