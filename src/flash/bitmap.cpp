@@ -182,16 +182,15 @@ QImage Bitmap::Transformed(const ColorTransform& t) const {
   if (t.IsIdentity() || image.isNull()) return image;
   if (!lastImage_.isNull() && SameTransform(t, lastTransform_)) return lastImage_;
   QImage out(image.size(), QImage::Format_ARGB32_Premultiplied);
-  const auto channel = [](double v) { return v > 0 ? (v < 255 ? static_cast<int>(v) : 255) : 0; };  // NaN is 0
   for (int y = 0; y < image.height(); ++y) {
     const auto* src = reinterpret_cast<const QRgb*>(image.constScanLine(y));
     auto* dst = reinterpret_cast<QRgb*>(out.scanLine(y));
     for (int x = 0; x < image.width(); ++x) {
       const QRgb p = qUnpremultiply(src[x]);
-      const int a = channel(qAlpha(p) * t.mulA + t.addA);
-      const int r = channel(qRed(p) * t.mulR + t.addR);
-      const int g = channel(qGreen(p) * t.mulG + t.addG);
-      const int b = channel(qBlue(p) * t.mulB + t.addB);
+      const int a = ChannelByte(qAlpha(p) * t.mulA + t.addA);
+      const int r = ChannelByte(qRed(p) * t.mulR + t.addR);
+      const int g = ChannelByte(qGreen(p) * t.mulG + t.addG);
+      const int b = ChannelByte(qBlue(p) * t.mulB + t.addB);
       dst[x] = qPremultiply(qRgba(r, g, b, a));
     }
   }

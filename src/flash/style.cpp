@@ -6,17 +6,11 @@
 #include "flash/bitmap.h"
 
 namespace vantrel::flash {
-namespace {
-
-// A script's transform can hold NaN, which gives 0.
-int Channel(double value) { return value > 0 ? (value < 255 ? static_cast<int>(value) : 255) : 0; }
-
-}  // namespace
 
 QColor TransformColor(const Rgba& c, const ColorTransform& t) {
   if (t.IsIdentity()) return QColor(c.r, c.g, c.b, c.a);
-  return QColor(Channel(c.r * t.mulR + t.addR), Channel(c.g * t.mulG + t.addG), Channel(c.b * t.mulB + t.addB),
-                Channel(c.a * t.mulA + t.addA));
+  return QColor(ChannelByte(c.r * t.mulR + t.addR), ChannelByte(c.g * t.mulG + t.addG),
+                ChannelByte(c.b * t.mulB + t.addB), ChannelByte(c.a * t.mulA + t.addA));
 }
 
 QTransform ToQTransform(const Matrix& m) { return QTransform(m.a, m.b, m.c, m.d, m.tx, m.ty); }

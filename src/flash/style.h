@@ -83,6 +83,10 @@ struct StyleSet {
   std::vector<LineStyle> lines;
 };
 
+// A colour channel after a transform, as a byte: a script's transform can hold NaN (0)
+// or numbers far past the range.
+inline int ChannelByte(double value) { return value > 0 ? (value < 255 ? static_cast<int>(value) : 255) : 0; }
+
 // The colour transform applied to one colour, clamped to 0..255.
 QColor TransformColor(const Rgba& color, const ColorTransform& transform);
 

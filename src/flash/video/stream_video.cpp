@@ -3,6 +3,7 @@
 #include <QPainter>
 #include <algorithm>
 
+#include "flash/style.h"
 #include "flash/video/embedded_video.h"
 
 namespace vantrel::flash::video {
@@ -25,11 +26,7 @@ void DrawVideoPicture(const RenderContext& context, const QImage& picture, int w
       auto* row = reinterpret_cast<QRgb*>(tinted.scanLine(y));
       for (int x = 0; x < tinted.width(); ++x) {
         const QRgb p = row[x];
-        // A script's transform can hold NaN or huge numbers: NaN gives 0.
-        auto channel = [](int value, double mul, double add) {
-          const double v = value * mul + add;
-          return v > 0 ? (v < 255 ? static_cast<int>(v) : 255) : 0;
-        };
+        auto channel = [](int value, double mul, double add) { return ChannelByte(value * mul + add); };
         row[x] = qRgba(channel(qRed(p), t.mulR, t.addR), channel(qGreen(p), t.mulG, t.addG),
                        channel(qBlue(p), t.mulB, t.addB), channel(qAlpha(p), t.mulA, t.addA));
       }
