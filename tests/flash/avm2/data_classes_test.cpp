@@ -1,5 +1,5 @@
 // The data classes of the ActionScript 3 machine driven through its public calls:
-// RegExp and the String methods that take one, JSON, ByteArray.
+// RegExp and the String methods that take one, JSON, ByteArray, searches in arrays and vectors.
 #include <cmath>
 
 #include <gtest/gtest.h>
@@ -119,6 +119,34 @@ TEST_F(DataClasses, JsonRoundTripsAndReportsWhatItCannotDo) {
             "TypeError: Error #1129: Cyclic structure cannot be converted to JSON string.");
   EXPECT_EQ(ErrorOf([&] { Json("stringify", {Value::Number(1), S("x")}); }),
             "TypeError: Error #1131: Replacer argument to JSON stringifier must be an array or a two parameter function.");
+}
+
+// Array takes the start of a search as an int (NaN and 1e300 become 0), a vector as a Number;
+// both hold it within the list, and lastIndexOf from before the first element still looks at it.
+TEST_F(DataClasses, ArrayAndVectorSearchesHoldTheirStartWithinTheList) {
+  auto n = [](double v) { return Value::Number(v); };
+  const Value array = Value::Obj(m.NewArray({n(7), n(8), n(7)}));
+  const Value vector = Value::Obj(m.ConstructClass(ApplyVector(m, m.numberClass), nullptr, 0));
+  m.CallPublic(vector, "push", {n(7), n(8), n(7)});
+  auto at = [&](const Value& list, const char* method, double wanted, double from) {
+    return m.ToNumber(m.CallPublic(list, method, {n(wanted), n(from)}));
+  };
+  for (const Value& list : {array, vector}) {
+    EXPECT_EQ(at(list, "lastIndexOf", 7, NAN), 0);
+    EXPECT_EQ(at(list, "lastIndexOf", 7, -10), 0);
+    EXPECT_EQ(at(list, "lastIndexOf", 8, -10), -1);
+    EXPECT_EQ(at(list, "lastIndexOf", 7, 1.9), 0);
+    EXPECT_EQ(at(list, "lastIndexOf", 7, -1), 2);
+    EXPECT_EQ(at(list, "indexOf", 7, NAN), 0);
+    EXPECT_EQ(at(list, "indexOf", 7, -1.5), 2);
+    EXPECT_EQ(at(list, "indexOf", 7, 3), -1);
+  }
+  EXPECT_EQ(at(array, "indexOf", 8, 1e300), 1);
+  EXPECT_EQ(at(array, "indexOf", 7, 4294967298.0), 2);
+  EXPECT_EQ(at(array, "lastIndexOf", 7, INFINITY), 0);
+  EXPECT_EQ(at(vector, "indexOf", 8, 1e300), -1);
+  EXPECT_EQ(at(vector, "lastIndexOf", 7, INFINITY), 2);
+  EXPECT_EQ(m.ToNumber(m.CallPublic(Value::Obj(m.NewArray({})), "lastIndexOf", {n(7)})), -1);
 }
 
 TEST_F(DataClasses, ByteArrayReadsWhatItWroteInEitherByteOrder) {

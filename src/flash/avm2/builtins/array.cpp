@@ -192,12 +192,13 @@ Value Splice(Machine& m, const Value& self, const Value* args, int argc) {
   return Value::Obj(m.NewArray(std::move(removed)));
 }
 
+// Array's indexOf and lastIndexOf take their start as an int: NaN and numbers past the int
+// range wrap (1e300 is 0) before the start is held within the array.
 Value IndexOf(Machine& m, const Value& self, const Value* args, int argc) {
   ArrayObject* a = This(m, self, "indexOf");
   const Value wanted = Arg(args, argc, 0);
-  const double length = static_cast<double>(a->elements.size());
-  const double from = RelativeIndex(m, args, argc, 1, 0, length);
-  for (std::size_t i = static_cast<std::size_t>(from); i < a->elements.size(); ++i)
+  const double from = avm1::ToInt32(NumArg(m, args, argc, 1, 0));
+  for (std::size_t i = SearchStart(from, a->elements.size()); i < a->elements.size(); ++i)
     if (m.StrictEquals(a->elements[i], wanted)) return Value::Number(static_cast<double>(i));
   return Value::Number(-1);
 }
@@ -205,12 +206,16 @@ Value IndexOf(Machine& m, const Value& self, const Value* args, int argc) {
 Value LastIndexOf(Machine& m, const Value& self, const Value* args, int argc) {
   ArrayObject* a = This(m, self, "lastIndexOf");
   const Value wanted = Arg(args, argc, 0);
-  const double length = static_cast<double>(a->elements.size());
-  double from = NumArg(m, args, argc, 1, 0x7FFFFFFF);
-  if (from < 0) from = std::max(0.0, from + length);  // a start before the first element looks at it
-  if (from >= length) from = length - 1;
-  for (double i = std::trunc(from); i >= 0; --i)
-    if (m.StrictEquals(a->elements[static_cast<std::size_t>(i)], wanted)) return Value::Number(i);
+  const std::size_t length = a->elements.size();
+  const double from = avm1::ToInt32(NumArg(m, args, argc, 1, 0x7FFFFFFF));
+  // A start before the first element still looks at it; a start at the length looks at the last.
+  std::size_t start = SearchStart(from, length);
+  if (start == length) {
+    if (length == 0) return Value::Number(-1);
+    --start;
+  }
+  for (std::size_t i = start + 1; i-- > 0;)
+    if (m.StrictEquals(a->elements[i], wanted)) return Value::Number(static_cast<double>(i));
   return Value::Number(-1);
 }
 

@@ -1,6 +1,9 @@
 // Helpers for the built-in classes: arguments with defaults, receivers of the right kind.
 #pragma once
 
+#include <algorithm>
+#include <cmath>
+
 #include "flash/avm2/machine.h"
 
 namespace vantrel::flash::avm2 {
@@ -18,6 +21,14 @@ T* Receiver(Machine& m, const Value& self, ObjectKind kind, const char* method) 
   if (!self.IsObject() || self.object->kind != kind)
     m.ThrowTypeError(1004, std::string("Method ") + method + " was invoked on an incompatible object.");
   return static_cast<T*>(self.object);
+}
+// Where indexOf and lastIndexOf start: a negative start counts from the end (and stops at
+// the first element), a start past the end is the length, NaN is 0; fractions truncate.
+inline std::size_t SearchStart(double from, std::size_t length) {
+  const double n = static_cast<double>(length);
+  if (from < 0) return static_cast<std::size_t>(std::max(0.0, std::trunc(from + n)));
+  if (!(from <= n)) return std::isnan(from) ? 0 : length;
+  return static_cast<std::size_t>(from);
 }
 // A callable value (function or class).
 inline bool IsCallable(const Value& v) {

@@ -132,20 +132,23 @@ Value JoinMethod(Machine& m, const Value& self, const Value* args, int argc) {
   return m.StrValue(Join(m, This(m, self, "join"), argc > 0 && !args[0].IsUndefined() ? m.ToString(args[0]) : ","));
 }
 Value ToStringMethod(Machine& m, const Value& self, const Value*, int) { return m.StrValue(Join(m, This(m, self, "toString"), ",")); }
+// A vector's indexOf and lastIndexOf take their start as a Number, held within the vector.
 Value IndexOf(Machine& m, const Value& self, const Value* args, int argc) {
   NativeObject* v = This(m, self, "indexOf");
-  double from = NumArg(m, args, argc, 1, 0);
-  if (from < 0) from = std::max(0.0, from + static_cast<double>(v->list.size()));
-  for (std::size_t i = static_cast<std::size_t>(from); i < v->list.size(); ++i)
+  for (std::size_t i = SearchStart(NumArg(m, args, argc, 1, 0), v->list.size()); i < v->list.size(); ++i)
     if (m.StrictEquals(v->list[i], Arg(args, argc, 0))) return Value::Number(static_cast<double>(i));
   return Value::Number(-1);
 }
 Value LastIndexOf(Machine& m, const Value& self, const Value* args, int argc) {
   NativeObject* v = This(m, self, "lastIndexOf");
-  double from = NumArg(m, args, argc, 1, 0x7FFFFFFF);
-  if (from < 0) from += static_cast<double>(v->list.size());
-  for (double i = std::min(from, static_cast<double>(v->list.size()) - 1); i >= 0; --i)
-    if (m.StrictEquals(v->list[static_cast<std::size_t>(i)], Arg(args, argc, 0))) return Value::Number(i);
+  const std::size_t length = v->list.size();
+  std::size_t start = SearchStart(NumArg(m, args, argc, 1, 0x7FFFFFFF), length);
+  if (start == length) {
+    if (length == 0) return Value::Number(-1);
+    --start;
+  }
+  for (std::size_t i = start + 1; i-- > 0;)
+    if (m.StrictEquals(v->list[i], Arg(args, argc, 0))) return Value::Number(static_cast<double>(i));
   return Value::Number(-1);
 }
 Value NewLike(Machine& m, NativeObject* v, std::vector<Value> items) {
