@@ -1,5 +1,6 @@
 #include "flash/avm1/value.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -228,5 +229,10 @@ std::int32_t ToInt32(double number) {
 }
 
 std::uint32_t ToUint32(double number) { return static_cast<std::uint32_t>(ToInt32(number)); }
+
+std::int32_t SaturatedInt32(double number) {
+  if (std::isnan(number)) return 0;
+  return static_cast<std::int32_t>(std::clamp(number, -2147483648.0, 2147483647.0));
+}
 
 }  // namespace vantrel::flash::avm1

@@ -94,6 +94,9 @@ double StringToNumber(std::string_view text, int swfVersion);
 // ToInt32 of ECMA-262: NaN and infinities give 0, others wrap modulo 2^32.
 std::int32_t ToInt32(double number);
 std::uint32_t ToUint32(double number);
+// A number held to the int range: NaN is 0, fractions truncate, and what lies past either end
+// stops there. The natives that take a character index or a count do this, not ToInt32's wrap.
+std::int32_t SaturatedInt32(double number);
 // Marks the cell a value refers to.
 void TraceValue(gc::Tracer& tracer, const Value& value);
 

@@ -575,11 +575,9 @@ Filter EncodeScriptFilter(const ScriptFilter& f) {
   return record;
 }
 
-// A movie's own filter bytes can hold the mark too, so the values read back may be any
-// doubles at all; they are held to what the setters allow.
-int Whole(double v) { return std::isnan(v) ? 0 : static_cast<int>(std::clamp(v, -2147483648.0, 2147483647.0)); }
-
-// The script values of a record: the exact ones when a script made it, else decoded.
+// The script values of a record: the exact ones when a script made it, else decoded. A
+// movie's own filter bytes can hold the mark too, so the values read back may be any doubles
+// at all; they are held to what the setters allow.
 bool DecodeScriptFilter(const Filter& record, ScriptFilter& f) {
   FilterParams params;
   if (!DecodeFilter(record, params)) return false;
@@ -603,7 +601,7 @@ bool DecodeScriptFilter(const Filter& record, ScriptFilter& f) {
   f.blurX = v[i++];
   f.blurY = v[i++];
   f.strength = v[i++];
-  f.quality = std::clamp(Whole(v[i++]), 0, 15);
+  f.quality = std::clamp(SaturatedInt32(v[i++]), 0, 15);
   f.color = static_cast<std::uint32_t>(ToInt32(v[i++]));
   f.shadowColor = static_cast<std::uint32_t>(ToInt32(v[i++]));
   f.alpha = v[i++];
@@ -611,10 +609,10 @@ bool DecodeScriptFilter(const Filter& record, ScriptFilter& f) {
   f.inner = v[i++] != 0;
   f.knockout = v[i++] != 0;
   f.hideObject = v[i++] != 0;
-  f.type = static_cast<BevelType>(std::clamp(Whole(v[i++]), 0, 2));
-  f.count = std::clamp(Whole(v[i++]), 0, kMaxGradient);
-  f.matrixX = std::clamp(Whole(v[i++]), 0, 15);
-  f.matrixY = std::clamp(Whole(v[i++]), 0, 15);
+  f.type = static_cast<BevelType>(std::clamp(SaturatedInt32(v[i++]), 0, 2));
+  f.count = std::clamp(SaturatedInt32(v[i++]), 0, kMaxGradient);
+  f.matrixX = std::clamp(SaturatedInt32(v[i++]), 0, 15);
+  f.matrixY = std::clamp(SaturatedInt32(v[i++]), 0, 15);
   f.divisor = v[i++];
   f.bias = v[i++];
   f.preserveAlpha = v[i++] != 0;
@@ -622,7 +620,7 @@ bool DecodeScriptFilter(const Filter& record, ScriptFilter& f) {
   for (int g = 0; g < kMaxGradient; ++g) {
     f.colors[g] = static_cast<std::uint32_t>(ToInt32(v[i++]));
     f.alphas[g] = v[i++];
-    f.ratios[g] = std::clamp(Whole(v[i++]), 0, 255);
+    f.ratios[g] = std::clamp(SaturatedInt32(v[i++]), 0, 255);
   }
   const double matrixSize = v[i++];
   if (matrixSize >= 0 && matrixSize <= static_cast<double>(v.size() - i)) {

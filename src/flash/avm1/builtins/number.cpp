@@ -37,8 +37,7 @@ bool ThisNumber(Call& call, double& out) {
 // Integer digits in another base: the value is clamped to 32 bits first, as the player
 // does.
 std::string IntegerInRadix(double n, int radix) {
-  std::int64_t v = 0;
-  if (!std::isnan(n)) v = static_cast<std::int64_t>(std::clamp(n, -2147483648.0, 2147483647.0));
+  std::int64_t v = SaturatedInt32(n);
   if (v == 0) return "0";
   const bool negative = v < 0;
   if (negative) v = -v;

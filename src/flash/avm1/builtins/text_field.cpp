@@ -223,11 +223,7 @@ Value SetStyleSheet(Call& call) {
 }
 
 // A character index argument: whole numbers, anything else (NaN) as 0.
-int IndexArg(Call& call, std::size_t i) {
-  const double n = call.machine.ToNumber(call.Arg(i));
-  if (std::isnan(n)) return 0;
-  return static_cast<int>(std::clamp(n, -2147483648.0, 2147483647.0));
-}
+int IndexArg(Call& call, std::size_t i) { return SaturatedInt32(call.machine.ToNumber(call.Arg(i))); }
 
 // getTextFormat(), (index) or (begin, end): the fields the characters share.
 Value GetTextFormat(Call& call) {

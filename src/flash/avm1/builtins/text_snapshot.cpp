@@ -31,11 +31,7 @@ std::optional<StaticTextSnapshot> TextOf(Call&, SnapshotData& data) {
   return data.text;
 }
 
-int Index(Call& call, std::size_t i) {
-  const double n = call.machine.ToNumber(call.Arg(i));
-  if (std::isnan(n)) return 0;
-  return static_cast<int>(std::clamp(std::trunc(n), -2147483648.0, 2147483647.0));
-}
+int Index(Call& call, std::size_t i) { return SaturatedInt32(call.machine.ToNumber(call.Arg(i))); }
 
 Value GetCount(Call& call) {
   SnapshotData* data = SnapshotOfThis(call);

@@ -853,7 +853,7 @@ Value Method(Machine& m, const Value& self, const Value* args, int argc, int tag
       const Value v = Arg(args, argc, 1);
       if (which.IsNumber()) {
         const double index = which.number;
-        if (index < 0) return Value::Obj(x);
+        if (!(index >= 0 && index < 4294967296.0)) return Value::Obj(x);  // NaN too: no child has that place
         std::size_t at = static_cast<std::size_t>(index);
         if (at < x->children.size()) {
           x->children[at]->parent = nullptr;
