@@ -1,5 +1,7 @@
 // XML and XMLList through the machine's property access, as compiled E4X code reaches
 // them (getproperty/setproperty/getdescendants by multiname), and Proxy's defaults.
+#include <cmath>
+
 #include <gtest/gtest.h>
 
 #include "flash/avm2/machine.h"
@@ -145,6 +147,10 @@ TEST_F(Xml, ChildrenAreInsertedReplacedAndRenamedInPlace) {
   m.CallPublic(y, "replace", {Value::Number(1), Parse("<k/>")});
   EXPECT_EQ(XmlString(y), "<r><i>1</i><k/><i>2</i></r>");
   m.CallPublic(y, "replace", {m.StrValue("i"), Parse("<n/>")});
+  EXPECT_EQ(XmlString(y), "<r><n/><k/></r>");
+  // A number that names no place (NaN, past the uint range) matches no child, as a name would.
+  m.CallPublic(y, "replace", {Value::Number(NAN), Parse("<lost/>")});
+  m.CallPublic(y, "replace", {Value::Number(1e300), Parse("<lost/>")});
   EXPECT_EQ(XmlString(y), "<r><n/><k/></r>");
   m.CallPublic(y, "setChildren", {m.StrValue("only text")});
   EXPECT_EQ(XmlString(y), "<r>only text</r>");
