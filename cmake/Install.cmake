@@ -17,7 +17,8 @@ if(TARGET vantrel-saver)
   install(TARGETS vantrel-saver RUNTIME DESTINATION ${CMAKE_INSTALL_LIBEXECDIR}/xscreensaver)
 endif()
 if(TARGET vantrel-projector)
-  install(TARGETS vantrel-projector RUNTIME DESTINATION ${vantrel_share}/Media/Binary)
+  # The stripped copy every built projector starts with (src/app/projector).
+  install(PROGRAMS ${vantrel_projector_stub} DESTINATION ${vantrel_share}/Media/Binary)
 endif()
 install(DIRECTORY ${PROJECT_BINARY_DIR}/Media/ DESTINATION ${vantrel_share}/Media
         PATTERN Binary EXCLUDE)

@@ -9,6 +9,7 @@
 #include "core/options.h"
 #include "core/paths.h"
 #include "core/text.h"
+#include "core/version.h"
 #include "media/identify.h"
 
 namespace vantrel::browser {
@@ -122,7 +123,8 @@ std::int64_t FindFiles(const std::string& folderIn, std::string_view pattern, in
 }
 
 std::string FlashInfoHeader() {
-  return "<?xml version=\"1.0\"?><FLASHINFO app=\"" + std::string(core::kProductTitle) + "\" build=\"760\">\r\n";
+  return "<?xml version=\"1.0\"?><FLASHINFO app=\"" + std::string(core::kProductTitle) + "\" build=\"" + std::to_string(core::kBuildNumber) +
+         "\">\r\n";
 }
 
 std::string FlashInfoLine(const media::MediaRecord& record, const std::string& path, const std::string& sourceFolder) {
@@ -194,11 +196,14 @@ GeneratorReport RunGenerator(media::MediaContext& context, const GeneratorSettin
     one.backColor = settings.customColor ? settings.backColor : record.BackColor;
     const bool doubtful = EndsWithNoCase(path, ".exe") && skipDoubtful && isFlashProjector && !isFlashProjector(path);
     const bool keep = core::FileExists(thumb) && !settings.overwrite;
+    if (doubtful && !keep) ++report.skipped;
     if (!keep && !doubtful) {
       media::MediaRecord shotRecord;
       const std::string failure = MakeThumbnail(context, path, thumb, one, 0.5, shotRecord);
-      // A thumbnail that fails still counts as made, as the summary always has.
-      ++report.made;
+      // A thumbnail that fails still counts as made, as the summary always has; a shot
+      // that refuses files without a movie counts only what it wrote.
+      if (!failure.empty()) ++report.failed;
+      if (failure.empty() || !one.moviesOnly) ++report.made;
       if (events.made) events.made(thumb, failure);
     }
   }

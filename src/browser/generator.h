@@ -58,7 +58,9 @@ inline constexpr std::string_view kFlashInfoEnd = "</FLASHINFO>";
 struct GeneratorReport {
   int found = 0;
   int folders = 0;
-  int made = 0;
+  int made = 0;     // thumbnails made (a failed one counts too, unless the shot refuses non-movies)
+  int failed = 0;   // thumbnails that failed
+  int skipped = 0;  // executables passed over as doubtful projectors
   bool cancelled = false;
   std::string infoPath;  // "Flash Info.xml" when one was written
 };

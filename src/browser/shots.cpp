@@ -10,7 +10,9 @@
 #include "core/paths.h"
 #include "core/surface_limit.h"
 #include "flash/flash_control.h"
+#include "media/decompress.h"
 #include "media/identify.h"
+#include "media/movie_facts.h"
 
 namespace vantrel::browser {
 
@@ -88,8 +90,16 @@ std::string MakeThumbnail(media::MediaContext& context, const std::string& path,
   if (!reducedNote.empty()) context.WriteLog(reducedNote);
   context.WriteLog("Reading Info " + path + "... ");
   media::ResetRecord(record);
-  const std::string identified = media::IdentifyMedia(context, path, record, false);
+  std::string identified = media::IdentifyMedia(context, path, record, false);
+  if (identified.empty() && context.Error.Pending()) identified = context.Error.description;
   context.WriteLog(identified.empty() ? "OK" : identified);
+  if (!identified.empty() && options.moviesOnly) {
+    const std::string check = media::CheckMediaFile(path);
+    return check.empty() ? identified : check;
+  }
+  std::uint64_t available = 0, claimed = 0;
+  if (identified.empty() && options.moviesOnly && media::MovieEndsEarly(record, available, claimed))
+    return media::IncompleteMovieText(static_cast<double>(available), static_cast<double>(claimed));
 
   cDIBSection surface;
   const bool hasMovie = identified.empty() && !record.IsVideo && !record.MoviePath.empty();
@@ -101,6 +111,7 @@ std::string MakeThumbnail(media::MediaContext& context, const std::string& path,
     if (shot.backColor.empty()) shot.backColor = record.BackColor;
     const std::string failure = ShootMovie(movie, shot, random, surface);
     if (!failure.empty()) context.WriteLog("Shot: " + failure);
+    if (!failure.empty() && options.moviesOnly) return failure;
   }
   if (surface.Empty()) {
     if (!surface.Create(options.width, options.height)) return "Not enough memory for the shot";

@@ -22,6 +22,11 @@ struct ShotOptions {
   std::string backColor;      // six hex digits; "" keeps the movie's own background
   std::string logoPath;       // watermark PNG drawn bottom-right; "" for none
   std::string noMediaPath;    // picture (path without ".png") drawn for files without a movie
+  // Pictures of whole movies only (the media browser, vantrel-tool thumbs): a file that
+  // is no movie, video or projector, a movie the engine cannot load and one whose data
+  // ends early get no picture, and the thumbnail fails with the reason. Otherwise they
+  // get the no-media picture or the plain background.
+  bool moviesOnly = false;
 };
 
 // Draws the PNG at logoPath onto surface with its bottom-right corner on the surface's.
@@ -40,7 +45,8 @@ std::string ShootMovie(const std::string& moviePath, const ShotOptions& options,
 // JPEG at jpegPath atomically (a size beyond the drawing limit is scaled down, with a
 // note in the log). record receives the identification. Returns "" on
 // success, else the failure ("Failed to save JPEG" when writing failed; a movie that
-// does not load still gets its background picture and counts as a success).
+// does not load still gets its background picture and counts as a success, and so does
+// a file that is not a movie unless options.moviesOnly asks for its reason instead).
 std::string MakeThumbnail(media::MediaContext& context, const std::string& path, const std::string& jpegPath,
                           const ShotOptions& options, double random, media::MediaRecord& record);
 

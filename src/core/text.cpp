@@ -35,6 +35,46 @@ std::string HtmlEncode(std::string_view text) {
   return out;
 }
 
+void AppendUtf8(std::string& out, std::uint32_t code) {
+  if (code < 0x80) {
+    out += static_cast<char>(code);
+  } else if (code < 0x800) {
+    out += static_cast<char>(0xC0 | (code >> 6));
+    out += static_cast<char>(0x80 | (code & 0x3F));
+  } else if (code < 0x10000) {
+    out += static_cast<char>(0xE0 | (code >> 12));
+    out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (code & 0x3F));
+  } else {
+    out += static_cast<char>(0xF0 | (code >> 18));
+    out += static_cast<char>(0x80 | ((code >> 12) & 0x3F));
+    out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (code & 0x3F));
+  }
+}
+
+std::string PlainText(std::string_view text) {
+  std::string out;
+  out.reserve(text.size());
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    std::size_t end = i + 2;
+    std::uint32_t code = 0;
+    if (text.substr(i, 2) == "&#") {
+      while (end < text.size() && end - i < 10 && text[end] >= '0' && text[end] <= '9')
+        code = code * 10 + static_cast<std::uint32_t>(text[end++] - '0');
+    }
+    const bool reference = end > i + 2 && end < text.size() && text[end] == ';' && code > 0 && code <= 0x10FFFF &&
+                           !(code >= 0xD800 && code <= 0xDFFF);
+    if (!reference) {
+      out += text[i];
+      continue;
+    }
+    AppendUtf8(out, code);
+    i = end;
+  }
+  return out;
+}
+
 std::string ReadTextFile(const std::string& path, ExecutionLog* log) {
   std::ifstream in(path, std::ios::binary);
   if (!in) {
@@ -129,7 +169,7 @@ bool ReadFullyAt(int fd, std::uint64_t offset, std::size_t count, std::uint8_t* 
 std::string WriteFileAtomic(const std::string& path, std::string_view bytes) {
   std::string temp = TemporaryPatternFor(path);
   const int fd = mkstemp(temp.data());
-  if (fd < 0) return "Cannot create " + temp + ": " + std::strerror(errno);
+  if (fd < 0) return "Cannot create " + path + ": " + std::strerror(errno);
   std::size_t done = 0;
   while (done < bytes.size()) {
     const ssize_t wrote = ::write(fd, bytes.data() + done, bytes.size() - done);

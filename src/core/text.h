@@ -14,6 +14,14 @@ class ExecutionLog;
 // followed by "#" (an existing reference) passes unchanged.
 std::string HtmlEncode(std::string_view text);
 
+// Appends the UTF-8 bytes of the code point code (up to U+10FFFF).
+void AppendUtf8(std::string& out, std::uint32_t code);
+
+// The reverse for texts meant for a terminal or a plain text box: every decimal numeric
+// character reference ("&#62;") becomes its character (in UTF-8); anything else,
+// malformed references included, passes unchanged.
+std::string PlainText(std::string_view text);
+
 // Returns the file's lines, each preceded by "\r\n" (so the result starts with a line
 // break and has none at its end). "" for an empty, missing or unreadable file; the
 // failure is reported to log (context "Reading File") when one is given.

@@ -9,4 +9,9 @@ std::string VersionText() {
          std::to_string(kVersionMinor) + "." + std::to_string(kVersionRevision);
 }
 
+std::string VersionNumberText() {
+  return std::to_string(kVersionMajor) + "." + std::to_string(kVersionMinor) + "." +
+         std::to_string(kVersionRevision) + " (build " + std::to_string(kBuildNumber) + ")";
+}
+
 }  // namespace vantrel::core

@@ -19,6 +19,7 @@
 
 #include "core/cache.h"
 #include "core/paths.h"
+#include "core/text.h"
 #include "media/cache_copy.h"
 
 namespace vantrel::media {
@@ -106,23 +107,50 @@ class BodyReader {
   std::vector<std::uint8_t> buffer_;
 };
 
-// Where decompressed bytes go: the output file, at most limit bytes.
+// Where decompressed bytes go: the output file, or memory when there is no file, at
+// most limit bytes.
 struct Sink {
   int fd;
   std::uint64_t limit;
   std::uint64_t produced = 0;
   bool failed = false;
   std::vector<std::uint8_t> buffer;
+  std::vector<std::uint8_t>* memory = nullptr;
 
   std::size_t Room() const {
     return static_cast<std::size_t>(std::min<std::uint64_t>(buffer.size(), limit - produced));
   }
   void Emit(std::size_t count) {
     if (count == 0) return;
-    if (!WriteAll(fd, buffer.data(), count)) failed = true;
+    if (memory) memory->insert(memory->end(), buffer.begin(), buffer.begin() + static_cast<std::ptrdiff_t>(count));
+    else if (!WriteAll(fd, buffer.data(), count)) failed = true;
     produced += count;
   }
 };
+
+// Movies checked for an early end are read into memory up to this length.
+constexpr std::uint64_t kMaxCheckedMovie = 256ull << 20;
+
+// Whether the tags of a plain movie (header included) from firstTag (0-based) run to
+// an End tag inside the data.
+bool TagsReachTheEnd(const std::vector<std::uint8_t>& movie, std::uint64_t firstTag) {
+  std::uint64_t at = firstTag;
+  while (at + 2 <= movie.size()) {
+    const std::uint16_t header = static_cast<std::uint16_t>(movie[at] | (movie[at + 1] << 8));
+    std::uint64_t length = header & 0x3F;
+    std::uint64_t body = at + 2;
+    if (length == 0x3F) {
+      if (body + 4 > movie.size()) return false;
+      length = static_cast<std::uint64_t>(movie[body]) | (static_cast<std::uint64_t>(movie[body + 1]) << 8) |
+               (static_cast<std::uint64_t>(movie[body + 2]) << 16) | (static_cast<std::uint64_t>(movie[body + 3]) << 24);
+      body += 4;
+    }
+    if ((header >> 6) == 0) return true;
+    if (body + length > movie.size()) return false;
+    at = body + length;
+  }
+  return false;
+}
 
 // Inflates the zlib body into sink. cutShort: the sink's limit is below the movie's
 // length (a header-only copy), so reaching it ends the work without looking further.
@@ -432,6 +460,38 @@ std::string WritePlainMovie(const std::string& sourcePath, const std::string& ta
     return discard(ErrnoText("cannot write the copy"));
   if (::rename(temporary.c_str(), targetPath.c_str()) != 0) return discard(ErrnoText("cannot write the copy"));
   return {};
+}
+
+bool MovieEndsEarly(const MediaRecord& record, std::uint64_t& available, std::uint64_t& claimed) {
+  available = 0;
+  claimed = record.MovieSize > 0 ? static_cast<std::uint64_t>(record.MovieSize) : 0;
+  if (record.IsVideo || record.MoviePath.empty() || record.HeaderEnd < 1 || claimed <= 8 ||
+      claimed > kMaxCheckedMovie)
+    return false;
+  const Fd source(::open(record.MoviePath.c_str(), O_RDONLY | O_CLOEXEC));
+  struct stat info {};
+  if (source.fd < 0 || ::fstat(source.fd, &info) != 0 || static_cast<std::uint64_t>(info.st_size) > kMaxCheckedMovie)
+    return false;
+  std::vector<std::uint8_t> movie(8);
+  if (::pread(source.fd, movie.data(), 8, 0) != 8) return false;
+  const bool lzma = std::memcmp(movie.data(), "ZWS", 3) == 0;
+  if (!lzma && std::memcmp(movie.data(), "CWS", 3) != 0) {
+    // A plain movie (or the plain copy of one): its file is its data.
+    movie.resize(static_cast<std::size_t>(info.st_size));
+    if (!core::ReadFullyAt(source.fd, 0, movie.size(), movie.data())) return false;
+  } else {
+    std::uint8_t properties[5] = {};
+    if (lzma && ::pread(source.fd, properties, 5, 12) != 5) return true;
+    BodyReader reader(source.fd, lzma ? 17 : 8, kInputChunk);
+    Sink sink{-1, claimed - 8, 0, false, std::vector<std::uint8_t>(kOutputChunk), &movie};
+    movie.reserve(static_cast<std::size_t>(claimed));
+    if (lzma) DecodeLzmaBody(reader, sink, false, properties, claimed - 8);
+    else InflateBody(reader, sink, false);
+  }
+  available = movie.size();
+  // Some writers state a length a little off; the movie is whole when its tags run to
+  // their End tag within the data there is.
+  return !TagsReachTheEnd(movie, static_cast<std::uint64_t>(record.HeaderEnd) - 1);
 }
 
 std::string DecompressFlash(MediaContext& context, MediaRecord& record, bool headerOnly) {

@@ -65,6 +65,13 @@ bool UncompressData(std::span<const std::uint8_t> source, std::vector<std::uint8
 std::string WritePlainMovie(const std::string& sourcePath, const std::string& targetPath, std::size_t bodyLimit,
                             int& resultCode);
 
+// Whether the movie record describes ends early (a truncated or damaged file): its
+// top-level tags (from record.HeaderEnd) do not reach their End tag within the data
+// there is, the plain file's bytes or what a compressed one decompresses to (in
+// memory, nothing written). available receives the length of that data, claimed the
+// length the header names. Videos, and movies past 256 MB, are not checked (false).
+bool MovieEndsEarly(const MediaRecord& record, std::uint64_t& available, std::uint64_t& claimed);
+
 // Writes the plain copy of the compressed movie record.MoviePath into the cache under
 // CachePathFor(record.SourcePath, ".tmp", flatten) and returns its path. Header only: a
 // copy already there is reused while it is current (CacheCopyIsCurrent), else the body is cut to 10001 bytes; record.HeaderPath

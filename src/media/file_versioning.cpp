@@ -231,24 +231,6 @@ bool FindVersionResource(const ByteSource& src, std::vector<std::uint8_t>& out) 
   return src.Read(at, size, out.data());
 }
 
-void AppendUtf8(std::string& out, std::uint32_t cp) {
-  if (cp < 0x80) {
-    out += static_cast<char>(cp);
-  } else if (cp < 0x800) {
-    out += static_cast<char>(0xC0 | (cp >> 6));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  } else if (cp < 0x10000) {
-    out += static_cast<char>(0xE0 | (cp >> 12));
-    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  } else {
-    out += static_cast<char>(0xF0 | (cp >> 18));
-    out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  }
-}
-
 // UTF-16LE text of bytes [begin, end) up to the first NUL, as UTF-8; unpaired
 // surrogates become U+FFFD.
 std::string Utf16Text(std::span<const std::uint8_t> data, std::size_t begin, std::size_t end) {
@@ -260,13 +242,13 @@ std::string Utf16Text(std::span<const std::uint8_t> data, std::size_t begin, std
     if (unit >= 0xD800 && unit < 0xDC00 && i + 3 < end) {
       const std::uint32_t low = U16(&data[i + 2]);
       if (low >= 0xDC00 && low < 0xE000) {
-        AppendUtf8(out, 0x10000 + ((unit - 0xD800) << 10) + (low - 0xDC00));
+        core::AppendUtf8(out, 0x10000 + ((unit - 0xD800) << 10) + (low - 0xDC00));
         i += 2;
         continue;
       }
     }
     if (unit >= 0xD800 && unit < 0xE000) unit = 0xFFFD;
-    AppendUtf8(out, unit);
+    core::AppendUtf8(out, unit);
   }
   return out;
 }

@@ -1,9 +1,11 @@
 #include "media/flv.h"
 
+#include <algorithm>
 #include <cfloat>
 #include <cmath>
 #include <ctime>
 #include <string_view>
+#include <vector>
 
 #include "core/language.h"
 #include "core/text.h"
@@ -297,6 +299,49 @@ std::string VideoXmlText(const std::string& sourcePath, std::int32_t width, std:
   text += "<TIME>" + std::to_string(lastTimestamp) + "</TIME>\r\n";
   text += "</VIDEO>";
   return text;
+}
+
+bool VideoEndsEarly(const std::string& path, double& availableSeconds, double& claimedSeconds) {
+  availableSeconds = claimedSeconds = 0;
+  MediaFile file;
+  if (!file.Open(path) || file.Size() < 9) return false;
+  std::uint8_t header[11];
+  if (file.ReadAt(5, header, 4) < 4) return false;
+  std::uint64_t position = (static_cast<std::uint64_t>(header[0]) << 24) | (header[1] << 16) | (header[2] << 8) | header[3];
+  if (position < 9 || position > file.Size()) position = 9;
+  position += 4;  // the first previous-tag size
+  std::uint32_t lastTime = 0;
+  bool cut = false;
+  static constexpr std::uint8_t kDurationKey[] = {0x00, 0x08, 'd', 'u', 'r', 'a', 't', 'i', 'o', 'n', kAmfNumber};
+  while (position < file.Size()) {
+    if (file.ReadAt(position, header, sizeof header) < sizeof header) {
+      cut = true;
+      break;
+    }
+    const std::uint32_t dataSize = (header[1] << 16) | (header[2] << 8) | header[3];
+    if ((header[0] & 0x1F) == 0 && dataSize == 0) break;  // a closing empty tag
+    if (position + sizeof header + dataSize > file.Size()) {
+      cut = true;
+      break;
+    }
+    if ((header[0] & 0x1F) == kTagScript && claimedSeconds == 0) {
+      // The duration in the first metadata that names one.
+      std::vector<std::uint8_t> data(std::min<std::uint32_t>(dataSize, 64 * 1024));
+      file.ReadAt(position + sizeof header, data.data(), data.size());
+      const auto key = std::search(data.begin(), data.end(), std::begin(kDurationKey), std::end(kDurationKey));
+      if (key != data.end() && data.end() - key >= static_cast<std::ptrdiff_t>(sizeof kDurationKey + 8)) {
+        const std::optional<double> value = DecodeAmfNumber(std::span(&*key + sizeof kDurationKey, 8));
+        if (value && *value > 0 && *value < 1e7) claimedSeconds = *value;
+      }
+    } else {
+      lastTime = static_cast<std::uint32_t>((header[4] << 16) | (header[5] << 8) | header[6]) |
+                 (static_cast<std::uint32_t>(header[7]) << 24);
+    }
+    position += sizeof header + dataSize + 4;
+  }
+  availableSeconds = lastTime / 1000.0;
+  if (cut) return true;
+  return claimedSeconds > 0 && availableSeconds + std::max(0.5, claimedSeconds / 20) < claimedSeconds;
 }
 
 void ReadVideoInfo(MediaContext& context, MediaFile& file, MediaRecord& record) {

@@ -23,6 +23,13 @@ std::optional<double> DecodeAmfNumber(std::span<const std::uint8_t> bytes);
 std::string VideoXmlText(const std::string& sourcePath, std::int32_t width, std::int32_t height,
                          std::uint32_t lastTimestamp);
 
+// Whether the video at path ends before it should (a truncated file): its tags, walked
+// from the header, stop inside a tag, or the last whole tag comes well before the
+// duration onMetaData names (half a second or a twentieth of it). availableSeconds
+// receives the time of the last whole tag, claimedSeconds the named duration (0 when
+// there is none). False when the file cannot be read.
+bool VideoEndsEarly(const std::string& path, double& availableSeconds, double& claimedSeconds);
+
 // Reads the video at file (open, record.MoviePath naming it) into record: Version,
 // Width, Height, FrameRate, FrameCount, VideoCodec, VideoRate, AudioRate. When
 // onMetaData comes first only it is read; otherwise every tag header is walked. Then

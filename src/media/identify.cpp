@@ -1,5 +1,7 @@
 #include "media/identify.h"
 
+#include <sys/stat.h>
+
 #include <cstring>
 #include <limits>
 
@@ -43,6 +45,14 @@ std::string FileTitle(std::string_view path, bool cut) {
     if (point != std::string_view::npos) title = title.substr(0, point);
   }
   return std::string(title);
+}
+
+std::string CheckMediaFile(const std::string& path) {
+  struct stat info {};
+  if (path.empty() || ::stat(path.c_str(), &info) != 0) return "File Not Found";
+  if (S_ISDIR(info.st_mode)) return {};
+  if (info.st_size < 8) return "File is Too Small to Be Valid";
+  return {};
 }
 
 std::string IdentifyMedia(MediaContext& context, const std::string& path, MediaRecord& record, bool full) {

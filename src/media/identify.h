@@ -13,6 +13,12 @@ namespace vantrel::media {
 // point, only the part before its last point.
 std::string FileTitle(std::string_view path, bool cut);
 
+// The checks made before a file is identified, with the player's texts: "File Not
+// Found" when path names nothing, "File is Too Small to Be Valid" for a file shorter
+// than the 8 bytes of a movie header, else "" (a folder passes: callers that take a
+// folder decide what it means).
+std::string CheckMediaFile(const std::string& path);
+
 // Identifies the file at path and fills record (overwritten first). Movies ("FWS"),
 // compressed movies ("CWS" of version 6 or later, "ZWS"), Flash videos ("FLV") and
 // projectors (Windows executables, "MZ", and our own ELF ones, through

@@ -76,6 +76,20 @@ std::string CodecName(std::uint8_t codec) {
   }
 }
 
+std::string IncompleteMovieText(double available, double claimed, const TextLookup& lookup) {
+  return Lookup(lookup, "Player/strIncomplete", "The movie is incomplete: its data ends after") + " " +
+         FormatByteSize(available) + " " + Lookup(lookup, "Player/strIncompleteOf", "of") + " " + FormatByteSize(claimed) +
+         ".";
+}
+
+std::string IncompleteVideoText(double availableSeconds, double claimedSeconds, const TextLookup& lookup) {
+  const auto clock = [](double seconds) { return LengthText(seconds).value_or("0:00"); };
+  std::string text = Lookup(lookup, "Player/strIncompleteVideo", "The video is incomplete: its data ends after") + " " +
+                     clock(availableSeconds);
+  if (claimedSeconds > 0) text += " " + Lookup(lookup, "Player/strIncompleteOf", "of") + " " + clock(claimedSeconds);
+  return text + ".";
+}
+
 MovieInfoTexts MovieInfoTextsFor(const MediaRecord& record, const TextLookup& lookup) {
   MovieInfoTexts texts;
   texts.CompressionValue = Lookup(lookup, "frmInfo/lblNone", "None");

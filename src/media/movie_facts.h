@@ -30,6 +30,13 @@ std::string VersionName(std::uint8_t version);
 // (6); "" for any other codec.
 std::string CodecName(std::uint8_t codec);
 
+// What the player and the browser say of a movie whose data ends early (MovieEndsEarly):
+// "The movie is incomplete: its data ends after 1.21 MB of 2.40 MB."
+std::string IncompleteMovieText(double available, double claimed, const TextLookup& lookup = {});
+// The same for a video (VideoEndsEarly), in minutes and seconds: "The video is
+// incomplete: its data ends after 0:01 of 0:03." (claimed 0: "... ends after 0:01.").
+std::string IncompleteVideoText(double availableSeconds, double claimedSeconds, const TextLookup& lookup = {});
+
 // The value texts of the information dialog, each named for its label. A value that
 // cannot be computed (a rate or length with a zero frame rate or count) keeps the
 // label's default text.

@@ -108,6 +108,8 @@ bool IsGenericProjector(const std::string& path, bool strict) {
   return IsGenericProjectorName(originalFileName, strict);
 }
 
+bool IsFlashProjector(const std::string& path) { return IsGenericProjector(path, false) || IsOwnProjector(path); }
+
 std::string ExtractProjectorMovie(const std::string& path, const ExtractRequest& request,
                                   std::string& lastError, core::ExecutionLog* log) {
   if (log) log->LogTime({}, true);
@@ -122,7 +124,7 @@ std::string ExtractProjectorMovie(const std::string& path, const ExtractRequest&
   }
   // Doubtful executables are refused before their bytes are read. Our own projectors
   // carry no version resource to test.
-  if (request.skipDoubtful && !IsGenericProjector(path, false) && !IsOwnProjector(path)) {
+  if (request.skipDoubtful && !IsFlashProjector(path)) {
     lastError = kNotGenericProjector;
     return {};
   }

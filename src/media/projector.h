@@ -53,6 +53,11 @@ bool IsGenericProjectorName(std::string_view originalFileName, bool strict);
 // "OriginalFileName" gives false.
 bool IsGenericProjector(const std::string& path, bool strict);
 
+// The program's test for a Flash projector wherever a file list is filtered (the media
+// browser, the playlist, the thumbnail generator, vantrel-tool): a Windows projector
+// that passes the (not strict) version test, or one built by this program.
+bool IsFlashProjector(const std::string& path);
+
 // What ExtractEXE needs besides the executable: where the movie goes, whether doubtful
 // projectors are refused (option "GenericProjectors"), and where the reason of a
 // failure is left.

@@ -7,6 +7,7 @@
 #include <pugixml.hpp>
 
 #include "core/language.h"
+#include "core/text.h"
 #include "media/bit_stream.h"
 #include "media/rounding.h"
 
@@ -62,19 +63,6 @@ bool IsValidUtf8(std::string_view text) {
     i += extra + 1;
   }
   return true;
-}
-
-void AppendUtf8(std::string& out, std::uint32_t code) {
-  if (code < 0x80) {
-    out += static_cast<char>(code);
-  } else if (code < 0x800) {
-    out += static_cast<char>(0xC0 | (code >> 6));
-    out += static_cast<char>(0x80 | (code & 0x3F));
-  } else {
-    out += static_cast<char>(0xE0 | (code >> 12));
-    out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (code & 0x3F));
-  }
 }
 
 // Windows-1252 code points for the bytes 0x80 to 0x9F; the unassigned ones map to the
@@ -183,8 +171,8 @@ std::string TextFromAnsi(std::string_view bytes) {
   text.reserve(bytes.size() * 2);
   for (const char ch : bytes) {
     const auto byte = static_cast<unsigned char>(ch);
-    if (byte >= 0x80 && byte <= 0x9F) AppendUtf8(text, kCp1252High[byte - 0x80]);
-    else AppendUtf8(text, byte);
+    if (byte >= 0x80 && byte <= 0x9F) core::AppendUtf8(text, kCp1252High[byte - 0x80]);
+    else core::AppendUtf8(text, byte);
   }
   return text;
 }

@@ -17,6 +17,14 @@ TEST(HtmlEncode, EscapesMarkupAndLoneAmpersands) {
   EXPECT_EQ(HtmlEncode(""), "");
 }
 
+TEST(PlainText, NumericReferencesBecomeTheirCharacters) {
+  EXPECT_EQ(PlainText("Tools &#62; Options &#62; Advanced"), "Tools > Options > Advanced");
+  EXPECT_EQ(PlainText(HtmlEncode("a < b & \"c\"")), "a < b & \"c\"");
+  EXPECT_EQ(PlainText("&#233;t&#8364;"), "\xC3\xA9t\xE2\x82\xAC");
+  // Anything that is no whole decimal reference stays as it is.
+  EXPECT_EQ(PlainText("&#; &#x41; &#65 &amp; &#0; &#99999999999;"), "&#; &#x41; &#65 &amp; &#0; &#99999999999;");
+}
+
 TEST(ReadTextFile, PrefixesEveryLineWithABreak) {
   testing::TempHome home;
   EXPECT_EQ(ReadTextFile(home.WriteFile("two.txt", "first\r\nsecond\r\n")), "\r\nfirst\r\nsecond");

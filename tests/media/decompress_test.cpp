@@ -85,6 +85,37 @@ TEST(DecompressFlash, CopyHasTheHeaderLengthAndPlainSignature) {
   EXPECT_EQ(ReadAll(source), before);  // the user's file is never touched
 }
 
+TEST(MovieEndsEarly, TagsThatStopBeforeTheirEndMeanACutMovie) {
+  testing::MediaFixture f;
+  SwfWriter writer(9, 100, 100, 12, 3);
+  writer.Tag(2, std::string(3000, 'b'), true).ShowFrame().ShowFrame().ShowFrame().End();
+  const auto check = [&](const std::string& name, const std::string& bytes, std::uint64_t* availableOut = nullptr) {
+    MediaRecord record;
+    EXPECT_EQ(IdentifyMedia(f.context, f.Write(name, bytes), record, false), "") << name;
+    std::uint64_t available = 0, claimed = 0;
+    const bool early = MovieEndsEarly(record, available, claimed);
+    EXPECT_EQ(claimed, writer.PlainLength()) << name;
+    if (availableOut) *availableOut = available;
+    return early;
+  };
+  const std::string plain = writer.Plain();
+  std::uint64_t available = 0;
+  EXPECT_FALSE(check("plain.swf", plain));
+  EXPECT_TRUE(check("plain-cut.swf", plain.substr(0, plain.size() / 2), &available));
+  EXPECT_EQ(available, plain.size() / 2);
+  EXPECT_FALSE(check("zlib.swf", writer.Compressed()));
+  EXPECT_TRUE(check("zlib-cut.swf", writer.Compressed().substr(0, writer.Compressed().size() - 8)));
+  EXPECT_FALSE(check("lzma.swf", writer.CompressedLzma()));
+  EXPECT_TRUE(check("lzma-cut.swf", writer.CompressedLzma().substr(0, writer.CompressedLzma().size() - 8)));
+  // A length field a little off, with every tag there up to End: a whole movie.
+  SwfWriter generous = writer;
+  generous.LengthField(writer.PlainLength() + 40);
+  MediaRecord record;
+  ASSERT_EQ(IdentifyMedia(f.context, f.Write("generous.swf", generous.Plain()), record, false), "");
+  std::uint64_t claimed = 0;
+  EXPECT_FALSE(MovieEndsEarly(record, available, claimed));
+}
+
 TEST(DecompressFlash, HeaderCopyIsShortAndReused) {
   testing::MediaFixture f;
   SwfWriter writer(9, 500, 400, 24, 100);

@@ -10,6 +10,7 @@
 #include "core/paths.h"
 #include "core/text.h"
 #include "media/identify.h"
+#include "media/movie_facts.h"
 #include "media_fixture.h"
 #include "support/swf_writer.h"
 
@@ -185,6 +186,30 @@ TEST(ReadVideoInfo, TruncatedFilesEndTheWalk) {
   EXPECT_EQ(header.record.FrameCount, 0);
   EXPECT_EQ(header.record.Width, 320);
   EXPECT_FALSE(header.xml.empty());
+}
+
+TEST(VideoEndsEarly, ACutFileOrOneShorterThanItsDurationIsIncomplete) {
+  testing::MediaFixture f;
+  FlvWriter flv;
+  flv.Script(0, FlvMetaData({{"duration", AmfValue::Number(1.0)}}));
+  for (int i = 0; i < 10; ++i) flv.Video(i * 100, testing::H263VideoData(3));
+  const std::string whole = flv.Bytes();
+  double available = 0, claimed = 0;
+  EXPECT_FALSE(VideoEndsEarly(f.Write("whole.flv", whole), available, claimed));
+  EXPECT_DOUBLE_EQ(available, 0.9);
+  EXPECT_DOUBLE_EQ(claimed, 1.0);
+  // Cut inside the last tag, or after the metadata alone.
+  EXPECT_TRUE(VideoEndsEarly(f.Write("cut.flv", whole.substr(0, whole.size() - 10)), available, claimed));
+  EXPECT_DOUBLE_EQ(available, 0.8);
+  EXPECT_TRUE(VideoEndsEarly(f.Write("head.flv", whole.substr(0, 60)), available, claimed));
+  EXPECT_DOUBLE_EQ(available, 0.0);
+  // Whole tags, but seconds short of the duration the metadata names.
+  FlvWriter shortened;
+  shortened.Script(0, FlvMetaData({{"duration", AmfValue::Number(3.0)}}));
+  for (int i = 0; i < 10; ++i) shortened.Video(i * 100, testing::H263VideoData(3));
+  EXPECT_TRUE(VideoEndsEarly(f.Write("short.flv", shortened.Bytes()), available, claimed));
+  EXPECT_DOUBLE_EQ(claimed, 3.0);
+  EXPECT_EQ(IncompleteVideoText(available, claimed), "The video is incomplete: its data ends after 0:01 of 0:03.");
 }
 
 }  // namespace

@@ -196,13 +196,13 @@ TEST_F(ToolLimits, FailuresSayWhyAndLeaveNothingBehind) {
   EXPECT_FALSE(result.err.empty());
   EXPECT_FALSE(fs::exists(home.Path() + "never"));
 
-  // Files that cannot be read: the reason, not just the name.
+  // Files that cannot be read: the reason (the player's text), not just the name.
   for (const char* verb : {"render", "trace"}) {
     std::vector<std::string> args = {verb, home.Path() + "missing.swf"};
     if (std::string(verb) == "render") args.insert(args.end(), {"-o", home.Path() + "x.png"});
     result = testing::RunProcess(kTool, args);
     EXPECT_EQ(result.exitCode, 1) << verb;
-    EXPECT_NE(result.err.find("No such file or directory"), std::string::npos) << verb << ": " << result.err;
+    EXPECT_NE(result.err.find("missing.swf: File Not Found"), std::string::npos) << verb << ": " << result.err;
   }
 
   // An image tag whose data cannot be decoded is reported as such, not as a write failure.

@@ -54,7 +54,7 @@ int main(int argc, char** argv) {
   if (!hasMarker) {
     const std::string first = argc > 1 ? argv[1] : "";
     if (first == "--version") {
-      std::printf("Vantrel projector %s\n", vantrel::core::VersionText().c_str());
+      std::printf("Vantrel projector %s\n", vantrel::core::VersionNumberText().c_str());
       return 0;
     }
     if (argc != 2 || first == "--help" || first.starts_with("-")) {

@@ -59,7 +59,7 @@ int ParseArgs(int argc, char** argv, SaverArgs& args) {
       PrintUsage(stdout);
       return 0;
     } else if (arg == "-version") {
-      std::printf("vantrel-saver %s\n", vantrel::core::VersionText().c_str());
+      std::printf("vantrel-saver %s\n", vantrel::core::VersionNumberText().c_str());
       return 0;
     } else if (arg == "-root") {
       args.root = true;

@@ -55,7 +55,7 @@ int main(int argc, char** argv) {
     return kExitOk;
   }
   if (first == "--version") {
-    std::printf("%s (build %d)\n", vantrel::core::VersionText().c_str(), vantrel::core::kBuildNumber);
+    std::printf("Vantrel %s\n", vantrel::core::VersionNumberText().c_str());
     return kExitOk;
   }
   for (const Verb& verb : Verbs()) {

@@ -10,6 +10,7 @@
 #include <initializer_list>
 
 #include "app/tool/verbs.h"
+#include "media/identify.h"
 
 namespace vantrel::tool {
 
@@ -44,6 +45,11 @@ std::string UnreadableReason(const std::string& path) {
   const bool folder = ::fstat(fd, &info) == 0 && S_ISDIR(info.st_mode);
   ::close(fd);
   return folder ? "cannot read " + path + ": it is a folder" : std::string();
+}
+
+std::string MovieFileProblem(const std::string& path) {
+  if (const std::string check = media::CheckMediaFile(path); !check.empty()) return path + ": " + check;
+  return UnreadableReason(path);
 }
 
 }  // namespace vantrel::tool

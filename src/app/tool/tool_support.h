@@ -27,4 +27,9 @@ bool ParseCount(std::string_view text, long& out);
 // "... : it is a folder"); "" when it opens for reading.
 std::string UnreadableReason(const std::string& path);
 
+// Why the file at path cannot be a movie to play, with the player's texts first
+// ("PATH: File Not Found", "PATH: File is Too Small to Be Valid"), then
+// UnreadableReason; "" when it can be read as one.
+std::string MovieFileProblem(const std::string& path);
+
 }  // namespace vantrel::tool

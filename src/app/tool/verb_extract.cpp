@@ -15,6 +15,7 @@
 #include "app/tool/verbs.h"
 #include "core/options.h"
 #include "core/paths.h"
+#include "core/text.h"
 #include "media/extract_resources.h"
 #include "media/identify.h"
 #include "media/projector.h"
@@ -91,8 +92,10 @@ int RunExtract(const Args& args) {
   // leaves no empty folder behind. A full identification gives the whole plain movie (a
   // compressed movie is decompressed into the cache, a projector's movie taken out).
   media::MediaRecord record;
-  std::string error = media::IdentifyMedia(context, movie, record, true);
+  std::string error = media::CheckMediaFile(movie);
+  if (error.empty()) error = media::IdentifyMedia(context, movie, record, true);
   if (error.empty() && context.Error.Pending()) error = context.Error.description;
+  error = core::PlainText(error);
   if (error.empty() && record.IsVideo) error = "resources are extracted from movies, not from Flash videos";
   if (!error.empty()) {
     PrintError(names[0] + ": " + error);

@@ -100,7 +100,9 @@ void AppendJson(std::string& out, const media::MediaRecord& r, std::string_view 
   number("Height", r.Height);
   number("FrameRate", r.FrameRate);
   number("FrameCount", r.FrameCount);
-  text("MoviePath", r.MoviePath);
+  // A video's MoviePath is the address of the player's wrapper movie, made anew on
+  // every run; the file itself is what a reader of this line wants.
+  text("MoviePath", r.IsVideo ? r.SourcePath : r.MoviePath);
   text("SourcePath", r.SourcePath);
   text("HeaderPath", r.HeaderPath);
   text("FileName", r.FileName);
@@ -117,8 +119,23 @@ void AppendJson(std::string& out, const media::MediaRecord& r, std::string_view 
   out += "}\n";
 }
 
+// The size of the movie as the file stores it: the file itself, or for a projector the
+// movie inside it (the copy taken out into the cache).
+double StoredMovieSize(const media::MediaRecord& record) {
+  if (!record.IsProjector) return record.FileSize;
+  std::error_code ec;
+  const auto size = fs::file_size(record.MoviePath, ec);
+  return ec ? 0.0 : static_cast<double>(size);
+}
+
 void AppendFacts(std::string& out, const std::string& path, const media::MediaRecord& record) {
-  const media::MovieInfoTexts facts = media::MovieInfoTextsFor(record);
+  media::MovieInfoTexts facts = media::MovieInfoTextsFor(record);
+  // A projector's file is mostly its player: the compression is the embedded movie's.
+  if (record.IsProjector && record.IsCompressed && record.MovieSize > 0) {
+    media::MediaRecord stored = record;
+    stored.FileSize = static_cast<std::int32_t>(StoredMovieSize(record));
+    facts.CompressionValue = media::MovieInfoTextsFor(stored).CompressionValue;
+  }
   const auto line = [&](const char* label, const std::string& value) {
     char padded[32];
     std::snprintf(padded, sizeof padded, "  %-14s", label);
@@ -131,7 +148,10 @@ void AppendFacts(std::string& out, const std::string& path, const media::MediaRe
   line("File Type:", facts.TypeValue);
   line("Version:", facts.VersionValue);
   line("Compression:", facts.CompressionValue);
-  line("File Size:", facts.SizeValue);
+  // The file on the disk, then the movie's own length when it differs (a compressed
+  // movie's header names its uncompressed length, a projector carries a player too).
+  line("File Size:", media::FormatByteSize(record.FileSize));
+  if (!record.IsVideo && record.MovieSize != record.FileSize) line("Movie Size:", facts.SizeValue);
   line("Movie Frame:", facts.FrameValue);
   line("Time:", facts.TimeValue);
   line("Bitrate:", facts.BitrateValue);
@@ -185,8 +205,13 @@ int RunInfo(const Args& args) {
   // given on the command line (found when identification cannot open it as a file,
   // which saves a look at every file first).
   const auto identify = [&](const std::string& path, bool given) {
-    std::string error = media::IdentifyMedia(context, path, record, false);
+    // The player's own texts for a missing or short file, and plain characters where
+    // a text carries HTML references (the doubtful-projector text is written for pages).
+    std::string error = core::FolderExists(path) ? std::string() : media::CheckMediaFile(path);
+    if (error.empty()) error = media::IdentifyMedia(context, path, record, false);
+    else record = media::MediaRecord{};
     if (error.empty() && context.Error.Pending()) error = context.Error.description;
+    error = core::PlainText(error);
     if (!error.empty() && given && core::FolderExists(path)) return false;
     if (!error.empty()) anyFailed = true;
     if (json) {

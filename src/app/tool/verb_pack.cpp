@@ -7,6 +7,7 @@
 #include "app/tool/verbs.h"
 #include "core/options.h"
 #include "core/paths.h"
+#include "core/text.h"
 #include "media/identify.h"
 #include "media/projector.h"
 
@@ -56,7 +57,8 @@ int RunPack(const Args& args) {
   // Identification (header only) names what goes into the projector: the file itself,
   // or the movie taken out of a projector; a compressed movie stays compressed.
   media::MediaRecord record;
-  std::string error = media::IdentifyMedia(context, movie, record, false);
+  std::string error = media::CheckMediaFile(movie);
+  if (error.empty()) error = core::PlainText(media::IdentifyMedia(context, movie, record, false));
   if (error.empty() && record.IsVideo) error = "a Flash video cannot be packed into a projector";
   if (!error.empty()) {
     PrintError(names[0] + ": " + error);

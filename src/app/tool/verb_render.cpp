@@ -34,7 +34,7 @@ int WritePng(const QImage& image, const std::string& out) {
   }
   const std::string failure = core::WriteFileAtomic(out, std::string_view(png.constData(), static_cast<std::size_t>(png.size())));
   if (!failure.empty()) {
-    PrintError(out + ": " + failure);
+    PrintError(failure);  // it names OUT
     return kExitFailed;
   }
   return kExitOk;
@@ -85,7 +85,7 @@ int RunRender(const Args& args) {
   if (quality != "high" && quality != "medium" && quality != "low" && quality != "autohigh" && quality != "autolow")
     return UsageError("render", "--quality is high, medium, low, autohigh or autolow");
 
-  if (const std::string reason = UnreadableReason(movie); !reason.empty()) {
+  if (const std::string reason = MovieFileProblem(movie); !reason.empty()) {
     PrintError(reason);
     return kExitFailed;
   }

@@ -12,6 +12,7 @@
 #include "app/tool/tool_session.h"
 #include "browser/generator.h"
 #include "core/paths.h"
+#include "core/text.h"
 #include "media/projector.h"
 #endif
 
@@ -77,6 +78,8 @@ int RunThumbs(const Args& args) {
   shot.sampleFrom = session.options.ReadNumberOption("Thumbnails", "SampleFrom");
   shot.sampleTo = session.options.ReadNumberOption("Thumbnails", "SampleTo");
   shot.noMediaPath = session.paths.ImagesPath + "nomedia";
+  // A file that is no movie is reported, not given a blank picture.
+  shot.moviesOnly = true;
 
   const bool terminal = ::isatty(STDERR_FILENO) != 0;
   int failed = 0;
@@ -96,7 +99,7 @@ int RunThumbs(const Args& args) {
     if (!failure.empty()) {
       ++failed;
       if (terminal) std::fprintf(stderr, "\n");
-      PrintError(currentPath + ": " + failure);
+      PrintError(currentPath + ": " + core::PlainText(failure));
     } else if (!terminal) {
       std::printf("%s\n", thumb.c_str());
     }
@@ -104,7 +107,7 @@ int RunThumbs(const Args& args) {
   const auto started = std::chrono::steady_clock::now();
   const browser::GeneratorReport report =
       browser::RunGenerator(session.context, settings, shot, media::SkipDoubtfulProjectors(session.context),
-                            [](const std::string& path) { return media::IsGenericProjector(path, false); }, {}, events);
+                            [](const std::string& path) { return media::IsFlashProjector(path); }, {}, events);
   const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
   if (terminal) {
     DrawBar(total, total, currentPath);
@@ -116,8 +119,9 @@ int RunThumbs(const Args& args) {
   for (std::size_t at = summary.find("\r\n"); at != std::string::npos; at = summary.find("\r\n", at))
     summary.erase(at, 1);
   std::fprintf(stderr, "%s\n", summary.c_str());
-  std::fprintf(stderr, "%d found, %d written, %d failed in %.2f s\n", report.found, report.made - failed, failed,
-               seconds);
+  std::fprintf(stderr, "%d found, %d written, %d failed", report.found, report.made, failed);
+  if (report.skipped > 0) std::fprintf(stderr, ", %d skipped (not Flash projectors)", report.skipped);
+  std::fprintf(stderr, " in %.2f s\n", seconds);
   if (!report.infoPath.empty()) std::fprintf(stderr, "Movie facts: %s\n", report.infoPath.c_str());
   return failed > 0 ? kExitFailed : kExitOk;
 #else

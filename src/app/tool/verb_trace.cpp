@@ -33,7 +33,7 @@ int RunTrace(const Args& args) {
     }
   }
   if (movie.empty()) return UsageError("trace", "a movie is needed");
-  if (const std::string reason = UnreadableReason(movie); !reason.empty()) {
+  if (const std::string reason = MovieFileProblem(movie); !reason.empty()) {
     PrintError(reason);
     return kExitFailed;
   }

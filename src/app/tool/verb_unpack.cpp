@@ -8,6 +8,7 @@
 #include "app/tool/verbs.h"
 #include "core/options.h"
 #include "core/paths.h"
+#include "core/text.h"
 #include "media/decompress.h"
 #include "media/output_file.h"
 #include "media/projector.h"
@@ -68,7 +69,7 @@ int RunUnpack(const Args& args) {
   std::string lastError;
   const std::string movie = media::ExtractProjectorMovie(exe, request, lastError, nullptr);
   if (movie.empty()) {
-    PrintError(names[0] + ": " + lastError);
+    PrintError(names[0] + ": " + core::PlainText(lastError));
     return kExitFailed;
   }
   std::uint64_t size = 0;

@@ -57,7 +57,7 @@ int main(int argc, char** argv) {
       std::fputs(vantrel::system::PlayerUsage().c_str(), stdout);
       return 0;
     case vantrel::system::PlayerAction::Version:
-      std::printf("%s (build %d)\n", vantrel::core::VersionText().c_str(), vantrel::core::kBuildNumber);
+      std::printf("Vantrel %s\n", vantrel::core::VersionNumberText().c_str());
       return 0;
     case vantrel::system::PlayerAction::UsageError:
       std::fprintf(stderr, "vantrel: %s (see vantrel --help)\n", command.error.c_str());
