@@ -34,7 +34,7 @@ Player::Player(PlayerServices services)
     };
   }
   if (!services_.isGenericProjector) {
-    services_.isGenericProjector = [](const std::string& path) { return media::IsGenericProjector(path, false); };
+    services_.isGenericProjector = [](const std::string& path) { return media::IsFlashProjector(path); };
   }
   if (!services_.random) {
     services_.random = [this] { return std::uniform_real_distribution<double>(0.0, 1.0)(generator_); };

@@ -2,13 +2,18 @@
 // control, with the menus set for the kind of movie.
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <exception>
+#include <utility>
 
 #include "core/log.h"
 #include "core/options.h"
 #include "core/paths.h"
 #include "core/text.h"
+#include "media/decompress.h"
+#include "media/flv.h"
 #include "media/media_context.h"
+#include "media/movie_facts.h"
 #include "player/player.h"
 
 namespace vantrel::player {
@@ -39,6 +44,30 @@ bool IsWebAddress(std::string_view text) {
 }
 
 void Player::BrowseMedia() { services_.browser->BrowseMedia(); }
+
+bool Player::ReturnFromBrowser() {
+  if (!browserMode_ || playlist_.Empty()) return false;
+  const std::int32_t index = std::clamp<std::int32_t>(playlist_.Current(), 0, playlist_.LastIndex());
+  const ResumePoint resume = std::exchange(resume_, ResumePoint{});
+  PlayItem(index);
+  // A failed load leaves the browser showing why.
+  if (browserMode_ || record_.SourcePath != resume.path) return true;
+  FlashPort& flash = *services_.flash;
+  if (resume.frame > 0 && resume.frame < flash.TotalFrames()) flash.GotoFrame(resume.frame);
+  if (!resume.playing) {
+    flash.SetVariable("playing", "0");
+    flash.Stop();
+  }
+  return true;
+}
+
+bool Player::ActsOnVideo(std::string_view name) const {
+  if (!record_.IsVideo || ownMovie_) return false;
+  static constexpr std::string_view kItems[] = {"mnuPlay",     "mnuStop",       "mnuFFwd", "mnuRwd",
+                                                "mnuVolumeUp", "mnuVolumeDown", "mnuMute", "mnuPlayNext",
+                                                "mnuPlayPrev"};
+  return std::find(std::begin(kItems), std::end(kItems), name) != std::end(kItems);
+}
 
 void Player::OpenMovie(const std::string& path) {
   ClearPlaylist();
@@ -78,6 +107,10 @@ void Player::LoadFlash(std::string& path, std::string& caption, bool browserPage
     LoadWebMovie(path, caption);
     return;
   }
+
+  // The movie the browser page is about to replace: where it was, for the way back.
+  if (browserPage && !browserMode_ && !ownMovie_ && !record_.SourcePath.empty())
+    resume_ = {record_.SourcePath, services_.flash->FrameNum(), services_.flash->Playing()};
 
   std::string file = path;
   std::string query;
@@ -167,6 +200,7 @@ void Player::LoadFlash(std::string& path, std::string& caption, bool browserPage
 
     if (!ownMovie_) AddRecent(record_.SourcePath);
     if (services_.window->SkinLoaded()) services_.window->UpdateSkin();
+    if (!ownMovie_) ReportIncomplete();
   } catch (const std::exception& error) {
     FailLoad(error.what());
   }
@@ -198,6 +232,26 @@ void Player::LoadWebMovie(const std::string& address, const std::string& caption
     LoadFlash(local, localCaption, false);
     fetchedAddress_.clear();
   });
+}
+
+// A movie or video whose file ends before it should plays what there is, and says so.
+void Player::ReportIncomplete() {
+  const media::TextLookup lookup = [this](std::string_view key, std::string_view fallback) {
+    return LangText(key, fallback);
+  };
+  std::string note;
+  if (record_.IsVideo) {
+    double available = 0, claimed = 0;
+    if (media::VideoEndsEarly(record_.SourcePath, available, claimed))
+      note = media::IncompleteVideoText(available, claimed, lookup);
+  } else {
+    std::uint64_t available = 0, claimed = 0;
+    if (media::MovieEndsEarly(record_, available, claimed))
+      note = media::IncompleteMovieText(static_cast<double>(available), static_cast<double>(claimed), lookup);
+  }
+  if (note.empty()) return;
+  Log(note);
+  services_.window->ShowStatus(note);
 }
 
 void Player::FailLoad(const std::string& failure) {
@@ -253,9 +307,17 @@ void Player::SwitchBrowserMode(bool browserPage) {
                                            !browserMode_);
 }
 
+bool Player::KeepsHistory() { return OptionBool("Recent", "History"); }
+
 void Player::AddRecent(const std::string& path) {
   // A playlist copy made to bring the history back is the program's own file too.
   if (path == services_.paths.LastPlayedPath + std::string(".vantrel")) return;
+  // "Keep a List of Recent Files" off: the folder is still the dialogs' starting point,
+  // but nothing is listed.
+  if (!KeepsHistory()) {
+    if (const auto slash = path.find_last_of('/'); slash != std::string::npos) lastFolder_ = path.substr(0, slash + 1);
+    return;
+  }
   if (!recent_.Add(path)) return;
   lastFolder_ = recent_.LastFolder();
   SyncRecentMenu();

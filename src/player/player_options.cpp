@@ -67,7 +67,8 @@ void Player::LoadOpts() {
   played_ = store.ReadNumberOption("Update", "Played");
 
   lastFolder_ = store.ReadTextOption("Recent", "");
-  recent_.Load(store);
+  recent_ = RecentFiles(services_.paths.LastPlayedPath);
+  if (KeepsHistory()) recent_.Load(store);
   SyncRecentMenu();
 
   const bool topMost = store.ReadBoolOption("Window", "TopMost");
@@ -176,6 +177,11 @@ void Player::SaveOpts() {
     } else {
       store.WriteText(option.section, option.key, value);
     }
+  }
+  // With the history off the list is forgotten, here and in the stored options.
+  if (!KeepsHistory() && !recent_.Entries().empty()) {
+    recent_ = RecentFiles(services_.paths.LastPlayedPath);
+    SyncRecentMenu();
   }
   recent_.Save(store);
   store.EndBatch();

@@ -7,6 +7,7 @@
 #include "core/options.h"
 #include "core/paths.h"
 #include "core/text.h"
+#include "core/version.h"
 #include "media/projector.h"
 #include "player/player.h"
 #include "player/playlist_file.h"
@@ -69,8 +70,8 @@ void Player::AddToPlaylist(const std::string& path, std::int32_t depth) {
       Log("Failed to load PL XML");
       return;
     }
-    const std::int64_t build = file.hasBuild ? file.build : kPlaylistBuild + 1;
-    if (build > kPlaylistBuild) {
+    const std::int64_t build = file.hasBuild ? file.build : core::kBuildNumber + 1;
+    if (build > core::kBuildNumber) {
       Log("PL Version is incompatible");
       return;
     }

@@ -7,6 +7,7 @@
 
 #include "core/paths.h"
 #include "core/text.h"
+#include "core/version.h"
 #include "player/rounding.h"
 
 namespace vantrel::player {
@@ -14,7 +15,7 @@ namespace vantrel::player {
 std::string WritePlaylistText(const std::vector<std::string>& entries, std::int32_t current) {
   std::string text = "<?xml version=\"1.0\"?><PLAYLIST app=\"";
   text += core::kProductTitle;
-  text += "\" build=\"" + std::to_string(kPlaylistBuild) + "\" play=\"" + std::to_string(current) + "\">";
+  text += "\" build=\"" + std::to_string(core::kPlaylistFormatBuild) + "\" play=\"" + std::to_string(current) + "\">";
   for (const std::string& entry : entries) {
     text += "\r\n\r\n\t<FILE>";
     text += core::HtmlEncode(entry);

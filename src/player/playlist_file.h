@@ -8,9 +8,9 @@
 
 namespace vantrel::player {
 
-// The build number written into every playlist file, and the build the player compares
-// a file's build against: files from a later build are refused.
-inline constexpr std::int32_t kPlaylistBuild = 680;
+// Playlist files are written with the playlist format's build stamp
+// (core::kPlaylistFormatBuild); the player refuses files from a build later than its
+// own (core::kBuildNumber).
 
 // The extension of playlist files, with its point.
 inline constexpr std::string_view kPlaylistExtension = ".vantrel";

@@ -56,6 +56,9 @@ class WindowPort {
   virtual void ShowFullScreenControls() = 0;
   virtual void UpdateSkin() = 0;
   virtual void RefreshPlayback() = 0;
+  // A short note about the movie for the status line (the skin's time field), shown for
+  // a while without stopping anything.
+  virtual void ShowStatus(const std::string& text) { (void)text; }
 
   // The playlist pane: rebuild its lines from the playlist, read and set the selection,
   // and hold redrawing while several lines go.

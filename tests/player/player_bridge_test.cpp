@@ -197,5 +197,25 @@ TEST_F(PlayerTest, RecentFilesMenuOpensTheEntry) {
   EXPECT_FALSE(P().MenuClick("mnuOpt"));  // the options dialog is the window's
 }
 
+TEST_F(PlayerTest, WithoutHistoryNoRecentFileIsListedKeptOrLoaded) {
+  Load(Movie("a.swf"));
+  P().SaveOpts();
+  ASSERT_EQ(options->ReadText("Recent", "0", ""), home.Path() + "a.swf");
+  // "Keep a List of Recent Files" off: opening adds nothing, the next save forgets the
+  // list, and a restart lists nothing.
+  options->WriteBool("Recent", "History", false);
+  Load(Movie("b.swf"));
+  EXPECT_EQ(P().Recent().Entries(), std::vector<std::string>{home.Path() + "a.swf"});
+  EXPECT_EQ(P().LastFolder(), home.Path());
+  P().SaveOpts();
+  EXPECT_TRUE(P().Recent().Entries().empty());
+  EXPECT_EQ(P().Menus().Caption("mnuMRU", 0), "No Recent Files");
+  EXPECT_FALSE(P().Menus().Enabled("mnuMRU", 0));
+  EXPECT_EQ(options->ReadText("Recent", "0", ""), "");
+  options->WriteText("Recent", "0", home.Path() + "b.swf");
+  P().LoadOpts();
+  EXPECT_TRUE(P().Recent().Entries().empty());
+}
+
 }  // namespace
 }  // namespace vantrel::player::testing

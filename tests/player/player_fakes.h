@@ -132,6 +132,8 @@ class FakeWindow : public WindowPort {
   void ShowFullScreenControls() override { calls.push_back("ShowFullScreenControls"); }
   void UpdateSkin() override { calls.push_back("UpdateSkin"); }
   void RefreshPlayback() override {}
+  std::vector<std::string> statuses;  // every note shown in the status line
+  void ShowStatus(const std::string& text) override { statuses.push_back(text); }
   void PlaylistChanged() override { ++playlistChanges; }
   std::vector<std::int32_t> PlaylistSelection() override { return selection; }
   void SelectPlaylistLine(std::int32_t line) override { selectedLine = line; }

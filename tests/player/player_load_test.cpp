@@ -6,6 +6,7 @@
 #include "media/decompress.h"
 #include "media/projector.h"
 #include "player_fixture.h"
+#include "support/swf_writer.h"
 
 namespace vantrel::player::testing {
 namespace {
@@ -212,6 +213,84 @@ TEST_F(PlayerTest, ExecErrorsGoToTheLogAndThePage) {
   EXPECT_EQ(browser.calls.back(), "ShowError Execution:  Nonsense 1 >> " + error);
   P().ProcessCommand("/exec SetSound \"loud\", 0");
   EXPECT_TRUE(Logged("Type mismatch: 'SetSound'"));
+}
+
+TEST_F(PlayerTest, BrowserLeadsBackToTheMovieItReplacedFromWhereItWas) {
+  const std::string movie = Movie("a.swf", vantrel::testing::MovieSpec{.frames = 40});
+  P().OpenMovie(movie);
+  flash.total = 40;
+  flash.frame = 17;
+  P().PauseMedia();
+  const std::string page = Movie("app/Media/Flash/browse.swf");
+  Load(page, true);  // F3: the browser takes the movie's place
+  ASSERT_TRUE(P().BrowserMode());
+  EXPECT_FALSE(P().Menus().Enabled("MenuPlayback"));
+  flash.calls.clear();
+
+  // F3 (and the skin's browser button, the same item) goes back to the movie, paused
+  // on its frame, with the playlist's entry still current.
+  EXPECT_TRUE(P().MenuClick("mnuBrowse"));
+  EXPECT_FALSE(P().BrowserMode());
+  EXPECT_EQ(flash.url, movie);
+  EXPECT_EQ(flash.frame, 17);
+  EXPECT_FALSE(flash.playing);
+  EXPECT_EQ(P().GetPlaylist().Current(), 0);
+  EXPECT_TRUE(P().Menus().Enabled("MenuPlayback"));
+  EXPECT_TRUE(browser.calls.empty());
+
+  // Out of the browser, F3 shows it again.
+  P().MenuClick("mnuBrowse");
+  EXPECT_EQ(browser.calls, std::vector<std::string>{"BrowseMedia"});
+
+  // The playlist button over the browser shows the playlist with its movie.
+  Load(page, true);
+  P().Menus().SetChecked("mnuPlaylist", false);
+  flash.total = 40;
+  EXPECT_TRUE(P().MenuClick("mnuPlaylist"));
+  EXPECT_FALSE(P().BrowserMode());
+  EXPECT_TRUE(P().Menus().Checked("mnuPlaylist"));
+  EXPECT_TRUE(window.pane);
+  EXPECT_EQ(flash.url, movie);
+
+  // With an empty playlist the browser stays: F3 refreshes it.
+  P().ClearPlaylist();
+  Load(page, true);
+  browser.calls.clear();
+  P().MenuClick("mnuBrowse");
+  EXPECT_TRUE(P().BrowserMode());
+  EXPECT_EQ(browser.calls, std::vector<std::string>{"BrowseMedia"});
+}
+
+TEST_F(PlayerTest, MovieThatEndsEarlySaysSoAndPlays) {
+  const std::string whole = vantrel::testing::MakeMovie({.frames = 30});
+  Load(home.WriteFile("cut.swf", whole.substr(0, whole.size() / 2)));
+  EXPECT_EQ(flash.url, home.Path() + "cut.swf");
+  ASSERT_EQ(window.statuses.size(), 1u);
+  EXPECT_EQ(window.statuses[0].rfind("The movie is incomplete: its data ends after", 0), 0u) << window.statuses[0];
+  Load(home.WriteFile("whole.swf", whole));
+  EXPECT_EQ(window.statuses.size(), 1u);
+
+  // A video cut short says so too (the page shows what there is).
+  vantrel::testing::FlvWriter flv;
+  flv.Script(0, vantrel::testing::FlvMetaData({{"duration", vantrel::testing::AmfValue::Number(3.0)}}));
+  for (int i = 0; i < 10; ++i) flv.Video(i * 100, vantrel::testing::H263VideoData(3));
+  Load(home.WriteFile("cut.flv", flv.Bytes().substr(0, flv.Bytes().size() - 5)));
+  ASSERT_TRUE(P().Record().IsVideo);
+  ASSERT_EQ(window.statuses.size(), 2u);
+  EXPECT_EQ(window.statuses[1], "The video is incomplete: its data ends after 0:01 of 0:03.");
+}
+
+TEST_F(PlayerTest, PlaybackItemsActOnAVideoFromTheSkinAndKeysOnly) {
+  const std::string video =
+      home.WriteFile("clip.flv", std::string("FLV\x01\x05\x00\x00\x00\x09\x00\x00\x00\x00", 13));
+  Load(video);
+  ASSERT_TRUE(P().Record().IsVideo);
+  EXPECT_FALSE(P().Menus().Enabled("MenuPlayback"));
+  EXPECT_TRUE(P().ActsOnVideo("mnuPlay"));
+  EXPECT_TRUE(P().ActsOnVideo("mnuMute"));
+  EXPECT_FALSE(P().ActsOnVideo("mnuRepeatMode"));
+  Load(Movie("a.swf"));
+  EXPECT_FALSE(P().ActsOnVideo("mnuPlay"));
 }
 
 TEST_F(PlayerTest, CommandLineItemsBecomeThePlaylist) {

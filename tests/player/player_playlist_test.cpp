@@ -6,6 +6,7 @@
 #include <fstream>
 
 #include "core/text.h"
+#include "core/version.h"
 #include "player/playlist_file.h"
 #include "player_fixture.h"
 
@@ -40,6 +41,7 @@ TEST_F(PlaylistTest, ExportedPlaylistLoadsBackIdentically) {
 
   options->WriteBool("Recent", "History", false);
   P().ClearPlaylist();
+  options->WriteBool("Recent", "History", true);
   P().AddToPlaylist(home.Path() + "export.vantrel", 0);
   EXPECT_EQ(Entries(), files);
   EXPECT_EQ(P().Recent().Entries().front(), home.Path() + "export.vantrel");
@@ -49,10 +51,14 @@ TEST_F(PlaylistTest, PlaylistFromAnotherBuildOrWithoutBuildIsRefused) {
   const std::string movie = Movie("a.swf");
   P().AddToPlaylist(home.WriteFile("none.vantrel", PlaylistFileOf({movie}, "")), 0);
   EXPECT_TRUE(Logged("PL Version is incompatible"));
-  P().AddToPlaylist(home.WriteFile("later.vantrel", PlaylistFileOf({movie}, "681")), 0);
+  // Files of a later build than the program's are refused; every playlist ever written
+  // (the format's build stamp) is taken.
+  P().AddToPlaylist(home.WriteFile("later.vantrel", PlaylistFileOf({movie}, std::to_string(core::kBuildNumber + 1))), 0);
   EXPECT_TRUE(Entries().empty());
-  P().AddToPlaylist(home.WriteFile("ours.vantrel", PlaylistFileOf({movie}, "680")), 0);
+  P().AddToPlaylist(home.WriteFile("ours.vantrel", PlaylistFileOf({movie}, std::to_string(core::kPlaylistFormatBuild))), 0);
   EXPECT_EQ(Entries(), std::vector<std::string>{movie});
+  P().AddToPlaylist(home.WriteFile("this.vantrel", PlaylistFileOf({movie}, std::to_string(core::kBuildNumber))), 0);
+  EXPECT_EQ(Entries().size(), 2u);
 }
 
 TEST_F(PlaylistTest, NestedPlaylistIsOneEntryNotExpanded) {
