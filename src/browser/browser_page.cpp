@@ -18,6 +18,8 @@
 #include <QVBoxLayout>
 #include <pugixml.hpp>
 
+#include "core/text.h"
+
 namespace vantrel::browser {
 
 namespace {
@@ -56,6 +58,7 @@ void ThumbGrid::SetEntries(std::vector<PageEntry> entries, const QString& thumbF
   entries_ = std::move(entries);
   thumbFolder_ = thumbFolder;
   pictures_.clear();
+  damaged_.clear();
   hovered_ = -1;
   picturesRead_ = 0;
   updateGeometry();
@@ -64,6 +67,12 @@ void ThumbGrid::SetEntries(std::vector<PageEntry> entries, const QString& thumbF
 
 void ThumbGrid::Reload(int index) {
   pictures_.remove(index);
+  update(TileRect(index));
+}
+
+void ThumbGrid::MarkDamaged(int index, const QString& reason) {
+  if (index < 0 || index >= static_cast<int>(entries_.size())) return;
+  damaged_.insert(index, reason);
   update(TileRect(index));
 }
 
@@ -154,6 +163,21 @@ void ThumbGrid::paintEvent(QPaintEvent* event) {
           const char* kind = entry.type == 1 ? "SWF" : entry.type == 2 ? "EXE" : "FLV";
           painter.drawText(box, Qt::AlignCenter, QString::fromLatin1(kind));
         }
+        if (damaged_.contains(index)) {
+          // A damaged file: a red badge with "!" in the card's corner.
+          const QRect badge(box.right() - 21, box.top() + 4, 18, 18);
+          painter.setRenderHint(QPainter::Antialiasing);
+          painter.setBrush(QColor(0xC8, 0x20, 0x20));
+          painter.setPen(QPen(Qt::white, 1.5));
+          painter.drawEllipse(badge);
+          painter.setBrush(Qt::NoBrush);
+          QFont bold = normal;
+          bold.setBold(true);
+          painter.setFont(bold);
+          painter.drawText(badge, Qt::AlignCenter, QStringLiteral("!"));
+          painter.setFont(normal);
+          painter.setRenderHint(QPainter::Antialiasing, false);
+        }
       }
       painter.setPen(colors.text().color());
       painter.setFont(normal);
@@ -179,6 +203,7 @@ void ThumbGrid::mouseMoveEvent(QMouseEvent* event) {
   if (previous >= 0) update(TileRect(previous));
   if (index >= 0) update(TileRect(index));
   setCursor(index >= 0 ? Qt::PointingHandCursor : Qt::ArrowCursor);
+  setToolTip(damaged_.value(index));
   if (onHover) onHover(index);
 }
 
@@ -339,7 +364,10 @@ bool BrowserPage::LoadXml(const QString& path) {
     grid_->setFont(face);
   }
   found_->setText(Text(root, "FOUND"));
-  error_label_->setText(error_);
+  // Shown as plain text: a message that carries HTML references (the doubtful-projector
+  // text) reads as characters.
+  error_label_->setTextFormat(Qt::PlainText);
+  error_label_->setText(QString::fromStdString(core::PlainText(error_.toStdString())));
   grid_->SetEntries(std::move(entries), Text(root, "CACHE"));
   const int scroll = root.child("SCROLL").text().as_int();
   const int width = scroll_->viewport()->width();
@@ -352,6 +380,8 @@ bool BrowserPage::LoadXml(const QString& path) {
 }
 
 void BrowserPage::ThumbnailReady(int index) { grid_->Reload(index); }
+
+void BrowserPage::MarkDamaged(int index, const QString& reason) { grid_->MarkDamaged(index, reason); }
 
 void BrowserPage::SetHistory(const std::vector<std::string>& folders, int selected) {
   settingHistory_ = true;

@@ -41,6 +41,9 @@ class BrowserPage : public QWidget {
   bool LoadXml(const QString& path);
   // A thumbnail of entry index (0-based) was written: its picture is read again.
   void ThumbnailReady(int index);
+  // Entry index is no whole movie (its thumbnail failed for reason): its tile carries a
+  // mark, and the reason shows as its tool tip.
+  void MarkDamaged(int index, const QString& reason);
   // The address bar's history and its selected entry.
   void SetHistory(const std::vector<std::string>& folders, int selected);
   // The progress strip of thumbnail making; hidden by HideProgress.
@@ -98,6 +101,9 @@ class ThumbGrid : public QWidget {
 
   void SetEntries(std::vector<PageEntry> entries, const QString& thumbFolder);
   void Reload(int index);
+  void MarkDamaged(int index, const QString& reason);
+  // Why entry index is marked damaged; empty when it is not.
+  QString Damage(int index) const { return damaged_.value(index); }
   const std::vector<PageEntry>& Entries() const { return entries_; }
   int Columns() const;
   QRect TileRect(int index) const;
@@ -126,6 +132,7 @@ class ThumbGrid : public QWidget {
   std::vector<PageEntry> entries_;
   QString thumbFolder_;
   QHash<int, QImage> pictures_;
+  QHash<int, QString> damaged_;
   int hovered_ = -1;
   int picturesRead_ = 0;
 };

@@ -69,6 +69,7 @@ BrowserSession::BrowserSession(BrowserServices services, QObject* parent)
     if (batch != batch_) return;
     if (!failure.empty()) Log(job.path + ": " + failure);
     page_->ThumbnailReady(job.index);
+    if (!failure.empty()) page_->MarkDamaged(job.index, QString::fromStdString(core::PlainText(failure)));
   };
   worker_->onFinished = [this](int batch, int made, bool) {
     if (batch != batch_) return;
@@ -98,6 +99,7 @@ BrowserSession::BrowserSession(BrowserServices services, QObject* parent)
 void BrowserSession::AttachPlayer(player::Player* player) {
   services_.player = player;
   if (!player) return;
+  SyncHistoryMenu();
   using T = player::ScriptType;
   const player::ScriptParameter number{T::Number};
   player->Script().Add("Generate", {number, number, {T::Text}, number, {T::Boolean}},
@@ -137,7 +139,7 @@ BrowseSettings BrowserSession::Settings() const {
   settings.satellite = options.ReadBoolOption("Thumbnails", "Satellite");
   settings.genericProjectors = options.ReadBoolOption("System", "GenericProjectors");
   settings.cachePath = services_.paths.CachePath;
-  settings.isFlashProjector = [](const std::string& path) { return media::IsGenericProjector(path, false); };
+  settings.isFlashProjector = [](const std::string& path) { return media::IsFlashProjector(path); };
   return settings;
 }
 
@@ -202,7 +204,11 @@ void BrowserSession::StartThumbnails() {
     const MediaItem& item = listing_.items[index];
     jobs.push_back({static_cast<int>(index), item.Path, thumbs + item.Thumb});
   }
-  batch_ = worker_->Start(std::move(jobs), ThumbnailOptions());
+  // A file that is no whole movie gets no thumbnail but a mark, made again (and so
+  // marked again) whenever its folder is shown.
+  ShotOptions options = ThumbnailOptions();
+  options.moviesOnly = true;
+  batch_ = worker_->Start(std::move(jobs), options);
 }
 
 void BrowserSession::WriteBrowseXml(bool load, const std::string& error) {
@@ -228,16 +234,40 @@ void BrowserSession::LoadPage() {
   page_->LoadXml(QString::fromStdString(services_.paths.UserPath + "browse.xml"));
   history_.Visited(folder_);
   page_->SetHistory(history_.Entries(), history_.Selected());
+  SyncHistoryMenu();
+}
+
+void BrowserSession::SyncHistoryMenu() {
+  if (!services_.player) return;
+  // The menu's Back and Forward act when the address bar's buttons do.
+  player::MenuModel& menus = services_.player->Menus();
+  menus.SetEnabled("mnuBrowseBack", history_.CanGoBack());
+  menus.SetEnabled("mnuBrowseForward", history_.CanGoForward());
 }
 
 void BrowserSession::GoBack() {
   const std::string folder = history_.Back();
   if (!folder.empty()) NewMediaBrowse(folder, false);
+  SyncHistoryMenu();
 }
 
 void BrowserSession::GoForward() {
   const std::string folder = history_.Forward();
   if (!folder.empty()) NewMediaBrowse(folder, false);
+  SyncHistoryMenu();
+}
+
+std::string BrowserSession::CurrentFolder() const {
+  // The folder the browser shows; while a movie plays, the movie's own folder.
+  player::Player* player = services_.player;
+  if (player && !player->BrowserMode() && !player->OwnMovie() && !player->Record().SourcePath.empty())
+    return FolderOf(player->Record().SourcePath);
+  if (!folder_.empty() && folder_ != kDriveList) return folder_;
+  return player ? player->LastFolder() : std::string();
+}
+
+void BrowserSession::OpenExternally(const std::string& folder) {
+  if (services_.openExternally) services_.openExternally(folder);
 }
 
 void BrowserSession::SelectBrowseFolder(const std::string& start) {
@@ -257,8 +287,9 @@ bool BrowserSession::MenuClick(const std::string& name, int index) {
   else if (name == "mnuBrowseForward") GoForward();
   else if (name == "mnuBrowsePick") SelectBrowseFolder("");
   else if (name == "mnuFavAdd") {
-    if (folder_.empty() || folder_ == kDriveList) return true;
-    if (AddFavorite(favorites_, folder_)) {
+    const std::string folder = CurrentFolder();
+    if (folder.empty()) return true;
+    if (AddFavorite(favorites_, folder)) {
       SaveFavorites(*services_.options, favorites_);
       LoadFavoritesMenu();
     }
@@ -314,6 +345,8 @@ void BrowserSession::ItemMenu(int index, QPoint globalPos) {
   const bool folder = valid && listing_.items[static_cast<std::size_t>(index)].Type == kTypeFolder;
   const bool media = valid && !folder;
   const bool drive = folder_ == kDriveList;
+  // The page itself stands for the folder it shows.
+  const bool page = !valid && !drive && !folder_.empty();
   const int parent = menus.Find("PupItem");
   for (const int position : menus.Children(parent)) {
     const player::MenuItem& item = menus.Items()[static_cast<std::size_t>(position)];
@@ -322,10 +355,10 @@ void BrowserSession::ItemMenu(int index, QPoint globalPos) {
   const auto show = [&](const char* name, bool visible) { menus.SetVisible(name, visible); };
   show("mnuFolderBrowse", folder);
   show("mnuMoviePlay", media);
-  show("mnuItemAdd", valid && !drive);
-  show("mnuItemShow", valid);
+  show("mnuItemAdd", (valid && !drive) || page);
+  show("mnuItemShow", valid || page);
   show("mnuMovieInfo", media);
-  show("mnuFolderGenerator", folder && !drive);
+  show("mnuFolderGenerator", (folder && !drive) || page);
   const bool movie = media && listing_.items[static_cast<std::size_t>(index)].Type != kTypeVideo;
   show("mnuMovieExtract", movie);
   show("mnuMovieConvert", movie);
@@ -349,14 +382,19 @@ void BrowserSession::ItemCommand(const std::string& name) {
     PasteInto(onFolder ? listing_.items[static_cast<std::size_t>(menuItem_)].Path : folder_);
     return;
   }
-  if (menuItem_ < 0 || menuItem_ >= static_cast<int>(listing_.items.size())) return;
-  const MediaItem item = listing_.items[static_cast<std::size_t>(menuItem_)];
   player::Player* player = services_.player;
+  if (menuItem_ < 0 || menuItem_ >= static_cast<int>(listing_.items.size())) {
+    // The page's own menu: the folder it shows.
+    if (folder_.empty() || folder_ == kDriveList) return;
+    if (name == "mnuItemAdd" && player) player->AddToPlaylist(folder_, 0);
+    else if (name == "mnuItemShow") OpenExternally(folder_);
+    return;
+  }
+  const MediaItem item = listing_.items[static_cast<std::size_t>(menuItem_)];
   if (name == "mnuFolderBrowse") NewMediaBrowse(item.Path, false);
   else if (name == "mnuMoviePlay" && player) player->OpenMovie(item.Path);
   else if (name == "mnuItemAdd" && player) player->AddToPlaylist(item.Path, 0);
-  else if (name == "mnuItemShow" && services_.openExternally)
-    services_.openExternally(item.Type == kTypeFolder ? item.Path : FolderOf(item.Path));
+  else if (name == "mnuItemShow") OpenExternally(item.Type == kTypeFolder ? item.Path : FolderOf(item.Path));
   else if (name == "mnuItemCopy" || name == "mnuItemCut") {
     clipboard_ = {item.Path};
     clipboardCut_ = name == "mnuItemCut";
@@ -390,7 +428,8 @@ void BrowserSession::ItemCommand(const std::string& name) {
     }
     std::string source = item.Path;
     if (source.size() > 1 && source.back() == '/') source.pop_back();
-    const std::string target = FolderOf(item.Path) + wanted.toStdString();
+    const std::string target =
+        FolderOf(item.Path) + RenamedName(oldName.toStdString(), wanted.toStdString(), item.Type == kTypeFolder);
     std::error_code failure;
     if (core::FileExists(target)) failure = std::make_error_code(std::errc::file_exists);
     else std::filesystem::rename(source, target, failure);
@@ -518,6 +557,11 @@ void BrowserSession::ConvertMedia(const media::MediaRecord& record) {
     return;
   }
   if (services_.player && services_.player->BrowserMode() && FolderOf(plan.target) == folder_) NewMediaBrowse(folder_, true);
+  // The new file is named, with the way to its folder.
+  const int answer = BrowserMessage(services_.dialogs, LangText("BrowseMedia/strSaved", "The file was written:") + "\r\n\r\n" + plan.target,
+                                    LangText(setup.titleKey, setup.titleDefault),
+                                    {LangText("Shared/Close", "Close"), LangText("Shared/ShowFiles", "Show Files")}, "save");
+  if (answer == 1) OpenExternally(FolderOf(plan.target));
 }
 
 void BrowserSession::ShowMovieInfo(const media::MediaRecord& record) {
@@ -591,7 +635,9 @@ std::string BrowserSession::SaveThumbnail() {
 }
 
 void BrowserSession::ManageFavorites() {
-  FavoritesDialog dialog(favorites_, services_.dialogs, services_.languages, services_.window);
+  const std::string myFlash =
+      services_.options->ReadOption(*core::FindOption("Recent", "MyFlash"), core::DefaultMyFlashFolder());
+  FavoritesDialog dialog(favorites_, services_.dialogs, services_.languages, myFlash, services_.window);
   if (dialog.exec() != QDialog::Accepted) return;
   favorites_ = dialog.Folders();
   SaveFavorites(*services_.options, favorites_);

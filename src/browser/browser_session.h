@@ -137,6 +137,10 @@ class BrowserSession final : public QObject, public player::BrowserPort {
   void PasteInto(const std::string& folder);
   void ClearThumbnails();
   void ManageFavorites();
+  void SyncHistoryMenu();
+  // The folder "Add Current Folder" and the page's own menu mean.
+  std::string CurrentFolder() const;
+  void OpenExternally(const std::string& folder);
   std::string PictureTarget(bool wallpaper);
 
   BrowserServices services_;

@@ -26,6 +26,9 @@ DecompilerDialog::DecompilerDialog(const media::MediaRecord& record, core::Optio
   setObjectName(QStringLiteral("frmDecompiler"));
   setWindowTitle(Text("frmDecompiler/Caption", "Resource Extractor"));
   auto* layout = new QVBoxLayout(this);
+  // The dialog keeps the size its idle view needs: the busy view's progress bar comes
+  // and goes without leaving it larger.
+  layout->setSizeConstraint(QLayout::SetFixedSize);
   auto* what = new QLabel(Text("frmDecompiler/lblExtract", "Resources to Extract:"), this);
   what->setObjectName(QStringLiteral("lblExtract"));
   layout->addWidget(what);
@@ -44,6 +47,8 @@ DecompilerDialog::DecompilerDialog(const media::MediaRecord& record, core::Optio
   auto* destRow = new QHBoxLayout();
   dest_ = new QLineEdit(this);
   dest_->setObjectName(QStringLiteral("txtDest"));
+  // Room for a whole path.
+  dest_->setMinimumWidth(dest_->fontMetrics().horizontalAdvance(QLatin1Char('x')) * 48);
   browse_ = new QPushButton(QStringLiteral("..."), this);
   browse_->setObjectName(QStringLiteral("cbBrowse"));
   browse_->setToolTip(Text("frmDecompiler/cbBrowse", "Browse for Destination Folder"));
@@ -171,7 +176,11 @@ bool DecompilerDialog::Extract() {
                      ? Text("frmDecompiler/strNoResult", "No resources were extracted").toStdString()
                      : Text("frmDecompiler/strDone", "The following resources were extracted:").toStdString() + "\r\n" +
                            summary;
-  if (report.failed > 0) lastMessage_ += "\r\n\r\n" + report.firstFailure;
+  // What could not be written is said with its reason: a folder the user may not write
+  // to extracts nothing, and the summary above counts only the files that are there.
+  if (report.failed > 0)
+    lastMessage_ += "\r\n\r\n" + Text("frmDecompiler/strNotWritten", "Files that could not be written:").toStdString() +
+                    " " + std::to_string(report.failed) + "\r\n" + report.firstFailure;
   std::vector<std::string> buttons = {Text("Shared/Close", "Close").toStdString()};
   if (!summary.empty()) buttons.push_back(Text("Shared/ShowFiles", "Show Files").toStdString());
   if (BrowserMessage(dialogs_, lastMessage_, title, buttons, "cubes") == 1 && onShowFiles) onShowFiles(folder);

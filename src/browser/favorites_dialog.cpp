@@ -12,7 +12,7 @@
 namespace vantrel::browser {
 
 FavoritesDialog::FavoritesDialog(const std::vector<std::string>& folders, player::DialogPort* dialogs,
-                                 const core::Languages* languages, QWidget* parent)
+                                 const core::Languages* languages, const std::string& startFolder, QWidget* parent)
     : QDialog(parent) {
   const auto text = [languages](std::string_view key, std::string_view fallback) {
     return QString::fromStdString(languages ? languages->LangText(key, fallback) : std::string(fallback));
@@ -41,10 +41,10 @@ FavoritesDialog::FavoritesDialog(const std::vector<std::string>& folders, player
   ok->setDefault(true);
   layout->addLayout(buttons);
 
-  connect(plus, &QPushButton::clicked, this, [this, dialogs, text] {
+  connect(plus, &QPushButton::clicked, this, [this, dialogs, text, startFolder] {
     if (!dialogs) return;
     const std::string folder = dialogs->ChooseFolder(
-        text("BROWSEMEDIA/strAddFav", "Choose a folder to add to Favorites:").toStdString(), "");
+        text("BROWSEMEDIA/strAddFav", "Choose a folder to add to Favorites:").toStdString(), startFolder);
     std::vector<std::string> current = Folders();
     if (AddFavorite(current, folder)) list_->addItem(QString::fromStdString(current.back()));
   });

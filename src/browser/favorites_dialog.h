@@ -20,8 +20,9 @@ class FavoritesDialog : public QDialog {
   Q_OBJECT
 
  public:
+  // startFolder: where "Add..." begins to look (the user's Flash folder).
   FavoritesDialog(const std::vector<std::string>& folders, player::DialogPort* dialogs,
-                  const core::Languages* languages, QWidget* parent = nullptr);
+                  const core::Languages* languages, const std::string& startFolder, QWidget* parent = nullptr);
   // The list as it stands (every folder ends with "/").
   std::vector<std::string> Folders() const;
 

@@ -39,6 +39,9 @@ GeneratorDialog::GeneratorDialog(GeneratorServices services, QWidget* parent)
   setObjectName(QStringLiteral("frmGenerator"));
   setWindowTitle(Text("frmGenerator/Caption", "Thumbnail Generator"));
   auto* layout = new QVBoxLayout(this);
+  // The dialog keeps the size its idle view needs: the busy view's progress and preview
+  // come and go without leaving it larger.
+  layout->setSizeConstraint(QLayout::SetFixedSize);
   const auto named = [](QWidget* widget, const char* name) {
     widget->setObjectName(QString::fromLatin1(name));
     return widget;
@@ -309,7 +312,7 @@ GeneratorReport GeneratorDialog::Generate(bool automatic) {
   const bool skipDoubtful = services_.options && services_.options->ReadBoolOption("System", "GenericProjectors");
   const GeneratorReport report =
       RunGenerator(*services_.media, settings, services_.shot, skipDoubtful,
-                   [](const std::string& path) { return media::IsGenericProjector(path, false); }, services_.lookup,
+                   [](const std::string& path) { return media::IsFlashProjector(path); }, services_.lookup,
                    events);
   progress_->setValue(1000);
   SetBusy(false);

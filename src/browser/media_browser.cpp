@@ -244,6 +244,13 @@ std::string BrowseXmlText(const BrowseListing& listing, const BrowsePageTexts& t
   return xml;
 }
 
+std::string RenamedName(const std::string& oldName, const std::string& typed, bool folder) {
+  if (folder || typed.find('.') != std::string::npos) return typed;
+  const std::size_t point = oldName.rfind('.');
+  if (point == std::string::npos || point == 0) return typed;
+  return typed + oldName.substr(point);
+}
+
 void BrowseHistory::Visited(const std::string& folder) {
   if (selected_ >= 0 && selected_ < static_cast<int>(entries_.size()) &&
       core::EqualsNoCase(entries_[static_cast<std::size_t>(selected_)], folder))

@@ -94,6 +94,11 @@ std::string DateText(std::int64_t seconds);
 std::string BrowseXmlText(const BrowseListing& listing, const BrowsePageTexts& texts, std::int32_t scroll,
                           const std::string& thumbFolder, const std::string& error, bool byDate);
 
+// The new name of an entry renamed to typed: a file keeps its extension when the typed
+// name has none (a movie renamed "copied shapes" stays a movie the browser lists);
+// folders and names with an extension are taken as typed.
+std::string RenamedName(const std::string& oldName, const std::string& typed, bool folder);
+
 // The address bar's history of folders and its selected position.
 class BrowseHistory {
  public:
@@ -106,6 +111,10 @@ class BrowseHistory {
   std::string Forward();
   // Selects position when it exists; returns its folder ("" otherwise).
   std::string Select(int position);
+  // Whether Back and Forward have somewhere to go (the menu items and the address bar's
+  // buttons follow them).
+  bool CanGoBack() const { return selected_ > 0; }
+  bool CanGoForward() const { return selected_ >= 0 && selected_ + 1 < static_cast<int>(entries_.size()); }
   const std::vector<std::string>& Entries() const { return entries_; }
   int Selected() const { return selected_; }
 

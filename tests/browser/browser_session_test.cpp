@@ -1,7 +1,10 @@
 // The browser page inside the whole player window (fake engine, real thumbnails):
 // listing, browse.xml, clicks, history, the playlist pane, favourites, thumbnails made
 // in the background, and how fast a large cached folder shows.
+#include <QApplication>
 #include <QElapsedTimer>
+#include <QFileDialog>
+#include <QInputDialog>
 #include <QEventLoop>
 #include <QMouseEvent>
 #include <QPushButton>
@@ -63,8 +66,9 @@ class BrowserSessionTest : public ::testing::Test {
     home_.WriteFile(".config/Vantrel/options.conf", "[System]\n\"FirstRun\"=\"False\"\n");
   }
 
-  std::unique_ptr<ui::PlayerSession> Start(const std::string& commandLine) {
+  std::unique_ptr<ui::PlayerSession> Start(const std::string& commandLine, player::DialogPort* dialogs = nullptr) {
     ui::SessionHooks hooks;
+    hooks.dialogs = dialogs;
     hooks.makeEngine = [this] {
       auto engine = std::make_unique<FakeEngine>();
       engine_ = engine.get();
@@ -187,6 +191,143 @@ TEST_F(BrowserSessionTest, CaptureFrameAndSetThumbnailSaveThePlayingPicture) {
   const std::string thumb = browser->SaveThumbnail();
   EXPECT_EQ(thumb, session->Paths().CachePath + ThumbName(movie, false));
   EXPECT_EQ(ReadAll(thumb).substr(0, 2), "\xFF\xD8");
+}
+
+TEST_F(BrowserSessionTest, BrokenFilesGetAMarkAndNoThumbnail) {
+  const std::string good = SmallMovie(10);
+  home_.WriteFile("mixed/good.swf", good);
+  home_.WriteFile("mixed/cut.swf", good.substr(0, good.size() - 12));
+  home_.WriteFile("mixed/text.swf", "plain text, no movie");
+  home_.WriteFile("mixed/empty.swf", "");
+  auto session = Start("");
+  BrowserSession* browser = session->Browser();
+  browser->NewMediaBrowse(home_.Path() + "mixed", false);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !browser->MakingThumbnails(); }, 10000));
+  QCoreApplication::processEvents();
+  const std::string cache = session->Paths().CachePath;
+  const std::vector<PageEntry>& entries = browser->Page()->Entries();
+  ASSERT_EQ(entries.size(), 4u);
+  for (std::size_t i = 0; i < entries.size(); ++i) {
+    const std::string name = entries[i].name.toStdString();
+    const QString damage = browser->Page()->Grid()->Damage(static_cast<int>(i));
+    const bool thumb = core::FileExists(cache + ThumbName(home_.Path() + "mixed/" + name, false));
+    if (name == "good.swf") {
+      EXPECT_TRUE(damage.isEmpty()) << damage.toStdString();
+      EXPECT_TRUE(thumb);
+    } else {
+      EXPECT_FALSE(damage.isEmpty()) << name;
+      EXPECT_FALSE(thumb) << name;
+    }
+  }
+  const auto damageOf = [&](const char* name) {
+    for (std::size_t i = 0; i < entries.size(); ++i)
+      if (entries[i].name == QLatin1String(name)) return browser->Page()->Grid()->Damage(static_cast<int>(i)).toStdString();
+    return std::string();
+  };
+  EXPECT_EQ(damageOf("text.swf"), "Not a Flash Movie");
+  EXPECT_EQ(damageOf("empty.swf"), "File is Too Small to Be Valid");
+  EXPECT_EQ(damageOf("cut.swf").rfind("The movie is incomplete", 0), 0u) << damageOf("cut.swf");
+}
+
+TEST_F(BrowserSessionTest, RenamingWithoutAnExtensionKeepsTheMovieInTheBrowser) {
+  home_.WriteFile("shapes/shapes.swf", SmallMovie(2));
+  auto session = Start("");
+  BrowserSession* browser = session->Browser();
+  browser->NewMediaBrowse(home_.Path() + "shapes", false);
+  ASSERT_EQ(browser->Listing().items.size(), 1u);
+  browser->ItemMenu(0, QPoint(10, 10));
+  QTimer::singleShot(0, [] {
+    if (auto* input = qobject_cast<QInputDialog*>(QApplication::activeModalWidget())) {
+      input->setTextValue(QStringLiteral("copied shapes"));
+      input->accept();
+    }
+  });
+  browser->MenuClick("mnuItemRename", -1);
+  EXPECT_TRUE(core::FileExists(home_.Path() + "shapes/copied shapes.swf"));
+  ASSERT_EQ(browser->Listing().items.size(), 1u);
+  EXPECT_EQ(browser->Listing().items[0].Name, "copied shapes.swf");
+}
+
+TEST_F(BrowserSessionTest, HistoryItemsFavouritesAndThePageMenuFollowWhatThereIs) {
+  home_.WriteFile("movies/inner/a.swf", SmallMovie(2));
+  home_.WriteFile("movies/c.swf", SmallMovie(2));
+  const std::string movie = home_.WriteFile("elsewhere/b.swf", SmallMovie(2));
+  auto session = Start("\"" + movie + "\"");
+  BrowserSession* browser = session->Browser();
+  player::MenuModel& menus = session->GetPlayer()->Menus();
+  // No history yet: Back and Forward are greyed like the address bar's buttons.
+  EXPECT_FALSE(menus.Enabled("mnuBrowseBack"));
+  EXPECT_FALSE(menus.Enabled("mnuBrowseForward"));
+
+  // While a movie plays, the current folder is the movie's.
+  browser->MenuClick("mnuFavAdd", -1);
+  ASSERT_EQ(browser->Favorites().size(), 1u);
+  EXPECT_EQ(browser->Favorites()[0], home_.Path() + "elsewhere/");
+
+  browser->NewMediaBrowse(home_.Path() + "movies", false);
+  EXPECT_FALSE(menus.Enabled("mnuBrowseBack"));
+  browser->NewMediaBrowse(home_.Path() + "movies/inner", false);
+  EXPECT_TRUE(menus.Enabled("mnuBrowseBack"));
+  EXPECT_FALSE(menus.Enabled("mnuBrowseForward"));
+  browser->MenuClick("mnuBrowseBack", -1);
+  EXPECT_FALSE(menus.Enabled("mnuBrowseBack"));
+  EXPECT_TRUE(menus.Enabled("mnuBrowseForward"));
+
+  // A right click on the page itself offers what applies to its folder.
+  browser->ItemMenu(-1, QPoint(10, 10));
+  for (const char* name : {"mnuItemShow", "mnuItemAdd", "mnuFolderGenerator"})
+    EXPECT_TRUE(menus.Get(name)->visible) << name;
+  for (const char* name : {"mnuMoviePlay", "mnuItemDelete", "mnuItemRename"}) EXPECT_FALSE(menus.Get(name)->visible) << name;
+  browser->MenuClick("mnuItemAdd", -1);  // the movies directly in the folder join the playlist
+  EXPECT_EQ(session->GetPlayer()->GetPlaylist().Entries(),
+            (std::vector<std::string>{movie, home_.Path() + "movies/c.swf"}));
+}
+
+// Records the messages; every one is closed with its first button.
+class MessageRecorder : public player::DialogPort {
+ public:
+  std::vector<std::string> OpenFiles(const std::string&, const std::vector<player::FileFilter>&, const std::string&,
+                                     const std::string&, bool) override {
+    return {};
+  }
+  std::string SaveFile(const std::string&, const std::vector<player::FileFilter>&, const std::string&) override {
+    return {};
+  }
+  std::string ChooseFolder(const std::string&, const std::string&) override { return {}; }
+  int ShowMessage(const std::string& text, const std::string&, const std::vector<std::string>& buttons,
+                  const std::string&) override {
+    messages.push_back(text);
+    (void)buttons;
+    return 0;
+  }
+  std::vector<std::string> messages;
+};
+
+TEST_F(BrowserSessionTest, ConvertToExeSaysWhereTheProjectorWentAndShowsItInTheBrowser) {
+  const std::string stub = std::string(VANTREL_BUILD_DIR) + "/Media/Binary/projector";
+  if (!core::FileExists(stub)) GTEST_SKIP() << "the projector stub is not built";
+  const std::string movie = home_.WriteFile("conv/clip.swf", SmallMovie(2));
+  MessageRecorder messages;
+  auto session = Start("\"" + movie + "\"", &messages);
+  const std::string target = home_.Path() + "conv/clip game.exe";
+  QTimer::singleShot(0, [target] {
+    if (auto* chooser = qobject_cast<QFileDialog*>(QApplication::activeModalWidget())) {
+      chooser->selectFile(QString::fromStdString(target));
+      static_cast<QDialog*>(chooser)->accept();
+    }
+  });
+  session->Window()->ClickMenu("mnuConvert");
+  ASSERT_TRUE(core::FileExists(target));
+  ASSERT_FALSE(messages.messages.empty());
+  EXPECT_EQ(messages.messages.back(), "The file was written:\r\n\r\n" + target);
+
+  // The projector is a Flash projector to the browser: it is listed beside its movie.
+  BrowserSession* browser = session->Browser();
+  browser->NewMediaBrowse(home_.Path() + "conv", false);
+  std::vector<std::string> names;
+  for (const MediaItem& item : browser->Listing().items) names.push_back(item.Name);
+  std::sort(names.begin(), names.end());
+  EXPECT_EQ(names, (std::vector<std::string>{"clip game.exe", "clip.swf"}));
 }
 
 TEST_F(BrowserSessionTest, ThousandCachedMoviesShowQuicklyAndTheWindowStaysResponsive) {

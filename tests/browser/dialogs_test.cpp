@@ -7,9 +7,13 @@
 #include <QPushButton>
 #include <QTest>
 #include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <filesystem>
 
 #include "browser/browser_page.h"
 #include "browser/decompiler_dialog.h"
+#include "browser/favorites_dialog.h"
 #include "browser/generator_dialog.h"
 #include "browser/info_dialog.h"
 #include "browser/media_browser.h"
@@ -40,7 +44,11 @@ class ScriptedDialogs : public player::DialogPort {
   std::string SaveFile(const std::string&, const std::vector<player::FileFilter>&, const std::string&) override {
     return {};
   }
-  std::string ChooseFolder(const std::string&, const std::string&) override { return {}; }
+  std::string ChooseFolder(const std::string&, const std::string& start) override {
+    starts.push_back(start);
+    return {};
+  }
+  std::vector<std::string> starts;  // where each folder chooser began
   int ShowMessage(const std::string& text, const std::string&, const std::vector<std::string>&,
                   const std::string&) override {
     texts.push_back(text);
@@ -141,8 +149,13 @@ TEST_F(DialogsTest, GeneratorFieldRulesAndRun) {
   EXPECT_TRUE(dialog.findChild<QPushButton*>(QStringLiteral("cbGo"))->isEnabled());
   dialog.findChild<QCheckBox*>(QStringLiteral("chkInfo"))->setChecked(true);
 
+  dialog.show();
+  QCoreApplication::processEvents();
+  const QSize before = dialog.size();
   dialogs.answer = 0;
   const GeneratorReport report = dialog.Generate(false);
+  QCoreApplication::processEvents();
+  EXPECT_EQ(dialog.size(), before);  // the busy view leaves no trace
   EXPECT_EQ(report.made, 2);
   EXPECT_TRUE(core::FileExists(home.Path() + "src/a.jpg"));
   EXPECT_TRUE(core::FileExists(home.Path() + "src/sub/b.jpg"));
@@ -177,6 +190,60 @@ TEST_F(DialogsTest, ExtractorAsksBeforeMakingTheFolder) {
   EXPECT_TRUE(dialog.Extract());
   EXPECT_TRUE(core::FolderExists(target));
   EXPECT_EQ(dialogs.texts.back(), "No resources were extracted");
+}
+
+TEST_F(DialogsTest, ExtractorIntoAFolderThatCannotBeWrittenCountsNothingAndSaysWhy) {
+  core::OptionsStore options(home.Path() + "options.conf");
+  ScriptedDialogs dialogs;
+  // Four JPEG images (the smallest stream a decoder takes: SOI, EOI).
+  testing::SwfWriter writer(8, 100, 100, 12, 1);
+  std::string tags;
+  for (int id = 1; id <= 4; ++id) tags += testing::SwfTag(21, testing::Le16(id) + std::string("\xFF\xD8\xFF\xD9", 4));
+  writer.Raw(tags);
+  writer.ShowFrame().End();
+  media::MediaRecord record;
+  ASSERT_EQ(media::IdentifyMedia(context, home.WriteFile("m.swf", writer.Plain()), record, true), "");
+  // Every image's name is taken by a folder, so no file can be written there (a
+  // folder the user may not write to fails the same way, but not for root).
+  const std::string target = home.Path() + "taken/";
+  for (int id = 1; id <= 4; ++id) std::filesystem::create_directories(target + "m.swf." + std::to_string(id) + ".jpg");
+  DecompilerDialog dialog(record, options, &dialogs, {}, nullptr);
+  dialog.SetDestination(target);
+  EXPECT_TRUE(dialog.Extract());
+  for (const auto& entry : std::filesystem::directory_iterator(target)) EXPECT_TRUE(entry.is_directory()) << entry.path();
+  // Nothing is claimed as extracted; the window says how many files failed and why.
+  const std::string& message = dialog.LastMessage();
+  EXPECT_EQ(message.rfind("No resources were extracted", 0), 0u) << message;
+  EXPECT_EQ(message.find("JPEG Compressed Images"), std::string::npos) << message;
+  EXPECT_NE(message.find("Files that could not be written: 4"), std::string::npos) << message;
+  EXPECT_NE(message.find("m.swf.1.jpg"), std::string::npos) << message;
+}
+
+TEST_F(DialogsTest, FavouritesAddBeginsInTheFlashFolderAndPathFieldsShowAPath) {
+  ScriptedDialogs dialogs;
+  FavoritesDialog favourites({}, &dialogs, nullptr, home.Path() + "My Flash/");
+  favourites.findChild<QPushButton*>(QStringLiteral("cpPlus"))->click();
+  ASSERT_EQ(dialogs.starts.size(), 1u);
+  EXPECT_EQ(dialogs.starts[0], home.Path() + "My Flash/");
+
+  // The extractor's destination shows a path of forty characters, and the dialog keeps
+  // its size through an extraction.
+  core::OptionsStore options(home.Path() + "options.conf");
+  testing::SwfWriter writer(8, 100, 100, 12, 1);
+  writer.ShowFrame().End();
+  media::MediaRecord record;
+  ASSERT_EQ(media::IdentifyMedia(context, home.WriteFile("m.swf", writer.Plain()), record, true), "");
+  DecompilerDialog extractor(record, options, &dialogs, {}, nullptr);
+  extractor.show();
+  auto* dest = extractor.findChild<QLineEdit*>(QStringLiteral("txtDest"));
+  ASSERT_NE(dest, nullptr);
+  EXPECT_GE(dest->width(), dest->fontMetrics().horizontalAdvance(QString(40, QLatin1Char('x'))));
+  const QSize before = extractor.size();
+  extractor.SetDestination(home.Path() + "out/");
+  core::MakeFolder(home.Path() + "out/");
+  EXPECT_TRUE(extractor.Extract());
+  QCoreApplication::processEvents();
+  EXPECT_EQ(extractor.size(), before);
 }
 
 TEST_F(DialogsTest, PageReadsBrowseXmlAndAnswersWithCommands) {
