@@ -58,6 +58,11 @@ PageWindow::PageWindow(const char* name, QWidget* parent) : StyledDialog(parent)
   SetVisual(kBandHeight);
 }
 
+QString EngineVersionText(int flashVersion) {
+  const auto version = static_cast<unsigned>(flashVersion);
+  return QString::number(version >> 16) + QLatin1Char('.') + QString::number(version & 0xFFFFu);
+}
+
 bool PageWindow::Command(const std::string& command) {
   if (core::UpperAscii(command) != "GOWEB") return false;
   if (onWeb) onWeb();
@@ -69,10 +74,10 @@ AboutWindow::AboutWindow(int flashVersion, const std::string& webHost, QWidget* 
   heading_->setText(QStringLiteral("Vantrel"));
   const QString web = QString::fromStdString(webHost).toHtmlEscaped();
   body_->setText(QStringLiteral("<p>%1 %2</p><p>%3 %4</p><p>%5</p><p><a href=\"goweb\">%6</a></p>")
-                     .arg(Text("frmAbout/strBuild", "Build"))
-                     .arg(core::kBuildNumber)
+                     .arg(Text("frmAbout/strBuild", "Version"))
+                     .arg(QString::fromStdString(core::VersionNumberText()))
                      .arg(Text("frmAbout/strEngine", "Flash engine version"))
-                     .arg(flashVersion)
+                     .arg(EngineVersionText(flashVersion))
                      .arg(Text("frmAbout/strAbout",
                                "A player and tool kit for Flash movies, videos and projectors, with its own Flash engine."))
                      .arg(web));

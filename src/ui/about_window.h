@@ -3,6 +3,7 @@
 // site as its one link ("GOWEB").
 #pragma once
 
+#include <QString>
 #include <functional>
 #include <string>
 
@@ -27,6 +28,10 @@ class PageWindow : public StyledDialog {
   QLabel* body_;
   QLabel* heading_;
 };
+
+// The engine's reported version (major in the high 16 bits, minor in the low ones) as
+// "32.0".
+QString EngineVersionText(int flashVersion);
 
 class AboutWindow : public PageWindow {
   Q_OBJECT

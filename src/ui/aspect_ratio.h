@@ -24,4 +24,11 @@ struct ChromeMargins {
 EdgeRect KeepAspectRatio(EdgeRect rect, ResizeEdge edge, const ChromeMargins& margins, std::int32_t movieWidth,
                          std::int32_t movieHeight);
 
+// rect brought inside area (the screen's available part) keeping the movie's proportions:
+// a window taller or wider than the area shrinks to it (its other side following the
+// movie's shape), then moves up or left (down or right) until it lies inside. A rect
+// that fits is returned unchanged.
+EdgeRect FitInside(EdgeRect rect, const EdgeRect& area, const ChromeMargins& margins, std::int32_t movieWidth,
+                   std::int32_t movieHeight);
+
 }  // namespace vantrel::ui

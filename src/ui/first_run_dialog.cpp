@@ -46,6 +46,8 @@ FirstRunDialog::FirstRunDialog(core::Languages& languages, core::OptionsStore& o
   flashLabel->setObjectName(QStringLiteral("lblFlash"));
   txtMyFlash_ = new QLineEdit(this);
   txtMyFlash_->setObjectName(QStringLiteral("txtMyFlash"));
+  // Room for a whole path.
+  txtMyFlash_->setMinimumWidth(txtMyFlash_->fontMetrics().horizontalAdvance(QLatin1Char('x')) * 48);
   txtMyFlash_->setText(QString::fromStdString(options_.ReadOption(*core::FindOption("Recent", "MyFlash"))));
   auto* cbFlash = new QPushButton(QStringLiteral("..."), this);
   cbFlash->setObjectName(QStringLiteral("cbFlash"));

@@ -100,8 +100,6 @@ OptionsDialog::OptionsDialog(core::OptionsStore& options, Effects effects, QWidg
   chkVideo_ = AddCheck(flash, "chkVideo", "Flash Video (FLV)");
   chkPlaylist_ = AddCheck(flash, "chkPlaylist", "Flash Playlist (vantrel)");
   chkFSCommand_ = AddCheck(flash, "chkFSCommand", "Listen to FS Commands");
-  chkProjector_ = AddCheck(flash, "chkProjector", "Skip Doubtful Projectors");
-  chkRemoveProj_ = AddCheck(flash, "chkRemoveProj", "Replace Projectors with Movies They Contain");
   chkLocalNetwork_ = AddCheck(flash, "chkLocalNetwork", "Let Movies Opened from Files Use the Network");
   qobject_cast<QVBoxLayout*>(flash->layout())->addStretch(1);
 
@@ -176,6 +174,10 @@ OptionsDialog::OptionsDialog(core::OptionsStore& options, Effects effects, QWidg
   // Advanced
   QWidget* advanced = AddPage("picAdvanced", "frmOptions/Advanced", "Advanced");
   chkMRU_ = AddCheck(advanced, "chkMRU", "Keep a List of Recent Files");
+  // The projector options sit where the refusal message sends the user: "Tools >
+  // Options > Advanced > Skip Doubtful Projectors".
+  chkProjector_ = AddCheck(advanced, "chkProjector", "Skip Doubtful Projectors");
+  chkRemoveProj_ = AddCheck(advanced, "chkRemoveProj", "Replace Projectors with Movies They Contain");
   qobject_cast<QVBoxLayout*>(advanced->layout())->addStretch(1);
 
   auto* cbOK = new QPushButton(QStringLiteral("OK"), this);

@@ -1,7 +1,6 @@
 #include "ui/player_session.h"
 
 #include <QApplication>
-#include <QDesktopServices>
 #include <QThread>
 #include <QTime>
 #include <QUrl>
@@ -126,6 +125,7 @@ void PlayerSession::InitPaths() {
   if (!engine_) engine_ = std::make_unique<MissingEngine>();
   window_ = std::make_unique<PlayerWindow>();
   qtDialogs_.SetParent(window_.get());
+  shell_.SetOwner(window_.get());
 
   player::PlayerServices services;
   services.paths = paths_;
@@ -136,7 +136,7 @@ void PlayerSession::InitPaths() {
   services.identify = [](media::MediaContext& context, const std::string& path, media::MediaRecord& record) {
     return media::IdentifyMedia(context, path, record, false);
   };
-  services.isGenericProjector = [](const std::string& path) { return media::IsGenericProjector(path, false); };
+  services.isGenericProjector = [](const std::string& path) { return media::IsFlashProjector(path); };
   services.flash = &engine_->Port();
   services.window = window_.get();
   services.shell = &shell_;
@@ -250,6 +250,10 @@ bool PlayerSession::LoadPlayerWindow() {
   ApplyLanguage(window_.get(), *languages_);
   window_->Menus()->SetPauseCaption(languages_->LangText("Player/mnuPause", "Pause"));
   tips_ = new TipPanel(window_->centralWidget(), paths_.MediaPath);
+  tips_->reservedBottom = [this] { return window_ ? window_->ControlBarHeight() : 0; };
+  window_->onChromeChanged = [this] {
+    if (tips_ && tips_->isVisible()) tips_->Place();
+  };
   tips_->onLink = [this](const Tip& tip) { FollowTip(tip); };
   // The skin's tip button shows another tip.
   window_->onSkinCommand = [this](const std::string& name) { return name == "cmdTip" && tips_->ShowRandomTip(); };
@@ -336,8 +340,14 @@ std::unique_ptr<browser::BrowserSession> PlayerSession::MakeBrowserSession() {
     const QSize size(bounded.width, bounded.height);
     QImage picture(size, QImage::Format_RGB32);
     if (picture.isNull()) return picture;
-    QPainter painter(&picture);
-    engine_->Paint(painter, size);
+    // The shot is of the movie itself: View > Opacity fades only what the window shows.
+    const std::int32_t alpha = player_ ? player_->FlashAlpha() : 100;
+    if (alpha != 100) engine_->Port().SetVariable("_alpha", "100");
+    {
+      QPainter painter(&picture);
+      engine_->Paint(painter, size);
+    }
+    if (alpha != 100) engine_->Port().SetVariable("_alpha", std::to_string(alpha));
     return picture;
   };
   services.currentFrame = [this] { return engine_->Port().FrameNum(); };
@@ -347,9 +357,7 @@ std::unique_ptr<browser::BrowserSession> PlayerSession::MakeBrowserSession() {
   services.menusChanged = [this] {
     if (window_->Menus()) window_->Menus()->Rebuild();
   };
-  services.openExternally = [](const std::string& folder) {
-    QDesktopServices::openUrl(QUrl::fromLocalFile(QString::fromStdString(folder)));
-  };
+  services.openExternally = [this](const std::string& folder) { OpenOnDesktop(folder, window_.get()); };
   auto session = std::make_unique<browser::BrowserSession>(std::move(services));
   window_->SetBrowserPage(session->Page());
   return session;
@@ -386,6 +394,11 @@ net::NetContext PlayerSession::NetworkContext() {
   context.imagesPath = paths_.ImagesPath;
   context.applyLanguage = [this](QWidget* dialog) {
     if (languages_) ApplyLanguage(dialog, *languages_);
+  };
+  // Addresses the network's windows open go through the desktop's opener too.
+  context.openUrl = [this](const QUrl& url) {
+    OpenOnDesktop(url.toString().toStdString(), window_.get());
+    return true;
   };
   // The network's questions and reports use the program's own message window.
   context.showMessage = [](QWidget* parent, const QString& text, const QString& title, const QStringList& buttons,

@@ -20,6 +20,7 @@
 #include "player/host_port.h"
 #include "player/start_up.h"
 #include "player/system_shell.h"
+#include "ui/desktop_open.h"
 #include "ui/qt_dialogs.h"
 
 namespace vantrel::player {
@@ -130,7 +131,7 @@ class PlayerSession final : public player::StartUpHost, public player::HostPort 
   core::Paths paths_;
   std::unique_ptr<core::Languages> languages_;
   media::MediaContext media_;
-  player::SystemShell shell_;
+  DesktopShell shell_;
   QtDialogs qtDialogs_;
   // Destroyed in reverse order: the window goes before the player, the player before
   // the engine.

@@ -164,7 +164,9 @@ void PlayerWindow::SetMenuAction(const std::string& name, std::function<void(int
 
 bool PlayerWindow::ClickMenu(const std::string& name, int index) {
   if (!player_) return false;
-  if (!player_->Menus().Clickable(name, index)) return true;
+  // The Playback menu is greyed while a video plays (its page has its own bar); the
+  // skin's buttons and the hot keys still act on the video.
+  if (!player_->Menus().Clickable(name, index) && !player_->ActsOnVideo(name)) return true;
   if (player_->MenuClick(name, index)) return true;
   if (const auto action = menuActions_.find(name); action != menuActions_.end()) {
     action->second(index);
@@ -186,6 +188,33 @@ void PlayerWindow::ShowStatusMessage(const QString& text) {
     skinMessage_.start();
     ShowSkinTime(text);
   }
+}
+
+void PlayerWindow::ShowStatus(const std::string& text) {
+  const QString shown = QString::fromStdString(text);
+  if (!note_) {
+    note_ = new QLabel(central_);
+    note_->setObjectName(QStringLiteral("lblNote"));
+    note_->setWordWrap(true);
+    note_->setMargin(8);
+    note_->setAutoFillBackground(true);
+    QPalette colours = note_->palette();
+    colours.setColor(QPalette::Window, QColor(0x20, 0x20, 0x24));
+    colours.setColor(QPalette::WindowText, QColor(0xF0, 0xF0, 0xF0));
+    note_->setPalette(colours);
+    note_->installEventFilter(this);
+    noteTimer_ = new QTimer(this);
+    noteTimer_->setSingleShot(true);
+    noteTimer_->setInterval(15000);
+    connect(noteTimer_, &QTimer::timeout, note_, &QWidget::hide);
+  }
+  note_->setText(shown);
+  const int width = std::max(80, std::min(central_->width() - 16, 460));
+  note_->setGeometry(8, 8, width, note_->heightForWidth(width));
+  note_->raise();
+  note_->show();
+  noteTimer_->start();
+  ShowStatusMessage(shown);
 }
 
 void PlayerWindow::ShowPopUp(const std::string& kind, QPoint globalPos) {
@@ -324,14 +353,21 @@ void PlayerWindow::ApplyAspectRatio(QSize oldSize) {
   if (!player_->Menus().Checked("mnuAspectRatio") || player_->BrowserMode()) return;
   const player::WindowMargins m = FrameMargins();
   const QSize deco = Decoration();
-  const QSize now = size();
-  EdgeRect rect{0, 0, now.width() + deco.width(), now.height() + deco.height()};
-  const ResizeEdge edge = now.width() != oldSize.width() ? ResizeEdge::Right : ResizeEdge::Bottom;
-  const EdgeRect kept = KeepAspectRatio(rect, edge, {m.left, m.right, m.top, m.bottom}, player_->Record().Width,
-                                        player_->Record().Height);
+  const QRect frame = frameGeometry();
+  const EdgeRect rect{frame.x(), frame.y(), frame.x() + frame.width(), frame.y() + frame.height()};
+  const ResizeEdge edge = size().width() != oldSize.width() ? ResizeEdge::Right : ResizeEdge::Bottom;
+  const ChromeMargins chrome{m.left, m.right, m.top, m.bottom};
+  const std::int32_t movieWidth = player_->Record().Width, movieHeight = player_->Record().Height;
+  // The window keeps the movie's shape and stays on the screen: the control bar at its
+  // bottom must never be pushed off it.
+  const player::WindowRect screen = ScreenArea();
+  const EdgeRect kept = FitInside(KeepAspectRatio(rect, edge, chrome, movieWidth, movieHeight),
+                                  {screen.left, screen.top, screen.left + screen.width, screen.top + screen.height},
+                                  chrome, movieWidth, movieHeight);
   if (kept == rect) return;
   adjusting_ = true;
-  resize(kept.right - deco.width(), kept.bottom - deco.height());
+  resize(kept.right - kept.left - deco.width(), kept.bottom - kept.top - deco.height());
+  if (kept.left != rect.left || kept.top != rect.top) move(kept.left, kept.top);
   adjusting_ = false;
 }
 
@@ -550,6 +586,7 @@ bool PlayerWindow::UseSkin(bool on) {
     if (on && skin_->HidesMenu()) menus.SetVisible("mnuMenuBar", true);
   }
   if (on) {
+    FitSkinToWindow();
     setMinimumSize(std::max(160, skin_->MinWidth()), std::max(120, skin_->MinHeight()));
     if (layout()) layout()->activate();
     central_->layout()->activate();
@@ -568,6 +605,39 @@ bool PlayerWindow::UseSkin(bool on) {
 
 bool PlayerWindow::SkinLoaded() { return skin_ && skin_->Loaded(); }
 
+int PlayerWindow::ControlBarHeight() const {
+  return skin_ && skin_->Loaded() && skin_->CurrentView() == kViewNormal ? kSkinBarHeight : 0;
+}
+
+void PlayerWindow::FitSkinToWindow() {
+  // The bar's rounded lower corners cut the window's outline only while the menu bar is
+  // hidden; otherwise the window is a rectangle and the cut-away corners show the
+  // window's own colour, not the movie's black.
+  if (QWidget* view = skin_->xObj(kViewNormal)) {
+    for (QPointer<QWidget>& backing : cornerBacking_) {
+      if (!backing) backing = new QWidget(view);
+      backing->setObjectName(QStringLiteral("picCornerBacking"));
+      backing->setAutoFillBackground(true);
+      QPalette colours = backing->palette();
+      colours.setColor(QPalette::Window, palette().color(QPalette::Window));
+      backing->setPalette(colours);
+      backing->show();
+    }
+  }
+  // The time stays readable on its field whatever colours the skin was drawn in.
+  const auto& table = skin_->Table();
+  for (const auto& [label, field] : {std::pair{kTime, kTimeField}, std::pair{kFullTime, kFullTimeField}}) {
+    auto* text = qobject_cast<QLabel*>(skin_->xObj(label));
+    if (!text || field >= static_cast<int>(table.size()) || !table[static_cast<std::size_t>(field)].HasNormal) continue;
+    const QImage& picture = table[static_cast<std::size_t>(field)].PicNormal;
+    QPalette colours = text->palette();
+    colours.setColor(QPalette::WindowText,
+                     ReadableTextColour(colours.color(QPalette::WindowText),
+                                        picture.pixelColor(picture.width() / 2, picture.height() / 2)));
+    text->setPalette(colours);
+  }
+}
+
 void PlayerWindow::SetSkinView(const std::string& view) {
   if (!SkinLoaded() || !skin_->SetSkinView(view)) return;
   view_->setParent(skin_->CurrentViewWidget());
@@ -580,8 +650,10 @@ void PlayerWindow::SetSkinView(const std::string& view) {
 void PlayerWindow::ShowFullScreenControls() {
   if (!SkinLoaded()) return;
   // Only the full-screen view carries them; there they stay while the mouse moves. The
-  // playlist opens beside the side strip while the Playlist item is checked.
-  const bool full = skin_->CurrentView() == kViewFullScreen;
+  // playlist opens beside the side strip while the Playlist item is checked. With the
+  // interface hidden (the same view in a window) nothing covers the movie.
+  const bool full =
+      skin_->CurrentView() == kViewFullScreen && player_ && player_->Menus().Checked("mnuFullScreen");
   const bool list = full && player_ && player_->Menus().Checked("mnuPlaylist");
   for (const int index : kFullScreenGroup)
     if (QWidget* control = skin_->xObj(index)) control->setVisible(full);
@@ -641,6 +713,7 @@ void PlayerWindow::UpdateSkin() {
   ArrangeSkin();
   UpdateRegion(false);
   LayoutView();
+  if (onChromeChanged) onChromeChanged();
 }
 
 void PlayerWindow::ArrangeSkin() {
@@ -695,6 +768,12 @@ void PlayerWindow::ArrangeSkin() {
     return;
   }
   const int middle = std::max(0, w - 48);
+  if (cornerBacking_[0] && cornerBacking_[1]) {
+    cornerBacking_[0]->setGeometry(0, h - bar, 24, bar);
+    cornerBacking_[1]->setGeometry(w - 24, h - bar, 24, bar);
+    cornerBacking_[0]->lower();
+    cornerBacking_[1]->lower();
+  }
   move(kBarLeft, 0, h - bar);
   place(kBar, 24, h - bar, middle, bar);
   move(kBarRight, w - 24, h - bar);
@@ -763,6 +842,10 @@ void PlayerWindow::ShowFullScreenTime() {
 }
 
 bool PlayerWindow::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == note_ && event->type() == QEvent::MouseButtonPress) {
+    note_->hide();
+    return true;
+  }
   // The skin follows its host's size, which changes with the pane and the menu bar as
   // well as with the window.
   if ((watched == view_ || (fullList_ && watched == fullList_->viewport())) && event->type() == QEvent::MouseMove && SkinLoaded() &&
@@ -818,6 +901,8 @@ void PlayerWindow::PlaylistChanged() {
   if (!player_) return;
   pane_->SetEntries(player_->GetPlaylist().Entries());
   fullList_->SetEntries(player_->GetPlaylist().Entries());
+  // The playing entry stays marked when entries come or go.
+  SelectPlaylistLine(player_->GetPlaylist().Current());
 }
 
 // In full screen the skin's playlist is the one the user points at.

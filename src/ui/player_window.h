@@ -62,6 +62,9 @@ class PlayerWindow : public QMainWindow, public player::WindowPort {
   void UpdateRegion(bool force);
 
   MovieView* MovieArea() const { return view_; }
+  // The height of the skin's control bar at the bottom of the central area (0 without a
+  // skin or in full screen).
+  int ControlBarHeight() const;
   PlaylistPane* PlayList() const { return pane_; }
   MenuMirror* Menus() const { return menus_.get(); }
   QTimer* UpdateTimer() const { return tmrUpdate_; }
@@ -83,6 +86,8 @@ class PlayerWindow : public QMainWindow, public player::WindowPort {
   // while the browser page is loaded.
   void SetBrowserPage(QWidget* page);
 
+  // The skin's view or the window's chrome changed (the control bar came or went).
+  std::function<void()> onChromeChanged;
   // A skin element that is no menu item was clicked (the tip button): true when handled.
   std::function<bool(const std::string& name)> onSkinCommand;
   // Called for the "browser home" key: show the user's Flash folder.
@@ -119,6 +124,9 @@ class PlayerWindow : public QMainWindow, public player::WindowPort {
   void ShowFullScreenControls() override;
   void UpdateSkin() override;
   void RefreshPlayback() override;
+  // A note about the movie: over the top of the movie area for a while (a click puts
+  // it away), and in the status line.
+  void ShowStatus(const std::string& text) override;
   void PlaylistChanged() override;
   std::vector<std::int32_t> PlaylistSelection() override;
   void SelectPlaylistLine(std::int32_t line) override;
@@ -147,6 +155,7 @@ class PlayerWindow : public QMainWindow, public player::WindowPort {
   void ApplyAspectRatio(QSize oldSize);
   QSize Decoration() const;
   void ArrangeSkin();
+  void FitSkinToWindow();
   void ShowSkinTime(const QString& text);
   void ShowFullScreenTime();
   QString FullScreenTimeText() const;
@@ -175,6 +184,9 @@ class PlayerWindow : public QMainWindow, public player::WindowPort {
   bool closing_ = false;
   bool adjusting_ = false;
   QWidget* skinHost_ = nullptr;
+  QPointer<QWidget> cornerBacking_[2];  // behind the bar's rounded lower corners
+  QLabel* note_ = nullptr;              // the note over the movie (ShowStatus)
+  QTimer* noteTimer_ = nullptr;
   std::unique_ptr<Skin> skin_;
   SkinSetup skinSetup_;
   QElapsedTimer skinMessage_;  // runs while a status message shows in the skin

@@ -1,11 +1,12 @@
 #include "ui/presentation.h"
 
-#include <QDesktopServices>
+#include <QApplication>
 #include <QUrl>
 #include <filesystem>
 
 #include "core/language.h"
 #include "player/player.h"
+#include "ui/desktop_open.h"
 
 namespace vantrel::ui {
 
@@ -44,7 +45,7 @@ void OpenAddress(const std::string& address) {
     CurrentPresentation().openAddress(address);
     return;
   }
-  QDesktopServices::openUrl(QUrl(QString::fromStdString(address)));
+  OpenOnDesktop(address, QApplication::activeWindow());
 }
 
 }  // namespace vantrel::ui

@@ -17,8 +17,11 @@ struct Presentation {
   std::string imagesPath;                      // folder of the program's pictures, "/" at the end
   std::string helpPath;                        // folder of the shipped help pages, "/" at the end
   int style = 1;                               // "Window"/"Style"
-  // Opens an address (unset: the desktop's handler through QDesktopServices).
+  // Opens an address (unset: the desktop's opener, OpenOnDesktop).
   std::function<void(const std::string& address)> openAddress;
+  // Hears a file or address nothing on the desktop opened (unset: the message window
+  // shows it with a Copy button).
+  std::function<void(const std::string& target)> cannotOpen;
 };
 
 // The presentation of this run.

@@ -219,6 +219,9 @@ int Skin::CreateElement(const void* nodePointer, int kind, QWidget* container) {
   SkinElement* element = nullptr;
   if (kind == kSkinLabel) {
     control = new QLabel(container);
+    // A label shows text over its picture (the time over its inset field): a click goes
+    // through to the element under it.
+    control->setAttribute(Qt::WA_TransparentForMouseEvents);
   } else {
     element = new SkinElement(index, container);
     control = element;

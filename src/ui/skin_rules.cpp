@@ -6,6 +6,7 @@
 #include <QPainterPath>
 #include <QPalette>
 #include <QScreen>
+#include <algorithm>
 #include <cmath>
 
 #include "core/options.h"
@@ -258,6 +259,28 @@ QRegion ComposeWindowRegion(const QSize& client, const std::vector<WindowHole>& 
   QRegion result(QRect(QPoint(0, 0), client));
   for (const WindowHole& hole : holes) result = result.xored(hole.region.translated(hole.offset));
   return result;
+}
+
+namespace {
+// Relative luminance as the contrast ratio of readable text counts it.
+double Luminance(const QColor& colour) {
+  const auto channel = [](double value) {
+    value /= 255.0;
+    return value <= 0.03928 ? value / 12.92 : std::pow((value + 0.055) / 1.055, 2.4);
+  };
+  return 0.2126 * channel(colour.red()) + 0.7152 * channel(colour.green()) + 0.0722 * channel(colour.blue());
+}
+
+double Contrast(const QColor& a, const QColor& b) {
+  const double la = Luminance(a), lb = Luminance(b);
+  return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
+}
+}  // namespace
+
+QColor ReadableTextColour(const QColor& wanted, const QColor& background) {
+  if (Contrast(wanted, background) >= 4.5) return wanted;
+  const QColor black(0, 0, 0), white(255, 255, 255);
+  return Contrast(black, background) >= Contrast(white, background) ? black : white;
 }
 
 int FadeAlpha(int position, int steps, int step) {

@@ -39,6 +39,11 @@ struct WindowHole {
 // plain rectangle (the interface hidden, or the menu bar shown).
 QRegion ComposeWindowRegion(const QSize& client, const std::vector<WindowHole>& holes, bool hideUI, bool menuBar);
 
+// The colour a skin label's text is drawn in over background: the skin's own colour
+// while it stands out enough (a contrast ratio of at least 4.5 to 1), else black or
+// white, whichever stands out more (the "Dark!" colours put dark text on dark fields).
+QColor ReadableTextColour(const QColor& wanted, const QColor& background);
+
 // The fade's constant alpha at position (0..steps) for a step direction: rising with
 // the position when fading in (+1), falling when fading out (-1).
 int FadeAlpha(int position, int steps, int step);

@@ -54,6 +54,11 @@ TipPanel::TipPanel(QWidget* parent, std::string mediaPath) : QFrame(parent), med
   close->setFixedWidth(28);
   connect(close, &QPushButton::clicked, this, &QWidget::hide);
 
+  // The panel never takes the keyboard: the player's keys keep working while it shows.
+  setFocusPolicy(Qt::NoFocus);
+  for (QWidget* child : findChildren<QWidget*>()) child->setFocusPolicy(Qt::NoFocus);
+  lblTipLink_->setTextInteractionFlags(Qt::LinksAccessibleByMouse);
+
   auto* layout = new QGridLayout(this);
   layout->setContentsMargins(8, 6, 6, 6);
   layout->addWidget(icon_, 0, 0, 3, 1, Qt::AlignTop);
@@ -106,9 +111,11 @@ bool TipPanel::ShowTipFor(const std::string& key) {
 void TipPanel::Place() {
   QWidget* over = parentWidget();
   if (!over) return;
+  // Above the control bar, never over it.
+  const int bottom = over->height() - (reservedBottom ? std::max(0, reservedBottom()) : 0);
   const int width = std::min(over->width() - 16, 460);
-  const int height = std::min(heightForWidth(width) > 0 ? heightForWidth(width) : sizeHint().height(), over->height() - 16);
-  setGeometry(8, over->height() - height - 8, std::max(0, width), std::max(0, height));
+  const int height = std::min(heightForWidth(width) > 0 ? heightForWidth(width) : sizeHint().height(), bottom - 16);
+  setGeometry(8, bottom - std::max(0, height) - 8, std::max(0, width), std::max(0, height));
 }
 
 bool TipPanel::eventFilter(QObject* watched, QEvent* event) {

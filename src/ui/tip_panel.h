@@ -34,12 +34,18 @@ class TipPanel : public QFrame {
   QLabel* Link() const { return lblTipLink_; }
 
   std::function<void(const Tip& tip)> onLink;
+  // The height at the bottom of the parent the panel keeps clear (the skin's control
+  // bar); unset: none.
+  std::function<int()> reservedBottom;
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
 
- private:
+ public:
+  // Lays the panel out again over its parent (the control bar may have come or gone).
   void Place();
+
+ private:
 
   std::string mediaPath_;
   std::vector<Tip> tips_;

@@ -9,6 +9,7 @@
 
 #include "core/log.h"
 #include "player/player.h"
+#include "player/time_text.h"
 
 namespace vantrel::ui {
 
@@ -78,7 +79,13 @@ VideoControls::VideoControls(QWidget* parent) : QWidget(parent) {
   Show(false, 0, 0);
 }
 
-void VideoControls::Show(bool playing, double time, double length) {
+std::string PlayerVideoTimeText(double seconds, std::int32_t frameCount, double frameRate) {
+  // The update tick's rule: the playhead becomes a frame, and frames become times.
+  const double frame = std::nearbyint(seconds * frameRate);
+  return player::FormatMovieTime(frame, frameRate) + " / " + player::FormatMovieTime(frameCount, frameRate);
+}
+
+void VideoControls::Show(bool playing, double time, double length, const std::string& text) {
   // Drawn as text so that the glyphs take the bar's light colour.
   play_->setText(playing ? QStringLiteral("\u275A\u275A") : QStringLiteral("\u25B6"));
   play_->setToolTip(playing ? tr("Pause") : tr("Play"));
@@ -89,8 +96,9 @@ void VideoControls::Show(bool playing, double time, double length) {
       seek_->setValue(position);
     }
   }
-  const QString text = QString::fromStdString(VideoTimeText(time) + " / " + VideoTimeText(length));
-  if (time_->text() != text) time_->setText(text);
+  const QString shown =
+      QString::fromStdString(text.empty() ? VideoTimeText(time) + " / " + VideoTimeText(length) : text);
+  if (time_->text() != shown) time_->setText(shown);
 }
 
 VideoPageHost::VideoPageHost(flash::FlashControl& control, player::EngineControl& port)
@@ -141,7 +149,13 @@ void VideoPageHost::PlaceControls() {
 void VideoPageHost::UpdateControls() {
   if (!controls_) return;
   controls_->setVisible(page_ != nullptr);
-  if (page_) controls_->Show(page_->Playing(), page_->Playback().Time(), page_->Playback().Duration());
+  if (!page_) return;
+  const double time = page_->Playback().Time();
+  // In the player the bar tells the time the way the skin does, so the two agree.
+  std::string text;
+  if (player_ && player_->Record().IsVideo && player_->Record().FrameRate > 0)
+    text = PlayerVideoTimeText(time, player_->Record().FrameCount, player_->Record().FrameRate);
+  controls_->Show(page_->Playing(), time, page_->Playback().Duration(), text);
 }
 
 void VideoPageHost::ApplyVolume() {

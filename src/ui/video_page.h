@@ -33,8 +33,9 @@ class VideoControls : public QWidget {
 
  public:
   explicit VideoControls(QWidget* parent);
-  // Shows the playing state, the playhead and the length (seconds).
-  void Show(bool playing, double time, double length);
+  // Shows the playing state, the playhead and the length (seconds). text replaces the
+  // time shown when it is not empty.
+  void Show(bool playing, double time, double length, const std::string& text = {});
 
   std::function<void()> onPlayPause;
   std::function<void(double fraction)> onSeek;  // 0..1 of the length
@@ -50,6 +51,11 @@ class VideoControls : public QWidget {
 
 // "m:ss" for seconds.
 std::string VideoTimeText(double seconds);
+
+// The bar's time text in the player: the player's own time of the playhead and of the
+// whole video, as the skin shows them ("0:02 / 0:02"), from the video's frame rate and
+// frame count (its record).
+std::string PlayerVideoTimeText(double seconds, std::int32_t frameCount, double frameRate);
 
 class VideoPageHost final : public player::FlashPort {
  public:

@@ -139,7 +139,9 @@ TEST_F(UpdateTest, ManualCheckSaysWhenNothingIsNewAndWhyItFailed) {
   QPointer<frmUpdate> broken = WebUpdate(false, context, nullptr);
   ASSERT_TRUE(WaitFor([&] { return broken->Finished(); }));
   EXPECT_EQ(Child<QLabel>(broken, "lblStatus")->text(), "Check Failed");
-  EXPECT_TRUE(Child<QPlainTextEdit>(broken, "txtDetails")->toPlainText().startsWith("Failure Reason:"));
+  const QString details = Child<QPlainTextEdit>(broken, "txtDetails")->toPlainText();
+  EXPECT_TRUE(details.startsWith("Failure Reason: ")) << details.toStdString();
+  EXPECT_FALSE(details.startsWith("Failure Reason:  ")) << details.toStdString();
   // A failed check is no check: the date stays.
   EXPECT_EQ(options.ReadText("Update", "Date", ""), "2026-12-05");
   broken->close();

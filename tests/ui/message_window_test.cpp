@@ -1,6 +1,10 @@
 // The message window and the dialogs' look: which button answers, the box, the help
 // button, the owner's controls, the picture, and the colour maths of the styles.
 #include <QApplication>
+#include <QClipboard>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
 #include <QCheckBox>
 #include <QImage>
 #include <QLabel>
@@ -10,6 +14,7 @@
 #include <QTimer>
 #include <gtest/gtest.h>
 
+#include "ui/desktop_open.h"
 #include "ui/message_window.h"
 #include "ui/presentation.h"
 #include "ui/visual_style.h"
@@ -106,6 +111,49 @@ TEST(MessageWindow, ThePictureComesFromTheImagesFolder) {
   EXPECT_EQ(window.Picture().size(), QSize(48, 48));
   window.Fill("Text", "Title", "missing", "OK", "", "", -1);
   EXPECT_TRUE(window.Picture().isNull());
+}
+
+TEST(DesktopOpen, WhatNothingOpensIsShownWithItsPathAndCanBeCopied) {
+  // Openers that fail and that succeed, first in the PATH.
+  QTemporaryDir bin;
+  const auto opener = [&](int code) {
+    QFile file(bin.filePath(QStringLiteral("xdg-open")));
+    file.open(QIODevice::WriteOnly | QIODevice::Truncate);
+    file.write(QStringLiteral("#!/bin/sh\nexit %1\n").arg(code).toUtf8());
+    file.close();
+    file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+  };
+  const QByteArray savedPath = qgetenv("PATH");
+  qputenv("PATH", bin.path().toUtf8() + ":" + savedPath);
+  Presentation presentation;
+  std::vector<std::string> failed;
+  presentation.cannotOpen = [&](const std::string& target) { failed.push_back(target); };
+  {
+    ScopedPresentation scoped(presentation);
+    opener(3);  // xdg-open's "no tool to open it"
+    OpenOnDesktop("/home/user/My Flash/help.html");
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !failed.empty(); }, 5000));
+    ASSERT_EQ(failed.size(), 1u);
+    EXPECT_EQ(failed[0], "/home/user/My Flash/help.html");
+    opener(0);
+    OpenOnDesktop("http://example.org/");
+    QTest::qWait(300);
+    EXPECT_EQ(failed.size(), 1u);
+    // No opener at all is said the same way.
+    qputenv("PATH", bin.path().toUtf8() + "/none");
+    OpenOnDesktop("/tmp/x.swf");
+    EXPECT_TRUE(QTest::qWaitFor([&] { return failed.size() == 2; }, 5000));
+  }
+  qputenv("PATH", savedPath);
+
+  // Without the hook the message window shows the path; its second button copies it.
+  ScopedPresentation plain{Presentation{}};
+  WhenShown([](MessageWindow& window) {
+    EXPECT_TRUE(window.Prompt()->text().contains(QStringLiteral("/srv/movies/")));
+    window.SecondButton()->click();
+  });
+  ShowCannotOpen("/srv/movies/", nullptr);
+  EXPECT_EQ(QApplication::clipboard()->text(), QStringLiteral("/srv/movies/"));
 }
 
 TEST(VisualStyle, MixingAndTheGlassSplit) {

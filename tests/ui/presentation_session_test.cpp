@@ -2,6 +2,8 @@
 // greyed, the options dialog round trip, switching languages and skins, and the
 // window's outline under the shipped skin.
 #include <QAction>
+#include <QFrame>
+#include <QLabel>
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
@@ -11,6 +13,7 @@
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
+#include <cmath>
 #include <optional>
 #include <cstdlib>
 #include <filesystem>
@@ -18,6 +21,7 @@
 #include <gtest/gtest.h>
 
 #include "core/paths.h"
+#include "core/version.h"
 #include "core/text.h"
 #include "player/player.h"
 #include "support/temp_home.h"
@@ -263,6 +267,15 @@ TEST_F(PresentationSession, SwitchingTheLanguageRelabelsTheMenusAndIsKeptOnSave)
   EXPECT_EQ(core::OptionsStore(file).ReadText("System", "Language", ""), "English");
   session->GetPlayer()->SaveOpts();
   EXPECT_EQ(core::OptionsStore(file).ReadText("System", "Language", ""), "German");
+  // Every check box and label of the options dialog speaks German too.
+  onOptions = [](OptionsDialog& dialog) {
+    for (QWidget* control : dialog.findChildren<QWidget*>()) {
+      const QString name = control->objectName();
+      if (!name.startsWith(QLatin1String("chk")) && !name.startsWith(QLatin1String("lbl"))) continue;
+      EXPECT_TRUE(UiText(("frmOptions/" + name).toStdString(), "").size() > 0) << name.toStdString();
+    }
+  };
+  window->ClickMenu("mnuOpt");
   window->ClickMenu("mnuLangList", 0);
   EXPECT_EQ(window->Menus()->Action("mnuOpen")->text().left(7), QStringLiteral("Open..."));
 }
@@ -425,6 +438,111 @@ TEST_F(PresentationSession, TheBarsVolumeControlAndTimeFieldAnswerTheMouse) {
   EXPECT_FALSE(track->isVisibleTo(window));
   EXPECT_FALSE(knob->isVisibleTo(window));
   EXPECT_GE(time->width(), 96);
+}
+
+TEST_F(PresentationSession, AClickOnTheTimeTextChangesWhatItCounts) {
+  auto session = Start("\"" + Demo() + "\"", true);
+  PlayerWindow* window = session->Window();
+  window->resize(900, 480);
+  QCoreApplication::processEvents();
+  auto* label = window->findChild<QLabel*>(QStringLiteral("lblTime"));
+  ASSERT_NE(label, nullptr);
+  // The click lands where the user sees the time: on whatever lies under the text.
+  QWidget* bar = label->parentWidget();
+  const QPoint at = label->geometry().center();
+  QWidget* hit = bar->childAt(at);
+  ASSERT_NE(hit, nullptr);
+  const int mode = session->GetPlayer()->TimeMode();
+  QTest::mouseClick(hit, Qt::LeftButton, {}, hit->mapFrom(bar, at));
+  EXPECT_EQ(session->GetPlayer()->TimeMode(), (mode + 1) % 4);
+}
+
+TEST_F(PresentationSession, TheSkinFitsTheWindowsLookTheTipAndTheHiddenInterface) {
+  home_.WriteFile(".config/Vantrel/options.conf", "[Window]\n\"SkinColor\"=dword:1\n");
+  auto session = Start("\"" + Demo() + "\" \"" + Demo() + "\"", true);
+  PlayerWindow* window = session->Window();
+  window->resize(640, 420);
+  QCoreApplication::processEvents();
+  ASSERT_TRUE(window->SkinLoaded());
+  ASSERT_TRUE(session->GetPlayer()->Menus().Checked("mnuMenuBar"));
+
+  // With the menu bar the window is a rectangle: the bar's cut-away lower corners show
+  // the window's colour, not the movie's black.
+  EXPECT_TRUE(window->mask().isEmpty());
+  QWidget* host = window->findChild<QWidget*>(QStringLiteral("picSkin"));
+  const QImage shot = host->grab().toImage();
+  EXPECT_EQ(shot.pixelColor(1, shot.height() - 2), window->palette().color(QPalette::Window));
+  EXPECT_EQ(shot.pixelColor(shot.width() - 2, shot.height() - 2), window->palette().color(QPalette::Window));
+
+  // In the "Dark!" colours the time's text stands out from its field.
+  auto* label = window->findChild<QLabel*>(QStringLiteral("lblTime"));
+  SkinElement* field = SkinPart(window, "picTime");
+  ASSERT_TRUE(label && field);
+  const QColor text = label->palette().color(QPalette::WindowText);
+  const QColor back = field->Picture().pixelColor(field->Picture().width() / 2, field->Picture().height() / 2);
+  const auto luminance = [](const QColor& c) {
+    const auto linear = [](double v) { return v <= 0.03928 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4); };
+    return 0.2126 * linear(c.redF()) + 0.7152 * linear(c.greenF()) + 0.0722 * linear(c.blueF());
+  };
+  const double lighter = std::max(luminance(text), luminance(back)), darker = std::min(luminance(text), luminance(back));
+  EXPECT_GE((lighter + 0.05) / (darker + 0.05), 4.5) << text.name().toStdString() << " on " << back.name().toStdString();
+
+  // The tip lies above the control bar and never takes the keyboard.
+  auto* tip = window->findChild<QFrame*>(QStringLiteral("picTip"));
+  ASSERT_NE(tip, nullptr);
+  ASSERT_TRUE(tip->isVisible());
+  EXPECT_LE(tip->geometry().bottom(), tip->parentWidget()->height() - window->ControlBarHeight());
+  EXPECT_EQ(tip->focusPolicy(), Qt::NoFocus);
+  for (QWidget* child : tip->findChildren<QWidget*>()) EXPECT_EQ(child->focusPolicy(), Qt::NoFocus) << child->objectName().toStdString();
+
+  // After entries are added the playing one stays marked in the pane.
+  session->GetPlayer()->AddToPlaylist(Demo(), 0);
+  EXPECT_EQ(window->PlayList()->currentRow(), 0);
+  EXPECT_EQ(window->PlayList()->SelectedLines(), std::vector<std::int32_t>{0});
+
+  // F8 leaves only the movie: no full-screen bar or side strip over it. F8 again brings
+  // the bar back, and the tip keeps clear of it.
+  window->ClickMenu("mnuHideUI");
+  QCoreApplication::processEvents();
+  for (const char* name : {"picFullBar", "picFullSide", "picFullSideTop", "picFullSideBottom"})
+    EXPECT_FALSE(SkinPart(window, name)->isVisibleTo(window)) << name;
+  window->ClickMenu("mnuHideUI");
+  QCoreApplication::processEvents();
+  ASSERT_GT(window->ControlBarHeight(), 0);
+  EXPECT_LE(tip->geometry().bottom(), tip->parentWidget()->height() - window->ControlBarHeight());
+}
+
+TEST_F(PresentationSession, KeepAspectRatioKeepsTheWindowOnTheScreen) {
+  auto session = Start("\"" + Demo() + "\"", true);
+  PlayerWindow* window = session->Window();
+  window->ClickMenu("mnuAspectRatio");
+  ASSERT_TRUE(session->GetPlayer()->Menus().Checked("mnuAspectRatio"));
+  const player::WindowRect screen = window->ScreenArea();
+  // A drag of the right edge far out: the height that follows would leave the screen.
+  window->move(screen.left + 20, screen.top + screen.height / 10);
+  window->resize(screen.width * 2, window->height());
+  QCoreApplication::processEvents();
+  const QRect frame = window->frameGeometry();
+  EXPECT_GE(frame.top(), screen.top);
+  EXPECT_LE(frame.bottom(), screen.top + screen.height - 1);
+  EXPECT_LE(frame.right(), screen.left + screen.width - 1);
+  const QSize movie = window->MovieArea()->size();
+  EXPECT_NEAR(static_cast<double>(movie.width()) / movie.height(),
+              static_cast<double>(session->GetPlayer()->Record().Width) / session->GetPlayer()->Record().Height, 0.02);
+}
+
+TEST_F(PresentationSession, AboutNamesTheProgramsVersionAndTheEngines) {
+  auto session = Start("\"" + Demo() + "\"");
+  session->Window()->ClickMenu("mnuAbout");
+  QWidget* about = nullptr;
+  for (QWidget* open : QApplication::topLevelWidgets())
+    if (open->objectName() == QLatin1String("frmAbout") && open->isVisible()) about = open;
+  ASSERT_NE(about, nullptr);
+  const QString body = about->findChild<QLabel*>(QStringLiteral("lblBody"))->text();
+  EXPECT_TRUE(body.contains(QString::fromStdString(core::VersionNumberText()))) << body.toStdString();
+  EXPECT_TRUE(body.contains(QStringLiteral("32.0"))) << body.toStdString();
+  EXPECT_FALSE(body.contains(QStringLiteral("2097152"))) << body.toStdString();
+  about->close();
 }
 
 TEST_F(PresentationSession, TheMediaBrowserShowsInsideTheSkinsFrameWithItsOwnButtons) {

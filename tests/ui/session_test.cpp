@@ -2,6 +2,8 @@
 // line, keys, drops, the menu bar, and what survives a restart.
 #include <QAction>
 #include <QFile>
+#include <QImage>
+#include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMimeData>
@@ -21,6 +23,8 @@
 #include "ui/movie_view.h"
 #include "ui/player_session.h"
 #include "ui/player_window.h"
+#include "browser/browser_session.h"
+#include "ui/movie_engine.h"
 #include "ui/playlist_pane.h"
 #include "fake_engine.h"
 
@@ -255,6 +259,54 @@ TEST_F(WindowStateTest, ZoomSizesTheMovieAreaAndFullScreenTakesTheChromeAway) {
   EXPECT_FALSE(window->isFullScreen());
   EXPECT_TRUE(window->menuBar()->isVisible());
   EXPECT_TRUE(window->PlayList()->isVisible());
+}
+
+TEST_F(WindowStateTest, CaptureFrameAndSetThumbnailAreOfTheMovieNotOfTheOpacity) {
+  // The program's own engine, so that the opacity really fades the picture.
+  home_.WriteFile(".config/Vantrel/options.conf",
+                  "[System]\n\"FirstRun\"=\"False\"\n[View]\n\"FlashAlpha\"=dword:25\n[Recent]\n\"MyFlash\"=\"" +
+                      home_.Path() + "flash/\"\n");
+  SessionHooks hooks;
+  hooks.noTips = true;
+  auto session = std::make_unique<PlayerSession>(hooks);
+  ASSERT_EQ(session->Start("\"" + Movie("faded.swf") + "\""), player::StartUpResult::Running);
+  player::Player& player = *session->GetPlayer();
+  ASSERT_EQ(player.FlashAlpha(), 25);
+  session->Engine()->AdvanceTime(200);
+  const auto meanRed = [](const std::string& path) {
+    QImage picture(QString::fromStdString(path));
+    double sum = 0;
+    for (int y = 0; y < picture.height(); ++y)
+      for (int x = 0; x < picture.width(); ++x) sum += picture.pixelColor(x, y).redF();
+    return picture.isNull() ? -1.0 : sum / (picture.width() * picture.height());
+  };
+  const double faded = meanRed(session->Browser()->SavePicture(false));
+  const double thumbFaded = meanRed(session->Browser()->SaveThumbnail());
+  player.SetFlashAlpha(100);
+  const double full = meanRed(session->Browser()->SavePicture(false));
+  const double background = std::stoi(player.Record().BackColor.substr(0, 2), nullptr, 16) / 255.0;
+  ASSERT_GT(full - background, 0.03) << "the demo movie shows little above its background";
+  EXPECT_NEAR(faded, full, (full - background) * 0.1);
+  EXPECT_NEAR(thumbFaded, full, (full - background) * 0.1);
+  // The player's own look is untouched by the shots.
+  player.SetFlashAlpha(25);
+  session->Browser()->SavePicture(false);
+  EXPECT_EQ(player.FlashAlpha(), 25);
+}
+
+TEST_F(WindowStateTest, AMovieThatEndsEarlyIsSaidOverTheMovie) {
+  const std::string cut =
+      home_.WriteFile("movies/cut.swf", std::string(demoBytes_.begin(), demoBytes_.begin() + demoBytes_.size() / 2));
+  auto session = Start("\"" + cut + "\"");
+  PlayerWindow* window = session->Window();
+  auto* note = window->findChild<QLabel*>(QStringLiteral("lblNote"));
+  ASSERT_NE(note, nullptr);
+  EXPECT_TRUE(note->isVisible());
+  EXPECT_TRUE(note->text().startsWith(QStringLiteral("The movie is incomplete: its data ends after"))) << note->text().toStdString();
+  EXPECT_LT(note->y(), window->centralWidget()->height() / 2);
+  // A click puts it away.
+  QTest::mouseClick(note, Qt::LeftButton);
+  EXPECT_FALSE(note->isVisible());
 }
 
 TEST_F(WindowStateTest, RightClickOnTheMovieOpensThePopUpWithThePlayCaption) {

@@ -59,6 +59,13 @@ TEST(SkinRules, TheWindowOutlineCutsHolesAndOverlapsPutThemBack) {
   EXPECT_TRUE(ComposeWindowRegion(client, {}, false, false).isEmpty());
 }
 
+TEST(SkinRules, LabelsKeepTheirColourOnlyWhileItStandsOut) {
+  const QColor dark(0x10, 0x10, 0x10);
+  EXPECT_EQ(ReadableTextColour(dark, QColor(0xE0, 0xE0, 0xE0)), dark);
+  EXPECT_EQ(ReadableTextColour(dark, QColor(0x66, 0x66, 0x66)), QColor(255, 255, 255));
+  EXPECT_EQ(ReadableTextColour(QColor(0xEE, 0xEE, 0xEE), QColor(0xF0, 0xF0, 0xF0)), QColor(0, 0, 0));
+}
+
 TEST(SkinRules, FadesRiseOrFallOverTheirSteps) {
   EXPECT_EQ(FadeAlpha(0, 20, 1), 0);
   EXPECT_EQ(FadeAlpha(20, 20, 1), 255);

@@ -18,6 +18,8 @@
 #include "ui/command_line_text.h"
 #include "ui/hot_keys.h"
 #include "ui/menu_mirror.h"
+#include "ui/video_page.h"
+#include "player/time_text.h"
 
 namespace vantrel::ui {
 namespace {
@@ -70,6 +72,31 @@ TEST(AspectRatio, EdgesMoveTheSideTheRuleNames) {
   const EdgeRect half = KeepAspectRatio({0, 0, 5, 1}, ResizeEdge::Right, {}, 2, 1);
   EXPECT_EQ(half.bottom, 2);
   EXPECT_EQ(KeepAspectRatio({0, 0, 50, 50}, ResizeEdge::Right, m, 0, 0), (EdgeRect{0, 0, 50, 50}));
+}
+
+TEST(AspectRatio, AWindowLargerThanTheScreenShrinksToItAndMovesOntoIt) {
+  const ChromeMargins m{0, 0, 60, 52};
+  const EdgeRect screen{0, 0, 1440, 900};
+  // 900 wide for a 4:3 movie asks for 675 + 112 = 787 high at y = 200: it moves up.
+  EXPECT_EQ(FitInside({100, 200, 1000, 987}, screen, m, 400, 300), (EdgeRect{100, 113, 1000, 900}));
+  // 900x899 at y = 89 on a 900-pixel screen: moved up to fit.
+  const EdgeRect tall = FitInside({0, 89, 900, 988}, screen, m, 900, 787);
+  EXPECT_GE(tall.top, 0);
+  EXPECT_LE(tall.bottom, 900);
+  // Taller than the screen: the height becomes the screen's and the width follows.
+  const EdgeRect huge = FitInside({10, 10, 1410, 1212}, screen, m, 400, 300);
+  EXPECT_EQ(huge.bottom - huge.top, 900);
+  EXPECT_EQ(huge.right - huge.left, 1051);  // (900 - 112) * 4 / 3
+  EXPECT_GE(huge.top, 0);
+  // A window that fits is left alone.
+  EXPECT_EQ(FitInside({50, 50, 450, 412}, screen, m, 400, 300), (EdgeRect{50, 50, 450, 412}));
+}
+
+TEST(VideoBar, TellsTheTimeAsTheSkinDoes) {
+  // A 2.4 s video at 25 frames per second, 1.6 s played: the skin shows 0:02 / 0:02.
+  const player::DisplayTexts skin = player::BuildDisplayTexts(player::kTimeElapsed, 40, 60, 25.0, "Time");
+  EXPECT_EQ(PlayerVideoTimeText(1.6, 60, 25.0), skin.current + " / " + skin.total);
+  EXPECT_EQ(PlayerVideoTimeText(1.6, 60, 25.0), "0:02 / 0:02");
 }
 
 TEST(CommandLineText, QuotesBlanksAndMakesExistingRelativePathsAbsolute) {
