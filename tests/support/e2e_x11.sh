@@ -30,3 +30,17 @@ e2e_start_x() {
   mkdir -p "$XDG_CONFIG_HOME/Vantrel" "$XDG_RUNTIME_DIR" && chmod 700 "$XDG_RUNTIME_DIR"
   for _ in $(seq 50); do xwininfo -root >/dev/null 2>&1 && break; sleep 0.1; done
 }
+
+# The id of the player's top-level window whose caption is exactly $1 ("" when none).
+e2e_window_named() { xwininfo -root -tree 2>/dev/null | grep -F "\"$1\": (\"vantrel\"" | head -1 | awk '{print $1}'; }
+
+# Waits up to ten seconds for that window and prints its id; false when it never came.
+e2e_wait_named() {
+  local id
+  for _ in $(seq 200); do
+    id=$(e2e_window_named "$1")
+    [ -n "$id" ] && { echo "$id"; return 0; }
+    sleep 0.05
+  done
+  return 1
+}
