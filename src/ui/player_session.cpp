@@ -153,6 +153,16 @@ void PlayerSession::InitPaths() {
     if (!text.isEmpty()) text[0] = text[0].toUpper();
     if (window_) window_->ShowStatusMessage(text);
   });
+  // A script that runs long keeps the window answering: the status area says so and
+  // the window repaints and hears the desktop meanwhile (the engine refuses what would
+  // run scripts until it is done, so the player's timers wait); input waits too.
+  engine_->SetScriptRunningLongHandler([this](double seconds) {
+    if (!window_) return;
+    const std::string text =
+        languages_->LangText("Player/strScriptRunning", "A script in this movie has been running for %1 seconds");
+    window_->ShowStatusMessage(QString::fromStdString(text).arg(static_cast<int>(seconds)));
+    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents | QEventLoop::ExcludeSocketNotifiers);
+  });
   services.web = fetcher_.get();
   player_ = std::make_unique<player::Player>(std::move(services));
   browser_->AttachPlayer(player_.get());

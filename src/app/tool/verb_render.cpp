@@ -1,5 +1,6 @@
 // vantrel-tool render MOVIE -o OUT.png [--frame N] [--size WxH] [--scale MODE]
 //                      [--quality high|medium|low|autohigh|autolow] [--input FILE]
+//                      [--script-timeout SECONDS]
 #include <algorithm>
 #include <cstdio>
 #include <string>
@@ -47,6 +48,7 @@ int RunRender(const Args& args) {
 #if VANTREL_HAS_FLASH
   std::string movie, out, scale = "showall", quality = "high", inputPath;
   long frame = 1, width = 0, height = 0;
+  double scriptSeconds = 0;
   for (std::size_t i = 0; i < args.size(); ++i) {
     const std::string& arg = args[i];
     const bool hasValue = i + 1 < args.size();
@@ -64,6 +66,8 @@ int RunRender(const Args& args) {
       scale = args[++i];
     } else if (arg == "--input" && hasValue) {
       inputPath = args[++i];
+    } else if (arg == "--script-timeout" && hasValue) {
+      if (!ParseSeconds(args[++i], scriptSeconds)) return UsageError("render", "--script-timeout needs seconds above 0");
     } else if (arg == "--quality" && hasValue) {
       quality = args[++i];
     } else if (!arg.empty() && arg[0] == '-') {
@@ -109,6 +113,7 @@ int RunRender(const Args& args) {
     return kExitFailed;
   }
   flash::FlashControl control;
+  control.SetScriptSeconds(scriptSeconds);
   if (!control.LoadMovie(0, movie)) {
     PrintError(movie + ": " + control.LastError());
     return kExitFailed;
