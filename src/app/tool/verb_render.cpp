@@ -9,10 +9,9 @@
 #include "app/tool/verbs.h"
 
 #if VANTREL_HAS_FLASH
-#include <QBuffer>
-#include <QByteArray>
 #include <QImage>
 
+#include "browser/video_export.h"
 #include "core/surface_limit.h"
 #include "core/text.h"
 #include "flash/control/input_script.h"
@@ -25,15 +24,14 @@ namespace vantrel::tool {
 #if VANTREL_HAS_FLASH
 namespace {
 
+// The same encoding as the pictures of `export --format png`, so their bytes agree.
 int WritePng(const QImage& image, const std::string& out) {
-  QByteArray png;
-  QBuffer buffer(&png);
-  buffer.open(QIODevice::WriteOnly);
-  if (!image.convertToFormat(QImage::Format_RGB32).save(&buffer, "PNG")) {
+  const std::string png = browser::EncodePng(image);
+  if (png.empty()) {
     PrintError("cannot encode the picture as PNG");
     return kExitFailed;
   }
-  const std::string failure = core::WriteFileAtomic(out, std::string_view(png.constData(), static_cast<std::size_t>(png.size())));
+  const std::string failure = core::WriteFileAtomic(out, png);
   if (!failure.empty()) {
     PrintError(out + ": " + failure);
     return kExitFailed;
