@@ -16,6 +16,7 @@ fuzz_extra() {
     fuzz_skin_file) extra=(-dict=fuzz/ui/skin.dict fuzz/ui/seeds) ;;
     flash_action_fuzzer) extra=(-dict=fuzz/flash/action.dict fuzz/flash/seeds/action) ;;
     flash_abc_fuzzer) extra=(fuzz/flash/seeds/abc) ;;
+    flash_movie_fuzzer) extra=(fuzz/flash/seeds/movie) ;;
     flash_shape_fuzzer) extra=(fuzz/flash/seeds/shape) ;;
     flash_adpcm_fuzzer) extra=(fuzz/flash/seeds/adpcm) ;;
     flash_pixel_bender_fuzzer) extra=(fuzz/flash/seeds/pixel_bender) ;;

@@ -106,6 +106,9 @@ constexpr std::array kOptions = {
     OptionDef{"Decompiler", "Stream", K::Bool, "True"},
     OptionDef{"Decompiler", "PNG", K::Bool, "False"},
     OptionDef{"Decompiler", "Video", K::Bool, "False"},
+    OptionDef{"Export", "Format", K::Text, "mp4"},
+    OptionDef{"Export", "Sound", K::Bool, "True"},
+    OptionDef{"Export", "Folder", K::Text, "", R::MyFlashFolder},
 };
 
 }  // namespace

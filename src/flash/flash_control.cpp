@@ -50,6 +50,13 @@ PlayerHooks FlashControl::MakeHooks() {
   hooks.scriptStopped = [this](const std::string& message) {
     if (OnScriptStopped) OnScriptStopped(message);
   };
+  hooks.scriptRunningLong = [this](double seconds) {
+    if (!OnScriptRunningLong) return;
+    inScript_ = true;
+    OnScriptRunningLong(seconds);
+    inScript_ = false;
+  };
+  hooks.scriptSeconds = scriptSeconds_;
   hooks.fetch = Fetch;
   hooks.cancelFetch = CancelFetch;
   hooks.getUrl = OpenUrl;
@@ -81,6 +88,10 @@ bool FlashControl::LoadMovie(int layer, const std::string& path) {
 }
 
 bool FlashControl::LoadMovieData(std::span<const std::uint8_t> bytes, const std::string& query) {
+  if (inScript_) {
+    lastError_ = "a script of the current movie is still running";
+    return false;
+  }
   std::string error;
   std::vector<std::uint8_t> body;
   std::shared_ptr<Movie> movie = LoadMovieFromBytes(bytes, &error, &body);
@@ -131,30 +142,30 @@ bool FlashControl::LoadMovieData(std::span<const std::uint8_t> bytes, const std:
 std::string FlashControl::MovieAddress() const { return player_ ? player_->RootMovie()->url : std::string(); }
 
 void FlashControl::Play() {
-  if (player_) player_->Root().Play();
+  if (Ready()) player_->Root().Play();
 }
 
 void FlashControl::Stop() {
-  if (player_) player_->Root().Stop();
+  if (Ready()) player_->Root().Stop();
 }
 
 void FlashControl::Rewind() {
-  if (!player_) return;
+  if (!Ready()) return;
   player_->GotoFrame(0, false);
 }
 
 void FlashControl::Forward() {
-  if (!player_) return;
+  if (!Ready()) return;
   player_->GotoFrame(player_->Root().CurrentFrame() + 1, false);
 }
 
 void FlashControl::Back() {
-  if (!player_) return;
+  if (!Ready()) return;
   player_->GotoFrame(std::max(0, player_->Root().CurrentFrame() - 1), false);
 }
 
 void FlashControl::GotoFrame(int frame) {
-  if (!player_) return;
+  if (!Ready()) return;
   player_->GotoFrame(frame, player_->Root().Playing());
 }
 
@@ -242,7 +253,7 @@ void FlashControl::SetLoop(bool loop) {
 }
 
 void FlashControl::SetVariable(const std::string& name, const std::string& value) {
-  if (!player_ || name.empty()) return;
+  if (!Ready() || name.empty()) return;
   avm1::Interpreter& machine = player_->Machine();
   player_->ResetBudgets();
   machine.SetVariableFrom(player_->Root().ScriptObject(), name, machine.Str(value), player_->SwfVersion());
@@ -250,7 +261,7 @@ void FlashControl::SetVariable(const std::string& name, const std::string& value
 }
 
 std::string FlashControl::GetVariable(const std::string& name) const {
-  if (!player_ || name.empty()) return "";
+  if (!Ready() || name.empty()) return "";
   avm1::Interpreter& machine = player_->Machine();
   player_->ResetBudgets();
   const avm1::Value value = machine.GetVariableFrom(player_->Root().ScriptObject(), name, player_->SwfVersion());
@@ -261,7 +272,7 @@ std::string FlashControl::GetVariable(const std::string& name) const {
 double FlashControl::FrameInterval() const { return movie_ ? 1000.0 / movie_->FrameRate() : 1000.0 / 12; }
 
 void FlashControl::AdvanceTime(double milliseconds) {
-  if (!player_ || !(milliseconds > 0)) return;
+  if (!Ready() || !(milliseconds > 0)) return;
   // While the root's stream sound plays, the timeline follows the sound: frames it is
   // behind run now (the host draws only the last, so the others are dropped) and a
   // timeline ahead of its sound waits. The sound itself is never stretched. A stopped
@@ -289,11 +300,16 @@ void FlashControl::AdvanceTime(double milliseconds) {
 }
 
 void FlashControl::Tick() {
-  if (player_) TickPlayer();
+  if (Ready()) TickPlayer();
 }
 
 void FlashControl::TickPlayer() {
-  player_->Tick();
+  // The frame loop's edge: nothing a movie does takes the program down.
+  try {
+    player_->Tick();
+  } catch (const std::exception& e) {
+    if (OnScriptStopped) OnScriptStopped(std::string("a frame of this movie failed (") + e.what() + "); it was skipped");
+  }
   if (mixer_ || !silentMixer_) return;
   // The silent mixer moves with the movie's own clock: one frame's share of sound a frame.
   silentDue_ = std::min(silentDue_ + audio::kMixRate / movie_->FrameRate(), 10.0 * audio::kMixRate);
@@ -336,31 +352,31 @@ QPointF FlashControl::ToStage(double x, double y) const {
 }
 
 void FlashControl::MouseMove(double x, double y) {
-  if (player_) player_->MouseMove(ToStage(x, y));
+  if (Ready()) player_->MouseMove(ToStage(x, y));
 }
 
 void FlashControl::MouseDown(double x, double y, int button) {
-  if (player_) player_->MouseButton(true, button, ToStage(x, y));
+  if (Ready()) player_->MouseButton(true, button, ToStage(x, y));
 }
 
 void FlashControl::MouseUp(double x, double y, int button) {
-  if (player_) player_->MouseButton(false, button, ToStage(x, y));
+  if (Ready()) player_->MouseButton(false, button, ToStage(x, y));
 }
 
 void FlashControl::MouseWheel(int lines) {
-  if (player_) player_->MouseWheel(lines);
+  if (Ready()) player_->MouseWheel(lines);
 }
 
 void FlashControl::KeyDown(int keyCode, int ascii) {
-  if (player_) player_->KeyDown(keyCode, ascii);
+  if (Ready()) player_->KeyDown(keyCode, ascii);
 }
 
 void FlashControl::KeyUp(int keyCode, int ascii) {
-  if (player_) player_->KeyUp(keyCode, ascii);
+  if (Ready()) player_->KeyUp(keyCode, ascii);
 }
 
 void FlashControl::TextInput(char32_t character) {
-  if (player_) player_->TextInput(character);
+  if (Ready()) player_->TextInput(character);
 }
 
 void FlashControl::TextControl(const std::string& command) {
@@ -371,7 +387,7 @@ void FlashControl::TextControl(const std::string& command) {
       {"SelectAll", Edit::SelectAll},     {"Copy", Edit::Copy},               {"Cut", Edit::Cut},
       {"Paste", Edit::Paste},
   };
-  if (!player_) return;
+  if (!Ready()) return;
   DisplayObject* focus = player_->Focus();
   if (!focus || focus->Removed() || focus->Kind() != DisplayKind::EditText) return;
   auto* field = static_cast<TextField*>(focus);

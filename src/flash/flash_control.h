@@ -36,6 +36,14 @@ class FlashControl {
   std::function<void(int state)> OnReadyStateChange;
   std::function<void(const std::string& command, const std::string& arguments)> FSCommand;
   std::function<void(const std::string& line)> OnTrace;
+  // A frame's scripts have been running for seconds and go on (from inside the script,
+  // a few times a second): the host may repaint its window and say so. While it runs,
+  // the control refuses what would run scripts (ticks, input, loads, variables, gotos).
+  std::function<void(double seconds)> OnScriptRunningLong;
+  // Processor seconds a frame's scripts may run before they are stopped; 0 (the
+  // default) follows the movie's ScriptLimits, else the reference player's 15 seconds.
+  // Takes effect from the next load.
+  void SetScriptSeconds(double seconds) { scriptSeconds_ = seconds; }
   // A script of the movie was stopped (it ran too long or took too much memory), or a
   // frame's filters went past the drawing budget (said once per movie); the movie goes
   // on. Receives the message for the log and the status area.
@@ -175,6 +183,8 @@ class FlashControl {
 
  private:
   PlayerHooks MakeHooks();
+  // A movie is there and no script of it is running (see OnScriptRunningLong).
+  bool Ready() const { return player_ && !inScript_; }
   Rgba Background() const;
   QPointF ToStage(double x, double y) const;
 
@@ -201,6 +211,8 @@ class FlashControl {
   Rgba background_{255, 255, 255, 255};
   double pendingMs_ = 0;
   bool quitRequested_ = false;
+  bool inScript_ = false;  // the host is being told of a long script
+  double scriptSeconds_ = 0;
   QSize size_{550, 400};
   QString clipboard_;
 };

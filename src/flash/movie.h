@@ -162,8 +162,10 @@ struct Movie {
   };
   std::vector<ImportedAsset> imports;
   std::vector<std::string> warnings;  // malformed tags skipped on the way
-  // ScriptLimits: how deep script calls may nest (0: the player's default).
+  // ScriptLimits: how deep script calls may nest, and for how many seconds a frame's
+  // scripts may run (0: the player's defaults).
   int maxRecursionDepth = 0;
+  int scriptTimeoutSeconds = 0;
 
   double FrameRate() const { return header.frameRate > 0 ? header.frameRate : 12.0; }
   int Width() const { return header.frameSize.Width() / 20; }    // pixels

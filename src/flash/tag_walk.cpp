@@ -258,9 +258,9 @@ void WalkTimeline(SwfStream& stream, Movie& movie, DefinitionContext& context, T
             break;
           }
           case kScriptLimits:
-            // The timeout that follows is the player's own per-tick budget here.
             movie.maxRecursionDepth = in.U16();
-            if (in.Overrun()) movie.maxRecursionDepth = 0;
+            movie.scriptTimeoutSeconds = in.U16();
+            if (in.Overrun()) movie.maxRecursionDepth = movie.scriptTimeoutSeconds = 0;
             break;
           case kSetBackgroundColor:
             if (!movie.hasBackground) {

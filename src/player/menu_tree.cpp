@@ -90,6 +90,7 @@ MenuModel BuildPlayerMenus() {
   b.Hide(download);
   b.Disable(download);
   b.Disable(b.Item(file, "mnuConvert", "Convert to EXE..."));
+  b.Disable(b.Item(file, "mnuExportVideo", "Export Video..."));
   b.Separator(file);
   b.Item(file, "mnuInfo", "Get Info", "Ctrl+I");
   b.Item(file, "mnuShowExplorer", "Show in Explorer");

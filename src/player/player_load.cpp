@@ -265,6 +265,7 @@ void Player::SetMenuStates(bool browserPage) {
   menus_.SetEnabled("MenuPlayback", movie);
   menus_.SetEnabled("mnuConvert", movie);
   menus_.SetEnabled("mnuInfo", !ownMovie_);
+  menus_.SetEnabled("mnuExportVideo", !ownMovie_ && !record_.SourcePath.empty());
   menus_.SetEnabled("mnuShowExplorer", browserPage || !ownMovie_);
   menus_.SetEnabled("mnuExtract", movie && !services_.host->DialogOpen("frmDecompiler"));
   menus_.SetEnabled("mnuDesktop", movie && !services_.host->DialogOpen("frmDesktop"));

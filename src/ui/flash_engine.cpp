@@ -95,6 +95,9 @@ class FlashEngine final : public MovieEngine {
   void SetScriptStoppedHandler(std::function<void(const std::string& message)> handler) override {
     control_.OnScriptStopped = std::move(handler);
   }
+  void SetScriptRunningLongHandler(std::function<void(double seconds)> handler) override {
+    control_.OnScriptRunningLong = std::move(handler);
+  }
 
   void MouseMove(QPointF position) override {
     control_.MouseMove(position.x(), position.y());

@@ -31,7 +31,8 @@ QIcon ItemIcon(const MenuItem& item, bool paused) {
     return StandardIcon(paused ? QStyle::SP_MediaPause : QStyle::SP_MediaPlay);
   if (is({"mnuStop", "mnuPopStop"})) return StandardIcon(QStyle::SP_MediaStop);
   if (is({"mnuOpen", "mnuPopOpen"})) return StandardIcon(QStyle::SP_DialogOpenButton);
-  if (is({"mnuConvert", "mnuPopConvert", "mnuMovieConvert", "mnuSavePL"})) return StandardIcon(QStyle::SP_DialogSaveButton);
+  if (is({"mnuConvert", "mnuPopConvert", "mnuMovieConvert", "mnuSavePL", "mnuExportVideo"}))
+    return StandardIcon(QStyle::SP_DialogSaveButton);
   if (is({"mnuHelpMe", "mnuAutomate"})) return StandardIcon(QStyle::SP_DialogHelpButton);
   if (is({"mnuInfo", "mnuPopInfo", "mnuMovieInfo"})) return StandardIcon(QStyle::SP_MessageBoxInformation);
   if (is({"mnuClearCache", "mnuItemDelete", "mnuRemove", "mnuRemoveAll"})) return StandardIcon(QStyle::SP_TrashIcon);

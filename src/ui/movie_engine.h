@@ -51,6 +51,9 @@ class MovieEngine {
   virtual void SetLocalNetworkRule(std::function<bool()> allowed) { (void)allowed; }
   // Receives the engine's notes about a movie's scripts stopped by its limits.
   virtual void SetScriptStoppedHandler(std::function<void(const std::string& message)> handler) { (void)handler; }
+  // Receives, a few times a second from inside a movie's script that runs long, the
+  // seconds it has run: the window may repaint and say so, but must not call the engine.
+  virtual void SetScriptRunningLongHandler(std::function<void(double seconds)> handler) { (void)handler; }
   // The mixer every sound of the engine plays on; null for an engine without sound.
   virtual flash::audio::Mixer* SoundMixer() { return nullptr; }
 

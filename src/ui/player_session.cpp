@@ -23,6 +23,7 @@
 #include "ui/message_window.h"
 #include "ui/movie_engine.h"
 #include "ui/about_window.h"
+#include "ui/export_dialog.h"
 #include "ui/options_dialog.h"
 #include "ui/player_window.h"
 #include "ui/presentation.h"
@@ -153,6 +154,16 @@ void PlayerSession::InitPaths() {
     if (!text.isEmpty()) text[0] = text[0].toUpper();
     if (window_) window_->ShowStatusMessage(text);
   });
+  // A script that runs long keeps the window answering: the status area says so and
+  // the window repaints and hears the desktop meanwhile (the engine refuses what would
+  // run scripts until it is done, so the player's timers wait); input waits too.
+  engine_->SetScriptRunningLongHandler([this](double seconds) {
+    if (!window_) return;
+    const std::string text =
+        languages_->LangText("Player/strScriptRunning", "A script in this movie has been running for %1 seconds");
+    window_->ShowStatusMessage(QString::fromStdString(text).arg(static_cast<int>(seconds)));
+    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents | QEventLoop::ExcludeSocketNotifiers);
+  });
   services.web = fetcher_.get();
   player_ = std::make_unique<player::Player>(std::move(services));
   browser_->AttachPlayer(player_.get());
@@ -212,6 +223,7 @@ bool PlayerSession::LoadPlayerWindow() {
   window_->SetMenuAction("mnuPopAbout", [this](int) { ShowPage(false); });
   window_->SetMenuAction("mnuIntro", [this](int) { ShowPage(true); });
   window_->SetMenuAction("mnuDownload", [this](int) { ShowDownload(); });
+  window_->SetMenuAction("mnuExportVideo", [this](int) { ExportPlayingMovie(); });
   // The last window is gone: the process ends (a hidden window's close alone would not
   // end Qt's event loop).
   window_->onUnloaded = [this] {
@@ -428,6 +440,30 @@ void PlayerSession::ShowDownload() {
   if (!download_) download_ = new net::frmDownload(NetworkContext(), window_.get());
   download_->show();
   download_->raise();
+}
+
+void PlayerSession::ExportPlayingMovie() {
+  const media::MediaRecord& record = player_->Record();
+  if (player_->OwnMovie() || record.SourcePath.empty()) return;
+  ExportMovie movie;
+  // A video is read from its file; a movie as the control loaded it (a projector's or a
+  // compressed movie's plain copy).
+  movie.source = record.IsVideo || record.MoviePath.empty() ? record.SourcePath : record.MoviePath;
+  const browser::ExportFacts facts = browser::ReadExportFacts(movie.source);
+  if (!facts.error.empty()) {
+    ShowMessage(window_.get(), facts.error, UiText("frmExport/Caption", "Export Video"), "error",
+                UiText("Shared/Close", "Close"));
+    return;
+  }
+  movie.title = media::FileTitle(record.SourcePath, true);
+  movie.isVideo = facts.isVideo;
+  movie.width = facts.width;
+  movie.height = facts.height;
+  movie.rate = facts.rate;
+  movie.frames = facts.frames;
+  movie.currentFrame = facts.isVideo || !engine_ ? 1 : std::max(1, engine_->Port().FrameNum() + 1);
+  ExportVideo(movie, options_, window_.get(),
+              [this](const std::string& folder) { OpenOnDesktop(folder, window_.get()); });
 }
 
 void PlayerSession::OpenHelp(const std::string& topic) { ui::OpenHelp(topic); }

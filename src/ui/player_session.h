@@ -123,6 +123,7 @@ class PlayerSession final : public player::StartUpHost, public player::HostPort 
   void LoadTipsForLanguage();
   net::NetContext NetworkContext();
   void ShowDownload();
+  void ExportPlayingMovie();
   std::unique_ptr<browser::BrowserSession> MakeBrowserSession();
 
   SessionHooks hooks_;

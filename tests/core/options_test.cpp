@@ -91,6 +91,21 @@ TEST(OptionsStore, CorruptFilesGiveDefaultsForWhatIsBroken) {
   EXPECT_EQ(OptionsStore(binary).ReadTextOption("View", "Quality"), "Medium");
 }
 
+// A number written with decimals (by hand, or by another program) reads rounded half
+// away from zero, as a numeric conversion rounds: on both sides of zero.
+TEST(OptionsStore, DecimalNumbersRoundHalfAwayFromZero) {
+  testing::TempHome home;
+  const std::string path = home.WriteFile("decimals.conf",
+                                          "[Sound]\n\"Volume\"=dword:12.6\n\"Balance\"=dword:-12.6\n"
+                                          "\"Low\"=dword:-12.4\n\"Half\"=dword:-2.5\n\"Up\"=dword:2.5\n");
+  OptionsStore store(path);
+  EXPECT_EQ(store.ReadNumber("Sound", "Volume", 0), 13);
+  EXPECT_EQ(store.ReadNumber("Sound", "Balance", 0), -13);
+  EXPECT_EQ(store.ReadNumber("Sound", "Low", 0), -12);
+  EXPECT_EQ(store.ReadNumber("Sound", "Half", 0), -3);
+  EXPECT_EQ(store.ReadNumber("Sound", "Up", 0), 3);
+}
+
 TEST(OptionTable, EveryEntryIsUniqueAndTyped) {
   std::set<std::string> seen;
   for (const OptionDef& option : OptionTable()) {

@@ -2,11 +2,13 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 
 extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavformat/avformat.h>
 #include <libavutil/channel_layout.h>
+#include <libavutil/imgutils.h>
 #include <libswresample/swresample.h>
 #include <libswscale/swscale.h>
 }
@@ -94,18 +96,26 @@ bool ReferenceAudio(const std::string& path, flash::audio::PcmBuffer& out, std::
   return !out.samples.empty();
 }
 
-bool ReferenceVideo(const std::string& path, std::vector<QImage>& frames, std::string* error) {
+bool ReferenceVideo(const std::string& path, std::vector<QImage>& frames, std::string* error, bool accurate) {
   Input input;
   if (!input.Open(path, AVMEDIA_TYPE_VIDEO, error)) return false;
   frames.clear();
   SwsContext* scaler = nullptr;
+  const int flags = accurate ? SWS_BICUBIC | SWS_ACCURATE_RND | SWS_FULL_CHR_H_INT : SWS_BICUBIC;
   input.Run([&](const AVFrame* frame) {
     scaler = sws_getCachedContext(scaler, frame->width, frame->height, static_cast<AVPixelFormat>(frame->format),
-                                  frame->width, frame->height, AV_PIX_FMT_BGRA, SWS_BICUBIC, nullptr, nullptr, nullptr);
-    QImage picture(frame->width, frame->height, QImage::Format_RGB32);
-    std::uint8_t* planes[4] = {picture.bits(), nullptr, nullptr, nullptr};
-    int strides[4] = {static_cast<int>(picture.bytesPerLine()), 0, 0, 0};
+                                  frame->width, frame->height, AV_PIX_FMT_BGRA, flags, nullptr, nullptr, nullptr);
+    // swscale's vector code writes past the end of a row: it converts into a padded
+    // buffer, which is copied into the picture.
+    std::uint8_t* planes[4] = {};
+    int strides[4] = {};
+    if (av_image_alloc(planes, strides, frame->width + 64, frame->height + 2, AV_PIX_FMT_BGRA, 64) < 0) return;
     sws_scale(scaler, frame->data, frame->linesize, 0, frame->height, planes, strides);
+    QImage picture(frame->width, frame->height, QImage::Format_RGB32);
+    for (int y = 0; y < frame->height; ++y)
+      std::memcpy(picture.scanLine(y), planes[0] + static_cast<std::ptrdiff_t>(y) * strides[0],
+                  static_cast<std::size_t>(frame->width) * 4);
+    av_freep(&planes[0]);
     frames.push_back(picture);
   });
   sws_freeContext(scaler);

@@ -12,8 +12,10 @@ namespace vantrel::testing {
 
 // The file's first audio stream decoded and resampled to 44.1 kHz stereo float.
 bool ReferenceAudio(const std::string& path, flash::audio::PcmBuffer& out, std::string* error = nullptr);
-// The file's video frames in order, as RGB pictures.
-bool ReferenceVideo(const std::string& path, std::vector<QImage>& frames, std::string* error = nullptr);
+// The file's video frames in order, as RGB pictures; accurate converts the colour with
+// exact rounding and interpolated chroma (what a careful player shows).
+bool ReferenceVideo(const std::string& path, std::vector<QImage>& frames, std::string* error = nullptr,
+                    bool accurate = false);
 
 // The largest normalised correlation of the two sounds' mono mixes over start offsets
 // up to maxLag frames either way, over the length both have after aligning.

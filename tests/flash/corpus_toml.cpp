@@ -111,6 +111,8 @@ CorpusTest ParseCorpusToml(const std::string& text) {
       }
     } else if (section == "player_options") {
       if (key == "with_renderer") test.quality = StringAfter(value, "quality");
+      if (key == "max_execution_duration")
+        test.scriptSeconds = IntAfter(value, "secs", 0) + IntAfter(value, "nanos", 0) * 1e-9;
       if (key == "viewport_dimensions") {
         test.viewportWidth = IntAfter(value, "width", 0);
         test.viewportHeight = IntAfter(value, "height", 0);

@@ -250,6 +250,40 @@ TEST(RenderColor, TransformsInFixedPointWithClamping) {
   EXPECT_EQ(SourceOver(0x80000000u, 0xffffffffu), 0xff7f7f7fu);
 }
 
+// A colour transform of translucent pixels: every premultiplied pixel (each alpha, each
+// channel value up to it) against straight colour computed here in doubles. With the
+// identity the round trip hides rounding faults of either direction; a tint does not.
+TEST(RenderPaint, TransformsOfTranslucentPixelsUnpremultiplyRoundedToNearest) {
+  ColorTransform tint;
+  tint.mulR = 0.75;
+  tint.addR = 13;
+  tint.mulG = 1.25;
+  tint.addG = -7;
+  tint.mulB = 0.5;
+  const FixedColorTransform fixed = FixedColorTransform::From(tint);
+  const auto straight = [](std::uint32_t c, std::uint32_t a) {
+    return std::min(255.0, std::floor(c * 255.0 / a + 0.5));
+  };
+  const auto channel = [](double c, double mul, double add) { return std::clamp(std::floor(c * mul) + add, 0.0, 255.0); };
+  const auto premultiplied = [](double c, std::uint32_t a) {
+    return static_cast<std::uint32_t>(std::floor(c * a / 255.0 + 0.5));
+  };
+  std::size_t checked = 0, wrong = 0;
+  for (std::uint32_t a = 1; a < 255; ++a) {
+    for (std::uint32_t c = 0; c <= a; ++c) {
+      const Pixel in = Pack(a, c, c, c);
+      const Pixel out = fixed.ApplyPremultiplied(in);
+      const double s = straight(c, a);
+      const Pixel expected = Pack(a, premultiplied(channel(s, 0.75, 13), a), premultiplied(channel(s, 1.25, -7), a),
+                                  premultiplied(channel(s, 0.5, 0), a));
+      ++checked;
+      if (out != expected && ++wrong <= 5) ADD_FAILURE() << std::hex << in << " gave " << out << ", not " << expected;
+    }
+  }
+  EXPECT_EQ(checked, 32639u);
+  EXPECT_EQ(wrong, 0u);
+}
+
 TEST(RenderPaint, GradientTableFollowsTheStops) {
   Gradient gradient;
   gradient.stops = {{0, {255, 0, 0, 255}}, {128, {0, 0, 255, 255}}, {128, {0, 255, 0, 255}}, {200, {0, 255, 0, 0}}};

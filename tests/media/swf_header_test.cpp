@@ -123,6 +123,10 @@ TEST(ShortWalk, ReadsMetadataTitleAndDescription) {
   record = Identify(f, SwfWriter().Metadata("<rdf:RDF><rdf:Description><dc:title>Caf\xe9 \x80</dc:title>"
                                             "</rdf:Description></rdf:RDF>").End().Plain());
   EXPECT_EQ(record.Title, "Caf\xc3\xa9 \xe2\x82\xac");
+  // The edges of the table: 0x80 is the euro sign, 0x9F the last entry (Y with
+  // diaeresis), 0xA0 the first byte past it (no-break space, as Latin-1).
+  EXPECT_EQ(TextFromAnsi("\x80\x9F\xA0\x81"), "\xe2\x82\xac\xc5\xb8\xc2\xa0\xc2\x81");
+  EXPECT_EQ(TextFromAnsi("\x9E\x8C"), "\xc5\xbe\xc5\x92");
 }
 
 TEST(ShortWalk, TruncatedTagsReadAsZeros) {

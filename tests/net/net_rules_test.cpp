@@ -144,6 +144,13 @@ TEST(AccessPolicy, LocalMoviesReadBesideThemAndUseTheNetworkOnlyWhenAllowed) {
   local.localMayUseNetwork = true;
   EXPECT_EQ(CheckAccess(local, "https", ""), "");
 
+  // A policy made without a folder (the default one: a local movie whose folder is
+  // unknown) reads nothing: an empty folder is a prefix of every path.
+  const AccessPolicy unknown{};
+  EXPECT_NE(CheckAccess(unknown, "file", "/etc/passwd"), "");
+  EXPECT_NE(CheckAccess(unknown, "file", "/home/u/movies/data/vars.txt"), "");
+  EXPECT_NE(CheckAccess(unknown, "http", ""), "");
+
   const AccessPolicy web{false, "", false};
   EXPECT_EQ(CheckAccess(web, "http", ""), "");
   EXPECT_NE(CheckAccess(web, "file", "/etc/passwd"), "");

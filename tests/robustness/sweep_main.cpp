@@ -123,8 +123,10 @@ std::vector<std::pair<std::string, std::vector<std::string>>> VerbsFor(FileKind 
       std::vector<std::pair<std::string, V>> verbs = {
           {"info", {"info", "--json", "{IN}"}},
           {"extract", {"extract", "{IN}", "{OUT}/res", "--all"}},
-          {"render", {"render", "{IN}", "-o", "{OUT}/frame.png", "--frame", "2"}},
-          {"trace", {"trace", "{IN}", "--frames", "3"}},
+          // Scripts get a second a frame (not the movies' own 15): a mutant that loops
+          // for ever stays within the run's processor time.
+          {"render", {"render", "{IN}", "-o", "{OUT}/frame.png", "--frame", "2", "--script-timeout", "1"}},
+          {"trace", {"trace", "{IN}", "--frames", "3", "--script-timeout", "1"}},
           {"decompress", {"decompress", "{IN}", "{OUT}/plain.swf"}},
       };
       if (!stub.empty()) verbs.push_back({"pack", {"pack", "{IN}", "{OUT}/out.exe", "--stub", stub}});

@@ -31,12 +31,11 @@ e2e_start_x() {
   for _ in $(seq 50); do xwininfo -root >/dev/null 2>&1 && break; sleep 0.1; done
 }
 
-# The id of the player's top-level window whose caption is exactly $1 ("" when none).
+# The id of the program's top-level window captioned exactly $1 ("" when there is none).
 e2e_window_named() { xwininfo -root -tree 2>/dev/null | grep -F "\"$1\": (\"vantrel\"" | head -1 | awk '{print $1}'; }
 
-# Waits up to ten seconds for that window and prints its id; false when it never came.
+# Prints the id of the window captioned $1 once it is there; fails after ten seconds.
 e2e_wait_named() {
-  local id
   for _ in $(seq 200); do
     id=$(e2e_window_named "$1")
     [ -n "$id" ] && { echo "$id"; return 0; }
@@ -44,3 +43,6 @@ e2e_wait_named() {
   done
   return 1
 }
+
+# Presses keys in the focused window, then lets the program answer.
+e2e_key() { xdotool key --clearmodifiers "$@"; sleep 0.3; }

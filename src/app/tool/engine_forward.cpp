@@ -1,4 +1,4 @@
-// The verbs that run movies (render, trace, audio, thumbs) need the engine, and with it QtGui. They
+// The verbs that run movies (render, trace, audio, thumbs, export) need the engine, and with it QtGui. They
 // live in the helper "vantrel-tool-engine", so that every other verb starts without
 // loading those libraries; here they hand the whole command over to it.
 #include <unistd.h>
@@ -51,5 +51,6 @@ int RunRender(const Args& args) { return ForwardToEngine("render", args); }
 int RunTrace(const Args& args) { return ForwardToEngine("trace", args); }
 int RunAudio(const Args& args) { return ForwardToEngine("audio", args); }
 int RunThumbs(const Args& args) { return ForwardToEngine("thumbs", args); }
+int RunExport(const Args& args) { return ForwardToEngine("export", args); }
 
 }  // namespace vantrel::tool

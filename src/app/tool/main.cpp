@@ -22,6 +22,7 @@ const std::vector<Verb>& Verbs() {
       {"trace", "trace MOVIE [--frames N] [--input FILE]", RunTrace},
       {"audio", "audio MOVIE|VIDEO -o OUT.wav [--seconds S]  write the sound a movie or video makes", RunAudio},
       {"thumbs", "thumbs FOLDER|MOVIE [-r] [--width W --height H --quality Q --overwrite --info-xml]  JPEG thumbnails beside the movies", RunThumbs},
+      {"export", "export MOVIE|VIDEO -o OUT [--format mp4|webm|mkv|gif|apng|png] [--size WxH | --scale F] [--fps N] [--from FRAME|TIME] [--to FRAME|TIME | --frames N] [--quality high|medium|low] [--background #RRGGBB] [--input FILE] [--no-sound] [--copy]", RunExport},
   };
   return verbs;
 }

@@ -38,6 +38,12 @@ bool ParseCount(std::string_view text, long& out) {
   return ec == std::errc() && end == text.data() + text.size() && out >= 0;
 }
 
+bool ParseSeconds(std::string_view text, double& out) {
+  if (text.empty()) return false;
+  const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), out);
+  return ec == std::errc() && end == text.data() + text.size() && out > 0 && out <= 86400;
+}
+
 std::string UnreadableReason(const std::string& path) {
   const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) return "cannot read " + path + ": " + std::strerror(errno);

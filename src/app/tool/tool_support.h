@@ -23,6 +23,10 @@ bool IsFlag(std::string_view arg, std::initializer_list<std::string_view> names)
 // Parses a whole non-negative decimal number; false when text is not one.
 bool ParseCount(std::string_view text, long& out);
 
+// Parses a whole decimal number of seconds above 0 (fractions allowed, at most a day);
+// false when text is not one.
+bool ParseSeconds(std::string_view text, double& out);
+
 // Why the file at path cannot be read ("cannot read PATH: No such file or directory",
 // "... : it is a folder"); "" when it opens for reading.
 std::string UnreadableReason(const std::string& path);

@@ -1,5 +1,6 @@
 // vantrel-tool render MOVIE -o OUT.png [--frame N] [--size WxH] [--scale MODE]
 //                      [--quality high|medium|low|autohigh|autolow] [--input FILE]
+//                      [--script-timeout SECONDS]
 #include <algorithm>
 #include <cstdio>
 #include <string>
@@ -8,10 +9,9 @@
 #include "app/tool/verbs.h"
 
 #if VANTREL_HAS_FLASH
-#include <QBuffer>
-#include <QByteArray>
 #include <QImage>
 
+#include "browser/video_export.h"
 #include "core/surface_limit.h"
 #include "core/text.h"
 #include "flash/control/input_script.h"
@@ -24,15 +24,14 @@ namespace vantrel::tool {
 #if VANTREL_HAS_FLASH
 namespace {
 
+// The same encoding as the pictures of `export --format png`, so their bytes agree.
 int WritePng(const QImage& image, const std::string& out) {
-  QByteArray png;
-  QBuffer buffer(&png);
-  buffer.open(QIODevice::WriteOnly);
-  if (!image.convertToFormat(QImage::Format_RGB32).save(&buffer, "PNG")) {
+  const std::string png = browser::EncodePng(image);
+  if (png.empty()) {
     PrintError("cannot encode the picture as PNG");
     return kExitFailed;
   }
-  const std::string failure = core::WriteFileAtomic(out, std::string_view(png.constData(), static_cast<std::size_t>(png.size())));
+  const std::string failure = core::WriteFileAtomic(out, png);
   if (!failure.empty()) {
     PrintError(failure);  // it names OUT
     return kExitFailed;
@@ -47,6 +46,7 @@ int RunRender(const Args& args) {
 #if VANTREL_HAS_FLASH
   std::string movie, out, scale = "showall", quality = "high", inputPath;
   long frame = 1, width = 0, height = 0;
+  double scriptSeconds = 0;
   for (std::size_t i = 0; i < args.size(); ++i) {
     const std::string& arg = args[i];
     const bool hasValue = i + 1 < args.size();
@@ -64,6 +64,8 @@ int RunRender(const Args& args) {
       scale = args[++i];
     } else if (arg == "--input" && hasValue) {
       inputPath = args[++i];
+    } else if (arg == "--script-timeout" && hasValue) {
+      if (!ParseSeconds(args[++i], scriptSeconds)) return UsageError("render", "--script-timeout needs seconds above 0");
     } else if (arg == "--quality" && hasValue) {
       quality = args[++i];
     } else if (!arg.empty() && arg[0] == '-') {
@@ -109,6 +111,7 @@ int RunRender(const Args& args) {
     return kExitFailed;
   }
   flash::FlashControl control;
+  control.SetScriptSeconds(scriptSeconds);
   if (!control.LoadMovie(0, movie)) {
     PrintError(movie + ": " + control.LastError());
     return kExitFailed;

@@ -1,5 +1,6 @@
-// vantrel-tool trace MOVIE [--frames N] [--input FILE]: the movie's trace() output, one
-// line per call, with recorded input (the corpus's input.json format) after each frame.
+// vantrel-tool trace MOVIE [--frames N] [--input FILE] [--script-timeout SECONDS]: the
+// movie's trace() output, one line per call, with recorded input (the corpus's
+// input.json format) after each frame.
 #include <algorithm>
 #include <cstdio>
 #include <string>
@@ -18,12 +19,15 @@ int RunTrace(const Args& args) {
 #if VANTREL_HAS_FLASH
   std::string movie, inputPath;
   long frames = 1;
+  double scriptSeconds = 0;
   for (std::size_t i = 0; i < args.size(); ++i) {
     const std::string& arg = args[i];
     if (arg == "--frames" && i + 1 < args.size()) {
       if (!ParseCount(args[++i], frames) || frames < 1) return UsageError("trace", "--frames needs a count from 1");
     } else if (arg == "--input" && i + 1 < args.size()) {
       inputPath = args[++i];
+    } else if (arg == "--script-timeout" && i + 1 < args.size()) {
+      if (!ParseSeconds(args[++i], scriptSeconds)) return UsageError("trace", "--script-timeout needs seconds above 0");
     } else if (!arg.empty() && arg[0] == '-') {
       return UsageError("trace", "unknown option " + arg);
     } else if (movie.empty()) {
@@ -48,6 +52,7 @@ int RunTrace(const Args& args) {
     std::fwrite(line.data(), 1, line.size(), stdout);
     std::fputc('\n', stdout);
   };
+  control.SetScriptSeconds(scriptSeconds);
   if (!control.LoadMovie(0, movie)) {
     PrintError(movie + ": " + control.LastError());
     return kExitFailed;

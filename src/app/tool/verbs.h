@@ -29,5 +29,6 @@ int RunTrace(const Args& args);
 int RunImage(const Args& args);
 int RunAudio(const Args& args);
 int RunThumbs(const Args& args);
+int RunExport(const Args& args);
 
 }  // namespace vantrel::tool

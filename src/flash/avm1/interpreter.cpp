@@ -160,6 +160,7 @@ Interpreter::Interpreter(Runtime& rt, Player* player)
     : rt_(rt), player_(player), cache_(std::make_unique<StringCache>()) {
   debugOps_ = std::getenv("VANTREL_DEBUG_ACTIONS") != nullptr;
   stack_.reserve(1024);
+  if (player_) clock_ = &player_->Clock();
 }
 
 Interpreter::~Interpreter() = default;
@@ -1506,34 +1507,16 @@ bool Interpreter::HandleThrow(std::size_t base) {
   return false;
 }
 
-namespace {
-
-// Processor time the scripts get from each SetBudget. Fuzzing builds give them a
-// twentieth, with the budget of instructions cut to match.
-#ifdef VANTREL_FUZZ_LIMITS
-constexpr double kBudgetSeconds = 0.05;
-#else
-constexpr double kBudgetSeconds = 1.0;
-#endif
-
-double ThreadCpuSeconds() {
-  timespec now{};
-  ::clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
-  return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) * 1e-9;
-}
-
-}  // namespace
-
 void Interpreter::SetBudget(long instructions) {
   budget_ = instructions;
-  cpuDeadline_ = ThreadCpuSeconds() + kBudgetSeconds;
+  // The player starts its clock with the movie's own limit; alone, the default.
+  if (clock_ == &ownClock_) ownClock_.Start(kDefaultScriptSeconds);
 }
 
 bool Interpreter::TimeLeft() {
   // The processor time only: a sort's comparisons or a walk's elements are not actions,
   // and a legitimate sort of a large array may take millions of them.
-  if (budget_ >= 0 && (++nativeSteps_ & 0xFFF) == 0 && cpuDeadline_ >= 0 && ThreadCpuSeconds() > cpuDeadline_)
-    budget_ = -1;
+  if (budget_ >= 0 && (++nativeSteps_ & 0xFFF) == 0 && !clock_->TimeLeft()) budget_ = -1;
   if (budget_ >= 0) return true;
   OutOfTime();
   return false;
@@ -1569,6 +1552,20 @@ bool Interpreter::MemoryLeft() {
 }
 
 Value Interpreter::Run(std::size_t base) {
+  try {
+    return RunFrames(base);
+  } catch (const std::exception&) {
+    if (!memoryReported_) {
+      memoryReported_ = true;
+      ReportStop("a script in this movie ran out of memory; it was stopped");
+    }
+    aborting_ = true;
+    UnwindAll(base);
+    return Value();
+  }
+}
+
+Value Interpreter::RunFrames(std::size_t base) {
   struct Depth {
     int& depth;
     explicit Depth(int& d) : depth(d) { ++depth; }
@@ -1634,7 +1631,7 @@ Value Interpreter::Run(std::size_t base) {
       if (ReturnFrom(base, Value(), runResult)) return runResult;
       continue;
     }
-    if ((budget_ & 0xFFF) == 0 && cpuDeadline_ >= 0 && budget_ > 0 && ThreadCpuSeconds() > cpuDeadline_) budget_ = 0;
+    if ((budget_ & 0xFFF) == 0 && budget_ > 0 && !clock_->TimeLeft()) budget_ = 0;
     if (--budget_ < 0) {
       OutOfTime();
       continue;

@@ -13,6 +13,7 @@
 
 #include "flash/avm1/machine.h"
 #include "flash/movie.h"
+#include "flash/script_clock.h"
 
 namespace vantrel::flash::avm1 {
 
@@ -134,7 +135,10 @@ class Interpreter final : public Machine {
 
  private:
   using Reader = ActionReader;
+  // Runs the frames above base to their end (RunFrames), stopping every script when the
+  // library fails inside one (a string or table past what memory holds).
   Value Run(std::size_t base);
+  Value RunFrames(std::size_t base);
   bool MemoryLeft();
   void ReportStop(const char* message);
   void OutOfTime();  // stops every running script and says why, once
@@ -213,7 +217,9 @@ class Interpreter final : public Machine {
   bool memoryReported_ = false;
   int runDepth_ = 0;  // Run calls on the C++ stack
   int maxCallDepth_ = kMaxCallDepth;
-  double cpuDeadline_ = -1;  // thread processor seconds; negative: none
+  // The player's clock (a clock of its own without a player) bounds the scripts' time.
+  ScriptClock ownClock_;
+  ScriptClock* clock_ = &ownClock_;
   bool debugOps_ = false;  // VANTREL_DEBUG_ACTIONS: every action to standard error
   std::vector<Reentry> reentries_;  // properties whose getter, setter or watcher runs now
   std::uint64_t nextReentry_ = 1;

@@ -21,6 +21,7 @@ constexpr long kFrameInstructions = Player::kInstructionsPerTick;
 As3Movie::As3Movie(Player& player) : player_(player) {
   machine_ = std::make_unique<Machine>(player.Script().heap);
   machine_->player = &player;
+  machine_->clock = &player.Clock();
   machine_->onTrace = [this](const std::string& line) { player_.Trace(line); };
   // The root of an ActionScript 3 movie is named as the first instance.
   player.Root().name = "root1";
@@ -33,8 +34,14 @@ As3Movie::As3Movie(Player& player) : player_(player) {
 
 As3Movie::~As3Movie() = default;
 
+// Whatever stops a script (an error no handler takes, the time or memory limit, the
+// library's own failures) ends at these doors: the movie goes on with its next step.
 void As3Movie::BeforeFrame() {
   machine_->SetBudget(kFrameInstructions);
+  machine_->Guard([&] { EnterFrame(); });
+}
+
+void As3Movie::EnterFrame() {
   MovieClip& root = player_.Root();
   // The code of the frame the root enters is there before its objects are placed.
   if (first_) {
@@ -115,10 +122,14 @@ void As3Movie::ConstructDocument() {
 void As3Movie::Placed(DisplayObject* object) {
   if (object->Movie() != player_.RootMovie()) return;
   const auto it = symbols_.find(object->characterId);
-  ConstructPlaced(*machine_, object, it == symbols_.end() ? nullptr : it->second);
+  machine_->Guard([&] { ConstructPlaced(*machine_, object, it == symbols_.end() ? nullptr : it->second); });
 }
 
 void As3Movie::AfterFrame() {
+  machine_->Guard([&] { ExitFrame(); });
+}
+
+void As3Movie::ExitFrame() {
   const bool first = first_;
   first_ = false;
   MovieClip& root = player_.Root();

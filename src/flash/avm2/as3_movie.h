@@ -34,6 +34,9 @@ class As3Movie {
   // Loads the ABC blocks of the root's frame and notes its symbol links (once a frame).
   void LoadFrameCode(int frame);
   void ConstructDocument();
+  // The bodies of BeforeFrame and AfterFrame, inside the machine's guard.
+  void EnterFrame();
+  void ExitFrame();
 
   Player& player_;
   std::unique_ptr<Machine> machine_;

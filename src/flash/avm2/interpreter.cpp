@@ -480,7 +480,7 @@ Value Machine::Execute(MethodInfo* method, const Value& self, const Value* args,
   const AbcMethod& info = abc.methods[method->index];
   if (info.body < 0) return Value();
   const AbcBody& body = abc.bodies[info.body];
-  if (depth_ >= kExecuteDepth) ThrowError("Error", 1023, "Stack overflow occurred.");
+  if (depth_ >= kExecuteDepth + (depthLimit_ - kMaxDepth)) StackOverflow();
   DepthGuard guard(depth_, callStack, method);
   if (!method->code) Decode(*this, method, body);
   DecodedCode& decoded = *method->code;
@@ -605,7 +605,7 @@ Value Machine::Execute(MethodInfo* method, const Value& self, const Value* args,
   for (;;) {
     try {
       while (pc < count) {
-        if (--budget_ < 0) {
+        if (((budget_ & 0xFFF) == 0 && clock && budget_ > 0 && !clock->TimeLeft()) || --budget_ < 0) {
           budget_ = 0;
           throw Halt{"Error: Error #1502: A script has executed for longer than the default timeout period of 15 seconds."};
         }

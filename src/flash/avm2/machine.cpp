@@ -532,7 +532,7 @@ struct NativeDepth {
   int& depth;
   std::vector<const MethodInfo*>& stack;
   NativeDepth(Machine& m, const MethodInfo* method) : depth(m.depth_), stack(m.callStack) {
-    if (depth >= Machine::kMaxDepth) m.ThrowError("Error", 1023, "Stack overflow occurred.");
+    if (depth >= m.depthLimit_) m.StackOverflow();
     ++depth;
     stack.push_back(method);
   }
@@ -973,6 +973,21 @@ void Machine::ThrowError(const char* className, int id, const std::string& text)
   throw Thrown{Value::Obj(error)};
 }
 
+void Machine::StackOverflow() {
+  constexpr int kRoom = 16;
+  if (overflowing_) throw Halt{"Error: Error #1023: Stack overflow occurred."};
+  overflowing_ = true;
+  depthLimit_ += kRoom;
+  struct Restore {
+    Machine& m;
+    ~Restore() {
+      m.overflowing_ = false;
+      m.depthLimit_ -= kRoom;
+    }
+  } restore{*this};
+  ThrowError("Error", 1023, "Stack overflow occurred.");
+}
+
 std::string Machine::ErrorText(const Value& error) {
   try {
     if (error.IsObject() && error.object->kind == ObjectKind::Error) {
@@ -1023,6 +1038,8 @@ void Machine::CheckStringRoom(std::size_t bytes) {
 }
 
 bool Machine::Guard(const std::function<void()>& fn) {
+  // Once a script has been halted, nothing more runs until the next budget.
+  if (budget_ <= 0) return false;
   const int depth = depth_;
   const std::size_t frames = callStack.size();
   try {
@@ -1037,6 +1054,13 @@ bool Machine::Guard(const std::function<void()>& fn) {
     callStack.resize(frames);
     depth_ = depth;
     if (onUncaught) onUncaught(halt.reason);
+  } catch (const std::exception& e) {
+    // The library's own failures (a string or a table past what memory holds) end the
+    // script as running out of memory does: every script frame above stops too.
+    callStack.resize(frames);
+    depth_ = depth;
+    budget_ = 0;
+    if (onUncaught) onUncaught("Error: Error #1000: The system is out of memory.");
   }
   return false;
 }

@@ -16,6 +16,7 @@
 
 #include "flash/avm2/abc.h"
 #include "flash/avm2/object.h"
+#include "flash/script_clock.h"
 
 namespace vantrel::flash {
 class Player;
@@ -224,11 +225,37 @@ class Machine {
   void AddConstant(ClassObject* cls, const std::string& name, const Value& value);  // static
   MethodInfo* NativeMethod(const std::string& name, Native fn, int tag = 0);
 
-  // Budgets.
+  // Budgets: instructions, and the time on clock (the player's; none in a machine of
+  // its own) checked every few thousand of them.
   void SetBudget(long instructions) { budget_ = instructions; }
   long budget_ = 2000000;
+  ScriptClock* clock = nullptr;
   int depth_ = 0;
   static constexpr int kMaxDepth = 400;
+  // Throws the script error #1023 for a call nested too deeply; the error object is made
+  // with a little room above the limit (its constructor is a call too), and a second
+  // overflow while making it halts the script.
+  [[noreturn]] void StackOverflow();
+  int depthLimit_ = kMaxDepth;
+  bool overflowing_ = false;
+  // Natives that walk script data recursively (XML trees) nest at most kMaxWalkDepth
+  // deep; deeper, the script gets #1023 as a call would. Hold one WalkDepth per level.
+#ifdef VANTREL_FUZZ_LIMITS
+  static constexpr int kMaxWalkDepth = 256;
+#else
+  static constexpr int kMaxWalkDepth = 1024;
+#endif
+  int walkDepth_ = 0;
+  struct WalkDepth {
+    Machine& m;
+    explicit WalkDepth(Machine& machine) : m(machine) {
+      if (m.walkDepth_ >= kMaxWalkDepth) m.StackOverflow();
+      ++m.walkDepth_;
+    }
+    ~WalkDepth() { --m.walkDepth_; }
+    WalkDepth(const WalkDepth&) = delete;
+    WalkDepth& operator=(const WalkDepth&) = delete;
+  };
   // The methods running now, innermost last (script and native ones).
   std::vector<const MethodInfo*> callStack;
   // "\n\tat Test/f()" lines for the frames running now, innermost first (what an error

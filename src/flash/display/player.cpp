@@ -130,6 +130,7 @@ std::uint16_t LoadedMovie::Exported(std::string_view name) const {
 }
 
 Player::Player(std::shared_ptr<const Movie> movie, PlayerHooks hooks, std::string url) : hooks_(std::move(hooks)) {
+  clock_.onRunningLong = hooks_.scriptRunningLong;
   runtime_ = std::make_unique<avm1::Runtime>();
   avm1::InstallBuiltins(*runtime_);
   machine_ = std::make_unique<avm1::Interpreter>(*runtime_, this);
@@ -177,8 +178,18 @@ MovieClip* Player::Level(int number) const {
 }
 
 void Player::ResetBudgets() {
+  clock_.Start(ScriptSeconds());
   machine_->SetBudget(kTickInstructions);
-  scriptDeadline_ = std::chrono::steady_clock::now() + std::chrono::seconds(1);
+}
+
+double Player::ScriptSeconds() const {
+#ifdef VANTREL_FUZZ_LIMITS
+  return 0.05;  // an endless loop costs milliseconds per input
+#else
+  if (hooks_.scriptSeconds > 0) return hooks_.scriptSeconds;
+  const int movie = root_ ? GetMovie().scriptTimeoutSeconds : 0;
+  return movie > 0 ? movie : kDefaultScriptSeconds;
+#endif
 }
 
 std::uint32_t Player::Random() {

@@ -20,6 +20,7 @@
 #include "flash/avm1/interpreter.h"
 #include "flash/display/movie_clip.h"
 #include "flash/movie.h"
+#include "flash/script_clock.h"
 
 namespace vantrel::flash {
 
@@ -77,6 +78,13 @@ struct PlayerHooks {
   // A script was stopped for running too long or taking too much memory (the message
   // for the log and the status area; standard error has it too).
   std::function<void(const std::string& message)> scriptStopped;
+  // A frame's scripts have been running for seconds and go on (called from inside the
+  // script, a few times a second): the host may repaint and say so, but must not call
+  // into the player.
+  std::function<void(double seconds)> scriptRunningLong;
+  // Seconds a frame's scripts may run; 0 follows the movie (its ScriptLimits timeout,
+  // else the reference player's 15 seconds).
+  double scriptSeconds = 0;
 };
 
 // Maps the object's own twips to stage twips.
@@ -155,9 +163,18 @@ class Player {
   static constexpr int kMaxCreationsPerTick = 50000;
   bool CountCreation() { return ++creations_ <= kMaxCreationsPerTick; }
 
-  // Instructions the scripts of one tick (or one host call) may run.
+  // Instructions the scripts of one tick (or one host call) may run: time is what bounds
+  // them (ScriptSeconds), this only where a build cuts the limits for fuzzing.
+#ifdef VANTREL_FUZZ_LIMITS
   static constexpr long kInstructionsPerTick = 2000000;
+#else
+  static constexpr long kInstructionsPerTick = 1L << 50;
+#endif
+  // Starts a new run of scripts: a tick, or one call from the host.
   void ResetBudgets();
+  // Processor seconds a run of scripts may take (see PlayerHooks::scriptSeconds).
+  double ScriptSeconds() const;
+  ScriptClock& Clock() { return clock_; }
 
   // Timers (setInterval/setTimeout): returns the id.
   int AddTimer(avm1::Value function, avm1::Object* object, std::string method, std::vector<avm1::Value> args,
@@ -357,7 +374,7 @@ class Player {
   int creations_ = 0;
   int instances_ = 0;
   std::uint32_t random_ = 0x2545F491u;
-  std::chrono::steady_clock::time_point scriptDeadline_;
+  ScriptClock clock_;
   // The queued actions running now (outermost first), kept reachable for collections
   // during a script; frameQueue_ while the frame loop drains the queue.
   std::vector<const QueuedAction*> running_;

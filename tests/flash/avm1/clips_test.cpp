@@ -252,5 +252,30 @@ TEST_F(ClipsTest, Delete2FollowsPathsToTheMemberItDeletes) {
                         "false"}));
 }
 
+// _rotation keeps angles within -180..180 (180 itself stays), whatever a script sets.
+TEST_F(ClipsTest, RotationWrapsIntoAHalfTurnEitherWay) {
+  Actions a;
+  for (double degrees : {270.0, -270.0, 180.0, 540.0, -180.0, 725.0}) {
+    a.PushString("").PushNumber(10).PushNumber(degrees).Op(0x23);  // setProperty("", _rotation, degrees)
+    a.PushString("").PushNumber(10).Op(0x22).Trace();                // trace(getProperty("", _rotation))
+  }
+  Run(Movie({a}), 0);
+  EXPECT_EQ(traces, (std::vector<std::string>{"-90", "90", "180", "180", "-180", "5"}));
+}
+
+// getNextHighestDepth counts only depths from 0 up: a clip whose children all sit below
+// 0 answers 0.
+TEST_F(ClipsTest, NextHighestDepthPassesOverNegativeDepths) {
+  Actions a;
+  const auto traceNext = [&] { CallRoot(a, 0, "getNextHighestDepth").Trace(); };
+  traceNext();
+  CreateClip(a, "low", -5);
+  traceNext();
+  CreateClip(a, "high", 7);
+  traceNext();
+  Run(Movie({a}, 7), 0);
+  EXPECT_EQ(traces, (std::vector<std::string>{"0", "0", "8"}));
+}
+
 }  // namespace
 }  // namespace vantrel::flash

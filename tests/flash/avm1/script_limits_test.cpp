@@ -4,6 +4,8 @@
 
 #include <chrono>
 
+#include "flash/script_clock.h"
+
 #include "../movie_test_support.h"
 
 namespace vantrel::flash {
@@ -37,7 +39,7 @@ struct Budgeted {
 
 // A two-frame movie: frame 1 runs first, frame 2 traces "frame 2"; the heap's budget
 // is lowered to budget before the first frame.
-std::unique_ptr<Budgeted> RunWithBudget(const Actions& first, std::size_t budget) {
+std::unique_ptr<Budgeted> RunWithBudget(const Actions& first, std::size_t budget, double seconds = 0) {
   auto run = std::make_unique<Budgeted>();
   Bytes tags = first.Tag();
   PutBytes(tags, testing::ShowFrame());
@@ -51,6 +53,7 @@ std::unique_ptr<Budgeted> RunWithBudget(const Actions& first, std::size_t budget
   Budgeted* raw = run.get();
   hooks.trace = [raw](const std::string& line) { raw->traces.push_back(line); };
   hooks.scriptStopped = [raw](const std::string& message) { raw->stops.push_back(message); };
+  hooks.scriptSeconds = seconds;
   run->player = std::make_unique<Player>(run->movie, hooks);
   run->player->Script().heap.SetBudget(budget);
   run->player->Tick();
@@ -165,15 +168,17 @@ TEST(ScriptMemoryBudget, NativesBuildingALongStringStopTheScript) {
   }
 }
 
-// Array.prototype[method].call({length: 1e7}): each element of an object is one of its
-// properties (found by name), and a walk over ten million of them went on for hours (a
-// sort of equal elements takes n^2 / 2 comparisons, in arrays too); so did a menu's copy
-// of custom items claiming such a length. The walks stop with the script's time.
+// Array.prototype[method].call({length: 2^31 - 1}): each element of an object is one of
+// its properties (found by name), and a walk over two billion of them goes on for hours
+// (a sort of equal elements takes n^2 / 2 comparisons, in arrays too); so does a menu's
+// copy of custom items claiming a length of 1e300. The walks stop with the script's
+// time, which the test cuts to a fifth of a second: the work cannot finish on any
+// machine. (The array methods take the length as a 32-bit integer: 1e300 would be 0.)
 TEST(ScriptTimeBudget, WalksOfAnObjectThatClaimsALengthStopWithTheScriptsTime) {
   std::vector<Actions> scripts;
   for (const char* method : {"reverse", "sort", "shift"}) {
     Actions& a = scripts.emplace_back();
-    a.PushString("length").PushNumber(1e7).PushNumber(1).Op(0x43).PushNumber(1);
+    a.PushString("length").PushNumber(2147483647.0).PushNumber(1).Op(0x43).PushNumber(1);
     a.PushString("Array").GetVariable().PushString("prototype").Op(0x4E).PushString(method).Op(0x4E);
     a.PushString("call").Op(0x52).Op(0x17);
   }
@@ -184,7 +189,7 @@ TEST(ScriptTimeBudget, WalksOfAnObjectThatClaimsALengthStopWithTheScriptsTime) {
   menu.PushNumber(0).PushString("m").GetVariable().PushString("copy").Op(0x52).Op(0x17);
   for (Actions& a : scripts) {
     a.TraceString("not reached");
-    auto run = RunWithBudget(a, gc::Heap::kDefaultBudget);
+    auto run = RunWithBudget(a, gc::Heap::kDefaultBudget, 0.2);
     ASSERT_EQ(run->stops.size(), 1u);
     EXPECT_NE(run->stops[0].find("running too long"), std::string::npos) << run->stops[0];
     run->player->Tick();
@@ -214,10 +219,18 @@ TEST(ScriptMemoryBudget, GarbageAloneNeverStopsAScript) {
   EXPECT_LE(run->player->Script().heap.Bytes(), run->player->Script().heap.HardLimit());
 }
 
-TEST(ScriptTimeBudget, GotoPingPongWithinOneTickEnds) {
+// ScriptLimits: the movie's own timeout bounds each tick's scripts (in processor time, so
+// the bounds below hold on a busy machine too).
+Bytes ScriptLimits(int depth, int seconds) {
+  return testing::Tag(65, {static_cast<std::uint8_t>(depth & 0xFF), static_cast<std::uint8_t>(depth >> 8),
+                           static_cast<std::uint8_t>(seconds & 0xFF), static_cast<std::uint8_t>(seconds >> 8)});
+}
+
+TEST(ScriptTimeBudget, GotoPingPongWithinOneTickEndsAtTheMoviesTimeout) {
   // Frame 1: gotoAndPlay(2); frame 2: gotoAndPlay(1): every action runs at once, so
-  // one tick would go on forever without the per-tick budget.
-  Bytes tags = Actions().GotoFrame(1).Play().Tag();
+  // one tick would go on forever without the time limit.
+  Bytes tags = ScriptLimits(256, 1);
+  PutBytes(tags, Actions().GotoFrame(1).Play().Tag());
   PutBytes(tags, testing::ShowFrame());
   PutBytes(tags, Actions().TraceString("2").GotoFrame(0).Play().Tag());
   PutBytes(tags, testing::ShowFrame());
@@ -225,20 +238,51 @@ TEST(ScriptTimeBudget, GotoPingPongWithinOneTickEnds) {
   std::string error;
   auto movie = LoadMovieFromBytes(testing::MakeMovie(tags, 100, 100, 2, 8), &error);
   ASSERT_TRUE(movie) << error;
+  EXPECT_EQ(movie->scriptTimeoutSeconds, 1);
   PlayerHooks hooks;
   std::size_t traces = 0;
   std::vector<std::string> stops;
+  std::vector<double> notices;
   hooks.trace = [&](const std::string&) { ++traces; };
   hooks.scriptStopped = [&](const std::string& message) { stops.push_back(message); };
+  hooks.scriptRunningLong = [&](double seconds) { notices.push_back(seconds); };
   Player player(movie, hooks);
-  const auto start = std::chrono::steady_clock::now();
+  EXPECT_EQ(player.ScriptSeconds(), 1.0);
+  const double start = ThreadCpuSeconds();
   player.Tick();
   player.Tick();
-  player.Tick();
-  const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-  // A tick's scripts end within its budget (one second of time), even in a sanitizer build.
-  EXPECT_LT(seconds, 3 * 1.5);
+  const double seconds = ThreadCpuSeconds() - start;
+  // Each tick ran its second and no more than a little past it.
+  EXPECT_GE(seconds, 2.0);
+  EXPECT_LT(seconds, 2.0 + 2 * 0.5);
   EXPECT_GT(traces, 0u);
+  EXPECT_EQ(stops.size(), 1u);  // said once per movie
+  // The host heard of the long run from inside it, from the first second on.
+  ASSERT_FALSE(notices.empty());
+  EXPECT_GE(notices.front(), ScriptClock::kNoticeAfter);
+  EXPECT_LE(notices.back(), 1.0 + ScriptClock::kNoticeEvery);
+}
+
+TEST(ScriptTimeBudget, WithoutScriptLimitsTheReferenceDefaultHolds) {
+  Bytes tags = Actions().TraceString("1").Tag();
+  PutBytes(tags, testing::ShowFrame());
+  PutBytes(tags, testing::End());
+  std::string error;
+  auto movie = LoadMovieFromBytes(testing::MakeMovie(tags, 100, 100, 1, 8), &error);
+  ASSERT_TRUE(movie) << error;
+  EXPECT_EQ(Player(movie, PlayerHooks{}).ScriptSeconds(), kDefaultScriptSeconds);
+  EXPECT_EQ(kDefaultScriptSeconds, 15.0);
+  // The host may set its own limit (the tools' --script-timeout); a movie's depth limit
+  // alone leaves the timeout at the default.
+  PlayerHooks hooks;
+  hooks.scriptSeconds = 3;
+  EXPECT_EQ(Player(movie, hooks).ScriptSeconds(), 3.0);
+  Bytes limited = ScriptLimits(100, 0);
+  PutBytes(limited, tags);
+  auto depthOnly = LoadMovieFromBytes(testing::MakeMovie(limited, 100, 100, 1, 8), &error);
+  ASSERT_TRUE(depthOnly) << error;
+  EXPECT_EQ(depthOnly->maxRecursionDepth, 100);
+  EXPECT_EQ(Player(depthOnly, PlayerHooks{}).ScriptSeconds(), kDefaultScriptSeconds);
 }
 
 }  // namespace

@@ -104,6 +104,28 @@ std::vector<std::string> RunActions(ScriptFixture& f, const Actions& a, int vers
   return f.traces;
 }
 
+// Numeric strings: from SWF 6 on, "0x" starts a hexadecimal and a leading 0 an octal
+// 32-bit integer (their values wrap); before, both are plain decimals or not numbers.
+TEST(Avm1VersionRules, HexadecimalAndOctalStringsAreNumbersFromSwf6) {
+  ScriptFixture f;
+  Actions a;
+  for (const char* text : {"0x1F", "017", "0xFFFFFFFF", "-017", "09", " 0x10"}) a.Str(text).Op(0x4A).Op(kTrace);
+  EXPECT_EQ(RunActions(f, a, 6), (std::vector<std::string>{"31", "15", "-1", "-15", "9", "NaN"}));
+  EXPECT_EQ(RunActions(f, a, 5), (std::vector<std::string>{"NaN", "17", "NaN", "-17", "9", "NaN"}));
+}
+
+// The unsigned shift gives its 32 bits back as a signed integer in movies up to SWF 8,
+// unsigned from SWF 9.
+TEST(Avm1VersionRules, UnsignedShiftIsSignedUpToSwf8) {
+  ScriptFixture f;
+  Actions a;
+  a.Num(-1).Num(0).Op(0x65).Op(kTrace);
+  a.Num(-16).Num(32).Op(0x65).Op(kTrace);  // the count is taken modulo 32
+  a.Num(-16).Num(2).Op(0x65).Op(kTrace);
+  EXPECT_EQ(RunActions(f, a, 8), (std::vector<std::string>{"-1", "-16", "1073741820"}));
+  EXPECT_EQ(RunActions(f, a, 9), (std::vector<std::string>{"4294967295", "4294967280", "1073741820"}));
+}
+
 TEST(Avm1VersionRules, Swf4ComparisonsAreBooleansThatPrintAsDigits) {
   ScriptFixture f;
   Actions a;

@@ -326,6 +326,37 @@ TEST(Avm2Interpreter, ThrownValuesReachTheirHandlerAndUncaughtOnesAreReported) {
   EXPECT_EQ(uncaught[0], "! TypeError: Error #1009: Cannot access a property or method of a null object reference.\n\tat global$init()");
 }
 
+// Comparisons with NaN are neither true nor false: ifnlt (jump unless less) jumps where
+// iflt (jump if less) falls through, and the same for the other pairs.
+TEST(Avm2Interpreter, NegatedComparisonsJumpOnNaN) {
+  for (const auto& [op, expected] : std::vector<std::pair<std::uint8_t, const char*>>{
+           {0x0C, "jumped"}, {0x15, "fell through"}, {0x0F, "jumped"}, {0x18, "fell through"},
+           {0x0D, "jumped"}, {0x16, "fell through"}, {0x0E, "jumped"}, {0x17, "fell through"}}) {
+    auto lines = RunCode([op = op](AbcWriter& w) {
+      const std::uint32_t trace = w.Name("trace");
+      const auto say = [&](const char* text) {
+        Bytes b = {0x5D};
+        AbcWriter::U30(b, trace);
+        const Bytes push = PushString(w, text);
+        b.insert(b.end(), push.begin(), push.end());
+        b.push_back(0x4F);
+        AbcWriter::U30(b, trace);
+        b.push_back(1);
+        b.push_back(0x47);
+        return b;
+      };
+      const Bytes fall = say("fell through");
+      Bytes code = {0xD0, 0x30, 0x28, 0x24, 1, op};  // NaN op 1
+      AbcWriter::S24(code, static_cast<std::int32_t>(fall.size()));
+      code.insert(code.end(), fall.begin(), fall.end());
+      const Bytes jumped = say("jumped");
+      code.insert(code.end(), jumped.begin(), jumped.end());
+      return code;
+    });
+    EXPECT_EQ(lines, std::vector<std::string>{expected}) << "opcode " << int(op);
+  }
+}
+
 TEST(Avm2Interpreter, EndlessLoopsStopAtTheBudget) {
   AbcWriter w;
   Bytes code = {0x09, 0x10};

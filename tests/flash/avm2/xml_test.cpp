@@ -218,6 +218,60 @@ TEST_F(Xml, NormalizeJoinsTextAndDropsEmptyText) {
   EXPECT_EQ(XmlString(x), "<a>zeroone<b/><c>x</c></a>");
 }
 
+// A negative indent turns pretty printing off (it used to grow the text by 2^64 - 5
+// characters and end the process).
+TEST_F(Xml, ANegativeIndentPrintsWithoutPrettyPrinting) {
+  const Value x = Parse("<a><b>1</b><c>2</c></a>");
+  m.xmlSettings.prettyIndent = -1;
+  EXPECT_EQ(XmlString(x), "<a><b>1</b><c>2</c></a>");
+  m.xmlSettings.prettyIndent = 0;
+  EXPECT_EQ(XmlString(x), "<a>\n<b>1</b>\n<c>2</c>\n</a>");
+}
+
+// An element put inside itself or one of its descendants would make a loop, which every
+// walk of the tree (printing, copying, comparing) followed for ever: #1118 refuses it,
+// whichever method adds the node, also when the node sits in two elements.
+TEST_F(Xml, ANodeCannotBecomeItsOwnAncestor) {
+  const Value a = Parse("<a><b><c/></b></a>");
+  const Value c = m.GetPublic(m.GetPublic(a, "b"), "c");
+  const std::string loop = "TypeError: Error #1118: Illegal cyclical loop between nodes.";
+  EXPECT_EQ(ErrorOf([&] { m.CallPublic(c, "insertChildAfter", {Value::Null(), a}); }), loop);
+  EXPECT_EQ(ErrorOf([&] { m.CallPublic(c, "insertChildBefore", {Value::Null(), a}); }), loop);
+  EXPECT_EQ(ErrorOf([&] { m.CallPublic(c, "appendChild", {a}); }), loop);
+  EXPECT_EQ(ErrorOf([&] { m.CallPublic(c, "prependChild", {a}); }), loop);
+  EXPECT_EQ(ErrorOf([&] { m.CallPublic(a, "appendChild", {a}); }), loop);
+  EXPECT_EQ(ErrorOf([&] { m.CallPublic(c, "setChildren", {a}); }), loop);
+  EXPECT_EQ(ErrorOf([&] { m.CallPublic(c, "replace", {Value::Number(0), a}); }), loop);
+  EXPECT_EQ(XmlString(a), "<a>\n  <b>\n    <c/>\n  </b>\n</a>");
+  // b also sits in d now; putting a under b is still a loop, seen from below.
+  const Value d = Parse("<d/>");
+  const Value b = m.GetPublic(a, "b");
+  m.CallPublic(d, "appendChild", {b});
+  EXPECT_EQ(ErrorOf([&] { m.CallPublic(m.GetPublic(d, "b"), "appendChild", {a}); }), loop);
+  // A sibling or a copy is no loop.
+  EXPECT_EQ(ErrorOf([&] { m.CallPublic(c, "appendChild", {m.CallPublic(a, "copy")}); }), "");
+}
+
+// Trees deeper than a native walk may go (made by a loop of appendChild, or parsed)
+// give the script #1023, as the reference's stack check does, instead of a crash.
+TEST_F(Xml, WalksOfVeryDeepTreesEndInAStackOverflowError) {
+  Value chain = Parse("<n/>");
+  for (int i = 0; i < 1500; ++i) {
+    const Value outer = Parse("<n/>");
+    m.CallPublic(outer, "appendChild", {chain});
+    chain = outer;
+  }
+  const std::string overflow = "Error: Error #1023: Stack overflow occurred.";
+  EXPECT_EQ(ErrorOf([&] { XmlString(chain); }).substr(0, overflow.size()), overflow);
+  EXPECT_EQ(ErrorOf([&] { m.CallPublic(chain, "copy"); }).substr(0, overflow.size()), overflow);
+  std::string deep;
+  for (int i = 0; i < 5000; ++i) deep += "<n>";
+  for (int i = 0; i < 5000; ++i) deep += "</n>";
+  EXPECT_EQ(ErrorOf([&] { Parse(deep); }).substr(0, overflow.size()), overflow);
+  // The machine is usable afterwards, and shallow trees print.
+  EXPECT_EQ(XmlString(Parse("<a><b/></a>")), "<a>\n  <b/>\n</a>");
+}
+
 TEST_F(Xml, ProxyWithoutOverridesRefusesEveryAccess) {
   const Value p = Value::Obj(m.ConstructClass(m.FindClass("flash.utils.Proxy"), nullptr, 0));
   EXPECT_EQ(ErrorOf([&] { m.GetPublic(p, "x"); }),

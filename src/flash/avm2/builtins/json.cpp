@@ -244,6 +244,7 @@ class Writer {
     Object* o = value.object;
     if (o->kind == ObjectKind::Function || o->kind == ObjectKind::Class) return false;
     if (!stack_.insert(o).second) m_.ThrowTypeError(1129, "Cyclic structure cannot be converted to JSON string.");
+    const Machine::WalkDepth walk(m_);  // a chain of nested objects ends in #1023, not a crash
     const std::string outer = indent_;
     indent_ += gap_;
     if (o->kind == ObjectKind::Array || o->kind == ObjectKind::Vector) {

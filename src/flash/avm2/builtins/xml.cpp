@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <functional>
+#include <unordered_set>
 
 #include "flash/avm2/builtins/support.h"
 
@@ -228,6 +229,7 @@ class Parser {
   }
 
   XmlObject* ParseElement(XmlObject* parent, Scope scope) {
+    const Machine::WalkDepth walk(m_);
     ++pos_;  // '<'
     const std::string qname = ReadName();
     if (qname.empty()) Fail(1090, "XML parser failure: element is malformed.");
@@ -340,8 +342,10 @@ bool InScope(const NsList& scope, const std::string& prefix, const std::string& 
 }
 
 void Print(Machine& m, const XmlObject* x, const NsList& ancestors, int indent, std::string& out) {
+  const Machine::WalkDepth walk(m);
   m.CheckStringRoom(out.size());  // many nodes can hold one long string
-  const bool pretty = m.xmlSettings.prettyPrinting;
+  // A negative indent turns pretty printing off, as in the reference player.
+  const bool pretty = m.xmlSettings.prettyPrinting && m.xmlSettings.prettyIndent >= 0;
   if (pretty) out.append(static_cast<std::size_t>(indent), ' ');
   switch (x->node) {
     case Node::Text:
@@ -457,6 +461,7 @@ std::string NewNameUri(Machine& m, const Multiname& n) {
 }
 
 XmlObject* DeepCopy(Machine& m, const XmlObject* x, XmlObject* parent) {
+  const Machine::WalkDepth walk(m);
   XmlObject* c = NewNode(m, x->node);
   c->cdata = x->cdata;
   c->uri = x->uri;
@@ -482,6 +487,7 @@ XmlListObject* Children(Machine& m, XmlObject* x, const Multiname& n) {
 }
 
 void Descendants(Machine& m, XmlObject* x, const Multiname& n, std::vector<XmlObject*>& out) {
+  const Machine::WalkDepth walk(m);
   if (n.attribute)
     for (XmlObject* a : x->attributes)
       if (Matches(m, a, n)) out.push_back(a);
@@ -576,7 +582,24 @@ void SetAttribute(Machine& m, XmlObject* x, const Multiname& n, const Value& val
   found->value = text;
 }
 
-void InsertAt(XmlObject* parent, std::size_t index, XmlObject* child) {
+// True when parent is node or lies inside it: inserting node there would make a loop.
+// The walk goes down from node (a node may be a child in more than one element).
+bool Contains(const XmlObject* node, const XmlObject* parent) {
+  std::vector<const XmlObject*> pending{node};
+  std::unordered_set<const XmlObject*> seen;
+  while (!pending.empty()) {
+    const XmlObject* x = pending.back();
+    pending.pop_back();
+    if (x == parent) return true;
+    if (!seen.insert(x).second) continue;
+    for (const XmlObject* c : x->children) pending.push_back(c);
+  }
+  return false;
+}
+
+void InsertAt(Machine& m, XmlObject* parent, std::size_t index, XmlObject* child) {
+  if (child->node == Node::Element && Contains(child, parent))
+    m.ThrowTypeError(1118, "Illegal cyclical loop between nodes.");
   child->parent = parent;
   parent->children.insert(parent->children.begin() + static_cast<long>(std::min(index, parent->children.size())), child);
 }
@@ -606,17 +629,17 @@ void SetElement(Machine& m, XmlObject* x, const Multiname& n, const Value& value
   const bool xmlValue = IsXmlKind(o);
   if (!found) {
     if (AnyName(n)) {
-      for (XmlObject* node : NodesOf(m, value)) InsertAt(x, x->children.size(), node);
+      for (XmlObject* node : NodesOf(m, value)) InsertAt(m, x, x->children.size(), node);
       return;
     }
     if (xmlValue) {
-      for (XmlObject* node : Items(o)) InsertAt(x, x->children.size(), node);
+      for (XmlObject* node : Items(o)) InsertAt(m, x, x->children.size(), node);
       return;
     }
     XmlObject* e = NewNode(m, Node::Element);
     e->name = *n.text;
     e->uri = NewNameUri(m, n);
-    InsertAt(x, x->children.size(), e);
+    InsertAt(m, x, x->children.size(), e);
     ReplaceContent(m, e, value);
     return;
   }
@@ -624,7 +647,7 @@ void SetElement(Machine& m, XmlObject* x, const Multiname& n, const Value& value
     x->children[first]->parent = nullptr;
     x->children.erase(x->children.begin() + static_cast<long>(first));
     std::size_t at = first;
-    for (XmlObject* node : Items(o)) InsertAt(x, at++, node);
+    for (XmlObject* node : Items(o)) InsertAt(m, x, at++, node);
     return;
   }
   ReplaceContent(m, x->children[first], value);
@@ -665,11 +688,12 @@ XmlListObject* Collect(Machine& m, Object* o, const std::function<void(XmlObject
   return l;
 }
 
-void Normalize(XmlObject* x) {
+void Normalize(Machine& m, XmlObject* x) {
+  const Machine::WalkDepth walk(m);
   for (std::size_t i = 0; i < x->children.size();) {
     XmlObject* c = x->children[i];
     if (c->node == Node::Element) {
-      Normalize(c);
+      Normalize(m, c);
       ++i;
     } else if (c->node == Node::Text) {
       while (i + 1 < x->children.size() && x->children[i + 1]->node == Node::Text) {
@@ -782,7 +806,7 @@ Value Method(Machine& m, const Value& self, const Value* args, int argc, int tag
       return Value::Bool(false);
     }
     case kNormalize:
-      for (XmlObject* x : Items(o)) Normalize(x);
+      for (XmlObject* x : Items(o)) Normalize(m, x);
       return self;
     default: break;
   }
@@ -820,7 +844,7 @@ Value Method(Machine& m, const Value& self, const Value* args, int argc, int tag
         nodes = NodesOf(m, v);
       }
       std::size_t at = tag == kAppendChild ? x->children.size() : 0;
-      for (XmlObject* node : nodes) InsertAt(x, at++, node);
+      for (XmlObject* node : nodes) InsertAt(m, x, at++, node);
       return Value::Obj(x);
     }
     case kInsertAfter:
@@ -837,14 +861,14 @@ Value Method(Machine& m, const Value& self, const Value* args, int argc, int tag
         if (it == x->children.end()) return Value();
         at = static_cast<std::size_t>(it - x->children.begin()) + (tag == kInsertAfter ? 1 : 0);
       }
-      for (XmlObject* node : NodesOf(m, Arg(args, argc, 1))) InsertAt(x, at++, node);
+      for (XmlObject* node : NodesOf(m, Arg(args, argc, 1))) InsertAt(m, x, at++, node);
       return Value::Obj(x);
     }
     case kSetChildren:
       if (x->node == Node::Element) {
         for (XmlObject* c : x->children) c->parent = nullptr;
         x->children.clear();
-        for (XmlObject* node : NodesOf(m, Arg(args, argc, 0))) InsertAt(x, x->children.size(), node);
+        for (XmlObject* node : NodesOf(m, Arg(args, argc, 0))) InsertAt(m, x, x->children.size(), node);
       }
       return Value::Obj(x);
     case kReplace: {
@@ -861,7 +885,7 @@ Value Method(Machine& m, const Value& self, const Value* args, int argc, int tag
         } else {
           at = x->children.size();
         }
-        for (XmlObject* node : NodesOf(m, v)) InsertAt(x, at++, node);
+        for (XmlObject* node : NodesOf(m, v)) InsertAt(m, x, at++, node);
         return Value::Obj(x);
       }
       const Multiname n = NameFromValue(m, which, storage, ns, false);
@@ -1224,7 +1248,7 @@ void XmlSet(Machine& m, Object* o, const Multiname& n, const Value& value) {
               const auto it = std::find(l->target->children.begin(), l->target->children.end(), l->items.back());
               if (it != l->target->children.end()) at = static_cast<std::size_t>(it - l->target->children.begin()) + 1;
             }
-            InsertAt(l->target, at, node);
+            InsertAt(m, l->target, at, node);
           }
         }
         l->items.push_back(node);
@@ -1240,7 +1264,7 @@ void XmlSet(Machine& m, Object* o, const Multiname& n, const Value& value) {
         if (it != parent->children.end()) {
           std::size_t at = static_cast<std::size_t>(it - parent->children.begin());
           parent->children.erase(it);
-          for (XmlObject* node : nodes) InsertAt(parent, at++, node);
+          for (XmlObject* node : nodes) InsertAt(m, parent, at++, node);
         }
       }
       item->parent = nullptr;
@@ -1260,7 +1284,7 @@ void XmlSet(Machine& m, Object* o, const Multiname& n, const Value& value) {
   if (l->items.empty() && l->target && !l->targetAttribute && l->targetName != "*") {
     XmlObject* e = NewNode(m, Node::Element);
     e->name = l->targetName;
-    InsertAt(l->target, l->target->children.size(), e);
+    InsertAt(m, l->target, l->target->children.size(), e);
     l->items.push_back(e);
     XmlSet(m, e, n, value);
     return;
@@ -1341,6 +1365,7 @@ Value XmlDescendants(Machine& m, const Value& object, const Multiname& n) {
 }
 
 bool XmlEquals(Machine& m, const Value& a, const Value& b) {
+  const Machine::WalkDepth walk(m);
   Object* ao = a.AsObject();
   Object* bo = b.AsObject();
   if (ao && ao->kind == ObjectKind::XmlList) {
