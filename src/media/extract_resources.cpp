@@ -68,26 +68,10 @@ Bytes Join(ByteSpan a, ByteSpan b) {
 
 // The bytes a DefineBits or DefineBitsJPEG2 image is written with: as laid out (the
 // tables buffer and the image part), with the repair of the one table layout it fits.
-// A layout that is still no single JPEG stream after that (a table stream in front of
-// the image stream, as later encoders write them) is merged into one, so that every
-// written image opens; data that does not parse as JPEG at all stays as it was.
+// Any other layout is written as it stands.
 Bytes RepairedJpeg(Bytes laidOut) {
-  Bytes repaired = laidOut;
-  RepairJpeg(repaired);
-  if (IsWellFormedJpeg(repaired)) return repaired;
-  if (Bytes merged = MergeJpegStreams(laidOut); IsWellFormedJpeg(merged)) return merged;
-  return repaired;
-}
-
-// The image data of a DefineBitsJPEG2 after its id. Old encoders put an erroneous
-// FF D9 FF D8 (an end and a start of image) in front of the real stream: those four
-// bytes are dropped. Data that starts with its start-of-image marker is kept whole.
-ByteSpan Jpeg2ImageData(ByteSpan afterId) {
-  static constexpr std::uint8_t kErroneousHeader[] = {0xFF, 0xD9, 0xFF, 0xD8};
-  if (afterId.size() >= sizeof kErroneousHeader &&
-      std::equal(std::begin(kErroneousHeader), std::end(kErroneousHeader), afterId.begin()))
-    return afterId.subspan(sizeof kErroneousHeader);
-  return afterId;
+  RepairJpeg(laidOut);
+  return laidOut;
 }
 
 // The one JPEG stream a decoder needs for an image whose alpha goes into a PNG: SWF
@@ -131,10 +115,7 @@ class Walk {
   std::string_view Handle(const TagHeader& tag, bool& skip);
 
   bool On(ExtractCategory category) const { return counters_[category] >= 0; }
-  // Counts a resource whose file was written (a failed write counts nothing).
-  void Count(ExtractCategory category, bool written) {
-    if (written) ++counters_[category];
-  }
+  void Count(ExtractCategory category) { ++counters_[category]; }
   Bytes Body(const TagHeader& tag);
   std::string Output(std::string_view middle) const { return destination_ + record_.FileName + std::string(middle); }
   std::string IdOutput(std::uint16_t id, std::string_view extension) const {
@@ -142,11 +123,10 @@ class Walk {
   }
   void Fail(const std::string& reason);
   void Damaged(const std::string& reason);
-  bool WriteWhole(const std::string& path, ByteSpan bytes);
-  bool WriteJpegImage(std::uint16_t id, ByteSpan imageData, ByteSpan laidOut);
+  void WriteWhole(const std::string& path, ByteSpan bytes);
+  void WriteJpegImage(std::uint16_t id, ByteSpan imageData, ByteSpan laidOut);
   void CloseStream();
   void CloseVideos();
-  void CommitVideo(FlvVideoWriter& writer);
   std::int64_t PastZeros(std::int64_t position);
 
   const MediaRecord& record_;
@@ -181,32 +161,31 @@ Bytes Walk::Body(const TagHeader& tag) {
   return body;
 }
 
-bool Walk::WriteWhole(const std::string& path, ByteSpan bytes) {
+void Walk::WriteWhole(const std::string& path, ByteSpan bytes) {
   OutputFile out;
   std::string reason = OpenOutput(out, path);
   if (reason.empty() && !out.Write(bytes)) reason = out.Error();
   if (reason.empty()) reason = out.Commit();
   if (!reason.empty()) Fail(reason);
-  return reason.empty();
 }
 
-bool Walk::WriteJpegImage(std::uint16_t id, ByteSpan imageData, ByteSpan laidOut) {
+void Walk::WriteJpegImage(std::uint16_t id, ByteSpan imageData, ByteSpan laidOut) {
   if (imageData.empty()) {
     Damaged(IdOutput(id, ".jpg") + ": the tag holds no image data");
-    return false;
+    return;
   }
   const ImageData kind = SniffImageData(imageData);
-  if (kind != ImageData::Jpeg) return WriteWhole(IdOutput(id, ExtensionFor(kind)), imageData);
-  return WriteWhole(IdOutput(id, ".jpg"), RepairedJpeg(Bytes(laidOut.begin(), laidOut.end())));
+  if (kind != ImageData::Jpeg) {
+    WriteWhole(IdOutput(id, ExtensionFor(kind)), imageData);
+    return;
+  }
+  WriteWhole(IdOutput(id, ".jpg"), RepairedJpeg(Bytes(laidOut.begin(), laidOut.end())));
 }
 
 void Walk::CloseStream() {
   if (!stream_.IsOpen()) return;
-  // A stream head without blocks still leaves its (empty) file; the stream counts once
-  // its file is there.
-  std::string reason = stream_.Commit();
-  if (!reason.empty()) Fail(reason);
-  Count(kExtractStream, reason.empty());
+  // A stream head without blocks still leaves its (empty) file: the head was counted.
+  if (std::string reason = stream_.Commit(); !reason.empty()) Fail(reason);
 }
 
 // A run of zero bytes reads as End tags of length 0, two bytes each, which change
@@ -230,14 +209,9 @@ std::int64_t Walk::PastZeros(std::int64_t position) {
 }
 
 void Walk::CloseVideos() {
-  for (auto& [id, writer] : videos_) CommitVideo(writer);
+  for (auto& [id, writer] : videos_)
+    if (std::string reason = writer.Commit(); !reason.empty()) Fail(reason);
   videos_.clear();
-}
-
-void Walk::CommitVideo(FlvVideoWriter& writer) {
-  std::string reason = writer.Commit();
-  if (!reason.empty()) Fail(reason);
-  Count(kExtractVideo, reason.empty());
 }
 
 std::string_view Walk::Handle(const TagHeader& tag, bool& skip) {
@@ -250,9 +224,10 @@ std::string_view Walk::Handle(const TagHeader& tag, bool& skip) {
 
     case kDefineBits: {
       if (!On(kExtractJpeg)) break;
+      Count(kExtractJpeg);
       const Bytes body = Body(tag);
       const ByteSpan image = From(body, 2);
-      Count(kExtractJpeg, WriteWhole(IdOutput(Id(body), ".jpg"), RepairedJpeg(Join(tables_, image))));
+      WriteWhole(IdOutput(Id(body), ".jpg"), RepairedJpeg(Join(tables_, image)));
       return "DefineBits";
     }
 
@@ -268,8 +243,9 @@ std::string_view Walk::Handle(const TagHeader& tag, bool& skip) {
       if (!On(kExtractEvent)) break;
       const Bytes body = Body(tag);
       if (body.size() < 3 || (body[2] >> 4) != kFormatMp3) break;
+      Count(kExtractEvent);
       if (body.size() <= 9) Damaged(IdOutput(Id(body), ".mp3") + ": the tag holds no sound data");
-      else Count(kExtractEvent, WriteWhole(IdOutput(Id(body), ".mp3"), From(body, 9)));
+      else WriteWhole(IdOutput(Id(body), ".mp3"), From(body, 9));
       return "DefineSound";
     }
 
@@ -280,6 +256,7 @@ std::string_view Walk::Handle(const TagHeader& tag, bool& skip) {
       // before it stays open and takes the blocks that follow.
       const Bytes body = Body(tag);
       if (body.size() < 2 || (body[1] >> 4) != kFormatMp3) break;
+      Count(kExtractStream);
       CloseStream();
       const std::string name = sprite_ != 0 ? ".stream" + std::to_string(sprite_) + ".mp3" : ".stream.mp3";
       if (std::string reason = OpenOutput(stream_, Output(name)); !reason.empty()) Fail(reason);
@@ -298,9 +275,9 @@ std::string_view Walk::Handle(const TagHeader& tag, bool& skip) {
 
     case kDefineBitsJpeg2: {
       if (!On(kExtractJpeg)) break;
+      Count(kExtractJpeg);
       const Bytes body = Body(tag);
-      const ByteSpan image = From(body, 2);
-      Count(kExtractJpeg, WriteJpegImage(Id(body), image, Jpeg2ImageData(image)));
+      WriteJpegImage(Id(body), From(body, 2), From(body, 6));
       return "DefineBitsJPEG2";
     }
 
@@ -313,11 +290,12 @@ std::string_view Walk::Handle(const TagHeader& tag, bool& skip) {
       const std::size_t dataStart = tag.Code == kDefineBitsJpeg3 ? 6 : 8;
       const ByteSpan image = Range(body, dataStart, U32(body, 2));
       const ByteSpan alpha = From(body, dataStart + image.size());
+      Count(kExtractPng);
       const ImageData kind = SniffImageData(image);
       if (image.empty()) {
         Damaged(IdOutput(Id(body), ".png") + ": the tag holds no image data");
       } else if (kind != ImageData::Jpeg) {
-        Count(kExtractPng, WriteWhole(IdOutput(Id(body), ExtensionFor(kind)), image));
+        WriteWhole(IdOutput(Id(body), ExtensionFor(kind)), image);
       } else {
         const std::string path = IdOutput(Id(body), ".png");
         OutputFile out;
@@ -328,8 +306,6 @@ std::string_view Walk::Handle(const TagHeader& tag, bool& skip) {
           Damaged(path + ": " + reason);
         } else if (reason = out.Commit(); !reason.empty()) {
           Fail(reason);
-        } else {
-          Count(kExtractPng, true);
         }
       }
       return tag.Code == kDefineBitsJpeg3 ? "DefineBitsJPEG3" : "DefineBitsJPEG4";
@@ -338,6 +314,7 @@ std::string_view Walk::Handle(const TagHeader& tag, bool& skip) {
     case kDefineBitsLossless:
     case kDefineBitsLossless2: {
       if (!On(kExtractPng)) break;
+      Count(kExtractPng);
       const Bytes body = Body(tag);
       const std::string path = IdOutput(Id(body), ".png");
       OutputFile out;
@@ -348,8 +325,6 @@ std::string_view Walk::Handle(const TagHeader& tag, bool& skip) {
         Damaged(path + ": " + reason);
       } else if (reason = out.Commit(); !reason.empty()) {
         Fail(reason);
-      } else {
-        Count(kExtractPng, true);
       }
       return tag.Code == kDefineBitsLossless ? "DefineBitsLossless" : "DefineBitsLossless2";
     }
@@ -366,8 +341,9 @@ std::string_view Walk::Handle(const TagHeader& tag, bool& skip) {
       const Bytes body = Body(tag);
       if (body.size() < 10 || !IsFlvVideoCodec(body[9])) break;
       const std::uint16_t id = Id(body);
+      Count(kExtractVideo);
       if (auto old = videos_.find(id); old != videos_.end()) {
-        CommitVideo(old->second);
+        if (std::string reason = old->second.Commit(); !reason.empty()) Fail(reason);
         videos_.erase(old);
       }
       if (videos_.size() >= kMaxOpenVideos) {

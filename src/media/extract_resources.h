@@ -40,8 +40,7 @@ inline constexpr std::array<std::string_view, kExtractCategories> kExtractOption
 inline constexpr std::array<bool, kExtractCategories> kExtractDefaults = {true, false, true, true, false};
 
 // A counter per category: negative switches the category off, otherwise it counts the
-// resources whose files the walk wrote (a file that could not be written is not
-// counted; the report says why).
+// resources the walk attempted to write.
 using ExtractCounters = std::array<std::int32_t, kExtractCategories>;
 
 // Counters for the chosen categories: 0 for a chosen one, -1 for the others.

@@ -173,7 +173,7 @@ void frmUpdate::ShowFailure(const QString& reason) {
   SetStatus("/STRFAILED", "Check Failed");
   SetNote("/STRFAILEDNOTE",
           "There was an error while trying to download required info. Please verify your Internet Connection.");
-  txtDetails_->setPlainText(Q(context_.LangText("frmUpdate/STRREASON", "Failure Reason")) + QStringLiteral(": ") +
+  txtDetails_->setPlainText(Q(context_.LangText("frmUpdate/STRREASON", "Failure Reason")) + QStringLiteral(":") +
                             reason);
 }
 

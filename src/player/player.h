@@ -106,11 +106,6 @@ class Player {
   void LoadFlash(std::string& path, std::string& caption, bool browserPage);
   void OpenMovie(const std::string& path);
   void BrowseMedia();
-  // The way back from the media browser: while the browser shows and the playlist holds
-  // entries, plays the current entry again, from where it was when the browser replaced
-  // it (its frame, playing or paused), else from its start. False (nothing done) when
-  // the browser does not show or the playlist is empty.
-  bool ReturnFromBrowser();
   // True for the playback items that act on a playing video though the Playback menu is
   // greyed for it (the skin's buttons and the hot keys use them).
   bool ActsOnVideo(std::string_view name) const;
@@ -238,13 +233,6 @@ class Player {
   std::mt19937 generator_;
 
   media::MediaRecord record_;
-  // Where the movie was when the browser page replaced it, for the way back.
-  struct ResumePoint {
-    std::string path;
-    std::int32_t frame = -1;
-    bool playing = true;
-  };
-  ResumePoint resume_;
   bool ownMovie_ = false;
   bool browserMode_ = false;
   std::int32_t browserScaleMode_ = 2;  // the scale mode remembered on entering browser mode

@@ -154,15 +154,7 @@ bool Player::MenuClick(std::string_view name, int index) {
   } else if (is("mnuFullScreen") || is("mnuPopFullScreen")) FullScreen(!menus_.Checked("mnuFullScreen"), false, false);
   else if (is("mnuPlayNext")) PlayNext();
   else if (is("mnuPlayPrev")) PlayPrev();
-  else if (is("mnuPlaylist")) {
-    // Over the browser the playlist shows with its movie: the way back.
-    if (browserMode_ && !playlist_.Empty()) {
-      menus_.SetChecked("mnuPlaylist", true);
-      ReturnFromBrowser();
-    } else {
-      TogglePlaylist(1);
-    }
-  }
+  else if (is("mnuPlaylist")) TogglePlaylist(1);
   else if (is("mnuRepeatMode")) SetRepeatMode(index);
   else if (is("mnuRemove")) RemoveLines(services_.window->PlaylistSelection());
   else if (is("mnuRemoveAll")) ClearPlaylist();
@@ -183,10 +175,7 @@ bool Player::MenuClick(std::string_view name, int index) {
     menus_.SetChecked("mnuSortForward", is("mnuSortForward"));
     menus_.SetChecked("mnuSortBack", is("mnuSortBack"));
     if (browserMode_) services_.browser->BrowseMedia();
-  } else if (is("mnuBrowse") || is("mnuPopBrowse")) {
-    // The same key and button lead back to the movie the browser replaced.
-    if (!ReturnFromBrowser()) BrowseMedia();
-  }
+  } else if (is("mnuBrowse") || is("mnuPopBrowse")) BrowseMedia();
   else if (is("mnuBrowseUp")) services_.browser->GoLevelUp();
   else if (is("mnuShowExplorer")) {
     // The folder that holds the movie (the browsed folder while the browser shows).

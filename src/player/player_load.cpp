@@ -45,22 +45,6 @@ bool IsWebAddress(std::string_view text) {
 
 void Player::BrowseMedia() { services_.browser->BrowseMedia(); }
 
-bool Player::ReturnFromBrowser() {
-  if (!browserMode_ || playlist_.Empty()) return false;
-  const std::int32_t index = std::clamp<std::int32_t>(playlist_.Current(), 0, playlist_.LastIndex());
-  const ResumePoint resume = std::exchange(resume_, ResumePoint{});
-  PlayItem(index);
-  // A failed load leaves the browser showing why.
-  if (browserMode_ || record_.SourcePath != resume.path) return true;
-  FlashPort& flash = *services_.flash;
-  if (resume.frame > 0 && resume.frame < flash.TotalFrames()) flash.GotoFrame(resume.frame);
-  if (!resume.playing) {
-    flash.SetVariable("playing", "0");
-    flash.Stop();
-  }
-  return true;
-}
-
 bool Player::ActsOnVideo(std::string_view name) const {
   if (!record_.IsVideo || ownMovie_) return false;
   static constexpr std::string_view kItems[] = {"mnuPlay",     "mnuStop",       "mnuFFwd", "mnuRwd",
@@ -107,10 +91,6 @@ void Player::LoadFlash(std::string& path, std::string& caption, bool browserPage
     LoadWebMovie(path, caption);
     return;
   }
-
-  // The movie the browser page is about to replace: where it was, for the way back.
-  if (browserPage && !browserMode_ && !ownMovie_ && !record_.SourcePath.empty())
-    resume_ = {record_.SourcePath, services_.flash->FrameNum(), services_.flash->Playing()};
 
   std::string file = path;
   std::string query;

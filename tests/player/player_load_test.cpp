@@ -215,50 +215,36 @@ TEST_F(PlayerTest, ExecErrorsGoToTheLogAndThePage) {
   EXPECT_TRUE(Logged("Type mismatch: 'SetSound'"));
 }
 
-TEST_F(PlayerTest, BrowserLeadsBackToTheMovieItReplacedFromWhereItWas) {
+// Over the browser, Media Browser (F3, the skin's button) refreshes the page and the
+// Playlist item only changes its check: the pane stays hidden while the browser shows
+// and comes back with the check when a movie takes the page's place.
+TEST_F(PlayerTest, BrowserItemsOverTheBrowserRefreshItAndKeepThePlaylistHidden) {
   const std::string movie = Movie("a.swf", vantrel::testing::MovieSpec{.frames = 40});
   P().OpenMovie(movie);
-  flash.total = 40;
-  flash.frame = 17;
-  P().PauseMedia();
+  P().Menus().SetChecked("mnuPlaylist", true);
   const std::string page = Movie("app/Media/Flash/browse.swf");
-  Load(page, true);  // F3: the browser takes the movie's place
+  Load(page, true);
   ASSERT_TRUE(P().BrowserMode());
   EXPECT_FALSE(P().Menus().Enabled("MenuPlayback"));
+  browser.calls.clear();
   flash.calls.clear();
 
-  // F3 (and the skin's browser button, the same item) goes back to the movie, paused
-  // on its frame, with the playlist's entry still current.
   EXPECT_TRUE(P().MenuClick("mnuBrowse"));
-  EXPECT_FALSE(P().BrowserMode());
-  EXPECT_EQ(flash.url, movie);
-  EXPECT_EQ(flash.frame, 17);
-  EXPECT_FALSE(flash.playing);
-  EXPECT_EQ(P().GetPlaylist().Current(), 0);
-  EXPECT_TRUE(P().Menus().Enabled("MenuPlayback"));
-  EXPECT_TRUE(browser.calls.empty());
-
-  // Out of the browser, F3 shows it again.
-  P().MenuClick("mnuBrowse");
-  EXPECT_EQ(browser.calls, std::vector<std::string>{"BrowseMedia"});
-
-  // The playlist button over the browser shows the playlist with its movie.
-  Load(page, true);
-  P().Menus().SetChecked("mnuPlaylist", false);
-  flash.total = 40;
-  EXPECT_TRUE(P().MenuClick("mnuPlaylist"));
-  EXPECT_FALSE(P().BrowserMode());
-  EXPECT_TRUE(P().Menus().Checked("mnuPlaylist"));
-  EXPECT_TRUE(window.pane);
-  EXPECT_EQ(flash.url, movie);
-
-  // With an empty playlist the browser stays: F3 refreshes it.
-  P().ClearPlaylist();
-  Load(page, true);
-  browser.calls.clear();
-  P().MenuClick("mnuBrowse");
   EXPECT_TRUE(P().BrowserMode());
   EXPECT_EQ(browser.calls, std::vector<std::string>{"BrowseMedia"});
+  EXPECT_EQ(flash.url, page);
+
+  EXPECT_TRUE(P().MenuClick("mnuPlaylist"));
+  EXPECT_FALSE(P().Menus().Checked("mnuPlaylist"));
+  EXPECT_TRUE(P().MenuClick("mnuPlaylist"));
+  EXPECT_TRUE(P().Menus().Checked("mnuPlaylist"));
+  EXPECT_TRUE(P().BrowserMode());
+  EXPECT_FALSE(window.pane);
+
+  // A movie from the browser (a tile, a recent file) brings the pane back with it.
+  P().OpenMovie(movie);
+  EXPECT_FALSE(P().BrowserMode());
+  EXPECT_TRUE(window.pane);
 }
 
 TEST_F(PlayerTest, MovieThatEndsEarlySaysSoAndPlays) {
