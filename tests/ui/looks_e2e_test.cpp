@@ -3,7 +3,9 @@
 // tests/ui/artifacts/ as looks_<window>_<style>.png. A window that paints the chosen
 // style has a flat face-coloured margin in "Simply Flat", starts from the light colour
 // at its top in the two gradient styles, and looks different in each of the three.
+#include <QAction>
 #include <QApplication>
+#include <QPushButton>
 #include <QDir>
 #include <QImage>
 #include <QPalette>
@@ -11,6 +13,7 @@
 #include <QScreen>
 #include <QTest>
 #include <filesystem>
+#include <algorithm>
 #include <functional>
 #include <gtest/gtest.h>
 #include <memory>
@@ -25,12 +28,16 @@
 #include "core/paths.h"
 #include "net/frm_download.h"
 #include "net/frm_update.h"
+#include "player/player.h"
 #include "support/temp_home.h"
 #include "system/desktop_dialog.h"
 #include "ui/about_window.h"
 #include "ui/first_run_dialog.h"
 #include "ui/message_window.h"
 #include "ui/options_dialog.h"
+#include "ui/player_session.h"
+#include "ui/player_window.h"
+#include "ui/playlist_pane.h"
 #include "ui/presentation.h"
 #include "ui/visual_style.h"
 
@@ -195,6 +202,98 @@ TEST_F(LooksEndToEnd, EveryDialogShowsEachOfTheThreeStyles) {
     EXPECT_GT(ColumnDifference(pictures[0], pictures[2]), 6);
     EXPECT_GT(ColumnDifference(pictures[1], pictures[2]), 6);
   }
+}
+
+// Photographs widget from the screen into the artifacts as name.png.
+QImage Screenshot(QWidget* widget, const std::string& name) {
+  const QPoint at = widget->mapToGlobal(QPoint(0, 0));
+  const QImage picture = widget->screen()->grabWindow(0, at.x(), at.y(), widget->width(), widget->height()).toImage();
+  const std::string folder = std::string(VANTREL_BUILD_DIR) + "/tests/ui/artifacts/";
+  QDir().mkpath(QString::fromStdString(folder));
+  picture.save(QString::fromStdString(folder + name + ".png"));
+  return picture;
+}
+
+// The skin's control bar in the normal view: the controls that show, by name, with
+// their places in the view.
+std::vector<std::pair<QString, QRect>> BarControls(PlayerWindow* window) {
+  std::vector<std::pair<QString, QRect>> controls;
+  auto* view = window->findChild<QWidget*>(QStringLiteral("viewNormal"));
+  if (!view) return controls;
+  for (const char* name : {"mnuPlay", "mnuPlayPrev", "mnuPlayNext", "mnuBrowseUp", "mnuBrowseBack", "mnuBrowseForward",
+                           "picTime", "picVolume", "mnuMute", "mnuPlaylist", "mnuFullScreen", "mnuOpen", "mnuBrowse"}) {
+    for (QWidget* control : view->findChildren<QWidget*>(QString::fromLatin1(name))) {
+      if (!control->isVisibleTo(window) || control->width() <= 0) continue;
+      controls.emplace_back(QString::fromLatin1(name), QRect(control->mapTo(view, QPoint(0, 0)), control->size()));
+    }
+  }
+  return controls;
+}
+
+// A 176 x 144 video in the skinned window: no two of the bar's controls overlap, with
+// the playlist beside the window (the bar then leaves buttons out) or without it, and the
+// playlist wears the skin's colours.
+TEST(SkinEndToEnd, ASmallVideoKeepsTheBarsControlsApart) {
+  if (QGuiApplication::platformName() != QStringLiteral("xcb")) GTEST_SKIP() << "needs a real X server (xvfb-run)";
+  const std::string corpus = vantrel::testing::CorpusDir();
+  if (corpus.empty()) GTEST_SKIP() << "the corpus (../shared/corpus) is absent";
+  const std::string video = corpus + "flv/h263_176x144_12fps.flv";
+  if (!std::filesystem::exists(video)) GTEST_SKIP() << video << " is absent";
+  vantrel::testing::TempHome home;
+  setenv("VANTREL_APP_PATH", VANTREL_BUILD_DIR, 1);
+  SessionHooks hooks;
+  hooks.firstRun = [](FirstRunDialog& dialog) { dialog.findChild<QPushButton*>(QStringLiteral("cbGo"))->click(); };
+  hooks.skin = true;
+  hooks.noTips = true;
+  PlayerSession session(hooks);
+  ASSERT_EQ(session.Start("\"" + video + "\""), player::StartUpResult::Running);
+  PlayerWindow* window = session.Window();
+  ASSERT_TRUE(window && window->SkinLoaded());
+  window->show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(window));
+  QTest::qWait(400);
+  auto* pane = window->PlayList();
+  ASSERT_TRUE(pane->isVisible()) << "the playlist shows beside the window by default";
+
+  for (const bool withPane : {true, false}) {
+    SCOPED_TRACE(withPane ? "with the playlist" : "without the playlist");
+    if (!withPane) {
+      window->findChild<QAction*>(QStringLiteral("mnuPlaylist"))->trigger();
+      QTest::qWait(300);
+      ASSERT_FALSE(pane->isVisible());
+    }
+    Screenshot(window, withPane ? "skin_small_video" : "skin_small_video_no_playlist");
+    const auto controls = BarControls(window);
+    const auto shows = [&controls](const char* name) {
+      return std::any_of(controls.begin(), controls.end(), [name](const auto& c) { return c.first == QLatin1String(name); });
+    };
+    // Play, previous and next always; at the skin's smallest window without the
+    // playlist, everything but the volume.
+    for (const char* name : {"mnuPlay", "mnuPlayPrev", "mnuPlayNext"}) EXPECT_TRUE(shows(name)) << name;
+    if (!withPane) {
+      for (const char* name : {"picTime", "mnuMute", "mnuPlaylist", "mnuFullScreen", "mnuOpen", "mnuBrowse"})
+        EXPECT_TRUE(shows(name)) << name;
+    }
+    auto* view = window->findChild<QWidget*>(QStringLiteral("viewNormal"));
+    for (std::size_t i = 0; i < controls.size(); ++i) {
+      EXPECT_GE(controls[i].second.left(), 0) << controls[i].first.toStdString();
+      EXPECT_LE(controls[i].second.right(), view->width() - 1) << controls[i].first.toStdString();
+      for (std::size_t j = i + 1; j < controls.size(); ++j)
+        EXPECT_FALSE(controls[i].second.intersects(controls[j].second))
+            << controls[i].first.toStdString() << " overlaps " << controls[j].first.toStdString();
+    }
+  }
+
+  // The playlist beside the skin: the skin's face behind the lines, not a white list, and
+  // rounded corners that leave the window's own colour in the very corner.
+  window->findChild<QAction*>(QStringLiteral("mnuPlaylist"))->trigger();
+  QTest::qWait(300);
+  ASSERT_TRUE(pane->isVisible());
+  const QImage list = Screenshot(pane, "skin_playlist");
+  const QColor middle = list.pixelColor(list.width() / 2, list.height() - 12);
+  EXPECT_LT(middle.lightness(), 250) << "the list is still plain white: " << middle.name().toStdString();
+  EXPECT_NE(list.pixelColor(0, 0), list.pixelColor(list.width() / 2, list.height() / 2)) << "square corners";
+  Screenshot(window, "skin_playlist_window");
 }
 
 }  // namespace
