@@ -101,7 +101,7 @@ std::set<std::string> NamesInSources() {
 TEST(Pictures, EveryPictureTheProgramNamesIsBuilt) {
   std::set<std::string> names = NamesInSources();
   // The search finds the messages it should (a broken search would find nothing).
-  for (const char* known : {"cubes", "image", "delete", "save", "folder", "error", "info"})
+  for (const char* known : {"cubes", "image", "delete", "save", "folder", "error", "info", "link", "nomedia"})
     EXPECT_EQ(names.count(known), 1u) << known << " was not found in the sources";
   // Pictures named by path rather than in a call: the update dialog's, the shots' picture
   // for files without a movie, the dialogs' shadow and the tips' bulb.
