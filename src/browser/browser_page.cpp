@@ -19,6 +19,8 @@
 #include <pugixml.hpp>
 
 #include "core/text.h"
+#include "ui/presentation.h"
+#include "ui/visual_style.h"
 
 namespace vantrel::browser {
 
@@ -281,8 +283,9 @@ BrowserPage::BrowserPage(QWidget* parent) : QWidget(parent) {
   footerLayout->addWidget(error_label_, 1);
   layout->addWidget(footer);
 
-  // The thumbnail progress (the shot dialog), shown while thumbnails are being made.
-  shot_ = new QWidget(this);
+  // The thumbnail progress (the shot dialog), shown while thumbnails are being made, in
+  // the program's look.
+  shot_ = new ui::StyledPanel(this);
   shot_->setObjectName(QStringLiteral("frmShot"));
   auto* shotLayout = new QHBoxLayout(shot_);
   shotLayout->setContentsMargins(6, 2, 6, 4);
@@ -296,10 +299,14 @@ BrowserPage::BrowserPage(QWidget* parent) : QWidget(parent) {
   progress_->setMaximumWidth(180);
   auto* cancel = new QPushButton(tr("Cancel"), shot_);
   cancel->setObjectName(QStringLiteral("cbCancel"));
+  auto* help = new QPushButton(QString::fromStdString(ui::UiText("Shared/Help", "Help")), shot_);
+  help->setObjectName(QStringLiteral("cbHelp"));
+  connect(help, &QPushButton::clicked, this, [] { ui::OpenHelp("thumbnails"); });
   shotLayout->addWidget(shotStatus_);
   shotLayout->addWidget(shotPath_, 1);
   shotLayout->addWidget(progress_);
   shotLayout->addWidget(cancel);
+  shotLayout->addWidget(help);
   shot_->hide();
   layout->addWidget(shot_);
 

@@ -541,7 +541,10 @@ void BrowserSession::ConvertMedia(const media::MediaRecord& record) {
   QStringList filters;
   for (int i = 0; i + 1 < parts.size(); i += 2) filters << parts[i] + QStringLiteral(" (") + parts[i + 1] + QStringLiteral(")");
   QString chosenFilter;
-  const QString start = QString::fromStdString(folder_ == kDriveList ? std::string() : folder_);
+  // The movie's own name is proposed, in the folder the browser shows (beside the movie
+  // when the browser shows none).
+  const QString start = QString::fromStdString(
+      media::ConvertDefaultName(record.SourcePath, folder_ == kDriveList ? std::string() : folder_));
   const QString target = QFileDialog::getSaveFileName(
       services_.window, QString::fromStdString(LangText(setup.titleKey, setup.titleDefault)), start,
       filters.join(QStringLiteral(";;")), &chosenFilter);

@@ -12,6 +12,7 @@
 #include "browser/browser_messages.h"
 #include "core/options.h"
 #include "core/paths.h"
+#include "ui/presentation.h"
 
 namespace vantrel::browser {
 
@@ -22,7 +23,7 @@ QString DecompilerDialog::Text(std::string_view key, std::string_view fallback) 
 DecompilerDialog::DecompilerDialog(const media::MediaRecord& record, core::OptionsStore& options,
                                    player::DialogPort* dialogs, media::TextLookup lookup, core::ExecutionLog* log,
                                    QWidget* parent)
-    : QDialog(parent), record_(record), options_(options), dialogs_(dialogs), lookup_(std::move(lookup)), log_(log) {
+    : ui::StyledDialog(parent), record_(record), options_(options), dialogs_(dialogs), lookup_(std::move(lookup)), log_(log) {
   setObjectName(QStringLiteral("frmDecompiler"));
   setWindowTitle(Text("frmDecompiler/Caption", "Resource Extractor"));
   auto* layout = new QVBoxLayout(this);
@@ -91,15 +92,14 @@ DecompilerDialog::DecompilerDialog(const media::MediaRecord& record, core::Optio
     cancelFlag_ = true;
   });
   connect(done_, &QPushButton::clicked, this, &QDialog::accept);
-  connect(help, &QPushButton::clicked, this, [this] {
-    if (onHelp) onHelp();
-  });
+  connect(help, &QPushButton::clicked, this, [] { ui::OpenHelp("flash-decompiler"); });
   SetDestination(options_.ReadOption(*core::FindOption("Decompiler", "Destination"),
                                      options_.ReadOption(*core::FindOption("Recent", "MyFlash"),
                                                          core::DefaultMyFlashFolder())));
   // Enter extracts: the dialog opens ready for its one job.
   go_->setDefault(true);
   go_->setFocus();
+  SetVisual(help);
 }
 
 DecompilerDialog::~DecompilerDialog() { StoreChoices(); }

@@ -2,7 +2,6 @@
 // request), the busy view with Stop, and the summary with Show Files.
 #pragma once
 
-#include <QDialog>
 #include <array>
 #include <atomic>
 #include <functional>
@@ -11,6 +10,7 @@
 #include "media/extract_resources.h"
 #include "media/media_record.h"
 #include "media/movie_facts.h"
+#include "ui/visual_style.h"
 
 class QCheckBox;
 class QLabel;
@@ -28,7 +28,7 @@ class DialogPort;
 
 namespace vantrel::browser {
 
-class DecompilerDialog : public QDialog {
+class DecompilerDialog : public ui::StyledDialog {
   Q_OBJECT
 
  public:
@@ -45,7 +45,6 @@ class DecompilerDialog : public QDialog {
   const media::ExtractCounters& Counters() const { return counters_; }
 
   std::function<void(const std::string& folder)> onShowFiles;
-  std::function<void()> onHelp;
 
  private:
   QString Text(std::string_view key, std::string_view fallback) const;

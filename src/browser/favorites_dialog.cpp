@@ -8,12 +8,13 @@
 #include "browser/favorites.h"
 #include "core/language.h"
 #include "player/dialog_port.h"
+#include "ui/presentation.h"
 
 namespace vantrel::browser {
 
 FavoritesDialog::FavoritesDialog(const std::vector<std::string>& folders, player::DialogPort* dialogs,
                                  const core::Languages* languages, const std::string& startFolder, QWidget* parent)
-    : QDialog(parent) {
+    : ui::StyledDialog(parent) {
   const auto text = [languages](std::string_view key, std::string_view fallback) {
     return QString::fromStdString(languages ? languages->LangText(key, fallback) : std::string(fallback));
   };
@@ -38,6 +39,7 @@ FavoritesDialog::FavoritesDialog(const std::vector<std::string>& folders, player
   buttons->addStretch(1);
   QPushButton* ok = button("cbOK", text("Shared/OK", "OK"));
   QPushButton* cancel = button("cbCancel", text("Shared/Cancel", "Cancel"));
+  QPushButton* help = button("cbHelp", text("Shared/Help", "Help"));
   ok->setDefault(true);
   layout->addLayout(buttons);
 
@@ -53,6 +55,9 @@ FavoritesDialog::FavoritesDialog(const std::vector<std::string>& folders, player
   connect(down, &QPushButton::clicked, this, [this] { Move(1); });
   connect(ok, &QPushButton::clicked, this, &QDialog::accept);
   connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
+  connect(help, &QPushButton::clicked, this, [] { ui::OpenHelp("favorite-folders"); });
+  // The band ends above OK and Cancel, which stand at the foot of the button column.
+  SetVisual(ok);
 }
 
 void FavoritesDialog::Move(int delta) {

@@ -1,9 +1,10 @@
 // frmFavorites: the list of favourite folders with add, remove, move up and down.
 #pragma once
 
-#include <QDialog>
 #include <string>
 #include <vector>
+
+#include "ui/visual_style.h"
 
 class QListWidget;
 
@@ -16,7 +17,7 @@ class DialogPort;
 
 namespace vantrel::browser {
 
-class FavoritesDialog : public QDialog {
+class FavoritesDialog : public ui::StyledDialog {
   Q_OBJECT
 
  public:

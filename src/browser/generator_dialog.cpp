@@ -21,6 +21,7 @@
 #include "core/options.h"
 #include "core/paths.h"
 #include "media/projector.h"
+#include "ui/presentation.h"
 
 namespace vantrel::browser {
 
@@ -35,7 +36,7 @@ QString GeneratorDialog::Text(std::string_view key, std::string_view fallback) c
 }
 
 GeneratorDialog::GeneratorDialog(GeneratorServices services, QWidget* parent)
-    : QDialog(parent), services_(std::move(services)) {
+    : ui::StyledDialog(parent), services_(std::move(services)) {
   setObjectName(QStringLiteral("frmGenerator"));
   setWindowTitle(Text("frmGenerator/Caption", "Thumbnail Generator"));
   auto* layout = new QVBoxLayout(this);
@@ -198,11 +199,10 @@ GeneratorDialog::GeneratorDialog(GeneratorServices services, QWidget* parent)
   connect(go_, &QPushButton::clicked, this, [this] { Generate(false); });
   connect(cancel_, &QPushButton::clicked, this, [this] { cancel_flag_ = true; });
   connect(done_, &QPushButton::clicked, this, &QDialog::accept);
-  connect(help, &QPushButton::clicked, this, [this] {
-    if (services_.help) services_.help();
-  });
+  connect(help, &QPushButton::clicked, this, [] { ui::OpenHelp("thumbnail-generator"); });
 
   if (services_.options) SetSettings(LoadGeneratorSettings(*services_.options));
+  SetVisual(help);
 }
 
 void GeneratorDialog::SetSettings(const GeneratorSettings& s) {

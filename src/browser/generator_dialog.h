@@ -3,11 +3,11 @@
 // alive between files (Stop is heard before the next file).
 #pragma once
 
-#include <QDialog>
 #include <functional>
 #include <string>
 
 #include "browser/generator.h"
+#include "ui/visual_style.h"
 
 class QCheckBox;
 class QComboBox;
@@ -33,10 +33,9 @@ struct GeneratorServices {
   media::TextLookup lookup;
   ShotOptions shot;  // sampling, quality of the engine and the no-media picture
   std::function<void(const std::string& path)> open;  // the shell's open (folders, the App)
-  std::function<void()> help;
 };
 
-class GeneratorDialog : public QDialog {
+class GeneratorDialog : public ui::StyledDialog {
   Q_OBJECT
 
  public:

@@ -8,6 +8,7 @@
 #include <QFormLayout>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QLineEdit>
 #include <QListWidget>
 #include <QPixmap>
 #include <QPushButton>
@@ -16,6 +17,8 @@
 #include <cstdio>
 
 #include "core/paths.h"
+#include "ui/message_window.h"
+#include "ui/presentation.h"
 
 namespace vantrel::browser {
 
@@ -23,11 +26,23 @@ namespace {
 
 QString Q(const std::string& text) { return QString::fromStdString(text); }
 
+// A small picture of the images folder beside a page's control (none when it does not
+// read).
+QLabel* PageIcon(QWidget* page, const char* name, const char* picture) {
+  auto* icon = new QLabel(page);
+  icon->setObjectName(QString::fromLatin1(name));
+  const QImage image = ui::LoadPicture(picture);
+  if (!image.isNull())
+    icon->setPixmap(QPixmap::fromImage(image.scaled(24, 24, Qt::KeepAspectRatio, Qt::SmoothTransformation)));
+  icon->setFixedSize(24, 24);
+  return icon;
+}
+
 }  // namespace
 
 InfoDialog::InfoDialog(const media::MediaRecord& record, const media::TextLookup& lookup, std::string thumbPath,
                        std::function<void()> makeThumbnail, QWidget* parent)
-    : QDialog(parent), record_(record), thumbPath_(std::move(thumbPath)), makeThumbnail_(std::move(makeThumbnail)) {
+    : ui::StyledDialog(parent), record_(record), thumbPath_(std::move(thumbPath)), makeThumbnail_(std::move(makeThumbnail)) {
   const auto text = [&lookup](std::string_view key, std::string_view fallback) {
     return Q(lookup ? lookup(key, fallback) : std::string(fallback));
   };
@@ -100,6 +115,23 @@ InfoDialog::InfoDialog(const media::MediaRecord& record, const media::TextLookup
   row("lblModif", text("frmInfo/lblModif", "Modifed:"), "ModifiedValue",
       file.exists() ? QLocale().toString(file.lastModified(), QLocale::ShortFormat).toStdString() : std::string());
   row("lblLast", text("frmInfo/lblLast", "Played:"), "PlayedValue", {});
+  // The movie's web site: typed or pasted here, opened by the link beside it.
+  auto* webRow = new QHBoxLayout();
+  webRow->addWidget(PageIcon(info, "imgLink", "link"));
+  auto* webLink = new QPushButton(text("frmInfo/WebLink", "Web Site:"), info);
+  webLink->setObjectName(QStringLiteral("WebLink"));
+  webLink->setFlat(true);
+  webLink->setCursor(Qt::PointingHandCursor);
+  webSite_ = new QLineEdit(info);
+  webSite_->setObjectName(QStringLiteral("WebSiteText"));
+  webSite_->setPlaceholderText(QStringLiteral("http://"));
+  webRow->addWidget(webLink);
+  webRow->addWidget(webSite_, 1);
+  form->addRow(webRow);
+  connect(webLink, &QPushButton::clicked, this, [this] {
+    const std::string address = webSite_->text().trimmed().toStdString();
+    if (!address.empty()) ui::OpenAddress(address);
+  });
   stack_->addWidget(info);
 
   // Options: the title and description; editing them is not offered.
@@ -109,7 +141,10 @@ InfoDialog::InfoDialog(const media::MediaRecord& record, const media::TextLookup
   optionsForm->addRow(text("frmInfo/lblTitle", "Title:"), value(options, "TitleText", Q(texts.TitleText)));
   optionsForm->addRow(text("frmInfo/lblDescription", "Description:"),
                       value(options, "DescriptionText", Q(texts.DescriptionText)));
-  optionsForm->addRow(value(options, "Label1", text("frmInfo/Label1", "Info modification module is disabled")));
+  auto* disabledRow = new QHBoxLayout();
+  disabledRow->addWidget(PageIcon(options, "imgNoMedia", "nomedia"));
+  disabledRow->addWidget(value(options, "Label1", text("frmInfo/Label1", "Info modification module is disabled")), 1);
+  optionsForm->addRow(disabledRow);
   stack_->addWidget(options);
 
   auto* buttons = new QHBoxLayout();
@@ -123,11 +158,11 @@ InfoDialog::InfoDialog(const media::MediaRecord& record, const media::TextLookup
   buttons->addWidget(close);
   layout->addLayout(buttons);
   connect(close, &QPushButton::clicked, this, &QDialog::accept);
-  connect(help, &QPushButton::clicked, this, [this] {
-    if (onHelp) onHelp();
-  });
+  connect(help, &QPushButton::clicked, this, [] { ui::OpenHelp("get-info"); });
   connect(pages_, &QListWidget::currentRowChanged, this, &InfoDialog::ShowPage);
   pages_->setCurrentRow(0);
+  SetVisual(help);
+  SetShadow(picture_);
 }
 
 QString InfoDialog::Value(const char* name) const {

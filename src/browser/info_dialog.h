@@ -2,20 +2,21 @@
 // itself is never read), with its thumbnail on the Summary page.
 #pragma once
 
-#include <QDialog>
 #include <functional>
 #include <string>
 
 #include "media/media_record.h"
 #include "media/movie_facts.h"
+#include "ui/visual_style.h"
 
 class QLabel;
+class QLineEdit;
 class QListWidget;
 class QStackedWidget;
 
 namespace vantrel::browser {
 
-class InfoDialog : public QDialog {
+class InfoDialog : public ui::StyledDialog {
   Q_OBJECT
 
  public:
@@ -27,8 +28,6 @@ class InfoDialog : public QDialog {
   // The text of the value label named name ("TypeValue", "lblNone", ...).
   QString Value(const char* name) const;
   void ShowPage(int page);
-
-  std::function<void()> onHelp;
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
@@ -43,6 +42,7 @@ class InfoDialog : public QDialog {
   QStackedWidget* stack_;
   QLabel* picture_;
   QLabel* where_;
+  QLineEdit* webSite_;
 };
 
 }  // namespace vantrel::browser

@@ -1,6 +1,7 @@
 #include "browser/shots.h"
 
 #include <QImage>
+#include <QPainter>
 #include <cstdio>
 
 #include "browser/jpeg_output.h"
@@ -10,6 +11,7 @@
 #include "core/paths.h"
 #include "core/surface_limit.h"
 #include "flash/flash_control.h"
+#include "flash/video/flv_playback.h"
 #include "media/decompress.h"
 #include "media/identify.h"
 #include "media/movie_facts.h"
@@ -82,6 +84,33 @@ std::string ShootMovie(const std::string& moviePath, const ShotOptions& asked, d
   return failure;
 }
 
+std::string ShootVideo(const std::string& videoPath, const ShotOptions& asked, double random, cDIBSection& surface) {
+  ShotOptions options = asked;
+  BoundShotSize(options, nullptr);
+  flash::video::FlvPlayback video;
+  if (!video.Open(videoPath)) return video.Error().empty() ? std::string("Not a video") : video.Error();
+  if (video.VideoFrames() == 0) return "The video has no pictures";
+  // The same sampling as a movie's frames; a frame that does not decode falls back to
+  // the first picture, which Open decoded.
+  const int frame = std::max(0, ShotFrame(video.VideoFrames(), options.sampleFrom, options.sampleTo, random));
+  QImage picture;
+  if (!video.DecodeFrame(std::min(frame, video.VideoFrames() - 1), picture) || picture.isNull()) picture = video.Picture();
+  if (picture.isNull()) return "No picture of the video could be decoded";
+  // Edge to edge, as movies are shot: the picture fills the shot and what overflows is
+  // cut evenly on both sides.
+  const QImage scaled = picture.scaled(options.width, options.height, Qt::KeepAspectRatioByExpanding,
+                                       options.highQuality ? Qt::SmoothTransformation : Qt::FastTransformation);
+  const QImage shot = scaled.copy((scaled.width() - options.width) / 2, (scaled.height() - options.height) / 2,
+                                  options.width, options.height);
+  QImage opaque(shot.size(), QImage::Format_RGB32);
+  opaque.fill(QColor::fromRgb(0xFF000000u | ColorOf(options.backColor, 0x000000)));
+  QPainter painter(&opaque);
+  painter.drawImage(0, 0, shot);
+  painter.end();
+  if (!SurfaceFromImage(opaque, surface)) return "Not enough memory for the shot";
+  return {};
+}
+
 std::string MakeThumbnail(media::MediaContext& context, const std::string& path, const std::string& jpegPath,
                           const ShotOptions& asked, double random, media::MediaRecord& record) {
   ShotOptions options = asked;
@@ -112,6 +141,11 @@ std::string MakeThumbnail(media::MediaContext& context, const std::string& path,
     const std::string failure = ShootMovie(movie, shot, random, surface);
     if (!failure.empty()) context.WriteLog("Shot: " + failure);
     if (!failure.empty() && options.moviesOnly) return failure;
+  } else if (identified.empty() && record.IsVideo) {
+    // A Flash video shows a frame of its own; one that does not decode gets the
+    // no-media picture below.
+    const std::string failure = ShootVideo(path, options, random, surface);
+    if (!failure.empty()) context.WriteLog("Shot: " + failure);
   }
   if (surface.Empty()) {
     if (!surface.Create(options.width, options.height)) return "Not enough memory for the shot";

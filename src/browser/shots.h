@@ -40,13 +40,19 @@ bool DrawWatermark(cDIBSection& surface, const std::string& logoPath);
 std::string ShootMovie(const std::string& moviePath, const ShotOptions& options, double random,
                        cDIBSection& surface);
 
+// Paints a frame of the Flash video at videoPath into surface at the options' size,
+// filled edge to edge (the frame drawn from the options' sampling range). Returns "" on
+// success, else why no picture came out (the surface is then left as it was).
+std::string ShootVideo(const std::string& videoPath, const ShotOptions& options, double random, cDIBSection& surface);
+
 // The whole thumbnail of one media file: identifies path (a projector's movie is taken
-// out, a video gets the no-media picture), shoots, draws the watermark and saves the
-// JPEG at jpegPath atomically (a size beyond the drawing limit is scaled down, with a
-// note in the log). record receives the identification. Returns "" on
-// success, else the failure ("Failed to save JPEG" when writing failed; a movie that
-// does not load still gets its background picture and counts as a success, and so does
-// a file that is not a movie unless options.moviesOnly asks for its reason instead).
+// out, a video gets a frame of its own or, when none decodes, the no-media picture),
+// shoots, draws the watermark and saves the JPEG at jpegPath atomically (a size beyond
+// the drawing limit is scaled down, with a note in the log). record receives the
+// identification. Returns "" on success, else the failure ("Failed to save JPEG" when
+// writing failed; a movie that does not load still gets its background picture and
+// counts as a success, and so does a file that is not a movie unless
+// options.moviesOnly asks for its reason instead).
 std::string MakeThumbnail(media::MediaContext& context, const std::string& path, const std::string& jpegPath,
                           const ShotOptions& options, double random, media::MediaRecord& record);
 

@@ -243,6 +243,19 @@ ConvertDialogSetup ConvertSetupFor(bool isProjector) {
   return {std::string(kProjector) + "|" + std::string(kMovie), "Player/mnuConvert", "Convert to EXE"};
 }
 
+std::string ConvertDefaultName(const std::string& sourcePath, const std::string& folder) {
+  if (sourcePath.empty()) return {};
+  const std::size_t slash = sourcePath.find_last_of('/');
+  const std::string name = slash == std::string::npos ? sourcePath : sourcePath.substr(slash + 1);
+  const std::size_t dot = name.find_last_of('.');
+  // A leading dot is part of the name ("/m/.swf" is named ".swf").
+  const std::string base = dot == std::string::npos || dot == 0 ? name : name.substr(0, dot);
+  const std::string where = !folder.empty() ? folder
+                            : slash == std::string::npos ? std::string()
+                                                         : sourcePath.substr(0, slash + 1);
+  return where + base;
+}
+
 ConvertPlan PlanConversion(bool isProjector, int filterIndex, const std::string& chosenName) {
   // The projector's own filter list puts the movie first, a movie's puts the projector
   // first; whichever "*.exe" entry was picked means a projector is wanted.

@@ -122,6 +122,11 @@ struct ConvertDialogSetup {
 // The save dialog's filter and title for a source that is (or is not) a projector.
 ConvertDialogSetup ConvertSetupFor(bool isProjector);
 
+// The name the conversion's save dialog proposes: the movie's own name without its
+// extension (the chosen kind adds one), in folder when one is given (ending with "/"),
+// else beside the source. "" when the record has no source path.
+std::string ConvertDefaultName(const std::string& sourcePath, const std::string& folder);
+
 struct ConvertPlan {
   ConvertAction action = ConvertAction::CopySource;
   std::string target;  // the chosen name, with "exe" or "swf" added when it had no extension

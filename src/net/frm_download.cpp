@@ -13,7 +13,7 @@
 
 namespace vantrel::net {
 
-frmDownload::frmDownload(NetContext context, QWidget* parent) : QDialog(parent), context_(std::move(context)) {
+frmDownload::frmDownload(NetContext context, QWidget* parent) : ui::StyledDialog(parent), context_(std::move(context)) {
   setObjectName(QStringLiteral("frmDownload"));
   setWindowTitle(QStringLiteral("Download Movie"));
   setAttribute(Qt::WA_DeleteOnClose);
@@ -65,6 +65,7 @@ frmDownload::frmDownload(NetContext context, QWidget* parent) : QDialog(parent),
   connect(downloader_, &DownloaderControl::Failed, this, &frmDownload::OnFailed);
 
   if (context_.applyLanguage) context_.applyLanguage(this);
+  SetVisual(cbGo_);
 }
 
 frmDownload::~frmDownload() { downloader_->Cancel(); }

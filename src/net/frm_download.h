@@ -2,9 +2,9 @@
 // `DownloaderControl` and reports where it landed.
 #pragma once
 
-#include <QDialog>
 
 #include "net/net_context.h"
+#include "ui/visual_style.h"
 
 class QLineEdit;
 class QProgressBar;
@@ -14,7 +14,7 @@ namespace vantrel::net {
 
 class DownloaderControl;
 
-class frmDownload : public QDialog {
+class frmDownload : public ui::StyledDialog {
   Q_OBJECT
 
  public:

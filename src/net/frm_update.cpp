@@ -39,7 +39,7 @@ QString frmUpdate::SiteBase(const NetContext& context) {
 QString frmUpdate::FeedAddress(const NetContext& context) { return SiteBase(context) + QStringLiteral("rss.php"); }
 
 frmUpdate::frmUpdate(NetContext context, bool automatic, QWidget* parent)
-    : QDialog(parent), context_(std::move(context)), automatic_(automatic) {
+    : ui::StyledDialog(parent), context_(std::move(context)), automatic_(automatic) {
   setObjectName(QStringLiteral("frmUpdate"));
   setWindowTitle(QStringLiteral("Check for Updates"));
   setAttribute(Qt::WA_DeleteOnClose);
@@ -102,6 +102,7 @@ frmUpdate::frmUpdate(NetContext context, bool automatic, QWidget* parent)
   chkAuto_->setChecked(context_.options->ReadBoolOption("Update", "Auto"));
   knownBuild_ = context_.options->ReadNumberOption("Update", "Build");
   bestBuild_ = knownBuild_;
+  SetVisual(chkAuto_);
 }
 
 frmUpdate::~frmUpdate() {

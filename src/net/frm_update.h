@@ -3,13 +3,13 @@
 // and otherwise unloads itself without a word.
 #pragma once
 
-#include <QDialog>
 #include <QPointer>
 #include <cstdint>
 #include <memory>
 #include <string>
 
 #include "net/net_context.h"
+#include "ui/visual_style.h"
 
 class QCheckBox;
 class QLabel;
@@ -21,7 +21,7 @@ namespace vantrel::net {
 
 class Transfer;
 
-class frmUpdate : public QDialog {
+class frmUpdate : public ui::StyledDialog {
   Q_OBJECT
 
  public:

@@ -19,7 +19,7 @@ constexpr int kPreviewWidth = 160;
 }
 
 DesktopDialog::DesktopDialog(DesktopDialogSetup setup, core::OptionsStore& options, QWidget* parent)
-    : QDialog(parent), setup_(std::move(setup)), options_(options), folder_(DesktopFolder(setup_.userPath)) {
+    : ui::StyledDialog(parent), setup_(std::move(setup)), options_(options), folder_(DesktopFolder(setup_.userPath)) {
   setObjectName(QStringLiteral("frmDesktop"));
   setWindowTitle(QStringLiteral("Flash Desktop"));
 
@@ -41,6 +41,8 @@ DesktopDialog::DesktopDialog(DesktopDialogSetup setup, core::OptionsStore& optio
 
   chkEnable_->setChecked(DesktopItemEnabled(setup_.dirs));
   chkHideIcons_->setChecked(options_.ReadBool("Desktop", "HideIcons", false));
+  chkMute_->setChecked(options_.ReadBoolOption("Desktop", "Mute"));
+  chkTransparent_->setChecked(options_.ReadBoolOption("Desktop", "Transparent"));
   if (setup_.saverProgram.empty()) {
     chkEnable_->setEnabled(false);
     chkEnable_->setToolTip(QStringLiteral("vantrel-saver, which shows the movie, is not installed"));
@@ -62,10 +64,16 @@ DesktopDialog::DesktopDialog(DesktopDialogSetup setup, core::OptionsStore& optio
   connect(cbClose, &QPushButton::clicked, this, &QDialog::accept);
   connect(chkEnable_, &QCheckBox::toggled, this, [this] { DrawMiniDesktop(); });
   DrawMiniDesktop();
+  SetVisual(cbGo);
+  SetShadow(picDesktop_);
 }
 
 DesktopResult DesktopDialog::Go(bool startWindow) {
+  options_.BeginBatch();
   options_.WriteBool("Desktop", "HideIcons", chkHideIcons_->isChecked());
+  options_.WriteBool("Desktop", "Mute", chkMute_->isChecked());
+  options_.WriteBool("Desktop", "Transparent", chkTransparent_->isChecked());
+  options_.EndBatch();
   QSize screen(1024, 768);
   if (QScreen* primary = QGuiApplication::primaryScreen()) screen = primary->size();
 

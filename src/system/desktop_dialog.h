@@ -2,11 +2,11 @@
 // window, and switches the desktop icons off or on.
 #pragma once
 
-#include <QDialog>
 #include <string>
 
 #include "system/desktop.h"
 #include "system/xdg_dirs.h"
+#include "ui/visual_style.h"
 
 class QCheckBox;
 class QLabel;
@@ -28,7 +28,7 @@ struct DesktopDialogSetup {
   XdgDirs dirs;
 };
 
-class DesktopDialog : public QDialog {
+class DesktopDialog : public ui::StyledDialog {
   Q_OBJECT
 
  public:

@@ -52,6 +52,7 @@ constexpr int kVolumeKnobSize = 12;
 constexpr int kFullBarMargin = 16;     // between the full-screen bar and the screen's bottom
 constexpr int kFullBarShowMs = 3000;   // how long it stays after the mouse last moved
 constexpr int kShippedSkinNumber = 1;  // "Window"/"Skin": 1 the shipped skin, 0 none
+constexpr int kMinimumTimeWidth = 56;  // the skin's time field still reads "0:00 / 0:00"
 }  // namespace
 
 PlayerWindow::PlayerWindow(QWidget* parent) : QMainWindow(parent) {
@@ -484,9 +485,9 @@ void PlayerWindow::SetTopMost(bool topMost) {
 
 void PlayerWindow::SetPlaylistPaneVisible(bool visible) {
   const bool changed = pane_->isHidden() == visible;
-  pane_->setVisible(visible);
   // In a normal window the pane takes its room from, and gives it back to, the window
   // rather than the movie: hiding and showing it leaves the movie area as it was.
+  pane_->setVisible(visible);
   if (changed && isVisible() && windowState() == Qt::WindowNoState) {
     adjusting_ = true;
     resize(std::max(minimumWidth(), width() + (visible ? kPaneWidth : -kPaneWidth)), height());
@@ -585,6 +586,11 @@ bool PlayerWindow::UseSkin(bool on) {
     for (int i = 0; i < menus.ArrayCount("mnuSkinList"); ++i) menus.SetChecked("mnuSkinList", i, i == (on ? 1 : 0));
     if (on && skin_->HidesMenu()) menus.SetVisible("mnuMenuBar", true);
   }
+  // The playlists beside and inside the skin take its colours.
+  const ThemeColours colours =
+      ReadThemeColours(skinSetup_.options ? skinSetup_.options->ReadNumberOption("Window", "SkinColor") : 0);
+  pane_->SetSkinColours(on ? &colours : nullptr);
+  fullList_->SetSkinColours(on ? &colours : nullptr);
   if (on) {
     FitSkinToWindow();
     setMinimumSize(std::max(160, skin_->MinWidth()), std::max(120, skin_->MinHeight()));
@@ -777,25 +783,58 @@ void PlayerWindow::ArrangeSkin() {
   move(kBarLeft, 0, h - bar);
   place(kBar, 24, h - bar, middle, bar);
   move(kBarRight, w - 24, h - bar);
-  // The right-hand buttons keep to the bar's right end; the time takes what is left.
-  move(kBrowse, middle - 42, 7);
-  move(kOpen, middle - 72, 14);
-  move(kFull, middle - 98, 14);
-  move(kPlaylist, middle - 124, 14);
-  move(kMute, middle - 150, 14);
+  // The right-hand buttons keep to the bar's right end and the time takes what is left.
+  // A bar too short for all of them and a readable time (a small movie, the playlist
+  // beside it) leaves things out in a fixed order: Open, Browse, Playlist, the time, Full
+  // Screen, Mute. Play, previous and next (or the browser's Up, Back and Forward) stay.
+  struct Slot {
+    int index, width, top;
+  };
+  // Left to right; each slot reaches the next one's left edge.
+  const Slot right[] = {{kMute, 26, 14}, {kPlaylist, 26, 14}, {kFull, 26, 14}, {kOpen, 30, 14}, {kBrowse, 42, 7}};
+  const int dropOrder[] = {kOpen, kBrowse, kPlaylist, kTimeField, kFull, kMute};
+  const int timeLeft = 104;
+  // Where the left-hand buttons end, as the skin's pictures make them.
+  int leftEnd = 0;
+  for (const int index : {kPlay, kPrevious, kNext, kBrowseUp, kBrowseBack, kBrowseForward})
+    if (QWidget* control = skin_->xObj(index); control && control->isVisibleTo(view))
+      leftEnd = std::max(leftEnd, control->x() + control->width());
+  std::vector<int> leftOut;
+  const auto isOut = [&leftOut](int index) { return std::find(leftOut.begin(), leftOut.end(), index) != leftOut.end(); };
+  const auto fits = [&] {
+    int used = 0;
+    for (const Slot& slot : right)
+      if (!isOut(slot.index)) used += slot.width;
+    const int start = isOut(kTimeField) ? leftEnd + 4 : timeLeft + kMinimumTimeWidth + 6;
+    return middle - used >= start;
+  };
+  for (const int index : dropOrder) {
+    if (fits()) break;
+    leftOut.push_back(index);
+  }
+  const bool timeShown = !isOut(kTimeField);
+  int rightStart = middle;
+  for (auto slot = std::rbegin(right); slot != std::rend(right); ++slot) {
+    QWidget* control = skin_->xObj(slot->index);
+    if (control) control->setVisible(!isOut(slot->index));
+    if (isOut(slot->index)) continue;
+    rightStart -= slot->width;
+    move(slot->index, rightStart, slot->top);
+  }
   // The volume control sits left of the mute button while the bar has room for it and
   // a readable time; the time's inset field takes what is left.
-  const int timeLeft = 104;
-  const int trackLeft = middle - 156 - kVolumeTrackWidth - 4;
+  const int trackLeft = rightStart - 6 - kVolumeTrackWidth - 4;
   int timeRight = trackLeft - 6;
-  const bool volume = timeRight - timeLeft >= 100;
-  if (!volume) timeRight = middle - 156;
+  const bool volume = leftOut.empty() && timeRight - timeLeft >= 100;
+  if (!volume) timeRight = rightStart - 6;
   if (QWidget* track = skin_->xObj(kVolume)) {
     track->setVisible(volume);
     track->setGeometry(trackLeft, 22, kVolumeTrackWidth, 8);
   }
   PlaceVolumeKnob();
   const int timeWidth = std::max(0, timeRight - timeLeft);
+  for (const int index : {kTimeField, kTime})
+    if (QWidget* control = skin_->xObj(index)) control->setVisible(timeShown);
   place(kTimeField, timeLeft, 15, timeWidth, 22);
   if (QWidget* time = skin_->xObj(kTime)) time->setGeometry(timeLeft + 6, 17, std::max(0, timeWidth - 12), 18);
 }

@@ -9,6 +9,7 @@
 #include <algorithm>
 
 #include "player/playlist.h"
+#include "ui/visual_style.h"
 
 namespace vantrel::ui {
 
@@ -50,6 +51,27 @@ void PlaylistPane::SelectLine(std::int32_t line) {
   clearSelection();
   if (line < 0 || line >= count()) return;
   setCurrentRow(line, QItemSelectionModel::ClearAndSelect);
+}
+
+void PlaylistPane::SetSkinColours(const ThemeColours* colours) {
+  if (!colours) {
+    setStyleSheet(QString());
+    return;
+  }
+  const ThemeColours& c = *colours;
+  // The same light-to-face gradient as the skin's control bar.
+  const QColor top = MixColour(c.face, c.highlight, 150);
+  const QColor bottom = c.face;
+  const QColor text = ReadableTextColour(QColor(0x10, 0x10, 0x10), MixColour(top, bottom, 128));
+  const QColor selected = MixColour(c.face, c.selection, 90);
+  const QColor selectedText = ReadableTextColour(text, selected);
+  const auto name = [](const QColor& colour) { return colour.name(QColor::HexRgb); };
+  setStyleSheet(QStringLiteral(
+                    "QListWidget { background: qlineargradient(x1:0, y1:0, x2:0, y2:1, stop:0 %1, stop:1 %2);"
+                    " color: %3; border: 1px solid %4; border-radius: 10px; padding: 6px 4px; }"
+                    "QListWidget::item { border-radius: 4px; padding: 1px 3px; }"
+                    "QListWidget::item:selected { background: %5; color: %6; }")
+                    .arg(name(top), name(bottom), name(text), name(c.shadow), name(selected), name(selectedText)));
 }
 
 void PlaylistPane::keyPressEvent(QKeyEvent* event) {

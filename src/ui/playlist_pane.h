@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "ui/skin_rules.h"
+
 namespace vantrel::ui {
 
 class PlaylistPane : public QListWidget {
@@ -22,6 +24,10 @@ class PlaylistPane : public QListWidget {
   std::vector<std::int32_t> SelectedLines() const;
   // Selects exactly line (none when it is outside the list).
   void SelectLine(std::int32_t line);
+  // Draws the list in the skin's colours: the bar's gradient behind the lines, rounded
+  // corners, the selection in the skin's selection colour and text that stays readable.
+  // Null gives the plain list back.
+  void SetSkinColours(const ThemeColours* colours);
 
   std::function<void()> onActivated;                      // Enter or double-click
   std::function<void(QPoint globalPos)> onContextMenu;    // right click

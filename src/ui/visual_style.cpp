@@ -1,9 +1,13 @@
 #include "ui/visual_style.h"
 
+#include <QLabel>
 #include <QPainter>
+#include <QStyle>
 #include <QPalette>
+#include <algorithm>
 #include <cmath>
 
+#include "ui/message_window.h"
 #include "ui/presentation.h"
 
 namespace vantrel::ui {
@@ -96,18 +100,73 @@ void PaintSeparator(QPainter& painter, int width, int y, VisualStyle style) {
   GradientRect(painter, QRect(half, y + 1, width - half, 1), Light(), under, false);
 }
 
+void PaintShadow(QPainter& painter, QPoint at) {
+  const QImage shadow = LoadPicture("shadow");
+  if (shadow.isNull()) return;
+  painter.drawImage(at - QPoint(8, 4), shadow);
+}
+
 StyledDialog::StyledDialog(QWidget* parent) : QDialog(parent) {}
 
 void StyledDialog::SetVisual(int bandHeight) {
   bandHeight_ = bandHeight;
+  bandEnd_ = nullptr;
+  update();
+}
+
+void StyledDialog::SetVisual(QWidget* buttonRow) {
+  bandEnd_ = buttonRow;
+  update();
+}
+
+int StyledDialog::BandHeight() const {
+  if (!bandEnd_) return bandHeight_;
+  // The row's top in window coordinates, less half the usual spacing, so the separator
+  // runs between the content and the buttons.
+  const int top = bandEnd_->mapTo(this, QPoint(0, 0)).y();
+  return std::max(1, top - 8);
+}
+
+void StyledDialog::SetShadow(QPoint at) {
+  shadow_ = at;
+  update();
+}
+
+void StyledDialog::SetShadow(QWidget* picture) {
+  shadowUnder_ = picture;
   update();
 }
 
 void StyledDialog::paintEvent(QPaintEvent*) {
   QPainter painter(this);
   const VisualStyle style = StyleFromNumber(CurrentPresentation().style);
-  PaintBackground(painter, size(), bandHeight_, style);
-  if (bandHeight_ > 0) PaintSeparator(painter, width(), bandHeight_, style);
+  const int band = BandHeight();
+  PaintBackground(painter, size(), band, style);
+  if (band > 0) PaintSeparator(painter, width(), band, style);
+  if (shadow_.x() >= 0) PaintShadow(painter, shadow_);
+  if (shadowUnder_ && shadowUnder_->isVisible()) {
+    // Under the picture a label shows, where its alignment puts it; an empty label
+    // casts none.
+    QRect picture(shadowUnder_->mapTo(this, QPoint(0, 0)), shadowUnder_->size());
+    if (const auto* label = qobject_cast<const QLabel*>(shadowUnder_.data())) {
+      const QPixmap pixmap = label->pixmap();
+      picture = pixmap.isNull() ? QRect()
+                                : QStyle::alignedRect(label->layoutDirection(), label->alignment(), pixmap.size(),
+                                                      label->contentsRect().translated(picture.topLeft()));
+    }
+    const QImage shadow = LoadPicture("shadow");
+    if (!shadow.isNull() && !picture.isEmpty())
+      painter.drawImage(QRect(picture.left() - 8, picture.bottom() - 8, picture.width() + 16, shadow.height()), shadow);
+  }
+}
+
+StyledPanel::StyledPanel(QWidget* parent) : QWidget(parent) {}
+
+void StyledPanel::paintEvent(QPaintEvent*) {
+  QPainter painter(this);
+  const VisualStyle style = StyleFromNumber(CurrentPresentation().style);
+  StyleGradient(painter, rect(), MixColour(Face(), Shadow(), 160), true, style);
+  PaintSeparator(painter, width(), 0, style);
 }
 
 }  // namespace vantrel::ui

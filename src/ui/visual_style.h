@@ -5,7 +5,10 @@
 
 #include <QColor>
 #include <QDialog>
+#include <QPoint>
+#include <QPointer>
 #include <QRect>
+#include <QWidget>
 
 class QPainter;
 
@@ -39,6 +42,10 @@ void PaintBackground(QPainter& painter, const QSize& size, int bandHeight, Visua
 // The two separator lines at rows y and y + 1 of a window width pixels wide.
 void PaintSeparator(QPainter& painter, int width, int y, VisualStyle style);
 
+// The soft "shadow" picture of the images folder with its centre line at (x, y): drawn
+// at (x - 8, y - 4). Nothing is drawn when the picture does not read.
+void PaintShadow(QPainter& painter, QPoint at);
+
 // A dialog that paints the program's look behind its controls. SetVisual sets the band
 // (and with it the separator) and repaints; the style comes from the presentation.
 class StyledDialog : public QDialog {
@@ -50,13 +57,36 @@ class StyledDialog : public QDialog {
   // Applies the current style with the band ending bandHeight pixels from the top
   // (0: no band, no separator).
   void SetVisual(int bandHeight);
-  int BandHeight() const { return bandHeight_; }
+  // Applies the current style with the band ending just above buttonRow (a widget of
+  // the window's button row), wherever the layout puts it.
+  void SetVisual(QWidget* buttonRow);
+  // The band's height as last painted.
+  int BandHeight() const;
+  // The shadow under the window's picture, centred on at (window coordinates).
+  void SetShadow(QPoint at);
+  // The shadow under picture (a child of the window), as wide as the picture.
+  void SetShadow(QWidget* picture);
 
  protected:
   void paintEvent(QPaintEvent* event) override;
 
  private:
   int bandHeight_ = 0;
+  QPointer<QWidget> bandEnd_;
+  QPoint shadow_{-1, -1};
+  QPointer<QWidget> shadowUnder_;
+};
+
+// A panel inside a window (the thumbnail progress strip of the media browser) painted
+// in the style: the style's gradient with the separator along its top edge.
+class StyledPanel : public QWidget {
+  Q_OBJECT
+
+ public:
+  explicit StyledPanel(QWidget* parent = nullptr);
+
+ protected:
+  void paintEvent(QPaintEvent* event) override;
 };
 
 }  // namespace vantrel::ui

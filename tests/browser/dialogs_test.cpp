@@ -4,6 +4,7 @@
 #include <QCheckBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QImage>
 #include <QPushButton>
 #include <QTest>
 #include <gtest/gtest.h>
@@ -26,6 +27,7 @@
 #include "support/pe_writer.h"
 #include "support/swf_writer.h"
 #include "support/temp_home.h"
+#include "ui/presentation.h"
 
 namespace vantrel::browser {
 namespace {
@@ -243,6 +245,70 @@ TEST_F(DialogsTest, FavouritesAddBeginsInTheFlashFolderAndPathFieldsShowAPath) {
   EXPECT_TRUE(extractor.Extract());
   QCoreApplication::processEvents();
   EXPECT_EQ(extractor.size(), before);
+}
+
+// Each dialog's Help opens its own page of the shipped help, and that page exists.
+TEST_F(DialogsTest, HelpButtonsOpenTheirPages) {
+  std::vector<std::string> opened;
+  ui::Presentation presentation;
+  presentation.helpPath = std::string(VANTREL_BUILD_DIR) + "/Media/Help/";
+  presentation.openAddress = [&opened](const std::string& address) { opened.push_back(address); };
+  ui::ScopedPresentation scoped(presentation);
+  core::OptionsStore options(home.Path() + "options.conf");
+  ScriptedDialogs dialogs;
+  testing::SwfWriter writer(8, 100, 100, 12, 1);
+  writer.ShowFrame().End();
+  const media::MediaRecord record = Identify(home.WriteFile("m.swf", writer.Plain()));
+  DecompilerDialog extractor(record, options, &dialogs, {}, nullptr);
+  std::unique_ptr<InfoDialog> info = Info(record);
+  GeneratorServices services;
+  services.options = &options;
+  GeneratorDialog generator(services);
+  FavoritesDialog favourites({}, &dialogs, nullptr, home.Path());
+  BrowserPage page;
+  const std::pair<QWidget*, const char*> cases[] = {{&extractor, "flash-decompiler"},
+                                                     {info.get(), "get-info"},
+                                                     {&generator, "thumbnail-generator"},
+                                                     {&favourites, "favorite-folders"},
+                                                     {&page, "thumbnails"}};
+  for (const auto& [window, topic] : cases) {
+    SCOPED_TRACE(topic);
+    auto* help = window->findChild<QPushButton*>(QStringLiteral("cbHelp"));
+    ASSERT_NE(help, nullptr);
+    opened.clear();
+    help->click();
+    ASSERT_EQ(opened.size(), 1u);
+    const std::string page_file = presentation.helpPath + topic + ".html";
+    EXPECT_EQ(opened[0], "file://" + page_file);
+    EXPECT_TRUE(core::FileExists(page_file));
+  }
+}
+
+// frmInfo: the web link opens what is typed beside it (nothing when that is empty), and
+// the Info and Options pages carry their pictures.
+TEST_F(DialogsTest, InfoWebLinkAndPageIcons) {
+  std::vector<std::string> opened;
+  ui::Presentation presentation;
+  presentation.imagesPath = std::string(VANTREL_BUILD_DIR) + "/Media/Images/";
+  presentation.openAddress = [&opened](const std::string& address) { opened.push_back(address); };
+  ui::ScopedPresentation scoped(presentation);
+  testing::SwfWriter writer(8, 100, 100, 12, 1);
+  writer.ShowFrame().End();
+  std::unique_ptr<InfoDialog> info = Info(Identify(home.WriteFile("m.swf", writer.Plain())));
+  auto* link = info->findChild<QPushButton*>(QStringLiteral("WebLink"));
+  auto* site = info->findChild<QLineEdit*>(QStringLiteral("WebSiteText"));
+  ASSERT_NE(link, nullptr);
+  ASSERT_NE(site, nullptr);
+  link->click();
+  EXPECT_TRUE(opened.empty());
+  site->setText(QStringLiteral(" http://example.org/movies/ "));
+  link->click();
+  EXPECT_EQ(opened, std::vector<std::string>{"http://example.org/movies/"});
+  for (const char* icon : {"imgLink", "imgNoMedia"}) {
+    auto* label = info->findChild<QLabel*>(QString::fromLatin1(icon));
+    ASSERT_NE(label, nullptr) << icon;
+    EXPECT_FALSE(label->pixmap().isNull()) << icon;
+  }
 }
 
 TEST_F(DialogsTest, PageReadsBrowseXmlAndAnswersWithCommands) {

@@ -8,7 +8,12 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <jpeglib.h>
+
+#include <cmath>
 #include <cstdio>
+#include <cstdlib>
+#include <filesystem>
 #include <set>
 
 #include "browser/shot_rules.h"
@@ -226,6 +231,114 @@ TEST(ShotLimitTest, HugeFramesAreShotScaledDownQuicklyAndSmall) {
   const core::SurfaceSize bounded = core::BoundSurface(kSide, kSide);
   EXPECT_EQ(width, bounded.width);
   EXPECT_EQ(height, bounded.height);
+}
+
+// Decodes a JPEG file into RGB bytes; false when it is not one.
+bool ReadJpegPixels(const std::string& path, int& width, int& height, std::vector<std::uint8_t>& rgb) {
+  const std::string bytes = ReadAll(path);
+  if (!testing::DecodesAsJpeg(bytes)) return false;
+  jpeg_decompress_struct info{};
+  jpeg_error_mgr errors{};
+  info.err = jpeg_std_error(&errors);
+  jpeg_create_decompress(&info);
+  jpeg_mem_src(&info, reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size());
+  jpeg_read_header(&info, TRUE);
+  info.out_color_space = JCS_RGB;
+  jpeg_start_decompress(&info);
+  width = static_cast<int>(info.output_width);
+  height = static_cast<int>(info.output_height);
+  rgb.resize(static_cast<std::size_t>(width) * height * 3);
+  while (info.output_scanline < info.output_height) {
+    JSAMPROW row = rgb.data() + static_cast<std::size_t>(info.output_scanline) * width * 3;
+    jpeg_read_scanlines(&info, &row, 1);
+  }
+  jpeg_finish_decompress(&info);
+  jpeg_destroy_decompress(&info);
+  return true;
+}
+
+// Frame n of video as ffmpeg decodes it, filled into width x height the way shots fill
+// (scaled up to cover, the overflow cut evenly), as RGB bytes; empty when ffmpeg fails.
+std::vector<std::uint8_t> FfmpegFrame(const std::string& video, int n, int width, int height) {
+  const std::string command = "ffmpeg -v error -i '" + video + "' -vf 'select=eq(n\\," + std::to_string(n) +
+                              "),scale=" + std::to_string(width) + ":" + std::to_string(height) +
+                              ":force_original_aspect_ratio=increase,crop=" + std::to_string(width) + ":" +
+                              std::to_string(height) + "' -frames:v 1 -f rawvideo -pix_fmt rgb24 - 2>/dev/null";
+  std::vector<std::uint8_t> rgb(static_cast<std::size_t>(width) * height * 3);
+  FILE* pipe = ::popen(command.c_str(), "r");
+  if (!pipe) return {};
+  const std::size_t read = std::fread(rgb.data(), 1, rgb.size(), pipe);
+  ::pclose(pipe);
+  if (read != rgb.size()) return {};
+  return rgb;
+}
+
+double MeanDifference(const std::vector<std::uint8_t>& a, const std::vector<std::uint8_t>& b) {
+  double sum = 0;
+  for (std::size_t i = 0; i < a.size() && i < b.size(); ++i) sum += std::abs(int(a[i]) - int(b[i]));
+  return a.empty() ? 1e9 : sum / static_cast<double>(a.size());
+}
+
+// A Flash video with two Sorenson H.263 key frames whose pictures are noise.
+std::string BrokenVideo() {
+  std::string flv("FLV\x01\x01\x00\x00\x00\x09\x00\x00\x00\x00", 13);
+  for (const int time : {0, 83}) {
+    const std::string data = std::string("\x12", 1) + "not a picture at all";
+    const std::uint32_t size = static_cast<std::uint32_t>(data.size());
+    const char header[11] = {9, char(size >> 16), char(size >> 8), char(size), 0, 0, char(time), 0, 0, 0, 0};
+    flv.append(header, 11);
+    flv += data;
+    const std::uint32_t total = size + 11;
+    const char back[4] = {char(total >> 24), char(total >> 16), char(total >> 8), char(total)};
+    flv.append(back, 4);
+  }
+  return flv;
+}
+
+// A Flash video's thumbnail is a frame of its own video: the one at the sampled place,
+// as ffmpeg decodes it; a video whose pictures do not decode gets the no-media picture.
+TEST(VideoThumbnailTest, AFlashVideoShowsAFrameOfItsVideo) {
+  TempHome home;
+  media::MediaContext context;
+  context.CachePath = home.Path() + "cache/";
+  context.UserPath = home.Path();
+  core::MakeFolder(context.CachePath);
+  ShotOptions options;  // 120 x 90
+  // A red no-media picture, 16 x 16.
+  std::string red;
+  for (int x = 0; x < 16; ++x) red += "\xE0\x10\x10";
+  home.WriteFile("nomedia.png",
+                 testing::SimplePng(testing::IhdrData(16, 16, 8, 2), testing::UnfilteredRows(std::vector<std::string>(16, red))));
+  options.noMediaPath = home.Path() + "nomedia";
+  int width = 0, height = 0;
+  std::vector<std::uint8_t> thumb;
+  media::MediaRecord record;
+
+  // Pictures that do not decode: the no-media picture at (8, 8) on the background.
+  const std::string broken = home.WriteFile("broken.flv", BrokenVideo());
+  ASSERT_EQ(MakeThumbnail(context, broken, home.Path() + "broken.jpg", options, 0.5, record), "");
+  EXPECT_TRUE(record.IsVideo);
+  ASSERT_TRUE(ReadJpegPixels(home.Path() + "broken.jpg", width, height, thumb));
+  const auto pixel = [&](int x, int y) { return thumb.data() + (static_cast<std::size_t>(y) * width + x) * 3; };
+  EXPECT_GT(pixel(15, 15)[0], 180);
+  EXPECT_LT(pixel(15, 15)[1], 80);
+  EXPECT_GT(pixel(100, 70)[1], 200);  // white around it
+
+  const std::string corpus = testing::CorpusDir();
+  if (corpus.empty()) GTEST_SKIP() << "the corpus (../shared/corpus) is absent";
+  const std::string video = corpus + "flv/h263_176x144_12fps.flv";  // 36 frames of ffmpeg's test pattern
+  if (!std::filesystem::exists(video)) GTEST_SKIP() << video << " is absent";
+  if (std::system("ffmpeg -version >/dev/null 2>&1") != 0) GTEST_SKIP() << "ffmpeg is missing";
+  ASSERT_EQ(MakeThumbnail(context, video, home.Path() + "video.jpg", options, 0.5, record), "");
+  ASSERT_TRUE(ReadJpegPixels(home.Path() + "video.jpg", width, height, thumb));
+  ASSERT_EQ(width, 120);
+  ASSERT_EQ(height, 90);
+  const int frame = ShotFrame(36, 30, 50, 0.5);
+  const std::vector<std::uint8_t> expected = FfmpegFrame(video, frame, width, height);
+  ASSERT_FALSE(expected.empty()) << "ffmpeg gave no frame " << frame;
+  EXPECT_LT(MeanDifference(thumb, expected), 8.0) << "the thumbnail is not frame " << frame;
+  // Frames far from the sampled one are told apart: the pattern's counter and colours move.
+  EXPECT_LT(MeanDifference(thumb, expected), MeanDifference(thumb, FfmpegFrame(video, 35, width, height)));
 }
 
 TEST(WatermarkTest, LogoInTheBottomRightCornerOrNothing) {

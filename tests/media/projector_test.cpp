@@ -218,6 +218,15 @@ TEST_F(ProjectorTest, OurOwnLinuxProjectorsIdentifyAsProjectors) {
   EXPECT_EQ(IdentifyMedia(context, damaged, record, false), kInvalidGenericProjector);
 }
 
+TEST(ConvertMedia, ProposesTheMoviesOwnName) {
+  // Without its extension: the kind chosen in the dialog adds the right one.
+  EXPECT_EQ(ConvertDefaultName("/home/u/Movies/Orbits.swf", ""), "/home/u/Movies/Orbits");
+  EXPECT_EQ(ConvertDefaultName("/home/u/Games/space.game.exe", "/home/u/Browse/"), "/home/u/Browse/space.game");
+  EXPECT_EQ(ConvertDefaultName("/m/.swf", ""), "/m/.swf");
+  EXPECT_EQ(ConvertDefaultName("clip", ""), "clip");
+  EXPECT_EQ(ConvertDefaultName("", "/m/"), "");
+}
+
 TEST(ConvertMedia, ChoiceRules) {
   EXPECT_EQ(ConvertSetupFor(true).filter, "Macromedia Flash (SWF)|*.swf|Flash Projector (EXE)|*.exe");
   EXPECT_EQ(ConvertSetupFor(true).titleDefault, "Convert EXE to SWF");

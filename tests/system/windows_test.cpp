@@ -99,6 +99,18 @@ TEST(DesktopDialog, GoPutsTheMovieOnTheDesktopAndTheNextDialogSeesIt) {
 
   DesktopDialog again(setup, options);
   EXPECT_TRUE(again.EnableBox()->isChecked());
+  // Mute and Transparent are remembered from one Go to the next dialog (both start on).
+  EXPECT_TRUE(again.MuteBox()->isChecked());
+  EXPECT_TRUE(again.TransparentBox()->isChecked());
+  again.MuteBox()->setChecked(false);
+  again.TransparentBox()->setChecked(false);
+  again.Go(false);
+  {
+    DesktopDialog remembered(setup, options);
+    EXPECT_FALSE(remembered.MuteBox()->isChecked());
+    EXPECT_FALSE(remembered.TransparentBox()->isChecked());
+  }
+  EXPECT_FALSE(core::OptionsStore(home.Path() + "options.conf").ReadBoolOption("Desktop", "Mute"));
   // Without the program that shows the item, the box cannot be ticked.
   setup.saverProgram.clear();
   DesktopDialog missing(setup, options);

@@ -6,6 +6,7 @@
 #include <QImage>
 #include <QPainter>
 #include <QPainterPath>
+#include <QPolygonF>
 #include <cstdio>
 
 namespace {
@@ -127,6 +128,174 @@ QImage Tip() {
   return image;
 }
 
+// Three stacked cubes: the resources taken out of a movie.
+QImage Cubes() {
+  QImage image = Canvas(kIcon, kIcon);
+  QPainter painter(&image);
+  painter.setRenderHint(QPainter::Antialiasing);
+  const auto cube = [&painter](qreal x, qreal y, qreal size, const QColor& colour) {
+    const qreal depth = size / 3;
+    painter.setPen(QPen(colour.darker(170), 1.2));
+    QPolygonF top({QPointF(x, y + depth), QPointF(x + depth, y), QPointF(x + size + depth, y),
+                   QPointF(x + size, y + depth)});
+    painter.setBrush(colour.lighter(140));
+    painter.drawPolygon(top);
+    QPolygonF side({QPointF(x + size, y + depth), QPointF(x + size + depth, y), QPointF(x + size + depth, y + size),
+                    QPointF(x + size, y + size + depth)});
+    painter.setBrush(colour.darker(130));
+    painter.drawPolygon(side);
+    QLinearGradient front(0, y + depth, 0, y + size + depth);
+    front.setColorAt(0, colour.lighter(115));
+    front.setColorAt(1, colour);
+    painter.setBrush(front);
+    painter.drawRect(QRectF(x, y + depth, size, size));
+  };
+  cube(4, 24, 17, QColor(60, 120, 210));
+  cube(24, 24, 17, QColor(220, 120, 40));
+  cube(14, 5, 17, QColor(70, 170, 80));
+  return image;
+}
+
+// A framed landscape: pictures and thumbnails.
+QImage Picture() {
+  QImage image = Canvas(kIcon, kIcon);
+  QPainter painter(&image);
+  painter.setRenderHint(QPainter::Antialiasing);
+  painter.setPen(QPen(QColor(90, 90, 100), 1.5));
+  painter.setBrush(Qt::white);
+  painter.drawRoundedRect(QRectF(3, 8, 42, 33), 2, 2);
+  QLinearGradient sky(0, 12, 0, 37);
+  sky.setColorAt(0, QColor(110, 170, 240));
+  sky.setColorAt(1, QColor(200, 230, 255));
+  painter.setPen(Qt::NoPen);
+  painter.setBrush(sky);
+  painter.drawRect(QRectF(7, 12, 34, 25));
+  painter.setBrush(QColor(255, 210, 60));
+  painter.drawEllipse(QRectF(30, 15, 7, 7));
+  QPainterPath hills;
+  hills.moveTo(7, 37);
+  hills.lineTo(7, 31);
+  hills.lineTo(17, 21);
+  hills.lineTo(25, 29);
+  hills.lineTo(30, 25);
+  hills.lineTo(41, 34);
+  hills.lineTo(41, 37);
+  hills.closeSubpath();
+  painter.setBrush(QColor(60, 150, 70));
+  painter.drawPath(hills);
+  return image;
+}
+
+// A waste bin: deleting files.
+QImage Delete() {
+  QImage image = Canvas(kIcon, kIcon);
+  QPainter painter(&image);
+  painter.setRenderHint(QPainter::Antialiasing);
+  const QColor edge(80, 85, 95);
+  QLinearGradient body(10, 0, 38, 0);
+  body.setColorAt(0, QColor(200, 205, 215));
+  body.setColorAt(0.5, QColor(245, 247, 250));
+  body.setColorAt(1, QColor(170, 175, 185));
+  painter.setPen(QPen(edge, 1.5));
+  painter.setBrush(body);
+  QPainterPath bin;
+  bin.moveTo(11, 14);
+  bin.lineTo(37, 14);
+  bin.lineTo(34, 44);
+  bin.lineTo(14, 44);
+  bin.closeSubpath();
+  painter.drawPath(bin);
+  painter.drawRoundedRect(QRectF(8, 9, 32, 5), 2, 2);
+  painter.drawRoundedRect(QRectF(19, 5, 10, 4), 1.5, 1.5);
+  painter.setPen(QPen(edge, 1.5, Qt::SolidLine, Qt::RoundCap));
+  for (const qreal x : {18.5, 24.0, 29.5}) painter.drawLine(QPointF(x, 19), QPointF(x, 39));
+  painter.setPen(QPen(QColor(200, 40, 30), 4, Qt::SolidLine, Qt::RoundCap));
+  painter.drawLine(QPointF(30, 30), QPointF(42, 42));
+  painter.drawLine(QPointF(42, 30), QPointF(30, 42));
+  return image;
+}
+
+// A round arrow on a badge: checking for updates.
+QImage Update() {
+  QImage image = Canvas(kIcon, kIcon);
+  QPainter painter(&image);
+  painter.setRenderHint(QPainter::Antialiasing);
+  Badge(painter, QColor(120, 200, 140), QColor(30, 120, 60));
+  painter.setPen(QPen(Qt::white, 4, Qt::SolidLine, Qt::RoundCap));
+  painter.setBrush(Qt::NoBrush);
+  painter.drawArc(QRectF(14, 14, 20, 20), 100 * 16, 280 * 16);
+  painter.setPen(Qt::NoPen);
+  painter.setBrush(Qt::white);
+  painter.drawPolygon(QPolygonF({QPointF(20, 8), QPointF(28, 14), QPointF(20, 20)}));
+  return image;
+}
+
+// A film frame crossed out: no movie to show.
+QImage NoMedia() {
+  QImage image = Canvas(kIcon, kIcon);
+  QPainter painter(&image);
+  painter.setRenderHint(QPainter::Antialiasing);
+  painter.setPen(QPen(QColor(60, 60, 70), 1.5));
+  painter.setBrush(QColor(90, 95, 110));
+  painter.drawRoundedRect(QRectF(6, 6, 36, 36), 3, 3);
+  painter.setPen(Qt::NoPen);
+  painter.setBrush(QColor(235, 235, 240));
+  for (int i = 0; i < 5; ++i) {
+    painter.drawRect(QRectF(9, 9 + i * 6.5, 4, 4));
+    painter.drawRect(QRectF(35, 9 + i * 6.5, 4, 4));
+  }
+  painter.setBrush(QColor(170, 180, 200));
+  painter.drawRect(QRectF(16, 9, 16, 30));
+  painter.setPen(QPen(QColor(210, 40, 30), 4, Qt::SolidLine, Qt::RoundCap));
+  painter.setBrush(Qt::NoBrush);
+  painter.drawEllipse(QRectF(10, 10, 28, 28));
+  painter.drawLine(QPointF(14, 34), QPointF(34, 14));
+  return image;
+}
+
+// Two chain links: a web address.
+QImage Link() {
+  QImage image = Canvas(kIcon, kIcon);
+  QPainter painter(&image);
+  painter.setRenderHint(QPainter::Antialiasing);
+  painter.translate(24, 24);
+  painter.rotate(-45);
+  painter.setBrush(Qt::NoBrush);
+  painter.setPen(QPen(QColor(30, 80, 170), 5.5));
+  painter.drawRoundedRect(QRectF(-19, -6, 22, 12), 6, 6);
+  painter.setPen(QPen(QColor(90, 150, 230), 5.5));
+  painter.drawRoundedRect(QRectF(-3, -6, 22, 12), 6, 6);
+  return image;
+}
+
+// A disk with an arrow into it: a file was written.
+QImage SaveDisk() {
+  QImage image = Canvas(kIcon, kIcon);
+  QPainter painter(&image);
+  painter.setRenderHint(QPainter::Antialiasing);
+  QLinearGradient body(0, 6, 0, 42);
+  body.setColorAt(0, QColor(80, 120, 200));
+  body.setColorAt(1, QColor(30, 60, 130));
+  painter.setPen(QPen(QColor(20, 40, 90), 1.5));
+  painter.setBrush(body);
+  QPainterPath disk;
+  disk.moveTo(6, 8);
+  disk.lineTo(36, 8);
+  disk.lineTo(42, 14);
+  disk.lineTo(42, 42);
+  disk.lineTo(6, 42);
+  disk.closeSubpath();
+  painter.drawPath(disk);
+  painter.setPen(Qt::NoPen);
+  painter.setBrush(QColor(235, 238, 245));
+  painter.drawRect(QRectF(12, 26, 24, 16));
+  painter.setBrush(QColor(190, 200, 215));
+  painter.drawRect(QRectF(13, 8, 20, 11));
+  painter.setBrush(QColor(40, 70, 140));
+  painter.drawRect(QRectF(27, 10, 4, 7));
+  return image;
+}
+
 // The soft shadow some dialogs put under their picture.
 QImage Shadow() {
   QImage image = Canvas(64, 24);
@@ -225,6 +394,13 @@ int main(int argc, char** argv) {
   ok = Save(Folder(), images + QStringLiteral("folder.png")) && ok;
   ok = Save(Tip(), images + QStringLiteral("tip.png")) && ok;
   ok = Save(Shadow(), images + QStringLiteral("shadow.png")) && ok;
+  ok = Save(Cubes(), images + QStringLiteral("cubes.png")) && ok;
+  ok = Save(Picture(), images + QStringLiteral("image.png")) && ok;
+  ok = Save(Delete(), images + QStringLiteral("delete.png")) && ok;
+  ok = Save(Update(), images + QStringLiteral("update.png")) && ok;
+  ok = Save(NoMedia(), images + QStringLiteral("nomedia.png")) && ok;
+  ok = Save(Link(), images + QStringLiteral("link.png")) && ok;
+  ok = Save(SaveDisk(), images + QStringLiteral("save.png")) && ok;
   // Tips without a picture of their own show the skin's bulb.
   ok = Save(Tip(), skin + QStringLiteral("tip.png")) && ok;
   ok = Save(RoundMask(40, 40, 20), skin + QStringLiteral("round40.bmp")) && ok;
