@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdint>
 #include <csignal>
 #include <cstdio>
 #include <cstring>
@@ -15,8 +16,8 @@ namespace vantrel::core {
 
 namespace {
 
-// Exit code of a child whose work threw: its pipe carries the reason.
-constexpr int kWorkFailed = 3;
+// Exit code of a child that could not write an answer to its pipe.
+constexpr int kSendFailed = 3;
 
 bool WriteAll(int fd, const std::string& text) {
   std::size_t done = 0;
@@ -46,7 +47,7 @@ int DefaultJobs() {
 
 namespace detail {
 
-Child ForkWorker(const std::function<std::string()>& work) {
+Child ForkWorker(const std::function<bool(int fd)>& work) {
   int ends[2];
   if (::pipe2(ends, O_CLOEXEC) != 0) return {};
   // What is buffered now belongs to the parent; the child must not print it again.
@@ -59,24 +60,34 @@ Child ForkWorker(const std::function<std::string()>& work) {
   }
   if (pid == 0) {
     ::close(ends[0]);
-    int code = 0;
-    std::string text;
-    try {
-      text = work();
-    } catch (const std::exception& error) {
-      text = error.what();
-      code = kWorkFailed;
-    } catch (...) {
-      text = "the work failed";
-      code = kWorkFailed;
-    }
-    const bool sent = WriteAll(ends[1], text);
+    const bool sent = work(ends[1]);
     std::fflush(nullptr);
     // _exit: the parent's atexit handlers and static objects are not the child's to run.
-    ::_exit(sent ? code : 4);
+    ::_exit(sent ? 0 : kSendFailed);
   }
   ::close(ends[1]);
   return {static_cast<int>(pid), ends[0]};
+}
+
+bool SendAnswer(int fd, const WorkOutcome& outcome) {
+  const std::string& text = outcome.stopped.empty() ? outcome.text : outcome.stopped;
+  const auto length = static_cast<std::uint32_t>(text.size());
+  std::string frame(5, '\0');
+  for (int i = 0; i < 4; ++i) frame[static_cast<std::size_t>(i)] = static_cast<char>((length >> (8 * i)) & 0xFF);
+  frame[4] = outcome.stopped.empty() ? '0' : '1';
+  return WriteAll(fd, frame + text);
+}
+
+bool TakeAnswer(std::string& pending, WorkOutcome& outcome) {
+  if (pending.size() < 5) return false;
+  std::uint32_t length = 0;
+  for (int i = 0; i < 4; ++i)
+    length |= static_cast<std::uint32_t>(static_cast<unsigned char>(pending[static_cast<std::size_t>(i)])) << (8 * i);
+  if (pending.size() - 5 < length) return false;
+  outcome = {};
+  (pending[4] == '0' ? outcome.text : outcome.stopped) = pending.substr(5, length);
+  pending.erase(0, 5 + static_cast<std::size_t>(length));
+  return true;
 }
 
 void PollChildren(const std::vector<int>& fds, std::vector<std::string*>& texts, std::vector<bool>& ended) {
@@ -101,24 +112,19 @@ void PollChildren(const std::vector<int>& fds, std::vector<std::string*>& texts,
   }
 }
 
-std::string ReapWorker(int pid, std::string& text) {
+std::string ReapWorker(int pid) {
   int status = 0;
   while (::waitpid(pid, &status, 0) < 0) {
     if (errno != EINTR) return "the worker was lost (" + std::string(std::strerror(errno)) + ")";
   }
   if (WIFEXITED(status) && WEXITSTATUS(status) == 0) return {};
-  std::string reason;
-  if (WIFEXITED(status) && WEXITSTATUS(status) == kWorkFailed && !text.empty()) {
-    reason = text;
-  } else if (WIFSIGNALED(status)) {
+  if (WIFSIGNALED(status)) {
     const int signal = WTERMSIG(status);
     const char* name = ::strsignal(signal);
-    reason = "the worker was killed by signal " + std::to_string(signal) + (name ? " (" + std::string(name) + ")" : "");
-  } else {
-    reason = "the worker ended with exit code " + std::to_string(WIFEXITED(status) ? WEXITSTATUS(status) : -1);
+    return "the worker was killed by signal " + std::to_string(signal) + (name ? " (" + std::string(name) + ")" : "");
   }
-  text.clear();
-  return reason;
+  if (WIFEXITED(status) && WEXITSTATUS(status) == kSendFailed) return "the worker could not send its answer";
+  return "the worker ended with exit code " + std::to_string(WIFEXITED(status) ? WEXITSTATUS(status) : -1);
 }
 
 }  // namespace detail

@@ -3,6 +3,7 @@
 // safe to run twice in one process) and print the answers in the order the files came.
 #pragma once
 
+#include <algorithm>
 #include <condition_variable>
 #include <cstddef>
 #include <deque>
@@ -35,21 +36,26 @@ struct WorkOutcome {
 
 namespace detail {
 
-// A child running work(); returns its pid (-1 when fork failed) and the read end of
-// the pipe that carries the text back. The caller's stdio buffers are flushed first.
+// A child running work(fd), which writes its answers to fd and returns false when it
+// could not; returns the child's pid (-1 when fork failed) and the read end of the pipe.
+// The caller's stdio buffers are flushed first.
 struct Child {
   int pid = -1;
   int fd = -1;
 };
-Child ForkWorker(const std::function<std::string()>& work);
+Child ForkWorker(const std::function<bool(int fd)>& work);
+
+// One answer on the pipe: its length, whether the work stopped, and its text.
+bool SendAnswer(int fd, const WorkOutcome& outcome);
+// Takes the first whole answer off the front of pending; false when there is none yet.
+bool TakeAnswer(std::string& pending, WorkOutcome& outcome);
 
 // Waits until at least one of the children's pipes has data or ends (EINTR retried).
 // Appends what was read to texts[i]; sets ended[i] when the pipe closed.
 void PollChildren(const std::vector<int>& fds, std::vector<std::string*>& texts, std::vector<bool>& ended);
 
-// Reaps the child and says why it gave no answer ("" when it answered). A child that
-// failed in its work sent the reason instead of the answer: text then becomes empty.
-std::string ReapWorker(int pid, std::string& text);
+// Reaps the child and says why it ended, "" when it exited normally.
+std::string ReapWorker(int pid);
 
 }  // namespace detail
 
@@ -62,8 +68,8 @@ std::string ReapWorker(int pid, std::string& text);
 // many tasks there are and a slow task holds back at most that many finished ones.
 // jobs <= 1 runs each task in turn on the calling thread, without a worker.
 // Processes: the caller must have no other threads running (a fork copies only the
-// calling thread); a task whose child dies is delivered with `stopped` set, and the
-// run goes on.
+// calling thread); each child takes several tasks in a row; a task whose child dies is
+// delivered with `stopped` set, and the run goes on.
 template <typename Task>
 void RunOrdered(int jobs, WorkerKind kind, const std::function<bool(Task&)>& produce,
                 const std::function<std::string(const Task&, int worker)>& work,
@@ -93,7 +99,7 @@ void RunOrdered(int jobs, WorkerKind kind, const std::function<bool(Task&)>& pro
       deliver(slot.task, slot.outcome);
     }
   }
-  if (window == 0) window = static_cast<std::size_t>(jobs) * 4;
+  if (window == 0) window = static_cast<std::size_t>(jobs) * (kind == WorkerKind::Processes ? 16 : 4);
   if (window < static_cast<std::size_t>(jobs)) window = static_cast<std::size_t>(jobs);
   std::deque<std::unique_ptr<Slot>> slots;  // produced, not yet delivered, in task order
   bool more = true;
@@ -158,66 +164,103 @@ void RunOrdered(int jobs, WorkerKind kind, const std::function<bool(Task&)>& pro
     return;
   }
 
-  // Processes: a child per task, at most `jobs` at once.
+  // Processes: a child takes a batch of tasks in a row (a fork per task costs more than
+  // many a task: the child pays again for what the process sets up on first use), at
+  // most `jobs` children at once. Each answer comes back as soon as it is ready, so a
+  // child that dies costs only the task it was on; the rest of its batch goes to a new
+  // child.
+  struct Batch {
+    std::vector<Slot*> slots;
+    std::size_t next = 0;  // the first slot still without an answer
+    int worker = 0;
+    int pid = -1;
+    int fd = -1;
+    std::string pending;   // bytes read that do not make a whole answer yet
+  };
+  const std::size_t batchSize = std::max<std::size_t>(1, window / (2 * static_cast<std::size_t>(jobs)));
   std::vector<bool> busy(static_cast<std::size_t>(jobs), false);
-  int running = 0;
-  for (;;) {
-    while (more && running < jobs && slots.size() < window) {
-      auto slot = std::make_unique<Slot>();
-      if (!produce(slot->task)) {
-        more = false;
-        break;
-      }
-      int number = 0;
-      while (busy[static_cast<std::size_t>(number)]) ++number;
-      const Task& task = slot->task;
-      const detail::Child child = detail::ForkWorker([&] {
+  std::deque<Batch> running;
+  const auto start = [&](Batch& batch) {
+    const std::vector<Slot*> tasks(batch.slots.begin() + static_cast<std::ptrdiff_t>(batch.next), batch.slots.end());
+    const int number = batch.worker;
+    const detail::Child child = detail::ForkWorker([&](int fd) {
+      for (Slot* slot : tasks) {
         WorkOutcome outcome;
-        runGuarded(task, number, outcome);
-        if (!outcome.stopped.empty()) throw std::runtime_error(outcome.stopped);
-        return outcome.text;
-      });
-      if (child.pid < 0) {
-        // No child to be had (the process table is full): this task runs here.
-        runGuarded(slot->task, number, slot->outcome);
-        slot->done = true;
-      } else {
-        busy[static_cast<std::size_t>(number)] = true;
-        ++running;
-        slot->worker = number;
-        slot->pid = child.pid;
-        slot->fd = child.fd;
+        runGuarded(slot->task, number, outcome);
+        if (!detail::SendAnswer(fd, outcome)) return false;
       }
-      slots.push_back(std::move(slot));
+      return true;
+    });
+    batch.pid = child.pid;
+    batch.fd = child.fd;
+    if (child.pid >= 0) return true;
+    // No child to be had (the process table is full): the batch runs here.
+    for (Slot* slot : tasks) {
+      runGuarded(slot->task, number, slot->outcome);
+      slot->done = true;
+    }
+    batch.next = batch.slots.size();
+    return false;
+  };
+  for (;;) {
+    while (more && running.size() < static_cast<std::size_t>(jobs) && slots.size() + batchSize <= window) {
+      Batch batch;
+      while (batch.slots.size() < batchSize) {
+        auto slot = std::make_unique<Slot>();
+        if (!produce(slot->task)) {
+          more = false;
+          break;
+        }
+        batch.slots.push_back(slot.get());
+        slots.push_back(std::move(slot));
+      }
+      if (batch.slots.empty()) break;
+      while (busy[static_cast<std::size_t>(batch.worker)]) ++batch.worker;
+      if (start(batch)) {
+        busy[static_cast<std::size_t>(batch.worker)] = true;
+        running.push_back(std::move(batch));
+      }
     }
     while (!slots.empty() && slots.front()->done) {
       deliver(slots.front()->task, slots.front()->outcome);
       slots.pop_front();
     }
-    if (slots.empty()) {
-      if (!more) break;
-      continue;
-    }
-    if (running == 0) continue;  // the front was done inline; deliver it next round
+    // Children that gave every answer are still waited for: they end, and are reaped.
+    if (slots.empty() && !more && running.empty()) break;
+    if (running.empty()) continue;
     std::vector<int> fds;
     std::vector<std::string*> texts;
-    std::vector<Slot*> owners;
-    for (const auto& slot : slots) {
-      if (slot->fd < 0) continue;
-      fds.push_back(slot->fd);
-      texts.push_back(&slot->outcome.text);
-      owners.push_back(slot.get());
+    for (Batch& batch : running) {
+      fds.push_back(batch.fd);
+      texts.push_back(&batch.pending);
     }
     std::vector<bool> ended(fds.size(), false);
     detail::PollChildren(fds, texts, ended);
-    for (std::size_t i = 0; i < owners.size(); ++i) {
-      if (!ended[i]) continue;
-      Slot& slot = *owners[i];
-      slot.fd = -1;
-      slot.outcome.stopped = detail::ReapWorker(slot.pid, slot.outcome.text);
-      slot.done = true;
-      busy[static_cast<std::size_t>(slot.worker)] = false;
-      --running;
+    std::size_t i = 0;
+    for (auto it = running.begin(); it != running.end(); ++i) {
+      Batch& batch = *it;
+      while (batch.next < batch.slots.size() && detail::TakeAnswer(batch.pending, batch.slots[batch.next]->outcome))
+        batch.slots[batch.next++]->done = true;
+      if (!ended[i]) {
+        ++it;
+        continue;
+      }
+      const std::string reason = detail::ReapWorker(batch.pid);
+      if (batch.next < batch.slots.size()) {
+        // The child ended before this task's answer: the task is reported, the rest of
+        // the batch goes on in a new child.
+        Slot& lost = *batch.slots[batch.next++];
+        lost.outcome = {};
+        lost.outcome.stopped = reason.empty() ? "the worker ended without an answer" : reason;
+        lost.done = true;
+      }
+      batch.pending.clear();
+      if (batch.next < batch.slots.size() && start(batch)) {
+        ++it;
+        continue;
+      }
+      busy[static_cast<std::size_t>(batch.worker)] = false;
+      it = running.erase(it);
     }
   }
 }
