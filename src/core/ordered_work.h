@@ -99,7 +99,7 @@ void RunOrdered(int jobs, WorkerKind kind, const std::function<bool(Task&)>& pro
       deliver(slot.task, slot.outcome);
     }
   }
-  if (window == 0) window = static_cast<std::size_t>(jobs) * (kind == WorkerKind::Processes ? 16 : 4);
+  if (window == 0) window = static_cast<std::size_t>(jobs) * (kind == WorkerKind::Processes ? 256 : 4);
   if (window < static_cast<std::size_t>(jobs)) window = static_cast<std::size_t>(jobs);
   std::deque<std::unique_ptr<Slot>> slots;  // produced, not yet delivered, in task order
   bool more = true;
