@@ -4,9 +4,11 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <filesystem>
 
 #include "browser/shot_rules.h"
 #include "core/options.h"
+#include "core/ordered_work.h"
 #include "core/paths.h"
 #include "core/text.h"
 #include "core/version.h"
@@ -148,6 +150,18 @@ std::string FlashInfoLine(const media::MediaRecord& record, const std::string& p
   return line;
 }
 
+std::string ThumbPathFor(const GeneratorSettings& settings, const std::string& sourceFolder, const std::string& moviePath) {
+  if (settings.outFolder.empty()) return GeneratorThumbPath(moviePath);
+  std::string relative = moviePath;
+  if (!sourceFolder.empty() && relative.starts_with(sourceFolder)) {
+    relative.erase(0, sourceFolder.size());
+  } else {
+    const auto slash = relative.find_last_of('/');
+    if (slash != std::string::npos) relative.erase(0, slash + 1);
+  }
+  return GeneratorThumbPath(core::AddSlash(settings.outFolder) + relative);
+}
+
 GeneratorReport RunGenerator(media::MediaContext& context, const GeneratorSettings& settings, ShotOptions shot,
                              bool skipDoubtful, const std::function<bool(const std::string&)>& isFlashProjector,
                              const media::TextLookup& lookup, const GeneratorEvents& events) {
@@ -178,39 +192,74 @@ GeneratorReport RunGenerator(media::MediaContext& context, const GeneratorSettin
   if (settings.info) xml = FlashInfoHeader();
   shot.jpegQuality = settings.quality;
   shot.logoPath = settings.watermark ? settings.logoPath : std::string();
-  for (std::size_t i = 0; i < list.size(); ++i) {
-    if (Cancelled(events.cancelled)) {
-      report.cancelled = true;
-      break;
-    }
-    const std::string& path = list[i];
-    const std::string thumb = GeneratorThumbPath(path);
-    if (events.file) events.file(static_cast<int>(i), static_cast<int>(list.size()), path);
-    media::MediaRecord record;
-    if (identify) media::IdentifyMedia(context, path, record, false);
-    if (settings.info) xml += FlashInfoLine(record, path, isFolder ? source : std::string());
+  const std::string sourceFolder = isFolder ? source : std::string();
 
-    ShotOptions one = shot;
-    one.width = settings.fixedSize ? settings.width : record.Width * settings.percent / 100;
-    one.height = settings.fixedSize ? settings.height : record.Height * settings.percent / 100;
-    one.backColor = settings.customColor ? settings.backColor : record.BackColor;
-    const bool doubtful = EndsWithNoCase(path, ".exe") && skipDoubtful && isFlashProjector && !isFlashProjector(path);
-    const bool keep = core::FileExists(thumb) && !settings.overwrite;
-    if (doubtful && !keep) ++report.skipped;
-    if (!keep && !doubtful) {
-      media::MediaRecord shotRecord;
-      const std::string failure = MakeThumbnail(context, path, thumb, one, 0.5, shotRecord);
-      // A thumbnail that fails still counts as made, as the summary always has; a shot
-      // that refuses files without a movie counts only what it wrote.
-      if (!failure.empty()) ++report.failed;
-      if (failure.empty() || !one.moviesOnly) ++report.made;
-      if (events.made) events.made(thumb, failure);
+  // Each file is prepared here in list order (identification, its XML line, the size and
+  // background of its shot, whether it gets one); the shots may run side by side, and
+  // what they give comes back in list order.
+  struct Task {
+    std::size_t index = 0;
+    std::string path, thumb;
+    ShotOptions options;
+  };
+  std::size_t next = 0;
+  // Only files that get a thumbnail become tasks: a kept or skipped one needs no worker.
+  const auto produce = [&](Task& task) {
+    while (next < list.size()) {
+      if (Cancelled(events.cancelled)) {
+        report.cancelled = true;
+        return false;
+      }
+      task.index = next++;
+      task.path = list[task.index];
+      task.thumb = ThumbPathFor(settings, sourceFolder, task.path);
+      if (events.file) events.file(static_cast<int>(task.index), static_cast<int>(list.size()), task.path);
+      media::MediaRecord record;
+      if (identify) media::IdentifyMedia(context, task.path, record, false);
+      if (settings.info) xml += FlashInfoLine(record, task.path, sourceFolder);
+
+      task.options = shot;
+      task.options.width = settings.fixedSize ? settings.width : record.Width * settings.percent / 100;
+      task.options.height = settings.fixedSize ? settings.height : record.Height * settings.percent / 100;
+      task.options.backColor = settings.customColor ? settings.backColor : record.BackColor;
+      const bool doubtful =
+          EndsWithNoCase(task.path, ".exe") && skipDoubtful && isFlashProjector && !isFlashProjector(task.path);
+      const bool keep = core::FileExists(task.thumb) && !settings.overwrite;
+      if (doubtful && !keep) ++report.skipped;
+      if (keep || doubtful) continue;
+      if (!settings.outFolder.empty()) {
+        std::error_code ec;
+        std::filesystem::create_directories(std::filesystem::path(task.thumb).parent_path(), ec);
+      }
+      return true;
     }
-  }
+    return false;
+  };
+  const auto work = [&](const Task& task, int) -> std::string {
+    media::MediaRecord shotRecord;
+    // The answer: "ok", or the reason the thumbnail failed.
+    const std::string failure = MakeThumbnail(context, task.path, task.thumb, task.options, 0.5, shotRecord);
+    return failure.empty() ? std::string("ok") : failure;
+  };
+  const auto deliver = [&](Task& task, core::WorkOutcome& outcome) {
+    std::string failure = outcome.stopped.empty() ? outcome.text : "the shot stopped: " + outcome.stopped;
+    if (failure == "ok") failure.clear();
+    // A thumbnail that fails still counts as made, as the summary always has; a shot
+    // that refuses files without a movie counts only what it wrote.
+    if (!failure.empty()) ++report.failed;
+    if (failure.empty() || !task.options.moviesOnly) ++report.made;
+    if (events.made) events.made(task.path, task.thumb, failure);
+  };
+  core::RunOrdered<Task>(settings.jobs, core::WorkerKind::Processes, produce, work, deliver);
   if (Cancelled(events.cancelled)) report.cancelled = true;
   if (settings.info) {
     xml += kFlashInfoEnd;
-    report.infoPath = (isFolder ? source : settings.source) + "Flash Info.xml";
+    report.infoPath = !settings.outFolder.empty() ? core::AddSlash(settings.outFolder) + "Flash Info.xml"
+                                                  : (isFolder ? source : settings.source) + "Flash Info.xml";
+    if (!settings.outFolder.empty()) {
+      std::error_code ec;
+      std::filesystem::create_directories(settings.outFolder, ec);
+    }
     core::SaveXML(report.infoPath, xml, context.Log);
   }
   return report;

@@ -37,6 +37,16 @@ struct GeneratorSettings {
   std::string app;
   bool watermark = false;
   std::string logoPath;
+
+  // Not options of the window: how vantrel-tool thumbs runs the generator.
+  // Thumbnails made at once, in child processes that take a few movies each in turn
+  // (the engine keeps state for the whole process, so two shots must not run in one at
+  // the same time); 1 makes them in turn here. More than 1 needs a caller without other
+  // threads.
+  int jobs = 1;
+  // When set, the thumbnails and "Flash Info.xml" go under this folder instead of
+  // beside the movies, in subfolders that mirror where each movie was found.
+  std::string outFolder;
 };
 
 // The settings from the options section "Generator" (defaults where unset).
@@ -70,8 +80,14 @@ struct GeneratorEvents {
   std::function<bool()> cancelled;                          // polled before each step
   std::function<void(const std::string& text)> status;      // "Searching for Movies..."
   std::function<void(int index, int count, const std::string& path)> file;  // before each file
-  std::function<void(const std::string& thumb, const std::string& failure)> made;  // after each thumbnail
+  // After each thumbnail, in list order (path names the movie; failure is "" on success).
+  std::function<void(const std::string& path, const std::string& thumb, const std::string& failure)> made;
 };
+
+// Where a movie's thumbnail goes: beside it (GeneratorThumbPath), or with
+// settings.outFolder under that folder at the movie's place relative to sourceFolder
+// (the source folder with its "/", or "" when the source is one file).
+std::string ThumbPathFor(const GeneratorSettings& settings, const std::string& sourceFolder, const std::string& moviePath);
 
 // Runs a generation over settings.source with the shot options (size, background and
 // quality are set per file from the settings). isFlashProjector decides doubtful

@@ -302,7 +302,7 @@ GeneratorReport GeneratorDialog::Generate(bool automatic) {
     progress_->setFormat(QString::fromStdString(path.substr(path.find_last_of('/') + 1)));
     progress_->setValue(count > 0 ? index * 1000 / count : 0);
   };
-  events.made = [this, &settings](const std::string& thumb, const std::string&) {
+  events.made = [this, &settings](const std::string&, const std::string& thumb, const std::string&) {
     if (settings.show) {
       const QPixmap picture(QString::fromStdString(thumb));
       sample_->setPixmap(picture.width() > 240 ? picture.scaledToWidth(240) : picture);

@@ -139,9 +139,7 @@ std::string TemporaryTarget::Create(const std::string& target) {
     return why;
   }
   // A new file of ours gets the user's usual permissions, not mkstemp's 0600.
-  const mode_t mask = ::umask(0);
-  ::umask(mask);
-  ::fchmod(fd, 0666 & ~mask);
+  ::fchmod(fd, static_cast<mode_t>(0666u & ~core::CurrentUmask()));
   ::close(fd);
   return {};
 }

@@ -3,6 +3,8 @@
 #include <cerrno>
 #include <csignal>
 #include <filesystem>
+#include <fstream>
+#include <sys/stat.h>
 #include <sys/types.h>
 #include <unistd.h>
 #include <initializer_list>
@@ -44,6 +46,21 @@ long TemporaryOwner(std::string_view name) {
 bool ProcessRuns(long pid) { return ::kill(static_cast<pid_t>(pid), 0) == 0 || errno == EPERM; }
 
 }  // namespace
+
+unsigned CurrentUmask() {
+  static const unsigned mask = [] {
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    while (std::getline(status, line)) {
+      if (line.rfind("Umask:", 0) == 0) return static_cast<unsigned>(std::stoul(line.substr(6), nullptr, 8)) & 0777u;
+    }
+    // No /proc: read it the old way, once, before the tools start any worker.
+    const mode_t old = ::umask(022);
+    ::umask(old);
+    return static_cast<unsigned>(old);
+  }();
+  return mask;
+}
 
 std::string TemporaryPatternFor(const std::string& target) {
   return target + std::string(kTemporaryMark) + std::to_string(::getpid()) + "-XXXXXX";

@@ -15,6 +15,11 @@ int CleanCache(const std::string& cachePath, long mode);
 // run left behind from one that another running process is still writing.
 std::string TemporaryPatternFor(const std::string& target);
 
+// The process's umask, for giving a new file of the user's its usual permissions (0666
+// less the umask). It is read from /proc without being changed: setting it, even back
+// at once, would give files that other threads create meanwhile the wrong permissions.
+unsigned CurrentUmask();
+
 // Deletes the temporary files (named by TemporaryPatternFor) in folder whose process no
 // longer runs. Sub-folders are left alone, errors ignored. Returns the number deleted.
 int RemoveStaleTemporaries(const std::string& folder);

@@ -183,9 +183,7 @@ std::string WriteFileAtomic(const std::string& path, std::string_view bytes) {
     done += static_cast<std::size_t>(wrote);
   }
   // Files we write are the user's: readable by the user and the group like any new file.
-  const mode_t mask = ::umask(0);
-  ::umask(mask);
-  ::fchmod(fd, 0666 & ~mask);
+  ::fchmod(fd, static_cast<mode_t>(0666u & ~CurrentUmask()));
   if (::fsync(fd) != 0 || ::close(fd) != 0) {
     const std::string reason = std::strerror(errno);
     ::unlink(temp.c_str());

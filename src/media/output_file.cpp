@@ -43,9 +43,7 @@ std::string OutputFile::Open(const std::string& target) {
     return error_;
   }
   // A new file of ours gets the user's usual permissions, not mkstemp's 0600.
-  const mode_t mask = ::umask(0);
-  ::umask(mask);
-  ::fchmod(fd_, 0666 & ~mask);
+  ::fchmod(fd_, static_cast<mode_t>(0666u & ~core::CurrentUmask()));
   return {};
 }
 

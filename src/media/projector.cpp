@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "core/cache.h"
 #include "core/log.h"
 #include "core/options.h"
 #include "core/paths.h"
@@ -226,9 +227,7 @@ std::string BuildProjector(const std::string& target, const std::string& moviePa
   // The result is a program: it stays runnable when the stub was.
   struct stat info {};
   if (::fstat(stub.Fd(), &info) == 0 && (info.st_mode & 0111) != 0) {
-    const mode_t mask = ::umask(0);
-    ::umask(mask);
-    ::chmod(target.c_str(), (0777 & ~mask));
+    ::chmod(target.c_str(), static_cast<mode_t>(0777u & ~core::CurrentUmask()));
   }
   return {};
 }

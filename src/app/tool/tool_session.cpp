@@ -21,4 +21,12 @@ ToolSession::ToolSession()
   context.ExtractProjector = media::ExtractEXE;
 }
 
+WorkerSession::WorkerSession(const ToolSession& session) : options(session.options.FilePath()) {
+  context.CachePath = session.context.CachePath;
+  context.UserPath = session.context.UserPath;
+  context.FlashPath = session.context.FlashPath;
+  context.Options = &options;
+  context.ExtractProjector = session.context.ExtractProjector;
+}
+
 }  // namespace vantrel::tool

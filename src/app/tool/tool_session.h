@@ -19,4 +19,15 @@ struct ToolSession {
   media::MediaContext context;  // points at options
 };
 
+// What a worker thread of a verb needs: the session's folders and projector hook with
+// an options store and a media context of its own (neither may be shared by threads).
+struct WorkerSession {
+  explicit WorkerSession(const ToolSession& session);
+  WorkerSession(const WorkerSession&) = delete;
+  WorkerSession& operator=(const WorkerSession&) = delete;
+
+  core::OptionsStore options;
+  media::MediaContext context;  // points at options
+};
+
 }  // namespace vantrel::tool

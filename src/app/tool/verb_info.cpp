@@ -1,14 +1,19 @@
-// vantrel-tool info [--json] [-r] FILE...: identifies each file and prints its facts.
+// vantrel-tool info [--json|--json-lines] [-r] [-j N] FILE|FOLDER...: identifies each file
+// and prints its facts.
+#include <unistd.h>
+
 #include <algorithm>
 #include <charconv>
 #include <cstdio>
 #include <filesystem>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "app/tool/tool_session.h"
 #include "app/tool/tool_support.h"
 #include "app/tool/verbs.h"
+#include "core/ordered_work.h"
 #include "core/paths.h"
 #include "core/text.h"
 #include "media/identify.h"
@@ -33,6 +38,7 @@ class Output {
   }
   void Flush() {
     std::fwrite(text_.data(), 1, text_.size(), stdout);
+    std::fflush(stdout);
     text_.clear();
   }
 
@@ -160,82 +166,129 @@ void AppendFacts(std::string& out, const std::string& path, const media::MediaRe
   if (!record.Description.empty()) line("Description:", facts.DescriptionText);
 }
 
-// Files of a folder that may hold movies, sorted; the whole tree when recursive.
-void CollectFolder(const std::string& folder, bool recursive, std::vector<std::string>& files) {
-  std::vector<std::string> found;
-  std::error_code ec;
-  const auto consider = [&](const fs::directory_entry& entry) {
-    if (!entry.is_regular_file(ec)) return;
-    const std::string extension = core::LowerAscii(entry.path().extension().string());
-    if (extension == ".swf" || extension == ".flv" || extension == ".exe" || extension == ".spl")
-      found.push_back(entry.path().string());
-  };
-  if (recursive) {
-    for (fs::recursive_directory_iterator it(folder, fs::directory_options::skip_permission_denied, ec), end;
-         !ec && it != end; it.increment(ec))
-      consider(*it);
+// What one file gives: its text and whether it failed. The text goes to stdout, or for
+// a failed file without --json to stderr.
+struct Answer {
+  bool failed = false;
+  std::string text;
+};
+
+// A result travels as one text: "0" or "1" (failed), then the text.
+std::string Pack(const Answer& answer) { return (answer.failed ? "1" : "0") + answer.text; }
+Answer Unpack(const std::string& packed) {
+  Answer answer;
+  answer.failed = !packed.empty() && packed[0] == '1';
+  if (!packed.empty()) answer.text = packed.substr(1);
+  return answer;
+}
+
+Answer Failed(const std::string& path, const std::string& error, bool json) {
+  Answer answer;
+  answer.failed = true;
+  if (json) {
+    // A failed file's record is blank; its line still names the file it is about.
+    media::MediaRecord record;
+    record.SourcePath = path;
+    record.FileName = media::FileTitle(path, false);
+    AppendJson(answer.text, record, error);
   } else {
-    for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) consider(*it);
+    answer.text = path + ": " + error + "\n";
   }
-  std::sort(found.begin(), found.end());
-  files.insert(files.end(), found.begin(), found.end());
+  return answer;
+}
+
+Answer Identify(media::MediaContext& context, const std::string& path, bool json) {
+  // The player's own texts for a missing or short file, and plain characters where a
+  // text carries HTML references (the doubtful-projector text is written for pages).
+  media::MediaRecord record;
+  std::string error = media::CheckMediaFile(path);
+  if (error.empty()) error = media::IdentifyMedia(context, path, record, false);
+  if (error.empty() && context.Error.Pending()) error = context.Error.description;
+  error = core::PlainText(error);
+  if (!error.empty()) return Failed(path, error, json);
+  Answer answer;
+  if (json) AppendJson(answer.text, record, error);
+  else AppendFacts(answer.text, path, record);
+  return answer;
 }
 
 }  // namespace
 
 int RunInfo(const Args& args) {
   bool json = false;
+  bool jsonLines = false;
   bool recursive = false;
+  int jobs = core::DefaultJobs();
   std::vector<std::string> names;
-  for (const std::string& arg : args) {
-    if (IsFlag(arg, {"--json"})) json = true;
-    else if (IsFlag(arg, {"-r", "--recursive"})) recursive = true;
-    else if (arg.size() > 1 && arg[0] == '-') return UsageError("info", "unknown option " + arg);
-    else names.push_back(arg);
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    const std::string& arg = args[i];
+    if (const int taken = TakeJobs(args, i, jobs); taken != 0) {
+      if (taken < 0) return UsageError("info", "-j needs a number of workers from 1 to 256");
+    } else if (IsFlag(arg, {"--json"})) {
+      json = true;
+    } else if (IsFlag(arg, {"--json-lines"})) {
+      json = jsonLines = true;
+    } else if (IsFlag(arg, {"-r", "--recursive"})) {
+      recursive = true;
+    } else if (arg.size() > 1 && arg[0] == '-') {
+      return UsageError("info", "unknown option " + arg);
+    } else {
+      names.push_back(arg);
+    }
   }
   if (names.empty()) return UsageError("info", "no file given");
 
   ToolSession session;
-  media::MediaContext& context = session.context;
+  // Identification reads only the file and writes only the cache, through atomic
+  // renames; each worker has its own context, so the files may be read side by side.
+  std::vector<std::unique_ptr<WorkerSession>> workers;
+  if (jobs > 1)
+    for (int n = 0; n < jobs; ++n) workers.push_back(std::make_unique<WorkerSession>(session));
 
+  ProgressLine progress;
+  // With both streams on the terminal every answer is shown at once, under the line.
+  const bool sharedTerminal = progress.Enabled() && ::isatty(STDOUT_FILENO) == 1;
   Output output;
   bool anyFailed = false;
-  media::MediaRecord record;
-  // Identifies one file and prints it; false when the path turned out to be a folder
-  // given on the command line (found when identification cannot open it as a file,
-  // which saves a look at every file first).
-  const auto identify = [&](const std::string& path, bool given) {
-    // The player's own texts for a missing or short file, and plain characters where
-    // a text carries HTML references (the doubtful-projector text is written for pages).
-    std::string error = core::FolderExists(path) ? std::string() : media::CheckMediaFile(path);
-    if (error.empty()) error = media::IdentifyMedia(context, path, record, false);
-    else record = media::MediaRecord{};
-    if (error.empty() && context.Error.Pending()) error = context.Error.description;
-    error = core::PlainText(error);
-    if (!error.empty() && given && core::FolderExists(path)) return false;
-    if (!error.empty()) anyFailed = true;
-    if (json) {
-      // A failed file's record is blank; its line still names the file it is about.
-      if (!error.empty()) {
-        record.SourcePath = path;
-        record.FileName = media::FileTitle(path, false);
+  std::size_t given = 0, done = 0;
+  std::unique_ptr<FolderWalk> walk;
+  const auto produce = [&](std::string& path) {
+    for (;;) {
+      if (walk && walk->Next(path)) return true;
+      walk.reset();
+      if (given >= names.size()) return false;
+      const std::string& name = names[given++];
+      if (!core::FolderExists(name)) {
+        path = name;
+        return true;
       }
-      AppendJson(output.text(), record, error);
-    } else if (error.empty()) {
-      AppendFacts(output.text(), path, record);
+      walk = std::make_unique<FolderWalk>(name, recursive, std::initializer_list<std::string_view>{".swf", ".flv", ".exe", ".spl"});
+    }
+  };
+  const auto work = [&](const std::string& path, int worker) {
+    media::MediaContext& context = jobs > 1 ? workers[static_cast<std::size_t>(worker)]->context : session.context;
+    return Pack(Identify(context, path, json));
+  };
+  const auto deliver = [&](std::string& path, core::WorkOutcome& outcome) {
+    Answer answer = Unpack(outcome.text);
+    if (!outcome.stopped.empty()) answer = Failed(path, outcome.stopped, json);
+    if (answer.failed) anyFailed = true;
+    ++done;
+    if (sharedTerminal) progress.Clear();
+    if (json || !answer.failed) {
+      output.text() += answer.text;
+      // --json-lines: each line is out as soon as its file is read.
+      if (jsonLines || sharedTerminal) output.Flush();
+      else output.MaybeFlush();
     } else {
       output.Flush();
-      std::fprintf(stderr, "%s: %s\n", path.c_str(), error.c_str());
+      std::fputs(answer.text.c_str(), stderr);
     }
-    output.MaybeFlush();
-    return true;
+    progress.Show("info: " + std::to_string(done) + (done == 1 ? " file " : " files ") + media::FileTitle(path, false),
+                  false);
   };
-  for (const std::string& name : names) {
-    if (identify(name, true)) continue;
-    std::vector<std::string> inside;
-    CollectFolder(name, recursive, inside);
-    for (const std::string& path : inside) identify(path, false);
-  }
+  core::RunOrdered<std::string>(jobs, core::WorkerKind::Threads, produce, work, deliver);
+  progress.Clear();
   return anyFailed ? kExitFailed : kExitOk;
 }
 

@@ -1,8 +1,10 @@
-// vantrel-tool thumbs FOLDER|MOVIE [-r] [--width W --height H --quality Q --overwrite --info-xml]
+// vantrel-tool thumbs FOLDER|MOVIE [-r] [-j N] [--out DIR] [--width W --height H --quality Q
+// --overwrite --info-xml]
 #include <unistd.h>
 
 #include <chrono>
 #include <cstdio>
+#include <filesystem>
 #include <string>
 
 #include "app/tool/tool_support.h"
@@ -11,6 +13,7 @@
 #if VANTREL_HAS_FLASH
 #include "app/tool/tool_session.h"
 #include "browser/generator.h"
+#include "core/ordered_work.h"
 #include "core/paths.h"
 #include "core/text.h"
 #include "media/projector.h"
@@ -41,11 +44,17 @@ int RunThumbs(const Args& args) {
   settings.recursive = false;
   settings.overwrite = false;
   settings.info = false;
+  settings.jobs = core::DefaultJobs();
   for (std::size_t i = 0; i < args.size(); ++i) {
     const std::string& arg = args[i];
     const bool hasValue = i + 1 < args.size();
     long value = 0;
-    if (IsFlag(arg, {"-r", "--recursive"})) {
+    if (const int taken = TakeJobs(args, i, settings.jobs); taken != 0) {
+      if (taken < 0) return UsageError("thumbs", "-j needs a number of workers from 1 to 256");
+    } else if (arg == "--out") {
+      if (!hasValue || args[i + 1].empty()) return UsageError("thumbs", "--out needs a folder");
+      settings.outFolder = args[++i];
+    } else if (IsFlag(arg, {"-r", "--recursive"})) {
       settings.recursive = true;
     } else if (arg == "--overwrite") {
       settings.overwrite = true;
@@ -71,6 +80,14 @@ int RunThumbs(const Args& args) {
     PrintError(settings.source + ": no such file or folder");
     return kExitFailed;
   }
+  if (!settings.outFolder.empty()) {
+    std::error_code ec;
+    std::filesystem::create_directories(settings.outFolder, ec);
+    if (!core::FolderExists(settings.outFolder)) {
+      PrintError("cannot create " + settings.outFolder + (ec ? ": " + ec.message() : std::string()));
+      return kExitFailed;
+    }
+  }
 
   ToolSession session;
   browser::ShotOptions shot;
@@ -95,11 +112,11 @@ int RunThumbs(const Args& args) {
     currentPath = path;
     if (terminal) DrawBar(index, count, path);
   };
-  events.made = [&](const std::string& thumb, const std::string& failure) {
+  events.made = [&](const std::string& path, const std::string& thumb, const std::string& failure) {
     if (!failure.empty()) {
       ++failed;
       if (terminal) std::fprintf(stderr, "\n");
-      PrintError(currentPath + ": " + core::PlainText(failure));
+      PrintError(path + ": " + core::PlainText(failure));
     } else if (!terminal) {
       std::printf("%s\n", thumb.c_str());
     }
