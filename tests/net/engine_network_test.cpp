@@ -143,7 +143,7 @@ class EngineNetworkTest : public ::testing::Test {
 
   bool Traced(const std::string& line) const { return std::find(traces.begin(), traces.end(), line) != traces.end(); }
 
-  test::LocalHttpServer server{40, 20000};
+  test::LocalHttpServer server{40, 120000};
   net::NetService service;
   flash::FlashControl control;
   QTemporaryDir folder;
@@ -158,7 +158,7 @@ TEST_F(EngineNetworkTest, AServedMovieLoadsAMovieVariablesAndXmlByRelativeAddres
   server.Route("/site/data/doc.xml", {HttpAnswer::Kind::Normal, 200, "text/xml", "<doc><item v=\"3\" /></doc>", {}});
   Play("/site/main.swf", MainMovie());
 
-  ASSERT_TRUE(RunUntil([&] { return traces.size() >= 5; }, 8000)) << ::testing::PrintToString(traces);
+  ASSERT_TRUE(RunUntil([&] { return traces.size() >= 5; }, 30000)) << ::testing::PrintToString(traces);
   EXPECT_TRUE(Traced("second movie is playing"));
   EXPECT_TRUE(Traced("from " + server.Url("/site/second.swf").toStdString()));
   EXPECT_TRUE(Traced("vars: 42"));
@@ -206,7 +206,7 @@ TEST_F(EngineNetworkTest, LoadsEndWithTheMovieAndWebMoviesReadNoLocalFiles) {
   server.Route("/site/stall.xml", slow);
   server.Route("/site/endless.xml", slow);
   Play("/site/main.swf", StalledMovie());
-  ASSERT_TRUE(RunUntil([&] { return service.Running() == 2; }, 4000));
+  ASSERT_TRUE(RunUntil([&] { return service.Running() == 2; }, 30000));
   EXPECT_EQ(control.Engine()->PendingLoads(), 2u);
   // Another movie replaces this one: its transfers stop and never call back.
   const QString local = folder.filePath("local.swf");
@@ -230,7 +230,7 @@ TEST_F(EngineNetworkTest, LoadsEndWithTheMovieAndWebMoviesReadNoLocalFiles) {
   testing::PutBytes(tags, testing::End());
   traces.clear();
   Play("/site/thief.swf", testing::MakeMovie(tags));
-  ASSERT_TRUE(RunUntil([&] { return traces.size() >= 2; }, 4000));
+  ASSERT_TRUE(RunUntil([&] { return traces.size() >= 2; }, 30000));
   EXPECT_EQ(traces[0], "xml: false");
   EXPECT_EQ(traces[1], "xml: ");
 }
@@ -337,14 +337,14 @@ TEST_F(EngineNetworkTest, ALocalMovieReachesTheWebOnlyWithTheOption) {
   options.localMayUseNetworkNow = [&allowed] { return allowed; };
   InstallEngineNetwork(control, service, options);
   ASSERT_TRUE(control.LoadMovie(0, local.toStdString()));
-  ASSERT_TRUE(RunUntil([&] { return traces.size() >= 2; }, 4000));
+  ASSERT_TRUE(RunUntil([&] { return traces.size() >= 2; }, 30000));
   EXPECT_EQ(traces[0], "xml: false");
   EXPECT_EQ(server.Served(), 0);
   // The option is asked at each transfer: switched on, the next load reaches the server.
   allowed = true;
   traces.clear();
   ASSERT_TRUE(control.LoadMovie(0, local.toStdString()));
-  ASSERT_TRUE(RunUntil([&] { return traces.size() >= 2; }, 4000));
+  ASSERT_TRUE(RunUntil([&] { return traces.size() >= 2; }, 30000));
   EXPECT_EQ(traces[0], "xml: true");
   EXPECT_EQ(traces[1], "xml: <ok />");
 }

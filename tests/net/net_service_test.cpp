@@ -69,7 +69,7 @@ class NetServiceTest : public ::testing::Test {
     return request;
   }
 
-  test::LocalHttpServer server{60, 20000};
+  test::LocalHttpServer server{60, 120000};
   NetService service;
   std::string movieUrl;
   const AccessPolicy fromWeb{false, "", false};
