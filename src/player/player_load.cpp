@@ -180,7 +180,12 @@ void Player::LoadFlash(std::string& path, std::string& caption, bool browserPage
 
     FlashPort& flash = *services_.flash;
     flash.SetAlignMode(0);
-    flash.SetMovieAddress(fetchedAddress_);
+    // A movie taken out of a projector (or a compressed one) plays from its copy in the
+    // cache, but it belongs where its file is: it reads the files beside that file, not
+    // the cache's.
+    const bool cacheCopy = fetchedAddress_.empty() && !ownMovie_ && !record_.IsVideo && !record_.SourcePath.empty() &&
+                           record_.MoviePath != record_.SourcePath;
+    flash.SetMovieAddress(cacheCopy ? record_.SourcePath : fetchedAddress_);
     flash.LoadMovie(0, record_.MoviePath + query);
     SetFlashAlpha(flashAlpha_);
     if (!record_.BackColor.empty()) flash.SetBGColor(record_.BackColor);
