@@ -275,10 +275,7 @@ void Player::SetMenuStates(bool browserPage) {
   menus_.SetEnabled("mnuExtract", movie && !services_.host->DialogOpen("frmDecompiler"));
   menus_.SetEnabled("mnuDesktop", movie && !services_.host->DialogOpen("frmDesktop"));
   menus_.SetEnabled("mnuThumbnail", !ownMovie_);
-  const std::string saverMovie = services_.options->ReadText("ScreenSaver", "", "");
-  const bool saver = !saverMovie.empty() && core::FileExists(saverMovie);
-  menus_.SetEnabled("mnuMovieSaver", saver);
-  menus_.SetEnabled("mnuScreenSaver", saver && !ownMovie_);
+  SetScreenSaverItems();
   menus_.SetVisible("mnuPopPlay", movie);
   menus_.SetVisible("mnuPopStop", movie);
   menus_.SetVisible("mnuPopConvert", movie);
@@ -342,6 +339,18 @@ void Player::SyncRecentMenu() {
     menus_.SetCaption("mnuMRU", static_cast<int>(i), entries[i]);
     menus_.SetEnabled("mnuMRU", static_cast<int>(i), true);
   }
+}
+
+void Player::SetScreenSaverProgram(std::string path) {
+  screenSaverProgram_ = std::move(path);
+  SetScreenSaverItems();
+}
+
+void Player::SetScreenSaverItems() {
+  // The items hand a movie to the screen-saver program: without it they could do nothing.
+  const bool saver = !screenSaverProgram_.empty() && core::FileExists(screenSaverProgram_);
+  menus_.SetEnabled("mnuMovieSaver", saver);
+  menus_.SetEnabled("mnuScreenSaver", saver && !ownMovie_);
 }
 
 }  // namespace vantrel::player

@@ -14,6 +14,7 @@
 #include "net/web_movie_fetcher.h"
 #include "player/player.h"
 #include "system/desktop.h"
+#include "system/screen_saver.h"
 #include "system/system_integration.h"
 #include "system/xdg_dirs.h"
 #include "ui/first_run_dialog.h"
@@ -246,6 +247,8 @@ bool PlayerSession::LoadPlayerWindow() {
   window_->SetMenuAction("mnuSkinList", [this](int index) { window_->UseSkin(index == 1); });
   system_ = std::make_unique<system::SystemIntegration>(options_, paths_, *player_, window_.get());
   system_->applyLanguage = [this](QWidget* dialog) { ApplyLanguage(dialog, *languages_); };
+  player_->SetScreenSaverProgram(system::SaverProgramPath());
+  RegisterScriptOperations();
   player_->Load();
   system_->Started();
   // The Skin menu: "No Skin" and the shipped skin.
@@ -423,6 +426,19 @@ net::NetContext PlayerSession::NetworkContext() {
                : 0;
   };
   return context;
+}
+
+// The window's operations that live outside the player's core, callable from "/exec"
+// statements and tip actions like the core's own.
+void PlayerSession::RegisterScriptOperations() {
+  using T = player::ScriptType;
+  player::ScriptHost& script = player_->Script();
+  script.Add("SetAsSS", {{T::Text}}, [this](const player::ScriptArgs& a) {
+    if (system_) system_->SetMovieAsScreenSaver(a.Text(0));
+  });
+  // Without its argument the check is the user's own (it says when nothing is new).
+  script.Add("WebUpdate", {{T::Boolean, true, player::ScriptValue::OfBool(false)}},
+             [this](const player::ScriptArgs& a) { WebUpdate(a.Boolean(0)); });
 }
 
 void PlayerSession::WebUpdate(bool automatic) {

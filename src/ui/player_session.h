@@ -116,6 +116,7 @@ class PlayerSession final : public player::StartUpHost, public player::HostPort 
   browser::BrowserSession* Browser() const { return browser_.get(); }
 
  private:
+  void RegisterScriptOperations();
   void ChooseLanguage(int index);
   void SetWallpaperFromFrame();
   void ShowPage(bool intro);
