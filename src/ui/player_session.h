@@ -117,6 +117,7 @@ class PlayerSession final : public player::StartUpHost, public player::HostPort 
 
  private:
   void RegisterScriptOperations();
+  void MoveFlashFolder(const std::string& oldFolder, const std::string& newFolder);
   void ChooseLanguage(int index);
   void SetWallpaperFromFrame();
   void ShowPage(bool intro);
