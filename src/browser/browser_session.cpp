@@ -106,6 +106,7 @@ void BrowserSession::AttachPlayer(player::Player* player) {
                        [this](const player::ScriptArgs& a) {
                          Generate(a.Whole(0), a.Whole(1), a.Text(2), a.Whole(3), a.Boolean(4));
                        });
+  player->Script().Add("GoLevelUp", {}, [this](const player::ScriptArgs&) { GoLevelUp(); });
 }
 
 BrowserSession::~BrowserSession() {

@@ -334,6 +334,7 @@ void FlashControl::Paint(QPainter& painter, QSize viewport) const {
   options.quality = RenderQuality();
   options.background = bg;
   options.smallEffectsBudget = effectsOverBudget_;
+  options.cropToStage = cropToStage_;
   if (!RenderMovie(painter, viewport, *player_, options) && !effectsOverBudget_) {
     effectsOverBudget_ = true;
     const std::string message = "the movie's filters and blend modes need more drawing than a frame may take; "

@@ -112,6 +112,10 @@ class FlashControl {
   // Alignment bits: 1 left, 2 right, 4 top, 8 bottom; 0 centres.
   int AlignMode() const { return alignMode_; }
   void SetAlignMode(int mode) { alignMode_ = mode & 15; }
+  // Crops the view to the stage: in show-all mode the stripes beside the movie are
+  // black rather than the movie's background and whatever it draws off its stage.
+  bool CropToStage() const { return cropToStage_; }
+  void SetCropToStage(bool crop) { cropToStage_ = crop; }
   // Background as six hexadecimal digits, red first. Setting overrides the movie's
   // own colour; text that is not a colour is ignored.
   std::string BGColor() const;
@@ -205,6 +209,7 @@ class FlashControl {
   std::string sharedObjectFolder_;
   std::string quality_ = "High";
   int scaleMode_ = 0;
+  bool cropToStage_ = false;
   int alignMode_ = 0;
   bool loop_ = true;
   bool hasBackground_ = false;

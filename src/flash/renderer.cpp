@@ -2,6 +2,7 @@
 
 #include <QImage>
 #include <QPainterPath>
+#include <QRegion>
 #include <algorithm>
 #include <cmath>
 #include <memory>
@@ -796,6 +797,12 @@ bool RenderMovie(QPainter& painter, QSize viewport, const Player& player, const 
     ring.addRect(focus.adjusted(width, width, -width, -width));
     ring.setFillRule(Qt::OddEvenFill);
     painter.fillPath(stage.map(ring), QColor(255, 255, 0));
+  }
+  if (options.cropToStage && options.scaleMode == ScaleMode::ShowAll) {
+    const Rect& frame = player.GetMovie().header.frameSize;
+    const QRect shown = stage.mapRect(QRectF(frame.xMin, frame.yMin, frame.Width(), frame.Height())).toRect();
+    const QRegion stripes = QRegion(QRect(QPoint(0, 0), viewport)).subtracted(QRegion(shown));
+    for (const QRect& stripe : stripes) painter.fillRect(stripe, Qt::black);
   }
   painter.restore();
   return !walker.EffectsLeftOut();

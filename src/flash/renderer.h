@@ -28,6 +28,9 @@ struct ViewOptions {
   // A sixteenth of the usual budget for layers and filters, for a movie whose frames have
   // run past it: such a frame then takes a fraction of a second instead of seconds.
   bool smallEffectsBudget = false;
+  // The viewport cropped to the stage: in Show All the stripes beside a movie of another
+  // shape are black, and what the movie draws outside its stage does not show there.
+  bool cropToStage = false;
 };
 
 // Maps stage twips to viewport pixels for frameSize (twips) shown in viewport.

@@ -60,13 +60,17 @@ std::string CacheFileNameFor(std::string_view address) {
 
 std::string CheckAccess(const AccessPolicy& policy, std::string_view scheme, std::string_view localPath) {
   if (scheme == "http" || scheme == "https") {
-    if (policy.movieIsLocal && !policy.localMayUseNetwork) return "A movie opened from a file may not use the network";
+    if (!policy.movieIsLocal) return {};
+    if (!policy.useNetwork) return "A movie opened from a file that reads local files may not use the network";
+    if (!policy.localMayUseNetwork) return "A movie opened from a file may not use the network";
     return {};
   }
   if (scheme == "file") {
     if (!policy.movieIsLocal) return "A movie from the web may not read local files";
+    if (policy.useNetwork) return "A movie opened from a file that uses the network may not read local files";
     if (localPath.empty()) return "File Not Found";
-    if (policy.movieFolder.empty() || !localPath.starts_with(policy.movieFolder))
+    // The folder ends with "/": "/m/games/" is no prefix of "/m/games2/x".
+    if (policy.movieFolder.size() < 2 || policy.movieFolder.back() != '/' || !localPath.starts_with(policy.movieFolder))
       return "A movie may only read files beside it";
     return {};
   }

@@ -42,16 +42,21 @@ struct TransferLimits {
   int maxRedirects = 5;
 };
 
-// What a movie may reach, decided by where the movie itself came from.
+// What a movie may reach, decided by where the movie itself came from. A movie from the
+// web reaches the web and never a local file. A movie opened from a file lives in one
+// of two sandboxes, chosen by its FileAttributes UseNetwork flag: with the flag it is
+// local-with-networking (the web when the "LocalNetwork" option allows, no local file),
+// without it local-with-file-system (the files under its own folder, never the web).
 struct AccessPolicy {
   bool movieIsLocal = true;          // the movie was opened from a file
   std::string movieFolder;           // its folder, canonical, with a trailing "/"
   bool localMayUseNetwork = false;   // the option that lets local movies use the network
+  bool useNetwork = false;           // the movie's UseNetwork flag
 };
 
 // "" when a movie under policy may read the resolved address (scheme lower-case; for
-// "file", localPath is the canonical path of the target, "" when it does not exist),
-// else the reason it may not.
+// "file", localPath is the canonical path of the target, with every link and ".."
+// resolved, "" when it does not exist), else the reason it may not.
 std::string CheckAccess(const AccessPolicy& policy, std::string_view scheme, std::string_view localPath);
 
 // True for the schemes a movie may hand to the desktop's browser: http, https, mailto.

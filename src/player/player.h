@@ -179,6 +179,10 @@ class Player {
   ScriptHost& Script() { return script_; }
   const media::MediaRecord& Record() const { return record_; }
   bool OwnMovie() const { return ownMovie_; }
+  // The screen-saver program the Flash screen saver items hand movies to ("" when it is
+  // not installed: the items stay disabled).
+  void SetScreenSaverProgram(std::string path);
+  const std::string& ScreenSaverProgram() const { return screenSaverProgram_; }
   // Where the current movie came from: its web address when it was fetched, else its
   // file. The base for the addresses the movie itself asks for.
   const std::string& MovieAddress() const { return movieAddress_; }
@@ -208,8 +212,10 @@ class Player {
   void ReportIncomplete();
   void LoadWebMovie(const std::string& address, const std::string& caption);
   std::string movieAddress_;
+  std::string screenSaverProgram_;
   std::string fetchedAddress_;  // the web address of the copy being loaded
   void SetMenuStates(bool browserPage);
+  void SetScreenSaverItems();
   void SwitchBrowserMode(bool browserPage);
   void CenterWindow();
   void ShowMenuBar(bool show);

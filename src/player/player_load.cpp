@@ -160,7 +160,12 @@ void Player::LoadFlash(std::string& path, std::string& caption, bool browserPage
 
     FlashPort& flash = *services_.flash;
     flash.SetAlignMode(0);
-    flash.SetMovieAddress(fetchedAddress_);
+    // A movie taken out of a projector (or a compressed one) plays from its copy in the
+    // cache, but it belongs where its file is: it reads the files beside that file, not
+    // the cache's.
+    const bool cacheCopy = fetchedAddress_.empty() && !ownMovie_ && !record_.IsVideo && !record_.SourcePath.empty() &&
+                           record_.MoviePath != record_.SourcePath;
+    flash.SetMovieAddress(cacheCopy ? record_.SourcePath : fetchedAddress_);
     flash.LoadMovie(0, record_.MoviePath + query);
     SetFlashAlpha(flashAlpha_);
     if (!record_.BackColor.empty()) flash.SetBGColor(record_.BackColor);
@@ -250,10 +255,7 @@ void Player::SetMenuStates(bool browserPage) {
   menus_.SetEnabled("mnuExtract", movie && !services_.host->DialogOpen("frmDecompiler"));
   menus_.SetEnabled("mnuDesktop", movie && !services_.host->DialogOpen("frmDesktop"));
   menus_.SetEnabled("mnuThumbnail", !ownMovie_);
-  const std::string saverMovie = services_.options->ReadText("ScreenSaver", "", "");
-  const bool saver = !saverMovie.empty() && core::FileExists(saverMovie);
-  menus_.SetEnabled("mnuMovieSaver", saver);
-  menus_.SetEnabled("mnuScreenSaver", saver && !ownMovie_);
+  SetScreenSaverItems();
   menus_.SetVisible("mnuPopPlay", movie);
   menus_.SetVisible("mnuPopStop", movie);
   menus_.SetVisible("mnuPopConvert", movie);
@@ -317,6 +319,18 @@ void Player::SyncRecentMenu() {
     menus_.SetCaption("mnuMRU", static_cast<int>(i), entries[i]);
     menus_.SetEnabled("mnuMRU", static_cast<int>(i), true);
   }
+}
+
+void Player::SetScreenSaverProgram(std::string path) {
+  screenSaverProgram_ = std::move(path);
+  SetScreenSaverItems();
+}
+
+void Player::SetScreenSaverItems() {
+  // The items hand a movie to the screen-saver program: without it they could do nothing.
+  const bool saver = !screenSaverProgram_.empty() && core::FileExists(screenSaverProgram_);
+  menus_.SetEnabled("mnuMovieSaver", saver);
+  menus_.SetEnabled("mnuScreenSaver", saver && !ownMovie_);
 }
 
 }  // namespace vantrel::player

@@ -46,9 +46,14 @@ std::string MoveFlashFolder(const std::string& oldFolder, const std::string& new
   std::string failure;
   if (core::FolderExists(from) && !fs::equivalent(from, to, ec)) {
     fs::remove(from + ".directory", ec);
+    // A new folder inside the old one stays where it is with whatever leads to it: it
+    // cannot move into itself.
+    const fs::path inside = fs::weakly_canonical(to, ec);
     for (const fs::directory_entry& entry : fs::directory_iterator(from, ec)) {
       const fs::path destination = fs::path(to) / entry.path().filename();
       if (fs::exists(fs::symlink_status(destination, ec))) continue;
+      const std::string entryPath = core::AddSlash(fs::weakly_canonical(entry.path(), ec).string());
+      if (core::AddSlash(inside.string()).starts_with(entryPath)) continue;
       fs::rename(entry.path(), destination, ec);
       if (ec) {
         // Another file system: copy, then remove the original once the copy is whole.

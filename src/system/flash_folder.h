@@ -27,7 +27,8 @@ bool CustomiseFolder(const std::string& folder, const std::string& tip);
 // Moves the Flash folder: everything in oldFolder goes to newFolder (created when
 // missing), the old folder loses its ".directory" and is removed when it is empty, and
 // the new one is customised with tip. An entry whose name exists in newFolder already
-// stays where it is. Returns "" on success, else the first failure (what was moved
+// stays where it is, and so does the entry that holds newFolder when it lies inside
+// oldFolder. Returns "" on success, else the first failure (what was moved
 // stays moved).
 std::string MoveFlashFolder(const std::string& oldFolder, const std::string& newFolder, const std::string& tip);
 

@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 
+#include <cstdlib>
 #include <filesystem>
 
 #include "core/options.h"
@@ -125,6 +126,16 @@ std::string SaverProgramPath() {
        {folder / "vantrel-saver", folder.parent_path() / "libexec" / "xscreensaver" / "vantrel-saver",
         folder.parent_path() / "lib" / "xscreensaver" / "vantrel-saver"}) {
     if (access(candidate.c_str(), X_OK) == 0) return candidate.string();
+  }
+  const char* path = std::getenv("PATH");
+  std::string_view folders = path ? path : "";
+  while (!folders.empty()) {
+    const std::size_t colon = folders.find(':');
+    const std::string_view folder = folders.substr(0, colon);
+    folders = colon == std::string_view::npos ? std::string_view() : folders.substr(colon + 1);
+    if (folder.empty()) continue;  // the current folder is never searched
+    const fs::path candidate = fs::path(folder) / "vantrel-saver";
+    if (fs::is_regular_file(candidate, ec) && access(candidate.c_str(), X_OK) == 0) return candidate.string();
   }
   return {};
 }

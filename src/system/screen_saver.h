@@ -33,8 +33,8 @@ std::string ChooseSaverInSettings(std::string_view settings, const std::string& 
 // Returns "" on success, else why the file could not be written.
 std::string ChooseSaverModule(const std::string& home, const std::string& command);
 
-// The saver module beside the player (build tree) or in the XScreenSaver folder of the
-// installation; "" when it cannot be found.
+// The saver module "vantrel-saver": beside the player (build tree), in the XScreenSaver
+// folder of the installation, or else on PATH; "" when it is not installed.
 std::string SaverProgramPath();
 
 }  // namespace vantrel::system

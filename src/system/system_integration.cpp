@@ -26,6 +26,8 @@ void SystemIntegration::Started() {
 
 void SystemIntegration::RestoreScreenSaver() { inhibitor_.SetSSState(1); }
 
+void SystemIntegration::ApplyScreenSaverOption(bool disable) { inhibitor_.SetSSState(disable ? 0 : 1); }
+
 bool SystemIntegration::DialogOpen(const std::string& name) const { return name == "frmDesktop" && desktop_; }
 
 bool SystemIntegration::MenuClick(const std::string& name) {

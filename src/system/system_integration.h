@@ -34,6 +34,9 @@ class SystemIntegration {
   void Started();
   // At quit: gives the screen saver back.
   void RestoreScreenSaver();
+  // The options dialog confirmed "Temporarily Disable Screen Saver" (disable) or not:
+  // the screen saver goes off, or comes back, at once.
+  void ApplyScreenSaverOption(bool disable);
   // The menu items handled here ("mnuDesktop", "mnuScreenSaver"); false for others.
   bool MenuClick(const std::string& name);
   // Makes movie the screen saver's movie and XScreenSaver's choice (the browser's

@@ -1,5 +1,6 @@
 #include "ui/engine_network_hooks.h"
 
+#include <QUrl>
 #include <filesystem>
 #include <memory>
 
@@ -16,13 +17,16 @@ bool IsWeb(const std::string& address) {
 
 }  // namespace
 
-net::AccessPolicy PolicyFor(const std::string& movieAddress, bool localMayUseNetwork) {
+net::AccessPolicy PolicyFor(const std::string& movieAddress, bool useNetwork, bool localMayUseNetwork) {
   net::AccessPolicy policy;
   policy.localMayUseNetwork = localMayUseNetwork;
+  policy.useNetwork = useNetwork;
   policy.movieIsLocal = !IsWeb(movieAddress);
   if (!policy.movieIsLocal) return policy;
-  std::string path = movieAddress.rfind("file://", 0) == 0 ? movieAddress.substr(7) : movieAddress;
+  std::string path = movieAddress;
   if (const std::size_t query = path.find('?'); query != std::string::npos) path.resize(query);
+  // A file:// address is percent-encoded ("my%20games"); a plain path is taken as it is.
+  if (path.rfind("file://", 0) == 0) path = QUrl(QString::fromStdString(path)).toLocalFile().toStdString();
   std::error_code error;
   std::filesystem::path folder = std::filesystem::absolute(std::filesystem::path(path), error).parent_path();
   const std::filesystem::path canonical = std::filesystem::weakly_canonical(folder, error);
@@ -59,7 +63,7 @@ void InstallEngineNetwork(flash::FlashControl& control, net::EngineNetwork& netw
     };
     const bool localMayUseNetwork =
         options.localMayUseNetworkNow ? options.localMayUseNetworkNow() : options.localMayUseNetwork;
-    return network.Request(asked, PolicyFor(request.base, localMayUseNetwork), std::move(answers));
+    return network.Request(asked, PolicyFor(request.base, request.useNetwork, localMayUseNetwork), std::move(answers));
   };
   control.CancelFetch = [&network](std::uint64_t id) { network.Cancel(id); };
   control.OpenUrl = [&network, &control](const std::string& url, const std::string&) {

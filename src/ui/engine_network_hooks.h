@@ -30,9 +30,9 @@ struct EngineNetworkOptions {
   }
 };
 
-// The access policy for a movie whose own address is movieAddress (a URL, or a local
-// path).
-net::AccessPolicy PolicyFor(const std::string& movieAddress, bool localMayUseNetwork);
+// The access policy for a movie whose own address is movieAddress (a URL, a file://
+// address or a local path) and whose FileAttributes say useNetwork.
+net::AccessPolicy PolicyFor(const std::string& movieAddress, bool useNetwork, bool localMayUseNetwork);
 
 // Installs control's Fetch, CancelFetch and OpenUrl hooks on network; they take
 // effect from the control's next load. network must outlive control's movies (the

@@ -91,6 +91,7 @@ class FlashEngine final : public MovieEngine {
   void AttachView(QWidget* view) override { page_.AttachView(view); }
   flash::audio::Mixer* SoundMixer() override { return &page_.Mixer(); }
   void SetSharedObjectFolder(const std::string& folder) override { control_.SetSharedObjectFolder(folder); }
+  void SetCropToStage(bool crop) override { control_.SetCropToStage(crop); }
   void SetLocalNetworkRule(std::function<bool()> allowed) override { localNetwork_ = std::move(allowed); }
   void SetScriptStoppedHandler(std::function<void(const std::string& message)> handler) override {
     control_.OnScriptStopped = std::move(handler);

@@ -44,6 +44,8 @@ class MovieEngine {
   virtual void Paint(QPainter& painter, QSize viewport) = 0;
   // The movie area the engine paints into (its own pages may put controls there).
   virtual void AttachView(QWidget* view) { (void)view; }
+  // The option "Crop Movie Viewport": in Show All the stripes beside the stage are black.
+  virtual void SetCropToStage(bool crop) { (void)crop; }
   // Where movies keep their shared objects (the user's data folder).
   virtual void SetSharedObjectFolder(const std::string& folder) { (void)folder; }
   // Asked at each transfer a movie opened from a file starts: whether it may use the

@@ -13,7 +13,9 @@
 #include <QPushButton>
 #include <QStackedWidget>
 #include <QVBoxLayout>
+#include <algorithm>
 #include <filesystem>
+#include <iterator>
 
 #include "core/options.h"
 #include "core/paths.h"
@@ -271,9 +273,12 @@ void OptionsDialog::LoadOptions() {
   cmbCache_->setCurrentIndex(std::clamp(o.ReadNumberOption("System", "CacheMode"), 0, 2));
   loadedFlashFolder_ = o.ReadTextOption("Recent", "MyFlash");
   txtMyFlash_->setText(QString::fromStdString(loadedFlashFolder_));
-  chkFlash_->setChecked(o.ReadBoolOption("FileTypes", "SWF"));
-  chkVideo_->setChecked(o.ReadBoolOption("FileTypes", "FLV"));
-  chkPlaylist_->setChecked(o.ReadBoolOption("FileTypes", "PL"));
+  loadedFileTypes_[0] = o.ReadBoolOption("FileTypes", "SWF");
+  loadedFileTypes_[1] = o.ReadBoolOption("FileTypes", "FLV");
+  loadedFileTypes_[2] = o.ReadBoolOption("FileTypes", "PL");
+  chkFlash_->setChecked(loadedFileTypes_[0]);
+  chkVideo_->setChecked(loadedFileTypes_[1]);
+  chkPlaylist_->setChecked(loadedFileTypes_[2]);
   cmbStyle_->setCurrentIndex(static_cast<int>(StyleFromNumber(o.ReadNumberOption("Window", "Style"))));
   cmbSkinColor_->setCurrentIndex(std::clamp(o.ReadNumberOption("Window", "SkinColor"), 0, 1));
   txtFont_->setText(QString::fromStdString(o.ReadText("Window", "FontName", "Century Gothic")));
@@ -329,14 +334,23 @@ void OptionsDialog::ApplyOptions() {
     std::error_code error;
     std::filesystem::create_directories(folder, error);
     o.WriteText("Recent", "MyFlash", folder);
+    const std::string old = loadedFlashFolder_;
     loadedFlashFolder_ = folder;
-    if (effects_.flashFolderChanged) effects_.flashFolderChanged(folder);
+    if (effects_.flashFolderChanged) effects_.flashFolderChanged(old, folder);
+  }
+  // The desktop's openers change only when the user changed a box: a type another
+  // program took meanwhile is not taken back behind the user's back.
+  const bool types[3] = {chkFlash_->isChecked(), chkVideo_->isChecked(), chkPlaylist_->isChecked()};
+  if (!std::equal(std::begin(types), std::end(types), std::begin(loadedFileTypes_))) {
+    std::copy(std::begin(types), std::end(types), std::begin(loadedFileTypes_));
+    if (effects_.fileTypesChanged) effects_.fileTypesChanged(types[0], types[1], types[2]);
   }
   // The generated skin is drawn again at its next load.
   o.WriteNumber("View", "ThemeHash", 0);
   o.EndBatch();
 
   CurrentPresentation().style = cmbStyle_->currentIndex();
+  if (effects_.screenSaver) effects_.screenSaver(chkScreenSaver_->isChecked());
   if (effects_.relayout) effects_.relayout();
   if (effects_.save) effects_.save();
 }

@@ -27,8 +27,14 @@ class OptionsDialog : public StyledDialog {
  public:
   // What confirming the dialog sets off outside the store.
   struct Effects {
-    // The Flash folder changed (the new folder exists already).
-    std::function<void(const std::string& folder)> flashFolderChanged;
+    // The Flash folder changed from oldFolder ("" when there was none) to newFolder,
+    // which exists already: its contents move along.
+    std::function<void(const std::string& oldFolder, const std::string& newFolder)> flashFolderChanged;
+    // The File Types boxes changed: each ticked type is associated with the program,
+    // each unticked one given back to its previous opener.
+    std::function<void(bool movie, bool video, bool playlist)> fileTypesChanged;
+    // "Temporarily Disable Screen Saver" as confirmed (it takes effect at once).
+    std::function<void(bool disable)> screenSaver;
     // The look changed: skin colours, style, crop or centring (the window lays itself
     // out again and rebuilds its skin).
     std::function<void()> relayout;
@@ -87,6 +93,7 @@ class OptionsDialog : public StyledDialog {
   QCheckBox* chkCrop_;
   QCheckBox* chkIntro_;
   std::string loadedFlashFolder_;
+  bool loadedFileTypes_[3] = {false, false, false};
   int fontSize_ = 8;
 };
 

@@ -13,7 +13,10 @@
 #include "net/net_context.h"
 #include "net/web_movie_fetcher.h"
 #include "player/player.h"
+#include "system/associations.h"
 #include "system/desktop.h"
+#include "system/flash_folder.h"
+#include "system/screen_saver.h"
 #include "system/system_integration.h"
 #include "system/xdg_dirs.h"
 #include "ui/first_run_dialog.h"
@@ -246,8 +249,11 @@ bool PlayerSession::LoadPlayerWindow() {
   window_->SetMenuAction("mnuSkinList", [this](int index) { window_->UseSkin(index == 1); });
   system_ = std::make_unique<system::SystemIntegration>(options_, paths_, *player_, window_.get());
   system_->applyLanguage = [this](QWidget* dialog) { ApplyLanguage(dialog, *languages_); };
+  player_->SetScreenSaverProgram(system::SaverProgramPath());
+  RegisterScriptOperations();
   player_->Load();
   system_->Started();
+  engine_->SetCropToStage(options_.ReadBoolOption("Window", "Crop"));
   // The Skin menu: "No Skin" and the shipped skin.
   player_->Menus().ResizeArray("mnuSkinList", 2);
   player_->Menus().SetCaption("mnuSkinList", 1, "Vantrel");
@@ -325,7 +331,29 @@ void PlayerSession::ShowPage(bool intro) {
 void PlayerSession::ShowOptions() {
   OptionsDialog::Effects effects;
   effects.save = [this] { player_->SaveOpts(); };
-  effects.relayout = [this] { window_->OptionsChanged(); };
+  effects.relayout = [this] {
+    engine_->SetCropToStage(options_.ReadBoolOption("Window", "Crop"));
+    window_->OptionsChanged();
+    window_->MovieArea()->update();
+  };
+  effects.screenSaver = [this](bool disable) {
+    if (system_) system_->ApplyScreenSaverOption(disable);
+  };
+  effects.fileTypesChanged = [this](bool movie, bool video, bool playlist) {
+    system::AssociationRequest request;
+    request.movie = movie;
+    request.video = video;
+    request.playlist = playlist;
+    request.executable = QCoreApplication::applicationFilePath().toStdString();
+    request.lookup = [this](std::string_view key, std::string_view defaultText) {
+      return languages_->LangText(key, defaultText);
+    };
+    const system::AssociationResult result = system::SetAssociations(options_, system::XdgDirsFromEnvironment(), request);
+    if (!result.error.empty()) log_.WriteLog("File types: " + result.error);
+  };
+  effects.flashFolderChanged = [this](const std::string& oldFolder, const std::string& newFolder) {
+    MoveFlashFolder(oldFolder, newFolder);
+  };
   OptionsDialog dialog(options_, effects, window_.get());
   if (hooks_.options) {
     hooks_.options(dialog);
@@ -423,6 +451,39 @@ net::NetContext PlayerSession::NetworkContext() {
                : 0;
   };
   return context;
+}
+
+// The Flash folder moved in the options: its movies, thumbnails and screenshots go along,
+// the old folder loses its mark and goes when it is empty, and the new one gets the
+// folder's icon and tip. A move that stops half way says what stayed behind.
+void PlayerSession::MoveFlashFolder(const std::string& oldFolder, const std::string& newFolder) {
+  log_.WriteLog(" :: Move Flash Folder (" + oldFolder + " > " + newFolder + ")");
+  if (oldFolder.empty()) {
+    system::CustomiseFolder(newFolder, system::FlashFolderTipFor(*languages_));
+    return;
+  }
+  const std::string failure = system::MoveFlashFolder(oldFolder, newFolder, system::FlashFolderTipFor(*languages_));
+  if (failure.empty()) return;
+  log_.WriteLog("Move Flash Folder: " + failure);
+  player::DialogPort* dialogs = hooks_.dialogs ? hooks_.dialogs : &qtDialogs_;
+  const std::string text = languages_->LangText("frmOptions/strMoveFailed",
+                                                "Some files could not be moved to the new Flash folder and are still in "
+                                                "the old one.") +
+                           "\n\n" + failure;
+  dialogs->ShowMessage(text, languages_->LangText("frmOptions/Caption", "Options"), {"OK"}, "error");
+}
+
+// The window's operations that live outside the player's core, callable from "/exec"
+// statements and tip actions like the core's own.
+void PlayerSession::RegisterScriptOperations() {
+  using T = player::ScriptType;
+  player::ScriptHost& script = player_->Script();
+  script.Add("SetAsSS", {{T::Text}}, [this](const player::ScriptArgs& a) {
+    if (system_) system_->SetMovieAsScreenSaver(a.Text(0));
+  });
+  // Without its argument the check is the user's own (it says when nothing is new).
+  script.Add("WebUpdate", {{T::Boolean, true, player::ScriptValue::OfBool(false)}},
+             [this](const player::ScriptArgs& a) { WebUpdate(a.Boolean(0)); });
 }
 
 void PlayerSession::WebUpdate(bool automatic) {

@@ -116,6 +116,8 @@ class PlayerSession final : public player::StartUpHost, public player::HostPort 
   browser::BrowserSession* Browser() const { return browser_.get(); }
 
  private:
+  void RegisterScriptOperations();
+  void MoveFlashFolder(const std::string& oldFolder, const std::string& newFolder);
   void ChooseLanguage(int index);
   void SetWallpaperFromFrame();
   void ShowPage(bool intro);

@@ -127,7 +127,7 @@ TEST_F(BrowserSessionTest, FolderPageClicksHistoryAndThumbnails) {
           if (!core::FileExists(cache + ThumbName(folder + name, false))) return false;
         return !browser->MakingThumbnails();
       },
-      10000));
+      60000));
 
   // A click on the folder shows it; Back returns; Forward goes there again.
   Click(page, 0);
@@ -202,7 +202,7 @@ TEST_F(BrowserSessionTest, BrokenFilesGetAMarkAndNoThumbnail) {
   auto session = Start("");
   BrowserSession* browser = session->Browser();
   browser->NewMediaBrowse(home_.Path() + "mixed", false);
-  ASSERT_TRUE(QTest::qWaitFor([&] { return !browser->MakingThumbnails(); }, 10000));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !browser->MakingThumbnails(); }, 60000));
   QCoreApplication::processEvents();
   const std::string cache = session->Paths().CachePath;
   const std::vector<PageEntry>& entries = browser->Page()->Entries();
@@ -341,7 +341,7 @@ TEST_F(BrowserSessionTest, ThousandCachedMoviesShowQuicklyAndTheWindowStaysRespo
     BrowserSession* browser = session->Browser();
     home_.WriteFile("many/seed.swf", movie);
     browser->NewMediaBrowse(folder, false);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return !browser->MakingThumbnails(); }, 10000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !browser->MakingThumbnails(); }, 60000));
   }
   const std::string seedThumb = ReadAll(cache + ThumbName(folder + "seed.swf", false));
   ASSERT_FALSE(seedThumb.empty());
@@ -387,7 +387,7 @@ TEST_F(BrowserSessionTest, ThousandCachedMoviesShowQuicklyAndTheWindowStaysRespo
     gaps.push_back(tick.restart());
     if (!browser->MakingThumbnails()) loop.quit();
   });
-  QTimer::singleShot(20000, &loop, &QEventLoop::quit);
+  QTimer::singleShot(120000, &loop, &QEventLoop::quit);
   timer.start();
   loop.exec();
   timer.stop();

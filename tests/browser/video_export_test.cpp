@@ -237,8 +237,10 @@ TEST(Export, CtrlCStopsTheExportAndLeavesNoFile) {
                           "--size", "640x480", nullptr};
     pid_t pid = 0;
     ASSERT_EQ(posix_spawn(&pid, tool.c_str(), nullptr, nullptr, const_cast<char**>(argv), environ), 0);
-    // Once it is writing, Ctrl+C.
-    for (int i = 0; i < 200 && FilesIn(home.Path() + "out").empty(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(25));
+    // Once it is writing, Ctrl+C. A hundred thousand frames never finish first, however
+    // fast the machine; on a busy one the first file may take a while to appear.
+    for (int i = 0; i < 2400 && FilesIn(home.Path() + "out").empty(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(25));
+    ASSERT_FALSE(FilesIn(home.Path() + "out").empty()) << target << ": the export never started writing";
     std::this_thread::sleep_for(std::chrono::milliseconds(300));
     kill(pid, SIGINT);
     int status = 0;

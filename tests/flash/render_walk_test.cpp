@@ -65,6 +65,40 @@ QImage Draw(const Actions& actions) {
   return image;
 }
 
+// A square movie in a wide view, shown whole ("Show All"): its red box reaches past the
+// stage. Cropped, the stripes beside the stage are black and the box shows on the stage
+// only; uncropped, the box shows wherever it reaches.
+TEST(RenderWalk, CroppingTheViewportBlackensTheStripesBesideTheStage) {
+  Actions a;
+  MakeBox(a, "wide", 1, 0xff0000, -50, 20, 200, 60);
+  Bytes tags = a.Tag();
+  PutBytes(tags, testing::ShowFrame());
+  PutBytes(tags, testing::End());
+  auto run = StartMovie(tags, 1);
+  ASSERT_TRUE(run->player);
+  const auto draw = [&](bool crop, ScaleMode mode) {
+    QImage image(200, 100, QImage::Format_ARGB32_Premultiplied);
+    QPainter painter(&image);
+    ViewOptions options;
+    options.quality = Quality::Low;
+    options.scaleMode = mode;
+    options.cropToStage = crop;
+    RenderMovie(painter, image.size(), *run->player, options);
+    return image;
+  };
+  const QImage open = draw(false, ScaleMode::ShowAll);
+  EXPECT_EQ(open.pixel(20, 50), 0xffff0000u) << "the box beside the stage";
+  EXPECT_EQ(open.pixel(20, 5), 0xffffffffu) << "the background";
+  const QImage cropped = draw(true, ScaleMode::ShowAll);
+  EXPECT_EQ(cropped.pixel(20, 50), 0xff000000u);
+  EXPECT_EQ(cropped.pixel(20, 5), 0xff000000u);
+  EXPECT_EQ(cropped.pixel(190, 50), 0xff000000u);
+  EXPECT_EQ(cropped.pixel(100, 50), 0xffff0000u) << "the stage itself is drawn";
+  EXPECT_EQ(cropped.pixel(60, 5), 0xffffffffu);
+  // Other scale modes fill the view with the stage or leave it as it is.
+  EXPECT_EQ(draw(true, ScaleMode::NoScale).pixel(20, 50), open.pixel(20, 50));
+}
+
 TEST(RenderWalk, SetMaskShowsTheMaskedClipOnlyWhereTheMaskCovers) {
   Actions a;
   MakeBox(a, "content", 1, 0xff0000, 0, 0, 100, 100);

@@ -7,6 +7,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <QThread>
 #include <set>
@@ -143,7 +144,7 @@ class EngineNetworkTest : public ::testing::Test {
 
   bool Traced(const std::string& line) const { return std::find(traces.begin(), traces.end(), line) != traces.end(); }
 
-  test::LocalHttpServer server{40, 20000};
+  test::LocalHttpServer server{40, 120000};
   net::NetService service;
   flash::FlashControl control;
   QTemporaryDir folder;
@@ -158,7 +159,7 @@ TEST_F(EngineNetworkTest, AServedMovieLoadsAMovieVariablesAndXmlByRelativeAddres
   server.Route("/site/data/doc.xml", {HttpAnswer::Kind::Normal, 200, "text/xml", "<doc><item v=\"3\" /></doc>", {}});
   Play("/site/main.swf", MainMovie());
 
-  ASSERT_TRUE(RunUntil([&] { return traces.size() >= 5; }, 8000)) << ::testing::PrintToString(traces);
+  ASSERT_TRUE(RunUntil([&] { return traces.size() >= 5; }, 30000)) << ::testing::PrintToString(traces);
   EXPECT_TRUE(Traced("second movie is playing"));
   EXPECT_TRUE(Traced("from " + server.Url("/site/second.swf").toStdString()));
   EXPECT_TRUE(Traced("vars: 42"));
@@ -206,7 +207,7 @@ TEST_F(EngineNetworkTest, LoadsEndWithTheMovieAndWebMoviesReadNoLocalFiles) {
   server.Route("/site/stall.xml", slow);
   server.Route("/site/endless.xml", slow);
   Play("/site/main.swf", StalledMovie());
-  ASSERT_TRUE(RunUntil([&] { return service.Running() == 2; }, 4000));
+  ASSERT_TRUE(RunUntil([&] { return service.Running() == 2; }, 30000));
   EXPECT_EQ(control.Engine()->PendingLoads(), 2u);
   // Another movie replaces this one: its transfers stop and never call back.
   const QString local = folder.filePath("local.swf");
@@ -230,7 +231,7 @@ TEST_F(EngineNetworkTest, LoadsEndWithTheMovieAndWebMoviesReadNoLocalFiles) {
   testing::PutBytes(tags, testing::End());
   traces.clear();
   Play("/site/thief.swf", testing::MakeMovie(tags));
-  ASSERT_TRUE(RunUntil([&] { return traces.size() >= 2; }, 4000));
+  ASSERT_TRUE(RunUntil([&] { return traces.size() >= 2; }, 30000));
   EXPECT_EQ(traces[0], "xml: false");
   EXPECT_EQ(traces[1], "xml: ");
 }
@@ -318,35 +319,77 @@ TEST_F(EngineNetworkTest, AWebVideoPlaysWhileItDownloadsAndAWebSoundLoadsWithIts
   EXPECT_EQ(service.Running(), 0u);
 }
 
-TEST_F(EngineNetworkTest, ALocalMovieReachesTheWebOnlyWithTheOption) {
+// A movie opened from a file: with the FileAttributes UseNetwork flag it reaches the web
+// when the option allows and reads no local file; without it, it reads the files beside
+// it and never the web.
+TEST_F(EngineNetworkTest, ALocalMoviesUseNetworkFlagChoosesBetweenTheWebAndItsFolder) {
   server.Route("/data.txt", {HttpAnswer::Kind::Normal, 200, "text/plain", "<ok/>", {}});
   const std::string address = server.Url("/data.txt").toStdString();
-  Actions a;
-  LoadXml(a, "doc", "xml: ", address);
-  Bytes tags = a.Tag();
-  testing::PutBytes(tags, testing::ShowFrame());
-  testing::PutBytes(tags, testing::End());
-  const QString local = folder.filePath("local.swf");
-  QFile file(local);
-  ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-  file.write(AsBytes(testing::MakeMovie(tags)));
-  file.close();
+  QFile beside(folder.filePath("beside.xml"));
+  ASSERT_TRUE(beside.open(QIODevice::WriteOnly));
+  beside.write("<here/>");
+  beside.close();
+  // A movie that loads url into an XML object and traces the outcome.
+  const auto write = [&](const QString& name, bool useNetwork, const std::string& url) {
+    Actions a;
+    LoadXml(a, "doc", "xml: ", url);
+    Bytes tags = testing::Tag(69, {static_cast<std::uint8_t>(useNetwork ? 0x01 : 0x00), 0, 0, 0});
+    testing::PutBytes(tags, a.Tag());
+    testing::PutBytes(tags, testing::ShowFrame());
+    testing::PutBytes(tags, testing::End());
+    const QString path = folder.filePath(name);
+    QFile file(path);
+    EXPECT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(AsBytes(testing::MakeMovie(tags)));
+    return path.toStdString();
+  };
+  const std::string networkingWeb = write("networking-web.swf", true, address);
+  const std::string networkingFile = write("networking-file.swf", true, "beside.xml");
+  const std::string fileSystemWeb = write("files-web.swf", false, address);
+  const std::string fileSystemFile = write("files-file.swf", false, "beside.xml");
 
   bool allowed = false;
   EngineNetworkOptions options;
   options.localMayUseNetworkNow = [&allowed] { return allowed; };
   InstallEngineNetwork(control, service, options);
-  ASSERT_TRUE(control.LoadMovie(0, local.toStdString()));
-  ASSERT_TRUE(RunUntil([&] { return traces.size() >= 2; }, 4000));
-  EXPECT_EQ(traces[0], "xml: false");
+  const auto play = [&](const std::string& movie) {
+    traces.clear();
+    EXPECT_TRUE(control.LoadMovie(0, movie));
+    EXPECT_TRUE(RunUntil([&] { return traces.size() >= 2; }, 30000)) << movie;
+    return traces.empty() ? std::string() : traces[0];
+  };
+  EXPECT_EQ(play(networkingWeb), "xml: false");
   EXPECT_EQ(server.Served(), 0);
   // The option is asked at each transfer: switched on, the next load reaches the server.
   allowed = true;
-  traces.clear();
-  ASSERT_TRUE(control.LoadMovie(0, local.toStdString()));
-  ASSERT_TRUE(RunUntil([&] { return traces.size() >= 2; }, 4000));
-  EXPECT_EQ(traces[0], "xml: true");
+  EXPECT_EQ(play(networkingWeb), "xml: true");
   EXPECT_EQ(traces[1], "xml: <ok />");
+  EXPECT_EQ(server.Served(), 1);
+  EXPECT_EQ(play(networkingFile), "xml: false") << "a movie that uses the network reads no local file";
+  // Without the flag: the folder, and never the web, whatever the option says.
+  EXPECT_EQ(play(fileSystemWeb), "xml: false");
+  EXPECT_EQ(server.Served(), 1);
+  EXPECT_EQ(play(fileSystemFile), "xml: true");
+  EXPECT_EQ(traces[1], "xml: <here />");
+}
+
+// The folder a local movie may read is where its file is, links and escapes resolved.
+TEST(EngineNetworkPolicy, ALocalMoviesFolderComesFromItsAddress) {
+  QTemporaryDir temp;
+  const std::string root = QFileInfo(temp.path()).canonicalFilePath().toStdString() + "/";
+  ASSERT_TRUE(QDir().mkpath(QString::fromStdString(root + "my games")));
+  const net::AccessPolicy plain = PolicyFor(root + "my games/main.swf", false, false);
+  EXPECT_TRUE(plain.movieIsLocal);
+  EXPECT_FALSE(plain.useNetwork);
+  EXPECT_EQ(plain.movieFolder, root + "my games/");
+  const net::AccessPolicy fileAddress = PolicyFor("file://" + root + "my%20games/main.swf?x=1", true, true);
+  EXPECT_EQ(fileAddress.movieFolder, root + "my games/");
+  EXPECT_TRUE(fileAddress.useNetwork);
+  EXPECT_TRUE(fileAddress.localMayUseNetwork);
+  // A folder reached through a link is the linked folder itself.
+  ASSERT_TRUE(QFile::link(QString::fromStdString(root + "my games"), QString::fromStdString(root + "shortcut")));
+  EXPECT_EQ(PolicyFor(root + "shortcut/main.swf", false, false).movieFolder, root + "my games/");
+  EXPECT_FALSE(PolicyFor("http://example.org/site/main.swf", true, true).movieIsLocal);
 }
 
 }  // namespace

@@ -69,7 +69,7 @@ class UpdateTest : public ::testing::Test {
 
   vantrel::testing::TempHome home;
   core::OptionsStore options{home.Path() + "options.conf"};
-  test::LocalHttpServer server{40, 20000};
+  test::LocalHttpServer server{40, 120000};
   NetContext context;
   QStringList questions;
   int answer = 0;
@@ -94,7 +94,7 @@ TEST_F(UpdateTest, AutomaticCheckStaysHiddenUnlessANewerBuildIsFound) {
   Child<QPushButton>(found, "cbCancel")->click();
   ASSERT_EQ(questions.size(), 1);
   EXPECT_EQ(questions[0], "Remind you about this update next time?");
-  EXPECT_TRUE(WaitFor([&] { return Unloaded(found); }, 1000));
+  EXPECT_TRUE(WaitFor([&] { return Unloaded(found); }));
   EXPECT_EQ(options.ReadNumberOption("Update", "Build"), known + 3);
 
   // Six days later the automatic check does not run; seven days later it runs, finds
@@ -131,7 +131,7 @@ TEST_F(UpdateTest, ManualCheckSaysWhenNothingIsNewAndWhyItFailed) {
   Child<QCheckBox>(manual, "chkAuto")->setChecked(false);
   Child<QPushButton>(manual, "cbCancel")->click();
   EXPECT_TRUE(questions.isEmpty());
-  EXPECT_TRUE(WaitFor([&] { return Unloaded(manual); }, 1000));
+  EXPECT_TRUE(WaitFor([&] { return Unloaded(manual); }));
   EXPECT_FALSE(options.ReadBoolOption("Update", "Auto"));
   EXPECT_EQ(options.ReadNumberOption("Update", "Build"), known);
 
@@ -184,7 +184,7 @@ class WebMovieTest : public player::testing::PlayerTest {
   bool Loaded(const std::string& path) const {
     return std::find(flash.calls.begin(), flash.calls.end(), "LoadMovie 0 " + path) != flash.calls.end();
   }
-  test::LocalHttpServer server{20, 20000};
+  test::LocalHttpServer server{20, 120000};
   WebMovieFetcher fetcher{paths.CachePath, nullptr};
 };
 

@@ -134,15 +134,32 @@ TEST(DownloadRules, CacheNamesAreFlatSafeAndKeepTheExtension) {
   EXPECT_TRUE(longName.ends_with(".swf"));
 }
 
-TEST(AccessPolicy, LocalMoviesReadBesideThemAndUseTheNetworkOnlyWhenAllowed) {
-  AccessPolicy local{true, "/home/u/movies/", false};
+TEST(AccessPolicy, LocalMoviesReadBesideThemOrUseTheNetworkByTheirUseNetworkFlag) {
+  // Local with file system (no UseNetwork flag): files under its folder, never the web,
+  // whatever the option says.
+  AccessPolicy local{true, "/home/u/movies/", false, false};
   EXPECT_EQ(CheckAccess(local, "file", "/home/u/movies/data/vars.txt"), "");
   EXPECT_NE(CheckAccess(local, "file", "/home/u/secret.txt"), "");
   EXPECT_NE(CheckAccess(local, "file", "/home/u/movies-other/x.txt"), "");
+  EXPECT_NE(CheckAccess(local, "file", "/home/u/movies"), "");
   EXPECT_NE(CheckAccess(local, "file", ""), "");
   EXPECT_NE(CheckAccess(local, "http", ""), "");
   local.localMayUseNetwork = true;
-  EXPECT_EQ(CheckAccess(local, "https", ""), "");
+  EXPECT_NE(CheckAccess(local, "https", ""), "");
+  EXPECT_EQ(CheckAccess(local, "file", "/home/u/movies/data/vars.txt"), "");
+
+  // Local with networking (the flag set): the web when the option allows, and no local
+  // file at all, not even beside it.
+  AccessPolicy networking{true, "/home/u/movies/", false, true};
+  EXPECT_NE(CheckAccess(networking, "http", ""), "");
+  EXPECT_NE(CheckAccess(networking, "file", "/home/u/movies/data/vars.txt"), "");
+  networking.localMayUseNetwork = true;
+  EXPECT_EQ(CheckAccess(networking, "http", ""), "");
+  EXPECT_EQ(CheckAccess(networking, "https", ""), "");
+  EXPECT_NE(CheckAccess(networking, "file", "/home/u/movies/data/vars.txt"), "");
+
+  // A movie in the root folder would have every file beside it: it reads none.
+  EXPECT_NE(CheckAccess(AccessPolicy{true, "/", false, false}, "file", "/etc/passwd"), "");
 
   // A policy made without a folder (the default one: a local movie whose folder is
   // unknown) reads nothing: an empty folder is a prefix of every path.
@@ -151,7 +168,7 @@ TEST(AccessPolicy, LocalMoviesReadBesideThemAndUseTheNetworkOnlyWhenAllowed) {
   EXPECT_NE(CheckAccess(unknown, "file", "/home/u/movies/data/vars.txt"), "");
   EXPECT_NE(CheckAccess(unknown, "http", ""), "");
 
-  const AccessPolicy web{false, "", false};
+  const AccessPolicy web{false, "", false, false};
   EXPECT_EQ(CheckAccess(web, "http", ""), "");
   EXPECT_NE(CheckAccess(web, "file", "/etc/passwd"), "");
   EXPECT_NE(CheckAccess(web, "ftp", ""), "");

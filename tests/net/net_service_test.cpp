@@ -6,6 +6,9 @@
 
 #include <QFileInfo>
 #include <QUrl>
+#include <algorithm>
+#include <filesystem>
+#include <vector>
 
 #include "local_http_server.h"
 #include "net/net_service.h"
@@ -69,10 +72,10 @@ class NetServiceTest : public ::testing::Test {
     return request;
   }
 
-  test::LocalHttpServer server{60, 20000};
+  test::LocalHttpServer server{60, 120000};
   NetService service;
   std::string movieUrl;
-  const AccessPolicy fromWeb{false, "", false};
+  const AccessPolicy fromWeb{false, "", false, false};
 };
 
 TEST_F(NetServiceTest, AMovieLoadsItsPartsByRelativeAddress) {
@@ -147,7 +150,7 @@ TEST_F(NetServiceTest, LocalMoviesReadBesideThemselvesAndWebMoviesNeverReadFiles
   home.WriteFile("movies/data/vars.txt", "a=1");
   home.WriteFile("secret.txt", "b=2");
   const std::string canonical = QFileInfo(QString::fromStdString(folder)).canonicalFilePath().toStdString() + "/";
-  const AccessPolicy local{true, canonical, false};
+  const AccessPolicy local{true, canonical, false, false};
 
   movieUrl = folder + "main.swf";
   Outcome beside, above, web, absolute;
@@ -162,13 +165,86 @@ TEST_F(NetServiceTest, LocalMoviesReadBesideThemselvesAndWebMoviesNeverReadFiles
   EXPECT_NE(web.failure, "");  // the network is off for local movies by default
 
   Outcome allowed;
-  service.Request(Ask(server.Url("/games/second.swf").toStdString()), {true, canonical, true}, Into(allowed));
+  service.Request(Ask(server.Url("/games/second.swf").toStdString()), {true, canonical, true, true}, Into(allowed));
   Outcome stolen;
   movieUrl = server.Url("/games/main.swf").toStdString();
   service.Request(Ask("file://" + home.Path() + "secret.txt"), fromWeb, Into(stolen));
   ASSERT_TRUE(WaitFor([&] { return allowed.ended && stolen.ended; }));
   EXPECT_EQ(allowed.response.body, "FWS-second");
   EXPECT_NE(stolen.failure, "");
+}
+
+// A movie opened from a file reads under its own folder, whichever way an address tries
+// to leave it; with the UseNetwork flag it reads no local file at all.
+TEST_F(NetServiceTest, PathTricksNeverLeadALocalMovieOutOfItsFolder) {
+  vantrel::testing::TempHome home;
+  home.WriteFile("m/games/data/vars.txt", "a=1");
+  home.WriteFile("m/games/top.txt", "t=1");
+  home.WriteFile("m/games2/x.txt", "sibling=1");
+  home.WriteFile("m/secret.txt", "secret=1");
+  home.WriteFile("elsewhere/y.txt", "linked=1");
+  const std::string root = QFileInfo(QString::fromStdString(home.Path())).canonicalFilePath().toStdString() + "/";
+  const std::string folder = root + "m/games/";
+  std::filesystem::create_symlink(root + "m/secret.txt", folder + "link.txt");
+  std::filesystem::create_symlink(root + "elsewhere", folder + "linked");
+  const AccessPolicy fileSystem{true, folder, true, false};
+  movieUrl = folder + "main.swf";
+
+  struct Case {
+    std::string address;
+    std::string body;  // "" when the read must be refused
+  };
+  const std::vector<Case> cases = {
+      {"data/vars.txt", "a=1"},
+      {"./data/../top.txt", "t=1"},
+      {"file://" + folder + "data/vars.txt", "a=1"},
+      {"file://" + QUrl::toPercentEncoding(QString::fromStdString(folder + "top.txt"), "/").toStdString(), "t=1"},
+      {"data%2Fvars.txt", "a=1"},  // an encoded separator still names a file beside it
+      {"../secret.txt", ""},
+      {"data/../../secret.txt", ""},
+      {"..%2Fsecret.txt", ""},
+      {"%2e%2e/secret.txt", ""},
+      {"data%2F..%2F..%2Fsecret.txt", ""},
+      {"file://" + root + "m/secret.txt", ""},
+      {"file://" + folder + "../secret.txt", ""},
+      {"file://" + folder + "%2e%2e/secret.txt", ""},
+      {root + "m/secret.txt", ""},
+      {"../games2/x.txt", ""},  // a sibling whose name starts with the folder's
+      {"file://" + root + "m/games2/x.txt", ""},
+      {"link.txt", ""},  // links out of the folder
+      {"linked/y.txt", ""},
+      {"no-such-file.txt", ""},
+      {"ftp://example.org/x.txt", ""},
+  };
+  std::vector<Outcome> outcomes(cases.size());
+  for (std::size_t i = 0; i < cases.size(); ++i) service.Request(Ask(cases[i].address), fileSystem, Into(outcomes[i]));
+  ASSERT_TRUE(WaitFor([&] { return std::all_of(outcomes.begin(), outcomes.end(), [](const Outcome& o) { return o.ended; }); }));
+  for (std::size_t i = 0; i < cases.size(); ++i) {
+    if (cases[i].body.empty()) {
+      EXPECT_NE(outcomes[i].failure, "") << cases[i].address << " was read: " << outcomes[i].response.body;
+      EXPECT_EQ(outcomes[i].response.body, "") << cases[i].address;
+    } else {
+      EXPECT_EQ(outcomes[i].failure, "") << cases[i].address;
+      EXPECT_EQ(outcomes[i].response.body, cases[i].body) << cases[i].address;
+    }
+  }
+
+  // Local with networking: the web (the option is on), and no file, not even beside it.
+  const AccessPolicy networking{true, folder, true, true};
+  Outcome besideIt, byFileAddress, web;
+  service.Request(Ask("data/vars.txt"), networking, Into(besideIt));
+  service.Request(Ask("file://" + folder + "data/vars.txt"), networking, Into(byFileAddress));
+  service.Request(Ask(server.Url("/games/second.swf").toStdString()), networking, Into(web));
+  ASSERT_TRUE(WaitFor([&] { return besideIt.ended && byFileAddress.ended && web.ended; }));
+  EXPECT_NE(besideIt.failure, "");
+  EXPECT_EQ(besideIt.response.body, "");
+  EXPECT_NE(byFileAddress.failure, "");
+  EXPECT_EQ(web.response.body, "FWS-second");
+  // Without the option it stays off the network as well.
+  Outcome refused;
+  service.Request(Ask(server.Url("/games/second.swf").toStdString()), {true, folder, false, true}, Into(refused));
+  ASSERT_TRUE(WaitFor([&] { return refused.ended; }));
+  EXPECT_NE(refused.failure, "");
 }
 
 TEST(NetServiceBrowser, GetUrlOpensOnlyWebAndMailAddresses) {

@@ -9,7 +9,7 @@
 namespace vantrel::test {
 
 // Runs the event loop until done() or timeoutMs passed; returns done().
-inline bool WaitFor(const std::function<bool()>& done, int timeoutMs = 5000) {
+inline bool WaitFor(const std::function<bool()>& done, int timeoutMs = 30000) {
   QElapsedTimer clock;
   clock.start();
   while (!done() && clock.elapsed() < timeoutMs) {

@@ -82,6 +82,9 @@ class FakeFlash : public FlashPort {
     return found == variables.end() ? std::string() : found->second;
   }
   std::int32_t FlashVersion() override { return 32 << 16; }
+  // The address given for the next movie ("": the file it loads).
+  std::string address;
+  void SetMovieAddress(const std::string& value) override { address = value; }
 };
 
 class FakeWindow : public WindowPort {

@@ -192,6 +192,13 @@ TEST_F(PlayerTest, OurOwnProjectorsOpenFromTheCommandLineWhateverTheirName) {
   EXPECT_EQ(flash.url, media::CachePathFor(paths.CachePath, game, ".swf", true, false));
   EXPECT_TRUE(P().Record().IsProjector);
   EXPECT_EQ(window.caption, "Vantrel - game");
+  // The movie plays from the cache but lives beside its projector: what it reads, it
+  // reads there.
+  EXPECT_EQ(flash.address, game);
+  const std::string plain = Movie("plain.swf");
+  Load(plain);
+  EXPECT_EQ(flash.url, plain);
+  EXPECT_EQ(flash.address, "");
 }
 
 TEST_F(PlayerTest, ExecRunsAStatementInsteadOfLoading) {

@@ -34,9 +34,10 @@ e2e_start_x() {
 # The id of the program's top-level window captioned exactly $1 ("" when there is none).
 e2e_window_named() { xwininfo -root -tree 2>/dev/null | grep -F "\"$1\": (\"vantrel\"" | head -1 | awk '{print $1}'; }
 
-# Prints the id of the window captioned $1 once it is there; fails after ten seconds.
+# Prints the id of the window captioned $1 once it is there; fails after thirty seconds
+# (a busy machine may start the program slowly).
 e2e_wait_named() {
-  for _ in $(seq 200); do
+  for _ in $(seq 600); do
     id=$(e2e_window_named "$1")
     [ -n "$id" ] && { echo "$id"; return 0; }
     sleep 0.05

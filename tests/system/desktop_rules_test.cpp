@@ -189,6 +189,15 @@ TEST(FlashFolder, CustomisingTwiceAndMovingTheFolder) {
   EXPECT_EQ(ReadAll(old + "/a.swf"), "FWS");
   EXPECT_FALSE(fs::exists(old + "/.directory"));
   EXPECT_NE(ReadAll(moved + ".directory").find("Comment=tip"), std::string::npos);
+
+  // A new folder inside the old one: the rest moves in, the way to it stays.
+  home.WriteFile("Outer/b.swf", "FWS");
+  home.WriteFile("Outer/Games/c.swf", "FWS");
+  const std::string inner = home.Path() + "Outer/Games/Flash/";
+  EXPECT_EQ(MoveFlashFolder(home.Path() + "Outer/", inner, "tip"), "");
+  EXPECT_EQ(ReadAll(inner + "b.swf"), "FWS");
+  EXPECT_EQ(ReadAll(home.Path() + "Outer/Games/c.swf"), "FWS");
+  EXPECT_TRUE(fs::exists(inner + ".directory"));
 }
 
 TEST(PlayerCommandLine, OptionsEndTheProgramFilesAndQtOptionsGoOn) {

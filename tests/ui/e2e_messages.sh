@@ -72,12 +72,13 @@ echo "movie's mean red above its background: Medium $medium, Full $full"
 awk -v m="$medium" -v f="$full" 'BEGIN { exit !(f > 0.05 && m / f > 0.3 && m / f < 0.75) }' ||
   fail "Medium opacity does not fade the movie about half way (Medium $medium, Full $full)"
 
-# ---- Tools (two menus left of Help) > Extract Resources (the fourth enabled item).
+# ---- Tools (two menus left of Help) > Extract Resources (the fifth enabled item: the
+# build's vantrel-saver beside the player enables Flash Screen Saver...).
 xdotool windowfocus --sync "$player" 2>/dev/null
 key alt
 key Left Left
 key Down
-key Down Down Down
+key Down Down Down Down
 import -window root "$artifacts/extract_menu.png"
 key Return
 extractor=$(wait_named "Resource Extractor") || fail "Extract Resources did not open the extractor"

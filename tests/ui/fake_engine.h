@@ -28,6 +28,8 @@ class FakeEngine final : public ui::MovieEngine, public player::FlashPort {
   int MajorVersion() override { return major; }
   void Connect(player::Player* target) override { player = target; }
   void SetViewSize(QSize size) override { viewSize = size; }
+  bool crop = false;
+  void SetCropToStage(bool value) override { crop = value; }
   // Like the real adapter, the ready state reaches the player after the next frame.
   void AdvanceTime(double milliseconds) override {
     advanced += milliseconds;

@@ -641,6 +641,7 @@ std::uint64_t Player::Fetch(const std::string& url, const std::string& method, c
   FetchRequest request;
   request.url = url;
   request.base = RootMovie()->url;
+  request.useNetwork = RootMovie()->movie && RootMovie()->movie->useNetwork;
   request.method = method == "POST" ? "POST" : "GET";
   request.formData = formData;
   FetchCallbacks callbacks;

@@ -48,6 +48,10 @@ struct FetchRequest {
   std::string base;      // the address of the movie that asked
   std::string method;    // "GET" or "POST"
   std::string formData;  // "a=1&b=2": the query for GET, the body for POST
+  // The asking movie's FileAttributes UseNetwork flag: a movie opened from a file that
+  // sets it may reach the network and no local file; one that does not reads local
+  // files and never the network.
+  bool useNetwork = false;
 };
 struct FetchCallbacks {
   std::function<void(std::int64_t loaded, std::int64_t total)> progress;  // total 0: unknown
