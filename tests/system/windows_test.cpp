@@ -9,12 +9,12 @@
 #include <QObject>
 #include <cstdio>
 #include <filesystem>
-#include <signal.h>
 
 #include "core/language.h"
 #include "core/options.h"
 #include "core/paths.h"
 #include "core/text.h"
+#include "support/session_bus.h"
 #include "support/temp_home.h"
 #include "system/desktop_dialog.h"
 #include "flash/flash_control.h"
@@ -173,15 +173,9 @@ class FakeScreenSaver : public QObject {
 TEST(ScreenSaverInhibitor, SwitchesOffOnceAndBackWithTheSameCookie) {
   App();
   // A session bus of our own.
-  FILE* daemon = popen("dbus-daemon --session --fork --print-address=1 --print-pid=1 2>/dev/null", "r");
-  if (!daemon) GTEST_SKIP() << "dbus-daemon is not installed";
-  char address[512] = {0}, pidText[32] = {0};
-  const bool read = std::fgets(address, sizeof address, daemon) && std::fgets(pidText, sizeof pidText, daemon);
-  pclose(daemon);
-  if (!read) GTEST_SKIP() << "dbus-daemon did not start";
-  std::string busAddress(address);
-  while (!busAddress.empty() && busAddress.back() == '\n') busAddress.pop_back();
-  const pid_t busPid = static_cast<pid_t>(std::atol(pidText));
+  const testing::PrivateSessionBus sessionBus;
+  if (!sessionBus.Missing().empty()) GTEST_SKIP() << sessionBus.Missing();
+  const std::string& busAddress = sessionBus.Address();
 
   QDBusConnection bus = QDBusConnection::connectToBus(QString::fromStdString(busAddress), QStringLiteral("test-bus"));
   ASSERT_TRUE(bus.isConnected());
@@ -203,7 +197,6 @@ TEST(ScreenSaverInhibitor, SwitchesOffOnceAndBackWithTheSameCookie) {
   }  // ending the program gives the screen saver back
   EXPECT_EQ(service.released, 2);
   QDBusConnection::disconnectFromBus(QStringLiteral("test-bus"));
-  kill(busPid, SIGTERM);
 }
 
 TEST(ScreenSaverInhibitor, WithoutAServiceNothingChanges) {

@@ -9,7 +9,6 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
-#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -21,6 +20,7 @@
 #include "core/text.h"
 #include "player/dialog_port.h"
 #include "player/player.h"
+#include "support/session_bus.h"
 #include "support/temp_home.h"
 #include "system/associations.h"
 #include "system/system_integration.h"
@@ -233,15 +233,9 @@ class FakeScreenSaver : public QObject {
 // "Temporarily Disable Screen Saver" switches the screen saver off, or back on, when the
 // options are confirmed, not at the next start.
 TEST_F(SystemSession, DisablingTheScreenSaverTakesEffectOnConfirm) {
-  FILE* daemon = popen("dbus-daemon --session --fork --print-address=1 --print-pid=1 2>/dev/null", "r");
-  if (!daemon) GTEST_SKIP() << "dbus-daemon is not installed";
-  char address[512] = {0}, pidText[32] = {0};
-  const bool read = std::fgets(address, sizeof address, daemon) && std::fgets(pidText, sizeof pidText, daemon);
-  pclose(daemon);
-  if (!read) GTEST_SKIP() << "dbus-daemon did not start";
-  std::string busAddress(address);
-  while (!busAddress.empty() && busAddress.back() == '\n') busAddress.pop_back();
-  const pid_t busPid = static_cast<pid_t>(std::atol(pidText));
+  const testing::PrivateSessionBus sessionBus;
+  if (!sessionBus.Missing().empty()) GTEST_SKIP() << sessionBus.Missing();
+  const std::string& busAddress = sessionBus.Address();
   {
     QDBusConnection bus = QDBusConnection::connectToBus(QString::fromStdString(busAddress), QStringLiteral("saver-bus"));
     ASSERT_TRUE(bus.isConnected());
@@ -266,7 +260,6 @@ TEST_F(SystemSession, DisablingTheScreenSaverTakesEffectOnConfirm) {
     bus.unregisterObject(QStringLiteral("/org/freedesktop/ScreenSaver"));
   }
   QDBusConnection::disconnectFromBus(QStringLiteral("saver-bus"));
-  kill(busPid, SIGTERM);
 }
 
 }  // namespace
