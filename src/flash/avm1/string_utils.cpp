@@ -5,6 +5,8 @@
 
 #include <algorithm>
 
+#include "core/text.h"
+
 namespace vantrel::flash::avm1 {
 
 namespace {
@@ -104,23 +106,7 @@ std::string MapText(std::string_view utf8, bool upper) {
 
 }  // namespace
 
-void AppendCodePoint(std::string& out, std::uint32_t code) {
-  if (code < 0x80) {
-    out += static_cast<char>(code);
-  } else if (code < 0x800) {
-    out += static_cast<char>(0xC0 | (code >> 6));
-    out += static_cast<char>(0x80 | (code & 0x3F));
-  } else if (code < 0x10000) {
-    out += static_cast<char>(0xE0 | (code >> 12));
-    out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (code & 0x3F));
-  } else {
-    out += static_cast<char>(0xF0 | (code >> 18));
-    out += static_cast<char>(0x80 | ((code >> 12) & 0x3F));
-    out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (code & 0x3F));
-  }
-}
+void AppendCodePoint(std::string& out, std::uint32_t code) { core::AppendUtf8(out, code); }
 
 std::u16string Utf16Units(std::string_view utf8) {
   std::u16string out;
