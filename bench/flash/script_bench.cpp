@@ -13,7 +13,7 @@
 
 #include <string>
 
-#include "flash/flash_control.h"
+#include "flash/control/flash_control.h"
 #include "flash/display/player.h"
 #include "support/swf_movie_writer.h"
 

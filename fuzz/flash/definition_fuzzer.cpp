@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <span>
 
-#include "flash/character.h"
+#include "flash/swf/character.h"
 
 namespace {
 

@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "flash/movie_loader.h"
 #include "flash/display/player.h"
+#include "flash/swf/movie_loader.h"
 #include "support/swf_movie_writer.h"
 
 namespace vantrel::flash {

@@ -13,8 +13,8 @@
 #include <set>
 
 #include "flash/avm1/interpreter.h"
+#include "flash/control/flash_control.h"
 #include "flash/display/player.h"
-#include "flash/flash_control.h"
 #include "local_http_server.h"
 #include "net/net_service.h"
 #include "net_test_support.h"

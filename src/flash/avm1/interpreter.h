@@ -12,8 +12,8 @@
 #include <vector>
 
 #include "flash/avm1/machine.h"
-#include "flash/movie.h"
 #include "flash/script_clock.h"
+#include "flash/swf/movie.h"
 
 namespace vantrel::flash::avm1 {
 

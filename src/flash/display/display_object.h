@@ -11,9 +11,9 @@
 #include <string>
 #include <vector>
 
-#include "flash/character.h"
 #include "flash/gc/heap.h"
-#include "flash/movie.h"
+#include "flash/swf/character.h"
+#include "flash/swf/movie.h"
 
 namespace vantrel::flash {
 

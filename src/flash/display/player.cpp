@@ -12,13 +12,13 @@
 #include "flash/avm1/builtins/data_support.h"
 #include "flash/avm1/builtins/shared_object.h"
 #include "flash/avm1/display_binding.h"
-#include "flash/display/video_object.h"
-#include "flash/display/text_field.h"
 #include "flash/avm1/string_utils.h"
 #include "flash/avm1/utf16.h"
 #include "flash/avm2/as3_movie.h"
-#include "flash/loaded_image.h"
-#include "flash/movie_loader.h"
+#include "flash/character/loaded_image.h"
+#include "flash/display/text_field.h"
+#include "flash/display/video_object.h"
+#include "flash/swf/movie_loader.h"
 
 namespace vantrel::flash {
 

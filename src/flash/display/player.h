@@ -19,8 +19,8 @@
 
 #include "flash/avm1/interpreter.h"
 #include "flash/display/movie_clip.h"
-#include "flash/movie.h"
 #include "flash/script_clock.h"
+#include "flash/swf/movie.h"
 
 namespace vantrel::flash {
 

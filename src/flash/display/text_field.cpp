@@ -2,8 +2,8 @@
 
 #include "flash/avm1/display_binding.h"
 #include "flash/avm1/interpreter.h"
+#include "flash/character/device_font.h"
 #include "flash/display/movie_clip.h"
-#include "flash/device_font.h"
 #include "flash/display/player.h"
 
 #include <algorithm>

@@ -7,9 +7,9 @@
 #include <optional>
 #include <string>
 
+#include "flash/character/text.h"
 #include "flash/display/display_object.h"
 #include "flash/display/text_format_runs.h"
-#include "flash/text.h"
 
 namespace vantrel::flash {
 

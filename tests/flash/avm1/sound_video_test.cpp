@@ -10,7 +10,7 @@
 
 #include "flash/audio/mixer.h"
 #include "flash/avm1/interpreter.h"
-#include "flash/flash_control.h"
+#include "flash/control/flash_control.h"
 #include "flash/video/flv_index.h"
 #include "support/swf_writer.h"
 #include "support/temp_home.h"

@@ -6,7 +6,7 @@
 
 #include "../movie_test_support.h"
 #include "flash/avm1/display_binding.h"
-#include "flash/device_font.h"
+#include "flash/character/device_font.h"
 #include "flash/display/text_field.h"
 
 namespace vantrel::flash {

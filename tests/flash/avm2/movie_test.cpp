@@ -3,8 +3,8 @@
 #include <gtest/gtest.h>
 
 #include "abc_writer.h"
-#include "flash/flash_control.h"
-#include "flash/movie_loader.h"
+#include "flash/control/flash_control.h"
+#include "flash/swf/movie_loader.h"
 #include "support/swf_movie_writer.h"
 
 namespace vantrel::flash::avm2 {

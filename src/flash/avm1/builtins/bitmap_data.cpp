@@ -14,8 +14,8 @@
 #include "flash/avm1/builtins/filters.h"
 #include "flash/display/movie_clip.h"
 #include "flash/display/player.h"
-#include "flash/effects.h"
-#include "flash/renderer.h"
+#include "flash/render/effects.h"
+#include "flash/render/renderer.h"
 
 namespace vantrel::flash::avm1 {
 

@@ -5,7 +5,7 @@
 #include <memory>
 
 #include "flash/avm1/machine.h"
-#include "flash/bitmap.h"
+#include "flash/character/bitmap.h"
 
 namespace vantrel::flash::avm1 {
 

@@ -3,7 +3,7 @@
 #pragma once
 
 #include "flash/avm1/machine.h"
-#include "flash/effects.h"
+#include "flash/render/effects.h"
 
 namespace vantrel::flash::avm1 {
 

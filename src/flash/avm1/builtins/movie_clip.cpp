@@ -9,11 +9,11 @@
 #include "flash/avm1/builtins/data_support.h"
 #include "flash/avm1/display_binding.h"
 #include "flash/avm1/interpreter.h"
+#include "flash/character/shape.h"
+#include "flash/display/drawing.h"
 #include "flash/display/movie_clip.h"
 #include "flash/display/player.h"
-#include "flash/display/drawing.h"
 #include "flash/display/text_field.h"
-#include "flash/shape.h"
 
 namespace vantrel::flash::avm1 {
 

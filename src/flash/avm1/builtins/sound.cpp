@@ -283,7 +283,7 @@ Value Stop(Call& call) {
     const LoadedMovie* movie = MovieOf(call.machine, *data);
     const std::uint16_t id = movie ? movie->Exported(call.machine.ToString(call.Arg(0))) : 0;
     if (id) {
-      audio::SoundInfo info;
+      SoundInfo info;
       info.syncStop = true;
       sounds->StartSound(id, info);
     }

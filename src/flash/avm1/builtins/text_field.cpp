@@ -6,10 +6,10 @@
 #include "flash/avm1/builtins/builtins.h"
 #include "flash/avm1/builtins/text_format.h"
 #include "flash/avm1/display_binding.h"
+#include "flash/character/font.h"
 #include "flash/display/movie_clip.h"
 #include "flash/display/player.h"
 #include "flash/display/text_field.h"
-#include "flash/font.h"
 
 namespace vantrel::flash::avm1 {
 

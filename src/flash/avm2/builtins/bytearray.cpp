@@ -9,8 +9,8 @@
 
 #include "flash/avm1/string_utils.h"
 #include "flash/avm2/builtins/support.h"
-#include "flash/character.h"
 #include "flash/display/player.h"
+#include "flash/swf/character.h"
 
 namespace vantrel::flash::avm2 {
 

@@ -190,7 +190,7 @@ Value SetTransformField(Machine& m, const Value& self, const Value* args, int ar
 
 // ---- Sound ----
 
-const audio::SoundCharacter* LibrarySound(Machine& m, std::uint16_t id) {
+const SoundCharacter* LibrarySound(Machine& m, std::uint16_t id) {
   auto* sounds = dynamic_cast<audio::MovieSounds*>(SoundsOf(m));
   return sounds ? sounds->Library().Sound(id) : nullptr;
 }
@@ -207,7 +207,7 @@ void TakeLibrarySound(Machine& m, SoundObject* s) {
     if (!s->pcm) return;
     s->state = SoundObject::State::Loaded;
     s->lengthMs = static_cast<double>(s->pcm->Frames()) / 44.1;
-    if (const audio::SoundCharacter* c = LibrarySound(m, s->soundId)) {
+    if (const SoundCharacter* c = LibrarySound(m, s->soundId)) {
       // What the tag stores of the sound.
       const double bytes = static_cast<double>(c->data.size());
       s->bytesLoaded = s->bytesTotal = bytes;
