@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <span>
 
+#include "flash/character/definition.h"
 #include "flash/swf/character.h"
 
 namespace {

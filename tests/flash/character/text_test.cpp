@@ -4,6 +4,7 @@
 
 #include <QGuiApplication>
 
+#include "flash/character/definition.h"
 #include "flash/render_helpers.h"
 #include "support/swf_shape_writer.h"
 
