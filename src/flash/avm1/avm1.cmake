@@ -7,6 +7,17 @@ target_sources(vantrel_flash PRIVATE
   avm1/runtime.cpp
   avm1/utf16.cpp
   avm1/interpreter.cpp
+  avm1/action_table.cpp
+  avm1/actions_timeline.cpp
+  avm1/actions_display.cpp
+  avm1/actions_stack.cpp
+  avm1/actions_arithmetic.cpp
+  avm1/actions_compare.cpp
+  avm1/actions_strings.cpp
+  avm1/actions_variables.cpp
+  avm1/actions_objects.cpp
+  avm1/actions_calls.cpp
+  avm1/actions_control.cpp
   avm1/display_binding.cpp
   avm1/builtins/builtins.cpp
   avm1/builtins/object.cpp

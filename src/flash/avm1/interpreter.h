@@ -4,6 +4,7 @@
 // built-in code it calls.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -132,9 +133,27 @@ class Interpreter final : public Machine {
   void Abort();
   bool StringTooLong(std::size_t bytes) override;
   bool TimeLeft() override;
+  // The name of the action with this code ("Add2"), or null for a code that names none.
+  static const char* ActionName(std::uint8_t code);
 
  private:
   using Reader = ActionReader;
+  // One member function per action, ActionAdd2 for Add2; avm1/action_list.h lists them
+  // with their codes and the family file (avm1/actions_*.cpp) each one is in. The loop
+  // (RunFrames) finds them in kActions by code.
+  struct Step;
+#define VANTREL_AVM1_ACTION(code, name) void Action##name(Step& step);
+#define VANTREL_AVM1_ALIAS(code, name, runs)
+#include "flash/avm1/action_list.h"
+#undef VANTREL_AVM1_ACTION
+#undef VANTREL_AVM1_ALIAS
+  void ActionUnknown(Step& step);
+  struct ActionEntry {
+    const char* name;  // null for codes no action has
+    void (Interpreter::*run)(Step&);
+  };
+  static const std::array<ActionEntry, 256> kActions;
+  bool DeferReturn(Frame& frame, const Value& v);
   // Runs the frames above base to their end (RunFrames), stopping every script when the
   // library fails inside one (a string or table past what memory holds).
   Value Run(std::size_t base);
@@ -167,8 +186,8 @@ class Interpreter final : public Machine {
   Object* MakeSuper(const Value& thisValue, Object* base);
   Value RootOf(Object* target);
   Value ParentOf(Object* target);
-  void Push(const Value& v);
-  Value Pop();
+  inline void Push(const Value& v);  // defined in interpreter_internal.h
+  inline Value Pop();
   void PushBool(int version, bool value);
   void PushJoined(const std::string& a, const std::string& b);
   Value Less(const Value& a, const Value& b);

@@ -358,24 +358,39 @@ void InstallArray(Machine& m) {
   m.arrayClass = c;
   c->allocate = AllocateArray;
   c->callHandler = m.NativeMethod("Array", ArrayCall);
-  m.AddAccessor(c, "length", Length, SetLength);
-  Object* p = c->prototype;
-  struct Entry {
-    const char* name;
-    Native fn;
+  static const Member kArrayMembers[] = {
+      {"length", Length, SetLength, kAccessor, 0},
+      {"join", JoinMethod, nullptr, kPrototype, 0},
+      {"toString", ToStringMethod, nullptr, kPrototype, 0},
+      {"toLocaleString", ToLocaleStringMethod, nullptr, kPrototype, 0},
+      {"push", Push, nullptr, kPrototype, 0},
+      {"pop", Pop, nullptr, kPrototype, 0},
+      {"shift", Shift, nullptr, kPrototype, 0},
+      {"unshift", Unshift, nullptr, kPrototype, 0},
+      {"reverse", Reverse, nullptr, kPrototype, 0},
+      {"concat", Concat, nullptr, kPrototype, 0},
+      {"slice", Slice, nullptr, kPrototype, 0},
+      {"splice", Splice, nullptr, kPrototype, 0},
+      {"indexOf", IndexOf, nullptr, kPrototype, 0},
+      {"lastIndexOf", LastIndexOf, nullptr, kPrototype, 0},
+      {"forEach", ForEach, nullptr, kPrototype, 0},
+      {"map", Map, nullptr, kPrototype, 0},
+      {"filter", Filter, nullptr, kPrototype, 0},
+      {"some", Some, nullptr, kPrototype, 0},
+      {"every", Every, nullptr, kPrototype, 0},
+      {"sort", Sort, nullptr, kPrototype, 0},
+      {"sortOn", SortOn, nullptr, kPrototype, 0},
   };
-  static const Entry methods[] = {
-      {"join", JoinMethod}, {"toString", ToStringMethod}, {"toLocaleString", ToLocaleStringMethod}, {"push", Push},
-      {"pop", Pop}, {"shift", Shift}, {"unshift", Unshift}, {"reverse", Reverse}, {"concat", Concat}, {"slice", Slice},
-      {"splice", Splice}, {"indexOf", IndexOf}, {"lastIndexOf", LastIndexOf}, {"forEach", ForEach}, {"map", Map},
-      {"filter", Filter}, {"some", Some}, {"every", Every}, {"sort", Sort}, {"sortOn", SortOn}};
-  for (const Entry& e : methods) m.AddMethod(p, e.name, e.fn);
-  m.AddConstant(c, "CASEINSENSITIVE", Value::Number(kCaseInsensitive));
-  m.AddConstant(c, "DESCENDING", Value::Number(kDescending));
-  m.AddConstant(c, "UNIQUESORT", Value::Number(kUniqueSort));
-  m.AddConstant(c, "RETURNINDEXEDARRAY", Value::Number(kReturnIndexedArray));
-  m.AddConstant(c, "NUMERIC", Value::Number(kNumeric));
-  m.AddConstant(c, "length", Value::Number(1));
+  Install(m, c, kArrayMembers);
+  static const Constant kArrayConstants[] = {
+      {"CASEINSENSITIVE", kCaseInsensitive},
+      {"DESCENDING", kDescending},
+      {"UNIQUESORT", kUniqueSort},
+      {"RETURNINDEXEDARRAY", kReturnIndexedArray},
+      {"NUMERIC", kNumeric},
+      {"length", 1},
+  };
+  Install(m, c, kArrayConstants);
 }
 
 }  // namespace vantrel::flash::avm2

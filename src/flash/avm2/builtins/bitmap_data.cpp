@@ -77,14 +77,17 @@ BitmapPixels* BitmapPixelsOf(const Value& value) {
 void InstallBitmapData(Machine& m) {
   ClassObject* c = m.DefineClass("flash.display", "BitmapData", m.objectClass, Construct);
   c->allocate = Allocate;
-  m.AddAccessor(c, "width", Width, nullptr);
-  m.AddAccessor(c, "height", Height, nullptr);
-  m.AddAccessor(c, "transparent", Transparent, nullptr);
-  m.AddTraitMethod(c, "getPixel", GetPixel);
-  m.AddTraitMethod(c, "getPixel32", GetPixel32);
-  m.AddTraitMethod(c, "setPixel", SetPixel);
-  m.AddTraitMethod(c, "setPixel32", SetPixel32);
-  m.AddTraitMethod(c, "dispose", Dispose);
+  static const Member kBitmapDataMembers[] = {
+      {"width", Width, nullptr, kAccessor, 0},
+      {"height", Height, nullptr, kAccessor, 0},
+      {"transparent", Transparent, nullptr, kAccessor, 0},
+      {"getPixel", GetPixel, nullptr, 0, 0},
+      {"getPixel32", GetPixel32, nullptr, 0, 0},
+      {"setPixel", SetPixel, nullptr, 0, 0},
+      {"setPixel32", SetPixel32, nullptr, 0, 0},
+      {"dispose", Dispose, nullptr, 0, 0},
+  };
+  Install(m, c, kBitmapDataMembers);
 }
 
 }  // namespace vantrel::flash::avm2

@@ -369,29 +369,50 @@ Value InflateMethod(Machine& m, const Value& self, const Value* a, int n) { retu
 void InstallByteArray(Machine& m) {
   ClassObject* c = m.DefineClass("flash.utils", "ByteArray", m.objectClass, Construct);
   c->allocate = Allocate;
-  struct Entry {
-    const char* name;
-    Native fn;
+  static const Member kByteArrayMembers[] = {
+      {"readBoolean", ReadBoolean, nullptr, 0, 0},
+      {"readByte", ReadByte, nullptr, 0, 0},
+      {"readUnsignedByte", ReadUnsignedByte, nullptr, 0, 0},
+      {"readShort", ReadShort, nullptr, 0, 0},
+      {"readUnsignedShort", ReadUnsignedShort, nullptr, 0, 0},
+      {"readInt", ReadInt, nullptr, 0, 0},
+      {"readUnsignedInt", ReadUnsignedInt, nullptr, 0, 0},
+      {"readFloat", ReadFloat, nullptr, 0, 0},
+      {"readDouble", ReadDouble, nullptr, 0, 0},
+      {"writeBoolean", WriteBoolean, nullptr, 0, 0},
+      {"writeByte", WriteByte, nullptr, 0, 0},
+      {"writeShort", WriteShort, nullptr, 0, 0},
+      {"writeInt", WriteInt, nullptr, 0, 0},
+      {"writeUnsignedInt", WriteUnsignedInt, nullptr, 0, 0},
+      {"writeFloat", WriteFloat, nullptr, 0, 0},
+      {"writeDouble", WriteDouble, nullptr, 0, 0},
+      {"readUTF", ReadUTF, nullptr, 0, 0},
+      {"readUTFBytes", ReadUTFBytes, nullptr, 0, 0},
+      {"writeUTF", WriteUTF, nullptr, 0, 0},
+      {"writeUTFBytes", WriteUTFBytes, nullptr, 0, 0},
+      {"readMultiByte", ReadMultiByte, nullptr, 0, 0},
+      {"writeMultiByte", WriteMultiByte, nullptr, 0, 0},
+      {"readBytes", ReadBytes, nullptr, 0, 0},
+      {"writeBytes", WriteBytes, nullptr, 0, 0},
+      {"clear", Clear, nullptr, 0, 0},
+      {"toString", ToStringMethod, nullptr, 0, 0},
+      {"compress", CompressMethod, nullptr, 0, 0},
+      {"uncompress", UncompressMethod, nullptr, 0, 0},
+      {"deflate", DeflateMethod, nullptr, 0, 0},
+      {"inflate", InflateMethod, nullptr, 0, 0},
+      {"length", GetLength, SetLength, kAccessor, 0},
+      {"position", GetPosition, SetPosition, kAccessor, 0},
+      {"bytesAvailable", BytesAvailable, nullptr, kAccessor, 0},
+      {"endian", GetEndian, SetEndian, kAccessor, 0},
+      {"objectEncoding", GetEncoding, SetEncoding, kAccessor, 0},
   };
-  static const Entry methods[] = {
-      {"readBoolean", ReadBoolean}, {"readByte", ReadByte}, {"readUnsignedByte", ReadUnsignedByte},
-      {"readShort", ReadShort}, {"readUnsignedShort", ReadUnsignedShort}, {"readInt", ReadInt},
-      {"readUnsignedInt", ReadUnsignedInt}, {"readFloat", ReadFloat}, {"readDouble", ReadDouble},
-      {"writeBoolean", WriteBoolean}, {"writeByte", WriteByte}, {"writeShort", WriteShort}, {"writeInt", WriteInt},
-      {"writeUnsignedInt", WriteUnsignedInt}, {"writeFloat", WriteFloat}, {"writeDouble", WriteDouble},
-      {"readUTF", ReadUTF}, {"readUTFBytes", ReadUTFBytes}, {"writeUTF", WriteUTF}, {"writeUTFBytes", WriteUTFBytes},
-      {"readMultiByte", ReadMultiByte}, {"writeMultiByte", WriteMultiByte}, {"readBytes", ReadBytes},
-      {"writeBytes", WriteBytes}, {"clear", Clear}, {"toString", ToStringMethod}, {"compress", CompressMethod},
-      {"uncompress", UncompressMethod}, {"deflate", DeflateMethod}, {"inflate", InflateMethod}};
-  for (const Entry& e : methods) m.AddTraitMethod(c, e.name, e.fn);
-  m.AddAccessor(c, "length", GetLength, SetLength);
-  m.AddAccessor(c, "position", GetPosition, SetPosition);
-  m.AddAccessor(c, "bytesAvailable", BytesAvailable, nullptr);
-  m.AddAccessor(c, "endian", GetEndian, SetEndian);
-  m.AddAccessor(c, "objectEncoding", GetEncoding, SetEncoding);
+  Install(m, c, kByteArrayMembers);
   ClassObject* endian = m.DefineClass("flash.utils", "Endian", m.objectClass);
-  m.AddConstant(endian, "BIG_ENDIAN", m.StrValue("bigEndian"));
-  m.AddConstant(endian, "LITTLE_ENDIAN", m.StrValue("littleEndian"));
+  static const TextConstant kEndianConstants[] = {
+      {"BIG_ENDIAN", "bigEndian"},
+      {"LITTLE_ENDIAN", "littleEndian"},
+  };
+  Install(m, endian, kEndianConstants);
 }
 
 }  // namespace vantrel::flash::avm2

@@ -352,8 +352,11 @@ Value Stringify(Machine& m, const Value&, const Value* args, int argc) {
 void InstallJson(Machine& m) {
   ClassObject* c = m.DefineClass("", "JSON", m.objectClass);
   c->isFinal = true;
-  m.AddTraitMethod(c, "parse", Parse, true);
-  m.AddTraitMethod(c, "stringify", Stringify, true);
+  static const Member kJsonMembers[] = {
+      {"parse", Parse, nullptr, kStatic, 0},
+      {"stringify", Stringify, nullptr, kStatic, 0},
+  };
+  Install(m, c, kJsonMembers);
 }
 
 }  // namespace vantrel::flash::avm2

@@ -353,19 +353,25 @@ void InstallRegExp(Machine& m) {
   ClassObject* c = m.DefineClass("", "RegExp", m.objectClass, RegExpConstruct, false);
   c->allocate = AllocateRegExp;
   c->callHandler = m.NativeMethod("RegExp", RegExpCall);
-  m.AddConstant(c, "length", Value::Number(1));
-  m.AddAccessor(c, "source", Source, nullptr);
-  m.AddAccessor(c, "global", Global, nullptr);
-  m.AddAccessor(c, "ignoreCase", IgnoreCase, nullptr);
-  m.AddAccessor(c, "multiline", Multiline, nullptr);
-  m.AddAccessor(c, "dotall", Dotall, nullptr);
-  m.AddAccessor(c, "extended", Extended, nullptr);
-  m.AddAccessor(c, "lastIndex", GetLastIndex, SetLastIndex);
-  m.AddTraitMethod(c, "exec", ExecMethod);
-  m.AddTraitMethod(c, "test", TestMethod);
-  m.AddMethod(c->prototype, "exec", ExecMethod);
-  m.AddMethod(c->prototype, "test", TestMethod);
-  m.AddMethod(c->prototype, "toString", ToStringMethod);
+  static const Constant kRegExpConstants[] = {
+      {"length", 1},
+  };
+  Install(m, c, kRegExpConstants);
+  static const Member kRegExpMembers[] = {
+      {"source", Source, nullptr, kAccessor, 0},
+      {"global", Global, nullptr, kAccessor, 0},
+      {"ignoreCase", IgnoreCase, nullptr, kAccessor, 0},
+      {"multiline", Multiline, nullptr, kAccessor, 0},
+      {"dotall", Dotall, nullptr, kAccessor, 0},
+      {"extended", Extended, nullptr, kAccessor, 0},
+      {"lastIndex", GetLastIndex, SetLastIndex, kAccessor, 0},
+      {"exec", ExecMethod, nullptr, 0, 0},
+      {"test", TestMethod, nullptr, 0, 0},
+      {"exec", ExecMethod, nullptr, kPrototype, 0},
+      {"test", TestMethod, nullptr, kPrototype, 0},
+      {"toString", ToStringMethod, nullptr, kPrototype, 0},
+  };
+  Install(m, c, kRegExpMembers);
 }
 
 }  // namespace vantrel::flash::avm2

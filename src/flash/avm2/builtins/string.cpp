@@ -216,20 +216,34 @@ void InstallString(Machine& m) {
   m.stringClass = c;
   c->isFinal = true;
   c->callHandler = m.NativeMethod("String", StringCall);
-  m.AddAccessor(c, "length", Length, nullptr);
-  struct Entry {
-    const char* name;
-    Native fn;
+  static const Member kStringMembers[] = {
+      {"length", Length, nullptr, kAccessor, 0},
+      {"charAt", CharAt, nullptr, kPrototype, 0},
+      {"charCodeAt", CharCodeAt, nullptr, kPrototype, 0},
+      {"indexOf", IndexOf, nullptr, kPrototype, 0},
+      {"lastIndexOf", LastIndexOf, nullptr, kPrototype, 0},
+      {"slice", Slice, nullptr, kPrototype, 0},
+      {"substring", Substring, nullptr, kPrototype, 0},
+      {"substr", Substr, nullptr, kPrototype, 0},
+      {"toLowerCase", ToLower, nullptr, kPrototype, 0},
+      {"toUpperCase", ToUpper, nullptr, kPrototype, 0},
+      {"toLocaleLowerCase", ToLower, nullptr, kPrototype, 0},
+      {"toLocaleUpperCase", ToUpper, nullptr, kPrototype, 0},
+      {"toString", ToStringMethod, nullptr, kPrototype, 0},
+      {"valueOf", ValueOfMethod, nullptr, kPrototype, 0},
+      {"concat", Concat, nullptr, kPrototype, 0},
+      {"split", Split, nullptr, kPrototype, 0},
+      {"replace", Replace, nullptr, kPrototype, 0},
+      {"localeCompare", LocaleCompare, nullptr, kPrototype, 0},
+      {"search", Search, nullptr, kPrototype, 0},
+      {"match", MatchMethod, nullptr, kPrototype, 0},
+      {"fromCharCode", FromCharCode, nullptr, kStatic, 0},
   };
-  static const Entry methods[] = {
-      {"charAt", CharAt}, {"charCodeAt", CharCodeAt}, {"indexOf", IndexOf}, {"lastIndexOf", LastIndexOf},
-      {"slice", Slice}, {"substring", Substring}, {"substr", Substr}, {"toLowerCase", ToLower},
-      {"toUpperCase", ToUpper}, {"toLocaleLowerCase", ToLower}, {"toLocaleUpperCase", ToUpper},
-      {"toString", ToStringMethod}, {"valueOf", ValueOfMethod}, {"concat", Concat}, {"split", Split},
-      {"replace", Replace}, {"localeCompare", LocaleCompare}, {"search", Search}, {"match", MatchMethod}};
-  for (const Entry& e : methods) m.AddMethod(c->prototype, e.name, e.fn);
-  m.AddTraitMethod(c, "fromCharCode", FromCharCode, true);
-  m.AddConstant(c, "length", Value::Number(1));
+  Install(m, c, kStringMembers);
+  static const Constant kStringConstants[] = {
+      {"length", 1},
+  };
+  Install(m, c, kStringConstants);
 }
 
 }  // namespace vantrel::flash::avm2
