@@ -7,8 +7,8 @@
 #include "core/text.h"
 #include "flash/audio/mixer.h"
 #include "flash/audio/movie_sounds.h"
-#include "flash/avm1/builtins/sound_support.h"
-#include "flash/avm1/utf16.h"
+#include "flash/display/sound_gains.h"
+#include "flash/script/utf16.h"
 #include "flash/display/player.h"
 #include "flash/display/text_field.h"
 #include "flash/video/embedded_video.h"
@@ -112,7 +112,7 @@ bool FlashControl::LoadMovieData(std::span<const std::uint8_t> bytes, const std:
   sounds_ = audio::MovieSounds::Make(*movie_, tags, mixer_ ? *mixer_ : *silentMixer_);
   // The timelines report clips (MovieClip pointers) as their sounds' owners.
   if (sounds_) sounds_->clipGains = [](const void* clip) {
-    return avm1::ChainGainsOf(*static_cast<const MovieClip*>(clip));
+    return ChainGainsOf(*static_cast<const MovieClip*>(clip));
   };
   player_ = std::make_unique<flash::Player>(movie_, MakeHooks(), movieAddress_.empty() ? movieUrl_ : movieAddress_);
   movieUrl_.clear();
@@ -128,8 +128,8 @@ bool FlashControl::LoadMovieData(std::span<const std::uint8_t> bytes, const std:
     if (end == std::string::npos) end = parameters.size();
     const std::string pair = parameters.substr(start, end - start);
     const auto equals = pair.find('=');
-    const std::string name = avm1::UrlDecode(pair.substr(0, equals));
-    const std::string value = equals == std::string::npos ? std::string() : avm1::UrlDecode(pair.substr(equals + 1));
+    const std::string name = script::UrlDecode(pair.substr(0, equals));
+    const std::string value = equals == std::string::npos ? std::string() : script::UrlDecode(pair.substr(equals + 1));
     if (!name.empty()) player_->Machine().Set(player_->Root().ScriptObject(), name, player_->Machine().Str(value));
     start = end + 1;
   }

@@ -13,7 +13,7 @@
 
 #include "flash/avm1/machine.h"
 #include "flash/movie.h"
-#include "flash/script_clock.h"
+#include "flash/script/script_clock.h"
 
 namespace vantrel::flash::avm1 {
 

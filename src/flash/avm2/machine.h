@@ -16,7 +16,8 @@
 
 #include "flash/avm2/abc.h"
 #include "flash/avm2/object.h"
-#include "flash/script_clock.h"
+#include "flash/script/number_conversions.h"
+#include "flash/script/script_clock.h"
 
 namespace vantrel::flash {
 class Player;
@@ -125,8 +126,8 @@ class Machine {
   double ToNumber(const Value& v);
   std::string ToString(const Value& v);
   bool ToBoolean(const Value& v) const;
-  std::int32_t ToInt32(const Value& v) { return avm1::ToInt32(ToNumber(v)); }
-  std::uint32_t ToUint32(const Value& v) { return avm1::ToUint32(ToNumber(v)); }
+  std::int32_t ToInt32(const Value& v) { return script::ToInt32(ToNumber(v)); }
+  std::uint32_t ToUint32(const Value& v) { return script::ToUint32(ToNumber(v)); }
   Value ToPrimitive(const Value& v, bool stringHint);
   Object* ToObject(const Value& v);  // TypeError for null and undefined
   std::string TypeOf(const Value& v);

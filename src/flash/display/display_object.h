@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "flash/character.h"
-#include "flash/gc/heap.h"
+#include "flash/script/heap.h"
 #include "flash/movie.h"
 
 namespace vantrel::flash {

@@ -14,8 +14,8 @@
 #include "flash/avm1/display_binding.h"
 #include "flash/display/video_object.h"
 #include "flash/display/text_field.h"
-#include "flash/avm1/string_utils.h"
-#include "flash/avm1/utf16.h"
+#include "flash/script/string_utils.h"
+#include "flash/script/utf16.h"
 #include "flash/avm2/as3_movie.h"
 #include "flash/loaded_image.h"
 #include "flash/movie_loader.h"
@@ -38,7 +38,7 @@ std::string DecodeLoadedText(std::string_view bytes, int version) {
   const std::size_t n = bytes.size();
   auto at = [&](std::size_t i) { return static_cast<std::int64_t>(static_cast<unsigned char>(bytes[i])); };
   auto put = [&](std::int64_t cp) {
-    avm1::AppendCodePoint(out, cp < 0 || cp > 0x10FFFF || (cp >= 0xD800 && cp < 0xE000) ? 0xFFFD : static_cast<std::uint32_t>(cp));
+    script::AppendCodePoint(out, cp < 0 || cp > 0x10FFFF || (cp >= 0xD800 && cp < 0xE000) ? 0xFFFD : static_cast<std::uint32_t>(cp));
   };
   if (version <= 5) {
     for (std::size_t i = 0; i < n; ++i) put(at(i) >= 0x80 && at(i) < 0xA0 ? kWestern[at(i) - 0x80] : at(i));
@@ -739,9 +739,9 @@ void Player::LoadMovieInto(const std::string& url, int level, DisplayObject* cli
               const std::size_t eq = pair.find('=');
               if (!pair.empty()) {
                 const int version = target->Movie()->Version();
-                const std::string name = DecodeLoadedText(avm1::UrlDecode(pair.substr(0, eq)), version);
+                const std::string name = DecodeLoadedText(script::UrlDecode(pair.substr(0, eq)), version);
                 const std::string value =
-                    eq == std::string::npos ? "" : DecodeLoadedText(avm1::UrlDecode(pair.substr(eq + 1)), version);
+                    eq == std::string::npos ? "" : DecodeLoadedText(script::UrlDecode(pair.substr(eq + 1)), version);
                 machine_->Set(target->ScriptObject(), name, machine_->Str(value));
               }
               start = end + 1;
@@ -824,10 +824,10 @@ void Player::LoadMovieInto(const std::string& url, int level, DisplayObject* cli
               if (end == std::string::npos) end = parameters.size();
               const std::string pair = parameters.substr(start, end - start);
               const std::size_t eq = pair.find('=');
-              const std::string name = avm1::UrlDecode(pair.substr(0, eq));
+              const std::string name = script::UrlDecode(pair.substr(0, eq));
               if (!name.empty())
                 machine_->Set(target->ScriptObject(), name,
-                              machine_->Str(eq == std::string::npos ? "" : avm1::UrlDecode(pair.substr(eq + 1))));
+                              machine_->Str(eq == std::string::npos ? "" : script::UrlDecode(pair.substr(eq + 1))));
               start = end + 1;
             }
           }

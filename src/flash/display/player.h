@@ -20,7 +20,7 @@
 #include "flash/avm1/interpreter.h"
 #include "flash/display/movie_clip.h"
 #include "flash/movie.h"
-#include "flash/script_clock.h"
+#include "flash/script/script_clock.h"
 
 namespace vantrel::flash {
 

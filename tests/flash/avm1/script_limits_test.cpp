@@ -4,7 +4,7 @@
 
 #include <chrono>
 
-#include "flash/script_clock.h"
+#include "flash/script/script_clock.h"
 
 #include "../movie_test_support.h"
 

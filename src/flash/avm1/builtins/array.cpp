@@ -9,7 +9,7 @@
 
 #include "flash/avm1/builtins/builtins.h"
 #include "flash/avm1/builtins/native_support.h"
-#include "flash/avm1/string_utils.h"
+#include "flash/script/string_utils.h"
 
 namespace vantrel::flash::avm1 {
 
@@ -305,7 +305,7 @@ int CompareValues(Machine& machine, const Value& a, const Value& b, std::int32_t
     if (a.number < b.number) result = -1;
     else if (a.number > b.number) result = 1;
   } else {
-    result = CompareUtf16(machine.ToString(a), machine.ToString(b), (flags & kCaseInsensitive) != 0);
+    result = script::CompareUtf16(machine.ToString(a), machine.ToString(b), (flags & kCaseInsensitive) != 0);
   }
   return (flags & kDescending) ? -result : result;
 }

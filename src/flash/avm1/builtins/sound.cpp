@@ -10,11 +10,11 @@
 #include "flash/audio/sound_events.h"
 #include "flash/avm1/builtins/builtins.h"
 #include "flash/avm1/builtins/net_stream.h"
-#include "flash/avm1/builtins/sound_support.h"
 #include "flash/avm1/display_binding.h"
 #include "flash/avm1/interpreter.h"
 #include "flash/display/movie_clip.h"
 #include "flash/display/player.h"
+#include "flash/display/sound_gains.h"
 
 namespace vantrel::flash::avm1 {
 
@@ -497,23 +497,6 @@ const Member kMethods[] = {
 };
 
 }  // namespace
-
-audio::Gains GainsOf(const SoundTransform& t) {
-  const float volume = static_cast<float>(std::max(0, t.volume)) / 100.0f;
-  audio::Gains gains;
-  gains.ll = volume * static_cast<float>(t.ll) / 100.0f;
-  gains.lr = volume * static_cast<float>(t.lr) / 100.0f;
-  gains.rl = volume * static_cast<float>(t.rl) / 100.0f;
-  gains.rr = volume * static_cast<float>(t.rr) / 100.0f;
-  return gains;
-}
-
-audio::Gains ChainGainsOf(const DisplayObject& object) {
-  audio::Gains gains = GainsOf(object.soundTransform);
-  for (const MovieClip* parent = object.Parent(); parent; parent = parent->Parent())
-    gains = GainsOf(parent->soundTransform).After(gains);
-  return gains;
-}
 
 void InstallSound(Runtime& rt) {
   Object* ctor = rt.MakeClass(Construct, Construct);

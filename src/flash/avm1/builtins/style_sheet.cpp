@@ -6,7 +6,7 @@
 
 #include "flash/avm1/builtins/builtins.h"
 #include "flash/avm1/builtins/text_format.h"
-#include "flash/avm1/utf16.h"
+#include "flash/script/utf16.h"
 
 namespace vantrel::flash::avm1 {
 
@@ -15,8 +15,8 @@ namespace {
 Value Construct(Call& call) { return call.self ? Value::Obj(call.self) : Value(); }
 
 // Script strings hold UTF-16 code units (lone surrogates too): converted unit by unit.
-QString ToQt(const std::string& text) { return QString::fromStdU16String(ToUtf16(text)); }
-std::string FromQt(const QString& text) { return FromUtf16(text.toStdU16String()); }
+QString ToQt(const std::string& text) { return QString::fromStdU16String(script::ToUtf16(text)); }
+std::string FromQt(const QString& text) { return script::FromUtf16(text.toStdU16String()); }
 
 // A shallow copy of an object's enumerable properties, in their order.
 Object* CopyOf(Machine& m, Object* from) {

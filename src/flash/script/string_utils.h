@@ -9,7 +9,7 @@
 #include <string>
 #include <string_view>
 
-namespace vantrel::flash::avm1 {
+namespace vantrel::flash::script {
 
 // The text as UTF-16 units. Bytes that are no valid UTF-8 count as Latin-1 characters.
 std::u16string Utf16Units(std::string_view utf8);
@@ -37,4 +37,4 @@ char16_t LowerUnit(char16_t unit);
 // ignoring case.
 int CompareUtf16(std::string_view a, std::string_view b, bool ignoreCase = false);
 
-}  // namespace vantrel::flash::avm1
+}  // namespace vantrel::flash::script
