@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "flash/avm1/movie_host.h"
 #include "flash/movie_loader.h"
 #include "flash/display/player.h"
 #include "support/swf_movie_writer.h"
@@ -37,9 +38,9 @@ inline std::unique_ptr<RunningMovie> StartMovie(const testing::Bytes& tags, int 
 
 // A root variable as the script machine prints it ("" for undefined before SWF 7).
 inline std::string RootVariable(RunningMovie& run, const std::string& name) {
-  auto& machine = run.player->Machine();
+  auto& machine = avm1::HostOf(*run.player).Machine();
   const int version = run.player->SwfVersion();
-  return machine.ToStringAt(machine.GetVariableFrom(run.player->Root().ScriptObject(), name, version), version);
+  return machine.ToStringAt(machine.GetVariableFrom(avm1::ScriptObjectOf(&run.player->Root()), name, version), version);
 }
 
 // The object the file places at depth (its own numbering) on clip; null when none.

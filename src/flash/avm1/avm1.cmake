@@ -5,6 +5,7 @@ target_sources(vantrel_flash PRIVATE
   avm1/object.cpp
   avm1/runtime.cpp
   avm1/interpreter.cpp
+  avm1/movie_host.cpp
   avm1/display_binding.cpp
   avm1/builtins/builtins.cpp
   avm1/builtins/object.cpp

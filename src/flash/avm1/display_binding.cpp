@@ -1,3 +1,4 @@
+#include "flash/avm1/movie_host.h"
 #include "flash/avm1/object.h"
 #include "flash/avm1/display_binding.h"
 
@@ -12,6 +13,8 @@
 #include "flash/display/text_field.h"
 
 namespace vantrel::flash::avm1 {
+
+Object* ScriptObjectOf(const DisplayObject* object) { return static_cast<Object*>(object->ScriptCell()); }
 
 namespace {
 
@@ -31,7 +34,7 @@ MovieClip* AsClip(DisplayObject* object) {
 
 // Whether a clip set _lockroot: its _root is then itself for the code inside it.
 bool LocksRoot(const DisplayObject* object) {
-  const avm1::Object* script = object->IsContainer() ? object->ScriptObject() : nullptr;
+  const avm1::Object* script = object->IsContainer() ? ScriptObjectOf(object) : nullptr;
   const Property* p = script ? script->FindOwn("_lockroot", false) : nullptr;
   if (!p || p->IsAccessor()) return false;
   const Value& v = p->value;
@@ -114,8 +117,8 @@ DisplayObject* DisplayOf(Interpreter& machine, Object* object) {
 }
 
 Value DisplayValue(DisplayObject* object) {
-  if (!object || !object->ScriptObject()) return Value();
-  return Value::Obj(object->ScriptObject());
+  if (!object || !ScriptObjectOf(object)) return Value();
+  return Value::Obj(ScriptObjectOf(object));
 }
 
 std::string DisplayDotPath(DisplayObject* object) { return object ? object->TargetPath() : std::string(); }
@@ -335,7 +338,7 @@ bool GetDisplayMember(Interpreter& machine, DisplayObject& object, std::string_v
   if (object.IsContainer()) {
     const auto& container = static_cast<MovieClip&>(object);
     if (DisplayObject* child = container.ChildByName(name, machine.CaseSensitive())) {
-      if (!child->ScriptObject()) {
+      if (!ScriptObjectOf(child)) {
         // Shapes and static texts answer as their parent, as the reference player does.
         out = DisplayValue(&object);
         return true;
@@ -353,7 +356,7 @@ void EnumerateDisplay(DisplayObject& object, std::vector<std::string>& names) {
   if (!object.IsContainer()) return;
   const auto& children = static_cast<MovieClip&>(object).Children();
   for (auto it = children.rbegin(); it != children.rend(); ++it) {
-    if (it->second->ScriptObject() && !it->second->name.empty()) names.push_back(it->second->name);
+    if (ScriptObjectOf(it->second) && !it->second->name.empty()) names.push_back(it->second->name);
   }
 }
 
@@ -407,10 +410,10 @@ DisplayObject* ResolveTarget(Interpreter& machine, DisplayObject* base, std::str
     DisplayObject* next = nullptr;
     if (at->IsContainer()) next = static_cast<MovieClip*>(at)->ChildByName(part, cs);
     // A shape or static text in a path stands for its parent, as in member access.
-    if (next && !next->ScriptObject()) next = at;
-    if (!next && at->ScriptObject()) {
+    if (next && !ScriptObjectOf(next)) next = at;
+    if (!next && ScriptObjectOf(at)) {
       // A variable of the clip that holds a clip.
-      if (const Property* p = at->ScriptObject()->FindOwn(part, cs); p && p->value.IsObject()) {
+      if (const Property* p = ScriptObjectOf(at)->FindOwn(part, cs); p && p->value.IsObject()) {
         // Only a live clip counts; a removed one is not looked up again from here.
         if (auto* data = p->value.object->Data<DisplayData>(); data && data->object && !data->object->Removed())
           next = data->object;
@@ -482,7 +485,7 @@ DisplayObject* DuplicateClip(Interpreter& machine, DisplayObject* source, const 
   copy->placedByScript = true;
   copy->transformedByScript = clip->transformedByScript;
   parent->AddChild(copy, depth);
-  player.PostInstantiate(copy, initObject, true);
+  HostOf(player).PostInstantiate(copy, initObject, true);
   return copy;
 }
 

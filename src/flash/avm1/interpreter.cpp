@@ -10,6 +10,7 @@
 #include <unordered_set>
 
 #include "flash/avm1/display_binding.h"
+#include "flash/avm1/movie_host.h"
 #include "flash/display/display_object.h"
 #include "flash/display/player.h"
 #include "flash/script/utf16.h"
@@ -420,7 +421,7 @@ Value Interpreter::GetOf(Object* object, DisplayObject* display, std::string_vie
     const int index = DisplayPropertyIndex(name);
     Value out;
     if (index >= 0 && GetDisplayProperty(*this, *display, index, out)) return out;
-    object = display->ScriptObject() ? display->ScriptObject() : object;
+    object = ScriptObjectOf(display) ? ScriptObjectOf(display) : object;
   }
   if (object->kind == NativeKind::Super) {
     Object* from = SuperLookupStart(static_cast<SuperData*>(object->native.get()));
@@ -610,7 +611,7 @@ void Interpreter::Set(Object* object, std::string_view name, const Value& value)
       const int index = DisplayPropertyIndex(name);
       if (index >= 0 && SetDisplayProperty(*this, *display, index, value)) return;
       if (SetDisplayMember(*this, *display, name, value)) return;
-      if (display->ScriptObject()) object = display->ScriptObject();
+      if (ScriptObjectOf(display)) object = ScriptObjectOf(display);
     } else {
       return;  // a removed clip takes no properties
     }
@@ -1042,14 +1043,12 @@ void Interpreter::ConstructOn(Object* constructor, Object* object, std::span<con
 }
 
 void Interpreter::RunLater(Later callback, Object* keepAlive) {
-  if (player_) player_->RunLater(std::move(callback), keepAlive);
+  if (host_) host_->RunLater(std::move(callback), keepAlive);
 }
 
 void Interpreter::LoadData(const std::string& url, const std::string& method, const std::string& formData, Loaded done,
                            Object* keepAlive) {
-  if (player_) {
-    player_->LoadData(url, method, formData, std::move(done), keepAlive);
-  }
+  if (host_) host_->LoadData(url, method, formData, std::move(done), keepAlive);
 }
 
 std::string Interpreter::MovieUrl() { return player_ ? player_->RootMovie()->url : std::string(); }
@@ -1192,7 +1191,7 @@ Value Interpreter::LookupVariable(std::string_view name, bool& found) {
         DisplayObject* at = data->object;
         for (int guard = 0; at->Parent() && guard < 1000; ++guard) at = at->Parent();
         if (at->Removed() || at == data->object) at = &data->object->GetPlayer().Root();
-        if (Object* root = at->ScriptObject()) scope = root;
+        if (Object* root = ScriptObjectOf(at)) scope = root;
       }
     }
     // A variable named _global counts only where it was set, never through a prototype.
@@ -1546,7 +1545,7 @@ bool Interpreter::MemoryLeft() {
   // run of a frame's script) and go on while the live data fits the budget; elsewhere
   // go on up to the heap's hard limit.
   gc::Heap& heap = rt_.heap;
-  const bool collected = runDepth_ == 1 && player_ && player_->CollectDuringScript();
+  const bool collected = runDepth_ == 1 && collectDuringScript && collectDuringScript();
   if (collected ? !heap.LiveOverBudget() : !heap.StopWithoutCollection()) return true;
   if (!memoryReported_) {
     memoryReported_ = true;

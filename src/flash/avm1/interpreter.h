@@ -41,6 +41,7 @@ inline constexpr std::size_t kMaxStack = 1u << 20;
 inline constexpr std::size_t kMaxStringBytes = 16u << 20;
 
 class Interpreter;
+class MovieHost;
 
 // Hooks the interpreter needs from the player for timeline and host actions. Missing
 // ones (language tests) make those actions do nothing.
@@ -84,6 +85,11 @@ class Interpreter final : public Machine {
   bool BudgetExhausted() const { return budget_ <= 0; }
   // Where trace() output goes (the player's, or a test's collector).
   std::function<void(const std::string&)> onTrace;
+  // The movie's host, for the data classes' later callbacks and loads (none in
+  // language tests: they do nothing then).
+  void SetHost(MovieHost* host) { host_ = host; }
+  // Asked when the script's data outgrew the heap's budget: true when it collected.
+  std::function<bool()> collectDuringScript;
 
   // Machine.
   Runtime& Rt() override { return rt_; }
@@ -201,6 +207,7 @@ class Interpreter final : public Machine {
 
   Runtime& rt_;
   Player* player_;
+  MovieHost* host_ = nullptr;
   std::unique_ptr<StringCache> cache_;
   std::vector<std::unique_ptr<Frame>> frames_;
   std::vector<Value> stack_;

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <functional>
 #include <map>
+#include <memory>
 #include <span>
 #include <string>
 #include <string_view>
@@ -37,13 +38,17 @@ struct Member {
 // The objects every movie of one player shares: the heap, _global, the prototypes of
 // the built-in classes, and the ASnative table.
 class Runtime {
+  std::unique_ptr<gc::Heap> ownHeap_;  // without a player (language tests)
+
  public:
+  // The runtime of a player's movie lives on the player's heap.
+  explicit Runtime(gc::Heap& heap);
   Runtime();
   ~Runtime();
   Runtime(const Runtime&) = delete;
   Runtime& operator=(const Runtime&) = delete;
 
-  gc::Heap heap;
+  gc::Heap& heap;
   Object* global = nullptr;
   Object* objectProto = nullptr;
   Object* functionProto = nullptr;
@@ -90,6 +95,7 @@ class Runtime {
   void Trace(gc::Tracer& tracer) const;
 
  private:
+  void Init();
   const String* empty_ = nullptr;
   std::map<std::pair<int, int>, Object*> natives_;
 };

@@ -8,11 +8,10 @@
 #include <vector>
 
 #include "flash/audio/sound_events.h"
-#include "flash/avm1/interpreter.h"
 #include "flash/display/movie_clip.h"
 #include "flash/display/player.h"
 #include "flash/display/text_field.h"
-#include "flash/avm1/display_binding.h"
+#include "flash/script/number_conversions.h"
 
 namespace vantrel::flash {
 
@@ -47,12 +46,9 @@ bool ActsAsButton(Player& player, MovieClip& clip) {
   for (const ClipAction& action : clip.clipActions) {
     if (action.events & (kPress | kRelease | kReleaseOutside | kRollOver | kRollOut | kDragOver | kDragOut)) return true;
   }
-  avm1::Object* object = clip.ScriptObject();
-  if (!object) return false;
-  avm1::Interpreter& machine = player.Machine();
-  machine.SetDefaultVersion(clip.Movie()->Version());
+  if (!clip.ScriptCell()) return false;
   for (const char* name : kButtonHandlers) {
-    if (machine.Has(object, name)) return true;
+    if (player.Scripts().HasProperty(clip, name)) return true;
   }
   return false;
 }
@@ -61,23 +57,13 @@ bool ActsAsButton(Player& player, MovieClip& clip) {
 bool TracksAsMenu(Player& player, DisplayObject* object) {
   MovieClip* clip = AsContainer(object);
   if (!clip) return false;
-  if (avm1::Object* script = clip->ScriptObject()) {
-    avm1::Interpreter& machine = player.Machine();
-    machine.SetDefaultVersion(clip->Movie()->Version());
-    const avm1::Value value = machine.Get(script, "trackAsMenu");
-    if (!value.IsUndefined()) return machine.ToBoolean(value);
-  }
+  if (const std::optional<bool> set = player.Scripts().FlagProperty(*clip, "trackAsMenu")) return *set;
   return clip->button && clip->button->trackAsMenu;
 }
 
 // Buttons and clips set `enabled = false` take no mouse events.
 bool Enabled(Player& player, DisplayObject& object) {
-  avm1::Object* o = object.ScriptObject();
-  if (!o) return true;
-  avm1::Interpreter& machine = player.Machine();
-  machine.SetDefaultVersion(object.Movie()->Version());
-  const avm1::Value v = machine.Get(o, "enabled");
-  return v.IsUndefined() || machine.ToBoolean(v);
+  return player.Scripts().FlagProperty(object, "enabled").value_or(true);
 }
 
 // True when point (stage twips) falls on a filled part of what the object shows.
@@ -249,16 +235,6 @@ void Player::UpdateHover() {
   }
 }
 
-void Player::BroadcastInput(const char* object, const char* event, std::vector<avm1::Value> args) {
-  machine_->SetDefaultVersion(SwfVersion());
-  const avm1::Value target = machine_->Get(runtime_->global, object);
-  if (avm1::Object* o = target.AsObject()) {
-    std::vector<avm1::Value> full{machine_->Str(event)};
-    full.insert(full.end(), args.begin(), args.end());
-    CallMethodNow(o, "broadcastMessage", std::move(full));
-  }
-}
-
 void Player::ClipMouseEvents(std::uint32_t clipEvent) {
   const char* method = clipEvent == kMouseMove ? "onMouseMove" : clipEvent == kMouseDown ? "onMouseDown" : "onMouseUp";
   for (MovieClip* clip : ClipsInEventOrder(*this)) {
@@ -275,7 +251,7 @@ void Player::MouseMove(QPointF stage) {
   mouse_ = WholePixels(stage);
   if (highlight_ != Highlight::Inactive && focus_) highlight_ = Highlight::Inactive;
   UpdateDrag();
-  BroadcastInput("Mouse", "onMouseMove");
+  host_->BroadcastInput("Mouse", "onMouseMove");
   ClipMouseEvents(kMouseMove);
   UpdateHover();
   RunQueue();
@@ -293,7 +269,7 @@ void Player::MouseButton(bool down, int button, QPointF stage) {
   if (down == mouseDown_) return;
   mouseDown_ = down;
   if (down) {
-    BroadcastInput("Mouse", "onMouseDown");
+    host_->BroadcastInput("Mouse", "onMouseDown");
     ClipMouseEvents(kMouseDown);
     RunQueue();
     ClickFocus(stage);
@@ -303,7 +279,7 @@ void Player::MouseButton(bool down, int button, QPointF stage) {
       ShowState(pressed_, ButtonCharacter::kDown);
     }
   } else {
-    BroadcastInput("Mouse", "onMouseUp");
+    host_->BroadcastInput("Mouse", "onMouseUp");
     ClipMouseEvents(kMouseUp);
     DisplayObject* target = pressed_;
     pressed_ = nullptr;
@@ -323,7 +299,7 @@ void Player::MouseButton(bool down, int button, QPointF stage) {
 
 void Player::MouseWheel(int lines) {
   ResetBudgets();
-  BroadcastInput("Mouse", "onMouseWheel", {avm1::Value::Number(lines)});
+  host_->BroadcastInput("Mouse", "onMouseWheel", lines);
   RunQueue();
 }
 
@@ -338,7 +314,7 @@ void Player::KeyDown(int keyCode, int ascii) {
   lastKeyCode_ = keyCode;
   lastAscii_ = ascii;
   FocusKeyEvents(true, keyCode);
-  BroadcastInput("Key", "onKeyDown");
+  host_->BroadcastInput("Key", "onKeyDown");
   const int buttonKey = ButtonKeyFor(keyCode, ascii);
   // The first visible button waiting for this key takes it (and the character it
   // types, the Tab step and the Enter press of the focused button); clips hear keyDown
@@ -378,7 +354,7 @@ void Player::KeyUp(int keyCode, int ascii) {
   keysDown_.erase(keyCode);
   lastKeyCode_ = keyCode;
   lastAscii_ = ascii;
-  BroadcastInput("Key", "onKeyUp");
+  host_->BroadcastInput("Key", "onKeyUp");
   FocusKeyEvents(false, keyCode);
   for (MovieClip* clip : ClipsInEventOrder(*this)) {
     if (clip->Removed()) continue;
@@ -413,18 +389,9 @@ namespace vantrel::flash {
 
 namespace {
 
-avm1::Value Property(Player& player, DisplayObject& object, const char* name) {
-  avm1::Object* o = object.ScriptObject();
-  if (!o) return {};
-  avm1::Interpreter& machine = player.Machine();
-  machine.SetDefaultVersion(object.Movie()->Version());
-  return machine.Get(o, name);
-}
-
 // A boolean property of the object, or fallback while it is undefined.
 bool Flag(Player& player, DisplayObject& object, const char* name, bool fallback) {
-  const avm1::Value v = Property(player, object, name);
-  return v.IsUndefined() ? fallback : player.Machine().ToBoolean(v);
+  return player.Scripts().FlagProperty(object, name).value_or(fallback);
 }
 
 TextField* AsField(DisplayObject* object) {
@@ -448,9 +415,9 @@ bool Tabbable(Player& player, DisplayObject& object) {
 
 // tabIndex as a signed 32-bit number; none when undefined or -1.
 std::optional<std::int32_t> TabIndex(Player& player, DisplayObject& object) {
-  const avm1::Value v = Property(player, object, "tabIndex");
-  if (v.IsNullish()) return std::nullopt;
-  const std::int32_t index = avm1::ToInt32(player.Machine().ToNumber(v));
+  const std::optional<double> v = player.Scripts().NumberProperty(object, "tabIndex");
+  if (!v) return std::nullopt;
+  const std::int32_t index = script::ToInt32(*v);
   if (index == -1) return std::nullopt;
   return index;
 }
@@ -520,13 +487,7 @@ void Player::ChangeFocus(DisplayObject* object, bool rollOver) {
                       ? Highlight::Visible
                       : Highlight::Hidden);
   if (TextField* field = AsField(old)) field->ClearSelection();
-  const avm1::Value oldValue = old && !old->Removed() ? avm1::DisplayValue(old) : avm1::Value::Null();
-  const avm1::Value newValue = object ? avm1::DisplayValue(object) : avm1::Value::Null();
-  if (old && !old->Removed() && old->ScriptObject() && old->Movie()->Version() >= 6)
-    CallMethodNow(old->ScriptObject(), "onKillFocus", {newValue});
-  if (object && object->ScriptObject() && object->Movie()->Version() >= 6)
-    CallMethodNow(object->ScriptObject(), "onSetFocus", {oldValue});
-  BroadcastInput("Selection", "onSetFocus", {oldValue, newValue});
+  host_->FocusMoved(old, object);
   // A selectable field selects its whole text once the focus handlers have run.
   if (TextField* field = AsField(object); field && field->selectable && focus_ == object) field->SelectAll();
 }
@@ -539,7 +500,7 @@ void Player::FocusLeaving(DisplayObject* object) {
   focus_ = nullptr;
   highlight_ = Highlight::Inactive;
   if (TextField* field = AsField(old)) field->ClearSelection();
-  BroadcastInput("Selection", "onSetFocus", {avm1::DisplayValue(old), avm1::Value::Null()});
+  host_->FocusRemoved(*old);
 }
 
 std::vector<DisplayObject*> Player::TabOrder() {
@@ -602,7 +563,7 @@ void Player::FocusKeyEvents(bool down, int keyCode) {
   if (!focused || focused->Removed() || highlight_ == Highlight::Inactive || !focused->IsContainer()) return;
   if (focused->Movie()->Version() < 6) return;
   // The focused object hears its key before the Key listeners do.
-  if (down) CallMethodNow(focused->ScriptObject(), "onKeyDown");
+  if (down) host_->CallHandlerNow(*focused, "onKeyDown");
   else QueueMethod(focused, "onKeyUp");
   (void)keyCode;
 }

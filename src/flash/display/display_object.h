@@ -17,10 +17,6 @@
 
 namespace vantrel::flash {
 
-namespace avm1 {
-class Object;
-}
-
 class MovieClip;
 class Player;
 struct LoadedMovie;
@@ -75,9 +71,10 @@ class DisplayObject : public gc::Cell {
   void SetYScale(double percent);
   void SetRotation(double degrees);
 
-  // The script object (null for shapes and static text).
-  avm1::Object* ScriptObject() const { return object_; }
-  void SetScriptObject(avm1::Object* object) { object_ = object; }
+  // The cell the movie's script host keeps for the object (its script object; null
+  // for shapes and static text). Only the host's machine knows what it is.
+  gc::Cell* ScriptCell() const { return cell_; }
+  void SetScriptCell(gc::Cell* cell) { cell_ = cell; }
 
   // Removed from its parent: scripts that hold it see no parent and no properties.
   bool Removed() const { return removed_; }
@@ -113,7 +110,7 @@ class DisplayObject : public gc::Cell {
   const LoadedMovie* movie_;
   MovieClip* parent_ = nullptr;
   bool removed_ = false;
-  avm1::Object* object_ = nullptr;
+  gc::Cell* cell_ = nullptr;
   Matrix matrix_;
   ColorTransform colorTransform_;
   double xScale_ = 100, yScale_ = 100, rotation_ = 0;

@@ -55,7 +55,7 @@ std::unique_ptr<Budgeted> RunWithBudget(const Actions& first, std::size_t budget
   hooks.scriptStopped = [raw](const std::string& message) { raw->stops.push_back(message); };
   hooks.scriptSeconds = seconds;
   run->player = std::make_unique<Player>(run->movie, hooks);
-  run->player->Script().heap.SetBudget(budget);
+  run->player->Heap().SetBudget(budget);
   run->player->Tick();
   return run;
 }
@@ -74,7 +74,7 @@ TEST(ScriptMemoryBudget, ArraysOfArraysStopAtTheBudgetAndTheNextFrameRuns) {
   a.TraceString("not reached");
   const std::size_t budget = 160 * kMiB;
   auto run = RunWithBudget(a, budget);
-  gc::Heap& heap = run->player->Script().heap;
+  gc::Heap& heap = run->player->Heap();
   // The array that crossed the limit is made before the check sees it.
   EXPECT_LE(heap.Bytes(), heap.HardLimit() + 65 * kMiB);
   ASSERT_EQ(run->stops.size(), 1u);
@@ -104,7 +104,7 @@ TEST(ScriptMemoryBudget, BigStringsStopAtTheBudgetWhileGarbageIsCollected) {
   Forever(a, body);
   const std::size_t budget = 64 * kMiB;
   auto run = RunWithBudget(a, budget);
-  gc::Heap& heap = run->player->Script().heap;
+  gc::Heap& heap = run->player->Heap();
   EXPECT_LE(heap.Bytes(), heap.HardLimit() + 16 * kMiB);
   ASSERT_EQ(run->stops.size(), 1u);
   run->player->Tick();
@@ -216,7 +216,7 @@ TEST(ScriptMemoryBudget, GarbageAloneNeverStopsAScript) {
   auto run = RunWithBudget(a, 16 * kMiB);
   EXPECT_TRUE(run->stops.empty());
   EXPECT_EQ(run->traces, std::vector<std::string>{"60"});
-  EXPECT_LE(run->player->Script().heap.Bytes(), run->player->Script().heap.HardLimit());
+  EXPECT_LE(run->player->Heap().Bytes(), run->player->Heap().HardLimit());
 }
 
 // ScriptLimits: the movie's own timeout bounds each tick's scripts (in processor time, so

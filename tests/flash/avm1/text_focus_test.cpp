@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "../movie_test_support.h"
+#include "flash/avm1/movie_host.h"
 #include "flash/avm1/display_binding.h"
 #include "flash/display/text_field.h"
 
@@ -51,7 +52,7 @@ std::vector<std::string> Names(const std::vector<DisplayObject*>& objects) {
 }
 
 void SetProperty(RunningMovie& run, DisplayObject* object, const char* name, avm1::Value value) {
-  run.player->Machine().Set(object->ScriptObject(), name, value);
+  avm1::HostOf(*run.player).Machine().Set(avm1::ScriptObjectOf(object), name, value);
 }
 
 // Three input fields and a dynamic one in a 2 x 2 grid, placed out of reading order.

@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include "../movie_test_support.h"
+#include "flash/avm1/movie_host.h"
 #include "flash/avm1/builtins/file_dialog.h"
 #include "flash/avm1/interpreter.h"
 #include "script_fixture.h"
@@ -135,7 +136,7 @@ TEST(PrintJobTest, NoJobStartsAndTheSizesStayZero) {
 
 struct FileReferenceTest : ::testing::Test {
   std::unique_ptr<RunningMovie> run = StartMovie(::vantrel::testing::ShowFrame(), 1, 8);
-  Machine& m = run->player->Machine();
+  Machine& m = avm1::HostOf(*run->player).Machine();
   Calls c{m};
   fs::path folder = fs::temp_directory_path() / ("vantrel_file_reference_" + std::to_string(::getpid()));
   std::vector<std::string> requests;

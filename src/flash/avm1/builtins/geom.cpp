@@ -662,7 +662,7 @@ Value TransformConcatenatedColorTransform(Call& call) {
   if (!target) return Value();
   ColorTransform combined = target->GetColorTransform();
   // Up the parents through their script objects (_parent), which every container has.
-  Object* object = target->ScriptObject();
+  Object* object = ScriptObjectOf(target);
   for (int depth = 0; object && depth < 10000; ++depth) {
     object = call.machine.Get(object, "_parent").AsObject();
     DisplayObject* parent = object ? call.machine.AsDisplay(object) : nullptr;

@@ -5,6 +5,7 @@
 #include <cmath>
 #include <optional>
 
+#include "flash/avm1/movie_host.h"
 #include "flash/avm1/builtins/builtins.h"
 #include "flash/avm1/builtins/data_support.h"
 #include "flash/avm1/display_binding.h"
@@ -125,7 +126,7 @@ Value GetInstanceAtDepth(Call& call) {
   if (std::isnan(n)) return {};
   DisplayObject* child = clip->ChildAt(ToInt32(n));
   if (!child) return {};
-  return child->ScriptObject() ? DisplayValue(child) : DisplayValue(clip);
+  return ScriptObjectOf(child) ? DisplayValue(child) : DisplayValue(clip);
 }
 
 // Scripts may place clips from depth -16384 up to 2130690044; outside that the
@@ -159,7 +160,7 @@ Value AttachMovie(Call& call) {
   child->name = name;
   child->placedByScript = true;
   clip->AddChild(child, *depth);
-  player.PostInstantiate(child, call.Arg(3).AsObject(), true);
+  HostOf(player).PostInstantiate(child, call.Arg(3).AsObject(), true);
   return DisplayValue(child);
 }
 
@@ -175,7 +176,7 @@ Value CreateEmptyMovieClip(Call& call) {
   child->name = std::move(name);
   child->placedByScript = true;
   clip->AddChild(child, *depth);
-  player.PostInstantiate(child, nullptr, true);
+  HostOf(player).PostInstantiate(child, nullptr, true);
   return DisplayValue(child);
 }
 
@@ -209,7 +210,7 @@ Value CreateTextField(Call& call) {
   definition.bounds = Rect{0, twips(w), 0, twips(h)};
   definition.fontHeight = 240;
   definition.readOnly = true;
-  auto* field = player.Machine().Rt().heap.Make<TextField>(player, clip->Movie(), definition);
+  auto* field = player.Heap().Make<TextField>(player, clip->Movie(), definition);
   field->serial = player.NextSerial();
   field->name = call.machine.ToString(call.Arg(0));
   field->placedByScript = true;
@@ -218,7 +219,7 @@ Value CreateTextField(Call& call) {
   m.ty = twips(y);
   field->SetMatrix(m);
   clip->AddChild(field, DepthArg(call, 1).value_or(0));
-  player.PostInstantiateText(field);
+  HostOf(player).TextFieldPlaced(*field);
   // Version 8 returns the field; earlier ones nothing.
   return call.machine.Version() >= 8 ? DisplayValue(field) : Value();
 }
@@ -741,12 +742,12 @@ Value AddTimer(Call& call, bool repeat) {
   if (f->IsFunction()) {
     const double ms = call.machine.ToNumber(call.Arg(1));
     std::vector<Value> args(call.args.begin() + std::min<std::size_t>(2, call.Count()), call.args.end());
-    return Value::Number(player.AddTimer(first, nullptr, "", std::move(args), std::isnan(ms) ? 0 : ms, repeat));
+    return Value::Number(HostOf(player).AddTimer(first, nullptr, "", std::move(args), std::isnan(ms) ? 0 : ms, repeat));
   }
   const std::string method = call.machine.ToString(call.Arg(1));
   const double ms = call.machine.ToNumber(call.Arg(2));
   std::vector<Value> args(call.args.begin() + std::min<std::size_t>(3, call.Count()), call.args.end());
-  return Value::Number(player.AddTimer(Value(), f, method, std::move(args), std::isnan(ms) ? 0 : ms, repeat));
+  return Value::Number(HostOf(player).AddTimer(Value(), f, method, std::move(args), std::isnan(ms) ? 0 : ms, repeat));
 }
 
 Value SetInterval(Call& call) { return AddTimer(call, true); }
@@ -754,7 +755,7 @@ Value SetTimeout(Call& call) { return AddTimer(call, false); }
 Value ClearTimer(Call& call) {
   if (!call.machine.HasPlayer()) return {};
   const double id = call.machine.ToNumber(call.Arg(0));
-  if (!std::isnan(id)) call.machine.GetPlayer().RemoveTimer(ToInt32(id));
+  if (!std::isnan(id)) HostOf(call.machine).RemoveTimer(ToInt32(id));
   return {};
 }
 Value UpdateAfterEvent(Call&) { return {}; }

@@ -4,6 +4,7 @@
 #include "flash/avm1/builtins/builtins.h"
 #include "flash/avm1/display_binding.h"
 #include "flash/avm1/interpreter.h"
+#include "flash/avm1/movie_host.h"
 #include "flash/display/player.h"
 
 #include <cmath>
@@ -47,7 +48,7 @@ Value LoadClip(Call& call) {
   if (!clip || !clip->IsContainer()) return Value::Bool(false);
   Player::MovieLoadEvents events;
   events.progress = [&player, loader, clip](std::int64_t loaded, std::int64_t total) {
-    Machine& machine = player.Machine();
+    Machine& machine = HostOf(player).Machine();
     Broadcast(machine, loader, "onLoadProgress",
               {DisplayValue(clip), Value::Number(static_cast<double>(loaded)),
                Value::Number(static_cast<double>(total > 0 ? total : loaded))});
@@ -55,7 +56,7 @@ Value LoadClip(Call& call) {
   // The movie has taken its place when the loader hears of it: what onLoadStart set on
   // the clip stays.
   events.done = [&player, loader, clip](bool ok, std::size_t bytes) {
-    Machine& machine = player.Machine();
+    Machine& machine = HostOf(player).Machine();
     const Value target = DisplayValue(clip);
     if (!ok) {
       Broadcast(machine, loader, "onLoadError", {target, machine.Str("URLNotFound"), Value::Number(0)});
@@ -66,10 +67,10 @@ Value LoadClip(Call& call) {
     Broadcast(machine, loader, "onLoadComplete", {target, Value::Number(0)});
   };
   events.start = [&player, loader, clip] {
-    Broadcast(player.Machine(), loader, "onLoadStart", {DisplayValue(clip)});
+    Broadcast(HostOf(player).Machine(), loader, "onLoadStart", {DisplayValue(clip)});
   };
   events.init = [&player, loader, clip] {
-    Broadcast(player.Machine(), loader, "onLoadInit", {DisplayValue(clip)});
+    Broadcast(HostOf(player).Machine(), loader, "onLoadInit", {DisplayValue(clip)});
   };
   player.LoadMovieInto(url, std::max(level, 0), clip, false, "", "", std::move(events));
   return Value::Bool(true);
