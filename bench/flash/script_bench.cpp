@@ -81,7 +81,7 @@ void ScriptActions(benchmark::State& state) {
       return;
     }
     auto* player = control.Engine();
-    actions += static_cast<double>(vantrel::flash::Player::kInstructionsPerTick - vantrel::flash::avm1::HostOf(*player).Machine().Budget());
+    actions += static_cast<double>(vantrel::flash::MovieRuntime::kInstructionsPerTick - vantrel::flash::avm1::HostOf(*player).Machine().Budget());
     if (control.GetVariable("i") != "20000") {
       state.SkipWithError(("the loop stopped at i = " + control.GetVariable("i")).c_str());
       return;

@@ -114,7 +114,7 @@ bool FlashControl::LoadMovieData(std::span<const std::uint8_t> bytes, const std:
   if (sounds_) sounds_->clipGains = [](const void* clip) {
     return ChainGainsOf(*static_cast<const MovieClip*>(clip));
   };
-  player_ = std::make_unique<flash::Player>(movie_, MakeHooks(), movieAddress_.empty() ? movieUrl_ : movieAddress_);
+  player_ = std::make_unique<flash::MovieRuntime>(movie_, MakeHooks(), movieAddress_.empty() ? movieUrl_ : movieAddress_);
   movieUrl_.clear();
   movieAddress_.clear();
   player_->loop = loop_;

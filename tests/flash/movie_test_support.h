@@ -16,7 +16,7 @@ namespace vantrel::flash {
 
 struct RunningMovie {
   std::shared_ptr<Movie> movie;
-  std::unique_ptr<Player> player;
+  std::unique_ptr<MovieRuntime> player;
   std::vector<std::string> traces;
   std::vector<std::pair<std::string, std::string>> commands;
 };
@@ -31,7 +31,7 @@ inline std::unique_ptr<RunningMovie> StartMovie(const testing::Bytes& tags, int 
   RunningMovie* raw = running.get();
   hooks.trace = [raw](const std::string& line) { raw->traces.push_back(line); };
   hooks.fsCommand = [raw](const std::string& c, const std::string& a) { raw->commands.emplace_back(c, a); };
-  running->player = std::make_unique<Player>(running->movie, hooks);
+  running->player = std::make_unique<MovieRuntime>(running->movie, hooks);
   running->player->Tick();  // the first frame, as a loaded movie shows it
   return running;
 }

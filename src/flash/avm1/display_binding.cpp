@@ -128,7 +128,7 @@ std::string DisplayTypeOf(DisplayObject* object) {
 }
 
 bool GetDisplayProperty(Interpreter& machine, DisplayObject& object, int index, Value& out) {
-  Player& player = object.GetPlayer();
+  MovieRuntime& player = object.GetPlayer();
   MovieClip* clip = AsClip(&object);
   const Matrix& m = object.GetMatrix();
   switch (index) {
@@ -190,7 +190,7 @@ bool GetDisplayProperty(Interpreter& machine, DisplayObject& object, int index, 
 }
 
 bool SetDisplayProperty(Interpreter& machine, DisplayObject& object, int index, const Value& value) {
-  Player& player = object.GetPlayer();
+  MovieRuntime& player = object.GetPlayer();
   // Properties read strings by the SWF 5 rules even from SWF 4 code: a word is no
   // number and leaves the property as it was.
   auto number = [&](double& out) {
@@ -467,7 +467,7 @@ DisplayObject* DuplicateClip(Interpreter& machine, DisplayObject* source, const 
   MovieClip* clip = AsClip(source);
   if (!clip || !clip->Parent()) return nullptr;
   (void)machine;
-  Player& player = clip->GetPlayer();
+  MovieRuntime& player = clip->GetPlayer();
   MovieClip* parent = clip->Parent();
   MovieClip* copy = nullptr;
   if (clip->character) {
@@ -519,7 +519,7 @@ void UnloadClipMovie(DisplayObject* object) {
 void GetUrl(Interpreter& machine, DisplayObject* base, const std::string& url, const std::string& target, int method,
             bool loadTarget, bool loadVariables) {
   if (!machine.HasPlayer()) return;
-  Player& player = machine.GetPlayer();
+  MovieRuntime& player = machine.GetPlayer();
   if (url.size() >= 10 && SameNameNoCase(std::string_view(url).substr(0, 10), "fscommand:")) {
     if (player.Hooks().fsCommand) player.Hooks().fsCommand(url.substr(10), target);
     return;
@@ -578,7 +578,7 @@ void CallFrame(Interpreter& machine, DisplayObject* object, const Value& frame) 
 
 void ToggleQuality(Interpreter& machine) {
   if (!machine.HasPlayer()) return;
-  Player& player = machine.GetPlayer();
+  MovieRuntime& player = machine.GetPlayer();
   if (!player.Hooks().setQuality) return;
   std::string q = player.Quality();
   for (char& c : q) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));

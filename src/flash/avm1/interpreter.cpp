@@ -163,7 +163,7 @@ Object* SuperLookupStart(const SuperData* data) {
 
 }  // namespace
 
-Interpreter::Interpreter(Runtime& rt, Player* player)
+Interpreter::Interpreter(Runtime& rt, MovieRuntime* player)
     : rt_(rt), player_(player), cache_(std::make_unique<StringCache>()) {
   debugOps_ = std::getenv("VANTREL_DEBUG_ACTIONS") != nullptr;
   stack_.reserve(1024);
@@ -172,7 +172,7 @@ Interpreter::Interpreter(Runtime& rt, Player* player)
 
 Interpreter::~Interpreter() = default;
 
-Player& Interpreter::GetPlayer() { return *player_; }
+MovieRuntime& Interpreter::GetPlayer() { return *player_; }
 
 int Interpreter::Version() const { return frames_.empty() ? defaultVersion_ : frames_.back()->version; }
 

@@ -1,6 +1,6 @@
 // The ActionScript 1/2 interpreter: runs action blocks with explicit activation records
 // (registers, constant pool, `this`, the scope chain, the SWF version of the code) on
-// its own stack, so script calls never recurse in C++. Implements Machine for the
+// its own stack, so script calls never recurse in C++. Implements MachineInterface for the
 // built-in code it calls.
 #pragma once
 
@@ -47,14 +47,14 @@ class MovieHost;
 // ones (language tests) make those actions do nothing.
 struct InterpreterHost {
   virtual ~InterpreterHost() = default;
-  virtual Player* GetPlayer() = 0;
+  virtual MovieRuntime* GetPlayer() = 0;
   virtual void Trace(const std::string& line) = 0;
 };
 
-class Interpreter final : public Machine {
+class Interpreter final : public MachineInterface {
  public:
   // player may be null for language-only use (tests); timeline actions then do nothing.
-  Interpreter(Runtime& rt, Player* player);
+  Interpreter(Runtime& rt, MovieRuntime* player);
   ~Interpreter() override;
 
   // Runs a block (a frame's DoAction, a clip event, a button action) with clip's object
@@ -93,7 +93,7 @@ class Interpreter final : public Machine {
 
   // Machine.
   Runtime& Rt() override { return rt_; }
-  Player& GetPlayer() override;
+  MovieRuntime& GetPlayer() override;
   bool HasPlayer() const override { return player_ != nullptr; }
   int Version() const override;
   Value Get(Object* object, std::string_view name) override;
@@ -206,7 +206,7 @@ class Interpreter final : public Machine {
   void ConstructValue(const Value& ctorValue, const std::vector<Value>& args);
 
   Runtime& rt_;
-  Player* player_;
+  MovieRuntime* player_;
   MovieHost* host_ = nullptr;
   std::unique_ptr<StringCache> cache_;
   std::vector<std::unique_ptr<Frame>> frames_;

@@ -17,7 +17,7 @@
 #include "flash/avm1/object.h"
 
 namespace vantrel::flash {
-class Player;
+class MovieRuntime;
 class DisplayObject;
 }  // namespace vantrel::flash
 
@@ -100,14 +100,14 @@ class Runtime {
   std::map<std::pair<int, int>, Object*> natives_;
 };
 
-class Machine {
+class MachineInterface {
  public:
-  virtual ~Machine() = default;
+  virtual ~MachineInterface() = default;
 
   virtual Runtime& Rt() = 0;
   // The player the machine runs in (display list, input state, hooks); only when
   // HasPlayer() (language tests run without one).
-  virtual Player& GetPlayer() = 0;
+  virtual MovieRuntime& GetPlayer() = 0;
   virtual bool HasPlayer() const = 0;
   // The SWF version of the code that runs now (of the movie that defined it).
   virtual int Version() const = 0;
@@ -176,11 +176,11 @@ class Machine {
   // Services of the player for data classes. Callbacks run later, from the frame loop
   // (never inside the call that asked), with the machine to use then; keepAlive stays
   // reachable until the callback has run.
-  using Later = std::function<void(Machine& machine)>;
+  using Later = std::function<void(MachineInterface& machine)>;
   virtual void RunLater(Later callback, Object* keepAlive) = 0;
   // Loads url (relative to the running movie's own address) with method "GET" or
   // "POST" and form data; done receives true and the body, or false and the reason.
-  using Loaded = std::function<void(Machine& machine, bool ok, const std::string& body)>;
+  using Loaded = std::function<void(MachineInterface& machine, bool ok, const std::string& body)>;
   virtual void LoadData(const std::string& url, const std::string& method, const std::string& formData,
                         Loaded done, Object* keepAlive) = 0;
   // The running movie's own address (a file path or URL).

@@ -14,7 +14,7 @@
 
 namespace vantrel::flash {
 
-std::unique_ptr<MovieScriptHost> MakeActionScript1Host(Player& player) {
+std::unique_ptr<MovieScriptHost> MakeActionScript1Host(MovieRuntime& player) {
   return std::make_unique<avm1::MovieHost>(player);
 }
 
@@ -27,18 +27,18 @@ namespace {
 // Fuzzing builds give a tick's scripts a hundredth of the budget: an endless loop then
 // costs milliseconds per input instead of a second, and is stopped the same way.
 #ifdef VANTREL_FUZZ_LIMITS
-constexpr long kTickInstructions = Player::kInstructionsPerTick / 100;
+constexpr long kTickInstructions = MovieRuntime::kInstructionsPerTick / 100;
 #else
-constexpr long kTickInstructions = Player::kInstructionsPerTick;
+constexpr long kTickInstructions = MovieRuntime::kInstructionsPerTick;
 #endif
 
 bool SameNameNoCase(std::string_view a, std::string_view b) { return SameName(a, b, false); }
 
 }  // namespace
 
-MovieHost& HostOf(Player& player) { return static_cast<MovieHost&>(player.Scripts()); }
+MovieHost& HostOf(MovieRuntime& player) { return static_cast<MovieHost&>(player.Scripts()); }
 
-MovieHost::MovieHost(Player& player) : player_(player) {
+MovieHost::MovieHost(MovieRuntime& player) : player_(player) {
   runtime_ = std::make_unique<Runtime>(player.Heap());
   InstallBuiltins(*runtime_);
   machine_ = std::make_unique<Interpreter>(*runtime_, &player);
@@ -308,7 +308,7 @@ void MovieHost::RunTimers() {
   }
 }
 
-void MovieHost::RunLater(avm1::Machine::Later callback, Object* keepAlive) {
+void MovieHost::RunLater(avm1::MachineInterface::Later callback, Object* keepAlive) {
   player_.RunLater([this, callback = std::move(callback)] {
     if (callback) callback(*machine_);
   }, keepAlive);
@@ -320,7 +320,7 @@ void MovieHost::RunCallback(const std::function<void()>& callback) {
 }
 
 void MovieHost::LoadData(const std::string& url, const std::string& method, const std::string& formData,
-                         avm1::Machine::Loaded done, Object* keepAlive) {
+                         avm1::MachineInterface::Loaded done, Object* keepAlive) {
   player_.Fetch(url, method, formData, nullptr, keepAlive, {},
                 [this, done = std::move(done)](bool ok, const std::string& body) { done(*machine_, ok, body); });
 }

@@ -24,12 +24,12 @@ namespace vantrel::flash::avm1 {
 
 class MovieHost final : public MovieScriptHost {
  public:
-  explicit MovieHost(Player& player);
+  explicit MovieHost(MovieRuntime& player);
   ~MovieHost() override;
 
   Runtime& Script() { return *runtime_; }
   Interpreter& Machine() { return *machine_; }
-  Player& GetPlayer() { return player_; }
+  MovieRuntime& GetPlayer() { return player_; }
 
   // Script object for a display object made now (clips, buttons, text fields).
   Object* MakeScriptObject(DisplayObject& object, Object* proto);
@@ -53,8 +53,8 @@ class MovieHost final : public MovieScriptHost {
                bool repeat);
   bool RemoveTimer(int id);
   // Later callbacks and loads for the data classes (at the player's loader stage).
-  void RunLater(avm1::Machine::Later callback, Object* keepAlive);
-  void LoadData(const std::string& url, const std::string& method, const std::string& formData, avm1::Machine::Loaded done,
+  void RunLater(avm1::MachineInterface::Later callback, Object* keepAlive);
+  void LoadData(const std::string& url, const std::string& method, const std::string& formData, avm1::MachineInterface::Loaded done,
                 Object* keepAlive);
   // Collects while a frame's queued script runs, when the interpreter asks because the
   // script's data outgrew the heap's budget; false where the C++ stack may hold cells
@@ -124,7 +124,7 @@ class MovieHost final : public MovieScriptHost {
   void RunAction(QueuedAction& action);
   Value ReadProperty(DisplayObject& object, const char* name);
 
-  Player& player_;
+  MovieRuntime& player_;
   std::unique_ptr<Runtime> runtime_;
   std::unique_ptr<Interpreter> machine_;
   std::deque<QueuedAction> queues_[3];
@@ -139,7 +139,7 @@ class MovieHost final : public MovieScriptHost {
 };
 
 // The ActionScript 1/2 host of the player (whose movie runs on this machine).
-MovieHost& HostOf(Player& player);
-inline MovieHost& HostOf(Machine& machine) { return HostOf(machine.GetPlayer()); }
+MovieHost& HostOf(MovieRuntime& player);
+inline MovieHost& HostOf(MachineInterface& machine) { return HostOf(machine.GetPlayer()); }
 
 }  // namespace vantrel::flash::avm1

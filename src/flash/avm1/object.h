@@ -20,7 +20,7 @@ class DisplayObject;
 
 namespace vantrel::flash::avm1 {
 
-class Machine;
+class MachineInterface;
 
 // Property attributes as ASSetPropFlags sets them.
 enum Attribute : std::uint16_t {
@@ -71,7 +71,7 @@ class NativeData {
 
 // Arguments of a native call.
 struct Call {
-  Machine& machine;
+  MachineInterface& machine;
   Value thisValue;         // `this` as the caller gave it
   Object* self;            // `this` as an object (null for a primitive or undefined this)
   std::span<Value> args;

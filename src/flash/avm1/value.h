@@ -46,7 +46,7 @@ struct Value {
     v.number = n;
     return v;
   }
-  // A string value; s must come from the heap (Machine::Str makes one).
+  // A string value; s must come from the heap (MachineInterface::Str makes one).
   static Value Str(const String* s) {
     Value v;
     v.type = Type::String;

@@ -7,7 +7,7 @@
 
 namespace vantrel::flash {
 
-std::unique_ptr<MovieScriptHost> MakeActionScript3Host(Player& player) {
+std::unique_ptr<MovieScriptHost> MakeActionScript3Host(MovieRuntime& player) {
   return std::make_unique<avm2::As3Movie>(player);
 }
 
@@ -19,14 +19,14 @@ namespace {
 
 // Fuzzing builds give a frame's scripts a hundredth of the budget (as the timeline's).
 #ifdef VANTREL_FUZZ_LIMITS
-constexpr long kFrameInstructions = Player::kInstructionsPerTick / 100;
+constexpr long kFrameInstructions = MovieRuntime::kInstructionsPerTick / 100;
 #else
-constexpr long kFrameInstructions = Player::kInstructionsPerTick;
+constexpr long kFrameInstructions = MovieRuntime::kInstructionsPerTick;
 #endif
 
 }  // namespace
 
-As3Movie::As3Movie(Player& player) : player_(player) {
+As3Movie::As3Movie(MovieRuntime& player) : player_(player) {
   machine_ = std::make_unique<Machine>(player.Heap());
   machine_->player = &player;
   machine_->clock = &player.Clock();

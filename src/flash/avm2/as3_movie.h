@@ -13,14 +13,14 @@
 #include "flash/display/script_host.h"
 
 namespace vantrel::flash {
-class Player;
+class MovieRuntime;
 }
 
 namespace vantrel::flash::avm2 {
 
 class As3Movie final : public MovieScriptHost {
  public:
-  explicit As3Movie(Player& player);
+  explicit As3Movie(MovieRuntime& player);
   ~As3Movie() override;
   Machine& GetMachine() { return *machine_; }
 
@@ -79,7 +79,7 @@ class As3Movie final : public MovieScriptHost {
   void EnterFrame();
   void ExitFrame();
 
-  Player& player_;
+  MovieRuntime& player_;
   std::unique_ptr<Machine> machine_;
   std::set<int> framesDone_;
   std::map<std::uint16_t, ClassObject*> symbols_;  // character id -> linked class

@@ -20,7 +20,7 @@
 #include "flash/script/script_clock.h"
 
 namespace vantrel::flash {
-class Player;
+class MovieRuntime;
 }
 
 namespace vantrel::flash::avm2 {
@@ -65,7 +65,7 @@ class Machine {
   // An error no script caught, as the player's debugger prints it.
   std::function<void(const std::string&)> onUncaught;
   // The player whose display objects the display classes stand for (null in tests).
-  flash::Player* player = nullptr;
+  flash::MovieRuntime* player = nullptr;
   // Display objects and the script objects that stand for them.
   std::unordered_map<const DisplayObject*, Object*> displayObjects;
   // Objects listening for enterFrame (the player tells every one of them each frame).

@@ -42,7 +42,7 @@ MovieClip* AsContainer(DisplayObject* object) {
   return object && object->IsContainer() ? static_cast<MovieClip*>(object) : nullptr;
 }
 
-bool ActsAsButton(Player& player, MovieClip& clip) {
+bool ActsAsButton(MovieRuntime& player, MovieClip& clip) {
   for (const ClipAction& action : clip.clipActions) {
     if (action.events & (kPress | kRelease | kReleaseOutside | kRollOver | kRollOut | kDragOver | kDragOut)) return true;
   }
@@ -54,7 +54,7 @@ bool ActsAsButton(Player& player, MovieClip& clip) {
 }
 
 // trackAsMenu, set by the script or stored in the button's character.
-bool TracksAsMenu(Player& player, DisplayObject* object) {
+bool TracksAsMenu(MovieRuntime& player, DisplayObject* object) {
   MovieClip* clip = AsContainer(object);
   if (!clip) return false;
   if (const std::optional<bool> set = player.Scripts().FlagProperty(*clip, "trackAsMenu")) return *set;
@@ -62,7 +62,7 @@ bool TracksAsMenu(Player& player, DisplayObject* object) {
 }
 
 // Buttons and clips set `enabled = false` take no mouse events.
-bool Enabled(Player& player, DisplayObject& object) {
+bool Enabled(MovieRuntime& player, DisplayObject& object) {
   return player.Scripts().FlagProperty(object, "enabled").value_or(true);
 }
 
@@ -101,7 +101,7 @@ bool ContentHit(DisplayObject& object, const QTransform& toStage, QPointF point,
 // The topmost button (or clip acting as one) under point, searching clip's children
 // from the highest depth down. A clip acting as a button takes the pointer for its
 // whole content, as the player does.
-DisplayObject* PickButton(Player& player, MovieClip& clip, const QTransform& toStage, QPointF point, int nesting) {
+DisplayObject* PickButton(MovieRuntime& player, MovieClip& clip, const QTransform& toStage, QPointF point, int nesting) {
   if (nesting > MovieClip::kMaxNesting) return nullptr;
   const auto& list = clip.Children();
   for (auto it = list.rbegin(); it != list.rend(); ++it) {
@@ -166,7 +166,7 @@ void ShowState(DisplayObject* target, std::uint8_t state) {
 
 // The clips that hear mouse and key events, in the order the player tells them: the
 // highest depth first and children before their parent, the roots last.
-static std::vector<MovieClip*> ClipsInEventOrder(Player& player) {
+static std::vector<MovieClip*> ClipsInEventOrder(MovieRuntime& player) {
   std::vector<MovieClip*> clips;
   for (const auto& [level, root] : player.Levels()) {
     clips.push_back(root);
@@ -176,7 +176,7 @@ static std::vector<MovieClip*> ClipsInEventOrder(Player& player) {
   return clips;
 }
 
-void Player::ButtonEvent(DisplayObject* target, std::uint16_t buttonCondition, std::uint32_t clipEvent,
+void MovieRuntime::ButtonEvent(DisplayObject* target, std::uint16_t buttonCondition, std::uint32_t clipEvent,
                          const char* method) {
   MovieClip* clip = AsContainer(target);
   if (!clip) return;
@@ -202,7 +202,7 @@ void Player::ButtonEvent(DisplayObject* target, std::uint16_t buttonCondition, s
   QueueMethod(clip, method);
 }
 
-void Player::UpdateHover() {
+void MovieRuntime::UpdateHover() {
   if (hovered_ && hovered_->Removed()) hovered_ = nullptr;
   if (pressed_ && pressed_->Removed()) pressed_ = nullptr;
   DisplayObject* picked = nullptr;
@@ -235,7 +235,7 @@ void Player::UpdateHover() {
   }
 }
 
-void Player::ClipMouseEvents(std::uint32_t clipEvent) {
+void MovieRuntime::ClipMouseEvents(std::uint32_t clipEvent) {
   const char* method = clipEvent == kMouseMove ? "onMouseMove" : clipEvent == kMouseDown ? "onMouseDown" : "onMouseUp";
   for (MovieClip* clip : ClipsInEventOrder(*this)) {
     if (clip->Removed()) continue;
@@ -246,7 +246,7 @@ void Player::ClipMouseEvents(std::uint32_t clipEvent) {
   }
 }
 
-void Player::MouseMove(QPointF stage) {
+void MovieRuntime::MouseMove(QPointF stage) {
   ResetBudgets();
   mouse_ = WholePixels(stage);
   if (highlight_ != Highlight::Inactive && focus_) highlight_ = Highlight::Inactive;
@@ -257,7 +257,7 @@ void Player::MouseMove(QPointF stage) {
   RunQueue();
 }
 
-void Player::MouseButton(bool down, int button, QPointF stage) {
+void MovieRuntime::MouseButton(bool down, int button, QPointF stage) {
   ResetBudgets();
   stage = WholePixels(stage);
   if (stage != mouse_) {
@@ -297,13 +297,13 @@ void Player::MouseButton(bool down, int button, QPointF stage) {
   RunQueue();
 }
 
-void Player::MouseWheel(int lines) {
+void MovieRuntime::MouseWheel(int lines) {
   ResetBudgets();
   host_->BroadcastInput("Mouse", "onMouseWheel", lines);
   RunQueue();
 }
 
-void Player::KeyDown(int keyCode, int ascii) {
+void MovieRuntime::KeyDown(int keyCode, int ascii) {
   ResetBudgets();
   if (keysDown_.count(keyCode) == 0 && (keyCode == 20 || keyCode == 144 || keyCode == 145)) {
     // Caps Lock, Num Lock and Scroll Lock flip on each press.
@@ -349,7 +349,7 @@ void Player::KeyDown(int keyCode, int ascii) {
   RunQueue();
 }
 
-void Player::KeyUp(int keyCode, int ascii) {
+void MovieRuntime::KeyUp(int keyCode, int ascii) {
   ResetBudgets();
   keysDown_.erase(keyCode);
   lastKeyCode_ = keyCode;
@@ -365,7 +365,7 @@ void Player::KeyUp(int keyCode, int ascii) {
   RunQueue();
 }
 
-DisplayObject* Player::ObjectUnder(QPointF stage, bool buttonsOnly) {
+DisplayObject* MovieRuntime::ObjectUnder(QPointF stage, bool buttonsOnly) {
   if (buttonsOnly) {
     for (auto it = levels_.rbegin(); it != levels_.rend(); ++it) {
       if (DisplayObject* d = PickButton(*this, *it->second, ToQt(it->second->GetMatrix()), stage, 0)) return d;
@@ -390,7 +390,7 @@ namespace vantrel::flash {
 namespace {
 
 // A boolean property of the object, or fallback while it is undefined.
-bool Flag(Player& player, DisplayObject& object, const char* name, bool fallback) {
+bool Flag(MovieRuntime& player, DisplayObject& object, const char* name, bool fallback) {
   return player.Scripts().FlagProperty(object, name).value_or(fallback);
 }
 
@@ -405,7 +405,7 @@ bool Editable(DisplayObject& object) {
 
 // Whether Tab stops at the object: input fields and buttons unless tabEnabled is false,
 // clips when tabEnabled is true or (left undefined) when they act as buttons.
-bool Tabbable(Player& player, DisplayObject& object) {
+bool Tabbable(MovieRuntime& player, DisplayObject& object) {
   if (object.Kind() == DisplayKind::EditText) return Editable(object) && Flag(player, object, "tabEnabled", true);
   if (object.Kind() == DisplayKind::Button) return Flag(player, object, "tabEnabled", true);
   auto& clip = static_cast<MovieClip&>(object);
@@ -414,7 +414,7 @@ bool Tabbable(Player& player, DisplayObject& object) {
 }
 
 // tabIndex as a signed 32-bit number; none when undefined or -1.
-std::optional<std::int32_t> TabIndex(Player& player, DisplayObject& object) {
+std::optional<std::int32_t> TabIndex(MovieRuntime& player, DisplayObject& object) {
   const std::optional<double> v = player.Scripts().NumberProperty(object, "tabIndex");
   if (!v) return std::nullopt;
   const std::int32_t index = script::ToInt32(*v);
@@ -424,7 +424,7 @@ std::optional<std::int32_t> TabIndex(Player& player, DisplayObject& object) {
 
 // Visible objects of the tree under clip in depth order, parents before children;
 // tabChildren = false leaves a clip's children out.
-void FillTabOrder(Player& player, MovieClip& clip, std::vector<DisplayObject*>& out, int nesting) {
+void FillTabOrder(MovieRuntime& player, MovieClip& clip, std::vector<DisplayObject*>& out, int nesting) {
   if (nesting > MovieClip::kMaxNesting) return;
   if (!Flag(player, clip, "tabChildren", true)) return;
   for (const auto& [depth, child] : clip.Children()) {
@@ -440,7 +440,7 @@ QRectF StageBounds(const DisplayObject& object) { return ObjectToStage(object).m
 
 }  // namespace
 
-bool Player::Focusable(DisplayObject& object) {
+bool MovieRuntime::Focusable(DisplayObject& object) {
   if (object.Removed()) return false;
   switch (object.Kind()) {
     case DisplayKind::Button: return true;
@@ -454,7 +454,7 @@ bool Player::Focusable(DisplayObject& object) {
   }
 }
 
-void Player::RollFocusOver(DisplayObject* next) {
+void MovieRuntime::RollFocusOver(DisplayObject* next) {
   // Even a focus that stays where it is rolls out and over again.
   DisplayObject* before = hovered_;
   if (before && !before->Removed()) {
@@ -469,9 +469,9 @@ void Player::RollFocusOver(DisplayObject* next) {
   }
 }
 
-void Player::SetFocus(DisplayObject* object) { ChangeFocus(object, true); }
+void MovieRuntime::SetFocus(DisplayObject* object) { ChangeFocus(object, true); }
 
-void Player::ChangeFocus(DisplayObject* object, bool rollOver) {
+void MovieRuntime::ChangeFocus(DisplayObject* object, bool rollOver) {
   // The pointer's state follows a focus set by script or Tab; its events wait in the
   // queue.
   if (rollOver) RollFocusOver(object);
@@ -492,7 +492,7 @@ void Player::ChangeFocus(DisplayObject* object, bool rollOver) {
   if (TextField* field = AsField(object); field && field->selectable && focus_ == object) field->SelectAll();
 }
 
-void Player::FocusLeaving(DisplayObject* object) {
+void MovieRuntime::FocusLeaving(DisplayObject* object) {
   DisplayObject* at = focus_;
   while (at && at != object) at = at->Parent();
   if (!at) return;
@@ -503,7 +503,7 @@ void Player::FocusLeaving(DisplayObject* object) {
   host_->FocusRemoved(*old);
 }
 
-std::vector<DisplayObject*> Player::TabOrder() {
+std::vector<DisplayObject*> MovieRuntime::TabOrder() {
   std::vector<DisplayObject*> order;
   for (const auto& [level, root] : levels_) FillTabOrder(*this, *root, order, 0);
   std::vector<std::optional<std::int32_t>> indexes;
@@ -540,7 +540,7 @@ std::vector<DisplayObject*> Player::TabOrder() {
   return order;
 }
 
-void Player::CycleFocus(bool reverse) {
+void MovieRuntime::CycleFocus(bool reverse) {
   std::vector<DisplayObject*> order = TabOrder();
   if (order.empty()) return;
   if (reverse) std::reverse(order.begin(), order.end());
@@ -553,12 +553,12 @@ void Player::CycleFocus(bool reverse) {
   ChangeFocus(next, false);
 }
 
-QRectF Player::FocusHighlight() const {
+QRectF MovieRuntime::FocusHighlight() const {
   if (highlight_ != Highlight::Visible || !focus_ || focus_->Removed()) return {};
   return StageBounds(*focus_);
 }
 
-void Player::FocusKeyEvents(bool down, int keyCode) {
+void MovieRuntime::FocusKeyEvents(bool down, int keyCode) {
   DisplayObject* focused = focus_;
   if (!focused || focused->Removed() || highlight_ == Highlight::Inactive || !focused->IsContainer()) return;
   if (focused->Movie()->Version() < 6) return;
@@ -590,7 +590,7 @@ TextField* FieldUnder(MovieClip& clip, QPointF point, int nesting) {
 
 }  // namespace
 
-void Player::ClickFocus(QPointF stage) {
+void MovieRuntime::ClickFocus(QPointF stage) {
   // A button over the field takes the click.
   TextField* field = nullptr;
   for (auto it = levels_.rbegin(); it != levels_.rend() && !field && !hovered_; ++it)
@@ -607,7 +607,7 @@ void Player::ClickFocus(QPointF stage) {
   }
 }
 
-void Player::TextInput(char32_t character) {
+void MovieRuntime::TextInput(char32_t character) {
   TextField* field = AsField(focus_);
   if (!field || field->Removed() || !Editable(*field) || keyTaken_) return;
   ResetBudgets();

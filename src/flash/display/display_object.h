@@ -18,7 +18,7 @@
 namespace vantrel::flash {
 
 class MovieClip;
-class Player;
+class MovieRuntime;
 struct LoadedMovie;
 
 enum class DisplayKind : std::uint8_t { Shape, Morph, StaticText, EditText, Bitmap, Video, Button, MovieClip };
@@ -31,10 +31,10 @@ struct SoundTransform {
 
 class DisplayObject : public gc::Cell {
  public:
-  DisplayObject(DisplayKind kind, Player& player, const LoadedMovie* movie) : kind_(kind), player_(player), movie_(movie) {}
+  DisplayObject(DisplayKind kind, MovieRuntime& player, const LoadedMovie* movie) : kind_(kind), player_(player), movie_(movie) {}
 
   DisplayKind Kind() const { return kind_; }
-  Player& GetPlayer() const { return player_; }
+  MovieRuntime& GetPlayer() const { return player_; }
   // The movie whose dictionary the object comes from (its SWF version, its URL).
   const LoadedMovie* Movie() const { return movie_; }
   MovieClip* Parent() const { return parent_; }
@@ -106,7 +106,7 @@ class DisplayObject : public gc::Cell {
  protected:
   friend class MovieClip;
   DisplayKind kind_;
-  Player& player_;
+  MovieRuntime& player_;
   const LoadedMovie* movie_;
   MovieClip* parent_ = nullptr;
   bool removed_ = false;

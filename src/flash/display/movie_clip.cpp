@@ -42,7 +42,7 @@ void MergeInto(PlaceCommand& into, const PlaceCommand& later) {
 
 }  // namespace
 
-MovieClip::MovieClip(Player& player, const LoadedMovie* movie, const Timeline* timeline, DisplayKind kind)
+MovieClip::MovieClip(MovieRuntime& player, const LoadedMovie* movie, const Timeline* timeline, DisplayKind kind)
     : DisplayObject(kind, player, movie), timeline_(timeline) {}
 
 DisplayObject* MovieClip::ChildAt(std::int32_t depth) const {
@@ -73,7 +73,7 @@ void MovieClip::AddChild(DisplayObject* child, std::int32_t depth) {
 namespace {
 
 // True when removing clip would run an unload handler in it or under it.
-bool WaitsForUnload(Player& player, MovieClip& clip, int nesting) {
+bool WaitsForUnload(MovieRuntime& player, MovieClip& clip, int nesting) {
   if (nesting > MovieClip::kMaxNesting) return false;
   for (const ClipAction& action : clip.clipActions) {
     if (action.events & ClipAction::kUnload) return true;
@@ -221,7 +221,7 @@ void MovieClip::Trace(gc::Tracer& tracer) const {
 void MovieClip::QueueEvent(std::uint32_t eventBits, const char* method) {
   const bool unload = eventBits & ClipAction::kUnload;
   for (const ClipAction& action : clipActions) {
-    if (action.events & eventBits) player_.QueueBlock(this, action.actions, Player::Priority::Normal, unload);
+    if (action.events & eventBits) player_.QueueBlock(this, action.actions, MovieRuntime::Priority::Normal, unload);
   }
   if (method) player_.QueueMethod(this, method, unload);
 }

@@ -95,7 +95,7 @@ std::uint16_t LoadedMovie::Exported(std::string_view name) const {
   return 0;
 }
 
-Player::Player(std::shared_ptr<const Movie> movie, PlayerHooks hooks, std::string url) : hooks_(std::move(hooks)) {
+MovieRuntime::MovieRuntime(std::shared_ptr<const Movie> movie, PlayerHooks hooks, std::string url) : hooks_(std::move(hooks)) {
   clock_.onRunningLong = hooks_.scriptRunningLong;
   auto loaded = std::make_unique<LoadedMovie>();
   loaded->movie = std::move(movie);
@@ -112,7 +112,7 @@ Player::Player(std::shared_ptr<const Movie> movie, PlayerHooks hooks, std::strin
   ResetBudgets();
 }
 
-Player::~Player() {
+MovieRuntime::~MovieRuntime() {
   // What the movie kept in shared objects is written when it goes, as when it unloads.
   if (host_) host_->Unloading();
   // Transfers still running never call back into a player that is gone.
@@ -124,17 +124,17 @@ Player::~Player() {
   fetches_.clear();
 }
 
-MovieClip* Player::Level(int number) const {
+MovieClip* MovieRuntime::Level(int number) const {
   const auto it = levels_.find(number);
   return it == levels_.end() ? nullptr : it->second;
 }
 
-void Player::ResetBudgets() {
+void MovieRuntime::ResetBudgets() {
   clock_.Start(ScriptSeconds());
   host_->StartRun();
 }
 
-double Player::ScriptSeconds() const {
+double MovieRuntime::ScriptSeconds() const {
 #ifdef VANTREL_FUZZ_LIMITS
   return 0.05;  // an endless loop costs milliseconds per input
 #else
@@ -144,14 +144,14 @@ double Player::ScriptSeconds() const {
 #endif
 }
 
-std::uint32_t Player::Random() {
+std::uint32_t MovieRuntime::Random() {
   random_ ^= random_ << 13;
   random_ ^= random_ >> 17;
   random_ ^= random_ << 5;
   return random_;
 }
 
-DisplayObject* Player::Create(const LoadedMovie* movie, std::shared_ptr<Character> character, std::uint16_t id) {
+DisplayObject* MovieRuntime::Create(const LoadedMovie* movie, std::shared_ptr<Character> character, std::uint16_t id) {
   if (!character) return nullptr;
   DisplayObject* object = nullptr;
   switch (character->Kind()) {
@@ -184,13 +184,13 @@ DisplayObject* Player::Create(const LoadedMovie* movie, std::shared_ptr<Characte
   return object;
 }
 
-MovieClip* Player::CreateEmptyClip(const LoadedMovie* movie) {
+MovieClip* MovieRuntime::CreateEmptyClip(const LoadedMovie* movie) {
   auto* clip = heap_.Make<MovieClip>(*this, movie, nullptr);
   clip->serial = NextSerial();
   return clip;
 }
 
-void Player::Tick() {
+void MovieRuntime::Tick() {
   ResetBudgets();
   creations_ = 0;
   ++ticks_;
@@ -225,18 +225,18 @@ void Player::Tick() {
   if (heap_.AllocatedSinceCollection() > kCollectAfterBytes) Collect();
 }
 
-void Player::GotoFrame(int frame, bool play) {
+void MovieRuntime::GotoFrame(int frame, bool play) {
   ResetBudgets();
   root_->GotoFrame(frame, play);
   RunQueue();
   host_->SyncTextFields();
 }
 
-void Player::RunLater(std::function<void()> callback, gc::Cell* keepAlive) {
+void MovieRuntime::RunLater(std::function<void()> callback, gc::Cell* keepAlive) {
   later_.push_back(LaterAction{std::move(callback), keepAlive});
 }
 
-void Player::RunLaterQueue() {
+void MovieRuntime::RunLaterQueue() {
   std::vector<LaterAction> pending;
   pending.swap(later_);
   inLaterStage_ = true;
@@ -259,7 +259,7 @@ void Player::RunLaterQueue() {
   laterNow_.clear();
 }
 
-std::string Player::ResolveUrl(const std::string& url) const {
+std::string MovieRuntime::ResolveUrl(const std::string& url) const {
   if (url.find("://") != std::string::npos) {
     if (url.rfind("file://", 0) == 0) return url.substr(7);
     return url;
@@ -281,7 +281,7 @@ std::string Player::ResolveUrl(const std::string& url) const {
   return (folder / url).lexically_normal().string();
 }
 
-std::uint64_t Player::Fetch(const std::string& url, const std::string& method, const std::string& formData,
+std::uint64_t MovieRuntime::Fetch(const std::string& url, const std::string& method, const std::string& formData,
                             DisplayObject* owner, gc::Cell* keepAlive, FetchProgress progress, FetchDone done,
                             FetchData data) {
   const std::string resolved = ResolveUrl(url);
@@ -388,14 +388,14 @@ std::uint64_t Player::Fetch(const std::string& url, const std::string& method, c
   return load;
 }
 
-void Player::CancelLoad(std::uint64_t load) {
+void MovieRuntime::CancelLoad(std::uint64_t load) {
   const auto it = fetches_.find(load);
   if (it == fetches_.end()) return;
   if (it->second.hostId != 0 && hooks_.cancelFetch) hooks_.cancelFetch(it->second.hostId);
   fetches_.erase(it);
 }
 
-void Player::CancelLoads(DisplayObject* owner) {
+void MovieRuntime::CancelLoads(DisplayObject* owner) {
   if (!owner) return;
   movieLoads_.erase(owner);
   for (auto it = fetches_.begin(); it != fetches_.end();) {
@@ -408,7 +408,7 @@ void Player::CancelLoads(DisplayObject* owner) {
   }
 }
 
-void Player::LoadMovieInto(const std::string& url, int level, DisplayObject* clip, bool variablesOnly,
+void MovieRuntime::LoadMovieInto(const std::string& url, int level, DisplayObject* clip, bool variablesOnly,
                            const std::string& method, const std::string& formData, MovieLoadEvents events) {
   gc::Cell* keep = clip ? clip->ScriptCell() : nullptr;
   // GET and POST send the variables of the timeline that asked.
@@ -527,7 +527,7 @@ void Player::LoadMovieInto(const std::string& url, int level, DisplayObject* cli
         });
 }
 
-void Player::ReplaceMovie(MovieClip* target, const LoadedMovie* movie) {
+void MovieRuntime::ReplaceMovie(MovieClip* target, const LoadedMovie* movie) {
   std::vector<DisplayObject*> children;
   for (const auto& [d, c] : target->Children()) children.push_back(c);
   for (DisplayObject* c : children) target->RemoveChild(c);
@@ -541,9 +541,9 @@ void Player::ReplaceMovie(MovieClip* target, const LoadedMovie* movie) {
   AddToExecList(target);
 }
 
-void Player::ClearVariables(DisplayObject* target) { host_->ClearVariables(*target); }
+void MovieRuntime::ClearVariables(DisplayObject* target) { host_->ClearVariables(*target); }
 
-MovieClip* Player::EnsureLevel(int level) {
+MovieClip* MovieRuntime::EnsureLevel(int level) {
   if (MovieClip* existing = Level(level)) return existing;
   MovieClip* clip = CreateEmptyClip(root_->Movie());
   clip->depth = level - 16384;
@@ -553,7 +553,7 @@ MovieClip* Player::EnsureLevel(int level) {
   return clip;
 }
 
-void Player::UnloadLevel(int level) {
+void MovieRuntime::UnloadLevel(int level) {
   levelLoads_.erase(level);
   MovieClip* clip = Level(level);
   if (!clip) return;
@@ -570,7 +570,7 @@ void Player::UnloadLevel(int level) {
       clip->ScriptCell());
 }
 
-void Player::StartDrag(DisplayObject* object, bool lockCenter, const double* rect) {
+void MovieRuntime::StartDrag(DisplayObject* object, bool lockCenter, const double* rect) {
   drag_ = object;
   dragLockCenter_ = lockCenter;
   dragConstrained_ = rect != nullptr;
@@ -584,7 +584,7 @@ void Player::StartDrag(DisplayObject* object, bool lockCenter, const double* rec
   UpdateDrag();
 }
 
-void Player::UpdateDrag() {
+void MovieRuntime::UpdateDrag() {
   if (!drag_ || drag_->Removed()) {
     drag_ = nullptr;
     return;
@@ -604,7 +604,7 @@ void Player::UpdateDrag() {
   drag_->transformedByScript = true;
 }
 
-void Player::TraceRoots(gc::Tracer& tracer) const {
+void MovieRuntime::TraceRoots(gc::Tracer& tracer) const {
   host_->TraceRoots(tracer);
   for (const auto& [level, clip] : levels_) tracer.Mark(clip);
   tracer.Mark(root_);
@@ -616,12 +616,12 @@ void Player::TraceRoots(gc::Tracer& tracer) const {
   for (const DisplayObject* o : {hovered_, pressed_, drag_, dropTarget_, focus_}) tracer.Mark(o);
 }
 
-void Player::Collect() {
+void MovieRuntime::Collect() {
   if (host_->Running()) return;
   CollectNow();
 }
 
-void Player::CollectNow() {
+void MovieRuntime::CollectNow() {
   heap_.Collect([this](gc::Tracer& tracer) { TraceRoots(tracer); });
 }
 

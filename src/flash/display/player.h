@@ -95,12 +95,12 @@ struct PlayerHooks {
 // Maps the object's own twips to stage twips.
 QTransform ObjectToStage(const DisplayObject& object);
 
-class Player {
+class MovieRuntime {
  public:
-  Player(std::shared_ptr<const Movie> movie, PlayerHooks hooks, std::string url = {});
-  ~Player();
-  Player(const Player&) = delete;
-  Player& operator=(const Player&) = delete;
+  MovieRuntime(std::shared_ptr<const Movie> movie, PlayerHooks hooks, std::string url = {});
+  ~MovieRuntime();
+  MovieRuntime(const MovieRuntime&) = delete;
+  MovieRuntime& operator=(const MovieRuntime&) = delete;
 
   const Movie& GetMovie() const { return *root_->Movie()->movie; }
   int SwfVersion() const { return GetMovie().header.version; }

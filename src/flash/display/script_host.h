@@ -20,7 +20,7 @@ namespace vantrel::flash {
 
 class DisplayObject;
 class MovieClip;
-class Player;
+class MovieRuntime;
 class TextField;
 
 // The three queues of a frame's actions, run in this order.
@@ -112,7 +112,7 @@ class MovieScriptHost {
 };
 
 // The two machines' hosts (defined in avm1/ and avm2/).
-std::unique_ptr<MovieScriptHost> MakeActionScript1Host(Player& player);
-std::unique_ptr<MovieScriptHost> MakeActionScript3Host(Player& player);
+std::unique_ptr<MovieScriptHost> MakeActionScript1Host(MovieRuntime& player);
+std::unique_ptr<MovieScriptHost> MakeActionScript3Host(MovieRuntime& player);
 
 }  // namespace vantrel::flash

@@ -9,7 +9,7 @@
 
 namespace vantrel::flash {
 
-TextField::TextField(Player& player, const LoadedMovie* movie, const EditText& definition)
+TextField::TextField(MovieRuntime& player, const LoadedMovie* movie, const EditText& definition)
     : DisplayObject(DisplayKind::EditText, player, movie), field_(std::make_shared<EditText>(definition)) {
   // Fields made by scripts have no definition that lists the movie's fonts: they may
   // use every font the movie defines or imports.

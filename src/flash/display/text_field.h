@@ -23,7 +23,7 @@ TextExtent MeasureTextExtent(const TextFormat& format, const QString& text, std:
 
 class TextField : public DisplayObject {
  public:
-  TextField(Player& player, const LoadedMovie* movie, const EditText& definition);
+  TextField(MovieRuntime& player, const LoadedMovie* movie, const EditText& definition);
 
   // The field as it is drawn now; character points at it.
   EditText& Field() { return *field_; }

@@ -72,7 +72,7 @@ std::unique_ptr<RunningMovie> GridMovie() {
 TEST(TextFocus, TabWalksInputFieldsByPositionThenByTabIndex) {
   auto run = GridMovie();
   ASSERT_TRUE(run->player);
-  Player& player = *run->player;
+  MovieRuntime& player = *run->player;
   // Rows first (a row weighs six columns); dynamic fields are never visited.
   EXPECT_EQ(Names(player.TabOrder()), (std::vector<std::string>{"topLeft", "bottomLeft", "bottomRight"}));
 
@@ -94,7 +94,7 @@ TEST(TextFocus, TabWalksInputFieldsByPositionThenByTabIndex) {
 TEST(TextFocus, TabCyclesAndShiftTabGoesBack) {
   auto run = GridMovie();
   ASSERT_TRUE(run->player);
-  Player& player = *run->player;
+  MovieRuntime& player = *run->player;
   player.KeyDown(9, 9);
   player.KeyUp(9, 9);
   EXPECT_EQ(player.Focus(), Field(*run, "topLeft"));
@@ -114,7 +114,7 @@ TEST(TextFocus, TabCyclesAndShiftTabGoesBack) {
 TEST(TextFocus, FocusedInputFieldSelectsAllAndLosesFocusWhenRemoved) {
   auto run = GridMovie();
   ASSERT_TRUE(run->player);
-  Player& player = *run->player;
+  MovieRuntime& player = *run->player;
   TextField* field = Field(*run, "topLeft");
   player.SetFocus(field);
   EXPECT_EQ(field->selectionBegin, 0);
@@ -138,7 +138,7 @@ TEST(TextFocus, FocusedInputFieldSelectsAllAndLosesFocusWhenRemoved) {
 TEST(TextFocus, TypingReplacesTheSelectionWithinMaxCharsAndRestrict) {
   auto run = GridMovie();
   ASSERT_TRUE(run->player);
-  Player& player = *run->player;
+  MovieRuntime& player = *run->player;
   TextField* field = Field(*run, "topLeft");
   player.SetFocus(field);
   player.TextInput(U'x');  // replaces the selected "one"
@@ -173,7 +173,7 @@ TEST(TextFocus, TypingReplacesTheSelectionWithinMaxCharsAndRestrict) {
 TEST(TextFocus, HighlightShowsAfterTabUntilTheMouseMoves) {
   auto run = GridMovie();
   ASSERT_TRUE(run->player);
-  Player& player = *run->player;
+  MovieRuntime& player = *run->player;
   // Text fields never show the rectangle themselves.
   player.KeyDown(9, 9);
   EXPECT_TRUE(player.FocusHighlight().isEmpty());
@@ -198,7 +198,7 @@ TEST(TextFocus, HighlightShowsAfterTabUntilTheMouseMoves) {
   PutBytes(tags, testing::End());
   auto clipRun = StartMovie(tags, 1);
   ASSERT_TRUE(clipRun->player);
-  Player& clipPlayer = *clipRun->player;
+  MovieRuntime& clipPlayer = *clipRun->player;
   DisplayObject* clip = clipPlayer.Root().ChildByName("clip", true);
   ASSERT_NE(clip, nullptr);
   EXPECT_TRUE(clipPlayer.TabOrder().empty());  // a plain clip is no tab stop

@@ -189,7 +189,7 @@ Value IsNaN(Call& call) { return Value::Bool(std::isnan(ArgOrNaN(call))); }
 Value IsFinite(Call& call) { return Value::Bool(std::isfinite(ArgOrNaN(call))); }
 
 // The names a property list stands for: null for all, a comma list, or an array.
-std::vector<std::string> NameList(Machine& machine, const Value& list, bool& all) {
+std::vector<std::string> NameList(MachineInterface& machine, const Value& list, bool& all) {
   all = list.IsNull();
   std::vector<std::string> names;
   if (all) return names;

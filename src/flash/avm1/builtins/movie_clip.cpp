@@ -149,7 +149,7 @@ Value AttachMovie(Call& call) {
   const std::string name = call.machine.ToString(call.Arg(1));
   const std::optional<std::int32_t> depth = DepthArg(call, 2);
   if (!depth) return {};
-  Player& player = clip->GetPlayer();
+  MovieRuntime& player = clip->GetPlayer();
   const std::uint16_t characterId = clip->Movie()->Exported(id);
   auto character = characterId ? clip->Movie()->Find(characterId) : nullptr;
   if (!character || character->Kind() != CharacterKind::Sprite) return {};
@@ -167,7 +167,7 @@ Value AttachMovie(Call& call) {
 Value CreateEmptyMovieClip(Call& call) {
   MovieClip* clip = ClipOf(call);
   if (!clip || call.Count() < 2) return {};
-  Player& player = clip->GetPlayer();
+  MovieRuntime& player = clip->GetPlayer();
   std::string name = call.machine.ToString(call.Arg(0));
   const std::optional<std::int32_t> depth = DepthArg(call, 1);
   if (!depth) return {};
@@ -198,7 +198,7 @@ Value RemoveMovieClip(Call& call) {
 Value CreateTextField(Call& call) {
   MovieClip* clip = ClipOf(call);
   if (!clip || call.Count() < 6) return {};
-  Player& player = clip->GetPlayer();
+  MovieRuntime& player = clip->GetPlayer();
   if (!player.CountCreation()) return {};
   EditText definition;
   // Position and size are whole pixels (towards zero); the size has no sign.
@@ -242,7 +242,7 @@ Value GetBounds(Call& call) {
   if (call.Count() > 0 && !space) return {};
   // SWF 8 code switches to the wider corners for good; a clip measured in its own space
   // still answers with the corners from before the switch.
-  Player& player = d->GetPlayer();
+  MovieRuntime& player = d->GetPlayer();
   const bool switches = call.machine.Version() >= 8;
   if (player.SwfVersion() >= 8 || (switches && space != d)) player.wideInvalidBounds = true;
   const QRectF r = BoundsIn(*d, space, player.wideInvalidBounds);
@@ -735,7 +735,7 @@ const Member kMethods[] = {
 // setInterval(function, ms, args...) or setInterval(object, "method", ms, args...).
 Value AddTimer(Call& call, bool repeat) {
   if (!call.machine.HasPlayer()) return {};
-  Player& player = call.machine.GetPlayer();
+  MovieRuntime& player = call.machine.GetPlayer();
   const Value first = call.Arg(0);
   Object* f = first.AsObject();
   if (!f) return {};

@@ -146,7 +146,7 @@ Value Substr(Call& call) {
 }
 
 Value Split(Call& call) {
-  Machine& m = call.machine;
+  MachineInterface& m = call.machine;
   const std::u16string text = script::Utf16Units(ThisText(call));
   const bool old = m.Version() < 6;
   std::int32_t limit = 0x7fffffff;

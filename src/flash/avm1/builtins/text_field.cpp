@@ -28,7 +28,7 @@ Rgba RgbFrom(double value) {
 
 // styleSheet: a StyleSheet object styles the field's HTML text from now on; anything
 // else takes the style sheet away.
-void SetFieldStyleSheet(Machine& machine, TextField& field, const Value& value) {
+void SetFieldStyleSheet(MachineInterface& machine, TextField& field, const Value& value) {
   Object* sheet = value.AsObject();
   field.styleSheetObject = sheet;
   if (sheet) field.styles = std::make_shared<const TextStyles>(ReadStyleSheet(machine, sheet));
