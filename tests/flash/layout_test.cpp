@@ -66,7 +66,7 @@ const std::vector<Rule>& Rules() {
       {{"avm1"}, {"avm2"}, "the two script machines stand side by side"},
       {{"avm2"}, {"avm1"}, "the two script machines stand side by side"},
       {{"swf"},
-       {"character", "render", "display", "script", "avm1", "avm2", "audio", "video", "pixel_bender", "control", "gc"},
+       {"character", "render", "display", "script", "avm1", "avm2", "audio", "video", "pixel_bender", "control"},
        "swf/ reads bytes into the movie model and uses nothing of the engine above it"},
       {{"character"}, {"display", "control", "avm1", "avm2"}, "characters are drawn, not run"},
       {{"render"}, {"control", "avm1", "avm2"}, "drawing does not reach up to the control or the script machines"},

@@ -13,6 +13,7 @@
 #include <set>
 
 #include "flash/avm1/interpreter.h"
+#include "flash/avm1/movie_host.h"
 #include "flash/control/flash_control.h"
 #include "flash/display/player.h"
 #include "local_http_server.h"
@@ -267,8 +268,8 @@ TEST_F(EngineNetworkTest, AWebVideoPlaysWhileItDownloadsAndAWebSoundLoadsWithIts
 
   using flash::avm1::Call;
   using flash::avm1::Value;
-  auto& m = control.Engine()->Machine();
-  auto& rt = control.Engine()->Script();
+  auto& m = flash::avm1::HostOf(*control.Engine()).Machine();
+  auto& rt = flash::avm1::HostOf(*control.Engine()).Script();
   g_heard.clear();
   auto make = [&](const char* cls, std::vector<Value> args = {}) {
     return m.Construct(m.Get(rt.global, cls).AsObject(), args);

@@ -3,7 +3,7 @@
 #include <string>
 
 #include "flash/avm1/interpreter_internal.h"
-#include "flash/avm1/utf16.h"
+#include "flash/script/utf16.h"
 
 namespace vantrel::flash::avm1 {
 

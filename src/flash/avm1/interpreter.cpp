@@ -11,9 +11,10 @@
 
 #include "flash/avm1/display_binding.h"
 #include "flash/avm1/interpreter_internal.h"
+#include "flash/avm1/movie_host.h"
 #include "flash/display/display_object.h"
 #include "flash/display/player.h"
-#include "flash/avm1/utf16.h"
+#include "flash/script/utf16.h"
 
 namespace vantrel::flash::avm1 {
 
@@ -30,7 +31,7 @@ Object* SuperLookupStart(const SuperData* data) {
 
 }  // namespace
 
-Interpreter::Interpreter(Runtime& rt, Player* player)
+Interpreter::Interpreter(Runtime& rt, MovieRuntime* player)
     : rt_(rt), player_(player), cache_(std::make_unique<StringCache>()) {
   debugOps_ = std::getenv("VANTREL_DEBUG_ACTIONS") != nullptr;
   stack_.reserve(1024);
@@ -39,7 +40,7 @@ Interpreter::Interpreter(Runtime& rt, Player* player)
 
 Interpreter::~Interpreter() = default;
 
-Player& Interpreter::GetPlayer() { return *player_; }
+MovieRuntime& Interpreter::GetPlayer() { return *player_; }
 
 int Interpreter::Version() const { return frames_.empty() ? defaultVersion_ : frames_.back()->version; }
 
@@ -281,7 +282,7 @@ Value Interpreter::GetOf(Object* object, DisplayObject* display, std::string_vie
     const int index = DisplayPropertyIndex(name);
     Value out;
     if (index >= 0 && GetDisplayProperty(*this, *display, index, out)) return out;
-    object = display->ScriptObject() ? display->ScriptObject() : object;
+    object = ScriptObjectOf(display) ? ScriptObjectOf(display) : object;
   }
   if (object->kind == NativeKind::Super) {
     Object* from = SuperLookupStart(static_cast<SuperData*>(object->native.get()));
@@ -471,7 +472,7 @@ void Interpreter::Set(Object* object, std::string_view name, const Value& value)
       const int index = DisplayPropertyIndex(name);
       if (index >= 0 && SetDisplayProperty(*this, *display, index, value)) return;
       if (SetDisplayMember(*this, *display, name, value)) return;
-      if (display->ScriptObject()) object = display->ScriptObject();
+      if (ScriptObjectOf(display)) object = ScriptObjectOf(display);
     } else {
       return;  // a removed clip takes no properties
     }
@@ -903,14 +904,12 @@ void Interpreter::ConstructOn(Object* constructor, Object* object, std::span<con
 }
 
 void Interpreter::RunLater(Later callback, Object* keepAlive) {
-  if (player_) player_->RunLater(std::move(callback), keepAlive);
+  if (host_) host_->RunLater(std::move(callback), keepAlive);
 }
 
 void Interpreter::LoadData(const std::string& url, const std::string& method, const std::string& formData, Loaded done,
                            Object* keepAlive) {
-  if (player_) {
-    player_->LoadData(url, method, formData, std::move(done), keepAlive);
-  }
+  if (host_) host_->LoadData(url, method, formData, std::move(done), keepAlive);
 }
 
 std::string Interpreter::MovieUrl() { return player_ ? player_->RootMovie()->url : std::string(); }
@@ -976,7 +975,7 @@ Value Interpreter::LookupVariable(std::string_view name, bool& found) {
         DisplayObject* at = data->object;
         for (int guard = 0; at->Parent() && guard < 1000; ++guard) at = at->Parent();
         if (at->Removed() || at == data->object) at = &data->object->GetPlayer().Root();
-        if (Object* root = at->ScriptObject()) scope = root;
+        if (Object* root = ScriptObjectOf(at)) scope = root;
       }
     }
     // A variable named _global counts only where it was set, never through a prototype.
@@ -1330,7 +1329,7 @@ bool Interpreter::MemoryLeft() {
   // run of a frame's script) and go on while the live data fits the budget; elsewhere
   // go on up to the heap's hard limit.
   gc::Heap& heap = rt_.heap;
-  const bool collected = runDepth_ == 1 && player_ && player_->CollectDuringScript();
+  const bool collected = runDepth_ == 1 && collectDuringScript && collectDuringScript();
   if (collected ? !heap.LiveOverBudget() : !heap.StopWithoutCollection()) return true;
   if (!memoryReported_) {
     memoryReported_ = true;

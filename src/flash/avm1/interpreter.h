@@ -1,6 +1,6 @@
 // The ActionScript 1/2 interpreter: runs action blocks with explicit activation records
 // (registers, constant pool, `this`, the scope chain, the SWF version of the code) on
-// its own stack, so script calls never recurse in C++. Implements Machine for the
+// its own stack, so script calls never recurse in C++. Implements MachineInterface for the
 // built-in code it calls.
 #pragma once
 
@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "flash/avm1/machine.h"
-#include "flash/script_clock.h"
+#include "flash/script/script_clock.h"
 #include "flash/swf/movie.h"
 
 namespace vantrel::flash::avm1 {
@@ -42,19 +42,20 @@ inline constexpr std::size_t kMaxStack = 1u << 20;
 inline constexpr std::size_t kMaxStringBytes = 16u << 20;
 
 class Interpreter;
+class MovieHost;
 
 // Hooks the interpreter needs from the player for timeline and host actions. Missing
 // ones (language tests) make those actions do nothing.
 struct InterpreterHost {
   virtual ~InterpreterHost() = default;
-  virtual Player* GetPlayer() = 0;
+  virtual MovieRuntime* GetPlayer() = 0;
   virtual void Trace(const std::string& line) = 0;
 };
 
-class Interpreter final : public Machine {
+class Interpreter final : public MachineInterface {
  public:
   // player may be null for language-only use (tests); timeline actions then do nothing.
-  Interpreter(Runtime& rt, Player* player);
+  Interpreter(Runtime& rt, MovieRuntime* player);
   ~Interpreter() override;
 
   // Runs a block (a frame's DoAction, a clip event, a button action) with clip's object
@@ -85,10 +86,15 @@ class Interpreter final : public Machine {
   bool BudgetExhausted() const { return budget_ <= 0; }
   // Where trace() output goes (the player's, or a test's collector).
   std::function<void(const std::string&)> onTrace;
+  // The movie's host, for the data classes' later callbacks and loads (none in
+  // language tests: they do nothing then).
+  void SetHost(MovieHost* host) { host_ = host; }
+  // Asked when the script's data outgrew the heap's budget: true when it collected.
+  std::function<bool()> collectDuringScript;
 
   // Machine.
   Runtime& Rt() override { return rt_; }
-  Player& GetPlayer() override;
+  MovieRuntime& GetPlayer() override;
   bool HasPlayer() const override { return player_ != nullptr; }
   int Version() const override;
   Value Get(Object* object, std::string_view name) override;
@@ -219,7 +225,8 @@ class Interpreter final : public Machine {
   void ConstructValue(const Value& ctorValue, const std::vector<Value>& args);
 
   Runtime& rt_;
-  Player* player_;
+  MovieRuntime* player_;
+  MovieHost* host_ = nullptr;
   std::unique_ptr<StringCache> cache_;
   std::vector<std::unique_ptr<Frame>> frames_;
   std::vector<Value> stack_;

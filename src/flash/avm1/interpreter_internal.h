@@ -12,8 +12,15 @@
 
 #include "flash/avm1/interpreter.h"
 #include "flash/avm1/object.h"
+#include "flash/script/utf16.h"
 
 namespace vantrel::flash::avm1 {
+
+using script::CodePointLess;
+using script::CodeUnitToString;
+using script::FirstCodeUnit;
+using script::Utf16Extract;
+using script::Utf16Length;
 
 // Strings of one ConstantPool action, made once and kept for as long as the block.
 struct Pool {

@@ -395,7 +395,7 @@ struct DepthGuard {
   }
 };
 
-inline std::int32_t I32(double d) { return avm1::ToInt32(d); }
+inline std::int32_t I32(double d) { return script::ToInt32(d); }
 
 }  // namespace
 

@@ -17,10 +17,11 @@
 
 #include "flash/avm2/abc.h"
 #include "flash/avm2/object.h"
-#include "flash/script_clock.h"
+#include "flash/script/number_conversions.h"
+#include "flash/script/script_clock.h"
 
 namespace vantrel::flash {
-class Player;
+class MovieRuntime;
 }
 
 namespace vantrel::flash::avm2 {
@@ -67,7 +68,7 @@ class Machine {
   // An error no script caught, as the player's debugger prints it.
   std::function<void(const std::string&)> onUncaught;
   // The player whose display objects the display classes stand for (null in tests).
-  flash::Player* player = nullptr;
+  flash::MovieRuntime* player = nullptr;
   // Display objects and the script objects that stand for them.
   std::unordered_map<const DisplayObject*, Object*> displayObjects;
   // Objects listening for enterFrame (the player tells every one of them each frame).
@@ -128,8 +129,8 @@ class Machine {
   double ToNumber(const Value& v);
   std::string ToString(const Value& v);
   bool ToBoolean(const Value& v) const;
-  std::int32_t ToInt32(const Value& v) { return avm1::ToInt32(ToNumber(v)); }
-  std::uint32_t ToUint32(const Value& v) { return avm1::ToUint32(ToNumber(v)); }
+  std::int32_t ToInt32(const Value& v) { return script::ToInt32(ToNumber(v)); }
+  std::uint32_t ToUint32(const Value& v) { return script::ToUint32(ToNumber(v)); }
   Value ToPrimitive(const Value& v, bool stringHint);
   Object* ToObject(const Value& v);  // TypeError for null and undefined
   std::string TypeOf(const Value& v);

@@ -7,10 +7,10 @@
 #include "core/text.h"
 #include "flash/audio/mixer.h"
 #include "flash/audio/movie_sounds.h"
-#include "flash/avm1/builtins/sound_support.h"
-#include "flash/avm1/utf16.h"
 #include "flash/display/player.h"
+#include "flash/display/sound_gains.h"
 #include "flash/display/text_field.h"
+#include "flash/script/utf16.h"
 #include "flash/swf/movie_loader.h"
 #include "flash/video/embedded_video.h"
 
@@ -110,9 +110,9 @@ bool FlashControl::LoadMovieData(std::span<const std::uint8_t> bytes, const std:
   sounds_ = audio::MovieSounds::Make(movie_, mixer_ ? *mixer_ : *silentMixer_);
   // The timelines report clips (MovieClip pointers) as their sounds' owners.
   if (sounds_) sounds_->clipGains = [](const void* clip) {
-    return avm1::ChainGainsOf(*static_cast<const MovieClip*>(clip));
+    return ChainGainsOf(*static_cast<const MovieClip*>(clip));
   };
-  player_ = std::make_unique<flash::Player>(movie_, MakeHooks(), movieAddress_.empty() ? movieUrl_ : movieAddress_);
+  player_ = std::make_unique<flash::MovieRuntime>(movie_, MakeHooks(), movieAddress_.empty() ? movieUrl_ : movieAddress_);
   movieUrl_.clear();
   movieAddress_.clear();
   player_->loop = loop_;
@@ -126,9 +126,9 @@ bool FlashControl::LoadMovieData(std::span<const std::uint8_t> bytes, const std:
     if (end == std::string::npos) end = parameters.size();
     const std::string pair = parameters.substr(start, end - start);
     const auto equals = pair.find('=');
-    const std::string name = avm1::UrlDecode(pair.substr(0, equals));
-    const std::string value = equals == std::string::npos ? std::string() : avm1::UrlDecode(pair.substr(equals + 1));
-    if (!name.empty()) player_->Machine().Set(player_->Root().ScriptObject(), name, player_->Machine().Str(value));
+    const std::string name = script::UrlDecode(pair.substr(0, equals));
+    const std::string value = equals == std::string::npos ? std::string() : script::UrlDecode(pair.substr(equals + 1));
+    if (!name.empty()) player_->Scripts().SetTextVariable(player_->Root(), name, value);
     start = end + 1;
   }
   // The movie shows its first frame at once (its scripts run, and it may stop there).
@@ -252,19 +252,15 @@ void FlashControl::SetLoop(bool loop) {
 
 void FlashControl::SetVariable(const std::string& name, const std::string& value) {
   if (!Ready() || name.empty()) return;
-  avm1::Interpreter& machine = player_->Machine();
   player_->ResetBudgets();
-  machine.SetVariableFrom(player_->Root().ScriptObject(), name, machine.Str(value), player_->SwfVersion());
+  player_->Scripts().SetVariable(name, value);
   player_->RunQueue();
 }
 
 std::string FlashControl::GetVariable(const std::string& name) const {
   if (!Ready() || name.empty()) return "";
-  avm1::Interpreter& machine = player_->Machine();
   player_->ResetBudgets();
-  const avm1::Value value = machine.GetVariableFrom(player_->Root().ScriptObject(), name, player_->SwfVersion());
-  if (value.IsUndefined()) return "";
-  return machine.ToStringAt(value, player_->SwfVersion());
+  return player_->Scripts().GetVariable(name);
 }
 
 double FlashControl::FrameInterval() const { return movie_ ? 1000.0 / movie_->FrameRate() : 1000.0 / 12; }

@@ -176,7 +176,7 @@ class FlashControl {
   bool QuitRequested() const { return quitRequested_; }
 
   // The running player; null without a movie.
-  flash::Player* Engine() { return player_.get(); }
+  flash::MovieRuntime* Engine() { return player_.get(); }
 
   // The mixer the movies' sounds play on. Without one (the default) the movie plays on
   // a silent mixer of its own that moves one frame's worth of sound with each frame,
@@ -199,7 +199,7 @@ class FlashControl {
   std::vector<float> silentScratch_;
   double silentDue_ = 0;  // frames of sound the silent mixer owes the movie
   std::unique_ptr<audio::MovieSounds> sounds_;  // outlives player_, whose clips report to it
-  std::unique_ptr<flash::Player> player_;
+  std::unique_ptr<flash::MovieRuntime> player_;
   std::string lastError_;
   // A frame of this movie ran past the drawing budget: the message went out, and later
   // frames get a small budget so that the window keeps answering.

@@ -756,7 +756,7 @@ QTransform StageTransform(const Rect& frameSize, QSize viewport, ScaleMode mode,
          QTransform::fromTranslate(x, y);
 }
 
-bool RenderMovie(QPainter& painter, QSize viewport, const Player& player, const ViewOptions& options) {
+bool RenderMovie(QPainter& painter, QSize viewport, const MovieRuntime& player, const ViewOptions& options) {
   // The rasterizer writes into images; a painter on anything else (a widget) gets the
   // frame drawn into one first, so every shape does not need its own offscreen image.
   QPaintDevice* device = painter.device();

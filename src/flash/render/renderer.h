@@ -12,7 +12,7 @@
 
 namespace vantrel::flash {
 
-class Player;
+class MovieRuntime;
 
 // The control's scale modes, by their numbers.
 enum class ScaleMode { ShowAll = 0, NoBorder = 1, ExactFit = 2, NoScale = 3 };
@@ -39,7 +39,7 @@ QTransform StageTransform(const Rect& frameSize, QSize viewport, ScaleMode mode,
 // Fills viewport with the background and draws the player's current frame over it.
 // False when the frame's filters and blend modes needed more work than one drawing may
 // take: the objects past that budget were drawn without them.
-bool RenderMovie(QPainter& painter, QSize viewport, const Player& player, const ViewOptions& options);
+bool RenderMovie(QPainter& painter, QSize viewport, const MovieRuntime& player, const ViewOptions& options);
 
 // Draws object's content (its subtree, without its own placement, filters or blend
 // mode) with transform from its twips to the painter's pixels, as BitmapData.draw does.

@@ -214,7 +214,7 @@ TEST(MovieInput, KeyAndMouseListenersHearEventsWithTheKeyAndPointerState) {
   control->MouseDown(12, 34);
   control->MouseUp(12, 34);
   EXPECT_EQ(traces, (std::vector<std::string>{"37", "0", "65", "97", "12", "34"}));
-  Player& player = *control->Engine();
+  MovieRuntime& player = *control->Engine();
   EXPECT_TRUE(player.KeyIsDown(65));
   control->KeyUp(65, 'a');
   EXPECT_FALSE(player.KeyIsDown(65));

@@ -237,8 +237,8 @@ TEST(Timeline, ATellTargetThatFindsNothingActsOnTheRoot) {
   auto run2 = StartMovie(rootTags, 2, 7);
   testing::Actions gotoNaN;
   gotoNaN.PushNumber(0).PushNumber(0).Op(0x0D).OpWith(0x9F, {1}).Op(0);  // gotoAndPlay(0/0)
-  run2->player->Machine().RunBlock(std::make_shared<const std::vector<std::uint8_t>>(gotoNaN.Data()),
-                                   run2->player->Root().ScriptObject(), 7);
+  avm1::HostOf(*run2->player).Machine().RunBlock(std::make_shared<const std::vector<std::uint8_t>>(gotoNaN.Data()),
+                                   avm1::ScriptObjectOf(&run2->player->Root()), 7);
   run2->player->Tick();
   EXPECT_EQ(run2->traces, (std::vector<std::string>{"root frame 2"}));
 }

@@ -163,7 +163,7 @@ Bytes MovingMaskMovie() {
   return tags;
 }
 
-QImage DrawHigh(const Player& player) {
+QImage DrawHigh(const MovieRuntime& player) {
   QImage image(100, 100, QImage::Format_ARGB32_Premultiplied);
   QPainter painter(&image);
   ViewOptions options;

@@ -2,8 +2,8 @@
 #include <algorithm>
 #include <cmath>
 
-#include "flash/avm1/string_utils.h"
 #include "flash/avm2/builtins/support.h"
+#include "flash/script/string_utils.h"
 
 namespace vantrel::flash::avm2 {
 
@@ -197,7 +197,7 @@ Value Splice(Machine& m, const Value& self, const Value* args, int argc) {
 Value IndexOf(Machine& m, const Value& self, const Value* args, int argc) {
   ArrayObject* a = This(m, self, "indexOf");
   const Value wanted = Arg(args, argc, 0);
-  const double from = avm1::ToInt32(NumArg(m, args, argc, 1, 0));
+  const double from = script::ToInt32(NumArg(m, args, argc, 1, 0));
   for (std::size_t i = SearchStart(from, a->elements.size()); i < a->elements.size(); ++i)
     if (m.StrictEquals(a->elements[i], wanted)) return Value::Number(static_cast<double>(i));
   return Value::Number(-1);
@@ -207,7 +207,7 @@ Value LastIndexOf(Machine& m, const Value& self, const Value* args, int argc) {
   ArrayObject* a = This(m, self, "lastIndexOf");
   const Value wanted = Arg(args, argc, 0);
   const std::size_t length = a->elements.size();
-  const double from = avm1::ToInt32(NumArg(m, args, argc, 1, 0x7FFFFFFF));
+  const double from = script::ToInt32(NumArg(m, args, argc, 1, 0x7FFFFFFF));
   // A start before the first element still looks at it; a start at the length looks at the last.
   std::size_t start = SearchStart(from, length);
   if (start == length) {
@@ -263,7 +263,7 @@ int CompareValues(Machine& m, const Value& x, const Value& y, int flags, const V
     if (std::isnan(a) || std::isnan(b)) return std::isnan(a) ? (std::isnan(b) ? 0 : 1) : -1;
     return a < b ? -1 : a > b ? 1 : 0;
   }
-  const int c = avm1::CompareUtf16(m.ToString(x), m.ToString(y), (flags & kCaseInsensitive) != 0);
+  const int c = script::CompareUtf16(m.ToString(x), m.ToString(y), (flags & kCaseInsensitive) != 0);
   return c < 0 ? -1 : c > 0 ? 1 : 0;
 }
 

@@ -24,8 +24,8 @@ Value Construct(Machine& m, const Value& self, const Value* args, int argc) {
   const double h = NumArg(m, args, argc, 1, 0);
   const bool transparent = argc > 2 ? m.ToBoolean(args[2]) : true;
   const std::uint32_t fill = argc > 3 ? m.ToUint32(args[3]) : 0xFFFFFFFFu;
-  const std::int32_t width = avm1::ToInt32(w);
-  const std::int32_t height = avm1::ToInt32(h);
+  const std::int32_t width = script::ToInt32(w);
+  const std::int32_t height = script::ToInt32(h);
   if (width <= 0 || height <= 0 || width > 8191 || height > 8191 ||
       static_cast<std::int64_t>(width) * height > 16777215) {
     m.ThrowError("ArgumentError", 2015, "Invalid BitmapData.");

@@ -7,9 +7,9 @@
 #include <cmath>
 #include <cstring>
 
-#include "flash/avm1/string_utils.h"
 #include "flash/avm2/builtins/support.h"
 #include "flash/display/player.h"
+#include "flash/script/string_utils.h"
 #include "flash/swf/character.h"
 
 namespace vantrel::flash::avm2 {
@@ -87,7 +87,7 @@ std::string Text(std::string bytes) {
   if (bytes.compare(0, 3, "\xEF\xBB\xBF") == 0) bytes.erase(0, 3);
   const std::size_t zero = bytes.find('\0');
   if (zero != std::string::npos) bytes.resize(zero);
-  return avm1::Utf8FromUnits(avm1::Utf16Units(bytes));
+  return script::Utf8FromUnits(script::Utf16Units(bytes));
 }
 
 enum Tag {
@@ -187,7 +187,7 @@ Value WriteMultiByte(Machine& m, const Value& self, const Value* args, int argc)
   Bytes b = This(m, self);
   const std::string text = StrArg(m, args, argc, 0, "null");
   if (IsUtf16(StrArg(m, args, argc, 1, ""))) {
-    for (const char16_t unit : avm1::Utf16Units(text)) {
+    for (const char16_t unit : script::Utf16Units(text)) {
       const unsigned char raw[2] = {static_cast<unsigned char>(unit & 0xFF), static_cast<unsigned char>(unit >> 8)};
       Put(b, raw, 2);
     }
@@ -211,7 +211,7 @@ Value ReadMultiByte(Machine& m, const Value& self, const Value* args, int argc) 
     units.push_back(unit);
   }
   b.setPosition(b.position() + count);
-  return m.StrValue(avm1::Utf8FromUnits(units));
+  return m.StrValue(script::Utf8FromUnits(units));
 }
 
 NativeObject* OtherBytes(Machine& m, const Value& v) {
@@ -303,7 +303,7 @@ Value ToStringMethod(Machine& m, const Value& self, const Value*, int) {
       const auto x = static_cast<unsigned char>(d[i]), y = static_cast<unsigned char>(d[i + 1]);
       units.push_back(static_cast<char16_t>(littleUnits ? (x | (y << 8)) : ((x << 8) | y)));
     }
-    return m.StrValue(avm1::Utf8FromUnits(units));
+    return m.StrValue(script::Utf8FromUnits(units));
   }
   return m.StrValue(Text(d));
 }

@@ -227,7 +227,7 @@ DisplayObject* NewSymbolInstance(Machine& m, ClassObject* cls, NativeObject* obj
     object->display = d;
     m.displayObjects[d] = object;
     if (d->Kind() == DisplayKind::MovieClip || d->Kind() == DisplayKind::Button)
-      m.player->PostInstantiate(static_cast<MovieClip*>(d), nullptr, false);
+      m.player->Scripts().ClipPlaced(*static_cast<MovieClip*>(d));
     return d;
   }
   return nullptr;

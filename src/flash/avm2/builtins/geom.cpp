@@ -350,7 +350,7 @@ Value MatrixToString(Machine& m, const Value& s, const Value*, int) {
 // ---- ColorTransform ----
 Value ColorGet(Machine& m, const Value& s, const Value*, int) {
   const std::vector<Value>& f = Fields(m, s, Geom::ColorTransform);
-  const auto channel = [&](int i) { return static_cast<std::uint32_t>(avm1::ToInt32(m.ToNumber(f[i]))) & 0xFF; };
+  const auto channel = [&](int i) { return static_cast<std::uint32_t>(script::ToInt32(m.ToNumber(f[i]))) & 0xFF; };
   return Value::Number((channel(4) << 16) | (channel(5) << 8) | channel(6));
 }
 Value ColorSet(Machine& m, const Value& s, const Value* a, int n) {

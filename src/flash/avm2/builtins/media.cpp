@@ -9,10 +9,10 @@
 #include "flash/audio/loaded_sound.h"
 #include "flash/audio/movie_sounds.h"
 #include "flash/audio/sound_events.h"
-#include "flash/avm1/builtins/sound_support.h"
 #include "flash/avm2/builtins/media.h"
 #include "flash/avm2/builtins/support.h"
 #include "flash/display/player.h"
+#include "flash/display/sound_gains.h"
 
 namespace vantrel::flash::avm2 {
 
@@ -83,8 +83,6 @@ void ChannelObject::Trace(gc::Tracer& tracer) const {
   MediaObject::Trace(tracer);
   tracer.Mark(sound);
 }
-
-audio::Gains GainsOf(const flash::SoundTransform& t) { return avm1::GainsOf(t); }
 
 void ChannelObject::Start(Machine& m) {
   waiting = false;

@@ -10,10 +10,10 @@
 #include <cmath>
 #include <cstring>
 
-#include "flash/avm1/string_utils.h"
 #include "flash/avm2/builtins/bitmap_data.h"
 #include "flash/avm2/builtins/support.h"
 #include "flash/pixel_bender/pixel_bender.h"
+#include "flash/script/string_utils.h"
 
 namespace vantrel::flash::avm2 {
 

@@ -347,7 +347,7 @@ Value SetDefaultFormat(Machine& m, const Value& self, const Value* args, int arg
 
 // A character index: -1 stands for "from the start" or "to the end".
 int IndexArg(Machine& m, const Value* args, int argc, int index, int fallback) {
-  return avm1::SaturatedInt32(NumArg(m, args, argc, index, fallback));
+  return script::SaturatedInt32(NumArg(m, args, argc, index, fallback));
 }
 void CheckRange(Machine& m, int begin, int end, int length) {
   if (begin < 0 || end > length || begin > end) m.ThrowError("RangeError", 2006, "The supplied index is out of bounds.");

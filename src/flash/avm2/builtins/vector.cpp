@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <cmath>
 
-#include "flash/avm1/string_utils.h"
 #include "flash/avm2/builtins/support.h"
+#include "flash/script/string_utils.h"
 
 namespace vantrel::flash::avm2 {
 
@@ -247,7 +247,7 @@ Value Sort(Machine& m, const Value& self, const Value* args, int argc) {
       const double a = m.ToNumber(x), b = m.ToNumber(y);
       c = a < b ? -1 : a > b ? 1 : 0;
     } else {
-      c = avm1::CompareUtf16(m.ToString(x), m.ToString(y), (flags & 1) != 0);
+      c = script::CompareUtf16(m.ToString(x), m.ToString(y), (flags & 1) != 0);
     }
     return (flags & 2) ? c > 0 : c < 0;
   });

@@ -1,4 +1,4 @@
-#include "flash/script_clock.h"
+#include "flash/script/script_clock.h"
 
 #include <ctime>
 

@@ -1,8 +1,8 @@
-#include "flash/avm1/utf16.h"
+#include "flash/script/utf16.h"
 
 #include <cmath>
 
-namespace vantrel::flash::avm1 {
+namespace vantrel::flash::script {
 
 namespace {
 
@@ -157,4 +157,4 @@ std::string UrlDecode(std::string_view text) {
   return out;
 }
 
-}  // namespace vantrel::flash::avm1
+}  // namespace vantrel::flash::script

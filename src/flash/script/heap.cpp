@@ -1,4 +1,4 @@
-#include "flash/gc/heap.h"
+#include "flash/script/heap.h"
 
 #include <algorithm>
 

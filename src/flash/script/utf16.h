@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-namespace vantrel::flash::avm1 {
+namespace vantrel::flash::script {
 
 // Number of UTF-16 units of text.
 std::size_t Utf16Length(std::string_view text);
@@ -26,4 +26,4 @@ std::string FromUtf16(std::u16string_view text);
 // Form encoding ("a%20b" and "a+b" both give "a b"; malformed escapes stay as they are).
 std::string UrlDecode(std::string_view text);
 
-}  // namespace vantrel::flash::avm1
+}  // namespace vantrel::flash::script

@@ -9,7 +9,7 @@
 #include <string>
 #include <string_view>
 
-namespace vantrel::flash::avm1 {
+namespace vantrel::flash::script {
 
 // The text as UTF-16 units. Bytes that are no valid UTF-8 count as Latin-1 characters.
 std::u16string Utf16Units(std::string_view utf8);
@@ -37,4 +37,17 @@ char16_t LowerUnit(char16_t unit);
 // ignoring case.
 int CompareUtf16(std::string_view a, std::string_view b, bool ignoreCase = false);
 
-}  // namespace vantrel::flash::avm1
+// Whether two names are equal with ASCII letters' case ignored (names of the movie's
+// exports and of children in movies before SWF 7).
+inline bool EqualIgnoringAsciiCase(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (std::size_t i = 0; i < a.size(); ++i) {
+    char x = a[i], y = b[i];
+    if (x >= 'A' && x <= 'Z') x = static_cast<char>(x + 32);
+    if (y >= 'A' && y <= 'Z') y = static_cast<char>(y + 32);
+    if (x != y) return false;
+  }
+  return true;
+}
+
+}  // namespace vantrel::flash::script

@@ -1,4 +1,4 @@
-#include "flash/avm1/string_utils.h"
+#include "flash/script/string_utils.h"
 
 #include <locale.h>
 #include <wctype.h>
@@ -7,7 +7,7 @@
 
 #include "core/text.h"
 
-namespace vantrel::flash::avm1 {
+namespace vantrel::flash::script {
 
 namespace {
 
@@ -216,4 +216,4 @@ int CompareUtf16(std::string_view a, std::string_view b, bool ignoreCase) {
   return x.size() < y.size() ? -1 : 1;
 }
 
-}  // namespace vantrel::flash::avm1
+}  // namespace vantrel::flash::script
