@@ -54,7 +54,7 @@ void BM_EightMp3EventSounds(benchmark::State& state) {
   // The video's MP3 frames, one after the other, as a DefineSound would hold them.
   std::vector<std::uint8_t> mp3;
   for (const video::FlvTag& tag : index.audio) mp3.insert(mp3.end(), flv.begin() + static_cast<long>(tag.offset) + 1, flv.begin() + static_cast<long>(tag.offset + tag.size));
-  const audio::SoundFormat format = audio::SoundFormat::FromFlags(index.audioFlags);
+  const SoundFormat format = SoundFormat::FromFlags(index.audioFlags);
   double seconds = 0;
   std::vector<float> out(2 * 1024);
   for (auto _ : state) {

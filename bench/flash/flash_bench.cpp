@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "core/text.h"
-#include "flash/flash_control.h"
+#include "flash/control/flash_control.h"
 #include "support/swf_movie_writer.h"
 
 namespace {

@@ -15,7 +15,7 @@
 #include <vector>
 
 #include "core/text.h"
-#include "flash/flash_control.h"
+#include "flash/control/flash_control.h"
 
 namespace {
 

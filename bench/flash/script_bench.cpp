@@ -13,7 +13,8 @@
 
 #include <string>
 
-#include "flash/flash_control.h"
+#include "flash/avm1/movie_host.h"
+#include "flash/control/flash_control.h"
 #include "flash/display/player.h"
 #include "support/swf_movie_writer.h"
 
@@ -80,7 +81,7 @@ void ScriptActions(benchmark::State& state) {
       return;
     }
     auto* player = control.Engine();
-    actions += static_cast<double>(vantrel::flash::Player::kInstructionsPerTick - player->Machine().Budget());
+    actions += static_cast<double>(vantrel::flash::MovieRuntime::kInstructionsPerTick - vantrel::flash::avm1::HostOf(*player).Machine().Budget());
     if (control.GetVariable("i") != "20000") {
       state.SkipWithError(("the loop stopped at i = " + control.GetVariable("i")).c_str());
       return;
@@ -113,7 +114,7 @@ void ObjectChurn(benchmark::State& state) {
     }
     // The movie loops over its two frames: 100 passes through frame 2.
     for (int tick = 0; tick < 200; ++tick) control.Tick();
-    made = static_cast<double>(control.Engine()->Script().heap.CellsMade());
+    made = static_cast<double>(control.Engine()->Heap().CellsMade());
   }
   rusage usage{};
   getrusage(RUSAGE_SELF, &usage);

@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "flash/flash_control.h"
+#include "flash/control/flash_control.h"
 #include "support/swf_movie_writer.h"
 
 namespace {

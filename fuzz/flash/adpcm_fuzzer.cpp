@@ -7,6 +7,7 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   using namespace vantrel::flash::audio;
+  using vantrel::flash::SoundFormat;
   if (size < 1) return 0;
   const SoundFormat format = SoundFormat::FromFlags(static_cast<std::uint8_t>(0x10 | (data[0] & 0x0F)));
   const std::span<const std::uint8_t> coded(data + 1, size - 1);

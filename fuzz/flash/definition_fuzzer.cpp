@@ -7,7 +7,8 @@
 #include <cstdint>
 #include <span>
 
-#include "flash/character.h"
+#include "flash/character/definition.h"
+#include "flash/swf/character.h"
 
 namespace {
 

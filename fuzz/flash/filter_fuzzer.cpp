@@ -4,7 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "flash/effects.h"
+#include "flash/render/effects.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   using namespace vantrel::flash;

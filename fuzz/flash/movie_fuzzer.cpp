@@ -5,7 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "flash/flash_control.h"
+#include "flash/control/flash_control.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   vantrel::flash::FlashControl control;

@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <span>
 
-#include "flash/shape.h"
+#include "flash/character/shape.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   using namespace vantrel::flash;

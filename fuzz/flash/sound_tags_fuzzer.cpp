@@ -1,14 +1,19 @@
-// Arbitrary bytes as a movie's tags for the sound library: every sound character and
-// every timeline stream is decoded, and the movie's sound is rendered for a moment.
+// Arbitrary bytes as a movie's tags: the tag walk reads the sounds into the model, the
+// sound library decodes every sound character and every timeline stream, and the
+// movie's sound is rendered for a moment.
 #include <cstddef>
 #include <cstdint>
 
-#include "flash/audio/offline_sound.h"
 #include "flash/audio/sound_library.h"
+#include "flash/control/offline_sound.h"
+#include "flash/swf/movie_loader.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   using namespace vantrel::flash::audio;
-  const auto library = SoundLibrary::FromTags({data, size});
+  auto model = std::make_shared<vantrel::flash::Movie>();
+  model->header.version = 8;
+  vantrel::flash::ParseMovieTags({data, size}, *model);
+  const auto library = std::make_shared<SoundLibrary>(model);
   for (std::uint16_t id = 0; id < 8; ++id) library->Decoded(id);
   for (const std::uint16_t sprite : library->TimelinesWithSounds()) library->Stream(sprite);
   // The same bytes behind a movie header, played for a tenth of a second.

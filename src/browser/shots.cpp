@@ -10,7 +10,7 @@
 #include "core/options.h"
 #include "core/paths.h"
 #include "core/surface_limit.h"
-#include "flash/flash_control.h"
+#include "flash/control/flash_control.h"
 #include "flash/video/flv_playback.h"
 #include "media/decompress.h"
 #include "media/identify.h"

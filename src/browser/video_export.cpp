@@ -15,8 +15,8 @@
 #include "core/surface_limit.h"
 #include "core/text.h"
 #include "flash/audio/mixer.h"
+#include "flash/control/flash_control.h"
 #include "flash/control/input_script.h"
-#include "flash/flash_control.h"
 #include "flash/video/flv_playback.h"
 
 namespace vantrel::browser {

@@ -8,7 +8,7 @@
 #include <functional>
 #include <string>
 
-#include "flash/flash_control.h"
+#include "flash/control/flash_control.h"
 #include "player/flash_port.h"
 
 namespace vantrel::player {

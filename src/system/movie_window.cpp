@@ -11,7 +11,7 @@
 #include <functional>
 
 #include "core/text.h"
-#include "flash/flash_control.h"
+#include "flash/control/flash_control.h"
 
 namespace vantrel::system {
 

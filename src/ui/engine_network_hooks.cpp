@@ -4,7 +4,7 @@
 #include <filesystem>
 #include <memory>
 
-#include "flash/flash_control.h"
+#include "flash/control/flash_control.h"
 
 namespace vantrel::ui {
 

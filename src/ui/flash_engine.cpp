@@ -3,7 +3,7 @@
 // a frame has run.
 #include <Qt>
 
-#include "flash/flash_control.h"
+#include "flash/control/flash_control.h"
 #include "net/net_service.h"
 #include "player/engine_control.h"
 #include "ui/engine_network_hooks.h"

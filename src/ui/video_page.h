@@ -17,7 +17,7 @@
 
 #include "flash/audio/audio_output.h"
 #include "flash/audio/mixer.h"
-#include "flash/flash_control.h"
+#include "flash/control/flash_control.h"
 #include "flash/video/video_page.h"
 #include "player/engine_control.h"
 #include "player/flash_port.h"

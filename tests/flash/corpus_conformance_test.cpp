@@ -27,9 +27,9 @@
 
 #include "core/text.h"
 #include "corpus_toml.h"
+#include "flash/control/flash_control.h"
 #include "flash/control/input_script.h"
-#include "flash/flash_control.h"
-#include "flash/movie_loader.h"
+#include "flash/swf/movie_loader.h"
 #include "support/temp_home.h"
 
 namespace vantrel::flash {

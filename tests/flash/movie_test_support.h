@@ -7,15 +7,16 @@
 #include <string>
 #include <vector>
 
-#include "flash/movie_loader.h"
+#include "flash/avm1/movie_host.h"
 #include "flash/display/player.h"
+#include "flash/swf/movie_loader.h"
 #include "support/swf_movie_writer.h"
 
 namespace vantrel::flash {
 
 struct RunningMovie {
   std::shared_ptr<Movie> movie;
-  std::unique_ptr<Player> player;
+  std::unique_ptr<MovieRuntime> player;
   std::vector<std::string> traces;
   std::vector<std::pair<std::string, std::string>> commands;
 };
@@ -30,16 +31,16 @@ inline std::unique_ptr<RunningMovie> StartMovie(const testing::Bytes& tags, int 
   RunningMovie* raw = running.get();
   hooks.trace = [raw](const std::string& line) { raw->traces.push_back(line); };
   hooks.fsCommand = [raw](const std::string& c, const std::string& a) { raw->commands.emplace_back(c, a); };
-  running->player = std::make_unique<Player>(running->movie, hooks);
+  running->player = std::make_unique<MovieRuntime>(running->movie, hooks);
   running->player->Tick();  // the first frame, as a loaded movie shows it
   return running;
 }
 
 // A root variable as the script machine prints it ("" for undefined before SWF 7).
 inline std::string RootVariable(RunningMovie& run, const std::string& name) {
-  auto& machine = run.player->Machine();
+  auto& machine = avm1::HostOf(*run.player).Machine();
   const int version = run.player->SwfVersion();
-  return machine.ToStringAt(machine.GetVariableFrom(run.player->Root().ScriptObject(), name, version), version);
+  return machine.ToStringAt(machine.GetVariableFrom(avm1::ScriptObjectOf(&run.player->Root()), name, version), version);
 }
 
 // The object the file places at depth (its own numbering) on clip; null when none.

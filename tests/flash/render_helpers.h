@@ -4,7 +4,7 @@
 #include <QImage>
 #include <QPainter>
 
-#include "flash/character.h"
+#include "flash/swf/character.h"
 
 namespace vantrel::flash::testing {
 

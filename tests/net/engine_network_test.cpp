@@ -13,8 +13,9 @@
 #include <set>
 
 #include "flash/avm1/interpreter.h"
+#include "flash/avm1/movie_host.h"
+#include "flash/control/flash_control.h"
 #include "flash/display/player.h"
-#include "flash/flash_control.h"
 #include "local_http_server.h"
 #include "net/net_service.h"
 #include "net_test_support.h"
@@ -267,8 +268,8 @@ TEST_F(EngineNetworkTest, AWebVideoPlaysWhileItDownloadsAndAWebSoundLoadsWithIts
 
   using flash::avm1::Call;
   using flash::avm1::Value;
-  auto& m = control.Engine()->Machine();
-  auto& rt = control.Engine()->Script();
+  auto& m = flash::avm1::HostOf(*control.Engine()).Machine();
+  auto& rt = flash::avm1::HostOf(*control.Engine()).Script();
   g_heard.clear();
   auto make = [&](const char* cls, std::vector<Value> args = {}) {
     return m.Construct(m.Get(rt.global, cls).AsObject(), args);

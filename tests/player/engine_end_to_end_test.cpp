@@ -2,7 +2,7 @@
 // control port, the update tick's texts and the end-of-movie rule.
 #include <filesystem>
 
-#include "flash/flash_control.h"
+#include "flash/control/flash_control.h"
 #include "player/engine_control.h"
 #include "player/time_text.h"
 #include "player_fixture.h"

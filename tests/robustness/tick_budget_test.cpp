@@ -5,7 +5,7 @@
 #include <string>
 
 #include "flash/movie_test_support.h"
-#include "flash/script_clock.h"
+#include "flash/script/script_clock.h"
 
 namespace vantrel::flash {
 namespace {

@@ -9,7 +9,7 @@
 #include "core/text.h"
 
 #if VANTREL_HAS_FLASH
-#include "flash/audio/offline_sound.h"
+#include "flash/control/offline_sound.h"
 #endif
 
 namespace vantrel::tool {

@@ -14,8 +14,8 @@
 #include "browser/video_export.h"
 #include "core/surface_limit.h"
 #include "core/text.h"
+#include "flash/control/flash_control.h"
 #include "flash/control/input_script.h"
-#include "flash/flash_control.h"
 #include "flash/video/flv_playback.h"
 #endif
 

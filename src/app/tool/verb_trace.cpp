@@ -9,8 +9,8 @@
 #include "app/tool/verbs.h"
 
 #if VANTREL_HAS_FLASH
+#include "flash/control/flash_control.h"
 #include "flash/control/input_script.h"
-#include "flash/flash_control.h"
 #endif
 
 namespace vantrel::tool {

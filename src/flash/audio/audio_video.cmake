@@ -7,9 +7,8 @@ target_sources(vantrel_flash PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/loaded_sound.cpp
   ${CMAKE_CURRENT_LIST_DIR}/mixer.cpp
   ${CMAKE_CURRENT_LIST_DIR}/movie_sounds.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/offline_sound.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/../control/offline_sound.cpp
   ${CMAKE_CURRENT_LIST_DIR}/sound_decoder.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/sound_format.cpp
   ${CMAKE_CURRENT_LIST_DIR}/sound_library.cpp
   ${CMAKE_CURRENT_LIST_DIR}/../video/embedded_video.cpp
   ${CMAKE_CURRENT_LIST_DIR}/../video/flv_index.cpp

@@ -2,7 +2,7 @@
 
 #include <cstdlib>
 
-#include "flash/movie.h"
+#include "flash/swf/movie.h"
 
 namespace vantrel::flash::audio {
 
@@ -24,8 +24,9 @@ PlayParams ToPlayParams(const SoundInfo& info) {
   return params;
 }
 
-std::unique_ptr<MovieSounds> MovieSounds::Make(const Movie& movie, std::span<const std::uint8_t> tags, Mixer& mixer) {
-  std::shared_ptr<const SoundLibrary> library = SoundLibrary::FromTags(tags);
+std::unique_ptr<MovieSounds> MovieSounds::Make(std::shared_ptr<const Movie> model, Mixer& mixer) {
+  const Movie& movie = *model;
+  auto library = std::make_shared<const SoundLibrary>(std::move(model));
   std::map<const Timeline*, std::uint16_t> timelines;
   timelines[&movie.root] = 0;
   for (const std::uint16_t id : library->TimelinesWithSounds()) {

@@ -24,9 +24,9 @@ namespace vantrel::flash::audio {
 
 class MovieSounds final : public SoundEvents {
  public:
-  // The sounds of the movie read from its top-level tags (MovieBodyTags); movie gives the
-  // timelines the engine will report.
-  static std::unique_ptr<MovieSounds> Make(const Movie& movie, std::span<const std::uint8_t> tags, Mixer& mixer);
+  // The sounds of the movie, from its model; its timelines are the ones the engine will
+  // report.
+  static std::unique_ptr<MovieSounds> Make(std::shared_ptr<const Movie> movie, Mixer& mixer);
   MovieSounds(std::shared_ptr<const SoundLibrary> library, std::map<const Timeline*, std::uint16_t> timelines,
               Mixer& mixer);
   ~MovieSounds() override;

@@ -11,25 +11,13 @@
 #include <vector>
 
 #include "flash/audio/mixer.h"
+#include "flash/swf/sound.h"
 
 namespace vantrel::flash {
 struct Timeline;
 }
 
 namespace vantrel::flash::audio {
-
-// The SOUNDINFO record of StartSound, StartSound2 and DefineButtonSound.
-struct SoundInfo {
-  bool syncStop = false;        // stop every instance of the sound instead of starting it
-  bool syncNoMultiple = false;  // do not start it while it is already playing
-  std::optional<std::uint32_t> inPoint, outPoint;  // 44.1 kHz frames
-  int loops = 1;
-  struct Point {
-    std::uint32_t position = 0;              // 44.1 kHz frames
-    std::uint16_t left = 32768, right = 32768;  // 0 .. 32768
-  };
-  std::vector<Point> envelope;
-};
 
 class SoundEvents {
  public:

@@ -1,12 +1,22 @@
 # The ActionScript 1/2 machine: the heap, values and objects, the interpreter and the
 # built-in classes (one file each under builtins/).
 target_sources(vantrel_flash PRIVATE
-  gc/heap.cpp
   avm1/value.cpp
   avm1/object.cpp
   avm1/runtime.cpp
-  avm1/utf16.cpp
   avm1/interpreter.cpp
+  avm1/action_table.cpp
+  avm1/actions_timeline.cpp
+  avm1/actions_display.cpp
+  avm1/actions_stack.cpp
+  avm1/actions_arithmetic.cpp
+  avm1/actions_compare.cpp
+  avm1/actions_strings.cpp
+  avm1/actions_variables.cpp
+  avm1/actions_objects.cpp
+  avm1/actions_calls.cpp
+  avm1/actions_control.cpp
+  avm1/movie_host.cpp
   avm1/display_binding.cpp
   avm1/builtins/builtins.cpp
   avm1/builtins/object.cpp
@@ -47,5 +57,4 @@ target_sources(vantrel_flash PRIVATE
   avm1/builtins/print_job.cpp
   avm1/builtins/context_menu.cpp
   avm1/builtins/file_reference.cpp
-  avm1/string_utils.cpp
 )

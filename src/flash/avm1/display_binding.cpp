@@ -1,5 +1,6 @@
-#include "flash/avm1/object.h"
 #include "flash/avm1/display_binding.h"
+#include "flash/avm1/movie_host.h"
+#include "flash/avm1/object.h"
 
 #include <algorithm>
 #include <cctype>
@@ -12,6 +13,8 @@
 #include "flash/display/text_field.h"
 
 namespace vantrel::flash::avm1 {
+
+Object* ScriptObjectOf(const DisplayObject* object) { return static_cast<Object*>(object->ScriptCell()); }
 
 namespace {
 
@@ -31,7 +34,7 @@ MovieClip* AsClip(DisplayObject* object) {
 
 // Whether a clip set _lockroot: its _root is then itself for the code inside it.
 bool LocksRoot(const DisplayObject* object) {
-  const avm1::Object* script = object->IsContainer() ? object->ScriptObject() : nullptr;
+  const avm1::Object* script = object->IsContainer() ? ScriptObjectOf(object) : nullptr;
   const Property* p = script ? script->FindOwn("_lockroot", false) : nullptr;
   if (!p || p->IsAccessor()) return false;
   const Value& v = p->value;
@@ -114,8 +117,8 @@ DisplayObject* DisplayOf(Interpreter& machine, Object* object) {
 }
 
 Value DisplayValue(DisplayObject* object) {
-  if (!object || !object->ScriptObject()) return Value();
-  return Value::Obj(object->ScriptObject());
+  if (!object || !ScriptObjectOf(object)) return Value();
+  return Value::Obj(ScriptObjectOf(object));
 }
 
 std::string DisplayDotPath(DisplayObject* object) { return object ? object->TargetPath() : std::string(); }
@@ -125,7 +128,7 @@ std::string DisplayTypeOf(DisplayObject* object) {
 }
 
 bool GetDisplayProperty(Interpreter& machine, DisplayObject& object, int index, Value& out) {
-  Player& player = object.GetPlayer();
+  MovieRuntime& player = object.GetPlayer();
   MovieClip* clip = AsClip(&object);
   const Matrix& m = object.GetMatrix();
   switch (index) {
@@ -187,7 +190,7 @@ bool GetDisplayProperty(Interpreter& machine, DisplayObject& object, int index, 
 }
 
 bool SetDisplayProperty(Interpreter& machine, DisplayObject& object, int index, const Value& value) {
-  Player& player = object.GetPlayer();
+  MovieRuntime& player = object.GetPlayer();
   // Properties read strings by the SWF 5 rules even from SWF 4 code: a word is no
   // number and leaves the property as it was.
   auto number = [&](double& out) {
@@ -335,7 +338,7 @@ bool GetDisplayMember(Interpreter& machine, DisplayObject& object, std::string_v
   if (object.IsContainer()) {
     const auto& container = static_cast<MovieClip&>(object);
     if (DisplayObject* child = container.ChildByName(name, machine.CaseSensitive())) {
-      if (!child->ScriptObject()) {
+      if (!ScriptObjectOf(child)) {
         // Shapes and static texts answer as their parent, as the reference player does.
         out = DisplayValue(&object);
         return true;
@@ -353,7 +356,7 @@ void EnumerateDisplay(DisplayObject& object, std::vector<std::string>& names) {
   if (!object.IsContainer()) return;
   const auto& children = static_cast<MovieClip&>(object).Children();
   for (auto it = children.rbegin(); it != children.rend(); ++it) {
-    if (it->second->ScriptObject() && !it->second->name.empty()) names.push_back(it->second->name);
+    if (ScriptObjectOf(it->second) && !it->second->name.empty()) names.push_back(it->second->name);
   }
 }
 
@@ -407,10 +410,10 @@ DisplayObject* ResolveTarget(Interpreter& machine, DisplayObject* base, std::str
     DisplayObject* next = nullptr;
     if (at->IsContainer()) next = static_cast<MovieClip*>(at)->ChildByName(part, cs);
     // A shape or static text in a path stands for its parent, as in member access.
-    if (next && !next->ScriptObject()) next = at;
-    if (!next && at->ScriptObject()) {
+    if (next && !ScriptObjectOf(next)) next = at;
+    if (!next && ScriptObjectOf(at)) {
       // A variable of the clip that holds a clip.
-      if (const Property* p = at->ScriptObject()->FindOwn(part, cs); p && p->value.IsObject()) {
+      if (const Property* p = ScriptObjectOf(at)->FindOwn(part, cs); p && p->value.IsObject()) {
         // Only a live clip counts; a removed one is not looked up again from here.
         if (auto* data = p->value.object->Data<DisplayData>(); data && data->object && !data->object->Removed())
           next = data->object;
@@ -464,7 +467,7 @@ DisplayObject* DuplicateClip(Interpreter& machine, DisplayObject* source, const 
   MovieClip* clip = AsClip(source);
   if (!clip || !clip->Parent()) return nullptr;
   (void)machine;
-  Player& player = clip->GetPlayer();
+  MovieRuntime& player = clip->GetPlayer();
   MovieClip* parent = clip->Parent();
   MovieClip* copy = nullptr;
   if (clip->character) {
@@ -482,7 +485,7 @@ DisplayObject* DuplicateClip(Interpreter& machine, DisplayObject* source, const 
   copy->placedByScript = true;
   copy->transformedByScript = clip->transformedByScript;
   parent->AddChild(copy, depth);
-  player.PostInstantiate(copy, initObject, true);
+  HostOf(player).PostInstantiate(copy, initObject, true);
   return copy;
 }
 
@@ -516,7 +519,7 @@ void UnloadClipMovie(DisplayObject* object) {
 void GetUrl(Interpreter& machine, DisplayObject* base, const std::string& url, const std::string& target, int method,
             bool loadTarget, bool loadVariables) {
   if (!machine.HasPlayer()) return;
-  Player& player = machine.GetPlayer();
+  MovieRuntime& player = machine.GetPlayer();
   if (url.size() >= 10 && SameNameNoCase(std::string_view(url).substr(0, 10), "fscommand:")) {
     if (player.Hooks().fsCommand) player.Hooks().fsCommand(url.substr(10), target);
     return;
@@ -575,7 +578,7 @@ void CallFrame(Interpreter& machine, DisplayObject* object, const Value& frame) 
 
 void ToggleQuality(Interpreter& machine) {
   if (!machine.HasPlayer()) return;
-  Player& player = machine.GetPlayer();
+  MovieRuntime& player = machine.GetPlayer();
   if (!player.Hooks().setQuality) return;
   std::string q = player.Quality();
   for (char& c : q) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));

@@ -10,140 +10,15 @@
 #include <unordered_set>
 
 #include "flash/avm1/display_binding.h"
+#include "flash/avm1/interpreter_internal.h"
+#include "flash/avm1/movie_host.h"
 #include "flash/display/display_object.h"
 #include "flash/display/player.h"
-#include "flash/avm1/utf16.h"
+#include "flash/script/utf16.h"
 
 namespace vantrel::flash::avm1 {
 
-// Strings of one ConstantPool action, made once and kept for as long as the block.
-struct Pool {
-  std::vector<const String*> cells;
-};
-
-struct TryBlock {
-  std::size_t tryEnd = 0, catchEnd = 0, finallyEnd = 0;
-  bool hasCatch = false, hasFinally = false;
-  bool catchInRegister = false;
-  std::uint8_t catchRegister = 0;
-  std::string catchName;
-  enum class State { Try, Catch, Finally } state = State::Try;
-  bool rethrow = false;
-  bool returning = false;  // a return inside try or catch waits for the finally block
-  Value pending;
-  std::size_t stackDepth = 0;
-  std::size_t scopeDepth = 0;
-};
-
-struct WithBlock {
-  std::size_t end = 0;
-};
-
-struct Interpreter::Frame {
-  ActionBlock block;
-  const std::uint8_t* code = nullptr;
-  std::size_t pc = 0, end = 0;
-  int version = 8;
-  std::shared_ptr<const Pool> pool;
-  Value thisValue;
-  Object* callee = nullptr;
-  Object* locals = nullptr;     // the activation of a function; null at a block's top level
-  std::vector<Object*> scope;   // [0] _global, [1] the timeline, then closures and withs
-  Object* target = nullptr;     // the timeline the timeline actions act on
-  Object* originalTarget = nullptr;
-  Object* superBase = nullptr;  // where the running method was found (super looks above)
-  bool superBaseIsHolder = false;
-  bool thisHidden = false;  // a function that preloads or suppresses `this` has no variable of that name
-  std::vector<Value> registers;
-  std::size_t stackBase = 0;
-  std::vector<TryBlock> tries;
-  std::vector<WithBlock> withs;
-  bool construct = false;
-  Object* newObject = nullptr;
-  bool pushResult = false;  // the caller is a frame of the same run waiting for the result
-  bool targetRestored = false;  // SetTarget("") ran in this frame
-  bool targetLost = false;      // the last SetTarget named nothing (the root stands in)
-};
-
-// The pools and literal strings of every block run so far, by the address of their
-// bytes; the blocks stay alive as long as the entry does.
-struct StringCache {
-  std::unordered_map<const std::uint8_t*, std::shared_ptr<Pool>> pools;
-  std::unordered_map<const std::uint8_t*, const String*> literals;
-  std::vector<ActionBlock> pinned;
-  std::unordered_map<const void*, bool> pinnedSet;
-  void Pin(const ActionBlock& block) {
-    if (block && pinnedSet.emplace(block.get(), true).second) pinned.push_back(block);
-  }
-};
-
-class ActionReader {
- public:
-  ActionReader(const std::uint8_t* data, std::size_t size) : data_(data), size_(size) {}
-  bool AtEnd() const { return pos_ >= size_; }
-  std::size_t Pos() const { return pos_; }
-  std::uint8_t U8() { return pos_ < size_ ? data_[pos_++] : 0; }
-  std::uint16_t U16() {
-    const std::uint16_t lo = U8();
-    return static_cast<std::uint16_t>(lo | (U8() << 8));
-  }
-  std::uint32_t U32() {
-    const std::uint32_t lo = U16();
-    return lo | (static_cast<std::uint32_t>(U16()) << 16);
-  }
-  std::string_view StringView() {
-    const std::size_t start = pos_;
-    while (pos_ < size_ && data_[pos_] != 0) ++pos_;
-    const std::string_view text(reinterpret_cast<const char*>(data_ + start), pos_ - start);
-    if (pos_ < size_) ++pos_;
-    return text;
-  }
-  double Double() {  // high word first
-    const std::uint64_t high = U32();
-    const std::uint64_t low = U32();
-    const std::uint64_t bits = (high << 32) | low;
-    double out;
-    std::memcpy(&out, &bits, sizeof out);
-    return out;
-  }
-  float Float() {
-    const std::uint32_t bits = U32();
-    float out;
-    std::memcpy(&out, &bits, sizeof out);
-    return out;
-  }
-
- private:
-  const std::uint8_t* data_;
-  std::size_t size_;
-  std::size_t pos_ = 0;
-};
-
 namespace {
-
-// Whether getProperty/setProperty's number can name a property: NaN and numbers past the
-// int range name none (their conversion to int is undefined), and are passed over.
-bool PropertyNumber(double index) { return index > -2147483649.0 && index < 2147483648.0; }
-
-bool HasPathCharacters(std::string_view name) {
-  for (const char c : name) {
-    if (c == ':' || c == '/' || c == '.') return true;
-  }
-  return false;
-}
-
-class SuperData final : public NativeData {
- public:
-  Value thisValue;
-  Object* base = nullptr;
-  // base is where the running method was found, not the prototype of `this`: super()
-  // then looks above it.
-  bool baseIsHolder = false;
-  void Trace(gc::Tracer& tracer) const override {
-    TraceValue(tracer, thisValue);
-    tracer.Mark(base);
-  }
-};
 
 // Where super.name looks: above the prototype the running method stands for (the
 // object's own prototype when the method was found on the object itself); a clip
@@ -156,7 +31,7 @@ Object* SuperLookupStart(const SuperData* data) {
 
 }  // namespace
 
-Interpreter::Interpreter(Runtime& rt, Player* player)
+Interpreter::Interpreter(Runtime& rt, MovieRuntime* player)
     : rt_(rt), player_(player), cache_(std::make_unique<StringCache>()) {
   debugOps_ = std::getenv("VANTREL_DEBUG_ACTIONS") != nullptr;
   stack_.reserve(1024);
@@ -165,7 +40,7 @@ Interpreter::Interpreter(Runtime& rt, Player* player)
 
 Interpreter::~Interpreter() = default;
 
-Player& Interpreter::GetPlayer() { return *player_; }
+MovieRuntime& Interpreter::GetPlayer() { return *player_; }
 
 int Interpreter::Version() const { return frames_.empty() ? defaultVersion_ : frames_.back()->version; }
 
@@ -354,7 +229,6 @@ Object* Interpreter::Target() {
 namespace {
 constexpr int kMaxChain = 256;
 
-// Whether addProperty put a getter on the object itself (it then wins over array elements).
 // What a watcher sees as the old value: the stored value along the prototype chain,
 // without calling getters (a property added by addProperty keeps its earlier value).
 Value StoredValue(Object* object, std::string_view name, bool cs, int version) {
@@ -394,12 +268,6 @@ void EnumerateArray(Object& array, std::unordered_set<std::string>& seen, std::v
   }
 }
 
-bool HasAccessor(const Object* object) {
-  for (const Property& p : object->Properties()) {
-    if (p.getter) return true;
-  }
-  return false;
-}
 }
 
 Value Interpreter::Get(Object* object, std::string_view name) {
@@ -414,7 +282,7 @@ Value Interpreter::GetOf(Object* object, DisplayObject* display, std::string_vie
     const int index = DisplayPropertyIndex(name);
     Value out;
     if (index >= 0 && GetDisplayProperty(*this, *display, index, out)) return out;
-    object = display->ScriptObject() ? display->ScriptObject() : object;
+    object = ScriptObjectOf(display) ? ScriptObjectOf(display) : object;
   }
   if (object->kind == NativeKind::Super) {
     Object* from = SuperLookupStart(static_cast<SuperData*>(object->native.get()));
@@ -604,7 +472,7 @@ void Interpreter::Set(Object* object, std::string_view name, const Value& value)
       const int index = DisplayPropertyIndex(name);
       if (index >= 0 && SetDisplayProperty(*this, *display, index, value)) return;
       if (SetDisplayMember(*this, *display, name, value)) return;
-      if (display->ScriptObject()) object = display->ScriptObject();
+      if (ScriptObjectOf(display)) object = ScriptObjectOf(display);
     } else {
       return;  // a removed clip takes no properties
     }
@@ -1036,14 +904,12 @@ void Interpreter::ConstructOn(Object* constructor, Object* object, std::span<con
 }
 
 void Interpreter::RunLater(Later callback, Object* keepAlive) {
-  if (player_) player_->RunLater(std::move(callback), keepAlive);
+  if (host_) host_->RunLater(std::move(callback), keepAlive);
 }
 
 void Interpreter::LoadData(const std::string& url, const std::string& method, const std::string& formData, Loaded done,
                            Object* keepAlive) {
-  if (player_) {
-    player_->LoadData(url, method, formData, std::move(done), keepAlive);
-  }
+  if (host_) host_->LoadData(url, method, formData, std::move(done), keepAlive);
 }
 
 std::string Interpreter::MovieUrl() { return player_ ? player_->RootMovie()->url : std::string(); }
@@ -1070,83 +936,6 @@ Value Interpreter::ParentOf(Object* target) {
 // The loop
 
 namespace vantrel::flash::avm1 {
-
-namespace {
-
-bool StrictEquals(const Value& a, const Value& b) {
-  if (a.type != b.type) return false;
-  switch (a.type) {
-    case Value::Type::Undefined:
-    case Value::Type::Null: return true;
-    case Value::Type::Boolean: return a.boolean == b.boolean;
-    case Value::Type::Number: return a.number == b.number || (std::isnan(a.number) && std::isnan(b.number));
-    case Value::Type::String: return a.string == b.string || a.string->Text() == b.string->Text();
-    case Value::Type::Object: return a.object == b.object;
-  }
-  return false;
-}
-
-bool LooseEquals(Interpreter& m, Value a, Value b, int version) {
-  // SWF 5 compares two objects by their primitive values (two boxed 1s are equal).
-  if (version <= 5 && a.IsObject() && b.IsObject() && a.object != b.object) {
-    a = m.ToPrimitive(a, false);
-    b = m.ToPrimitive(b, false);
-  }
-  for (int round = 0; round < 4; ++round) {
-    if (a.type == b.type) return StrictEquals(a, b);
-    if (a.IsNullish() && b.IsNullish()) return true;
-    // An object meets a primitive (undefined and null too) through its valueOf: an
-    // object without one, such as _global, equals undefined.
-    if (a.IsObject() != b.IsObject()) {
-      Value& o = a.IsObject() ? a : b;
-      o = m.ToPrimitive(o, false);
-      if (o.IsObject()) return false;
-      continue;
-    }
-    if (a.IsNullish() || b.IsNullish()) {
-      // SWF 5 and 6 compare undefined with other values by number.
-      return false;
-    }
-    if (a.IsNumber() && b.IsString()) return a.number == m.ToNumber(b);
-    if (a.IsString() && b.IsNumber()) return m.ToNumber(a) == b.number;
-    if (a.IsBoolean()) {
-      a = Value::Number(a.boolean ? 1 : 0);
-      continue;
-    }
-    if (b.IsBoolean()) {
-      b = Value::Number(b.boolean ? 1 : 0);
-      continue;
-    }
-    if (a.IsObject() && !b.IsObject()) {
-      a = m.ToPrimitive(a, false);
-      if (a.IsObject()) return false;
-      continue;
-    }
-    if (b.IsObject() && !a.IsObject()) {
-      b = m.ToPrimitive(b, false);
-      if (b.IsObject()) return false;
-      continue;
-    }
-    return false;
-  }
-  return false;
-}
-
-bool IsDate(const Value& v) { return v.IsObject() && v.object->kind == NativeKind::Date; }
-
-}  // namespace
-
-void Interpreter::Push(const Value& v) {
-  if (stack_.size() < kMaxStack) stack_.push_back(v);
-}
-
-Value Interpreter::Pop() {
-  Frame& frame = *frames_.back();
-  if (stack_.size() <= frame.stackBase) return Value();
-  const Value v = stack_.back();
-  stack_.pop_back();
-  return v;
-}
 
 Value Interpreter::Less(const Value& a, const Value& b) {
   // An operand whose valueOf gives an object makes the comparison false at once;
@@ -1186,7 +975,7 @@ Value Interpreter::LookupVariable(std::string_view name, bool& found) {
         DisplayObject* at = data->object;
         for (int guard = 0; at->Parent() && guard < 1000; ++guard) at = at->Parent();
         if (at->Removed() || at == data->object) at = &data->object->GetPlayer().Root();
-        if (Object* root = at->ScriptObject()) scope = root;
+        if (Object* root = ScriptObjectOf(at)) scope = root;
       }
     }
     // A variable named _global counts only where it was set, never through a prototype.
@@ -1540,7 +1329,7 @@ bool Interpreter::MemoryLeft() {
   // run of a frame's script) and go on while the live data fits the budget; elsewhere
   // go on up to the heap's hard limit.
   gc::Heap& heap = rt_.heap;
-  const bool collected = runDepth_ == 1 && player_ && player_->CollectDuringScript();
+  const bool collected = runDepth_ == 1 && collectDuringScript && collectDuringScript();
   if (collected ? !heap.LiveOverBudget() : !heap.StopWithoutCollection()) return true;
   if (!memoryReported_) {
     memoryReported_ = true;
@@ -1565,6 +1354,25 @@ Value Interpreter::Run(std::size_t base) {
   }
 }
 
+// A return inside try or catch runs the finally blocks first; the value waits in the
+// innermost one. False when no finally block is left to run.
+bool Interpreter::DeferReturn(Frame& frame, const Value& v) {
+  while (!frame.tries.empty()) {
+    TryBlock& t = frame.tries.back();
+    if (t.state != TryBlock::State::Finally && t.hasFinally) {
+      t.state = TryBlock::State::Finally;
+      t.rethrow = false;
+      t.returning = true;
+      t.pending = v;
+      stack_.resize(std::min(stack_.size(), t.stackDepth));
+      frame.pc = t.catchEnd;
+      return true;
+    }
+    frame.tries.pop_back();
+  }
+  return false;
+}
+
 Value Interpreter::RunFrames(std::size_t base) {
   struct Depth {
     int& depth;
@@ -1572,24 +1380,6 @@ Value Interpreter::RunFrames(std::size_t base) {
     ~Depth() { --depth; }
   } depth(runDepth_);
   Value runResult;
-  // A return inside try or catch runs the finally blocks first; the value waits in the
-  // innermost one. False when no finally block is left to run.
-  const auto deferReturn = [this](Frame& frame, const Value& v) {
-    while (!frame.tries.empty()) {
-      TryBlock& t = frame.tries.back();
-      if (t.state != TryBlock::State::Finally && t.hasFinally) {
-        t.state = TryBlock::State::Finally;
-        t.rethrow = false;
-        t.returning = true;
-        t.pending = v;
-        stack_.resize(std::min(stack_.size(), t.stackDepth));
-        frame.pc = t.catchEnd;
-        return true;
-      }
-      frame.tries.pop_back();
-    }
-    return false;
-  };
   while (frames_.size() > base) {
     if (aborting_) {
       UnwindAll(base);
@@ -1623,7 +1413,7 @@ Value Interpreter::RunFrames(std::size_t base) {
         const Value pending = t.pending;
         frame.tries.pop_back();
         if (rethrow) Throw(pending);
-        if (returning && !deferReturn(frame, pending) && ReturnFrom(base, pending, runResult)) return runResult;
+        if (returning && !DeferReturn(frame, pending) && ReturnFrom(base, pending, runResult)) return runResult;
         continue;
       }
     }
@@ -1673,638 +1463,9 @@ Value Interpreter::RunFrames(std::size_t base) {
       }
       std::fprintf(stderr, "%*s%02X @%zu stack=%zu top=%s\n", static_cast<int>(frames_.size()), "", op, at, stack_.size(), top.c_str());
     }
-    ActionReader r(code + at + 3, op >= 0x80 ? length : 0);
-    const int version = frame.version;
-    switch (op) {
-      case 0x00: frame.pc = frame.end; break;
-      // Timeline control.
-      case 0x04: TimelineAction(*this, AsDisplay(frame.target), TimelineOp::NextFrame); break;
-      case 0x05: TimelineAction(*this, AsDisplay(frame.target), TimelineOp::PrevFrame); break;
-      case 0x06: TimelineAction(*this, AsDisplay(frame.target), TimelineOp::Play); break;
-      case 0x07: TimelineAction(*this, AsDisplay(frame.target), TimelineOp::Stop); break;
-      case 0x08: ToggleQuality(*this); break;
-      case 0x09: StopSounds(*this); break;
-      case 0x81: GotoFrame(*this, AsDisplay(frame.target), r.U16(), false); break;
-      case 0x8C: GotoLabel(*this, AsDisplay(frame.target), std::string(r.StringView()), false); break;
-      case 0x83: {
-        const std::string url(r.StringView());
-        const std::string target(r.StringView());
-        GetUrl(*this, AsDisplay(frame.target), url, target, 0, false, false);
-        break;
-      }
-      case 0x8A: {  // WaitForFrame
-        const int wanted = r.U16();
-        const int skip = r.U8();
-        if (wanted >= FramesLoaded(AsDisplay(frame.target))) SkipActions(frame, skip);
-        break;
-      }
-      case 0x8D: {  // WaitForFrame2
-        const int skip = r.U8();
-        const Value f = Pop();
-        // Compared as a number: NaN or a frame beyond int range must not overflow.
-        const double wanted = std::trunc(ToNumber(f)) - 1;
-        if (wanted >= FramesLoaded(AsDisplay(frame.target))) SkipActions(frame, skip);
-        break;
-      }
-      case 0x8B: SetTargetPath(frame, r.StringView()); break;
-      case 0x20: {  // SetTarget2
-        const Value t = Pop();
-        if (DisplayObject* d = AsDisplay(t.AsObject())) {
-          // A clip is found again by its path: of two clips with one name, the first wins.
-          SetTargetPath(frame, DisplayDotPath(d));
-        } else {
-          SetTargetPath(frame, ToString(t));
-        }
-        break;
-      }
-      case 0x9F: {  // GotoFrame2
-        const std::uint8_t flags = r.U8();
-        const int bias = (flags & 2) ? r.U16() : 0;
-        const Value f = Pop();
-        const bool play = flags & 1;
-        if (f.IsString()) {
-          GotoTarget(frame, f.string->Text(), play, bias);
-        } else {
-          // A frame that is not a number counts as frame 0, as it does in SWF 6 and earlier.
-          double n = ToNumber(f);
-          if (std::isnan(n)) n = 0;
-          n = std::clamp(n, -1e9, 1e9);
-          GotoFrame(*this, AsDisplay(frame.target), static_cast<int>(n) - 1 + bias, play);
-        }
-        break;
-      }
-      case 0x9E: {  // Call
-        const Value f = Pop();
-        CallFrameAction(frame, f);
-        break;
-      }
-      // Stack and values.
-      case 0x96: PushValues(frame, r, code + at + 3); break;
-      case 0x17: Pop(); break;
-      case 0x4C: {
-        const Value v = stack_.size() > frame.stackBase ? stack_.back() : Value();
-        Push(v);
-        break;
-      }
-      case 0x4D: {
-        const Value a = Pop();
-        const Value b = Pop();
-        Push(a);
-        Push(b);
-        break;
-      }
-      case 0x87: {  // StoreRegister
-        const std::uint8_t reg = r.U8();
-        const Value v = stack_.size() > frame.stackBase ? stack_.back() : Value();
-        if (reg < frame.registers.size()) frame.registers[reg] = v;
-        else if (reg < frames_.front()->registers.size()) frames_.front()->registers[reg] = v;  // see PushValues
-        break;
-      }
-      case 0x88: DefinePool(frame, r, code + at); break;
-      // Arithmetic.
-      case 0x0A:
-      case 0x0B:
-      case 0x0C:
-      case 0x0D: {
-        const Value bv = Pop();  // the first operand converts first
-        const double a = ToNumber(Pop());
-        const double b = ToNumber(bv);
-        double result = 0;
-        if (op == 0x0A) result = a + b;
-        if (op == 0x0B) result = a - b;
-        if (op == 0x0C) result = a * b;
-        if (op == 0x0D) {
-          if (b == 0 && version < 5) {
-            Push(Str("#ERROR#"));
-            break;
-          }
-          result = a / b;
-        }
-        Push(Value::Number(result));
-        break;
-      }
-      case 0x47: {  // Add2
-        const Value b = Pop();
-        const Value a = Pop();
-        if (a.IsNumber() && b.IsNumber()) {
-          Push(Value::Number(a.number + b.number));
-          break;
-        }
-        const Value pa = ToPrimitive(a, IsDate(a));
-        const Value pb = ToPrimitive(b, IsDate(b));
-        if (pa.IsString() || pb.IsString()) {
-          PushJoined(ToString(pa), ToString(pb));
-        } else {
-          Push(Value::Number(ToNumber(pa) + ToNumber(pb)));
-        }
-        break;
-      }
-      case 0x3F: {
-        const Value bv = Pop();  // the first operand converts first
-        const double a = ToNumber(Pop());
-        const double b = ToNumber(bv);
-        Push(Value::Number(std::fmod(a, b)));
-        break;
-      }
-      case 0x50: Push(Value::Number(ToNumber(Pop()) + 1)); break;
-      case 0x51: Push(Value::Number(ToNumber(Pop()) - 1)); break;
-      case 0x60:
-      case 0x61:
-      case 0x62:
-      case 0x63:
-      case 0x64:
-      case 0x65: {
-        const Value bnv = Pop();  // the first operand converts first
-        const double an = ToNumber(Pop());
-        const double bn = ToNumber(bnv);
-        const std::int32_t a = ToInt32(an), b = ToInt32(bn);
-        double result = 0;
-        switch (op) {
-          case 0x60: result = a & b; break;
-          case 0x61: result = a | b; break;
-          case 0x62: result = a ^ b; break;
-          case 0x63: result = static_cast<std::int32_t>(static_cast<std::uint32_t>(a) << (b & 31)); break;
-          case 0x64: result = a >> (b & 31); break;
-          case 0x65: {
-            const std::uint32_t shifted = static_cast<std::uint32_t>(a) >> (b & 31);
-            // Movies up to SWF 8 get the shifted bits back as a signed integer.
-            result = version <= 8 ? static_cast<double>(static_cast<std::int32_t>(shifted)) : shifted;
-            break;
-          }
-        }
-        Push(Value::Number(result));
-        break;
-      }
-      // Comparisons and logic.
-      case 0x0E: {  // unlike the arithmetic, the old equality converts its second operand first
-        const double b = ToNumber(Pop());
-        const double a = ToNumber(Pop());
-        PushBool(version, a == b);
-        break;
-      }
-      case 0x0F: {
-        const Value bv = Pop();  // the first operand converts first
-        const double a = ToNumber(Pop());
-        const double b = ToNumber(bv);
-        PushBool(version, a < b);
-        break;
-      }
-      case 0x10: {
-        const bool b = ToBoolean(Pop());
-        const bool a = ToBoolean(Pop());
-        PushBool(version, a && b);
-        break;
-      }
-      case 0x11: {
-        const bool b = ToBoolean(Pop());
-        const bool a = ToBoolean(Pop());
-        PushBool(version, a || b);
-        break;
-      }
-      case 0x12: PushBool(version, !ToBoolean(Pop())); break;
-      case 0x13: {
-        const std::string b = ToString(Pop());
-        const std::string a = ToString(Pop());
-        PushBool(version, a == b);
-        break;
-      }
-      case 0x29: {
-        const std::string b = ToString(Pop());
-        const std::string a = ToString(Pop());
-        PushBool(version, CodePointLess(a, b));
-        break;
-      }
-      case 0x68: {
-        const std::string b = ToString(Pop());
-        const std::string a = ToString(Pop());
-        PushBool(version, CodePointLess(b, a));
-        break;
-      }
-      case 0x48: {
-        const Value b = Pop();
-        const Value a = Pop();
-        Push(Less(a, b));
-        break;
-      }
-      case 0x67: {
-        const Value b = Pop();
-        const Value a = Pop();
-        Push(Less(b, a));
-        break;
-      }
-      case 0x49: {
-        const Value b = Pop();
-        const Value a = Pop();
-        Push(Value::Bool(LooseEquals(*this, a, b, version)));
-        break;
-      }
-      case 0x66: {
-        const Value b = Pop();
-        const Value a = Pop();
-        Push(Value::Bool(StrictEquals(a, b)));
-        break;
-      }
-      // Strings.
-      case 0x21: {
-        const std::string b = ToString(Pop());
-        const std::string a = ToString(Pop());
-        PushJoined(a, b);
-        break;
-      }
-      case 0x14:
-      case 0x31: Push(Value::Number(static_cast<double>(Utf16Length(ToString(Pop()))))); break;
-      case 0x15:
-      case 0x35: {
-        const double count = ToNumber(Pop());
-        const double index = ToNumber(Pop());
-        const std::string text = ToString(Pop());
-        Push(Str(Utf16Extract(text, index, count)));
-        break;
-      }
-      case 0x32:
-      case 0x36: {
-        const std::string text = ToString(Pop());
-        Push(Value::Number(text.empty() ? 0 : static_cast<double>(FirstCodeUnit(text))));
-        break;
-      }
-      case 0x33:
-      case 0x37: Push(Str(CodeUnitToString(static_cast<std::uint32_t>(ToInt32(ToNumber(Pop())))))); break;
-      case 0x18: Push(Value::Number(ToInt32(ToNumber(Pop())))); break;
-      case 0x4A: Push(Value::Number(ToNumber(Pop()))); break;
-      case 0x4B: Push(Str(ToString(Pop()))); break;
-      case 0x44: Push(Str(TypeOf(Pop()))); break;
-      // Variables.
-      case 0x1C: {
-        const Value nameValue = Pop();
-        if (nameValue.IsString()) {
-          Push(GetVariable(nameValue.string->Text()));
-        } else {
-          Push(GetVariable(ToString(nameValue)));
-        }
-        break;
-      }
-      case 0x1D: {
-        const Value v = Pop();
-        const Value nameValue = Pop();
-        SetVariable(nameValue.IsString() ? std::string_view(nameValue.string->Text()) : std::string_view(ToString(nameValue)),
-                    v);
-        break;
-      }
-      case 0x3C: {
-        const Value v = Pop();
-        const std::string name = ToString(Pop());
-        DefineLocal(name, v, false);
-        break;
-      }
-      case 0x41: {
-        const std::string name = ToString(Pop());
-        DefineLocal(name, Value(), true);
-        break;
-      }
-      case 0x3A: {  // Delete
-        const std::string name = ToString(Pop());
-        const Value object = Pop();
-        Object* o = object.AsObject();
-        if (ArrayData* array = o ? o->Array() : nullptr) {
-          if (const long index = ArrayIndex(name); index >= 0 && array->Has(static_cast<std::size_t>(index))) {
-            Push(Value::Bool(array->Remove(static_cast<std::size_t>(index))));
-            break;
-          }
-        }
-        const bool deleted = o && o->DeleteOwn(name, version >= 7);
-        if (deleted) ForgetAccessors(o, name, version >= 7);
-        Push(Value::Bool(deleted));
-        break;
-      }
-      case 0x3B: {  // Delete2
-        const std::string name = ToString(Pop());
-        bool deleted = false;
-        if (const std::size_t split = name.find_last_of(".:");
-            split != std::string::npos && split > 0 && split + 1 < name.size() && name.find('/') == std::string::npos) {
-          // A path deletes its last member from what the rest names ("o.a", "o:b", "o:c.f").
-          std::string owner = name.substr(0, split);
-          std::replace(owner.begin(), owner.end(), ':', '.');
-          const Value base = ResolveDotPath(owner);
-          const std::string member = name.substr(split + 1);
-          ArrayData* array = base.IsObject() ? base.object->Array() : nullptr;
-          if (const long index = array ? ArrayIndex(member) : -1; index >= 0 && array->Has(static_cast<std::size_t>(index))) {
-            deleted = array->Remove(static_cast<std::size_t>(index));
-          } else if (base.IsObject()) {
-            deleted = base.object->DeleteOwn(member, version >= 7);
-            if (deleted) ForgetAccessors(base.object, member, version >= 7);
-          } else if (!base.IsNullish()) {
-            // The player says so in its log when a path runs through a primitive.
-            Trace("Parameters of primitive types are no longer coerced into the required type - Object.");
-          }
-          Push(Value::Bool(deleted));
-          break;
-        }
-        for (std::size_t i = frame.scope.size(); i-- > 0;) {
-          Object* s = frame.scope[i];
-          if (s && s->FindOwn(name, version >= 7)) {
-            deleted = s->DeleteOwn(name, version >= 7);
-            if (deleted) ForgetAccessors(s, name, version >= 7);
-            break;
-          }
-        }
-        Push(Value::Bool(deleted));
-        break;
-      }
-      // Members.
-      case 0x4E: {
-        const Value nameValue = Pop();
-        const Value object = Pop();
-        if (nameValue.IsNumber() && object.IsObject() && object.object->kind == NativeKind::Array &&
-            !HasAccessor(object.object)) {
-          const double n = nameValue.number;
-          ArrayData* array = object.object->Array();
-          if (n >= 0 && n < static_cast<double>(array->elements.size()) && n == std::trunc(n) &&
-              array->Has(static_cast<std::size_t>(n))) {
-            Push(array->elements[static_cast<std::size_t>(n)]);
-            break;
-          }
-        }
-        const std::string name = nameValue.IsString() ? nameValue.string->Text() : ToString(nameValue);
-        Push(GetMember(object, name));
-        break;
-      }
-      case 0x4F: {
-        const Value v = Pop();
-        const Value nameValue = Pop();
-        const Value object = Pop();
-        Object* o = object.AsObject();
-        if (!o) break;
-        if (nameValue.IsNumber() && o->kind == NativeKind::Array && !o->Watchers() && !HasAccessor(o)) {
-          const double n = nameValue.number;
-          ArrayData* array = o->Array();
-          // An element that exists takes the value in place (the slow path creates,
-          // grows the length and honours read-only elements).
-          if (n >= 0 && n < static_cast<double>(array->elements.size()) && n == std::trunc(n) &&
-              n < array->Length() && array->Has(static_cast<std::size_t>(n)) &&
-              !(array->Attributes(static_cast<std::size_t>(n)) & kReadOnly)) {
-            array->elements[static_cast<std::size_t>(n)] = v;
-            break;
-          }
-        }
-        const std::string name = nameValue.IsString() ? nameValue.string->Text() : ToString(nameValue);
-        // A member without a name is never made.
-        if (name.empty()) break;
-        Set(o, name, v);
-        break;
-      }
-      case 0x42: {  // InitArray
-        const double count = ToNumber(Pop());
-        // A count the stack cannot hold makes undefined and takes nothing.
-        if (count > static_cast<double>(stack_.size() - frames_.back()->stackBase)) {
-          Push(Value());
-          break;
-        }
-        std::vector<Value> elements;
-        const std::size_t n = count > 0 ? static_cast<std::size_t>(count) : 0;
-        elements.reserve(n);
-        for (std::size_t i = 0; i < n; ++i) elements.push_back(Pop());
-        Push(Value::Obj(rt_.MakeArray(std::move(elements))));
-        break;
-      }
-      case 0x43: {  // InitObject
-        const double count = ToNumber(Pop());
-        if (count * 2 > static_cast<double>(stack_.size() - frames_.back()->stackBase)) {
-          Push(Value());
-          break;
-        }
-        Object* o = rt_.MakeObject();
-        const std::size_t n = count > 0 ? static_cast<std::size_t>(count) : 0;
-        // Members are made in the order they come off the stack: the last one written first.
-        for (std::size_t i = 0; i < n; ++i) {
-          const Value v = Pop();
-          const std::string key = ToString(Pop());
-          if (key == "__proto__") {
-            Set(o, key, v);
-          } else {
-            o->Define(key, v);
-          }
-        }
-        Push(Value::Obj(o));
-        break;
-      }
-      case 0x46: {  // Enumerate
-        const std::string name = ToString(Pop());
-        const Value object = GetVariable(name);
-        PushEnumeration(object);
-        break;
-      }
-      case 0x55: PushEnumeration(Pop()); break;
-      case 0x45: {  // TargetPath
-        const Value v = Pop();
-        DisplayObject* d = v.IsObject() ? AsDisplay(v.object) : nullptr;
-        if (d) {
-          Push(Str(DisplayDotPath(d)));
-        } else {
-          Push(Value());
-        }
-        break;
-      }
-      case 0x54: {  // InstanceOf
-        const Value ctor = Pop();
-        const Value object = Pop();
-        // Primitives are instances of nothing, not even of their own class.
-        Push(Value::Bool(InstanceOf(object.AsObject(), ctor.AsObject())));
-        break;
-      }
-      case 0x2B: {  // CastOp
-        const Value object = Pop();
-        const Value ctor = Pop();
-        Object* o = object.AsObject();
-        Push(InstanceOf(o, ctor.AsObject()) ? object : Value::Null());
-        break;
-      }
-      case 0x2C: {  // ImplementsOp
-        const Value ctor = Pop();
-        const double count = ToNumber(Pop());
-        const std::size_t n = count > 0 ? static_cast<std::size_t>(std::min(count, 1e4)) : 0;
-        std::vector<Object*> interfaces;
-        for (std::size_t i = 0; i < n; ++i) {
-          const Value iface = Pop();
-          if (Object* io = iface.AsObject())
-            if (Object* p = Get(io, "prototype").AsObject()) interfaces.push_back(p);
-        }
-        if (Object* c = ctor.AsObject())
-          if (Object* p = Get(c, "prototype").AsObject()) p->interfaces = interfaces;
-        break;
-      }
-      case 0x69: {  // Extends
-        const Value superclass = Pop();
-        const Value subclass = Pop();
-        Object* sup = superclass.AsObject();
-        Object* sub = subclass.AsObject();
-        if (!sup || !sub) break;
-        Object* proto = rt_.MakeObject(Get(sup, "prototype").AsObject());
-        proto->Define("__constructor__", superclass, kDontEnum);
-        proto->Define("constructor", superclass, kDontEnum);
-        Set(sub, "prototype", Value::Obj(proto));
-        break;
-      }
-      // Functions and calls.
-      case 0x9B:
-      case 0x8E: DefineFunctionAction(frame, r, op == 0x8E, at + 3 + length); break;
-      case 0x3D: {  // CallFunction
-        const Value nameValue = Pop();
-        const std::vector<Value> args = PopArguments();
-        const std::string name = ToString(nameValue);
-        Value fn;
-        Value self = Value::Obj(frame.target);
-        Object* holder = nullptr;
-        if (HasPathCharacters(name)) {
-          Value owner;
-          std::string_view member;
-          if (SplitPath(name, owner, member)) {
-            fn = GetMember(owner, member);
-            self = owner;
-          }
-        } else {
-          fn = GetVariable(name);
-          // A function kept in a local variable runs with the activation as `this`.
-          if (frame.locals && frame.locals->FindOwn(name, frame.version >= 7)) self = Value::Obj(frame.locals);
-        }
-        CallValue(fn, self, args, holder);
-        break;
-      }
-      case 0x52: {  // CallMethod
-        const Value nameValue = Pop();
-        const Value object = Pop();
-        const std::vector<Value> args = PopArguments();
-        // An undefined name, or one whose text is empty, calls the object itself (a null
-        // name is the property "null").
-        const std::string methodName = nameValue.IsUndefined() ? std::string() : ToString(nameValue);
-        if (methodName.empty()) {
-          Value self = Value();
-          CallValue(object, self, args, nullptr);
-          break;
-        }
-        const std::string& name = methodName;
-        if (object.IsNullish()) {
-          Push(Value());
-          break;
-        }
-        Object* holder = nullptr;
-        const Value fn = FindMethod(object, name, holder);
-        Value self = object;
-        if (Object* o = object.AsObject(); o && o->kind == NativeKind::Super)
-          self = static_cast<SuperData*>(o->native.get())->thisValue;
-        CallValue(fn, self, args, holder);
-        break;
-      }
-      case 0x40: {  // NewObject
-        const std::string name = ToString(Pop());
-        const std::vector<Value> args = PopArguments();
-        const Value ctor = GetVariable(name);
-        ConstructValue(ctor, args);
-        break;
-      }
-      case 0x53: {  // NewMethod
-        const Value nameValue = Pop();
-        const Value object = Pop();
-        const std::vector<Value> args = PopArguments();
-        Value ctor = object;
-        if (!(nameValue.IsUndefined() || (nameValue.IsString() && nameValue.string->Text().empty())))
-          ctor = GetMember(object, ToString(nameValue));
-        ConstructValue(ctor, args);
-        break;
-      }
-      case 0x3E: {  // Return
-        const Value v = Pop();
-        if (deferReturn(frame, v)) break;
-        if (ReturnFrom(base, v, runResult)) return runResult;
-        break;
-      }
-      case 0x2A: Throw(Pop()); break;
-      case 0x8F: TryAction(frame, r, at + 3 + length); break;
-      case 0x94: {  // With
-        const std::size_t size = r.U16();
-        const Value object = Pop();
-        Object* o = object.AsObject();
-        if (!o && !object.IsNullish()) o = ToObject(object);
-        if (!o || frame.withs.size() >= 16) {
-          frame.pc = std::min(frame.pc + size, frame.end);  // nothing to look into: the body is skipped
-          break;
-        }
-        frame.withs.push_back({std::min(frame.pc + size, frame.end)});
-        frame.scope.push_back(o);
-        break;
-      }
-      case 0x99: {  // Jump
-        const auto offset = static_cast<std::int16_t>(r.U16());
-        frame.pc = JumpTarget(frame, offset);
-        break;
-      }
-      case 0x9D: {  // If
-        const auto offset = static_cast<std::int16_t>(r.U16());
-        if (ToBoolean(Pop())) frame.pc = JumpTarget(frame, offset);
-        break;
-      }
-      // Display objects.
-      case 0x22: {  // GetProperty
-        const double index = ToNumber(Pop());
-        const Value t = Pop();
-        DisplayObject* d = TargetOf(frame, t);
-        Value out;
-        if (d && PropertyNumber(index)) GetDisplayProperty(*this, *d, static_cast<int>(index), out);
-        Push(out);
-        break;
-      }
-      case 0x23: {  // SetProperty
-        const Value v = Pop();
-        const double index = ToNumber(Pop());
-        const Value t = Pop();
-        DisplayObject* d = TargetOf(frame, t);
-        if (d && PropertyNumber(index)) SetDisplayProperty(*this, *d, static_cast<int>(index), v);
-        break;
-      }
-      case 0x24: {  // CloneSprite
-        const double depth = ToNumber(Pop());
-        const std::string name = ToString(Pop());
-        const Value source = Pop();
-        CloneSprite(*this, TargetOf(frame, source), name, ToInt32(depth));
-        break;
-      }
-      case 0x25: RemoveSprite(*this, TargetOf(frame, Pop())); break;
-      case 0x27: {  // StartDrag
-        const Value t = Pop();
-        const bool lockCenter = ToBoolean(Pop());
-        const bool constrain = ToBoolean(Pop());
-        double rect[4];
-        if (constrain) {
-          rect[3] = ToNumber(Pop());
-          rect[2] = ToNumber(Pop());
-          rect[1] = ToNumber(Pop());
-          rect[0] = ToNumber(Pop());
-        }
-        StartDrag(*this, TargetOf(frame, t), lockCenter, constrain ? rect : nullptr);
-        break;
-      }
-      case 0x28: StopDrag(*this); break;
-      case 0x9A: {  // GetURL2
-        const std::uint8_t flags = r.U8();
-        const std::string target = ToString(Pop());
-        const std::string url = ToString(Pop());
-        // The method in the low bits, load-into-target 0x40, load-variables 0x80.
-        GetUrl(*this, AsDisplay(frame.target), url, target, flags & 3, (flags & 0x40) != 0, (flags & 0x80) != 0);
-        break;
-      }
-      case 0x26: {  // Trace
-        const Value v = Pop();
-        Trace(v.IsUndefined() ? "undefined" : ToString(v));
-        break;
-      }
-      case 0x30: {
-        // The limit converts as the integer actions convert: modulo 2^32, and 0 for what
-        // is no finite number.
-        Push(Value::Number(RandomNumber(*this, ToInt32(ToNumber(Pop())))));
-        break;
-      }
-      case 0x34: Push(Value::Number(std::floor(Timer(*this)))); break;
-      default: break;  // unknown actions are skipped by their length
-    }
+    Step step{frame, ActionReader(code + at + 3, op >= 0x80 ? length : 0), code, at, length, base, runResult};
+    (this->*kActions[op].run)(step);  // unknown actions do nothing: they are skipped by their length
+    if (step.finished) return runResult;
   }
   return runResult;
 }

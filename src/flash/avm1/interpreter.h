@@ -1,9 +1,10 @@
 // The ActionScript 1/2 interpreter: runs action blocks with explicit activation records
 // (registers, constant pool, `this`, the scope chain, the SWF version of the code) on
-// its own stack, so script calls never recurse in C++. Implements Machine for the
+// its own stack, so script calls never recurse in C++. Implements MachineInterface for the
 // built-in code it calls.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -12,8 +13,8 @@
 #include <vector>
 
 #include "flash/avm1/machine.h"
-#include "flash/movie.h"
-#include "flash/script_clock.h"
+#include "flash/script/script_clock.h"
+#include "flash/swf/movie.h"
 
 namespace vantrel::flash::avm1 {
 
@@ -41,19 +42,20 @@ inline constexpr std::size_t kMaxStack = 1u << 20;
 inline constexpr std::size_t kMaxStringBytes = 16u << 20;
 
 class Interpreter;
+class MovieHost;
 
 // Hooks the interpreter needs from the player for timeline and host actions. Missing
 // ones (language tests) make those actions do nothing.
 struct InterpreterHost {
   virtual ~InterpreterHost() = default;
-  virtual Player* GetPlayer() = 0;
+  virtual MovieRuntime* GetPlayer() = 0;
   virtual void Trace(const std::string& line) = 0;
 };
 
-class Interpreter final : public Machine {
+class Interpreter final : public MachineInterface {
  public:
   // player may be null for language-only use (tests); timeline actions then do nothing.
-  Interpreter(Runtime& rt, Player* player);
+  Interpreter(Runtime& rt, MovieRuntime* player);
   ~Interpreter() override;
 
   // Runs a block (a frame's DoAction, a clip event, a button action) with clip's object
@@ -84,10 +86,15 @@ class Interpreter final : public Machine {
   bool BudgetExhausted() const { return budget_ <= 0; }
   // Where trace() output goes (the player's, or a test's collector).
   std::function<void(const std::string&)> onTrace;
+  // The movie's host, for the data classes' later callbacks and loads (none in
+  // language tests: they do nothing then).
+  void SetHost(MovieHost* host) { host_ = host; }
+  // Asked when the script's data outgrew the heap's budget: true when it collected.
+  std::function<bool()> collectDuringScript;
 
   // Machine.
   Runtime& Rt() override { return rt_; }
-  Player& GetPlayer() override;
+  MovieRuntime& GetPlayer() override;
   bool HasPlayer() const override { return player_ != nullptr; }
   int Version() const override;
   Value Get(Object* object, std::string_view name) override;
@@ -132,9 +139,27 @@ class Interpreter final : public Machine {
   void Abort();
   bool StringTooLong(std::size_t bytes) override;
   bool TimeLeft() override;
+  // The name of the action with this code ("Add2"), or null for a code that names none.
+  static const char* ActionName(std::uint8_t code);
 
  private:
   using Reader = ActionReader;
+  // One member function per action, ActionAdd2 for Add2; avm1/action_list.h lists them
+  // with their codes and the family file (avm1/actions_*.cpp) each one is in. The loop
+  // (RunFrames) finds them in kActions by code.
+  struct Step;
+#define VANTREL_AVM1_ACTION(code, name) void Action##name(Step& step);
+#define VANTREL_AVM1_ALIAS(code, name, runs)
+#include "flash/avm1/action_list.h"
+#undef VANTREL_AVM1_ACTION
+#undef VANTREL_AVM1_ALIAS
+  void ActionUnknown(Step& step);
+  struct ActionEntry {
+    const char* name;  // null for codes no action has
+    void (Interpreter::*run)(Step&);
+  };
+  static const std::array<ActionEntry, 256> kActions;
+  bool DeferReturn(Frame& frame, const Value& v);
   // Runs the frames above base to their end (RunFrames), stopping every script when the
   // library fails inside one (a string or table past what memory holds).
   Value Run(std::size_t base);
@@ -167,8 +192,8 @@ class Interpreter final : public Machine {
   Object* MakeSuper(const Value& thisValue, Object* base);
   Value RootOf(Object* target);
   Value ParentOf(Object* target);
-  void Push(const Value& v);
-  Value Pop();
+  inline void Push(const Value& v);  // defined in interpreter_internal.h
+  inline Value Pop();
   void PushBool(int version, bool value);
   void PushJoined(const std::string& a, const std::string& b);
   Value Less(const Value& a, const Value& b);
@@ -200,7 +225,8 @@ class Interpreter final : public Machine {
   void ConstructValue(const Value& ctorValue, const std::vector<Value>& args);
 
   Runtime& rt_;
-  Player* player_;
+  MovieRuntime* player_;
+  MovieHost* host_ = nullptr;
   std::unique_ptr<StringCache> cache_;
   std::vector<std::unique_ptr<Frame>> frames_;
   std::vector<Value> stack_;

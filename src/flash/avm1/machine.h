@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <functional>
 #include <map>
+#include <memory>
 #include <span>
 #include <string>
 #include <string_view>
@@ -16,7 +17,7 @@
 #include "flash/avm1/object.h"
 
 namespace vantrel::flash {
-class Player;
+class MovieRuntime;
 class DisplayObject;
 }  // namespace vantrel::flash
 
@@ -37,13 +38,17 @@ struct Member {
 // The objects every movie of one player shares: the heap, _global, the prototypes of
 // the built-in classes, and the ASnative table.
 class Runtime {
+  std::unique_ptr<gc::Heap> ownHeap_;  // without a player (language tests)
+
  public:
+  // The runtime of a player's movie lives on the player's heap.
+  explicit Runtime(gc::Heap& heap);
   Runtime();
   ~Runtime();
   Runtime(const Runtime&) = delete;
   Runtime& operator=(const Runtime&) = delete;
 
-  gc::Heap heap;
+  gc::Heap& heap;
   Object* global = nullptr;
   Object* objectProto = nullptr;
   Object* functionProto = nullptr;
@@ -90,18 +95,19 @@ class Runtime {
   void Trace(gc::Tracer& tracer) const;
 
  private:
+  void Init();
   const String* empty_ = nullptr;
   std::map<std::pair<int, int>, Object*> natives_;
 };
 
-class Machine {
+class MachineInterface {
  public:
-  virtual ~Machine() = default;
+  virtual ~MachineInterface() = default;
 
   virtual Runtime& Rt() = 0;
   // The player the machine runs in (display list, input state, hooks); only when
   // HasPlayer() (language tests run without one).
-  virtual Player& GetPlayer() = 0;
+  virtual MovieRuntime& GetPlayer() = 0;
   virtual bool HasPlayer() const = 0;
   // The SWF version of the code that runs now (of the movie that defined it).
   virtual int Version() const = 0;
@@ -170,11 +176,11 @@ class Machine {
   // Services of the player for data classes. Callbacks run later, from the frame loop
   // (never inside the call that asked), with the machine to use then; keepAlive stays
   // reachable until the callback has run.
-  using Later = std::function<void(Machine& machine)>;
+  using Later = std::function<void(MachineInterface& machine)>;
   virtual void RunLater(Later callback, Object* keepAlive) = 0;
   // Loads url (relative to the running movie's own address) with method "GET" or
   // "POST" and form data; done receives true and the body, or false and the reason.
-  using Loaded = std::function<void(Machine& machine, bool ok, const std::string& body)>;
+  using Loaded = std::function<void(MachineInterface& machine, bool ok, const std::string& body)>;
   virtual void LoadData(const std::string& url, const std::string& method, const std::string& formData,
                         Loaded done, Object* keepAlive) = 0;
   // The running movie's own address (a file path or URL).

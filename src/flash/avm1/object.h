@@ -14,9 +14,13 @@
 
 #include "flash/avm1/value.h"
 
+namespace vantrel::flash {
+class DisplayObject;
+}
+
 namespace vantrel::flash::avm1 {
 
-class Machine;
+class MachineInterface;
 
 // Property attributes as ASSetPropFlags sets them.
 enum Attribute : std::uint16_t {
@@ -67,7 +71,7 @@ class NativeData {
 
 // Arguments of a native call.
 struct Call {
-  Machine& machine;
+  MachineInterface& machine;
   Value thisValue;         // `this` as the caller gave it
   Object* self;            // `this` as an object (null for a primitive or undefined this)
   std::span<Value> args;
@@ -241,5 +245,8 @@ long ArrayIndex(std::string_view name);
 // read modulo 2^32 as the player does ("4294967296" is 0, "-5" is -5); false for
 // other names.
 bool WrappedIndex(std::string_view name, std::int32_t& index);
+
+// The script object of a display object (null for shapes and static text).
+Object* ScriptObjectOf(const DisplayObject* object);
 
 }  // namespace vantrel::flash::avm1

@@ -4,7 +4,11 @@
 
 namespace vantrel::flash::avm1 {
 
-Runtime::Runtime() {
+Runtime::Runtime() : ownHeap_(std::make_unique<gc::Heap>()), heap(*ownHeap_) { Init(); }
+
+Runtime::Runtime(gc::Heap& heap) : heap(heap) { Init(); }
+
+void Runtime::Init() {
   objectProto = heap.Make<Object>(nullptr);
   functionProto = heap.Make<Object>(objectProto);
   global = heap.Make<Object>(nullptr);  // _global is bare: no __proto__, no valueOf

@@ -6,23 +6,16 @@
 #include <string>
 #include <string_view>
 
-#include "flash/gc/heap.h"
+#include "flash/script/heap.h"
+#include "flash/script/number_conversions.h"
+#include "flash/script/string.h"
 
 namespace vantrel::flash::avm1 {
 
 class Object;
 
-// An immutable string of the script machine, UTF-8 inside. length, charAt and indexOf
-// count UTF-16 units (see string_utils.h).
-class String final : public gc::Cell {
- public:
-  explicit String(std::string text) : text_(std::move(text)) {}
-  const std::string& Text() const { return text_; }
-  std::size_t ExtraBytes() const override { return text_.capacity(); }
-
- private:
-  std::string text_;
-};
+// Strings are the cells both machines share (script/string.h).
+using script::String;
 
 struct Value {
   enum class Type : std::uint8_t { Undefined, Null, Boolean, Number, String, Object };
@@ -53,7 +46,7 @@ struct Value {
     v.number = n;
     return v;
   }
-  // A string value; s must come from the heap (Machine::Str makes one).
+  // A string value; s must come from the heap (MachineInterface::Str makes one).
   static Value Str(const String* s) {
     Value v;
     v.type = Type::String;
@@ -91,12 +84,9 @@ std::string NumberToString(double number);
 // The number a string converts to (spaces around it allowed; "0x" hexadecimal; NaN for
 // anything else). Before SWF 5 leading digits count and the rest is ignored.
 double StringToNumber(std::string_view text, int swfVersion);
-// ToInt32 of ECMA-262: NaN and infinities give 0, others wrap modulo 2^32.
-std::int32_t ToInt32(double number);
-std::uint32_t ToUint32(double number);
-// A number held to the int range: NaN is 0, fractions truncate, and what lies past either end
-// stops there. The natives that take a character index or a count do this, not ToInt32's wrap.
-std::int32_t SaturatedInt32(double number);
+using script::SaturatedInt32;
+using script::ToInt32;
+using script::ToUint32;
 // Marks the cell a value refers to.
 void TraceValue(gc::Tracer& tracer, const Value& value);
 

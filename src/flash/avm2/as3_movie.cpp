@@ -5,21 +5,29 @@
 #include "flash/display/movie_clip.h"
 #include "flash/display/player.h"
 
+namespace vantrel::flash {
+
+std::unique_ptr<MovieScriptHost> MakeActionScript3Host(MovieRuntime& player) {
+  return std::make_unique<avm2::As3Movie>(player);
+}
+
+}  // namespace vantrel::flash
+
 namespace vantrel::flash::avm2 {
 
 namespace {
 
 // Fuzzing builds give a frame's scripts a hundredth of the budget (as the timeline's).
 #ifdef VANTREL_FUZZ_LIMITS
-constexpr long kFrameInstructions = Player::kInstructionsPerTick / 100;
+constexpr long kFrameInstructions = MovieRuntime::kInstructionsPerTick / 100;
 #else
-constexpr long kFrameInstructions = Player::kInstructionsPerTick;
+constexpr long kFrameInstructions = MovieRuntime::kInstructionsPerTick;
 #endif
 
 }  // namespace
 
-As3Movie::As3Movie(Player& player) : player_(player) {
-  machine_ = std::make_unique<Machine>(player.Script().heap);
+As3Movie::As3Movie(MovieRuntime& player) : player_(player) {
+  machine_ = std::make_unique<Machine>(player.Heap());
   machine_->player = &player;
   machine_->clock = &player.Clock();
   machine_->onTrace = [this](const std::string& line) { player_.Trace(line); };
@@ -36,7 +44,7 @@ As3Movie::~As3Movie() = default;
 
 // Whatever stops a script (an error no handler takes, the time or memory limit, the
 // library's own failures) ends at these doors: the movie goes on with its next step.
-void As3Movie::BeforeFrame() {
+void As3Movie::FrameStarted() {
   machine_->SetBudget(kFrameInstructions);
   machine_->Guard([&] { EnterFrame(); });
 }
@@ -119,13 +127,22 @@ void As3Movie::ConstructDocument() {
   });
 }
 
-void As3Movie::Placed(DisplayObject* object) {
-  if (object->Movie() != player_.RootMovie()) return;
-  const auto it = symbols_.find(object->characterId);
-  machine_->Guard([&] { ConstructPlaced(*machine_, object, it == symbols_.end() ? nullptr : it->second); });
+void As3Movie::Placed(DisplayObject& object) {
+  if (object.Movie() != player_.RootMovie()) return;
+  const auto it = symbols_.find(object.characterId);
+  machine_->Guard([&] { ConstructPlaced(*machine_, &object, it == symbols_.end() ? nullptr : it->second); });
 }
 
-void As3Movie::AfterFrame() {
+void As3Movie::ClipPlaced(MovieClip& clip) {
+  player_.AddToExecList(&clip);
+  if (clip.Kind() == DisplayKind::Button) {
+    clip.ShowButtonState(ButtonCharacter::kUp);
+    return;
+  }
+  clip.RunFrame();
+}
+
+void As3Movie::FrameActionsDone() {
   machine_->Guard([&] { ExitFrame(); });
 }
 

@@ -1,6 +1,7 @@
-// An ActionScript 3 movie in the player: the machine that runs its ABC blocks, the
-// document class constructed on the root clip, frame scripts, frame events and timers,
-// on the player's clock.
+// An ActionScript 3 movie in the player, its script host: the machine that runs its ABC
+// blocks, the document class constructed on the root clip, the classes constructed on
+// the objects the timelines place, frame scripts, frame events and timers, on the
+// player's clock.
 #pragma once
 
 #include <map>
@@ -9,26 +10,66 @@
 #include <string>
 
 #include "flash/avm2/machine.h"
+#include "flash/display/script_host.h"
 
 namespace vantrel::flash {
-class Player;
+class MovieRuntime;
 }
 
 namespace vantrel::flash::avm2 {
 
-class As3Movie {
+class As3Movie final : public MovieScriptHost {
  public:
-  explicit As3Movie(Player& player);
-  ~As3Movie();
+  explicit As3Movie(MovieRuntime& player);
+  ~As3Movie() override;
+  Machine& GetMachine() { return *machine_; }
+
   // Start of a frame: enterFrame to its listeners, due timers.
-  void BeforeFrame();
+  void FrameStarted() override;
   // After the timelines moved: the new frame's ABC blocks and class links (the document
   // class on the first frame), then the frame scripts of clips whose frame changed.
-  void AfterFrame();
+  void FrameActionsDone() override;
   // The timeline placed object: its class is constructed on it.
-  void Placed(DisplayObject* object);
-  void Trace(gc::Tracer& tracer) const { machine_->TraceRoots(tracer); }
-  Machine& GetMachine() { return *machine_; }
+  void Placed(DisplayObject& object) override;
+  // A clip or button made for a symbol: it joins the execution list and shows its first
+  // frame (or its up state).
+  void ClipPlaced(MovieClip& clip) override;
+  void TraceRoots(gc::Tracer& tracer) const override { machine_->TraceRoots(tracer); }
+
+  // What belongs to the ActionScript 1/2 side of a movie has no part here: the
+  // timelines' action blocks, clip events, the objects' own handlers and properties
+  // and the variables of the host's calls. The machine keeps its own budget per frame.
+  void StartRun() override {}
+  bool Running() const override { return false; }
+  void LevelMade(MovieClip&) override {}
+  void TextFieldPlaced(TextField&) override {}
+  void VideoPlaced(DisplayObject&) override {}
+  void Removed(DisplayObject&, const std::string&, bool) override {}
+  void ClearVariables(DisplayObject&) override {}
+  void QueueBlock(DisplayObject&, ActionBlock, ActionPriority, bool) override {}
+  void QueueMethod(DisplayObject&, const char*, bool) override {}
+  void RunBlockNow(DisplayObject&, const ActionBlock&) override {}
+  void RunInitAction(MovieClip&, std::uint16_t, const ActionBlock&) override {}
+  void RunQueue(bool) override {}
+  void RunTimers() override {}
+  void RunCallback(const std::function<void()>& callback) override {
+    if (callback) callback();
+  }
+  void SyncTextFields() override {}
+  bool SyncTextVariable(TextField&) override { return false; }
+  void TextChanged(TextField&) override {}
+  bool HasProperty(DisplayObject&, const char*) override { return false; }
+  std::optional<bool> FlagProperty(DisplayObject&, const char*) override { return std::nullopt; }
+  std::optional<double> NumberProperty(DisplayObject&, const char*) override { return std::nullopt; }
+  void BroadcastInput(const char*, const char*, std::optional<double>) override {}
+  void CallHandlerNow(DisplayObject&, const char*) override {}
+  void FocusMoved(DisplayObject*, DisplayObject*) override {}
+  void FocusRemoved(DisplayObject&) override {}
+  std::string EncodeVariables(DisplayObject&) override { return {}; }
+  void SetTextVariable(DisplayObject&, const std::string&, const std::string&) override {}
+  std::string GetVariable(std::string_view) override { return {}; }
+  void SetVariable(std::string_view, const std::string&) override {}
+  void Unloading() override {}
 
  private:
   // Loads the ABC blocks of the root's frame and notes its symbol links (once a frame).
@@ -38,7 +79,7 @@ class As3Movie {
   void EnterFrame();
   void ExitFrame();
 
-  Player& player_;
+  MovieRuntime& player_;
   std::unique_ptr<Machine> machine_;
   std::set<int> framesDone_;
   std::map<std::uint16_t, ClassObject*> symbols_;  // character id -> linked class

@@ -4,6 +4,13 @@ target_sources(vantrel_flash PRIVATE
   avm2/abc.cpp
   avm2/machine.cpp
   avm2/interpreter.cpp
+  avm2/ops_control.cpp
+  avm2/ops_stack.cpp
+  avm2/ops_arithmetic.cpp
+  avm2/ops_types.cpp
+  avm2/ops_properties.cpp
+  avm2/ops_calls.cpp
+  avm2/ops_objects.cpp
   avm2/as3_movie.cpp
   avm2/builtins/object.cpp
   avm2/builtins/error.cpp

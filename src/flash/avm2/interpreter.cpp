@@ -2,51 +2,16 @@
 // fixed-size instructions with branch targets resolved to instruction numbers; bodies
 // that do not decode (unknown opcodes, branches into the middle of an instruction,
 // indices out of range) throw the player's VerifyError instead of running.
+#include <array>
 #include <cmath>
 #include <functional>
 
+#include "flash/avm2/interpreter_internal.h"
 #include "flash/avm2/machine.h"
 
 namespace vantrel::flash::avm2 {
 
 namespace {
-
-enum Op : std::uint8_t {
-  OP_bkpt = 0x01, OP_nop = 0x02, OP_throw = 0x03, OP_getsuper = 0x04, OP_setsuper = 0x05, OP_dxns = 0x06,
-  OP_dxnslate = 0x07, OP_kill = 0x08, OP_label = 0x09, OP_ifnlt = 0x0C, OP_ifnle = 0x0D, OP_ifngt = 0x0E,
-  OP_ifnge = 0x0F, OP_jump = 0x10, OP_iftrue = 0x11, OP_iffalse = 0x12, OP_ifeq = 0x13, OP_ifne = 0x14,
-  OP_iflt = 0x15, OP_ifle = 0x16, OP_ifgt = 0x17, OP_ifge = 0x18, OP_ifstricteq = 0x19, OP_ifstrictne = 0x1A,
-  OP_lookupswitch = 0x1B, OP_pushwith = 0x1C, OP_popscope = 0x1D, OP_nextname = 0x1E, OP_hasnext = 0x1F,
-  OP_pushnull = 0x20, OP_pushundefined = 0x21, OP_nextvalue = 0x23, OP_pushbyte = 0x24, OP_pushshort = 0x25,
-  OP_pushtrue = 0x26, OP_pushfalse = 0x27, OP_pushnan = 0x28, OP_pop = 0x29, OP_dup = 0x2A, OP_swap = 0x2B,
-  OP_pushstring = 0x2C, OP_pushint = 0x2D, OP_pushuint = 0x2E, OP_pushdouble = 0x2F, OP_pushscope = 0x30,
-  OP_pushnamespace = 0x31, OP_hasnext2 = 0x32, OP_li8 = 0x35, OP_li16 = 0x36, OP_li32 = 0x37, OP_lf32 = 0x38,
-  OP_lf64 = 0x39, OP_si8 = 0x3A, OP_si16 = 0x3B, OP_si32 = 0x3C, OP_sf32 = 0x3D, OP_sf64 = 0x3E,
-  OP_newfunction = 0x40, OP_call = 0x41, OP_construct = 0x42, OP_callmethod = 0x43, OP_callstatic = 0x44,
-  OP_callsuper = 0x45, OP_callproperty = 0x46, OP_returnvoid = 0x47, OP_returnvalue = 0x48,
-  OP_constructsuper = 0x49, OP_constructprop = 0x4A, OP_callproplex = 0x4C, OP_callsupervoid = 0x4E,
-  OP_callpropvoid = 0x4F, OP_sxi1 = 0x50, OP_sxi8 = 0x51, OP_sxi16 = 0x52, OP_applytype = 0x53,
-  OP_newobject = 0x55, OP_newarray = 0x56, OP_newactivation = 0x57, OP_newclass = 0x58,
-  OP_getdescendants = 0x59, OP_newcatch = 0x5A, OP_findpropstrict = 0x5D, OP_findproperty = 0x5E,
-  OP_finddef = 0x5F, OP_getlex = 0x60, OP_setproperty = 0x61, OP_getlocal = 0x62, OP_setlocal = 0x63,
-  OP_getglobalscope = 0x64, OP_getscopeobject = 0x65, OP_getproperty = 0x66, OP_getouterscope = 0x67,
-  OP_initproperty = 0x68, OP_deleteproperty = 0x6A, OP_getslot = 0x6C, OP_setslot = 0x6D,
-  OP_getglobalslot = 0x6E, OP_setglobalslot = 0x6F, OP_convert_s = 0x70, OP_esc_xelem = 0x71,
-  OP_esc_xattr = 0x72, OP_convert_i = 0x73, OP_convert_u = 0x74, OP_convert_d = 0x75, OP_convert_b = 0x76,
-  OP_convert_o = 0x77, OP_checkfilter = 0x78, OP_coerce = 0x80, OP_coerce_b = 0x81, OP_coerce_a = 0x82,
-  OP_coerce_i = 0x83, OP_coerce_d = 0x84, OP_coerce_s = 0x85, OP_astype = 0x86, OP_astypelate = 0x87,
-  OP_coerce_u = 0x88, OP_coerce_o = 0x89, OP_negate = 0x90, OP_increment = 0x91, OP_inclocal = 0x92,
-  OP_decrement = 0x93, OP_declocal = 0x94, OP_typeof = 0x95, OP_not = 0x96, OP_bitnot = 0x97, OP_add = 0xA0,
-  OP_subtract = 0xA1, OP_multiply = 0xA2, OP_divide = 0xA3, OP_modulo = 0xA4, OP_lshift = 0xA5,
-  OP_rshift = 0xA6, OP_urshift = 0xA7, OP_bitand = 0xA8, OP_bitor = 0xA9, OP_bitxor = 0xAA, OP_equals = 0xAB,
-  OP_strictequals = 0xAC, OP_lessthan = 0xAD, OP_lessequals = 0xAE, OP_greaterthan = 0xAF,
-  OP_greaterequals = 0xB0, OP_instanceof = 0xB1, OP_istype = 0xB2, OP_istypelate = 0xB3, OP_in = 0xB4,
-  OP_increment_i = 0xC0, OP_decrement_i = 0xC1, OP_inclocal_i = 0xC2, OP_declocal_i = 0xC3,
-  OP_negate_i = 0xC4, OP_add_i = 0xC5, OP_subtract_i = 0xC6, OP_multiply_i = 0xC7, OP_getlocal0 = 0xD0,
-  OP_getlocal1 = 0xD1, OP_getlocal2 = 0xD2, OP_getlocal3 = 0xD3, OP_setlocal0 = 0xD4, OP_setlocal1 = 0xD5,
-  OP_setlocal2 = 0xD6, OP_setlocal3 = 0xD7, OP_debug = 0xEF, OP_debugline = 0xF0, OP_debugfile = 0xF1,
-  OP_bkptline = 0xF2, OP_timestamp = 0xF3,
-};
 
 // Operand layouts.
 enum Form : std::uint8_t { kBad, kNone, kU30, kU30U30, kS24, kU8, kSwitch, kDebug, kByte };
@@ -81,31 +46,6 @@ struct OpTable {
 constexpr OpTable kOps;
 
 }  // namespace
-
-struct Instruction {
-  std::uint8_t op = 0;
-  std::uint32_t a = 0, b = 0;
-  std::int32_t target = 0;  // branches: instruction number
-  std::uint32_t offset = 0;  // byte offset in the body
-};
-
-struct DecodedCode {
-  std::vector<Instruction> code;
-  std::vector<std::int32_t> switchTargets;
-  struct Handler {
-    std::uint32_t from, to;  // byte offsets
-    std::int32_t target;
-    std::uint32_t type;
-    std::unique_ptr<Traits> catchTraits;
-  };
-  std::vector<Handler> handlers;
-  std::unique_ptr<Traits> activation;
-  bool typesResolved = false;
-  std::vector<ClassObject*> paramTypes;
-  ClassObject* returnType = nullptr;
-  bool returnsVoid = false;
-  std::uint32_t localCount = 0;
-};
 
 MethodInfo::MethodInfo() = default;
 MethodInfo::~MethodInfo() = default;
@@ -455,7 +395,7 @@ struct DepthGuard {
   }
 };
 
-inline std::int32_t I32(double d) { return avm1::ToInt32(d); }
+inline std::int32_t I32(double d) { return script::ToInt32(d); }
 
 }  // namespace
 
@@ -492,7 +432,6 @@ Value Machine::Execute(MethodInfo* method, const Value& self, const Value* args,
     decoded.returnType = decoded.returnsVoid ? nullptr : ResolveType(unit, info.returnType);
   }
   static const ScopeChain kNoScope;
-  const ScopeChain& outerScope = outer ? *outer : kNoScope;
 
   // Arguments.
   const int params = static_cast<int>(info.paramTypes.size());
@@ -511,7 +450,9 @@ Value Machine::Execute(MethodInfo* method, const Value& self, const Value* args,
       throw;
     }
   }
-  std::vector<Value> locals(decoded.localCount);
+  Frame f{method, unit, abc, decoded, outer ? *outer : kNoScope};
+  std::vector<Value>& locals = f.locals;
+  locals.resize(decoded.localCount);
   locals[0] = self;
   for (int i = 0; i < params; ++i) {
     Value v;
@@ -534,77 +475,14 @@ Value Machine::Execute(MethodInfo* method, const Value& self, const Value* args,
 
   // The sizes a method declares are only hints: a file may claim billions.
   constexpr std::size_t kReserveLimit = 4096;
-  std::vector<Value> stack;
-  stack.reserve(std::min<std::size_t>(body.maxStack + 2, kReserveLimit));
-  ScopeChain scopes;
-  scopes.reserve(std::min<std::size_t>(std::size_t{body.maxScopeDepth} + 1, kReserveLimit));
+  f.stack.reserve(std::min<std::size_t>(body.maxStack + 2, kReserveLimit));
+  f.scopes.reserve(std::min<std::size_t>(std::size_t{body.maxScopeDepth} + 1, kReserveLimit));
   const Instruction* code = decoded.code.data();
   const std::size_t count = decoded.code.size();
-  std::size_t pc = 0;
-  std::string nameStorage;
-  NsId nsStorage = 0;
-
-  auto pop = [&]() -> Value {
-    if (stack.empty()) ThrowError("VerifyError", 1024, "Stack underflow occurred.");
-    Value v = stack.back();
-    stack.pop_back();
-    return v;
-  };
-  auto popName = [&](std::uint32_t index, Value* runtime) -> Multiname {
-    const AbcMultiname& raw = abc.multinames[index];
-    Value name, ns;
-    if (raw.RuntimeName()) name = pop();
-    if (raw.RuntimeNamespace()) ns = pop();
-    if (runtime) {
-      runtime[0] = name;
-      runtime[1] = ns;
-    }
-    if (!raw.RuntimeName() && !raw.RuntimeNamespace()) return unit.multinames[index];
-    return ResolveName(unit, index, raw.RuntimeName() ? &name : nullptr, raw.RuntimeNamespace() ? &ns : nullptr,
-                       nameStorage, nsStorage);
-  };
-  auto popArgs = [&](std::uint32_t n, std::vector<Value>& out) {
-    if (stack.size() < n) ThrowError("VerifyError", 1024, "Stack underflow occurred.");
-    out.assign(stack.end() - n, stack.end());
-    stack.resize(stack.size() - n);
-  };
-  auto findProperty = [&](const Multiname& name, bool strict) -> Value {
-    for (std::size_t i = scopes.size(); i-- > 0;) {
-      const Scope& s = scopes[i];
-      Object* o = s.value.AsObject();
-      if (!o) continue;
-      if (s.with ? HasProperty(s.value, name) : (o->traits && name.id != kNoName && o->traits->Find(name.id, name, *this)))
-        return s.value;
-    }
-    for (std::size_t i = outerScope.size(); i-- > 0;) {
-      const Scope& s = outerScope[i];
-      Object* o = s.value.AsObject();
-      if (!o) continue;
-      if (s.with ? HasProperty(s.value, name) : (o->traits && name.id != kNoName && o->traits->Find(name.id, name, *this)))
-        return s.value;
-    }
-    if (Object* d = FindDefinition(name)) return Value::Obj(d);
-    const Value global = !outerScope.empty() ? outerScope[0].value : !scopes.empty() ? scopes[0].value : Value();
-    if (global.IsObject() && HasProperty(global, name)) return global;
-    if (strict) ThrowReferenceError(1065, "Variable " + (name.text ? *name.text : std::string("*")) + " is not defined.");
-    return global.IsObject() ? global : Value::Obj(globalObject);
-  };
-  auto superTraits = [&]() -> ClassObject* {
-    ClassObject* c = method->declaringClass;
-    return c ? c->base : nullptr;
-  };
-  auto compare = [&](const Value& a, const Value& b) -> int {
-    if (a.IsNumber() && b.IsNumber()) {
-      if (std::isnan(a.number) || std::isnan(b.number)) return -1;
-      return a.number < b.number ? 1 : 0;
-    }
-    return LessThan(a, b);
-  };
-  std::vector<Value> argv;
 
   for (;;) {
     try {
-      while (pc < count) {
+      while (f.pc < count) {
         if (((budget_ & 0xFFF) == 0 && clock && budget_ > 0 && !clock->TimeLeft()) || --budget_ < 0) {
           budget_ = 0;
           throw Halt{"Error: Error #1502: A script has executed for longer than the default timeout period of 15 seconds."};
@@ -614,564 +492,14 @@ Value Machine::Execute(MethodInfo* method, const Value& self, const Value* args,
           budget_ = 0;
           throw Halt{"Error: Error #1000: The system is out of memory."};
         }
-        const Instruction& ins = code[pc++];
-        switch (ins.op) {
-          case OP_bkpt: case OP_nop: case OP_label: case OP_debug: case OP_debugline: case OP_debugfile:
-          case OP_bkptline: case OP_timestamp: case OP_dxns:
-            break;
-          case OP_dxnslate: pop(); break;
-          case OP_throw: throw Thrown{pop()};
-          case OP_getsuper: {
-            const Multiname name = popName(ins.a, nullptr);
-            const Value object = pop();
-            ClassObject* base = superTraits();
-            const Binding* b = base && name.id != kNoName ? base->instanceTraits->Find(name.id, name, *this) : nullptr;
-            if (!b) {
-              stack.push_back(GetProperty(object, name));
-              break;
-            }
-            if (b->kind == Binding::Kind::Method) stack.push_back(Value::Obj(MethodClosure(b->method, object)));
-            else if (b->kind == Binding::Kind::Accessor && b->getter) stack.push_back(Invoke(b->getter, object, nullptr, 0, &b->getter->declaringClass->scope));
-            else if (object.IsObject() && b->slot < object.object->slotValues.size()) stack.push_back(object.object->slotValues[b->slot]);
-            else stack.push_back(Value());
-            break;
-          }
-          case OP_setsuper: {
-            const Value value = pop();
-            const Multiname name = popName(ins.a, nullptr);
-            const Value object = pop();
-            ClassObject* base = superTraits();
-            const Binding* b = base && name.id != kNoName ? base->instanceTraits->Find(name.id, name, *this) : nullptr;
-            if (b && b->kind == Binding::Kind::Accessor && b->setter) Invoke(b->setter, object, &value, 1, &b->setter->declaringClass->scope);
-            else SetProperty(object, name, value);
-            break;
-          }
-          case OP_kill: locals[ins.a] = Value(); break;
-          case OP_jump: pc = ins.target; break;
-          case OP_iftrue: if (ToBoolean(pop())) pc = ins.target; break;
-          case OP_iffalse: if (!ToBoolean(pop())) pc = ins.target; break;
-          case OP_ifeq: { const Value b = pop(), a = pop(); if (LooseEquals(a, b)) pc = ins.target; break; }
-          case OP_ifne: { const Value b = pop(), a = pop(); if (!LooseEquals(a, b)) pc = ins.target; break; }
-          case OP_ifstricteq: { const Value b = pop(), a = pop(); if (StrictEquals(a, b)) pc = ins.target; break; }
-          case OP_ifstrictne: { const Value b = pop(), a = pop(); if (!StrictEquals(a, b)) pc = ins.target; break; }
-          case OP_iflt: { const Value b = pop(), a = pop(); if (compare(a, b) == 1) pc = ins.target; break; }
-          case OP_ifle: { const Value b = pop(), a = pop(); if (compare(b, a) == 0) pc = ins.target; break; }
-          case OP_ifgt: { const Value b = pop(), a = pop(); if (compare(b, a) == 1) pc = ins.target; break; }
-          case OP_ifge: { const Value b = pop(), a = pop(); if (compare(a, b) == 0) pc = ins.target; break; }
-          case OP_ifnlt: { const Value b = pop(), a = pop(); if (compare(a, b) != 1) pc = ins.target; break; }
-          case OP_ifnle: { const Value b = pop(), a = pop(); if (compare(b, a) != 0) pc = ins.target; break; }
-          case OP_ifngt: { const Value b = pop(), a = pop(); if (compare(b, a) != 1) pc = ins.target; break; }
-          case OP_ifnge: { const Value b = pop(), a = pop(); if (compare(a, b) != 0) pc = ins.target; break; }
-          case OP_lookupswitch: {
-            const double index = ToNumber(pop());
-            const std::uint32_t cases = ins.b;
-            if (index >= 0 && index < cases && index == std::floor(index)) pc = decoded.switchTargets[ins.a + static_cast<std::uint32_t>(index)];
-            else pc = ins.target;
-            break;
-          }
-          case OP_pushwith: {
-            const Value v = pop();
-            if (v.IsNullish()) ThrowTypeError(1009, "Cannot access a property or method of a null object reference.");
-            scopes.push_back({v, true});
-            break;
-          }
-          case OP_pushscope: {
-            const Value v = pop();
-            if (v.IsNullish()) ThrowTypeError(1009, "Cannot access a property or method of a null object reference.");
-            scopes.push_back({v, false});
-            break;
-          }
-          case OP_popscope: if (!scopes.empty()) scopes.pop_back(); break;
-          case OP_nextname: {
-            const Value index = pop();
-            const Value object = pop();
-            stack.push_back(object.IsObject() ? NameAt(object.object, ToInt32(index)) : Value());
-            break;
-          }
-          case OP_nextvalue: {
-            const Value index = pop();
-            const Value object = pop();
-            stack.push_back(object.IsObject() ? ValueAt(object.object, ToInt32(index)) : Value());
-            break;
-          }
-          case OP_hasnext: {
-            const Value index = pop();
-            const Value object = pop();
-            stack.push_back(Value::Number(object.IsObject() ? NextIndex(object.object, ToInt32(index)) : 0));
-            break;
-          }
-          case OP_hasnext2: {
-            Value& objectReg = locals[ins.a];
-            Value& indexReg = locals[ins.b];
-            Object* o = objectReg.AsObject();
-            int index = ToInt32(indexReg);
-            int next = 0;
-            while (o) {
-              next = NextIndex(o, index);
-              if (next > 0) break;
-              o = o->proto;
-              index = 0;
-              // Prototypes of built-in classes hold only hidden names.
-              if (o && o->properties.empty()) o = nullptr;
-            }
-            objectReg = o ? Value::Obj(o) : Value::Null();
-            indexReg = Value::Number(next);
-            stack.push_back(Value::Bool(next > 0));
-            break;
-          }
-          case OP_pushnull: stack.push_back(Value::Null()); break;
-          case OP_pushundefined: stack.push_back(Value()); break;
-          case OP_pushbyte: stack.push_back(Value::Number(static_cast<std::int32_t>(ins.a))); break;
-          case OP_pushshort: stack.push_back(Value::Number(static_cast<std::int16_t>(ins.a & 0xFFFF))); break;
-          case OP_pushtrue: stack.push_back(Value::Bool(true)); break;
-          case OP_pushfalse: stack.push_back(Value::Bool(false)); break;
-          case OP_pushnan: stack.push_back(Value::Number(std::nan(""))); break;
-          case OP_pop: pop(); break;
-          case OP_dup: { const Value v = pop(); stack.push_back(v); stack.push_back(v); break; }
-          case OP_swap: { const Value b = pop(), a = pop(); stack.push_back(b); stack.push_back(a); break; }
-          case OP_pushstring: stack.push_back(PoolString(unit, ins.a)); break;
-          case OP_pushint: stack.push_back(Value::Number(abc.ints[ins.a])); break;
-          case OP_pushuint: stack.push_back(Value::Number(abc.uints[ins.a])); break;
-          case OP_pushdouble: stack.push_back(Value::Number(abc.doubles[ins.a])); break;
-          case OP_pushnamespace: stack.push_back(DefaultValue(unit, kNsNamespace, ins.a)); break;
-          case OP_li8: case OP_li16: case OP_li32: case OP_lf32: case OP_lf64: case OP_si8: case OP_si16:
-          case OP_si32: case OP_sf32: case OP_sf64:
-            ThrowError("RangeError", 1506, "The specified range is invalid.");
-          case OP_newfunction: {
-            ScopeChain chain = outerScope;
-            chain.insert(chain.end(), scopes.begin(), scopes.end());
-            FunctionObject* f = NewFunction(unit.methods[ins.a].get(), chain);
-            f->method->isClosure = true;
-            // Functions made inside a class's code print as anonymous in stack traces.
-            if (method->declaringClass && f->method->role == MethodInfo::Role::Function)
-              f->method->role = MethodInfo::Role::Anonymous;
-            Object* proto = NewObject();
-            proto->SetOwn("constructor", Value::Obj(f), false);
-            f->SetOwn("prototype", Value::Obj(proto), false);
-            stack.push_back(Value::Obj(f));
-            break;
-          }
-          case OP_call: {
-            popArgs(ins.a, argv);
-            const Value receiver = pop();
-            const Value function = pop();
-            stack.push_back(Call(function, receiver, argv.data(), static_cast<int>(argv.size())));
-            break;
-          }
-          case OP_construct: {
-            popArgs(ins.a, argv);
-            const Value constructor = pop();
-            if (constructor.IsNullish()) ThrowTypeError(1007, "Instantiation attempted on a non-constructor.");
-            stack.push_back(Construct(constructor, argv.data(), static_cast<int>(argv.size())));
-            break;
-          }
-          case OP_callmethod: {
-            popArgs(ins.b, argv);
-            pop();
-            ThrowError("VerifyError", 1051, "Illegal early binding access to " + method->name + ".");
-          }
-          case OP_callstatic: {
-            popArgs(ins.b, argv);
-            const Value receiver = pop();
-            stack.push_back(Invoke(unit.methods[ins.a].get(), receiver, argv.data(), static_cast<int>(argv.size()), &outerScope));
-            break;
-          }
-          case OP_callsuper:
-          case OP_callsupervoid: {
-            popArgs(ins.b, argv);
-            const Multiname name = popName(ins.a, nullptr);
-            const Value object = pop();
-            ClassObject* base = superTraits();
-            const Binding* b = base && name.id != kNoName ? base->instanceTraits->Find(name.id, name, *this) : nullptr;
-            Value result;
-            if (b && b->kind == Binding::Kind::Method)
-              result = Invoke(b->method, object, argv.data(), static_cast<int>(argv.size()),
-                              b->method->declaringClass ? &b->method->declaringClass->scope : nullptr);
-            else if (b && b->kind == Binding::Kind::Accessor && b->getter)
-              result = Call(Invoke(b->getter, object, nullptr, 0, nullptr), object, argv.data(), static_cast<int>(argv.size()));
-            else
-              ThrowReferenceError(1070, "Method " + (name.text ? *name.text : std::string("*")) + " not found on " +
-                                            (base ? base->QualifiedName() : std::string("Object")));
-            if (ins.op == OP_callsuper) stack.push_back(result);
-            break;
-          }
-          case OP_callproperty:
-          case OP_callproplex:
-          case OP_callpropvoid: {
-            popArgs(ins.b, argv);
-            const Multiname name = popName(ins.a, nullptr);
-            const Value object = pop();
-            const Value result = CallProperty(object, name, argv.data(), static_cast<int>(argv.size()), ins.op == OP_callproplex);
-            if (ins.op != OP_callpropvoid) stack.push_back(result);
-            break;
-          }
-          case OP_returnvoid: return Value();
-          case OP_returnvalue: {
-            const Value v = pop();
-            if (decoded.returnsVoid) return Value();
-            return decoded.returnType ? Coerce(v, decoded.returnType) : v;
-          }
-          case OP_constructsuper: {
-            popArgs(ins.a, argv);
-            const Value object = pop();
-            ClassObject* base = superTraits();
-            if (base && base->init) Invoke(base->init, object, argv.data(), static_cast<int>(argv.size()), &base->scope);
-            break;
-          }
-          case OP_constructprop: {
-            popArgs(ins.b, argv);
-            const Multiname name = popName(ins.a, nullptr);
-            const Value object = pop();
-            const Value constructor = GetProperty(object, name);
-            if (!constructor.IsObject())
-              ThrowTypeError(1007, "Instantiation attempted on a non-constructor.");
-            stack.push_back(Construct(constructor, argv.data(), static_cast<int>(argv.size())));
-            break;
-          }
-          case OP_sxi1: { const Value v = pop(); stack.push_back(Value::Number((ToInt32(v) & 1) ? -1 : 0)); break; }
-          case OP_sxi8: { const Value v = pop(); stack.push_back(Value::Number(static_cast<std::int8_t>(ToInt32(v)))); break; }
-          case OP_sxi16: { const Value v = pop(); stack.push_back(Value::Number(static_cast<std::int16_t>(ToInt32(v)))); break; }
-          case OP_applytype: {
-            popArgs(ins.a, argv);
-            const Value factory = pop();
-            Value result = factory;
-            if (factory.IsObject() && factory.object == vectorClass && argv.size() == 1) {
-              ClassObject* param = argv[0].IsObject() && argv[0].object->kind == ObjectKind::Class
-                                       ? static_cast<ClassObject*>(argv[0].object) : nullptr;
-              result = Value::Obj(ApplyVector(*this, param));
-            }
-            stack.push_back(result);
-            break;
-          }
-          case OP_newobject: {
-            popArgs(ins.a * 2, argv);
-            Object* o = NewObject();
-            for (std::size_t i = 0; i + 1 < argv.size(); i += 2) o->SetOwn(ToString(argv[i]), argv[i + 1]);
-            stack.push_back(Value::Obj(o));
-            break;
-          }
-          case OP_newarray: {
-            popArgs(ins.a, argv);
-            stack.push_back(Value::Obj(NewArray(argv)));
-            break;
-          }
-          case OP_newactivation: {
-            Traits* traits = decoded.activation.get();
-            Object* o = heap.Make<Object>(ObjectKind::Activation, traits, nullptr);
-            if (traits) InitSlots(o, *traits);
-            o->dynamic = false;
-            stack.push_back(Value::Obj(o));
-            break;
-          }
-          case OP_newclass: {
-            const Value base = pop();
-            ClassObject* baseClass = base.IsObject() && base.object->kind == ObjectKind::Class ? static_cast<ClassObject*>(base.object) : nullptr;
-            ScopeChain chain = outerScope;
-            chain.insert(chain.end(), scopes.begin(), scopes.end());
-            stack.push_back(Value::Obj(NewClass(unit, ins.a, baseClass, chain)));
-            break;
-          }
-          case OP_getdescendants: {
-            const Multiname name = popName(ins.a, nullptr);
-            const Value object = pop();
-            if (object.IsObject() && object.object->kind == ObjectKind::Proxy) {
-              const Value qname = ProxyName(*this, name);
-              stack.push_back(ProxyCall(*this, object.object, kProxyDescendants, &qname, 1));
-              break;
-            }
-            stack.push_back(XmlDescendants(*this, object, name));
-            break;
-          }
-          case OP_checkfilter: {
-            const Value& object = stack.back();
-            if (!object.IsObject() || !IsXmlKind(object.object))
-              ThrowTypeError(1123, "Filter operator not supported on type " + QualifiedClassName(object) + ".");
-            break;
-          }
-          case OP_newcatch: {
-            Traits* traits = decoded.handlers[ins.a].catchTraits.get();
-            Object* o = heap.Make<Object>(ObjectKind::Catch, traits, nullptr);
-            InitSlots(o, *traits);
-            o->dynamic = false;
-            stack.push_back(Value::Obj(o));
-            break;
-          }
-          case OP_findpropstrict:
-          case OP_findproperty: {
-            const Multiname name = popName(ins.a, nullptr);
-            stack.push_back(findProperty(name, ins.op == OP_findpropstrict));
-            break;
-          }
-          case OP_finddef: {
-            const Multiname& name = unit.multinames[ins.a];
-            Object* d = FindDefinition(name);
-            stack.push_back(Value::Obj(d ? d : globalObject));
-            break;
-          }
-          case OP_getlex: {
-            const Multiname& name = unit.multinames[ins.a];
-            const Value holder = findProperty(name, true);
-            stack.push_back(GetProperty(holder, name));
-            break;
-          }
-          case OP_setproperty:
-          case OP_initproperty: {
-            const Value value = pop();
-            const AbcMultiname& raw = abc.multinames[ins.a];
-            if (raw.RuntimeName() && !raw.RuntimeNamespace() && stack.size() >= 2 && stack.back().IsNumber() &&
-                stack[stack.size() - 2].IsObject() && stack[stack.size() - 2].object->kind == ObjectKind::Array) {
-              const double d = stack.back().number;
-              auto* a = static_cast<ArrayObject*>(stack[stack.size() - 2].object);
-              if (d >= 0 && d < a->elements.size() && d == std::floor(d)) {
-                a->elements[static_cast<std::size_t>(d)] = value;
-                stack.resize(stack.size() - 2);
-                break;
-              }
-            }
-            if (raw.RuntimeName() && !raw.RuntimeNamespace() && stack.size() >= 2 &&
-                IsDictionaryKey(stack[stack.size() - 2], stack.back())) {
-              *DictionaryEntry(stack[stack.size() - 2], stack.back(), true) = value;
-              stack.resize(stack.size() - 2);
-              break;
-            }
-            const Multiname name = popName(ins.a, nullptr);
-            const Value object = pop();
-            SetProperty(object, name, value, ins.op == OP_initproperty);
-            break;
-          }
-          case OP_getlocal: stack.push_back(locals[ins.a]); break;
-          case OP_setlocal: locals[ins.a] = pop(); break;
-          case OP_getglobalscope:
-            stack.push_back(!outerScope.empty() ? outerScope[0].value : !scopes.empty() ? scopes[0].value : Value::Null());
-            break;
-          case OP_getscopeobject:
-            if (ins.a >= scopes.size()) ThrowError("VerifyError", 1019, "Getscopeobject " + std::to_string(ins.a) + " is out of bounds.");
-            stack.push_back(scopes[ins.a].value);
-            break;
-          case OP_getouterscope:
-            if (ins.a >= outerScope.size()) ThrowError("VerifyError", 1019, "Getscopeobject " + std::to_string(ins.a) + " is out of bounds.");
-            stack.push_back(outerScope[ins.a].value);
-            break;
-          case OP_getproperty: {
-            const AbcMultiname& raw = abc.multinames[ins.a];
-            if (raw.RuntimeName() && !raw.RuntimeNamespace() && stack.size() >= 2 && stack.back().IsNumber() &&
-                stack[stack.size() - 2].IsObject() && stack[stack.size() - 2].object->kind == ObjectKind::Array) {
-              const double d = stack.back().number;
-              auto* a = static_cast<ArrayObject*>(stack[stack.size() - 2].object);
-              if (d >= 0 && d < a->elements.size() && d == std::floor(d) &&
-                  a->elements[static_cast<std::size_t>(d)].type != Value::Type::Hole) {
-                const Value v = a->elements[static_cast<std::size_t>(d)];
-                stack.resize(stack.size() - 2);
-                stack.push_back(v);
-                break;
-              }
-            }
-            if (raw.RuntimeName() && !raw.RuntimeNamespace() && stack.size() >= 2 &&
-                IsDictionaryKey(stack[stack.size() - 2], stack.back())) {
-              const Value* entry = DictionaryEntry(stack[stack.size() - 2], stack.back(), false);
-              const Value v = entry ? *entry : Value();
-              stack.resize(stack.size() - 2);
-              stack.push_back(v);
-              break;
-            }
-            const Multiname name = popName(ins.a, nullptr);
-            const Value object = pop();
-            stack.push_back(GetProperty(object, name));
-            break;
-          }
-          case OP_deleteproperty: {
-            const AbcMultiname& raw = abc.multinames[ins.a];
-            if (raw.RuntimeName() && !raw.RuntimeNamespace() && stack.size() >= 2 &&
-                IsDictionaryKey(stack[stack.size() - 2], stack.back())) {
-              // deleting a key the dictionary does not hold succeeds too
-              DictionaryDelete(stack[stack.size() - 2], stack.back());
-              stack.resize(stack.size() - 2);
-              stack.push_back(Value::Bool(true));
-              break;
-            }
-            const Multiname name = popName(ins.a, nullptr);
-            const Value object = pop();
-            stack.push_back(Value::Bool(DeleteProperty(object, name)));
-            break;
-          }
-          case OP_getslot: {
-            const Value object = pop();
-            Object* o = object.AsObject();
-            if (!o) ThrowTypeError(1009, "Cannot access a property or method of a null object reference.");
-            if (ins.a == 0 || ins.a > o->slotValues.size()) ThrowError("VerifyError", 1026, "Slot " + std::to_string(ins.a) + " exceeds slotCount=" + std::to_string(o->slotValues.size()) + " of " + QualifiedClassName(object) + ".");
-            stack.push_back(o->slotValues[ins.a - 1]);
-            break;
-          }
-          case OP_setslot: {
-            const Value value = pop();
-            const Value object = pop();
-            Object* o = object.AsObject();
-            if (!o) ThrowTypeError(1009, "Cannot access a property or method of a null object reference.");
-            if (ins.a == 0 || ins.a > o->slotValues.size()) ThrowError("VerifyError", 1026, "Slot " + std::to_string(ins.a) + " exceeds slotCount=" + std::to_string(o->slotValues.size()) + " of " + QualifiedClassName(object) + ".");
-            o->slotValues[ins.a - 1] = o->traits && ins.a - 1 < o->traits->slotValues.size() ? CoerceSlot(o->traits->slotValues[ins.a - 1], value) : value;
-            break;
-          }
-          case OP_getglobalslot:
-          case OP_setglobalslot: {
-            const Value global = !outerScope.empty() ? outerScope[0].value : !scopes.empty() ? scopes[0].value : Value();
-            Object* o = global.AsObject();
-            if (!o || ins.a == 0 || ins.a > o->slotValues.size()) ThrowError("VerifyError", 1026, "Slot " + std::to_string(ins.a) + " exceeds slotCount.");
-            if (ins.op == OP_getglobalslot) stack.push_back(o->slotValues[ins.a - 1]);
-            else o->slotValues[ins.a - 1] = pop();
-            break;
-          }
-          case OP_convert_s: { const Value v = pop(); stack.push_back(v.IsString() ? v : StrValue(ToString(v))); break; }
-          case OP_esc_xelem:
-          case OP_esc_xattr: {
-            const std::string text = ToString(pop());
-            std::string out;
-            for (char c : text) {
-              if (c == '<') out += "&lt;";
-              else if (c == '>') out += "&gt;";
-              else if (c == '&') out += "&amp;";
-              else if (c == '"' && ins.op == OP_esc_xattr) out += "&quot;";
-              else out += c;
-            }
-            stack.push_back(StrValue(out));
-            break;
-          }
-          case OP_convert_i: case OP_coerce_i: { const Value v = pop(); stack.push_back(Value::Number(ToInt32(v))); break; }
-          case OP_convert_u: case OP_coerce_u: { const Value v = pop(); stack.push_back(Value::Number(ToUint32(v))); break; }
-          case OP_convert_d: case OP_coerce_d: { const Value v = pop(); stack.push_back(v.IsNumber() ? v : Value::Number(ToNumber(v))); break; }
-          case OP_convert_b: case OP_coerce_b: { const Value v = pop(); stack.push_back(Value::Bool(ToBoolean(v))); break; }
-          case OP_convert_o: {
-            const Value v = stack.empty() ? Value() : stack.back();
-            if (v.IsNull()) ThrowTypeError(1009, "Cannot access a property or method of a null object reference.");
-            if (v.IsNullish()) ThrowTypeError(1010, "A term is undefined and has no properties.");
-            break;
-          }
-          case OP_coerce_o: { const Value v = pop(); stack.push_back(v.IsUndefined() ? Value::Null() : v); break; }
-          case OP_coerce_a: break;
-          case OP_coerce_s: {
-            const Value v = pop();
-            stack.push_back(v.IsNullish() ? Value::Null() : v.IsString() ? v : StrValue(ToString(v)));
-            break;
-          }
-          case OP_coerce: {
-            const Value v = pop();
-            stack.push_back(Coerce(v, ResolveType(unit, ins.a)));
-            break;
-          }
-          case OP_astype: {
-            const Value v = pop();
-            ClassObject* type = ResolveType(unit, ins.a);
-            stack.push_back(!type || IsInstance(v, type) ? v : Value::Null());
-            break;
-          }
-          case OP_astypelate: {
-            const Value type = pop();
-            const Value v = pop();
-            if (!type.IsObject() || type.object->kind != ObjectKind::Class)
-              ThrowTypeError(1041, "The right-hand side of operator must be a class.");
-            stack.push_back(IsInstance(v, static_cast<ClassObject*>(type.object)) ? v : Value::Null());
-            break;
-          }
-          case OP_istype: {
-            const Value v = pop();
-            stack.push_back(Value::Bool(IsInstance(v, ResolveType(unit, ins.a))));
-            break;
-          }
-          case OP_istypelate: {
-            const Value type = pop();
-            const Value v = pop();
-            if (!type.IsObject() || type.object->kind != ObjectKind::Class)
-              ThrowTypeError(1041, "The right-hand side of operator must be a class.");
-            stack.push_back(Value::Bool(IsInstance(v, static_cast<ClassObject*>(type.object))));
-            break;
-          }
-          case OP_instanceof: {
-            const Value type = pop();
-            const Value v = pop();
-            if (!type.IsObject() || (type.object->kind != ObjectKind::Class && type.object->kind != ObjectKind::Function))
-              ThrowTypeError(1040, "The right-hand side of instanceof must be a class or function.");
-            const Value protoValue = type.object->kind == ObjectKind::Class ? Value::Obj(static_cast<ClassObject*>(type.object)->prototype)
-                                                                            : GetPublic(type, "prototype");
-            bool result = false;
-            Object* start = v.IsObject() ? v.object->proto : v.IsNullish() ? nullptr : ClassOf(v)->prototype;
-            for (Object* p = start; p && !result; p = p->proto) result = protoValue.IsObject() && p == protoValue.object;
-            stack.push_back(Value::Bool(result));
-            break;
-          }
-          case OP_in: {
-            const Value object = pop();
-            const Value name = pop();
-            if (object.IsNullish()) ThrowTypeError(1009, "Cannot access a property or method of a null object reference.");
-            if (IsDictionaryKey(object, name)) {
-              stack.push_back(Value::Bool(DictionaryEntry(object, name, false) != nullptr));
-              break;
-            }
-            std::string text;
-            NsId ns = 0;
-            Multiname m;
-            if (name.IsObject() && name.object->kind == ObjectKind::QName) {
-              m = ResolveName(unit, 0, &name, nullptr, text, ns);
-            } else {
-              text = ToString(name);
-              m = PublicName(text);
-              m.text = &text;
-              m.id = FindId(text);
-            }
-            stack.push_back(Value::Bool(HasProperty(object, m)));
-            break;
-          }
-          case OP_typeof: { const Value v = pop(); stack.push_back(StrValue(TypeOf(v))); break; }
-          case OP_not: { const Value v = pop(); stack.push_back(Value::Bool(!ToBoolean(v))); break; }
-          case OP_bitnot: { const Value v = pop(); stack.push_back(Value::Number(~ToInt32(v))); break; }
-          case OP_negate: { const Value v = pop(); stack.push_back(Value::Number(-ToNumber(v))); break; }
-          case OP_negate_i: { const Value v = pop(); stack.push_back(Value::Number(static_cast<std::int32_t>(0u - static_cast<std::uint32_t>(ToInt32(v))))); break; }
-          case OP_increment: { const Value v = pop(); stack.push_back(Value::Number(ToNumber(v) + 1)); break; }
-          case OP_decrement: { const Value v = pop(); stack.push_back(Value::Number(ToNumber(v) - 1)); break; }
-          case OP_increment_i: { const Value v = pop(); stack.push_back(Value::Number(static_cast<std::int32_t>(static_cast<std::uint32_t>(ToInt32(v)) + 1u))); break; }
-          case OP_decrement_i: { const Value v = pop(); stack.push_back(Value::Number(static_cast<std::int32_t>(static_cast<std::uint32_t>(ToInt32(v)) - 1u))); break; }
-          case OP_inclocal: locals[ins.a] = Value::Number(ToNumber(locals[ins.a]) + 1); break;
-          case OP_declocal: locals[ins.a] = Value::Number(ToNumber(locals[ins.a]) - 1); break;
-          case OP_inclocal_i: locals[ins.a] = Value::Number(static_cast<std::int32_t>(static_cast<std::uint32_t>(ToInt32(locals[ins.a])) + 1u)); break;
-          case OP_declocal_i: locals[ins.a] = Value::Number(static_cast<std::int32_t>(static_cast<std::uint32_t>(ToInt32(locals[ins.a])) - 1u)); break;
-          case OP_add: {
-            const Value b = pop();
-            Value& a = stack.empty() ? (stack.push_back(Value()), stack.back()) : stack.back();
-            if (a.IsNumber() && b.IsNumber()) a.number += b.number;
-            else a = Add(a, b);
-            break;
-          }
-          case OP_add_i: { const Value b = pop(), a = pop(); stack.push_back(Value::Number(static_cast<std::int32_t>(static_cast<std::uint32_t>(ToInt32(a)) + static_cast<std::uint32_t>(ToInt32(b))))); break; }
-          case OP_subtract_i: { const Value b = pop(), a = pop(); stack.push_back(Value::Number(static_cast<std::int32_t>(static_cast<std::uint32_t>(ToInt32(a)) - static_cast<std::uint32_t>(ToInt32(b))))); break; }
-          case OP_multiply_i: { const Value b = pop(), a = pop(); stack.push_back(Value::Number(static_cast<std::int32_t>(static_cast<std::uint32_t>(ToInt32(a)) * static_cast<std::uint32_t>(ToInt32(b))))); break; }
-          case OP_subtract: { const Value b = pop(), a = pop(); stack.push_back(Value::Number(ToNumber(a) - ToNumber(b))); break; }
-          case OP_multiply: { const Value b = pop(), a = pop(); stack.push_back(Value::Number(ToNumber(a) * ToNumber(b))); break; }
-          case OP_divide: { const Value b = pop(), a = pop(); stack.push_back(Value::Number(ToNumber(a) / ToNumber(b))); break; }
-          case OP_modulo: { const Value b = pop(), a = pop(); stack.push_back(Value::Number(std::fmod(ToNumber(a), ToNumber(b)))); break; }
-          case OP_lshift: { const Value b = pop(), a = pop(); stack.push_back(Value::Number(static_cast<std::int32_t>(static_cast<std::uint32_t>(ToInt32(a)) << (ToUint32(b) & 31)))); break; }
-          case OP_rshift: { const Value b = pop(), a = pop(); stack.push_back(Value::Number(ToInt32(a) >> (ToUint32(b) & 31))); break; }
-          case OP_urshift: { const Value b = pop(), a = pop(); stack.push_back(Value::Number(ToUint32(a) >> (ToUint32(b) & 31))); break; }
-          case OP_bitand: { const Value b = pop(), a = pop(); stack.push_back(Value::Number(ToInt32(a) & ToInt32(b))); break; }
-          case OP_bitor: { const Value b = pop(), a = pop(); stack.push_back(Value::Number(ToInt32(a) | ToInt32(b))); break; }
-          case OP_bitxor: { const Value b = pop(), a = pop(); stack.push_back(Value::Number(ToInt32(a) ^ ToInt32(b))); break; }
-          case OP_equals: { const Value b = pop(), a = pop(); stack.push_back(Value::Bool(LooseEquals(a, b))); break; }
-          case OP_strictequals: { const Value b = pop(), a = pop(); stack.push_back(Value::Bool(StrictEquals(a, b))); break; }
-          case OP_lessthan: { const Value b = pop(), a = pop(); stack.push_back(Value::Bool(compare(a, b) == 1)); break; }
-          case OP_lessequals: { const Value b = pop(), a = pop(); stack.push_back(Value::Bool(compare(b, a) == 0)); break; }
-          case OP_greaterthan: { const Value b = pop(), a = pop(); stack.push_back(Value::Bool(compare(b, a) == 1)); break; }
-          case OP_greaterequals: { const Value b = pop(), a = pop(); stack.push_back(Value::Bool(compare(a, b) == 0)); break; }
-          case OP_getlocal0: case OP_getlocal1: case OP_getlocal2: case OP_getlocal3:
-            stack.push_back(locals[ins.op - OP_getlocal0]);
-            break;
-          case OP_setlocal0: case OP_setlocal1: case OP_setlocal2: case OP_setlocal3:
-            locals[ins.op - OP_setlocal0] = pop();
-            break;
-          default:
-            ThrowError("VerifyError", 1011, "Method " + method->name + " contained illegal opcode " + std::to_string(ins.op) + ".");
-        }
+        const Instruction& ins = code[f.pc++];
+        (this->*kInstructions[ins.op].run)(f, ins);
       }
+      if (f.returned) return f.result;
       // Only code that the compiler never reaches may end without a return.
       ThrowError("VerifyError", 1020, "Code cannot fall off the end of a method.");
     } catch (Thrown& thrown) {
-      const std::uint32_t offset = pc > 0 ? code[pc - 1].offset : 0;
+      const std::uint32_t offset = f.pc > 0 ? code[f.pc - 1].offset : 0;
       const DecodedCode::Handler* handler = nullptr;
       for (const auto& h : decoded.handlers) {
         if (offset < h.from || offset >= h.to) continue;
@@ -1183,12 +511,80 @@ Value Machine::Execute(MethodInfo* method, const Value& self, const Value* args,
         }
       }
       if (!handler) throw;
-      stack.clear();
-      scopes.clear();
-      stack.push_back(thrown.value);
-      pc = handler->target;
+      f.stack.clear();
+      f.scopes.clear();
+      f.stack.push_back(thrown.value);
+      f.pc = handler->target;
     }
   }
+}
+
+// The name an instruction's multiname index stands for, with the parts a runtime name
+// takes off the stack (name on top of namespace); runtime, when given, gets them too.
+Multiname Machine::PopName(Frame& f, std::uint32_t index, Value* runtime) {
+  const AbcMultiname& raw = f.abc.multinames[index];
+  Value name, ns;
+  if (raw.RuntimeName()) name = Pop(f);
+  if (raw.RuntimeNamespace()) ns = Pop(f);
+  if (runtime) {
+    runtime[0] = name;
+    runtime[1] = ns;
+  }
+  if (!raw.RuntimeName() && !raw.RuntimeNamespace()) return f.unit.multinames[index];
+  return ResolveName(f.unit, index, raw.RuntimeName() ? &name : nullptr, raw.RuntimeNamespace() ? &ns : nullptr,
+                     f.nameStorage, f.nsStorage);
+}
+
+// The object on the scope chain (the method's own scopes first, then the ones it closed
+// over, then the definitions) that has name; the global object when none has it, or a
+// ReferenceError when strict.
+Value Machine::FindProperty(Frame& f, const Multiname& name, bool strict) {
+  const ScopeChain& scopes = f.scopes;
+  const ScopeChain& outerScope = f.outerScope;
+  for (std::size_t i = scopes.size(); i-- > 0;) {
+    const Scope& s = scopes[i];
+    Object* o = s.value.AsObject();
+    if (!o) continue;
+    if (s.with ? HasProperty(s.value, name) : (o->traits && name.id != kNoName && o->traits->Find(name.id, name, *this)))
+      return s.value;
+  }
+  for (std::size_t i = outerScope.size(); i-- > 0;) {
+    const Scope& s = outerScope[i];
+    Object* o = s.value.AsObject();
+    if (!o) continue;
+    if (s.with ? HasProperty(s.value, name) : (o->traits && name.id != kNoName && o->traits->Find(name.id, name, *this)))
+      return s.value;
+  }
+  if (Object* d = FindDefinition(name)) return Value::Obj(d);
+  const Value global = !outerScope.empty() ? outerScope[0].value : !scopes.empty() ? scopes[0].value : Value();
+  if (global.IsObject() && HasProperty(global, name)) return global;
+  if (strict) ThrowReferenceError(1065, "Variable " + (name.text ? *name.text : std::string("*")) + " is not defined.");
+  return global.IsObject() ? global : Value::Obj(globalObject);
+}
+
+// The base class of the class whose method runs (where super looks), or null.
+ClassObject* Machine::SuperTraits(Frame& f) {
+  ClassObject* c = f.method->declaringClass;
+  return c ? c->base : nullptr;
+}
+
+const std::array<Machine::InstructionEntry, 256> Machine::kInstructions = [] {
+  std::array<InstructionEntry, 256> table;
+  table.fill({nullptr, &Machine::OpIllegal});
+#define VANTREL_AVM2_OP(code, name, function) table[code] = {#name, &Machine::Op##function};
+#define VANTREL_AVM2_ALIAS(code, name, function) table[code] = {#name, &Machine::Op##function};
+#include "flash/avm2/op_list.h"
+#undef VANTREL_AVM2_OP
+#undef VANTREL_AVM2_ALIAS
+  return table;
+}();
+
+const char* Machine::InstructionName(std::uint8_t op) { return kInstructions[op].name; }
+
+// Decoding turns opcodes that name no instruction away, so this runs only if the two
+// disagree: the method fails as it would have at verification.
+void Machine::OpIllegal(Frame& f, const Instruction& ins) {
+  ThrowError("VerifyError", 1011, "Method " + f.method->name + " contained illegal opcode " + std::to_string(ins.op) + ".");
 }
 
 }  // namespace vantrel::flash::avm2

@@ -4,7 +4,7 @@
 #include <cmath>
 #include <cstring>
 
-#include "flash/avm1/string_utils.h"
+#include "flash/script/string_utils.h"
 
 namespace vantrel::flash::avm2 {
 
@@ -377,7 +377,7 @@ bool Machine::LooseEquals(const Value& a, const Value& b) {
 int Machine::LessThan(const Value& a, const Value& b) {
   const Value pa = ToPrimitive(a, false);
   const Value pb = ToPrimitive(b, false);
-  if (pa.IsString() && pb.IsString()) return avm1::CompareUtf16(pa.string->Text(), pb.string->Text()) < 0 ? 1 : 0;
+  if (pa.IsString() && pb.IsString()) return script::CompareUtf16(pa.string->Text(), pb.string->Text()) < 0 ? 1 : 0;
   const double x = ToNumber(pa), y = ToNumber(pb);
   if (std::isnan(x) || std::isnan(y)) return -1;
   return x < y ? 1 : 0;

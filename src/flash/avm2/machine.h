@@ -5,6 +5,7 @@
 // Construct, CallFunction at the host side) is caught and reported.
 #pragma once
 
+#include <array>
 #include <deque>
 #include <functional>
 #include <map>
@@ -16,13 +17,16 @@
 
 #include "flash/avm2/abc.h"
 #include "flash/avm2/object.h"
-#include "flash/script_clock.h"
+#include "flash/script/number_conversions.h"
+#include "flash/script/script_clock.h"
 
 namespace vantrel::flash {
-class Player;
+class MovieRuntime;
 }
 
 namespace vantrel::flash::avm2 {
+
+struct Instruction;  // a decoded instruction (interpreter_internal.h)
 
 // A script error on its way to a handler.
 struct Thrown {
@@ -64,7 +68,7 @@ class Machine {
   // An error no script caught, as the player's debugger prints it.
   std::function<void(const std::string&)> onUncaught;
   // The player whose display objects the display classes stand for (null in tests).
-  flash::Player* player = nullptr;
+  flash::MovieRuntime* player = nullptr;
   // Display objects and the script objects that stand for them.
   std::unordered_map<const DisplayObject*, Object*> displayObjects;
   // Objects listening for enterFrame (the player tells every one of them each frame).
@@ -125,8 +129,8 @@ class Machine {
   double ToNumber(const Value& v);
   std::string ToString(const Value& v);
   bool ToBoolean(const Value& v) const;
-  std::int32_t ToInt32(const Value& v) { return avm1::ToInt32(ToNumber(v)); }
-  std::uint32_t ToUint32(const Value& v) { return avm1::ToUint32(ToNumber(v)); }
+  std::int32_t ToInt32(const Value& v) { return script::ToInt32(ToNumber(v)); }
+  std::uint32_t ToUint32(const Value& v) { return script::ToUint32(ToNumber(v)); }
   Value ToPrimitive(const Value& v, bool stringHint);
   Object* ToObject(const Value& v);  // TypeError for null and undefined
   std::string TypeOf(const Value& v);
@@ -268,6 +272,9 @@ class Machine {
 
   // The interpreter (interpreter.cpp).
   Value Execute(MethodInfo* method, const Value& self, const Value* args, int argc, const ScopeChain* scope);
+  // The name of the instruction with this opcode ("getproperty"), or null for an opcode
+  // that names none.
+  static const char* InstructionName(std::uint8_t op);
 
   // ABC units, for the interpreter.
   Value PoolString(AbcUnit& unit, std::uint32_t index);
@@ -297,6 +304,27 @@ class Machine {
 
  private:
   void InstallBuiltins();
+  // The interpreter's parts: one member function per instruction (OpGetProperty for
+  // getproperty; avm2/op_list.h lists them with their opcodes and the family files
+  // avm2/ops_*.cpp they are in), found by opcode in kInstructions.
+  struct Frame;
+#define VANTREL_AVM2_OP(code, name, function) void Op##function(Frame& f, const Instruction& ins);
+#define VANTREL_AVM2_ALIAS(code, name, function)
+#include "flash/avm2/op_list.h"
+#undef VANTREL_AVM2_OP
+#undef VANTREL_AVM2_ALIAS
+  void OpIllegal(Frame& f, const Instruction& ins);
+  struct InstructionEntry {
+    const char* name;  // null for opcodes that name no instruction
+    void (Machine::*run)(Frame&, const Instruction&);
+  };
+  static const std::array<InstructionEntry, 256> kInstructions;
+  inline Value Pop(Frame& f);  // these three are defined in interpreter_internal.h
+  inline void PopArgs(Frame& f, std::uint32_t n, std::vector<Value>& out);
+  inline int Compare(const Value& a, const Value& b);
+  Multiname PopName(Frame& f, std::uint32_t index, Value* runtime);
+  Value FindProperty(Frame& f, const Multiname& name, bool strict);
+  ClassObject* SuperTraits(Frame& f);
   // A deque: multinames keep pointers to the texts, which must not move as names come.
   std::deque<std::string> names_;
   std::unordered_map<std::string, std::uint32_t> nameIds_;

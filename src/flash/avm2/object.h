@@ -12,8 +12,8 @@
 #include <unordered_map>
 #include <vector>
 
-#include "flash/avm1/value.h"
-#include "flash/gc/heap.h"
+#include "flash/script/heap.h"
+#include "flash/script/string.h"
 
 namespace vantrel::flash {
 class DisplayObject;
@@ -21,7 +21,7 @@ class DisplayObject;
 
 namespace vantrel::flash::avm2 {
 
-using avm1::String;
+using script::String;
 class Object;
 class Machine;
 class ClassObject;

@@ -10,7 +10,7 @@
 #include <sstream>
 #include <utility>
 
-#include "flash/flash_control.h"
+#include "flash/control/flash_control.h"
 
 namespace vantrel::flash {
 

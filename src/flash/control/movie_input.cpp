@@ -8,11 +8,10 @@
 #include <vector>
 
 #include "flash/audio/sound_events.h"
-#include "flash/avm1/interpreter.h"
 #include "flash/display/movie_clip.h"
 #include "flash/display/player.h"
 #include "flash/display/text_field.h"
-#include "flash/avm1/display_binding.h"
+#include "flash/script/number_conversions.h"
 
 namespace vantrel::flash {
 
@@ -43,41 +42,28 @@ MovieClip* AsContainer(DisplayObject* object) {
   return object && object->IsContainer() ? static_cast<MovieClip*>(object) : nullptr;
 }
 
-bool ActsAsButton(Player& player, MovieClip& clip) {
+bool ActsAsButton(MovieRuntime& player, MovieClip& clip) {
   for (const ClipAction& action : clip.clipActions) {
     if (action.events & (kPress | kRelease | kReleaseOutside | kRollOver | kRollOut | kDragOver | kDragOut)) return true;
   }
-  avm1::Object* object = clip.ScriptObject();
-  if (!object) return false;
-  avm1::Interpreter& machine = player.Machine();
-  machine.SetDefaultVersion(clip.Movie()->Version());
+  if (!clip.ScriptCell()) return false;
   for (const char* name : kButtonHandlers) {
-    if (machine.Has(object, name)) return true;
+    if (player.Scripts().HasProperty(clip, name)) return true;
   }
   return false;
 }
 
 // trackAsMenu, set by the script or stored in the button's character.
-bool TracksAsMenu(Player& player, DisplayObject* object) {
+bool TracksAsMenu(MovieRuntime& player, DisplayObject* object) {
   MovieClip* clip = AsContainer(object);
   if (!clip) return false;
-  if (avm1::Object* script = clip->ScriptObject()) {
-    avm1::Interpreter& machine = player.Machine();
-    machine.SetDefaultVersion(clip->Movie()->Version());
-    const avm1::Value value = machine.Get(script, "trackAsMenu");
-    if (!value.IsUndefined()) return machine.ToBoolean(value);
-  }
+  if (const std::optional<bool> set = player.Scripts().FlagProperty(*clip, "trackAsMenu")) return *set;
   return clip->button && clip->button->trackAsMenu;
 }
 
 // Buttons and clips set `enabled = false` take no mouse events.
-bool Enabled(Player& player, DisplayObject& object) {
-  avm1::Object* o = object.ScriptObject();
-  if (!o) return true;
-  avm1::Interpreter& machine = player.Machine();
-  machine.SetDefaultVersion(object.Movie()->Version());
-  const avm1::Value v = machine.Get(o, "enabled");
-  return v.IsUndefined() || machine.ToBoolean(v);
+bool Enabled(MovieRuntime& player, DisplayObject& object) {
+  return player.Scripts().FlagProperty(object, "enabled").value_or(true);
 }
 
 // True when point (stage twips) falls on a filled part of what the object shows.
@@ -115,7 +101,7 @@ bool ContentHit(DisplayObject& object, const QTransform& toStage, QPointF point,
 // The topmost button (or clip acting as one) under point, searching clip's children
 // from the highest depth down. A clip acting as a button takes the pointer for its
 // whole content, as the player does.
-DisplayObject* PickButton(Player& player, MovieClip& clip, const QTransform& toStage, QPointF point, int nesting) {
+DisplayObject* PickButton(MovieRuntime& player, MovieClip& clip, const QTransform& toStage, QPointF point, int nesting) {
   if (nesting > MovieClip::kMaxNesting) return nullptr;
   const auto& list = clip.Children();
   for (auto it = list.rbegin(); it != list.rend(); ++it) {
@@ -180,7 +166,7 @@ void ShowState(DisplayObject* target, std::uint8_t state) {
 
 // The clips that hear mouse and key events, in the order the player tells them: the
 // highest depth first and children before their parent, the roots last.
-static std::vector<MovieClip*> ClipsInEventOrder(Player& player) {
+static std::vector<MovieClip*> ClipsInEventOrder(MovieRuntime& player) {
   std::vector<MovieClip*> clips;
   for (const auto& [level, root] : player.Levels()) {
     clips.push_back(root);
@@ -190,7 +176,7 @@ static std::vector<MovieClip*> ClipsInEventOrder(Player& player) {
   return clips;
 }
 
-void Player::ButtonEvent(DisplayObject* target, std::uint16_t buttonCondition, std::uint32_t clipEvent,
+void MovieRuntime::ButtonEvent(DisplayObject* target, std::uint16_t buttonCondition, std::uint32_t clipEvent,
                          const char* method) {
   MovieClip* clip = AsContainer(target);
   if (!clip) return;
@@ -216,7 +202,7 @@ void Player::ButtonEvent(DisplayObject* target, std::uint16_t buttonCondition, s
   QueueMethod(clip, method);
 }
 
-void Player::UpdateHover() {
+void MovieRuntime::UpdateHover() {
   if (hovered_ && hovered_->Removed()) hovered_ = nullptr;
   if (pressed_ && pressed_->Removed()) pressed_ = nullptr;
   DisplayObject* picked = nullptr;
@@ -249,17 +235,7 @@ void Player::UpdateHover() {
   }
 }
 
-void Player::BroadcastInput(const char* object, const char* event, std::vector<avm1::Value> args) {
-  machine_->SetDefaultVersion(SwfVersion());
-  const avm1::Value target = machine_->Get(runtime_->global, object);
-  if (avm1::Object* o = target.AsObject()) {
-    std::vector<avm1::Value> full{machine_->Str(event)};
-    full.insert(full.end(), args.begin(), args.end());
-    CallMethodNow(o, "broadcastMessage", std::move(full));
-  }
-}
-
-void Player::ClipMouseEvents(std::uint32_t clipEvent) {
+void MovieRuntime::ClipMouseEvents(std::uint32_t clipEvent) {
   const char* method = clipEvent == kMouseMove ? "onMouseMove" : clipEvent == kMouseDown ? "onMouseDown" : "onMouseUp";
   for (MovieClip* clip : ClipsInEventOrder(*this)) {
     if (clip->Removed()) continue;
@@ -270,18 +246,18 @@ void Player::ClipMouseEvents(std::uint32_t clipEvent) {
   }
 }
 
-void Player::MouseMove(QPointF stage) {
+void MovieRuntime::MouseMove(QPointF stage) {
   ResetBudgets();
   mouse_ = WholePixels(stage);
   if (highlight_ != Highlight::Inactive && focus_) highlight_ = Highlight::Inactive;
   UpdateDrag();
-  BroadcastInput("Mouse", "onMouseMove");
+  host_->BroadcastInput("Mouse", "onMouseMove");
   ClipMouseEvents(kMouseMove);
   UpdateHover();
   RunQueue();
 }
 
-void Player::MouseButton(bool down, int button, QPointF stage) {
+void MovieRuntime::MouseButton(bool down, int button, QPointF stage) {
   ResetBudgets();
   stage = WholePixels(stage);
   if (stage != mouse_) {
@@ -293,7 +269,7 @@ void Player::MouseButton(bool down, int button, QPointF stage) {
   if (down == mouseDown_) return;
   mouseDown_ = down;
   if (down) {
-    BroadcastInput("Mouse", "onMouseDown");
+    host_->BroadcastInput("Mouse", "onMouseDown");
     ClipMouseEvents(kMouseDown);
     RunQueue();
     ClickFocus(stage);
@@ -303,7 +279,7 @@ void Player::MouseButton(bool down, int button, QPointF stage) {
       ShowState(pressed_, ButtonCharacter::kDown);
     }
   } else {
-    BroadcastInput("Mouse", "onMouseUp");
+    host_->BroadcastInput("Mouse", "onMouseUp");
     ClipMouseEvents(kMouseUp);
     DisplayObject* target = pressed_;
     pressed_ = nullptr;
@@ -321,13 +297,13 @@ void Player::MouseButton(bool down, int button, QPointF stage) {
   RunQueue();
 }
 
-void Player::MouseWheel(int lines) {
+void MovieRuntime::MouseWheel(int lines) {
   ResetBudgets();
-  BroadcastInput("Mouse", "onMouseWheel", {avm1::Value::Number(lines)});
+  host_->BroadcastInput("Mouse", "onMouseWheel", lines);
   RunQueue();
 }
 
-void Player::KeyDown(int keyCode, int ascii) {
+void MovieRuntime::KeyDown(int keyCode, int ascii) {
   ResetBudgets();
   if (keysDown_.count(keyCode) == 0 && (keyCode == 20 || keyCode == 144 || keyCode == 145)) {
     // Caps Lock, Num Lock and Scroll Lock flip on each press.
@@ -338,7 +314,7 @@ void Player::KeyDown(int keyCode, int ascii) {
   lastKeyCode_ = keyCode;
   lastAscii_ = ascii;
   FocusKeyEvents(true, keyCode);
-  BroadcastInput("Key", "onKeyDown");
+  host_->BroadcastInput("Key", "onKeyDown");
   const int buttonKey = ButtonKeyFor(keyCode, ascii);
   // The first visible button waiting for this key takes it (and the character it
   // types, the Tab step and the Enter press of the focused button); clips hear keyDown
@@ -373,12 +349,12 @@ void Player::KeyDown(int keyCode, int ascii) {
   RunQueue();
 }
 
-void Player::KeyUp(int keyCode, int ascii) {
+void MovieRuntime::KeyUp(int keyCode, int ascii) {
   ResetBudgets();
   keysDown_.erase(keyCode);
   lastKeyCode_ = keyCode;
   lastAscii_ = ascii;
-  BroadcastInput("Key", "onKeyUp");
+  host_->BroadcastInput("Key", "onKeyUp");
   FocusKeyEvents(false, keyCode);
   for (MovieClip* clip : ClipsInEventOrder(*this)) {
     if (clip->Removed()) continue;
@@ -389,7 +365,7 @@ void Player::KeyUp(int keyCode, int ascii) {
   RunQueue();
 }
 
-DisplayObject* Player::ObjectUnder(QPointF stage, bool buttonsOnly) {
+DisplayObject* MovieRuntime::ObjectUnder(QPointF stage, bool buttonsOnly) {
   if (buttonsOnly) {
     for (auto it = levels_.rbegin(); it != levels_.rend(); ++it) {
       if (DisplayObject* d = PickButton(*this, *it->second, ToQt(it->second->GetMatrix()), stage, 0)) return d;
@@ -413,18 +389,9 @@ namespace vantrel::flash {
 
 namespace {
 
-avm1::Value Property(Player& player, DisplayObject& object, const char* name) {
-  avm1::Object* o = object.ScriptObject();
-  if (!o) return {};
-  avm1::Interpreter& machine = player.Machine();
-  machine.SetDefaultVersion(object.Movie()->Version());
-  return machine.Get(o, name);
-}
-
 // A boolean property of the object, or fallback while it is undefined.
-bool Flag(Player& player, DisplayObject& object, const char* name, bool fallback) {
-  const avm1::Value v = Property(player, object, name);
-  return v.IsUndefined() ? fallback : player.Machine().ToBoolean(v);
+bool Flag(MovieRuntime& player, DisplayObject& object, const char* name, bool fallback) {
+  return player.Scripts().FlagProperty(object, name).value_or(fallback);
 }
 
 TextField* AsField(DisplayObject* object) {
@@ -438,7 +405,7 @@ bool Editable(DisplayObject& object) {
 
 // Whether Tab stops at the object: input fields and buttons unless tabEnabled is false,
 // clips when tabEnabled is true or (left undefined) when they act as buttons.
-bool Tabbable(Player& player, DisplayObject& object) {
+bool Tabbable(MovieRuntime& player, DisplayObject& object) {
   if (object.Kind() == DisplayKind::EditText) return Editable(object) && Flag(player, object, "tabEnabled", true);
   if (object.Kind() == DisplayKind::Button) return Flag(player, object, "tabEnabled", true);
   auto& clip = static_cast<MovieClip&>(object);
@@ -447,17 +414,17 @@ bool Tabbable(Player& player, DisplayObject& object) {
 }
 
 // tabIndex as a signed 32-bit number; none when undefined or -1.
-std::optional<std::int32_t> TabIndex(Player& player, DisplayObject& object) {
-  const avm1::Value v = Property(player, object, "tabIndex");
-  if (v.IsNullish()) return std::nullopt;
-  const std::int32_t index = avm1::ToInt32(player.Machine().ToNumber(v));
+std::optional<std::int32_t> TabIndex(MovieRuntime& player, DisplayObject& object) {
+  const std::optional<double> v = player.Scripts().NumberProperty(object, "tabIndex");
+  if (!v) return std::nullopt;
+  const std::int32_t index = script::ToInt32(*v);
   if (index == -1) return std::nullopt;
   return index;
 }
 
 // Visible objects of the tree under clip in depth order, parents before children;
 // tabChildren = false leaves a clip's children out.
-void FillTabOrder(Player& player, MovieClip& clip, std::vector<DisplayObject*>& out, int nesting) {
+void FillTabOrder(MovieRuntime& player, MovieClip& clip, std::vector<DisplayObject*>& out, int nesting) {
   if (nesting > MovieClip::kMaxNesting) return;
   if (!Flag(player, clip, "tabChildren", true)) return;
   for (const auto& [depth, child] : clip.Children()) {
@@ -473,7 +440,7 @@ QRectF StageBounds(const DisplayObject& object) { return ObjectToStage(object).m
 
 }  // namespace
 
-bool Player::Focusable(DisplayObject& object) {
+bool MovieRuntime::Focusable(DisplayObject& object) {
   if (object.Removed()) return false;
   switch (object.Kind()) {
     case DisplayKind::Button: return true;
@@ -487,7 +454,7 @@ bool Player::Focusable(DisplayObject& object) {
   }
 }
 
-void Player::RollFocusOver(DisplayObject* next) {
+void MovieRuntime::RollFocusOver(DisplayObject* next) {
   // Even a focus that stays where it is rolls out and over again.
   DisplayObject* before = hovered_;
   if (before && !before->Removed()) {
@@ -502,9 +469,9 @@ void Player::RollFocusOver(DisplayObject* next) {
   }
 }
 
-void Player::SetFocus(DisplayObject* object) { ChangeFocus(object, true); }
+void MovieRuntime::SetFocus(DisplayObject* object) { ChangeFocus(object, true); }
 
-void Player::ChangeFocus(DisplayObject* object, bool rollOver) {
+void MovieRuntime::ChangeFocus(DisplayObject* object, bool rollOver) {
   // The pointer's state follows a focus set by script or Tab; its events wait in the
   // queue.
   if (rollOver) RollFocusOver(object);
@@ -520,18 +487,12 @@ void Player::ChangeFocus(DisplayObject* object, bool rollOver) {
                       ? Highlight::Visible
                       : Highlight::Hidden);
   if (TextField* field = AsField(old)) field->ClearSelection();
-  const avm1::Value oldValue = old && !old->Removed() ? avm1::DisplayValue(old) : avm1::Value::Null();
-  const avm1::Value newValue = object ? avm1::DisplayValue(object) : avm1::Value::Null();
-  if (old && !old->Removed() && old->ScriptObject() && old->Movie()->Version() >= 6)
-    CallMethodNow(old->ScriptObject(), "onKillFocus", {newValue});
-  if (object && object->ScriptObject() && object->Movie()->Version() >= 6)
-    CallMethodNow(object->ScriptObject(), "onSetFocus", {oldValue});
-  BroadcastInput("Selection", "onSetFocus", {oldValue, newValue});
+  host_->FocusMoved(old, object);
   // A selectable field selects its whole text once the focus handlers have run.
   if (TextField* field = AsField(object); field && field->selectable && focus_ == object) field->SelectAll();
 }
 
-void Player::FocusLeaving(DisplayObject* object) {
+void MovieRuntime::FocusLeaving(DisplayObject* object) {
   DisplayObject* at = focus_;
   while (at && at != object) at = at->Parent();
   if (!at) return;
@@ -539,10 +500,10 @@ void Player::FocusLeaving(DisplayObject* object) {
   focus_ = nullptr;
   highlight_ = Highlight::Inactive;
   if (TextField* field = AsField(old)) field->ClearSelection();
-  BroadcastInput("Selection", "onSetFocus", {avm1::DisplayValue(old), avm1::Value::Null()});
+  host_->FocusRemoved(*old);
 }
 
-std::vector<DisplayObject*> Player::TabOrder() {
+std::vector<DisplayObject*> MovieRuntime::TabOrder() {
   std::vector<DisplayObject*> order;
   for (const auto& [level, root] : levels_) FillTabOrder(*this, *root, order, 0);
   std::vector<std::optional<std::int32_t>> indexes;
@@ -579,7 +540,7 @@ std::vector<DisplayObject*> Player::TabOrder() {
   return order;
 }
 
-void Player::CycleFocus(bool reverse) {
+void MovieRuntime::CycleFocus(bool reverse) {
   std::vector<DisplayObject*> order = TabOrder();
   if (order.empty()) return;
   if (reverse) std::reverse(order.begin(), order.end());
@@ -592,17 +553,17 @@ void Player::CycleFocus(bool reverse) {
   ChangeFocus(next, false);
 }
 
-QRectF Player::FocusHighlight() const {
+QRectF MovieRuntime::FocusHighlight() const {
   if (highlight_ != Highlight::Visible || !focus_ || focus_->Removed()) return {};
   return StageBounds(*focus_);
 }
 
-void Player::FocusKeyEvents(bool down, int keyCode) {
+void MovieRuntime::FocusKeyEvents(bool down, int keyCode) {
   DisplayObject* focused = focus_;
   if (!focused || focused->Removed() || highlight_ == Highlight::Inactive || !focused->IsContainer()) return;
   if (focused->Movie()->Version() < 6) return;
   // The focused object hears its key before the Key listeners do.
-  if (down) CallMethodNow(focused->ScriptObject(), "onKeyDown");
+  if (down) host_->CallHandlerNow(*focused, "onKeyDown");
   else QueueMethod(focused, "onKeyUp");
   (void)keyCode;
 }
@@ -629,7 +590,7 @@ TextField* FieldUnder(MovieClip& clip, QPointF point, int nesting) {
 
 }  // namespace
 
-void Player::ClickFocus(QPointF stage) {
+void MovieRuntime::ClickFocus(QPointF stage) {
   // A button over the field takes the click.
   TextField* field = nullptr;
   for (auto it = levels_.rbegin(); it != levels_.rend() && !field && !hovered_; ++it)
@@ -646,7 +607,7 @@ void Player::ClickFocus(QPointF stage) {
   }
 }
 
-void Player::TextInput(char32_t character) {
+void MovieRuntime::TextInput(char32_t character) {
   TextField* field = AsField(focus_);
   if (!field || field->Removed() || !Editable(*field) || keyTaken_) return;
   ResetBudgets();

@@ -3,7 +3,6 @@
 #include <cmath>
 #include <numbers>
 
-#include "flash/avm1/object.h"
 #include "flash/display/movie_clip.h"
 #include "flash/display/player.h"
 
@@ -83,7 +82,7 @@ QTransform DisplayObject::ToStage() const { return ObjectToStage(*this); }
 
 void DisplayObject::Trace(gc::Tracer& tracer) const {
   tracer.Mark(parent_);
-  tracer.Mark(object_);
+  tracer.Mark(cell_);
   tracer.Mark(maskClip);
   tracer.Mark(maskedBy);
 }

@@ -11,18 +11,14 @@
 #include <string>
 #include <vector>
 
-#include "flash/character.h"
-#include "flash/gc/heap.h"
-#include "flash/movie.h"
+#include "flash/script/heap.h"
+#include "flash/swf/character.h"
+#include "flash/swf/movie.h"
 
 namespace vantrel::flash {
 
-namespace avm1 {
-class Object;
-}
-
 class MovieClip;
-class Player;
+class MovieRuntime;
 struct LoadedMovie;
 
 enum class DisplayKind : std::uint8_t { Shape, Morph, StaticText, EditText, Bitmap, Video, Button, MovieClip };
@@ -35,10 +31,10 @@ struct SoundTransform {
 
 class DisplayObject : public gc::Cell {
  public:
-  DisplayObject(DisplayKind kind, Player& player, const LoadedMovie* movie) : kind_(kind), player_(player), movie_(movie) {}
+  DisplayObject(DisplayKind kind, MovieRuntime& player, const LoadedMovie* movie) : kind_(kind), player_(player), movie_(movie) {}
 
   DisplayKind Kind() const { return kind_; }
-  Player& GetPlayer() const { return player_; }
+  MovieRuntime& GetPlayer() const { return player_; }
   // The movie whose dictionary the object comes from (its SWF version, its URL).
   const LoadedMovie* Movie() const { return movie_; }
   MovieClip* Parent() const { return parent_; }
@@ -75,9 +71,10 @@ class DisplayObject : public gc::Cell {
   void SetYScale(double percent);
   void SetRotation(double degrees);
 
-  // The script object (null for shapes and static text).
-  avm1::Object* ScriptObject() const { return object_; }
-  void SetScriptObject(avm1::Object* object) { object_ = object; }
+  // The cell the movie's script host keeps for the object (its script object; null
+  // for shapes and static text). Only the host's machine knows what it is.
+  gc::Cell* ScriptCell() const { return cell_; }
+  void SetScriptCell(gc::Cell* cell) { cell_ = cell; }
 
   // Removed from its parent: scripts that hold it see no parent and no properties.
   bool Removed() const { return removed_; }
@@ -109,11 +106,11 @@ class DisplayObject : public gc::Cell {
  protected:
   friend class MovieClip;
   DisplayKind kind_;
-  Player& player_;
+  MovieRuntime& player_;
   const LoadedMovie* movie_;
   MovieClip* parent_ = nullptr;
   bool removed_ = false;
-  avm1::Object* object_ = nullptr;
+  gc::Cell* cell_ = nullptr;
   Matrix matrix_;
   ColorTransform colorTransform_;
   double xScale_ = 100, yScale_ = 100, rotation_ = 0;

@@ -8,7 +8,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "flash/shape.h"
+#include "flash/character/shape.h"
 
 namespace vantrel::flash {
 

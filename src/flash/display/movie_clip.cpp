@@ -1,13 +1,12 @@
-#include "flash/avm1/object.h"
 #include "flash/display/movie_clip.h"
 
 #include <algorithm>
 #include <cctype>
 
 #include "flash/audio/sound_events.h"
-#include "flash/avm1/display_binding.h"
 #include "flash/display/player.h"
 #include "flash/display/text_field.h"
+#include "flash/script/string_utils.h"
 
 namespace vantrel::flash {
 
@@ -24,7 +23,7 @@ bool NamedByPlayer(const DisplayObject& object) {
 // Timeline depths as scripts see them: SWF depth 1 is -16383.
 constexpr std::int32_t kDepthBias = 16384;
 
-bool SameNameNoCase(std::string_view a, std::string_view b) { return avm1::SameName(a, b, false); }
+bool SameNameNoCase(std::string_view a, std::string_view b) { return script::EqualIgnoringAsciiCase(a, b); }
 
 // Folds a later move into what a goto has gathered for a depth so far.
 void MergeInto(PlaceCommand& into, const PlaceCommand& later) {
@@ -43,7 +42,7 @@ void MergeInto(PlaceCommand& into, const PlaceCommand& later) {
 
 }  // namespace
 
-MovieClip::MovieClip(Player& player, const LoadedMovie* movie, const Timeline* timeline, DisplayKind kind)
+MovieClip::MovieClip(MovieRuntime& player, const LoadedMovie* movie, const Timeline* timeline, DisplayKind kind)
     : DisplayObject(kind, player, movie), timeline_(timeline) {}
 
 DisplayObject* MovieClip::ChildAt(std::int32_t depth) const {
@@ -74,16 +73,12 @@ void MovieClip::AddChild(DisplayObject* child, std::int32_t depth) {
 namespace {
 
 // True when removing clip would run an unload handler in it or under it.
-bool WaitsForUnload(Player& player, MovieClip& clip, int nesting) {
+bool WaitsForUnload(MovieRuntime& player, MovieClip& clip, int nesting) {
   if (nesting > MovieClip::kMaxNesting) return false;
   for (const ClipAction& action : clip.clipActions) {
     if (action.events & ClipAction::kUnload) return true;
   }
-  if (avm1::Object* object = clip.ScriptObject()) {
-    avm1::Interpreter& machine = player.Machine();
-    machine.SetDefaultVersion(clip.Movie()->Version());
-    if (machine.Has(object, "onUnload")) return true;
-  }
+  if (player.Scripts().HasProperty(clip, "onUnload")) return true;
   for (const auto& [depth, child] : clip.Children()) {
     if (child->Kind() == DisplayKind::MovieClip && WaitsForUnload(player, *static_cast<MovieClip*>(child), nesting + 1))
       return true;
@@ -145,8 +140,7 @@ void MovieClip::RemoveChild(DisplayObject* child, bool unloadEvents) {
     for (MovieClip* clip : clips) clip->QueueEvent(ClipAction::kUnload, "onUnload");
   }
   children_.erase(it);
-  if (auto* data = child->ScriptObject() ? child->ScriptObject()->Data<avm1::DisplayData>() : nullptr)
-    data->removedPath = path;
+  player_.Scripts().Removed(*child, path, false);
   if (child->IsContainer())
     static_cast<MovieClip*>(child)->MarkRemoved(path);
   else
@@ -162,9 +156,7 @@ void MovieClip::MarkRemoved() { MarkRemoved(TargetPath()); }
 // path walked up to the root again for every clip of the subtree.
 void MovieClip::MarkRemoved(const std::string& path) {
   removed_ = true;
-  if (auto* data = ScriptObject() ? ScriptObject()->Data<avm1::DisplayData>() : nullptr) {
-    if (data->removedPath.empty()) data->removedPath = path;
-  }
+  player_.Scripts().Removed(*this, path, true);
   for (const auto& [depth, child] : children_) {
     if (child->IsContainer())
       static_cast<MovieClip*>(child)->MarkRemoved(path + "." + child->name);
@@ -229,9 +221,9 @@ void MovieClip::Trace(gc::Tracer& tracer) const {
 void MovieClip::QueueEvent(std::uint32_t eventBits, const char* method) {
   const bool unload = eventBits & ClipAction::kUnload;
   for (const ClipAction& action : clipActions) {
-    if (action.events & eventBits) player_.QueueBlock(this, action.actions, Player::Priority::Normal, unload);
+    if (action.events & eventBits) player_.QueueBlock(this, action.actions, MovieRuntime::Priority::Normal, unload);
   }
-  if (method) player_.QueueMethod(this, method, {}, unload);
+  if (method) player_.QueueMethod(this, method, unload);
 }
 
 void MovieClip::RunFrame() {
@@ -320,15 +312,15 @@ DisplayObject* MovieClip::Instantiate(const PlaceCommand& command, int frame) {
   if (object->Kind() == DisplayKind::MovieClip) {
     auto* clip = static_cast<MovieClip*>(object);
     clip->clipActions = command.clipActions;
-    player_.PostInstantiate(clip, nullptr, false);
+    player_.Scripts().ClipPlaced(*clip);
   } else if (object->Kind() == DisplayKind::Button) {
-    player_.PostInstantiate(static_cast<MovieClip*>(object), nullptr, false);
+    player_.Scripts().ClipPlaced(*static_cast<MovieClip*>(object));
   } else if (object->Kind() == DisplayKind::EditText) {
-    player_.PostInstantiateText(static_cast<TextField*>(object));
+    player_.Scripts().TextFieldPlaced(*static_cast<TextField*>(object));
   } else if (object->Kind() == DisplayKind::Video) {
-    player_.PostInstantiateVideo(object);
+    player_.Scripts().VideoPlaced(*object);
   }
-  player_.PostPlace(object);
+  player_.Scripts().Placed(*object);
   return object;
 }
 
@@ -499,11 +491,11 @@ void MovieClip::ShowButtonState(std::uint8_t state) {
     object->blendMode = record.blendMode;
     AddChild(object, static_cast<std::int32_t>(record.depth) - kDepthBias);
     if (object->Kind() == DisplayKind::MovieClip || object->Kind() == DisplayKind::Button)
-      player_.PostInstantiate(static_cast<MovieClip*>(object), nullptr, false);
+      player_.Scripts().ClipPlaced(*static_cast<MovieClip*>(object));
     else if (object->Kind() == DisplayKind::EditText)
-      player_.PostInstantiateText(static_cast<TextField*>(object));
+      player_.Scripts().TextFieldPlaced(*static_cast<TextField*>(object));
     else if (object->Kind() == DisplayKind::Video)
-      player_.PostInstantiateVideo(object);
+      player_.Scripts().VideoPlaced(*object);
   }
 }
 

@@ -18,7 +18,7 @@ class MovieClip : public DisplayObject {
   static constexpr int kMaxNesting = 64;
 
   // timeline is null for clips made by createEmptyMovieClip (one empty frame).
-  MovieClip(Player& player, const LoadedMovie* movie, const Timeline* timeline, DisplayKind kind = DisplayKind::MovieClip);
+  MovieClip(MovieRuntime& player, const LoadedMovie* movie, const Timeline* timeline, DisplayKind kind = DisplayKind::MovieClip);
 
   // Children in depth order.
   const std::map<std::int32_t, DisplayObject*>& Children() const { return children_; }
@@ -93,7 +93,7 @@ class MovieClip : public DisplayObject {
   void Trace(gc::Tracer& tracer) const override;
 
  private:
-  friend class Player;
+  friend class MovieRuntime;
   void RunFrameTags(int frame, bool runActions);
   void Place(const PlaceCommand& command, int frame);
   DisplayObject* Instantiate(const PlaceCommand& command, int frame);

@@ -1,4 +1,3 @@
-#include "flash/avm1/object.h"
 #include "flash/display/player.h"
 
 #include <algorithm>
@@ -7,18 +6,12 @@
 #include <fstream>
 #include <sstream>
 
-#include "flash/avm1/builtins/broadcast_setup.h"
-#include "flash/avm1/builtins/builtins.h"
-#include "flash/avm1/builtins/data_support.h"
-#include "flash/avm1/builtins/shared_object.h"
-#include "flash/avm1/display_binding.h"
-#include "flash/display/video_object.h"
+#include "flash/character/loaded_image.h"
 #include "flash/display/text_field.h"
-#include "flash/avm1/string_utils.h"
-#include "flash/avm1/utf16.h"
-#include "flash/avm2/as3_movie.h"
-#include "flash/loaded_image.h"
-#include "flash/movie_loader.h"
+#include "flash/display/video_object.h"
+#include "flash/script/string_utils.h"
+#include "flash/script/utf16.h"
+#include "flash/swf/movie_loader.h"
 
 namespace vantrel::flash {
 
@@ -38,7 +31,7 @@ std::string DecodeLoadedText(std::string_view bytes, int version) {
   const std::size_t n = bytes.size();
   auto at = [&](std::size_t i) { return static_cast<std::int64_t>(static_cast<unsigned char>(bytes[i])); };
   auto put = [&](std::int64_t cp) {
-    avm1::AppendCodePoint(out, cp < 0 || cp > 0x10FFFF || (cp >= 0xD800 && cp < 0xE000) ? 0xFFFD : static_cast<std::uint32_t>(cp));
+    script::AppendCodePoint(out, cp < 0 || cp > 0x10FFFF || (cp >= 0xD800 && cp < 0xE000) ? 0xFFFD : static_cast<std::uint32_t>(cp));
   };
   if (version <= 5) {
     for (std::size_t i = 0; i < n; ++i) put(at(i) >= 0x80 && at(i) < 0xA0 ? kWestern[at(i) - 0x80] : at(i));
@@ -69,40 +62,13 @@ std::string DecodeLoadedText(std::string_view bytes, int version) {
   return out;
 }
 
-bool SameNameNoCase(std::string_view a, std::string_view b) { return avm1::SameName(a, b, false); }
+bool SameNameNoCase(std::string_view a, std::string_view b) { return script::EqualIgnoringAsciiCase(a, b); }
 
 constexpr std::size_t kCollectAfterBytes = 16u << 20;
-
-// Fuzzing builds give a tick's scripts a hundredth of the budget: an endless loop then
-// costs milliseconds per input instead of a second, and is stopped the same way.
-#ifdef VANTREL_FUZZ_LIMITS
-constexpr long kTickInstructions = Player::kInstructionsPerTick / 100;
-#else
-constexpr long kTickInstructions = Player::kInstructionsPerTick;
-#endif
 
 bool IsWebAddress(const std::string& url) {
   const std::size_t scheme = url.find("://");
   return scheme != std::string::npos && url.compare(0, scheme, "file") != 0;
-}
-
-// The ActionScript 3 side of a movie made for it rides on an engine object in the
-// runtime's table of named objects, so that the collector traces its roots with the
-// rest of the runtime's.
-class As3Holder final : public avm1::NativeData {
- public:
-  std::unique_ptr<avm2::As3Movie> movie;
-  void Trace(gc::Tracer& tracer) const override {
-    if (movie) movie->Trace(tracer);
-  }
-};
-constexpr const char* kAs3Key = "ActionScript 3 machine";
-
-avm2::As3Movie* As3Of(avm1::Runtime& runtime) {
-  const auto it = runtime.prototypes.find(kAs3Key);
-  if (it == runtime.prototypes.end() || !it->second) return nullptr;
-  auto* holder = it->second->Data<As3Holder>();
-  return holder ? holder->movie.get() : nullptr;
 }
 
 std::string ReadLocalFile(const std::string& path, bool& ok) {
@@ -129,40 +95,26 @@ std::uint16_t LoadedMovie::Exported(std::string_view name) const {
   return 0;
 }
 
-Player::Player(std::shared_ptr<const Movie> movie, PlayerHooks hooks, std::string url) : hooks_(std::move(hooks)) {
+MovieRuntime::MovieRuntime(std::shared_ptr<const Movie> movie, PlayerHooks hooks, std::string url) : hooks_(std::move(hooks)) {
   clock_.onRunningLong = hooks_.scriptRunningLong;
-  runtime_ = std::make_unique<avm1::Runtime>();
-  avm1::InstallBuiltins(*runtime_);
-  machine_ = std::make_unique<avm1::Interpreter>(*runtime_, this);
-  machine_->SetDefaultVersion(movie->header.version);
-  machine_->SetCallDepthLimit(movie->maxRecursionDepth);
-  machine_->onTrace = [this](const std::string& line) { Trace(line); };
   auto loaded = std::make_unique<LoadedMovie>();
   loaded->movie = std::move(movie);
   loaded->url = std::move(url);
   movies_.push_back(std::move(loaded));
-  root_ = runtime_->heap.Make<MovieClip>(*this, movies_.back().get(), &movies_.back()->movie->root);
+  root_ = heap_.Make<MovieClip>(*this, movies_.back().get(), &movies_.back()->movie->root);
   root_->serial = NextSerial();
   root_->depth = -16384;  // a level's depth as scripts see it: its number - 16384
   levels_[0] = root_;
-  MakeScriptObject(*root_, runtime_->movieClipProto);
+  // The first movie's machine runs its code and whatever it loads.
+  host_ = GetMovie().actionScript3 ? MakeActionScript3Host(*this) : MakeActionScript1Host(*this);
+  host_->LevelMade(*root_);
   AddToExecList(root_);
   ResetBudgets();
-  if (GetMovie().actionScript3) {
-    avm1::Object* o = runtime_->heap.Make<avm1::Object>(nullptr);
-    auto holder = std::make_unique<As3Holder>();
-    holder->movie = std::make_unique<avm2::As3Movie>(*this);
-    o->native = std::move(holder);
-    runtime_->prototypes[kAs3Key] = o;
-  }
 }
 
-Player::~Player() {
+MovieRuntime::~MovieRuntime() {
   // What the movie kept in shared objects is written when it goes, as when it unloads.
-  if (machine_ && !machine_->Running()) {
-    ResetBudgets();
-    avm1::FlushSharedObjects(*machine_);
-  }
+  if (host_) host_->Unloading();
   // Transfers still running never call back into a player that is gone.
   if (hooks_.cancelFetch) {
     for (const auto& [load, pending] : fetches_) {
@@ -172,17 +124,17 @@ Player::~Player() {
   fetches_.clear();
 }
 
-MovieClip* Player::Level(int number) const {
+MovieClip* MovieRuntime::Level(int number) const {
   const auto it = levels_.find(number);
   return it == levels_.end() ? nullptr : it->second;
 }
 
-void Player::ResetBudgets() {
+void MovieRuntime::ResetBudgets() {
   clock_.Start(ScriptSeconds());
-  machine_->SetBudget(kTickInstructions);
+  host_->StartRun();
 }
 
-double Player::ScriptSeconds() const {
+double MovieRuntime::ScriptSeconds() const {
 #ifdef VANTREL_FUZZ_LIMITS
   return 0.05;  // an endless loop costs milliseconds per input
 #else
@@ -192,46 +144,38 @@ double Player::ScriptSeconds() const {
 #endif
 }
 
-std::uint32_t Player::Random() {
+std::uint32_t MovieRuntime::Random() {
   random_ ^= random_ << 13;
   random_ ^= random_ >> 17;
   random_ ^= random_ << 5;
   return random_;
 }
 
-avm1::Object* Player::MakeScriptObject(DisplayObject& object, avm1::Object* proto) {
-  avm1::Object* o = runtime_->heap.Make<avm1::Object>(proto ? proto : runtime_->objectProto);
-  o->kind = avm1::NativeKind::Display;
-  o->native = std::make_unique<avm1::DisplayData>(&object);
-  object.SetScriptObject(o);
-  return o;
-}
-
-DisplayObject* Player::Create(const LoadedMovie* movie, std::shared_ptr<Character> character, std::uint16_t id) {
+DisplayObject* MovieRuntime::Create(const LoadedMovie* movie, std::shared_ptr<Character> character, std::uint16_t id) {
   if (!character) return nullptr;
   DisplayObject* object = nullptr;
   switch (character->Kind()) {
     case CharacterKind::Sprite: {
       const auto* sprite = static_cast<const SpriteCharacter*>(character.get());
-      auto* clip = runtime_->heap.Make<MovieClip>(*this, movie, &sprite->timeline);
+      auto* clip = heap_.Make<MovieClip>(*this, movie, &sprite->timeline);
       clip->spriteId = id;
       object = clip;
       break;
     }
     case CharacterKind::Button: {
-      auto* clip = runtime_->heap.Make<MovieClip>(*this, movie, nullptr, DisplayKind::Button);
+      auto* clip = heap_.Make<MovieClip>(*this, movie, nullptr, DisplayKind::Button);
       clip->button = static_cast<const ButtonCharacter*>(character.get());
       object = clip;
       break;
     }
     case CharacterKind::EditText:
-      object = runtime_->heap.Make<TextField>(*this, movie, static_cast<const EditText&>(*character));
+      object = heap_.Make<TextField>(*this, movie, static_cast<const EditText&>(*character));
       break;
-    case CharacterKind::Shape: object = runtime_->heap.Make<DisplayObject>(DisplayKind::Shape, *this, movie); break;
-    case CharacterKind::MorphShape: object = runtime_->heap.Make<DisplayObject>(DisplayKind::Morph, *this, movie); break;
-    case CharacterKind::Text: object = runtime_->heap.Make<DisplayObject>(DisplayKind::StaticText, *this, movie); break;
-    case CharacterKind::Bitmap: object = runtime_->heap.Make<DisplayObject>(DisplayKind::Bitmap, *this, movie); break;
-    case CharacterKind::Video: object = runtime_->heap.Make<VideoObject>(*this, movie); break;
+    case CharacterKind::Shape: object = heap_.Make<DisplayObject>(DisplayKind::Shape, *this, movie); break;
+    case CharacterKind::MorphShape: object = heap_.Make<DisplayObject>(DisplayKind::Morph, *this, movie); break;
+    case CharacterKind::Text: object = heap_.Make<DisplayObject>(DisplayKind::StaticText, *this, movie); break;
+    case CharacterKind::Bitmap: object = heap_.Make<DisplayObject>(DisplayKind::Bitmap, *this, movie); break;
+    case CharacterKind::Video: object = heap_.Make<VideoObject>(*this, movie); break;
     default: return nullptr;
   }
   if (object->Kind() != DisplayKind::EditText) object->character = std::move(character);
@@ -240,194 +184,13 @@ DisplayObject* Player::Create(const LoadedMovie* movie, std::shared_ptr<Characte
   return object;
 }
 
-MovieClip* Player::CreateEmptyClip(const LoadedMovie* movie) {
-  auto* clip = runtime_->heap.Make<MovieClip>(*this, movie, nullptr);
+MovieClip* MovieRuntime::CreateEmptyClip(const LoadedMovie* movie) {
+  auto* clip = heap_.Make<MovieClip>(*this, movie, nullptr);
   clip->serial = NextSerial();
   return clip;
 }
 
-avm1::Object* Player::RegisteredClass(const LoadedMovie* movie, std::uint16_t spriteId) {
-  if (!movie || spriteId == 0 || runtime_->registeredClasses.empty()) return nullptr;
-  for (const auto& [name, id] : movie->movie->exports) {
-    if (id != spriteId) continue;
-    for (const auto& [registered, ctor] : runtime_->registeredClasses) {
-      if (SameNameNoCase(registered, name)) return ctor;
-    }
-  }
-  return nullptr;
-}
-
-void Player::PostInstantiate(MovieClip* clip, avm1::Object* initObject, bool byScript) {
-  avm1::Object* ctor = clip->Kind() == DisplayKind::MovieClip ? RegisteredClass(clip->Movie(), clip->spriteId) : nullptr;
-  AddToExecList(clip);
-  if (clip->Kind() == DisplayKind::Button) {
-    MakeScriptObject(*clip, runtime_->buttonProto);
-    clip->ShowButtonState(ButtonCharacter::kUp);
-    return;
-  }
-  auto copyInit = [&](avm1::Object* object) {
-    if (!initObject) return;
-    for (const std::string& key : machine_->Enumerate(initObject)) machine_->Set(object, key, machine_->Get(initObject, key));
-  };
-  if (ctor && byScript) {
-    avm1::Object* proto = machine_->Get(ctor, "prototype").AsObject();
-    avm1::Object* object = MakeScriptObject(*clip, proto ? proto : runtime_->movieClipProto);
-    clip->RunFrame();
-    copyInit(object);
-    machine_->ConstructOn(ctor, object, {}, clip->Movie()->Version());
-    return;
-  }
-  avm1::Object* object = MakeScriptObject(*clip, runtime_->movieClipProto);
-  clip->RunFrame();
-  copyInit(object);
-  std::vector<ActionBlock> events;
-  for (const ClipAction& action : clip->clipActions) {
-    if (action.events & 0x200) QueueBlock(clip, action.actions, Priority::Init);
-    if (action.events & 0x40000) events.push_back(action.actions);
-  }
-  // The class is looked up again when the construct action runs: the frame's
-  // DoInitAction (which usually registers it) may come after the placement.
-  const bool exported = std::any_of(clip->Movie()->movie->exports.begin(), clip->Movie()->movie->exports.end(),
-                                    [&](const auto& e) { return e.second == clip->spriteId; });
-  if (ctor || exported || !events.empty()) QueueConstruct(clip, ctor, std::move(events));
-}
-
-void Player::PostPlace(DisplayObject* object) {
-  if (avm2::As3Movie* as3 = As3Of(*runtime_)) as3->Placed(object);
-}
-
-void Player::PostInstantiateVideo(DisplayObject* video) {
-  const auto proto = runtime_->prototypes.find("Video");
-  MakeScriptObject(*video, proto == runtime_->prototypes.end() ? nullptr : proto->second);
-}
-
-void Player::PostInstantiateText(TextField* field) {
-  avm1::Object* object = MakeScriptObject(*field, runtime_->textFieldProto);
-  // A text field broadcasts onChanged and onScroller to its listeners, itself first.
-  avm1::GiveBroadcasterMethods(*runtime_, object);
-  if (avm1::Object* listeners = object->FindOwn("_listeners", true)->value.AsObject())
-    if (avm1::ArrayData* list = listeners->Array()) list->elements.push_back(avm1::Value::Obj(object));
-  if (!field->variable.empty()) {
-    boundFields_.push_back(field);
-    field->SyncVariable();
-  }
-}
-
-void Player::RunInitAction(MovieClip* clip, std::uint16_t spriteId, const ActionBlock& block) {
-  if (!initialised_.insert({clip->Movie()->movie.get(), spriteId}).second) return;
-  RunBlockNow(clip, block);
-}
-
-void Player::QueueBlock(DisplayObject* target, ActionBlock block, Priority priority, bool evenIfRemoved) {
-  if (!target || !block) return;
-  QueuedAction action;
-  action.kind = QueuedAction::Kind::Block;
-  action.target = target;
-  action.block = std::move(block);
-  action.evenIfRemoved = evenIfRemoved;
-  queues_[static_cast<int>(priority)].push_back(std::move(action));
-}
-
-void Player::QueueMethod(DisplayObject* target, std::string method, std::vector<avm1::Value> args, bool evenIfRemoved) {
-  if (!target) return;
-  QueuedAction action;
-  action.kind = QueuedAction::Kind::Method;
-  action.target = target;
-  action.method = std::move(method);
-  action.args = std::move(args);
-  action.evenIfRemoved = evenIfRemoved;
-  queues_[static_cast<int>(Priority::Normal)].push_back(std::move(action));
-}
-
-void Player::QueueConstruct(MovieClip* clip, avm1::Object* constructor, std::vector<ActionBlock> events) {
-  QueuedAction action;
-  action.kind = QueuedAction::Kind::Construct;
-  action.target = clip;
-  action.constructor = constructor;
-  action.events = std::move(events);
-  queues_[static_cast<int>(Priority::Construct)].push_back(std::move(action));
-}
-
-void Player::RunBlockNow(DisplayObject* target, const ActionBlock& block) {
-  if (!target || !target->ScriptObject()) return;
-  machine_->RunBlock(block, target->ScriptObject(), target->Movie()->Version());
-}
-
-avm1::Value Player::CallMethodNow(avm1::Object* object, const std::string& name, std::vector<avm1::Value> args) {
-  if (!object) return {};
-  int version = SwfVersion();
-  // Found once and passed on: for a removed clip this looks up what now stands at its
-  // path, which thousands of unload events of one removal would otherwise do three times
-  // each. Only when the movie's version changes how names compare is it looked up again.
-  const bool caseSensitive = machine_->CaseSensitive();
-  DisplayObject* d = machine_->AsDisplay(object);
-  if (d) version = d->Movie()->Version();
-  machine_->SetDefaultVersion(version);
-  if (machine_->CaseSensitive() != caseSensitive) d = machine_->AsDisplay(object);
-  const avm1::Value fn = machine_->GetOf(object, d, name);
-  avm1::Object* f = fn.AsObject();
-  if (!f || !f->IsFunction()) return {};
-  return machine_->CallTopLevel(fn, avm1::Value::Obj(object), args, object, version);
-}
-
-void Player::RunAction(QueuedAction& action) {
-  DisplayObject* target = action.target;
-  switch (action.kind) {
-    case QueuedAction::Kind::Block:
-      if (target->Removed() && !action.evenIfRemoved) return;
-      RunBlockNow(target, action.block);
-      return;
-    case QueuedAction::Kind::Method:
-      if (target->Removed() && !action.evenIfRemoved) return;
-      CallMethodNow(target->ScriptObject(), action.method, std::move(action.args));
-      return;
-    case QueuedAction::Kind::Construct: {
-      if (target->Removed()) return;
-      avm1::Object* object = target->ScriptObject();
-      if (!object) return;
-      if (!action.constructor && target->Kind() == DisplayKind::MovieClip) {
-        action.constructor = RegisteredClass(target->Movie(), static_cast<MovieClip*>(target)->spriteId);
-      }
-      if (action.constructor) {
-        machine_->SetDefaultVersion(target->Movie()->Version());
-        if (avm1::Object* proto = machine_->Get(action.constructor, "prototype").AsObject()) object->proto = proto;
-      }
-      for (const ActionBlock& block : action.events) RunBlockNow(target, block);
-      if (action.constructor) machine_->ConstructOn(action.constructor, object, {}, target->Movie()->Version());
-      return;
-    }
-    case QueuedAction::Kind::Callback:
-      machine_->SetDefaultVersion(SwfVersion());
-      if (action.callback) action.callback(*machine_);
-      return;
-  }
-}
-
-void Player::RunQueue() {
-  for (;;) {
-    std::deque<QueuedAction>* queue = nullptr;
-    for (auto& q : queues_) {
-      if (!q.empty()) {
-        queue = &q;
-        break;
-      }
-    }
-    if (!queue) return;
-    QueuedAction action = std::move(queue->front());
-    queue->pop_front();
-    running_.push_back(&action);
-    RunAction(action);
-    running_.pop_back();
-    if (machine_->BudgetExhausted()) {
-      // The scripts of this frame ran out of time: the rest of the queue is dropped and
-      // the movie goes on with the next frame.
-      for (auto& q : queues_) q.clear();
-      return;
-    }
-  }
-}
-
-void Player::Tick() {
+void MovieRuntime::Tick() {
   ResetBudgets();
   creations_ = 0;
   ++ticks_;
@@ -437,8 +200,7 @@ void Player::Tick() {
   }
   execList_.erase(std::remove_if(execList_.begin(), execList_.end(), [](MovieClip* c) { return c->Removed(); }),
                   execList_.end());
-  avm2::As3Movie* as3 = As3Of(*runtime_);
-  if (as3) as3->BeforeFrame();
+  host_->FrameStarted();
   const std::vector<MovieClip*> snapshot = execList_;
   std::vector<std::pair<MovieClip*, std::function<void()>>> inits;
   inits.swap(pendingInits_);
@@ -447,103 +209,39 @@ void Player::Tick() {
     // A loaded movie's loader hears of it once its first frame's actions have run.
     for (auto& [clip, init] : inits) {
       if (clip != *it || !init) continue;
-      RunLater([init = std::move(init)](avm1::Machine&) { init(); }, clip->ScriptObject());
+      RunLater(std::move(init), clip->ScriptCell());
       init = nullptr;
     }
   }
   for (auto& [clip, init] : inits) {
     if (init && !clip->Removed()) pendingInits_.emplace_back(clip, std::move(init));
   }
-  frameQueue_ = true;
-  RunQueue();
-  frameQueue_ = false;
-  if (as3) as3->AfterFrame();
-  RunTimers();
+  host_->RunQueue(true);
+  host_->FrameActionsDone();
+  host_->RunTimers();
   RunLaterQueue();
-  frameQueue_ = true;
-  RunQueue();
-  frameQueue_ = false;
-  SyncTextFields();
-  if (runtime_->heap.AllocatedSinceCollection() > kCollectAfterBytes) Collect();
+  host_->RunQueue(true);
+  host_->SyncTextFields();
+  if (heap_.AllocatedSinceCollection() > kCollectAfterBytes) Collect();
 }
 
-void Player::GotoFrame(int frame, bool play) {
+void MovieRuntime::GotoFrame(int frame, bool play) {
   ResetBudgets();
   root_->GotoFrame(frame, play);
   RunQueue();
-  SyncTextFields();
+  host_->SyncTextFields();
 }
 
-void Player::SyncTextFields() {
-  boundFields_.erase(std::remove_if(boundFields_.begin(), boundFields_.end(), [](TextField* f) { return f->Removed(); }),
-                     boundFields_.end());
-  for (TextField* field : boundFields_) field->SyncVariable();
+void MovieRuntime::RunLater(std::function<void()> callback, gc::Cell* keepAlive) {
+  later_.push_back(LaterAction{std::move(callback), keepAlive});
 }
 
-int Player::AddTimer(avm1::Value function, avm1::Object* object, std::string method, std::vector<avm1::Value> args,
-                     double intervalMs, bool repeat) {
-  Timer timer;
-  timer.id = ++nextTimerId_;
-  timer.function = function;
-  timer.object = object;
-  timer.method = std::move(method);
-  timer.args = std::move(args);
-  timer.intervalMs = std::max(intervalMs, 1.0);
-  timer.dueMs = Milliseconds() + timer.intervalMs;
-  timer.repeat = repeat;
-  timers_.push_back(std::move(timer));
-  return timers_.back().id;
-}
-
-bool Player::RemoveTimer(int id) {
-  const auto it = std::find_if(timers_.begin(), timers_.end(), [&](const Timer& t) { return t.id == id; });
-  if (it == timers_.end()) return false;
-  timers_.erase(it);
-  return true;
-}
-
-void Player::RunTimers() {
-  const double now = Milliseconds();
-  // Each due timer fires once per frame at most; timers made while firing wait.
-  std::vector<int> due;
-  for (const Timer& t : timers_) {
-    if (t.dueMs <= now) due.push_back(t.id);
-  }
-  for (const int id : due) {
-    auto it = std::find_if(timers_.begin(), timers_.end(), [&](const Timer& t) { return t.id == id; });
-    if (it == timers_.end()) continue;
-    Timer timer = *it;
-    if (timer.repeat) {
-      it->dueMs = std::max(it->dueMs + it->intervalMs, now - it->intervalMs + 1);
-      while (it->dueMs <= now - 10 * it->intervalMs) it->dueMs += it->intervalMs;
-    } else {
-      timers_.erase(it);
-    }
-    machine_->SetDefaultVersion(SwfVersion());
-    if (timer.object) {
-      CallMethodNow(timer.object, timer.method, timer.args);
-    } else {
-      machine_->CallTopLevel(timer.function, avm1::Value(), timer.args, nullptr, SwfVersion());
-    }
-    RunQueue();
-  }
-}
-
-void Player::RunLater(avm1::Machine::Later callback, avm1::Object* keepAlive) {
-  QueuedAction action;
-  action.kind = QueuedAction::Kind::Callback;
-  action.target = root_;
-  action.callback = std::move(callback);
-  action.keepAlive = keepAlive;
-  later_.push_back(std::move(action));
-}
-
-void Player::RunLaterQueue() {
-  std::vector<QueuedAction> pending;
+void MovieRuntime::RunLaterQueue() {
+  std::vector<LaterAction> pending;
   pending.swap(later_);
   inLaterStage_ = true;
-  for (QueuedAction& action : pending) {
-    RunAction(action);
+  for (LaterAction& action : pending) {
+    host_->RunCallback(action.callback);
     RunQueue();
   }
   // A local file asked for by a load event arrives in the same frame, and so on down a
@@ -551,17 +249,17 @@ void Player::RunLaterQueue() {
   for (int round = 0; round < 64 && !laterNow_.empty(); ++round) {
     pending.clear();
     pending.swap(laterNow_);
-    for (QueuedAction& action : pending) {
-      RunAction(action);
+    for (LaterAction& action : pending) {
+      host_->RunCallback(action.callback);
       RunQueue();
     }
   }
   inLaterStage_ = false;
-  for (QueuedAction& action : laterNow_) later_.push_back(std::move(action));
+  for (LaterAction& action : laterNow_) later_.push_back(std::move(action));
   laterNow_.clear();
 }
 
-std::string Player::ResolveUrl(const std::string& url) const {
+std::string MovieRuntime::ResolveUrl(const std::string& url) const {
   if (url.find("://") != std::string::npos) {
     if (url.rfind("file://", 0) == 0) return url.substr(7);
     return url;
@@ -583,8 +281,8 @@ std::string Player::ResolveUrl(const std::string& url) const {
   return (folder / url).lexically_normal().string();
 }
 
-std::uint64_t Player::Fetch(const std::string& url, const std::string& method, const std::string& formData,
-                            DisplayObject* owner, avm1::Object* keepAlive, FetchProgress progress, FetchDone done,
+std::uint64_t MovieRuntime::Fetch(const std::string& url, const std::string& method, const std::string& formData,
+                            DisplayObject* owner, gc::Cell* keepAlive, FetchProgress progress, FetchDone done,
                             FetchData data) {
   const std::string resolved = ResolveUrl(url);
   if (!hooks_.fetch && (!IsWebAddress(resolved) || hooks_.readFile)) {
@@ -599,7 +297,7 @@ std::uint64_t Player::Fetch(const std::string& url, const std::string& method, c
       };
     }
     RunLater(
-        [this, resolved, done = std::move(done)](avm1::Machine&) {
+        [this, resolved, done = std::move(done)] {
           --localLoads_;
           std::string body, error;
           bool ok = false;
@@ -633,7 +331,7 @@ std::uint64_t Player::Fetch(const std::string& url, const std::string& method, c
   if (!hooks_.fetch) {
     FetchDone failed = std::move(fetches_[load].done);
     fetches_.erase(load);
-    RunLater([failed](avm1::Machine&) { failed(false, "the network is not available here"); }, keepAlive);
+    RunLater([failed] { failed(false, "the network is not available here"); }, keepAlive);
     return 0;
   }
   // The host resolves the address against the movie's own (and applies what a movie
@@ -650,7 +348,7 @@ std::uint64_t Player::Fetch(const std::string& url, const std::string& method, c
   callbacks.progress = [this, load](std::int64_t loaded, std::int64_t total) {
     const auto it = fetches_.find(load);
     if (it == fetches_.end() || !it->second.progress) return;
-    RunLater([this, load, loaded, total](avm1::Machine&) {
+    RunLater([this, load, loaded, total] {
       const auto found = fetches_.find(load);
       if (found != fetches_.end() && found->second.progress) found->second.progress(loaded, total);
     }, it->second.keepAlive);
@@ -659,7 +357,7 @@ std::uint64_t Player::Fetch(const std::string& url, const std::string& method, c
     callbacks.data = [this, load](std::string_view chunk) {
       const auto it = fetches_.find(load);
       if (it == fetches_.end()) return;
-      RunLater([this, load, piece = std::string(chunk)](avm1::Machine&) {
+      RunLater([this, load, piece = std::string(chunk)] {
         const auto found = fetches_.find(load);
         if (found != fetches_.end() && found->second.data) found->second.data(piece);
       }, it->second.keepAlive);
@@ -669,7 +367,7 @@ std::uint64_t Player::Fetch(const std::string& url, const std::string& method, c
     const auto it = fetches_.find(load);
     if (it == fetches_.end()) return;
     it->second.hostId = 0;
-    RunLater([this, load, ok, body](avm1::Machine&) {
+    RunLater([this, load, ok, body] {
       const auto found = fetches_.find(load);
       if (found == fetches_.end()) return;
       FetchDone finished = std::move(found->second.done);
@@ -683,21 +381,21 @@ std::uint64_t Player::Fetch(const std::string& url, const std::string& method, c
   if (hostId == 0) {
     FetchDone failed = std::move(it->second.done);
     fetches_.erase(it);
-    RunLater([failed](avm1::Machine&) { failed(false, "the transfer could not start"); }, keepAlive);
+    RunLater([failed] { failed(false, "the transfer could not start"); }, keepAlive);
     return 0;
   }
   it->second.hostId = hostId;
   return load;
 }
 
-void Player::CancelLoad(std::uint64_t load) {
+void MovieRuntime::CancelLoad(std::uint64_t load) {
   const auto it = fetches_.find(load);
   if (it == fetches_.end()) return;
   if (it->second.hostId != 0 && hooks_.cancelFetch) hooks_.cancelFetch(it->second.hostId);
   fetches_.erase(it);
 }
 
-void Player::CancelLoads(DisplayObject* owner) {
+void MovieRuntime::CancelLoads(DisplayObject* owner) {
   if (!owner) return;
   movieLoads_.erase(owner);
   for (auto it = fetches_.begin(); it != fetches_.end();) {
@@ -710,27 +408,21 @@ void Player::CancelLoads(DisplayObject* owner) {
   }
 }
 
-void Player::LoadData(const std::string& url, const std::string& method, const std::string& formData,
-                      avm1::Machine::Loaded done, avm1::Object* keepAlive) {
-  Fetch(url, method, formData, nullptr, keepAlive, {},
-        [this, done = std::move(done)](bool ok, const std::string& body) { done(*machine_, ok, body); });
-}
-
-void Player::LoadMovieInto(const std::string& url, int level, DisplayObject* clip, bool variablesOnly,
+void MovieRuntime::LoadMovieInto(const std::string& url, int level, DisplayObject* clip, bool variablesOnly,
                            const std::string& method, const std::string& formData, MovieLoadEvents events) {
-  avm1::Object* keep = clip ? clip->ScriptObject() : nullptr;
+  gc::Cell* keep = clip ? clip->ScriptCell() : nullptr;
   // GET and POST send the variables of the timeline that asked.
   std::string sent = formData;
   if (sent.empty() && !method.empty()) {
     DisplayObject* from = clip ? clip : Level(level);
-    if (from && from->ScriptObject()) sent = avm1::data::EncodeVariables(*machine_, from->ScriptObject());
+    if (from && from->ScriptCell()) sent = host_->EncodeVariables(*from);
   }
   if (variablesOnly) {
     Fetch(url, method, sent, clip, keep, {},
           [this, level, clip](bool ok, const std::string& body) {
             if (!ok) return;
             DisplayObject* target = clip ? clip : Level(level);
-            if (!target || target->Removed() || !target->ScriptObject()) return;
+            if (!target || target->Removed() || !target->ScriptCell()) return;
             std::size_t start = 0;
             while (start <= body.size()) {
               std::size_t end = body.find('&', start);
@@ -739,10 +431,10 @@ void Player::LoadMovieInto(const std::string& url, int level, DisplayObject* cli
               const std::size_t eq = pair.find('=');
               if (!pair.empty()) {
                 const int version = target->Movie()->Version();
-                const std::string name = DecodeLoadedText(avm1::UrlDecode(pair.substr(0, eq)), version);
+                const std::string name = DecodeLoadedText(script::UrlDecode(pair.substr(0, eq)), version);
                 const std::string value =
-                    eq == std::string::npos ? "" : DecodeLoadedText(avm1::UrlDecode(pair.substr(eq + 1)), version);
-                machine_->Set(target->ScriptObject(), name, machine_->Str(value));
+                    eq == std::string::npos ? "" : DecodeLoadedText(script::UrlDecode(pair.substr(eq + 1)), version);
+                host_->SetTextVariable(*target, name, value);
               }
               start = end + 1;
             }
@@ -807,16 +499,16 @@ void Player::LoadMovieInto(const std::string& url, int level, DisplayObject* cli
             ReplaceMovie(target, raw);
           } else {
             if (MovieClip* old = Level(level)) old->MarkRemoved();
-            target = runtime_->heap.Make<MovieClip>(*this, raw, &raw->movie->root);
+            target = heap_.Make<MovieClip>(*this, raw, &raw->movie->root);
             target->serial = NextSerial();
             target->depth = level - 16384;
             levels_[level] = target;
-            MakeScriptObject(*target, runtime_->movieClipProto);
+            host_->LevelMade(*target);
             if (level == 0) root_ = target;
             AddToExecList(target);
           }
           // Parameters after "?" in the address become the loaded movie's variables.
-          if (const std::size_t query = resolved.find('?'); query != std::string::npos && target->ScriptObject()) {
+          if (const std::size_t query = resolved.find('?'); query != std::string::npos && target->ScriptCell()) {
             const std::string parameters = resolved.substr(query + 1);
             std::size_t start = 0;
             while (start < parameters.size()) {
@@ -824,10 +516,9 @@ void Player::LoadMovieInto(const std::string& url, int level, DisplayObject* cli
               if (end == std::string::npos) end = parameters.size();
               const std::string pair = parameters.substr(start, end - start);
               const std::size_t eq = pair.find('=');
-              const std::string name = avm1::UrlDecode(pair.substr(0, eq));
+              const std::string name = script::UrlDecode(pair.substr(0, eq));
               if (!name.empty())
-                machine_->Set(target->ScriptObject(), name,
-                              machine_->Str(eq == std::string::npos ? "" : avm1::UrlDecode(pair.substr(eq + 1))));
+                host_->SetTextVariable(*target, name, eq == std::string::npos ? "" : script::UrlDecode(pair.substr(eq + 1)));
               start = end + 1;
             }
           }
@@ -836,7 +527,7 @@ void Player::LoadMovieInto(const std::string& url, int level, DisplayObject* cli
         });
 }
 
-void Player::ReplaceMovie(MovieClip* target, const LoadedMovie* movie) {
+void MovieRuntime::ReplaceMovie(MovieClip* target, const LoadedMovie* movie) {
   std::vector<DisplayObject*> children;
   for (const auto& [d, c] : target->Children()) children.push_back(c);
   for (DisplayObject* c : children) target->RemoveChild(c);
@@ -850,29 +541,19 @@ void Player::ReplaceMovie(MovieClip* target, const LoadedMovie* movie) {
   AddToExecList(target);
 }
 
-void Player::ClearVariables(DisplayObject* target) {
-  avm1::Object* object = target->ScriptObject();
-  if (!object) return;
-  std::vector<std::string> names;
-  for (const avm1::Property& p : object->Properties()) {
-    // A _lockroot set on the clip before the load holds for the movie it receives.
-    if (!avm1::SameName(p.name, "_lockroot", false)) names.push_back(p.name);
-  }
-  for (const std::string& name : names) object->DeleteOwn(name, true);
-  object->proto = runtime_->movieClipProto;
-}
+void MovieRuntime::ClearVariables(DisplayObject* target) { host_->ClearVariables(*target); }
 
-MovieClip* Player::EnsureLevel(int level) {
+MovieClip* MovieRuntime::EnsureLevel(int level) {
   if (MovieClip* existing = Level(level)) return existing;
   MovieClip* clip = CreateEmptyClip(root_->Movie());
   clip->depth = level - 16384;
   levels_[level] = clip;
-  MakeScriptObject(*clip, runtime_->movieClipProto);
+  host_->LevelMade(*clip);
   AddToExecList(clip);
   return clip;
 }
 
-void Player::UnloadLevel(int level) {
+void MovieRuntime::UnloadLevel(int level) {
   levelLoads_.erase(level);
   MovieClip* clip = Level(level);
   if (!clip) return;
@@ -881,15 +562,15 @@ void Player::UnloadLevel(int level) {
   // The level stays reachable for the rest of the scripts that run now and goes at the
   // loader stage of the frame.
   RunLater(
-      [this, clip, level](avm1::Machine&) {
+      [this, clip, level] {
         if (clip->Removed()) return;
         clip->MarkRemoved();
         if (level != 0 && Level(level) == clip) levels_.erase(level);
       },
-      clip->ScriptObject());
+      clip->ScriptCell());
 }
 
-void Player::StartDrag(DisplayObject* object, bool lockCenter, const double* rect) {
+void MovieRuntime::StartDrag(DisplayObject* object, bool lockCenter, const double* rect) {
   drag_ = object;
   dragLockCenter_ = lockCenter;
   dragConstrained_ = rect != nullptr;
@@ -903,7 +584,7 @@ void Player::StartDrag(DisplayObject* object, bool lockCenter, const double* rec
   UpdateDrag();
 }
 
-void Player::UpdateDrag() {
+void MovieRuntime::UpdateDrag() {
   if (!drag_ || drag_->Removed()) {
     drag_ = nullptr;
     return;
@@ -923,47 +604,25 @@ void Player::UpdateDrag() {
   drag_->transformedByScript = true;
 }
 
-void Player::TraceRoots(gc::Tracer& tracer) const {
-  runtime_->Trace(tracer);
-  machine_->TraceRoots(tracer);
+void MovieRuntime::TraceRoots(gc::Tracer& tracer) const {
+  host_->TraceRoots(tracer);
   for (const auto& [level, clip] : levels_) tracer.Mark(clip);
   tracer.Mark(root_);
   for (const MovieClip* clip : execList_) tracer.Mark(clip);
-  for (const TextField* field : boundFields_) tracer.Mark(field);
-  auto markAction = [&](const QueuedAction& action) {
-    tracer.Mark(action.target);
-    tracer.Mark(action.constructor);
-    tracer.Mark(action.keepAlive);
-    for (const avm1::Value& v : action.args) avm1::TraceValue(tracer, v);
-  };
-  for (const auto& queue : queues_)
-    for (const QueuedAction& action : queue) markAction(action);
-  for (const QueuedAction* action : running_) markAction(*action);
-  for (const QueuedAction& action : later_) markAction(action);
-  for (const QueuedAction& action : laterNow_) markAction(action);
+  for (const LaterAction& action : later_) tracer.Mark(action.keepAlive);
+  for (const LaterAction& action : laterNow_) tracer.Mark(action.keepAlive);
   for (const auto& [load, pending] : fetches_) tracer.Mark(pending.keepAlive);
   for (const auto& [clip, init] : pendingInits_) tracer.Mark(clip);
-  for (const Timer& timer : timers_) {
-    avm1::TraceValue(tracer, timer.function);
-    tracer.Mark(timer.object);
-    for (const avm1::Value& v : timer.args) avm1::TraceValue(tracer, v);
-  }
   for (const DisplayObject* o : {hovered_, pressed_, drag_, dropTarget_, focus_}) tracer.Mark(o);
 }
 
-void Player::Collect() {
-  if (machine_->Running()) return;
-  runtime_->heap.Collect([this](gc::Tracer& tracer) { TraceRoots(tracer); });
+void MovieRuntime::Collect() {
+  if (host_->Running()) return;
+  CollectNow();
 }
 
-bool Player::CollectDuringScript() {
-  // Only one queued block or method runs (no native code between it and the frame
-  // loop), so the interpreter's frames, the queues and running_ are all that is held.
-  if (!frameQueue_ || running_.size() != 1) return false;
-  const QueuedAction::Kind kind = running_.front()->kind;
-  if (kind != QueuedAction::Kind::Block && kind != QueuedAction::Kind::Method) return false;
-  runtime_->heap.Collect([this](gc::Tracer& tracer) { TraceRoots(tracer); });
-  return true;
+void MovieRuntime::CollectNow() {
+  heap_.Collect([this](gc::Tracer& tracer) { TraceRoots(tracer); });
 }
 
 }  // namespace vantrel::flash

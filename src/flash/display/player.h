@@ -1,6 +1,7 @@
 // The running player: the levels of loaded movies, the execution list that runs every
-// clip newest-first each frame, the three-priority action queue, timers and loader
-// callbacks, the input state, and the script machine they all share.
+// clip newest-first each frame, loads and their callbacks, the input state, the heap
+// everything lives on, and the script host of the movie's machine, which keeps the
+// action queue and the timers.
 #pragma once
 
 #include <chrono>
@@ -17,10 +18,10 @@
 #include <QRectF>
 #include <QTransform>
 
-#include "flash/avm1/interpreter.h"
 #include "flash/display/movie_clip.h"
-#include "flash/movie.h"
-#include "flash/script_clock.h"
+#include "flash/display/script_host.h"
+#include "flash/script/script_clock.h"
+#include "flash/swf/movie.h"
 
 namespace vantrel::flash {
 
@@ -94,12 +95,12 @@ struct PlayerHooks {
 // Maps the object's own twips to stage twips.
 QTransform ObjectToStage(const DisplayObject& object);
 
-class Player {
+class MovieRuntime {
  public:
-  Player(std::shared_ptr<const Movie> movie, PlayerHooks hooks, std::string url = {});
-  ~Player();
-  Player(const Player&) = delete;
-  Player& operator=(const Player&) = delete;
+  MovieRuntime(std::shared_ptr<const Movie> movie, PlayerHooks hooks, std::string url = {});
+  ~MovieRuntime();
+  MovieRuntime(const MovieRuntime&) = delete;
+  MovieRuntime& operator=(const MovieRuntime&) = delete;
 
   const Movie& GetMovie() const { return *root_->Movie()->movie; }
   int SwfVersion() const { return GetMovie().header.version; }
@@ -118,43 +119,35 @@ class Player {
   bool loop = true;
   audio::SoundEvents* sounds = nullptr;
 
-  // The action queue.
-  enum class Priority { Init = 0, Construct = 1, Normal = 2 };
-  void QueueBlock(DisplayObject* target, ActionBlock block, Priority priority = Priority::Normal, bool evenIfRemoved = false);
-  void QueueMethod(DisplayObject* target, std::string method, std::vector<avm1::Value> args = {}, bool evenIfRemoved = false);
-  void QueueConstruct(MovieClip* clip, avm1::Object* constructor, std::vector<ActionBlock> events);
-  void RunQueue();
-  // Runs a block at once (DoInitAction, the Call action when no queue is wanted).
-  void RunBlockNow(DisplayObject* target, const ActionBlock& block);
-  // Calls object's method name now with args; undefined when it has none.
-  avm1::Value CallMethodNow(avm1::Object* object, const std::string& name, std::vector<avm1::Value> args = {});
+  // The movie's script host (of the machine its code runs on) and the heap it shares
+  // with the display objects.
+  MovieScriptHost& Scripts() { return *host_; }
+  gc::Heap& Heap() { return heap_; }
 
-  // Scripts.
-  avm1::Runtime& Script() { return *runtime_; }
-  avm1::Interpreter& Machine() { return *machine_; }
-  // Script object for a display object made now (clips, buttons, text fields).
-  avm1::Object* MakeScriptObject(DisplayObject& object, avm1::Object* proto);
+  // The action queue, kept by the script host.
+  using Priority = ActionPriority;
+  void QueueBlock(DisplayObject* target, ActionBlock block, Priority priority = Priority::Normal, bool evenIfRemoved = false) {
+    if (target && block) host_->QueueBlock(*target, std::move(block), priority, evenIfRemoved);
+  }
+  void QueueMethod(DisplayObject* target, const char* method, bool evenIfRemoved = false) {
+    if (target) host_->QueueMethod(*target, method, evenIfRemoved);
+  }
+  void RunQueue() { host_->RunQueue(false); }
+  // Runs a block at once (DoInitAction, the Call action when no queue is wanted).
+  void RunBlockNow(DisplayObject* target, const ActionBlock& block) {
+    if (target) host_->RunBlockNow(*target, block);
+  }
+  // Runs DoInitAction of sprite (once per movie and sprite).
+  void RunInitAction(MovieClip* clip, std::uint16_t spriteId, const ActionBlock& block) {
+    host_->RunInitAction(*clip, spriteId, block);
+  }
+
   // Adds a clip to the execution list (it runs before older clips from the next frame).
   void AddToExecList(MovieClip* clip) { execList_.push_back(clip); }
   // Creates a display object for the character (a clip for sprites, a button, a text
   // field, or a plain drawable); null when the character cannot be placed.
   DisplayObject* Create(const LoadedMovie* movie, std::shared_ptr<Character> character, std::uint16_t id);
   MovieClip* CreateEmptyClip(const LoadedMovie* movie);
-  // After a clip or button has its place: its script object (of the class registered
-  // for its symbol), the execution list, its initialize and construct events, and (for
-  // clips) its first frame. byScript: attachMovie and friends, which construct at once
-  // and copy initObject's properties first.
-  void PostInstantiate(MovieClip* clip, avm1::Object* initObject, bool byScript);
-  void PostInstantiateText(class TextField* field);
-  // A Video object gets its script object (of the Video class).
-  void PostInstantiateVideo(DisplayObject* video);
-  // An object the timeline just placed: in an ActionScript 3 movie its class (the one
-  // linked to its symbol, or the plain one of its kind) is constructed on it.
-  void PostPlace(DisplayObject* object);
-  // The constructor registered for a sprite of movie (Object.registerClass), or null.
-  avm1::Object* RegisteredClass(const LoadedMovie* movie, std::uint16_t spriteId);
-  // Runs DoInitAction of sprite (once per movie and sprite).
-  void RunInitAction(MovieClip* clip, std::uint16_t spriteId, const ActionBlock& block);
 
   // "instance1", "instance2", ...
   int NextInstanceNumber() { return ++instances_; }
@@ -180,14 +173,9 @@ class Player {
   double ScriptSeconds() const;
   ScriptClock& Clock() { return clock_; }
 
-  // Timers (setInterval/setTimeout): returns the id.
-  int AddTimer(avm1::Value function, avm1::Object* object, std::string method, std::vector<avm1::Value> args,
-               double intervalMs, bool repeat);
-  bool RemoveTimer(int id);
-  // Later callbacks and loads for the data classes.
-  void RunLater(avm1::Machine::Later callback, avm1::Object* keepAlive);
-  void LoadData(const std::string& url, const std::string& method, const std::string& formData,
-                avm1::Machine::Loaded done, avm1::Object* keepAlive);
+  // Runs callback at the loader stage of the frame (never inside the call that asked),
+  // as the movie's code; keepAlive stays reachable until it has run.
+  void RunLater(std::function<void()> callback, gc::Cell* keepAlive);
   // url resolved against the root movie's own address.
   std::string ResolveUrl(const std::string& url) const;
   // Reads url (resolved here): a local file at the loader stage of the next frame, a
@@ -202,7 +190,7 @@ class Player {
   // CancelLoad.
   using FetchData = std::function<void(const std::string& chunk)>;
   std::uint64_t Fetch(const std::string& url, const std::string& method, const std::string& formData,
-                      DisplayObject* owner, avm1::Object* keepAlive, FetchProgress progress, FetchDone done,
+                      DisplayObject* owner, gc::Cell* keepAlive, FetchProgress progress, FetchDone done,
                       FetchData data = {});
   // Ends one load (by the number Fetch gave) without calling it back.
   void CancelLoad(std::uint64_t load);
@@ -292,46 +280,23 @@ class Player {
 
   // Collects garbage now (between frames only).
   void Collect();
-  // Collects while a frame's queued script runs, when the interpreter asks because the
-  // script's data outgrew the heap's budget; false where the C++ stack may hold cells
-  // the roots do not reach (anything but a queued block or method of the frame loop).
-  bool CollectDuringScript();
+  // Collects at once, for a script host that knows the C++ stack holds nothing the
+  // roots do not reach (a frame's queued script that outgrew the heap's budget).
+  void CollectNow();
   // A script was stopped (too long, too much memory): the log line the host shows.
   void ScriptStopped(const std::string& message) {
     if (hooks_.scriptStopped) hooks_.scriptStopped(message);
   }
-  std::size_t LiveCells() const { return runtime_->heap.CellCount(); }
+  std::size_t LiveCells() const { return heap_.CellCount(); }
 
  private:
-  struct QueuedAction {
-    enum class Kind { Block, Method, Construct, Callback };
-    Kind kind = Kind::Block;
-    DisplayObject* target = nullptr;
-    ActionBlock block;
-    std::string method;
-    std::vector<avm1::Value> args;
-    avm1::Object* constructor = nullptr;
-    std::vector<ActionBlock> events;
-    avm1::Machine::Later callback;
-    avm1::Object* keepAlive = nullptr;
-    bool evenIfRemoved = false;
+  struct LaterAction {
+    std::function<void()> callback;
+    gc::Cell* keepAlive = nullptr;
   };
-  struct Timer {
-    int id = 0;
-    avm1::Value function;
-    avm1::Object* object = nullptr;
-    std::string method;
-    std::vector<avm1::Value> args;
-    double intervalMs = 0;
-    double dueMs = 0;
-    bool repeat = true;
-  };
-  void RunAction(QueuedAction& action);
-  void RunTimers();
   void RunLaterQueue();
   void UpdateHover();
   void ButtonEvent(DisplayObject* target, std::uint16_t condition, std::uint32_t clipEvent, const char* method);
-  void BroadcastInput(const char* object, const char* event, std::vector<avm1::Value> args = {});
   void ClipMouseEvents(std::uint32_t clipEvent);
   void KeyEvents(bool down, int keyCode, int ascii);
   void UpdateDrag();
@@ -341,7 +306,7 @@ class Player {
   struct PendingFetch {
     std::uint64_t hostId = 0;
     DisplayObject* owner = nullptr;
-    avm1::Object* keepAlive = nullptr;
+    gc::Cell* keepAlive = nullptr;
     FetchProgress progress;
     FetchDone done;
     FetchData data;
@@ -358,31 +323,24 @@ class Player {
   void ClearVariables(DisplayObject* target);
 
   PlayerHooks hooks_;
-  std::unique_ptr<avm1::Runtime> runtime_;
-  std::unique_ptr<avm1::Interpreter> machine_;
+  // The host goes before the heap (declared after it), so its machine never holds a
+  // freed cell.
+  gc::Heap heap_;
+  std::unique_ptr<MovieScriptHost> host_;
   std::vector<std::unique_ptr<LoadedMovie>> movies_;
   MovieClip* root_ = nullptr;
   std::map<int, MovieClip*> levels_;
   std::vector<MovieClip*> execList_;
-  std::vector<class TextField*> boundFields_;
-  std::deque<QueuedAction> queues_[3];
-  std::vector<Timer> timers_;
-  int nextTimerId_ = 0;
-  std::vector<QueuedAction> later_;
+  std::vector<LaterAction> later_;
   // Local files asked for during the loader stage: read in the same stage.
-  std::vector<QueuedAction> laterNow_;
+  std::vector<LaterAction> laterNow_;
   bool inLaterStage_ = false;
-  std::set<std::pair<const Movie*, std::uint16_t>> initialised_;
   std::uint64_t ticks_ = 0;
   std::uint64_t serial_ = 0;
   int creations_ = 0;
   int instances_ = 0;
   std::uint32_t random_ = 0x2545F491u;
   ScriptClock clock_;
-  // The queued actions running now (outermost first), kept reachable for collections
-  // during a script; frameQueue_ while the frame loop drains the queue.
-  std::vector<const QueuedAction*> running_;
-  bool frameQueue_ = false;
 
   // Input state.
   QPointF mouse_{0, 0};

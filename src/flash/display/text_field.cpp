@@ -1,9 +1,7 @@
 #include "flash/display/text_field.h"
 
-#include "flash/avm1/display_binding.h"
-#include "flash/avm1/interpreter.h"
+#include "flash/character/device_font.h"
 #include "flash/display/movie_clip.h"
-#include "flash/device_font.h"
 #include "flash/display/player.h"
 
 #include <algorithm>
@@ -11,7 +9,7 @@
 
 namespace vantrel::flash {
 
-TextField::TextField(Player& player, const LoadedMovie* movie, const EditText& definition)
+TextField::TextField(MovieRuntime& player, const LoadedMovie* movie, const EditText& definition)
     : DisplayObject(DisplayKind::EditText, player, movie), field_(std::make_shared<EditText>(definition)) {
   // Fields made by scripts have no definition that lists the movie's fonts: they may
   // use every font the movie defines or imports.
@@ -237,28 +235,10 @@ int TextField::MaxHScroll() const {
 
 bool TextField::SyncVariable() {
   if (variable.empty() || !parent_ || Removed()) return false;
-  avm1::Interpreter& machine = player_.Machine();
-  avm1::Object* scope = parent_->ScriptObject();
-  if (!scope) return false;
-  machine.SetDefaultVersion(movie_->Version());
-  // "path:name" and "a.b" names are read through the parent's paths.
-  avm1::Value value;
-  const std::size_t colon = variable.rfind(':');
-  const std::size_t dot = variable.rfind('.');
-  if (colon != std::string::npos || dot != std::string::npos) {
-    const std::size_t split = colon != std::string::npos ? colon : dot;
-    DisplayObject* owner = avm1::ResolveTarget(machine, parent_, variable.substr(0, split));
-    if (!owner || !owner->ScriptObject()) return false;
-    value = machine.Get(owner->ScriptObject(), variable.substr(split + 1));
-  } else {
-    if (!machine.Has(scope, variable)) {
-      // A bound variable that does not exist yet takes the field's text.
-      machine.Set(scope, variable, machine.Str(Text().toStdString()));
-      return false;
-    }
-    value = machine.Get(scope, variable);
-  }
-  const QString text = QString::fromStdString(value.IsUndefined() ? std::string() : machine.ToString(value));
+  return player_.Scripts().SyncTextVariable(*this);
+}
+
+bool TextField::ShowVariableText(const QString& text) {
   if (text == (field_->html ? HtmlText() : Text())) return false;
   if (field_->html) SetHtmlText(text);
   else SetText(text);
@@ -412,22 +392,8 @@ bool TextField::ReplaceSelectionRange(int begin, int end, const QString& inserte
 }
 
 void TextField::NotifyChanged() {
-  avm1::Object* object = ScriptObject();
-  if (!object || Removed()) return;
-  avm1::Interpreter& machine = player_.Machine();
-  machine.SetDefaultVersion(movie_->Version());
-  if (!variable.empty() && parent_ && parent_->ScriptObject()) {
-    const std::size_t split = variable.find_last_of(":.");
-    avm1::Object* owner = parent_->ScriptObject();
-    std::string name = variable;
-    if (split != std::string::npos) {
-      DisplayObject* target = avm1::ResolveTarget(machine, parent_, variable.substr(0, split));
-      owner = target ? target->ScriptObject() : nullptr;
-      name = variable.substr(split + 1);
-    }
-    if (owner) machine.Set(owner, name, machine.Str(Text().toStdString()));
-  }
-  player_.QueueMethod(this, "broadcastMessage", {machine.Str("onChanged"), avm1::DisplayValue(this)});
+  if (!ScriptCell() || Removed()) return;
+  player_.Scripts().TextChanged(*this);
 }
 
 }  // namespace vantrel::flash

@@ -7,9 +7,9 @@
 #include <optional>
 #include <string>
 
+#include "flash/character/text.h"
 #include "flash/display/display_object.h"
 #include "flash/display/text_format_runs.h"
-#include "flash/text.h"
 
 namespace vantrel::flash {
 
@@ -23,7 +23,7 @@ TextExtent MeasureTextExtent(const TextFormat& format, const QString& text, std:
 
 class TextField : public DisplayObject {
  public:
-  TextField(Player& player, const LoadedMovie* movie, const EditText& definition);
+  TextField(MovieRuntime& player, const LoadedMovie* movie, const EditText& definition);
 
   // The field as it is drawn now; character points at it.
   EditText& Field() { return *field_; }
@@ -69,6 +69,8 @@ class TextField : public DisplayObject {
   bool restrictSet = false;
   // Re-reads the bound variable; true when the text changed.
   bool SyncVariable();
+  // Shows text read from the bound variable; true when the field changed.
+  bool ShowVariableText(const QString& text);
   // Flash 8 settings scripts read back (the rasterizer draws every field alike).
   std::optional<double> tabIndex;
   bool mouseWheelEnabled = true;

@@ -7,7 +7,7 @@
 #include <optional>
 #include <vector>
 
-#include "flash/text.h"
+#include "flash/character/text.h"
 
 namespace vantrel::flash {
 

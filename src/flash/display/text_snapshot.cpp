@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <cmath>
 
+#include "flash/character/text.h"
 #include "flash/display/movie_clip.h"
-#include "flash/text.h"
 
 namespace vantrel::flash {
 

@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "flash/swf_stream.h"
+#include "flash/swf/types.h"
 
 namespace vantrel::flash {
 

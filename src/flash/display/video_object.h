@@ -12,7 +12,7 @@ namespace vantrel::flash {
 
 class VideoObject final : public DisplayObject {
  public:
-  VideoObject(Player& player, const LoadedMovie* movie) : DisplayObject(DisplayKind::Video, player, movie) {}
+  VideoObject(MovieRuntime& player, const LoadedMovie* movie) : DisplayObject(DisplayKind::Video, player, movie) {}
 
   // The object's view, put in place of the placed character the first time.
   video::StreamVideo& View();

@@ -6,7 +6,7 @@
 #include <algorithm>
 #include <cstdint>
 
-#include "flash/swf_stream.h"
+#include "flash/swf/types.h"
 
 namespace vantrel::flash::render {
 

@@ -11,7 +11,8 @@
 #include <span>
 #include <vector>
 
-#include "flash/character.h"
+#include "flash/swf/character.h"
+#include "flash/swf/video.h"
 #include "flash/video/video_decoder.h"
 
 namespace vantrel::flash {
@@ -22,6 +23,7 @@ namespace vantrel::flash::video {
 
 class EmbeddedVideo final : public Character {
  public:
+  explicit EmbeddedVideo(std::shared_ptr<const VideoStreamData> stream);
   CharacterKind Kind() const override { return CharacterKind::Video; }
   void Render(const RenderContext& context) const override;
   QRectF Bounds(std::uint16_t ratio = 0) const override;
@@ -36,18 +38,17 @@ class EmbeddedVideo final : public Character {
   std::uint8_t codec = 0;
   std::uint8_t deblocking = 0;
   bool smoothing = false;
-  std::map<int, std::vector<std::uint8_t>> frames;  // VideoFrame data by frame number
 
  private:
+  std::shared_ptr<const VideoStreamData> stream_;  // the frames, as the movie holds them
   mutable std::unique_ptr<VideoDecoder> decoder_;
   mutable int decoded_ = -1;  // last frame number through the decoder
   mutable int shownFrame_ = -1;
   mutable QImage picture_;
 };
 
-// Adds the movie's embedded videos (DefineVideoStream with the VideoFrame tags of every
-// timeline) to its dictionary; tags are the movie's top-level tags (MovieBodyTags).
-// Returns how many it added.
-int AddEmbeddedVideos(Movie& movie, std::span<const std::uint8_t> tags);
+// Adds a character to the movie's dictionary for each video stream the tag walk found
+// (unless a character has its id already). Returns how many it added.
+int AddEmbeddedVideos(Movie& movie);
 
 }  // namespace vantrel::flash::video

@@ -129,7 +129,7 @@ void FlvPlayback::StartSound() {
                                       [](const FlvTag& tag, double time) { return tag.time < time; });
   if (first == audio.end()) return;
   nextAudio_ = static_cast<std::size_t>(first - audio.begin());
-  sound_ = std::make_unique<audio::SoundDecoder>(audio::SoundFormat::FromFlags(index_.audioFlags));
+  sound_ = std::make_unique<audio::SoundDecoder>(SoundFormat::FromFlags(index_.audioFlags));
   if (!sound_->Ok()) {
     sound_.reset();
     return;

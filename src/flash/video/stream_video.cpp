@@ -3,7 +3,7 @@
 #include <QPainter>
 #include <algorithm>
 
-#include "flash/style.h"
+#include "flash/character/style.h"
 #include "flash/video/embedded_video.h"
 
 namespace vantrel::flash::video {

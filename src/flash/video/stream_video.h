@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <memory>
 
-#include "flash/character.h"
+#include "flash/swf/character.h"
 
 namespace vantrel::flash::video {
 

@@ -5,7 +5,7 @@
 
 #include <gtest/gtest.h>
 
-#include "flash/bitmap.h"
+#include "flash/character/bitmap.h"
 #include "script_fixture.h"
 
 namespace vantrel::flash::avm1::testing {

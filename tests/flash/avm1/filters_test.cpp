@@ -8,7 +8,7 @@
 #include <gtest/gtest.h>
 
 #include "flash/avm1/builtins/filters.h"
-#include "flash/effects.h"
+#include "flash/render/effects.h"
 #include "script_fixture.h"
 
 namespace vantrel::flash::avm1::testing {

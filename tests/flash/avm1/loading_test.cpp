@@ -9,7 +9,7 @@
 
 #include <unistd.h>
 
-#include "flash/flash_control.h"
+#include "flash/control/flash_control.h"
 #include "support/swf_movie_writer.h"
 
 namespace vantrel::flash {

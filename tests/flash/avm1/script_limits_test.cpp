@@ -4,7 +4,7 @@
 
 #include <chrono>
 
-#include "flash/script_clock.h"
+#include "flash/script/script_clock.h"
 
 #include "../movie_test_support.h"
 
@@ -32,7 +32,7 @@ Actions& PushOntoA(Actions& a) { return a.PushNumber(1).PushString("a").GetVaria
 
 struct Budgeted {
   std::shared_ptr<Movie> movie;
-  std::unique_ptr<Player> player;
+  std::unique_ptr<MovieRuntime> player;
   std::vector<std::string> traces;
   std::vector<std::string> stops;
 };
@@ -54,8 +54,8 @@ std::unique_ptr<Budgeted> RunWithBudget(const Actions& first, std::size_t budget
   hooks.trace = [raw](const std::string& line) { raw->traces.push_back(line); };
   hooks.scriptStopped = [raw](const std::string& message) { raw->stops.push_back(message); };
   hooks.scriptSeconds = seconds;
-  run->player = std::make_unique<Player>(run->movie, hooks);
-  run->player->Script().heap.SetBudget(budget);
+  run->player = std::make_unique<MovieRuntime>(run->movie, hooks);
+  run->player->Heap().SetBudget(budget);
   run->player->Tick();
   return run;
 }
@@ -74,7 +74,7 @@ TEST(ScriptMemoryBudget, ArraysOfArraysStopAtTheBudgetAndTheNextFrameRuns) {
   a.TraceString("not reached");
   const std::size_t budget = 160 * kMiB;
   auto run = RunWithBudget(a, budget);
-  gc::Heap& heap = run->player->Script().heap;
+  gc::Heap& heap = run->player->Heap();
   // The array that crossed the limit is made before the check sees it.
   EXPECT_LE(heap.Bytes(), heap.HardLimit() + 65 * kMiB);
   ASSERT_EQ(run->stops.size(), 1u);
@@ -104,7 +104,7 @@ TEST(ScriptMemoryBudget, BigStringsStopAtTheBudgetWhileGarbageIsCollected) {
   Forever(a, body);
   const std::size_t budget = 64 * kMiB;
   auto run = RunWithBudget(a, budget);
-  gc::Heap& heap = run->player->Script().heap;
+  gc::Heap& heap = run->player->Heap();
   EXPECT_LE(heap.Bytes(), heap.HardLimit() + 16 * kMiB);
   ASSERT_EQ(run->stops.size(), 1u);
   run->player->Tick();
@@ -216,7 +216,7 @@ TEST(ScriptMemoryBudget, GarbageAloneNeverStopsAScript) {
   auto run = RunWithBudget(a, 16 * kMiB);
   EXPECT_TRUE(run->stops.empty());
   EXPECT_EQ(run->traces, std::vector<std::string>{"60"});
-  EXPECT_LE(run->player->Script().heap.Bytes(), run->player->Script().heap.HardLimit());
+  EXPECT_LE(run->player->Heap().Bytes(), run->player->Heap().HardLimit());
 }
 
 // ScriptLimits: the movie's own timeout bounds each tick's scripts (in processor time, so
@@ -246,7 +246,7 @@ TEST(ScriptTimeBudget, GotoPingPongWithinOneTickEndsAtTheMoviesTimeout) {
   hooks.trace = [&](const std::string&) { ++traces; };
   hooks.scriptStopped = [&](const std::string& message) { stops.push_back(message); };
   hooks.scriptRunningLong = [&](double seconds) { notices.push_back(seconds); };
-  Player player(movie, hooks);
+  MovieRuntime player(movie, hooks);
   EXPECT_EQ(player.ScriptSeconds(), 1.0);
   const double start = ThreadCpuSeconds();
   player.Tick();
@@ -270,19 +270,19 @@ TEST(ScriptTimeBudget, WithoutScriptLimitsTheReferenceDefaultHolds) {
   std::string error;
   auto movie = LoadMovieFromBytes(testing::MakeMovie(tags, 100, 100, 1, 8), &error);
   ASSERT_TRUE(movie) << error;
-  EXPECT_EQ(Player(movie, PlayerHooks{}).ScriptSeconds(), kDefaultScriptSeconds);
+  EXPECT_EQ(MovieRuntime(movie, PlayerHooks{}).ScriptSeconds(), kDefaultScriptSeconds);
   EXPECT_EQ(kDefaultScriptSeconds, 15.0);
   // The host may set its own limit (the tools' --script-timeout); a movie's depth limit
   // alone leaves the timeout at the default.
   PlayerHooks hooks;
   hooks.scriptSeconds = 3;
-  EXPECT_EQ(Player(movie, hooks).ScriptSeconds(), 3.0);
+  EXPECT_EQ(MovieRuntime(movie, hooks).ScriptSeconds(), 3.0);
   Bytes limited = ScriptLimits(100, 0);
   PutBytes(limited, tags);
   auto depthOnly = LoadMovieFromBytes(testing::MakeMovie(limited, 100, 100, 1, 8), &error);
   ASSERT_TRUE(depthOnly) << error;
   EXPECT_EQ(depthOnly->maxRecursionDepth, 100);
-  EXPECT_EQ(Player(depthOnly, PlayerHooks{}).ScriptSeconds(), kDefaultScriptSeconds);
+  EXPECT_EQ(MovieRuntime(depthOnly, PlayerHooks{}).ScriptSeconds(), kDefaultScriptSeconds);
 }
 
 }  // namespace

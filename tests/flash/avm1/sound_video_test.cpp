@@ -10,7 +10,8 @@
 
 #include "flash/audio/mixer.h"
 #include "flash/avm1/interpreter.h"
-#include "flash/flash_control.h"
+#include "flash/avm1/movie_host.h"
+#include "flash/control/flash_control.h"
 #include "flash/video/flv_index.h"
 #include "support/swf_writer.h"
 #include "support/temp_home.h"
@@ -64,8 +65,8 @@ struct Running {
       EXPECT_TRUE(control.LoadMovieData({reinterpret_cast<const std::uint8_t*>(movie.data()), movie.size()}));
     }
   }
-  Interpreter& M() { return control.Engine()->Machine(); }
-  Runtime& Rt() { return control.Engine()->Script(); }
+  Interpreter& M() { return avm1::HostOf(*control.Engine()).Machine(); }
+  Runtime& Rt() { return avm1::HostOf(*control.Engine()).Script(); }
   Object* New(const char* cls, std::vector<Value> args = {}) {
     return M().Construct(M().Get(Rt().global, cls).AsObject(), args);
   }
@@ -121,7 +122,7 @@ TEST(SoundClass, AttachedSoundPlaysAndEndsThroughTheFrameLoop) {
 TEST(SoundClass, AClipWhoseClassDerivesFromSoundStaysAClipAndIsASoundToo) {
   // What super() in the constructor of a class registered for a clip does.
   Running run(ToneMovie(), false);
-  Object* root = run.control.Engine()->Root().ScriptObject();
+  Object* root = avm1::ScriptObjectOf(&run.control.Engine()->Root());
   Object* clip = run.Call(root, "createEmptyMovieClip", {run.M().Str("mc"), Value::Number(1)}).AsObject();
   ASSERT_NE(clip, nullptr);
   const Value soundClass = run.M().Get(run.Rt().global, "Sound");
@@ -144,7 +145,7 @@ TEST(SoundClass, AClipWhoseClassDerivesFromSoundStaysAClipAndIsASoundToo) {
 
 TEST(SoundClass, ClipVolumeAndPanFollowTheirSoundObjects) {
   Running run(ToneMovie(), true);
-  Object* root = run.control.Engine()->Root().ScriptObject();
+  Object* root = avm1::ScriptObjectOf(&run.control.Engine()->Root());
   Object* clip = run.Call(root, "createEmptyMovieClip", {run.M().Str("mc"), Value::Number(1)}).AsObject();
   ASSERT_NE(clip, nullptr);
   Object* first = run.New("Sound", {Value::Obj(clip)});
@@ -199,7 +200,7 @@ TEST(SoundClass, ClipVolumeAndPanFollowTheirSoundObjects) {
 
 TEST(SoundClass, AParentsTransformReachesTheSoundsOfItsChildren) {
   Running run(ToneMovie(), true);
-  Object* root = run.control.Engine()->Root().ScriptObject();
+  Object* root = avm1::ScriptObjectOf(&run.control.Engine()->Root());
   Object* outer = run.Call(root, "createEmptyMovieClip", {run.M().Str("outer"), Value::Number(1)}).AsObject();
   Object* inner = run.Call(outer, "createEmptyMovieClip", {run.M().Str("inner"), Value::Number(1)}).AsObject();
   ASSERT_NE(inner, nullptr);

@@ -6,7 +6,8 @@
 
 #include "../movie_test_support.h"
 #include "flash/avm1/display_binding.h"
-#include "flash/device_font.h"
+#include "flash/avm1/movie_host.h"
+#include "flash/character/device_font.h"
 #include "flash/display/text_field.h"
 
 namespace vantrel::flash {
@@ -19,9 +20,9 @@ std::unique_ptr<RunningMovie> FieldMovie(const std::string& text) {
 
 struct Field {
   std::unique_ptr<RunningMovie> run;
-  avm1::Interpreter& m = run->player->Machine();
+  avm1::Interpreter& m = avm1::HostOf(*run->player).Machine();
   TextField* field = static_cast<TextField*>(run->player->Root().ChildByName("f", true));
-  avm1::Object* self() { return field->ScriptObject(); }
+  avm1::Object* self() { return avm1::ScriptObjectOf(field); }
   double Num(const char* name) { return m.ToNumber(m.Get(self(), name)); }
   void Set(const char* name, avm1::Value v) { m.Set(self(), name, v); }
   void Format(const char* font, double size) {

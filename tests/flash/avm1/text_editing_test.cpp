@@ -7,6 +7,7 @@
 
 #include "../movie_test_support.h"
 #include "flash/avm1/display_binding.h"
+#include "flash/avm1/movie_host.h"
 #include "flash/display/text_field.h"
 
 namespace vantrel::flash {
@@ -16,10 +17,10 @@ using Edit = TextField::EditCommand;
 
 struct FieldScript {
   std::unique_ptr<RunningMovie> run;
-  avm1::Interpreter& m = run->player->Machine();
+  avm1::Interpreter& m = avm1::HostOf(*run->player).Machine();
   TextField* field = static_cast<TextField*>(run->player->Root().ChildByName("f", true));
 
-  avm1::Object* self() { return field->ScriptObject(); }
+  avm1::Object* self() { return avm1::ScriptObjectOf(field); }
   void Set(const char* name, avm1::Value v) { m.Set(self(), name, v); }
   void Set(const char* name, const char* text) { m.Set(self(), name, m.Str(text)); }
   void Set(const char* name, double n) { m.Set(self(), name, avm1::Value::Number(n)); }
@@ -196,7 +197,7 @@ TEST(TextEditing, ThePrototypeEnumeratesItsPropertiesAndHidesNewerOnesFromOlderM
     spec.version = version;
     auto run = StartFieldMovie(spec);
     ASSERT_TRUE(run->player);
-    avm1::Interpreter& m = run->player->Machine();
+    avm1::Interpreter& m = avm1::HostOf(*run->player).Machine();
     m.SetDefaultVersion(version);
     avm1::Object* proto = m.Rt().textFieldProto;
     const std::vector<std::string> names = m.Enumerate(proto);

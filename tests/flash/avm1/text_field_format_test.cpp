@@ -5,6 +5,7 @@
 
 #include "../movie_test_support.h"
 #include "flash/avm1/display_binding.h"
+#include "flash/avm1/movie_host.h"
 #include "flash/display/text_field.h"
 
 namespace vantrel::flash {
@@ -18,7 +19,7 @@ std::unique_ptr<RunningMovie> FieldMovie(bool html, const std::string& text) {
 
 struct Script {
   RunningMovie& run;
-  avm1::Interpreter& m = run.player->Machine();
+  avm1::Interpreter& m = avm1::HostOf(*run.player).Machine();
   TextField* field = static_cast<TextField*>(run.player->Root().ChildByName("f", true));
 
   avm1::Value Call(const char* method, std::vector<avm1::Value> args) {
@@ -55,7 +56,7 @@ TEST(TextFieldFormat, RangedFormatsReadBackPerCharacterAndNullWhereTheyDiffer) {
   EXPECT_EQ(s.Read(s.Call("getTextFormat", {Script::Num(0)}), "bold"), "true");
 
   // Emptied, the field has no character formats to share.
-  s.m.Set(s.field->ScriptObject(), "text", s.Str(""));
+  s.m.Set(avm1::ScriptObjectOf(s.field), "text", s.Str(""));
   EXPECT_EQ(s.Read(s.Call("getTextFormat", {}), "size"), "null");
 }
 
@@ -72,11 +73,11 @@ TEST(TextFieldFormat, NewTextGetsTheNewTextFormatAndTheRestKeepsItsOwn) {
   EXPECT_EQ(s.Read(s.Call("getTextFormat", {Script::Num(0)}), "color"), std::to_string(0xFF0000));
   EXPECT_EQ(s.Read(s.Call("getTextFormat", {Script::Num(2)}), "italic"), "true");
   EXPECT_EQ(s.Read(s.Call("getTextFormat", {Script::Num(5)}), "italic"), "false");
-  s.m.Set(s.field->ScriptObject(), "text", s.Str("new"));
+  s.m.Set(avm1::ScriptObjectOf(s.field), "text", s.Str("new"));
   EXPECT_EQ(s.Read(s.Call("getTextFormat", {}), "italic"), "true");
 
   // textColor colours the text there is and the text to come.
-  s.m.Set(s.field->ScriptObject(), "textColor", Script::Num(0x404040));
+  s.m.Set(avm1::ScriptObjectOf(s.field), "textColor", Script::Num(0x404040));
   EXPECT_EQ(s.Read(s.Call("getTextFormat", {}), "color"), std::to_string(0x404040));
   EXPECT_EQ(s.Read(s.Call("getNewTextFormat", {}), "color"), std::to_string(0x404040));
 }
@@ -85,7 +86,7 @@ TEST(TextFieldFormat, HtmlFieldsWriteTheirRunsAndDrawThem) {
   auto run = FieldMovie(true, "<p align=\"center\"><b>bold</b> plain</p>");
   ASSERT_TRUE(run->player);
   Script s{*run};
-  const std::string html = s.m.ToString(s.m.Get(s.field->ScriptObject(), "htmlText"));
+  const std::string html = s.m.ToString(s.m.Get(avm1::ScriptObjectOf(s.field), "htmlText"));
   EXPECT_EQ(html,
             R"(<P ALIGN="CENTER"><FONT FACE="Times New Roman" SIZE="12" COLOR="#000000" LETTERSPACING="0" KERNING="0"><B>bold</B> plain</FONT></P>)");
   EXPECT_EQ(s.field->Text(), "bold plain\r");
@@ -93,7 +94,7 @@ TEST(TextFieldFormat, HtmlFieldsWriteTheirRunsAndDrawThem) {
   ASSERT_TRUE(s.field->character);
   EXPECT_EQ(static_cast<const EditText&>(*s.field->character).initialText.toStdString(), html);
   s.Call("setTextFormat", {Script::Num(5), Script::Num(10), s.Format({{"url", s.Str("a.html")}})});
-  EXPECT_NE(s.m.ToString(s.m.Get(s.field->ScriptObject(), "htmlText")).find(R"(<A HREF="a.html" TARGET="">plain</A>)"),
+  EXPECT_NE(s.m.ToString(s.m.Get(avm1::ScriptObjectOf(s.field), "htmlText")).find(R"(<A HREF="a.html" TARGET="">plain</A>)"),
             std::string::npos);
 }
 

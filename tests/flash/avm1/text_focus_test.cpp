@@ -5,6 +5,7 @@
 
 #include "../movie_test_support.h"
 #include "flash/avm1/display_binding.h"
+#include "flash/avm1/movie_host.h"
 #include "flash/display/text_field.h"
 
 namespace vantrel::flash {
@@ -51,7 +52,7 @@ std::vector<std::string> Names(const std::vector<DisplayObject*>& objects) {
 }
 
 void SetProperty(RunningMovie& run, DisplayObject* object, const char* name, avm1::Value value) {
-  run.player->Machine().Set(object->ScriptObject(), name, value);
+  avm1::HostOf(*run.player).Machine().Set(avm1::ScriptObjectOf(object), name, value);
 }
 
 // Three input fields and a dynamic one in a 2 x 2 grid, placed out of reading order.
@@ -71,7 +72,7 @@ std::unique_ptr<RunningMovie> GridMovie() {
 TEST(TextFocus, TabWalksInputFieldsByPositionThenByTabIndex) {
   auto run = GridMovie();
   ASSERT_TRUE(run->player);
-  Player& player = *run->player;
+  MovieRuntime& player = *run->player;
   // Rows first (a row weighs six columns); dynamic fields are never visited.
   EXPECT_EQ(Names(player.TabOrder()), (std::vector<std::string>{"topLeft", "bottomLeft", "bottomRight"}));
 
@@ -93,7 +94,7 @@ TEST(TextFocus, TabWalksInputFieldsByPositionThenByTabIndex) {
 TEST(TextFocus, TabCyclesAndShiftTabGoesBack) {
   auto run = GridMovie();
   ASSERT_TRUE(run->player);
-  Player& player = *run->player;
+  MovieRuntime& player = *run->player;
   player.KeyDown(9, 9);
   player.KeyUp(9, 9);
   EXPECT_EQ(player.Focus(), Field(*run, "topLeft"));
@@ -113,7 +114,7 @@ TEST(TextFocus, TabCyclesAndShiftTabGoesBack) {
 TEST(TextFocus, FocusedInputFieldSelectsAllAndLosesFocusWhenRemoved) {
   auto run = GridMovie();
   ASSERT_TRUE(run->player);
-  Player& player = *run->player;
+  MovieRuntime& player = *run->player;
   TextField* field = Field(*run, "topLeft");
   player.SetFocus(field);
   EXPECT_EQ(field->selectionBegin, 0);
@@ -137,7 +138,7 @@ TEST(TextFocus, FocusedInputFieldSelectsAllAndLosesFocusWhenRemoved) {
 TEST(TextFocus, TypingReplacesTheSelectionWithinMaxCharsAndRestrict) {
   auto run = GridMovie();
   ASSERT_TRUE(run->player);
-  Player& player = *run->player;
+  MovieRuntime& player = *run->player;
   TextField* field = Field(*run, "topLeft");
   player.SetFocus(field);
   player.TextInput(U'x');  // replaces the selected "one"
@@ -172,7 +173,7 @@ TEST(TextFocus, TypingReplacesTheSelectionWithinMaxCharsAndRestrict) {
 TEST(TextFocus, HighlightShowsAfterTabUntilTheMouseMoves) {
   auto run = GridMovie();
   ASSERT_TRUE(run->player);
-  Player& player = *run->player;
+  MovieRuntime& player = *run->player;
   // Text fields never show the rectangle themselves.
   player.KeyDown(9, 9);
   EXPECT_TRUE(player.FocusHighlight().isEmpty());
@@ -197,7 +198,7 @@ TEST(TextFocus, HighlightShowsAfterTabUntilTheMouseMoves) {
   PutBytes(tags, testing::End());
   auto clipRun = StartMovie(tags, 1);
   ASSERT_TRUE(clipRun->player);
-  Player& clipPlayer = *clipRun->player;
+  MovieRuntime& clipPlayer = *clipRun->player;
   DisplayObject* clip = clipPlayer.Root().ChildByName("clip", true);
   ASSERT_NE(clip, nullptr);
   EXPECT_TRUE(clipPlayer.TabOrder().empty());  // a plain clip is no tab stop

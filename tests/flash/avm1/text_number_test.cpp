@@ -1,10 +1,9 @@
-// Number printing and the UTF-16 view of strings: pure functions, no machine needed.
+// Number printing: pure functions, no machine needed.
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <limits>
 
-#include "flash/avm1/string_utils.h"
 #include "flash/avm1/value.h"
 
 namespace vantrel::flash::avm1 {
@@ -34,36 +33,6 @@ TEST(NumberToString, PrintsFifteenDigitsAndPlayerExponents) {
   // Rounding to 15 digits carries into the integer part.
   EXPECT_EQ(NumberToString(0.9999999999999999), "1");
   EXPECT_EQ(NumberToString(99999999999999.99), "100000000000000");
-}
-
-TEST(StringUtils, CountsUtf16UnitsOverUtf8) {
-  const std::string text = "a\xC3\xA9\xF0\x9D\x94\x84z";  // "aé𝔄z"
-  EXPECT_EQ(Utf16UnitCount(text), 5u);
-  EXPECT_EQ(Utf16UnitAt(text, 1), 0xE9);
-  EXPECT_EQ(Utf16UnitAt(text, 2), 0xD835);
-  EXPECT_EQ(Utf16UnitAt(text, 4), 'z');
-  EXPECT_EQ(Utf16UnitAt(text, 5), -1);
-  EXPECT_EQ(Utf16Substring(text, 1, 1), "\xC3\xA9");
-  EXPECT_EQ(Utf16Substring(text, 2, 2), "\xF0\x9D\x94\x84");
-  // Half a pair cannot be written as UTF-8: it prints as the replacement character.
-  EXPECT_EQ(Utf16Substring(text, 3), "\xEF\xBF\xBDz");
-  EXPECT_EQ(Utf16IndexOf(text, "z"), 4);
-  EXPECT_EQ(Utf16IndexOf(text, "z", 5), -1);
-  EXPECT_EQ(Utf16LastIndexOf("abcabc", "bc"), 4);
-  EXPECT_EQ(Utf16LastIndexOf("abcabc", "bc", 3), 1);
-  // Bytes that are no UTF-8 read as Latin-1 rather than disappearing.
-  EXPECT_EQ(Utf16UnitCount("\xE9t\xE9"), 3u);
-  EXPECT_EQ(Utf8FromUnits(Utf16Units("\xE9")), "\xC3\xA9");
-}
-
-TEST(StringUtils, CaseMappingAndComparison) {
-  EXPECT_EQ(ToUpperText("teST\xC3\xA9"), "TEST\xC3\x89");
-  EXPECT_EQ(ToLowerText("\xD0\x90" "B"), "\xD0\xB0" "b");
-  EXPECT_LT(CompareUtf16("B", "a"), 0);
-  EXPECT_EQ(CompareUtf16("h\xC3\xABllo", "H\xC3\x8BLLO", true), 0);
-  EXPECT_GT(CompareUtf16("ab", "a"), 0);
-  // UTF-16 order puts a supplementary character (a surrogate pair) before U+FFxx.
-  EXPECT_LT(CompareUtf16("\xF0\x9D\x94\x84", "\xEF\xBC\xA1"), 0);
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 
 #include "../movie_test_support.h"
 #include "flash/avm1/display_binding.h"
+#include "flash/avm1/movie_host.h"
 #include "flash/display/text_field.h"
 #include "script_fixture.h"
 
@@ -78,7 +79,7 @@ TEST(TextStyleSheet, AFieldStylesItsHtmlTextByClass) {
   html.flagsLow = 0x02;
   auto run = StartFieldMovie(html);
   ASSERT_TRUE(run->player);
-  Interpreter& m = run->player->Machine();
+  Interpreter& m = avm1::HostOf(*run->player).Machine();
   auto* field = static_cast<TextField*>(run->player->Root().ChildByName("f", true));
   ASSERT_TRUE(field);
   Object* textField = m.Get(m.Rt().global, "TextField").AsObject();
@@ -86,9 +87,9 @@ TEST(TextStyleSheet, AFieldStylesItsHtmlTextByClass) {
   // (a value ended by the brace keeps its space, and "bold " would be no weight)
   const Value css = m.Str(".red { color: #FF0000; font-weight: bold;}");
   m.CallMethod(Value::Obj(sheet), "parseCSS", std::span<const Value>(&css, 1));
-  m.Set(field->ScriptObject(), "styleSheet", Value::Obj(sheet));
-  EXPECT_EQ(m.Get(field->ScriptObject(), "styleSheet").AsObject(), sheet);
-  m.Set(field->ScriptObject(), "htmlText", m.Str("a<span class=\"red\">b</span>"));
+  m.Set(avm1::ScriptObjectOf(field), "styleSheet", Value::Obj(sheet));
+  EXPECT_EQ(m.Get(avm1::ScriptObjectOf(field), "styleSheet").AsObject(), sheet);
+  m.Set(avm1::ScriptObjectOf(field), "htmlText", m.Str("a<span class=\"red\">b</span>"));
   const flash::TextFormat plain = field->Formatted().FormatAt(0);
   const flash::TextFormat styled = field->Formatted().FormatAt(1);
   EXPECT_EQ(plain.color.value_or(1), 0u);

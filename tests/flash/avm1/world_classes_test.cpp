@@ -10,6 +10,7 @@
 #include "../movie_test_support.h"
 #include "flash/avm1/builtins/file_dialog.h"
 #include "flash/avm1/interpreter.h"
+#include "flash/avm1/movie_host.h"
 #include "script_fixture.h"
 
 namespace vantrel::flash::avm1::testing {
@@ -19,7 +20,7 @@ namespace fs = std::filesystem;
 
 // Class paths ("flash.external.ExternalInterface") and calls on any machine.
 struct Calls {
-  Machine& m;
+  MachineInterface& m;
   Value Path(std::string_view path) {
     Value at = Value::Obj(m.Rt().global);
     while (!path.empty()) {
@@ -135,7 +136,7 @@ TEST(PrintJobTest, NoJobStartsAndTheSizesStayZero) {
 
 struct FileReferenceTest : ::testing::Test {
   std::unique_ptr<RunningMovie> run = StartMovie(::vantrel::testing::ShowFrame(), 1, 8);
-  Machine& m = run->player->Machine();
+  MachineInterface& m = avm1::HostOf(*run->player).Machine();
   Calls c{m};
   fs::path folder = fs::temp_directory_path() / ("vantrel_file_reference_" + std::to_string(::getpid()));
   std::vector<std::string> requests;

@@ -182,6 +182,36 @@ TEST(Avm2Interpreter, IntArithmeticWrapsAndNumberArithmeticDoesNot) {
   EXPECT_EQ(conversions, (std::vector<std::string>{"3", "52", "4294967295"}));
 }
 
+// Number, int and uint share one native per method, told apart by the tag of the member
+// that runs it: a wrong receiver names the class whose method was called.
+TEST(Avm2Interpreter, SharedNumberMethodsNameTheirOwnClass) {
+  for (const std::string cls : {"Number", "int", "uint"}) {
+    for (const std::string method : {"toString", "valueOf"}) {
+      auto out = RunCode([&](AbcWriter& w) {
+        Bytes push = {0x60};  // getlex cls, getproperty prototype, getproperty method
+        AbcWriter::U30(push, w.Name(cls));
+        push.push_back(0x66);
+        AbcWriter::U30(push, w.Name("prototype"));
+        push.push_back(0x66);
+        AbcWriter::U30(push, w.Name(method));
+        return TraceOf(w, Cat({push, PushString(w, "x"), Bytes{0x41, 0}}));  // call with "x" as this
+      });
+      ASSERT_EQ(out.size(), 1u) << cls << "." << method;
+      EXPECT_NE(out[0].find("Method " + cls + ".prototype." + method + " was invoked on an incompatible object."),
+                std::string::npos)
+          << out[0];
+    }
+  }
+  // On a number the shared toString formats it: (255).toString(16).
+  auto out = RunCode([](AbcWriter& w) {
+    Bytes push = {0x25, 0xFF, 0x01, 0x24, 16, 0x46};  // pushshort 255, pushbyte 16, callproperty toString 1
+    AbcWriter::U30(push, w.Name("toString"));
+    push.push_back(1);
+    return TraceOf(w, push);
+  });
+  EXPECT_EQ(out, (std::vector<std::string>{"ff"}));
+}
+
 // Runs one method body with the given stack and scope limits; its traces and errors.
 std::vector<std::string> RunBody(const Bytes& code, std::uint32_t maxStack, std::uint32_t maxScope = 4,
                                  std::vector<std::array<std::uint32_t, 5>> exceptions = {}) {

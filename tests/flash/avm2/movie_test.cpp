@@ -3,8 +3,9 @@
 #include <gtest/gtest.h>
 
 #include "abc_writer.h"
-#include "flash/flash_control.h"
-#include "flash/movie_loader.h"
+#include "flash/control/flash_control.h"
+#include "flash/display/player.h"
+#include "flash/swf/movie_loader.h"
 #include "support/swf_movie_writer.h"
 
 namespace vantrel::flash::avm2 {
@@ -61,6 +62,36 @@ TEST(Avm2Movie, BlocksRunWhenTheirFrameComesAndTheModelKeepsThem) {
   control.Tick();
   control.Tick();
   EXPECT_EQ(lines.size(), 3u);
+}
+
+// The movie's script host is the ActionScript 3 machine's: the sprites its timeline
+// places join the frame loop through it and play, and no object gets a script cell of
+// the ActionScript 1/2 machine.
+TEST(Avm2Movie, TheTimelinesSpritesPlayThroughTheMoviesHost) {
+  testing::Bytes sprite;
+  for (int i = 0; i < 3; ++i) testing::PutBytes(sprite, testing::ShowFrame());
+  testing::PutBytes(sprite, testing::End());
+  testing::Bytes tags = testing::FileAttributes(true);
+  testing::PutBytes(tags, testing::DefineSprite(5, 3, sprite));
+  testing::Place place;
+  place.character = 5;
+  place.name = "clip";
+  testing::PutBytes(tags, testing::PlaceObject2(place));
+  testing::PutBytes(tags, testing::ShowFrame());
+  testing::PutBytes(tags, testing::ShowFrame());
+  testing::PutBytes(tags, testing::End());
+  FlashControl control;
+  ASSERT_TRUE(control.LoadMovieData(testing::MakeMovie(tags, 100, 100, 2, 10)));
+  MovieClip& root = control.Engine()->Root();
+  auto* clip = static_cast<MovieClip*>(root.ChildByName("clip", true));
+  ASSERT_NE(clip, nullptr);
+  EXPECT_EQ(clip->CurrentFrame(), 0);
+  control.Tick();
+  EXPECT_EQ(clip->CurrentFrame(), 1);
+  control.Tick();
+  EXPECT_EQ(clip->CurrentFrame(), 2);
+  EXPECT_EQ(root.ScriptCell(), nullptr);
+  EXPECT_EQ(clip->ScriptCell(), nullptr);
 }
 
 TEST(Avm2Movie, ACorruptBlockIsReportedAndTheMovieGoesOn) {

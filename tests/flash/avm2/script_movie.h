@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "abc_writer.h"
-#include "flash/flash_control.h"
+#include "flash/control/flash_control.h"
 #include "support/swf_movie_writer.h"
 
 namespace vantrel::testing {

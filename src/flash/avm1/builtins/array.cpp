@@ -9,7 +9,7 @@
 
 #include "flash/avm1/builtins/builtins.h"
 #include "flash/avm1/builtins/native_support.h"
-#include "flash/avm1/string_utils.h"
+#include "flash/script/string_utils.h"
 
 namespace vantrel::flash::avm1 {
 
@@ -32,7 +32,7 @@ enum SortFlag : std::int32_t {
 // the script's time is spent the rest of the walk reads undefined and writes nothing.
 class Elements {
  public:
-  Elements(Machine& machine, Object* object) : machine_(machine), object_(object), data_(object ? object->Array() : nullptr) {}
+  Elements(MachineInterface& machine, Object* object) : machine_(machine), object_(object), data_(object ? object->Array() : nullptr) {}
 
   bool Valid() const { return object_ != nullptr; }
   std::int32_t Length() const {
@@ -88,16 +88,16 @@ class Elements {
   Object* object() const { return object_; }
 
  private:
-  Machine& machine_;
+  MachineInterface& machine_;
   Object* object_;
   ArrayData* data_;
 };
 
-Object* MakeArrayOf(Machine& machine, std::vector<Value> elements) { return machine.NewArray(std::move(elements)); }
+Object* MakeArrayOf(MachineInterface& machine, std::vector<Value> elements) { return machine.NewArray(std::move(elements)); }
 
 // Array(3) has length 3 and no elements (Array(-1) keeps -1); Array(1, 2) or
 // Array("3") are their arguments.
-void Construct(Machine& machine, ArrayData& data, Call& call) {
+void Construct(MachineInterface& machine, ArrayData& data, Call& call) {
   const std::size_t before = data.Bytes();
   if (call.Count() == 1 && call.Arg(0).IsNumber()) {
     data.Assign({});
@@ -186,7 +186,7 @@ Value Reverse(Call& call) {
   return Value::Obj(call.self);
 }
 
-std::string JoinElements(Machine& machine, const Elements& a, const std::string& separator) {
+std::string JoinElements(MachineInterface& machine, const Elements& a, const std::string& separator) {
   std::string out;
   const ConversionNesting nesting;
   if (nesting.TooDeep()) return out;
@@ -298,30 +298,30 @@ class Comparer {
 
 // The player's default comparison: numbers by value with NUMERIC, everything else by
 // its text (UTF-16 unit order), optionally ignoring case; DESCENDING turns it round.
-int CompareValues(Machine& machine, const Value& a, const Value& b, std::int32_t flags) {
+int CompareValues(MachineInterface& machine, const Value& a, const Value& b, std::int32_t flags) {
   int result = 0;
   if ((flags & kNumeric) && a.IsNumber() && b.IsNumber()) {
     // NaN compares equal to everything, as in the player.
     if (a.number < b.number) result = -1;
     else if (a.number > b.number) result = 1;
   } else {
-    result = CompareUtf16(machine.ToString(a), machine.ToString(b), (flags & kCaseInsensitive) != 0);
+    result = script::CompareUtf16(machine.ToString(a), machine.ToString(b), (flags & kCaseInsensitive) != 0);
   }
   return (flags & kDescending) ? -result : result;
 }
 
 class DefaultComparer final : public Comparer {
  public:
-  explicit DefaultComparer(Machine& machine) : machine_(machine) {}
+  explicit DefaultComparer(MachineInterface& machine) : machine_(machine) {}
   int Compare(const Value& a, const Value& b, std::int32_t flags) override { return CompareValues(machine_, a, b, flags); }
 
  private:
-  Machine& machine_;
+  MachineInterface& machine_;
 };
 
 class ScriptComparer final : public Comparer {
  public:
-  ScriptComparer(Machine& machine, Object* function) : machine_(machine), function_(function) {}
+  ScriptComparer(MachineInterface& machine, Object* function) : machine_(machine), function_(function) {}
   int Compare(const Value& a, const Value& b, std::int32_t) override {
     if (failed) return 0;
     const Value args[] = {a, b};
@@ -335,7 +335,7 @@ class ScriptComparer final : public Comparer {
   }
 
  private:
-  Machine& machine_;
+  MachineInterface& machine_;
   Object* function_;
 };
 
@@ -348,7 +348,7 @@ struct Field {
 // with its flags; elements that are not objects compare as themselves.
 class FieldComparer final : public Comparer {
  public:
-  FieldComparer(Machine& machine, std::vector<Field> fields) : machine_(machine), fields_(std::move(fields)) {}
+  FieldComparer(MachineInterface& machine, std::vector<Field> fields) : machine_(machine), fields_(std::move(fields)) {}
   int Compare(const Value& a, const Value& b, std::int32_t flags) override {
     Object* x = a.AsObject();
     Object* y = b.AsObject();
@@ -365,7 +365,7 @@ class FieldComparer final : public Comparer {
     const Property* p = object->FindOwn(name, machine_.CaseSensitive());
     return p && !p->IsAccessor() ? p->value : Value();
   }
-  Machine& machine_;
+  MachineInterface& machine_;
   std::vector<Field> fields_;
 };
 
@@ -380,7 +380,7 @@ struct Entry {
 // comparison functions that contradict themselves see the calls the player makes. The
 // parts wait on a list instead of the C++ stack (a reversed array would go n deep).
 // Equal elements take it n^2 / 2 comparisons, within the script's time.
-void QuickSort(Machine& machine, std::vector<Entry>& e, Comparer& cmp, std::int32_t flags) {
+void QuickSort(MachineInterface& machine, std::vector<Entry>& e, Comparer& cmp, std::int32_t flags) {
   const auto compare = [&](const Value& a, const Value& b) {
     if (cmp.failed || !machine.TimeLeft()) {
       cmp.failed = true;

@@ -25,7 +25,7 @@ bool SameListener(const Value& a, const Value& b) {
   }
 }
 
-Object* Listeners(Machine& machine, Object* object) {
+Object* Listeners(MachineInterface& machine, Object* object) {
   if (!object) return nullptr;
   Object* list = machine.Get(object, "_listeners").AsObject();
   return list && list->IsArray() ? list : nullptr;
@@ -111,7 +111,7 @@ void InitializeBroadcaster(Runtime& rt, Object* object) {
   CopyMethods(rt, from, object);
 }
 
-void InitializeBroadcaster(Machine& machine, Object* object) {
+void InitializeBroadcaster(MachineInterface& machine, Object* object) {
   if (!object) return;
   Runtime& rt = machine.Rt();
   // The methods come from AsBroadcaster as the script sees it: a movie may have
@@ -125,7 +125,7 @@ void InitializeBroadcaster(Machine& machine, Object* object) {
   }
 }
 
-bool BroadcastMessage(Machine& machine, Object* object, std::string_view message, std::span<const Value> args) {
+bool BroadcastMessage(MachineInterface& machine, Object* object, std::string_view message, std::span<const Value> args) {
   Object* list = Listeners(machine, object);
   if (!list) return false;
   const std::vector<Value> listeners = list->Array()->elements;

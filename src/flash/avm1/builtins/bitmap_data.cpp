@@ -14,8 +14,8 @@
 #include "flash/avm1/builtins/filters.h"
 #include "flash/display/movie_clip.h"
 #include "flash/display/player.h"
-#include "flash/effects.h"
-#include "flash/renderer.h"
+#include "flash/render/effects.h"
+#include "flash/render/renderer.h"
 
 namespace vantrel::flash::avm1 {
 
@@ -35,7 +35,7 @@ Value Num(double n) { return Value::Number(n); }
 Value Int(std::int32_t n) { return Value::Number(n); }
 const Value kInvalid = Value::Number(-1);
 
-std::int32_t IntOf(Machine& m, const Value& v) { return ToInt32(m.ToNumber(v)); }
+std::int32_t IntOf(MachineInterface& m, const Value& v) { return ToInt32(m.ToNumber(v)); }
 
 BitmapPixels* PixelsOf(const Value& value) {
   Object* object = value.AsObject();
@@ -54,7 +54,7 @@ struct IntRect {
 };
 
 // A rectangle argument: any object with x, y, width and height.
-bool RectArg(Machine& m, const Value& value, IntRect& out) {
+bool RectArg(MachineInterface& m, const Value& value, IntRect& out) {
   if (!value.AsObject()) return false;
   out.x = IntOf(m, m.GetMember(value, "x"));
   out.y = IntOf(m, m.GetMember(value, "y"));
@@ -63,7 +63,7 @@ bool RectArg(Machine& m, const Value& value, IntRect& out) {
   return true;
 }
 
-bool PointArg(Machine& m, const Value& value, int& x, int& y) {
+bool PointArg(MachineInterface& m, const Value& value, int& x, int& y) {
   if (!value.AsObject()) return false;
   x = IntOf(m, m.GetMember(value, "x"));
   y = IntOf(m, m.GetMember(value, "y"));
@@ -71,7 +71,7 @@ bool PointArg(Machine& m, const Value& value, int& x, int& y) {
 }
 
 // A rectangle argument that has all four of x, y, width and height.
-bool FullRectArg(Machine& m, const Value& value, IntRect& out) {
+bool FullRectArg(MachineInterface& m, const Value& value, IntRect& out) {
   Object* object = value.AsObject();
   if (!object) return false;
   for (const char* name : {"x", "y", "width", "height"}) {
@@ -98,7 +98,7 @@ BitmapPixels* SourceArg(const Value& value, double& code) {
   return source;
 }
 
-Object* MakeRectangle(Machine& m, double x, double y, double width, double height) {
+Object* MakeRectangle(MachineInterface& m, double x, double y, double width, double height) {
   Object* rect = data::NewInstance(m, "flash.geom.Rectangle");
   rect->Define("x", Num(x));
   rect->Define("y", Num(y));
@@ -160,7 +160,7 @@ std::uint32_t Over(std::uint32_t dst, std::uint32_t src) {
 // ---- construction and properties ----
 
 Value Construct(Call& call) {
-  Machine& m = call.machine;
+  MachineInterface& m = call.machine;
   if (!call.self || call.Count() < 2) return Value();
   const std::int32_t width = IntOf(m, call.Arg(0)), height = IntOf(m, call.Arg(1));
   const bool transparent = call.Count() > 2 ? m.ToBoolean(call.Arg(2)) : true;
@@ -203,21 +203,21 @@ Value Rectangle(Call& call) {
 Value GetPixel(Call& call) {
   BitmapPixels* p = Live(call);
   if (!p || call.Count() < 2) return kInvalid;
-  Machine& m = call.machine;
+  MachineInterface& m = call.machine;
   return Int(static_cast<std::int32_t>(p->GetPixel32(IntOf(m, call.Arg(0)), IntOf(m, call.Arg(1))) & 0xffffff));
 }
 
 Value GetPixel32(Call& call) {
   BitmapPixels* p = Live(call);
   if (!p || call.Count() < 2) return kInvalid;
-  Machine& m = call.machine;
+  MachineInterface& m = call.machine;
   return Int(static_cast<std::int32_t>(p->GetPixel32(IntOf(m, call.Arg(0)), IntOf(m, call.Arg(1)))));
 }
 
 Value SetPixel(Call& call) {
   BitmapPixels* p = Live(call);
   if (!p || call.Count() < 3) return kInvalid;
-  Machine& m = call.machine;
+  MachineInterface& m = call.machine;
   const int x = IntOf(m, call.Arg(0)), y = IntOf(m, call.Arg(1));
   const std::uint32_t rgb = ToUint32(m.ToNumber(call.Arg(2))) & 0xffffff;
   if (!p->Contains(x, y)) return Num(0);
@@ -228,7 +228,7 @@ Value SetPixel(Call& call) {
 Value SetPixel32(Call& call) {
   BitmapPixels* p = Live(call);
   if (!p || call.Count() < 3) return kInvalid;
-  Machine& m = call.machine;
+  MachineInterface& m = call.machine;
   const int x = IntOf(m, call.Arg(0)), y = IntOf(m, call.Arg(1));
   p->SetPixel32(x, y, ToUint32(m.ToNumber(call.Arg(2))));
   return Num(0);
@@ -254,7 +254,7 @@ Value FillRect(Call& call) {
 Value FloodFill(Call& call) {
   BitmapPixels* p = Live(call);
   if (!p || call.Count() < 3) return kInvalid;
-  Machine& m = call.machine;
+  MachineInterface& m = call.machine;
   const int x = IntOf(m, call.Arg(0)), y = IntOf(m, call.Arg(1));
   const std::uint32_t color = ToUint32(m.ToNumber(call.Arg(2)));
   // 1 when something was filled.
@@ -287,7 +287,7 @@ Value Scroll(Call& call) {
 Value Noise(Call& call) {
   BitmapPixels* p = Live(call);
   if (!p || call.Count() < 1) return kInvalid;
-  Machine& m = call.machine;
+  MachineInterface& m = call.machine;
   const int low = call.Count() > 1 ? std::clamp(IntOf(m, call.Arg(1)), 0, 255) : 0;
   const int high = call.Count() > 2 ? std::clamp(IntOf(m, call.Arg(2)), 0, 255) : 255;
   const int channels = call.Count() > 3 ? IntOf(m, call.Arg(3)) : 7;
@@ -301,7 +301,7 @@ Value Noise(Call& call) {
 Value PerlinNoise(Call& call) {
   BitmapPixels* p = Live(call);
   if (!p || call.Count() < 6) return kInvalid;
-  Machine& m = call.machine;
+  MachineInterface& m = call.machine;
   std::vector<double> offsets;
   if (Object* list = call.Arg(8).AsObject(); list && list->IsArray()) {
     for (const Value& point : list->Array()->elements) {
@@ -322,7 +322,7 @@ Value PerlinNoise(Call& call) {
 Value PixelDissolve(Call& call) {
   BitmapPixels* target = Live(call);
   if (!target || call.Count() < 5) return kInvalid;
-  Machine& m = call.machine;
+  MachineInterface& m = call.machine;
   BitmapPixels* source = PixelsOf(call.Arg(0));
   if (!source || source->Disposed()) return kInvalid;
   IntRect rect;
@@ -370,7 +370,7 @@ Value PixelDissolve(Call& call) {
 Value CopyPixels(Call& call) {
   BitmapPixels* target = Live(call);
   if (!target || call.Count() < 3) return kInvalid;
-  Machine& m = call.machine;
+  MachineInterface& m = call.machine;
   double code = 0;
   BitmapPixels* source = SourceArg(call.Arg(0), code);
   if (!source) return Num(code);
@@ -411,7 +411,7 @@ Value CopyPixels(Call& call) {
 Value CopyChannel(Call& call) {
   BitmapPixels* target = Live(call);
   if (!target || call.Count() < 5) return kInvalid;
-  Machine& m = call.machine;
+  MachineInterface& m = call.machine;
   double code = 0;
   BitmapPixels* source = SourceArg(call.Arg(0), code);
   if (!source) return Num(code);
@@ -461,7 +461,7 @@ std::uint32_t TransformArgb(std::uint32_t argb, const ColorTransform& ct) {
 Value ColorTransformMethod(Call& call) {
   BitmapPixels* p = Live(call);
   if (!p || call.Count() < 2) return kInvalid;
-  Machine& m = call.machine;
+  MachineInterface& m = call.machine;
   IntRect r;
   ColorTransform ct;
   if (!FullRectArg(m, call.Arg(0), r)) return Num(-2);
@@ -508,7 +508,7 @@ Value Compare(Call& call) {
 Value Threshold(Call& call) {
   BitmapPixels* target = Live(call);
   if (!target || call.Count() < 5) return kInvalid;
-  Machine& m = call.machine;
+  MachineInterface& m = call.machine;
   double code = 0;
   BitmapPixels* source = SourceArg(call.Arg(0), code);
   if (!source) return Num(code);
@@ -558,7 +558,7 @@ Value Threshold(Call& call) {
 Value Merge(Call& call) {
   BitmapPixels* target = Live(call);
   if (!target || call.Count() < 6) return kInvalid;
-  Machine& m = call.machine;
+  MachineInterface& m = call.machine;
   double code = 0;
   BitmapPixels* source = SourceArg(call.Arg(0), code);
   if (!source) return Num(code);
@@ -586,7 +586,7 @@ Value Merge(Call& call) {
 Value PaletteMap(Call& call) {
   BitmapPixels* target = Live(call);
   if (!target || call.Count() < 4) return kInvalid;
-  Machine& m = call.machine;
+  MachineInterface& m = call.machine;
   double code = 0;
   BitmapPixels* source = SourceArg(call.Arg(0), code);
   if (!source) return Num(code);
@@ -624,7 +624,7 @@ Value PaletteMap(Call& call) {
 Value GetColorBoundsRect(Call& call) {
   BitmapPixels* p = Live(call);
   if (!p) return kInvalid;
-  Machine& m = call.machine;
+  MachineInterface& m = call.machine;
   if (call.Count() < 2) return kInvalid;
   const std::uint32_t mask = ToUint32(m.ToNumber(call.Arg(0)));
   const std::uint32_t color = ToUint32(m.ToNumber(call.Arg(1)));
@@ -645,7 +645,7 @@ Value GetColorBoundsRect(Call& call) {
 }
 
 // A point argument that has both x and y of its own (inherited ones do not count).
-bool FullPointArg(Machine& m, const Value& value, int& x, int& y) {
+bool FullPointArg(MachineInterface& m, const Value& value, int& x, int& y) {
   Object* object = value.AsObject();
   if (!object || !object->FindOwn("x", m.CaseSensitive()) || !object->FindOwn("y", m.CaseSensitive())) return false;
   return PointArg(m, value, x, y);
@@ -657,7 +657,7 @@ bool FullPointArg(Machine& m, const Value& value, int& x, int& y) {
 Value HitTest(Call& call) {
   BitmapPixels* p = Live(call);
   if (!p || call.Count() < 3) return kInvalid;
-  Machine& m = call.machine;
+  MachineInterface& m = call.machine;
   int fx = 0, fy = 0;
   if (!FullPointArg(m, call.Arg(0), fx, fy)) return Num(-2);
   const auto threshold = static_cast<std::uint32_t>(std::clamp(IntOf(m, call.Arg(1)), 0, 255));
@@ -706,7 +706,7 @@ Value HitTest(Call& call) {
 Value GenerateFilterRect(Call& call) {
   BitmapPixels* p = Live(call);
   if (!p) return kInvalid;
-  Machine& m = call.machine;
+  MachineInterface& m = call.machine;
   IntRect r;
   FilterParams params;
   if (!RectArg(m, call.Arg(0), r)) return Value();
@@ -720,7 +720,7 @@ Value GenerateFilterRect(Call& call) {
 Value ApplyFilter(Call& call) {
   BitmapPixels* target = Live(call);
   if (!target) return kInvalid;
-  Machine& m = call.machine;
+  MachineInterface& m = call.machine;
   BitmapPixels* source = PixelsOf(call.Arg(0));
   IntRect rect;
   int dx = 0, dy = 0;
@@ -749,7 +749,7 @@ Value ApplyFilter(Call& call) {
 Value Draw(Call& call) {
   BitmapPixels* target = Live(call);
   if (!target) return kInvalid;
-  Machine& m = call.machine;
+  MachineInterface& m = call.machine;
   const Value source = call.Arg(0);
   Object* object = source.AsObject();
   if (!object) return Value();
@@ -809,7 +809,7 @@ Value Draw(Call& call) {
 
 // BitmapData.loadBitmap(linkageId): a bitmap of the movie's library.
 Value LoadBitmap(Call& call) {
-  Machine& m = call.machine;
+  MachineInterface& m = call.machine;
   if (!m.HasPlayer() || call.Count() < 1) return Value();
   const std::string name = m.ToString(call.Arg(0));
   DisplayObject* timeline = m.AsDisplay(m.Target());
@@ -829,14 +829,14 @@ Value LoadBitmap(Call& call) {
 
 // MovieClip.attachBitmap(bitmap, depth[, pixelSnapping, smoothing])
 Value AttachBitmap(Call& call) {
-  Machine& m = call.machine;
+  MachineInterface& m = call.machine;
   DisplayObject* display = call.self ? m.AsDisplay(call.self) : nullptr;
   if (!display || display->Kind() != DisplayKind::MovieClip || call.Count() < 2) return Value();
   auto* clip = static_cast<MovieClip*>(display);
   Object* object = call.Arg(0).AsObject();
   BitmapDataData* data = object ? object->Data<BitmapDataData>() : nullptr;
   if (!data || !data->pixels) return Value();
-  Player& player = clip->GetPlayer();
+  MovieRuntime& player = clip->GetPlayer();
   if (!player.CountCreation()) return Value();
   const bool smoothing = call.Count() > 3 && m.ToBoolean(call.Arg(3));
   DisplayObject* child = player.Create(clip->Movie(), std::make_shared<BitmapDataCharacter>(data->pixels, smoothing), 0);
@@ -855,7 +855,7 @@ std::shared_ptr<BitmapPixels> BitmapPixelsOf(const Value& value) {
   return data ? data->pixels : nullptr;
 }
 
-Object* MakeBitmapDataObject(Machine& machine, std::shared_ptr<BitmapPixels> pixels) {
+Object* MakeBitmapDataObject(MachineInterface& machine, std::shared_ptr<BitmapPixels> pixels) {
   Object* object = data::NewInstance(machine, kBitmapData);
   auto native = std::make_unique<BitmapDataData>();
   native->pixels = std::move(pixels);

@@ -5,7 +5,7 @@
 #include <memory>
 
 #include "flash/avm1/machine.h"
-#include "flash/bitmap.h"
+#include "flash/character/bitmap.h"
 
 namespace vantrel::flash::avm1 {
 
@@ -13,6 +13,6 @@ namespace vantrel::flash::avm1 {
 // gives its (empty) pixels.
 std::shared_ptr<BitmapPixels> BitmapPixelsOf(const Value& value);
 // A new BitmapData object around pixels.
-Object* MakeBitmapDataObject(Machine& machine, std::shared_ptr<BitmapPixels> pixels);
+Object* MakeBitmapDataObject(MachineInterface& machine, std::shared_ptr<BitmapPixels> pixels);
 
 }  // namespace vantrel::flash::avm1

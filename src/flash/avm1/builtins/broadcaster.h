@@ -12,12 +12,12 @@ namespace vantrel::flash::avm1 {
 // Makes object a broadcaster: a fresh `_listeners` array and the addListener,
 // removeListener and broadcastMessage methods of AsBroadcaster (all hidden from for..in).
 // Does nothing before InstallAsBroadcaster has run.
-void InitializeBroadcaster(Machine& machine, Object* object);
+void InitializeBroadcaster(MachineInterface& machine, Object* object);
 void InitializeBroadcaster(Runtime& rt, Object* object);
 
 // Calls method `message` of every listener in object's `_listeners` (a copy taken
 // first, so listeners may add or remove themselves) with args. Returns false when the
 // object has no listener array.
-bool BroadcastMessage(Machine& machine, Object* object, std::string_view message, std::span<const Value> args = {});
+bool BroadcastMessage(MachineInterface& machine, Object* object, std::string_view message, std::span<const Value> args = {});
 
 }  // namespace vantrel::flash::avm1

@@ -16,7 +16,7 @@ std::int16_t Wrap16(double value) { return static_cast<std::int16_t>(ToInt32(val
 // The display object the Color stands for: its `target` as a clip, or as a path from
 // the running code's timeline.
 DisplayObject* TargetOf(Call& call) {
-  Machine& m = call.machine;
+  MachineInterface& m = call.machine;
   if (!call.self) return nullptr;
   const Value target = m.Get(call.self, "target");
   if (Object* object = target.AsObject()) return m.AsDisplay(object);
@@ -74,7 +74,7 @@ Value GetRgb(Call& call) {
 }
 
 Value SetTransform(Call& call) {
-  Machine& m = call.machine;
+  MachineInterface& m = call.machine;
   DisplayObject* target = TargetOf(call);
   Object* values = call.Arg(0).AsObject();
   if (!target || !values) return Value();
@@ -100,7 +100,7 @@ Value SetTransform(Call& call) {
 }
 
 Value GetTransform(Call& call) {
-  Machine& m = call.machine;
+  MachineInterface& m = call.machine;
   DisplayObject* target = TargetOf(call);
   if (!target) return Value();
   const ColorTransform& ct = target->GetColorTransform();

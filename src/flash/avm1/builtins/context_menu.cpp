@@ -22,7 +22,7 @@ Object* Self(Call& call) { return call.thisValue.AsObject(); }
 Value MenuConstruct(Call& call) {
   Object* self = call.self;
   if (!self) return {};
-  Machine& m = call.machine;
+  MachineInterface& m = call.machine;
   m.Set(self, "onSelect", call.Arg(0));
   Object* items = m.NewObject();
   for (const char* name : kBuiltInItems) m.Set(items, name, Value::Bool(true));
@@ -36,7 +36,7 @@ Value MenuCopy(Call& call) {
   Object* self = Self(call);
   Object* ctor = data::ConstructorOf(call.machine.Rt(), "ContextMenu");
   if (!self || !ctor) return {};
-  Machine& m = call.machine;
+  MachineInterface& m = call.machine;
   const Value onSelect = m.Get(self, "onSelect");
   Object* copy = m.Construct(ctor, std::span<const Value>(&onSelect, 1));
   if (!copy) return {};
@@ -69,7 +69,7 @@ Value HideBuiltInItems(Call& call) {
 Value ItemConstruct(Call& call) {
   Object* self = call.self;
   if (!self) return {};
-  Machine& m = call.machine;
+  MachineInterface& m = call.machine;
   auto flag = [&](std::size_t i, bool absent) {
     return Value::Bool(call.Arg(i).IsUndefined() ? absent : m.ToBoolean(call.Arg(i)));
   };
@@ -85,7 +85,7 @@ Value ItemCopy(Call& call) {
   Object* self = Self(call);
   Object* ctor = data::ConstructorOf(call.machine.Rt(), "ContextMenuItem");
   if (!self || !ctor) return {};
-  Machine& m = call.machine;
+  MachineInterface& m = call.machine;
   const Value args[] = {m.Get(self, "caption"), m.Get(self, "onSelect"), m.Get(self, "separatorBefore"),
                         m.Get(self, "enabled"), m.Get(self, "visible")};
   Object* copy = m.Construct(ctor, args);

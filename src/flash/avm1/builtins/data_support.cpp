@@ -41,17 +41,17 @@ Object* ConstructorOf(Runtime& rt, std::string_view qualifiedName) {
   return p ? p->value.AsObject() : nullptr;
 }
 
-Object* NewInstance(Machine& machine, std::string_view qualifiedName) {
+Object* NewInstance(MachineInterface& machine, std::string_view qualifiedName) {
   Runtime& rt = machine.Rt();
   const auto it = rt.prototypes.find(qualifiedName);
   return rt.MakeObject(it == rt.prototypes.end() ? rt.objectProto : it->second);
 }
 
-double NumberOf(Machine& machine, const Value& target, std::string_view name) {
+double NumberOf(MachineInterface& machine, const Value& target, std::string_view name) {
   return machine.ToNumber(machine.GetMember(target, name));
 }
 
-bool LooselyEqual(Machine& machine, const Value& a, const Value& b) {
+bool LooselyEqual(MachineInterface& machine, const Value& a, const Value& b) {
   using T = Value::Type;
   if (a.type == b.type) {
     switch (a.type) {
@@ -119,7 +119,7 @@ std::string UrlDecode(std::string_view text) {
   return out;
 }
 
-void DecodeVariables(Machine& machine, Object* object, std::string_view query) {
+void DecodeVariables(MachineInterface& machine, Object* object, std::string_view query) {
   while (!query.empty()) {
     const std::size_t amp = query.find('&');
     const std::string_view pair = query.substr(0, amp);
@@ -134,7 +134,7 @@ void DecodeVariables(Machine& machine, Object* object, std::string_view query) {
   }
 }
 
-std::string EncodeVariables(Machine& machine, Object* object) {
+std::string EncodeVariables(MachineInterface& machine, Object* object) {
   std::string out;
   for (const std::string& name : machine.Enumerate(object)) {
     const Value value = machine.Get(object, name);
@@ -151,7 +151,7 @@ std::string EncodeVariables(Machine& machine, Object* object) {
 }
 
 Value AddRequestHeader(Call& call) {
-  Machine& m = call.machine;
+  MachineInterface& m = call.machine;
   if (!call.self) return Value();
   Object* headers = m.Get(call.self, "_customHeaders").AsObject();
   if (!headers) {

@@ -25,13 +25,13 @@ Object* PrototypeOf(Object* ctor);
 // The constructor registered for qualifiedName, or null.
 Object* ConstructorOf(Runtime& rt, std::string_view qualifiedName);
 // An instance of the registered class without running its constructor.
-Object* NewInstance(Machine& machine, std::string_view qualifiedName);
+Object* NewInstance(MachineInterface& machine, std::string_view qualifiedName);
 
 // obj[name] read as a number with the running code's rules (undefined gives NaN from
 // SWF 7 on).
-double NumberOf(Machine& machine, const Value& target, std::string_view name);
+double NumberOf(MachineInterface& machine, const Value& target, std::string_view name);
 // Loose equality (==) as the player compares two values.
-bool LooselyEqual(Machine& machine, const Value& a, const Value& b);
+bool LooselyEqual(MachineInterface& machine, const Value& a, const Value& b);
 
 // escape() of the player: letters and digits stay, every other byte of the UTF-8 text
 // becomes %XX (upper case).
@@ -39,25 +39,25 @@ std::string UrlEncode(std::string_view text);
 // unescape() for form data: %XX gives the byte, '+' a space; a broken escape stays.
 std::string UrlDecode(std::string_view text);
 // Sets name=value pairs of form data ("a=1&b=2") on object as strings, in order.
-void DecodeVariables(Machine& machine, Object* object, std::string_view query);
+void DecodeVariables(MachineInterface& machine, Object* object, std::string_view query);
 // The object's enumerable variables as form data ("a=1&b=2"), in for..in order.
-std::string EncodeVariables(Machine& machine, Object* object);
+std::string EncodeVariables(MachineInterface& machine, Object* object);
 
 // Whether object is an XML node (XMLNode or XML instance).
 bool IsXmlNode(const Object* object);
 // The XML text of a node as toString gives it.
-std::string XmlToString(Machine& machine, Object* node);
+std::string XmlToString(MachineInterface& machine, Object* node);
 // text with & < > " ' written as the XML entities the player's XML output uses.
 std::string EscapeXmlText(std::string_view text);
 // A new XML document parsed from text (as `new XML(text)` makes it).
-Object* ParseXmlDocument(Machine& machine, const std::string& text);
+Object* ParseXmlDocument(MachineInterface& machine, const std::string& text);
 
 // The bytes of a .sol file (the "TCSO" header, then each enumerable property of data
 // in order of creation) for the shared object called name.
-std::string SolFile(Machine& machine, std::string_view name, Object* data);
+std::string SolFile(MachineInterface& machine, std::string_view name, Object* data);
 // Sets the entries of a .sol file on data; false when the bytes are no shared object
 // or are damaged (the entries before the damage stay set).
-bool ReadSolFile(Machine& machine, std::string_view bytes, Object* data);
+bool ReadSolFile(MachineInterface& machine, std::string_view bytes, Object* data);
 // Writes bytes to path through a temporary file renamed into place, making the folder;
 // false on failure, leaving neither a partial file nor the temporary one.
 bool WriteFileAtomically(const std::string& path, const std::string& bytes);
@@ -69,7 +69,7 @@ bool WriteFileAtomically(const std::string& path, const std::string& bytes);
 // references.
 class AmfWriter {
  public:
-  explicit AmfWriter(Machine& machine) : machine_(machine) {}
+  explicit AmfWriter(MachineInterface& machine) : machine_(machine) {}
   void WriteValue(const Value& value);
   // A name/value pair of an object body (name as a short string).
   void WriteEntry(std::string_view name, const Value& value);
@@ -85,7 +85,7 @@ class AmfWriter {
   void WriteU32(std::uint32_t v);
   void WriteDouble(double v);
   void WriteObjectBody(Object* object);
-  Machine& machine_;
+  MachineInterface& machine_;
   std::string out_;
   std::vector<Object*> seen_;
   int depth_ = 0;
@@ -93,7 +93,7 @@ class AmfWriter {
 
 class AmfReader {
  public:
-  AmfReader(Machine& machine, std::string_view bytes) : machine_(machine), bytes_(bytes) {}
+  AmfReader(MachineInterface& machine, std::string_view bytes) : machine_(machine), bytes_(bytes) {}
   // The next value; nullopt (and Failed()) when the bytes end early or hold an unknown
   // marker.
   std::optional<Value> ReadValue();
@@ -112,7 +112,7 @@ class AmfReader {
   std::optional<double> ReadDouble();
   std::optional<std::string> ReadBytes(std::size_t count);
   bool ReadProperties(Object* object);
-  Machine& machine_;
+  MachineInterface& machine_;
   std::string_view bytes_;
   std::size_t pos_ = 0;
   bool failed_ = false;

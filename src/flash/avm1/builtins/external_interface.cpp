@@ -74,16 +74,16 @@ Value JsQuoteStringMethod(Call& call) {
 
 // ---- script values to XML ----
 
-std::string ToXml(Machine& machine, const Value& value, int depth);
+std::string ToXml(MachineInterface& machine, const Value& value, int depth);
 
 // Any object may claim any length: a walk goes no further than an array's elements can.
-double LengthOf(Machine& machine, const Value& value) {
+double LengthOf(MachineInterface& machine, const Value& value) {
   const double length = machine.ToNumber(machine.GetMember(value, "length"));
   return length > 0 ? std::min(length, static_cast<double>(kMaxWalkedLength)) : 0;
 }
 
 // <array> with every index below value.length, holes included.
-std::string ArrayToXml(Machine& machine, const Value& value, int depth) {
+std::string ArrayToXml(MachineInterface& machine, const Value& value, int depth) {
   std::string out = "<array>";
   const double length = LengthOf(machine, value);
   for (double i = 0; i < length; ++i) {
@@ -96,7 +96,7 @@ std::string ArrayToXml(Machine& machine, const Value& value, int depth) {
 }
 
 // <arguments>: the values after the first (the first names the function called).
-std::string ArgumentsToXml(Machine& machine, const Value& value, int depth) {
+std::string ArgumentsToXml(MachineInterface& machine, const Value& value, int depth) {
   std::string out = "<arguments>";
   const double length = LengthOf(machine, value);
   for (double i = 1; i < length; ++i) {
@@ -108,7 +108,7 @@ std::string ArgumentsToXml(Machine& machine, const Value& value, int depth) {
 
 // <object> with the enumerable properties in for..in order; names are written as
 // they stand.
-std::string ObjectToXml(Machine& machine, const Value& value, int depth) {
+std::string ObjectToXml(MachineInterface& machine, const Value& value, int depth) {
   std::string out = "<object>";
   if (Object* object = value.AsObject()) {
     for (const std::string& name : machine.Enumerate(object)) {
@@ -126,7 +126,7 @@ bool ArrayLike(Object* object) {
   return object->FindOwn("length", true) != nullptr;
 }
 
-std::string ToXml(Machine& machine, const Value& value, int depth) {
+std::string ToXml(MachineInterface& machine, const Value& value, int depth) {
   // Values nested this deep are cycles (an object holding itself); they end as null.
   if (depth > 64) return "<null/>";
   switch (value.type) {
@@ -149,10 +149,10 @@ Value ObjectToXmlMethod(Call& call) { return call.machine.Str(ObjectToXml(call.m
 
 // ---- XML nodes to script values ----
 
-Value ToAs(Machine& machine, const Value& node, int depth);
+Value ToAs(MachineInterface& machine, const Value& node, int depth);
 
 // The child nodes of an XML node (or anything shaped like one), in order.
-std::vector<Value> ChildrenOf(Machine& machine, const Value& node) {
+std::vector<Value> ChildrenOf(MachineInterface& machine, const Value& node) {
   std::vector<Value> children;
   const Value list = machine.GetMember(node, "childNodes");
   const double length = LengthOf(machine, list);
@@ -161,7 +161,7 @@ std::vector<Value> ChildrenOf(Machine& machine, const Value& node) {
 }
 
 // The <property id="..."> children of node set on out (an object or an array).
-Value PropertiesToAs(Machine& machine, Object* out, const Value& node, int depth) {
+Value PropertiesToAs(MachineInterface& machine, Object* out, const Value& node, int depth) {
   for (const Value& child : ChildrenOf(machine, node)) {
     const Value id = machine.GetMember(machine.GetMember(child, "attributes"), "id");
     machine.Set(out, machine.ToString(id), ToAs(machine, machine.GetMember(child, "firstChild"), depth + 1));
@@ -169,15 +169,15 @@ Value PropertiesToAs(Machine& machine, Object* out, const Value& node, int depth
   return Value::Obj(out);
 }
 
-Value ObjectToAs(Machine& machine, const Value& node, int depth) {
+Value ObjectToAs(MachineInterface& machine, const Value& node, int depth) {
   return PropertiesToAs(machine, machine.NewObject(), node, depth);
 }
 
-Value ArrayToAs(Machine& machine, const Value& node, int depth) {
+Value ArrayToAs(MachineInterface& machine, const Value& node, int depth) {
   return PropertiesToAs(machine, machine.NewArray(), node, depth);
 }
 
-Value ArgumentsToAs(Machine& machine, const Value& node, int depth) {
+Value ArgumentsToAs(MachineInterface& machine, const Value& node, int depth) {
   std::vector<Value> values;
   for (const Value& child : ChildrenOf(machine, node)) values.push_back(ToAs(machine, child, depth + 1));
   return Value::Obj(machine.NewArray(std::move(values)));
@@ -185,7 +185,7 @@ Value ArgumentsToAs(Machine& machine, const Value& node, int depth) {
 
 // A node by its name: <number>, <string>, <true/>, <false/>, <null/>, <undefined/>,
 // <object>, <array>; names compare as the == operator does, in lower case only.
-Value ToAs(Machine& machine, const Value& node, int depth) {
+Value ToAs(MachineInterface& machine, const Value& node, int depth) {
   if (depth > 64) return {};
   const Value name = machine.GetMember(node, "nodeName");
   auto is = [&](const char* what) { return data::LooselyEqual(machine, name, machine.Str(what)); };

@@ -61,14 +61,14 @@ ChosenFile Describe(const std::string& path) {
   return file;
 }
 
-Value MakeDate(Machine& machine, double ms) {
+Value MakeDate(MachineInterface& machine, double ms) {
   Object* ctor = machine.Get(machine.Rt().global, "Date").AsObject();
   const Value time = Value::Number(ms);
   Object* date = ctor ? machine.Construct(ctor, std::span<const Value>(&time, 1)) : nullptr;
   return date ? Value::Obj(date) : Value();
 }
 
-void Tell(Machine& machine, Object* target, const char* event, std::vector<Value> extra = {}) {
+void Tell(MachineInterface& machine, Object* target, const char* event, std::vector<Value> extra = {}) {
   std::vector<Value> args{Value::Obj(target)};
   args.insert(args.end(), extra.begin(), extra.end());
   BroadcastMessage(machine, target, event, args);
@@ -78,7 +78,7 @@ void Tell(Machine& machine, Object* target, const char* event, std::vector<Value
 
 // A filter's own field as text: nullopt when it is missing, empty or its getter fails
 // (the failure is ignored); an exception of its toString goes on to the script.
-std::optional<std::string> FilterField(Machine& machine, Object* filter, const char* name, bool& threw) {
+std::optional<std::string> FilterField(MachineInterface& machine, Object* filter, const char* name, bool& threw) {
   const Property* own = filter->FindOwn(name, machine.CaseSensitive());
   if (!own) return std::nullopt;
   Value value = own->value;
@@ -106,7 +106,7 @@ bool ReadFilters(Call& call, std::vector<FileDialogRequest::Filter>& filters) {
   if (call.Count() == 0) return true;
   Object* list = call.Arg(0).AsObject();
   if (!list || !list->IsArray()) return false;
-  Machine& m = call.machine;
+  MachineInterface& m = call.machine;
   const double length = m.ToNumber(m.Get(list, "length"));
   if (!(length > 0)) return false;
   bool valid = true;
@@ -131,13 +131,13 @@ bool ReadFilters(Call& call, std::vector<FileDialogRequest::Filter>& filters) {
 
 // Opens the dialog for object (once it is answered, chosen gets the files; an empty
 // list is a cancel). False when object's dialog is still open.
-bool OpenDialog(Machine& machine, Object* object, FileDialogRequest request,
-                std::function<void(Machine&, const std::vector<std::string>&)> chosen) {
+bool OpenDialog(MachineInterface& machine, Object* object, FileDialogRequest request,
+                std::function<void(MachineInterface&, const std::vector<std::string>&)> chosen) {
   FileData* data = DataOf(object);
   if (!data || data->dialogOpen) return false;
   data->dialogOpen = true;
   machine.RunLater(
-      [object, request = std::move(request), chosen = std::move(chosen)](Machine& machine) {
+      [object, request = std::move(request), chosen = std::move(chosen)](MachineInterface& machine) {
         FileData* data = DataOf(object);
         if (!data) return;
         data->dialogOpen = false;
@@ -151,25 +151,25 @@ bool OpenDialog(Machine& machine, Object* object, FileDialogRequest request,
 
 // ---- FileReference ----
 
-Value FileGetter(Call& call, Value (*read)(Machine&, const ChosenFile&)) {
+Value FileGetter(Call& call, Value (*read)(MachineInterface&, const ChosenFile&)) {
   FileData* data = DataOf(call);
   return data && data->chosen ? read(call.machine, data->file) : Value();
 }
 
 Value Name(Call& call) {
-  return FileGetter(call, [](Machine& m, const ChosenFile& f) { return m.Str(f.name); });
+  return FileGetter(call, [](MachineInterface& m, const ChosenFile& f) { return m.Str(f.name); });
 }
 Value Type(Call& call) {
-  return FileGetter(call, [](Machine& m, const ChosenFile& f) { return f.type.empty() ? Value() : m.Str(f.type); });
+  return FileGetter(call, [](MachineInterface& m, const ChosenFile& f) { return f.type.empty() ? Value() : m.Str(f.type); });
 }
 Value Size(Call& call) {
-  return FileGetter(call, [](Machine&, const ChosenFile& f) { return Value::Number(f.size); });
+  return FileGetter(call, [](MachineInterface&, const ChosenFile& f) { return Value::Number(f.size); });
 }
 Value CreationDate(Call& call) {
-  return FileGetter(call, [](Machine& m, const ChosenFile& f) { return MakeDate(m, f.created); });
+  return FileGetter(call, [](MachineInterface& m, const ChosenFile& f) { return MakeDate(m, f.created); });
 }
 Value ModificationDate(Call& call) {
-  return FileGetter(call, [](Machine& m, const ChosenFile& f) { return MakeDate(m, f.modified); });
+  return FileGetter(call, [](MachineInterface& m, const ChosenFile& f) { return MakeDate(m, f.modified); });
 }
 // Only files of classic Mac systems have a creator.
 Value Creator(Call&) { return {}; }
@@ -179,7 +179,7 @@ Value Browse(Call& call) {
   FileDialogRequest request;
   if (!DataOf(self) || !ReadFilters(call, request.filters)) return Value::Bool(false);
   return Value::Bool(OpenDialog(call.machine, self, std::move(request),
-                                [self](Machine& machine, const std::vector<std::string>& paths) {
+                                [self](MachineInterface& machine, const std::vector<std::string>& paths) {
                                   FileData* data = DataOf(self);
                                   if (paths.empty() || !data) return Tell(machine, self, "onCancel");
                                   data->chosen = true;
@@ -199,14 +199,14 @@ bool FullAddress(const std::string& url) {
   return url.size() > end + 3;
 }
 
-void Fetch(Machine& machine, Object* self, const std::string& url, const std::string& target) {
+void Fetch(MachineInterface& machine, Object* self, const std::string& url, const std::string& target) {
   FileData* data = DataOf(self);
   if (!data) return;
   const unsigned transfer = ++data->transfer;
   Tell(machine, self, "onOpen");
   machine.LoadData(
       url, "GET", "",
-      [self, target, transfer](Machine& machine, bool ok, const std::string& body) {
+      [self, target, transfer](MachineInterface& machine, bool ok, const std::string& body) {
         FileData* data = DataOf(self);
         if (!data || data->transfer != transfer) return;  // cancelled meanwhile
         if (!ok || !data::WriteFileAtomically(target, body)) return Tell(machine, self, "onIOError");
@@ -227,7 +227,7 @@ Value Download(Call& call) {
   request.kind = FileDialogRequest::Kind::Save;
   request.defaultName = call.Count() > 1 ? call.machine.ToString(call.Arg(1)) : fs::path(url).filename().string();
   return Value::Bool(OpenDialog(call.machine, self, std::move(request),
-                                [self, url](Machine& machine, const std::vector<std::string>& paths) {
+                                [self, url](MachineInterface& machine, const std::vector<std::string>& paths) {
                                   FileData* data = DataOf(self);
                                   if (paths.empty() || !data) return Tell(machine, self, "onCancel");
                                   data->chosen = true;
@@ -263,7 +263,7 @@ Value ListBrowse(Call& call) {
   request.kind = FileDialogRequest::Kind::OpenMany;
   if (!DataOf(self) || !ReadFilters(call, request.filters)) return Value::Bool(false);
   return Value::Bool(OpenDialog(
-      call.machine, self, std::move(request), [self](Machine& machine, const std::vector<std::string>& paths) {
+      call.machine, self, std::move(request), [self](MachineInterface& machine, const std::vector<std::string>& paths) {
         if (paths.empty()) return Tell(machine, self, "onCancel");
         Object* ctor = data::ConstructorOf(machine.Rt(), "flash.net.FileReference");
         std::vector<Value> files;

@@ -78,7 +78,7 @@ ScriptFilter* FilterOf(const Value& value) {
   return data ? &data->filter : nullptr;
 }
 
-Object* MakeFilterObject(Machine& m, const ScriptFilter& filter) {
+Object* MakeFilterObject(MachineInterface& m, const ScriptFilter& filter) {
   Object* object = data::NewInstance(m, QualifiedName(filter.kind));
   auto native = std::make_unique<FilterData>();
   native->filter = filter;
@@ -88,8 +88,8 @@ Object* MakeFilterObject(Machine& m, const ScriptFilter& filter) {
 }
 
 Value Num(double n) { return Value::Number(n); }
-double ToDouble(Machine& m, const Value& v) { return m.ToNumber(v); }
-std::int32_t ToInt(Machine& m, const Value& v) { return ToInt32(m.ToNumber(v)); }
+double ToDouble(MachineInterface& m, const Value& v) { return m.ToNumber(v); }
+std::int32_t ToInt(MachineInterface& m, const Value& v) { return ToInt32(m.ToNumber(v)); }
 double Clamp(double v, double low, double high) { return std::isnan(v) ? low : std::clamp(v, low, high); }
 
 // Alphas of shadows and glows are kept as whole 0..255 steps, truncated.
@@ -123,7 +123,7 @@ Value SetBool(Call& call) {
   Value name(Call& call) {                          \
     ScriptFilter* f = FilterOf(call.thisValue);     \
     if (!f) return Value();                         \
-    Machine& m = call.machine;                      \
+    MachineInterface& m = call.machine;                      \
     const Value v = call.Arg(0);                    \
     (void)m;                                        \
     (void)v;                                        \
@@ -243,7 +243,7 @@ FILTER_SETTER(SetMapPoint, {
 
 // ---- matrices ----
 
-Value NumberArray(Machine& m, const std::vector<double>& values) {
+Value NumberArray(MachineInterface& m, const std::vector<double>& values) {
   std::vector<Value> elements;
   elements.reserve(values.size());
   for (const double v : values) elements.push_back(Num(v));
@@ -257,7 +257,7 @@ Value GetMatrix(Call& call) {
 
 // The colour matrix takes 20 entries from anything but null and undefined (missing
 // entries are NaN).
-void SetColorMatrix(Machine& m, ScriptFilter& f, const Value& v) {
+void SetColorMatrix(MachineInterface& m, ScriptFilter& f, const Value& v) {
   if (v.IsNullish()) return;
   for (int i = 0; i < 20; ++i) f.matrix[i] = m.ToNumber(m.GetMember(v, std::to_string(i)));
 }
@@ -268,7 +268,7 @@ void FitKernel(ScriptFilter& f) {
   if (f.matrix.size() < size) f.matrix.resize(size, 0.0);
 }
 
-void SetKernel(Machine& m, ScriptFilter& f, const Value& v) {
+void SetKernel(MachineInterface& m, ScriptFilter& f, const Value& v) {
   if (v.IsNullish()) return;
   const double length = m.ToNumber(m.GetMember(v, "length"));
   const int count = std::isnan(length) ? 0 : std::clamp(ToInt32(length), 0, 15 * 15 * 64);
@@ -324,19 +324,19 @@ Value GetRatios(Call& call) {
   return NumberArray(call.machine, values);
 }
 
-int LengthOf(Machine& m, const Value& v) {
+int LengthOf(MachineInterface& m, const Value& v) {
   if (v.IsNullish()) return 0;
   const double length = m.ToNumber(m.GetMember(v, "length"));
   return std::isnan(length) ? 0 : std::clamp(ToInt32(length), 0, kMaxGradient);
 }
 
-void SetGradientColors(Machine& m, ScriptFilter& f, const Value& v) {
+void SetGradientColors(MachineInterface& m, ScriptFilter& f, const Value& v) {
   if (v.IsNullish()) return;
   f.count = LengthOf(m, v);
   for (int i = 0; i < f.count; ++i) f.colors[i] = ToUint32(m.ToNumber(m.GetMember(v, std::to_string(i)))) & 0xffffff;
 }
 
-void SetGradientAlphas(Machine& m, ScriptFilter& f, const Value& v) {
+void SetGradientAlphas(MachineInterface& m, ScriptFilter& f, const Value& v) {
   if (v.IsNullish()) return;
   for (int i = 0; i < f.count; ++i) {
     const double a = m.ToNumber(m.GetMember(v, std::to_string(i)));
@@ -344,7 +344,7 @@ void SetGradientAlphas(Machine& m, ScriptFilter& f, const Value& v) {
   }
 }
 
-void SetGradientRatios(Machine& m, ScriptFilter& f, const Value& v) {
+void SetGradientRatios(MachineInterface& m, ScriptFilter& f, const Value& v) {
   if (v.IsNullish()) return;
   f.count = std::min(f.count, LengthOf(m, v));
   for (int i = 0; i < f.count; ++i) {
@@ -633,7 +633,7 @@ bool DecodeScriptFilter(const Filter& record, ScriptFilter& f) {
 // ---- the filters property of display objects ----
 
 Value GetFilters(Call& call) {
-  Machine& m = call.machine;
+  MachineInterface& m = call.machine;
   DisplayObject* display = call.self ? m.AsDisplay(call.self) : nullptr;
   if (!display) return Value();
   std::vector<Value> list;
@@ -645,7 +645,7 @@ Value GetFilters(Call& call) {
 }
 
 Value SetFilters(Call& call) {
-  Machine& m = call.machine;
+  MachineInterface& m = call.machine;
   DisplayObject* display = call.self ? m.AsDisplay(call.self) : nullptr;
   Object* array = call.Arg(0).AsObject();
   if (!display || !array || !array->IsArray()) return Value();
@@ -666,7 +666,7 @@ Value GetBlendMode(Call& call) {
 }
 
 Value SetBlendMode(Call& call) {
-  Machine& m = call.machine;
+  MachineInterface& m = call.machine;
   DisplayObject* display = call.self ? m.AsDisplay(call.self) : nullptr;
   if (!display) return Value();
   const Value v = call.Arg(0);
@@ -703,7 +703,7 @@ Value GetOpaqueBackground(Call& call) {
 }
 
 Value SetOpaqueBackground(Call& call) {
-  Machine& m = call.machine;
+  MachineInterface& m = call.machine;
   DisplayObject* display = call.self ? m.AsDisplay(call.self) : nullptr;
   if (!display) return Value();
   const Value v = call.Arg(0);
@@ -718,7 +718,7 @@ Value SetOpaqueBackground(Call& call) {
 }
 
 Value GetScrollRect(Call& call) {
-  Machine& m = call.machine;
+  MachineInterface& m = call.machine;
   DisplayObject* display = call.self ? m.AsDisplay(call.self) : nullptr;
   if (!display || !display->scrollRect) return Value();
   const QRectF& r = *display->scrollRect;
@@ -731,7 +731,7 @@ Value GetScrollRect(Call& call) {
 }
 
 Value SetScrollRect(Call& call) {
-  Machine& m = call.machine;
+  MachineInterface& m = call.machine;
   DisplayObject* display = call.self ? m.AsDisplay(call.self) : nullptr;
   if (!display) return Value();
   const Value v = call.Arg(0);
@@ -751,7 +751,7 @@ Value SetScrollRect(Call& call) {
 
 }  // namespace
 
-bool FilterParamsOf(Machine&, const Value& value, FilterParams& params) {
+bool FilterParamsOf(MachineInterface&, const Value& value, FilterParams& params) {
   const ScriptFilter* f = FilterOf(value);
   return f && ToParams(*f, params);
 }

@@ -3,13 +3,13 @@
 #pragma once
 
 #include "flash/avm1/machine.h"
-#include "flash/effects.h"
+#include "flash/render/effects.h"
 
 namespace vantrel::flash::avm1 {
 
 // The drawing parameters of a filter object (BlurFilter, GlowFilter, ...); false for
 // other values and for filters the renderer has no drawing for.
-bool FilterParamsOf(Machine& machine, const Value& value, FilterParams& params);
+bool FilterParamsOf(MachineInterface& machine, const Value& value, FilterParams& params);
 // The values of a flash.geom.ColorTransform object; false (params untouched) for
 // other values.
 bool ColorTransformOf(const Value& value, ColorTransform& transform);

@@ -30,7 +30,7 @@ Value CallMethod(Call& call) {
 
 // The elements of an array-like object: an Array's own elements, or length and indexed
 // properties of anything else.
-std::vector<Value> ArrayLikeElements(Machine& machine, Object* list) {
+std::vector<Value> ArrayLikeElements(MachineInterface& machine, Object* list) {
   if (!list) return {};
   if (const ArrayData* data = list->Array()) return data->elements;
   const std::int32_t length = ToInt32(machine.ToNumber(machine.Get(list, "length")));

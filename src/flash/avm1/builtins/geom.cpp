@@ -33,20 +33,20 @@ void SetField(Call& call, std::string_view name, const Value& value) {
   if (call.self) call.machine.Set(call.self, name, value);
 }
 
-bool IsInstance(Machine& machine, const Value& value, const char* className) {
+bool IsInstance(MachineInterface& machine, const Value& value, const char* className) {
   Object* object = value.AsObject();
   Object* ctor = data::ConstructorOf(machine.Rt(), className);
   return object && ctor && machine.InstanceOf(object, ctor);
 }
 
-Object* MakePoint(Machine& machine, const Value& x, const Value& y) {
+Object* MakePoint(MachineInterface& machine, const Value& x, const Value& y) {
   Object* point = data::NewInstance(machine, kPoint);
   point->Define("x", x);
   point->Define("y", y);
   return point;
 }
 
-Object* MakeRectangle(Machine& machine, const Value& x, const Value& y, const Value& w, const Value& h) {
+Object* MakeRectangle(MachineInterface& machine, const Value& x, const Value& y, const Value& w, const Value& h) {
   Object* rect = data::NewInstance(machine, kRectangle);
   rect->Define("x", x);
   rect->Define("y", y);
@@ -72,19 +72,19 @@ Value PointConstruct(Call& call) {
 Value PointLength(Call& call) { return Num(std::hypot(Field(call, "x"), Field(call, "y"))); }
 
 Value PointAdd(Call& call) {
-  Machine& m = call.machine;
+  MachineInterface& m = call.machine;
   return Value::Obj(MakePoint(m, Num(Field(call, "x") + NumberOf(m, call.Arg(0), "x")),
                               Num(Field(call, "y") + NumberOf(m, call.Arg(0), "y"))));
 }
 
 Value PointSubtract(Call& call) {
-  Machine& m = call.machine;
+  MachineInterface& m = call.machine;
   return Value::Obj(MakePoint(m, Num(Field(call, "x") - NumberOf(m, call.Arg(0), "x")),
                               Num(Field(call, "y") - NumberOf(m, call.Arg(0), "y"))));
 }
 
 Value PointEquals(Call& call) {
-  Machine& m = call.machine;
+  MachineInterface& m = call.machine;
   const Value other = call.Arg(0);
   if (!IsInstance(m, other, kPoint)) return Value::Bool(false);
   return Value::Bool(data::LooselyEqual(m, Raw(call, "x"), m.GetMember(other, "x")) &&
@@ -110,19 +110,19 @@ Value PointNormalize(Call& call) {
 }
 
 Value PointToString(Call& call) {
-  Machine& m = call.machine;
+  MachineInterface& m = call.machine;
   return m.Str("(x=" + m.ToString(Raw(call, "x")) + ", y=" + m.ToString(Raw(call, "y")) + ")");
 }
 
 Value PointDistance(Call& call) {
-  Machine& m = call.machine;
+  MachineInterface& m = call.machine;
   const Value b = call.Arg(1);
   const Value difference = m.CallMethod(call.Arg(0), "subtract", std::span<const Value>(&b, 1));
   return m.GetMember(difference, "length");
 }
 
 Value PointInterpolate(Call& call) {
-  Machine& m = call.machine;
+  MachineInterface& m = call.machine;
   const double f = m.ToNumber(call.Arg(2));
   const double x1 = NumberOf(m, call.Arg(0), "x"), y1 = NumberOf(m, call.Arg(0), "y");
   const double x2 = NumberOf(m, call.Arg(1), "x"), y2 = NumberOf(m, call.Arg(1), "y");
@@ -130,7 +130,7 @@ Value PointInterpolate(Call& call) {
 }
 
 Value PointPolar(Call& call) {
-  Machine& m = call.machine;
+  MachineInterface& m = call.machine;
   const double length = m.ToNumber(call.Arg(0)), angle = m.ToNumber(call.Arg(1));
   return Value::Obj(MakePoint(m, Num(length * std::cos(angle)), Num(length * std::sin(angle))));
 }
@@ -170,7 +170,7 @@ Value RectSetBottom(Call& call) {
 }
 Value RectTopLeft(Call& call) { return Value::Obj(MakePoint(call.machine, Raw(call, "x"), Raw(call, "y"))); }
 Value RectSetTopLeft(Call& call) {
-  Machine& m = call.machine;
+  MachineInterface& m = call.machine;
   const Value p = call.Arg(0);
   const double x = NumberOf(m, p, "x"), y = NumberOf(m, p, "y");
   SetField(call, "width", Num(Field(call, "width") + Field(call, "x") - x));
@@ -183,7 +183,7 @@ Value RectBottomRight(Call& call) {
   return Value::Obj(MakePoint(call.machine, RectRight(call), RectBottom(call)));
 }
 Value RectSetBottomRight(Call& call) {
-  Machine& m = call.machine;
+  MachineInterface& m = call.machine;
   const Value p = call.Arg(0);
   SetField(call, "width", Num(NumberOf(m, p, "x") - Field(call, "x")));
   SetField(call, "height", Num(NumberOf(m, p, "y") - Field(call, "y")));
@@ -191,7 +191,7 @@ Value RectSetBottomRight(Call& call) {
 }
 Value RectSize(Call& call) { return Value::Obj(MakePoint(call.machine, Raw(call, "width"), Raw(call, "height"))); }
 Value RectSetSize(Call& call) {
-  Machine& m = call.machine;
+  MachineInterface& m = call.machine;
   SetField(call, "width", m.GetMember(call.Arg(0), "x"));
   SetField(call, "height", m.GetMember(call.Arg(0), "y"));
   return Value();
@@ -202,7 +202,7 @@ Value RectClone(Call& call) {
 }
 
 // Empty unless both sides are positive numbers (NaN sides make it empty).
-bool RectEmpty(Machine& m, const Value& rect) {
+bool RectEmpty(MachineInterface& m, const Value& rect) {
   return !(NumberOf(m, rect, "width") > 0) || !(NumberOf(m, rect, "height") > 0);
 }
 
@@ -238,25 +238,25 @@ Value Inside(Call& call, double x, double y) {
 }
 
 Value RectContains(Call& call) {
-  Machine& m = call.machine;
+  MachineInterface& m = call.machine;
   return Inside(call, m.ToNumber(call.Arg(0)), m.ToNumber(call.Arg(1)));
 }
 
 Value RectContainsPoint(Call& call) {
-  Machine& m = call.machine;
+  MachineInterface& m = call.machine;
   return Inside(call, NumberOf(m, call.Arg(0), "x"), NumberOf(m, call.Arg(0), "y"));
 }
 
 struct Box {
   double left, top, right, bottom;
 };
-Box BoxOf(Machine& m, const Value& rect) {
+Box BoxOf(MachineInterface& m, const Value& rect) {
   const double x = NumberOf(m, rect, "x"), y = NumberOf(m, rect, "y");
   return {x, y, x + NumberOf(m, rect, "width"), y + NumberOf(m, rect, "height")};
 }
 
 Value RectContainsRectangle(Call& call) {
-  Machine& m = call.machine;
+  MachineInterface& m = call.machine;
   const Box a = BoxOf(m, call.thisValue), b = BoxOf(m, call.Arg(0));
   // A rectangle with a side that is no number is neither inside nor outside.
   for (const double v : {b.left, b.top, b.right, b.bottom}) {
@@ -266,13 +266,13 @@ Value RectContainsRectangle(Call& call) {
 }
 
 Value RectIntersects(Call& call) {
-  Machine& m = call.machine;
+  MachineInterface& m = call.machine;
   const Box a = BoxOf(m, call.thisValue), b = BoxOf(m, call.Arg(0));
   return Value::Bool(a.left < b.right && a.right > b.left && a.top < b.bottom && a.bottom > b.top);
 }
 
 Value RectIntersection(Call& call) {
-  Machine& m = call.machine;
+  MachineInterface& m = call.machine;
   if (RectEmpty(m, call.thisValue) || RectEmpty(m, call.Arg(0)))
     return Value::Obj(MakeRectangle(m, Num(0), Num(0), Num(0), Num(0)));
   const Box a = BoxOf(m, call.thisValue), b = BoxOf(m, call.Arg(0));
@@ -287,7 +287,7 @@ double Min(double a, double b) { return std::isnan(a) || std::isnan(b) ? a + b :
 double Max(double a, double b) { return std::isnan(a) || std::isnan(b) ? a + b : std::max(a, b); }
 
 Value RectUnion(Call& call) {
-  Machine& m = call.machine;
+  MachineInterface& m = call.machine;
   const Box a = BoxOf(m, call.thisValue), b = BoxOf(m, call.Arg(0));
   const double left = Min(a.left, b.left), top = Min(a.top, b.top);
   const double right = Max(a.right, b.right), bottom = Max(a.bottom, b.bottom);
@@ -327,7 +327,7 @@ Value RectOffsetPoint(Call& call) {
 }
 
 Value RectEquals(Call& call) {
-  Machine& m = call.machine;
+  MachineInterface& m = call.machine;
   const Value other = call.Arg(0);
   if (!IsInstance(m, other, kRectangle)) return Value::Bool(false);
   for (const char* name : {"x", "y", "width", "height"}) {
@@ -337,7 +337,7 @@ Value RectEquals(Call& call) {
 }
 
 Value RectToString(Call& call) {
-  Machine& m = call.machine;
+  MachineInterface& m = call.machine;
   return m.Str("(x=" + m.ToString(Raw(call, "x")) + ", y=" + m.ToString(Raw(call, "y")) +
                ", w=" + m.ToString(Raw(call, "width")) + ", h=" + m.ToString(Raw(call, "height")) + ")");
 }
@@ -346,7 +346,7 @@ Value RectToString(Call& call) {
 
 constexpr const char* kMatrixFields[] = {"a", "b", "c", "d", "tx", "ty"};
 
-Object* MakeMatrix(Machine& machine, const double (&v)[6]) {
+Object* MakeMatrix(MachineInterface& machine, const double (&v)[6]) {
   Object* matrix = data::NewInstance(machine, kMatrix);
   for (int i = 0; i < 6; ++i) matrix->Define(kMatrixFields[i], Num(v[i]));
   return matrix;
@@ -356,7 +356,7 @@ struct Affine {
   double a = 1, b = 0, c = 0, d = 1, tx = 0, ty = 0;
 };
 
-Affine AffineOf(Machine& m, const Value& matrix) {
+Affine AffineOf(MachineInterface& m, const Value& matrix) {
   return {NumberOf(m, matrix, "a"), NumberOf(m, matrix, "b"), NumberOf(m, matrix, "c"),
           NumberOf(m, matrix, "d"), NumberOf(m, matrix, "tx"), NumberOf(m, matrix, "ty")};
 }
@@ -394,7 +394,7 @@ Affine Then(const Affine& x, const Affine& o) {
 }
 
 Value MatrixConcat(Call& call) {
-  Machine& m = call.machine;
+  MachineInterface& m = call.machine;
   Store(call, Then(AffineOf(m, call.thisValue), AffineOf(m, call.Arg(0))));
   return Value();
 }
@@ -431,7 +431,7 @@ Value MatrixTranslate(Call& call) {
 }
 
 Value MatrixCreateBox(Call& call) {
-  Machine& m = call.machine;
+  MachineInterface& m = call.machine;
   const double sx = m.ToNumber(call.Arg(0)), sy = m.ToNumber(call.Arg(1));
   const double rotation = m.ToNumber(call.Arg(2));
   const double tx = call.Count() > 3 ? m.ToNumber(call.Arg(3)) : 0;
@@ -442,7 +442,7 @@ Value MatrixCreateBox(Call& call) {
 }
 
 Value MatrixCreateGradientBox(Call& call) {
-  Machine& m = call.machine;
+  MachineInterface& m = call.machine;
   const double width = m.ToNumber(call.Arg(0)), height = m.ToNumber(call.Arg(1));
   const double rotation = call.Count() > 2 ? m.ToNumber(call.Arg(2)) : 0;
   const double tx = call.Count() > 3 ? m.ToNumber(call.Arg(3)) : 0;
@@ -455,21 +455,21 @@ Value MatrixCreateGradientBox(Call& call) {
 }
 
 Value MatrixTransformPoint(Call& call) {
-  Machine& m = call.machine;
+  MachineInterface& m = call.machine;
   const Affine x = AffineOf(m, call.thisValue);
   const double px = NumberOf(m, call.Arg(0), "x"), py = NumberOf(m, call.Arg(0), "y");
   return Value::Obj(MakePoint(m, Num(x.a * px + x.c * py + x.tx), Num(x.b * px + x.d * py + x.ty)));
 }
 
 Value MatrixDeltaTransformPoint(Call& call) {
-  Machine& m = call.machine;
+  MachineInterface& m = call.machine;
   const Affine x = AffineOf(m, call.thisValue);
   const double px = NumberOf(m, call.Arg(0), "x"), py = NumberOf(m, call.Arg(0), "y");
   return Value::Obj(MakePoint(m, Num(x.a * px + x.c * py), Num(x.b * px + x.d * py)));
 }
 
 Value MatrixToString(Call& call) {
-  Machine& m = call.machine;
+  MachineInterface& m = call.machine;
   std::string text = "(";
   for (int i = 0; i < 6; ++i) {
     if (i) text += ", ";
@@ -491,7 +491,7 @@ ColorTransformData* CtOf(const Value& v) {
   return o ? o->Data<ColorTransformData>() : nullptr;
 }
 
-Object* MakeColorTransform(Machine& machine, const ColorTransform& value) {
+Object* MakeColorTransform(MachineInterface& machine, const ColorTransform& value) {
   Object* object = data::NewInstance(machine, kColorTransform);
   auto native = std::make_unique<ColorTransformData>();
   native->value = value;
@@ -589,7 +589,7 @@ Value TransformConstruct(Call& call) {
 }
 
 // Display matrices keep translations in twips; scripts see pixels.
-Object* MatrixFromDisplay(Machine& m, const Matrix& x) {
+Object* MatrixFromDisplay(MachineInterface& m, const Matrix& x) {
   const double v[6] = {x.a, x.b, x.c, x.d, x.tx / 20.0, x.ty / 20.0};
   return MakeMatrix(m, v);
 }
@@ -662,7 +662,7 @@ Value TransformConcatenatedColorTransform(Call& call) {
   if (!target) return Value();
   ColorTransform combined = target->GetColorTransform();
   // Up the parents through their script objects (_parent), which every container has.
-  Object* object = target->ScriptObject();
+  Object* object = ScriptObjectOf(target);
   for (int depth = 0; object && depth < 10000; ++depth) {
     object = call.machine.Get(object, "_parent").AsObject();
     DisplayObject* parent = object ? call.machine.AsDisplay(object) : nullptr;
@@ -683,7 +683,7 @@ Value TransformPixelBounds(Call& call) {
 // MovieClip.transform: a new Transform of the clip at every read; setting one copies
 // the other clip's matrix and colour transform.
 Value ClipTransform(Call& call) {
-  Machine& m = call.machine;
+  MachineInterface& m = call.machine;
   if (!call.self || !m.AsDisplay(call.self)) return Value();
   Object* ctor = data::ConstructorOf(m.Rt(), kTransform);
   if (!ctor) return Value();
@@ -692,7 +692,7 @@ Value ClipTransform(Call& call) {
 }
 
 Value SetClipTransform(Call& call) {
-  Machine& m = call.machine;
+  MachineInterface& m = call.machine;
   DisplayObject* target = call.self ? m.AsDisplay(call.self) : nullptr;
   Object* other = call.Arg(0).AsObject();
   TransformData* data = other ? other->Data<TransformData>() : nullptr;

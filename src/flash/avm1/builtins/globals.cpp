@@ -9,7 +9,7 @@
 
 #include "flash/avm1/builtins/builtins.h"
 #include "flash/avm1/builtins/native_support.h"
-#include "flash/avm1/string_utils.h"
+#include "flash/script/string_utils.h"
 
 namespace vantrel::flash::avm1 {
 
@@ -75,7 +75,7 @@ Value Unescape(Call& call) {
     if (byte == 0) break;
     bytes += byte;
   }
-  return call.machine.Str(Utf8FromUnits(Utf16Units(bytes)));
+  return call.machine.Str(script::Utf8FromUnits(script::Utf16Units(bytes)));
 }
 
 // parseInt with the player's rules: "0x" at the very start is skipped whatever the
@@ -88,7 +88,7 @@ Value ParseInt(Call& call) {
     radix = ArgInt(call, 1);
     if (radix < 2 || radix > 36) return Value::Number(kNaN);
   }
-  const std::u16string text = Utf16Units(ArgString(call, 0));
+  const std::u16string text = script::Utf16Units(ArgString(call, 0));
   std::size_t i = 0;
   bool ignoreSign = false;
   const auto at = [&](std::size_t k) -> char16_t { return k < text.size() ? text[k] : 0; };
@@ -134,7 +134,7 @@ Value ParseInt(Call& call) {
 // wrapping at 32 bits.
 Value ParseFloat(Call& call) {
   if (call.Count() == 0) return Value();
-  const std::u16string text = Utf16Units(ArgString(call, 0));
+  const std::u16string text = script::Utf16Units(ArgString(call, 0));
   std::size_t i = 0;
   while (i < text.size() && IsSpace(text[i])) ++i;
   bool negative = false;
@@ -189,7 +189,7 @@ Value IsNaN(Call& call) { return Value::Bool(std::isnan(ArgOrNaN(call))); }
 Value IsFinite(Call& call) { return Value::Bool(std::isfinite(ArgOrNaN(call))); }
 
 // The names a property list stands for: null for all, a comma list, or an array.
-std::vector<std::string> NameList(Machine& machine, const Value& list, bool& all) {
+std::vector<std::string> NameList(MachineInterface& machine, const Value& list, bool& all) {
   all = list.IsNull();
   std::vector<std::string> names;
   if (all) return names;

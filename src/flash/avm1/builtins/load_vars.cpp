@@ -11,13 +11,13 @@ namespace {
 
 Value Construct(Call& call) { return call.self ? Value::Obj(call.self) : Value(); }
 
-void StartLoad(Machine& m, Object* target, const std::string& url, const std::string& method,
+void StartLoad(MachineInterface& m, Object* target, const std::string& url, const std::string& method,
                const std::string& body) {
   m.Set(target, "loaded", Value::Bool(false));
   target->Define("_bytesLoaded", Value::Number(0), kDontEnum | kDontDelete);
   m.LoadData(
       url, method, body,
-      [target](Machine& machine, bool ok, const std::string& text) {
+      [target](MachineInterface& machine, bool ok, const std::string& text) {
         if (ok) {
           target->Define("_bytesLoaded", Value::Number(static_cast<double>(text.size())), kDontEnum | kDontDelete);
           target->Define("_bytesTotal", Value::Number(static_cast<double>(text.size())), kDontEnum | kDontDelete);
@@ -28,7 +28,7 @@ void StartLoad(Machine& m, Object* target, const std::string& url, const std::st
       target);
 }
 
-std::string MethodOf(Machine& m, const Value& v) {
+std::string MethodOf(MachineInterface& m, const Value& v) {
   std::string method = m.ToString(v);
   for (char& c : method) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
   return method == "GET" ? "GET" : "POST";
@@ -42,16 +42,16 @@ Value Load(Call& call) {
 
 Value Send(Call& call) {
   if (!call.self || call.Count() == 0) return Value::Bool(false);
-  Machine& m = call.machine;
+  MachineInterface& m = call.machine;
   const std::string body = data::EncodeVariables(m, call.self);
   if (m.Throwing()) return Value();
-  m.LoadData(m.ToString(call.Arg(0)), MethodOf(m, call.Arg(2)), body, [](Machine&, bool, const std::string&) {},
+  m.LoadData(m.ToString(call.Arg(0)), MethodOf(m, call.Arg(2)), body, [](MachineInterface&, bool, const std::string&) {},
              call.self);
   return Value::Bool(true);
 }
 
 Value SendAndLoad(Call& call) {
-  Machine& m = call.machine;
+  MachineInterface& m = call.machine;
   Object* target = call.Arg(1).AsObject();
   if (!call.self || call.Count() < 2 || !target) return Value::Bool(false);
   const std::string body = data::EncodeVariables(m, call.self);
@@ -73,7 +73,7 @@ Value ToString(Call& call) {
 }
 
 Value OnData(Call& call) {
-  Machine& m = call.machine;
+  MachineInterface& m = call.machine;
   if (!call.self) return Value();
   if (call.Arg(0).IsUndefined()) {
     const Value no = Value::Bool(false);

@@ -15,7 +15,7 @@ namespace {
 
 // Connected objects by their full name, kept on the constructor (DontEnum) so that
 // the collector sees them.
-Object* Registry(Machine& machine) {
+Object* Registry(MachineInterface& machine) {
   Object* ctor = data::ConstructorOf(machine.Rt(), "LocalConnection");
   if (!ctor) return nullptr;
   Property* p = ctor->FindOwn("_connections", true);
@@ -25,7 +25,7 @@ Object* Registry(Machine& machine) {
   return registry;
 }
 
-std::string Domain(Machine& machine) {
+std::string Domain(MachineInterface& machine) {
   const std::string url = machine.MovieUrl();
   const std::size_t scheme = url.find("://");
   if (scheme == std::string::npos || url.compare(0, scheme, "file") == 0) return "localhost";
@@ -40,14 +40,14 @@ std::string Domain(Machine& machine) {
 
 // Names starting with '_' are shared by every domain; others belong to the domain.
 // Names compare without case.
-std::string FullName(Machine& machine, std::string name) {
+std::string FullName(MachineInterface& machine, std::string name) {
   for (char& c : name) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
   if (!name.empty() && name[0] == '_') return name;
   if (name.find(':') != std::string::npos) return name;
   return Domain(machine) + ":" + name;
 }
 
-Object* Receiver(Machine& machine, const std::string& fullName) {
+Object* Receiver(MachineInterface& machine, const std::string& fullName) {
   Object* registry = Registry(machine);
   const Property* p = registry ? registry->FindOwn(fullName, true) : nullptr;
   return p ? p->value.AsObject() : nullptr;
@@ -62,7 +62,7 @@ std::string ConnectedName(Object* self) {
 Value Construct(Call& call) { return call.self ? Value::Obj(call.self) : Value(); }
 
 Value Connect(Call& call) {
-  Machine& m = call.machine;
+  MachineInterface& m = call.machine;
   if (!call.self || !call.Arg(0).IsString() || call.Arg(0).Text().empty()) return Value::Bool(false);
   if (!ConnectedName(call.self).empty()) return Value::Bool(false);
   const std::string name = call.Arg(0).Text();
@@ -77,7 +77,7 @@ Value Connect(Call& call) {
 }
 
 Value Close(Call& call) {
-  Machine& m = call.machine;
+  MachineInterface& m = call.machine;
   const std::string name = ConnectedName(call.self);
   if (name.empty()) return Value();
   if (Object* registry = Registry(m); registry && Receiver(m, name) == call.self) registry->DeleteOwn(name, true);
@@ -94,7 +94,7 @@ bool ReservedMethod(std::string_view name) {
 }
 
 Value Send(Call& call) {
-  Machine& m = call.machine;
+  MachineInterface& m = call.machine;
   if (!call.self || !call.Arg(0).IsString() || !call.Arg(1).IsString() || call.Arg(0).Text().empty())
     return Value::Bool(false);
   const std::string method = call.Arg(1).Text();
@@ -111,7 +111,7 @@ Value Send(Call& call) {
   const std::string senderDomain = Domain(m);
 
   m.RunLater(
-      [sender, full, method, payload, count, listening, senderDomain](Machine& machine) {
+      [sender, full, method, payload, count, listening, senderDomain](MachineInterface& machine) {
         Object* receiver = listening ? Receiver(machine, full) : nullptr;
         // A receiver of another domain decides through its allowDomain whether it
         // takes messages from this one.

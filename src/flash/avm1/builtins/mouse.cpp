@@ -9,7 +9,7 @@ namespace {
 
 Value Show(Call& call) {
   if (!call.machine.HasPlayer()) return Value::Number(0);
-  Player& player = call.machine.GetPlayer();
+  MovieRuntime& player = call.machine.GetPlayer();
   const bool was = player.mouseVisible;
   player.mouseVisible = true;
   return Value::Number(was ? 1 : 0);
@@ -17,7 +17,7 @@ Value Show(Call& call) {
 
 Value Hide(Call& call) {
   if (!call.machine.HasPlayer()) return Value::Number(0);
-  Player& player = call.machine.GetPlayer();
+  MovieRuntime& player = call.machine.GetPlayer();
   const bool was = player.mouseVisible;
   player.mouseVisible = false;
   return Value::Number(was ? 1 : 0);

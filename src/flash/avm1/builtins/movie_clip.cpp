@@ -9,11 +9,12 @@
 #include "flash/avm1/builtins/data_support.h"
 #include "flash/avm1/display_binding.h"
 #include "flash/avm1/interpreter.h"
+#include "flash/avm1/movie_host.h"
+#include "flash/character/shape.h"
+#include "flash/display/drawing.h"
 #include "flash/display/movie_clip.h"
 #include "flash/display/player.h"
-#include "flash/display/drawing.h"
 #include "flash/display/text_field.h"
-#include "flash/shape.h"
 
 namespace vantrel::flash::avm1 {
 
@@ -125,7 +126,7 @@ Value GetInstanceAtDepth(Call& call) {
   if (std::isnan(n)) return {};
   DisplayObject* child = clip->ChildAt(ToInt32(n));
   if (!child) return {};
-  return child->ScriptObject() ? DisplayValue(child) : DisplayValue(clip);
+  return ScriptObjectOf(child) ? DisplayValue(child) : DisplayValue(clip);
 }
 
 // Scripts may place clips from depth -16384 up to 2130690044; outside that the
@@ -148,7 +149,7 @@ Value AttachMovie(Call& call) {
   const std::string name = call.machine.ToString(call.Arg(1));
   const std::optional<std::int32_t> depth = DepthArg(call, 2);
   if (!depth) return {};
-  Player& player = clip->GetPlayer();
+  MovieRuntime& player = clip->GetPlayer();
   const std::uint16_t characterId = clip->Movie()->Exported(id);
   auto character = characterId ? clip->Movie()->Find(characterId) : nullptr;
   if (!character || character->Kind() != CharacterKind::Sprite) return {};
@@ -159,14 +160,14 @@ Value AttachMovie(Call& call) {
   child->name = name;
   child->placedByScript = true;
   clip->AddChild(child, *depth);
-  player.PostInstantiate(child, call.Arg(3).AsObject(), true);
+  HostOf(player).PostInstantiate(child, call.Arg(3).AsObject(), true);
   return DisplayValue(child);
 }
 
 Value CreateEmptyMovieClip(Call& call) {
   MovieClip* clip = ClipOf(call);
   if (!clip || call.Count() < 2) return {};
-  Player& player = clip->GetPlayer();
+  MovieRuntime& player = clip->GetPlayer();
   std::string name = call.machine.ToString(call.Arg(0));
   const std::optional<std::int32_t> depth = DepthArg(call, 1);
   if (!depth) return {};
@@ -175,7 +176,7 @@ Value CreateEmptyMovieClip(Call& call) {
   child->name = std::move(name);
   child->placedByScript = true;
   clip->AddChild(child, *depth);
-  player.PostInstantiate(child, nullptr, true);
+  HostOf(player).PostInstantiate(child, nullptr, true);
   return DisplayValue(child);
 }
 
@@ -197,7 +198,7 @@ Value RemoveMovieClip(Call& call) {
 Value CreateTextField(Call& call) {
   MovieClip* clip = ClipOf(call);
   if (!clip || call.Count() < 6) return {};
-  Player& player = clip->GetPlayer();
+  MovieRuntime& player = clip->GetPlayer();
   if (!player.CountCreation()) return {};
   EditText definition;
   // Position and size are whole pixels (towards zero); the size has no sign.
@@ -209,7 +210,7 @@ Value CreateTextField(Call& call) {
   definition.bounds = Rect{0, twips(w), 0, twips(h)};
   definition.fontHeight = 240;
   definition.readOnly = true;
-  auto* field = player.Machine().Rt().heap.Make<TextField>(player, clip->Movie(), definition);
+  auto* field = player.Heap().Make<TextField>(player, clip->Movie(), definition);
   field->serial = player.NextSerial();
   field->name = call.machine.ToString(call.Arg(0));
   field->placedByScript = true;
@@ -218,7 +219,7 @@ Value CreateTextField(Call& call) {
   m.ty = twips(y);
   field->SetMatrix(m);
   clip->AddChild(field, DepthArg(call, 1).value_or(0));
-  player.PostInstantiateText(field);
+  HostOf(player).TextFieldPlaced(*field);
   // Version 8 returns the field; earlier ones nothing.
   return call.machine.Version() >= 8 ? DisplayValue(field) : Value();
 }
@@ -241,7 +242,7 @@ Value GetBounds(Call& call) {
   if (call.Count() > 0 && !space) return {};
   // SWF 8 code switches to the wider corners for good; a clip measured in its own space
   // still answers with the corners from before the switch.
-  Player& player = d->GetPlayer();
+  MovieRuntime& player = d->GetPlayer();
   const bool switches = call.machine.Version() >= 8;
   if (player.SwfVersion() >= 8 || (switches && space != d)) player.wideInvalidBounds = true;
   const QRectF r = BoundsIn(*d, space, player.wideInvalidBounds);
@@ -734,19 +735,19 @@ const Member kMethods[] = {
 // setInterval(function, ms, args...) or setInterval(object, "method", ms, args...).
 Value AddTimer(Call& call, bool repeat) {
   if (!call.machine.HasPlayer()) return {};
-  Player& player = call.machine.GetPlayer();
+  MovieRuntime& player = call.machine.GetPlayer();
   const Value first = call.Arg(0);
   Object* f = first.AsObject();
   if (!f) return {};
   if (f->IsFunction()) {
     const double ms = call.machine.ToNumber(call.Arg(1));
     std::vector<Value> args(call.args.begin() + std::min<std::size_t>(2, call.Count()), call.args.end());
-    return Value::Number(player.AddTimer(first, nullptr, "", std::move(args), std::isnan(ms) ? 0 : ms, repeat));
+    return Value::Number(HostOf(player).AddTimer(first, nullptr, "", std::move(args), std::isnan(ms) ? 0 : ms, repeat));
   }
   const std::string method = call.machine.ToString(call.Arg(1));
   const double ms = call.machine.ToNumber(call.Arg(2));
   std::vector<Value> args(call.args.begin() + std::min<std::size_t>(3, call.Count()), call.args.end());
-  return Value::Number(player.AddTimer(Value(), f, method, std::move(args), std::isnan(ms) ? 0 : ms, repeat));
+  return Value::Number(HostOf(player).AddTimer(Value(), f, method, std::move(args), std::isnan(ms) ? 0 : ms, repeat));
 }
 
 Value SetInterval(Call& call) { return AddTimer(call, true); }
@@ -754,7 +755,7 @@ Value SetTimeout(Call& call) { return AddTimer(call, false); }
 Value ClearTimer(Call& call) {
   if (!call.machine.HasPlayer()) return {};
   const double id = call.machine.ToNumber(call.Arg(0));
-  if (!std::isnan(id)) call.machine.GetPlayer().RemoveTimer(ToInt32(id));
+  if (!std::isnan(id)) HostOf(call.machine).RemoveTimer(ToInt32(id));
   return {};
 }
 Value UpdateAfterEvent(Call&) { return {}; }

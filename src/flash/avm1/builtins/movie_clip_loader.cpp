@@ -4,6 +4,7 @@
 #include "flash/avm1/builtins/builtins.h"
 #include "flash/avm1/display_binding.h"
 #include "flash/avm1/interpreter.h"
+#include "flash/avm1/movie_host.h"
 #include "flash/display/player.h"
 
 #include <cmath>
@@ -12,7 +13,7 @@ namespace vantrel::flash::avm1 {
 
 namespace {
 
-void Broadcast(Machine& machine, Object* loader, const char* event, std::vector<Value> args) {
+void Broadcast(MachineInterface& machine, Object* loader, const char* event, std::vector<Value> args) {
   std::vector<Value> full{machine.Str(event)};
   full.insert(full.end(), args.begin(), args.end());
   machine.CallMethod(Value::Obj(loader), "broadcastMessage", full);
@@ -21,7 +22,7 @@ void Broadcast(Machine& machine, Object* loader, const char* event, std::vector<
 // The clip or level a loader method names: a level number (rounded down), a target
 // path, or a display object. Null when there is none; level is set for numbers.
 DisplayObject* TargetOf(Call& call, const Value& target, int* level, bool makeLevel) {
-  Player& player = call.machine.GetPlayer();
+  MovieRuntime& player = call.machine.GetPlayer();
   if (target.IsNumber()) {
     if (!std::isfinite(target.number) || target.number >= 2147483648.0) return nullptr;
     const int number = static_cast<int>(std::floor(target.number));
@@ -40,14 +41,14 @@ Value LoadClip(Call& call) {
   Object* loader = call.self;
   if (!loader || !call.machine.HasPlayer() || call.Count() < 2) return Value();
   if (!call.Arg(0).IsString()) return Value::Bool(false);
-  Player& player = call.machine.GetPlayer();
+  MovieRuntime& player = call.machine.GetPlayer();
   const std::string url = call.machine.ToString(call.Arg(0));
   int level = -1;
   DisplayObject* clip = TargetOf(call, call.Arg(1), &level, true);
   if (!clip || !clip->IsContainer()) return Value::Bool(false);
-  Player::MovieLoadEvents events;
+  MovieRuntime::MovieLoadEvents events;
   events.progress = [&player, loader, clip](std::int64_t loaded, std::int64_t total) {
-    Machine& machine = player.Machine();
+    MachineInterface& machine = HostOf(player).Machine();
     Broadcast(machine, loader, "onLoadProgress",
               {DisplayValue(clip), Value::Number(static_cast<double>(loaded)),
                Value::Number(static_cast<double>(total > 0 ? total : loaded))});
@@ -55,7 +56,7 @@ Value LoadClip(Call& call) {
   // The movie has taken its place when the loader hears of it: what onLoadStart set on
   // the clip stays.
   events.done = [&player, loader, clip](bool ok, std::size_t bytes) {
-    Machine& machine = player.Machine();
+    MachineInterface& machine = HostOf(player).Machine();
     const Value target = DisplayValue(clip);
     if (!ok) {
       Broadcast(machine, loader, "onLoadError", {target, machine.Str("URLNotFound"), Value::Number(0)});
@@ -66,10 +67,10 @@ Value LoadClip(Call& call) {
     Broadcast(machine, loader, "onLoadComplete", {target, Value::Number(0)});
   };
   events.start = [&player, loader, clip] {
-    Broadcast(player.Machine(), loader, "onLoadStart", {DisplayValue(clip)});
+    Broadcast(HostOf(player).Machine(), loader, "onLoadStart", {DisplayValue(clip)});
   };
   events.init = [&player, loader, clip] {
-    Broadcast(player.Machine(), loader, "onLoadInit", {DisplayValue(clip)});
+    Broadcast(HostOf(player).Machine(), loader, "onLoadInit", {DisplayValue(clip)});
   };
   player.LoadMovieInto(url, std::max(level, 0), clip, false, "", "", std::move(events));
   return Value::Bool(true);

@@ -25,7 +25,7 @@ class ConnectionData final : public NativeData {
 ConnectionData* ConnectionOf(Call& call) { return call.self ? call.self->Data<ConnectionData>() : nullptr; }
 
 // Calls object.onStatus({code, level}) (the code defined first, as the player does).
-void SendStatus(Machine& machine, Object* object, const char* code, const char* level = "status") {
+void SendStatus(MachineInterface& machine, Object* object, const char* code, const char* level = "status") {
   Object* info = machine.NewObject();
   machine.Set(info, "code", machine.Str(code));
   machine.Set(info, "level", machine.Str(level));
@@ -50,7 +50,7 @@ Value Connect(Call& call) {
   }
   data->connected = true;
   Object* self = call.self;
-  call.machine.RunLater([self](Machine& m) { SendStatus(m, self, "NetConnection.Connect.Success"); }, self);
+  call.machine.RunLater([self](MachineInterface& m) { SendStatus(m, self, "NetConnection.Connect.Success"); }, self);
   return Value::Bool(true);
 }
 
@@ -94,7 +94,7 @@ StreamData* StreamOf(Call& call) { return call.self ? call.self->Data<StreamData
 
 // Hands the script tags up to the playhead to their handlers: onMetaData(info),
 // onCuePoint(info), or any other name the tag carries.
-void DeliverScripts(Machine& machine, Object* self, StreamData& data, double milliseconds) {
+void DeliverScripts(MachineInterface& machine, Object* self, StreamData& data, double milliseconds) {
   const video::FlvIndex& index = data.playback->Index();
   const auto bytes = data.playback->Bytes();
   while (data.nextScript < index.scripts.size() && index.scripts[data.nextScript].time <= milliseconds) {
@@ -124,12 +124,12 @@ bool BufferFilled(const StreamData& data) {
   return ahead >= std::max(data.bufferTime, 0.1);
 }
 
-void Watch(Machine& machine, Object* self, std::uint64_t serial);
+void Watch(MachineInterface& machine, Object* self, std::uint64_t serial);
 
 // While buffering: once enough has arrived, playing starts (or goes on) with
 // Buffer.Full; the first time, the script tags at the start are handed out and the
 // watcher starts.
-void CheckBuffer(Machine& m, Object* self, std::uint64_t serial) {
+void CheckBuffer(MachineInterface& m, Object* self, std::uint64_t serial) {
   StreamData* d = self->Data<StreamData>();
   if (!d || d->playSerial != serial || !d->playback || !d->waiting || !d->playback->Started()) return;
   if (!BufferFilled(*d)) return;
@@ -144,9 +144,9 @@ void CheckBuffer(Machine& m, Object* self, std::uint64_t serial) {
   Watch(m, self, serial);
 }
 
-void Watch(Machine& machine, Object* self, std::uint64_t serial) {
+void Watch(MachineInterface& machine, Object* self, std::uint64_t serial) {
   machine.RunLater(
-      [self, serial](Machine& m) {
+      [self, serial](MachineInterface& m) {
         StreamData* data = self->Data<StreamData>();
         if (!data || data->playSerial != serial || !data->playback || !m.HasPlayer()) return;
         const double frameMs = 1000.0 / m.GetPlayer().GetMovie().FrameRate();
@@ -186,7 +186,7 @@ Value ConstructStream(Call& call) {
   return Value::Obj(call.self);
 }
 
-void CancelTransfer(Machine& machine, StreamData& data) {
+void CancelTransfer(MachineInterface& machine, StreamData& data) {
   if (data.load && machine.HasPlayer()) machine.GetPlayer().CancelLoad(data.load);
   data.load = 0;
 }
@@ -208,8 +208,8 @@ Value Play(Call& call) {
   data->nextScript = 0;
   data->bytesLoaded = data->bytesTotal = 0;
   Object* self = call.self;
-  Machine* machine = &call.machine;
-  auto notFound = [self, serial](Machine& m) {
+  MachineInterface* machine = &call.machine;
+  auto notFound = [self, serial](MachineInterface& m) {
     StreamData* d = self->Data<StreamData>();
     if (!d || d->playSerial != serial) return;
     CancelTransfer(m, *d);

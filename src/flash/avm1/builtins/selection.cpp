@@ -26,7 +26,7 @@ Value GetFocus(Call& call) {
 // focus give false.
 Value SetFocus(Call& call) {
   if (!call.machine.HasPlayer() || call.Count() == 0) return Value::Bool(false);
-  Player& player = call.machine.GetPlayer();
+  MovieRuntime& player = call.machine.GetPlayer();
   const Value target = call.Arg(0);
   if (target.IsNullish()) {
     player.SetFocus(nullptr);

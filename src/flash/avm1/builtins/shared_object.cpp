@@ -64,7 +64,7 @@ std::string CleanPath(std::string_view path) {
 // "<domain>/<path>/": the movie's host ("localhost" for files) and its path, or the
 // part of it the movie asked for with localPath. Empty when localPath is no prefix of
 // the movie's own path.
-std::optional<std::string> StoragePrefix(const std::string& movieUrl, const Value& localPathValue, Machine& machine) {
+std::optional<std::string> StoragePrefix(const std::string& movieUrl, const Value& localPathValue, MachineInterface& machine) {
   std::string domain = "localhost";
   std::string path = movieUrl;
   const std::size_t scheme = movieUrl.find("://");
@@ -95,7 +95,7 @@ std::optional<std::string> StoragePrefix(const std::string& movieUrl, const Valu
 
 namespace data {
 
-std::string SolFile(Machine& machine, std::string_view name, Object* dataObject) {
+std::string SolFile(MachineInterface& machine, std::string_view name, Object* dataObject) {
   AmfWriter body(machine);
   body.CountRoot(dataObject);
   std::vector<std::string> names;
@@ -120,7 +120,7 @@ std::string SolFile(Machine& machine, std::string_view name, Object* dataObject)
   return file + h + body.Bytes();
 }
 
-bool ReadSolFile(Machine& machine, std::string_view bytes, Object* data) {
+bool ReadSolFile(MachineInterface& machine, std::string_view bytes, Object* data) {
   if (bytes.size() < 6 || static_cast<unsigned char>(bytes[0]) != 0x00 || static_cast<unsigned char>(bytes[1]) != 0xBF)
     return false;
   AmfReader reader(machine, bytes.substr(6));
@@ -180,7 +180,7 @@ bool ReadFile(const fs::path& path, std::string& out) {
   return true;
 }
 
-Object* Cache(Machine& machine) {
+Object* Cache(MachineInterface& machine) {
   Object* ctor = data::ConstructorOf(machine.Rt(), "SharedObject");
   if (!ctor) return nullptr;
   Property* p = ctor->FindOwn("_cache", true);
@@ -193,7 +193,7 @@ Object* Cache(Machine& machine) {
 Value Construct(Call& call) { return call.self ? Value::Obj(call.self) : Value(); }
 
 Value GetLocal(Call& call) {
-  Machine& m = call.machine;
+  MachineInterface& m = call.machine;
   const std::string name = m.ToString(call.Arg(0));
   if (!ValidName(name)) return Value::Null();
   const auto prefix = StoragePrefix(m.MovieUrl(), call.Arg(1), m);
@@ -242,7 +242,7 @@ bool HasData(const SharedObjectData& so) {
 Value Flush(Call& call) {
   SharedObjectData* so = SoOf(call);
   if (!so) return Value();
-  Machine& m = call.machine;
+  MachineInterface& m = call.machine;
   const std::string bytes = data::SolFile(m, so->name, so->data);
   if (m.Throwing()) return Value();
   const std::string folder = m.SharedObjectFolder();
@@ -278,7 +278,7 @@ Value Clear(Call& call) {
 
 }  // namespace
 
-void FlushSharedObjects(Machine& machine) {
+void FlushSharedObjects(MachineInterface& machine) {
   Object* cache = Cache(machine);
   if (!cache) return;
   std::vector<Object*> objects;

@@ -10,11 +10,11 @@
 #include "flash/audio/sound_events.h"
 #include "flash/avm1/builtins/builtins.h"
 #include "flash/avm1/builtins/net_stream.h"
-#include "flash/avm1/builtins/sound_support.h"
 #include "flash/avm1/display_binding.h"
 #include "flash/avm1/interpreter.h"
 #include "flash/display/movie_clip.h"
 #include "flash/display/player.h"
+#include "flash/display/sound_gains.h"
 
 namespace vantrel::flash::avm1 {
 
@@ -71,20 +71,20 @@ SoundData* SoundDataOf(const Object* object) {
 
 SoundData* DataOf(Call& call) { return SoundDataOf(call.self); }
 
-Interpreter& Interp(Machine& machine) { return static_cast<Interpreter&>(machine); }
+Interpreter& Interp(MachineInterface& machine) { return static_cast<Interpreter&>(machine); }
 
-audio::SoundEvents* SoundsOf(Machine& machine) {
+audio::SoundEvents* SoundsOf(MachineInterface& machine) {
   return machine.HasPlayer() ? machine.GetPlayer().sounds : nullptr;
 }
 
-GlobalSoundData& Global(Machine& machine) {
+GlobalSoundData& Global(MachineInterface& machine) {
   Object* proto = machine.Rt().soundProto;
   if (!proto->Data<GlobalSoundData>()) proto->native = std::make_unique<GlobalSoundData>();
   return *proto->Data<GlobalSoundData>();
 }
 
 // The clip the sound belongs to now; null when its path names nothing (or it has none).
-DisplayObject* Owner(Machine& machine, SoundData& data) {
+DisplayObject* Owner(MachineInterface& machine, SoundData& data) {
   if (!data.hasOwner || !machine.HasPlayer()) return nullptr;
   // Outside any script (the host asking) a text path starts where the sound was made.
   DisplayObject* caller = data.callerRelative ? machine.AsDisplay(machine.Target()) : nullptr;
@@ -102,7 +102,7 @@ const void* GroupOf(DisplayObject* owner) {
 }
 
 // The transform that setVolume and friends act on; null when the owner is gone.
-SoundTransform* TransformOf(Machine& machine, SoundData& data) {
+SoundTransform* TransformOf(MachineInterface& machine, SoundData& data) {
   if (!data.hasOwner) return &Global(machine).transform;
   DisplayObject* owner = Owner(machine, data);
   return owner ? &owner->soundTransform : nullptr;
@@ -116,7 +116,7 @@ void ApplyToTree(audio::SoundEvents& sounds, DisplayObject* object) {
     if (child && child->Kind() == DisplayKind::MovieClip) ApplyToTree(sounds, child);
 }
 
-void ApplyTransform(Machine& machine, SoundData& data) {
+void ApplyTransform(MachineInterface& machine, SoundData& data) {
   audio::SoundEvents* sounds = SoundsOf(machine);
   if (!sounds) return;
   if (!data.hasOwner) {
@@ -140,7 +140,7 @@ int PanOf(const SoundTransform& t) {
   return Wrapping(std::llabs(static_cast<std::int64_t>(t.rr)) - 100);
 }
 
-const LoadedMovie* MovieOf(Machine& machine, SoundData& data) {
+const LoadedMovie* MovieOf(MachineInterface& machine, SoundData& data) {
   DisplayObject* owner = Owner(machine, data);
   return owner ? owner->Movie() : machine.GetPlayer().RootMovie();
 }
@@ -149,16 +149,16 @@ const LoadedMovie* MovieOf(Machine& machine, SoundData& data) {
 // that set both itself keeps its own values.
 Value DurationGetter(Call& call);
 Value PositionGetter(Call& call);
-void DefineTimes(Machine& machine, Object* self) {
+void DefineTimes(MachineInterface& machine, Object* self) {
   if (machine.Has(self, "position") && machine.Has(self, "duration")) return;
   Runtime& rt = machine.Rt();
   self->DefineAccessor("position", rt.MakeFunction(PositionGetter), nullptr, kDontEnum | kDontDelete);
   self->DefineAccessor("duration", rt.MakeFunction(DurationGetter), nullptr, kDontEnum | kDontDelete);
 }
 
-void Watch(Machine& machine, Object* self, std::uint64_t instance);
+void Watch(MachineInterface& machine, Object* self, std::uint64_t instance);
 
-void Play(Machine& machine, Object* self, SoundData& data, const QueuedStart& start) {
+void Play(MachineInterface& machine, Object* self, SoundData& data, const QueuedStart& start) {
   audio::SoundEvents* sounds = SoundsOf(machine);
   if (!sounds || !data.pcm) return;
   // A streamed file plays once at a time.
@@ -176,9 +176,9 @@ void Play(Machine& machine, Object* self, SoundData& data, const QueuedStart& st
 }
 
 // Once a frame while instance plays: its position, and onSoundComplete when it ends.
-void Watch(Machine& machine, Object* self, std::uint64_t instance) {
+void Watch(MachineInterface& machine, Object* self, std::uint64_t instance) {
   machine.RunLater(
-      [self, instance](Machine& m) {
+      [self, instance](MachineInterface& m) {
         SoundData* data = SoundDataOf(self);
         audio::SoundEvents* sounds = SoundsOf(m);
         if (!data || !sounds) return;
@@ -283,7 +283,7 @@ Value Stop(Call& call) {
     const LoadedMovie* movie = MovieOf(call.machine, *data);
     const std::uint16_t id = movie ? movie->Exported(call.machine.ToString(call.Arg(0))) : 0;
     if (id) {
-      audio::SoundInfo info;
+      SoundInfo info;
       info.syncStop = true;
       sounds->StartSound(id, info);
     }
@@ -393,7 +393,7 @@ Value LoadSound(Call& call) {
   data->bytesTotal.reset();
   const std::uint64_t serial = ++data->loadSerial;
   Object* self = call.self;
-  Machine* machine = &call.machine;
+  MachineInterface* machine = &call.machine;
   // Web addresses come through the host's network like every load: the byte counts
   // grow as the file arrives.
   call.machine.GetPlayer().Fetch(
@@ -405,7 +405,7 @@ Value LoadSound(Call& call) {
         if (total > 0) d->bytesTotal = static_cast<double>(total);
       },
       [self, serial, machine](bool ok, const std::string& body) {
-        Machine& m = *machine;
+        MachineInterface& m = *machine;
         SoundData* d = SoundDataOf(self);
         if (!d || d->loadSerial != serial) return;  // a later loadSound replaced this one
         audio::LoadedSound loaded;
@@ -497,23 +497,6 @@ const Member kMethods[] = {
 };
 
 }  // namespace
-
-audio::Gains GainsOf(const SoundTransform& t) {
-  const float volume = static_cast<float>(std::max(0, t.volume)) / 100.0f;
-  audio::Gains gains;
-  gains.ll = volume * static_cast<float>(t.ll) / 100.0f;
-  gains.lr = volume * static_cast<float>(t.lr) / 100.0f;
-  gains.rl = volume * static_cast<float>(t.rl) / 100.0f;
-  gains.rr = volume * static_cast<float>(t.rr) / 100.0f;
-  return gains;
-}
-
-audio::Gains ChainGainsOf(const DisplayObject& object) {
-  audio::Gains gains = GainsOf(object.soundTransform);
-  for (const MovieClip* parent = object.Parent(); parent; parent = parent->Parent())
-    gains = GainsOf(parent->soundTransform).After(gains);
-  return gains;
-}
 
 void InstallSound(Runtime& rt) {
   Object* ctor = rt.MakeClass(Construct, Construct);

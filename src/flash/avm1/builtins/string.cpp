@@ -8,7 +8,7 @@
 
 #include "flash/avm1/builtins/builtins.h"
 #include "flash/avm1/builtins/native_support.h"
-#include "flash/avm1/string_utils.h"
+#include "flash/script/string_utils.h"
 
 namespace vantrel::flash::avm1 {
 
@@ -26,7 +26,7 @@ std::string ThisText(Call& call) {
 }
 
 void DefineLength(Object* object, const std::string& text) {
-  object->Define("length", Value::Number(static_cast<double>(Utf16UnitCount(text))), kDontEnum | kDontDelete);
+  object->Define("length", Value::Number(static_cast<double>(script::Utf16UnitCount(text))), kDontEnum | kDontDelete);
 }
 
 Value StringCall(Call& call) {
@@ -50,18 +50,18 @@ Value ValueOf(Call& call) {
   return call.machine.Str(ThisText(call));
 }
 
-Value ToUpperCase(Call& call) { return call.machine.Str(ToUpperText(ThisText(call))); }
-Value ToLowerCase(Call& call) { return call.machine.Str(ToLowerText(ThisText(call))); }
+Value ToUpperCase(Call& call) { return call.machine.Str(script::ToUpperText(ThisText(call))); }
+Value ToLowerCase(Call& call) { return call.machine.Str(script::ToLowerText(ThisText(call))); }
 
 Value CharAt(Call& call) {
-  const std::u16string text = Utf16Units(ThisText(call));
+  const std::u16string text = script::Utf16Units(ThisText(call));
   const std::int32_t i = ArgInt(call, 0);
   if (i < 0 || static_cast<std::size_t>(i) >= text.size()) return call.machine.Str("");
-  return call.machine.Str(Utf8FromUnits(text.substr(i, 1)));
+  return call.machine.Str(script::Utf8FromUnits(text.substr(i, 1)));
 }
 
 Value CharCodeAt(Call& call) {
-  const std::u16string text = Utf16Units(ThisText(call));
+  const std::u16string text = script::Utf16Units(ThisText(call));
   const std::int32_t i = ArgInt(call, 0);
   if (i < 0) return Value::Number(std::nan(""));
   // Past the end the player of SWF 5 code answers 0, later ones NaN.
@@ -80,8 +80,8 @@ Value Concat(Call& call) {
 
 Value IndexOf(Call& call) {
   if (call.Count() == 0) return Value();
-  const std::u16string text = Utf16Units(ThisText(call));
-  const std::u16string needle = Utf16Units(ArgString(call, 0));
+  const std::u16string text = script::Utf16Units(ThisText(call));
+  const std::u16string needle = script::Utf16Units(ArgString(call, 0));
   std::int32_t from = call.Count() > 1 ? ArgInt(call, 1) : 0;
   if (from < 0) from = 0;
   if (static_cast<std::size_t>(from) > text.size()) return Value::Number(-1);
@@ -91,8 +91,8 @@ Value IndexOf(Call& call) {
 
 Value LastIndexOf(Call& call) {
   if (call.Count() == 0) return Value();
-  const std::u16string text = Utf16Units(ThisText(call));
-  const std::u16string needle = Utf16Units(ArgString(call, 0));
+  const std::u16string text = script::Utf16Units(ThisText(call));
+  const std::u16string needle = script::Utf16Units(ArgString(call, 0));
   std::size_t from = std::u16string::npos;
   if (call.Count() > 1 && !call.Arg(1).IsUndefined()) {
     const std::int32_t i = ArgInt(call, 1);
@@ -110,27 +110,27 @@ std::int32_t FromEnd(std::int32_t index, std::int32_t length) {
 
 Value Slice(Call& call) {
   if (call.Count() == 0) return Value();
-  const std::u16string text = Utf16Units(ThisText(call));
+  const std::u16string text = script::Utf16Units(ThisText(call));
   const auto length = static_cast<std::int32_t>(text.size());
   const std::int32_t start = FromEnd(ArgInt(call, 0), length);
   const std::int32_t end = call.Arg(1).IsUndefined() ? length : FromEnd(ArgInt(call, 1), length);
   if (start >= end) return call.machine.Str("");
-  return call.machine.Str(Utf8FromUnits(text.substr(start, end - start)));
+  return call.machine.Str(script::Utf8FromUnits(text.substr(start, end - start)));
 }
 
 Value Substring(Call& call) {
   if (call.Count() == 0) return Value();
-  const std::u16string text = Utf16Units(ThisText(call));
+  const std::u16string text = script::Utf16Units(ThisText(call));
   const auto length = static_cast<std::int32_t>(text.size());
   std::int32_t start = std::clamp(ArgInt(call, 0), 0, length);
   std::int32_t end = call.Arg(1).IsUndefined() ? length : std::clamp(ArgInt(call, 1), 0, length);
   if (end < start) std::swap(start, end);
-  return call.machine.Str(Utf8FromUnits(text.substr(start, end - start)));
+  return call.machine.Str(script::Utf8FromUnits(text.substr(start, end - start)));
 }
 
 Value Substr(Call& call) {
   if (call.Count() == 0) return Value();
-  const std::u16string text = Utf16Units(ThisText(call));
+  const std::u16string text = script::Utf16Units(ThisText(call));
   const auto length = static_cast<std::int32_t>(text.size());
   const std::int32_t start = FromEnd(ArgInt(call, 0), length);
   std::int32_t count = call.Arg(1).IsUndefined() ? length : ArgInt(call, 1);
@@ -142,27 +142,27 @@ Value Substr(Call& call) {
   }
   count = std::min(count, length - start);
   if (count <= 0) return call.machine.Str("");
-  return call.machine.Str(Utf8FromUnits(text.substr(start, count)));
+  return call.machine.Str(script::Utf8FromUnits(text.substr(start, count)));
 }
 
 Value Split(Call& call) {
-  Machine& m = call.machine;
-  const std::u16string text = Utf16Units(ThisText(call));
+  MachineInterface& m = call.machine;
+  const std::u16string text = script::Utf16Units(ThisText(call));
   const bool old = m.Version() < 6;
   std::int32_t limit = 0x7fffffff;
   if (!call.Arg(1).IsUndefined()) limit = std::max(ArgInt(call, 1), 0);
   std::vector<Value> parts;
   const auto add = [&](std::u16string_view part) {
-    if (static_cast<std::int32_t>(parts.size()) < limit) parts.push_back(m.Str(Utf8FromUnits(part)));
+    if (static_cast<std::int32_t>(parts.size()) < limit) parts.push_back(m.Str(script::Utf8FromUnits(part)));
   };
   const Value separatorArg = call.Arg(0);
   if (separatorArg.IsUndefined() && !old) {
     // No separator: the whole text, whatever the limit.
-    parts.push_back(m.Str(Utf8FromUnits(text)));
+    parts.push_back(m.Str(script::Utf8FromUnits(text)));
     return Value::Obj(m.NewArray(std::move(parts)));
   }
   // SWF 5 code splits at commas when it gives no separator.
-  const std::u16string separator = separatorArg.IsUndefined() ? u"," : Utf16Units(m.ToString(separatorArg));
+  const std::u16string separator = separatorArg.IsUndefined() ? u"," : script::Utf16Units(m.ToString(separatorArg));
   if (separator.empty()) {
     if (old) {
       add(text);
@@ -193,7 +193,7 @@ Value FromCharCode(Call& call) {
     if (unit == 0) break;
     units += unit;
   }
-  return call.machine.Str(Utf8FromUnits(units));
+  return call.machine.Str(script::Utf8FromUnits(units));
 }
 
 constexpr std::uint16_t kMethod = kDontEnum | kDontDelete;

@@ -6,7 +6,7 @@
 
 #include "flash/avm1/builtins/builtins.h"
 #include "flash/avm1/builtins/text_format.h"
-#include "flash/avm1/utf16.h"
+#include "flash/script/utf16.h"
 
 namespace vantrel::flash::avm1 {
 
@@ -15,11 +15,11 @@ namespace {
 Value Construct(Call& call) { return call.self ? Value::Obj(call.self) : Value(); }
 
 // Script strings hold UTF-16 code units (lone surrogates too): converted unit by unit.
-QString ToQt(const std::string& text) { return QString::fromStdU16String(ToUtf16(text)); }
-std::string FromQt(const QString& text) { return FromUtf16(text.toStdU16String()); }
+QString ToQt(const std::string& text) { return QString::fromStdU16String(script::ToUtf16(text)); }
+std::string FromQt(const QString& text) { return script::FromUtf16(text.toStdU16String()); }
 
 // A shallow copy of an object's enumerable properties, in their order.
-Object* CopyOf(Machine& m, Object* from) {
+Object* CopyOf(MachineInterface& m, Object* from) {
   Object* copy = m.NewObject();
   const std::vector<std::string> names = m.Enumerate(from);
   for (auto it = names.rbegin(); it != names.rend(); ++it) m.Set(copy, *it, m.Get(from, *it));
@@ -27,7 +27,7 @@ Object* CopyOf(Machine& m, Object* from) {
 }
 
 // The sheet's _css and _styles, made on first use.
-Object* Table(Machine& m, Object* sheet, const char* name) {
+Object* Table(MachineInterface& m, Object* sheet, const char* name) {
   Object* table = m.Get(sheet, name).AsObject();
   if (!table) {
     table = m.NewObject();
@@ -36,7 +36,7 @@ Object* Table(Machine& m, Object* sheet, const char* name) {
   return table;
 }
 
-void PutStyle(Machine& m, Object* sheet, const std::string& name, const Value& style) {
+void PutStyle(MachineInterface& m, Object* sheet, const std::string& name, const Value& style) {
   Object* css = Table(m, sheet, "_css");
   Object* styles = Table(m, sheet, "_styles");
   Object* source = style.IsObject() ? style.AsObject() : nullptr;
@@ -96,7 +96,7 @@ double LeadingInteger(const QString& text) {
 // when they are truthy; numbers are read as parseInt reads them, and the TextFormat's
 // own setters then bound them (margins at 0, and so on). null for null/undefined.
 Value Transform(Call& call) {
-  Machine& m = call.machine;
+  MachineInterface& m = call.machine;
   const Value style = call.Arg(0);
   if (style.IsNullish()) return Value::Null();
   Object* ctor = m.Get(m.Rt().global, "TextFormat").AsObject();
@@ -231,7 +231,7 @@ bool ParseCss(const QString& css, std::vector<Rule>& rules) {
 }
 
 Value ParseCssMethod(Call& call) {
-  Machine& m = call.machine;
+  MachineInterface& m = call.machine;
   if (!call.self) return Value::Bool(false);
   std::vector<Rule> rules;
   if (!ParseCss(ToQt(m.ToString(call.Arg(0))), rules)) return Value::Bool(false);
@@ -251,7 +251,7 @@ Value Load(Call& call) {
   Object* sheet = call.self;
   call.machine.LoadData(
       call.machine.ToString(call.Arg(0)), "GET", std::string(),
-      [sheet](Machine& machine, bool ok, const std::string& text) {
+      [sheet](MachineInterface& machine, bool ok, const std::string& text) {
         const Value arg = ok ? machine.Str(text) : Value();
         machine.CallMethod(Value::Obj(sheet), "onData", std::span<const Value>(&arg, 1));
       },
@@ -292,7 +292,7 @@ void InstallStyleSheet(Runtime& rt, Object* textFieldClass) {
   textFieldClass->Define("StyleSheet", Value::Obj(ctor), kDontEnum);
 }
 
-flash::TextStyles ReadStyleSheet(Machine& m, Object* sheet) {
+flash::TextStyles ReadStyleSheet(MachineInterface& m, Object* sheet) {
   flash::TextStyles out;
   Object* styles = sheet ? m.Get(sheet, "_styles").AsObject() : nullptr;
   if (!styles) return out;

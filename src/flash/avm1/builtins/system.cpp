@@ -44,7 +44,7 @@ Value GetConversionMode(Call& call) { return call.machine.Str("UNKNOWN"); }
 // Movies from the web are "remote"; local ones may reach the network only when their
 // file attributes ask for it, and then not the local files.
 Value SandboxType(Call& call) {
-  Machine& m = call.machine;
+  MachineInterface& m = call.machine;
   const std::string url = m.MovieUrl();
   if (url.rfind("http://", 0) == 0 || url.rfind("https://", 0) == 0) return m.Str("remote");
   if (m.HasPlayer()) {

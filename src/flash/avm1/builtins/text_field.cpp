@@ -6,10 +6,10 @@
 #include "flash/avm1/builtins/builtins.h"
 #include "flash/avm1/builtins/text_format.h"
 #include "flash/avm1/display_binding.h"
+#include "flash/character/font.h"
 #include "flash/display/movie_clip.h"
 #include "flash/display/player.h"
 #include "flash/display/text_field.h"
-#include "flash/font.h"
 
 namespace vantrel::flash::avm1 {
 
@@ -28,7 +28,7 @@ Rgba RgbFrom(double value) {
 
 // styleSheet: a StyleSheet object styles the field's HTML text from now on; anything
 // else takes the style sheet away.
-void SetFieldStyleSheet(Machine& machine, TextField& field, const Value& value) {
+void SetFieldStyleSheet(MachineInterface& machine, TextField& field, const Value& value) {
   Object* sheet = value.AsObject();
   field.styleSheetObject = sheet;
   if (sheet) field.styles = std::make_shared<const TextStyles>(ReadStyleSheet(machine, sheet));
@@ -56,8 +56,8 @@ Value SetText(Call& call) {
   TextField* f = FieldOf(call);
   if (!f) return {};
   f->SetText(QString::fromStdString(call.machine.ToString(call.Arg(0))));
-  if (!f->variable.empty() && f->Parent() && f->Parent()->ScriptObject())
-    call.machine.Set(f->Parent()->ScriptObject(), f->variable, call.machine.Str(f->Text().toStdString()));
+  if (!f->variable.empty() && f->Parent() && ScriptObjectOf(f->Parent()))
+    call.machine.Set(ScriptObjectOf(f->Parent()), f->variable, call.machine.Str(f->Text().toStdString()));
   return {};
 }
 FIELD_GETTER(GetHtmlText, call.machine.Str(f->HtmlText().toStdString()))

@@ -60,7 +60,7 @@ double Whole(double v, bool roundHalfEven) {
 }
 
 // The value a property keeps for what a script gives it; nullopt leaves it unchanged.
-std::optional<Value> Convert(Machine& m, Kind kind, const Value& given, bool fromSetter) {
+std::optional<Value> Convert(MachineInterface& m, Kind kind, const Value& given, bool fromSetter) {
   if (kind == Kind::Display) {
     const std::string text = given.IsNullish() ? std::string() : m.ToString(given);
     return m.Str(text == "inline" || text == "none" ? text : "block");
@@ -197,13 +197,13 @@ enum : std::size_t {
   kLeading, kBlockIndent, kBullet, kKerning, kLetterSpacing, kTabStops, kDisplay
 };
 
-QString QStr(Machine& m, const Value& v) { return QString::fromStdString(m.ToString(v)); }
+QString QStr(MachineInterface& m, const Value& v) { return QString::fromStdString(m.ToString(v)); }
 
 }  // namespace
 
 bool IsTextFormat(const Value& value) { return FormatOf(value) != nullptr; }
 
-flash::TextFormat ReadTextFormat(Machine& m, const Value& value) {
+flash::TextFormat ReadTextFormat(MachineInterface& m, const Value& value) {
   flash::TextFormat f;
   TextFormatData* data = FormatOf(value);
   if (!data) return f;
@@ -236,7 +236,7 @@ flash::TextFormat ReadTextFormat(Machine& m, const Value& value) {
   return f;
 }
 
-Value MakeTextFormat(Machine& m, const flash::TextFormat& f) {
+Value MakeTextFormat(MachineInterface& m, const flash::TextFormat& f) {
   Object* ctor = m.Get(m.Rt().global, "TextFormat").AsObject();
   Object* object = ctor ? m.Construct(ctor, {}) : nullptr;
   TextFormatData* data = object ? object->Data<TextFormatData>() : nullptr;

@@ -108,7 +108,7 @@ Value HitTestTextNearPos(Call& call) {
   if (!data || call.Count() < 2) return {};
   const auto text = TextOf(call, *data);
   if (!text) return {};
-  Machine& m = call.machine;
+  MachineInterface& m = call.machine;
   const double x = m.ToNumber(call.Arg(0)), y = m.ToNumber(call.Arg(1));
   const double distance = call.Count() > 2 ? m.ToNumber(call.Arg(2)) : 0;
   if (std::isnan(x) || std::isnan(y) || std::isnan(distance)) return Value::Number(-1);
@@ -130,7 +130,7 @@ Value GetTextRunInfo(Call& call) {
   if (!data || call.Count() < 2) return {};
   const auto text = TextOf(call, *data);
   if (!text) return {};
-  Machine& m = call.machine;
+  MachineInterface& m = call.machine;
   const int count = static_cast<int>(text->glyphs.size());
   const int begin = std::clamp(Index(call, 0), 0, count), end = std::clamp(Index(call, 1), begin, count);
   std::vector<Value> runs;

@@ -52,7 +52,7 @@ class XmlNodeData final : public NativeData {
 XmlNodeData* NodeOf(const Object* object) { return object ? object->Data<XmlNodeData>() : nullptr; }
 
 // The prototype XMLNode instances get now (scripts may replace XMLNode.prototype).
-Object* NodePrototype(Machine& machine) {
+Object* NodePrototype(MachineInterface& machine) {
   Runtime& rt = machine.Rt();
   if (Object* ctor = data::ConstructorOf(rt, "XMLNode")) {
     if (Object* proto = machine.Get(ctor, "prototype").AsObject()) return proto;
@@ -60,7 +60,7 @@ Object* NodePrototype(Machine& machine) {
   return rt.xmlNodeProto ? rt.xmlNodeProto : rt.objectProto;
 }
 
-void InitNode(Machine& machine, Object* object, int type, const Value& text) {
+void InitNode(MachineInterface& machine, Object* object, int type, const Value& text) {
   auto native = std::make_unique<XmlNodeData>();
   native->type = type;
   native->name = Value::Null();
@@ -75,7 +75,7 @@ void InitNode(Machine& machine, Object* object, int type, const Value& text) {
   object->native = std::move(native);
 }
 
-Object* MakeNode(Machine& machine, int type, const Value& text) {
+Object* MakeNode(MachineInterface& machine, int type, const Value& text) {
   Object* node = machine.Rt().MakeObject(NodePrototype(machine));
   InitNode(machine, node, type, text);
   return node;
@@ -225,7 +225,7 @@ std::string Unescape(std::string_view text) {
 bool IsSpace(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
 bool AllSpace(std::string_view text) { return std::all_of(text.begin(), text.end(), IsSpace); }
 
-void Serialise(Machine& machine, Object* node, std::string& out, int depth) {
+void Serialise(MachineInterface& machine, Object* node, std::string& out, int depth) {
   XmlNodeData* data = NodeOf(node);
   // Many nodes can hold one long string: the text stops growing past the longest string.
   if (!data || depth > 10000 || machine.StringTooLong(out.size())) return;
@@ -258,7 +258,7 @@ void Serialise(Machine& machine, Object* node, std::string& out, int depth) {
 
 class Parser {
  public:
-  Parser(Machine& machine, Object* document, std::string_view text, bool ignoreWhite)
+  Parser(MachineInterface& machine, Object* document, std::string_view text, bool ignoreWhite)
       : machine_(machine), document_(document), text_(text), ignoreWhite_(ignoreWhite) {}
 
   int Run() {
@@ -393,7 +393,7 @@ class Parser {
     for (auto it = parsed.rbegin(); it != parsed.rend(); ++it) attributes->Define(it->first, machine_.Str(it->second));
   }
 
-  Machine& machine_;
+  MachineInterface& machine_;
   Object* document_;
   std::string_view text_;
   bool ignoreWhite_;
@@ -401,7 +401,7 @@ class Parser {
   std::vector<Object*> open_;
 };
 
-void ParseInto(Machine& machine, Object* document, const std::string& text) {
+void ParseInto(MachineInterface& machine, Object* document, const std::string& text) {
   XmlNodeData* doc = NodeOf(document);
   if (!doc) return;
   for (Object* child : std::vector<Object*>(doc->children)) Detach(child);
@@ -426,7 +426,7 @@ void ParseInto(Machine& machine, Object* document, const std::string& text) {
 
 Value NodeConstruct(Call& call) {
   if (!call.self) return Value();
-  Machine& m = call.machine;
+  MachineInterface& m = call.machine;
   const int type = ToInt32(m.ToNumber(call.Arg(0)));
   const Value text = call.Arg(1).IsNullish() ? Value::Null() : m.Str(m.ToString(call.Arg(1)));
   InitNode(m, call.self, type == kElement ? kElement : type, text);
@@ -509,7 +509,7 @@ Value GetPreviousSibling(Call& call) { return Sibling(call, -1); }
 
 // Namespaces: "prefix:local" names, declared by xmlns and xmlns:prefix attributes on
 // the node or its ancestors.
-std::string NameOf(Machine& m, XmlNodeData* node) {
+std::string NameOf(MachineInterface& m, XmlNodeData* node) {
   return node && node->type == kElement && !node->name.IsNullish() ? m.ToString(node->name) : std::string();
 }
 Value GetPrefix(Call& call) {
@@ -535,7 +535,7 @@ std::optional<std::string> DeclaredPrefix(std::string_view attribute) {
   return std::string();
 }
 
-Value NamespaceFor(Machine& m, Object* start, const std::string& prefix) {
+Value NamespaceFor(MachineInterface& m, Object* start, const std::string& prefix) {
   for (Object* o = start; o;) {
     XmlNodeData* node = NodeOf(o);
     if (!node) break;
@@ -599,7 +599,7 @@ Value HasChildNodes(Call& call) {
   return Value::Bool(node && !node->children.empty());
 }
 
-Object* Clone(Machine& m, Object* original, bool deep, int depth) {
+Object* Clone(MachineInterface& m, Object* original, bool deep, int depth) {
   XmlNodeData* source = NodeOf(original);
   Object* copy = m.Rt().MakeObject(NodePrototype(m));
   InitNode(m, copy, source->type, source->type == kElement ? source->name : source->value);
@@ -629,7 +629,7 @@ Value NodeToString(Call& call) {
 
 Value XmlConstruct(Call& call) {
   if (!call.self) return Value();
-  Machine& m = call.machine;
+  MachineInterface& m = call.machine;
   InitNode(m, call.self, kElement, Value::Null());
   call.self->Define("idMap", Value::Obj(m.NewObject()), kDontEnum);
   if (!call.Arg(0).IsNullish()) ParseInto(m, call.self, m.ToString(call.Arg(0)));
@@ -637,12 +637,12 @@ Value XmlConstruct(Call& call) {
 }
 
 Value CreateElement(Call& call) {
-  Machine& m = call.machine;
+  MachineInterface& m = call.machine;
   return Value::Obj(MakeNode(m, kElement, m.Str(m.ToString(call.Arg(0)))));
 }
 
 Value CreateTextNode(Call& call) {
-  Machine& m = call.machine;
+  MachineInterface& m = call.machine;
   return Value::Obj(MakeNode(m, kText, m.Str(m.ToString(call.Arg(0)))));
 }
 
@@ -652,7 +652,7 @@ Value ParseXml(Call& call) {
 }
 
 Value XmlToStringMethod(Call& call) {
-  Machine& m = call.machine;
+  MachineInterface& m = call.machine;
   if (!Self(call)) return m.Str("[object Object]");
   std::string out;
   const Value decl = m.Get(call.self, "xmlDecl");
@@ -665,13 +665,13 @@ Value XmlToStringMethod(Call& call) {
 }
 
 // Loading: the body goes to onData (whose default parses it and calls onLoad).
-void StartLoad(Machine& m, Object* target, const std::string& url, const std::string& method,
+void StartLoad(MachineInterface& m, Object* target, const std::string& url, const std::string& method,
                const std::string& body) {
   m.Set(target, "loaded", Value::Bool(false));
   target->Define("_bytesLoaded", Value::Number(0), kDontEnum | kDontDelete);
   m.LoadData(
       url, method, body,
-      [target](Machine& machine, bool ok, const std::string& text) {
+      [target](MachineInterface& machine, bool ok, const std::string& text) {
         if (ok) {
           target->Define("_bytesLoaded", Value::Number(static_cast<double>(text.size())), kDontEnum | kDontDelete);
           target->Define("_bytesTotal", Value::Number(static_cast<double>(text.size())), kDontEnum | kDontDelete);
@@ -692,14 +692,14 @@ Value XmlSend(Call& call) {
   // Sending without waiting for an answer goes through the same loader; the answer is
   // dropped (a browser window target is not something this player opens).
   if (!Self(call) || call.Count() == 0) return Value::Bool(false);
-  Machine& m = call.machine;
+  MachineInterface& m = call.machine;
   m.LoadData(m.ToString(call.Arg(0)), "POST", data::XmlToString(m, call.self),
-             [](Machine&, bool, const std::string&) {}, call.self);
+             [](MachineInterface&, bool, const std::string&) {}, call.self);
   return Value::Bool(true);
 }
 
 Value XmlSendAndLoad(Call& call) {
-  Machine& m = call.machine;
+  MachineInterface& m = call.machine;
   Object* target = call.Arg(1).AsObject();
   if (!Self(call) || call.Count() < 2 || !target) return Value::Bool(false);
   StartLoad(m, target, m.ToString(call.Arg(0)), "POST", data::XmlToString(m, call.self));
@@ -707,7 +707,7 @@ Value XmlSendAndLoad(Call& call) {
 }
 
 Value XmlOnData(Call& call) {
-  Machine& m = call.machine;
+  MachineInterface& m = call.machine;
   if (!call.self) return Value();
   if (call.Arg(0).IsUndefined()) {
     const Value no = Value::Bool(false);
@@ -745,13 +745,13 @@ std::string EscapeXmlText(std::string_view text) {
   return out;
 }
 
-std::string XmlToString(Machine& machine, Object* node) {
+std::string XmlToString(MachineInterface& machine, Object* node) {
   std::string out;
   Serialise(machine, node, out, 0);
   return out;
 }
 
-Object* ParseXmlDocument(Machine& machine, const std::string& text) {
+Object* ParseXmlDocument(MachineInterface& machine, const std::string& text) {
   Object* ctor = ConstructorOf(machine.Rt(), "XML");
   if (!ctor) return nullptr;
   const Value arg = machine.Str(text);

@@ -2,8 +2,8 @@
 #include <algorithm>
 #include <cmath>
 
-#include "flash/avm1/string_utils.h"
 #include "flash/avm2/builtins/support.h"
+#include "flash/script/string_utils.h"
 
 namespace vantrel::flash::avm2 {
 
@@ -197,7 +197,7 @@ Value Splice(Machine& m, const Value& self, const Value* args, int argc) {
 Value IndexOf(Machine& m, const Value& self, const Value* args, int argc) {
   ArrayObject* a = This(m, self, "indexOf");
   const Value wanted = Arg(args, argc, 0);
-  const double from = avm1::ToInt32(NumArg(m, args, argc, 1, 0));
+  const double from = script::ToInt32(NumArg(m, args, argc, 1, 0));
   for (std::size_t i = SearchStart(from, a->elements.size()); i < a->elements.size(); ++i)
     if (m.StrictEquals(a->elements[i], wanted)) return Value::Number(static_cast<double>(i));
   return Value::Number(-1);
@@ -207,7 +207,7 @@ Value LastIndexOf(Machine& m, const Value& self, const Value* args, int argc) {
   ArrayObject* a = This(m, self, "lastIndexOf");
   const Value wanted = Arg(args, argc, 0);
   const std::size_t length = a->elements.size();
-  const double from = avm1::ToInt32(NumArg(m, args, argc, 1, 0x7FFFFFFF));
+  const double from = script::ToInt32(NumArg(m, args, argc, 1, 0x7FFFFFFF));
   // A start before the first element still looks at it; a start at the length looks at the last.
   std::size_t start = SearchStart(from, length);
   if (start == length) {
@@ -263,7 +263,7 @@ int CompareValues(Machine& m, const Value& x, const Value& y, int flags, const V
     if (std::isnan(a) || std::isnan(b)) return std::isnan(a) ? (std::isnan(b) ? 0 : 1) : -1;
     return a < b ? -1 : a > b ? 1 : 0;
   }
-  const int c = avm1::CompareUtf16(m.ToString(x), m.ToString(y), (flags & kCaseInsensitive) != 0);
+  const int c = script::CompareUtf16(m.ToString(x), m.ToString(y), (flags & kCaseInsensitive) != 0);
   return c < 0 ? -1 : c > 0 ? 1 : 0;
 }
 
@@ -358,24 +358,39 @@ void InstallArray(Machine& m) {
   m.arrayClass = c;
   c->allocate = AllocateArray;
   c->callHandler = m.NativeMethod("Array", ArrayCall);
-  m.AddAccessor(c, "length", Length, SetLength);
-  Object* p = c->prototype;
-  struct Entry {
-    const char* name;
-    Native fn;
+  static const Member kArrayMembers[] = {
+      {"length", Length, SetLength, kAccessor, 0},
+      {"join", JoinMethod, nullptr, kPrototype, 0},
+      {"toString", ToStringMethod, nullptr, kPrototype, 0},
+      {"toLocaleString", ToLocaleStringMethod, nullptr, kPrototype, 0},
+      {"push", Push, nullptr, kPrototype, 0},
+      {"pop", Pop, nullptr, kPrototype, 0},
+      {"shift", Shift, nullptr, kPrototype, 0},
+      {"unshift", Unshift, nullptr, kPrototype, 0},
+      {"reverse", Reverse, nullptr, kPrototype, 0},
+      {"concat", Concat, nullptr, kPrototype, 0},
+      {"slice", Slice, nullptr, kPrototype, 0},
+      {"splice", Splice, nullptr, kPrototype, 0},
+      {"indexOf", IndexOf, nullptr, kPrototype, 0},
+      {"lastIndexOf", LastIndexOf, nullptr, kPrototype, 0},
+      {"forEach", ForEach, nullptr, kPrototype, 0},
+      {"map", Map, nullptr, kPrototype, 0},
+      {"filter", Filter, nullptr, kPrototype, 0},
+      {"some", Some, nullptr, kPrototype, 0},
+      {"every", Every, nullptr, kPrototype, 0},
+      {"sort", Sort, nullptr, kPrototype, 0},
+      {"sortOn", SortOn, nullptr, kPrototype, 0},
   };
-  static const Entry methods[] = {
-      {"join", JoinMethod}, {"toString", ToStringMethod}, {"toLocaleString", ToLocaleStringMethod}, {"push", Push},
-      {"pop", Pop}, {"shift", Shift}, {"unshift", Unshift}, {"reverse", Reverse}, {"concat", Concat}, {"slice", Slice},
-      {"splice", Splice}, {"indexOf", IndexOf}, {"lastIndexOf", LastIndexOf}, {"forEach", ForEach}, {"map", Map},
-      {"filter", Filter}, {"some", Some}, {"every", Every}, {"sort", Sort}, {"sortOn", SortOn}};
-  for (const Entry& e : methods) m.AddMethod(p, e.name, e.fn);
-  m.AddConstant(c, "CASEINSENSITIVE", Value::Number(kCaseInsensitive));
-  m.AddConstant(c, "DESCENDING", Value::Number(kDescending));
-  m.AddConstant(c, "UNIQUESORT", Value::Number(kUniqueSort));
-  m.AddConstant(c, "RETURNINDEXEDARRAY", Value::Number(kReturnIndexedArray));
-  m.AddConstant(c, "NUMERIC", Value::Number(kNumeric));
-  m.AddConstant(c, "length", Value::Number(1));
+  Install(m, c, kArrayMembers);
+  static const Constant kArrayConstants[] = {
+      {"CASEINSENSITIVE", kCaseInsensitive},
+      {"DESCENDING", kDescending},
+      {"UNIQUESORT", kUniqueSort},
+      {"RETURNINDEXEDARRAY", kReturnIndexedArray},
+      {"NUMERIC", kNumeric},
+      {"length", 1},
+  };
+  Install(m, c, kArrayConstants);
 }
 
 }  // namespace vantrel::flash::avm2

@@ -24,8 +24,8 @@ Value Construct(Machine& m, const Value& self, const Value* args, int argc) {
   const double h = NumArg(m, args, argc, 1, 0);
   const bool transparent = argc > 2 ? m.ToBoolean(args[2]) : true;
   const std::uint32_t fill = argc > 3 ? m.ToUint32(args[3]) : 0xFFFFFFFFu;
-  const std::int32_t width = avm1::ToInt32(w);
-  const std::int32_t height = avm1::ToInt32(h);
+  const std::int32_t width = script::ToInt32(w);
+  const std::int32_t height = script::ToInt32(h);
   if (width <= 0 || height <= 0 || width > 8191 || height > 8191 ||
       static_cast<std::int64_t>(width) * height > 16777215) {
     m.ThrowError("ArgumentError", 2015, "Invalid BitmapData.");
@@ -77,14 +77,17 @@ BitmapPixels* BitmapPixelsOf(const Value& value) {
 void InstallBitmapData(Machine& m) {
   ClassObject* c = m.DefineClass("flash.display", "BitmapData", m.objectClass, Construct);
   c->allocate = Allocate;
-  m.AddAccessor(c, "width", Width, nullptr);
-  m.AddAccessor(c, "height", Height, nullptr);
-  m.AddAccessor(c, "transparent", Transparent, nullptr);
-  m.AddTraitMethod(c, "getPixel", GetPixel);
-  m.AddTraitMethod(c, "getPixel32", GetPixel32);
-  m.AddTraitMethod(c, "setPixel", SetPixel);
-  m.AddTraitMethod(c, "setPixel32", SetPixel32);
-  m.AddTraitMethod(c, "dispose", Dispose);
+  static const Member kBitmapDataMembers[] = {
+      {"width", Width, nullptr, kAccessor, 0},
+      {"height", Height, nullptr, kAccessor, 0},
+      {"transparent", Transparent, nullptr, kAccessor, 0},
+      {"getPixel", GetPixel, nullptr, 0, 0},
+      {"getPixel32", GetPixel32, nullptr, 0, 0},
+      {"setPixel", SetPixel, nullptr, 0, 0},
+      {"setPixel32", SetPixel32, nullptr, 0, 0},
+      {"dispose", Dispose, nullptr, 0, 0},
+  };
+  Install(m, c, kBitmapDataMembers);
 }
 
 }  // namespace vantrel::flash::avm2

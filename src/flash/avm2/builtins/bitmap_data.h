@@ -5,7 +5,7 @@
 #include <memory>
 
 #include "flash/avm2/object.h"
-#include "flash/bitmap.h"
+#include "flash/character/bitmap.h"
 
 namespace vantrel::flash::avm2 {
 

@@ -7,10 +7,10 @@
 #include <cmath>
 #include <cstring>
 
-#include "flash/avm1/string_utils.h"
 #include "flash/avm2/builtins/support.h"
-#include "flash/character.h"
 #include "flash/display/player.h"
+#include "flash/script/string_utils.h"
+#include "flash/swf/character.h"
 
 namespace vantrel::flash::avm2 {
 
@@ -87,7 +87,7 @@ std::string Text(std::string bytes) {
   if (bytes.compare(0, 3, "\xEF\xBB\xBF") == 0) bytes.erase(0, 3);
   const std::size_t zero = bytes.find('\0');
   if (zero != std::string::npos) bytes.resize(zero);
-  return avm1::Utf8FromUnits(avm1::Utf16Units(bytes));
+  return script::Utf8FromUnits(script::Utf16Units(bytes));
 }
 
 enum Tag {
@@ -187,7 +187,7 @@ Value WriteMultiByte(Machine& m, const Value& self, const Value* args, int argc)
   Bytes b = This(m, self);
   const std::string text = StrArg(m, args, argc, 0, "null");
   if (IsUtf16(StrArg(m, args, argc, 1, ""))) {
-    for (const char16_t unit : avm1::Utf16Units(text)) {
+    for (const char16_t unit : script::Utf16Units(text)) {
       const unsigned char raw[2] = {static_cast<unsigned char>(unit & 0xFF), static_cast<unsigned char>(unit >> 8)};
       Put(b, raw, 2);
     }
@@ -211,7 +211,7 @@ Value ReadMultiByte(Machine& m, const Value& self, const Value* args, int argc) 
     units.push_back(unit);
   }
   b.setPosition(b.position() + count);
-  return m.StrValue(avm1::Utf8FromUnits(units));
+  return m.StrValue(script::Utf8FromUnits(units));
 }
 
 NativeObject* OtherBytes(Machine& m, const Value& v) {
@@ -303,7 +303,7 @@ Value ToStringMethod(Machine& m, const Value& self, const Value*, int) {
       const auto x = static_cast<unsigned char>(d[i]), y = static_cast<unsigned char>(d[i + 1]);
       units.push_back(static_cast<char16_t>(littleUnits ? (x | (y << 8)) : ((x << 8) | y)));
     }
-    return m.StrValue(avm1::Utf8FromUnits(units));
+    return m.StrValue(script::Utf8FromUnits(units));
   }
   return m.StrValue(Text(d));
 }
@@ -369,29 +369,50 @@ Value InflateMethod(Machine& m, const Value& self, const Value* a, int n) { retu
 void InstallByteArray(Machine& m) {
   ClassObject* c = m.DefineClass("flash.utils", "ByteArray", m.objectClass, Construct);
   c->allocate = Allocate;
-  struct Entry {
-    const char* name;
-    Native fn;
+  static const Member kByteArrayMembers[] = {
+      {"readBoolean", ReadBoolean, nullptr, 0, 0},
+      {"readByte", ReadByte, nullptr, 0, 0},
+      {"readUnsignedByte", ReadUnsignedByte, nullptr, 0, 0},
+      {"readShort", ReadShort, nullptr, 0, 0},
+      {"readUnsignedShort", ReadUnsignedShort, nullptr, 0, 0},
+      {"readInt", ReadInt, nullptr, 0, 0},
+      {"readUnsignedInt", ReadUnsignedInt, nullptr, 0, 0},
+      {"readFloat", ReadFloat, nullptr, 0, 0},
+      {"readDouble", ReadDouble, nullptr, 0, 0},
+      {"writeBoolean", WriteBoolean, nullptr, 0, 0},
+      {"writeByte", WriteByte, nullptr, 0, 0},
+      {"writeShort", WriteShort, nullptr, 0, 0},
+      {"writeInt", WriteInt, nullptr, 0, 0},
+      {"writeUnsignedInt", WriteUnsignedInt, nullptr, 0, 0},
+      {"writeFloat", WriteFloat, nullptr, 0, 0},
+      {"writeDouble", WriteDouble, nullptr, 0, 0},
+      {"readUTF", ReadUTF, nullptr, 0, 0},
+      {"readUTFBytes", ReadUTFBytes, nullptr, 0, 0},
+      {"writeUTF", WriteUTF, nullptr, 0, 0},
+      {"writeUTFBytes", WriteUTFBytes, nullptr, 0, 0},
+      {"readMultiByte", ReadMultiByte, nullptr, 0, 0},
+      {"writeMultiByte", WriteMultiByte, nullptr, 0, 0},
+      {"readBytes", ReadBytes, nullptr, 0, 0},
+      {"writeBytes", WriteBytes, nullptr, 0, 0},
+      {"clear", Clear, nullptr, 0, 0},
+      {"toString", ToStringMethod, nullptr, 0, 0},
+      {"compress", CompressMethod, nullptr, 0, 0},
+      {"uncompress", UncompressMethod, nullptr, 0, 0},
+      {"deflate", DeflateMethod, nullptr, 0, 0},
+      {"inflate", InflateMethod, nullptr, 0, 0},
+      {"length", GetLength, SetLength, kAccessor, 0},
+      {"position", GetPosition, SetPosition, kAccessor, 0},
+      {"bytesAvailable", BytesAvailable, nullptr, kAccessor, 0},
+      {"endian", GetEndian, SetEndian, kAccessor, 0},
+      {"objectEncoding", GetEncoding, SetEncoding, kAccessor, 0},
   };
-  static const Entry methods[] = {
-      {"readBoolean", ReadBoolean}, {"readByte", ReadByte}, {"readUnsignedByte", ReadUnsignedByte},
-      {"readShort", ReadShort}, {"readUnsignedShort", ReadUnsignedShort}, {"readInt", ReadInt},
-      {"readUnsignedInt", ReadUnsignedInt}, {"readFloat", ReadFloat}, {"readDouble", ReadDouble},
-      {"writeBoolean", WriteBoolean}, {"writeByte", WriteByte}, {"writeShort", WriteShort}, {"writeInt", WriteInt},
-      {"writeUnsignedInt", WriteUnsignedInt}, {"writeFloat", WriteFloat}, {"writeDouble", WriteDouble},
-      {"readUTF", ReadUTF}, {"readUTFBytes", ReadUTFBytes}, {"writeUTF", WriteUTF}, {"writeUTFBytes", WriteUTFBytes},
-      {"readMultiByte", ReadMultiByte}, {"writeMultiByte", WriteMultiByte}, {"readBytes", ReadBytes},
-      {"writeBytes", WriteBytes}, {"clear", Clear}, {"toString", ToStringMethod}, {"compress", CompressMethod},
-      {"uncompress", UncompressMethod}, {"deflate", DeflateMethod}, {"inflate", InflateMethod}};
-  for (const Entry& e : methods) m.AddTraitMethod(c, e.name, e.fn);
-  m.AddAccessor(c, "length", GetLength, SetLength);
-  m.AddAccessor(c, "position", GetPosition, SetPosition);
-  m.AddAccessor(c, "bytesAvailable", BytesAvailable, nullptr);
-  m.AddAccessor(c, "endian", GetEndian, SetEndian);
-  m.AddAccessor(c, "objectEncoding", GetEncoding, SetEncoding);
+  Install(m, c, kByteArrayMembers);
   ClassObject* endian = m.DefineClass("flash.utils", "Endian", m.objectClass);
-  m.AddConstant(endian, "BIG_ENDIAN", m.StrValue("bigEndian"));
-  m.AddConstant(endian, "LITTLE_ENDIAN", m.StrValue("littleEndian"));
+  static const TextConstant kEndianConstants[] = {
+      {"BIG_ENDIAN", "bigEndian"},
+      {"LITTLE_ENDIAN", "littleEndian"},
+  };
+  Install(m, endian, kEndianConstants);
 }
 
 }  // namespace vantrel::flash::avm2

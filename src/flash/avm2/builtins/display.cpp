@@ -227,7 +227,7 @@ DisplayObject* NewSymbolInstance(Machine& m, ClassObject* cls, NativeObject* obj
     object->display = d;
     m.displayObjects[d] = object;
     if (d->Kind() == DisplayKind::MovieClip || d->Kind() == DisplayKind::Button)
-      m.player->PostInstantiate(static_cast<MovieClip*>(d), nullptr, false);
+      m.player->Scripts().ClipPlaced(*static_cast<MovieClip*>(d));
     return d;
   }
   return nullptr;
@@ -824,28 +824,34 @@ void InstallDisplay(Machine& m) {
   m.bindChildren = BindNames;
   ClassObject* dispatcher = m.DefineClass("flash.events", "EventDispatcher", m.objectClass, [](Machine&, const Value&, const Value*, int) { return Value(); });
   dispatcher->allocate = AllocateDispatcher;
-  m.AddTraitMethod(dispatcher, "addEventListener", AddEventListener);
-  m.AddTraitMethod(dispatcher, "removeEventListener", RemoveEventListener);
-  m.AddTraitMethod(dispatcher, "hasEventListener", HasEventListener);
-  m.AddTraitMethod(dispatcher, "willTrigger", HasEventListener);
-  m.AddTraitMethod(dispatcher, "dispatchEvent", DispatchEvent);
+  static const Member kDispatcherMembers[] = {
+      {"addEventListener", AddEventListener, nullptr, 0, 0},
+      {"removeEventListener", RemoveEventListener, nullptr, 0, 0},
+      {"hasEventListener", HasEventListener, nullptr, 0, 0},
+      {"willTrigger", HasEventListener, nullptr, 0, 0},
+      {"dispatchEvent", DispatchEvent, nullptr, 0, 0},
+  };
+  Install(m, dispatcher, kDispatcherMembers);
 
   ClassObject* event = m.DefineClass("flash.events", "Event", m.objectClass, EventConstruct);
   event->allocate = AllocateEvent;
-  m.AddAccessor(event, "type", EventType, nullptr);
-  m.AddAccessor(event, "target", EventTarget, nullptr);
-  m.AddAccessor(event, "currentTarget", EventCurrentTarget, nullptr);
-  m.AddAccessor(event, "bubbles", EventBubbles, nullptr);
-  m.AddAccessor(event, "cancelable", EventCancelable, nullptr);
-  m.AddAccessor(event, "eventPhase", EventPhase, nullptr);
-  m.AddTraitMethod(event, "isDefaultPrevented", EventIsDefaultPrevented);
-  m.AddTraitMethod(event, "preventDefault", EventPreventDefault);
-  m.AddTraitMethod(event, "stopPropagation", EventStop);
-  m.AddTraitMethod(event, "stopImmediatePropagation", EventStopNow);
-  m.AddTraitMethod(event, "clone", EventClone);
-  m.AddTraitMethod(event, "toString", EventToString);
-  m.AddTraitMethod(event, "formatToString", EventFormatToString);
-  static const std::pair<const char*, const char*> types[] = {
+  static const Member kEventMembers[] = {
+      {"type", EventType, nullptr, kAccessor, 0},
+      {"target", EventTarget, nullptr, kAccessor, 0},
+      {"currentTarget", EventCurrentTarget, nullptr, kAccessor, 0},
+      {"bubbles", EventBubbles, nullptr, kAccessor, 0},
+      {"cancelable", EventCancelable, nullptr, kAccessor, 0},
+      {"eventPhase", EventPhase, nullptr, kAccessor, 0},
+      {"isDefaultPrevented", EventIsDefaultPrevented, nullptr, 0, 0},
+      {"preventDefault", EventPreventDefault, nullptr, 0, 0},
+      {"stopPropagation", EventStop, nullptr, 0, 0},
+      {"stopImmediatePropagation", EventStopNow, nullptr, 0, 0},
+      {"clone", EventClone, nullptr, 0, 0},
+      {"toString", EventToString, nullptr, 0, 0},
+      {"formatToString", EventFormatToString, nullptr, 0, 0},
+  };
+  Install(m, event, kEventMembers);
+  static const TextConstant kEventTypes[] = {
       {"ENTER_FRAME", "enterFrame"}, {"EXIT_FRAME", "exitFrame"}, {"FRAME_CONSTRUCTED", "frameConstructed"},
       {"ADDED", "added"}, {"ADDED_TO_STAGE", "addedToStage"}, {"REMOVED", "removed"},
       {"REMOVED_FROM_STAGE", "removedFromStage"}, {"COMPLETE", "complete"}, {"CHANGE", "change"}, {"INIT", "init"},
@@ -855,58 +861,70 @@ void InstallDisplay(Machine& m) {
       {"TAB_INDEX_CHANGE", "tabIndexChange"}, {"FULLSCREEN", "fullScreen"}, {"MOUSE_LEAVE", "mouseLeave"},
       {"SOUND_COMPLETE", "soundComplete"}, {"ID3", "id3"}, {"CONNECT", "connect"}, {"COPY", "copy"},
       {"CUT", "cut"}, {"PASTE", "paste"}, {"CLEAR", "clear"}, {"SELECT_ALL", "selectAll"}};
-  for (const auto& [name, value] : types) m.AddConstant(event, name, m.StrValue(value));
+  Install(m, event, kEventTypes);
 
   ClassObject* displayObject = m.DefineClass("flash.display", "DisplayObject", dispatcher, [](Machine&, const Value&, const Value*, int) { return Value(); });
   displayObject->allocate = AllocateDisplay;
-  m.AddAccessor(displayObject, "name", GetName, SetName);
-  m.AddAccessor(displayObject, "parent", GetParent, nullptr);
-  m.AddAccessor(displayObject, "root", GetRoot, nullptr);
-  m.AddAccessor(displayObject, "stage", GetStage, nullptr);
-  m.AddAccessor(displayObject, "x", GetX, SetX);
-  m.AddAccessor(displayObject, "y", GetY, SetY);
-  m.AddAccessor(displayObject, "scaleX", GetScaleX, SetScaleX);
-  m.AddAccessor(displayObject, "scaleY", GetScaleY, SetScaleY);
-  m.AddAccessor(displayObject, "rotation", GetRotation, SetRotation);
-  m.AddAccessor(displayObject, "alpha", GetAlpha, SetAlpha);
-  m.AddAccessor(displayObject, "visible", GetVisible, SetVisible);
-  m.AddAccessor(displayObject, "width", GetWidth, SetWidth);
-  m.AddAccessor(displayObject, "height", GetHeight, SetHeight);
+  static const Member kDisplayObjectMembers[] = {
+      {"name", GetName, SetName, kAccessor, 0},
+      {"parent", GetParent, nullptr, kAccessor, 0},
+      {"root", GetRoot, nullptr, kAccessor, 0},
+      {"stage", GetStage, nullptr, kAccessor, 0},
+      {"x", GetX, SetX, kAccessor, 0},
+      {"y", GetY, SetY, kAccessor, 0},
+      {"scaleX", GetScaleX, SetScaleX, kAccessor, 0},
+      {"scaleY", GetScaleY, SetScaleY, kAccessor, 0},
+      {"rotation", GetRotation, SetRotation, kAccessor, 0},
+      {"alpha", GetAlpha, SetAlpha, kAccessor, 0},
+      {"visible", GetVisible, SetVisible, kAccessor, 0},
+      {"width", GetWidth, SetWidth, kAccessor, 0},
+      {"height", GetHeight, SetHeight, kAccessor, 0},
+  };
+  Install(m, displayObject, kDisplayObjectMembers);
   InstallDisplayGeometry(m);
   ClassObject* interactive = m.DefineClass("flash.display", "InteractiveObject", displayObject, [](Machine&, const Value&, const Value*, int) { return Value(); });
   ClassObject* container = m.DefineClass("flash.display", "DisplayObjectContainer", interactive, [](Machine&, const Value&, const Value*, int) { return Value(); });
-  m.AddAccessor(container, "numChildren", NumChildren, nullptr);
-  m.AddTraitMethod(container, "addChild", AddChild);
-  m.AddTraitMethod(container, "addChildAt", AddChildAt);
-  m.AddTraitMethod(container, "removeChild", RemoveChild);
-  m.AddTraitMethod(container, "removeChildAt", RemoveChildAt);
-  m.AddTraitMethod(container, "getChildAt", GetChildAt);
-  m.AddTraitMethod(container, "getChildIndex", GetChildIndex);
-  m.AddTraitMethod(container, "setChildIndex", SetChildIndex);
-  m.AddTraitMethod(container, "getChildByName", GetChildByName);
-  m.AddTraitMethod(container, "contains", Contains);
-  m.AddTraitMethod(container, "swapChildren", SwapChildren);
-  m.AddTraitMethod(container, "swapChildrenAt", SwapChildrenAt);
+  static const Member kContainerMembers[] = {
+      {"numChildren", NumChildren, nullptr, kAccessor, 0},
+      {"addChild", AddChild, nullptr, 0, 0},
+      {"addChildAt", AddChildAt, nullptr, 0, 0},
+      {"removeChild", RemoveChild, nullptr, 0, 0},
+      {"removeChildAt", RemoveChildAt, nullptr, 0, 0},
+      {"getChildAt", GetChildAt, nullptr, 0, 0},
+      {"getChildIndex", GetChildIndex, nullptr, 0, 0},
+      {"setChildIndex", SetChildIndex, nullptr, 0, 0},
+      {"getChildByName", GetChildByName, nullptr, 0, 0},
+      {"contains", Contains, nullptr, 0, 0},
+      {"swapChildren", SwapChildren, nullptr, 0, 0},
+      {"swapChildrenAt", SwapChildrenAt, nullptr, 0, 0},
+  };
+  Install(m, container, kContainerMembers);
   ClassObject* sprite = m.DefineClass("flash.display", "Sprite", container, [](Machine&, const Value&, const Value*, int) { return Value(); });
   ClassObject* clip = m.DefineClass("flash.display", "MovieClip", sprite, [](Machine&, const Value&, const Value*, int) { return Value(); }, false);
-  m.AddAccessor(clip, "currentFrame", CurrentFrame, nullptr);
-  m.AddAccessor(clip, "totalFrames", TotalFrames, nullptr);
-  m.AddAccessor(clip, "framesLoaded", FramesLoaded, nullptr);
-  m.AddAccessor(clip, "currentLabel", CurrentLabel, nullptr);
-  m.AddAccessor(clip, "currentFrameLabel", CurrentLabel, nullptr);
-  m.AddTraitMethod(clip, "play", Play);
-  m.AddTraitMethod(clip, "stop", Stop);
-  m.AddTraitMethod(clip, "gotoAndStop", GotoAndStop);
-  m.AddTraitMethod(clip, "gotoAndPlay", GotoAndPlay);
-  m.AddTraitMethod(clip, "nextFrame", NextFrame);
-  m.AddTraitMethod(clip, "prevFrame", PrevFrame);
-  m.AddTraitMethod(clip, "addFrameScript", AddFrameScript);
+  static const Member kClipMembers[] = {
+      {"currentFrame", CurrentFrame, nullptr, kAccessor, 0},
+      {"totalFrames", TotalFrames, nullptr, kAccessor, 0},
+      {"framesLoaded", FramesLoaded, nullptr, kAccessor, 0},
+      {"currentLabel", CurrentLabel, nullptr, kAccessor, 0},
+      {"currentFrameLabel", CurrentLabel, nullptr, kAccessor, 0},
+      {"play", Play, nullptr, 0, 0},
+      {"stop", Stop, nullptr, 0, 0},
+      {"gotoAndStop", GotoAndStop, nullptr, 0, 0},
+      {"gotoAndPlay", GotoAndPlay, nullptr, 0, 0},
+      {"nextFrame", NextFrame, nullptr, 0, 0},
+      {"prevFrame", PrevFrame, nullptr, 0, 0},
+      {"addFrameScript", AddFrameScript, nullptr, 0, 0},
+  };
+  Install(m, clip, kClipMembers);
   m.DefineClass("flash.display", "Shape", displayObject, [](Machine&, const Value&, const Value*, int) { return Value(); });
   m.DefineClass("flash.display", "SimpleButton", interactive, [](Machine&, const Value&, const Value*, int) { return Value(); });
   m.DefineClass("flash.display", "Bitmap", displayObject, [](Machine&, const Value&, const Value*, int) { return Value(); });
   ClassObject* stage = m.DefineClass("flash.display", "Stage", container);
-  m.AddAccessor(stage, "stageWidth", StageWidth, nullptr);
-  m.AddAccessor(stage, "stageHeight", StageHeight, nullptr);
+  static const Member kStageMembers[] = {
+      {"stageWidth", StageWidth, nullptr, kAccessor, 0},
+      {"stageHeight", StageHeight, nullptr, kAccessor, 0},
+  };
+  Install(m, stage, kStageMembers);
 }
 
 }  // namespace vantrel::flash::avm2

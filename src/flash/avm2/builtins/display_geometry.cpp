@@ -230,24 +230,30 @@ Value MouseCoordinate(Machine& m, const Value& self, const Value*, int) {
 void InstallDisplayGeometry(Machine& m) {
   ClassObject* transform = m.DefineClass("flash.geom", "Transform", m.objectClass, TransformConstruct);
   transform->allocate = AllocateTransform;
-  m.AddAccessor(transform, "matrix", TransformMatrix, SetTransformMatrix);
-  m.AddAccessor(transform, "colorTransform", TransformColor, SetTransformColor);
-  m.AddAccessor(transform, "concatenatedMatrix", TransformConcatenatedMatrix, nullptr);
-  m.AddAccessor(transform, "concatenatedColorTransform", TransformConcatenatedColor, nullptr);
-  m.AddAccessor(transform, "pixelBounds", TransformPixelBounds, nullptr);
+  static const Member kTransformMembers[] = {
+      {"matrix", TransformMatrix, SetTransformMatrix, kAccessor, 0},
+      {"colorTransform", TransformColor, SetTransformColor, kAccessor, 0},
+      {"concatenatedMatrix", TransformConcatenatedMatrix, nullptr, kAccessor, 0},
+      {"concatenatedColorTransform", TransformConcatenatedColor, nullptr, kAccessor, 0},
+      {"pixelBounds", TransformPixelBounds, nullptr, kAccessor, 0},
+  };
+  Install(m, transform, kTransformMembers);
 
   ClassObject* displayObject = m.FindClass("flash.display.DisplayObject");
   if (!displayObject) return;
-  m.AddTraitMethod(displayObject, "getBounds", Bounds);
-  m.AddTraitMethod(displayObject, "getRect", Bounds);
-  m.AddTraitMethod(displayObject, "localToGlobal", LocalToGlobal);
-  m.AddTraitMethod(displayObject, "globalToLocal", GlobalToLocal);
-  m.AddTraitMethod(displayObject, "hitTestPoint", HitTestPoint);
-  m.AddTraitMethod(displayObject, "hitTestObject", HitTestObject);
-  m.AddAccessor(displayObject, "mask", GetMask, SetMask);
-  m.AddAccessor(displayObject, "transform", GetTransformObject, SetTransformObject);
-  m.AddAccessor(displayObject, "mouseX", MouseCoordinate<false>, nullptr);
-  m.AddAccessor(displayObject, "mouseY", MouseCoordinate<true>, nullptr);
+  static const Member kDisplayObjectMembers[] = {
+      {"getBounds", Bounds, nullptr, 0, 0},
+      {"getRect", Bounds, nullptr, 0, 0},
+      {"localToGlobal", LocalToGlobal, nullptr, 0, 0},
+      {"globalToLocal", GlobalToLocal, nullptr, 0, 0},
+      {"hitTestPoint", HitTestPoint, nullptr, 0, 0},
+      {"hitTestObject", HitTestObject, nullptr, 0, 0},
+      {"mask", GetMask, SetMask, kAccessor, 0},
+      {"transform", GetTransformObject, SetTransformObject, kAccessor, 0},
+      {"mouseX", MouseCoordinate<false>, nullptr, kAccessor, 0},
+      {"mouseY", MouseCoordinate<true>, nullptr, kAccessor, 0},
+  };
+  Install(m, displayObject, kDisplayObjectMembers);
 }
 
 }  // namespace vantrel::flash::avm2

@@ -72,12 +72,18 @@ void InstallErrors(Machine& m) {
   error->callHandler = m.NativeMethod("Error", ErrorCall);
   AddSlot(m, error, "message");
   AddSlot(m, error, "name");
-  m.AddAccessor(error, "errorID", ErrorId, nullptr);
-  m.AddMethod(error->prototype, "toString", ErrorToString);
-  m.AddTraitMethod(error, "getStackTrace", StackTrace);
+  static const Member kErrorMembers[] = {
+      {"errorID", ErrorId, nullptr, kAccessor, 0},
+      {"toString", ErrorToString, nullptr, kPrototype, 0},
+      {"getStackTrace", StackTrace, nullptr, 0, 0},
+  };
+  Install(m, error, kErrorMembers);
   error->prototype->SetOwn("name", m.StrValue("Error"), false);
   error->prototype->SetOwn("message", m.StrValue("Error"), false);
-  m.AddConstant(error, "length", Value::Number(1));
+  static const Constant kErrorConstants[] = {
+      {"length", 1},
+  };
+  Install(m, error, kErrorConstants);
   struct Sub {
     const char* package;
     const char* name;

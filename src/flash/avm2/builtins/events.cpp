@@ -214,6 +214,10 @@ Value StagePoint(Machine& m, const Value& self, bool y) {
   const QPointF stage = static_cast<NativeObject*>(e->a.object)->display->ToStage().map(QPointF(lx * 20, ly * 20));
   return Value::Number((y ? stage.y() : stage.x()) / 20);
 }
+Value StageX(Machine& m, const Value& self, const Value*, int) { return StagePoint(m, self, false); }
+Value StageY(Machine& m, const Value& self, const Value*, int) { return StagePoint(m, self, true); }
+Value ZeroGetter(Machine&, const Value&, const Value*, int) { return Value::Number(0); }
+Value FalseGetter(Machine&, const Value&, const Value*, int) { return Value::Bool(false); }
 
 }  // namespace
 
@@ -227,15 +231,21 @@ void InstallEvents(Machine& m) {
         if (std::string(f.name) == kFieldNames[i]) m.AddAccessor(cls, f.name, kAccessors[i].first, kAccessors[i].second);
     }
     if (std::string(d.name) == "MouseEvent") {
-      m.AddAccessor(cls, "stageX", [](Machine& m, const Value& s, const Value*, int) { return StagePoint(m, s, false); }, nullptr);
-      m.AddAccessor(cls, "stageY", [](Machine& m, const Value& s, const Value*, int) { return StagePoint(m, s, true); }, nullptr);
-      for (const char* zero : {"movementX", "movementY"})
-        m.AddAccessor(cls, zero, [](Machine&, const Value&, const Value*, int) { return Value::Number(0); }, nullptr);
-      m.AddAccessor(cls, "isRelatedObjectInaccessible", [](Machine&, const Value&, const Value*, int) { return Value::Bool(false); }, nullptr);
+      static const Member kMouseEventMembers[] = {
+          {"stageX", StageX, nullptr, kAccessor, 0},
+          {"stageY", StageY, nullptr, kAccessor, 0},
+          {"movementX", ZeroGetter, nullptr, kAccessor, 0},
+          {"movementY", ZeroGetter, nullptr, kAccessor, 0},
+          {"isRelatedObjectInaccessible", FalseGetter, nullptr, kAccessor, 0},
+      };
+      Install(m, cls, kMouseEventMembers);
     }
     for (const auto& [constant, value] : d.constants) m.AddConstant(cls, constant, m.StrValue(value));
-    m.AddTraitMethod(cls, "clone", Clone);
-    m.AddTraitMethod(cls, "toString", ToString);
+    static const Member kEventMembers[] = {
+        {"clone", Clone, nullptr, 0, 0},
+        {"toString", ToString, nullptr, 0, 0},
+    };
+    Install(m, cls, kEventMembers);
   }
 }
 

@@ -350,7 +350,7 @@ Value MatrixToString(Machine& m, const Value& s, const Value*, int) {
 // ---- ColorTransform ----
 Value ColorGet(Machine& m, const Value& s, const Value*, int) {
   const std::vector<Value>& f = Fields(m, s, Geom::ColorTransform);
-  const auto channel = [&](int i) { return static_cast<std::uint32_t>(avm1::ToInt32(m.ToNumber(f[i]))) & 0xFF; };
+  const auto channel = [&](int i) { return static_cast<std::uint32_t>(script::ToInt32(m.ToNumber(f[i]))) & 0xFF; };
   return Value::Number((channel(4) << 16) | (channel(5) << 8) | channel(6));
 }
 Value ColorSet(Machine& m, const Value& s, const Value* a, int n) {
@@ -400,10 +400,16 @@ template <Geom G>
 ClassObject* DefineGeom(Machine& m) {
   ClassObject* cls = m.DefineClass("flash.geom", kClassNames[static_cast<int>(G)], m.objectClass, ConstructGeom<G>);
   cls->allocate = AllocateGeom;
-  m.AddTraitMethod(cls, "clone", Clone<G>);
+  static const Member kClsMembers[] = {
+      {"clone", Clone<G>, nullptr, 0, 0},
+  };
+  Install(m, cls, kClsMembers);
   if (G != Geom::ColorTransform) {
-    m.AddTraitMethod(cls, "copyFrom", CopyFrom<G>);
-    m.AddTraitMethod(cls, "setTo", SetTo<G>);
+    static const Member kClsMembers2[] = {
+        {"copyFrom", CopyFrom<G>, nullptr, 0, 0},
+        {"setTo", SetTo<G>, nullptr, 0, 0},
+    };
+    Install(m, cls, kClsMembers2);
   }
   return cls;
 }
@@ -436,81 +442,89 @@ Value NewColorTransform(Machine& m, const GeomColor& c) {
 
 void InstallGeom(Machine& m) {
   ClassObject* point = DefineGeom<Geom::Point>(m);
-  m.AddAccessor(point, "x", GetFieldOf<Geom::Point, 0>, SetFieldOf<Geom::Point, 0>);
-  m.AddAccessor(point, "y", GetFieldOf<Geom::Point, 1>, SetFieldOf<Geom::Point, 1>);
-  m.AddAccessor(point, "length", PointLength, nullptr);
-  m.AddTraitMethod(point, "add", PointAdd);
-  m.AddTraitMethod(point, "subtract", PointSubtract);
-  m.AddTraitMethod(point, "equals", PointEquals);
-  m.AddTraitMethod(point, "normalize", PointNormalize);
-  m.AddTraitMethod(point, "offset", PointOffset);
-  m.AddTraitMethod(point, "toString", PointToString);
-  m.AddTraitMethod(point, "distance", PointDistance, true);
-  m.AddTraitMethod(point, "interpolate", PointInterpolate, true);
-  m.AddTraitMethod(point, "polar", PointPolar, true);
+  static const Member kPointMembers[] = {
+      {"x", GetFieldOf<Geom::Point, 0>, SetFieldOf<Geom::Point, 0>, kAccessor, 0},
+      {"y", GetFieldOf<Geom::Point, 1>, SetFieldOf<Geom::Point, 1>, kAccessor, 0},
+      {"length", PointLength, nullptr, kAccessor, 0},
+      {"add", PointAdd, nullptr, 0, 0},
+      {"subtract", PointSubtract, nullptr, 0, 0},
+      {"equals", PointEquals, nullptr, 0, 0},
+      {"normalize", PointNormalize, nullptr, 0, 0},
+      {"offset", PointOffset, nullptr, 0, 0},
+      {"toString", PointToString, nullptr, 0, 0},
+      {"distance", PointDistance, nullptr, kStatic, 0},
+      {"interpolate", PointInterpolate, nullptr, kStatic, 0},
+      {"polar", PointPolar, nullptr, kStatic, 0},
+  };
+  Install(m, point, kPointMembers);
 
   ClassObject* rect = DefineGeom<Geom::Rectangle>(m);
-  m.AddAccessor(rect, "x", GetFieldOf<Geom::Rectangle, 0>, SetFieldOf<Geom::Rectangle, 0>);
-  m.AddAccessor(rect, "y", GetFieldOf<Geom::Rectangle, 1>, SetFieldOf<Geom::Rectangle, 1>);
-  m.AddAccessor(rect, "width", GetFieldOf<Geom::Rectangle, 2>, SetFieldOf<Geom::Rectangle, 2>);
-  m.AddAccessor(rect, "height", GetFieldOf<Geom::Rectangle, 3>, SetFieldOf<Geom::Rectangle, 3>);
-  m.AddAccessor(rect, "left", RectEdge<0>, SetRectEdge<0>);
-  m.AddAccessor(rect, "right", RectEdge<1>, SetRectEdge<1>);
-  m.AddAccessor(rect, "top", RectEdge<2>, SetRectEdge<2>);
-  m.AddAccessor(rect, "bottom", RectEdge<3>, SetRectEdge<3>);
-  m.AddAccessor(rect, "topLeft", RectTopLeft, SetRectTopLeft);
-  m.AddAccessor(rect, "bottomRight", RectBottomRight, SetRectBottomRight);
-  m.AddAccessor(rect, "size", RectSize, SetRectSize);
-  m.AddTraitMethod(rect, "contains", RectContains);
-  m.AddTraitMethod(rect, "containsPoint", RectContainsPoint);
-  m.AddTraitMethod(rect, "containsRect", RectContainsRect);
-  m.AddTraitMethod(rect, "equals", RectEquals);
-  m.AddTraitMethod(rect, "inflate", RectInflate);
-  m.AddTraitMethod(rect, "inflatePoint", RectInflatePoint);
-  m.AddTraitMethod(rect, "intersection", RectIntersection);
-  m.AddTraitMethod(rect, "intersects", RectIntersects);
-  m.AddTraitMethod(rect, "isEmpty", RectIsEmpty);
-  m.AddTraitMethod(rect, "offset", RectOffset);
-  m.AddTraitMethod(rect, "offsetPoint", RectOffsetPoint);
-  m.AddTraitMethod(rect, "setEmpty", RectSetEmpty);
-  m.AddTraitMethod(rect, "union", RectUnion);
-  m.AddTraitMethod(rect, "toString", RectToString);
+  static const Member kRectMembers[] = {
+      {"x", GetFieldOf<Geom::Rectangle, 0>, SetFieldOf<Geom::Rectangle, 0>, kAccessor, 0},
+      {"y", GetFieldOf<Geom::Rectangle, 1>, SetFieldOf<Geom::Rectangle, 1>, kAccessor, 0},
+      {"width", GetFieldOf<Geom::Rectangle, 2>, SetFieldOf<Geom::Rectangle, 2>, kAccessor, 0},
+      {"height", GetFieldOf<Geom::Rectangle, 3>, SetFieldOf<Geom::Rectangle, 3>, kAccessor, 0},
+      {"left", RectEdge<0>, SetRectEdge<0>, kAccessor, 0},
+      {"right", RectEdge<1>, SetRectEdge<1>, kAccessor, 0},
+      {"top", RectEdge<2>, SetRectEdge<2>, kAccessor, 0},
+      {"bottom", RectEdge<3>, SetRectEdge<3>, kAccessor, 0},
+      {"topLeft", RectTopLeft, SetRectTopLeft, kAccessor, 0},
+      {"bottomRight", RectBottomRight, SetRectBottomRight, kAccessor, 0},
+      {"size", RectSize, SetRectSize, kAccessor, 0},
+      {"contains", RectContains, nullptr, 0, 0},
+      {"containsPoint", RectContainsPoint, nullptr, 0, 0},
+      {"containsRect", RectContainsRect, nullptr, 0, 0},
+      {"equals", RectEquals, nullptr, 0, 0},
+      {"inflate", RectInflate, nullptr, 0, 0},
+      {"inflatePoint", RectInflatePoint, nullptr, 0, 0},
+      {"intersection", RectIntersection, nullptr, 0, 0},
+      {"intersects", RectIntersects, nullptr, 0, 0},
+      {"isEmpty", RectIsEmpty, nullptr, 0, 0},
+      {"offset", RectOffset, nullptr, 0, 0},
+      {"offsetPoint", RectOffsetPoint, nullptr, 0, 0},
+      {"setEmpty", RectSetEmpty, nullptr, 0, 0},
+      {"union", RectUnion, nullptr, 0, 0},
+      {"toString", RectToString, nullptr, 0, 0},
+  };
+  Install(m, rect, kRectMembers);
 
   ClassObject* matrix = DefineGeom<Geom::Matrix>(m);
-  m.AddAccessor(matrix, "a", GetFieldOf<Geom::Matrix, 0>, SetFieldOf<Geom::Matrix, 0>);
-  m.AddAccessor(matrix, "b", GetFieldOf<Geom::Matrix, 1>, SetFieldOf<Geom::Matrix, 1>);
-  m.AddAccessor(matrix, "c", GetFieldOf<Geom::Matrix, 2>, SetFieldOf<Geom::Matrix, 2>);
-  m.AddAccessor(matrix, "d", GetFieldOf<Geom::Matrix, 3>, SetFieldOf<Geom::Matrix, 3>);
-  m.AddAccessor(matrix, "tx", GetFieldOf<Geom::Matrix, 4>, SetFieldOf<Geom::Matrix, 4>);
-  m.AddAccessor(matrix, "ty", GetFieldOf<Geom::Matrix, 5>, SetFieldOf<Geom::Matrix, 5>);
-  m.AddTraitMethod(matrix, "concat", MatrixConcat);
-  m.AddTraitMethod(matrix, "createBox", MatrixCreateBox);
-  m.AddTraitMethod(matrix, "createGradientBox", MatrixCreateGradientBox);
-  m.AddTraitMethod(matrix, "deltaTransformPoint", MatrixDeltaTransformPoint);
-  m.AddTraitMethod(matrix, "transformPoint", MatrixTransformPoint);
-  m.AddTraitMethod(matrix, "identity", MatrixIdentity);
-  m.AddTraitMethod(matrix, "invert", MatrixInvert);
-  m.AddTraitMethod(matrix, "rotate", MatrixRotate);
-  m.AddTraitMethod(matrix, "scale", MatrixScale);
-  m.AddTraitMethod(matrix, "translate", MatrixTranslate);
-  m.AddTraitMethod(matrix, "toString", MatrixToString);
+  static const Member kMatrixMembers[] = {
+      {"a", GetFieldOf<Geom::Matrix, 0>, SetFieldOf<Geom::Matrix, 0>, kAccessor, 0},
+      {"b", GetFieldOf<Geom::Matrix, 1>, SetFieldOf<Geom::Matrix, 1>, kAccessor, 0},
+      {"c", GetFieldOf<Geom::Matrix, 2>, SetFieldOf<Geom::Matrix, 2>, kAccessor, 0},
+      {"d", GetFieldOf<Geom::Matrix, 3>, SetFieldOf<Geom::Matrix, 3>, kAccessor, 0},
+      {"tx", GetFieldOf<Geom::Matrix, 4>, SetFieldOf<Geom::Matrix, 4>, kAccessor, 0},
+      {"ty", GetFieldOf<Geom::Matrix, 5>, SetFieldOf<Geom::Matrix, 5>, kAccessor, 0},
+      {"concat", MatrixConcat, nullptr, 0, 0},
+      {"createBox", MatrixCreateBox, nullptr, 0, 0},
+      {"createGradientBox", MatrixCreateGradientBox, nullptr, 0, 0},
+      {"deltaTransformPoint", MatrixDeltaTransformPoint, nullptr, 0, 0},
+      {"transformPoint", MatrixTransformPoint, nullptr, 0, 0},
+      {"identity", MatrixIdentity, nullptr, 0, 0},
+      {"invert", MatrixInvert, nullptr, 0, 0},
+      {"rotate", MatrixRotate, nullptr, 0, 0},
+      {"scale", MatrixScale, nullptr, 0, 0},
+      {"translate", MatrixTranslate, nullptr, 0, 0},
+      {"toString", MatrixToString, nullptr, 0, 0},
+  };
+  Install(m, matrix, kMatrixMembers);
 
   ClassObject* color = DefineGeom<Geom::ColorTransform>(m);
-  static const char* const channels[] = {"redMultiplier", "greenMultiplier", "blueMultiplier", "alphaMultiplier",
-                                         "redOffset",     "greenOffset",     "blueOffset",     "alphaOffset"};
-  const std::pair<Native, Native> accessors[] = {
-      {GetFieldOf<Geom::ColorTransform, 0>, SetFieldOf<Geom::ColorTransform, 0>},
-      {GetFieldOf<Geom::ColorTransform, 1>, SetFieldOf<Geom::ColorTransform, 1>},
-      {GetFieldOf<Geom::ColorTransform, 2>, SetFieldOf<Geom::ColorTransform, 2>},
-      {GetFieldOf<Geom::ColorTransform, 3>, SetFieldOf<Geom::ColorTransform, 3>},
-      {GetFieldOf<Geom::ColorTransform, 4>, SetFieldOf<Geom::ColorTransform, 4>},
-      {GetFieldOf<Geom::ColorTransform, 5>, SetFieldOf<Geom::ColorTransform, 5>},
-      {GetFieldOf<Geom::ColorTransform, 6>, SetFieldOf<Geom::ColorTransform, 6>},
-      {GetFieldOf<Geom::ColorTransform, 7>, SetFieldOf<Geom::ColorTransform, 7>}};
-  for (int i = 0; i < 8; ++i) m.AddAccessor(color, channels[i], accessors[i].first, accessors[i].second);
-  m.AddAccessor(color, "color", ColorGet, ColorSet);
-  m.AddTraitMethod(color, "concat", ColorConcat);
-  m.AddTraitMethod(color, "toString", ColorToString);
+  static const Member kColorMembers[] = {
+      {"redMultiplier", GetFieldOf<Geom::ColorTransform, 0>, SetFieldOf<Geom::ColorTransform, 0>, kAccessor, 0},
+      {"greenMultiplier", GetFieldOf<Geom::ColorTransform, 1>, SetFieldOf<Geom::ColorTransform, 1>, kAccessor, 0},
+      {"blueMultiplier", GetFieldOf<Geom::ColorTransform, 2>, SetFieldOf<Geom::ColorTransform, 2>, kAccessor, 0},
+      {"alphaMultiplier", GetFieldOf<Geom::ColorTransform, 3>, SetFieldOf<Geom::ColorTransform, 3>, kAccessor, 0},
+      {"redOffset", GetFieldOf<Geom::ColorTransform, 4>, SetFieldOf<Geom::ColorTransform, 4>, kAccessor, 0},
+      {"greenOffset", GetFieldOf<Geom::ColorTransform, 5>, SetFieldOf<Geom::ColorTransform, 5>, kAccessor, 0},
+      {"blueOffset", GetFieldOf<Geom::ColorTransform, 6>, SetFieldOf<Geom::ColorTransform, 6>, kAccessor, 0},
+      {"alphaOffset", GetFieldOf<Geom::ColorTransform, 7>, SetFieldOf<Geom::ColorTransform, 7>, kAccessor, 0},
+      {"color", ColorGet, ColorSet, kAccessor, 0},
+      {"concat", ColorConcat, nullptr, 0, 0},
+      {"toString", ColorToString, nullptr, 0, 0},
+  };
+  Install(m, color, kColorMembers);
 }
 
 }  // namespace vantrel::flash::avm2

@@ -2,8 +2,8 @@
 #include <cmath>
 #include <cstring>
 
-#include "flash/avm1/string_utils.h"
 #include "flash/avm2/builtins/support.h"
+#include "flash/script/string_utils.h"
 
 namespace vantrel::flash::avm2 {
 
@@ -80,7 +80,7 @@ Value ParseFloat(Machine& m, const Value&, const Value* args, int argc) {
 }
 
 Value Escape(Machine& m, const Value&, const Value* args, int argc) {
-  const std::u16string u = avm1::Utf16Units(StrArg(m, args, argc, 0));
+  const std::u16string u = script::Utf16Units(StrArg(m, args, argc, 0));
   static const char* kept = "@-_.*+/";
   std::string out;
   char buffer[8];
@@ -118,7 +118,7 @@ Value EncodeUriWhole(Machine& m, const Value& s, const Value* a, int n) { return
 Value Unescape(Machine& m, const Value&, const Value* args, int argc) {
   const std::string text = StrArg(m, args, argc, 0);
   std::u16string out;
-  const std::u16string u = avm1::Utf16Units(text);
+  const std::u16string u = script::Utf16Units(text);
   auto hex = [](char16_t c) -> int {
     if (c >= '0' && c <= '9') return c - '0';
     if (c >= 'a' && c <= 'f') return c - 'a' + 10;
@@ -136,7 +136,7 @@ Value Unescape(Machine& m, const Value&, const Value* args, int argc) {
       out.push_back(u[i]);
     }
   }
-  return m.StrValue(avm1::Utf8FromUnits(out));
+  return m.StrValue(script::Utf8FromUnits(out));
 }
 
 Value DecodeUri(Machine& m, const Value&, const Value* args, int argc) {

@@ -314,22 +314,28 @@ void InstallGraphics(Machine& m) {
   ClassObject* graphics = m.DefineClass("flash.display", "Graphics", m.objectClass, [](Machine& m, const Value&, const Value*, int) -> Value {
     m.ThrowError("ArgumentError", 2012, "Graphics$ class cannot be instantiated.");
   });
-  m.AddTraitMethod(graphics, "beginFill", BeginFill);
-  m.AddTraitMethod(graphics, "beginGradientFill", BeginGradientFill);
-  m.AddTraitMethod(graphics, "endFill", EndFill);
-  m.AddTraitMethod(graphics, "lineStyle", LineStyle);
-  m.AddTraitMethod(graphics, "lineGradientStyle", LineGradientStyle);
-  m.AddTraitMethod(graphics, "moveTo", MoveTo);
-  m.AddTraitMethod(graphics, "lineTo", LineTo);
-  m.AddTraitMethod(graphics, "curveTo", CurveTo);
-  m.AddTraitMethod(graphics, "cubicCurveTo", CubicCurveTo);
-  m.AddTraitMethod(graphics, "drawCircle", DrawCircle);
-  m.AddTraitMethod(graphics, "drawEllipse", DrawEllipse);
-  m.AddTraitMethod(graphics, "drawRect", DrawRect);
-  m.AddTraitMethod(graphics, "drawRoundRect", DrawRoundRect);
-  m.AddTraitMethod(graphics, "clear", Clear);
+  static const Member kGraphicsMembers[] = {
+      {"beginFill", BeginFill, nullptr, 0, 0},
+      {"beginGradientFill", BeginGradientFill, nullptr, 0, 0},
+      {"endFill", EndFill, nullptr, 0, 0},
+      {"lineStyle", LineStyle, nullptr, 0, 0},
+      {"lineGradientStyle", LineGradientStyle, nullptr, 0, 0},
+      {"moveTo", MoveTo, nullptr, 0, 0},
+      {"lineTo", LineTo, nullptr, 0, 0},
+      {"curveTo", CurveTo, nullptr, 0, 0},
+      {"cubicCurveTo", CubicCurveTo, nullptr, 0, 0},
+      {"drawCircle", DrawCircle, nullptr, 0, 0},
+      {"drawEllipse", DrawEllipse, nullptr, 0, 0},
+      {"drawRect", DrawRect, nullptr, 0, 0},
+      {"drawRoundRect", DrawRoundRect, nullptr, 0, 0},
+      {"clear", Clear, nullptr, 0, 0},
+  };
+  Install(m, graphics, kGraphicsMembers);
+  static const Member kOwnerMembers[] = {
+      {"graphics", GraphicsOf, nullptr, kAccessor, 0},
+  };
   for (const char* owner : {"flash.display.Sprite", "flash.display.Shape"})
-    if (ClassObject* cls = m.FindClass(owner)) m.AddAccessor(cls, "graphics", GraphicsOf, nullptr);
+    if (ClassObject* cls = m.FindClass(owner)) Install(m, cls, kOwnerMembers);
 }
 
 }  // namespace vantrel::flash::avm2

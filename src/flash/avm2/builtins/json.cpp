@@ -4,8 +4,8 @@
 #include <cmath>
 #include <unordered_set>
 
-#include "flash/avm1/string_utils.h"
 #include "flash/avm2/builtins/support.h"
+#include "flash/script/string_utils.h"
 
 namespace vantrel::flash::avm2 {
 
@@ -98,7 +98,7 @@ class Parser {
       if (pos_ < s_.size() && (s_[pos_] == u'+' || s_[pos_] == u'-')) ++pos_;
       digits();
     }
-    return Value::Number(std::strtod(avm1::Utf8FromUnits(s_.substr(start, pos_ - start)).c_str(), nullptr));
+    return Value::Number(std::strtod(script::Utf8FromUnits(s_.substr(start, pos_ - start)).c_str(), nullptr));
   }
   Value Parse(int depth) {
     if (depth > 4096) Invalid(m_);
@@ -112,7 +112,7 @@ class Parser {
       do {
         Space();
         if (pos_ >= s_.size() || s_[pos_] != u'"') Invalid(m_);
-        const std::string key = avm1::Utf8FromUnits(String());
+        const std::string key = script::Utf8FromUnits(String());
         if (!Take(u':')) Invalid(m_);
         const Value v = Parse(depth + 1);
         if (Object::Property* p = o->FindOwn(key)) p->value = v;
@@ -130,7 +130,7 @@ class Parser {
       if (!Take(u']')) Invalid(m_);
       return Value::Obj(m_.NewArray(std::move(elements)));
     }
-    if (c == u'"') return m_.StrValue(avm1::Utf8FromUnits(String()));
+    if (c == u'"') return m_.StrValue(script::Utf8FromUnits(String()));
     if (c == u't') return Word(u"true"), Value::Bool(true);
     if (c == u'f') return Word(u"false"), Value::Bool(false);
     if (c == u'n') return Word(u"null"), Value::Null();
@@ -179,7 +179,7 @@ Value Revive(Machine& m, const Value& reviver, const Value& holder, const std::s
 Value Parse(Machine& m, const Value&, const Value* args, int argc) {
   const Value text = Arg(args, argc, 0);
   if (text.IsNullish()) Invalid(m);
-  Value result = Parser(m, avm1::Utf16Units(m.ToString(text))).Document();
+  Value result = Parser(m, script::Utf16Units(m.ToString(text))).Document();
   const Value reviver = Arg(args, argc, 1);
   if (!IsCallable(reviver)) return result;
   Object* root = m.NewObject();
@@ -336,8 +336,8 @@ Value Stringify(Machine& m, const Value&, const Value* args, int argc) {
     const double n = std::isnan(space.number) ? 0 : std::min(10.0, std::trunc(space.number));
     if (n >= 1) gap.assign(static_cast<std::size_t>(n), ' ');
   } else if (space.IsString()) {
-    const std::u16string units = avm1::Utf16Units(space.string->Text());
-    gap = avm1::Utf8FromUnits(std::u16string_view(units).substr(0, 10));
+    const std::u16string units = script::Utf16Units(space.string->Text());
+    gap = script::Utf8FromUnits(std::u16string_view(units).substr(0, 10));
   }
   Writer writer(m, IsCallable(replacer) ? replacer : Value(), std::move(allowed), hasAllowed, gap);
   Object* holder = m.NewObject();
@@ -352,8 +352,11 @@ Value Stringify(Machine& m, const Value&, const Value* args, int argc) {
 void InstallJson(Machine& m) {
   ClassObject* c = m.DefineClass("", "JSON", m.objectClass);
   c->isFinal = true;
-  m.AddTraitMethod(c, "parse", Parse, true);
-  m.AddTraitMethod(c, "stringify", Stringify, true);
+  static const Member kJsonMembers[] = {
+      {"parse", Parse, nullptr, kStatic, 0},
+      {"stringify", Stringify, nullptr, kStatic, 0},
+  };
+  Install(m, c, kJsonMembers);
 }
 
 }  // namespace vantrel::flash::avm2

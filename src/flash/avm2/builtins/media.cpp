@@ -9,10 +9,10 @@
 #include "flash/audio/loaded_sound.h"
 #include "flash/audio/movie_sounds.h"
 #include "flash/audio/sound_events.h"
-#include "flash/avm1/builtins/sound_support.h"
 #include "flash/avm2/builtins/media.h"
 #include "flash/avm2/builtins/support.h"
 #include "flash/display/player.h"
+#include "flash/display/sound_gains.h"
 
 namespace vantrel::flash::avm2 {
 
@@ -83,8 +83,6 @@ void ChannelObject::Trace(gc::Tracer& tracer) const {
   MediaObject::Trace(tracer);
   tracer.Mark(sound);
 }
-
-audio::Gains GainsOf(const flash::SoundTransform& t) { return avm1::GainsOf(t); }
 
 void ChannelObject::Start(Machine& m) {
   waiting = false;
@@ -190,7 +188,7 @@ Value SetTransformField(Machine& m, const Value& self, const Value* args, int ar
 
 // ---- Sound ----
 
-const audio::SoundCharacter* LibrarySound(Machine& m, std::uint16_t id) {
+const SoundCharacter* LibrarySound(Machine& m, std::uint16_t id) {
   auto* sounds = dynamic_cast<audio::MovieSounds*>(SoundsOf(m));
   return sounds ? sounds->Library().Sound(id) : nullptr;
 }
@@ -207,7 +205,7 @@ void TakeLibrarySound(Machine& m, SoundObject* s) {
     if (!s->pcm) return;
     s->state = SoundObject::State::Loaded;
     s->lengthMs = static_cast<double>(s->pcm->Frames()) / 44.1;
-    if (const audio::SoundCharacter* c = LibrarySound(m, s->soundId)) {
+    if (const SoundCharacter* c = LibrarySound(m, s->soundId)) {
       // What the tag stores of the sound.
       const double bytes = static_cast<double>(c->data.size());
       s->bytesLoaded = s->bytesTotal = bytes;
@@ -411,6 +409,14 @@ Value RequestConstruct(Machine& m, const Value& self, const Value* args, int arg
   return Value();
 }
 
+Value GetTransformPan(Machine& m, const Value& self, const Value*, int) {
+  return Value::Number(PanOf(TransformArg(m, self)->values));
+}
+Value SetTransformPan(Machine& m, const Value& self, const Value* args, int argc) {
+  SetPan(TransformArg(m, self)->values, NumArg(m, args, argc, 0, NAN));
+  return Value();
+}
+
 }  // namespace
 
 void KeepTicking(Machine& m, MediaObject* object) {
@@ -472,30 +478,31 @@ void InstallMedia(Machine& m) {
 
   ClassObject* transform = m.DefineClass("flash.media", "SoundTransform", m.objectClass, TransformConstruct);
   transform->allocate = AllocateTransform;
-  m.AddAccessor(transform, "volume", GetTransformField<kVolume>, SetTransformField<kVolume>);
-  m.AddAccessor(transform, "leftToLeft", GetTransformField<kLeftToLeft>, SetTransformField<kLeftToLeft>);
-  m.AddAccessor(transform, "leftToRight", GetTransformField<kLeftToRight>, SetTransformField<kLeftToRight>);
-  m.AddAccessor(transform, "rightToLeft", GetTransformField<kRightToLeft>, SetTransformField<kRightToLeft>);
-  m.AddAccessor(transform, "rightToRight", GetTransformField<kRightToRight>, SetTransformField<kRightToRight>);
-  m.AddAccessor(
-      transform, "pan", [](Machine& m, const Value& self, const Value*, int) { return Value::Number(PanOf(TransformArg(m, self)->values)); },
-      [](Machine& m, const Value& self, const Value* args, int argc) {
-        SetPan(TransformArg(m, self)->values, NumArg(m, args, argc, 0, NAN));
-        return Value();
-      });
+  static const Member kTransformMembers[] = {
+      {"volume", GetTransformField<kVolume>, SetTransformField<kVolume>, kAccessor, 0},
+      {"leftToLeft", GetTransformField<kLeftToLeft>, SetTransformField<kLeftToLeft>, kAccessor, 0},
+      {"leftToRight", GetTransformField<kLeftToRight>, SetTransformField<kLeftToRight>, kAccessor, 0},
+      {"rightToLeft", GetTransformField<kRightToLeft>, SetTransformField<kRightToLeft>, kAccessor, 0},
+      {"rightToRight", GetTransformField<kRightToRight>, SetTransformField<kRightToRight>, kAccessor, 0},
+      {"pan", GetTransformPan, SetTransformPan, kAccessor, 0},
+  };
+  Install(m, transform, kTransformMembers);
 
   ClassObject* sound = m.DefineClass("flash.media", "Sound", dispatcher, SoundConstruct, false);
   sound->allocate = AllocateSound;
-  m.AddTraitMethod(sound, "load", SoundLoad);
-  m.AddTraitMethod(sound, "play", SoundPlay);
-  m.AddTraitMethod(sound, "close", SoundClose);
-  m.AddAccessor(sound, "length", SoundLength, nullptr);
-  m.AddAccessor(sound, "bytesLoaded", SoundBytesLoaded, nullptr);
-  m.AddAccessor(sound, "bytesTotal", SoundBytesTotal, nullptr);
-  m.AddAccessor(sound, "url", SoundUrl, nullptr);
-  m.AddAccessor(sound, "isBuffering", SoundIsBuffering, nullptr);
-  m.AddAccessor(sound, "isURLInaccessible", SoundFalse, nullptr);
-  m.AddAccessor(sound, "id3", SoundId3, nullptr);
+  static const Member kSoundMembers[] = {
+      {"load", SoundLoad, nullptr, 0, 0},
+      {"play", SoundPlay, nullptr, 0, 0},
+      {"close", SoundClose, nullptr, 0, 0},
+      {"length", SoundLength, nullptr, kAccessor, 0},
+      {"bytesLoaded", SoundBytesLoaded, nullptr, kAccessor, 0},
+      {"bytesTotal", SoundBytesTotal, nullptr, kAccessor, 0},
+      {"url", SoundUrl, nullptr, kAccessor, 0},
+      {"isBuffering", SoundIsBuffering, nullptr, kAccessor, 0},
+      {"isURLInaccessible", SoundFalse, nullptr, kAccessor, 0},
+      {"id3", SoundId3, nullptr, kAccessor, 0},
+  };
+  Install(m, sound, kSoundMembers);
 
   // The tag's text frames by their ids, and the common ones by name.
   m.DefineClass("flash.media", "ID3Info", m.objectClass, [](Machine& m, const Value& self, const Value*, int) {
@@ -505,15 +512,21 @@ void InstallMedia(Machine& m) {
 
   ClassObject* channel = m.DefineClass("flash.media", "SoundChannel", dispatcher, nullptr);
   channel->allocate = AllocateChannel;
-  m.AddAccessor(channel, "position", ChannelPosition, nullptr);
-  m.AddAccessor(channel, "soundTransform", ChannelGetTransform, ChannelSetTransform);
-  m.AddTraitMethod(channel, "stop", ChannelStop);
+  static const Member kChannelMembers[] = {
+      {"position", ChannelPosition, nullptr, kAccessor, 0},
+      {"soundTransform", ChannelGetTransform, ChannelSetTransform, kAccessor, 0},
+      {"stop", ChannelStop, nullptr, 0, 0},
+  };
+  Install(m, channel, kChannelMembers);
 
   ClassObject* mixer = m.DefineClass("flash.media", "SoundMixer", m.objectClass, nullptr);
-  m.AddAccessor(mixer, "soundTransform", MixerGetTransform, MixerSetTransform, true);
-  m.AddAccessor(mixer, "bufferTime", MixerGetBufferTime, MixerSetBufferTime, true);
-  m.AddTraitMethod(mixer, "stopAll", MixerStopAll, true);
-  m.AddTraitMethod(mixer, "areSoundsInaccessible", MixerInaccessible, true);
+  static const Member kMixerMembers[] = {
+      {"soundTransform", MixerGetTransform, MixerSetTransform, kAccessor | kStatic, 0},
+      {"bufferTime", MixerGetBufferTime, MixerSetBufferTime, kAccessor | kStatic, 0},
+      {"stopAll", MixerStopAll, nullptr, kStatic, 0},
+      {"areSoundsInaccessible", MixerInaccessible, nullptr, kStatic, 0},
+  };
+  Install(m, mixer, kMixerMembers);
 
   if (!m.FindClass("flash.net.URLRequest")) m.DefineClass("flash.net", "URLRequest", m.objectClass, RequestConstruct, false);
 }

@@ -162,36 +162,92 @@ void SetClient(Machine& m, Value& client, const Value& value) {
   client = value;
 }
 
+Value ConnectionClient(Machine& m, const Value& self, const Value*, int) {
+  ConnectionObject* c = ConnectionArg(m, self);
+  return ClientOf(c, c->client);
+}
+Value SetConnectionClient(Machine& m, const Value& self, const Value* args, int argc) {
+  SetClient(m, ConnectionArg(m, self)->client, Arg(args, argc, 0));
+  return Value();
+}
+Value ConnectionConnected(Machine& m, const Value& self, const Value*, int) {
+  return Value::Bool(ConnectionArg(m, self)->state == ConnectionObject::State::Local);
+}
+Value ConnectionUri(Machine& m, const Value& self, const Value*, int) {
+  ConnectionObject* c = ConnectionArg(m, self);
+  return c->hasUri ? m.StrValue(c->uri) : Value::Null();
+}
+Value ConnectionMaxPeerConnections(Machine& m, const Value& self, const Value*, int) {
+  ConnectionArg(m, self);
+  return Value::Number(8);
+}
+Value ConnectionObjectEncoding(Machine& m, const Value& self, const Value*, int) {
+  ConnectionArg(m, self);
+  return Value::Number(3);
+}
+Value ConnectionProxyType(Machine& m, const Value& self, const Value*, int) {
+  ConnectionArg(m, self);
+  return m.StrValue("none");
+}
+Value ConnectionConnectedProxyType(Machine& m, const Value& self, const Value*, int) {
+  Connected(m, self);
+  return m.StrValue("none");
+}
+Value ConnectionProtocol(Machine& m, const Value& self, const Value*, int) {
+  Connected(m, self);
+  return m.StrValue("rtmp");
+}
+Value ConnectionUsingTLS(Machine& m, const Value& self, const Value*, int) {
+  Connected(m, self);
+  return Value::Bool(false);
+}
+Value ConnectionFarID(Machine& m, const Value& self, const Value*, int) {
+  Connected(m, self);
+  return m.StrValue("");
+}
+Value ConnectionNearID(Machine& m, const Value& self, const Value*, int) {
+  Connected(m, self);
+  return m.StrValue("");
+}
+Value ConnectionFarNonce(Machine& m, const Value& self, const Value*, int) {
+  Connected(m, self);
+  return m.StrValue(std::string(64, '0'));
+}
+Value ConnectionNearNonce(Machine& m, const Value& self, const Value*, int) {
+  Connected(m, self);
+  return m.StrValue(std::string(64, '0'));
+}
+Value ConnectionUnconnectedPeerStreams(Machine& m, const Value& self, const Value*, int) {
+  Connected(m, self);
+  return Value::Obj(m.NewArray());
+}
+
 void InstallConnection(Machine& m, ClassObject* dispatcher) {
   ClassObject* cls = m.DefineClass("flash.net", "NetConnection", dispatcher, nullptr);
   cls->allocate = AllocateConnection;
-  m.AddTraitMethod(cls, "connect", ConnectionConnect);
-  m.AddTraitMethod(cls, "close", ConnectionClose);
-  m.AddAccessor(
-      cls, "client", [](Machine& m, const Value& self, const Value*, int) { ConnectionObject* c = ConnectionArg(m, self); return ClientOf(c, c->client); },
-      [](Machine& m, const Value& self, const Value* args, int argc) {
-        SetClient(m, ConnectionArg(m, self)->client, Arg(args, argc, 0));
-        return Value();
-      });
-  m.AddAccessor(cls, "connected", [](Machine& m, const Value& self, const Value*, int) {
-    return Value::Bool(ConnectionArg(m, self)->state == ConnectionObject::State::Local);
-  }, nullptr);
-  m.AddAccessor(cls, "uri", [](Machine& m, const Value& self, const Value*, int) {
-    ConnectionObject* c = ConnectionArg(m, self);
-    return c->hasUri ? m.StrValue(c->uri) : Value::Null();
-  }, nullptr);
-  m.AddAccessor(cls, "maxPeerConnections", [](Machine& m, const Value& self, const Value*, int) { ConnectionArg(m, self); return Value::Number(8); }, nullptr);
-  m.AddAccessor(cls, "objectEncoding", [](Machine& m, const Value& self, const Value*, int) { ConnectionArg(m, self); return Value::Number(3); }, nullptr);
-  m.AddAccessor(cls, "proxyType", [](Machine& m, const Value& self, const Value*, int) { ConnectionArg(m, self); return m.StrValue("none"); }, nullptr);
+  static const Member kConnectionMembers[] = {
+      {"connect", ConnectionConnect, nullptr, 0, 0},
+      {"close", ConnectionClose, nullptr, 0, 0},
+      {"client", ConnectionClient, SetConnectionClient, kAccessor, 0},
+      {"connected", ConnectionConnected, nullptr, kAccessor, 0},
+      {"uri", ConnectionUri, nullptr, kAccessor, 0},
+      {"maxPeerConnections", ConnectionMaxPeerConnections, nullptr, kAccessor, 0},
+      {"objectEncoding", ConnectionObjectEncoding, nullptr, kAccessor, 0},
+      {"proxyType", ConnectionProxyType, nullptr, kAccessor, 0},
+  };
+  Install(m, cls, kConnectionMembers);
   // What only a connection has.
-  m.AddAccessor(cls, "connectedProxyType", [](Machine& m, const Value& self, const Value*, int) { Connected(m, self); return m.StrValue("none"); }, nullptr);
-  m.AddAccessor(cls, "protocol", [](Machine& m, const Value& self, const Value*, int) { Connected(m, self); return m.StrValue("rtmp"); }, nullptr);
-  m.AddAccessor(cls, "usingTLS", [](Machine& m, const Value& self, const Value*, int) { Connected(m, self); return Value::Bool(false); }, nullptr);
-  m.AddAccessor(cls, "farID", [](Machine& m, const Value& self, const Value*, int) { Connected(m, self); return m.StrValue(""); }, nullptr);
-  m.AddAccessor(cls, "nearID", [](Machine& m, const Value& self, const Value*, int) { Connected(m, self); return m.StrValue(""); }, nullptr);
-  m.AddAccessor(cls, "farNonce", [](Machine& m, const Value& self, const Value*, int) { Connected(m, self); return m.StrValue(std::string(64, '0')); }, nullptr);
-  m.AddAccessor(cls, "nearNonce", [](Machine& m, const Value& self, const Value*, int) { Connected(m, self); return m.StrValue(std::string(64, '0')); }, nullptr);
-  m.AddAccessor(cls, "unconnectedPeerStreams", [](Machine& m, const Value& self, const Value*, int) { Connected(m, self); return Value::Obj(m.NewArray()); }, nullptr);
+  static const Member kConnectedMembers[] = {
+      {"connectedProxyType", ConnectionConnectedProxyType, nullptr, kAccessor, 0},
+      {"protocol", ConnectionProtocol, nullptr, kAccessor, 0},
+      {"usingTLS", ConnectionUsingTLS, nullptr, kAccessor, 0},
+      {"farID", ConnectionFarID, nullptr, kAccessor, 0},
+      {"nearID", ConnectionNearID, nullptr, kAccessor, 0},
+      {"farNonce", ConnectionFarNonce, nullptr, kAccessor, 0},
+      {"nearNonce", ConnectionNearNonce, nullptr, kAccessor, 0},
+      {"unconnectedPeerStreams", ConnectionUnconnectedPeerStreams, nullptr, kAccessor, 0},
+  };
+  Install(m, cls, kConnectedMembers);
 }
 
 // ---- AMF0, the values of a video's script tags ----
@@ -556,35 +612,61 @@ Value StreamCurrentFps(Machine& m, const Value& self, const Value*, int) {
   return Value::Number(std::round(1000.0 / s->playback->Index().FrameInterval()));
 }
 
+Value StreamClient(Machine& m, const Value& self, const Value*, int) {
+  StreamObject* s = StreamArg(m, self);
+  return ClientOf(s, s->client);
+}
+Value SetStreamClient(Machine& m, const Value& self, const Value* args, int argc) {
+  SetClient(m, StreamArg(m, self)->client, Arg(args, argc, 0));
+  return Value();
+}
+Value StreamBufferTime(Machine& m, const Value& self, const Value*, int) {
+  return Value::Number(StreamArg(m, self)->bufferTime);
+}
+Value SetStreamBufferTime(Machine& m, const Value& self, const Value* args, int argc) {
+  const double seconds = NumArg(m, args, argc, 0, NAN);
+  if (!std::isnan(seconds)) StreamArg(m, self)->bufferTime = std::max(0.0, seconds);
+  return Value();
+}
+Value StreamTime(Machine& m, const Value& self, const Value*, int) {
+  return Value::Number(StreamArg(m, self)->lastTime);
+}
+
 void InstallStream(Machine& m, ClassObject* dispatcher) {
   ClassObject* cls = m.DefineClass("flash.net", "NetStream", dispatcher, StreamConstruct);
   cls->allocate = AllocateStream;
-  m.AddTraitMethod(cls, "play", StreamPlay);
-  m.AddTraitMethod(cls, "pause", StreamPause);
-  m.AddTraitMethod(cls, "resume", StreamResume);
-  m.AddTraitMethod(cls, "togglePause", StreamTogglePause);
-  m.AddTraitMethod(cls, "seek", StreamSeek);
-  m.AddTraitMethod(cls, "close", StreamClose);
-  m.AddAccessor(
-      cls, "client", [](Machine& m, const Value& self, const Value*, int) { StreamObject* s = StreamArg(m, self); return ClientOf(s, s->client); },
-      [](Machine& m, const Value& self, const Value* args, int argc) {
-        SetClient(m, StreamArg(m, self)->client, Arg(args, argc, 0));
-        return Value();
-      });
-  m.AddAccessor(
-      cls, "bufferTime", [](Machine& m, const Value& self, const Value*, int) { return Value::Number(StreamArg(m, self)->bufferTime); },
-      [](Machine& m, const Value& self, const Value* args, int argc) {
-        const double seconds = NumArg(m, args, argc, 0, NAN);
-        if (!std::isnan(seconds)) StreamArg(m, self)->bufferTime = std::max(0.0, seconds);
-        return Value();
-      });
-  m.AddAccessor(cls, "time", [](Machine& m, const Value& self, const Value*, int) { return Value::Number(StreamArg(m, self)->lastTime); }, nullptr);
-  m.AddAccessor(cls, "bufferLength", StreamBufferLength, nullptr);
-  m.AddAccessor(cls, "bytesLoaded", StreamBytesLoaded, nullptr);
-  m.AddAccessor(cls, "bytesTotal", StreamBytesTotal, nullptr);
-  m.AddAccessor(cls, "currentFPS", StreamCurrentFps, nullptr);
-  m.AddConstant(cls, "CONNECT_TO_FMS", m.StrValue("connectToFMS"));
-  m.AddConstant(cls, "DIRECT_CONNECTIONS", m.StrValue("directConnections"));
+  static const Member kStreamMembers[] = {
+      {"play", StreamPlay, nullptr, 0, 0},
+      {"pause", StreamPause, nullptr, 0, 0},
+      {"resume", StreamResume, nullptr, 0, 0},
+      {"togglePause", StreamTogglePause, nullptr, 0, 0},
+      {"seek", StreamSeek, nullptr, 0, 0},
+      {"close", StreamClose, nullptr, 0, 0},
+      {"client", StreamClient, SetStreamClient, kAccessor, 0},
+      {"bufferTime", StreamBufferTime, SetStreamBufferTime, kAccessor, 0},
+      {"time", StreamTime, nullptr, kAccessor, 0},
+      {"bufferLength", StreamBufferLength, nullptr, kAccessor, 0},
+      {"bytesLoaded", StreamBytesLoaded, nullptr, kAccessor, 0},
+      {"bytesTotal", StreamBytesTotal, nullptr, kAccessor, 0},
+      {"currentFPS", StreamCurrentFps, nullptr, kAccessor, 0},
+  };
+  Install(m, cls, kStreamMembers);
+  static const TextConstant kStreamConstants[] = {
+      {"CONNECT_TO_FMS", "connectToFMS"},
+      {"DIRECT_CONNECTIONS", "directConnections"},
+  };
+  Install(m, cls, kStreamConstants);
+}
+
+Value FilterHeader(Machine& m, const Value& self, const Value*, int) { return FilterField(m, self, 0); }
+Value SetFilterHeader(Machine& m, const Value& self, const Value* args, int argc) {
+  FilterField(m, self, 0) = Arg(args, argc, 0);
+  return Value();
+}
+Value FilterData(Machine& m, const Value& self, const Value*, int) { return FilterField(m, self, 1); }
+Value SetFilterData(Machine& m, const Value& self, const Value* args, int argc) {
+  FilterField(m, self, 1) = Arg(args, argc, 0);
+  return Value();
 }
 
 }  // namespace
@@ -597,25 +679,24 @@ std::shared_ptr<const video::StreamPicture> NetStreamPicture(const Value& stream
 void InstallNetStream(Machine& m) {
   ClassObject* dispatcher = m.FindClass("flash.events.EventDispatcher");
   ClassObject* status = m.DefineClass("flash.events", "NetStatusEvent", m.FindClass("flash.events.Event"), StatusEventConstruct);
-  m.AddAccessor(status, "info", StatusEventInfo, StatusEventSetInfo);
-  m.AddTraitMethod(status, "clone", StatusEventClone);
-  m.AddTraitMethod(status, "toString", StatusEventToString);
-  m.AddConstant(status, "NET_STATUS", m.StrValue("netStatus"));
+  static const Member kStatusMembers[] = {
+      {"info", StatusEventInfo, StatusEventSetInfo, kAccessor, 0},
+      {"clone", StatusEventClone, nullptr, 0, 0},
+      {"toString", StatusEventToString, nullptr, 0, 0},
+  };
+  Install(m, status, kStatusMembers);
+  static const TextConstant kStatusConstants[] = {
+      {"NET_STATUS", "netStatus"},
+  };
+  Install(m, status, kStatusConstants);
   ClassObject* filter = m.DefineClass("flash.events", "NetFilterEvent", m.FindClass("flash.events.Event"), FilterEventConstruct);
-  m.AddAccessor(
-      filter, "header", [](Machine& m, const Value& self, const Value*, int) { return FilterField(m, self, 0); },
-      [](Machine& m, const Value& self, const Value* args, int argc) {
-        FilterField(m, self, 0) = Arg(args, argc, 0);
-        return Value();
-      });
-  m.AddAccessor(
-      filter, "data", [](Machine& m, const Value& self, const Value*, int) { return FilterField(m, self, 1); },
-      [](Machine& m, const Value& self, const Value* args, int argc) {
-        FilterField(m, self, 1) = Arg(args, argc, 0);
-        return Value();
-      });
-  m.AddTraitMethod(filter, "clone", FilterEventClone);
-  m.AddTraitMethod(filter, "toString", FilterEventToString);
+  static const Member kFilterMembers[] = {
+      {"header", FilterHeader, SetFilterHeader, kAccessor, 0},
+      {"data", FilterData, SetFilterData, kAccessor, 0},
+      {"clone", FilterEventClone, nullptr, 0, 0},
+      {"toString", FilterEventToString, nullptr, 0, 0},
+  };
+  Install(m, filter, kFilterMembers);
   InstallConnection(m, dispatcher);
   InstallStream(m, dispatcher);
 }

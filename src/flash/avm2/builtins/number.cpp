@@ -21,31 +21,18 @@ double Self(Machine& m, const Value& self, int tag, const char* method) {
   m.ThrowTypeError(1004, std::string("Method ") + names[tag] + ".prototype." + method + " was invoked on an incompatible object.");
 }
 
+// The classes a method of Number, int or uint serves (its tag).
+enum NumberClass { kNumber = 0, kInt = 1, kUint = 2 };
+
 Value ToStringMethod(Machine& m, const Value& self, const Value* args, int argc) {
-  const int tag = 0;
+  const int tag = NativeTag(m);
   const double d = Self(m, self, tag, "toString");
   const double radix = NumArg(m, args, argc, 0, 10);
   if (radix < 2 || radix > 36 || std::isnan(radix))
     m.ThrowError("RangeError", 1003, "The radix argument must be between 2 and 36; got " + NumberToString(radix) + ".");
   return m.StrValue(NumberToRadix(d, static_cast<int>(radix)));
 }
-Value IntToString(Machine& m, const Value& self, const Value* args, int argc) {
-  const double d = Self(m, self, 1, "toString");
-  const double radix = NumArg(m, args, argc, 0, 10);
-  if (radix < 2 || radix > 36 || std::isnan(radix))
-    m.ThrowError("RangeError", 1003, "The radix argument must be between 2 and 36; got " + NumberToString(radix) + ".");
-  return m.StrValue(NumberToRadix(d, static_cast<int>(radix)));
-}
-Value UintToString(Machine& m, const Value& self, const Value* args, int argc) {
-  const double d = Self(m, self, 2, "toString");
-  const double radix = NumArg(m, args, argc, 0, 10);
-  if (radix < 2 || radix > 36 || std::isnan(radix))
-    m.ThrowError("RangeError", 1003, "The radix argument must be between 2 and 36; got " + NumberToString(radix) + ".");
-  return m.StrValue(NumberToRadix(d, static_cast<int>(radix)));
-}
-Value ValueOf(Machine& m, const Value& self, const Value*, int) { return Value::Number(Self(m, self, 0, "valueOf")); }
-Value IntValueOf(Machine& m, const Value& self, const Value*, int) { return Value::Number(Self(m, self, 1, "valueOf")); }
-Value UintValueOf(Machine& m, const Value& self, const Value*, int) { return Value::Number(Self(m, self, 2, "valueOf")); }
+Value ValueOf(Machine& m, const Value& self, const Value*, int) { return Value::Number(Self(m, self, NativeTag(m), "valueOf")); }
 
 // The three formatting methods share one range message.
 [[noreturn]] void DigitsOutOfRange(Machine& m) {
@@ -166,6 +153,63 @@ Value Random(Machine&, const Value&, const Value*, int) {
   return Value::Number(std::uniform_real_distribution<double>(0.0, 1.0)(generator));
 }
 
+// The formatting methods name Number in their errors whichever class they serve.
+const Member kNumberMembers[] = {
+    {"toFixed", ToFixed, nullptr, kPrototype, kNumber},
+    {"toPrecision", ToPrecision, nullptr, kPrototype, kNumber},
+    {"toExponential", ToExponential, nullptr, kPrototype, kNumber},
+    {"toString", ToStringMethod, nullptr, kPrototype, kNumber},
+    {"toLocaleString", ToStringMethod, nullptr, kPrototype, kNumber},
+    {"valueOf", ValueOf, nullptr, kPrototype, kNumber},
+};
+const Member kIntMembers[] = {
+    {"toFixed", ToFixed, nullptr, kPrototype, kInt},
+    {"toPrecision", ToPrecision, nullptr, kPrototype, kInt},
+    {"toExponential", ToExponential, nullptr, kPrototype, kInt},
+    {"toLocaleString", ToStringMethod, nullptr, kPrototype, kInt},
+    {"toString", ToStringMethod, nullptr, kPrototype, kInt},
+    {"valueOf", ValueOf, nullptr, kPrototype, kInt},
+};
+const Member kUintMembers[] = {
+    {"toFixed", ToFixed, nullptr, kPrototype, kUint},
+    {"toPrecision", ToPrecision, nullptr, kPrototype, kUint},
+    {"toExponential", ToExponential, nullptr, kPrototype, kUint},
+    {"toLocaleString", ToStringMethod, nullptr, kPrototype, kUint},
+    {"toString", ToStringMethod, nullptr, kPrototype, kUint},
+    {"valueOf", ValueOf, nullptr, kPrototype, kUint},
+};
+const Constant kNumberConstants[] = {
+    {"length", 1},
+    {"MAX_VALUE", DBL_MAX},
+    {"MIN_VALUE", 4.9406564584124654e-324},
+    {"NaN", NAN},
+    {"NEGATIVE_INFINITY", -INFINITY},
+    {"POSITIVE_INFINITY", INFINITY},
+};
+const Constant kIntConstants[] = {
+    {"length", 1},
+    {"MAX_VALUE", 2147483647},
+    {"MIN_VALUE", -2147483648.0},
+};
+const Constant kUintConstants[] = {
+    {"length", 1},
+    {"MAX_VALUE", 4294967295.0},
+    {"MIN_VALUE", 0},
+};
+
+const Member kMathMembers[] = {
+    {"abs", Abs, nullptr, kStatic, 0},     {"acos", Acos, nullptr, kStatic, 0},   {"asin", Asin, nullptr, kStatic, 0},
+    {"atan", Atan, nullptr, kStatic, 0},   {"atan2", Atan2, nullptr, kStatic, 0}, {"ceil", Ceil, nullptr, kStatic, 0},
+    {"cos", Cos, nullptr, kStatic, 0},     {"exp", Exp, nullptr, kStatic, 0},     {"floor", Floor, nullptr, kStatic, 0},
+    {"log", Log, nullptr, kStatic, 0},     {"max", Max, nullptr, kStatic, 0},     {"min", Min, nullptr, kStatic, 0},
+    {"pow", Pow, nullptr, kStatic, 0},     {"random", Random, nullptr, kStatic, 0}, {"round", Round, nullptr, kStatic, 0},
+    {"sin", Sin, nullptr, kStatic, 0},     {"sqrt", Sqrt, nullptr, kStatic, 0},   {"tan", Tan, nullptr, kStatic, 0},
+};
+const Constant kMathConstants[] = {
+    {"E", M_E},         {"LN10", M_LN10},   {"LN2", M_LN2},         {"LOG10E", M_LOG10E},
+    {"LOG2E", M_LOG2E}, {"PI", M_PI},       {"SQRT1_2", M_SQRT1_2}, {"SQRT2", M_SQRT2},
+};
+
 }  // namespace
 
 void InstallNumbers(Machine& m) {
@@ -175,53 +219,20 @@ void InstallNumbers(Machine& m) {
   m.numberClass->callHandler = m.NativeMethod("Number", NumberCall);
   m.intClass->callHandler = m.NativeMethod("int", IntCall);
   m.uintClass->callHandler = m.NativeMethod("uint", UintCall);
-  for (ClassObject* c : {m.numberClass, m.intClass, m.uintClass}) {
-    c->isFinal = true;
-    m.AddMethod(c->prototype, "toFixed", ToFixed);
-    m.AddMethod(c->prototype, "toPrecision", ToPrecision);
-    m.AddMethod(c->prototype, "toExponential", ToExponential);
-    m.AddConstant(c, "length", Value::Number(1));
-  }
-  m.AddMethod(m.numberClass->prototype, "toString", ToStringMethod);
-  m.AddMethod(m.numberClass->prototype, "toLocaleString", ToStringMethod);
-  m.AddMethod(m.intClass->prototype, "toLocaleString", IntToString);
-  m.AddMethod(m.uintClass->prototype, "toLocaleString", UintToString);
-  m.AddMethod(m.numberClass->prototype, "valueOf", ValueOf);
-  m.AddMethod(m.intClass->prototype, "toString", IntToString);
-  m.AddMethod(m.intClass->prototype, "valueOf", IntValueOf);
-  m.AddMethod(m.uintClass->prototype, "toString", UintToString);
-  m.AddMethod(m.uintClass->prototype, "valueOf", UintValueOf);
-  m.AddConstant(m.numberClass, "MAX_VALUE", Value::Number(DBL_MAX));
-  m.AddConstant(m.numberClass, "MIN_VALUE", Value::Number(4.9406564584124654e-324));
-  m.AddConstant(m.numberClass, "NaN", Value::Number(std::nan("")));
-  m.AddConstant(m.numberClass, "NEGATIVE_INFINITY", Value::Number(-INFINITY));
-  m.AddConstant(m.numberClass, "POSITIVE_INFINITY", Value::Number(INFINITY));
-  m.AddConstant(m.intClass, "MAX_VALUE", Value::Number(2147483647));
-  m.AddConstant(m.intClass, "MIN_VALUE", Value::Number(-2147483648.0));
-  m.AddConstant(m.uintClass, "MAX_VALUE", Value::Number(4294967295.0));
-  m.AddConstant(m.uintClass, "MIN_VALUE", Value::Number(0));
+  for (ClassObject* c : {m.numberClass, m.intClass, m.uintClass}) c->isFinal = true;
+  Install(m, m.numberClass, kNumberMembers);
+  Install(m, m.intClass, kIntMembers);
+  Install(m, m.uintClass, kUintMembers);
+  Install(m, m.numberClass, kNumberConstants);
+  Install(m, m.intClass, kIntConstants);
+  Install(m, m.uintClass, kUintConstants);
 }
 
 void InstallMath(Machine& m) {
   ClassObject* math = m.DefineClass("", "Math", m.objectClass);
   math->isFinal = true;
-  struct Entry {
-    const char* name;
-    Native fn;
-  };
-  static const Entry functions[] = {{"abs", Abs}, {"acos", Acos}, {"asin", Asin}, {"atan", Atan}, {"atan2", Atan2},
-                                    {"ceil", Ceil}, {"cos", Cos}, {"exp", Exp}, {"floor", Floor}, {"log", Log},
-                                    {"max", Max}, {"min", Min}, {"pow", Pow}, {"random", Random}, {"round", Round},
-                                    {"sin", Sin}, {"sqrt", Sqrt}, {"tan", Tan}};
-  for (const Entry& e : functions) m.AddTraitMethod(math, e.name, e.fn, true);
-  m.AddConstant(math, "E", Value::Number(M_E));
-  m.AddConstant(math, "LN10", Value::Number(M_LN10));
-  m.AddConstant(math, "LN2", Value::Number(M_LN2));
-  m.AddConstant(math, "LOG10E", Value::Number(M_LOG10E));
-  m.AddConstant(math, "LOG2E", Value::Number(M_LOG2E));
-  m.AddConstant(math, "PI", Value::Number(M_PI));
-  m.AddConstant(math, "SQRT1_2", Value::Number(M_SQRT1_2));
-  m.AddConstant(math, "SQRT2", Value::Number(M_SQRT2));
+  Install(m, math, kMathMembers);
+  Install(m, math, kMathConstants);
 }
 
 }  // namespace vantrel::flash::avm2

@@ -197,19 +197,27 @@ void InstallObjectClasses(Machine& m) {
   m.functionClass->prototype->proto = m.objectClass->prototype;
   m.objectClass->prototype->cls = m.objectClass;
   m.objectClass->callHandler = m.NativeMethod("Object", ObjectCall);
-  Object* proto = m.objectClass->prototype;
-  m.AddMethod(proto, "toString", ObjectToString);
-  m.AddMethod(proto, "toLocaleString", ObjectToString);
-  m.AddMethod(proto, "valueOf", ObjectValueOf);
-  m.AddMethod(proto, "hasOwnProperty", HasOwnProperty);
-  m.AddMethod(proto, "propertyIsEnumerable", PropertyIsEnumerable);
-  m.AddMethod(proto, "setPropertyIsEnumerable", SetPropertyIsEnumerable);
-  m.AddMethod(proto, "isPrototypeOf", IsPrototypeOf);
-  m.AddConstant(m.objectClass, "length", Value::Number(1));
-  m.AddMethod(m.functionClass->prototype, "call", FunctionCall);
-  m.AddMethod(m.functionClass->prototype, "apply", FunctionApply);
-  m.AddMethod(m.functionClass->prototype, "toString", ObjectToString);
-  m.AddAccessor(m.functionClass, "length", FunctionLength, nullptr);
+  static const Member kObjectMembers[] = {
+      {"toString", ObjectToString, nullptr, kPrototype, 0},
+      {"toLocaleString", ObjectToString, nullptr, kPrototype, 0},
+      {"valueOf", ObjectValueOf, nullptr, kPrototype, 0},
+      {"hasOwnProperty", HasOwnProperty, nullptr, kPrototype, 0},
+      {"propertyIsEnumerable", PropertyIsEnumerable, nullptr, kPrototype, 0},
+      {"setPropertyIsEnumerable", SetPropertyIsEnumerable, nullptr, kPrototype, 0},
+      {"isPrototypeOf", IsPrototypeOf, nullptr, kPrototype, 0},
+  };
+  Install(m, m.objectClass, kObjectMembers);
+  static const Constant kObjectConstants[] = {
+      {"length", 1},
+  };
+  Install(m, m.objectClass, kObjectConstants);
+  static const Member kFunctionMembers[] = {
+      {"call", FunctionCall, nullptr, kPrototype, 0},
+      {"apply", FunctionApply, nullptr, kPrototype, 0},
+      {"toString", ObjectToString, nullptr, kPrototype, 0},
+      {"length", FunctionLength, nullptr, kAccessor, 0},
+  };
+  Install(m, m.functionClass, kFunctionMembers);
   m.functionClass->callHandler = m.NativeMethod("Function", FunctionConstruct);
   m.functionClass->allocate = nullptr;
   // new Function() goes through the call handler (functions are not plain instances).
@@ -217,21 +225,30 @@ void InstallObjectClasses(Machine& m) {
 
   m.namespaceClass = m.DefineClass("", "Namespace", m.objectClass, NamespaceConstruct);
   m.namespaceClass->allocate = AllocateNative<ObjectKind::Namespace>;
-  m.AddAccessor(m.namespaceClass, "uri", NamespaceUri, nullptr);
-  m.AddAccessor(m.namespaceClass, "prefix", NamespacePrefix, nullptr);
-  m.AddMethod(m.namespaceClass->prototype, "toString", NamespaceToString);
-  m.AddMethod(m.namespaceClass->prototype, "valueOf", NamespaceToString);
+  static const Member kNamespaceMembers[] = {
+      {"uri", NamespaceUri, nullptr, kAccessor, 0},
+      {"prefix", NamespacePrefix, nullptr, kAccessor, 0},
+      {"toString", NamespaceToString, nullptr, kPrototype, 0},
+      {"valueOf", NamespaceToString, nullptr, kPrototype, 0},
+  };
+  Install(m, m.namespaceClass, kNamespaceMembers);
   m.qnameClass = m.DefineClass("", "QName", m.objectClass, QNameConstruct);
   m.qnameClass->allocate = AllocateNative<ObjectKind::QName>;
-  m.AddAccessor(m.qnameClass, "localName", QNameLocalName, nullptr);
-  m.AddAccessor(m.qnameClass, "uri", QNameUri, nullptr);
-  m.AddMethod(m.qnameClass->prototype, "toString", QNameToString);
+  static const Member kQnameMembers[] = {
+      {"localName", QNameLocalName, nullptr, kAccessor, 0},
+      {"uri", QNameUri, nullptr, kAccessor, 0},
+      {"toString", QNameToString, nullptr, kPrototype, 0},
+  };
+  Install(m, m.qnameClass, kQnameMembers);
 
   m.booleanClass = m.DefineClass("", "Boolean", m.objectClass);
   m.booleanClass->isFinal = true;
   m.booleanClass->callHandler = m.NativeMethod("Boolean", BooleanCall);
-  m.AddMethod(m.booleanClass->prototype, "toString", BooleanToString);
-  m.AddMethod(m.booleanClass->prototype, "valueOf", BooleanValueOf);
+  static const Member kBooleanMembers[] = {
+      {"toString", BooleanToString, nullptr, kPrototype, 0},
+      {"valueOf", BooleanValueOf, nullptr, kPrototype, 0},
+  };
+  Install(m, m.booleanClass, kBooleanMembers);
 }
 
 }  // namespace vantrel::flash::avm2

@@ -9,8 +9,8 @@
 
 #include <cmath>
 
-#include "flash/avm1/string_utils.h"
 #include "flash/avm2/builtins/support.h"
+#include "flash/script/string_utils.h"
 
 namespace vantrel::flash::avm2 {
 
@@ -46,7 +46,7 @@ void Compile(RegExpObject* re, const std::string& flags) {
   else options |= PCRE2_DOLLAR_ENDONLY;
   if (re->dotall) options |= PCRE2_DOTALL;
   if (re->extended) options |= PCRE2_EXTENDED;
-  const std::u16string pattern = avm1::Utf16Units(re->source);
+  const std::u16string pattern = script::Utf16Units(re->source);
   pcre2_compile_context* context = pcre2_compile_context_create(nullptr);
   pcre2_set_compile_extra_options(context, PCRE2_EXTRA_ALT_BSUX);
   int error = 0;
@@ -65,7 +65,7 @@ void Compile(RegExpObject* re, const std::string& flags) {
     const PCRE2_SPTR entry = table + i * entrySize;
     std::u16string name;
     for (std::uint32_t k = 1; k < entrySize && entry[k]; ++k) name.push_back(static_cast<char16_t>(entry[k]));
-    re->groupNames.emplace_back(avm1::Utf8FromUnits(name), static_cast<int>(entry[0]));
+    re->groupNames.emplace_back(script::Utf8FromUnits(name), static_cast<int>(entry[0]));
   }
 }
 
@@ -96,7 +96,7 @@ bool Find(const RegExpObject* re, const std::u16string& subject, std::size_t sta
 }
 
 Value Units(Machine& m, const std::u16string& s, long begin, long end) {
-  return m.StrValue(avm1::Utf8FromUnits(std::u16string_view(s).substr(static_cast<std::size_t>(begin),
+  return m.StrValue(script::Utf8FromUnits(std::u16string_view(s).substr(static_cast<std::size_t>(begin),
                                                                      static_cast<std::size_t>(end - begin))));
 }
 
@@ -123,7 +123,7 @@ RegExpObject* This(Machine& m, const Value& self, const char* method) {
 }
 
 Value Exec(Machine& m, RegExpObject* re, const std::string& input) {
-  const std::u16string s = avm1::Utf16Units(input);
+  const std::u16string s = script::Utf16Units(input);
   double start = re->global ? re->lastIndex : 0;
   if (std::isnan(start) || start < 0) start = 0;
   Match match;
@@ -268,7 +268,7 @@ Value MakeRegExp(Machine& m, const std::string& source, const std::string& flags
 Value RegExpMatch(Machine& m, Object* object, const std::string& subject) {
   auto* re = static_cast<RegExpObject*>(object);
   if (!re->global) return Exec(m, re, subject);
-  const std::u16string s = avm1::Utf16Units(subject);
+  const std::u16string s = script::Utf16Units(subject);
   std::vector<Value> found;
   std::size_t at = 0;
   Match match;
@@ -282,9 +282,9 @@ Value RegExpMatch(Machine& m, Object* object, const std::string& subject) {
 
 Value RegExpReplace(Machine& m, Object* object, const std::string& subject, const Value& with) {
   auto* re = static_cast<RegExpObject*>(object);
-  const std::u16string s = avm1::Utf16Units(subject);
+  const std::u16string s = script::Utf16Units(subject);
   const bool callable = IsCallable(with);
-  const std::u16string pattern = callable ? std::u16string() : avm1::Utf16Units(m.ToString(with));
+  const std::u16string pattern = callable ? std::u16string() : script::Utf16Units(m.ToString(with));
   std::u16string out;
   std::size_t at = 0, copied = 0;
   Match match;
@@ -298,7 +298,7 @@ Value RegExpReplace(Machine& m, Object* object, const std::string& subject, cons
       }
       args.push_back(Value::Number(static_cast<double>(match.Begin(0))));
       args.push_back(m.StrValue(subject));
-      out += avm1::Utf16Units(m.ToString(m.Call(with, Value::Null(), args.data(), static_cast<int>(args.size()))));
+      out += script::Utf16Units(m.ToString(m.Call(with, Value::Null(), args.data(), static_cast<int>(args.size()))));
     } else {
       out += Expand(pattern, s, match, re->groups);
     }
@@ -307,19 +307,19 @@ Value RegExpReplace(Machine& m, Object* object, const std::string& subject, cons
     at = match.End(0) == match.Begin(0) ? copied + 1 : copied;
   }
   if (copied < s.size()) out += s.substr(copied);
-  return m.StrValue(avm1::Utf8FromUnits(out));
+  return m.StrValue(script::Utf8FromUnits(out));
 }
 
 Value RegExpSearch(Machine&, Object* object, const std::string& subject) {
   const auto* re = static_cast<RegExpObject*>(object);
   Match match;
-  if (!Find(re, avm1::Utf16Units(subject), 0, match)) return Value::Number(-1);
+  if (!Find(re, script::Utf16Units(subject), 0, match)) return Value::Number(-1);
   return Value::Number(static_cast<double>(match.Begin(0)));
 }
 
 Value RegExpSplit(Machine& m, Object* object, const std::string& subject, std::size_t limit) {
   const auto* re = static_cast<RegExpObject*>(object);
-  const std::u16string s = avm1::Utf16Units(subject);
+  const std::u16string s = script::Utf16Units(subject);
   std::vector<Value> out;
   if (limit == 0) return Value::Obj(m.NewArray());
   if (s.empty()) {
@@ -353,19 +353,25 @@ void InstallRegExp(Machine& m) {
   ClassObject* c = m.DefineClass("", "RegExp", m.objectClass, RegExpConstruct, false);
   c->allocate = AllocateRegExp;
   c->callHandler = m.NativeMethod("RegExp", RegExpCall);
-  m.AddConstant(c, "length", Value::Number(1));
-  m.AddAccessor(c, "source", Source, nullptr);
-  m.AddAccessor(c, "global", Global, nullptr);
-  m.AddAccessor(c, "ignoreCase", IgnoreCase, nullptr);
-  m.AddAccessor(c, "multiline", Multiline, nullptr);
-  m.AddAccessor(c, "dotall", Dotall, nullptr);
-  m.AddAccessor(c, "extended", Extended, nullptr);
-  m.AddAccessor(c, "lastIndex", GetLastIndex, SetLastIndex);
-  m.AddTraitMethod(c, "exec", ExecMethod);
-  m.AddTraitMethod(c, "test", TestMethod);
-  m.AddMethod(c->prototype, "exec", ExecMethod);
-  m.AddMethod(c->prototype, "test", TestMethod);
-  m.AddMethod(c->prototype, "toString", ToStringMethod);
+  static const Constant kRegExpConstants[] = {
+      {"length", 1},
+  };
+  Install(m, c, kRegExpConstants);
+  static const Member kRegExpMembers[] = {
+      {"source", Source, nullptr, kAccessor, 0},
+      {"global", Global, nullptr, kAccessor, 0},
+      {"ignoreCase", IgnoreCase, nullptr, kAccessor, 0},
+      {"multiline", Multiline, nullptr, kAccessor, 0},
+      {"dotall", Dotall, nullptr, kAccessor, 0},
+      {"extended", Extended, nullptr, kAccessor, 0},
+      {"lastIndex", GetLastIndex, SetLastIndex, kAccessor, 0},
+      {"exec", ExecMethod, nullptr, 0, 0},
+      {"test", TestMethod, nullptr, 0, 0},
+      {"exec", ExecMethod, nullptr, kPrototype, 0},
+      {"test", TestMethod, nullptr, kPrototype, 0},
+      {"toString", ToStringMethod, nullptr, kPrototype, 0},
+  };
+  Install(m, c, kRegExpMembers);
 }
 
 }  // namespace vantrel::flash::avm2

@@ -10,10 +10,10 @@
 #include <cmath>
 #include <cstring>
 
-#include "flash/avm1/string_utils.h"
 #include "flash/avm2/builtins/bitmap_data.h"
 #include "flash/avm2/builtins/support.h"
 #include "flash/pixel_bender/pixel_bender.h"
+#include "flash/script/string_utils.h"
 
 namespace vantrel::flash::avm2 {
 
@@ -455,56 +455,77 @@ Value JobCancel(Machine&, const Value&, const Value*, int) { return Value(); }
 
 void InstallShaders(Machine& m) {
   ClassObject* precision = m.DefineClass("flash.display", "ShaderPrecision", m.objectClass);
-  m.AddConstant(precision, "FULL", m.StrValue("full"));
-  m.AddConstant(precision, "FAST", m.StrValue("fast"));
+  static const TextConstant kPrecisionConstants[] = {
+      {"FULL", "full"},
+      {"FAST", "fast"},
+  };
+  Install(m, precision, kPrecisionConstants);
   ClassObject* types = m.DefineClass("flash.display", "ShaderParameterType", m.objectClass);
-  static const std::pair<const char*, const char*> typeNames[] = {
+  static const TextConstant kParameterTypes[] = {
       {"BOOL", "bool"},     {"BOOL2", "bool2"},     {"BOOL3", "bool3"},     {"BOOL4", "bool4"},
       {"FLOAT", "float"},   {"FLOAT2", "float2"},   {"FLOAT3", "float3"},   {"FLOAT4", "float4"},
       {"INT", "int"},       {"INT2", "int2"},       {"INT3", "int3"},       {"INT4", "int4"},
       {"MATRIX2X2", "matrix2x2"}, {"MATRIX3X3", "matrix3x3"}, {"MATRIX4X4", "matrix4x4"}};
-  for (const auto& [name, value] : typeNames) m.AddConstant(types, name, m.StrValue(value));
+  Install(m, types, kParameterTypes);
 
   ClassObject* parameter = m.DefineClass("flash.display", "ShaderParameter", m.objectClass, ParameterConstruct, false);
   parameter->allocate = AllocateNative;
-  m.AddAccessor(parameter, "value", ParameterValue, SetParameterValue);
-  m.AddAccessor(parameter, "type", ParameterType, nullptr);
-  m.AddAccessor(parameter, "index", ParameterIndex, nullptr);
+  static const Member kParameterMembers[] = {
+      {"value", ParameterValue, SetParameterValue, kAccessor, 0},
+      {"type", ParameterType, nullptr, kAccessor, 0},
+      {"index", ParameterIndex, nullptr, kAccessor, 0},
+  };
+  Install(m, parameter, kParameterMembers);
 
   ClassObject* input = m.DefineClass("flash.display", "ShaderInput", m.objectClass, InputConstruct, false);
   input->allocate = AllocateNative;
-  m.AddAccessor(input, "input", InputInput, SetInputInput);
-  m.AddAccessor(input, "width", InputWidth, SetInputWidth);
-  m.AddAccessor(input, "height", InputHeight, SetInputHeight);
-  m.AddAccessor(input, "channels", InputChannels, nullptr);
-  m.AddAccessor(input, "index", InputIndex, nullptr);
+  static const Member kInputMembers[] = {
+      {"input", InputInput, SetInputInput, kAccessor, 0},
+      {"width", InputWidth, SetInputWidth, kAccessor, 0},
+      {"height", InputHeight, SetInputHeight, kAccessor, 0},
+      {"channels", InputChannels, nullptr, kAccessor, 0},
+      {"index", InputIndex, nullptr, kAccessor, 0},
+  };
+  Install(m, input, kInputMembers);
 
   ClassObject* data = m.DefineClass("flash.display", "ShaderData", m.objectClass, DataConstruct, false);
   data->allocate = AllocateNative;
 
   ClassObject* shader = m.DefineClass("flash.display", "Shader", m.objectClass, ShaderConstruct);
   shader->allocate = AllocateNative;
-  m.AddAccessor(shader, "byteCode", nullptr, SetByteCode);
-  m.AddAccessor(shader, "data", ShaderData, SetShaderData);
-  m.AddAccessor(shader, "precisionHint", Precision, SetPrecision);
+  static const Member kShaderMembers[] = {
+      {"byteCode", nullptr, SetByteCode, kAccessor, 0},
+      {"data", ShaderData, SetShaderData, kAccessor, 0},
+      {"precisionHint", Precision, SetPrecision, kAccessor, 0},
+  };
+  Install(m, shader, kShaderMembers);
 
   ClassObject* dispatcher = m.FindClass("flash.events.EventDispatcher");
   ClassObject* job = m.DefineClass("flash.display", "ShaderJob", dispatcher, JobConstruct);
   job->allocate = AllocateJob;
-  m.AddAccessor(job, "shader", JobShader, SetJobShader);
-  m.AddAccessor(job, "target", JobTarget, SetJobTarget);
-  m.AddAccessor(job, "width", JobWidth, SetJobWidth);
-  m.AddAccessor(job, "height", JobHeight, SetJobHeight);
-  m.AddAccessor(job, "progress", JobProgress, nullptr);
-  m.AddTraitMethod(job, "start", JobStart);
-  m.AddTraitMethod(job, "cancel", JobCancel);
+  static const Member kJobMembers[] = {
+      {"shader", JobShader, SetJobShader, kAccessor, 0},
+      {"target", JobTarget, SetJobTarget, kAccessor, 0},
+      {"width", JobWidth, SetJobWidth, kAccessor, 0},
+      {"height", JobHeight, SetJobHeight, kAccessor, 0},
+      {"progress", JobProgress, nullptr, kAccessor, 0},
+      {"start", JobStart, nullptr, 0, 0},
+      {"cancel", JobCancel, nullptr, 0, 0},
+  };
+  Install(m, job, kJobMembers);
 
   ClassObject* event = m.DefineClass("flash.events", "ShaderEvent", m.FindClass("flash.events.Event"), ShaderEventConstruct);
   event->allocate = AllocateShaderEvent;
-  m.AddConstant(event, "COMPLETE", m.StrValue("complete"));
-  m.AddAccessor(event, "bitmapData", EventBitmapData, nullptr);
-  m.AddAccessor(event, "byteArray", EventByteArray, nullptr);
-  m.AddAccessor(event, "vector", EventVector, nullptr);
+  static const TextConstant kEventConstants[] = {
+      {"COMPLETE", "complete"},
+  };
+  Install(m, event, kEventConstants);
+  static const Member kEventMembers[] = {
+      {"bitmapData", EventBitmapData, nullptr, kAccessor, 0},
+      {"byteArray", EventByteArray, nullptr, kAccessor, 0},
+      {"vector", EventVector, nullptr, kAccessor, 0},
+  };
+  Install(m, event, kEventMembers);
 }
 
 }  // namespace vantrel::flash::avm2

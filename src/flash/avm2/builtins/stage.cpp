@@ -121,18 +121,21 @@ void InstallStage(Machine& m) {
   ClassObject* stage = m.FindClass("flash.display.Stage");
   if (!stage) return;
   // The frame rate and the other fields below replace the plain ones.
-  m.AddAccessor(stage, "frameRate", GetField<kFrameRate>, SetFrameRate);
-  m.AddAccessor(stage, "color", GetColor, SetColor);
-  m.AddAccessor(stage, "quality", GetField<kQuality>, SetQuality);
-  m.AddAccessor(stage, "displayState", GetField<kDisplayState>, SetDisplayState);
-  m.AddAccessor(stage, "scaleMode", GetField<kScaleMode>, SetScaleMode);
-  m.AddAccessor(stage, "align", GetField<kAlign>, SetAlign);
-  m.AddAccessor(stage, "stageFocusRect", GetField<kFocusRect>, SetFocusRect);
-  m.AddAccessor(stage, "focus", GetFocus, SetFocus);
-  m.AddAccessor(stage, "allowsFullScreen", True, nullptr);
-  m.AddAccessor(stage, "allowsFullScreenInteractive", False, nullptr);
-  m.AddAccessor(stage, "browserZoomFactor", One, nullptr);
-  m.AddAccessor(stage, "contentsScaleFactor", One, nullptr);
+  static const Member kStageMembers[] = {
+      {"frameRate", GetField<kFrameRate>, SetFrameRate, kAccessor, 0},
+      {"color", GetColor, SetColor, kAccessor, 0},
+      {"quality", GetField<kQuality>, SetQuality, kAccessor, 0},
+      {"displayState", GetField<kDisplayState>, SetDisplayState, kAccessor, 0},
+      {"scaleMode", GetField<kScaleMode>, SetScaleMode, kAccessor, 0},
+      {"align", GetField<kAlign>, SetAlign, kAccessor, 0},
+      {"stageFocusRect", GetField<kFocusRect>, SetFocusRect, kAccessor, 0},
+      {"focus", GetFocus, SetFocus, kAccessor, 0},
+      {"allowsFullScreen", True, nullptr, kAccessor, 0},
+      {"allowsFullScreenInteractive", False, nullptr, kAccessor, 0},
+      {"browserZoomFactor", One, nullptr, kAccessor, 0},
+      {"contentsScaleFactor", One, nullptr, kAccessor, 0},
+  };
+  Install(m, stage, kStageMembers);
 }
 
 }  // namespace vantrel::flash::avm2

@@ -1,9 +1,9 @@
 // String: UTF-16 unit indexing over the machine's UTF-8 strings.
 #include <cmath>
 
-#include "flash/avm1/string_utils.h"
 #include "flash/avm2/builtins/regexp.h"
 #include "flash/avm2/builtins/support.h"
+#include "flash/script/string_utils.h"
 
 namespace vantrel::flash::avm2 {
 
@@ -18,8 +18,8 @@ std::string Self(Machine& m, const Value& self, const char* name) {
   return m.ToString(self);
 }
 
-std::u16string Units(Machine& m, const Value& self, const char* name) { return avm1::Utf16Units(Self(m, self, name)); }
-Value FromUnits(Machine& m, std::u16string_view units) { return m.StrValue(avm1::Utf8FromUnits(units)); }
+std::u16string Units(Machine& m, const Value& self, const char* name) { return script::Utf16Units(Self(m, self, name)); }
+Value FromUnits(Machine& m, std::u16string_view units) { return m.StrValue(script::Utf8FromUnits(units)); }
 
 double Clamp(double d, double length) {
   if (std::isnan(d)) return 0;
@@ -29,7 +29,7 @@ double Clamp(double d, double length) {
 }
 
 Value Length(Machine& m, const Value& self, const Value*, int) {
-  return Value::Number(static_cast<double>(avm1::Utf16UnitCount(Self(m, self, "length"))));
+  return Value::Number(static_cast<double>(script::Utf16UnitCount(Self(m, self, "length"))));
 }
 
 Value CharAt(Machine& m, const Value& self, const Value* args, int argc) {
@@ -53,9 +53,9 @@ Value IndexOf(Machine& m, const Value& self, const Value* args, int argc) {
   const std::string needle = StrArg(m, args, argc, 0);
   double from = NumArg(m, args, argc, 1, 0);
   if (std::isnan(from) || from < 0) from = 0;
-  const double length = static_cast<double>(avm1::Utf16UnitCount(s));
+  const double length = static_cast<double>(script::Utf16UnitCount(s));
   if (from > length) from = length;
-  return Value::Number(static_cast<double>(avm1::Utf16IndexOf(s, needle, static_cast<std::size_t>(from))));
+  return Value::Number(static_cast<double>(script::Utf16IndexOf(s, needle, static_cast<std::size_t>(from))));
 }
 
 Value LastIndexOf(Machine& m, const Value& self, const Value* args, int argc) {
@@ -64,8 +64,8 @@ Value LastIndexOf(Machine& m, const Value& self, const Value* args, int argc) {
   double from = NumArg(m, args, argc, 1, 0x7FFFFFFF);
   if (std::isnan(from)) from = 0x7FFFFFFF;
   if (from < 0) return Value::Number(needle.empty() ? 0 : -1);
-  from = std::min(from, static_cast<double>(avm1::Utf16UnitCount(s)));
-  return Value::Number(static_cast<double>(avm1::Utf16LastIndexOf(s, needle, static_cast<std::size_t>(from))));
+  from = std::min(from, static_cast<double>(script::Utf16UnitCount(s)));
+  return Value::Number(static_cast<double>(script::Utf16LastIndexOf(s, needle, static_cast<std::size_t>(from))));
 }
 
 Value Slice(Machine& m, const Value& self, const Value* args, int argc) {
@@ -102,8 +102,8 @@ Value Substr(Machine& m, const Value& self, const Value* args, int argc) {
   return FromUnits(m, u.substr(static_cast<std::size_t>(start), static_cast<std::size_t>(count)));
 }
 
-Value ToLower(Machine& m, const Value& self, const Value*, int) { return m.StrValue(avm1::ToLowerText(Self(m, self, "toLowerCase"))); }
-Value ToUpper(Machine& m, const Value& self, const Value*, int) { return m.StrValue(avm1::ToUpperText(Self(m, self, "toUpperCase"))); }
+Value ToLower(Machine& m, const Value& self, const Value*, int) { return m.StrValue(script::ToLowerText(Self(m, self, "toLowerCase"))); }
+Value ToUpper(Machine& m, const Value& self, const Value*, int) { return m.StrValue(script::ToUpperText(Self(m, self, "toUpperCase"))); }
 
 Value ToStringMethod(Machine& m, const Value& self, const Value*, int) { return m.StrValue(Self(m, self, "toString")); }
 Value ValueOfMethod(Machine& m, const Value& self, const Value*, int) { return m.StrValue(Self(m, self, "valueOf")); }
@@ -128,7 +128,7 @@ Value Split(Machine& m, const Value& self, const Value* args, int argc) {
   } else {
     const std::string separator = m.ToString(args[0]);
     if (separator.empty()) {
-      const std::u16string u = avm1::Utf16Units(s);
+      const std::u16string u = script::Utf16Units(s);
       for (std::size_t i = 0; i < u.size() && out.size() < limit; ++i) out.push_back(FromUnits(m, u.substr(i, 1)));
     } else {
       std::size_t start = 0;
@@ -156,7 +156,7 @@ Value Replace(Machine& m, const Value& self, const Value* args, int argc) {
   const Value with = Arg(args, argc, 1);
   std::string replacement;
   if (IsCallable(with)) {
-    const Value callArgs[3] = {m.StrValue(pattern), Value::Number(static_cast<double>(avm1::Utf16UnitCount(s.substr(0, at)))), m.StrValue(s)};
+    const Value callArgs[3] = {m.StrValue(pattern), Value::Number(static_cast<double>(script::Utf16UnitCount(s.substr(0, at)))), m.StrValue(s)};
     replacement = m.ToString(m.Call(with, Value::Null(), callArgs, 3));
   } else {
     const std::string raw = m.ToString(with);
@@ -177,7 +177,7 @@ Value Replace(Machine& m, const Value& self, const Value* args, int argc) {
 // The difference of the first UTF-16 units that differ, else of the lengths.
 Value LocaleCompare(Machine& m, const Value& self, const Value* args, int argc) {
   const std::u16string a = Units(m, self, "localeCompare");
-  const std::u16string b = avm1::Utf16Units(StrArg(m, args, argc, 0));
+  const std::u16string b = script::Utf16Units(StrArg(m, args, argc, 0));
   for (std::size_t i = 0; i < a.size() && i < b.size(); ++i)
     if (a[i] != b[i]) return Value::Number(static_cast<int>(a[i]) - static_cast<int>(b[i]));
   return Value::Number(static_cast<double>(a.size()) - static_cast<double>(b.size()));
@@ -188,7 +188,7 @@ Value Search(Machine& m, const Value& self, const Value* args, int argc) {
   const Value pattern = Arg(args, argc, 0);
   if (IsRegExp(pattern)) return RegExpSearch(m, pattern.object, s);
   if (!pattern.IsUndefined()) return RegExpSearch(m, MakeRegExp(m, m.ToString(pattern), "").object, s);
-  return Value::Number(static_cast<double>(avm1::Utf16IndexOf(s, StrArg(m, args, argc, 0), 0)));
+  return Value::Number(static_cast<double>(script::Utf16IndexOf(s, StrArg(m, args, argc, 0), 0)));
 }
 
 Value MatchMethod(Machine& m, const Value& self, const Value* args, int argc) {
@@ -216,20 +216,34 @@ void InstallString(Machine& m) {
   m.stringClass = c;
   c->isFinal = true;
   c->callHandler = m.NativeMethod("String", StringCall);
-  m.AddAccessor(c, "length", Length, nullptr);
-  struct Entry {
-    const char* name;
-    Native fn;
+  static const Member kStringMembers[] = {
+      {"length", Length, nullptr, kAccessor, 0},
+      {"charAt", CharAt, nullptr, kPrototype, 0},
+      {"charCodeAt", CharCodeAt, nullptr, kPrototype, 0},
+      {"indexOf", IndexOf, nullptr, kPrototype, 0},
+      {"lastIndexOf", LastIndexOf, nullptr, kPrototype, 0},
+      {"slice", Slice, nullptr, kPrototype, 0},
+      {"substring", Substring, nullptr, kPrototype, 0},
+      {"substr", Substr, nullptr, kPrototype, 0},
+      {"toLowerCase", ToLower, nullptr, kPrototype, 0},
+      {"toUpperCase", ToUpper, nullptr, kPrototype, 0},
+      {"toLocaleLowerCase", ToLower, nullptr, kPrototype, 0},
+      {"toLocaleUpperCase", ToUpper, nullptr, kPrototype, 0},
+      {"toString", ToStringMethod, nullptr, kPrototype, 0},
+      {"valueOf", ValueOfMethod, nullptr, kPrototype, 0},
+      {"concat", Concat, nullptr, kPrototype, 0},
+      {"split", Split, nullptr, kPrototype, 0},
+      {"replace", Replace, nullptr, kPrototype, 0},
+      {"localeCompare", LocaleCompare, nullptr, kPrototype, 0},
+      {"search", Search, nullptr, kPrototype, 0},
+      {"match", MatchMethod, nullptr, kPrototype, 0},
+      {"fromCharCode", FromCharCode, nullptr, kStatic, 0},
   };
-  static const Entry methods[] = {
-      {"charAt", CharAt}, {"charCodeAt", CharCodeAt}, {"indexOf", IndexOf}, {"lastIndexOf", LastIndexOf},
-      {"slice", Slice}, {"substring", Substring}, {"substr", Substr}, {"toLowerCase", ToLower},
-      {"toUpperCase", ToUpper}, {"toLocaleLowerCase", ToLower}, {"toLocaleUpperCase", ToUpper},
-      {"toString", ToStringMethod}, {"valueOf", ValueOfMethod}, {"concat", Concat}, {"split", Split},
-      {"replace", Replace}, {"localeCompare", LocaleCompare}, {"search", Search}, {"match", MatchMethod}};
-  for (const Entry& e : methods) m.AddMethod(c->prototype, e.name, e.fn);
-  m.AddTraitMethod(c, "fromCharCode", FromCharCode, true);
-  m.AddConstant(c, "length", Value::Number(1));
+  Install(m, c, kStringMembers);
+  static const Constant kStringConstants[] = {
+      {"length", 1},
+  };
+  Install(m, c, kStringConstants);
 }
 
 }  // namespace vantrel::flash::avm2

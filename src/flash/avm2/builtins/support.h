@@ -3,6 +3,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
+#include <span>
 
 #include "flash/avm2/machine.h"
 
@@ -34,5 +36,55 @@ inline std::size_t SearchStart(double from, std::size_t length) {
 inline bool IsCallable(const Value& v) {
   return v.IsObject() && (v.object->kind == ObjectKind::Function || v.object->kind == ObjectKind::Class);
 }
+
+// One member of a built-in class in a declaration table: its name, its native (for an
+// accessor the getter, with the setter beside it or null), where it goes (attributes) and
+// the tag its native reads (NativeTag) when one native serves several members.
+struct Member {
+  const char* name;
+  Native native;
+  Native setter;
+  std::uint8_t attributes;
+  int tag;
+};
+// Member::attributes; without kPrototype or kAccessor a member is a method trait.
+inline constexpr std::uint8_t kPrototype = 1;  // a function on the prototype (dynamic, not enumerable)
+inline constexpr std::uint8_t kStatic = 2;     // of the class, not of its instances
+inline constexpr std::uint8_t kAccessor = 4;   // a getter and setter pair
+
+// Adds the members to the class, in the order of the table.
+inline void Install(Machine& m, ClassObject* cls, std::span<const Member> members) {
+  for (const Member& e : members) {
+    const bool isStatic = e.attributes & kStatic;
+    if (e.attributes & kPrototype) {
+      m.AddMethod(isStatic ? static_cast<Object*>(cls) : cls->prototype, e.name, e.native, e.tag);
+    } else if (e.attributes & kAccessor) {
+      m.AddAccessor(cls, e.name, e.native, e.setter, isStatic, e.tag);
+    } else {
+      m.AddTraitMethod(cls, e.name, e.native, isStatic, e.tag);
+    }
+  }
+}
+
+// A number constant of a class (Math.PI).
+struct Constant {
+  const char* name;
+  double value;
+};
+inline void Install(Machine& m, ClassObject* cls, std::span<const Constant> constants) {
+  for (const Constant& c : constants) m.AddConstant(cls, c.name, Value::Number(c.value));
+}
+// A string constant of a class (Endian.BIG_ENDIAN).
+struct TextConstant {
+  const char* name;
+  const char* text;
+};
+inline void Install(Machine& m, ClassObject* cls, std::span<const TextConstant> constants) {
+  for (const TextConstant& c : constants) m.AddConstant(cls, c.name, m.StrValue(c.text));
+}
+
+// The tag of the member whose native runs now (the natives run from a table are on the
+// machine's call stack while they run).
+inline int NativeTag(Machine& m) { return m.callStack.back()->nativeTag; }
 
 }  // namespace vantrel::flash::avm2

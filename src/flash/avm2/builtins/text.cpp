@@ -2,6 +2,7 @@
 // null until set (a format read from a field has null where its characters differ).
 #include <algorithm>
 #include <cmath>
+#include <iterator>
 
 #include "flash/avm2/builtins/support.h"
 #include "flash/display/movie_clip.h"
@@ -346,7 +347,7 @@ Value SetDefaultFormat(Machine& m, const Value& self, const Value* args, int arg
 
 // A character index: -1 stands for "from the start" or "to the end".
 int IndexArg(Machine& m, const Value* args, int argc, int index, int fallback) {
-  return avm1::SaturatedInt32(NumArg(m, args, argc, index, fallback));
+  return script::SaturatedInt32(NumArg(m, args, argc, index, fallback));
 }
 void CheckRange(Machine& m, int begin, int end, int length) {
   if (begin < 0 || end > length || begin > end) m.ThrowError("RangeError", 2006, "The supplied index is out of bounds.");
@@ -422,69 +423,91 @@ Value Nothing(Machine&, const Value&, const Value*, int) { return Value(); }
 void InstallText(Machine& m) {
   ClassObject* format = m.DefineClass("flash.text", "TextFormat", m.objectClass, FormatConstruct);
   format->allocate = AllocateFormat;
-  const std::pair<Native, Native> formatAccessors[kFormatFields] = {
-      {GetFormatField<0>, SetFormatField<0>},   {GetFormatField<1>, SetFormatField<1>},   {GetFormatField<2>, SetFormatField<2>},
-      {GetFormatField<3>, SetFormatField<3>},   {GetFormatField<4>, SetFormatField<4>},   {GetFormatField<5>, SetFormatField<5>},
-      {GetFormatField<6>, SetFormatField<6>},   {GetFormatField<7>, SetFormatField<7>},   {GetFormatField<8>, SetFormatField<8>},
-      {GetFormatField<9>, SetFormatField<9>},   {GetFormatField<10>, SetFormatField<10>}, {GetFormatField<11>, SetFormatField<11>},
-      {GetFormatField<12>, SetFormatField<12>}, {GetFormatField<13>, SetFormatField<13>}, {GetFormatField<14>, SetFormatField<14>},
-      {GetFormatField<15>, SetFormatField<15>}, {GetFormatField<16>, SetFormatField<16>}, {GetFormatField<17>, SetFormatField<17>},
-      {GetFormatField<18>, SetFormatField<18>}};
-  for (int i = 0; i < kFormatFields; ++i) m.AddAccessor(format, kFieldNames[i], formatAccessors[i].first, formatAccessors[i].second);
+  // The fields in the order of kFieldNames: GetFormatField<i> reads field i.
+  static const Member kFormatMembers[] = {
+      {"align", GetFormatField<0>, SetFormatField<0>, kAccessor, 0},
+      {"blockIndent", GetFormatField<1>, SetFormatField<1>, kAccessor, 0},
+      {"bold", GetFormatField<2>, SetFormatField<2>, kAccessor, 0},
+      {"bullet", GetFormatField<3>, SetFormatField<3>, kAccessor, 0},
+      {"color", GetFormatField<4>, SetFormatField<4>, kAccessor, 0},
+      {"font", GetFormatField<5>, SetFormatField<5>, kAccessor, 0},
+      {"indent", GetFormatField<6>, SetFormatField<6>, kAccessor, 0},
+      {"italic", GetFormatField<7>, SetFormatField<7>, kAccessor, 0},
+      {"kerning", GetFormatField<8>, SetFormatField<8>, kAccessor, 0},
+      {"leading", GetFormatField<9>, SetFormatField<9>, kAccessor, 0},
+      {"leftMargin", GetFormatField<10>, SetFormatField<10>, kAccessor, 0},
+      {"letterSpacing", GetFormatField<11>, SetFormatField<11>, kAccessor, 0},
+      {"rightMargin", GetFormatField<12>, SetFormatField<12>, kAccessor, 0},
+      {"size", GetFormatField<13>, SetFormatField<13>, kAccessor, 0},
+      {"tabStops", GetFormatField<14>, SetFormatField<14>, kAccessor, 0},
+      {"target", GetFormatField<15>, SetFormatField<15>, kAccessor, 0},
+      {"underline", GetFormatField<16>, SetFormatField<16>, kAccessor, 0},
+      {"url", GetFormatField<17>, SetFormatField<17>, kAccessor, 0},
+      {"display", GetFormatField<18>, SetFormatField<18>, kAccessor, 0},
+  };
+  static_assert(std::size(kFormatMembers) == kFormatFields);
+  Install(m, format, kFormatMembers);
 
   ClassObject* align = m.DefineClass("flash.text", "TextFormatAlign", m.objectClass);
-  for (const auto& [name, value] : {std::pair{"LEFT", "left"}, {"RIGHT", "right"}, {"CENTER", "center"}, {"JUSTIFY", "justify"},
-                                    {"START", "start"}, {"END", "end"}})
-    m.AddConstant(align, name, m.StrValue(value));
+  static const TextConstant kAlignConstants[] = {
+      {"LEFT", "left"}, {"RIGHT", "right"}, {"CENTER", "center"}, {"JUSTIFY", "justify"}, {"START", "start"}, {"END", "end"},
+  };
+  Install(m, align, kAlignConstants);
   ClassObject* autoSize = m.DefineClass("flash.text", "TextFieldAutoSize", m.objectClass);
-  for (const auto& [name, value] : {std::pair{"NONE", "none"}, {"LEFT", "left"}, {"RIGHT", "right"}, {"CENTER", "center"}})
-    m.AddConstant(autoSize, name, m.StrValue(value));
+  static const TextConstant kAutoSizeConstants[] = {
+      {"NONE", "none"}, {"LEFT", "left"}, {"RIGHT", "right"}, {"CENTER", "center"},
+  };
+  Install(m, autoSize, kAutoSizeConstants);
   ClassObject* fieldType = m.DefineClass("flash.text", "TextFieldType", m.objectClass);
-  m.AddConstant(fieldType, "DYNAMIC", m.StrValue("dynamic"));
-  m.AddConstant(fieldType, "INPUT", m.StrValue("input"));
+  static const TextConstant kFieldTypeConstants[] = {
+      {"DYNAMIC", "dynamic"},
+      {"INPUT", "input"},
+  };
+  Install(m, fieldType, kFieldTypeConstants);
 
   ClassObject* interactive = m.FindClass("flash.display.InteractiveObject");
   if (!interactive) return;
   ClassObject* field = m.DefineClass("flash.text", "TextField", interactive, Nothing);
   field->allocate = AllocateTextField;
-  m.AddAccessor(field, "text", GetText, SetText);
-  m.AddAccessor(field, "htmlText", GetHtmlText, SetHtmlText);
-  m.AddTraitMethod(field, "appendText", AppendText);
-  m.AddAccessor(field, "length", GetLength, nullptr);
-  m.AddAccessor(field, "type", GetType, SetType);
-  m.AddAccessor(field, "textColor", GetTextColor, SetTextColor);
-  m.AddAccessor(field, "borderColor", GetBoxColor<true>, SetBoxColor<true>);
-  m.AddAccessor(field, "backgroundColor", GetBoxColor<false>, SetBoxColor<false>);
-  const std::pair<const char*, std::pair<Native, Native>> flags[kFlagCount] = {
-      {"border", {GetFlag<kBorder>, SetFlag<kBorder>}},
-      {"background", {GetFlag<kBackground>, SetFlag<kBackground>}},
-      {"multiline", {GetFlag<kMultiline>, SetFlag<kMultiline>}},
-      {"wordWrap", {GetFlag<kWordWrap>, SetFlag<kWordWrap>}},
-      {"displayAsPassword", {GetFlag<kPassword>, SetFlag<kPassword>}},
-      {"selectable", {GetFlag<kSelectable>, SetFlag<kSelectable>}},
-      {"embedFonts", {GetFlag<kEmbedFonts>, SetFlag<kEmbedFonts>}},
-      {"condenseWhite", {GetFlag<kCondenseWhite>, SetFlag<kCondenseWhite>}}};
-  for (const auto& [name, accessors] : flags) m.AddAccessor(field, name, accessors.first, accessors.second);
-  m.AddAccessor(field, "maxChars", GetMaxChars, SetMaxChars);
-  m.AddAccessor(field, "autoSize", GetAutoSize, SetAutoSize);
-  m.AddAccessor(field, "restrict", GetRestrict, SetRestrict);
-  m.AddAccessor(field, "textWidth", GetTextWidth, nullptr);
-  m.AddAccessor(field, "textHeight", GetTextHeight, nullptr);
-  m.AddAccessor(field, "numLines", GetNumLines, nullptr);
-  m.AddAccessor(field, "scrollV", GetScrollV, SetScrollV);
-  m.AddAccessor(field, "maxScrollV", GetMaxScrollV, nullptr);
-  m.AddAccessor(field, "bottomScrollV", GetBottomScrollV, nullptr);
-  m.AddAccessor(field, "scrollH", GetScrollH, SetScrollH);
-  m.AddAccessor(field, "defaultTextFormat", GetDefaultFormat, SetDefaultFormat);
-  m.AddTraitMethod(field, "getTextFormat", GetTextFormat);
-  m.AddTraitMethod(field, "setTextFormat", SetTextFormat);
-  m.AddTraitMethod(field, "replaceText", ReplaceText);
-  m.AddTraitMethod(field, "replaceSelectedText", ReplaceSelectedText);
-  m.AddTraitMethod(field, "setSelection", SetSelection);
-  m.AddAccessor(field, "selectionBeginIndex", GetSelectionIndex<0>, nullptr);
-  m.AddAccessor(field, "selectionEndIndex", GetSelectionIndex<1>, nullptr);
-  m.AddAccessor(field, "caretIndex", GetSelectionIndex<2>, nullptr);
-  m.AddTraitMethod(field, "getLineText", GetLineText);
+  static const Member kFieldMembers[] = {
+      {"text", GetText, SetText, kAccessor, 0},
+      {"htmlText", GetHtmlText, SetHtmlText, kAccessor, 0},
+      {"appendText", AppendText, nullptr, 0, 0},
+      {"length", GetLength, nullptr, kAccessor, 0},
+      {"type", GetType, SetType, kAccessor, 0},
+      {"textColor", GetTextColor, SetTextColor, kAccessor, 0},
+      {"borderColor", GetBoxColor<true>, SetBoxColor<true>, kAccessor, 0},
+      {"backgroundColor", GetBoxColor<false>, SetBoxColor<false>, kAccessor, 0},
+      {"border", GetFlag<kBorder>, SetFlag<kBorder>, kAccessor, 0},
+      {"background", GetFlag<kBackground>, SetFlag<kBackground>, kAccessor, 0},
+      {"multiline", GetFlag<kMultiline>, SetFlag<kMultiline>, kAccessor, 0},
+      {"wordWrap", GetFlag<kWordWrap>, SetFlag<kWordWrap>, kAccessor, 0},
+      {"displayAsPassword", GetFlag<kPassword>, SetFlag<kPassword>, kAccessor, 0},
+      {"selectable", GetFlag<kSelectable>, SetFlag<kSelectable>, kAccessor, 0},
+      {"embedFonts", GetFlag<kEmbedFonts>, SetFlag<kEmbedFonts>, kAccessor, 0},
+      {"condenseWhite", GetFlag<kCondenseWhite>, SetFlag<kCondenseWhite>, kAccessor, 0},
+      {"maxChars", GetMaxChars, SetMaxChars, kAccessor, 0},
+      {"autoSize", GetAutoSize, SetAutoSize, kAccessor, 0},
+      {"restrict", GetRestrict, SetRestrict, kAccessor, 0},
+      {"textWidth", GetTextWidth, nullptr, kAccessor, 0},
+      {"textHeight", GetTextHeight, nullptr, kAccessor, 0},
+      {"numLines", GetNumLines, nullptr, kAccessor, 0},
+      {"scrollV", GetScrollV, SetScrollV, kAccessor, 0},
+      {"maxScrollV", GetMaxScrollV, nullptr, kAccessor, 0},
+      {"bottomScrollV", GetBottomScrollV, nullptr, kAccessor, 0},
+      {"scrollH", GetScrollH, SetScrollH, kAccessor, 0},
+      {"defaultTextFormat", GetDefaultFormat, SetDefaultFormat, kAccessor, 0},
+      {"getTextFormat", GetTextFormat, nullptr, 0, 0},
+      {"setTextFormat", SetTextFormat, nullptr, 0, 0},
+      {"replaceText", ReplaceText, nullptr, 0, 0},
+      {"replaceSelectedText", ReplaceSelectedText, nullptr, 0, 0},
+      {"setSelection", SetSelection, nullptr, 0, 0},
+      {"selectionBeginIndex", GetSelectionIndex<0>, nullptr, kAccessor, 0},
+      {"selectionEndIndex", GetSelectionIndex<1>, nullptr, kAccessor, 0},
+      {"caretIndex", GetSelectionIndex<2>, nullptr, kAccessor, 0},
+      {"getLineText", GetLineText, nullptr, 0, 0},
+  };
+  Install(m, field, kFieldMembers);
 }
 
 }  // namespace vantrel::flash::avm2

@@ -146,13 +146,16 @@ void InstallTimer(Machine& m) {
     info.name = m.Intern(names[f]);
     traits.slotValues.push_back(info);
   }
-  m.AddTraitMethod(timer, "start", Start);
-  m.AddTraitMethod(timer, "stop", Stop);
-  m.AddTraitMethod(timer, "reset", Reset);
-  m.AddAccessor(timer, "delay", GetDelay, SetDelay);
-  m.AddAccessor(timer, "repeatCount", GetRepeat, SetRepeat);
-  m.AddAccessor(timer, "currentCount", GetCount, nullptr);
-  m.AddAccessor(timer, "running", GetRunning, nullptr);
+  static const Member kTimerMembers[] = {
+      {"start", Start, nullptr, 0, 0},
+      {"stop", Stop, nullptr, 0, 0},
+      {"reset", Reset, nullptr, 0, 0},
+      {"delay", GetDelay, SetDelay, kAccessor, 0},
+      {"repeatCount", GetRepeat, SetRepeat, kAccessor, 0},
+      {"currentCount", GetCount, nullptr, kAccessor, 0},
+      {"running", GetRunning, nullptr, kAccessor, 0},
+  };
+  Install(m, timer, kTimerMembers);
 }
 
 }  // namespace vantrel::flash::avm2

@@ -180,20 +180,29 @@ void InstallUrlLoader(Machine& m) {
   if (!dispatcher) return;
   ClassObject* loader = m.DefineClass("flash.net", "URLLoader", dispatcher, Construct);
   loader->allocate = Allocate;
-  m.AddTraitMethod(loader, "load", Load);
-  m.AddTraitMethod(loader, "close", Close);
-  m.AddAccessor(loader, "data", GetData, SetData);
-  m.AddAccessor(loader, "dataFormat", GetFormat, SetFormat);
-  m.AddAccessor(loader, "bytesLoaded", GetLoaded, nullptr);
-  m.AddAccessor(loader, "bytesTotal", GetTotal, nullptr);
+  static const Member kLoaderMembers[] = {
+      {"load", Load, nullptr, 0, 0},
+      {"close", Close, nullptr, 0, 0},
+      {"data", GetData, SetData, kAccessor, 0},
+      {"dataFormat", GetFormat, SetFormat, kAccessor, 0},
+      {"bytesLoaded", GetLoaded, nullptr, kAccessor, 0},
+      {"bytesTotal", GetTotal, nullptr, kAccessor, 0},
+  };
+  Install(m, loader, kLoaderMembers);
 
   ClassObject* format = m.DefineClass("flash.net", "URLLoaderDataFormat", m.objectClass, nullptr);
-  m.AddConstant(format, "BINARY", m.StrValue("binary"));
-  m.AddConstant(format, "TEXT", m.StrValue("text"));
-  m.AddConstant(format, "VARIABLES", m.StrValue("variables"));
+  static const TextConstant kFormatConstants[] = {
+      {"BINARY", "binary"},
+      {"TEXT", "text"},
+      {"VARIABLES", "variables"},
+  };
+  Install(m, format, kFormatConstants);
 
   ClassObject* variables = m.DefineClass("flash.net", "URLVariables", m.objectClass, VariablesConstruct, false);
-  m.AddTraitMethod(variables, "decode", VariablesDecode);
+  static const Member kVariablesMembers[] = {
+      {"decode", VariablesDecode, nullptr, 0, 0},
+  };
+  Install(m, variables, kVariablesMembers);
 }
 
 }  // namespace vantrel::flash::avm2

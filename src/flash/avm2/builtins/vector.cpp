@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <cmath>
 
-#include "flash/avm1/string_utils.h"
 #include "flash/avm2/builtins/support.h"
+#include "flash/script/string_utils.h"
 
 namespace vantrel::flash::avm2 {
 
@@ -247,7 +247,7 @@ Value Sort(Machine& m, const Value& self, const Value* args, int argc) {
       const double a = m.ToNumber(x), b = m.ToNumber(y);
       c = a < b ? -1 : a > b ? 1 : 0;
     } else {
-      c = avm1::CompareUtf16(m.ToString(x), m.ToString(y), (flags & 1) != 0);
+      c = script::CompareUtf16(m.ToString(x), m.ToString(y), (flags & 1) != 0);
     }
     return (flags & 2) ? c > 0 : c < 0;
   });
@@ -320,19 +320,32 @@ void InstallVector(Machine& m) {
   m.vectorClass = generic;
   generic->allocate = AllocateVector;
   generic->callHandler = m.NativeMethod("Vector", VectorCall);
-  m.AddAccessor(generic, "length", Length, SetLength);
-  m.AddAccessor(generic, "fixed", GetFixed, SetFixed);
-  struct Entry {
-    const char* name;
-    Native fn;
+  static const Member kVectorMembers[] = {
+      {"length", Length, SetLength, kAccessor, 0},
+      {"fixed", GetFixed, SetFixed, kAccessor, 0},
+      {"push", Push, nullptr, kPrototype, 0},
+      {"pop", Pop, nullptr, kPrototype, 0},
+      {"shift", Shift, nullptr, kPrototype, 0},
+      {"unshift", Unshift, nullptr, kPrototype, 0},
+      {"join", JoinMethod, nullptr, kPrototype, 0},
+      {"toString", ToStringMethod, nullptr, kPrototype, 0},
+      {"toLocaleString", ToStringMethod, nullptr, kPrototype, 0},
+      {"indexOf", IndexOf, nullptr, kPrototype, 0},
+      {"lastIndexOf", LastIndexOf, nullptr, kPrototype, 0},
+      {"slice", Slice, nullptr, kPrototype, 0},
+      {"splice", Splice, nullptr, kPrototype, 0},
+      {"concat", Concat, nullptr, kPrototype, 0},
+      {"reverse", Reverse, nullptr, kPrototype, 0},
+      {"forEach", ForEach, nullptr, kPrototype, 0},
+      {"map", Map, nullptr, kPrototype, 0},
+      {"filter", Filter, nullptr, kPrototype, 0},
+      {"some", Some, nullptr, kPrototype, 0},
+      {"every", Every, nullptr, kPrototype, 0},
+      {"sort", Sort, nullptr, kPrototype, 0},
+      {"insertAt", InsertAt, nullptr, kPrototype, 0},
+      {"removeAt", RemoveAt, nullptr, kPrototype, 0},
   };
-  static const Entry methods[] = {
-      {"push", Push}, {"pop", Pop}, {"shift", Shift}, {"unshift", Unshift}, {"join", JoinMethod},
-      {"toString", ToStringMethod}, {"toLocaleString", ToStringMethod}, {"indexOf", IndexOf},
-      {"lastIndexOf", LastIndexOf}, {"slice", Slice}, {"splice", Splice}, {"concat", Concat}, {"reverse", Reverse},
-      {"forEach", ForEach}, {"map", Map}, {"filter", Filter}, {"some", Some}, {"every", Every}, {"sort", Sort},
-      {"insertAt", InsertAt}, {"removeAt", RemoveAt}};
-  for (const Entry& e : methods) m.AddMethod(generic->prototype, e.name, e.fn);
+  Install(m, generic, kVectorMembers);
   m.vectorObjectClass = ApplyVector(m, nullptr);
   for (ClassObject* t : {m.intClass, m.uintClass, m.numberClass}) ApplyVector(m, t);
 }

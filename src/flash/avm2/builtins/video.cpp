@@ -71,32 +71,40 @@ Value Clear(Machine& m, const Value& self, const Value*, int) {
   return Value();
 }
 
+Value VideoWidth(Machine& m, const Value& self, const Value*, int) {
+  return Value::Number(VideoArg(m, self)->View().PictureWidth());
+}
+Value VideoHeight(Machine& m, const Value& self, const Value*, int) {
+  return Value::Number(VideoArg(m, self)->View().PictureHeight());
+}
+Value GetSmoothing(Machine& m, const Value& self, const Value*, int) { return Value::Bool(VideoArg(m, self)->View().smoothing); }
+Value SetSmoothing(Machine& m, const Value& self, const Value* args, int argc) {
+  VideoArg(m, self)->View().smoothing = m.ToBoolean(Arg(args, argc, 0));
+  return Value();
+}
+Value GetDeblocking(Machine& m, const Value& self, const Value*, int) {
+  return Value::Number(VideoArg(m, self)->View().deblocking);
+}
+Value SetDeblocking(Machine& m, const Value& self, const Value* args, int argc) {
+  VideoArg(m, self)->View().deblocking = m.ToInt32(Arg(args, argc, 0));
+  return Value();
+}
+
 }  // namespace
 
 void InstallVideo(Machine& m) {
   ClassObject* cls = m.DefineClass("flash.media", "Video", m.FindClass("flash.display.DisplayObject"), VideoConstruct);
   cls->allocate = AllocateVideo;
-  m.AddTraitMethod(cls, "attachNetStream", AttachNetStream);
-  m.AddTraitMethod(cls, "attachCamera", AttachCamera);
-  m.AddTraitMethod(cls, "clear", Clear);
-  m.AddAccessor(cls, "videoWidth", [](Machine& m, const Value& self, const Value*, int) {
-    return Value::Number(VideoArg(m, self)->View().PictureWidth());
-  }, nullptr);
-  m.AddAccessor(cls, "videoHeight", [](Machine& m, const Value& self, const Value*, int) {
-    return Value::Number(VideoArg(m, self)->View().PictureHeight());
-  }, nullptr);
-  m.AddAccessor(
-      cls, "smoothing", [](Machine& m, const Value& self, const Value*, int) { return Value::Bool(VideoArg(m, self)->View().smoothing); },
-      [](Machine& m, const Value& self, const Value* args, int argc) {
-        VideoArg(m, self)->View().smoothing = m.ToBoolean(Arg(args, argc, 0));
-        return Value();
-      });
-  m.AddAccessor(
-      cls, "deblocking", [](Machine& m, const Value& self, const Value*, int) { return Value::Number(VideoArg(m, self)->View().deblocking); },
-      [](Machine& m, const Value& self, const Value* args, int argc) {
-        VideoArg(m, self)->View().deblocking = m.ToInt32(Arg(args, argc, 0));
-        return Value();
-      });
+  static const Member kVideoMembers[] = {
+      {"attachNetStream", AttachNetStream, nullptr, 0, 0},
+      {"attachCamera", AttachCamera, nullptr, 0, 0},
+      {"clear", Clear, nullptr, 0, 0},
+      {"videoWidth", VideoWidth, nullptr, kAccessor, 0},
+      {"videoHeight", VideoHeight, nullptr, kAccessor, 0},
+      {"smoothing", GetSmoothing, SetSmoothing, kAccessor, 0},
+      {"deblocking", GetDeblocking, SetDeblocking, kAccessor, 0},
+  };
+  Install(m, cls, kVideoMembers);
 }
 
 }  // namespace vantrel::flash::avm2

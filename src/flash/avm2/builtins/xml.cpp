@@ -1440,16 +1440,25 @@ void InstallXml(Machine& m) {
     if (e.xml) m.AddMethod(xml->prototype, e.name, e.fn);
     if (e.list) m.AddMethod(list->prototype, e.name, e.fn);
   }
-  m.AddAccessor(xml, "ignoreComments", SettingGetter<kIgnoreComments>, SettingSetter<kIgnoreComments>, true);
-  m.AddAccessor(xml, "ignoreProcessingInstructions", SettingGetter<kIgnorePi>, SettingSetter<kIgnorePi>, true);
-  m.AddAccessor(xml, "ignoreWhitespace", SettingGetter<kIgnoreWhite>, SettingSetter<kIgnoreWhite>, true);
-  m.AddAccessor(xml, "prettyPrinting", SettingGetter<kPretty>, SettingSetter<kPretty>, true);
-  m.AddAccessor(xml, "prettyIndent", SettingGetter<kIndent>, SettingSetter<kIndent>, true);
-  m.AddTraitMethod(xml, "settings", Settings, true);
-  m.AddTraitMethod(xml, "defaultSettings", DefaultSettings, true);
-  m.AddTraitMethod(xml, "setSettings", SetSettings, true);
-  m.AddConstant(xml, "length", Value::Number(1));
-  m.AddConstant(list, "length", Value::Number(1));
+  static const Member kXmlMembers[] = {
+      {"ignoreComments", SettingGetter<kIgnoreComments>, SettingSetter<kIgnoreComments>, kAccessor | kStatic, 0},
+      {"ignoreProcessingInstructions", SettingGetter<kIgnorePi>, SettingSetter<kIgnorePi>, kAccessor | kStatic, 0},
+      {"ignoreWhitespace", SettingGetter<kIgnoreWhite>, SettingSetter<kIgnoreWhite>, kAccessor | kStatic, 0},
+      {"prettyPrinting", SettingGetter<kPretty>, SettingSetter<kPretty>, kAccessor | kStatic, 0},
+      {"prettyIndent", SettingGetter<kIndent>, SettingSetter<kIndent>, kAccessor | kStatic, 0},
+      {"settings", Settings, nullptr, kStatic, 0},
+      {"defaultSettings", DefaultSettings, nullptr, kStatic, 0},
+      {"setSettings", SetSettings, nullptr, kStatic, 0},
+  };
+  Install(m, xml, kXmlMembers);
+  static const Constant kXmlConstants[] = {
+      {"length", 1},
+  };
+  Install(m, xml, kXmlConstants);
+  static const Constant kListConstants[] = {
+      {"length", 1},
+  };
+  Install(m, list, kListConstants);
 }
 
 }  // namespace vantrel::flash::avm2

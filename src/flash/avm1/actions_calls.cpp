@@ -1,0 +1,90 @@
+// Function actions: definitions, calls, construction and return.
+#include <cmath>
+#include <string>
+#include <vector>
+
+#include "flash/avm1/interpreter_internal.h"
+
+namespace vantrel::flash::avm1 {
+
+void Interpreter::ActionDefineFunction(Step& step) {
+  DefineFunctionAction(step.frame, step.r, false, step.at + 3 + step.length);
+}
+
+void Interpreter::ActionDefineFunction2(Step& step) {
+  DefineFunctionAction(step.frame, step.r, true, step.at + 3 + step.length);
+}
+
+void Interpreter::ActionCallFunction(Step& step) {
+  Frame& frame = step.frame;
+  const int version = frame.version;
+  const Value nameValue = Pop();
+  const std::vector<Value> args = PopArguments();
+  const std::string name = ToString(nameValue);
+  Value fn;
+  Value self = Value::Obj(frame.target);
+  Object* holder = nullptr;
+  if (HasPathCharacters(name)) {
+    Value owner;
+    std::string_view member;
+    if (SplitPath(name, owner, member)) {
+      fn = GetMember(owner, member);
+      self = owner;
+    }
+  } else {
+    fn = GetVariable(name);
+    // A function kept in a local variable runs with the activation as `this`.
+    if (frame.locals && frame.locals->FindOwn(name, frame.version >= 7)) self = Value::Obj(frame.locals);
+  }
+  CallValue(fn, self, args, holder);
+}
+
+void Interpreter::ActionCallMethod(Step&) {
+  const Value nameValue = Pop();
+  const Value object = Pop();
+  const std::vector<Value> args = PopArguments();
+  // An undefined name, or one whose text is empty, calls the object itself (a null
+  // name is the property "null").
+  const std::string methodName = nameValue.IsUndefined() ? std::string() : ToString(nameValue);
+  if (methodName.empty()) {
+    Value self = Value();
+    CallValue(object, self, args, nullptr);
+    return;
+  }
+  const std::string& name = methodName;
+  if (object.IsNullish()) {
+    Push(Value());
+    return;
+  }
+  Object* holder = nullptr;
+  const Value fn = FindMethod(object, name, holder);
+  Value self = object;
+  if (Object* o = object.AsObject(); o && o->kind == NativeKind::Super)
+    self = static_cast<SuperData*>(o->native.get())->thisValue;
+  CallValue(fn, self, args, holder);
+}
+
+void Interpreter::ActionNewObject(Step&) {
+  const std::string name = ToString(Pop());
+  const std::vector<Value> args = PopArguments();
+  const Value ctor = GetVariable(name);
+  ConstructValue(ctor, args);
+}
+
+void Interpreter::ActionNewMethod(Step&) {
+  const Value nameValue = Pop();
+  const Value object = Pop();
+  const std::vector<Value> args = PopArguments();
+  Value ctor = object;
+  if (!(nameValue.IsUndefined() || (nameValue.IsString() && nameValue.string->Text().empty())))
+    ctor = GetMember(object, ToString(nameValue));
+  ConstructValue(ctor, args);
+}
+
+void Interpreter::ActionReturn(Step& step) {
+  const Value v = Pop();
+  if (DeferReturn(step.frame, v)) return;
+  if (ReturnFrom(step.base, v, step.runResult)) step.finished = true;
+}
+
+}  // namespace vantrel::flash::avm1

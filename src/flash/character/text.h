@@ -1,0 +1,124 @@
+// Static text (DefineText 1-2): runs of glyphs of embedded fonts, drawn with the
+// glyph outlines; and DefineEditText fields drawn with embedded glyphs or device fonts.
+#pragma once
+
+#include <QString>
+#include <cstdint>
+#include <memory>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "flash/character/font.h"
+#include "flash/swf/character.h"
+
+namespace vantrel::flash {
+
+struct TextRecord {
+  std::uint16_t fontId = 0;
+  std::shared_ptr<const Font> font;
+  Rgba color;
+  double x = 0, y = 0;  // twips, text space
+  double height = 0;    // twips
+  struct Glyph {
+    std::uint32_t index = 0;
+    std::int32_t advance = 0;
+  };
+  std::vector<Glyph> glyphs;
+};
+
+class StaticText : public Character {
+ public:
+  CharacterKind Kind() const override { return CharacterKind::Text; }
+  void Render(const RenderContext& context) const override;
+  QRectF Bounds(std::uint16_t ratio = 0) const override;
+  bool HitTest(QPointF point, std::uint16_t ratio = 0) const override;
+  QPainterPath Outline(std::uint16_t ratio = 0) const override;
+
+  // Gives the records that use this font (defined after the text) their glyphs.
+  void AttachFont(const std::shared_ptr<const Font>& font);
+
+  Rect bounds;
+  Matrix matrix;
+  std::vector<TextRecord> records;
+
+ private:
+  mutable bool outlineBuilt_ = false;
+  mutable QPainterPath outline_;
+};
+
+// Parses DefineText (11) or DefineText2 (33); fonts come from the dictionary. Returns
+// nullptr on malformed data.
+std::shared_ptr<StaticText> ParseStaticText(std::uint16_t tagCode, std::span<const std::uint8_t> body,
+                                            DefinitionContext& context, std::string* error);
+
+enum class TextAlign : std::uint8_t { Left = 0, Right = 1, Center = 2, Justify = 3 };
+
+class EditText : public Character {
+ public:
+  CharacterKind Kind() const override { return CharacterKind::EditText; }
+  // Draws the field with its initial text.
+  void Render(const RenderContext& context) const override;
+  QRectF Bounds(std::uint16_t ratio = 0) const override;
+  bool HitTest(QPointF point, std::uint16_t ratio = 0) const override;
+  QPainterPath Outline(std::uint16_t ratio = 0) const override;
+
+  // Draws the field showing the given text (its variable's value, say); HTML fields
+  // take HTML and show its text.
+  void RenderText(const RenderContext& context, const QString& text) const;
+  // The lines the field shows for a text, after HTML and word wrapping.
+  std::vector<QString> LayoutLines(const QString& text) const;
+  // The caret position (a character index of the laid-out text, line ends counting one)
+  // nearest to point, in the field's own twips.
+  int CharIndexAt(const QString& text, QPointF point) const;
+  // Where the caret stands before character index (counted as CharIndexAt counts): its
+  // top in the field's twips and its height, that of the line it is on; its colour is
+  // the text's there.
+  struct Caret {
+    QPointF top;
+    double height = 0;
+    Rgba color;
+  };
+  Caret CaretAt(const QString& text, int index) const;
+  void AttachFont(const std::shared_ptr<const Font>& font);
+  // The size of the laid-out text in twips: the widest line and the lines' heights
+  // (each with the leading after it but the last).
+  struct TextMetrics {
+    double width = 0, height = 0;
+    std::vector<double> lineHeights;
+  };
+  TextMetrics Measure(const QString& text, bool isHtml) const;
+
+  Rect bounds;
+  bool wordWrap = false, multiline = false, password = false, readOnly = false;
+  bool autoSize = false, noSelect = false, border = false, html = false, useOutlines = false;
+  std::uint16_t fontId = 0;
+  std::shared_ptr<const Font> font;
+  std::string fontClass;
+  double fontHeight = 240;  // twips
+  Rgba color{0, 0, 0, 255};
+  std::uint16_t maxLength = 0;
+  TextAlign align = TextAlign::Left;
+  double leftMargin = 0, rightMargin = 0, indent = 0, leading = 0;  // twips
+  QString variableName;
+  QString initialText;
+  // From the movie's CSMTextSettings for the field: how its text is anti-aliased and
+  // fitted to the pixel grid, and the two tuning numbers scripts read back.
+  std::string antiAliasType = "normal", gridFitType = "pixel";
+  double thickness = 0, sharpness = 0;
+  // The movie's embedded fonts defined before the field: HTML runs that name a face,
+  // bold or italic take their glyphs from the matching one.
+  std::vector<std::shared_ptr<const Font>> movieFonts;
+};
+
+std::shared_ptr<EditText> ParseEditText(std::span<const std::uint8_t> body, DefinitionContext& context,
+                                        std::string* error);
+
+// Completes the texts waiting for this font.
+void AttachFontToWaitingTexts(const std::shared_ptr<const Font>& font, DefinitionContext& context);
+
+// The visible text of simple HTML: tags dropped, <br> and paragraph ends as line
+// breaks, entities decoded.
+QString HtmlToPlainText(const QString& html);
+
+}  // namespace vantrel::flash

@@ -1,0 +1,689 @@
+#include "flash/render/effects.h"
+
+#include <cstring>
+#include <iterator>
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+
+#include "flash/swf/stream.h"
+
+namespace vantrel::flash {
+
+namespace {
+
+constexpr int kMaxPasses = 15;
+constexpr int kMaxBlurWidth = 512;  // device pixels; a blur of 255 at scale 2
+constexpr int kMaxKernel = 15;
+
+inline int A(std::uint32_t p) { return static_cast<int>(p >> 24); }
+inline int R(std::uint32_t p) { return static_cast<int>((p >> 16) & 0xff); }
+inline int G(std::uint32_t p) { return static_cast<int>((p >> 8) & 0xff); }
+inline int B(std::uint32_t p) { return static_cast<int>(p & 0xff); }
+
+inline std::uint32_t Pack(double a, double r, double g, double b) {
+  // Rounds half away from zero like lround, inline: this runs for every filtered pixel.
+  const auto to = [](double v) -> std::uint32_t {
+    const double x = v * 255.0;
+    if (!(x > 0)) return 0;
+    if (x >= 254.5) return 255;
+    return static_cast<std::uint32_t>(x + 0.5);
+  };
+  const std::uint32_t alpha = to(a);
+  // Premultiplied colour never exceeds its alpha.
+  const auto channel = [&](double v) { return std::min(to(v), alpha); };
+  return alpha << 24 | channel(r) << 16 | channel(g) << 8 | channel(b);
+}
+
+// The separable blend functions on straight colour values in 0..1.
+double Separable(std::uint8_t mode, double cs, double cd) {
+  switch (static_cast<BlendMode>(mode)) {
+    case BlendMode::Multiply: return cs * cd;
+    case BlendMode::Screen: return cs + cd - cs * cd;
+    case BlendMode::Lighten: return std::max(cs, cd);
+    case BlendMode::Darken: return std::min(cs, cd);
+    case BlendMode::Difference: return std::abs(cs - cd);
+    case BlendMode::Add: return std::min(1.0, cs + cd);
+    case BlendMode::Subtract: return std::max(0.0, cd - cs);
+    case BlendMode::Overlay: return cd <= 0.5 ? 2 * cs * cd : 1 - 2 * (1 - cs) * (1 - cd);
+    case BlendMode::HardLight: return cs <= 0.5 ? 2 * cs * cd : 1 - 2 * (1 - cs) * (1 - cd);
+    default: return cs;
+  }
+}
+
+// Straight RGBA colour to a premultiplied pixel with its alpha scaled by alpha (0..1).
+std::uint32_t Premultiplied(const Rgba& color, double alpha) {
+  const double a = color.a / 255.0 * std::clamp(alpha, 0.0, 1.0);
+  return Pack(a, color.r / 255.0 * a, color.g / 255.0 * a, color.b / 255.0 * a);
+}
+
+std::uint32_t Scale(std::uint32_t p, double f) {
+  return Pack(A(p) / 255.0 * f, R(p) / 255.0 * f, G(p) / 255.0 * f, B(p) / 255.0 * f);
+}
+
+// top drawn over bottom (both premultiplied).
+std::uint32_t Over(std::uint32_t top, std::uint32_t bottom) {
+  const double k = 1 - A(top) / 255.0;
+  return Pack((A(top) + A(bottom) * k) / 255.0, (R(top) + R(bottom) * k) / 255.0, (G(top) + G(bottom) * k) / 255.0,
+              (B(top) + B(bottom) * k) / 255.0);
+}
+
+// The player's blur box: width pixels wide (fractional widths weigh the two outermost
+// pixels by what is left over), centred on the pixel. The width is kept to five bits
+// below its leading one (steps of 1/32 pixel up to 2, 1/16 up to 4, ...), rounded down,
+// which is what the reference images show for widths such as 2.1 or 9.7.
+struct BlurBox {
+  int inner = 0;   // pixels -inner..inner weigh fully
+  int edge = 0;    // weight of the pixels at -(inner+1) and inner+1, in 1/256
+  int total = 0;   // sum of the weights, in 1/256
+  bool Blurs() const { return total > 256; }
+};
+
+BlurBox MakeBlurBox(double width) {
+  BlurBox box;
+  if (!(width > 1)) return box;  // one pixel or less leaves the line as it is
+  width = std::min(width, static_cast<double>(kMaxBlurWidth));
+  const double step = std::exp2(std::floor(std::log2(width))) / 32;
+  width = std::floor(width / step) * step;
+  box.total = static_cast<int>(std::lround(width * 256));
+  box.inner = (box.total / 256 - 1) / 2;
+  box.edge = (box.total - (2 * box.inner + 1) * 256) / 2;
+  return box;
+}
+
+// floor(n / d) by one multiplication, exact for the blur's sums: n * d stays below
+// 2^44 (n is at most 255 times d, and d at most 512 * 256).
+class Divider {
+ public:
+  explicit Divider(std::uint32_t d) : magic_(d > 0 ? (std::uint64_t{1} << 44) / d + 1 : 0) {}
+  std::uint8_t operator()(std::uint64_t n) const { return static_cast<std::uint8_t>((n * magic_) >> 44); }
+
+ private:
+  std::uint64_t magic_;
+};
+
+// One blur pass along a line of count samples stride bytes apart; what lies beyond
+// the line is transparent. The result is rounded down, as the player's is. line is
+// scratch: the samples with the box's reach of zeros on both sides.
+void BlurLine(std::uint8_t* data, int count, int stride, const BlurBox& box, const Divider& divide,
+              std::vector<std::uint8_t>& line) {
+  const int n = box.inner;
+  line.assign(static_cast<std::size_t>(count + 2 * n + 2), 0);
+  std::uint8_t* p = line.data() + n + 1;  // p[-n-1] .. p[count+n] are readable
+  for (int i = 0; i < count; ++i) p[i] = data[static_cast<std::ptrdiff_t>(i) * stride];
+  std::uint32_t sum = 0;
+  for (int i = -n; i <= n; ++i) sum += p[i];
+  const std::uint64_t edge = static_cast<std::uint64_t>(box.edge);
+  for (int i = 0; i < count; ++i) {
+    const std::uint64_t weighted = std::uint64_t{sum} * 256 + edge * (p[i - n - 1] + p[i + n + 1]);
+    data[static_cast<std::ptrdiff_t>(i) * stride] = divide(weighted);
+    sum += p[i + n + 1] - p[i - n];
+  }
+}
+
+// The same pass down every column of rows height rows of columns bytes, all columns
+// at once so that the image is read row by row. rows is scratch.
+void BlurColumns(std::uint8_t* data, int columns, int height, int bytesPerLine, const BlurBox& box,
+                 const Divider& divide, std::vector<std::uint8_t>& rows, std::vector<std::uint32_t>& sums) {
+  const int n = box.inner;
+  const std::size_t width = static_cast<std::size_t>(columns);
+  // The image's rows with n + 1 rows of zeros above and below.
+  rows.assign(width * static_cast<std::size_t>(height + 2 * n + 2), 0);
+  const auto padded = [&](int y) { return rows.data() + width * static_cast<std::size_t>(y + n + 1); };
+  for (int y = 0; y < height; ++y)
+    std::copy(data + static_cast<std::ptrdiff_t>(y) * bytesPerLine,
+              data + static_cast<std::ptrdiff_t>(y) * bytesPerLine + columns, padded(y));
+  sums.assign(width, 0);
+  std::uint32_t* sum = sums.data();
+  for (int i = -n; i <= n; ++i) {
+    const std::uint8_t* r = padded(i);
+    for (std::size_t x = 0; x < width; ++x) sum[x] += r[x];
+  }
+  const std::uint64_t edge = static_cast<std::uint64_t>(box.edge);
+  for (int i = 0; i < height; ++i) {
+    const std::uint8_t* above = padded(i - n - 1);
+    const std::uint8_t* below = padded(i + n + 1);
+    const std::uint8_t* leaving = padded(i - n);
+    std::uint8_t* out = data + static_cast<std::ptrdiff_t>(i) * bytesPerLine;
+    for (std::size_t x = 0; x < width; ++x) {
+      out[x] = divide(std::uint64_t{sum[x]} * 256 + edge * (above[x] + below[x]));
+      sum[x] += below[x] - leaving[x];
+    }
+  }
+}
+
+// Blur over interleaved bytes: channels bytes per pixel, bytesPerLine per row; widthX
+// and widthY are the box widths in pixels.
+void BlurBytes(std::uint8_t* data, int width, int height, int bytesPerLine, int channels, double widthX,
+               double widthY, int passes) {
+  const BlurBox boxX = MakeBlurBox(widthX), boxY = MakeBlurBox(widthY);
+  const Divider divideX(static_cast<std::uint32_t>(boxX.total)), divideY(static_cast<std::uint32_t>(boxY.total));
+  passes = std::clamp(passes, 0, kMaxPasses);
+  std::vector<std::uint8_t> line;
+  std::vector<std::uint32_t> sums;
+  for (int pass = 0; pass < passes; ++pass) {
+    if (boxX.Blurs())
+      for (int y = 0; y < height; ++y)
+        for (int c = 0; c < channels; ++c)
+          BlurLine(data + static_cast<std::ptrdiff_t>(y) * bytesPerLine + c, width, channels, boxX, divideX, line);
+    if (boxY.Blurs()) BlurColumns(data, width * channels, height, bytesPerLine, boxY, divideY, line, sums);
+  }
+}
+
+// The box width in device pixels of a blur of `blur` stage pixels drawn at scale: the
+// pixel in the middle stays one pixel, the reach on either side scales (a blur of 10
+// on a stage shown twice as large is 19 pixels wide, not 20).
+double DeviceBlur(double blur, double scale) { return blur > 1 ? (blur - 1) * scale + 1 : blur; }
+
+// How far one pass of a box of this width reaches past a pixel.
+int BlurReach(double width) {
+  const BlurBox box = MakeBlurBox(width);
+  return box.Blurs() ? box.inner + (box.edge > 0 ? 1 : 0) : 0;
+}
+
+struct Plane {
+  int width = 0, height = 0;
+  std::vector<std::uint8_t> values;
+  std::uint8_t At(int x, int y, std::uint8_t outside) const {
+    if (x < 0 || y < 0 || x >= width || y >= height) return outside;
+    return values[static_cast<std::size_t>(y) * static_cast<std::size_t>(width) + static_cast<std::size_t>(x)];
+  }
+};
+
+// The layer's alpha (inverted for inner effects), shifted by (dx, dy) and blurred.
+Plane ShadowPlane(const QImage& layer, const FilterParams& f, double scale, int dx, int dy) {
+  Plane plane{layer.width(), layer.height(), {}};
+  plane.values.resize(static_cast<std::size_t>(plane.width) * static_cast<std::size_t>(plane.height));
+  const std::uint8_t outside = f.inner ? 255 : 0;
+  for (int y = 0; y < plane.height; ++y) {
+    std::uint8_t* out = plane.values.data() + static_cast<std::size_t>(y) * static_cast<std::size_t>(plane.width);
+    const int sy = y - dy;
+    if (sy < 0 || sy >= plane.height) {
+      std::fill(out, out + plane.width, outside);
+      continue;
+    }
+    const auto* source = reinterpret_cast<const std::uint32_t*>(layer.constScanLine(sy));
+    // Columns whose source lies inside the layer: from..to-1.
+    const int from = std::clamp(dx, 0, plane.width), to = std::clamp(plane.width + dx, from, plane.width);
+    std::fill(out, out + from, outside);
+    std::fill(out + to, out + plane.width, outside);
+    for (int x = from; x < to; ++x) {
+      const auto a = static_cast<std::uint8_t>(A(source[x - dx]));
+      out[x] = f.inner ? static_cast<std::uint8_t>(255 - a) : a;
+    }
+  }
+  BlurBytes(plane.values.data(), plane.width, plane.height, plane.width, 1, DeviceBlur(f.blurX, scale),
+            DeviceBlur(f.blurY, scale), f.passes);
+  return plane;
+}
+
+std::array<std::uint32_t, 256> GradientTable(const FilterParams& f) {
+  std::array<std::uint32_t, 256> table{};
+  if (f.colors.empty()) return table;
+  for (int i = 0; i < 256; ++i) {
+    std::size_t next = 0;
+    while (next < f.ratios.size() && f.ratios[next] < i) ++next;
+    const auto color = [&](std::size_t k) { return f.colors[std::min(k, f.colors.size() - 1)]; };
+    if (next == 0 || next >= f.ratios.size()) {
+      table[static_cast<std::size_t>(i)] = Premultiplied(color(next == 0 ? 0 : f.ratios.size() - 1), 1);
+      continue;
+    }
+    const Rgba a = color(next - 1), b = color(next);
+    const double span = std::max(1, f.ratios[next] - f.ratios[next - 1]);
+    const double t = (i - f.ratios[next - 1]) / span;
+    const auto mix = [&](int u, int v) { return static_cast<std::uint8_t>(std::lround(u + (v - u) * t)); };
+    table[static_cast<std::size_t>(i)] =
+        Premultiplied(Rgba{mix(a.r, b.r), mix(a.g, b.g), mix(a.b, b.b), mix(a.a, b.a)}, 1);
+  }
+  return table;
+}
+
+inline bool IsPremultiplied(std::uint32_t p) {
+  const int a = A(p);
+  return R(p) <= a && G(p) <= a && B(p) <= a;
+}
+
+// Scale(p, a / 255), or Scale(p, 1 - a / 255) when inverse. Most pixels of a layer are
+// empty or opaque, which leave p as it is or empty it: those skip the arithmetic.
+std::uint32_t ScaleByAlpha(std::uint32_t p, int a, bool inverse) {
+  if (p == 0 || a == (inverse ? 255 : 0)) return 0;
+  if (a == (inverse ? 0 : 255) && IsPremultiplied(p)) return p;
+  const double srcA = a / 255.0;
+  return Scale(p, inverse ? 1 - srcA : srcA);
+}
+
+// Over(top, bottom), without the arithmetic when one of them hides the other.
+std::uint32_t OverFast(std::uint32_t top, std::uint32_t bottom) {
+  if (top == 0 && IsPremultiplied(bottom)) return bottom;
+  if ((bottom == 0 || A(top) == 255) && IsPremultiplied(top)) return top;
+  return Over(top, bottom);
+}
+
+// Puts the effect pixels (one per layer pixel) together with the object: inner effects
+// stay on the object, outer ones around it; knockout drops the object itself.
+void Compose(QImage& layer, const std::vector<std::uint32_t>& effect, const FilterParams& f, bool full) {
+  for (int y = 0; y < layer.height(); ++y) {
+    auto* row = reinterpret_cast<std::uint32_t*>(layer.scanLine(y));
+    const std::uint32_t* effects = effect.data() + static_cast<std::size_t>(y) * static_cast<std::size_t>(layer.width());
+    for (int x = 0; x < layer.width(); ++x) {
+      const std::uint32_t src = row[x];
+      const std::uint32_t fx = effects[x];
+      const int srcA = A(src);
+      if (full) {
+        row[x] = f.knockout ? ScaleByAlpha(fx, srcA, true) : OverFast(fx, src);
+      } else if (f.inner) {
+        const std::uint32_t masked = ScaleByAlpha(fx, srcA, false);
+        row[x] = f.knockout ? masked : OverFast(masked, src);
+      } else {
+        const std::uint32_t outer = ScaleByAlpha(fx, srcA, true);
+        row[x] = f.knockout ? outer : f.compositeSource ? OverFast(src, outer) : fx;
+      }
+    }
+  }
+}
+
+void ShadowOrGlow(QImage& layer, const FilterParams& f, double scale) {
+  const int dx = static_cast<int>(std::lround(std::cos(f.angle) * f.distance * scale));
+  const int dy = static_cast<int>(std::lround(std::sin(f.angle) * f.distance * scale));
+  const Plane plane = ShadowPlane(layer, f, scale, dx, dy);
+  const Rgba color = f.colors.empty() ? Rgba{} : f.colors[0];
+  std::array<std::uint32_t, 256> table{};
+  if (f.type == 4) {
+    table = GradientTable(f);
+  } else {
+    for (int i = 0; i < 256; ++i) table[static_cast<std::size_t>(i)] = Premultiplied(color, i / 255.0);
+  }
+  // The effect pixel of each plane value, worked out once per value.
+  std::array<std::uint32_t, 256> effectOf{};
+  for (int value = 0; value < 256; ++value) {
+    const int v = std::min(255, static_cast<int>(std::lround(value * f.strength)));
+    effectOf[static_cast<std::size_t>(value)] = table[static_cast<std::size_t>(v)];
+  }
+  std::vector<std::uint32_t> effect(plane.values.size());
+  for (std::size_t i = 0; i < effect.size(); ++i) effect[i] = effectOf[plane.values[i]];
+  // A hidden object leaves the shadow whole; Compose only cuts it for knockout.
+  Compose(layer, effect, f, false);
+}
+
+void Bevel(QImage& layer, const FilterParams& f, double scale) {
+  // The lit and the shaded copies each move the whole distance, in opposite directions.
+  const int dx = static_cast<int>(std::lround(std::cos(f.angle) * f.distance * scale));
+  const int dy = static_cast<int>(std::lround(std::sin(f.angle) * f.distance * scale));
+  FilterParams plain = f;
+  plain.inner = false;
+  const Plane forward = ShadowPlane(layer, plain, scale, dx, dy);
+  const Plane backward = ShadowPlane(layer, plain, scale, -dx, -dy);
+  const bool gradient = f.type == 7;
+  const auto table = gradient ? GradientTable(f) : std::array<std::uint32_t, 256>{};
+  // The record's first colour lights the side the angle points away from.
+  const Rgba highlight = f.colors.size() > 0 ? f.colors[0] : Rgba{255, 255, 255, 255};
+  const Rgba shadow = f.colors.size() > 1 ? f.colors[1] : Rgba{0, 0, 0, 255};
+  // The effect pixel of each difference of the two planes (-255..255), worked out once
+  // per difference.
+  std::array<std::uint32_t, 511> effectOf{};
+  for (int difference = -255; difference <= 255; ++difference) {
+    const double diff = difference / 255.0 * f.strength;  // > 0: lit side
+    std::uint32_t& out = effectOf[static_cast<std::size_t>(difference + 255)];
+    if (gradient) {
+      out = table[static_cast<std::size_t>(std::clamp(static_cast<int>(std::lround(127.5 - diff * 127.5)), 0, 255))];
+    } else {
+      out = diff >= 0 ? Premultiplied(highlight, diff) : Premultiplied(shadow, -diff);
+    }
+  }
+  std::vector<std::uint32_t> effect(forward.values.size());
+  for (std::size_t i = 0; i < effect.size(); ++i)
+    effect[i] = effectOf[static_cast<std::size_t>(backward.values[i] - forward.values[i] + 255)];
+  Compose(layer, effect, f, f.onTop);
+}
+
+void ColorMatrix(QImage& layer, const FilterParams& f) {
+  if (f.matrix.size() < 20) return;
+  const auto& m = f.matrix;
+  for (int y = 0; y < layer.height(); ++y) {
+    auto* row = reinterpret_cast<std::uint32_t*>(layer.scanLine(y));
+    for (int x = 0; x < layer.width(); ++x) {
+      const std::uint32_t p = row[x];
+      const double a = A(p);
+      const double r = a > 0 ? R(p) * 255.0 / a : 0, g = a > 0 ? G(p) * 255.0 / a : 0, b = a > 0 ? B(p) * 255.0 / a : 0;
+      const auto out = [&](int k) {
+        return std::clamp((m[k] * r + m[k + 1] * g + m[k + 2] * b + m[k + 3] * a + m[k + 4]) / 255.0, 0.0, 1.0);
+      };
+      const double na = out(15);
+      row[x] = Pack(na, out(0) * na, out(5) * na, out(10) * na);
+    }
+  }
+}
+
+void Convolution(QImage& layer, const FilterParams& f) {
+  if (f.matrixX <= 0 || f.matrixY <= 0 || f.matrix.size() < static_cast<std::size_t>(f.matrixX * f.matrixY)) return;
+  // Kernels past 15x15 would cost minutes per frame on a stage-sized layer; they are left out.
+  if (f.matrixX > kMaxKernel || f.matrixY > kMaxKernel) return;
+  const QImage source = layer.copy();
+  const int w = layer.width(), h = layer.height();
+  const double divisor = f.divisor == 0 ? 1 : f.divisor;
+  const std::uint32_t fallback = Premultiplied(f.colors.empty() ? Rgba{0, 0, 0, 0} : f.colors[0], 1);
+  for (int y = 0; y < h; ++y) {
+    auto* row = reinterpret_cast<std::uint32_t*>(layer.scanLine(y));
+    for (int x = 0; x < w; ++x) {
+      std::array<double, 4> sum{};
+      for (int j = 0; j < f.matrixY; ++j) {
+        for (int i = 0; i < f.matrixX; ++i) {
+          int sx = x + i - f.matrixX / 2, sy = y + j - f.matrixY / 2;
+          std::uint32_t p = fallback;
+          if (f.clamp) {
+            sx = std::clamp(sx, 0, w - 1);
+            sy = std::clamp(sy, 0, h - 1);
+          }
+          if (sx >= 0 && sy >= 0 && sx < w && sy < h) p = reinterpret_cast<const std::uint32_t*>(source.constScanLine(sy))[sx];
+          const double k = f.matrix[static_cast<std::size_t>(j * f.matrixX + i)];
+          const double a = A(p);
+          sum[0] += k * a;
+          sum[1] += k * (a > 0 ? R(p) * 255.0 / a : 0);
+          sum[2] += k * (a > 0 ? G(p) * 255.0 / a : 0);
+          sum[3] += k * (a > 0 ? B(p) * 255.0 / a : 0);
+        }
+      }
+      const auto value = [&](double s) { return std::clamp((s / divisor + f.bias) / 255.0, 0.0, 1.0); };
+      const double a = f.preserveAlpha ? A(row[x]) / 255.0 : value(sum[0]);
+      row[x] = Pack(a, value(sum[1]) * a, value(sum[2]) * a, value(sum[3]) * a);
+    }
+  }
+}
+
+}  // namespace
+
+std::uint32_t BlendPixel(std::uint8_t mode, std::uint32_t src, std::uint32_t dst) {
+  const double sa = A(src) / 255.0, da = A(dst) / 255.0;
+  const double s[3] = {R(src) / 255.0, G(src) / 255.0, B(src) / 255.0};
+  const double d[3] = {R(dst) / 255.0, G(dst) / 255.0, B(dst) / 255.0};
+  double out[3];
+  switch (static_cast<BlendMode>(mode)) {
+    case BlendMode::Invert:
+      for (int i = 0; i < 3; ++i) out[i] = (1 - sa) * d[i] + sa * (da - d[i]);
+      return Pack(da, out[0], out[1], out[2]);
+    case BlendMode::Alpha: return Pack(da * sa, d[0] * sa, d[1] * sa, d[2] * sa);
+    case BlendMode::Erase: return Pack(da * (1 - sa), d[0] * (1 - sa), d[1] * (1 - sa), d[2] * (1 - sa));
+    // Add and subtract work on the premultiplied values as they are: the layer's colour
+    // scaled by its alpha is added to or taken from the backdrop's.
+    case BlendMode::Add:
+      return Pack(std::min(1.0, sa + da), std::min(1.0, s[0] + d[0]), std::min(1.0, s[1] + d[1]),
+                  std::min(1.0, s[2] + d[2]));
+    case BlendMode::Subtract:
+      return Pack(sa + da - sa * da, std::max(0.0, d[0] - s[0]), std::max(0.0, d[1] - s[1]),
+                  std::max(0.0, d[2] - s[2]));
+    default: break;
+  }
+  for (int i = 0; i < 3; ++i) {
+    const double cs = sa > 0 ? s[i] / sa : 0, cd = da > 0 ? d[i] / da : 0;
+    out[i] = (1 - sa) * d[i] + (1 - da) * s[i] + sa * da * Separable(mode, cs, cd);
+  }
+  return Pack(sa + da - sa * da, out[0], out[1], out[2]);
+}
+
+void BlendInto(QImage& target, QPoint offset, const QImage& layer, std::uint8_t mode) {
+  const bool opaque = target.format() == QImage::Format_RGB32;
+  const QRect area = QRect(offset, layer.size()).intersected(target.rect());
+  for (int y = area.top(); y <= area.bottom(); ++y) {
+    auto* dst = reinterpret_cast<std::uint32_t*>(target.scanLine(y));
+    const auto* src = reinterpret_cast<const std::uint32_t*>(layer.constScanLine(y - offset.y()));
+    for (int x = area.left(); x <= area.right(); ++x) {
+      const std::uint32_t s = src[x - offset.x()];
+      if (s == 0 && mode != static_cast<std::uint8_t>(BlendMode::Alpha)) continue;  // nothing drawn here
+      const std::uint32_t d = opaque ? (dst[x] | 0xff000000u) : dst[x];
+      dst[x] = BlendPixel(mode, s, d) | (opaque ? 0xff000000u : 0);
+    }
+  }
+}
+
+// The strength and flag byte that end the shadow, glow and bevel records; bevels use
+// one more flag (on top) and keep four bits for the pass count instead of five.
+static void ReadGlowTail(SwfStream& in, FilterParams& p, bool bevel) {
+  p.strength = in.Fixed8();
+  const std::uint8_t flags = in.U8();
+  p.inner = flags & 0x80;
+  p.knockout = flags & 0x40;
+  p.compositeSource = flags & 0x20;
+  if (bevel) p.onTop = flags & 0x10;
+  p.passes = flags & (bevel ? 0x0f : 0x1f);
+}
+
+namespace {
+
+constexpr const char* kBlendModeNames[] = {"normal", "normal",   "layer",  "multiply", "screen",
+                                           "lighten", "darken",  "difference", "add", "subtract",
+                                           "invert", "alpha",    "erase",  "overlay",  "hardlight"};
+
+void PutU8(std::vector<std::uint8_t>& out, std::uint32_t v) { out.push_back(static_cast<std::uint8_t>(v)); }
+void PutU16(std::vector<std::uint8_t>& out, std::uint32_t v) {
+  PutU8(out, v & 255);
+  PutU8(out, (v >> 8) & 255);
+}
+void PutU32(std::vector<std::uint8_t>& out, std::uint32_t v) {
+  PutU16(out, v & 0xffff);
+  PutU16(out, v >> 16);
+}
+void PutFixed(std::vector<std::uint8_t>& out, double v, double one, double limit) {
+  const double clamped = std::isfinite(v) ? std::clamp(v, -limit, limit) : 0.0;
+  const auto fixed = static_cast<std::int32_t>(std::lround(clamped * one));
+  if (one == 256) {
+    PutU16(out, static_cast<std::uint16_t>(fixed));
+  } else {
+    PutU32(out, static_cast<std::uint32_t>(fixed));
+  }
+}
+void PutFloat(std::vector<std::uint8_t>& out, float v) {
+  std::uint32_t bits = 0;
+  std::memcpy(&bits, &v, sizeof bits);
+  PutU32(out, bits);
+}
+void PutRgba(std::vector<std::uint8_t>& out, const Rgba& c) {
+  PutU8(out, c.r);
+  PutU8(out, c.g);
+  PutU8(out, c.b);
+  PutU8(out, c.a);
+}
+
+}  // namespace
+
+std::uint8_t BlendModeByName(std::string_view name) {
+  for (std::uint8_t i = 1; i < std::size(kBlendModeNames); ++i) {
+    if (name == kBlendModeNames[i]) return i;
+  }
+  return 0;
+}
+
+const char* BlendModeName(std::uint8_t mode) {
+  return mode < std::size(kBlendModeNames) ? kBlendModeNames[mode] : kBlendModeNames[0];
+}
+
+Filter EncodeFilter(const FilterParams& p) {
+  Filter filter;
+  filter.type = p.type;
+  auto& out = filter.data;
+  const auto color = [&](std::size_t i) { return i < p.colors.size() ? p.colors[i] : Rgba{0, 0, 0, 0}; };
+  const auto tail = [&](bool bevel) {
+    PutFixed(out, p.strength, 256, 127);
+    std::uint32_t flags = (p.inner ? 0x80 : 0) | (p.knockout ? 0x40 : 0) | (p.compositeSource ? 0x20 : 0);
+    if (bevel) flags |= p.onTop ? 0x10 : 0;
+    flags |= static_cast<std::uint32_t>(std::clamp(p.passes, 0, bevel ? 15 : 31));
+    PutU8(out, flags);
+  };
+  switch (p.type) {
+    case 0:
+    case 2:
+      PutRgba(out, color(0));
+      PutFixed(out, p.blurX, 65536, 32767);
+      PutFixed(out, p.blurY, 65536, 32767);
+      if (p.type == 0) {
+        PutFixed(out, p.angle, 65536, 32767);
+        PutFixed(out, p.distance, 65536, 32767);
+      }
+      tail(false);
+      break;
+    case 1:
+      PutFixed(out, p.blurX, 65536, 32767);
+      PutFixed(out, p.blurY, 65536, 32767);
+      PutU8(out, static_cast<std::uint32_t>(std::clamp(p.passes, 0, 31)) << 3);
+      break;
+    case 3:
+    case 4:
+    case 7:
+      if (p.type == 3) {
+        PutRgba(out, color(0));
+        PutRgba(out, color(1));
+      } else {
+        const std::size_t count = std::min<std::size_t>(p.colors.size(), 255);
+        PutU8(out, static_cast<std::uint32_t>(count));
+        for (std::size_t i = 0; i < count; ++i) PutRgba(out, p.colors[i]);
+        for (std::size_t i = 0; i < count; ++i) PutU8(out, i < p.ratios.size() ? p.ratios[i] : 0);
+      }
+      PutFixed(out, p.blurX, 65536, 32767);
+      PutFixed(out, p.blurY, 65536, 32767);
+      PutFixed(out, p.angle, 65536, 32767);
+      PutFixed(out, p.distance, 65536, 32767);
+      tail(true);
+      break;
+    case 5: {
+      PutU8(out, static_cast<std::uint32_t>(std::clamp(p.matrixX, 0, 255)));
+      PutU8(out, static_cast<std::uint32_t>(std::clamp(p.matrixY, 0, 255)));
+      PutFloat(out, p.divisor);
+      PutFloat(out, p.bias);
+      const std::size_t count = static_cast<std::size_t>(std::clamp(p.matrixX, 0, 255) * std::clamp(p.matrixY, 0, 255));
+      for (std::size_t i = 0; i < count; ++i) PutFloat(out, i < p.matrix.size() ? p.matrix[i] : 0.0f);
+      PutRgba(out, color(0));
+      PutU8(out, (p.clamp ? 0x02 : 0) | (p.preserveAlpha ? 0x01 : 0));
+      break;
+    }
+    case 6:
+      for (std::size_t i = 0; i < 20; ++i) PutFloat(out, i < p.matrix.size() ? p.matrix[i] : 0.0f);
+      break;
+    default: break;
+  }
+  return filter;
+}
+
+bool DecodeFilter(const Filter& filter, FilterParams& p) {
+  SwfStream in(filter.data);
+  p = FilterParams{};
+  p.type = filter.type;
+  switch (filter.type) {
+    case 0:  // drop shadow
+    case 2:  // glow
+    {
+      p.colors.push_back(in.ReadRgba());
+      p.blurX = in.Fixed16();
+      p.blurY = in.Fixed16();
+      if (filter.type == 0) {
+        p.angle = in.Fixed16();
+        p.distance = in.Fixed16();
+      }
+      ReadGlowTail(in, p, false);
+      break;
+    }
+    case 1: {  // blur
+      p.blurX = in.Fixed16();
+      p.blurY = in.Fixed16();
+      p.passes = in.U8() >> 3;
+      break;
+    }
+    case 3:  // bevel
+    case 4:  // gradient glow
+    case 7:  // gradient bevel
+    {
+      if (filter.type == 3) {
+        p.colors.push_back(in.ReadRgba());
+        p.colors.push_back(in.ReadRgba());
+      } else {
+        const int count = in.U8();
+        for (int i = 0; i < count && !in.Overrun(); ++i) p.colors.push_back(in.ReadRgba());
+        for (int i = 0; i < count && !in.Overrun(); ++i) p.ratios.push_back(in.U8());
+      }
+      p.blurX = in.Fixed16();
+      p.blurY = in.Fixed16();
+      p.angle = in.Fixed16();
+      p.distance = in.Fixed16();
+      ReadGlowTail(in, p, true);
+      break;
+    }
+    case 5: {  // convolution
+      p.matrixX = in.U8();
+      p.matrixY = in.U8();
+      p.divisor = in.Float32();
+      p.bias = in.Float32();
+      const int count = p.matrixX * p.matrixY;
+      for (int i = 0; i < count && !in.Overrun(); ++i) p.matrix.push_back(in.Float32());
+      p.colors.push_back(in.ReadRgba());
+      const std::uint8_t flags = in.U8();
+      p.clamp = flags & 0x02;
+      p.preserveAlpha = flags & 0x01;
+      break;
+    }
+    case 6:  // colour matrix
+      for (int i = 0; i < 20 && !in.Overrun(); ++i) p.matrix.push_back(in.Float32());
+      break;
+    default: return false;
+  }
+  if (in.Overrun()) return false;
+  if (!std::isfinite(p.blurX) || !std::isfinite(p.blurY) || !std::isfinite(p.distance) || !std::isfinite(p.strength))
+    return false;
+  p.blurX = std::clamp(p.blurX, 0.0, 255.0);
+  p.blurY = std::clamp(p.blurY, 0.0, 255.0);
+  p.distance = std::clamp(p.distance, -1000.0, 1000.0);
+  p.strength = std::clamp(p.strength, 0.0, 255.0);
+  return true;
+}
+
+QMargins FilterMargins(const std::vector<FilterParams>& filters, double scale) {
+  int left = 0, top = 0, right = 0, bottom = 0;
+  for (const FilterParams& f : filters) {
+    if (f.type == 5 || f.type == 6) continue;  // same size in, same size out
+    const int passes = std::clamp(f.passes, 0, kMaxPasses);
+    const int rx = BlurReach(DeviceBlur(f.blurX, scale)) * passes, ry = BlurReach(DeviceBlur(f.blurY, scale)) * passes;
+    const int dx = static_cast<int>(std::ceil(std::abs(std::cos(f.angle) * f.distance * scale)));
+    const int dy = static_cast<int>(std::ceil(std::abs(std::sin(f.angle) * f.distance * scale)));
+    // Filters grow the layer one after another.
+    left += rx + dx;
+    right += rx + dx;
+    top += ry + dy;
+    bottom += ry + dy;
+  }
+  return QMargins(left, top, right, bottom);
+}
+
+void BoxBlur(QImage& image, double widthX, double widthY, int passes) {
+  if (image.isNull()) return;
+  BlurBytes(image.bits(), image.width(), image.height(), static_cast<int>(image.bytesPerLine()), 4, widthX, widthY,
+            passes);
+}
+
+std::uint64_t FilterWorkPerPixel(const std::vector<FilterParams>& filters) {
+  std::uint64_t work = 0;
+  for (const FilterParams& f : filters) {
+    if (f.type == 5)
+      work += static_cast<std::uint64_t>(std::max(1, f.matrixX * f.matrixY / 4));
+    else if (f.type == 6)
+      work += 1;
+    else
+      work += static_cast<std::uint64_t>(std::clamp(f.passes, 1, kMaxPasses));
+  }
+  return work;
+}
+
+void ApplyFilters(QImage& layer, const std::vector<FilterParams>& filters, double scale) {
+  for (const FilterParams& f : filters) {
+    switch (f.type) {
+      case 0:
+      case 2:
+      case 4: ShadowOrGlow(layer, f, scale); break;
+      case 1: BoxBlur(layer, DeviceBlur(f.blurX, scale), DeviceBlur(f.blurY, scale), f.passes); break;
+      case 3:
+      case 7: Bevel(layer, f, scale); break;
+      case 5: Convolution(layer, f); break;
+      case 6: ColorMatrix(layer, f); break;
+      default: break;
+    }
+  }
+}
+
+}  // namespace vantrel::flash

@@ -1,0 +1,822 @@
+#include "flash/render/renderer.h"
+
+#include <QImage>
+#include <QPainterPath>
+#include <QRegion>
+#include <algorithm>
+#include <cmath>
+#include <memory>
+#include <vector>
+
+#include "flash/display/movie_clip.h"
+#include "flash/display/player.h"
+#include "flash/display/text_field.h"
+#include "flash/render/effects.h"
+#include "flash/render/layer_image.h"
+#include "flash/render/target.h"
+
+namespace vantrel::flash {
+
+namespace {
+
+QTransform ToQt(const Matrix& m) { return QTransform(m.a, m.b, m.c, m.d, m.tx, m.ty); }
+
+// Masks draw their coverage only: every drawn pixel counts as opaque.
+ColorTransform MaskColor() {
+  ColorTransform mask;
+  mask.mulA = 0;
+  mask.addA = 255;
+  return mask;
+}
+
+// Masks that stay where they are from frame to frame (most clip layers) draw the same
+// coverage each time. A mask that is one shape of the movie's dictionary (those never
+// change) keeps the runs it drew and the pixels of their partial stretches, by shape,
+// transform, quality and coverage size: from the second time it is drawn alike on, the
+// pixels are put back instead of drawn. Per thread, like the drawing itself.
+struct KeptMask {
+  std::weak_ptr<const Character> shape;
+  QTransform toDevice;
+  Quality quality = Quality::High;
+  QSize size;
+  std::uint64_t lastUse = 0;
+  bool seen = false;      // drawn alike once before
+  bool filled = false;    // runs and partial hold the drawing
+  bool tooLarge = false;  // more than is kept
+  render::CoverageRuns runs;
+  std::vector<render::Pixel> partial;  // the pixels of the partial runs, one run after another
+
+  // Puts the partial runs' pixels back into a clear coverage image.
+  void Restore(QImage& coverage) const {
+    auto* bits = coverage.bits();
+    const qsizetype stride = coverage.bytesPerLine();
+    std::size_t at = 0;
+    for (int y = 0; y < size.height(); ++y) {
+      auto* row = reinterpret_cast<render::Pixel*>(bits + stride * y);
+      for (const render::CoverageRuns::Run& run : runs.Row(y)) {
+        if (run.whole) continue;
+        std::copy_n(partial.begin() + static_cast<std::ptrdiff_t>(at), run.to - run.from, row + run.from);
+        at += static_cast<std::size_t>(run.to - run.from);
+      }
+    }
+  }
+  // Keeps drawn, the runs of what was drawn into coverage, unless it is too large.
+  void Keep(const render::CoverageRuns& drawn, const QImage& coverage) {
+    std::size_t pixels = 0;
+    for (const render::CoverageRuns::Run& run : drawn.runs)
+      if (!run.whole) pixels += static_cast<std::size_t>(run.to - run.from);
+    if (drawn.runs.size() > kMaxRuns || pixels > kMaxPixels) {
+      tooLarge = true;
+      return;
+    }
+    runs = drawn;
+    partial.clear();
+    partial.reserve(pixels);
+    for (int y = 0; y < size.height(); ++y) {
+      const auto* row = reinterpret_cast<const render::Pixel*>(coverage.constScanLine(y));
+      for (const render::CoverageRuns::Run& run : runs.Row(y))
+        if (!run.whole) partial.insert(partial.end(), row + run.from, row + run.to);
+    }
+    filled = true;
+  }
+  // At most about 2 MB a mask.
+  static constexpr std::size_t kMaxRuns = 1u << 16, kMaxPixels = 1u << 18;
+};
+
+// The kept masks of this thread (a few: masks of a frame, which rarely are many).
+KeptMask& FindKeptMask(const std::shared_ptr<const Character>& shape, const QTransform& toDevice, Quality quality,
+                       QSize size) {
+  constexpr std::size_t kKept = 8;
+  thread_local std::vector<KeptMask> kept;
+  thread_local std::uint64_t uses = 0;
+  ++uses;
+  KeptMask* pick = nullptr;
+  for (KeptMask& mask : kept) {
+    if (mask.shape.expired()) mask = KeptMask{};  // its movie is gone
+    if (mask.toDevice == toDevice && mask.quality == quality && mask.size == size && !mask.shape.owner_before(shape) &&
+        !shape.owner_before(mask.shape)) {
+      mask.lastUse = uses;
+      return mask;
+    }
+    if (!pick || mask.lastUse < pick->lastUse) pick = &mask;
+  }
+  if (kept.size() < kKept) pick = &kept.emplace_back();
+  *pick = KeptMask{};
+  pick->shape = shape;
+  pick->toDevice = toDevice;
+  pick->quality = quality;
+  pick->size = size;
+  pick->lastUse = uses;
+  return *pick;
+}
+
+class Walker {
+ public:
+  // stageScale: device pixels per stage pixel, which filter distances scale by.
+  Walker(const ViewOptions& options, const QTransform& stage)
+      : effectsLeft_(options.smallEffectsBudget ? kEffectsWork / 16 : kEffectsWork),
+        options_(options),
+        stage_(stage),
+        stageScale_(std::sqrt(std::abs(stage.determinant())) * 20) {}
+
+  // Draws the objects from first to end (depth order); clip layers take the objects up
+  // to their clip depth with them.
+  using Iterator = std::map<std::int32_t, DisplayObject*>::const_iterator;
+  // Draws object's own content (its subtree) with transform, without its placement.
+  void DrawAlone(QPainter& painter, const DisplayObject& object, const QTransform& transform,
+                 const ColorTransform& color) {
+    DrawContent(painter, object, transform, color, false, 0);
+  }
+
+  // Whether some objects were drawn without their filters and blend mode (the budget).
+  bool EffectsLeftOut() const { return effectsLeftOut_; }
+
+  void DrawRange(QPainter& painter, Iterator first, Iterator end, const QTransform& parent,
+                 const ColorTransform& color, bool asMask, int nesting) {
+    for (auto it = first; it != end;) {
+      const DisplayObject& object = *it->second;
+      if (object.clipDepth == 0 || asMask) {
+        DrawObject(painter, object, parent, color, asMask, nesting);
+        ++it;
+        continue;
+      }
+      // A clip layer: the objects up to its clip depth are drawn through its shape.
+      auto maskedEnd = std::next(it);
+      // Clip depths are the file's depths; children are kept at the scripts' (16384 lower).
+      while (maskedEnd != end && maskedEnd->first <= object.clipDepth - 16384) ++maskedEnd;
+      DrawMasked(painter, object, std::next(it), maskedEnd, parent, color, nesting);
+      it = maskedEnd;
+    }
+  }
+
+ private:
+  void DrawMasked(QPainter& painter, const DisplayObject& mask, Iterator first, Iterator end, const QTransform& parent,
+                  const ColorTransform& color, int nesting) {
+    if (first == end) return;  // a mask over nothing draws nothing
+    DrawThrough(painter, mask, parent, nesting, RangeDrawsAlone(first, end, nesting),
+                [&](QPainter& target, const QTransform& shift) {
+                  DrawRange(target, first, end, parent * shift, color, false, nesting);
+                });
+  }
+
+  // An object masked by setMask: drawn so that only what the mask, placed where it
+  // stands on the stage, covers shows.
+  void DrawThroughMask(QPainter& painter, const DisplayObject& object, const QTransform& parent,
+                       const ColorTransform& color, int nesting) {
+    const DisplayObject& mask = *object.maskClip;
+    DrawThrough(painter, mask, ParentTransform(mask), 0, DrawsAlone(object, nesting, true),
+                [&](QPainter& target, const QTransform& shift) {
+                  const DisplayObject* outer = maskedNow_;
+                  maskedNow_ = &object;
+                  DrawObject(target, object, parent * shift, color, false, nesting);
+                  maskedNow_ = outer;
+                });
+  }
+
+  // Draws what draw(painter, shift) draws through mask (drawn with maskParent). The
+  // mask is drawn as coverage (its alpha) by the same rasterizer as everything else,
+  // so its edges sample exactly like a shape's at every quality; only the mask's own
+  // area needs pictures. When the content goes straight through the rasterizer
+  // (direct), it applies the coverage as it draws (shift is the identity); otherwise
+  // the content is drawn into a layer (shift moves device pixels into it) that keeps
+  // only what the coverage covers.
+  template <typename DrawFn>
+  void DrawThrough(QPainter& painter, const DisplayObject& mask, const QTransform& maskParent, int maskNesting,
+                   bool direct, DrawFn&& draw) {
+    const QRect device(0, 0, painter.device()->width(), painter.device()->height());
+    const QRect area =
+        render::PaddedPixelRect(MaskArea(mask, maskParent, maskNesting), 1).intersected(device);
+    if (area.isEmpty()) return;
+    const QTransform shift = QTransform::fromTranslate(-area.x(), -area.y());
+    render::LayerImage coverageImage(area.size());
+    QImage& coverage = coverageImage.Image();
+    if (coverage.isNull()) return;
+    const auto drawMask = [&] {
+      QPainter maskPainter(&coverage);
+      maskPainter.setRenderHints(painter.renderHints());
+      DrawObject(maskPainter, mask, maskParent * shift, MaskColor(), true, maskNesting);
+    };
+    // A mask the rasterizer draws alone gets its runs from what it drew, without
+    // looking at every pixel of its area. Applied as the content is drawn, only its
+    // runs and partly covered pixels are looked at: its opaque stretches are noted,
+    // not painted, and a mask that is one shape drawn alike before is put back.
+    const bool applied = direct && CoverageTarget(painter);
+    bool recorded = MaskDrawsAlone(mask, maskNesting);
+    KeptMask* kept = nullptr;
+    if (applied && recorded && !mask.IsContainer() && !mask.scrollRect && mask.character &&
+        mask.character->Kind() == CharacterKind::Shape)
+      kept = &FindKeptMask(mask.character, ToQt(mask.GetMatrix()) * maskParent * shift, options_.quality,
+                           coverage.size());
+    render::DrawnStretches drawn(recorded && !(kept && kept->filled) ? coverage.height() : 0, recorded && applied);
+    render::CoverageRuns drawnRuns;
+    const render::CoverageRuns* runs = nullptr;  // of what the mask drew, when known
+    if (kept && kept->filled) {
+      kept->Restore(coverage);
+      runs = &kept->runs;
+    } else {
+      {
+        const render::DrawnScope scope(recorded ? &coverage : nullptr, drawn);
+        drawMask();
+        recorded = recorded && !scope.Spoiled();
+      }
+      if (!recorded && drawn.SkipsOpaque()) {
+        // Something was drawn otherwise after all: the pixels are wanted in full.
+        coverage.fill(0);
+        drawMask();
+      }
+      if (recorded && applied) {
+        drawnRuns = drawn.Runs(coverage);
+        runs = &drawnRuns;
+        // Drawn alike the time before too: kept from now on.
+        if (kept && !kept->tooLarge) {
+          if (kept->seen) kept->Keep(drawnRuns, coverage);
+          kept->seen = true;
+        }
+      }
+    }
+    if (applied) {
+      const render::CoverageScope scope(CoverageTarget(painter), coverage, area.topLeft(), runs);
+      draw(painter, QTransform());
+      // Only the mask's drawing and the scope touched the coverage: clearing that much
+      // leaves the kept buffer clean for the next mask.
+      if (runs) {
+        if (runs == &drawnRuns) {
+          drawn.Erase(coverage);
+        } else {
+          render::ClearPartialRuns(coverage, *runs);
+        }
+        render::ClearPartialRuns(coverage, scope.Runs());
+        coverageImage.MarkClean();
+      }
+      return;
+    }
+    render::LayerImage layerImage(area.size());
+    QImage& layer = layerImage.Image();
+    if (layer.isNull()) return;
+    {
+      QPainter layerPainter(&layer);
+      layerPainter.setRenderHints(painter.renderHints());
+      draw(layerPainter, shift);
+    }
+    {
+      QPainter combine(&layer);
+      combine.setCompositionMode(QPainter::CompositionMode_DestinationIn);
+      combine.drawImage(0, 0, coverage);
+    }
+    painter.save();
+    painter.resetTransform();
+    painter.drawImage(area.topLeft(), layer);
+    painter.restore();
+  }
+
+  // The image the painter draws on, when masks can be applied as coverage there.
+  static const QImage* CoverageTarget(QPainter& painter) {
+    QPaintDevice* device = painter.device();
+    return device && device->devType() == QInternal::Image ? static_cast<const QImage*>(device) : nullptr;
+  }
+
+  // True for an object that is no container and that the rasterizer draws itself
+  // (shapes, morph shapes, static text, bitmaps; nothing at all counts too).
+  static bool RasterizedLeaf(const DisplayObject& object) {
+    if (!object.character) return true;
+    const CharacterKind kind = object.character->Kind();
+    return kind == CharacterKind::Shape || kind == CharacterKind::MorphShape || kind == CharacterKind::Text ||
+           kind == CharacterKind::Bitmap;
+  }
+
+  // True when everything object draws goes through the rasterizer straight onto the
+  // target (shapes, morph shapes, static text, bitmaps, in plain sprites), so a mask's
+  // coverage can be applied as it draws. Layers, caches, backgrounds, scroll
+  // rectangles, script masks, text fields and video are drawn otherwise.
+  static bool DrawsAlone(const DisplayObject& object, int nesting, bool ownMask = false) {
+    if (NeedsLayer(object.blendMode) || !object.filters.empty() || object.cacheAsBitmap || object.opaqueBackground ||
+        object.scrollRect || (object.maskClip && !ownMask) || object.maskedBy)
+      return false;
+    if (!object.IsContainer()) return RasterizedLeaf(object);
+    if (nesting > MovieClip::kMaxNesting) return false;
+    const auto& list = static_cast<const MovieClip&>(object).Children();
+    return RangeDrawsAlone(list.begin(), list.end(), nesting + 1);
+  }
+
+  // True when everything a mask draws goes through the rasterizer straight onto its
+  // coverage (drawn as a mask, an object's layers, filters and backgrounds are left out).
+  static bool MaskDrawsAlone(const DisplayObject& object, int nesting) {
+    if (!object.IsContainer()) return RasterizedLeaf(object);
+    if (nesting > MovieClip::kMaxNesting) return false;
+    for (const auto& [depth, child] : static_cast<const MovieClip&>(object).Children())
+      if (!MaskDrawsAlone(*child, nesting + 1)) return false;
+    return true;
+  }
+
+  static bool RangeDrawsAlone(Iterator first, Iterator end, int nesting) {
+    for (auto it = first; it != end; ++it)
+      if (!DrawsAlone(*it->second, nesting)) return false;
+    return true;
+  }
+
+  static bool IsScriptMask(const DisplayObject& object) {
+    return object.maskedBy && object.clipDepth == 0 && object.maskedBy->clipDepth == 0;
+  }
+
+  // The transform from object's parent's space to device pixels.
+  QTransform ParentTransform(const DisplayObject& object) const {
+    std::vector<const MovieClip*> chain;
+    for (const MovieClip* p = object.Parent(); p && chain.size() <= MovieClip::kMaxNesting; p = p->Parent())
+      chain.push_back(p);
+    QTransform world = stage_;
+    for (auto it = chain.rbegin(); it != chain.rend(); ++it) world = ToQt((*it)->GetMatrix()) * world;
+    return world;
+  }
+
+  // Device pixels a mask may cover. A text field masks with its glyphs, which its box
+  // does not crop, so a mask holding text may cover the whole target.
+  QRectF MaskArea(const DisplayObject& mask, const QTransform& parent, int nesting) const {
+    if (HasEditText(mask, 0)) return QRectF(-1e7, -1e7, 2e7, 2e7);
+    return MaskBounds(mask, parent, nesting);
+  }
+
+  static bool HasEditText(const DisplayObject& object, int nesting) {
+    if (!object.IsContainer()) return object.character && object.character->Kind() == CharacterKind::EditText;
+    if (nesting > MovieClip::kMaxNesting) return false;
+    for (const auto& [depth, child] : static_cast<const MovieClip&>(object).Children())
+      if (HasEditText(*child, nesting + 1)) return true;
+    return false;
+  }
+
+  // Device-pixel bounds of what a mask draws.
+  QRectF MaskBounds(const DisplayObject& object, const QTransform& parent, int nesting) const {
+    QTransform transform = ToQt(object.GetMatrix()) * parent;
+    // Scrolled content moves; its crop only makes what shows smaller.
+    if (object.scrollRect) transform = QTransform::fromTranslate(-object.scrollRect->x(), -object.scrollRect->y()) * transform;
+    if (!object.IsContainer()) return object.character ? transform.mapRect(object.character->Bounds(object.ratio)) : QRectF();
+    const auto& clip = static_cast<const MovieClip&>(object);
+    QRectF bounds;
+    if (clip.drawing) bounds = transform.mapRect(clip.drawing->Bounds(0));
+    if (nesting > MovieClip::kMaxNesting) return bounds;
+    for (const auto& [depth, child] : clip.Children()) bounds |= MaskBounds(*child, transform, nesting + 1);
+    return bounds;
+  }
+
+  void DrawObject(QPainter& painter, const DisplayObject& object, const QTransform& parent,
+                  const ColorTransform& color, bool asMask, int nesting) {
+    if (!object.visible && !asMask) return;
+    if (!object.character && !object.IsContainer()) return;
+    // A mask set by setMask only shapes what it masks. Masks of the timeline (clip
+    // layers) keep their own role: setMask neither hides them nor masks them.
+    if (!asMask && IsScriptMask(object)) return;
+    if (!asMask && object.maskClip && IsScriptMask(*object.maskClip) && object.maskClip->maskedBy == &object &&
+        &object != maskedNow_ && !object.maskClip->Removed()) {
+      DrawThroughMask(painter, object, parent, color, nesting);
+      return;
+    }
+    QTransform transform = ToQt(object.GetMatrix()) * parent;
+    // The player draws a cached object (cacheAsBitmap, filters) into a bitmap whose
+    // corner is the corner of the object's bounds moved to the nearest whole pixel: the
+    // object moves with it. An object with only an opaque background stays where it
+    // is; its background starts on the whole pixel at or above and left of its corner.
+    QPointF snap;
+    QRectF bounds;
+    // Past the drawing's budget, filters are left out, and so is their snapping: measuring
+    // every filtered object of a deep nesting would take time quadratic in its depth.
+    const bool filtered = !object.filters.empty() && !effectsLeftOut_;
+    if (!asMask && (object.cacheAsBitmap || filtered || object.opaqueBackground)) {
+      bounds = MaskBounds(object, parent, nesting);
+      const double half = object.cacheAsBitmap || filtered ? 0.5 : 0;
+      if (bounds.isValid() && std::isfinite(bounds.left()) && std::isfinite(bounds.top())) {
+        snap = QPointF(std::floor(bounds.left() + half) - bounds.left(), std::floor(bounds.top() + half) - bounds.top());
+        if (half > 0) transform *= QTransform::fromTranslate(snap.x(), snap.y());
+      }
+    }
+    const ColorTransform combined = asMask ? color : color * object.GetColorTransform();
+    if (!asMask && object.opaqueBackground && bounds.isValid()) {
+      const Rgba& bg = *object.opaqueBackground;
+      painter.save();
+      painter.resetTransform();
+      const QRectF snapped = bounds.translated(snap);
+      const QRect pixels(QPoint(static_cast<int>(std::lround(snapped.left())), static_cast<int>(std::lround(snapped.top()))),
+                         QPoint(static_cast<int>(std::lround(snapped.right())) - 1,
+                                static_cast<int>(std::lround(snapped.bottom())) - 1));
+      painter.fillRect(pixels, QColor(bg.r, bg.g, bg.b));
+      painter.restore();
+    }
+    if (object.scrollRect && asMask) {
+      // A mask's scroll rectangle moves its content but does not crop it.
+      DrawTransformed(painter, object, QTransform::fromTranslate(-object.scrollRect->x(), -object.scrollRect->y()) * transform,
+                      combined, asMask, nesting);
+      return;
+    }
+    if (object.scrollRect) {
+      DrawScrolled(painter, object, transform, combined, asMask, nesting);
+      return;
+    }
+    DrawTransformed(painter, object, transform, combined, asMask, nesting);
+  }
+
+  void DrawTransformed(QPainter& painter, const DisplayObject& object, const QTransform& transform,
+                       const ColorTransform& combined, bool asMask, int nesting) {
+    if (!asMask && (NeedsLayer(object.blendMode) || !object.filters.empty())) {
+      DrawLayered(painter, object, transform, combined, nesting);
+      return;
+    }
+    DrawContent(painter, object, transform, combined, asMask, nesting);
+  }
+
+  // A scroll rectangle crops the object to the rectangle's size at its origin and
+  // moves the content so that the rectangle's corner sits there. Unrotated, the crop
+  // falls on whole device pixels.
+  void DrawScrolled(QPainter& painter, const DisplayObject& object, const QTransform& transform,
+                    const ColorTransform& combined, bool asMask, int nesting) {
+    const QRectF rect = *object.scrollRect;
+    if (!(rect.width() > 0) || !(rect.height() > 0)) return;
+    const QRectF crop(0, 0, rect.width(), rect.height());
+    painter.save();
+    if (transform.type() <= QTransform::TxScale) {
+      const QRectF device = transform.mapRect(crop);
+      const QRect pixels(QPoint(static_cast<int>(std::lround(device.left())), static_cast<int>(std::lround(device.top()))),
+                         QPoint(static_cast<int>(std::lround(device.right())) - 1,
+                                static_cast<int>(std::lround(device.bottom())) - 1));
+      painter.setClipRect(pixels, Qt::IntersectClip);
+    } else {
+      QPainterPath path;
+      path.addPolygon(transform.map(QPolygonF(crop)));
+      path.closeSubpath();
+      painter.setClipPath(path, Qt::IntersectClip);
+    }
+    DrawTransformed(painter, object, QTransform::fromTranslate(-rect.x(), -rect.y()) * transform, combined, asMask,
+                    nesting);
+    painter.restore();
+  }
+
+  // Draws the object itself (its subtree for sprites and buttons) with the final
+  // transform and colour transform.
+  void DrawContent(QPainter& painter, const DisplayObject& object, const QTransform& transform,
+                   const ColorTransform& combined, bool asMask, int nesting) {
+    if (object.IsContainer()) {
+      if (nesting > MovieClip::kMaxNesting) return;
+      const auto& clip = static_cast<const MovieClip&>(object);
+      ColorTransform inner = combined;
+      if (clip.button && !asMask) inner = combined * clip.button->colorTransform;
+      if (clip.drawing) DrawCharacter(painter, *clip.drawing, 0, transform, inner, asMask);
+      const auto& list = clip.Children();
+      DrawRange(painter, list.begin(), list.end(), transform, inner, asMask, nesting + 1);
+      return;
+    }
+    if (object.Kind() == DisplayKind::EditText && !asMask) DrawFieldBox(painter, static_cast<const TextField&>(object), transform, combined);
+    DrawCharacter(painter, *object.character, object.ratio, transform, combined, asMask);
+    if (object.Kind() == DisplayKind::EditText && !asMask) DrawCaret(painter, static_cast<const TextField&>(object), transform, combined);
+  }
+
+  // The caret of the focused input field while nothing is selected: one device pixel
+  // wide, its left edge on the whole pixel at or left of its place, as tall as its line
+  // (its ends sampled like a shape's), in the text's colour.
+  void DrawCaret(QPainter& painter, const TextField& field, const QTransform& transform, const ColorTransform& color) {
+    if (field.GetPlayer().Focus() != &field || field.Field().readOnly) return;
+    if (field.selectionBegin < 0 || field.selectionBegin != field.selectionEnd) return;
+    const auto* drawn = dynamic_cast<const EditText*>(field.character.get());
+    if (!drawn) return;
+    const EditText::Caret caret = drawn->CaretAt(drawn->initialText, field.selectionEnd);
+    if (caret.height <= 0) return;
+    const QRectF box = field.Field().Bounds(0);
+    if (caret.top.y() >= box.bottom()) return;
+    const QPointF top = transform.map(caret.top);
+    const QPointF bottom = transform.map(caret.top + QPointF(0, std::min(caret.height, box.bottom() - caret.top.y())));
+    const double x = std::floor(top.x()) - top.x();
+    const QPointF shift(x, 0), right(1 + x, 0);
+    QPainterPath bar;
+    bar.moveTo(top + shift);
+    bar.lineTo(top + right);
+    bar.lineTo(bottom + right);
+    bar.lineTo(bottom + shift);
+    bar.closeSubpath();
+    painter.save();
+    painter.resetTransform();
+    const render::PainterTarget target(painter, bar.boundingRect());
+    if (target.Valid()) {
+      render::EdgeList edges(target.FromDevice());
+      edges.AddPath(bar);
+      const render::SolidPaint paint(render::Premultiply(render::FixedColorTransform::From(color).Apply(caret.color)));
+      const render::Paint* paints[] = {&paint};
+      render::FillEdges(target.Get(), edges.Edges(), paints, render::FillRule::NonZero,
+                        render::SamplesPerAxis(static_cast<int>(options_.quality)));
+    }
+    painter.restore();
+  }
+
+  // A text field's background and border, in the colours scripts give them. Unrotated,
+  // the background fills the box's whole pixels and the border is a one-pixel line on
+  // the pixels of the box's edges (the right and bottom ones included). The right line
+  // ends half a pixel into the bottom right corner pixel and the bottom line a quarter
+  // pixel into it, so that pixel is partly covered (10 of 16 samples at high quality,
+  // none at low).
+  void DrawFieldBox(QPainter& painter, const TextField& field, const QTransform& transform,
+                    const ColorTransform& color) {
+    const bool border = field.Field().border;
+    if (!border && !field.background) return;
+    if (color.mulA <= 0 && color.addA <= 0) return;
+    const auto colors = render::FixedColorTransform::From(color);
+    const auto qt = [&](const Rgba& c) {
+      const Rgba t = colors.Apply(c);
+      return QColor(t.r, t.g, t.b, t.a);
+    };
+    const QRectF box = field.Field().Bounds(0);
+    painter.save();
+    painter.resetTransform();
+    painter.setRenderHint(QPainter::Antialiasing, false);
+    if (transform.type() <= QTransform::TxScale) {
+      const QRectF device = transform.mapRect(box);
+      const int x0 = static_cast<int>(std::lround(device.left())), x1 = static_cast<int>(std::lround(device.right()));
+      const int y0 = static_cast<int>(std::lround(device.top())), y1 = static_cast<int>(std::lround(device.bottom()));
+      if (field.background) painter.fillRect(QRect(QPoint(x0, y0), QPoint(x1 - 1, y1 - 1)), qt(field.backgroundColor));
+      if (border) {
+        const QColor line = qt(field.borderColor);
+        painter.fillRect(QRect(x0, y0, x1 - x0 + 1, 1), line);
+        painter.fillRect(QRect(x0, y1, x1 - x0, 1), line);
+        painter.fillRect(QRect(x0, y0 + 1, 1, std::max(0, y1 - y0 - 1)), line);
+        painter.fillRect(QRect(x1, y0 + 1, 1, std::max(0, y1 - y0 - 1)), line);
+        if (y1 > y0 && x1 > x0) {
+          QPainterPath corner;
+          corner.addRect(QRectF(x1, y1, 1, 0.5));
+          corner.addRect(QRectF(x1, y1 + 0.5, 0.25, 0.5));
+          const render::PainterTarget target(painter, QRectF(x1, y1, 1, 1));
+          if (target.Valid()) {
+            render::EdgeList edges(target.FromDevice());
+            edges.AddPath(corner);
+            const render::SolidPaint paint(render::Premultiply(colors.Apply(field.borderColor)));
+            const render::Paint* paints[] = {&paint};
+            render::FillEdges(target.Get(), edges.Edges(), paints, render::FillRule::NonZero,
+                              render::SamplesPerAxis(static_cast<int>(options_.quality)));
+          }
+        }
+      }
+    } else {
+      const QPolygonF quad = transform.map(QPolygonF(box));
+      if (field.background) {
+        QPainterPath path;
+        path.addPolygon(quad);
+        path.closeSubpath();
+        painter.fillPath(path, qt(field.backgroundColor));
+      }
+      if (border) {
+        QPen pen(qt(field.borderColor), 0);
+        pen.setCosmetic(true);
+        painter.setPen(pen);
+        painter.setBrush(Qt::NoBrush);
+        painter.drawPolygon(quad);
+      }
+    }
+    painter.restore();
+  }
+
+  void DrawCharacter(QPainter& painter, const Character& character, std::uint16_t ratio, const QTransform& transform,
+                     const ColorTransform& combined, bool asMask) {
+    if (!asMask && combined.mulA <= 0 && combined.addA <= 0) return;  // fully transparent
+    RenderContext context;
+    context.painter = &painter;
+    context.transform = transform;
+    context.colorTransform = combined;
+    context.quality = options_.quality;
+    context.ratio = ratio;
+    context.asMask = asMask;
+    painter.save();
+    character.Render(context);
+    painter.restore();
+  }
+
+  // Objects with a blend mode or filters are drawn into a layer of their device bounds
+  // (plus what the filters reach, clipped to the target and that reach), filtered, and
+  // blended into the target.
+  void DrawLayered(QPainter& painter, const DisplayObject& object, const QTransform& transform,
+                   const ColorTransform& combined, int nesting) {
+    const std::uint8_t mode = object.blendMode;
+    const bool erasing = mode == static_cast<std::uint8_t>(BlendMode::Alpha) ||
+                         mode == static_cast<std::uint8_t>(BlendMode::Erase);
+    if (erasing && layerDepth_ == 0) return;  // alpha and erase act on an enclosing layer only
+    // Once the budget has run out, the rest of the drawing goes without effects and without
+    // measuring each object's bounds (in a deep nesting, measuring alone is quadratic).
+    if (effectsLeftOut_) {
+      if (!erasing) DrawContent(painter, object, transform, combined, false, nesting);
+      return;
+    }
+    std::vector<FilterParams> filters;
+    for (const Filter& filter : object.filters) {
+      FilterParams params;
+      if (DecodeFilter(filter, params)) filters.push_back(std::move(params));
+    }
+    QMargins margins = FilterMargins(filters, stageScale_);
+    margins = QMargins(std::min(margins.left(), kMaxMargin), std::min(margins.top(), kMaxMargin),
+                       std::min(margins.right(), kMaxMargin), std::min(margins.bottom(), kMaxMargin));
+    const QRect device(0, 0, painter.device()->width(), painter.device()->height());
+    const QRect own = render::PaddedPixelRect(ContentBounds(object, transform, nesting), 2);
+    const QRect area = own.marginsAdded(margins).intersected(device.marginsAdded(margins));
+    if (area.isEmpty()) return;
+    // Nested sprites can each ask for a layer of the whole target plus the filters' reach
+    // (a movie of a few kilobytes can make thousands); past the drawing's budget the
+    // objects are drawn as if they had no effects, and erasing ones not at all.
+    const std::uint64_t work =
+        static_cast<std::uint64_t>(area.width()) * static_cast<std::uint64_t>(area.height()) *
+            (1 + FilterWorkPerPixel(filters)) +
+        kLayerWork;
+    if (work > effectsLeft_) {
+      effectsLeftOut_ = true;
+      if (!erasing) DrawContent(painter, object, transform, combined, false, nesting);
+      return;
+    }
+    effectsLeft_ -= work;
+    // A layer's alpha applies to the layer as a whole.
+    double opacity = 1;
+    ColorTransform inner = combined;
+    if (combined.addA == 0 && combined.mulA < 1) {
+      opacity = std::max(0.0, combined.mulA);
+      inner.mulA = 1;
+    }
+    if (opacity <= 0) return;
+    render::LayerImage layerImage(area.size());
+    QImage& layer = layerImage.Image();
+    if (layer.isNull()) return;
+    {
+      QPainter layerPainter(&layer);
+      layerPainter.setRenderHints(painter.renderHints());
+      ++layerDepth_;
+      DrawContent(layerPainter, object, transform * QTransform::fromTranslate(-area.x(), -area.y()), inner, false,
+                  nesting);
+      --layerDepth_;
+    }
+    ApplyFilters(layer, filters, stageScale_);
+    if (opacity < 1) {
+      QPainter fade(&layer);
+      fade.setCompositionMode(QPainter::CompositionMode_DestinationIn);
+      fade.fillRect(layer.rect(), QColor(0, 0, 0, static_cast<int>(std::lround(opacity * 255))));
+    }
+    painter.save();
+    painter.resetTransform();
+    if (mode <= static_cast<std::uint8_t>(BlendMode::Layer) || mode > static_cast<std::uint8_t>(BlendMode::HardLight)) {
+      painter.drawImage(area.topLeft(), layer);
+    } else if (QImage* target = TargetImage(painter)) {
+      // The blended pixels replace the target's, still inside the painter's clip.
+      const QRect region = area.intersected(target->rect());
+      if (!region.isEmpty()) {
+        QImage result = target->copy(region);
+        BlendInto(result, area.topLeft() - region.topLeft(), layer, mode);
+        painter.setCompositionMode(QPainter::CompositionMode_Source);
+        painter.drawImage(region.topLeft(), result);
+      }
+    } else {
+      painter.setCompositionMode(QtMode(mode));
+      painter.drawImage(area.topLeft(), layer);
+    }
+    painter.restore();
+  }
+
+  // The painter's target when it is an image the blend loop can read and write.
+  static QImage* TargetImage(QPainter& painter) {
+    QPaintDevice* device = painter.device();
+    if (!device || device->devType() != QInternal::Image) return nullptr;
+    auto* image = static_cast<QImage*>(device);
+    const auto format = image->format();
+    return format == QImage::Format_ARGB32_Premultiplied || format == QImage::Format_RGB32 ? image : nullptr;
+  }
+
+  // Qt's nearest composition mode, for targets that are not images.
+  static QPainter::CompositionMode QtMode(std::uint8_t mode) {
+    switch (static_cast<BlendMode>(mode)) {
+      case BlendMode::Multiply: return QPainter::CompositionMode_Multiply;
+      case BlendMode::Screen: return QPainter::CompositionMode_Screen;
+      case BlendMode::Lighten: return QPainter::CompositionMode_Lighten;
+      case BlendMode::Darken: return QPainter::CompositionMode_Darken;
+      case BlendMode::Difference: return QPainter::CompositionMode_Difference;
+      case BlendMode::Add: return QPainter::CompositionMode_Plus;
+      case BlendMode::Overlay: return QPainter::CompositionMode_Overlay;
+      case BlendMode::HardLight: return QPainter::CompositionMode_HardLight;
+      case BlendMode::Alpha: return QPainter::CompositionMode_DestinationIn;
+      case BlendMode::Erase: return QPainter::CompositionMode_DestinationOut;
+      default: return QPainter::CompositionMode_SourceOver;
+    }
+  }
+
+  // Device-pixel bounds of the object drawn with transform (its own, already applied).
+  QRectF ContentBounds(const DisplayObject& object, const QTransform& transform, int nesting) const {
+    if (!object.IsContainer()) return object.character ? transform.mapRect(object.character->Bounds(object.ratio)) : QRectF();
+    const auto& clip = static_cast<const MovieClip&>(object);
+    QRectF bounds;
+    if (clip.drawing) bounds = transform.mapRect(clip.drawing->Bounds(0));
+    if (nesting > MovieClip::kMaxNesting) return bounds;
+    for (const auto& [depth, child] : clip.Children()) bounds |= DeviceBounds(*child, transform, nesting + 1);
+    return bounds;
+  }
+
+  QRectF DeviceBounds(const DisplayObject& object, const QTransform& parent, int nesting) const {
+    return MaskBounds(object, parent, nesting);
+  }
+
+  static constexpr int kMaxMargin = 512;  // device pixels a filter may reach past the target
+  // Work one drawing may spend on layers and their filters, in blur passes over a pixel
+  // (a layer costs one pass and its filters FilterWorkPerPixel): about two seconds of a
+  // core; a dozen full-screen glows at 1080p fit. Fuzzing builds allow a 128th.
+#ifdef VANTREL_FUZZ_LIMITS
+  static constexpr std::uint64_t kEffectsWork = std::uint64_t{1} << 20;
+#else
+  static constexpr std::uint64_t kEffectsWork = std::uint64_t{1} << 27;
+#endif
+  // Setting up a layer and blending it back costs about as much as a blur pass over a
+  // thousand pixels (some 20 microseconds), however small the layer.
+  static constexpr std::uint64_t kLayerWork = 1024;
+  std::uint64_t effectsLeft_;
+  bool effectsLeftOut_ = false;
+  const ViewOptions& options_;
+  QTransform stage_;
+  double stageScale_ = 1;
+  const DisplayObject* maskedNow_ = nullptr;  // drawn through its setMask mask right now
+  int layerDepth_ = 0;  // layers being drawn into; alpha and erase need one
+};
+
+}  // namespace
+
+QTransform StageTransform(const Rect& frameSize, QSize viewport, ScaleMode mode, int alignMode) {
+  const double width = std::max(1.0, frameSize.Width() / 20.0);
+  const double height = std::max(1.0, frameSize.Height() / 20.0);
+  const double viewWidth = viewport.width();
+  const double viewHeight = viewport.height();
+  double scaleX = 1, scaleY = 1;
+  switch (mode) {
+    case ScaleMode::ShowAll: scaleX = scaleY = std::min(viewWidth / width, viewHeight / height); break;
+    case ScaleMode::NoBorder: scaleX = scaleY = std::max(viewWidth / width, viewHeight / height); break;
+    case ScaleMode::ExactFit:
+      scaleX = viewWidth / width;
+      scaleY = viewHeight / height;
+      break;
+    case ScaleMode::NoScale: break;
+  }
+  const double contentWidth = width * scaleX;
+  const double contentHeight = height * scaleY;
+  const double x = (alignMode & kAlignLeft) ? 0 : (alignMode & kAlignRight) ? viewWidth - contentWidth
+                                                                             : (viewWidth - contentWidth) / 2;
+  const double y = (alignMode & kAlignTop) ? 0 : (alignMode & kAlignBottom) ? viewHeight - contentHeight
+                                                                             : (viewHeight - contentHeight) / 2;
+  return QTransform::fromTranslate(-frameSize.xMin, -frameSize.yMin) * QTransform::fromScale(scaleX / 20, scaleY / 20) *
+         QTransform::fromTranslate(x, y);
+}
+
+bool RenderMovie(QPainter& painter, QSize viewport, const MovieRuntime& player, const ViewOptions& options) {
+  // The rasterizer writes into images; a painter on anything else (a widget) gets the
+  // frame drawn into one first, so every shape does not need its own offscreen image.
+  QPaintDevice* device = painter.device();
+  const bool direct = device && device->devType() == QInternal::Image &&
+                      (static_cast<QImage*>(device)->format() == QImage::Format_ARGB32_Premultiplied ||
+                       static_cast<QImage*>(device)->format() == QImage::Format_RGB32) &&
+                      painter.transform().isIdentity();
+  if (!direct && !viewport.isEmpty()) {
+    QImage frame(viewport, QImage::Format_ARGB32_Premultiplied);
+    if (frame.isNull()) return true;
+    bool whole = true;
+    {
+      QPainter framePainter(&frame);
+      whole = RenderMovie(framePainter, viewport, player, options);
+    }
+    painter.drawImage(0, 0, frame);
+    return whole;
+  }
+  painter.save();
+  painter.setClipRect(QRect(QPoint(0, 0), viewport));
+  const Rgba& bg = options.background;
+  painter.fillRect(QRect(QPoint(0, 0), viewport), QColor(bg.r, bg.g, bg.b));
+  painter.setRenderHint(QPainter::Antialiasing, options.quality != Quality::Low);
+  painter.setRenderHint(QPainter::SmoothPixmapTransform, options.quality == Quality::High);
+  const QTransform stage =
+      StageTransform(player.GetMovie().header.frameSize, viewport, options.scaleMode, options.alignMode);
+  // Levels draw in their order, each like a child of the stage.
+  Walker walker(options, stage);
+  std::map<std::int32_t, DisplayObject*> levels;
+  for (const auto& [number, clip] : player.Levels()) levels[number] = clip;
+  walker.DrawRange(painter, levels.begin(), levels.end(), stage, ColorTransform{}, false, 0);
+  // The focused object's yellow rectangle: 3 stage pixels wide, inside its bounds.
+  const QRectF focus = player.FocusHighlight();
+  if (!focus.isEmpty()) {
+    const double width = 3 * 20;
+    QPainterPath ring;
+    ring.addRect(focus);
+    ring.addRect(focus.adjusted(width, width, -width, -width));
+    ring.setFillRule(Qt::OddEvenFill);
+    painter.fillPath(stage.map(ring), QColor(255, 255, 0));
+  }
+  if (options.cropToStage && options.scaleMode == ScaleMode::ShowAll) {
+    const Rect& frame = player.GetMovie().header.frameSize;
+    const QRect shown = stage.mapRect(QRectF(frame.xMin, frame.yMin, frame.Width(), frame.Height())).toRect();
+    const QRegion stripes = QRegion(QRect(QPoint(0, 0), viewport)).subtracted(QRegion(shown));
+    for (const QRect& stripe : stripes) painter.fillRect(stripe, Qt::black);
+  }
+  painter.restore();
+  return !walker.EffectsLeftOut();
+}
+
+void RenderDisplayObject(QPainter& painter, const DisplayObject& object, const QTransform& transform,
+                         const ColorTransform& color, Quality quality) {
+  ViewOptions options;
+  options.quality = quality;
+  painter.save();
+  painter.setRenderHint(QPainter::Antialiasing, quality != Quality::Low);
+  Walker walker(options, transform);  // the drawing's own space is its stage
+  walker.DrawAlone(painter, object, transform, color);
+  painter.restore();
+}
+
+}  // namespace vantrel::flash

@@ -1,0 +1,247 @@
+#include <gtest/gtest.h>
+
+#include "flash/movie_test_support.h"
+
+namespace vantrel::flash {
+namespace {
+
+using testing::Bytes;
+using testing::Place;
+using testing::PutBytes;
+
+Place At(std::uint16_t depth, int character, std::int32_t x = 0) {
+  Place place;
+  place.depth = depth;
+  place.character = character;
+  place.hasMatrix = true;
+  place.x = x;
+  return place;
+}
+
+Place MoveTo(std::uint16_t depth, std::int32_t x) {
+  Place place;
+  place.depth = depth;
+  place.move = true;
+  place.hasMatrix = true;
+  place.x = x;
+  return place;
+}
+
+// Frame 1: A at depth 1. Frame 2: A moves, B at depth 2. Frame 3: A removed, B moves.
+// Frame 4: A again (a new placement) at depth 1.
+Bytes FourFrames() {
+  Bytes tags = testing::DefineRectangle(1, 0, 0, 100, 100, 255, 0, 0);
+  PutBytes(tags, testing::DefineRectangle(2, 0, 0, 100, 100, 0, 255, 0));
+  PutBytes(tags, testing::PlaceObject2(At(1, 1, 20)));
+  PutBytes(tags, testing::ShowFrame());
+  PutBytes(tags, testing::PlaceObject2(MoveTo(1, 40)));
+  PutBytes(tags, testing::PlaceObject2(At(2, 2, 60)));
+  PutBytes(tags, testing::ShowFrame());
+  PutBytes(tags, testing::RemoveObject2(1));
+  PutBytes(tags, testing::PlaceObject2(MoveTo(2, 80)));
+  PutBytes(tags, testing::ShowFrame());
+  PutBytes(tags, testing::PlaceObject2(At(1, 1, 100)));
+  PutBytes(tags, testing::ShowFrame());
+  PutBytes(tags, testing::End());
+  return tags;
+}
+
+TEST(Timeline, PlacesMovesAndRemovesFrameByFrame) {
+  auto run = StartMovie(FourFrames(), 4);
+  MovieClip& root = run->player->Root();
+  EXPECT_EQ(root.CurrentFrame(), 0);
+  EXPECT_EQ(Depths(root), (std::vector<int>{1}));
+  EXPECT_DOUBLE_EQ(ObjectAt(root, 1)->GetMatrix().tx, 20);
+  run->player->Tick();
+  EXPECT_EQ(Depths(root), (std::vector<int>{1, 2}));
+  EXPECT_DOUBLE_EQ(ObjectAt(root, 1)->GetMatrix().tx, 40);
+  run->player->Tick();
+  EXPECT_EQ(Depths(root), (std::vector<int>{2}));
+  EXPECT_DOUBLE_EQ(ObjectAt(root, 2)->GetMatrix().tx, 80);
+  run->player->Tick();
+  EXPECT_EQ(Depths(root), (std::vector<int>{1, 2}));
+  run->player->Tick();  // loops to the first frame: B goes, A is back where frame 1 had it
+  EXPECT_EQ(root.CurrentFrame(), 0);
+  EXPECT_EQ(Depths(root), (std::vector<int>{1}));
+  EXPECT_DOUBLE_EQ(ObjectAt(root, 1)->GetMatrix().tx, 20);
+}
+
+TEST(Timeline, GotoRebuildsTheDisplayListBothWays) {
+  auto run = StartMovie(FourFrames(), 4);
+  MovieClip& root = run->player->Root();
+  run->player->GotoFrame(2, false);  // forward over frame 2
+  EXPECT_EQ(Depths(root), (std::vector<int>{2}));
+  EXPECT_DOUBLE_EQ(ObjectAt(root, 2)->GetMatrix().tx, 80);
+  run->player->GotoFrame(1, false);  // backward
+  EXPECT_EQ(Depths(root), (std::vector<int>{1, 2}));
+  EXPECT_DOUBLE_EQ(ObjectAt(root, 1)->GetMatrix().tx, 40);
+  EXPECT_DOUBLE_EQ(ObjectAt(root, 2)->GetMatrix().tx, 60);
+  run->player->GotoFrame(3, false);
+  EXPECT_EQ(Depths(root), (std::vector<int>{1, 2}));
+  EXPECT_DOUBLE_EQ(ObjectAt(root, 1)->GetMatrix().tx, 100);
+  run->player->GotoFrame(0, false);
+  EXPECT_EQ(Depths(root), (std::vector<int>{1}));
+  EXPECT_DOUBLE_EQ(ObjectAt(root, 1)->GetMatrix().tx, 20);
+  EXPECT_FALSE(root.Playing());
+  run->player->GotoFrame(99, true);  // past the last frame: the clip only plays
+  EXPECT_EQ(root.CurrentFrame(), 0);
+  EXPECT_TRUE(root.Playing());
+}
+
+// A three-frame sprite placed on frame 1 of a two-frame root, and a script in the
+// sprite's first frame.
+Bytes SpriteMovie() {
+  Bytes spriteTags;
+  PutBytes(spriteTags, testing::Actions().TraceString("sprite frame 1").Tag());
+  PutBytes(spriteTags, testing::ShowFrame());
+  PutBytes(spriteTags, testing::ShowFrame());
+  PutBytes(spriteTags, testing::ShowFrame());
+  PutBytes(spriteTags, testing::End());
+  Bytes tags = testing::DefineSprite(5, 3, spriteTags);
+  Place place = At(1, 5);
+  place.name = "clip";
+  PutBytes(tags, testing::PlaceObject2(place));
+  PutBytes(tags, testing::Actions().TraceString("root frame 1").Tag());
+  PutBytes(tags, testing::ShowFrame());
+  PutBytes(tags, testing::FrameLabel("Second"));
+  PutBytes(tags, testing::Actions().TraceString("root frame 2").Tag());
+  PutBytes(tags, testing::ShowFrame());
+  PutBytes(tags, testing::End());
+  return tags;
+}
+
+TEST(Timeline, SpritesAdvanceWithTheRootAndKeepTheirPlayheadOverABackwardGoto) {
+  auto run = StartMovie(SpriteMovie(), 2);
+  MovieClip& root = run->player->Root();
+  auto* clip = static_cast<MovieClip*>(root.ChildByName("CLIP", false));
+  ASSERT_NE(clip, nullptr);
+  EXPECT_EQ(clip->CurrentFrame(), 0);
+  EXPECT_EQ(run->traces, (std::vector<std::string>{"sprite frame 1", "root frame 1"}));
+  run->player->Tick();
+  EXPECT_EQ(clip->CurrentFrame(), 1);
+  run->player->Tick();  // root loops; the sprite was placed on frame 1 and stays
+  EXPECT_EQ(root.CurrentFrame(), 0);
+  ASSERT_EQ(root.ChildByName("clip", false), clip);
+  EXPECT_EQ(clip->CurrentFrame(), 2);
+  run->player->Tick();
+  EXPECT_EQ(clip->CurrentFrame(), 0);  // the sprite loops on its own
+  // The newer clip runs first in a frame: the sprite's actions before the root's.
+  ASSERT_GE(run->traces.size(), 2u);
+  EXPECT_EQ(run->traces[run->traces.size() - 2], "sprite frame 1");
+  EXPECT_EQ(run->traces.back(), "root frame 2");
+  EXPECT_EQ(root.GetTimeline()->FindLabel("second"), 1);
+  EXPECT_EQ(root.GetTimeline()->FindLabel("third"), -1);
+}
+
+TEST(Timeline, LoopingOffStopsTheRootAtItsLastFrame) {
+  auto run = StartMovie(FourFrames(), 4);
+  run->player->loop = false;
+  for (int i = 0; i < 6; ++i) run->player->Tick();
+  EXPECT_EQ(run->player->Root().CurrentFrame(), 3);
+  EXPECT_FALSE(run->player->Root().Playing());
+}
+
+TEST(Timeline, AFileThatEndsEarlyWaitsAtItsLastFrame) {
+  Bytes tags = testing::Actions().TraceString("first").Tag();
+  PutBytes(tags, testing::ShowFrame());
+  PutBytes(tags, testing::Actions().TraceString("second").Tag());
+  PutBytes(tags, testing::ShowFrame());
+  auto run = StartMovie(tags, 5);  // the header promises five frames
+  for (int i = 0; i < 5; ++i) run->player->Tick();
+  EXPECT_EQ(run->player->Root().TotalFrames(), 5);
+  EXPECT_EQ(run->player->Root().CurrentFrame(), 1);
+  EXPECT_EQ(run->traces, (std::vector<std::string>{"first", "second"}));
+}
+
+TEST(Timeline, ASpriteThatPlacesItselfStopsAtTheNestingLimit) {
+  Bytes spriteTags = testing::PlaceObject2(At(1, 3));
+  PutBytes(spriteTags, testing::PlaceObject2(At(2, 3)));
+  PutBytes(spriteTags, testing::ShowFrame());
+  PutBytes(spriteTags, testing::End());
+  Bytes tags = testing::DefineSprite(3, 1, spriteTags);
+  PutBytes(tags, testing::PlaceObject2(At(1, 3)));
+  PutBytes(tags, testing::ShowFrame());
+  PutBytes(tags, testing::End());
+  auto run = StartMovie(tags, 1);  // two copies per level: only the creation cap ends it
+  run->player->Tick();
+  EXPECT_EQ(Depths(run->player->Root()), (std::vector<int>{1}));
+}
+
+// tellTarget to a name that leads nowhere hands gotos and variables to the root; a frame
+// that is not a number is frame 0 (NaN included), so the root starts over and plays.
+TEST(Timeline, AJumpPlacesClipsInTimelineOrderNotDepthOrder) {
+  Bytes tags;
+  for (std::uint16_t id : {3, 4}) {
+    Bytes spriteTags = testing::Actions().TraceString(id == 3 ? "placed first, above" : "placed second, below").Tag();
+    PutBytes(spriteTags, testing::ShowFrame());
+    PutBytes(spriteTags, testing::End());
+    PutBytes(tags, testing::DefineSprite(id, 1, spriteTags));
+  }
+  PutBytes(tags, testing::Actions().OpWith(0x81, {3, 0}).Stop().Tag());  // gotoAndStop(4)
+  PutBytes(tags, testing::ShowFrame());
+  PutBytes(tags, testing::PlaceObject2(At(5, 3)));
+  PutBytes(tags, testing::ShowFrame());
+  PutBytes(tags, testing::PlaceObject2(At(2, 4)));
+  PutBytes(tags, testing::ShowFrame());
+  PutBytes(tags, testing::ShowFrame());
+  PutBytes(tags, testing::End());
+  auto run = StartMovie(tags, 4);
+  EXPECT_EQ(run->player->Root().CurrentFrame(), 3);
+  EXPECT_EQ(run->traces, (std::vector<std::string>{"placed first, above", "placed second, below"}));
+}
+
+TEST(Timeline, APlacementOnAnOccupiedDepthIsRefusedWithAWarning) {
+  Bytes tags = testing::DefineRectangle(1, 0, 0, 100, 100, 255, 0, 0);
+  PutBytes(tags, testing::DefineRectangle(2, 0, 0, 100, 100, 0, 255, 0));
+  PutBytes(tags, testing::PlaceObject2(At(1, 1)));
+  PutBytes(tags, testing::PlaceObject2(At(1, 2)));
+  PutBytes(tags, testing::ShowFrame());
+  PutBytes(tags, testing::End());
+  auto run = StartMovie(tags, 1);
+  const DisplayObject* kept = run->player->Root().ChildAt(1 - 16384);
+  ASSERT_NE(kept, nullptr);
+  EXPECT_EQ(kept->characterId, 1);
+  EXPECT_EQ(run->traces, std::vector<std::string>{"Warning: Failed to place object at depth 1."});
+}
+
+TEST(Timeline, ATellTargetThatFindsNothingActsOnTheRoot) {
+  auto setTarget = [](const std::string& path) {
+    Bytes data;
+    testing::PutString(data, path);
+    return data;
+  };
+  testing::Actions sprite;
+  sprite.OpWith(0x8B, setTarget("nothing_here"));
+  sprite.PushString("n").PushNumber(3).Op(0x3C);  // var n = 3
+  sprite.PushString("n").GetVariable().OpWith(0x9F, {0});  // gotoAndStop(n)
+  sprite.OpWith(0x8B, setTarget(""));
+  Bytes spriteTags = sprite.Tag();
+  PutBytes(spriteTags, testing::ShowFrame());
+  PutBytes(spriteTags, testing::End());
+  Bytes tags = testing::DefineSprite(3, 1, spriteTags);
+  PutBytes(tags, testing::Actions().Stop().Tag());
+  PutBytes(tags, testing::PlaceObject2(At(1, 3)));
+  PutBytes(tags, testing::ShowFrame());
+  PutBytes(tags, testing::ShowFrame());
+  PutBytes(tags, testing::Actions().TraceString("root frame 3").Tag());
+  PutBytes(tags, testing::ShowFrame());
+  auto run = StartMovie(tags, 3, 7);
+  EXPECT_EQ(RootVariable(*run, "n"), "3");
+  EXPECT_EQ(run->player->Root().CurrentFrame(), 2);  // counted from 0
+  EXPECT_EQ(run->traces, (std::vector<std::string>{"root frame 3"}));
+
+  Bytes rootTags = testing::Actions().Stop().Tag();
+  PutBytes(rootTags, testing::ShowFrame());
+  PutBytes(rootTags, testing::Actions().TraceString("root frame 2").Stop().Tag());
+  PutBytes(rootTags, testing::ShowFrame());
+  auto run2 = StartMovie(rootTags, 2, 7);
+  testing::Actions gotoNaN;
+  gotoNaN.PushNumber(0).PushNumber(0).Op(0x0D).OpWith(0x9F, {1}).Op(0);  // gotoAndPlay(0/0)
+  avm1::HostOf(*run2->player).Machine().RunBlock(std::make_shared<const std::vector<std::uint8_t>>(gotoNaN.Data()),
+                                   avm1::ScriptObjectOf(&run2->player->Root()), 7);
+  run2->player->Tick();
+  EXPECT_EQ(run2->traces, (std::vector<std::string>{"root frame 2"}));
+}
+
+}  // namespace
+}  // namespace vantrel::flash

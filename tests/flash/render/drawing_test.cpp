@@ -1,0 +1,130 @@
+// What the drawing API's shapes look like once drawn: fills left open at the end of a
+// frame, gradient fills and gradient lines, and the line options of lineStyle.
+#include <gtest/gtest.h>
+
+#include <QImage>
+#include <QPainter>
+#include <initializer_list>
+
+#include "flash/movie_test_support.h"
+#include "flash/render/renderer.h"
+
+namespace vantrel::flash {
+namespace {
+
+using testing::Actions;
+using testing::Bytes;
+using testing::PutBytes;
+
+// Calls _root.method(args...) and drops the result; numbers only.
+void CallRoot(Actions& a, const char* method, std::initializer_list<double> args) {
+  for (auto it = std::rbegin(args); it != std::rend(args); ++it) a.PushNumber(*it);
+  a.PushNumber(static_cast<double>(args.size())).PushString("_root").GetVariable().PushString(method);
+  a.Op(0x52).Op(0x17);  // callMethod, pop
+}
+
+// Pushes a new array of the numbers.
+void PushArray(Actions& a, std::initializer_list<double> values) {
+  for (auto it = std::rbegin(values); it != std::rend(values); ++it) a.PushNumber(*it);
+  a.PushNumber(static_cast<double>(values.size())).Op(0x42);  // initArray
+}
+
+// _root.beginGradientFill("linear", [red, blue], [100, 100], ratios, box over the stage)
+// or lineGradientStyle with the same arguments.
+void GradientCall(Actions& a, const char* method, std::initializer_list<double> ratios) {
+  a.PushString("matrixType").PushString("box").PushString("x").PushNumber(0).PushString("y").PushNumber(0);
+  a.PushString("w").PushNumber(100).PushString("h").PushNumber(100).PushString("r").PushNumber(0);
+  a.PushNumber(6).Op(0x43);  // initObject
+  PushArray(a, ratios);
+  PushArray(a, {100, 100});
+  PushArray(a, {0xff0000, 0x0000ff});
+  a.PushString("linear").PushNumber(5).PushString("_root").GetVariable().PushString(method);
+  a.Op(0x52).Op(0x17);
+}
+
+QImage Draw(const Actions& actions) {
+  Bytes tags = actions.Tag();
+  PutBytes(tags, testing::ShowFrame());
+  PutBytes(tags, testing::End());
+  auto run = StartMovie(tags, 1);
+  QImage image(100, 100, QImage::Format_ARGB32_Premultiplied);
+  if (!run->player) return image;
+  QPainter painter(&image);
+  ViewOptions options;
+  options.quality = Quality::Low;
+  RenderMovie(painter, image.size(), *run->player, options);
+  return image;
+}
+
+TEST(RenderDrawing, AFillLeftOpenIsDrawnClosedWithItsLine) {
+  Actions a;
+  CallRoot(a, "beginFill", {0xff0000});
+  CallRoot(a, "lineStyle", {2, 0x000000});
+  CallRoot(a, "moveTo", {10, 10});
+  CallRoot(a, "lineTo", {90, 10});
+  CallRoot(a, "lineTo", {90, 90});
+  const QImage image = Draw(a);
+  EXPECT_EQ(image.pixel(80, 30), 0xffff0000u) << "inside the triangle the fill closes";
+  EXPECT_EQ(image.pixel(20, 70), 0xffffffffu);
+  EXPECT_EQ(image.pixel(50, 50), 0xff000000u) << "the closing edge carries the line";
+}
+
+TEST(RenderDrawing, GradientFillsAndLinesFollowTheirBox) {
+  Actions a;
+  GradientCall(a, "beginGradientFill", {0, 255});
+  CallRoot(a, "moveTo", {0, 0});
+  CallRoot(a, "lineTo", {100, 0});
+  CallRoot(a, "lineTo", {100, 50});
+  CallRoot(a, "lineTo", {0, 50});
+  CallRoot(a, "endFill", {});
+  // A gradient line along the bottom.
+  CallRoot(a, "lineStyle", {10, 0x00ff00});
+  GradientCall(a, "lineGradientStyle", {0, 255});
+  CallRoot(a, "moveTo", {0, 80});
+  CallRoot(a, "lineTo", {100, 80});
+  const QImage image = Draw(a);
+  const QRgb left = image.pixel(2, 25), right = image.pixel(97, 25);
+  EXPECT_GT(qRed(left), 240);
+  EXPECT_LT(qBlue(left), 15);
+  EXPECT_GT(qBlue(right), 240);
+  EXPECT_LT(qRed(right), 15);
+  const QRgb middle = image.pixel(50, 25);
+  EXPECT_NEAR(qRed(middle), 128, 8);
+  EXPECT_NEAR(qBlue(middle), 128, 8);
+  EXPECT_GT(qRed(image.pixel(2, 80)), 240) << "the line takes the gradient, not its colour";
+  EXPECT_GT(qBlue(image.pixel(97, 80)), 240);
+  EXPECT_EQ(qGreen(image.pixel(50, 80)), 0);
+}
+
+TEST(RenderDrawing, GradientCallsThatDescribeNoGradientChangeNothing) {
+  Actions a;
+  CallRoot(a, "beginFill", {0x00ff00});
+  GradientCall(a, "beginGradientFill", {0});         // two colours, one ratio
+  GradientCall(a, "beginGradientFill", {-1, 255});   // a ratio of -1
+  CallRoot(a, "moveTo", {0, 0});
+  CallRoot(a, "lineTo", {100, 0});
+  CallRoot(a, "lineTo", {100, 100});
+  CallRoot(a, "lineTo", {0, 100});
+  CallRoot(a, "endFill", {});
+  EXPECT_EQ(Draw(a).pixel(50, 50), 0xff00ff00u) << "the solid fill stays";
+}
+
+TEST(RenderDrawing, LineStyleTakesCapsAndJoins) {
+  // A thick line with no caps ends where its path ends; round caps reach past it.
+  const auto endOfLine = [](double caps) {
+    Actions a;
+    // lineStyle(20, black, 100, false, "normal", caps, "round")
+    a.PushString("round").PushString(caps == 0 ? "none" : "round").PushString("normal").PushNumber(0);
+    a.PushNumber(100).PushNumber(0x000000).PushNumber(20).PushNumber(7).PushString("_root").GetVariable();
+    a.PushString("lineStyle");
+    a.Op(0x52).Op(0x17);
+    CallRoot(a, "moveTo", {20, 50});
+    CallRoot(a, "lineTo", {80, 50});
+    return Draw(a);
+  };
+  EXPECT_EQ(endOfLine(0).pixel(85, 50), 0xffffffffu);
+  EXPECT_EQ(endOfLine(1).pixel(85, 50), 0xff000000u);
+}
+
+}  // namespace
+}  // namespace vantrel::flash

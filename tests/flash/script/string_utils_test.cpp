@@ -1,0 +1,51 @@
+// The UTF-16 view of the machines' UTF-8 strings: pure functions, no machine needed.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "flash/script/string_utils.h"
+
+namespace vantrel::flash::script {
+namespace {
+
+TEST(StringUtils, CountsUtf16UnitsOverUtf8) {
+  const std::string text = "a\xC3\xA9\xF0\x9D\x94\x84z";  // "aé𝔄z"
+  EXPECT_EQ(Utf16UnitCount(text), 5u);
+  EXPECT_EQ(Utf16UnitAt(text, 1), 0xE9);
+  EXPECT_EQ(Utf16UnitAt(text, 2), 0xD835);
+  EXPECT_EQ(Utf16UnitAt(text, 4), 'z');
+  EXPECT_EQ(Utf16UnitAt(text, 5), -1);
+  EXPECT_EQ(Utf16Substring(text, 1, 1), "\xC3\xA9");
+  EXPECT_EQ(Utf16Substring(text, 2, 2), "\xF0\x9D\x94\x84");
+  // Half a pair cannot be written as UTF-8: it prints as the replacement character.
+  EXPECT_EQ(Utf16Substring(text, 3), "\xEF\xBF\xBDz");
+  EXPECT_EQ(Utf16IndexOf(text, "z"), 4);
+  EXPECT_EQ(Utf16IndexOf(text, "z", 5), -1);
+  EXPECT_EQ(Utf16LastIndexOf("abcabc", "bc"), 4);
+  EXPECT_EQ(Utf16LastIndexOf("abcabc", "bc", 3), 1);
+  // Bytes that are no UTF-8 read as Latin-1 rather than disappearing.
+  EXPECT_EQ(Utf16UnitCount("\xE9t\xE9"), 3u);
+  EXPECT_EQ(Utf8FromUnits(Utf16Units("\xE9")), "\xC3\xA9");
+}
+
+TEST(StringUtils, CaseMappingAndComparison) {
+  EXPECT_EQ(ToUpperText("teST\xC3\xA9"), "TEST\xC3\x89");
+  EXPECT_EQ(ToLowerText("\xD0\x90" "B"), "\xD0\xB0" "b");
+  EXPECT_LT(CompareUtf16("B", "a"), 0);
+  EXPECT_EQ(CompareUtf16("h\xC3\xABllo", "H\xC3\x8BLLO", true), 0);
+  EXPECT_GT(CompareUtf16("ab", "a"), 0);
+  // UTF-16 order puts a supplementary character (a surrogate pair) before U+FFxx.
+  EXPECT_LT(CompareUtf16("\xF0\x9D\x94\x84", "\xEF\xBC\xA1"), 0);
+}
+
+// Export names and the child names of movies before SWF 7 ignore the case of ASCII
+// letters only: "É" and "é" stay different names.
+TEST(StringUtils, NamesIgnoreTheCaseOfAsciiLettersOnly) {
+  EXPECT_TRUE(EqualIgnoringAsciiCase("Clip_A1", "cLIP_a1"));
+  EXPECT_FALSE(EqualIgnoringAsciiCase("\xC3\xA9", "\xC3\x89"));
+  EXPECT_FALSE(EqualIgnoringAsciiCase("ab", "abc"));
+  EXPECT_FALSE(EqualIgnoringAsciiCase("[", "{"));  // 0x5B is no letter: no fold to 0x7B
+}
+
+}  // namespace
+}  // namespace vantrel::flash::script
