@@ -1,5 +1,5 @@
 // Blend modes and bitmap filters applied to offscreen layers: the per-pixel blend
-// maths, the decoding of PlaceObject3 filter records and the filters themselves.
+// maths and the filters themselves (their records are read and written in swf/filter.h).
 #pragma once
 
 #include <QImage>
@@ -8,6 +8,7 @@
 #include <string_view>
 #include <vector>
 
+#include "flash/swf/filter.h"
 #include "flash/swf/movie.h"
 
 namespace vantrel::flash {
@@ -33,30 +34,6 @@ std::uint32_t BlendPixel(std::uint8_t mode, std::uint32_t src, std::uint32_t dst
 // Blends layer (premultiplied) into target at offset with mode; target must be
 // Format_ARGB32_Premultiplied or Format_RGB32. Pixels outside target are skipped.
 void BlendInto(QImage& target, QPoint offset, const QImage& layer, std::uint8_t mode);
-
-// A decoded filter record. Colours are straight (not premultiplied) RGBA.
-struct FilterParams {
-  std::uint8_t type = 0;
-  std::vector<Rgba> colors;           // shadow/glow colour; bevel highlight then shadow; gradient stops
-  std::vector<std::uint8_t> ratios;   // gradient stop positions
-  double blurX = 0, blurY = 0;        // pixels at stage scale 1
-  double angle = 0, distance = 0;     // radians, pixels
-  double strength = 1;
-  bool inner = false, knockout = false, compositeSource = true, onTop = false;
-  int passes = 1;
-  // convolution
-  int matrixX = 0, matrixY = 0;
-  float divisor = 1, bias = 0;
-  std::vector<float> matrix;          // convolution kernel or the 20 colour-matrix entries
-  bool clamp = true, preserveAlpha = false;
-};
-
-// The filter record (as PlaceObject3 stores it) of params, for a display object's
-// filter list; colour matrices and convolution kernels as 32-bit floats.
-Filter EncodeFilter(const FilterParams& params);
-
-// Decodes filter. Returns false when its bytes are too short for its type.
-bool DecodeFilter(const Filter& filter, FilterParams& params);
 
 // How far the filters reach beyond the object's own pixels at the given stage scale.
 QMargins FilterMargins(const std::vector<FilterParams>& filters, double scale);
