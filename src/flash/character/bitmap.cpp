@@ -181,7 +181,8 @@ QPainterPath Bitmap::Outline(std::uint16_t) const {
 
 QImage Bitmap::Transformed(const ColorTransform& t) const {
   if (t.IsIdentity() || image.isNull()) return image;
-  if (!lastImage_.isNull() && SameTransform(t, lastTransform_)) return lastImage_;
+  LastTransformed& last = last_.Mine();
+  if (!last.image.isNull() && SameTransform(t, last.transform)) return last.image;
   QImage out(image.size(), QImage::Format_ARGB32_Premultiplied);
   for (int y = 0; y < image.height(); ++y) {
     const auto* src = reinterpret_cast<const QRgb*>(image.constScanLine(y));
@@ -195,8 +196,8 @@ QImage Bitmap::Transformed(const ColorTransform& t) const {
       dst[x] = qPremultiply(qRgba(r, g, b, a));
     }
   }
-  lastTransform_ = t;
-  lastImage_ = out;
+  last.transform = t;
+  last.image = out;
   return out;
 }
 

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "flash/render/lanes.h"
 #include "flash/swf/character.h"
 
 namespace vantrel::flash {
@@ -24,7 +25,8 @@ class Bitmap : public Character {
   bool HitTest(QPointF point, std::uint16_t ratio = 0) const override;
   QPainterPath Outline(std::uint16_t ratio = 0) const override;
 
-  // The image with a colour transform applied to every pixel; the last result is kept.
+  // The image with a colour transform applied to every pixel; the last result is kept
+  // (once per drawing lane).
   QImage Transformed(const ColorTransform& transform) const;
 
   QImage image;  // Format_ARGB32_Premultiplied
@@ -35,8 +37,11 @@ class Bitmap : public Character {
   static void DrawImage(const QImage& image, const RenderContext& context, bool smooth);
 
  private:
-  mutable ColorTransform lastTransform_;
-  mutable QImage lastImage_;
+  struct LastTransformed {
+    ColorTransform transform;
+    QImage image;
+  };
+  render::PerLane<LastTransformed> last_;
 };
 
 // The pixels of a script's BitmapData: premultiplied 0xAARRGGBB as the player keeps

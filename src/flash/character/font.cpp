@@ -1,6 +1,7 @@
 #include "flash/character/font.h"
 
 #include "flash/character/shape.h"
+#include "flash/render/lanes.h"
 #include "flash/swf/stream.h"
 
 namespace vantrel::flash {
@@ -44,6 +45,8 @@ QString DecodeMovieString(const std::string& text, int swfVersion) {
 }
 
 int Font::GlyphForCode(std::uint16_t code) const {
+  // Device fonts are shared by every movie and every thread that lays out text.
+  const std::lock_guard lock(render::BuildLock(this));
   if (codeMapSize_ != codes.size()) {
     codeMap_.clear();
     for (std::size_t i = 0; i < codes.size() && i < glyphs.size(); ++i) codeMap_.emplace(codes[i], static_cast<int>(i));

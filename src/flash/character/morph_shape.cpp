@@ -1,5 +1,7 @@
 #include "flash/character/morph_shape.h"
 
+#include "flash/render/lanes.h"
+
 #include <algorithm>
 
 #include "flash/character/bitmap.h"
@@ -196,14 +198,15 @@ ShapeData MorphShape::DataAt(std::uint16_t ratio) const {
   return data;
 }
 
-const ShapeGeometry& MorphShape::GeometryAt(std::uint16_t ratio) const {
+std::shared_ptr<const ShapeGeometry> MorphShape::GeometryAt(std::uint16_t ratio) const {
+  const std::lock_guard lock(render::BuildLock(this));
   const auto it = cache_.find(ratio);
   if (it != cache_.end()) return it->second;
   if (cache_.size() >= kCachedRatios) cache_.clear();
-  return cache_.emplace(ratio, BuildGeometry(DataAt(ratio))).first->second;
+  return cache_.emplace(ratio, std::make_shared<const ShapeGeometry>(BuildGeometry(DataAt(ratio)))).first->second;
 }
 
-void MorphShape::Render(const RenderContext& context) const { DrawGeometry(context, GeometryAt(context.ratio)); }
+void MorphShape::Render(const RenderContext& context) const { DrawGeometry(context, *GeometryAt(context.ratio)); }
 
 QRectF MorphShape::Bounds(std::uint16_t ratio) const {
   const double t = ratio / 65535.0;
@@ -213,10 +216,10 @@ QRectF MorphShape::Bounds(std::uint16_t ratio) const {
 }
 
 bool MorphShape::HitTest(QPointF point, std::uint16_t ratio) const {
-  return GeometryContains(GeometryAt(ratio), point);
+  return GeometryContains(*GeometryAt(ratio), point);
 }
 
-QPainterPath MorphShape::Outline(std::uint16_t ratio) const { return FilledArea(GeometryAt(ratio)); }
+QPainterPath MorphShape::Outline(std::uint16_t ratio) const { return FilledArea(*GeometryAt(ratio)); }
 
 std::shared_ptr<MorphShape> ParseMorphShape(std::uint16_t tagCode, std::span<const std::uint8_t> body,
                                             const DefinitionContext& context, std::string* error) {

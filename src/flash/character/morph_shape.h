@@ -24,8 +24,9 @@ class MorphShape : public Character {
   bool HitTest(QPointF point, std::uint16_t ratio = 0) const override;
   QPainterPath Outline(std::uint16_t ratio = 0) const override;
 
-  // The shape at a ratio (0 = start, 65535 = end), built on first use and kept.
-  const ShapeGeometry& GeometryAt(std::uint16_t ratio) const;
+  // The shape at a ratio (0 = start, 65535 = end), built on first use and kept (a few
+  // ratios at a time; the holder keeps its geometry alive when older ones are dropped).
+  std::shared_ptr<const ShapeGeometry> GeometryAt(std::uint16_t ratio) const;
   // The shape records and styles at a ratio, before assembly.
   ShapeData DataAt(std::uint16_t ratio) const;
 
@@ -35,7 +36,7 @@ class MorphShape : public Character {
   std::vector<PathOp> startOps, endOps;
 
  private:
-  mutable std::map<std::uint16_t, ShapeGeometry> cache_;
+  mutable std::map<std::uint16_t, std::shared_ptr<const ShapeGeometry>> cache_;  // under BuildLock(this)
 };
 
 // Parses DefineMorphShape (46) or DefineMorphShape2 (84). Returns nullptr on malformed data.

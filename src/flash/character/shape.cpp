@@ -5,10 +5,7 @@ namespace vantrel::flash {
 QRectF ToQRectF(const Rect& r) { return QRectF(r.xMin, r.yMin, r.Width(), r.Height()); }
 
 const ShapeGeometry& Shape::Geometry() const {
-  if (!built_) {
-    geometry_ = BuildGeometry(data);
-    built_ = true;
-  }
+  render::BuildOnce(this, built_, [&] { geometry_ = BuildGeometry(data); });
   return geometry_;
 }
 
@@ -22,10 +19,7 @@ bool Shape::HitTest(QPointF point, std::uint16_t) const {
 }
 
 QPainterPath Shape::Outline(std::uint16_t) const {
-  if (!outlineBuilt_) {
-    outline_ = FilledArea(Geometry());
-    outlineBuilt_ = true;
-  }
+  render::BuildOnce(this, outlineBuilt_, [&] { outline_ = FilledArea(Geometry()); });
   return outline_;
 }
 

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "flash/character/style.h"
+#include "flash/render/lanes.h"
 #include "flash/swf/character.h"
 #include "flash/swf/stream.h"
 
@@ -60,18 +61,11 @@ struct ShapeLayer {
 };
 
 // What drawing a geometry keeps between frames (its edges cut for the transforms it was
-// last drawn with, and its paints); kept in shape_paths.cpp. A copy starts empty.
+// last drawn with, and its paints), once per drawing lane; kept in shape_paths.cpp. A
+// copy starts empty.
 struct ShapeDrawState;
 struct ShapeDrawCache {
-  ShapeDrawCache() = default;
-  ShapeDrawCache(const ShapeDrawCache&) {}
-  ShapeDrawCache& operator=(const ShapeDrawCache&) {
-    state.reset();
-    return *this;
-  }
-  ShapeDrawCache(ShapeDrawCache&&) = default;
-  ShapeDrawCache& operator=(ShapeDrawCache&&) = default;
-  mutable std::shared_ptr<ShapeDrawState> state;
+  render::PerLane<std::shared_ptr<ShapeDrawState>> state;
 };
 
 struct ShapeGeometry {
@@ -119,8 +113,8 @@ class Shape : public Character {
   const ShapeGeometry& Geometry() const;
   // Forgets the assembled paths after data changed (shapes drawn by scripts).
   void Invalidate() {
-    built_ = false;
-    outlineBuilt_ = false;
+    built_.Set(false);
+    outlineBuilt_.Set(false);
     geometry_ = {};
     outline_ = {};
   }
@@ -130,9 +124,10 @@ class Shape : public Character {
   ShapeData data;
 
  private:
-  mutable bool built_ = false;
+  // Built by the first thread that needs them, then only read.
+  mutable render::BuiltFlag built_;
   mutable ShapeGeometry geometry_;
-  mutable bool outlineBuilt_ = false;
+  mutable render::BuiltFlag outlineBuilt_;
   mutable QPainterPath outline_;
 };
 

@@ -221,7 +221,7 @@ namespace {
 
 ShapeDrawState::Entry& DrawEntry(const ShapeGeometry& geometry, const QTransform& toDevice, int samples, bool asMask,
                                  bool* fresh) {
-  auto& state = geometry.drawCache.state;
+  auto& state = geometry.drawCache.state.Mine();
   if (!state) state = std::make_shared<ShapeDrawState>();
   ++state->uses;
   ShapeDrawState::Entry* pick = nullptr;
@@ -415,7 +415,7 @@ void DrawGeometry(const RenderContext& context, const ShapeGeometry& geometry) {
     }
   }
   // A shape too large to keep is cut again next time rather than held in memory.
-  if (entry.edgeCount > ShapeDrawState::kMaxKeptEdges) geometry.drawCache.state.reset();
+  if (entry.edgeCount > ShapeDrawState::kMaxKeptEdges) geometry.drawCache.state.Mine().reset();
 }
 
 QPainterPath FilledArea(const ShapeGeometry& geometry) {

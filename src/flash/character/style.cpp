@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "flash/character/bitmap.h"
+#include "flash/render/lanes.h"
 
 namespace vantrel::flash {
 
@@ -37,6 +38,7 @@ QBrush BuildBrush(const FillStyle& fill, const ColorTransform& transform) {
 
 QBrush MakeBrush(const FillStyle& fill, const ColorTransform& transform) {
   if (!transform.IsIdentity()) return BuildBrush(fill, transform);
+  const std::lock_guard lock(render::BuildLock(&fill));
   if (!fill.plainBrush) fill.plainBrush = std::make_shared<const QBrush>(BuildBrush(fill, transform));
   return *fill.plainBrush;
 }

@@ -49,7 +49,7 @@ struct FillStyle {
   Gradient gradient;
   std::uint16_t bitmapId = 0;
   std::shared_ptr<const Bitmap> bitmap;  // resolved when the shape was parsed
-  mutable std::shared_ptr<const QBrush> plainBrush;  // the brush without a colour transform, once made
+  mutable std::shared_ptr<const QBrush> plainBrush;  // the brush without a colour transform, once made (under BuildLock(this))
 
   bool IsGradient() const {
     return type == FillType::LinearGradient || type == FillType::RadialGradient || type == FillType::FocalGradient;

@@ -89,7 +89,7 @@ void StaticText::AttachFont(const std::shared_ptr<const Font>& font) {
   for (auto& record : records) {
     if (!record.font && record.fontId == font->id) record.font = font;
   }
-  outlineBuilt_ = false;
+  outlineBuilt_.Set(false);
 }
 
 void AttachFontToWaitingTexts(const std::shared_ptr<const Font>& font, DefinitionContext& context) {
@@ -142,7 +142,11 @@ QRectF StaticText::Bounds(std::uint16_t) const { return ToQRectF(bounds); }
 bool StaticText::HitTest(QPointF point, std::uint16_t) const { return Bounds().contains(point); }
 
 QPainterPath StaticText::Outline(std::uint16_t) const {
-  if (outlineBuilt_) return outline_;
+  render::BuildOnce(this, outlineBuilt_, [&] { outline_ = BuildOutline(); });
+  return outline_;
+}
+
+QPainterPath StaticText::BuildOutline() const {
   QPainterPath outline;
   outline.setFillRule(Qt::WindingFill);
   for (const TextRecord& record : records) {
@@ -155,9 +159,7 @@ QPainterPath StaticText::Outline(std::uint16_t) const {
       x += glyph.advance;
     }
   }
-  outline_ = ToQTransform(matrix).map(outline);
-  outlineBuilt_ = true;
-  return outline_;
+  return ToQTransform(matrix).map(outline);
 }
 
 }  // namespace vantrel::flash

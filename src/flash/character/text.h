@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "flash/character/font.h"
+#include "flash/render/lanes.h"
 #include "flash/swf/character.h"
 
 namespace vantrel::flash {
@@ -43,7 +44,8 @@ class StaticText : public Character {
   std::vector<TextRecord> records;
 
  private:
-  mutable bool outlineBuilt_ = false;
+  QPainterPath BuildOutline() const;
+  mutable render::BuiltFlag outlineBuilt_;
   mutable QPainterPath outline_;
 };
 

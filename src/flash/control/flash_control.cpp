@@ -329,6 +329,7 @@ void FlashControl::Paint(QPainter& painter, QSize viewport) const {
   options.background = bg;
   options.smallEffectsBudget = effectsOverBudget_;
   options.cropToStage = cropToStage_;
+  options.threads = drawingThreads_;
   if (!RenderMovie(painter, viewport, *player_, options) && !effectsOverBudget_) {
     effectsOverBudget_ = true;
     const std::string message = "the movie's filters and blend modes need more drawing than a frame may take; "

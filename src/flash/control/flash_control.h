@@ -6,6 +6,7 @@
 
 #include <QImage>
 #include <QPainter>
+#include <algorithm>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -116,6 +117,10 @@ class FlashControl {
   // black rather than the movie's background and whatever it draws off its stage.
   bool CropToStage() const { return cropToStage_; }
   void SetCropToStage(bool crop) { cropToStage_ = crop; }
+  // Threads that draw a frame (0 = the default: VANTREL_DRAWING_THREADS, else one per
+  // core; 1 = the calling thread alone). The picture does not depend on it.
+  int DrawingThreads() const { return drawingThreads_; }
+  void SetDrawingThreads(int threads) { drawingThreads_ = std::max(0, threads); }
   // Background as six hexadecimal digits, red first. Setting overrides the movie's
   // own colour; text that is not a colour is ignored.
   std::string BGColor() const;
@@ -210,6 +215,7 @@ class FlashControl {
   std::string quality_ = "High";
   int scaleMode_ = 0;
   bool cropToStage_ = false;
+  int drawingThreads_ = 0;
   int alignMode_ = 0;
   bool loop_ = true;
   bool hasBackground_ = false;

@@ -11,6 +11,7 @@
 #include "flash/display/movie_clip.h"
 #include "flash/display/player.h"
 #include "flash/display/text_field.h"
+#include "flash/render/draw_pool.h"
 #include "flash/render/effects.h"
 #include "flash/render/layer_image.h"
 #include "flash/render/target.h"
@@ -131,6 +132,13 @@ class Walker {
   // Whether some objects were drawn without their filters and blend mode (the budget).
   bool EffectsLeftOut() const { return effectsLeftOut_; }
 
+  // Draws only the rows of band on device: layers and masks drawn straight onto it
+  // are made for those rows (and a filter's reach around them), not the whole image.
+  void RestrictTo(const QPaintDevice* device, const QRect& band) {
+    bandDevice_ = device;
+    band_ = band;
+  }
+
   void DrawRange(QPainter& painter, Iterator first, Iterator end, const QTransform& parent,
                  const ColorTransform& color, bool asMask, int nesting) {
     for (auto it = first; it != end;) {
@@ -183,9 +191,8 @@ class Walker {
   template <typename DrawFn>
   void DrawThrough(QPainter& painter, const DisplayObject& mask, const QTransform& maskParent, int maskNesting,
                    bool direct, DrawFn&& draw) {
-    const QRect device(0, 0, painter.device()->width(), painter.device()->height());
     const QRect area =
-        render::PaddedPixelRect(MaskArea(mask, maskParent, maskNesting), 1).intersected(device);
+        render::PaddedPixelRect(MaskArea(mask, maskParent, maskNesting), 1).intersected(Visible(painter));
     if (area.isEmpty()) return;
     const QTransform shift = QTransform::fromTranslate(-area.x(), -area.y());
     render::LayerImage coverageImage(area.size());
@@ -267,6 +274,12 @@ class Walker {
     painter.resetTransform();
     painter.drawImage(area.topLeft(), layer);
     painter.restore();
+  }
+
+  // The pixels of painter's device this drawing shows.
+  QRect Visible(QPainter& painter) const {
+    const QRect device(0, 0, painter.device()->width(), painter.device()->height());
+    return painter.device() == bandDevice_ ? device.intersected(band_) : device;
   }
 
   // The image the painter draws on, when masks can be applied as coverage there.
@@ -605,9 +618,8 @@ class Walker {
     QMargins margins = FilterMargins(filters, stageScale_);
     margins = QMargins(std::min(margins.left(), kMaxMargin), std::min(margins.top(), kMaxMargin),
                        std::min(margins.right(), kMaxMargin), std::min(margins.bottom(), kMaxMargin));
-    const QRect device(0, 0, painter.device()->width(), painter.device()->height());
     const QRect own = render::PaddedPixelRect(ContentBounds(object, transform, nesting), 2);
-    const QRect area = own.marginsAdded(margins).intersected(device.marginsAdded(margins));
+    const QRect area = own.marginsAdded(margins).intersected(Visible(painter).marginsAdded(margins));
     if (area.isEmpty()) return;
     // Nested sprites can each ask for a layer of the whole target plus the filters' reach
     // (a movie of a few kilobytes can make thousands); past the drawing's budget the
@@ -727,7 +739,49 @@ class Walker {
   double stageScale_ = 1;
   const DisplayObject* maskedNow_ = nullptr;  // drawn through its setMask mask right now
   int layerDepth_ = 0;  // layers being drawn into; alpha and erase need one
+  const QPaintDevice* bandDevice_ = nullptr;  // see RestrictTo
+  QRect band_;
 };
+
+}  // namespace
+
+namespace {
+
+// Draws the levels on image (painter's device, its background filled) in bands of rows,
+// one per drawing thread. False when it did not: one thread asked for, a viewport too
+// small to split, the pool busy with another drawing, or a band that ran out of the
+// effects budget (the caller then draws the frame whole, so that what is left out
+// is what one thread leaves out).
+bool DrawInBands(QPainter& painter, QImage& image, QSize viewport, const std::map<std::int32_t, DisplayObject*>& levels,
+                 const QTransform& stage, const ViewOptions& options, bool* whole) {
+  static constexpr int kMinBandRows = 16;
+  const QRect shown = QRect(QPoint(0, 0), viewport).intersected(image.rect());
+  const int threads = std::min(options.threads > 0 ? options.threads : render::DefaultDrawingThreads(),
+                               shown.height() / kMinBandRows);
+  if (threads <= 1) return false;
+  uchar* const bits = image.bits();
+  std::vector<char> overBudget(static_cast<std::size_t>(threads), 0);
+  const bool drawn = render::DrawInBands(shown.height(), threads, [&](int part, int top, int bottom) {
+    // Each band paints the same pixels through an image of its own, clipped to its rows.
+    QImage band(bits, image.width(), image.height(), image.bytesPerLine(), image.format());
+    QPainter bandPainter(&band);
+    bandPainter.setRenderHints(painter.renderHints());
+    const QRect rows(shown.left(), shown.top() + top, shown.width(), bottom - top);
+    bandPainter.setClipRect(rows);
+    Walker walker(options, stage);
+    walker.RestrictTo(&band, rows);
+    walker.DrawRange(bandPainter, levels.begin(), levels.end(), stage, ColorTransform{}, false, 0);
+    overBudget[static_cast<std::size_t>(part)] = walker.EffectsLeftOut();
+  });
+  if (!drawn) return false;
+  if (std::find(overBudget.begin(), overBudget.end(), 1) != overBudget.end()) {
+    const Rgba& bg = options.background;
+    painter.fillRect(shown, QColor(bg.r, bg.g, bg.b));
+    return false;
+  }
+  *whole = true;
+  return true;
+}
 
 }  // namespace
 
@@ -784,10 +838,14 @@ bool RenderMovie(QPainter& painter, QSize viewport, const MovieRuntime& player, 
   const QTransform stage =
       StageTransform(player.GetMovie().header.frameSize, viewport, options.scaleMode, options.alignMode);
   // Levels draw in their order, each like a child of the stage.
-  Walker walker(options, stage);
   std::map<std::int32_t, DisplayObject*> levels;
   for (const auto& [number, clip] : player.Levels()) levels[number] = clip;
-  walker.DrawRange(painter, levels.begin(), levels.end(), stage, ColorTransform{}, false, 0);
+  bool whole = true;
+  if (!DrawInBands(painter, *static_cast<QImage*>(device), viewport, levels, stage, options, &whole)) {
+    Walker walker(options, stage);
+    walker.DrawRange(painter, levels.begin(), levels.end(), stage, ColorTransform{}, false, 0);
+    whole = !walker.EffectsLeftOut();
+  }
   // The focused object's yellow rectangle: 3 stage pixels wide, inside its bounds.
   const QRectF focus = player.FocusHighlight();
   if (!focus.isEmpty()) {
@@ -805,7 +863,7 @@ bool RenderMovie(QPainter& painter, QSize viewport, const MovieRuntime& player, 
     for (const QRect& stripe : stripes) painter.fillRect(stripe, Qt::black);
   }
   painter.restore();
-  return !walker.EffectsLeftOut();
+  return whole;
 }
 
 void RenderDisplayObject(QPainter& painter, const DisplayObject& object, const QTransform& transform,

@@ -31,6 +31,9 @@ struct ViewOptions {
   // The viewport cropped to the stage: in Show All the stripes beside a movie of another
   // shape are black, and what the movie draws outside its stage does not show there.
   bool cropToStage = false;
+  // Threads that draw the frame, each a band of its rows (0 = one per core, 1 = the
+  // calling thread alone). The picture is the same for any number.
+  int threads = 0;
 };
 
 // Maps stage twips to viewport pixels for frameSize (twips) shown in viewport.

@@ -3,6 +3,7 @@
 #include <QPainter>
 #include <algorithm>
 
+#include "flash/render/lanes.h"
 #include "flash/swf/movie.h"
 #include "flash/video/stream_video.h"
 
@@ -26,8 +27,9 @@ QPainterPath EmbeddedVideo::Outline(std::uint16_t ratio) const {
   return path;
 }
 
-const QImage& EmbeddedVideo::Frame(int frame) const {
-  static const QImage none;
+QImage EmbeddedVideo::Frame(int frame) const {
+  const QImage none;
+  const std::lock_guard lock(render::BuildLock(this));
   const auto& frames = stream_->frames;
   auto wanted = frames.upper_bound(frame);
   if (wanted == frames.begin()) return none;
@@ -58,7 +60,7 @@ const QImage& EmbeddedVideo::Frame(int frame) const {
 
 void EmbeddedVideo::Render(const RenderContext& context) const {
   if (!context.painter) return;
-  const QImage& picture = Frame(context.ratio);
+  const QImage picture = Frame(context.ratio);
   DrawVideoPicture(context, picture, width, height, smoothing);
 }
 

@@ -31,8 +31,8 @@ class EmbeddedVideo final : public Character {
   QPainterPath Outline(std::uint16_t ratio = 0) const override;
 
   // The picture of frame (the nearest stored frame at or before it); null when none
-  // decodes.
-  const QImage& Frame(int frame) const;
+  // decodes. Threads drawing parts of one frame share the decoder, one at a time.
+  QImage Frame(int frame) const;
 
   int width = 0, height = 0;  // pixels
   std::uint8_t codec = 0;

@@ -89,7 +89,7 @@ TEST(MorphShape, StraightEdgeMorphsIntoACurve) {
 TEST(MorphShape, ShortEndShapeKeepsTheStartEdges) {
   auto morph = MakeMorph();
   morph->endOps.resize(2);  // one end edge only
-  const auto& geometry = morph->GeometryAt(65535);
+  const ShapeGeometry& geometry = *morph->GeometryAt(65535);
   ASSERT_EQ(geometry.layers.size(), 1u);
   EXPECT_EQ(geometry.layers[0].fills.size(), 1u);
   // The first edge moved to the end shape's; the others stayed where they started.
