@@ -1,6 +1,9 @@
 #include "flash/render/draw_pool.h"
 
+#include <unistd.h>
+
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cmath>
 #include <cstdint>
@@ -18,15 +21,6 @@ namespace {
 
 class DrawPool {
  public:
-  ~DrawPool() {
-    {
-      const std::lock_guard lock(mutex_);
-      stopping_ = true;
-    }
-    wake_.notify_all();
-    for (std::thread& thread : threads_) thread.join();
-  }
-
   bool Draw(int height, int parts, const std::function<void(int, int, int)>& band) {
     const std::unique_lock busy(busy_, std::try_to_lock);
     if (!busy.owns_lock()) return false;
@@ -63,9 +57,9 @@ class DrawPool {
   void Run(int parts, const std::function<void(int)>& part) {
     {
       const std::lock_guard lock(mutex_);
-      while (static_cast<int>(threads_.size()) < parts - 1) {
-        const int lane = static_cast<int>(threads_.size()) + 1;
-        threads_.emplace_back([this, lane] { Serve(lane); });
+      while (threads_ < parts - 1) {
+        const int lane = ++threads_;
+        std::thread([this, lane] { Serve(lane); }).detach();
       }
       part_ = &part;
       parts_ = parts;
@@ -91,8 +85,7 @@ class DrawPool {
     std::uint64_t seen = 0;
     std::unique_lock lock(mutex_);
     for (;;) {
-      wake_.wait(lock, [&] { return stopping_ || generation_ != seen; });
-      if (stopping_) return;
+      wake_.wait(lock, [&] { return generation_ != seen; });
       seen = generation_;
       if (lane >= parts_) continue;
       const auto* part = part_;
@@ -114,17 +107,29 @@ class DrawPool {
 
   std::mutex mutex_;
   std::condition_variable wake_, done_;
-  std::vector<std::thread> threads_;  // threads_[i] draws in lane i + 1
+  int threads_ = 0;  // thread i (from 1) draws in lane i
   const std::function<void(int)>* part_ = nullptr;
   int parts_ = 0;
   int pending_ = 0;
   std::uint64_t generation_ = 0;
-  bool stopping_ = false;
 };
 
+// The pool of this process. A child forked by the tools' workers (or the thumbnail
+// generator) has none of its parent's threads, and its parent's locks may be held
+// there: it starts a pool of its own. Pools are never destroyed, so no thread is
+// joined while the program exits.
 DrawPool& Pool() {
-  static DrawPool pool;
-  return pool;
+  static std::mutex mutex;
+  static std::atomic<DrawPool*> pool{nullptr};
+  static std::atomic<pid_t> owner{0};
+  const pid_t self = ::getpid();
+  if (owner.load(std::memory_order_acquire) == self) return *pool.load(std::memory_order_acquire);
+  const std::lock_guard lock(mutex);
+  if (owner.load(std::memory_order_acquire) != self) {
+    pool.store(new DrawPool, std::memory_order_release);  // the parent's pool stays behind, unused
+    owner.store(self, std::memory_order_release);
+  }
+  return *pool.load(std::memory_order_acquire);
 }
 
 }  // namespace

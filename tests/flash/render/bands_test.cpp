@@ -1,6 +1,8 @@
 // Drawing a frame in bands on several threads: the picture is the one a single thread
 // draws, byte for byte, wherever the band borders fall; the borders follow the work.
 #include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <QImage>
 #include <QPainter>
@@ -59,15 +61,26 @@ void SetFilter(Actions& a, const char* target, const char* filter, std::initiali
   a.Op(0x4F);                                                           // setMember
 }
 
-// Blobs crossing every band border, blurred, glowing, masked and blended: what a band
-// draws near its border depends on what lies past it.
-std::unique_ptr<RunningMovie> BusyMovie() {
-  Actions a;
+void MakeBlobs(Actions& a) {
   for (int i = 0; i < 12; ++i) {
     const std::string name = "b" + std::to_string(i);
     MakeBlob(a, name.c_str(), i + 1, 0x102030u * static_cast<std::uint32_t>(i + 3) & 0xffffffu, 8 + 7 * i,
              10 + 8 * i, 9 + (i % 4) * 6);
   }
+}
+
+std::unique_ptr<RunningMovie> Start(const Actions& a) {
+  Bytes tags = a.Tag();
+  PutBytes(tags, testing::ShowFrame());
+  PutBytes(tags, testing::End());
+  return StartMovie(tags, 1);
+}
+
+// Blobs crossing every band border, blurred, glowing, masked and blended: what a band
+// draws near its border depends on what lies past it.
+std::unique_ptr<RunningMovie> BusyMovie() {
+  Actions a;
+  MakeBlobs(a);
   SetFilter(a, "_root.b2", "BlurFilter", {12, 12, 3});
   SetFilter(a, "_root.b5", "GlowFilter", {0xff0000, 1, 10, 10, 2, 2});
   SetFilter(a, "_root.b8", "DropShadowFilter", {6, 45, 0, 1, 8, 8, 1, 2});
@@ -77,10 +90,7 @@ std::unique_ptr<RunningMovie> BusyMovie() {
   a.PushNumber(1);
   PushTarget(a, "_root.b10");
   a.PushString("setMask").Op(0x52).Op(0x17);
-  Bytes tags = a.Tag();
-  PutBytes(tags, testing::ShowFrame());
-  PutBytes(tags, testing::End());
-  return StartMovie(tags, 1);
+  return Start(a);
 }
 
 QImage Draw(const MovieRuntime& player, QSize size, int threads, Quality quality) {
@@ -135,6 +145,31 @@ TEST(DrawingBands, CorpusMoviesDrawTheSamePictureOnOneThreadAndOnThree) {
     ++compared;
   }
   EXPECT_GT(compared, 100);
+}
+
+// The tools fork their workers; a worker forked from a process whose drawing threads
+// run has none of them and must draw all the same. (Only shapes here: Qt's own
+// image threads, which layers use, do not survive a fork either, which is why the
+// tools fork before they draw anything.)
+TEST(DrawingBands, AForkedChildDrawsInBandsOfItsOwn) {
+  Actions a;
+  MakeBlobs(a);
+  const auto run = Start(a);
+  ASSERT_TRUE(run->player);
+  const QImage one = Draw(*run->player, QSize(200, 200), 1, Quality::High);
+  ASSERT_TRUE(Draw(*run->player, QSize(200, 200), 2, Quality::High) == one);  // the parent's pool runs
+  const pid_t child = ::fork();
+  ASSERT_NE(child, -1);
+  if (child == 0) {
+    ::alarm(30);  // a child waiting for threads it does not have ends here
+    const bool same = Draw(*run->player, QSize(200, 200), 2, Quality::High) == one &&
+                      Draw(*run->player, QSize(200, 200), 3, Quality::High) == one;
+    ::_exit(same ? 0 : 1);
+  }
+  int status = 0;
+  ASSERT_EQ(::waitpid(child, &status, 0), child);
+  ASSERT_TRUE(WIFEXITED(status)) << "the child was killed by signal " << WTERMSIG(status);
+  EXPECT_EQ(WEXITSTATUS(status), 0);
 }
 
 TEST(DrawingBands, BordersMoveTowardTheSlowBand) {
