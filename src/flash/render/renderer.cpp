@@ -819,14 +819,19 @@ bool RenderMovie(QPainter& painter, QSize viewport, const MovieRuntime& player, 
                        static_cast<QImage*>(device)->format() == QImage::Format_RGB32) &&
                       painter.transform().isIdentity();
   if (!direct && !viewport.isEmpty()) {
-    QImage frame(viewport, QImage::Format_ARGB32_Premultiplied);
+    // On a screen with more device pixels than logical ones (a full-screen window on a
+    // high-density display), the frame is drawn at the screen's own resolution.
+    const double ratio = device ? std::clamp(device->devicePixelRatioF(), 1.0, 4.0) : 1.0;
+    const QSize pixels = ratio > 1 ? (QSizeF(viewport) * ratio).toSize() : viewport;
+    QImage frame(pixels, QImage::Format_ARGB32_Premultiplied);
     if (frame.isNull()) return true;
     bool whole = true;
     {
       QPainter framePainter(&frame);
-      whole = RenderMovie(framePainter, viewport, player, options);
+      whole = RenderMovie(framePainter, pixels, player, options);
     }
-    painter.drawImage(0, 0, frame);
+    frame.setDevicePixelRatio(static_cast<qreal>(pixels.width()) / viewport.width());
+    painter.drawImage(QPointF(0, 0), frame);
     return whole;
   }
   painter.save();
