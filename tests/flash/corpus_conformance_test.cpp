@@ -15,6 +15,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <set>
 #include <sstream>
 
@@ -290,12 +291,12 @@ TEST(FlashCorpus, TraceOutputOfActionScript12Movies) {
 }
 
 // The ActionScript 3 tests: every movie of avm2/ with an expected trace output.
-TEST(FlashCorpus, TraceOutputOfActionScript3Movies) {
-  const std::string corpus = testing::CorpusDir();
-  if (corpus.empty()) GTEST_SKIP() << "the corpus (../shared/corpus) is not there";
-  std::vector<std::string> passes, failures;
-  std::set<std::string> knownFailures;
-  for (const CorpusCase& test : FindCases(corpus, {"avm2"})) {
+// Runs the ActionScript 3 trace tests of the corpus's areas: each with its input, tests
+// whose expected output is empty not counted.
+void RunActionScript3Traces(const std::string& corpus, std::initializer_list<const char*> areas,
+                            std::vector<std::string>& passes, std::vector<std::string>& failures,
+                            std::set<std::string>& knownFailures) {
+  for (const CorpusCase& test : FindCases(corpus, areas)) {
     if (!fs::exists(test.folder / "output.txt")) continue;
     const std::string expected = Normalised(ReadAll(test.folder / "output.txt"));
     if (expected.find_first_not_of(" \t\n") == std::string::npos) continue;  // asserts nothing
@@ -322,9 +323,47 @@ TEST(FlashCorpus, TraceOutputOfActionScript3Movies) {
     else
       failures.push_back(test.name);
   }
+}
+
+TEST(FlashCorpus, TraceOutputOfActionScript3Movies) {
+  const std::string corpus = testing::CorpusDir();
+  if (corpus.empty()) GTEST_SKIP() << "the corpus (../shared/corpus) is not there";
+  std::vector<std::string> passes, failures;
+  std::set<std::string> knownFailures;
+  RunActionScript3Traces(corpus, {"avm2"}, passes, failures, knownFailures);
   Report("ActionScript 3 trace tests", passes, failures,
          ReadList(std::string(VANTREL_FLASH_TEST_DIR) + "/known_avm2_trace_passes.txt"), "flash_avm2_trace_passes.txt",
          knownFailures);
+}
+
+// The language's acceptance suite (ECMAScript 3 and E4X), counted per folder.
+TEST(FlashCorpus, LanguageSuiteOfActionScript3) {
+  const std::string corpus = testing::CorpusDir();
+  if (corpus.empty()) GTEST_SKIP() << "the corpus (../shared/corpus) is not there";
+  std::vector<std::string> passes, failures;
+  std::set<std::string> knownFailures;
+  RunActionScript3Traces(corpus, {"avm2-language"}, passes, failures, knownFailures);
+  // avm2-language/ecma3/Date/e15_9_1_1_1 counts in "ecma3/Date", avm2-language/e4x/... in "e4x".
+  const auto folderOf = [](const std::string& name) {
+    const std::size_t first = name.find('/') + 1;
+    std::size_t end = name.find('/', first);
+    if (name.compare(first, 5, "ecma3") == 0) end = name.find('/', end + 1);
+    return name.substr(first, end - first);
+  };
+  std::map<std::string, std::pair<int, int>> folders;  // passes, counted tests
+  for (const auto* list : {&passes, &failures}) {
+    for (const std::string& name : *list) {
+      const std::string plain = name.substr(0, name.find(" ("));
+      if (knownFailures.count(plain)) continue;
+      auto& [passed, total] = folders[folderOf(plain)];
+      passed += list == &passes;
+      ++total;
+    }
+  }
+  for (const auto& [folder, counts] : folders) std::printf("  %-28s %4d of %4d\n", folder.c_str(), counts.first, counts.second);
+  Report("ActionScript 3 language suite", passes, failures,
+         ReadList(std::string(VANTREL_FLASH_TEST_DIR) + "/known_avm2_language_passes.txt"),
+         "flash_avm2_language_passes.txt", knownFailures);
 }
 
 // Every movie of the corpus in every folder (language suites and real applications

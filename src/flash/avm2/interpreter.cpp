@@ -436,8 +436,13 @@ Value Machine::Execute(MethodInfo* method, const Value& self, const Value* args,
   // Arguments.
   const int params = static_cast<int>(info.paramTypes.size());
   const int required = params - static_cast<int>(info.optionals.size());
-  // Function closures take extra arguments silently; methods do not.
-  if (argc < required ||
+  // Function closures take extra arguments silently; methods do not. Too few arguments
+  // are an error when a parameter left out has a declared type: code compiled without
+  // types (the language's own acceptance tests, ECMAScript-style libraries) calls
+  // functions with fewer arguments, and the player gives the rest undefined.
+  bool missingTyped = false;
+  for (int i = std::max(argc, 0); i < required; ++i) missingTyped = missingTyped || info.paramTypes[static_cast<std::size_t>(i)] != 0;
+  if (missingTyped ||
       (argc > params && !method->isClosure && !(info.flags & (AbcMethod::kNeedRest | AbcMethod::kNeedArguments | 0x10)))) {
     // The call never started: the error shows the caller's frames only.
     const MethodInfo* top = callStack.back();
@@ -456,11 +461,12 @@ Value Machine::Execute(MethodInfo* method, const Value& self, const Value* args,
   locals[0] = self;
   for (int i = 0; i < params; ++i) {
     Value v;
-    if (i < argc) v = args[i];
-    else {
-      const AbcOptional& o = info.optionals[i - required];
+    if (i < argc) {
+      v = args[i];
+    } else if (i >= required) {
+      const AbcOptional& o = info.optionals[static_cast<std::size_t>(i - required)];
       v = DefaultValue(unit, o.kind, o.index);
-    }
+    }  // an untyped parameter left out is undefined
     ClassObject* type = decoded.paramTypes[i];
     locals[1 + i] = type ? Coerce(v, type) : v;
   }

@@ -293,7 +293,6 @@ Value Machine::ToPrimitive(const Value& v, bool stringHint) {
   Object* o = v.AsObject();
   if (!o) return v;
   if (IsXmlKind(o)) return StrValue(XmlToString(*this, o));
-  if (o->kind == ObjectKind::Date) stringHint = true;
   const char* order[2] = {stringHint ? "toString" : "valueOf", stringHint ? "valueOf" : "toString"};
   for (const char* name : order) {
     const Value f = GetPublic(v, name);
@@ -303,6 +302,10 @@ Value Machine::ToPrimitive(const Value& v, bool stringHint) {
     }
   }
   ThrowTypeError(1050, "Cannot convert " + QualifiedClassName(v) + " to primitive.");
+}
+
+Value Machine::ToDefaultPrimitive(const Value& v) {
+  return ToPrimitive(v, v.IsObject() && v.object->kind == ObjectKind::Date);
 }
 
 Object* Machine::ToObject(const Value& v) {
@@ -369,8 +372,8 @@ bool Machine::LooseEquals(const Value& a, const Value& b) {
   const bool bn = tb == Value::Type::Undefined || tb == Value::Type::Null;
   if (an || bn) return an && bn;
   if (ta == Value::Type::Object && tb == Value::Type::Object) return false;
-  if (ta == Value::Type::Object) return LooseEquals(ToPrimitive(a, false), b);
-  if (tb == Value::Type::Object) return LooseEquals(a, ToPrimitive(b, false));
+  if (ta == Value::Type::Object) return LooseEquals(ToDefaultPrimitive(a), b);
+  if (tb == Value::Type::Object) return LooseEquals(a, ToDefaultPrimitive(b));
   return ToNumber(a) == ToNumber(b);
 }
 
@@ -389,8 +392,8 @@ Value Machine::Add(const Value& a, const Value& b) {
   if (a.IsObject() && b.IsObject() && IsXmlKind(a.object) && IsXmlKind(b.object)) return XmlConcat(*this, a, b);
   // with a string on either side the other side converts by its toString
   if (a.IsString() || b.IsString()) return StrValue(ToString(a) + ToString(b));
-  const Value pa = ToPrimitive(a, false);
-  const Value pb = ToPrimitive(b, false);
+  const Value pa = ToDefaultPrimitive(a);
+  const Value pb = ToDefaultPrimitive(b);
   if (pa.IsString() || pb.IsString()) return StrValue(ToString(pa) + ToString(pb));
   return Value::Number(ToNumber(pa) + ToNumber(pb));
 }
@@ -1191,6 +1194,7 @@ void Machine::InstallBuiltins() {
   InstallVector(*this);
   InstallGlobals(*this);
   InstallRegExp(*this);
+  InstallDate(*this);
   InstallJson(*this);
   InstallXml(*this);
   InstallProxy(*this);

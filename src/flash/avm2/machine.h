@@ -132,6 +132,8 @@ class Machine {
   std::int32_t ToInt32(const Value& v) { return script::ToInt32(ToNumber(v)); }
   std::uint32_t ToUint32(const Value& v) { return script::ToUint32(ToNumber(v)); }
   Value ToPrimitive(const Value& v, bool stringHint);
+  // Without a hint (+ and ==): a Date reads as its text, other objects as their value.
+  Value ToDefaultPrimitive(const Value& v);
   Object* ToObject(const Value& v);  // TypeError for null and undefined
   std::string TypeOf(const Value& v);
   bool StrictEquals(const Value& a, const Value& b) const;
@@ -348,6 +350,7 @@ ClassObject* ApplyVector(Machine& machine, ClassObject* param);
 void InstallErrors(Machine& machine);
 void InstallGlobals(Machine& machine);
 void InstallRegExp(Machine& machine);
+void InstallDate(Machine& machine);
 void InstallJson(Machine& machine);
 void InstallByteArray(Machine& machine);
 void InstallUtils(Machine& machine);

@@ -117,7 +117,8 @@ struct MethodInfo {
   AbcUnit* unit = nullptr;
   std::uint32_t index = 0;
   Native native = nullptr;
-  int nativeTag = 0;  // free for natives that share one function
+  int nativeTag = 0;
+  int nativeLength = 0;  // a native's "length" (the arguments it declares)  // free for natives that share one function
   std::string name;
   ClassObject* declaringClass = nullptr;
   bool isStatic = false;

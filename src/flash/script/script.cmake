@@ -1,6 +1,7 @@
 # What both script machines share: the collector's heap, the string cell and the UTF-16
-# helpers, number conversions and the scripts' clock.
+# helpers, number conversions, the scripts' clock and the calendar of Date.
 target_sources(vantrel_flash PRIVATE
+  script/date_math.cpp
   script/heap.cpp
   script/number_conversions.cpp
   script/script_clock.cpp

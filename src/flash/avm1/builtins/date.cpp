@@ -1,124 +1,21 @@
 // Date: a time value in milliseconds since 1970 UTC (fractions kept, as the player
 // keeps them), read and written in local time or UTC with the calendar rules of
 // ECMA-262, the local offset from the system's time zone, and the player's toString.
-#include <time.h>
-
-#include <chrono>
 #include <cmath>
-#include <cstdio>
 #include <limits>
 #include <string>
 
 #include "flash/avm1/builtins/builtins.h"
 #include "flash/avm1/builtins/native_support.h"
+#include "flash/script/date_math.h"
 
 namespace vantrel::flash::avm1 {
 
 namespace {
 
+using namespace script;
+
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
-constexpr double kMsPerDay = 86400000.0;
-
-double Day(double t) { return std::floor(t / kMsPerDay); }
-double TimeWithinDay(double t) {
-  const double r = std::fmod(t, kMsPerDay);
-  return r < 0 ? r + kMsPerDay : r;
-}
-double DaysInYear(double y) {
-  if (std::fmod(y, 4) != 0) return 365;
-  if (std::fmod(y, 100) != 0) return 366;
-  if (std::fmod(y, 400) != 0) return 365;
-  return 366;
-}
-double DayFromYear(double y) {
-  return 365 * (y - 1970) + std::floor((y - 1969) / 4) - std::floor((y - 1901) / 100) + std::floor((y - 1601) / 400);
-}
-double TimeFromYear(double y) { return kMsPerDay * DayFromYear(y); }
-double YearFromTime(double t) {
-  double y = std::floor(t / (kMsPerDay * 365.2425)) + 1970;
-  while (TimeFromYear(y) > t) --y;
-  while (TimeFromYear(y + 1) <= t) ++y;
-  return y;
-}
-bool InLeapYear(double t) { return DaysInYear(YearFromTime(t)) == 366; }
-double DayWithinYear(double t) { return Day(t) - DayFromYear(YearFromTime(t)); }
-
-// First day of each month in a common year.
-constexpr int kMonthStart[] = {0, 31, 59, 90, 120, 151, 181, 212, 243, 273, 304, 334, 365};
-
-double MonthStart(int month, bool leap) { return kMonthStart[month] + (leap && month >= 2 ? 1 : 0); }
-
-double MonthFromTime(double t) {
-  const double d = DayWithinYear(t);
-  const bool leap = InLeapYear(t);
-  for (int m = 0; m < 12; ++m) {
-    if (d < MonthStart(m + 1, leap)) return m;
-  }
-  return 11;
-}
-double DateFromTime(double t) {
-  const auto m = static_cast<int>(MonthFromTime(t));
-  return DayWithinYear(t) - MonthStart(m, InLeapYear(t)) + 1;
-}
-double WeekDay(double t) {
-  const double r = std::fmod(Day(t) + 4, 7);
-  return r < 0 ? r + 7 : r;
-}
-double HourFromTime(double t) { return std::floor(TimeWithinDay(t) / 3600000.0); }
-double MinFromTime(double t) { return std::fmod(std::floor(TimeWithinDay(t) / 60000.0), 60); }
-double SecFromTime(double t) { return std::fmod(std::floor(TimeWithinDay(t) / 1000.0), 60); }
-double MsFromTime(double t) { return std::floor(std::fmod(TimeWithinDay(t), 1000.0)); }
-
-double MakeTime(double hour, double min, double sec, double ms) {
-  if (!std::isfinite(hour) || !std::isfinite(min) || !std::isfinite(sec) || !std::isfinite(ms)) return kNaN;
-  return std::trunc(hour) * 3600000.0 + std::trunc(min) * 60000.0 + std::trunc(sec) * 1000.0 + std::trunc(ms);
-}
-double MakeDay(double year, double month, double date) {
-  if (!std::isfinite(year) || !std::isfinite(month) || !std::isfinite(date)) return kNaN;
-  year = std::trunc(year);
-  month = std::trunc(month);
-  date = std::trunc(date);
-  const double y = year + std::floor(month / 12);
-  double m = std::fmod(month, 12);
-  if (m < 0) m += 12;
-  if (std::fabs(y) > 400000) return kNaN;
-  return DayFromYear(y) + MonthStart(static_cast<int>(m), DaysInYear(y) == 366) + date - 1;
-}
-double MakeDate(double day, double time) {
-  if (!std::isfinite(day) || !std::isfinite(time)) return kNaN;
-  return day * kMsPerDay + time;
-}
-double TimeClip(double t) {
-  if (!std::isfinite(t) || std::fabs(t) > 8.64e15) return kNaN;
-  return t;
-}
-
-double Now();
-
-// Offset of local time from UTC at UTC time t, in milliseconds. The player applies
-// today's rules of the system's zone to every date (with summer time by the date's
-// day of the year), not the zone's history: the day is moved into the current year
-// before asking the system.
-double LocalOffset(double t) {
-  if (!std::isfinite(t)) return 0;
-  static const double currentYear = YearFromTime(Now());
-  const double shift = (DayFromYear(currentYear) - DayFromYear(YearFromTime(t))) * kMsPerDay;
-  const auto when = static_cast<time_t>(std::floor((t + shift) / 1000.0));
-  struct tm local {};
-  if (!localtime_r(&when, &local)) return 0;
-  return static_cast<double>(local.tm_gmtoff) * 1000.0;
-}
-double LocalTime(double t) { return t + LocalOffset(t); }
-double UtcFromLocal(double local) {
-  if (!std::isfinite(local)) return kNaN;
-  const double guess = local - LocalOffset(local);
-  return local - LocalOffset(guess);
-}
-
-double Now() {
-  using namespace std::chrono;
-  return static_cast<double>(duration_cast<milliseconds>(system_clock::now().time_since_epoch()).count());
-}
 
 // A date keeps its time value as a boxed number, so any code can read it.
 struct DateRef {
@@ -134,24 +31,7 @@ DateRef ThisDate(Call& call) {
   return DateRef{data};
 }
 
-// "Sat Feb 3 04:05:06 GMT+0545 2001" as the player prints it.
-std::string DateText(double t) {
-  if (std::isnan(t)) return "Invalid Date";
-  static const char* const kDays[] = {"Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat"};
-  static const char* const kMonths[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
-                                        "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
-  const double offset = LocalOffset(t);
-  const double local = t + offset;
-  const auto offsetMinutes = static_cast<long>(std::lround(offset / 60000.0));
-  const long absMinutes = offsetMinutes < 0 ? -offsetMinutes : offsetMinutes;
-  char buffer[96];
-  std::snprintf(buffer, sizeof buffer, "%s %s %d %02d:%02d:%02d GMT%c%02ld%02ld %.0f", kDays[static_cast<int>(WeekDay(local))],
-                kMonths[static_cast<int>(MonthFromTime(local))], static_cast<int>(DateFromTime(local)),
-                static_cast<int>(HourFromTime(local)), static_cast<int>(MinFromTime(local)),
-                static_cast<int>(SecFromTime(local)), offsetMinutes < 0 ? '-' : '+', absMinutes / 60, absMinutes % 60,
-                YearFromTime(local));
-  return buffer;
-}
+std::string DateText(double t) { return FormatDate(t, DateFormat::Full); }
 
 // The time value of constructor-style arguments (year, month[, date, hours, minutes,
 // seconds, ms]) read as local time or UTC; a year below 100 counts from 1900 (the

@@ -99,7 +99,7 @@ Value FunctionApply(Machine& m, const Value& self, const Value* args, int argc) 
 Value FunctionLength(Machine& m, const Value& self, const Value*, int) {
   if (!self.IsObject() || self.object->kind != ObjectKind::Function) return Value::Number(0);
   auto* f = static_cast<FunctionObject*>(self.object);
-  if (!f->method->unit) return Value::Number(0);
+  if (!f->method->unit) return Value::Number(f->method->nativeLength);
   return Value::Number(static_cast<double>(f->method->unit->abc->methods[f->method->index].paramTypes.size()));
   (void)m;
 }
