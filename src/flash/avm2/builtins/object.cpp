@@ -8,7 +8,10 @@ namespace {
 Value ObjectToString(Machine& m, const Value& self, const Value*, int) {
   if (self.IsObject() && self.object->kind == ObjectKind::Class)
     return m.StrValue("[class " + static_cast<ClassObject*>(self.object)->name + "]");
-  if (self.IsObject() && self.object->kind == ObjectKind::Function) return m.StrValue("function Function() {}");
+  // Functions (and Function.prototype, itself an empty function) print alike.
+  if (self.IsObject() && (self.object->kind == ObjectKind::Function || self.object == m.functionClass->prototype))
+    return m.StrValue("function Function() {}");
+  if (self.IsObject() && self.object->kind == ObjectKind::Global) return m.StrValue("[object global]");
   ClassObject* c = m.ClassOf(self);
   return m.StrValue("[object " + (c ? c->name : std::string("Object")) + "]");
 }
@@ -106,8 +109,10 @@ Value FunctionLength(Machine& m, const Value& self, const Value*, int) {
 
 Value EmptyFunction(Machine&, const Value&, const Value*, int) { return Value(); }
 
-Value FunctionConstruct(Machine& m, const Value&, const Value*, int) {
-  // new Function() makes a function that does nothing; source text cannot be compiled.
+Value FunctionConstruct(Machine& m, const Value&, const Value*, int argc) {
+  // new Function() makes a function that does nothing; the player compiles no source
+  // text, and says so.
+  if (argc > 0) m.ThrowError("EvalError", 1066, "The form function('function body') is not supported.");
   return Value::Obj(m.NewNativeFunction("", EmptyFunction));
 }
 
@@ -218,6 +223,10 @@ void InstallObjectClasses(Machine& m) {
       {"length", FunctionLength, nullptr, kAccessor, 0},
   };
   Install(m, m.functionClass, kFunctionMembers);
+  static const Constant kFunctionConstants[] = {
+      {"length", 1},
+  };
+  Install(m, m.functionClass, kFunctionConstants);
   m.functionClass->callHandler = m.NativeMethod("Function", FunctionConstruct);
   m.functionClass->allocate = nullptr;
   // new Function() goes through the call handler (functions are not plain instances).

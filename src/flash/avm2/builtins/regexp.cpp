@@ -327,23 +327,27 @@ Value RegExpSplit(Machine& m, Object* object, const std::string& subject, std::s
     if (!Find(re, s, 0, match)) out.push_back(m.StrValue(""));
     return Value::Obj(m.NewArray(std::move(out)));
   }
+  // The language's split: from each position q, the first match at or after it; an
+  // empty match where the last piece ended splits nothing and the search moves on by
+  // one, so an empty pattern cuts the text into its units.
   std::size_t piece = 0, at = 0;
   Match match;
   while (at < s.size()) {
     if (!Find(re, s, at, match) || static_cast<std::size_t>(match.Begin(0)) >= s.size()) break;
+    const auto begin = static_cast<std::size_t>(match.Begin(0));
     const auto end = static_cast<std::size_t>(match.End(0));
-    if (end == static_cast<std::size_t>(match.Begin(0))) {  // empty matches never split
-      at = end + 1;
+    if (end == piece) {
+      at = begin + 1;
       continue;
     }
-    out.push_back(Units(m, s, static_cast<long>(piece), match.Begin(0)));
+    out.push_back(Units(m, s, static_cast<long>(piece), static_cast<long>(begin)));
     if (out.size() >= limit) return Value::Obj(m.NewArray(std::move(out)));
     for (int g = 1; g <= re->groups; ++g) {
       out.push_back(Group(m, s, match, g));
       if (out.size() >= limit) return Value::Obj(m.NewArray(std::move(out)));
     }
     piece = end;
-    at = end == static_cast<std::size_t>(match.Begin(0)) ? end + 1 : end;
+    at = end;
   }
   out.push_back(Units(m, s, static_cast<long>(piece), static_cast<long>(s.size())));
   return Value::Obj(m.NewArray(std::move(out)));
