@@ -1118,13 +1118,16 @@ void Machine::DefineGlobal(const std::string& package, const std::string& name, 
   domain[id].push_back({ns, nullptr, 0, value});
 }
 
-void Machine::AddMethod(Object* target, const std::string& name, Native fn, int tag) {
-  target->SetOwn(name, Value::Obj(NewNativeFunction(name, fn, tag)), false);
+void Machine::AddMethod(Object* target, const std::string& name, Native fn, int tag, int length) {
+  FunctionObject* f = NewNativeFunction(name, fn, tag);
+  f->method->nativeLength = length;
+  target->SetOwn(name, Value::Obj(f), false);
 }
 
-void Machine::AddTraitMethod(ClassObject* cls, const std::string& name, Native fn, bool isStatic, int tag) {
+void Machine::AddTraitMethod(ClassObject* cls, const std::string& name, Native fn, bool isStatic, int tag, int length) {
   Traits& traits = isStatic ? *cls->staticTraits : *cls->instanceTraits;
   MethodInfo* m = NativeMethod(name, fn, tag);
+  m->nativeLength = length;
   m->declaringClass = cls;
   m->isStatic = isStatic;
   m->role = MethodInfo::Role::Method;

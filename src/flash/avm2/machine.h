@@ -225,8 +225,10 @@ class Machine {
   ClassObject* DefineClass(const std::string& package, const std::string& name, ClassObject* base,
                            Native constructor = nullptr, bool sealed = true);
   void DefineGlobal(const std::string& package, const std::string& name, const Value& value);
-  void AddMethod(Object* target, const std::string& name, Native fn, int tag = 0);  // dynamic, not enumerable
-  void AddTraitMethod(ClassObject* cls, const std::string& name, Native fn, bool isStatic = false, int tag = 0);
+  // length: the method's "length" (the arguments it declares).
+  void AddMethod(Object* target, const std::string& name, Native fn, int tag = 0, int length = 0);  // dynamic, not enumerable
+  void AddTraitMethod(ClassObject* cls, const std::string& name, Native fn, bool isStatic = false, int tag = 0,
+                      int length = 0);
   void AddAccessor(ClassObject* cls, const std::string& name, Native getter, Native setter, bool isStatic = false, int tag = 0);
   void AddConstant(ClassObject* cls, const std::string& name, const Value& value);  // static
   MethodInfo* NativeMethod(const std::string& name, Native fn, int tag = 0);

@@ -360,7 +360,7 @@ void InstallArray(Machine& m) {
   c->callHandler = m.NativeMethod("Array", ArrayCall);
   static const Member kArrayMembers[] = {
       {"length", Length, SetLength, kAccessor, 0},
-      {"join", JoinMethod, nullptr, kPrototype, 0},
+      {"join", JoinMethod, nullptr, kPrototype, 0, 1},
       {"toString", ToStringMethod, nullptr, kPrototype, 0},
       {"toLocaleString", ToLocaleStringMethod, nullptr, kPrototype, 0},
       {"push", Push, nullptr, kPrototype, 0},
@@ -369,17 +369,17 @@ void InstallArray(Machine& m) {
       {"unshift", Unshift, nullptr, kPrototype, 0},
       {"reverse", Reverse, nullptr, kPrototype, 0},
       {"concat", Concat, nullptr, kPrototype, 0},
-      {"slice", Slice, nullptr, kPrototype, 0},
+      {"slice", Slice, nullptr, kPrototype, 0, 2},
       {"splice", Splice, nullptr, kPrototype, 0},
-      {"indexOf", IndexOf, nullptr, kPrototype, 0},
-      {"lastIndexOf", LastIndexOf, nullptr, kPrototype, 0},
-      {"forEach", ForEach, nullptr, kPrototype, 0},
-      {"map", Map, nullptr, kPrototype, 0},
-      {"filter", Filter, nullptr, kPrototype, 0},
-      {"some", Some, nullptr, kPrototype, 0},
-      {"every", Every, nullptr, kPrototype, 0},
+      {"indexOf", IndexOf, nullptr, kPrototype, 0, 2},
+      {"lastIndexOf", LastIndexOf, nullptr, kPrototype, 0, 2},
+      {"forEach", ForEach, nullptr, kPrototype, 0, 2},
+      {"map", Map, nullptr, kPrototype, 0, 2},
+      {"filter", Filter, nullptr, kPrototype, 0, 2},
+      {"some", Some, nullptr, kPrototype, 0, 2},
+      {"every", Every, nullptr, kPrototype, 0, 2},
       {"sort", Sort, nullptr, kPrototype, 0},
-      {"sortOn", SortOn, nullptr, kPrototype, 0},
+      {"sortOn", SortOn, nullptr, kPrototype, 0, 2},
   };
   Install(m, c, kArrayMembers);
   static const Constant kArrayConstants[] = {

@@ -155,27 +155,27 @@ Value Random(Machine&, const Value&, const Value*, int) {
 
 // The formatting methods name Number in their errors whichever class they serve.
 const Member kNumberMembers[] = {
-    {"toFixed", ToFixed, nullptr, kPrototype, kNumber},
-    {"toPrecision", ToPrecision, nullptr, kPrototype, kNumber},
-    {"toExponential", ToExponential, nullptr, kPrototype, kNumber},
-    {"toString", ToStringMethod, nullptr, kPrototype, kNumber},
+    {"toFixed", ToFixed, nullptr, kPrototype, kNumber, 1},
+    {"toPrecision", ToPrecision, nullptr, kPrototype, kNumber, 1},
+    {"toExponential", ToExponential, nullptr, kPrototype, kNumber, 1},
+    {"toString", ToStringMethod, nullptr, kPrototype, kNumber, 1},
     {"toLocaleString", ToStringMethod, nullptr, kPrototype, kNumber},
     {"valueOf", ValueOf, nullptr, kPrototype, kNumber},
 };
 const Member kIntMembers[] = {
-    {"toFixed", ToFixed, nullptr, kPrototype, kInt},
-    {"toPrecision", ToPrecision, nullptr, kPrototype, kInt},
-    {"toExponential", ToExponential, nullptr, kPrototype, kInt},
+    {"toFixed", ToFixed, nullptr, kPrototype, kInt, 1},
+    {"toPrecision", ToPrecision, nullptr, kPrototype, kInt, 1},
+    {"toExponential", ToExponential, nullptr, kPrototype, kInt, 1},
     {"toLocaleString", ToStringMethod, nullptr, kPrototype, kInt},
-    {"toString", ToStringMethod, nullptr, kPrototype, kInt},
+    {"toString", ToStringMethod, nullptr, kPrototype, kInt, 1},
     {"valueOf", ValueOf, nullptr, kPrototype, kInt},
 };
 const Member kUintMembers[] = {
-    {"toFixed", ToFixed, nullptr, kPrototype, kUint},
-    {"toPrecision", ToPrecision, nullptr, kPrototype, kUint},
-    {"toExponential", ToExponential, nullptr, kPrototype, kUint},
+    {"toFixed", ToFixed, nullptr, kPrototype, kUint, 1},
+    {"toPrecision", ToPrecision, nullptr, kPrototype, kUint, 1},
+    {"toExponential", ToExponential, nullptr, kPrototype, kUint, 1},
     {"toLocaleString", ToStringMethod, nullptr, kPrototype, kUint},
-    {"toString", ToStringMethod, nullptr, kPrototype, kUint},
+    {"toString", ToStringMethod, nullptr, kPrototype, kUint, 1},
     {"valueOf", ValueOf, nullptr, kPrototype, kUint},
 };
 const Constant kNumberConstants[] = {

@@ -123,13 +123,14 @@ Value Split(Machine& m, const Value& self, const Value* args, int argc) {
   const double limitArg = NumArg(m, args, argc, 1, 4294967295.0);
   const std::size_t limit = std::isnan(limitArg) ? 0 : static_cast<std::size_t>(std::min(limitArg, 4294967295.0));
   if (argc > 0 && IsRegExp(args[0])) return RegExpSplit(m, args[0].object, s, limit);
-  if (argc == 0 || args[0].IsUndefined()) {
-    out.push_back(m.StrValue(s));
-  } else {
-    const std::string separator = m.ToString(args[0]);
+  {
+    // The separator is read as text, undefined too ("undefined"); an empty one cuts
+    // the text into its units, and the empty text into one empty piece.
+    const std::string separator = m.ToString(Arg(args, argc, 0));
     if (separator.empty()) {
       const std::u16string u = script::Utf16Units(s);
       for (std::size_t i = 0; i < u.size() && out.size() < limit; ++i) out.push_back(FromUnits(m, u.substr(i, 1)));
+      if (u.empty() && limit > 0) out.push_back(m.StrValue(""));
     } else {
       std::size_t start = 0;
       while (out.size() < limit) {
@@ -218,13 +219,13 @@ void InstallString(Machine& m) {
   c->callHandler = m.NativeMethod("String", StringCall);
   static const Member kStringMembers[] = {
       {"length", Length, nullptr, kAccessor, 0},
-      {"charAt", CharAt, nullptr, kPrototype, 0},
-      {"charCodeAt", CharCodeAt, nullptr, kPrototype, 0},
-      {"indexOf", IndexOf, nullptr, kPrototype, 0},
-      {"lastIndexOf", LastIndexOf, nullptr, kPrototype, 0},
-      {"slice", Slice, nullptr, kPrototype, 0},
-      {"substring", Substring, nullptr, kPrototype, 0},
-      {"substr", Substr, nullptr, kPrototype, 0},
+      {"charAt", CharAt, nullptr, kPrototype, 0, 1},
+      {"charCodeAt", CharCodeAt, nullptr, kPrototype, 0, 1},
+      {"indexOf", IndexOf, nullptr, kPrototype, 0, 2},
+      {"lastIndexOf", LastIndexOf, nullptr, kPrototype, 0, 2},
+      {"slice", Slice, nullptr, kPrototype, 0, 2},
+      {"substring", Substring, nullptr, kPrototype, 0, 2},
+      {"substr", Substr, nullptr, kPrototype, 0, 2},
       {"toLowerCase", ToLower, nullptr, kPrototype, 0},
       {"toUpperCase", ToUpper, nullptr, kPrototype, 0},
       {"toLocaleLowerCase", ToLower, nullptr, kPrototype, 0},
@@ -232,11 +233,11 @@ void InstallString(Machine& m) {
       {"toString", ToStringMethod, nullptr, kPrototype, 0},
       {"valueOf", ValueOfMethod, nullptr, kPrototype, 0},
       {"concat", Concat, nullptr, kPrototype, 0},
-      {"split", Split, nullptr, kPrototype, 0},
-      {"replace", Replace, nullptr, kPrototype, 0},
-      {"localeCompare", LocaleCompare, nullptr, kPrototype, 0},
-      {"search", Search, nullptr, kPrototype, 0},
-      {"match", MatchMethod, nullptr, kPrototype, 0},
+      {"split", Split, nullptr, kPrototype, 0, 2},
+      {"replace", Replace, nullptr, kPrototype, 0, 2},
+      {"localeCompare", LocaleCompare, nullptr, kPrototype, 0, 1},
+      {"search", Search, nullptr, kPrototype, 0, 1},
+      {"match", MatchMethod, nullptr, kPrototype, 0, 1},
       {"fromCharCode", FromCharCode, nullptr, kStatic, 0},
   };
   Install(m, c, kStringMembers);

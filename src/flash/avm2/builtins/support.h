@@ -46,6 +46,7 @@ struct Member {
   Native setter;
   std::uint8_t attributes;
   int tag;
+  int length = 0;  // a method's "length": the parameters it declares, optional ones too (0 with ...rest)
 };
 // Member::attributes; without kPrototype or kAccessor a member is a method trait.
 inline constexpr std::uint8_t kPrototype = 1;  // a function on the prototype (dynamic, not enumerable)
@@ -57,11 +58,11 @@ inline void Install(Machine& m, ClassObject* cls, std::span<const Member> member
   for (const Member& e : members) {
     const bool isStatic = e.attributes & kStatic;
     if (e.attributes & kPrototype) {
-      m.AddMethod(isStatic ? static_cast<Object*>(cls) : cls->prototype, e.name, e.native, e.tag);
+      m.AddMethod(isStatic ? static_cast<Object*>(cls) : cls->prototype, e.name, e.native, e.tag, e.length);
     } else if (e.attributes & kAccessor) {
       m.AddAccessor(cls, e.name, e.native, e.setter, isStatic, e.tag);
     } else {
-      m.AddTraitMethod(cls, e.name, e.native, isStatic, e.tag);
+      m.AddTraitMethod(cls, e.name, e.native, isStatic, e.tag, e.length);
     }
   }
 }
