@@ -150,6 +150,14 @@ void MovieHost::RunInitAction(MovieClip& clip, std::uint16_t spriteId, const Act
   RunBlockNow(clip, block);
 }
 
+void MovieHost::RunLibraryInitAction(MovieClip& clip, const LoadedMovie& library, std::uint16_t spriteId,
+                                     const ActionBlock& block) {
+  if (!initialised_.insert({library.movie.get(), spriteId}).second) return;
+  auto* object = static_cast<Object*>(clip.ScriptCell());
+  if (!object || !block) return;
+  machine_->RunBlock(block, object, library.Version());
+}
+
 void MovieHost::QueueBlock(DisplayObject& target, ActionBlock block, ActionPriority priority, bool evenIfRemoved) {
   if (!block) return;
   QueuedAction action;

@@ -54,12 +54,15 @@ struct PlaceCommand {
 };
 
 // One control tag of a frame, in file order: placements, removals and action blocks
-// (DoAction; DoInitAction with its sprite in place.characterId).
+// (DoAction; DoInitAction with its sprite in place.characterId), and the imports of
+// the root timeline (ImportAssets, its library's address in url), where the library's
+// init actions run.
 struct DisplayCommand {
-  enum class Type { Place, Remove, Action, InitAction };
+  enum class Type { Place, Remove, Action, InitAction, Import };
   Type type = Type::Place;
   PlaceCommand place;  // for Remove only place.depth counts
   ActionBlock actions;
+  std::string url;  // Import only
 };
 
 struct Frame {
@@ -161,6 +164,7 @@ struct Movie {
     std::string url;   // the movie the asset comes from, relative to this one
     std::string name;  // its linkage name there
     std::uint16_t id;  // the character id it takes here
+    int frame = 0;     // 0-based frame of the root timeline that holds the import tag
   };
   std::vector<ImportedAsset> imports;
   std::vector<std::string> warnings;  // malformed tags skipped on the way

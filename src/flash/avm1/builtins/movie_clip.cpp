@@ -354,7 +354,10 @@ Value GetBytes(Call& call) {
   MovieClip* clip = ClipOf(call);
   if (!clip || !clip->Movie()) return {};
   if (!clip->GetTimeline()) return Value::Number(0);
-  return Value::Number(clip->Parent() && clip->spriteId ? 0 : clip->Movie()->movie->header.fileLength);
+  // A clip of the movie's own reports nothing; an imported one reports its library (how
+  // movies wait for a shared library to arrive).
+  const bool imported = clip->Parent() && clip->Parent()->Movie() != clip->Movie();
+  return Value::Number(clip->Parent() && clip->spriteId && !imported ? 0 : clip->Movie()->Bytes());
 }
 
 Value GetSwfVersion(Call& call) {
