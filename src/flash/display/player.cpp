@@ -223,6 +223,9 @@ void MovieRuntime::Tick() {
   }
   execList_.erase(std::remove_if(execList_.begin(), execList_.end(), [](MovieClip* c) { return c->Removed(); }),
                   execList_.end());
+  // The first movie shows its first frame with the libraries it imports: those that
+  // can be read at once (local files) are read before that frame rather than after it.
+  if (ticks_ == 1 && root_->CurrentFrame() < 0 && root_->FramesLoaded() == 0) RunLaterQueue();
   host_->FrameStarted();
   const std::vector<MovieClip*> snapshot = execList_;
   std::vector<std::pair<MovieClip*, std::function<void()>>> inits;

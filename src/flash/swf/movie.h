@@ -93,6 +93,7 @@ struct Timeline {
   // tags follow the last ShowFrame (that unfinished frame is played once, then kept).
   bool repeats = true;
   std::vector<Frame> frames;               // commands of the first frames.size() frames
+  std::uint32_t bytes = 0;                 // a sprite's tags in the file (getBytesTotal)
   std::map<std::string, int> labels;      // label -> 0-based frame
   std::vector<std::string> labelsInOrder;  // file order, for case-insensitive lookup
 

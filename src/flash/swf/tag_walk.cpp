@@ -290,6 +290,7 @@ void WalkTimeline(SwfStream& stream, Movie& movie, DefinitionContext& context, T
             if (in.Overrun()) break;
             SwfStream spriteTags(in.Rest());
             WalkTimeline(spriteTags, movie, context, sprite->timeline, frames, sprite->id);
+            sprite->timeline.bytes = static_cast<std::uint32_t>(in.Rest().size());
             movie.dictionary.Add(std::move(sprite));
             break;
           }

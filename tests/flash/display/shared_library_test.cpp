@@ -198,9 +198,9 @@ TEST(SharedLibrary, ControlShowsImportedClipFontAndClassFromASiblingFile) {
   Lines traces;
   control.OnTrace = [&](const std::string& line) { traces.push_back(line); };
   ASSERT_TRUE(control.LoadMovie(0, path));
-  control.SetSize(100, 100);
-  for (int i = 0; i < 3; ++i) control.Tick();
+  EXPECT_EQ(control.FrameNum(), 0) << "the first frame shows with its library";
   EXPECT_EQ(traces, (Lines{"library init", "Clip constructed imported", "imported"}));
+  control.SetSize(100, 100);
   QImage image(100, 100, QImage::Format_ARGB32_Premultiplied);
   control.PaintTo(image);
   EXPECT_EQ(Pixel(image, 25, 25), 0xFF0000u) << "the imported clip's square is the library's red one";
@@ -211,23 +211,41 @@ TEST(SharedLibrary, ControlShowsImportedClipFontAndClassFromASiblingFile) {
   EXPECT_EQ(Pixel(image, 55, 75), 0xFFFFFFu);
 }
 
-// The importing frame waits for the library; getBytesTotal of an imported clip is its
-// library's size; the imported clip plays the library's timeline.
+// The importing frame waits for a library that comes over the network, however long it
+// takes; getBytesTotal of an imported clip is its library's size; the imported clip
+// plays the library's timeline.
 TEST(SharedLibrary, FrameWaitsForTheLibraryAndImportedClipsBelongToIt) {
-  testing::TempHome home;
   const Bytes library = Library();
-  home.WriteFile("shared.swf", Text(library));
   const Bytes importer = Importer("shared.swf");
-  auto run = StartFile(home.WriteFile("main.swf", Text(importer)), importer);
-  run->player->Tick();
+  auto run = std::make_unique<RunningMovie>();
+  run->movie = LoadMovieFromBytes(importer, nullptr);
+  ASSERT_TRUE(run->movie);
+  std::vector<FetchRequest> requests;
+  FetchCallbacks pending;
+  PlayerHooks hooks;
+  RunningMovie* raw = run.get();
+  hooks.trace = [raw](const std::string& line) { raw->traces.push_back(line); };
+  hooks.fetch = [&](const FetchRequest& request, FetchCallbacks callbacks) -> std::uint64_t {
+    requests.push_back(request);
+    pending = std::move(callbacks);
+    return 1;
+  };
+  run->player = std::make_unique<MovieRuntime>(run->movie, hooks, "http://example.com/movies/main.swf");
+  for (int i = 0; i < 4; ++i) run->player->Tick();
+  ASSERT_EQ(requests.size(), 1u);
+  EXPECT_EQ(requests[0].url, "http://example.com/movies/shared.swf");
   EXPECT_EQ(run->player->Root().CurrentFrame(), -1) << "frame 1 waits while the library loads";
   EXPECT_TRUE(run->traces.empty());
+  pending.done(true, Text(library));
+  run->player->Tick();  // the library arrives at this frame's loader stage
+  EXPECT_EQ(run->player->Root().CurrentFrame(), -1);
   run->player->Tick();
   EXPECT_EQ(run->player->Root().CurrentFrame(), 0);
+  EXPECT_EQ(run->traces, (Lines{"library init", "Clip constructed imported", "imported"}));
   DisplayObject* imported = ObjectAt(run->player->Root(), 1);
   ASSERT_TRUE(imported && imported->Kind() == DisplayKind::MovieClip);
   EXPECT_EQ(imported->characterId, 10);
-  EXPECT_EQ(imported->Movie()->url, home.Path() + "shared.swf");
+  EXPECT_EQ(imported->Movie()->url, "http://example.com/movies/shared.swf");
   const auto* square = ObjectAt(*static_cast<MovieClip*>(imported), 1);
   ASSERT_TRUE(square);
   EXPECT_EQ(square->character->Bounds(), QRectF(0, 0, 1000, 1000)) << "id 3 inside the clip is the library's";
