@@ -62,6 +62,27 @@ Bytes FieldInFont(std::uint16_t id, std::uint16_t fontId, const std::string& tex
   return testing::Tag(37, body);
 }
 
+// Static text id in font fontId: one 30 px glyph 0 in magenta, its em square at (0, 0).
+Bytes StaticTextInFont(std::uint16_t id, std::uint16_t fontId) {
+  SwfBits w;
+  w.U16(id);
+  w.Rect(0, 600, 0, 600);
+  w.Matrix();
+  w.U8(1);   // glyph bits
+  w.U8(12);  // advance bits
+  w.U8(0x8F);
+  w.U16(fontId);
+  w.Rgb(255, 0, 255);
+  w.U16(0);    // x
+  w.U16(600);  // y: the baseline
+  w.U16(600);  // height
+  w.U8(1);
+  w.UB(1, 0);
+  w.SB(12, 600);
+  w.U8(0);
+  return testing::Tag(11, w.bytes);
+}
+
 Bytes Export(const std::vector<std::pair<std::uint16_t, std::string>>& names) {
   Bytes body;
   PutU16(body, static_cast<std::uint16_t>(names.size()));
@@ -149,13 +170,15 @@ Bytes Library() {
 }
 
 // The importing movie: the library's clip as 10 at depth 1 ("imported"), a field in its
-// font (11) below it, and its own blue square under the same id 3 the library uses,
-// at the right.
+// font (11) below it, its own blue square under the same id 3 the library uses at the
+// right, and static text in the imported font under that.
 Bytes Importer(const std::string& library, const Bytes& frameActions = {}) {
   Bytes tags = testing::SetBackgroundColor(255, 255, 255);
   PutBytes(tags, Import(library, {{10, "Clip"}, {11, "SharedFont"}}));
   PutBytes(tags, testing::DefineRectangle(3, 0, 0, 600, 600, 0, 0, 255));
   PutBytes(tags, FieldInFont(12, 11, "A", 60, 48));
+  PutBytes(tags, StaticTextInFont(13, 11));
+  PutBytes(tags, Place(13, 4, "", 70, 60));
   PutBytes(tags, Place(10, 1, "imported"));
   PutBytes(tags, Place(12, 2, "field", 0, 50));
   PutBytes(tags, Place(3, 3, "", 70, 0));
@@ -209,6 +232,7 @@ TEST(SharedLibrary, ControlShowsImportedClipFontAndClassFromASiblingFile) {
   // The square glyph of the imported font, about 40 px from the field's left gutter.
   EXPECT_EQ(Pixel(image, 20, 75), 0x00A000u);
   EXPECT_EQ(Pixel(image, 55, 75), 0xFFFFFFu);
+  EXPECT_EQ(Pixel(image, 85, 75), 0xFF00FFu) << "static text draws the imported font's glyph";
 }
 
 // The importing frame waits for a library that comes over the network, however long it
