@@ -95,8 +95,8 @@ void MovieHost::PostInstantiate(MovieClip* clip, Object* initObject, bool byScri
     return;
   }
   Object* object = MakeScriptObject(*clip, runtime_->movieClipProto);
-  clip->RunFrame();
-  copyInit(object);
+  // The clip's initialize and construct events are queued before its first frame places
+  // its children: a parent's come before its children's.
   std::vector<ActionBlock> events;
   for (const ClipAction& action : clip->clipActions) {
     if (action.events & 0x200) QueueBlock(*clip, action.actions, ActionPriority::Init, false);
@@ -107,6 +107,8 @@ void MovieHost::PostInstantiate(MovieClip* clip, Object* initObject, bool byScri
   const bool exported = std::any_of(clip->Movie()->movie->exports.begin(), clip->Movie()->movie->exports.end(),
                                     [&](const auto& e) { return e.second == clip->spriteId; });
   if (ctor || exported || !events.empty()) QueueConstruct(clip, ctor, std::move(events));
+  clip->RunFrame();
+  copyInit(object);
 }
 
 void MovieHost::VideoPlaced(DisplayObject& video) {
