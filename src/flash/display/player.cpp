@@ -576,19 +576,23 @@ void MovieRuntime::StartImports(LoadedMovie* movie, int nesting) {
   const std::vector<Movie::ImportedAsset>& imports = movie->movie->imports;
   if (imports.empty()) return;
   std::vector<std::string> urls;  // each library once, in the order the tags name them
-  int first = movie->framesReady;
   for (const Movie::ImportedAsset& asset : imports) {
     if (std::find(urls.begin(), urls.end(), asset.url) == urls.end()) urls.push_back(asset.url);
-    first = std::min(first, asset.frame);
   }
-  if (nesting >= kMaxLibraryNesting) {
-    // Libraries that import each other in a ring end here, without their imports.
-    for (const std::string& url : urls) movie->libraries[url] = nullptr;
-    return;
-  }
-  movie->pendingLibraries += static_cast<int>(urls.size());
-  movie->framesReady = first;
+  // Libraries that import each other in a ring, or a tree of them that fans out, end
+  // here without further libraries.
+  std::vector<std::string> loads;
   for (const std::string& url : urls) {
+    if (nesting >= kMaxLibraryNesting || libraryLoads_ >= kMaxLibraryLoads)
+      movie->libraries[url] = nullptr;
+    else
+      loads.push_back(url);
+    if (nesting < kMaxLibraryNesting) ++libraryLoads_;
+  }
+  if (loads.empty()) return;
+  movie->pendingLibraries += static_cast<int>(loads.size());
+  UpdateFramesReady(movie);
+  for (const std::string& url : loads) {
     const std::string resolved = ResolveUrl(url, movie->url);
     Fetch(resolved, "", "", nullptr, nullptr, {}, [this, movie, url, resolved, nesting](bool ok, const std::string& body) {
       std::shared_ptr<Movie> library;
@@ -614,6 +618,14 @@ void MovieRuntime::StartImports(LoadedMovie* movie, int nesting) {
         libraryWaiters_[raw].emplace_back(movie, url);
     });
   }
+}
+
+void MovieRuntime::UpdateFramesReady(LoadedMovie* movie) {
+  int ready = 65536;
+  for (const Movie::ImportedAsset& asset : movie->movie->imports) {
+    if (!movie->libraries.count(asset.url)) ready = std::min(ready, asset.frame);
+  }
+  movie->framesReady = ready;
 }
 
 void MovieRuntime::LibraryArrived(LoadedMovie* movie, const std::string& url, const LoadedMovie* library) {
@@ -658,11 +670,7 @@ void MovieRuntime::LibraryArrived(LoadedMovie* movie, const std::string& url, co
     });
   }
   movie->pendingLibraries = std::max(0, movie->pendingLibraries - 1);
-  int ready = 65536;
-  for (const Movie::ImportedAsset& asset : movie->movie->imports) {
-    if (!movie->libraries.count(asset.url)) ready = std::min(ready, asset.frame);
-  }
-  movie->framesReady = ready;
+  UpdateFramesReady(movie);
   if (movie->pendingLibraries > 0) return;
   // A library complete with its own libraries completes the movies that wait for it.
   const auto waiting = libraryWaiters_.find(movie);

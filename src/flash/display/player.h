@@ -355,9 +355,13 @@ class MovieRuntime {
   // movie is itself). A library that cannot be read or is no movie counts as arrived.
   void StartImports(LoadedMovie* movie, int nesting);
   void LibraryArrived(LoadedMovie* movie, const std::string& url, const LoadedMovie* library);
+  // The root timeline may play up to the first frame whose libraries have not arrived.
+  static void UpdateFramesReady(LoadedMovie* movie);
   // Who waits for a library movie's own libraries: (importer, address) pairs.
   std::map<const LoadedMovie*, std::vector<std::pair<LoadedMovie*, std::string>>> libraryWaiters_;
   static constexpr int kMaxLibraryNesting = 8;
+  static constexpr int kMaxLibraryLoads = 64;
+  int libraryLoads_ = 0;
   void ClearVariables(DisplayObject* target);
 
   PlayerHooks hooks_;

@@ -301,6 +301,36 @@ TEST(SharedLibrary, MissingLibraryLetsTheMovieRunOn) {
   EXPECT_NE(ObjectAt(run->player->Root(), 2), nullptr) << "the field is there, without its font";
 }
 
+// Libraries that import themselves (twice over, so the tree doubles at every level) end
+// after a bounded number of loads, and the movie plays what arrived.
+TEST(SharedLibrary, LibrariesImportingEachOtherInARingEnd) {
+  testing::TempHome home;
+  Bytes ring;
+  PutBytes(ring, Import("ring.swf", {{30, "Clip"}}));
+  PutBytes(ring, Import("./ring.swf", {{31, "Clip"}}));
+  PutBytes(ring, testing::DefineRectangle(3, 0, 0, 1000, 1000, 255, 0, 0));
+  Bytes sprite;
+  PutBytes(sprite, Place(3, 1));
+  PutBytes(sprite, testing::ShowFrame());
+  PutBytes(sprite, testing::End());
+  PutBytes(ring, testing::DefineSprite(2, 1, sprite));
+  PutBytes(ring, Export({{2, "Clip"}}));
+  PutBytes(ring, testing::ShowFrame());
+  PutBytes(ring, testing::End());
+  home.WriteFile("ring.swf", Text(testing::MakeMovie(ring, 100, 100, 1, 8)));
+  Bytes tags;
+  PutBytes(tags, Import("ring.swf", {{10, "Clip"}}));
+  PutBytes(tags, Place(10, 1, "ringed"));
+  PutBytes(tags, Actions().TraceString("frame 1").Tag());
+  PutBytes(tags, testing::ShowFrame());
+  PutBytes(tags, testing::End());
+  const Bytes main = testing::MakeMovie(tags, 100, 100, 1, 8);
+  auto run = StartFile(home.WriteFile("main.swf", Text(main)), main);
+  for (int i = 0; i < 3; ++i) run->player->Tick();
+  EXPECT_EQ(run->traces, Lines{"frame 1"});
+  EXPECT_NE(ObjectAt(run->player->Root(), 1), nullptr);
+}
+
 // A library may import in turn: the middle library's sprite places what it imported
 // from the inner one, and the inner library's #initclip runs for the outer movie too.
 TEST(SharedLibrary, LibraryThatImportsFromAnotherLibrary) {
