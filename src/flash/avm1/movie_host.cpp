@@ -82,9 +82,12 @@ void MovieHost::PostInstantiate(MovieClip* clip, Object* initObject, bool byScri
     clip->ShowButtonState(ButtonCharacter::kUp);
     return;
   }
+  // The init object's properties are copied in the order they were made (for..in lists
+  // them the other way round): a setter among them sees those made before it.
   auto copyInit = [&](Object* object) {
     if (!initObject) return;
-    for (const std::string& key : machine_->Enumerate(initObject)) machine_->Set(object, key, machine_->Get(initObject, key));
+    const std::vector<std::string> keys = machine_->Enumerate(initObject);
+    for (auto key = keys.rbegin(); key != keys.rend(); ++key) machine_->Set(object, *key, machine_->Get(initObject, *key));
   };
   if (ctor && byScript) {
     Object* proto = machine_->Get(ctor, "prototype").AsObject();

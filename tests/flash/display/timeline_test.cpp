@@ -290,5 +290,26 @@ TEST(Timeline, ParentClipEventsOfPlacementComeBeforeItsChildrens) {
                                                    "child construct", std::to_string(outerTags)}));
 }
 
+// attachMovie copies its init object's properties in the order they were made, so the
+// new clip lists them (most recent first) as the init object does.
+TEST(Timeline, AttachMovieCopiesTheInitObjectInTheOrderItWasMade) {
+  Bytes tags = testing::DefineSprite(1, 1, testing::End());
+  PutBytes(tags, testing::Tag(56, {1, 0, 1, 0, 's', 'y', 'm', 0}));  // ExportAssets: 1 as "sym"
+  testing::Actions a;
+  a.PushString("init").PushNumber(0).PushString("Object").Op(0x40).SetVariable();
+  a.PushString("init").GetVariable().PushString("a").PushNumber(1).Op(0x4F);
+  a.PushString("init").GetVariable().PushString("b").PushNumber(2).Op(0x4F);
+  a.PushString("init").GetVariable().PushNumber(1).PushString("c").PushString("sym").PushNumber(4);
+  a.PushString("this").GetVariable().PushString("attachMovie").Op(0x52).Op(0x17);
+  PutBytes(tags, a.Tag());
+  PutBytes(tags, testing::ShowFrame());
+  PutBytes(tags, testing::End());
+  auto run = StartMovie(tags, 1, 8);
+  DisplayObject* clip = run->player->Root().ChildAt(1);
+  ASSERT_TRUE(clip);
+  auto& machine = avm1::HostOf(*run->player).Machine();
+  EXPECT_EQ(machine.Enumerate(avm1::ScriptObjectOf(clip)), (std::vector<std::string>{"b", "a"}));
+}
+
 }  // namespace
 }  // namespace vantrel::flash
