@@ -82,9 +82,12 @@ void MovieHost::PostInstantiate(MovieClip* clip, Object* initObject, bool byScri
     clip->ShowButtonState(ButtonCharacter::kUp);
     return;
   }
+  // The init object's properties are copied in the order they were made (for..in lists
+  // them the other way round): a setter among them sees those made before it.
   auto copyInit = [&](Object* object) {
     if (!initObject) return;
-    for (const std::string& key : machine_->Enumerate(initObject)) machine_->Set(object, key, machine_->Get(initObject, key));
+    const std::vector<std::string> keys = machine_->Enumerate(initObject);
+    for (auto key = keys.rbegin(); key != keys.rend(); ++key) machine_->Set(object, *key, machine_->Get(initObject, *key));
   };
   if (ctor && byScript) {
     Object* proto = machine_->Get(ctor, "prototype").AsObject();
@@ -95,8 +98,8 @@ void MovieHost::PostInstantiate(MovieClip* clip, Object* initObject, bool byScri
     return;
   }
   Object* object = MakeScriptObject(*clip, runtime_->movieClipProto);
-  clip->RunFrame();
-  copyInit(object);
+  // The clip's initialize and construct events are queued before its first frame places
+  // its children: a parent's come before its children's.
   std::vector<ActionBlock> events;
   for (const ClipAction& action : clip->clipActions) {
     if (action.events & 0x200) QueueBlock(*clip, action.actions, ActionPriority::Init, false);
@@ -107,6 +110,8 @@ void MovieHost::PostInstantiate(MovieClip* clip, Object* initObject, bool byScri
   const bool exported = std::any_of(clip->Movie()->movie->exports.begin(), clip->Movie()->movie->exports.end(),
                                     [&](const auto& e) { return e.second == clip->spriteId; });
   if (ctor || exported || !events.empty()) QueueConstruct(clip, ctor, std::move(events));
+  clip->RunFrame();
+  copyInit(object);
 }
 
 void MovieHost::VideoPlaced(DisplayObject& video) {
@@ -148,6 +153,14 @@ void MovieHost::ClearVariables(DisplayObject& target) {
 void MovieHost::RunInitAction(MovieClip& clip, std::uint16_t spriteId, const ActionBlock& block) {
   if (!initialised_.insert({clip.Movie()->movie.get(), spriteId}).second) return;
   RunBlockNow(clip, block);
+}
+
+void MovieHost::RunLibraryInitAction(MovieClip& clip, const LoadedMovie& library, std::uint16_t spriteId,
+                                     const ActionBlock& block) {
+  if (!initialised_.insert({library.movie.get(), spriteId}).second) return;
+  auto* object = static_cast<Object*>(clip.ScriptCell());
+  if (!object || !block) return;
+  machine_->RunBlock(block, object, library.Version());
 }
 
 void MovieHost::QueueBlock(DisplayObject& target, ActionBlock block, ActionPriority priority, bool evenIfRemoved) {

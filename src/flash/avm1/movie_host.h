@@ -79,6 +79,8 @@ class MovieHost final : public MovieScriptHost {
   }
   void RunBlockNow(DisplayObject& target, const ActionBlock& block) override;
   void RunInitAction(MovieClip& clip, std::uint16_t spriteId, const ActionBlock& block) override;
+  void RunLibraryInitAction(MovieClip& clip, const LoadedMovie& library, std::uint16_t spriteId,
+                            const ActionBlock& block) override;
   void RunQueue(bool frameLoop) override;
   void RunTimers() override;
   void RunCallback(const std::function<void()>& callback) override;

@@ -192,6 +192,13 @@ int MovieClip::Nesting() const {
   return nesting;
 }
 
+int MovieClip::FramesLoaded() const {
+  if (!timeline_) return 1;
+  // A movie's own timeline stops before the first frame whose libraries have not arrived.
+  if (movie_ && movie_->movie && timeline_ == &movie_->movie->root) return std::min(timeline_->framesLoaded, movie_->framesReady);
+  return timeline_->framesLoaded;
+}
+
 void MovieClip::SetTimeline(const Timeline* timeline, const LoadedMovie* movie) {
   timeline_ = timeline;
   movie_ = movie;
@@ -276,6 +283,7 @@ void MovieClip::RunFrameTags(int frame, bool runActions) {
       case DisplayCommand::Type::InitAction:
         player_.RunInitAction(this, command.place.characterId.value_or(0), command.actions);
         break;
+      case DisplayCommand::Type::Import: player_.RunLibraryInitActions(this, movie_, command.url); break;
     }
   }
 }
@@ -395,6 +403,7 @@ void MovieClip::GotoFrame(int frame, bool play) {
         case DisplayCommand::Type::InitAction:
           player_.RunInitAction(this, command.place.characterId.value_or(0), command.actions);
           break;
+        case DisplayCommand::Type::Import: player_.RunLibraryInitActions(this, movie_, command.url); break;
         case DisplayCommand::Type::Action: break;
       }
     }

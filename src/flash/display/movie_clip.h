@@ -51,7 +51,9 @@ class MovieClip : public DisplayObject {
   // 0-based current frame; -1 before the first frame ran.
   int CurrentFrame() const { return current_; }
   int TotalFrames() const { return timeline_ ? timeline_->frameCount : 1; }
-  int FramesLoaded() const { return timeline_ ? timeline_->framesLoaded : 1; }
+  // Frames that may play: those the file holds, up to the first whose imported
+  // libraries are still on their way.
+  int FramesLoaded() const;
   bool Playing() const { return playing_; }
   void Play() { playing_ = true; }
   void Stop() { playing_ = false; }

@@ -7,6 +7,7 @@
 #include <sstream>
 
 #include "flash/character/loaded_image.h"
+#include "flash/character/text.h"
 #include "flash/display/text_field.h"
 #include "flash/display/video_object.h"
 #include "flash/script/string_utils.h"
@@ -83,14 +84,25 @@ std::string ReadLocalFile(const std::string& path, bool& ok) {
 }  // namespace
 
 std::shared_ptr<Character> LoadedMovie::Find(std::uint16_t id) const {
+  if (const auto completed = completedTexts.find(id); completed != completedTexts.end()) return completed->second;
   if (auto c = movie->dictionary.Find(id)) return c;
   const auto it = imported.find(id);
-  return it == imported.end() ? nullptr : it->second;
+  return it == imported.end() ? nullptr : it->second.character;
+}
+
+const LoadedMovie::ImportedCharacter* LoadedMovie::Imported(std::uint16_t id) const {
+  if (movie->dictionary.Find(id)) return nullptr;
+  const auto it = imported.find(id);
+  return it == imported.end() ? nullptr : &it->second;
 }
 
 std::uint16_t LoadedMovie::Exported(std::string_view name) const {
   for (const auto& [exported, id] : movie->exports) {
     if (SameNameNoCase(exported, name)) return id;
+  }
+  // attachMovie and registerClass know an imported symbol by the name it was imported under.
+  for (const Movie::ImportedAsset& asset : movie->imports) {
+    if (SameNameNoCase(asset.name, name) && imported.count(asset.id)) return asset.id;
   }
   return 0;
 }
@@ -110,6 +122,7 @@ MovieRuntime::MovieRuntime(std::shared_ptr<const Movie> movie, PlayerHooks hooks
   host_->LevelMade(*root_);
   AddToExecList(root_);
   ResetBudgets();
+  StartImports(movies_.back().get(), 0);
 }
 
 MovieRuntime::~MovieRuntime() {
@@ -151,14 +164,24 @@ std::uint32_t MovieRuntime::Random() {
   return random_;
 }
 
-DisplayObject* MovieRuntime::Create(const LoadedMovie* movie, std::shared_ptr<Character> character, std::uint16_t id) {
+DisplayObject* MovieRuntime::Create(const LoadedMovie* placing, std::shared_ptr<Character> character, std::uint16_t id) {
   if (!character) return nullptr;
+  // An imported character belongs to its library: a sprite plays the library's
+  // timeline with the library's dictionary, and registerClass knows it by the
+  // library's symbol.
+  const LoadedMovie* movie = placing;
+  std::uint16_t ownId = id;
+  if (const LoadedMovie::ImportedCharacter* imported = placing ? placing->Imported(id) : nullptr;
+      imported && imported->character == character && imported->from) {
+    movie = imported->from;
+    ownId = imported->id;
+  }
   DisplayObject* object = nullptr;
   switch (character->Kind()) {
     case CharacterKind::Sprite: {
       const auto* sprite = static_cast<const SpriteCharacter*>(character.get());
       auto* clip = heap_.Make<MovieClip>(*this, movie, &sprite->timeline);
-      clip->spriteId = id;
+      clip->spriteId = ownId;
       object = clip;
       break;
     }
@@ -200,6 +223,9 @@ void MovieRuntime::Tick() {
   }
   execList_.erase(std::remove_if(execList_.begin(), execList_.end(), [](MovieClip* c) { return c->Removed(); }),
                   execList_.end());
+  // The first movie shows its first frame with the libraries it imports: those that
+  // can be read at once (local files) are read before that frame rather than after it.
+  if (ticks_ == 1 && root_->CurrentFrame() < 0 && root_->FramesLoaded() == 0) RunLaterQueue();
   host_->FrameStarted();
   const std::vector<MovieClip*> snapshot = execList_;
   std::vector<std::pair<MovieClip*, std::function<void()>>> inits;
@@ -209,6 +235,7 @@ void MovieRuntime::Tick() {
     // A loaded movie's loader hears of it once its first frame's actions have run.
     for (auto& [clip, init] : inits) {
       if (clip != *it || !init) continue;
+      if (clip->CurrentFrame() < 0 && clip->FramesLoaded() == 0) continue;  // still waits for its libraries
       RunLater(std::move(init), clip->ScriptCell());
       init = nullptr;
     }
@@ -259,12 +286,13 @@ void MovieRuntime::RunLaterQueue() {
   laterNow_.clear();
 }
 
-std::string MovieRuntime::ResolveUrl(const std::string& url) const {
+std::string MovieRuntime::ResolveUrl(const std::string& url) const { return ResolveUrl(url, RootMovie()->url); }
+
+std::string MovieRuntime::ResolveUrl(const std::string& url, const std::string& base) {
   if (url.find("://") != std::string::npos) {
     if (url.rfind("file://", 0) == 0) return url.substr(7);
     return url;
   }
-  const std::string& base = RootMovie()->url;
   if (!url.empty() && url[0] == '/') {
     // On the web an absolute path stays on the movie's own host.
     if (!IsWebAddress(base)) return url;
@@ -492,6 +520,7 @@ void MovieRuntime::LoadMovieInto(const std::string& url, int level, DisplayObjec
             loaded->url = resolved;
             raw = loaded.get();
             movies_.push_back(std::move(loaded));
+            StartImports(movies_.back().get(), 0);
           }
           MovieClip* target = nullptr;
           if (clip) {
@@ -542,6 +571,151 @@ void MovieRuntime::ReplaceMovie(MovieClip* target, const LoadedMovie* movie) {
 }
 
 void MovieRuntime::ClearVariables(DisplayObject* target) { host_->ClearVariables(*target); }
+
+void MovieRuntime::StartImports(LoadedMovie* movie, int nesting) {
+  const std::vector<Movie::ImportedAsset>& imports = movie->movie->imports;
+  if (imports.empty()) return;
+  std::vector<std::string> urls;  // each library once, in the order the tags name them
+  for (const Movie::ImportedAsset& asset : imports) {
+    if (std::find(urls.begin(), urls.end(), asset.url) == urls.end()) urls.push_back(asset.url);
+  }
+  // Libraries that import each other in a ring, or a tree of them that fans out, end
+  // here without further libraries.
+  std::vector<std::string> loads;
+  for (const std::string& url : urls) {
+    if (nesting >= kMaxLibraryNesting || libraryLoads_ >= kMaxLibraryLoads)
+      movie->libraries[url] = nullptr;
+    else
+      loads.push_back(url);
+    if (nesting < kMaxLibraryNesting) ++libraryLoads_;
+  }
+  if (loads.empty()) return;
+  movie->pendingLibraries += static_cast<int>(loads.size());
+  UpdateFramesReady(movie);
+  for (const std::string& url : loads) {
+    const std::string resolved = ResolveUrl(url, movie->url);
+    Fetch(resolved, "", "", nullptr, nullptr, {}, [this, movie, url, resolved, nesting](bool ok, const std::string& body) {
+      std::shared_ptr<Movie> library;
+      if (ok) {
+        std::string error;
+        library = LoadMovieFromBytes(std::span(reinterpret_cast<const std::uint8_t*>(body.data()), body.size()), &error);
+        if (library && library->actionScript3) library = nullptr;
+      }
+      if (!library) {
+        // The movie goes on with what it has.
+        LibraryArrived(movie, url, nullptr);
+        return;
+      }
+      auto loaded = std::make_unique<LoadedMovie>();
+      loaded->movie = std::move(library);
+      loaded->url = resolved;
+      LoadedMovie* raw = loaded.get();
+      movies_.push_back(std::move(loaded));
+      StartImports(raw, nesting + 1);
+      if (raw->pendingLibraries == 0)
+        LibraryArrived(movie, url, raw);
+      else
+        libraryWaiters_[raw].emplace_back(movie, url);
+    });
+  }
+}
+
+void MovieRuntime::UpdateFramesReady(LoadedMovie* movie) {
+  int ready = 65536;
+  for (const Movie::ImportedAsset& asset : movie->movie->imports) {
+    if (!movie->libraries.count(asset.url)) ready = std::min(ready, asset.frame);
+  }
+  movie->framesReady = ready;
+}
+
+void MovieRuntime::LibraryArrived(LoadedMovie* movie, const std::string& url, const LoadedMovie* library) {
+  if (movie->libraries.count(url)) return;
+  movie->libraries[url] = library;
+  if (library) {
+    for (const Movie::ImportedAsset& asset : movie->movie->imports) {
+      if (asset.url != url || movie->movie->dictionary.Find(asset.id)) continue;
+      const std::uint16_t there = library->Exported(asset.name);
+      if (there == 0) continue;  // a name the library does not export leaves the id empty
+      LoadedMovie::ImportedCharacter entry;
+      if (const LoadedMovie::ImportedCharacter* deeper = library->Imported(there)) {
+        entry = *deeper;  // the library passes on what it imported itself
+      } else {
+        entry.character = library->movie->dictionary.Find(there);
+        entry.from = library;
+        entry.id = there;
+      }
+      if (entry.character) movie->imported[asset.id] = std::move(entry);
+    }
+    // Static text in an imported font gets the font's glyphs.
+    movie->movie->dictionary.ForEach([&](const std::shared_ptr<Character>& character) {
+      if (!character || character->Kind() != CharacterKind::Text) return;
+      const auto known = movie->completedTexts.find(character->id);
+      const auto& text = static_cast<const StaticText&>(known == movie->completedTexts.end() ? *character : *known->second);
+      std::shared_ptr<StaticText> completed;
+      for (std::size_t i = 0; i < text.records.size(); ++i) {
+        const TextRecord& record = text.records[i];
+        if (record.font) continue;
+        const auto font = movie->imported.find(record.fontId);
+        if (font == movie->imported.end() || font->second.character->Kind() != CharacterKind::Font) continue;
+        if (!completed) {
+          completed = std::make_shared<StaticText>();
+          completed->id = text.id;
+          completed->bounds = text.bounds;
+          completed->matrix = text.matrix;
+          completed->records = text.records;
+        }
+        completed->records[i].font = std::static_pointer_cast<const Font>(font->second.character);
+      }
+      if (completed) movie->completedTexts[text.id] = std::move(completed);
+    });
+  }
+  movie->pendingLibraries = std::max(0, movie->pendingLibraries - 1);
+  UpdateFramesReady(movie);
+  if (movie->pendingLibraries > 0) return;
+  // A library complete with its own libraries completes the movies that wait for it.
+  const auto waiting = libraryWaiters_.find(movie);
+  if (waiting == libraryWaiters_.end()) return;
+  const std::vector<std::pair<LoadedMovie*, std::string>> importers = std::move(waiting->second);
+  libraryWaiters_.erase(waiting);
+  for (const auto& [importer, address] : importers) LibraryArrived(importer, address, movie);
+}
+
+void MovieRuntime::RunLibraryInitActions(MovieClip* clip, const LoadedMovie* movie, const std::string& url) {
+  // The library's timeline never plays: its init actions, and those of what it imports
+  // in turn, run in file order on the timeline that imports it.
+  struct Walk {
+    const LoadedMovie* library;
+    std::size_t frame = 0, command = 0;
+  };
+  std::vector<Walk> stack;
+  auto enter = [&](const LoadedMovie* from, const std::string& address) {
+    const auto it = from->libraries.find(address);
+    if (it != from->libraries.end() && it->second && stack.size() < static_cast<std::size_t>(kMaxLibraryNesting))
+      stack.push_back({it->second});
+  };
+  if (!movie || !clip) return;
+  enter(movie, url);
+  while (!stack.empty() && !clip->Removed()) {
+    Walk& walk = stack.back();
+    const std::vector<Frame>& frames = walk.library->movie->root.frames;
+    if (walk.frame >= frames.size()) {
+      stack.pop_back();
+      continue;
+    }
+    const std::vector<DisplayCommand>& commands = frames[walk.frame].commands;
+    if (walk.command >= commands.size()) {
+      ++walk.frame;
+      walk.command = 0;
+      continue;
+    }
+    const DisplayCommand& command = commands[walk.command++];
+    const LoadedMovie* library = walk.library;
+    if (command.type == DisplayCommand::Type::InitAction)
+      host_->RunLibraryInitAction(*clip, *library, command.place.characterId.value_or(0), command.actions);
+    else if (command.type == DisplayCommand::Type::Import)
+      enter(library, command.url);  // walk is not used after this
+  }
+}
 
 MovieClip* MovieRuntime::EnsureLevel(int level) {
   if (MovieClip* existing = Level(level)) return existing;

@@ -29,18 +29,43 @@ namespace audio {
 class SoundEvents;
 }
 
-// A movie loaded into the player (the first one, or one loaded into a level or clip):
-// its model, its own address, and the characters it imported from other movies.
+// A movie loaded into the player (the first one, one loaded into a level or clip, or a
+// shared library one of them imports from): its model, its own address, and the
+// characters it imported from its libraries.
 struct LoadedMovie {
   std::shared_ptr<const Movie> movie;
   std::string url;
-  std::map<std::uint16_t, std::shared_ptr<Character>> imported;
-  std::vector<std::shared_ptr<const Movie>> importedMovies;  // kept alive for their characters
+  // A character taken from a library: the definition, the library that defines it and
+  // its id there. Objects made of it belong to that library (a sprite's timeline finds
+  // its parts in the library's dictionary) while the importing timeline knows them by
+  // the id they take here.
+  struct ImportedCharacter {
+    std::shared_ptr<Character> character;
+    const LoadedMovie* from = nullptr;
+    std::uint16_t id = 0;
+  };
+  std::map<std::uint16_t, ImportedCharacter> imported;
+  // Static texts of the movie written in imported fonts, completed with their glyphs
+  // once the fonts arrived (the movie's model itself stays as read).
+  std::map<std::uint16_t, std::shared_ptr<Character>> completedTexts;
+  // The libraries of the import tags by the address the tags give; null for one that
+  // could not be had (the movie runs on without its characters).
+  std::map<std::string, const LoadedMovie*> libraries;
+  // Libraries still on their way (with the libraries they import in turn). The root
+  // timeline stops before the first frame whose imports have not arrived.
+  int pendingLibraries = 0;
+  int framesReady = 65536;
 
   int Version() const { return movie->header.version; }
   std::shared_ptr<Character> Find(std::uint16_t id) const;
-  // The character id exported under name (ASCII case ignored); 0 when none.
+  // The library character behind an imported id; null when id is the movie's own or
+  // unknown.
+  const ImportedCharacter* Imported(std::uint16_t id) const;
+  // The character id exported under name (ASCII case ignored), or, failing that, the id
+  // an arrived import of that name took; 0 when none.
   std::uint16_t Exported(std::string_view name) const;
+  // File size in bytes, as the header gives it.
+  std::uint32_t Bytes() const { return movie->header.fileLength; }
 };
 
 // A transfer the host runs for the engine over the network.
@@ -178,6 +203,12 @@ class MovieRuntime {
   void RunLater(std::function<void()> callback, gc::Cell* keepAlive);
   // url resolved against the root movie's own address.
   std::string ResolveUrl(const std::string& url) const;
+  // url resolved against base (a local path or a web address).
+  static std::string ResolveUrl(const std::string& url, const std::string& base);
+  // Runs the init actions of the library movie imports from url (every DoInitAction of
+  // its timeline, and those of the libraries it imports in turn, each once) on clip, the
+  // timeline that holds the import.
+  void RunLibraryInitActions(MovieClip* clip, const LoadedMovie* movie, const std::string& url);
   // Reads url (resolved here): a local file at the loader stage of the next frame, a
   // web address through the host's fetch. progress (optional) hears the bytes as they
   // arrive; done hears true and the body, or false and the reason, at the loader stage
@@ -320,6 +351,17 @@ class MovieRuntime {
   // Loaded clips whose first frame has yet to run, and what to do after it.
   std::vector<std::pair<MovieClip*, std::function<void()>>> pendingInits_;
   void ReplaceMovie(MovieClip* target, const LoadedMovie* movie);
+  // Starts loading the libraries movie imports from (nesting: how many libraries deep
+  // movie is itself). A library that cannot be read or is no movie counts as arrived.
+  void StartImports(LoadedMovie* movie, int nesting);
+  void LibraryArrived(LoadedMovie* movie, const std::string& url, const LoadedMovie* library);
+  // The root timeline may play up to the first frame whose libraries have not arrived.
+  static void UpdateFramesReady(LoadedMovie* movie);
+  // Who waits for a library movie's own libraries: (importer, address) pairs.
+  std::map<const LoadedMovie*, std::vector<std::pair<LoadedMovie*, std::string>>> libraryWaiters_;
+  static constexpr int kMaxLibraryNesting = 8;
+  static constexpr int kMaxLibraryLoads = 64;
+  int libraryLoads_ = 0;
   void ClearVariables(DisplayObject* target);
 
   PlayerHooks hooks_;

@@ -19,6 +19,7 @@
 namespace vantrel::flash {
 
 class DisplayObject;
+struct LoadedMovie;
 class MovieClip;
 class MovieRuntime;
 class TextField;
@@ -64,6 +65,13 @@ class MovieScriptHost {
   virtual void RunBlockNow(DisplayObject& target, const ActionBlock& block) = 0;
   // DoInitAction of sprite, once per movie and sprite.
   virtual void RunInitAction(MovieClip& clip, std::uint16_t spriteId, const ActionBlock& block) = 0;
+  // DoInitAction of a sprite of a shared library, run on clip (the timeline that
+  // imports the library) as the library's code, once per library and sprite.
+  virtual void RunLibraryInitAction(MovieClip& clip, const LoadedMovie& library, std::uint16_t spriteId,
+                                    const ActionBlock& block) {
+    (void)library;
+    RunInitAction(clip, spriteId, block);
+  }
   // Runs the queued actions until the queues are empty (or the budget is spent).
   // frameLoop: the frame loop drains them, so a collection may run in between.
   virtual void RunQueue(bool frameLoop) = 0;

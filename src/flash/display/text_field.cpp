@@ -19,7 +19,12 @@ TextField::TextField(MovieRuntime& player, const LoadedMovie* movie, const EditT
         field_->movieFonts.push_back(std::static_pointer_cast<const Font>(character));
     };
     movie->movie->dictionary.ForEach(add);
-    for (const auto& [id, character] : movie->imported) add(character);
+    for (const auto& [id, imported] : movie->imported) add(imported.character);
+  }
+  // A field whose font is imported from a library finds it once the library is there.
+  if (!field_->font && field_->fontId != 0 && movie && movie->movie) {
+    const auto character = movie->Find(field_->fontId);
+    if (character && character->Kind() == CharacterKind::Font) field_->font = std::static_pointer_cast<const Font>(character);
   }
   variable = definition.variableName.toStdString();
   selectable = !definition.noSelect;

@@ -54,12 +54,15 @@ struct PlaceCommand {
 };
 
 // One control tag of a frame, in file order: placements, removals and action blocks
-// (DoAction; DoInitAction with its sprite in place.characterId).
+// (DoAction; DoInitAction with its sprite in place.characterId), and the imports of
+// the root timeline (ImportAssets, its library's address in url), where the library's
+// init actions run.
 struct DisplayCommand {
-  enum class Type { Place, Remove, Action, InitAction };
+  enum class Type { Place, Remove, Action, InitAction, Import };
   Type type = Type::Place;
   PlaceCommand place;  // for Remove only place.depth counts
   ActionBlock actions;
+  std::string url;  // Import only
 };
 
 struct Frame {
@@ -90,6 +93,7 @@ struct Timeline {
   // tags follow the last ShowFrame (that unfinished frame is played once, then kept).
   bool repeats = true;
   std::vector<Frame> frames;               // commands of the first frames.size() frames
+  std::uint32_t bytes = 0;                 // a sprite's tags in the file (getBytesTotal)
   std::map<std::string, int> labels;      // label -> 0-based frame
   std::vector<std::string> labelsInOrder;  // file order, for case-insensitive lookup
 
@@ -161,6 +165,7 @@ struct Movie {
     std::string url;   // the movie the asset comes from, relative to this one
     std::string name;  // its linkage name there
     std::uint16_t id;  // the character id it takes here
+    int frame = 0;     // 0-based frame of the root timeline that holds the import tag
   };
   std::vector<ImportedAsset> imports;
   std::vector<std::string> warnings;  // malformed tags skipped on the way

@@ -290,6 +290,7 @@ void WalkTimeline(SwfStream& stream, Movie& movie, DefinitionContext& context, T
             if (in.Overrun()) break;
             SwfStream spriteTags(in.Rest());
             WalkTimeline(spriteTags, movie, context, sprite->timeline, frames, sprite->id);
+            sprite->timeline.bytes = static_cast<std::uint32_t>(in.Rest().size());
             movie.dictionary.Add(std::move(sprite));
             break;
           }
@@ -331,8 +332,12 @@ void WalkTimeline(SwfStream& stream, Movie& movie, DefinitionContext& context, T
             for (std::uint16_t i = 0; i < count && !in.Overrun(); ++i) {
               const std::uint16_t id = in.U16();
               std::string name = in.String();
-              if (!in.Overrun()) movie.imports.push_back({url, std::move(name), id});
+              if (!in.Overrun()) movie.imports.push_back({url, std::move(name), id, static_cast<int>(frame)});
             }
+            DisplayCommand command;
+            command.type = DisplayCommand::Type::Import;
+            command.url = std::move(url);
+            current().commands.push_back(std::move(command));
             break;
           }
           default:

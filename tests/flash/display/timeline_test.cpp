@@ -243,5 +243,73 @@ TEST(Timeline, ATellTargetThatFindsNothingActsOnTheRoot) {
   EXPECT_EQ(run2->traces, (std::vector<std::string>{"root frame 2"}));
 }
 
+// PlaceObject2 of character at depth named name, with onClipEvent handlers that trace:
+// (event bits, text) pairs.
+Bytes PlaceWithHandlers(std::uint16_t depth, std::uint16_t character, const std::string& name,
+                        const std::vector<std::pair<std::uint32_t, std::string>>& handlers) {
+  Bytes body{0x80 | 0x20 | 0x02};  // clip actions, name, character
+  testing::PutU16(body, depth);
+  testing::PutU16(body, character);
+  testing::PutString(body, name);
+  testing::PutU16(body, 0);
+  std::uint32_t all = 0;
+  for (const auto& [events, text] : handlers) all |= events;
+  testing::PutU32(body, all);
+  for (const auto& [events, text] : handlers) {
+    Bytes code = testing::Actions().TraceString(text).Data();
+    code.push_back(0);
+    testing::PutU32(body, events);
+    testing::PutU32(body, static_cast<std::uint32_t>(code.size()));
+    PutBytes(body, code);
+  }
+  testing::PutU32(body, 0);
+  return testing::Tag(26, body);
+}
+
+// A placed clip's initialize and construct events come before those of the children its
+// first frame places; getBytesTotal of a sprite counts its own tags.
+TEST(Timeline, ParentClipEventsOfPlacementComeBeforeItsChildrens) {
+  constexpr std::uint32_t kInitialize = 0x200, kConstruct = 0x40000;
+  Bytes inner;
+  PutBytes(inner, testing::ShowFrame());
+  PutBytes(inner, testing::End());
+  Bytes tags = testing::DefineSprite(1, 1, inner);
+  Bytes outer = PlaceWithHandlers(1, 1, "child", {{kInitialize, "child initialize"}, {kConstruct, "child construct"}});
+  PutBytes(outer, testing::ShowFrame());
+  PutBytes(outer, testing::End());
+  const std::size_t outerTags = outer.size();
+  PutBytes(tags, testing::DefineSprite(2, 1, outer));
+  PutBytes(tags, PlaceWithHandlers(1, 2, "outer", {{kInitialize, "outer initialize"}, {kConstruct, "outer construct"}}));
+  testing::Actions bytes;
+  bytes.PushNumber(0).PushString("outer").GetVariable().PushString("getBytesTotal").Op(0x52).Trace();
+  PutBytes(tags, bytes.Tag());
+  PutBytes(tags, testing::ShowFrame());
+  PutBytes(tags, testing::End());
+  auto run = StartMovie(tags, 1, 8);
+  EXPECT_EQ(run->traces, (std::vector<std::string>{"outer initialize", "child initialize", "outer construct",
+                                                   "child construct", std::to_string(outerTags)}));
+}
+
+// attachMovie copies its init object's properties in the order they were made, so the
+// new clip lists them (most recent first) as the init object does.
+TEST(Timeline, AttachMovieCopiesTheInitObjectInTheOrderItWasMade) {
+  Bytes tags = testing::DefineSprite(1, 1, testing::End());
+  PutBytes(tags, testing::Tag(56, {1, 0, 1, 0, 's', 'y', 'm', 0}));  // ExportAssets: 1 as "sym"
+  testing::Actions a;
+  a.PushString("init").PushNumber(0).PushString("Object").Op(0x40).SetVariable();
+  a.PushString("init").GetVariable().PushString("a").PushNumber(1).Op(0x4F);
+  a.PushString("init").GetVariable().PushString("b").PushNumber(2).Op(0x4F);
+  a.PushString("init").GetVariable().PushNumber(1).PushString("c").PushString("sym").PushNumber(4);
+  a.PushString("this").GetVariable().PushString("attachMovie").Op(0x52).Op(0x17);
+  PutBytes(tags, a.Tag());
+  PutBytes(tags, testing::ShowFrame());
+  PutBytes(tags, testing::End());
+  auto run = StartMovie(tags, 1, 8);
+  DisplayObject* clip = run->player->Root().ChildAt(1);
+  ASSERT_TRUE(clip);
+  auto& machine = avm1::HostOf(*run->player).Machine();
+  EXPECT_EQ(machine.Enumerate(avm1::ScriptObjectOf(clip)), (std::vector<std::string>{"b", "a"}));
+}
+
 }  // namespace
 }  // namespace vantrel::flash

@@ -353,8 +353,13 @@ Value SetMask(Call& call) {
 Value GetBytes(Call& call) {
   MovieClip* clip = ClipOf(call);
   if (!clip || !clip->Movie()) return {};
-  if (!clip->GetTimeline()) return Value::Number(0);
-  return Value::Number(clip->Parent() && clip->spriteId ? 0 : clip->Movie()->movie->header.fileLength);
+  const Timeline* timeline = clip->GetTimeline();
+  if (!timeline) return Value::Number(0);
+  // A movie reports its file; a sprite the bytes of its own tags; an imported clip its
+  // library's file (movies watch it to wait for a shared library).
+  const bool imported = clip->Parent() && clip->Parent()->Movie() != clip->Movie();
+  const bool sprite = timeline != &clip->Movie()->movie->root;
+  return Value::Number(sprite && !imported ? timeline->bytes : clip->Movie()->Bytes());
 }
 
 Value GetSwfVersion(Call& call) {
