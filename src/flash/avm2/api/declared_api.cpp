@@ -96,6 +96,37 @@ const StoredProperty* StoredPropertyOf(const DeclaredClass& d, const DeclaredMem
   return nullptr;
 }
 
+// Whether the name is a dynamic property of object or of its prototypes (toString and
+// valueOf of Object.prototype answer for every class that declares them again).
+Object::Property* OnPrototypes(Object* object, const std::string& name) {
+  for (int depth = 0; object && depth < 64; object = object->proto, ++depth)
+    if (Object::Property* p = object->FindOwn(name)) return p;
+  return nullptr;
+}
+
+// A declared method whose behaviour is the prototypes' function of its name (toString
+// of the classes that declare it again answers as Object's does: "[object Loader]").
+Value FromPrototypes(Machine& m, const Value& self, const Value* args, int argc) {
+  const MethodInfo* running = m.callStack.back();
+  const DeclaredMember& member = kDeclaredMembers[static_cast<std::size_t>(running->nativeTag)];
+  ClassObject* cls = running->declaringClass;
+  Object::Property* p = cls ? OnPrototypes(member.isStatic ? static_cast<Object*>(cls) : cls->prototype, member.name) : nullptr;
+  if (running->role == MethodInfo::Role::Getter) return p ? p->value : Value();
+  if (!p) m.ThrowTypeError(1006, std::string(member.name) + " is not a function.");
+  return m.Call(p->value, self, args, argc);
+}
+
+// A copy of a method the class declares again: the same behaviour (a member without
+// behaviour now names this class), this class as its declarer.
+MethodInfo* Redeclared(Machine& m, const MethodInfo* inherited, ClassObject* cls, int tag) {
+  const bool stub = inherited->native == Unimplemented;
+  MethodInfo* copy = m.NativeMethod(inherited->name, inherited->native, stub ? tag : inherited->nativeTag);
+  copy->declaringClass = cls;
+  copy->isStatic = inherited->isStatic;
+  copy->role = inherited->role;
+  return copy;
+}
+
 // A public binding of the name (null when there is none).
 Binding* PublicBinding(Machine& m, Traits& traits, const std::string& name) {
   const auto it = traits.bindings.find(m.Intern(name));
@@ -112,6 +143,19 @@ void AddMembers(Machine& m, ClassObject* cls, const DeclaredClass& d, bool fresh
     Traits& traits = member.isStatic ? *cls->staticTraits : *cls->instanceTraits;
     const int tag = static_cast<int>(i);
     if (Binding* have = PublicBinding(m, traits, member.name)) {
+      // A member the class declares again over its base's.
+      if (have->kind == Binding::Kind::Method && have->method && have->method->native &&
+          have->method->declaringClass != cls && member.kind == DeclaredKind::kMethod)
+        have->method = Redeclared(m, have->method, cls, tag);
+      // A native setter where the API has none: writing is an error, as for any
+      // read-only property.
+      if (have->kind == Binding::Kind::Accessor && member.kind == DeclaredKind::kReadonly) have->setter = nullptr;
+      if (have->kind == Binding::Kind::Accessor && member.kind != DeclaredKind::kMethod) {
+        if (have->getter && have->getter->native && have->getter->declaringClass != cls)
+          have->getter = Redeclared(m, have->getter, cls, tag);
+        if (have->setter && have->setter->native && have->setter->declaringClass != cls)
+          have->setter = Redeclared(m, have->setter, cls, tag);
+      }
       // A native accessor gets the half it lacks.
       if (have->kind == Binding::Kind::Accessor) {
         const bool wantGet = member.kind == DeclaredKind::kReadonly || member.kind == DeclaredKind::kReadwrite;
@@ -127,8 +171,15 @@ void AddMembers(Machine& m, ClassObject* cls, const DeclaredClass& d, bool fresh
       continue;
     }
     // Natives may keep a method on the prototype (or the class) as a dynamic property.
-    Object* holder = member.isStatic ? static_cast<Object*>(cls) : cls->prototype;
-    if (holder->FindOwn(member.name)) continue;
+    if (OnPrototypes(member.isStatic ? static_cast<Object*>(cls) : cls->prototype, member.name)) {
+      if (member.kind == DeclaredKind::kMethod) m.AddTraitMethod(cls, member.name, FromPrototypes, member.isStatic, tag);
+      // An accessor over a prototype property (Stage's constructor) reads it; writing
+      // has no behaviour.
+      if (member.kind == DeclaredKind::kReadwrite)
+        m.AddAccessor(cls, member.name, FromPrototypes, Unimplemented, member.isStatic, tag);
+      if (member.kind == DeclaredKind::kReadonly) m.AddAccessor(cls, member.name, FromPrototypes, nullptr, member.isStatic, tag);
+      continue;
+    }
     if (const StoredProperty* stored = StoredPropertyOf(d, member)) {
       AddSlot(m, traits, member);
       traits.slotValues.back().initial = stored->initial();
@@ -208,6 +259,7 @@ void InstallDeclaredApi(Machine& m) {
         cls->interfaces = base->interfaces;
       }
       cls->isInterface = d.isInterface;
+      cls->declaredOnly = true;
     }
     for (std::string_view rest = d.interfaces; !rest.empty();) {
       const std::size_t space = rest.find(' ');
@@ -217,7 +269,25 @@ void InstallDeclaredApi(Machine& m) {
       if (iface && std::find(cls->interfaces.begin(), cls->interfaces.end(), iface) == cls->interfaces.end())
         cls->interfaces.push_back(iface);
     }
-    if (!d.isInterface) AddMembers(m, cls, d, fresh);
+    AddMembers(m, cls, d, fresh);
+  }
+  // Natives that let a script write what the API only lets it read (an event class's own
+  // copy of its base's errorID): the setter goes.
+  for (const DeclaredClass& d : kDeclaredClasses) {
+    if (d.isInterface) continue;
+    ClassObject* cls = m.FindClass(d.QualifiedName());
+    if (!cls) continue;
+    for (const DeclaredClass* a = FindDeclaredClass(d.base); a; a = FindDeclaredClass(a->base)) {
+      for (std::uint32_t i = a->firstMember; i < a->firstMember + a->memberCount; ++i) {
+        const DeclaredMember& member = kDeclaredMembers[i];
+        if (member.isStatic || member.kind != DeclaredKind::kReadonly) continue;
+        Binding* b = PublicBinding(m, *cls->instanceTraits, member.name);
+        if (!b || b->kind != Binding::Kind::Accessor || !b->setter) continue;
+        const bool redeclared = std::any_of(kDeclaredMembers + d.firstMember, kDeclaredMembers + d.firstMember + d.memberCount,
+                                            [&](const DeclaredMember& own) { return std::string_view(own.name) == member.name; });
+        if (!redeclared) b->setter = nullptr;
+      }
+    }
   }
   // Subclasses copied their bases' members when they were made: give every class the
   // methods and accessors its bases gained since (bases first).
@@ -250,6 +320,27 @@ void InstallDeclaredApi(Machine& m) {
       }
       traits.bindings[id].push_back(b);
     }
+  }
+}
+
+void HideNewerDeclaredClasses(Machine& m, int swfVersion) {
+  for (const DeclaredClass& d : kDeclaredClasses) {
+    if (d.version <= swfVersion) continue;
+    const std::uint32_t id = m.FindId(d.name);
+    if (id == kNoName) continue;
+    const NsId ns = m.InternNs(kNsNamespace, d.package);
+    auto defs = m.domain.find(id);
+    if (defs == m.domain.end()) continue;
+    auto& list = defs->second;
+    const auto it = std::find_if(list.begin(), list.end(), [&](const Machine::Definition& def) {
+      return !def.unit && def.ns == ns && def.value.IsObject() && def.value.object->kind == ObjectKind::Class &&
+             static_cast<ClassObject*>(def.value.object)->declaredOnly;
+    });
+    if (it == list.end()) continue;
+    list.erase(it);
+    auto& bindings = m.globalObject->traits->bindings[id];
+    bindings.erase(std::remove_if(bindings.begin(), bindings.end(), [&](const Binding& b) { return b.ns == ns; }),
+                   bindings.end());
   }
 }
 

@@ -50,4 +50,8 @@ const DeclaredClass* FindDeclaredClass(const std::string& qualifiedName);
 // every class (natives first: they keep their own).
 void InstallDeclaredApi(Machine& machine);
 
+// Takes away the classes made from the table that came after the movie's SWF version
+// (a movie of version 10 does not see the Stage3D classes).
+void HideNewerDeclaredClasses(Machine& machine, int swfVersion);
+
 }  // namespace vantrel::flash::avm2
