@@ -110,7 +110,7 @@ Value LoaderInfoValue(Machine& m, const Value& self, const Value*, int) {
   const Movie& model = *movie->movie;
   switch (NativeTag(m)) {
     case kUrl: return m.StrValue(movie->url);
-    case kBytes: return Value::Number(model.header.fileLength);
+    case kBytes: return Value::Number(static_cast<double>(model.fileSize ? model.fileSize : model.header.fileLength));
     case kWidth: return Value::Number(std::round((model.header.frameSize.xMax - model.header.frameSize.xMin) / 20.0));
     case kHeight: return Value::Number(std::round((model.header.frameSize.yMax - model.header.frameSize.yMin) / 20.0));
     case kFrameRate: return Value::Number(model.FrameRate());
@@ -165,6 +165,47 @@ Value UncaughtErrorEvents(Machine& m, const Value& self, const Value*, int) {
     parts.uncaughtErrorEvents = cls ? Value::Obj(m.ConstructClass(cls, nullptr, 0)) : Value::Null();
   }
   return parts.uncaughtErrorEvents;
+}
+
+// ---- ApplicationDomain ----
+
+// The machine keeps one domain: every domain object finds what the movie's scripts and
+// the player define.
+Value GetDefinition(Machine& m, const Value&, const Value* args, int argc) {
+  Multiname name;
+  name.id = m.Intern("getDefinitionByName");
+  name.text = &m.NameText(name.id);
+  const NsId ns = m.InternNs(kNsNamespace, "flash.utils");
+  name.ns = &ns;
+  name.nsCount = 1;
+  bool found = false;
+  const Value lookup = m.LookupDomain(name, found);
+  const Value definition = m.Call(lookup, Value::Null(), args, argc);
+  return definition;
+}
+Value HasDefinition(Machine& m, const Value& self, const Value* args, int argc) {
+  if (argc < 1 || args[0].IsNull() || args[0].IsUndefined()) return Value::Bool(false);
+  try {
+    GetDefinition(m, self, args, argc);
+  } catch (const Thrown&) {
+    return Value::Bool(false);
+  }
+  return Value::Bool(true);
+}
+Value ApplicationDomainParent(Machine& m, const Value& self, const Value*, int) {
+  // The movie's domain answers the player's (system) domain, which has no parent.
+  ClassObject* cls = m.FindClass("flash.system::ApplicationDomain");
+  if (!self.IsObject() || self.object->kind != ObjectKind::Other || !m.IsInstance(self, cls)) return Value::Null();
+  return static_cast<NativeObject*>(self.object)->a;
+}
+Object* AllocateDomain(Machine& m, ClassObject*) { return m.heap.Make<NativeObject>(ObjectKind::Other, nullptr, nullptr); }
+Value ConstructDomain(Machine& m, const Value& self, const Value* args, int argc) {
+  const Value parent = Arg(args, argc, 0);
+  static_cast<NativeObject*>(self.object)->a = parent.IsObject() ? parent : Value::Null();
+  return Value();
+}
+Value DomainOfLoaderInfo(Machine& m, const Value&, const Value*, int) {
+  return m.GetPublic(Value::Obj(m.FindClass("flash.system::ApplicationDomain")), "currentDomain");
 }
 
 // ---- flash.net.navigateToURL ----
@@ -290,6 +331,25 @@ void InstallPlayerApi(Machine& m) {
       {"isURLInaccessible", False, nullptr, kAccessor, 0},
   };
   Install(m, loaderInfo, kLoaderInfoMembers);
+
+  ClassObject* domain = m.DefineClass("flash.system", "ApplicationDomain", m.objectClass, ConstructDomain);
+  domain->allocate = AllocateDomain;
+  domain->isFinal = true;
+  static const Member kDomainMembers[] = {
+      {"getDefinition", GetDefinition, nullptr, 0, 0},
+      {"hasDefinition", HasDefinition, nullptr, 0, 0},
+      {"parentDomain", ApplicationDomainParent, nullptr, kAccessor, 0},
+  };
+  Install(m, domain, kDomainMembers);
+  // The movie's domain, child of the player's own.
+  const Value system = Value::Obj(m.ConstructClass(domain, nullptr, 0));
+  const Value current = Value::Obj(m.ConstructClass(domain, &system, 1));
+  m.AddConstant(domain, "currentDomain", current);
+  m.AddAccessor(loaderInfo, "applicationDomain", DomainOfLoaderInfo, nullptr);
+
+  ClassObject* securityDomain = m.DefineClass("flash.system", "SecurityDomain", m.objectClass);
+  securityDomain->isFinal = true;
+  m.AddConstant(securityDomain, "currentDomain", Value::Obj(m.ConstructClass(securityDomain, nullptr, 0)));
   // Every display object tells the movie it came from.
   m.AddAccessor(m.FindClass("flash.display::DisplayObject"), "loaderInfo", GetLoaderInfo, nullptr);
 }
