@@ -96,6 +96,9 @@ TEST_F(DeclaredApi, ConstantsHaveTheirDocumentedValues) {
   EXPECT_EQ(m.ToNumber(m.GetPublic(Class("flash.events::EventPhase"), "BUBBLING_PHASE")), 3);
   EXPECT_EQ(m.ToNumber(m.GetPublic(Class("flash.display::GraphicsPathCommand"), "CUBIC_CURVE_TO")), 6);
   EXPECT_EQ(m.ToNumber(m.GetPublic(Class("flash.xml::XMLNodeType"), "ELEMENT_NODE")), 1);
+  EXPECT_EQ(m.ToNumber(m.GetPublic(Class("flash.ui::Keyboard"), "ENTER")), 13);
+  EXPECT_EQ(m.ToNumber(m.GetPublic(Class("flash.ui::Keyboard"), "NUMPAD_7")), 103);
+  EXPECT_EQ(m.ToNumber(m.GetPublic(Class("flash.ui::Keyboard"), "F12")), 123);
 }
 
 TEST_F(DeclaredApi, TheStandalonePlayerHasNoBrowserCameraOrMicrophone) {
