@@ -1,5 +1,7 @@
 #include "flash/avm2/as3_movie.h"
 
+#include "flash/avm2/api/declared_api.h"
+
 #include <cstdio>
 
 #include "flash/display/movie_clip.h"
@@ -29,6 +31,7 @@ constexpr long kFrameInstructions = MovieRuntime::kInstructionsPerTick;
 As3Movie::As3Movie(MovieRuntime& player) : player_(player) {
   machine_ = std::make_unique<Machine>(player.Heap());
   machine_->player = &player;
+  HideNewerDeclaredClasses(*machine_, player.SwfVersion());
   machine_->clock = &player.Clock();
   machine_->onTrace = [this](const std::string& line) { player_.Trace(line); };
   // The root of an ActionScript 3 movie is named as the first instance.

@@ -39,4 +39,6 @@ target_sources(vantrel_flash PRIVATE
   avm2/builtins/xml.cpp
   avm2/builtins/proxy.cpp
   avm2/builtins/timer.cpp
+  avm2/builtins/player_api.cpp
+  avm2/api/declared_api.cpp
 )

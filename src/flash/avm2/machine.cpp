@@ -1,5 +1,7 @@
 #include "flash/avm2/machine.h"
 
+#include "flash/avm2/api/declared_api.h"
+
 #include <charconv>
 #include <cmath>
 #include <cstring>
@@ -1216,6 +1218,8 @@ void Machine::InstallBuiltins() {
   InstallShaders(*this);
   InstallTimer(*this);
   InstallUrlLoader(*this);
+  InstallPlayerApi(*this);
+  InstallDeclaredApi(*this);
 }
 
 void Machine::TraceRoots(gc::Tracer& tracer) const {
@@ -1234,6 +1238,12 @@ void Machine::TraceRoots(gc::Tracer& tracer) const {
   for (const auto& [display, object] : displayObjects) tracer.Mark(object);
   for (const Object* o : frameListeners) tracer.Mark(o);
   tracer.Mark(media);
+  for (const auto& [movie, parts] : loaderInfos) {
+    tracer.Mark(parts.info);
+    TraceValue(tracer, parts.parameters);
+    TraceValue(tracer, parts.sharedEvents);
+    TraceValue(tracer, parts.uncaughtErrorEvents);
+  }
   for (const auto& [o, frame] : scriptedClips) tracer.Mark(o);
   for (const Timer& t : timers) {
     TraceValue(tracer, t.function);

@@ -97,6 +97,13 @@ class Machine {
   std::unordered_map<const ClassObject*, std::uint16_t> symbolOf;
   // Sounds, loads and streams under way and the mixer's settings (builtins/media.cpp).
   Object* media = nullptr;
+  // The LoaderInfo of each loaded movie (by its LoadedMovie) and the objects it made on
+  // first use (builtins/player_api.cpp).
+  struct LoaderInfoParts {
+    Object* info = nullptr;
+    Value parameters, sharedEvents, uncaughtErrorEvents;
+  };
+  std::unordered_map<const void*, LoaderInfoParts> loaderInfos;
 
   // Loads an ABC file; unless lazy, runs its last script. False with the VerifyError
   // text in error when the file is corrupt.
@@ -374,6 +381,9 @@ void InstallXml(Machine& machine);
 void InstallProxy(Machine& machine);
 void InstallTimer(Machine& machine);
 void InstallUrlLoader(Machine& machine);
+// The standalone player's answers: ExternalInterface, Security, Capabilities, Camera,
+// Microphone and LoaderInfo (builtins/player_api.cpp).
+void InstallPlayerApi(Machine& machine);
 
 // flash.utils.Proxy (builtins/proxy.cpp): what the machine asks a proxy's flash_proxy
 // methods for the accesses its class does not declare.

@@ -231,6 +231,7 @@ class ClassObject : public Object {
   bool sealed = true;
   bool isInterface = false;
   bool isFinal = false;
+  bool declaredOnly = false;  // made from the declared API table (no native behind it)
   NsId protectedNs = 0;
   std::vector<Value> typeParams;  // Vector.<T> specialisations
   ClassObject* generic = nullptr;

@@ -154,6 +154,7 @@ struct Movie {
   MovieHeader header;
   bool actionScript3 = false;  // FileAttributes says the movie is ActionScript 3
   bool useNetwork = false;
+  std::size_t fileSize = 0;  // bytes of the file as stored (compressed or not)
   bool hasBackground = false;
   Rgba background{255, 255, 255, 255};
   std::vector<std::uint8_t> jpegTables;

@@ -156,6 +156,7 @@ std::shared_ptr<Movie> LoadMovieFromBytes(std::span<const std::uint8_t> file, st
   auto movie = std::make_shared<Movie>();
   std::vector<std::uint8_t> body;
   if (!DecompressMovie(file, movie->header, body, error)) return nullptr;
+  movie->fileSize = file.size();
   SwfStream stream(body);
   movie->header.frameSize = stream.ReadRect();
   movie->header.frameRate = stream.U16() / 256.0;  // unsigned 8.8

@@ -820,6 +820,8 @@ void InstallUtils(Machine&) {}
 
 double Machine::Now() const { return player ? player->Milliseconds() : 0; }
 
+Value IgnoreSize(Machine&, const Value&, const Value*, int) { return Value(); }
+
 void InstallDisplay(Machine& m) {
   m.bindChildren = BindNames;
   ClassObject* dispatcher = m.DefineClass("flash.events", "EventDispatcher", m.objectClass, [](Machine&, const Value&, const Value*, int) { return Value(); });
@@ -921,8 +923,9 @@ void InstallDisplay(Machine& m) {
   m.DefineClass("flash.display", "Bitmap", displayObject, [](Machine&, const Value&, const Value*, int) { return Value(); });
   ClassObject* stage = m.DefineClass("flash.display", "Stage", container);
   static const Member kStageMembers[] = {
-      {"stageWidth", StageWidth, nullptr, kAccessor, 0},
-      {"stageHeight", StageHeight, nullptr, kAccessor, 0},
+      // A standalone player keeps its window's size: what a script sets is ignored.
+      {"stageWidth", StageWidth, IgnoreSize, kAccessor, 0},
+      {"stageHeight", StageHeight, IgnoreSize, kAccessor, 0},
   };
   Install(m, stage, kStageMembers);
 }

@@ -26,7 +26,10 @@ std::vector<Value>& Fields(Machine& m, const Value& self) {
     std::vector<Value> fields(kStageFields);
     fields[kFrameRate] = Value::Number(movie ? static_cast<double>(movie->header.frameRate) : 24);
     fields[kColor] = Value::Number((back.r << 16) | (back.g << 8) | back.b);
-    fields[kQuality] = m.StrValue(m.player ? m.player->Quality() : "HIGH");
+    // The player's quality as the API names it ("HIGH", "8X8LINEAR").
+    std::string quality = m.player ? m.player->Quality() : "HIGH";
+    std::transform(quality.begin(), quality.end(), quality.begin(), [](unsigned char c) { return std::toupper(c); });
+    fields[kQuality] = m.StrValue(quality);
     fields[kDisplayState] = m.StrValue("normal");
     fields[kScaleMode] = m.StrValue("showAll");
     fields[kAlign] = m.StrValue("");

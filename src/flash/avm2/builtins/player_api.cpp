@@ -1,0 +1,357 @@
+// What a standalone player answers to the calls that ask about its container: there is
+// no browser (ExternalInterface is unavailable and its calls throw #2067), the movie is a
+// local file (its sandbox follows its UseNetwork flag), the player runs on Linux, and no
+// camera or microphone is attached. LoaderInfo describes the movie each display object
+// came from.
+#include <cmath>
+
+#include "flash/avm2/builtins/support.h"
+#include "flash/display/movie_clip.h"
+#include "flash/display/player.h"
+#include "flash/script/utf16.h"
+
+namespace vantrel::flash::avm2 {
+
+namespace {
+
+// ---- ExternalInterface ----
+
+[[noreturn]] void NoContainer(Machine& m) {
+  m.ThrowError("Error", 2067,
+               "The ExternalInterface is not available in this container. ExternalInterface requires Internet Explorer "
+               "ActiveX, Firefox, Mozilla 1.7.5 and greater, or other browsers that support NPRuntime.");
+}
+Value ExternalCall(Machine& m, const Value&, const Value*, int) { NoContainer(m); }
+Value False(Machine&, const Value&, const Value*, int) { return Value::Bool(false); }
+Value True(Machine&, const Value&, const Value*, int) { return Value::Bool(true); }
+Value Null(Machine&, const Value&, const Value*, int) { return Value::Null(); }
+Value Nothing(Machine&, const Value&, const Value*, int) { return Value(); }
+
+// A static variable of a class (what the script sets, it reads back).
+void AddStaticVariable(Machine& m, ClassObject* cls, const char* name, const Value& initial) {
+  m.AddConstant(cls, name, initial);
+  for (Binding& b : cls->staticTraits->bindings[m.Intern(name)])
+    if (b.ns == m.PublicNs()) b.kind = Binding::Kind::Slot;
+}
+
+// ---- Security ----
+
+Value SandboxType(Machine& m, const Value&, const Value*, int) {
+  const bool network = m.player && m.player->GetMovie().useNetwork;
+  return m.StrValue(network ? "localWithNetwork" : "localWithFile");
+}
+
+// ---- Capabilities ----
+
+enum CapabilityText { kLanguage, kManufacturer, kOs, kPlayerType, kScreenColor, kVersion, kCpuArchitecture, kTouchscreenType };
+Value CapabilityString(Machine& m, const Value&, const Value*, int) {
+  static const char* const kTexts[] = {"en", "Adobe Linux", "Linux", "StandAlone", "color", "LNX 32,0,0,465", "x86", "none"};
+  return m.StrValue(kTexts[NativeTag(m)]);
+}
+// The screen the player reports: 1536x864 at 72 dpi, square pixels.
+enum CapabilityNumber { kResolutionX, kResolutionY, kDpi, kAspect };
+Value CapabilityNumber(Machine& m, const Value&, const Value*, int) {
+  static const double kNumbers[] = {1536, 864, 72, 1};
+  return Value::Number(kNumbers[NativeTag(m)]);
+}
+// Capabilities.serverString: the capabilities as the player sends them to a server.
+Value ServerString(Machine& m, const Value&, const Value*, int) {
+  return m.StrValue("A=t&SA=t&SV=t&EV=t&MP3=t&AE=t&VE=t&ACC=f&PR=t&SP=t&SB=f&DEB=f&V=LNX%2032%2C0%2C0%2C465&M=Adobe%20Linux"
+                    "&R=1536x864&COL=color&AR=1.0&OS=Linux&ARCH=x86&L=en&IME=f&PR32=t&PR64=t&LS=en&PT=StandAlone"
+                    "&AVD=f&LFD=f&WD=f&TLS=t&ML=5.1&DP=72");
+}
+
+// ---- Camera, Microphone ----
+
+Value EmptyArray(Machine& m, const Value&, const Value*, int) { return Value::Obj(m.NewArray()); }
+
+// ---- LoaderInfo ----
+
+// The loaded movie a display object belongs to: the root it hangs under (the stage
+// answers for the first movie); null off the display list.
+const LoadedMovie* MovieOf(Machine& m, const Value& self) {
+  if (!self.IsObject() || self.object->kind != ObjectKind::Display || !m.player) return nullptr;
+  const DisplayObject* d = static_cast<NativeObject*>(self.object)->display;
+  if (!d) return nullptr;
+  if (ClassObject* stage = m.FindClass("flash.display::Stage"); stage && m.IsInstance(self, stage))
+    return m.player->Root().Movie();
+  while (d->Parent()) d = d->Parent();
+  // A clip no level holds (made by a script and not added yet) came from no movie.
+  for (const auto& [number, level] : m.player->Levels())
+    if (level == d) return d->Movie();
+  return nullptr;
+}
+
+Machine::LoaderInfoParts& PartsOf(Machine& m, const Value& self) {
+  for (auto& [movie, parts] : m.loaderInfos)
+    if (self.IsObject() && parts.info == self.object) return parts;
+  m.ThrowTypeError(1009, "Cannot access a property or method of a null object reference.");
+}
+const LoadedMovie* LoadedOf(Machine& m, const Value& self) {
+  for (auto& [movie, parts] : m.loaderInfos)
+    if (self.IsObject() && parts.info == self.object) return static_cast<const LoadedMovie*>(movie);
+  m.ThrowTypeError(1009, "Cannot access a property or method of a null object reference.");
+}
+
+Value GetLoaderInfo(Machine& m, const Value& self, const Value*, int) {
+  const LoadedMovie* movie = MovieOf(m, self);
+  if (!movie) return Value::Null();
+  Machine::LoaderInfoParts& parts = m.loaderInfos[movie];
+  if (!parts.info) {
+    ClassObject* cls = m.FindClass("flash.display::LoaderInfo");
+    parts.info = m.ConstructClass(cls, nullptr, 0);
+  }
+  return Value::Obj(parts.info);
+}
+
+enum LoaderInfoField { kUrl, kBytes, kWidth, kHeight, kFrameRate, kSwfVersion, kAsVersion, kContentType };
+Value LoaderInfoValue(Machine& m, const Value& self, const Value*, int) {
+  const LoadedMovie* movie = LoadedOf(m, self);
+  const Movie& model = *movie->movie;
+  switch (NativeTag(m)) {
+    case kUrl: return m.StrValue(movie->url);
+    case kBytes: return Value::Number(static_cast<double>(model.fileSize ? model.fileSize : model.header.fileLength));
+    case kWidth: return Value::Number(std::round((model.header.frameSize.xMax - model.header.frameSize.xMin) / 20.0));
+    case kHeight: return Value::Number(std::round((model.header.frameSize.yMax - model.header.frameSize.yMin) / 20.0));
+    case kFrameRate: return Value::Number(model.FrameRate());
+    case kSwfVersion: return Value::Number(model.header.version);
+    case kAsVersion: return Value::Number(model.actionScript3 ? 3 : 2);
+    default: return m.StrValue("application/x-shockwave-flash");
+  }
+}
+
+// The movie's parameters: the variables of its address's query string (a standalone
+// player has no FlashVars).
+Value Parameters(Machine& m, const Value& self, const Value*, int) {
+  Machine::LoaderInfoParts& parts = PartsOf(m, self);
+  if (parts.parameters.IsObject()) return parts.parameters;
+  Object* params = m.NewObject();
+  const std::string& url = LoadedOf(m, self)->url;
+  const std::size_t query = url.find('?');
+  if (query != std::string::npos) {
+    std::string_view rest = std::string_view(url).substr(query + 1);
+    if (const std::size_t hash = rest.find('#'); hash != std::string_view::npos) rest = rest.substr(0, hash);
+    while (!rest.empty()) {
+      const std::size_t amp = rest.find('&');
+      const std::string_view pair = rest.substr(0, amp);
+      rest = amp == std::string_view::npos ? std::string_view() : rest.substr(amp + 1);
+      if (pair.empty()) continue;
+      const std::size_t eq = pair.find('=');
+      const std::string name = script::UrlDecode(pair.substr(0, eq));
+      const std::string value = eq == std::string_view::npos ? "" : script::UrlDecode(pair.substr(eq + 1));
+      params->SetOwn(name, m.StrValue(value));
+    }
+  }
+  parts.parameters = Value::Obj(params);
+  return parts.parameters;
+}
+
+Value Content(Machine& m, const Value& self, const Value*, int) {
+  const LoadedMovie* movie = LoadedOf(m, self);
+  if (m.player && movie == m.player->Root().Movie()) return DisplayObjectValue(m, &m.player->Root());
+  return Value::Null();
+}
+
+Value SharedEvents(Machine& m, const Value& self, const Value*, int) {
+  Machine::LoaderInfoParts& parts = PartsOf(m, self);
+  if (!parts.sharedEvents.IsObject())
+    parts.sharedEvents = Value::Obj(m.ConstructClass(m.FindClass("flash.events::EventDispatcher"), nullptr, 0));
+  return parts.sharedEvents;
+}
+Value UncaughtErrorEvents(Machine& m, const Value& self, const Value*, int) {
+  Machine::LoaderInfoParts& parts = PartsOf(m, self);
+  if (!parts.uncaughtErrorEvents.IsObject()) {
+    ClassObject* cls = m.FindClass("flash.events::UncaughtErrorEvents");
+    parts.uncaughtErrorEvents = cls ? Value::Obj(m.ConstructClass(cls, nullptr, 0)) : Value::Null();
+  }
+  return parts.uncaughtErrorEvents;
+}
+
+// ---- ApplicationDomain ----
+
+// The machine keeps one domain: every domain object finds what the movie's scripts and
+// the player define.
+Value GetDefinition(Machine& m, const Value&, const Value* args, int argc) {
+  Multiname name;
+  name.id = m.Intern("getDefinitionByName");
+  name.text = &m.NameText(name.id);
+  const NsId ns = m.InternNs(kNsNamespace, "flash.utils");
+  name.ns = &ns;
+  name.nsCount = 1;
+  bool found = false;
+  const Value lookup = m.LookupDomain(name, found);
+  const Value definition = m.Call(lookup, Value::Null(), args, argc);
+  return definition;
+}
+Value HasDefinition(Machine& m, const Value& self, const Value* args, int argc) {
+  if (argc < 1 || args[0].IsNull() || args[0].IsUndefined()) return Value::Bool(false);
+  try {
+    GetDefinition(m, self, args, argc);
+  } catch (const Thrown&) {
+    return Value::Bool(false);
+  }
+  return Value::Bool(true);
+}
+Value ApplicationDomainParent(Machine& m, const Value& self, const Value*, int) {
+  // The movie's domain answers the player's (system) domain, which has no parent.
+  ClassObject* cls = m.FindClass("flash.system::ApplicationDomain");
+  if (!self.IsObject() || self.object->kind != ObjectKind::Other || !m.IsInstance(self, cls)) return Value::Null();
+  return static_cast<NativeObject*>(self.object)->a;
+}
+Object* AllocateDomain(Machine& m, ClassObject*) { return m.heap.Make<NativeObject>(ObjectKind::Other, nullptr, nullptr); }
+Value ConstructDomain(Machine& m, const Value& self, const Value* args, int argc) {
+  const Value parent = Arg(args, argc, 0);
+  static_cast<NativeObject*>(self.object)->a = parent.IsObject() ? parent : Value::Null();
+  return Value();
+}
+Value DomainOfLoaderInfo(Machine& m, const Value&, const Value*, int) {
+  return m.GetPublic(Value::Obj(m.FindClass("flash.system::ApplicationDomain")), "currentDomain");
+}
+
+// ---- flash.net.navigateToURL ----
+
+// Hands the request's address to the player (the window opens the browser with it);
+// "fscommand:" addresses go to the container as AVM1's getURL sends them. GET requests
+// carry their data in the query string.
+Value NavigateToUrl(Machine& m, const Value&, const Value* args, int argc) {
+  const Value request = Arg(args, argc, 0);
+  if (!request.IsObject()) m.ThrowTypeError(2007, "Parameter request must be non-null.");
+  std::string url = m.ToString(m.GetPublic(request, "url"));
+  const Value window = Arg(args, argc, 1);
+  const std::string target = window.IsUndefined() || window.IsNull() ? "_blank" : m.ToString(window);
+  const Value data = m.GetPublic(request, "data");
+  const std::string method = m.ToString(m.GetPublic(request, "method"));
+  if (!data.IsNull() && !data.IsUndefined() && method != "POST") {
+    const std::string query = m.ToString(data);
+    if (!query.empty()) url += (url.find('?') == std::string::npos ? "?" : "&") + query;
+  }
+  if (!m.player) return Value();
+  PlayerHooks& hooks = m.player->Hooks();
+  if (url.size() >= 10 && url.compare(0, 10, "fscommand:") == 0) {
+    if (hooks.fsCommand) hooks.fsCommand(url.substr(10), target);
+  } else if (hooks.getUrl) {
+    hooks.getUrl(url, target);
+  }
+  return Value();
+}
+
+}  // namespace
+
+void InstallPlayerApi(Machine& m) {
+  m.DefineGlobal("flash.net", "navigateToURL", Value::Obj(m.NewNativeFunction("navigateToURL", NavigateToUrl)));
+  ClassObject* external = m.DefineClass("flash.external", "ExternalInterface", m.objectClass);
+  external->isFinal = true;
+  static const Member kExternalMembers[] = {
+      {"available", False, nullptr, kAccessor | kStatic, 0},
+      {"objectID", Null, nullptr, kAccessor | kStatic, 0},
+      {"addCallback", ExternalCall, nullptr, kStatic, 0},
+      {"call", ExternalCall, nullptr, kStatic, 0},
+  };
+  Install(m, external, kExternalMembers);
+  AddStaticVariable(m, external, "marshallExceptions", Value::Bool(false));
+
+  ClassObject* security = m.DefineClass("flash.system", "Security", m.objectClass);
+  security->isFinal = true;
+  static const Member kSecurityMembers[] = {
+      {"sandboxType", SandboxType, nullptr, kAccessor | kStatic, 0},
+      {"allowDomain", Nothing, nullptr, kStatic, 0},
+      {"allowInsecureDomain", Nothing, nullptr, kStatic, 0},
+      {"loadPolicyFile", Nothing, nullptr, kStatic, 0},
+      // The settings panel of a standalone player has nothing to show: no camera, no
+      // microphone, no local storage to grant.
+      {"showSettings", Nothing, nullptr, kStatic, 0},
+  };
+  Install(m, security, kSecurityMembers);
+  AddStaticVariable(m, security, "exactSettings", Value::Bool(true));
+  AddStaticVariable(m, security, "disableAVM1Loading", Value::Bool(false));
+
+  ClassObject* capabilities = m.DefineClass("flash.system", "Capabilities", m.objectClass);
+  capabilities->isFinal = true;
+  static const Member kCapabilityMembers[] = {
+      {"avHardwareDisable", False, nullptr, kAccessor | kStatic, 0},
+      {"hasAccessibility", False, nullptr, kAccessor | kStatic, 0},
+      {"hasAudio", True, nullptr, kAccessor | kStatic, 0},
+      {"hasAudioEncoder", True, nullptr, kAccessor | kStatic, 0},
+      {"hasEmbeddedVideo", True, nullptr, kAccessor | kStatic, 0},
+      {"hasIME", False, nullptr, kAccessor | kStatic, 0},
+      {"hasMP3", True, nullptr, kAccessor | kStatic, 0},
+      {"hasPrinting", True, nullptr, kAccessor | kStatic, 0},
+      {"hasScreenBroadcast", False, nullptr, kAccessor | kStatic, 0},
+      {"hasScreenPlayback", True, nullptr, kAccessor | kStatic, 0},
+      {"hasStreamingAudio", True, nullptr, kAccessor | kStatic, 0},
+      {"hasStreamingVideo", True, nullptr, kAccessor | kStatic, 0},
+      {"hasTLS", True, nullptr, kAccessor | kStatic, 0},
+      {"hasVideoEncoder", True, nullptr, kAccessor | kStatic, 0},
+      {"isDebugger", False, nullptr, kAccessor | kStatic, 0},
+      {"localFileReadDisable", False, nullptr, kAccessor | kStatic, 0},
+      {"language", CapabilityString, nullptr, kAccessor | kStatic, kLanguage},
+      {"manufacturer", CapabilityString, nullptr, kAccessor | kStatic, kManufacturer},
+      {"os", CapabilityString, nullptr, kAccessor | kStatic, kOs},
+      {"playerType", CapabilityString, nullptr, kAccessor | kStatic, kPlayerType},
+      {"screenColor", CapabilityString, nullptr, kAccessor | kStatic, kScreenColor},
+      {"version", CapabilityString, nullptr, kAccessor | kStatic, kVersion},
+      {"screenResolutionX", CapabilityNumber, nullptr, kAccessor | kStatic, kResolutionX},
+      {"screenResolutionY", CapabilityNumber, nullptr, kAccessor | kStatic, kResolutionY},
+      {"screenDPI", CapabilityNumber, nullptr, kAccessor | kStatic, kDpi},
+      {"pixelAspectRatio", CapabilityNumber, nullptr, kAccessor | kStatic, kAspect},
+      {"serverString", ServerString, nullptr, kAccessor | kStatic, 0},
+  };
+  Install(m, capabilities, kCapabilityMembers);
+
+  ClassObject* dispatcher = m.FindClass("flash.events::EventDispatcher");
+  for (const char* name : {"Camera", "Microphone"}) {
+    ClassObject* device = m.DefineClass("flash.media", name, dispatcher);
+    device->init = dispatcher->init;
+    device->isFinal = true;
+    const std::string getter = std::string("get") + name;
+    m.AddTraitMethod(device, getter, Null, true);  // no device attached
+    m.AddAccessor(device, "names", EmptyArray, nullptr, true);
+  }
+
+  ClassObject* loaderInfo = m.DefineClass("flash.display", "LoaderInfo", dispatcher);
+  static const Member kLoaderInfoMembers[] = {
+      {"url", LoaderInfoValue, nullptr, kAccessor, kUrl},
+      {"loaderURL", LoaderInfoValue, nullptr, kAccessor, kUrl},
+      {"bytesLoaded", LoaderInfoValue, nullptr, kAccessor, kBytes},
+      {"bytesTotal", LoaderInfoValue, nullptr, kAccessor, kBytes},
+      {"width", LoaderInfoValue, nullptr, kAccessor, kWidth},
+      {"height", LoaderInfoValue, nullptr, kAccessor, kHeight},
+      {"frameRate", LoaderInfoValue, nullptr, kAccessor, kFrameRate},
+      {"swfVersion", LoaderInfoValue, nullptr, kAccessor, kSwfVersion},
+      {"actionScriptVersion", LoaderInfoValue, nullptr, kAccessor, kAsVersion},
+      {"contentType", LoaderInfoValue, nullptr, kAccessor, kContentType},
+      {"parameters", Parameters, nullptr, kAccessor, 0},
+      {"content", Content, nullptr, kAccessor, 0},
+      {"loader", Null, nullptr, kAccessor, 0},
+      {"sharedEvents", SharedEvents, nullptr, kAccessor, 0},
+      {"uncaughtErrorEvents", UncaughtErrorEvents, nullptr, kAccessor, 0},
+      {"childAllowsParent", True, nullptr, kAccessor, 0},
+      {"parentAllowsChild", True, nullptr, kAccessor, 0},
+      {"sameDomain", True, nullptr, kAccessor, 0},
+      {"isURLInaccessible", False, nullptr, kAccessor, 0},
+  };
+  Install(m, loaderInfo, kLoaderInfoMembers);
+
+  ClassObject* domain = m.DefineClass("flash.system", "ApplicationDomain", m.objectClass, ConstructDomain);
+  domain->allocate = AllocateDomain;
+  domain->isFinal = true;
+  static const Member kDomainMembers[] = {
+      {"getDefinition", GetDefinition, nullptr, 0, 0},
+      {"hasDefinition", HasDefinition, nullptr, 0, 0},
+      {"parentDomain", ApplicationDomainParent, nullptr, kAccessor, 0},
+  };
+  Install(m, domain, kDomainMembers);
+  // The movie's domain, child of the player's own.
+  const Value system = Value::Obj(m.ConstructClass(domain, nullptr, 0));
+  const Value current = Value::Obj(m.ConstructClass(domain, &system, 1));
+  m.AddConstant(domain, "currentDomain", current);
+  m.AddAccessor(loaderInfo, "applicationDomain", DomainOfLoaderInfo, nullptr);
+
+  ClassObject* securityDomain = m.DefineClass("flash.system", "SecurityDomain", m.objectClass);
+  securityDomain->isFinal = true;
+  m.AddConstant(securityDomain, "currentDomain", Value::Obj(m.ConstructClass(securityDomain, nullptr, 0)));
+  // Every display object tells the movie it came from.
+  m.AddAccessor(m.FindClass("flash.display::DisplayObject"), "loaderInfo", GetLoaderInfo, nullptr);
+}
+
+}  // namespace vantrel::flash::avm2
