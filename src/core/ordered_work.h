@@ -64,8 +64,9 @@ std::string ReapWorker(int pid);
 // on the calling thread, so it may read files, count and report progress); work runs
 // on a worker with the worker's number (0 to jobs-1, for per-worker state); deliver
 // runs on the calling thread, in task order, once per task. At most `window` tasks are
-// produced and not yet delivered (0: four per worker), so memory stays bounded however
-// many tasks there are and a slow task holds back at most that many finished ones.
+// produced and not yet delivered (0: four per worker thread, 2048 per worker process),
+// so memory stays bounded however many tasks there are and a slow task holds back at
+// most that many finished ones.
 // jobs <= 1 runs each task in turn on the calling thread, without a worker.
 // Processes: the caller must have no other threads running (a fork copies only the
 // calling thread); each child takes several tasks in a row; a task whose child dies is
@@ -99,7 +100,9 @@ void RunOrdered(int jobs, WorkerKind kind, const std::function<bool(Task&)>& pro
       deliver(slot.task, slot.outcome);
     }
   }
-  if (window == 0) window = static_cast<std::size_t>(jobs) * (kind == WorkerKind::Processes ? 256 : 4);
+  // Processes get a long window: a task that runs long (a movie whose scripts run to
+  // their limit) holds back delivery, not the children working on the tasks after it.
+  if (window == 0) window = static_cast<std::size_t>(jobs) * (kind == WorkerKind::Processes ? 2048 : 4);
   if (window < static_cast<std::size_t>(jobs)) window = static_cast<std::size_t>(jobs);
   std::deque<std::unique_ptr<Slot>> slots;  // produced, not yet delivered, in task order
   bool more = true;
@@ -177,7 +180,12 @@ void RunOrdered(int jobs, WorkerKind kind, const std::function<bool(Task&)>& pro
     int fd = -1;
     std::string pending;   // bytes read that do not make a whole answer yet
   };
-  const std::size_t batchSize = std::max<std::size_t>(1, window / (2 * static_cast<std::size_t>(jobs)));
+  // Batches stay small: one slow task (a movie whose scripts run to their time limit)
+  // holds up only the few tasks after it in its batch while the other children take
+  // the rest, and a fork still serves many tasks.
+  static constexpr std::size_t kMaxBatch = 32;
+  const std::size_t batchSize =
+      std::clamp<std::size_t>(window / (2 * static_cast<std::size_t>(jobs)), 1, kMaxBatch);
   std::vector<bool> busy(static_cast<std::size_t>(jobs), false);
   std::deque<Batch> running;
   const auto start = [&](Batch& batch) {

@@ -29,6 +29,7 @@ namespace {
 constexpr std::size_t kInputChunk = 1u << 20;
 constexpr std::size_t kShortInputChunk = 16u << 10;
 constexpr std::size_t kOutputChunk = 1u << 20;
+constexpr std::size_t kMemoryChunk = 64u << 10;
 // Longest file name the file systems we write to accept.
 constexpr std::size_t kNameMax = 255;
 // liblzma may not use more than this for one movie, whatever its header asks for.
@@ -483,7 +484,9 @@ bool MovieEndsEarly(const MediaRecord& record, std::uint64_t& available, std::ui
     std::uint8_t properties[5] = {};
     if (lzma && ::pread(source.fd, properties, 5, 12) != 5) return true;
     BodyReader reader(source.fd, lzma ? 17 : 8, kInputChunk);
-    Sink sink{-1, claimed - 8, 0, false, std::vector<std::uint8_t>(kOutputChunk), &movie};
+    // Into memory, a small chunk at a time: a fresh megabyte to clear for every movie
+    // costs more than checking a small one.
+    Sink sink{-1, claimed - 8, 0, false, std::vector<std::uint8_t>(kMemoryChunk), &movie};
     movie.reserve(static_cast<std::size_t>(claimed));
     if (lzma) DecodeLzmaBody(reader, sink, false, properties, claimed - 8);
     else InflateBody(reader, sink, false);
