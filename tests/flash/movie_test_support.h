@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <initializer_list>
+#include <iterator>
 #include <memory>
 #include <string>
 #include <vector>
@@ -11,6 +13,21 @@
 #include "flash/display/player.h"
 #include "flash/swf/movie_loader.h"
 #include "support/swf_movie_writer.h"
+
+namespace vantrel::testing {
+
+// Pushes target (a path such as "_root.a") as an object.
+inline void PushTarget(Actions& a, const char* target) { a.PushString(target).GetVariable(); }
+
+// target.method(numbers...), result dropped.
+inline void Call(Actions& a, const char* target, const char* method, std::initializer_list<double> args) {
+  for (auto it = std::rbegin(args); it != std::rend(args); ++it) a.PushNumber(*it);
+  a.PushNumber(static_cast<double>(args.size()));
+  PushTarget(a, target);
+  a.PushString(method).Op(0x52).Op(0x17);
+}
+
+}  // namespace vantrel::testing
 
 namespace vantrel::flash {
 

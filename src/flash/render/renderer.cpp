@@ -752,7 +752,7 @@ namespace {
 // small to split, the pool busy with another drawing, or a band that ran out of the
 // effects budget (the caller then draws the frame whole, so that what is left out
 // is what one thread leaves out).
-bool DrawInBands(QPainter& painter, QImage& image, QSize viewport, const std::map<std::int32_t, DisplayObject*>& levels,
+bool DrawLevelsInBands(QPainter& painter, QImage& image, QSize viewport, const std::map<std::int32_t, DisplayObject*>& levels,
                  const QTransform& stage, const ViewOptions& options, bool* whole) {
   static constexpr int kMinBandRows = 16;
   const QRect shown = QRect(QPoint(0, 0), viewport).intersected(image.rect());
@@ -846,7 +846,7 @@ bool RenderMovie(QPainter& painter, QSize viewport, const MovieRuntime& player, 
   std::map<std::int32_t, DisplayObject*> levels;
   for (const auto& [number, clip] : player.Levels()) levels[number] = clip;
   bool whole = true;
-  if (!DrawInBands(painter, *static_cast<QImage*>(device), viewport, levels, stage, options, &whole)) {
+  if (!DrawLevelsInBands(painter, *static_cast<QImage*>(device), viewport, levels, stage, options, &whole)) {
     Walker walker(options, stage);
     walker.DrawRange(painter, levels.begin(), levels.end(), stage, ColorTransform{}, false, 0);
     whole = !walker.EffectsLeftOut();

@@ -18,18 +18,9 @@ namespace {
 
 using testing::Actions;
 using testing::Bytes;
+using testing::Call;
+using testing::PushTarget;
 using testing::PutBytes;
-
-// Pushes target (a path such as "_root.a") as an object.
-void PushTarget(Actions& a, const char* target) { a.PushString(target).GetVariable(); }
-
-// target.method(numbers...), result dropped.
-void Call(Actions& a, const char* target, const char* method, std::initializer_list<double> args) {
-  for (auto it = std::rbegin(args); it != std::rend(args); ++it) a.PushNumber(*it);
-  a.PushNumber(static_cast<double>(args.size()));
-  PushTarget(a, target);
-  a.PushString(method).Op(0x52).Op(0x17);
-}
 
 // _root.createEmptyMovieClip(name, depth) with a filled rectangle drawn in it.
 void MakeBox(Actions& a, const char* name, int depth, std::uint32_t rgb, double x, double y, double w, double h) {

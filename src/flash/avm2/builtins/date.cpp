@@ -153,7 +153,8 @@ constexpr int kLocaleTime = static_cast<int>(DateFormat::LocaleTime);
 constexpr int kUtcText = static_cast<int>(DateFormat::Utc);
 
 // The methods, as the class's own (AS3) and on the prototype, where the language's
-// generic code (Date.prototype.getDay.call(...)) finds them.
+// generic code (Date.prototype.getDay.call(...)) finds them; a setter's length is the
+// number of parts it can set.
 constexpr Member kMethods[] = {
     {"getFullYear", GetPart, nullptr, 0, kFullYear},
     {"getMonth", GetPart, nullptr, 0, kMonth},
@@ -171,22 +172,22 @@ constexpr Member kMethods[] = {
     {"getUTCMinutes", GetPart, nullptr, 0, kMinutes | kUtc},
     {"getUTCSeconds", GetPart, nullptr, 0, kSeconds | kUtc},
     {"getUTCMilliseconds", GetPart, nullptr, 0, kMilliseconds | kUtc},
-    {"setFullYear", SetPart, nullptr, 0, kFullYear},
-    {"setMonth", SetPart, nullptr, 0, kMonth},
-    {"setDate", SetPart, nullptr, 0, kDate},
-    {"setHours", SetPart, nullptr, 0, kHours},
-    {"setMinutes", SetPart, nullptr, 0, kMinutes},
-    {"setSeconds", SetPart, nullptr, 0, kSeconds},
-    {"setMilliseconds", SetPart, nullptr, 0, kMilliseconds},
-    {"setUTCFullYear", SetPart, nullptr, 0, kFullYear | kUtc},
-    {"setUTCMonth", SetPart, nullptr, 0, kMonth | kUtc},
-    {"setUTCDate", SetPart, nullptr, 0, kDate | kUtc},
-    {"setUTCHours", SetPart, nullptr, 0, kHours | kUtc},
-    {"setUTCMinutes", SetPart, nullptr, 0, kMinutes | kUtc},
-    {"setUTCSeconds", SetPart, nullptr, 0, kSeconds | kUtc},
-    {"setUTCMilliseconds", SetPart, nullptr, 0, kMilliseconds | kUtc},
+    {"setFullYear", SetPart, nullptr, 0, kFullYear, 3},
+    {"setMonth", SetPart, nullptr, 0, kMonth, 2},
+    {"setDate", SetPart, nullptr, 0, kDate, 1},
+    {"setHours", SetPart, nullptr, 0, kHours, 4},
+    {"setMinutes", SetPart, nullptr, 0, kMinutes, 3},
+    {"setSeconds", SetPart, nullptr, 0, kSeconds, 2},
+    {"setMilliseconds", SetPart, nullptr, 0, kMilliseconds, 1},
+    {"setUTCFullYear", SetPart, nullptr, 0, kFullYear | kUtc, 3},
+    {"setUTCMonth", SetPart, nullptr, 0, kMonth | kUtc, 2},
+    {"setUTCDate", SetPart, nullptr, 0, kDate | kUtc, 1},
+    {"setUTCHours", SetPart, nullptr, 0, kHours | kUtc, 4},
+    {"setUTCMinutes", SetPart, nullptr, 0, kMinutes | kUtc, 3},
+    {"setUTCSeconds", SetPart, nullptr, 0, kSeconds | kUtc, 2},
+    {"setUTCMilliseconds", SetPart, nullptr, 0, kMilliseconds | kUtc, 1},
     {"getTime", GetTime, nullptr, 0, 0},
-    {"setTime", SetTime, nullptr, 0, 0},
+    {"setTime", SetTime, nullptr, 0, 0, 1},
     {"valueOf", GetTime, nullptr, 0, 0},
     {"getTimezoneOffset", GetTimezoneOffset, nullptr, 0, 0},
     {"toString", Text, nullptr, 0, kFull},
@@ -217,8 +218,8 @@ constexpr Member kProperties[] = {
     {"millisecondsUTC", GetPart, SetPartProperty, kAccessor, kMilliseconds | kUtc},
     {"time", GetTime, SetTimeProperty, kAccessor, 0},
     {"timezoneOffset", GetTimezoneOffset, nullptr, kAccessor, 0},
-    {"UTC", Utc, nullptr, kStatic, 0},
-    {"parse", Parse, nullptr, kStatic, 0},
+    {"UTC", Utc, nullptr, kStatic, 0, 7},
+    {"parse", Parse, nullptr, kStatic, 0, 1},
 };
 
 }  // namespace
@@ -231,26 +232,8 @@ void InstallDate(Machine& m) {
   Install(m, c, kConstants);
   Install(m, c, kMethods);
   Install(m, c, kProperties);
-  // The prototype's functions, with the lengths the language gives them (the setters
-  // take as many arguments as parts they can set).
-  for (const Member& method : kMethods) {
-    m.AddMethod(c->prototype, method.name, method.native, method.tag);
-    const std::string name = method.name;
-    int length = 0;
-    if (name.rfind("set", 0) == 0) {
-      static constexpr int kSetterLength[] = {3, 2, 1, 4, 3, 2, 1};
-      length = name == "setTime" ? 1 : kSetterLength[method.tag & ~kUtc];
-    }
-    if (length == 0) continue;
-    Object::Property* own = c->prototype->FindOwn(name);
-    if (own && own->value.IsObject() && own->value.object->kind == ObjectKind::Function)
-      static_cast<FunctionObject*>(own->value.object)->method->nativeLength = length;
-  }
-  for (const char* name : {"UTC", "parse"}) {
-    const Value f = m.GetPublic(Value::Obj(c), name);
-    if (f.IsObject() && f.object->kind == ObjectKind::Function)
-      static_cast<FunctionObject*>(f.object)->method->nativeLength = std::string(name) == "UTC" ? 7 : 1;
-  }
+  // The methods again on the prototype, where the language's generic code finds them.
+  for (const Member& method : kMethods) m.AddMethod(c->prototype, method.name, method.native, method.tag, method.length);
 }
 
 }  // namespace vantrel::flash::avm2
