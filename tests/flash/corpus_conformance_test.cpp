@@ -30,6 +30,7 @@
 #include "corpus_toml.h"
 #include "flash/control/flash_control.h"
 #include "flash/control/input_script.h"
+#include "flash/character/definition.h"
 #include "flash/swf/movie_loader.h"
 #include "support/temp_home.h"
 

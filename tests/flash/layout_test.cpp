@@ -1,7 +1,8 @@
 // The engine's rooms and which may use which, read from the include lines of src/flash.
-// Bytes are read in swf/, turned into drawable characters in character/, drawn in
-// render/; display/ runs them and knows scripting only through its script host, which
-// avm1/ and avm2/ implement side by side. A new include that breaks these lines fails
+// Bytes are read in swf/, turned into drawable characters in character/ (which draw
+// with raster/'s rasterizer), and the stage is drawn in render/; display/ runs them and
+// knows scripting only through its script host, which avm1/ and avm2/ implement side by
+// side, and the control on top starts. A new include that breaks these lines fails
 // here, with the file and the line.
 #include <gtest/gtest.h>
 
@@ -60,17 +61,20 @@ struct Rule {
 
 const std::vector<Rule>& Rules() {
   static const std::vector<Rule> rules = {
-      {{"swf", "character", "render", "display", "script", "audio", "video", "pixel_bender", "control"},
+      {{"swf", "raster", "character", "render", "display", "script", "audio", "video", "pixel_bender"},
        {"avm1", "avm2"},
-       "only the script machines know a script machine; everything else goes through display's script host"},
+       "the engine knows the script machines only through display's script host; the control on top picks one"},
       {{"avm1"}, {"avm2"}, "the two script machines stand side by side"},
       {{"avm2"}, {"avm1"}, "the two script machines stand side by side"},
       {{"swf"},
-       {"character", "render", "display", "script", "avm1", "avm2", "audio", "video", "pixel_bender", "control"},
+       {"raster", "character", "render", "display", "script", "avm1", "avm2", "audio", "video", "pixel_bender", "control"},
        "swf/ reads bytes into the movie model and uses nothing of the engine above it"},
       {{"character"}, {"display", "control", "avm1", "avm2"}, "characters are drawn, not run"},
+      {{"raster"},
+       {"character", "render", "display", "script", "avm1", "avm2", "audio", "video", "pixel_bender", "control"},
+       "the rasterizer draws what it is handed: it knows no characters, display objects or scripts"},
       {{"render"}, {"control", "avm1", "avm2"}, "drawing does not reach up to the control or the script machines"},
-      {{"swf", "character", "render", "display", "script", "avm1", "avm2", "audio", "video", "pixel_bender"},
+      {{"swf", "raster", "character", "render", "display", "script", "avm1", "avm2", "audio", "video", "pixel_bender"},
        {"control"},
        "the control is the facade on top; nothing inside the engine uses it"},
   };

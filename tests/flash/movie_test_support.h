@@ -10,7 +10,9 @@
 #include <vector>
 
 #include "flash/avm1/movie_host.h"
+#include "flash/control/script_hosts.h"
 #include "flash/display/player.h"
+#include "flash/character/definition.h"
 #include "flash/swf/movie_loader.h"
 #include "support/swf_movie_writer.h"
 
@@ -48,7 +50,7 @@ inline std::unique_ptr<RunningMovie> StartMovie(const testing::Bytes& tags, int 
   RunningMovie* raw = running.get();
   hooks.trace = [raw](const std::string& line) { raw->traces.push_back(line); };
   hooks.fsCommand = [raw](const std::string& c, const std::string& a) { raw->commands.emplace_back(c, a); };
-  running->player = std::make_unique<MovieRuntime>(running->movie, hooks);
+  running->player = std::make_unique<MovieRuntime>(running->movie, hooks, MakeScriptHost);
   running->player->Tick();  // the first frame, as a loaded movie shows it
   return running;
 }

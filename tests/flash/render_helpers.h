@@ -4,11 +4,12 @@
 #include <QImage>
 #include <QPainter>
 
-#include "flash/swf/character.h"
+#include "flash/raster/drawable.h"
 
 namespace vantrel::flash::testing {
 
-// Draws the character at 20 twips per pixel (times scale) on white.
+// Draws the character at 20 twips per pixel (times scale) on white (nothing for a
+// character that does not draw itself).
 inline QImage RenderToImage(const Character& character, int width, int height, Quality quality = Quality::High,
                             ColorTransform colors = {}, std::uint16_t ratio = 0, double scale = 1) {
   QImage image(width, height, QImage::Format_ARGB32_Premultiplied);
@@ -20,7 +21,7 @@ inline QImage RenderToImage(const Character& character, int width, int height, Q
   context.colorTransform = colors;
   context.quality = quality;
   context.ratio = ratio;
-  character.Render(context);
+  if (const Drawable* drawn = AsDrawable(&character)) drawn->Render(context);
   painter.end();
   return image;
 }

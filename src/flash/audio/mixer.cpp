@@ -126,13 +126,13 @@ void Mixer::StopOwner(const void* owner) {
     if (source.owner == owner) BeginStop(source);
 }
 
-void Mixer::StopGroup(const void* group) {
+void Mixer::StopGroup(const SoundGroup* group) {
   std::lock_guard lock(mutex_);
   for (Source& source : sources_)
     if (group && source.params.group == group) BeginStop(source);
 }
 
-void Mixer::SetGroupGains(const void* group, const Gains& gains) {
+void Mixer::SetGroupGains(const SoundGroup* group, const Gains& gains) {
   std::lock_guard lock(mutex_);
   for (Source& source : sources_)
     if (group && source.params.group == group) source.params.gains = gains;

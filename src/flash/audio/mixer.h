@@ -35,6 +35,17 @@ struct Gains {
   }
 };
 
+// What sounds belong to, so that they stop together and follow one transform: a clip
+// (the sounds of its timeline and of its scripts) or a script's sound channel. A group
+// also gives the gains the sounds its timeline starts begin with.
+class SoundGroup {
+ public:
+  virtual ~SoundGroup() = default;
+  // The gains a sound the group's timeline starts begins with; identity for a group
+  // without a timeline.
+  virtual Gains StartGains() const { return {}; }
+};
+
 struct PlayParams {
   std::uint32_t inPoint = 0;   // first frame played (44.1 kHz frames into the sound)
   std::uint32_t outPoint = 0;  // frame where playing stops; 0 = the sound's end
@@ -42,7 +53,7 @@ struct PlayParams {
   std::vector<EnvelopePoint> envelope;
   // The clip the sound belongs to (SetGroupGains and StopGroup act on it), and its
   // transform when it starts.
-  const void* group = nullptr;
+  const SoundGroup* group = nullptr;
   Gains gains;
   // Remember that the sound played to its end (TakeEnded tells), as opposed to stopped.
   bool reportEnd = false;
@@ -80,10 +91,10 @@ class Mixer {
   void Stop(SourceId id);
   void StopTag(int tag);
   void StopOwner(const void* owner);
-  void StopGroup(const void* group);
+  void StopGroup(const SoundGroup* group);
   void StopAll();
   // The transform of every playing source of group (a clip whose volume changed).
-  void SetGroupGains(const void* group, const Gains& gains);
+  void SetGroupGains(const SoundGroup* group, const Gains& gains);
   // A transform over all sources of owner, after their own (a movie's global sound
   // transform); it also holds for sources the owner starts later.
   void SetOwnerGains(const void* owner, const Gains& gains);

@@ -54,7 +54,7 @@ bool MovieSounds::StartSound(std::uint16_t soundId, const SoundInfo& info) {
   if (!pcm) return false;
   PlayParams params = ToPlayParams(info);
   params.group = startingClip_;
-  if (startingClip_ && clipGains) params.gains = clipGains(startingClip_);
+  if (startingClip_) params.gains = startingClip_->StartGains();
   mixer_.Play(pcm, params, soundId, this);
   return true;
 }
@@ -64,7 +64,7 @@ std::shared_ptr<const PcmBuffer> MovieSounds::DecodedSound(std::uint16_t soundId
 }
 
 std::uint64_t MovieSounds::PlayScriptSound(std::shared_ptr<const PcmBuffer> pcm, std::uint16_t soundId,
-                                           const void* clip, const Gains& gains, std::uint32_t inPoint, int loops) {
+                                           const SoundGroup* clip, const Gains& gains, std::uint32_t inPoint, int loops) {
   PlayParams params;
   params.inPoint = inPoint;
   params.loops = loops;
@@ -84,18 +84,18 @@ void MovieSounds::StopInstance(std::uint64_t instance) {
   if (instance) mixer_.Stop(instance);
 }
 
-void MovieSounds::StopClip(const void* clip) {
+void MovieSounds::StopClip(const SoundGroup* clip) {
   if (clip) mixer_.StopGroup(clip);
 }
 
-void MovieSounds::SetClipGains(const void* clip, const Gains& gains) {
+void MovieSounds::SetClipGains(const SoundGroup* clip, const Gains& gains) {
   if (clip)
     mixer_.SetGroupGains(clip, gains);
   else
     mixer_.SetOwnerGains(this, gains);
 }
 
-void MovieSounds::FrameShown(const void* clip, const Timeline* timeline, int frame) {
+void MovieSounds::FrameShown(const SoundGroup* clip, const Timeline* timeline, int frame) {
   const auto known = timelines_.find(timeline);
   if (known == timelines_.end()) return;
   const std::uint16_t spriteId = known->second;
@@ -129,21 +129,21 @@ void MovieSounds::FrameShown(const void* clip, const Timeline* timeline, int fra
   PlayParams params;
   params.inPoint = static_cast<std::uint32_t>(start);
   params.group = clip;
-  if (clipGains) params.gains = clipGains(clip);
+  if (clip) params.gains = clip->StartGains();
   const bool resumed = playing.source != 0 || start > 0;
   playing.source = mixer_.Play(stream->pcm, params, -1, this);
   // A stream picked up in the middle (a jump, a restart) fades in rather than clicks.
   if (resumed && playing.source) mixer_.FadeIn(playing.source);
 }
 
-void MovieSounds::ClipRemoved(const void* clip) {
+void MovieSounds::ClipRemoved(const SoundGroup* clip) {
   const auto it = streams_.find(clip);
   if (it == streams_.end()) return;
   if (it->second.source) mixer_.Stop(it->second.source);
   streams_.erase(it);
 }
 
-void MovieSounds::StopStream(const void* clip) {
+void MovieSounds::StopStream(const SoundGroup* clip) {
   const auto it = streams_.find(clip);
   if (it == streams_.end() || !it->second.source) return;
   mixer_.Stop(it->second.source);
@@ -166,7 +166,7 @@ void MovieSounds::StopAll() {
   }
 }
 
-std::optional<std::int64_t> MovieSounds::StreamPosition(const void* clip) const {
+std::optional<std::int64_t> MovieSounds::StreamPosition(const SoundGroup* clip) const {
   const auto it = streams_.find(clip);
   if (it == streams_.end() || !it->second.source) return std::nullopt;
   const std::int64_t position = mixer_.Position(it->second.source);
@@ -174,7 +174,7 @@ std::optional<std::int64_t> MovieSounds::StreamPosition(const void* clip) const 
   return position;
 }
 
-std::optional<int> MovieSounds::StreamFrame(const void* clip) const {
+std::optional<int> MovieSounds::StreamFrame(const SoundGroup* clip) const {
   const auto position = StreamPosition(clip);
   if (!position) return std::nullopt;
   const auto it = streams_.find(clip);

@@ -5,7 +5,6 @@
 #pragma once
 
 #include <cstdint>
-#include <functional>
 #include <map>
 #include <memory>
 #include <optional>
@@ -31,36 +30,32 @@ class MovieSounds final : public SoundEvents {
               Mixer& mixer);
   ~MovieSounds() override;
 
-  void FrameShown(const void* clip, const Timeline* timeline, int frame) override;
-  void ClipRemoved(const void* clip) override;
+  void FrameShown(const SoundGroup* clip, const Timeline* timeline, int frame) override;
+  void ClipRemoved(const SoundGroup* clip) override;
   void ButtonTransition(std::uint16_t buttonId, int transition) override;
   bool StartSound(std::uint16_t soundId, const SoundInfo& info) override;
   void StopAll() override;
   std::shared_ptr<const PcmBuffer> DecodedSound(std::uint16_t soundId) override;
-  std::uint64_t PlayScriptSound(std::shared_ptr<const PcmBuffer> pcm, std::uint16_t soundId, const void* clip,
+  std::uint64_t PlayScriptSound(std::shared_ptr<const PcmBuffer> pcm, std::uint16_t soundId, const SoundGroup* clip,
                                 const Gains& gains, std::uint32_t inPoint, int loops) override;
   bool InstancePlaying(std::uint64_t instance) const override;
   bool InstanceEnded(std::uint64_t instance) override { return instance && mixer_.TakeEnded(instance); }
   std::int64_t InstancePosition(std::uint64_t instance) const override;
   void StopInstance(std::uint64_t instance) override;
-  void StopClip(const void* clip) override;
-  void SetClipGains(const void* clip, const Gains& gains) override;
+  void StopClip(const SoundGroup* clip) override;
+  void SetClipGains(const SoundGroup* clip, const Gains& gains) override;
   Mixer& SoundMixer() override { return mixer_; }
-
-  // The gains of a clip's sounds when it starts one from its timeline (the engine
-  // fills it from the clip's sound transform); identity when unset.
-  std::function<Gains(const void* clip)> clipGains;
 
   const SoundLibrary& Library() const { return *library_; }
   // Stops the stream of clip (its timeline stopped); the next frame it shows starts it
   // again from that frame.
-  void StopStream(const void* clip);
+  void StopStream(const SoundGroup* clip);
   // Where the stream of clip plays, in 44.1 kHz frames into the timeline's stream; none
   // when that clip has no stream playing.
-  std::optional<std::int64_t> StreamPosition(const void* clip) const;
+  std::optional<std::int64_t> StreamPosition(const SoundGroup* clip) const;
   // The frame the stream of clip has reached: the last frame whose block starts at or
   // before the sound's position. Used to keep the picture with the sound.
-  std::optional<int> StreamFrame(const void* clip) const;
+  std::optional<int> StreamFrame(const SoundGroup* clip) const;
 
  private:
   struct PlayingStream {
@@ -72,9 +67,9 @@ class MovieSounds final : public SoundEvents {
   std::shared_ptr<const SoundLibrary> library_;
   std::map<const Timeline*, std::uint16_t> timelines_;
   Mixer& mixer_;
-  std::map<const void*, PlayingStream> streams_;
+  std::map<const SoundGroup*, PlayingStream> streams_;
   // Sounds the movie's frames and buttons start belong to the clip that showed the frame.
-  const void* startingClip_ = nullptr;
+  const SoundGroup* startingClip_ = nullptr;
 };
 
 // The mixer's playing parameters for a SOUNDINFO record.

@@ -18,7 +18,7 @@ std::size_t ToMixFrames(std::uint64_t samples, int rate) {
 SoundLibrary::SoundLibrary(std::shared_ptr<const Movie> movie) : movie_(std::move(movie)), data_(movie_->sounds) {}
 
 std::shared_ptr<SoundLibrary> SoundLibrary::FromMovieFile(std::span<const std::uint8_t> file, std::string* error) {
-  std::shared_ptr<const Movie> movie = LoadMovieFromBytes(file, error);
+  std::shared_ptr<const Movie> movie = ReadMovie(file, nullptr, error);  // sounds only: no shapes
   return movie ? std::make_shared<SoundLibrary>(std::move(movie)) : nullptr;
 }
 

@@ -18,6 +18,9 @@
 
 namespace vantrel::flash {
 struct LoadedMovie;
+
+// The host of the ActionScript 1/2 machine for a runtime's movies.
+std::unique_ptr<MovieScriptHost> MakeActionScript1Host(MovieRuntime& player);
 }
 
 namespace vantrel::flash::avm1 {

@@ -14,6 +14,9 @@
 
 namespace vantrel::flash {
 class MovieRuntime;
+
+// The host of the ActionScript 3 machine for a runtime's movies.
+std::unique_ptr<MovieScriptHost> MakeActionScript3Host(MovieRuntime& player);
 }
 
 namespace vantrel::flash::avm2 {

@@ -6,8 +6,8 @@
 #include <cmath>
 
 #include "flash/character/style.h"
-#include "flash/render/paints.h"
-#include "flash/render/target.h"
+#include "flash/raster/paints.h"
+#include "flash/raster/target.h"
 #include "flash/swf/stream.h"
 
 namespace vantrel::flash {

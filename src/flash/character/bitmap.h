@@ -8,15 +8,16 @@
 #include <string>
 #include <vector>
 
-#include "flash/render/lanes.h"
-#include "flash/swf/character.h"
+#include "flash/raster/lanes.h"
+#include "flash/raster/drawable.h"
+#include "flash/character/definition.h"
 
 namespace vantrel::flash {
 
 // The largest decoded bitmap, in pixels (any shape: the player loads 524288 x 2 too).
 inline constexpr std::int64_t kMaxBitmapPixels = 16777215;
 
-class Bitmap : public Character {
+class Bitmap : public Drawable {
  public:
   CharacterKind Kind() const override { return CharacterKind::Bitmap; }
   // Draws the bitmap at 20 twips per pixel from the origin.
@@ -117,7 +118,7 @@ std::uint32_t PremultiplyArgb(std::uint32_t argb);
 std::uint32_t UnmultiplyArgb(std::uint32_t premultiplied);
 
 // A BitmapData shown on the stage (attachBitmap): draws the pixels as they are now.
-class BitmapDataCharacter : public Character {
+class BitmapDataCharacter : public Drawable {
  public:
   BitmapDataCharacter(std::shared_ptr<BitmapPixels> pixels, bool smoothing)
       : pixels(std::move(pixels)), smoothing(smoothing) {}

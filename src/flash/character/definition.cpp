@@ -1,4 +1,4 @@
-// The entry point from the movie parser to the drawable definitions.
+// The entry point from the tag walk to the drawable definitions.
 #include "flash/character/definition.h"
 
 #include "flash/character/bitmap.h"
@@ -88,6 +88,21 @@ std::shared_ptr<Character> ParseDefinition(std::uint16_t tagCode, std::span<cons
       if (error) *error = "not a drawable definition: tag " + std::to_string(tagCode);
       return nullptr;
   }
+}
+
+std::shared_ptr<Character> CharacterReader::Read(std::uint16_t tagCode, std::span<const std::uint8_t> body,
+                                                 Movie& movie, std::string* error) {
+  context_.swfVersion = movie.header.version;
+  // The dictionary is the movie's: texts and shapes find the fonts and bitmaps defined
+  // before them, and font infos and text settings amend what is there.
+  context_.dictionary = &movie.dictionary;
+  if (tagCode == 6) context_.jpegTables = movie.jpegTables;  // DefineBits: the tables seen so far
+  return ParseDefinition(tagCode, body, context_, error);
+}
+
+std::shared_ptr<Movie> LoadMovieFromBytes(std::span<const std::uint8_t> file, std::string* error) {
+  CharacterReader characters;
+  return ReadMovie(file, &characters, error);
 }
 
 }  // namespace vantrel::flash

@@ -8,7 +8,7 @@
 #include <optional>
 
 #include "flash/character/device_font.h"
-#include "flash/render/target.h"
+#include "flash/raster/target.h"
 
 #include "flash/character/shape.h"
 #include "flash/character/style.h"

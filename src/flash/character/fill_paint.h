@@ -6,8 +6,8 @@
 #include <memory>
 
 #include "flash/character/style.h"
-#include "flash/render/paints.h"
-#include "flash/swf/character.h"
+#include "flash/raster/paints.h"
+#include "flash/raster/drawable.h"
 
 namespace vantrel::flash::render {
 

@@ -1,7 +1,7 @@
 #include "flash/character/font.h"
 
 #include "flash/character/shape.h"
-#include "flash/render/lanes.h"
+#include "flash/raster/lanes.h"
 #include "flash/swf/stream.h"
 
 namespace vantrel::flash {

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "flash/swf/character.h"
+#include "flash/character/definition.h"
 
 namespace vantrel::flash {
 

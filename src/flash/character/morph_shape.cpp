@@ -1,6 +1,6 @@
 #include "flash/character/morph_shape.h"
 
-#include "flash/render/lanes.h"
+#include "flash/raster/lanes.h"
 
 #include <algorithm>
 

@@ -16,7 +16,7 @@ struct MorphLineStyle {
   LineStyle start, end;
 };
 
-class MorphShape : public Character {
+class MorphShape : public Drawable {
  public:
   CharacterKind Kind() const override { return CharacterKind::MorphShape; }
   void Render(const RenderContext& context) const override;

@@ -8,9 +8,10 @@
 #include <vector>
 
 #include "flash/character/style.h"
-#include "flash/render/lanes.h"
-#include "flash/swf/character.h"
+#include "flash/raster/lanes.h"
+#include "flash/raster/drawable.h"
 #include "flash/swf/stream.h"
+#include "flash/character/definition.h"
 
 namespace vantrel::flash {
 
@@ -101,7 +102,7 @@ QPainterPath FilledArea(const ShapeGeometry& geometry);
 // True when the point (twips) lies in a fill or on a line of the geometry.
 bool GeometryContains(const ShapeGeometry& geometry, QPointF point);
 
-class Shape : public Character {
+class Shape : public Drawable {
  public:
   CharacterKind Kind() const override { return CharacterKind::Shape; }
   void Render(const RenderContext& context) const override;

@@ -10,7 +10,7 @@
 #include "flash/character/bitmap.h"
 #include "flash/character/fill_paint.h"
 #include "flash/character/shape.h"
-#include "flash/render/target.h"
+#include "flash/raster/target.h"
 
 namespace vantrel::flash {
 namespace {

@@ -4,7 +4,7 @@
 #include <cmath>
 
 #include "flash/character/bitmap.h"
-#include "flash/render/lanes.h"
+#include "flash/raster/lanes.h"
 
 namespace vantrel::flash {
 

@@ -1,6 +1,6 @@
 #include "flash/character/text.h"
 
-#include "flash/render/target.h"
+#include "flash/raster/target.h"
 
 #include "flash/character/shape.h"
 #include "flash/character/style.h"

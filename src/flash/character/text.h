@@ -10,8 +10,9 @@
 #include <vector>
 
 #include "flash/character/font.h"
-#include "flash/render/lanes.h"
-#include "flash/swf/character.h"
+#include "flash/raster/lanes.h"
+#include "flash/raster/drawable.h"
+#include "flash/character/definition.h"
 
 namespace vantrel::flash {
 
@@ -28,7 +29,7 @@ struct TextRecord {
   std::vector<Glyph> glyphs;
 };
 
-class StaticText : public Character {
+class StaticText : public Drawable {
  public:
   CharacterKind Kind() const override { return CharacterKind::Text; }
   void Render(const RenderContext& context) const override;
@@ -56,7 +57,7 @@ std::shared_ptr<StaticText> ParseStaticText(std::uint16_t tagCode, std::span<con
 
 enum class TextAlign : std::uint8_t { Left = 0, Right = 1, Center = 2, Justify = 3 };
 
-class EditText : public Character {
+class EditText : public Drawable {
  public:
   CharacterKind Kind() const override { return CharacterKind::EditText; }
   // Draws the field with its initial text.

@@ -7,8 +7,9 @@
 #include "core/text.h"
 #include "flash/audio/mixer.h"
 #include "flash/audio/movie_sounds.h"
+#include "flash/character/definition.h"
+#include "flash/control/script_hosts.h"
 #include "flash/display/player.h"
-#include "flash/display/sound_gains.h"
 #include "flash/display/text_field.h"
 #include "flash/script/utf16.h"
 #include "flash/swf/movie_loader.h"
@@ -108,11 +109,8 @@ bool FlashControl::LoadMovieData(std::span<const std::uint8_t> bytes, const std:
   if (!mixer_) silentMixer_->StopAll();
   silentDue_ = 0;
   sounds_ = audio::MovieSounds::Make(movie_, mixer_ ? *mixer_ : *silentMixer_);
-  // The timelines report clips (MovieClip pointers) as their sounds' owners.
-  if (sounds_) sounds_->clipGains = [](const void* clip) {
-    return ChainGainsOf(*static_cast<const MovieClip*>(clip));
-  };
-  player_ = std::make_unique<flash::MovieRuntime>(movie_, MakeHooks(), movieAddress_.empty() ? movieUrl_ : movieAddress_);
+  player_ = std::make_unique<flash::MovieRuntime>(movie_, MakeHooks(), MakeScriptHost,
+                                                  movieAddress_.empty() ? movieUrl_ : movieAddress_);
   movieUrl_.clear();
   movieAddress_.clear();
   player_->loop = loop_;

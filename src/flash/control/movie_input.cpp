@@ -74,10 +74,11 @@ bool ContentHit(DisplayObject& object, const QTransform& toStage, QPointF point,
       for (const ButtonRecord& record : clip->button->records) {
         if (!(record.states & ButtonCharacter::kHitTest)) continue;
         const auto character = clip->Movie()->Find(record.characterId);
-        if (!character || character->Kind() == CharacterKind::Button) continue;
+        const Drawable* drawn = AsDrawable(character.get());  // sprites and buttons in buttons are not followed
+        if (!drawn) continue;
         bool invertible = false;
         const QPointF local = (ToQt(record.matrix) * toStage).inverted(&invertible).map(point);
-        if (invertible && character->HitTest(local)) return true;
+        if (invertible && drawn->HitTest(local)) return true;
       }
       return false;
     }
@@ -92,10 +93,11 @@ bool ContentHit(DisplayObject& object, const QTransform& toStage, QPointF point,
     }
     return false;
   }
-  if (!object.character) return false;
+  const Drawable* drawn = object.Drawn();
+  if (!drawn) return false;
   bool invertible = false;
   const QPointF local = toStage.inverted(&invertible).map(point);
-  return invertible && object.character->HitTest(local, object.ratio);
+  return invertible && drawn->HitTest(local, object.ratio);
 }
 
 // The topmost button (or clip acting as one) under point, searching clip's children

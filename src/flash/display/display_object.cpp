@@ -74,8 +74,8 @@ std::string DisplayObject::TargetPath() const {
 }
 
 QRectF DisplayObject::LocalBounds() const {
-  if (!character) return {};
-  return character->Bounds(ratio);
+  const Drawable* drawn = Drawn();
+  return drawn ? drawn->Bounds(ratio) : QRectF();
 }
 
 QTransform DisplayObject::ToStage() const { return ObjectToStage(*this); }

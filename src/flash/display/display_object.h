@@ -11,8 +11,9 @@
 #include <string>
 #include <vector>
 
+#include "flash/audio/mixer.h"
 #include "flash/script/heap.h"
-#include "flash/swf/character.h"
+#include "flash/raster/drawable.h"
 #include "flash/swf/movie.h"
 
 namespace vantrel::flash {
@@ -29,7 +30,8 @@ struct SoundTransform {
   int volume = 100, ll = 100, lr = 0, rl = 0, rr = 100;
 };
 
-class DisplayObject : public gc::Cell {
+// A display object is the group of the sounds its timeline and its scripts start.
+class DisplayObject : public gc::Cell, public audio::SoundGroup {
  public:
   DisplayObject(DisplayKind kind, MovieRuntime& player, const LoadedMovie* movie) : kind_(kind), player_(player), movie_(movie) {}
 
@@ -44,6 +46,8 @@ class DisplayObject : public gc::Cell {
   std::int32_t depth = 0;
   std::uint16_t characterId = 0;
   std::shared_ptr<const Character> character;  // null for clips made by scripts
+  // The placed character's drawable form (null for clips, buttons and script-made objects).
+  const Drawable* Drawn() const { return AsDrawable(character.get()); }
   std::string name;                            // instance name ("instanceN" when unnamed)
   std::uint16_t ratio = 0;
   std::int32_t clipDepth = 0;  // non-zero: a mask over the depths up to clipDepth
@@ -93,6 +97,8 @@ class DisplayObject : public gc::Cell {
   DisplayObject* maskedBy = nullptr;
   // The transform of the sounds this object starts.
   SoundTransform soundTransform;
+  // What its sounds start with: its own sound transform, then each of its parents'.
+  audio::Gains StartGains() const override;
 
   // Full path as targetPath gives it ("_level0.a.b").
   std::string TargetPath() const;

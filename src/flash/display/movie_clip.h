@@ -82,7 +82,7 @@ class MovieClip : public DisplayObject {
   void ShowButtonState(std::uint8_t state);
 
   // Shapes drawn by the drawing API, as a character the renderer draws under the children.
-  std::shared_ptr<Character> drawing;
+  std::shared_ptr<Drawable> drawing;
 
   // Marks this clip and everything under it removed (their scripts see them gone). Each
   // clip keeps the path it had; `path` is this clip's own when the caller has it.

@@ -12,6 +12,7 @@
 #include "flash/display/video_object.h"
 #include "flash/script/string_utils.h"
 #include "flash/script/utf16.h"
+#include "flash/character/definition.h"
 #include "flash/swf/movie_loader.h"
 
 namespace vantrel::flash {
@@ -107,7 +108,9 @@ std::uint16_t LoadedMovie::Exported(std::string_view name) const {
   return 0;
 }
 
-MovieRuntime::MovieRuntime(std::shared_ptr<const Movie> movie, PlayerHooks hooks, std::string url) : hooks_(std::move(hooks)) {
+MovieRuntime::MovieRuntime(std::shared_ptr<const Movie> movie, PlayerHooks hooks, const ScriptHostFactory& makeHost,
+                           std::string url)
+    : hooks_(std::move(hooks)) {
   clock_.onRunningLong = hooks_.scriptRunningLong;
   auto loaded = std::make_unique<LoadedMovie>();
   loaded->movie = std::move(movie);
@@ -117,8 +120,7 @@ MovieRuntime::MovieRuntime(std::shared_ptr<const Movie> movie, PlayerHooks hooks
   root_->serial = NextSerial();
   root_->depth = -16384;  // a level's depth as scripts see it: its number - 16384
   levels_[0] = root_;
-  // The first movie's machine runs its code and whatever it loads.
-  host_ = GetMovie().actionScript3 ? MakeActionScript3Host(*this) : MakeActionScript1Host(*this);
+  host_ = makeHost(*this, GetMovie().actionScript3);
   host_->LevelMade(*root_);
   AddToExecList(root_);
   ResetBudgets();

@@ -122,7 +122,10 @@ QTransform ObjectToStage(const DisplayObject& object);
 
 class MovieRuntime {
  public:
-  MovieRuntime(std::shared_ptr<const Movie> movie, PlayerHooks hooks, std::string url = {});
+  // makeHost makes the first movie's script host: its machine runs the movie's code and
+  // whatever it loads.
+  MovieRuntime(std::shared_ptr<const Movie> movie, PlayerHooks hooks, const ScriptHostFactory& makeHost,
+               std::string url = {});
   ~MovieRuntime();
   MovieRuntime(const MovieRuntime&) = delete;
   MovieRuntime& operator=(const MovieRuntime&) = delete;

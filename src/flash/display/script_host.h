@@ -119,8 +119,8 @@ class MovieScriptHost {
   virtual void TraceRoots(gc::Tracer& tracer) const = 0;
 };
 
-// The two machines' hosts (defined in avm1/ and avm2/).
-std::unique_ptr<MovieScriptHost> MakeActionScript1Host(MovieRuntime& player);
-std::unique_ptr<MovieScriptHost> MakeActionScript3Host(MovieRuntime& player);
+// Makes the host of a movie's script machine (ActionScript 3 or 1/2). Whoever starts a
+// movie hands the runtime one that knows the machines; display knows neither.
+using ScriptHostFactory = std::function<std::unique_ptr<MovieScriptHost>(MovieRuntime& runtime, bool actionScript3)>;
 
 }  // namespace vantrel::flash

@@ -16,6 +16,8 @@ audio::Gains GainsOf(const SoundTransform& t) {
   return gains;
 }
 
+audio::Gains DisplayObject::StartGains() const { return ChainGainsOf(*this); }
+
 audio::Gains ChainGainsOf(const DisplayObject& object) {
   audio::Gains gains = GainsOf(object.soundTransform);
   for (const MovieClip* parent = object.Parent(); parent; parent = parent->Parent())

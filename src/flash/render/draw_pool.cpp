@@ -13,7 +13,7 @@
 #include <mutex>
 #include <thread>
 
-#include "flash/render/lanes.h"
+#include "flash/raster/lanes.h"
 
 namespace vantrel::flash::render {
 

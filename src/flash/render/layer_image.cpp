@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "flash/render/rasterizer.h"
+#include "flash/raster/rasterizer.h"
 
 namespace vantrel::flash::render {
 namespace {

@@ -14,7 +14,7 @@
 #include "flash/render/draw_pool.h"
 #include "flash/render/effects.h"
 #include "flash/render/layer_image.h"
-#include "flash/render/target.h"
+#include "flash/raster/target.h"
 
 namespace vantrel::flash {
 
@@ -361,7 +361,10 @@ class Walker {
     QTransform transform = ToQt(object.GetMatrix()) * parent;
     // Scrolled content moves; its crop only makes what shows smaller.
     if (object.scrollRect) transform = QTransform::fromTranslate(-object.scrollRect->x(), -object.scrollRect->y()) * transform;
-    if (!object.IsContainer()) return object.character ? transform.mapRect(object.character->Bounds(object.ratio)) : QRectF();
+    if (!object.IsContainer()) {
+      const Drawable* drawn = object.Drawn();
+      return drawn ? transform.mapRect(drawn->Bounds(object.ratio)) : QRectF();
+    }
     const auto& clip = static_cast<const MovieClip&>(object);
     QRectF bounds;
     if (clip.drawing) bounds = transform.mapRect(clip.drawing->Bounds(0));
@@ -475,7 +478,7 @@ class Walker {
       return;
     }
     if (object.Kind() == DisplayKind::EditText && !asMask) DrawFieldBox(painter, static_cast<const TextField&>(object), transform, combined);
-    DrawCharacter(painter, *object.character, object.ratio, transform, combined, asMask);
+    if (const Drawable* drawn = object.Drawn()) DrawCharacter(painter, *drawn, object.ratio, transform, combined, asMask);
     if (object.Kind() == DisplayKind::EditText && !asMask) DrawCaret(painter, static_cast<const TextField&>(object), transform, combined);
   }
 
@@ -580,7 +583,7 @@ class Walker {
     painter.restore();
   }
 
-  void DrawCharacter(QPainter& painter, const Character& character, std::uint16_t ratio, const QTransform& transform,
+  void DrawCharacter(QPainter& painter, const Drawable& character, std::uint16_t ratio, const QTransform& transform,
                      const ColorTransform& combined, bool asMask) {
     if (!asMask && combined.mulA <= 0 && combined.addA <= 0) return;  // fully transparent
     RenderContext context;
@@ -707,7 +710,10 @@ class Walker {
 
   // Device-pixel bounds of the object drawn with transform (its own, already applied).
   QRectF ContentBounds(const DisplayObject& object, const QTransform& transform, int nesting) const {
-    if (!object.IsContainer()) return object.character ? transform.mapRect(object.character->Bounds(object.ratio)) : QRectF();
+    if (!object.IsContainer()) {
+      const Drawable* drawn = object.Drawn();
+      return drawn ? transform.mapRect(drawn->Bounds(object.ratio)) : QRectF();
+    }
     const auto& clip = static_cast<const MovieClip&>(object);
     QRectF bounds;
     if (clip.drawing) bounds = transform.mapRect(clip.drawing->Bounds(0));

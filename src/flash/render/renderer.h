@@ -7,7 +7,7 @@
 #include <QSize>
 #include <QTransform>
 
-#include "flash/swf/character.h"
+#include "flash/raster/drawable.h"
 #include "flash/swf/movie.h"
 
 namespace vantrel::flash {

@@ -131,14 +131,12 @@ class ButtonCharacter : public Character {
  public:
   static constexpr std::uint8_t kUp = 1, kOver = 2, kDown = 4, kHitTest = 8;
   CharacterKind Kind() const override { return CharacterKind::Button; }
-  QRectF Bounds(std::uint16_t ratio = 0) const override;
 
   bool trackAsMenu = false;
   std::vector<ButtonRecord> records;
   std::vector<ButtonCondition> conditions;
   ColorTransform colorTransform;             // DefineButtonCxform
   std::uint16_t sounds[4] = {0, 0, 0, 0};    // over-up to idle, idle to over, over to down, down to over
-  const Dictionary* dictionary = nullptr;    // the movie's, for bounds
 };
 
 struct MovieHeader {

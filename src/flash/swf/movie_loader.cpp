@@ -152,7 +152,8 @@ std::span<const std::uint8_t> MovieBodyTags(std::span<const std::uint8_t> body) 
   return stream.Rest();
 }
 
-std::shared_ptr<Movie> LoadMovieFromBytes(std::span<const std::uint8_t> file, std::string* error) {
+std::shared_ptr<Movie> ReadMovie(std::span<const std::uint8_t> file, DefinitionReader* definitions,
+                                 std::string* error) {
   auto movie = std::make_shared<Movie>();
   std::vector<std::uint8_t> body;
   if (!DecompressMovie(file, movie->header, body, error)) return nullptr;
@@ -165,7 +166,7 @@ std::shared_ptr<Movie> LoadMovieFromBytes(std::span<const std::uint8_t> file, st
     SetError(error, "movie header is cut short");
     return nullptr;
   }
-  ParseMovieTags(stream.Rest(), *movie);
+  ParseMovieTags(stream.Rest(), *movie, definitions);
   return movie;
 }
 

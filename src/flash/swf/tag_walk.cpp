@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cctype>
 
-#include "flash/character/definition.h"
 #include "flash/swf/movie_loader.h"
 #include "flash/swf/place_object.h"
 #include "flash/swf/sound.h"
@@ -42,6 +41,8 @@ enum Tag : std::uint16_t {
   kDoAbc2 = 82,
 };
 
+}  // namespace
+
 bool IsDrawableDefinition(std::uint16_t code) {
   switch (code) {
     case 2: case 22: case 32: case 83:  // shapes
@@ -57,6 +58,8 @@ bool IsDrawableDefinition(std::uint16_t code) {
       return false;
   }
 }
+
+namespace {
 
 // The body of every tag in a tag stream, as (code, body). A length running past the end
 // is cut to what is there, and the walk stops after it.
@@ -86,7 +89,6 @@ std::shared_ptr<ButtonCharacter> ParseButton(std::uint16_t code, std::span<const
   SwfStream in(body);
   auto button = std::make_shared<ButtonCharacter>();
   button->id = in.U16();
-  button->dictionary = &movie.dictionary;
   const bool second = code == kDefineButton2;
   std::uint16_t actionOffset = 0;
   std::size_t actionStart = 0;
@@ -148,7 +150,7 @@ void AddLabel(Timeline& timeline, std::string label, int frame) {
 
 // Walks one tag stream into timeline. The root walk also handles definitions; a sprite's
 // walk only takes control tags (definitions inside sprites are not allowed).
-void WalkTimeline(SwfStream& stream, Movie& movie, DefinitionContext& context, Timeline& timeline,
+void WalkTimeline(SwfStream& stream, Movie& movie, DefinitionReader* definitions, Timeline& timeline,
                   std::uint16_t declaredFrames, std::uint16_t spriteId) {
   const bool isRoot = spriteId == 0;
   // Frames are made as the tags fill them, so a header that promises 65535 frames costs
@@ -281,7 +283,6 @@ void WalkTimeline(SwfStream& stream, Movie& movie, DefinitionContext& context, T
             break;
           case kJpegTables:
             movie.jpegTables.assign(tag.body.begin(), tag.body.end());
-            context.jpegTables = movie.jpegTables;
             break;
           case kDefineSprite: {
             auto sprite = std::make_shared<SpriteCharacter>();
@@ -289,7 +290,7 @@ void WalkTimeline(SwfStream& stream, Movie& movie, DefinitionContext& context, T
             const std::uint16_t frames = in.U16();
             if (in.Overrun()) break;
             SwfStream spriteTags(in.Rest());
-            WalkTimeline(spriteTags, movie, context, sprite->timeline, frames, sprite->id);
+            WalkTimeline(spriteTags, movie, definitions, sprite->timeline, frames, sprite->id);
             sprite->timeline.bytes = static_cast<std::uint32_t>(in.Rest().size());
             movie.dictionary.Add(std::move(sprite));
             break;
@@ -341,9 +342,9 @@ void WalkTimeline(SwfStream& stream, Movie& movie, DefinitionContext& context, T
             break;
           }
           default:
-            if (IsDrawableDefinition(tag.code)) {
+            if (definitions && IsDrawableDefinition(tag.code)) {
               std::string error;
-              auto character = ParseDefinition(tag.code, tag.body, context, &error);
+              auto character = definitions->Read(tag.code, tag.body, movie, &error);
               if (character)
                 movie.dictionary.Add(std::move(character));
               else if (!error.empty())
@@ -372,12 +373,9 @@ int Timeline::FindLabel(const std::string& label) const {
   return -1;
 }
 
-void ParseMovieTags(std::span<const std::uint8_t> tags, Movie& movie) {
-  DefinitionContext context;
-  context.swfVersion = movie.header.version;
-  context.dictionary = &movie.dictionary;
+void ParseMovieTags(std::span<const std::uint8_t> tags, Movie& movie, DefinitionReader* definitions) {
   SwfStream stream(tags);
-  WalkTimeline(stream, movie, context, movie.root, movie.header.frameCount, 0);
+  WalkTimeline(stream, movie, definitions, movie.root, movie.header.frameCount, 0);
 }
 
 }  // namespace vantrel::flash

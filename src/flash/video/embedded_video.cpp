@@ -3,7 +3,7 @@
 #include <QPainter>
 #include <algorithm>
 
-#include "flash/render/lanes.h"
+#include "flash/raster/lanes.h"
 #include "flash/swf/movie.h"
 #include "flash/video/stream_video.h"
 

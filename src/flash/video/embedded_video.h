@@ -11,7 +11,7 @@
 #include <span>
 #include <vector>
 
-#include "flash/swf/character.h"
+#include "flash/raster/drawable.h"
 #include "flash/swf/video.h"
 #include "flash/video/video_decoder.h"
 
@@ -21,7 +21,7 @@ struct Movie;
 
 namespace vantrel::flash::video {
 
-class EmbeddedVideo final : public Character {
+class EmbeddedVideo final : public Drawable {
  public:
   explicit EmbeddedVideo(std::shared_ptr<const VideoStreamData> stream);
   CharacterKind Kind() const override { return CharacterKind::Video; }

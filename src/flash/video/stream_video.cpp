@@ -37,7 +37,7 @@ void DrawVideoPicture(const RenderContext& context, const QImage& picture, int w
 }
 
 StreamVideo::StreamVideo(std::shared_ptr<const Character> embedded, int width, int height)
-    : embedded_(std::move(embedded)), width_(width), height_(height) {
+    : embedded_(std::dynamic_pointer_cast<const Drawable>(std::move(embedded))), width_(width), height_(height) {
   if (embedded_) id = embedded_->id;
 }
 

@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <memory>
 
-#include "flash/swf/character.h"
+#include "flash/raster/drawable.h"
 
 namespace vantrel::flash::video {
 
@@ -20,7 +20,7 @@ struct StreamPicture {
 // with its colour transform; smoothing filters the scaling (never at low quality).
 void DrawVideoPicture(const RenderContext& context, const QImage& picture, int width, int height, bool smoothing);
 
-class StreamVideo final : public Character {
+class StreamVideo final : public Drawable {
  public:
   // embedded: the character placed (a DefineVideoStream), or null for a bare video.
   explicit StreamVideo(std::shared_ptr<const Character> embedded, int width, int height);
@@ -43,7 +43,7 @@ class StreamVideo final : public Character {
 
  private:
   const QImage* Shown() const;
-  std::shared_ptr<const Character> embedded_;
+  std::shared_ptr<const Drawable> embedded_;  // the placed character's frames
   int width_, height_;
   qint64 clearedKey_ = 0;
   bool cleared_ = false;

@@ -98,7 +98,8 @@ TEST(LoadedSound, ChannelGainsOfGroupsAndOwners) {
   auto pcm = std::make_shared<PcmBuffer>();
   pcm->samples.assign(4410 * 2, 0.0f);
   for (std::size_t i = 0; i < 4410; ++i) pcm->samples[i * 2] = 0.5f;  // left only
-  int group = 0, owner = 0, other = 0;
+  SoundGroup group, other;
+  int owner = 0;
   PlayParams params;
   params.group = &group;
   params.gains.ll = 0.5f;

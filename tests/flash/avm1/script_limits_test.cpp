@@ -54,7 +54,7 @@ std::unique_ptr<Budgeted> RunWithBudget(const Actions& first, std::size_t budget
   hooks.trace = [raw](const std::string& line) { raw->traces.push_back(line); };
   hooks.scriptStopped = [raw](const std::string& message) { raw->stops.push_back(message); };
   hooks.scriptSeconds = seconds;
-  run->player = std::make_unique<MovieRuntime>(run->movie, hooks);
+  run->player = std::make_unique<MovieRuntime>(run->movie, hooks, MakeScriptHost);
   run->player->Heap().SetBudget(budget);
   run->player->Tick();
   return run;
@@ -246,7 +246,7 @@ TEST(ScriptTimeBudget, GotoPingPongWithinOneTickEndsAtTheMoviesTimeout) {
   hooks.trace = [&](const std::string&) { ++traces; };
   hooks.scriptStopped = [&](const std::string& message) { stops.push_back(message); };
   hooks.scriptRunningLong = [&](double seconds) { notices.push_back(seconds); };
-  MovieRuntime player(movie, hooks);
+  MovieRuntime player(movie, hooks, MakeScriptHost);
   EXPECT_EQ(player.ScriptSeconds(), 1.0);
   const double start = ThreadCpuSeconds();
   player.Tick();
@@ -270,19 +270,19 @@ TEST(ScriptTimeBudget, WithoutScriptLimitsTheReferenceDefaultHolds) {
   std::string error;
   auto movie = LoadMovieFromBytes(testing::MakeMovie(tags, 100, 100, 1, 8), &error);
   ASSERT_TRUE(movie) << error;
-  EXPECT_EQ(MovieRuntime(movie, PlayerHooks{}).ScriptSeconds(), kDefaultScriptSeconds);
+  EXPECT_EQ(MovieRuntime(movie, PlayerHooks{}, MakeScriptHost).ScriptSeconds(), kDefaultScriptSeconds);
   EXPECT_EQ(kDefaultScriptSeconds, 15.0);
   // The host may set its own limit (the tools' --script-timeout); a movie's depth limit
   // alone leaves the timeout at the default.
   PlayerHooks hooks;
   hooks.scriptSeconds = 3;
-  EXPECT_EQ(MovieRuntime(movie, hooks).ScriptSeconds(), 3.0);
+  EXPECT_EQ(MovieRuntime(movie, hooks, MakeScriptHost).ScriptSeconds(), 3.0);
   Bytes limited = ScriptLimits(100, 0);
   PutBytes(limited, tags);
   auto depthOnly = LoadMovieFromBytes(testing::MakeMovie(limited, 100, 100, 1, 8), &error);
   ASSERT_TRUE(depthOnly) << error;
   EXPECT_EQ(depthOnly->maxRecursionDepth, 100);
-  EXPECT_EQ(MovieRuntime(depthOnly, PlayerHooks{}).ScriptSeconds(), kDefaultScriptSeconds);
+  EXPECT_EQ(MovieRuntime(depthOnly, PlayerHooks{}, MakeScriptHost).ScriptSeconds(), kDefaultScriptSeconds);
 }
 
 }  // namespace

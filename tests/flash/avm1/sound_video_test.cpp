@@ -223,6 +223,29 @@ TEST(SoundClass, AParentsTransformReachesTheSoundsOfItsChildren) {
   EXPECT_EQ(run.M().ToNumber(run.Call(child, "getVolume")), 50);  // each keeps its own value
 }
 
+// A sound a sprite's timeline starts begins with the volume of its clip and of the
+// clips around it.
+TEST(SoundClass, ATimelineSoundStartsWithTheVolumeOfItsClipAndItsParents) {
+  using vantrel::testing::SwfTag;
+  SwfWriter swf(8, 100, 100, 20, 8);
+  std::string pcm;
+  for (int i = 0; i < 11025; ++i) pcm += Le16(static_cast<std::uint16_t>(16384)) + Le16(0);
+  swf.Tag(14, Le16(1) + std::string(1, '\x3F') + Le32(11025) + pcm, true);
+  // Sprite 2: two quiet frames, then StartSound of sound 1, then a stop.
+  const std::string spriteTags = SwfTag(1, "") + SwfTag(1, "") + SwfTag(15, Le16(1) + std::string(1, '\0')) +
+                                 SwfTag(1, "") + SwfTag(12, std::string("\x07\x00", 2)) + SwfTag(1, "") + SwfTag(0, "");
+  swf.Tag(39, Le16(2) + Le16(4) + spriteTags);
+  swf.Tag(26, std::string(1, '\x26') + Le16(1) + Le16(2) + std::string(1, '\0') + "inner" + std::string(1, '\0'));
+  for (int i = 0; i < 8; ++i) swf.ShowFrame();
+  Running run(swf.End().Plain(), true);
+  Object* root = avm1::ScriptObjectOf(&run.control.Engine()->Root());
+  Object* volume = run.New("Sound", {Value::Obj(root)});
+  run.Call(volume, "setVolume", {Value::Number(50)});
+  float loudest = 0;
+  for (int i = 0; i < 6; ++i) loudest = std::max(loudest, run.Frame().first);
+  EXPECT_NEAR(loudest, 0.25, 0.01);  // the root's 50 % over a full-scale half-level tone
+}
+
 // An MPEG-1 layer III frame at 44.1 kHz, 128 kbit/s: 417 bytes of silence.
 std::string SilentMp3Frame() {
   std::string frame = "\xFF\xFB\x90\x00";

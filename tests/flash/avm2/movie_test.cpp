@@ -5,6 +5,7 @@
 #include "abc_writer.h"
 #include "flash/control/flash_control.h"
 #include "flash/display/player.h"
+#include "flash/character/definition.h"
 #include "flash/swf/movie_loader.h"
 #include "support/swf_movie_writer.h"
 

@@ -93,7 +93,7 @@ TEST_F(TextTest, StaticTextDrawsGlyphsAtTheirAdvances) {
   EXPECT_EQ(Pixel(image, 15, 5), 0xFFFFFFu);
   EXPECT_EQ(Pixel(image, 25, 5), 0x008000u);
   EXPECT_EQ(Pixel(image, 5, 15), 0xFFFFFFu);
-  EXPECT_EQ(text->Outline().boundingRect(), QRectF(0, 0, 600, 200));
+  EXPECT_EQ(AsDrawable(text.get())->Outline().boundingRect(), QRectF(0, 0, 600, 200));
 }
 
 TEST_F(TextTest, TextDefinedBeforeItsFontGetsItLater) {

@@ -109,7 +109,7 @@ TEST(FlashControl, ReadsEveryTagOnceAndKeepsSoundAndVideoInTheModel) {
   const auto video = model.dictionary.Find(2);
   ASSERT_TRUE(video);
   EXPECT_EQ(video->Kind(), CharacterKind::Video);
-  EXPECT_EQ(video->Bounds(), QRectF(0, 0, 320, 320));
+  EXPECT_EQ(AsDrawable(video.get())->Bounds(), QRectF(0, 0, 320, 320));
 }
 
 TEST(FlashControl, FrameNumbersArZeroBasedAndPlaybackCommandsStep) {

@@ -201,7 +201,7 @@ std::unique_ptr<RunningMovie> StartFile(const std::string& path, const Bytes& by
   PlayerHooks hooks;
   RunningMovie* raw = running.get();
   hooks.trace = [raw](const std::string& line) { raw->traces.push_back(line); };
-  running->player = std::make_unique<MovieRuntime>(running->movie, hooks, path);
+  running->player = std::make_unique<MovieRuntime>(running->movie, hooks, MakeScriptHost, path);
   return running;
 }
 
@@ -254,7 +254,7 @@ TEST(SharedLibrary, FrameWaitsForTheLibraryAndImportedClipsBelongToIt) {
     pending = std::move(callbacks);
     return 1;
   };
-  run->player = std::make_unique<MovieRuntime>(run->movie, hooks, "http://example.com/movies/main.swf");
+  run->player = std::make_unique<MovieRuntime>(run->movie, hooks, MakeScriptHost, "http://example.com/movies/main.swf");
   for (int i = 0; i < 4; ++i) run->player->Tick();
   ASSERT_EQ(requests.size(), 1u);
   EXPECT_EQ(requests[0].url, "http://example.com/movies/shared.swf");
@@ -272,8 +272,8 @@ TEST(SharedLibrary, FrameWaitsForTheLibraryAndImportedClipsBelongToIt) {
   EXPECT_EQ(imported->Movie()->url, "http://example.com/movies/shared.swf");
   const auto* square = ObjectAt(*static_cast<MovieClip*>(imported), 1);
   ASSERT_TRUE(square);
-  EXPECT_EQ(square->character->Bounds(), QRectF(0, 0, 1000, 1000)) << "id 3 inside the clip is the library's";
-  EXPECT_EQ(ObjectAt(run->player->Root(), 3)->character->Bounds(), QRectF(0, 0, 600, 600));
+  EXPECT_EQ(square->Drawn()->Bounds(), QRectF(0, 0, 1000, 1000)) << "id 3 inside the clip is the library's";
+  EXPECT_EQ(ObjectAt(run->player->Root(), 3)->Drawn()->Bounds(), QRectF(0, 0, 600, 600));
 
   auto bytesOf = [&](const std::string& target) {
     Actions a;

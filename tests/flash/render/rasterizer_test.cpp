@@ -10,9 +10,9 @@
 #include "flash/character/fill_paint.h"
 #include "flash/character/shape.h"
 #include "flash/render/layer_image.h"
-#include "flash/render/paints.h"
-#include "flash/render/rasterizer.h"
-#include "flash/render/target.h"
+#include "flash/raster/paints.h"
+#include "flash/raster/rasterizer.h"
+#include "flash/raster/target.h"
 
 namespace vantrel::flash::render {
 namespace {

@@ -11,7 +11,7 @@
 #include "flash/movie_test_support.h"
 #include "flash/render/effects.h"
 #include "flash/render/renderer.h"
-#include "flash/render/target.h"
+#include "flash/raster/target.h"
 
 namespace vantrel::flash {
 namespace {

@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 #include <lzma.h>
 
+#include "flash/character/definition.h"
+#include "flash/raster/drawable.h"
 #include "flash/swf/movie_loader.h"
 #include "support/swf_movie_writer.h"
 
@@ -206,6 +208,44 @@ TEST(MovieLoader, ParsesButtonsWithStatesActionsAndColourTransform) {
   ASSERT_EQ(button->conditions.size(), 1u);
   EXPECT_EQ(button->conditions[0].conditions, 0x0008);
   EXPECT_EQ(*button->conditions[0].actions, (std::vector<std::uint8_t>{0x07, 0x00}));
+}
+
+// The walk hands drawable definitions to the reader it is given, in file order, and
+// keeps what the model holds itself without one.
+TEST(MovieLoader, DrawableDefinitionsGoToTheReaderTheWalkIsGiven) {
+  Bytes tags = testing::DefineRectangle(1, 0, 0, 100, 100, 0, 0, 255);
+  Bytes sprite;
+  testing::PutU16(sprite, 2);
+  testing::PutU16(sprite, 1);
+  testing::PutBytes(sprite, testing::ShowFrame());
+  testing::PutBytes(sprite, testing::End());
+  testing::PutBytes(tags, testing::Tag(39, sprite));
+  testing::PutBytes(tags, testing::ShowFrame());
+  testing::PutBytes(tags, testing::End());
+  const Bytes file = testing::MakeMovie(tags);
+
+  struct Recorder : DefinitionReader {
+    std::vector<std::uint16_t> codes;
+    std::shared_ptr<Character> Read(std::uint16_t tagCode, std::span<const std::uint8_t>, Movie&,
+                                    std::string*) override {
+      codes.push_back(tagCode);
+      return nullptr;
+    }
+  } recorder;
+  const auto timelinesOnly = ReadMovie(file, &recorder, nullptr);
+  ASSERT_TRUE(timelinesOnly);
+  ASSERT_EQ(recorder.codes.size(), 1u);
+  EXPECT_TRUE(IsDrawableDefinition(recorder.codes[0]));
+  EXPECT_FALSE(timelinesOnly->dictionary.Find(1));
+  EXPECT_TRUE(timelinesOnly->dictionary.Find(2));  // sprites are the model's own
+  EXPECT_TRUE(ReadMovie(file, nullptr, nullptr)->dictionary.Find(2));
+
+  const auto drawn = LoadMovieFromBytes(file, nullptr);
+  ASSERT_TRUE(drawn);
+  const Drawable* shape = AsDrawable(drawn->dictionary.Find(1).get());
+  ASSERT_NE(shape, nullptr);
+  EXPECT_EQ(shape->Bounds(), QRectF(0, 0, 100, 100));
+  EXPECT_EQ(AsDrawable(drawn->dictionary.Find(2).get()), nullptr);
 }
 
 }  // namespace

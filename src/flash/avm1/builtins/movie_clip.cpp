@@ -284,10 +284,11 @@ bool ShapeHit(DisplayObject& object, QPointF stage, int nesting) {
     }
     return false;
   }
-  if (!object.character) return false;
+  const Drawable* drawn = object.Drawn();
+  if (!drawn) return false;
   bool invertible = false;
   const QPointF local = ObjectToStage(object).inverted(&invertible).map(stage);
-  return invertible && object.character->HitTest(local, object.ratio);
+  return invertible && drawn->HitTest(local, object.ratio);
 }
 
 Value HitTest(Call& call) {

@@ -95,11 +95,7 @@ DisplayObject* Owner(MachineInterface& machine, SoundData& data) {
 }
 
 // What the mixer groups a clip's sounds by: the clip itself, as the timeline reports it.
-const void* GroupOf(DisplayObject* owner) {
-  if (!owner) return nullptr;
-  if (owner->Kind() == DisplayKind::MovieClip) return static_cast<const MovieClip*>(owner);
-  return owner;
-}
+const audio::SoundGroup* GroupOf(DisplayObject* owner) { return owner; }
 
 // The transform that setVolume and friends act on; null when the owner is gone.
 SoundTransform* TransformOf(MachineInterface& machine, SoundData& data) {

@@ -68,7 +68,8 @@ bool ShapeHit(DisplayObject& object, QPointF stage, int nesting) {
       if (child->clipDepth == 0 && ShapeHit(*child, stage, nesting + 1)) return true;
     return false;
   }
-  return object.character && object.character->HitTest(local, object.ratio);
+  const Drawable* drawn = object.Drawn();
+  return drawn && drawn->HitTest(local, object.ratio);
 }
 
 Value HitTestPoint(Machine& m, const Value& self, const Value* args, int argc) {

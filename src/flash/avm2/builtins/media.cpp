@@ -44,7 +44,7 @@ class TransformObject final : public NativeObject {
 
 class SoundObject;
 
-class ChannelObject final : public MediaObject {
+class ChannelObject final : public MediaObject, public audio::SoundGroup {
  public:
   SoundObject* sound = nullptr;  // the sound it plays (null for a bare `new SoundChannel()`)
   std::uint64_t instance = 0;

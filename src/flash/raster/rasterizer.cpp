@@ -1,4 +1,4 @@
-#include "flash/render/rasterizer.h"
+#include "flash/raster/rasterizer.h"
 
 #include <QPainterPath>
 #if defined(__SSE2__)

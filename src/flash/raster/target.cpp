@@ -1,4 +1,4 @@
-#include "flash/render/target.h"
+#include "flash/raster/target.h"
 
 #include <QPaintDevice>
 #include <QRegion>

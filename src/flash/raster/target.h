@@ -9,7 +9,7 @@
 #include <QTransform>
 #include <vector>
 
-#include "flash/render/rasterizer.h"
+#include "flash/raster/rasterizer.h"
 
 namespace vantrel::flash::render {
 

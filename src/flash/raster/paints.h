@@ -6,8 +6,8 @@
 #include <QTransform>
 #include <array>
 
-#include "flash/render/color.h"
-#include "flash/render/rasterizer.h"
+#include "flash/raster/color.h"
+#include "flash/raster/rasterizer.h"
 
 namespace vantrel::flash::render {
 

@@ -1,4 +1,4 @@
-#include "flash/render/color.h"
+#include "flash/raster/color.h"
 
 #include <cmath>
 

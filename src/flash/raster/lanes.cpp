@@ -1,4 +1,4 @@
-#include "flash/render/lanes.h"
+#include "flash/raster/lanes.h"
 
 #include <cstdint>
 #include <functional>

@@ -1,4 +1,4 @@
-#include "flash/render/paints.h"
+#include "flash/raster/paints.h"
 
 #include <cmath>
 

@@ -15,7 +15,7 @@
 #include <string_view>
 #include <vector>
 
-#include "flash/render/color.h"
+#include "flash/raster/color.h"
 
 namespace vantrel::flash::render {
 
