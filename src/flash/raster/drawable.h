@@ -30,6 +30,7 @@ struct RenderContext {
 
 class Drawable : public Character {
  public:
+  const Drawable* AsDrawable() const final { return this; }
   // Draws the character.
   virtual void Render(const RenderContext& context) const {}
   // Bounds in twips (of the shape at ratio, for morph shapes).
@@ -41,8 +42,8 @@ class Drawable : public Character {
   virtual QPainterPath Outline(std::uint16_t ratio = 0) const { return {}; }
 };
 
-// The drawable form of a dictionary character; null for sprites, buttons, sounds and
-// embedded data.
-inline const Drawable* AsDrawable(const Character* character) { return dynamic_cast<const Drawable*>(character); }
+// The drawable form of a dictionary character; null for none, sprites, buttons, fonts
+// and embedded data.
+inline const Drawable* AsDrawable(const Character* character) { return character ? character->AsDrawable() : nullptr; }
 
 }  // namespace vantrel::flash

@@ -13,10 +13,14 @@ namespace vantrel::flash {
 
 enum class CharacterKind { Shape, MorphShape, Bitmap, Font, Text, EditText, Button, Sprite, Sound, Video, Other };
 
+class Drawable;  // character/'s drawable characters implement it (raster/drawable.h)
+
 class Character {
  public:
   virtual ~Character() = default;
   virtual CharacterKind Kind() const = 0;
+  // The character as the renderer draws it; null for sprites, buttons, fonts and data.
+  virtual const Drawable* AsDrawable() const { return nullptr; }
 
   std::uint16_t id = 0;
 };
