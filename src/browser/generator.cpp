@@ -197,10 +197,28 @@ GeneratorReport RunGenerator(media::MediaContext& context, const GeneratorSettin
   // Each file is prepared here in list order (identification, its XML line, the size and
   // background of its shot, whether it gets one); the shots may run side by side, and
   // what they give comes back in list order.
+  // What a worker process needs of a task travels to it; the index stays here.
   struct Task {
     std::size_t index = 0;
     std::string path, thumb;
     ShotOptions options;
+
+    void Pack(core::TaskWriter& out) const {
+      const ShotOptions& o = options;
+      out.Text(path);
+      out.Text(thumb);
+      for (const int number : {o.width, o.height, int{o.highQuality}, o.jpegQuality, o.sampleFrom, o.sampleTo,
+                               int{o.moviesOnly}})
+        out.Number(number);
+      for (const std::string* text : {&o.backColor, &o.logoPath, &o.noMediaPath}) out.Text(*text);
+    }
+    bool Unpack(core::TaskReader& in) {
+      ShotOptions& o = options;
+      return in.Text(path) && in.Text(thumb) && in.Number(o.width) && in.Number(o.height) &&
+             in.Number(o.highQuality) && in.Number(o.jpegQuality) && in.Number(o.sampleFrom) &&
+             in.Number(o.sampleTo) && in.Number(o.moviesOnly) && in.Text(o.backColor) && in.Text(o.logoPath) &&
+             in.Text(o.noMediaPath);
+    }
   };
   std::size_t next = 0;
   // Only files that get a thumbnail become tasks: a kept or skipped one needs no worker.

@@ -12,6 +12,7 @@
 
 namespace vantrel::browser {
 
+// A field added here must also travel to the thumbnail workers (Task::Pack in generator.cpp).
 struct ShotOptions {
   int width = 120;            // size of the shot in pixels
   int height = 90;
