@@ -1,5 +1,6 @@
 #include "flash/render/draw_pool.h"
 
+#include <pthread.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -185,20 +186,30 @@ class DrawPool {
   std::atomic<std::uint64_t> generation_{0};
 };
 
+// Forks of this process so far, as seen by a child (counted by a pthread_atfork handler).
+std::atomic<unsigned> forks{0};
+
 // The pool of this process. A child forked by the tools' workers (or the thumbnail
 // generator) has none of its parent's threads, and its parent's locks may be held
 // there: it starts a pool of its own. Pools are never destroyed, so no thread is
-// joined while the program exits.
+// joined while the program exits. (A count of forks, not the process id, tells a child
+// from its parent: asking for the id is a system call on every frame.)
 DrawPool& Pool() {
+  static const bool counting = [] {
+    ::pthread_atfork(nullptr, nullptr, [] { forks.fetch_add(1, std::memory_order_relaxed); });
+    return true;
+  }();
+  (void)counting;
   static std::mutex mutex;
   static std::atomic<DrawPool*> pool{nullptr};
-  static std::atomic<pid_t> owner{0};
-  const pid_t self = ::getpid();
-  if (owner.load(std::memory_order_acquire) == self) return *pool.load(std::memory_order_acquire);
+  static std::atomic<unsigned> owner{0};  // the count of forks the pool was made after
+  const unsigned self = forks.load(std::memory_order_relaxed);
+  DrawPool* current = pool.load(std::memory_order_acquire);
+  if (current != nullptr && owner.load(std::memory_order_acquire) == self) return *current;
   const std::lock_guard lock(mutex);
-  if (owner.load(std::memory_order_acquire) != self) {
-    pool.store(new DrawPool, std::memory_order_release);  // the parent's pool stays behind, unused
+  if (pool.load(std::memory_order_acquire) == nullptr || owner.load(std::memory_order_acquire) != self) {
     owner.store(self, std::memory_order_release);
+    pool.store(new DrawPool, std::memory_order_release);  // the parent's pool stays behind, unused
   }
   return *pool.load(std::memory_order_acquire);
 }
