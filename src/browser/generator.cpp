@@ -192,6 +192,8 @@ GeneratorReport RunGenerator(media::MediaContext& context, const GeneratorSettin
   if (settings.info) xml = FlashInfoHeader();
   shot.jpegQuality = settings.quality;
   shot.logoPath = settings.watermark ? settings.logoPath : std::string();
+  // Several workers have the cores between them: each draws its shots on one thread.
+  if (settings.jobs > 1) shot.drawingThreads = 1;
   const std::string sourceFolder = isFolder ? source : std::string();
 
   // Each file is prepared here in list order (identification, its XML line, the size and
@@ -208,7 +210,7 @@ GeneratorReport RunGenerator(media::MediaContext& context, const GeneratorSettin
       out.Text(path);
       out.Text(thumb);
       for (const int number : {o.width, o.height, int{o.highQuality}, o.jpegQuality, o.sampleFrom, o.sampleTo,
-                               int{o.moviesOnly}})
+                               int{o.moviesOnly}, o.drawingThreads})
         out.Number(number);
       for (const std::string* text : {&o.backColor, &o.logoPath, &o.noMediaPath}) out.Text(*text);
     }
@@ -216,7 +218,8 @@ GeneratorReport RunGenerator(media::MediaContext& context, const GeneratorSettin
       ShotOptions& o = options;
       return in.Text(path) && in.Text(thumb) && in.Number(o.width) && in.Number(o.height) &&
              in.Number(o.highQuality) && in.Number(o.jpegQuality) && in.Number(o.sampleFrom) &&
-             in.Number(o.sampleTo) && in.Number(o.moviesOnly) && in.Text(o.backColor) && in.Text(o.logoPath) &&
+             in.Number(o.sampleTo) && in.Number(o.moviesOnly) && in.Number(o.drawingThreads) &&
+             in.Text(o.backColor) && in.Text(o.logoPath) &&
              in.Text(o.noMediaPath);
     }
   };
