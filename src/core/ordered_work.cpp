@@ -199,7 +199,8 @@ std::string ReapWorker(int pid) {
   return "the worker ended with exit code " + std::to_string(WIFEXITED(status) ? WEXITSTATUS(status) : -1);
 }
 
-std::string EndWorker(Child& child) {
+std::string EndWorker(Child& child, bool busy) {
+  if (busy && child.pid > 0) ::kill(child.pid, SIGKILL);
   if (child.fd >= 0) ::close(child.fd);
   const std::string reason = child.pid >= 0 ? ReapWorker(child.pid) : std::string();
   child = {};

@@ -126,8 +126,9 @@ void PollChildren(const std::vector<int>& fds, std::vector<std::string*>& texts,
 // Reaps the child and says why it ended, "" when it exited normally.
 std::string ReapWorker(int pid);
 // Closes the worker's socket (which ends a worker waiting for a task), reaps it and
-// clears child; says why it ended, as ReapWorker does.
-std::string EndWorker(Child& child);
+// clears child; says why it ended, as ReapWorker does. A busy worker (one whose answer
+// nobody will read any more) is killed first.
+std::string EndWorker(Child& child, bool busy = false);
 
 }  // namespace detail
 
@@ -267,7 +268,7 @@ void RunOrdered(int jobs, WorkerKind kind, const std::function<bool(Task&)>& pro
     struct Ending {
       std::vector<Worker>& workers;
       ~Ending() {
-        for (Worker& worker : workers) detail::EndWorker(worker.child);
+        for (Worker& worker : workers) detail::EndWorker(worker.child, worker.slot != nullptr);
       }
     } ending{workers};
     const auto start = [&](Worker& worker, int number) {

@@ -137,6 +137,27 @@ TEST(OrderedWorkTest, WorkerProcessesTakeTasksAsTheyComeAndADeadOneIsReplaced) {
   EXPECT_EQ(::waitpid(-1, nullptr, WNOHANG), -1);
 }
 
+// A run that stops early (deliver threw) does not wait for a worker still busy with a
+// long task: that worker is killed, and every worker is reaped.
+TEST(OrderedWorkTest, AFailedDeliveryEndsTheWorkersAtOnce) {
+  int produced = 0;
+  const auto started = std::chrono::steady_clock::now();
+  EXPECT_THROW(RunOrdered<int>(
+                   2, WorkerKind::Processes,
+                   [&](int& task) {
+                     task = produced++;
+                     return task < 4;
+                   },
+                   [](const int& task, int) -> std::string {
+                     if (task == 1) std::this_thread::sleep_for(std::chrono::seconds(30));
+                     return "done";
+                   },
+                   [](int&, WorkOutcome&) { throw std::runtime_error("the disk is full"); }),
+               std::runtime_error);
+  EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(10));
+  EXPECT_EQ(::waitpid(-1, nullptr, WNOHANG), -1);
+}
+
 // Tasks of their own type cross to the worker whole, bytes of every value included.
 struct Job {
   std::string name;
