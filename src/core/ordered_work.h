@@ -142,8 +142,8 @@ std::string EndWorker(Child& child, bool busy = false);
 // most that many finished ones.
 // jobs <= 1 runs each task in turn on the calling thread, without a worker.
 // Processes: `jobs` worker processes are forked as the first tasks come and each takes
-// one task at a time over its socket (the task must be a PackableTask), so a slow task
-// holds up only its own worker. A worker that dies costs only the task it was on: that
+// tasks over its socket (the task must be a PackableTask), one at work and one waiting,
+// so a slow task holds up only its own worker and at most one task behind it. A worker that dies costs only the task it was on: that
 // task is delivered with `stopped` set and a new worker takes its place. The caller must
 // have no other threads running (a fork copies only the calling thread) and must not
 // start anything between the calls of produce that a forked child cannot inherit.
@@ -243,16 +243,18 @@ void RunOrdered(int jobs, WorkerKind kind, const std::function<bool(Task&)>& pro
   if constexpr (!PackableTask<Task>) {
     throw std::logic_error("these tasks cannot go to worker processes");
   } else {
-    // Processes: each worker lives for many tasks and is given the next one when it
-    // answers, so there is neither a fork per task nor a queue behind a slow one. A
-    // worker retires (and a fresh one takes its place) after kTasksPerWorker tasks, so
-    // whatever a movie leaves behind in it does not pile up over a long run.
+    // Processes: each worker lives for many tasks and holds at most kDepth of them: the
+    // one it is on and the next, so that it need not wait for this process to answer
+    // (which on a busy machine may take a while) and a slow task holds back at most one
+    // other. A worker retires (and a fresh one takes its place) after kTasksPerWorker
+    // tasks, so whatever a movie leaves behind in it does not pile up over a long run.
+    static constexpr std::size_t kDepth = 2;
     static constexpr std::size_t kTasksPerWorker = 1000;
     struct Worker {
       detail::Child child;
-      Slot* slot = nullptr;   // the task it is on
-      std::size_t served = 0;
-      std::string pending;    // bytes read that do not make a whole answer yet
+      std::deque<Slot*> tasks;  // given to it, without an answer yet, in order
+      std::size_t given = 0;    // tasks given to this process
+      std::string pending;      // bytes read that do not make a whole answer yet
     };
     std::vector<Worker> workers(static_cast<std::size_t>(jobs));
     std::deque<Slot*> ready;  // produced, not yet given to a worker
@@ -261,14 +263,14 @@ void RunOrdered(int jobs, WorkerKind kind, const std::function<bool(Task&)>& pro
     bool canFork = true;
     const auto stop = [](Worker& worker) {
       worker.pending.clear();
-      worker.served = 0;
+      worker.given = 0;
       return detail::EndWorker(worker.child);
     };
     // Every worker is ended and reaped however the run ends (deliver may throw).
     struct Ending {
       std::vector<Worker>& workers;
       ~Ending() {
-        for (Worker& worker : workers) detail::EndWorker(worker.child, worker.slot != nullptr);
+        for (Worker& worker : workers) detail::EndWorker(worker.child, !worker.tasks.empty());
       }
     } ending{workers};
     const auto start = [&](Worker& worker, int number) {
@@ -292,16 +294,18 @@ void RunOrdered(int jobs, WorkerKind kind, const std::function<bool(Task&)>& pro
       for (int attempt = 0; attempt < 2; ++attempt) {
         if (worker.child.pid < 0 && (!canFork || !start(worker, number))) return false;
         if (detail::SendTask(worker.child.fd, bytes)) {
-          worker.slot = slot;
+          worker.tasks.push_back(slot);
+          ++worker.given;
           return true;
         }
+        if (!worker.tasks.empty()) return false;  // it ended while busy: that shows when its answers are read
         stop(worker);  // it ended while idle
       }
       return false;
     };
     for (;;) {
-      // Produce ahead of the workers (at most one waiting task per worker), so a worker
-      // that answers gets its next task at once.
+      // Produce a task ahead for each worker, so a worker that answers gets its next one
+      // at once.
       while (more && slots.size() < window && ready.size() < workers.size()) {
         auto slot = std::make_unique<Slot>();
         if (!produce(slot->task)) {
@@ -311,56 +315,64 @@ void RunOrdered(int jobs, WorkerKind kind, const std::function<bool(Task&)>& pro
         ready.push_back(slot.get());
         slots.push_back(std::move(slot));
       }
-      bool working = false;
-      for (std::size_t number = 0; number < workers.size(); ++number) {
-        Worker& worker = workers[number];
-        if (worker.slot == nullptr && !ready.empty()) {
+      // One task for each worker first, then a second for each.
+      for (std::size_t depth = 1; depth <= kDepth; ++depth) {
+        for (std::size_t number = 0; number < workers.size() && !ready.empty(); ++number) {
+          Worker& worker = workers[number];
+          if (worker.tasks.size() >= depth) continue;
+          if (worker.child.pid >= 0 && worker.given >= kTasksPerWorker) {
+            if (!worker.tasks.empty()) continue;  // retiring: it gets nothing more
+            stop(worker);
+          }
           Slot* slot = ready.front();
           ready.pop_front();
           if (!hand(worker, static_cast<int>(number), slot)) {
+            if (!worker.tasks.empty()) {
+              ready.push_front(slot);
+              continue;
+            }
             runGuarded(slot->task, static_cast<int>(number), slot->outcome);
             slot->done = true;
           }
         }
-        working = working || worker.slot != nullptr;
       }
       while (!slots.empty() && slots.front()->done) {
         deliver(slots.front()->task, slots.front()->outcome);
         slots.pop_front();
       }
       if (slots.empty() && !more) break;
-      if (!working) continue;
       std::vector<int> fds;
       std::vector<std::string*> texts;
       std::vector<Worker*> polled;
       for (Worker& worker : workers) {
-        if (worker.child.fd < 0) continue;
+        if (worker.child.fd < 0 || worker.tasks.empty()) continue;
         fds.push_back(worker.child.fd);
         texts.push_back(&worker.pending);
         polled.push_back(&worker);
       }
+      if (polled.empty()) continue;
       std::vector<bool> ended(fds.size(), false);
       detail::PollChildren(fds, texts, ended);
       for (std::size_t i = 0; i < polled.size(); ++i) {
         Worker& worker = *polled[i];
-        if (worker.slot != nullptr && detail::TakeAnswer(worker.pending, worker.slot->outcome)) {
-          worker.slot->done = true;
-          worker.slot = nullptr;
-          ++worker.served;
+        while (!worker.tasks.empty() && detail::TakeAnswer(worker.pending, worker.tasks.front()->outcome)) {
+          worker.tasks.front()->done = true;
+          worker.tasks.pop_front();
         }
-        if (ended[i]) {
-          worker.child.fd = -1;  // closed by PollChildren
-          const std::string reason = stop(worker);
-          if (worker.slot != nullptr) {
-            // The worker ended before this task's answer: the task is reported, and the
-            // next task goes to a new worker.
-            worker.slot->outcome = {};
-            worker.slot->outcome.stopped = reason.empty() ? "the worker ended without an answer" : reason;
-            worker.slot->done = true;
-            worker.slot = nullptr;
-          }
-        } else if (worker.slot == nullptr && worker.served >= kTasksPerWorker) {
-          stop(worker);
+        if (!ended[i]) continue;
+        worker.child.fd = -1;  // closed by PollChildren
+        const std::string reason = stop(worker);
+        if (worker.tasks.empty()) continue;
+        // The worker ended before the answer of the task it was on: that task is
+        // reported; the one it held next never started and goes to another worker.
+        Slot& lost = *worker.tasks.front();
+        worker.tasks.pop_front();
+        lost.outcome = {};
+        lost.outcome.stopped = reason.empty() ? "the worker ended without an answer" : reason;
+        lost.done = true;
+        while (!worker.tasks.empty()) {
+          ready.push_front(worker.tasks.back());
+          worker.tasks.pop_back();
         }
       }
     }
