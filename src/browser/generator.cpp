@@ -192,15 +192,36 @@ GeneratorReport RunGenerator(media::MediaContext& context, const GeneratorSettin
   if (settings.info) xml = FlashInfoHeader();
   shot.jpegQuality = settings.quality;
   shot.logoPath = settings.watermark ? settings.logoPath : std::string();
+  // Several workers have the cores between them: each draws its shots on one thread.
+  if (settings.jobs > 1) shot.drawingThreads = 1;
   const std::string sourceFolder = isFolder ? source : std::string();
 
   // Each file is prepared here in list order (identification, its XML line, the size and
   // background of its shot, whether it gets one); the shots may run side by side, and
   // what they give comes back in list order.
+  // What a worker process needs of a task travels to it; the index stays here.
   struct Task {
     std::size_t index = 0;
     std::string path, thumb;
     ShotOptions options;
+
+    void Pack(core::TaskWriter& out) const {
+      const ShotOptions& o = options;
+      out.Text(path);
+      out.Text(thumb);
+      for (const int number : {o.width, o.height, int{o.highQuality}, o.jpegQuality, o.sampleFrom, o.sampleTo,
+                               int{o.moviesOnly}, o.drawingThreads})
+        out.Number(number);
+      for (const std::string* text : {&o.backColor, &o.logoPath, &o.noMediaPath}) out.Text(*text);
+    }
+    bool Unpack(core::TaskReader& in) {
+      ShotOptions& o = options;
+      return in.Text(path) && in.Text(thumb) && in.Number(o.width) && in.Number(o.height) &&
+             in.Number(o.highQuality) && in.Number(o.jpegQuality) && in.Number(o.sampleFrom) &&
+             in.Number(o.sampleTo) && in.Number(o.moviesOnly) && in.Number(o.drawingThreads) &&
+             in.Text(o.backColor) && in.Text(o.logoPath) &&
+             in.Text(o.noMediaPath);
+    }
   };
   std::size_t next = 0;
   // Only files that get a thumbnail become tasks: a kept or skipped one needs no worker.

@@ -39,10 +39,11 @@ struct GeneratorSettings {
   std::string logoPath;
 
   // Not options of the window: how vantrel-tool thumbs runs the generator.
-  // Thumbnails made at once, in child processes that take a few movies each in turn
-  // (the engine keeps state for the whole process, so two shots must not run in one at
-  // the same time); 1 makes them in turn here. More than 1 needs a caller without other
-  // threads.
+  // Thumbnails made at once, by as many worker processes, each taking one movie at a
+  // time (the engine keeps state for the whole process, so two shots must not run in
+  // one at the same time); 1 makes them in turn here. More than 1 needs a caller without
+  // other threads that has not drawn anything yet (Qt's image threads do not survive
+  // a fork).
   int jobs = 1;
   // When set, the thumbnails and "Flash Info.xml" go under this folder instead of
   // beside the movies, in subfolders that mirror where each movie was found.

@@ -70,6 +70,7 @@ std::string ShootMovie(const std::string& moviePath, const ShotOptions& asked, d
   // No border: the thumbnail is filled edge to edge.
   control.SetScaleMode(1);
   control.SetQuality(options.highQuality ? 1 : 0);
+  control.SetDrawingThreads(options.drawingThreads);
   std::string failure;
   if (!control.LoadMovie(0, moviePath)) failure = control.LastError().empty() ? "Not a movie" : control.LastError();
   if (!options.backColor.empty()) control.SetBGColor(options.backColor);

@@ -12,6 +12,7 @@
 
 namespace vantrel::browser {
 
+// A field added here must also travel to the thumbnail workers (Task::Pack in generator.cpp).
 struct ShotOptions {
   int width = 120;            // size of the shot in pixels
   int height = 90;
@@ -27,6 +28,9 @@ struct ShotOptions {
   // ends early get no picture, and the thumbnail fails with the reason. Otherwise they
   // get the no-media picture or the plain background.
   bool moviesOnly = false;
+  // Threads a movie's shot is drawn with; 0: the drawing's default (one per core). The
+  // generator's worker processes take one each, as the cores are theirs already.
+  int drawingThreads = 0;
 };
 
 // Draws the PNG at logoPath onto surface with its bottom-right corner on the surface's.

@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/socket.h>
 #include <sched.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -32,7 +33,61 @@ bool WriteAll(int fd, const std::string& text) {
   return true;
 }
 
+std::string LengthBytes(std::size_t size) {
+  const auto length = static_cast<std::uint32_t>(size);
+  std::string bytes(4, '\0');
+  for (int i = 0; i < 4; ++i) bytes[static_cast<std::size_t>(i)] = static_cast<char>((length >> (8 * i)) & 0xFF);
+  return bytes;
+}
+
+bool ReadAll(int fd, char* data, std::size_t size) {
+  std::size_t done = 0;
+  while (done < size) {
+    const ssize_t got = ::read(fd, data + done, size - done);
+    if (got < 0 && errno == EINTR) continue;
+    if (got <= 0) return false;
+    done += static_cast<std::size_t>(got);
+  }
+  return true;
+}
+
+// The next task on a worker's socket; false when the socket closed.
+bool ReadTask(int fd, std::string& task) {
+  unsigned char head[4];
+  if (!ReadAll(fd, reinterpret_cast<char*>(head), sizeof head)) return false;
+  std::uint32_t length = 0;
+  for (int i = 0; i < 4; ++i) length |= static_cast<std::uint32_t>(head[i]) << (8 * i);
+  task.resize(length);
+  return length == 0 || ReadAll(fd, task.data(), length);
+}
+
 }  // namespace
+
+void TaskWriter::Number(std::int64_t value) {
+  for (int i = 0; i < 8; ++i) bytes_ += static_cast<char>((static_cast<std::uint64_t>(value) >> (8 * i)) & 0xFF);
+}
+
+void TaskWriter::Text(std::string_view text) {
+  Number(static_cast<std::int64_t>(text.size()));
+  bytes_ += text;
+}
+
+bool TaskReader::Number(std::int64_t& value) {
+  if (bytes_.size() < 8) return false;
+  std::uint64_t bits = 0;
+  for (int i = 0; i < 8; ++i) bits |= static_cast<std::uint64_t>(static_cast<unsigned char>(bytes_[static_cast<std::size_t>(i)])) << (8 * i);
+  bytes_.remove_prefix(8);
+  value = static_cast<std::int64_t>(bits);
+  return true;
+}
+
+bool TaskReader::Text(std::string& text) {
+  std::int64_t size = 0;
+  if (!Number(size) || size < 0 || static_cast<std::uint64_t>(size) > bytes_.size()) return false;
+  text.assign(bytes_.substr(0, static_cast<std::size_t>(size)));
+  bytes_.remove_prefix(static_cast<std::size_t>(size));
+  return true;
+}
 
 int DefaultJobs() {
   cpu_set_t set;
@@ -47,9 +102,9 @@ int DefaultJobs() {
 
 namespace detail {
 
-Child ForkWorker(const std::function<bool(int fd)>& work) {
+Child ForkWorker(const std::vector<int>& closeInChild, const std::function<WorkOutcome(std::string_view task)>& serve) {
   int ends[2];
-  if (::pipe2(ends, O_CLOEXEC) != 0) return {};
+  if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, ends) != 0) return {};
   // What is buffered now belongs to the parent; the child must not print it again.
   std::fflush(nullptr);
   const pid_t pid = ::fork();
@@ -60,7 +115,10 @@ Child ForkWorker(const std::function<bool(int fd)>& work) {
   }
   if (pid == 0) {
     ::close(ends[0]);
-    const bool sent = work(ends[1]);
+    for (const int fd : closeInChild) ::close(fd);
+    std::string task;
+    bool sent = true;
+    while (sent && ReadTask(ends[1], task)) sent = SendAnswer(ends[1], serve(task));
     std::fflush(nullptr);
     // _exit: the parent's atexit handlers and static objects are not the child's to run.
     ::_exit(sent ? 0 : kSendFailed);
@@ -69,12 +127,26 @@ Child ForkWorker(const std::function<bool(int fd)>& work) {
   return {static_cast<int>(pid), ends[0]};
 }
 
+bool SendTask(int fd, std::string_view task) {
+  std::string frame = LengthBytes(task.size());
+  frame += task;
+  std::size_t done = 0;
+  while (done < frame.size()) {
+    // MSG_NOSIGNAL: a worker that is gone is an answer (false), not a SIGPIPE.
+    const ssize_t wrote = ::send(fd, frame.data() + done, frame.size() - done, MSG_NOSIGNAL);
+    if (wrote < 0) {
+      if (errno == EINTR) continue;
+      return false;
+    }
+    done += static_cast<std::size_t>(wrote);
+  }
+  return true;
+}
+
 bool SendAnswer(int fd, const WorkOutcome& outcome) {
   const std::string& text = outcome.stopped.empty() ? outcome.text : outcome.stopped;
-  const auto length = static_cast<std::uint32_t>(text.size());
-  std::string frame(5, '\0');
-  for (int i = 0; i < 4; ++i) frame[static_cast<std::size_t>(i)] = static_cast<char>((length >> (8 * i)) & 0xFF);
-  frame[4] = outcome.stopped.empty() ? '0' : '1';
+  std::string frame = LengthBytes(text.size());
+  frame += outcome.stopped.empty() ? '0' : '1';
   return WriteAll(fd, frame + text);
 }
 
@@ -125,6 +197,14 @@ std::string ReapWorker(int pid) {
   }
   if (WIFEXITED(status) && WEXITSTATUS(status) == kSendFailed) return "the worker could not send its answer";
   return "the worker ended with exit code " + std::to_string(WIFEXITED(status) ? WEXITSTATUS(status) : -1);
+}
+
+std::string EndWorker(Child& child, bool busy) {
+  if (busy && child.pid > 0) ::kill(child.pid, SIGKILL);
+  if (child.fd >= 0) ::close(child.fd);
+  const std::string reason = child.pid >= 0 ? ReapWorker(child.pid) : std::string();
+  child = {};
+  return reason;
 }
 
 }  // namespace detail

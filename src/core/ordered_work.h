@@ -4,7 +4,9 @@
 #pragma once
 
 #include <algorithm>
+#include <concepts>
 #include <condition_variable>
+#include <cstdint>
 #include <cstddef>
 #include <deque>
 #include <exception>
@@ -13,6 +15,8 @@
 #include <mutex>
 #include <stdexcept>
 #include <string>
+#include <string_view>
+#include <type_traits>
 #include <thread>
 #include <vector>
 
@@ -34,28 +38,97 @@ struct WorkOutcome {
   std::string stopped;
 };
 
+// How a task reaches a worker process: its fields in a row, each a number or a text.
+class TaskWriter {
+ public:
+  void Number(std::int64_t value);
+  void Text(std::string_view text);
+  const std::string& Bytes() const { return bytes_; }
+
+ private:
+  std::string bytes_;
+};
+
+class TaskReader {
+ public:
+  explicit TaskReader(std::string_view bytes) : bytes_(bytes) {}
+  bool Number(std::int64_t& value);
+  template <typename Integer>
+    requires(std::is_integral_v<Integer> || std::is_enum_v<Integer>)
+  bool Number(Integer& value) {
+    std::int64_t wide = 0;
+    if (!Number(wide)) return false;
+    value = static_cast<Integer>(wide);
+    return true;
+  }
+  bool Text(std::string& text);
+  // Whether every field was taken.
+  bool Done() const { return bytes_.empty(); }
+
+ private:
+  std::string_view bytes_;
+};
+
+// Tasks that can go to a worker process: a whole number, a string, or a type with
+// `void Pack(TaskWriter&) const` and `bool Unpack(TaskReader&)`.
+template <typename Task>
+concept PackableTask =
+    std::is_integral_v<Task> || std::is_enum_v<Task> || std::is_same_v<Task, std::string> ||
+    requires(const Task& from, Task& to, TaskWriter& writer, TaskReader& reader) {
+      from.Pack(writer);
+      { to.Unpack(reader) } -> std::convertible_to<bool>;
+    };
+
 namespace detail {
 
-// A child running work(fd), which writes its answers to fd and returns false when it
-// could not; returns the child's pid (-1 when fork failed) and the read end of the pipe.
-// The caller's stdio buffers are flushed first.
+template <PackableTask Task>
+std::string PackTask(const Task& task) {
+  TaskWriter writer;
+  if constexpr (std::is_same_v<Task, std::string>) writer.Text(task);
+  else if constexpr (std::is_integral_v<Task> || std::is_enum_v<Task>) writer.Number(static_cast<std::int64_t>(task));
+  else task.Pack(writer);
+  return writer.Bytes();
+}
+
+template <PackableTask Task>
+bool UnpackTask(std::string_view bytes, Task& task) {
+  TaskReader reader(bytes);
+  bool whole = false;
+  if constexpr (std::is_same_v<Task, std::string>) whole = reader.Text(task);
+  else if constexpr (std::is_integral_v<Task> || std::is_enum_v<Task>) whole = reader.Number(task);
+  else whole = task.Unpack(reader);
+  return whole && reader.Done();
+}
+
+// A worker process: its pid (-1 when there is none) and its end of the socket that
+// carries tasks to it and answers back.
 struct Child {
   int pid = -1;
   int fd = -1;
 };
-Child ForkWorker(const std::function<bool(int fd)>& work);
+// Forks a worker that reads tasks from its socket one at a time, answers each with
+// serve(task) and ends when the socket closes. The child first closes closeInChild (the
+// other workers' sockets, so that each worker sees its own end). The caller's stdio
+// buffers are flushed first.
+Child ForkWorker(const std::vector<int>& closeInChild, const std::function<WorkOutcome(std::string_view task)>& serve);
 
-// One answer on the pipe: its length, whether the work stopped, and its text.
+// One task on a worker's socket; false when the worker is gone.
+bool SendTask(int fd, std::string_view task);
+// One answer on the socket: its length, whether the work stopped, and its text.
 bool SendAnswer(int fd, const WorkOutcome& outcome);
 // Takes the first whole answer off the front of pending; false when there is none yet.
 bool TakeAnswer(std::string& pending, WorkOutcome& outcome);
 
-// Waits until at least one of the children's pipes has data or ends (EINTR retried).
-// Appends what was read to texts[i]; sets ended[i] when the pipe closed.
+// Waits until at least one of the children's sockets has data or ends (EINTR retried).
+// Appends what was read to texts[i]; sets ended[i] (and closes the fd) when it closed.
 void PollChildren(const std::vector<int>& fds, std::vector<std::string*>& texts, std::vector<bool>& ended);
 
 // Reaps the child and says why it ended, "" when it exited normally.
 std::string ReapWorker(int pid);
+// Closes the worker's socket (which ends a worker waiting for a task), reaps it and
+// clears child; says why it ended, as ReapWorker does. A busy worker (one whose answer
+// nobody will read any more) is killed first.
+std::string EndWorker(Child& child, bool busy = false);
 
 }  // namespace detail
 
@@ -68,9 +141,12 @@ std::string ReapWorker(int pid);
 // so memory stays bounded however many tasks there are and a slow task holds back at
 // most that many finished ones.
 // jobs <= 1 runs each task in turn on the calling thread, without a worker.
-// Processes: the caller must have no other threads running (a fork copies only the
-// calling thread); each child takes several tasks in a row; a task whose child dies is
-// delivered with `stopped` set, and the run goes on.
+// Processes: `jobs` worker processes are forked as the first tasks come and each takes
+// tasks over its socket (the task must be a PackableTask), one at work and one waiting,
+// so a slow task holds up only its own worker and at most one task behind it. A worker that dies costs only the task it was on: that
+// task is delivered with `stopped` set and a new worker takes its place. The caller must
+// have no other threads running (a fork copies only the calling thread) and must not
+// start anything between the calls of produce that a forked child cannot inherit.
 template <typename Task>
 void RunOrdered(int jobs, WorkerKind kind, const std::function<bool(Task&)>& produce,
                 const std::function<std::string(const Task&, int worker)>& work,
@@ -79,9 +155,6 @@ void RunOrdered(int jobs, WorkerKind kind, const std::function<bool(Task&)>& pro
     Task task{};
     WorkOutcome outcome;
     bool done = false;
-    int worker = -1;  // process workers: the number lent to the child
-    int pid = -1;
-    int fd = -1;
   };
   const auto runGuarded = [&](const Task& task, int worker, WorkOutcome& outcome) {
     try {
@@ -101,7 +174,7 @@ void RunOrdered(int jobs, WorkerKind kind, const std::function<bool(Task&)>& pro
     }
   }
   // Processes get a long window: a task that runs long (a movie whose scripts run to
-  // their limit) holds back delivery, not the children working on the tasks after it.
+  // their limit) holds back delivery, not the workers on the tasks after it.
   if (window == 0) window = static_cast<std::size_t>(jobs) * (kind == WorkerKind::Processes ? 2048 : 4);
   if (window < static_cast<std::size_t>(jobs)) window = static_cast<std::size_t>(jobs);
   std::deque<std::unique_ptr<Slot>> slots;  // produced, not yet delivered, in task order
@@ -167,108 +240,141 @@ void RunOrdered(int jobs, WorkerKind kind, const std::function<bool(Task&)>& pro
     return;
   }
 
-  // Processes: a child takes a batch of tasks in a row (a fork per task costs more than
-  // many a task: the child pays again for what the process sets up on first use), at
-  // most `jobs` children at once. Each answer comes back as soon as it is ready, so a
-  // child that dies costs only the task it was on; the rest of its batch goes to a new
-  // child.
-  struct Batch {
-    std::vector<Slot*> slots;
-    std::size_t next = 0;  // the first slot still without an answer
-    int worker = 0;
-    int pid = -1;
-    int fd = -1;
-    std::string pending;   // bytes read that do not make a whole answer yet
-  };
-  // Batches stay small: one slow task (a movie whose scripts run to their time limit)
-  // holds up only the few tasks after it in its batch while the other children take
-  // the rest, and a fork still serves many tasks.
-  static constexpr std::size_t kMaxBatch = 32;
-  const std::size_t batchSize =
-      std::clamp<std::size_t>(window / (2 * static_cast<std::size_t>(jobs)), 1, kMaxBatch);
-  std::vector<bool> busy(static_cast<std::size_t>(jobs), false);
-  std::deque<Batch> running;
-  const auto start = [&](Batch& batch) {
-    const std::vector<Slot*> tasks(batch.slots.begin() + static_cast<std::ptrdiff_t>(batch.next), batch.slots.end());
-    const int number = batch.worker;
-    const detail::Child child = detail::ForkWorker([&](int fd) {
-      for (Slot* slot : tasks) {
-        WorkOutcome outcome;
-        runGuarded(slot->task, number, outcome);
-        if (!detail::SendAnswer(fd, outcome)) return false;
+  if constexpr (!PackableTask<Task>) {
+    throw std::logic_error("these tasks cannot go to worker processes");
+  } else {
+    // Processes: each worker lives for many tasks and holds at most kDepth of them: the
+    // one it is on and the next, so that it need not wait for this process to answer
+    // (which on a busy machine may take a while) and a slow task holds back at most one
+    // other. A worker retires (and a fresh one takes its place) after kTasksPerWorker
+    // tasks, so whatever a movie leaves behind in it does not pile up over a long run.
+    static constexpr std::size_t kDepth = 2;
+    static constexpr std::size_t kTasksPerWorker = 1000;
+    struct Worker {
+      detail::Child child;
+      std::deque<Slot*> tasks;  // given to it, without an answer yet, in order
+      std::size_t given = 0;    // tasks given to this process
+      std::string pending;      // bytes read that do not make a whole answer yet
+    };
+    std::vector<Worker> workers(static_cast<std::size_t>(jobs));
+    std::deque<Slot*> ready;  // produced, not yet given to a worker
+    // Once a fork fails (the process table is full) no more are tried: what is left runs
+    // here, and a process that has run the work may no longer be safe to fork.
+    bool canFork = true;
+    const auto stop = [](Worker& worker) {
+      worker.pending.clear();
+      worker.given = 0;
+      return detail::EndWorker(worker.child);
+    };
+    // Every worker is ended and reaped however the run ends (deliver may throw).
+    struct Ending {
+      std::vector<Worker>& workers;
+      ~Ending() {
+        for (Worker& worker : workers) detail::EndWorker(worker.child, !worker.tasks.empty());
       }
-      return true;
-    });
-    batch.pid = child.pid;
-    batch.fd = child.fd;
-    if (child.pid >= 0) return true;
-    // No child to be had (the process table is full): the batch runs here.
-    for (Slot* slot : tasks) {
-      runGuarded(slot->task, number, slot->outcome);
-      slot->done = true;
-    }
-    batch.next = batch.slots.size();
-    return false;
-  };
-  for (;;) {
-    while (more && running.size() < static_cast<std::size_t>(jobs) && slots.size() + batchSize <= window) {
-      Batch batch;
-      while (batch.slots.size() < batchSize) {
+    } ending{workers};
+    const auto start = [&](Worker& worker, int number) {
+      std::vector<int> others;
+      for (const Worker& other : workers)
+        if (other.child.fd >= 0) others.push_back(other.child.fd);
+      worker.child = detail::ForkWorker(others, [&, number](std::string_view bytes) {
+        Task task{};
+        WorkOutcome outcome;
+        if (!detail::UnpackTask(bytes, task)) outcome.stopped = "the task did not reach the worker whole";
+        else runGuarded(task, number, outcome);
+        return outcome;
+      });
+      if (worker.child.pid < 0) canFork = false;
+      return worker.child.pid >= 0;
+    };
+    // Gives the task to the worker, starting one when there is none or the last one is
+    // gone; false when no worker process could take it.
+    const auto hand = [&](Worker& worker, int number, Slot* slot) {
+      const std::string bytes = detail::PackTask(slot->task);
+      for (int attempt = 0; attempt < 2; ++attempt) {
+        if (worker.child.pid < 0 && (!canFork || !start(worker, number))) return false;
+        if (detail::SendTask(worker.child.fd, bytes)) {
+          worker.tasks.push_back(slot);
+          ++worker.given;
+          return true;
+        }
+        if (!worker.tasks.empty()) return false;  // it ended while busy: that shows when its answers are read
+        stop(worker);  // it ended while idle
+      }
+      return false;
+    };
+    for (;;) {
+      // Produce a task ahead for each worker, so a worker that answers gets its next one
+      // at once.
+      while (more && slots.size() < window && ready.size() < workers.size()) {
         auto slot = std::make_unique<Slot>();
         if (!produce(slot->task)) {
           more = false;
           break;
         }
-        batch.slots.push_back(slot.get());
+        ready.push_back(slot.get());
         slots.push_back(std::move(slot));
       }
-      if (batch.slots.empty()) break;
-      while (busy[static_cast<std::size_t>(batch.worker)]) ++batch.worker;
-      if (start(batch)) {
-        busy[static_cast<std::size_t>(batch.worker)] = true;
-        running.push_back(std::move(batch));
+      // One task for each worker first, then a second for each.
+      for (std::size_t depth = 1; depth <= kDepth; ++depth) {
+        for (std::size_t number = 0; number < workers.size() && !ready.empty(); ++number) {
+          Worker& worker = workers[number];
+          if (worker.tasks.size() >= depth) continue;
+          if (worker.child.pid >= 0 && worker.given >= kTasksPerWorker) {
+            if (!worker.tasks.empty()) continue;  // retiring: it gets nothing more
+            stop(worker);
+          }
+          Slot* slot = ready.front();
+          ready.pop_front();
+          if (!hand(worker, static_cast<int>(number), slot)) {
+            if (!worker.tasks.empty()) {
+              ready.push_front(slot);
+              continue;
+            }
+            runGuarded(slot->task, static_cast<int>(number), slot->outcome);
+            slot->done = true;
+          }
+        }
       }
-    }
-    while (!slots.empty() && slots.front()->done) {
-      deliver(slots.front()->task, slots.front()->outcome);
-      slots.pop_front();
-    }
-    // Children that gave every answer are still waited for: they end, and are reaped.
-    if (slots.empty() && !more && running.empty()) break;
-    if (running.empty()) continue;
-    std::vector<int> fds;
-    std::vector<std::string*> texts;
-    for (Batch& batch : running) {
-      fds.push_back(batch.fd);
-      texts.push_back(&batch.pending);
-    }
-    std::vector<bool> ended(fds.size(), false);
-    detail::PollChildren(fds, texts, ended);
-    std::size_t i = 0;
-    for (auto it = running.begin(); it != running.end(); ++i) {
-      Batch& batch = *it;
-      while (batch.next < batch.slots.size() && detail::TakeAnswer(batch.pending, batch.slots[batch.next]->outcome))
-        batch.slots[batch.next++]->done = true;
-      if (!ended[i]) {
-        ++it;
-        continue;
+      while (!slots.empty() && slots.front()->done) {
+        deliver(slots.front()->task, slots.front()->outcome);
+        slots.pop_front();
       }
-      const std::string reason = detail::ReapWorker(batch.pid);
-      if (batch.next < batch.slots.size()) {
-        // The child ended before this task's answer: the task is reported, the rest of
-        // the batch goes on in a new child.
-        Slot& lost = *batch.slots[batch.next++];
+      if (slots.empty() && !more) break;
+      std::vector<int> fds;
+      std::vector<std::string*> texts;
+      std::vector<Worker*> polled;
+      for (Worker& worker : workers) {
+        if (worker.child.fd < 0 || worker.tasks.empty()) continue;
+        fds.push_back(worker.child.fd);
+        texts.push_back(&worker.pending);
+        polled.push_back(&worker);
+      }
+      if (polled.empty()) continue;
+      std::vector<bool> ended(fds.size(), false);
+      detail::PollChildren(fds, texts, ended);
+      for (std::size_t i = 0; i < polled.size(); ++i) {
+        Worker& worker = *polled[i];
+        while (!worker.tasks.empty() && detail::TakeAnswer(worker.pending, worker.tasks.front()->outcome)) {
+          worker.tasks.front()->done = true;
+          worker.tasks.pop_front();
+        }
+        if (!ended[i]) continue;
+        worker.child.fd = -1;  // closed by PollChildren
+        const std::string reason = stop(worker);
+        if (worker.tasks.empty()) continue;
+        // The worker ended before the answer of the task it was on: that task is
+        // reported; the one it held next never started and goes to another worker.
+        Slot& lost = *worker.tasks.front();
+        worker.tasks.pop_front();
         lost.outcome = {};
         lost.outcome.stopped = reason.empty() ? "the worker ended without an answer" : reason;
         lost.done = true;
+        while (!worker.tasks.empty()) {
+          ready.push_front(worker.tasks.back());
+          worker.tasks.pop_back();
+        }
       }
-      batch.pending.clear();
-      if (batch.next < batch.slots.size() && start(batch)) {
-        ++it;
-        continue;
-      }
-      busy[static_cast<std::size_t>(batch.worker)] = false;
-      it = running.erase(it);
     }
   }
 }

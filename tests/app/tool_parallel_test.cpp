@@ -168,6 +168,18 @@ TEST_F(ToolParallelTest, ThumbsOnTwoWorkersMakeTheSamePicturesInTheSameOrder) {
   // Each movie has its own picture: a shot given to the wrong file would show here.
   EXPECT_NE(first.at("a.jpg"), first.at("dir.jpg"));
   EXPECT_NE(first.at("dir/b.jpg"), first.at("dir/c.jpg"));
+  // The picture's size and quality travel to the workers with each movie.
+  const std::string three = home.Path() + "three", four = home.Path() + "four";
+  std::vector<std::string> small = {"thumbs", movies, "-r", "--width", "64", "--height", "48", "--quality", "40", "--out"};
+  std::vector<std::string> c = small, d = small;
+  c.insert(c.end(), {three, "-j", "1"});
+  d.insert(d.end(), {four, "-j", "2"});
+  EXPECT_EQ(RunProcess(kTool, c).exitCode, 1);
+  EXPECT_EQ(RunProcess(kTool, d).exitCode, 1);
+  const auto third = Tree(three);
+  EXPECT_EQ(third, Tree(four));
+  EXPECT_EQ(third.size(), 12u);
+  EXPECT_NE(third.at("a.jpg"), first.at("a.jpg"));
 }
 
 TEST_F(ToolParallelTest, OutLeavesTheMoviesFolderAsItWas) {

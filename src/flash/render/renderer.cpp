@@ -753,11 +753,12 @@ class Walker {
 
 namespace {
 
-// Draws the levels on image (painter's device, its background filled) in bands of rows,
-// one per drawing thread. False when it did not: one thread asked for, a viewport too
-// small to split, the pool busy with another drawing, or a band that ran out of the
-// effects budget (the caller then draws the frame whole, so that what is left out
-// is what one thread leaves out).
+// Fills the viewport of image (painter's device) with the background and draws the
+// levels on it in bands of rows, one per drawing thread, each band filling its own rows
+// first. False, with nothing drawn, when it did not: one thread asked for, a viewport
+// too small to split, the pool busy with another drawing, or a band that ran out of
+// the effects budget (the caller then fills and draws the frame whole, so that what is
+// left out is what one thread leaves out).
 bool DrawLevelsInBands(QPainter& painter, QImage& image, QSize viewport, const std::map<std::int32_t, DisplayObject*>& levels,
                  const QTransform& stage, const ViewOptions& options, bool* whole) {
   static constexpr int kMinBandRows = 16;
@@ -766,13 +767,15 @@ bool DrawLevelsInBands(QPainter& painter, QImage& image, QSize viewport, const s
                                shown.height() / kMinBandRows);
   if (threads <= 1) return false;
   uchar* const bits = image.bits();
+  const QColor background(options.background.r, options.background.g, options.background.b);
   std::vector<char> overBudget(static_cast<std::size_t>(threads), 0);
   const bool drawn = render::DrawInBands(shown.height(), threads, [&](int part, int top, int bottom) {
     // Each band paints the same pixels through an image of its own, clipped to its rows.
     QImage band(bits, image.width(), image.height(), image.bytesPerLine(), image.format());
     QPainter bandPainter(&band);
-    bandPainter.setRenderHints(painter.renderHints());
     const QRect rows(shown.left(), shown.top() + top, shown.width(), bottom - top);
+    bandPainter.fillRect(rows, background);
+    bandPainter.setRenderHints(painter.renderHints());
     bandPainter.setClipRect(rows);
     Walker walker(options, stage);
     walker.RestrictTo(&band, rows);
@@ -780,11 +783,7 @@ bool DrawLevelsInBands(QPainter& painter, QImage& image, QSize viewport, const s
     overBudget[static_cast<std::size_t>(part)] = walker.EffectsLeftOut();
   });
   if (!drawn) return false;
-  if (std::find(overBudget.begin(), overBudget.end(), 1) != overBudget.end()) {
-    const Rgba& bg = options.background;
-    painter.fillRect(shown, QColor(bg.r, bg.g, bg.b));
-    return false;
-  }
+  if (std::find(overBudget.begin(), overBudget.end(), 1) != overBudget.end()) return false;
   *whole = true;
   return true;
 }
@@ -842,8 +841,6 @@ bool RenderMovie(QPainter& painter, QSize viewport, const MovieRuntime& player, 
   }
   painter.save();
   painter.setClipRect(QRect(QPoint(0, 0), viewport));
-  const Rgba& bg = options.background;
-  painter.fillRect(QRect(QPoint(0, 0), viewport), QColor(bg.r, bg.g, bg.b));
   painter.setRenderHint(QPainter::Antialiasing, options.quality != Quality::Low);
   painter.setRenderHint(QPainter::SmoothPixmapTransform, options.quality == Quality::High);
   const QTransform stage =
@@ -853,6 +850,8 @@ bool RenderMovie(QPainter& painter, QSize viewport, const MovieRuntime& player, 
   for (const auto& [number, clip] : player.Levels()) levels[number] = clip;
   bool whole = true;
   if (!DrawLevelsInBands(painter, *static_cast<QImage*>(device), viewport, levels, stage, options, &whole)) {
+    const Rgba& bg = options.background;
+    painter.fillRect(QRect(QPoint(0, 0), viewport), QColor(bg.r, bg.g, bg.b));
     Walker walker(options, stage);
     walker.DrawRange(painter, levels.begin(), levels.end(), stage, ColorTransform{}, false, 0);
     whole = !walker.EffectsLeftOut();

@@ -6,8 +6,11 @@
 
 #include <QImage>
 #include <QPainter>
+#include <chrono>
 #include <filesystem>
 #include <string>
+#include <thread>
+#include <utility>
 #include <vector>
 
 #include "core/text.h"
@@ -162,6 +165,22 @@ TEST(DrawingBands, AForkedChildDrawsInBandsOfItsOwn) {
   ASSERT_EQ(::waitpid(child, &status, 0), child);
   ASSERT_TRUE(WIFEXITED(status)) << "the child was killed by signal " << WTERMSIG(status);
   EXPECT_EQ(WEXITSTATUS(status), 0);
+}
+
+// A frame of a fraction of a millisecond is balanced as a long one is: its top band,
+// slower by a few hundred microseconds three times in a row, gives up rows.
+TEST(DrawingBands, ShortDrawingsMoveTheBordersToo) {
+  std::vector<std::pair<int, int>> rows(2);
+  for (int drawing = 0; drawing < 4; ++drawing) {
+    ASSERT_TRUE(render::DrawInBands(1001, 2, [&](int part, int top, int bottom) {
+      rows[static_cast<std::size_t>(part)] = {top, bottom};
+      if (top == 0) std::this_thread::sleep_for(std::chrono::microseconds(400));
+    }));
+    if (drawing == 0) EXPECT_EQ(rows[0], std::make_pair(0, 500));
+  }
+  EXPECT_EQ(rows[0].first, 0);
+  EXPECT_LT(rows[0].second, 400);
+  EXPECT_EQ(rows[1], std::make_pair(rows[0].second, 1001));
 }
 
 TEST(DrawingBands, BordersMoveTowardTheSlowBand) {
