@@ -1098,8 +1098,11 @@ ClassObject* Machine::DefineClass(const std::string& package, const std::string&
 }
 
 void Machine::DefineGlobal(const std::string& package, const std::string& name, const Value& value) {
+  DefineGlobal(InternNs(kNsNamespace, package), name, value);
+}
+
+void Machine::DefineGlobal(NsId ns, const std::string& name, const Value& value) {
   const std::uint32_t id = Intern(name);
-  const NsId ns = InternNs(kNsNamespace, package);
   Traits* traits = globalObject->traits;
   auto& list = traits->bindings[id];
   for (Binding& b : list) {
@@ -1198,6 +1201,7 @@ void Machine::InstallBuiltins() {
   InstallMath(*this);
   InstallVector(*this);
   InstallGlobals(*this);
+  InstallDescribeType(*this);
   InstallRegExp(*this);
   InstallDate(*this);
   InstallJson(*this);

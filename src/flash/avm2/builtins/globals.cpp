@@ -154,17 +154,6 @@ Value DecodeUri(Machine& m, const Value&, const Value* args, int argc) {
   return m.StrValue(out);
 }
 
-Value QualifiedClassName(Machine& m, const Value&, const Value* args, int argc) {
-  return m.StrValue(m.QualifiedClassName(Arg(args, argc, 0)));
-}
-
-Value QualifiedSuperclassName(Machine& m, const Value&, const Value* args, int argc) {
-  const Value v = Arg(args, argc, 0);
-  ClassObject* c = v.IsObject() && v.object->kind == ObjectKind::Class ? static_cast<ClassObject*>(v.object) : m.ClassOf(v);
-  if (!c || !c->base) return Value::Null();
-  return m.StrValue(c->base->QualifiedName());
-}
-
 Value DefinitionByName(Machine& m, const Value&, const Value* args, int argc) {
   const std::string name = StrArg(m, args, argc, 0);
   if (ClassObject* c = m.FindClass(name)) return Value::Obj(c);
@@ -232,8 +221,6 @@ void InstallGlobals(Machine& m) {
       {"", "parseFloat", ParseFloat}, {"", "escape", Escape}, {"", "unescape", Unescape},
       {"", "encodeURIComponent", EncodeUriComponent}, {"", "encodeURI", EncodeUriWhole},
       {"", "decodeURIComponent", DecodeUri}, {"", "decodeURI", DecodeUri},
-      {"flash.utils", "getQualifiedClassName", QualifiedClassName},
-      {"flash.utils", "getQualifiedSuperclassName", QualifiedSuperclassName},
       {"flash.utils", "getDefinitionByName", DefinitionByName}, {"flash.utils", "getTimer", GetTimer},
       {"flash.utils", "setTimeout", SetTimeout}, {"flash.utils", "setInterval", SetInterval},
       {"flash.utils", "clearTimeout", ClearTimer}, {"flash.utils", "clearInterval", ClearTimer}};
