@@ -1646,7 +1646,12 @@ bool Machine::LoadAbc(std::span<const std::uint8_t> bytes, bool lazy, std::strin
       }
     }
     unit->multinameIds[i] = m.id;
-    if (named.kind == kQName || named.kind == kQNameA) {
+    if ((named.kind == kQName || named.kind == kQNameA) && named.ns == 0) {
+      // *::name: any namespace (the public one for objects, every one for XML).
+      if (unit->anyNamespace.empty()) unit->anyNamespace = {publicNs_, InternNs(kNsNamespace, "*")};
+      m.ns = unit->anyNamespace.data();
+      m.nsCount = 2;
+    } else if (named.kind == kQName || named.kind == kQNameA) {
       m.ns = &unit->namespaces[named.ns];
       m.nsCount = 1;
     } else if (named.kind == kMultiname || named.kind == kMultinameA || named.kind == kMultinameL || named.kind == kMultinameLA) {

@@ -47,6 +47,7 @@ struct AbcUnit {
   std::vector<std::vector<NsId>> nsSets;
   std::vector<Multiname> multinames;
   std::vector<std::uint32_t> multinameIds;  // interned local names (kNoName for none)
+  std::vector<NsId> anyNamespace;           // what a QName of namespace 0 ("*") names: public and "*"
   std::vector<const String*> strings;        // heap strings of the pool, made on first use
   std::vector<ClassObject*> classes;
   struct Script {

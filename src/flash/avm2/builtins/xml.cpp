@@ -302,7 +302,7 @@ class Parser {
   }
 
   Machine& m_;
-  const std::string& s_;
+  const std::string s_;  // a copy: callers may pass a temporary
   std::size_t pos_ = 0;
 };
 
@@ -449,7 +449,8 @@ bool Matches(Machine& m, const XmlObject* x, const Multiname& n) {
     return AnyName(n) && (n.nsCount == 0 || NsMatches(m, n, ""));  // * also gives text and other nodes
   }
   if (!AnyName(n) && x->name != *n.text) return false;
-  if (x->node == Node::Attribute && AnyName(n)) return true;
+  // An unqualified @* names the attributes of every namespace; ns::* those of one.
+  if (x->node == Node::Attribute && AnyName(n) && (n.nsCount == 0 || n.publicNs)) return true;
   return NsMatches(m, n, x->uri);
 }
 
@@ -525,7 +526,7 @@ Multiname NameFromValue(Machine& m, const Value& v, std::string& storage, NsId& 
   }
   n.text = &storage;
   n.id = m.FindId(storage);
-  n.publicNs = true;
+  n.publicNs = n.nsCount == 0 || m.IsPublicLike(*n.ns);
   return n;
 }
 
