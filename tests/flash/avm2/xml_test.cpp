@@ -317,5 +317,34 @@ TEST_F(Xml, QNamesTakeTheNamespaceOfAQNameAndComeBackWhenCalledWithOne) {
   EXPECT_EQ(Str(m.Call(Value::Obj(m.qnameClass), Value(), &text, 1)), "c");
 }
 
+TEST_F(Xml, BadNamesTrailingMarkupAndOneItemMethodsGiveTheirErrors) {
+  EXPECT_EQ(ErrorOf([&] { Parse("<:x>hi</x>"); }).substr(0, 22), "TypeError: Error #1084");
+  EXPECT_EQ(ErrorOf([&] { Parse("<x :ns='a'>hi</x>"); }).substr(0, 22), "TypeError: Error #1084");
+  EXPECT_EQ(ErrorOf([&] { Parse("<root><a>c</a></root></root>"); }),
+            "TypeError: Error #1088: The markup in the document following the root element must be well-formed.");
+  const Value x = Parse("<a><b/><b/></a>");
+  const Value two = m.GetPublic(x, "b");
+  EXPECT_EQ(ErrorOf([&] { m.CallPublic(two, "namespace"); }),
+            "TypeError: Error #1086: The namespace method only works on lists containing one item.");
+  const Value one = m.GetPublic(Parse("<a><c/></a>"), "c");
+  EXPECT_EQ(Str(m.CallPublic(one, "name")), "c") << "a list of one answers for its item";
+}
+
+TEST_F(Xml, IsXmlNameAcceptsNamesWithoutColons) {
+  Multiname n = m.PublicName("isXMLName");
+  const Value f = m.GetProperty(Value::Obj(m.globalObject), n);
+  const auto check = [&](const Value& v) {
+    Value arg = v;
+    return m.ToBoolean(m.Call(f, Value(), &arg, 1));
+  };
+  EXPECT_TRUE(check(m.StrValue("_a.b-1")));
+  EXPECT_TRUE(check(m.StrValue("\xC3\xA9t\xC3\xA9")));
+  EXPECT_FALSE(check(m.StrValue("1a")));
+  EXPECT_FALSE(check(m.StrValue("a:b")));
+  EXPECT_FALSE(check(m.StrValue("")));
+  EXPECT_FALSE(check(Value::Null()));
+  EXPECT_FALSE(m.ToBoolean(m.Call(f, Value(), nullptr, 0)));
+}
+
 }  // namespace
 }  // namespace vantrel::flash::avm2

@@ -215,16 +215,21 @@ void InstallGlobals(Machine& m) {
     const char* package;
     const char* name;
     Native fn;
+    int length;  // the parameters it declares
   };
   static const Entry functions[] = {
-      {"", "trace", Trace}, {"", "isNaN", IsNaN}, {"", "isFinite", IsFinite}, {"", "parseInt", ParseInt},
-      {"", "parseFloat", ParseFloat}, {"", "escape", Escape}, {"", "unescape", Unescape},
-      {"", "encodeURIComponent", EncodeUriComponent}, {"", "encodeURI", EncodeUriWhole},
-      {"", "decodeURIComponent", DecodeUri}, {"", "decodeURI", DecodeUri},
-      {"flash.utils", "getDefinitionByName", DefinitionByName}, {"flash.utils", "getTimer", GetTimer},
-      {"flash.utils", "setTimeout", SetTimeout}, {"flash.utils", "setInterval", SetInterval},
-      {"flash.utils", "clearTimeout", ClearTimer}, {"flash.utils", "clearInterval", ClearTimer}};
-  for (const Entry& e : functions) m.DefineGlobal(e.package, e.name, Value::Obj(m.NewNativeFunction(e.name, e.fn)));
+      {"", "trace", Trace, 0}, {"", "isNaN", IsNaN, 1}, {"", "isFinite", IsFinite, 1}, {"", "parseInt", ParseInt, 2},
+      {"", "parseFloat", ParseFloat, 1}, {"", "escape", Escape, 1}, {"", "unescape", Unescape, 1},
+      {"", "encodeURIComponent", EncodeUriComponent, 1}, {"", "encodeURI", EncodeUriWhole, 1},
+      {"", "decodeURIComponent", DecodeUri, 1}, {"", "decodeURI", DecodeUri, 1},
+      {"flash.utils", "getDefinitionByName", DefinitionByName, 1}, {"flash.utils", "getTimer", GetTimer, 0},
+      {"flash.utils", "setTimeout", SetTimeout, 2}, {"flash.utils", "setInterval", SetInterval, 2},
+      {"flash.utils", "clearTimeout", ClearTimer, 1}, {"flash.utils", "clearInterval", ClearTimer, 1}};
+  for (const Entry& e : functions) {
+    FunctionObject* f = m.NewNativeFunction(e.name, e.fn);
+    f->method->nativeLength = e.length;
+    m.DefineGlobal(e.package, e.name, Value::Obj(f));
+  }
 }
 
 }  // namespace vantrel::flash::avm2

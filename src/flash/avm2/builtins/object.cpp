@@ -276,6 +276,10 @@ void InstallObjectClasses(Machine& m) {
       {"valueOf", BooleanValueOf, nullptr, kPrototype, 0},
   };
   Install(m, m.booleanClass, kBooleanMembers);
+  static const Constant kBooleanConstants[] = {
+      {"length", 1},
+  };
+  Install(m, m.booleanClass, kBooleanConstants);
 }
 
 }  // namespace vantrel::flash::avm2

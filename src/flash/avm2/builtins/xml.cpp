@@ -62,10 +62,14 @@ class Parser {
   Parser(Machine& m, const std::string& text) : m_(m), s_(text) {}
 
   // Parses the children of a virtual parent: the nodes at the top level.
-  std::vector<XmlObject*> ParseNodes() {
+  // A document (the XML constructor's text) says so of an end tag left after its root.
+  std::vector<XmlObject*> ParseNodes(bool document = false) {
     std::vector<XmlObject*> nodes;
     ParseContent(nullptr, nodes, {});
-    if (pos_ < s_.size()) Fail(1090, "XML parser failure: element is malformed.");
+    if (pos_ < s_.size()) {
+      if (document) Fail(1088, "The markup in the document following the root element must be well-formed.");
+      Fail(1090, "XML parser failure: element is malformed.");
+    }
     return nodes;
   }
 
@@ -290,6 +294,9 @@ class Parser {
   void SplitName(const std::string& qname, const Scope& scope, std::string& prefix, std::string& local, std::string& uri,
                  bool element) {
     const std::size_t colon = qname.find(':');
+    // A name is a local name, or a prefix and a local name around one colon.
+    if (colon != std::string::npos && (colon == 0 || colon + 1 == qname.size() || qname.find(':', colon + 1) != std::string::npos))
+      Fail(1084, "Element or attribute (\"" + qname + "\") do not match QName production: QName::=(NCName':')?NCName.");
     prefix = colon == std::string::npos ? "" : qname.substr(0, colon);
     local = colon == std::string::npos ? qname : qname.substr(colon + 1);
     if (prefix.empty() && !element) {
@@ -1156,7 +1163,7 @@ const MethodEntry* FindMethod(const std::string& name, bool list) {
 
 XmlObject* ParseXml(Machine& m, const std::string& text) {
   Parser parser(m, text);
-  std::vector<XmlObject*> nodes = parser.ParseNodes();
+  std::vector<XmlObject*> nodes = parser.ParseNodes(true);
   if (nodes.empty()) {
     XmlObject* t = NewNode(m, Node::Text);
     return t;
@@ -1341,9 +1348,11 @@ Value XmlCall(Machine& m, Object* o, const Multiname& n, const Value* args, int 
         return m.Call(prop->value, Value::Obj(o), args, argc);
     }
     if (const MethodEntry* e = FindMethod(*n.text, list)) return e->fn(m, Value::Obj(o), args, argc);
-    if (list) {
+    if (list && FindMethod(*n.text, false)) {
+      // A list answers XML's own methods for its one item only.
       auto* l = static_cast<XmlListObject*>(o);
-      if (l->items.size() == 1 && FindMethod(*n.text, false)) return XmlCall(m, l->items[0], n, args, argc);
+      if (l->items.size() == 1) return XmlCall(m, l->items[0], n, args, argc);
+      m.ThrowTypeError(1086, "The " + *n.text + " method only works on lists containing one item.");
     }
     // simple content answers String's methods
     bool simple = list ? ListSimple(static_cast<XmlListObject*>(o)) : SimpleContent(static_cast<XmlObject*>(o));
@@ -1428,7 +1437,32 @@ Value XmlItem(Object* o, std::size_t index) {
   return index < items.size() ? Value::Obj(items[index]) : Value();
 }
 
+// isXMLName(value): whether the text is a name without a colon as XML writes it (a
+// letter or "_" first, then letters, digits, ".", "-" and "_"; letters past ASCII from
+// U+00C0 on, less the two signs there).
+Value IsXmlName(Machine& m, const Value&, const Value* args, int argc) {
+  if (argc == 0 || args[0].IsNullish()) return Value::Bool(false);
+  const std::string text = m.ToString(args[0]);
+  if (text.empty()) return Value::Bool(false);
+  for (std::size_t i = 0; i < text.size();) {
+    const auto c = static_cast<unsigned char>(text[i]);
+    std::uint32_t code = c;
+    std::size_t length = 1;
+    if (c >= 0xF0) code = c & 0x07, length = 4;
+    else if (c >= 0xE0) code = c & 0x0F, length = 3;
+    else if (c >= 0xC0) code = c & 0x1F, length = 2;
+    for (std::size_t k = 1; k < length && i + k < text.size(); ++k) code = (code << 6) | (text[i + k] & 0x3F);
+    const bool letter = (code >= 'a' && code <= 'z') || (code >= 'A' && code <= 'Z') || code == '_' ||
+                        (code >= 0xC0 && code != 0xD7 && code != 0xF7);
+    const bool other = (code >= '0' && code <= '9') || code == '.' || code == '-' || code == 0xB7;
+    if (!letter && (i == 0 || !other)) return Value::Bool(false);
+    i += length;
+  }
+  return Value::Bool(true);
+}
+
 void InstallXml(Machine& m) {
+  m.DefineGlobal("", "isXMLName", Value::Obj(m.NewNativeFunction("isXMLName", IsXmlName)));
   ClassObject* xml = m.DefineClass("", "XML", m.objectClass, XmlConstruct, true);
   m.xmlClass = xml;
   xml->allocate = AllocateXml;
