@@ -598,6 +598,9 @@ Value Machine::Construct(const Value& constructor, const Value* args, int argc) 
     if (c == stringClass) return StrValue(ToString(args[0]));
     return Coerce(args[0], static_cast<ClassObject*>(c));
   }
+  // new Function(...) is Function(...): a function, never a plain instance.
+  if (c && c == functionClass && functionClass->callHandler)
+    return Invoke(functionClass->callHandler, Value(), args, argc, nullptr);
   if (c && c->kind == ObjectKind::Class) return Value::Obj(ConstructClass(static_cast<ClassObject*>(c), args, argc));
   if (c && c->kind == ObjectKind::Function && !static_cast<FunctionObject*>(c)->bound &&
       !static_cast<FunctionObject*>(c)->method->native) {

@@ -549,5 +549,26 @@ TEST(Avm2Objects, BuiltInMethodsAndClassPrototypesCannotBeReplaced) {
   EXPECT_EQ(m.GetPublic(array, "prototype").object, prototype.object);
 }
 
+TEST(Avm2Objects, NewFunctionIsAFunctionAndRefusesSourceText) {
+  gc::Heap heap;
+  Machine m{heap};
+  const Value made = m.Construct(Value::Obj(m.functionClass), nullptr, 0);
+  ASSERT_TRUE(made.IsObject());
+  EXPECT_EQ(made.object->kind, ObjectKind::Function);
+  EXPECT_EQ(m.TypeOf(made), "function");
+  // Object's toString names a function's class with its method's number; its own prints
+  // the source the player keeps of none.
+  const Value objectToString = m.GetPublic(Value::Obj(m.objectClass->prototype), "toString");
+  EXPECT_EQ(m.ToString(m.Call(objectToString, made, nullptr, 0)).substr(0, 17), "[object Function-");
+  EXPECT_EQ(m.ToString(made), "function Function() {}");
+  Value body = m.StrValue("return 1");
+  try {
+    m.Construct(Value::Obj(m.functionClass), &body, 1);
+    ADD_FAILURE() << "new Function(text) should throw";
+  } catch (const Thrown& thrown) {
+    EXPECT_EQ(m.ToString(thrown.value), "EvalError: Error #1066: The form function('function body') is not supported.");
+  }
+}
+
 }  // namespace
 }  // namespace vantrel::flash::avm2

@@ -344,6 +344,10 @@ TEST_F(Xml, IsXmlNameAcceptsNamesWithoutColons) {
   EXPECT_FALSE(check(m.StrValue("")));
   EXPECT_FALSE(check(Value::Null()));
   EXPECT_FALSE(m.ToBoolean(m.Call(f, Value(), nullptr, 0)));
+  // Renaming takes names only, and keeps the old one on refusal.
+  const Value x = Parse("<a/>");
+  EXPECT_EQ(ErrorOf([&] { m.CallPublic(x, "setLocalName", {m.StrValue("@b")}); }), "TypeError: Error #1117: Invalid XML name: @b.");
+  EXPECT_EQ(Str(m.CallPublic(x, "localName")), "a");
 }
 
 }  // namespace

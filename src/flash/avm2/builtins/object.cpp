@@ -8,13 +8,20 @@ namespace {
 Value ObjectToString(Machine& m, const Value& self, const Value*, int) {
   if (self.IsObject() && self.object->kind == ObjectKind::Class)
     return m.StrValue("[class " + static_cast<ClassObject*>(self.object)->name + "]");
-  // Functions (and Function.prototype, itself an empty function) print alike.
-  if (self.IsObject() && (self.object->kind == ObjectKind::Function || self.object == m.functionClass->prototype))
-    return m.StrValue("function Function() {}");
+  // A function names its class with the number of its method: "[object Function-12]".
+  if (self.IsObject() && self.object->kind == ObjectKind::Function) {
+    const MethodInfo* method = static_cast<FunctionObject*>(self.object)->method;
+    return m.StrValue("[object Function-" + std::to_string(method ? method->index : 0) + "]");
+  }
+  if (self.IsObject() && self.object == m.functionClass->prototype) return m.StrValue("function Function() {}");
   if (self.IsObject() && self.object->kind == ObjectKind::Global) return m.StrValue("[object global]");
   ClassObject* c = m.ClassOf(self);
   return m.StrValue("[object " + (c ? c->name : std::string("Object")) + "]");
 }
+
+// Function.prototype.toString: every function (and Function.prototype, itself an empty
+// function) prints alike.
+Value FunctionToString(Machine& m, const Value&, const Value*, int) { return m.StrValue("function Function() {}"); }
 
 Value ObjectValueOf(Machine&, const Value& self, const Value*, int) { return self; }
 
@@ -235,7 +242,7 @@ void InstallObjectClasses(Machine& m) {
   static const Member kFunctionMembers[] = {
       {"call", FunctionCall, nullptr, kPrototype, 0},
       {"apply", FunctionApply, nullptr, kPrototype, 0},
-      {"toString", ObjectToString, nullptr, kPrototype, 0},
+      {"toString", FunctionToString, nullptr, kPrototype, 0},
       {"length", FunctionLength, nullptr, kAccessor, 0},
   };
   Install(m, m.functionClass, kFunctionMembers);

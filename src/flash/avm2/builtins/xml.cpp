@@ -436,6 +436,28 @@ std::string ListXmlString(Machine& m, const XmlListObject* l) {
   return out;
 }
 
+// Whether the text is a name without a colon as XML writes it (a letter or "_" first,
+// then letters, digits, ".", "-" and "_"; letters past ASCII from U+00C0 on, less the
+// two signs there).
+bool IsNcName(const std::string& text) {
+  if (text.empty()) return false;
+  for (std::size_t i = 0; i < text.size();) {
+    const auto c = static_cast<unsigned char>(text[i]);
+    std::uint32_t code = c;
+    std::size_t length = 1;
+    if (c >= 0xF0) code = c & 0x07, length = 4;
+    else if (c >= 0xE0) code = c & 0x0F, length = 3;
+    else if (c >= 0xC0) code = c & 0x1F, length = 2;
+    for (std::size_t k = 1; k < length && i + k < text.size(); ++k) code = (code << 6) | (text[i + k] & 0x3F);
+    const bool letter = (code >= 'a' && code <= 'z') || (code >= 'A' && code <= 'Z') || code == '_' ||
+                        (code >= 0xC0 && code != 0xD7 && code != 0xF7);
+    const bool other = (code >= '0' && code <= '9') || code == '.' || code == '-' || code == 0xB7;
+    if (!letter && (i == 0 || !other)) return false;
+    i += length;
+  }
+  return true;
+}
+
 // ---- names ----
 
 bool AnyName(const Multiname& n) { return !n.text || *n.text == "*"; }
@@ -912,7 +934,9 @@ Value Method(Machine& m, const Value& self, const Value* args, int argc, int tag
           if (x->uri.empty()) x->prefix.clear();
         }
       } else {
-        x->name = m.ToString(v);
+        const std::string name = m.ToString(v);
+        if (!IsNcName(name)) m.ThrowTypeError(1117, "Invalid XML name: " + name + ".");
+        x->name = name;
         if (tag == kSetName && x->node != Node::Attribute) {
           // a plain name keeps the element in the default namespace of its scope
         }
@@ -1437,28 +1461,10 @@ Value XmlItem(Object* o, std::size_t index) {
   return index < items.size() ? Value::Obj(items[index]) : Value();
 }
 
-// isXMLName(value): whether the text is a name without a colon as XML writes it (a
-// letter or "_" first, then letters, digits, ".", "-" and "_"; letters past ASCII from
-// U+00C0 on, less the two signs there).
+// isXMLName(value).
 Value IsXmlName(Machine& m, const Value&, const Value* args, int argc) {
   if (argc == 0 || args[0].IsNullish()) return Value::Bool(false);
-  const std::string text = m.ToString(args[0]);
-  if (text.empty()) return Value::Bool(false);
-  for (std::size_t i = 0; i < text.size();) {
-    const auto c = static_cast<unsigned char>(text[i]);
-    std::uint32_t code = c;
-    std::size_t length = 1;
-    if (c >= 0xF0) code = c & 0x07, length = 4;
-    else if (c >= 0xE0) code = c & 0x0F, length = 3;
-    else if (c >= 0xC0) code = c & 0x1F, length = 2;
-    for (std::size_t k = 1; k < length && i + k < text.size(); ++k) code = (code << 6) | (text[i + k] & 0x3F);
-    const bool letter = (code >= 'a' && code <= 'z') || (code >= 'A' && code <= 'Z') || code == '_' ||
-                        (code >= 0xC0 && code != 0xD7 && code != 0xF7);
-    const bool other = (code >= '0' && code <= '9') || code == '.' || code == '-' || code == 0xB7;
-    if (!letter && (i == 0 || !other)) return Value::Bool(false);
-    i += length;
-  }
-  return Value::Bool(true);
+  return Value::Bool(IsNcName(m.ToString(args[0])));
 }
 
 void InstallXml(Machine& m) {
