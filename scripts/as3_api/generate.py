@@ -47,7 +47,7 @@ def members_of(el, static):
             continue
         if m.get("declaredBy") == "Class":
             continue  # prototype, from Class
-        params = m.findall("parameter")
+        params = sorted(m.findall("parameter"), key=lambda p: int(p.get("index")))  # listed sorted as text
         out.append({
             "kind": "method" if tag == "method" else m.get("access") if tag == "accessor" else tag,
             "name": m.get("name"),
@@ -57,6 +57,7 @@ def members_of(el, static):
             "static": static,
             "params": len(params),
             "optional": sum(1 for p in params if p.get("optional") == "true"),
+            "paramTypes": " ".join(p.get("type") for p in params),
         })
     return out
 
@@ -67,7 +68,7 @@ def read_class(t):
     ancestors = [e.get("type") for e in factory.findall("extendsClass")] if factory is not None else []
     interfaces = [e.get("type") for e in factory.findall("implementsInterface")] if factory is not None else []
     ctor = factory.find("constructor") if factory is not None else None
-    params = ctor.findall("parameter") if ctor is not None else []
+    params = sorted(ctor.findall("parameter"), key=lambda p: int(p.get("index"))) if ctor is not None else []
     return {
         "name": name,
         "ancestors": ancestors,
@@ -78,6 +79,7 @@ def read_class(t):
         "base": t.get("base_class"),
         "ctorParams": len(params),
         "ctorOptional": sum(1 for p in params if p.get("optional") == "true"),
+        "ctorTypes": " ".join(p.get("type") for p in params),
         "static": members_of(t, True),
         "instance": members_of(factory, False) if factory is not None else [],
     }
@@ -119,6 +121,7 @@ def main():
                     known[side].append(m)
         known["ancestors"], known["interfaces"] = c["ancestors"], c["interfaces"]
         known["ctorParams"], known["ctorOptional"] = c["ctorParams"], c["ctorOptional"]
+        known["ctorTypes"] = c["ctorTypes"]
 
     for version, text in sources:
         for t in parse_listing(text):
@@ -241,11 +244,12 @@ def main():
         for m in c["own"]:
             member_lines.append(
                 f"    {{DeclaredKind::k{m['kind'].capitalize()}, {'true' if m['static'] else 'false'}, {cstr(m['name'])}, "
-                f"{cstr(m['type'])}, {m['params']}, {m['optional']}, {m['version']}, {literal(m)}, {cstr(m['uri'])}}},")
+                f"{cstr(m['type'])}, {m['params']}, {m['optional']}, {m['version']}, {literal(m)}, {cstr(m['uri'])}, "
+                f"{cstr(m['paramTypes'])}}},")
         lines.append(
             f"    {{{cstr(pkg)}, {cstr(local)}, {cstr(c['baseName'])}, {cstr(' '.join(c['interfaces']))}, "
             f"{'true' if c['isInterface'] else 'false'}, {c['version']}, {c['ctorParams']}, {c['ctorOptional']}, "
-            f"{first}, {len(member_lines) - first}}},")
+            f"{first}, {len(member_lines) - first}, {cstr(c['ctorTypes'])}}},")
     lines.append("};")
     lines.append("")
     lines.append("const DeclaredMember kDeclaredMembers[] = {")

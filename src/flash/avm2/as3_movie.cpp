@@ -2,6 +2,7 @@
 
 #include "flash/avm2/api/declared_api.h"
 
+#include <algorithm>
 #include <cstdio>
 
 #include "flash/display/movie_clip.h"
@@ -31,7 +32,9 @@ constexpr long kFrameInstructions = MovieRuntime::kInstructionsPerTick;
 As3Movie::As3Movie(MovieRuntime& player) : player_(player) {
   machine_ = std::make_unique<Machine>(player.Heap());
   machine_->player = &player;
-  HideNewerDeclaredClasses(*machine_, player.SwfVersion());
+  // Movies of versions before 9 see the first API, as those of version 9 do.
+  machine_->swfVersion = std::max(9, static_cast<int>(player.SwfVersion()));
+  HideNewerDeclaredClasses(*machine_, machine_->swfVersion);
   machine_->clock = &player.Clock();
   machine_->onTrace = [this](const std::string& line) { player_.Trace(line); };
   // The root of an ActionScript 3 movie is named as the first instance.

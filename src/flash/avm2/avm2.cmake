@@ -18,6 +18,7 @@ target_sources(vantrel_flash PRIVATE
   avm2/builtins/string.cpp
   avm2/builtins/number.cpp
   avm2/builtins/globals.cpp
+  avm2/builtins/describe_type.cpp
   avm2/builtins/display.cpp
   avm2/builtins/graphics.cpp
   avm2/builtins/events.cpp

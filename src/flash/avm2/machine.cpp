@@ -5,6 +5,7 @@
 #include <charconv>
 #include <cmath>
 #include <cstring>
+#include <set>
 
 #include "flash/script/string_utils.h"
 
@@ -597,6 +598,9 @@ Value Machine::Construct(const Value& constructor, const Value* args, int argc) 
     if (c == stringClass) return StrValue(ToString(args[0]));
     return Coerce(args[0], static_cast<ClassObject*>(c));
   }
+  // new Function(...) is Function(...): a function, never a plain instance.
+  if (c && c == functionClass && functionClass->callHandler)
+    return Invoke(functionClass->callHandler, Value(), args, argc, nullptr);
   if (c && c->kind == ObjectKind::Class) return Value::Obj(ConstructClass(static_cast<ClassObject*>(c), args, argc));
   if (c && c->kind == ObjectKind::Function && !static_cast<FunctionObject*>(c)->bound &&
       !static_cast<FunctionObject*>(c)->method->native) {
@@ -701,13 +705,57 @@ Value Machine::GetProperty(const Value& object, const Multiname& name) {
   return Value();
 }
 
+namespace {
+
+// A class's prototype is a read-only property of every class (Class declares it): it
+// can be neither replaced nor deleted.
+bool IsClassPrototype(const Object* o, const Multiname& name) {
+  return o->kind == ObjectKind::Class && name.text && name.publicNs && *name.text == "prototype";
+}
+
+// The top level's primitive classes and Date declare their prototype's methods again in
+// the AS3 namespace: code that opens it (as compiled code does) names a method when it
+// assigns one of those names, and may not.
+void RefuseBuiltinMethodWrite(Machine& m, const Value& object, const Multiname& name) {
+  if (!name.text) return;
+  ClassObject* c = m.ClassOf(object);
+  const bool primitive = !object.IsObject();
+  if (!c || !(primitive || object.object->kind == ObjectKind::Date)) return;
+  if (primitive && c == m.stringClass && *name.text == "length" && name.publicNs)
+    m.ThrowReferenceError(1074, "Illegal write to read-only property length on String.");
+  bool as3 = false;
+  for (std::uint32_t i = 0; i < name.nsCount; ++i) as3 = as3 || name.ns[i] == m.As3Ns();
+  if (!as3 || !c->prototype) return;
+  // Date declares all of its methods so; the primitives these (toLocaleString, for one,
+  // is only on Number's prototype).
+  static const std::set<std::string> kNumber = {"toString", "valueOf", "toFixed", "toExponential", "toPrecision"};
+  static const std::set<std::string> kBoolean = {"toString", "valueOf"};
+  static const std::set<std::string> kString = {
+      "indexOf", "lastIndexOf", "charAt", "charCodeAt", "concat", "localeCompare", "match", "replace", "search",
+      "slice", "split", "substring", "substr", "toLowerCase", "toLocaleLowerCase", "toUpperCase", "toLocaleUpperCase",
+      "toString", "valueOf"};
+  if (primitive) {
+    const std::set<std::string>& names = c == m.stringClass ? kString : c == m.booleanClass ? kBoolean : kNumber;
+    if (!names.count(*name.text)) return;
+  }
+  const Object::Property* p = c->prototype->FindOwn(*name.text);
+  if (p && !p->removed && p->value.IsObject() && p->value.object->kind == ObjectKind::Function)
+    m.ThrowReferenceError(1037, "Cannot assign to a method " + *name.text + " on " + m.QualifiedClassName(object) + ".");
+}
+
+}  // namespace
+
 void Machine::SetProperty(const Value& object, const Multiname& name, const Value& value, bool init) {
   Object* o = object.AsObject();
   if (!o) {
     if (object.IsNull()) ThrowTypeError(1009, "Cannot access a property or method of a null object reference.");
     if (object.IsNullish()) ThrowTypeError(1010, "A term is undefined and has no properties.");
+    RefuseBuiltinMethodWrite(*this, object, name);
     ThrowReferenceError(1056, "Cannot create property " + NameForError(name) + " on " + QualifiedClassName(object) + ".");
   }
+  if (o->kind == ObjectKind::Date) RefuseBuiltinMethodWrite(*this, object, name);
+  if (!init && IsClassPrototype(o, name))
+    ThrowReferenceError(1074, "Illegal write to read-only property prototype on " + QualifiedClassName(object) + ".");
   if (IsXmlKind(o)) return XmlSet(*this, o, name, value);
   if (name.publicNs && name.text && o->kind == ObjectKind::Array) {
     const long index = ArrayIndex(*name.text);
@@ -851,6 +899,7 @@ bool Machine::DeleteProperty(const Value& object, const Multiname& name) {
   }
   if (IsXmlKind(o)) return XmlDelete(*this, o, name);
   if (o->traits && name.id != kNoName && o->traits->Find(name.id, name, *this)) return false;
+  if (IsClassPrototype(o, name)) return false;
   if (o->kind == ObjectKind::Proxy) {
     const Value qname = ProxyName(*this, name);
     return ToBoolean(ProxyCall(*this, o, kProxyDelete, &qname, 1));
@@ -1098,8 +1147,11 @@ ClassObject* Machine::DefineClass(const std::string& package, const std::string&
 }
 
 void Machine::DefineGlobal(const std::string& package, const std::string& name, const Value& value) {
+  DefineGlobal(InternNs(kNsNamespace, package), name, value);
+}
+
+void Machine::DefineGlobal(NsId ns, const std::string& name, const Value& value) {
   const std::uint32_t id = Intern(name);
-  const NsId ns = InternNs(kNsNamespace, package);
   Traits* traits = globalObject->traits;
   auto& list = traits->bindings[id];
   for (Binding& b : list) {
@@ -1198,6 +1250,7 @@ void Machine::InstallBuiltins() {
   InstallMath(*this);
   InstallVector(*this);
   InstallGlobals(*this);
+  InstallDescribeType(*this);
   InstallRegExp(*this);
   InstallDate(*this);
   InstallJson(*this);
@@ -1642,7 +1695,12 @@ bool Machine::LoadAbc(std::span<const std::uint8_t> bytes, bool lazy, std::strin
       }
     }
     unit->multinameIds[i] = m.id;
-    if (named.kind == kQName || named.kind == kQNameA) {
+    if ((named.kind == kQName || named.kind == kQNameA) && named.ns == 0) {
+      // *::name: any namespace (the public one for objects, every one for XML).
+      if (unit->anyNamespace.empty()) unit->anyNamespace = {publicNs_, InternNs(kNsNamespace, "*")};
+      m.ns = unit->anyNamespace.data();
+      m.nsCount = 2;
+    } else if (named.kind == kQName || named.kind == kQNameA) {
       m.ns = &unit->namespaces[named.ns];
       m.nsCount = 1;
     } else if (named.kind == kMultiname || named.kind == kMultinameA || named.kind == kMultinameL || named.kind == kMultinameLA) {

@@ -47,6 +47,7 @@ struct AbcUnit {
   std::vector<std::vector<NsId>> nsSets;
   std::vector<Multiname> multinames;
   std::vector<std::uint32_t> multinameIds;  // interned local names (kNoName for none)
+  std::vector<NsId> anyNamespace;           // what a QName of namespace 0 ("*") names: public and "*"
   std::vector<const String*> strings;        // heap strings of the pool, made on first use
   std::vector<ClassObject*> classes;
   struct Script {
@@ -64,6 +65,8 @@ class Machine {
   Machine& operator=(const Machine&) = delete;
 
   gc::Heap& heap;
+  // The SWF version of the movie the machine runs: what of the player's API it sees.
+  int swfVersion = 255;
   std::function<void(const std::string&)> onTrace;
   // An error no script caught, as the player's debugger prints it.
   std::function<void(const std::string&)> onUncaught;
@@ -232,6 +235,7 @@ class Machine {
   ClassObject* DefineClass(const std::string& package, const std::string& name, ClassObject* base,
                            Native constructor = nullptr, bool sealed = true);
   void DefineGlobal(const std::string& package, const std::string& name, const Value& value);
+  void DefineGlobal(NsId ns, const std::string& name, const Value& value);  // in a namespace of another kind
   // length: the method's "length" (the arguments it declares).
   void AddMethod(Object* target, const std::string& name, Native fn, int tag = 0, int length = 0);  // dynamic, not enumerable
   void AddTraitMethod(ClassObject* cls, const std::string& name, Native fn, bool isStatic = false, int tag = 0,
@@ -358,6 +362,8 @@ void InstallVector(Machine& machine);
 ClassObject* ApplyVector(Machine& machine, ClassObject* param);
 void InstallErrors(Machine& machine);
 void InstallGlobals(Machine& machine);
+// describeType, describeTypeJSON and the class-name functions (builtins/describe_type.cpp).
+void InstallDescribeType(Machine& machine);
 void InstallRegExp(Machine& machine);
 void InstallDate(Machine& machine);
 void InstallJson(Machine& machine);

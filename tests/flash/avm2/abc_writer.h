@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <array>
 #include <cstring>
+#include <map>
 #include <string>
 #include <utility>
 #include <vector>
@@ -77,6 +78,51 @@ class AbcWriter {
     bodies.push_back(std::move(body));
     return index;
   }
+  // A namespace of a kind (0x08 namespace, 0x05 private, ...) and the QName of a local
+  // name in it.
+  std::uint32_t Namespace(std::uint8_t kind, const std::string& uri) {
+    namespaces.push_back({kind, String(uri)});
+    return static_cast<std::uint32_t>(namespaces.size());
+  }
+  std::uint32_t NameIn(std::uint32_t ns, const std::string& local) {
+    multinames.push_back({0x07, ns, String(local)});
+    return static_cast<std::uint32_t>(multinames.size());
+  }
+  // A method without a body (never called) of these parameter types and return type
+  // (multinames, 0 for any); its last `optional` parameters default to null.
+  std::uint32_t Declared(std::vector<std::uint32_t> params, std::uint32_t returnType, std::uint32_t optional = 0) {
+    const auto index = static_cast<std::uint32_t>(methods.size());
+    methods.push_back(static_cast<int>(params.size()));
+    signatures[index] = {std::move(params), returnType, optional};
+    return index;
+  }
+  // A metadata entry ([name(key="value", ...)]).
+  std::uint32_t Metadata(const std::string& name, std::vector<std::pair<std::string, std::string>> items = {}) {
+    std::vector<std::pair<std::uint32_t, std::uint32_t>> pairs;
+    for (const auto& [key, value] : items) pairs.emplace_back(String(key), String(value));
+    metadata.push_back({String(name), std::move(pairs)});
+    return static_cast<std::uint32_t>(metadata.size() - 1);
+  }
+  // A trait of a class or instance: kind 0 slot, 1 method, 2 getter, 3 setter, 6 const;
+  // index: the slot's type, or the method.
+  struct Trait {
+    std::uint32_t name;
+    std::uint8_t kind;
+    std::uint32_t index;
+    std::vector<std::uint32_t> metadata = {};
+  };
+  struct ClassDef {
+    std::uint32_t name, super;
+    std::uint8_t flags;  // 0x01 sealed, 0x02 final, 0x04 interface
+    std::vector<std::uint32_t> interfaces;
+    std::uint32_t iinit, cinit;
+    std::vector<Trait> instanceTraits, classTraits;
+  };
+  // A class; returns its index (newclass's operand).
+  std::uint32_t Class(ClassDef def) {
+    classes.push_back(std::move(def));
+    return static_cast<std::uint32_t>(classes.size() - 1);
+  }
   // A script run by init, declaring methods as its method traits (name, method).
   void Script(std::uint32_t init, std::vector<std::pair<std::uint32_t, std::uint32_t>> methods = {}) {
     scripts.push_back({init, std::move(methods)});
@@ -116,23 +162,79 @@ class AbcWriter {
     }
     U30(out, static_cast<std::uint32_t>(methods.size()));
     for (std::size_t i = 0; i < methods.size(); ++i) {
-      U30(out, static_cast<std::uint32_t>(methods[i]));  // parameters, each of any type
-      U30(out, 0);  // return type
-      for (int p = 0; p < methods[i]; ++p) U30(out, 0);
+      const auto typed = signatures.find(static_cast<std::uint32_t>(i));
+      U30(out, static_cast<std::uint32_t>(methods[i]));  // parameters, each of any type unless typed
+      U30(out, typed == signatures.end() ? 0 : typed->second.returnType);
+      for (int p = 0; p < methods[i]; ++p) U30(out, typed == signatures.end() ? 0 : typed->second.params[p]);
       U30(out, 0);  // name
-      out.push_back(0);
+      const std::uint32_t optional = typed == signatures.end() ? 0 : typed->second.optional;
+      out.push_back(optional ? 0x08 : 0);
+      if (optional) {
+        U30(out, optional);
+        for (std::uint32_t o = 0; o < optional; ++o) {
+          U30(out, 0x0C);  // null
+          out.push_back(0x0C);
+        }
+      }
     }
-    U30(out, 0);  // metadata
-    U30(out, 0);  // classes
-    U30(out, static_cast<std::uint32_t>(scripts.size()));
-    for (const auto& [init, traits] : scripts) {
-      U30(out, init);
+    U30(out, static_cast<std::uint32_t>(metadata.size()));
+    for (const auto& [name, items] : metadata) {
+      U30(out, name);
+      U30(out, static_cast<std::uint32_t>(items.size()));
+      for (const auto& item : items) U30(out, item.first);
+      for (const auto& item : items) U30(out, item.second);
+    }
+    const auto writeTraits = [&](const std::vector<Trait>& traits) {
       U30(out, static_cast<std::uint32_t>(traits.size()));
+      for (const Trait& t : traits) {
+        U30(out, t.name);
+        out.push_back(static_cast<std::uint8_t>(t.kind | (t.metadata.empty() ? 0 : 0x40)));
+        U30(out, 0);  // slot id or disp_id
+        U30(out, t.index);
+        if (t.kind == 0 || t.kind == 6) U30(out, 0);  // no default value
+        if (!t.metadata.empty()) {
+          U30(out, static_cast<std::uint32_t>(t.metadata.size()));
+          for (std::uint32_t md : t.metadata) U30(out, md);
+        }
+      }
+    };
+    U30(out, static_cast<std::uint32_t>(classes.size()));
+    for (const ClassDef& c : classes) {
+      U30(out, c.name);
+      U30(out, c.super);
+      out.push_back(c.flags);
+      U30(out, static_cast<std::uint32_t>(c.interfaces.size()));
+      for (std::uint32_t i : c.interfaces) U30(out, i);
+      U30(out, c.iinit);
+      writeTraits(c.instanceTraits);
+    }
+    for (const ClassDef& c : classes) {
+      U30(out, c.cinit);
+      writeTraits(c.classTraits);
+    }
+    U30(out, static_cast<std::uint32_t>(scripts.size()));
+    for (std::size_t s = 0; s < scripts.size(); ++s) {
+      const auto& [init, traits] = scripts[s];
+      U30(out, init);
+      const auto classTraits = scriptClasses.find(static_cast<std::uint32_t>(s));
+      const std::size_t classCount = classTraits == scriptClasses.end() ? 0 : classTraits->second.size();
+      U30(out, static_cast<std::uint32_t>(traits.size() + classCount));
       for (const auto& [name, method] : traits) {
         U30(out, name);
         out.push_back(1);  // a method trait
         U30(out, 0);       // its disp_id
         U30(out, method);
+      }
+      for (std::size_t c = 0; c < classCount; ++c) {
+        const Trait& t = classTraits->second[c];
+        U30(out, t.name);
+        out.push_back(static_cast<std::uint8_t>(4 | (t.metadata.empty() ? 0 : 0x40)));  // a class trait
+        U30(out, 0);
+        U30(out, t.index);
+        if (!t.metadata.empty()) {
+          U30(out, static_cast<std::uint32_t>(t.metadata.size()));
+          for (std::uint32_t md : t.metadata) U30(out, md);
+        }
       }
     }
     U30(out, static_cast<std::uint32_t>(bodies.size()));
@@ -159,6 +261,15 @@ class AbcWriter {
   std::vector<std::vector<std::uint32_t>> nsSets;
   std::vector<std::array<std::uint32_t, 3>> multinames;
   std::vector<int> methods;  // each method's parameter count
+  struct Typed {
+    std::vector<std::uint32_t> params;
+    std::uint32_t returnType = 0, optional = 0;
+  };
+  std::map<std::uint32_t, Typed> signatures;  // methods declared with types
+  std::vector<std::pair<std::uint32_t, std::vector<std::pair<std::uint32_t, std::uint32_t>>>> metadata;
+  std::vector<ClassDef> classes;
+  // Class traits of scripts (script index: name, class index and metadata).
+  std::map<std::uint32_t, std::vector<Trait>> scriptClasses;
   struct Body {
     std::uint32_t method = 0;
     Bytes code;

@@ -256,6 +256,17 @@ TEST_F(DeclaredApi, MatchesTheReferenceListings) {
   }
 }
 
+TEST_F(DeclaredApi, FontIsThereAndANewFontStandsForNone) {
+  // Embedded fonts' classes extend Font: it must exist for their movies to run.
+  const Value font = Class("flash.text::Font");
+  const Value made = Value::Obj(m.ConstructClass(static_cast<ClassObject*>(font.object), nullptr, 0));
+  EXPECT_TRUE(m.GetPublic(made, "fontName").IsNull());
+  EXPECT_TRUE(m.GetPublic(made, "fontType").IsNull());
+  EXPECT_FALSE(m.ToBoolean(m.CallPublic(made, "hasGlyphs", {m.StrValue("a")})));
+  EXPECT_EQ(Str(m.GetPublic(m.CallPublic(font, "enumerateFonts", {Value::Bool(false)}), "length")), "0");
+  EXPECT_EQ(ErrorOf([&] { m.CallPublic(font, "registerFont", {m.StrValue("x")}); }).first, "ArgumentError");
+}
+
 }  // namespace
 }  // namespace vantrel::flash::avm2
 

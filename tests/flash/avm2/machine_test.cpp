@@ -4,6 +4,7 @@
 
 #include <array>
 #include <cmath>
+#include <functional>
 
 #include "abc_writer.h"
 #include "flash/avm2/abc.h"
@@ -495,6 +496,78 @@ TEST(Avm2Interpreter, ErrorsCarryTheFramesTheyWereMadeIn) {
   EXPECT_NE(out[0].find("Error #1002"), std::string::npos) << out[0];
   EXPECT_NE(out[0].find("\n\tat Error$/throwError()\n\tat "), std::string::npos) << out[0];
   EXPECT_EQ(out[0].substr(out[0].size() - 18), "\n\tat global$init()") << out[0];
+}
+
+TEST(Avm2Objects, BuiltInMethodsAndClassPrototypesCannotBeReplaced) {
+  gc::Heap heap;
+  Machine m{heap};
+  const auto errorOf = [&](const std::function<void()>& fn) -> std::string {
+    try {
+      fn();
+    } catch (const Thrown& thrown) {
+      return m.ToString(thrown.value);
+    }
+    return "";
+  };
+  // A name as compiled code writes it, with the AS3 namespace open.
+  std::string text = "toString";
+  const NsId open[2] = {m.PublicNs(), m.As3Ns()};
+  Multiname name;
+  name.id = m.Intern(text);
+  name.text = &text;
+  name.ns = open;
+  name.nsCount = 2;
+  name.publicNs = true;
+  EXPECT_EQ(errorOf([&] { m.SetProperty(Value::Bool(true), name, Value::Null()); }),
+            "ReferenceError: Error #1037: Cannot assign to a method toString on Boolean.");
+  EXPECT_EQ(errorOf([&] { m.SetProperty(m.StrValue("s"), name, Value::Null()); }),
+            "ReferenceError: Error #1037: Cannot assign to a method toString on String.");
+  const Value date = Value::Obj(m.ConstructClass(m.FindClass("Date"), nullptr, 0));
+  text = "valueOf";
+  name.id = m.Intern(text);
+  EXPECT_EQ(errorOf([&] { m.SetProperty(date, name, Value::Null()); }),
+            "ReferenceError: Error #1037: Cannot assign to a method valueOf on Date.");
+  // Number's toLocaleString is on its prototype only: a new property, as without AS3.
+  text = "toLocaleString";
+  name.id = m.Intern(text);
+  EXPECT_EQ(errorOf([&] { m.SetProperty(Value::Number(1.5), name, Value::Null()); }),
+            "ReferenceError: Error #1056: Cannot create property toLocaleString on Number.");
+  text = "valueOf";
+  name.id = m.Intern(text);
+  // Without AS3 the name is a new property, which a primitive cannot take.
+  name.nsCount = 1;
+  EXPECT_EQ(errorOf([&] { m.SetProperty(Value::Number(4), name, Value::Null()); }),
+            "ReferenceError: Error #1056: Cannot create property valueOf on int.");
+  EXPECT_EQ(errorOf([&] { m.SetPublic(m.StrValue("s"), "length", Value::Number(1)); }),
+            "ReferenceError: Error #1074: Illegal write to read-only property length on String.");
+
+  const Value array = Value::Obj(m.arrayClass);
+  const Value prototype = m.GetPublic(array, "prototype");
+  EXPECT_EQ(errorOf([&] { m.SetPublic(array, "prototype", Value::Null()); }),
+            "ReferenceError: Error #1074: Illegal write to read-only property prototype on Array.");
+  EXPECT_FALSE(m.DeleteProperty(array, m.PublicName("prototype")));
+  EXPECT_EQ(m.GetPublic(array, "prototype").object, prototype.object);
+}
+
+TEST(Avm2Objects, NewFunctionIsAFunctionAndRefusesSourceText) {
+  gc::Heap heap;
+  Machine m{heap};
+  const Value made = m.Construct(Value::Obj(m.functionClass), nullptr, 0);
+  ASSERT_TRUE(made.IsObject());
+  EXPECT_EQ(made.object->kind, ObjectKind::Function);
+  EXPECT_EQ(m.TypeOf(made), "function");
+  // Object's toString names a function's class with its method's number; its own prints
+  // the source the player keeps of none.
+  const Value objectToString = m.GetPublic(Value::Obj(m.objectClass->prototype), "toString");
+  EXPECT_EQ(m.ToString(m.Call(objectToString, made, nullptr, 0)).substr(0, 17), "[object Function-");
+  EXPECT_EQ(m.ToString(made), "function Function() {}");
+  Value body = m.StrValue("return 1");
+  try {
+    m.Construct(Value::Obj(m.functionClass), &body, 1);
+    ADD_FAILURE() << "new Function(text) should throw";
+  } catch (const Thrown& thrown) {
+    EXPECT_EQ(m.ToString(thrown.value), "EvalError: Error #1066: The form function('function body') is not supported.");
+  }
 }
 
 }  // namespace

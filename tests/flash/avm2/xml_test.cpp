@@ -282,5 +282,73 @@ TEST_F(Xml, ProxyWithoutOverridesRefusesEveryAccess) {
             "Error: Error #2088: The Proxy class does not implement nextNameIndex. It must be overridden by a subclass.");
 }
 
+TEST_F(Xml, ListsParseTextBeforeElementsAndAttributeWildcardsKeepTheirNamespace) {
+  Value text = m.StrValue("one<charlie>two</charlie>");
+  const Value list = Value::Obj(m.ConstructClass(m.xmlListClass, &text, 1));
+  EXPECT_EQ(Str(m.CallPublic(list, "length")), "2");
+  EXPECT_EQ(Str(list), "one\n<charlie>two</charlie>");
+
+  const Value x = Parse("<a p=\"1\" ns:p=\"2\" ns:q=\"3\" xmlns:ns=\"http://u/\"/>");
+  Multiname all = Attribute("*");
+  all.text = nullptr;
+  EXPECT_EQ(Str(m.CallPublic(m.GetProperty(x, all), "length")), "3") << "@* is every attribute";
+  const NsId u = m.InternNs(kNsNamespace, "http://u/");
+  Multiname inU;
+  inU.attribute = true;
+  inU.ns = &u;
+  inU.nsCount = 1;
+  EXPECT_EQ(Str(m.CallPublic(m.GetProperty(x, inU), "length")), "2") << "ns::* only those of ns";
+  EXPECT_EQ(Str(m.GetProperty(x, Attribute("p"))), "1") << "an unqualified name is of no namespace";
+}
+
+TEST_F(Xml, QNamesTakeTheNamespaceOfAQNameAndComeBackWhenCalledWithOne) {
+  const auto make = [&](std::vector<Value> args) {
+    return Value::Obj(m.ConstructClass(m.qnameClass, args.data(), static_cast<int>(args.size())));
+  };
+  const Value uri = m.StrValue("http://u/");
+  const Value q = make({uri, m.StrValue("a")});
+  EXPECT_EQ(Str(make({q, m.StrValue("b")})), "http://u/::b");
+  EXPECT_EQ(Str(make({make({m.StrValue("a")}), m.StrValue("b")})), "b");
+  EXPECT_TRUE(m.GetPublic(make({m.StrValue("*")}), "uri").IsNull()) << "* is any namespace";
+  EXPECT_EQ(Str(make({Value(), q})), "http://u/::a") << "a QName name keeps its own namespace";
+  Value one = q;
+  EXPECT_EQ(m.Call(Value::Obj(m.qnameClass), Value(), &one, 1).object, q.object);
+  Value text = m.StrValue("c");
+  EXPECT_EQ(Str(m.Call(Value::Obj(m.qnameClass), Value(), &text, 1)), "c");
+}
+
+TEST_F(Xml, BadNamesTrailingMarkupAndOneItemMethodsGiveTheirErrors) {
+  EXPECT_EQ(ErrorOf([&] { Parse("<:x>hi</x>"); }).substr(0, 22), "TypeError: Error #1084");
+  EXPECT_EQ(ErrorOf([&] { Parse("<x :ns='a'>hi</x>"); }).substr(0, 22), "TypeError: Error #1084");
+  EXPECT_EQ(ErrorOf([&] { Parse("<root><a>c</a></root></root>"); }),
+            "TypeError: Error #1088: The markup in the document following the root element must be well-formed.");
+  const Value x = Parse("<a><b/><b/></a>");
+  const Value two = m.GetPublic(x, "b");
+  EXPECT_EQ(ErrorOf([&] { m.CallPublic(two, "namespace"); }),
+            "TypeError: Error #1086: The namespace method only works on lists containing one item.");
+  const Value one = m.GetPublic(Parse("<a><c/></a>"), "c");
+  EXPECT_EQ(Str(m.CallPublic(one, "name")), "c") << "a list of one answers for its item";
+}
+
+TEST_F(Xml, IsXmlNameAcceptsNamesWithoutColons) {
+  Multiname n = m.PublicName("isXMLName");
+  const Value f = m.GetProperty(Value::Obj(m.globalObject), n);
+  const auto check = [&](const Value& v) {
+    Value arg = v;
+    return m.ToBoolean(m.Call(f, Value(), &arg, 1));
+  };
+  EXPECT_TRUE(check(m.StrValue("_a.b-1")));
+  EXPECT_TRUE(check(m.StrValue("\xC3\xA9t\xC3\xA9")));
+  EXPECT_FALSE(check(m.StrValue("1a")));
+  EXPECT_FALSE(check(m.StrValue("a:b")));
+  EXPECT_FALSE(check(m.StrValue("")));
+  EXPECT_FALSE(check(Value::Null()));
+  EXPECT_FALSE(m.ToBoolean(m.Call(f, Value(), nullptr, 0)));
+  // Renaming takes names only, and keeps the old one on refusal.
+  const Value x = Parse("<a/>");
+  EXPECT_EQ(ErrorOf([&] { m.CallPublic(x, "setLocalName", {m.StrValue("@b")}); }), "TypeError: Error #1117: Invalid XML name: @b.");
+  EXPECT_EQ(Str(m.CallPublic(x, "localName")), "a");
+}
+
 }  // namespace
 }  // namespace vantrel::flash::avm2

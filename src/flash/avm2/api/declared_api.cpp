@@ -333,8 +333,7 @@ void HideNewerDeclaredClasses(Machine& m, int swfVersion) {
     if (defs == m.domain.end()) continue;
     auto& list = defs->second;
     const auto it = std::find_if(list.begin(), list.end(), [&](const Machine::Definition& def) {
-      return !def.unit && def.ns == ns && def.value.IsObject() && def.value.object->kind == ObjectKind::Class &&
-             static_cast<ClassObject*>(def.value.object)->declaredOnly;
+      return !def.unit && def.ns == ns && def.value.IsObject() && def.value.object->kind == ObjectKind::Class;
     });
     if (it == list.end()) continue;
     list.erase(it);

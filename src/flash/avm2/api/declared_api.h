@@ -26,6 +26,7 @@ struct DeclaredMember {
   std::uint8_t version;  // the SWF version it first appears in
   const char* value;     // a constant's value (a number as text), or null
   const char* uri;       // an interface method's namespace, or null
+  const char* paramTypes;  // the parameters' types, separated by spaces
 };
 
 struct DeclaredClass {
@@ -37,6 +38,7 @@ struct DeclaredClass {
   std::uint8_t version;
   std::uint8_t ctorParams, ctorOptional;
   std::uint32_t firstMember, memberCount;  // its own members in DeclaredMembers()
+  const char* ctorTypes;   // the constructor's parameter types, separated by spaces
   std::string QualifiedName() const { return std::string(package) + "::" + name; }
   bool Declares(const DeclaredMember& m) const;
 };
@@ -50,8 +52,8 @@ const DeclaredClass* FindDeclaredClass(const std::string& qualifiedName);
 // every class (natives first: they keep their own).
 void InstallDeclaredApi(Machine& machine);
 
-// Takes away the classes made from the table that came after the movie's SWF version
-// (a movie of version 10 does not see the Stage3D classes).
+// Takes away the declared classes that came after the movie's SWF version, natives too
+// (a movie of version 10 does not see the Stage3D classes, one of version 9 no Shader).
 void HideNewerDeclaredClasses(Machine& machine, int swfVersion);
 
 }  // namespace vantrel::flash::avm2

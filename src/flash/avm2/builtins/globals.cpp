@@ -154,17 +154,6 @@ Value DecodeUri(Machine& m, const Value&, const Value* args, int argc) {
   return m.StrValue(out);
 }
 
-Value QualifiedClassName(Machine& m, const Value&, const Value* args, int argc) {
-  return m.StrValue(m.QualifiedClassName(Arg(args, argc, 0)));
-}
-
-Value QualifiedSuperclassName(Machine& m, const Value&, const Value* args, int argc) {
-  const Value v = Arg(args, argc, 0);
-  ClassObject* c = v.IsObject() && v.object->kind == ObjectKind::Class ? static_cast<ClassObject*>(v.object) : m.ClassOf(v);
-  if (!c || !c->base) return Value::Null();
-  return m.StrValue(c->base->QualifiedName());
-}
-
 Value DefinitionByName(Machine& m, const Value&, const Value* args, int argc) {
   const std::string name = StrArg(m, args, argc, 0);
   if (ClassObject* c = m.FindClass(name)) return Value::Obj(c);
@@ -226,18 +215,21 @@ void InstallGlobals(Machine& m) {
     const char* package;
     const char* name;
     Native fn;
+    int length;  // the parameters it declares
   };
   static const Entry functions[] = {
-      {"", "trace", Trace}, {"", "isNaN", IsNaN}, {"", "isFinite", IsFinite}, {"", "parseInt", ParseInt},
-      {"", "parseFloat", ParseFloat}, {"", "escape", Escape}, {"", "unescape", Unescape},
-      {"", "encodeURIComponent", EncodeUriComponent}, {"", "encodeURI", EncodeUriWhole},
-      {"", "decodeURIComponent", DecodeUri}, {"", "decodeURI", DecodeUri},
-      {"flash.utils", "getQualifiedClassName", QualifiedClassName},
-      {"flash.utils", "getQualifiedSuperclassName", QualifiedSuperclassName},
-      {"flash.utils", "getDefinitionByName", DefinitionByName}, {"flash.utils", "getTimer", GetTimer},
-      {"flash.utils", "setTimeout", SetTimeout}, {"flash.utils", "setInterval", SetInterval},
-      {"flash.utils", "clearTimeout", ClearTimer}, {"flash.utils", "clearInterval", ClearTimer}};
-  for (const Entry& e : functions) m.DefineGlobal(e.package, e.name, Value::Obj(m.NewNativeFunction(e.name, e.fn)));
+      {"", "trace", Trace, 0}, {"", "isNaN", IsNaN, 1}, {"", "isFinite", IsFinite, 1}, {"", "parseInt", ParseInt, 2},
+      {"", "parseFloat", ParseFloat, 1}, {"", "escape", Escape, 1}, {"", "unescape", Unescape, 1},
+      {"", "encodeURIComponent", EncodeUriComponent, 1}, {"", "encodeURI", EncodeUriWhole, 1},
+      {"", "decodeURIComponent", DecodeUri, 1}, {"", "decodeURI", DecodeUri, 1},
+      {"flash.utils", "getDefinitionByName", DefinitionByName, 1}, {"flash.utils", "getTimer", GetTimer, 0},
+      {"flash.utils", "setTimeout", SetTimeout, 2}, {"flash.utils", "setInterval", SetInterval, 2},
+      {"flash.utils", "clearTimeout", ClearTimer, 1}, {"flash.utils", "clearInterval", ClearTimer, 1}};
+  for (const Entry& e : functions) {
+    FunctionObject* f = m.NewNativeFunction(e.name, e.fn);
+    f->method->nativeLength = e.length;
+    m.DefineGlobal(e.package, e.name, Value::Obj(f));
+  }
 }
 
 }  // namespace vantrel::flash::avm2

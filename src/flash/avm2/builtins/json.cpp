@@ -353,8 +353,8 @@ void InstallJson(Machine& m) {
   ClassObject* c = m.DefineClass("", "JSON", m.objectClass);
   c->isFinal = true;
   static const Member kJsonMembers[] = {
-      {"parse", Parse, nullptr, kStatic, 0},
-      {"stringify", Stringify, nullptr, kStatic, 0},
+      {"parse", Parse, nullptr, kStatic, 0, 2},
+      {"stringify", Stringify, nullptr, kStatic, 0, 3},
   };
   Install(m, c, kJsonMembers);
 }

@@ -8,13 +8,20 @@ namespace {
 Value ObjectToString(Machine& m, const Value& self, const Value*, int) {
   if (self.IsObject() && self.object->kind == ObjectKind::Class)
     return m.StrValue("[class " + static_cast<ClassObject*>(self.object)->name + "]");
-  // Functions (and Function.prototype, itself an empty function) print alike.
-  if (self.IsObject() && (self.object->kind == ObjectKind::Function || self.object == m.functionClass->prototype))
-    return m.StrValue("function Function() {}");
+  // A function names its class with the number of its method: "[object Function-12]".
+  if (self.IsObject() && self.object->kind == ObjectKind::Function) {
+    const MethodInfo* method = static_cast<FunctionObject*>(self.object)->method;
+    return m.StrValue("[object Function-" + std::to_string(method ? method->index : 0) + "]");
+  }
+  if (self.IsObject() && self.object == m.functionClass->prototype) return m.StrValue("function Function() {}");
   if (self.IsObject() && self.object->kind == ObjectKind::Global) return m.StrValue("[object global]");
   ClassObject* c = m.ClassOf(self);
   return m.StrValue("[object " + (c ? c->name : std::string("Object")) + "]");
 }
+
+// Function.prototype.toString: every function (and Function.prototype, itself an empty
+// function) prints alike.
+Value FunctionToString(Machine& m, const Value&, const Value*, int) { return m.StrValue("function Function() {}"); }
 
 Value ObjectValueOf(Machine&, const Value& self, const Value*, int) { return self; }
 
@@ -135,24 +142,40 @@ Value NamespacePrefix(Machine& m, const Value& self, const Value*, int) {
   return m.StrValue(m.ToString(ns->a));
 }
 
+// new QName(name) and new QName(namespace, name): a QName name gives its local name (or,
+// alone, the whole QName); a namespace, a QName (its URI), null (any namespace) or a
+// text is the namespace; without one, "*" is any namespace and other names the default.
 Value QNameConstruct(Machine& m, const Value& self, const Value* args, int argc) {
   auto* q = static_cast<NativeObject*>(self.object);
-  if (argc >= 2) {
-    const Value ns = args[0];
-    if (ns.IsObject() && ns.object->kind == ObjectKind::Namespace) q->text = static_cast<NativeObject*>(ns.object)->text;
-    else if (ns.IsNull()) q->text = "*";
-    else q->text = m.ToString(ns);
-    q->a = m.StrValue(m.ToString(args[1]));
-  } else {
-    const Value v = Arg(args, argc, 0);
-    if (v.IsObject() && v.object->kind == ObjectKind::QName) {
-      q->text = static_cast<NativeObject*>(v.object)->text;
-      q->a = static_cast<NativeObject*>(v.object)->a;
-    } else {
-      q->a = m.StrValue(v.IsUndefined() ? "" : m.ToString(v));
-    }
+  Value name = argc >= 2 ? args[1] : Arg(args, argc, 0);
+  const bool nameIsQName = name.IsObject() && name.object->kind == ObjectKind::QName;
+  if (nameIsQName && (argc < 2 || args[0].IsUndefined())) {
+    q->text = static_cast<NativeObject*>(name.object)->text;
+    q->a = static_cast<NativeObject*>(name.object)->a;
+    return Value();
   }
+  if (nameIsQName) name = static_cast<NativeObject*>(name.object)->a;
+  const std::string local = name.IsUndefined() ? "" : m.ToString(name);
+  q->a = m.StrValue(local);
+  const Value ns = argc >= 2 ? args[0] : Value();
+  if (ns.IsUndefined()) q->text = local == "*" ? "*" : "";
+  else if (ns.IsNull()) q->text = "*";
+  else if (ns.IsObject() && ns.object->kind == ObjectKind::Namespace) q->text = static_cast<NativeObject*>(ns.object)->text;
+  else if (ns.IsObject() && ns.object->kind == ObjectKind::QName && static_cast<NativeObject*>(ns.object)->text != "*")
+    q->text = static_cast<NativeObject*>(ns.object)->text;
+  else q->text = m.ToString(ns);
   return Value();
+}
+
+// QName(...) and Namespace(...) called as functions: a QName or namespace alone comes
+// back as it is; anything else makes a new one.
+Value QNameCall(Machine& m, const Value&, const Value* args, int argc) {
+  if (argc == 1 && args[0].IsObject() && args[0].object->kind == ObjectKind::QName) return args[0];
+  return Value::Obj(m.ConstructClass(m.qnameClass, args, argc));
+}
+Value NamespaceCall(Machine& m, const Value&, const Value* args, int argc) {
+  if (argc == 1 && args[0].IsObject() && args[0].object->kind == ObjectKind::Namespace) return args[0];
+  return Value::Obj(m.ConstructClass(m.namespaceClass, args, argc));
 }
 
 Value QNameLocalName(Machine& m, const Value& self, const Value*, int) {
@@ -219,7 +242,7 @@ void InstallObjectClasses(Machine& m) {
   static const Member kFunctionMembers[] = {
       {"call", FunctionCall, nullptr, kPrototype, 0},
       {"apply", FunctionApply, nullptr, kPrototype, 0},
-      {"toString", ObjectToString, nullptr, kPrototype, 0},
+      {"toString", FunctionToString, nullptr, kPrototype, 0},
       {"length", FunctionLength, nullptr, kAccessor, 0},
   };
   Install(m, m.functionClass, kFunctionMembers);
@@ -243,6 +266,8 @@ void InstallObjectClasses(Machine& m) {
   Install(m, m.namespaceClass, kNamespaceMembers);
   m.qnameClass = m.DefineClass("", "QName", m.objectClass, QNameConstruct);
   m.qnameClass->allocate = AllocateNative<ObjectKind::QName>;
+  m.qnameClass->callHandler = m.NativeMethod("QName", QNameCall);
+  m.namespaceClass->callHandler = m.NativeMethod("Namespace", NamespaceCall);
   static const Member kQnameMembers[] = {
       {"localName", QNameLocalName, nullptr, kAccessor, 0},
       {"uri", QNameUri, nullptr, kAccessor, 0},
@@ -258,6 +283,10 @@ void InstallObjectClasses(Machine& m) {
       {"valueOf", BooleanValueOf, nullptr, kPrototype, 0},
   };
   Install(m, m.booleanClass, kBooleanMembers);
+  static const Constant kBooleanConstants[] = {
+      {"length", 1},
+  };
+  Install(m, m.booleanClass, kBooleanConstants);
 }
 
 }  // namespace vantrel::flash::avm2

@@ -179,9 +179,11 @@ Value Replace(Machine& m, const Value& self, const Value* args, int argc) {
 Value LocaleCompare(Machine& m, const Value& self, const Value* args, int argc) {
   const std::u16string a = Units(m, self, "localeCompare");
   const std::u16string b = script::Utf16Units(StrArg(m, args, argc, 0));
+  // The difference of the first units that differ; when one text begins the other,
+  // -1 or 1 (not the difference of the lengths).
   for (std::size_t i = 0; i < a.size() && i < b.size(); ++i)
     if (a[i] != b[i]) return Value::Number(static_cast<int>(a[i]) - static_cast<int>(b[i]));
-  return Value::Number(static_cast<double>(a.size()) - static_cast<double>(b.size()));
+  return Value::Number(a.size() < b.size() ? -1 : a.size() > b.size() ? 1 : 0);
 }
 
 Value Search(Machine& m, const Value& self, const Value* args, int argc) {

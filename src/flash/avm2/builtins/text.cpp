@@ -5,9 +5,11 @@
 #include <iterator>
 
 #include "flash/avm2/builtins/support.h"
+#include "flash/character/font.h"
 #include "flash/display/movie_clip.h"
 #include "flash/display/player.h"
 #include "flash/display/text_field.h"
+#include "flash/script/string_utils.h"
 
 namespace vantrel::flash::avm2 {
 
@@ -418,9 +420,93 @@ Value GetLineText(Machine& m, const Value& self, const Value* args, int argc) {
 
 Value Nothing(Machine&, const Value&, const Value*, int) { return Value(); }
 
+// ---- Font ----
+
+// A Font stands for one of the movie's embedded fonts (by its character id in `c`, 0 for
+// none): an instance of a class linked to a font symbol, one enumerateFonts gives, or one
+// a script made with new Font() (which stands for no font: its names are null).
+Object* AllocateFont(Machine& m, ClassObject* cls) {
+  auto* o = m.heap.Make<NativeObject>(ObjectKind::Other, nullptr, nullptr);
+  o->c = Value::Number(0);
+  for (ClassObject* c = cls; c; c = c->base) {
+    const auto it = m.symbolOf.find(c);
+    if (it == m.symbolOf.end()) continue;
+    o->c = Value::Number(it->second);
+    break;
+  }
+  return o;
+}
+
+std::shared_ptr<const Font> FontOf(Machine& m, const Value& self) {
+  if (!self.IsObject() || !m.player) return nullptr;
+  const auto* o = static_cast<const NativeObject*>(self.object);
+  if (!o->c.IsNumber() || o->c.number <= 0) return nullptr;
+  return std::dynamic_pointer_cast<const Font>(m.player->RootMovie()->Find(static_cast<std::uint16_t>(o->c.number)));
+}
+
+enum FontTag { kFontName, kFontStyle, kFontType };
+
+Value FontGetter(Machine& m, const Value& self, const Value*, int) {
+  const std::shared_ptr<const Font> font = FontOf(m, self);
+  if (!font) return Value::Null();
+  switch (NativeTag(m)) {
+    case kFontName: return m.StrValue(font->name.toStdString());
+    case kFontStyle:
+      return m.StrValue(font->bold && font->italic ? "boldItalic" : font->bold ? "bold" : font->italic ? "italic" : "regular");
+    default: return m.StrValue(font->device ? "device" : "embedded");
+  }
+}
+
+Value FontHasGlyphs(Machine& m, const Value& self, const Value* args, int argc) {
+  const std::shared_ptr<const Font> font = FontOf(m, self);
+  if (!font) return Value::Bool(false);
+  for (const char16_t unit : script::Utf16Units(StrArg(m, args, argc, 0)))
+    if (font->GlyphForCode(unit) < 0) return Value::Bool(false);
+  return Value::Bool(true);
+}
+
+// The fonts the movie embeds with their layout (those a text field can use by name), and
+// those scripts registered, in the order of their ids; device fonts are not listed.
+Value FontEnumerate(Machine& m, const Value& self, const Value*, int) {
+  std::vector<Value> fonts;
+  if (m.player) {
+    ClassObject* cls = self.IsObject() && self.object->kind == ObjectKind::Class ? static_cast<ClassObject*>(self.object)
+                                                                                  : m.FindClass("flash.text.Font");
+    m.player->RootMovie()->movie->dictionary.ForEach([&](const std::shared_ptr<Character>& c) {
+      const auto* font = dynamic_cast<const Font*>(c.get());
+      if (!font || font->device || !font->hasLayout || font->name.isEmpty()) return;
+      auto* o = static_cast<NativeObject*>(m.ConstructClass(cls, nullptr, 0));
+      o->c = Value::Number(font->id);
+      fonts.push_back(Value::Obj(o));
+    });
+  }
+  return Value::Obj(m.NewArray(std::move(fonts)));
+}
+
+Value FontRegister(Machine& m, const Value&, const Value* args, int argc) {
+  const Value cls = Arg(args, argc, 0);
+  if (!cls.IsObject() || cls.object->kind != ObjectKind::Class)
+    m.ThrowError("ArgumentError", 1508, "The value specified for argument font is invalid.");
+  return Value();
+}
+
+Value FontConstruct(Machine&, const Value&, const Value*, int) { return Value(); }
+
 }  // namespace
 
 void InstallText(Machine& m) {
+  ClassObject* font = m.DefineClass("flash.text", "Font", m.objectClass, FontConstruct);
+  font->allocate = AllocateFont;
+  static const Member kFontMembers[] = {
+      {"fontName", FontGetter, nullptr, kAccessor, kFontName},
+      {"fontStyle", FontGetter, nullptr, kAccessor, kFontStyle},
+      {"fontType", FontGetter, nullptr, kAccessor, kFontType},
+      {"hasGlyphs", FontHasGlyphs, nullptr, 0, 0, 1},
+      {"enumerateFonts", FontEnumerate, nullptr, kStatic, 0, 1},
+      {"registerFont", FontRegister, nullptr, kStatic, 0, 1},
+  };
+  Install(m, font, kFontMembers);
+
   ClassObject* format = m.DefineClass("flash.text", "TextFormat", m.objectClass, FormatConstruct);
   format->allocate = AllocateFormat;
   // The fields in the order of kFieldNames: GetFormatField<i> reads field i.

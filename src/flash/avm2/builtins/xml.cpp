@@ -62,10 +62,14 @@ class Parser {
   Parser(Machine& m, const std::string& text) : m_(m), s_(text) {}
 
   // Parses the children of a virtual parent: the nodes at the top level.
-  std::vector<XmlObject*> ParseNodes() {
+  // A document (the XML constructor's text) says so of an end tag left after its root.
+  std::vector<XmlObject*> ParseNodes(bool document = false) {
     std::vector<XmlObject*> nodes;
     ParseContent(nullptr, nodes, {});
-    if (pos_ < s_.size()) Fail(1090, "XML parser failure: element is malformed.");
+    if (pos_ < s_.size()) {
+      if (document) Fail(1088, "The markup in the document following the root element must be well-formed.");
+      Fail(1090, "XML parser failure: element is malformed.");
+    }
     return nodes;
   }
 
@@ -290,6 +294,9 @@ class Parser {
   void SplitName(const std::string& qname, const Scope& scope, std::string& prefix, std::string& local, std::string& uri,
                  bool element) {
     const std::size_t colon = qname.find(':');
+    // A name is a local name, or a prefix and a local name around one colon.
+    if (colon != std::string::npos && (colon == 0 || colon + 1 == qname.size() || qname.find(':', colon + 1) != std::string::npos))
+      Fail(1084, "Element or attribute (\"" + qname + "\") do not match QName production: QName::=(NCName':')?NCName.");
     prefix = colon == std::string::npos ? "" : qname.substr(0, colon);
     local = colon == std::string::npos ? qname : qname.substr(colon + 1);
     if (prefix.empty() && !element) {
@@ -302,7 +309,7 @@ class Parser {
   }
 
   Machine& m_;
-  const std::string& s_;
+  const std::string s_;  // a copy: callers may pass a temporary
   std::size_t pos_ = 0;
 };
 
@@ -429,6 +436,28 @@ std::string ListXmlString(Machine& m, const XmlListObject* l) {
   return out;
 }
 
+// Whether the text is a name without a colon as XML writes it (a letter or "_" first,
+// then letters, digits, ".", "-" and "_"; letters past ASCII from U+00C0 on, less the
+// two signs there).
+bool IsNcName(const std::string& text) {
+  if (text.empty()) return false;
+  for (std::size_t i = 0; i < text.size();) {
+    const auto c = static_cast<unsigned char>(text[i]);
+    std::uint32_t code = c;
+    std::size_t length = 1;
+    if (c >= 0xF0) code = c & 0x07, length = 4;
+    else if (c >= 0xE0) code = c & 0x0F, length = 3;
+    else if (c >= 0xC0) code = c & 0x1F, length = 2;
+    for (std::size_t k = 1; k < length && i + k < text.size(); ++k) code = (code << 6) | (text[i + k] & 0x3F);
+    const bool letter = (code >= 'a' && code <= 'z') || (code >= 'A' && code <= 'Z') || code == '_' ||
+                        (code >= 0xC0 && code != 0xD7 && code != 0xF7);
+    const bool other = (code >= '0' && code <= '9') || code == '.' || code == '-' || code == 0xB7;
+    if (!letter && (i == 0 || !other)) return false;
+    i += length;
+  }
+  return true;
+}
+
 // ---- names ----
 
 bool AnyName(const Multiname& n) { return !n.text || *n.text == "*"; }
@@ -449,7 +478,8 @@ bool Matches(Machine& m, const XmlObject* x, const Multiname& n) {
     return AnyName(n) && (n.nsCount == 0 || NsMatches(m, n, ""));  // * also gives text and other nodes
   }
   if (!AnyName(n) && x->name != *n.text) return false;
-  if (x->node == Node::Attribute && AnyName(n)) return true;
+  // An unqualified @* names the attributes of every namespace; ns::* those of one.
+  if (x->node == Node::Attribute && AnyName(n) && (n.nsCount == 0 || n.publicNs)) return true;
   return NsMatches(m, n, x->uri);
 }
 
@@ -525,7 +555,7 @@ Multiname NameFromValue(Machine& m, const Value& v, std::string& storage, NsId& 
   }
   n.text = &storage;
   n.id = m.FindId(storage);
-  n.publicNs = true;
+  n.publicNs = n.nsCount == 0 || m.IsPublicLike(*n.ns);
   return n;
 }
 
@@ -904,7 +934,9 @@ Value Method(Machine& m, const Value& self, const Value* args, int argc, int tag
           if (x->uri.empty()) x->prefix.clear();
         }
       } else {
-        x->name = m.ToString(v);
+        const std::string name = m.ToString(v);
+        if (!IsNcName(name)) m.ThrowTypeError(1117, "Invalid XML name: " + name + ".");
+        x->name = name;
         if (tag == kSetName && x->node != Node::Attribute) {
           // a plain name keeps the element in the default namespace of its scope
         }
@@ -1155,7 +1187,7 @@ const MethodEntry* FindMethod(const std::string& name, bool list) {
 
 XmlObject* ParseXml(Machine& m, const std::string& text) {
   Parser parser(m, text);
-  std::vector<XmlObject*> nodes = parser.ParseNodes();
+  std::vector<XmlObject*> nodes = parser.ParseNodes(true);
   if (nodes.empty()) {
     XmlObject* t = NewNode(m, Node::Text);
     return t;
@@ -1340,9 +1372,11 @@ Value XmlCall(Machine& m, Object* o, const Multiname& n, const Value* args, int 
         return m.Call(prop->value, Value::Obj(o), args, argc);
     }
     if (const MethodEntry* e = FindMethod(*n.text, list)) return e->fn(m, Value::Obj(o), args, argc);
-    if (list) {
+    if (list && FindMethod(*n.text, false)) {
+      // A list answers XML's own methods for its one item only.
       auto* l = static_cast<XmlListObject*>(o);
-      if (l->items.size() == 1 && FindMethod(*n.text, false)) return XmlCall(m, l->items[0], n, args, argc);
+      if (l->items.size() == 1) return XmlCall(m, l->items[0], n, args, argc);
+      m.ThrowTypeError(1086, "The " + *n.text + " method only works on lists containing one item.");
     }
     // simple content answers String's methods
     bool simple = list ? ListSimple(static_cast<XmlListObject*>(o)) : SimpleContent(static_cast<XmlObject*>(o));
@@ -1427,7 +1461,14 @@ Value XmlItem(Object* o, std::size_t index) {
   return index < items.size() ? Value::Obj(items[index]) : Value();
 }
 
+// isXMLName(value).
+Value IsXmlName(Machine& m, const Value&, const Value* args, int argc) {
+  if (argc == 0 || args[0].IsNullish()) return Value::Bool(false);
+  return Value::Bool(IsNcName(m.ToString(args[0])));
+}
+
 void InstallXml(Machine& m) {
+  m.DefineGlobal("", "isXMLName", Value::Obj(m.NewNativeFunction("isXMLName", IsXmlName)));
   ClassObject* xml = m.DefineClass("", "XML", m.objectClass, XmlConstruct, true);
   m.xmlClass = xml;
   xml->allocate = AllocateXml;
