@@ -1582,23 +1582,6 @@ DisplayObject* Interpreter::TargetOf(Frame& frame, const Value& target) {
   return v.IsObject() ? AsDisplay(v.object) : nullptr;
 }
 
-void Interpreter::GotoTarget(Frame& frame, const std::string& text, bool play, int bias) {
-  DisplayObject* clip = AsDisplay(frame.target);
-  std::string frameText = text;
-  const std::size_t colon = text.rfind(':');
-  if (colon != std::string::npos) {
-    clip = ResolveTarget(*this, clip, std::string_view(text).substr(0, colon));
-    frameText = text.substr(colon + 1);
-  }
-  if (!clip) return;
-  const double n = StringToNumber(frameText, 7);
-  if (!std::isnan(n) && !frameText.empty()) {
-    GotoFrame(*this, clip, static_cast<int>(std::clamp(n, -1e9, 1e9)) - 1 + bias, play);
-  } else {
-    GotoLabel(*this, clip, frameText, play);
-  }
-}
-
 void Interpreter::CallFrameAction(Frame& frame, const Value& f) {
   DisplayObject* clip = AsDisplay(frame.target);
   // An object names its frame by its text.

@@ -215,7 +215,6 @@ class Interpreter final : public MachineInterface {
   void SkipActions(Frame& frame, int count);
   void SetTargetPath(Frame& frame, std::string_view path);
   DisplayObject* TargetOf(Frame& frame, const Value& target);
-  void GotoTarget(Frame& frame, const std::string& text, bool play, int bias);
   void CallFrameAction(Frame& frame, const Value& f);
   void PushValues(Frame& frame, Reader& r, const std::uint8_t* data);
   void DefinePool(Frame& frame, Reader& r, const std::uint8_t* at);

@@ -116,6 +116,38 @@ TEST_F(ClipsTest, AGotoPastTheLastFrameStaysWhereItIs) {
   EXPECT_FALSE(control.Playing());
 }
 
+// gotoAndStop as GotoFrame2 and as the method: whole numbers wrap to 32 bits, frame 0
+// and below go nowhere, past the last frame goes to the last; a number with a fraction
+// goes nowhere; a label counts from its frame plus the scene bias; anything else is
+// read as text.
+TEST_F(ClipsTest, GotoFrameValuesWrapClampAndFallBackToText) {
+  auto gotoStop = [](Actions& a, double frame) { a.PushNumber(frame).OpWith(0x9F, {0}); };
+  auto traceFrame = [](Actions& a) { a.PushString("_root").GetVariable().PushString("_currentframe").Op(0x4E).Trace(); };
+  Actions a;
+  for (double frame : {999.0, 0.0, 4294967298.0, -2147483648.0, 1.5, -2147483647.0}) {
+    gotoStop(a, frame);
+    traceFrame(a);
+  }
+  gotoStop(a, 2);
+  a.PushString("two").OpWith(0x9F, {2, 1, 0});  // gotoAndStop("two") one frame on
+  traceFrame(a);
+  a.PushString("2");
+  CallRoot(a, 1, "gotoAndStop").Op(0x17);
+  traceFrame(a);
+  a.OpWith(0x96, {5, 1});  // push true: the text "true" names no frame
+  CallRoot(a, 1, "gotoAndPlay").Op(0x17);
+  traceFrame(a);
+  Bytes tags = a.Tag();
+  testing::PutBytes(tags, testing::ShowFrame());
+  testing::PutBytes(tags, testing::FrameLabel("two"));
+  testing::PutBytes(tags, testing::ShowFrame());
+  testing::PutBytes(tags, testing::ShowFrame());
+  testing::PutBytes(tags, testing::End());
+  Run(testing::MakeMovie(tags, 100, 100, 3, 8, 30), 1);
+  EXPECT_EQ(traces, (std::vector<std::string>{"3", "3", "2", "3", "3", "3", "3", "2", "2"}));
+  EXPECT_FALSE(control.Playing());  // the goto that went nowhere did not play either
+}
+
 TEST_F(ClipsTest, ForInListsAClipsPropertiesBeforeItsChildren) {
   Actions a;
   CreateClip(a, "low", 1);

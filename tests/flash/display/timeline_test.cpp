@@ -240,7 +240,9 @@ TEST(Timeline, ATellTargetThatFindsNothingActsOnTheRoot) {
   avm1::HostOf(*run2->player).Machine().RunBlock(std::make_shared<const std::vector<std::uint8_t>>(gotoNaN.Data()),
                                    avm1::ScriptObjectOf(&run2->player->Root()), 7);
   run2->player->Tick();
-  EXPECT_EQ(run2->traces, (std::vector<std::string>{"root frame 2"}));
+  // NaN names no frame ("NaN" is no label): the root neither moves nor plays.
+  EXPECT_EQ(run2->traces, std::vector<std::string>{});
+  EXPECT_FALSE(run2->player->Root().Playing());
 }
 
 // PlaceObject2 of character at depth named name, with onClipEvent handlers that trace:

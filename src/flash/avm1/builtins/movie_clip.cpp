@@ -35,40 +35,9 @@ DisplayObject* DisplayArg(Call& call, std::size_t i) {
   return ResolveTarget(Machine(call), clip, call.machine.ToString(v));
 }
 
-int FrameArg(Call& call, MovieClip& clip, const Value& v, bool& ok) {
-  ok = true;
-  if (v.IsString()) {
-    const double n = StringToNumber(v.Text(), 7);
-    // Numbers past any frame clamp, as the goto actions' do.
-    if (!std::isnan(n)) return static_cast<int>(std::clamp(n, -1e9, 1e9)) - 1;
-    ok = clip.GetTimeline() != nullptr;
-    const int label = ok ? clip.GetTimeline()->FindLabel(v.Text()) : -1;
-    ok = label >= 0;
-    return label;
-  }
-  const double n = call.machine.ToNumber(v);
-  ok = !std::isnan(n);
-  return ok ? static_cast<int>(std::clamp(n, -1e9, 1e9)) - 1 : 0;
-}
-
 Value Goto(Call& call, bool play) {
   MovieClip* clip = ClipOf(call);
-  if (!clip || call.Count() == 0) return {};
-  Value frameValue = call.Arg(0);
-  // "path:frame" goes to a frame of the clip the path names.
-  if (frameValue.IsString()) {
-    const std::string& text = frameValue.Text();
-    const std::size_t colon = text.rfind(':');
-    if (colon != std::string::npos) {
-      DisplayObject* other = ResolveTarget(Machine(call), clip, std::string_view(text).substr(0, colon));
-      if (!other || !other->IsContainer()) return {};
-      clip = static_cast<MovieClip*>(other);
-      frameValue = call.machine.Str(text.substr(colon + 1));
-    }
-  }
-  bool ok = false;
-  const int frame = FrameArg(call, *clip, frameValue, ok);
-  if (ok) clip->GotoFrame(std::max(frame, 0), play);
+  if (clip && call.Count() > 0) GotoFrameValue(Machine(call), clip, call.Arg(0), play, 0);
   return {};
 }
 
