@@ -216,15 +216,31 @@ Value MovieHost::CallMethodNow(Object* object, const std::string& name, std::vec
   return machine_->CallTopLevel(fn, Value::Obj(object), args, object, version);
 }
 
+namespace {
+
+// A clip the timeline removed while it waits for its unload handlers, or one inside
+// it: only its unload events still run.
+bool WaitsToBeRemoved(const DisplayObject& object) {
+  int nesting = 0;
+  for (const MovieClip* at = object.IsContainer() ? static_cast<const MovieClip*>(&object) : object.Parent();
+       at && nesting < 10000; at = at->Parent(), ++nesting) {
+    if (at->RemovalPending()) return true;
+  }
+  return false;
+}
+
+}  // namespace
+
 void MovieHost::RunAction(QueuedAction& action) {
   DisplayObject* target = action.target;
+  const bool skipped = !action.evenIfRemoved && (target->Removed() || WaitsToBeRemoved(*target));
   switch (action.kind) {
     case QueuedAction::Kind::Block:
-      if (target->Removed() && !action.evenIfRemoved) return;
+      if (skipped) return;
       RunBlockNow(*target, action.block);
       return;
     case QueuedAction::Kind::Method:
-      if (target->Removed() && !action.evenIfRemoved) return;
+      if (skipped) return;
       CallMethodNow(static_cast<Object*>(target->ScriptCell()), action.method, std::move(action.args));
       return;
     case QueuedAction::Kind::Construct: {
