@@ -148,6 +148,22 @@ TEST_F(ClipsTest, GotoFrameValuesWrapClampAndFallBackToText) {
   EXPECT_FALSE(control.Playing());  // the goto that went nowhere did not play either
 }
 
+// attachMovie of an exported button symbol makes a button (typeof "object", of class
+// Button).
+TEST_F(ClipsTest, AttachMovieAttachesButtons) {
+  Bytes tags = testing::Tag(34, {1, 0, 0, 0, 0, 0});  // DefineButton2 1 without records
+  testing::PutBytes(tags, testing::Tag(56, {1, 0, 1, 0, 'b', 't', 'n', 0}));  // ExportAssets: 1 as "btn"
+  Actions a;
+  a.PushNumber(1).PushString("b").PushString("btn");
+  CallRoot(a, 3, "attachMovie").Op(0x44).Trace();  // typeof
+  a.PushString("_root").GetVariable().PushString("b").Op(0x4E).PushString("Button").GetVariable().Op(0x54).Trace();
+  testing::PutBytes(tags, a.Tag());
+  testing::PutBytes(tags, testing::ShowFrame());
+  testing::PutBytes(tags, testing::End());
+  Run(testing::MakeMovie(tags, 100, 100, 1, 8, 30), 1);
+  EXPECT_EQ(traces, (std::vector<std::string>{"object", "true"}));
+}
+
 TEST_F(ClipsTest, ForInListsAClipsPropertiesBeforeItsChildren) {
   Actions a;
   CreateClip(a, "low", 1);

@@ -121,7 +121,8 @@ Value AttachMovie(Call& call) {
   MovieRuntime& player = clip->GetPlayer();
   const std::uint16_t characterId = clip->Movie()->Exported(id);
   auto character = characterId ? clip->Movie()->Find(characterId) : nullptr;
-  if (!character || character->Kind() != CharacterKind::Sprite) return {};
+  // A button symbol attaches as a button (its class stays Button).
+  if (!character || (character->Kind() != CharacterKind::Sprite && character->Kind() != CharacterKind::Button)) return {};
   if (clip->Nesting() >= MovieClip::kMaxNesting || !player.CountCreation()) return {};
   DisplayObject* made = player.Create(clip->Movie(), character, characterId);
   if (!made || !made->IsContainer()) return {};
