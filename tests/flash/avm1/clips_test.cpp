@@ -5,6 +5,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <functional>
 
 #include <unistd.h>
 
@@ -162,6 +163,36 @@ TEST_F(ClipsTest, AttachMovieAttachesButtons) {
   testing::PutBytes(tags, testing::End());
   Run(testing::MakeMovie(tags, 100, 100, 1, 8, 30), 1);
   EXPECT_EQ(traces, (std::vector<std::string>{"object", "true"}));
+}
+
+// A timer whose interval is missing or undefined is never made (the call gives
+// undefined and takes no id); a null interval counts as 0.
+TEST_F(ClipsTest, TimersWithoutAnIntervalAreNotMade) {
+  Actions a;
+  // _root.tick = function() { trace("tick"); }
+  a.PushString("_root").GetVariable().PushString("tick");
+  Bytes header;
+  testing::PutString(header, "");
+  testing::PutU16(header, 0);
+  const Bytes body = Actions().TraceString("tick").Data();
+  testing::PutU16(header, static_cast<std::uint16_t>(body.size()));
+  a.OpWith(0x9B, header).Raw(body).Op(0x4F);
+  auto call = [&](const char* function, const std::vector<std::function<void()>>& args) {
+    for (auto it = args.rbegin(); it != args.rend(); ++it) (*it)();
+    a.PushNumber(static_cast<double>(args.size())).PushString(function).Op(0x3D).Trace();
+  };
+  auto tick = [&] { a.PushString("_root").GetVariable().PushString("tick").Op(0x4E); };
+  auto root = [&] { a.PushString("_root").GetVariable(); };
+  auto undefinedValue = [&] { a.OpWith(0x96, {3}); };
+  auto nullValue = [&] { a.OpWith(0x96, {2}); };
+  auto name = [&] { a.PushString("tick"); };
+  call("setInterval", {tick, undefinedValue});
+  call("setInterval", {tick});
+  call("setInterval", {root, name});
+  call("setTimeout", {tick, nullValue});
+  a.Stop();
+  Run(Movie({a}), 3);
+  EXPECT_EQ(traces, (std::vector<std::string>{"undefined", "undefined", "undefined", "1", "tick"}));
 }
 
 TEST_F(ClipsTest, ForInListsAClipsPropertiesBeforeItsChildren) {

@@ -707,13 +707,16 @@ const Member kMethods[] = {
     {"clear", Clear, nullptr, kDontEnum | kVersion6},
 };
 
-// setInterval(function, ms, args...) or setInterval(object, "method", ms, args...).
+// setInterval(function, ms, args...) or setInterval(object, "method", ms, args...). An
+// interval that is missing or undefined makes no timer (undefined); null and other
+// values count as numbers.
 Value AddTimer(Call& call, bool repeat) {
   if (!call.machine.HasPlayer()) return {};
   MovieRuntime& player = call.machine.GetPlayer();
   const Value first = call.Arg(0);
   Object* f = first.AsObject();
   if (!f) return {};
+  if (call.Arg(f->IsFunction() ? 1 : 2).IsUndefined()) return {};
   if (f->IsFunction()) {
     const double ms = call.machine.ToNumber(call.Arg(1));
     std::vector<Value> args(call.args.begin() + std::min<std::size_t>(2, call.Count()), call.args.end());
