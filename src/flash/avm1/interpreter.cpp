@@ -1373,6 +1373,13 @@ bool Interpreter::DeferReturn(Frame& frame, const Value& v) {
   return false;
 }
 
+bool Interpreter::BaseClipGone(const Frame& frame) const {
+  const auto* data = frame.originalTarget ? frame.originalTarget->Data<DisplayData>() : nullptr;
+  const DisplayObject* clip = data ? data->object : nullptr;
+  // One that waits for its unload handlers is not gone yet.
+  return clip && clip->Removed();
+}
+
 Value Interpreter::RunFrames(std::size_t base) {
   struct Depth {
     int& depth;
@@ -1390,6 +1397,16 @@ Value Interpreter::RunFrames(std::size_t base) {
       continue;
     }
     Frame& frame = *frames_.back();
+    // Once a call made from this frame has returned, a frame whose clip went meanwhile
+    // (the call removed it, or moved a timeline to where it is gone) stops there.
+    if (frame.callMade) {
+      frame.callMade = false;
+      if (BaseClipGone(frame)) {
+        frame.tries.clear();
+        frame.pc = frame.end;
+        continue;
+      }
+    }
     // Leaving try, catch, finally and with blocks at their ends.
     if (!frame.withs.empty() && frame.pc >= frame.withs.back().end) {
       frame.withs.pop_back();

@@ -195,6 +195,41 @@ TEST_F(ClipsTest, TimersWithoutAnIntervalAreNotMade) {
   EXPECT_EQ(traces, (std::vector<std::string>{"undefined", "undefined", "undefined", "1", "tick"}));
 }
 
+// A clip's script stops at the first call or construction that returns after the clip
+// left the display list; a method of undefined is no call, and other actions (a goto
+// through tellTarget) go on.
+TEST_F(ClipsTest, AScriptStopsAfterACallOnceItsClipIsGone) {
+  auto setTarget = [](const std::string& path) {
+    Bytes data;
+    testing::PutString(data, path);
+    return data;
+  };
+  Actions clip;
+  clip.TraceString("clip");
+  clip.OpWith(0x8B, setTarget("_root")).Op(0x04).OpWith(0x8B, setTarget(""));  // the root's next frame drops it
+  clip.TraceString("still");
+  clip.PushNumber(0).OpWith(0x96, {3}).PushString("f").Op(0x52).Op(0x17);  // undefined.f()
+  clip.TraceString("still 2");
+  clip.PushNumber(0).PushString("_root").GetVariable().PushString("play").Op(0x52).Op(0x17);
+  clip.TraceString("not reached");
+  Bytes sprite = clip.Tag();
+  testing::PutBytes(sprite, testing::ShowFrame());
+  testing::PutBytes(sprite, testing::End());
+  Bytes tags = testing::DefineSprite(1, 1, sprite);
+  testing::Place place;
+  place.depth = 1;
+  place.character = 1;
+  testing::PutBytes(tags, testing::PlaceObject2(place));
+  testing::PutBytes(tags, Actions().Stop().Tag());
+  testing::PutBytes(tags, testing::ShowFrame());
+  testing::PutBytes(tags, testing::RemoveObject2(1));
+  testing::PutBytes(tags, Actions().TraceString("root 2").Stop().Tag());
+  testing::PutBytes(tags, testing::ShowFrame());
+  testing::PutBytes(tags, testing::End());
+  Run(testing::MakeMovie(tags, 100, 100, 2, 8, 30), 2);
+  EXPECT_EQ(traces, (std::vector<std::string>{"clip", "still", "still 2", "root 2"}));
+}
+
 TEST_F(ClipsTest, ForInListsAClipsPropertiesBeforeItsChildren) {
   Actions a;
   CreateClip(a, "low", 1);
