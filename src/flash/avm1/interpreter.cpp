@@ -725,6 +725,16 @@ bool Interpreter::PushFunctionFrame(Object* fn, const Value& thisValue, std::spa
   if (script.swfVersion <= 5) {
     if (Object* t = thisValue.AsObject(); t && t->kind == NativeKind::Display) frame->target = t;
   }
+  // A function whose clip has left the display list, with nothing standing at its path
+  // since, acts on `this` when that is a clip, else on the root.
+  auto gone = [this](Object* o) { return o && o->kind == NativeKind::Display && !AsDisplay(o); };
+  if (gone(frame->target)) {
+    Object* t = thisValue.AsObject();
+    if (t && t->kind == NativeKind::Display && !gone(t))
+      frame->target = t;
+    else if (player_)
+      frame->target = ScriptObjectOf(&player_->Root());
+  }
   frame->originalTarget = frame->target;
   frame->thisValue = thisValue.IsNullish() ? Value::Obj(definedIn) : thisValue;
   frame->superBase = holder ? holder : (thisValue.AsObject() ? thisValue.AsObject()->proto : nullptr);

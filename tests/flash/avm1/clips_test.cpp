@@ -230,6 +230,42 @@ TEST_F(ClipsTest, AScriptStopsAfterACallOnceItsClipIsGone) {
   EXPECT_EQ(traces, (std::vector<std::string>{"clip", "still", "still 2", "root 2"}));
 }
 
+// A function whose clip is gone (nothing stands at its path) acts on `this` when that
+// is a clip, else on the root.
+TEST_F(ClipsTest, AFunctionOfAGoneClipActsOnItsThisOrTheRoot) {
+  Actions clip;
+  clip.PushString("_root").GetVariable().PushString("f");
+  Bytes header;
+  testing::PutString(header, "");
+  testing::PutU16(header, 0);
+  const Bytes body = Actions().PushString("_target").GetVariable().Trace().Data();
+  testing::PutU16(header, static_cast<std::uint16_t>(body.size()));
+  clip.OpWith(0x9B, header).Raw(body).Op(0x4F);
+  Bytes sprite = clip.Tag();
+  testing::PutBytes(sprite, testing::ShowFrame());
+  testing::PutBytes(sprite, testing::End());
+  Bytes tags = testing::DefineSprite(1, 1, sprite);
+  testing::Place place;
+  place.character = 1;
+  testing::PutBytes(tags, testing::PlaceObject2(place));
+  testing::PutBytes(tags, testing::ShowFrame());
+  testing::PutBytes(tags, testing::RemoveObject2(1));
+  Actions a;
+  CreateClip(a, "c", 5);
+  a.PushString("_root").GetVariable().PushString("c").Op(0x4E).PushString("f");
+  a.PushString("_root").GetVariable().PushString("f").Op(0x4E).Op(0x4F);  // c.f = _root.f
+  CallOn(a, "c", 0, "f");
+  a.PushString("o").PushNumber(0).Op(0x43).SetVariable();  // o = {}
+  a.PushString("o").GetVariable().PushString("f").PushString("_root").GetVariable().PushString("f").Op(0x4E).Op(0x4F);
+  a.PushNumber(0).PushString("o").GetVariable().PushString("f").Op(0x52).Op(0x17);
+  a.Stop();
+  testing::PutBytes(tags, a.Tag());
+  testing::PutBytes(tags, testing::ShowFrame());
+  testing::PutBytes(tags, testing::End());
+  Run(testing::MakeMovie(tags, 100, 100, 2, 8, 30), 2);
+  EXPECT_EQ(traces, (std::vector<std::string>{"/c", "/"}));
+}
+
 TEST_F(ClipsTest, ForInListsAClipsPropertiesBeforeItsChildren) {
   Actions a;
   CreateClip(a, "low", 1);
