@@ -17,6 +17,7 @@ void Interpreter::ActionDefineFunction2(Step& step) {
 
 void Interpreter::ActionCallFunction(Step& step) {
   Frame& frame = step.frame;
+  frame.callMade = true;
   const int version = frame.version;
   const Value nameValue = Pop();
   const std::vector<Value> args = PopArguments();
@@ -39,13 +40,15 @@ void Interpreter::ActionCallFunction(Step& step) {
   CallValue(fn, self, args, holder);
 }
 
-void Interpreter::ActionCallMethod(Step&) {
+void Interpreter::ActionCallMethod(Step& step) {
   const Value nameValue = Pop();
   const Value object = Pop();
   const std::vector<Value> args = PopArguments();
   // An undefined name, or one whose text is empty, calls the object itself (a null
   // name is the property "null").
   const std::string methodName = nameValue.IsUndefined() ? std::string() : ToString(nameValue);
+  // A method of undefined or null is no call at all.
+  step.frame.callMade = methodName.empty() || !object.IsNullish();
   if (methodName.empty()) {
     Value self = Value();
     CallValue(object, self, args, nullptr);
@@ -64,16 +67,18 @@ void Interpreter::ActionCallMethod(Step&) {
   CallValue(fn, self, args, holder);
 }
 
-void Interpreter::ActionNewObject(Step&) {
+void Interpreter::ActionNewObject(Step& step) {
+  step.frame.callMade = true;
   const std::string name = ToString(Pop());
   const std::vector<Value> args = PopArguments();
   const Value ctor = GetVariable(name);
   ConstructValue(ctor, args);
 }
 
-void Interpreter::ActionNewMethod(Step&) {
+void Interpreter::ActionNewMethod(Step& step) {
   const Value nameValue = Pop();
   const Value object = Pop();
+  step.frame.callMade = !object.IsNullish();
   const std::vector<Value> args = PopArguments();
   Value ctor = object;
   if (!(nameValue.IsUndefined() || (nameValue.IsString() && nameValue.string->Text().empty())))

@@ -98,16 +98,7 @@ void Interpreter::ActionGotoFrame2(Step& step) {
   const std::uint8_t flags = r.U8();
   const int bias = (flags & 2) ? r.U16() : 0;
   const Value f = Pop();
-  const bool play = flags & 1;
-  if (f.IsString()) {
-    GotoTarget(frame, f.string->Text(), play, bias);
-  } else {
-    // A frame that is not a number counts as frame 0, as it does in SWF 6 and earlier.
-    double n = ToNumber(f);
-    if (std::isnan(n)) n = 0;
-    n = std::clamp(n, -1e9, 1e9);
-    GotoFrame(*this, AsDisplay(frame.target), static_cast<int>(n) - 1 + bias, play);
-  }
+  GotoFrameValue(*this, AsDisplay(frame.target), f, (flags & 1) != 0, bias);
 }
 
 void Interpreter::ActionCall(Step& step) {

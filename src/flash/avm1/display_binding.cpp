@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cmath>
+#include <optional>
 
 #include "flash/audio/sound_events.h"
 #include "flash/avm1/interpreter.h"
@@ -447,6 +448,38 @@ void GotoLabel(Interpreter&, DisplayObject* object, const std::string& label, bo
   const int frame = clip->GetTimeline()->FindLabel(label);
   if (frame < 0) return;
   clip->GotoFrame(frame, play);
+}
+
+void GotoFrameValue(Interpreter& machine, DisplayObject* object, const Value& frame, bool play, int bias) {
+  std::optional<std::int32_t> number;
+  if (frame.IsNumber() && std::isfinite(frame.number) && frame.number == std::trunc(frame.number)) {
+    number = ToInt32(frame.number);
+  } else {
+    std::string text = machine.ToString(frame);
+    const std::size_t colon = text.rfind(':');
+    if (colon != std::string::npos) {
+      object = ResolveTarget(machine, object, std::string_view(text).substr(0, colon));
+      text.erase(0, colon + 1);
+    }
+    const double n = text.empty() ? NAN : StringToNumber(text, 7);
+    if (std::isfinite(n)) {
+      if (n != std::trunc(n)) return;
+      number = ToInt32(n);
+    } else {
+      // A label counts from its own frame, bias included.
+      MovieClip* clip = AsClip(object);
+      const int label = clip && clip->GetTimeline() ? clip->GetTimeline()->FindLabel(text) : -1;
+      if (label < 0) return;
+      number = label + 1;
+    }
+  }
+  MovieClip* clip = AsClip(object);
+  if (!clip) return;
+  // 1-based with the bias, in 32-bit arithmetic that wraps as the player's does.
+  const std::int32_t index = static_cast<std::int32_t>(static_cast<std::uint32_t>(*number) +
+                                                       static_cast<std::uint32_t>(bias) - 1u);
+  if (index < 0) return;
+  clip->GotoFrame(std::min(index, std::max(clip->FramesLoaded() - 1, 0)), play);
 }
 
 int FramesLoaded(DisplayObject* object) {

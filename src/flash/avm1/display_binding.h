@@ -68,6 +68,13 @@ void TimelineAction(Interpreter& machine, DisplayObject* clip, TimelineOp op);
 // optional "path:" prefix for GotoFrame2 strings).
 void GotoFrame(Interpreter& machine, DisplayObject* clip, int frame, bool play);
 void GotoLabel(Interpreter& machine, DisplayObject* clip, const std::string& label, bool play);
+// gotoAndPlay/gotoAndStop (the methods and GotoFrame2, whose scene bias adds to frame
+// numbers) with the frame as the script gave it. An integral number counts as a 32-bit
+// integer (wrapping) and, from frame 1 on, goes there, to the last loaded frame when it
+// is past it; frame 0 and below do nothing, not even stop or play. Anything else is
+// text: an optional "path:" prefix names the clip, then a number goes to that frame
+// (one with a fraction goes nowhere) and other text to the frame of that label.
+void GotoFrameValue(Interpreter& machine, DisplayObject* clip, const Value& frame, bool play, int bias);
 // Frames loaded for WaitForFrame.
 int FramesLoaded(DisplayObject* clip);
 // duplicateMovieClip / removeMovieClip / startDrag / stopDrag of the timeline actions.

@@ -725,6 +725,16 @@ bool Interpreter::PushFunctionFrame(Object* fn, const Value& thisValue, std::spa
   if (script.swfVersion <= 5) {
     if (Object* t = thisValue.AsObject(); t && t->kind == NativeKind::Display) frame->target = t;
   }
+  // A function whose clip has left the display list, with nothing standing at its path
+  // since, acts on `this` when that is a clip, else on the root.
+  auto gone = [this](Object* o) { return o && o->kind == NativeKind::Display && !AsDisplay(o); };
+  if (gone(frame->target)) {
+    Object* t = thisValue.AsObject();
+    if (t && t->kind == NativeKind::Display && !gone(t))
+      frame->target = t;
+    else if (player_)
+      frame->target = ScriptObjectOf(&player_->Root());
+  }
   frame->originalTarget = frame->target;
   frame->thisValue = thisValue.IsNullish() ? Value::Obj(definedIn) : thisValue;
   frame->superBase = holder ? holder : (thisValue.AsObject() ? thisValue.AsObject()->proto : nullptr);
@@ -1373,6 +1383,13 @@ bool Interpreter::DeferReturn(Frame& frame, const Value& v) {
   return false;
 }
 
+bool Interpreter::BaseClipGone(const Frame& frame) const {
+  const auto* data = frame.originalTarget ? frame.originalTarget->Data<DisplayData>() : nullptr;
+  const DisplayObject* clip = data ? data->object : nullptr;
+  // One that waits for its unload handlers is not gone yet.
+  return clip && clip->Removed();
+}
+
 Value Interpreter::RunFrames(std::size_t base) {
   struct Depth {
     int& depth;
@@ -1390,6 +1407,16 @@ Value Interpreter::RunFrames(std::size_t base) {
       continue;
     }
     Frame& frame = *frames_.back();
+    // Once a call made from this frame has returned, a frame whose clip went meanwhile
+    // (the call removed it, or moved a timeline to where it is gone) stops there.
+    if (frame.callMade) {
+      frame.callMade = false;
+      if (BaseClipGone(frame)) {
+        frame.tries.clear();
+        frame.pc = frame.end;
+        continue;
+      }
+    }
     // Leaving try, catch, finally and with blocks at their ends.
     if (!frame.withs.empty() && frame.pc >= frame.withs.back().end) {
       frame.withs.pop_back();
@@ -1580,23 +1607,6 @@ DisplayObject* Interpreter::TargetOf(Frame& frame, const Value& target) {
   if (DisplayObject* d = ResolveTarget(*this, base, path)) return d;
   const Value v = ResolveDotPath(path);
   return v.IsObject() ? AsDisplay(v.object) : nullptr;
-}
-
-void Interpreter::GotoTarget(Frame& frame, const std::string& text, bool play, int bias) {
-  DisplayObject* clip = AsDisplay(frame.target);
-  std::string frameText = text;
-  const std::size_t colon = text.rfind(':');
-  if (colon != std::string::npos) {
-    clip = ResolveTarget(*this, clip, std::string_view(text).substr(0, colon));
-    frameText = text.substr(colon + 1);
-  }
-  if (!clip) return;
-  const double n = StringToNumber(frameText, 7);
-  if (!std::isnan(n) && !frameText.empty()) {
-    GotoFrame(*this, clip, static_cast<int>(std::clamp(n, -1e9, 1e9)) - 1 + bias, play);
-  } else {
-    GotoLabel(*this, clip, frameText, play);
-  }
 }
 
 void Interpreter::CallFrameAction(Frame& frame, const Value& f) {

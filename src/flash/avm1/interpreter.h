@@ -215,8 +215,9 @@ class Interpreter final : public MachineInterface {
   void SkipActions(Frame& frame, int count);
   void SetTargetPath(Frame& frame, std::string_view path);
   DisplayObject* TargetOf(Frame& frame, const Value& target);
-  void GotoTarget(Frame& frame, const std::string& text, bool play, int bias);
   void CallFrameAction(Frame& frame, const Value& f);
+  // Whether the clip frame runs for has left the display list.
+  bool BaseClipGone(const Frame& frame) const;
   void PushValues(Frame& frame, Reader& r, const std::uint8_t* data);
   void DefinePool(Frame& frame, Reader& r, const std::uint8_t* at);
   void DefineFunctionAction(Frame& frame, Reader& r, bool v2, std::size_t bodyStart);

@@ -69,6 +69,9 @@ struct Interpreter::Frame {
   bool pushResult = false;  // the caller is a frame of the same run waiting for the result
   bool targetRestored = false;  // SetTarget("") ran in this frame
   bool targetLost = false;      // the last SetTarget named nothing (the root stands in)
+  // A call or construction ran from this frame: when the clip it runs for has been
+  // removed meanwhile, the frame ends there.
+  bool callMade = false;
 };
 
 // The pools and literal strings of every block run so far, by the address of their

@@ -68,8 +68,12 @@ class Runtime {
   // Other prototypes by class name ("Color", "flash.geom.Matrix", ...), for builtins
   // that make instances of each other's classes.
   std::map<std::string, Object*, std::less<>> prototypes;
-  // Script classes registered for library symbols (Object.registerClass).
-  std::map<std::string, Object*, std::less<>> registeredClasses;
+  // Script classes registered for library symbols (Object.registerClass). Movies of
+  // SWF 6 and earlier share one list, with names compared ignoring case; later ones
+  // another, where case counts: a class one side registers is unknown to the other.
+  using ClassRegistry = std::map<std::string, Object*, std::less<>>;
+  ClassRegistry registeredClasses[2];
+  ClassRegistry& RegisteredClasses(int swfVersion) { return registeredClasses[swfVersion >= 7 ? 1 : 0]; }
 
   const String* Str(std::string text) { return heap.Make<String>(std::move(text)); }
   const String* EmptyString() const { return empty_; }

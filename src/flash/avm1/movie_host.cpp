@@ -64,11 +64,14 @@ Object* MovieHost::MakeScriptObject(DisplayObject& object, Object* proto) {
 void MovieHost::LevelMade(MovieClip& clip) { MakeScriptObject(clip, runtime_->movieClipProto); }
 
 Object* MovieHost::RegisteredClass(const LoadedMovie* movie, std::uint16_t spriteId) {
-  if (!movie || spriteId == 0 || runtime_->registeredClasses.empty()) return nullptr;
+  if (!movie || spriteId == 0) return nullptr;
+  const int version = movie->Version();
+  const Runtime::ClassRegistry& classes = runtime_->RegisteredClasses(version);
+  if (classes.empty()) return nullptr;
   for (const auto& [name, id] : movie->movie->exports) {
     if (id != spriteId) continue;
-    for (const auto& [registered, ctor] : runtime_->registeredClasses) {
-      if (SameNameNoCase(registered, name)) return ctor;
+    for (const auto& [registered, ctor] : classes) {
+      if (version >= 7 ? registered == name : SameNameNoCase(registered, name)) return ctor;
     }
   }
   return nullptr;
@@ -106,10 +109,11 @@ void MovieHost::PostInstantiate(MovieClip* clip, Object* initObject, bool byScri
     if (action.events & 0x40000) events.push_back(action.actions);
   }
   // The class is looked up again when the construct action runs: the frame's
-  // DoInitAction (which usually registers it) may come after the placement.
+  // DoInitAction (which usually registers it) may come after the placement. A clip a
+  // script made has its class (or none) from the moment it was made.
   const bool exported = std::any_of(clip->Movie()->movie->exports.begin(), clip->Movie()->movie->exports.end(),
                                     [&](const auto& e) { return e.second == clip->spriteId; });
-  if (ctor || exported || !events.empty()) QueueConstruct(clip, ctor, std::move(events));
+  if (!byScript && (ctor || exported || !events.empty())) QueueConstruct(clip, ctor, std::move(events));
   clip->RunFrame();
   copyInit(object);
 }
@@ -216,15 +220,31 @@ Value MovieHost::CallMethodNow(Object* object, const std::string& name, std::vec
   return machine_->CallTopLevel(fn, Value::Obj(object), args, object, version);
 }
 
+namespace {
+
+// A clip the timeline removed while it waits for its unload handlers, or one inside
+// it: only its unload events still run.
+bool WaitsToBeRemoved(const DisplayObject& object) {
+  int nesting = 0;
+  for (const MovieClip* at = object.IsContainer() ? static_cast<const MovieClip*>(&object) : object.Parent();
+       at && nesting < 10000; at = at->Parent(), ++nesting) {
+    if (at->RemovalPending()) return true;
+  }
+  return false;
+}
+
+}  // namespace
+
 void MovieHost::RunAction(QueuedAction& action) {
   DisplayObject* target = action.target;
+  const bool skipped = !action.evenIfRemoved && (target->Removed() || WaitsToBeRemoved(*target));
   switch (action.kind) {
     case QueuedAction::Kind::Block:
-      if (target->Removed() && !action.evenIfRemoved) return;
+      if (skipped) return;
       RunBlockNow(*target, action.block);
       return;
     case QueuedAction::Kind::Method:
-      if (target->Removed() && !action.evenIfRemoved) return;
+      if (skipped) return;
       CallMethodNow(static_cast<Object*>(target->ScriptCell()), action.method, std::move(action.args));
       return;
     case QueuedAction::Kind::Construct: {

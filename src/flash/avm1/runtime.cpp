@@ -85,7 +85,9 @@ void Runtime::Trace(gc::Tracer& tracer) const {
     tracer.Mark(o);
   tracer.Mark(empty_);
   for (const auto& [name, o] : prototypes) tracer.Mark(o);
-  for (const auto& [name, o] : registeredClasses) tracer.Mark(o);
+  for (const ClassRegistry& registry : registeredClasses) {
+    for (const auto& [name, o] : registry) tracer.Mark(o);
+  }
   for (const auto& [key, o] : natives_) tracer.Mark(o);
 }
 

@@ -86,6 +86,32 @@ bool WaitsForUnload(MovieRuntime& player, MovieClip& clip, int nesting) {
   return false;
 }
 
+// The clips of root's subtree in the order their unload events run: a clip's children
+// (by depth) before the clip itself.
+std::vector<MovieClip*> UnloadOrder(DisplayObject* root) {
+  std::vector<MovieClip*> clips;
+  if (!root->IsContainer()) return clips;
+  struct Visit {
+    MovieClip* clip;
+    bool childrenDone;
+  };
+  std::vector<Visit> pending{{static_cast<MovieClip*>(root), false}};
+  while (!pending.empty() && clips.size() < 100000) {
+    Visit visit = pending.back();
+    pending.pop_back();
+    if (visit.childrenDone) {
+      clips.push_back(visit.clip);
+      continue;
+    }
+    pending.push_back({visit.clip, true});
+    const auto& children = visit.clip->Children();
+    for (auto it = children.rbegin(); it != children.rend(); ++it) {
+      if (it->second->IsContainer()) pending.push_back({static_cast<MovieClip*>(it->second), false});
+    }
+  }
+  return clips;
+}
+
 }  // namespace
 
 void MovieClip::RemoveOrDelay(DisplayObject* child) {
@@ -97,16 +123,7 @@ void MovieClip::RemoveOrDelay(DisplayObject* child) {
   }
   // The unload events run now; the clip answers to its name at the depth
   // -32769 - depth until the next frame removes it.
-  std::vector<MovieClip*> clips;
-  std::vector<MovieClip*> pending{static_cast<MovieClip*>(child)};
-  while (!pending.empty() && clips.size() < 100000) {
-    MovieClip* at = pending.back();
-    pending.pop_back();
-    clips.push_back(at);
-    for (const auto& [d, c] : at->children_) {
-      if (c->IsContainer()) pending.push_back(static_cast<MovieClip*>(c));
-    }
-  }
+  const std::vector<MovieClip*> clips = UnloadOrder(child);
   player_.FocusLeaving(child);
   for (MovieClip* clip : clips) clip->QueueEvent(ClipAction::kUnload, "onUnload");
   if (ChildAt(child->depth) != child) return;
@@ -123,18 +140,8 @@ void MovieClip::RemoveChild(DisplayObject* child, bool unloadEvents) {
   player_.FocusLeaving(child);
   const auto it = children_.find(child->depth);
   if (it == children_.end() || it->second != child) return;
-  // Unload handlers run for the clip and everything under it, outermost first.
-  std::vector<MovieClip*> clips;
-  std::vector<DisplayObject*> pending{child};
-  while (!pending.empty() && clips.size() < 100000) {
-    DisplayObject* at = pending.back();
-    pending.pop_back();
-    if (at->IsContainer()) {
-      auto* clip = static_cast<MovieClip*>(at);
-      clips.push_back(clip);
-      for (const auto& [d, c] : clip->children_) pending.push_back(c);
-    }
-  }
+  // Unload handlers run for the clip and everything under it, innermost first.
+  const std::vector<MovieClip*> clips = UnloadOrder(child);
   const std::string path = child->TargetPath();
   if (unloadEvents) {
     for (MovieClip* clip : clips) clip->QueueEvent(ClipAction::kUnload, "onUnload");
@@ -236,14 +243,14 @@ void MovieClip::QueueEvent(std::uint32_t eventBits, const char* method) {
 void MovieClip::RunFrame() {
   if (removed_) return;
   if (!initialized_) {
-    // The first frame's own scripts come before the load event, so that onLoad and
-    // onClipEvent(load) see what frame 1 defines.
-    // A movie loaded into a clip is the exception: the clip's load event comes first.
+    // A clip's load event comes before its first frame's scripts, and so before those
+    // of the clips that frame places. A level is the exception: its first frame's
+    // scripts come first, so that _root.onLoad set there is heard.
     initialized_ = true;
-    const bool loadedMovie = parent_ && timeline_ && movie_ && movie_->movie && timeline_ == &movie_->movie->root;
-    if (loadedMovie) QueueEvent(ClipAction::kLoad, kind_ == DisplayKind::MovieClip ? "onLoad" : nullptr);
+    const bool loadFirst = parent_ != nullptr;
+    if (loadFirst) QueueEvent(ClipAction::kLoad, kind_ == DisplayKind::MovieClip ? "onLoad" : nullptr);
     if (kind_ == DisplayKind::MovieClip && playing_ && current_ < 0 && FramesLoaded() > 0) RunFrameTags(0, true);
-    if (!loadedMovie) QueueEvent(ClipAction::kLoad, kind_ == DisplayKind::MovieClip ? "onLoad" : nullptr);
+    if (!loadFirst) QueueEvent(ClipAction::kLoad, kind_ == DisplayKind::MovieClip ? "onLoad" : nullptr);
     return;
   }
   QueueEvent(ClipAction::kEnterFrame, "onEnterFrame");

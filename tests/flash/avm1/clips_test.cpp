@@ -5,6 +5,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <functional>
 
 #include <unistd.h>
 
@@ -114,6 +115,155 @@ TEST_F(ClipsTest, AGotoPastTheLastFrameStaysWhereItIs) {
   EXPECT_EQ(traces, (std::vector<std::string>{"frame 1"}));
   EXPECT_EQ(control.CurrentFrame(), 0);
   EXPECT_FALSE(control.Playing());
+}
+
+// gotoAndStop as GotoFrame2 and as the method: whole numbers wrap to 32 bits, frame 0
+// and below go nowhere, past the last frame goes to the last; a number with a fraction
+// goes nowhere; a label counts from its frame plus the scene bias; anything else is
+// read as text.
+TEST_F(ClipsTest, GotoFrameValuesWrapClampAndFallBackToText) {
+  auto gotoStop = [](Actions& a, double frame) { a.PushNumber(frame).OpWith(0x9F, {0}); };
+  auto traceFrame = [](Actions& a) { a.PushString("_root").GetVariable().PushString("_currentframe").Op(0x4E).Trace(); };
+  Actions a;
+  for (double frame : {999.0, 0.0, 4294967298.0, -2147483648.0, 1.5, -2147483647.0}) {
+    gotoStop(a, frame);
+    traceFrame(a);
+  }
+  gotoStop(a, 2);
+  a.PushString("two").OpWith(0x9F, {2, 1, 0});  // gotoAndStop("two") one frame on
+  traceFrame(a);
+  a.PushString("2");
+  CallRoot(a, 1, "gotoAndStop").Op(0x17);
+  traceFrame(a);
+  a.OpWith(0x96, {5, 1});  // push true: the text "true" names no frame
+  CallRoot(a, 1, "gotoAndPlay").Op(0x17);
+  traceFrame(a);
+  Bytes tags = a.Tag();
+  testing::PutBytes(tags, testing::ShowFrame());
+  testing::PutBytes(tags, testing::FrameLabel("two"));
+  testing::PutBytes(tags, testing::ShowFrame());
+  testing::PutBytes(tags, testing::ShowFrame());
+  testing::PutBytes(tags, testing::End());
+  Run(testing::MakeMovie(tags, 100, 100, 3, 8, 30), 1);
+  EXPECT_EQ(traces, (std::vector<std::string>{"3", "3", "2", "3", "3", "3", "3", "2", "2"}));
+  EXPECT_FALSE(control.Playing());  // the goto that went nowhere did not play either
+}
+
+// attachMovie of an exported button symbol makes a button (typeof "object", of class
+// Button).
+TEST_F(ClipsTest, AttachMovieAttachesButtons) {
+  Bytes tags = testing::Tag(34, {1, 0, 0, 0, 0, 0});  // DefineButton2 1 without records
+  testing::PutBytes(tags, testing::Tag(56, {1, 0, 1, 0, 'b', 't', 'n', 0}));  // ExportAssets: 1 as "btn"
+  Actions a;
+  a.PushNumber(1).PushString("b").PushString("btn");
+  CallRoot(a, 3, "attachMovie").Op(0x44).Trace();  // typeof
+  a.PushString("_root").GetVariable().PushString("b").Op(0x4E).PushString("Button").GetVariable().Op(0x54).Trace();
+  testing::PutBytes(tags, a.Tag());
+  testing::PutBytes(tags, testing::ShowFrame());
+  testing::PutBytes(tags, testing::End());
+  Run(testing::MakeMovie(tags, 100, 100, 1, 8, 30), 1);
+  EXPECT_EQ(traces, (std::vector<std::string>{"object", "true"}));
+}
+
+// A timer whose interval is missing or undefined is never made (the call gives
+// undefined and takes no id); a null interval counts as 0.
+TEST_F(ClipsTest, TimersWithoutAnIntervalAreNotMade) {
+  Actions a;
+  // _root.tick = function() { trace("tick"); }
+  a.PushString("_root").GetVariable().PushString("tick");
+  Bytes header;
+  testing::PutString(header, "");
+  testing::PutU16(header, 0);
+  const Bytes body = Actions().TraceString("tick").Data();
+  testing::PutU16(header, static_cast<std::uint16_t>(body.size()));
+  a.OpWith(0x9B, header).Raw(body).Op(0x4F);
+  auto call = [&](const char* function, const std::vector<std::function<void()>>& args) {
+    for (auto it = args.rbegin(); it != args.rend(); ++it) (*it)();
+    a.PushNumber(static_cast<double>(args.size())).PushString(function).Op(0x3D).Trace();
+  };
+  auto tick = [&] { a.PushString("_root").GetVariable().PushString("tick").Op(0x4E); };
+  auto root = [&] { a.PushString("_root").GetVariable(); };
+  auto undefinedValue = [&] { a.OpWith(0x96, {3}); };
+  auto nullValue = [&] { a.OpWith(0x96, {2}); };
+  auto name = [&] { a.PushString("tick"); };
+  call("setInterval", {tick, undefinedValue});
+  call("setInterval", {tick});
+  call("setInterval", {root, name});
+  call("setTimeout", {tick, nullValue});
+  a.Stop();
+  Run(Movie({a}), 3);
+  EXPECT_EQ(traces, (std::vector<std::string>{"undefined", "undefined", "undefined", "1", "tick"}));
+}
+
+// A clip's script stops at the first call or construction that returns after the clip
+// left the display list; a method of undefined is no call, and other actions (a goto
+// through tellTarget) go on.
+TEST_F(ClipsTest, AScriptStopsAfterACallOnceItsClipIsGone) {
+  auto setTarget = [](const std::string& path) {
+    Bytes data;
+    testing::PutString(data, path);
+    return data;
+  };
+  Actions clip;
+  clip.TraceString("clip");
+  clip.OpWith(0x8B, setTarget("_root")).Op(0x04).OpWith(0x8B, setTarget(""));  // the root's next frame drops it
+  clip.TraceString("still");
+  clip.PushNumber(0).OpWith(0x96, {3}).PushString("f").Op(0x52).Op(0x17);  // undefined.f()
+  clip.TraceString("still 2");
+  clip.PushNumber(0).PushString("_root").GetVariable().PushString("play").Op(0x52).Op(0x17);
+  clip.TraceString("not reached");
+  Bytes sprite = clip.Tag();
+  testing::PutBytes(sprite, testing::ShowFrame());
+  testing::PutBytes(sprite, testing::End());
+  Bytes tags = testing::DefineSprite(1, 1, sprite);
+  testing::Place place;
+  place.depth = 1;
+  place.character = 1;
+  testing::PutBytes(tags, testing::PlaceObject2(place));
+  testing::PutBytes(tags, Actions().Stop().Tag());
+  testing::PutBytes(tags, testing::ShowFrame());
+  testing::PutBytes(tags, testing::RemoveObject2(1));
+  testing::PutBytes(tags, Actions().TraceString("root 2").Stop().Tag());
+  testing::PutBytes(tags, testing::ShowFrame());
+  testing::PutBytes(tags, testing::End());
+  Run(testing::MakeMovie(tags, 100, 100, 2, 8, 30), 2);
+  EXPECT_EQ(traces, (std::vector<std::string>{"clip", "still", "still 2", "root 2"}));
+}
+
+// A function whose clip is gone (nothing stands at its path) acts on `this` when that
+// is a clip, else on the root.
+TEST_F(ClipsTest, AFunctionOfAGoneClipActsOnItsThisOrTheRoot) {
+  Actions clip;
+  clip.PushString("_root").GetVariable().PushString("f");
+  Bytes header;
+  testing::PutString(header, "");
+  testing::PutU16(header, 0);
+  const Bytes body = Actions().PushString("_target").GetVariable().Trace().Data();
+  testing::PutU16(header, static_cast<std::uint16_t>(body.size()));
+  clip.OpWith(0x9B, header).Raw(body).Op(0x4F);
+  Bytes sprite = clip.Tag();
+  testing::PutBytes(sprite, testing::ShowFrame());
+  testing::PutBytes(sprite, testing::End());
+  Bytes tags = testing::DefineSprite(1, 1, sprite);
+  testing::Place place;
+  place.character = 1;
+  testing::PutBytes(tags, testing::PlaceObject2(place));
+  testing::PutBytes(tags, testing::ShowFrame());
+  testing::PutBytes(tags, testing::RemoveObject2(1));
+  Actions a;
+  CreateClip(a, "c", 5);
+  a.PushString("_root").GetVariable().PushString("c").Op(0x4E).PushString("f");
+  a.PushString("_root").GetVariable().PushString("f").Op(0x4E).Op(0x4F);  // c.f = _root.f
+  CallOn(a, "c", 0, "f");
+  a.PushString("o").PushNumber(0).Op(0x43).SetVariable();  // o = {}
+  a.PushString("o").GetVariable().PushString("f").PushString("_root").GetVariable().PushString("f").Op(0x4E).Op(0x4F);
+  a.PushNumber(0).PushString("o").GetVariable().PushString("f").Op(0x52).Op(0x17);
+  a.Stop();
+  testing::PutBytes(tags, a.Tag());
+  testing::PutBytes(tags, testing::ShowFrame());
+  testing::PutBytes(tags, testing::End());
+  Run(testing::MakeMovie(tags, 100, 100, 2, 8, 30), 2);
+  EXPECT_EQ(traces, (std::vector<std::string>{"/c", "/"}));
 }
 
 TEST_F(ClipsTest, ForInListsAClipsPropertiesBeforeItsChildren) {

@@ -372,7 +372,7 @@ TEST(AmfTest, ValuesRoundTrip) {
 TEST(AmfTest, RegisteredClassesTravelAsTypedObjects) {
   DataFixture f;
   Object* ctor = f.rt.MakeClass(nullptr, nullptr);
-  f.rt.registeredClasses["com.example.Thing"] = ctor;
+  f.rt.RegisteredClasses(f.machine.Version())["com.example.Thing"] = ctor;
   Object* thing = f.machine.Construct(ctor, {});
   ASSERT_NE(thing, nullptr);
   f.machine.Set(thing, "foo", f.Str("bar"));

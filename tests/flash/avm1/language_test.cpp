@@ -351,7 +351,7 @@ TEST_F(Language, ObjectMethodsAndPropertyFlags) {
 
   const Value registerClass = machine.Get(Global("Object").AsObject(), "registerClass");
   EXPECT_TRUE(machine.CallFunction(registerClass, Value(), std::vector<Value>{Str("sym"), getter}).boolean);
-  EXPECT_EQ(rt.registeredClasses["sym"], getter.AsObject());
+  EXPECT_EQ(rt.RegisteredClasses(machine.Version())["sym"], getter.AsObject());
   EXPECT_FALSE(machine.CallFunction(registerClass, Value(), std::vector<Value>{Str("sym"), Num(3)}).boolean);
   EXPECT_EQ(Text(Call(Value::Obj(machine.NewObject()), "toString")), "[object Object]");
   EXPECT_EQ(Text(Call(getter, "toString")), "[type Function]");

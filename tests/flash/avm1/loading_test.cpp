@@ -147,6 +147,48 @@ TEST_F(LoadingTest, LoaderEventsComeInThePlayersOrderAndTheClipKeepsWhatStartSet
   EXPECT_EQ(control.GetVariable("holder._name"), "holder");
 }
 
+// Object.registerClass keeps two lists: one for movies of SWF 6 and earlier, names
+// compared ignoring case, and one for later movies, where case counts. A movie loaded
+// into a level sees what movies of its side registered, never the other side's. A clip
+// attachMovie makes has its class (or none) from that moment on.
+TEST_F(LoadingTest, RegisteredClassesBelongToTheirSideOfSwf7) {
+  auto attach = [](Actions& a, const std::string& name, double depth) {
+    a.PushNumber(depth).PushString(name).PushString("sym").PushNumber(3).PushString("this").GetVariable();
+    a.PushString("attachMovie").Op(0x52).Op(0x17);
+  };
+  auto registerClass = [](Actions& a, const std::string& symbol) {
+    a.PushString("_global").GetVariable().PushString("C").Op(0x4E).PushString(symbol).PushNumber(2);
+    a.PushString("Object").GetVariable().PushString("registerClass").Op(0x52).Op(0x17);
+  };
+  auto movie = [](const Actions& frame1, int version) {
+    Bytes sprite = testing::ShowFrame();
+    testing::PutBytes(sprite, testing::End());
+    Bytes tags = testing::DefineSprite(1, 1, sprite);
+    testing::PutBytes(tags, testing::Tag(56, {1, 0, 1, 0, 's', 'y', 'm', 0}));  // ExportAssets: 1 as "sym"
+    testing::PutBytes(tags, frame1.Tag());
+    testing::PutBytes(tags, testing::ShowFrame());
+    testing::PutBytes(tags, testing::End());
+    return testing::MakeMovie(tags, 100, 100, 1, version, 30);
+  };
+  Actions main;
+  DefineMethod(main, "_global", "C", {}, Actions().PushString("this").GetVariable().PushString("_target").Op(0x4E).Trace());
+  registerClass(main, "SYM");
+  attach(main, "a", 1);  // "SYM" is not "sym" here
+  registerClass(main, "sym");
+  attach(main, "b", 2);
+  main.GetUrl("child.swf", "_level1");
+  Actions child;
+  child.TraceString("child");
+  attach(child, "c", 1);  // the later movies' "sym" is unknown on this side
+  registerClass(child, "SYM");
+  attach(child, "d", 2);
+  Write("child.swf", movie(child, 6));
+  ASSERT_TRUE(control.LoadMovie(0, Write("main.swf", movie(main, 8))));
+  Ticks(3);
+  // C traces the clip it constructs.
+  EXPECT_EQ(traces, (std::vector<std::string>{"/b", "child", "_level1/d"}));
+}
+
 TEST_F(LoadingTest, MissingFilesAndDataThatIsNoMovie) {
   Write("notes.txt", Bytes{'h', 'e', 'l', 'l', 'o'});
   ASSERT_TRUE(control.LoadMovie(0, Write("main.swf", LoaderMovie("missing.swf"))));

@@ -240,7 +240,9 @@ TEST(Timeline, ATellTargetThatFindsNothingActsOnTheRoot) {
   avm1::HostOf(*run2->player).Machine().RunBlock(std::make_shared<const std::vector<std::uint8_t>>(gotoNaN.Data()),
                                    avm1::ScriptObjectOf(&run2->player->Root()), 7);
   run2->player->Tick();
-  EXPECT_EQ(run2->traces, (std::vector<std::string>{"root frame 2"}));
+  // NaN names no frame ("NaN" is no label): the root neither moves nor plays.
+  EXPECT_EQ(run2->traces, std::vector<std::string>{});
+  EXPECT_FALSE(run2->player->Root().Playing());
 }
 
 // PlaceObject2 of character at depth named name, with onClipEvent handlers that trace:
@@ -288,6 +290,37 @@ TEST(Timeline, ParentClipEventsOfPlacementComeBeforeItsChildrens) {
   auto run = StartMovie(tags, 1, 8);
   EXPECT_EQ(run->traces, (std::vector<std::string>{"outer initialize", "child initialize", "outer construct",
                                                    "child construct", std::to_string(outerTags)}));
+}
+
+// A placed clip's load event comes before its first frame's scripts (and before the
+// events of the children that frame places); a removed clip's children unload before
+// it, and what was queued for it earlier in that frame (enterFrame) no longer runs.
+TEST(Timeline, LoadBeforeTheFirstFrameAndUnloadFromTheInside) {
+  constexpr std::uint32_t kLoad = 0x01, kEnterFrame = 0x02, kUnload = 0x04;
+  Bytes inner = testing::Actions().TraceString("child frame 1").Tag();
+  PutBytes(inner, testing::ShowFrame());
+  PutBytes(inner, testing::End());
+  Bytes tags = testing::DefineSprite(1, 1, inner);
+  Bytes outer = testing::Actions().TraceString("clip frame 1").Tag();
+  PutBytes(outer, PlaceWithHandlers(1, 1, "child",
+                                    {{kLoad, "child load"}, {kEnterFrame, "child enterFrame"}, {kUnload, "child unload"}}));
+  PutBytes(outer, testing::ShowFrame());
+  PutBytes(outer, testing::End());
+  PutBytes(tags, testing::DefineSprite(2, 1, outer));
+  PutBytes(tags, PlaceWithHandlers(1, 2, "clip",
+                                   {{kLoad, "clip load"}, {kEnterFrame, "clip enterFrame"}, {kUnload, "clip unload"}}));
+  PutBytes(tags, testing::ShowFrame());
+  PutBytes(tags, testing::ShowFrame());
+  PutBytes(tags, testing::RemoveObject2(1));
+  PutBytes(tags, testing::Actions().TraceString("root frame 3").Stop().Tag());
+  PutBytes(tags, testing::ShowFrame());
+  PutBytes(tags, testing::End());
+  auto run = StartMovie(tags, 3, 8);
+  run->player->Tick();
+  run->player->Tick();
+  EXPECT_EQ(run->traces, (std::vector<std::string>{"clip load", "clip frame 1", "child load", "child frame 1",
+                                                   "child enterFrame", "clip enterFrame", "child unload",
+                                                   "clip unload", "root frame 3"}));
 }
 
 // attachMovie copies its init object's properties in the order they were made, so the

@@ -29,10 +29,11 @@ enum Marker : std::uint8_t {
 
 constexpr int kMaxDepth = 256;
 
-// The alias a class was registered under with Object.registerClass, or "".
-std::string AliasOf(Runtime& rt, Object* object) {
+// The alias a class was registered under with Object.registerClass by code of the
+// version's movies, or "".
+std::string AliasOf(Runtime& rt, int version, Object* object) {
   if (!object->proto) return {};
-  for (const auto& [name, ctor] : rt.registeredClasses) {
+  for (const auto& [name, ctor] : rt.RegisteredClasses(version)) {
     if (ctor && PrototypeOf(ctor) == object->proto) return name;
   }
   return {};
@@ -149,7 +150,7 @@ void AmfWriter::WriteValue(const Value& value) {
     for (const auto& [index, element] : elements) WriteEntry(std::to_string(index), element);
     WriteObjectBody(object);
   } else {
-    const std::string alias = AliasOf(machine_.Rt(), object);
+    const std::string alias = AliasOf(machine_.Rt(), machine_.Version(), object);
     if (alias.empty()) {
       WriteU8(kObject);
     } else {
@@ -296,8 +297,9 @@ std::optional<Value> AmfReader::ReadValue() {
       if (*marker == kTypedObject) {
         const auto alias = ReadShortString();
         if (!alias) return std::nullopt;
-        const auto it = machine_.Rt().registeredClasses.find(*alias);
-        if (it != machine_.Rt().registeredClasses.end() && PrototypeOf(it->second)) proto = PrototypeOf(it->second);
+        const auto& classes = machine_.Rt().RegisteredClasses(machine_.Version());
+        const auto it = classes.find(*alias);
+        if (it != classes.end() && PrototypeOf(it->second)) proto = PrototypeOf(it->second);
       }
       Object* object = machine_.Rt().MakeObject(proto);
       seen_.push_back(object);

@@ -35,40 +35,9 @@ DisplayObject* DisplayArg(Call& call, std::size_t i) {
   return ResolveTarget(Machine(call), clip, call.machine.ToString(v));
 }
 
-int FrameArg(Call& call, MovieClip& clip, const Value& v, bool& ok) {
-  ok = true;
-  if (v.IsString()) {
-    const double n = StringToNumber(v.Text(), 7);
-    // Numbers past any frame clamp, as the goto actions' do.
-    if (!std::isnan(n)) return static_cast<int>(std::clamp(n, -1e9, 1e9)) - 1;
-    ok = clip.GetTimeline() != nullptr;
-    const int label = ok ? clip.GetTimeline()->FindLabel(v.Text()) : -1;
-    ok = label >= 0;
-    return label;
-  }
-  const double n = call.machine.ToNumber(v);
-  ok = !std::isnan(n);
-  return ok ? static_cast<int>(std::clamp(n, -1e9, 1e9)) - 1 : 0;
-}
-
 Value Goto(Call& call, bool play) {
   MovieClip* clip = ClipOf(call);
-  if (!clip || call.Count() == 0) return {};
-  Value frameValue = call.Arg(0);
-  // "path:frame" goes to a frame of the clip the path names.
-  if (frameValue.IsString()) {
-    const std::string& text = frameValue.Text();
-    const std::size_t colon = text.rfind(':');
-    if (colon != std::string::npos) {
-      DisplayObject* other = ResolveTarget(Machine(call), clip, std::string_view(text).substr(0, colon));
-      if (!other || !other->IsContainer()) return {};
-      clip = static_cast<MovieClip*>(other);
-      frameValue = call.machine.Str(text.substr(colon + 1));
-    }
-  }
-  bool ok = false;
-  const int frame = FrameArg(call, *clip, frameValue, ok);
-  if (ok) clip->GotoFrame(std::max(frame, 0), play);
+  if (clip && call.Count() > 0) GotoFrameValue(Machine(call), clip, call.Arg(0), play, 0);
   return {};
 }
 
@@ -152,7 +121,8 @@ Value AttachMovie(Call& call) {
   MovieRuntime& player = clip->GetPlayer();
   const std::uint16_t characterId = clip->Movie()->Exported(id);
   auto character = characterId ? clip->Movie()->Find(characterId) : nullptr;
-  if (!character || character->Kind() != CharacterKind::Sprite) return {};
+  // A button symbol attaches as a button (its class stays Button).
+  if (!character || (character->Kind() != CharacterKind::Sprite && character->Kind() != CharacterKind::Button)) return {};
   if (clip->Nesting() >= MovieClip::kMaxNesting || !player.CountCreation()) return {};
   DisplayObject* made = player.Create(clip->Movie(), character, characterId);
   if (!made || !made->IsContainer()) return {};
@@ -738,13 +708,16 @@ const Member kMethods[] = {
     {"clear", Clear, nullptr, kDontEnum | kVersion6},
 };
 
-// setInterval(function, ms, args...) or setInterval(object, "method", ms, args...).
+// setInterval(function, ms, args...) or setInterval(object, "method", ms, args...). An
+// interval that is missing or undefined makes no timer (undefined); null and other
+// values count as numbers.
 Value AddTimer(Call& call, bool repeat) {
   if (!call.machine.HasPlayer()) return {};
   MovieRuntime& player = call.machine.GetPlayer();
   const Value first = call.Arg(0);
   Object* f = first.AsObject();
   if (!f) return {};
+  if (call.Arg(f->IsFunction() ? 1 : 2).IsUndefined()) return {};
   if (f->IsFunction()) {
     const double ms = call.machine.ToNumber(call.Arg(1));
     std::vector<Value> args(call.args.begin() + std::min<std::size_t>(2, call.Count()), call.args.end());

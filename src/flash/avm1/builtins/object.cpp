@@ -121,7 +121,7 @@ Value RegisterClass(Call& call) {
   Object* function = ctor.AsObject();
   if (!ctor.IsNullish() && !(function && function->IsFunction())) return Value::Bool(false);
   const std::string name = ArgString(call, 0);
-  auto& classes = call.machine.Rt().registeredClasses;
+  auto& classes = call.machine.Rt().RegisteredClasses(call.machine.Version());
   if (function) {
     classes[name] = function;
   } else {
