@@ -121,26 +121,30 @@ void BlurLine(std::uint8_t* data, int count, int stride, const BlurBox& box, con
   }
 }
 
-// The same pass down every column of rows height rows of columns bytes, all columns
-// at once so that the image is read row by row. rows is scratch.
-void BlurColumns(std::uint8_t* data, int columns, int height, int bytesPerLine, const BlurBox& box,
-                 const Divider& divide, std::vector<std::uint8_t>& rows, std::vector<std::uint32_t>& sums) {
+// The same pass down every column of columns bytes, all columns at once so that the
+// image is read row by row, writing rows first..last-1 of the image's height rows. Rows
+// within the box's reach of those must hold this pass's input; beyond the image is
+// transparent. rows is scratch.
+void BlurColumns(std::uint8_t* data, int columns, int height, int bytesPerLine, int first, int last,
+                 const BlurBox& box, const Divider& divide, std::vector<std::uint8_t>& rows,
+                 std::vector<std::uint32_t>& sums) {
+  if (first >= last) return;
   const int n = box.inner;
   const std::size_t width = static_cast<std::size_t>(columns);
-  // The image's rows with n + 1 rows of zeros above and below.
-  rows.assign(width * static_cast<std::size_t>(height + 2 * n + 2), 0);
-  const auto padded = [&](int y) { return rows.data() + width * static_cast<std::size_t>(y + n + 1); };
-  for (int y = 0; y < height; ++y)
+  // The rows first-n-1 .. last+n, zeros outside the image.
+  rows.assign(width * static_cast<std::size_t>(last - first + 2 * n + 2), 0);
+  const auto padded = [&](int y) { return rows.data() + width * static_cast<std::size_t>(y - first + n + 1); };
+  for (int y = std::max(0, first - n - 1); y < std::min(height, last + n + 1); ++y)
     std::copy(data + static_cast<std::ptrdiff_t>(y) * bytesPerLine,
               data + static_cast<std::ptrdiff_t>(y) * bytesPerLine + columns, padded(y));
   sums.assign(width, 0);
   std::uint32_t* sum = sums.data();
-  for (int i = -n; i <= n; ++i) {
+  for (int i = first - n; i <= first + n; ++i) {
     const std::uint8_t* r = padded(i);
     for (std::size_t x = 0; x < width; ++x) sum[x] += r[x];
   }
   const std::uint64_t edge = static_cast<std::uint64_t>(box.edge);
-  for (int i = 0; i < height; ++i) {
+  for (int i = first; i < last; ++i) {
     const std::uint8_t* above = padded(i - n - 1);
     const std::uint8_t* below = padded(i + n + 1);
     const std::uint8_t* leaving = padded(i - n);
@@ -152,21 +156,33 @@ void BlurColumns(std::uint8_t* data, int columns, int height, int bytesPerLine, 
   }
 }
 
+// How far one pass of a box reaches past a pixel.
+int BoxReach(const BlurBox& box) { return box.Blurs() ? box.inner + (box.edge > 0 ? 1 : 0) : 0; }
+
 // Blur over interleaved bytes: channels bytes per pixel, bytesPerLine per row; widthX
-// and widthY are the box widths in pixels.
+// and widthY are the box widths in pixels. Only rows first..last-1 come out right:
+// each pass works on the rows the passes after it read, so a band of a larger layer
+// costs little more than its own rows.
 void BlurBytes(std::uint8_t* data, int width, int height, int bytesPerLine, int channels, double widthX,
-               double widthY, int passes) {
+               double widthY, int passes, int first, int last) {
   const BlurBox boxX = MakeBlurBox(widthX), boxY = MakeBlurBox(widthY);
   const Divider divideX(static_cast<std::uint32_t>(boxX.total)), divideY(static_cast<std::uint32_t>(boxY.total));
   passes = std::clamp(passes, 0, kMaxPasses);
+  first = std::max(first, 0);
+  last = std::min(last, height);
+  if (first >= last) return;
+  const int reach = BoxReach(boxY);
   std::vector<std::uint8_t> line;
   std::vector<std::uint32_t> sums;
   for (int pass = 0; pass < passes; ++pass) {
+    // The rows this pass's vertical step writes, and the rows it reads.
+    const int left = passes - 1 - pass;
+    const int top = std::max(0, first - left * reach), bottom = std::min(height, last + left * reach);
     if (boxX.Blurs())
-      for (int y = 0; y < height; ++y)
+      for (int y = std::max(0, top - reach); y < std::min(height, bottom + reach); ++y)
         for (int c = 0; c < channels; ++c)
           BlurLine(data + static_cast<std::ptrdiff_t>(y) * bytesPerLine + c, width, channels, boxX, divideX, line);
-    if (boxY.Blurs()) BlurColumns(data, width * channels, height, bytesPerLine, boxY, divideY, line, sums);
+    if (boxY.Blurs()) BlurColumns(data, width * channels, height, bytesPerLine, top, bottom, boxY, divideY, line, sums);
   }
 }
 
@@ -176,10 +192,7 @@ void BlurBytes(std::uint8_t* data, int width, int height, int bytesPerLine, int 
 double DeviceBlur(double blur, double scale) { return blur > 1 ? (blur - 1) * scale + 1 : blur; }
 
 // How far one pass of a box of this width reaches past a pixel.
-int BlurReach(double width) {
-  const BlurBox box = MakeBlurBox(width);
-  return box.Blurs() ? box.inner + (box.edge > 0 ? 1 : 0) : 0;
-}
+int BlurReach(double width) { return BoxReach(MakeBlurBox(width)); }
 
 struct Plane {
   int width = 0, height = 0;
@@ -190,12 +203,21 @@ struct Plane {
   }
 };
 
-// The layer's alpha (inverted for inner effects), shifted by (dx, dy) and blurred.
-Plane ShadowPlane(const QImage& layer, const FilterParams& f, double scale, int dx, int dy) {
+// Rows first..last-1 of a layer: the ones a filter must get right.
+struct Rows {
+  int first = 0, last = 0;
+};
+
+// The layer's alpha (inverted for inner effects), shifted by (dx, dy) and blurred; right
+// on rows.
+Plane ShadowPlane(const QImage& layer, const FilterParams& f, double scale, int dx, int dy, Rows rows) {
   Plane plane{layer.width(), layer.height(), {}};
   plane.values.resize(static_cast<std::size_t>(plane.width) * static_cast<std::size_t>(plane.height));
   const std::uint8_t outside = f.inner ? 255 : 0;
-  for (int y = 0; y < plane.height; ++y) {
+  const double blurX = DeviceBlur(f.blurX, scale), blurY = DeviceBlur(f.blurY, scale);
+  const int reach = BlurReach(blurY) * std::clamp(f.passes, 0, kMaxPasses);
+  const int top = std::max(0, rows.first - reach), bottom = std::min(plane.height, rows.last + reach);
+  for (int y = top; y < bottom; ++y) {
     std::uint8_t* out = plane.values.data() + static_cast<std::size_t>(y) * static_cast<std::size_t>(plane.width);
     const int sy = y - dy;
     if (sy < 0 || sy >= plane.height) {
@@ -212,8 +234,8 @@ Plane ShadowPlane(const QImage& layer, const FilterParams& f, double scale, int 
       out[x] = f.inner ? static_cast<std::uint8_t>(255 - a) : a;
     }
   }
-  BlurBytes(plane.values.data(), plane.width, plane.height, plane.width, 1, DeviceBlur(f.blurX, scale),
-            DeviceBlur(f.blurY, scale), f.passes);
+  BlurBytes(plane.values.data(), plane.width, plane.height, plane.width, 1, blurX, blurY, f.passes, rows.first,
+            rows.last);
   return plane;
 }
 
@@ -261,11 +283,14 @@ std::uint32_t OverFast(std::uint32_t top, std::uint32_t bottom) {
 
 // Puts the effect pixels (one per layer pixel) together with the object: inner effects
 // stay on the object, outer ones around it; knockout drops the object itself.
-void Compose(QImage& layer, const std::vector<std::uint32_t>& effect, const FilterParams& f, bool full) {
-  for (int y = 0; y < layer.height(); ++y) {
-    auto* row = reinterpret_cast<std::uint32_t*>(layer.scanLine(y));
-    const std::uint32_t* effects = effect.data() + static_cast<std::size_t>(y) * static_cast<std::size_t>(layer.width());
-    for (int x = 0; x < layer.width(); ++x) {
+void Compose(QImage& layer, const std::vector<std::uint32_t>& effect, const FilterParams& f, bool full, Rows rows) {
+  const int width = layer.width();
+  const auto stride = static_cast<std::ptrdiff_t>(layer.bytesPerLine());
+  std::uint8_t* bits = layer.bits();
+  for (int y = rows.first; y < rows.last; ++y) {
+    auto* row = reinterpret_cast<std::uint32_t*>(bits + y * stride);
+    const std::uint32_t* effects = effect.data() + static_cast<std::size_t>(y) * static_cast<std::size_t>(width);
+    for (int x = 0; x < width; ++x) {
       const std::uint32_t src = row[x];
       const std::uint32_t fx = effects[x];
       const int srcA = A(src);
@@ -282,10 +307,10 @@ void Compose(QImage& layer, const std::vector<std::uint32_t>& effect, const Filt
   }
 }
 
-void ShadowOrGlow(QImage& layer, const FilterParams& f, double scale) {
+void ShadowOrGlow(QImage& layer, const FilterParams& f, double scale, Rows rows) {
   const int dx = static_cast<int>(std::lround(std::cos(f.angle) * f.distance * scale));
   const int dy = static_cast<int>(std::lround(std::sin(f.angle) * f.distance * scale));
-  const Plane plane = ShadowPlane(layer, f, scale, dx, dy);
+  const Plane plane = ShadowPlane(layer, f, scale, dx, dy, rows);
   const Rgba color = f.colors.empty() ? Rgba{} : f.colors[0];
   std::array<std::uint32_t, 256> table{};
   if (f.type == 4) {
@@ -300,19 +325,21 @@ void ShadowOrGlow(QImage& layer, const FilterParams& f, double scale) {
     effectOf[static_cast<std::size_t>(value)] = table[static_cast<std::size_t>(v)];
   }
   std::vector<std::uint32_t> effect(plane.values.size());
-  for (std::size_t i = 0; i < effect.size(); ++i) effect[i] = effectOf[plane.values[i]];
+  const std::size_t width = static_cast<std::size_t>(plane.width);
+  for (std::size_t i = width * static_cast<std::size_t>(rows.first); i < width * static_cast<std::size_t>(rows.last); ++i)
+    effect[i] = effectOf[plane.values[i]];
   // A hidden object leaves the shadow whole; Compose only cuts it for knockout.
-  Compose(layer, effect, f, false);
+  Compose(layer, effect, f, false, rows);
 }
 
-void Bevel(QImage& layer, const FilterParams& f, double scale) {
+void Bevel(QImage& layer, const FilterParams& f, double scale, Rows rows) {
   // The lit and the shaded copies each move the whole distance, in opposite directions.
   const int dx = static_cast<int>(std::lround(std::cos(f.angle) * f.distance * scale));
   const int dy = static_cast<int>(std::lround(std::sin(f.angle) * f.distance * scale));
   FilterParams plain = f;
   plain.inner = false;
-  const Plane forward = ShadowPlane(layer, plain, scale, dx, dy);
-  const Plane backward = ShadowPlane(layer, plain, scale, -dx, -dy);
+  const Plane forward = ShadowPlane(layer, plain, scale, dx, dy, rows);
+  const Plane backward = ShadowPlane(layer, plain, scale, -dx, -dy, rows);
   const bool gradient = f.type == 7;
   const auto table = gradient ? GradientTable(f) : std::array<std::uint32_t, 256>{};
   // The record's first colour lights the side the angle points away from.
@@ -331,17 +358,19 @@ void Bevel(QImage& layer, const FilterParams& f, double scale) {
     }
   }
   std::vector<std::uint32_t> effect(forward.values.size());
-  for (std::size_t i = 0; i < effect.size(); ++i)
+  const std::size_t width = static_cast<std::size_t>(forward.width);
+  for (std::size_t i = width * static_cast<std::size_t>(rows.first); i < width * static_cast<std::size_t>(rows.last); ++i)
     effect[i] = effectOf[static_cast<std::size_t>(backward.values[i] - forward.values[i] + 255)];
-  Compose(layer, effect, f, f.onTop);
+  Compose(layer, effect, f, f.onTop, rows);
 }
 
-void ColorMatrix(QImage& layer, const FilterParams& f) {
+void ColorMatrix(QImage& layer, const FilterParams& f, Rows rows) {
   if (f.matrix.size() < 20) return;
   const auto& m = f.matrix;
-  for (int y = 0; y < layer.height(); ++y) {
+  const int width = layer.width();
+  for (int y = rows.first; y < rows.last; ++y) {
     auto* row = reinterpret_cast<std::uint32_t*>(layer.scanLine(y));
-    for (int x = 0; x < layer.width(); ++x) {
+    for (int x = 0; x < width; ++x) {
       const std::uint32_t p = row[x];
       const double a = A(p);
       const double r = a > 0 ? R(p) * 255.0 / a : 0, g = a > 0 ? G(p) * 255.0 / a : 0, b = a > 0 ? B(p) * 255.0 / a : 0;
@@ -354,7 +383,7 @@ void ColorMatrix(QImage& layer, const FilterParams& f) {
   }
 }
 
-void Convolution(QImage& layer, const FilterParams& f) {
+void Convolution(QImage& layer, const FilterParams& f, Rows rows) {
   if (f.matrixX <= 0 || f.matrixY <= 0 || f.matrix.size() < static_cast<std::size_t>(f.matrixX * f.matrixY)) return;
   // Kernels past 15x15 would cost minutes per frame on a stage-sized layer; they are left out.
   if (f.matrixX > kMaxKernel || f.matrixY > kMaxKernel) return;
@@ -362,7 +391,7 @@ void Convolution(QImage& layer, const FilterParams& f) {
   const int w = layer.width(), h = layer.height();
   const double divisor = f.divisor == 0 ? 1 : f.divisor;
   const std::uint32_t fallback = Premultiplied(f.colors.empty() ? Rgba{0, 0, 0, 0} : f.colors[0], 1);
-  for (int y = 0; y < h; ++y) {
+  for (int y = rows.first; y < rows.last; ++y) {
     auto* row = reinterpret_cast<std::uint32_t*>(layer.scanLine(y));
     for (int x = 0; x < w; ++x) {
       std::array<double, 4> sum{};
@@ -471,10 +500,33 @@ QMargins FilterMargins(const std::vector<FilterParams>& filters, double scale) {
   return QMargins(left, top, right, bottom);
 }
 
-void BoxBlur(QImage& image, double widthX, double widthY, int passes) {
+void BoxBlur(QImage& image, double widthX, double widthY, int passes, int firstRow, int lastRow) {
   if (image.isNull()) return;
   BlurBytes(image.bits(), image.width(), image.height(), static_cast<int>(image.bytesPerLine()), 4, widthX, widthY,
-            passes);
+            passes, firstRow, lastRow);
+}
+
+namespace {
+
+// How many rows above and below a pixel its value after f depends on.
+int RowReach(const FilterParams& f, double scale) {
+  switch (f.type) {
+    case 5: return std::max(0, f.matrixY / 2);
+    case 6: return 0;
+    default: {
+      const int passes = std::clamp(f.passes, 0, kMaxPasses);
+      return BlurReach(DeviceBlur(f.blurY, scale)) * passes +
+             static_cast<int>(std::ceil(std::abs(std::sin(f.angle) * f.distance * scale)));
+    }
+  }
+}
+
+}  // namespace
+
+int FilterRowReach(const std::vector<FilterParams>& filters, double scale) {
+  int reach = 0;
+  for (const FilterParams& f : filters) reach += RowReach(f, scale);
+  return reach;
 }
 
 std::uint64_t FilterWorkPerPixel(const std::vector<FilterParams>& filters) {
@@ -490,17 +542,30 @@ std::uint64_t FilterWorkPerPixel(const std::vector<FilterParams>& filters) {
   return work;
 }
 
-void ApplyFilters(QImage& layer, const std::vector<FilterParams>& filters, double scale) {
-  for (const FilterParams& f : filters) {
+void ApplyFilters(QImage& layer, const std::vector<FilterParams>& filters, double scale, int firstRow, int lastRow) {
+  if (layer.isNull() || filters.empty()) return;
+  // The rows each filter must get right: the asked ones for the last filter, and for each
+  // one before it, the rows the next one reads.
+  std::vector<Rows> needed(filters.size());
+  Rows rows{std::max(0, firstRow), std::min(layer.height(), lastRow)};
+  if (rows.first >= rows.last) return;
+  for (std::size_t i = filters.size(); i-- > 0;) {
+    needed[i] = rows;
+    const int reach = RowReach(filters[i], scale);
+    rows = Rows{std::max(0, rows.first - reach), std::min(layer.height(), rows.last + reach)};
+  }
+  for (std::size_t i = 0; i < filters.size(); ++i) {
+    const FilterParams& f = filters[i];
+    const Rows r = needed[i];
     switch (f.type) {
       case 0:
       case 2:
-      case 4: ShadowOrGlow(layer, f, scale); break;
-      case 1: BoxBlur(layer, DeviceBlur(f.blurX, scale), DeviceBlur(f.blurY, scale), f.passes); break;
+      case 4: ShadowOrGlow(layer, f, scale, r); break;
+      case 1: BoxBlur(layer, DeviceBlur(f.blurX, scale), DeviceBlur(f.blurY, scale), f.passes, r.first, r.last); break;
       case 3:
-      case 7: Bevel(layer, f, scale); break;
-      case 5: Convolution(layer, f); break;
-      case 6: ColorMatrix(layer, f); break;
+      case 7: Bevel(layer, f, scale, r); break;
+      case 5: Convolution(layer, f, r); break;
+      case 6: ColorMatrix(layer, f, r); break;
       default: break;
     }
   }

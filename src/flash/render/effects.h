@@ -5,6 +5,7 @@
 #include <QImage>
 #include <QMargins>
 #include <cstdint>
+#include <limits>
 #include <string_view>
 #include <vector>
 
@@ -40,14 +41,23 @@ QMargins FilterMargins(const std::vector<FilterParams>& filters, double scale);
 
 // Blurs the premultiplied image in place with `passes` passes of the player's box blur,
 // widthX by widthY pixels (fractional widths included; 1 or less leaves that axis alone).
-void BoxBlur(QImage& image, double widthX, double widthY, int passes);
+// Only rows firstRow..lastRow-1 are sure to come out right (the others may be left
+// part-way), for a caller that shows only those.
+void BoxBlur(QImage& image, double widthX, double widthY, int passes, int firstRow = 0,
+             int lastRow = std::numeric_limits<int>::max());
 
 // What applying filters costs per layer pixel, in blur passes over four channels (the
 // unit a drawing budget counts in): a blur pass each, a kernel's size for a convolution.
 std::uint64_t FilterWorkPerPixel(const std::vector<FilterParams>& filters);
 
+// How many rows above and below a pixel its filtered value depends on: what the filters
+// reach (FilterMargins) and a convolution's kernel, which does not grow the layer.
+int FilterRowReach(const std::vector<FilterParams>& filters, double scale);
+
 // Applies filters in order to the premultiplied layer in place; scale maps the filters'
-// pixel distances to device pixels.
-void ApplyFilters(QImage& layer, const std::vector<FilterParams>& filters, double scale);
+// pixel distances to device pixels. Only rows firstRow..lastRow-1 are sure to come out
+// right: a band of the frame filters only what it shows and what that depends on.
+void ApplyFilters(QImage& layer, const std::vector<FilterParams>& filters, double scale, int firstRow = 0,
+                  int lastRow = std::numeric_limits<int>::max());
 
 }  // namespace vantrel::flash

@@ -622,7 +622,12 @@ class Walker {
     margins = QMargins(std::min(margins.left(), kMaxMargin), std::min(margins.top(), kMaxMargin),
                        std::min(margins.right(), kMaxMargin), std::min(margins.bottom(), kMaxMargin));
     const QRect own = render::PaddedPixelRect(ContentBounds(object, transform, nesting), 2);
-    const QRect area = own.marginsAdded(margins).intersected(Visible(painter).marginsAdded(margins));
+    // A band of the frame needs the layer's rows that its own rows' filtered pixels
+    // depend on, and filters only the rows it shows.
+    const QRect visible = Visible(painter);
+    const int reach = std::max(margins.top(), FilterRowReach(filters, stageScale_));
+    const QRect area =
+        own.marginsAdded(margins).intersected(visible.marginsAdded(QMargins(margins.left(), reach, margins.right(), reach)));
     if (area.isEmpty()) return;
     // Nested sprites can each ask for a layer of the whole target plus the filters' reach
     // (a movie of a few kilobytes can make thousands); past the drawing's budget the
@@ -637,6 +642,10 @@ class Walker {
       return;
     }
     effectsLeft_ -= work;
+    // The layer's pixels this drawing shows (a band may need a layer only for the rows
+    // its neighbour's filters reach into).
+    const QRect shown = area.intersected(visible).translated(-area.topLeft());
+    if (shown.isEmpty()) return;
     // A layer's alpha applies to the layer as a whole.
     double opacity = 1;
     ColorTransform inner = combined;
@@ -656,19 +665,20 @@ class Walker {
                   nesting);
       --layerDepth_;
     }
-    ApplyFilters(layer, filters, stageScale_);
+    ApplyFilters(layer, filters, stageScale_, shown.top(), shown.bottom() + 1);
     if (opacity < 1) {
       QPainter fade(&layer);
       fade.setCompositionMode(QPainter::CompositionMode_DestinationIn);
-      fade.fillRect(layer.rect(), QColor(0, 0, 0, static_cast<int>(std::lround(opacity * 255))));
+      fade.fillRect(shown, QColor(0, 0, 0, static_cast<int>(std::lround(opacity * 255))));
     }
     painter.save();
     painter.resetTransform();
     if (mode <= static_cast<std::uint8_t>(BlendMode::Layer) || mode > static_cast<std::uint8_t>(BlendMode::HardLight)) {
-      painter.drawImage(area.topLeft(), layer);
+      painter.drawImage(area.topLeft() + shown.topLeft(), layer, shown);
     } else if (QImage* target = TargetImage(painter)) {
       // The blended pixels replace the target's, still inside the painter's clip.
-      const QRect region = area.intersected(target->rect());
+      // Only the pixels this drawing shows: a band leaves the others to their own threads.
+      const QRect region = shown.translated(area.topLeft()).intersected(target->rect());
       if (!region.isEmpty()) {
         QImage result = target->copy(region);
         BlendInto(result, area.topLeft() - region.topLeft(), layer, mode);

@@ -56,6 +56,26 @@ void SetFilter(Actions& a, const char* target, const char* filter, std::initiali
   a.Op(0x4F);                                                           // setMember
 }
 
+// target.filters = [new flash.filters.ConvolutionFilter(columns, rows, kernel, divisor,
+// 0, false, clamp)]: a kernel reads rows past a band's border without growing the layer.
+void SetConvolution(Actions& a, const char* target, int columns, int rows, const std::vector<double>& kernel,
+                    double divisor, bool clamp) {
+  PushTarget(a, target);
+  a.PushString("filters");
+  const auto pushBool = [&](bool value) { a.OpWith(0x96, Bytes{5, static_cast<std::uint8_t>(value)}); };
+  pushBool(clamp);
+  pushBool(false);
+  a.PushNumber(0).PushNumber(divisor);
+  for (auto it = kernel.rbegin(); it != kernel.rend(); ++it) a.PushNumber(*it);
+  a.PushNumber(static_cast<double>(kernel.size())).Op(0x42);  // initArray
+  a.PushNumber(rows).PushNumber(columns);
+  a.PushNumber(7);
+  a.PushString("flash").GetVariable().PushString("filters").Op(0x4E);  // getMember
+  a.PushString("ConvolutionFilter").Op(0x53);                           // newMethod
+  a.PushNumber(1).Op(0x42);                                             // initArray
+  a.Op(0x4F);                                                           // setMember
+}
+
 void MakeBlobs(Actions& a) {
   for (int i = 0; i < 12; ++i) {
     const std::string name = "b" + std::to_string(i);
@@ -71,7 +91,7 @@ std::unique_ptr<RunningMovie> Start(const Actions& a) {
   return StartMovie(tags, 1);
 }
 
-// Blobs crossing every band border, blurred, glowing, masked and blended: what a band
+// Blobs crossing every band border, blurred, glowing, convolved, masked and blended: what a band
 // draws near its border depends on what lies past it.
 std::unique_ptr<RunningMovie> BusyMovie() {
   Actions a;
@@ -80,6 +100,9 @@ std::unique_ptr<RunningMovie> BusyMovie() {
   SetFilter(a, "_root.b5", "GlowFilter", {0xff0000, 1, 10, 10, 2, 2});
   SetFilter(a, "_root.b8", "DropShadowFilter", {6, 45, 0, 1, 8, 8, 1, 2});
   a.PushString("_root.b9").GetVariable().PushString("blendMode").PushString("multiply").Op(0x4F);
+  SetConvolution(a, "_root.b6", 3, 9, {0, 1, 0, 0, 1, 0, 0, 1, 0, 0, 1, 0, 0, 1, 0, 0, 1, 0, 0, 1, 0, 0, 1, 0, 0, 1, 0}, 9,
+                 false);
+  SetConvolution(a, "_root.b7", 1, 7, {1, 1, 1, 1, 1, 1, 1}, 7, true);
   // b11 masks b10.
   PushTarget(a, "_root.b11");
   a.PushNumber(1);
@@ -176,7 +199,9 @@ TEST(DrawingBands, ShortDrawingsMoveTheBordersToo) {
       rows[static_cast<std::size_t>(part)] = {top, bottom};
       if (top == 0) std::this_thread::sleep_for(std::chrono::microseconds(400));
     }));
-    if (drawing == 0) EXPECT_EQ(rows[0], std::make_pair(0, 500));
+    if (drawing == 0) {
+      EXPECT_EQ(rows[0], std::make_pair(0, 500));
+    }
   }
   EXPECT_EQ(rows[0].first, 0);
   EXPECT_LT(rows[0].second, 400);

@@ -240,6 +240,99 @@ TEST(ApplyFilters, ConvolutionIdentityAndBias) {
   EXPECT_EQ(layer.pixel(0, 0), qRgb(110, 120, 130));
 }
 
+// A band of the frame filters only the rows it shows: those rows must come out as
+// they do when the whole layer is filtered, for every kind of filter and for chains
+// (each filter before the last works on the rows the next one reads).
+TEST(ApplyFilters, RowsAskedForComeOutAsInTheWholeLayer) {
+  QImage source(61, 53, QImage::Format_ARGB32_Premultiplied);
+  source.fill(Qt::transparent);
+  {
+    QPainter painter(&source);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setBrush(QColor(200, 40, 90));
+    painter.setPen(Qt::NoPen);
+    painter.drawEllipse(QRectF(9.5, 7.25, 38, 31));
+    painter.setBrush(QColor(20, 160, 60, 180));
+    painter.drawEllipse(QRectF(25, 20, 27, 26));
+  }
+  FilterParams blur;
+  blur.type = 1;
+  blur.blurX = 5.5;
+  blur.blurY = 7.25;
+  blur.passes = 3;
+  FilterParams glow;
+  glow.type = 2;
+  glow.colors = {Rgba{255, 255, 0, 255}};
+  glow.blurX = glow.blurY = 6;
+  glow.passes = 2;
+  glow.strength = 1.5;
+  FilterParams shadow = glow;
+  shadow.type = 0;
+  shadow.angle = 1.1;
+  shadow.distance = 4;
+  shadow.inner = true;
+  shadow.knockout = true;
+  FilterParams bevel;
+  bevel.type = 3;
+  bevel.colors = {Rgba{255, 255, 255, 255}, Rgba{0, 0, 0, 255}};
+  bevel.blurX = bevel.blurY = 4;
+  bevel.passes = 1;
+  bevel.distance = 3;
+  bevel.angle = 0.8;
+  bevel.strength = 1;
+  FilterParams convolution;
+  convolution.type = 5;
+  convolution.matrixX = 3;
+  convolution.matrixY = 5;
+  convolution.matrix = {1, 0, -1, 2, 0, -2, 1, 3, -1, 0, 1, 0, 1, 2, 1};
+  convolution.divisor = 4;
+  convolution.clamp = true;
+  FilterParams matrix;
+  matrix.type = 6;
+  matrix.matrix = {0.5, 0.5, 0, 0, 10, 0, 1, 0, 0, 0, 0.2, 0, 0.8, 0, 0, 0, 0, 0, 1, 0};
+  const std::vector<std::vector<FilterParams>> chains = {
+      {blur}, {glow}, {shadow}, {bevel}, {convolution}, {matrix}, {blur, bevel, convolution}, {convolution, glow, matrix}};
+  for (std::size_t c = 0; c < chains.size(); ++c) {
+    for (const double scale : {1.0, 1.7}) {
+      QImage whole = source.copy();
+      ApplyFilters(whole, chains[c], scale);
+      for (const auto& [first, last] : {std::pair{0, 12}, std::pair{20, 21}, std::pair{30, 53}, std::pair{17, 40}}) {
+        QImage part = source.copy();
+        ApplyFilters(part, chains[c], scale, first, last);
+        for (int y = first; y < last; ++y)
+          ASSERT_EQ(std::memcmp(whole.constScanLine(y), part.constScanLine(y), static_cast<std::size_t>(whole.bytesPerLine())), 0)
+              << "chain " << c << " scale " << scale << " rows " << first << ".." << last << ": row " << y;
+      }
+    }
+  }
+  // The rows away from those asked for are left (not worth filtering): the test above
+  // would prove nothing if the range were ignored.
+  QImage part = source.copy();
+  ApplyFilters(part, {blur}, 1, 0, 5);
+  QImage whole = source.copy();
+  ApplyFilters(whole, {blur}, 1);
+  EXPECT_NE(std::memcmp(whole.constScanLine(40), part.constScanLine(40), static_cast<std::size_t>(whole.bytesPerLine())), 0);
+}
+
+// How far a filtered pixel depends on the rows around it: a convolution does not grow
+// the layer, but its kernel still reads rows above and below.
+TEST(FilterRowReach, CountsBlurOffsetsAndKernels) {
+  FilterParams shadow;
+  shadow.type = 0;
+  shadow.blurX = shadow.blurY = 4;
+  shadow.passes = 2;
+  shadow.distance = 5;
+  shadow.angle = 1.5707963267948966;  // straight down
+  EXPECT_EQ(FilterRowReach({shadow}, 1), FilterMargins({shadow}, 1).top());
+  FilterParams convolution;
+  convolution.type = 5;
+  convolution.matrixX = 3;
+  convolution.matrixY = 7;
+  EXPECT_EQ(FilterMargins({convolution}, 1), QMargins());
+  EXPECT_EQ(FilterRowReach({convolution}, 1), 3);
+  EXPECT_EQ(FilterRowReach({shadow, convolution}, 1), FilterMargins({shadow}, 1).top() + 3);
+}
+
 // PlaceObject3 of character id at depth with a blend mode (0: none) and filters.
 testing::Bytes PlaceObject3(std::uint16_t depth, std::uint16_t id, int blendMode, const std::vector<Filter>& filters) {
   testing::Bytes body;
