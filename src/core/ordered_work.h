@@ -112,6 +112,10 @@ struct Child {
 // buffers are flushed first.
 Child ForkWorker(const std::vector<int>& closeInChild, const std::function<WorkOutcome(std::string_view task)>& serve);
 
+// Gives memory the heap holds free back to the system when there is much of it, so that a
+// long run costs what its largest task costs, not the sum of what tasks left free.
+void ReturnFreedMemory();
+
 // One task on a worker's socket; false when the worker is gone.
 bool SendTask(int fd, std::string_view task);
 // One answer on the socket: its length, whether the work stopped, and its text.
@@ -171,6 +175,7 @@ void RunOrdered(int jobs, WorkerKind kind, const std::function<bool(Task&)>& pro
       if (!produce(slot.task)) return;
       runGuarded(slot.task, 0, slot.outcome);
       deliver(slot.task, slot.outcome);
+      detail::ReturnFreedMemory();
     }
   }
   // Processes get a long window: a task that runs long (a movie whose scripts run to
