@@ -133,7 +133,9 @@ TEST(OrderedWorkTest, WorkerProcessesTakeTasksAsTheyComeAndADeadOneIsReplaced) {
   EXPECT_EQ(behind, 1);
   EXPECT_EQ(answers[1], answers[19]);
   for (int task = 0; task < kTasks; ++task) {
-    if (task != 20) EXPECT_EQ(stopped[static_cast<std::size_t>(task)], "") << task;
+    if (task != 20) {
+      EXPECT_EQ(stopped[static_cast<std::size_t>(task)], "") << task;
+    }
   }
   // Its successor has the same worker number in another process.
   std::set<std::string> after(answers.begin() + 21, answers.end());
