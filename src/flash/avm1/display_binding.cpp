@@ -93,8 +93,7 @@ QRectF BoundsInParent(DisplayObject& object) {
   if (local.isNull()) return {};
   const Matrix& m = object.GetMatrix();
   const QTransform transform(m.a, m.b, m.c, m.d, m.tx, m.ty);
-  if (object.Kind() != DisplayKind::EditText) return transform.mapRect(local);
-  // A text field's box is measured with its corners on whole twips.
+  // The box is measured with its corners on whole twips.
   const QPointF corners[] = {transform.map(local.topLeft()), transform.map(local.topRight()),
                              transform.map(local.bottomLeft()), transform.map(local.bottomRight())};
   double left = 1e300, top = 1e300, right = -1e300, bottom = -1e300;

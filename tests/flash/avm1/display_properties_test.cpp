@@ -21,7 +21,7 @@ using testing::Bytes;
 
 namespace fs = std::filesystem;
 
-enum PropertyIndex { kX = 0, kAlpha = 6, kVisible = 7, kName = 13, kHighQuality = 16, kFocusRect = 17, kSoundBufTime = 18 };
+enum PropertyIndex { kX = 0, kXScale = 2, kYScale = 3, kAlpha = 6, kVisible = 7, kWidth = 8, kHeight = 9, kRotation = 10, kName = 13, kHighQuality = 16, kFocusRect = 17, kSoundBufTime = 18 };
 
 // setProperty("_level0", property, value) with the value pushed by push.
 template <typename Push>
@@ -59,14 +59,22 @@ class DisplayPropertiesTest : public ::testing::Test {
   void TearDown() override { fs::remove_all(folder); }
 
   std::vector<std::string> Run(const Actions& frame, int version) {
-    // An empty clip named "clip" beside the frame's script.
-    Bytes sprite = testing::ShowFrame();
+    // A clip of a 100 x 50 pixel rectangle, placed as "clip" and, mirrored, as "mirror".
+    Bytes tags = testing::DefineRectangle(1, 0, 0, 2000, 1000, 255, 0, 0);
+    testing::Place shape, clip, mirror;
+    shape.character = 1;
+    Bytes sprite = testing::PlaceObject2(shape);
+    testing::PutBytes(sprite, testing::ShowFrame());
     testing::PutBytes(sprite, testing::End());
-    Bytes tags = testing::DefineSprite(1, 1, sprite);
-    testing::Place place;
-    place.character = 1;
-    place.name = "clip";
-    testing::PutBytes(tags, testing::PlaceObject2(place));
+    testing::PutBytes(tags, testing::DefineSprite(2, 1, sprite));
+    clip.character = mirror.character = 2;
+    clip.name = "clip";
+    mirror.depth = 2;
+    mirror.hasMatrix = true;
+    mirror.scaleX = -1;
+    mirror.name = "mirror";
+    testing::PutBytes(tags, testing::PlaceObject2(clip));
+    testing::PutBytes(tags, testing::PlaceObject2(mirror));
     testing::PutBytes(tags, frame.Tag());
     testing::PutBytes(tags, testing::ShowFrame());
     testing::PutBytes(tags, testing::End());
@@ -157,6 +165,23 @@ TEST_F(DisplayPropertiesTest, TheStagesFocusRectangleByVersion) {
   SetProperty(swf6, kFocusRect, Text("2"));
   TraceProperty(swf6, kFocusRect);
   EXPECT_EQ(Run(swf6, 6), (std::vector<std::string>{"true", "true", "false", "true"}));
+}
+
+TEST_F(DisplayPropertiesTest, SizesAreMeasuredWithTheCornersOnWholeTwips) {
+  Actions a;
+  SetProperty(a, kRotation, Number(27), "clip");
+  TraceProperty(a, kWidth, "clip");
+  TraceProperty(a, kHeight, "clip");
+  EXPECT_EQ(Run(a, 8), (std::vector<std::string>{"111.8", "89.95"}));
+}
+
+TEST_F(DisplayPropertiesTest, AMirroredClipReadsBackPositiveScalesAndAHalfTurn) {
+  Actions a;
+  for (const PropertyIndex p : {kXScale, kYScale, kRotation, kWidth}) TraceProperty(a, p, "mirror");
+  // Setting a scale keeps the mirror.
+  SetProperty(a, kYScale, Number(50), "mirror");
+  for (const PropertyIndex p : {kXScale, kYScale, kRotation, kHeight}) TraceProperty(a, p, "mirror");
+  EXPECT_EQ(Run(a, 8), (std::vector<std::string>{"100", "100", "180", "100", "100", "50", "180", "25"}));
 }
 
 }  // namespace
