@@ -478,7 +478,7 @@ void GotoLabel(Interpreter&, DisplayObject* object, const std::string& label, bo
   clip->GotoFrame(frame, play);
 }
 
-void GotoFrameValue(Interpreter& machine, DisplayObject* object, const Value& frame, bool play, int bias) {
+static std::optional<std::int32_t> FrameIndexOf(Interpreter& machine, DisplayObject*& object, const Value& frame, int bias) {
   std::optional<std::int32_t> number;
   if (frame.IsNumber() && std::isfinite(frame.number) && frame.number == std::trunc(frame.number)) {
     number = ToInt32(frame.number);
@@ -491,28 +491,41 @@ void GotoFrameValue(Interpreter& machine, DisplayObject* object, const Value& fr
     }
     const double n = text.empty() ? NAN : StringToNumber(text, 7);
     if (std::isfinite(n)) {
-      if (n != std::trunc(n)) return;
+      if (n != std::trunc(n)) return std::nullopt;
       number = ToInt32(n);
     } else {
       // A label counts from its own frame, bias included.
       MovieClip* clip = AsClip(object);
       const int label = clip && clip->GetTimeline() ? clip->GetTimeline()->FindLabel(text) : -1;
-      if (label < 0) return;
+      if (label < 0) return std::nullopt;
       number = label + 1;
     }
   }
-  MovieClip* clip = AsClip(object);
-  if (!clip) return;
   // 1-based with the bias, in 32-bit arithmetic that wraps as the player's does.
-  const std::int32_t index = static_cast<std::int32_t>(static_cast<std::uint32_t>(*number) +
-                                                       static_cast<std::uint32_t>(bias) - 1u);
-  if (index < 0) return;
-  clip->GotoFrame(std::min(index, std::max(clip->FramesLoaded() - 1, 0)), play);
+  return static_cast<std::int32_t>(static_cast<std::uint32_t>(*number) + static_cast<std::uint32_t>(bias) - 1u);
 }
 
-int FramesLoaded(DisplayObject* object) {
+void GotoFrameValue(Interpreter& machine, DisplayObject* object, const Value& frame, bool play, int bias) {
+  const std::optional<std::int32_t> index = FrameIndexOf(machine, object, frame, bias);
   MovieClip* clip = AsClip(object);
-  return clip ? clip->FramesLoaded() : 1;
+  if (!index || !clip || *index < 0) return;
+  clip->GotoFrame(std::min(*index, std::max(clip->FramesLoaded() - 1, 0)), play);
+}
+
+bool FrameLoaded(DisplayObject* object, std::int64_t index) {
+  if (index < 0) return true;
+  MovieClip* clip = AsClip(object);
+  if (!clip) return index < 1;
+  // Once the whole movie is in, every frame up to the player's limit counts as loaded.
+  constexpr std::int64_t kLastFrame = 16000;
+  if (clip->FramesLoaded() >= clip->TotalFrames()) return index <= kLastFrame;
+  return index < clip->FramesLoaded();
+}
+
+bool FrameValueLoaded(Interpreter& machine, DisplayObject* object, const Value& frame) {
+  // What names no frame (words that are no label, fractions) does not hold the script.
+  const std::optional<std::int32_t> index = FrameIndexOf(machine, object, frame, 0);
+  return !index || FrameLoaded(object, *index);
 }
 
 void CloneSprite(Interpreter& machine, DisplayObject* source, const std::string& name, int depth) {
