@@ -62,7 +62,7 @@ void Interpreter::ActionWaitForFrame(Step& step) {
   Reader& r = step.r;
   const int wanted = r.U16();
   const int skip = r.U8();
-  if (wanted >= FramesLoaded(AsDisplay(frame.target))) SkipActions(frame, skip);
+  if (!FrameLoaded(AsDisplay(frame.target), wanted)) SkipActions(frame, skip);
 }
 
 void Interpreter::ActionWaitForFrame2(Step& step) {
@@ -70,9 +70,7 @@ void Interpreter::ActionWaitForFrame2(Step& step) {
   Reader& r = step.r;
   const int skip = r.U8();
   const Value f = Pop();
-  // Compared as a number: NaN or a frame beyond int range must not overflow.
-  const double wanted = std::trunc(ToNumber(f)) - 1;
-  if (wanted >= FramesLoaded(AsDisplay(frame.target))) SkipActions(frame, skip);
+  if (!FrameValueLoaded(*this, AsDisplay(frame.target), f)) SkipActions(frame, skip);
 }
 
 void Interpreter::ActionSetTarget(Step& step) {

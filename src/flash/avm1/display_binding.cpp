@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cmath>
+#include <cstdint>
 #include <optional>
 
 #include "flash/audio/sound_events.h"
@@ -22,6 +23,19 @@ namespace {
 constexpr std::int32_t kDepthBias = 16384;
 
 bool SameNameNoCase(std::string_view a, std::string_view b) { return SameName(a, b, false); }
+
+// A number cut to a 32-bit integer the way the player's processor does it: what lies
+// outside the range (infinities too) becomes the smallest integer.
+double TruncatedInt32(double v) {
+  if (!(v > -2147483649.0 && v < 2147483648.0)) return -2147483648.0;
+  return std::trunc(v);
+}
+
+// The player keeps an alpha multiplier in 8.8 fixed point: cut towards zero to 1/256
+// steps, wrapping outside 16 bits.
+std::int16_t AlphaFixed(double multiplier) {
+  return static_cast<std::int16_t>(static_cast<std::int32_t>(TruncatedInt32(multiplier * 256.0)));
+}
 
 constexpr const char* kPropertyNames[] = {"_x",        "_y",           "_xscale",     "_yscale",   "_currentframe",
                                           "_totalframes", "_alpha",    "_visible",    "_width",    "_height",
@@ -79,8 +93,7 @@ QRectF BoundsInParent(DisplayObject& object) {
   if (local.isNull()) return {};
   const Matrix& m = object.GetMatrix();
   const QTransform transform(m.a, m.b, m.c, m.d, m.tx, m.ty);
-  if (object.Kind() != DisplayKind::EditText) return transform.mapRect(local);
-  // A text field's box is measured with its corners on whole twips.
+  // The box is measured with its corners on whole twips.
   const QPointF corners[] = {transform.map(local.topLeft()), transform.map(local.topRight()),
                              transform.map(local.bottomLeft()), transform.map(local.bottomRight())};
   double left = 1e300, top = 1e300, right = -1e300, bottom = -1e300;
@@ -145,7 +158,7 @@ bool GetDisplayProperty(Interpreter& machine, DisplayObject& object, int index, 
       if (!clip) return false;
       out = Value::Number(clip->TotalFrames());
       return true;
-    case 6: out = Value::Number(object.GetColorTransform().mulA * 100.0); return true;
+    case 6: out = Value::Number(AlphaFixed(object.GetColorTransform().mulA) * 100.0 / 256.0); return true;
     case 7: out = Value::Bool(object.visible); return true;
     case 8: out = Value::Number(BoundsInParent(object).width() / 20.0); return true;
     case 9: out = Value::Number(BoundsInParent(object).height() / 20.0); return true;
@@ -170,10 +183,12 @@ bool GetDisplayProperty(Interpreter& machine, DisplayObject& object, int index, 
     }
     case 17:
       // A level answers for the stage; other objects have their own, null until set.
-      if (IsLevel(object)) out = Value::Bool(player.focusRect);
+      // SWF 5 code knows only the stage's, as 1 or 0, whatever object it asks.
+      if (machine.Version() < 6) out = Value::Number(player.focusRect ? 1 : 0);
+      else if (IsLevel(object)) out = Value::Bool(player.focusRect);
       else out = object.focusRect ? Value::Bool(*object.focusRect) : Value::Null();
       return true;
-    case 18: out = Value::Number(5); return true;
+    case 18: out = Value::Number(player.soundBufferSeconds); return true;
     case 19: {
       std::string q = player.Quality();
       for (char& c : q) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
@@ -194,17 +209,20 @@ bool SetDisplayProperty(Interpreter& machine, DisplayObject& object, int index, 
   MovieRuntime& player = object.GetPlayer();
   // Properties read strings by the SWF 5 rules even from SWF 4 code: a word is no
   // number and leaves the property as it was.
+  // Undefined and null are no number either, whatever the version of the code.
   auto number = [&](double& out) {
-    out = value.IsString() ? StringToNumber(value.string->Text(), std::max(5, machine.Version())) : machine.ToNumber(value);
+    out = value.IsNullish() ? std::nan("")
+          : value.IsString() ? StringToNumber(value.string->Text(), std::max(5, machine.Version()))
+                             : machine.ToNumber(value);
     return !std::isnan(out);
   };
   double v = 0;
   switch (index) {
     case 0:
     case 1: {
-      if (!number(v) || std::isinf(v)) return true;
+      if (!number(v)) return true;
       Matrix m = object.GetMatrix();
-      (index == 0 ? m.tx : m.ty) = std::trunc(v * 20.0);
+      (index == 0 ? m.tx : m.ty) = TruncatedInt32(v * 20.0);
       const double xs = object.XScale(), ys = object.YScale(), r = object.Rotation();
       object.SetMatrix(m);
       // Moving keeps the scale and rotation scripts set, not the matrix's rounding.
@@ -224,17 +242,19 @@ bool SetDisplayProperty(Interpreter& machine, DisplayObject& object, int index, 
       return true;
     case 6:
       if (number(v)) {
+        // Scripts read the multiplier back in 8.8 fixed point (below); what lies outside
+        // that range wraps as it does there, the rest draws as given.
         ColorTransform ct = object.GetColorTransform();
-        ct.mulA = v / 100.0;
+        const double fixed = TruncatedInt32(v * 256.0 / 100.0);
+        ct.mulA = fixed >= -32768 && fixed <= 32767 ? v / 100.0 : AlphaFixed(v / 100.0) / 256.0;
         object.SetColorTransform(ct);
         object.transformedByScript = true;
       }
       return true;
-    case 7: {
-      if (value.IsNullish()) return true;
-      object.visible = machine.ToBoolean(value.IsString() ? Value::Number(machine.ToNumber(value)) : value);
+    case 7:
+      // By number: what is no number (objects too) leaves it as it is.
+      if (number(v)) object.visible = v != 0;
       return true;
-    }
     case 8:
     case 9: {
       if (!number(v)) return true;
@@ -274,28 +294,36 @@ bool SetDisplayProperty(Interpreter& machine, DisplayObject& object, int index, 
       if (number(v)) object.SetRotation(v);
       object.transformedByScript = true;
       return true;
-    case 13: object.name = machine.ToString(value); return true;
+    case 13:
+      // SWF 7 code names an object "0" with a number that is not one.
+      if (machine.Version() >= 7 && value.IsNumber() && std::isnan(value.number)) object.name.assign(1, '0');
+      else object.name = machine.ToString(value);
+      return true;
     case 16: {
-      if (!number(v) || !player.Hooks().setQuality) return true;
-      player.Hooks().setQuality(v >= 2 ? "BEST" : v >= 1 ? "HIGH" : "LOW");
+      // 0 is low, 2 and above best, anything else (negatives too) high.
+      if (number(v)) player.SetQuality(v == 0 ? "LOW" : v >= 2 ? "BEST" : "HIGH");
       return true;
     }
+    case 18:
+      if (number(v)) player.soundBufferSeconds = static_cast<std::int32_t>(TruncatedInt32(v));
+      return true;
     case 19: {
       // Names the player does not know leave the quality as it was.
       std::string q = machine.ToString(value);
       for (char& c : q) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
       static const char* const kKnown[] = {"LOW", "MEDIUM", "HIGH", "BEST", "AUTOLOW", "AUTOHIGH"};
       const bool known = std::any_of(std::begin(kKnown), std::end(kKnown), [&](const char* k) { return q == k; });
-      if (known && player.Hooks().setQuality) player.Hooks().setQuality(machine.ToString(value));
+      if (known) player.SetQuality(machine.ToString(value));
       return true;
     }
     case 17:
-      if (IsLevel(object)) {
-        // The stage's takes numbers (NaN counting as on) and strings by their number;
-        // objects turn it off.
+      if (IsLevel(object) || machine.Version() < 6) {
+        // The stage's takes numbers and strings by their number; objects turn it off,
+        // and what is no number leaves it as it is. SWF 5 code sets the stage's through
+        // any object.
         if (value.IsBoolean()) player.focusRect = value.boolean;
-        else if (value.IsNullish() || value.IsObject()) player.focusRect = false;
-        else player.focusRect = (number(v), v != 0);
+        else if (value.IsObject()) player.focusRect = false;
+        else if (number(v)) player.focusRect = v != 0;
       } else if (value.IsNullish()) {
         object.focusRect.reset();
       } else {
@@ -450,7 +478,7 @@ void GotoLabel(Interpreter&, DisplayObject* object, const std::string& label, bo
   clip->GotoFrame(frame, play);
 }
 
-void GotoFrameValue(Interpreter& machine, DisplayObject* object, const Value& frame, bool play, int bias) {
+static std::optional<std::int32_t> FrameIndexOf(Interpreter& machine, DisplayObject*& object, const Value& frame, int bias) {
   std::optional<std::int32_t> number;
   if (frame.IsNumber() && std::isfinite(frame.number) && frame.number == std::trunc(frame.number)) {
     number = ToInt32(frame.number);
@@ -463,28 +491,41 @@ void GotoFrameValue(Interpreter& machine, DisplayObject* object, const Value& fr
     }
     const double n = text.empty() ? NAN : StringToNumber(text, 7);
     if (std::isfinite(n)) {
-      if (n != std::trunc(n)) return;
+      if (n != std::trunc(n)) return std::nullopt;
       number = ToInt32(n);
     } else {
       // A label counts from its own frame, bias included.
       MovieClip* clip = AsClip(object);
       const int label = clip && clip->GetTimeline() ? clip->GetTimeline()->FindLabel(text) : -1;
-      if (label < 0) return;
+      if (label < 0) return std::nullopt;
       number = label + 1;
     }
   }
-  MovieClip* clip = AsClip(object);
-  if (!clip) return;
   // 1-based with the bias, in 32-bit arithmetic that wraps as the player's does.
-  const std::int32_t index = static_cast<std::int32_t>(static_cast<std::uint32_t>(*number) +
-                                                       static_cast<std::uint32_t>(bias) - 1u);
-  if (index < 0) return;
-  clip->GotoFrame(std::min(index, std::max(clip->FramesLoaded() - 1, 0)), play);
+  return static_cast<std::int32_t>(static_cast<std::uint32_t>(*number) + static_cast<std::uint32_t>(bias) - 1u);
 }
 
-int FramesLoaded(DisplayObject* object) {
+void GotoFrameValue(Interpreter& machine, DisplayObject* object, const Value& frame, bool play, int bias) {
+  const std::optional<std::int32_t> index = FrameIndexOf(machine, object, frame, bias);
   MovieClip* clip = AsClip(object);
-  return clip ? clip->FramesLoaded() : 1;
+  if (!index || !clip || *index < 0) return;
+  clip->GotoFrame(std::min(*index, std::max(clip->FramesLoaded() - 1, 0)), play);
+}
+
+bool FrameLoaded(DisplayObject* object, std::int64_t index) {
+  if (index < 0) return true;
+  MovieClip* clip = AsClip(object);
+  if (!clip) return index < 1;
+  // Once the whole movie is in, every frame up to the player's limit counts as loaded.
+  constexpr std::int64_t kLastFrame = 16000;
+  if (clip->FramesLoaded() >= clip->TotalFrames()) return index <= kLastFrame;
+  return index < clip->FramesLoaded();
+}
+
+bool FrameValueLoaded(Interpreter& machine, DisplayObject* object, const Value& frame) {
+  // What names no frame (words that are no label, fractions) does not hold the script.
+  const std::optional<std::int32_t> index = FrameIndexOf(machine, object, frame, 0);
+  return !index || FrameLoaded(object, *index);
 }
 
 void CloneSprite(Interpreter& machine, DisplayObject* source, const std::string& name, int depth) {
@@ -612,10 +653,9 @@ void CallFrame(Interpreter& machine, DisplayObject* object, const Value& frame) 
 void ToggleQuality(Interpreter& machine) {
   if (!machine.HasPlayer()) return;
   MovieRuntime& player = machine.GetPlayer();
-  if (!player.Hooks().setQuality) return;
   std::string q = player.Quality();
   for (char& c : q) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-  player.Hooks().setQuality(q == "LOW" ? "HIGH" : "LOW");
+  player.SetQuality(q == "LOW" ? "HIGH" : "LOW");
 }
 
 void StopSounds(Interpreter& machine) {

@@ -75,8 +75,11 @@ void GotoLabel(Interpreter& machine, DisplayObject* clip, const std::string& lab
 // text: an optional "path:" prefix names the clip, then a number goes to that frame
 // (one with a fraction goes nowhere) and other text to the frame of that label.
 void GotoFrameValue(Interpreter& machine, DisplayObject* clip, const Value& frame, bool play, int bias);
-// Frames loaded for WaitForFrame.
-int FramesLoaded(DisplayObject* clip);
+// Whether WaitForFrame finds the frame of 0-based index loaded (negative ones are).
+bool FrameLoaded(DisplayObject* clip, std::int64_t index);
+// WaitForFrame2: whether the frame a value names (as GotoFrameValue reads it) is loaded;
+// a value that names no frame counts as loaded.
+bool FrameValueLoaded(Interpreter& machine, DisplayObject* clip, const Value& frame);
 // duplicateMovieClip / removeMovieClip / startDrag / stopDrag of the timeline actions.
 void CloneSprite(Interpreter& machine, DisplayObject* source, const std::string& name, int depth);
 // duplicateMovieClip: a copy of source's clip beside it at a script depth; null when

@@ -223,6 +223,8 @@ Object* Interpreter::Target() {
   return frames_.back()->target;
 }
 
+bool Interpreter::Constructing() { return !frames_.empty() && frames_.back()->construct; }
+
 // ---------------------------------------------------------------------------------
 // Properties
 

@@ -121,6 +121,7 @@ class Interpreter final : public MachineInterface {
   void Trace(const std::string& line) override;
   DisplayObject* AsDisplay(Object* object) override;
   Object* Target() override;
+  bool Constructing() override;
   void RunLater(Later callback, Object* keepAlive) override;
   void LoadData(const std::string& url, const std::string& method, const std::string& formData, Loaded done,
                 Object* keepAlive) override;

@@ -176,6 +176,9 @@ class MachineInterface {
   virtual DisplayObject* AsDisplay(Object* object) = 0;
   // The object of the timeline the running code acts on (its `_root`-relative target).
   virtual Object* Target() = 0;
+  // Whether the innermost running script function was called by `new` (natives called
+  // from it answer for it); false outside any function.
+  virtual bool Constructing() = 0;
 
   // Services of the player for data classes. Callbacks run later, from the frame loop
   // (never inside the call that asked), with the machine to use then; keepAlive stays

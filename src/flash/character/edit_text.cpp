@@ -89,6 +89,7 @@ std::shared_ptr<EditText> ParseEditText(std::span<const std::uint8_t> body, Defi
   SwfStream in(body);
   auto field = std::make_shared<EditText>();
   field->id = in.U16();
+  field->swfVersion = context.swfVersion;
   field->bounds = in.ReadRect();
   const std::uint8_t high = in.U8();
   const std::uint8_t low = in.U8();
@@ -428,7 +429,7 @@ struct PlacedChar {
 
 struct TextLine {
   std::vector<PlacedChar> chars;
-  double width = 0;  // without trailing spaces
+  double width = 0;  // trailing spaces only when left-aligned
   double ascent = 0, descent = 0;
   TextAlign align = TextAlign::Left;
   bool endsParagraph = true;
@@ -456,9 +457,13 @@ FieldLayout Layout(const EditText& field, const QString& text) {
   for (const RunStyle& style : layout.text.styles) layout.fonts.push_back(ResolveFont(field, style));
   const auto finish = [&](TextLine& line, bool paragraphEnd, std::uint32_t fallbackStyle) {
     line.endsParagraph = paragraphEnd;
+    // The spaces a paragraph ends with count for a left-aligned line only: right and
+    // centred lines line up their last visible character (movies before SWF 8 count them
+    // on every line). A line that wraps never counts the spaces it breaks after.
+    const bool spacesCount = paragraphEnd && (line.align == TextAlign::Left || field.swfVersion < 8);
     line.width = 0;
     for (const PlacedChar& c : line.chars) {
-      if (c.code != ' ') line.width = c.x + c.advance;
+      if (c.code != ' ' || spacesCount) line.width = c.x + c.advance;
     }
     if (line.chars.empty()) {
       line.ascent = layout.fonts[fallbackStyle].ascent;

@@ -112,6 +112,9 @@ class EditText : public Drawable {
   // The movie's embedded fonts defined before the field: HTML runs that name a face,
   // bold or italic take their glyphs from the matching one.
   std::vector<std::shared_ptr<const Font>> movieFonts;
+  // The SWF version of the movie the field belongs to: from 8 on, trailing spaces make
+  // only left-aligned lines wider.
+  int swfVersion = 10;
 };
 
 std::shared_ptr<EditText> ParseEditText(std::span<const std::uint8_t> body, DefinitionContext& context,

@@ -30,8 +30,7 @@ void DisplayObject::SetMatrix(const Matrix& matrix) {
   matrix_ = matrix;
   xScale_ = std::sqrt(matrix.a * matrix.a + matrix.b * matrix.b) * 100.0;
   yScale_ = std::sqrt(matrix.c * matrix.c + matrix.d * matrix.d) * 100.0;
-  // A mirrored matrix shows as a negative y scale, as the player reads it back.
-  if (matrix.a * matrix.d - matrix.b * matrix.c < 0) yScale_ = -yScale_;
+  // Both scales read back as lengths; a mirrored matrix keeps its flip in the skew.
   rotation_ = (matrix.a == 0 && matrix.b == 0) ? 0 : std::atan2(matrix.b, matrix.a) * kDegrees;
 }
 

@@ -18,6 +18,7 @@
 #include <QRectF>
 #include <QTransform>
 
+#include "core/text.h"
 #include "flash/display/movie_clip.h"
 #include "flash/display/script_host.h"
 #include "flash/script/script_clock.h"
@@ -293,6 +294,8 @@ class MovieRuntime {
   void FocusLeaving(DisplayObject* object);
   // The stage's _focusrect: whether the focused object shows the yellow rectangle.
   bool focusRect = true;
+  // The stage's _soundbuftime: the seconds of streamed sound buffered before it plays.
+  std::int32_t soundBufferSeconds = 5;
   // Clips without bounds report every corner at 6710886.35 px until getBounds or getRect
   // runs in SWF 8 or later code (or when the first movie is SWF 8 or later); from then
   // on, in every movie, at 6710886.4 px.
@@ -307,7 +310,20 @@ class MovieRuntime {
 
   PlayerHooks& Hooks() { return hooks_; }
   const LoadedMovie* RootMovie() const { return root_->Movie(); }
-  std::string Quality() const { return hooks_.getQuality ? hooks_.getQuality() : "HIGH"; }
+  // The quality as scripts see it: the host's, except that "BEST", which the host does
+  // not offer, reads back as long as the host's stays at high.
+  std::string Quality() const {
+    const std::string host = hooks_.getQuality ? hooks_.getQuality() : "HIGH";
+    return bestQuality_ && core::EqualsNoCase(host, "HIGH") ? "BEST" : host;
+  }
+  // A script sets the quality by name; "BEST" draws as high. False when the host has no
+  // quality to set.
+  bool SetQuality(const std::string& name) {
+    if (!hooks_.setQuality) return false;
+    bestQuality_ = core::EqualsNoCase(name, "BEST");
+    hooks_.setQuality(bestQuality_ ? "HIGH" : name);
+    return true;
+  }
   void Trace(const std::string& line) {
     if (hooks_.trace) hooks_.trace(line);
   }
@@ -368,6 +384,7 @@ class MovieRuntime {
   void ClearVariables(DisplayObject* target);
 
   PlayerHooks hooks_;
+  bool bestQuality_ = false;  // a script set "BEST"
   // The host goes before the heap (declared after it), so its machine never holds a
   // freed cell.
   gc::Heap heap_;

@@ -117,6 +117,33 @@ TEST_F(ClipsTest, AGotoPastTheLastFrameStaysWhereItIs) {
   EXPECT_FALSE(control.Playing());
 }
 
+// ifFrameLoaded: once the movie is in, every frame up to the player's 16000 counts;
+// WaitForFrame2 reads its value as gotoAndStop does and is not held by a value that
+// names no frame.
+TEST_F(ClipsTest, WaitForFrameCountsEveryFrameOfALoadedMovieAndSkipsWhatNamesNone) {
+  Actions a;
+  const auto wait = [&](int frame, const std::string& text) {
+    a.OpWith(0x8A, {static_cast<std::uint8_t>(frame & 0xFF), static_cast<std::uint8_t>(frame >> 8), 2});  // skips the push and the trace
+    a.TraceString(text);
+  };
+  const auto wait2 = [&](const std::function<void(Actions&)>& push, const std::string& text) {
+    push(a);
+    a.OpWith(0x8D, {2});
+    a.TraceString(text);
+  };
+  wait(1, "frame index 1");
+  wait(16000, "frame index 16000");
+  wait(16001, "frame index 16001");
+  wait2([](Actions& x) { x.PushNumber(16001); }, "frame 16001");
+  wait2([](Actions& x) { x.PushNumber(16002); }, "frame 16002");
+  wait2([](Actions& x) { x.PushNumber(16002.5); }, "frame 16002.5");
+  wait2([](Actions& x) { x.PushString("abc"); }, "label abc");
+  wait2([](Actions& x) { x.PushNumber(2147483649.0); }, "frame 2^31 + 1");
+  Run(Movie({a}), 1);
+  EXPECT_EQ(traces, (std::vector<std::string>{"frame index 1", "frame index 16000", "frame 16001", "frame 16002.5",
+                                              "label abc", "frame 2^31 + 1"}));
+}
+
 // gotoAndStop as GotoFrame2 and as the method: whole numbers wrap to 32 bits, frame 0
 // and below go nowhere, past the last frame goes to the last; a number with a fraction
 // goes nowhere; a label counts from its frame plus the scene bias; anything else is

@@ -100,5 +100,32 @@ TEST(DeviceFont, NamesFallBackToTheSansFaceAndStylesToTheirFiles) {
   EXPECT_NE(error.find("cannot read font file"), std::string::npos);
 }
 
+// The width of "ab" followed by spaces, in a field of the given SWF version aligned so.
+double TrailingWidth(int version, const char* align, const std::string& text) {
+  Field f{StartFieldMovie({.widthPx = 200, .heightPx = 100, .flagsHigh = 0x20, .text = text, .version = version})};
+  if (!f.field) return -1;
+  avm1::Object* ctor = f.m.Get(f.m.Rt().global, "TextFormat").AsObject();
+  avm1::Object* format = f.m.Construct(ctor, {});
+  f.m.Set(format, "font", f.m.Str("Noto Sans"));
+  f.m.Set(format, "size", avm1::Value::Number(20));
+  f.m.Set(format, "align", f.m.Str(align));
+  const std::vector<avm1::Value> args{avm1::Value::Obj(format)};
+  f.m.CallMethod(avm1::DisplayValue(f.field), "setTextFormat", args);
+  return f.Num("textWidth");
+}
+
+TEST(DeviceFont, TrailingSpacesWidenLeftAlignedLinesAndEveryLineBeforeSwf8) {
+  if (!HaveDeviceFont()) GTEST_SKIP() << "no device font file installed";
+  const double bare = TrailingWidth(8, "left", "ab");
+  ASSERT_GT(bare, 0);
+  EXPECT_GT(TrailingWidth(8, "left", "ab  "), bare);
+  EXPECT_EQ(TrailingWidth(8, "right", "ab  "), bare);
+  EXPECT_EQ(TrailingWidth(8, "center", "ab  "), bare);
+  EXPECT_GT(TrailingWidth(7, "right", "ab  "), bare);
+  // A paragraph that goes on (here after a line break) keeps its own end's rule.
+  EXPECT_EQ(TrailingWidth(8, "right", "ab  \rab"), bare);
+  EXPECT_GT(TrailingWidth(8, "left", "ab  \rab"), bare);
+}
+
 }  // namespace
 }  // namespace vantrel::flash

@@ -35,6 +35,10 @@ class Actions {
     return Push(data);
   }
   Actions& Bool(bool v) { return Push({5, static_cast<std::uint8_t>(v)}); }
+  Actions& Raw(const Actions& other) {
+    bytes_.insert(bytes_.end(), other.bytes_.begin(), other.bytes_.end());
+    return *this;
+  }
   Actions& Op(std::uint8_t code) {
     bytes_.push_back(code);
     return *this;
@@ -102,6 +106,19 @@ std::vector<std::string> RunActions(ScriptFixture& f, const Actions& a, int vers
   f.traces.clear();
   f.machine.RunBlock(a.Block(), target ? target : f.rt.MakeObject(), version);
   return f.traces;
+}
+
+// ASnative(2, 0) tells whether the script function that runs was called by `new`.
+TEST(Avm1VersionRules, AsNewAnswersForTheRunningScriptFunction) {
+  ScriptFixture f;
+  Actions asNew;  // trace(ASnative(2, 0)())
+  asNew.Num(0).Num(0).Num(2).Num(2).Str("ASnative").Op(0x3D).Str("").Op(0x52).Op(kTrace);
+  Actions a;
+  a.Function("f", asNew);
+  a.Num(0).Str("f").Op(0x3D).Op(0x17);  // f()
+  a.Num(0).Str("f").Op(0x40).Op(0x17);  // new f()
+  a.Raw(asNew);                          // outside any function
+  EXPECT_EQ(RunActions(f, a, 8), (std::vector<std::string>{"false", "true", "false"}));
 }
 
 // Numeric strings: from SWF 6 on, "0x" starts a hexadecimal and a leading 0 an octal

@@ -239,6 +239,9 @@ Value ASSetPropFlags(Call& call) {
   return Value();
 }
 
+// ASnative(2, 0): whether the script function that runs was called by `new`.
+Value AsNew(Call& call) { return Value::Bool(call.machine.Constructing()); }
+
 Value ASnative(Call& call) {
   if (call.Count() != 2) return Value();
   const std::int32_t classNumber = ArgInt(call, 0);
@@ -326,6 +329,7 @@ const Member kGlobalMembers[] = {
 void InstallGlobals(Runtime& rt) {
   Install(rt, rt.global, kGlobalMembers);
   rt.RegisterNative(100, 4, rt.MakeFunction(TraceNative));
+  rt.RegisterNative(2, 0, rt.MakeFunction(AsNew));
   rt.global->Define("NaN", Value::Number(kNaN), kDontEnum);
   rt.global->Define("Infinity", Value::Number(std::numeric_limits<double>::infinity()), kDontEnum);
 }

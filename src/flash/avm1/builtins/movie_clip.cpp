@@ -180,6 +180,7 @@ Value CreateTextField(Call& call) {
   definition.bounds = Rect{0, twips(w), 0, twips(h)};
   definition.fontHeight = 240;
   definition.readOnly = true;
+  if (clip->Movie()) definition.swfVersion = clip->Movie()->Version();
   auto* field = player.Heap().Make<TextField>(player, clip->Movie(), definition);
   field->serial = player.NextSerial();
   field->name = call.machine.ToString(call.Arg(0));
