@@ -95,7 +95,7 @@ void RegisterMovies() {
   const int cores = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
   std::vector<int> counts{1, 2};
   if (cores > 2) counts.push_back(cores);
-  for (const auto [width, height] : {std::pair{1920, 1080}, std::pair{3840, 2160}}) {
+  for (const auto& [width, height] : {std::pair{1920, 1080}, std::pair{3840, 2160}}) {
     for (const char* name : kMovies) {
       std::vector<std::uint8_t> bytes;
       if (!vantrel::core::ReadFileBytes((corpus / name / "test.swf").string(), bytes)) continue;

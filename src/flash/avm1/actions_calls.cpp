@@ -18,7 +18,6 @@ void Interpreter::ActionDefineFunction2(Step& step) {
 void Interpreter::ActionCallFunction(Step& step) {
   Frame& frame = step.frame;
   frame.callMade = true;
-  const int version = frame.version;
   const Value nameValue = Pop();
   const std::vector<Value> args = PopArguments();
   const std::string name = ToString(nameValue);
