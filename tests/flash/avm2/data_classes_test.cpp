@@ -198,5 +198,25 @@ TEST_F(DataClasses, ByteArrayReadsWhatItWroteInEitherByteOrder) {
   EXPECT_EQ(Str(text), "ok");
 }
 
+// Date.prototype is an invalid date: its methods read from there are bound to it, so a
+// function taken from it and stored on another object still works on the prototype's time.
+TEST_F(DataClasses, DatePrototypeMethodsAreBoundToThePrototypeDate) {
+  const Value proto = m.GetPublic(Value::Obj(m.FindClass("Date")), "prototype");
+  EXPECT_EQ(Str(proto), "Invalid Date");
+  const Value other = New("Object");
+  m.SetPublic(other, "setTime", m.GetPublic(proto, "setTime"));
+  m.SetPublic(other, "getTime", m.GetPublic(proto, "getTime"));
+  m.SetPublic(other, "toString", m.GetPublic(proto, "toString"));
+  EXPECT_TRUE(std::isnan(m.ToNumber(m.CallPublic(other, "getTime"))));
+  EXPECT_EQ(Str(m.CallPublic(other, "toString")), "Invalid Date");
+  EXPECT_EQ(m.ToNumber(m.CallPublic(other, "setTime", {Value::Number(86400000)})), 86400000);
+  EXPECT_EQ(m.ToNumber(m.CallPublic(other, "getTime")), 86400000);
+  EXPECT_EQ(m.ToNumber(m.CallPublic(proto, "getTime")), 86400000) << "the prototype's own time changed";
+  // A real date still answers with its own time.
+  EXPECT_EQ(m.ToNumber(m.CallPublic(New("Date", {Value::Number(5)}), "getTime")), 5);
+  EXPECT_EQ(ErrorOf([&] { m.SetPublic(proto, "valueOf", m.GetPublic(proto, "getTime")); }),
+            "ReferenceError: Error #1037: Cannot assign to a method valueOf on Date.");
+}
+
 }  // namespace
 }  // namespace vantrel::flash::avm2
