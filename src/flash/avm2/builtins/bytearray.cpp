@@ -35,7 +35,10 @@ Object* Allocate(Machine& m, ClassObject* cls) {
   for (ClassObject* c = cls; c && m.player; c = c->base) {
     const auto it = m.symbolOf.find(c);
     if (it == m.symbolOf.end()) continue;
-    const auto data = std::dynamic_pointer_cast<BinaryDataCharacter>(m.player->RootMovie()->Find(it->second));
+    const auto other = m.symbolMovie.find(c);
+    const LoadedMovie* movie =
+        other != m.symbolMovie.end() ? static_cast<const LoadedMovie*>(other->second) : m.player->RootMovie();
+    const auto data = std::dynamic_pointer_cast<BinaryDataCharacter>(movie->Find(it->second));
     if (data) o->text.assign(data->bytes.begin(), data->bytes.end());
     break;
   }
