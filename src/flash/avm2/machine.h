@@ -443,6 +443,10 @@ Value DisplayObjectValue(Machine& machine, DisplayObject* object);
 // Adds child on top of parent's children (a container) and tells it, as addChild does;
 // takes it away again, as removeChild does.
 void AddChildOf(Machine& machine, DisplayObject* parent, DisplayObject* child);
+// Action Message Format 3 (builtins/amf.cpp): value appended to out; the value at
+// position in data, position moved past it (EOFError when data ends first).
+void WriteAmf3(Machine& machine, std::string& out, const Value& value);
+Value ReadAmf3(Machine& machine, const std::string& data, std::size_t& position);
 // A movie's address as LoaderInfo tells it: a local path as a file: URL.
 std::string AddressAsUrl(const std::string& address);
 void RemoveChildOf(Machine& machine, DisplayObject* parent, DisplayObject* child);

@@ -93,6 +93,23 @@ std::string Text(std::string bytes) {
   return script::Utf8FromUnits(script::Utf16Units(bytes));
 }
 
+// writeObject and readObject: the value in Action Message Format 3 (builtins/amf.cpp).
+Value WriteObject(Machine& m, const Value& self, const Value* args, int argc) {
+  Bytes b = This(m, self);
+  std::string encoded;
+  WriteAmf3(m, encoded, Arg(args, argc, 0));
+  Put(b, encoded.data(), encoded.size());
+  return Value();
+}
+Value ReadObject(Machine& m, const Value& self, const Value*, int) {
+  Bytes b = This(m, self);
+  std::size_t position = b.position();
+  if (position >= b.data().size()) m.ThrowError("flash.errors.EOFError", 2030, "End of file was encountered.");
+  const Value value = ReadAmf3(m, b.data(), position);
+  b.setPosition(position);
+  return value;
+}
+
 enum Tag {
   kBool, kByte, kUByte, kShort, kUShort, kInt, kUInt, kFloat, kDouble,
 };
@@ -396,6 +413,8 @@ void InstallByteArray(Machine& m) {
       {"readMultiByte", ReadMultiByte, nullptr, 0, 0},
       {"writeMultiByte", WriteMultiByte, nullptr, 0, 0},
       {"readBytes", ReadBytes, nullptr, 0, 0},
+      {"writeObject", WriteObject, nullptr, 0, 0, 1},
+      {"readObject", ReadObject, nullptr, 0, 0},
       {"writeBytes", WriteBytes, nullptr, 0, 0},
       {"clear", Clear, nullptr, 0, 0},
       {"toString", ToStringMethod, nullptr, 0, 0},
