@@ -44,6 +44,29 @@ As3Movie::As3Movie(MovieRuntime& player) : player_(player) {
     std::fprintf(stderr, "vantrel: uncaught script error: %s\n", text.c_str());
     player_.Trace(text);
   };
+  machine_->runLoadedMovie = [this](DisplayObject* root) {
+    return root && root->IsContainer() && StartLoaded(*static_cast<MovieClip*>(root));
+  };
+}
+
+void As3Movie::TraceRoots(gc::Tracer& tracer) const {
+  machine_->TraceRoots(tracer);
+  for (const MovieCode& code : loaded_) tracer.Mark(code.root);
+}
+
+bool As3Movie::StartLoaded(MovieClip& root) {
+  loaded_.push_back({&root, {}, {}, false});
+  bool ok = true;
+  machine_->Guard([&] {
+    LoadFrameCode(loaded_.back(), 0);
+    // The first frame's objects are placed before the document class is made.
+    player_.AddToExecList(&root);
+    root.RunFrame();
+    // The list may have grown while the frame ran (a movie loading another).
+    for (MovieCode& code : loaded_)
+      if (code.root == &root) ok = ConstructDocument(code);
+  });
+  return ok;
 }
 
 As3Movie::~As3Movie() = default;
@@ -59,10 +82,15 @@ void As3Movie::EnterFrame() {
   MovieClip& root = player_.Root();
   // The code of the frame the root enters is there before its objects are placed.
   if (first_) {
-    LoadFrameCode(0);
+    main_.root = &root;
+    LoadFrameCode(main_, 0);
     return;
   }
-  if (root.Playing()) LoadFrameCode(root.CurrentFrame() + 1);
+  if (root.Playing()) LoadFrameCode(main_, root.CurrentFrame() + 1);
+  for (std::size_t i = 0; i < loaded_.size(); ++i) {
+    MovieClip* clip = loaded_[i].root;
+    if (!clip->Removed() && clip->Playing()) LoadFrameCode(loaded_[i], clip->CurrentFrame() + 1);
+  }
   BroadcastFrameEvent(*machine_, "enterFrame");
   // Timers due by now fire once each, in the order they were made.
   const double now = machine_->Now();
@@ -82,9 +110,9 @@ void As3Movie::EnterFrame() {
   TickMedia(*machine_);
 }
 
-void As3Movie::LoadFrameCode(int frame) {
-  MovieClip& root = player_.Root();
-  if (frame < 0 || !root.GetTimeline() || frame >= root.GetTimeline()->framesLoaded || !framesDone_.insert(frame).second) return;
+void As3Movie::LoadFrameCode(MovieCode& code, int frame) {
+  MovieClip& root = *code.root;
+  if (frame < 0 || !root.GetTimeline() || frame >= root.GetTimeline()->framesLoaded || !code.framesDone.insert(frame).second) return;
   const Frame& f = root.GetTimeline()->FrameAt(frame);
   for (const Frame::AbcBlock& block : f.abc) {
     std::string error;
@@ -92,35 +120,44 @@ void As3Movie::LoadFrameCode(int frame) {
   }
   for (const auto& [id, name] : f.symbolClasses) {
     if (id == 0) {
-      if (documentClass_.empty()) documentClass_ = name;
+      if (code.documentClass.empty()) code.documentClass = name;
       continue;
     }
     // Linking a class to a symbol defines it: its script runs now.
     ClassObject* cls = machine_->FindClass(name);
     if (!cls) continue;
-    symbols_[id] = cls;
+    symbols_[{root.Movie(), id}] = cls;
     machine_->symbolOf.emplace(cls, id);
+    if (root.Movie() != player_.RootMovie()) machine_->symbolMovie.emplace(cls, root.Movie());
   }
 }
 
-void As3Movie::ConstructDocument() {
-  MovieClip& root = player_.Root();
-  if (constructed_ || documentClass_.empty()) return;
-  constructed_ = true;
-  ClassObject* cls = machine_->FindClass(documentClass_);
-  if (!cls) return;
+bool As3Movie::ConstructDocument(MovieCode& code) {
+  MovieClip& root = *code.root;
+  if (code.constructed || code.documentClass.empty()) return true;
+  code.constructed = true;
+  ClassObject* cls = machine_->FindClass(code.documentClass);
+  if (!cls) return true;
   ClassObject* sprite = machine_->FindClass("flash.display.Sprite");
   if (!machine_->IsSubclass(cls, sprite)) {
     if (machine_->onUncaught)
       machine_->onUncaught("TypeError: Error #2023: Class " + cls->QualifiedName() + "$ must inherit from Sprite to link to the root.");
-    return;
+    return true;
   }
   machine_->Guard([&] { StageValue(*machine_); });
-  machine_->Guard([&] {
+  const bool ok = machine_->Guard([&] {
     machine_->bindNext = &root;
     machine_->ConstructClass(cls, nullptr, 0);
   });
   machine_->bindNext = nullptr;
+  return ok;
+}
+
+void As3Movie::ConstructDocument() {
+  MovieClip& root = player_.Root();
+  if (main_.constructed || main_.documentClass.empty()) return;
+  ConstructDocument(main_);
+  if (!machine_->displayObjects.count(&root)) return;  // no document class made
   // The root joins the stage once it is made.
   machine_->Guard([&] {
     const Value args[2] = {machine_->StrValue("added"), Value::Bool(true)};
@@ -134,8 +171,7 @@ void As3Movie::ConstructDocument() {
 }
 
 void As3Movie::Placed(DisplayObject& object) {
-  if (object.Movie() != player_.RootMovie()) return;
-  const auto it = symbols_.find(object.characterId);
+  const auto it = symbols_.find({object.Movie(), object.characterId});
   machine_->Guard([&] { ConstructPlaced(*machine_, &object, it == symbols_.end() ? nullptr : it->second); });
 }
 
@@ -156,9 +192,16 @@ void As3Movie::ExitFrame() {
   const bool first = first_;
   first_ = false;
   MovieClip& root = player_.Root();
-  LoadFrameCode(root.CurrentFrame());
-  if (first || !constructed_) ConstructDocument();
+  main_.root = &root;
+  LoadFrameCode(main_, root.CurrentFrame());
+  if (first || !main_.constructed) ConstructDocument();
   BindTimelineNames(*machine_, &root);
+  for (std::size_t i = 0; i < loaded_.size(); ++i) {
+    MovieClip* clip = loaded_[i].root;
+    if (clip->Removed()) continue;
+    LoadFrameCode(loaded_[i], clip->CurrentFrame());
+    BindTimelineNames(*machine_, clip);
+  }
   BroadcastFrameEvent(*machine_, "frameConstructed");
   RunChangedFrameScripts(*machine_);
   BroadcastFrameEvent(*machine_, "exitFrame");

@@ -8,6 +8,8 @@
 #include <memory>
 #include <set>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "flash/avm2/machine.h"
 #include "flash/display/script_host.h"
@@ -37,7 +39,7 @@ class As3Movie final : public MovieScriptHost {
   // A clip or button made for a symbol: it joins the execution list and shows its first
   // frame (or its up state).
   void ClipPlaced(MovieClip& clip) override;
-  void TraceRoots(gc::Tracer& tracer) const override { machine_->TraceRoots(tracer); }
+  void TraceRoots(gc::Tracer& tracer) const override;
 
   // What belongs to the ActionScript 1/2 side of a movie has no part here: the
   // timelines' action blocks, clip events, the objects' own handlers and properties
@@ -74,9 +76,23 @@ class As3Movie final : public MovieScriptHost {
   void SetVariable(std::string_view, const std::string&) override {}
   void Unloading() override {}
 
+  // Runs a movie a Loader loaded on root, a clip of its main timeline: the code of its
+  // first frame, the objects it places and its document class. False when the document
+  // class's constructor threw.
+  bool StartLoaded(MovieClip& root);
+
  private:
-  // Loads the ABC blocks of the root's frame and notes its symbol links (once a frame).
-  void LoadFrameCode(int frame);
+  // The code of one movie: the first one's, or one a Loader runs.
+  struct MovieCode {
+    MovieClip* root = nullptr;
+    std::set<int> framesDone;
+    std::string documentClass;
+    bool constructed = false;
+  };
+  // Loads the ABC blocks of the movie's frame and notes its symbol links (once a frame).
+  void LoadFrameCode(MovieCode& code, int frame);
+  // Constructs the document class on the movie's root; false when its constructor threw.
+  bool ConstructDocument(MovieCode& code);
   void ConstructDocument();
   // The bodies of BeforeFrame and AfterFrame, inside the machine's guard.
   void EnterFrame();
@@ -84,10 +100,10 @@ class As3Movie final : public MovieScriptHost {
 
   MovieRuntime& player_;
   std::unique_ptr<Machine> machine_;
-  std::set<int> framesDone_;
-  std::map<std::uint16_t, ClassObject*> symbols_;  // character id -> linked class
-  std::string documentClass_;
-  bool constructed_ = false;
+  MovieCode main_;
+  std::vector<MovieCode> loaded_;  // movies Loaders run, in the order they arrived
+  // (movie, character id) -> linked class
+  std::map<std::pair<const LoadedMovie*, std::uint16_t>, ClassObject*> symbols_;
   bool first_ = true;
 };
 

@@ -561,7 +561,11 @@ Value Machine::Call(const Value& function, const Value& self, const Value* args,
   Object* o = function.AsObject();
   if (o && o->kind == ObjectKind::Function) {
     auto* f = static_cast<FunctionObject*>(o);
-    const Value receiver = f->bound ? f->boundThis : self;
+    Value receiver = f->bound ? f->boundThis : self;
+    // A function closure called without a receiver runs on the global object of the
+    // script that made it.
+    if (receiver.IsNullish() && f->method->isClosure)
+      receiver = !f->scope.empty() && f->scope[0].value.IsObject() ? f->scope[0].value : Value::Obj(globalObject);
     if (f->method->native) {
       NativeDepth depth(*this, f->method);
       return f->method->native(*this, receiver, args, argc);
@@ -1272,6 +1276,7 @@ void Machine::InstallBuiltins() {
   InstallTimer(*this);
   InstallUrlLoader(*this);
   InstallPlayerApi(*this);
+  InstallLoader(*this);
   InstallDeclaredApi(*this);
 }
 
@@ -1296,6 +1301,9 @@ void Machine::TraceRoots(gc::Tracer& tracer) const {
     TraceValue(tracer, parts.parameters);
     TraceValue(tracer, parts.sharedEvents);
     TraceValue(tracer, parts.uncaughtErrorEvents);
+    tracer.Mark(parts.loader);
+    TraceValue(tracer, parts.content);
+    TraceValue(tracer, parts.bytes);
   }
   for (const auto& [o, frame] : scriptedClips) tracer.Mark(o);
   for (const Timer& t : timers) {

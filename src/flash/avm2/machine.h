@@ -98,15 +98,33 @@ class Machine {
   // Classes linked to library symbols (SymbolClass): `new` of one (or of a subclass)
   // makes a copy of its symbol.
   std::unordered_map<const ClassObject*, std::uint16_t> symbolOf;
+  // The movie (LoadedMovie) whose symbol a linked class stands for, when not the first.
+  std::unordered_map<const ClassObject*, const void*> symbolMovie;
   // Sounds, loads and streams under way and the mixer's settings (builtins/media.cpp).
   Object* media = nullptr;
-  // The LoaderInfo of each loaded movie (by its LoadedMovie) and the objects it made on
-  // first use (builtins/player_api.cpp).
+  // The LoaderInfo of each movie and of each Loader's content and the objects it made
+  // on first use (builtins/player_api.cpp, builtins/loader.cpp). A movie's own is kept
+  // by its LoadedMovie, a Loader's by the LoaderInfo object itself.
   struct LoaderInfoParts {
     Object* info = nullptr;
     Value parameters, sharedEvents, uncaughtErrorEvents;
+    const void* movie = nullptr;  // the LoadedMovie described; null until a Loader has one
+    // A Loader's: the Loader, what it loaded so far and the content it made.
+    Object* loader = nullptr;
+    Value content, bytes;
+    const DisplayObject* contentDisplay = nullptr;
+    bool hasUrl = false;
+    std::string url, contentType;
+    double bytesLoaded = 0, bytesTotal = 0;
+    int width = 0, height = 0;  // of a picture
+    bool ready = false;         // init has been sent
+    std::uint64_t load = 0;     // the player's number of the load under way
+    int generation = 0;         // a new load or unload makes the answers of older ones stale
   };
   std::unordered_map<const void*, LoaderInfoParts> loaderInfos;
+  // Runs a movie a Loader loaded: its first frame's code and its document class bound to
+  // root; false when the document class's constructor threw (set by the movie's host).
+  std::function<bool(DisplayObject* root)> runLoadedMovie;
 
   // Loads an ABC file; unless lazy, runs its last script. False with the VerifyError
   // text in error when the file is corrupt.
@@ -390,6 +408,7 @@ void InstallUrlLoader(Machine& machine);
 // The standalone player's answers: ExternalInterface, Security, Capabilities, Camera,
 // Microphone and LoaderInfo (builtins/player_api.cpp).
 void InstallPlayerApi(Machine& machine);
+void InstallLoader(Machine& machine);
 
 // flash.utils.Proxy (builtins/proxy.cpp): what the machine asks a proxy's flash_proxy
 // methods for the accesses its class does not declare.
@@ -421,6 +440,16 @@ void RunChangedFrameScripts(Machine& machine);
 void BindTimelineNames(Machine& machine, DisplayObject* root);
 void BroadcastFrameEvent(Machine& machine, const std::string& type);
 Value DisplayObjectValue(Machine& machine, DisplayObject* object);
+// Adds child on top of parent's children (a container) and tells it, as addChild does;
+// takes it away again, as removeChild does.
+void AddChildOf(Machine& machine, DisplayObject* parent, DisplayObject* child);
+// Action Message Format 3 (builtins/amf.cpp): value appended to out; the value at
+// position in data, position moved past it (EOFError when data ends first).
+void WriteAmf3(Machine& machine, std::string& out, const Value& value);
+Value ReadAmf3(Machine& machine, const std::string& data, std::size_t& position);
+// A movie's address as LoaderInfo tells it: a local path as a file: URL.
+std::string AddressAsUrl(const std::string& address);
+void RemoveChildOf(Machine& machine, DisplayObject* parent, DisplayObject* child);
 // The stage (made on first use; null without a player).
 Value StageValue(Machine& machine);
 // A display object the timeline placed: its class (linked to its symbol, or the plain

@@ -215,6 +215,22 @@ MovieClip* MovieRuntime::CreateEmptyClip(const LoadedMovie* movie) {
   return clip;
 }
 
+const LoadedMovie* MovieRuntime::AdoptMovie(std::shared_ptr<const Movie> movie, const std::string& url) {
+  auto loaded = std::make_unique<LoadedMovie>();
+  loaded->movie = std::move(movie);
+  loaded->url = url;
+  LoadedMovie* raw = loaded.get();
+  movies_.push_back(std::move(loaded));
+  StartImports(raw, 0);
+  return raw;
+}
+
+MovieClip* MovieRuntime::CreateMovieRoot(const LoadedMovie* movie) {
+  auto* clip = heap_.Make<MovieClip>(*this, movie, &movie->movie->root);
+  clip->serial = NextSerial();
+  return clip;
+}
+
 void MovieRuntime::Tick() {
   ResetBudgets();
   creations_ = 0;
@@ -515,15 +531,7 @@ void MovieRuntime::LoadMovieInto(const std::string& url, int level, DisplayObjec
             if (events.done) events.done(false, 0);
             return;
           }
-          const LoadedMovie* raw = nullptr;
-          if (movie) {
-            auto loaded = std::make_unique<LoadedMovie>();
-            loaded->movie = movie;
-            loaded->url = resolved;
-            raw = loaded.get();
-            movies_.push_back(std::move(loaded));
-            StartImports(movies_.back().get(), 0);
-          }
+          const LoadedMovie* raw = movie ? AdoptMovie(movie, resolved) : nullptr;
           MovieClip* target = nullptr;
           if (clip) {
             target = static_cast<MovieClip*>(clip);

@@ -177,6 +177,12 @@ class MovieRuntime {
   // field, or a plain drawable); null when the character cannot be placed.
   DisplayObject* Create(const LoadedMovie* movie, std::shared_ptr<Character> character, std::uint16_t id);
   MovieClip* CreateEmptyClip(const LoadedMovie* movie);
+  // Takes a movie a script loaded (from url) into the player: its shared libraries start
+  // loading. The player keeps it for as long as it runs.
+  const LoadedMovie* AdoptMovie(std::shared_ptr<const Movie> movie, const std::string& url);
+  // A fresh root clip playing movie's main timeline, on no level: the one who asked for
+  // it places it (an ActionScript 3 Loader holds it as its content).
+  MovieClip* CreateMovieRoot(const LoadedMovie* movie);
 
   // "instance1", "instance2", ...
   int NextInstanceNumber() { return ++instances_; }

@@ -3,6 +3,8 @@
 #include <locale.h>
 #include <wctype.h>
 
+#include <QChar>
+
 #include <algorithm>
 
 #include "core/text.h"
@@ -61,11 +63,16 @@ std::uint32_t Decode(std::string_view text, std::size_t& i) {
 }
 
 locale_t UnicodeLocale() {
-  static const locale_t locale = [] {
-    locale_t l = newlocale(LC_CTYPE_MASK, "C.UTF-8", static_cast<locale_t>(nullptr));
-    return l;
-  }();
+  static const locale_t locale = newlocale(LC_CTYPE_MASK, "C.UTF-8", static_cast<locale_t>(nullptr));
   return locale;
+}
+
+// The player's case tables are those of Unicode 5.0: a character assigned later, or whose
+// other case was assigned later (the Georgian letters of 6.1, the Mtavruli capitals of 11.0),
+// keeps its case. Where the player's tables differ from Unicode's own, the difference wins.
+bool InPlayerTables(char32_t code) {
+  const QChar::UnicodeVersion version = QChar::unicodeVersion(code);
+  return version != QChar::Unicode_Unassigned && version <= QChar::Unicode_5_0;
 }
 
 char16_t MapUnit(char16_t unit, bool upper) {
@@ -75,19 +82,23 @@ char16_t MapUnit(char16_t unit, bool upper) {
     return unit;
   }
   if (unit >= 0xD800 && unit <= 0xDFFF) return unit;
-  // Where the player's older case tables differ from today's Unicode.
   if (upper) {
+    if (unit == 0x00B5) return unit;    // the micro sign has no capital
     if (unit == 0x03C2) return 0x03A2;  // final sigma
     if (unit == 0x03F2) return 0x03A3;  // lunate sigma
   } else {
     if (unit == 0x03A2) return 0x03C2;
     if (unit >= 0x10A0 && unit <= 0x10C5) return static_cast<char16_t>(unit + 0x30);  // Georgian capitals
   }
+  if (!InPlayerTables(unit)) return unit;
+  // The C library's simple one-to-one mappings (QChar leaves out those that have a longer
+  // special casing, such as the Greek letters with iota subscript).
   const locale_t locale = UnicodeLocale();
   if (!locale) return unit;
   const wint_t mapped = upper ? towupper_l(unit, locale) : towlower_l(unit, locale);
   // A mapping that leaves the basic plane would change the length; keep the unit.
-  return mapped <= 0xFFFF ? static_cast<char16_t>(mapped) : unit;
+  if (mapped > 0xFFFF || !InPlayerTables(mapped)) return unit;
+  return static_cast<char16_t>(mapped);
 }
 
 std::string MapText(std::string_view utf8, bool upper) {

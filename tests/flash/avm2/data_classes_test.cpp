@@ -198,5 +198,69 @@ TEST_F(DataClasses, ByteArrayReadsWhatItWroteInEitherByteOrder) {
   EXPECT_EQ(Str(text), "ok");
 }
 
+// writeObject and readObject speak Action Message Format 3: the bytes of simple values
+// as the format lays them out, strings and objects sent again by reference, and what
+// was written reads back.
+TEST_F(DataClasses, ByteArrayObjectsInActionMessageFormat3) {
+  const auto bytesOf = [&](const Value& v) {
+    const Value b = New("flash.utils.ByteArray");
+    m.CallPublic(b, "writeObject", {v});
+    std::string hex;
+    for (unsigned char c : static_cast<NativeObject*>(b.object)->text) {
+      static const char* digits = "0123456789ABCDEF";
+      hex += {digits[c >> 4], digits[c & 15], ' '};
+    }
+    return hex;
+  };
+  EXPECT_EQ(bytesOf(Value::Number(1)), "04 01 ");
+  EXPECT_EQ(bytesOf(Value::Number(-1)), "04 FF FF FF FF ");
+  EXPECT_EQ(bytesOf(Value::Number(268435456)), "05 41 B0 00 00 00 00 00 00 ") << "past 29 bits: a double";
+  EXPECT_EQ(bytesOf(Value::Null()), "01 ");
+  const Value list = New("Array");
+  m.CallPublic(list, "push", {S("ab"), S("ab")});
+  EXPECT_EQ(bytesOf(list), "09 05 01 06 05 61 62 06 00 ") << "the second string is a reference";
+  const Value object = New("Object");
+  m.SetPublic(object, "a", Value::Number(1));
+  EXPECT_EQ(bytesOf(object), "0A 0B 01 03 61 04 01 01 ");
+
+  // A structure with a shared date reads back with the sharing kept.
+  const Value date = New("Date", {Value::Number(86400000)});
+  const Value outer = New("Object");
+  m.SetPublic(outer, "when", date);
+  m.SetPublic(outer, "again", date);
+  m.SetPublic(outer, "list", list);
+  m.SetPublic(outer, "text", S("x\xC3\xA9"));
+  const Value b = New("flash.utils.ByteArray");
+  m.CallPublic(b, "writeObject", {outer});
+  m.SetPublic(b, "position", Value::Number(0));
+  const Value back = m.CallPublic(b, "readObject");
+  EXPECT_EQ(m.ToNumber(m.CallPublic(m.GetPublic(back, "when"), "getTime")), 86400000);
+  EXPECT_EQ(m.GetPublic(back, "when").object, m.GetPublic(back, "again").object);
+  EXPECT_EQ(Str(m.GetPublic(back, "list")), "ab,ab");
+  EXPECT_EQ(Str(m.GetPublic(back, "text")), "x\xC3\xA9");
+  EXPECT_EQ(m.ToNumber(m.GetPublic(b, "bytesAvailable")), 0);
+  EXPECT_NE(ErrorOf([&] { m.CallPublic(b, "readObject"); }).find("Error #2030: End of file was encountered."), std::string::npos);
+}
+
+// Date.prototype is an invalid date: its methods read from there are bound to it, so a
+// function taken from it and stored on another object still works on the prototype's time.
+TEST_F(DataClasses, DatePrototypeMethodsAreBoundToThePrototypeDate) {
+  const Value proto = m.GetPublic(Value::Obj(m.FindClass("Date")), "prototype");
+  EXPECT_EQ(Str(proto), "Invalid Date");
+  const Value other = New("Object");
+  m.SetPublic(other, "setTime", m.GetPublic(proto, "setTime"));
+  m.SetPublic(other, "getTime", m.GetPublic(proto, "getTime"));
+  m.SetPublic(other, "toString", m.GetPublic(proto, "toString"));
+  EXPECT_TRUE(std::isnan(m.ToNumber(m.CallPublic(other, "getTime"))));
+  EXPECT_EQ(Str(m.CallPublic(other, "toString")), "Invalid Date");
+  EXPECT_EQ(m.ToNumber(m.CallPublic(other, "setTime", {Value::Number(86400000)})), 86400000);
+  EXPECT_EQ(m.ToNumber(m.CallPublic(other, "getTime")), 86400000);
+  EXPECT_EQ(m.ToNumber(m.CallPublic(proto, "getTime")), 86400000) << "the prototype's own time changed";
+  // A real date still answers with its own time.
+  EXPECT_EQ(m.ToNumber(m.CallPublic(New("Date", {Value::Number(5)}), "getTime")), 5);
+  EXPECT_EQ(ErrorOf([&] { m.SetPublic(proto, "valueOf", m.GetPublic(proto, "getTime")); }),
+            "ReferenceError: Error #1037: Cannot assign to a method valueOf on Date.");
+}
+
 }  // namespace
 }  // namespace vantrel::flash::avm2

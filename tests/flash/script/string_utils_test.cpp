@@ -38,6 +38,19 @@ TEST(StringUtils, CaseMappingAndComparison) {
   EXPECT_LT(CompareUtf16("\xF0\x9D\x94\x84", "\xEF\xBC\xA1"), 0);
 }
 
+// The player's case tables are older than today's Unicode: letters whose other case came
+// later keep their case, and the micro sign has no capital.
+TEST(StringUtils, CaseTablesAreThePlayersOlderOnes) {
+  EXPECT_EQ(ToUpperText("\xC2\xB5"), "\xC2\xB5");          // micro sign (U+00B5)
+  EXPECT_EQ(ToUpperText("\xCE\xBC"), "\xCE\x9C");          // Greek mu (U+03BC) has one
+  EXPECT_EQ(ToUpperText("\xE1\x83\x90"), "\xE1\x83\x90");  // Georgian an (U+10D0): no Mtavruli
+  EXPECT_EQ(ToLowerText("\xE1\x83\x87"), "\xE1\x83\x87");  // Georgian capital yn (U+10C7, Unicode 6.1)
+  EXPECT_EQ(ToLowerText("\xE1\x82\xA0"), "\xE1\x83\x90");  // Georgian capital an lowers to Mkhedruli
+  EXPECT_EQ(ToLowerText("\xC4\xB0"), "i");                    // capital I with dot (U+0130)
+  EXPECT_EQ(ToUpperText("\xC4\xB1"), "I");                    // dotless i (U+0131)
+  EXPECT_EQ(ToUpperText("\xC7\x86"), "\xC7\x84");          // dz with caron (U+01C6)
+}
+
 // Export names and the child names of movies before SWF 7 ignore the case of ASCII
 // letters only: "É" and "é" stay different names.
 TEST(StringUtils, NamesIgnoreTheCaseOfAsciiLettersOnly) {

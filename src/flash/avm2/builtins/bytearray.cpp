@@ -35,7 +35,10 @@ Object* Allocate(Machine& m, ClassObject* cls) {
   for (ClassObject* c = cls; c && m.player; c = c->base) {
     const auto it = m.symbolOf.find(c);
     if (it == m.symbolOf.end()) continue;
-    const auto data = std::dynamic_pointer_cast<BinaryDataCharacter>(m.player->RootMovie()->Find(it->second));
+    const auto other = m.symbolMovie.find(c);
+    const LoadedMovie* movie =
+        other != m.symbolMovie.end() ? static_cast<const LoadedMovie*>(other->second) : m.player->RootMovie();
+    const auto data = std::dynamic_pointer_cast<BinaryDataCharacter>(movie->Find(it->second));
     if (data) o->text.assign(data->bytes.begin(), data->bytes.end());
     break;
   }
@@ -88,6 +91,23 @@ std::string Text(std::string bytes) {
   const std::size_t zero = bytes.find('\0');
   if (zero != std::string::npos) bytes.resize(zero);
   return script::Utf8FromUnits(script::Utf16Units(bytes));
+}
+
+// writeObject and readObject: the value in Action Message Format 3 (builtins/amf.cpp).
+Value WriteObject(Machine& m, const Value& self, const Value* args, int argc) {
+  Bytes b = This(m, self);
+  std::string encoded;
+  WriteAmf3(m, encoded, Arg(args, argc, 0));
+  Put(b, encoded.data(), encoded.size());
+  return Value();
+}
+Value ReadObject(Machine& m, const Value& self, const Value*, int) {
+  Bytes b = This(m, self);
+  std::size_t position = b.position();
+  if (position >= b.data().size()) m.ThrowError("flash.errors.EOFError", 2030, "End of file was encountered.");
+  const Value value = ReadAmf3(m, b.data(), position);
+  b.setPosition(position);
+  return value;
 }
 
 enum Tag {
@@ -393,6 +413,8 @@ void InstallByteArray(Machine& m) {
       {"readMultiByte", ReadMultiByte, nullptr, 0, 0},
       {"writeMultiByte", WriteMultiByte, nullptr, 0, 0},
       {"readBytes", ReadBytes, nullptr, 0, 0},
+      {"writeObject", WriteObject, nullptr, 0, 0, 1},
+      {"readObject", ReadObject, nullptr, 0, 0},
       {"writeBytes", WriteBytes, nullptr, 0, 0},
       {"clear", Clear, nullptr, 0, 0},
       {"toString", ToStringMethod, nullptr, 0, 0},

@@ -234,6 +234,18 @@ void InstallDate(Machine& m) {
   Install(m, c, kProperties);
   // The methods again on the prototype, where the language's generic code finds them.
   for (const Member& method : kMethods) m.AddMethod(c->prototype, method.name, method.native, method.tag, method.length);
+  // The prototype is itself an invalid date with the class's methods: Date.prototype.getTime
+  // reads the method bound to it (a function taken from there and stored on another object
+  // still works on the prototype's own time), and assigning over one of them fails as it
+  // does on any date.
+  Object* plain = c->prototype;
+  auto* proto = m.heap.Make<DateObject>(ObjectKind::Date, c->instanceTraits.get(), plain->proto);
+  proto->cls = c;
+  proto->dynamic = true;
+  proto->properties = plain->properties;
+  proto->propertyIndex = plain->propertyIndex;
+  c->prototype = proto;
+  c->SetOwn("prototype", Value::Obj(proto), false);
 }
 
 }  // namespace vantrel::flash::avm2

@@ -218,7 +218,9 @@ DisplayObject* NewSymbolInstance(Machine& m, ClassObject* cls, NativeObject* obj
   for (ClassObject* c = cls; c; c = c->base) {
     const auto it = m.symbolOf.find(c);
     if (it == m.symbolOf.end()) continue;
-    const LoadedMovie* movie = m.player->RootMovie();
+    const auto other = m.symbolMovie.find(c);
+    const LoadedMovie* movie =
+        other != m.symbolMovie.end() ? static_cast<const LoadedMovie*>(other->second) : m.player->RootMovie();
     DisplayObject* d = m.player->Create(movie, movie->Find(it->second), it->second);
     if (!d) return nullptr;
     d->name = "instance" + std::to_string(m.player->NextInstanceNumber());
@@ -777,6 +779,19 @@ void BroadcastFrameEvent(Machine& m, const std::string& type) {
 }
 
 Value DisplayObjectValue(Machine& m, DisplayObject* d) { return ObjectFor(m, d); }
+
+void AddChildOf(Machine& m, DisplayObject* parent, DisplayObject* child) {
+  auto* clip = static_cast<MovieClip*>(parent);
+  Insert(m, clip, child, ChildList(m, clip).size());
+  Added(m, ObjectFor(m, child));
+}
+
+void RemoveChildOf(Machine& m, DisplayObject* parent, DisplayObject* child) {
+  const Value object = ObjectFor(m, child);
+  DispatchSimple(m, object, "removed", true);
+  if (OnStage(m, child)) DispatchStageEvents(m, child, false);
+  static_cast<MovieClip*>(parent)->RemoveChild(child);
+}
 Value StageValue(Machine& m) { return StageObject(m); }
 
 void InitEvent(Machine& m, NativeObject* event, const std::string& type, bool bubbles, bool cancelable) {

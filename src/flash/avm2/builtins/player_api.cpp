@@ -4,6 +4,7 @@
 // camera or microphone is attached. LoaderInfo describes the movie each display object
 // came from.
 #include <cmath>
+#include <filesystem>
 
 #include "flash/avm2/builtins/support.h"
 #include "flash/display/movie_clip.h"
@@ -67,19 +68,34 @@ Value EmptyArray(Machine& m, const Value&, const Value*, int) { return Value::Ob
 
 // ---- LoaderInfo ----
 
-// The loaded movie a display object belongs to: the root it hangs under (the stage
+// The LoaderInfo a display object answers: that of the content of the Loader it hangs
+// under (the nearest one), else that of the movie whose level it hangs in (the stage
 // answers for the first movie); null off the display list.
-const LoadedMovie* MovieOf(Machine& m, const Value& self) {
+Object* LoaderInfoOf(Machine& m, const Value& self) {
   if (!self.IsObject() || self.object->kind != ObjectKind::Display || !m.player) return nullptr;
   const DisplayObject* d = static_cast<NativeObject*>(self.object)->display;
   if (!d) return nullptr;
-  if (ClassObject* stage = m.FindClass("flash.display::Stage"); stage && m.IsInstance(self, stage))
-    return m.player->Root().Movie();
-  while (d->Parent()) d = d->Parent();
-  // A clip no level holds (made by a script and not added yet) came from no movie.
-  for (const auto& [number, level] : m.player->Levels())
-    if (level == d) return d->Movie();
-  return nullptr;
+  const LoadedMovie* movie = nullptr;
+  if (ClassObject* stage = m.FindClass("flash.display::Stage"); stage && m.IsInstance(self, stage)) {
+    movie = m.player->Root().Movie();
+  } else {
+    for (int i = 0; d && i < 100000; ++i, d = d->Parent()) {
+      for (auto& [key, parts] : m.loaderInfos)
+        if (parts.loader && parts.contentDisplay == d) return parts.info;
+      if (!d->Parent()) break;
+    }
+    // A clip no level holds (made by a script and not added yet) came from no movie.
+    for (const auto& [number, level] : m.player->Levels())
+      if (level == d) movie = d->Movie();
+  }
+  if (!movie) return nullptr;
+  Machine::LoaderInfoParts& parts = m.loaderInfos[movie];
+  parts.movie = movie;
+  if (!parts.info) {
+    ClassObject* cls = m.FindClass("flash.display::LoaderInfo");
+    parts.info = m.ConstructClass(cls, nullptr, 0);
+  }
+  return parts.info;
 }
 
 Machine::LoaderInfoParts& PartsOf(Machine& m, const Value& self) {
@@ -87,35 +103,68 @@ Machine::LoaderInfoParts& PartsOf(Machine& m, const Value& self) {
     if (self.IsObject() && parts.info == self.object) return parts;
   m.ThrowTypeError(1009, "Cannot access a property or method of a null object reference.");
 }
-const LoadedMovie* LoadedOf(Machine& m, const Value& self) {
-  for (auto& [movie, parts] : m.loaderInfos)
-    if (self.IsObject() && parts.info == self.object) return static_cast<const LoadedMovie*>(movie);
-  m.ThrowTypeError(1009, "Cannot access a property or method of a null object reference.");
-}
+// The movie described; null while a Loader has none yet.
+const LoadedMovie* LoadedOf(Machine& m, const Value& self) { return static_cast<const LoadedMovie*>(PartsOf(m, self).movie); }
 
 Value GetLoaderInfo(Machine& m, const Value& self, const Value*, int) {
-  const LoadedMovie* movie = MovieOf(m, self);
-  if (!movie) return Value::Null();
-  Machine::LoaderInfoParts& parts = m.loaderInfos[movie];
-  if (!parts.info) {
-    ClassObject* cls = m.FindClass("flash.display::LoaderInfo");
-    parts.info = m.ConstructClass(cls, nullptr, 0);
-  }
-  return Value::Obj(parts.info);
+  Object* info = LoaderInfoOf(m, self);
+  return info ? Value::Obj(info) : Value::Null();
 }
 
-enum LoaderInfoField { kUrl, kBytes, kWidth, kHeight, kFrameRate, kSwfVersion, kAsVersion, kContentType };
+}  // namespace
+
+std::string AddressAsUrl(const std::string& address) {
+  if (address.empty() || address.find(':') != std::string::npos) return address;  // a web address or a URL already
+  std::error_code ec;
+  const std::filesystem::path absolute = std::filesystem::absolute(address, ec);
+  return "file://" + (ec ? address : absolute.lexically_normal().generic_string());
+}
+
+namespace {
+
+[[noreturn]] void NotLoaded(Machine& m) {
+  m.ThrowError("Error", 2099, "The loading object is not sufficiently loaded to provide this information.");
+}
+
+enum LoaderInfoField {
+  kUrl, kLoaderUrl, kBytesLoaded, kBytesTotal, kWidth, kHeight, kFrameRate, kSwfVersion, kAsVersion, kContentType,
+  kAllows
+};
 Value LoaderInfoValue(Machine& m, const Value& self, const Value*, int) {
-  const LoadedMovie* movie = LoadedOf(m, self);
+  const Machine::LoaderInfoParts& parts = PartsOf(m, self);
+  const auto* movie = static_cast<const LoadedMovie*>(parts.movie);
+  const int field = NativeTag(m);
+  if (parts.loader) {
+    // A Loader's: what has arrived so far.
+    switch (field) {
+      case kUrl: return parts.hasUrl ? m.StrValue(AddressAsUrl(parts.url)) : Value::Null();
+      case kLoaderUrl: return m.player ? m.StrValue(AddressAsUrl(m.player->Root().Movie()->url)) : Value::Null();
+      case kBytesLoaded: return Value::Number(parts.bytesLoaded);
+      case kBytesTotal: return Value::Number(parts.bytesTotal);
+      case kContentType: return parts.contentType.empty() ? Value::Null() : m.StrValue(parts.contentType);
+      default: break;
+    }
+    if (!parts.ready || !movie) NotLoaded(m);
+    if (parts.contentType != "application/x-shockwave-flash") {
+      // A picture has a size and nothing of a movie.
+      if (field == kWidth) return Value::Number(parts.width);
+      if (field == kHeight) return Value::Number(parts.height);
+      if (field == kAllows) return Value::Bool(true);
+      m.ThrowError("Error", 2098, "The loading object is not a .swf file, you cannot request SWF properties from it.");
+    }
+  }
+  if (!movie) NotLoaded(m);
   const Movie& model = *movie->movie;
-  switch (NativeTag(m)) {
-    case kUrl: return m.StrValue(movie->url);
-    case kBytes: return Value::Number(static_cast<double>(model.fileSize ? model.fileSize : model.header.fileLength));
+  switch (field) {
+    case kUrl: case kLoaderUrl: return m.StrValue(AddressAsUrl(movie->url));
+    case kBytesLoaded: case kBytesTotal:
+      return Value::Number(static_cast<double>(model.fileSize ? model.fileSize : model.header.fileLength));
     case kWidth: return Value::Number(std::round((model.header.frameSize.xMax - model.header.frameSize.xMin) / 20.0));
     case kHeight: return Value::Number(std::round((model.header.frameSize.yMax - model.header.frameSize.yMin) / 20.0));
     case kFrameRate: return Value::Number(model.FrameRate());
     case kSwfVersion: return Value::Number(model.header.version);
     case kAsVersion: return Value::Number(model.actionScript3 ? 3 : 2);
+    case kAllows: return Value::Bool(true);
     default: return m.StrValue("application/x-shockwave-flash");
   }
 }
@@ -126,7 +175,8 @@ Value Parameters(Machine& m, const Value& self, const Value*, int) {
   Machine::LoaderInfoParts& parts = PartsOf(m, self);
   if (parts.parameters.IsObject()) return parts.parameters;
   Object* params = m.NewObject();
-  const std::string& url = LoadedOf(m, self)->url;
+  const LoadedMovie* movie = LoadedOf(m, self);
+  const std::string url = parts.loader ? parts.url : movie ? movie->url : std::string();
   const std::size_t query = url.find('?');
   if (query != std::string::npos) {
     std::string_view rest = std::string_view(url).substr(query + 1);
@@ -147,9 +197,20 @@ Value Parameters(Machine& m, const Value& self, const Value*, int) {
 }
 
 Value Content(Machine& m, const Value& self, const Value*, int) {
+  const Machine::LoaderInfoParts& parts = PartsOf(m, self);
+  if (parts.loader) return parts.content.IsObject() ? parts.content : Value::Null();
   const LoadedMovie* movie = LoadedOf(m, self);
   if (m.player && movie == m.player->Root().Movie()) return DisplayObjectValue(m, &m.player->Root());
   return Value::Null();
+}
+Value LoaderOfInfo(Machine& m, const Value& self, const Value*, int) {
+  const Machine::LoaderInfoParts& parts = PartsOf(m, self);
+  return parts.loader ? Value::Obj(parts.loader) : Value::Null();
+}
+// The bytes of the movie or picture: null before a load starts.
+Value BytesOfInfo(Machine& m, const Value& self, const Value*, int) {
+  const Machine::LoaderInfoParts& parts = PartsOf(m, self);
+  return parts.bytes.IsObject() ? parts.bytes : Value::Null();
 }
 
 Value SharedEvents(Machine& m, const Value& self, const Value*, int) {
@@ -311,9 +372,10 @@ void InstallPlayerApi(Machine& m) {
   ClassObject* loaderInfo = m.DefineClass("flash.display", "LoaderInfo", dispatcher);
   static const Member kLoaderInfoMembers[] = {
       {"url", LoaderInfoValue, nullptr, kAccessor, kUrl},
-      {"loaderURL", LoaderInfoValue, nullptr, kAccessor, kUrl},
-      {"bytesLoaded", LoaderInfoValue, nullptr, kAccessor, kBytes},
-      {"bytesTotal", LoaderInfoValue, nullptr, kAccessor, kBytes},
+      {"loaderURL", LoaderInfoValue, nullptr, kAccessor, kLoaderUrl},
+      {"bytesLoaded", LoaderInfoValue, nullptr, kAccessor, kBytesLoaded},
+      {"bytesTotal", LoaderInfoValue, nullptr, kAccessor, kBytesTotal},
+      {"bytes", BytesOfInfo, nullptr, kAccessor, 0},
       {"width", LoaderInfoValue, nullptr, kAccessor, kWidth},
       {"height", LoaderInfoValue, nullptr, kAccessor, kHeight},
       {"frameRate", LoaderInfoValue, nullptr, kAccessor, kFrameRate},
@@ -322,12 +384,12 @@ void InstallPlayerApi(Machine& m) {
       {"contentType", LoaderInfoValue, nullptr, kAccessor, kContentType},
       {"parameters", Parameters, nullptr, kAccessor, 0},
       {"content", Content, nullptr, kAccessor, 0},
-      {"loader", Null, nullptr, kAccessor, 0},
+      {"loader", LoaderOfInfo, nullptr, kAccessor, 0},
       {"sharedEvents", SharedEvents, nullptr, kAccessor, 0},
       {"uncaughtErrorEvents", UncaughtErrorEvents, nullptr, kAccessor, 0},
-      {"childAllowsParent", True, nullptr, kAccessor, 0},
-      {"parentAllowsChild", True, nullptr, kAccessor, 0},
-      {"sameDomain", True, nullptr, kAccessor, 0},
+      {"childAllowsParent", LoaderInfoValue, nullptr, kAccessor, kAllows},
+      {"parentAllowsChild", LoaderInfoValue, nullptr, kAccessor, kAllows},
+      {"sameDomain", LoaderInfoValue, nullptr, kAccessor, kAllows},
       {"isURLInaccessible", False, nullptr, kAccessor, 0},
   };
   Install(m, loaderInfo, kLoaderInfoMembers);
