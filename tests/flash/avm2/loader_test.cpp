@@ -16,48 +16,19 @@ namespace {
 using namespace vantrel::testing;
 using Lines = std::vector<std::string>;
 
-// A listener tracing "<type> <e.target.<path>>" (just the type for an empty path).
-std::uint32_t Listener(AbcWriter& w, const std::string& path) {
-  Code f{w};
-  f.bytes.clear();
-  const std::uint32_t trace = w.Name("trace");
-  f.OpName(0x5D, trace).Op({0xD1}).OpName(0x66, w.Name("type"));
-  if (!path.empty()) {
-    f.Str(" ").Op({0xA0, 0xD1}).OpName(0x66, w.Name("target"));
-    for (std::size_t start = 0; start < path.size();) {
-      const std::size_t dot = std::min(path.find('.', start), path.size());
-      f.OpName(0x66, w.Name(path.substr(start, dot - start)));
-      start = dot + 1;
-    }
-    f.Op({0xA0});
-  }
-  f.Call(0x4F, trace, 1).Op({0x47});
-  const std::uint32_t method = w.Method(f.bytes);
-  w.methods[method] = 1;  // (event)
-  return method;
-}
 
-class LoaderTest : public ::testing::Test {
+class LoaderTest : public FolderTest {
  protected:
-  std::filesystem::path folder;
-  void SetUp() override {
-    folder = std::filesystem::temp_directory_path() /
-             ("vantrel_loader_" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) + "_" +
-              ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    std::filesystem::create_directories(folder);
-  }
-  void TearDown() override { std::filesystem::remove_all(folder); }
-  std::string Write(const std::string& name, const std::string& content) {
-    std::ofstream(folder / name, std::ios::binary) << content;
-    return (folder / name).string();
-  }
   // local 1 = new Loader(), local 2 = its contentLoaderInfo, with a listener for each
   // event tracing what the path names on the LoaderInfo.
   static void NewLoader(Code& code, const std::vector<std::pair<std::string, std::string>>& listeners) {
     AbcWriter& w = code.w;
     code.New("flash.display", "Loader", 1).Push(L(1)).OpName(0x66, w.Name("contentLoaderInfo")).SetLocal(2);
     for (const auto& [type, path] : listeners)
-      code.Push(L(2)).Str(type).OpName(0x40, Listener(w, path)).Call(0x4F, w.Name("addEventListener"), 2);
+      code.Push(L(2))
+          .Str(type)
+          .OpName(0x40, TracingListener(w, path.empty() ? path : "target." + path))
+          .Call(0x4F, w.Name("addEventListener"), 2);
   }
 };
 

@@ -6,7 +6,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
+#include <filesystem>
+#include <fstream>
 #include <functional>
 #include <string>
 #include <vector>
@@ -155,5 +158,45 @@ inline std::vector<std::string> RunMovie(AbcWriter& w, Code& code, int frames = 
   for (int i = 0; i < frames; ++i) control.Tick();
   return lines;
 }
+
+// A method for addEventListener that traces the event's type and, for a path, a space and
+// what the path names on the event ("target.bytesLoaded").
+inline std::uint32_t TracingListener(AbcWriter& w, const std::string& path) {
+  Code f{w};
+  f.bytes.clear();
+  const std::uint32_t trace = w.Name("trace");
+  f.OpName(0x5D, trace).Op({0xD1}).OpName(0x66, w.Name("type"));
+  if (!path.empty()) {
+    f.Str(" ").Op({0xA0, 0xD1});
+    for (std::size_t start = 0; start < path.size();) {
+      const std::size_t dot = std::min(path.find('.', start), path.size());
+      f.OpName(0x66, w.Name(path.substr(start, dot - start)));
+      start = dot + 1;
+    }
+    f.Op({0xA0});
+  }
+  f.Call(0x4F, trace, 1).Op({0x47});
+  const std::uint32_t method = w.Method(f.bytes);
+  w.methods[method] = 1;  // (event)
+  return method;
+}
+
+// A test with a folder of its own for the files its movies load, removed afterwards.
+class FolderTest : public ::testing::Test {
+ protected:
+  std::filesystem::path folder;
+  void SetUp() override {
+    const auto* test = ::testing::UnitTest::GetInstance()->current_test_info();
+    folder = std::filesystem::temp_directory_path() /
+             ("vantrel_" + std::string(test->test_suite_name()) + "_" +
+              std::to_string(::testing::UnitTest::GetInstance()->random_seed()) + "_" + test->name());
+    std::filesystem::create_directories(folder);
+  }
+  void TearDown() override { std::filesystem::remove_all(folder); }
+  std::string Write(const std::string& name, const std::string& content) {
+    std::ofstream(folder / name, std::ios::binary) << content;
+    return (folder / name).string();
+  }
+};
 
 }  // namespace vantrel::testing

@@ -13,37 +13,9 @@ namespace {
 using namespace vantrel::testing;
 using Lines = std::vector<std::string>;
 
-// A listener tracing "<type> <e.<path>>".
-std::uint32_t Listener(AbcWriter& w, const std::string& path) {
-  Code f{w};
-  f.bytes.clear();
-  const std::uint32_t trace = w.Name("trace");
-  f.OpName(0x5D, trace).Op({0xD1}).OpName(0x66, w.Name("type")).Str(" ").Op({0xA0, 0xD1});
-  for (std::size_t start = 0; start < path.size();) {
-    const std::size_t dot = std::min(path.find('.', start), path.size());
-    f.OpName(0x66, w.Name(path.substr(start, dot - start)));
-    start = dot + 1;
-  }
-  f.Op({0xA0}).Call(0x4F, trace, 1).Op({0x47});
-  const std::uint32_t method = w.Method(f.bytes);
-  w.methods[method] = 1;  // (event)
-  return method;
-}
 
-class UrlLoaderTest : public ::testing::Test {
+class UrlLoaderTest : public FolderTest {
  protected:
-  std::filesystem::path folder;
-  void SetUp() override {
-    folder = std::filesystem::temp_directory_path() /
-             ("vantrel_urlloader_" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) + "_" +
-              ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    std::filesystem::create_directories(folder);
-  }
-  void TearDown() override { std::filesystem::remove_all(folder); }
-  std::string Write(const std::string& name, const std::string& content) {
-    std::ofstream(folder / name, std::ios::binary) << content;
-    return (folder / name).string();
-  }
   // local 1 = new URLLoader() with listeners for every event (complete traces the
   // target's path, the others its dataFormat, ioError its text); format set; load(url).
   void LoadWith(Code& code, const std::string& url, const std::string& format, const std::string& path) {
@@ -51,7 +23,7 @@ class UrlLoaderTest : public ::testing::Test {
     code.New("flash.net", "URLLoader", 1).Set(L(1), "dataFormat", S(format));
     for (const char* type : {"open", "progress", "httpStatus", "complete"}) {
       const std::string traced = std::string(type) == "complete" ? "target." + path : "target.dataFormat";
-      code.Push(L(1)).Str(type).OpName(0x40, Listener(w, traced)).Call(0x4F, w.Name("addEventListener"), 2);
+      code.Push(L(1)).Str(type).OpName(0x40, TracingListener(w, traced)).Call(0x4F, w.Name("addEventListener"), 2);
     }
     // The error listener traces the event's text.
     Code f{w};
