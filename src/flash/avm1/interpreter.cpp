@@ -1337,11 +1337,15 @@ void Interpreter::ReportStop(const char* message) {
 }
 
 bool Interpreter::MemoryLeft() {
-  // Garbage counts until a collection: collect where the host allows it (the outermost
-  // run of a frame's script) and go on while the live data fits the budget; elsewhere
-  // go on up to the heap's hard limit.
+  // Garbage counts until a collection. Once a script has made enough of it, collect
+  // where the host allows it (the outermost run of a frame's script) and go on while
+  // the live data fits the budget; elsewhere go on up to the heap's hard limit.
   gc::Heap& heap = rt_.heap;
   const bool collected = runDepth_ == 1 && collectDuringScript && collectDuringScript();
+  if (!collected && !heap.OverBudget()) {
+    heap.DeferSoftLimit();  // garbage under the budget waits for a place to collect
+    return true;
+  }
   if (collected ? !heap.LiveOverBudget() : !heap.StopWithoutCollection()) return true;
   if (!memoryReported_) {
     memoryReported_ = true;
@@ -1455,7 +1459,7 @@ Value Interpreter::RunFrames(std::size_t base) {
       OutOfTime();
       continue;
     }
-    if (rt_.heap.OverBudget() && !MemoryLeft()) {
+    if (rt_.heap.PastSoftLimit() && !MemoryLeft()) {
       aborting_ = true;
       continue;
     }

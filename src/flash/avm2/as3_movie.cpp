@@ -44,6 +44,8 @@ As3Movie::As3Movie(MovieRuntime& player) : player_(player) {
     std::fprintf(stderr, "vantrel: uncaught script error: %s\n", text.c_str());
     player_.Trace(text);
   };
+  // A long script collects the garbage it makes where the machine finds it safe.
+  machine_->collect = [this] { player_.CollectNow(); };
   machine_->runLoadedMovie = [this](DisplayObject* root) {
     return root && root->IsContainer() && StartLoaded(*static_cast<MovieClip*>(root));
   };
@@ -81,15 +83,17 @@ void As3Movie::FrameStarted() {
 void As3Movie::EnterFrame() {
   MovieClip& root = player_.Root();
   // The code of the frame the root enters is there before its objects are placed.
+  // The frame loop holds nothing of its own while the frame's code runs.
+  const CallerHolds loop = machine_->HostCallerHolds(CallerHolds::Nothing);
   if (first_) {
     main_.root = &root;
-    LoadFrameCode(main_, 0);
+    LoadFrameCode(main_, 0, loop);
     return;
   }
-  if (root.Playing()) LoadFrameCode(main_, root.CurrentFrame() + 1);
+  if (root.Playing()) LoadFrameCode(main_, root.CurrentFrame() + 1, loop);
   for (std::size_t i = 0; i < loaded_.size(); ++i) {
     MovieClip* clip = loaded_[i].root;
-    if (!clip->Removed() && clip->Playing()) LoadFrameCode(loaded_[i], clip->CurrentFrame() + 1);
+    if (!clip->Removed() && clip->Playing()) LoadFrameCode(loaded_[i], clip->CurrentFrame() + 1, loop);
   }
   BroadcastFrameEvent(*machine_, "enterFrame");
   // Timers due by now fire once each, in the order they were made.
@@ -110,13 +114,14 @@ void As3Movie::EnterFrame() {
   TickMedia(*machine_);
 }
 
-void As3Movie::LoadFrameCode(MovieCode& code, int frame) {
+void As3Movie::LoadFrameCode(MovieCode& code, int frame, CallerHolds holds) {
   MovieClip& root = *code.root;
   if (frame < 0 || !root.GetTimeline() || frame >= root.GetTimeline()->framesLoaded || !code.framesDone.insert(frame).second) return;
   const Frame& f = root.GetTimeline()->FrameAt(frame);
   for (const Frame::AbcBlock& block : f.abc) {
     std::string error;
-    if (!machine_->LoadAbc(*block.bytes, (block.flags & 1) != 0, error) && machine_->onUncaught) machine_->onUncaught(error);
+    if (!machine_->LoadAbc(*block.bytes, (block.flags & 1) != 0, error, holds) && machine_->onUncaught)
+      machine_->onUncaught(error);
   }
   for (const auto& [id, name] : f.symbolClasses) {
     if (id == 0) {
@@ -124,7 +129,7 @@ void As3Movie::LoadFrameCode(MovieCode& code, int frame) {
       continue;
     }
     // Linking a class to a symbol defines it: its script runs now.
-    ClassObject* cls = machine_->FindClass(name);
+    ClassObject* cls = machine_->FindClass(name, holds);
     if (!cls) continue;
     symbols_[{root.Movie(), id}] = cls;
     machine_->symbolOf.emplace(cls, id);
@@ -132,11 +137,11 @@ void As3Movie::LoadFrameCode(MovieCode& code, int frame) {
   }
 }
 
-bool As3Movie::ConstructDocument(MovieCode& code) {
+bool As3Movie::ConstructDocument(MovieCode& code, CallerHolds holds) {
   MovieClip& root = *code.root;
   if (code.constructed || code.documentClass.empty()) return true;
   code.constructed = true;
-  ClassObject* cls = machine_->FindClass(code.documentClass);
+  ClassObject* cls = machine_->FindClass(code.documentClass, holds);
   if (!cls) return true;
   ClassObject* sprite = machine_->FindClass("flash.display.Sprite");
   if (!machine_->IsSubclass(cls, sprite)) {
@@ -147,7 +152,7 @@ bool As3Movie::ConstructDocument(MovieCode& code) {
   machine_->Guard([&] { StageValue(*machine_); });
   const bool ok = machine_->Guard([&] {
     machine_->bindNext = &root;
-    machine_->ConstructClass(cls, nullptr, 0);
+    machine_->ConstructClass(cls, nullptr, 0, holds);
   });
   machine_->bindNext = nullptr;
   return ok;
@@ -156,7 +161,7 @@ bool As3Movie::ConstructDocument(MovieCode& code) {
 void As3Movie::ConstructDocument() {
   MovieClip& root = player_.Root();
   if (main_.constructed || main_.documentClass.empty()) return;
-  ConstructDocument(main_);
+  ConstructDocument(main_, machine_->HostCallerHolds(CallerHolds::Nothing));
   if (!machine_->displayObjects.count(&root)) return;  // no document class made
   // The root joins the stage once it is made.
   machine_->Guard([&] {
@@ -193,17 +198,18 @@ void As3Movie::ExitFrame() {
   first_ = false;
   MovieClip& root = player_.Root();
   main_.root = &root;
-  LoadFrameCode(main_, root.CurrentFrame());
+  const CallerHolds loop = machine_->HostCallerHolds(CallerHolds::Nothing);
+  LoadFrameCode(main_, root.CurrentFrame(), loop);
   if (first || !main_.constructed) ConstructDocument();
   BindTimelineNames(*machine_, &root);
   for (std::size_t i = 0; i < loaded_.size(); ++i) {
     MovieClip* clip = loaded_[i].root;
     if (clip->Removed()) continue;
-    LoadFrameCode(loaded_[i], clip->CurrentFrame());
+    LoadFrameCode(loaded_[i], clip->CurrentFrame(), loop);
     BindTimelineNames(*machine_, clip);
   }
   BroadcastFrameEvent(*machine_, "frameConstructed");
-  RunChangedFrameScripts(*machine_);
+  RunChangedFrameScripts(*machine_, loop);
   BroadcastFrameEvent(*machine_, "exitFrame");
 }
 

@@ -4,6 +4,7 @@
 // player's clock.
 #pragma once
 
+#include <deque>
 #include <map>
 #include <memory>
 #include <set>
@@ -90,9 +91,10 @@ class As3Movie final : public MovieScriptHost {
     bool constructed = false;
   };
   // Loads the ABC blocks of the movie's frame and notes its symbol links (once a frame).
-  void LoadFrameCode(MovieCode& code, int frame);
+  // holds is CallerHolds::Nothing where the frame loop calls, so scripts may collect.
+  void LoadFrameCode(MovieCode& code, int frame, CallerHolds holds = CallerHolds::Values);
   // Constructs the document class on the movie's root; false when its constructor threw.
-  bool ConstructDocument(MovieCode& code);
+  bool ConstructDocument(MovieCode& code, CallerHolds holds = CallerHolds::Values);
   void ConstructDocument();
   // The bodies of BeforeFrame and AfterFrame, inside the machine's guard.
   void EnterFrame();
@@ -101,7 +103,9 @@ class As3Movie final : public MovieScriptHost {
   MovieRuntime& player_;
   std::unique_ptr<Machine> machine_;
   MovieCode main_;
-  std::vector<MovieCode> loaded_;  // movies Loaders run, in the order they arrived
+  // Movies Loaders run, in the order they arrived (a deque: a script that loads a
+  // movie must not move the one whose code runs).
+  std::deque<MovieCode> loaded_;
   // (movie, character id) -> linked class
   std::map<std::pair<const LoadedMovie*, std::uint16_t>, ClassObject*> symbols_;
   bool first_ = true;

@@ -414,7 +414,8 @@ constexpr int kExecuteDepth = Machine::kMaxDepth / 4;
 constexpr int kExecuteDepth = Machine::kMaxDepth;
 #endif
 
-Value Machine::Execute(MethodInfo* method, const Value& self, const Value* args, int argc, const ScopeChain* outer) {
+Value Machine::Execute(MethodInfo* method, const Value& self, const Value* args, int argc, const ScopeChain* outer,
+                       const Object* owner, CallerHolds holds) {
   AbcUnit& unit = *method->unit;
   const AbcFile& abc = *unit.abc;
   const AbcMethod& info = abc.methods[method->index];
@@ -456,6 +457,23 @@ Value Machine::Execute(MethodInfo* method, const Value& self, const Value* args,
     }
   }
   Frame f{method, unit, abc, decoded, outer ? *outer : kNoScope};
+  f.self = self;
+  f.owner = owner;
+  // The frame's values are roots while it runs; a collection waits while this method
+  // runs when its caller holds values of its own.
+  struct Running {
+    std::vector<const Frame*>& frames;
+    int& pinned;
+    const bool pins;
+    Running(std::vector<const Frame*>& all, int& p, const Frame& frame, bool pin) : frames(all), pinned(p), pins(pin) {
+      frames.push_back(&frame);
+      if (pins) ++pinned;
+    }
+    ~Running() {
+      frames.pop_back();
+      if (pins) --pinned;
+    }
+  } running(frames_, pinned_, f, holds == CallerHolds::Values);
   std::vector<Value>& locals = f.locals;
   locals.resize(decoded.localCount);
   locals[0] = self;
@@ -493,11 +511,7 @@ Value Machine::Execute(MethodInfo* method, const Value& self, const Value* args,
           budget_ = 0;
           throw Halt{"Error: Error #1502: A script has executed for longer than the default timeout period of 15 seconds."};
         }
-        // Script data past the heap's hard limit (no collection runs inside a script here).
-        if (heap.OverBudget() && heap.StopWithoutCollection()) {
-          budget_ = 0;
-          throw Halt{"Error: Error #1000: The system is out of memory."};
-        }
+        if (heap.PastSoftLimit()) CollectInScript();
         const Instruction& ins = code[f.pc++];
         (this->*kInstructions[ins.op].run)(f, ins);
       }
@@ -523,6 +537,32 @@ Value Machine::Execute(MethodInfo* method, const Value& self, const Value* args,
       f.pc = handler->target;
     }
   }
+}
+
+void Machine::CollectInScript() {
+  if (pinned_ == 0 && collect) {
+    collect();
+    if (!heap.OverBudget()) return;
+  } else if (!heap.OverBudget()) {
+    heap.DeferSoftLimit();
+    return;
+  }
+  // Script data past the heap's hard limit stops the script.
+  if (heap.StopWithoutCollection()) {
+    budget_ = 0;
+    throw Halt{"Error: Error #1000: The system is out of memory."};
+  }
+}
+
+void Machine::TraceFrame(gc::Tracer& tracer, const Frame& f) const {
+  TraceValue(tracer, f.self);
+  tracer.Mark(f.owner);
+  for (const Value& v : f.locals) TraceValue(tracer, v);
+  for (const Value& v : f.stack) TraceValue(tracer, v);
+  for (const Value& v : f.argv) TraceValue(tracer, v);
+  for (const Scope& s : f.scopes) TraceValue(tracer, s.value);
+  for (const Scope& s : f.outerScope) TraceValue(tracer, s.value);
+  TraceValue(tracer, f.result);
 }
 
 // The name an instruction's multiname index stands for, with the parts a runtime name

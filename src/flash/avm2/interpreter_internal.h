@@ -90,6 +90,8 @@ struct Machine::Frame {
   std::vector<Value> argv;  // the arguments a call instruction takes off the stack
   bool returned = false;  // a return instruction ran: result is the method's value
   Value result;
+  Value self;                      // the receiver (a method may overwrite local 0)
+  const Object* owner = nullptr;   // the function object outerScope belongs to
 };
 
 inline Value Machine::Pop(Frame& f) {

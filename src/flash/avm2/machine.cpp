@@ -534,30 +534,40 @@ MethodInfo* Machine::NativeMethod(const std::string& name, Native fn, int tag) {
 namespace {
 // Natives that call back into scripts (toString of an array holding itself) nest
 // without the interpreter: they count against the same depth.
+// A native holds values in C++ locals, so no collection runs while it does.
 struct NativeDepth {
   int& depth;
+  int& pinned;
   std::vector<const MethodInfo*>& stack;
-  NativeDepth(Machine& m, const MethodInfo* method) : depth(m.depth_), stack(m.callStack) {
+  NativeDepth(Machine& m, const MethodInfo* method) : depth(m.depth_), pinned(m.pinned_), stack(m.callStack) {
     if (depth >= m.depthLimit_) m.StackOverflow();
     ++depth;
+    ++pinned;
     stack.push_back(method);
   }
   ~NativeDepth() {
     --depth;
+    --pinned;
     stack.pop_back();
   }
 };
+struct Pin {
+  int& pinned;
+  explicit Pin(int& p) : pinned(p) { ++pinned; }
+  ~Pin() { --pinned; }
+};
 }  // namespace
 
-Value Machine::Invoke(MethodInfo* method, const Value& self, const Value* args, int argc, const ScopeChain* scope) {
+Value Machine::Invoke(MethodInfo* method, const Value& self, const Value* args, int argc, const ScopeChain* scope,
+                      CallerHolds holds) {
   if (method->native) {
     NativeDepth depth(*this, method);
     return method->native(*this, self, args, argc);
   }
-  return Execute(method, self, args, argc, scope);
+  return Execute(method, self, args, argc, scope, nullptr, holds);
 }
 
-Value Machine::Call(const Value& function, const Value& self, const Value* args, int argc) {
+Value Machine::Call(const Value& function, const Value& self, const Value* args, int argc, CallerHolds holds) {
   Object* o = function.AsObject();
   if (o && o->kind == ObjectKind::Function) {
     auto* f = static_cast<FunctionObject*>(o);
@@ -570,11 +580,14 @@ Value Machine::Call(const Value& function, const Value& self, const Value* args,
       NativeDepth depth(*this, f->method);
       return f->method->native(*this, receiver, args, argc);
     }
-    return Execute(f->method, receiver, args, argc, &f->scope);
+    return Execute(f->method, receiver, args, argc, &f->scope, f, holds);
   }
   if (o && o->kind == ObjectKind::Class) {
     auto* c = static_cast<ClassObject*>(o);
-    if (c->callHandler) return c->callHandler->native(*this, function, args, argc);
+    if (c->callHandler) {
+      Pin pin(pinned_);
+      return c->callHandler->native(*this, function, args, argc);
+    }
     if (argc != 1)
       ThrowError("ArgumentError", 1112, "Argument count mismatch on class coercion.  Expected 1, got " + std::to_string(argc) + ".");
     return Coerce(args[0], c);
@@ -582,7 +595,7 @@ Value Machine::Call(const Value& function, const Value& self, const Value* args,
   ThrowTypeError(1006, "value is not a function.");
 }
 
-Object* Machine::ConstructClass(ClassObject* cls, const Value* args, int argc) {
+Object* Machine::ConstructClass(ClassObject* cls, const Value* args, int argc, CallerHolds holds) {
   if (cls->isInterface) ThrowTypeError(1115, cls->QualifiedName() + " is not a constructor.");
   Object* o = cls->allocate ? cls->allocate(*this, cls) : heap.Make<Object>(ObjectKind::Plain, nullptr, nullptr);
   o->traits = cls->instanceTraits.get();
@@ -591,11 +604,12 @@ Object* Machine::ConstructClass(ClassObject* cls, const Value* args, int argc) {
   o->dynamic = !cls->sealed;
   InitSlots(o, *cls->instanceTraits);
   if (o->kind == ObjectKind::Display && bindChildren) bindChildren(*this, o);
-  if (cls->init) Invoke(cls->init, Value::Obj(o), args, argc, &cls->scope);
+  // The constructor keeps the new object alive as its receiver.
+  if (cls->init) Invoke(cls->init, Value::Obj(o), args, argc, &cls->scope, holds);
   return o;
 }
 
-Value Machine::Construct(const Value& constructor, const Value* args, int argc) {
+Value Machine::Construct(const Value& constructor, const Value* args, int argc, CallerHolds holds) {
   Object* c = constructor.AsObject();
   if (c == numberClass || c == intClass || c == uintClass || c == stringClass || c == booleanClass) {
     if (argc == 0) return c == stringClass ? Value::Str(empty_) : c == booleanClass ? Value::Bool(false) : Value::Number(0);
@@ -605,13 +619,13 @@ Value Machine::Construct(const Value& constructor, const Value* args, int argc) 
   // new Function(...) is Function(...): a function, never a plain instance.
   if (c && c == functionClass && functionClass->callHandler)
     return Invoke(functionClass->callHandler, Value(), args, argc, nullptr);
-  if (c && c->kind == ObjectKind::Class) return Value::Obj(ConstructClass(static_cast<ClassObject*>(c), args, argc));
+  if (c && c->kind == ObjectKind::Class) return Value::Obj(ConstructClass(static_cast<ClassObject*>(c), args, argc, holds));
   if (c && c->kind == ObjectKind::Function && !static_cast<FunctionObject*>(c)->bound &&
       !static_cast<FunctionObject*>(c)->method->native) {
     Object* o = NewObject();
     const Value proto = GetPublic(constructor, "prototype");
     if (proto.IsObject()) o->proto = proto.object;
-    const Value r = Call(constructor, Value::Obj(o), args, argc);
+    const Value r = Call(constructor, Value::Obj(o), args, argc, holds);
     return r.IsObject() ? r : Value::Obj(o);
   }
   ThrowTypeError(1007, "Instantiation attempted on a non-constructor.");
@@ -837,14 +851,16 @@ void Machine::SetProperty(const Value& object, const Multiname& name, const Valu
   o->SetOwn(*name.text, value);
 }
 
-Value Machine::CallProperty(const Value& object, const Multiname& name, const Value* args, int argc, bool lex) {
+Value Machine::CallProperty(const Value& object, const Multiname& name, const Value* args, int argc, bool lex,
+                            CallerHolds holds) {
   Object* o = object.AsObject();
   if (IsXmlKind(o)) return XmlCall(*this, o, name, args, argc);
   Traits* traits = o ? o->traits : nullptr;
   if (!o && !object.IsNullish()) traits = ClassOf(object)->instanceTraits.get();
   if (traits && name.id != kNoName) {
     if (const Binding* b = traits->Find(name.id, name, *this); b && b->kind == Binding::Kind::Method) {
-      return Invoke(b->method, object, args, argc, b->method->declaringClass ? &b->method->declaringClass->scope : nullptr);
+      return Invoke(b->method, object, args, argc, b->method->declaringClass ? &b->method->declaringClass->scope : nullptr,
+                    holds);
     }
   }
   if (o && o->kind == ObjectKind::Proxy && !(traits && name.id != kNoName && traits->Find(name.id, name, *this))) {
@@ -856,7 +872,7 @@ Value Machine::CallProperty(const Value& object, const Multiname& name, const Va
   if (!f.IsObject() || (f.object->kind != ObjectKind::Function && f.object->kind != ObjectKind::Class)) {
     ThrowTypeError(1006, NameForError(name) + " is not a function.");
   }
-  return Call(f, lex ? Value::Null() : object, args, argc);
+  return Call(f, lex ? Value::Null() : object, args, argc, holds);
 }
 
 bool Machine::HasProperty(const Value& object, const Multiname& name) {
@@ -1310,6 +1326,7 @@ void Machine::TraceRoots(gc::Tracer& tracer) const {
     TraceValue(tracer, t.function);
     for (const Value& v : t.args) TraceValue(tracer, v);
   }
+  for (const Frame* f : frames_) TraceFrame(tracer, *f);
 }
 
 // ---- ABC units ----
@@ -1392,7 +1409,7 @@ ClassObject* Machine::ResolveType(AbcUnit& unit, std::uint32_t index) {
   return nullptr;
 }
 
-Value Machine::LookupDomain(const Multiname& name, bool& found) {
+Value Machine::LookupDomain(const Multiname& name, bool& found, CallerHolds holds) {
   found = false;
   if (name.id == kNoName) return Value();
   const auto it = domain.find(name.id);
@@ -1402,8 +1419,11 @@ Value Machine::LookupDomain(const Multiname& name, bool& found) {
       if (name.ns[i] != d.ns) continue;
       found = true;
       if (!d.unit) return d.value;
-      RunScript(*d.unit, d.script);
-      Object* global = d.unit->scripts[d.script].global;
+      // The script may load more definitions of this name (and move the list).
+      AbcUnit* unit = d.unit;
+      const std::size_t script = d.script;
+      RunScript(*unit, script, holds);
+      Object* global = unit->scripts[script].global;
       Multiname exact = name;
       exact.ns = &d.ns;
       exact.nsCount = 1;
@@ -1421,14 +1441,16 @@ Object* Machine::FindDefinition(const Multiname& name) {
     for (std::uint32_t i = 0; i < name.nsCount; ++i) {
       if (name.ns[i] != d.ns) continue;
       if (!d.unit) return globalObject;
-      RunScript(*d.unit, d.script);
-      return d.unit->scripts[d.script].global;
+      AbcUnit* unit = d.unit;
+      const std::size_t script = d.script;
+      RunScript(*unit, script);
+      return unit->scripts[script].global;
     }
   }
   return nullptr;
 }
 
-ClassObject* Machine::FindClass(const std::string& qualifiedName) {
+ClassObject* Machine::FindClass(const std::string& qualifiedName, CallerHolds holds) {
   std::string package, name = qualifiedName;
   std::size_t split = qualifiedName.rfind("::");
   if (split != std::string::npos) {
@@ -1449,7 +1471,7 @@ ClassObject* Machine::FindClass(const std::string& qualifiedName) {
   bool found = false;
   Value v;
   try {
-    v = LookupDomain(m, found);
+    v = LookupDomain(m, found, holds);
   } catch (const Thrown& thrown) {
     if (onUncaught) onUncaught(ErrorText(thrown.value));
     return nullptr;
@@ -1658,18 +1680,18 @@ ClassObject* Machine::NewClass(AbcUnit& unit, std::uint32_t index, ClassObject* 
   return c;
 }
 
-void Machine::RunScript(AbcUnit& unit, std::size_t index) {
+void Machine::RunScript(AbcUnit& unit, std::size_t index, CallerHolds holds) {
   if (index >= unit.scripts.size() || unit.scripts[index].state != 0) return;
   unit.scripts[index].state = 1;
   Object* global = unit.scripts[index].global;
   MethodInfo* init = unit.methods[unit.abc->scripts[index].init].get();
   init->role = MethodInfo::Role::ScriptInit;
   ScopeChain scope;
-  Invoke(init, Value::Obj(global), nullptr, 0, &scope);
+  Invoke(init, Value::Obj(global), nullptr, 0, &scope, holds);
   unit.scripts[index].state = 2;
 }
 
-bool Machine::LoadAbc(std::span<const std::uint8_t> bytes, bool lazy, std::string& error) {
+bool Machine::LoadAbc(std::span<const std::uint8_t> bytes, bool lazy, std::string& error, CallerHolds holds) {
   std::shared_ptr<AbcFile> abc = ParseAbc(bytes, &error);
   if (!abc) return false;
   auto unit = std::make_unique<AbcUnit>();
@@ -1746,7 +1768,7 @@ bool Machine::LoadAbc(std::span<const std::uint8_t> bytes, bool lazy, std::strin
     }
   }
   if (!lazy && !abc->scripts.empty()) {
-    Guard([&] { RunScript(*raw, abc->scripts.size() - 1); });
+    Guard([&] { RunScript(*raw, abc->scripts.size() - 1, holds); });
   }
   return true;
 }

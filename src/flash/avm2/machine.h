@@ -57,6 +57,12 @@ struct AbcUnit {
   std::vector<Script> scripts;
 };
 
+// Whether the C++ code calling into a script still holds values of its own (in locals
+// the machine does not trace) that it uses once the script returns. Only where it holds
+// nothing may the script collect garbage while it runs: the call instructions, and a
+// host starting a frame's script from outside every other script.
+enum class CallerHolds : std::uint8_t { Values, Nothing };
+
 class Machine {
  public:
   explicit Machine(gc::Heap& heap);
@@ -128,10 +134,11 @@ class Machine {
 
   // Loads an ABC file; unless lazy, runs its last script. False with the VerifyError
   // text in error when the file is corrupt.
-  bool LoadAbc(std::span<const std::uint8_t> bytes, bool lazy, std::string& error);
+  bool LoadAbc(std::span<const std::uint8_t> bytes, bool lazy, std::string& error,
+               CallerHolds holds = CallerHolds::Values);
   // The class of a qualified name ("pkg.Name" or "Name"), its script run first; null
   // when there is none (or it failed).
-  ClassObject* FindClass(const std::string& qualifiedName);
+  ClassObject* FindClass(const std::string& qualifiedName, CallerHolds holds = CallerHolds::Values);
   // Runs fn and reports an uncaught error (through onUncaught); false when one was.
   bool Guard(const std::function<void()>& fn);
   // Decodes and checks a method's body as its first call does; throws the VerifyError.
@@ -186,15 +193,18 @@ class Machine {
   FunctionObject* NewNativeFunction(const std::string& name, Native fn, int tag = 0);
   FunctionObject* MethodClosure(MethodInfo* method, const Value& receiver);
   // new constructor(args): primitives for the primitive classes (new Number(1) is 1).
-  Value Construct(const Value& constructor, const Value* args, int argc);
-  Object* ConstructClass(ClassObject* cls, const Value* args, int argc);
-  Value Call(const Value& function, const Value& self, const Value* args, int argc);
-  Value Invoke(MethodInfo* method, const Value& self, const Value* args, int argc, const ScopeChain* scope);
+  Value Construct(const Value& constructor, const Value* args, int argc, CallerHolds holds = CallerHolds::Values);
+  Object* ConstructClass(ClassObject* cls, const Value* args, int argc, CallerHolds holds = CallerHolds::Values);
+  Value Call(const Value& function, const Value& self, const Value* args, int argc,
+             CallerHolds holds = CallerHolds::Values);
+  Value Invoke(MethodInfo* method, const Value& self, const Value* args, int argc, const ScopeChain* scope,
+               CallerHolds holds = CallerHolds::Values);
 
   // Properties by multiname.
   Value GetProperty(const Value& object, const Multiname& name);
   void SetProperty(const Value& object, const Multiname& name, const Value& value, bool init = false);
-  Value CallProperty(const Value& object, const Multiname& name, const Value* args, int argc, bool lex);
+  Value CallProperty(const Value& object, const Multiname& name, const Value* args, int argc, bool lex,
+                     CallerHolds holds = CallerHolds::Values);
   bool HasProperty(const Value& object, const Multiname& name);
   bool DeleteProperty(const Value& object, const Multiname& name);
   Value GetPublic(const Value& object, const std::string& name) { return GetProperty(object, PublicName(name)); }
@@ -275,6 +285,9 @@ class Machine {
   [[noreturn]] void StackOverflow();
   int depthLimit_ = kMaxDepth;
   bool overflowing_ = false;
+  // Methods and natives running now that a collection must wait for: entered by C++
+  // code that holds values of its own.
+  int pinned_ = 0;
   // Natives that walk script data recursively (XML trees) nest at most kMaxWalkDepth
   // deep; deeper, the script gets #1023 as a call would. Hold one WalkDepth per level.
 #ifdef VANTREL_FUZZ_LIMITS
@@ -300,18 +313,31 @@ class Machine {
   std::string StackTrace(std::size_t skip = 0) const;
   static std::string FrameName(const MethodInfo* method);
 
-  // Marks what the machine holds (globals, classes, units).
+  // Marks what the machine holds (globals, classes, units, the running methods' frames).
   void TraceRoots(gc::Tracer& tracer) const;
 
-  // The interpreter (interpreter.cpp).
-  Value Execute(MethodInfo* method, const Value& self, const Value* args, int argc, const ScopeChain* scope);
+  // Garbage collection inside a long script. The host sets collect (it collects with
+  // its own roots and the machine's); the machine calls it, once the script has made
+  // enough garbage, only where every method on the stack was entered from a call
+  // instruction or from the host with nothing held (CallerHolds::Nothing).
+  std::function<void()> collect;
+  // Whether the host, calling in now, is outside every script and native, so that
+  // what it starts may pass CallerHolds::Nothing.
+  CallerHolds HostCallerHolds(CallerHolds host) const {
+    return depth_ == 0 && pinned_ == 0 ? host : CallerHolds::Values;
+  }
+
+  // The interpreter (interpreter.cpp). owner is the function object the method runs as
+  // (its scope chain lives there), kept alive while the method runs.
+  Value Execute(MethodInfo* method, const Value& self, const Value* args, int argc, const ScopeChain* scope,
+                const Object* owner = nullptr, CallerHolds holds = CallerHolds::Values);
   // The name of the instruction with this opcode ("getproperty"), or null for an opcode
   // that names none.
   static const char* InstructionName(std::uint8_t op);
 
   // ABC units, for the interpreter.
   Value PoolString(AbcUnit& unit, std::uint32_t index);
-  void RunScript(AbcUnit& unit, std::size_t index);
+  void RunScript(AbcUnit& unit, std::size_t index, CallerHolds holds = CallerHolds::Values);
   ClassObject* NewClass(AbcUnit& unit, std::uint32_t index, ClassObject* base, const ScopeChain& scope);
   Value DefaultValue(AbcUnit& unit, std::uint8_t kind, std::uint32_t index);
   Multiname ResolveName(AbcUnit& unit, std::uint32_t index, const Value* runtimeName, const Value* runtimeNs,
@@ -333,7 +359,7 @@ class Machine {
     Value value;                // native definitions
   };
   std::unordered_map<std::uint32_t, std::vector<Definition>> domain;
-  Value LookupDomain(const Multiname& name, bool& found);
+  Value LookupDomain(const Multiname& name, bool& found, CallerHolds holds = CallerHolds::Values);
 
  private:
   void InstallBuiltins();
@@ -341,6 +367,11 @@ class Machine {
   // getproperty; avm2/op_list.h lists them with their opcodes and the family files
   // avm2/ops_*.cpp they are in), found by opcode in kInstructions.
   struct Frame;
+  // The interpreter frames running now, innermost last (their values are roots).
+  std::vector<const Frame*> frames_;
+  void TraceFrame(gc::Tracer& tracer, const Frame& f) const;
+  // Collects, when the script has made enough garbage and nothing pins the stack.
+  void CollectInScript();
 #define VANTREL_AVM2_OP(code, name, function) void Op##function(Frame& f, const Instruction& ins);
 #define VANTREL_AVM2_ALIAS(code, name, function)
 #include "flash/avm2/op_list.h"
@@ -435,7 +466,7 @@ Value XmlItem(Object* object, std::size_t index);
 
 // The display side (builtins/display.cpp): frame scripts of clips whose frame changed,
 // frame events to their listeners, and the script object of a display object.
-void RunChangedFrameScripts(Machine& machine);
+void RunChangedFrameScripts(Machine& machine, CallerHolds holds = CallerHolds::Values);
 // Named timeline children as properties of their parents' objects, over the tree.
 void BindTimelineNames(Machine& machine, DisplayObject* root);
 void BroadcastFrameEvent(Machine& machine, const std::string& type);

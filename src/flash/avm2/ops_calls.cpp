@@ -14,7 +14,7 @@ void Machine::OpCall(Frame& f, const Instruction& ins) {
   PopArgs(f, ins.a, argv);
   const Value receiver = Pop(f);
   const Value function = Pop(f);
-  stack.push_back(Call(function, receiver, argv.data(), static_cast<int>(argv.size())));
+  stack.push_back(Call(function, receiver, argv.data(), static_cast<int>(argv.size()), CallerHolds::Nothing));
 }
 
 void Machine::OpConstruct(Frame& f, const Instruction& ins) {
@@ -23,7 +23,7 @@ void Machine::OpConstruct(Frame& f, const Instruction& ins) {
   PopArgs(f, ins.a, argv);
   const Value constructor = Pop(f);
   if (constructor.IsNullish()) ThrowTypeError(1007, "Instantiation attempted on a non-constructor.");
-  stack.push_back(Construct(constructor, argv.data(), static_cast<int>(argv.size())));
+  stack.push_back(Construct(constructor, argv.data(), static_cast<int>(argv.size()), CallerHolds::Nothing));
 }
 
 void Machine::OpCallMethod(Frame& f, const Instruction& ins) {
@@ -41,7 +41,8 @@ void Machine::OpCallStatic(Frame& f, const Instruction& ins) {
   std::vector<Value>& argv = f.argv;
   PopArgs(f, ins.b, argv);
   const Value receiver = Pop(f);
-  stack.push_back(Invoke(unit.methods[ins.a].get(), receiver, argv.data(), static_cast<int>(argv.size()), &outerScope));
+  stack.push_back(Invoke(unit.methods[ins.a].get(), receiver, argv.data(), static_cast<int>(argv.size()), &outerScope,
+                         CallerHolds::Nothing));
 }
 
 void Machine::OpCallSuper(Frame& f, const Instruction& ins) {
@@ -55,7 +56,7 @@ void Machine::OpCallSuper(Frame& f, const Instruction& ins) {
   Value result;
   if (b && b->kind == Binding::Kind::Method)
     result = Invoke(b->method, object, argv.data(), static_cast<int>(argv.size()),
-                    b->method->declaringClass ? &b->method->declaringClass->scope : nullptr);
+                    b->method->declaringClass ? &b->method->declaringClass->scope : nullptr, CallerHolds::Nothing);
   else if (b && b->kind == Binding::Kind::Accessor && b->getter)
     result = Call(Invoke(b->getter, object, nullptr, 0, nullptr), object, argv.data(), static_cast<int>(argv.size()));
   else
@@ -70,7 +71,8 @@ void Machine::OpCallProperty(Frame& f, const Instruction& ins) {
   PopArgs(f, ins.b, argv);
   const Multiname name = PopName(f, ins.a, nullptr);
   const Value object = Pop(f);
-  const Value result = CallProperty(object, name, argv.data(), static_cast<int>(argv.size()), ins.op == OP_callproplex);
+  const Value result =
+      CallProperty(object, name, argv.data(), static_cast<int>(argv.size()), ins.op == OP_callproplex, CallerHolds::Nothing);
   if (ins.op != OP_callpropvoid) stack.push_back(result);
 }
 
@@ -79,7 +81,8 @@ void Machine::OpConstructSuper(Frame& f, const Instruction& ins) {
   PopArgs(f, ins.a, argv);
   const Value object = Pop(f);
   ClassObject* base = SuperTraits(f);
-  if (base && base->init) Invoke(base->init, object, argv.data(), static_cast<int>(argv.size()), &base->scope);
+  if (base && base->init)
+    Invoke(base->init, object, argv.data(), static_cast<int>(argv.size()), &base->scope, CallerHolds::Nothing);
 }
 
 void Machine::OpConstructProp(Frame& f, const Instruction& ins) {
@@ -91,7 +94,7 @@ void Machine::OpConstructProp(Frame& f, const Instruction& ins) {
   const Value constructor = GetProperty(object, name);
   if (!constructor.IsObject())
     ThrowTypeError(1007, "Instantiation attempted on a non-constructor.");
-  stack.push_back(Construct(constructor, argv.data(), static_cast<int>(argv.size())));
+  stack.push_back(Construct(constructor, argv.data(), static_cast<int>(argv.size()), CallerHolds::Nothing));
 }
 
 void Machine::OpApplyType(Frame& f, const Instruction& ins) {

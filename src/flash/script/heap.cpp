@@ -54,6 +54,7 @@ void Heap::SetLimit() {
   } else {
     limit_ = std::min(HardLimit(), std::max(budget_, liveBytes_ + budget_ / 8));
   }
+  softLimit_ = std::min(limit_, liveBytes_ + std::max(kScriptGarbage, liveBytes_));
 }
 
 }  // namespace vantrel::flash::gc

@@ -1,10 +1,13 @@
 // The engine's garbage-collected heap: script objects, strings and display objects are
 // cells that a mark-and-sweep collection frees once nothing reachable refers to them.
-// Collections run only where no script is on the C++ stack (between action-queue
-// drains), so C++ code that runs scripts never needs to root its locals.
+// Collections run between action-queue drains, and inside a long script only at the
+// points its machine knows to be safe (where every value still needed is in an
+// interpreter frame the machine traces), so other C++ code that runs scripts never
+// needs to root its locals.
 #pragma once
 
 #include <cstddef>
+#include <algorithm>
 #include <cstdint>
 #include <vector>
 
@@ -106,11 +109,21 @@ class Heap {
   std::size_t LiveBytes() const { return liveBytes_; }
   // Whether a script must stop or collect before it goes on (checked per instruction).
   bool OverBudget() const { return liveBytes_ + allocatedSince_ > limit_; }
+  // Whether a running script should collect where it safely can (checked per
+  // instruction): a script gathers at most kScriptGarbage, or as much as was alive at
+  // the last collection when that is more, before it collects, so a loop that makes
+  // strings does not grow the process by hundreds of megabytes until its frame ends.
+  // Always true when over the budget.
+  static constexpr std::size_t kScriptGarbage = std::size_t{32} << 20;
+  bool PastSoftLimit() const { return liveBytes_ + allocatedSince_ > softLimit_; }
+  // A script that cannot collect where it is asks again after kScriptGarbage more.
+  void DeferSoftLimit() { softLimit_ = std::min(limit_, Bytes() + kScriptGarbage); }
   // What a script over budget does when no collection is possible: true to stop (past
   // the hard limit); false to go on up to it.
   bool StopWithoutCollection() {
     if (Bytes() > HardLimit()) return true;
     limit_ = HardLimit();
+    softLimit_ = limit_;
     return false;
   }
   // After a collection: whether the live data is over the budget.
@@ -128,6 +141,7 @@ class Heap {
   std::size_t liveBytes_ = 0;
   std::size_t budget_ = kDefaultBudget;
   std::size_t limit_ = kDefaultBudget;
+  std::size_t softLimit_ = kScriptGarbage;
 };
 
 }  // namespace vantrel::flash::gc

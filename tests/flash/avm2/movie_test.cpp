@@ -198,4 +198,89 @@ TEST(Avm2Movie, EndlessRecursionIsAnErrorTheScriptCanCatch) {
 }
 
 }  // namespace
+// A loop that builds strings makes garbage far faster than frames end: the script
+// collects while it runs, and what its frames hold survives (a string only in a local
+// register, an object only on the operand stack, the function object a closure runs as,
+// whose scope chain it reads after the loop).
+TEST(Avm2Movie, ALongScriptCollectsItsGarbageAndKeepsWhatItsFramesHold) {
+  AbcWriter w;
+  const std::uint32_t trace = w.Name("trace");
+  const std::uint32_t length = w.Name("length");
+  auto op = [](testing::Bytes& code, std::uint8_t byte, std::uint32_t operand) {
+    code.push_back(byte);
+    AbcWriter::U30(code, operand);
+  };
+  // function () { var s = ""; for (var i = 0; i < 2000; i++) s += <64 characters>;
+  //               trace("loop done"); return s.length }   (no scope of its own)
+  testing::Bytes loop;
+  op(loop, 0x2C, w.String(""));
+  loop.insert(loop.end(), {0xD5, 0x24, 0x00, 0xD6, 0x10});  // setlocal1 pushbyte 0 setlocal2 jump
+  const std::size_t jumpAt = loop.size();
+  AbcWriter::S24(loop, 0);
+  const std::size_t body = loop.size();
+  loop.insert(loop.end(), {0x09, 0xD1});  // label getlocal1
+  op(loop, 0x2C, w.String(std::string(64, 'x')));
+  loop.insert(loop.end(), {0xA0, 0xD5});  // add setlocal1
+  op(loop, 0xC2, 2);                      // inclocal_i 2
+  const std::size_t condition = loop.size();
+  loop.insert(loop.end(), {0xD2, 0x25});  // getlocal2 pushshort 2000
+  AbcWriter::U30(loop, 2000);
+  loop.push_back(0x15);  // iflt body
+  AbcWriter::S24(loop, static_cast<std::int32_t>(body) - static_cast<std::int32_t>(loop.size() + 3));
+  testing::Bytes jump;
+  AbcWriter::S24(jump, static_cast<std::int32_t>(condition - (jumpAt + 3)));
+  std::copy(jump.begin(), jump.end(), loop.begin() + static_cast<std::ptrdiff_t>(jumpAt));
+  op(loop, 0x5D, trace);
+  op(loop, 0x2C, w.String("loop done"));
+  op(loop, 0x4F, trace);
+  loop.push_back(1);
+  loop.push_back(0xD1);
+  op(loop, 0x66, length);
+  loop.push_back(0x48);  // returnvalue
+  const std::uint32_t garbage = w.Method(loop);
+  // local1 = "kept" + "-" + 7; the stack holds {a: "on" + " stack"} while the closure
+  // runs; then trace(local1), trace(that object's a), trace(the closure's result).
+  testing::Bytes code = {0xD0, 0x30};
+  op(code, 0x2C, w.String("kept"));
+  op(code, 0x2C, w.String("-"));
+  code.insert(code.end(), {0xA0, 0x24, 0x07, 0xA0, 0xD5});
+  op(code, 0x2C, w.String("a"));
+  op(code, 0x2C, w.String("on"));
+  op(code, 0x2C, w.String(" stack"));
+  code.push_back(0xA0);
+  op(code, 0x55, 1);        // newobject 1
+  op(code, 0x40, garbage);  // newfunction
+  code.push_back(0x20);     // pushnull (the receiver)
+  op(code, 0x41, 0);        // call 0
+  code.push_back(0xD6);     // setlocal2
+  op(code, 0x66, w.Name("a"));
+  code.push_back(0xD7);     // setlocal3
+  for (const std::uint8_t getlocal : {0xD1, 0xD3, 0xD2}) {
+    op(code, 0x5D, trace);
+    code.push_back(getlocal);
+    op(code, 0x4F, trace);
+    code.push_back(1);
+  }
+  code.push_back(0x47);
+  w.Script(w.Method(code));
+  testing::Bytes block;
+  testing::PutU32(block, 0);
+  testing::PutString(block, "garbage");
+  testing::PutBytes(block, w.Finish());
+  testing::Bytes tags = testing::FileAttributes(true);
+  testing::PutBytes(tags, testing::Tag(82, block));
+  testing::PutBytes(tags, testing::ShowFrame());
+  testing::PutBytes(tags, testing::End());
+  FlashControl control;
+  std::vector<std::string> lines;
+  control.OnTrace = [&](const std::string& line) { lines.push_back(line); };
+  ASSERT_TRUE(control.LoadMovieData(testing::MakeMovie(tags, 100, 100, 1, 10)));
+  EXPECT_EQ(lines, (std::vector<std::string>{"loop done", "kept-7", "on stack", "128000"}));
+  // The loop made 2000 strings of up to 128000 bytes, 128 MB in all: collected as it
+  // went, not at the frame's end only.
+  const gc::Heap& heap = control.Engine()->Heap();
+  EXPECT_GE(heap.CollectionCount(), 3u);
+  EXPECT_LT(heap.Bytes(), std::size_t{40} << 20);
+}
+
 }  // namespace vantrel::flash::avm2

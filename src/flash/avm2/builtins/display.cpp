@@ -619,7 +619,7 @@ Value CurrentLabel(Machine& m, const Value& self, const Value*, int) {
   return best < 0 ? Value::Null() : m.StrValue(label);
 }
 
-void RunFrameScript(Machine& m, NativeObject* clipObject);
+void RunFrameScript(Machine& m, NativeObject* clipObject, CallerHolds holds = CallerHolds::Values);
 
 Value Goto(Machine& m, const Value& self, const Value* args, int argc, bool play) {
   MovieClip* clip = Container(m, self);
@@ -672,7 +672,7 @@ Value AddFrameScript(Machine& m, const Value& self, const Value* args, int argc)
   return Value();
 }
 
-void RunFrameScript(Machine& m, NativeObject* o) {
+void RunFrameScript(Machine& m, NativeObject* o, CallerHolds holds) {
   if (!o->display || !o->c.IsObject()) return;
   auto* clip = static_cast<MovieClip*>(o->display);
   const int frame = clip->CurrentFrame();
@@ -682,7 +682,7 @@ void RunFrameScript(Machine& m, NativeObject* o) {
   auto* scripts = static_cast<ArrayObject*>(o->c.object);
   if (frame < 0 || static_cast<std::size_t>(frame) >= scripts->elements.size()) return;
   const Value f = scripts->elements[frame];
-  if (IsCallable(f)) m.Call(f, Value::Obj(o), nullptr, 0);
+  if (IsCallable(f)) m.Call(f, Value::Obj(o), nullptr, 0, holds);
 }
 
 // Stage.
@@ -728,7 +728,7 @@ void BindTimelineNames(Machine& m, DisplayObject* root) {
 }
 
 // Called by the player after each frame: the frame scripts of clips whose frame changed.
-void RunChangedFrameScripts(Machine& m) {
+void RunChangedFrameScripts(Machine& m, CallerHolds holds) {
   // Clips on the stage first, each before its children and children from the bottom
   // up; then the ones off the stage in the order they got their scripts.
   std::vector<Object*> order;
@@ -755,7 +755,9 @@ void RunChangedFrameScripts(Machine& m) {
     const int last = known->second;
     if (!o->display || o->display->Removed()) continue;
     const int frame = static_cast<MovieClip*>(o->display)->CurrentFrame();
-    if (frame != last) m.Guard([&] { RunFrameScript(m, o); });
+    // A collection may free clips further down the list; each is looked up in the
+    // traced list before it is touched.
+    if (frame != last) m.Guard([&] { RunFrameScript(m, o, holds); });
   }
 }
 
