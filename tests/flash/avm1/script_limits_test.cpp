@@ -197,26 +197,38 @@ TEST(ScriptTimeBudget, WalksOfAnObjectThatClaimsALengthStopWithTheScriptsTime) {
   }
 }
 
-TEST(ScriptMemoryBudget, GarbageAloneNeverStopsAScript) {
-  // for (i = 0; i < 60; i++) t = s + i;  with s 1 MiB: 60 MiB of garbage, budget 16 MiB.
+// for (i = 0; i < rounds; i++) t = s + i;  with s 1 MiB: a MiB of garbage a round.
+Actions GarbageLoop(int rounds) {
   Actions a;
-  a.PushString("s").PushString("x").SetVariable();
-  for (int i = 0; i < 20; ++i) {
-    a.PushString("s").PushString("s").GetVariable().PushString("s").GetVariable().Op(0x21).SetVariable();
-  }
+  MegabyteString(a);
   a.PushString("i").PushNumber(0).SetVariable();
   Actions body;
   body.PushString("t").PushString("s").GetVariable().PushString("i").GetVariable().Op(0x47).SetVariable();
   body.PushString("i").PushString("i").GetVariable().Op(0x50).SetVariable();
-  body.PushString("i").GetVariable().PushNumber(60).Op(0x48);  // i < 60
+  body.PushString("i").GetVariable().PushNumber(rounds).Op(0x48);  // i < rounds
   a.Raw(body.Data());
   const int back = -static_cast<int>(body.Data().size() + 5);
   a.OpWith(0x9D, {static_cast<std::uint8_t>(back & 0xFF), static_cast<std::uint8_t>((back >> 8) & 0xFF)});
   a.PushString("i").GetVariable().Trace();
-  auto run = RunWithBudget(a, 16 * kMiB);
+  return a;
+}
+
+TEST(ScriptMemoryBudget, GarbageAloneNeverStopsAScript) {
+  auto run = RunWithBudget(GarbageLoop(60), 16 * kMiB);  // 60 MiB of garbage, budget 16 MiB
   EXPECT_TRUE(run->stops.empty());
   EXPECT_EQ(run->traces, std::vector<std::string>{"60"});
   EXPECT_LE(run->player->Heap().Bytes(), run->player->Heap().HardLimit());
+}
+
+// Far under the budget too, a long loop collects as it goes rather than growing the
+// process by its garbage until the frame ends.
+TEST(ScriptMemoryBudget, ALongLoopCollectsLongBeforeTheBudget) {
+  auto run = RunWithBudget(GarbageLoop(200), gc::Heap::kDefaultBudget);
+  EXPECT_TRUE(run->stops.empty());
+  EXPECT_EQ(run->traces, std::vector<std::string>{"200"});
+  const gc::Heap& heap = run->player->Heap();
+  EXPECT_GE(heap.CollectionCount(), 4u);
+  EXPECT_LE(heap.Bytes(), gc::Heap::kScriptGarbage + 8 * kMiB);
 }
 
 // ScriptLimits: the movie's own timeout bounds each tick's scripts (in processor time, so
