@@ -68,10 +68,11 @@ class DrawPool {
     Run(parts, timed);
     // Borders move only after a few uneven drawings in a row, by the times of all of
     // them (one short frame's times are mostly noise): each move makes every lane's
-    // kept edges and masks (kept per band) start again. Frames well under a millisecond
-    // are balanced too: at full screen half of such a frame can be one band's filling.
+    // kept edges and masks (kept per band) start again. Bands down to 20 microseconds
+    // are balanced too: at full screen most of such a frame is filling the background,
+    // and a little shape in one band is what makes the other thread wait.
     const auto [fastest, slowest] = std::minmax_element(seconds_.begin(), seconds_.end());
-    if (*slowest > 0.0001 && *slowest > 1.2 * *fastest) {
+    if (*slowest > 0.00002 && *slowest > 1.2 * *fastest) {
       if (unevenRuns_++ == 0) unevenSeconds_.assign(seconds_.size(), 0.0);
       for (std::size_t i = 0; i < seconds_.size(); ++i) unevenSeconds_[i] += seconds_[i];
       if (unevenRuns_ >= 3) {
