@@ -651,6 +651,12 @@ void EditText::RenderText(const RenderContext& context, const QString& text) con
   {
     const QRectF area = context.asMask ? QRectF(-1e7, -1e7, 2e7, 2e7) : context.transform.mapRect(box);
     const render::PainterTarget target(*painter, area);
+    // Glyphs wholly above or below the target's rows (a band of a frame drawn on several
+    // threads) add no coverage there: their outlines are not even flattened.
+    const QRect rows = target.Get().clip;
+    const auto outsideRows = [&](const QRectF& r) {
+      return !rows.isEmpty() && (r.bottom() < rows.top() - 1 || r.top() > rows.bottom() + 2);
+    };
     double y = box.top() + kGutter;
     for (const TextLine& line : layout.lines) {
       y += line.ascent;
@@ -680,9 +686,10 @@ void EditText::RenderText(const RenderContext& context, const QString& text) con
           const std::uint32_t key = static_cast<std::uint32_t>(color.r) << 24 | color.g << 16 | color.b << 8 | color.a;
           const QTransform toDevice = context.transform * target.FromDevice();
           auto it = passes.try_emplace(key, toDevice).first;
-          const QTransform glyph(font.scale, 0, 0, font.scale, at, y);
-          it->second.AddPath(path, glyph, render::ShapeCurveTolerance(glyph * toDevice));
           nonZero[key] = nonZero[key] || path.fillRule() == Qt::WindingFill;
+          const QTransform glyph(font.scale, 0, 0, font.scale, at, y);
+          if (outsideRows((glyph * toDevice).mapRect(path.controlPointRect()))) continue;
+          it->second.AddPath(path, glyph, render::ShapeCurveTolerance(glyph * toDevice));
           continue;
         }
         if (!QGuiApplication::instance()) continue;
