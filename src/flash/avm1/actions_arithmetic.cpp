@@ -59,8 +59,10 @@ void Interpreter::ActionAdd2(Step&) {
     Push(Value::Number(a.number + b.number));
     return;
   }
-  const Value pa = ToPrimitive(a, IsDate(a));
-  const Value pb = ToPrimitive(b, IsDate(b));
+  // The second operand converts first; from SWF 6 a date prefers its string.
+  const int version = Version();
+  const Value pb = ToPrimitive(b, version >= 6 && IsDate(b));
+  const Value pa = ToPrimitive(a, version >= 6 && IsDate(a));
   if (pa.IsString() || pb.IsString()) {
     PushJoined(ToString(pa), ToString(pb));
   } else {

@@ -140,13 +140,18 @@ bool Interpreter::ToBoolean(const Value& value) {
 Value Interpreter::ToPrimitive(const Value& value, bool preferString) {
   Object* o = value.AsObject();
   if (!o) return value;
-  if (preferString) return Str(ToString(value));
-  const Value fn = Get(o, "valueOf");
+  // A clip, button or text field stands for its path.
+  if (preferString && o->kind == NativeKind::Display) return Str(ToString(value));
+  // One method only: valueOf, or toString when a string is preferred. An object whose
+  // method is missing or no function (such as _global's valueOf) has the primitive value
+  // undefined; one whose method gives an object stays the object itself, so what
+  // converts it next (ToString, ToNumber) asks it again.
+  const Value fn = Get(o, preferString ? "toString" : "valueOf");
   if (Object* f = fn.AsObject(); f && f->IsFunction()) {
     const Value result = CallFunction(fn, value, {});
-    return result;
+    if (throwing_) return Value();
+    return result.IsObject() ? value : result;
   }
-  // An object without a valueOf (such as _global) has no primitive value.
   return Value();
 }
 

@@ -365,5 +365,34 @@ TEST(Avm1VersionRules, AWatcherThatAssignsItsPropertyRunsAgainUpToTheLimit) {
   }
 }
 
+// Add2 converts its second operand first, with one method each (valueOf, or toString
+// for a date from SWF 6); a method that gives an object leaves the object itself, which
+// the addition then converts again, and a missing method gives undefined.
+TEST(Avm1VersionRules, AddConvertsTheSecondOperandFirstAndKeepsObjectsThatStayObjects) {
+  ScriptFixture f;
+  constexpr std::uint8_t kAdd2 = 0x47, kSetMember = 0x4F, kReturn = 0x3E;
+  const auto method = [](const char* name, Actions result) {
+    Actions body;
+    body.Str(name).Op(kTrace).Raw(result).Op(kReturn);
+    return body;
+  };
+  Actions a;
+  a.Function("one", method("one", Actions().Num(1)));
+  a.Function("obj", method("obj", Actions().Num(0).Op(kInitObject)));
+  a.Function("str", method("str", Actions().Str("s")));
+  const auto object = [&](const char* name, const char* valueOf, const char* toString) {
+    a.Str(name).Num(0).Op(kInitObject).Op(kSetVariable);
+    a.Str(name).Op(kGetVariable).Str("valueOf").Str(valueOf).Op(kGetVariable).Op(kSetMember);
+    a.Str(name).Op(kGetVariable).Str("toString").Str(toString).Op(kGetVariable).Op(kSetMember);
+  };
+  object("x", "one", "str");
+  object("y", "obj", "str");
+  object("z", "none", "none");
+  a.Str("x").Op(kGetVariable).Str("y").Op(kGetVariable).Op(kAdd2).Op(kTrace);  // x + y
+  a.Str("").Str("y").Op(kGetVariable).Op(kAdd2).Op(kTrace);                     // "" + y
+  a.Str("").Str("z").Op(kGetVariable).Op(kAdd2).Op(kTrace);                     // "" + z
+  EXPECT_EQ(RunActions(f, a, 8), (std::vector<std::string>{"obj", "one", "obj", "NaN", "obj", "str", "s", "undefined"}));
+}
+
 }  // namespace
 }  // namespace vantrel::flash::avm1
