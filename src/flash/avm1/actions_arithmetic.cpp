@@ -28,9 +28,9 @@ void Interpreter::ActionAdd(Step&) {
 }
 
 void Interpreter::ActionSubtract(Step&) {
-  const Value bv = Pop();  // the first operand converts first
+  // Unlike Add and Multiply, the second operand converts first.
+  const double b = ToNumber(Pop());
   const double a = ToNumber(Pop());
-  const double b = ToNumber(bv);
   Push(Value::Number(a - b));
 }
 
@@ -42,9 +42,9 @@ void Interpreter::ActionMultiply(Step&) {
 }
 
 void Interpreter::ActionDivide(Step& step) {
-  const Value bv = Pop();  // the first operand converts first
+  // Unlike Add and Multiply, the second operand converts first.
+  const double b = ToNumber(Pop());
   const double a = ToNumber(Pop());
-  const double b = ToNumber(bv);
   if (b == 0 && step.frame.version < 5) {
     Push(Str("#ERROR#"));
     return;

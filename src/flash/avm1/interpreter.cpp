@@ -1607,7 +1607,9 @@ void Interpreter::SetTargetPath(Frame& frame, std::string_view path) {
 }
 
 DisplayObject* Interpreter::TargetOf(Frame& frame, const Value& target) {
-  if (Object* o = target.AsObject()) return AsDisplay(o);
+  // A display object stands for itself; another object names a target by its text
+  // (toString runs).
+  if (Object* o = target.AsObject(); o && o->kind == NativeKind::Display) return AsDisplay(o);
   const std::string path = ToString(target);
   DisplayObject* base = AsDisplay(frame.target);
   if (path.empty()) return base;

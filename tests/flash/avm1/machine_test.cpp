@@ -230,11 +230,13 @@ TEST(Avm1, PropertiesOfTheRootAndOfNamedClips) {
   a.PushString("_alpha").PushNumber(40).SetVariable();
   a.PushString("/ball").PushNumber(0).PushNumber(25).Op(0x23);  // setProperty(_x)
   a.PushString("ball").PushNumber(0).Op(0x22).Trace();
+  // An object that is no clip names its target by its text: new String("/ball").
+  a.PushString("/ball").PushNumber(1).PushString("String").Op(0x40).PushNumber(0).Op(0x22).Trace();
   PutBytes(tags, a.Tag());
   PutBytes(tags, testing::ShowFrame());
   PutBytes(tags, testing::End());
   auto run = StartMovie(tags, 1);
-  EXPECT_EQ(run->traces, (std::vector<std::string>{"10", "_level0.ball", "25"}));
+  EXPECT_EQ(run->traces, (std::vector<std::string>{"10", "_level0.ball", "25", "25"}));
   EXPECT_DOUBLE_EQ(run->player->Root().GetColorTransform().mulA, 0.4);
 }
 

@@ -392,6 +392,21 @@ TEST(Avm1VersionRules, AddConvertsTheSecondOperandFirstAndKeepsObjectsThatStayOb
   a.Str("").Str("y").Op(kGetVariable).Op(kAdd2).Op(kTrace);                     // "" + y
   a.Str("").Str("z").Op(kGetVariable).Op(kAdd2).Op(kTrace);                     // "" + z
   EXPECT_EQ(RunActions(f, a, 8), (std::vector<std::string>{"obj", "one", "obj", "NaN", "obj", "str", "s", "undefined"}));
+
+  // The old arithmetic: Subtract and Divide convert the second operand first, Add and
+  // Multiply the first.
+  Actions b;
+  b.Function("two", method("two", Actions().Num(2)));
+  b.Function("three", method("three", Actions().Num(3)));
+  object("p", "two", "none");
+  object("q", "three", "none");
+  b.Raw(a);
+  for (const std::uint8_t op : {std::uint8_t{0x0A}, std::uint8_t{0x0B}, std::uint8_t{0x0C}, kDivide})
+    b.Str("p").Op(kGetVariable).Str("q").Op(kGetVariable).Op(op).Op(kTrace);
+  const std::vector<std::string> traces = RunActions(f, b, 8);
+  EXPECT_EQ(std::vector<std::string>(traces.end() - 12, traces.end()),
+            (std::vector<std::string>{"two", "three", "5", "three", "two", "-1", "two", "three", "6", "three", "two",
+                                      "0.666666666666667"}));
 }
 
 }  // namespace
