@@ -90,7 +90,7 @@ std::string Interpreter::ToString(const Value& value) {
         if (!display) return "";
         return DisplayDotPath(display);
       }
-      const Value fn = Get(o, "toString");
+      const Value fn = GetOf(o, nullptr, "toString", false);
       if (Object* f = fn.AsObject(); f && f->IsFunction()) {
         const Value result = CallFunction(fn, value, {});
         if (throwing_) return "";
@@ -146,7 +146,7 @@ Value Interpreter::ToPrimitive(const Value& value, bool preferString) {
   // method is missing or no function (such as _global's valueOf) has the primitive value
   // undefined; one whose method gives an object stays the object itself, so what
   // converts it next (ToString, ToNumber) asks it again.
-  const Value fn = Get(o, preferString ? "toString" : "valueOf");
+  const Value fn = GetOf(o, o->kind == NativeKind::Display ? DisplayOf(*this, o) : nullptr, preferString ? "toString" : "valueOf", false);
   if (Object* f = fn.AsObject(); f && f->IsFunction()) {
     const Value result = CallFunction(fn, value, {});
     if (throwing_) return Value();
@@ -281,7 +281,7 @@ Value Interpreter::Get(Object* object, std::string_view name) {
   return GetOf(object, object && object->kind == NativeKind::Display ? DisplayOf(*this, object) : nullptr, name);
 }
 
-Value Interpreter::GetOf(Object* object, DisplayObject* display, std::string_view name) {
+Value Interpreter::GetOf(Object* object, DisplayObject* display, std::string_view name, bool withResolve) {
   if (!object) return Value();
   const bool cs = CaseSensitive();
   const int version = Version();
@@ -333,7 +333,7 @@ Value Interpreter::GetOf(Object* object, DisplayObject* display, std::string_vie
     aborting_ = true;
     return Value();
   }
-  if (name != "__resolve") {
+  if (withResolve && name != "__resolve") {
     // The nearest __resolve that is an object answers; primitives and clips on the way
     // are passed over, and one made by addProperty ends the search.
     Value resolve;

@@ -100,7 +100,9 @@ class Interpreter final : public MachineInterface {
   Value Get(Object* object, std::string_view name) override;
   // Get when the caller has already found the clip that `object` stands for
   // (AsDisplay(object)): a removed clip's path is then not looked up again.
-  Value GetOf(Object* object, DisplayObject* display, std::string_view name);
+  // withResolve = false: a missing property is undefined without asking __resolve (the
+  // conversions look their valueOf and toString up this way).
+  Value GetOf(Object* object, DisplayObject* display, std::string_view name, bool withResolve = true);
   Value GetMember(const Value& target, std::string_view name) override;
   void Set(Object* object, std::string_view name, const Value& value) override;
   bool Has(Object* object, std::string_view name) override;
