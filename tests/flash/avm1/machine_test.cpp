@@ -240,6 +240,24 @@ TEST(Avm1, PropertiesOfTheRootAndOfNamedClips) {
   EXPECT_DOUBLE_EQ(run->player->Root().GetColorTransform().mulA, 0.4);
 }
 
+TEST(Avm1, AfterATellTargetThatFindsNothingGetPropertyOfTheTargetIsUndefined) {
+  const auto setTarget = [](Actions& a, const std::string& path) {
+    Bytes data;
+    PutString(data, path);
+    a.OpWith(0x8B, data);
+  };
+  Actions a;
+  setTarget(a, "nothing");
+  a.PushString("").PushNumber(13).Op(0x22).Trace();  // getProperty("", _name)
+  setTarget(a, "");
+  a.PushString("").PushNumber(13).Op(0x22).Trace();
+  Bytes tags = a.Tag();
+  PutBytes(tags, testing::ShowFrame());
+  PutBytes(tags, testing::End());
+  auto run = StartMovie(tags, 1, 7);
+  EXPECT_EQ(run->traces, (std::vector<std::string>{"undefined", ""}));
+}
+
 TEST(Avm1, MalformedBlocksStopWhereTheyBreak) {
   Actions a;
   a.TraceString("before");
