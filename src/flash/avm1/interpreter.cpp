@@ -14,6 +14,7 @@
 #include "flash/avm1/movie_host.h"
 #include "flash/display/display_object.h"
 #include "flash/display/player.h"
+#include "flash/script/string_utils.h"
 #include "flash/script/utf16.h"
 
 namespace vantrel::flash::avm1 {
@@ -1230,12 +1231,22 @@ void Interpreter::DefineLocal(std::string_view name, const Value& value, bool on
   Set(where, name, value);
 }
 
-const String* Interpreter::Literal(const std::uint8_t* at, std::string_view text, const ActionBlock& block) {
+namespace {
+
+// The strings in the code of movies before SWF 6 are in the system's code page.
+std::string CodeText(std::string_view text, int version) {
+  return version < 6 ? script::Utf8FromWindows1252(text) : std::string(text);
+}
+
+}  // namespace
+
+const String* Interpreter::Literal(const std::uint8_t* at, std::string_view text, const ActionBlock& block,
+                                   int version) {
   StringCache& cache = *cache_;
   auto it = cache.literals.find(at);
   if (it != cache.literals.end()) return it->second;
   cache.Pin(block);
-  const String* s = rt_.Str(std::string(text));
+  const String* s = rt_.Str(CodeText(text, version));
   cache.literals.emplace(at, s);
   return s;
 }
@@ -1640,7 +1651,7 @@ void Interpreter::PushValues(Frame& frame, Reader& r, const std::uint8_t* data) 
       case 0: {
         const std::size_t start = r.Pos();
         const std::string_view text = r.StringView();
-        Push(Value::Str(Literal(data + start, text, frame.block)));
+        Push(Value::Str(Literal(data + start, text, frame.block, frame.version)));
         break;
       }
       case 1: Push(Value::Number(r.Float())); break;
@@ -1676,7 +1687,7 @@ void Interpreter::DefinePool(Frame& frame, Reader& r, const std::uint8_t* at) {
   if (it == cache.pools.end()) {
     auto pool = std::make_shared<Pool>();
     const std::size_t count = r.U16();
-    for (std::size_t i = 0; i < count && !r.AtEnd(); ++i) pool->cells.push_back(rt_.Str(std::string(r.StringView())));
+    for (std::size_t i = 0; i < count && !r.AtEnd(); ++i) pool->cells.push_back(rt_.Str(CodeText(r.StringView(), frame.version)));
     cache.Pin(frame.block);
     it = cache.pools.emplace(at, std::move(pool)).first;
   }

@@ -207,7 +207,7 @@ class Interpreter final : public MachineInterface {
   bool DotPathInScopes(std::string_view path, Value& out, bool owner);
   void SetVariable(std::string_view name, const Value& value);
   void DefineLocal(std::string_view name, const Value& value, bool onlyDeclare);
-  const String* Literal(const std::uint8_t* at, std::string_view text, const ActionBlock& block);
+  const String* Literal(const std::uint8_t* at, std::string_view text, const ActionBlock& block, int version);
   void UnwindAll(std::size_t base);
   bool ReturnFrom(std::size_t base, Value result, Value& runResult);
   bool HandleThrow(std::size_t base);

@@ -409,5 +409,18 @@ TEST(Avm1VersionRules, AddConvertsTheSecondOperandFirstAndKeepsObjectsThatStayOb
                                       "0.666666666666667"}));
 }
 
+// The strings in the code of movies before SWF 6 are in the Western Windows code page;
+// from SWF 6 they are UTF-8.
+TEST(Avm1VersionRules, CodeStringsBeforeSwf6AreInTheWindowsCodePage) {
+  ScriptFixture f;
+  Actions a;
+  a.Str("A\xC5\x80").Op(kTrace);
+  a.Str("A\xC5\x80").Str("length").Op(0x4E).Op(kTrace);
+  EXPECT_EQ(RunActions(f, a, 5), (std::vector<std::string>{"A\xC3\x85\xE2\x82\xAC", "3"}));
+  Actions b;
+  b.Str("A\xC3\x85").Op(kTrace);
+  EXPECT_EQ(RunActions(f, b, 6), (std::vector<std::string>{"A\xC3\x85"}));
+}
+
 }  // namespace
 }  // namespace vantrel::flash::avm1
