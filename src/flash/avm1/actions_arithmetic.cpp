@@ -28,9 +28,9 @@ void Interpreter::ActionAdd(Step&) {
 }
 
 void Interpreter::ActionSubtract(Step&) {
-  const Value bv = Pop();  // the first operand converts first
+  // Unlike Add and Multiply, the second operand converts first.
+  const double b = ToNumber(Pop());
   const double a = ToNumber(Pop());
-  const double b = ToNumber(bv);
   Push(Value::Number(a - b));
 }
 
@@ -42,9 +42,9 @@ void Interpreter::ActionMultiply(Step&) {
 }
 
 void Interpreter::ActionDivide(Step& step) {
-  const Value bv = Pop();  // the first operand converts first
+  // Unlike Add and Multiply, the second operand converts first.
+  const double b = ToNumber(Pop());
   const double a = ToNumber(Pop());
-  const double b = ToNumber(bv);
   if (b == 0 && step.frame.version < 5) {
     Push(Str("#ERROR#"));
     return;
@@ -59,8 +59,10 @@ void Interpreter::ActionAdd2(Step&) {
     Push(Value::Number(a.number + b.number));
     return;
   }
-  const Value pa = ToPrimitive(a, IsDate(a));
-  const Value pb = ToPrimitive(b, IsDate(b));
+  // The second operand converts first; from SWF 6 a date prefers its string.
+  const int version = Version();
+  const Value pb = ToPrimitive(b, version >= 6 && IsDate(b));
+  const Value pa = ToPrimitive(a, version >= 6 && IsDate(a));
   if (pa.IsString() || pb.IsString()) {
     PushJoined(ToString(pa), ToString(pb));
   } else {

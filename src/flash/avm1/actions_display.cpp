@@ -32,7 +32,10 @@ void Interpreter::ActionGetProperty(Step& step) {
   Frame& frame = step.frame;
   const double index = ToNumber(Pop());
   const Value t = Pop();
-  DisplayObject* d = TargetOf(frame, t);
+  // After a tellTarget that found nothing, the missing clip's own properties ("" names
+  // it) read as undefined, as they do by name.
+  const bool lost = frame.targetLost && t.IsString() && t.string->Text().empty();
+  DisplayObject* d = lost ? nullptr : TargetOf(frame, t);
   Value out;
   if (d && PropertyNumber(index)) GetDisplayProperty(*this, *d, static_cast<int>(index), out);
   Push(out);

@@ -14,6 +14,7 @@
 #include "flash/avm1/movie_host.h"
 #include "flash/display/display_object.h"
 #include "flash/display/player.h"
+#include "flash/script/string_utils.h"
 #include "flash/script/utf16.h"
 
 namespace vantrel::flash::avm1 {
@@ -90,7 +91,7 @@ std::string Interpreter::ToString(const Value& value) {
         if (!display) return "";
         return DisplayDotPath(display);
       }
-      const Value fn = Get(o, "toString");
+      const Value fn = GetOf(o, nullptr, "toString", false);
       if (Object* f = fn.AsObject(); f && f->IsFunction()) {
         const Value result = CallFunction(fn, value, {});
         if (throwing_) return "";
@@ -140,13 +141,18 @@ bool Interpreter::ToBoolean(const Value& value) {
 Value Interpreter::ToPrimitive(const Value& value, bool preferString) {
   Object* o = value.AsObject();
   if (!o) return value;
-  if (preferString) return Str(ToString(value));
-  const Value fn = Get(o, "valueOf");
+  // A clip, button or text field stands for its path.
+  if (preferString && o->kind == NativeKind::Display) return Str(ToString(value));
+  // One method only: valueOf, or toString when a string is preferred. An object whose
+  // method is missing or no function (such as _global's valueOf) has the primitive value
+  // undefined; one whose method gives an object stays the object itself, so what
+  // converts it next (ToString, ToNumber) asks it again.
+  const Value fn = GetOf(o, o->kind == NativeKind::Display ? DisplayOf(*this, o) : nullptr, preferString ? "toString" : "valueOf", false);
   if (Object* f = fn.AsObject(); f && f->IsFunction()) {
     const Value result = CallFunction(fn, value, {});
-    return result;
+    if (throwing_) return Value();
+    return result.IsObject() ? value : result;
   }
-  // An object without a valueOf (such as _global) has no primitive value.
   return Value();
 }
 
@@ -276,7 +282,7 @@ Value Interpreter::Get(Object* object, std::string_view name) {
   return GetOf(object, object && object->kind == NativeKind::Display ? DisplayOf(*this, object) : nullptr, name);
 }
 
-Value Interpreter::GetOf(Object* object, DisplayObject* display, std::string_view name) {
+Value Interpreter::GetOf(Object* object, DisplayObject* display, std::string_view name, bool withResolve) {
   if (!object) return Value();
   const bool cs = CaseSensitive();
   const int version = Version();
@@ -328,7 +334,7 @@ Value Interpreter::GetOf(Object* object, DisplayObject* display, std::string_vie
     aborting_ = true;
     return Value();
   }
-  if (name != "__resolve") {
+  if (withResolve && name != "__resolve") {
     // The nearest __resolve that is an object answers; primitives and clips on the way
     // are passed over, and one made by addProperty ends the search.
     Value resolve;
@@ -1225,12 +1231,22 @@ void Interpreter::DefineLocal(std::string_view name, const Value& value, bool on
   Set(where, name, value);
 }
 
-const String* Interpreter::Literal(const std::uint8_t* at, std::string_view text, const ActionBlock& block) {
+namespace {
+
+// The strings in the code of movies before SWF 6 are in the system's code page.
+std::string CodeText(std::string_view text, int version) {
+  return version < 6 ? script::Utf8FromWindows1252(text) : std::string(text);
+}
+
+}  // namespace
+
+const String* Interpreter::Literal(const std::uint8_t* at, std::string_view text, const ActionBlock& block,
+                                   int version) {
   StringCache& cache = *cache_;
   auto it = cache.literals.find(at);
   if (it != cache.literals.end()) return it->second;
   cache.Pin(block);
-  const String* s = rt_.Str(std::string(text));
+  const String* s = rt_.Str(CodeText(text, version));
   cache.literals.emplace(at, s);
   return s;
 }
@@ -1606,7 +1622,9 @@ void Interpreter::SetTargetPath(Frame& frame, std::string_view path) {
 }
 
 DisplayObject* Interpreter::TargetOf(Frame& frame, const Value& target) {
-  if (Object* o = target.AsObject()) return AsDisplay(o);
+  // A display object stands for itself; another object names a target by its text
+  // (toString runs).
+  if (Object* o = target.AsObject(); o && o->kind == NativeKind::Display) return AsDisplay(o);
   const std::string path = ToString(target);
   DisplayObject* base = AsDisplay(frame.target);
   if (path.empty()) return base;
@@ -1637,7 +1655,7 @@ void Interpreter::PushValues(Frame& frame, Reader& r, const std::uint8_t* data) 
       case 0: {
         const std::size_t start = r.Pos();
         const std::string_view text = r.StringView();
-        Push(Value::Str(Literal(data + start, text, frame.block)));
+        Push(Value::Str(Literal(data + start, text, frame.block, frame.version)));
         break;
       }
       case 1: Push(Value::Number(r.Float())); break;
@@ -1673,7 +1691,7 @@ void Interpreter::DefinePool(Frame& frame, Reader& r, const std::uint8_t* at) {
   if (it == cache.pools.end()) {
     auto pool = std::make_shared<Pool>();
     const std::size_t count = r.U16();
-    for (std::size_t i = 0; i < count && !r.AtEnd(); ++i) pool->cells.push_back(rt_.Str(std::string(r.StringView())));
+    for (std::size_t i = 0; i < count && !r.AtEnd(); ++i) pool->cells.push_back(rt_.Str(CodeText(r.StringView(), frame.version)));
     cache.Pin(frame.block);
     it = cache.pools.emplace(at, std::move(pool)).first;
   }

@@ -100,7 +100,9 @@ class Interpreter final : public MachineInterface {
   Value Get(Object* object, std::string_view name) override;
   // Get when the caller has already found the clip that `object` stands for
   // (AsDisplay(object)): a removed clip's path is then not looked up again.
-  Value GetOf(Object* object, DisplayObject* display, std::string_view name);
+  // withResolve = false: a missing property is undefined without asking __resolve (the
+  // conversions look their valueOf and toString up this way).
+  Value GetOf(Object* object, DisplayObject* display, std::string_view name, bool withResolve = true);
   Value GetMember(const Value& target, std::string_view name) override;
   void Set(Object* object, std::string_view name, const Value& value) override;
   bool Has(Object* object, std::string_view name) override;
@@ -205,7 +207,7 @@ class Interpreter final : public MachineInterface {
   bool DotPathInScopes(std::string_view path, Value& out, bool owner);
   void SetVariable(std::string_view name, const Value& value);
   void DefineLocal(std::string_view name, const Value& value, bool onlyDeclare);
-  const String* Literal(const std::uint8_t* at, std::string_view text, const ActionBlock& block);
+  const String* Literal(const std::uint8_t* at, std::string_view text, const ActionBlock& block, int version);
   void UnwindAll(std::size_t base);
   bool ReturnFrom(std::size_t base, Value result, Value& runResult);
   bool HandleThrow(std::size_t base);

@@ -58,6 +58,9 @@ class DisplayObject : public gc::Cell, public audio::SoundGroup {
   // _focusrect of a clip, button or text field: whether its focus shows the rectangle;
   // unset, the stage's _focusrect decides.
   std::optional<bool> focusRect;
+  // tabIndex as scripts set it (unset: none): text fields keep it as an unsigned 32-bit
+  // number, clips and buttons as a signed one.
+  std::optional<double> tabIndex;
   std::optional<Rgba> opaqueBackground;
   std::optional<QRectF> scrollRect;  // in the object's own twips
 

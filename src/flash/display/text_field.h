@@ -72,7 +72,6 @@ class TextField : public DisplayObject {
   // Shows text read from the bound variable; true when the field changed.
   bool ShowVariableText(const QString& text);
   // Flash 8 settings scripts read back (the rasterizer draws every field alike).
-  std::optional<double> tabIndex;
   bool mouseWheelEnabled = true;
   std::string antiAliasType = "normal", gridFitType = "pixel";
   double sharpness = 0, thickness = 0;

@@ -119,6 +119,22 @@ std::string MapText(std::string_view utf8, bool upper) {
 
 void AppendCodePoint(std::string& out, std::uint32_t code) { core::AppendUtf8(out, code); }
 
+std::string Utf8FromWindows1252(std::string_view text) {
+  if (IsAscii(text)) return std::string(text);
+  // 0x80-0x9F hold punctuation and a few letters; the unused five stay as they are.
+  static constexpr std::uint16_t kHigh[32] = {
+      0x20AC, 0x81,   0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+      0x2039, 0x0152, 0x8D,   0x017D, 0x8F,   0x90,   0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+      0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x9D,   0x017E, 0x0178};
+  std::string out;
+  out.reserve(text.size() * 2);
+  for (const char c : text) {
+    const auto byte = static_cast<unsigned char>(c);
+    core::AppendUtf8(out, byte >= 0x80 && byte < 0xA0 ? kHigh[byte - 0x80] : byte);
+  }
+  return out;
+}
+
 std::u16string Utf16Units(std::string_view utf8) {
   std::u16string out;
   out.reserve(utf8.size());

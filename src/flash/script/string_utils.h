@@ -17,6 +17,9 @@ std::u16string Utf16Units(std::string_view utf8);
 std::string Utf8FromUnits(std::u16string_view utf16);
 // Appends one UTF-16 unit or code point (above 0xFFFF: the pair's four bytes).
 void AppendCodePoint(std::string& out, std::uint32_t codePoint);
+// Text of the Western Windows code page (1252) as UTF-8: the strings of movies before
+// SWF 6 are in the system's code page, not UTF-8.
+std::string Utf8FromWindows1252(std::string_view text);
 
 // Number of UTF-16 units of the text.
 std::size_t Utf16UnitCount(std::string_view utf8);

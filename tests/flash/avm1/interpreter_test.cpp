@@ -2,6 +2,8 @@
 // and the limits that hold whatever a script does.
 #include <gtest/gtest.h>
 
+#include <cmath>
+
 #include "script_fixture.h"
 
 namespace vantrel::flash::avm1 {
@@ -22,6 +24,27 @@ TEST(Avm1Interpreter, ObjectsKeepPropertiesInOrderWithAttributes) {
   o->Define("fixed", Value::Number(4), kReadOnly);
   f.machine.Set(o, "fixed", Value::Number(5));
   EXPECT_EQ(f.machine.Get(o, "fixed").number, 4);
+}
+
+int resolveCalls = 0;
+Value CountingResolve(Call&) {
+  ++resolveCalls;
+  return {};
+}
+
+// The conversions look valueOf and toString up without __resolve: an object without
+// them converts to undefined (a number: NaN) and prints as its type.
+TEST(Avm1Interpreter, ConversionsDoNotAskResolve) {
+  ScriptFixture f;
+  f.machine.SetDefaultVersion(8);
+  Object* o = f.rt.MakeObject(nullptr);
+  o->Define("__resolve", Value::Obj(f.rt.MakeFunction(CountingResolve)));
+  resolveCalls = 0;
+  EXPECT_TRUE(std::isnan(f.machine.ToNumber(Value::Obj(o))));
+  EXPECT_EQ(f.machine.ToString(Value::Obj(o)), "[type Object]");
+  EXPECT_EQ(resolveCalls, 0);
+  EXPECT_TRUE(f.machine.Get(o, "other").IsUndefined());  // other lookups still ask it
+  EXPECT_EQ(resolveCalls, 1);
 }
 
 }  // namespace

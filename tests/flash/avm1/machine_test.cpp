@@ -230,12 +230,32 @@ TEST(Avm1, PropertiesOfTheRootAndOfNamedClips) {
   a.PushString("_alpha").PushNumber(40).SetVariable();
   a.PushString("/ball").PushNumber(0).PushNumber(25).Op(0x23);  // setProperty(_x)
   a.PushString("ball").PushNumber(0).Op(0x22).Trace();
+  // An object that is no clip names its target by its text: new String("/ball").
+  a.PushString("/ball").PushNumber(1).PushString("String").Op(0x40).PushNumber(0).Op(0x22).Trace();
   PutBytes(tags, a.Tag());
   PutBytes(tags, testing::ShowFrame());
   PutBytes(tags, testing::End());
   auto run = StartMovie(tags, 1);
-  EXPECT_EQ(run->traces, (std::vector<std::string>{"10", "_level0.ball", "25"}));
+  EXPECT_EQ(run->traces, (std::vector<std::string>{"10", "_level0.ball", "25", "25"}));
   EXPECT_DOUBLE_EQ(run->player->Root().GetColorTransform().mulA, 0.4);
+}
+
+TEST(Avm1, AfterATellTargetThatFindsNothingGetPropertyOfTheTargetIsUndefined) {
+  const auto setTarget = [](Actions& a, const std::string& path) {
+    Bytes data;
+    PutString(data, path);
+    a.OpWith(0x8B, data);
+  };
+  Actions a;
+  setTarget(a, "nothing");
+  a.PushString("").PushNumber(13).Op(0x22).Trace();  // getProperty("", _name)
+  setTarget(a, "");
+  a.PushString("").PushNumber(13).Op(0x22).Trace();
+  Bytes tags = a.Tag();
+  PutBytes(tags, testing::ShowFrame());
+  PutBytes(tags, testing::End());
+  auto run = StartMovie(tags, 1, 7);
+  EXPECT_EQ(run->traces, (std::vector<std::string>{"undefined", ""}));
 }
 
 TEST(Avm1, MalformedBlocksStopWhereTheyBreak) {

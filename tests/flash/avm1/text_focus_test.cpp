@@ -91,6 +91,43 @@ TEST(TextFocus, TabWalksInputFieldsByPositionThenByTabIndex) {
   EXPECT_EQ(Names(player.TabOrder()), (std::vector<std::string>{"bottomLeft"}));
 }
 
+TEST(TextFocus, TabIndexIsUnsignedOnFieldsAndSaturatedOnButtons) {
+  // An input field and a button without states or actions.
+  Bytes tags;
+  PutBytes(tags, DefineEditText(1, 30, 10, false, "one"));
+  Bytes definition;
+  PutU16(definition, 2);
+  PutU8(definition, 0);   // not a menu
+  PutU16(definition, 0);  // no actions
+  PutU8(definition, 0);   // no records
+  PutBytes(tags, testing::Tag(34, definition));
+  PutBytes(tags, PlaceField(1, 1, "field", 0, 0));
+  PutBytes(tags, PlaceField(2, 2, "button", 50, 0));
+  PutBytes(tags, testing::ShowFrame());
+  PutBytes(tags, testing::End());
+  auto run = StartMovie(tags, 1);
+  ASSERT_TRUE(run->player);
+  avm1::Interpreter& machine = avm1::HostOf(*run->player).Machine();
+  DisplayObject* field = run->player->Root().ChildByName("field", true);
+  DisplayObject* button = run->player->Root().ChildByName("button", true);
+  ASSERT_TRUE(field && button && button->Kind() == DisplayKind::Button);
+  const auto readBack = [&](DisplayObject* object, avm1::Value v) {
+    SetProperty(*run, object, "tabIndex", v);
+    return machine.ToString(machine.Get(avm1::ScriptObjectOf(object), "tabIndex"));
+  };
+  // A field keeps an unsigned 32-bit number: negatives wrap, NaN is 0, fractions cut.
+  EXPECT_EQ(readBack(field, avm1::Value::Number(-4)), "4294967292");
+  EXPECT_EQ(readBack(field, machine.Str("x")), "0");
+  EXPECT_EQ(readBack(field, avm1::Value::Number(1.9)), "1");
+  EXPECT_EQ(readBack(field, avm1::Value()), "undefined");
+  // A button keeps a signed one: NaN and what lies outside the range become the smallest.
+  EXPECT_EQ(readBack(button, avm1::Value::Number(-4)), "-4");
+  EXPECT_EQ(readBack(button, avm1::Value::Number(2147483648.0)), "-2147483648");
+  EXPECT_EQ(readBack(button, machine.Str("x")), "-2147483648");
+  EXPECT_EQ(readBack(button, avm1::Value::Number(-1.9)), "-1");
+  EXPECT_EQ(readBack(button, avm1::Value()), "undefined");
+}
+
 TEST(TextFocus, TabCyclesAndShiftTabGoesBack) {
   auto run = GridMovie();
   ASSERT_TRUE(run->player);

@@ -365,5 +365,62 @@ TEST(Avm1VersionRules, AWatcherThatAssignsItsPropertyRunsAgainUpToTheLimit) {
   }
 }
 
+// Add2 converts its second operand first, with one method each (valueOf, or toString
+// for a date from SWF 6); a method that gives an object leaves the object itself, which
+// the addition then converts again, and a missing method gives undefined.
+TEST(Avm1VersionRules, AddConvertsTheSecondOperandFirstAndKeepsObjectsThatStayObjects) {
+  ScriptFixture f;
+  constexpr std::uint8_t kAdd2 = 0x47, kSetMember = 0x4F, kReturn = 0x3E;
+  const auto method = [](const char* name, Actions result) {
+    Actions body;
+    body.Str(name).Op(kTrace).Raw(result).Op(kReturn);
+    return body;
+  };
+  Actions a;
+  a.Function("one", method("one", Actions().Num(1)));
+  a.Function("obj", method("obj", Actions().Num(0).Op(kInitObject)));
+  a.Function("str", method("str", Actions().Str("s")));
+  const auto object = [&](const char* name, const char* valueOf, const char* toString) {
+    a.Str(name).Num(0).Op(kInitObject).Op(kSetVariable);
+    a.Str(name).Op(kGetVariable).Str("valueOf").Str(valueOf).Op(kGetVariable).Op(kSetMember);
+    a.Str(name).Op(kGetVariable).Str("toString").Str(toString).Op(kGetVariable).Op(kSetMember);
+  };
+  object("x", "one", "str");
+  object("y", "obj", "str");
+  object("z", "none", "none");
+  a.Str("x").Op(kGetVariable).Str("y").Op(kGetVariable).Op(kAdd2).Op(kTrace);  // x + y
+  a.Str("").Str("y").Op(kGetVariable).Op(kAdd2).Op(kTrace);                     // "" + y
+  a.Str("").Str("z").Op(kGetVariable).Op(kAdd2).Op(kTrace);                     // "" + z
+  EXPECT_EQ(RunActions(f, a, 8), (std::vector<std::string>{"obj", "one", "obj", "NaN", "obj", "str", "s", "undefined"}));
+
+  // The old arithmetic: Subtract and Divide convert the second operand first, Add and
+  // Multiply the first.
+  Actions b;
+  b.Function("two", method("two", Actions().Num(2)));
+  b.Function("three", method("three", Actions().Num(3)));
+  object("p", "two", "none");
+  object("q", "three", "none");
+  b.Raw(a);
+  for (const std::uint8_t op : {std::uint8_t{0x0A}, std::uint8_t{0x0B}, std::uint8_t{0x0C}, kDivide})
+    b.Str("p").Op(kGetVariable).Str("q").Op(kGetVariable).Op(op).Op(kTrace);
+  const std::vector<std::string> traces = RunActions(f, b, 8);
+  EXPECT_EQ(std::vector<std::string>(traces.end() - 12, traces.end()),
+            (std::vector<std::string>{"two", "three", "5", "three", "two", "-1", "two", "three", "6", "three", "two",
+                                      "0.666666666666667"}));
+}
+
+// The strings in the code of movies before SWF 6 are in the Western Windows code page;
+// from SWF 6 they are UTF-8.
+TEST(Avm1VersionRules, CodeStringsBeforeSwf6AreInTheWindowsCodePage) {
+  ScriptFixture f;
+  Actions a;
+  a.Str("A\xC5\x80").Op(kTrace);
+  a.Str("A\xC5\x80").Str("length").Op(0x4E).Op(kTrace);
+  EXPECT_EQ(RunActions(f, a, 5), (std::vector<std::string>{"A\xC3\x85\xE2\x82\xAC", "3"}));
+  Actions b;
+  b.Str("A\xC3\x85").Op(kTrace);
+  EXPECT_EQ(RunActions(f, b, 6), (std::vector<std::string>{"A\xC3\x85"}));
+}
+
 }  // namespace
 }  // namespace vantrel::flash::avm1

@@ -36,6 +36,9 @@ void InstallSystem(Runtime& rt);  // System, System.capabilities, System.securit
 // The display side.
 void InstallMovieClip(Runtime& rt);
 void InstallButton(Runtime& rt);
+// tabIndex of buttons (a signed 32-bit number or unset).
+Value GetDisplayTabIndex(Call& call);
+Value SetDisplayTabIndex(Call& call);
 void InstallTextField(Runtime& rt);
 void InstallKey(Runtime& rt);
 void InstallMouse(Runtime& rt);

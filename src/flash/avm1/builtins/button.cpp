@@ -13,8 +13,10 @@ Value GetDepth(Call& call) {
   return d ? Value::Number(d->depth) : Value();
 }
 
+// Unlike the clip's, the button's tabIndex shows in for..in.
 const Member kMethods[] = {
     {"getDepth", GetDepth, nullptr, kDontEnum | kVersion6},
+    {"tabIndex", GetDisplayTabIndex, SetDisplayTabIndex, kDontDelete | kVersion6},
 };
 
 }  // namespace

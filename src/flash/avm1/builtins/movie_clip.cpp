@@ -744,6 +744,26 @@ Value MovieClipConstructor(Call&) { return {}; }
 
 }  // namespace
 
+Value GetDisplayTabIndex(Call& call) {
+  DisplayObject* d = call.machine.AsDisplay(call.self);
+  return d && d->tabIndex ? Value::Number(*d->tabIndex) : Value();
+}
+
+Value SetDisplayTabIndex(Call& call) {
+  DisplayObject* d = call.machine.AsDisplay(call.self);
+  if (!d) return {};
+  const Value v = call.Arg(0);
+  if (v.IsNullish()) {
+    d->tabIndex.reset();
+    return {};
+  }
+  // A signed 32-bit number cut towards zero; NaN and what lies outside the range become
+  // the smallest integer.
+  const double n = call.machine.ToNumber(v);
+  d->tabIndex = n > -2147483649.0 && n < 2147483648.0 ? std::trunc(n) : -2147483648.0;
+  return {};
+}
+
 void InstallMovieClip(Runtime& rt) {
   Object* ctor = rt.MakeClass(MovieClipConstructor, nullptr);
   rt.movieClipProto = Runtime::PrototypeOf(ctor);

@@ -180,8 +180,9 @@ Value SetTabIndex(Call& call) {
   TextField* f = FieldOf(call);
   if (!f) return {};
   const Value v = call.Arg(0);
+  // Kept as an unsigned 32-bit number: -4 reads back as 4294967292, NaN as 0.
   if (v.IsNullish()) f->tabIndex.reset();
-  else f->tabIndex = call.machine.ToNumber(v);
+  else f->tabIndex = ToUint32(call.machine.ToNumber(v));
   return {};
 }
 FIELD_GETTER(GetMouseWheelEnabled, Value::Bool(f->mouseWheelEnabled))
