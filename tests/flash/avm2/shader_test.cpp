@@ -111,10 +111,10 @@ TEST_F(Shaders, ParameterValuesMustBeNumbers) {
 }
 
 TEST_F(Shaders, BitmapDataKeepsItsSizeLimitsAndAlpha) {
-  for (const auto& [w, h] : {std::pair{0.0, 1.0}, {8192.0, 1.0}, {5000.0, 5000.0}}) {
-    EXPECT_EQ(ErrorOf([&] { New("flash.display.BitmapData", {Num(w), Num(h)}); }),
+  for (const auto& size : {std::pair{0.0, 1.0}, {8192.0, 1.0}, {5000.0, 5000.0}}) {
+    EXPECT_EQ(ErrorOf([&] { New("flash.display.BitmapData", {Num(size.first), Num(size.second)}); }),
               "ArgumentError: Error #2015: Invalid BitmapData.")
-        << w << "x" << h;
+        << size.first << "x" << size.second;
   }
   const Value opaque = New("flash.display.BitmapData", {Num(2), Num(2), Value::Bool(false), Num(0x80123456)});
   EXPECT_EQ(m.ToUint32(m.CallPublic(opaque, "getPixel32", {Num(0), Num(0)})), 0xFF123456u);
