@@ -302,7 +302,8 @@ bool HitBitmaps(const BitmapPixels& p, int fx, int fy, std::uint32_t threshold, 
   const QRect both = a.intersected(b);
   for (int y = both.top(); y <= both.bottom(); ++y) {
     for (int x = both.left(); x <= both.right(); ++x) {
-      if (OpaqueAt(p, x - fx, y - fy, threshold) && OpaqueAt(other, x - sx, y - sy, secondThreshold)) return true;
+      // Between two bitmaps a threshold of 0 counts transparent pixels too.
+      if ((p.Raw(x - fx, y - fy) >> 24) >= threshold && (other.Raw(x - sx, y - sy) >> 24) >= secondThreshold) return true;
     }
   }
   return false;

@@ -127,5 +127,39 @@ TEST(Avm2Text, TextFieldsKeepTextAndFormatsAndRefuseBadRanges) {
                                              "RangeError: Error #2006: The supplied index is out of bounds.", "11"}));
 }
 
+TEST(Avm2BitmapData, PixelOperationsAndTheBitmapThatShowsThem) {
+  AbcWriter w;
+  Code code{w};
+  code.New("flash.display", "BitmapData", 1, {I(4), I(4), B(true), I(0)});
+  // Rectangle edges snap to the nearest pixel: (0.6, 0.6, 2, 2) covers pixels 1 and 2.
+  code.New("flash.geom", "Rectangle", 2, {I(1), I(1), I(2), I(2)});
+  code.Set(L(2), "x", S("0.6")).Set(L(2), "y", S("0.6")).Set(L(2), "width", I(2)).Set(L(2), "height", I(2));
+  code.Do(L(1), "fillRect", {L(2), I(-1)});
+  code.TraceCall(L(1), "getPixel32", {I(1), I(1)}).TraceCall(L(1), "getPixel32", {I(2), I(2)});
+  code.TraceCall(L(1), "getPixel32", {I(3), I(3)}).Trace(L(1), "rect");
+  // hitTest against a point: an opaque pixel hits, a transparent one does not.
+  code.New("flash.geom", "Point", 3, {I(0), I(0)});
+  code.New("flash.geom", "Point", 4, {I(2), I(2)});
+  code.TraceCall(L(1), "hitTest", {L(3), I(255), L(4)});
+  code.New("flash.geom", "Point", 4, {I(3), I(0)});
+  code.TraceCall(L(1), "hitTest", {L(3), I(255), L(4)});
+  // copyPixels from an opaque bitmap, then the pixels as bytes (position left at the end).
+  code.New("flash.display", "BitmapData", 7, {I(2), I(2), B(false), I(0x112233)});
+  code.New("flash.geom", "Rectangle", 2, {I(0), I(0), I(2), I(2)});
+  code.Do(L(1), "copyPixels", {L(7), L(2), L(3)});
+  code.TraceCall(L(1), "getPixel32", {I(0), I(0)});
+  code.Keep(4, L(1), "getPixels", {L(2)}).Trace(L(4), "length").Trace(L(4), "position");
+  // A Bitmap shows it, and keeps its size when the pixels are disposed of.
+  code.New("flash.display", "Bitmap", 6, {L(1)});
+  code.Trace(L(6), "width");
+  code.Do(L(1), "dispose").Trace(L(6), "width");
+  code.TryTrace([](Code& c) { c.Trace(L(1), "width"); });
+  code.New("flash.display", "Bitmap", 6).Trace(L(6), "bitmapData").Trace(L(6), "width");
+  EXPECT_EQ(RunMovie(w, code), (std::vector<std::string>{"4294967295", "4294967295", "0", "(x=0, y=0, w=4, h=4)", "true",
+                                                         "false", "4279312947", "16", "16", "4", "4",
+                                                         "ArgumentError: Error #2015: Invalid BitmapData.", "null",
+                                                         "0"}));
+}
+
 }  // namespace
 }  // namespace vantrel::flash::avm2

@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "flash/avm2/builtins/support.h"
+#include "flash/character/bitmap.h"
 #include "flash/display/movie_clip.h"
 #include "flash/display/player.h"
 
@@ -245,8 +246,16 @@ Object* AllocateDisplay(Machine& m, ClassObject* cls) {
       m.bindNext = nullptr;
     } else {
       d = NewSymbolInstance(m, cls, o);
-      bool isDisplay = false;
-      for (ClassObject* c = cls; c; c = c->base) isDisplay = isDisplay || (c->name == "DisplayObject" && c->package == "flash.display");
+      bool isDisplay = false, isBitmap = false;
+      for (ClassObject* c = cls; c; c = c->base) {
+        isDisplay = isDisplay || (c->name == "DisplayObject" && c->package == "flash.display");
+        isBitmap = isBitmap || (c->name == "Bitmap" && c->package == "flash.display");
+      }
+      // A Bitmap shows a BitmapData's pixels (none until it is given some).
+      if (!d && isBitmap) {
+        d = m.player->Create(m.player->RootMovie(), std::make_shared<BitmapDataCharacter>(nullptr, false), 0);
+        if (d) d->name = "instance" + std::to_string(m.player->NextInstanceNumber());
+      }
       if (!d && isDisplay) d = m.player->CreateEmptyClip(m.player->RootMovie());
     }
     if (d) {
