@@ -1,6 +1,7 @@
 #include "flash/render/bitmap_ops.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cmath>
 
 #include "flash/render/effects.h"
@@ -321,6 +322,16 @@ bool HitArea(const BitmapPixels& p, int fx, int fy, std::uint32_t threshold, Pix
 
 bool HitPoint(const BitmapPixels& p, int fx, int fy, std::uint32_t threshold, int px, int py) {
   return OpaqueAt(p, px - fx, py - fy, threshold);
+}
+
+Quality DrawQuality(std::string_view name) {
+  const auto is = [&](std::string_view want) {
+    return name.size() == want.size() &&
+           std::equal(name.begin(), name.end(), want.begin(), [](char a, char b) { return std::toupper(static_cast<unsigned char>(a)) == b; });
+  };
+  if (is("LOW")) return Quality::Low;
+  if (is("MEDIUM")) return Quality::Medium;
+  return Quality::High;
 }
 
 void DrawLayerInto(BitmapPixels& target, const QImage& layer, QRect clip, std::uint8_t blendMode) {

@@ -73,6 +73,10 @@ bool HitBitmaps(const BitmapPixels& a, int ax, int ay, std::uint32_t aThreshold,
 bool HitArea(const BitmapPixels& pixels, int x, int y, std::uint32_t threshold, PixelArea area);
 bool HitPoint(const BitmapPixels& pixels, int x, int y, std::uint32_t threshold, int px, int py);
 
+// draw renders display objects at the stage's quality (its name as scripts read it:
+// "LOW", "MEDIUM", "HIGH", "BEST", ...).
+Quality DrawQuality(std::string_view stageQuality);
+
 // draw: lays a drawing (premultiplied, the bitmap's size) onto the bitmap through the
 // blend mode, inside clip.
 void DrawLayerInto(BitmapPixels& target, const QImage& layer, QRect clip, std::uint8_t blendMode);

@@ -161,5 +161,28 @@ TEST(Avm2BitmapData, PixelOperationsAndTheBitmapThatShowsThem) {
                                                          "0"}));
 }
 
+TEST(Avm2Display, ContainerRangesMouseFlagsAndBackgrounds) {
+  AbcWriter w;
+  Code code{w};
+  code.New("flash.display", "Sprite", 1);
+  for (int i = 0; i < 3; ++i) code.New("flash.display", "Shape", 2).Do(L(1), "addChild", {L(2)});
+  // From 1 to the end; a begin past the children removes nothing; an explicit range
+  // outside them is an error.
+  code.Do(L(1), "removeChildren", {I(1)}).Trace(L(1), "numChildren");
+  code.Do(L(1), "removeChildren", {I(5)}).Trace(L(1), "numChildren");
+  code.TryTrace([](Code& c) { c.Do(L(1), "removeChildren", {I(0), I(3)}); });
+  code.Do(L(1), "removeChildren").Trace(L(1), "numChildren");
+  code.Trace(L(1), "mouseEnabled").Trace(L(1), "doubleClickEnabled").Trace(L(1), "mouseChildren");
+  code.Set(L(1), "mouseEnabled", B(false)).Trace(L(1), "mouseEnabled");
+  code.Trace(L(1), "opaqueBackground").Set(L(1), "opaqueBackground", I(0x123456)).Trace(L(1), "opaqueBackground");
+  code.Set(L(1), "opaqueBackground", Null()).Trace(L(1), "opaqueBackground");
+  // scrollRect edges snap to the nearest pixel, halves to the even one.
+  code.New("flash.geom", "Rectangle", 3, {I(1), I(2), I(3), I(4)});
+  code.Set(L(3), "x", S("1.2")).Set(L(3), "width", S("0.3")).Set(L(1), "scrollRect", L(3)).Trace(L(1), "scrollRect");
+  EXPECT_EQ(RunMovie(w, code), (std::vector<std::string>{"1", "1", "RangeError: Error #2006: The supplied index is out of bounds.",
+                                                         "0", "true", "false", "true", "false", "null", "1193046",
+                                                         "null", "(x=1, y=2, w=1, h=4)"}));
+}
+
 }  // namespace
 }  // namespace vantrel::flash::avm2

@@ -552,7 +552,8 @@ Value Draw(Call& call) {
     drawn = true;
   } else if (DisplayObject* display = m.AsDisplay(object)) {
     QPainter painter(&layer);
-    RenderDisplayObject(painter, *display, QTransform::fromScale(1 / 20.0, 1 / 20.0) * matrix, color, Quality::High);
+    const Quality quality = m.HasPlayer() ? DrawQuality(m.GetPlayer().Quality()) : Quality::High;
+    RenderDisplayObject(painter, *display, QTransform::fromScale(1 / 20.0, 1 / 20.0) * matrix, color, quality);
     drawn = true;
   }
   if (!drawn) return Value();

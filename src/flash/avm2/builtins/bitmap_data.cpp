@@ -178,8 +178,11 @@ Value Lock(Machine& m, const Value& self, const Value*, int) {
 
 Value FillRect(Machine& m, const Value& self, const Value* args, int argc) {
   BitmapPixels& p = This(m, self);
-  const PixelArea r = RectArg(m, args, argc, 0, "rect");
-  p.FillRect(r.x, r.y, std::max(r.width, 0), std::max(r.height, 0), m.ToUint32(Arg(args, argc, 1)));
+  PixelArea r = RectArg(m, args, argc, 0, "rect");
+  // A negative width or height reaches back from x or y.
+  if (r.width < 0) r = {r.x + r.width, r.y, -r.width, r.height};
+  if (r.height < 0) r = {r.x, r.y + r.height, r.width, -r.height};
+  p.FillRect(r.x, r.y, r.width, r.height, m.ToUint32(Arg(args, argc, 1)));
   return Value();
 }
 Value FloodFill(Machine& m, const Value& self, const Value* args, int argc) {
@@ -409,8 +412,12 @@ Value Draw(Machine& m, const Value& self, const Value* args, int argc) {
     flash::Bitmap::DrawImage(bitmap->Image(), context, smoothing);
   } else if (source.IsObject() && source.object->kind == ObjectKind::Display && static_cast<NativeObject*>(source.object)->display) {
     QPainter painter(&layer);
+    // drawWithQuality names its quality; draw takes the stage's.
+    const std::string quality = NativeTag(m) == 1 && argc > 6 && !args[6].IsNullish() ? m.ToString(args[6])
+                                : m.player                                         ? m.player->Quality()
+                                                                                   : "HIGH";
     RenderDisplayObject(painter, *static_cast<NativeObject*>(source.object)->display,
-                        QTransform::fromScale(1 / 20.0, 1 / 20.0) * matrix, color, Quality::High);
+                        QTransform::fromScale(1 / 20.0, 1 / 20.0) * matrix, color, DrawQuality(quality));
   } else if (BitmapDataObject* o = source.IsObject() ? dynamic_cast<BitmapDataObject*>(source.object) : nullptr) {
     (void)o;
     InvalidBitmap(m);
@@ -653,7 +660,7 @@ void InstallBitmapData(Machine& m) {
       {"pixelDissolve", PixelDissolve, nullptr, 0, 0},
       {"hitTest", HitTest, nullptr, 0, 0},
       {"draw", Draw, nullptr, 0, 0},
-      {"drawWithQuality", Draw, nullptr, 0, 0},
+      {"drawWithQuality", Draw, nullptr, 0, 1},
       {"getPixels", GetPixels, nullptr, 0, 0},
       {"setPixels", SetPixels, nullptr, 0, 0},
       {"copyPixelsToByteArray", CopyPixelsToByteArray, nullptr, 0, 0},

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "flash/avm2/builtins/geom.h"
 #include "flash/avm2/builtins/support.h"
 #include "flash/character/bitmap.h"
 #include "flash/display/movie_clip.h"
@@ -426,6 +427,62 @@ Value SetHeight(Machine& m, const Value& self, const Value* args, int argc) {
   return Value();
 }
 
+// opaqueBackground: the colour (0xRRGGBB) filled behind the object's bounds, or null.
+Value GetOpaqueBackground(Machine& m, const Value& self, const Value*, int) {
+  DisplayObject* d = Display(m, self);
+  if (!d->opaqueBackground) return Value::Null();
+  const Rgba& c = *d->opaqueBackground;
+  return Value::Number((std::uint32_t{c.r} << 16) | (std::uint32_t{c.g} << 8) | c.b);
+}
+Value SetOpaqueBackground(Machine& m, const Value& self, const Value* args, int argc) {
+  DisplayObject* d = Display(m, self);
+  const Value v = Arg(args, argc, 0);
+  if (v.IsNullish()) {
+    d->opaqueBackground.reset();
+    return Value();
+  }
+  const std::uint32_t rgb = m.ToUint32(v);
+  d->opaqueBackground = Rgba{static_cast<std::uint8_t>(rgb >> 16), static_cast<std::uint8_t>(rgb >> 8), static_cast<std::uint8_t>(rgb), 255};
+  return Value();
+}
+
+// scrollRect: the part of the object shown, its edges snapped to whole pixels (the
+// nearest, halves to the even one); null shows all of it.
+Value GetScrollRect(Machine& m, const Value& self, const Value*, int) {
+  DisplayObject* d = Display(m, self);
+  if (!d->scrollRect) return Value::Null();
+  const QRectF& r = *d->scrollRect;
+  return NewRectangle(m, r.x() / 20, r.y() / 20, r.width() / 20, r.height() / 20);
+}
+Value SetScrollRect(Machine& m, const Value& self, const Value* args, int argc) {
+  DisplayObject* d = Display(m, self);
+  const Value v = Arg(args, argc, 0);
+  if (v.IsNullish()) {
+    d->scrollRect.reset();
+    return Value();
+  }
+  const double x = m.ToNumber(m.GetPublic(v, "x")), y = m.ToNumber(m.GetPublic(v, "y"));
+  const double w = m.ToNumber(m.GetPublic(v, "width")), h = m.ToNumber(m.GetPublic(v, "height"));
+  const auto edge = [](double e) { return std::isfinite(e) ? std::nearbyint(std::clamp(e, -1e7, 1e7)) : 0.0; };
+  const double left = edge(x), top = edge(y);
+  d->scrollRect = QRectF(left * 20, top * 20, (edge(x + w) - left) * 20, (edge(y + h) - top) * 20);
+  return Value();
+}
+
+// The mouse flags of interactive objects (the stage's are its own: it always takes
+// mouse events).
+template <bool DisplayObject::*Flag>
+Value GetFlag(Machine& m, const Value& self, const Value*, int) {
+  return Value::Bool(Display(m, self)->*Flag);
+}
+template <bool DisplayObject::*Flag>
+Value SetFlag(Machine& m, const Value& self, const Value* args, int argc) {
+  DisplayObject* d = Display(m, self);
+  if (Flag == &DisplayObject::mouseEnabled && IsStageHost(m, d)) return Value();
+  d->*Flag = m.ToBoolean(Arg(args, argc, 0));
+  return Value();
+}
+
 Value NumChildren(Machine& m, const Value& self, const Value*, int) {
   return Value::Number(static_cast<double>(ChildList(m, Container(m, self)).size()));
 }
@@ -542,6 +599,26 @@ Value RemoveChildAt(Machine& m, const Value& self, const Value* args, int argc) 
   const Value child = GetChildAt(m, self, args, argc);
   return RemoveChild(m, self, &child, 1);
 }
+// removeChildren(beginIndex = 0, endIndex = 0x7FFFFFFF): the children from begin to end
+// (to the last one, if any, for the largest end); a range outside the children is a
+// RangeError.
+Value RemoveChildren(Machine& m, const Value& self, const Value* args, int argc) {
+  MovieClip* parent = Container(m, self);
+  const int count = static_cast<int>(ChildList(m, parent).size());
+  const std::int32_t begin = argc > 0 ? m.ToInt32(args[0]) : 0;
+  std::int32_t end = argc > 1 ? m.ToInt32(args[1]) : 0x7FFFFFFF;
+  if (end == 0x7FFFFFFF) {
+    end = count - 1;
+    if (begin > end) return Value();  // nothing from begin on
+  }
+  if (begin < 0 || end < 0 || begin >= count || end >= count || begin > end)
+    m.ThrowError("RangeError", 2006, "The supplied index is out of bounds.");
+  for (std::int32_t i = begin; i <= end; ++i) {
+    const Value index = Value::Number(begin);
+    RemoveChildAt(m, self, &index, 1);
+  }
+  return Value();
+}
 Value GetChildIndex(Machine& m, const Value& self, const Value* args, int argc) {
   MovieClip* parent = Container(m, self);
   DisplayObject* child = ChildArg(m, args, argc);
@@ -605,6 +682,7 @@ Value CurrentFrame(Machine& m, const Value& self, const Value*, int) {
 }
 Value TotalFrames(Machine& m, const Value& self, const Value*, int) { return Value::Number(Container(m, self)->TotalFrames()); }
 Value FramesLoaded(Machine& m, const Value& self, const Value*, int) { return Value::Number(Container(m, self)->FramesLoaded()); }
+Value IsPlaying(Machine& m, const Value& self, const Value*, int) { return Value::Bool(Container(m, self)->Playing()); }
 Value Play(Machine& m, const Value& self, const Value*, int) {
   Container(m, self)->Play();
   return Value();
@@ -905,10 +983,17 @@ void InstallDisplay(Machine& m) {
       {"visible", GetVisible, SetVisible, kAccessor, 0},
       {"width", GetWidth, SetWidth, kAccessor, 0},
       {"height", GetHeight, SetHeight, kAccessor, 0},
+      {"opaqueBackground", GetOpaqueBackground, SetOpaqueBackground, kAccessor, 0},
+      {"scrollRect", GetScrollRect, SetScrollRect, kAccessor, 0},
   };
   Install(m, displayObject, kDisplayObjectMembers);
   InstallDisplayGeometry(m);
   ClassObject* interactive = m.DefineClass("flash.display", "InteractiveObject", displayObject, [](Machine&, const Value&, const Value*, int) { return Value(); });
+  static const Member kInteractiveMembers[] = {
+      {"mouseEnabled", GetFlag<&DisplayObject::mouseEnabled>, SetFlag<&DisplayObject::mouseEnabled>, kAccessor, 0},
+      {"doubleClickEnabled", GetFlag<&DisplayObject::doubleClickEnabled>, SetFlag<&DisplayObject::doubleClickEnabled>, kAccessor, 0},
+  };
+  Install(m, interactive, kInteractiveMembers);
   ClassObject* container = m.DefineClass("flash.display", "DisplayObjectContainer", interactive, [](Machine&, const Value&, const Value*, int) { return Value(); });
   static const Member kContainerMembers[] = {
       {"numChildren", NumChildren, nullptr, kAccessor, 0},
@@ -916,6 +1001,8 @@ void InstallDisplay(Machine& m) {
       {"addChildAt", AddChildAt, nullptr, 0, 0},
       {"removeChild", RemoveChild, nullptr, 0, 0},
       {"removeChildAt", RemoveChildAt, nullptr, 0, 0},
+      {"removeChildren", RemoveChildren, nullptr, 0, 0},
+      {"mouseChildren", GetFlag<&DisplayObject::mouseChildren>, SetFlag<&DisplayObject::mouseChildren>, kAccessor, 0},
       {"getChildAt", GetChildAt, nullptr, 0, 0},
       {"getChildIndex", GetChildIndex, nullptr, 0, 0},
       {"setChildIndex", SetChildIndex, nullptr, 0, 0},
@@ -929,6 +1016,7 @@ void InstallDisplay(Machine& m) {
   ClassObject* clip = m.DefineClass("flash.display", "MovieClip", sprite, [](Machine&, const Value&, const Value*, int) { return Value(); }, false);
   static const Member kClipMembers[] = {
       {"currentFrame", CurrentFrame, nullptr, kAccessor, 0},
+      {"isPlaying", IsPlaying, nullptr, kAccessor, 0},
       {"totalFrames", TotalFrames, nullptr, kAccessor, 0},
       {"framesLoaded", FramesLoaded, nullptr, kAccessor, 0},
       {"currentLabel", CurrentLabel, nullptr, kAccessor, 0},
