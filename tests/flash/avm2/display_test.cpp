@@ -184,5 +184,18 @@ TEST(Avm2Display, ContainerRangesMouseFlagsAndBackgrounds) {
                                                          "null", "(x=1, y=2, w=1, h=4)"}));
 }
 
+TEST(Avm2Display, FrameLabelsScenesAndTheFocusRectangle) {
+  AbcWriter w;
+  Code code{w};
+  code.New("flash.display", "FrameLabel", 1, {S("intro"), I(3)}).Trace(L(1), "name").Trace(L(1), "frame");
+  code.New("flash.display", "Scene", 2, {S("Scene 2"), Null(), I(7)}).Trace(L(2), "name").Trace(L(2), "numFrames");
+  // A script-made clip has no frames and no labels.
+  code.New("flash.display", "MovieClip", 3).Trace(L(3), "currentLabels.length");
+  // focusRect: null until set; only true itself is true.
+  code.Trace(L(3), "focusRect").Set(L(3), "focusRect", B(true)).Trace(L(3), "focusRect");
+  code.Set(L(3), "focusRect", I(1)).Trace(L(3), "focusRect").Set(L(3), "focusRect", Null()).Trace(L(3), "focusRect");
+  EXPECT_EQ(RunMovie(w, code), (std::vector<std::string>{"intro", "3", "Scene 2", "7", "0", "null", "true", "false", "null"}));
+}
+
 }  // namespace
 }  // namespace vantrel::flash::avm2

@@ -483,6 +483,27 @@ Value SetFlag(Machine& m, const Value& self, const Value* args, int argc) {
   return Value();
 }
 
+// focusRect: null (the stage's setting decides), true, or false for any other value;
+// the stage has none of its own.
+[[noreturn]] void StageLacks(Machine& m) {
+  m.ThrowError("flash.errors.IllegalOperationError", 2071, "The Stage class does not implement this property or method.");
+}
+Value GetFocusRect(Machine& m, const Value& self, const Value*, int) {
+  DisplayObject* d = Display(m, self);
+  if (IsStageHost(m, d) || !d->focusRect) return Value::Null();
+  return Value::Bool(*d->focusRect);
+}
+Value SetFocusRect(Machine& m, const Value& self, const Value* args, int argc) {
+  DisplayObject* d = Display(m, self);
+  if (IsStageHost(m, d)) StageLacks(m);
+  const Value v = Arg(args, argc, 0);
+  if (v.IsNullish())
+    d->focusRect.reset();
+  else
+    d->focusRect = v.IsBoolean() && v.boolean;
+  return Value();
+}
+
 Value NumChildren(Machine& m, const Value& self, const Value*, int) {
   return Value::Number(static_cast<double>(ChildList(m, Container(m, self)).size()));
 }
@@ -704,6 +725,54 @@ Value CurrentLabel(Machine& m, const Value& self, const Value*, int) {
     }
   }
   return best < 0 ? Value::Null() : m.StrValue(label);
+}
+
+// FrameLabel(name, frame): name in text, frame in a. Scene(name, labels, numFrames):
+// name in text, labels in a, numFrames in b.
+Value FrameLabelConstruct(Machine& m, const Value& self, const Value* args, int argc) {
+  auto* o = static_cast<NativeObject*>(self.object);
+  o->text = StrArg(m, args, argc, 0, "null");
+  o->a = Value::Number(m.ToInt32(Arg(args, argc, 1)));
+  return Value();
+}
+Value FrameLabelName(Machine& m, const Value& self, const Value*, int) {
+  return m.StrValue(Receiver<NativeObject>(m, self, ObjectKind::Display, "FrameLabel")->text);
+}
+Value FrameLabelFrame(Machine& m, const Value& self, const Value*, int) {
+  return Receiver<NativeObject>(m, self, ObjectKind::Display, "FrameLabel")->a;
+}
+Object* AllocateScene(Machine& m, ClassObject*) { return m.heap.Make<NativeObject>(ObjectKind::Other, nullptr, nullptr); }
+Value SceneConstruct(Machine& m, const Value& self, const Value* args, int argc) {
+  auto* o = static_cast<NativeObject*>(self.object);
+  o->text = StrArg(m, args, argc, 0, "null");
+  o->a = Arg(args, argc, 1).IsObject() ? args[1] : Value::Null();
+  o->b = Value::Number(m.ToInt32(Arg(args, argc, 2)));
+  return Value();
+}
+NativeObject* SceneOf(Machine& m, const Value& self) { return Receiver<NativeObject>(m, self, ObjectKind::Other, "Scene"); }
+Value SceneName(Machine& m, const Value& self, const Value*, int) { return m.StrValue(SceneOf(m, self)->text); }
+Value SceneLabels(Machine& m, const Value& self, const Value*, int) { return SceneOf(m, self)->a; }
+Value SceneNumFrames(Machine& m, const Value& self, const Value*, int) { return SceneOf(m, self)->b; }
+
+// currentLabels: the labels of the clip's timeline in frame order, as FrameLabel objects
+// (a movie without scene data is one scene).
+Value CurrentLabels(Machine& m, const Value& self, const Value*, int) {
+  MovieClip* clip = Container(m, self);
+  std::vector<Value> labels;
+  if (const Timeline* t = clip->GetTimeline()) {
+    std::vector<std::pair<int, std::string>> byFrame;
+    for (const std::string& name : t->labelsInOrder) {
+      const auto it = t->labels.find(name);
+      if (it != t->labels.end()) byFrame.emplace_back(it->second, name);
+    }
+    std::stable_sort(byFrame.begin(), byFrame.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+    ClassObject* cls = m.FindClass("flash.display.FrameLabel");
+    for (const auto& [frame, name] : byFrame) {
+      const Value args[2] = {m.StrValue(name), Value::Number(frame + 1)};
+      labels.push_back(Value::Obj(m.ConstructClass(cls, args, 2)));
+    }
+  }
+  return Value::Obj(m.NewArray(std::move(labels)));
 }
 
 void RunFrameScript(Machine& m, NativeObject* clipObject);
@@ -967,6 +1036,21 @@ void InstallDisplay(Machine& m) {
       {"CUT", "cut"}, {"PASTE", "paste"}, {"CLEAR", "clear"}, {"SELECT_ALL", "selectAll"}};
   Install(m, event, kEventTypes);
 
+  ClassObject* frameLabel = m.DefineClass("flash.display", "FrameLabel", dispatcher, FrameLabelConstruct);
+  static const Member kFrameLabelMembers[] = {
+      {"name", FrameLabelName, nullptr, kAccessor, 0},
+      {"frame", FrameLabelFrame, nullptr, kAccessor, 0},
+  };
+  Install(m, frameLabel, kFrameLabelMembers);
+  ClassObject* scene = m.DefineClass("flash.display", "Scene", m.objectClass, SceneConstruct);
+  scene->allocate = AllocateScene;
+  static const Member kSceneMembers[] = {
+      {"name", SceneName, nullptr, kAccessor, 0},
+      {"labels", SceneLabels, nullptr, kAccessor, 0},
+      {"numFrames", SceneNumFrames, nullptr, kAccessor, 0},
+  };
+  Install(m, scene, kSceneMembers);
+
   ClassObject* displayObject = m.DefineClass("flash.display", "DisplayObject", dispatcher, [](Machine&, const Value&, const Value*, int) { return Value(); });
   displayObject->allocate = AllocateDisplay;
   static const Member kDisplayObjectMembers[] = {
@@ -992,6 +1076,7 @@ void InstallDisplay(Machine& m) {
   static const Member kInteractiveMembers[] = {
       {"mouseEnabled", GetFlag<&DisplayObject::mouseEnabled>, SetFlag<&DisplayObject::mouseEnabled>, kAccessor, 0},
       {"doubleClickEnabled", GetFlag<&DisplayObject::doubleClickEnabled>, SetFlag<&DisplayObject::doubleClickEnabled>, kAccessor, 0},
+      {"focusRect", GetFocusRect, SetFocusRect, kAccessor, 0},
   };
   Install(m, interactive, kInteractiveMembers);
   ClassObject* container = m.DefineClass("flash.display", "DisplayObjectContainer", interactive, [](Machine&, const Value&, const Value*, int) { return Value(); });
@@ -1017,6 +1102,7 @@ void InstallDisplay(Machine& m) {
   static const Member kClipMembers[] = {
       {"currentFrame", CurrentFrame, nullptr, kAccessor, 0},
       {"isPlaying", IsPlaying, nullptr, kAccessor, 0},
+      {"currentLabels", CurrentLabels, nullptr, kAccessor, 0},
       {"totalFrames", TotalFrames, nullptr, kAccessor, 0},
       {"framesLoaded", FramesLoaded, nullptr, kAccessor, 0},
       {"currentLabel", CurrentLabel, nullptr, kAccessor, 0},
