@@ -400,6 +400,8 @@ void InstallDisplayGeometry(Machine& machine);
 void InstallText(Machine& machine);
 void InstallStage(Machine& machine);
 void InstallBitmapData(Machine& machine);
+// The display object properties the stage refuses (after the declared API is in place).
+void RefuseStageProperties(Machine& machine);
 void InstallShaders(Machine& machine);
 void InstallXml(Machine& machine);
 void InstallProxy(Machine& machine);

@@ -184,7 +184,7 @@ TEST(Avm2Display, ContainerRangesMouseFlagsAndBackgrounds) {
                                                          "null", "(x=1, y=2, w=1, h=4)"}));
 }
 
-TEST(Avm2Display, FrameLabelsScenesAndTheFocusRectangle) {
+TEST(Avm2Display, FrameLabelsScenesFocusRectangleAndBlendModes) {
   AbcWriter w;
   Code code{w};
   code.New("flash.display", "FrameLabel", 1, {S("intro"), I(3)}).Trace(L(1), "name").Trace(L(1), "frame");
@@ -194,7 +194,16 @@ TEST(Avm2Display, FrameLabelsScenesAndTheFocusRectangle) {
   // focusRect: null until set; only true itself is true.
   code.Trace(L(3), "focusRect").Set(L(3), "focusRect", B(true)).Trace(L(3), "focusRect");
   code.Set(L(3), "focusRect", I(1)).Trace(L(3), "focusRect").Set(L(3), "focusRect", Null()).Trace(L(3), "focusRect");
-  EXPECT_EQ(RunMovie(w, code), (std::vector<std::string>{"intro", "3", "Scene 2", "7", "0", "null", "true", "false", "null"}));
+  // blendMode by name: null and unknown names are refused.
+  code.Trace(L(3), "blendMode").Set(L(3), "blendMode", S("multiply")).Trace(L(3), "blendMode");
+  code.TryTrace([](Code& c) { c.Set(L(3), "blendMode", Null()); });
+  code.TryTrace([](Code& c) { c.Set(L(3), "blendMode", S("sparkle")); });
+  code.Trace(L(3), "blendMode");
+  EXPECT_EQ(RunMovie(w, code),
+            (std::vector<std::string>{"intro", "3", "Scene 2", "7", "0", "null", "true", "false", "null", "normal", "multiply",
+                                      "TypeError: Error #2007: Parameter blendMode must be non-null.",
+                                      "ArgumentError: Error #2008: Parameter blendMode must be one of the accepted values.",
+                                      "multiply"}));
 }
 
 }  // namespace

@@ -8,6 +8,7 @@
 #include "flash/character/bitmap.h"
 #include "flash/display/movie_clip.h"
 #include "flash/display/player.h"
+#include "flash/render/effects.h"
 
 namespace vantrel::flash::avm2 {
 
@@ -19,6 +20,10 @@ constexpr int kStageHostLevel = 1 << 20;
 
 MovieClip* StageHost(Machine& m) { return m.player ? m.player->Level(kStageHostLevel) : nullptr; }
 bool IsStageHost(Machine& m, const DisplayObject* d) { return d && d == StageHost(m); }
+// What the stage refuses of the display object properties it inherits.
+[[noreturn]] void StageLacks(Machine& m) {
+  m.ThrowError("flash.errors.IllegalOperationError", 2071, "The Stage class does not implement this property or method.");
+}
 
 // ---- events ----
 // Listeners live in the dispatcher's list as (type, function, capture, priority).
@@ -485,9 +490,6 @@ Value SetFlag(Machine& m, const Value& self, const Value* args, int argc) {
 
 // focusRect: null (the stage's setting decides), true, or false for any other value;
 // the stage has none of its own.
-[[noreturn]] void StageLacks(Machine& m) {
-  m.ThrowError("flash.errors.IllegalOperationError", 2071, "The Stage class does not implement this property or method.");
-}
 Value GetFocusRect(Machine& m, const Value& self, const Value*, int) {
   DisplayObject* d = Display(m, self);
   if (IsStageHost(m, d) || !d->focusRect) return Value::Null();
@@ -501,6 +503,30 @@ Value SetFocusRect(Machine& m, const Value& self, const Value* args, int argc) {
     d->focusRect.reset();
   else
     d->focusRect = v.IsBoolean() && v.boolean;
+  return Value();
+}
+
+
+// blendMode by name ("normal", "multiply", ...); the stage has none of its own.
+// "shader" is accepted and draws as normal (there is no shader blending).
+Value GetBlendMode(Machine& m, const Value& self, const Value*, int) { return m.StrValue(BlendModeName(Display(m, self)->blendMode)); }
+Value SetBlendMode(Machine& m, const Value& self, const Value* args, int argc) {
+  DisplayObject* d = Display(m, self);
+  if (IsStageHost(m, d)) StageLacks(m);
+  const Value v = Arg(args, argc, 0);
+  if (v.IsNullish()) m.ThrowTypeError(2007, "Parameter blendMode must be non-null.");
+  const std::string name = m.ToString(v);
+  if (name == "shader") return Value();
+  const std::uint8_t mode = BlendModeByName(name);
+  if (mode == 0) m.ThrowError("ArgumentError", 2008, "Parameter blendMode must be one of the accepted values.");
+  d->blendMode = mode;
+  return Value();
+}
+Value GetCacheAsBitmap(Machine& m, const Value& self, const Value*, int) { return Value::Bool(Display(m, self)->cacheAsBitmap); }
+Value SetCacheAsBitmap(Machine& m, const Value& self, const Value* args, int argc) {
+  DisplayObject* d = Display(m, self);
+  if (IsStageHost(m, d)) StageLacks(m);
+  d->cacheAsBitmap = m.ToBoolean(Arg(args, argc, 0));
   return Value();
 }
 
@@ -989,6 +1015,31 @@ void ConstructPlaced(Machine& m, DisplayObject* d, ClassObject* linked) {
 
 void InstallUtils(Machine&) {}
 
+// The display object properties the stage refuses to have set (and textSnapshot, which
+// it refuses to give): they throw once every class has its members.
+void RefuseStageProperties(Machine& m) {
+  ClassObject* stage = m.FindClass("flash.display.Stage");
+  if (!stage) return;
+  static const char* const kRefusedSetters[] = {
+      "accessibilityImplementation", "accessibilityProperties", "alpha", "blendMode", "cacheAsBitmap", "contextMenu",
+      "filters", "focusRect", "height", "mask", "name", "opaqueBackground", "rotation", "rotationX", "rotationY",
+      "rotationZ", "scale9Grid", "scaleX", "scaleY", "scaleZ", "scrollRect", "tabEnabled", "tabIndex", "transform",
+      "visible", "width", "x", "y", "z"};
+  const auto refuse = [&](const char* name, bool getter) {
+    const auto it = stage->instanceTraits->bindings.find(m.Intern(name));
+    if (it == stage->instanceTraits->bindings.end()) return;
+    for (Binding& b : it->second) {
+      if (b.ns != m.PublicNs() || b.kind != Binding::Kind::Accessor) continue;
+      MethodInfo* refusal = m.NativeMethod(name, [](Machine& mm, const Value&, const Value*, int) -> Value { StageLacks(mm); });
+      refusal->declaringClass = stage;
+      refusal->role = getter ? MethodInfo::Role::Getter : MethodInfo::Role::Setter;
+      (getter ? b.getter : b.setter) = refusal;
+    }
+  };
+  for (const char* name : kRefusedSetters) refuse(name, false);
+  refuse("textSnapshot", true);
+}
+
 double Machine::Now() const { return player ? player->Milliseconds() : 0; }
 
 Value IgnoreSize(Machine&, const Value&, const Value*, int) { return Value(); }
@@ -1069,6 +1120,8 @@ void InstallDisplay(Machine& m) {
       {"height", GetHeight, SetHeight, kAccessor, 0},
       {"opaqueBackground", GetOpaqueBackground, SetOpaqueBackground, kAccessor, 0},
       {"scrollRect", GetScrollRect, SetScrollRect, kAccessor, 0},
+      {"blendMode", GetBlendMode, SetBlendMode, kAccessor, 0},
+      {"cacheAsBitmap", GetCacheAsBitmap, SetCacheAsBitmap, kAccessor, 0},
   };
   Install(m, displayObject, kDisplayObjectMembers);
   InstallDisplayGeometry(m);
