@@ -205,6 +205,10 @@ void As3Movie::ExitFrame() {
   BroadcastFrameEvent(*machine_, "frameConstructed");
   RunChangedFrameScripts(*machine_);
   BroadcastFrameEvent(*machine_, "exitFrame");
+  if (machine_->stageInvalidated) {
+    machine_->stageInvalidated = false;
+    BroadcastFrameEvent(*machine_, "render");
+  }
 }
 
 }  // namespace vantrel::flash::avm2

@@ -76,6 +76,9 @@ class Machine {
   std::unordered_map<const DisplayObject*, Object*> displayObjects;
   // Objects listening for enterFrame (the player tells every one of them each frame).
   std::vector<Object*> frameListeners;
+  // Stage.invalidate() was called: the display objects hear render once the frame's
+  // exitFrame has run.
+  bool stageInvalidated = false;
   // Clips with frame scripts (addFrameScript), with the frame each last ran.
   std::vector<std::pair<Object*, int>> scriptedClips;
   // setTimeout/setInterval: due time in milliseconds of movie time.

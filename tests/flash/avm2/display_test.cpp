@@ -155,10 +155,18 @@ TEST(Avm2BitmapData, PixelOperationsAndTheBitmapThatShowsThem) {
   code.Do(L(1), "dispose").Trace(L(6), "width");
   code.TryTrace([](Code& c) { c.Trace(L(1), "width"); });
   code.New("flash.display", "Bitmap", 6).Trace(L(6), "bitmapData").Trace(L(6), "width");
+  // A shape filled with a bitmap, drawn into another bitmap, shows the bitmap's pixels
+  // (repeated past its edge).
+  code.New("flash.display", "BitmapData", 1, {I(2), I(2), B(false), I(0x00FF00)});
+  code.New("flash.display", "Shape", 6);
+  code.Push(L(6)).OpName(0x66, w.Name("graphics")).Push(L(1)).Call(0x4F, w.Name("beginBitmapFill"), 1);
+  code.Draw(6, "drawRect", {0, 0, 4, 4});
+  code.New("flash.display", "BitmapData", 4, {I(4), I(4), B(false), I(0)});
+  code.Do(L(4), "draw", {L(6)}).TraceCall(L(4), "getPixel", {I(3), I(3)});
   EXPECT_EQ(RunMovie(w, code), (std::vector<std::string>{"4294967295", "4294967295", "0", "(x=0, y=0, w=4, h=4)", "true",
                                                          "false", "4279312947", "16", "16", "4", "4",
                                                          "ArgumentError: Error #2015: Invalid BitmapData.", "null",
-                                                         "0"}));
+                                                         "0", "65280"}));
 }
 
 TEST(Avm2Display, ContainerRangesMouseFlagsAndBackgrounds) {

@@ -58,7 +58,7 @@ Value AddEventListener(Machine& m, const Value& self, const Value* args, int arg
   }
   const Value entry[4] = {m.StrValue(type), listener, Value::Bool(capture), Value::Number(priority)};
   d->list.insert(d->list.begin() + static_cast<long>(at), entry, entry + 4);
-  if (type == "enterFrame" || type == "exitFrame" || type == "frameConstructed") {
+  if (type == "enterFrame" || type == "exitFrame" || type == "frameConstructed" || type == "render") {
     if (std::find(m.frameListeners.begin(), m.frameListeners.end(), d) == m.frameListeners.end()) m.frameListeners.push_back(d);
   }
   return Value();
@@ -1043,6 +1043,11 @@ void RefuseStageProperties(Machine& m) {
 double Machine::Now() const { return player ? player->Milliseconds() : 0; }
 
 Value IgnoreSize(Machine&, const Value&, const Value*, int) { return Value(); }
+// invalidate(): the display objects hear render before the next drawing of the stage.
+Value StageInvalidate(Machine& m, const Value&, const Value*, int) {
+  m.stageInvalidated = true;
+  return Value();
+}
 
 void InstallDisplay(Machine& m) {
   m.bindChildren = BindNames;
@@ -1177,6 +1182,7 @@ void InstallDisplay(Machine& m) {
       // A standalone player keeps its window's size: what a script sets is ignored.
       {"stageWidth", StageWidth, IgnoreSize, kAccessor, 0},
       {"stageHeight", StageHeight, IgnoreSize, kAccessor, 0},
+      {"invalidate", StageInvalidate, nullptr, 0, 0},
   };
   Install(m, stage, kStageMembers);
 }
