@@ -522,13 +522,6 @@ Value SetBlendMode(Machine& m, const Value& self, const Value* args, int argc) {
   d->blendMode = mode;
   return Value();
 }
-Value GetCacheAsBitmap(Machine& m, const Value& self, const Value*, int) { return Value::Bool(Display(m, self)->cacheAsBitmap); }
-Value SetCacheAsBitmap(Machine& m, const Value& self, const Value* args, int argc) {
-  DisplayObject* d = Display(m, self);
-  if (IsStageHost(m, d)) StageLacks(m);
-  d->cacheAsBitmap = m.ToBoolean(Arg(args, argc, 0));
-  return Value();
-}
 
 Value NumChildren(Machine& m, const Value& self, const Value*, int) {
   return Value::Number(static_cast<double>(ChildList(m, Container(m, self)).size()));
@@ -1126,7 +1119,6 @@ void InstallDisplay(Machine& m) {
       {"opaqueBackground", GetOpaqueBackground, SetOpaqueBackground, kAccessor, 0},
       {"scrollRect", GetScrollRect, SetScrollRect, kAccessor, 0},
       {"blendMode", GetBlendMode, SetBlendMode, kAccessor, 0},
-      {"cacheAsBitmap", GetCacheAsBitmap, SetCacheAsBitmap, kAccessor, 0},
   };
   Install(m, displayObject, kDisplayObjectMembers);
   InstallDisplayGeometry(m);
