@@ -211,6 +211,10 @@ void As3Movie::ExitFrame() {
   BroadcastFrameEvent(*machine_, "frameConstructed");
   RunChangedFrameScripts(*machine_, loop);
   BroadcastFrameEvent(*machine_, "exitFrame");
+  if (machine_->stageInvalidated) {
+    machine_->stageInvalidated = false;
+    BroadcastFrameEvent(*machine_, "render");
+  }
 }
 
 }  // namespace vantrel::flash::avm2

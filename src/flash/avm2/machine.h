@@ -82,6 +82,9 @@ class Machine {
   std::unordered_map<const DisplayObject*, Object*> displayObjects;
   // Objects listening for enterFrame (the player tells every one of them each frame).
   std::vector<Object*> frameListeners;
+  // Stage.invalidate() was called: the display objects hear render once the frame's
+  // exitFrame has run.
+  bool stageInvalidated = false;
   // Clips with frame scripts (addFrameScript), with the frame each last ran.
   std::vector<std::pair<Object*, int>> scriptedClips;
   // setTimeout/setInterval: due time in milliseconds of movie time.
@@ -431,6 +434,8 @@ void InstallDisplayGeometry(Machine& machine);
 void InstallText(Machine& machine);
 void InstallStage(Machine& machine);
 void InstallBitmapData(Machine& machine);
+// The display object properties the stage refuses (after the declared API is in place).
+void RefuseStageProperties(Machine& machine);
 void InstallShaders(Machine& machine);
 void InstallXml(Machine& machine);
 void InstallProxy(Machine& machine);

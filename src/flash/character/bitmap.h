@@ -117,11 +117,15 @@ class DissolveSequence {
 std::uint32_t PremultiplyArgb(std::uint32_t argb);
 std::uint32_t UnmultiplyArgb(std::uint32_t premultiplied);
 
-// A BitmapData shown on the stage (attachBitmap): draws the pixels as they are now.
+// A BitmapData shown on the stage (attachBitmap, a Bitmap): draws the pixels as they are
+// now. It keeps the size the pixels had when it was made: disposing of them leaves an
+// empty area of that size.
 class BitmapDataCharacter : public Drawable {
  public:
   BitmapDataCharacter(std::shared_ptr<BitmapPixels> pixels, bool smoothing)
-      : pixels(std::move(pixels)), smoothing(smoothing) {}
+      : pixels(std::move(pixels)), smoothing(smoothing) {
+    if (this->pixels && !this->pixels->Disposed()) size_ = QSize(this->pixels->Width(), this->pixels->Height());
+  }
   CharacterKind Kind() const override { return CharacterKind::Bitmap; }
   void Render(const RenderContext& context) const override;
   QRectF Bounds(std::uint16_t ratio = 0) const override;
@@ -130,6 +134,9 @@ class BitmapDataCharacter : public Drawable {
 
   std::shared_ptr<BitmapPixels> pixels;
   bool smoothing = false;
+
+ private:
+  QSize size_;
 };
 
 // Decodes a JPEG stream as found in SWF files: the tables may come separately

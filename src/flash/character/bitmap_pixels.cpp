@@ -327,8 +327,8 @@ void BitmapDataCharacter::Render(const RenderContext& context) const {
 }
 
 QRectF BitmapDataCharacter::Bounds(std::uint16_t) const {
-  if (!pixels || pixels->Disposed()) return {};
-  return QRectF(0, 0, pixels->Width() * 20.0, pixels->Height() * 20.0);
+  if (size_.isEmpty()) return {};
+  return QRectF(0, 0, size_.width() * 20.0, size_.height() * 20.0);
 }
 
 bool BitmapDataCharacter::HitTest(QPointF point, std::uint16_t) const { return Bounds().contains(point); }

@@ -63,6 +63,9 @@ class DisplayObject : public gc::Cell, public audio::SoundGroup {
   std::optional<double> tabIndex;
   std::optional<Rgba> opaqueBackground;
   std::optional<QRectF> scrollRect;  // in the object's own twips
+  // What an ActionScript 3 script says about the object's mouse input: whether it takes
+  // mouse events and double clicks, and (containers) whether its children do.
+  bool mouseEnabled = true, doubleClickEnabled = false, mouseChildren = true;
 
   const Matrix& GetMatrix() const { return matrix_; }
   // Sets the placement matrix; scale and rotation read back from it from now on.

@@ -127,5 +127,92 @@ TEST(Avm2Text, TextFieldsKeepTextAndFormatsAndRefuseBadRanges) {
                                              "RangeError: Error #2006: The supplied index is out of bounds.", "11"}));
 }
 
+TEST(Avm2BitmapData, PixelOperationsAndTheBitmapThatShowsThem) {
+  AbcWriter w;
+  Code code{w};
+  code.New("flash.display", "BitmapData", 1, {I(4), I(4), B(true), I(0)});
+  // Rectangle edges snap to the nearest pixel: (0.6, 0.6, 2, 2) covers pixels 1 and 2.
+  code.New("flash.geom", "Rectangle", 2, {I(1), I(1), I(2), I(2)});
+  code.Set(L(2), "x", S("0.6")).Set(L(2), "y", S("0.6")).Set(L(2), "width", I(2)).Set(L(2), "height", I(2));
+  code.Do(L(1), "fillRect", {L(2), I(-1)});
+  code.TraceCall(L(1), "getPixel32", {I(1), I(1)}).TraceCall(L(1), "getPixel32", {I(2), I(2)});
+  code.TraceCall(L(1), "getPixel32", {I(3), I(3)}).Trace(L(1), "rect");
+  // hitTest against a point: an opaque pixel hits, a transparent one does not.
+  code.New("flash.geom", "Point", 3, {I(0), I(0)});
+  code.New("flash.geom", "Point", 4, {I(2), I(2)});
+  code.TraceCall(L(1), "hitTest", {L(3), I(255), L(4)});
+  code.New("flash.geom", "Point", 4, {I(3), I(0)});
+  code.TraceCall(L(1), "hitTest", {L(3), I(255), L(4)});
+  // copyPixels from an opaque bitmap, then the pixels as bytes (position left at the end).
+  code.New("flash.display", "BitmapData", 7, {I(2), I(2), B(false), I(0x112233)});
+  code.New("flash.geom", "Rectangle", 2, {I(0), I(0), I(2), I(2)});
+  code.Do(L(1), "copyPixels", {L(7), L(2), L(3)});
+  code.TraceCall(L(1), "getPixel32", {I(0), I(0)});
+  code.Keep(4, L(1), "getPixels", {L(2)}).Trace(L(4), "length").Trace(L(4), "position");
+  // A Bitmap shows it, and keeps its size when the pixels are disposed of.
+  code.New("flash.display", "Bitmap", 6, {L(1)});
+  code.Trace(L(6), "width");
+  code.Do(L(1), "dispose").Trace(L(6), "width");
+  code.TryTrace([](Code& c) { c.Trace(L(1), "width"); });
+  code.New("flash.display", "Bitmap", 6).Trace(L(6), "bitmapData").Trace(L(6), "width");
+  // A shape filled with a bitmap, drawn into another bitmap, shows the bitmap's pixels
+  // (repeated past its edge).
+  code.New("flash.display", "BitmapData", 1, {I(2), I(2), B(false), I(0x00FF00)});
+  code.New("flash.display", "Shape", 6);
+  code.Push(L(6)).OpName(0x66, w.Name("graphics")).Push(L(1)).Call(0x4F, w.Name("beginBitmapFill"), 1);
+  code.Draw(6, "drawRect", {0, 0, 4, 4});
+  code.New("flash.display", "BitmapData", 4, {I(4), I(4), B(false), I(0)});
+  code.Do(L(4), "draw", {L(6)}).TraceCall(L(4), "getPixel", {I(3), I(3)});
+  EXPECT_EQ(RunMovie(w, code), (std::vector<std::string>{"4294967295", "4294967295", "0", "(x=0, y=0, w=4, h=4)", "true",
+                                                         "false", "4279312947", "16", "16", "4", "4",
+                                                         "ArgumentError: Error #2015: Invalid BitmapData.", "null",
+                                                         "0", "65280"}));
+}
+
+TEST(Avm2Display, ContainerRangesMouseFlagsAndBackgrounds) {
+  AbcWriter w;
+  Code code{w};
+  code.New("flash.display", "Sprite", 1);
+  for (int i = 0; i < 3; ++i) code.New("flash.display", "Shape", 2).Do(L(1), "addChild", {L(2)});
+  // From 1 to the end; a begin past the children removes nothing; an explicit range
+  // outside them is an error.
+  code.Do(L(1), "removeChildren", {I(1)}).Trace(L(1), "numChildren");
+  code.Do(L(1), "removeChildren", {I(5)}).Trace(L(1), "numChildren");
+  code.TryTrace([](Code& c) { c.Do(L(1), "removeChildren", {I(0), I(3)}); });
+  code.Do(L(1), "removeChildren").Trace(L(1), "numChildren");
+  code.Trace(L(1), "mouseEnabled").Trace(L(1), "doubleClickEnabled").Trace(L(1), "mouseChildren");
+  code.Set(L(1), "mouseEnabled", B(false)).Trace(L(1), "mouseEnabled");
+  code.Trace(L(1), "opaqueBackground").Set(L(1), "opaqueBackground", I(0x123456)).Trace(L(1), "opaqueBackground");
+  code.Set(L(1), "opaqueBackground", Null()).Trace(L(1), "opaqueBackground");
+  // scrollRect edges snap to the nearest pixel, halves to the even one.
+  code.New("flash.geom", "Rectangle", 3, {I(1), I(2), I(3), I(4)});
+  code.Set(L(3), "x", S("1.2")).Set(L(3), "width", S("0.3")).Set(L(1), "scrollRect", L(3)).Trace(L(1), "scrollRect");
+  EXPECT_EQ(RunMovie(w, code), (std::vector<std::string>{"1", "1", "RangeError: Error #2006: The supplied index is out of bounds.",
+                                                         "0", "true", "false", "true", "false", "null", "1193046",
+                                                         "null", "(x=1, y=2, w=1, h=4)"}));
+}
+
+TEST(Avm2Display, FrameLabelsScenesFocusRectangleAndBlendModes) {
+  AbcWriter w;
+  Code code{w};
+  code.New("flash.display", "FrameLabel", 1, {S("intro"), I(3)}).Trace(L(1), "name").Trace(L(1), "frame");
+  code.New("flash.display", "Scene", 2, {S("Scene 2"), Null(), I(7)}).Trace(L(2), "name").Trace(L(2), "numFrames");
+  // A script-made clip has no frames and no labels.
+  code.New("flash.display", "MovieClip", 3).Trace(L(3), "currentLabels.length");
+  // focusRect: null until set; only true itself is true.
+  code.Trace(L(3), "focusRect").Set(L(3), "focusRect", B(true)).Trace(L(3), "focusRect");
+  code.Set(L(3), "focusRect", I(1)).Trace(L(3), "focusRect").Set(L(3), "focusRect", Null()).Trace(L(3), "focusRect");
+  // blendMode by name: null and unknown names are refused.
+  code.Trace(L(3), "blendMode").Set(L(3), "blendMode", S("multiply")).Trace(L(3), "blendMode");
+  code.TryTrace([](Code& c) { c.Set(L(3), "blendMode", Null()); });
+  code.TryTrace([](Code& c) { c.Set(L(3), "blendMode", S("sparkle")); });
+  code.Trace(L(3), "blendMode");
+  EXPECT_EQ(RunMovie(w, code),
+            (std::vector<std::string>{"intro", "3", "Scene 2", "7", "0", "null", "true", "false", "null", "normal", "multiply",
+                                      "TypeError: Error #2007: Parameter blendMode must be non-null.",
+                                      "ArgumentError: Error #2008: Parameter blendMode must be one of the accepted values.",
+                                      "multiply"}));
+}
+
 }  // namespace
 }  // namespace vantrel::flash::avm2

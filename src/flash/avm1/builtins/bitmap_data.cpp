@@ -14,6 +14,7 @@
 #include "flash/avm1/builtins/filters.h"
 #include "flash/display/movie_clip.h"
 #include "flash/display/player.h"
+#include "flash/render/bitmap_ops.h"
 #include "flash/render/effects.h"
 #include "flash/render/renderer.h"
 
@@ -107,55 +108,7 @@ Object* MakeRectangle(MachineInterface& m, double x, double y, double width, dou
   return rect;
 }
 
-// The source rectangle clipped to source and the destination clipped to target: calls
-// visit(sx, sy, dx, dy) for every pixel that both contain.
-template <typename Visit>
-void ForOverlap(const BitmapPixels& source, IntRect rect, int destX, int destY, const BitmapPixels& target,
-                Visit&& visit) {
-  // Clip the source rectangle to the source.
-  if (rect.x < 0) {
-    rect.width += rect.x;
-    destX -= rect.x;
-    rect.x = 0;
-  }
-  if (rect.y < 0) {
-    rect.height += rect.y;
-    destY -= rect.y;
-    rect.y = 0;
-  }
-  rect.width = std::min(rect.width, source.Width() - rect.x);
-  rect.height = std::min(rect.height, source.Height() - rect.y);
-  // Then the destination to the target.
-  if (destX < 0) {
-    rect.width += destX;
-    rect.x -= destX;
-    destX = 0;
-  }
-  if (destY < 0) {
-    rect.height += destY;
-    rect.y -= destY;
-    destY = 0;
-  }
-  rect.width = std::min(rect.width, target.Width() - destX);
-  rect.height = std::min(rect.height, target.Height() - destY);
-  for (int y = 0; y < rect.height; ++y) {
-    for (int x = 0; x < rect.width; ++x) visit(rect.x + x, rect.y + y, destX + x, destY + y);
-  }
-}
-
-std::uint32_t Channel(std::uint32_t argb, int shift) { return (argb >> shift) & 255; }
-
-// Premultiplied source over premultiplied destination, the destination's share rounded
-// down as the player does.
-std::uint32_t Over(std::uint32_t dst, std::uint32_t src) {
-  const std::uint32_t inverse = 255 - (src >> 24);
-  std::uint32_t out = 0;
-  for (int shift = 0; shift < 32; shift += 8) {
-    const std::uint32_t v = Channel(src, shift) + Channel(dst, shift) * inverse / 255;
-    out |= std::min<std::uint32_t>(v, 255) << shift;
-  }
-  return out;
-}
+PixelArea Area(const IntRect& r) { return {r.x, r.y, r.width, r.height}; }
 
 // ---- construction and properties ----
 
@@ -332,38 +285,7 @@ Value PixelDissolve(Call& call) {
   const std::int32_t seed = IntOf(m, call.Arg(3));
   const std::int64_t numPixels = std::max(0, IntOf(m, call.Arg(4)));
   const std::uint32_t fill = ToUint32(m.ToNumber(call.Arg(5)));
-  // The area both bitmaps have, as copyPixels clips it.
-  int left = 0, top = 0, width = 0, height = 0, sourceLeft = 0, sourceTop = 0;
-  bool first = true;
-  ForOverlap(*source, rect, dx, dy, *target, [&](int sx, int sy, int tx, int ty) {
-    if (first) {
-      left = tx;
-      top = ty;
-      sourceLeft = sx;
-      sourceTop = sy;
-      first = false;
-    }
-    width = std::max(width, tx - left + 1);
-    height = std::max(height, ty - top + 1);
-  });
-  if (width <= 0 || height <= 0) return Int(seed);
-  const std::uint32_t count = static_cast<std::uint32_t>(width) * static_cast<std::uint32_t>(height);
-  const DissolveSequence sequence(count);
-  const BitmapPixels copy = source == target ? BitmapPixels(1, 1, true, 0) : *source;
-  const auto write = [&](std::uint32_t position) {
-    const int x = static_cast<int>(position % static_cast<std::uint32_t>(width));
-    const int y = static_cast<int>(position / static_cast<std::uint32_t>(width));
-    const std::uint32_t argb = source == target ? fill : copy.GetPixel32(sourceLeft + x, sourceTop + y);
-    target->SetRaw(left + x, top + y, target->Store(argb));
-  };
-  std::uint32_t position = static_cast<std::uint32_t>(seed) % count;
-  write(position);
-  for (std::int64_t i = 0; i < std::min<std::int64_t>(numPixels, count); ++i) {
-    position = sequence.Next(position);
-    write(position);
-  }
-  target->Changed();
-  return Int(static_cast<std::int32_t>(position));
+  return Int(DissolveInto(*target, *source, Area(rect), dx, dy, seed, numPixels, fill));
 }
 
 // copyPixels(source, sourceRect, destPoint[, alphaBitmap, alphaPoint, mergeAlpha])
@@ -384,26 +306,7 @@ Value CopyPixels(Call& call) {
   int ax = 0, ay = 0;
   if (alpha) PointArg(m, call.Arg(4), ax, ay);
   const bool merge = call.Count() > 5 && m.ToBoolean(call.Arg(5));
-  const BitmapPixels copy = source == target ? *source : BitmapPixels(1, 1, true, 0);
-  const BitmapPixels& from = source == target ? copy : *source;
-  ForOverlap(from, rect, dx, dy, *target, [&](int sx, int sy, int tx, int ty) {
-    std::uint32_t src = from.Raw(sx, sy);
-    if (!from.Transparent()) src |= 0xff000000u;
-    if (alpha) {
-      // The alpha bitmap's alpha scales the source, at the same offset into both.
-      // Only where the alpha bitmap reaches.
-      const int px = ax + sx - rect.x, py = ay + sy - rect.y;
-      if (!alpha->Contains(px, py)) return;
-      const std::uint32_t a = alpha->Raw(px, py) >> 24;
-      std::uint32_t scaled = 0;
-      for (int shift = 0; shift < 32; shift += 8) scaled |= ((Channel(src, shift) * a) >> 8) << shift;
-      src = scaled;
-    }
-    std::uint32_t out = merge && target->Transparent() ? Over(target->Raw(tx, ty), src) : src;
-    if (!target->Transparent()) out = Over(target->Raw(tx, ty), src) | 0xff000000u;
-    target->SetRaw(tx, ty, out);
-  });
-  target->Changed();
+  CopyPixelsInto(*target, *source, Area(rect), dx, dy, alpha, ax, ay, merge);
   return Num(0);
 }
 
@@ -419,43 +322,9 @@ Value CopyChannel(Call& call) {
   if (!FullRectArg(m, call.Arg(1), rect)) return Num(kBadRect);
   int dx = 0, dy = 0;
   PointArg(m, call.Arg(2), dx, dy);
-  const auto shiftOf = [](int channel) {
-    switch (channel) {
-      case 1: return 16;
-      case 2: return 8;
-      case 4: return 0;
-      case 8: return 24;
-      default: return -1;
-    }
-  };
-  const int from = shiftOf(IntOf(m, call.Arg(3))), to = shiftOf(IntOf(m, call.Arg(4)));
   // The player answers -1 whether or not it copied; an unknown source channel copies 0.
-  if (to < 0) return kInvalid;
-  const BitmapPixels copy = *source;
-  ForOverlap(copy, rect, dx, dy, *target, [&](int sx, int sy, int tx, int ty) {
-    const std::uint32_t value = from < 0 ? 0 : Channel(copy.GetPixel32(sx, sy), from);
-    std::uint32_t pixel = target->GetPixel32(tx, ty);
-    pixel = (pixel & ~(0xffu << to)) | (value << to);
-    target->SetRaw(tx, ty, target->Store(pixel));
-  });
-  target->Changed();
+  CopyChannelInto(*target, *source, Area(rect), dx, dy, IntOf(m, call.Arg(3)), IntOf(m, call.Arg(4)));
   return kInvalid;
-}
-
-// The player's colour transform of one straight channel: 8.8 fixed-point multiplier.
-// A script's transform can hold NaN (taken as 0) or numbers far past what changes the
-// result (held at a billion).
-std::uint32_t TransformChannel(std::uint32_t c, double multiplier, double offset) {
-  const auto whole = [](double v) { return std::isnan(v) ? 0 : static_cast<std::int64_t>(std::clamp(v, -1e9, 1e9)); };
-  const std::int64_t mul = whole(multiplier * 256);
-  const std::int64_t v = ((static_cast<std::int64_t>(c) * mul) >> 8) + whole(offset);
-  return static_cast<std::uint32_t>(std::clamp<std::int64_t>(v, 0, 255));
-}
-
-std::uint32_t TransformArgb(std::uint32_t argb, const ColorTransform& ct) {
-  return (TransformChannel(Channel(argb, 24), ct.mulA, ct.addA) << 24) |
-         (TransformChannel(Channel(argb, 16), ct.mulR, ct.addR) << 16) |
-         (TransformChannel(Channel(argb, 8), ct.mulG, ct.addG) << 8) | TransformChannel(Channel(argb, 0), ct.mulB, ct.addB);
 }
 
 Value ColorTransformMethod(Call& call) {
@@ -466,11 +335,7 @@ Value ColorTransformMethod(Call& call) {
   ColorTransform ct;
   if (!FullRectArg(m, call.Arg(0), r)) return Num(-2);
   if (!ColorTransformOf(call.Arg(1), ct)) return Num(-3);
-  const QRect area = QRect(r.x, r.y, std::max(r.width, 0), std::max(r.height, 0)).intersected(QRect(0, 0, p->Width(), p->Height()));
-  for (int y = area.top(); y <= area.bottom(); ++y) {
-    for (int x = area.left(); x <= area.right(); ++x) p->SetRaw(x, y, p->Store(TransformArgb(p->GetPixel32(x, y), ct)));
-  }
-  p->Changed();
+  TransformArea(*p, Area(r), ct);
   return kInvalid;  // as the player answers
 }
 
@@ -483,24 +348,8 @@ Value Compare(Call& call) {
   if (!other || other->Disposed()) return Num(kNoBitmap);
   if (p->Width() != other->Width()) return Num(-3);
   if (p->Height() != other->Height()) return Num(-4);
-  auto diff = std::make_shared<BitmapPixels>(p->Width(), p->Height(), true, 0);
-  bool same = true;
-  for (int y = 0; y < p->Height(); ++y) {
-    for (int x = 0; x < p->Width(); ++x) {
-      const std::uint32_t a = p->GetPixel32(x, y), b = other->GetPixel32(x, y);
-      if (a == b) continue;
-      same = false;
-      std::uint32_t out;
-      if ((a & 0xffffff) != (b & 0xffffff)) {
-        out = 0xff000000u;
-        for (int shift = 0; shift < 24; shift += 8) out |= ((Channel(a, shift) - Channel(b, shift)) & 255) << shift;
-      } else {
-        out = (((Channel(a, 24) - Channel(b, 24)) & 255) << 24) | 0xffffff;
-      }
-      diff->SetRaw(x, y, diff->Store(out));
-    }
-  }
-  if (same) return Num(0);
+  std::shared_ptr<BitmapPixels> diff = ComparePixels(*p, *other);
+  if (!diff) return Num(0);
   return Value::Obj(MakeBitmapDataObject(call.machine, diff));
 }
 
@@ -521,37 +370,7 @@ Value Threshold(Call& call) {
   const std::uint32_t color = call.Count() > 5 ? ToUint32(m.ToNumber(call.Arg(5))) : 0;
   const std::uint32_t mask = call.Count() > 6 ? ToUint32(m.ToNumber(call.Arg(6))) : 0xffffffffu;
   const bool copySource = call.Count() > 7 && m.ToBoolean(call.Arg(7));
-  int op = 0;  // an unknown operation tests "<"
-  static const char* const kOperations[] = {"<", "<=", ">", ">=", "==", "!="};
-  for (int i = 0; i < 6; ++i) {
-    if (operation == kOperations[i]) op = i;
-  }
-  const std::uint32_t limit = threshold & mask;
-  const BitmapPixels copy = *source;
-  int count = 0;
-  ForOverlap(copy, rect, dx, dy, *target, [&](int sx, int sy, int tx, int ty) {
-    // The test reads the stored (premultiplied) pixel.
-    const std::uint32_t v = copy.Raw(sx, sy) & mask;
-    // The player writes both colours as they are, premultiplied, even into an opaque
-    // bitmap.
-    bool hit = false;
-    switch (op) {
-      case 0: hit = v < limit; break;
-      case 1: hit = v <= limit; break;
-      case 2: hit = v > limit; break;
-      case 3: hit = v >= limit; break;
-      case 4: hit = v == limit; break;
-      default: hit = v != limit; break;
-    }
-    if (hit) {
-      target->SetRaw(tx, ty, PremultiplyArgb(color));
-      ++count;
-    } else if (copySource) {
-      target->SetRaw(tx, ty, copy.Raw(sx, sy));
-    }
-  });
-  target->Changed();
-  return Int(count);
+  return Int(ThresholdInto(*target, *source, Area(rect), dx, dy, operation, threshold, color, mask, copySource));
 }
 
 // merge(source, sourceRect, destPoint, redMultiplier, greenMultiplier, blueMultiplier, alphaMultiplier)
@@ -566,19 +385,8 @@ Value Merge(Call& call) {
   if (!FullRectArg(m, call.Arg(1), rect)) return Num(kBadRect);
   int dx = 0, dy = 0;
   PointArg(m, call.Arg(2), dx, dy);
-  const std::int64_t mul[4] = {IntOf(m, call.Arg(6)), IntOf(m, call.Arg(3)), IntOf(m, call.Arg(4)), IntOf(m, call.Arg(5))};
-  const BitmapPixels copy = *source;
-  ForOverlap(copy, rect, dx, dy, *target, [&](int sx, int sy, int tx, int ty) {
-    const std::uint32_t s = copy.GetPixel32(sx, sy), d = target->GetPixel32(tx, ty);
-    std::uint32_t out = 0;
-    for (int i = 0; i < 4; ++i) {
-      const int shift = 24 - 8 * i;
-      const std::int64_t sc = Channel(s, shift), dc = Channel(d, shift);
-      out |= (static_cast<std::uint32_t>((sc * mul[i] + dc * (256 - mul[i])) / 256) & 255) << shift;
-    }
-    target->SetRaw(tx, ty, target->Store(out));
-  });
-  target->Changed();
+  MergeInto(*target, *source, Area(rect), dx, dy,
+            {IntOf(m, call.Arg(3)), IntOf(m, call.Arg(4)), IntOf(m, call.Arg(5)), IntOf(m, call.Arg(6))});
   return kInvalid;  // as the player answers
 }
 
@@ -595,27 +403,14 @@ Value PaletteMap(Call& call) {
   int dx = 0, dy = 0;
   PointArg(m, call.Arg(2), dx, dy);
   // Tables for red, green, blue and alpha; a missing one passes its channel through.
-  std::uint32_t tables[4][256];
-  const int shifts[4] = {16, 8, 0, 24};
+  PaletteTables tables = IdentityPalette();
   for (int t = 0; t < 4; ++t) {
     Object* array = call.Arg(3 + t).AsObject();
-    for (std::uint32_t i = 0; i < 256; ++i) {
-      if (array && array->IsArray()) {
-        const auto& elements = array->Array()->elements;
-        tables[t][i] = i < elements.size() ? ToUint32(m.ToNumber(elements[i])) : 0;
-      } else {
-        tables[t][i] = i << shifts[t];
-      }
-    }
+    if (!array || !array->IsArray()) continue;
+    const auto& elements = array->Array()->elements;
+    for (std::uint32_t i = 0; i < 256; ++i) tables[t][i] = i < elements.size() ? ToUint32(m.ToNumber(elements[i])) : 0;
   }
-  const BitmapPixels copy = *source;
-  ForOverlap(copy, rect, dx, dy, *target, [&](int sx, int sy, int tx, int ty) {
-    const std::uint32_t s = copy.GetPixel32(sx, sy);
-    std::uint32_t out = 0;
-    for (int t = 0; t < 4; ++t) out += tables[t][Channel(s, shifts[t])];
-    target->SetRaw(tx, ty, target->Store(out));
-  });
-  target->Changed();
+  PaletteMapInto(*target, *source, Area(rect), dx, dy, tables);
   return kInvalid;  // as the player answers
 }
 
@@ -629,19 +424,8 @@ Value GetColorBoundsRect(Call& call) {
   const std::uint32_t mask = ToUint32(m.ToNumber(call.Arg(0)));
   const std::uint32_t color = ToUint32(m.ToNumber(call.Arg(1)));
   const bool find = call.Count() > 2 ? m.ToBoolean(call.Arg(2)) : true;
-  // The player keeps its far edges from 0, so a match at the origin alone reads as none.
-  int left = p->Width(), top = p->Height(), right = 0, bottom = 0;
-  for (int y = 0; y < p->Height(); ++y) {
-    for (int x = 0; x < p->Width(); ++x) {
-      if (((p->Raw(x, y) & mask) == (color & mask)) != find) continue;
-      left = std::min(left, x);
-      top = std::min(top, y);
-      right = std::max(right, x);
-      bottom = std::max(bottom, y);
-    }
-  }
-  if (right == 0 && bottom == 0) return Value::Obj(MakeRectangle(m, 0, 0, 0, 0));
-  return Value::Obj(MakeRectangle(m, left, top, right - left + 1, bottom - top + 1));
+  const QRect r = ColorBounds(*p, mask, color, find);
+  return Value::Obj(MakeRectangle(m, r.x(), r.y(), r.width(), r.height()));
 }
 
 // A point argument that has both x and y of its own (inherited ones do not count).
@@ -662,44 +446,25 @@ Value HitTest(Call& call) {
   if (!FullPointArg(m, call.Arg(0), fx, fy)) return Num(-2);
   const auto threshold = static_cast<std::uint32_t>(std::clamp(IntOf(m, call.Arg(1)), 0, 255));
   const Value second = call.Arg(2);
-  const auto opaqueAt = [&](const BitmapPixels& b, int x, int y, std::uint32_t limit) {
-    // A fully transparent pixel never hits, whatever the threshold.
-    const std::uint32_t alpha = b.Raw(x, y) >> 24;
-    return b.Contains(x, y) && alpha != 0 && alpha >= limit;
-  };
   if (BitmapPixels* other = PixelsOf(second)) {
     if (other->Disposed()) return Num(-3);
     int sx = 0, sy = 0;
     if (call.Count() > 3 && !FullPointArg(m, call.Arg(3), sx, sy)) return Num(-4);
     const auto secondThreshold =
         static_cast<std::uint32_t>(call.Count() > 4 ? std::clamp(IntOf(m, call.Arg(4)), 0, 255) : 1);
-    const QRect a(fx, fy, p->Width(), p->Height()), b(sx, sy, other->Width(), other->Height());
-    const QRect both = a.intersected(b);
-    for (int y = both.top(); y <= both.bottom(); ++y) {
-      for (int x = both.left(); x <= both.right(); ++x) {
-        if (opaqueAt(*p, x - fx, y - fy, threshold) && opaqueAt(*other, x - sx, y - sy, secondThreshold))
-          return Value::Bool(true);
-      }
-    }
-    return Value::Bool(false);
+    return Value::Bool(HitBitmaps(*p, fx, fy, threshold, *other, sx, sy, secondThreshold));
   }
   Object* object = second.AsObject();
   if (!object) return Num(-3);
   if (m.Has(object, "width") && m.Has(object, "height")) {
     IntRect r;
     RectArg(m, second, r);
-    const QRect area = QRect(r.x - fx, r.y - fy, std::max(r.width, 0), std::max(r.height, 0)).intersected(QRect(0, 0, p->Width(), p->Height()));
     // Inside a rectangle, a threshold of 0 counts transparent pixels too.
-    for (int y = area.top(); y <= area.bottom(); ++y) {
-      for (int x = area.left(); x <= area.right(); ++x) {
-        if ((p->Raw(x, y) >> 24) >= threshold) return Value::Bool(true);
-      }
-    }
-    return Value::Bool(false);
+    return Value::Bool(HitArea(*p, fx, fy, threshold, Area(r)));
   }
   int x = 0, y = 0;
   if (!FullPointArg(m, second, x, y)) return Num(-3);
-  return Value::Bool(opaqueAt(*p, x - fx, y - fy, threshold));
+  return Value::Bool(HitPoint(*p, fx, fy, threshold, x, y));
 }
 
 // generateFilterRect(sourceRect, filter): the rectangle the filter's result covers.
@@ -787,23 +552,13 @@ Value Draw(Call& call) {
     drawn = true;
   } else if (DisplayObject* display = m.AsDisplay(object)) {
     QPainter painter(&layer);
-    RenderDisplayObject(painter, *display, QTransform::fromScale(1 / 20.0, 1 / 20.0) * matrix, color, Quality::High);
+    const Quality quality = m.HasPlayer() ? DrawQuality(m.GetPlayer().Quality()) : Quality::High;
+    RenderDisplayObject(painter, *display, QTransform::fromScale(1 / 20.0, 1 / 20.0) * matrix, color, quality);
     drawn = true;
   }
   if (!drawn) return Value();
   // The drawing lands on the bitmap through the blend mode, inside the clip.
-  QImage& pixels = target->MutableImage();
-  for (int y = clip.top(); y <= clip.bottom(); ++y) {
-    const auto* src = reinterpret_cast<const std::uint32_t*>(layer.constScanLine(y));
-    auto* dst = reinterpret_cast<std::uint32_t*>(pixels.scanLine(y));
-    for (int x = clip.left(); x <= clip.right(); ++x) {
-      if (src[x] == 0) continue;
-      std::uint32_t out = BlendPixel(blendMode, src[x], dst[x]);
-      if (!target->Transparent()) out = target->Store(UnmultiplyArgb(out));
-      dst[x] = out;
-    }
-  }
-  target->Changed();
+  DrawLayerInto(*target, layer, clip, blendMode);
   return Value();
 }
 

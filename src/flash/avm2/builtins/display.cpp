@@ -3,9 +3,12 @@
 #include <algorithm>
 #include <cmath>
 
+#include "flash/avm2/builtins/geom.h"
 #include "flash/avm2/builtins/support.h"
+#include "flash/character/bitmap.h"
 #include "flash/display/movie_clip.h"
 #include "flash/display/player.h"
+#include "flash/render/effects.h"
 
 namespace vantrel::flash::avm2 {
 
@@ -17,6 +20,10 @@ constexpr int kStageHostLevel = 1 << 20;
 
 MovieClip* StageHost(Machine& m) { return m.player ? m.player->Level(kStageHostLevel) : nullptr; }
 bool IsStageHost(Machine& m, const DisplayObject* d) { return d && d == StageHost(m); }
+// What the stage refuses of the display object properties it inherits.
+[[noreturn]] void StageLacks(Machine& m) {
+  m.ThrowError("flash.errors.IllegalOperationError", 2071, "The Stage class does not implement this property or method.");
+}
 
 // ---- events ----
 // Listeners live in the dispatcher's list as (type, function, capture, priority).
@@ -51,7 +58,7 @@ Value AddEventListener(Machine& m, const Value& self, const Value* args, int arg
   }
   const Value entry[4] = {m.StrValue(type), listener, Value::Bool(capture), Value::Number(priority)};
   d->list.insert(d->list.begin() + static_cast<long>(at), entry, entry + 4);
-  if (type == "enterFrame" || type == "exitFrame" || type == "frameConstructed") {
+  if (type == "enterFrame" || type == "exitFrame" || type == "frameConstructed" || type == "render") {
     if (std::find(m.frameListeners.begin(), m.frameListeners.end(), d) == m.frameListeners.end()) m.frameListeners.push_back(d);
   }
   return Value();
@@ -245,8 +252,16 @@ Object* AllocateDisplay(Machine& m, ClassObject* cls) {
       m.bindNext = nullptr;
     } else {
       d = NewSymbolInstance(m, cls, o);
-      bool isDisplay = false;
-      for (ClassObject* c = cls; c; c = c->base) isDisplay = isDisplay || (c->name == "DisplayObject" && c->package == "flash.display");
+      bool isDisplay = false, isBitmap = false;
+      for (ClassObject* c = cls; c; c = c->base) {
+        isDisplay = isDisplay || (c->name == "DisplayObject" && c->package == "flash.display");
+        isBitmap = isBitmap || (c->name == "Bitmap" && c->package == "flash.display");
+      }
+      // A Bitmap shows a BitmapData's pixels (none until it is given some).
+      if (!d && isBitmap) {
+        d = m.player->Create(m.player->RootMovie(), std::make_shared<BitmapDataCharacter>(nullptr, false), 0);
+        if (d) d->name = "instance" + std::to_string(m.player->NextInstanceNumber());
+      }
       if (!d && isDisplay) d = m.player->CreateEmptyClip(m.player->RootMovie());
     }
     if (d) {
@@ -417,6 +432,97 @@ Value SetHeight(Machine& m, const Value& self, const Value* args, int argc) {
   return Value();
 }
 
+// opaqueBackground: the colour (0xRRGGBB) filled behind the object's bounds, or null.
+Value GetOpaqueBackground(Machine& m, const Value& self, const Value*, int) {
+  DisplayObject* d = Display(m, self);
+  if (!d->opaqueBackground) return Value::Null();
+  const Rgba& c = *d->opaqueBackground;
+  return Value::Number((std::uint32_t{c.r} << 16) | (std::uint32_t{c.g} << 8) | c.b);
+}
+Value SetOpaqueBackground(Machine& m, const Value& self, const Value* args, int argc) {
+  DisplayObject* d = Display(m, self);
+  const Value v = Arg(args, argc, 0);
+  if (v.IsNullish()) {
+    d->opaqueBackground.reset();
+    return Value();
+  }
+  const std::uint32_t rgb = m.ToUint32(v);
+  d->opaqueBackground = Rgba{static_cast<std::uint8_t>(rgb >> 16), static_cast<std::uint8_t>(rgb >> 8), static_cast<std::uint8_t>(rgb), 255};
+  return Value();
+}
+
+// scrollRect: the part of the object shown, its edges snapped to whole pixels (the
+// nearest, halves to the even one); null shows all of it.
+Value GetScrollRect(Machine& m, const Value& self, const Value*, int) {
+  DisplayObject* d = Display(m, self);
+  if (!d->scrollRect) return Value::Null();
+  const QRectF& r = *d->scrollRect;
+  return NewRectangle(m, r.x() / 20, r.y() / 20, r.width() / 20, r.height() / 20);
+}
+Value SetScrollRect(Machine& m, const Value& self, const Value* args, int argc) {
+  DisplayObject* d = Display(m, self);
+  const Value v = Arg(args, argc, 0);
+  if (v.IsNullish()) {
+    d->scrollRect.reset();
+    return Value();
+  }
+  const double x = m.ToNumber(m.GetPublic(v, "x")), y = m.ToNumber(m.GetPublic(v, "y"));
+  const double w = m.ToNumber(m.GetPublic(v, "width")), h = m.ToNumber(m.GetPublic(v, "height"));
+  const auto edge = [](double e) { return std::isfinite(e) ? std::nearbyint(std::clamp(e, -1e7, 1e7)) : 0.0; };
+  const double left = edge(x), top = edge(y);
+  d->scrollRect = QRectF(left * 20, top * 20, (edge(x + w) - left) * 20, (edge(y + h) - top) * 20);
+  return Value();
+}
+
+// The mouse flags of interactive objects (the stage's are its own: it always takes
+// mouse events).
+template <bool DisplayObject::*Flag>
+Value GetFlag(Machine& m, const Value& self, const Value*, int) {
+  return Value::Bool(Display(m, self)->*Flag);
+}
+template <bool DisplayObject::*Flag>
+Value SetFlag(Machine& m, const Value& self, const Value* args, int argc) {
+  DisplayObject* d = Display(m, self);
+  if (Flag == &DisplayObject::mouseEnabled && IsStageHost(m, d)) return Value();
+  d->*Flag = m.ToBoolean(Arg(args, argc, 0));
+  return Value();
+}
+
+// focusRect: null (the stage's setting decides), true, or false for any other value;
+// the stage has none of its own.
+Value GetFocusRect(Machine& m, const Value& self, const Value*, int) {
+  DisplayObject* d = Display(m, self);
+  if (IsStageHost(m, d) || !d->focusRect) return Value::Null();
+  return Value::Bool(*d->focusRect);
+}
+Value SetFocusRect(Machine& m, const Value& self, const Value* args, int argc) {
+  DisplayObject* d = Display(m, self);
+  if (IsStageHost(m, d)) StageLacks(m);
+  const Value v = Arg(args, argc, 0);
+  if (v.IsNullish())
+    d->focusRect.reset();
+  else
+    d->focusRect = v.IsBoolean() && v.boolean;
+  return Value();
+}
+
+
+// blendMode by name ("normal", "multiply", ...); the stage has none of its own.
+// "shader" is accepted and draws as normal (there is no shader blending).
+Value GetBlendMode(Machine& m, const Value& self, const Value*, int) { return m.StrValue(BlendModeName(Display(m, self)->blendMode)); }
+Value SetBlendMode(Machine& m, const Value& self, const Value* args, int argc) {
+  DisplayObject* d = Display(m, self);
+  if (IsStageHost(m, d)) StageLacks(m);
+  const Value v = Arg(args, argc, 0);
+  if (v.IsNullish()) m.ThrowTypeError(2007, "Parameter blendMode must be non-null.");
+  const std::string name = m.ToString(v);
+  if (name == "shader") return Value();
+  const std::uint8_t mode = BlendModeByName(name);
+  if (mode == 0) m.ThrowError("ArgumentError", 2008, "Parameter blendMode must be one of the accepted values.");
+  d->blendMode = mode;
+  return Value();
+}
+
 Value NumChildren(Machine& m, const Value& self, const Value*, int) {
   return Value::Number(static_cast<double>(ChildList(m, Container(m, self)).size()));
 }
@@ -533,6 +639,26 @@ Value RemoveChildAt(Machine& m, const Value& self, const Value* args, int argc) 
   const Value child = GetChildAt(m, self, args, argc);
   return RemoveChild(m, self, &child, 1);
 }
+// removeChildren(beginIndex = 0, endIndex = 0x7FFFFFFF): the children from begin to end
+// (to the last one, if any, for the largest end); a range outside the children is a
+// RangeError.
+Value RemoveChildren(Machine& m, const Value& self, const Value* args, int argc) {
+  MovieClip* parent = Container(m, self);
+  const int count = static_cast<int>(ChildList(m, parent).size());
+  const std::int32_t begin = argc > 0 ? m.ToInt32(args[0]) : 0;
+  std::int32_t end = argc > 1 ? m.ToInt32(args[1]) : 0x7FFFFFFF;
+  if (end == 0x7FFFFFFF) {
+    end = count - 1;
+    if (begin > end) return Value();  // nothing from begin on
+  }
+  if (begin < 0 || end < 0 || begin >= count || end >= count || begin > end)
+    m.ThrowError("RangeError", 2006, "The supplied index is out of bounds.");
+  for (std::int32_t i = begin; i <= end; ++i) {
+    const Value index = Value::Number(begin);
+    RemoveChildAt(m, self, &index, 1);
+  }
+  return Value();
+}
 Value GetChildIndex(Machine& m, const Value& self, const Value* args, int argc) {
   MovieClip* parent = Container(m, self);
   DisplayObject* child = ChildArg(m, args, argc);
@@ -596,6 +722,7 @@ Value CurrentFrame(Machine& m, const Value& self, const Value*, int) {
 }
 Value TotalFrames(Machine& m, const Value& self, const Value*, int) { return Value::Number(Container(m, self)->TotalFrames()); }
 Value FramesLoaded(Machine& m, const Value& self, const Value*, int) { return Value::Number(Container(m, self)->FramesLoaded()); }
+Value IsPlaying(Machine& m, const Value& self, const Value*, int) { return Value::Bool(Container(m, self)->Playing()); }
 Value Play(Machine& m, const Value& self, const Value*, int) {
   Container(m, self)->Play();
   return Value();
@@ -617,6 +744,54 @@ Value CurrentLabel(Machine& m, const Value& self, const Value*, int) {
     }
   }
   return best < 0 ? Value::Null() : m.StrValue(label);
+}
+
+// FrameLabel(name, frame): name in text, frame in a. Scene(name, labels, numFrames):
+// name in text, labels in a, numFrames in b.
+Value FrameLabelConstruct(Machine& m, const Value& self, const Value* args, int argc) {
+  auto* o = static_cast<NativeObject*>(self.object);
+  o->text = StrArg(m, args, argc, 0, "null");
+  o->a = Value::Number(m.ToInt32(Arg(args, argc, 1)));
+  return Value();
+}
+Value FrameLabelName(Machine& m, const Value& self, const Value*, int) {
+  return m.StrValue(Receiver<NativeObject>(m, self, ObjectKind::Display, "FrameLabel")->text);
+}
+Value FrameLabelFrame(Machine& m, const Value& self, const Value*, int) {
+  return Receiver<NativeObject>(m, self, ObjectKind::Display, "FrameLabel")->a;
+}
+Object* AllocateScene(Machine& m, ClassObject*) { return m.heap.Make<NativeObject>(ObjectKind::Other, nullptr, nullptr); }
+Value SceneConstruct(Machine& m, const Value& self, const Value* args, int argc) {
+  auto* o = static_cast<NativeObject*>(self.object);
+  o->text = StrArg(m, args, argc, 0, "null");
+  o->a = Arg(args, argc, 1).IsObject() ? args[1] : Value::Null();
+  o->b = Value::Number(m.ToInt32(Arg(args, argc, 2)));
+  return Value();
+}
+NativeObject* SceneOf(Machine& m, const Value& self) { return Receiver<NativeObject>(m, self, ObjectKind::Other, "Scene"); }
+Value SceneName(Machine& m, const Value& self, const Value*, int) { return m.StrValue(SceneOf(m, self)->text); }
+Value SceneLabels(Machine& m, const Value& self, const Value*, int) { return SceneOf(m, self)->a; }
+Value SceneNumFrames(Machine& m, const Value& self, const Value*, int) { return SceneOf(m, self)->b; }
+
+// currentLabels: the labels of the clip's timeline in frame order, as FrameLabel objects
+// (a movie without scene data is one scene).
+Value CurrentLabels(Machine& m, const Value& self, const Value*, int) {
+  MovieClip* clip = Container(m, self);
+  std::vector<Value> labels;
+  if (const Timeline* t = clip->GetTimeline()) {
+    std::vector<std::pair<int, std::string>> byFrame;
+    for (const std::string& name : t->labelsInOrder) {
+      const auto it = t->labels.find(name);
+      if (it != t->labels.end()) byFrame.emplace_back(it->second, name);
+    }
+    std::stable_sort(byFrame.begin(), byFrame.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+    ClassObject* cls = m.FindClass("flash.display.FrameLabel");
+    for (const auto& [frame, name] : byFrame) {
+      const Value args[2] = {m.StrValue(name), Value::Number(frame + 1)};
+      labels.push_back(Value::Obj(m.ConstructClass(cls, args, 2)));
+    }
+  }
+  return Value::Obj(m.NewArray(std::move(labels)));
 }
 
 void RunFrameScript(Machine& m, NativeObject* clipObject, CallerHolds holds = CallerHolds::Values);
@@ -835,9 +1010,39 @@ void ConstructPlaced(Machine& m, DisplayObject* d, ClassObject* linked) {
 
 void InstallUtils(Machine&) {}
 
+// The display object properties the stage refuses to have set (and textSnapshot, which
+// it refuses to give): they throw once every class has its members.
+void RefuseStageProperties(Machine& m) {
+  ClassObject* stage = m.FindClass("flash.display.Stage");
+  if (!stage) return;
+  static const char* const kRefusedSetters[] = {
+      "accessibilityImplementation", "accessibilityProperties", "alpha", "blendMode", "cacheAsBitmap", "contextMenu",
+      "filters", "focusRect", "height", "mask", "name", "opaqueBackground", "rotation", "rotationX", "rotationY",
+      "rotationZ", "scale9Grid", "scaleX", "scaleY", "scaleZ", "scrollRect", "tabEnabled", "tabIndex", "transform",
+      "visible", "width", "x", "y", "z"};
+  const auto refuse = [&](const char* name, bool getter) {
+    const auto it = stage->instanceTraits->bindings.find(m.Intern(name));
+    if (it == stage->instanceTraits->bindings.end()) return;
+    for (Binding& b : it->second) {
+      if (b.ns != m.PublicNs() || b.kind != Binding::Kind::Accessor) continue;
+      MethodInfo* refusal = m.NativeMethod(name, [](Machine& mm, const Value&, const Value*, int) -> Value { StageLacks(mm); });
+      refusal->declaringClass = stage;
+      refusal->role = getter ? MethodInfo::Role::Getter : MethodInfo::Role::Setter;
+      (getter ? b.getter : b.setter) = refusal;
+    }
+  };
+  for (const char* name : kRefusedSetters) refuse(name, false);
+  refuse("textSnapshot", true);
+}
+
 double Machine::Now() const { return player ? player->Milliseconds() : 0; }
 
 Value IgnoreSize(Machine&, const Value&, const Value*, int) { return Value(); }
+// invalidate(): the display objects hear render before the next drawing of the stage.
+Value StageInvalidate(Machine& m, const Value&, const Value*, int) {
+  m.stageInvalidated = true;
+  return Value();
+}
 
 void InstallDisplay(Machine& m) {
   m.bindChildren = BindNames;
@@ -882,6 +1087,21 @@ void InstallDisplay(Machine& m) {
       {"CUT", "cut"}, {"PASTE", "paste"}, {"CLEAR", "clear"}, {"SELECT_ALL", "selectAll"}};
   Install(m, event, kEventTypes);
 
+  ClassObject* frameLabel = m.DefineClass("flash.display", "FrameLabel", dispatcher, FrameLabelConstruct);
+  static const Member kFrameLabelMembers[] = {
+      {"name", FrameLabelName, nullptr, kAccessor, 0},
+      {"frame", FrameLabelFrame, nullptr, kAccessor, 0},
+  };
+  Install(m, frameLabel, kFrameLabelMembers);
+  ClassObject* scene = m.DefineClass("flash.display", "Scene", m.objectClass, SceneConstruct);
+  scene->allocate = AllocateScene;
+  static const Member kSceneMembers[] = {
+      {"name", SceneName, nullptr, kAccessor, 0},
+      {"labels", SceneLabels, nullptr, kAccessor, 0},
+      {"numFrames", SceneNumFrames, nullptr, kAccessor, 0},
+  };
+  Install(m, scene, kSceneMembers);
+
   ClassObject* displayObject = m.DefineClass("flash.display", "DisplayObject", dispatcher, [](Machine&, const Value&, const Value*, int) { return Value(); });
   displayObject->allocate = AllocateDisplay;
   static const Member kDisplayObjectMembers[] = {
@@ -898,10 +1118,19 @@ void InstallDisplay(Machine& m) {
       {"visible", GetVisible, SetVisible, kAccessor, 0},
       {"width", GetWidth, SetWidth, kAccessor, 0},
       {"height", GetHeight, SetHeight, kAccessor, 0},
+      {"opaqueBackground", GetOpaqueBackground, SetOpaqueBackground, kAccessor, 0},
+      {"scrollRect", GetScrollRect, SetScrollRect, kAccessor, 0},
+      {"blendMode", GetBlendMode, SetBlendMode, kAccessor, 0},
   };
   Install(m, displayObject, kDisplayObjectMembers);
   InstallDisplayGeometry(m);
   ClassObject* interactive = m.DefineClass("flash.display", "InteractiveObject", displayObject, [](Machine&, const Value&, const Value*, int) { return Value(); });
+  static const Member kInteractiveMembers[] = {
+      {"mouseEnabled", GetFlag<&DisplayObject::mouseEnabled>, SetFlag<&DisplayObject::mouseEnabled>, kAccessor, 0},
+      {"doubleClickEnabled", GetFlag<&DisplayObject::doubleClickEnabled>, SetFlag<&DisplayObject::doubleClickEnabled>, kAccessor, 0},
+      {"focusRect", GetFocusRect, SetFocusRect, kAccessor, 0},
+  };
+  Install(m, interactive, kInteractiveMembers);
   ClassObject* container = m.DefineClass("flash.display", "DisplayObjectContainer", interactive, [](Machine&, const Value&, const Value*, int) { return Value(); });
   static const Member kContainerMembers[] = {
       {"numChildren", NumChildren, nullptr, kAccessor, 0},
@@ -909,6 +1138,8 @@ void InstallDisplay(Machine& m) {
       {"addChildAt", AddChildAt, nullptr, 0, 0},
       {"removeChild", RemoveChild, nullptr, 0, 0},
       {"removeChildAt", RemoveChildAt, nullptr, 0, 0},
+      {"removeChildren", RemoveChildren, nullptr, 0, 0},
+      {"mouseChildren", GetFlag<&DisplayObject::mouseChildren>, SetFlag<&DisplayObject::mouseChildren>, kAccessor, 0},
       {"getChildAt", GetChildAt, nullptr, 0, 0},
       {"getChildIndex", GetChildIndex, nullptr, 0, 0},
       {"setChildIndex", SetChildIndex, nullptr, 0, 0},
@@ -922,6 +1153,8 @@ void InstallDisplay(Machine& m) {
   ClassObject* clip = m.DefineClass("flash.display", "MovieClip", sprite, [](Machine&, const Value&, const Value*, int) { return Value(); }, false);
   static const Member kClipMembers[] = {
       {"currentFrame", CurrentFrame, nullptr, kAccessor, 0},
+      {"isPlaying", IsPlaying, nullptr, kAccessor, 0},
+      {"currentLabels", CurrentLabels, nullptr, kAccessor, 0},
       {"totalFrames", TotalFrames, nullptr, kAccessor, 0},
       {"framesLoaded", FramesLoaded, nullptr, kAccessor, 0},
       {"currentLabel", CurrentLabel, nullptr, kAccessor, 0},
@@ -943,6 +1176,7 @@ void InstallDisplay(Machine& m) {
       // A standalone player keeps its window's size: what a script sets is ignored.
       {"stageWidth", StageWidth, IgnoreSize, kAccessor, 0},
       {"stageHeight", StageHeight, IgnoreSize, kAccessor, 0},
+      {"invalidate", StageInvalidate, nullptr, 0, 0},
   };
   Install(m, stage, kStageMembers);
 }

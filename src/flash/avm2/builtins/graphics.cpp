@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cmath>
 
+#include "flash/avm2/builtins/bitmap_data.h"
+#include "flash/avm2/builtins/geom.h"
 #include "flash/avm2/builtins/support.h"
 #include "flash/display/drawing.h"
 #include "flash/display/movie_clip.h"
@@ -108,6 +110,33 @@ Value BeginGradientFill(Machine& m, const Value& self, const Value* args, int ar
   if (!d) return Value();
   FillStyle fill;
   if (GradientOf(m, args, argc, fill)) StartFill(*d, std::move(fill));
+  return Value();
+}
+
+// beginBitmapFill(bitmap, matrix = null, repeat = true, smooth = false): the pixels
+// the bitmap has now, one pixel to a unit of the matrix (which maps them to the
+// drawing's pixels).
+Value BeginBitmapFill(Machine& m, const Value& self, const Value* args, int argc) {
+  ScriptDrawing* d = DrawingFor(m, self, true);
+  if (!d) return Value();
+  const Value data = Arg(args, argc, 0);
+  if (data.IsNullish()) m.ThrowTypeError(2007, "Parameter bitmap must be non-null.");
+  BitmapPixels* pixels = BitmapPixelsOf(data);
+  if (!pixels) m.ThrowError("ArgumentError", 2015, "Invalid BitmapData.");
+  const bool repeat = argc > 2 ? m.ToBoolean(args[2]) : true;
+  const bool smooth = m.ToBoolean(Arg(args, argc, 3));
+  FillStyle fill;
+  fill.type = repeat ? (smooth ? FillType::RepeatingBitmap : FillType::RepeatingBitmapHard)
+                     : (smooth ? FillType::ClippedBitmap : FillType::ClippedBitmapHard);
+  auto bitmap = std::make_shared<flash::Bitmap>();
+  bitmap->image = pixels->Image().copy();
+  fill.bitmap = std::move(bitmap);
+  fill.matrix = Matrix{20, 0, 0, 20, 0, 0};
+  if (const Value mv = Arg(args, argc, 1); !mv.IsNullish()) {
+    const GeomMatrix g = MatrixOf(m, mv);
+    fill.matrix = Matrix{g.a * 20, g.b * 20, g.c * 20, g.d * 20, g.tx * 20, g.ty * 20};
+  }
+  StartFill(*d, std::move(fill));
   return Value();
 }
 
@@ -317,6 +346,7 @@ void InstallGraphics(Machine& m) {
   static const Member kGraphicsMembers[] = {
       {"beginFill", BeginFill, nullptr, 0, 0},
       {"beginGradientFill", BeginGradientFill, nullptr, 0, 0},
+      {"beginBitmapFill", BeginBitmapFill, nullptr, 0, 0},
       {"endFill", EndFill, nullptr, 0, 0},
       {"lineStyle", LineStyle, nullptr, 0, 0},
       {"lineGradientStyle", LineGradientStyle, nullptr, 0, 0},
