@@ -34,6 +34,24 @@ testing::Bytes TracingBlock(const std::string& text, std::uint32_t flags = 0) {
   return testing::Tag(82, body);
 }
 
+// Plays a one-frame movie whose frame holds w's code (run at once) in control; the
+// lines its scripts traced.
+std::vector<std::string> RunOneFrame(FlashControl& control, const AbcWriter& w) {
+  testing::Bytes block;
+  testing::PutU32(block, 0);
+  testing::PutString(block, "block");
+  testing::PutBytes(block, w.Finish());
+  testing::Bytes tags = testing::FileAttributes(true);
+  testing::PutBytes(tags, testing::Tag(82, block));
+  testing::PutBytes(tags, testing::ShowFrame());
+  testing::PutBytes(tags, testing::End());
+  std::vector<std::string> lines;
+  control.OnTrace = [&](const std::string& line) { lines.push_back(line); };
+  EXPECT_TRUE(control.LoadMovieData(testing::MakeMovie(tags, 100, 100, 1, 10)));
+  control.OnTrace = nullptr;
+  return lines;
+}
+
 TEST(Avm2Movie, BlocksRunWhenTheirFrameComesAndTheModelKeepsThem) {
   testing::Bytes tags = testing::FileAttributes(true);
   testing::PutBytes(tags, TracingBlock("first"));
@@ -182,19 +200,8 @@ TEST(Avm2Movie, EndlessRecursionIsAnErrorTheScriptCanCatch) {
   code.push_back(1);
   code.push_back(0x47);
   w.Script(w.Method(code, {{2, to, target, 0, 0}}), {{f, method}});
-  testing::Bytes body;
-  testing::PutU32(body, 0);
-  testing::PutString(body, "recursion");
-  testing::PutBytes(body, w.Finish());
-  testing::Bytes tags = testing::FileAttributes(true);
-  testing::PutBytes(tags, testing::Tag(82, body));
-  testing::PutBytes(tags, testing::ShowFrame());
-  testing::PutBytes(tags, testing::End());
   FlashControl control;
-  std::vector<std::string> lines;
-  control.OnTrace = [&](const std::string& line) { lines.push_back(line); };
-  ASSERT_TRUE(control.LoadMovieData(testing::MakeMovie(tags, 100, 100, 1, 10)));
-  EXPECT_EQ(lines, std::vector<std::string>{"caught"});
+  EXPECT_EQ(RunOneFrame(control, w), std::vector<std::string>{"caught"});
 }
 
 }  // namespace
@@ -263,19 +270,8 @@ TEST(Avm2Movie, ALongScriptCollectsItsGarbageAndKeepsWhatItsFramesHold) {
   }
   code.push_back(0x47);
   w.Script(w.Method(code));
-  testing::Bytes block;
-  testing::PutU32(block, 0);
-  testing::PutString(block, "garbage");
-  testing::PutBytes(block, w.Finish());
-  testing::Bytes tags = testing::FileAttributes(true);
-  testing::PutBytes(tags, testing::Tag(82, block));
-  testing::PutBytes(tags, testing::ShowFrame());
-  testing::PutBytes(tags, testing::End());
   FlashControl control;
-  std::vector<std::string> lines;
-  control.OnTrace = [&](const std::string& line) { lines.push_back(line); };
-  ASSERT_TRUE(control.LoadMovieData(testing::MakeMovie(tags, 100, 100, 1, 10)));
-  EXPECT_EQ(lines, (std::vector<std::string>{"loop done", "kept-7", "on stack", "128000"}));
+  EXPECT_EQ(RunOneFrame(control, w), (std::vector<std::string>{"loop done", "kept-7", "on stack", "128000"}));
   // The loop made 2000 strings of up to 128000 bytes, 128 MB in all: collected as it
   // went, not at the frame's end only.
   const gc::Heap& heap = control.Engine()->Heap();
