@@ -511,6 +511,23 @@ TEST(FlashCorpus, EveryMovieRunsItsFramesWithoutCrashOrHang) {
   std::printf("corpus movies: %zu run, %d crashed, hung or did not load\n", movies.size(), bad);
 }
 
+// An image's checks may each be a table of their own: [[image_comparisons.NAME.checks]].
+TEST(CorpusToml, ImageChecksInTablesOfTheirOwnBelongToTheirImage) {
+  const CorpusTest test = ParseCorpusToml(
+      "num_ticks = 1\n[[image_comparisons.output.checks]]\ntolerance = 0\nmax_outliers = 16\n"
+      "[[image_comparisons.output.checks]]\ntolerance = 144\nmax_outliers = 0\n"
+      "[image_comparisons.later]\ntrigger = 2\ntolerance = 3\n[player_options]\nwith_renderer = {}\n");
+  ASSERT_EQ(test.images.size(), 2u);
+  EXPECT_EQ(test.images[0].name, "output");
+  ASSERT_EQ(test.images[0].checks.size(), 2u);
+  EXPECT_EQ(test.images[0].checks[0].maxOutliers, 16);
+  EXPECT_EQ(test.images[0].checks[1].tolerance, 144);
+  EXPECT_EQ(test.images[1].name, "later");
+  EXPECT_EQ(test.images[1].trigger, 2);
+  ASSERT_EQ(test.images[1].checks.size(), 1u);
+  EXPECT_EQ(test.images[1].checks[0].tolerance, 3);
+}
+
 TEST(CorpusToml, ApproximationsCompareOnlyNumbersWithinEpsilon) {
   const CorpusTest bare = ParseCorpusToml("num_frames = 1\n[approximations]\nbare_numbers = true\nepsilon = 3.0\n");
   ASSERT_TRUE(bare.approximations);

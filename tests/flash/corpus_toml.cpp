@@ -48,18 +48,32 @@ CorpusTest ParseCorpusToml(const std::string& text) {
   std::istringstream lines(text);
   std::string line, section;
   ImageComparison* image = nullptr;
+  ImageCheck* listedCheck = nullptr;  // a check of its own table: [[image_comparisons.NAME.checks]]
   while (std::getline(lines, line)) {
     line = Trim(line);
     if (line.empty() || line[0] == '#') continue;
     if (line[0] == '[') {
-      section = line.substr(1, line.find(']') - 1);
+      const bool tableArray = line.rfind("[[", 0) == 0;
+      section = tableArray ? line.substr(2, line.find("]]") - 2) : line.substr(1, line.find(']') - 1);
       image = nullptr;
+      listedCheck = nullptr;
       const std::string prefix = "image_comparisons.";
       if (section.rfind(prefix, 0) == 0) {
         std::string name = section.substr(prefix.size());
         name.erase(std::remove(name.begin(), name.end(), '"'), name.end());
-        test.images.push_back({name, 0, {}, false});
-        image = &test.images.back();
+        const std::string checks = ".checks";
+        const bool isCheck = tableArray && name.size() > checks.size() &&
+                             name.compare(name.size() - checks.size(), checks.size(), checks) == 0;
+        if (isCheck) name.resize(name.size() - checks.size());
+        const auto known = std::find_if(test.images.begin(), test.images.end(),
+                                        [&](const ImageComparison& c) { return c.name == name; });
+        if (known == test.images.end()) {
+          test.images.push_back({name, 0, {}, false});
+          image = &test.images.back();
+        } else {
+          image = &*known;
+        }
+        if (isCheck) listedCheck = &image->checks.emplace_back();
       }
       continue;
     }
@@ -71,6 +85,9 @@ CorpusTest ParseCorpusToml(const std::string& text) {
       if (key == "num_frames" || key == "num_ticks") test.frames = std::atoi(value.c_str());
       if (key == "known_failure") test.knownFailure = value == "true";
       if (key == "ignore") test.ignore = value == "true";
+    } else if (listedCheck) {
+      if (key == "tolerance") listedCheck->tolerance = std::atoi(value.c_str());
+      if (key == "max_outliers") listedCheck->maxOutliers = std::atoi(value.c_str());
     } else if (image) {
       if (key == "tolerance" || key == "max_outliers") {
         if (image->checks.empty()) image->checks.push_back({});
