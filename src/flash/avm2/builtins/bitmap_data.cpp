@@ -20,14 +20,10 @@ namespace {
 
 // The library bitmap a class (or a base of it) is linked to; null when there is none.
 std::shared_ptr<const flash::Bitmap> LinkedBitmap(Machine& m, ClassObject* cls) {
-  for (ClassObject* c = cls; c && m.player; c = c->base) {
-    const auto it = m.symbolOf.find(c);
-    if (it == m.symbolOf.end()) continue;
-    const auto other = m.symbolMovie.find(c);
-    const LoadedMovie* movie =
-        other != m.symbolMovie.end() ? static_cast<const LoadedMovie*>(other->second) : m.player->RootMovie();
-    return std::dynamic_pointer_cast<const flash::Bitmap>(movie->Find(it->second));
-  }
+  const void* movie = nullptr;
+  std::uint16_t id = 0;
+  if (FindLinkedSymbol(m, cls, movie, id))
+    return std::dynamic_pointer_cast<const flash::Bitmap>(static_cast<const LoadedMovie*>(movie)->Find(id));
   return nullptr;
 }
 

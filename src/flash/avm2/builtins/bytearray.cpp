@@ -32,15 +32,11 @@ Object* Allocate(Machine& m, ClassObject* cls) {
   o->b = Value::Bool(false);
   o->c = Value::Number(3);
   // A class linked to embedded data (DefineBinaryData) starts with its bytes.
-  for (ClassObject* c = cls; c && m.player; c = c->base) {
-    const auto it = m.symbolOf.find(c);
-    if (it == m.symbolOf.end()) continue;
-    const auto other = m.symbolMovie.find(c);
-    const LoadedMovie* movie =
-        other != m.symbolMovie.end() ? static_cast<const LoadedMovie*>(other->second) : m.player->RootMovie();
-    const auto data = std::dynamic_pointer_cast<BinaryDataCharacter>(movie->Find(it->second));
+  const void* movie = nullptr;
+  std::uint16_t id = 0;
+  if (FindLinkedSymbol(m, cls, movie, id)) {
+    const auto data = std::dynamic_pointer_cast<BinaryDataCharacter>(static_cast<const LoadedMovie*>(movie)->Find(id));
     if (data) o->text.assign(data->bytes.begin(), data->bytes.end());
-    break;
   }
   return o;
 }

@@ -222,13 +222,11 @@ Value DispatchEvent(Machine& m, const Value& self, const Value* args, int argc) 
 // `new` of a class linked to a library symbol (or of a subclass of one) makes a copy of
 // the symbol for object, its first frame placed; null when the class has no symbol.
 DisplayObject* NewSymbolInstance(Machine& m, ClassObject* cls, NativeObject* object) {
-  for (ClassObject* c = cls; c; c = c->base) {
-    const auto it = m.symbolOf.find(c);
-    if (it == m.symbolOf.end()) continue;
-    const auto other = m.symbolMovie.find(c);
-    const LoadedMovie* movie =
-        other != m.symbolMovie.end() ? static_cast<const LoadedMovie*>(other->second) : m.player->RootMovie();
-    DisplayObject* d = m.player->Create(movie, movie->Find(it->second), it->second);
+  const void* linked = nullptr;
+  std::uint16_t id = 0;
+  if (FindLinkedSymbol(m, cls, linked, id)) {
+    const auto* movie = static_cast<const LoadedMovie*>(linked);
+    DisplayObject* d = m.player->Create(movie, movie->Find(id), id);
     if (!d) return nullptr;
     d->name = "instance" + std::to_string(m.player->NextInstanceNumber());
     // The object stands for it before its first frame places children, so that their
@@ -1179,6 +1177,18 @@ void InstallDisplay(Machine& m) {
       {"invalidate", StageInvalidate, nullptr, 0, 0},
   };
   Install(m, stage, kStageMembers);
+}
+
+bool FindLinkedSymbol(Machine& m, const ClassObject* cls, const void*& movie, std::uint16_t& id) {
+  for (const ClassObject* c = cls; c && m.player; c = c->base) {
+    const auto it = m.symbolOf.find(c);
+    if (it == m.symbolOf.end()) continue;
+    const auto other = m.symbolMovie.find(c);
+    movie = other != m.symbolMovie.end() ? other->second : m.player->RootMovie();
+    id = it->second;
+    return true;
+  }
+  return false;
 }
 
 }  // namespace vantrel::flash::avm2

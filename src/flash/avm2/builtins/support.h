@@ -88,4 +88,9 @@ inline void Install(Machine& m, ClassObject* cls, std::span<const TextConstant> 
 // machine's call stack while they run).
 inline int NativeTag(Machine& m) { return m.callStack.back()->nativeTag; }
 
+// The library symbol a class (or the nearest base of it) is linked to: the character id
+// and its movie (LoadedMovie); false when none is, or there is no player
+// (builtins/display.cpp).
+bool FindLinkedSymbol(Machine& m, const ClassObject* cls, const void*& movie, std::uint16_t& id);
+
 }  // namespace vantrel::flash::avm2
