@@ -12,6 +12,8 @@
 #include <set>
 #include <string>
 
+#include "flash/raster/vector_state.h"
+
 namespace vantrel::flash::render {
 namespace {
 
@@ -962,6 +964,7 @@ void PreparedEdges::Prepare(std::span<const Edge> edges, std::size_t paintCount,
 void FillPrepared(const Target& target, const PreparedEdges& edges, std::span<const Paint* const> paints,
                   FillRule rule) {
   if (!target.image || target.image->isNull() || edges.edges_.empty() || paints.size() < edges.paintCount_) return;
+  ClearUpperVectorState();
   if (target.image->format() != QImage::Format_ARGB32_Premultiplied && target.image->format() != QImage::Format_RGB32)
     return;
   QRect clip = target.image->rect();

@@ -7,6 +7,7 @@
 #include <array>
 #include <cmath>
 
+#include "flash/raster/vector_state.h"
 
 namespace vantrel::flash {
 
@@ -450,6 +451,7 @@ std::uint32_t BlendPixel(std::uint8_t mode, std::uint32_t src, std::uint32_t dst
 }
 
 void BlendInto(QImage& target, QPoint offset, const QImage& layer, std::uint8_t mode) {
+  render::ClearUpperVectorState();
   const bool opaque = target.format() == QImage::Format_RGB32;
   const QRect area = QRect(offset, layer.size()).intersected(target.rect());
   for (int y = area.top(); y <= area.bottom(); ++y) {
@@ -502,6 +504,7 @@ QMargins FilterMargins(const std::vector<FilterParams>& filters, double scale) {
 
 void BoxBlur(QImage& image, double widthX, double widthY, int passes, int firstRow, int lastRow) {
   if (image.isNull()) return;
+  render::ClearUpperVectorState();
   BlurBytes(image.bits(), image.width(), image.height(), static_cast<int>(image.bytesPerLine()), 4, widthX, widthY,
             passes, firstRow, lastRow);
 }
@@ -544,6 +547,7 @@ std::uint64_t FilterWorkPerPixel(const std::vector<FilterParams>& filters) {
 
 void ApplyFilters(QImage& layer, const std::vector<FilterParams>& filters, double scale, int firstRow, int lastRow) {
   if (layer.isNull() || filters.empty()) return;
+  render::ClearUpperVectorState();
   // The rows each filter must get right: the asked ones for the last filter, and for each
   // one before it, the rows the next one reads.
   std::vector<Rows> needed(filters.size());
