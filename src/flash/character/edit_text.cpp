@@ -538,7 +538,51 @@ FieldLayout Layout(const EditText& field, const QString& text) {
   return layout;
 }
 
+// Everything Layout reads of a field, with the text.
+struct LayoutKey {
+  QString text;
+  Rect bounds;
+  TextAlign align = TextAlign::Left;
+  Rgba color;
+  const Font* font = nullptr;
+  std::vector<const Font*> movieFonts;
+  double fontHeight = 0, indent = 0, leading = 0, leftMargin = 0, rightMargin = 0;
+  bool html = false, password = false, useOutlines = false, wordWrap = false;
+  int swfVersion = 0;
+
+  LayoutKey(const EditText& field, const QString& shown)
+      : text(shown), bounds(field.bounds), align(field.align), color(field.color), font(field.font.get()),
+        fontHeight(field.fontHeight), indent(field.indent), leading(field.leading), leftMargin(field.leftMargin),
+        rightMargin(field.rightMargin), html(field.html), password(field.password), useOutlines(field.useOutlines),
+        wordWrap(field.wordWrap), swfVersion(field.swfVersion) {
+    for (const auto& f : field.movieFonts) movieFonts.push_back(f.get());
+  }
+  bool operator==(const LayoutKey& o) const {
+    return bounds.xMin == o.bounds.xMin && bounds.xMax == o.bounds.xMax && bounds.yMin == o.bounds.yMin &&
+           bounds.yMax == o.bounds.yMax && align == o.align && color == o.color && font == o.font && fontHeight == o.fontHeight &&
+           indent == o.indent && leading == o.leading && leftMargin == o.leftMargin && rightMargin == o.rightMargin &&
+           html == o.html && password == o.password && useOutlines == o.useOutlines && wordWrap == o.wordWrap &&
+           swfVersion == o.swfVersion && movieFonts == o.movieFonts && text == o.text;
+  }
+};
+
 }  // namespace
+
+struct EditText::LaidOut {
+  LayoutKey key;
+  FieldLayout layout;
+};
+
+const EditText::LaidOut& EditText::LayoutToDraw(const QString& text) const {
+  std::shared_ptr<const LaidOut>& kept = laidOut_.Mine();
+  LayoutKey key(*this, text);
+  if (!kept || !(kept->key == key)) {
+    auto made = std::make_shared<LaidOut>(LaidOut{std::move(key), FieldLayout{}});
+    made->layout = Layout(*this, text);
+    kept = std::move(made);
+  }
+  return *kept;
+}
 
 std::vector<QString> EditText::LayoutLines(const QString& text) const {
   std::vector<QString> lines;
@@ -642,7 +686,7 @@ void EditText::RenderText(const RenderContext& context, const QString& text) con
   // The background and border belong to the field on the stage: the walk draws them.
   // A field masking others masks with its glyphs wherever they reach.
   if (!context.asMask) painter->setClipRect(box, Qt::IntersectClip);
-  const FieldLayout layout = Layout(*this, text);
+  const FieldLayout& layout = LayoutToDraw(text).layout;
   const auto colors = render::FixedColorTransform::From(context.colorTransform);
   const int samples = render::SamplesPerAxis(static_cast<int>(context.quality));
   // Embedded glyphs go through the rasterizer, one pass per colour; the box clips them.

@@ -115,6 +115,14 @@ class EditText : public Drawable {
   // The SWF version of the movie the field belongs to: from 8 on, trailing spaces make
   // only left-aligned lines wider.
   int swfVersion = 10;
+
+ private:
+  // The layout RenderText last drew on the calling drawing thread, and what it was made
+  // from: a field whose text and settings stay the same is not laid out again every
+  // frame (nor once for every band of a frame drawn on several threads).
+  struct LaidOut;
+  const LaidOut& LayoutToDraw(const QString& text) const;
+  mutable render::PerLane<std::shared_ptr<const LaidOut>> laidOut_;
 };
 
 std::shared_ptr<EditText> ParseEditText(std::span<const std::uint8_t> body, DefinitionContext& context,

@@ -178,6 +178,37 @@ TEST_F(TextTest, EditTextDrawsEmbeddedGlyphsInsideTheGutter) {
   EXPECT_EQ(Pixel(image, 5, 14), 0xFFFFFFu);
 }
 
+// The renderer keeps the last layout of a field: a field changed in place after a
+// drawing draws as a new field with the same settings does.
+TEST_F(TextTest, EditTextDrawnAgainShowsWhatChangedSince) {
+  Define(48, Font2(1));
+  auto field = std::static_pointer_cast<EditText>(Define(37, EditTextBody(1, "AA", false).bytes));
+  ASSERT_TRUE(field);
+  RenderToImage(*field, 60, 40);
+  const auto check = [&](const char* what) {
+    const EditText fresh = *field;
+    EXPECT_EQ(RenderToImage(*field, 60, 40), RenderToImage(fresh, 60, 40)) << what;
+  };
+  field->initialText = "A";
+  check("text");
+  field->align = TextAlign::Right;
+  check("align");
+  field->color = Rgba{255, 0, 0, 255};
+  check("colour");
+  field->fontHeight = 100;
+  check("font height");
+  field->leftMargin = 200;
+  check("margin");
+  field->bounds.xMax -= 200;
+  check("bounds");
+  field->initialText = "AAA AAA";
+  field->wordWrap = true;
+  check("word wrap");
+  field->html = true;
+  field->initialText = "A<br>A";
+  check("html");
+}
+
 TEST_F(TextTest, EditTextWrapsWordsAndReadsHtml) {
   Define(48, Font2(1));
   auto field = std::static_pointer_cast<EditText>(Define(37, EditTextBody(1, "AAA AAA", true).bytes));
