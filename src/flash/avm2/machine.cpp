@@ -1294,6 +1294,7 @@ void Machine::InstallBuiltins() {
   InstallPlayerApi(*this);
   InstallLoader(*this);
   InstallDeclaredApi(*this);
+  InstallGraphicsData(*this);
   RefuseStageProperties(*this);
 }
 

@@ -423,6 +423,8 @@ void InstallByteArray(Machine& machine);
 void InstallUtils(Machine& machine);
 void InstallDisplay(Machine& machine);
 void InstallGraphics(Machine& machine);
+// The constructors of the drawing data classes (after the declared API made them).
+void InstallGraphicsData(Machine& machine);
 void InstallEvents(Machine& machine);
 void InstallMedia(Machine& machine);
 void InstallNetStream(Machine& machine);

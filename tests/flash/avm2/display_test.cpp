@@ -26,6 +26,53 @@ TEST(Avm2Graphics, DrawingSetsTheBoundsAndClearEmptiesThem) {
   EXPECT_EQ(RunMovie(w, code), (std::vector<std::string>{"30", "40", "52", "0", "16", "8"}));
 }
 
+// Paths from commands and numbers: GraphicsPath builds them, drawPath and
+// drawGraphicsData draw them, copyFrom copies a drawing; numbers too few for the
+// commands draw nothing and throw, and string properties refuse values they do not know.
+TEST(Avm2Graphics, PathsStrokesAndCopiesOfDrawings) {
+  AbcWriter w;
+  Code code{w};
+  code.New("flash.display", "GraphicsPath", 2).Trace(L(2), "winding");
+  code.Do(L(2), "moveTo", {I(10), I(0)}).Do(L(2), "lineTo", {I(50), I(0)});
+  code.Do(L(2), "wideLineTo", {I(50), I(30)}).Do(L(2), "lineTo", {I(10), I(30)});
+  code.Trace(L(2), "commands").Trace(L(2), "data");
+  // shape.graphics.drawPath(path.commands, path.data)
+  const auto drawPath = [&](Code& c) {
+    c.Push(L(1)).OpName(0x66, w.Name("graphics"));
+    c.Push(L(2)).OpName(0x66, w.Name("commands")).Push(L(2)).OpName(0x66, w.Name("data"));
+    c.Call(0x4F, w.Name("drawPath"), 2);
+  };
+  code.New("flash.display", "Shape", 1).Draw(1, "beginFill", {0});
+  drawPath(code);
+  code.Trace(L(1), "width").Trace(L(1), "height");
+  // copyFrom: a second shape gets the same drawing.
+  code.New("flash.display", "Shape", 3);
+  code.Push(L(3)).OpName(0x66, w.Name("graphics")).Push(L(1)).OpName(0x66, w.Name("graphics"));
+  code.Call(0x4F, w.Name("copyFrom"), 1).Trace(L(3), "width");
+  // One number short: nothing is drawn.
+  code.Draw(1, "clear", {});
+  code.Push(L(2)).OpName(0x66, w.Name("data")).Call(0x4F, w.Name("pop"), 0);
+  code.TryTrace(drawPath).Trace(L(1), "width");
+  code.TryTrace([&](Code& c) { c.Set(L(2), "winding", S("nonzero")); });
+  code.Set(L(2), "winding", S("nonZero")).Trace(L(2), "winding");
+  // drawGraphicsData with a 2-pixel stroke and the path made whole again.
+  code.Push(L(2)).OpName(0x66, w.Name("data")).Int(30).Call(0x4F, w.Name("push"), 1);
+  code.Do(L(2), "lineTo", {I(10), I(0)});
+  code.New("flash.display", "GraphicsStroke", 4, {I(2)}).Trace(L(4), "thickness").Trace(L(4), "caps");
+  code.TryTrace([&](Code& c) { c.Set(L(4), "caps", S("flat")); });
+  code.New("flash.display", "GraphicsSolidFill", 6, {I(0xFF)}).Set(L(4), "fill", L(6));
+  code.New("", "Array", 7, {L(4), L(2)});
+  code.New("flash.display", "Shape", 3);
+  code.Push(L(3)).OpName(0x66, w.Name("graphics")).Push(L(7)).Call(0x4F, w.Name("drawGraphicsData"), 1);
+  code.Trace(L(3), "width").Trace(L(3), "height");
+  EXPECT_EQ(RunMovie(w, code),
+            (std::vector<std::string>{
+                "evenOdd", "1,2,5,2", "10,0,50,0,0,0,50,30,10,30", "40", "30", "40",
+                "ArgumentError: Error #2004: One of the parameters is invalid.", "0",
+                "ArgumentError: Error #2008: Parameter winding must be one of the accepted values.", "nonZero", "2",
+                "none", "ArgumentError: Error #2008: Parameter caps must be one of the accepted values.", "42", "32"}));
+}
+
 TEST(Avm2Events, MouseAndKeyboardEventsKeepTheirFieldsAndCloneThem) {
   AbcWriter w;
   Code code{w};

@@ -89,6 +89,8 @@ const StoredProperty kStoredProperties[] = {
     {"flash.display::Sprite", "buttonMode", [] { return Value::Bool(false); }},
     {"flash.display::Sprite", "useHandCursor", [] { return Value::Bool(true); }},
     {"flash.display::SimpleButton", "useHandCursor", [] { return Value::Bool(true); }},
+    {"flash.display::GraphicsPath", "commands", [] { return Value::Null(); }},
+    {"flash.display::GraphicsPath", "data", [] { return Value::Null(); }},
 };
 const StoredProperty* StoredPropertyOf(const DeclaredClass& d, const DeclaredMember& member) {
   for (const StoredProperty& p : kStoredProperties)

@@ -113,19 +113,16 @@ Value BeginGradientFill(Machine& m, const Value& self, const Value* args, int ar
   return Value();
 }
 
-// beginBitmapFill(bitmap, matrix = null, repeat = true, smooth = false): the pixels
-// the bitmap has now, one pixel to a unit of the matrix (which maps them to the
-// drawing's pixels).
-Value BeginBitmapFill(Machine& m, const Value& self, const Value* args, int argc) {
-  ScriptDrawing* d = DrawingFor(m, self, true);
-  if (!d) return Value();
+// The bitmap fill of beginBitmapFill and lineBitmapStyle (bitmap, matrix = null, repeat
+// = true, smooth = false): the pixels the bitmap has now, one pixel to a unit of the
+// matrix (which maps them to the drawing's pixels).
+bool BitmapFillOf(Machine& m, const Value* args, int argc, FillStyle& fill) {
   const Value data = Arg(args, argc, 0);
   if (data.IsNullish()) m.ThrowTypeError(2007, "Parameter bitmap must be non-null.");
   BitmapPixels* pixels = BitmapPixelsOf(data);
   if (!pixels) m.ThrowError("ArgumentError", 2015, "Invalid BitmapData.");
   const bool repeat = argc > 2 ? m.ToBoolean(args[2]) : true;
   const bool smooth = m.ToBoolean(Arg(args, argc, 3));
-  FillStyle fill;
   fill.type = repeat ? (smooth ? FillType::RepeatingBitmap : FillType::RepeatingBitmapHard)
                      : (smooth ? FillType::ClippedBitmap : FillType::ClippedBitmapHard);
   auto bitmap = std::make_shared<flash::Bitmap>();
@@ -136,7 +133,14 @@ Value BeginBitmapFill(Machine& m, const Value& self, const Value* args, int argc
     const GeomMatrix g = MatrixOf(m, mv);
     fill.matrix = Matrix{g.a * 20, g.b * 20, g.c * 20, g.d * 20, g.tx * 20, g.ty * 20};
   }
-  StartFill(*d, std::move(fill));
+  return true;
+}
+
+Value BeginBitmapFill(Machine& m, const Value& self, const Value* args, int argc) {
+  ScriptDrawing* d = DrawingFor(m, self, true);
+  if (!d) return Value();
+  FillStyle fill;
+  if (BitmapFillOf(m, args, argc, fill)) StartFill(*d, std::move(fill));
   return Value();
 }
 
@@ -336,6 +340,324 @@ Value GraphicsOf(Machine& m, const Value& self, const Value*, int) {
   return o->b;
 }
 
+
+// The winding of drawPath and GraphicsPath: "evenOdd" or "nonZero" exactly; anything
+// else (null too) is refused. True for non-zero.
+bool NonZeroWinding(Machine& m, const Value& v) {
+  const std::string winding = v.IsNullish() ? std::string() : m.ToString(v);
+  if (winding == "nonZero") return true;
+  if (winding != "evenOdd") m.ThrowError("ArgumentError", 2008, "Parameter winding must be one of the accepted values.");
+  return false;
+}
+
+// Every number of a Vector (or Array) argument, for path data.
+std::vector<double> AllNumbers(Machine& m, const Value& v) {
+  std::vector<double> out;
+  if (!v.IsObject()) return out;
+  const double length = m.ToNumber(m.GetPublic(v, "length"));
+  const double count = std::isnan(length) ? 0 : std::min(length, static_cast<double>(kMaxDrawingOps) * 6);
+  out.reserve(static_cast<std::size_t>(std::max(0.0, count)));
+  for (double i = 0; i < count; ++i) out.push_back(m.ToNumber(m.GetPublic(v, std::to_string(static_cast<long long>(i)))));
+  return out;
+}
+
+// How many numbers each GraphicsPathCommand takes: NO_OP, MOVE_TO, LINE_TO, CURVE_TO,
+// WIDE_MOVE_TO, WIDE_LINE_TO, CUBIC_CURVE_TO. Other values take none and draw nothing.
+std::size_t PathCommandNumbers(double command) {
+  static constexpr std::size_t kNumbers[] = {0, 2, 2, 4, 4, 4, 6};
+  return command >= 0 && command <= 6 ? kNumbers[static_cast<int>(command)] : 0;
+}
+
+double PathTwips(double pixels) { return std::isnan(pixels) ? 0 : std::clamp(pixels, -1e7, 1e7) * 20; }
+
+// drawPath's body. Without data the commands are not even looked at; data too short for
+// the commands draws nothing and throws. A non-zero path makes the whole drawing fill
+// by the non-zero rule (a drawing has one rule).
+void DrawPathInto(Machine& m, ScriptDrawing& d, const std::vector<double>& commands, const std::vector<double>& data,
+                  bool nonZero) {
+  if (data.empty()) return;
+  std::size_t needed = 0;
+  for (double command : commands) needed += PathCommandNumbers(command);
+  if (needed > data.size()) m.ThrowError("ArgumentError", 2004, "One of the parameters is invalid.");
+  if (nonZero) d.data.nonZeroWinding = true;
+  std::size_t at = 0;
+  const auto point = [&](std::size_t i) { return QPointF(PathTwips(data[i]), PathTwips(data[i + 1])); };
+  for (double command : commands) {
+    switch (static_cast<int>(command)) {
+      case 1: Move(d, point(at)); break;
+      case 2: AddEdge(d, point(at), nullptr); break;
+      case 3: {
+        const QPointF control = point(at);
+        AddEdge(d, point(at + 2), &control);
+        break;
+      }
+      case 4: Move(d, point(at + 2)); break;
+      case 5: AddEdge(d, point(at + 2), nullptr); break;
+      case 6: AddCubic(d, point(at), point(at + 2), point(at + 4)); break;
+      default: break;
+    }
+    at += PathCommandNumbers(command);
+  }
+}
+
+// drawPath(commands, data, winding = "evenOdd")
+Value DrawPath(Machine& m, const Value& self, const Value* args, int argc) {
+  const bool nonZero = argc > 2 && NonZeroWinding(m, args[2]);
+  ScriptDrawing* d = DrawingFor(m, self, true);
+  if (d) DrawPathInto(m, *d, AllNumbers(m, Arg(args, argc, 0)), AllNumbers(m, Arg(args, argc, 1)), nonZero);
+  return Value();
+}
+
+// copyFrom(source): this drawing becomes a copy of the source's, whatever it held.
+Value CopyFrom(Machine& m, const Value& self, const Value* args, int argc) {
+  NativeObject* target = Receiver<NativeObject>(m, self, ObjectKind::Other, "Graphics");
+  const Value source = Arg(args, argc, 0);
+  if (source.IsNullish()) m.ThrowTypeError(2007, "Parameter sourceGraphics must be non-null.");
+  NativeObject* from = Receiver<NativeObject>(m, source, ObjectKind::Other, "Graphics");
+  if (!target->display || !target->display->IsContainer() || from == target) return Value();
+  auto& clip = *static_cast<MovieClip*>(target->display);
+  const ScriptDrawing* drawing =
+      from->display && from->display->IsContainer() ? DrawingOf(*static_cast<MovieClip*>(from->display), false) : nullptr;
+  if (drawing) {
+    clip.drawing = std::make_shared<ScriptDrawing>(*drawing);
+  } else {
+    clip.drawing.reset();
+  }
+  return Value();
+}
+
+// lineBitmapStyle(bitmap, matrix = null, repeat = true, smooth = false): the current line
+// drawn with the bitmap, as beginBitmapFill fills.
+Value LineBitmapStyle(Machine& m, const Value& self, const Value* args, int argc) {
+  ScriptDrawing* d = DrawingFor(m, self, true);
+  if (!d || d->line == 0 || d->line > d->data.styleSets[0].lines.size()) return Value();
+  FillStyle fill;
+  if (!BitmapFillOf(m, args, argc, fill)) return Value();
+  flash::LineStyle style = d->data.styleSets[0].lines[d->line - 1];
+  style.hasFill = true;
+  style.fill = std::move(fill);
+  d->data.styleSets[0].lines.push_back(std::move(style));
+  d->line = static_cast<std::uint32_t>(d->data.styleSets[0].lines.size());
+  StyleOp(*d, false, 0, true, d->line);
+  return Value();
+}
+
+// The class of an IGraphicsData object ("" for anything else).
+std::string GraphicsDataKind(const Value& v) {
+  if (!v.IsObject()) return {};
+  for (const ClassObject* c = v.object->cls; c; c = c->base)
+    if (c->package == "flash.display" && c->name.rfind("Graphics", 0) == 0 && c->name != "Graphics") return c->name;
+  return {};
+}
+
+// drawGraphicsData(graphicsData): each object as the call it stands for, in order.
+Value DrawGraphicsData(Machine& m, const Value& self, const Value* args, int argc) {
+  const Value list = Arg(args, argc, 0);
+  if (list.IsNullish()) m.ThrowTypeError(2007, "Parameter graphicsData must be non-null.");
+  const double length = m.ToNumber(m.GetPublic(list, "length"));
+  for (double i = 0; i < length; ++i) {
+    const Value item = m.GetPublic(list, std::to_string(static_cast<long long>(i)));
+    const std::string kind = GraphicsDataKind(item);
+    const auto get = [&](const char* name) { return m.GetPublic(item, name); };
+    if (kind == "GraphicsSolidFill") {
+      const Value a[] = {get("color"), get("alpha")};
+      BeginFill(m, self, a, 2);
+    } else if (kind == "GraphicsGradientFill") {
+      const Value a[] = {get("type"),   get("colors"),       get("alphas"),
+                         get("ratios"), get("matrix"),       get("spreadMethod"),
+                         get("interpolationMethod"), get("focalPointRatio")};
+      BeginGradientFill(m, self, a, 8);
+    } else if (kind == "GraphicsBitmapFill") {
+      const Value a[] = {get("bitmapData"), get("matrix"), get("repeat"), get("smooth")};
+      BeginBitmapFill(m, self, a, 4);
+    } else if (kind == "GraphicsEndFill") {
+      EndFill(m, self, nullptr, 0);
+    } else if (kind == "GraphicsStroke") {
+      const Value fill = get("fill");
+      const std::string fillKind = GraphicsDataKind(fill);
+      const Value color = fillKind == "GraphicsSolidFill" ? m.GetPublic(fill, "color") : Value::Number(0);
+      const Value alpha = fillKind == "GraphicsSolidFill" ? m.GetPublic(fill, "alpha") : Value::Number(1);
+      const Value a[] = {get("thickness"), color, alpha, get("pixelHinting"), get("scaleMode"), get("caps"), get("joints"),
+                         get("miterLimit")};
+      LineStyle(m, self, a, 8);
+      if (fillKind == "GraphicsGradientFill") {
+        const Value g[] = {m.GetPublic(fill, "type"), m.GetPublic(fill, "colors"), m.GetPublic(fill, "alphas"),
+                           m.GetPublic(fill, "ratios"), m.GetPublic(fill, "matrix"), m.GetPublic(fill, "spreadMethod"),
+                           m.GetPublic(fill, "interpolationMethod"), m.GetPublic(fill, "focalPointRatio")};
+        LineGradientStyle(m, self, g, 8);
+      } else if (fillKind == "GraphicsBitmapFill") {
+        const Value b[] = {m.GetPublic(fill, "bitmapData"), m.GetPublic(fill, "matrix"), m.GetPublic(fill, "repeat"),
+                           m.GetPublic(fill, "smooth")};
+        LineBitmapStyle(m, self, b, 4);
+      }
+    } else if (kind == "GraphicsPath") {
+      const Value a[] = {get("commands"), get("data"), get("winding")};
+      DrawPath(m, self, a, 3);
+    }
+  }
+  return Value();
+}
+
+// ---- GraphicsPath: commands and data (public variables) and the winding ----
+
+Object* AllocatePath(Machine& m, ClassObject*) { return m.heap.Make<NativeObject>(ObjectKind::Other, nullptr, nullptr); }
+
+NativeObject* PathOf(Machine& m, const Value& self, const char* method) {
+  return Receiver<NativeObject>(m, self, ObjectKind::Other, method);
+}
+
+Value PathConstruct(Machine& m, const Value& self, const Value* args, int argc) {
+  const bool nonZero = argc > 2 && NonZeroWinding(m, args[2]);
+  PathOf(m, self, "GraphicsPath")->text = nonZero ? "nonZero" : "evenOdd";
+  m.SetPublic(self, "commands", Arg(args, argc, 0).IsUndefined() ? Value::Null() : Arg(args, argc, 0));
+  m.SetPublic(self, "data", Arg(args, argc, 1).IsUndefined() ? Value::Null() : Arg(args, argc, 1));
+  return Value();
+}
+
+Value PathWinding(Machine& m, const Value& self, const Value*, int) {
+  const std::string& winding = PathOf(m, self, "winding")->text;
+  return m.StrValue(winding.empty() ? "evenOdd" : winding);
+}
+Value SetPathWinding(Machine& m, const Value& self, const Value* args, int argc) {
+  const bool nonZero = NonZeroWinding(m, Arg(args, argc, 0));
+  PathOf(m, self, "winding")->text = nonZero ? "nonZero" : "evenOdd";
+  return Value();
+}
+
+// Adds one command and its numbers, making the vectors when the path has none.
+void PathAdd(Machine& m, const Value& self, int command, std::initializer_list<Value> numbers) {
+  const auto vectorOf = [&](const char* field, ClassObject* type) {
+    Value v = m.GetPublic(self, field);
+    if (v.IsNullish()) {
+      ClassObject* vectorClass = ApplyVector(m, type);
+      v = vectorClass ? m.Construct(Value::Obj(vectorClass), nullptr, 0) : Value::Null();
+      m.SetPublic(self, field, v);
+    }
+    return v;
+  };
+  const Value commands = vectorOf("commands", m.intClass);
+  const Value data = vectorOf("data", m.numberClass);
+  if (commands.IsNullish() || data.IsNullish()) return;
+  m.CallPublic(commands, "push", {Value::Number(command)});
+  m.CallPublic(data, "push", std::vector<Value>(numbers));
+}
+
+template <int Command, int Count>
+Value PathCommand(Machine& m, const Value& self, const Value* args, int argc) {
+  PathOf(m, self, "GraphicsPath");
+  const auto num = [&](int i) { return Value::Number(NumArg(m, args, argc, i, NAN)); };
+  if constexpr (Count == 2) PathAdd(m, self, Command, {num(0), num(1)});
+  if constexpr (Count == 4) PathAdd(m, self, Command, {num(0), num(1), num(2), num(3)});
+  if constexpr (Count == 6) PathAdd(m, self, Command, {num(0), num(1), num(2), num(3), num(4), num(5)});
+  return Value();
+}
+
+// wideMoveTo/wideLineTo take one point and store it after a dummy pair.
+template <int Command>
+Value PathWideCommand(Machine& m, const Value& self, const Value* args, int argc) {
+  PathOf(m, self, "GraphicsPath");
+  PathAdd(m, self, Command, {Value::Number(0), Value::Number(0), Value::Number(NumArg(m, args, argc, 0, NAN)),
+                             Value::Number(NumArg(m, args, argc, 1, NAN))});
+  return Value();
+}
+
+// ---- the plain data classes of drawGraphicsData: their variables are the API's own
+// slots; the constructors set them from the arguments, with the documented defaults ----
+
+struct DataField {
+  const char* name;
+  Value (*fallback)(Machine&);
+};
+struct DataClass {
+  const char* name;
+  std::vector<DataField> fields;
+};
+
+const std::vector<DataClass>& DataClasses() {
+  static const auto null = [](Machine&) { return Value::Null(); };
+  static const std::vector<DataClass> classes = {
+      {"GraphicsSolidFill",
+       {{"color", [](Machine&) { return Value::Number(0); }}, {"alpha", [](Machine&) { return Value::Number(1); }}}},
+      {"GraphicsGradientFill",
+       {{"type", [](Machine& m) { return m.StrValue("linear"); }},
+        {"colors", null},
+        {"alphas", null},
+        {"ratios", null},
+        {"matrix", null},
+        {"spreadMethod", [](Machine& m) { return m.StrValue("pad"); }},
+        {"interpolationMethod", [](Machine& m) { return m.StrValue("rgb"); }},
+        {"focalPointRatio", [](Machine&) { return Value::Number(0); }}}},
+      {"GraphicsBitmapFill",
+       {{"bitmapData", null},
+        {"matrix", null},
+        {"repeat", [](Machine&) { return Value::Bool(true); }},
+        {"smooth", [](Machine&) { return Value::Bool(false); }}}},
+      {"GraphicsStroke",
+       {{"thickness", [](Machine&) { return Value::Number(NAN); }},
+        {"pixelHinting", [](Machine&) { return Value::Bool(false); }},
+        {"scaleMode", [](Machine& m) { return m.StrValue("normal"); }},
+        {"caps", [](Machine& m) { return m.StrValue("none"); }},
+        {"joints", [](Machine& m) { return m.StrValue("round"); }},
+        {"miterLimit", [](Machine&) { return Value::Number(3); }},
+        {"fill", null}}},
+      {"GraphicsEndFill", {}},
+  };
+  return classes;
+}
+
+// The data classes' string properties that accept only some values: a setter refuses
+// the others (null too), as the player does.
+struct CheckedField {
+  const char* cls;
+  const char* name;
+  std::vector<const char*> accepted;  // the first is where a new object starts
+};
+const std::vector<CheckedField>& CheckedFields() {
+  static const std::vector<CheckedField> fields = {
+      {"GraphicsGradientFill", "type", {"linear", "radial"}},
+      {"GraphicsGradientFill", "spreadMethod", {"pad", "reflect", "repeat"}},
+      {"GraphicsGradientFill", "interpolationMethod", {"rgb", "linearRGB"}},
+      {"GraphicsStroke", "scaleMode", {"normal", "none", "vertical", "horizontal"}},
+      {"GraphicsStroke", "caps", {"none", "round", "square"}},
+      {"GraphicsStroke", "joints", {"round", "bevel", "miter"}},
+  };
+  return fields;
+}
+
+Object* AllocateData(Machine& m, ClassObject*) { return m.heap.Make<NativeObject>(ObjectKind::Other, nullptr, nullptr); }
+
+Value& CheckedStore(Machine& m, const Value& self, std::size_t index) {
+  auto* o = Receiver<NativeObject>(m, self, ObjectKind::Other, CheckedFields()[index].name);
+  if (o->list.size() < CheckedFields().size()) o->list.resize(CheckedFields().size());
+  return o->list[index];
+}
+Value CheckedGet(Machine& m, const Value& self, const Value*, int) {
+  const auto index = static_cast<std::size_t>(NativeTag(m));
+  const Value& v = CheckedStore(m, self, index);
+  return v.IsUndefined() ? m.StrValue(CheckedFields()[index].accepted.front()) : v;
+}
+Value CheckedSet(Machine& m, const Value& self, const Value* args, int argc) {
+  const auto index = static_cast<std::size_t>(NativeTag(m));
+  const CheckedField& field = CheckedFields()[index];
+  const Value v = Arg(args, argc, 0);
+  const std::string text = v.IsNullish() ? std::string() : m.ToString(v);
+  if (v.IsNullish() || std::none_of(field.accepted.begin(), field.accepted.end(), [&](const char* a) { return text == a; }))
+    m.ThrowError("ArgumentError", 2008, std::string("Parameter ") + field.name + " must be one of the accepted values.");
+  CheckedStore(m, self, index) = m.StrValue(text);
+  return Value();
+}
+
+Value DataConstruct(Machine& m, const Value& self, const Value* args, int argc) {
+  const auto& classes = DataClasses();
+  const auto index = static_cast<std::size_t>(NativeTag(m));
+  if (index >= classes.size()) return Value();
+  const auto& fields = classes[index].fields;
+  for (std::size_t i = 0; i < fields.size(); ++i) {
+    const Value given = Arg(args, argc, static_cast<int>(i));
+    m.SetPublic(self, fields[i].name, static_cast<int>(i) < argc ? given : fields[i].fallback(m));
+  }
+  return Value();
+}
 }  // namespace
 
 void InstallGraphics(Machine& m) {
@@ -359,13 +681,57 @@ void InstallGraphics(Machine& m) {
       {"drawRect", DrawRect, nullptr, 0, 0},
       {"drawRoundRect", DrawRoundRect, nullptr, 0, 0},
       {"clear", Clear, nullptr, 0, 0},
+      {"drawPath", DrawPath, nullptr, 0, 0},
+      {"copyFrom", CopyFrom, nullptr, 0, 0},
+      {"lineBitmapStyle", LineBitmapStyle, nullptr, 0, 0},
+      {"drawGraphicsData", DrawGraphicsData, nullptr, 0, 0},
   };
   Install(m, graphics, kGraphicsMembers);
+  ClassObject* path = m.DefineClass("flash.display", "GraphicsPath", m.objectClass, PathConstruct);
+  path->allocate = AllocatePath;
+  static const Member kPathMembers[] = {
+      {"winding", PathWinding, SetPathWinding, kAccessor, 0},
+      {"moveTo", PathCommand<1, 2>, nullptr, 0, 0},
+      {"lineTo", PathCommand<2, 2>, nullptr, 0, 0},
+      {"curveTo", PathCommand<3, 4>, nullptr, 0, 0},
+      {"wideMoveTo", PathWideCommand<4>, nullptr, 0, 0},
+      {"wideLineTo", PathWideCommand<5>, nullptr, 0, 0},
+      {"cubicCurveTo", PathCommand<6, 6>, nullptr, 0, 0},
+  };
+  Install(m, path, kPathMembers);
   static const Member kOwnerMembers[] = {
       {"graphics", GraphicsOf, nullptr, kAccessor, 0},
   };
   for (const char* owner : {"flash.display.Sprite", "flash.display.Shape"})
     if (ClassObject* cls = m.FindClass(owner)) Install(m, cls, kOwnerMembers);
+}
+
+void InstallGraphicsData(Machine& m) {
+  const auto& classes = DataClasses();
+  for (std::size_t i = 0; i < classes.size(); ++i) {
+    ClassObject* cls = m.FindClass(std::string("flash.display.") + classes[i].name);
+    if (!cls) continue;
+    cls->init = m.NativeMethod(classes[i].name, DataConstruct, static_cast<int>(i));
+    cls->init->declaringClass = cls;
+    cls->init->role = MethodInfo::Role::Constructor;
+    cls->allocate = AllocateData;
+  }
+  const auto& checked = CheckedFields();
+  for (std::size_t i = 0; i < checked.size(); ++i) {
+    ClassObject* cls = m.FindClass(std::string("flash.display.") + checked[i].cls);
+    if (!cls) continue;
+    const auto it = cls->instanceTraits->bindings.find(m.Intern(checked[i].name));
+    if (it == cls->instanceTraits->bindings.end()) continue;
+    for (Binding& b : it->second) {
+      if (b.ns != m.PublicNs() || b.kind != Binding::Kind::Accessor) continue;
+      b.getter = m.NativeMethod(checked[i].name, CheckedGet, static_cast<int>(i));
+      b.getter->declaringClass = cls;
+      b.getter->role = MethodInfo::Role::Getter;
+      b.setter = m.NativeMethod(checked[i].name, CheckedSet, static_cast<int>(i));
+      b.setter->declaringClass = cls;
+      b.setter->role = MethodInfo::Role::Setter;
+    }
+  }
 }
 
 }  // namespace vantrel::flash::avm2
