@@ -105,13 +105,6 @@ bool GradientOf(Machine& m, const Value* args, int argc, FillStyle& fill) {
   return true;
 }
 
-Value BeginGradientFill(Machine& m, const Value& self, const Value* args, int argc) {
-  ScriptDrawing* d = DrawingFor(m, self, true);
-  if (!d) return Value();
-  FillStyle fill;
-  if (GradientOf(m, args, argc, fill)) StartFill(*d, std::move(fill));
-  return Value();
-}
 
 // The bitmap fill of beginBitmapFill and lineBitmapStyle (bitmap, matrix = null, repeat
 // = true, smooth = false): the pixels the bitmap has now, one pixel to a unit of the
@@ -136,13 +129,20 @@ bool BitmapFillOf(Machine& m, const Value* args, int argc, FillStyle& fill) {
   return true;
 }
 
-Value BeginBitmapFill(Machine& m, const Value& self, const Value* args, int argc) {
+using FillReader = bool (*)(Machine&, const Value*, int, FillStyle&);
+
+// beginGradientFill and beginBitmapFill: the fill the arguments describe (none when they
+// describe none).
+template <FillReader Read>
+Value BeginFillOf(Machine& m, const Value& self, const Value* args, int argc) {
   ScriptDrawing* d = DrawingFor(m, self, true);
   if (!d) return Value();
   FillStyle fill;
-  if (BitmapFillOf(m, args, argc, fill)) StartFill(*d, std::move(fill));
+  if (Read(m, args, argc, fill)) StartFill(*d, std::move(fill));
   return Value();
 }
+constexpr auto BeginGradientFill = BeginFillOf<GradientOf>;
+constexpr auto BeginBitmapFill = BeginFillOf<BitmapFillOf>;
 
 Value EndFill(Machine& m, const Value& self, const Value*, int) {
   ScriptDrawing* d = DrawingFor(m, self, false);
@@ -181,12 +181,15 @@ Value LineStyle(Machine& m, const Value& self, const Value* args, int argc) {
   return Value();
 }
 
-Value LineGradientStyle(Machine& m, const Value& self, const Value* args, int argc) {
+// lineGradientStyle and lineBitmapStyle: the current line drawn with the fill the
+// arguments describe (nothing without a line).
+template <FillReader Read>
+Value LineFillOf(Machine& m, const Value& self, const Value* args, int argc) {
   ScriptDrawing* d = DrawingFor(m, self, true);
   if (!d || d->line == 0 || d->line > d->data.styleSets[0].lines.size()) return Value();
-  flash::LineStyle style = d->data.styleSets[0].lines[d->line - 1];
   FillStyle fill;
-  if (!GradientOf(m, args, argc, fill)) return Value();
+  if (!Read(m, args, argc, fill)) return Value();
+  flash::LineStyle style = d->data.styleSets[0].lines[d->line - 1];
   style.hasFill = true;
   style.fill = std::move(fill);
   d->data.styleSets[0].lines.push_back(std::move(style));
@@ -194,6 +197,8 @@ Value LineGradientStyle(Machine& m, const Value& self, const Value* args, int ar
   StyleOp(*d, false, 0, true, d->line);
   return Value();
 }
+constexpr auto LineGradientStyle = LineFillOf<GradientOf>;
+constexpr auto LineBitmapStyle = LineFillOf<BitmapFillOf>;
 
 void Move(ScriptDrawing& d, QPointF to) {
   CloseFill(d);
@@ -423,22 +428,6 @@ Value CopyFrom(Machine& m, const Value& self, const Value* args, int argc) {
   } else {
     clip.drawing.reset();
   }
-  return Value();
-}
-
-// lineBitmapStyle(bitmap, matrix = null, repeat = true, smooth = false): the current line
-// drawn with the bitmap, as beginBitmapFill fills.
-Value LineBitmapStyle(Machine& m, const Value& self, const Value* args, int argc) {
-  ScriptDrawing* d = DrawingFor(m, self, true);
-  if (!d || d->line == 0 || d->line > d->data.styleSets[0].lines.size()) return Value();
-  FillStyle fill;
-  if (!BitmapFillOf(m, args, argc, fill)) return Value();
-  flash::LineStyle style = d->data.styleSets[0].lines[d->line - 1];
-  style.hasFill = true;
-  style.fill = std::move(fill);
-  d->data.styleSets[0].lines.push_back(std::move(style));
-  d->line = static_cast<std::uint32_t>(d->data.styleSets[0].lines.size());
-  StyleOp(*d, false, 0, true, d->line);
   return Value();
 }
 
