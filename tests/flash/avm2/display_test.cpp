@@ -26,7 +26,7 @@ TEST(Avm2Graphics, DrawingSetsTheBoundsAndClearEmptiesThem) {
   EXPECT_EQ(RunMovie(w, code), (std::vector<std::string>{"30", "40", "52", "0", "16", "8"}));
 }
 
-// Paths from commands and numbers: GraphicsPath builds them, drawPath and
+// Paths from commands and numbers: GraphicsPath builds them, drawPath, drawTriangles and
 // drawGraphicsData draw them, copyFrom copies a drawing; numbers too few for the
 // commands draw nothing and throw, and string properties refuse values they do not know.
 TEST(Avm2Graphics, PathsStrokesAndCopiesOfDrawings) {
@@ -65,12 +65,28 @@ TEST(Avm2Graphics, PathsStrokesAndCopiesOfDrawings) {
   code.New("flash.display", "Shape", 3);
   code.Push(L(3)).OpName(0x66, w.Name("graphics")).Push(L(7)).Call(0x4F, w.Name("drawGraphicsData"), 1);
   code.Trace(L(3), "width").Trace(L(3), "height");
+  // drawTriangles: a triangle turning clockwise on the screen is left out by "positive"
+  // culling and drawn by "negative"; points that make no whole triangle are refused.
+  code.New("flash.display", "GraphicsPath", 2);
+  code.Do(L(2), "moveTo", {I(0), I(0)}).Do(L(2), "lineTo", {I(20), I(0)}).Do(L(2), "lineTo", {I(20), I(10)});
+  const auto triangles = [&](Code& c, const char* culling) {
+    c.Push(L(1)).OpName(0x66, w.Name("graphics")).Push(L(2)).OpName(0x66, w.Name("data")).Push(Null()).Push(Null());
+    c.Str(culling).Call(0x4F, w.Name("drawTriangles"), 4);
+  };
+  code.Draw(1, "clear", {}).Draw(1, "beginFill", {0});
+  triangles(code, "positive");
+  code.Trace(L(1), "width");
+  triangles(code, "negative");
+  code.Trace(L(1), "width").Trace(L(1), "height");
+  code.Push(L(2)).OpName(0x66, w.Name("data")).Call(0x4F, w.Name("pop"), 0);
+  code.TryTrace([&](Code& c) { triangles(c, "none"); });
   EXPECT_EQ(RunMovie(w, code),
             (std::vector<std::string>{
                 "evenOdd", "1,2,5,2", "10,0,50,0,0,0,50,30,10,30", "40", "30", "40",
                 "ArgumentError: Error #2004: One of the parameters is invalid.", "0",
                 "ArgumentError: Error #2008: Parameter winding must be one of the accepted values.", "nonZero", "2",
-                "none", "ArgumentError: Error #2008: Parameter caps must be one of the accepted values.", "42", "32"}));
+                "none", "ArgumentError: Error #2008: Parameter caps must be one of the accepted values.", "42", "32",
+                "0", "20", "10", "ArgumentError: Error #2004: One of the parameters is invalid."}));
 }
 
 TEST(Avm2Events, MouseAndKeyboardEventsKeepTheirFieldsAndCloneThem) {

@@ -1,5 +1,6 @@
 // flash.display.Graphics: the drawing API of sprites and shapes, over the clip's
 // drawing shape (display/drawing.h). Coordinates are pixels here and twips inside.
+#include <QTransform>
 #include <algorithm>
 #include <cmath>
 
@@ -413,6 +414,73 @@ Value DrawPath(Machine& m, const Value& self, const Value* args, int argc) {
   return Value();
 }
 
+
+// drawTriangles(vertices, indices = null, uvtData = null, culling = "none"): triangles of
+// the current fill, by threes of points or by threes of indices into the points. A
+// culling of "positive" leaves out triangles whose points turn clockwise on the screen
+// (their normal points away), "negative" those that turn the other way. With a bitmap
+// fill and uvtData, each triangle shows the part of the bitmap its points' (u, v) name.
+// Each triangle is filled on its own, so overlapping ones do not cancel out.
+// Points that do not make whole triangles, or indices that do not, are refused (#2004);
+// an index past the points ends the drawing there.
+Value DrawTriangles(Machine& m, const Value& self, const Value* args, int argc) {
+  const std::string culling = argc > 3 ? (args[3].IsNullish() ? std::string() : m.ToString(args[3])) : "none";
+  if (culling != "none" && culling != "positive" && culling != "negative")
+    m.ThrowError("ArgumentError", 2004, "One of the parameters is invalid.");
+  const std::vector<double> numbers = AllNumbers(m, Arg(args, argc, 0));
+  const Value indexValue = Arg(args, argc, 1);
+  const bool indexed = !indexValue.IsNullish();
+  const std::vector<double> given = indexed ? AllNumbers(m, indexValue) : std::vector<double>();
+  if (indexed ? (numbers.size() % 2 != 0 || given.size() % 3 != 0) : numbers.size() % 6 != 0)
+    m.ThrowError("ArgumentError", 2004, "One of the parameters is invalid.");
+  ScriptDrawing* d = DrawingFor(m, self, true);
+  if (!d || numbers.empty()) return Value();
+  const std::size_t points = numbers.size() / 2;
+  std::vector<std::size_t> order;
+  if (indexed) {
+    for (double i : given) order.push_back(i >= 0 && i < static_cast<double>(points) ? static_cast<std::size_t>(i) : points);
+  } else {
+    for (std::size_t i = 0; i < points; ++i) order.push_back(i);
+  }
+  // uvtData: (u, v) or (u, v, t) per point.
+  const std::vector<double> uvt = AllNumbers(m, Arg(args, argc, 2));
+  const std::size_t stride = uvt.size() == points * 3 ? 3 : 2;
+  const bool mapped = uvt.size() >= points * 2;
+  const FillStyle* current =
+      d->fillOpen && !d->data.styleSets[0].fills.empty() ? &d->data.styleSets[0].fills.back() : nullptr;
+  const bool bitmap = current && current->bitmap && !current->bitmap->image.isNull() && mapped;
+  const bool filled = current != nullptr;
+  const FillStyle original = filled ? *current : FillStyle();  // current moves as fills are added
+  const auto at = [&](std::size_t i) { return QPointF(PathTwips(numbers[2 * i]), PathTwips(numbers[2 * i + 1])); };
+  for (std::size_t t = 0; t + 2 < order.size(); t += 3) {
+    const std::size_t a = order[t], b = order[t + 1], c = order[t + 2];
+    if (a >= points || b >= points || c >= points) break;
+    const QPointF p0 = at(a), p1 = at(b), p2 = at(c);
+    const double turn = (p1.x() - p0.x()) * (p2.y() - p0.y()) - (p1.y() - p0.y()) * (p2.x() - p0.x());
+    if ((culling == "positive" && turn > 0) || (culling == "negative" && turn < 0)) continue;
+    // Each triangle is a fill of its own: where triangles overlap, the later one shows.
+    FillStyle fill = original;
+    if (bitmap) {
+      // The affine map from the bitmap's pixels at the three (u, v) to the three points.
+      const double w = original.bitmap->image.width(), h = original.bitmap->image.height();
+      const QPointF s0(uvt[stride * a] * w, uvt[stride * a + 1] * h), s1(uvt[stride * b] * w, uvt[stride * b + 1] * h),
+          s2(uvt[stride * c] * w, uvt[stride * c + 1] * h);
+      const QTransform fromUnit(s1.x() - s0.x(), s1.y() - s0.y(), s2.x() - s0.x(), s2.y() - s0.y(), s0.x(), s0.y());
+      const QTransform toPoints(p1.x() - p0.x(), p1.y() - p0.y(), p2.x() - p0.x(), p2.y() - p0.y(), p0.x(), p0.y());
+      bool invertible = false;
+      const QTransform map = fromUnit.inverted(&invertible) * toPoints;
+      if (invertible) fill.matrix = Matrix{map.m11(), map.m12(), map.m21(), map.m22(), map.dx(), map.dy()};
+    }
+    if (filled) StartFill(*d, std::move(fill));
+    Move(*d, p0);
+    AddEdge(*d, p1, nullptr);
+    AddEdge(*d, p2, nullptr);
+    AddEdge(*d, p0, nullptr);
+  }
+  if (bitmap) StartFill(*d, original);
+  return Value();
+}
+
 // copyFrom(source): this drawing becomes a copy of the source's, whatever it held.
 Value CopyFrom(Machine& m, const Value& self, const Value* args, int argc) {
   NativeObject* target = Receiver<NativeObject>(m, self, ObjectKind::Other, "Graphics");
@@ -482,6 +550,9 @@ Value DrawGraphicsData(Machine& m, const Value& self, const Value* args, int arg
     } else if (kind == "GraphicsPath") {
       const Value a[] = {get("commands"), get("data"), get("winding")};
       DrawPath(m, self, a, 3);
+    } else if (kind == "GraphicsTrianglePath") {
+      const Value a[] = {get("vertices"), get("indices"), get("uvtData"), get("culling")};
+      DrawTriangles(m, self, a, 4);
     }
   }
   return Value();
@@ -590,6 +661,8 @@ const std::vector<DataClass>& DataClasses() {
         {"miterLimit", [](Machine&) { return Value::Number(3); }},
         {"fill", null}}},
       {"GraphicsEndFill", {}},
+      {"GraphicsTrianglePath",
+       {{"vertices", null}, {"indices", null}, {"uvtData", null}, {"culling", [](Machine& m) { return m.StrValue("none"); }}}},
   };
   return classes;
 }
@@ -609,6 +682,7 @@ const std::vector<CheckedField>& CheckedFields() {
       {"GraphicsStroke", "scaleMode", {"normal", "none", "vertical", "horizontal"}},
       {"GraphicsStroke", "caps", {"none", "round", "square"}},
       {"GraphicsStroke", "joints", {"round", "bevel", "miter"}},
+      {"GraphicsTrianglePath", "culling", {"none", "positive", "negative"}},
   };
   return fields;
 }
@@ -671,6 +745,7 @@ void InstallGraphics(Machine& m) {
       {"drawRoundRect", DrawRoundRect, nullptr, 0, 0},
       {"clear", Clear, nullptr, 0, 0},
       {"drawPath", DrawPath, nullptr, 0, 0},
+      {"drawTriangles", DrawTriangles, nullptr, 0, 0},
       {"copyFrom", CopyFrom, nullptr, 0, 0},
       {"lineBitmapStyle", LineBitmapStyle, nullptr, 0, 0},
       {"drawGraphicsData", DrawGraphicsData, nullptr, 0, 0},
