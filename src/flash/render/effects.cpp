@@ -298,10 +298,12 @@ void Compose(QImage& layer, const std::vector<std::uint32_t>& effect, const Filt
         row[x] = f.knockout ? ScaleByAlpha(fx, srcA, true) : OverFast(fx, src);
       } else if (f.inner) {
         const std::uint32_t masked = ScaleByAlpha(fx, srcA, false);
-        row[x] = f.knockout ? masked : OverFast(masked, src);
+        // A hidden object (compositeSource off) leaves only the effect, as knockout does.
+        row[x] = f.knockout || !f.compositeSource ? masked : OverFast(masked, src);
       } else {
-        const std::uint32_t outer = ScaleByAlpha(fx, srcA, true);
-        row[x] = f.knockout ? outer : f.compositeSource ? OverFast(src, outer) : fx;
+        // The object is drawn over the whole effect; only knockout cuts the object's
+        // shape out of it.
+        row[x] = f.knockout ? ScaleByAlpha(fx, srcA, true) : f.compositeSource ? OverFast(src, fx) : fx;
       }
     }
   }
