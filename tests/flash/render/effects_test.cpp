@@ -216,6 +216,33 @@ TEST(ApplyFilters, AHalfTransparentObjectIsDrawnOverItsWholeShadow) {
   ExpectNear(knocked.pixel(10, 10), 0x40000040u, 2);
 }
 
+TEST(ApplyFilters, AnInnerEffectKeepsTheObjectsAlpha) {
+  // Inside a half-transparent object the inner shadow lies on the object: full shadow
+  // replaces the object's colour, the object's alpha stays.
+  FilterParams shadow;
+  ASSERT_TRUE(DecodeFilter(MakeFilter(0, DropShadowBytes(0, 0, 4, 0x80 | 0x20 | 1)), shadow));
+  QImage layer = Square(20, 6, QColor(255, 0, 0, 128));
+  ApplyFilters(layer, {shadow}, 1);
+  ExpectNear(layer.pixel(7, 10), 0x80000080u, 1);
+  EXPECT_NEAR(qAlpha(layer.pixel(12, 10)), 128, 1);
+  EXPECT_EQ(qAlpha(layer.pixel(3, 10)), 0);
+}
+
+TEST(ApplyFilters, AFullBevelWithKnockoutKeepsTheBevelOverTheObjectsArea) {
+  FilterParams bevel;
+  bevel.type = 3;
+  bevel.colors = {Rgba{255, 0, 255, 255}, Rgba{0, 0, 255, 255}};  // highlight, shadow
+  bevel.blurX = bevel.blurY = 1;
+  bevel.distance = 1;
+  bevel.onTop = true;
+  bevel.knockout = true;
+  QImage layer = Square(20, 4, Qt::black);  // the object covers 4..15
+  ApplyFilters(layer, {bevel}, 1);
+  EXPECT_EQ(qAlpha(layer.pixel(10, 10)), 0) << "the object is gone";
+  EXPECT_EQ(qAlpha(layer.pixel(15, 10)), 255) << "the bevel inside its edge stays";
+  EXPECT_EQ(qAlpha(layer.pixel(16, 10)), 255) << "and outside it";
+}
+
 TEST(ApplyFilters, AnInnerBevelsBandIsTheDistanceWideOnAScaledStage) {
   FilterParams bevel;
   bevel.type = 3;
