@@ -132,6 +132,29 @@ TEST(PrintJobTest, NoJobStartsAndTheSizesStayZero) {
   EXPECT_EQ(f.c.Say(f.machine.Get(job, "pageWidth")), "0");
 }
 
+TEST(StageTest, AlignKeepsKnownLettersInThePlayersOrderAndUnknownScaleModesReset) {
+  WorldFixture f;
+  Object* stage = f.Global("Stage").AsObject();
+  ASSERT_TRUE(stage);
+  const auto align = [&](Value v) {
+    f.machine.Set(stage, "align", v);
+    return f.Text(f.machine.Get(stage, "align"));
+  };
+  EXPECT_EQ(align(f.Str("TL")), "LT");
+  EXPECT_EQ(align(f.Str("br")), "RB");
+  EXPECT_EQ(align(f.Str("TllLBbbtRrrlBr")), "LTRB");
+  EXPECT_EQ(align(Value::Bool(true)), "TR");  // the letters of "true"
+  EXPECT_EQ(align(f.Str("xyz")), "");
+  const auto mode = [&](Value v) {
+    f.machine.Set(stage, "scaleMode", v);
+    return f.Text(f.machine.Get(stage, "scaleMode"));
+  };
+  EXPECT_EQ(mode(f.Str("EXACTFIT")), "exactFit");
+  EXPECT_EQ(mode(f.Str("no such mode")), "showAll");
+  EXPECT_EQ(mode(f.Str("noborder")), "noBorder");
+  EXPECT_EQ(mode(Value::Bool(true)), "showAll");
+}
+
 // ---- FileReference ----
 
 struct FileReferenceTest : ::testing::Test {
