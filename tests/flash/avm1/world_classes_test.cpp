@@ -155,6 +155,28 @@ TEST(StageTest, AlignKeepsKnownLettersInThePlayersOrderAndUnknownScaleModesReset
   EXPECT_EQ(mode(Value::Bool(true)), "showAll");
 }
 
+TEST(MovieClipPointsTest, PointsWithCoordinatesThatAreNotBothNumbersStayAsTheyAre) {
+  std::unique_ptr<RunningMovie> run = StartMovie(::vantrel::testing::ShowFrame(), 1, 8);
+  MachineInterface& m = avm1::HostOf(*run->player).Machine();
+  Calls c{m};
+  Object* root = avm1::ScriptObjectOf(&run->player->Root());
+  ASSERT_TRUE(root);
+  m.Set(root, "_x", Value::Number(10));
+  const auto mapped = [&](const char* method, Value x, Value y) {
+    Object* point = m.NewObject();
+    m.Set(point, "x", x);
+    m.Set(point, "y", y);
+    c.Call(Value::Obj(root), method, {Value::Obj(point)});
+    return c.Say(m.Get(point, "x")) + " " + c.Say(m.Get(point, "y"));
+  };
+  EXPECT_EQ(mapped("localToGlobal", Value::Number(1), Value::Number(2)), "11 2");
+  EXPECT_EQ(mapped("globalToLocal", Value::Number(11), Value::Number(2)), "1 2");
+  EXPECT_EQ(mapped("globalToLocal", Value(), Value()), "undefined undefined");
+  EXPECT_EQ(mapped("globalToLocal", Value::Number(10), Value::Null()), "10 null");
+  EXPECT_EQ(mapped("localToGlobal", Value::Number(10), Value::Bool(true)), "10 true");
+  EXPECT_EQ(mapped("localToGlobal", m.Str("1"), Value::Number(2)), "1 2");
+}
+
 // ---- FileReference ----
 
 struct FileReferenceTest : ::testing::Test {
