@@ -73,6 +73,25 @@ TEST(FiltersTest, AConvolutionsSubstituteColourGivenWithoutAlphaIsOpaque) {
   EXPECT_EQ(f.Get(f.New("ConvolutionFilter", args), "alpha"), "0.498039215686275");
 }
 
+TEST(FiltersTest, ConstructingAFilterAgainConvertsTheArgumentsButChangesNothing) {
+  FilterFixture f;
+  Object* blur = f.New("BlurFilter", {f.Num(10), f.Num(20), f.Num(4)});
+  ASSERT_NE(blur, nullptr);
+  // As a subclass's second super() call does: the constructor called on the object.
+  Object* noisy = f.machine.NewObject();
+  f.machine.Set(noisy, "valueOf", Value::Obj(f.rt.MakeFunction([](Call& call) {
+    call.machine.Trace("valueOf called");
+    return Value::Number(5);
+  })));
+  const Value ctor = f.machine.GetMember(f.machine.GetMember(Value::Obj(f.rt.global), "flash"), "filters");
+  const Value args[] = {f.Num(20), f.Num(10), Value::Obj(noisy)};
+  f.machine.CallFunction(f.machine.GetMember(ctor, "BlurFilter"), Value::Obj(blur), args);
+  EXPECT_EQ(f.traces, std::vector<std::string>{"valueOf called"});
+  EXPECT_EQ(f.Get(blur, "blurX"), "10");
+  EXPECT_EQ(f.Get(blur, "blurY"), "20");
+  EXPECT_EQ(f.Get(blur, "quality"), "4");
+}
+
 TEST(FiltersTest, MapPointsTakeBothCoordinatesOrNone) {
   FilterFixture f;
   Object* filter = f.New("DisplacementMapFilter");

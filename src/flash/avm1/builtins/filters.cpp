@@ -408,8 +408,23 @@ Value Construct(Call& call) {
   if (K == kBevel) f.color = 0xffffff;
   if (K == kColorMatrix) f.matrix = {1, 0, 0, 0, 0, 0, 1, 0, 0, 0, 0, 0, 1, 0, 0, 0, 0, 0, 1, 0};
   if (K == kConvolution || K == kDisplacementMap) f.alpha = 0;
+  // Constructing an object that already is a filter (a subclass calling super() again)
+  // converts the arguments as usual but leaves the filter as it was.
+  std::unique_ptr<NativeData> before;
+  if (call.self->Data<FilterData>()) before = std::move(call.self->native);
+  const NativeKind kindBefore = call.self->kind;
   call.self->kind = NativeKind::Other;
   call.self->native = std::move(native);
+  struct Restore {
+    Object* self;
+    std::unique_ptr<NativeData>& before;
+    NativeKind kind;
+    ~Restore() {
+      if (!before) return;
+      self->native = std::move(before);
+      self->kind = kind;
+    }
+  } restore{call.self, before, kindBefore};
   switch (K) {
     case kBevel:
       ApplyArgs(call, {SetDistance, SetAngle, SetColor, SetAlpha, SetShadowColor, SetShadowAlpha, SetBlurX, SetBlurY,
