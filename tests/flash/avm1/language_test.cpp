@@ -274,6 +274,17 @@ TEST_F(Language, DateInUtcAndLocalTime) {
   EXPECT_TRUE(std::isnan(Call(New("Date", {Num(8.64e15 + 1)}), "getTime").number));
 }
 
+TEST_F(Language, CallAndApplyGivenNoObjectCallOnGlobal) {
+  const Value self = Value::Obj(rt.MakeFunction([](avm1::Call& call) { return call.thisValue; }));
+  const Value global = Value::Obj(rt.global);
+  EXPECT_EQ(Call(self, "call", {Value()}).AsObject(), global.AsObject());
+  EXPECT_EQ(Call(self, "apply", {Value::Null()}).AsObject(), global.AsObject());
+  EXPECT_EQ(Call(self, "apply", {Value(), Array({Num(1)})}).AsObject(), global.AsObject());
+  EXPECT_EQ(Text(Call(self, "call", {Num(5)})), "5");
+  Object* o = machine.NewObject();
+  EXPECT_EQ(Call(self, "apply", {Value::Obj(o)}).AsObject(), o);
+}
+
 TEST_F(Language, NumbersInOtherBasesAreWorkedOutIn32Bits) {
   const auto inRadix = [&](double n, double radix) { return Text(Call(New("Number", {Num(n)}), "toString", {Num(radix)})); };
   EXPECT_EQ(inRadix(255, 16), "ff");
