@@ -1628,9 +1628,10 @@ DisplayObject* Interpreter::TargetOf(Frame& frame, const Value& target) {
   const std::string path = ToString(target);
   DisplayObject* base = AsDisplay(frame.target);
   if (path.empty()) return base;
-  if (DisplayObject* d = ResolveTarget(*this, base, path)) return d;
-  const Value v = ResolveDotPath(path);
-  return v.IsObject() ? AsDisplay(v.object) : nullptr;
+  // A path names clips from the target down (variables in scope and globals play no
+  // part); when the target is gone, from the timeline the code belongs to.
+  if (!base) base = AsDisplay(frame.originalTarget);
+  return ResolveTarget(*this, base, path);
 }
 
 void Interpreter::CallFrameAction(Frame& frame, const Value& f) {

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "flash/script/string_utils.h"
+
 namespace vantrel::flash::avm1 {
 
 bool VisibleIn(std::uint16_t attributes, int swfVersion) {
@@ -15,8 +17,13 @@ bool VisibleIn(std::uint16_t attributes, int swfVersion) {
 }
 
 bool SameName(std::string_view a, std::string_view b, bool caseSensitive) {
-  if (a.size() != b.size()) return false;
   if (caseSensitive) return a == b;
+  // Letters past ASCII fold by the player's older table (their UTF-8 lengths may differ).
+  const auto ascii = [](std::string_view s) {
+    return std::all_of(s.begin(), s.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+  };
+  if (!ascii(a) || !ascii(b)) return script::EqualIgnoringCase(a, b);
+  if (a.size() != b.size()) return false;
   for (std::size_t i = 0; i < a.size(); ++i) {
     char x = a[i], y = b[i];
     if (x >= 'A' && x <= 'Z') x = static_cast<char>(x + 32);

@@ -23,7 +23,7 @@ bool NamedByPlayer(const DisplayObject& object) {
 // Timeline depths as scripts see them: SWF depth 1 is -16383.
 constexpr std::int32_t kDepthBias = 16384;
 
-bool SameNameNoCase(std::string_view a, std::string_view b) { return script::EqualIgnoringAsciiCase(a, b); }
+bool SameNameNoCase(std::string_view a, std::string_view b) { return script::EqualIgnoringCase(a, b); }
 
 // Folds a later move into what a goto has gathered for a depth so far.
 void MergeInto(PlaceCommand& into, const PlaceCommand& later) {

@@ -64,7 +64,7 @@ std::string DecodeLoadedText(std::string_view bytes, int version) {
   return out;
 }
 
-bool SameNameNoCase(std::string_view a, std::string_view b) { return script::EqualIgnoringAsciiCase(a, b); }
+bool SameNameNoCase(std::string_view a, std::string_view b) { return script::EqualIgnoringCase(a, b); }
 
 constexpr std::size_t kCollectAfterBytes = 16u << 20;
 

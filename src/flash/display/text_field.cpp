@@ -252,30 +252,50 @@ bool TextField::ShowVariableText(const QString& text) {
 
 namespace {
 
-// Whether restrict lets c in: ranges "a-z", "^" switching to the characters kept out,
-// "\\" taking the next character as it is.
+// Whether restrict lets c in. Characters are let in one by one; "^" switches between
+// letting in and keeping out; "\\" takes the next character as it is (a backslash at the
+// end counts for nothing). A run of "-" makes a range from the character before it to
+// the one after it: a range starts from character 0 when nothing comes before it or the
+// character before ended a range, a reversed range holds nothing, and a run at the end
+// is ignored.
 bool Allowed(const QString& restrict, QChar c) {
   bool allowed = !restrict.isEmpty() && restrict[0] == '^';
   bool excluding = false;
+  char16_t before = 0;  // where a range starts
+  bool range = false;
   for (qsizetype i = 0; i < restrict.size(); ++i) {
-    QChar first = restrict[i];
-    if (first == '^') {
+    char16_t at = restrict[i].unicode();
+    if (at == '^') {
       excluding = !excluding;
       continue;
     }
-    if (first == '\\' && i + 1 < restrict.size()) first = restrict[++i];
-    QChar last = first;
-    if (i + 2 < restrict.size() && restrict[i + 1] == '-') {
-      last = restrict[i + 2];
-      if (last == '\\' && i + 3 < restrict.size()) {
-        last = restrict[i + 3];
-        ++i;
-      }
-      i += 2;
+    if (at == '-') {
+      range = true;
+      continue;
     }
-    if (c >= first && c <= last) allowed = !excluding;
+    if (at == '\\') {
+      if (i + 1 >= restrict.size()) break;
+      at = restrict[++i].unicode();
+    }
+    if (range) {
+      if (c.unicode() >= before && c.unicode() <= at) allowed = !excluding;
+      before = 0;
+      range = false;
+    } else {
+      if (c.unicode() == at) allowed = !excluding;
+      before = at;
+    }
   }
   return allowed;
+}
+
+// The same letter in the other case, for the ASCII letters only (restrict changes the
+// case of no other character); c itself for any other character.
+QChar OtherCase(QChar c) {
+  const char16_t u = c.unicode();
+  if (u >= 'a' && u <= 'z') return QChar(static_cast<char16_t>(u - 32));
+  if (u >= 'A' && u <= 'Z') return QChar(static_cast<char16_t>(u + 32));
+  return c;
 }
 
 }  // namespace
@@ -341,7 +361,7 @@ bool TextField::Edit(EditCommand command, QString& clipboard) {
           if (!field_->multiline) continue;
           c = '\r';
         } else if (restrictSet && !Allowed(restrict, c)) {
-          const QChar other = c.isUpper() ? c.toLower() : c.toUpper();
+          const QChar other = OtherCase(c);
           if (other == c || !Allowed(restrict, other)) continue;
           c = other;
         }
@@ -380,9 +400,9 @@ bool TextField::Type(char32_t character) {
   if (restrictSet && character != '\r') {
     if (!Allowed(restrict, typed[0])) {
       // A letter kept out in one case comes in in the other when that one is allowed.
-      const QString other = typed.toUpper() == typed ? typed.toLower() : typed.toUpper();
-      if (other == typed || !Allowed(restrict, other[0])) return false;
-      typed = other;
+      const QChar other = OtherCase(typed[0]);
+      if (other == typed[0] || !Allowed(restrict, other)) return false;
+      typed = QString(other);
     }
   }
   if (field_->maxLength > 0 && length - (end - begin) + typed.size() > field_->maxLength) return false;

@@ -337,10 +337,11 @@ QString FormattedText::ToHtml() const {
     if (!closed) stop = length;
     const TextFormat pf = FormatAt(index);
     QString attributes;
-    if (pf.indent.value_or(0) != 0) attributes += QStringLiteral(" INDENT=\"%1\"").arg(Num(*pf.indent));
-    if (pf.blockIndent.value_or(0) != 0) attributes += QStringLiteral(" BLOCKINDENT=\"%1\"").arg(Num(*pf.blockIndent));
+    // The player writes the margins first, then the indents, then leading and tab stops.
     if (pf.leftMargin.value_or(0) != 0) attributes += QStringLiteral(" LEFTMARGIN=\"%1\"").arg(Num(*pf.leftMargin));
     if (pf.rightMargin.value_or(0) != 0) attributes += QStringLiteral(" RIGHTMARGIN=\"%1\"").arg(Num(*pf.rightMargin));
+    if (pf.indent.value_or(0) != 0) attributes += QStringLiteral(" INDENT=\"%1\"").arg(Num(*pf.indent));
+    if (pf.blockIndent.value_or(0) != 0) attributes += QStringLiteral(" BLOCKINDENT=\"%1\"").arg(Num(*pf.blockIndent));
     if (pf.leading.value_or(0) != 0) attributes += QStringLiteral(" LEADING=\"%1\"").arg(Num(*pf.leading));
     if (pf.tabStops && !pf.tabStops->empty()) {
       QStringList stops;

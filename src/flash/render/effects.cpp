@@ -282,6 +282,14 @@ std::uint32_t OverFast(std::uint32_t top, std::uint32_t bottom) {
   return Over(top, bottom);
 }
 
+// top drawn on bottom where bottom is, bottom's alpha kept (both premultiplied).
+std::uint32_t Atop(std::uint32_t top, std::uint32_t bottom) {
+  if (top == 0 || A(bottom) == 0) return IsPremultiplied(bottom) ? bottom : Over(0, bottom);
+  const double a = A(bottom) / 255.0, k = 1 - A(top) / 255.0;
+  return Pack(a, (R(top) * a + R(bottom) * k) / 255.0, (G(top) * a + G(bottom) * k) / 255.0,
+              (B(top) * a + B(bottom) * k) / 255.0);
+}
+
 // Puts the effect pixels (one per layer pixel) together with the object: inner effects
 // stay on the object, outer ones around it; knockout drops the object itself.
 void Compose(QImage& layer, const std::vector<std::uint32_t>& effect, const FilterParams& f, bool full, Rows rows) {
@@ -296,13 +304,17 @@ void Compose(QImage& layer, const std::vector<std::uint32_t>& effect, const Filt
       const std::uint32_t fx = effects[x];
       const int srcA = A(src);
       if (full) {
-        row[x] = f.knockout ? ScaleByAlpha(fx, srcA, true) : OverFast(fx, src);
+        // A full effect covers the object's area as well: knockout leaves it whole.
+        row[x] = f.knockout ? fx : OverFast(fx, src);
       } else if (f.inner) {
         const std::uint32_t masked = ScaleByAlpha(fx, srcA, false);
-        row[x] = f.knockout ? masked : OverFast(masked, src);
+        // A hidden object (compositeSource off) leaves only the effect, as knockout does.
+        // Otherwise the effect lies on the object without changing its alpha.
+        row[x] = f.knockout || !f.compositeSource ? masked : Atop(fx, src);
       } else {
-        const std::uint32_t outer = ScaleByAlpha(fx, srcA, true);
-        row[x] = f.knockout ? outer : f.compositeSource ? OverFast(src, outer) : fx;
+        // The object is drawn over the whole effect; only knockout cuts the object's
+        // shape out of it.
+        row[x] = f.knockout ? ScaleByAlpha(fx, srcA, true) : f.compositeSource ? OverFast(src, fx) : fx;
       }
     }
   }

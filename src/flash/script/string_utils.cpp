@@ -223,6 +223,22 @@ char16_t LowerUnit(char16_t unit) { return MapUnit(unit, false); }
 std::string ToUpperText(std::string_view utf8) { return MapText(utf8, true); }
 std::string ToLowerText(std::string_view utf8) { return MapText(utf8, false); }
 
+bool EqualIgnoringCase(std::string_view a, std::string_view b) {
+  if (IsAscii(a) && IsAscii(b)) return EqualIgnoringAsciiCase(a, b);
+  const std::u16string x = Utf16Units(a), y = Utf16Units(b);
+  if (x.size() != y.size()) return false;
+  const auto fold = [](char16_t unit) -> char16_t {
+    if (unit < 0x80) return MapUnit(unit, false);
+    if (QChar::unicodeVersion(char32_t{unit}) > QChar::Unicode_3_0) return unit;
+    const char16_t lower = MapUnit(unit, false);
+    return QChar::unicodeVersion(char32_t{lower}) <= QChar::Unicode_3_0 ? lower : unit;
+  };
+  for (std::size_t i = 0; i < x.size(); ++i) {
+    if (x[i] != y[i] && fold(x[i]) != fold(y[i])) return false;
+  }
+  return true;
+}
+
 int CompareUtf16(std::string_view a, std::string_view b, bool ignoreCase) {
   if (!ignoreCase && IsAscii(a) && IsAscii(b)) {
     const int c = a.compare(b);

@@ -53,4 +53,9 @@ inline bool EqualIgnoringAsciiCase(std::string_view a, std::string_view b) {
   return true;
 }
 
+// Whether two names are equal with case ignored, as names compare in movies before SWF 7:
+// ASCII letters, and other letters by the player's older case table (that of Unicode
+// 3.0: letters assigned later keep their case here).
+bool EqualIgnoringCase(std::string_view a, std::string_view b);
+
 }  // namespace vantrel::flash::script

@@ -2,6 +2,7 @@
 // filter records a display object keeps (the renderer reads them; scripts read back
 // what they set).
 #include <cmath>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -57,6 +58,80 @@ TEST(FiltersTest, PropertiesClampAsThePlayerDoes) {
   EXPECT_EQ(f.Get(bevel, "type"), "full");
   f.Set(bevel, "type", f.Str("outer"));
   EXPECT_EQ(f.Get(bevel, "type"), "outer");
+}
+
+TEST(FiltersTest, AConvolutionsSubstituteColourGivenWithoutAlphaIsOpaque) {
+  FilterFixture f;
+  const Value kernel = f.Array({1, 1, 1, 1, 1, 1, 1, 1, 1});
+  std::vector<Value> args{f.Num(3), f.Num(3), kernel, f.Num(9), f.Num(0), Value::Bool(true), Value::Bool(true)};
+  EXPECT_EQ(f.Get(f.New("ConvolutionFilter", args), "alpha"), "0");
+  args.push_back(f.Num(128));
+  Object* coloured = f.New("ConvolutionFilter", args);
+  EXPECT_EQ(f.Get(coloured, "color"), "128");
+  EXPECT_EQ(f.Get(coloured, "alpha"), "1");
+  args.push_back(f.Num(0.5));
+  EXPECT_EQ(f.Get(f.New("ConvolutionFilter", args), "alpha"), "0.498039215686275");
+}
+
+TEST(FiltersTest, ConstructingAFilterAgainConvertsTheArgumentsButChangesNothing) {
+  FilterFixture f;
+  Object* blur = f.New("BlurFilter", {f.Num(10), f.Num(20), f.Num(4)});
+  ASSERT_NE(blur, nullptr);
+  // As a subclass's second super() call does: the constructor called on the object.
+  Object* noisy = f.machine.NewObject();
+  f.machine.Set(noisy, "valueOf", Value::Obj(f.rt.MakeFunction([](Call& call) {
+    call.machine.Trace("valueOf called");
+    return Value::Number(5);
+  })));
+  const Value ctor = f.machine.GetMember(f.machine.GetMember(Value::Obj(f.rt.global), "flash"), "filters");
+  const Value args[] = {f.Num(20), f.Num(10), Value::Obj(noisy)};
+  f.machine.CallFunction(f.machine.GetMember(ctor, "BlurFilter"), Value::Obj(blur), args);
+  EXPECT_EQ(f.traces, std::vector<std::string>{"valueOf called"});
+  EXPECT_EQ(f.Get(blur, "blurX"), "10");
+  EXPECT_EQ(f.Get(blur, "blurY"), "20");
+  EXPECT_EQ(f.Get(blur, "quality"), "4");
+}
+
+TEST(FiltersTest, MapPointsTakeBothCoordinatesOrNone) {
+  FilterFixture f;
+  Object* filter = f.New("DisplacementMapFilter");
+  ASSERT_NE(filter, nullptr);
+  // An object whose conversion to a number throws what it is named.
+  const auto failing = [&](const char* what) {
+    Object* o = f.machine.NewObject();
+    const auto throwA = [](Call& call) {
+      call.machine.Throw(call.machine.Str("a"));
+      return Value();
+    };
+    const auto throwB = [](Call& call) {
+      call.machine.Throw(call.machine.Str("b"));
+      return Value();
+    };
+    f.machine.Set(o, "valueOf", Value::Obj(f.rt.MakeFunction(std::string(what) == "a" ? +throwA : +throwB)));
+    return Value::Obj(o);
+  };
+  // Sets mapPoint from {x, y} (a missing one left out) and answers what was caught and
+  // what the filter kept.
+  const auto set = [&](std::optional<Value> x, std::optional<Value> y) {
+    Object* point = f.machine.NewObject();
+    if (x) f.Set(point, "x", *x);
+    if (y) f.Set(point, "y", *y);
+    f.Set(filter, "mapPoint", Value::Obj(point));
+    std::string caught;
+    if (f.machine.Throwing()) {
+      caught = "caught ";
+      f.machine.DropThrown();
+    }
+    Object* kept = f.machine.Get(filter, "mapPoint").AsObject();
+    return caught + f.Get(kept, "x") + "," + f.Get(kept, "y");
+  };
+  EXPECT_EQ(set(f.Num(1), f.Num(2)), "1,2");
+  EXPECT_EQ(set(failing("a"), std::nullopt), "caught 0,0");
+  EXPECT_EQ(set(failing("a"), f.Num(8)), "caught -2147483648,8");
+  EXPECT_EQ(set(f.Num(3), failing("a")), "caught 3,-2147483648");
+  EXPECT_EQ(set(failing("a"), failing("b")), "caught -2147483648,-2147483648");
+  EXPECT_EQ(set(f.Num(1), std::nullopt), "0,0");
+  EXPECT_EQ(set(f.Num(1), f.Num(0)), "1,0");
 }
 
 TEST(FiltersTest, KernelsAndGradientsKeepThePlayersShapes) {

@@ -274,6 +274,28 @@ TEST_F(Language, DateInUtcAndLocalTime) {
   EXPECT_TRUE(std::isnan(Call(New("Date", {Num(8.64e15 + 1)}), "getTime").number));
 }
 
+TEST_F(Language, CallAndApplyGivenNoObjectCallOnGlobal) {
+  const Value self = Value::Obj(rt.MakeFunction([](avm1::Call& call) { return call.thisValue; }));
+  const Value global = Value::Obj(rt.global);
+  EXPECT_EQ(Call(self, "call", {Value()}).AsObject(), global.AsObject());
+  EXPECT_EQ(Call(self, "apply", {Value::Null()}).AsObject(), global.AsObject());
+  EXPECT_EQ(Call(self, "apply", {Value(), Array({Num(1)})}).AsObject(), global.AsObject());
+  EXPECT_EQ(Text(Call(self, "call", {Num(5)})), "5");
+  Object* o = machine.NewObject();
+  EXPECT_EQ(Call(self, "apply", {Value::Obj(o)}).AsObject(), o);
+}
+
+TEST_F(Language, NumbersInOtherBasesAreWorkedOutIn32Bits) {
+  const auto inRadix = [&](double n, double radix) { return Text(Call(New("Number", {Num(n)}), "toString", {Num(radix)})); };
+  EXPECT_EQ(inRadix(255, 16), "ff");
+  EXPECT_EQ(inRadix(-2147483647.9, 36), "-zik0zj");
+  EXPECT_EQ(inRadix(5e9, 2), "1111111111111111111111111111111");  // clamped to 2^31 - 1
+  // NaN and -2^31 have no positive counterpart in 32 bits: their digits fall below '0'.
+  EXPECT_EQ(inRadix(NAN, 2), "-/" + std::string(31, '0'));
+  EXPECT_EQ(inRadix(-2147483648.0, 4), "-." + std::string(15, '0'));  // 2 x 4^15
+  EXPECT_EQ(inRadix(NAN, 10), "NaN");
+}
+
 TEST_F(Language, ParseIntRadixRules) {
   const auto parse = [&](const char* s, double radix = NAN) {
     return std::isnan(radix) ? Fn("parseInt", {Str(s)}) : Fn("parseInt", {Str(s), Num(radix)});

@@ -53,6 +53,32 @@ TEST(TextEditing, PasteFiltersByRestrictAndMaxCharsAndAnEmptyClipboardChangesNot
   EXPECT_EQ(s.field->selectionEnd, 4);
 }
 
+TEST(TextEditing, RestrictRangesDashesEscapesAndCaseAsThePlayerReadsThem) {
+  FieldScript s = Input("");
+  ASSERT_TRUE(s.field);
+  // What pasting the same text leaves under each restrict.
+  const auto paste = [&](const char* restrict) {
+    s.Set("restrict", restrict);
+    s.Set("text", "");
+    s.field->SelectAll();
+    QString clipboard = QString::fromUtf8("abcABC012^\\-* &\u0105\u03b4\u00df\u0394");
+    s.field->Edit(Edit::Paste, clipboard);
+    return s.field->Text();
+  };
+  const auto utf8 = [](const char* text) { return QString::fromUtf8(text); };
+  EXPECT_EQ(paste("a-"), "aa");                  // a dash at the end is ignored
+  EXPECT_EQ(paste("-b"), "abCABC012^\\-* &");    // a range from character 0
+  EXPECT_EQ(paste("-----b"), "abCABC012^\\-* &");  // dashes in a run count as one
+  EXPECT_EQ(paste("b-a"), "bb");                 // a reversed range holds nothing
+  EXPECT_EQ(paste("--"), "");
+  EXPECT_EQ(paste("a-b-A"), "abAb012-* &");      // after a range, the next starts at 0
+  EXPECT_EQ(paste("\\^-\\\\"), "^");           // escaped ends, reversed
+  EXPECT_EQ(paste("a\\"), "aa");                 // a backslash at the end is nothing
+  // Only ASCII letters come in in the other case.
+  EXPECT_EQ(paste("A-Z"), "ABCABC");
+  EXPECT_EQ(paste("aB*\u0394"), utf8("aBaB*\u0394"));
+}
+
 TEST(TextEditing, CopyAndCutTakeTheSelectionExceptFromPasswordFields) {
   FieldScript s = Input("secret");
   ASSERT_TRUE(s.field);

@@ -66,6 +66,13 @@ TEST(TextFormatRuns, ParagraphFieldsCoverWholeParagraphs) {
   const QString html = text.ToHtml();
   EXPECT_TRUE(html.contains(R"(<TEXTFORMAT LEFTMARGIN="5" LEADING="2"><P ALIGN="CENTER">)")) << html.toStdString();
   EXPECT_EQ(html.count("<TEXTFORMAT LEADING=\"2\"><P ALIGN=\"LEFT\">"), 2);
+
+  // The paragraph attributes come in the player's order whatever order they were set in.
+  text.ApplyFormat(0, 1, Only(&TextFormat::indent, 7.0));
+  text.ApplyFormat(0, 1, Only(&TextFormat::rightMargin, 3.0));
+  text.ApplyFormat(0, 1, Only(&TextFormat::leftMargin, 1.0));
+  EXPECT_TRUE(text.ToHtml().startsWith(R"(<TEXTFORMAT LEFTMARGIN="1" RIGHTMARGIN="3" INDENT="7" LEADING="2">)"))
+      << text.ToHtml().toStdString();
 }
 
 TEST(TextFormatRuns, ReplacingKeepsTheFormatsAround) {

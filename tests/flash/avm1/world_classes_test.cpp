@@ -132,6 +132,51 @@ TEST(PrintJobTest, NoJobStartsAndTheSizesStayZero) {
   EXPECT_EQ(f.c.Say(f.machine.Get(job, "pageWidth")), "0");
 }
 
+TEST(StageTest, AlignKeepsKnownLettersInThePlayersOrderAndUnknownScaleModesReset) {
+  WorldFixture f;
+  Object* stage = f.Global("Stage").AsObject();
+  ASSERT_TRUE(stage);
+  const auto align = [&](Value v) {
+    f.machine.Set(stage, "align", v);
+    return f.Text(f.machine.Get(stage, "align"));
+  };
+  EXPECT_EQ(align(f.Str("TL")), "LT");
+  EXPECT_EQ(align(f.Str("br")), "RB");
+  EXPECT_EQ(align(f.Str("TllLBbbtRrrlBr")), "LTRB");
+  EXPECT_EQ(align(Value::Bool(true)), "TR");  // the letters of "true"
+  EXPECT_EQ(align(f.Str("xyz")), "");
+  const auto mode = [&](Value v) {
+    f.machine.Set(stage, "scaleMode", v);
+    return f.Text(f.machine.Get(stage, "scaleMode"));
+  };
+  EXPECT_EQ(mode(f.Str("EXACTFIT")), "exactFit");
+  EXPECT_EQ(mode(f.Str("no such mode")), "showAll");
+  EXPECT_EQ(mode(f.Str("noborder")), "noBorder");
+  EXPECT_EQ(mode(Value::Bool(true)), "showAll");
+}
+
+TEST(MovieClipPointsTest, PointsWithCoordinatesThatAreNotBothNumbersStayAsTheyAre) {
+  std::unique_ptr<RunningMovie> run = StartMovie(::vantrel::testing::ShowFrame(), 1, 8);
+  MachineInterface& m = avm1::HostOf(*run->player).Machine();
+  Calls c{m};
+  Object* root = avm1::ScriptObjectOf(&run->player->Root());
+  ASSERT_TRUE(root);
+  m.Set(root, "_x", Value::Number(10));
+  const auto mapped = [&](const char* method, Value x, Value y) {
+    Object* point = m.NewObject();
+    m.Set(point, "x", x);
+    m.Set(point, "y", y);
+    c.Call(Value::Obj(root), method, {Value::Obj(point)});
+    return c.Say(m.Get(point, "x")) + " " + c.Say(m.Get(point, "y"));
+  };
+  EXPECT_EQ(mapped("localToGlobal", Value::Number(1), Value::Number(2)), "11 2");
+  EXPECT_EQ(mapped("globalToLocal", Value::Number(11), Value::Number(2)), "1 2");
+  EXPECT_EQ(mapped("globalToLocal", Value(), Value()), "undefined undefined");
+  EXPECT_EQ(mapped("globalToLocal", Value::Number(10), Value::Null()), "10 null");
+  EXPECT_EQ(mapped("localToGlobal", Value::Number(10), Value::Bool(true)), "10 true");
+  EXPECT_EQ(mapped("localToGlobal", m.Str("1"), Value::Number(2)), "1 2");
+}
+
 // ---- FileReference ----
 
 struct FileReferenceTest : ::testing::Test {

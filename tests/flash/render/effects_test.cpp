@@ -188,6 +188,59 @@ TEST(ApplyFilters, DropShadowFallsOnTheFarSideUnlessHidden) {
   QImage hidden = Square(20, 6, Qt::red);
   ApplyFilters(hidden, {shadow}, 1);
   EXPECT_EQ(hidden.pixel(12, 10), 0xff0000ffu);
+  // An inner shadow falls inside the object's near edge; hiding the object leaves the
+  // shadow alone there, as knockout does, and nothing where no shadow falls.
+  for (const std::uint8_t flags : {0x80 | 0x20 | 1, 0x80 | 1, 0x80 | 0x40 | 0x20 | 1}) {
+    ASSERT_TRUE(DecodeFilter(MakeFilter(0, DropShadowBytes(0, 0, 4, static_cast<std::uint8_t>(flags))), shadow));
+    QImage inner = Square(20, 6, Qt::red);
+    ApplyFilters(inner, {shadow}, 1);
+    const bool objectShown = flags == (0x80 | 0x20 | 1);
+    EXPECT_EQ(inner.pixel(7, 10), 0xff0000ffu) << flags;
+    EXPECT_EQ(inner.pixel(12, 10), objectShown ? kRed : 0u) << flags;
+    EXPECT_EQ(qAlpha(inner.pixel(3, 10)), 0) << flags;
+  }
+}
+
+TEST(ApplyFilters, AHalfTransparentObjectIsDrawnOverItsWholeShadow) {
+  // Unblurred and not moved, the shadow lies right under the object: the object at half
+  // alpha over the shadow at half alpha covers three quarters. Knockout cuts the shadow
+  // down by the object's alpha instead.
+  FilterParams shadow;
+  ASSERT_TRUE(DecodeFilter(MakeFilter(0, DropShadowBytes(0, 0, 0, 0x20 | 1)), shadow));
+  QImage layer = Square(20, 6, QColor(255, 0, 0, 128));
+  ApplyFilters(layer, {shadow}, 1);
+  ExpectNear(layer.pixel(10, 10), 0xc0800040u, 2);
+  ASSERT_TRUE(DecodeFilter(MakeFilter(0, DropShadowBytes(0, 0, 0, 0x40 | 0x20 | 1)), shadow));
+  QImage knocked = Square(20, 6, QColor(255, 0, 0, 128));
+  ApplyFilters(knocked, {shadow}, 1);
+  ExpectNear(knocked.pixel(10, 10), 0x40000040u, 2);
+}
+
+TEST(ApplyFilters, AnInnerEffectKeepsTheObjectsAlpha) {
+  // Inside a half-transparent object the inner shadow lies on the object: full shadow
+  // replaces the object's colour, the object's alpha stays.
+  FilterParams shadow;
+  ASSERT_TRUE(DecodeFilter(MakeFilter(0, DropShadowBytes(0, 0, 4, 0x80 | 0x20 | 1)), shadow));
+  QImage layer = Square(20, 6, QColor(255, 0, 0, 128));
+  ApplyFilters(layer, {shadow}, 1);
+  ExpectNear(layer.pixel(7, 10), 0x80000080u, 1);
+  EXPECT_NEAR(qAlpha(layer.pixel(12, 10)), 128, 1);
+  EXPECT_EQ(qAlpha(layer.pixel(3, 10)), 0);
+}
+
+TEST(ApplyFilters, AFullBevelWithKnockoutKeepsTheBevelOverTheObjectsArea) {
+  FilterParams bevel;
+  bevel.type = 3;
+  bevel.colors = {Rgba{255, 0, 255, 255}, Rgba{0, 0, 255, 255}};  // highlight, shadow
+  bevel.blurX = bevel.blurY = 1;
+  bevel.distance = 1;
+  bevel.onTop = true;
+  bevel.knockout = true;
+  QImage layer = Square(20, 4, Qt::black);  // the object covers 4..15
+  ApplyFilters(layer, {bevel}, 1);
+  EXPECT_EQ(qAlpha(layer.pixel(10, 10)), 0) << "the object is gone";
+  EXPECT_EQ(qAlpha(layer.pixel(15, 10)), 255) << "the bevel inside its edge stays";
+  EXPECT_EQ(qAlpha(layer.pixel(16, 10)), 255) << "and outside it";
 }
 
 TEST(ApplyFilters, AnInnerBevelsBandIsTheDistanceWideOnAScaledStage) {

@@ -60,5 +60,16 @@ TEST(StringUtils, NamesIgnoreTheCaseOfAsciiLettersOnly) {
   EXPECT_FALSE(EqualIgnoringAsciiCase("[", "{"));  // 0x5B is no letter: no fold to 0x7B
 }
 
+TEST(StringUtils, NamesBeforeSwf7FoldLettersByTheOlderTable) {
+  EXPECT_TRUE(EqualIgnoringCase("Clip_A1", "cLIP_a1"));
+  EXPECT_TRUE(EqualIgnoringCase("\xC3\x84", "\xC3\xA4"));                  // Ä ä
+  EXPECT_TRUE(EqualIgnoringCase("\xD3\xA4", "\xD3\xA5"));                  // Cyrillic Ӥ ӥ
+  EXPECT_TRUE(EqualIgnoringCase("\xC7\xB2\xC7\xB1", "\xC7\xB3\xC7\xB3"));  // title and capital DZ
+  EXPECT_FALSE(EqualIgnoringCase("\xC8\xBA", "\xE2\xB1\xA5"));            // Ⱥ ⱥ: assigned later
+  EXPECT_FALSE(EqualIgnoringCase("\xCF\xB7", "\xCF\xB8"));                 // Ϸ ϸ: assigned later
+  EXPECT_FALSE(EqualIgnoringCase("\xC3\xA4", "a"));
+  EXPECT_FALSE(EqualIgnoringCase("[", "{"));
+}
+
 }  // namespace
 }  // namespace vantrel::flash::script

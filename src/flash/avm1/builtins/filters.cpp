@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <limits>
 #include <cstring>
 
 #include "flash/avm1/builtins/bitmap_data.h"
@@ -230,16 +231,33 @@ Value GetMapPoint(Call& call) {
 }
 
 // A point whose coordinates are not both numbers gives the origin.
-FILTER_SETTER(SetMapPoint, {
-  const double x = v.AsObject() ? m.ToNumber(m.GetMember(v, "x")) : NAN;
-  const double y = v.AsObject() ? m.ToNumber(m.GetMember(v, "y")) : NAN;
-  if (std::isnan(x) || std::isnan(y)) {
-    f->mapX = f->mapY = 0;
-  } else {
-    f->mapX = ToInt32(x);
-    f->mapY = ToInt32(y);
+// The point's x and y are converted one after the other; the first conversion that
+// throws is what the script catches, and a coordinate that is no number (one whose
+// conversion threw included) becomes -2^31, as the player's integer conversion makes it.
+// A point without x or y (or no object at all) sets (0, 0).
+int MapCoordinate(double v) {
+  if (std::isnan(v) || v >= 2147483648.0 || v < -2147483648.0) return std::numeric_limits<int>::min();
+  return static_cast<int>(v);
+}
+void SetPoint(MachineInterface& m, const Value& v, ScriptFilter& f) {
+  Object* point = v.AsObject();
+  const Value vx = point ? m.GetMember(v, "x") : Value();
+  const Value vy = point ? m.GetMember(v, "y") : Value();
+  double x = NAN, y = NAN;
+  if (point) {
+    x = m.ToNumber(vx);
+    // Once x has thrown, y's own conversion code does not run (its exception would
+    // not be the one caught); a plain value still converts.
+    if (!m.Throwing() || !vy.AsObject()) y = m.ToNumber(vy);
   }
-})
+  if (!point || vx.IsUndefined() || vy.IsUndefined()) {
+    f.mapX = f.mapY = 0;
+  } else {
+    f.mapX = MapCoordinate(x);
+    f.mapY = MapCoordinate(y);
+  }
+}
+FILTER_SETTER(SetMapPoint, SetPoint(m, v, *f))
 
 // ---- matrices ----
 
@@ -390,8 +408,23 @@ Value Construct(Call& call) {
   if (K == kBevel) f.color = 0xffffff;
   if (K == kColorMatrix) f.matrix = {1, 0, 0, 0, 0, 0, 1, 0, 0, 0, 0, 0, 1, 0, 0, 0, 0, 0, 1, 0};
   if (K == kConvolution || K == kDisplacementMap) f.alpha = 0;
+  // Constructing an object that already is a filter (a subclass calling super() again)
+  // converts the arguments as usual but leaves the filter as it was.
+  std::unique_ptr<NativeData> before;
+  if (call.self->Data<FilterData>()) before = std::move(call.self->native);
+  const NativeKind kindBefore = call.self->kind;
   call.self->kind = NativeKind::Other;
   call.self->native = std::move(native);
+  struct Restore {
+    Object* self;
+    std::unique_ptr<NativeData>& before;
+    NativeKind kind;
+    ~Restore() {
+      if (!before) return;
+      self->native = std::move(before);
+      self->kind = kind;
+    }
+  } restore{call.self, before, kindBefore};
   switch (K) {
     case kBevel:
       ApplyArgs(call, {SetDistance, SetAngle, SetColor, SetAlpha, SetShadowColor, SetShadowAlpha, SetBlurX, SetBlurY,
@@ -400,6 +433,9 @@ Value Construct(Call& call) {
     case kBlur: ApplyArgs(call, {SetBlurX, SetBlurY, SetQuality}); break;
     case kColorMatrix: ApplyArgs(call, {SetMatrix}); break;
     case kConvolution:
+      // A substitute colour given without its alpha is opaque; with neither, the
+      // substitute is transparent black.
+      if (call.Count() == 8) f.alpha = 1;
       ApplyArgs(call, {SetMatrixX, SetMatrixY, SetMatrix, SetDivisor, SetBias, SetBool<&ScriptFilter::preserveAlpha>,
                        SetBool<&ScriptFilter::clamp>, SetColor, SetAlpha});
       break;

@@ -20,9 +20,16 @@ Value FunctionConstruct(Call& call) {
   return call.self ? Value::Obj(call.self) : Value::Obj(call.machine.NewObject());
 }
 
+// The `this` of call and apply: a given undefined or null stands for _global.
+Value ThisArgument(Call& call) {
+  if (call.Count() == 0) return Value();
+  const Value given = call.Arg(0);
+  return given.IsNullish() ? Value::Obj(call.machine.Rt().global) : given;
+}
+
 Value CallMethod(Call& call) {
   if (!call.self || !call.self->IsFunction()) return Value();
-  const Value thisValue = call.Count() > 0 ? call.Arg(0) : Value();
+  const Value thisValue = ThisArgument(call);
   std::span<const Value> rest;
   if (call.Count() > 1) rest = std::span<const Value>(call.args.data() + 1, call.Count() - 1);
   return call.machine.CallFunction(Value::Obj(call.self), thisValue, rest);
@@ -42,7 +49,7 @@ std::vector<Value> ArrayLikeElements(MachineInterface& machine, Object* list) {
 
 Value ApplyMethod(Call& call) {
   if (!call.self || !call.self->IsFunction()) return Value();
-  const Value thisValue = call.Count() > 0 ? call.Arg(0) : Value();
+  const Value thisValue = ThisArgument(call);
   const std::vector<Value> args = ArrayLikeElements(call.machine, call.Arg(1).AsObject());
   return call.machine.CallFunction(Value::Obj(call.self), thisValue, args);
 }

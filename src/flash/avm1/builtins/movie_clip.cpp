@@ -230,8 +230,10 @@ Value MapPoint(Call& call, bool toGlobal) {
   DisplayObject* d = call.machine.AsDisplay(call.self);
   Object* point = call.Arg(0).AsObject();
   if (!d || !point) return {};
-  const double x = call.machine.ToNumber(call.machine.Get(point, "x"));
-  const double y = call.machine.ToNumber(call.machine.Get(point, "y"));
+  // A point whose coordinates are not both numbers is left as it is.
+  const Value vx = call.machine.Get(point, "x"), vy = call.machine.Get(point, "y");
+  if (!vx.IsNumber() || !vy.IsNumber()) return {};
+  const double x = vx.number, y = vy.number;
   const QTransform toStage = ObjectToStage(*d);
   const QPointF mapped = toGlobal ? toStage.map(QPointF(x * 20, y * 20)) : toStage.inverted().map(QPointF(x * 20, y * 20));
   call.machine.Set(point, "x", Value::Number(mapped.x() / 20.0));

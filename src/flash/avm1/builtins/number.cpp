@@ -34,16 +34,18 @@ bool ThisNumber(Call& call, double& out) {
   return true;
 }
 
-// Integer digits in another base: the value is clamped to 32 bits first, as the player
-// does.
+// Integer digits in another base, worked out the way the player does it in 32 bits: the
+// value is clamped to 32 bits first (NaN becomes -2^31), a negative one is negated, and
+// each digit is the remainder of a division. -2^31 stays negative when negated, so its
+// remainders are negative too and come out as the characters below '0'.
 std::string IntegerInRadix(double n, int radix) {
-  std::int64_t v = SaturatedInt32(n);
+  std::int32_t v = std::isnan(n) ? std::numeric_limits<std::int32_t>::min() : SaturatedInt32(n);
   if (v == 0) return "0";
   const bool negative = v < 0;
-  if (negative) v = -v;
+  if (negative && v != std::numeric_limits<std::int32_t>::min()) v = -v;
   std::string digits;
-  while (v > 0) {
-    const int d = static_cast<int>(v % radix);
+  while (v != 0) {
+    const int d = v % radix;
     digits.insert(digits.begin(), static_cast<char>(d < 10 ? '0' + d : 'a' + d - 10));
     v /= radix;
   }

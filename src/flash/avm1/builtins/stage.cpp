@@ -29,9 +29,12 @@ void SetSlot(Call& call, const char* name, const Value& v) {
 Value GetScaleMode(Call& call) { return GetSlot(call, "$scaleMode", call.machine.Str("showAll")); }
 Value SetScaleMode(Call& call) {
   const std::string mode = call.machine.ToString(call.Arg(0));
+  // A mode the player does not know sets the default.
+  const char* chosen = "showAll";
   for (const char* known : {"showAll", "noBorder", "exactFit", "noScale"}) {
-    if (SameName(mode, known, false)) SetSlot(call, "$scaleMode", call.machine.Str(known));
+    if (SameName(mode, known, false)) chosen = known;
   }
+  SetSlot(call, "$scaleMode", call.machine.Str(chosen));
   return {};
 }
 Value GetAlign(Call& call) { return GetSlot(call, "$align", call.machine.Str("")); }
@@ -39,7 +42,7 @@ Value SetAlign(Call& call) {
   std::string align = call.machine.ToString(call.Arg(0));
   std::string out;
   // The player keeps the letters it knows, in its own order.
-  for (const char letter : std::string("TBLR")) {
+  for (const char letter : std::string("LTRB")) {
     for (char c : align) {
       if ((c & ~0x20) == letter) {
         out.push_back(letter);
