@@ -8,6 +8,7 @@
 #include "flash/character/bitmap.h"
 #include "flash/display/movie_clip.h"
 #include "flash/display/player.h"
+#include "flash/display/text_field.h"
 #include "flash/render/effects.h"
 
 namespace vantrel::flash::avm2 {
@@ -332,7 +333,11 @@ std::vector<DisplayObject*> ChildList(MovieClip* clip) {
   return out;
 }
 
-Value GetName(Machine& m, const Value& self, const Value*, int) { return m.StrValue(Display(m, self)->name); }
+// The stage has no name.
+Value GetName(Machine& m, const Value& self, const Value*, int) {
+  DisplayObject* d = Display(m, self);
+  return IsStageHost(m, d) ? Value::Null() : m.StrValue(d->name);
+}
 Value SetName(Machine& m, const Value& self, const Value* args, int argc) {
   Display(m, self)->name = StrArg(m, args, argc, 0);
   return Value();
@@ -483,6 +488,66 @@ Value SetFlag(Machine& m, const Value& self, const Value* args, int argc) {
   DisplayObject* d = Display(m, self);
   if (Flag == &DisplayObject::mouseEnabled && IsStageHost(m, d)) return Value();
   d->*Flag = m.ToBoolean(Arg(args, argc, 0));
+  return Value();
+}
+
+void DispatchSimple(Machine& m, const Value& target, const std::string& type, bool bubbles);
+
+// Tab order: tabEnabled (unset, it is true for buttons and input fields and follows
+// buttonMode for sprites), tabIndex (-1 when none), a container's tabChildren. A change
+// tells the object's listeners (tabEnabledChange, tabIndexChange, tabChildrenChange).
+Value GetTabEnabled(Machine& m, const Value& self, const Value*, int) {
+  return Value::Bool(TabEnabledOf(m, Display(m, self)));
+}
+Value SetTabEnabled(Machine& m, const Value& self, const Value* args, int argc) {
+  DisplayObject* d = Display(m, self);
+  const bool value = m.ToBoolean(Arg(args, argc, 0));
+  const bool before = TabEnabledOf(m, d);
+  m.interactive[d].tabEnabled = value;
+  if (before != value) DispatchSimple(m, self, "tabEnabledChange", true);
+  return Value();
+}
+Value GetTabIndex(Machine& m, const Value& self, const Value*, int) {
+  const DisplayObject* d = Display(m, self);
+  return Value::Number(d->tabIndex ? *d->tabIndex : -1);
+}
+Value SetTabIndex(Machine& m, const Value& self, const Value* args, int argc) {
+  DisplayObject* d = Display(m, self);
+  const std::int32_t value = m.ToInt32(Arg(args, argc, 0));
+  if (value < 0) m.ThrowError("RangeError", 2027, "Parameter tabIndex must be a non-negative number; got " + std::to_string(value) + ".");
+  const bool changed = !d->tabIndex || *d->tabIndex != value;
+  d->tabIndex = value;
+  if (changed) DispatchSimple(m, self, "tabIndexChange", true);
+  return Value();
+}
+Value GetTabChildren(Machine& m, const Value& self, const Value*, int) {
+  const auto it = m.interactive.find(Display(m, self));
+  return Value::Bool(it == m.interactive.end() || it->second.tabChildren);
+}
+Value SetTabChildren(Machine& m, const Value& self, const Value* args, int argc) {
+  DisplayObject* d = Display(m, self);
+  const bool value = m.ToBoolean(Arg(args, argc, 0));
+  bool& children = m.interactive[d].tabChildren;
+  const bool changed = children != value;
+  children = value;
+  if (changed) DispatchSimple(m, self, "tabChildrenChange", true);
+  return Value();
+}
+// hitArea: another sprite whose shape takes the pointer for this one.
+Value GetHitArea(Machine& m, const Value& self, const Value*, int) {
+  const auto it = m.interactive.find(Display(m, self));
+  return it == m.interactive.end() || !it->second.hitArea ? Value::Null() : ObjectFor(m, it->second.hitArea);
+}
+Value SetHitArea(Machine& m, const Value& self, const Value* args, int argc) {
+  DisplayObject* d = Display(m, self);
+  const Value v = Arg(args, argc, 0);
+  DisplayObject* area = nullptr;
+  if (!v.IsNullish()) {
+    if (!v.IsObject() || v.object->kind != ObjectKind::Display)
+      m.ThrowTypeError(1034, "Type Coercion failed: cannot convert " + m.ClassNameForError(v) + " to flash.display.Sprite.");
+    area = static_cast<NativeObject*>(v.object)->display;
+  }
+  m.interactive[d].hitArea = area;
   return Value();
 }
 
@@ -1127,6 +1192,8 @@ void InstallDisplay(Machine& m) {
       {"mouseEnabled", GetFlag<&DisplayObject::mouseEnabled>, SetFlag<&DisplayObject::mouseEnabled>, kAccessor, 0},
       {"doubleClickEnabled", GetFlag<&DisplayObject::doubleClickEnabled>, SetFlag<&DisplayObject::doubleClickEnabled>, kAccessor, 0},
       {"focusRect", GetFocusRect, SetFocusRect, kAccessor, 0},
+      {"tabEnabled", GetTabEnabled, SetTabEnabled, kAccessor, 0},
+      {"tabIndex", GetTabIndex, SetTabIndex, kAccessor, 0},
   };
   Install(m, interactive, kInteractiveMembers);
   ClassObject* container = m.DefineClass("flash.display", "DisplayObjectContainer", interactive, [](Machine&, const Value&, const Value*, int) { return Value(); });
@@ -1138,6 +1205,7 @@ void InstallDisplay(Machine& m) {
       {"removeChildAt", RemoveChildAt, nullptr, 0, 0},
       {"removeChildren", RemoveChildren, nullptr, 0, 0},
       {"mouseChildren", GetFlag<&DisplayObject::mouseChildren>, SetFlag<&DisplayObject::mouseChildren>, kAccessor, 0},
+      {"tabChildren", GetTabChildren, SetTabChildren, kAccessor, 0},
       {"getChildAt", GetChildAt, nullptr, 0, 0},
       {"getChildIndex", GetChildIndex, nullptr, 0, 0},
       {"setChildIndex", SetChildIndex, nullptr, 0, 0},
@@ -1148,6 +1216,10 @@ void InstallDisplay(Machine& m) {
   };
   Install(m, container, kContainerMembers);
   ClassObject* sprite = m.DefineClass("flash.display", "Sprite", container, [](Machine&, const Value&, const Value*, int) { return Value(); });
+  static const Member kSpriteMembers[] = {
+      {"hitArea", GetHitArea, SetHitArea, kAccessor, 0},
+  };
+  Install(m, sprite, kSpriteMembers);
   ClassObject* clip = m.DefineClass("flash.display", "MovieClip", sprite, [](Machine&, const Value&, const Value*, int) { return Value(); }, false);
   static const Member kClipMembers[] = {
       {"currentFrame", CurrentFrame, nullptr, kAccessor, 0},
@@ -1177,6 +1249,24 @@ void InstallDisplay(Machine& m) {
       {"invalidate", StageInvalidate, nullptr, 0, 0},
   };
   Install(m, stage, kStageMembers);
+}
+
+bool IsInstanceOf(Machine& m, const DisplayObject* d, const char* qualifiedClass) {
+  const auto it = m.displayObjects.find(d);
+  if (it == m.displayObjects.end()) return false;
+  ClassObject* cls = m.FindClass(qualifiedClass);
+  return cls && it->second->kind == ObjectKind::Display && static_cast<NativeObject*>(it->second)->cls &&
+         m.IsSubclass(static_cast<NativeObject*>(it->second)->cls, cls);
+}
+
+bool TabEnabledOf(Machine& m, DisplayObject* d) {
+  const auto it = m.interactive.find(d);
+  if (it != m.interactive.end() && it->second.tabEnabled) return *it->second.tabEnabled;
+  if (d->Kind() == DisplayKind::Button || IsInstanceOf(m, d, "flash.display.SimpleButton")) return true;
+  if (d->Kind() == DisplayKind::EditText) return !static_cast<TextField*>(d)->Field().readOnly;
+  if (IsInstanceOf(m, d, "flash.display.Sprite"))
+    return m.ToBoolean(m.GetPublic(Value::Obj(m.displayObjects.at(d)), "buttonMode"));
+  return false;
 }
 
 bool FindLinkedSymbol(Machine& m, const ClassObject* cls, const void*& movie, std::uint16_t& id) {
