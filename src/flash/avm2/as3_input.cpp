@@ -29,9 +29,10 @@ bool Inverts(const DisplayObject& object, QPointF stage, QPointF& local) {
   return invertible;
 }
 
-// Whether the stage point falls on what the object draws (children included).
-bool Covers(DisplayObject& object, QPointF stage, int nesting) {
-  if (!object.visible || object.Removed() || nesting > MovieClip::kMaxNesting) return false;
+// Whether the stage point falls on what the object draws (children included). A mask
+// or a hit area counts by its shape, shown or not (evenHidden).
+bool Covers(DisplayObject& object, QPointF stage, int nesting, bool evenHidden = false) {
+  if ((!object.visible && !evenHidden) || object.Removed() || nesting > MovieClip::kMaxNesting) return false;
   QPointF local;
   if (!Inverts(object, stage, local)) return false;
   if (object.scrollRect && !object.scrollRect->contains(local)) return false;
@@ -52,7 +53,9 @@ bool Covers(DisplayObject& object, QPointF stage, int nesting) {
     }
     if (clip.drawing && clip.drawing->HitTest(local)) return true;
     for (const auto& [depth, child] : clip.Children())
-      if (child->clipDepth == 0 && !child->maskedBy && Covers(*child, stage, nesting + 1)) return true;
+      if (child->clipDepth == 0 && !(child->maskedBy && child->maskedBy->maskClip == child) &&
+          Covers(*child, stage, nesting + 1, evenHidden))
+        return true;
     return false;
   }
   if (object.Kind() == DisplayKind::Bitmap) return object.LocalBounds().contains(local);
@@ -83,13 +86,7 @@ bool As3Movie::Interactive(DisplayObject& object) {
 bool As3Movie::TakesPointer(DisplayObject& object, QPointF stage) {
   const auto it = machine_->interactive.find(&object);
   if (it != machine_->interactive.end() && it->second.hitArea) {
-    DisplayObject* area = it->second.hitArea;
-    const bool wasVisible = area->visible;
-    // The hit area counts by its shape even when it is hidden.
-    area->visible = true;
-    const bool hit = Covers(*area, stage, 0);
-    area->visible = wasVisible;
-    return hit;
+    return Covers(*it->second.hitArea, stage, 0, true);
   }
   return Covers(object, stage, 0);
 }
@@ -108,9 +105,9 @@ As3Movie::Pick As3Movie::PickIn(MovieClip& clip, QPointF stage, int nesting) {
   for (auto it = children.rbegin(); it != children.rend(); ++it) {
     DisplayObject* child = it->second;
     if (!child->visible || child->Removed() || child->clipDepth != 0) continue;
-    if (child->maskClip && child->maskClip->maskedBy == child) continue;  // a mask is not hit
-    if (child->maskedBy && !Covers(*child->maskedBy, stage, 0)) continue;
-    if (DisplayObject* mask = LayerMask(clip, *child); mask && !Covers(*mask, stage, 0)) continue;
+    if (child->maskedBy && child->maskedBy->maskClip == child) continue;  // a mask is not hit
+    if (child->maskClip && !Covers(*child->maskClip, stage, 0, true)) continue;
+    if (DisplayObject* mask = LayerMask(clip, *child); mask && !Covers(*mask, stage, 0, true)) continue;
     if (!Interactive(*child)) {
       hit = hit || Covers(*child, stage, nesting + 1);
       continue;
@@ -126,7 +123,9 @@ As3Movie::Pick As3Movie::PickIn(MovieClip& clip, QPointF stage, int nesting) {
     }
     if (!TakesPointer(*child, stage)) continue;
     if (child->mouseEnabled) return {true, child};
-    hit = true;
+    // A sprite that takes no mouse events, nor its children's, is part of its parent; a
+    // text field or button that takes none lets the pointer through.
+    hit = hit || child->Kind() == DisplayKind::MovieClip;
   }
   return {hit, nullptr};
 }
@@ -274,7 +273,9 @@ void As3Movie::ClickFocus(DisplayObject* clicked) {
   DisplayObject* stage = StageObject();
   // The focused object (or the stage) may keep the focus by cancelling the change.
   if (!FocusEvent(focus ? focus : stage, "mouseFocusChange", clicked, true, 0)) return;
-  DisplayObject* next = clicked && TabEnabledOf(*machine_, clicked) ? clicked : nullptr;
+  // Text fields take the focus by the mouse, other objects when they are in the tab order.
+  DisplayObject* next =
+      clicked && (clicked->Kind() == DisplayKind::EditText || TabEnabledOf(*machine_, clicked)) ? clicked : nullptr;
   if (next != player_.Focus()) player_.SetFocus(next);
 }
 

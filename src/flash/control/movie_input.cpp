@@ -250,7 +250,8 @@ void MovieRuntime::ClipMouseEvents(std::uint32_t clipEvent) {
 
 void MovieRuntime::MouseMove(QPointF stage) {
   ResetBudgets();
-  mouse_ = WholePixels(stage);
+  // ActionScript 3 movies see the pointer as it is.
+  mouse_ = host_->TakesInput() ? stage : WholePixels(stage);
   if (highlight_ != Highlight::Inactive && focus_) highlight_ = Highlight::Inactive;
   UpdateDrag();
   if (host_->TakesInput()) {
@@ -266,7 +267,6 @@ void MovieRuntime::MouseMove(QPointF stage) {
 
 void MovieRuntime::MouseButton(bool down, int button, QPointF stage) {
   ResetBudgets();
-  stage = WholePixels(stage);
   if (host_->TakesInput()) {
     if (stage != mouse_) {
       mouse_ = stage;
@@ -281,6 +281,7 @@ void MovieRuntime::MouseButton(bool down, int button, QPointF stage) {
     RunQueue();
     return;
   }
+  stage = WholePixels(stage);
   if (stage != mouse_) {
     mouse_ = stage;
     UpdateDrag();
@@ -649,7 +650,8 @@ void MovieRuntime::TextInput(char32_t character) {
   if (!host_->TextTyped(*field, character)) return;
   if (field->Removed() || focus_ != field) return;
   if (field->Type(character)) {
-    field->NotifyChanged();
+    if (host_->TakesInput()) host_->TextChanged(*field);
+    else field->NotifyChanged();
     RunQueue();
   }
 }

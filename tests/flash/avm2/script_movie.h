@@ -140,7 +140,10 @@ struct Code {
 
 // Runs the code as the first frame of an ActionScript 3 movie; its trace lines (an
 // error no one caught shows among them, as the player prints it).
-inline std::vector<std::string> RunMovie(AbcWriter& w, Code& code, int frames = 1) {
+// input, when given, is handed the control after the first frame (the movie's pixels
+// map one to one to the control's).
+inline std::vector<std::string> RunMovie(AbcWriter& w, Code& code, int frames = 1,
+                                         const std::function<void(flash::FlashControl&)>& input = {}) {
   code.Op({0x47});  // returnvoid
   w.Script(w.Method(code.bytes, code.handlers, 8));
   Bytes body;
@@ -154,7 +157,9 @@ inline std::vector<std::string> RunMovie(AbcWriter& w, Code& code, int frames = 
   flash::FlashControl control;
   std::vector<std::string> lines;
   control.OnTrace = [&](const std::string& line) { lines.push_back(line); };
+  if (input) control.SetSize(100, 100);
   EXPECT_TRUE(control.LoadMovieData(MakeMovie(tags, 100, 100, 1, 10)));
+  if (input) input(control);
   for (int i = 0; i < frames; ++i) control.Tick();
   return lines;
 }
