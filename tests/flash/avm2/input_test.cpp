@@ -11,46 +11,6 @@ namespace {
 using namespace vantrel::testing;
 using Lines = std::vector<std::string>;
 
-// The code runs in the constructor of the document class (a Sprite on the root), so
-// local 0 is the root; the stage is kept in local 7. input is played after the first
-// frame on a 100 x 100 movie.
-Lines RunDocument(AbcWriter& w, Code& code, const std::function<void(FlashControl&)>& input) {
-  code.Op({0x47});
-  const std::uint32_t sprite = w.PackageName("flash.display", "Sprite");
-  const std::uint32_t name = w.Name("Test");
-  // The constructor: super(), then the code (after the getlocal0/pushscope it starts with).
-  Bytes ctor = {0xD0, 0x30, 0xD0, 0x49, 0x00};
-  ctor.insert(ctor.end(), code.bytes.begin() + 2, code.bytes.end());
-  const std::uint32_t iinit = w.Method(ctor, code.handlers, 8);
-  const std::uint32_t cinit = w.Method({0x47});
-  const std::uint32_t cls = w.Class({name, sprite, 0x01, {}, iinit, cinit, {}, {}});
-  Bytes init = {0xD0, 0x30, 0x65, 0x00, 0x60};  // getlocal0 pushscope getscopeobject 0 getlex Sprite
-  AbcWriter::U30(init, sprite);
-  init.push_back(0x58);  // newclass
-  AbcWriter::U30(init, cls);
-  init.push_back(0x68);  // initproperty Test
-  AbcWriter::U30(init, name);
-  init.push_back(0x47);
-  w.Script(w.Method(init), {});
-  w.scriptClasses[static_cast<std::uint32_t>(w.scripts.size() - 1)] = {{name, 4, cls}};
-  Bytes body;
-  PutU32(body, 0);
-  PutString(body, "test");
-  PutBytes(body, w.Finish());
-  Bytes tags = FileAttributes(true);
-  PutBytes(tags, Tag(82, body));
-  PutBytes(tags, Tag(76, {1, 0, 0, 0, 'T', 'e', 's', 't', 0}));  // SymbolClass 0 -> Test
-  PutBytes(tags, ShowFrame());
-  PutBytes(tags, End());
-  FlashControl control;
-  Lines lines;
-  control.OnTrace = [&](const std::string& line) { lines.push_back(line); };
-  control.SetSize(100, 100);
-  EXPECT_TRUE(control.LoadMovieData(MakeMovie(tags, 100, 100, 1, 10)));
-  input(control);
-  return lines;
-}
-
 // local = a new Sprite named name with a filled square (x, y, size) in its graphics.
 void Square(Code& code, std::uint8_t local, const std::string& name, std::int32_t x, std::int32_t y, std::int32_t size) {
   code.New("flash.display", "Sprite", local).Set(L(local), "name", S(name));

@@ -2,6 +2,7 @@
 // containers, Sprite, MovieClip, Shape, Stage) over the player's shared display objects.
 #include <algorithm>
 #include <cmath>
+#include <optional>
 
 #include "flash/avm2/builtins/geom.h"
 #include "flash/avm2/builtins/support.h"
@@ -778,10 +779,76 @@ Value Contains(Machine& m, const Value& self, const Value* args, int argc) {
 }
 
 // MovieClip.
+// A timeline's scenes: name, first 0-based frame and frame count. Without scene data
+// the whole timeline is one scene without a name.
+struct SceneSpan {
+  std::string name;
+  int first = 0, count = 0;
+};
+std::vector<SceneSpan> ScenesOf(MovieClip* clip) {
+  const Timeline* t = clip->GetTimeline();
+  const int total = clip->TotalFrames();
+  if (!t || t->scenes.empty()) return {{"", 0, total}};
+  std::vector<SceneSpan> out;
+  for (std::size_t i = 0; i < t->scenes.size(); ++i) {
+    const int first = t->scenes[i].firstFrame;
+    const int next = i + 1 < t->scenes.size() ? t->scenes[i + 1].firstFrame : total;
+    out.push_back({t->scenes[i].name, first, std::max(0, next - first)});
+  }
+  return out;
+}
+// The scene the 0-based frame is in.
+std::size_t SceneAt(const std::vector<SceneSpan>& scenes, int frame) {
+  std::size_t at = 0;
+  for (std::size_t i = 0; i < scenes.size(); ++i)
+    if (scenes[i].first <= frame) at = i;
+  return at;
+}
+// The clip's labels in the scene, frame order (a name given twice included).
+std::vector<std::pair<int, std::string>> LabelsIn(MovieClip* clip, const SceneSpan& scene, bool wholeTimeline) {
+  std::vector<std::pair<int, std::string>> out;
+  if (const Timeline* t = clip->GetTimeline())
+    for (const auto& [frame, name] : t->allLabels)
+      if (wholeTimeline || (frame >= scene.first && frame < scene.first + scene.count)) out.emplace_back(frame, name);
+  return out;
+}
+// FrameLabel objects for the labels, numbered from the scene's first frame.
+Value LabelArray(Machine& m, const std::vector<std::pair<int, std::string>>& labels, int first) {
+  std::vector<Value> out;
+  ClassObject* cls = m.FindClass("flash.display.FrameLabel");
+  for (const auto& [frame, name] : labels) {
+    const Value args[2] = {m.StrValue(name), Value::Number(frame - first + 1)};
+    out.push_back(Value::Obj(m.ConstructClass(cls, args, 2)));
+  }
+  return Value::Obj(m.NewArray(std::move(out)));
+}
+Value SceneObject(Machine& m, MovieClip* clip, const SceneSpan& scene, bool onlyScene) {
+  const Value args[3] = {m.StrValue(scene.name), LabelArray(m, LabelsIn(clip, scene, !onlyScene), scene.first),
+                         Value::Number(scene.count)};
+  return Value::Obj(m.ConstructClass(m.FindClass("flash.display.Scene"), args, 3));
+}
+
+// currentFrame counts from the first frame of the current scene.
 Value CurrentFrame(Machine& m, const Value& self, const Value*, int) {
   // A clip made by `new MovieClip()` has no frames to be on.
   MovieClip* clip = Container(m, self);
-  return Value::Number(clip->GetTimeline() ? std::max(1, clip->CurrentFrame() + 1) : 0);
+  if (!clip->GetTimeline()) return Value::Number(0);
+  const int frame = std::max(0, clip->CurrentFrame());
+  const std::vector<SceneSpan> scenes = ScenesOf(clip);
+  return Value::Number(frame - scenes[SceneAt(scenes, frame)].first + 1);
+}
+Value CurrentScene(Machine& m, const Value& self, const Value*, int) {
+  MovieClip* clip = Container(m, self);
+  const std::vector<SceneSpan> scenes = ScenesOf(clip);
+  const bool one = scenes.size() == 1;
+  return SceneObject(m, clip, scenes[SceneAt(scenes, std::max(0, clip->CurrentFrame()))], !one);
+}
+Value Scenes(Machine& m, const Value& self, const Value*, int) {
+  MovieClip* clip = Container(m, self);
+  const std::vector<SceneSpan> scenes = ScenesOf(clip);
+  std::vector<Value> out;
+  for (const SceneSpan& scene : scenes) out.push_back(SceneObject(m, clip, scene, scenes.size() > 1));
+  return Value::Obj(m.NewArray(std::move(out)));
 }
 Value TotalFrames(Machine& m, const Value& self, const Value*, int) { return Value::Number(Container(m, self)->TotalFrames()); }
 Value FramesLoaded(Machine& m, const Value& self, const Value*, int) { return Value::Number(Container(m, self)->FramesLoaded()); }
@@ -794,20 +861,23 @@ Value Stop(Machine& m, const Value& self, const Value*, int) {
   Container(m, self)->Stop();
   return Value();
 }
-Value CurrentLabel(Machine& m, const Value& self, const Value*, int) {
+// currentLabel: the last label at or before the current frame in its scene;
+// currentFrameLabel: the label of the current frame itself (null when it has none).
+Value LabelAt(Machine& m, const Value& self, bool exact) {
   MovieClip* clip = Container(m, self);
-  const Timeline* t = clip->GetTimeline();
-  if (!t) return Value::Null();
-  int best = -1;
-  std::string label;
-  for (const auto& [name, frame] : t->labels) {
-    if (frame <= clip->CurrentFrame() && frame > best) {
-      best = frame;
-      label = name;
-    }
+  if (!clip->GetTimeline()) return Value::Null();
+  const int frame = clip->CurrentFrame();
+  const std::vector<SceneSpan> scenes = ScenesOf(clip);
+  std::optional<std::string> found;
+  for (const auto& [at, name] : LabelsIn(clip, scenes[SceneAt(scenes, std::max(0, frame))], scenes.size() == 1)) {
+    if (exact ? at != frame : at > frame) continue;
+    found = name;
+    if (exact) break;
   }
-  return best < 0 ? Value::Null() : m.StrValue(label);
+  return found ? m.StrValue(*found) : Value::Null();
 }
+Value CurrentLabel(Machine& m, const Value& self, const Value*, int) { return LabelAt(m, self, false); }
+Value CurrentFrameLabel(Machine& m, const Value& self, const Value*, int) { return LabelAt(m, self, true); }
 
 // FrameLabel(name, frame): name in text, frame in a. Scene(name, labels, numFrames):
 // name in text, labels in a, numFrames in b.
@@ -836,59 +906,85 @@ Value SceneName(Machine& m, const Value& self, const Value*, int) { return m.Str
 Value SceneLabels(Machine& m, const Value& self, const Value*, int) { return SceneOf(m, self)->a; }
 Value SceneNumFrames(Machine& m, const Value& self, const Value*, int) { return SceneOf(m, self)->b; }
 
-// currentLabels: the labels of the clip's timeline in frame order, as FrameLabel objects
-// (a movie without scene data is one scene).
+// currentLabels: the labels of the current scene in frame order, as FrameLabel objects.
 Value CurrentLabels(Machine& m, const Value& self, const Value*, int) {
   MovieClip* clip = Container(m, self);
-  std::vector<Value> labels;
-  if (const Timeline* t = clip->GetTimeline()) {
-    std::vector<std::pair<int, std::string>> byFrame;
-    for (const std::string& name : t->labelsInOrder) {
-      const auto it = t->labels.find(name);
-      if (it != t->labels.end()) byFrame.emplace_back(it->second, name);
-    }
-    std::stable_sort(byFrame.begin(), byFrame.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
-    ClassObject* cls = m.FindClass("flash.display.FrameLabel");
-    for (const auto& [frame, name] : byFrame) {
-      const Value args[2] = {m.StrValue(name), Value::Number(frame + 1)};
-      labels.push_back(Value::Obj(m.ConstructClass(cls, args, 2)));
-    }
-  }
-  return Value::Obj(m.NewArray(std::move(labels)));
+  const std::vector<SceneSpan> scenes = ScenesOf(clip);
+  const SceneSpan& scene = scenes[SceneAt(scenes, std::max(0, clip->CurrentFrame()))];
+  return LabelArray(m, LabelsIn(clip, scene, scenes.size() == 1), scene.first);
 }
 
 void RunFrameScript(Machine& m, NativeObject* clipObject, CallerHolds holds = CallerHolds::Values);
 
+void GotoIndex(Machine& m, const Value& self, int frame, bool play);
+
+// gotoAndPlay/gotoAndStop(frame, scene): a frame number counts from the first frame of
+// the scene (the current one when none is named); a label is looked for in that scene.
 Value Goto(Machine& m, const Value& self, const Value* args, int argc, bool play) {
   MovieClip* clip = Container(m, self);
   const Value target = Arg(args, argc, 0);
+  const std::vector<SceneSpan> scenes = ScenesOf(clip);
+  std::size_t scene = SceneAt(scenes, std::max(0, clip->CurrentFrame()));
+  const Value sceneName = Arg(args, argc, 1);
+  const bool named = !sceneName.IsNullish();
+  if (named) {
+    const std::string name = m.ToString(sceneName);
+    const auto it = std::find_if(scenes.begin(), scenes.end(), [&](const SceneSpan& s) { return s.name == name; });
+    if (it == scenes.end()) m.ThrowError("ArgumentError", 2108, "Scene " + name + " was not found.");
+    scene = static_cast<std::size_t>(it - scenes.begin());
+  }
   int frame = 0;
   if (target.IsString()) {
-    frame = clip->GetTimeline() ? clip->GetTimeline()->FindLabel(target.string->Text()) : -1;
-    if (frame < 0) m.ThrowError("ArgumentError", 2109, "Frame label " + target.string->Text() + " not found in scene " + "Scene 1" + ".");
+    const std::string label = target.string->Text();
+    frame = -1;
+    if (scenes.size() > 1) {
+      for (const auto& [at, name] : LabelsIn(clip, scenes[scene], false))
+        if (name == label) {
+          frame = at;
+          break;
+        }
+    }
+    if (frame < 0 && (scenes.size() == 1 || !named) && clip->GetTimeline()) frame = clip->GetTimeline()->FindLabel(label);
+    if (frame < 0)
+      m.ThrowError("ArgumentError", 2109, "Frame label " + label + " not found in scene " + scenes[scene].name + ".");
   } else {
     // NaN is the first frame; numbers past any frame clamp to the last.
     const double n = m.ToNumber(target);
-    frame = std::isnan(n) ? 0 : static_cast<int>(std::clamp(n, -1e9, 1e9)) - 1;
+    frame = scenes[scene].first + (std::isnan(n) ? 0 : static_cast<int>(std::clamp(n, -1e9, 1e9)) - 1);
   }
+  GotoIndex(m, self, frame, play);
+  return Value();
+}
+// Moves the playhead to the 0-based frame (clamped to the timeline).
+void GotoIndex(Machine& m, const Value& self, int frame, bool play) {
+  MovieClip* clip = Container(m, self);
   frame = std::clamp(frame, 0, std::max(0, clip->TotalFrames() - 1));
   const int before = clip->CurrentFrame();
   clip->GotoFrame(frame, play);
   if (clip->CurrentFrame() != before) RunFrameScript(m, static_cast<NativeObject*>(self.object));
-  return Value();
 }
 Value GotoAndStop(Machine& m, const Value& s, const Value* a, int n) { return Goto(m, s, a, n, false); }
 Value GotoAndPlay(Machine& m, const Value& s, const Value* a, int n) { return Goto(m, s, a, n, true); }
 Value NextFrame(Machine& m, const Value& self, const Value*, int) {
-  MovieClip* clip = Container(m, self);
-  const Value f = Value::Number(clip->CurrentFrame() + 2);
-  return Goto(m, self, &f, 1, false);
+  GotoIndex(m, self, Container(m, self)->CurrentFrame() + 1, false);
+  return Value();
 }
 Value PrevFrame(Machine& m, const Value& self, const Value*, int) {
-  MovieClip* clip = Container(m, self);
-  const Value f = Value::Number(std::max(1, clip->CurrentFrame()));
-  return Goto(m, self, &f, 1, false);
+  GotoIndex(m, self, std::max(0, Container(m, self)->CurrentFrame() - 1), false);
+  return Value();
 }
+// nextScene/prevScene: gotoAndPlay(1) in the scene after (before) the current one; in
+// the last (first) scene, in the current one.
+Value SceneStep(Machine& m, const Value& self, int step) {
+  MovieClip* clip = Container(m, self);
+  const std::vector<SceneSpan> scenes = ScenesOf(clip);
+  long at = static_cast<long>(SceneAt(scenes, std::max(0, clip->CurrentFrame())));
+  if (at + step >= 0 && at + step < static_cast<long>(scenes.size())) at += step;
+  GotoIndex(m, self, scenes[static_cast<std::size_t>(at)].first, true);
+  return Value();
+}
+Value NextScene(Machine& m, const Value& self, const Value*, int) { return SceneStep(m, self, 1); }
+Value PrevScene(Machine& m, const Value& self, const Value*, int) { return SceneStep(m, self, -1); }
 
 // Frame scripts: kept on the clip's object by frame number (the `c` value holds an
 // Array of functions).
@@ -1228,7 +1324,11 @@ void InstallDisplay(Machine& m) {
       {"totalFrames", TotalFrames, nullptr, kAccessor, 0},
       {"framesLoaded", FramesLoaded, nullptr, kAccessor, 0},
       {"currentLabel", CurrentLabel, nullptr, kAccessor, 0},
-      {"currentFrameLabel", CurrentLabel, nullptr, kAccessor, 0},
+      {"currentFrameLabel", CurrentFrameLabel, nullptr, kAccessor, 0},
+      {"currentScene", CurrentScene, nullptr, kAccessor, 0},
+      {"scenes", Scenes, nullptr, kAccessor, 0},
+      {"nextScene", NextScene, nullptr, 0, 0},
+      {"prevScene", PrevScene, nullptr, 0, 0},
       {"play", Play, nullptr, 0, 0},
       {"stop", Stop, nullptr, 0, 0},
       {"gotoAndStop", GotoAndStop, nullptr, 0, 0},
