@@ -54,6 +54,9 @@ As3Movie::As3Movie(MovieRuntime& player) : player_(player) {
 void As3Movie::TraceRoots(gc::Tracer& tracer) const {
   machine_->TraceRoots(tracer);
   for (const MovieCode& code : loaded_) tracer.Mark(code.root);
+  tracer.Mark(hovered_);
+  tracer.Mark(lastClick_);
+  for (DisplayObject* pressed : pressed_) tracer.Mark(pressed);
 }
 
 bool As3Movie::StartLoaded(MovieClip& root) {

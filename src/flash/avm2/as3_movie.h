@@ -12,6 +12,8 @@
 #include <utility>
 #include <vector>
 
+#include <QPointF>
+
 #include "flash/avm2/machine.h"
 #include "flash/display/script_host.h"
 
@@ -63,19 +65,31 @@ class As3Movie final : public MovieScriptHost {
   }
   void SyncTextFields() override {}
   bool SyncTextVariable(TextField&) override { return false; }
-  void TextChanged(TextField&) override {}
   bool HasProperty(DisplayObject&, const char*) override { return false; }
-  std::optional<bool> FlagProperty(DisplayObject&, const char*) override { return std::nullopt; }
-  std::optional<double> NumberProperty(DisplayObject&, const char*) override { return std::nullopt; }
   void BroadcastInput(const char*, const char*, std::optional<double>) override {}
   void CallHandlerNow(DisplayObject&, const char*) override {}
-  void FocusMoved(DisplayObject*, DisplayObject*) override {}
   void FocusRemoved(DisplayObject&) override {}
   std::string EncodeVariables(DisplayObject&) override { return {}; }
   void SetTextVariable(DisplayObject&, const std::string&, const std::string&) override {}
   std::string GetVariable(std::string_view) override { return {}; }
   void SetVariable(std::string_view, const std::string&) override {}
   void Unloading() override {}
+
+  // Input (as3_input.cpp): the pointer, its buttons and wheel, the keys and the focus
+  // reach the display list as events. The tab order asks for tabEnabled, tabChildren
+  // and tabIndex as the scripts set them.
+  bool TakesInput() const override { return true; }
+  void PointerMoved() override;
+  void PointerButton(bool down, int button) override;
+  void PointerWheel(int lines) override;
+  void KeyPressed(bool down, int keyCode, int charCode) override;
+  bool TextTyped(TextField& field, char32_t character) override;
+  void TextChanged(TextField& field) override;
+  void FocusMoved(DisplayObject* old, DisplayObject* now) override;
+  std::optional<bool> FlagProperty(DisplayObject& object, const char* name) override;
+  std::optional<double> NumberProperty(DisplayObject& object, const char* name) override;
+  // The interactive object under the pointer (the stage when there is none).
+  DisplayObject* ObjectUnderPointer();
 
   // Runs a movie a Loader loaded on root, a clip of its main timeline: the code of its
   // first frame, the objects it places and its document class. False when the document
@@ -100,8 +114,36 @@ class As3Movie final : public MovieScriptHost {
   void EnterFrame();
   void ExitFrame();
 
+  // Input: the topmost interactive object under point in clip.
+  // hit: something under the point takes it (target null: a container above decides).
+  struct Pick {
+    bool hit = false;
+    DisplayObject* target = nullptr;
+  };
+  Pick PickIn(MovieClip& clip, QPointF stage, int nesting);
+  bool Interactive(DisplayObject& object);
+  bool TakesPointer(DisplayObject& object, QPointF stage);
+  DisplayObject* StageObject();
+  // Sends a new event of the class made with args to target; false when a listener
+  // prevented its default.
+  bool Dispatch(DisplayObject* target, const char* eventClass, std::vector<Value> args);
+  void MouseEvent(DisplayObject* target, const std::string& type, DisplayObject* related, bool bubbles = true,
+                  int delta = 0);
+  bool FocusEvent(DisplayObject* target, const char* type, DisplayObject* related, bool cancelable, int keyCode);
+  // A press of the left button moves the focus to what it pressed (or takes it away).
+  void ClickFocus(DisplayObject* clicked);
+  void TabFocus(bool reverse);
+
   MovieRuntime& player_;
   std::unique_ptr<Machine> machine_;
+  // The object under the pointer (null over the stage), what each button pressed, the
+  // last click that may start a double click.
+  DisplayObject* hovered_ = nullptr;
+  DisplayObject* pressed_[3] = {nullptr, nullptr, nullptr};
+  DisplayObject* lastClick_ = nullptr;
+  double lastClickTime_ = 0;
+  // The buttons held (bit 0 left, 1 right, 2 middle).
+  int buttonsDown_ = 0;
   MovieCode main_;
   // Movies Loaders run, in the order they arrived (a deque: a script that loads a
   // movie must not move the one whose code runs).

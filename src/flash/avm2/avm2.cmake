@@ -12,6 +12,7 @@ target_sources(vantrel_flash PRIVATE
   avm2/ops_calls.cpp
   avm2/ops_objects.cpp
   avm2/as3_movie.cpp
+  avm2/as3_input.cpp
   avm2/builtins/object.cpp
   avm2/builtins/error.cpp
   avm2/builtins/array.cpp

@@ -12,6 +12,7 @@
 #include <memory>
 #include <span>
 #include <string>
+#include <optional>
 #include <unordered_map>
 #include <vector>
 
@@ -82,6 +83,14 @@ class Machine {
   std::unordered_map<const DisplayObject*, Object*> displayObjects;
   // Objects listening for enterFrame (the player tells every one of them each frame).
   std::vector<Object*> frameListeners;
+  // What scripts set of an interactive object's part in the tab order and the mouse
+  // input: tabEnabled (unset: its class's default), tabChildren, a sprite's hitArea.
+  struct InteractiveSettings {
+    std::optional<bool> tabEnabled;
+    bool tabChildren = true;
+    DisplayObject* hitArea = nullptr;
+  };
+  std::unordered_map<const DisplayObject*, InteractiveSettings> interactive;
   // Stage.invalidate() was called: the display objects hear render once the frame's
   // exitFrame has run.
   bool stageInvalidated = false;
@@ -497,6 +506,10 @@ void ConstructPlaced(Machine& machine, DisplayObject* object, ClassObject* linke
 void InitEvent(Machine& machine, NativeObject* event, const std::string& type, bool bubbles, bool cancelable);
 // Tells object and everything under it that it is on the stage now (or no longer).
 void DispatchStageEvents(Machine& machine, DisplayObject* object, bool added);
+// Whether the object's script object is of the class (or a subclass).
+bool IsInstanceOf(Machine& machine, const DisplayObject* object, const char* qualifiedClass);
+// tabEnabled as scripts read it (what they set, or its class's default).
+bool TabEnabledOf(Machine& machine, DisplayObject* object);
 
 // Numbers as the player prints them (shortest round trip, ECMAScript layout).
 std::string NumberToString(double number);

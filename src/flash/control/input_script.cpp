@@ -52,7 +52,9 @@ InputEvent ReadEvent(const QJsonObject& object) {
     event.lines = object.value("lines").toInt();
   } else if (type == "TextInput") {
     const char32_t c = object.value("codepoint").toString().toUcs4().value(0);
-    if (c != 0) {
+    // The control characters a key types edit nothing by themselves: the recording
+    // follows them with the TextControl that edits (Backspace, Delete, Enter).
+    if (c >= 32 && c != 127) {
       event.type = InputEvent::Type::TextInput;
       event.character = c;
     }

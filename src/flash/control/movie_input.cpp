@@ -250,9 +250,15 @@ void MovieRuntime::ClipMouseEvents(std::uint32_t clipEvent) {
 
 void MovieRuntime::MouseMove(QPointF stage) {
   ResetBudgets();
-  mouse_ = WholePixels(stage);
+  // ActionScript 3 movies see the pointer as it is.
+  mouse_ = host_->TakesInput() ? stage : WholePixels(stage);
   if (highlight_ != Highlight::Inactive && focus_) highlight_ = Highlight::Inactive;
   UpdateDrag();
+  if (host_->TakesInput()) {
+    host_->PointerMoved();
+    RunQueue();
+    return;
+  }
   host_->BroadcastInput("Mouse", "onMouseMove");
   ClipMouseEvents(kMouseMove);
   UpdateHover();
@@ -261,6 +267,20 @@ void MovieRuntime::MouseMove(QPointF stage) {
 
 void MovieRuntime::MouseButton(bool down, int button, QPointF stage) {
   ResetBudgets();
+  if (host_->TakesInput()) {
+    if (stage != mouse_) {
+      mouse_ = stage;
+      UpdateDrag();
+      host_->PointerMoved();
+    }
+    if (button == 0) {
+      if (down == mouseDown_) return;
+      mouseDown_ = down;
+    }
+    host_->PointerButton(down, button);
+    RunQueue();
+    return;
+  }
   stage = WholePixels(stage);
   if (stage != mouse_) {
     mouse_ = stage;
@@ -301,6 +321,10 @@ void MovieRuntime::MouseButton(bool down, int button, QPointF stage) {
 
 void MovieRuntime::MouseWheel(int lines) {
   ResetBudgets();
+  if (host_->TakesInput()) {
+    host_->PointerWheel(lines);
+    return;
+  }
   host_->BroadcastInput("Mouse", "onMouseWheel", lines);
   RunQueue();
 }
@@ -315,6 +339,11 @@ void MovieRuntime::KeyDown(int keyCode, int ascii) {
   keyTaken_ = false;
   lastKeyCode_ = keyCode;
   lastAscii_ = ascii;
+  if (host_->TakesInput()) {
+    host_->KeyPressed(true, keyCode, ascii);
+    RunQueue();
+    return;
+  }
   FocusKeyEvents(true, keyCode);
   host_->BroadcastInput("Key", "onKeyDown");
   const int buttonKey = ButtonKeyFor(keyCode, ascii);
@@ -356,6 +385,11 @@ void MovieRuntime::KeyUp(int keyCode, int ascii) {
   keysDown_.erase(keyCode);
   lastKeyCode_ = keyCode;
   lastAscii_ = ascii;
+  if (host_->TakesInput()) {
+    host_->KeyPressed(false, keyCode, ascii);
+    RunQueue();
+    return;
+  }
   host_->BroadcastInput("Key", "onKeyUp");
   FocusKeyEvents(false, keyCode);
   for (MovieClip* clip : ClipsInEventOrder(*this)) {
@@ -476,7 +510,7 @@ void MovieRuntime::SetFocus(DisplayObject* object) { ChangeFocus(object, true); 
 void MovieRuntime::ChangeFocus(DisplayObject* object, bool rollOver) {
   // The pointer's state follows a focus set by script or Tab; its events wait in the
   // queue.
-  if (rollOver) RollFocusOver(object);
+  if (rollOver && !host_->TakesInput()) RollFocusOver(object);
   DisplayObject* old = focus_;
   if (old == object) {
     if (TextField* field = AsField(object); field && field->selectable) field->SelectAll();
@@ -613,8 +647,11 @@ void MovieRuntime::TextInput(char32_t character) {
   TextField* field = AsField(focus_);
   if (!field || field->Removed() || !Editable(*field) || keyTaken_) return;
   ResetBudgets();
+  if (!host_->TextTyped(*field, character)) return;
+  if (field->Removed() || focus_ != field) return;
   if (field->Type(character)) {
-    field->NotifyChanged();
+    if (host_->TakesInput()) host_->TextChanged(*field);
+    else field->NotifyChanged();
     RunQueue();
   }
 }

@@ -104,6 +104,20 @@ class MovieScriptHost {
   // The focused object is being removed: the Selection listeners hear it.
   virtual void FocusRemoved(DisplayObject& old) = 0;
 
+  // Input the host sends along its own display list (ActionScript 3 events) instead of
+  // the player's buttons, clip events and Key and Mouse listeners. The player keeps the
+  // pointer's position (MousePosition), the keys held and the focus; the host is told
+  // of each change. Text: false when the script refused the character.
+  virtual bool TakesInput() const { return false; }
+  virtual void PointerMoved() {}
+  virtual void PointerButton(bool down, int button) { (void)down, (void)button; }
+  virtual void PointerWheel(int lines) { (void)lines; }
+  virtual void KeyPressed(bool down, int keyCode, int charCode) { (void)down, (void)keyCode, (void)charCode; }
+  virtual bool TextTyped(TextField& field, char32_t character) {
+    (void)field, (void)character;
+    return true;
+  }
+
   // Loads. The variables of from as form data; one variable of target set to a text.
   virtual std::string EncodeVariables(DisplayObject& from) = 0;
   virtual void SetTextVariable(DisplayObject& target, const std::string& name, const std::string& value) = 0;

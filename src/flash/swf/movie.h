@@ -96,6 +96,16 @@ struct Timeline {
   std::uint32_t bytes = 0;                 // a sprite's tags in the file (getBytesTotal)
   std::map<std::string, int> labels;      // label -> 0-based frame
   std::vector<std::string> labelsInOrder;  // file order, for case-insensitive lookup
+  // Every label with its 0-based frame in frame order, a name given twice included
+  // (ActionScript 3 lists them all). A root with scene data takes its labels from there.
+  std::vector<std::pair<int, std::string>> allLabels;
+  // The scenes of DefineSceneAndFrameLabelData (a root's): name and first 0-based frame,
+  // in order. Empty without it: the whole timeline is one scene, "Scene 1".
+  struct Scene {
+    std::string name;
+    int firstFrame = 0;
+  };
+  std::vector<Scene> scenes;
 
   // The commands of 0-based frame (an empty frame past the stored ones).
   const Frame& FrameAt(int frame) const {

@@ -39,6 +39,7 @@ enum Tag : std::uint16_t {
   kDoAbc = 72,
   kSymbolClass = 76,
   kDoAbc2 = 82,
+  kDefineSceneAndFrameLabelData = 86,
 };
 
 }  // namespace
@@ -216,9 +217,17 @@ void WalkTimeline(SwfStream& stream, Movie& movie, DefinitionReader* definitions
         if (!in.Overrun()) current().commands.push_back(std::move(command));
         break;
       }
-      case kFrameLabel:
-        AddLabel(timeline, in.String(), static_cast<int>(frame));
+      case kFrameLabel: {
+        std::string label = in.String();
+        if (label.empty()) break;
+        if (timeline.scenes.empty()) {
+          const auto at = std::upper_bound(timeline.allLabels.begin(), timeline.allLabels.end(), static_cast<int>(frame),
+                                           [](int f, const auto& entry) { return f < entry.first; });
+          timeline.allLabels.emplace(at, static_cast<int>(frame), label);
+        }
+        AddLabel(timeline, std::move(label), static_cast<int>(frame));
         break;
+      }
       case kDoAction: {
         current().actions.push_back(MakeBlock(tag.body));
         DisplayCommand command;
@@ -257,6 +266,33 @@ void WalkTimeline(SwfStream& stream, Movie& movie, DefinitionReader* definitions
             }
             block.bytes = MakeBlock(tag.code == kDoAbc2 ? in.Rest() : tag.body);
             current().abc.push_back(std::move(block));
+            break;
+          }
+          case kDefineSceneAndFrameLabelData: {
+            // Scenes by their first frame, then the labels; the labels of FrameLabel tags
+            // give way to these.
+            std::vector<Timeline::Scene> scenes;
+            const std::uint32_t sceneCount = in.EncodedU32();
+            for (std::uint32_t i = 0; i < sceneCount && !in.Overrun() && scenes.size() < 0x10000; ++i) {
+              const std::uint32_t offset = in.EncodedU32();
+              std::string name = in.String();
+              if (!in.Overrun()) scenes.push_back({std::move(name), static_cast<int>(std::min<std::uint32_t>(offset, 0xFFFF))});
+            }
+            std::vector<std::pair<int, std::string>> labels;
+            const std::uint32_t labelCount = in.EncodedU32();
+            for (std::uint32_t i = 0; i < labelCount && !in.Overrun() && labels.size() < 0x10000; ++i) {
+              const std::uint32_t at = in.EncodedU32();
+              std::string name = in.String();
+              if (!in.Overrun()) labels.emplace_back(static_cast<int>(std::min<std::uint32_t>(at, 0xFFFF)), std::move(name));
+            }
+            if (scenes.empty()) break;
+            std::stable_sort(labels.begin(), labels.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+            timeline.scenes = std::move(scenes);
+            timeline.allLabels.clear();
+            for (const auto& [at, name] : labels) {
+              timeline.allLabels.emplace_back(at, name);
+              AddLabel(timeline, name, at);
+            }
             break;
           }
           case kSymbolClass: {

@@ -140,7 +140,10 @@ struct Code {
 
 // Runs the code as the first frame of an ActionScript 3 movie; its trace lines (an
 // error no one caught shows among them, as the player prints it).
-inline std::vector<std::string> RunMovie(AbcWriter& w, Code& code, int frames = 1) {
+// input, when given, is handed the control after the first frame (the movie's pixels
+// map one to one to the control's).
+inline std::vector<std::string> RunMovie(AbcWriter& w, Code& code, int frames = 1,
+                                         const std::function<void(flash::FlashControl&)>& input = {}) {
   code.Op({0x47});  // returnvoid
   w.Script(w.Method(code.bytes, code.handlers, 8));
   Bytes body;
@@ -154,8 +157,58 @@ inline std::vector<std::string> RunMovie(AbcWriter& w, Code& code, int frames = 
   flash::FlashControl control;
   std::vector<std::string> lines;
   control.OnTrace = [&](const std::string& line) { lines.push_back(line); };
+  if (input) control.SetSize(100, 100);
   EXPECT_TRUE(control.LoadMovieData(MakeMovie(tags, 100, 100, 1, 10)));
+  if (input) input(control);
   for (int i = 0; i < frames; ++i) control.Tick();
+  return lines;
+}
+
+// The code runs in the constructor of the document class (a MovieClip, the root), so
+// local 0 is the root; the stage is kept in local 7. input is played after the first
+// frame on a 100 x 100 movie. extra: tags after the code, before the first ShowFrame of
+// the movie's frames.
+inline std::vector<std::string> RunDocument(AbcWriter& w, Code& code,
+                                            const std::function<void(flash::FlashControl&)>& input = {},
+                                            const Bytes& extra = {}, int frames = 1) {
+  code.Op({0x47});
+  const std::uint32_t sprite = w.PackageName("flash.display", "MovieClip");
+  const std::uint32_t name = w.Name("Test");
+  // The constructor: super(), then the code (after the getlocal0/pushscope it starts with).
+  Bytes ctor = {0xD0, 0x30, 0xD0, 0x49, 0x00};
+  ctor.insert(ctor.end(), code.bytes.begin() + 2, code.bytes.end());
+  // The exception handlers move with the code (three bytes on).
+  std::vector<std::array<std::uint32_t, 5>> handlers = code.handlers;
+  for (auto& h : handlers)
+    for (int i = 0; i < 3; ++i) h[i] += 3;
+  const std::uint32_t iinit = w.Method(ctor, handlers, 8);
+  const std::uint32_t cinit = w.Method({0x47});
+  const std::uint32_t cls = w.Class({name, sprite, 0x01, {}, iinit, cinit, {}, {}});
+  Bytes init = {0xD0, 0x30, 0x65, 0x00, 0x60};  // getlocal0 pushscope getscopeobject 0 getlex MovieClip
+  AbcWriter::U30(init, sprite);
+  init.push_back(0x58);  // newclass
+  AbcWriter::U30(init, cls);
+  init.push_back(0x68);  // initproperty Test
+  AbcWriter::U30(init, name);
+  init.push_back(0x47);
+  w.Script(w.Method(init), {});
+  w.scriptClasses[static_cast<std::uint32_t>(w.scripts.size() - 1)] = {{name, 4, cls}};
+  Bytes body;
+  PutU32(body, 0);
+  PutString(body, "test");
+  PutBytes(body, w.Finish());
+  Bytes tags = FileAttributes(true);
+  PutBytes(tags, Tag(82, body));
+  PutBytes(tags, Tag(76, {1, 0, 0, 0, 'T', 'e', 's', 't', 0}));  // SymbolClass 0 -> Test
+  PutBytes(tags, extra);
+  for (int i = 0; i < frames; ++i) PutBytes(tags, ShowFrame());
+  PutBytes(tags, End());
+  flash::FlashControl control;
+  std::vector<std::string> lines;
+  control.OnTrace = [&](const std::string& line) { lines.push_back(line); };
+  control.SetSize(100, 100);
+  EXPECT_TRUE(control.LoadMovieData(MakeMovie(tags, 100, 100, frames, 10)));
+  if (input) input(control);
   return lines;
 }
 

@@ -232,6 +232,8 @@ TEST(InputScript, WaitsSplitTheEventsIntoFramesAndKeysGetTheMoviesCodes) {
       { "type": "TextInput", "codepoint": "a" },
       { "type": "KeyUp", "key": "ArrowLeft" },
       { "type": "KeyDown", "key": { "Numpad": "1" } },
+      { "type": "TextInput", "codepoint": "\u0008" },
+      { "type": "TextControl", "code": "Backspace" },
       { "type": "Wait" }
     ])",
                                script, error))
@@ -241,13 +243,17 @@ TEST(InputScript, WaitsSplitTheEventsIntoFramesAndKeysGetTheMoviesCodes) {
   EXPECT_EQ(script.batches[0][0].type, InputEvent::Type::MouseMove);
   EXPECT_DOUBLE_EQ(script.batches[0][0].x, 10.5);
   EXPECT_EQ(script.batches[0][1].button, 1);
-  ASSERT_EQ(script.batches[1].size(), 4u);
+  ASSERT_EQ(script.batches[1].size(), 6u);
   EXPECT_EQ(script.batches[1][0].keyCode, 65);
   EXPECT_EQ(script.batches[1][0].ascii, 97);
   EXPECT_EQ(script.batches[1][1].type, InputEvent::Type::TextInput);
   EXPECT_EQ(script.batches[1][1].character, U'a');
   EXPECT_EQ(script.batches[1][2].keyCode, 37);
   EXPECT_EQ(script.batches[1][3].keyCode, 97);
+  // The Backspace a key types edits nothing by itself: its TextControl does, once.
+  EXPECT_EQ(script.batches[1][4].type, InputEvent::Type::Other);
+  EXPECT_EQ(script.batches[1][5].type, InputEvent::Type::TextInput);
+  EXPECT_EQ(script.batches[1][5].character, U'\b');
   EXPECT_TRUE(script.batches[2].empty());
 
   EXPECT_EQ(KeyCodeForName("Tab"), 9);

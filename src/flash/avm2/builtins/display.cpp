@@ -2,12 +2,14 @@
 // containers, Sprite, MovieClip, Shape, Stage) over the player's shared display objects.
 #include <algorithm>
 #include <cmath>
+#include <optional>
 
 #include "flash/avm2/builtins/geom.h"
 #include "flash/avm2/builtins/support.h"
 #include "flash/character/bitmap.h"
 #include "flash/display/movie_clip.h"
 #include "flash/display/player.h"
+#include "flash/display/text_field.h"
 #include "flash/render/effects.h"
 
 namespace vantrel::flash::avm2 {
@@ -332,7 +334,11 @@ std::vector<DisplayObject*> ChildList(MovieClip* clip) {
   return out;
 }
 
-Value GetName(Machine& m, const Value& self, const Value*, int) { return m.StrValue(Display(m, self)->name); }
+// The stage has no name.
+Value GetName(Machine& m, const Value& self, const Value*, int) {
+  DisplayObject* d = Display(m, self);
+  return IsStageHost(m, d) ? Value::Null() : m.StrValue(d->name);
+}
 Value SetName(Machine& m, const Value& self, const Value* args, int argc) {
   Display(m, self)->name = StrArg(m, args, argc, 0);
   return Value();
@@ -483,6 +489,66 @@ Value SetFlag(Machine& m, const Value& self, const Value* args, int argc) {
   DisplayObject* d = Display(m, self);
   if (Flag == &DisplayObject::mouseEnabled && IsStageHost(m, d)) return Value();
   d->*Flag = m.ToBoolean(Arg(args, argc, 0));
+  return Value();
+}
+
+void DispatchSimple(Machine& m, const Value& target, const std::string& type, bool bubbles);
+
+// Tab order: tabEnabled (unset, it is true for buttons and input fields and follows
+// buttonMode for sprites), tabIndex (-1 when none), a container's tabChildren. A change
+// tells the object's listeners (tabEnabledChange, tabIndexChange, tabChildrenChange).
+Value GetTabEnabled(Machine& m, const Value& self, const Value*, int) {
+  return Value::Bool(TabEnabledOf(m, Display(m, self)));
+}
+Value SetTabEnabled(Machine& m, const Value& self, const Value* args, int argc) {
+  DisplayObject* d = Display(m, self);
+  const bool value = m.ToBoolean(Arg(args, argc, 0));
+  const bool before = TabEnabledOf(m, d);
+  m.interactive[d].tabEnabled = value;
+  if (before != value) DispatchSimple(m, self, "tabEnabledChange", true);
+  return Value();
+}
+Value GetTabIndex(Machine& m, const Value& self, const Value*, int) {
+  const DisplayObject* d = Display(m, self);
+  return Value::Number(d->tabIndex ? *d->tabIndex : -1);
+}
+Value SetTabIndex(Machine& m, const Value& self, const Value* args, int argc) {
+  DisplayObject* d = Display(m, self);
+  const std::int32_t value = m.ToInt32(Arg(args, argc, 0));
+  if (value < 0) m.ThrowError("RangeError", 2027, "Parameter tabIndex must be a non-negative number; got " + std::to_string(value) + ".");
+  const bool changed = !d->tabIndex || *d->tabIndex != value;
+  d->tabIndex = value;
+  if (changed) DispatchSimple(m, self, "tabIndexChange", true);
+  return Value();
+}
+Value GetTabChildren(Machine& m, const Value& self, const Value*, int) {
+  const auto it = m.interactive.find(Display(m, self));
+  return Value::Bool(it == m.interactive.end() || it->second.tabChildren);
+}
+Value SetTabChildren(Machine& m, const Value& self, const Value* args, int argc) {
+  DisplayObject* d = Display(m, self);
+  const bool value = m.ToBoolean(Arg(args, argc, 0));
+  bool& children = m.interactive[d].tabChildren;
+  const bool changed = children != value;
+  children = value;
+  if (changed) DispatchSimple(m, self, "tabChildrenChange", true);
+  return Value();
+}
+// hitArea: another sprite whose shape takes the pointer for this one.
+Value GetHitArea(Machine& m, const Value& self, const Value*, int) {
+  const auto it = m.interactive.find(Display(m, self));
+  return it == m.interactive.end() || !it->second.hitArea ? Value::Null() : ObjectFor(m, it->second.hitArea);
+}
+Value SetHitArea(Machine& m, const Value& self, const Value* args, int argc) {
+  DisplayObject* d = Display(m, self);
+  const Value v = Arg(args, argc, 0);
+  DisplayObject* area = nullptr;
+  if (!v.IsNullish()) {
+    if (!v.IsObject() || v.object->kind != ObjectKind::Display)
+      m.ThrowTypeError(1034, "Type Coercion failed: cannot convert " + m.ClassNameForError(v) + " to flash.display.Sprite.");
+    area = static_cast<NativeObject*>(v.object)->display;
+  }
+  m.interactive[d].hitArea = area;
   return Value();
 }
 
@@ -713,10 +779,76 @@ Value Contains(Machine& m, const Value& self, const Value* args, int argc) {
 }
 
 // MovieClip.
+// A timeline's scenes: name, first 0-based frame and frame count. Without scene data
+// the whole timeline is one scene without a name.
+struct SceneSpan {
+  std::string name;
+  int first = 0, count = 0;
+};
+std::vector<SceneSpan> ScenesOf(MovieClip* clip) {
+  const Timeline* t = clip->GetTimeline();
+  const int total = clip->TotalFrames();
+  if (!t || t->scenes.empty()) return {{"", 0, total}};
+  std::vector<SceneSpan> out;
+  for (std::size_t i = 0; i < t->scenes.size(); ++i) {
+    const int first = t->scenes[i].firstFrame;
+    const int next = i + 1 < t->scenes.size() ? t->scenes[i + 1].firstFrame : total;
+    out.push_back({t->scenes[i].name, first, std::max(0, next - first)});
+  }
+  return out;
+}
+// The scene the 0-based frame is in.
+std::size_t SceneAt(const std::vector<SceneSpan>& scenes, int frame) {
+  std::size_t at = 0;
+  for (std::size_t i = 0; i < scenes.size(); ++i)
+    if (scenes[i].first <= frame) at = i;
+  return at;
+}
+// The clip's labels in the scene, frame order (a name given twice included).
+std::vector<std::pair<int, std::string>> LabelsIn(MovieClip* clip, const SceneSpan& scene, bool wholeTimeline) {
+  std::vector<std::pair<int, std::string>> out;
+  if (const Timeline* t = clip->GetTimeline())
+    for (const auto& [frame, name] : t->allLabels)
+      if (wholeTimeline || (frame >= scene.first && frame < scene.first + scene.count)) out.emplace_back(frame, name);
+  return out;
+}
+// FrameLabel objects for the labels, numbered from the scene's first frame.
+Value LabelArray(Machine& m, const std::vector<std::pair<int, std::string>>& labels, int first) {
+  std::vector<Value> out;
+  ClassObject* cls = m.FindClass("flash.display.FrameLabel");
+  for (const auto& [frame, name] : labels) {
+    const Value args[2] = {m.StrValue(name), Value::Number(frame - first + 1)};
+    out.push_back(Value::Obj(m.ConstructClass(cls, args, 2)));
+  }
+  return Value::Obj(m.NewArray(std::move(out)));
+}
+Value SceneObject(Machine& m, MovieClip* clip, const SceneSpan& scene, bool onlyScene) {
+  const Value args[3] = {m.StrValue(scene.name), LabelArray(m, LabelsIn(clip, scene, !onlyScene), scene.first),
+                         Value::Number(scene.count)};
+  return Value::Obj(m.ConstructClass(m.FindClass("flash.display.Scene"), args, 3));
+}
+
+// currentFrame counts from the first frame of the current scene.
 Value CurrentFrame(Machine& m, const Value& self, const Value*, int) {
   // A clip made by `new MovieClip()` has no frames to be on.
   MovieClip* clip = Container(m, self);
-  return Value::Number(clip->GetTimeline() ? std::max(1, clip->CurrentFrame() + 1) : 0);
+  if (!clip->GetTimeline()) return Value::Number(0);
+  const int frame = std::max(0, clip->CurrentFrame());
+  const std::vector<SceneSpan> scenes = ScenesOf(clip);
+  return Value::Number(frame - scenes[SceneAt(scenes, frame)].first + 1);
+}
+Value CurrentScene(Machine& m, const Value& self, const Value*, int) {
+  MovieClip* clip = Container(m, self);
+  const std::vector<SceneSpan> scenes = ScenesOf(clip);
+  const bool one = scenes.size() == 1;
+  return SceneObject(m, clip, scenes[SceneAt(scenes, std::max(0, clip->CurrentFrame()))], !one);
+}
+Value Scenes(Machine& m, const Value& self, const Value*, int) {
+  MovieClip* clip = Container(m, self);
+  const std::vector<SceneSpan> scenes = ScenesOf(clip);
+  std::vector<Value> out;
+  for (const SceneSpan& scene : scenes) out.push_back(SceneObject(m, clip, scene, scenes.size() > 1));
+  return Value::Obj(m.NewArray(std::move(out)));
 }
 Value TotalFrames(Machine& m, const Value& self, const Value*, int) { return Value::Number(Container(m, self)->TotalFrames()); }
 Value FramesLoaded(Machine& m, const Value& self, const Value*, int) { return Value::Number(Container(m, self)->FramesLoaded()); }
@@ -729,20 +861,23 @@ Value Stop(Machine& m, const Value& self, const Value*, int) {
   Container(m, self)->Stop();
   return Value();
 }
-Value CurrentLabel(Machine& m, const Value& self, const Value*, int) {
+// currentLabel: the last label at or before the current frame in its scene;
+// currentFrameLabel: the label of the current frame itself (null when it has none).
+Value LabelAt(Machine& m, const Value& self, bool exact) {
   MovieClip* clip = Container(m, self);
-  const Timeline* t = clip->GetTimeline();
-  if (!t) return Value::Null();
-  int best = -1;
-  std::string label;
-  for (const auto& [name, frame] : t->labels) {
-    if (frame <= clip->CurrentFrame() && frame > best) {
-      best = frame;
-      label = name;
-    }
+  if (!clip->GetTimeline()) return Value::Null();
+  const int frame = clip->CurrentFrame();
+  const std::vector<SceneSpan> scenes = ScenesOf(clip);
+  std::optional<std::string> found;
+  for (const auto& [at, name] : LabelsIn(clip, scenes[SceneAt(scenes, std::max(0, frame))], scenes.size() == 1)) {
+    if (exact ? at != frame : at > frame) continue;
+    found = name;
+    if (exact) break;
   }
-  return best < 0 ? Value::Null() : m.StrValue(label);
+  return found ? m.StrValue(*found) : Value::Null();
 }
+Value CurrentLabel(Machine& m, const Value& self, const Value*, int) { return LabelAt(m, self, false); }
+Value CurrentFrameLabel(Machine& m, const Value& self, const Value*, int) { return LabelAt(m, self, true); }
 
 // FrameLabel(name, frame): name in text, frame in a. Scene(name, labels, numFrames):
 // name in text, labels in a, numFrames in b.
@@ -771,59 +906,85 @@ Value SceneName(Machine& m, const Value& self, const Value*, int) { return m.Str
 Value SceneLabels(Machine& m, const Value& self, const Value*, int) { return SceneOf(m, self)->a; }
 Value SceneNumFrames(Machine& m, const Value& self, const Value*, int) { return SceneOf(m, self)->b; }
 
-// currentLabels: the labels of the clip's timeline in frame order, as FrameLabel objects
-// (a movie without scene data is one scene).
+// currentLabels: the labels of the current scene in frame order, as FrameLabel objects.
 Value CurrentLabels(Machine& m, const Value& self, const Value*, int) {
   MovieClip* clip = Container(m, self);
-  std::vector<Value> labels;
-  if (const Timeline* t = clip->GetTimeline()) {
-    std::vector<std::pair<int, std::string>> byFrame;
-    for (const std::string& name : t->labelsInOrder) {
-      const auto it = t->labels.find(name);
-      if (it != t->labels.end()) byFrame.emplace_back(it->second, name);
-    }
-    std::stable_sort(byFrame.begin(), byFrame.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
-    ClassObject* cls = m.FindClass("flash.display.FrameLabel");
-    for (const auto& [frame, name] : byFrame) {
-      const Value args[2] = {m.StrValue(name), Value::Number(frame + 1)};
-      labels.push_back(Value::Obj(m.ConstructClass(cls, args, 2)));
-    }
-  }
-  return Value::Obj(m.NewArray(std::move(labels)));
+  const std::vector<SceneSpan> scenes = ScenesOf(clip);
+  const SceneSpan& scene = scenes[SceneAt(scenes, std::max(0, clip->CurrentFrame()))];
+  return LabelArray(m, LabelsIn(clip, scene, scenes.size() == 1), scene.first);
 }
 
 void RunFrameScript(Machine& m, NativeObject* clipObject, CallerHolds holds = CallerHolds::Values);
 
+void GotoIndex(Machine& m, const Value& self, int frame, bool play);
+
+// gotoAndPlay/gotoAndStop(frame, scene): a frame number counts from the first frame of
+// the scene (the current one when none is named); a label is looked for in that scene.
 Value Goto(Machine& m, const Value& self, const Value* args, int argc, bool play) {
   MovieClip* clip = Container(m, self);
   const Value target = Arg(args, argc, 0);
+  const std::vector<SceneSpan> scenes = ScenesOf(clip);
+  std::size_t scene = SceneAt(scenes, std::max(0, clip->CurrentFrame()));
+  const Value sceneName = Arg(args, argc, 1);
+  const bool named = !sceneName.IsNullish();
+  if (named) {
+    const std::string name = m.ToString(sceneName);
+    const auto it = std::find_if(scenes.begin(), scenes.end(), [&](const SceneSpan& s) { return s.name == name; });
+    if (it == scenes.end()) m.ThrowError("ArgumentError", 2108, "Scene " + name + " was not found.");
+    scene = static_cast<std::size_t>(it - scenes.begin());
+  }
   int frame = 0;
   if (target.IsString()) {
-    frame = clip->GetTimeline() ? clip->GetTimeline()->FindLabel(target.string->Text()) : -1;
-    if (frame < 0) m.ThrowError("ArgumentError", 2109, "Frame label " + target.string->Text() + " not found in scene " + "Scene 1" + ".");
+    const std::string label = target.string->Text();
+    frame = -1;
+    if (scenes.size() > 1) {
+      for (const auto& [at, name] : LabelsIn(clip, scenes[scene], false))
+        if (name == label) {
+          frame = at;
+          break;
+        }
+    }
+    if (frame < 0 && (scenes.size() == 1 || !named) && clip->GetTimeline()) frame = clip->GetTimeline()->FindLabel(label);
+    if (frame < 0)
+      m.ThrowError("ArgumentError", 2109, "Frame label " + label + " not found in scene " + scenes[scene].name + ".");
   } else {
     // NaN is the first frame; numbers past any frame clamp to the last.
     const double n = m.ToNumber(target);
-    frame = std::isnan(n) ? 0 : static_cast<int>(std::clamp(n, -1e9, 1e9)) - 1;
+    frame = scenes[scene].first + (std::isnan(n) ? 0 : static_cast<int>(std::clamp(n, -1e9, 1e9)) - 1);
   }
+  GotoIndex(m, self, frame, play);
+  return Value();
+}
+// Moves the playhead to the 0-based frame (clamped to the timeline).
+void GotoIndex(Machine& m, const Value& self, int frame, bool play) {
+  MovieClip* clip = Container(m, self);
   frame = std::clamp(frame, 0, std::max(0, clip->TotalFrames() - 1));
   const int before = clip->CurrentFrame();
   clip->GotoFrame(frame, play);
   if (clip->CurrentFrame() != before) RunFrameScript(m, static_cast<NativeObject*>(self.object));
-  return Value();
 }
 Value GotoAndStop(Machine& m, const Value& s, const Value* a, int n) { return Goto(m, s, a, n, false); }
 Value GotoAndPlay(Machine& m, const Value& s, const Value* a, int n) { return Goto(m, s, a, n, true); }
 Value NextFrame(Machine& m, const Value& self, const Value*, int) {
-  MovieClip* clip = Container(m, self);
-  const Value f = Value::Number(clip->CurrentFrame() + 2);
-  return Goto(m, self, &f, 1, false);
+  GotoIndex(m, self, Container(m, self)->CurrentFrame() + 1, false);
+  return Value();
 }
 Value PrevFrame(Machine& m, const Value& self, const Value*, int) {
-  MovieClip* clip = Container(m, self);
-  const Value f = Value::Number(std::max(1, clip->CurrentFrame()));
-  return Goto(m, self, &f, 1, false);
+  GotoIndex(m, self, std::max(0, Container(m, self)->CurrentFrame() - 1), false);
+  return Value();
 }
+// nextScene/prevScene: gotoAndPlay(1) in the scene after (before) the current one; in
+// the last (first) scene, in the current one.
+Value SceneStep(Machine& m, const Value& self, int step) {
+  MovieClip* clip = Container(m, self);
+  const std::vector<SceneSpan> scenes = ScenesOf(clip);
+  long at = static_cast<long>(SceneAt(scenes, std::max(0, clip->CurrentFrame())));
+  if (at + step >= 0 && at + step < static_cast<long>(scenes.size())) at += step;
+  GotoIndex(m, self, scenes[static_cast<std::size_t>(at)].first, true);
+  return Value();
+}
+Value NextScene(Machine& m, const Value& self, const Value*, int) { return SceneStep(m, self, 1); }
+Value PrevScene(Machine& m, const Value& self, const Value*, int) { return SceneStep(m, self, -1); }
 
 // Frame scripts: kept on the clip's object by frame number (the `c` value holds an
 // Array of functions).
@@ -1127,6 +1288,8 @@ void InstallDisplay(Machine& m) {
       {"mouseEnabled", GetFlag<&DisplayObject::mouseEnabled>, SetFlag<&DisplayObject::mouseEnabled>, kAccessor, 0},
       {"doubleClickEnabled", GetFlag<&DisplayObject::doubleClickEnabled>, SetFlag<&DisplayObject::doubleClickEnabled>, kAccessor, 0},
       {"focusRect", GetFocusRect, SetFocusRect, kAccessor, 0},
+      {"tabEnabled", GetTabEnabled, SetTabEnabled, kAccessor, 0},
+      {"tabIndex", GetTabIndex, SetTabIndex, kAccessor, 0},
   };
   Install(m, interactive, kInteractiveMembers);
   ClassObject* container = m.DefineClass("flash.display", "DisplayObjectContainer", interactive, [](Machine&, const Value&, const Value*, int) { return Value(); });
@@ -1138,6 +1301,7 @@ void InstallDisplay(Machine& m) {
       {"removeChildAt", RemoveChildAt, nullptr, 0, 0},
       {"removeChildren", RemoveChildren, nullptr, 0, 0},
       {"mouseChildren", GetFlag<&DisplayObject::mouseChildren>, SetFlag<&DisplayObject::mouseChildren>, kAccessor, 0},
+      {"tabChildren", GetTabChildren, SetTabChildren, kAccessor, 0},
       {"getChildAt", GetChildAt, nullptr, 0, 0},
       {"getChildIndex", GetChildIndex, nullptr, 0, 0},
       {"setChildIndex", SetChildIndex, nullptr, 0, 0},
@@ -1148,6 +1312,10 @@ void InstallDisplay(Machine& m) {
   };
   Install(m, container, kContainerMembers);
   ClassObject* sprite = m.DefineClass("flash.display", "Sprite", container, [](Machine&, const Value&, const Value*, int) { return Value(); });
+  static const Member kSpriteMembers[] = {
+      {"hitArea", GetHitArea, SetHitArea, kAccessor, 0},
+  };
+  Install(m, sprite, kSpriteMembers);
   ClassObject* clip = m.DefineClass("flash.display", "MovieClip", sprite, [](Machine&, const Value&, const Value*, int) { return Value(); }, false);
   static const Member kClipMembers[] = {
       {"currentFrame", CurrentFrame, nullptr, kAccessor, 0},
@@ -1156,7 +1324,11 @@ void InstallDisplay(Machine& m) {
       {"totalFrames", TotalFrames, nullptr, kAccessor, 0},
       {"framesLoaded", FramesLoaded, nullptr, kAccessor, 0},
       {"currentLabel", CurrentLabel, nullptr, kAccessor, 0},
-      {"currentFrameLabel", CurrentLabel, nullptr, kAccessor, 0},
+      {"currentFrameLabel", CurrentFrameLabel, nullptr, kAccessor, 0},
+      {"currentScene", CurrentScene, nullptr, kAccessor, 0},
+      {"scenes", Scenes, nullptr, kAccessor, 0},
+      {"nextScene", NextScene, nullptr, 0, 0},
+      {"prevScene", PrevScene, nullptr, 0, 0},
       {"play", Play, nullptr, 0, 0},
       {"stop", Stop, nullptr, 0, 0},
       {"gotoAndStop", GotoAndStop, nullptr, 0, 0},
@@ -1177,6 +1349,24 @@ void InstallDisplay(Machine& m) {
       {"invalidate", StageInvalidate, nullptr, 0, 0},
   };
   Install(m, stage, kStageMembers);
+}
+
+bool IsInstanceOf(Machine& m, const DisplayObject* d, const char* qualifiedClass) {
+  const auto it = m.displayObjects.find(d);
+  if (it == m.displayObjects.end()) return false;
+  ClassObject* cls = m.FindClass(qualifiedClass);
+  return cls && it->second->kind == ObjectKind::Display && static_cast<NativeObject*>(it->second)->cls &&
+         m.IsSubclass(static_cast<NativeObject*>(it->second)->cls, cls);
+}
+
+bool TabEnabledOf(Machine& m, DisplayObject* d) {
+  const auto it = m.interactive.find(d);
+  if (it != m.interactive.end() && it->second.tabEnabled) return *it->second.tabEnabled;
+  if (d->Kind() == DisplayKind::Button || IsInstanceOf(m, d, "flash.display.SimpleButton")) return true;
+  if (d->Kind() == DisplayKind::EditText) return !static_cast<TextField*>(d)->Field().readOnly;
+  if (IsInstanceOf(m, d, "flash.display.Sprite"))
+    return m.ToBoolean(m.GetPublic(Value::Obj(m.displayObjects.at(d)), "buttonMode"));
+  return false;
 }
 
 bool FindLinkedSymbol(Machine& m, const ClassObject* cls, const void*& movie, std::uint16_t& id) {

@@ -1,0 +1,66 @@
+// Scenes and frame labels of an ActionScript 3 movie's timeline: the scene data of the
+// file, frames counted from the first frame of a scene, gotos into a named scene and the
+// steps between scenes.
+#include <gtest/gtest.h>
+
+#include "script_movie.h"
+
+namespace vantrel::flash::avm2 {
+namespace {
+
+using namespace vantrel::testing;
+using Lines = std::vector<std::string>;
+
+// Five frames: scene "A" of frames 1-3 (labels a1 on 1 and a1 again on 2), scene "B" of
+// frames 4-5 (label b on 4). A FrameLabel tag of the first frame gives way to the data.
+Bytes SceneData() {
+  Bytes body = {2, 0};
+  PutString(body, "A");
+  body.push_back(3);
+  PutString(body, "B");
+  body.push_back(3);
+  for (const auto& [frame, name] : std::vector<std::pair<int, std::string>>{{0, "a1"}, {1, "a1"}, {3, "b"}}) {
+    body.push_back(static_cast<std::uint8_t>(frame));
+    PutString(body, name);
+  }
+  Bytes tags = Tag(86, body);
+  Bytes label;
+  PutString(label, "ignored");
+  PutBytes(tags, Tag(43, label));
+  return tags;
+}
+
+// trace(currentScene.name + " " + currentFrame + " " + currentLabel)
+void Where(Code& code) {
+  const std::uint32_t trace = code.w.Name("trace");
+  code.OpName(0x5D, trace).Op({0xD0}).OpName(0x66, code.w.Name("currentScene")).OpName(0x66, code.w.Name("name"));
+  code.Str(" ").Op({0xA0, 0xD0}).OpName(0x66, code.w.Name("currentFrame")).Op({0xA0});
+  code.Str(" ").Op({0xA0, 0xD0}).OpName(0x66, code.w.Name("currentLabel")).Op({0xA0}).Call(0x4F, trace, 1);
+}
+
+TEST(Avm2Scenes, FramesCountFromTheirSceneAndGotosNameTheScene) {
+  AbcWriter w;
+  Code code{w};
+  code.Do(L(0), "stop");
+  code.Trace(L(0), "scenes.length").Trace(L(0), "totalFrames").Trace(L(0), "currentLabels.length");
+  Where(code);
+  code.Do(L(0), "gotoAndStop", {I(1), S("B")});
+  Where(code);
+  code.Trace(L(0), "currentScene.numFrames").Trace(L(0), "currentScene.labels.length");
+  code.Do(L(0), "prevScene");
+  Where(code);
+  code.Do(L(0), "gotoAndStop", {S("a1")}).Do(L(0), "nextFrame");
+  Where(code);
+  code.Trace(L(0), "currentFrameLabel");
+  code.Do(L(0), "nextScene").Do(L(0), "nextScene");  // after B: B again, from its first frame
+  Where(code);
+  code.TryTrace([](Code& c) { c.Do(L(0), "gotoAndStop", {I(1), S("C")}); });
+  code.TryTrace([](Code& c) { c.Do(L(0), "gotoAndStop", {S("b"), S("A")}); });
+  EXPECT_EQ(RunDocument(w, code, {}, SceneData(), 5),
+            (Lines{"2", "5", "2", "A 1 a1", "B 1 b", "2", "1", "A 1 a1", "A 2 a1", "a1", "B 1 b",
+                   "ArgumentError: Error #2108: Scene C was not found.",
+                   "ArgumentError: Error #2109: Frame label b not found in scene A."}));
+}
+
+}  // namespace
+}  // namespace vantrel::flash::avm2
