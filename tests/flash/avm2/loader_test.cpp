@@ -62,12 +62,7 @@ TEST_F(LoaderTest, ALoadedMovieRunsItsCodeBeforeInit) {
   Code script{child};
   script.OpName(0x5D, child.Name("trace")).Str("child script runs").Call(0x4F, child.Name("trace"), 1).Op({0x47});
   child.Script(child.Method(script.bytes, script.handlers, 8));
-  Bytes body;
-  PutU32(body, 0);
-  PutString(body, "child");
-  PutBytes(body, child.Finish());
-  Bytes tags = FileAttributes(true);
-  PutBytes(tags, Tag(82, body));
+  Bytes tags = AbcTags(child, "child");
   PutBytes(tags, ShowFrame());
   PutBytes(tags, End());
   const Bytes movie = MakeMovie(tags, 100, 100, 1, 10);

@@ -138,6 +138,31 @@ struct Code {
   }
 };
 
+// FileAttributes (ActionScript 3) and a DoABC tag named name holding the writer's code.
+inline Bytes AbcTags(AbcWriter& w, const std::string& name = "test") {
+  Bytes body;
+  PutU32(body, 0);
+  PutString(body, name);
+  PutBytes(body, w.Finish());
+  Bytes tags = FileAttributes(true);
+  PutBytes(tags, Tag(82, body));
+  return tags;
+}
+
+// Loads a 100 x 100 movie of tags (frames long, SWF 10) in a control of that size when
+// sized, hands the control to input, ticks it ticks times; the lines it traced.
+inline std::vector<std::string> TracedRun(const Bytes& tags, int frames, bool sized,
+                                          const std::function<void(flash::FlashControl&)>& input, int ticks) {
+  flash::FlashControl control;
+  std::vector<std::string> lines;
+  control.OnTrace = [&](const std::string& line) { lines.push_back(line); };
+  if (sized) control.SetSize(100, 100);
+  EXPECT_TRUE(control.LoadMovieData(MakeMovie(tags, 100, 100, frames, 10)));
+  if (input) input(control);
+  for (int i = 0; i < ticks; ++i) control.Tick();
+  return lines;
+}
+
 // Runs the code as the first frame of an ActionScript 3 movie; its trace lines (an
 // error no one caught shows among them, as the player prints it).
 // input, when given, is handed the control after the first frame (the movie's pixels
@@ -146,22 +171,10 @@ inline std::vector<std::string> RunMovie(AbcWriter& w, Code& code, int frames = 
                                          const std::function<void(flash::FlashControl&)>& input = {}) {
   code.Op({0x47});  // returnvoid
   w.Script(w.Method(code.bytes, code.handlers, 8));
-  Bytes body;
-  PutU32(body, 0);
-  PutString(body, "test");
-  PutBytes(body, w.Finish());
-  Bytes tags = FileAttributes(true);
-  PutBytes(tags, Tag(82, body));
+  Bytes tags = AbcTags(w);
   PutBytes(tags, ShowFrame());
   PutBytes(tags, End());
-  flash::FlashControl control;
-  std::vector<std::string> lines;
-  control.OnTrace = [&](const std::string& line) { lines.push_back(line); };
-  if (input) control.SetSize(100, 100);
-  EXPECT_TRUE(control.LoadMovieData(MakeMovie(tags, 100, 100, 1, 10)));
-  if (input) input(control);
-  for (int i = 0; i < frames; ++i) control.Tick();
-  return lines;
+  return TracedRun(tags, 1, static_cast<bool>(input), input, frames);
 }
 
 // The code runs in the constructor of the document class (a MovieClip, the root), so
@@ -193,23 +206,12 @@ inline std::vector<std::string> RunDocument(AbcWriter& w, Code& code,
   init.push_back(0x47);
   w.Script(w.Method(init), {});
   w.scriptClasses[static_cast<std::uint32_t>(w.scripts.size() - 1)] = {{name, 4, cls}};
-  Bytes body;
-  PutU32(body, 0);
-  PutString(body, "test");
-  PutBytes(body, w.Finish());
-  Bytes tags = FileAttributes(true);
-  PutBytes(tags, Tag(82, body));
+  Bytes tags = AbcTags(w);
   PutBytes(tags, Tag(76, {1, 0, 0, 0, 'T', 'e', 's', 't', 0}));  // SymbolClass 0 -> Test
   PutBytes(tags, extra);
   for (int i = 0; i < frames; ++i) PutBytes(tags, ShowFrame());
   PutBytes(tags, End());
-  flash::FlashControl control;
-  std::vector<std::string> lines;
-  control.OnTrace = [&](const std::string& line) { lines.push_back(line); };
-  control.SetSize(100, 100);
-  EXPECT_TRUE(control.LoadMovieData(MakeMovie(tags, 100, 100, frames, 10)));
-  if (input) input(control);
-  return lines;
+  return TracedRun(tags, frames, true, input, 0);
 }
 
 // A method for addEventListener that traces the event's type and, for a path, a space and
