@@ -82,19 +82,6 @@ void PointArg(Machine& m, const Value& point, int& x, int& y) {
   y = m.ToInt32(m.GetPublic(point, "y"));
 }
 
-ColorTransform ColorArg(Machine& m, const Value& value) {
-  const GeomColor c = ColorOf(m, value);
-  ColorTransform ct;
-  ct.mulR = c.mul[0];
-  ct.mulG = c.mul[1];
-  ct.mulB = c.mul[2];
-  ct.mulA = c.mul[3];
-  ct.addR = c.add[0];
-  ct.addG = c.add[1];
-  ct.addB = c.add[2];
-  ct.addA = c.add[3];
-  return ct;
-}
 
 Value MakeBitmapData(Machine& m, std::shared_ptr<BitmapPixels> pixels) {
   ClassObject* cls = m.FindClass("flash.display.BitmapData");
@@ -220,29 +207,38 @@ Value PerlinNoise(Machine& m, const Value& self, const Value* args, int argc) {
   return Value();
 }
 
-// copyPixels(sourceBitmapData, sourceRect, destPoint, alphaBitmapData = null,
-// alphaPoint = null, mergeAlpha = false)
-Value CopyPixels(Machine& m, const Value& self, const Value* args, int argc) {
-  BitmapPixels& target = This(m, self);
+// The first three arguments of the operations that read another bitmap:
+// (sourceBitmapData, sourceRect, destPoint), read in that order.
+struct CopyArgs {
+  BitmapPixels& source;
+  PixelArea rect;
+  int dx = 0, dy = 0;
+};
+CopyArgs ReadCopyArgs(Machine& m, const Value* args, int argc) {
   BitmapPixels& source = BitmapArg(m, args, argc, 0, "sourceBitmapData");
   const PixelArea rect = RectArg(m, args, argc, 1, "sourceRect");
   int dx = 0, dy = 0;
   PointArg(m, NonNull(m, args, argc, 2, "destPoint"), dx, dy);
+  return {source, rect, dx, dy};
+}
+
+// copyPixels(sourceBitmapData, sourceRect, destPoint, alphaBitmapData = null,
+// alphaPoint = null, mergeAlpha = false)
+Value CopyPixels(Machine& m, const Value& self, const Value* args, int argc) {
+  BitmapPixels& target = This(m, self);
+  const CopyArgs copy = ReadCopyArgs(m, args, argc);
   const BitmapPixels* alpha = BitmapPixelsOf(Arg(args, argc, 3));
   int ax = 0, ay = 0;
   if (alpha && !Arg(args, argc, 4).IsNullish()) PointArg(m, args[4], ax, ay);
-  CopyPixelsInto(target, source, rect, dx, dy, alpha, ax, ay, m.ToBoolean(Arg(args, argc, 5)));
+  CopyPixelsInto(target, copy.source, copy.rect, copy.dx, copy.dy, alpha, ax, ay, m.ToBoolean(Arg(args, argc, 5)));
   return Value();
 }
 
 // copyChannel(sourceBitmapData, sourceRect, destPoint, sourceChannel, destChannel)
 Value CopyChannel(Machine& m, const Value& self, const Value* args, int argc) {
   BitmapPixels& target = This(m, self);
-  BitmapPixels& source = BitmapArg(m, args, argc, 0, "sourceBitmapData");
-  const PixelArea rect = RectArg(m, args, argc, 1, "sourceRect");
-  int dx = 0, dy = 0;
-  PointArg(m, NonNull(m, args, argc, 2, "destPoint"), dx, dy);
-  CopyChannelInto(target, source, rect, dx, dy, static_cast<int>(m.ToUint32(Arg(args, argc, 3))),
+  const CopyArgs copy = ReadCopyArgs(m, args, argc);
+  CopyChannelInto(target, copy.source, copy.rect, copy.dx, copy.dy, static_cast<int>(m.ToUint32(Arg(args, argc, 3))),
                   static_cast<int>(m.ToUint32(Arg(args, argc, 4))));
   return Value();
 }
@@ -250,7 +246,7 @@ Value CopyChannel(Machine& m, const Value& self, const Value* args, int argc) {
 Value ColorTransformMethod(Machine& m, const Value& self, const Value* args, int argc) {
   BitmapPixels& p = This(m, self);
   const PixelArea rect = RectArg(m, args, argc, 0, "rect");
-  TransformArea(p, rect, ColorArg(m, NonNull(m, args, argc, 1, "colorTransform")));
+  TransformArea(p, rect, ColorTransformOf(m, NonNull(m, args, argc, 1, "colorTransform")));
   return Value();
 }
 
@@ -270,14 +266,11 @@ Value Compare(Machine& m, const Value& self, const Value* args, int argc) {
 // mask = 0xFFFFFFFF, copySource = false)
 Value Threshold(Machine& m, const Value& self, const Value* args, int argc) {
   BitmapPixels& target = This(m, self);
-  BitmapPixels& source = BitmapArg(m, args, argc, 0, "sourceBitmapData");
-  const PixelArea rect = RectArg(m, args, argc, 1, "sourceRect");
-  int dx = 0, dy = 0;
-  PointArg(m, NonNull(m, args, argc, 2, "destPoint"), dx, dy);
+  const CopyArgs copy = ReadCopyArgs(m, args, argc);
   const std::string operation = m.ToString(NonNull(m, args, argc, 3, "operation"));
   if (!IsThresholdOperation(operation)) m.ThrowError("ArgumentError", 2005, "Parameter 3 is of the incorrect type. Should be type Operation.");
   const std::uint32_t mask = argc > 6 ? m.ToUint32(args[6]) : 0xFFFFFFFFu;
-  return Value::Number(ThresholdInto(target, source, rect, dx, dy, operation, m.ToUint32(Arg(args, argc, 4)),
+  return Value::Number(ThresholdInto(target, copy.source, copy.rect, copy.dx, copy.dy, operation, m.ToUint32(Arg(args, argc, 4)),
                                      m.ToUint32(Arg(args, argc, 5)), mask, m.ToBoolean(Arg(args, argc, 7))));
 }
 
@@ -285,11 +278,8 @@ Value Threshold(Machine& m, const Value& self, const Value* args, int argc) {
 // blueMultiplier, alphaMultiplier)
 Value Merge(Machine& m, const Value& self, const Value* args, int argc) {
   BitmapPixels& target = This(m, self);
-  BitmapPixels& source = BitmapArg(m, args, argc, 0, "sourceBitmapData");
-  const PixelArea rect = RectArg(m, args, argc, 1, "sourceRect");
-  int dx = 0, dy = 0;
-  PointArg(m, NonNull(m, args, argc, 2, "destPoint"), dx, dy);
-  MergeInto(target, source, rect, dx, dy,
+  const CopyArgs copy = ReadCopyArgs(m, args, argc);
+  MergeInto(target, copy.source, copy.rect, copy.dx, copy.dy,
             {m.ToUint32(Arg(args, argc, 3)), m.ToUint32(Arg(args, argc, 4)), m.ToUint32(Arg(args, argc, 5)),
              m.ToUint32(Arg(args, argc, 6))});
   return Value();
@@ -299,10 +289,7 @@ Value Merge(Machine& m, const Value& self, const Value* args, int argc) {
 // blueArray = null, alphaArray = null)
 Value PaletteMap(Machine& m, const Value& self, const Value* args, int argc) {
   BitmapPixels& target = This(m, self);
-  BitmapPixels& source = BitmapArg(m, args, argc, 0, "sourceBitmapData");
-  const PixelArea rect = RectArg(m, args, argc, 1, "sourceRect");
-  int dx = 0, dy = 0;
-  PointArg(m, NonNull(m, args, argc, 2, "destPoint"), dx, dy);
+  const CopyArgs copy = ReadCopyArgs(m, args, argc);
   PaletteTables tables = IdentityPalette();
   for (int t = 0; t < 4; ++t) {
     const Value array = Arg(args, argc, 3 + t);
@@ -310,7 +297,7 @@ Value PaletteMap(Machine& m, const Value& self, const Value* args, int argc) {
     const auto length = static_cast<std::uint32_t>(std::max(0, m.ToInt32(m.GetPublic(array, "length"))));
     for (std::uint32_t i = 0; i < 256; ++i) tables[t][i] = i < length ? m.ToUint32(m.GetPublic(array, std::to_string(i))) : 0;
   }
-  PaletteMapInto(target, source, rect, dx, dy, tables);
+  PaletteMapInto(target, copy.source, copy.rect, copy.dx, copy.dy, tables);
   return Value();
 }
 
@@ -325,13 +312,10 @@ Value GetColorBoundsRect(Machine& m, const Value& self, const Value* args, int a
 // fillColor = 0): the position to continue from.
 Value PixelDissolve(Machine& m, const Value& self, const Value* args, int argc) {
   BitmapPixels& target = This(m, self);
-  BitmapPixels& source = BitmapArg(m, args, argc, 0, "sourceBitmapData");
-  const PixelArea rect = RectArg(m, args, argc, 1, "sourceRect");
-  int dx = 0, dy = 0;
-  PointArg(m, NonNull(m, args, argc, 2, "destPoint"), dx, dy);
+  const CopyArgs copy = ReadCopyArgs(m, args, argc);
   const std::int32_t numPixels = m.ToInt32(Arg(args, argc, 4));
   if (numPixels < 0) m.ThrowError("RangeError", 2027, "Parameter numPixels must be a non-negative number; got " + std::to_string(numPixels) + ".");
-  return Value::Number(DissolveInto(target, source, rect, dx, dy, m.ToInt32(Arg(args, argc, 3)), numPixels,
+  return Value::Number(DissolveInto(target, copy.source, copy.rect, copy.dx, copy.dy, m.ToInt32(Arg(args, argc, 3)), numPixels,
                                     m.ToUint32(Arg(args, argc, 5))));
 }
 
@@ -385,7 +369,7 @@ Value Draw(Machine& m, const Value& self, const Value* args, int argc) {
     matrix = QTransform(g.a, g.b, g.c, g.d, g.tx, g.ty);
   }
   ColorTransform color;
-  if (const Value cv = Arg(args, argc, 2); !cv.IsNullish()) color = ColorArg(m, cv);
+  if (const Value cv = Arg(args, argc, 2); !cv.IsNullish()) color = ColorTransformOf(m, cv);
   std::uint8_t blendMode = 1;
   if (const Value bv = Arg(args, argc, 3); !bv.IsNullish()) {
     blendMode = BlendModeByName(m.ToString(bv));

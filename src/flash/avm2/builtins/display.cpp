@@ -893,7 +893,6 @@ Value FrameLabelName(Machine& m, const Value& self, const Value*, int) {
 Value FrameLabelFrame(Machine& m, const Value& self, const Value*, int) {
   return Receiver<NativeObject>(m, self, ObjectKind::Display, "FrameLabel")->a;
 }
-Object* AllocateScene(Machine& m, ClassObject*) { return m.heap.Make<NativeObject>(ObjectKind::Other, nullptr, nullptr); }
 Value SceneConstruct(Machine& m, const Value& self, const Value* args, int argc) {
   auto* o = static_cast<NativeObject*>(self.object);
   o->text = StrArg(m, args, argc, 0, "null");
@@ -1253,7 +1252,7 @@ void InstallDisplay(Machine& m) {
   };
   Install(m, frameLabel, kFrameLabelMembers);
   ClassObject* scene = m.DefineClass("flash.display", "Scene", m.objectClass, SceneConstruct);
-  scene->allocate = AllocateScene;
+  scene->allocate = AllocateNative<>;
   static const Member kSceneMembers[] = {
       {"name", SceneName, nullptr, kAccessor, 0},
       {"labels", SceneLabels, nullptr, kAccessor, 0},

@@ -167,17 +167,7 @@ Value SetTransformColor(Machine& m, const Value& self, const Value* args, int ar
   DisplayObject* d = TransformTarget(m, self);
   const Value v = Arg(args, argc, 0);
   if (v.IsNull() || v.IsUndefined()) m.ThrowTypeError(2007, "Parameter value must be non-null.");
-  const GeomColor g = ColorOf(m, v);
-  ColorTransform c;
-  c.mulR = g.mul[0];
-  c.mulG = g.mul[1];
-  c.mulB = g.mul[2];
-  c.mulA = g.mul[3];
-  c.addR = g.add[0];
-  c.addG = g.add[1];
-  c.addB = g.add[2];
-  c.addA = g.add[3];
-  d->SetColorTransform(c);
+  d->SetColorTransform(ColorTransformOf(m, v));
   return Value();
 }
 Value TransformConcatenatedColor(Machine& m, const Value& self, const Value*, int) {

@@ -15,7 +15,6 @@ enum class Geom { Point, Rectangle, Matrix, ColorTransform };
 constexpr const char* kClassNames[] = {"Point", "Rectangle", "Matrix", "ColorTransform"};
 constexpr std::size_t kFieldCounts[] = {2, 4, 6, 8};
 
-Object* AllocateGeom(Machine& m, ClassObject*) { return m.heap.Make<NativeObject>(ObjectKind::Other, nullptr, nullptr); }
 
 // The receiver's numbers when it is an object of the class (or of a subclass).
 std::vector<Value>& Fields(Machine& m, const Value& self, Geom geom) {
@@ -399,7 +398,7 @@ Value SetTo(Machine& m, const Value& s, const Value* a, int n) {
 template <Geom G>
 ClassObject* DefineGeom(Machine& m) {
   ClassObject* cls = m.DefineClass("flash.geom", kClassNames[static_cast<int>(G)], m.objectClass, ConstructGeom<G>);
-  cls->allocate = AllocateGeom;
+  cls->allocate = AllocateNative<>;
   static const Member kClsMembers[] = {
       {"clone", Clone<G>, nullptr, 0, 0},
   };
@@ -435,6 +434,20 @@ GeomColor ColorOf(Machine& m, const Value& transform) {
     c.add[i] = m.ToNumber(f[i + 4]);
   }
   return c;
+}
+
+ColorTransform ColorTransformOf(Machine& m, const Value& transform) {
+  const GeomColor c = ColorOf(m, transform);
+  ColorTransform ct;
+  ct.mulR = c.mul[0];
+  ct.mulG = c.mul[1];
+  ct.mulB = c.mul[2];
+  ct.mulA = c.mul[3];
+  ct.addR = c.add[0];
+  ct.addG = c.add[1];
+  ct.addB = c.add[2];
+  ct.addA = c.add[3];
+  return ct;
 }
 Value NewColorTransform(Machine& m, const GeomColor& c) {
   return Make(m, Geom::ColorTransform, {c.mul[0], c.mul[1], c.mul[2], c.mul[3], c.add[0], c.add[1], c.add[2], c.add[3]});

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "flash/avm2/machine.h"
+#include "flash/swf/types.h"
 
 namespace vantrel::flash::avm2 {
 
@@ -16,6 +17,8 @@ struct GeomColor {
 // Each reads a value of its class or throws the TypeError of a failed coercion.
 GeomMatrix MatrixOf(Machine& machine, const Value& matrix);
 GeomColor ColorOf(Machine& machine, const Value& transform);
+// A ColorTransform as the renderer applies it.
+ColorTransform ColorTransformOf(Machine& machine, const Value& transform);
 bool PointOf(Machine& machine, const Value& point, double& x, double& y);
 Value NewMatrix(Machine& machine, const GeomMatrix& matrix);
 Value NewColorTransform(Machine& machine, const GeomColor& color);

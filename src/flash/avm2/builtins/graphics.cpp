@@ -54,12 +54,15 @@ Value BeginFill(Machine& m, const Value& self, const Value* args, int argc) {
   return Value();
 }
 
-// The numbers of an Array (or Vector) argument.
-std::vector<double> Numbers(Machine& m, const Value& v) {
+// The numbers of an Array (or Vector) argument, at most limit of them (gradients read
+// 256, paths all a drawing can hold).
+std::vector<double> Numbers(Machine& m, const Value& v, double limit = 256) {
   std::vector<double> out;
   if (!v.IsObject()) return out;
   const double length = m.ToNumber(m.GetPublic(v, "length"));
-  for (int i = 0; i < std::min(length, 256.0); ++i) out.push_back(m.ToNumber(m.GetPublic(v, std::to_string(i))));
+  const double count = std::isnan(length) ? 0 : std::min(length, limit);
+  out.reserve(static_cast<std::size_t>(std::max(0.0, count)));
+  for (double i = 0; i < count; ++i) out.push_back(m.ToNumber(m.GetPublic(v, std::to_string(static_cast<long long>(i)))));
   return out;
 }
 
@@ -357,15 +360,7 @@ bool NonZeroWinding(Machine& m, const Value& v) {
 }
 
 // Every number of a Vector (or Array) argument, for path data.
-std::vector<double> AllNumbers(Machine& m, const Value& v) {
-  std::vector<double> out;
-  if (!v.IsObject()) return out;
-  const double length = m.ToNumber(m.GetPublic(v, "length"));
-  const double count = std::isnan(length) ? 0 : std::min(length, static_cast<double>(kMaxDrawingOps) * 6);
-  out.reserve(static_cast<std::size_t>(std::max(0.0, count)));
-  for (double i = 0; i < count; ++i) out.push_back(m.ToNumber(m.GetPublic(v, std::to_string(static_cast<long long>(i)))));
-  return out;
-}
+std::vector<double> AllNumbers(Machine& m, const Value& v) { return Numbers(m, v, static_cast<double>(kMaxDrawingOps) * 6); }
 
 // How many numbers each GraphicsPathCommand takes: NO_OP, MOVE_TO, LINE_TO, CURVE_TO,
 // WIDE_MOVE_TO, WIDE_LINE_TO, CUBIC_CURVE_TO. Other values take none and draw nothing.
@@ -560,8 +555,6 @@ Value DrawGraphicsData(Machine& m, const Value& self, const Value* args, int arg
 
 // ---- GraphicsPath: commands and data (public variables) and the winding ----
 
-Object* AllocatePath(Machine& m, ClassObject*) { return m.heap.Make<NativeObject>(ObjectKind::Other, nullptr, nullptr); }
-
 NativeObject* PathOf(Machine& m, const Value& self, const char* method) {
   return Receiver<NativeObject>(m, self, ObjectKind::Other, method);
 }
@@ -687,8 +680,6 @@ const std::vector<CheckedField>& CheckedFields() {
   return fields;
 }
 
-Object* AllocateData(Machine& m, ClassObject*) { return m.heap.Make<NativeObject>(ObjectKind::Other, nullptr, nullptr); }
-
 Value& CheckedStore(Machine& m, const Value& self, std::size_t index) {
   auto* o = Receiver<NativeObject>(m, self, ObjectKind::Other, CheckedFields()[index].name);
   if (o->list.size() < CheckedFields().size()) o->list.resize(CheckedFields().size());
@@ -752,7 +743,7 @@ void InstallGraphics(Machine& m) {
   };
   Install(m, graphics, kGraphicsMembers);
   ClassObject* path = m.DefineClass("flash.display", "GraphicsPath", m.objectClass, PathConstruct);
-  path->allocate = AllocatePath;
+  path->allocate = AllocateNative<>;
   static const Member kPathMembers[] = {
       {"winding", PathWinding, SetPathWinding, kAccessor, 0},
       {"moveTo", PathCommand<1, 2>, nullptr, 0, 0},
@@ -778,7 +769,7 @@ void InstallGraphicsData(Machine& m) {
     cls->init = m.NativeMethod(classes[i].name, DataConstruct, static_cast<int>(i));
     cls->init->declaringClass = cls;
     cls->init->role = MethodInfo::Role::Constructor;
-    cls->allocate = AllocateData;
+    cls->allocate = AllocateNative<>;
   }
   const auto& checked = CheckedFields();
   for (std::size_t i = 0; i < checked.size(); ++i) {

@@ -206,10 +206,6 @@ Value BooleanValueOf(Machine& m, const Value& self, const Value*, int) {
 }
 Value BooleanCall(Machine& m, const Value&, const Value* args, int argc) { return Value::Bool(m.ToBoolean(Arg(args, argc, 0))); }
 
-template <ObjectKind kind>
-Object* AllocateNative(Machine& m, ClassObject*) {
-  return m.heap.Make<NativeObject>(kind, nullptr, nullptr);
-}
 
 }  // namespace
 

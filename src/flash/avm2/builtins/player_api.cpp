@@ -259,7 +259,6 @@ Value ApplicationDomainParent(Machine& m, const Value& self, const Value*, int) 
   if (!self.IsObject() || self.object->kind != ObjectKind::Other || !m.IsInstance(self, cls)) return Value::Null();
   return static_cast<NativeObject*>(self.object)->a;
 }
-Object* AllocateDomain(Machine& m, ClassObject*) { return m.heap.Make<NativeObject>(ObjectKind::Other, nullptr, nullptr); }
 Value ConstructDomain(Machine& m, const Value& self, const Value* args, int argc) {
   const Value parent = Arg(args, argc, 0);
   static_cast<NativeObject*>(self.object)->a = parent.IsObject() ? parent : Value::Null();
@@ -395,7 +394,7 @@ void InstallPlayerApi(Machine& m) {
   Install(m, loaderInfo, kLoaderInfoMembers);
 
   ClassObject* domain = m.DefineClass("flash.system", "ApplicationDomain", m.objectClass, ConstructDomain);
-  domain->allocate = AllocateDomain;
+  domain->allocate = AllocateNative<>;
   domain->isFinal = true;
   static const Member kDomainMembers[] = {
       {"getDefinition", GetDefinition, nullptr, 0, 0},

@@ -31,7 +31,6 @@ bool IsInstanceOf(Machine& m, const Value& v, const char* className) {
 
 [[noreturn]] void Invalid(Machine& m) { m.ThrowError("ArgumentError", 2004, "One of the parameters is invalid."); }
 
-Object* AllocateNative(Machine& m, ClassObject*) { return m.heap.Make<NativeObject>(ObjectKind::Other, nullptr, nullptr); }
 
 NativeObject* Native(Machine& m, const Value& self, const char* className) {
   if (!IsInstanceOf(m, self, className))
@@ -469,7 +468,7 @@ void InstallShaders(Machine& m) {
   Install(m, types, kParameterTypes);
 
   ClassObject* parameter = m.DefineClass("flash.display", "ShaderParameter", m.objectClass, ParameterConstruct, false);
-  parameter->allocate = AllocateNative;
+  parameter->allocate = AllocateNative<>;
   static const Member kParameterMembers[] = {
       {"value", ParameterValue, SetParameterValue, kAccessor, 0},
       {"type", ParameterType, nullptr, kAccessor, 0},
@@ -478,7 +477,7 @@ void InstallShaders(Machine& m) {
   Install(m, parameter, kParameterMembers);
 
   ClassObject* input = m.DefineClass("flash.display", "ShaderInput", m.objectClass, InputConstruct, false);
-  input->allocate = AllocateNative;
+  input->allocate = AllocateNative<>;
   static const Member kInputMembers[] = {
       {"input", InputInput, SetInputInput, kAccessor, 0},
       {"width", InputWidth, SetInputWidth, kAccessor, 0},
@@ -489,10 +488,10 @@ void InstallShaders(Machine& m) {
   Install(m, input, kInputMembers);
 
   ClassObject* data = m.DefineClass("flash.display", "ShaderData", m.objectClass, DataConstruct, false);
-  data->allocate = AllocateNative;
+  data->allocate = AllocateNative<>;
 
   ClassObject* shader = m.DefineClass("flash.display", "Shader", m.objectClass, ShaderConstruct);
-  shader->allocate = AllocateNative;
+  shader->allocate = AllocateNative<>;
   static const Member kShaderMembers[] = {
       {"byteCode", nullptr, SetByteCode, kAccessor, 0},
       {"data", ShaderData, SetShaderData, kAccessor, 0},

@@ -17,6 +17,12 @@ inline double NumArg(Machine& m, const Value* args, int argc, int index, double 
 inline std::string StrArg(Machine& m, const Value* args, int argc, int index, const std::string& fallback = "undefined") {
   return index < argc ? m.ToString(args[index]) : fallback;
 }
+// The allocator of a built-in class whose instances are NativeObjects of kind (their
+// fields a, b, c, list and text are the class's own).
+template <ObjectKind kind = ObjectKind::Other>
+Object* AllocateNative(Machine& m, ClassObject*) {
+  return m.heap.Make<NativeObject>(kind, nullptr, nullptr);
+}
 // The receiver as an object of kind, or a TypeError naming the method.
 template <typename T = Object>
 T* Receiver(Machine& m, const Value& self, ObjectKind kind, const char* method) {
