@@ -1288,6 +1288,7 @@ void Machine::InstallBuiltins() {
   InstallNetStream(*this);
   InstallVideo(*this);
   InstallBitmapData(*this);
+  InstallFilters(*this);
   InstallShaders(*this);
   InstallTimer(*this);
   InstallUrlLoader(*this);

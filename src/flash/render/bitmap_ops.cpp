@@ -365,4 +365,28 @@ std::array<std::array<double, 256>, 4> Histogram(const BitmapPixels& p, PixelAre
   return counts;
 }
 
+void ApplyFilterInto(BitmapPixels& target, const BitmapPixels& source, PixelArea rect, int dx, int dy,
+                     const FilterParams& filter) {
+  const QRect area =
+      QRect(rect.x, rect.y, std::max(rect.width, 0), std::max(rect.height, 0)).intersected(QRect(0, 0, source.Width(), source.Height()));
+  if (area.isEmpty()) return;
+  QImage layer = source.Image().copy(area);
+  ApplyFilters(layer, {filter}, 1.0);
+  for (int y = 0; y < layer.height(); ++y) {
+    const auto* line = reinterpret_cast<const std::uint32_t*>(layer.constScanLine(y));
+    for (int x = 0; x < layer.width(); ++x) {
+      const int tx = dx + x, ty = dy + y;
+      if (!target.Contains(tx, ty)) continue;
+      target.SetRaw(tx, ty, target.Transparent() ? line[x] : target.Store(UnmultiplyArgb(line[x])));
+    }
+  }
+  target.Changed();
+}
+
+PixelArea FilterRect(PixelArea area, const FilterParams& filter) {
+  const QMargins margins = FilterMargins({filter}, 1.0);
+  return PixelArea{area.x - margins.left(), area.y - margins.top(), area.width + margins.left() + margins.right(),
+                   area.height + margins.top() + margins.bottom()};
+}
+
 }  // namespace vantrel::flash

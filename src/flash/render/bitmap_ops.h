@@ -11,6 +11,7 @@
 #include <string_view>
 
 #include "flash/character/bitmap.h"
+#include "flash/swf/filter.h"
 
 namespace vantrel::flash {
 
@@ -80,6 +81,14 @@ Quality DrawQuality(std::string_view stageQuality);
 // draw: lays a drawing (premultiplied, the bitmap's size) onto the bitmap through the
 // blend mode, inside clip.
 void DrawLayerInto(BitmapPixels& target, const QImage& layer, QRect clip, std::uint8_t blendMode);
+
+// applyFilter: the source area, filtered, replaces the target's pixels at (destX, destY)
+// (as far as the area reaches; what a filter draws outside it is cut off).
+void ApplyFilterInto(BitmapPixels& target, const BitmapPixels& source, PixelArea area, int destX, int destY,
+                     const FilterParams& filter);
+
+// generateFilterRect: the area a filter's result covers, for a source area.
+PixelArea FilterRect(PixelArea area, const FilterParams& filter);
 
 // histogram: 256 counts for each of red, green, blue and alpha over the area.
 std::array<std::array<double, 256>, 4> Histogram(const BitmapPixels& pixels, PixelArea area);

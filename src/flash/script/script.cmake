@@ -1,7 +1,9 @@
 # What both script machines share: the collector's heap, the string cell and the UTF-16
-# helpers, number conversions, the scripts' clock and the calendar of Date.
+# helpers, number conversions, the scripts' clock, the calendar of Date and the values of
+# bitmap filters.
 target_sources(vantrel_flash PRIVATE
   script/date_math.cpp
+  script/filter_values.cpp
   script/heap.cpp
   script/number_conversions.cpp
   script/script_clock.cpp

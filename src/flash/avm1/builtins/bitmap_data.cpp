@@ -476,9 +476,8 @@ Value GenerateFilterRect(Call& call) {
   FilterParams params;
   if (!RectArg(m, call.Arg(0), r)) return Value();
   if (!FilterParamsOf(m, call.Arg(1), params)) return Value::Obj(MakeRectangle(m, r.x, r.y, r.width, r.height));
-  const QMargins margins = FilterMargins({params}, 1.0);
-  return Value::Obj(MakeRectangle(m, r.x - margins.left(), r.y - margins.top(),
-                                  r.width + margins.left() + margins.right(), r.height + margins.top() + margins.bottom()));
+  const PixelArea covered = FilterRect(PixelArea{r.x, r.y, r.width, r.height}, params);
+  return Value::Obj(MakeRectangle(m, covered.x, covered.y, covered.width, covered.height));
 }
 
 // applyFilter(source, sourceRect, destPoint, filter)
@@ -493,19 +492,7 @@ Value ApplyFilter(Call& call) {
   if (!source || source->Disposed() || !RectArg(m, call.Arg(1), rect) || !PointArg(m, call.Arg(2), dx, dy) ||
       !FilterParamsOf(m, call.Arg(3), params))
     return kInvalid;
-  const QRect area = QRect(rect.x, rect.y, std::max(rect.width, 0), std::max(rect.height, 0)).intersected(QRect(0, 0, source->Width(), source->Height()));
-  if (area.isEmpty()) return Value();
-  QImage layer = source->Image().copy(area);
-  ApplyFilters(layer, {params}, 1.0);
-  for (int y = 0; y < layer.height(); ++y) {
-    const auto* line = reinterpret_cast<const std::uint32_t*>(layer.constScanLine(y));
-    for (int x = 0; x < layer.width(); ++x) {
-      const int tx = dx + x, ty = dy + y;
-      if (!target->Contains(tx, ty)) continue;
-      target->SetRaw(tx, ty, target->Transparent() ? line[x] : target->Store(UnmultiplyArgb(line[x])));
-    }
-  }
-  target->Changed();
+  ApplyFilterInto(*target, *source, PixelArea{rect.x, rect.y, rect.width, rect.height}, dx, dy, params);
   return Value();
 }
 

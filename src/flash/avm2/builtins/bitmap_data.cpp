@@ -7,6 +7,7 @@
 #include <QPainter>
 #include <cmath>
 
+#include "flash/avm2/builtins/filters.h"
 #include "flash/avm2/builtins/geom.h"
 #include "flash/avm2/builtins/support.h"
 #include "flash/display/player.h"
@@ -232,6 +233,25 @@ Value CopyPixels(Machine& m, const Value& self, const Value* args, int argc) {
   if (alpha && !Arg(args, argc, 4).IsNullish()) PointArg(m, args[4], ax, ay);
   CopyPixelsInto(target, copy.source, copy.rect, copy.dx, copy.dy, alpha, ax, ay, m.ToBoolean(Arg(args, argc, 5)));
   return Value();
+}
+
+// applyFilter(sourceBitmapData, sourceRect, destPoint, filter)
+Value ApplyFilter(Machine& m, const Value& self, const Value* args, int argc) {
+  BitmapPixels& target = This(m, self);
+  const CopyArgs copy = ReadCopyArgs(m, args, argc);
+  FilterParams params;
+  if (FilterParamsOf(NonNull(m, args, argc, 3, "filter"), params))
+    ApplyFilterInto(target, copy.source, copy.rect, copy.dx, copy.dy, params);
+  return Value();
+}
+
+// generateFilterRect(sourceRect, filter): the rectangle the filter's result covers.
+Value GenerateFilterRect(Machine& m, const Value& self, const Value* args, int argc) {
+  This(m, self);
+  const PixelArea rect = RectArg(m, args, argc, 0, "sourceRect");
+  FilterParams params;
+  const PixelArea covered = FilterParamsOf(NonNull(m, args, argc, 1, "filter"), params) ? FilterRect(rect, params) : rect;
+  return NewRectangle(m, covered.x, covered.y, covered.width, covered.height);
 }
 
 // copyChannel(sourceBitmapData, sourceRect, destPoint, sourceChannel, destChannel)
@@ -631,6 +651,8 @@ void InstallBitmapData(Machine& m) {
       {"perlinNoise", PerlinNoise, nullptr, 0, 0},
       {"copyPixels", CopyPixels, nullptr, 0, 0},
       {"copyChannel", CopyChannel, nullptr, 0, 0},
+      {"applyFilter", ApplyFilter, nullptr, 0, 0},
+      {"generateFilterRect", GenerateFilterRect, nullptr, 0, 0},
       {"colorTransform", ColorTransformMethod, nullptr, 0, 0},
       {"compare", Compare, nullptr, 0, 0},
       {"threshold", Threshold, nullptr, 0, 0},
