@@ -383,6 +383,81 @@ void ApplyFilterInto(BitmapPixels& target, const BitmapPixels& source, PixelArea
   target.Changed();
 }
 
+namespace {
+
+std::uint32_t MapChannel(std::uint32_t argb, int channel) {
+  switch (channel) {
+    case 1: return Channel(argb, 16);
+    case 2: return Channel(argb, 8);
+    case 4: return Channel(argb, 0);
+    case 8: return Channel(argb, 24);
+    default: return 128;
+  }
+}
+
+double Offset(std::uint32_t value, double scale) { return (static_cast<double>(value) - 128) * scale / 256; }
+
+int Wrap(int v, int size) { return ((v % size) + size) % size; }
+
+}  // namespace
+
+void DisplaceInto(BitmapPixels& target, const BitmapPixels& source, PixelArea rect, int dx, int dy,
+                  const Displacement& d) {
+  const QRect area = Clipped(source, rect);
+  if (area.isEmpty()) return;
+  const BitmapPixels from = source;  // the source may be the target
+  const std::uint32_t substitute = PremultiplyArgb(d.color);
+  for (int j = 0; j < area.height(); ++j) {
+    for (int i = 0; i < area.width(); ++i) {
+      const int tx = dx + i, ty = dy + j;
+      if (!target.Contains(tx, ty)) continue;
+      double ox = 0, oy = 0;
+      const int mx = i - d.mapX, my = j - d.mapY;
+      if (d.map && d.map->Contains(mx, my)) {
+        const std::uint32_t m = d.map->GetPixel32(mx, my);
+        ox = Offset(MapChannel(m, d.componentX), d.scaleX);
+        oy = Offset(MapChannel(m, d.componentY), d.scaleY);
+      }
+      // The pixel pointed to, between four pixels of the area: their mix by how near each is.
+      const double px = i + ox, py = j + oy;
+      const int x0 = static_cast<int>(std::floor(px)), y0 = static_cast<int>(std::floor(py));
+      const double fx = px - x0, fy = py - y0;
+      const bool outside = x0 < 0 || y0 < 0 || x0 >= area.width() || y0 >= area.height();
+      std::uint32_t pixel = 0;
+      if (outside && d.mode == Displacement::Mode::Ignore) {
+        pixel = from.Raw(area.x() + i, area.y() + j);
+      } else {
+        const auto at = [&](int x, int y) -> std::uint32_t {
+          if (x < 0 || y < 0 || x >= area.width() || y >= area.height()) {
+            switch (d.mode) {
+              case Displacement::Mode::Wrap:
+                x = Wrap(x, area.width());
+                y = Wrap(y, area.height());
+                break;
+              case Displacement::Mode::Color: return substitute;
+              default:
+                x = std::clamp(x, 0, area.width() - 1);
+                y = std::clamp(y, 0, area.height() - 1);
+                break;
+            }
+          }
+          return from.Raw(area.x() + x, area.y() + y);
+        };
+        const std::uint32_t p00 = at(x0, y0), p10 = at(x0 + 1, y0), p01 = at(x0, y0 + 1), p11 = at(x0 + 1, y0 + 1);
+        for (int shift = 0; shift < 32; shift += 8) {
+          const double top = Channel(p00, shift) * (1 - fx) + Channel(p10, shift) * fx;
+          const double bottom = Channel(p01, shift) * (1 - fx) + Channel(p11, shift) * fx;
+          const auto v = static_cast<std::uint32_t>(std::lround(top * (1 - fy) + bottom * fy));
+          pixel |= std::min<std::uint32_t>(v, 255) << shift;
+        }
+      }
+      if (!from.Transparent()) pixel |= 0xff000000u;
+      target.SetRaw(tx, ty, target.Transparent() ? pixel : target.Store(UnmultiplyArgb(pixel)));
+    }
+  }
+  target.Changed();
+}
+
 PixelArea FilterRect(PixelArea area, const FilterParams& filter) {
   const QMargins margins = FilterMargins({filter}, 1.0);
   return PixelArea{area.x - margins.left(), area.y - margins.top(), area.width + margins.left() + margins.right(),

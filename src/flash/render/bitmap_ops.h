@@ -87,6 +87,23 @@ void DrawLayerInto(BitmapPixels& target, const QImage& layer, QRect clip, std::u
 void ApplyFilterInto(BitmapPixels& target, const BitmapPixels& source, PixelArea area, int destX, int destY,
                      const FilterParams& filter);
 
+// A displacement map filter: each pixel takes the source pixel its map pixel points to.
+// Channels are 1 red, 2 green, 4 blue, 8 alpha; a map value of 128 moves nothing, and
+// the others move by (value - 128) * scale / 256 pixels.
+struct Displacement {
+  enum class Mode { Wrap, Clamp, Ignore, Color };
+  const BitmapPixels* map = nullptr;
+  int mapX = 0, mapY = 0;  // where the map's corner lies in the filtered area
+  int componentX = 0, componentY = 0;
+  double scaleX = 0, scaleY = 0;
+  Mode mode = Mode::Wrap;  // for pixels that point outside the area
+  std::uint32_t color = 0;  // the colour mode's substitute, straight ARGB
+};
+
+// applyFilter with a displacement map.
+void DisplaceInto(BitmapPixels& target, const BitmapPixels& source, PixelArea area, int destX, int destY,
+                  const Displacement& displacement);
+
 // generateFilterRect: the area a filter's result covers, for a source area.
 PixelArea FilterRect(PixelArea area, const FilterParams& filter);
 

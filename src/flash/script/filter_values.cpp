@@ -167,6 +167,25 @@ bool ToFilterParams(const FilterValues& f, FilterParams& p) {
   return true;
 }
 
+Displacement ToDisplacement(const FilterValues& f, const BitmapPixels* map) {
+  Displacement d;
+  d.map = map;
+  d.mapX = f.mapX;
+  d.mapY = f.mapY;
+  d.componentX = f.componentX;
+  d.componentY = f.componentY;
+  d.scaleX = f.scaleX;
+  d.scaleY = f.scaleY;
+  switch (f.mode) {
+    case MapMode::Wrap: d.mode = Displacement::Mode::Wrap; break;
+    case MapMode::Clamp: d.mode = Displacement::Mode::Clamp; break;
+    case MapMode::Ignore: d.mode = Displacement::Mode::Ignore; break;
+    case MapMode::Color: d.mode = Displacement::Mode::Color; break;
+  }
+  d.color = (static_cast<std::uint32_t>(std::lround(Clamp(f.alpha, 0, 1) * 255)) << 24) | (f.color & 0xffffff);
+  return d;
+}
+
 FilterValues FromFilterParams(const FilterParams& p) {
   FilterValues f;
   f.kind = p.type;

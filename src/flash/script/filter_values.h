@@ -9,6 +9,7 @@
 #include <string_view>
 #include <vector>
 
+#include "flash/render/bitmap_ops.h"
 #include "flash/swf/filter.h"
 
 namespace vantrel::flash::script {
@@ -82,6 +83,8 @@ void FitKernel(FilterValues& f);
 
 // The drawing parameters of a filter; false for a displacement map, which draws nothing.
 bool ToFilterParams(const FilterValues& f, FilterParams& params);
+// What a displacement map filter does to a bitmap, with its map's pixels (or none).
+Displacement ToDisplacement(const FilterValues& f, const BitmapPixels* map);
 // A record read from a movie, as scripts see it.
 FilterValues FromFilterParams(const FilterParams& params);
 // The record of a filter a script made, with its exact values after it.

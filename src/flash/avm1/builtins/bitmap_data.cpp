@@ -488,11 +488,18 @@ Value ApplyFilter(Call& call) {
   BitmapPixels* source = PixelsOf(call.Arg(0));
   IntRect rect;
   int dx = 0, dy = 0;
-  FilterParams params;
-  if (!source || source->Disposed() || !RectArg(m, call.Arg(1), rect) || !PointArg(m, call.Arg(2), dx, dy) ||
-      !FilterParamsOf(m, call.Arg(3), params))
+  if (!source || source->Disposed() || !RectArg(m, call.Arg(1), rect) || !PointArg(m, call.Arg(2), dx, dy))
     return kInvalid;
-  ApplyFilterInto(*target, *source, PixelArea{rect.x, rect.y, rect.width, rect.height}, dx, dy, params);
+  const PixelArea area{rect.x, rect.y, rect.width, rect.height};
+  FilterParams params;
+  Displacement displacement;
+  if (FilterParamsOf(m, call.Arg(3), params)) {
+    ApplyFilterInto(*target, *source, area, dx, dy, params);
+  } else if (DisplacementOf(call.Arg(3), displacement)) {
+    DisplaceInto(*target, *source, area, dx, dy, displacement);
+  } else {
+    return kInvalid;
+  }
   return Value();
 }
 

@@ -517,6 +517,13 @@ bool FilterParamsOf(MachineInterface&, const Value& value, FilterParams& params)
   return f && script::ToFilterParams(*f, params);
 }
 
+bool DisplacementOf(const Value& value, Displacement& displacement) {
+  const FilterData* data = DataOf(value);
+  if (!data || data->filter.kind != kDisplacementMap) return false;
+  displacement = script::ToDisplacement(data->filter, data->mapBitmap ? BitmapPixelsOf(Value::Obj(data->mapBitmap)).get() : nullptr);
+  return true;
+}
+
 void InstallFilters(Runtime& rt) {
   Object* package = data::Package(rt, "flash.filters");
   Object* base = rt.MakeClass(BaseConstruct, BaseConstruct);

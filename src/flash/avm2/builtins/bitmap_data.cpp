@@ -239,9 +239,14 @@ Value CopyPixels(Machine& m, const Value& self, const Value* args, int argc) {
 Value ApplyFilter(Machine& m, const Value& self, const Value* args, int argc) {
   BitmapPixels& target = This(m, self);
   const CopyArgs copy = ReadCopyArgs(m, args, argc);
+  const Value& filter = NonNull(m, args, argc, 3, "filter");
   FilterParams params;
-  if (FilterParamsOf(NonNull(m, args, argc, 3, "filter"), params))
+  Displacement displacement;
+  if (FilterParamsOf(filter, params)) {
     ApplyFilterInto(target, copy.source, copy.rect, copy.dx, copy.dy, params);
+  } else if (DisplacementOf(filter, displacement)) {
+    DisplaceInto(target, copy.source, copy.rect, copy.dx, copy.dy, displacement);
+  }
   return Value();
 }
 

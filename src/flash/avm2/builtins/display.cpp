@@ -422,6 +422,11 @@ Value GetHeight(Machine& m, const Value& self, const Value*, int) {
 Value SetWidth(Machine& m, const Value& self, const Value* args, int argc) {
   DisplayObject* d = Display(m, self);
   const double width = NumArg(m, args, argc, 0, 0);
+  // A text field's width changes its box, whatever its scale.
+  if (d->Kind() == DisplayKind::EditText) {
+    if (std::isfinite(width)) static_cast<TextField*>(d)->Resize(width * 20, std::nullopt);
+    return Value();
+  }
   const QRectF r = d->LocalBounds();
   if (r.width() > 0 && std::isfinite(width)) d->SetXScale(width * 20.0 / r.width() * 100.0);
   d->transformedByScript = true;
@@ -430,6 +435,10 @@ Value SetWidth(Machine& m, const Value& self, const Value* args, int argc) {
 Value SetHeight(Machine& m, const Value& self, const Value* args, int argc) {
   DisplayObject* d = Display(m, self);
   const double height = NumArg(m, args, argc, 0, 0);
+  if (d->Kind() == DisplayKind::EditText) {
+    if (std::isfinite(height)) static_cast<TextField*>(d)->Resize(std::nullopt, height * 20);
+    return Value();
+  }
   const QRectF r = d->LocalBounds();
   if (r.height() > 0 && std::isfinite(height)) d->SetYScale(height * 20.0 / r.height() * 100.0);
   d->transformedByScript = true;

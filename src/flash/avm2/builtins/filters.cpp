@@ -321,6 +321,13 @@ bool FilterParamsOf(const Value& filter, FilterParams& params) {
   return f && script::ToFilterParams(f->values, params);
 }
 
+bool DisplacementOf(const Value& filter, Displacement& displacement) {
+  const FilterObject* object = AsFilter(filter);
+  if (!object || object->values.kind != script::kDisplacementMapFilter) return false;
+  displacement = script::ToDisplacement(object->values, BitmapPixelsOf(object->a));
+  return true;
+}
+
 void InstallFilters(Machine& m) {
   ClassObject* base = m.DefineClass("flash.filters", "BitmapFilter", m.objectClass, BaseConstruct);
   static const Member kBaseMembers[] = {{"clone", BaseClone, nullptr, 0, 0}};
