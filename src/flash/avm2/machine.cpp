@@ -1289,6 +1289,7 @@ void Machine::InstallBuiltins() {
   InstallVideo(*this);
   InstallBitmapData(*this);
   InstallFilters(*this);
+  InstallUiSystem(*this);
   InstallShaders(*this);
   InstallTimer(*this);
   InstallUrlLoader(*this);

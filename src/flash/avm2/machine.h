@@ -446,6 +446,7 @@ void InstallText(Machine& machine);
 void InstallStage(Machine& machine);
 void InstallBitmapData(Machine& machine);
 void InstallFilters(Machine& machine);
+void InstallUiSystem(Machine& machine);
 // The display object properties the stage refuses (after the declared API is in place).
 void RefuseStageProperties(Machine& machine);
 void InstallShaders(Machine& machine);

@@ -1,0 +1,71 @@
+// What applications set up in their first frame: the context menu's classes, the
+// pointer, fscommand, and the classes of the API that are declared without behaviour.
+#include <gtest/gtest.h>
+
+#include "script_movie.h"
+
+namespace vantrel::flash::avm2 {
+namespace {
+
+using namespace vantrel::testing;
+using Bytes = AbcWriter::Bytes;
+
+// A menu starts with every built-in item; hiding them clears the flags; a clone copies
+// the custom items rather than sharing them.
+TEST(Avm2ContextMenu, BuiltInItemsCustomItemsAndClones) {
+  AbcWriter w;
+  Code code{w};
+  code.New("flash.ui", "ContextMenu", 1).Trace(L(1), "builtInItems.zoom");
+  code.Do(L(1), "hideBuiltInItems").Trace(L(1), "builtInItems.zoom").Trace(L(1), "builtInItems.print");
+  code.New("flash.ui", "ContextMenuItem", 2, {S("About"), B(true)});
+  code.Push(L(1)).OpName(0x66, w.Name("customItems")).Push(L(2)).Call(0x4F, w.Name("push"), 1);
+  code.Keep(3, L(1), "clone");
+  code.Set(L(2), "caption", S("Changed"));
+  code.Push(L(3)).OpName(0x66, w.Name("customItems")).Call(0x46, w.Name("pop"), 0).SetLocal(4);
+  code.Trace(L(4), "caption").Trace(L(4), "separatorBefore").Trace(L(4), "enabled").Trace(L(3), "builtInItems.zoom");
+  code.New("flash.net", "FileFilter", 2, {S("Images"), S("*.jpg;*.png")});
+  code.Trace(L(2), "description").Trace(L(2), "extension").Trace(L(2), "macType");
+  EXPECT_EQ(RunMovie(w, code),
+            (std::vector<std::string>{"true", "false", "false", "About", "true", "true", "false", "Images", "*.jpg;*.png",
+                                      "null"}));
+}
+
+// The pointer's cursor takes only the names the player knows; fscommand reaches the
+// program around the player; a declared member without behaviour names itself when
+// called (an IllegalOperationError prints as an Error), and declared constants have
+// their values.
+TEST(Avm2PlayerApi, CursorFsCommandAndDeclaredClasses) {
+  AbcWriter w;
+  Code code{w};
+  const std::uint32_t mouse = w.PackageName("flash.ui", "Mouse");
+  code.OpName(0x60, mouse).SetLocal(1);  // getlex Mouse
+  code.Set(L(1), "cursor", S("hand")).Trace(L(1), "cursor");
+  code.TryTrace([](Code& c) { c.Set(L(1), "cursor", S("pointer")); });
+  const std::uint32_t fscommand = w.PackageName("flash.system", "fscommand");
+  code.OpName(0x5D, fscommand).Str("fullscreen").Str("true").Call(0x4F, fscommand, 2);
+  code.New("flash.net", "Socket", 2);
+  code.TryTrace([](Code& c) { c.Do(L(2), "connect", {S("localhost"), I(80)}); });
+  code.OpName(0x60, w.PackageName("flash.net", "URLRequestMethod")).SetLocal(3).Trace(L(3), "POST");
+  code.OpName(0x60, w.PackageName("flash.ui", "KeyLocation")).SetLocal(3).Trace(L(3), "NUM_PAD");
+  code.Op({0x47});
+  w.Script(w.Method(code.bytes, code.handlers, 8));
+  Bytes tags = AbcTags(w);
+  PutBytes(tags, ShowFrame());
+  PutBytes(tags, End());
+  flash::FlashControl control;
+  std::vector<std::string> lines;
+  control.OnTrace = [&](const std::string& line) { lines.push_back(line); };
+  control.FSCommand = [&](const std::string& command, const std::string& arguments) {
+    lines.push_back("fscommand " + command + " " + arguments);
+  };
+  ASSERT_TRUE(control.LoadMovieData(MakeMovie(tags, 100, 100, 1, 10)));
+  control.Tick();
+  EXPECT_EQ(lines, (std::vector<std::string>{
+                       "hand", "ArgumentError: Error #2008: Parameter cursor must be one of the accepted values.",
+                       "fscommand fullscreen true",
+                       "Error: Error #2014: flash.net::Socket/connect() is not implemented.", "POST",
+                       "3"}));
+}
+
+}  // namespace
+}  // namespace vantrel::flash::avm2
