@@ -1290,6 +1290,7 @@ void Machine::InstallBuiltins() {
   InstallBitmapData(*this);
   InstallFilters(*this);
   InstallUiSystem(*this);
+  InstallVector3D(*this);
   InstallShaders(*this);
   InstallTimer(*this);
   InstallUrlLoader(*this);

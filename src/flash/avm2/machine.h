@@ -447,6 +447,7 @@ void InstallStage(Machine& machine);
 void InstallBitmapData(Machine& machine);
 void InstallFilters(Machine& machine);
 void InstallUiSystem(Machine& machine);
+void InstallVector3D(Machine& machine);
 // The display object properties the stage refuses (after the declared API is in place).
 void RefuseStageProperties(Machine& machine);
 void InstallShaders(Machine& machine);

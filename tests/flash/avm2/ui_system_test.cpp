@@ -47,6 +47,10 @@ TEST(Avm2PlayerApi, CursorFsCommandAndDeclaredClasses) {
   code.TryTrace([](Code& c) { c.Do(L(2), "connect", {S("localhost"), I(80)}); });
   code.OpName(0x60, w.PackageName("flash.net", "URLRequestMethod")).SetLocal(3).Trace(L(3), "POST");
   code.OpName(0x60, w.PackageName("flash.ui", "KeyLocation")).SetLocal(3).Trace(L(3), "NUM_PAD");
+  // A desktop player has no accelerometer and no touch screen.
+  code.OpName(0x60, w.PackageName("flash.sensors", "Accelerometer")).SetLocal(3).Trace(L(3), "isSupported");
+  code.OpName(0x60, w.PackageName("flash.ui", "Multitouch")).SetLocal(3).Trace(L(3), "maxTouchPoints");
+  code.New("flash.media", "SoundLoaderContext", 3).Trace(L(3), "bufferTime");
   code.Op({0x47});
   w.Script(w.Method(code.bytes, code.handlers, 8));
   Bytes tags = AbcTags(w);
@@ -64,7 +68,35 @@ TEST(Avm2PlayerApi, CursorFsCommandAndDeclaredClasses) {
                        "hand", "ArgumentError: Error #2008: Parameter cursor must be one of the accepted values.",
                        "fscommand fullscreen true",
                        "Error: Error #2014: flash.net::Socket/connect() is not implemented.", "POST",
-                       "3"}));
+                       "3", "false", "0", "1000"}));
+}
+
+}  // namespace
+}  // namespace vantrel::flash::avm2
+
+namespace vantrel::flash::avm2 {
+namespace {
+
+using namespace vantrel::testing;
+
+// Sums and differences leave w at 0, a cross product sets it to 1; normalize() answers
+// the length before; equals() compares w only when asked.
+TEST(Avm2Vector3D, ArithmeticAndComparisons) {
+  AbcWriter w;
+  Code code{w};
+  code.New("flash.geom", "Vector3D", 1, {I(3), I(4), I(0), I(7)});
+  code.New("flash.geom", "Vector3D", 2, {I(0), I(0), I(2)});
+  code.Trace(L(1), "length").TraceCall(L(1), "add", {L(2)}).Keep(3, L(1), "crossProduct", {L(2)});
+  code.Trace(L(3)).Trace(L(3), "w");
+  code.Keep(3, L(1), "clone").TraceCall(L(3), "equals", {L(1), B(true)}).Set(L(3), "w", I(1));
+  code.TraceCall(L(3), "equals", {L(1)}).TraceCall(L(3), "equals", {L(1), B(true)});
+  code.TraceCall(L(1), "normalize").Trace(L(1));
+  code.TryTrace([](Code& c) { c.Do(L(1), "add", {Null()}); });
+  EXPECT_EQ(RunMovie(w, code),
+            (std::vector<std::string>{"5", "Vector3D(3, 4, 2)", "Vector3D(8, -6, 0)", "1", "true", "true", "false", "5",
+                                      "Vector3D(0.6, 0.8, 0)",
+                                      "TypeError: Error #1009: Cannot access a property or method of a null object "
+                                      "reference."}));
 }
 
 }  // namespace

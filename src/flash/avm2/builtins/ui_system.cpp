@@ -1,8 +1,9 @@
 // What applications set up in their first frame beside the display list: the pointer
-// (Mouse), the context menu's classes, System, fscommand, and the small data classes
-// of flash.net, flash.text and flash.printing (FileFilter, URLRequestHeader,
-// TextLineMetrics, CSMSettings, PrintJobOptions). The rest of these packages is declared
-// from the API listing (api/declared_api.h).
+// (Mouse), the context menu's classes, System, fscommand, what a desktop player has of
+// sensors, touch and workers (none), and the small data classes of flash.net,
+// flash.text, flash.media and flash.printing (FileFilter, URLRequestHeader,
+// TextLineMetrics, CSMSettings, SoundLoaderContext, PrintJobOptions). The rest of these
+// packages is declared from the API listing (api/declared_api.h).
 #include <cmath>
 
 #include "flash/avm2/builtins/support.h"
@@ -56,8 +57,11 @@ const RecordField kLineMetricsFields[] = {{"x", 'n'},      {"width", 'n'},   {"h
                                           {"ascent", 'n'}, {"descent", 'n'}, {"leading", 'n'}};
 const RecordField kCsmFields[] = {{"fontSize", 'n'}, {"insideCutoff", 'n'}, {"outsideCutoff", 'n'}};
 const RecordField kPrintOptionsFields[] = {{"printAsBitmap", 'b', 0}};
+const RecordField kSoundContextFields[] = {{"bufferTime", 'n', 1000}, {"checkPolicyFile", 'b', 0}};
 
-enum RecordKind { kMenuItem, kBuiltInItems, kClipboardItems, kMenu, kFileFilter, kHeader, kLineMetrics, kCsm, kPrintOptions };
+enum RecordKind {
+  kMenuItem, kBuiltInItems, kClipboardItems, kMenu, kFileFilter, kHeader, kLineMetrics, kCsm, kPrintOptions, kSoundContext
+};
 
 const RecordClass kRecordClasses[] = {
     {"flash.ui", "ContextMenuItem", true, 4, kMenuItemFields},
@@ -69,6 +73,7 @@ const RecordClass kRecordClasses[] = {
     {"flash.text", "TextLineMetrics", false, 6, kLineMetricsFields},
     {"flash.text", "CSMSettings", false, 3, kCsmFields},
     {"flash.printing", "PrintJobOptions", false, 1, kPrintOptionsFields},
+    {"flash.media", "SoundLoaderContext", false, 2, kSoundContextFields},
 };
 
 Value Default(Machine& m, const RecordField& f) {
@@ -229,6 +234,25 @@ Value FsCommand(Machine& m, const Value&, const Value* args, int argc) {
   return Value();
 }
 
+// What a desktop player without sensors, touch or workers answers.
+Value False(Machine&, const Value&, const Value*, int) { return Value::Bool(false); }
+Value Zero(Machine&, const Value&, const Value*, int) { return Value::Number(0); }
+Value Null(Machine&, const Value&, const Value*, int) { return Value::Null(); }
+
+std::string& InputMode() {
+  static std::string mode = "gesture";
+  return mode;
+}
+Value GetInputMode(Machine& m, const Value&, const Value*, int) { return m.StrValue(InputMode()); }
+Value SetInputMode(Machine& m, const Value&, const Value* args, int argc) {
+  const Value v = Arg(args, argc, 0);
+  const std::string mode = v.IsNullish() ? "" : m.ToString(v);
+  if (mode != "gesture" && mode != "none" && mode != "touchPoint")
+    m.ThrowError("ArgumentError", 2008, "Parameter inputMode must be one of the accepted values.");
+  InputMode() = mode;
+  return Value();
+}
+
 }  // namespace
 
 void InstallUiSystem(Machine& m) {
@@ -242,6 +266,23 @@ void InstallUiSystem(Machine& m) {
   DefineRecord<kLineMetrics>(m);
   DefineRecord<kCsm>(m);
   DefineRecord<kPrintOptions>(m);
+  DefineRecord<kSoundContext>(m);
+
+  static const Member kUnsupported[] = {{"isSupported", False, nullptr, kStatic | kAccessor, 0}};
+  for (const char* name : {"Accelerometer", "Geolocation"})
+    Install(m, m.DefineClass("flash.sensors", name, m.FindClass("flash.events.EventDispatcher"), Self), kUnsupported);
+  static const Member kNoWorkers[] = {{"isSupported", False, nullptr, kStatic | kAccessor, 0},
+                                      {"current", Null, nullptr, kStatic | kAccessor, 0}};
+  Install(m, m.DefineClass("flash.system", "Worker", m.FindClass("flash.events.EventDispatcher"), Self), kNoWorkers);
+  Install(m, m.DefineClass("flash.system", "WorkerDomain", m.objectClass, Self), kNoWorkers);
+  static const Member kTouch[] = {
+      {"inputMode", GetInputMode, SetInputMode, kStatic | kAccessor, 0},
+      {"maxTouchPoints", Zero, nullptr, kStatic | kAccessor, 0},
+      {"supportedGestures", Null, nullptr, kStatic | kAccessor, 0},
+      {"supportsGestureEvents", False, nullptr, kStatic | kAccessor, 0},
+      {"supportsTouchEvents", False, nullptr, kStatic | kAccessor, 0},
+  };
+  Install(m, m.DefineClass("flash.ui", "Multitouch", m.objectClass, Self), kTouch);
 
   ClassObject* mouse = m.DefineClass("flash.ui", "Mouse", m.objectClass, Self);
   static const Member kMouse[] = {
