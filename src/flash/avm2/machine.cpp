@@ -1291,6 +1291,7 @@ void Machine::InstallBuiltins() {
   InstallFilters(*this);
   InstallUiSystem(*this);
   InstallVector3D(*this);
+  InstallMatrix3D(*this);
   InstallShaders(*this);
   InstallTimer(*this);
   InstallUrlLoader(*this);

@@ -448,6 +448,7 @@ void InstallBitmapData(Machine& machine);
 void InstallFilters(Machine& machine);
 void InstallUiSystem(Machine& machine);
 void InstallVector3D(Machine& machine);
+void InstallMatrix3D(Machine& machine);
 // The display object properties the stage refuses (after the declared API is in place).
 void RefuseStageProperties(Machine& machine);
 void InstallShaders(Machine& machine);

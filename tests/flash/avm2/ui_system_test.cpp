@@ -99,5 +99,20 @@ TEST(Avm2Vector3D, ArithmeticAndComparisons) {
                                       "reference."}));
 }
 
+// What is appended happens after what is there: a translation then a scale moves the
+// position too, the other way round it does not; a matrix without inverse stays.
+TEST(Avm2Matrix3D, AppendPrependAndInverse) {
+  AbcWriter w;
+  Code code{w};
+  code.New("flash.geom", "Matrix3D", 1).Do(L(1), "appendTranslation", {I(1), I(2), I(3)});
+  code.Do(L(1), "appendScale", {I(2), I(2), I(2)}).Trace(L(1), "position");
+  code.New("flash.geom", "Matrix3D", 2).Do(L(2), "appendScale", {I(2), I(2), I(2)});
+  code.Do(L(2), "appendTranslation", {I(1), I(2), I(3)}).Trace(L(2), "position").Trace(L(2), "determinant");
+  code.TraceCall(L(2), "invert").Trace(L(2), "position");
+  code.Do(L(2), "appendScale", {I(0), I(1), I(1)}).TraceCall(L(2), "invert").Trace(L(2), "position");
+  EXPECT_EQ(RunMovie(w, code), (std::vector<std::string>{"Vector3D(2, 4, 6)", "Vector3D(1, 2, 3)", "8", "true",
+                                                         "Vector3D(-0.5, -1, -1.5)", "false", "Vector3D(0, -1, -1.5)"}));
+}
+
 }  // namespace
 }  // namespace vantrel::flash::avm2
