@@ -1,6 +1,7 @@
 // flash.geom.Matrix3D: a 4 x 4 transformation of column vectors, kept as the player
-// keeps it (rawData column by column, the translation in entries 12 to 14). append
-// multiplies from the left (what is appended happens after), prepend from the right.
+// keeps it (32-bit floats, rawData column by column, the translation in entries 12 to
+// 14). append multiplies from the left (what is appended happens after), prepend from
+// the right.
 #include <array>
 #include <cmath>
 
@@ -40,7 +41,7 @@ Mat Get(Machine& m, const Value& v) {
 }
 void Put(Machine& m, const Value& v, const Mat& mat) {
   NativeObject& o = Obj(m, v);
-  for (int i = 0; i < 16; ++i) o.list[static_cast<std::size_t>(i)] = Value::Number(mat[i]);
+  for (int i = 0; i < 16; ++i) o.list[static_cast<std::size_t>(i)] = Value::Number(static_cast<float>(mat[i]));
 }
 const Value& NonNull(Machine& m, const Value* args, int argc, int index, const char* name) {
   static const Value kUndefined;
@@ -124,7 +125,9 @@ double Determinant(const Mat& a) {
   const double c2 = a[8] * a[15] - a[12] * a[11], c1 = a[8] * a[14] - a[12] * a[10], c0 = a[8] * a[13] - a[12] * a[9];
   return s0 * c5 - s1 * c4 + s2 * c3 + s3 * c2 - s4 * c1 + s5 * c0;
 }
-Value GetDeterminant(Machine& m, const Value& self, const Value*, int) { return Value::Number(Determinant(Get(m, self))); }
+Value GetDeterminant(Machine& m, const Value& self, const Value*, int) {
+  return Value::Number(static_cast<float>(Determinant(Get(m, self))));
+}
 
 // invert(): false (and the matrix as it was) when it has no inverse.
 Value Invert(Machine& m, const Value& self, const Value*, int) {
