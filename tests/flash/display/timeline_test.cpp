@@ -66,6 +66,37 @@ TEST(Timeline, PlacesMovesAndRemovesFrameByFrame) {
   EXPECT_DOUBLE_EQ(ObjectAt(root, 1)->GetMatrix().tx, 20);
 }
 
+TEST(Timeline, AClipAColorHasChangedNoLongerFollowsTheTimelinesMoves) {
+  // Two sprites; frame 1 colours "tinted" through a Color, frame 2 moves both.
+  Bytes tags = testing::DefineRectangle(1, 0, 0, 100, 100, 255, 0, 0);
+  Bytes sprite = testing::PlaceObject2(At(1, 1));
+  PutBytes(sprite, testing::ShowFrame());
+  PutBytes(sprite, testing::End());
+  PutBytes(tags, testing::DefineSprite(2, 1, sprite));
+  Place tinted = At(1, 2, 20);
+  tinted.name = "tinted";
+  Place plain = At(2, 2, 20);
+  plain.name = "plain";
+  PutBytes(tags, testing::PlaceObject2(tinted));
+  PutBytes(tags, testing::PlaceObject2(plain));
+  testing::Actions colour;
+  colour.PushString("c").PushString("tinted").PushNumber(1).PushString("Color").Op(0x40).SetVariable();
+  colour.PushNumber(0xFF00).PushNumber(1).PushString("c").GetVariable().PushString("setRGB").Op(0x52).Op(0x17);
+  PutBytes(tags, colour.Tag());
+  PutBytes(tags, testing::ShowFrame());
+  PutBytes(tags, testing::PlaceObject2(MoveTo(1, 40)));
+  PutBytes(tags, testing::PlaceObject2(MoveTo(2, 40)));
+  PutBytes(tags, testing::ShowFrame());
+  PutBytes(tags, testing::End());
+  auto run = StartMovie(tags, 2);
+  ASSERT_TRUE(run->player);
+  run->player->Tick();
+  MovieClip& root = run->player->Root();
+  EXPECT_DOUBLE_EQ(ObjectAt(root, 1)->GetMatrix().tx, 20);
+  EXPECT_DOUBLE_EQ(ObjectAt(root, 1)->GetColorTransform().addG, 255);
+  EXPECT_DOUBLE_EQ(ObjectAt(root, 2)->GetMatrix().tx, 40);
+}
+
 TEST(Timeline, GotoRebuildsTheDisplayListBothWays) {
   auto run = StartMovie(FourFrames(), 4);
   MovieClip& root = run->player->Root();
