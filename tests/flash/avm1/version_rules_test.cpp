@@ -233,6 +233,23 @@ TEST(Avm1VersionRules, AFunctionCalledFromALocalVariableRunsOnTheActivation) {
   EXPECT_EQ(RunActions(f, a, 7), (std::vector<std::string>{"local", "timeline"}));
 }
 
+// SWF 5 functions are no closures: a function made inside another one sees the
+// timeline's variables, not the locals of the call that made it.
+TEST(Avm1VersionRules, Swf5FunctionsSeeTheTimelineNotTheScopeTheyWereMadeIn) {
+  ScriptFixture f;
+  constexpr std::uint8_t kCallFunction = 0x3D, kPop = 0x17;
+  Actions inner, outer, a;
+  inner.Str("foo").Op(kGetVariable).Op(kTrace);               // trace(foo)
+  outer.Str("foo").Str("local").Op(kDefineLocal);             // var foo = "local"
+  outer.Function("inner", inner);
+  outer.Num(0).Str("inner").Op(kCallFunction).Op(kPop);       // inner()
+  a.Function("outer", outer);
+  a.Str("foo").Str("timeline").Op(kSetVariable);
+  a.Num(0).Str("outer").Op(kCallFunction).Op(kPop);
+  EXPECT_EQ(RunActions(f, a, 5), (std::vector<std::string>{"timeline"}));
+  EXPECT_EQ(RunActions(f, a, 6), (std::vector<std::string>{"local"}));
+}
+
 TEST(Avm1VersionRules, AToStringThatGivesNoStringLeavesTheTypeName) {
   ScriptFixture f;
   constexpr std::uint8_t kReturn = 0x3E, kSetMember = 0x4F;
