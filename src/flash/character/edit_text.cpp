@@ -392,8 +392,9 @@ FieldFont ResolveFont(const EditText& field, const RunStyle& style) {
       f.embedded = best;
       f.scale = style.size / best->emSize;
       if (best->hasLayout) {
-        f.ascent = best->ascent * f.scale;
-        f.descent = best->descent * f.scale;
+        // Whole twips, the fraction dropped, as with the glyphs' advances.
+        f.ascent = std::trunc(best->ascent * f.scale);
+        f.descent = std::trunc(best->descent * f.scale);
       } else {
         f.ascent = style.size * 0.9;
         f.descent = style.size * 0.2;

@@ -70,8 +70,8 @@ std::vector<std::uint8_t> LetterAndSpaceFont(std::uint16_t id, std::uint16_t adv
   w.Bytes(blank.bytes);
   w.U16('A');
   w.U16(' ');
-  w.U16(1024);  // ascent
-  w.U16(0);
+  w.U16(1000);  // ascent
+  w.U16(100);   // descent
   w.U16(0);
   w.U16(advanceA);
   w.U16(advanceSpace);
@@ -253,13 +253,17 @@ TEST_F(TextTest, EditTextWrapsWordsAndReadsHtml) {
             "a & b\nc\ndA");
 }
 
-// At 10 px, 1000 font units are 195.3125 twips: each embedded glyph advances 195. A line
-// that wraps after a space counts that space in its width when it is left-aligned.
-TEST_F(TextTest, EmbeddedAdvancesDropTheirFractionAndAWrappedLineKeepsItsSpace) {
+// At 10 px, 1000 font units are 195.3125 twips: each embedded glyph advances 195, and
+// the ascent is 195 (the descent of 100 units 19). A line that wraps after a space
+// counts that space in its width when it is left-aligned.
+TEST_F(TextTest, EmbeddedMetricsDropTheirFractionAndAWrappedLineKeepsItsSpace) {
   Define(48, LetterAndSpaceFont(1, 1000, 512));
   auto field = std::static_pointer_cast<EditText>(Define(37, EditTextBody(1, "", false).bytes));
   ASSERT_TRUE(field);
-  EXPECT_DOUBLE_EQ(field->Measure("AAAA", false).width, 4 * 195);
+  const EditText::TextMetrics one = field->Measure("AAAA", false);
+  EXPECT_DOUBLE_EQ(one.width, 4 * 195);
+  ASSERT_EQ(one.lineHeights.size(), 1u);
+  EXPECT_DOUBLE_EQ(one.lineHeights[0], 195 + 19 + field->leading);
   field->wordWrap = true;  // 46 px of room: "AA AA " fits, the last "AA" wraps
   const auto lines = field->LayoutLines("AA AA AA");
   ASSERT_EQ(lines.size(), 2u);
