@@ -478,9 +478,26 @@ class Walker {
       DrawRange(painter, list.begin(), list.end(), transform, inner, asMask, nesting + 1);
       return;
     }
-    if (object.Kind() == DisplayKind::EditText && !asMask) DrawFieldBox(painter, static_cast<const TextField&>(object), transform, combined);
+    if (object.Kind() == DisplayKind::EditText && !asMask) {
+      const auto& field = static_cast<const TextField&>(object);
+      // A field of device text is drawn upright or not at all: turned, skewed or flipped
+      // it shows nothing (box included); a skew or turn of less than about a degree is
+      // dropped.
+      QTransform upright = transform;
+      if (!field.Field().useOutlines) {
+        constexpr double kTolerance = 1.0 / 64;
+        const bool flipped = !(transform.m11() > 0) || !(transform.m22() > 0);
+        if (flipped || std::abs(transform.m12()) > kTolerance * transform.m11() ||
+            std::abs(transform.m21()) > kTolerance * transform.m22())
+          return;
+        upright = QTransform(transform.m11(), 0, 0, transform.m22(), transform.dx(), transform.dy());
+      }
+      DrawFieldBox(painter, field, upright, combined);
+      if (const Drawable* drawn = object.Drawn()) DrawCharacter(painter, *drawn, object.ratio, upright, combined, asMask);
+      DrawCaret(painter, field, upright, combined);
+      return;
+    }
     if (const Drawable* drawn = object.Drawn()) DrawCharacter(painter, *drawn, object.ratio, transform, combined, asMask);
-    if (object.Kind() == DisplayKind::EditText && !asMask) DrawCaret(painter, static_cast<const TextField&>(object), transform, combined);
   }
 
   // The caret of the focused input field while nothing is selected: one device pixel
