@@ -541,7 +541,7 @@ class Walker {
   // the pixels of the box's edges (the right and bottom ones included). The right line
   // ends half a pixel into the bottom right corner pixel and the bottom line a quarter
   // pixel into it, so that pixel is partly covered (10 of 16 samples at high quality,
-  // none at low).
+  // none at low) when the field shows embedded glyphs.
   void DrawFieldBox(QPainter& painter, const TextField& field, const QTransform& transform,
                     const ColorTransform& color) {
     const bool border = field.Field().border;
@@ -567,7 +567,8 @@ class Walker {
         painter.fillRect(QRect(x0, y1, x1 - x0, 1), line);
         painter.fillRect(QRect(x0, y0 + 1, 1, std::max(0, y1 - y0 - 1)), line);
         painter.fillRect(QRect(x1, y0 + 1, 1, std::max(0, y1 - y0 - 1)), line);
-        if (y1 > y0 && x1 > x0) {
+        // (A field of device text has its box drawn on whole pixels: no such corner.)
+        if (y1 > y0 && x1 > x0 && field.Field().useOutlines) {
           QPainterPath corner;
           corner.addRect(QRectF(x1, y1, 1, 0.5));
           corner.addRect(QRectF(x1, y1 + 0.5, 0.25, 0.5));
@@ -585,10 +586,19 @@ class Walker {
     } else {
       const QPolygonF quad = transform.map(QPolygonF(box));
       if (field.background) {
+        // Turned or skewed, the background is covered like a shape at the quality drawn.
         QPainterPath path;
         path.addPolygon(quad);
         path.closeSubpath();
-        painter.fillPath(path, qt(field.backgroundColor));
+        const render::PainterTarget target(painter, path.boundingRect());
+        if (target.Valid()) {
+          render::EdgeList edges(target.FromDevice());
+          edges.AddPath(path);
+          const render::SolidPaint paint(render::Premultiply(colors.Apply(field.backgroundColor)));
+          const render::Paint* paints[] = {&paint};
+          render::FillEdges(target.Get(), edges.Edges(), paints, render::FillRule::NonZero,
+                            render::SamplesPerAxis(static_cast<int>(options_.quality)));
+        }
       }
       if (border) {
         QPen pen(qt(field.borderColor), 0);
