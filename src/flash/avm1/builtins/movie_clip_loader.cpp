@@ -100,7 +100,7 @@ Value GetProgress(Call& call) {
   DisplayObject* clip = TargetOf(call, target, nullptr, false);
   Object* result = call.machine.NewObject();
   Value bytes;
-  if (clip && clip->Movie()) bytes = Value::Number(clip->Movie()->movie->header.fileLength);
+  if (clip && clip->Movie()) bytes = Value::Number(static_cast<double>(clip->Movie()->movie->fileSize));
   result->Define("bytesLoaded", bytes);
   result->Define("bytesTotal", bytes);
   return Value::Obj(result);
