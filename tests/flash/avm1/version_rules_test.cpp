@@ -250,6 +250,29 @@ TEST(Avm1VersionRules, Swf5FunctionsSeeTheTimelineNotTheScopeTheyWereMadeIn) {
   EXPECT_EQ(RunActions(f, a, 6), (std::vector<std::string>{"local"}));
 }
 
+// Which globals a movie sees by its version: the flash.* packages from SWF 8,
+// TextField.StyleSheet from SWF 7, MovieClipLoader from SWF 6. The classes of what the
+// player offers none of answer so: no camera, no screen reader, no socket.
+TEST(Avm1VersionRules, GlobalsAppearByVersionAndDevicesAnswerThatThereAreNone) {
+  ScriptFixture f;
+  constexpr std::uint8_t kGetMember = 0x4E, kCallMethod = 0x52, kNewObject = 0x40;
+  Actions a;
+  a.Str("flash").Op(kGetVariable).Op(kTypeOf).Op(kTrace);
+  a.Str("flash").Op(kGetVariable).Str("text").Op(kGetMember).Str("TextRenderer").Op(kGetMember).Op(kTypeOf).Op(kTrace);
+  a.Str("TextField").Op(kGetVariable).Str("StyleSheet").Op(kGetMember).Op(kTypeOf).Op(kTrace);
+  a.Str("MovieClipLoader").Op(kGetVariable).Op(kTypeOf).Op(kTrace);
+  EXPECT_EQ(RunActions(f, a, 8), (std::vector<std::string>{"object", "function", "function", "function"}));
+  EXPECT_EQ(RunActions(f, a, 7), (std::vector<std::string>{"undefined", "undefined", "function", "function"}));
+  EXPECT_EQ(RunActions(f, a, 6), (std::vector<std::string>{"undefined", "undefined", "undefined", "function"}));
+
+  Actions devices;
+  devices.Num(0).Str("Camera").Op(kGetVariable).Str("get").Op(kCallMethod).Op(kTrace);
+  devices.Num(0).Str("Microphone").Op(kGetVariable).Str("names").Op(kGetMember).Str("length").Op(kGetMember).Op(kTrace);
+  devices.Num(0).Str("Accessibility").Op(kGetVariable).Str("isActive").Op(kCallMethod).Op(kTrace);
+  devices.Num(1024).Str("localhost").Num(2).Num(0).Str("XMLSocket").Op(kNewObject).Str("connect").Op(kCallMethod).Op(kTrace);
+  EXPECT_EQ(RunActions(f, devices, 8), (std::vector<std::string>{"null", "0", "false", "false"}));
+}
+
 TEST(Avm1VersionRules, AToStringThatGivesNoStringLeavesTheTypeName) {
   ScriptFixture f;
   constexpr std::uint8_t kReturn = 0x3E, kSetMember = 0x4F;

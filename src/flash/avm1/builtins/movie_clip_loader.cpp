@@ -128,7 +128,7 @@ void InstallMovieClipLoader(Runtime& rt) {
   Object* ctor = rt.MakeClass(Construct, Construct);
   Object* proto = Runtime::PrototypeOf(ctor);
   rt.AddMembers(proto, kMethods);
-  rt.global->Define("MovieClipLoader", Value::Obj(ctor), kDontEnum | kVersion7);
+  rt.global->Define("MovieClipLoader", Value::Obj(ctor), kDontEnum | kVersion6);
   rt.prototypes["MovieClipLoader"] = proto;
 }
 
