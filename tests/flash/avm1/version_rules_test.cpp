@@ -273,6 +273,19 @@ TEST(Avm1VersionRules, GlobalsAppearByVersionAndDevicesAnswerThatThereAreNone) {
   EXPECT_EQ(RunActions(f, devices, 8), (std::vector<std::string>{"null", "0", "false", "false"}));
 }
 
+// A function called by name and found on the object of a with block runs on that object.
+TEST(Avm1VersionRules, AFunctionFoundOnAWithObjectRunsOnIt) {
+  ScriptFixture f;
+  constexpr std::uint8_t kCallFunction = 0x3D, kPop = 0x17, kGetMember = 0x4E;
+  Actions show, call, a;
+  show.Str("this").Op(kGetVariable).Str("bar").Op(kGetMember).Op(kTrace);  // trace(this.bar)
+  call.Num(0).Str("f").Op(kCallFunction).Op(kPop);                          // f()
+  a.Str("bar").Str("timeline").Op(kSetVariable);
+  a.Str("o").Str("bar").Str("object").Str("f").Function("", show).Num(2).Op(kInitObject).Op(kSetVariable);
+  a.Str("o").Op(kGetVariable).With(call);
+  EXPECT_EQ(RunActions(f, a, 7), (std::vector<std::string>{"object"}));
+}
+
 TEST(Avm1VersionRules, AToStringThatGivesNoStringLeavesTheTypeName) {
   ScriptFixture f;
   constexpr std::uint8_t kReturn = 0x3E, kSetMember = 0x4F;
