@@ -35,6 +35,14 @@ void Interpreter::ActionCallFunction(Step& step) {
     fn = GetVariable(name);
     // A function kept in a local variable runs with the activation as `this`.
     if (frame.locals && frame.locals->FindOwn(name, frame.version >= 7)) self = Value::Obj(frame.locals);
+    // One found on the object of a with block (the innermost first) runs on that object.
+    const std::size_t withs = std::min(frame.withs.size(), frame.scope.size());
+    for (std::size_t i = frame.scope.size(); i-- > frame.scope.size() - withs;) {
+      if (Object* o = frame.scope[i]; o && Has(o, name)) {
+        self = Value::Obj(o);
+        break;
+      }
+    }
   }
   CallValue(fn, self, args, holder);
 }

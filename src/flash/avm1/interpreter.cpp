@@ -744,6 +744,9 @@ bool Interpreter::PushFunctionFrame(Object* fn, const Value& thisValue, std::spa
       frame->target = ScriptObjectOf(&player_->Root());
   }
   frame->originalTarget = frame->target;
+  // SWF 5 functions close over nothing: they see their own locals, the clip they act on
+  // and _global, whatever scope they were defined in.
+  if (script.swfVersion <= 5 && frame->target) frame->scope = {rt_.global, frame->target};
   frame->thisValue = thisValue.IsNullish() ? Value::Obj(definedIn) : thisValue;
   frame->superBase = holder ? holder : (thisValue.AsObject() ? thisValue.AsObject()->proto : nullptr);
   // A method found on the object itself: its super() looks from the object's prototype.

@@ -364,8 +364,21 @@ void MovieHost::SyncTextFields() {
   for (TextField* field : boundFields_) field->SyncVariable();
 }
 
-bool MovieHost::SyncTextVariable(TextField& field) {
+namespace {
+
+// A bound variable lives on the clip that holds the field: buttons hold no variables, so
+// a field shown in a button state binds to the clip the button is in.
+MovieClip* VariableScope(const TextField& field) {
   MovieClip* parent = field.Parent();
+  while (parent && parent->Kind() == DisplayKind::Button) parent = parent->Parent();
+  return parent;
+}
+
+}  // namespace
+
+bool MovieHost::SyncTextVariable(TextField& field) {
+  MovieClip* parent = VariableScope(field);
+  if (!parent) return false;
   const std::string& variable = field.variable;
   auto* scope = static_cast<Object*>(parent->ScriptCell());
   if (!scope) return false;
@@ -396,7 +409,7 @@ void MovieHost::TextChanged(TextField& field) {
   if (!field.ScriptCell()) return;
   Interpreter& machine = *machine_;
   machine.SetDefaultVersion(field.Movie()->Version());
-  MovieClip* parent = field.Parent();
+  MovieClip* parent = VariableScope(field);
   const std::string& variable = field.variable;
   if (!variable.empty() && parent && parent->ScriptCell()) {
     const std::size_t split = variable.find_last_of(":.");

@@ -392,8 +392,9 @@ FieldFont ResolveFont(const EditText& field, const RunStyle& style) {
       f.embedded = best;
       f.scale = style.size / best->emSize;
       if (best->hasLayout) {
-        f.ascent = best->ascent * f.scale;
-        f.descent = best->descent * f.scale;
+        // Whole twips, the fraction dropped, as with the glyphs' advances.
+        f.ascent = std::trunc(best->ascent * f.scale);
+        f.descent = std::trunc(best->descent * f.scale);
       } else {
         f.ascent = style.size * 0.9;
         f.descent = style.size * 0.2;
@@ -457,10 +458,10 @@ FieldLayout Layout(const EditText& field, const QString& text) {
   for (const RunStyle& style : layout.text.styles) layout.fonts.push_back(ResolveFont(field, style));
   const auto finish = [&](TextLine& line, bool paragraphEnd, std::uint32_t fallbackStyle) {
     line.endsParagraph = paragraphEnd;
-    // The spaces a paragraph ends with count for a left-aligned line only: right and
-    // centred lines line up their last visible character (movies before SWF 8 count them
-    // on every line). A line that wraps never counts the spaces it breaks after.
-    const bool spacesCount = paragraphEnd && (line.align == TextAlign::Left || field.swfVersion < 8);
+    // The spaces a line ends with (those it wraps after too) count for a left-aligned
+    // line only: right and centred lines line up their last visible character (movies
+    // before SWF 8 count them on every line).
+    const bool spacesCount = line.align == TextAlign::Left || field.swfVersion < 8;
     line.width = 0;
     for (const PlacedChar& c : line.chars) {
       if (c.code != ' ' || spacesCount) line.width = c.x + c.advance;
@@ -501,7 +502,8 @@ FieldLayout Layout(const EditText& field, const QString& text) {
           const double spacing = std::nearbyint(layout.text.styles[sc.style].letterSpacing / 20) * 20;
           if (c.advance + spacing > 0) c.advance += spacing;
         } else if (c.glyph >= 0) {
-          c.advance = font.embedded->Advance(static_cast<std::size_t>(c.glyph)) * font.scale;
+          // Embedded glyphs advance by whole twips, the fraction dropped.
+          c.advance = std::trunc(font.embedded->Advance(static_cast<std::size_t>(c.glyph)) * font.scale);
           if (c.advance > 0) c.advance += layout.text.styles[sc.style].letterSpacing;
         }
       } else if (QGuiApplication::instance()) {

@@ -243,7 +243,6 @@ void FormattedText::Replace(int begin, int end, const QString& inserted, const T
   begin = std::clamp(begin, 0, Length());
   end = std::clamp(end, begin, Length());
   QString text = inserted;
-  text.replace(QStringLiteral("\r\n"), QStringLiteral("\r"));
   text.replace('\n', '\r');
   SplitAt(begin);
   SplitAt(end);

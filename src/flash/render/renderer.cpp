@@ -478,9 +478,26 @@ class Walker {
       DrawRange(painter, list.begin(), list.end(), transform, inner, asMask, nesting + 1);
       return;
     }
-    if (object.Kind() == DisplayKind::EditText && !asMask) DrawFieldBox(painter, static_cast<const TextField&>(object), transform, combined);
+    if (object.Kind() == DisplayKind::EditText && !asMask) {
+      const auto& field = static_cast<const TextField&>(object);
+      // A field of device text is drawn upright or not at all: turned, skewed or flipped
+      // it shows nothing (box included); a skew or turn of less than about a degree is
+      // dropped.
+      QTransform upright = transform;
+      if (!field.Field().useOutlines) {
+        constexpr double kTolerance = 1.0 / 64;
+        const bool flipped = !(transform.m11() > 0) || !(transform.m22() > 0);
+        if (flipped || std::abs(transform.m12()) > kTolerance * transform.m11() ||
+            std::abs(transform.m21()) > kTolerance * transform.m22())
+          return;
+        upright = QTransform(transform.m11(), 0, 0, transform.m22(), transform.dx(), transform.dy());
+      }
+      DrawFieldBox(painter, field, upright, combined);
+      if (const Drawable* drawn = object.Drawn()) DrawCharacter(painter, *drawn, object.ratio, upright, combined, asMask);
+      DrawCaret(painter, field, upright, combined);
+      return;
+    }
     if (const Drawable* drawn = object.Drawn()) DrawCharacter(painter, *drawn, object.ratio, transform, combined, asMask);
-    if (object.Kind() == DisplayKind::EditText && !asMask) DrawCaret(painter, static_cast<const TextField&>(object), transform, combined);
   }
 
   // The caret of the focused input field while nothing is selected: one device pixel
@@ -524,7 +541,7 @@ class Walker {
   // the pixels of the box's edges (the right and bottom ones included). The right line
   // ends half a pixel into the bottom right corner pixel and the bottom line a quarter
   // pixel into it, so that pixel is partly covered (10 of 16 samples at high quality,
-  // none at low).
+  // none at low) when the field shows embedded glyphs.
   void DrawFieldBox(QPainter& painter, const TextField& field, const QTransform& transform,
                     const ColorTransform& color) {
     const bool border = field.Field().border;
@@ -550,7 +567,8 @@ class Walker {
         painter.fillRect(QRect(x0, y1, x1 - x0, 1), line);
         painter.fillRect(QRect(x0, y0 + 1, 1, std::max(0, y1 - y0 - 1)), line);
         painter.fillRect(QRect(x1, y0 + 1, 1, std::max(0, y1 - y0 - 1)), line);
-        if (y1 > y0 && x1 > x0) {
+        // (A field of device text has its box drawn on whole pixels: no such corner.)
+        if (y1 > y0 && x1 > x0 && field.Field().useOutlines) {
           QPainterPath corner;
           corner.addRect(QRectF(x1, y1, 1, 0.5));
           corner.addRect(QRectF(x1, y1 + 0.5, 0.25, 0.5));
@@ -568,10 +586,19 @@ class Walker {
     } else {
       const QPolygonF quad = transform.map(QPolygonF(box));
       if (field.background) {
+        // Turned or skewed, the background is covered like a shape at the quality drawn.
         QPainterPath path;
         path.addPolygon(quad);
         path.closeSubpath();
-        painter.fillPath(path, qt(field.backgroundColor));
+        const render::PainterTarget target(painter, path.boundingRect());
+        if (target.Valid()) {
+          render::EdgeList edges(target.FromDevice());
+          edges.AddPath(path);
+          const render::SolidPaint paint(render::Premultiply(colors.Apply(field.backgroundColor)));
+          const render::Paint* paints[] = {&paint};
+          render::FillEdges(target.Get(), edges.Edges(), paints, render::FillRule::NonZero,
+                            render::SamplesPerAxis(static_cast<int>(options_.quality)));
+        }
       }
       if (border) {
         QPen pen(qt(field.borderColor), 0);

@@ -203,6 +203,23 @@ TEST_F(LoadingTest, MissingFilesAndDataThatIsNoMovie) {
                                               "init _level0.holder"}));
 }
 
+// getProgress counts the bytes of the file as stored: a compressed movie's own size,
+// not the length its header gives.
+TEST_F(LoadingTest, GetProgressCountsTheStoredBytesOfACompressedMovie) {
+  Actions a;
+  a.PushString("_level0").GetVariable().PushNumber(1);
+  a.PushNumber(0).PushString("MovieClipLoader").Op(0x40).PushString("getProgress").Op(0x52);
+  a.PushString("bytesTotal").Op(0x4E).Trace();
+  for (int i = 0; i < 20; ++i) a.TraceString("padding that compresses well");
+  Bytes tags = a.Tag();
+  testing::PutBytes(tags, testing::ShowFrame());
+  testing::PutBytes(tags, testing::End());
+  const Bytes file = testing::MakeMovie(tags, 100, 100, 1, 8, 30, true);
+  ASSERT_TRUE(control.LoadMovie(0, Write("packed.swf", file)));
+  ASSERT_FALSE(traces.empty());
+  EXPECT_EQ(traces.front(), std::to_string(file.size()));
+}
+
 TEST_F(LoadingTest, WebLoadsGoThroughTheHostWithProgressAndRelativeAddresses) {
   FakeNetwork network;
   network.Install(control);

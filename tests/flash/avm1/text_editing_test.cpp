@@ -240,5 +240,52 @@ TEST(TextEditing, ThePrototypeEnumeratesItsPropertiesAndHidesNewerOnesFromOlderM
   }
 }
 
+// A field shown by a button binds its variable on the clip the button is in: buttons
+// hold no variables of their own.
+TEST(TextEditing, AFieldInAButtonBindsItsVariableOnTheButtonsClip) {
+  using testing::Bytes;
+  Bytes field;
+  testing::PutU16(field, 1);
+  testing::PutBytes(field, testing::RectRecord(0, 2000, 0, 400));
+  testing::PutU8(field, 0x80);  // has text
+  testing::PutU8(field, 0);
+  testing::PutString(field, "shown");
+  testing::PutString(field, "before");
+  Bytes button;
+  testing::PutU16(button, 2);
+  testing::PutU8(button, 0);  // not a menu
+  Bytes record{0x0F};         // every state
+  testing::PutU16(record, 1);
+  testing::PutU16(record, 1);
+  testing::PutBytes(record, testing::MatrixRecord(0, 0));
+  testing::PutU8(record, 0);  // no colour transform terms
+  record.push_back(0);        // end of records
+  testing::PutU16(button, 0);  // no actions
+  testing::PutBytes(button, record);
+  Bytes tags;
+  testing::PutBytes(tags, testing::Tag(37, field));
+  testing::PutBytes(tags, testing::Tag(34, button));
+  testing::Place place;
+  place.depth = 1;
+  place.character = 2;
+  place.name = "b";
+  testing::PutBytes(tags, testing::PlaceObject2(place));
+  testing::PutBytes(tags, testing::Actions().PushString("shown").PushString("after").SetVariable().Tag());
+  testing::PutBytes(tags, testing::ShowFrame());
+  testing::PutBytes(tags, testing::End());
+  auto run = StartMovie(tags, 1);
+  ASSERT_TRUE(run->player);
+  run->player->Tick();
+  auto* b = static_cast<MovieClip*>(run->player->Root().ChildByName("b", true));
+  ASSERT_TRUE(b);
+  ASSERT_EQ(b->Children().size(), 1u);
+  auto* shown = static_cast<TextField*>(b->Children().begin()->second);
+  ASSERT_EQ(shown->Kind(), DisplayKind::EditText);
+  EXPECT_EQ(shown->Text().toStdString(), "after");
+  EXPECT_EQ(RootVariable(*run, "shown"), "after");
+  auto& m = avm1::HostOf(*run->player).Machine();
+  EXPECT_FALSE(m.Has(avm1::ScriptObjectOf(b), "shown"));
+}
+
 }  // namespace
 }  // namespace vantrel::flash

@@ -90,6 +90,9 @@ TEST(TextFormatRuns, ReplacingKeepsTheFormatsAround) {
   text.Replace(0, 7, "", italic);
   EXPECT_TRUE(text.Spans().empty());
   EXPECT_EQ(text.ToHtml(), "");
+  // Every CR and every LF ends a paragraph: CR LF makes two.
+  text.SetText("a\nb\r\nc\rd", TextFormat::Defaults());
+  EXPECT_EQ(text.Text(), "a\rb\r\rc\rd");
 }
 
 FormattedText Parse(const QString& html, bool multiline = false, bool condense = false) {

@@ -233,6 +233,59 @@ TEST(Avm1VersionRules, AFunctionCalledFromALocalVariableRunsOnTheActivation) {
   EXPECT_EQ(RunActions(f, a, 7), (std::vector<std::string>{"local", "timeline"}));
 }
 
+// SWF 5 functions are no closures: a function made inside another one sees the
+// timeline's variables, not the locals of the call that made it.
+TEST(Avm1VersionRules, Swf5FunctionsSeeTheTimelineNotTheScopeTheyWereMadeIn) {
+  ScriptFixture f;
+  constexpr std::uint8_t kCallFunction = 0x3D, kPop = 0x17;
+  Actions inner, outer, a;
+  inner.Str("foo").Op(kGetVariable).Op(kTrace);               // trace(foo)
+  outer.Str("foo").Str("local").Op(kDefineLocal);             // var foo = "local"
+  outer.Function("inner", inner);
+  outer.Num(0).Str("inner").Op(kCallFunction).Op(kPop);       // inner()
+  a.Function("outer", outer);
+  a.Str("foo").Str("timeline").Op(kSetVariable);
+  a.Num(0).Str("outer").Op(kCallFunction).Op(kPop);
+  EXPECT_EQ(RunActions(f, a, 5), (std::vector<std::string>{"timeline"}));
+  EXPECT_EQ(RunActions(f, a, 6), (std::vector<std::string>{"local"}));
+}
+
+// Which globals a movie sees by its version: the flash.* packages from SWF 8,
+// TextField.StyleSheet from SWF 7, MovieClipLoader from SWF 6. The classes of what the
+// player offers none of answer so: no camera, no screen reader, no socket.
+TEST(Avm1VersionRules, GlobalsAppearByVersionAndDevicesAnswerThatThereAreNone) {
+  ScriptFixture f;
+  constexpr std::uint8_t kGetMember = 0x4E, kCallMethod = 0x52, kNewObject = 0x40;
+  Actions a;
+  a.Str("flash").Op(kGetVariable).Op(kTypeOf).Op(kTrace);
+  a.Str("flash").Op(kGetVariable).Str("text").Op(kGetMember).Str("TextRenderer").Op(kGetMember).Op(kTypeOf).Op(kTrace);
+  a.Str("TextField").Op(kGetVariable).Str("StyleSheet").Op(kGetMember).Op(kTypeOf).Op(kTrace);
+  a.Str("MovieClipLoader").Op(kGetVariable).Op(kTypeOf).Op(kTrace);
+  EXPECT_EQ(RunActions(f, a, 8), (std::vector<std::string>{"object", "function", "function", "function"}));
+  EXPECT_EQ(RunActions(f, a, 7), (std::vector<std::string>{"undefined", "undefined", "function", "function"}));
+  EXPECT_EQ(RunActions(f, a, 6), (std::vector<std::string>{"undefined", "undefined", "undefined", "function"}));
+
+  Actions devices;
+  devices.Num(0).Str("Camera").Op(kGetVariable).Str("get").Op(kCallMethod).Op(kTrace);
+  devices.Num(0).Str("Microphone").Op(kGetVariable).Str("names").Op(kGetMember).Str("length").Op(kGetMember).Op(kTrace);
+  devices.Num(0).Str("Accessibility").Op(kGetVariable).Str("isActive").Op(kCallMethod).Op(kTrace);
+  devices.Num(1024).Str("localhost").Num(2).Num(0).Str("XMLSocket").Op(kNewObject).Str("connect").Op(kCallMethod).Op(kTrace);
+  EXPECT_EQ(RunActions(f, devices, 8), (std::vector<std::string>{"null", "0", "false", "false"}));
+}
+
+// A function called by name and found on the object of a with block runs on that object.
+TEST(Avm1VersionRules, AFunctionFoundOnAWithObjectRunsOnIt) {
+  ScriptFixture f;
+  constexpr std::uint8_t kCallFunction = 0x3D, kPop = 0x17, kGetMember = 0x4E;
+  Actions show, call, a;
+  show.Str("this").Op(kGetVariable).Str("bar").Op(kGetMember).Op(kTrace);  // trace(this.bar)
+  call.Num(0).Str("f").Op(kCallFunction).Op(kPop);                          // f()
+  a.Str("bar").Str("timeline").Op(kSetVariable);
+  a.Str("o").Str("bar").Str("object").Str("f").Function("", show).Num(2).Op(kInitObject).Op(kSetVariable);
+  a.Str("o").Op(kGetVariable).With(call);
+  EXPECT_EQ(RunActions(f, a, 7), (std::vector<std::string>{"object"}));
+}
+
 TEST(Avm1VersionRules, AToStringThatGivesNoStringLeavesTheTypeName) {
   ScriptFixture f;
   constexpr std::uint8_t kReturn = 0x3E, kSetMember = 0x4F;

@@ -50,6 +50,37 @@ std::vector<std::uint8_t> Font2(std::uint16_t id, char16_t code = 'A', std::uint
   return w.bytes;
 }
 
+// DefineFont2 "Test" with a square 'A' and an empty ' ', advancing by the given font units.
+std::vector<std::uint8_t> LetterAndSpaceFont(std::uint16_t id, std::uint16_t advanceA, std::uint16_t advanceSpace) {
+  const auto square = SquareGlyph(1024);
+  SwfBits blank;
+  blank.StyleBits(1, 0);
+  blank.EndShape();
+  SwfBits w;
+  w.U16(id);
+  w.U8(0x80 | 0x04);  // layout, wide codes
+  w.U8(0);
+  w.U8(4);
+  w.Bytes({'T', 'e', 's', 't'});
+  w.U16(2);
+  w.U16(6);  // glyph offsets, then the code table's
+  w.U16(static_cast<std::uint16_t>(6 + square.size()));
+  w.U16(static_cast<std::uint16_t>(6 + square.size() + blank.bytes.size()));
+  w.Bytes(square);
+  w.Bytes(blank.bytes);
+  w.U16('A');
+  w.U16(' ');
+  w.U16(1000);  // ascent
+  w.U16(100);   // descent
+  w.U16(0);
+  w.U16(advanceA);
+  w.U16(advanceSpace);
+  w.Rect(0, 1024, -1024, 0);
+  w.Rect(0, 0, 0, 0);
+  w.U16(0);
+  return w.bytes;
+}
+
 SwfBits EditTextBody(std::uint16_t fontId, const std::string& text, bool wordWrap, bool html = false);
 
 class TextTest : public ::testing::Test {
@@ -220,6 +251,24 @@ TEST_F(TextTest, EditTextWrapsWordsAndReadsHtml) {
   EXPECT_EQ(field->LayoutLines("AAAAAAA").size(), 2u);  // a long word breaks where it must
   EXPECT_EQ(HtmlToPlainText("<p align=\"left\"><font face=\"x\">a &amp; b</font></p><p>c<br>d&#65;</p>"),
             "a & b\nc\ndA");
+}
+
+// At 10 px, 1000 font units are 195.3125 twips: each embedded glyph advances 195, and
+// the ascent is 195 (the descent of 100 units 19). A line that wraps after a space
+// counts that space in its width when it is left-aligned.
+TEST_F(TextTest, EmbeddedMetricsDropTheirFractionAndAWrappedLineKeepsItsSpace) {
+  Define(48, LetterAndSpaceFont(1, 1000, 512));
+  auto field = std::static_pointer_cast<EditText>(Define(37, EditTextBody(1, "", false).bytes));
+  ASSERT_TRUE(field);
+  const EditText::TextMetrics one = field->Measure("AAAA", false);
+  EXPECT_DOUBLE_EQ(one.width, 4 * 195);
+  ASSERT_EQ(one.lineHeights.size(), 1u);
+  EXPECT_DOUBLE_EQ(one.lineHeights[0], 195 + 19 + field->leading);
+  field->wordWrap = true;  // 46 px of room: "AA AA " fits, the last "AA" wraps
+  const auto lines = field->LayoutLines("AA AA AA");
+  ASSERT_EQ(lines.size(), 2u);
+  EXPECT_EQ(lines[1], "AA");
+  EXPECT_DOUBLE_EQ(field->Measure("AA AA AA", false).width, 4 * 195 + 2 * 100);
 }
 
 TEST_F(TextTest, HtmlRunsTakeTheFontOfTheirStyle) {

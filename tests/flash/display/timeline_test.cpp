@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <cmath>
+
 #include "flash/movie_test_support.h"
 
 namespace vantrel::flash {
@@ -64,6 +66,71 @@ TEST(Timeline, PlacesMovesAndRemovesFrameByFrame) {
   EXPECT_EQ(root.CurrentFrame(), 0);
   EXPECT_EQ(Depths(root), (std::vector<int>{1}));
   EXPECT_DOUBLE_EQ(ObjectAt(root, 1)->GetMatrix().tx, 20);
+}
+
+TEST(Timeline, AClipAColorHasChangedNoLongerFollowsTheTimelinesMoves) {
+  // Two sprites; frame 1 colours "tinted" through a Color, frame 2 moves both.
+  Bytes tags = testing::DefineRectangle(1, 0, 0, 100, 100, 255, 0, 0);
+  Bytes sprite = testing::PlaceObject2(At(1, 1));
+  PutBytes(sprite, testing::ShowFrame());
+  PutBytes(sprite, testing::End());
+  PutBytes(tags, testing::DefineSprite(2, 1, sprite));
+  Place tinted = At(1, 2, 20);
+  tinted.name = "tinted";
+  Place plain = At(2, 2, 20);
+  plain.name = "plain";
+  PutBytes(tags, testing::PlaceObject2(tinted));
+  PutBytes(tags, testing::PlaceObject2(plain));
+  testing::Actions colour;
+  colour.PushString("c").PushString("tinted").PushNumber(1).PushString("Color").Op(0x40).SetVariable();
+  colour.PushNumber(0xFF00).PushNumber(1).PushString("c").GetVariable().PushString("setRGB").Op(0x52).Op(0x17);
+  PutBytes(tags, colour.Tag());
+  PutBytes(tags, testing::ShowFrame());
+  PutBytes(tags, testing::PlaceObject2(MoveTo(1, 40)));
+  PutBytes(tags, testing::PlaceObject2(MoveTo(2, 40)));
+  PutBytes(tags, testing::ShowFrame());
+  PutBytes(tags, testing::End());
+  auto run = StartMovie(tags, 2);
+  ASSERT_TRUE(run->player);
+  run->player->Tick();
+  MovieClip& root = run->player->Root();
+  EXPECT_DOUBLE_EQ(ObjectAt(root, 1)->GetMatrix().tx, 20);
+  EXPECT_DOUBLE_EQ(ObjectAt(root, 1)->GetColorTransform().addG, 255);
+  EXPECT_DOUBLE_EQ(ObjectAt(root, 2)->GetMatrix().tx, 40);
+}
+
+TEST(Timeline, SwapDepthsTakesASiblingByPathOrAWrappedAndBoundedDepth) {
+  Bytes tags = testing::DefineRectangle(1, 0, 0, 100, 100, 255, 0, 0);
+  Bytes sprite = testing::PlaceObject2(At(1, 1));
+  PutBytes(sprite, testing::ShowFrame());
+  PutBytes(sprite, testing::End());
+  PutBytes(tags, testing::DefineSprite(2, 1, sprite));
+  for (const auto& [depth, name] : {std::pair<std::uint16_t, const char*>{1, "a"}, {2, "b"}}) {
+    Place place = At(depth, 2);
+    place.name = name;
+    PutBytes(tags, testing::PlaceObject2(place));
+  }
+  testing::Actions a;
+  const auto traceDepth = [&](const char* clip) {
+    a.PushNumber(0).PushString(clip).GetVariable().PushString("getDepth").Op(0x52).Trace();
+  };
+  for (double depth : {4294967297.1, 2130690045.0, -20000.0, std::nan("")}) {
+    testing::Call(a, "a", "swapDepths", {depth});
+    traceDepth("a");
+  }
+  // b takes a's place through a path from b; undefined changes nothing.
+  a.PushString("../a").PushNumber(1).PushString("b").GetVariable().PushString("swapDepths").Op(0x52).Op(0x17);
+  traceDepth("a");
+  traceDepth("b");
+  a.OpWith(0x96, {3}).PushNumber(1).PushString("a").GetVariable().PushString("swapDepths").Op(0x52).Op(0x17);
+  traceDepth("a");
+  PutBytes(tags, a.Tag());
+  PutBytes(tags, testing::ShowFrame());
+  PutBytes(tags, testing::End());
+  auto run = StartMovie(tags, 1);
+  ASSERT_TRUE(run->player);
+  EXPECT_EQ(run->traces,
+            (std::vector<std::string>{"1", "2130690044", "-16384", "0", "-16382", "0", "-16382"}));
 }
 
 TEST(Timeline, GotoRebuildsTheDisplayListBothWays) {

@@ -42,7 +42,7 @@ void GradientCall(Actions& a, const char* method, std::initializer_list<double> 
   a.Op(0x52).Op(0x17);
 }
 
-QImage Draw(const Actions& actions) {
+QImage Draw(const Actions& actions, Quality quality = Quality::Low) {
   Bytes tags = actions.Tag();
   PutBytes(tags, testing::ShowFrame());
   PutBytes(tags, testing::End());
@@ -51,7 +51,7 @@ QImage Draw(const Actions& actions) {
   if (!run->player) return image;
   QPainter painter(&image);
   ViewOptions options;
-  options.quality = Quality::Low;
+  options.quality = quality;
   RenderMovie(painter, image.size(), *run->player, options);
   return image;
 }
@@ -124,6 +124,60 @@ TEST(RenderDrawing, LineStyleTakesCapsAndJoins) {
   };
   EXPECT_EQ(endOfLine(0).pixel(85, 50), 0xffffffffu);
   EXPECT_EQ(endOfLine(1).pixel(85, 50), 0xff000000u);
+}
+
+// _root.createTextField(name, depth, x, y, 20, 20) with a border, then name.property = value.
+void BorderedField(Actions& a, const char* name, double depth, double x, double y, const char* property, double value) {
+  for (double v : {20.0, 20.0, y, x, depth}) a.PushNumber(v);
+  a.PushString(name).PushNumber(6).PushString("_root").GetVariable().PushString("createTextField").Op(0x52).Op(0x17);
+  a.PushString("_root").GetVariable().PushString(name).Op(0x4E).PushString("border").PushNumber(1).Op(0x4F);
+  a.PushString("_root").GetVariable().PushString(name).Op(0x4E).PushString(property).PushNumber(value).Op(0x4F);
+}
+
+// Device text fields are drawn upright or not at all: a turn of 45 degrees or a flip
+// hides the field with its border, a turn of a fraction of a degree is dropped.
+TEST(RenderDrawing, DeviceTextFieldsAreDrawnUprightOrNotAtAll) {
+  Actions a;
+  BorderedField(a, "upright", 1, 5, 5, "_x", 5);
+  BorderedField(a, "turned", 2, 50, 5, "_rotation", 45);
+  BorderedField(a, "flipped", 3, 50, 50, "_xscale", -100);
+  BorderedField(a, "tilted", 4, 5, 50, "_rotation", 0.3);
+  const QImage image = Draw(a);
+  EXPECT_EQ(image.pixel(5, 5), 0xff000000u);
+  EXPECT_EQ(image.pixel(24, 25), 0xff000000u);
+  int dark = 0;
+  for (int y = 0; y < 100; ++y)
+    for (int x = 30; x < 100; ++x) dark += qRed(image.pixel(x, y)) < 128;
+  EXPECT_EQ(dark, 0) << "neither the turned nor the flipped field shows";
+  for (int x = 5; x <= 25; ++x) {
+    EXPECT_EQ(image.pixel(x, 50), 0xff000000u) << x;
+    EXPECT_EQ(image.pixel(x, 51), x == 5 || x == 25 ? 0xff000000u : 0xffffffffu) << x;
+  }
+}
+
+// At high quality the box of a field of embedded glyphs covers part of its bottom right
+// corner pixel, a device text field's box does not; turned, its background is covered
+// like a shape, its edges partly.
+TEST(RenderDrawing, FieldBoxesOfEmbeddedTextCoverTheCornerAndTurnSmoothly) {
+  Actions a;
+  BorderedField(a, "device", 1, 5, 5, "_x", 5);
+  BorderedField(a, "embedded", 2, 5, 50, "embedFonts", 1);
+  BorderedField(a, "turned", 3, 70, 30, "embedFonts", 1);
+  a.PushString("_root").GetVariable().PushString("turned").Op(0x4E).PushString("_rotation").PushNumber(45).Op(0x4F);
+  a.PushString("_root").GetVariable().PushString("turned").Op(0x4E).PushString("background").PushNumber(1).Op(0x4F);
+  a.PushString("_root").GetVariable().PushString("turned").Op(0x4E).PushString("backgroundColor").PushNumber(0xFF).Op(0x4F);
+  const QImage image = Draw(a, Quality::High);
+  EXPECT_EQ(image.pixel(25, 25), 0xffffffffu);
+  const QRgb corner = image.pixel(25, 70);
+  EXPECT_GT(qRed(corner), 0);
+  EXPECT_LT(qRed(corner), 255);
+  int partial = 0;
+  for (int y = 20; y < 100; ++y)
+    for (int x = 40; x < 100; ++x) {
+      const int blue = qBlue(image.pixel(x, y)), red = qRed(image.pixel(x, y));
+      partial += blue == 255 && red > 20 && red < 235;  // white blended with the blue background
+    }
+  EXPECT_GT(partial, 10);
 }
 
 }  // namespace

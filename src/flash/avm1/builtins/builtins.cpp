@@ -37,6 +37,7 @@ void InstallBuiltins(Runtime& rt) {
   InstallPrintJob(rt);
   InstallContextMenu(rt);
   InstallFileReference(rt);
+  InstallDevices(rt);
 }
 
 }  // namespace vantrel::flash::avm1

@@ -59,6 +59,8 @@ Value SetRgb(Call& call) {
   ct.addG = (rgb >> 8) & 255;
   ct.addB = rgb & 255;
   target->SetColorTransform(ct);
+  // A clip a Color has changed no longer follows its timeline's moves.
+  target->transformedByScript = true;
   return Value();
 }
 
@@ -96,6 +98,7 @@ Value SetTransform(Call& call) {
     }
   }
   target->SetColorTransform(ct);
+  target->transformedByScript = true;
   return Value();
 }
 

@@ -13,7 +13,8 @@ Object* Package(Runtime& rt, std::string_view path) {
     Object* next = existing ? existing->value.AsObject() : nullptr;
     if (!next) {
       next = rt.MakeObject();
-      holder->Define(part, Value::Obj(next), kDontEnum);
+      // The packages under _global.flash are there for SWF 8 movies on.
+      holder->Define(part, Value::Obj(next), holder == rt.global ? kDontEnum | kVersion8 : kDontEnum);
     }
     holder = next;
     path = dot == std::string_view::npos ? std::string_view() : path.substr(dot + 1);

@@ -65,20 +65,28 @@ Value GetDepth(Call& call) {
   return d ? Value::Number(d->depth) : Value();
 }
 
+// swapDepths takes a sibling (an object or a target path from the clip) or a depth: a
+// number wraps to 32 bits, then stays within the depths scripts may use. Anything
+// that is no number counts as depth 0; undefined, or a clip of another parent, does
+// nothing. A clip that has swapped no longer follows its timeline.
 Value SwapDepths(Call& call) {
   DisplayObject* d = call.machine.AsDisplay(call.self);
   if (!d || !d->Parent()) return {};
   MovieClip* parent = d->Parent();
   const Value target = call.Arg(0);
+  if (target.IsUndefined()) return {};
   std::int32_t depth = 0;
-  if (DisplayObject* other = target.IsObject() ? call.machine.AsDisplay(target.object) : nullptr) {
+  DisplayObject* other = nullptr;
+  if (Object* o = target.AsObject()) other = call.machine.AsDisplay(o);
+  else if (target.IsString() && d->IsContainer())
+    other = ResolveTarget(Machine(call), static_cast<MovieClip*>(d), call.machine.ToString(target));
+  if (other) {
     if (other->Parent() != parent) return {};
     depth = other->depth;
   } else {
-    const double n = call.machine.ToNumber(target);
-    if (std::isnan(n)) return {};
-    depth = static_cast<std::int32_t>(std::clamp(n, -16384.0, 2130690045.0));
+    depth = std::clamp(ToInt32(call.machine.ToNumber(target)), -16384, 2130690044);
   }
+  d->transformedByScript = true;
   parent->SwapDepths(d, depth);
   return {};
 }

@@ -100,7 +100,7 @@ Value GetProgress(Call& call) {
   DisplayObject* clip = TargetOf(call, target, nullptr, false);
   Object* result = call.machine.NewObject();
   Value bytes;
-  if (clip && clip->Movie()) bytes = Value::Number(clip->Movie()->movie->header.fileLength);
+  if (clip && clip->Movie()) bytes = Value::Number(static_cast<double>(clip->Movie()->movie->fileSize));
   result->Define("bytesLoaded", bytes);
   result->Define("bytesTotal", bytes);
   return Value::Obj(result);
@@ -128,7 +128,7 @@ void InstallMovieClipLoader(Runtime& rt) {
   Object* ctor = rt.MakeClass(Construct, Construct);
   Object* proto = Runtime::PrototypeOf(ctor);
   rt.AddMembers(proto, kMethods);
-  rt.global->Define("MovieClipLoader", Value::Obj(ctor), kDontEnum | kVersion7);
+  rt.global->Define("MovieClipLoader", Value::Obj(ctor), kDontEnum | kVersion6);
   rt.prototypes["MovieClipLoader"] = proto;
 }
 

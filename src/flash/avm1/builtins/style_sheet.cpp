@@ -289,7 +289,7 @@ const Member kMembers[] = {
 void InstallStyleSheet(Runtime& rt, Object* textFieldClass) {
   Object* ctor = rt.MakeClass(Construct, Construct);
   rt.AddMembers(Runtime::PrototypeOf(ctor), kMembers);
-  textFieldClass->Define("StyleSheet", Value::Obj(ctor), kDontEnum);
+  textFieldClass->Define("StyleSheet", Value::Obj(ctor), kDontEnum | kVersion7);
 }
 
 flash::TextStyles ReadStyleSheet(MachineInterface& m, Object* sheet) {
