@@ -264,3 +264,45 @@ TEST_F(DataClasses, DatePrototypeMethodsAreBoundToThePrototypeDate) {
 
 }  // namespace
 }  // namespace vantrel::flash::avm2
+
+namespace vantrel::flash::avm2 {
+namespace {
+
+TEST_F(DataClasses, Vector3DKeepsItsOwnWAndMatrixRowsMoveThroughIt) {
+  const auto v3 = [&](double x, double y, double z, double w) {
+    return New("flash.geom.Vector3D", {Value::Number(x), Value::Number(y), Value::Number(z), Value::Number(w)});
+  };
+  const auto w = [&](const Value& v) { return m.ToNumber(m.GetPublic(v, "w")); };
+  const Value a = v3(3, -4, 5, 6);
+  EXPECT_EQ(Str(m.CallPublic(a, "add", {v3(1, 2, 3, 4)})), "Vector3D(4, -2, 8)");
+  EXPECT_EQ(w(m.CallPublic(a, "add", {v3(1, 2, 3, 4)})), 0) << "a sum has w 0";
+  m.CallPublic(a, "decrementBy", {v3(1, 2, -3, 4)});
+  EXPECT_EQ(Str(a), "Vector3D(2, -6, 8)");
+  EXPECT_EQ(w(a), 6) << "decrementBy keeps the receiver's w";
+  m.CallPublic(a, "copyFrom", {v3(7, 8, 9, 10)});
+  EXPECT_EQ(w(a), 6) << "copyFrom copies x, y and z only";
+  EXPECT_EQ(w(m.CallPublic(v3(2, 4, 6, 8), "crossProduct", {v3(0.6, 0.5, 0.1, -0.2)})), 1);
+  EXPECT_EQ(m.ToNumber(m.CallPublic(v3(-9, 12, 20, -100), "normalize", {})), 25);
+  // An explicit undefined is NaN, a missing argument 0.
+  EXPECT_EQ(Str(New("flash.geom.Vector3D", {Value(), Value::Number(1)})), "Vector3D(NaN, 1, 0)");
+  // nearEquals is strict, and with allFour it holds the other vector's w to the tolerance.
+  const Value p = v3(100, 200, 300, 200), q = v3(100, 200, 300, 0);
+  EXPECT_FALSE(m.ToBoolean(m.CallPublic(p, "nearEquals", {p, Value::Number(0)})));
+  EXPECT_TRUE(m.ToBoolean(m.CallPublic(p, "nearEquals", {q, Value::Number(100), Value::Bool(true)})));
+  EXPECT_FALSE(m.ToBoolean(m.CallPublic(q, "nearEquals", {p, Value::Number(100), Value::Bool(true)})));
+
+  // Matrix rows are (a, c, tx) and (b, d, ty); copyColumnFrom writes rows as the player does.
+  const auto num = [](double d) { return Value::Number(d); };
+  const Value matrix = New("flash.geom.Matrix", {num(2), num(3), num(5), num(7), num(11), num(13)});
+  const Value row = v3(1, 2, 3, 4);
+  m.CallPublic(matrix, "copyRowTo", {num(1), row});
+  EXPECT_EQ(Str(row), "Vector3D(3, 7, 13)");
+  m.CallPublic(matrix, "copyColumnTo", {num(2), row});
+  EXPECT_EQ(Str(row), "Vector3D(11, 13, 1)");
+  EXPECT_EQ(w(row), 4);
+  m.CallPublic(matrix, "copyColumnFrom", {num(0), v3(17, 19, 23, 29)});
+  EXPECT_EQ(Str(matrix), "(a=17, b=3, c=19, d=7, tx=23, ty=13)");
+}
+
+}  // namespace
+}  // namespace vantrel::flash::avm2
