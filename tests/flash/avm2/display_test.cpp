@@ -190,6 +190,25 @@ TEST(Avm2Text, TextFieldsKeepTextAndFormatsAndRefuseBadRanges) {
                                              "RangeError: Error #2006: The supplied index is out of bounds.", "11"}));
 }
 
+// Paragraphs end after each carriage return; the index just past the text counts as one
+// more character of the last paragraph. Rendering settings are held to their ranges.
+TEST(Avm2Text, ParagraphsAndRenderingSettings) {
+  AbcWriter w;
+  Code code{w};
+  code.New("flash.text", "TextField", 1).Set(L(1), "text", S("ab\rcde"));
+  for (int i : {0, 2, 3, 6, 7, -1}) code.TraceCall(L(1), "getFirstCharInParagraph", {I(i)});
+  for (int i : {1, 2, 5, 6}) code.TraceCall(L(1), "getParagraphLength", {I(i)});
+  code.Set(L(1), "antiAliasType", S("bogus")).Trace(L(1), "antiAliasType");
+  code.Set(L(1), "antiAliasType", S("advanced")).Trace(L(1), "antiAliasType");
+  code.Set(L(1), "gridFitType", S("bogus")).Trace(L(1), "gridFitType");
+  code.Set(L(1), "sharpness", I(-900)).Trace(L(1), "sharpness");
+  code.Set(L(1), "thickness", I(300)).Trace(L(1), "thickness");
+  // (trace shows the carriage return as a line end)
+  code.Do(L(1), "setSelection", {I(1), I(4)}).Trace(L(1), "selectedText");
+  EXPECT_EQ(RunMovie(w, code), (std::vector<std::string>{"0", "0", "3", "3", "-1", "-1", "3", "3", "3", "4", "normal",
+                                                         "advanced", "none", "-400", "200", "b\nc"}));
+}
+
 TEST(Avm2BitmapData, PixelOperationsAndTheBitmapThatShowsThem) {
   AbcWriter w;
   Code code{w};
