@@ -107,6 +107,13 @@ const Binding* Traits::Find(std::uint32_t id, const Multiname& name, const Machi
       if (k == kNsProtected || k == kNsStaticProtected) return &b;
     }
   }
+  // The built-in classes declare public what the player declares in the AS3 namespace
+  // (String.fromCharCode, for one): a name in that namespace finds their natives.
+  for (const Binding& b : list) {
+    if (b.ns != machine.PublicNs() || b.kind != Binding::Kind::Method || !b.method || !b.method->native) continue;
+    for (std::uint32_t i = 0; i < name.nsCount; ++i)
+      if (name.ns[i] == machine.As3Ns()) return &b;
+  }
   return nullptr;
 }
 

@@ -209,6 +209,20 @@ TEST(Avm2Text, ParagraphsAndRenderingSettings) {
                                                          "advanced", "none", "-400", "200", "b\nc"}));
 }
 
+// Compiled code names the top level's static methods in the AS3 namespace
+// (String.fromCharCode, XML.settings); a name in another namespace still finds nothing.
+TEST(Avm2Names, StaticMethodsOfBuiltInClassesAnswerToTheAs3Namespace) {
+  AbcWriter w;
+  Code code{w};
+  const std::uint32_t as3 = w.Namespace(0x08, "http://adobe.com/AS3/2006/builtin");
+  const std::uint32_t other = w.Namespace(0x08, "http://example.org/other");
+  const std::uint32_t trace = w.Name("trace");
+  code.OpName(0x5D, trace).OpName(0x60, w.Name("String")).Int(72).Int(105);
+  code.Call(0x46, w.NameIn(as3, "fromCharCode"), 2).Call(0x4F, trace, 1);
+  code.TryTrace([&](Code& c) { c.OpName(0x60, w.Name("String")).Int(72).Call(0x4F, w.NameIn(other, "fromCharCode"), 1); });
+  EXPECT_EQ(RunMovie(w, code), (std::vector<std::string>{"Hi", "TypeError: Error #1006: fromCharCode is not a function."}));
+}
+
 TEST(Avm2BitmapData, PixelOperationsAndTheBitmapThatShowsThem) {
   AbcWriter w;
   Code code{w};
