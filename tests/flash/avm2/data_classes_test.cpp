@@ -268,6 +268,25 @@ TEST_F(DataClasses, DatePrototypeMethodsAreBoundToThePrototypeDate) {
 namespace vantrel::flash::avm2 {
 namespace {
 
+// Typed parameters: an explicit undefined is NaN for a Number (0 for a count) and null
+// for a String (found nowhere), unlike a missing argument, which takes the default.
+TEST_F(DataClasses, StringMethodsCoerceExplicitUndefinedAsTypedParameters) {
+  const Value s = S("123456789");
+  const auto call = [&](const Value& on, const char* method, std::vector<Value> args) {
+    return Str(m.CallPublic(on, method, std::move(args)));
+  };
+  EXPECT_EQ(call(s, "substr", {Value::Number(2), Value()}), "");
+  EXPECT_EQ(call(s, "substr", {Value::Number(2)}), "3456789");
+  EXPECT_EQ(call(s, "substring", {Value::Number(2), Value()}), "12");
+  EXPECT_EQ(call(s, "charAt", {Value::Number(std::nan(""))}), "1");
+  EXPECT_EQ(call(s, "charAt", {Value::Number(1.7)}), "2");
+  const Value text = S("hello undefined null");
+  EXPECT_EQ(call(text, "indexOf", {Value()}), "-1");
+  EXPECT_EQ(call(text, "indexOf", {Value::Null()}), "-1");
+  EXPECT_EQ(call(text, "lastIndexOf", {Value::Null()}), "-1");
+  EXPECT_EQ(call(text, "indexOf", {}), "6") << "a missing needle is the text undefined";
+}
+
 TEST_F(DataClasses, Vector3DKeepsItsOwnWAndMatrixRowsMoveThroughIt) {
   const auto v3 = [&](double x, double y, double z, double w) {
     return New("flash.geom.Vector3D", {Value::Number(x), Value::Number(y), Value::Number(z), Value::Number(w)});
