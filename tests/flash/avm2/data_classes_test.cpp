@@ -122,6 +122,10 @@ TEST_F(DataClasses, JsonRoundTripsAndReportsWhatItCannotDo) {
             "TypeError: Error #1129: Cyclic structure cannot be converted to JSON string.");
   EXPECT_EQ(ErrorOf([&] { Json("stringify", {Value::Number(1), S("x")}); }),
             "TypeError: Error #1131: Replacer argument to JSON stringifier must be an array or a two parameter function.");
+  // A sealed object has no toJSON to call: it is written from its properties.
+  const Value point = New("flash.geom.Point", {Value::Number(1), Value::Number(2)});
+  EXPECT_EQ(ErrorOf([&] { Json("stringify", {point}); }), "");
+  EXPECT_NE(Str(Json("stringify", {point})).find("\"x\":1"), std::string::npos);
 }
 
 // Array takes the start of a search as an int (NaN and 1e300 become 0), a vector as a Number;
