@@ -291,6 +291,20 @@ TEST_F(DataClasses, StringMethodsCoerceExplicitUndefinedAsTypedParameters) {
   EXPECT_EQ(call(text, "indexOf", {}), "6") << "a missing needle is the text undefined";
 }
 
+// removeAt and insertAt splice one element; negative indices count from the end, a hole
+// removed reads as undefined.
+TEST_F(DataClasses, ArrayRemoveAtAndInsertAt) {
+  const auto num = [](double d) { return Value::Number(d); };
+  const Value a = Value::Obj(m.NewArray({num(1), Value::Hole(), num(3), num(4)}));
+  EXPECT_EQ(Str(m.CallPublic(a, "removeAt", {num(-1)})), "4");
+  EXPECT_TRUE(m.CallPublic(a, "removeAt", {num(1)}).IsUndefined());
+  EXPECT_TRUE(m.CallPublic(a, "removeAt", {num(9)}).IsUndefined());
+  EXPECT_EQ(Str(a), "1,3");
+  m.CallPublic(a, "insertAt", {num(-1), S("x")});
+  m.CallPublic(a, "insertAt", {num(99), S("y")});
+  EXPECT_EQ(Str(a), "1,x,3,y");
+}
+
 TEST_F(DataClasses, Vector3DKeepsItsOwnWAndMatrixRowsMoveThroughIt) {
   const auto v3 = [&](double x, double y, double z, double w) {
     return New("flash.geom.Vector3D", {Value::Number(x), Value::Number(y), Value::Number(z), Value::Number(w)});
