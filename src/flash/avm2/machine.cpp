@@ -940,6 +940,8 @@ bool Machine::DeleteProperty(const Value& object, const Multiname& name) {
       return true;
     }
   }
+  // A sealed object has nothing to delete (a vector still answers true).
+  if (!o->dynamic && o->kind != ObjectKind::Vector) return false;
   o->DeleteOwn(*name.text);
   return true;
 }

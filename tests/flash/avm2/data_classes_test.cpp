@@ -305,6 +305,18 @@ TEST_F(DataClasses, ArrayRemoveAtAndInsertAt) {
   EXPECT_EQ(Str(a), "1,x,3,y");
 }
 
+TEST_F(DataClasses, DeletingFromASealedObjectAnswersFalse) {
+  const Value bytes = New("flash.utils.ByteArray");
+  m.SetPublic(bytes, "0", Value::Number(7));
+  EXPECT_FALSE(m.DeleteProperty(bytes, m.PublicName("0")));
+  EXPECT_FALSE(m.DeleteProperty(bytes, m.PublicName("nothing")));
+  EXPECT_EQ(m.ToNumber(m.GetPublic(bytes, "length")), 1);
+  const Value plain = New("Object");
+  m.SetPublic(plain, "a", Value::Number(1));
+  EXPECT_TRUE(m.DeleteProperty(plain, m.PublicName("a")));
+  EXPECT_TRUE(m.GetPublic(plain, "a").IsUndefined());
+}
+
 TEST_F(DataClasses, Vector3DKeepsItsOwnWAndMatrixRowsMoveThroughIt) {
   const auto v3 = [&](double x, double y, double z, double w) {
     return New("flash.geom.Vector3D", {Value::Number(x), Value::Number(y), Value::Number(z), Value::Number(w)});
