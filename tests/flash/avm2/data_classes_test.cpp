@@ -317,6 +317,17 @@ TEST_F(DataClasses, DeletingFromASealedObjectAnswersFalse) {
   EXPECT_TRUE(m.GetPublic(plain, "a").IsUndefined());
 }
 
+TEST_F(DataClasses, DictionaryKeysStayEnumerable) {
+  const Value dict = New("flash.utils.Dictionary");
+  m.SetPublic(dict, "1234567", Value::Bool(true));
+  m.CallPublic(dict, "setPropertyIsEnumerable", {Value::Number(1234567), Value::Bool(false)});
+  EXPECT_TRUE(m.ToBoolean(m.CallPublic(dict, "propertyIsEnumerable", {Value::Number(1234567)})));
+  const Value plain = New("Object");
+  m.SetPublic(plain, "k", Value::Bool(true));
+  m.CallPublic(plain, "setPropertyIsEnumerable", {S("k"), Value::Bool(false)});
+  EXPECT_FALSE(m.ToBoolean(m.CallPublic(plain, "propertyIsEnumerable", {S("k")})));
+}
+
 TEST_F(DataClasses, Vector3DKeepsItsOwnWAndMatrixRowsMoveThroughIt) {
   const auto v3 = [&](double x, double y, double z, double w) {
     return New("flash.geom.Vector3D", {Value::Number(x), Value::Number(y), Value::Number(z), Value::Number(w)});

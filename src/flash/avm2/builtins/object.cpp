@@ -71,7 +71,8 @@ Value PropertyIsEnumerable(Machine& m, const Value& self, const Value* args, int
 
 Value SetPropertyIsEnumerable(Machine& m, const Value& self, const Value* args, int argc) {
   Object* o = self.AsObject();
-  if (!o) return Value();
+  // A dictionary's keys stay enumerable.
+  if (!o || o->kind == ObjectKind::Dictionary) return Value();
   if (Object::Property* p = o->FindOwn(StrArg(m, args, argc, 0))) p->enumerable = m.ToBoolean(Arg(args, argc, 1));
   return Value();
 }
