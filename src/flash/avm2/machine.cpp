@@ -425,6 +425,12 @@ ClassObject* Machine::ClassOf(const Value& v) const {
   }
 }
 
+Object* Machine::PrimitivePrototype(const Value& v) const {
+  if (v.type == Value::Type::Number) return numberClass->prototype;
+  ClassObject* c = ClassOf(v);
+  return c ? c->prototype : nullptr;
+}
+
 bool Machine::IsSubclass(ClassObject* c, ClassObject* base) const {
   for (ClassObject* k = c; k; k = k->base)
     if (k == base) return true;
@@ -627,8 +633,11 @@ Value Machine::Construct(const Value& constructor, const Value* args, int argc, 
   if (c && c == functionClass && functionClass->callHandler)
     return Invoke(functionClass->callHandler, Value(), args, argc, nullptr);
   if (c && c->kind == ObjectKind::Class) return Value::Obj(ConstructClass(static_cast<ClassObject*>(c), args, argc, holds));
-  if (c && c->kind == ObjectKind::Function && !static_cast<FunctionObject*>(c)->bound &&
-      !static_cast<FunctionObject*>(c)->method->native) {
+  // A method closure cannot be constructed; any other function can, natives too (the
+  // empty one new Function() makes, for one).
+  if (c && c->kind == ObjectKind::Function && static_cast<FunctionObject*>(c)->bound)
+    ThrowTypeError(1064, "Cannot call method " + FrameName(static_cast<FunctionObject*>(c)->method) + " as constructor.");
+  if (c && c->kind == ObjectKind::Function) {
     Object* o = NewObject();
     const Value proto = GetPublic(constructor, "prototype");
     if (proto.IsObject()) o->proto = proto.object;
@@ -693,7 +702,7 @@ Value Machine::GetProperty(const Value& object, const Multiname& name) {
     if (object.IsNullish()) ThrowTypeError(1010, "A term is undefined and has no properties.");
     ClassObject* c = ClassOf(object);
     traits = c->instanceTraits.get();
-    proto = c->prototype;
+    proto = PrimitivePrototype(object);
   }
   if (traits && name.id != kNoName) {
     if (const Binding* b = traits->Find(name.id, name, *this)) {
@@ -897,7 +906,7 @@ bool Machine::HasProperty(const Value& object, const Multiname& name) {
     ClassObject* c = ClassOf(object);
     if (!c) return false;
     traits = c->instanceTraits.get();
-    proto = c->prototype;
+    proto = PrimitivePrototype(object);
   }
   if (traits && name.id != kNoName && traits->Find(name.id, name, *this)) return true;
   if (!name.publicNs || !name.text) return false;

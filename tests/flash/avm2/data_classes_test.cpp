@@ -328,6 +328,19 @@ TEST_F(DataClasses, DictionaryKeysStayEnumerable) {
   EXPECT_FALSE(m.ToBoolean(m.CallPublic(plain, "propertyIsEnumerable", {S("k")})));
 }
 
+// Every number, an int-valued one too, reads dynamic properties from Number.prototype.
+// Method closures cannot be constructed; other functions, natives too, can.
+TEST_F(DataClasses, NumbersShareNumbersPrototypeAndOnlyClosuresRefuseNew) {
+  m.SetPublic(Value::Obj(m.numberClass->prototype), "abc", Value::Number(99));
+  EXPECT_EQ(Str(m.GetPublic(Value::Number(19), "abc")), "99");
+  EXPECT_EQ(Str(m.GetPublic(Value::Number(1.5), "abc")), "99");
+  EXPECT_TRUE(m.HasProperty(Value::Number(19), m.PublicName("abc")));
+  const Value closure = m.GetPublic(New("flash.geom.Point"), "add");
+  EXPECT_EQ(ErrorOf([&] { m.Construct(closure, nullptr, 0, CallerHolds::Nothing); }).substr(0, 22), "TypeError: Error #1064");
+  const Value empty = m.Construct(Value::Obj(m.functionClass), nullptr, 0, CallerHolds::Nothing);
+  EXPECT_TRUE(m.Construct(empty, nullptr, 0, CallerHolds::Nothing).IsObject());
+}
+
 TEST_F(DataClasses, Vector3DKeepsItsOwnWAndMatrixRowsMoveThroughIt) {
   const auto v3 = [&](double x, double y, double z, double w) {
     return New("flash.geom.Vector3D", {Value::Number(x), Value::Number(y), Value::Number(z), Value::Number(w)});

@@ -223,6 +223,17 @@ TEST(Avm2Names, StaticMethodsOfBuiltInClassesAnswerToTheAs3Namespace) {
   EXPECT_EQ(RunMovie(w, code), (std::vector<std::string>{"Hi", "TypeError: Error #1006: fromCharCode is not a function."}));
 }
 
+// A number's prototype chain is Number's, whether or not its value is whole.
+TEST(Avm2Names, NumbersAreInstancesOfNumberNotOfInt) {
+  AbcWriter w;
+  Code code{w};
+  const std::uint32_t trace = w.Name("trace");
+  for (const char* cls : {"int", "Number", "Object"}) {
+    code.OpName(0x5D, trace).Int(5).OpName(0x60, w.Name(cls)).Op({0xB1}).Call(0x4F, trace, 1);
+  }
+  EXPECT_EQ(RunMovie(w, code), (std::vector<std::string>{"false", "true", "true"}));
+}
+
 TEST(Avm2BitmapData, PixelOperationsAndTheBitmapThatShowsThem) {
   AbcWriter w;
   Code code{w};
