@@ -609,6 +609,9 @@ Value Machine::Call(const Value& function, const Value& self, const Value* args,
 }
 
 Object* Machine::ConstructClass(ClassObject* cls, const Value* args, int argc, CallerHolds holds) {
+  // A movie's interface has a constructor without a body: running it fails verification.
+  if (cls->isInterface && cls->init)
+    ThrowError("VerifyError", 1001, "The method " + cls->QualifiedName() + "() is not implemented.");
   if (cls->isInterface) ThrowTypeError(1115, cls->QualifiedName() + " is not a constructor.");
   Object* o = cls->allocate ? cls->allocate(*this, cls) : heap.Make<Object>(ObjectKind::Plain, nullptr, nullptr);
   o->traits = cls->instanceTraits.get();

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include "abc_writer.h"
 #include "flash/avm2/machine.h"
 
 namespace vantrel::flash::avm2 {
@@ -339,6 +340,27 @@ TEST_F(DataClasses, NumbersShareNumbersPrototypeAndOnlyClosuresRefuseNew) {
   EXPECT_EQ(ErrorOf([&] { m.Construct(closure, nullptr, 0, CallerHolds::Nothing); }).substr(0, 22), "TypeError: Error #1064");
   const Value empty = m.Construct(Value::Obj(m.functionClass), nullptr, 0, CallerHolds::Nothing);
   EXPECT_TRUE(m.Construct(empty, nullptr, 0, CallerHolds::Nothing).IsObject());
+}
+
+// new on a movie's interface runs its bodiless constructor, which fails verification;
+// RegExp's toString takes only a RegExp.
+TEST_F(DataClasses, ConstructingAnInterfaceAndRegExpToStringOnAnotherObject) {
+  vantrel::testing::AbcWriter w;
+  const std::uint32_t name = w.NameIn(w.Namespace(0x16, "pkg"), "ITest");
+  w.Class({name, 0, 0x04, {}, w.Declared({}, 0), w.Method({0xD0, 0x30, 0x47}), {}, {}});
+  vantrel::testing::AbcWriter::Bytes code = {0xD0, 0x30, 0x65, 0x00, 0x20, 0x58, 0x00, 0x68};  // ... pushnull newclass 0 initproperty
+  vantrel::testing::AbcWriter::U30(code, name);
+  code.push_back(0x47);
+  w.Script(w.Method(code));
+  w.scriptClasses[0] = {{name, 4, 0}};
+  std::string error;
+  ASSERT_TRUE(m.LoadAbc(w.Finish(), false, error)) << error;
+  ClassObject* iface = m.FindClass("pkg.ITest");
+  ASSERT_TRUE(iface);
+  EXPECT_EQ(ErrorOf([&] { m.ConstructClass(iface, nullptr, 0); }),
+            "VerifyError: Error #1001: The method pkg::ITest() is not implemented.");
+  const Value toString = m.GetPublic(Value::Obj(m.FindClass("RegExp")->prototype), "toString");
+  EXPECT_EQ(ErrorOf([&] { m.Call(toString, New("Object"), nullptr, 0); }).substr(0, 22), "TypeError: Error #1034");
 }
 
 TEST_F(DataClasses, Vector3DKeepsItsOwnWAndMatrixRowsMoveThroughIt) {
