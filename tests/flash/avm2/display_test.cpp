@@ -102,8 +102,8 @@ TEST(Avm2Events, MouseAndKeyboardEventsKeepTheirFieldsAndCloneThem) {
   code.Trace(L(3), "keyCode").Trace(L(3), "charCode").Trace(L(3), "bubbles").Trace(L(3));
   EXPECT_EQ(RunMovie(w, code),
             (std::vector<std::string>{
-                "[MouseEvent type=\"click\" bubbles=true cancelable=false eventPhase=2 relatedObject=null ctrlKey=false "
-                "altKey=false shiftKey=false buttonDown=false delta=0]",
+                "[MouseEvent type=\"click\" bubbles=true cancelable=false eventPhase=2 localX=NaN localY=NaN stageX=NaN "
+                "stageY=NaN relatedObject=null ctrlKey=false altKey=false shiftKey=false buttonDown=false delta=0]",
                 "NaN", "65", "97", "true",
                 "[KeyboardEvent type=\"keyDown\" bubbles=true cancelable=false eventPhase=2 charCode=97 keyCode=65 "
                 "keyLocation=0 ctrlKey=false altKey=false shiftKey=false]"}));
