@@ -305,6 +305,12 @@ Value Machine::ToPrimitive(const Value& v, bool stringHint) {
   if (IsXmlKind(o)) return StrValue(XmlToString(*this, o));
   const char* order[2] = {stringHint ? "toString" : "valueOf", stringHint ? "valueOf" : "toString"};
   for (const char* name : order) {
+    // A proxy is asked to call the method (its callProperty), not for it.
+    if (o->kind == ObjectKind::Proxy) {
+      const Value r = CallProperty(v, PublicName(name), nullptr, 0, false, CallerHolds::Nothing);
+      if (!r.IsObject()) return r;
+      continue;
+    }
     const Value f = GetPublic(v, name);
     if (f.IsObject() && (f.object->kind == ObjectKind::Function || f.object->kind == ObjectKind::Class)) {
       const Value r = Call(f, v, nullptr, 0);

@@ -280,6 +280,9 @@ TEST_F(Xml, ProxyWithoutOverridesRefusesEveryAccess) {
             "Error: Error #2088: The Proxy class does not implement callProperty. It must be overridden by a subclass.");
   EXPECT_EQ(ErrorOf([&] { m.NextIndex(p.object, 0); }),
             "Error: Error #2088: The Proxy class does not implement nextNameIndex. It must be overridden by a subclass.");
+  // Converting one to a primitive calls its toString through callProperty.
+  EXPECT_EQ(ErrorOf([&] { m.ToString(p); }),
+            "Error: Error #2088: The Proxy class does not implement callProperty. It must be overridden by a subclass.");
 }
 
 TEST_F(Xml, ListsParseTextBeforeElementsAndAttributeWildcardsKeepTheirNamespace) {
