@@ -363,6 +363,18 @@ TEST_F(DataClasses, ConstructingAnInterfaceAndRegExpToStringOnAnotherObject) {
   EXPECT_EQ(ErrorOf([&] { m.Call(toString, New("Object"), nullptr, 0); }).substr(0, 22), "TypeError: Error #1034");
 }
 
+// URLVariables print as a query string (an Array gives one pair per element, names and
+// values in UTF-8 percent escapes), and decode replaces a null variable.
+TEST_F(DataClasses, UrlVariablesPrintAsAQueryString) {
+  const Value vars = New("flash.net.URLVariables");
+  m.SetPublic(vars, "a b", S("x=y"));
+  m.SetPublic(vars, "list", Value::Obj(m.NewArray({Value::Number(1), S("\xF0\x9F\x98\xAD")})));
+  m.SetPublic(vars, "empty", Value::Null());
+  EXPECT_EQ(Str(m.CallPublic(vars, "toString", {})), "a%20b=x%3Dy&list=1&list=%F0%9F%98%AD&empty=null");
+  m.CallPublic(vars, "decode", {S("empty=10")});
+  EXPECT_EQ(Str(m.GetPublic(vars, "empty")), "10");
+}
+
 TEST_F(DataClasses, Vector3DKeepsItsOwnWAndMatrixRowsMoveThroughIt) {
   const auto v3 = [&](double x, double y, double z, double w) {
     return New("flash.geom.Vector3D", {Value::Number(x), Value::Number(y), Value::Number(z), Value::Number(w)});
