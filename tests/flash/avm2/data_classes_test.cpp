@@ -375,6 +375,17 @@ TEST_F(DataClasses, UrlVariablesPrintAsAQueryString) {
   EXPECT_EQ(Str(m.GetPublic(vars, "empty")), "10");
 }
 
+TEST_F(DataClasses, UrlRequestMethodsAreGetOrPostInOneCase) {
+  const Value request = New("flash.net.URLRequest");
+  EXPECT_EQ(Str(m.GetPublic(request, "method")), "GET");
+  m.SetPublic(request, "method", S("post"));
+  EXPECT_EQ(Str(m.GetPublic(request, "method")), "post");
+  for (const char* bad : {"Get", "PUT", "delete"})
+    EXPECT_EQ(ErrorOf([&] { m.SetPublic(request, "method", S(bad)); }),
+              "ArgumentError: Error #2008: Parameter method must be one of the accepted values.");
+  EXPECT_EQ(Str(m.GetPublic(request, "method")), "post");
+}
+
 TEST_F(DataClasses, Vector3DKeepsItsOwnWAndMatrixRowsMoveThroughIt) {
   const auto v3 = [&](double x, double y, double z, double w) {
     return New("flash.geom.Vector3D", {Value::Number(x), Value::Number(y), Value::Number(z), Value::Number(w)});
