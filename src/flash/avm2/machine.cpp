@@ -107,6 +107,13 @@ const Binding* Traits::Find(std::uint32_t id, const Multiname& name, const Machi
       if (k == kNsProtected || k == kNsStaticProtected) return &b;
     }
   }
+  // The built-in classes declare public what the player declares in the AS3 namespace
+  // (String.fromCharCode, for one): a name in that namespace finds their natives.
+  for (const Binding& b : list) {
+    if (b.ns != machine.PublicNs() || b.kind != Binding::Kind::Method || !b.method || !b.method->native) continue;
+    for (std::uint32_t i = 0; i < name.nsCount; ++i)
+      if (name.ns[i] == machine.As3Ns()) return &b;
+  }
   return nullptr;
 }
 
@@ -298,6 +305,12 @@ Value Machine::ToPrimitive(const Value& v, bool stringHint) {
   if (IsXmlKind(o)) return StrValue(XmlToString(*this, o));
   const char* order[2] = {stringHint ? "toString" : "valueOf", stringHint ? "valueOf" : "toString"};
   for (const char* name : order) {
+    // A proxy is asked to call the method (its callProperty), not for it.
+    if (o->kind == ObjectKind::Proxy) {
+      const Value r = CallProperty(v, PublicName(name), nullptr, 0, false, CallerHolds::Nothing);
+      if (!r.IsObject()) return r;
+      continue;
+    }
     const Value f = GetPublic(v, name);
     if (f.IsObject() && (f.object->kind == ObjectKind::Function || f.object->kind == ObjectKind::Class)) {
       const Value r = Call(f, v, nullptr, 0);
@@ -416,6 +429,12 @@ ClassObject* Machine::ClassOf(const Value& v) const {
     case Value::Type::Object: return v.object->cls ? v.object->cls : objectClass;
     default: return nullptr;
   }
+}
+
+Object* Machine::PrimitivePrototype(const Value& v) const {
+  if (v.type == Value::Type::Number) return numberClass->prototype;
+  ClassObject* c = ClassOf(v);
+  return c ? c->prototype : nullptr;
 }
 
 bool Machine::IsSubclass(ClassObject* c, ClassObject* base) const {
@@ -596,6 +615,9 @@ Value Machine::Call(const Value& function, const Value& self, const Value* args,
 }
 
 Object* Machine::ConstructClass(ClassObject* cls, const Value* args, int argc, CallerHolds holds) {
+  // A movie's interface has a constructor without a body: running it fails verification.
+  if (cls->isInterface && cls->init)
+    ThrowError("VerifyError", 1001, "The method " + cls->QualifiedName() + "() is not implemented.");
   if (cls->isInterface) ThrowTypeError(1115, cls->QualifiedName() + " is not a constructor.");
   Object* o = cls->allocate ? cls->allocate(*this, cls) : heap.Make<Object>(ObjectKind::Plain, nullptr, nullptr);
   o->traits = cls->instanceTraits.get();
@@ -620,8 +642,11 @@ Value Machine::Construct(const Value& constructor, const Value* args, int argc, 
   if (c && c == functionClass && functionClass->callHandler)
     return Invoke(functionClass->callHandler, Value(), args, argc, nullptr);
   if (c && c->kind == ObjectKind::Class) return Value::Obj(ConstructClass(static_cast<ClassObject*>(c), args, argc, holds));
-  if (c && c->kind == ObjectKind::Function && !static_cast<FunctionObject*>(c)->bound &&
-      !static_cast<FunctionObject*>(c)->method->native) {
+  // A method closure cannot be constructed; any other function can, natives too (the
+  // empty one new Function() makes, for one).
+  if (c && c->kind == ObjectKind::Function && static_cast<FunctionObject*>(c)->bound)
+    ThrowTypeError(1064, "Cannot call method " + FrameName(static_cast<FunctionObject*>(c)->method) + " as constructor.");
+  if (c && c->kind == ObjectKind::Function) {
     Object* o = NewObject();
     const Value proto = GetPublic(constructor, "prototype");
     if (proto.IsObject()) o->proto = proto.object;
@@ -686,7 +711,7 @@ Value Machine::GetProperty(const Value& object, const Multiname& name) {
     if (object.IsNullish()) ThrowTypeError(1010, "A term is undefined and has no properties.");
     ClassObject* c = ClassOf(object);
     traits = c->instanceTraits.get();
-    proto = c->prototype;
+    proto = PrimitivePrototype(object);
   }
   if (traits && name.id != kNoName) {
     if (const Binding* b = traits->Find(name.id, name, *this)) {
@@ -890,7 +915,7 @@ bool Machine::HasProperty(const Value& object, const Multiname& name) {
     ClassObject* c = ClassOf(object);
     if (!c) return false;
     traits = c->instanceTraits.get();
-    proto = c->prototype;
+    proto = PrimitivePrototype(object);
   }
   if (traits && name.id != kNoName && traits->Find(name.id, name, *this)) return true;
   if (!name.publicNs || !name.text) return false;
@@ -933,6 +958,8 @@ bool Machine::DeleteProperty(const Value& object, const Multiname& name) {
       return true;
     }
   }
+  // A sealed object has nothing to delete (a vector still answers true).
+  if (!o->dynamic && o->kind != ObjectKind::Vector) return false;
   o->DeleteOwn(*name.text);
   return true;
 }
@@ -1290,7 +1317,6 @@ void Machine::InstallBuiltins() {
   InstallBitmapData(*this);
   InstallFilters(*this);
   InstallUiSystem(*this);
-  InstallVector3D(*this);
   InstallMatrix3D(*this);
   InstallShaders(*this);
   InstallTimer(*this);

@@ -191,6 +191,9 @@ class Machine {
 
   // Types.
   ClassObject* ClassOf(const Value& v) const;
+  // The prototype a primitive's dynamic properties come from: every number, int-valued
+  // ones too, takes Number's (int.prototype is in no number's chain).
+  Object* PrimitivePrototype(const Value& v) const;
   bool IsInstance(const Value& v, ClassObject* type) const;
   bool IsSubclass(ClassObject* c, ClassObject* base) const;
   Value Coerce(const Value& v, ClassObject* type);
@@ -447,7 +450,6 @@ void InstallStage(Machine& machine);
 void InstallBitmapData(Machine& machine);
 void InstallFilters(Machine& machine);
 void InstallUiSystem(Machine& machine);
-void InstallVector3D(Machine& machine);
 void InstallMatrix3D(Machine& machine);
 // The display object properties the stage refuses (after the declared API is in place).
 void RefuseStageProperties(Machine& machine);

@@ -91,7 +91,10 @@ void Machine::OpConstructProp(Frame& f, const Instruction& ins) {
   PopArgs(f, ins.b, argv);
   const Multiname name = PopName(f, ins.a, nullptr);
   const Value object = Pop(f);
-  const Value constructor = GetProperty(object, name);
+  // On a primitive the name is looked up on its prototype: one it lacks is undefined,
+  // which cannot be constructed (not a missing property).
+  const bool primitive = !object.IsObject() && !object.IsNullish();
+  const Value constructor = !primitive || HasProperty(object, name) ? GetProperty(object, name) : Value();
   if (!constructor.IsObject())
     ThrowTypeError(1007, "Instantiation attempted on a non-constructor.");
   stack.push_back(Construct(constructor, argv.data(), static_cast<int>(argv.size()), CallerHolds::Nothing));

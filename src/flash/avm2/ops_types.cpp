@@ -130,7 +130,7 @@ void Machine::OpInstanceOf(Frame& f, const Instruction&) {
   const Value protoValue = type.object->kind == ObjectKind::Class ? Value::Obj(static_cast<ClassObject*>(type.object)->prototype)
                                                                   : GetPublic(type, "prototype");
   bool result = false;
-  Object* start = v.IsObject() ? v.object->proto : v.IsNullish() ? nullptr : ClassOf(v)->prototype;
+  Object* start = v.IsObject() ? v.object->proto : v.IsNullish() ? nullptr : PrimitivePrototype(v);
   for (Object* p = start; p && !result; p = p->proto) result = protoValue.IsObject() && p == protoValue.object;
   stack.push_back(Value::Bool(result));
 }

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include "abc_writer.h"
 #include "flash/avm2/machine.h"
 
 namespace vantrel::flash::avm2 {
@@ -122,6 +123,10 @@ TEST_F(DataClasses, JsonRoundTripsAndReportsWhatItCannotDo) {
             "TypeError: Error #1129: Cyclic structure cannot be converted to JSON string.");
   EXPECT_EQ(ErrorOf([&] { Json("stringify", {Value::Number(1), S("x")}); }),
             "TypeError: Error #1131: Replacer argument to JSON stringifier must be an array or a two parameter function.");
+  // A sealed object has no toJSON to call: it is written from its properties.
+  const Value point = New("flash.geom.Point", {Value::Number(1), Value::Number(2)});
+  EXPECT_EQ(ErrorOf([&] { Json("stringify", {point}); }), "");
+  EXPECT_NE(Str(Json("stringify", {point})).find("\"x\":1"), std::string::npos);
 }
 
 // Array takes the start of a search as an int (NaN and 1e300 become 0), a vector as a Number;
@@ -260,6 +265,161 @@ TEST_F(DataClasses, DatePrototypeMethodsAreBoundToThePrototypeDate) {
   EXPECT_EQ(m.ToNumber(m.CallPublic(New("Date", {Value::Number(5)}), "getTime")), 5);
   EXPECT_EQ(ErrorOf([&] { m.SetPublic(proto, "valueOf", m.GetPublic(proto, "getTime")); }),
             "ReferenceError: Error #1037: Cannot assign to a method valueOf on Date.");
+}
+
+}  // namespace
+}  // namespace vantrel::flash::avm2
+
+namespace vantrel::flash::avm2 {
+namespace {
+
+// Typed parameters: an explicit undefined is NaN for a Number (0 for a count) and null
+// for a String (found nowhere), unlike a missing argument, which takes the default.
+TEST_F(DataClasses, StringMethodsCoerceExplicitUndefinedAsTypedParameters) {
+  const Value s = S("123456789");
+  const auto call = [&](const Value& on, const char* method, std::vector<Value> args) {
+    return Str(m.CallPublic(on, method, std::move(args)));
+  };
+  EXPECT_EQ(call(s, "substr", {Value::Number(2), Value()}), "");
+  EXPECT_EQ(call(s, "substr", {Value::Number(2)}), "3456789");
+  EXPECT_EQ(call(s, "substring", {Value::Number(2), Value()}), "12");
+  EXPECT_EQ(call(s, "charAt", {Value::Number(std::nan(""))}), "1");
+  EXPECT_EQ(call(s, "charAt", {Value::Number(1.7)}), "2");
+  const Value text = S("hello undefined null");
+  EXPECT_EQ(call(text, "indexOf", {Value()}), "-1");
+  EXPECT_EQ(call(text, "indexOf", {Value::Null()}), "-1");
+  EXPECT_EQ(call(text, "lastIndexOf", {Value::Null()}), "-1");
+  EXPECT_EQ(call(text, "indexOf", {}), "6") << "a missing needle is the text undefined";
+}
+
+// removeAt and insertAt splice one element; negative indices count from the end, a hole
+// removed reads as undefined.
+TEST_F(DataClasses, ArrayRemoveAtAndInsertAt) {
+  const auto num = [](double d) { return Value::Number(d); };
+  const Value a = Value::Obj(m.NewArray({num(1), Value::Hole(), num(3), num(4)}));
+  EXPECT_EQ(Str(m.CallPublic(a, "removeAt", {num(-1)})), "4");
+  EXPECT_TRUE(m.CallPublic(a, "removeAt", {num(1)}).IsUndefined());
+  EXPECT_TRUE(m.CallPublic(a, "removeAt", {num(9)}).IsUndefined());
+  EXPECT_EQ(Str(a), "1,3");
+  m.CallPublic(a, "insertAt", {num(-1), S("x")});
+  m.CallPublic(a, "insertAt", {num(99), S("y")});
+  EXPECT_EQ(Str(a), "1,x,3,y");
+}
+
+TEST_F(DataClasses, DeletingFromASealedObjectAnswersFalse) {
+  const Value bytes = New("flash.utils.ByteArray");
+  m.SetPublic(bytes, "0", Value::Number(7));
+  EXPECT_FALSE(m.DeleteProperty(bytes, m.PublicName("0")));
+  EXPECT_FALSE(m.DeleteProperty(bytes, m.PublicName("nothing")));
+  EXPECT_EQ(m.ToNumber(m.GetPublic(bytes, "length")), 1);
+  const Value plain = New("Object");
+  m.SetPublic(plain, "a", Value::Number(1));
+  EXPECT_TRUE(m.DeleteProperty(plain, m.PublicName("a")));
+  EXPECT_TRUE(m.GetPublic(plain, "a").IsUndefined());
+}
+
+TEST_F(DataClasses, DictionaryKeysStayEnumerable) {
+  const Value dict = New("flash.utils.Dictionary");
+  m.SetPublic(dict, "1234567", Value::Bool(true));
+  m.CallPublic(dict, "setPropertyIsEnumerable", {Value::Number(1234567), Value::Bool(false)});
+  EXPECT_TRUE(m.ToBoolean(m.CallPublic(dict, "propertyIsEnumerable", {Value::Number(1234567)})));
+  const Value plain = New("Object");
+  m.SetPublic(plain, "k", Value::Bool(true));
+  m.CallPublic(plain, "setPropertyIsEnumerable", {S("k"), Value::Bool(false)});
+  EXPECT_FALSE(m.ToBoolean(m.CallPublic(plain, "propertyIsEnumerable", {S("k")})));
+}
+
+// Every number, an int-valued one too, reads dynamic properties from Number.prototype.
+// Method closures cannot be constructed; other functions, natives too, can.
+TEST_F(DataClasses, NumbersShareNumbersPrototypeAndOnlyClosuresRefuseNew) {
+  m.SetPublic(Value::Obj(m.numberClass->prototype), "abc", Value::Number(99));
+  EXPECT_EQ(Str(m.GetPublic(Value::Number(19), "abc")), "99");
+  EXPECT_EQ(Str(m.GetPublic(Value::Number(1.5), "abc")), "99");
+  EXPECT_TRUE(m.HasProperty(Value::Number(19), m.PublicName("abc")));
+  const Value closure = m.GetPublic(New("flash.geom.Point"), "add");
+  EXPECT_EQ(ErrorOf([&] { m.Construct(closure, nullptr, 0, CallerHolds::Nothing); }).substr(0, 22), "TypeError: Error #1064");
+  const Value empty = m.Construct(Value::Obj(m.functionClass), nullptr, 0, CallerHolds::Nothing);
+  EXPECT_TRUE(m.Construct(empty, nullptr, 0, CallerHolds::Nothing).IsObject());
+}
+
+// new on a movie's interface runs its bodiless constructor, which fails verification;
+// RegExp's toString takes only a RegExp.
+TEST_F(DataClasses, ConstructingAnInterfaceAndRegExpToStringOnAnotherObject) {
+  vantrel::testing::AbcWriter w;
+  const std::uint32_t name = w.NameIn(w.Namespace(0x16, "pkg"), "ITest");
+  w.Class({name, 0, 0x04, {}, w.Declared({}, 0), w.Method({0xD0, 0x30, 0x47}), {}, {}});
+  vantrel::testing::AbcWriter::Bytes code = {0xD0, 0x30, 0x65, 0x00, 0x20, 0x58, 0x00, 0x68};  // ... pushnull newclass 0 initproperty
+  vantrel::testing::AbcWriter::U30(code, name);
+  code.push_back(0x47);
+  w.Script(w.Method(code));
+  w.scriptClasses[0] = {{name, 4, 0}};
+  std::string error;
+  ASSERT_TRUE(m.LoadAbc(w.Finish(), false, error)) << error;
+  ClassObject* iface = m.FindClass("pkg.ITest");
+  ASSERT_TRUE(iface);
+  EXPECT_EQ(ErrorOf([&] { m.ConstructClass(iface, nullptr, 0); }),
+            "VerifyError: Error #1001: The method pkg::ITest() is not implemented.");
+  const Value toString = m.GetPublic(Value::Obj(m.FindClass("RegExp")->prototype), "toString");
+  EXPECT_EQ(ErrorOf([&] { m.Call(toString, New("Object"), nullptr, 0); }).substr(0, 22), "TypeError: Error #1034");
+}
+
+// URLVariables print as a query string (an Array gives one pair per element, names and
+// values in UTF-8 percent escapes), and decode replaces a null variable.
+TEST_F(DataClasses, UrlVariablesPrintAsAQueryString) {
+  const Value vars = New("flash.net.URLVariables");
+  m.SetPublic(vars, "a b", S("x=y"));
+  m.SetPublic(vars, "list", Value::Obj(m.NewArray({Value::Number(1), S("\xF0\x9F\x98\xAD")})));
+  m.SetPublic(vars, "empty", Value::Null());
+  EXPECT_EQ(Str(m.CallPublic(vars, "toString", {})), "a%20b=x%3Dy&list=1&list=%F0%9F%98%AD&empty=null");
+  m.CallPublic(vars, "decode", {S("empty=10")});
+  EXPECT_EQ(Str(m.GetPublic(vars, "empty")), "10");
+}
+
+TEST_F(DataClasses, UrlRequestMethodsAreGetOrPostInOneCase) {
+  const Value request = New("flash.net.URLRequest");
+  EXPECT_EQ(Str(m.GetPublic(request, "method")), "GET");
+  m.SetPublic(request, "method", S("post"));
+  EXPECT_EQ(Str(m.GetPublic(request, "method")), "post");
+  for (const char* bad : {"Get", "PUT", "delete"})
+    EXPECT_EQ(ErrorOf([&] { m.SetPublic(request, "method", S(bad)); }),
+              "ArgumentError: Error #2008: Parameter method must be one of the accepted values.");
+  EXPECT_EQ(Str(m.GetPublic(request, "method")), "post");
+}
+
+TEST_F(DataClasses, Vector3DKeepsItsOwnWAndMatrixRowsMoveThroughIt) {
+  const auto v3 = [&](double x, double y, double z, double w) {
+    return New("flash.geom.Vector3D", {Value::Number(x), Value::Number(y), Value::Number(z), Value::Number(w)});
+  };
+  const auto w = [&](const Value& v) { return m.ToNumber(m.GetPublic(v, "w")); };
+  const Value a = v3(3, -4, 5, 6);
+  EXPECT_EQ(Str(m.CallPublic(a, "add", {v3(1, 2, 3, 4)})), "Vector3D(4, -2, 8)");
+  EXPECT_EQ(w(m.CallPublic(a, "add", {v3(1, 2, 3, 4)})), 0) << "a sum has w 0";
+  m.CallPublic(a, "decrementBy", {v3(1, 2, -3, 4)});
+  EXPECT_EQ(Str(a), "Vector3D(2, -6, 8)");
+  EXPECT_EQ(w(a), 6) << "decrementBy keeps the receiver's w";
+  m.CallPublic(a, "copyFrom", {v3(7, 8, 9, 10)});
+  EXPECT_EQ(w(a), 6) << "copyFrom copies x, y and z only";
+  EXPECT_EQ(w(m.CallPublic(v3(2, 4, 6, 8), "crossProduct", {v3(0.6, 0.5, 0.1, -0.2)})), 1);
+  EXPECT_EQ(m.ToNumber(m.CallPublic(v3(-9, 12, 20, -100), "normalize", {})), 25);
+  // An explicit undefined is NaN, a missing argument 0.
+  EXPECT_EQ(Str(New("flash.geom.Vector3D", {Value(), Value::Number(1)})), "Vector3D(NaN, 1, 0)");
+  // nearEquals is strict, and with allFour it holds the other vector's w to the tolerance.
+  const Value p = v3(100, 200, 300, 200), q = v3(100, 200, 300, 0);
+  EXPECT_FALSE(m.ToBoolean(m.CallPublic(p, "nearEquals", {p, Value::Number(0)})));
+  EXPECT_TRUE(m.ToBoolean(m.CallPublic(p, "nearEquals", {q, Value::Number(100), Value::Bool(true)})));
+  EXPECT_FALSE(m.ToBoolean(m.CallPublic(q, "nearEquals", {p, Value::Number(100), Value::Bool(true)})));
+
+  // Matrix rows are (a, c, tx) and (b, d, ty); copyColumnFrom writes rows as the player does.
+  const auto num = [](double d) { return Value::Number(d); };
+  const Value matrix = New("flash.geom.Matrix", {num(2), num(3), num(5), num(7), num(11), num(13)});
+  const Value row = v3(1, 2, 3, 4);
+  m.CallPublic(matrix, "copyRowTo", {num(1), row});
+  EXPECT_EQ(Str(row), "Vector3D(3, 7, 13)");
+  m.CallPublic(matrix, "copyColumnTo", {num(2), row});
+  EXPECT_EQ(Str(row), "Vector3D(11, 13, 1)");
+  EXPECT_EQ(w(row), 4);
+  m.CallPublic(matrix, "copyColumnFrom", {num(0), v3(17, 19, 23, 29)});
+  EXPECT_EQ(Str(matrix), "(a=17, b=3, c=19, d=7, tx=23, ty=13)");
 }
 
 }  // namespace

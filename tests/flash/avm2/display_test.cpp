@@ -100,13 +100,17 @@ TEST(Avm2Events, MouseAndKeyboardEventsKeepTheirFieldsAndCloneThem) {
   code.OpName(0x5D, keyboard).Str("keyDown").Op({0x26, 0x27}).Int(97).Int(65).Call(0x4A, keyboard, 5).Op({0xD6});
   code.Op({0xD2}).Call(0x46, w.Name("clone"), 0).Op({0xD7});  // local3 = local2.clone()
   code.Trace(L(3), "keyCode").Trace(L(3), "charCode").Trace(L(3), "bubbles").Trace(L(3));
+  // formatToString takes each name as a String: undefined is null (which a sealed event lacks).
+  code.TryTrace([&](Code& c) { c.Push(L(1)).Str("C").Op({0x21}).Call(0x4F, w.Name("formatToString"), 2); });
   EXPECT_EQ(RunMovie(w, code),
             (std::vector<std::string>{
-                "[MouseEvent type=\"click\" bubbles=true cancelable=false eventPhase=2 relatedObject=null ctrlKey=false "
-                "altKey=false shiftKey=false buttonDown=false delta=0]",
+                "[MouseEvent type=\"click\" bubbles=true cancelable=false eventPhase=2 localX=NaN localY=NaN stageX=NaN "
+                "stageY=NaN relatedObject=null ctrlKey=false altKey=false shiftKey=false buttonDown=false delta=0]",
                 "NaN", "65", "97", "true",
                 "[KeyboardEvent type=\"keyDown\" bubbles=true cancelable=false eventPhase=2 charCode=97 keyCode=65 "
-                "keyLocation=0 ctrlKey=false altKey=false shiftKey=false]"}));
+                "keyLocation=0 ctrlKey=false altKey=false shiftKey=false]",
+                "ReferenceError: Error #1069: Property null not found on flash.events.MouseEvent and there is no "
+                "default value."}));
 }
 
 TEST(Avm2Geom, RectanglesAndMatricesComputeAsThePlayerPrintsThem) {
@@ -188,6 +192,50 @@ TEST(Avm2Text, TextFieldsKeepTextAndFormatsAndRefuseBadRanges) {
   EXPECT_EQ(lines, (std::vector<std::string>{"Hello world", "11", "dynamic", "100", "null", "null", "true", "null",
                                              "Times New Roman",
                                              "RangeError: Error #2006: The supplied index is out of bounds.", "11"}));
+}
+
+// Paragraphs end after each carriage return; the index just past the text counts as one
+// more character of the last paragraph. Rendering settings are held to their ranges.
+TEST(Avm2Text, ParagraphsAndRenderingSettings) {
+  AbcWriter w;
+  Code code{w};
+  code.New("flash.text", "TextField", 1).Set(L(1), "text", S("ab\rcde"));
+  for (int i : {0, 2, 3, 6, 7, -1}) code.TraceCall(L(1), "getFirstCharInParagraph", {I(i)});
+  for (int i : {1, 2, 5, 6}) code.TraceCall(L(1), "getParagraphLength", {I(i)});
+  code.Set(L(1), "antiAliasType", S("bogus")).Trace(L(1), "antiAliasType");
+  code.Set(L(1), "antiAliasType", S("advanced")).Trace(L(1), "antiAliasType");
+  code.Set(L(1), "gridFitType", S("bogus")).Trace(L(1), "gridFitType");
+  code.Set(L(1), "sharpness", I(-900)).Trace(L(1), "sharpness");
+  code.Set(L(1), "thickness", I(300)).Trace(L(1), "thickness");
+  // (trace shows the carriage return as a line end)
+  code.Do(L(1), "setSelection", {I(1), I(4)}).Trace(L(1), "selectedText");
+  EXPECT_EQ(RunMovie(w, code), (std::vector<std::string>{"0", "0", "3", "3", "-1", "-1", "3", "3", "3", "4", "normal",
+                                                         "advanced", "none", "-400", "200", "b\nc"}));
+}
+
+// Compiled code names the top level's static methods in the AS3 namespace
+// (String.fromCharCode, XML.settings); a name in another namespace still finds nothing.
+TEST(Avm2Names, StaticMethodsOfBuiltInClassesAnswerToTheAs3Namespace) {
+  AbcWriter w;
+  Code code{w};
+  const std::uint32_t as3 = w.Namespace(0x08, "http://adobe.com/AS3/2006/builtin");
+  const std::uint32_t other = w.Namespace(0x08, "http://example.org/other");
+  const std::uint32_t trace = w.Name("trace");
+  code.OpName(0x5D, trace).OpName(0x60, w.Name("String")).Int(72).Int(105);
+  code.Call(0x46, w.NameIn(as3, "fromCharCode"), 2).Call(0x4F, trace, 1);
+  code.TryTrace([&](Code& c) { c.OpName(0x60, w.Name("String")).Int(72).Call(0x4F, w.NameIn(other, "fromCharCode"), 1); });
+  EXPECT_EQ(RunMovie(w, code), (std::vector<std::string>{"Hi", "TypeError: Error #1006: fromCharCode is not a function."}));
+}
+
+// A number's prototype chain is Number's, whether or not its value is whole.
+TEST(Avm2Names, NumbersAreInstancesOfNumberNotOfInt) {
+  AbcWriter w;
+  Code code{w};
+  const std::uint32_t trace = w.Name("trace");
+  for (const char* cls : {"int", "Number", "Object"}) {
+    code.OpName(0x5D, trace).Int(5).OpName(0x60, w.Name(cls)).Op({0xB1}).Call(0x4F, trace, 1);
+  }
+  EXPECT_EQ(RunMovie(w, code), (std::vector<std::string>{"false", "true", "true"}));
 }
 
 TEST(Avm2BitmapData, PixelOperationsAndTheBitmapThatShowsThem) {

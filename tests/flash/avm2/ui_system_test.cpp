@@ -79,26 +79,6 @@ namespace {
 
 using namespace vantrel::testing;
 
-// Sums and differences leave w at 0, a cross product sets it to 1; normalize() answers
-// the length before; equals() compares w only when asked.
-TEST(Avm2Vector3D, ArithmeticAndComparisons) {
-  AbcWriter w;
-  Code code{w};
-  code.New("flash.geom", "Vector3D", 1, {I(3), I(4), I(0), I(7)});
-  code.New("flash.geom", "Vector3D", 2, {I(0), I(0), I(2)});
-  code.Trace(L(1), "length").TraceCall(L(1), "add", {L(2)}).Keep(3, L(1), "crossProduct", {L(2)});
-  code.Trace(L(3)).Trace(L(3), "w");
-  code.Keep(3, L(1), "clone").TraceCall(L(3), "equals", {L(1), B(true)}).Set(L(3), "w", I(1));
-  code.TraceCall(L(3), "equals", {L(1)}).TraceCall(L(3), "equals", {L(1), B(true)});
-  code.TraceCall(L(1), "normalize").Trace(L(1));
-  code.TryTrace([](Code& c) { c.Do(L(1), "add", {Null()}); });
-  EXPECT_EQ(RunMovie(w, code),
-            (std::vector<std::string>{"5", "Vector3D(3, 4, 2)", "Vector3D(8, -6, 0)", "1", "true", "true", "false", "5",
-                                      "Vector3D(0.6, 0.8, 0)",
-                                      "TypeError: Error #1009: Cannot access a property or method of a null object "
-                                      "reference."}));
-}
-
 // What is appended happens after what is there: a translation then a scale moves the
 // position too, the other way round it does not; a matrix without inverse stays.
 TEST(Avm2Matrix3D, AppendPrependAndInverse) {

@@ -280,6 +280,9 @@ TEST_F(Xml, ProxyWithoutOverridesRefusesEveryAccess) {
             "Error: Error #2088: The Proxy class does not implement callProperty. It must be overridden by a subclass.");
   EXPECT_EQ(ErrorOf([&] { m.NextIndex(p.object, 0); }),
             "Error: Error #2088: The Proxy class does not implement nextNameIndex. It must be overridden by a subclass.");
+  // Converting one to a primitive calls its toString through callProperty.
+  EXPECT_EQ(ErrorOf([&] { m.ToString(p); }),
+            "Error: Error #2088: The Proxy class does not implement callProperty. It must be overridden by a subclass.");
 }
 
 TEST_F(Xml, ListsParseTextBeforeElementsAndAttributeWildcardsKeepTheirNamespace) {
@@ -348,6 +351,44 @@ TEST_F(Xml, IsXmlNameAcceptsNamesWithoutColons) {
   const Value x = Parse("<a/>");
   EXPECT_EQ(ErrorOf([&] { m.CallPublic(x, "setLocalName", {m.StrValue("@b")}); }), "TypeError: Error #1117: Invalid XML name: @b.");
   EXPECT_EQ(Str(m.CallPublic(x, "localName")), "a");
+}
+
+}  // namespace
+}  // namespace vantrel::flash::avm2
+
+namespace vantrel::flash::avm2 {
+namespace {
+
+// The prefix of a new Namespace: none for a URI alone (but "" for the empty one); of two
+// arguments an XML name or "" is kept, another text or null is none, and the empty URI
+// refuses any prefix but "".
+TEST_F(Xml, NamespacePrefixesFollowThePlayersRules) {
+  const auto make = [&](std::vector<Value> args) {
+    return Value::Obj(m.ConstructClass(m.namespaceClass, args.data(), static_cast<int>(args.size())));
+  };
+  const auto prefix = [&](const Value& ns) { return m.ToString(m.GetPublic(ns, "prefix")); };
+  const auto uri = [&](const Value& ns) { return m.ToString(m.GetPublic(ns, "uri")); };
+  EXPECT_EQ(prefix(make({})) + "|" + uri(make({})), "|");
+  EXPECT_EQ(prefix(make({Value()})) + "|" + uri(make({Value()})), "undefined|undefined");
+  EXPECT_EQ(uri(make({Value::Null()})), "null");
+  EXPECT_EQ(prefix(make({m.StrValue("p"), m.StrValue("u")})), "p");
+  EXPECT_EQ(prefix(make({m.StrValue(""), m.StrValue("u")})), "");
+  EXPECT_EQ(prefix(make({m.StrValue("not a name"), m.StrValue("u")})), "undefined");
+  EXPECT_EQ(prefix(make({Value::Null(), m.StrValue("u")})), "undefined");
+  const Value copy = make({make({m.StrValue("p"), m.StrValue("u")})});
+  EXPECT_EQ(prefix(copy) + "|" + uri(copy), "p|u");
+  EXPECT_EQ(prefix(make({m.StrValue(""), m.StrValue("")})), "");
+  for (const Value& bad : {Value(), Value::Null(), m.StrValue("p")}) {
+    try {
+      make({bad, m.StrValue("")});
+      ADD_FAILURE() << "a prefix for no namespace";
+    } catch (const Thrown& thrown) {
+      EXPECT_EQ(m.ToString(thrown.value).rfind("TypeError: Error #1098: Illegal prefix ", 0), 0u);
+    }
+  }
+  // The classes declare the arguments they take.
+  EXPECT_EQ(m.ToString(m.GetPublic(Value::Obj(m.namespaceClass), "length")), "2");
+  EXPECT_EQ(m.ToString(m.GetPublic(Value::Obj(m.FindClass("RangeError")), "length")), "1");
 }
 
 }  // namespace

@@ -192,6 +192,29 @@ Value Splice(Machine& m, const Value& self, const Value* args, int argc) {
   return Value::Obj(m.NewArray(std::move(removed)));
 }
 
+// removeAt(index) and insertAt(index, element): splice of one element; a negative index
+// counts from the end, and removing outside the array gives undefined.
+Value RemoveAt(Machine& m, const Value& self, const Value* args, int argc) {
+  ArrayObject* a = This(m, self, "removeAt");
+  const double length = static_cast<double>(a->elements.size());
+  double index = std::trunc(script::ToInt32(NumArg(m, args, argc, 0, 0)));
+  if (index < 0) index += length;
+  if (index < 0 || index >= length) return Value::Undefined();
+  const auto i = static_cast<std::size_t>(index);
+  const Value removed = Inherited(a, i);
+  a->elements.erase(a->elements.begin() + static_cast<long>(i));
+  return removed.type == Value::Type::Hole ? Value::Undefined() : removed;
+}
+Value InsertAt(Machine& m, const Value& self, const Value* args, int argc) {
+  ArrayObject* a = This(m, self, "insertAt");
+  const double length = static_cast<double>(a->elements.size());
+  double index = script::ToInt32(NumArg(m, args, argc, 0, 0));
+  if (index < 0) index = std::max(0.0, index + length);
+  const auto i = static_cast<std::size_t>(std::min(index, length));
+  a->elements.insert(a->elements.begin() + static_cast<long>(i), Arg(args, argc, 1));
+  return Value::Undefined();
+}
+
 // Array's indexOf and lastIndexOf take their start as an int: NaN and numbers past the int
 // range wrap (1e300 is 0) before the start is held within the array.
 Value IndexOf(Machine& m, const Value& self, const Value* args, int argc) {
@@ -371,6 +394,8 @@ void InstallArray(Machine& m) {
       {"concat", Concat, nullptr, kPrototype, 0},
       {"slice", Slice, nullptr, kPrototype, 0, 2},
       {"splice", Splice, nullptr, kPrototype, 0},
+      {"removeAt", RemoveAt, nullptr, kPrototype, 0, 1},
+      {"insertAt", InsertAt, nullptr, kPrototype, 0, 2},
       {"indexOf", IndexOf, nullptr, kPrototype, 0, 2},
       {"lastIndexOf", LastIndexOf, nullptr, kPrototype, 0, 2},
       {"forEach", ForEach, nullptr, kPrototype, 0, 2},

@@ -147,7 +147,8 @@ Value EventToString(Machine& m, const Value& self, const Value*, int) {
 Value EventFormatToString(Machine& m, const Value& self, const Value* args, int argc) {
   std::string out = "[" + StrArg(m, args, argc, 0);
   for (int i = 1; i < argc; ++i) {
-    const std::string name = m.ToString(args[i]);
+    // Each name is taken as a String: undefined becomes null.
+    const std::string name = args[i].IsUndefined() ? "null" : m.ToString(args[i]);
     const Value v = m.GetPublic(self, name);
     out += " " + name + "=" + (v.IsString() ? "\"" + v.string->Text() + "\"" : m.ToString(v));
   }

@@ -98,6 +98,9 @@ void InstallErrors(Machine& m) {
     ClassObject* c = m.DefineClass(s.package, s.name, error, ErrorConstruct, false);
     c->callHandler = error->callHandler;
     c->prototype->SetOwn("name", m.StrValue(s.name), false);
+    // The top level's error classes declare the one argument they take; those of
+    // flash.errors do not.
+    if (!*s.package) Install(m, c, kErrorConstants);
   }
   ClassObject* io = m.FindClass("flash.errors.IOError");
   for (const char* name : {"EOFError"}) {

@@ -34,7 +34,7 @@ const std::vector<EventClass>& Classes() {
       {"MouseEvent", "flash.events.Event", true,
        {{"localX", Default::NaN}, {"localY", Default::NaN}, {"relatedObject", Default::Null}, {"ctrlKey", Default::False},
         {"altKey", Default::False}, {"shiftKey", Default::False}, {"buttonDown", Default::False}, {"delta", Default::Zero}},
-       {"relatedObject", "ctrlKey", "altKey", "shiftKey", "buttonDown", "delta"},
+       {"localX", "localY", "stageX", "stageY", "relatedObject", "ctrlKey", "altKey", "shiftKey", "buttonDown", "delta"},
        {{"CLICK", "click"}, {"DOUBLE_CLICK", "doubleClick"}, {"MOUSE_DOWN", "mouseDown"}, {"MOUSE_UP", "mouseUp"},
         {"MOUSE_MOVE", "mouseMove"}, {"MOUSE_OVER", "mouseOver"}, {"MOUSE_OUT", "mouseOut"}, {"MOUSE_WHEEL", "mouseWheel"},
         {"ROLL_OVER", "rollOver"}, {"ROLL_OUT", "rollOut"}, {"MIDDLE_CLICK", "middleClick"},

@@ -1,4 +1,4 @@
-// flash.geom: Point, Rectangle, Matrix and ColorTransform. Each keeps its numbers in
+// flash.geom: Point, Rectangle, Matrix, ColorTransform and Vector3D. Each keeps its numbers in
 // the object's list, in the order of its constructor's arguments.
 #include <algorithm>
 #include <cmath>
@@ -10,10 +10,10 @@ namespace vantrel::flash::avm2 {
 
 namespace {
 
-enum class Geom { Point, Rectangle, Matrix, ColorTransform };
+enum class Geom { Point, Rectangle, Matrix, ColorTransform, Vector3D };
 
-constexpr const char* kClassNames[] = {"Point", "Rectangle", "Matrix", "ColorTransform"};
-constexpr std::size_t kFieldCounts[] = {2, 4, 6, 8};
+constexpr const char* kClassNames[] = {"Point", "Rectangle", "Matrix", "ColorTransform", "Vector3D"};
+constexpr std::size_t kFieldCounts[] = {2, 4, 6, 8, 4};
 
 
 // The receiver's numbers when it is an object of the class (or of a subclass).
@@ -70,7 +70,9 @@ Value ConstructGeom(Machine& m, const Value& self, const Value* args, int argc) 
     double fallback = 0;
     if (G == Geom::Matrix && (i == 0 || i == 3)) fallback = 1;
     if (G == Geom::ColorTransform && i < 4) fallback = 1;
-    f[i] = Value::Number(NumArg(m, args, argc, static_cast<int>(i), fallback));
+    // A Vector3D's numbers are typed parameters: an undefined argument is NaN.
+    if (G == Geom::Vector3D && static_cast<int>(i) < argc) f[i] = Value::Number(m.ToNumber(args[i]));
+    else f[i] = Value::Number(NumArg(m, args, argc, static_cast<int>(i), fallback));
   }
   return Value::Obj(self.object);
 }
@@ -377,6 +379,143 @@ Value ColorToString(Machine& m, const Value& s, const Value*, int) {
                                {"blueOffset", c.add[2]}, {"alphaOffset", c.add[3]}}));
 }
 
+
+// ---- Matrix rows and columns as Vector3Ds ----
+// Row 0 is (a, c, tx), row 1 (b, d, ty) and any other (0, 0, 1); column 0 is (a, b, 0),
+// column 1 (c, d, 0) and any other (tx, ty, 1). The vector's w is left alone.
+void SetXyz(Machine& m, const Value& v, double x, double y, double z) {
+  std::vector<Value>& f = Fields(m, v, Geom::Vector3D);
+  f[0] = Value::Number(x);
+  f[1] = Value::Number(y);
+  f[2] = Value::Number(z);
+}
+Value MatrixCopyRowTo(Machine& m, const Value& s, const Value* a, int n) {
+  const GeomMatrix x = M(m, s);
+  const double row = NumArg(m, a, n, 0, 0);
+  const Value v = Arg(a, n, 1);
+  if (row == 0) SetXyz(m, v, x.a, x.c, x.tx);
+  else if (row == 1) SetXyz(m, v, x.b, x.d, x.ty);
+  else SetXyz(m, v, 0, 0, 1);
+  return Value();
+}
+Value MatrixCopyColumnTo(Machine& m, const Value& s, const Value* a, int n) {
+  const GeomMatrix x = M(m, s);
+  const double column = NumArg(m, a, n, 0, 0);
+  const Value v = Arg(a, n, 1);
+  if (column == 0) SetXyz(m, v, x.a, x.b, 0);
+  else if (column == 1) SetXyz(m, v, x.c, x.d, 0);
+  else SetXyz(m, v, x.tx, x.ty, 1);
+  return Value();
+}
+// copyRowFrom sets row 0 or 1 from the vector's x, y and z (other rows are fixed);
+// copyColumnFrom does exactly the same, rows and not columns, as the player does.
+Value MatrixCopyRowFrom(Machine& m, const Value& s, const Value* a, int n) {
+  GeomMatrix x = M(m, s);
+  const double row = NumArg(m, a, n, 0, 0);
+  const std::vector<Value>& f = Fields(m, Arg(a, n, 1), Geom::Vector3D);
+  const double vx = m.ToNumber(f[0]), vy = m.ToNumber(f[1]), vz = m.ToNumber(f[2]);
+  if (row == 0) {
+    x.a = vx, x.c = vy, x.tx = vz;
+  } else if (row == 1) {
+    x.b = vx, x.d = vy, x.ty = vz;
+  }
+  SetM(m, s, x);
+  return Value();
+}
+
+// ---- Vector3D ----
+struct V3 {
+  double x, y, z, w;
+};
+V3 V(Machine& m, const Value& v) {
+  const std::vector<Value>& f = Fields(m, v, Geom::Vector3D);
+  return {m.ToNumber(f[0]), m.ToNumber(f[1]), m.ToNumber(f[2]), m.ToNumber(f[3])};
+}
+void SetV(Machine& m, const Value& v, const V3& p) {
+  std::vector<Value>& f = Fields(m, v, Geom::Vector3D);
+  f = {Value::Number(p.x), Value::Number(p.y), Value::Number(p.z), Value::Number(p.w)};
+}
+Value MakeV(Machine& m, const V3& p) { return Make(m, Geom::Vector3D, {p.x, p.y, p.z, p.w}); }
+
+// add and subtract make a vector of w 0; incrementBy and decrementBy keep the receiver's w.
+template <int Sign>
+Value V3Add(Machine& m, const Value& s, const Value* a, int n) {
+  const V3 p = V(m, s), q = V(m, Arg(a, n, 0));
+  return MakeV(m, {p.x + Sign * q.x, p.y + Sign * q.y, p.z + Sign * q.z, 0});
+}
+template <int Sign>
+Value V3IncrementBy(Machine& m, const Value& s, const Value* a, int n) {
+  const V3 p = V(m, s), q = V(m, Arg(a, n, 0));
+  SetV(m, s, {p.x + Sign * q.x, p.y + Sign * q.y, p.z + Sign * q.z, p.w});
+  return Value();
+}
+Value V3ScaleBy(Machine& m, const Value& s, const Value* a, int n) {
+  const V3 p = V(m, s);
+  const double k = NumArg(m, a, n, 0, NAN);
+  SetV(m, s, {p.x * k, p.y * k, p.z * k, p.w});
+  return Value();
+}
+Value V3Negate(Machine& m, const Value& s, const Value*, int) {
+  const V3 p = V(m, s);
+  SetV(m, s, {-p.x, -p.y, -p.z, p.w});
+  return Value();
+}
+double Length(const V3& p) { return std::sqrt(p.x * p.x + p.y * p.y + p.z * p.z); }
+Value V3Length(Machine& m, const Value& s, const Value*, int) { return Value::Number(Length(V(m, s))); }
+Value V3LengthSquared(Machine& m, const Value& s, const Value*, int) {
+  const V3 p = V(m, s);
+  return Value::Number(p.x * p.x + p.y * p.y + p.z * p.z);
+}
+// Scales x, y and z to length 1 (a zero vector stays zero) and returns the old length.
+Value V3Normalize(Machine& m, const Value& s, const Value*, int) {
+  const V3 p = V(m, s);
+  const double length = Length(p);
+  if (length != 0) SetV(m, s, {p.x / length, p.y / length, p.z / length, p.w});
+  return Value::Number(length);
+}
+Value V3Project(Machine& m, const Value& s, const Value*, int) {
+  const V3 p = V(m, s);
+  SetV(m, s, {p.x / p.w, p.y / p.w, p.z / p.w, p.w});
+  return Value();
+}
+Value V3DotProduct(Machine& m, const Value& s, const Value* a, int n) {
+  const V3 p = V(m, s), q = V(m, Arg(a, n, 0));
+  return Value::Number(p.x * q.x + p.y * q.y + p.z * q.z);
+}
+// The cross product has w 1.
+Value V3CrossProduct(Machine& m, const Value& s, const Value* a, int n) {
+  const V3 p = V(m, s), q = V(m, Arg(a, n, 0));
+  return MakeV(m, {p.y * q.z - p.z * q.y, p.z * q.x - p.x * q.z, p.x * q.y - p.y * q.x, 1});
+}
+Value V3Equals(Machine& m, const Value& s, const Value* a, int n) {
+  const V3 p = V(m, s), q = V(m, Arg(a, n, 0));
+  const bool allFour = n > 1 && m.ToBoolean(a[1]);
+  return Value::Bool(p.x == q.x && p.y == q.y && p.z == q.z && (!allFour || p.w == q.w));
+}
+// Each difference must be below the tolerance. With allFour the player compares the other
+// vector's w itself, not the difference of the two, with the tolerance; so does this.
+Value V3NearEquals(Machine& m, const Value& s, const Value* a, int n) {
+  const V3 p = V(m, s), q = V(m, Arg(a, n, 0));
+  const double tolerance = NumArg(m, a, n, 1, NAN);
+  const bool allFour = n > 2 && m.ToBoolean(a[2]);
+  const auto near = [&](double d) { return std::abs(d) < tolerance; };
+  return Value::Bool(near(p.x - q.x) && near(p.y - q.y) && near(p.z - q.z) && (!allFour || near(q.w)));
+}
+Value V3ToString(Machine& m, const Value& s, const Value*, int) {
+  const V3 p = V(m, s);
+  const auto str = [&](double d) { return m.ToString(Value::Number(d)); };
+  return m.StrValue("Vector3D(" + str(p.x) + ", " + str(p.y) + ", " + str(p.z) + ")");
+}
+Value V3Distance(Machine& m, const Value&, const Value* a, int n) {
+  const V3 p = V(m, Arg(a, n, 0)), q = V(m, Arg(a, n, 1));
+  return Value::Number(Length({p.x - q.x, p.y - q.y, p.z - q.z, 0}));
+}
+Value V3AngleBetween(Machine& m, const Value&, const Value* a, int n) {
+  const V3 p = V(m, Arg(a, n, 0)), q = V(m, Arg(a, n, 1));
+  const double dot = p.x * q.x + p.y * q.y + p.z * q.z;
+  return Value::Number(std::acos(dot / (Length(p) * Length(q))));
+}
+
 template <Geom G>
 Value Clone(Machine& m, const Value& s, const Value*, int) {
   std::vector<Value> f = Fields(m, s, G);
@@ -385,13 +524,16 @@ Value Clone(Machine& m, const Value& s, const Value*, int) {
 template <Geom G>
 Value CopyFrom(Machine& m, const Value& s, const Value* a, int n) {
   const std::vector<Value> f = Fields(m, Arg(a, n, 0), G);
-  Fields(m, s, G) = f;
+  std::vector<Value>& to = Fields(m, s, G);
+  // A Vector3D copies x, y and z and keeps its own w.
+  std::copy_n(f.begin(), G == Geom::Vector3D ? 3 : f.size(), to.begin());
   return Value();
 }
 template <Geom G>
 Value SetTo(Machine& m, const Value& s, const Value* a, int n) {
   std::vector<Value>& f = Fields(m, s, G);
-  for (std::size_t i = 0; i < f.size(); ++i) f[i] = Value::Number(NumArg(m, a, n, static_cast<int>(i), NAN));
+  const std::size_t count = G == Geom::Vector3D ? 3 : f.size();
+  for (std::size_t i = 0; i < count; ++i) f[i] = Value::Number(NumArg(m, a, n, static_cast<int>(i), NAN));
   return Value();
 }
 
@@ -520,6 +662,10 @@ void InstallGeom(Machine& m) {
       {"scale", MatrixScale, nullptr, 0, 0},
       {"translate", MatrixTranslate, nullptr, 0, 0},
       {"toString", MatrixToString, nullptr, 0, 0},
+      {"copyRowTo", MatrixCopyRowTo, nullptr, 0, 0},
+      {"copyColumnTo", MatrixCopyColumnTo, nullptr, 0, 0},
+      {"copyRowFrom", MatrixCopyRowFrom, nullptr, 0, 0},
+      {"copyColumnFrom", MatrixCopyRowFrom, nullptr, 0, 0},
   };
   Install(m, matrix, kMatrixMembers);
 
@@ -538,6 +684,35 @@ void InstallGeom(Machine& m) {
       {"toString", ColorToString, nullptr, 0, 0},
   };
   Install(m, color, kColorMembers);
+
+  ClassObject* vector = DefineGeom<Geom::Vector3D>(m);
+  static const Member kVectorMembers[] = {
+      {"x", GetFieldOf<Geom::Vector3D, 0>, SetFieldOf<Geom::Vector3D, 0>, kAccessor, 0},
+      {"y", GetFieldOf<Geom::Vector3D, 1>, SetFieldOf<Geom::Vector3D, 1>, kAccessor, 0},
+      {"z", GetFieldOf<Geom::Vector3D, 2>, SetFieldOf<Geom::Vector3D, 2>, kAccessor, 0},
+      {"w", GetFieldOf<Geom::Vector3D, 3>, SetFieldOf<Geom::Vector3D, 3>, kAccessor, 0},
+      {"length", V3Length, nullptr, kAccessor, 0},
+      {"lengthSquared", V3LengthSquared, nullptr, kAccessor, 0},
+      {"add", V3Add<1>, nullptr, 0, 0, 1},
+      {"subtract", V3Add<-1>, nullptr, 0, 0, 1},
+      {"incrementBy", V3IncrementBy<1>, nullptr, 0, 0, 1},
+      {"decrementBy", V3IncrementBy<-1>, nullptr, 0, 0, 1},
+      {"scaleBy", V3ScaleBy, nullptr, 0, 0, 1},
+      {"negate", V3Negate, nullptr, 0, 0},
+      {"normalize", V3Normalize, nullptr, 0, 0},
+      {"project", V3Project, nullptr, 0, 0},
+      {"dotProduct", V3DotProduct, nullptr, 0, 0, 1},
+      {"crossProduct", V3CrossProduct, nullptr, 0, 0, 1},
+      {"equals", V3Equals, nullptr, 0, 0, 2},
+      {"nearEquals", V3NearEquals, nullptr, 0, 0, 3},
+      {"toString", V3ToString, nullptr, 0, 0},
+      {"distance", V3Distance, nullptr, kStatic, 0, 2},
+      {"angleBetween", V3AngleBetween, nullptr, kStatic, 0, 2},
+  };
+  Install(m, vector, kVectorMembers);
+  m.AddConstant(vector, "X_AXIS", Make(m, Geom::Vector3D, {1, 0, 0, 0}));
+  m.AddConstant(vector, "Y_AXIS", Make(m, Geom::Vector3D, {0, 1, 0, 0}));
+  m.AddConstant(vector, "Z_AXIS", Make(m, Geom::Vector3D, {0, 0, 1, 0}));
 }
 
 }  // namespace vantrel::flash::avm2

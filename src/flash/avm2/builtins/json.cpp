@@ -219,7 +219,9 @@ class Writer {
   // False when the value writes nothing (undefined, functions).
   bool Write(const Value& holder, const std::string& key, Value value, std::string& out) {
     if (Object* o = value.AsObject(); o && o->kind != ObjectKind::Function && o->kind != ObjectKind::Class) {
-      const Value toJson = m_.GetPublic(value, "toJSON");
+      // A sealed object without toJSON has none (reading it would be an error).
+      const Multiname toJsonName = m_.PublicName("toJSON");
+      const Value toJson = m_.HasProperty(value, toJsonName) ? m_.GetProperty(value, toJsonName) : Value();
       if (IsCallable(toJson)) {
         const Value k = m_.StrValue(key);
         value = m_.Call(toJson, value, &k, 1);

@@ -408,6 +408,22 @@ Value RequestConstruct(Machine& m, const Value& self, const Value* args, int arg
   m.SetPublic(self, "url", argc > 0 && !args[0].IsNullish() ? m.StrValue(m.ToString(args[0])) : Value::Null());
   return Value();
 }
+// method: "GET" until set; only GET and POST are taken, all in capitals or all in small
+// letters.
+Value GetRequestMethod(Machine& m, const Value& self, const Value*, int) {
+  auto* r = Receiver<NativeObject>(m, self, ObjectKind::Other, "URLRequest/get method()");
+  return m.StrValue(r->text.empty() ? "GET" : r->text);
+}
+Value SetRequestMethod(Machine& m, const Value& self, const Value* args, int argc) {
+  auto* r = Receiver<NativeObject>(m, self, ObjectKind::Other, "URLRequest/set method()");
+  const Value v = Arg(args, argc, 0);
+  if (v.IsNullish()) m.ThrowTypeError(2007, "Parameter method must be non-null.");
+  const std::string method = m.ToString(v);
+  if (method != "GET" && method != "get" && method != "POST" && method != "post")
+    m.ThrowError("ArgumentError", 2008, "Parameter method must be one of the accepted values.");
+  r->text = method;
+  return Value();
+}
 
 Value GetTransformPan(Machine& m, const Value& self, const Value*, int) {
   return Value::Number(PanOf(TransformArg(m, self)->values));
@@ -528,7 +544,14 @@ void InstallMedia(Machine& m) {
   };
   Install(m, mixer, kMixerMembers);
 
-  if (!m.FindClass("flash.net.URLRequest")) m.DefineClass("flash.net", "URLRequest", m.objectClass, RequestConstruct, false);
+  if (!m.FindClass("flash.net.URLRequest")) {
+    ClassObject* request = m.DefineClass("flash.net", "URLRequest", m.objectClass, RequestConstruct, false);
+    request->allocate = AllocateNative<>;
+    static const Member kRequestMembers[] = {
+        {"method", GetRequestMethod, SetRequestMethod, kAccessor, 0},
+    };
+    Install(m, request, kRequestMembers);
+  }
 }
 
 }  // namespace vantrel::flash::avm2

@@ -1,5 +1,6 @@
 // Object, Class, Function, Namespace, QName and Boolean.
 #include "flash/avm2/builtins/support.h"
+#include "flash/avm2/builtins/xml.h"
 
 namespace vantrel::flash::avm2 {
 
@@ -70,7 +71,8 @@ Value PropertyIsEnumerable(Machine& m, const Value& self, const Value* args, int
 
 Value SetPropertyIsEnumerable(Machine& m, const Value& self, const Value* args, int argc) {
   Object* o = self.AsObject();
-  if (!o) return Value();
+  // A dictionary's keys stay enumerable.
+  if (!o || o->kind == ObjectKind::Dictionary) return Value();
   if (Object::Property* p = o->FindOwn(StrArg(m, args, argc, 0))) p->enumerable = m.ToBoolean(Arg(args, argc, 1));
   return Value();
 }
@@ -123,13 +125,33 @@ Value FunctionConstruct(Machine& m, const Value&, const Value*, int argc) {
   return Value::Obj(m.NewNativeFunction("", EmptyFunction));
 }
 
+// new Namespace(uri) and new Namespace(prefix, uri). The URI is a namespace's or a
+// QName's, or the value as text (undefined and null too). One argument gives no prefix,
+// or "" for the empty URI; a prefix with the empty URI must be empty (undefined is not),
+// and one that is no XML name (or null) is no prefix.
 Value NamespaceConstruct(Machine& m, const Value& self, const Value* args, int argc) {
   auto* ns = static_cast<NativeObject*>(self.object);
-  const Value uri = argc >= 2 ? args[1] : Arg(args, argc, 0);
-  if (argc >= 2) ns->a = args[0];
-  if (uri.IsObject() && uri.object->kind == ObjectKind::Namespace) ns->text = static_cast<NativeObject*>(uri.object)->text;
-  else if (uri.IsObject() && uri.object->kind == ObjectKind::QName) ns->text = static_cast<NativeObject*>(uri.object)->text;
-  else if (!uri.IsUndefined()) ns->text = m.ToString(uri);
+  if (argc == 0) return Value();
+  const Value uri = argc >= 2 ? args[1] : args[0];
+  if (uri.IsObject() && uri.object->kind == ObjectKind::Namespace) {
+    ns->text = static_cast<NativeObject*>(uri.object)->text;
+    if (argc == 1) ns->a = static_cast<NativeObject*>(uri.object)->a;
+  } else if (uri.IsObject() && uri.object->kind == ObjectKind::QName && static_cast<NativeObject*>(uri.object)->text != "*") {
+    ns->text = static_cast<NativeObject*>(uri.object)->text;
+  } else {
+    ns->text = m.ToString(uri);
+  }
+  if (argc == 1) return Value();
+  const Value prefix = args[0];
+  if (ns->text.empty()) {
+    const std::string text = m.ToString(prefix);
+    if (!text.empty()) m.ThrowTypeError(1098, "Illegal prefix " + text + " for no namespace.");
+    ns->a = m.StrValue("");
+    return Value();
+  }
+  if (prefix.IsNullish()) return Value();
+  const std::string text = m.ToString(prefix);
+  if (text.empty() || IsXmlNameText(text)) ns->a = m.StrValue(text);
   return Value();
 }
 
@@ -270,6 +292,11 @@ void InstallObjectClasses(Machine& m) {
       {"toString", QNameToString, nullptr, kPrototype, 0},
   };
   Install(m, m.qnameClass, kQnameMembers);
+  static const Constant kTwoArguments[] = {
+      {"length", 2},
+  };
+  Install(m, m.namespaceClass, kTwoArguments);
+  Install(m, m.qnameClass, kTwoArguments);
 
   m.booleanClass = m.DefineClass("", "Boolean", m.objectClass);
   m.booleanClass->isFinal = true;

@@ -174,7 +174,10 @@ Value TestMethod(Machine& m, const Value& self, const Value* args, int argc) {
 
 Value ToStringMethod(Machine& m, const Value& self, const Value*, int) {
   if (self.IsObject() && self.object == m.FindClass("RegExp")->prototype) return m.StrValue("//");
-  const RegExpObject* re = This(m, self, "RegExp/toString()");
+  // toString takes its receiver as a RegExp: anything else fails that coercion.
+  if (!self.IsObject() || self.object->kind != ObjectKind::RegExp)
+    m.ThrowTypeError(1034, "Type Coercion failed: cannot convert " + m.ClassNameForError(self) + " to RegExp.");
+  const RegExpObject* re = static_cast<const RegExpObject*>(self.object);
   std::string text = "/" + re->source + "/";
   if (re->global) text += 'g';
   if (re->ignoreCase) text += 'i';

@@ -32,10 +32,16 @@ Value Length(Machine& m, const Value& self, const Value*, int) {
   return Value::Number(static_cast<double>(script::Utf16UnitCount(Self(m, self, "length"))));
 }
 
+// A typed Number parameter: a missing argument is its default, an explicit undefined NaN.
+double TypedNum(Machine& m, const Value* args, int argc, int index, double fallback) {
+  return index < argc ? m.ToNumber(args[index]) : fallback;
+}
+
 Value CharAt(Machine& m, const Value& self, const Value* args, int argc) {
   const std::u16string u = Units(m, self, "charAt");
-  const double i = NumArg(m, args, argc, 0, 0);
-  if (std::isnan(i) || i < 0 || i >= u.size()) return m.StrValue("");
+  double i = NumArg(m, args, argc, 0, 0);
+  i = std::isnan(i) ? 0 : std::trunc(i);
+  if (i < 0 || i >= u.size()) return m.StrValue("");
   return FromUnits(m, u.substr(static_cast<std::size_t>(i), 1));
 }
 
@@ -50,6 +56,8 @@ Value CharCodeAt(Machine& m, const Value& self, const Value* args, int argc) {
 
 Value IndexOf(Machine& m, const Value& self, const Value* args, int argc) {
   const std::string s = Self(m, self, "indexOf");
+  // The needle is a String parameter: undefined and null make it null, found nowhere.
+  if (argc > 0 && args[0].IsNullish()) return Value::Number(-1);
   const std::string needle = StrArg(m, args, argc, 0);
   double from = NumArg(m, args, argc, 1, 0);
   if (std::isnan(from) || from < 0) from = 0;
@@ -60,6 +68,7 @@ Value IndexOf(Machine& m, const Value& self, const Value* args, int argc) {
 
 Value LastIndexOf(Machine& m, const Value& self, const Value* args, int argc) {
   const std::string s = Self(m, self, "lastIndexOf");
+  if (argc > 0 && args[0].IsNullish()) return Value::Number(-1);
   const std::string needle = StrArg(m, args, argc, 0);
   double from = NumArg(m, args, argc, 1, 0x7FFFFFFF);
   if (std::isnan(from)) from = 0x7FFFFFFF;
@@ -82,7 +91,7 @@ Value Substring(Machine& m, const Value& self, const Value* args, int argc) {
   const double length = static_cast<double>(u.size());
   auto clamp = [&](double d) { return std::isnan(d) ? 0.0 : std::clamp(std::trunc(d), 0.0, length); };
   double start = clamp(NumArg(m, args, argc, 0, 0));
-  double end = clamp(NumArg(m, args, argc, 1, length));
+  double end = clamp(TypedNum(m, args, argc, 1, length));
   if (start > end) std::swap(start, end);
   return FromUnits(m, u.substr(static_cast<std::size_t>(start), static_cast<std::size_t>(end - start)));
 }
@@ -91,7 +100,7 @@ Value Substr(Machine& m, const Value& self, const Value* args, int argc) {
   const std::u16string u = Units(m, self, "substr");
   const double length = static_cast<double>(u.size());
   const double start = Clamp(NumArg(m, args, argc, 0, 0), length);
-  double count = NumArg(m, args, argc, 1, length);
+  double count = TypedNum(m, args, argc, 1, length);
   if (std::isnan(count)) count = 0;
   count = std::trunc(count);
   if (count < 0) {  // counts back from the end; nothing when that reaches the end

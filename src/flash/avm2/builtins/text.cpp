@@ -418,6 +418,69 @@ Value GetLineText(Machine& m, const Value& self, const Value* args, int argc) {
   return m.StrValue(Utf8(lines[index]));
 }
 
+Value GetSelectedText(Machine& m, const Value& self, const Value*, int) {
+  TextField* f = FieldOf(m, self);
+  if (f->selectionBegin < 0) return m.StrValue("");
+  const QString text = f->Text();
+  const int low = std::clamp(std::min(f->selectionBegin, f->selectionEnd), 0, static_cast<int>(text.size()));
+  const int high = std::clamp(std::max(f->selectionBegin, f->selectionEnd), low, static_cast<int>(text.size()));
+  return m.StrValue(Utf8(text.mid(low, high - low)));
+}
+Value GetMaxScrollH(Machine& m, const Value& self, const Value*, int) { return Value::Number(FieldOf(m, self)->MaxHScroll()); }
+
+// Paragraphs end after each carriage return. The index just past the text belongs to the
+// last paragraph, which then counts one character more; any other index outside is -1.
+template <bool Length>
+Value Paragraph(Machine& m, const Value& self, const Value* args, int argc) {
+  const QString text = FieldOf(m, self)->Text();
+  const int size = static_cast<int>(text.size());
+  const int index = IndexArg(m, args, argc, 0, 0);
+  if (index < 0 || index > size) return Value::Number(-1);
+  const int start = index == 0 ? 0 : static_cast<int>(text.lastIndexOf(QChar('\r'), index - 1)) + 1;
+  if (!Length) return Value::Number(start);
+  if (index == size) return Value::Number(size - start + 1);
+  const int end = static_cast<int>(text.indexOf(QChar('\r'), start));
+  return Value::Number(end < 0 ? size - start : end - start + 1);
+}
+
+Value GetMouseWheelEnabled(Machine& m, const Value& self, const Value*, int) {
+  return Value::Bool(FieldOf(m, self)->mouseWheelEnabled);
+}
+Value SetMouseWheelEnabled(Machine& m, const Value& self, const Value* args, int argc) {
+  FieldOf(m, self)->mouseWheelEnabled = m.ToBoolean(Arg(args, argc, 0));
+  return Value();
+}
+// The rendering settings read back as set: an unknown anti-aliasing type is ignored, an
+// unknown grid fitting is "none", sharpness is held to -400..400 and thickness to -200..200.
+Value GetAntiAliasType(Machine& m, const Value& self, const Value*, int) { return m.StrValue(FieldOf(m, self)->antiAliasType); }
+Value SetAntiAliasType(Machine& m, const Value& self, const Value* args, int argc) {
+  TextField* f = FieldOf(m, self);
+  const std::string type = StrArg(m, args, argc, 0);
+  if (type == "normal" || type == "advanced") f->antiAliasType = type;
+  return Value();
+}
+Value GetGridFitType(Machine& m, const Value& self, const Value*, int) { return m.StrValue(FieldOf(m, self)->gridFitType); }
+Value SetGridFitType(Machine& m, const Value& self, const Value* args, int argc) {
+  TextField* f = FieldOf(m, self);
+  const std::string type = StrArg(m, args, argc, 0);
+  f->gridFitType = type == "pixel" || type == "subpixel" ? type : "none";
+  return Value();
+}
+template <bool Sharpness>
+Value GetRenderNumber(Machine& m, const Value& self, const Value*, int) {
+  TextField* f = FieldOf(m, self);
+  return Value::Number(Sharpness ? f->sharpness : f->thickness);
+}
+template <bool Sharpness>
+Value SetRenderNumber(Machine& m, const Value& self, const Value* args, int argc) {
+  TextField* f = FieldOf(m, self);
+  const double limit = Sharpness ? 400 : 200;
+  double v = m.ToNumber(Arg(args, argc, 0));
+  if (!std::isnan(v)) v = std::clamp(v, -limit, limit);
+  (Sharpness ? f->sharpness : f->thickness) = v;
+  return Value();
+}
+
 Value Nothing(Machine&, const Value&, const Value*, int) { return Value(); }
 
 // ---- Font ----
@@ -550,6 +613,20 @@ void InstallText(Machine& m) {
       {"INPUT", "input"},
   };
   Install(m, fieldType, kFieldTypeConstants);
+  ClassObject* antiAlias = m.DefineClass("flash.text", "AntiAliasType", m.objectClass);
+  static const TextConstant kAntiAliasConstants[] = {{"ADVANCED", "advanced"}, {"NORMAL", "normal"}};
+  Install(m, antiAlias, kAntiAliasConstants);
+  ClassObject* gridFit = m.DefineClass("flash.text", "GridFitType", m.objectClass);
+  static const TextConstant kGridFitConstants[] = {{"NONE", "none"}, {"PIXEL", "pixel"}, {"SUBPIXEL", "subpixel"}};
+  Install(m, gridFit, kGridFitConstants);
+  ClassObject* fontStyle = m.DefineClass("flash.text", "FontStyle", m.objectClass);
+  static const TextConstant kFontStyleConstants[] = {
+      {"BOLD", "bold"}, {"BOLD_ITALIC", "boldItalic"}, {"ITALIC", "italic"}, {"REGULAR", "regular"}};
+  Install(m, fontStyle, kFontStyleConstants);
+  ClassObject* fontType = m.DefineClass("flash.text", "FontType", m.objectClass);
+  static const TextConstant kFontTypeConstants[] = {
+      {"DEVICE", "device"}, {"EMBEDDED", "embedded"}, {"EMBEDDED_CFF", "embeddedCFF"}};
+  Install(m, fontType, kFontTypeConstants);
 
   ClassObject* interactive = m.FindClass("flash.display.InteractiveObject");
   if (!interactive) return;
@@ -592,6 +669,15 @@ void InstallText(Machine& m) {
       {"selectionEndIndex", GetSelectionIndex<1>, nullptr, kAccessor, 0},
       {"caretIndex", GetSelectionIndex<2>, nullptr, kAccessor, 0},
       {"getLineText", GetLineText, nullptr, 0, 0},
+      {"selectedText", GetSelectedText, nullptr, kAccessor, 0},
+      {"maxScrollH", GetMaxScrollH, nullptr, kAccessor, 0},
+      {"getFirstCharInParagraph", Paragraph<false>, nullptr, 0, 0, 1},
+      {"getParagraphLength", Paragraph<true>, nullptr, 0, 0, 1},
+      {"mouseWheelEnabled", GetMouseWheelEnabled, SetMouseWheelEnabled, kAccessor, 0},
+      {"antiAliasType", GetAntiAliasType, SetAntiAliasType, kAccessor, 0},
+      {"gridFitType", GetGridFitType, SetGridFitType, kAccessor, 0},
+      {"sharpness", GetRenderNumber<true>, SetRenderNumber<true>, kAccessor, 0},
+      {"thickness", GetRenderNumber<false>, SetRenderNumber<false>, kAccessor, 0},
   };
   Install(m, field, kFieldMembers);
 }

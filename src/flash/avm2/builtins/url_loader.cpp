@@ -3,6 +3,7 @@
 // (URLVariables). The events come at the loader stage of a frame: open, progress,
 // httpStatus and complete, or httpStatus and ioError when the file cannot be read.
 // URLLoaderDataFormat and URLVariables come with it.
+#include <cstring>
 #include "flash/avm2/builtins/media.h"
 #include "flash/avm2/builtins/support.h"
 #include "flash/display/player.h"
@@ -73,7 +74,7 @@ void DecodeVariables(Machine& m, const Value& target, const std::string& source)
     const std::string name = Unescape(pair.substr(0, eq));
     const Value value = m.StrValue(Unescape(pair.substr(eq + 1)));
     const Value old = m.GetPublic(target, name);
-    if (old.IsUndefined()) {
+    if (old.IsNullish()) {  // a null variable is replaced too
       m.SetPublic(target, name, value);
     } else if (old.IsObject() && m.IsInstance(old, m.FindClass("Array"))) {
       m.CallPublic(old, "push", {value});
@@ -173,6 +174,45 @@ Value VariablesDecode(Machine& m, const Value& self, const Value* args, int argc
   return Value();
 }
 
+// The variables as a query string: name=value for each enumerable property in order, an
+// Array's elements each with the name; names and values are percent-encoded as UTF-8,
+// letters, digits and "@-_.*+/" as they are.
+std::string EncodeComponent(const std::string& text) {
+  static const char* kHex = "0123456789ABCDEF";
+  std::string out;
+  for (const char ch : text) {
+    const auto c = static_cast<unsigned char>(ch);
+    if (std::isalnum(c) || std::strchr("@-_.*+/", c) != nullptr) {
+      out += static_cast<char>(c);
+    } else {
+      out += '%';
+      out += kHex[c >> 4];
+      out += kHex[c & 15];
+    }
+  }
+  return out;
+}
+Value VariablesToString(Machine& m, const Value& self, const Value*, int) {
+  Object* o = self.AsObject();
+  std::string out;
+  const auto add = [&](const std::string& name, const Value& value) {
+    if (!out.empty()) out += '&';
+    out += EncodeComponent(name) + "=" + EncodeComponent(m.ToString(value));
+  };
+  if (o) {
+    const std::vector<Object::Property> properties = o->properties;  // the values' text may run scripts
+    for (const Object::Property& p : properties) {
+      if (p.removed || !p.enumerable) continue;
+      if (p.value.IsObject() && p.value.object->kind == ObjectKind::Array) {
+        for (const Value& v : static_cast<ArrayObject*>(p.value.object)->elements) add(p.name, v);
+      } else {
+        add(p.name, p.value);
+      }
+    }
+  }
+  return m.StrValue(out);
+}
+
 }  // namespace
 
 void InstallUrlLoader(Machine& m) {
@@ -201,6 +241,7 @@ void InstallUrlLoader(Machine& m) {
   ClassObject* variables = m.DefineClass("flash.net", "URLVariables", m.objectClass, VariablesConstruct, false);
   static const Member kVariablesMembers[] = {
       {"decode", VariablesDecode, nullptr, 0, 0},
+      {"toString", VariablesToString, nullptr, 0, 0},
   };
   Install(m, variables, kVariablesMembers);
 }

@@ -1455,6 +1455,8 @@ Value XmlConcat(Machine& m, const Value& a, const Value& b) {
   return Value::Obj(l);
 }
 
+bool IsXmlNameText(const std::string& text) { return IsNcName(text); }
+
 std::size_t XmlItemCount(Object* o) { return Items(o).size(); }
 Value XmlItem(Object* o, std::size_t index) {
   const auto items = Items(o);

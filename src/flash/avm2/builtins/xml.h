@@ -11,6 +11,9 @@
 
 namespace vantrel::flash::avm2 {
 
+// Whether a text is a name XML allows (a letter or "_", then letters, digits, ".", "-", "_").
+bool IsXmlNameText(const std::string& text);
+
 class XmlObject : public Object {
  public:
   enum class Node : std::uint8_t { Element, Text, Comment, Instruction, Attribute };
