@@ -154,6 +154,13 @@ Value Invert(Machine& m, const Value& self, const Value*, int) {
   return Value::Bool(true);
 }
 
+Mat Transposed(const Mat& a) {
+  Mat t;
+  for (int c = 0; c < 4; ++c)
+    for (int r = 0; r < 4; ++r) t[r * 4 + c] = a[c * 4 + r];
+  return t;
+}
+
 Mat Translation(double x, double y, double z) {
   Mat t = kIdentity;
   t[12] = x;
@@ -217,11 +224,7 @@ Value Identity(Machine& m, const Value& self, const Value*, int) {
   return Value();
 }
 Value Transpose(Machine& m, const Value& self, const Value*, int) {
-  const Mat a = Get(m, self);
-  Mat t;
-  for (int c = 0; c < 4; ++c)
-    for (int r = 0; r < 4; ++r) t[r * 4 + c] = a[c * 4 + r];
-  Put(m, self, t);
+  Put(m, self, Transposed(Get(m, self)));
   return Value();
 }
 Value Clone(Machine& m, const Value& self, const Value*, int) {
@@ -278,12 +281,7 @@ Value CopyRawDataTo(Machine& m, const Value& self, const Value* args, int argc) 
   const Value& target = NonNull(m, args, argc, 0, "vector");
   NativeObject& out = VectorArg(m, target);
   const auto index = static_cast<std::size_t>(m.ToUint32(Arg(args, argc, 1)));
-  if (m.ToBoolean(Arg(args, argc, 2))) {
-    Mat t;
-    for (int c = 0; c < 4; ++c)
-      for (int r = 0; r < 4; ++r) t[r * 4 + c] = a[c * 4 + r];
-    a = t;
-  }
+  if (m.ToBoolean(Arg(args, argc, 2))) a = Transposed(a);
   if (out.list.size() < index + 16) {
     if (FixedVector(m, target)) m.ThrowError("RangeError", 1126, "Cannot change the length of a fixed Vector.");
     out.list.resize(index + 16, Value::Number(0));
@@ -297,12 +295,7 @@ Value CopyRawDataFrom(Machine& m, const Value& self, const Value* args, int argc
   if (in.list.size() < index + 16) m.ThrowError("RangeError", 2004, "One of the parameters is invalid.");
   Mat a;
   for (int i = 0; i < 16; ++i) a[i] = m.ToNumber(in.list[index + static_cast<std::size_t>(i)]);
-  if (m.ToBoolean(Arg(args, argc, 2))) {
-    Mat t;
-    for (int c = 0; c < 4; ++c)
-      for (int r = 0; r < 4; ++r) t[r * 4 + c] = a[c * 4 + r];
-    a = t;
-  }
+  if (m.ToBoolean(Arg(args, argc, 2))) a = Transposed(a);
   Put(m, self, a);
   return Value();
 }
