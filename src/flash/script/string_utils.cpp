@@ -259,4 +259,22 @@ int CompareUtf16(std::string_view a, std::string_view b, bool ignoreCase) {
   return x.size() < y.size() ? -1 : 1;
 }
 
+std::string PercentEncode(std::string_view text, std::string_view alsoKept) {
+  static constexpr char kHex[] = "0123456789ABCDEF";
+  std::string out;
+  out.reserve(text.size());
+  for (const char ch : text) {
+    const auto c = static_cast<unsigned char>(ch);
+    if ((c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') ||
+        (c != 0 && alsoKept.find(ch) != std::string_view::npos)) {
+      out.push_back(ch);
+    } else {
+      out.push_back('%');
+      out.push_back(kHex[c >> 4]);
+      out.push_back(kHex[c & 15]);
+    }
+  }
+  return out;
+}
+
 }  // namespace vantrel::flash::script

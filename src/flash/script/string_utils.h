@@ -21,6 +21,10 @@ void AppendCodePoint(std::string& out, std::uint32_t codePoint);
 // SWF 6 are in the system's code page, not UTF-8.
 std::string Utf8FromWindows1252(std::string_view text);
 
+// Every byte of the text as %XX (hex in capitals) but ASCII letters, digits and the
+// characters of alsoKept.
+std::string PercentEncode(std::string_view text, std::string_view alsoKept = {});
+
 // Number of UTF-16 units of the text.
 std::size_t Utf16UnitCount(std::string_view utf8);
 // The units [start, start + count) of the text, clamped to its length.

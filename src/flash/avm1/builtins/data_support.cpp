@@ -1,4 +1,5 @@
 #include "flash/avm1/builtins/data_support.h"
+#include "flash/script/string_utils.h"
 
 #include <cmath>
 
@@ -79,22 +80,7 @@ bool LooselyEqual(MachineInterface& machine, const Value& a, const Value& b) {
   return machine.ToNumber(a) == machine.ToNumber(b);
 }
 
-std::string UrlEncode(std::string_view text) {
-  static const char* hex = "0123456789ABCDEF";
-  std::string out;
-  out.reserve(text.size());
-  for (const char ch : text) {
-    const auto c = static_cast<unsigned char>(ch);
-    if ((c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z')) {
-      out.push_back(ch);
-    } else {
-      out.push_back('%');
-      out.push_back(hex[c >> 4]);
-      out.push_back(hex[c & 15]);
-    }
-  }
-  return out;
-}
+std::string UrlEncode(std::string_view text) { return script::PercentEncode(text); }
 
 static int HexDigit(char c) {
   if (c >= '0' && c <= '9') return c - '0';

@@ -29,18 +29,7 @@ int DigitValue(char16_t c) {
 // escape: letters and digits stay, every other byte of the UTF-8 text becomes %XX.
 Value Escape(Call& call) {
   if (call.Count() == 0) return Value();
-  static const char kHex[] = "0123456789ABCDEF";
-  std::string out;
-  for (const char ch : ArgString(call, 0)) {
-    const auto c = static_cast<unsigned char>(ch);
-    if ((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9')) {
-      out += ch;
-    } else {
-      out += '%';
-      out += kHex[c >> 4];
-      out += kHex[c & 15];
-    }
-  }
+  std::string out = script::PercentEncode(ArgString(call, 0));
   return call.machine.Str(std::move(out));
 }
 

@@ -7,6 +7,7 @@
 #include "flash/avm2/builtins/media.h"
 #include "flash/avm2/builtins/support.h"
 #include "flash/display/player.h"
+#include "flash/script/string_utils.h"
 
 namespace vantrel::flash::avm2 {
 
@@ -177,21 +178,7 @@ Value VariablesDecode(Machine& m, const Value& self, const Value* args, int argc
 // The variables as a query string: name=value for each enumerable property in order, an
 // Array's elements each with the name; names and values are percent-encoded as UTF-8,
 // letters, digits and "@-_.*+/" as they are.
-std::string EncodeComponent(const std::string& text) {
-  static const char* kHex = "0123456789ABCDEF";
-  std::string out;
-  for (const char ch : text) {
-    const auto c = static_cast<unsigned char>(ch);
-    if (std::isalnum(c) || std::strchr("@-_.*+/", c) != nullptr) {
-      out += static_cast<char>(c);
-    } else {
-      out += '%';
-      out += kHex[c >> 4];
-      out += kHex[c & 15];
-    }
-  }
-  return out;
-}
+std::string EncodeComponent(const std::string& text) { return script::PercentEncode(text, "@-_.*+/"); }
 Value VariablesToString(Machine& m, const Value& self, const Value*, int) {
   Object* o = self.AsObject();
   std::string out;
