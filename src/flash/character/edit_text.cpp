@@ -181,6 +181,8 @@ struct StyledParagraph {
   TextAlign align = TextAlign::Left;
   std::vector<StyledChar> chars;
   ParagraphFormat format;
+  // The style an empty paragraph's line takes its height from: the last one opened in it.
+  std::uint32_t emptyStyle = 0;
 };
 
 struct StyledText {
@@ -327,6 +329,7 @@ StyledText ParseStyled(const QString& text, bool html, const RunStyle& base, Tex
           if (ok && std::abs(spacing) < 1000) style.letterSpacing = spacing * 20;
         }
         push(style);
+        if (out.paragraphs.back().chars.empty()) out.paragraphs.back().emptyStyle = stack.back();
       }
       continue;
     }
@@ -534,7 +537,7 @@ FieldLayout Layout(const EditText& field, const QString& text) {
       line.chars.push_back(c);
       if (qc == ' ') lastBreak = line.chars.size();
     }
-    const std::uint32_t style = paragraph.chars.empty() ? 0 : paragraph.chars.back().style;
+    const std::uint32_t style = paragraph.chars.empty() ? paragraph.emptyStyle : paragraph.chars.back().style;
     finish(line, true, style);
   }
   return layout;
@@ -675,6 +678,45 @@ EditText::Caret EditText::CaretAt(const QString& text, int index) const {
     y += line.ascent + line.descent + line.leading;
   }
   return caret;
+}
+
+std::vector<EditText::LineBox> EditText::LineBoxes(const QString& text) const {
+  const FieldLayout& layout = LayoutToDraw(text).layout;
+  const QRectF box = ToQRectF(bounds);
+  std::vector<LineBox> boxes;
+  int offset = 0;
+  double top = 0;
+  for (const TextLine& line : layout.lines) {
+    LineBox out;
+    out.offset = offset;
+    out.length = static_cast<int>(line.chars.size()) + (line.endsParagraph ? 1 : 0);
+    out.top = top;
+    out.width = line.width;
+    out.ascent = line.ascent;
+    out.descent = line.descent;
+    out.leading = line.leading;
+    const double left = kGutter + line.left;
+    const double right = box.width() - kGutter - line.right;
+    out.left = left;
+    if (line.align == TextAlign::Right) out.left = right - line.width;
+    if (line.align == TextAlign::Center) out.left = left + (right - left - line.width) / 2;
+    double spaceExtra = 0;
+    if (line.align == TextAlign::Justify && !line.endsParagraph) {
+      int spaces = 0;
+      for (const PlacedChar& c : line.chars) spaces += c.code == ' ' && c.x + c.advance <= line.width;
+      if (spaces > 0) spaceExtra = std::max(0.0, right - left - line.width) / spaces;
+    }
+    double extra = 0;
+    for (const PlacedChar& c : line.chars) {
+      const FieldFont& font = layout.fonts[c.style];
+      out.chars.push_back({c.x + extra, c.advance, !font.embedded || c.glyph >= 0});
+      if (c.code == ' ') extra += spaceExtra;
+    }
+    offset += out.length;
+    top += line.ascent + line.descent + line.leading;
+    boxes.push_back(std::move(out));
+  }
+  return boxes;
 }
 
 void EditText::RenderText(const RenderContext& context, const QString& text) const {

@@ -83,6 +83,20 @@ class EditText : public Drawable {
     Rgba color;
   };
   Caret CaretAt(const QString& text, int index) const;
+  // The laid-out lines of a text as scripts see them (getLineMetrics, getCharBoundaries):
+  // each line's characters in the text, the paragraph end included, where it stands in
+  // the box and how tall it is, and where each of its characters stands. Twips; x from
+  // the box's left edge, top from the top of the text (the 2-pixel gutter not counted).
+  struct LineBox {
+    int offset = 0, length = 0;
+    double left = 0, top = 0, width = 0, ascent = 0, descent = 0, leading = 0;
+    struct Char {
+      double x = 0, advance = 0;  // x from the line's left
+      bool drawn = false;         // the font has a glyph for it
+    };
+    std::vector<Char> chars;  // the paragraph end not included
+  };
+  std::vector<LineBox> LineBoxes(const QString& text) const;
   void AttachFont(const std::shared_ptr<const Font>& font);
   // The size of the laid-out text in twips: the widest line and the lines' heights
   // (each with the leading after it but the last).

@@ -103,6 +103,14 @@ void TextField::Changed() {
   field_->initialText = field_->html ? formatted_.ToHtml() : formatted_.Text();
   auto copy = std::make_shared<EditText>(*field_);
   copy->initialText = formatted_.ToHtml();
+  // A text ending with a line end shows an empty line after it, in that line end's
+  // format; the HTML form writes no paragraph for it.
+  if (formatted_.Text().endsWith(QChar('\r'))) {
+    FormattedText withLastLine = formatted_;
+    const int length = formatted_.Length();
+    withLastLine.Replace(length, length, QStringLiteral("\r"), formatted_.FormatAt(length - 1));
+    copy->initialText = withLastLine.ToHtml();
+  }
   copy->html = true;
   // The runs carry every paragraph's margins, indents and leading; an empty text has no
   // runs and keeps the field's (its caret stands inside them).
@@ -148,26 +156,47 @@ void TextField::Resize(std::optional<double> width, std::optional<double> height
   Changed();
 }
 
+std::vector<EditText::LineBox> TextField::Lines() const {
+  std::vector<EditText::LineBox> lines = drawn_->LineBoxes(drawn_->initialText);
+  // The last paragraph has no end of its own.
+  const int length = formatted_.Length();
+  for (EditText::LineBox& line : lines) line.length = std::max(0, std::min(line.length, length - line.offset));
+  return lines;
+}
+
 TextField::Metrics TextField::Measure() const {
   Metrics m;
-  const EditText::TextMetrics measured = drawn_->Measure(drawn_->initialText, true);
-  // Scripts read the size in whole pixels.
-  m.width = std::floor(measured.width / 20.0);
-  m.height = std::floor(measured.height / 20.0);
-  m.lines = std::max<int>(1, static_cast<int>(measured.lineHeights.size()));
-  for (double h : measured.lineHeights) m.lineHeights.push_back(h / 20.0);
+  const std::vector<EditText::LineBox> lines = Lines();
+  // The empty line after a text's last line end adds no height. The height counts the
+  // leading between lines, and a single line its own.
+  std::size_t counted = lines.size();
+  if (counted > 1 && formatted_.Text().endsWith(QChar('\r'))) --counted;
+  double width = 0, height = 0;
+  for (std::size_t i = 0; i < counted; ++i) {
+    width = std::max(width, lines[i].width);
+    height += lines[i].ascent + lines[i].descent;
+    if (i + 1 < counted || counted == 1) height += lines[i].leading;
+  }
+  m.width = width / 20.0;
+  m.height = formatted_.Text().isEmpty() ? 0 : height / 20.0;
+  m.lines = std::max<int>(1, static_cast<int>(lines.size()));
+  for (const EditText::LineBox& line : lines) {
+    m.lineHeights.push_back((line.ascent + line.descent + line.leading) / 20.0);
+    m.lineLeadings.push_back(line.leading / 20.0);
+  }
   return m;
 }
 
 namespace {
 
-// How many of the lines from first on fit into height (at least one).
-int LinesFitting(const std::vector<double>& heights, std::size_t first, double height) {
+// How many of the lines from first on fit into height (at least one): the last one
+// that fits needs no room for its leading.
+int LinesFitting(const TextField::Metrics& m, std::size_t first, double height) {
   int count = 0;
   double used = 0;
-  for (std::size_t i = first; i < heights.size(); ++i) {
-    used += heights[i];
-    if (count > 0 && used > height) break;
+  for (std::size_t i = first; i < m.lineHeights.size(); ++i) {
+    if (count > 0 && used + m.lineHeights[i] - m.lineLeadings[i] > height) break;
+    used += m.lineHeights[i];
     ++count;
   }
   return std::max(count, 1);
@@ -178,14 +207,28 @@ int LinesFitting(const std::vector<double>& heights, std::size_t first, double h
 int TextField::MaxScroll() const {
   const Metrics m = Measure();
   const double visible = field_->bounds.Height() / 20.0 - 4;
-  double used = 0;
+  const int lines = static_cast<int>(m.lineHeights.size());
+  if (Movie() && Movie()->movie && Movie()->movie->actionScript3) {
+    // ActionScript 3 (maxScrollV): the first line from which the rest of the text, as
+    // tall as textHeight says, fits.
+    double top = 0;
+    for (int s = 1; s <= lines; ++s) {
+      if (m.height - top <= visible) return s;
+      top += m.lineHeights[static_cast<std::size_t>(s - 1)];
+    }
+    return std::max(1, lines);
+  }
+  // ActionScript 1/2 (maxscroll): as many lines as fit from the bottom, the bottom one
+  // needing no room for its leading.
   int fit = 0;
-  for (auto it = m.lineHeights.rbegin(); it != m.lineHeights.rend(); ++it) {
-    used += *it;
-    if (fit > 0 && used > visible) break;
+  double used = 0;
+  for (std::size_t i = m.lineHeights.size(); i-- > 0;) {
+    const double add = fit == 0 ? m.lineHeights[i] - m.lineLeadings[i] : m.lineHeights[i];
+    if (fit > 0 && used + add > visible) break;
+    used += add;
     ++fit;
   }
-  return std::max(1, static_cast<int>(m.lineHeights.size()) - std::max(fit, 1) + 1);
+  return std::max(1, lines - std::max(fit, 1) + 1);
 }
 
 int TextField::BottomScroll() const {
@@ -195,7 +238,7 @@ int TextField::BottomScroll() const {
   const int top = std::min(scroll, MaxScroll());
   const std::size_t first = static_cast<std::size_t>(std::max(0, top - 1));
   const int lines = static_cast<int>(m.lineHeights.size());
-  return std::min(std::max(lines, 1), top + LinesFitting(m.lineHeights, first, visible) - 1);
+  return std::min(std::max(lines, 1), top + LinesFitting(m, first, visible) - 1);
 }
 
 TextExtent MeasureTextExtent(const TextFormat& format, const QString& text, std::optional<double> width) {

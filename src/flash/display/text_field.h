@@ -73,6 +73,9 @@ class TextField : public DisplayObject {
   bool ShowVariableText(const QString& text);
   // Flash 8 settings scripts read back (the rasterizer draws every field alike).
   bool mouseWheelEnabled = true;
+  // ActionScript 3 settings the field keeps: the selection shown without the focus, and
+  // copying with formats.
+  bool alwaysShowSelection = false, useRichTextClipboard = false;
   std::string antiAliasType = "normal", gridFitType = "pixel";
   double sharpness = 0, thickness = 0;
   // The script's StyleSheet object (kept alive by the field); styles holds its rules.
@@ -98,13 +101,17 @@ class TextField : public DisplayObject {
   bool condenseWhite = false;
   // The style sheet HTML text is parsed with (null when none).
   std::shared_ptr<const TextStyles> styles;
-  // The laid-out size of the text in pixels (textWidth, textHeight) and the lines.
+  // The laid-out size of the text in pixels, to the twip (ActionScript 1/2 reads whole
+  // pixels), and the lines.
   struct Metrics {
     double width = 0, height = 0;
     int lines = 1;
     std::vector<double> lineHeights;  // pixels, leading included
+    std::vector<double> lineLeadings;
   };
   Metrics Measure() const;
+  // The lines as laid out now (see EditText::LineBox), the last one ending with the text.
+  std::vector<EditText::LineBox> Lines() const;
   // The last line scroll can show at the top, and the last line visible now (1-based).
   int MaxScroll() const;
   int BottomScroll() const;

@@ -90,12 +90,31 @@ TEST(TextFieldFormat, HtmlFieldsWriteTheirRunsAndDrawThem) {
   EXPECT_EQ(html,
             R"(<P ALIGN="CENTER"><FONT FACE="Times New Roman" SIZE="12" COLOR="#000000" LETTERSPACING="0" KERNING="0"><B>bold</B> plain</FONT></P>)");
   EXPECT_EQ(s.field->Text(), "bold plain\r");
-  // What the renderer gets holds the same runs.
+  // What the renderer gets holds the same runs, and the empty line after the last line end.
   ASSERT_TRUE(s.field->character);
-  EXPECT_EQ(static_cast<const EditText&>(*s.field->character).initialText.toStdString(), html);
+  EXPECT_EQ(static_cast<const EditText&>(*s.field->character).initialText.toStdString(),
+            html + R"(<P ALIGN="CENTER"><FONT FACE="Times New Roman" SIZE="12" COLOR="#000000" LETTERSPACING="0" KERNING="0"></FONT></P>)");
   s.Call("setTextFormat", {Script::Num(5), Script::Num(10), s.Format({{"url", s.Str("a.html")}})});
   EXPECT_NE(s.m.ToString(s.m.Get(avm1::ScriptObjectOf(s.field), "htmlText")).find(R"(<A HREF="a.html" TARGET="">plain</A>)"),
             std::string::npos);
+}
+
+// A text ending with a line end shows an empty line after it: a line of its own (the
+// layout gives it one, scripts can scroll to it) that adds nothing to the text's height.
+TEST(TextFieldFormat, ALastLineEndAddsALineButNoHeight) {
+  auto run = FieldMovie(false, "a");
+  ASSERT_TRUE(run->player);
+  Script s{*run};
+  ASSERT_TRUE(s.field);
+  const std::string height = s.m.ToString(s.m.Get(avm1::ScriptObjectOf(s.field), "textHeight"));
+  s.m.Set(avm1::ScriptObjectOf(s.field), "text", s.Str("a\r"));
+  EXPECT_EQ(s.m.ToString(s.m.Get(avm1::ScriptObjectOf(s.field), "textHeight")), height);
+  const auto lines = s.field->Lines();
+  ASSERT_EQ(lines.size(), 2u);
+  EXPECT_EQ(lines[0].length, 2);  // "a" and its line end
+  EXPECT_EQ(lines[1].offset, 2);
+  EXPECT_EQ(lines[1].length, 0);
+  EXPECT_GT(lines[1].top, lines[0].top);
 }
 
 }  // namespace

@@ -271,6 +271,27 @@ TEST_F(TextTest, EmbeddedMetricsDropTheirFractionAndAWrappedLineKeepsItsSpace) {
   EXPECT_DOUBLE_EQ(field->Measure("AA AA AA", false).width, 4 * 195 + 2 * 100);
 }
 
+// Where scripts find lines and characters: each line's characters in the text (its line
+// end counted), its left edge after alignment, its top, and which characters have a glyph.
+TEST_F(TextTest, LineBoxesPlaceLinesAndTheirCharacters) {
+  Define(48, Font2(1));  // only 'A', 10 px wide at 10 px
+  auto field = std::static_pointer_cast<EditText>(Define(37, EditTextBody(1, "", false, true).bytes));
+  ASSERT_TRUE(field);
+  const auto boxes = field->LineBoxes("<p align=\"right\">AB</p><p>A</p>");
+  ASSERT_EQ(boxes.size(), 2u);
+  EXPECT_EQ(boxes[0].offset, 0);
+  EXPECT_EQ(boxes[0].length, 3);
+  EXPECT_EQ(boxes[1].offset, 3);
+  ASSERT_EQ(boxes[0].chars.size(), 2u);
+  EXPECT_TRUE(boxes[0].chars[0].drawn);
+  EXPECT_FALSE(boxes[0].chars[1].drawn);  // no glyph for 'B', and no advance
+  EXPECT_DOUBLE_EQ(boxes[0].chars[1].advance, 0);
+  EXPECT_DOUBLE_EQ(boxes[0].left, 1000 - 40 - 200);  // right-aligned inside the gutter
+  EXPECT_DOUBLE_EQ(boxes[1].left, 40);
+  EXPECT_DOUBLE_EQ(boxes[0].top, 0);
+  EXPECT_DOUBLE_EQ(boxes[1].top, boxes[0].ascent + boxes[0].descent + boxes[0].leading);
+}
+
 TEST_F(TextTest, HtmlRunsTakeTheFontOfTheirStyle) {
   Define(48, Font2(1));                     // regular: only 'A'
   Define(48, Font2(2, 'B', 1));             // bold: only 'B'

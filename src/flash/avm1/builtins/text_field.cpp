@@ -165,8 +165,9 @@ FIELD_SETTER(SetHScroll, {
 })
 FIELD_GETTER(GetMaxScroll, Value::Number(f->MaxScroll()))
 FIELD_GETTER(GetBottomScroll, Value::Number(f->BottomScroll()))
-FIELD_GETTER(GetTextWidth, Value::Number(f->Measure().width))
-FIELD_GETTER(GetTextHeight, Value::Number(f->Measure().height))
+// ActionScript 1/2 reads the text's size in whole pixels.
+FIELD_GETTER(GetTextWidth, Value::Number(std::floor(f->Measure().width)))
+FIELD_GETTER(GetTextHeight, Value::Number(std::floor(f->Measure().height)))
 FIELD_GETTER(GetCondenseWhite, Value::Bool(f->condenseWhite))
 FIELD_SETTER(SetCondenseWhite, f->condenseWhite = call.machine.ToBoolean(v))
 

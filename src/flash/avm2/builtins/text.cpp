@@ -188,7 +188,10 @@ std::string Utf8(const QString& s) { return s.toStdString(); }
 QString QStr(Machine& m, const Value& v) { return QString::fromStdString(m.ToString(v)); }
 
 // Boolean and colour properties: the getter and setter of each by number.
-enum FieldFlag { kBorder, kBackground, kMultiline, kWordWrap, kPassword, kSelectable, kEmbedFonts, kCondenseWhite, kFlagCount };
+enum FieldFlag {
+  kBorder, kBackground, kMultiline, kWordWrap, kPassword, kSelectable, kEmbedFonts, kCondenseWhite, kAlwaysShowSelection,
+  kRichClipboard, kFlagCount
+};
 bool& FlagOf(TextField* f, int flag) {
   switch (flag) {
     case kBorder: return f->Field().border;
@@ -198,6 +201,8 @@ bool& FlagOf(TextField* f, int flag) {
     case kPassword: return f->Field().password;
     case kSelectable: return f->selectable;
     case kEmbedFonts: return f->Field().useOutlines;
+    case kAlwaysShowSelection: return f->alwaysShowSelection;
+    case kRichClipboard: return f->useRichTextClipboard;
     default: return f->condenseWhite;
   }
 }
@@ -409,14 +414,117 @@ Value GetSelectionIndex(Machine& m, const Value& self, const Value*, int) {
   const int low = std::min(f->selectionBegin, f->selectionEnd), high = std::max(f->selectionBegin, f->selectionEnd);
   return Value::Number(Which == 0 ? low : Which == 1 ? high : f->selectionEnd);
 }
-Value GetLineText(Machine& m, const Value& self, const Value* args, int argc) {
-  TextField* f = FieldOf(m, self);
-  const std::vector<QString> lines = f->Field().LayoutLines(f->Text());
+// ---- Lines and characters, as laid out now ----
+using LineBoxes = std::vector<EditText::LineBox>;
+
+const EditText::LineBox& LineArg(Machine& m, const LineBoxes& lines, const Value* args, int argc) {
   const int index = IndexArg(m, args, argc, 0, 0);
   if (index < 0 || index >= static_cast<int>(lines.size()))
     m.ThrowError("RangeError", 2006, "The supplied index is out of bounds.");
-  return m.StrValue(Utf8(lines[index]));
+  return lines[static_cast<std::size_t>(index)];
 }
+Value GetLineText(Machine& m, const Value& self, const Value* args, int argc) {
+  TextField* f = FieldOf(m, self);
+  const LineBoxes lines = f->Lines();
+  const EditText::LineBox& line = LineArg(m, lines, args, argc);
+  return m.StrValue(Utf8(f->Text().mid(line.offset, line.length)));
+}
+Value GetLineLength(Machine& m, const Value& self, const Value* args, int argc) {
+  return Value::Number(LineArg(m, FieldOf(m, self)->Lines(), args, argc).length);
+}
+Value GetLineOffset(Machine& m, const Value& self, const Value* args, int argc) {
+  return Value::Number(LineArg(m, FieldOf(m, self)->Lines(), args, argc).offset);
+}
+Value GetLineMetrics(Machine& m, const Value& self, const Value* args, int argc) {
+  const LineBoxes lines = FieldOf(m, self)->Lines();
+  const EditText::LineBox& line = LineArg(m, lines, args, argc);
+  const Value values[] = {Value::Number(line.left / 20), Value::Number(line.width / 20),
+                          Value::Number((line.ascent + line.descent + line.leading) / 20), Value::Number(line.ascent / 20),
+                          Value::Number(line.descent / 20), Value::Number(line.leading / 20)};
+  return Value::Obj(m.ConstructClass(m.FindClass("flash.text.TextLineMetrics"), values, 6));
+}
+// The line holding a character (a paragraph end belongs to the line it ends); -1 past the text.
+int LineOfChar(const LineBoxes& lines, int index) {
+  for (std::size_t i = 0; i < lines.size(); ++i)
+    if (index >= lines[i].offset && index < lines[i].offset + lines[i].length) return static_cast<int>(i);
+  return -1;
+}
+Value GetLineIndexOfChar(Machine& m, const Value& self, const Value* args, int argc) {
+  return Value::Number(LineOfChar(FieldOf(m, self)->Lines(), IndexArg(m, args, argc, 0, 0)));
+}
+
+// The lines the field shows: from the top line of its scroll to the first one past the
+// last whole line (the one it shows cut off at the bottom). Their tops count from there.
+struct ShownLines {
+  std::size_t first = 0, last = 0;  // inclusive
+  double scrolledTop = 0;           // twips of text above the first
+};
+ShownLines Shown(TextField* f, const LineBoxes& lines) {
+  ShownLines shown;
+  shown.first = static_cast<std::size_t>(std::max(0, std::min(f->scroll, f->MaxScroll()) - 1));
+  shown.last = static_cast<std::size_t>(std::max(0, f->BottomScroll()));
+  if (shown.first < lines.size()) shown.scrolledTop = lines[shown.first].top;
+  return shown;
+}
+constexpr double kGutterTwips = 40;
+
+Value GetCharBoundaries(Machine& m, const Value& self, const Value* args, int argc) {
+  TextField* f = FieldOf(m, self);
+  const LineBoxes lines = f->Lines();
+  const int index = IndexArg(m, args, argc, 0, 0);
+  const int at = LineOfChar(lines, index);
+  const ShownLines shown = Shown(f, lines);
+  if (at < 0 || static_cast<std::size_t>(at) < shown.first || static_cast<std::size_t>(at) > shown.last) return Value::Null();
+  const EditText::LineBox& line = lines[static_cast<std::size_t>(at)];
+  const auto column = static_cast<std::size_t>(index - line.offset);
+  // Paragraph ends and characters the font has no glyph for have no box.
+  if (column >= line.chars.size() || !line.chars[column].drawn) return Value::Null();
+  const EditText::LineBox::Char& c = line.chars[column];
+  const Value values[] = {Value::Number((line.left + c.x) / 20), Value::Number((kGutterTwips + line.top - shown.scrolledTop) / 20),
+                          Value::Number(c.advance / 20), Value::Number((line.ascent + line.descent) / 20)};
+  return Value::Obj(m.ConstructClass(m.FindClass("flash.geom.Rectangle"), values, 4));
+}
+
+// The shown line under a point of the field (its own pixels), -1 when none is.
+int LineAtPoint(TextField* f, const LineBoxes& lines, double y) {
+  const ShownLines shown = Shown(f, lines);
+  const double at = y * 20 - kGutterTwips + shown.scrolledTop;
+  for (std::size_t i = shown.first; i < lines.size() && i <= shown.last; ++i) {
+    const EditText::LineBox& line = lines[i];
+    if (at >= line.top && at < line.top + line.ascent + line.descent + line.leading) return static_cast<int>(i);
+  }
+  return -1;
+}
+Value GetLineIndexAtPoint(Machine& m, const Value& self, const Value* args, int argc) {
+  TextField* f = FieldOf(m, self);
+  return Value::Number(LineAtPoint(f, f->Lines(), NumArg(m, args, argc, 1, NAN)));
+}
+Value GetCharIndexAtPoint(Machine& m, const Value& self, const Value* args, int argc) {
+  TextField* f = FieldOf(m, self);
+  const LineBoxes lines = f->Lines();
+  const int at = LineAtPoint(f, lines, NumArg(m, args, argc, 1, NAN));
+  if (at < 0) return Value::Number(-1);
+  const EditText::LineBox& line = lines[static_cast<std::size_t>(at)];
+  const double x = (NumArg(m, args, argc, 0, NAN) + f->hscroll) * 20 - line.left;
+  for (std::size_t i = 0; i < line.chars.size(); ++i)
+    if (x >= line.chars[i].x && x < line.chars[i].x + line.chars[i].advance) return Value::Number(line.offset + static_cast<int>(i));
+  return Value::Number(-1);
+}
+
+// getTextRuns: the spans of one format, as TextRun objects.
+Value GetTextRuns(Machine& m, const Value& self, const Value*, int) {
+  TextField* f = FieldOf(m, self);
+  std::vector<Value> runs;
+  ClassObject* run = m.FindClass("flash.text.TextRun");
+  int begin = 0;
+  for (const FormattedText::Span& span : f->Formatted().Spans()) {
+    const Value values[] = {Value::Number(begin), Value::Number(begin + span.length), MakeFormat(m, span.format)};
+    runs.push_back(Value::Obj(m.ConstructClass(run, values, 3)));
+    begin += span.length;
+  }
+  return Value::Obj(m.NewArray(std::move(runs)));
+}
+Value GetRawText(Machine& m, const Value& self, const Value*, int) { return m.StrValue(Utf8(FieldOf(m, self)->Text())); }
 
 Value GetSelectedText(Machine& m, const Value& self, const Value*, int) {
   TextField* f = FieldOf(m, self);
@@ -669,6 +777,17 @@ void InstallText(Machine& m) {
       {"selectionEndIndex", GetSelectionIndex<1>, nullptr, kAccessor, 0},
       {"caretIndex", GetSelectionIndex<2>, nullptr, kAccessor, 0},
       {"getLineText", GetLineText, nullptr, 0, 0},
+      {"getLineLength", GetLineLength, nullptr, 0, 0},
+      {"getLineOffset", GetLineOffset, nullptr, 0, 0},
+      {"getLineMetrics", GetLineMetrics, nullptr, 0, 0},
+      {"getLineIndexOfChar", GetLineIndexOfChar, nullptr, 0, 0},
+      {"getCharBoundaries", GetCharBoundaries, nullptr, 0, 0},
+      {"getLineIndexAtPoint", GetLineIndexAtPoint, nullptr, 0, 0},
+      {"getCharIndexAtPoint", GetCharIndexAtPoint, nullptr, 0, 0},
+      {"getTextRuns", GetTextRuns, nullptr, 0, 0},
+      {"getRawText", GetRawText, nullptr, 0, 0},
+      {"alwaysShowSelection", GetFlag<kAlwaysShowSelection>, SetFlag<kAlwaysShowSelection>, kAccessor, 0},
+      {"useRichTextClipboard", GetFlag<kRichClipboard>, SetFlag<kRichClipboard>, kAccessor, 0},
       {"selectedText", GetSelectedText, nullptr, kAccessor, 0},
       {"maxScrollH", GetMaxScrollH, nullptr, kAccessor, 0},
       {"getFirstCharInParagraph", Paragraph<false>, nullptr, 0, 0, 1},

@@ -2,7 +2,7 @@
 // (Mouse), the context menu's classes, System, fscommand, what a desktop player has of
 // sensors, touch and workers (none), and the small data classes of flash.net,
 // flash.text, flash.media and flash.printing (FileFilter, URLRequestHeader,
-// TextLineMetrics, CSMSettings, SoundLoaderContext, PrintJobOptions). The rest of these
+// TextLineMetrics, TextRun, CSMSettings, SoundLoaderContext, PrintJobOptions). The rest of these
 // packages is declared from the API listing (api/declared_api.h).
 #include <cmath>
 
@@ -58,9 +58,10 @@ const RecordField kLineMetricsFields[] = {{"x", 'n'},      {"width", 'n'},   {"h
 const RecordField kCsmFields[] = {{"fontSize", 'n'}, {"insideCutoff", 'n'}, {"outsideCutoff", 'n'}};
 const RecordField kPrintOptionsFields[] = {{"printAsBitmap", 'b', 0}};
 const RecordField kSoundContextFields[] = {{"bufferTime", 'n', 1000}, {"checkPolicyFile", 'b', 0}};
+const RecordField kTextRunFields[] = {{"beginIndex", 'n'}, {"endIndex", 'n'}, {"textFormat", 'o'}};
 
 enum RecordKind {
-  kMenuItem, kBuiltInItems, kClipboardItems, kMenu, kFileFilter, kHeader, kLineMetrics, kCsm, kPrintOptions, kSoundContext
+  kMenuItem, kBuiltInItems, kClipboardItems, kMenu, kFileFilter, kHeader, kLineMetrics, kCsm, kPrintOptions, kSoundContext, kTextRun
 };
 
 const RecordClass kRecordClasses[] = {
@@ -74,6 +75,7 @@ const RecordClass kRecordClasses[] = {
     {"flash.text", "CSMSettings", false, 3, kCsmFields},
     {"flash.printing", "PrintJobOptions", false, 1, kPrintOptionsFields},
     {"flash.media", "SoundLoaderContext", false, 2, kSoundContextFields},
+    {"flash.text", "TextRun", false, 3, kTextRunFields},
 };
 
 Value Default(Machine& m, const RecordField& f) {
@@ -267,6 +269,7 @@ void InstallUiSystem(Machine& m) {
   DefineRecord<kCsm>(m);
   DefineRecord<kPrintOptions>(m);
   DefineRecord<kSoundContext>(m);
+  DefineRecord<kTextRun>(m);
 
   static const Member kUnsupported[] = {{"isSupported", False, nullptr, kStatic | kAccessor, 0}};
   for (const char* name : {"Accelerometer", "Geolocation"})
