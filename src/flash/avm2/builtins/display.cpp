@@ -340,8 +340,17 @@ Value GetName(Machine& m, const Value& self, const Value*, int) {
   DisplayObject* d = Display(m, self);
   return IsStageHost(m, d) ? Value::Null() : m.StrValue(d->name);
 }
+// Objects the timeline placed, and movies' roots, keep the names their movie gave them.
+bool TimelinePlaced(const DisplayObject* d) {
+  if (d->placeFrame >= 0) return true;
+  if (d->Kind() != DisplayKind::MovieClip || !d->Movie() || !d->Movie()->movie) return false;
+  return static_cast<const MovieClip*>(d)->GetTimeline() == &d->Movie()->movie->root;
+}
 Value SetName(Machine& m, const Value& self, const Value* args, int argc) {
-  Display(m, self)->name = StrArg(m, args, argc, 0);
+  DisplayObject* d = Display(m, self);
+  if (TimelinePlaced(d))
+    m.ThrowError("flash.errors.IllegalOperationError", 2078, "The name property of a Timeline-placed object cannot be modified.");
+  d->name = StrArg(m, args, argc, 0);
   return Value();
 }
 Value GetParent(Machine& m, const Value& self, const Value*, int) {
