@@ -101,6 +101,9 @@ class TextField : public DisplayObject {
   bool condenseWhite = false;
   // The style sheet HTML text is parsed with (null when none).
   std::shared_ptr<const TextStyles> styles;
+  // While an ActionScript 3 style sheet styles the field, the HTML it was last given:
+  // htmlText reads it back as it was.
+  std::optional<QString> styledSource;
   // The laid-out size of the text in pixels, to the twip (ActionScript 1/2 reads whole
   // pixels), and the lines.
   struct Metrics {

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 #include <cstdint>
 #include <optional>
 #include <vector>
@@ -97,6 +98,16 @@ class FormattedText {
   std::vector<Span> spans_;
   QString text_;
 };
+
+// A style sheet's CSS as rules: selectors and the properties their block sets, names
+// as scripts see them ("font-size" is "fontSize"), values as written.
+struct CssRule {
+  QStringList selectors;
+  std::vector<std::pair<QString, QString>> properties;
+};
+// Reads "sel1, sel2 { name: value; ... }" rules into rules; false (and nothing read) for
+// CSS the player refuses.
+bool ParseCss(const QString& css, std::vector<CssRule>& rules);
 
 // Decodes one HTML entity name ("amp", "#65", "#x41"); empty when unknown.
 QString DecodeHtmlEntity(const QString& entity);

@@ -154,5 +154,18 @@ TEST(TextFormatRuns, OlderMoviesReadHtmlByTheirOwnRules) {
   EXPECT_TRUE(*parse("<font kerning=\"1\">k</font>", 8).FormatAt(0).kerning);
 }
 
+// Both machines read style sheets with one CSS reader: values end at a line end as at
+// ';' or '}', and keep the spaces before it.
+TEST(TextFormatRuns, CssValuesEndAtLineEnds) {
+  std::vector<CssRule> rules;
+  ASSERT_TRUE(ParseCss(".s { color: #ff0000 \n font-size: 12 }\np, h1 {text-align:center;}", rules));
+  ASSERT_EQ(rules.size(), 2u);
+  ASSERT_EQ(rules[0].properties.size(), 2u);
+  EXPECT_EQ(rules[0].properties[0], std::make_pair(QString("color"), QString("#ff0000 ")));
+  EXPECT_EQ(rules[0].properties[1], std::make_pair(QString("fontSize"), QString("12 ")));
+  EXPECT_EQ(rules[1].selectors, QStringList({"p", "h1"}));
+  EXPECT_FALSE(ParseCss("long key { a: b }", rules));
+}
+
 }  // namespace
 }  // namespace vantrel::flash

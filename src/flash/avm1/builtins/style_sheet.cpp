@@ -160,82 +160,12 @@ Value Transform(Call& call) {
   return Value::Obj(format);
 }
 
-// CSS property names as scripts see them: a dash goes and the character after it
-// becomes a capital ("font-size" is "fontSize", "a--b" is "a-b").
-QString CamelCase(const QString& name) {
-  QString out;
-  for (qsizetype i = 0; i < name.size(); ++i) {
-    if (name[i] == '-' && i + 1 < name.size()) out += name[++i].toUpper();
-    else if (name[i] != '-') out += name[i];
-  }
-  return out;
-}
-
-bool HasInnerSpace(const QString& text) {
-  for (const QChar c : text)
-    if (c.isSpace()) return true;
-  return false;
-}
-
-struct Rule {
-  QStringList selectors;
-  std::vector<std::pair<QString, QString>> properties;
-};
-
-// Reads "sel1, sel2 { name: value; ... }" rules. The player's reader is forgiving in
-// its own ways: a block may stay open at the end, names keep stray ';' and braces,
-// values run to the next ';' or '}' with their trailing spaces. False (and nothing
-// read) for text it cannot take: a selector or property name with spaces inside, a
-// rule without a block, a property without a colon, a value cut off by the end.
-bool ParseCss(const QString& css, std::vector<Rule>& rules) {
-  const qsizetype n = css.size();
-  qsizetype i = 0;
-  const auto skipSpace = [&] {
-    while (i < n && css[i].isSpace()) ++i;
-  };
-  while (true) {
-    skipSpace();
-    if (i >= n) return true;
-    const qsizetype open = css.indexOf('{', i);
-    if (open < 0) return false;
-    Rule rule;
-    for (const QString& part : css.mid(i, open - i).split(',')) {
-      const QString selector = part.trimmed();
-      if (selector.isEmpty() || HasInnerSpace(selector)) return false;
-      rule.selectors.push_back(selector);
-    }
-    i = open + 1;
-    while (true) {
-      skipSpace();
-      if (i >= n) break;
-      if (css[i] == '}') {
-        ++i;
-        break;
-      }
-      const qsizetype colon = css.indexOf(':', i);
-      if (colon < 0) return false;
-      // The name keeps the spaces before its colon.
-      const QString name = css.mid(i, colon - i);
-      if (HasInnerSpace(name.trimmed())) return false;
-      i = colon + 1;
-      skipSpace();
-      const qsizetype start = i;
-      while (i < n && css[i] != ';' && css[i] != '}') ++i;
-      const QString value = css.mid(start, i - start);
-      if (i >= n) return false;
-      if (i < n && css[i] == ';') ++i;
-      if (!name.trimmed().isEmpty()) rule.properties.emplace_back(CamelCase(name), value);
-    }
-    rules.push_back(std::move(rule));
-  }
-}
-
 Value ParseCssMethod(Call& call) {
   MachineInterface& m = call.machine;
   if (!call.self) return Value::Bool(false);
-  std::vector<Rule> rules;
+  std::vector<CssRule> rules;
   if (!ParseCss(ToQt(m.ToString(call.Arg(0))), rules)) return Value::Bool(false);
-  for (const Rule& rule : rules) {
+  for (const CssRule& rule : rules) {
     for (const QString& selector : rule.selectors) {
       Object* style = m.NewObject();
       for (const auto& [name, value] : rule.properties) m.Set(style, FromQt(name), m.Str(FromQt(value)));

@@ -9,6 +9,7 @@
 #include "flash/display/movie_clip.h"
 #include "flash/display/player.h"
 #include "flash/display/text_field.h"
+#include "flash/script/number_conversions.h"
 #include "flash/script/string_utils.h"
 
 namespace vantrel::flash::avm2 {
@@ -91,7 +92,7 @@ Value FormatConstruct(Machine& m, const Value& self, const Value* args, int argc
 TextFormat ReadFormat(Machine& m, const Value& v) {
   const std::vector<Value>& f = FormatFields(m, v);
   TextFormat t;
-  const auto str = [&](int i) { return QString::fromStdString(m.ToString(f[i])); };
+  const auto str = [&](int i) { return QString::fromStdU16String(script::Utf16Units(m.ToString(f[i]))); };
   const auto num = [&](int i) { return m.ToNumber(f[i]); };
   if (!f[kAlign].IsNull()) t.align = AlignFromName(str(kAlign));
   if (!f[kBlockIndent].IsNull()) t.blockIndent = num(kBlockIndent);
@@ -122,7 +123,7 @@ TextFormat ReadFormat(Machine& m, const Value& v) {
 Value MakeFormat(Machine& m, const TextFormat& t) {
   const Value v = Value::Obj(m.ConstructClass(m.FindClass("flash.text.TextFormat"), nullptr, 0));
   std::vector<Value>& f = FormatFields(m, v);
-  const auto str = [&](const QString& s) { return m.StrValue(s.toStdString()); };
+  const auto str = [&](const QString& s) { return m.StrValue(script::Utf8FromUnits(s.toStdU16String())); };
   if (t.align) f[kAlign] = str(AlignName(*t.align));
   if (t.blockIndent) f[kBlockIndent] = Value::Number(*t.blockIndent);
   if (t.bold) f[kBold] = Value::Bool(*t.bold);
@@ -184,8 +185,9 @@ std::uint32_t RgbOf(const Rgba& c) { return (static_cast<std::uint32_t>(c.r) << 
 Rgba RgbFrom(std::uint32_t v) {
   return Rgba{static_cast<std::uint8_t>(v >> 16), static_cast<std::uint8_t>(v >> 8), static_cast<std::uint8_t>(v), 255};
 }
-std::string Utf8(const QString& s) { return s.toStdString(); }
-QString QStr(Machine& m, const Value& v) { return QString::fromStdString(m.ToString(v)); }
+// Script strings hold UTF-16 units (a lone surrogate too), converted unit by unit.
+std::string Utf8(const QString& s) { return script::Utf8FromUnits(s.toStdU16String()); }
+QString QStr(Machine& m, const Value& v) { return QString::fromStdU16String(script::Utf16Units(m.ToString(v))); }
 
 // Boolean and colour properties: the getter and setter of each by number.
 enum FieldFlag {
@@ -222,11 +224,23 @@ Value GetText(Machine& m, const Value& self, const Value*, int) {
   // Line ends read back as carriage returns.
   return m.StrValue(Utf8(FieldOf(m, self)->Text()));
 }
+// A field a style sheet styles takes text and HTML alike as HTML, parsed once (giving it
+// the same HTML again changes nothing) and read back as given.
+std::shared_ptr<const TextStyles> StylesOf(Machine& m, gc::Cell* sheet);
+void SetStyledHtml(Machine& m, TextField* f, const QString& html) {
+  if (f->styledSource == html) return;
+  f->styledSource = html;
+  // The sheet's styles as they are now.
+  f->styles = StylesOf(m, f->styleSheetObject);
+  f->Field().html = true;
+  f->SetHtmlText(html);
+}
 Value SetText(Machine& m, const Value& self, const Value* args, int argc) {
   TextField* f = FieldOf(m, self);
   const Value v = Arg(args, argc, 0);
   if (v.IsNull() || v.IsUndefined()) m.ThrowTypeError(2007, "Parameter text must be non-null.");
-  f->SetText(QStr(m, v));
+  if (f->styles) SetStyledHtml(m, f, QStr(m, v));
+  else f->SetText(QStr(m, v));
   return Value();
 }
 Value AppendText(Machine& m, const Value& self, const Value* args, int argc) {
@@ -237,12 +251,17 @@ Value AppendText(Machine& m, const Value& self, const Value* args, int argc) {
 }
 Value GetHtmlText(Machine& m, const Value& self, const Value*, int) {
   TextField* f = FieldOf(m, self);
+  if (f->styles && f->styledSource) return m.StrValue(Utf8(*f->styledSource));
   return m.StrValue(Utf8(f->Formatted().ToHtml()));
 }
 Value SetHtmlText(Machine& m, const Value& self, const Value* args, int argc) {
   TextField* f = FieldOf(m, self);
   const Value v = Arg(args, argc, 0);
   if (v.IsNull() || v.IsUndefined()) m.ThrowTypeError(2007, "Parameter text must be non-null.");
+  if (f->styles) {
+    SetStyledHtml(m, f, QStr(m, v));
+    return Value();
+  }
   f->Field().html = true;
   f->SetHtmlText(QStr(m, v));
   return Value();
@@ -589,6 +608,213 @@ Value SetRenderNumber(Machine& m, const Value& self, const Value* args, int argc
   return Value();
 }
 
+// ---- StyleSheet ----
+
+// A sheet keeps each style twice, by its name in lower case: a copy of the object the
+// script gave (getStyle copies it out again) and the TextFormat transform made of it
+// (what fields style their HTML text with).
+class StyleSheetObject final : public NativeObject {
+ public:
+  using NativeObject::NativeObject;
+  std::vector<std::pair<std::string, Value>> css, formats;
+  void Trace(gc::Tracer& tracer) const override {
+    NativeObject::Trace(tracer);
+    for (const auto& [name, v] : css) TraceValue(tracer, v);
+    for (const auto& [name, v] : formats) TraceValue(tracer, v);
+  }
+};
+
+Object* AllocateStyleSheet(Machine& m, ClassObject*) {
+  return m.heap.Make<StyleSheetObject>(ObjectKind::Display, nullptr, nullptr);
+}
+StyleSheetObject& SheetOf(Machine& m, const Value& self) {
+  auto* o = self.IsObject() ? dynamic_cast<StyleSheetObject*>(self.object) : nullptr;
+  if (!o) m.ThrowTypeError(1034, "Type Coercion failed: cannot convert " + m.ClassNameForError(self) + " to flash.text.StyleSheet.");
+  return *o;
+}
+Value* Entry(std::vector<std::pair<std::string, Value>>& table, const std::string& name) {
+  for (auto& [key, v] : table)
+    if (key == name) return &v;
+  return nullptr;
+}
+void Put(std::vector<std::pair<std::string, Value>>& table, const std::string& name, const Value& v) {
+  if (Value* at = Entry(table, name)) *at = v;
+  else table.emplace_back(name, v);
+}
+std::string Lower(const std::string& text) {
+  return script::Utf8FromUnits(QString::fromStdU16String(script::Utf16Units(text)).toLower().toStdU16String());
+}
+
+// A shallow copy of an object's enumerable properties; anything else copies as {}.
+Value CopyStyle(Machine& m, const Value& style) {
+  Object* copy = m.NewObject();
+  if (style.IsObject() && style.object->kind != ObjectKind::Function) {
+    for (const Object::Property& p : style.object->properties)
+      if (!p.removed && p.enumerable) copy->SetOwn(p.name, p.value);
+  }
+  return Value::Obj(copy);
+}
+
+// The leading whole number of a text as parseInt reads it; NaN when there is none.
+double LeadingInteger(const QString& text) {
+  qsizetype i = 0;
+  while (i < text.size() && text[i].isSpace()) ++i;
+  const qsizetype start = i;
+  if (i < text.size() && (text[i] == '-' || text[i] == '+')) ++i;
+  const qsizetype digits = i;
+  while (i < text.size() && text[i].isDigit()) ++i;
+  return i == digits ? NAN : text.mid(start, i - start).toDouble();
+}
+// The leading number of a text as parseFloat reads it; NaN when there is none.
+double LeadingNumber(const QString& text) {
+  const std::string s = text.trimmed().toStdString();
+  if (s.empty() || !(std::isdigit(static_cast<unsigned char>(s[0])) || s[0] == '-' || s[0] == '+' || s[0] == '.')) return NAN;
+  char* end = nullptr;
+  const double v = std::strtod(s.c_str(), &end);
+  return end == s.c_str() ? NAN : v;
+}
+
+// transform(style): the TextFormat a style object stands for. Kerning and display are
+// always set; the other fields only from properties that are there (non-empty), numbers
+// read as parseInt reads them (letter spacing as parseFloat does), a colour from "#"
+// and up to six hexadecimal digits, white space around them (anything else is black).
+Value TransformStyle(Machine& m, const Value& style) {
+  if (style.IsNull() || style.IsUndefined()) return Value::Null();
+  const Value format = Value::Obj(m.ConstructClass(m.FindClass("flash.text.TextFormat"), nullptr, 0));
+  const auto read = [&](const char* name) { return m.GetPublic(style, name); };
+  const auto text = [&](const Value& v) { return QStr(m, v); };
+  const auto set = [&](const char* name, const Value& v) { m.SetPublic(format, name, v); };
+  // Whole numbers the way the player's int conversion makes them: no number is the
+  // smallest int.
+  const auto whole = [&](const Value& v) {
+    const double n = LeadingInteger(text(v));
+    return Value::Number(std::isnan(n) ? INT32_MIN : script::SaturatedInt32(n));
+  };
+  if (const Value v = read("textAlign"); m.ToBoolean(v)) set("align", v);
+  if (const Value v = read("fontSize"); m.ToBoolean(v)) {
+    const double size = LeadingInteger(text(v));
+    if (size > 0) set("size", Value::Number(size));
+  }
+  if (const QString v = text(read("textDecoration")); v == "none" || v == "underline") set("underline", Value::Bool(v == "underline"));
+  if (const Value v = read("marginLeft"); m.ToBoolean(v)) set("leftMargin", whole(v));
+  if (const Value v = read("marginRight"); m.ToBoolean(v)) set("rightMargin", whole(v));
+  if (const Value v = read("leading"); m.ToBoolean(v)) set("leading", whole(v));
+  if (const Value v = read("textIndent"); m.ToBoolean(v)) set("indent", whole(v));
+  {
+    const QString v = text(read("kerning"));
+    const double n = LeadingInteger(v);
+    set("kerning", Value::Bool(v == "true" || (!std::isnan(n) && n != 0)));
+  }
+  if (const Value v = read("letterSpacing"); m.ToBoolean(v)) set("letterSpacing", Value::Number(LeadingNumber(text(v))));
+  if (const Value v = read("fontFamily"); m.ToBoolean(v)) {
+    // A list of faces: each loses its leading spaces, empty ones drop out, the generic
+    // families name the player's device fonts.
+    QStringList faces;
+    for (QString face : text(v).split(',')) {
+      qsizetype i = 0;
+      while (i < face.size() && face[i].isSpace()) ++i;
+      face = face.mid(i);
+      if (face == "mono" || face == "monospace") face = "_typewriter";
+      else if (face == "sans-serif") face = "_sans";
+      else if (face == "serif") face = "_serif";
+      if (!face.isEmpty()) faces.push_back(face);
+    }
+    set("font", m.StrValue(Utf8(faces.join(','))));
+  }
+  set("display", m.StrValue("block"));
+  if (const Value v = read("display"); m.ToBoolean(v)) {
+    const QString d = text(v);
+    set("display", d == "inline" || d == "block" || d == "none" ? v : Value::Null());
+  }
+  if (const QString v = text(read("fontWeight")); v == "bold" || v == "normal") set("bold", Value::Bool(v == "bold"));
+  if (const QString v = text(read("fontStyle")); v == "italic" || v == "normal") set("italic", Value::Bool(v == "italic"));
+  if (const Value v = read("color"); m.ToBoolean(v)) {
+    const QString c = text(v).trimmed();
+    bool ok = false;
+    const uint rgb = c.mid(1).toUInt(&ok, 16);
+    set("color", Value::Number(c.startsWith('#') && c.size() <= 7 && ok ? rgb : 0));
+  }
+  return format;
+}
+
+Value SheetTransform(Machine& m, const Value&, const Value* args, int argc) { return TransformStyle(m, Arg(args, argc, 0)); }
+
+void PutStyle(Machine& m, const Value& self, const std::string& name, const Value& style) {
+  StyleSheetObject& sheet = SheetOf(m, self);
+  const Value copy = style.IsNull() || style.IsUndefined() ? style : CopyStyle(m, style);
+  Put(sheet.css, name, copy);
+  // The sheet's own transform, which a subclass may replace.
+  const Value format = m.Call(m.GetPublic(self, "transform"), self, &copy, 1);
+  Put(sheet.formats, name, format);
+}
+Value SheetSetStyle(Machine& m, const Value& self, const Value* args, int argc) {
+  PutStyle(m, self, Lower(StrArg(m, args, argc, 0)), Arg(args, argc, 1));
+  return Value();
+}
+Value SheetGetStyle(Machine& m, const Value& self, const Value* args, int argc) {
+  const Value* style = Entry(SheetOf(m, self).css, Lower(StrArg(m, args, argc, 0)));
+  return CopyStyle(m, style ? *style : Value::Null());
+}
+Value SheetStyleNames(Machine& m, const Value& self, const Value*, int) {
+  std::vector<Value> names;
+  for (const auto& [name, v] : SheetOf(m, self).css) names.push_back(m.StrValue(name));
+  return Value::Obj(m.NewArray(std::move(names)));
+}
+Value SheetClear(Machine& m, const Value& self, const Value*, int) {
+  StyleSheetObject& sheet = SheetOf(m, self);
+  sheet.css.clear();
+  sheet.formats.clear();
+  return Value();
+}
+// parseCSS: the rules join the sheet (selectors in lower case, later ones replacing
+// earlier ones whole); CSS the player refuses changes nothing.
+Value SheetParseCss(Machine& m, const Value& self, const Value* args, int argc) {
+  std::vector<CssRule> rules;
+  if (!ParseCss(QStr(m, Arg(args, argc, 0)), rules)) return Value();
+  for (const CssRule& rule : rules) {
+    for (const QString& selector : rule.selectors) {
+      Object* style = m.NewObject();
+      for (const auto& [name, value] : rule.properties) style->SetOwn(Utf8(name), m.StrValue(Utf8(value)));
+      PutStyle(m, self, Lower(Utf8(selector)), Value::Obj(style));
+    }
+  }
+  return Value();
+}
+
+// The styles a field takes from a sheet: the TextFormats its transform made.
+std::shared_ptr<const TextStyles> StylesOf(Machine& m, gc::Cell* cell) {
+  auto styles = std::make_shared<TextStyles>();
+  auto* sheet = dynamic_cast<StyleSheetObject*>(cell);
+  if (!sheet) return styles;
+  for (const auto& [name, format] : sheet->formats)
+    if (IsFormat(m, format)) styles->styles.emplace_back(QString::fromStdU16String(script::Utf16Units(name)), ReadFormat(m, format));
+  return styles;
+}
+Value GetStyleSheet(Machine& m, const Value& self, const Value*, int) {
+  TextField* f = FieldOf(m, self);
+  return f->styleSheetObject ? Value::Obj(static_cast<Object*>(f->styleSheetObject)) : Value::Null();
+}
+Value SetStyleSheet(Machine& m, const Value& self, const Value* args, int argc) {
+  TextField* f = FieldOf(m, self);
+  const Value v = Arg(args, argc, 0);
+  if (v.IsNull() || v.IsUndefined()) {
+    f->styleSheetObject = nullptr;
+    f->styles.reset();
+    f->styledSource.reset();
+    return Value();
+  }
+  StyleSheetObject& sheet = SheetOf(m, v);
+  f->styleSheetObject = &sheet;
+  f->styles = StylesOf(m, &sheet);
+  // Setting a sheet styles the HTML the field holds again.
+  if (f->styledSource) {
+    const QString source = *f->styledSource;
+    f->styledSource.reset();
+    SetStyledHtml(m, f, source);
+  }
+  return Value();
+}
+
 Value Nothing(Machine&, const Value&, const Value*, int) { return Value(); }
 
 // ---- Font ----
@@ -736,6 +962,18 @@ void InstallText(Machine& m) {
       {"DEVICE", "device"}, {"EMBEDDED", "embedded"}, {"EMBEDDED_CFF", "embeddedCFF"}};
   Install(m, fontType, kFontTypeConstants);
 
+  ClassObject* sheet = m.DefineClass("flash.text", "StyleSheet", m.FindClass("flash.events.EventDispatcher"), Nothing);
+  sheet->allocate = AllocateStyleSheet;
+  static const Member kSheetMembers[] = {
+      {"styleNames", SheetStyleNames, nullptr, kAccessor, 0},
+      {"getStyle", SheetGetStyle, nullptr, 0, 0, 1},
+      {"setStyle", SheetSetStyle, nullptr, 0, 0, 2},
+      {"clear", SheetClear, nullptr, 0, 0},
+      {"parseCSS", SheetParseCss, nullptr, 0, 0, 1},
+      {"transform", SheetTransform, nullptr, 0, 0, 1},
+  };
+  Install(m, sheet, kSheetMembers);
+
   ClassObject* interactive = m.FindClass("flash.display.InteractiveObject");
   if (!interactive) return;
   ClassObject* field = m.DefineClass("flash.text", "TextField", interactive, Nothing);
@@ -786,6 +1024,7 @@ void InstallText(Machine& m) {
       {"getCharIndexAtPoint", GetCharIndexAtPoint, nullptr, 0, 0},
       {"getTextRuns", GetTextRuns, nullptr, 0, 0},
       {"getRawText", GetRawText, nullptr, 0, 0},
+      {"styleSheet", GetStyleSheet, SetStyleSheet, kAccessor, 0},
       {"alwaysShowSelection", GetFlag<kAlwaysShowSelection>, SetFlag<kAlwaysShowSelection>, kAccessor, 0},
       {"useRichTextClipboard", GetFlag<kRichClipboard>, SetFlag<kRichClipboard>, kAccessor, 0},
       {"selectedText", GetSelectedText, nullptr, kAccessor, 0},
