@@ -30,6 +30,7 @@
 #include "corpus_toml.h"
 #include "flash/control/flash_control.h"
 #include "flash/control/input_script.h"
+#include "flash/control/socket_script.h"
 #include "flash/character/definition.h"
 #include "flash/swf/movie_loader.h"
 #include "support/temp_home.h"
@@ -119,6 +120,21 @@ bool ReadInput(const CorpusCase& test, InputScript& input, bool& hasInput, std::
   if (!hasInput) return true;
   return LoadInputScript((test.folder / "input.json").string(), input, why);
 }
+
+// The test's scripted server (socket.json) as the process's socket hook while a case
+// runs; without one, sockets are refused as in a player without the network.
+class CaseSockets {
+ public:
+  explicit CaseSockets(const CorpusCase& test) {
+    SocketScript script;
+    std::string why;
+    const fs::path path = test.folder / "socket.json";
+    if (fs::exists(path) && LoadSocketScript(path.string(), script, why)) SocketOpener() = ScriptedSocketHook(script);
+  }
+  ~CaseSockets() { SocketOpener() = nullptr; }
+  CaseSockets(const CaseSockets&) = delete;
+  CaseSockets& operator=(const CaseSockets&) = delete;
+};
 
 // Loads the case's movie into control at the size its expectations were recorded at.
 bool LoadCase(const CorpusCase& test, FlashControl& control, std::string& why) {
@@ -270,6 +286,7 @@ TEST(FlashCorpus, TraceOutputOfActionScript12Movies) {
       failures.push_back(test.name + " (" + why + ")");
       continue;
     }
+    const CaseSockets sockets(test);
     FlashControl control;
     std::string output;
     control.OnTrace = [&](const std::string& line) {
