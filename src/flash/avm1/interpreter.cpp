@@ -25,7 +25,8 @@ namespace {
 // object's own prototype when the method was found on the object itself); a clip
 // there, or nothing, ends the search.
 Object* SuperLookupStart(const SuperData* data) {
-  Object* holder = data->base && data->baseIsHolder ? data->base->proto : data->base;
+  Object* base = data->Base();
+  Object* holder = base && data->baseIsHolder ? base->proto : base;
   if (!holder || holder->kind == NativeKind::Display) return nullptr;
   return holder->proto;
 }
@@ -670,6 +671,12 @@ Object* Interpreter::MakeSuper(const Value& thisValue, Object* base) {
   auto data = std::make_unique<SuperData>();
   data->thisValue = thisValue;
   data->base = base;
+  Object* at = thisValue.AsObject();
+  for (int depth = 0; at && depth < 256; ++depth, at = at->proto) {
+    if (at != base) continue;
+    data->depth = depth;
+    break;
+  }
   s->native = std::move(data);
   return s;
 }
@@ -1770,7 +1777,8 @@ static Value SuperConstructor(Interpreter& in, Object* from, const Value& thisVa
     if (from->kind == NativeKind::Display) return Value();
     if (from->kind == NativeKind::Super) {
       const auto* data = static_cast<SuperData*>(from->native.get());
-      from = data->base && data->baseIsHolder ? data->base->proto : data->base;
+      Object* base = data->Base();
+      from = base && data->baseIsHolder ? base->proto : base;
       continue;
     }
     if (const Property* p = from->FindOwn("__constructor__", in.CaseSensitive())) {
@@ -1787,7 +1795,7 @@ void Interpreter::CallValue(const Value& fn, const Value& self, const std::vecto
   if (f && f->kind == NativeKind::Super) {
     // super(...) runs the base class's constructor on this object.
     auto* data = static_cast<SuperData*>(f->native.get());
-    Object* base = data->base;
+    Object* base = data->Base();
     Object* at = nullptr;
     const Value ctor = SuperConstructor(*this, base && data->baseIsHolder ? base->proto : base, data->thisValue, at);
     Object* ctorObject = ctor.AsObject();

@@ -26,11 +26,13 @@ class SocketData final : public NativeData {
 
 SocketData* SocketOf(Object* self) { return self ? self->Data<SocketData>() : nullptr; }
 
+// The player defines this class in script: its constructor sets up `this` and returns
+// nothing (super() of a subclass answers undefined).
 Value Construct(Call& call) {
   if (!call.self) return {};
   call.self->kind = NativeKind::Other;
   call.self->native = std::make_unique<SocketData>();
-  return Value::Obj(call.self);
+  return {};
 }
 
 void CallHandler(MachineInterface& machine, Object* self, const char* name, std::span<const Value> args = {}) {
@@ -142,7 +144,7 @@ Value SetTimeout(Call& call) {
 }  // namespace
 
 void InstallXmlSocket(Runtime& rt) {
-  Object* socket = rt.MakeClass(Construct, Construct);
+  Object* socket = rt.MakeClass(Construct, nullptr);
   static const Member kSocket[] = {
       {"connect", Connect, nullptr, kDontEnum},
       {"send", Send, nullptr, kDontEnum},
