@@ -32,6 +32,7 @@
 #include "flash/control/flash_control.h"
 #include "flash/control/input_script.h"
 #include "flash/control/socket_script.h"
+#include "flash/avm1/builtins/system_hooks.h"
 #include "flash/character/definition.h"
 #include "flash/swf/movie_loader.h"
 #include "support/temp_home.h"
@@ -130,19 +131,29 @@ bool ReadInput(const CorpusCase& test, InputScript& input, bool& hasInput, std::
   return LoadInputScript((test.folder / "input.json").string(), input, why);
 }
 
-// The test's scripted server (socket.json) as the process's socket hook while a case
-// runs; without one, sockets are refused as in a player without the network.
-class CaseSockets {
+// What a case's movie sees of the world it was recorded in, for as long as the case
+// runs: the scripted server of its socket.json as the socket hook (without one sockets
+// are refused, as in a player without the network) and, for a test that names a
+// viewport, that viewport in logical pixels as the screen.
+class CaseEnvironment {
  public:
-  explicit CaseSockets(const CorpusCase& test) {
+  explicit CaseEnvironment(const CorpusCase& test) {
     SocketScript script;
     std::string why;
     const fs::path path = test.folder / "socket.json";
     if (fs::exists(path) && LoadSocketScript(path.string(), script, why)) SocketOpener() = ScriptedSocketHook(script);
+    if (test.toml.viewportWidth > 0 && test.toml.viewportHeight > 0 && test.toml.viewportScale > 0) {
+      const int width = static_cast<int>(test.toml.viewportWidth / test.toml.viewportScale);
+      const int height = static_cast<int>(test.toml.viewportHeight / test.toml.viewportScale);
+      avm1::Hooks().screenSize = [width, height] { return std::make_pair(width, height); };
+    }
   }
-  ~CaseSockets() { SocketOpener() = nullptr; }
-  CaseSockets(const CaseSockets&) = delete;
-  CaseSockets& operator=(const CaseSockets&) = delete;
+  ~CaseEnvironment() {
+    SocketOpener() = nullptr;
+    avm1::Hooks().screenSize = nullptr;
+  }
+  CaseEnvironment(const CaseEnvironment&) = delete;
+  CaseEnvironment& operator=(const CaseEnvironment&) = delete;
 };
 
 // Loads the case's movie into control at the size its expectations were recorded at.
@@ -295,7 +306,7 @@ TEST(FlashCorpus, TraceOutputOfActionScript12Movies) {
       failures.push_back(test.name + " (" + why + ")");
       continue;
     }
-    const CaseSockets sockets(test);
+    const CaseEnvironment environment(test);
     FlashControl control;
     std::string output;
     control.OnTrace = [&](const std::string& line) {
