@@ -5,8 +5,8 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QJsonValue>
-#include <fstream>
-#include <sstream>
+
+#include "core/text.h"
 
 namespace vantrel::flash {
 
@@ -129,14 +129,12 @@ bool ParseSocketScript(const std::string& text, SocketScript& script, std::strin
 }
 
 bool LoadSocketScript(const std::string& path, SocketScript& script, std::string& error) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) {
+  std::vector<std::uint8_t> bytes;
+  if (!core::ReadFileBytes(path, bytes)) {
     error = "cannot read " + path;
     return false;
   }
-  std::ostringstream text;
-  text << in.rdbuf();
-  return ParseSocketScript(text.str(), script, error);
+  return ParseSocketScript(std::string(bytes.begin(), bytes.end()), script, error);
 }
 
 SocketHook ScriptedSocketHook(SocketScript script) {
