@@ -13,6 +13,7 @@
 #include <cstdlib>
 #include <cstdio>
 #include <cstring>
+#include <ctime>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -30,6 +31,8 @@
 #include "corpus_toml.h"
 #include "flash/control/flash_control.h"
 #include "flash/control/input_script.h"
+#include "flash/control/socket_script.h"
+#include "flash/avm1/builtins/system_hooks.h"
 #include "flash/character/definition.h"
 #include "flash/swf/movie_loader.h"
 #include "support/temp_home.h"
@@ -51,6 +54,14 @@ std::string ReadAll(const fs::path& path) {
   out << in.rdbuf();
   return out.str();
 }
+
+// The corpus's expectations were recorded on a clock in a +05:45 time zone (dates print
+// as GMT+0545); the movies run in that zone here too.
+[[maybe_unused]] const bool kRecordedTimeZone = [] {
+  setenv("TZ", "<+0545>-5:45", 1);
+  tzset();
+  return true;
+}();
 
 std::vector<CorpusCase> FindCases(const std::string& corpus,
                                   std::initializer_list<const char*> areas = {"avm1", "visual", "timeline", "text", "fonts",
@@ -119,6 +130,31 @@ bool ReadInput(const CorpusCase& test, InputScript& input, bool& hasInput, std::
   if (!hasInput) return true;
   return LoadInputScript((test.folder / "input.json").string(), input, why);
 }
+
+// What a case's movie sees of the world it was recorded in, for as long as the case
+// runs: the scripted server of its socket.json as the socket hook (without one sockets
+// are refused, as in a player without the network) and, for a test that names a
+// viewport, that viewport in logical pixels as the screen.
+class CaseEnvironment {
+ public:
+  explicit CaseEnvironment(const CorpusCase& test) {
+    SocketScript script;
+    std::string why;
+    const fs::path path = test.folder / "socket.json";
+    if (fs::exists(path) && LoadSocketScript(path.string(), script, why)) SocketOpener() = ScriptedSocketHook(script);
+    if (test.toml.viewportWidth > 0 && test.toml.viewportHeight > 0 && test.toml.viewportScale > 0) {
+      const int width = static_cast<int>(test.toml.viewportWidth / test.toml.viewportScale);
+      const int height = static_cast<int>(test.toml.viewportHeight / test.toml.viewportScale);
+      avm1::Hooks().screenSize = [width, height] { return std::make_pair(width, height); };
+    }
+  }
+  ~CaseEnvironment() {
+    SocketOpener() = nullptr;
+    avm1::Hooks().screenSize = nullptr;
+  }
+  CaseEnvironment(const CaseEnvironment&) = delete;
+  CaseEnvironment& operator=(const CaseEnvironment&) = delete;
+};
 
 // Loads the case's movie into control at the size its expectations were recorded at.
 bool LoadCase(const CorpusCase& test, FlashControl& control, std::string& why) {
@@ -270,6 +306,7 @@ TEST(FlashCorpus, TraceOutputOfActionScript12Movies) {
       failures.push_back(test.name + " (" + why + ")");
       continue;
     }
+    const CaseEnvironment environment(test);
     FlashControl control;
     std::string output;
     control.OnTrace = [&](const std::string& line) {

@@ -18,19 +18,24 @@ std::string Trim(const std::string& text) {
   return text.substr(start, end - start + 1);
 }
 
-// The integer after "key =" inside text (an inline table or a line); fallback when absent.
-int IntAfter(const std::string& text, const std::string& key, int fallback) {
+// The number after "key =" inside text (an inline table or a line); fallback when absent.
+double NumberAfter(const std::string& text, const std::string& key, double fallback) {
   std::size_t at = 0;
   while ((at = text.find(key, at)) != std::string::npos) {
     const bool startsWord = at == 0 || !(std::isalnum(static_cast<unsigned char>(text[at - 1])) || text[at - 1] == '_');
     std::size_t pos = at + key.size();
     while (pos < text.size() && text[pos] == ' ') ++pos;
     if (startsWord && pos < text.size() && text[pos] == '=') {
-      return static_cast<int>(std::strtod(text.c_str() + pos + 1, nullptr));
+      return std::strtod(text.c_str() + pos + 1, nullptr);
     }
     at += key.size();
   }
   return fallback;
+}
+
+// The same as an integer (the fraction cut off).
+int IntAfter(const std::string& text, const std::string& key, int fallback) {
+  return static_cast<int>(NumberAfter(text, key, fallback));
 }
 
 std::string StringAfter(const std::string& text, const std::string& key) {
@@ -133,6 +138,7 @@ CorpusTest ParseCorpusToml(const std::string& text) {
       if (key == "viewport_dimensions") {
         test.viewportWidth = IntAfter(value, "width", 0);
         test.viewportHeight = IntAfter(value, "height", 0);
+        test.viewportScale = NumberAfter(value, "scale_factor", 1.0);
       }
     }
   }

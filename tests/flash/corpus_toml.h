@@ -33,6 +33,7 @@ struct CorpusTest {
   int frames = 1;
   std::string quality;  // "low", "medium", "high" or ""
   int viewportWidth = 0, viewportHeight = 0;
+  double viewportScale = 1;  // device pixels per logical pixel of that viewport
   double scriptSeconds = 0;  // max_execution_duration: the frame scripts' time limit (0: the movie's)
   bool knownFailure = false;
   bool ignore = false;  // the suite itself does not run it

@@ -19,7 +19,7 @@ const std::vector<Verb>& Verbs() {
       {"pack", "pack MOVIE OUT [--stub FILE]         build a projector from a movie", RunPack},
       {"extract", "extract MOVIE|FOLDER... DESTDIR [-r] [-j N] [--jpeg --png --event --stream --video | --all]  extract images, sounds, videos", RunExtract},
       {"render", "render MOVIE -o OUT.png [--frame N] [--size WxH] [--scale showall|noborder|exactfit|noscale] [--quality high|medium|low|autohigh|autolow] [--input FILE]", RunRender},
-      {"trace", "trace MOVIE [--frames N] [--input FILE]", RunTrace},
+      {"trace", "trace MOVIE [--frames N] [--input FILE] [--socket FILE]", RunTrace},
       {"audio", "audio MOVIE|VIDEO -o OUT.wav [--seconds S]  write the sound a movie or video makes", RunAudio},
       {"thumbs", "thumbs FOLDER|MOVIE [-r] [-j N] [--out DIR] [--width W --height H --quality Q --overwrite --info-xml]  JPEG thumbnails beside the movies (or under DIR)", RunThumbs},
       {"export", "export MOVIE|VIDEO -o OUT [--format mp4|webm|mkv|gif|apng|png] [--size WxH | --scale F] [--fps N] [--from FRAME|TIME] [--to FRAME|TIME | --frames N] [--quality high|medium|low] [--background #RRGGBB] [--input FILE] [--no-sound] [--copy]", RunExport},

@@ -1,6 +1,7 @@
-// vantrel-tool trace MOVIE [--frames N] [--input FILE] [--script-timeout SECONDS]: the
-// movie's trace() output, one line per call, with recorded input (the corpus's
-// input.json format) after each frame.
+// vantrel-tool trace MOVIE [--frames N] [--input FILE] [--socket FILE] [--script-timeout SECONDS]:
+// the movie's trace() output, one line per call, with recorded input (the corpus's
+// input.json format) after each frame and a scripted server (its socket.json format)
+// answering the movie's socket.
 #include <algorithm>
 #include <cstdio>
 #include <string>
@@ -11,13 +12,14 @@
 #if VANTREL_HAS_FLASH
 #include "flash/control/flash_control.h"
 #include "flash/control/input_script.h"
+#include "flash/control/socket_script.h"
 #endif
 
 namespace vantrel::tool {
 
 int RunTrace(const Args& args) {
 #if VANTREL_HAS_FLASH
-  std::string movie, inputPath;
+  std::string movie, inputPath, socketPath;
   long frames = 1;
   double scriptSeconds = 0;
   for (std::size_t i = 0; i < args.size(); ++i) {
@@ -26,6 +28,8 @@ int RunTrace(const Args& args) {
       if (!ParseCount(args[++i], frames) || frames < 1) return UsageError("trace", "--frames needs a count from 1");
     } else if (arg == "--input" && i + 1 < args.size()) {
       inputPath = args[++i];
+    } else if (arg == "--socket" && i + 1 < args.size()) {
+      socketPath = args[++i];
     } else if (arg == "--script-timeout" && i + 1 < args.size()) {
       if (!ParseSeconds(args[++i], scriptSeconds)) return UsageError("trace", "--script-timeout needs seconds above 0");
     } else if (!arg.empty() && arg[0] == '-') {
@@ -46,6 +50,14 @@ int RunTrace(const Args& args) {
   if (!inputPath.empty() && !flash::LoadInputScript(inputPath, input, inputError)) {
     PrintError(inputPath + ": " + inputError);
     return kExitFailed;
+  }
+  flash::SocketScript socket;
+  if (!socketPath.empty()) {
+    if (!flash::LoadSocketScript(socketPath, socket, inputError)) {
+      PrintError(socketPath + ": " + inputError);
+      return kExitFailed;
+    }
+    flash::SocketOpener() = flash::ScriptedSocketHook(socket);
   }
   flash::FlashControl control;
   control.OnTrace = [](const std::string& line) {

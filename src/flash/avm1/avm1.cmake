@@ -56,6 +56,7 @@ target_sources(vantrel_flash PRIVATE
   avm1/builtins/external_interface.cpp
   avm1/builtins/print_job.cpp
   avm1/builtins/devices.cpp
+  avm1/builtins/xml_socket.cpp
   avm1/builtins/context_menu.cpp
   avm1/builtins/file_reference.cpp
 )

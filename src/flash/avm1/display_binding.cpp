@@ -399,12 +399,16 @@ DisplayObject* ResolveTarget(Interpreter& machine, DisplayObject* base, std::str
     start = 1;
   }
   const bool cs = machine.CaseSensitive();
+  // Dots separate names until the path's first slash; after it a dot is part of the
+  // name ("a/b.c" names a child "b.c").
+  bool slashSeen = start == 1;
   int guard = 0;
   while (start < path.size() && at && guard++ < 256) {
     // (A plain loop: this runs for every part of every path a script or a queued event
     // names, and find_first_of tries each separator per character.)
     std::size_t end = start;
-    while (end < path.size() && path[end] != '/' && path[end] != '.' && path[end] != ':') ++end;
+    while (end < path.size() && path[end] != '/' && (slashSeen || path[end] != '.') && path[end] != ':') ++end;
+    if (end < path.size() && path[end] == '/') slashSeen = true;
     std::string_view part = path.substr(start, end - start);
     // ".." is the parent; a lone "." separator is skipped.
     if (part.empty() && end < path.size() && path[end] == '.' && end + 1 < path.size() && path[end + 1] == '.') {

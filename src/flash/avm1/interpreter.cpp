@@ -13,6 +13,7 @@
 #include "flash/avm1/interpreter_internal.h"
 #include "flash/avm1/movie_host.h"
 #include "flash/display/display_object.h"
+#include "flash/display/movie_clip.h"
 #include "flash/display/player.h"
 #include "flash/script/string_utils.h"
 #include "flash/script/utf16.h"
@@ -25,7 +26,8 @@ namespace {
 // object's own prototype when the method was found on the object itself); a clip
 // there, or nothing, ends the search.
 Object* SuperLookupStart(const SuperData* data) {
-  Object* holder = data->base && data->baseIsHolder ? data->base->proto : data->base;
+  Object* base = data->Base();
+  Object* holder = base && data->baseIsHolder ? base->proto : base;
   if (!holder || holder->kind == NativeKind::Display) return nullptr;
   return holder->proto;
 }
@@ -670,6 +672,12 @@ Object* Interpreter::MakeSuper(const Value& thisValue, Object* base) {
   auto data = std::make_unique<SuperData>();
   data->thisValue = thisValue;
   data->base = base;
+  Object* at = thisValue.AsObject();
+  for (int depth = 0; at && depth < 256; ++depth, at = at->proto) {
+    if (at != base) continue;
+    data->depth = depth;
+    break;
+  }
   s->native = std::move(data);
   return s;
 }
@@ -1086,8 +1094,39 @@ Value Interpreter::GetVariable(std::string_view name) {
 
 // Splits "a.b.c", "/a/b:c", "_root.a:b" into the object the path before the last
 // separator names and the member after it. False when the name is no path.
+// Where a variable path splits into the path of its holder and the member's name: at
+// the last colon or dot (a dot of ".." is none), else at the last slash; npos for a
+// plain name.
+static std::size_t MemberSplit(std::string_view path) {
+  for (std::size_t i = path.size(); i-- > 0;) {
+    const char c = path[i];
+    if (c == ':') return i;
+    if (c != '.') continue;
+    const bool parentStep = (i > 0 && path[i - 1] == '.') || (i + 1 < path.size() && path[i + 1] == '.');
+    if (!parentStep) return i;
+  }
+  return path.rfind('/');
+}
+
 bool Interpreter::SplitPath(std::string_view path, Value& owner, std::string_view& member) {
   Frame& frame = *frames_.back();
+  if (const std::size_t split = MemberSplit(path);
+      split != std::string_view::npos && split > 0 && path[split] == '.' && path.find_first_of(":/") < split) {
+    // A dot after a colon or slash path ("a:b.x", "a/b.x"): the member of the clip
+    // that path names.
+    const std::string_view targetPath = path.substr(0, split);
+    member = path.substr(split + 1);
+    if (member.empty()) return false;
+    if (DisplayObject* found = ResolveTarget(*this, AsDisplay(frame.target), targetPath)) {
+      owner = DisplayValue(found);
+      return true;
+    }
+    if (targetPath.find('/') != std::string_view::npos) return false;
+    std::string dotted(targetPath);
+    std::replace(dotted.begin(), dotted.end(), ':', '.');
+    owner = ResolveDotPath(dotted);
+    return !owner.IsNullish();
+  }
   const std::size_t colon = path.rfind(':');
   if (colon != std::string_view::npos) {
     const std::string_view targetPath = path.substr(0, colon);
@@ -1144,6 +1183,17 @@ bool Interpreter::SplitPath(std::string_view path, Value& owner, std::string_vie
   return !owner.IsNullish();
 }
 
+// A clip's child of that name, ahead of a variable of the same name: the steps of a
+// path go through the display list first (a shape or static text stands for its
+// clip). Undefined when there is no such child.
+static Value ChildOnPath(Interpreter& in, Object* holder, std::string_view name) {
+  DisplayObject* display = holder ? in.AsDisplay(holder) : nullptr;
+  if (!display || !display->IsContainer()) return Value();
+  DisplayObject* child = static_cast<MovieClip*>(display)->ChildByName(name, in.CaseSensitive());
+  if (!child) return Value();
+  return ScriptObjectOf(child) ? DisplayValue(child) : Value::Obj(holder);
+}
+
 Value Interpreter::ResolveDotPath(std::string_view path) {
   std::size_t start = 0;
   Value at;
@@ -1154,11 +1204,19 @@ Value Interpreter::ResolveDotPath(std::string_view path) {
     const std::string_view part = path.substr(start, dot - start);
     if (part.empty()) return Value();
     if (first) {
-      bool found = false;
-      at = LookupVariable(part, found);
+      // Before a dot, a child of the running timeline wins over its variable (a local
+      // variable of a function still comes first).
+      const Frame& frame = *frames_.back();
+      const bool local = frame.locals && frame.locals->FindOwn(part, frame.version >= 7);
+      at = local ? Value() : ChildOnPath(*this, frame.target, part);
+      if (at.IsUndefined()) {
+        bool found = false;
+        at = LookupVariable(part, found);
+      }
       first = false;
     } else {
-      at = GetMember(at, part);
+      const Value child = ChildOnPath(*this, at.AsObject(), part);
+      at = child.IsUndefined() ? GetMember(at, part) : child;
     }
     if (at.IsNullish()) return Value();
     start = dot + 1;
@@ -1770,7 +1828,8 @@ static Value SuperConstructor(Interpreter& in, Object* from, const Value& thisVa
     if (from->kind == NativeKind::Display) return Value();
     if (from->kind == NativeKind::Super) {
       const auto* data = static_cast<SuperData*>(from->native.get());
-      from = data->base && data->baseIsHolder ? data->base->proto : data->base;
+      Object* base = data->Base();
+      from = base && data->baseIsHolder ? base->proto : base;
       continue;
     }
     if (const Property* p = from->FindOwn("__constructor__", in.CaseSensitive())) {
@@ -1787,7 +1846,7 @@ void Interpreter::CallValue(const Value& fn, const Value& self, const std::vecto
   if (f && f->kind == NativeKind::Super) {
     // super(...) runs the base class's constructor on this object.
     auto* data = static_cast<SuperData*>(f->native.get());
-    Object* base = data->base;
+    Object* base = data->Base();
     Object* at = nullptr;
     const Value ctor = SuperConstructor(*this, base && data->baseIsHolder ? base->proto : base, data->thisValue, at);
     Object* ctorObject = ctor.AsObject();

@@ -154,6 +154,16 @@ class SuperData final : public NativeData {
   // base is where the running method was found, not the prototype of `this`: super()
   // then looks above it.
   bool baseIsHolder = false;
+  // How many prototype links above `this` base stood when the function started (-1
+  // when it is not on that chain). The player counts super's place this way, so a
+  // method that gives `this` another __proto__ finds its base class on the new chain.
+  int depth = -1;
+  Object* Base() const {
+    Object* at = thisValue.AsObject();
+    if (depth < 0 || !at) return base;
+    for (int i = 0; i < depth && at; ++i) at = at->proto;
+    return at;
+  }
   void Trace(gc::Tracer& tracer) const override {
     TraceValue(tracer, thisValue);
     tracer.Mark(base);

@@ -267,6 +267,11 @@ void MovieRuntime::MouseMove(QPointF stage) {
 
 void MovieRuntime::MouseButton(bool down, int button, QPointF stage) {
   ResetBudgets();
+  // The buttons are keys 1 (left), 2 (right) and 4 (middle) to Key.isToggled.
+  if (down) {
+    const int keyCode = button == 1 ? 2 : button == 2 ? 4 : 1;
+    if (!keysToggled_.erase(keyCode)) keysToggled_.insert(keyCode);
+  }
   if (host_->TakesInput()) {
     if (stage != mouse_) {
       mouse_ = stage;
@@ -331,10 +336,9 @@ void MovieRuntime::MouseWheel(int lines) {
 
 void MovieRuntime::KeyDown(int keyCode, int ascii) {
   ResetBudgets();
-  if (keysDown_.count(keyCode) == 0 && (keyCode == 20 || keyCode == 144 || keyCode == 145)) {
-    // Caps Lock, Num Lock and Scroll Lock flip on each press.
-    if (!keysToggled_.erase(keyCode)) keysToggled_.insert(keyCode);
-  }
+  // Every key's toggle state flips on each press, as the system keeps it (Caps Lock's
+  // is the one that shows).
+  if (keysDown_.count(keyCode) == 0 && !keysToggled_.erase(keyCode)) keysToggled_.insert(keyCode);
   keysDown_.insert(keyCode);
   keyTaken_ = false;
   lastKeyCode_ = keyCode;

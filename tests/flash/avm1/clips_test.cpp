@@ -429,6 +429,28 @@ TEST_F(ClipsTest, Delete2FollowsPathsToTheMemberItDeletes) {
                         "false"}));
 }
 
+// Variable paths: a dot after a slash or colon path names the member; dots separate
+// clips only before the first slash; a child clip wins over a variable of its name
+// on the way, the last name is a variable first.
+TEST_F(ClipsTest, PathsSplitAtTheirLastDotOrColonAndWalkChildrenFirst) {
+  Actions a;
+  CreateClip(a, "a", 1);
+  a.PushNumber(1).PushString("b");
+  CallOn(a, "a", 2, "createEmptyMovieClip");
+  // _root.a.b.createEmptyMovieClip("c", 1)
+  a.PushNumber(1).PushString("c").PushNumber(2).PushString("_root").GetVariable().PushString("a").Op(0x4E);
+  a.PushString("b").Op(0x4E).PushString("createEmptyMovieClip").Op(0x52).Op(0x17);
+  a.PushString("_root").GetVariable().PushString("a").Op(0x4E).PushString("b").Op(0x4E).PushString("x").PushNumber(5).Op(0x4F);
+  a.PushString("_root").GetVariable().PushString("a").Op(0x4E).PushString("b").Op(0x4E).PushString("c").Op(0x4E);
+  a.PushString("x").PushNumber(7).Op(0x4F);
+  a.PushString("a").PushString("a variable").SetVariable();  // a variable beside the child a
+  for (const char* path : {"a", "a.b", "a/b.x", "a:b.x", "a/b.c.x", "a.b/c.x", "a.b/x"})
+    a.PushString(path).GetVariable().Trace();
+  a.Stop();
+  Run(Movie({a}, 7), 1);
+  EXPECT_EQ(traces, (std::vector<std::string>{"a variable", "_level0.a.b", "5", "5", "undefined", "7", "undefined"}));
+}
+
 // _rotation keeps angles within -180..180 (180 itself stays), whatever a script sets.
 TEST_F(ClipsTest, RotationWrapsIntoAHalfTurnEitherWay) {
   Actions a;

@@ -164,6 +164,26 @@ TEST(Avm1Objects, ConstructorsPrototypesAndInheritance) {
   EXPECT_EQ(Traces(s), (std::vector<std::string>{"7", "true", "false", "9", "true", "a", "b", "undefined"}));
 }
 
+TEST(Avm1Objects, SuperFollowsANewPrototypeChainOfThis) {
+  // P.prototype.m = function () {
+  //   this.__proto__ = {__proto__: Array.prototype, __constructor__: Array};
+  //   return super(1, 2);
+  // };  o = new P(); trace(o.m()); trace(o.length); trace(o instanceof P)
+  Script m;
+  m.Get("this").Push("__proto__");
+  m.Push("__proto__").Get("Array").Member("prototype").Push("__constructor__").Get("Array").Push(2).Op(0x43);
+  m.Op(0x4F);
+  m.Push(2).Push(1).Push(2).Push("super").GetVariable().Raw({0x96, 1, 0, 3}).Op(0x52).Op(0x3E);
+  Script s;
+  s.Function("P", {}, Script());
+  s.Get("P").Member("prototype").Push("m").Function("", {}, m).Op(0x4F);
+  s.Push("o").Push(0).Push("P").Op(0x40).SetVariable();
+  s.Push(0).Get("o").Method("m").Trace();
+  s.Get("o").Member("length").Trace();
+  s.Get("o").Get("P").Op(0x54).Trace();
+  EXPECT_EQ(Traces(s), (std::vector<std::string>{"1,2", "2", "false"}));
+}
+
 TEST(Avm1Objects, StringNumberAndMathMethods) {
   Script s;
   s.Push(0).Push("Hello").Method("toUpperCase").Trace();

@@ -1,5 +1,6 @@
 // Classes that reach outside the movie: ExternalInterface's value/XML conversions,
-// ContextMenu copies, FileReference's type lists and its file dialog, PrintJob.
+// ContextMenu copies, FileReference's type lists and its file dialog, PrintJob, XMLSocket
+// against a scripted server.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -11,6 +12,7 @@
 #include "flash/avm1/builtins/file_dialog.h"
 #include "flash/avm1/interpreter.h"
 #include "flash/avm1/movie_host.h"
+#include "flash/control/socket_script.h"
 #include "script_fixture.h"
 
 namespace vantrel::flash::avm1::testing {
@@ -330,6 +332,91 @@ TEST_F(FileReferenceTest, ADownloadThatCannotLoadLeavesNoFileBehind) {
   EXPECT_EQ(c.Say(c.Call(self, "download", {m.Str("http://127.0.0.1:9/again.txt")})), "true");
   for (int i = 0; i < 5; ++i) run->player->Tick();
   EXPECT_EQ(run->traces, std::vector<std::string>{"saved.txt"});
+}
+
+// ---- XMLSocket ----
+
+struct XmlSocketTest : ::testing::Test {
+  std::unique_ptr<RunningMovie> run = StartMovie(::vantrel::testing::ShowFrame(), 1, 8);
+  MachineInterface& m = avm1::HostOf(*run->player).Machine();
+  Calls c{m};
+  Object* socket = c.New("XMLSocket");
+
+  void TearDown() override { SocketOpener() = nullptr; }
+  void Script(const std::string& json) {
+    SocketScript script;
+    std::string why;
+    ASSERT_TRUE(ParseSocketScript(json, script, why)) << why;
+    SocketOpener() = ScriptedSocketHook(script);
+  }
+  // Handlers that trace "name: argument"; onData only when traceData (else the default).
+  void Listen(bool traceData) {
+    auto handler = [&](const char* name, NativeFunction fn) { m.Set(socket, name, Value::Obj(m.Rt().MakeFunction(fn))); };
+    handler("onConnect", [](Call& call) { return call.machine.Trace("connect: " + call.machine.ToString(call.Arg(0))), Value(); });
+    handler("onXML", [](Call& call) { return call.machine.Trace("xml: " + call.machine.ToString(call.Arg(0))), Value(); });
+    handler("onClose", [](Call& call) { return call.machine.Trace("close"), Value(); });
+    if (traceData)
+      handler("onData", [](Call& call) { return call.machine.Trace("data: " + call.machine.ToString(call.Arg(0))), Value(); });
+  }
+  void Ticks(int n) {
+    for (int i = 0; i < n; ++i) run->player->Tick();
+  }
+};
+
+TEST_F(XmlSocketTest, WithoutTheNetworkConnectIsRefusedAndNothingIsHeard) {
+  ASSERT_TRUE(socket);
+  Listen(true);
+  EXPECT_EQ(c.Say(c.Call(Value::Obj(socket), "connect", {m.Str("localhost"), Value::Number(8001)})), "false");
+  Ticks(3);
+  EXPECT_TRUE(run->traces.empty());
+}
+
+TEST_F(XmlSocketTest, MessagesEndAtZeroBytesAcrossPiecesAndTheDefaultHandlerParsesXml) {
+  ASSERT_TRUE(socket);
+  Script(R"([{"type": "Receive", "expected": [104, 105, 0]},
+             {"type": "Send", "payload": [0, 97, 0, 60, 120]},
+             {"type": "Send", "payload": [47, 62, 0, 98]},
+             {"type": "Disconnect"}])");
+  Listen(false);
+  m.Set(socket, "onConnect", Value::Obj(m.Rt().MakeFunction([](Call& call) {
+    call.machine.Trace("connect: " + call.machine.ToString(call.Arg(0)));
+    const Value hi = call.machine.Str("hi");
+    call.machine.CallMethod(Value::Obj(call.self), "send", std::span<const Value>(&hi, 1));
+    return Value();
+  })));
+  c.Call(Value::Obj(socket), "send", {m.Str("too early")});  // not connected: dropped
+  EXPECT_EQ(c.Say(c.Call(Value::Obj(socket), "connect", {Value::Null(), Value::Number(8001)})), "true");
+  EXPECT_TRUE(run->traces.empty());  // the outcome comes from the frame loop
+  Ticks(4);
+  // The unterminated "b" is lost with the connection.
+  EXPECT_EQ(run->traces, (std::vector<std::string>{"connect: true", "xml: ", "xml: a", "xml: <x />", "close"}));
+}
+
+TEST_F(XmlSocketTest, ClosingInAHandlerStopsTheMessagesWithoutOnClose) {
+  ASSERT_TRUE(socket);
+  Script(R"([{"type": "Send", "payload": [49, 0, 50, 0]}, {"type": "WaitForDisconnect"}, {"type": "Send", "payload": [51, 0]}])");
+  Listen(true);
+  m.Set(socket, "onData", Value::Obj(m.Rt().MakeFunction([](Call& call) {
+    call.machine.Trace("data: " + call.machine.ToString(call.Arg(0)));
+    call.machine.CallMethod(Value::Obj(call.self), "close", {});
+    return Value();
+  })));
+  EXPECT_EQ(c.Say(c.Call(Value::Obj(socket), "connect", {m.Str("localhost"), Value::Number(8001)})), "true");
+  Ticks(4);
+  EXPECT_EQ(run->traces, (std::vector<std::string>{"connect: true", "data: 1"}));
+  // The scripted server answers one connection only.
+  EXPECT_EQ(c.Say(c.Call(Value::Obj(socket), "connect", {m.Str("localhost"), Value::Number(8001)})), "false");
+}
+
+TEST(SocketScriptTest, UnknownStepsAndBadBytesAreRejected) {
+  SocketScript script;
+  std::string why;
+  EXPECT_FALSE(ParseSocketScript(R"([{"type": "Shout"}])", script, why));
+  EXPECT_FALSE(ParseSocketScript(R"([{"type": "Send", "payload": [256]}])", script, why));
+  EXPECT_FALSE(ParseSocketScript(R"({"type": "Send"})", script, why));
+  ASSERT_TRUE(ParseSocketScript(R"([{"type": "Receive", "expected": [1, 2]}, {"type": "Disconnect"}])", script, why));
+  ASSERT_EQ(script.steps.size(), 2u);
+  EXPECT_EQ(script.steps[0].bytes, std::string("\x01\x02"));
 }
 
 }  // namespace

@@ -219,6 +219,15 @@ TEST(MovieInput, KeyAndMouseListenersHearEventsWithTheKeyAndPointerState) {
   control->KeyUp(65, 'a');
   EXPECT_FALSE(player.KeyIsDown(65));
   EXPECT_TRUE(player.KeyIsDown(37));
+  // Every key and mouse button flips its toggle state on each press (held keys do not).
+  EXPECT_TRUE(player.KeyIsToggled(65));
+  EXPECT_TRUE(player.KeyIsToggled(1));
+  control->KeyDown(37, 0);
+  EXPECT_TRUE(player.KeyIsToggled(37));
+  control->KeyDown(65, 'a');
+  control->MouseDown(12, 34);
+  EXPECT_FALSE(player.KeyIsToggled(65));
+  EXPECT_FALSE(player.KeyIsToggled(1));
 }
 
 TEST(InputScript, WaitsSplitTheEventsIntoFramesAndKeysGetTheMoviesCodes) {

@@ -51,7 +51,8 @@ void InstallFilters(Runtime& rt);     // flash.filters, the filters property of 
 
 // Classes for the world around the player.
 void InstallExternalInterface(Runtime& rt);  // flash.external.ExternalInterface
-void InstallDevices(Runtime& rt);  // Accessibility, Camera, Microphone, XMLSocket, flash.text.TextRenderer
+void InstallDevices(Runtime& rt);  // Accessibility, Camera, Microphone, flash.text.TextRenderer
+void InstallXmlSocket(Runtime& rt);
 void InstallPrintJob(Runtime& rt);
 void InstallContextMenu(Runtime& rt);  // ContextMenu, ContextMenuItem
 void InstallFileReference(Runtime& rt);  // flash.net.FileReference, FileReferenceList

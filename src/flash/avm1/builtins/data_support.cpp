@@ -80,6 +80,19 @@ bool LooselyEqual(MachineInterface& machine, const Value& a, const Value& b) {
   return machine.ToNumber(a) == machine.ToNumber(b);
 }
 
+std::string MovieDomain(MachineInterface& machine) {
+  const std::string url = machine.MovieUrl();
+  const std::size_t scheme = url.find("://");
+  if (scheme == std::string::npos || url.compare(0, scheme, "file") == 0) return "localhost";
+  const std::string rest = url.substr(scheme + 3);
+  std::string host = rest.substr(0, rest.find_first_of("/?#"));
+  const std::size_t at = host.rfind('@');
+  if (at != std::string::npos) host = host.substr(at + 1);
+  const std::size_t colon = host.find(':');
+  if (colon != std::string::npos) host.resize(colon);
+  return host.empty() ? "localhost" : host;
+}
+
 std::string UrlEncode(std::string_view text) { return script::PercentEncode(text); }
 
 static int HexDigit(char c) {

@@ -33,6 +33,10 @@ double NumberOf(MachineInterface& machine, const Value& target, std::string_view
 // Loose equality (==) as the player compares two values.
 bool LooselyEqual(MachineInterface& machine, const Value& a, const Value& b);
 
+// The host of the running movie's address ("localhost" for a local file): the domain
+// of its local connections and the host its sockets reach by default.
+std::string MovieDomain(MachineInterface& machine);
+
 // escape() of the player: letters and digits stay, every other byte of the UTF-8 text
 // becomes %XX (upper case).
 std::string UrlEncode(std::string_view text);

@@ -1,9 +1,8 @@
 // The classes of what the player offers movies none of: a screen reader (Accessibility
 // answers that none is active), cameras and microphones (get() finds no device, names
-// lists none), socket connections (an XMLSocket's connect() is refused at once, as for
-// a movie whose sandbox allows no sockets, and send() has no connection to write to) and
-// advanced anti-aliasing (flash.text.TextRenderer keeps its settings, which change
-// nothing the player draws).
+// lists none) and advanced anti-aliasing (flash.text.TextRenderer keeps its settings,
+// which change nothing the player draws). XMLSocket has its own file; it is installed
+// here, in the place of the classes of the world around the player.
 #include "flash/avm1/builtins/builtins.h"
 #include "flash/avm1/builtins/data_support.h"
 
@@ -44,14 +43,7 @@ void InstallDevices(Runtime& rt) {
   InstallDeviceClass(rt, "Camera");
   InstallDeviceClass(rt, "Microphone");
 
-  Object* socket = rt.MakeClass(Construct, Construct);
-  static const Member kSocket[] = {
-      {"connect", Refuse, nullptr, kDontEnum},
-      {"send", Nothing, nullptr, kDontEnum},
-      {"close", Nothing, nullptr, kDontEnum},
-  };
-  rt.AddMembers(data::PrototypeOf(socket), kSocket);
-  data::RegisterClass(rt, rt.global, "XMLSocket", socket);
+  InstallXmlSocket(rt);
 
   Object* renderer = rt.MakeClass(Construct, Construct);
   static const Member kRenderer[] = {{"setAdvancedAntialiasingTable", Nothing, nullptr, kDontEnum}};

@@ -247,12 +247,14 @@ Value Cancel(Call& call) {
   return {};
 }
 
+// The player defines this class in script: its constructor sets up `this` and returns
+// nothing (super() of a subclass answers undefined).
 Value FileConstruct(Call& call) {
   if (!call.self) return {};
   call.self->kind = NativeKind::Other;
   call.self->native = std::make_unique<FileData>();
   InitializeBroadcaster(call.machine, call.self);
-  return Value::Obj(call.self);
+  return {};
 }
 
 // ---- FileReferenceList ----
@@ -292,7 +294,7 @@ Value ListConstruct(Call& call) {
 
 void InstallFileReference(Runtime& rt) {
   Object* net = data::Package(rt, "flash.net");
-  Object* file = rt.MakeClass(FileConstruct, FileConstruct);
+  Object* file = rt.MakeClass(FileConstruct, nullptr);
   static const Member kFileMembers[] = {
       {"browse", Browse},
       {"upload", Upload},

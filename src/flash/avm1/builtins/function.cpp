@@ -15,8 +15,10 @@ Value FunctionCall(Call& call) {
   return Value::Obj(call.machine.Rt().MakeObject(nullptr));
 }
 
+// An argument is the answer as it is: `new` keeps an object given and makes its own
+// instance for anything else, and super(x) of a subclass answers x.
 Value FunctionConstruct(Call& call) {
-  if (Object* object = call.Arg(0).AsObject()) return Value::Obj(object);
+  if (call.Count() > 0) return call.Arg(0);
   return call.self ? Value::Obj(call.self) : Value::Obj(call.machine.NewObject());
 }
 

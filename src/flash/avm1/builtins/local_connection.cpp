@@ -25,26 +25,13 @@ Object* Registry(MachineInterface& machine) {
   return registry;
 }
 
-std::string Domain(MachineInterface& machine) {
-  const std::string url = machine.MovieUrl();
-  const std::size_t scheme = url.find("://");
-  if (scheme == std::string::npos || url.compare(0, scheme, "file") == 0) return "localhost";
-  const std::string rest = url.substr(scheme + 3);
-  std::string host = rest.substr(0, rest.find_first_of("/?#"));
-  const std::size_t at = host.rfind('@');
-  if (at != std::string::npos) host = host.substr(at + 1);
-  const std::size_t colon = host.find(':');
-  if (colon != std::string::npos) host.resize(colon);
-  return host.empty() ? "localhost" : host;
-}
-
 // Names starting with '_' are shared by every domain; others belong to the domain.
 // Names compare without case.
 std::string FullName(MachineInterface& machine, std::string name) {
   for (char& c : name) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
   if (!name.empty() && name[0] == '_') return name;
   if (name.find(':') != std::string::npos) return name;
-  return Domain(machine) + ":" + name;
+  return data::MovieDomain(machine) + ":" + name;
 }
 
 Object* Receiver(MachineInterface& machine, const std::string& fullName) {
@@ -72,7 +59,7 @@ Value Connect(Call& call) {
   if (!registry || Receiver(m, full)) return Value::Bool(false);
   registry->Define(full, Value::Obj(call.self));
   call.self->Define("_connectedName", m.Str(full), kDontEnum);
-  call.self->Define("_domain", m.Str(Domain(m)), kDontEnum);
+  call.self->Define("_domain", m.Str(data::MovieDomain(m)), kDontEnum);
   return Value::Bool(true);
 }
 
@@ -108,7 +95,7 @@ Value Send(Call& call) {
   const std::string payload = writer.Bytes();
   const std::size_t count = call.Count() > 2 ? call.Count() - 2 : 0;
   Object* sender = call.self;
-  const std::string senderDomain = Domain(m);
+  const std::string senderDomain = data::MovieDomain(m);
 
   m.RunLater(
       [sender, full, method, payload, count, listening, senderDomain](MachineInterface& machine) {
@@ -142,7 +129,7 @@ Value Send(Call& call) {
   return Value::Bool(true);
 }
 
-Value DomainMethod(Call& call) { return call.machine.Str(Domain(call.machine)); }
+Value DomainMethod(Call& call) { return call.machine.Str(data::MovieDomain(call.machine)); }
 
 }  // namespace
 

@@ -779,6 +779,8 @@ void InstallMovieClip(Runtime& rt) {
   rt.movieClipProto = Runtime::PrototypeOf(ctor);
   rt.AddMembers(rt.movieClipProto, kMethods);
   rt.movieClipProto->Define("useHandCursor", Value::Bool(true), kDontEnum);
+  // A clip with button events takes them while this is true; the prototype says so.
+  rt.movieClipProto->Define("enabled", Value::Bool(true), kDontEnum);
   rt.global->Define("MovieClip", Value::Obj(ctor), kDontEnum);
   rt.prototypes["MovieClip"] = rt.movieClipProto;
   static const Member kGlobals[] = {

@@ -33,11 +33,13 @@ void SendStatus(MachineInterface& machine, Object* object, const char* code, con
   machine.CallMethod(Value::Obj(object), "onStatus", std::span<const Value>(&arg, 1));
 }
 
+// The player defines this class in script: its constructor sets up `this` and returns
+// nothing (super() of a subclass answers undefined).
 Value ConstructConnection(Call& call) {
   if (!call.self) return {};
   call.self->kind = NativeKind::Other;
   call.self->native = std::make_unique<ConnectionData>();
-  return Value::Obj(call.self);
+  return {};
 }
 
 Value Connect(Call& call) {
@@ -179,11 +181,13 @@ void Watch(MachineInterface& machine, Object* self, std::uint64_t serial) {
       self);
 }
 
+// The player defines this class in script: its constructor sets up `this` and returns
+// nothing (super() of a subclass answers undefined).
 Value ConstructStream(Call& call) {
   if (!call.self) return {};
   call.self->kind = NativeKind::Other;
   call.self->native = std::make_unique<StreamData>();
-  return Value::Obj(call.self);
+  return {};
 }
 
 void CancelTransfer(MachineInterface& machine, StreamData& data) {
@@ -367,12 +371,12 @@ std::shared_ptr<const video::StreamPicture> NetStreamPicture(Object* stream) {
 }
 
 void InstallNetStream(Runtime& rt) {
-  Object* connection = rt.MakeClass(ConstructConnection, ConstructConnection);
+  Object* connection = rt.MakeClass(ConstructConnection, nullptr);
   rt.AddMembers(Runtime::PrototypeOf(connection), kConnectionMembers);
   rt.global->Define("NetConnection", Value::Obj(connection), kDontEnum);
   rt.prototypes["NetConnection"] = Runtime::PrototypeOf(connection);
 
-  Object* stream = rt.MakeClass(ConstructStream, ConstructStream);
+  Object* stream = rt.MakeClass(ConstructStream, nullptr);
   rt.AddMembers(Runtime::PrototypeOf(stream), kStreamMembers);
   rt.global->Define("NetStream", Value::Obj(stream), kDontEnum);
   rt.prototypes["NetStream"] = Runtime::PrototypeOf(stream);

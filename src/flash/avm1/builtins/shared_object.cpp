@@ -190,7 +190,9 @@ Object* Cache(MachineInterface& machine) {
   return cache;
 }
 
-Value Construct(Call& call) { return call.self ? Value::Obj(call.self) : Value(); }
+// The player defines this class in script: its constructor sets up `this` and returns
+// nothing (super() of a subclass answers undefined).
+Value Construct(Call&) { return {}; }
 
 Value GetLocal(Call& call) {
   MachineInterface& m = call.machine;
@@ -300,7 +302,7 @@ void FlushSharedObjects(MachineInterface& machine) {
 }
 
 void InstallSharedObject(Runtime& rt) {
-  Object* sharedObject = rt.MakeClass(Construct, Construct);
+  Object* sharedObject = rt.MakeClass(Construct, nullptr);
   data::RegisterClass(rt, rt.global, "SharedObject", sharedObject);
   static const Member statics[] = {
       {"getLocal", GetLocal},
