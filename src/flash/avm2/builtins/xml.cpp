@@ -734,59 +734,51 @@ XmlListObject* Collect(Machine& m, Object* o, const std::function<void(XmlObject
   return l;
 }
 
-void Normalize(Machine& m, XmlObject* x) {
-  const Machine::WalkDepth walk(m);
-  for (std::size_t i = 0; i < x->children.size();) {
-    XmlObject* c = x->children[i];
+void Normalize(Machine& m, XmlObject* x);
+
+// Normalizes elements among items, joins neighbouring texts and drops empty ones (blank
+// ones too when dropBlank); remove takes the item at an index out.
+void NormalizeItems(Machine& m, std::vector<XmlObject*>& items, bool dropBlank,
+                    const std::function<void(std::size_t)>& remove) {
+  for (std::size_t i = 0; i < items.size();) {
+    XmlObject* c = items[i];
     if (c->node == Node::Element) {
       Normalize(m, c);
       ++i;
     } else if (c->node == Node::Text) {
-      while (i + 1 < x->children.size() && x->children[i + 1]->node == Node::Text) {
-        c->value += x->children[i + 1]->value;
-        x->children[i + 1]->parent = nullptr;
-        x->children.erase(x->children.begin() + static_cast<long>(i) + 1);
+      while (i + 1 < items.size() && items[i + 1]->node == Node::Text) {
+        c->value += items[i + 1]->value;
+        remove(i + 1);
       }
-      // An element's normalize also drops texts of white space only (a list's does not).
-      if (c->value.find_first_not_of(" \t\r\n") == std::string::npos) {
-        c->parent = nullptr;
-        x->children.erase(x->children.begin() + static_cast<long>(i));
-      } else {
-        ++i;
-      }
+      const bool drop = dropBlank ? c->value.find_first_not_of(" \t\r\n") == std::string::npos : c->value.empty();
+      if (drop) remove(i);
+      else ++i;
     } else {
       ++i;
     }
   }
 }
 
-// A list's normalize works on the list's own items as an element's does on its children:
-// neighbouring texts join and empty texts go, from the list and from their parents.
+// An element's normalize also drops texts of white space only.
+void Normalize(Machine& m, XmlObject* x) {
+  const Machine::WalkDepth walk(m);
+  NormalizeItems(m, x->children, true, [x](std::size_t i) {
+    x->children[i]->parent = nullptr;
+    x->children.erase(x->children.begin() + static_cast<long>(i));
+  });
+}
+
+// A list's normalize works on the list's own items, which leave their parents too; it
+// keeps blank texts.
 void NormalizeList(Machine& m, XmlListObject* l) {
-  auto remove = [&](std::size_t i) {
+  NormalizeItems(m, l->items, false, [l](std::size_t i) {
     XmlObject* item = l->items[i];
     if (XmlObject* parent = item->parent) {
       parent->children.erase(std::remove(parent->children.begin(), parent->children.end(), item), parent->children.end());
       item->parent = nullptr;
     }
     l->items.erase(l->items.begin() + static_cast<long>(i));
-  };
-  for (std::size_t i = 0; i < l->items.size();) {
-    XmlObject* c = l->items[i];
-    if (c->node == Node::Element) {
-      Normalize(m, c);
-      ++i;
-    } else if (c->node == Node::Text) {
-      while (i + 1 < l->items.size() && l->items[i + 1]->node == Node::Text) {
-        c->value += l->items[i + 1]->value;
-        remove(i + 1);
-      }
-      if (c->value.empty()) remove(i);
-      else ++i;
-    } else {
-      ++i;
-    }
-  }
+  });
 }
 
 Value Method(Machine& m, const Value& self, const Value* args, int argc, int tag) {
