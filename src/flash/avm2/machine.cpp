@@ -649,8 +649,12 @@ Value Machine::Construct(const Value& constructor, const Value* args, int argc, 
     ThrowTypeError(1064, "Cannot call method " + FrameName(static_cast<FunctionObject*>(c)->method) + " as constructor.");
   if (c && c->kind == ObjectKind::Function) {
     Object* o = NewObject();
-    const Value proto = GetPublic(constructor, "prototype");
-    if (proto.IsObject()) o->proto = proto.object;
+    Value proto = GetPublic(constructor, "prototype");
+    if (!proto.IsObject()) {
+      proto = Value::Obj(NewObject());
+      SetPublic(constructor, "prototype", proto);
+    }
+    o->proto = proto.object;
     const Value r = Call(constructor, Value::Obj(o), args, argc, holds);
     return r.IsObject() ? r : Value::Obj(o);
   }
@@ -801,6 +805,10 @@ void Machine::SetProperty(const Value& object, const Multiname& name, const Valu
   if (!init && IsClassPrototype(o, name))
     ThrowReferenceError(1074, "Illegal write to read-only property prototype on " + QualifiedClassName(object) + ".");
   if (IsXmlKind(o)) return XmlSet(*this, o, name, value);
+  // A function's prototype set to null is no prototype: it reads undefined, and the next
+  // construction gives the function a new one.
+  if (o->kind == ObjectKind::Function && value.IsNull() && name.publicNs && name.text && *name.text == "prototype")
+    return SetProperty(object, name, Value(), init);
   if (name.publicNs && name.text && o->kind == ObjectKind::Array) {
     const long index = ArrayIndex(*name.text);
     if (index >= 0) {
@@ -989,8 +997,17 @@ std::size_t IndexedCount(Object* o) {
   if (o->kind == ObjectKind::Vector) return static_cast<NativeObject*>(o)->list.size();
   if (o->kind == ObjectKind::Dictionary) return static_cast<NativeObject*>(o)->list.size() / 2;
   if (IsXmlKind(o)) return XmlItemCount(o);
+  // A QName and a Namespace enumerate their two parts.
+  if (o->kind == ObjectKind::QName || o->kind == ObjectKind::Namespace) return 2;
   return 0;
 }
+// The names of those parts, in the player's order; a QName gives its values the other
+// way round (localName first).
+const char* PartName(const Object* o, int index) {
+  if (index == 1) return "uri";
+  return o->kind == ObjectKind::QName ? "localName" : "prefix";
+}
+int PartOfValue(const Object* o, int index) { return o->kind == ObjectKind::QName ? 3 - index : index; }
 }  // namespace
 
 int Machine::NextIndex(Object* o, int index) {
@@ -1022,6 +1039,7 @@ Value Machine::NameAt(Object* o, int index) {
   if (static_cast<std::size_t>(index) <= elements) {
     if (o->kind == ObjectKind::Vector) return Value::Number(index - 1);
     if (o->kind == ObjectKind::Dictionary) return static_cast<NativeObject*>(o)->list[2 * (index - 1)];
+    if (o->kind == ObjectKind::QName || o->kind == ObjectKind::Namespace) return StrValue(PartName(o, index));
     return StrValue(std::to_string(index - 1));
   }
   const std::size_t i = index - elements - 1;
@@ -1043,6 +1061,8 @@ Value Machine::ValueAt(Object* o, int index) {
     if (o->kind == ObjectKind::Vector) return static_cast<NativeObject*>(o)->list[index - 1];
     if (o->kind == ObjectKind::Dictionary) return static_cast<NativeObject*>(o)->list[2 * (index - 1) + 1];
     if (IsXmlKind(o)) return XmlItem(o, static_cast<std::size_t>(index - 1));
+    if (o->kind == ObjectKind::QName || o->kind == ObjectKind::Namespace)
+      return GetPublic(Value::Obj(o), PartName(o, PartOfValue(o, index)));
     return static_cast<ArrayObject*>(o)->elements[index - 1];
   }
   const std::size_t i = index - elements - 1;

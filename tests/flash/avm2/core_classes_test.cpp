@@ -158,5 +158,30 @@ TEST_F(CoreClasses, XmlNormalizeDropsBlankTextsButAListKeepsThem) {
   EXPECT_EQ(m.ToNumber(m.CallPublic(listCopy, "length")), 1);
 }
 
+TEST_F(CoreClasses, QNamesAndNamespacesEnumerateTheirTwoParts) {
+  const Value q = Construct("QName", {m.StrValue("urn:u"), m.StrValue("local")});
+  std::vector<std::string> names, values;
+  for (int i = m.NextIndex(q.object, 0); i > 0; i = m.NextIndex(q.object, i)) {
+    names.push_back(Str(m.NameAt(q.object, i)));
+    values.push_back(Str(m.ValueAt(q.object, i)));
+  }
+  // The names start with uri, a QName's values with its local name.
+  EXPECT_EQ(names, (std::vector<std::string>{"uri", "localName"}));
+  EXPECT_EQ(values, (std::vector<std::string>{"local", "urn:u"}));
+  const Value ns = Construct("Namespace", {m.StrValue("p"), m.StrValue("urn:n")});
+  EXPECT_EQ(Str(m.NameAt(ns.object, 2)), "prefix");
+  EXPECT_EQ(Str(m.ValueAt(ns.object, 1)), "urn:n");
+}
+
+TEST_F(CoreClasses, AFunctionWithoutPrototypeGetsANewOneWhenConstructed) {
+  const Value f = Value::Obj(m.NewNativeFunction("f", [](Machine&, const Value&, const Value*, int) { return Value(); }));
+  m.SetPublic(f, "prototype", Value::Null());
+  EXPECT_TRUE(m.GetPublic(f, "prototype").IsUndefined());
+  const Value made = m.Construct(f, nullptr, 0);
+  const Value proto = m.GetPublic(f, "prototype");
+  ASSERT_TRUE(proto.IsObject());
+  EXPECT_EQ(made.object->proto, proto.object);
+}
+
 }  // namespace
 }  // namespace vantrel::flash::avm2

@@ -63,8 +63,10 @@ Value ProxyName(Machine& m, const Multiname& name) {
     }
     if (i == 0) uri = m.Ns(name.ns[i]).uri;
   }
-  // A name in any namespace (p.*, p.*::x) has a null uri.
-  Value args[2] = {name.nsCount == 0 ? Value::Null() : m.StrValue(uri), m.StrValue(name.text ? *name.text : "*")};
+  // A name in any namespace (p.*, p.*::x: the machine's namespace "*") has a null uri.
+  bool any = false;
+  for (std::uint32_t i = 0; i < name.nsCount; ++i) any = any || m.Ns(name.ns[i]).uri == "*";
+  Value args[2] = {any ? Value::Null() : m.StrValue(uri), m.StrValue(name.text ? *name.text : "*")};
   Object* q = m.ConstructClass(m.qnameClass, args, 2);
   if (name.attribute) static_cast<NativeObject*>(q)->b = Value::Bool(true);
   return Value::Obj(q);
