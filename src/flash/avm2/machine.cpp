@@ -912,18 +912,9 @@ Value Machine::CallProperty(const Value& object, const Multiname& name, const Va
 bool Machine::HasProperty(const Value& object, const Multiname& name) {
   Object* o = object.AsObject();
   if (IsXmlKind(o)) {
-    // A name given as text that starts with "@" names an attribute.
-    if (!name.attribute && name.text && name.text->size() > 1 && (*name.text)[0] == '@') {
-      const std::string attribute = name.text->substr(1);
-      Multiname a = name;
-      a.attribute = true;
-      a.text = &attribute;
-      a.id = FindId(attribute);
-      return XmlHas(*this, o, a);
-    }
     if (XmlHas(*this, o, name)) return true;
     // The prototypes' methods count too: "propertyIsEnumerable" in xml.
-    if (name.attribute || !name.text) return false;
+    if (name.attribute || !name.text || (*name.text)[0] == '@') return false;
     for (Object* p = o->proto; p; p = p->proto)
       if (p->FindOwn(*name.text)) return true;
     return false;
@@ -1452,6 +1443,8 @@ Multiname Machine::ResolveName(AbcUnit& unit, std::uint32_t index, const Value* 
       m.ns = &nsStorage;
       m.nsCount = 1;
       m.publicNs = IsPublicLike(nsStorage);
+      // The name of an attribute (xml.@a.name()) names an attribute again.
+      if (q->b.IsBoolean() && q->b.boolean) m.attribute = true;
     } else {
       storage = n.IsNumber() && n.number >= 0 && n.number < 4294967295.0 && n.number == std::floor(n.number)
                     ? std::to_string(static_cast<std::uint64_t>(n.number))

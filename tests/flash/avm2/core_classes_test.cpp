@@ -135,6 +135,12 @@ TEST_F(CoreClasses, XmlComparesBooleansAsTextAndPrintsAttributesBeforeDeclaratio
   EXPECT_FALSE(m.HasProperty(xml, m.PublicName("@y")));
   EXPECT_TRUE(m.HasProperty(xml, m.PublicName("propertyIsEnumerable")));
 
+  // So does "@y" written, read and asked for with hasOwnProperty.
+  m.SetPublic(xml, "@y", m.StrValue("2"));
+  EXPECT_EQ(Str(m.GetPublic(xml, "@y")), "2");
+  EXPECT_TRUE(m.ToBoolean(m.CallPublic(xml, "hasOwnProperty", {m.StrValue("@y")})));
+  EXPECT_FALSE(m.ToBoolean(m.CallPublic(xml, "hasOwnProperty", {m.StrValue("@z")})));
+
   // An unknown reference stays as written, with any "&" before it.
   Value unknown = m.StrValue("<d>A &&amp; B &x; C</d>");
   EXPECT_EQ(Str(Value::Obj(m.ConstructClass(m.xmlClass, &unknown, 1))), "A &&amp; B &x; C");

@@ -712,7 +712,10 @@ Value ListValue(XmlListObject* l) { return Value::Obj(l); }
 Value QNameOf(Machine& m, const XmlObject* x) {
   if (x->node == Node::Text || x->node == Node::Comment) return Value::Null();
   Value args[2] = {m.StrValue(x->uri), m.StrValue(x->name)};
-  return Value::Obj(m.ConstructClass(m.qnameClass, args, 2));
+  Object* q = m.ConstructClass(m.qnameClass, args, 2);
+  // An attribute's name remembers that it names an attribute.
+  if (x->node == Node::Attribute) static_cast<NativeObject*>(q)->b = Value::Bool(true);
+  return Value::Obj(q);
 }
 
 Value NamespaceValue(Machine& m, const std::string& prefix, const std::string& uri) {
@@ -1275,7 +1278,24 @@ std::string XmlToString(Machine& m, Object* o) {
   return out;
 }
 
-Value XmlGet(Machine& m, Object* o, const Multiname& n) {
+// A name given as text that starts with "@" names an attribute: xml["@a"].
+struct TextName {
+  std::string text;
+  Multiname name;
+  TextName(Machine& m, const Multiname& given) : name(given) {
+    if (given.attribute || !given.text || given.text->size() < 2 || (*given.text)[0] != '@') return;
+    text = given.text->substr(1);
+    name.attribute = true;
+    name.text = &text;
+    name.id = m.FindId(text);
+  }
+  TextName(const TextName&) = delete;
+  TextName& operator=(const TextName&) = delete;
+};
+
+Value XmlGet(Machine& m, Object* o, const Multiname& given) {
+  const TextName named(m, given);
+  const Multiname& n = named.name;
   const long index = n.text && !n.attribute ? Machine::ArrayIndex(*n.text) : -1;
   if (o->kind == ObjectKind::Xml) {
     auto* x = static_cast<XmlObject*>(o);
@@ -1295,7 +1315,9 @@ Value XmlGet(Machine& m, Object* o, const Multiname& n) {
   return Value::Obj(out);
 }
 
-void XmlSet(Machine& m, Object* o, const Multiname& n, const Value& value) {
+void XmlSet(Machine& m, Object* o, const Multiname& given, const Value& value) {
+  const TextName named(m, given);
+  const Multiname& n = named.name;
   const long index = n.text && !n.attribute ? Machine::ArrayIndex(*n.text) : -1;
   if (o->kind == ObjectKind::Xml) {
     auto* x = static_cast<XmlObject*>(o);
@@ -1375,7 +1397,9 @@ void XmlSet(Machine& m, Object* o, const Multiname& n, const Value& value) {
   if (!l->items.empty()) m.ThrowTypeError(1089, "Assignment to lists with more than one item is not supported.");
 }
 
-bool XmlHas(Machine& m, Object* o, const Multiname& n) {
+bool XmlHas(Machine& m, Object* o, const Multiname& given) {
+  const TextName named(m, given);
+  const Multiname& n = named.name;
   const long index = n.text && !n.attribute ? Machine::ArrayIndex(*n.text) : -1;
   if (index >= 0) return static_cast<std::size_t>(index) < Items(o).size();
   for (XmlObject* x : Items(o)) {
@@ -1385,7 +1409,9 @@ bool XmlHas(Machine& m, Object* o, const Multiname& n) {
   return false;
 }
 
-bool XmlDelete(Machine& m, Object* o, const Multiname& n) {
+bool XmlDelete(Machine& m, Object* o, const Multiname& given) {
+  const TextName named(m, given);
+  const Multiname& n = named.name;
   const long index = n.text && !n.attribute ? Machine::ArrayIndex(*n.text) : -1;
   if (o->kind == ObjectKind::XmlList && index >= 0) {
     auto* l = static_cast<XmlListObject*>(o);
