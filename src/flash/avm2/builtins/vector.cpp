@@ -349,6 +349,12 @@ void InstallVector(Machine& m) {
   Install(m, generic, kVectorMembers);
   m.vectorObjectClass = ApplyVector(m, nullptr);
   for (ClassObject* t : {m.intClass, m.uintClass, m.numberClass}) ApplyVector(m, t);
+  // The specialisations' names inside their package, which older compilers wrote.
+  const NsId internal = m.InternNs(kNsPackageInternal, "__AS3__.vec");
+  m.DefineGlobal(internal, "Vector$int", Value::Obj(ApplyVector(m, m.intClass)));
+  m.DefineGlobal(internal, "Vector$uint", Value::Obj(ApplyVector(m, m.uintClass)));
+  m.DefineGlobal(internal, "Vector$double", Value::Obj(ApplyVector(m, m.numberClass)));
+  m.DefineGlobal(internal, "Vector$object", Value::Obj(m.vectorObjectClass));
 }
 
 }  // namespace vantrel::flash::avm2
