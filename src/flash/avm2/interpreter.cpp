@@ -437,14 +437,16 @@ Value Machine::Execute(MethodInfo* method, const Value& self, const Value* args,
   // Arguments.
   const int params = static_cast<int>(info.paramTypes.size());
   const int required = params - static_cast<int>(info.optionals.size());
-  // Function closures take extra arguments silently; methods do not. Too few arguments
-  // are an error when a parameter left out has a declared type: code compiled without
+  // Too few arguments are an error when a parameter left out has a declared type: code compiled without
   // types (the language's own acceptance tests, ECMAScript-style libraries) calls
   // functions with fewer arguments, and the player gives the rest undefined.
-  bool missingTyped = false;
+  bool missingTyped = false, typed = false;
   for (int i = std::max(argc, 0); i < required; ++i) missingTyped = missingTyped || info.paramTypes[static_cast<std::size_t>(i)] != 0;
+  for (std::uint32_t t : info.paramTypes) typed = typed || t != 0;
+  // Extra arguments: an error for methods and for closures that declare types, taken
+  // silently by untyped closures (callbacks written for any number of arguments).
   if (missingTyped ||
-      (argc > params && !method->isClosure && !(info.flags & (AbcMethod::kNeedRest | AbcMethod::kNeedArguments | 0x10)))) {
+      (argc > params && (!method->isClosure || typed) && !(info.flags & (AbcMethod::kNeedRest | AbcMethod::kNeedArguments | 0x10)))) {
     // The call never started: the error shows the caller's frames only.
     const MethodInfo* top = callStack.back();
     callStack.pop_back();
@@ -495,6 +497,10 @@ Value Machine::Execute(MethodInfo* method, const Value& self, const Value* args,
   } else if (info.flags & AbcMethod::kNeedArguments) {
     ArrayObject* arguments = NewArray(std::vector<Value>(args, args + argc));
     locals[1 + params] = Value::Obj(arguments);
+    // callee is the running function; a method (an initializer, say) is wrapped in a
+    // function object of its own for it.
+    Object* callee = owner ? const_cast<Object*>(owner) : NewFunction(method, outer ? *outer : kNoScope);
+    arguments->SetOwn("callee", Value::Obj(callee), false);
   }
 
   // The sizes a method declares are only hints: a file may claim billions.

@@ -2,6 +2,7 @@
 
 #include "flash/avm2/api/declared_api.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstring>
@@ -648,8 +649,12 @@ Value Machine::Construct(const Value& constructor, const Value* args, int argc, 
     ThrowTypeError(1064, "Cannot call method " + FrameName(static_cast<FunctionObject*>(c)->method) + " as constructor.");
   if (c && c->kind == ObjectKind::Function) {
     Object* o = NewObject();
-    const Value proto = GetPublic(constructor, "prototype");
-    if (proto.IsObject()) o->proto = proto.object;
+    Value proto = GetPublic(constructor, "prototype");
+    if (!proto.IsObject()) {
+      proto = Value::Obj(NewObject());
+      SetPublic(constructor, "prototype", proto);
+    }
+    o->proto = proto.object;
     const Value r = Call(constructor, Value::Obj(o), args, argc, holds);
     return r.IsObject() ? r : Value::Obj(o);
   }
@@ -800,6 +805,10 @@ void Machine::SetProperty(const Value& object, const Multiname& name, const Valu
   if (!init && IsClassPrototype(o, name))
     ThrowReferenceError(1074, "Illegal write to read-only property prototype on " + QualifiedClassName(object) + ".");
   if (IsXmlKind(o)) return XmlSet(*this, o, name, value);
+  // A function's prototype set to null is no prototype: it reads undefined, and the next
+  // construction gives the function a new one.
+  if (o->kind == ObjectKind::Function && value.IsNull() && name.publicNs && name.text && *name.text == "prototype")
+    return SetProperty(object, name, Value(), init);
   if (name.publicNs && name.text && o->kind == ObjectKind::Array) {
     const long index = ArrayIndex(*name.text);
     if (index >= 0) {
@@ -902,7 +911,14 @@ Value Machine::CallProperty(const Value& object, const Multiname& name, const Va
 
 bool Machine::HasProperty(const Value& object, const Multiname& name) {
   Object* o = object.AsObject();
-  if (IsXmlKind(o)) return XmlHas(*this, o, name);
+  if (IsXmlKind(o)) {
+    if (XmlHas(*this, o, name)) return true;
+    // The prototypes' methods count too: "propertyIsEnumerable" in xml.
+    if (name.attribute || !name.text || (*name.text)[0] == '@') return false;
+    for (Object* p = o->proto; p; p = p->proto)
+      if (p->FindOwn(*name.text)) return true;
+    return false;
+  }
   if (o && o->kind == ObjectKind::Proxy) {
     std::string key = name.text ? *name.text : "*";
     if (name.nsCount == 1 && !IsPublicLike(name.ns[0]) && !Ns(name.ns[0]).uri.empty()) key = Ns(name.ns[0]).uri + "::" + key;
@@ -972,8 +988,17 @@ std::size_t IndexedCount(Object* o) {
   if (o->kind == ObjectKind::Vector) return static_cast<NativeObject*>(o)->list.size();
   if (o->kind == ObjectKind::Dictionary) return static_cast<NativeObject*>(o)->list.size() / 2;
   if (IsXmlKind(o)) return XmlItemCount(o);
+  // A QName and a Namespace enumerate their two parts.
+  if (o->kind == ObjectKind::QName || o->kind == ObjectKind::Namespace) return 2;
   return 0;
 }
+// The names of those parts, in the player's order; a QName gives its values the other
+// way round (localName first).
+const char* PartName(const Object* o, int index) {
+  if (index == 1) return "uri";
+  return o->kind == ObjectKind::QName ? "localName" : "prefix";
+}
+int PartOfValue(const Object* o, int index) { return o->kind == ObjectKind::QName ? 3 - index : index; }
 }  // namespace
 
 int Machine::NextIndex(Object* o, int index) {
@@ -1005,6 +1030,7 @@ Value Machine::NameAt(Object* o, int index) {
   if (static_cast<std::size_t>(index) <= elements) {
     if (o->kind == ObjectKind::Vector) return Value::Number(index - 1);
     if (o->kind == ObjectKind::Dictionary) return static_cast<NativeObject*>(o)->list[2 * (index - 1)];
+    if (o->kind == ObjectKind::QName || o->kind == ObjectKind::Namespace) return StrValue(PartName(o, index));
     return StrValue(std::to_string(index - 1));
   }
   const std::size_t i = index - elements - 1;
@@ -1026,6 +1052,8 @@ Value Machine::ValueAt(Object* o, int index) {
     if (o->kind == ObjectKind::Vector) return static_cast<NativeObject*>(o)->list[index - 1];
     if (o->kind == ObjectKind::Dictionary) return static_cast<NativeObject*>(o)->list[2 * (index - 1) + 1];
     if (IsXmlKind(o)) return XmlItem(o, static_cast<std::size_t>(index - 1));
+    if (o->kind == ObjectKind::QName || o->kind == ObjectKind::Namespace)
+      return GetPublic(Value::Obj(o), PartName(o, PartOfValue(o, index)));
     return static_cast<ArrayObject*>(o)->elements[index - 1];
   }
   const std::size_t i = index - elements - 1;
@@ -1118,7 +1146,7 @@ std::string Machine::FrameName(const MethodInfo* m) {
     }
     case MethodInfo::Role::Function: break;
   }
-  if (m->native) return (c ? owner + (m->isStatic ? "$/" : "/") : std::string()) + m->name + "()";
+  if (m->native) return (c ? owner + (m->isStatic ? "$/" : "/") : std::string()) + m->nsPrefix + m->name + "()";
   return "MethodInfo-" + std::to_string(m->index) + "()";
 }
 
@@ -1339,6 +1367,7 @@ void Machine::TraceRoots(gc::Tracer& tracer) const {
     for (const auto& m : unit->methods) tracer.Mark(m->declaringClass);
   }
   for (const auto& m : nativeMethods) tracer.Mark(m->declaringClass);
+  for (const PendingInterface& p : pendingInterfaces_) tracer.Mark(p.cls);
   for (const auto& [id, list] : domain)
     for (const Definition& d : list) TraceValue(tracer, d.value);
   for (const auto& [display, object] : displayObjects) tracer.Mark(object);
@@ -1414,6 +1443,8 @@ Multiname Machine::ResolveName(AbcUnit& unit, std::uint32_t index, const Value* 
       m.ns = &nsStorage;
       m.nsCount = 1;
       m.publicNs = IsPublicLike(nsStorage);
+      // The name of an attribute (xml.@a.name()) names an attribute again.
+      if (q->b.IsBoolean() && q->b.boolean) m.attribute = true;
     } else {
       storage = n.IsNumber() && n.number >= 0 && n.number < 4294967295.0 && n.number == std::floor(n.number)
                     ? std::to_string(static_cast<std::uint64_t>(n.number))
@@ -1540,6 +1571,19 @@ void Machine::NamePrefix(MethodInfo* method, NsId ns) const {
   method->nsPrefix = info.kind == kNsNamespace && !info.uri.empty() && !IsPublicLike(ns) ? info.uri + "::" : "";
 }
 
+// A protected member overridden in a subclass is declared in the subclass's protected
+// namespace; code of the base class names it in the base's, and reaches the override.
+void Machine::OverrideProtected(std::vector<Binding>& list, NsId ns, Binding::Kind kind, MethodInfo* method,
+                                std::uint8_t traitKind) const {
+  if (Ns(ns).kind != kNsProtected) return;
+  for (Binding& b : list) {
+    if (b.ns == ns || b.kind != kind || Ns(b.ns).kind != kNsProtected) continue;
+    if (kind == Binding::Kind::Method) b.method = method;
+    else if (traitKind == kTraitGetter) b.getter = method;
+    else b.setter = method;
+  }
+}
+
 void Machine::InitTraits(AbcUnit& unit, Traits& traits, const std::vector<AbcTrait>& abcTraits, ClassObject* owner,
                          bool isStatic) {
   const AbcFile& abc = *unit.abc;
@@ -1610,8 +1654,15 @@ void Machine::InitTraits(AbcUnit& unit, Traits& traits, const std::vector<AbcTra
         b.ns = ns;
         b.kind = Binding::Kind::Method;
         b.method = m;
+        // The names an overridden method was also reached by (an interface's namespace)
+        // reach the override.
+        const MethodInfo* overridden = existing && existing->kind == Binding::Kind::Method ? existing->method : nullptr;
         if (existing) *existing = b;
         else list.push_back(b);
+        if (overridden)
+          for (Binding& other : list)
+            if (other.kind == Binding::Kind::Method && other.method == overridden) other.method = m;
+        OverrideProtected(list, ns, Binding::Kind::Method, m, t.kind);
         break;
       }
       case kTraitGetter:
@@ -1633,8 +1684,64 @@ void Machine::InitTraits(AbcUnit& unit, Traits& traits, const std::vector<AbcTra
             if (x.ns == ns) existing = &x;
         }
         (t.kind == kTraitGetter ? existing->getter : existing->setter) = m;
+        OverrideProtected(list, ns, Binding::Kind::Accessor, m, t.kind);
         break;
       }
+    }
+  }
+}
+
+// Adds interface i (with the interfaces it extends) to class c. An interface's methods
+// are called through the interface's namespace: they answer with the class's public
+// methods of the same name.
+void Machine::AddInterface(ClassObject* c, ClassObject* i) {
+  std::vector<ClassObject*> added{i};
+  added.insert(added.end(), i->interfaces.begin(), i->interfaces.end());
+  for (ClassObject* a : added) {
+    if (std::find(c->interfaces.begin(), c->interfaces.end(), a) == c->interfaces.end()) c->interfaces.push_back(a);
+    for (const auto& [id, list] : a->instanceTraits->bindings) {
+      auto& mine = c->instanceTraits->bindings[id];
+      const Binding* pub = nullptr;
+      for (const Binding& b : mine)
+        if (b.ns == publicNs_) pub = &b;
+      if (!pub) continue;
+      const Binding copy = *pub;
+      for (const Binding& ib : list) {
+        bool has = false;
+        for (const Binding& b : mine) has = has || b.ns == ib.ns;
+        if (!has) {
+          Binding alias = copy;
+          alias.ns = ib.ns;
+          mine.push_back(alias);
+        }
+      }
+    }
+  }
+}
+
+void Machine::ResolvePendingInterfaces(ClassObject* created) {
+  for (std::size_t k = 0; k < pendingInterfaces_.size();) {
+    const PendingInterface p = pendingInterfaces_[k];
+    ClassObject* i = ResolveType(*p.unit, p.name);
+    // The interface just made is not yet in its script's slot: it is found by its name.
+    const Multiname& wanted = p.unit->multinames[p.name];
+    if (!i && wanted.text && *wanted.text == created->name) {
+      for (std::uint32_t n = 0; n < wanted.nsCount && !i; ++n)
+        if (Ns(wanted.ns[n]).uri == created->package) i = created;
+    }
+    if (!i) {
+      ++k;
+      continue;
+    }
+    pendingInterfaces_.erase(pendingInterfaces_.begin() + static_cast<long>(k));
+    AddInterface(p.cls, i);
+    // An interface that gained a parent passes it on to the classes that already have it.
+    if (p.cls->isInterface) {
+      for (const auto& unit : units)
+        for (ClassObject* holder : unit->classes)
+          if (holder && holder != p.cls &&
+              std::find(holder->interfaces.begin(), holder->interfaces.end(), p.cls) != holder->interfaces.end())
+            AddInterface(holder, i);
     }
   }
 }
@@ -1668,37 +1775,15 @@ ClassObject* Machine::NewClass(AbcUnit& unit, std::uint32_t index, ClassObject* 
   c->scope = scope;
   c->scope.push_back({Value::Obj(c), false});
   unit.classes[index] = c;
-  for (std::uint32_t iface : instance.interfaces) {
-    ClassObject* i = ResolveType(unit, iface);
-    if (!i) continue;
-    c->interfaces.push_back(i);
-    for (ClassObject* inherited : i->interfaces) c->interfaces.push_back(inherited);
-  }
-  if (base)
-    for (ClassObject* i : base->interfaces) c->interfaces.push_back(i);
   InitTraits(unit, *c->instanceTraits, instance.traits, c, false);
   InitTraits(unit, *c->staticTraits, classInfo.traits, c, true);
-  // An interface's methods are called through the interface's namespace: they answer
-  // with the class's public methods of the same name.
-  for (ClassObject* i : c->interfaces) {
-    for (const auto& [id, list] : i->instanceTraits->bindings) {
-      auto& mine = c->instanceTraits->bindings[id];
-      const Binding* pub = nullptr;
-      for (const Binding& b : mine)
-        if (b.ns == publicNs_) pub = &b;
-      if (!pub) continue;
-      const Binding copy = *pub;
-      for (const Binding& ib : list) {
-        bool has = false;
-        for (const Binding& b : mine) has = has || b.ns == ib.ns;
-        if (!has) {
-          Binding alias = copy;
-          alias.ns = ib.ns;
-          mine.push_back(alias);
-        }
-      }
-    }
+  for (std::uint32_t iface : instance.interfaces) {
+    if (ClassObject* i = ResolveType(unit, iface)) AddInterface(c, i);
+    else pendingInterfaces_.push_back({c, &unit, iface});
   }
+  if (base)
+    for (ClassObject* i : base->interfaces) AddInterface(c, i);
+  if (c->isInterface) ResolvePendingInterfaces(c);
   InitSlots(c, *c->staticTraits);
   c->init = unit.methods[instance.init].get();
   c->init->declaringClass = c;

@@ -358,6 +358,8 @@ class Machine {
   Multiname ResolveName(AbcUnit& unit, std::uint32_t index, const Value* runtimeName, const Value* runtimeNs,
                         std::string& storage, NsId& nsStorage);
   ClassObject* ResolveType(AbcUnit& unit, std::uint32_t index);  // null for "*"
+  void OverrideProtected(std::vector<Binding>& list, NsId ns, Binding::Kind kind, MethodInfo* method,
+                         std::uint8_t traitKind) const;
   void InitTraits(AbcUnit& unit, Traits& traits, const std::vector<AbcTrait>& abcTraits, ClassObject* owner, bool isStatic);
   void InitSlots(Object* object, const Traits& traits);
   void NamePrefix(MethodInfo* method, NsId ns) const;
@@ -378,6 +380,16 @@ class Machine {
 
  private:
   void InstallBuiltins();
+  // Interfaces a class names before their own newclass has run (a script may declare a
+  // class above the interfaces it implements): added when they appear.
+  struct PendingInterface {
+    ClassObject* cls;
+    AbcUnit* unit;
+    std::uint32_t name;
+  };
+  std::vector<PendingInterface> pendingInterfaces_;
+  void AddInterface(ClassObject* c, ClassObject* i);
+  void ResolvePendingInterfaces(ClassObject* created);
   // The interpreter's parts: one member function per instruction (OpGetProperty for
   // getproperty; avm2/op_list.h lists them with their opcodes and the family files
   // avm2/ops_*.cpp they are in), found by opcode in kInstructions.

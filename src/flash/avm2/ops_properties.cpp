@@ -100,7 +100,8 @@ void Machine::OpFindDef(Frame& f, const Instruction& ins) {
   AbcUnit& unit = f.unit;
   const Multiname& name = unit.multinames[ins.a];
   Object* d = FindDefinition(name);
-  stack.push_back(Value::Obj(d ? d : globalObject));
+  if (!d) ThrowReferenceError(1065, "Variable " + (name.text ? *name.text : std::string("*")) + " is not defined.");
+  stack.push_back(Value::Obj(d));
 }
 
 void Machine::OpGetLex(Frame& f, const Instruction& ins) {

@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "flash/avm2/builtins/xml.h"
 #include "flash/avm2/interpreter_internal.h"
 
 namespace vantrel::flash::avm2 {
@@ -24,15 +25,7 @@ void Machine::OpConvertS(Frame& f, const Instruction&) {
 void Machine::OpEscapeXml(Frame& f, const Instruction& ins) {
   std::vector<Value>& stack = f.stack;
   const std::string text = ToString(Pop(f));
-  std::string out;
-  for (char c : text) {
-    if (c == '<') out += "&lt;";
-    else if (c == '>') out += "&gt;";
-    else if (c == '&') out += "&amp;";
-    else if (c == '"' && ins.op == OP_esc_xattr) out += "&quot;";
-    else out += c;
-  }
-  stack.push_back(StrValue(out));
+  stack.push_back(StrValue(ins.op == OP_esc_xattr ? EscapeAttribute(text) : EscapeText(text)));
 }
 
 void Machine::OpConvertI(Frame& f, const Instruction&) {

@@ -277,12 +277,12 @@ TEST_F(Xml, ProxyWithoutOverridesRefusesEveryAccess) {
   EXPECT_EQ(ErrorOf([&] { m.GetPublic(p, "x"); }),
             "Error: Error #2088: The Proxy class does not implement getProperty. It must be overridden by a subclass.");
   EXPECT_EQ(ErrorOf([&] { m.CallPublic(p, "f"); }),
-            "Error: Error #2088: The Proxy class does not implement callProperty. It must be overridden by a subclass.");
+            "Error: Error #2090: The Proxy class does not implement callProperty. It must be overridden by a subclass.");
   EXPECT_EQ(ErrorOf([&] { m.NextIndex(p.object, 0); }),
-            "Error: Error #2088: The Proxy class does not implement nextNameIndex. It must be overridden by a subclass.");
+            "Error: Error #2105: The Proxy class does not implement nextNameIndex. It must be overridden by a subclass.");
   // Converting one to a primitive calls its toString through callProperty.
   EXPECT_EQ(ErrorOf([&] { m.ToString(p); }),
-            "Error: Error #2088: The Proxy class does not implement callProperty. It must be overridden by a subclass.");
+            "Error: Error #2090: The Proxy class does not implement callProperty. It must be overridden by a subclass.");
 }
 
 TEST_F(Xml, ListsParseTextBeforeElementsAndAttributeWildcardsKeepTheirNamespace) {

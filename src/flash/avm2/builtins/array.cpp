@@ -1,6 +1,9 @@
 // Array: dense elements with holes, the methods of the language and sort's flags.
 #include <algorithm>
 #include <cmath>
+#include <functional>
+#include <tuple>
+#include <utility>
 
 #include "flash/avm2/builtins/support.h"
 #include "flash/script/string_utils.h"
@@ -187,6 +190,11 @@ Value Splice(Machine& m, const Value& self, const Value* args, int argc) {
   const auto r = static_cast<std::size_t>(remove);
   std::vector<Value> removed;
   for (std::size_t i = s; i < s + r; ++i) removed.push_back(Inherited(a, i));
+  // Elements that move are read and written one by one: a hole after the cut takes
+  // what the prototype chain has at its old index.
+  const std::size_t inserted = argc > 2 ? static_cast<std::size_t>(argc - 2) : 0;
+  if (inserted != r)
+    for (std::size_t i = s + r; i < a->elements.size(); ++i) a->elements[i] = Inherited(a, i);
   a->elements.erase(a->elements.begin() + s, a->elements.begin() + s + r);
   if (argc > 2) a->elements.insert(a->elements.begin() + s, args + 2, args + argc);
   return Value::Obj(m.NewArray(std::move(removed)));
@@ -274,15 +282,83 @@ Value Filter(Machine& m, const Value& s, const Value* a, int n) { return Iterate
 Value Some(Machine& m, const Value& s, const Value* a, int n) { return Iterate(m, s, a, n, 3); }
 Value Every(Machine& m, const Value& s, const Value* a, int n) { return Iterate(m, s, a, n, 4); }
 
-// Compares two values by the flags; comparator (when callable) decides instead.
+// The player's sort, whose order matters wherever elements compare equal and to
+// comparators that watch their calls: a quicksort that moves the middle element to the
+// front as the pivot, walks in from both ends, sorts ranges of up to three elements by
+// compare-and-swap, and works on the smaller side first (the larger waits on a stack).
+void PlayerSort(std::vector<std::size_t>& items, const std::function<int(std::size_t, std::size_t)>& compare) {
+  if (items.size() < 2) return;
+  auto cmp = [&](std::size_t i, std::size_t j) { return compare(items[i], items[j]); };
+  auto swap = [&](std::size_t i, std::size_t j) { std::swap(items[i], items[j]); };
+  std::vector<std::pair<std::size_t, std::size_t>> pending;
+  std::size_t lo = 0, hi = items.size() - 1;
+  for (;;) {
+    const std::size_t size = hi - lo + 1;
+    bool next = true;  // this range is done: take one from the stack
+    if (size == 2) {
+      if (cmp(lo, lo + 1) > 0) swap(lo, lo + 1);
+    } else if (size == 3) {
+      if (cmp(lo, lo + 1) > 0) swap(lo, lo + 1);
+      if (cmp(lo + 1, lo + 2) > 0) {
+        swap(lo + 1, lo + 2);
+        if (cmp(lo, lo + 1) > 0) swap(lo, lo + 1);
+      }
+    } else if (size > 3) {
+      swap(lo + size / 2, lo);
+      std::size_t left = lo, right = hi + 1;
+      for (;;) {
+        do ++left; while (left <= hi && cmp(left, lo) <= 0);
+        do --right; while (right > lo && cmp(right, lo) >= 0);
+        if (right < left) break;
+        swap(left, right);
+      }
+      swap(lo, right);
+      // [lo, right) holds what is not above the pivot, (right, hi] what is above it.
+      const bool lowHasTwo = lo + 1 < right, highHasTwo = left < hi;
+      if (right - 1 - lo >= hi - left) {
+        if (lowHasTwo) pending.emplace_back(lo, right - 1);
+        if (highHasTwo) {
+          lo = left;
+          next = false;
+        }
+      } else {
+        if (highHasTwo) pending.emplace_back(left, hi);
+        if (lowHasTwo) {
+          hi = right - 1;
+          next = false;
+        }
+      }
+    }
+    if (next) {
+      if (pending.empty()) return;
+      std::tie(lo, hi) = pending.back();
+      pending.pop_back();
+    }
+  }
+}
+
+// Compares two values by the flags; comparator (when callable) decides instead. Movies
+// before version 13 take its result as an integer (a difference of fractions below one
+// counts as equal).
 int CompareValues(Machine& m, const Value& x, const Value& y, int flags, const Value& comparator) {
   if (IsCallable(comparator)) {
     const Value args[2] = {x, y};
-    const double r = m.ToNumber(m.Call(comparator, Value::Null(), args, 2));
+    double r = m.ToNumber(m.Call(comparator, Value::Null(), args, 2));
+    if (m.swfVersion < 13) r = std::trunc(r);
     return r < 0 ? -1 : r > 0 ? 1 : 0;
   }
   if (flags & kNumeric) {
     const double a = m.ToNumber(x), b = m.ToNumber(y);
+    // Movies up to version 10 compare two small integers (those of 29 bits, which the
+    // player keeps unboxed) by the difference of their tagged forms, eight times the
+    // values' difference in 32 bits: far apart values wrap around.
+    constexpr double kSmall = 1 << 28;
+    if (m.swfVersion <= 10 && x.IsNumber() && y.IsNumber() && a == std::trunc(a) && b == std::trunc(b) && a >= -kSmall &&
+        a < kSmall && b >= -kSmall && b < kSmall) {
+      const auto tagged = static_cast<std::uint32_t>(static_cast<std::int32_t>(a) - static_cast<std::int32_t>(b)) << 3;
+      const auto difference = static_cast<std::int32_t>(tagged);
+      return difference < 0 ? -1 : difference > 0 ? 1 : 0;
+    }
     if (std::isnan(a) || std::isnan(b)) return std::isnan(a) ? (std::isnan(b) ? 0 : 1) : -1;
     return a < b ? -1 : a > b ? 1 : 0;
   }
@@ -290,19 +366,19 @@ int CompareValues(Machine& m, const Value& x, const Value& y, int flags, const V
   return c < 0 ? -1 : c > 0 ? 1 : 0;
 }
 
-Value SortList(Machine& m, ArrayObject* a, const std::vector<std::size_t>& indices, std::vector<std::size_t>& order,
+// Sorts the array's values (as read, holes and all) by compare over their indices.
+Value SortList(Machine& m, ArrayObject* a, const std::vector<Value>& values, std::vector<std::size_t>& order,
                int flags, const std::function<int(std::size_t, std::size_t)>& compare) {
-  (void)indices;
   // undefined values go to the end, unsorted.
   std::vector<std::size_t> defined, undefinedOnes;
-  for (std::size_t i : order) (a->elements[i].IsUndefined() ? undefinedOnes : defined).push_back(i);
-  bool duplicate = false;
-  std::stable_sort(defined.begin(), defined.end(), [&](std::size_t x, std::size_t y) {
-    const int c = compare(x, y);
-    if (c == 0 && x != y) duplicate = true;
-    return (flags & kDescending) ? c > 0 : c < 0;
-  });
-  if ((flags & kUniqueSort) && duplicate) return Value::Number(0);
+  for (std::size_t i : order) (values[i].IsUndefined() ? undefinedOnes : defined).push_back(i);
+  // Descending asks the same question with the two values the other way round.
+  const auto ordered = [&](std::size_t x, std::size_t y) { return (flags & kDescending) ? compare(y, x) : compare(x, y); };
+  PlayerSort(defined, ordered);
+  if (flags & kUniqueSort) {
+    for (std::size_t i = 0; i + 1 < defined.size(); ++i)
+      if (ordered(defined[i], defined[i + 1]) == 0) return Value::Number(0);
+  }
   order = defined;
   order.insert(order.end(), undefinedOnes.begin(), undefinedOnes.end());
   if (flags & kReturnIndexedArray) {
@@ -310,10 +386,22 @@ Value SortList(Machine& m, ArrayObject* a, const std::vector<std::size_t>& indic
     for (std::size_t i : order) out.push_back(Value::Number(static_cast<double>(i)));
     return Value::Obj(m.NewArray(std::move(out)));
   }
+  // The undefined values end the array as holes.
   std::vector<Value> sorted;
-  for (std::size_t i : order) sorted.push_back(a->elements[i]);
+  for (std::size_t i : order) sorted.push_back(values[i].IsUndefined() ? Value::Hole() : values[i]);
   a->elements = std::move(sorted);
   return Value::Obj(a);
+}
+
+// Sorting reads each element as a script would: a hole takes what the prototype chain
+// has at its index, and is undefined without it.
+std::vector<Value> ReadElements(ArrayObject* a) {
+  std::vector<Value> values;
+  for (std::size_t i = 0; i < a->elements.size(); ++i) {
+    const Value v = Inherited(a, i);
+    values.push_back(v.type == Value::Type::Hole ? Value() : v);
+  }
+  return values;
 }
 
 Value Sort(Machine& m, const Value& self, const Value* args, int argc) {
@@ -326,12 +414,10 @@ Value Sort(Machine& m, const Value& self, const Value* args, int argc) {
   } else if (argc > 0) {
     flags = m.ToInt32(args[0]);
   }
-  for (Value& v : a->elements)
-    if (v.type == Value::Type::Hole) v = Value();
+  const std::vector<Value> snapshot = ReadElements(a);
   std::vector<std::size_t> order(a->elements.size());
   for (std::size_t i = 0; i < order.size(); ++i) order[i] = i;
-  const std::vector<Value> snapshot = a->elements;
-  return SortList(m, a, {}, order, flags, [&](std::size_t x, std::size_t y) {
+  return SortList(m, a, snapshot, order, flags, [&](std::size_t x, std::size_t y) {
     return CompareValues(m, snapshot[x], snapshot[y], flags, comparator);
   });
 }
@@ -354,9 +440,7 @@ Value SortOn(Machine& m, const Value& self, const Value* args, int argc) {
   } else if (!options.IsUndefined()) {
     flags = m.ToInt32(options);
   }
-  for (Value& v : a->elements)
-    if (v.type == Value::Type::Hole) v = Value();
-  const std::vector<Value> snapshot = a->elements;
+  const std::vector<Value> snapshot = ReadElements(a);
   std::vector<std::size_t> order(a->elements.size());
   for (std::size_t i = 0; i < order.size(); ++i) order[i] = i;
   // Each field's own flags; descending applies per field.
@@ -371,10 +455,29 @@ Value SortOn(Machine& m, const Value& self, const Value* args, int argc) {
     }
     return 0;
   };
-  return SortList(m, a, {}, order, flags, compare);
+  return SortList(m, a, snapshot, order, flags, compare);
 }
 
 }  // namespace
+
+bool SortValues(Machine& m, std::vector<Value>& values, int flags, const Value& comparator) {
+  std::vector<std::size_t> defined, undefinedOnes;
+  for (std::size_t i = 0; i < values.size(); ++i) (values[i].IsUndefined() ? undefinedOnes : defined).push_back(i);
+  const std::vector<Value> snapshot = values;
+  const auto ordered = [&](std::size_t x, std::size_t y) {
+    return (flags & kDescending) ? CompareValues(m, snapshot[y], snapshot[x], flags, comparator)
+                                 : CompareValues(m, snapshot[x], snapshot[y], flags, comparator);
+  };
+  PlayerSort(defined, ordered);
+  if (flags & kUniqueSort) {
+    for (std::size_t i = 0; i + 1 < defined.size(); ++i)
+      if (ordered(defined[i], defined[i + 1]) == 0) return false;
+  }
+  values.clear();
+  for (std::size_t i : defined) values.push_back(snapshot[i]);
+  for (std::size_t i : undefinedOnes) values.push_back(snapshot[i]);
+  return true;
+}
 
 void InstallArray(Machine& m) {
   ClassObject* c = m.DefineClass("", "Array", m.objectClass, ArrayConstruct, false);

@@ -81,10 +81,10 @@ T GetNumber(Machine& m, Bytes b) {
 }
 
 // Text of raw bytes: a leading UTF-8 byte order mark is skipped, and the text stops at
-// the first zero byte.
-std::string Text(std::string bytes) {
+// the first zero byte where it is read as a string (toString keeps zeros).
+std::string Text(std::string bytes, bool stopAtZero = true) {
   if (bytes.compare(0, 3, "\xEF\xBB\xBF") == 0) bytes.erase(0, 3);
-  const std::size_t zero = bytes.find('\0');
+  const std::size_t zero = stopAtZero ? bytes.find('\0') : std::string::npos;
   if (zero != std::string::npos) bytes.resize(zero);
   return script::Utf8FromUnits(script::Utf16Units(bytes));
 }
@@ -194,17 +194,22 @@ Value WriteUTF(Machine& m, const Value& self, const Value* args, int argc) {
   return Value();
 }
 
-bool IsUtf16(std::string charset) {
+// The UTF-16 character sets by their byte order: 0 for any other set, 1 little-endian,
+// 2 big-endian ("unicodeFFFE" is the big-endian one by its Windows name).
+int Utf16Order(std::string charset) {
   for (char& c : charset) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return charset == "unicode" || charset == "utf-16" || charset == "utf-16le" || charset == "unicodefffe";
+  if (charset == "unicode" || charset == "utf-16" || charset == "utf-16le") return 1;
+  if (charset == "utf-16be" || charset == "unicodefffe") return 2;
+  return 0;
 }
 
 Value WriteMultiByte(Machine& m, const Value& self, const Value* args, int argc) {
   Bytes b = This(m, self);
   const std::string text = StrArg(m, args, argc, 0, "null");
-  if (IsUtf16(StrArg(m, args, argc, 1, ""))) {
+  if (const int order = Utf16Order(StrArg(m, args, argc, 1, ""))) {
     for (const char16_t unit : script::Utf16Units(text)) {
-      const unsigned char raw[2] = {static_cast<unsigned char>(unit & 0xFF), static_cast<unsigned char>(unit >> 8)};
+      unsigned char raw[2] = {static_cast<unsigned char>(unit & 0xFF), static_cast<unsigned char>(unit >> 8)};
+      if (order == 2) std::swap(raw[0], raw[1]);
       Put(b, raw, 2);
     }
   } else {
@@ -216,12 +221,14 @@ Value WriteMultiByte(Machine& m, const Value& self, const Value* args, int argc)
 Value ReadMultiByte(Machine& m, const Value& self, const Value* args, int argc) {
   Bytes b = This(m, self);
   const std::size_t count = m.ToUint32(Arg(args, argc, 0));
-  if (!IsUtf16(StrArg(m, args, argc, 1, ""))) return ReadUtfBytesCount(m, b, count);
+  const int order = Utf16Order(StrArg(m, args, argc, 1, ""));
+  if (!order) return ReadUtfBytesCount(m, b, count);
   Need(m, b, count);
   std::u16string units;
   for (std::size_t i = 0; i + 1 < count; i += 2) {
-    const auto lo = static_cast<unsigned char>(b.data()[b.position() + i]);
-    const auto hi = static_cast<unsigned char>(b.data()[b.position() + i + 1]);
+    auto lo = static_cast<unsigned char>(b.data()[b.position() + i]);
+    auto hi = static_cast<unsigned char>(b.data()[b.position() + i + 1]);
+    if (order == 2) std::swap(lo, hi);
     const char16_t unit = static_cast<char16_t>(lo | (hi << 8));
     if (unit == 0) break;
     units.push_back(unit);
@@ -321,7 +328,7 @@ Value ToStringMethod(Machine& m, const Value& self, const Value*, int) {
     }
     return m.StrValue(script::Utf8FromUnits(units));
   }
-  return m.StrValue(Text(d));
+  return m.StrValue(Text(d, false));
 }
 
 // zlib streams by default; "deflate" for raw ones.

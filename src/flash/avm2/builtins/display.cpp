@@ -169,7 +169,9 @@ bool Notify(Machine& m, NativeObject* object, NativeObject* event, int phase) {
     if ((phase == 1) != capture) continue;
     const Value arg = Value::Obj(event);
     heard = true;
-    m.Call(listeners[i + 1], Value::Null(), &arg, 1);
+    // The dispatcher is the player's own code: a function closure it calls runs on the
+    // player's global object, not on that of the script that made the closure.
+    m.Call(listeners[i + 1], Value::Obj(m.globalObject), &arg, 1);
     if (m.ToNumber(event->list[kStopped]) >= 2) return heard;
   }
   return heard;

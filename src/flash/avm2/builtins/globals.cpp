@@ -1,4 +1,5 @@
 // The top level's functions and constants, and the flash.utils functions.
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 
@@ -15,6 +16,8 @@ Value Trace(Machine& m, const Value&, const Value* args, int argc) {
     if (i) line += ' ';
     line += m.ToString(args[i]);
   }
+  // The player's log leaves out zero characters (a ByteArray's text keeps them).
+  line.erase(std::remove(line.begin(), line.end(), '\0'), line.end());
   if (m.onTrace) m.onTrace(line);
   return Value();
 }

@@ -34,6 +34,8 @@ Value HasOwnProperty(Machine& m, const Value& self, const Value* args, int argc)
     return Value::Bool(false);
   }
   if (o->kind == ObjectKind::Proxy) return Value::Bool(false);
+  // An XML value has its children and (by "@name") its attributes.
+  if (IsXmlKind(o)) return Value::Bool(XmlHas(m, o, m.PublicName(name)));
   if (o->kind == ObjectKind::Array) {
     const long index = Machine::ArrayIndex(name);
     auto* a = static_cast<ArrayObject*>(o);

@@ -14,7 +14,9 @@ const char* const kNames[] = {"getProperty",    "setProperty",   "callProperty",
                               "getDescendants", "nextNameIndex", "nextName",     "nextValue",   "isAttribute"};
 
 Value NotOverridden(Machine& m, const Value&, const Value*, int, int tag) {
-  m.ThrowError("flash.errors.IllegalOperationError", 2088,
+  // Each method has its own error number.
+  static const int kErrors[] = {2088, 2089, 2090, 2091, 2092, 2093, 2105, 2106, 2107, 0};
+  m.ThrowError("flash.errors.IllegalOperationError", kErrors[tag],
                std::string("The Proxy class does not implement ") + kNames[tag] + ". It must be overridden by a subclass.");
 }
 
@@ -26,6 +28,13 @@ Value IsAttribute(Machine& m, const Value&, const Value* args, int argc) {
   (void)m;
   return Value::Bool(name.IsObject() && name.object->kind == ObjectKind::QName &&
                      static_cast<NativeObject*>(name.object)->b.IsBoolean() && static_cast<NativeObject*>(name.object)->b.boolean);
+}
+
+// A proxy answers hasOwnProperty (in the AS3 namespace) through its hasProperty.
+Value HasOwnProperty(Machine& m, const Value& self, const Value* args, int argc) {
+  if (!self.IsObject() || self.object->kind != ObjectKind::Proxy) return Value::Bool(false);
+  const Value name = m.StrValue(m.ToString(Arg(args, argc, 0)));
+  return Value::Bool(m.ToBoolean(ProxyCall(m, self.object, kHas, &name, 1)));
 }
 
 Object* AllocateProxy(Machine& m, ClassObject*) { return m.heap.Make<NativeObject>(ObjectKind::Proxy, nullptr, nullptr); }
@@ -54,7 +63,10 @@ Value ProxyName(Machine& m, const Multiname& name) {
     }
     if (i == 0) uri = m.Ns(name.ns[i]).uri;
   }
-  Value args[2] = {m.StrValue(uri), m.StrValue(name.text ? *name.text : "*")};
+  // A name in any namespace (p.*, p.*::x: the machine's namespace "*") has a null uri.
+  bool any = false;
+  for (std::uint32_t i = 0; i < name.nsCount; ++i) any = any || m.Ns(name.ns[i]).uri == "*";
+  Value args[2] = {any ? Value::Null() : m.StrValue(uri), m.StrValue(name.text ? *name.text : "*")};
   Object* q = m.ConstructClass(m.qnameClass, args, 2);
   if (name.attribute) static_cast<NativeObject*>(q)->b = Value::Bool(true);
   return Value::Obj(q);
@@ -70,12 +82,20 @@ void InstallProxy(Machine& m) {
   for (int tag = 0; tag <= kIsAttribute; ++tag) {
     MethodInfo* method = m.NativeMethod(kNames[tag], natives[tag]);
     method->declaringClass = proxy;
+    method->nsPrefix = std::string(kProxyUri) + "::";
     Binding b;
     b.ns = ns;
     b.kind = Binding::Kind::Method;
     b.method = method;
     proxy->instanceTraits->bindings[m.Intern(kNames[tag])].push_back(b);
   }
+  MethodInfo* hasOwn = m.NativeMethod("hasOwnProperty", HasOwnProperty);
+  hasOwn->declaringClass = proxy;
+  Binding b;
+  b.ns = m.As3Ns();
+  b.kind = Binding::Kind::Method;
+  b.method = hasOwn;
+  proxy->instanceTraits->bindings[m.Intern("hasOwnProperty")].push_back(b);
   Value nsArgs[1] = {m.StrValue(kProxyUri)};
   m.DefineGlobal("flash.utils", "flash_proxy", Value::Obj(m.ConstructClass(m.namespaceClass, nsArgs, 1)));
 }

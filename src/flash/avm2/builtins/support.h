@@ -99,4 +99,9 @@ inline int NativeTag(Machine& m) { return m.callStack.back()->nativeTag; }
 // (builtins/display.cpp).
 bool FindLinkedSymbol(Machine& m, const ClassObject* cls, const void*& movie, std::uint16_t& id);
 
+// Orders values as Array.sort does: by the sort flags, or by comparator when it is
+// callable; undefined values go last. False when UNIQUESORT met two equal values, and
+// then values is left as it was (builtins/array.cpp).
+bool SortValues(Machine& m, std::vector<Value>& values, int flags, const Value& comparator);
+
 }  // namespace vantrel::flash::avm2

@@ -93,6 +93,8 @@ void Finish(Machine& m, UrlLoaderObject* o, bool ok, const std::string& body) {
   o->load = 0;
   m.Guard([&] {
     if (!ok) {
+      // A binary load receives into a new ByteArray: one that fails leaves it empty.
+      if (o->format == "binary") o->data = Value::Obj(m.ConstructClass(m.FindClass("flash.utils.ByteArray"), nullptr, 0));
       DispatchNew(m, o, "flash.events.HTTPStatusEvent", {m.StrValue("httpStatus")});
       DispatchNew(m, o, "flash.events.IOErrorEvent",
                   {m.StrValue("ioError"), Value::Bool(false), Value::Bool(false), m.StrValue("Error #2032: Stream Error")});

@@ -132,6 +132,16 @@ Value JoinMethod(Machine& m, const Value& self, const Value* args, int argc) {
   return m.StrValue(Join(m, This(m, self, "join"), argc > 0 && !args[0].IsUndefined() ? m.ToString(args[0]) : ","));
 }
 Value ToStringMethod(Machine& m, const Value& self, const Value*, int) { return m.StrValue(Join(m, This(m, self, "toString"), ",")); }
+// Each element's own toLocaleString: Boolean and String have none but Object's.
+Value ToLocaleStringMethod(Machine& m, const Value& self, const Value*, int) {
+  NativeObject* v = This(m, self, "toLocaleString");
+  std::string out;
+  for (std::size_t i = 0; i < v->list.size(); ++i) {
+    if (i) out += ",";
+    if (!v->list[i].IsNullish()) out += m.ToString(m.CallPublic(v->list[i], "toLocaleString"));
+  }
+  return m.StrValue(out);
+}
 // A vector's indexOf and lastIndexOf take their start as a Number, held within the vector.
 Value IndexOf(Machine& m, const Value& self, const Value* args, int argc) {
   NativeObject* v = This(m, self, "indexOf");
@@ -180,8 +190,12 @@ Value Splice(Machine& m, const Value& self, const Value* args, int argc) {
   if (start < 0) start = std::max(0.0, length + start);
   start = std::min(start, length);
   double remove = argc > 1 ? NumArg(m, args, argc, 1, 0) : length - start;
-  remove = std::clamp(std::isnan(remove) ? 0.0 : std::trunc(remove), 0.0, length - start);
-  if (Fixed(v) && (remove != std::max(0, argc - 2))) CheckFixed(m, v);
+  // A negative count counts back from what follows start, as a negative start does.
+  remove = std::isnan(remove) ? 0.0 : std::trunc(remove);
+  if (remove < 0) remove += length - start;
+  remove = std::clamp(remove, 0.0, length - start);
+  // A fixed vector refuses to grow here but lets splice shorten it.
+  if (Fixed(v) && remove < std::max(0, argc - 2)) CheckFixed(m, v);
   const auto s = static_cast<std::size_t>(start), r = static_cast<std::size_t>(remove);
   std::vector<Value> removed(v->list.begin() + static_cast<long>(s), v->list.begin() + static_cast<long>(s + r));
   v->list.erase(v->list.begin() + static_cast<long>(s), v->list.begin() + static_cast<long>(s + r));
@@ -232,25 +246,12 @@ Value Filter(Machine& m, const Value& s, const Value* a, int n) { return Iterate
 Value Some(Machine& m, const Value& s, const Value* a, int n) { return Iterate(m, s, a, n, 3); }
 Value Every(Machine& m, const Value& s, const Value* a, int n) { return Iterate(m, s, a, n, 4); }
 
+// The same sort as Array's; the vector is sorted in place and returned whatever the flags.
 Value Sort(Machine& m, const Value& self, const Value* args, int argc) {
   NativeObject* v = This(m, self, "sort");
   const Value how = Arg(args, argc, 0);
-  int flags = 0;
-  if (!IsCallable(how)) flags = m.ToInt32(how);
-  std::stable_sort(v->list.begin(), v->list.end(), [&](const Value& x, const Value& y) {
-    int c;
-    if (IsCallable(how)) {
-      const Value callArgs[2] = {x, y};
-      const double r = m.ToNumber(m.Call(how, Value::Null(), callArgs, 2));
-      c = r < 0 ? -1 : r > 0 ? 1 : 0;
-    } else if (flags & 16) {
-      const double a = m.ToNumber(x), b = m.ToNumber(y);
-      c = a < b ? -1 : a > b ? 1 : 0;
-    } else {
-      c = script::CompareUtf16(m.ToString(x), m.ToString(y), (flags & 1) != 0);
-    }
-    return (flags & 2) ? c > 0 : c < 0;
-  });
+  const int flags = IsCallable(how) ? 0 : m.ToInt32(how);
+  SortValues(m, v->list, flags, IsCallable(how) ? how : Value());
   return self;
 }
 
@@ -329,7 +330,7 @@ void InstallVector(Machine& m) {
       {"unshift", Unshift, nullptr, kPrototype, 0},
       {"join", JoinMethod, nullptr, kPrototype, 0},
       {"toString", ToStringMethod, nullptr, kPrototype, 0},
-      {"toLocaleString", ToStringMethod, nullptr, kPrototype, 0},
+      {"toLocaleString", ToLocaleStringMethod, nullptr, kPrototype, 0},
       {"indexOf", IndexOf, nullptr, kPrototype, 0},
       {"lastIndexOf", LastIndexOf, nullptr, kPrototype, 0},
       {"slice", Slice, nullptr, kPrototype, 0},
@@ -348,6 +349,12 @@ void InstallVector(Machine& m) {
   Install(m, generic, kVectorMembers);
   m.vectorObjectClass = ApplyVector(m, nullptr);
   for (ClassObject* t : {m.intClass, m.uintClass, m.numberClass}) ApplyVector(m, t);
+  // The specialisations' names inside their package, which older compilers wrote.
+  const NsId internal = m.InternNs(kNsPackageInternal, "__AS3__.vec");
+  m.DefineGlobal(internal, "Vector$int", Value::Obj(ApplyVector(m, m.intClass)));
+  m.DefineGlobal(internal, "Vector$uint", Value::Obj(ApplyVector(m, m.uintClass)));
+  m.DefineGlobal(internal, "Vector$double", Value::Obj(ApplyVector(m, m.numberClass)));
+  m.DefineGlobal(internal, "Vector$object", Value::Obj(m.vectorObjectClass));
 }
 
 }  // namespace vantrel::flash::avm2

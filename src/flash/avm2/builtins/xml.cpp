@@ -103,7 +103,9 @@ class Parser {
         const bool hex = entity[1] == 'x' || entity[1] == 'X';
         code = static_cast<std::uint32_t>(std::strtoul(entity.c_str() + (hex ? 2 : 1), nullptr, hex ? 16 : 10));
       } else {
-        out += raw[i];
+        // An unknown reference stays as written up to its ";", any "&" inside with it.
+        out.append(raw, i, end - i + 1);
+        i = end;
         continue;
       }
       AppendUtf8(out, code);
@@ -315,6 +317,8 @@ class Parser {
 
 // ---- printing ----
 
+}  // namespace
+
 std::string EscapeText(const std::string& s) {
   std::string out;
   for (char c : s) {
@@ -340,6 +344,8 @@ std::string EscapeAttribute(const std::string& s) {
   return out;
 }
 
+namespace {
+
 using NsList = std::vector<std::pair<std::string, std::string>>;
 
 bool InScope(const NsList& scope, const std::string& prefix, const std::string& uri) {
@@ -348,7 +354,10 @@ bool InScope(const NsList& scope, const std::string& prefix, const std::string& 
   return prefix.empty() && uri.empty();
 }
 
-void Print(Machine& m, const XmlObject* x, const NsList& ancestors, int indent, std::string& out) {
+// inherited: the namespaces of a printed node's ancestors, which the node written on
+// its own declares after its own.
+void Print(Machine& m, const XmlObject* x, const NsList& ancestors, int indent, std::string& out,
+           const NsList* inherited = nullptr) {
   const Machine::WalkDepth walk(m);
   m.CheckStringRoom(out.size());  // many nodes can hold one long string
   // A negative indent turns pretty printing off, as in the reference player.
@@ -369,6 +378,12 @@ void Print(Machine& m, const XmlObject* x, const NsList& ancestors, int indent, 
   for (const auto& ns : x->namespaces) {
     if (!InScope(scope, ns.first, ns.second)) declare.push_back(ns);
   }
+  if (inherited) {
+    for (const auto& ns : *inherited) {
+      const bool named = std::any_of(declare.begin(), declare.end(), [&](const auto& d) { return d.first == ns.first; });
+      if (!named) declare.push_back(ns);
+    }
+  }
   for (const auto& ns : declare) scope.push_back(ns);
   auto need = [&](const std::string& prefix, const std::string& uri) {
     if (uri.empty() && prefix.empty()) return;
@@ -382,9 +397,10 @@ void Print(Machine& m, const XmlObject* x, const NsList& ancestors, int indent, 
     if (!a->uri.empty()) need(a->prefix, a->uri);
   const std::string name = x->prefix.empty() ? x->name : x->prefix + ":" + x->name;
   out += "<" + name;
-  for (const auto& ns : declare) out += (ns.first.empty() ? " xmlns" : " xmlns:" + ns.first) + "=\"" + EscapeAttribute(ns.second) + "\"";
+  // The attributes come first, then the namespace declarations.
   for (const XmlObject* a : x->attributes)
     out += " " + (a->prefix.empty() ? a->name : a->prefix + ":" + a->name) + "=\"" + EscapeAttribute(a->value) + "\"";
+  for (const auto& ns : declare) out += (ns.first.empty() ? " xmlns" : " xmlns:" + ns.first) + "=\"" + EscapeAttribute(ns.second) + "\"";
   if (x->children.empty()) {
     out += "/>";
     return;
@@ -696,7 +712,10 @@ Value ListValue(XmlListObject* l) { return Value::Obj(l); }
 Value QNameOf(Machine& m, const XmlObject* x) {
   if (x->node == Node::Text || x->node == Node::Comment) return Value::Null();
   Value args[2] = {m.StrValue(x->uri), m.StrValue(x->name)};
-  return Value::Obj(m.ConstructClass(m.qnameClass, args, 2));
+  Object* q = m.ConstructClass(m.qnameClass, args, 2);
+  // An attribute's name remembers that it names an attribute.
+  if (x->node == Node::Attribute) static_cast<NativeObject*>(q)->b = Value::Bool(true);
+  return Value::Obj(q);
 }
 
 Value NamespaceValue(Machine& m, const std::string& prefix, const std::string& uri) {
@@ -718,29 +737,51 @@ XmlListObject* Collect(Machine& m, Object* o, const std::function<void(XmlObject
   return l;
 }
 
-void Normalize(Machine& m, XmlObject* x) {
-  const Machine::WalkDepth walk(m);
-  for (std::size_t i = 0; i < x->children.size();) {
-    XmlObject* c = x->children[i];
+void Normalize(Machine& m, XmlObject* x);
+
+// Normalizes elements among items, joins neighbouring texts and drops empty ones (blank
+// ones too when dropBlank); remove takes the item at an index out.
+void NormalizeItems(Machine& m, std::vector<XmlObject*>& items, bool dropBlank,
+                    const std::function<void(std::size_t)>& remove) {
+  for (std::size_t i = 0; i < items.size();) {
+    XmlObject* c = items[i];
     if (c->node == Node::Element) {
       Normalize(m, c);
       ++i;
     } else if (c->node == Node::Text) {
-      while (i + 1 < x->children.size() && x->children[i + 1]->node == Node::Text) {
-        c->value += x->children[i + 1]->value;
-        x->children[i + 1]->parent = nullptr;
-        x->children.erase(x->children.begin() + static_cast<long>(i) + 1);
+      while (i + 1 < items.size() && items[i + 1]->node == Node::Text) {
+        c->value += items[i + 1]->value;
+        remove(i + 1);
       }
-      if (c->value.empty()) {
-        c->parent = nullptr;
-        x->children.erase(x->children.begin() + static_cast<long>(i));
-      } else {
-        ++i;
-      }
+      const bool drop = dropBlank ? c->value.find_first_not_of(" \t\r\n") == std::string::npos : c->value.empty();
+      if (drop) remove(i);
+      else ++i;
     } else {
       ++i;
     }
   }
+}
+
+// An element's normalize also drops texts of white space only.
+void Normalize(Machine& m, XmlObject* x) {
+  const Machine::WalkDepth walk(m);
+  NormalizeItems(m, x->children, true, [x](std::size_t i) {
+    x->children[i]->parent = nullptr;
+    x->children.erase(x->children.begin() + static_cast<long>(i));
+  });
+}
+
+// A list's normalize works on the list's own items, which leave their parents too; it
+// keeps blank texts.
+void NormalizeList(Machine& m, XmlListObject* l) {
+  NormalizeItems(m, l->items, false, [l](std::size_t i) {
+    XmlObject* item = l->items[i];
+    if (XmlObject* parent = item->parent) {
+      parent->children.erase(std::remove(parent->children.begin(), parent->children.end(), item), parent->children.end());
+      item->parent = nullptr;
+    }
+    l->items.erase(l->items.begin() + static_cast<long>(i));
+  });
 }
 
 Value Method(Machine& m, const Value& self, const Value* args, int argc, int tag) {
@@ -836,7 +877,11 @@ Value Method(Machine& m, const Value& self, const Value* args, int argc, int tag
       return Value::Bool(false);
     }
     case kNormalize:
-      for (XmlObject* x : Items(o)) Normalize(m, x);
+      if (list) {
+        NormalizeList(m, static_cast<XmlListObject*>(o));
+      } else {
+        for (XmlObject* x : Items(o)) Normalize(m, x);
+      }
       return self;
     default: break;
   }
@@ -937,8 +982,10 @@ Value Method(Machine& m, const Value& self, const Value* args, int argc, int tag
         const std::string name = m.ToString(v);
         if (!IsNcName(name)) m.ThrowTypeError(1117, "Invalid XML name: " + name + ".");
         x->name = name;
-        if (tag == kSetName && x->node != Node::Attribute) {
-          // a plain name keeps the element in the default namespace of its scope
+        // A plain name is a name in no namespace: what the node had goes.
+        if (tag == kSetName) {
+          x->uri.clear();
+          x->prefix.clear();
         }
       }
       return Value();
@@ -1209,8 +1256,15 @@ XmlObject* ParseXml(Machine& m, const std::string& text) {
 }
 
 std::string XmlToXmlString(Machine& m, const XmlObject* node) {
+  NsList inherited;
+  for (const XmlObject* p = node->node == Node::Element ? node->parent : nullptr; p; p = p->parent) {
+    for (const auto& ns : p->namespaces) {
+      const bool named = std::any_of(inherited.begin(), inherited.end(), [&](const auto& d) { return d.first == ns.first; });
+      if (!named) inherited.push_back(ns);
+    }
+  }
   std::string out;
-  Print(m, node, {}, 0, out);
+  Print(m, node, {}, 0, out, &inherited);
   return out;
 }
 
@@ -1224,7 +1278,24 @@ std::string XmlToString(Machine& m, Object* o) {
   return out;
 }
 
-Value XmlGet(Machine& m, Object* o, const Multiname& n) {
+// A name given as text that starts with "@" names an attribute: xml["@a"].
+struct TextName {
+  std::string text;
+  Multiname name;
+  TextName(Machine& m, const Multiname& given) : name(given) {
+    if (given.attribute || !given.text || given.text->size() < 2 || (*given.text)[0] != '@') return;
+    text = given.text->substr(1);
+    name.attribute = true;
+    name.text = &text;
+    name.id = m.FindId(text);
+  }
+  TextName(const TextName&) = delete;
+  TextName& operator=(const TextName&) = delete;
+};
+
+Value XmlGet(Machine& m, Object* o, const Multiname& given) {
+  const TextName named(m, given);
+  const Multiname& n = named.name;
   const long index = n.text && !n.attribute ? Machine::ArrayIndex(*n.text) : -1;
   if (o->kind == ObjectKind::Xml) {
     auto* x = static_cast<XmlObject*>(o);
@@ -1244,7 +1315,9 @@ Value XmlGet(Machine& m, Object* o, const Multiname& n) {
   return Value::Obj(out);
 }
 
-void XmlSet(Machine& m, Object* o, const Multiname& n, const Value& value) {
+void XmlSet(Machine& m, Object* o, const Multiname& given, const Value& value) {
+  const TextName named(m, given);
+  const Multiname& n = named.name;
   const long index = n.text && !n.attribute ? Machine::ArrayIndex(*n.text) : -1;
   if (o->kind == ObjectKind::Xml) {
     auto* x = static_cast<XmlObject*>(o);
@@ -1324,7 +1397,9 @@ void XmlSet(Machine& m, Object* o, const Multiname& n, const Value& value) {
   if (!l->items.empty()) m.ThrowTypeError(1089, "Assignment to lists with more than one item is not supported.");
 }
 
-bool XmlHas(Machine& m, Object* o, const Multiname& n) {
+bool XmlHas(Machine& m, Object* o, const Multiname& given) {
+  const TextName named(m, given);
+  const Multiname& n = named.name;
   const long index = n.text && !n.attribute ? Machine::ArrayIndex(*n.text) : -1;
   if (index >= 0) return static_cast<std::size_t>(index) < Items(o).size();
   for (XmlObject* x : Items(o)) {
@@ -1334,7 +1409,9 @@ bool XmlHas(Machine& m, Object* o, const Multiname& n) {
   return false;
 }
 
-bool XmlDelete(Machine& m, Object* o, const Multiname& n) {
+bool XmlDelete(Machine& m, Object* o, const Multiname& given) {
+  const TextName named(m, given);
+  const Multiname& n = named.name;
   const long index = n.text && !n.attribute ? Machine::ArrayIndex(*n.text) : -1;
   if (o->kind == ObjectKind::XmlList && index >= 0) {
     auto* l = static_cast<XmlListObject*>(o);
@@ -1445,6 +1522,8 @@ bool XmlEquals(Machine& m, const Value& a, const Value& b) {
   const std::string text = NodeString(m, x);
   if (other.IsObject()) return text == m.ToString(other);
   if (other.IsString()) return text == other.string->Text();
+  // A Boolean compares as its text: <a>true</a> == true.
+  if (other.IsBoolean()) return text == (other.boolean ? "true" : "false");
   return m.ToNumber(m.StrValue(text)) == m.ToNumber(other);
 }
 

@@ -13,6 +13,10 @@ namespace vantrel::flash::avm2 {
 
 // Whether a text is a name XML allows (a letter or "_", then letters, digits, ".", "-", "_").
 bool IsXmlNameText(const std::string& text);
+// Text as XML writes it between tags (&, <, > escaped) and in an attribute's quotes
+// (&, <, " and the tab and line breaks escaped; > is not).
+std::string EscapeText(const std::string& text);
+std::string EscapeAttribute(const std::string& text);
 
 class XmlObject : public Object {
  public:
