@@ -427,17 +427,6 @@ QString AttributeOf(const QString& body, const QString& name, bool* found = null
   return {};
 }
 
-// The leading whole number of text ("1.2" gives 1); nullopt when there is none.
-std::optional<double> LeadingInteger(const QString& text) {
-  qsizetype i = 0;
-  while (i < text.size() && text[i].isSpace()) ++i;
-  const qsizetype start = i;
-  if (i < text.size() && (text[i] == '+' || text[i] == '-')) ++i;
-  const qsizetype digits = i;
-  while (i < text.size() && text[i].isDigit()) ++i;
-  if (i == digits) return std::nullopt;
-  return text.mid(start, i - start).toDouble();
-}
 
 // "#rrggbb": the hex digits after '#' up to the first other character, of which the
 // last six count; nullopt without any digit.
@@ -670,6 +659,29 @@ FormattedText FormattedText::FromHtml(const QString& html, const TextFormat& bas
   }
   out.Normalize();
   return out;
+}
+
+// The leading whole number of text ("1.2" gives 1); nullopt when there is none.
+std::optional<double> LeadingInteger(const QString& text) {
+  qsizetype i = 0;
+  while (i < text.size() && text[i].isSpace()) ++i;
+  const qsizetype start = i;
+  if (i < text.size() && (text[i] == '+' || text[i] == '-')) ++i;
+  const qsizetype digits = i;
+  while (i < text.size() && text[i].isDigit()) ++i;
+  if (i == digits) return std::nullopt;
+  return text.mid(start, i - start).toDouble();
+}
+
+QStringList CssFaceList(const QString& family) {
+  QStringList faces;
+  for (QString face : family.split(',')) {
+    qsizetype i = 0;
+    while (i < face.size() && face[i].isSpace()) ++i;
+    face = face.mid(i);
+    if (!face.isEmpty()) faces.push_back(face);
+  }
+  return faces;
 }
 
 namespace {

@@ -109,6 +109,12 @@ struct CssRule {
 // CSS the player refuses.
 bool ParseCss(const QString& css, std::vector<CssRule>& rules);
 
+// The leading whole number of text as parseInt reads it ("1.2" gives 1, " -3px" -3);
+// nullopt when there is none.
+std::optional<double> LeadingInteger(const QString& text);
+// The faces of a CSS font-family list: each without its leading spaces, empty ones left out.
+QStringList CssFaceList(const QString& family);
+
 // Decodes one HTML entity name ("amp", "#65", "#x41"); empty when unknown.
 QString DecodeHtmlEntity(const QString& entity);
 

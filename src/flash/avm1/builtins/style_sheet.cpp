@@ -79,19 +79,6 @@ Value Clear(Call& call) {
   return {};
 }
 
-// The leading whole number of a text as parseInt reads it (spaces first, a sign);
-// NaN when there is none.
-double LeadingInteger(const QString& text) {
-  qsizetype i = 0;
-  while (i < text.size() && text[i].isSpace()) ++i;
-  const qsizetype start = i;
-  if (i < text.size() && (text[i] == '-' || text[i] == '+')) ++i;
-  const qsizetype digits = i;
-  while (i < text.size() && text[i].isDigit()) ++i;
-  if (i == digits) return std::nan("");
-  return text.mid(start, i - start).toDouble();
-}
-
 // transform(style): the TextFormat a style object stands for. Properties count only
 // when they are truthy; numbers are read as parseInt reads them, and the TextFormat's
 // own setters then bound them (margins at 0, and so on). null for null/undefined.
@@ -105,7 +92,7 @@ Value Transform(Call& call) {
   const auto read = [&](const char* name) { return m.GetMember(style, name); };
   const auto text = [&](const Value& v) { return ToQt(m.ToString(v)); };
   const auto integer = [&](const Value& v) {
-    return v.IsNumber() ? std::trunc(v.number) : LeadingInteger(text(v));
+    return v.IsNumber() ? std::trunc(v.number) : LeadingInteger(text(v)).value_or(std::nan(""));
   };
   if (const Value color = read("color"); color.IsString()) {
     const QString c = text(color);
@@ -116,15 +103,7 @@ Value Transform(Call& call) {
   const QString display = text(read("display"));
   m.Set(format, "display", m.Str(display == "inline" ? "inline" : display == "none" ? "none" : "block"));
   if (const Value family = read("fontFamily"); m.ToBoolean(family)) {
-    // A list of faces: each loses its leading spaces, empty ones drop out.
-    QStringList faces;
-    for (QString face : text(family).split(',')) {
-      qsizetype i = 0;
-      while (i < face.size() && face[i].isSpace()) ++i;
-      face = face.mid(i);
-      if (!face.isEmpty()) faces.push_back(face);
-    }
-    m.Set(format, "font", m.Str(FromQt(faces.join(','))));
+    m.Set(format, "font", m.Str(FromQt(CssFaceList(text(family)).join(','))));
   }
   if (const Value size = read("fontSize"); m.ToBoolean(size)) {
     const double n = integer(size);

@@ -655,16 +655,6 @@ Value CopyStyle(Machine& m, const Value& style) {
   return Value::Obj(copy);
 }
 
-// The leading whole number of a text as parseInt reads it; NaN when there is none.
-double LeadingInteger(const QString& text) {
-  qsizetype i = 0;
-  while (i < text.size() && text[i].isSpace()) ++i;
-  const qsizetype start = i;
-  if (i < text.size() && (text[i] == '-' || text[i] == '+')) ++i;
-  const qsizetype digits = i;
-  while (i < text.size() && text[i].isDigit()) ++i;
-  return i == digits ? NAN : text.mid(start, i - start).toDouble();
-}
 // The leading number of a text as parseFloat reads it; NaN when there is none.
 double LeadingNumber(const QString& text) {
   const std::string s = text.trimmed().toStdString();
@@ -687,12 +677,12 @@ Value TransformStyle(Machine& m, const Value& style) {
   // Whole numbers the way the player's int conversion makes them: no number is the
   // smallest int.
   const auto whole = [&](const Value& v) {
-    const double n = LeadingInteger(text(v));
+    const double n = LeadingInteger(text(v)).value_or(NAN);
     return Value::Number(std::isnan(n) ? INT32_MIN : script::SaturatedInt32(n));
   };
   if (const Value v = read("textAlign"); m.ToBoolean(v)) set("align", v);
   if (const Value v = read("fontSize"); m.ToBoolean(v)) {
-    const double size = LeadingInteger(text(v));
+    const double size = LeadingInteger(text(v)).value_or(NAN);
     if (size > 0) set("size", Value::Number(size));
   }
   if (const QString v = text(read("textDecoration")); v == "none" || v == "underline") set("underline", Value::Bool(v == "underline"));
@@ -702,22 +692,17 @@ Value TransformStyle(Machine& m, const Value& style) {
   if (const Value v = read("textIndent"); m.ToBoolean(v)) set("indent", whole(v));
   {
     const QString v = text(read("kerning"));
-    const double n = LeadingInteger(v);
+    const double n = LeadingInteger(v).value_or(NAN);
     set("kerning", Value::Bool(v == "true" || (!std::isnan(n) && n != 0)));
   }
   if (const Value v = read("letterSpacing"); m.ToBoolean(v)) set("letterSpacing", Value::Number(LeadingNumber(text(v))));
   if (const Value v = read("fontFamily"); m.ToBoolean(v)) {
-    // A list of faces: each loses its leading spaces, empty ones drop out, the generic
-    // families name the player's device fonts.
-    QStringList faces;
-    for (QString face : text(v).split(',')) {
-      qsizetype i = 0;
-      while (i < face.size() && face[i].isSpace()) ++i;
-      face = face.mid(i);
+    // The generic families name the player's device fonts.
+    QStringList faces = CssFaceList(text(v));
+    for (QString& face : faces) {
       if (face == "mono" || face == "monospace") face = "_typewriter";
       else if (face == "sans-serif") face = "_sans";
       else if (face == "serif") face = "_serif";
-      if (!face.isEmpty()) faces.push_back(face);
     }
     set("font", m.StrValue(Utf8(faces.join(','))));
   }
