@@ -296,7 +296,9 @@ Value ObjectFor(Machine& m, DisplayObject* d) {
                           : d->Kind() == DisplayKind::Button  ? "flash.display.SimpleButton"
                           : d->Kind() == DisplayKind::EditText ? "flash.text.TextField"
                           : d->Kind() == DisplayKind::Bitmap ? "flash.display.Bitmap"
-                                                             : "flash.display.Shape";
+                          : d->Kind() == DisplayKind::Morph ? "flash.display.MorphShape"
+                          : d->Kind() == DisplayKind::StaticText ? "flash.text.StaticText"
+                                                                 : "flash.display.Shape";
   ClassObject* cls = m.FindClass(className);
   if (!cls) cls = m.FindClass("flash.display.DisplayObject");
   auto* o = m.heap.Make<NativeObject>(ObjectKind::Display, cls->instanceTraits.get(), cls->prototype);

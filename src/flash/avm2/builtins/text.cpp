@@ -1,5 +1,6 @@
-// flash.text: TextField over the player's text fields and TextFormat, whose fields are
-// null until set (a format read from a field has null where its characters differ).
+// flash.text: TextField over the player's text fields, StaticText, StyleSheet, and
+// TextFormat, whose fields are null until set (a format read from a field has null where
+// its characters differ).
 #include <algorithm>
 #include <cmath>
 #include <iterator>
@@ -800,6 +801,26 @@ Value SetStyleSheet(Machine& m, const Value& self, const Value* args, int argc) 
   return Value();
 }
 
+// ---- StaticText ----
+
+// The characters of a static text object, record after record; null when it has none or
+// a font it draws with has no character codes to tell them.
+Value StaticTextText(Machine& m, const Value& self, const Value*, int) {
+  DisplayObject* d = self.IsObject() && self.object->kind == ObjectKind::Display ? static_cast<NativeObject*>(self.object)->display : nullptr;
+  if (!d || d->Kind() != DisplayKind::StaticText || !d->character) return Value::Null();
+  QString text;
+  for (const TextRecord& record : static_cast<const StaticText&>(*d->character).records) {
+    for (const TextRecord::Glyph& glyph : record.glyphs) {
+      if (!record.font || glyph.index >= record.font->codes.size()) return Value::Null();
+      text += QChar(record.font->codes[glyph.index]);
+    }
+  }
+  return text.isEmpty() ? Value::Null() : m.StrValue(Utf8(text));
+}
+Value StaticTextConstruct(Machine& m, const Value&, const Value*, int) {
+  m.ThrowError("ArgumentError", 2012, "StaticText$ class cannot be instantiated.");
+}
+
 Value Nothing(Machine&, const Value&, const Value*, int) { return Value(); }
 
 // ---- Font ----
@@ -961,6 +982,10 @@ void InstallText(Machine& m) {
 
   ClassObject* interactive = m.FindClass("flash.display.InteractiveObject");
   if (!interactive) return;
+  ClassObject* staticText = m.DefineClass("flash.text", "StaticText", m.FindClass("flash.display.DisplayObject"), StaticTextConstruct);
+  static const Member kStaticTextMembers[] = {{"text", StaticTextText, nullptr, kAccessor, 0}};
+  Install(m, staticText, kStaticTextMembers);
+
   ClassObject* field = m.DefineClass("flash.text", "TextField", interactive, Nothing);
   field->allocate = AllocateTextField;
   static const Member kFieldMembers[] = {
