@@ -41,25 +41,46 @@ static double SkewOf(const Matrix& m, double rotationDegrees, double yScale) {
   return angle - r;
 }
 
+namespace {
+
+// The matrix of the kept scales and rotation: a scale a script set to NaN reads back as
+// NaN but counts as 0 in the matrix (so does a NaN rotation once a scale changes).
+double Kept(double v) { return std::isnan(v) ? 0.0 : v; }
+Matrix ComposeKept(double xScale, double yScale, double rotation, double skew, double tx, double ty) {
+  return Compose(Kept(xScale), Kept(yScale), Kept(rotation), skew, tx, ty);
+}
+
+}  // namespace
+
 void DisplayObject::SetXScale(double percent) {
-  const double skew = SkewOf(matrix_, rotation_, yScale_);
+  const double skew = SkewOf(matrix_, Kept(rotation_), Kept(yScale_));
   xScale_ = percent;
-  matrix_ = Compose(xScale_, yScale_, rotation_, skew, matrix_.tx, matrix_.ty);
+  // A scale changes its own column of the matrix only.
+  const Matrix m = ComposeKept(xScale_, yScale_, rotation_, skew, matrix_.tx, matrix_.ty);
+  matrix_.a = m.a;
+  matrix_.b = m.b;
 }
 
 void DisplayObject::SetYScale(double percent) {
-  const double skew = SkewOf(matrix_, rotation_, yScale_);
+  const double skew = SkewOf(matrix_, Kept(rotation_), Kept(yScale_));
   yScale_ = percent;
-  matrix_ = Compose(xScale_, yScale_, rotation_, skew, matrix_.tx, matrix_.ty);
+  const Matrix m = ComposeKept(xScale_, yScale_, rotation_, skew, matrix_.tx, matrix_.ty);
+  matrix_.c = m.c;
+  matrix_.d = m.d;
 }
 
 void DisplayObject::SetRotation(double degrees) {
-  const double skew = SkewOf(matrix_, rotation_, yScale_);
+  // A rotation of NaN reads back as such and leaves the matrix.
+  if (std::isnan(degrees)) {
+    rotation_ = degrees;
+    return;
+  }
+  const double skew = SkewOf(matrix_, Kept(rotation_), Kept(yScale_));
   degrees = std::fmod(degrees, 360.0);
   if (degrees > 180) degrees -= 360;
   if (degrees < -180) degrees += 360;
   rotation_ = degrees;
-  matrix_ = Compose(xScale_, yScale_, rotation_, skew, matrix_.tx, matrix_.ty);
+  matrix_ = ComposeKept(xScale_, yScale_, rotation_, skew, matrix_.tx, matrix_.ty);
 }
 
 std::string DisplayObject::TargetPath() const {

@@ -411,5 +411,30 @@ TEST(Timeline, AttachMovieCopiesTheInitObjectInTheOrderItWasMade) {
   EXPECT_EQ(machine.Enumerate(avm1::ScriptObjectOf(clip)), (std::vector<std::string>{"b", "a"}));
 }
 
+// A scale changes its own column of the matrix and nothing else; a scale set to NaN
+// reads back as NaN and counts as 0 there, and a NaN rotation leaves the matrix.
+TEST(Timeline, ScalesAndRotationSetByScriptsKeepTheRestOfTheMatrix) {
+  auto run = StartMovie(FourFrames(), 4);
+  DisplayObject* a = ObjectAt(run->player->Root(), 1);
+  ASSERT_TRUE(a);
+  Matrix skewed;
+  skewed.a = 2, skewed.b = 0, skewed.c = 4, skewed.d = 0, skewed.tx = 100, skewed.ty = 120;
+  a->SetMatrix(skewed);
+  a->SetXScale(300);
+  EXPECT_DOUBLE_EQ(a->GetMatrix().a, 3);
+  EXPECT_EQ(a->GetMatrix().c, 4);
+  EXPECT_EQ(a->GetMatrix().d, 0);  // exactly: the other column is not recomputed
+  a->SetRotation(std::nan(""));
+  EXPECT_TRUE(std::isnan(a->Rotation()));
+  EXPECT_DOUBLE_EQ(a->GetMatrix().a, 3);
+  EXPECT_EQ(a->GetMatrix().c, 4);
+  a->SetYScale(std::nan(""));
+  EXPECT_TRUE(std::isnan(a->YScale()));
+  EXPECT_EQ(a->GetMatrix().c, 0);
+  EXPECT_EQ(a->GetMatrix().d, 0);
+  EXPECT_DOUBLE_EQ(a->GetMatrix().a, 3);
+  EXPECT_DOUBLE_EQ(a->GetMatrix().tx, 100);
+}
+
 }  // namespace
 }  // namespace vantrel::flash

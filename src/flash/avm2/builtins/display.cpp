@@ -399,8 +399,9 @@ Value SetTransform(Machine& m, const Value& self, const Value* args, int argc, i
   d->transformedByScript = true;
   Matrix matrix = d->GetMatrix();
   switch (tag) {
-    case 0: if (std::isfinite(v)) { matrix.tx = std::round(v * 20); d->SetMatrix(matrix); } break;
-    case 1: if (std::isfinite(v)) { matrix.ty = std::round(v * 20); d->SetMatrix(matrix); } break;
+    // NaN places at 0; infinities leave the position.
+    case 0: if (!std::isinf(v)) { matrix.tx = std::isnan(v) ? 0 : std::round(v * 20); d->SetMatrix(matrix); } break;
+    case 1: if (!std::isinf(v)) { matrix.ty = std::isnan(v) ? 0 : std::round(v * 20); d->SetMatrix(matrix); } break;
     case 2: d->SetXScale(v * 100); break;
     case 3: d->SetYScale(v * 100); break;
     case 4: d->SetRotation(v); break;
