@@ -629,8 +629,10 @@ void SetAttribute(Machine& m, XmlObject* x, const Multiname& n, const Value& val
 }
 
 // True when parent is node or lies inside it: inserting node there would make a loop.
-// The walk goes down from node (a node may be a child in more than one element).
-bool Contains(const XmlObject* node, const XmlObject* parent) {
+// The walk goes down from node (a node may be a child in more than one element); each
+// node it visits costs the script an instruction of its budget, so a script growing a
+// tree by inserting it again and again runs out of time as a loop of its own would.
+bool Contains(Machine& m, const XmlObject* node, const XmlObject* parent) {
   std::vector<const XmlObject*> pending{node};
   std::unordered_set<const XmlObject*> seen;
   while (!pending.empty()) {
@@ -638,13 +640,14 @@ bool Contains(const XmlObject* node, const XmlObject* parent) {
     pending.pop_back();
     if (x == parent) return true;
     if (!seen.insert(x).second) continue;
+    --m.budget_;
     for (const XmlObject* c : x->children) pending.push_back(c);
   }
   return false;
 }
 
 void InsertAt(Machine& m, XmlObject* parent, std::size_t index, XmlObject* child) {
-  if (child->node == Node::Element && Contains(child, parent))
+  if (child->node == Node::Element && Contains(m, child, parent))
     m.ThrowTypeError(1118, "Illegal cyclical loop between nodes.");
   child->parent = parent;
   parent->children.insert(parent->children.begin() + static_cast<long>(std::min(index, parent->children.size())), child);
