@@ -81,6 +81,8 @@ As3Movie::~As3Movie() = default;
 void As3Movie::FrameStarted() {
   machine_->SetBudget(kFrameInstructions);
   machine_->Guard([&] { EnterFrame(); });
+  // The timeline's placements follow (their constructors run in the frame's construction).
+  machine_->framePhase = Machine::FramePhase::Construct;
 }
 
 void As3Movie::EnterFrame() {
@@ -98,7 +100,11 @@ void As3Movie::EnterFrame() {
     MovieClip* clip = loaded_[i].root;
     if (!clip->Removed() && clip->Playing()) LoadFrameCode(loaded_[i], clip->CurrentFrame() + 1, loop);
   }
+  // The playheads move, and what their new frames remove goes, before enterFrame.
+  machine_->framePhase = Machine::FramePhase::Enter;
+  player_.AdvanceFrames();
   BroadcastFrameEvent(*machine_, "enterFrame");
+  machine_->framePhase = Machine::FramePhase::Idle;
   // Timers due by now fire once each, in the order they were made.
   const double now = machine_->Now();
   std::vector<int> due;
@@ -183,6 +189,8 @@ void As3Movie::Placed(DisplayObject& object) {
   machine_->Guard([&] { ConstructPlaced(*machine_, &object, it == symbols_.end() ? nullptr : it->second); });
 }
 
+void As3Movie::TimelineRemoving(DisplayObject& object) { avm2::TimelineRemoving(*machine_, &object); }
+
 void As3Movie::ClipPlaced(MovieClip& clip) {
   player_.AddToExecList(&clip);
   if (clip.Kind() == DisplayKind::Button) {
@@ -194,6 +202,7 @@ void As3Movie::ClipPlaced(MovieClip& clip) {
 
 void As3Movie::FrameActionsDone() {
   machine_->Guard([&] { ExitFrame(); });
+  machine_->framePhase = Machine::FramePhase::Idle;
 }
 
 void As3Movie::ExitFrame() {
@@ -212,8 +221,11 @@ void As3Movie::ExitFrame() {
     BindTimelineNames(*machine_, clip);
   }
   BroadcastFrameEvent(*machine_, "frameConstructed");
+  machine_->framePhase = Machine::FramePhase::Scripts;
   RunChangedFrameScripts(*machine_, loop);
+  machine_->framePhase = Machine::FramePhase::Exit;
   BroadcastFrameEvent(*machine_, "exitFrame");
+  machine_->framePhase = Machine::FramePhase::Idle;
   if (machine_->stageInvalidated) {
     machine_->stageInvalidated = false;
     BroadcastFrameEvent(*machine_, "render");

@@ -53,6 +53,7 @@ class As3Movie final : public MovieScriptHost {
   void TextFieldPlaced(TextField&) override {}
   void VideoPlaced(DisplayObject&) override {}
   void Removed(DisplayObject&, const std::string&, bool) override {}
+  void TimelineRemoving(DisplayObject& object) override;
   void ClearVariables(DisplayObject&) override {}
   void QueueBlock(DisplayObject&, ActionBlock, ActionPriority, bool) override {}
   void QueueMethod(DisplayObject&, const char*, bool) override {}

@@ -94,6 +94,13 @@ class Machine {
   // Stage.invalidate() was called: the display objects hear render once the frame's
   // exitFrame has run.
   bool stageInvalidated = false;
+  // Where the player is in its frame: a goto in a frame script leaves the new frame's
+  // script to the frame's own script step; anywhere else (enterFrame and exitFrame
+  // listeners, constructors, input and timer events) the goto runs a frame of its own:
+  // frameConstructed, the frame scripts, exitFrame.
+  enum class FramePhase { Idle, Enter, Construct, Scripts, Exit };
+  FramePhase framePhase = FramePhase::Idle;
+  int gotoFrameDepth = 0;  // nested frames a goto ran
   // Clips with frame scripts (addFrameScript), with the frame each last ran.
   std::vector<std::pair<Object*, int>> scriptedClips;
   // setTimeout/setInterval: due time in milliseconds of movie time.
@@ -501,6 +508,10 @@ Value XmlItem(Object* object, std::size_t index);
 // The display side (builtins/display.cpp): frame scripts of clips whose frame changed,
 // frame events to their listeners, and the script object of a display object.
 void RunChangedFrameScripts(Machine& machine, CallerHolds holds = CallerHolds::Values);
+// The frame a goto runs outside the frame's own steps (see Machine::FramePhase).
+void RunGotoFrame(Machine& machine);
+// A timeline removal: removed (and removedFromStage) while the object is still in place.
+void TimelineRemoving(Machine& machine, DisplayObject* object);
 // Named timeline children as properties of their parents' objects, over the tree.
 void BindTimelineNames(Machine& machine, DisplayObject* root);
 void BroadcastFrameEvent(Machine& machine, const std::string& type);

@@ -134,6 +134,11 @@ void MovieClip::RemoveOrDelay(DisplayObject* child) {
   children_[moved] = child;
 }
 
+void MovieClip::RemoveFromTimeline(DisplayObject* child) {
+  player_.Scripts().TimelineRemoving(*child);
+  RemoveChild(child);
+}
+
 void MovieClip::RemoveChild(DisplayObject* child, bool unloadEvents) {
   if (ChildAt(child->depth) != child) return;
   // The focus leaves first: its listeners still see the object in its place.
@@ -253,6 +258,12 @@ void MovieClip::RunFrame() {
     if (!loadFirst) QueueEvent(ClipAction::kLoad, kind_ == DisplayKind::MovieClip ? "onLoad" : nullptr);
     return;
   }
+  // ActionScript 3 clips stepped their playhead before the frame's events (AdvanceFrame):
+  // what is left is to place the frame's new objects.
+  if (movie_ && movie_->movie && movie_->movie->actionScript3) {
+    ConstructFrame();
+    return;
+  }
   QueueEvent(ClipAction::kEnterFrame, "onEnterFrame");
   if (kind_ != DisplayKind::MovieClip || !playing_) return;
   if (current_ + 1 < FramesLoaded()) {
@@ -281,7 +292,10 @@ void MovieClip::RunFrameTags(int frame, bool runActions) {
     switch (command.type) {
       case DisplayCommand::Type::Place: Place(command.place, frame); break;
       case DisplayCommand::Type::Remove: {
-        if (DisplayObject* child = ChildAt(static_cast<std::int32_t>(command.place.depth) - kDepthBias)) RemoveOrDelay(child);
+        if (DisplayObject* child = ChildAt(static_cast<std::int32_t>(command.place.depth) - kDepthBias)) {
+          player_.Scripts().TimelineRemoving(*child);
+          RemoveOrDelay(child);
+        }
         break;
       }
       case DisplayCommand::Type::Action:
@@ -323,7 +337,9 @@ DisplayObject* MovieClip::Instantiate(const PlaceCommand& command, int frame) {
   ApplyPlacement(*object, command);
   if (command.clipDepth) object->clipDepth = *command.clipDepth;
   if (object->name.empty() && NamedByPlayer(*object)) object->name = "instance" + std::to_string(player_.NextInstanceNumber());
-  AddChild(object, static_cast<std::int32_t>(command.depth) - kDepthBias);
+  const std::int32_t depth = static_cast<std::int32_t>(command.depth) - kDepthBias;
+  if (DisplayObject* old = ChildAt(depth)) RemoveFromTimeline(old);
+  AddChild(object, depth);
   if (object->Kind() == DisplayKind::MovieClip) {
     auto* clip = static_cast<MovieClip*>(object);
     clip->clipActions = command.clipActions;
@@ -352,16 +368,7 @@ void MovieClip::Place(const PlaceCommand& command, int frame) {
     Instantiate(command, frame);
     return;
   }
-  if (command.characterId && *command.characterId != existing->characterId) {
-    auto character = movie_->Find(*command.characterId);
-    // Replacing keeps the instance and its properties; only drawable characters swap.
-    if (character && !existing->IsContainer() && character->Kind() != CharacterKind::Sprite &&
-        character->Kind() != CharacterKind::Button && existing->Kind() != DisplayKind::EditText) {
-      existing->character = character;
-      existing->characterId = *command.characterId;
-    }
-  }
-  ApplyPlacement(*existing, command);
+  Modify(*existing, command);
 }
 
 void MovieClip::GotoFrame(int frame, bool play) {
@@ -371,10 +378,56 @@ void MovieClip::GotoFrame(int frame, bool play) {
   if (frame >= FramesLoaded()) return;
   frame = std::max(frame, 0);
   if (frame == current_) return;
-  if (frame == current_ + 1) {  // the common step: the frame's tags as they are
+  if (frame == current_ + 1 && !constructPending_) {  // the common step: the frame's tags as they are
     RunFrameTags(frame, true);
     return;
   }
+  Jump(frame, true);
+}
+
+void MovieClip::AdvanceFrame() {
+  if (removed_ || !initialized_ || kind_ != DisplayKind::MovieClip || !playing_ || !timeline_) return;
+  int target = current_ + 1;
+  if (target >= FramesLoaded()) {
+    if (TotalFrames() <= 1 || FramesLoaded() < TotalFrames() || current_ < 0 || !timeline_->repeats) return;
+    if (!parent_ && this == &player_.Root() && !player_.loop) {
+      playing_ = false;
+      return;
+    }
+    target = 0;
+  }
+  if (target != current_) Jump(target, false);
+}
+
+void MovieClip::ConstructFrame() {
+  if (!constructPending_) return;
+  constructPending_ = false;
+  std::vector<PendingPlacement> placements;
+  placements.swap(pending_);
+  for (const PendingPlacement& placement : placements) {
+    if (removed_) return;
+    if (placement.created) {
+      Instantiate(placement.place, placement.frame);
+    } else if (DisplayObject* child = ChildAt(placement.depth)) {
+      Modify(*child, placement.place);
+    }
+  }
+}
+
+void MovieClip::Modify(DisplayObject& existing, const PlaceCommand& command) {
+  if (command.characterId && *command.characterId != existing.characterId) {
+    auto character = movie_->Find(*command.characterId);
+    // Replacing keeps the instance and its properties; only drawable characters swap.
+    if (character && !existing.IsContainer() && character->Kind() != CharacterKind::Sprite &&
+        character->Kind() != CharacterKind::Button && existing.Kind() != DisplayKind::EditText) {
+      existing.character = character;
+      existing.characterId = *command.characterId;
+    }
+  }
+  ApplyPlacement(existing, command);
+}
+
+void MovieClip::Jump(int frame, bool construct) {
   struct Entry {
     enum class Kind { Created, Modified, Removed };
     Kind kind = Kind::Modified;
@@ -382,10 +435,18 @@ void MovieClip::GotoFrame(int frame, bool play) {
     int frame = 0;
     int order = 0;  // when the depth's current entry was met
   };
-  // A jump: gather what each depth ends up with between the start and the target, then
-  // change the display list once. Backwards starts from an empty list at frame 0.
+  // Gather what each depth ends up with between the start and the target, then change
+  // the display list once. Backwards starts from an empty list at frame 0; forwards from
+  // the frame after the current one, or from the current one when its placements are
+  // still to come.
   const bool backward = frame < current_;
-  const int first = backward ? 0 : current_ + 1;
+  const int first = backward ? 0 : (constructPending_ ? current_ : current_ + 1);
+  // ActionScript 3 scripts that hear of the changes find the playhead at the target;
+  // only the plain step to the next frame removes before it moves.
+  const bool as3 = movie_->movie->actionScript3;
+  if (as3 && (construct || backward)) current_ = frame;
+  constructPending_ = false;
+  pending_.clear();
   std::map<std::int32_t, Entry> entries;
   int met = 0;
   for (int f = first; f <= frame; ++f) {
@@ -438,23 +499,40 @@ void MovieClip::GotoFrame(int frame, bool play) {
       ApplyPlacement(*child, place);
       entries.erase(entry);
     }
-    for (DisplayObject* child : removals) RemoveChild(child);
+    for (DisplayObject* child : removals) RemoveFromTimeline(child);
   }
   // What the jump places is placed in the order the timeline met it.
   std::vector<std::pair<std::int32_t, const Entry*>> ordered;
   for (const auto& [depth, entry] : entries) ordered.emplace_back(depth, &entry);
   std::sort(ordered.begin(), ordered.end(), [](const auto& a, const auto& b) { return a.second->order < b.second->order; });
+  if (!construct) {
+    // The playhead's step before the frame's events: what goes goes now (with what a
+    // new placement replaces), the placements wait for the frame's construction.
+    for (const auto& [depth, entry] : ordered) {
+      DisplayObject* child = ChildAt(depth);
+      if (child && (entry->kind == Entry::Kind::Removed || (entry->kind == Entry::Kind::Created && !backward)))
+        RemoveFromTimeline(child);
+    }
+    current_ = frame;
+    if (player_.sounds) player_.sounds->FrameShown(this, timeline_, frame);
+    for (const auto& [depth, entry] : ordered) {
+      if (entry->kind == Entry::Kind::Removed) continue;
+      pending_.push_back(PendingPlacement{entry->kind == Entry::Kind::Created, depth, entry->place, entry->frame});
+    }
+    constructPending_ = true;
+    return;
+  }
   auto apply = [&](bool beforeTarget) {
     for (const auto& [depth, entryPointer] : ordered) {
       const Entry& entry = *entryPointer;
       if ((entry.frame < frame) != beforeTarget) continue;
       switch (entry.kind) {
         case Entry::Kind::Removed:
-          if (DisplayObject* child = ChildAt(depth)) RemoveChild(child);
+          if (DisplayObject* child = ChildAt(depth)) RemoveFromTimeline(child);
           break;
         case Entry::Kind::Created: Instantiate(entry.place, entry.frame); break;
         case Entry::Kind::Modified:
-          if (DisplayObject* child = ChildAt(depth)) ApplyPlacement(*child, entry.place);
+          if (DisplayObject* child = ChildAt(depth)) Modify(*child, entry.place);
           break;
       }
     }

@@ -58,8 +58,13 @@ class MovieClip : public DisplayObject {
   void Play() { playing_ = true; }
   void Stop() { playing_ = false; }
   // The player's per-tick step for this clip: its load (first time) or enterFrame
-  // event, then the next frame's tags when it plays.
+  // event, then the next frame's tags when it plays (for ActionScript 3, the placements
+  // of the frame AdvanceFrame stepped to).
   void RunFrame();
+  // ActionScript 3 splits the step: the playhead moves to the next frame (or back to the
+  // first) and what that frame removes goes before the enterFrame event; RunFrame then
+  // places the frame's new objects.
+  void AdvanceFrame();
   // Goes to a 0-based frame (clamped to the loaded frames) and queues that frame's
   // actions; the display list is rebuilt as the timeline has it there.
   void GotoFrame(int frame, bool play);
@@ -100,6 +105,24 @@ class MovieClip : public DisplayObject {
   void Place(const PlaceCommand& command, int frame);
   DisplayObject* Instantiate(const PlaceCommand& command, int frame);
   static void ApplyPlacement(DisplayObject& object, const PlaceCommand& command);
+  // A move of an existing object: its placement properties, and its character when both
+  // are drawn shapes.
+  void Modify(DisplayObject& existing, const PlaceCommand& command);
+  // The display list as the timeline has it at frame; with construct false only the
+  // removals happen and the placements wait in pending_ for ConstructFrame.
+  void Jump(int frame, bool construct);
+  void ConstructFrame();
+  // Removes child as the timeline does: scripts hear of it while it is still in place.
+  void RemoveFromTimeline(DisplayObject* child);
+
+  struct PendingPlacement {
+    bool created = false;  // else a move of what holds the depth
+    std::int32_t depth = 0;
+    PlaceCommand place;
+    int frame = 0;
+  };
+  std::vector<PendingPlacement> pending_;
+  bool constructPending_ = false;
 
   const Timeline* timeline_ = nullptr;
   std::map<std::int32_t, DisplayObject*> children_;

@@ -270,6 +270,14 @@ void MovieRuntime::Tick() {
   if (heap_.AllocatedSinceCollection() > kCollectAfterBytes) Collect();
 }
 
+void MovieRuntime::AdvanceFrames() {
+  const std::vector<MovieClip*> snapshot = execList_;
+  for (auto it = snapshot.rbegin(); it != snapshot.rend(); ++it) {
+    MovieClip* clip = *it;
+    if (!clip->Removed() && clip->Movie() && clip->Movie()->movie && clip->Movie()->movie->actionScript3) clip->AdvanceFrame();
+  }
+}
+
 void MovieRuntime::GotoFrame(int frame, bool play) {
   ResetBudgets();
   root_->GotoFrame(frame, play);

@@ -51,6 +51,8 @@ class MovieScriptHost {
   // The object left the display list from path; scripts that still hold it see that
   // path. keepEarlier: a path noted before (the removal of a parent) stays.
   virtual void Removed(DisplayObject& object, const std::string& path, bool keepEarlier) = 0;
+  // The timeline is about to remove the object (still in place, so events bubble).
+  virtual void TimelineRemoving(DisplayObject& object) { (void)object; }
   // A movie loaded into the clip replaces what it held: its variables go.
   virtual void ClearVariables(DisplayObject& object) = 0;
 

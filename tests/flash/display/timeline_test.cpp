@@ -155,6 +155,49 @@ TEST(Timeline, GotoRebuildsTheDisplayListBothWays) {
   EXPECT_TRUE(root.Playing());
 }
 
+// ActionScript 3 steps a clip in two halves around the frame's enterFrame event: the
+// playhead moves and what goes goes, then the frame's placements are made.
+TEST(Timeline, ActionScript3StepsThePlayheadAndRemovesBeforePlacing) {
+  Bytes tags = testing::FileAttributes(true);
+  PutBytes(tags, FourFrames());
+  auto run = StartMovie(tags, 4, 9);
+  MovieClip& root = run->player->Root();
+  ASSERT_EQ(root.CurrentFrame(), 0);
+  root.AdvanceFrame();
+  EXPECT_EQ(root.CurrentFrame(), 1);
+  EXPECT_DOUBLE_EQ(ObjectAt(root, 1)->GetMatrix().tx, 20);  // the move waits too
+  EXPECT_EQ(Depths(root), (std::vector<int>{1}));
+  root.RunFrame();
+  EXPECT_EQ(Depths(root), (std::vector<int>{1, 2}));
+  EXPECT_DOUBLE_EQ(ObjectAt(root, 1)->GetMatrix().tx, 40);
+  root.AdvanceFrame();
+  EXPECT_EQ(Depths(root), (std::vector<int>{2}));
+  root.RunFrame();
+  EXPECT_DOUBLE_EQ(ObjectAt(root, 2)->GetMatrix().tx, 80);
+  root.AdvanceFrame();
+  root.RunFrame();
+  EXPECT_EQ(Depths(root), (std::vector<int>{1, 2}));
+  // Back to the first frame: B and frame 4's A go before the event, frame 1's A comes after.
+  root.AdvanceFrame();
+  EXPECT_EQ(root.CurrentFrame(), 0);
+  EXPECT_TRUE(Depths(root).empty());
+  root.RunFrame();
+  EXPECT_EQ(Depths(root), (std::vector<int>{1}));
+  EXPECT_DOUBLE_EQ(ObjectAt(root, 1)->GetMatrix().tx, 20);
+  // A goto while the placements wait takes the waiting frame's into account.
+  root.AdvanceFrame();
+  root.GotoFrame(2, false);
+  EXPECT_EQ(Depths(root), (std::vector<int>{2}));
+  EXPECT_DOUBLE_EQ(ObjectAt(root, 2)->GetMatrix().tx, 80);
+  root.RunFrame();  // nothing is left to place
+  EXPECT_EQ(Depths(root), (std::vector<int>{2}));
+  // A whole tick ends with the frame built, as before.
+  root.Play();
+  run->player->Tick();
+  EXPECT_EQ(root.CurrentFrame(), 3);
+  EXPECT_EQ(Depths(root), (std::vector<int>{1, 2}));
+}
+
 // A three-frame sprite placed on frame 1 of a two-frame root, and a script in the
 // sprite's first frame.
 Bytes SpriteMovie() {

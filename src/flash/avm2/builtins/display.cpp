@@ -183,9 +183,10 @@ std::vector<NativeObject*> Ancestors(Machine& m, NativeObject* target) {
   DisplayObject* d = target->display;
   while (d && !d->Removed() && d->Parent() && out.size() < 256) {
     d = d->Parent();
+    // A parent the timeline is still making has no script object yet, and so no
+    // listeners: the event passes it by.
     const auto it = m.displayObjects.find(d);
-    if (it == m.displayObjects.end()) break;
-    out.push_back(static_cast<NativeObject*>(it->second));
+    if (it != m.displayObjects.end()) out.push_back(static_cast<NativeObject*>(it->second));
   }
   // Above the root: the stage (once a script has seen it).
   if (m.player && d == &m.player->Root() && StageHost(m)) {
@@ -984,7 +985,13 @@ void GotoIndex(Machine& m, const Value& self, int frame, bool play) {
   frame = std::clamp(frame, 0, std::max(0, clip->TotalFrames() - 1));
   const int before = clip->CurrentFrame();
   clip->GotoFrame(frame, play);
-  if (clip->CurrentFrame() != before) RunFrameScript(m, static_cast<NativeObject*>(self.object));
+  // The frame the clip went to has its script run even when it ran there last time
+  // (the clip may have passed through frames whose scripts never ran).
+  if (clip->CurrentFrame() != before) {
+    for (auto& [object, last] : m.scriptedClips)
+      if (object == self.object) last = -2;
+  }
+  RunGotoFrame(m);
 }
 Value GotoAndStop(Machine& m, const Value& s, const Value* a, int n) { return Goto(m, s, a, n, false); }
 Value GotoAndPlay(Machine& m, const Value& s, const Value* a, int n) { return Goto(m, s, a, n, true); }
@@ -1084,8 +1091,9 @@ void BindTimelineNames(Machine& m, DisplayObject* root) {
   }
 }
 
-// Called by the player after each frame: the frame scripts of clips whose frame changed.
-void RunChangedFrameScripts(Machine& m, CallerHolds holds) {
+namespace {
+// One pass over the clips with frame scripts; true when a script ran.
+bool RunChangedFrameScriptsOnce(Machine& m, CallerHolds holds) {
   // Clips on the stage first, each before its children and children from the bottom
   // up; then the ones off the stage in the order they got their scripts.
   std::vector<Object*> order;
@@ -1105,6 +1113,7 @@ void RunChangedFrameScripts(Machine& m, CallerHolds holds) {
   }
   for (const auto& [object, last] : m.scriptedClips)
     if (std::find(order.begin(), order.end(), object) == order.end()) order.push_back(object);
+  bool ran = false;
   for (Object* object : order) {
     auto* o = static_cast<NativeObject*>(object);
     const auto known = std::find_if(m.scriptedClips.begin(), m.scriptedClips.end(), [&](const auto& c) { return c.first == object; });
@@ -1114,8 +1123,46 @@ void RunChangedFrameScripts(Machine& m, CallerHolds holds) {
     const int frame = static_cast<MovieClip*>(o->display)->CurrentFrame();
     // A collection may free clips further down the list; each is looked up in the
     // traced list before it is touched.
-    if (frame != last) m.Guard([&] { RunFrameScript(m, o, holds); });
+    if (frame == last) continue;
+    m.Guard([&] { RunFrameScript(m, o, holds); });
+    ran = true;
   }
+  return ran;
+}
+}  // namespace
+
+// Called by the player after each frame: the frame scripts of clips whose frame changed.
+// A script that goes to another frame has that frame's script run after it, in a further
+// pass (a chain of such gotos ends after a few).
+void RunChangedFrameScripts(Machine& m, CallerHolds holds) {
+  for (int pass = 0; pass < 16 && RunChangedFrameScriptsOnce(m, holds); ++pass) {
+  }
+}
+
+void RunGotoFrame(Machine& m) {
+  using Phase = Machine::FramePhase;
+  if (m.framePhase == Phase::Scripts) return;
+  // A listener that goes to a frame from the exitFrame it hears would go on for ever.
+  if (m.gotoFrameDepth >= 16) return;
+  const Phase outer = m.framePhase;
+  ++m.gotoFrameDepth;
+  m.framePhase = Phase::Construct;
+  BroadcastFrameEvent(m, "frameConstructed");
+  m.framePhase = Phase::Scripts;
+  RunChangedFrameScripts(m);
+  m.framePhase = Phase::Exit;
+  BroadcastFrameEvent(m, "exitFrame");
+  m.framePhase = outer;
+  --m.gotoFrameDepth;
+}
+
+void TimelineRemoving(Machine& m, DisplayObject* object) {
+  const auto it = m.displayObjects.find(object);
+  if (it == m.displayObjects.end()) return;
+  m.Guard([&] {
+    DispatchSimple(m, Value::Obj(it->second), "removed", true);
+    if (OnStage(m, object)) DispatchStageEvents(m, object, false);
+  });
 }
 
 // Tells every enterFrame (or other frame event) listener.
