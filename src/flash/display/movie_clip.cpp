@@ -68,6 +68,20 @@ void MovieClip::AddChild(DisplayObject* child, std::int32_t depth) {
   child->depth = depth;
   child->removed_ = false;
   children_[depth] = child;
+  // A container that comes back (ActionScript 3 adds removed objects again) brings what
+  // it holds back with it.
+  if (child->IsContainer()) {
+    std::vector<MovieClip*> pending{static_cast<MovieClip*>(child)};
+    while (!pending.empty()) {
+      MovieClip* at = pending.back();
+      pending.pop_back();
+      for (const auto& [childDepth, inner] : at->children_) {
+        if (!inner->removed_) continue;
+        inner->removed_ = false;
+        if (inner->IsContainer()) pending.push_back(static_cast<MovieClip*>(inner));
+      }
+    }
+  }
 }
 
 namespace {

@@ -623,13 +623,25 @@ DisplayObject* ChildArg(Machine& m, const Value* args, int argc) {
   return static_cast<NativeObject*>(v.object)->display;
 }
 
-void Insert(Machine& m, MovieClip* parent, DisplayObject* child, std::size_t index) {
+// Puts child at index among parent's children; false when it was a child already (it
+// only moved). A child of another parent leaves it first, with the removal's events.
+bool Insert(Machine& m, MovieClip* parent, DisplayObject* child, std::size_t index) {
   if (child == parent) m.ThrowError("ArgumentError", 2024, "An object cannot be added as a child of itself.");
   for (DisplayObject* p = parent; p; p = p->Parent())
     if (p == child) m.ThrowError("ArgumentError", 2150, "An object cannot be added as a child to one of it's children (or children's children, etc.).");
   if (m.player && child == &m.player->Root()) m.ThrowError("ArgumentError", 2025, "The supplied DisplayObject must be a child of the caller.");
   if (IsStageHost(m, parent) && index > 0) --index;
-  if (child->Parent() && !child->Removed() && child->Parent() != parent) child->Parent()->RemoveChild(child);
+  if (child->Parent() && !child->Removed() && child->Parent() != parent) {
+    MovieClip* old = child->Parent();
+    const auto it = m.displayObjects.find(child);
+    if (it != m.displayObjects.end()) {
+      DispatchSimple(m, Value::Obj(it->second), "removed", true);
+      if (OnStage(m, child)) DispatchStageEvents(m, child, false);
+    }
+    // A listener may have placed the child elsewhere meanwhile.
+    if (child->Parent() == old && !child->Removed()) old->RemoveChild(child);
+  }
+  const bool moved = child->Parent() == parent && !child->Removed();
   std::vector<DisplayObject*> children = ChildList(parent);
   children.erase(std::remove(children.begin(), children.end(), child), children.end());
   index = std::min(index, children.size());
@@ -661,6 +673,7 @@ void Insert(Machine& m, MovieClip* parent, DisplayObject* child, std::size_t ind
       }
     }
   }
+  return !moved;
 }
 
 void DispatchSimple(Machine& m, const Value& target, const std::string& type, bool bubbles) {
@@ -695,15 +708,13 @@ Value AddChildAt(Machine& m, const Value& self, const Value* args, int argc) {
   const double index = NumArg(m, args, argc, 1, static_cast<double>(count));
   if (!(index >= 0 && index <= count))
     m.ThrowError("RangeError", 2006, "The supplied index is out of bounds.");
-  Insert(m, parent, child, static_cast<std::size_t>(index));
-  Added(m, args[0]);
+  if (Insert(m, parent, child, static_cast<std::size_t>(index))) Added(m, args[0]);
   return args[0];
 }
 Value AddChild(Machine& m, const Value& self, const Value* args, int argc) {
   MovieClip* parent = Container(m, self);
   DisplayObject* child = ChildArg(m, args, argc);
-  Insert(m, parent, child, ChildList(m, parent).size());
-  Added(m, args[0]);
+  if (Insert(m, parent, child, ChildList(m, parent).size())) Added(m, args[0]);
   return args[0];
 }
 Value RemoveChild(Machine& m, const Value& self, const Value* args, int argc) {
@@ -1188,8 +1199,7 @@ Value DisplayObjectValue(Machine& m, DisplayObject* d) { return ObjectFor(m, d);
 
 void AddChildOf(Machine& m, DisplayObject* parent, DisplayObject* child) {
   auto* clip = static_cast<MovieClip*>(parent);
-  Insert(m, clip, child, ChildList(m, clip).size());
-  Added(m, ObjectFor(m, child));
+  if (Insert(m, clip, child, ChildList(m, clip).size())) Added(m, ObjectFor(m, child));
 }
 
 void RemoveChildOf(Machine& m, DisplayObject* parent, DisplayObject* child) {
