@@ -401,6 +401,10 @@ void MovieClip::GotoFrame(int frame, bool play) {
 
 void MovieClip::AdvanceFrame() {
   if (removed_ || !initialized_ || kind_ != DisplayKind::MovieClip || !playing_ || !timeline_) return;
+  if (holdsFirstStep) {
+    holdsFirstStep = false;
+    return;
+  }
   int target = current_ + 1;
   if (target >= FramesLoaded()) {
     if (TotalFrames() <= 1 || FramesLoaded() < TotalFrames() || current_ < 0 || !timeline_->repeats) return;

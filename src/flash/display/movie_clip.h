@@ -65,6 +65,9 @@ class MovieClip : public DisplayObject {
   // first) and what that frame removes goes before the enterFrame event; RunFrame then
   // places the frame's new objects.
   void AdvanceFrame();
+  // A clip a script made showed its first frame when it was made; the next step keeps it
+  // there, and the one after moves on.
+  bool holdsFirstStep = false;
   // Goes to a 0-based frame (clamped to the loaded frames) and queues that frame's
   // actions; the display list is rebuilt as the timeline has it there.
   void GotoFrame(int frame, bool play);

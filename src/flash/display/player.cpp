@@ -235,15 +235,6 @@ namespace {
 
 bool PlaysActionScript3(const MovieClip& clip) { return clip.Movie() && clip.Movie()->movie && clip.Movie()->movie->actionScript3; }
 
-// Whether clip is on a level's display list (rather than an orphan a script holds).
-bool OnLevel(const MovieClip& clip, const std::map<int, MovieClip*>& levels) {
-  const DisplayObject* top = &clip;
-  for (int i = 0; top->Parent() && i < 100000; ++i) top = top->Parent();
-  for (const auto& [number, level] : levels)
-    if (level == top) return true;
-  return false;
-}
-
 }  // namespace
 
 void MovieRuntime::Tick() {
@@ -259,18 +250,11 @@ void MovieRuntime::Tick() {
   // The first movie shows its first frame with the libraries it imports: those that
   // can be read at once (local files) are read before that frame rather than after it.
   if (ticks_ == 1 && root_->CurrentFrame() < 0 && root_->FramesLoaded() == 0) RunLaterQueue();
-  // Clips a script makes during the frame's events start stepping with the next frame.
-  std::vector<MovieClip*> stepping = execList_;
-  std::sort(stepping.begin(), stepping.end());
   host_->FrameStarted();
   const std::vector<MovieClip*> snapshot = execList_;
   std::vector<std::pair<MovieClip*, std::function<void()>>> inits;
   inits.swap(pendingInits_);
   for (auto it = snapshot.rbegin(); it != snapshot.rend(); ++it) {
-    // Orphaned ActionScript 3 clips step after the frame's enterFrame event, all at once.
-    if (!(*it)->Removed() && PlaysActionScript3(**it) && !OnLevel(**it, levels_) &&
-        std::binary_search(stepping.begin(), stepping.end(), *it))
-      (*it)->AdvanceFrame();
     if (!(*it)->Removed()) (*it)->RunFrame();
     // A loaded movie's loader hears of it once its first frame's actions have run.
     for (auto& [clip, init] : inits) {
@@ -297,7 +281,7 @@ void MovieRuntime::AdvanceFrames() {
   const std::vector<MovieClip*> snapshot = execList_;
   for (auto it = snapshot.rbegin(); it != snapshot.rend(); ++it) {
     MovieClip* clip = *it;
-    if (!clip->Removed() && PlaysActionScript3(*clip) && OnLevel(*clip, levels_)) clip->AdvanceFrame();
+    if (!clip->Removed() && PlaysActionScript3(*clip)) clip->AdvanceFrame();
   }
 }
 

@@ -173,8 +173,9 @@ class MovieRuntime {
 
   // Adds a clip to the execution list (it runs before older clips from the next frame).
   void AddToExecList(MovieClip* clip) { execList_.push_back(clip); }
-  // Steps the playhead of every ActionScript 3 clip (removals included) before the
-  // frame's enterFrame event; Tick places the frames' new objects after it.
+  // Steps the playhead of every ActionScript 3 clip on a level (removals included)
+  // before the frame's enterFrame event; Tick places the frames' new objects after it
+  // and steps orphaned clips there.
   void AdvanceFrames();
   // Creates a display object for the character (a clip for sprites, a button, a text
   // field, or a plain drawable); null when the character cannot be placed.

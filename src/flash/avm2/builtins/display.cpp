@@ -239,8 +239,10 @@ DisplayObject* NewSymbolInstance(Machine& m, ClassObject* cls, NativeObject* obj
     // constructors see their parent's.
     object->display = d;
     m.displayObjects[d] = object;
-    if (d->Kind() == DisplayKind::MovieClip || d->Kind() == DisplayKind::Button)
+    if (d->Kind() == DisplayKind::MovieClip || d->Kind() == DisplayKind::Button) {
       m.player->Scripts().ClipPlaced(*static_cast<MovieClip*>(d));
+      static_cast<MovieClip*>(d)->holdsFirstStep = true;
+    }
     return d;
   }
   return nullptr;
@@ -968,9 +970,23 @@ Value Goto(Machine& m, const Value& self, const Value* args, int argc, bool play
     if (it == scenes.end()) m.ThrowError("ArgumentError", 2108, "Scene " + name + " was not found.");
     scene = static_cast<std::size_t>(it - scenes.begin());
   }
+  // A frame number counts from the scene's first frame in 32-bit arithmetic: it is
+  // saturated to the int range and the sum wraps (so the most negative number lands past
+  // the last frame); the result clamps to the timeline. NaN is the scene's first frame.
+  const auto numbered = [&](double n) {
+    if (std::isnan(n)) return scenes[scene].first;
+    const std::int64_t saturated = static_cast<std::int64_t>(std::clamp(n, -2147483648.0, 2147483647.0));
+    const std::uint32_t sum = static_cast<std::uint32_t>(scenes[scene].first) + static_cast<std::uint32_t>(saturated) - 1u;
+    return static_cast<int>(static_cast<std::int32_t>(sum));
+  };
   int frame = 0;
-  if (target.IsString()) {
-    const std::string label = target.string->Text();
+  // A whole number (or a string that reads as one) is a frame number; anything else (a
+  // number with a fraction too) names a label.
+  const double asNumber = target.IsString() ? m.ToNumber(target) : 0;
+  const bool numberString = target.IsString() && !std::isnan(asNumber) && (!std::isfinite(asNumber) || asNumber == std::trunc(asNumber));
+  const bool fraction = target.IsNumber() && std::isfinite(target.number) && target.number != std::trunc(target.number);
+  if ((target.IsString() && !numberString) || fraction) {
+    const std::string label = m.ToString(target);
     frame = -1;
     if (scenes.size() > 1) {
       for (const auto& [at, name] : LabelsIn(clip, scenes[scene], false))
@@ -980,12 +996,11 @@ Value Goto(Machine& m, const Value& self, const Value* args, int argc, bool play
         }
     }
     if (frame < 0 && (scenes.size() == 1 || !named) && clip->GetTimeline()) frame = clip->GetTimeline()->FindLabel(label);
+    if (frame < 0 && m.swfVersion <= 10) frame = 0;  // older movies go to the first frame
     if (frame < 0)
       m.ThrowError("ArgumentError", 2109, "Frame label " + label + " not found in scene " + scenes[scene].name + ".");
   } else {
-    // NaN is the first frame; numbers past any frame clamp to the last.
-    const double n = m.ToNumber(target);
-    frame = scenes[scene].first + (std::isnan(n) ? 0 : static_cast<int>(std::clamp(n, -1e9, 1e9)) - 1);
+    frame = numbered(numberString ? asNumber : m.ToNumber(target));
   }
   GotoIndex(m, self, frame, play);
   return Value();
