@@ -230,10 +230,16 @@ Value Reverse(Machine& m, const Value& self, const Value*, int) {
 Value Iterate(Machine& m, const Value& self, const Value* args, int argc, int tag) {
   NativeObject* v = This(m, self, "forEach");
   const Value callback = Arg(args, argc, 0);
-  if (!IsCallable(callback)) m.ThrowTypeError(1034, "Type Coercion failed: cannot convert " + m.ClassNameForError(callback) + " to Function.");
+  if (!IsCallable(callback) && !callback.IsNullish())
+    m.ThrowTypeError(1034, "Type Coercion failed: cannot convert " + m.ClassNameForError(callback) + " to Function.");
   std::vector<Value> out;
   const std::vector<Value> items = v->list;
   for (std::size_t i = 0; i < items.size(); ++i) {
+    // A null callback is never called: map gives empty elements, the others see nothing.
+    if (callback.IsNullish()) {
+      if (tag == 1) out.push_back(Element(m, Value(), ElementType(v)));
+      continue;
+    }
     const Value callArgs[3] = {items[i], Value::Number(static_cast<double>(i)), self};
     const Value r = m.Call(callback, Arg(args, argc, 1), callArgs, 3);
     if (tag == 1) out.push_back(Element(m, r, ElementType(v)));
