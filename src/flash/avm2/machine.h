@@ -150,6 +150,9 @@ class Machine {
   // root; false when the document class's constructor threw (set by the movie's host).
   std::function<bool(DisplayObject* root)> runLoadedMovie;
 
+  // Adds interface i (with the interfaces it extends) to class c: c's public methods of
+  // the interfaces' names answer in the interfaces' namespaces too.
+  void AddInterface(ClassObject* c, ClassObject* i);
   // Loads an ABC file; unless lazy, runs its last script. False with the VerifyError
   // text in error when the file is corrupt.
   bool LoadAbc(std::span<const std::uint8_t> bytes, bool lazy, std::string& error,
@@ -394,7 +397,6 @@ class Machine {
     std::uint32_t name;
   };
   std::vector<PendingInterface> pendingInterfaces_;
-  void AddInterface(ClassObject* c, ClassObject* i);
   void ResolvePendingInterfaces(ClassObject* created);
   // The interpreter's parts: one member function per instruction (OpGetProperty for
   // getproperty; avm2/op_list.h lists them with their opcodes and the family files

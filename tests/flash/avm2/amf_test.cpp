@@ -3,10 +3,9 @@
 // Socket classes over a socket hook of the test's own.
 #include <gtest/gtest.h>
 
-#include <deque>
-
 #include "flash/avm2/machine.h"
 #include "flash/display/socket_hook.h"
+#include "script_error.h"
 
 namespace vantrel::flash::avm2 {
 namespace {
@@ -41,14 +40,7 @@ class Amf : public ::testing::Test {
   Value CallGlobal(const std::string& name, std::vector<Value> args) {
     return m.Call(Global(name), Value::Null(), args.data(), static_cast<int>(args.size()));
   }
-  std::string ErrorOf(const std::function<void()>& fn) {
-    try {
-      fn();
-    } catch (const Thrown& thrown) {
-      return m.ToString(thrown.value);
-    }
-    return "";
-  }
+  std::string ErrorOf(const std::function<void()>& fn) { return ScriptErrorOf(m, fn); }
   static std::string Hex(const std::string& bytes) {
     std::string hex;
     for (unsigned char c : bytes) {
