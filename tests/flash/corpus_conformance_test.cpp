@@ -346,6 +346,7 @@ void RunActionScript3Traces(const std::string& corpus, std::initializer_list<con
       failures.push_back(test.name + " (" + why + ")");
       continue;
     }
+    const CaseEnvironment environment(test);
     FlashControl control;
     std::string output;
     control.OnTrace = [&](const std::string& line) {

@@ -132,11 +132,14 @@ void As3Movie::LoadFrameCode(MovieCode& code, int frame, CallerHolds holds) {
     if (!machine_->LoadAbc(*block.bytes, (block.flags & 1) != 0, error, holds) && machine_->onUncaught)
       machine_->onUncaught(error);
   }
+  // The root's class is the one linked to id 0, or else one linked to a character the
+  // movie does not define.
+  for (const auto& [id, name] : f.symbolClasses)
+    if (id == 0 && code.documentClass.empty()) code.documentClass = name;
+  for (const auto& [id, name] : f.symbolClasses)
+    if (id != 0 && code.documentClass.empty() && !root.Movie()->Find(id)) code.documentClass = name;
   for (const auto& [id, name] : f.symbolClasses) {
-    if (id == 0) {
-      if (code.documentClass.empty()) code.documentClass = name;
-      continue;
-    }
+    if (id == 0 || (name == code.documentClass && !root.Movie()->Find(id))) continue;
     // Linking a class to a symbol defines it: its script runs now.
     ClassObject* cls = machine_->FindClass(name, holds);
     if (!cls) continue;

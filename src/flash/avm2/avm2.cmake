@@ -24,6 +24,7 @@ target_sources(vantrel_flash PRIVATE
   avm2/builtins/graphics.cpp
   avm2/builtins/events.cpp
   avm2/builtins/url_loader.cpp
+  avm2/builtins/socket.cpp
   avm2/builtins/loader.cpp
   avm2/builtins/amf.cpp
   avm2/builtins/vector.cpp

@@ -755,6 +755,14 @@ Value Machine::GetProperty(const Value& object, const Multiname& name) {
 
 namespace {
 
+// A class as the player's error texts name it: its package and name joined by a dot.
+std::string DottedClassName(const Machine& m, const Value& object) {
+  std::string name = m.QualifiedClassName(object);
+  const std::size_t colons = name.find("::");
+  if (colons != std::string::npos) name.replace(colons, 2, ".");
+  return name;
+}
+
 // A class's prototype is a read-only property of every class (Class declares it): it
 // can be neither replaced nor deleted.
 bool IsClassPrototype(const Object* o, const Multiname& name) {
@@ -788,7 +796,7 @@ void RefuseBuiltinMethodWrite(Machine& m, const Value& object, const Multiname& 
   }
   const Object::Property* p = c->prototype->FindOwn(*name.text);
   if (p && !p->removed && p->value.IsObject() && p->value.object->kind == ObjectKind::Function)
-    m.ThrowReferenceError(1037, "Cannot assign to a method " + *name.text + " on " + m.QualifiedClassName(object) + ".");
+    m.ThrowReferenceError(1037, "Cannot assign to a method " + *name.text + " on " + DottedClassName(m, object) + ".");
 }
 
 }  // namespace
@@ -799,7 +807,7 @@ void Machine::SetProperty(const Value& object, const Multiname& name, const Valu
     if (object.IsNull()) ThrowTypeError(1009, "Cannot access a property or method of a null object reference.");
     if (object.IsNullish()) ThrowTypeError(1010, "A term is undefined and has no properties.");
     RefuseBuiltinMethodWrite(*this, object, name);
-    ThrowReferenceError(1056, "Cannot create property " + NameForError(name) + " on " + QualifiedClassName(object) + ".");
+    ThrowReferenceError(1056, "Cannot create property " + NameForError(name) + " on " + DottedClassName(*this, object) + ".");
   }
   if (o->kind == ObjectKind::Date) RefuseBuiltinMethodWrite(*this, object, name);
   if (!init && IsClassPrototype(o, name))
@@ -830,7 +838,8 @@ void Machine::SetProperty(const Value& object, const Multiname& name, const Valu
     if (index >= 0) {
       ClassObject* type = v->cls && !v->cls->typeParams.empty() && v->cls->typeParams[0].IsObject()
                               ? static_cast<ClassObject*>(v->cls->typeParams[0].object) : nullptr;
-      const Value stored = Coerce(value, type);
+      // Vector.<*> keeps undefined as null.
+      const Value stored = !type && value.IsUndefined() ? Value::Null() : Coerce(value, type);
       if (static_cast<std::size_t>(index) < v->list.size()) {
         v->list[index] = stored;
       } else if (static_cast<std::size_t>(index) == v->list.size() && !v->b.boolean) {
@@ -865,7 +874,7 @@ void Machine::SetProperty(const Value& object, const Multiname& name, const Valu
           ThrowReferenceError(1074, "Illegal write to read-only property " + NameForError(name) + " on " +
                                         QualifiedClassName(object) + ".");
         case Binding::Kind::Method:
-          ThrowReferenceError(1037, "Cannot assign to a method " + NameForError(name) + " on " + QualifiedClassName(object) + ".");
+          ThrowReferenceError(1037, "Cannot assign to a method " + NameForError(name) + " on " + DottedClassName(*this, object) + ".");
         case Binding::Kind::Accessor:
           if (!b->setter)
             ThrowReferenceError(1074, "Illegal write to read-only property " + NameForError(name) + " on " +
@@ -881,7 +890,7 @@ void Machine::SetProperty(const Value& object, const Multiname& name, const Valu
     return;
   }
   if (!o->dynamic || !name.publicNs || !name.text)
-    ThrowReferenceError(1056, "Cannot create property " + NameForError(name) + " on " + QualifiedClassName(object) + ".");
+    ThrowReferenceError(1056, "Cannot create property " + NameForError(name) + " on " + DottedClassName(*this, object) + ".");
   o->SetOwn(*name.text, value);
 }
 
@@ -1031,6 +1040,8 @@ Value Machine::NameAt(Object* o, int index) {
     if (o->kind == ObjectKind::Vector) return Value::Number(index - 1);
     if (o->kind == ObjectKind::Dictionary) return static_cast<NativeObject*>(o)->list[2 * (index - 1)];
     if (o->kind == ObjectKind::QName || o->kind == ObjectKind::Namespace) return StrValue(PartName(o, index));
+    // An array's elements enumerate as their (int) indices.
+    if (o->kind == ObjectKind::Array) return Value::Number(index - 1);
     return StrValue(std::to_string(index - 1));
   }
   const std::size_t i = index - elements - 1;
@@ -1373,6 +1384,8 @@ void Machine::TraceRoots(gc::Tracer& tracer) const {
   for (const auto& [display, object] : displayObjects) tracer.Mark(object);
   for (const Object* o : frameListeners) tracer.Mark(o);
   tracer.Mark(media);
+  for (const auto& [alias, cls] : classByAlias) tracer.Mark(cls);
+  for (const auto& [cls, alias] : aliasOfClass) tracer.Mark(cls);
   for (const auto& [movie, parts] : loaderInfos) {
     tracer.Mark(parts.info);
     TraceValue(tracer, parts.parameters);

@@ -147,10 +147,19 @@ class Machine {
     int generation = 0;         // a new load or unload makes the answers of older ones stale
   };
   std::unordered_map<const void*, LoaderInfoParts> loaderInfos;
+  // registerClassAlias: the class each alias names and the alias each class is sent
+  // under (builtins/amf.cpp; one name may be given to several classes in turn).
+  std::map<std::string, ClassObject*> classByAlias;
+  std::unordered_map<const ClassObject*, std::string> aliasOfClass;
+  // The encoding a new ByteArray starts with (ByteArray.defaultObjectEncoding).
+  std::uint32_t defaultObjectEncoding = 3;
   // Runs a movie a Loader loaded: its first frame's code and its document class bound to
   // root; false when the document class's constructor threw (set by the movie's host).
   std::function<bool(DisplayObject* root)> runLoadedMovie;
 
+  // Adds interface i (with the interfaces it extends) to class c: c's public methods of
+  // the interfaces' names answer in the interfaces' namespaces too.
+  void AddInterface(ClassObject* c, ClassObject* i);
   // Loads an ABC file; unless lazy, runs its last script. False with the VerifyError
   // text in error when the file is corrupt.
   bool LoadAbc(std::span<const std::uint8_t> bytes, bool lazy, std::string& error,
@@ -395,7 +404,6 @@ class Machine {
     std::uint32_t name;
   };
   std::vector<PendingInterface> pendingInterfaces_;
-  void AddInterface(ClassObject* c, ClassObject* i);
   void ResolvePendingInterfaces(ClassObject* created);
   // The interpreter's parts: one member function per instruction (OpGetProperty for
   // getproperty; avm2/op_list.h lists them with their opcodes and the family files
@@ -519,10 +527,6 @@ Value DisplayObjectValue(Machine& machine, DisplayObject* object);
 // Adds child on top of parent's children (a container) and tells it, as addChild does;
 // takes it away again, as removeChild does.
 void AddChildOf(Machine& machine, DisplayObject* parent, DisplayObject* child);
-// Action Message Format 3 (builtins/amf.cpp): value appended to out; the value at
-// position in data, position moved past it (EOFError when data ends first).
-void WriteAmf3(Machine& machine, std::string& out, const Value& value);
-Value ReadAmf3(Machine& machine, const std::string& data, std::size_t& position);
 // A movie's address as LoaderInfo tells it: a local path as a file: URL.
 std::string AddressAsUrl(const std::string& address);
 void RemoveChildOf(Machine& machine, DisplayObject* parent, DisplayObject* child);

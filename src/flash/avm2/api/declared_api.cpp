@@ -323,6 +323,26 @@ void InstallDeclaredApi(Machine& m) {
       traits.bindings[id].push_back(b);
     }
   }
+  // Code that holds a built-in object as one of its interfaces calls its methods in the
+  // interface's namespace ("flash.events:IEventDispatcher"): the interface declares
+  // them there, and its classes answer there with their public ones.
+  for (ClassObject* i : classes) {
+    if (!i->isInterface || i->package.empty()) continue;
+    const NsId ns = m.InternNs(kNsNamespace, i->package + ":" + i->name);
+    for (auto& [id, list] : i->instanceTraits->bindings) {
+      const bool has = std::any_of(list.begin(), list.end(), [&](const Binding& b) { return b.ns == ns; });
+      const auto pub = std::find_if(list.begin(), list.end(), [&](const Binding& b) { return b.ns == m.PublicNs(); });
+      if (has || pub == list.end()) continue;
+      Binding alias = *pub;
+      alias.ns = ns;
+      list.push_back(alias);
+    }
+  }
+  for (ClassObject* cls : classes) {
+    if (cls->isInterface) continue;
+    const std::vector<ClassObject*> interfaces = cls->interfaces;
+    for (ClassObject* i : interfaces) m.AddInterface(cls, i);
+  }
 }
 
 void HideNewerDeclaredClasses(Machine& m, int swfVersion) {

@@ -7,6 +7,7 @@
 #include <cmath>
 #include <cstring>
 
+#include "flash/avm2/builtins/amf.h"
 #include "flash/avm2/builtins/support.h"
 #include "flash/display/player.h"
 #include "flash/script/string_utils.h"
@@ -30,7 +31,7 @@ Object* Allocate(Machine& m, ClassObject* cls) {
   auto* o = m.heap.Make<NativeObject>(ObjectKind::ByteArray, nullptr, nullptr);
   o->a = Value::Number(0);
   o->b = Value::Bool(false);
-  o->c = Value::Number(3);
+  o->c = Value::Number(m.defaultObjectEncoding);
   // A class linked to embedded data (DefineBinaryData) starts with its bytes.
   const void* movie = nullptr;
   std::uint16_t id = 0;
@@ -89,21 +90,16 @@ std::string Text(std::string bytes, bool stopAtZero = true) {
   return script::Utf8FromUnits(script::Utf16Units(bytes));
 }
 
-// writeObject and readObject: the value in Action Message Format 3 (builtins/amf.cpp).
+// writeObject and readObject: the value in the object's encoding (builtins/amf.cpp).
 Value WriteObject(Machine& m, const Value& self, const Value* args, int argc) {
   Bytes b = This(m, self);
-  std::string encoded;
-  WriteAmf3(m, encoded, Arg(args, argc, 0));
-  Put(b, encoded.data(), encoded.size());
+  WriteAmf(m, Arg(args, argc, 0), m.ToUint32(b.o->c), self, [b](const std::string& bytes) { Put(b, bytes.data(), bytes.size()); });
   return Value();
 }
 Value ReadObject(Machine& m, const Value& self, const Value*, int) {
   Bytes b = This(m, self);
-  std::size_t position = b.position();
-  if (position >= b.data().size()) m.ThrowError("flash.errors.EOFError", 2030, "End of file was encountered.");
-  const Value value = ReadAmf3(m, b.data(), position);
-  b.setPosition(position);
-  return value;
+  if (b.position() >= b.data().size()) m.ThrowError("flash.errors.EOFError", 2030, "End of file was encountered.");
+  return ReadAmf(m, b.o, m.ToUint32(b.o->c));
 }
 
 enum Tag {
@@ -309,6 +305,11 @@ Value SetEncoding(Machine& m, const Value& self, const Value* args, int argc) {
   This(m, self).o->c = Value::Number(m.ToUint32(Arg(args, argc, 0)));
   return Value();
 }
+Value GetDefaultEncoding(Machine& m, const Value&, const Value*, int) { return Value::Number(m.defaultObjectEncoding); }
+Value SetDefaultEncoding(Machine& m, const Value&, const Value* args, int argc) {
+  m.defaultObjectEncoding = m.ToUint32(Arg(args, argc, 0));
+  return Value();
+}
 Value Clear(Machine& m, const Value& self, const Value*, int) {
   Bytes b = This(m, self);
   b.data().clear();
@@ -430,6 +431,7 @@ void InstallByteArray(Machine& m) {
       {"bytesAvailable", BytesAvailable, nullptr, kAccessor, 0},
       {"endian", GetEndian, SetEndian, kAccessor, 0},
       {"objectEncoding", GetEncoding, SetEncoding, kAccessor, 0},
+      {"defaultObjectEncoding", GetDefaultEncoding, SetDefaultEncoding, kAccessor | kStatic, 0},
   };
   Install(m, c, kByteArrayMembers);
   ClassObject* endian = m.DefineClass("flash.utils", "Endian", m.objectClass);
@@ -438,6 +440,7 @@ void InstallByteArray(Machine& m) {
       {"LITTLE_ENDIAN", "littleEndian"},
   };
   Install(m, endian, kEndianConstants);
+  InstallClassAliases(m);
 }
 
 }  // namespace vantrel::flash::avm2

@@ -52,6 +52,8 @@ const std::vector<EventClass>& Classes() {
        {{"FOCUS_IN", "focusIn"}, {"FOCUS_OUT", "focusOut"}, {"KEY_FOCUS_CHANGE", "keyFocusChange"},
         {"MOUSE_FOCUS_CHANGE", "mouseFocusChange"}}},
       {"TextEvent", "flash.events.Event", false, {{"text", Default::Empty}}, {"text"}, {{"LINK", "link"}, {"TEXT_INPUT", "textInput"}}},
+      // A DataEvent's data is its text under another name.
+      {"DataEvent", "flash.events.TextEvent", false, {}, {"data"}, {{"DATA", "data"}, {"UPLOAD_COMPLETE_DATA", "uploadCompleteData"}}},
       {"ErrorEvent", "flash.events.TextEvent", false, {{"errorID", Default::Zero}}, {"text"}, {{"ERROR", "error"}}},
       {"IOErrorEvent", "flash.events.ErrorEvent", false, {}, {"text"}, {{"IO_ERROR", "ioError"}}},
       {"SecurityErrorEvent", "flash.events.ErrorEvent", false, {}, {"text"}, {{"SECURITY_ERROR", "securityError"}}},
@@ -229,6 +231,11 @@ void InstallEvents(Machine& m) {
     for (const Field& f : d.fields) {
       for (int i = 0; i < kFieldCount; ++i)
         if (std::string(f.name) == kFieldNames[i]) m.AddAccessor(cls, f.name, kAccessors[i].first, kAccessors[i].second);
+    }
+    if (std::string(d.name) == "DataEvent") {
+      constexpr int kText = 11;
+      static_assert(kFieldNames[kText][0] == 't');
+      m.AddAccessor(cls, "data", kAccessors[kText].first, kAccessors[kText].second);
     }
     if (std::string(d.name) == "MouseEvent") {
       static const Member kMouseEventMembers[] = {

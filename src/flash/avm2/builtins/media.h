@@ -46,6 +46,8 @@ TransformValues SoundTransformOf(Machine& m, const Value& value);
 // Channels and the mixer keep their transform in whole percent, as the player does.
 flash::SoundTransform ToPercent(const TransformValues& values);
 TransformValues FromPercent(const flash::SoundTransform& percent);
+// flash.net.Socket and XMLSocket (builtins/socket.cpp), installed with URLLoader.
+void InstallSockets(Machine& m);
 // The picture of a NetStream object; null when stream is none.
 std::shared_ptr<const video::StreamPicture> NetStreamPicture(const Value& stream);
 

@@ -45,13 +45,20 @@ void Unschedule(Machine& m, const Value& self) {
   FieldOf(m, self, kTimerId, "Timer.stop") = Value::Number(0);
 }
 
+// A timer that reaches its repeat count (one started again past it reaches it at once)
+// completes; one whose repeatCount a timer listener lowered to its count completes after
+// that tick, one stopped (or lowered) between ticks just stops.
 Value Tick(Machine& m, const Value& self, const Value*, int) {
+  if (!m.ToBoolean(FieldOf(m, self, kRunning, "Timer"))) {
+    Unschedule(m, self);
+    return Value();
+  }
   Value& count = FieldOf(m, self, kCurrentCount, "Timer");
   count = Value::Number(m.ToNumber(count) + 1);
   Dispatch(m, self, "timer");
   const double repeat = m.ToNumber(FieldOf(m, self, kRepeatCount, "Timer"));
   if (repeat > 0 && m.ToNumber(FieldOf(m, self, kCurrentCount, "Timer")) >= repeat &&
-      m.ToBoolean(FieldOf(m, self, kRunning, "Timer"))) {
+      m.ToNumber(FieldOf(m, self, kTimerId, "Timer")) != 0) {
     Unschedule(m, self);
     FieldOf(m, self, kRunning, "Timer") = Value::Bool(false);
     Dispatch(m, self, "timerComplete");
@@ -86,8 +93,7 @@ Value Construct(Machine& m, const Value& self, const Value* args, int argc) {
 
 Value Start(Machine& m, const Value& self, const Value*, int) {
   if (m.ToBoolean(FieldOf(m, self, kRunning, "Timer.start"))) return Value();
-  const double repeat = m.ToNumber(FieldOf(m, self, kRepeatCount, "Timer.start"));
-  if (repeat > 0 && m.ToNumber(FieldOf(m, self, kCurrentCount, "Timer.start")) >= repeat) return Value();
+  Unschedule(m, self);
   FieldOf(m, self, kRunning, "Timer.start") = Value::Bool(true);
   Schedule(m, self);
   return Value();
@@ -120,7 +126,8 @@ Value GetRepeat(Machine& m, const Value& self, const Value*, int) { return Field
 Value SetRepeat(Machine& m, const Value& self, const Value* args, int argc) {
   FieldOf(m, self, kRepeatCount, "Timer.repeatCount") = Value::Number(m.ToInt32(Arg(args, argc, 0)));
   const double repeat = m.ToNumber(FieldOf(m, self, kRepeatCount, "Timer.repeatCount"));
-  if (repeat > 0 && m.ToNumber(FieldOf(m, self, kCurrentCount, "Timer.repeatCount")) >= repeat) Stop(m, self, nullptr, 0);
+  if (repeat > 0 && m.ToNumber(FieldOf(m, self, kCurrentCount, "Timer.repeatCount")) >= repeat)
+    FieldOf(m, self, kRunning, "Timer.repeatCount") = Value::Bool(false);
   return Value();
 }
 Value GetCount(Machine& m, const Value& self, const Value*, int) { return FieldOf(m, self, kCurrentCount, "Timer.currentCount"); }

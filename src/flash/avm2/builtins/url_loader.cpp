@@ -233,6 +233,7 @@ void InstallUrlLoader(Machine& m) {
       {"toString", VariablesToString, nullptr, 0, 0},
   };
   Install(m, variables, kVariablesMembers);
+  InstallSockets(m);
 }
 
 }  // namespace vantrel::flash::avm2

@@ -24,6 +24,12 @@ ClassObject* ElementType(NativeObject* v) {
   return static_cast<ClassObject*>(v->cls->typeParams[0].object);
 }
 
+// An element as a vector keeps it: of the vector's type; Vector.<*> keeps undefined as null.
+Value Element(Machine& m, const Value& value, ClassObject* type) {
+  if (!type && value.IsUndefined()) return Value::Null();
+  return m.Coerce(value, type);
+}
+
 Value DefaultElement(Machine& m, ClassObject* type) {
   if (type == m.intClass || type == m.uintClass || type == m.numberClass) return Value::Number(0);
   if (!type) return Value();
@@ -68,7 +74,7 @@ Value VectorCall(Machine& m, const Value& self, const Value* args, int argc) {
   else m.ThrowTypeError(1034, "Type Coercion failed: cannot convert " + m.ClassNameForError(source) + " to " + cls->QualifiedName() + ".");
   auto* v = static_cast<NativeObject*>(m.ConstructClass(cls, nullptr, 0));
   ClassObject* type = ElementType(v);
-  for (const Value& item : items) v->list.push_back(m.Coerce(item.type == Value::Type::Hole ? Value() : item, type));
+  for (const Value& item : items) v->list.push_back(Element(m, item.type == Value::Type::Hole ? Value() : item, type));
   return Value::Obj(v);
 }
 
@@ -91,7 +97,7 @@ Value Push(Machine& m, const Value& self, const Value* args, int argc) {
   NativeObject* v = This(m, self, "push");
   CheckFixed(m, v);
   ClassObject* type = ElementType(v);
-  for (int i = 0; i < argc; ++i) v->list.push_back(m.Coerce(args[i], type));
+  for (int i = 0; i < argc; ++i) v->list.push_back(Element(m, args[i], type));
   return Value::Number(static_cast<double>(v->list.size()));
 }
 Value Pop(Machine& m, const Value& self, const Value*, int) {
@@ -115,7 +121,7 @@ Value Unshift(Machine& m, const Value& self, const Value* args, int argc) {
   CheckFixed(m, v);
   ClassObject* type = ElementType(v);
   std::vector<Value> items;
-  for (int i = 0; i < argc; ++i) items.push_back(m.Coerce(args[i], type));
+  for (int i = 0; i < argc; ++i) items.push_back(Element(m, args[i], type));
   v->list.insert(v->list.begin(), items.begin(), items.end());
   return Value::Number(static_cast<double>(v->list.size()));
 }
@@ -201,7 +207,7 @@ Value Splice(Machine& m, const Value& self, const Value* args, int argc) {
   v->list.erase(v->list.begin() + static_cast<long>(s), v->list.begin() + static_cast<long>(s + r));
   ClassObject* type = ElementType(v);
   std::vector<Value> added;
-  for (int i = 2; i < argc; ++i) added.push_back(m.Coerce(args[i], type));
+  for (int i = 2; i < argc; ++i) added.push_back(Element(m, args[i], type));
   v->list.insert(v->list.begin() + static_cast<long>(s), added.begin(), added.end());
   return NewLike(m, v, std::move(removed));
 }
@@ -212,7 +218,7 @@ Value Concat(Machine& m, const Value& self, const Value* args, int argc) {
     if (!args[i].IsObject() || args[i].object->kind != ObjectKind::Vector)
       m.ThrowTypeError(1034, "Type Coercion failed: cannot convert " + m.ClassNameForError(args[i]) + " to " + v->cls->QualifiedName() + ".");
     const auto& other = static_cast<NativeObject*>(args[i].object)->list;
-    for (const Value& item : other) items.push_back(m.Coerce(item, ElementType(v)));
+    for (const Value& item : other) items.push_back(Element(m, item, ElementType(v)));
   }
   return NewLike(m, v, std::move(items));
 }
@@ -224,13 +230,19 @@ Value Reverse(Machine& m, const Value& self, const Value*, int) {
 Value Iterate(Machine& m, const Value& self, const Value* args, int argc, int tag) {
   NativeObject* v = This(m, self, "forEach");
   const Value callback = Arg(args, argc, 0);
-  if (!IsCallable(callback)) m.ThrowTypeError(1034, "Type Coercion failed: cannot convert " + m.ClassNameForError(callback) + " to Function.");
+  if (!IsCallable(callback) && !callback.IsNullish())
+    m.ThrowTypeError(1034, "Type Coercion failed: cannot convert " + m.ClassNameForError(callback) + " to Function.");
   std::vector<Value> out;
   const std::vector<Value> items = v->list;
   for (std::size_t i = 0; i < items.size(); ++i) {
+    // A null callback is never called: map gives empty elements, the others see nothing.
+    if (callback.IsNullish()) {
+      if (tag == 1) out.push_back(Element(m, Value(), ElementType(v)));
+      continue;
+    }
     const Value callArgs[3] = {items[i], Value::Number(static_cast<double>(i)), self};
     const Value r = m.Call(callback, Arg(args, argc, 1), callArgs, 3);
-    if (tag == 1) out.push_back(m.Coerce(r, ElementType(v)));
+    if (tag == 1) out.push_back(Element(m, r, ElementType(v)));
     if (tag == 2 && m.ToBoolean(r)) out.push_back(items[i]);
     if (tag == 3 && m.ToBoolean(r)) return Value::Bool(true);
     if (tag == 4 && !m.ToBoolean(r)) return Value::Bool(false);
@@ -261,7 +273,7 @@ Value InsertAt(Machine& m, const Value& self, const Value* args, int argc) {
   double at = NumArg(m, args, argc, 0, 0);
   if (at < 0) at = std::max(0.0, at + static_cast<double>(v->list.size()));
   at = std::min(at, static_cast<double>(v->list.size()));
-  v->list.insert(v->list.begin() + static_cast<long>(at), m.Coerce(Arg(args, argc, 1), ElementType(v)));
+  v->list.insert(v->list.begin() + static_cast<long>(at), Element(m, Arg(args, argc, 1), ElementType(v)));
   return Value();
 }
 Value RemoveAt(Machine& m, const Value& self, const Value* args, int argc) {
@@ -297,7 +309,10 @@ ClassObject* ApplyVector(Machine& m, ClassObject* param) {
   c->staticTraits = std::make_unique<Traits>();
   c->traits = c->staticTraits.get();
   c->allocate = AllocateVector;
-  c->prototype = m.heap.Make<Object>(ObjectKind::Plain, nullptr, generic->prototype);
+  // A vector of a class's objects is a Vector.<*> to instanceof too.
+  const bool numbers = param == m.intClass || param == m.uintClass || param == m.numberClass;
+  Object* above = param && !numbers && m.vectorObjectClass ? m.vectorObjectClass->prototype : generic->prototype;
+  c->prototype = m.heap.Make<Object>(ObjectKind::Plain, nullptr, above);
   c->prototype->cls = m.objectClass;
   c->prototype->SetOwn("constructor", Value::Obj(c), false);
   c->SetOwn("prototype", Value::Obj(c->prototype), false);
