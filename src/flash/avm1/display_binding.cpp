@@ -385,7 +385,8 @@ void EnumerateDisplay(DisplayObject& object, std::vector<std::string>& names) {
   if (!object.IsContainer()) return;
   const auto& children = static_cast<MovieClip&>(object).Children();
   for (auto it = children.rbegin(); it != children.rend(); ++it) {
-    if (ScriptObjectOf(it->second) && !it->second->name.empty()) names.push_back(it->second->name);
+    // Named shapes, static texts and bitmaps are listed too (their name reads the clip).
+    if (!it->second->name.empty()) names.push_back(it->second->name);
   }
 }
 

@@ -136,7 +136,11 @@ class Interpreter final : public MachineInterface {
 
   struct Frame;
 
- // Whether a script is running now (the heap may not be collected then).
+  // Values the last action block left on the stack go: the player's stack lives from
+  // one block to the next within a frame, and starts empty in the next frame.
+  void ClearCarriedStack() { carried_.clear(); }
+
+  // Whether a script is running now (the heap may not be collected then).
   bool Running() const { return !frames_.empty(); }
   // Stops every running script (the movie goes on).
   void Abort();
@@ -234,6 +238,7 @@ class Interpreter final : public MachineInterface {
   std::unique_ptr<StringCache> cache_;
   std::vector<std::unique_ptr<Frame>> frames_;
   std::vector<Value> stack_;
+  std::vector<Value> carried_;  // what the last outermost action block left on the stack
   long budget_ = 2000000;
   bool throwing_ = false;
   Value thrown_;

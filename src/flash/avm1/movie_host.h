@@ -74,7 +74,7 @@ class MovieHost final : public MovieScriptHost {
   void Placed(DisplayObject&) override {}
   void Removed(DisplayObject& object, const std::string& path, bool keepEarlier) override;
   void ClearVariables(DisplayObject& object) override;
-  void FrameStarted() override {}
+  void FrameStarted() override { machine_->ClearCarriedStack(); }
   void FrameActionsDone() override {}
   void QueueBlock(DisplayObject& target, ActionBlock block, ActionPriority priority, bool evenIfRemoved) override;
   void QueueMethod(DisplayObject& target, const char* method, bool evenIfRemoved) override {
