@@ -479,6 +479,12 @@ bool Interpreter::Has(Object* object, std::string_view name) {
 }
 
 void Interpreter::Set(Object* object, std::string_view name, const Value& value) {
+  SetProperty(object, name, value);
+  // Text fields bound to a clip's variable show its new value at once.
+  if (object && object->kind == NativeKind::Display && host_) host_->VariableSet(object, name);
+}
+
+void Interpreter::SetProperty(Object* object, std::string_view name, const Value& value) {
   if (!object) return;
   const bool cs = CaseSensitive();
   const int version = Version();

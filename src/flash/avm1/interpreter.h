@@ -179,6 +179,7 @@ class Interpreter final : public MachineInterface {
                Object* holder);
   bool PushFunctionFrame(Object* fn, const Value& thisValue, std::span<const Value> args, bool construct,
                          Object* newObject, Object* holder, bool pushResult);
+  void SetProperty(Object* object, std::string_view name, const Value& value);
   Value GetWithThis(Object* start, std::string_view name, const Value& thisValue);
   // A getter/setter property's functions, run with the player's guard against
   // recursion: a nested access of the same property past the limit reads or writes the

@@ -51,6 +51,10 @@ class MovieHost final : public MovieScriptHost {
   Value CallMethodNow(Object* object, const std::string& name, std::vector<Value> args = {});
   void BroadcastInput(const char* broadcaster, const char* event, std::vector<Value> args);
 
+  // Writes a bound field's text to its variable (a path names the clip that holds it).
+  void StoreTextVariable(TextField& field);
+  // A script set name on object: the text fields bound to that variable show it.
+  void VariableSet(Object* object, std::string_view name);
   // Timers (setInterval/setTimeout): returns the id.
   int AddTimer(Value function, Object* object, std::string method, std::vector<Value> args, double intervalMs,
                bool repeat);
@@ -127,6 +131,9 @@ class MovieHost final : public MovieScriptHost {
     bool repeat = true;
   };
   void RunAction(QueuedAction& action);
+  // The object holding a bound field's variable (null when the path finds none) and
+  // the variable's name in it.
+  Object* VariableOwner(TextField& field, std::string& name);
   Value ReadProperty(DisplayObject& object, const char* name);
 
   MovieRuntime& player_;
