@@ -1,0 +1,105 @@
+// What a frame's scripts share and see of the display list: the stack that lives from
+// one action block to the next, variables bound to text fields, and references to
+// clips that have gone.
+#include <gtest/gtest.h>
+
+#include "../movie_test_support.h"
+#include "flash/avm1/display_binding.h"
+#include "flash/avm1/movie_host.h"
+#include "flash/display/text_field.h"
+
+namespace vantrel::flash {
+namespace {
+
+using testing::Actions;
+using testing::Bytes;
+
+// What a block leaves on the stack is there for the next block of the same frame (in
+// this clip or another), and gone in the next frame.
+TEST(FrameScripts, ActionBlocksShareTheStackUntilTheFrameEnds) {
+  Bytes tags;
+  testing::PutBytes(tags, Actions().PushString("bottom").PushString("top").Tag());
+  testing::PutBytes(tags, Actions().Trace().Tag());
+  testing::PutBytes(tags, testing::ShowFrame());
+  testing::PutBytes(tags, Actions().Trace().Stop().Tag());
+  testing::PutBytes(tags, testing::ShowFrame());
+  testing::PutBytes(tags, testing::End());
+  auto run = StartMovie(tags, 2);
+  ASSERT_TRUE(run->player);
+  run->player->Tick();
+  EXPECT_EQ(run->traces, (std::vector<std::string>{"top", "undefined"}));
+}
+
+// A field "f" bound to variable with initial text, then the frame's actions.
+std::unique_ptr<RunningMovie> BoundField(const std::string& variable, const std::string& text, const Actions& actions) {
+  Bytes body;
+  testing::PutU16(body, 1);
+  testing::PutBytes(body, testing::RectRecord(0, 2000, 0, 400));
+  testing::PutU8(body, text.empty() ? 0 : 0x80);
+  testing::PutU8(body, 0);
+  testing::PutString(body, variable);
+  if (!text.empty()) testing::PutString(body, text);
+  Bytes tags;
+  testing::PutBytes(tags, testing::Tag(37, body));
+  testing::Place place;
+  place.depth = 1;
+  place.character = 1;
+  place.name = "f";
+  testing::PutBytes(tags, testing::PlaceObject2(place));
+  testing::PutBytes(tags, actions.Tag());
+  testing::PutBytes(tags, testing::ShowFrame());
+  testing::PutBytes(tags, testing::End());
+  return StartMovie(tags, 1, 6);
+}
+
+Actions& TraceFieldText(Actions& a) {
+  testing::PushTarget(a, "f");
+  return a.PushString("text").Op(0x4E).Trace();
+}
+
+TEST(FrameScripts, AVariableSetOnTheClipShowsInItsFieldAtOnce) {
+  Actions a;
+  a.PushString("v").PushString("now").SetVariable();
+  TraceFieldText(a);
+  auto run = BoundField("v", "start", a);
+  ASSERT_TRUE(run->player);
+  EXPECT_EQ(run->traces, (std::vector<std::string>{"now"}));
+}
+
+// "o.v" binds to the member of a plain object; setting the text writes it there, and an
+// empty field does not make the variable.
+TEST(FrameScripts, BoundPathsGoThroughPlainObjectsAndEmptyFieldsMakeNoVariable) {
+  Actions a;
+  a.PushString("o").PushNumber(0).Op(0x43).SetVariable();  // o = {}
+  testing::PushTarget(a, "f");
+  a.PushString("text").PushString("typed").Op(0x4F);  // f.text = "typed"
+  a.PushString("o.v").GetVariable().Trace();
+  auto run = BoundField("o.v", "", a);
+  ASSERT_TRUE(run->player);
+  EXPECT_EQ(run->traces, (std::vector<std::string>{"typed"}));
+
+  auto empty = BoundField("w", "", Actions());
+  ASSERT_TRUE(empty->player);
+  auto& m = avm1::HostOf(*empty->player).Machine();
+  EXPECT_FALSE(m.Has(avm1::ScriptObjectOf(&empty->player->Root()), "w"));
+}
+
+TEST(FrameScripts, AReferenceToARemovedClipIsStillAMovieClip) {
+  Actions a;
+  a.PushString("k").PushNumber(5).PushString("c").PushNumber(2);
+  testing::PushTarget(a, "_root");
+  a.PushString("createEmptyMovieClip").Op(0x52).SetVariable();
+  testing::Call(a, "k", "removeMovieClip", {});
+  a.PushString("k").GetVariable().Op(0x44).Trace();  // typeof k
+  a.PushString("k").GetVariable().PushString("_name").Op(0x4E).Trace();  // nothing stands there
+  Bytes tags;
+  testing::PutBytes(tags, a.Tag());
+  testing::PutBytes(tags, testing::ShowFrame());
+  testing::PutBytes(tags, testing::End());
+  auto run = StartMovie(tags, 1);
+  ASSERT_TRUE(run->player);
+  EXPECT_EQ(run->traces, (std::vector<std::string>{"movieclip", "undefined"}));
+}
+
+}  // namespace
+}  // namespace vantrel::flash
