@@ -330,6 +330,15 @@ bool SetDisplayProperty(Interpreter& machine, DisplayObject& object, int index, 
         object.focusRect = machine.ToBoolean(value);
       }
       return true;
+    case 4:
+    case 5:
+    case 12:
+    case 20:
+    case 21:
+      // The read-only numbers still take the value as a number (its valueOf runs) and
+      // then ignore it; the read-only texts (_target, _droptarget, _url) do not look at it.
+      machine.ToNumber(value);
+      return true;
     default: return index >= 0 && index < 22;  // read-only properties ignore writes
   }
 }
