@@ -170,8 +170,12 @@ bool GetDisplayProperty(Interpreter& machine, DisplayObject& object, int index, 
       return true;
     case 13: out = machine.Str(object.name); return true;
     case 14: {
-      DisplayObject* target = clip && player.Dragged() == clip ? player.DropTarget() : nullptr;
-      out = machine.Str(target ? SlashPath(target) : std::string());
+      if (clip && player.Dragged() == clip) {
+        DisplayObject* target = player.DropTarget();
+        out = machine.Str(target && !target->Removed() ? SlashPath(target) : std::string());
+      } else {
+        out = machine.Str(HostOf(player).LastDropTarget(ScriptObjectOf(&object)));
+      }
       return true;
     }
     case 15: out = machine.Str(object.Movie() ? object.Movie()->url : std::string()); return true;
@@ -589,7 +593,13 @@ void StartDrag(Interpreter&, DisplayObject* object, bool lockCenter, const doubl
 }
 
 void StopDrag(Interpreter& machine) {
-  if (machine.HasPlayer()) machine.GetPlayer().StopDrag();
+  if (!machine.HasPlayer()) return;
+  MovieRuntime& player = machine.GetPlayer();
+  if (DisplayObject* dragged = player.Dragged()) {
+    DisplayObject* target = player.DropTarget();
+    HostOf(player).DragStopped(ScriptObjectOf(dragged), target && !target->Removed() ? SlashPath(target) : std::string());
+  }
+  player.StopDrag();
 }
 
 void UnloadClipMovie(DisplayObject* object) {

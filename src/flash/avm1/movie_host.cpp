@@ -531,6 +531,7 @@ void MovieHost::TraceRoots(gc::Tracer& tracer) const {
   runtime_->Trace(tracer);
   machine_->TraceRoots(tracer);
   for (const TextField* field : boundFields_) tracer.Mark(field);
+  tracer.Mark(lastDragged_);
   auto markAction = [&](const QueuedAction& action) {
     tracer.Mark(action.target);
     tracer.Mark(action.constructor);

@@ -55,6 +55,16 @@ class MovieHost final : public MovieScriptHost {
   void StoreTextVariable(TextField& field);
   // A script set name on object: the text fields bound to that variable show it.
   void VariableSet(Object* object, std::string_view name);
+  // A drag ended: the dragged clip (its script object) keeps the path of its drop
+  // target for _droptarget.
+  void DragStopped(Object* clip, std::string dropTarget) {
+    lastDragged_ = clip;
+    lastDropTarget_ = std::move(dropTarget);
+  }
+  // Where the last drag of clip ended ("" for nothing, or for a clip not dragged last).
+  std::string LastDropTarget(const Object* clip) const {
+    return clip && clip == lastDragged_ ? lastDropTarget_ : std::string();
+  }
   // Timers (setInterval/setTimeout): returns the id.
   int AddTimer(Value function, Object* object, std::string method, std::vector<Value> args, double intervalMs,
                bool repeat);
@@ -148,6 +158,8 @@ class MovieHost final : public MovieScriptHost {
   // during a script; frameQueue_ while the frame loop drains the queue.
   std::vector<const QueuedAction*> running_;
   bool frameQueue_ = false;
+  Object* lastDragged_ = nullptr;  // the script object of the clip whose drag ended last
+  std::string lastDropTarget_;
 };
 
 // The ActionScript 1/2 host of the player (whose movie runs on this machine).
