@@ -101,5 +101,59 @@ TEST(FrameScripts, AReferenceToARemovedClipIsStillAMovieClip) {
   EXPECT_EQ(run->traces, (std::vector<std::string>{"movieclip", "undefined"}));
 }
 
+// A dragged clip's _droptarget is the clip whose own content is topmost under the mouse
+// (a shape of the outer clip above its child answers for the outer clip), and stays
+// once the drag ends.
+TEST(FrameScripts, DropTargetIsTheClipOfTheTopmostContentAndOutlivesTheDrag) {
+  Bytes tags = testing::DefineRectangle(1, 0, 0, 400, 400, 255, 0, 0);  // 20 x 20 px
+  Bytes inner;
+  testing::Place place;
+  place.character = 1;
+  testing::PutBytes(inner, testing::PlaceObject2(place));
+  testing::PutBytes(inner, testing::ShowFrame());
+  testing::PutBytes(inner, testing::End());
+  testing::PutBytes(tags, testing::DefineSprite(2, 1, inner));
+  Bytes outer;
+  place = {};
+  place.character = 2;
+  place.name = "inner";
+  testing::PutBytes(outer, testing::PlaceObject2(place));
+  place = {};
+  place.depth = 2;
+  place.character = 1;
+  place.hasMatrix = true;
+  place.x = 200;  // covers the right half of inner
+  testing::PutBytes(outer, testing::PlaceObject2(place));
+  testing::PutBytes(outer, testing::ShowFrame());
+  testing::PutBytes(outer, testing::End());
+  testing::PutBytes(tags, testing::DefineSprite(3, 1, outer));
+  place = {};
+  place.character = 3;
+  place.name = "outer";
+  testing::PutBytes(tags, testing::PlaceObject2(place));
+  place = {};
+  place.depth = 2;
+  place.character = 2;
+  place.name = "dragged";
+  place.hasMatrix = true;
+  place.x = 1600;
+  testing::PutBytes(tags, testing::PlaceObject2(place));
+  Actions a;
+  testing::Call(a, "dragged", "startDrag", {1});
+  testing::PutBytes(tags, a.Stop().Tag());
+  testing::PutBytes(tags, testing::ShowFrame());
+  testing::PutBytes(tags, testing::End());
+  auto run = StartMovie(tags, 1);
+  ASSERT_TRUE(run->player);
+  run->player->MouseMove(QPointF(100, 100));
+  EXPECT_EQ(RootVariable(*run, "dragged._droptarget"), "/outer/inner");
+  run->player->MouseMove(QPointF(300, 100));
+  EXPECT_EQ(RootVariable(*run, "dragged._droptarget"), "/outer");
+  avm1::StopDrag(avm1::HostOf(*run->player).Machine());
+  run->player->MouseMove(QPointF(100, 100));
+  EXPECT_EQ(RootVariable(*run, "dragged._droptarget"), "/outer");
+  EXPECT_EQ(RootVariable(*run, "outer._droptarget"), "");
+}
+
 }  // namespace
 }  // namespace vantrel::flash
