@@ -32,24 +32,7 @@ TEST(FrameScripts, ActionBlocksShareTheStackUntilTheFrameEnds) {
 
 // A field "f" bound to variable with initial text, then the frame's actions.
 std::unique_ptr<RunningMovie> BoundField(const std::string& variable, const std::string& text, const Actions& actions) {
-  Bytes body;
-  testing::PutU16(body, 1);
-  testing::PutBytes(body, testing::RectRecord(0, 2000, 0, 400));
-  testing::PutU8(body, text.empty() ? 0 : 0x80);
-  testing::PutU8(body, 0);
-  testing::PutString(body, variable);
-  if (!text.empty()) testing::PutString(body, text);
-  Bytes tags;
-  testing::PutBytes(tags, testing::Tag(37, body));
-  testing::Place place;
-  place.depth = 1;
-  place.character = 1;
-  place.name = "f";
-  testing::PutBytes(tags, testing::PlaceObject2(place));
-  testing::PutBytes(tags, actions.Tag());
-  testing::PutBytes(tags, testing::ShowFrame());
-  testing::PutBytes(tags, testing::End());
-  return StartMovie(tags, 1, 6);
+  return StartFieldMovie({.text = text, .version = 6, .variable = variable, .actions = actions.Tag()});
 }
 
 Actions& TraceFieldText(Actions& a) {
@@ -105,39 +88,30 @@ TEST(FrameScripts, AReferenceToARemovedClipIsStillAMovieClip) {
 // (a shape of the outer clip above its child answers for the outer clip), and stays
 // once the drag ends.
 TEST(FrameScripts, DropTargetIsTheClipOfTheTopmostContentAndOutlivesTheDrag) {
+  const auto placeAt = [](Bytes& into, std::uint16_t depth, int character, const char* name, std::int32_t x) {
+    testing::Place place;
+    place.depth = depth;
+    place.character = character;
+    place.name = name;
+    place.hasMatrix = x != 0;
+    place.x = x;
+    testing::PutBytes(into, testing::PlaceObject2(place));
+  };
+  const auto sprite = [](Bytes& into, std::uint16_t id, Bytes frame) {
+    testing::PutBytes(frame, testing::ShowFrame());
+    testing::PutBytes(frame, testing::End());
+    testing::PutBytes(into, testing::DefineSprite(id, 1, frame));
+  };
   Bytes tags = testing::DefineRectangle(1, 0, 0, 400, 400, 255, 0, 0);  // 20 x 20 px
   Bytes inner;
-  testing::Place place;
-  place.character = 1;
-  testing::PutBytes(inner, testing::PlaceObject2(place));
-  testing::PutBytes(inner, testing::ShowFrame());
-  testing::PutBytes(inner, testing::End());
-  testing::PutBytes(tags, testing::DefineSprite(2, 1, inner));
+  placeAt(inner, 1, 1, "", 0);
+  sprite(tags, 2, inner);
   Bytes outer;
-  place = {};
-  place.character = 2;
-  place.name = "inner";
-  testing::PutBytes(outer, testing::PlaceObject2(place));
-  place = {};
-  place.depth = 2;
-  place.character = 1;
-  place.hasMatrix = true;
-  place.x = 200;  // covers the right half of inner
-  testing::PutBytes(outer, testing::PlaceObject2(place));
-  testing::PutBytes(outer, testing::ShowFrame());
-  testing::PutBytes(outer, testing::End());
-  testing::PutBytes(tags, testing::DefineSprite(3, 1, outer));
-  place = {};
-  place.character = 3;
-  place.name = "outer";
-  testing::PutBytes(tags, testing::PlaceObject2(place));
-  place = {};
-  place.depth = 2;
-  place.character = 2;
-  place.name = "dragged";
-  place.hasMatrix = true;
-  place.x = 1600;
-  testing::PutBytes(tags, testing::PlaceObject2(place));
+  placeAt(outer, 1, 2, "inner", 0);
+  placeAt(outer, 2, 1, "", 200);  // covers the right half of inner
+  sprite(tags, 3, outer);
+  placeAt(tags, 1, 3, "outer", 0);
+  placeAt(tags, 2, 2, "dragged", 1600);
   Actions a;
   testing::Call(a, "dragged", "startDrag", {1});
   testing::PutBytes(tags, a.Stop().Tag());
