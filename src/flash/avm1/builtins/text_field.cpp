@@ -70,8 +70,10 @@ Value SetHtmlText(Call& call) {
 FIELD_GETTER(GetHtml, Value::Bool(f->Field().html))
 FIELD_SETTER(SetHtml, {
   const bool html = call.machine.ToBoolean(v);
-  // Before version 8 a field turned into HTML starts its new text left-aligned.
-  if (html && !f->Field().html && f->Movie() && f->Movie()->Version() < 8) {
+  // Before version 8 a field turned into HTML starts its new text left-aligned; an HTML
+  // field turned into plain text does in every version.
+  const bool toHtml = html && !f->Field().html && f->Movie() && f->Movie()->Version() < 8;
+  if (toHtml || (!html && f->Field().html)) {
     flash::TextFormat left;
     left.align = TextAlign::Left;
     f->SetNewTextFormat(left);
