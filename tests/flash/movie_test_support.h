@@ -80,6 +80,8 @@ struct FieldSpec {
   std::uint8_t flagsHigh = 0, flagsLow = 0;
   std::string text;
   int version = 8;
+  std::string variable;  // the variable the field is bound to
+  testing::Bytes actions;  // tags after the placement (a frame's actions)
 };
 inline std::unique_ptr<RunningMovie> StartFieldMovie(const FieldSpec& spec) {
   testing::Bytes body;
@@ -87,7 +89,7 @@ inline std::unique_ptr<RunningMovie> StartFieldMovie(const FieldSpec& spec) {
   testing::PutBytes(body, testing::RectRecord(0, spec.widthPx * 20, 0, spec.heightPx * 20));
   testing::PutU8(body, static_cast<std::uint8_t>(0x80 | spec.flagsHigh));
   testing::PutU8(body, spec.flagsLow);
-  testing::PutString(body, "");
+  testing::PutString(body, spec.variable);
   testing::PutString(body, spec.text);
   testing::Bytes tags;
   testing::PutBytes(tags, testing::Tag(37, body));
@@ -96,6 +98,7 @@ inline std::unique_ptr<RunningMovie> StartFieldMovie(const FieldSpec& spec) {
   place.character = 1;
   place.name = "f";
   testing::PutBytes(tags, testing::PlaceObject2(place));
+  testing::PutBytes(tags, spec.actions);
   testing::PutBytes(tags, testing::ShowFrame());
   testing::PutBytes(tags, testing::End());
   return StartMovie(tags, 1, spec.version);

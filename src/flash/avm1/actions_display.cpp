@@ -47,7 +47,22 @@ void Interpreter::ActionSetProperty(Step& step) {
   const double index = ToNumber(Pop());
   const Value t = Pop();
   DisplayObject* d = TargetOf(frame, t);
-  if (d && PropertyNumber(index)) SetDisplayProperty(*this, *d, static_cast<int>(index), v);
+  if (!PropertyNumber(index)) return;
+  if (d) {
+    SetDisplayProperty(*this, *d, static_cast<int>(index), v);
+    return;
+  }
+  // Without a target the value is still read as the property would read it.
+  switch (static_cast<int>(index)) {
+    case 11:
+    case 14:
+    case 15: break;  // _target, _droptarget and _url never look at it
+    case 13:
+    case 19: ToString(v); break;
+    default:
+      if (index >= 0 && index < 22) ToNumber(v);
+      break;
+  }
 }
 
 void Interpreter::ActionCloneSprite(Step& step) {
@@ -65,9 +80,11 @@ void Interpreter::ActionRemoveSprite(Step& step) {
 
 void Interpreter::ActionStartDrag(Step& step) {
   Frame& frame = step.frame;
-  const Value t = Pop();
-  const bool lockCenter = ToBoolean(Pop());
-  const bool constrain = ToBoolean(Pop());
+  // The target is found first; the two flags are read by their primitive values (an
+  // object's valueOf decides).
+  DisplayObject* target = TargetOf(frame, Pop());
+  const bool lockCenter = ToBoolean(ToPrimitive(Pop(), false));
+  const bool constrain = ToBoolean(ToPrimitive(Pop(), false));
   double rect[4];
   if (constrain) {
     rect[3] = ToNumber(Pop());
@@ -75,7 +92,7 @@ void Interpreter::ActionStartDrag(Step& step) {
     rect[1] = ToNumber(Pop());
     rect[0] = ToNumber(Pop());
   }
-  StartDrag(*this, TargetOf(frame, t), lockCenter, constrain ? rect : nullptr);
+  StartDrag(*this, target, lockCenter, constrain ? rect : nullptr);
 }
 
 void Interpreter::ActionEndDrag(Step&) {

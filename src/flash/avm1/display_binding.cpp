@@ -170,8 +170,12 @@ bool GetDisplayProperty(Interpreter& machine, DisplayObject& object, int index, 
       return true;
     case 13: out = machine.Str(object.name); return true;
     case 14: {
-      DisplayObject* target = clip && player.Dragged() == clip ? player.DropTarget() : nullptr;
-      out = machine.Str(target ? SlashPath(target) : std::string());
+      if (clip && player.Dragged() == clip) {
+        DisplayObject* target = player.DropTarget();
+        out = machine.Str(target && !target->Removed() ? SlashPath(target) : std::string());
+      } else {
+        out = machine.Str(HostOf(player).LastDropTarget(ScriptObjectOf(&object)));
+      }
       return true;
     }
     case 15: out = machine.Str(object.Movie() ? object.Movie()->url : std::string()); return true;
@@ -330,6 +334,15 @@ bool SetDisplayProperty(Interpreter& machine, DisplayObject& object, int index, 
         object.focusRect = machine.ToBoolean(value);
       }
       return true;
+    case 4:
+    case 5:
+    case 12:
+    case 20:
+    case 21:
+      // The read-only numbers still take the value as a number (its valueOf runs) and
+      // then ignore it; the read-only texts (_target, _droptarget, _url) do not look at it.
+      machine.ToNumber(value);
+      return true;
     default: return index >= 0 && index < 22;  // read-only properties ignore writes
   }
 }
@@ -385,7 +398,8 @@ void EnumerateDisplay(DisplayObject& object, std::vector<std::string>& names) {
   if (!object.IsContainer()) return;
   const auto& children = static_cast<MovieClip&>(object).Children();
   for (auto it = children.rbegin(); it != children.rend(); ++it) {
-    if (ScriptObjectOf(it->second) && !it->second->name.empty()) names.push_back(it->second->name);
+    // Named shapes, static texts and bitmaps are listed too (their name reads the clip).
+    if (!it->second->name.empty()) names.push_back(it->second->name);
   }
 }
 
@@ -579,7 +593,13 @@ void StartDrag(Interpreter&, DisplayObject* object, bool lockCenter, const doubl
 }
 
 void StopDrag(Interpreter& machine) {
-  if (machine.HasPlayer()) machine.GetPlayer().StopDrag();
+  if (!machine.HasPlayer()) return;
+  MovieRuntime& player = machine.GetPlayer();
+  if (DisplayObject* dragged = player.Dragged()) {
+    DisplayObject* target = player.DropTarget();
+    HostOf(player).DragStopped(ScriptObjectOf(dragged), target && !target->Removed() ? SlashPath(target) : std::string());
+  }
+  player.StopDrag();
 }
 
 void UnloadClipMovie(DisplayObject* object) {

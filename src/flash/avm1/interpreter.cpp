@@ -53,6 +53,7 @@ void Interpreter::Trace(const std::string& line) {
 
 void Interpreter::TraceRoots(gc::Tracer& tracer) const {
   for (const Value& v : stack_) TraceValue(tracer, v);
+  for (const Value& v : carried_) TraceValue(tracer, v);
   for (const auto& frame : frames_) {
     TraceValue(tracer, frame->thisValue);
     tracer.Mark(frame->callee);
@@ -189,7 +190,11 @@ std::string Interpreter::TypeOf(const Value& value) {
     case Value::Type::String: return "string";
     case Value::Type::Object: {
       if (value.object->IsFunction()) return "function";
-      if (value.object->kind == NativeKind::Display) return DisplayTypeOf(AsDisplay(value.object));
+      if (value.object->kind == NativeKind::Display) {
+        // A reference keeps the type of what it was made for, even once that clip has gone.
+        const auto* data = value.object->Data<DisplayData>();
+        return DisplayTypeOf(data ? data->object : nullptr);
+      }
       return "object";
     }
   }
@@ -474,6 +479,12 @@ bool Interpreter::Has(Object* object, std::string_view name) {
 }
 
 void Interpreter::Set(Object* object, std::string_view name, const Value& value) {
+  SetProperty(object, name, value);
+  // Text fields bound to a clip's variable show its new value at once.
+  if (object && object->kind == NativeKind::Display && host_) host_->VariableSet(object, name);
+}
+
+void Interpreter::SetProperty(Object* object, std::string_view name, const Value& value) {
   if (!object) return;
   const bool cs = CaseSensitive();
   const int version = Version();
@@ -755,7 +766,7 @@ bool Interpreter::PushFunctionFrame(Object* fn, const Value& thisValue, std::spa
   // SWF 5 functions close over nothing: they see their own locals, the clip they act on
   // and _global, whatever scope they were defined in.
   if (script.swfVersion <= 5 && frame->target) frame->scope = {rt_.global, frame->target};
-  frame->thisValue = thisValue.IsNullish() ? Value::Obj(definedIn) : thisValue;
+  frame->thisValue = thisValue;
   frame->superBase = holder ? holder : (thisValue.AsObject() ? thisValue.AsObject()->proto : nullptr);
   // A method found on the object itself: its super() looks from the object's prototype.
   frame->superBaseIsHolder = holder != nullptr && holder == thisValue.AsObject() && !construct && !superConstructorCall_;
@@ -877,6 +888,11 @@ void Interpreter::RunBlock(const ActionBlock& block, Object* target, int version
   frame->thisValue = Value::Obj(target);
   frame->registers.assign(4, Value());
   frame->stackBase = stack_.size();
+  if (frames_.empty()) {
+    frame->carriesStack = true;
+    stack_.insert(stack_.end(), carried_.begin(), carried_.end());
+    carried_.clear();
+  }
   const std::size_t base = frames_.size();
   frames_.push_back(std::move(frame));
   Run(base);
@@ -1326,6 +1342,9 @@ void Interpreter::UnwindAll(std::size_t base) {
 bool Interpreter::ReturnFrom(std::size_t base, Value result, Value& runResult) {
   std::unique_ptr<Frame> frame = std::move(frames_.back());
   frames_.pop_back();
+  if (frame->carriesStack && stack_.size() > frame->stackBase) {
+    carried_.assign(stack_.begin() + static_cast<std::ptrdiff_t>(frame->stackBase), stack_.end());
+  }
   stack_.resize(std::min(stack_.size(), frame->stackBase));
   if (frame->construct && !result.IsObject()) result = Value::Obj(frame->newObject);
   if (frames_.size() <= base || !frame->pushResult) {

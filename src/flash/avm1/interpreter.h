@@ -136,7 +136,11 @@ class Interpreter final : public MachineInterface {
 
   struct Frame;
 
- // Whether a script is running now (the heap may not be collected then).
+  // Values the last action block left on the stack go: the player's stack lives from
+  // one block to the next within a frame, and starts empty in the next frame.
+  void ClearCarriedStack() { carried_.clear(); }
+
+  // Whether a script is running now (the heap may not be collected then).
   bool Running() const { return !frames_.empty(); }
   // Stops every running script (the movie goes on).
   void Abort();
@@ -175,6 +179,7 @@ class Interpreter final : public MachineInterface {
                Object* holder);
   bool PushFunctionFrame(Object* fn, const Value& thisValue, std::span<const Value> args, bool construct,
                          Object* newObject, Object* holder, bool pushResult);
+  void SetProperty(Object* object, std::string_view name, const Value& value);
   Value GetWithThis(Object* start, std::string_view name, const Value& thisValue);
   // A getter/setter property's functions, run with the player's guard against
   // recursion: a nested access of the same property past the limit reads or writes the
@@ -234,6 +239,7 @@ class Interpreter final : public MachineInterface {
   std::unique_ptr<StringCache> cache_;
   std::vector<std::unique_ptr<Frame>> frames_;
   std::vector<Value> stack_;
+  std::vector<Value> carried_;  // what the last outermost action block left on the stack
   long budget_ = 2000000;
   bool throwing_ = false;
   Value thrown_;

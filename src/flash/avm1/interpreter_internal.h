@@ -72,6 +72,9 @@ struct Interpreter::Frame {
   // A call or construction ran from this frame: when the clip it runs for has been
   // removed meanwhile, the frame ends there.
   bool callMade = false;
+  // A frame's own action block run by the player (not by a script): what it leaves on
+  // the stack stays there for the next such block of the same frame.
+  bool carriesStack = false;
 };
 
 // The pools and literal strings of every block run so far, by the address of their

@@ -376,53 +376,66 @@ MovieClip* VariableScope(const TextField& field) {
 
 }  // namespace
 
-bool MovieHost::SyncTextVariable(TextField& field) {
+Object* MovieHost::VariableOwner(TextField& field, std::string& name) {
   MovieClip* parent = VariableScope(field);
-  if (!parent) return false;
-  const std::string& variable = field.variable;
+  if (!parent || !parent->ScriptCell()) return nullptr;
   auto* scope = static_cast<Object*>(parent->ScriptCell());
-  if (!scope) return false;
-  Interpreter& machine = *machine_;
-  machine.SetDefaultVersion(field.Movie()->Version());
-  // "path:name" and "a.b" names are read through the parent's paths.
-  Value value;
+  const std::string& variable = field.variable;
   const std::size_t colon = variable.rfind(':');
-  const std::size_t dot = variable.rfind('.');
-  if (colon != std::string::npos || dot != std::string::npos) {
-    const std::size_t split = colon != std::string::npos ? colon : dot;
-    DisplayObject* owner = ResolveTarget(machine, parent, variable.substr(0, split));
-    if (!owner || !owner->ScriptCell()) return false;
-    value = machine.Get(static_cast<Object*>(owner->ScriptCell()), variable.substr(split + 1));
-  } else {
-    if (!machine.Has(scope, variable)) {
-      // A bound variable that does not exist yet takes the field's text.
-      machine.Set(scope, variable, machine.Str(field.Text().toStdString()));
-      return false;
-    }
-    value = machine.Get(scope, variable);
+  const std::size_t split = colon != std::string::npos ? colon : variable.rfind('.');
+  if (split == std::string::npos) {
+    name = variable;
+    return scope;
   }
+  name = variable.substr(split + 1);
+  const std::string path = variable.substr(0, split);
+  if (DisplayObject* target = ResolveTarget(*machine_, parent, path)) return static_cast<Object*>(target->ScriptCell());
+  // Past the clips the path goes through variables: "obj.name" binds to a plain object.
+  return machine_->GetVariableFrom(scope, path, field.Movie()->Version()).AsObject();
+}
+
+bool MovieHost::SyncTextVariable(TextField& field) {
+  Interpreter& machine = *machine_;
+  if (!machine.Running()) machine.SetDefaultVersion(field.Movie()->Version());
+  std::string name;
+  Object* owner = VariableOwner(field, name);
+  if (!owner) return false;
+  if (!machine.Has(owner, name)) {
+    // A bound variable that does not exist yet takes the field's text (an empty field
+    // leaves it undefined).
+    if (!field.Text().isEmpty()) machine.Set(owner, name, machine.Str(field.Text().toStdString()));
+    return false;
+  }
+  const Value value = machine.Get(owner, name);
   const QString text = QString::fromStdString(value.IsUndefined() ? std::string() : machine.ToString(value));
   return field.ShowVariableText(text);
 }
 
+void MovieHost::VariableSet(Object* object, std::string_view name) {
+  if (boundFields_.empty()) return;
+  DisplayObject* holder = DisplayOf(*machine_, object);
+  if (!holder) return;
+  const bool cs = machine_->CaseSensitive();
+  for (TextField* field : std::vector<TextField*>(boundFields_)) {
+    if (field->Removed()) continue;
+    std::string member;
+    Object* owner = VariableOwner(*field, member);
+    if (owner && DisplayOf(*machine_, owner) == holder && SameName(member, name, cs)) field->SyncVariable();
+  }
+}
+
 void MovieHost::TextChanged(TextField& field) {
   if (!field.ScriptCell()) return;
+  StoreTextVariable(field);
+  QueueMethod(&field, "broadcastMessage", {machine_->Str("onChanged"), DisplayValue(&field)});
+}
+
+void MovieHost::StoreTextVariable(TextField& field) {
   Interpreter& machine = *machine_;
-  machine.SetDefaultVersion(field.Movie()->Version());
-  MovieClip* parent = VariableScope(field);
-  const std::string& variable = field.variable;
-  if (!variable.empty() && parent && parent->ScriptCell()) {
-    const std::size_t split = variable.find_last_of(":.");
-    auto* owner = static_cast<Object*>(parent->ScriptCell());
-    std::string name = variable;
-    if (split != std::string::npos) {
-      DisplayObject* target = ResolveTarget(machine, parent, variable.substr(0, split));
-      owner = target ? static_cast<Object*>(target->ScriptCell()) : nullptr;
-      name = variable.substr(split + 1);
-    }
-    if (owner) machine.Set(owner, name, machine.Str(field.Text().toStdString()));
-  }
-  QueueMethod(&field, "broadcastMessage", {machine.Str("onChanged"), DisplayValue(&field)});
+  if (!machine.Running()) machine.SetDefaultVersion(field.Movie()->Version());
+  std::string name;
+  if (Object* owner = field.variable.empty() ? nullptr : VariableOwner(field, name))
+    machine.Set(owner, name, machine.Str(field.Text().toStdString()));
 }
 
 Value MovieHost::ReadProperty(DisplayObject& object, const char* name) {
@@ -518,6 +531,7 @@ void MovieHost::TraceRoots(gc::Tracer& tracer) const {
   runtime_->Trace(tracer);
   machine_->TraceRoots(tracer);
   for (const TextField* field : boundFields_) tracer.Mark(field);
+  tracer.Mark(lastDragged_);
   auto markAction = [&](const QueuedAction& action) {
     tracer.Mark(action.target);
     tracer.Mark(action.constructor);

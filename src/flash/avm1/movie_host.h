@@ -51,6 +51,20 @@ class MovieHost final : public MovieScriptHost {
   Value CallMethodNow(Object* object, const std::string& name, std::vector<Value> args = {});
   void BroadcastInput(const char* broadcaster, const char* event, std::vector<Value> args);
 
+  // Writes a bound field's text to its variable (a path names the clip that holds it).
+  void StoreTextVariable(TextField& field);
+  // A script set name on object: the text fields bound to that variable show it.
+  void VariableSet(Object* object, std::string_view name);
+  // A drag ended: the dragged clip (its script object) keeps the path of its drop
+  // target for _droptarget.
+  void DragStopped(Object* clip, std::string dropTarget) {
+    lastDragged_ = clip;
+    lastDropTarget_ = std::move(dropTarget);
+  }
+  // Where the last drag of clip ended ("" for nothing, or for a clip not dragged last).
+  std::string LastDropTarget(const Object* clip) const {
+    return clip && clip == lastDragged_ ? lastDropTarget_ : std::string();
+  }
   // Timers (setInterval/setTimeout): returns the id.
   int AddTimer(Value function, Object* object, std::string method, std::vector<Value> args, double intervalMs,
                bool repeat);
@@ -74,7 +88,7 @@ class MovieHost final : public MovieScriptHost {
   void Placed(DisplayObject&) override {}
   void Removed(DisplayObject& object, const std::string& path, bool keepEarlier) override;
   void ClearVariables(DisplayObject& object) override;
-  void FrameStarted() override {}
+  void FrameStarted() override { machine_->ClearCarriedStack(); }
   void FrameActionsDone() override {}
   void QueueBlock(DisplayObject& target, ActionBlock block, ActionPriority priority, bool evenIfRemoved) override;
   void QueueMethod(DisplayObject& target, const char* method, bool evenIfRemoved) override {
@@ -127,6 +141,9 @@ class MovieHost final : public MovieScriptHost {
     bool repeat = true;
   };
   void RunAction(QueuedAction& action);
+  // The object holding a bound field's variable (null when the path finds none) and
+  // the variable's name in it.
+  Object* VariableOwner(TextField& field, std::string& name);
   Value ReadProperty(DisplayObject& object, const char* name);
 
   MovieRuntime& player_;
@@ -141,6 +158,8 @@ class MovieHost final : public MovieScriptHost {
   // during a script; frameQueue_ while the frame loop drains the queue.
   std::vector<const QueuedAction*> running_;
   bool frameQueue_ = false;
+  Object* lastDragged_ = nullptr;  // the script object of the clip whose drag ended last
+  std::string lastDropTarget_;
 };
 
 // The ActionScript 1/2 host of the player (whose movie runs on this machine).

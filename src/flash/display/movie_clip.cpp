@@ -12,12 +12,13 @@ namespace vantrel::flash {
 
 namespace {
 
-// Unnamed objects scripts can reach get an "instanceN" name; in ActionScript 1/2 movies
-// shapes and static text take no number.
+// Unnamed objects get an "instanceN" name; in ActionScript 1/2 movies only clips,
+// buttons and text fields take a number (shapes, static text, bitmaps and videos the
+// timeline placed stay unnamed).
 bool NamedByPlayer(const DisplayObject& object) {
   const DisplayKind kind = object.Kind();
   if (object.Movie() && object.Movie()->movie->actionScript3) return true;
-  return kind != DisplayKind::Shape && kind != DisplayKind::Morph && kind != DisplayKind::StaticText;
+  return kind == DisplayKind::MovieClip || kind == DisplayKind::Button || kind == DisplayKind::EditText;
 }
 
 // Timeline depths as scripts see them: SWF depth 1 is -16383.

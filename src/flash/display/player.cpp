@@ -82,6 +82,39 @@ std::string ReadLocalFile(const std::string& path, bool& ok) {
   return out.str();
 }
 
+// The clip whose own content is topmost under point (stage twips), searching clip's
+// children from the highest depth down: a shape, text or bitmap hit answers for the clip
+// that holds it, a button for the clip it is in. skip (the dragged clip, with what it
+// holds) and masks are passed over.
+MovieClip* DropTargetIn(MovieClip& clip, const QTransform& toStage, QPointF point, const DisplayObject* skip,
+                        int nesting) {
+  if (nesting > MovieClip::kMaxNesting) return nullptr;
+  const auto& list = clip.Children();
+  for (auto it = list.rbegin(); it != list.rend(); ++it) {
+    DisplayObject* child = it->second;
+    if (child == skip || !child->visible || child->clipDepth != 0) continue;
+    const Matrix& m = child->GetMatrix();
+    const QTransform childToStage = QTransform(m.a, m.b, m.c, m.d, m.tx, m.ty) * toStage;
+    if (child->IsContainer()) {
+      auto& inner = static_cast<MovieClip&>(*child);
+      MovieClip* found = DropTargetIn(inner, childToStage, point, skip, nesting + 1);
+      if (!found && inner.drawing) {
+        bool invertible = false;
+        const QPointF local = childToStage.inverted(&invertible).map(point);
+        if (invertible && inner.drawing->HitTest(local)) found = &inner;
+      }
+      if (found) return inner.button ? &clip : found;
+      continue;
+    }
+    const Drawable* drawn = child->Drawn();
+    if (!drawn) continue;
+    bool invertible = false;
+    const QPointF local = childToStage.inverted(&invertible).map(point);
+    if (invertible && drawn->HitTest(local, child->ratio)) return &clip;
+  }
+  return nullptr;
+}
+
 }  // namespace
 
 std::shared_ptr<Character> LoadedMovie::Find(std::uint16_t id) const {
@@ -801,6 +834,13 @@ void MovieRuntime::UpdateDrag() {
   m.ty = y;
   drag_->SetMatrix(m);
   drag_->transformedByScript = true;
+  // The drop target is the topmost clip under the mouse besides the dragged one and
+  // what it holds.
+  dropTarget_ = nullptr;
+  for (auto it = levels_.rbegin(); it != levels_.rend() && !dropTarget_; ++it) {
+    const Matrix& lm = it->second->GetMatrix();
+    dropTarget_ = DropTargetIn(*it->second, QTransform(lm.a, lm.b, lm.c, lm.d, lm.tx, lm.ty), mouse_, drag_, 0);
+  }
 }
 
 void MovieRuntime::TraceRoots(gc::Tracer& tracer) const {

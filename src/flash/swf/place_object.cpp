@@ -29,13 +29,15 @@ std::vector<ClipAction> ReadClipActions(SwfStream& in, int swfVersion) {
   std::vector<ClipAction> actions;
   const bool wide = swfVersion >= 6;
   in.U16();                            // reserved
-  if (wide) in.U32(); else in.U16();   // all events
+  // The union of the records' events: the player runs a record only for the events
+  // that are in it too.
+  const std::uint32_t allEvents = wide ? in.U32() : in.U16();
   // Each record takes at least four bytes, so the loop ends with the data.
   while (!in.AtEnd()) {
     const std::uint32_t events = wide ? in.U32() : in.U16();
     if (events == 0 || in.Overrun()) break;
     ClipAction action;
-    action.events = events;
+    action.events = events & allEvents;
     std::size_t size = in.U32();
     if (wide && (events & 0x00020000u) && size > 0) {  // key press carries a key code
       action.keyCode = in.U8();

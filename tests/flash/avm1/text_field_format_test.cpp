@@ -82,6 +82,25 @@ TEST(TextFieldFormat, NewTextGetsTheNewTextFormatAndTheRestKeepsItsOwn) {
   EXPECT_EQ(s.Read(s.Call("getNewTextFormat", {}), "color"), std::to_string(0x404040));
 }
 
+// textColor reads the colour of the text to come; an HTML field turned into plain text
+// starts its new text left-aligned.
+TEST(TextFieldFormat, TextColorReadsTheNewFormatAndPlainTextStartsLeftAligned) {
+  auto run = FieldMovie(true, "");
+  ASSERT_TRUE(run->player);
+  Script s{*run};
+  avm1::Object* self = avm1::ScriptObjectOf(s.field);
+  s.m.Set(self, "textColor", Script::Num(0xFFFFFF));
+  s.Call("setTextFormat", {s.Format({{"color", Script::Num(0x808080)}})});
+  EXPECT_EQ(s.m.ToNumber(s.m.Get(self, "textColor")), 0xFFFFFF);
+  s.Call("setNewTextFormat", {s.Format({{"color", Script::Num(0x404040)}, {"align", s.Str("center")}})});
+  EXPECT_EQ(s.m.ToNumber(s.m.Get(self, "textColor")), 0x404040);
+
+  s.m.Set(self, "html", avm1::Value::Bool(true));  // no change: the alignment stays
+  EXPECT_EQ(s.Read(s.Call("getNewTextFormat", {}), "align"), "center");
+  s.m.Set(self, "html", avm1::Value::Bool(false));
+  EXPECT_EQ(s.Read(s.Call("getNewTextFormat", {}), "align"), "left");
+}
+
 TEST(TextFieldFormat, HtmlFieldsWriteTheirRunsAndDrawThem) {
   auto run = FieldMovie(true, "<p align=\"center\"><b>bold</b> plain</p>");
   ASSERT_TRUE(run->player);

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <optional>
 
 #include "flash/movie_test_support.h"
 
@@ -356,9 +357,11 @@ TEST(Timeline, ATellTargetThatFindsNothingActsOnTheRoot) {
 }
 
 // PlaceObject2 of character at depth named name, with onClipEvent handlers that trace:
-// (event bits, text) pairs.
+// (event bits, text) pairs. allEvents is the union the tag declares (by default that of
+// the handlers).
 Bytes PlaceWithHandlers(std::uint16_t depth, std::uint16_t character, const std::string& name,
-                        const std::vector<std::pair<std::uint32_t, std::string>>& handlers) {
+                        const std::vector<std::pair<std::uint32_t, std::string>>& handlers,
+                        std::optional<std::uint32_t> allEvents = std::nullopt) {
   Bytes body{0x80 | 0x20 | 0x02};  // clip actions, name, character
   testing::PutU16(body, depth);
   testing::PutU16(body, character);
@@ -366,7 +369,7 @@ Bytes PlaceWithHandlers(std::uint16_t depth, std::uint16_t character, const std:
   testing::PutU16(body, 0);
   std::uint32_t all = 0;
   for (const auto& [events, text] : handlers) all |= events;
-  testing::PutU32(body, all);
+  testing::PutU32(body, allEvents.value_or(all));
   for (const auto& [events, text] : handlers) {
     Bytes code = testing::Actions().TraceString(text).Data();
     code.push_back(0);
@@ -400,6 +403,24 @@ TEST(Timeline, ParentClipEventsOfPlacementComeBeforeItsChildrens) {
   auto run = StartMovie(tags, 1, 8);
   EXPECT_EQ(run->traces, (std::vector<std::string>{"outer initialize", "child initialize", "outer construct",
                                                    "child construct", std::to_string(outerTags)}));
+}
+
+// A handler runs only for the events that are also in the tag's union of events.
+TEST(Timeline, ClipHandlersRunOnlyForEventsTheTagDeclaresForAll) {
+  constexpr std::uint32_t kEnterFrame = 0x02, kInitialize = 0x200, kConstruct = 0x40000;
+  Bytes inner;
+  PutBytes(inner, testing::ShowFrame());
+  PutBytes(inner, testing::End());
+  Bytes tags = testing::DefineSprite(1, 1, inner);
+  const std::vector<std::pair<std::uint32_t, std::string>> handlers = {
+      {kInitialize | kConstruct, "both"}, {kConstruct, "construct"}, {kEnterFrame, "enterFrame"}};
+  PutBytes(tags, PlaceWithHandlers(1, 1, "some", handlers, kInitialize));
+  PutBytes(tags, PlaceWithHandlers(2, 1, "none", handlers, 0));
+  PutBytes(tags, testing::ShowFrame());
+  PutBytes(tags, testing::End());
+  auto run = StartMovie(tags, 1, 8);
+  run->player->Tick();
+  EXPECT_EQ(run->traces, (std::vector<std::string>{"both"}));
 }
 
 // A placed clip's load event comes before its first frame's scripts (and before the

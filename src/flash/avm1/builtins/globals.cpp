@@ -321,6 +321,8 @@ void InstallGlobals(Runtime& rt) {
   rt.RegisterNative(2, 0, rt.MakeFunction(AsNew));
   rt.global->Define("NaN", Value::Number(kNaN), kDontEnum);
   rt.global->Define("Infinity", Value::Number(std::numeric_limits<double>::infinity()), kDontEnum);
+  // The player declares a global "o" holding null.
+  rt.global->Define("o", Value::Null(), kDontEnum);
 }
 
 }  // namespace vantrel::flash::avm1

@@ -300,7 +300,7 @@ Value StartDragMethod(Call& call) {
 }
 
 Value StopDragMethod(Call& call) {
-  if (DisplayObject* d = call.machine.AsDisplay(call.self)) d->GetPlayer().StopDrag();
+  if (call.machine.AsDisplay(call.self)) StopDrag(Machine(call));
   return {};
 }
 

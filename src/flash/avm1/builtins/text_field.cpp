@@ -6,6 +6,7 @@
 #include "flash/avm1/builtins/builtins.h"
 #include "flash/avm1/builtins/text_format.h"
 #include "flash/avm1/display_binding.h"
+#include "flash/avm1/movie_host.h"
 #include "flash/character/font.h"
 #include "flash/display/movie_clip.h"
 #include "flash/display/player.h"
@@ -56,8 +57,7 @@ Value SetText(Call& call) {
   TextField* f = FieldOf(call);
   if (!f) return {};
   f->SetText(QString::fromStdString(call.machine.ToString(call.Arg(0))));
-  if (!f->variable.empty() && f->Parent() && ScriptObjectOf(f->Parent()))
-    call.machine.Set(ScriptObjectOf(f->Parent()), f->variable, call.machine.Str(f->Text().toStdString()));
+  if (!f->variable.empty() && call.machine.HasPlayer()) HostOf(call.machine).StoreTextVariable(*f);
   return {};
 }
 FIELD_GETTER(GetHtmlText, call.machine.Str(f->HtmlText().toStdString()))
@@ -70,15 +70,19 @@ Value SetHtmlText(Call& call) {
 FIELD_GETTER(GetHtml, Value::Bool(f->Field().html))
 FIELD_SETTER(SetHtml, {
   const bool html = call.machine.ToBoolean(v);
-  // Before version 8 a field turned into HTML starts its new text left-aligned.
-  if (html && !f->Field().html && f->Movie() && f->Movie()->Version() < 8) {
+  // Before version 8 a field turned into HTML starts its new text left-aligned; an HTML
+  // field turned into plain text does in every version.
+  const bool toHtml = html && !f->Field().html && f->Movie() && f->Movie()->Version() < 8;
+  if (toHtml || (!html && f->Field().html)) {
     flash::TextFormat left;
     left.align = TextAlign::Left;
     f->SetNewTextFormat(left);
   }
   f->Field().html = html;
 })
-FIELD_GETTER(GetTextColor, Value::Number(RgbOf(f->Field().color)))
+// textColor reads the colour of the text to come (setNewTextFormat changes it; a format
+// set on the text alone does not).
+FIELD_GETTER(GetTextColor, Value::Number(f->NewTextFormat().color.value_or(RgbOf(f->Field().color)) & 0xFFFFFF))
 // textColor colours the whole text and the text to come.
 FIELD_SETTER(SetTextColor, {
   f->Field().color = RgbFrom(call.machine.ToNumber(v));
