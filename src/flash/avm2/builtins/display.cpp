@@ -981,12 +981,13 @@ Value Goto(Machine& m, const Value& self, const Value* args, int argc, bool play
   };
   int frame = 0;
   // A whole number (or a string that reads as one) is a frame number; anything else (a
-  // number with a fraction too) names a label.
-  const double asNumber = target.IsString() ? m.ToNumber(target) : 0;
-  const bool numberString = target.IsString() && !std::isnan(asNumber) && (!std::isfinite(asNumber) || asNumber == std::trunc(asNumber));
+  // number with a fraction too) names a label. An object counts as its string.
+  const bool text = target.IsString() || target.IsObject();
+  const std::string label = text || target.IsNumber() ? m.ToString(target) : std::string();
+  const double asNumber = text ? m.ToNumber(m.StrValue(label)) : 0;
+  const bool numberString = text && !std::isnan(asNumber) && (!std::isfinite(asNumber) || asNumber == std::trunc(asNumber));
   const bool fraction = target.IsNumber() && std::isfinite(target.number) && target.number != std::trunc(target.number);
-  if ((target.IsString() && !numberString) || fraction) {
-    const std::string label = m.ToString(target);
+  if ((text && !numberString) || fraction) {
     frame = -1;
     if (scenes.size() > 1) {
       for (const auto& [at, name] : LabelsIn(clip, scenes[scene], false))
