@@ -51,6 +51,23 @@ Value ErrorCall(Machine& m, const Value& self, const Value* args, int argc) {
   return Value::Obj(m.ConstructClass(static_cast<ClassObject*>(self.object), args, argc));
 }
 
+// flash.errors.DRMManagerError(message, id, subErrorID): an Error with a second code.
+Value DrmErrorConstruct(Machine& m, const Value& self, const Value* args, int argc) {
+  ErrorConstruct(m, self, args, std::min(argc, 2));
+  static_cast<NativeObject*>(self.object)->b = Value::Number(m.ToInt32(Arg(args, argc, 2)));
+  return Value();
+}
+Value DrmSubErrorId(Machine& m, const Value& self, const Value*, int) {
+  auto* e = Receiver<NativeObject>(m, self, ObjectKind::Error, "DRMManagerError.subErrorID");
+  return e->b.IsUndefined() ? Value::Number(0) : e->b;
+}
+Value DrmToString(Machine& m, const Value& self, const Value* args, int argc) {
+  auto* e = Receiver<NativeObject>(m, self, ObjectKind::Error, "DRMManagerError.toString");
+  return m.StrValue("DRMManagerError: '" + m.ToString(m.GetPublic(self, "message")) + "', error ID:'" +
+                    m.ToString(ErrorId(m, self, args, argc)) + "', subErrorID:'" +
+                    m.ToString(e->b.IsUndefined() ? Value::Number(0) : e->b) + "'");
+}
+
 void AddSlot(Machine& m, ClassObject* c, const std::string& name) {
   Traits& traits = *c->instanceTraits;
   Binding b;
@@ -78,8 +95,15 @@ void InstallErrors(Machine& m) {
       {"getStackTrace", StackTrace, nullptr, 0, 0},
   };
   Install(m, error, kErrorMembers);
-  error->prototype->SetOwn("name", m.StrValue("Error"), false);
-  error->prototype->SetOwn("message", m.StrValue("Error"), false);
+  // Error.prototype is an Error itself: its name and message ("Error") are the slots of
+  // an Error, which a lookup through the prototype chain does not see (it sees dynamic
+  // properties only), so a subclass's prototype without a name of its own has none.
+  Object* proto = error->prototype;
+  proto->cls = error;
+  proto->traits = error->instanceTraits.get();
+  proto->slotValues.assign(error->instanceTraits->slotValues.size(), Value());
+  m.SetPublic(Value::Obj(proto), "name", m.StrValue("Error"));
+  m.SetPublic(Value::Obj(proto), "message", m.StrValue("Error"));
   static const Constant kErrorConstants[] = {
       {"length", 1},
   };
@@ -102,6 +126,13 @@ void InstallErrors(Machine& m) {
     // flash.errors do not.
     if (!*s.package) Install(m, c, kErrorConstants);
   }
+  ClassObject* drm = m.DefineClass("flash.errors", "DRMManagerError", error, DrmErrorConstruct, false);
+  drm->callHandler = error->callHandler;
+  static const Member kDrmMembers[] = {
+      {"subErrorID", DrmSubErrorId, nullptr, kAccessor, 0},
+      {"toString", DrmToString, nullptr, 0, 0},
+  };
+  Install(m, drm, kDrmMembers);
   ClassObject* io = m.FindClass("flash.errors.IOError");
   for (const char* name : {"EOFError"}) {
     ClassObject* c = m.DefineClass("flash.errors", name, io, ErrorConstruct, false);
