@@ -202,8 +202,14 @@ Value DispatchEvent(Machine& m, const Value& self, const Value* args, int argc) 
   if (!eventValue.IsObject() || eventValue.object->kind != ObjectKind::Event)
     m.ThrowTypeError(2007, "Parameter event must be non-null.");
   auto* event = static_cast<NativeObject*>(eventValue.object);
-  if (!event->a.IsNull() && !event->a.IsUndefined()) event = static_cast<NativeObject*>(m.CallPublic(eventValue, "clone").AsObject());
-  if (!event || event->list.size() != kEventFields) return Value::Bool(true);
+  // An event dispatched before goes out as its clone; a clone that is no event is refused
+  // as a missing one.
+  if (!event->a.IsNull() && !event->a.IsUndefined()) {
+    const Value copy = m.CallPublic(eventValue, "clone");
+    if (!copy.IsObject() || copy.object->kind != ObjectKind::Event) m.ThrowTypeError(2007, "Parameter event must be non-null.");
+    event = static_cast<NativeObject*>(copy.object);
+  }
+  if (event->list.size() != kEventFields) return Value::Bool(true);
   event->a = self;
   event->list[kStopped] = Value::Number(0);
   const std::vector<NativeObject*> ancestors = Ancestors(m, target);
