@@ -38,6 +38,22 @@ Value Subtract(Machine& m, const Value&, const Value* args, int argc) {
   return Value::Number(m.ToNumber(Arg(args, argc, 0)) - m.ToNumber(Arg(args, argc, 1)));
 }
 
+// Error.prototype is an Error: its name and message read directly, but a prototype chain
+// passing through it finds neither (a class without a name of its own shows undefined).
+TEST_F(CoreClasses, ErrorPrototypeKeepsItsNameAndMessageToItself) {
+  const Value errorProto = m.GetPublic(Value::Obj(m.FindClass("Error")), "prototype");
+  EXPECT_EQ(Str(m.CallPublic(errorProto, "toString")), "Error: Error");
+  const Value objectToString = m.GetPublic(m.GetPublic(Value::Obj(m.FindClass("Object")), "prototype"), "toString");
+  EXPECT_EQ(Str(m.CallPublic(objectToString, "call", {errorProto})), "[object Error]");
+  const Value drmProto = m.GetPublic(Value::Obj(m.FindClass("flash.errors.DRMManagerError")), "prototype");
+  EXPECT_TRUE(m.GetPublic(drmProto, "name").IsUndefined());
+  EXPECT_EQ(Str(m.GetPublic(m.GetPublic(Value::Obj(m.FindClass("TypeError")), "prototype"), "name")), "TypeError");
+  const Value drm = Construct("flash.errors.DRMManagerError", {m.StrValue("Lost"), Value::Number(42), Value::Number(10)});
+  EXPECT_EQ(Str(m.CallPublic(drm, "toString")), "DRMManagerError: 'Lost', error ID:'42', subErrorID:'10'");
+  EXPECT_EQ(Str(m.GetPublic(drm, "name")), "Error");
+  EXPECT_EQ(m.ToNumber(m.GetPublic(drm, "subErrorID")), 10);
+}
+
 TEST_F(CoreClasses, SortAsksInThePlayersOrderAndKeepsItsOrderOfEqualElements) {
   compared.clear();
   const Value array = Array({0, 1, 2, 3, 4, 5, 6, 7, 8, 9});
