@@ -118,6 +118,14 @@ TEST_F(CoreClasses, VectorSpliceCountsBackFromTheEndAndAFixedVectorMayShrink) {
   EXPECT_EQ(Str(m.CallPublic(v, "splice", {Value::Number(0), Value::Number(2)})), "1,2");
   EXPECT_EQ(Str(v), "4,5,6");
   EXPECT_THROW(m.CallPublic(v, "splice", {Value::Number(0), Value::Number(0), Value::Number(9)}), Thrown);
+  // Called as a function, the class converts a ByteArray byte by byte; a plain object is refused.
+  const Value bytes = Construct("flash.utils.ByteArray");
+  m.CallPublic(bytes, "writeByte", {Value::Number(7)});
+  m.CallPublic(bytes, "writeByte", {Value::Number(-1)});
+  const Value intVector = Value::Obj(ApplyVector(m, m.intClass));
+  EXPECT_EQ(Str(m.Call(intVector, Value::Null(), &bytes, 1)), "7,255");
+  const Value plain = Value::Obj(m.NewObject());
+  EXPECT_THROW(m.Call(intVector, Value::Null(), &plain, 1), Thrown);
 }
 
 TEST_F(CoreClasses, ByteArrayTextKeepsZerosAndReadsBothUtf16Orders) {

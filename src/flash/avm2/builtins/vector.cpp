@@ -71,7 +71,13 @@ Value VectorCall(Machine& m, const Value& self, const Value* args, int argc) {
   std::vector<Value> items;
   if (source.IsObject() && source.object->kind == ObjectKind::Array) items = static_cast<ArrayObject*>(source.object)->elements;
   else if (source.IsObject() && source.object->kind == ObjectKind::Vector) items = static_cast<NativeObject*>(source.object)->list;
-  else m.ThrowTypeError(1034, "Type Coercion failed: cannot convert " + m.ClassNameForError(source) + " to " + cls->QualifiedName() + ".");
+  else if (source.IsObject() && source.object->kind == ObjectKind::ByteArray) {
+    // A ByteArray converts as a list of its bytes.
+    const double length = m.ToNumber(m.GetPublic(source, "length"));
+    for (double i = 0; i < length && i < kMaxLength; ++i) items.push_back(m.GetPublic(source, NumberToString(i)));
+  } else {
+    m.ThrowTypeError(1034, "Type Coercion failed: cannot convert " + m.ClassNameForError(source) + " to " + cls->QualifiedName() + ".");
+  }
   auto* v = static_cast<NativeObject*>(m.ConstructClass(cls, nullptr, 0));
   ClassObject* type = ElementType(v);
   for (const Value& item : items) v->list.push_back(Element(m, item.type == Value::Type::Hole ? Value() : item, type));
