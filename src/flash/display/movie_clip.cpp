@@ -21,6 +21,22 @@ bool NamedByPlayer(const DisplayObject& object) {
   return kind == DisplayKind::MovieClip || kind == DisplayKind::Button || kind == DisplayKind::EditText;
 }
 
+constexpr int kStaysHere = -1;
+constexpr int kStopsHere = -2;
+
+// The frame a playing clip steps to after its current one: the next loaded frame, or the
+// first again at the end. A single frame never repeats its actions, and a file that ends
+// early waits at its last frame (kStaysHere); the root of a player that does not loop
+// stops at its end (kStopsHere).
+int NextPlayedFrame(const MovieClip& clip, bool stopsAtEnd) {
+  if (clip.CurrentFrame() + 1 < clip.FramesLoaded()) return clip.CurrentFrame() + 1;
+  const Timeline* timeline = clip.GetTimeline();
+  if (clip.TotalFrames() <= 1 || clip.FramesLoaded() < clip.TotalFrames() || clip.CurrentFrame() < 0 || !timeline ||
+      !timeline->repeats)
+    return kStaysHere;
+  return stopsAtEnd ? kStopsHere : 0;
+}
+
 // Timeline depths as scripts see them: SWF depth 1 is -16383.
 constexpr std::int32_t kDepthBias = 16384;
 
@@ -281,18 +297,11 @@ void MovieClip::RunFrame() {
   }
   QueueEvent(ClipAction::kEnterFrame, "onEnterFrame");
   if (kind_ != DisplayKind::MovieClip || !playing_) return;
-  if (current_ + 1 < FramesLoaded()) {
-    RunFrameTags(current_ + 1, true);
-    return;
-  }
-  // A single frame never repeats its actions; a file that ends early waits at its last
-  // frame.
-  if (TotalFrames() <= 1 || FramesLoaded() < TotalFrames() || current_ < 0 || !timeline_ || !timeline_->repeats) return;
-  if (!parent_ && this == &player_.Root() && !player_.loop) {
-    playing_ = false;
-    return;
-  }
-  GotoFrame(0, true);
+  const int next = NextPlayedFrame(*this, !parent_ && this == &player_.Root() && !player_.loop);
+  if (next == kStopsHere) playing_ = false;
+  if (next < 0) return;
+  if (next == current_ + 1) RunFrameTags(next, true);
+  else GotoFrame(next, true);
 }
 
 void MovieClip::RunFrameTags(int frame, bool runActions) {
@@ -406,16 +415,9 @@ void MovieClip::AdvanceFrame() {
     holdsFirstStep = false;
     return;
   }
-  int target = current_ + 1;
-  if (target >= FramesLoaded()) {
-    if (TotalFrames() <= 1 || FramesLoaded() < TotalFrames() || current_ < 0 || !timeline_->repeats) return;
-    if (!parent_ && this == &player_.Root() && !player_.loop) {
-      playing_ = false;
-      return;
-    }
-    target = 0;
-  }
-  if (target != current_) Jump(target, false);
+  const int target = NextPlayedFrame(*this, !parent_ && this == &player_.Root() && !player_.loop);
+  if (target == kStopsHere) playing_ = false;
+  if (target >= 0 && target != current_) Jump(target, false);
 }
 
 void MovieClip::ConstructFrame() {

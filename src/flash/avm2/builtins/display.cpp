@@ -526,6 +526,9 @@ Value SetFlag(Machine& m, const Value& self, const Value* args, int argc) {
 }
 
 void DispatchSimple(Machine& m, const Value& target, const std::string& type, bool bubbles);
+// The events of a child leaving its parent: removed (bubbling), then removedFromStage
+// through its subtree when it was on the stage; the child is still in place.
+void Removing(Machine& m, const Value& child);
 
 // Tab order: tabEnabled (unset, it is true for buttons and input fields and follows
 // buttonMode for sprites), tabIndex (-1 when none), a container's tabChildren. A change
@@ -642,10 +645,7 @@ bool Insert(Machine& m, MovieClip* parent, DisplayObject* child, std::size_t ind
   if (child->Parent() && !child->Removed() && child->Parent() != parent) {
     MovieClip* old = child->Parent();
     const auto it = m.displayObjects.find(child);
-    if (it != m.displayObjects.end()) {
-      DispatchSimple(m, Value::Obj(it->second), "removed", true);
-      if (OnStage(m, child)) DispatchStageEvents(m, child, false);
-    }
+    if (it != m.displayObjects.end()) Removing(m, Value::Obj(it->second));
     // A listener may have placed the child elsewhere meanwhile.
     if (child->Parent() == old && !child->Removed()) old->RemoveChild(child);
   }
@@ -703,6 +703,12 @@ bool OnStage(Machine& m, DisplayObject* d) {
   return false;
 }
 
+void Removing(Machine& m, const Value& child) {
+  DispatchSimple(m, child, "removed", true);
+  DisplayObject* d = static_cast<NativeObject*>(child.object)->display;
+  if (d && OnStage(m, d)) DispatchStageEvents(m, d, false);
+}
+
 void Added(Machine& m, const Value& child) {
   DispatchSimple(m, child, "added", true);
   DisplayObject* d = static_cast<NativeObject*>(child.object)->display;
@@ -730,8 +736,7 @@ Value RemoveChild(Machine& m, const Value& self, const Value* args, int argc) {
   DisplayObject* child = ChildArg(m, args, argc);
   if (child->Parent() != parent || child->Removed())
     m.ThrowError("ArgumentError", 2025, "The supplied DisplayObject must be a child of the caller.");
-  DispatchSimple(m, args[0], "removed", true);
-  if (OnStage(m, child)) DispatchStageEvents(m, child, false);
+  Removing(m, args[0]);
   parent->RemoveChild(child);
   return args[0];
 }
@@ -1192,10 +1197,7 @@ void RunGotoFrame(Machine& m) {
 void TimelineRemoving(Machine& m, DisplayObject* object) {
   const auto it = m.displayObjects.find(object);
   if (it == m.displayObjects.end()) return;
-  m.Guard([&] {
-    DispatchSimple(m, Value::Obj(it->second), "removed", true);
-    if (OnStage(m, object)) DispatchStageEvents(m, object, false);
-  });
+  m.Guard([&] { Removing(m, Value::Obj(it->second)); });
 }
 
 // Tells every enterFrame (or other frame event) listener.
@@ -1225,9 +1227,7 @@ void AddChildOf(Machine& m, DisplayObject* parent, DisplayObject* child) {
 }
 
 void RemoveChildOf(Machine& m, DisplayObject* parent, DisplayObject* child) {
-  const Value object = ObjectFor(m, child);
-  DispatchSimple(m, object, "removed", true);
-  if (OnStage(m, child)) DispatchStageEvents(m, child, false);
+  Removing(m, ObjectFor(m, child));
   static_cast<MovieClip*>(parent)->RemoveChild(child);
 }
 Value StageValue(Machine& m) { return StageObject(m); }
