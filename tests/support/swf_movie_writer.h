@@ -265,6 +265,39 @@ class Actions {
   Bytes bytes_;
 };
 
+// A DefineButton2 record: states, character, depth, identity-translated matrix and an
+// empty colour transform.
+inline Bytes ButtonRecord(std::uint8_t states, std::uint16_t character, std::uint16_t depth) {
+  Bytes out{states};
+  PutU16(out, character);
+  PutU16(out, depth);
+  PutBytes(out, MatrixRecord(0, 0));
+  PutU8(out, 0);  // colour transform: no terms (2 flag bits and 4 size bits, padded)
+  return out;
+}
+
+// DefineButton2 with its records and (condition, actions) pairs.
+inline Bytes DefineButton2(std::uint16_t id, const std::vector<Bytes>& records,
+                           const std::vector<std::pair<std::uint16_t, Actions>>& conditions) {
+  Bytes body;
+  PutU16(body, id);
+  PutU8(body, 0);  // not a menu
+  Bytes list;
+  for (const Bytes& record : records) PutBytes(list, record);
+  list.push_back(0);
+  PutU16(body, static_cast<std::uint16_t>(list.size() + 2));  // offset from this field
+  PutBytes(body, list);
+  for (std::size_t i = 0; i < conditions.size(); ++i) {
+    Bytes actions = conditions[i].second.Data();
+    actions.push_back(0);
+    const bool last = i + 1 == conditions.size();
+    PutU16(body, last ? 0 : static_cast<std::uint16_t>(actions.size() + 4));
+    PutU16(body, conditions[i].first);
+    PutBytes(body, actions);
+  }
+  return Tag(34, body);
+}
+
 // A whole movie: header, frame size (pixels), rate, frame count, then tags (add End()).
 inline Bytes MakeMovie(const Bytes& tags, int width = 100, int height = 100, int frames = 1, int version = 8,
                    double frameRate = 24, bool compress = false) {

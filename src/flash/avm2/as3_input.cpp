@@ -39,6 +39,10 @@ bool Covers(DisplayObject& object, QPointF stage, int nesting, bool evenHidden =
   if (object.Kind() == DisplayKind::EditText) return object.LocalBounds().contains(local);
   if (object.IsContainer()) {
     auto& clip = static_cast<MovieClip&>(object);
+    if (clip.keepsStates) {
+      DisplayObject* hit = clip.stateObjects[MovieClip::kStateCount - 1];
+      return hit && Covers(*hit, stage, nesting + 1, true);
+    }
     if (clip.button) {
       for (const ButtonRecord& record : clip.button->records) {
         if (!(record.states & ButtonCharacter::kHitTest)) continue;
@@ -207,6 +211,10 @@ void As3Movie::PointerMoved() {
   if (under == stage) under = nullptr;  // the stage itself is never rolled over
   MouseEvent(under ? under : stage, "mouseMove", nullptr);
   if (under == hovered_) return;
+  struct Update {
+    As3Movie& movie;
+    ~Update() { movie.UpdateButtonStates(); }
+  } update{*this};
   DisplayObject* before = hovered_;
   hovered_ = under;
   const std::vector<DisplayObject*> left = Chain(before, stage);
@@ -236,6 +244,10 @@ void As3Movie::PointerButton(bool down, int button) {
   static const char* const kUp[] = {"mouseUp", "rightMouseUp", "middleMouseUp"};
   static const char* const kClick[] = {"click", "rightClick", "middleClick"};
   if (button < 0 || button > 2) return;
+  struct Update {
+    As3Movie& movie;
+    ~Update() { movie.UpdateButtonStates(); }
+  } update{*this};
   if (down) buttonsDown_ |= 1 << button;
   else buttonsDown_ &= ~(1 << button);
   if (down) {
@@ -264,6 +276,40 @@ void As3Movie::PointerButton(bool down, int button) {
   } else if (button == 0 && pressed && pressed != target && !pressed->Removed()) {
     MouseEvent(pressed, "releaseOutside", nullptr);
   }
+}
+
+void As3Movie::UpdateButtonStates() {
+  DisplayObject* stage = StageObject();
+  if (!stage) return;
+  const bool leftDown = buttonsDown_ & 1;
+  const auto buttonsIn = [&](DisplayObject* from) {
+    std::vector<MovieClip*> buttons;
+    if (from && from->Removed()) return buttons;
+    for (DisplayObject* d : Chain(from, stage))
+      if (d->Kind() == DisplayKind::Button && static_cast<MovieClip*>(d)->keepsStates)
+        buttons.push_back(static_cast<MovieClip*>(d));
+    return buttons;
+  };
+  const std::vector<MovieClip*> hovered = buttonsIn(hovered_);
+  const std::vector<MovieClip*> pressed = buttonsIn(leftDown ? pressed_[0] : nullptr);
+  const auto holds = [](const std::vector<MovieClip*>& list, MovieClip* b) {
+    return std::find(list.begin(), list.end(), b) != list.end();
+  };
+  std::vector<MovieClip*> lit;
+  const auto show = [&](MovieClip* b, std::uint8_t state) {
+    if (!b->buttonEnabled) state = ButtonCharacter::kUp;
+    b->ShowButtonState(state);
+    if (state != ButtonCharacter::kUp && !holds(lit, b)) lit.push_back(b);
+  };
+  for (MovieClip* b : hovered) {
+    if (!leftDown) show(b, ButtonCharacter::kOver);
+    else if (holds(pressed, b) || b->trackAsMenu) show(b, ButtonCharacter::kDown);
+  }
+  for (MovieClip* b : pressed)
+    if (!holds(hovered, b)) show(b, ButtonCharacter::kOver);
+  for (MovieClip* b : litButtons_)
+    if (!holds(lit, b) && !b->Removed()) b->ShowButtonState(ButtonCharacter::kUp);
+  litButtons_ = std::move(lit);
 }
 
 void As3Movie::ClickFocus(DisplayObject* clicked) {

@@ -46,6 +46,10 @@ As3Movie::As3Movie(MovieRuntime& player) : player_(player) {
   };
   // A long script collects the garbage it makes where the machine finds it safe.
   machine_->collect = [this] { player_.CollectNow(); };
+  machine_->linkedClassOf = [this](const DisplayObject& object) -> ClassObject* {
+    const auto it = symbols_.find({object.Movie(), object.characterId});
+    return it == symbols_.end() ? nullptr : it->second;
+  };
   machine_->runLoadedMovie = [this](DisplayObject* root) {
     return root && root->IsContainer() && StartLoaded(*static_cast<MovieClip*>(root));
   };
@@ -57,6 +61,7 @@ void As3Movie::TraceRoots(gc::Tracer& tracer) const {
   tracer.Mark(hovered_);
   tracer.Mark(lastClick_);
   for (DisplayObject* pressed : pressed_) tracer.Mark(pressed);
+  for (MovieClip* button : litButtons_) tracer.Mark(button);
 }
 
 bool As3Movie::StartLoaded(MovieClip& root) {
@@ -197,7 +202,7 @@ void As3Movie::TimelineRemoving(DisplayObject& object) { avm2::TimelineRemoving(
 void As3Movie::ClipPlaced(MovieClip& clip) {
   player_.AddToExecList(&clip);
   if (clip.Kind() == DisplayKind::Button) {
-    clip.ShowButtonState(ButtonCharacter::kUp);
+    machine_->Guard([&] { BuildButtonStates(*machine_, clip); });
     return;
   }
   clip.RunFrame();

@@ -133,6 +133,9 @@ class As3Movie final : public MovieScriptHost {
   bool FocusEvent(DisplayObject* target, const char* type, DisplayObject* related, bool cancelable, int keyCode);
   // A press of the left button moves the focus to what it pressed (or takes it away).
   void ClickFocus(DisplayObject* clicked);
+  // Buttons show the state the pointer and the left button give them: down while pressed
+  // under the pointer, over under it or while pressed away from it, up otherwise.
+  void UpdateButtonStates();
   void TabFocus(bool reverse);
 
   MovieRuntime& player_;
@@ -142,6 +145,8 @@ class As3Movie final : public MovieScriptHost {
   DisplayObject* hovered_ = nullptr;
   DisplayObject* pressed_[3] = {nullptr, nullptr, nullptr};
   DisplayObject* lastClick_ = nullptr;
+  // The buttons showing another state than up.
+  std::vector<MovieClip*> litButtons_;
   double lastClickTime_ = 0;
   // The buttons held (bit 0 left, 1 right, 2 middle).
   int buttonsDown_ = 0;

@@ -21,6 +21,7 @@ target_sources(vantrel_flash PRIVATE
   avm2/builtins/globals.cpp
   avm2/builtins/describe_type.cpp
   avm2/builtins/display.cpp
+  avm2/builtins/simple_button.cpp
   avm2/builtins/graphics.cpp
   avm2/builtins/events.cpp
   avm2/builtins/url_loader.cpp

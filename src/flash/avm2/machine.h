@@ -156,6 +156,8 @@ class Machine {
   // Runs a movie a Loader loaded: its first frame's code and its document class bound to
   // root; false when the document class's constructor threw (set by the movie's host).
   std::function<bool(DisplayObject* root)> runLoadedMovie;
+  // The class linked to the library symbol an object was made from (null for none).
+  std::function<ClassObject*(const DisplayObject& object)> linkedClassOf;
 
   // Adds interface i (with the interfaces it extends) to class c: c's public methods of
   // the interfaces' names answer in the interfaces' namespaces too.
@@ -489,6 +491,7 @@ void InstallUrlLoader(Machine& machine);
 // Microphone and LoaderInfo (builtins/player_api.cpp).
 void InstallPlayerApi(Machine& machine);
 void InstallLoader(Machine& machine);
+void InstallSimpleButton(Machine& machine);
 
 // flash.utils.Proxy (builtins/proxy.cpp): what the machine asks a proxy's flash_proxy
 // methods for the accesses its class does not declare.
@@ -534,7 +537,10 @@ void RemoveChildOf(Machine& machine, DisplayObject* parent, DisplayObject* child
 Value StageValue(Machine& machine);
 // A display object the timeline placed: its class (linked to its symbol, or the plain
 // class of its kind) is constructed on it, then it hears added (and addedToStage).
-void ConstructPlaced(Machine& machine, DisplayObject* object, ClassObject* linked);
+// Without announce it hears neither (a button's state, made before it joins a list).
+void ConstructPlaced(Machine& machine, DisplayObject* object, ClassObject* linked, bool announce = true);
+// A library button's states, made from its records (builtins/simple_button.cpp).
+void BuildButtonStates(Machine& machine, MovieClip& button);
 // Sets an event's type, bubbles and cancelable as the Event constructor does.
 void InitEvent(Machine& machine, NativeObject* event, const std::string& type, bool bubbles, bool cancelable);
 // Tells object and everything under it that it is on the stage now (or no longer).

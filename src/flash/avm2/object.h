@@ -17,6 +17,7 @@
 
 namespace vantrel::flash {
 class DisplayObject;
+class MovieClip;
 }
 
 namespace vantrel::flash::avm2 {

@@ -37,9 +37,6 @@ int NextPlayedFrame(const MovieClip& clip, bool stopsAtEnd) {
   return stopsAtEnd ? kStopsHere : 0;
 }
 
-// Timeline depths as scripts see them: SWF depth 1 is -16383.
-constexpr std::int32_t kDepthBias = 16384;
-
 bool SameNameNoCase(std::string_view a, std::string_view b) { return script::EqualIgnoringCase(a, b); }
 
 // Folds a later move into what a goto has gathered for a depth so far.
@@ -266,6 +263,8 @@ QRectF MovieClip::LocalBounds() const {
 void MovieClip::Trace(gc::Tracer& tracer) const {
   DisplayObject::Trace(tracer);
   for (const auto& [depth, child] : children_) tracer.Mark(child);
+  for (DisplayObject* state : stateObjects)
+    if (state) tracer.Mark(state);
 }
 
 void MovieClip::QueueEvent(std::uint32_t eventBits, const char* method) {
@@ -584,7 +583,72 @@ void MovieClip::CallFrame(int frame) {
   }
 }
 
+namespace {
+
+int StateIndex(std::uint8_t state) {
+  switch (state) {
+    case ButtonCharacter::kOver: return 1;
+    case ButtonCharacter::kDown: return 2;
+    case ButtonCharacter::kHitTest: return 3;
+    default: return 0;
+  }
+}
+
+}  // namespace
+
+int MovieClip::StateIndexOf(const DisplayObject* object) const {
+  for (int i = 0; i < kStateCount; ++i)
+    if (object && stateObjects[i] == object) return i;
+  return -1;
+}
+
+void MovieClip::HoldUnlisted(DisplayObject* object) {
+  if (object->parent_ && object->parent_ != this) object->parent_->children_.erase(object->depth);
+  object->parent_ = this;
+  object->removed_ = false;
+}
+
+void MovieClip::Detach(DisplayObject* object) {
+  MovieClip* parent = object->parent_;
+  if (!parent) return;
+  const auto it = parent->children_.find(object->depth);
+  if (it != parent->children_.end() && it->second == object) parent->children_.erase(it);
+  object->parent_ = nullptr;
+}
+
+void MovieClip::SetStateObject(int index, DisplayObject* object) {
+  if (index < 0 || index >= kStateCount) return;
+  DisplayObject* old = stateObjects[index];
+  stateObjects[index] = object;
+  // An object that stood for this state and no other leaves the button.
+  if (old && old != object && StateIndexOf(old) < 0 && old->parent_ == this) Detach(old);
+  if (object && index == kStateCount - 1 && object->parent_ != this) HoldUnlisted(object);
+  if (index == StateIndex(buttonState ? buttonState : ButtonCharacter::kUp)) {
+    const std::uint8_t shown = buttonState ? buttonState : ButtonCharacter::kUp;
+    buttonState = 0;
+    ShowButtonState(shown);
+  }
+}
+
 void MovieClip::ShowButtonState(std::uint8_t state) {
+  if (keepsStates) {
+    if (state == buttonState) return;
+    buttonState = state;
+    DisplayObject* shown = stateObjects[StateIndex(state)];
+    std::vector<DisplayObject*> old;
+    for (const auto& [depth, child] : children_) old.push_back(child);
+    for (DisplayObject* child : old) {
+      if (child == shown) continue;
+      // The hit test state stays attached (unlisted); any other state leaves.
+      if (child == stateObjects[kStateCount - 1]) {
+        children_.erase(child->depth);
+        continue;
+      }
+      Detach(child);
+    }
+    if (shown && ChildAt(0) != shown) AddChild(shown, 0);
+    return;
+  }
   if (!button || state == buttonState) return;
   buttonState = state;
   std::vector<DisplayObject*> old;

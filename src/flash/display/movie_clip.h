@@ -3,6 +3,7 @@
 // in the player's execution list, newest first.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <map>
 #include <memory>
@@ -16,6 +17,8 @@ namespace vantrel::flash {
 class MovieClip : public DisplayObject {
  public:
   static constexpr int kMaxNesting = 64;
+  // Timeline depths as scripts see them: SWF depth 1 is -16383.
+  static constexpr std::int32_t kDepthBias = 16384;
 
   // timeline is null for clips made by createEmptyMovieClip (one empty frame).
   MovieClip(MovieRuntime& player, const LoadedMovie* movie, const Timeline* timeline, DisplayKind kind = DisplayKind::MovieClip);
@@ -88,6 +91,24 @@ class MovieClip : public DisplayObject {
   const ButtonCharacter* button = nullptr;
   std::uint8_t buttonState = 0;
   void ShowButtonState(std::uint8_t state);
+  // ActionScript 3 buttons keep one object per state (up, over, down, hit test), made
+  // once. The shown state is the button's only child; the hit test state is never shown
+  // but names the button as its parent, so that it is hit where the button stands.
+  static constexpr int kStateCount = 4;
+  std::array<DisplayObject*, kStateCount> stateObjects{};
+  bool keepsStates = false;
+  // A disabled button keeps its up state; a menu button takes a press that started on
+  // another one.
+  bool buttonEnabled = true;
+  bool trackAsMenu = false;
+  // Sets a state's object (null for none); the state shown changes on the spot.
+  void SetStateObject(int index, DisplayObject* object);
+  // The state (0 up ... 3 hit test) an object stands for, -1 when it is none of them.
+  int StateIndexOf(const DisplayObject* object) const;
+  // While a button's states are made their objects hang off the button without being
+  // its children (they see its stage); Detach lets one go again.
+  void HoldUnlisted(DisplayObject* object);
+  static void Detach(DisplayObject* object);
 
   // Shapes drawn by the drawing API, as a character the renderer draws under the children.
   std::shared_ptr<Drawable> drawing;

@@ -242,8 +242,8 @@ DisplayObject* MovieRuntime::Create(const LoadedMovie* placing, std::shared_ptr<
   return object;
 }
 
-MovieClip* MovieRuntime::CreateEmptyClip(const LoadedMovie* movie) {
-  auto* clip = heap_.Make<MovieClip>(*this, movie, nullptr);
+MovieClip* MovieRuntime::CreateEmptyClip(const LoadedMovie* movie, DisplayKind kind) {
+  auto* clip = heap_.Make<MovieClip>(*this, movie, nullptr, kind);
   clip->serial = NextSerial();
   return clip;
 }

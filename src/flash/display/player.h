@@ -180,7 +180,7 @@ class MovieRuntime {
   // Creates a display object for the character (a clip for sprites, a button, a text
   // field, or a plain drawable); null when the character cannot be placed.
   DisplayObject* Create(const LoadedMovie* movie, std::shared_ptr<Character> character, std::uint16_t id);
-  MovieClip* CreateEmptyClip(const LoadedMovie* movie);
+  MovieClip* CreateEmptyClip(const LoadedMovie* movie, DisplayKind kind = DisplayKind::MovieClip);
   // Takes a movie a script loaded (from url) into the player: its shared libraries start
   // loading. The player keeps it for as long as it runs.
   const LoadedMovie* AdoptMovie(std::shared_ptr<const Movie> movie, const std::string& url);

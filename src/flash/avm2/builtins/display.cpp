@@ -264,10 +264,18 @@ Object* AllocateDisplay(Machine& m, ClassObject* cls) {
       m.bindNext = nullptr;
     } else {
       d = NewSymbolInstance(m, cls, o);
-      bool isDisplay = false, isBitmap = false;
+      bool isDisplay = false, isBitmap = false, isButton = false;
       for (ClassObject* c = cls; c; c = c->base) {
         isDisplay = isDisplay || (c->name == "DisplayObject" && c->package == "flash.display");
         isBitmap = isBitmap || (c->name == "Bitmap" && c->package == "flash.display");
+        isButton = isButton || (c->name == "SimpleButton" && c->package == "flash.display");
+      }
+      // A button of no symbol starts with no states.
+      if (!d && isButton) {
+        MovieClip* button = m.player->CreateEmptyClip(m.player->RootMovie(), DisplayKind::Button);
+        button->keepsStates = true;
+        button->name = "instance" + std::to_string(m.player->NextInstanceNumber());
+        d = button;
       }
       // A Bitmap shows a BitmapData's pixels (none until it is given some).
       if (!d && isBitmap) {
@@ -369,7 +377,8 @@ Value SetName(Machine& m, const Value& self, const Value* args, int argc) {
 Value GetParent(Machine& m, const Value& self, const Value*, int) {
   DisplayObject* d = Display(m, self);
   if (m.player && d == &m.player->Root()) return StageObject(m);
-  if (d->Removed() || !d->Parent()) return Value::Null();
+  // A button holds its states out of the scripts' sight.
+  if (d->Removed() || !d->Parent() || d->Parent()->Kind() == DisplayKind::Button) return Value::Null();
   return ObjectFor(m, d->Parent());
 }
 Value GetRoot(Machine& m, const Value& self, const Value*, int) {
@@ -925,6 +934,11 @@ Value LabelAt(Machine& m, const Value& self, bool exact) {
   }
   return found ? m.StrValue(*found) : Value::Null();
 }
+Value ClipEnabled(Machine& m, const Value& self, const Value*, int) { return Value::Bool(Container(m, self)->buttonEnabled); }
+Value SetClipEnabled(Machine& m, const Value& self, const Value* args, int argc) {
+  Container(m, self)->buttonEnabled = m.ToBoolean(Arg(args, argc, 0));
+  return Value();
+}
 Value CurrentLabel(Machine& m, const Value& self, const Value*, int) { return LabelAt(m, self, false); }
 Value CurrentFrameLabel(Machine& m, const Value& self, const Value*, int) { return LabelAt(m, self, true); }
 
@@ -1255,7 +1269,7 @@ void DispatchStageEvents(Machine& m, DisplayObject* object, bool added) {
   }
 }
 
-void ConstructPlaced(Machine& m, DisplayObject* d, ClassObject* linked) {
+void ConstructPlaced(Machine& m, DisplayObject* d, ClassObject* linked, bool announce) {
   m.Guard([&] {
     ClassObject* displayClass = m.FindClass("flash.display.DisplayObject");
     if (linked && !m.displayObjects.count(d) && m.IsSubclass(linked, displayClass)) {
@@ -1263,6 +1277,7 @@ void ConstructPlaced(Machine& m, DisplayObject* d, ClassObject* linked) {
       m.ConstructClass(linked, nullptr, 0);
     }
     m.bindNext = nullptr;
+    if (!announce) return;
     DispatchSimple(m, ObjectFor(m, d), "added", true);
     if (OnStage(m, d)) DispatchStageEvents(m, d, true);
   });
@@ -1438,10 +1453,11 @@ void InstallDisplay(Machine& m) {
       {"nextFrame", NextFrame, nullptr, 0, 0},
       {"prevFrame", PrevFrame, nullptr, 0, 0},
       {"addFrameScript", AddFrameScript, nullptr, 0, 0},
+      {"enabled", ClipEnabled, SetClipEnabled, kAccessor, 0},
   };
   Install(m, clip, kClipMembers);
   m.DefineClass("flash.display", "Shape", displayObject, [](Machine&, const Value&, const Value*, int) { return Value(); });
-  m.DefineClass("flash.display", "SimpleButton", interactive, [](Machine&, const Value&, const Value*, int) { return Value(); });
+  InstallSimpleButton(m);
   m.DefineClass("flash.display", "Bitmap", displayObject, [](Machine&, const Value&, const Value*, int) { return Value(); });
   ClassObject* stage = m.DefineClass("flash.display", "Stage", container);
   static const Member kStageMembers[] = {
