@@ -1,6 +1,6 @@
 // Scenes and frame labels of an ActionScript 3 movie's timeline: the scene data of the
 // file, frames counted from the first frame of a scene, gotos into a named scene and the
-// steps between scenes.
+// steps between scenes, and a header that declares fewer frames than the file holds.
 #include <gtest/gtest.h>
 
 #include "script_movie.h"
@@ -64,6 +64,22 @@ TEST(Avm2Scenes, FramesCountFromTheirSceneAndGotosNameTheScene) {
   EXPECT_EQ(RunDocument(w, code, {}, SceneData(), 5),
             (Lines{"2", "5", "2", "A 1 a1", "B 1 b", "2", "1", "A 1 a1", "A 2 a1", "a1", "B 1 b",
                    "ArgumentError: Error #2108: Scene C was not found.", "B 2 b", "A 1 a1"}));
+}
+
+TEST(Avm2Scenes, TheMainTimelineCountsTheFramesItsHeaderDeclaresAndStillPlaysTheOthers) {
+  AbcWriter w;
+  Code code{w};
+  code.Trace(L(0), "totalFrames").Trace(L(0), "framesLoaded").Trace(L(0), "isPlaying");
+  code.Push(L(0)).Str("enterFrame").OpName(0x40, TracingListener(w, "currentTarget.currentFrame"));
+  code.Call(0x4F, w.Name("addEventListener"), 2);
+  // The header says one frame; the file holds three.
+  Bytes extra = ShowFrame();
+  PutBytes(extra, ShowFrame());
+  const Lines lines = RunDocument(w, code, [](FlashControl& c) {
+    c.Tick();
+    c.Tick();
+  }, extra, 1);
+  EXPECT_EQ(lines, (Lines{"1", "1", "false", "enterFrame 2", "enterFrame 3"}));
 }
 
 }  // namespace

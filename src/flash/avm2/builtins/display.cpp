@@ -908,9 +908,27 @@ Value Scenes(Machine& m, const Value& self, const Value*, int) {
   for (const SceneSpan& scene : scenes) out.push_back(SceneObject(m, clip, scene, scenes.size() > 1));
   return Value::Obj(m.NewArray(std::move(out)));
 }
-Value TotalFrames(Machine& m, const Value& self, const Value*, int) { return Value::Number(Container(m, self)->TotalFrames()); }
-Value FramesLoaded(Machine& m, const Value& self, const Value*, int) { return Value::Number(Container(m, self)->FramesLoaded()); }
-Value IsPlaying(Machine& m, const Value& self, const Value*, int) { return Value::Bool(Container(m, self)->Playing()); }
+// A movie's main timeline counts the frames its header declares, even where the file
+// holds more (they still play).
+int DeclaredFrames(const MovieClip* clip) {
+  if (!clip->Movie() || !clip->Movie()->movie || clip->GetTimeline() != &clip->Movie()->movie->root) return -1;
+  return clip->Movie()->movie->header.frameCount > 0 ? clip->Movie()->movie->header.frameCount : -1;
+}
+Value TotalFrames(Machine& m, const Value& self, const Value*, int) {
+  const MovieClip* clip = Container(m, self);
+  const int declared = DeclaredFrames(clip);
+  return Value::Number(declared > 0 ? declared : clip->TotalFrames());
+}
+Value FramesLoaded(Machine& m, const Value& self, const Value*, int) {
+  const MovieClip* clip = Container(m, self);
+  const int declared = DeclaredFrames(clip);
+  return Value::Number(declared > 0 ? std::min(declared, clip->FramesLoaded()) : clip->FramesLoaded());
+}
+// A main timeline its header gives one frame counts as stopped, whatever it plays.
+Value IsPlaying(Machine& m, const Value& self, const Value*, int) {
+  const MovieClip* clip = Container(m, self);
+  return Value::Bool(clip->Playing() && DeclaredFrames(clip) != 1);
+}
 Value Play(Machine& m, const Value& self, const Value*, int) {
   Container(m, self)->Play();
   return Value();
