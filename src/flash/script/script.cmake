@@ -1,6 +1,6 @@
 # What both script machines share: the collector's heap, the string cell and the UTF-16
 # helpers, number conversions, the scripts' clock, the calendar of Date and the values of
-# bitmap filters.
+# bitmap filters, and the forgiving XML parser of the XML document classes.
 target_sources(vantrel_flash PRIVATE
   script/date_math.cpp
   script/filter_values.cpp
@@ -9,4 +9,5 @@ target_sources(vantrel_flash PRIVATE
   script/script_clock.cpp
   script/string_utils.cpp
   script/utf16.cpp
+  script/xml_scan.cpp
 )

@@ -7,6 +7,7 @@
 
 #include "flash/avm1/builtins/builtins.h"
 #include "flash/avm1/builtins/data_support.h"
+#include "flash/script/xml_scan.h"
 
 namespace vantrel::flash::avm1 {
 
@@ -14,19 +15,6 @@ namespace {
 
 constexpr int kElement = 1;
 constexpr int kText = 3;
-
-// Parse results as the player reports them in `status`.
-enum ParseStatus {
-  kOk = 0,
-  kCdataOpen = -2,
-  kDeclarationOpen = -3,
-  kDoctypeOpen = -4,
-  kCommentOpen = -5,
-  kMalformedElement = -6,
-  kAttributeOpen = -8,
-  kStartWithoutEnd = -9,
-  kEndWithoutStart = -10,
-};
 
 class XmlNodeData final : public NativeData {
  public:
@@ -141,96 +129,12 @@ std::vector<const Property*> AttributeOrder(const Object* attributes) {
 
 // ---- Text ----
 
-void AppendEscaped(std::string& out, std::string_view text) {
-  for (const char c : text) {
-    switch (c) {
-      case '&': out += "&amp;"; break;
-      case '<': out += "&lt;"; break;
-      case '>': out += "&gt;"; break;
-      case '"': out += "&quot;"; break;
-      case '\'': out += "&apos;"; break;
-      default: out.push_back(c);
-    }
-  }
-}
-
-void AppendUtf8(std::string& out, std::uint32_t code) {
-  if (code < 0x80) {
-    out.push_back(static_cast<char>(code));
-  } else if (code < 0x800) {
-    out.push_back(static_cast<char>(0xC0 | (code >> 6)));
-    out.push_back(static_cast<char>(0x80 | (code & 0x3F)));
-  } else if (code < 0x10000) {
-    out.push_back(static_cast<char>(0xE0 | (code >> 12)));
-    out.push_back(static_cast<char>(0x80 | ((code >> 6) & 0x3F)));
-    out.push_back(static_cast<char>(0x80 | (code & 0x3F)));
-  } else {
-    out.push_back(static_cast<char>(0xF0 | (code >> 18)));
-    out.push_back(static_cast<char>(0x80 | ((code >> 12) & 0x3F)));
-    out.push_back(static_cast<char>(0x80 | ((code >> 6) & 0x3F)));
-    out.push_back(static_cast<char>(0x80 | (code & 0x3F)));
-  }
-}
-
-// Replaces the five named entities and numeric references; anything else that starts
-// with '&' stays as it stands.
-std::string Unescape(std::string_view text) {
-  std::string out;
-  out.reserve(text.size());
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    if (text[i] != '&') {
-      out.push_back(text[i]);
-      continue;
-    }
-    const std::size_t semicolon = text.find(';', i + 1);
-    if (semicolon == std::string_view::npos || semicolon - i > 12) {
-      out.push_back('&');
-      continue;
-    }
-    const std::string_view entity = text.substr(i + 1, semicolon - i - 1);
-    std::string replacement;
-    if (entity == "amp") replacement = "&";
-    else if (entity == "lt") replacement = "<";
-    else if (entity == "gt") replacement = ">";
-    else if (entity == "quot") replacement = "\"";
-    else if (entity == "apos") replacement = "'";
-    else if (entity.size() > 1 && entity[0] == '#') {
-      const bool hex = entity[1] == 'x' || entity[1] == 'X';
-      const std::string_view digits = entity.substr(hex ? 2 : 1);
-      std::uint32_t code = 0;
-      bool valid = !digits.empty();
-      for (const char c : digits) {
-        const int d = (c >= '0' && c <= '9')               ? c - '0'
-                      : hex && (c >= 'a' && c <= 'f')      ? c - 'a' + 10
-                      : hex && (c >= 'A' && c <= 'F')      ? c - 'A' + 10
-                                                           : -1;
-        if (d < 0 || code > 0x10FFFF) {
-          valid = false;
-          break;
-        }
-        code = code * (hex ? 16 : 10) + static_cast<std::uint32_t>(d);
-      }
-      if (valid && code > 0 && code <= 0x10FFFF) AppendUtf8(replacement, code);
-    }
-    if (replacement.empty()) {
-      out.push_back('&');
-      continue;
-    }
-    out += replacement;
-    i = semicolon;
-  }
-  return out;
-}
-
-bool IsSpace(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
-bool AllSpace(std::string_view text) { return std::all_of(text.begin(), text.end(), IsSpace); }
-
 void Serialise(MachineInterface& machine, Object* node, std::string& out, int depth) {
   XmlNodeData* data = NodeOf(node);
   // Many nodes can hold one long string: the text stops growing past the longest string.
   if (!data || depth > 10000 || machine.StringTooLong(out.size())) return;
   if (data->type != kElement) {
-    if (!data->value.IsNullish()) AppendEscaped(out, machine.ToString(data->value));
+    if (!data->value.IsNullish()) script::AppendXmlEscaped(out, machine.ToString(data->value));
     return;
   }
   const bool named = !data->name.IsNullish();
@@ -238,7 +142,7 @@ void Serialise(MachineInterface& machine, Object* node, std::string& out, int de
     out += "<" + machine.ToString(data->name);
     for (const Property* p : AttributeOrder(data->attributes)) {
       out += " " + p->name + "=\"";
-      AppendEscaped(out, machine.ToString(p->value));
+      script::AppendXmlEscaped(out, machine.ToString(p->value));
       out += "\"";
     }
     if (data->children.empty()) {
@@ -256,148 +160,39 @@ void Serialise(MachineInterface& machine, Object* node, std::string& out, int de
 
 // ---- Parsing ----
 
-class Parser {
+// Builds the nodes the scanner reports under the document.
+class Builder final : public script::XmlSink {
  public:
-  Parser(MachineInterface& machine, Object* document, std::string_view text, bool ignoreWhite)
-      : machine_(machine), document_(document), text_(text), ignoreWhite_(ignoreWhite) {}
+  Builder(MachineInterface& machine, Object* document, bool ignoreWhite)
+      : machine_(machine), ignoreWhite_(ignoreWhite), open_{document} {}
 
-  int Run() {
-    open_.push_back(document_);
-    while (pos_ < text_.size()) {
-      const std::size_t lt = text_.find('<', pos_);
-      if (lt != pos_) {
-        AddText(Unescape(text_.substr(pos_, lt == std::string_view::npos ? std::string_view::npos : lt - pos_)));
-        if (lt == std::string_view::npos) break;
-        pos_ = lt;
-      }
-      const int status = Markup();
-      if (status != kOk) return status;
-    }
-    return open_.size() > 1 ? kStartWithoutEnd : kOk;
+  void Text(std::string text) override {
+    if (ignoreWhite_ && script::XmlAllSpace(text)) return;
+    Insert(open_.back(), MakeNode(machine_, kText, machine_.Str(std::move(text))), nullptr);
   }
+  void Open(std::string_view name, const std::vector<std::pair<std::string_view, std::string>>& attributes,
+            bool empty) override {
+    Object* element = MakeNode(machine_, kElement, machine_.Str(std::string(name)));
+    // Defined last to first, so that for..in (most recent first) gives document order.
+    Object* defined = NodeOf(element)->attributes;
+    for (auto it = attributes.rbegin(); it != attributes.rend(); ++it) defined->Define(it->first, machine_.Str(it->second));
+    if (std::any_of(attributes.begin(), attributes.end(), [](const auto& a) { return a.first == "id"; }))
+      elementsWithId.push_back(element);
+    Insert(open_.back(), element, nullptr);
+    if (!empty) open_.push_back(element);
+  }
+  bool Close(std::string_view name) override {
+    if (machine_.ToString(NodeOf(open_.back())->name) != name) return false;
+    open_.pop_back();
+    return true;
+  }
+  bool InElement() const override { return open_.size() > 1; }
 
-  std::string xmlDecl, docTypeDecl;
   std::vector<Object*> elementsWithId;
 
  private:
-  bool StartsWith(std::string_view prefix) const { return text_.substr(pos_, prefix.size()) == prefix; }
-
-  void AddText(std::string text) {
-    if (text.empty() || (ignoreWhite_ && AllSpace(text))) return;
-    Object* node = MakeNode(machine_, kText, machine_.Str(std::move(text)));
-    Insert(open_.back(), node, nullptr);
-  }
-
-  int Markup() {
-    if (StartsWith("<!--")) {
-      const std::size_t end = text_.find("-->", pos_ + 4);
-      if (end == std::string_view::npos) return kCommentOpen;
-      pos_ = end + 3;
-      return kOk;
-    }
-    if (StartsWith("<![CDATA[")) {
-      const std::size_t end = text_.find("]]>", pos_ + 9);
-      if (end == std::string_view::npos) return kCdataOpen;
-      const std::string_view content = text_.substr(pos_ + 9, end - pos_ - 9);
-      if (!content.empty()) Insert(open_.back(), MakeNode(machine_, kText, machine_.Str(std::string(content))), nullptr);
-      pos_ = end + 3;
-      return kOk;
-    }
-    if (StartsWith("<?")) {
-      const std::size_t end = text_.find("?>", pos_ + 2);
-      if (end == std::string_view::npos) return kDeclarationOpen;
-      xmlDecl += text_.substr(pos_, end + 2 - pos_);
-      pos_ = end + 2;
-      return kOk;
-    }
-    if (StartsWith("<!")) {
-      // A declaration may hold an internal subset in brackets.
-      int brackets = 0;
-      std::size_t i = pos_ + 2;
-      for (; i < text_.size(); ++i) {
-        if (text_[i] == '[') ++brackets;
-        else if (text_[i] == ']') --brackets;
-        else if (text_[i] == '>' && brackets <= 0) break;
-      }
-      if (i >= text_.size()) return kDoctypeOpen;
-      docTypeDecl = std::string(text_.substr(pos_, i + 1 - pos_));
-      pos_ = i + 1;
-      return kOk;
-    }
-    if (StartsWith("</")) {
-      const std::size_t end = text_.find('>', pos_ + 2);
-      if (end == std::string_view::npos) return kMalformedElement;
-      std::string_view name = text_.substr(pos_ + 2, end - pos_ - 2);
-      while (!name.empty() && IsSpace(name.back())) name.remove_suffix(1);
-      pos_ = end + 1;
-      if (open_.size() <= 1) return kEndWithoutStart;
-      XmlNodeData* current = NodeOf(open_.back());
-      if (machine_.ToString(current->name) != name) return kStartWithoutEnd;
-      open_.pop_back();
-      return kOk;
-    }
-    return StartTag();
-  }
-
-  int StartTag() {
-    std::size_t i = pos_ + 1;
-    const std::size_t nameStart = i;
-    while (i < text_.size() && !IsSpace(text_[i]) && text_[i] != '>' && text_[i] != '/') ++i;
-    if (i >= text_.size() || i == nameStart) return kMalformedElement;
-    Object* element = MakeNode(machine_, kElement, machine_.Str(std::string(text_.substr(nameStart, i - nameStart))));
-    Object* attributes = NodeOf(element)->attributes;
-    std::vector<std::pair<std::string_view, std::string>> parsed;
-    bool hasId = false;
-    while (true) {
-      while (i < text_.size() && IsSpace(text_[i])) ++i;
-      if (i >= text_.size()) return kMalformedElement;
-      if (text_[i] == '>' || text_[i] == '/') DefineAttributes(attributes, parsed);
-      if (text_[i] == '>') {
-        ++i;
-        Insert(open_.back(), element, nullptr);
-        open_.push_back(element);
-        break;
-      }
-      if (text_[i] == '/') {
-        if (i + 1 >= text_.size() || text_[i + 1] != '>') return kMalformedElement;
-        i += 2;
-        Insert(open_.back(), element, nullptr);
-        break;
-      }
-      const std::size_t attrStart = i;
-      while (i < text_.size() && !IsSpace(text_[i]) && text_[i] != '=' && text_[i] != '>' && text_[i] != '/') ++i;
-      const std::string_view attrName = text_.substr(attrStart, i - attrStart);
-      while (i < text_.size() && IsSpace(text_[i])) ++i;
-      if (attrName.empty() || i >= text_.size() || text_[i] != '=') return kMalformedElement;
-      ++i;
-      while (i < text_.size() && IsSpace(text_[i])) ++i;
-      if (i >= text_.size() || (text_[i] != '"' && text_[i] != '\'')) return kMalformedElement;
-      const char quote = text_[i];
-      const std::size_t close = text_.find(quote, i + 1);
-      if (close == std::string_view::npos) return kAttributeOpen;
-      // The first of repeated attributes wins.
-      const bool repeated = std::any_of(parsed.begin(), parsed.end(), [&](const auto& a) { return a.first == attrName; });
-      if (!repeated) {
-        parsed.emplace_back(attrName, Unescape(text_.substr(i + 1, close - i - 1)));
-        if (attrName == "id") hasId = true;
-      }
-      i = close + 1;
-    }
-    if (hasId) elementsWithId.push_back(element);
-    pos_ = i;
-    return kOk;
-  }
-
-  // Defined last to first, so that for..in (most recent first) gives document order.
-  void DefineAttributes(Object* attributes, const std::vector<std::pair<std::string_view, std::string>>& parsed) {
-    for (auto it = parsed.rbegin(); it != parsed.rend(); ++it) attributes->Define(it->first, machine_.Str(it->second));
-  }
-
   MachineInterface& machine_;
-  Object* document_;
-  std::string_view text_;
   bool ignoreWhite_;
-  std::size_t pos_ = 0;
   std::vector<Object*> open_;
 };
 
@@ -406,15 +201,15 @@ void ParseInto(MachineInterface& machine, Object* document, const std::string& t
   if (!doc) return;
   for (Object* child : std::vector<Object*>(doc->children)) Detach(child);
   const bool ignoreWhite = machine.ToBoolean(machine.Get(document, "ignoreWhite"));
-  Parser parser(machine, document, text, ignoreWhite);
-  const int status = parser.Run();
-  if (!parser.xmlDecl.empty()) machine.Set(document, "xmlDecl", machine.Str(parser.xmlDecl));
-  if (!parser.docTypeDecl.empty()) machine.Set(document, "docTypeDecl", machine.Str(parser.docTypeDecl));
-  machine.Set(document, "status", Value::Number(status));
-  if (!parser.elementsWithId.empty() && machine.Version() >= 8) {
+  Builder builder(machine, document, ignoreWhite);
+  const script::XmlScan scan = script::ScanXml(text, builder);
+  if (!scan.xmlDecl.empty()) machine.Set(document, "xmlDecl", machine.Str(scan.xmlDecl));
+  if (!scan.docTypeDecl.empty()) machine.Set(document, "docTypeDecl", machine.Str(scan.docTypeDecl));
+  machine.Set(document, "status", Value::Number(scan.status));
+  if (!builder.elementsWithId.empty() && machine.Version() >= 8) {
     Object* idMap = machine.Get(document, "idMap").AsObject();
     if (idMap) {
-      for (Object* element : parser.elementsWithId) {
+      for (Object* element : builder.elementsWithId) {
         const Property* id = NodeOf(element)->attributes->FindOwn("id", true);
         if (id) machine.Set(idMap, machine.ToString(id->value), Value::Obj(element));
       }
@@ -741,7 +536,7 @@ bool IsXmlNode(const Object* object) { return NodeOf(object) != nullptr; }
 std::string EscapeXmlText(std::string_view text) {
   std::string out;
   out.reserve(text.size());
-  AppendEscaped(out, text);
+  script::AppendXmlEscaped(out, text);
   return out;
 }
 
