@@ -46,6 +46,7 @@ target_sources(vantrel_flash PRIVATE
   avm2/builtins/matrix3d.cpp
   avm2/builtins/shader.cpp
   avm2/builtins/xml.cpp
+  avm2/builtins/xml_document.cpp
   avm2/builtins/proxy.cpp
   avm2/builtins/timer.cpp
   avm2/builtins/player_api.cpp

@@ -1341,6 +1341,7 @@ void Machine::InstallBuiltins() {
   InstallDate(*this);
   InstallJson(*this);
   InstallXml(*this);
+  InstallXmlDocument(*this);
   InstallProxy(*this);
   InstallByteArray(*this);
   InstallUtils(*this);

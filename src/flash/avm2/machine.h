@@ -484,6 +484,8 @@ void InstallMatrix3D(Machine& machine);
 void RefuseStageProperties(Machine& machine);
 void InstallShaders(Machine& machine);
 void InstallXml(Machine& machine);
+// flash.xml.XMLNode and XMLDocument (builtins/xml_document.cpp).
+void InstallXmlDocument(Machine& machine);
 void InstallProxy(Machine& machine);
 void InstallTimer(Machine& machine);
 void InstallUrlLoader(Machine& machine);

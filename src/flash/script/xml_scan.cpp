@@ -37,7 +37,7 @@ class Scanner {
       const std::size_t lt = text_.find('<', pos_);
       if (lt != pos_) {
         std::string text = XmlUnescape(text_.substr(pos_, lt == std::string_view::npos ? std::string_view::npos : lt - pos_));
-        if (!text.empty()) sink_.Text(std::move(text));
+        if (!text.empty()) sink_.Text(std::move(text), false);
         if (lt == std::string_view::npos) break;
         pos_ = lt;
       }
@@ -62,7 +62,7 @@ class Scanner {
       const std::size_t end = text_.find("]]>", pos_ + 9);
       if (end == std::string_view::npos) return kXmlCdataOpen;
       const std::string_view content = text_.substr(pos_ + 9, end - pos_ - 9);
-      if (!content.empty()) sink_.Text(std::string(content));
+      sink_.Text(std::string(content), true);
       pos_ = end + 3;
       return kXmlOk;
     }

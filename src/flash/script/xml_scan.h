@@ -27,8 +27,9 @@ enum XmlStatus {
 class XmlSink {
  public:
   virtual ~XmlSink() = default;
-  // Text between markup (entities replaced) and the content of a CDATA section.
-  virtual void Text(std::string text) = 0;
+  // Text between markup (entities replaced; never empty), or the content of a CDATA
+  // section (as it stands, perhaps empty).
+  virtual void Text(std::string text, bool cdata) = 0;
   // An element opens; attributes in document order, the first of repeated names only.
   // empty: it closed itself (<a/>).
   virtual void Open(std::string_view name, const std::vector<std::pair<std::string_view, std::string>>& attributes,

@@ -392,4 +392,43 @@ TEST_F(Xml, NamespacePrefixesFollowThePlayersRules) {
 }
 
 }  // namespace
+// flash.xml.XMLDocument: the older document classes' parser and their linked nodes.
+TEST_F(Xml, XmlDocumentParsesLinksMovesAndPrintsNodes) {
+  ClassObject* documentClass = m.FindClass("flash.xml.XMLDocument");
+  ASSERT_NE(documentClass, nullptr);
+  Value source = m.StrValue("<?xml version=\"1.0\"?><r xmlns:p=\"urn:p\"><p:a id=\"one\" k=\"&lt;\"/>t<b><![CDATA[ ]]></b></r>");
+  const Value doc = Value::Obj(m.ConstructClass(documentClass, &source, 1));
+  const auto text = [&](const Value& v) { return m.ToString(v); };
+  const auto get = [&](const Value& v, const char* name) { return m.GetPublic(v, name); };
+  const Value root = get(doc, "firstChild");
+  const Value a = get(root, "firstChild");
+  EXPECT_EQ(text(get(a, "nodeName")), "p:a");
+  EXPECT_EQ(text(get(a, "localName")), "a");
+  EXPECT_EQ(text(get(a, "prefix")), "p");
+  EXPECT_EQ(text(get(a, "namespaceURI")), "urn:p");
+  EXPECT_EQ(text(get(get(a, "nextSibling"), "nodeValue")), "t");
+  EXPECT_EQ(text(get(get(a, "nextSibling"), "nodeType")), "3");
+  EXPECT_TRUE(get(a, "previousSibling").IsNull());
+  // The id names the element in idMap; the declaration comes first when printed.
+  EXPECT_EQ(get(get(doc, "idMap"), "one").object, a.object);
+  EXPECT_EQ(text(doc), "<?xml version=\"1.0\"?><r xmlns:p=\"urn:p\"><p:a id=\"one\" k=\"&lt;\" />t<b> </b></r>");
+  // Moving the last child in front of the first relinks every sibling.
+  const Value b = get(root, "lastChild");
+  m.CallPublic(root, "insertBefore", {b, a});
+  EXPECT_EQ(get(root, "firstChild").object, b.object);
+  EXPECT_EQ(get(a, "previousSibling").object, b.object);
+  EXPECT_TRUE(get(get(root, "lastChild"), "nextSibling").IsNull());
+  m.CallPublic(b, "removeNode", {});
+  EXPECT_TRUE(get(b, "parentNode").IsNull());
+  EXPECT_EQ(get(root, "firstChild").object, a.object);
+  // A node never goes under itself; a shallow copy keeps only the attributes.
+  m.CallPublic(a, "appendChild", {root});
+  EXPECT_TRUE(get(root, "parentNode").IsObject());
+  EXPECT_EQ(text(m.CallPublic(root, "cloneNode", {Value::Bool(false)})), "<r xmlns:p=\"urn:p\" />");
+  // Parsing again replaces the nodes; white space goes when asked, up to a fault.
+  m.SetPublic(doc, "ignoreWhite", Value::Bool(true));
+  m.CallPublic(doc, "parseXML", {m.StrValue("<x> <y>z</y> </x><w")});
+  EXPECT_EQ(text(doc), "<?xml version=\"1.0\"?><x><y>z</y></x>");
+}
+
 }  // namespace vantrel::flash::avm2

@@ -166,8 +166,9 @@ class Builder final : public script::XmlSink {
   Builder(MachineInterface& machine, Object* document, bool ignoreWhite)
       : machine_(machine), ignoreWhite_(ignoreWhite), open_{document} {}
 
-  void Text(std::string text) override {
-    if (ignoreWhite_ && script::XmlAllSpace(text)) return;
+  // CDATA stays whatever it holds, unless it holds nothing.
+  void Text(std::string text, bool cdata) override {
+    if (cdata ? text.empty() : ignoreWhite_ && script::XmlAllSpace(text)) return;
     Insert(open_.back(), MakeNode(machine_, kText, machine_.Str(std::move(text))), nullptr);
   }
   void Open(std::string_view name, const std::vector<std::pair<std::string_view, std::string>>& attributes,
