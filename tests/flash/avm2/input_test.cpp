@@ -105,5 +105,29 @@ TEST(Avm2Input, APressMovesTheFocusAndKeysGoToTheFocusedObject) {
                           "focusOut a", "mouseFocusChange null"}));
 }
 
+TEST(Avm2Input, ADraggedSpriteFollowsThePointerInsideItsBounds) {
+  AbcWriter w;
+  Code code{w};
+  KeepStage(code);
+  Square(code, 1, "a", 0, 0, 10);
+  code.Do(L(7), "addChild", {L(1)});
+  code.New("flash.geom", "Rectangle", 2, {I(0), I(0), I(50), I(30)});
+  for (const char* path : {"target.x", "target.y"})
+    code.Push(L(1)).Str("mouseDown").OpName(0x40, TracingListener(w, path)).Call(0x4F, w.Name("addEventListener"), 2);
+  Log(w, code, L(7), {"mouseDown", "mouseUp"});
+  code.Do(L(1), "startDrag", {B(false), L(2)});
+  const Lines lines = RunDocument(w, code, [](FlashControl& c) {
+    c.MouseMove(5, 5);
+    c.MouseMove(25, 15);
+    c.MouseDown(25, 15);  // the sprite came along
+    c.MouseMove(95, 95);  // it stops at the bounds' corner (50, 30)
+    c.MouseUp(95, 95);    // so the pointer is off it
+    c.MouseMove(45, 25);
+    c.MouseDown(45, 25);
+  });
+  EXPECT_EQ(lines, (Lines{"mouseDown 25", "mouseDown 15", "mouseDown a", "mouseUp null", "mouseDown 45", "mouseDown 25",
+                          "mouseDown a"}));
+}
+
 }  // namespace
 }  // namespace vantrel::flash::avm2

@@ -952,6 +952,33 @@ Value LabelAt(Machine& m, const Value& self, bool exact) {
   }
   return found ? m.StrValue(*found) : Value::Null();
 }
+// startDrag(lockCenter, bounds): the sprite follows the pointer (its registration point
+// on it when locked), kept inside bounds (a Rectangle in its parent's space) when given.
+Value StartDrag(Machine& m, const Value& self, const Value* args, int argc) {
+  DisplayObject* d = Display(m, self);
+  const Value bounds = Arg(args, argc, 1);
+  double rect[4];
+  const bool constrained = bounds.IsObject();
+  if (constrained) {
+    const double x = m.ToNumber(m.GetPublic(bounds, "x")), y = m.ToNumber(m.GetPublic(bounds, "y"));
+    rect[0] = x;
+    rect[1] = y;
+    rect[2] = x + m.ToNumber(m.GetPublic(bounds, "width"));
+    rect[3] = y + m.ToNumber(m.GetPublic(bounds, "height"));
+  }
+  m.player->StartDrag(d, m.ToBoolean(Arg(args, argc, 0)), constrained ? rect : nullptr);
+  return Value();
+}
+// One object is dragged at a time: any sprite's stopDrag ends the drag.
+Value StopDrag(Machine& m, const Value& self, const Value*, int) {
+  Display(m, self);
+  if (m.player) m.player->StopDrag();
+  return Value();
+}
+Value DropTarget(Machine& m, const Value& self, const Value*, int) {
+  Display(m, self);
+  return m.player && m.player->Dragged() ? ObjectFor(m, m.player->DropTarget()) : Value::Null();
+}
 Value ClipEnabled(Machine& m, const Value& self, const Value*, int) { return Value::Bool(Container(m, self)->buttonEnabled); }
 Value SetClipEnabled(Machine& m, const Value& self, const Value* args, int argc) {
   Container(m, self)->buttonEnabled = m.ToBoolean(Arg(args, argc, 0));
@@ -1449,6 +1476,9 @@ void InstallDisplay(Machine& m) {
   ClassObject* sprite = m.DefineClass("flash.display", "Sprite", container, [](Machine&, const Value&, const Value*, int) { return Value(); });
   static const Member kSpriteMembers[] = {
       {"hitArea", GetHitArea, SetHitArea, kAccessor, 0},
+      {"startDrag", StartDrag, nullptr, 0, 0, 2},
+      {"stopDrag", StopDrag, nullptr, 0, 0},
+      {"dropTarget", DropTarget, nullptr, kAccessor, 0},
   };
   Install(m, sprite, kSpriteMembers);
   ClassObject* clip = m.DefineClass("flash.display", "MovieClip", sprite, [](Machine&, const Value&, const Value*, int) { return Value(); }, false);
