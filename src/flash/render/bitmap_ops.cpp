@@ -334,6 +334,10 @@ Quality DrawQuality(std::string_view name) {
   return Quality::High;
 }
 
+bool BitmapDrawShows(std::uint8_t blendMode) {
+  return blendMode != static_cast<std::uint8_t>(BlendMode::Alpha) && blendMode != static_cast<std::uint8_t>(BlendMode::Erase);
+}
+
 void DrawLayerInto(BitmapPixels& target, const QImage& layer, QRect clip, std::uint8_t blendMode) {
   clip = clip.intersected(QRect(0, 0, target.Width(), target.Height())).intersected(layer.rect());
   QImage& pixels = target.MutableImage();

@@ -125,9 +125,24 @@ class Walker {
   // to their clip depth with them.
   using Iterator = std::map<std::int32_t, DisplayObject*>::const_iterator;
   // Draws object's own content (its subtree) with transform, without its placement.
+  // The object's own filters apply and its mask masks it, the mask placed by its own
+  // matrix in the drawing's space; the object's blend mode does not.
   void DrawAlone(QPainter& painter, const DisplayObject& object, const QTransform& transform,
                  const ColorTransform& color) {
-    DrawContent(painter, object, transform, color, false, 0);
+    const bool filtered = !object.filters.empty();
+    const auto draw = [&](QPainter& target, const QTransform& shift) {
+      if (filtered) {
+        DrawLayered(target, object, transform * shift, color, 0, static_cast<std::uint8_t>(BlendMode::Normal));
+        return;
+      }
+      DrawContent(target, object, transform * shift, color, false, 0);
+    };
+    const DisplayObject* mask = object.maskClip;
+    if (mask && !mask->Removed() && mask != &object) {
+      DrawThrough(painter, *mask, transform, 0, !filtered && DrawsAlone(object, 0, true), draw);
+      return;
+    }
+    draw(painter, QTransform());
   }
 
   // Whether some objects were drawn without their filters and blend mode (the budget).
@@ -432,7 +447,7 @@ class Walker {
   void DrawTransformed(QPainter& painter, const DisplayObject& object, const QTransform& transform,
                        const ColorTransform& combined, bool asMask, int nesting) {
     if (!asMask && (NeedsLayer(object.blendMode) || !object.filters.empty())) {
-      DrawLayered(painter, object, transform, combined, nesting);
+      DrawLayered(painter, object, transform, combined, nesting, object.blendMode);
       return;
     }
     DrawContent(painter, object, transform, combined, asMask, nesting);
@@ -630,8 +645,7 @@ class Walker {
   // (plus what the filters reach, clipped to the target and that reach), filtered, and
   // blended into the target.
   void DrawLayered(QPainter& painter, const DisplayObject& object, const QTransform& transform,
-                   const ColorTransform& combined, int nesting) {
-    const std::uint8_t mode = object.blendMode;
+                   const ColorTransform& combined, int nesting, std::uint8_t mode) {
     const bool erasing = mode == static_cast<std::uint8_t>(BlendMode::Alpha) ||
                          mode == static_cast<std::uint8_t>(BlendMode::Erase);
     if (erasing && layerDepth_ == 0) return;  // alpha and erase act on an enclosing layer only

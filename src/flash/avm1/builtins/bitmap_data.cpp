@@ -536,7 +536,7 @@ Value Draw(Call& call) {
   layer.fill(0);
   bool drawn = false;
   if (BitmapPixels* bitmap = PixelsOf(source)) {
-    if (bitmap->Disposed()) return Value();
+    if (bitmap->Disposed() || !BitmapDrawShows(blendMode)) return Value();
     QPainter painter(&layer);
     RenderContext context;
     context.painter = &painter;

@@ -409,6 +409,7 @@ Value Draw(Machine& m, const Value& self, const Value* args, int argc) {
   QImage layer(target.Width(), target.Height(), QImage::Format_ARGB32_Premultiplied);
   layer.fill(0);
   if (BitmapPixels* bitmap = BitmapPixelsOf(source)) {
+    if (!BitmapDrawShows(blendMode)) return Value();
     QPainter painter(&layer);
     RenderContext context;
     context.painter = &painter;
