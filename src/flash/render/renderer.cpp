@@ -188,13 +188,24 @@ class Walker {
   void DrawThroughMask(QPainter& painter, const DisplayObject& object, const QTransform& parent,
                        const ColorTransform& color, int nesting) {
     const DisplayObject& mask = *object.maskClip;
-    DrawThrough(painter, mask, ParentTransform(mask), 0, DrawsAlone(object, nesting, true),
+    // A blending object blends what the mask leaves of it with what lies beneath, not
+    // with the empty layer it is masked in.
+    const std::uint8_t mode = object.blendMode;
+    const bool blends = mode > static_cast<std::uint8_t>(BlendMode::Layer) &&
+                        mode <= static_cast<std::uint8_t>(BlendMode::HardLight) &&
+                        mode != static_cast<std::uint8_t>(BlendMode::Alpha) &&
+                        mode != static_cast<std::uint8_t>(BlendMode::Erase) && TargetImage(painter);
+    DrawThrough(painter, mask, ParentTransform(mask), 0, !blends && DrawsAlone(object, nesting, true),
                 [&](QPainter& target, const QTransform& shift) {
                   const DisplayObject* outer = maskedNow_;
+                  const DisplayObject* outerBlend = blendLater_;
                   maskedNow_ = &object;
+                  if (blends) blendLater_ = &object;
                   DrawObject(target, object, parent * shift, color, false, nesting);
                   maskedNow_ = outer;
-                });
+                  blendLater_ = outerBlend;
+                },
+                blends ? mode : static_cast<std::uint8_t>(BlendMode::Normal));
   }
 
   // Draws what draw(painter, shift) draws through mask (drawn with maskParent). The
@@ -206,7 +217,7 @@ class Walker {
   // only what the coverage covers.
   template <typename DrawFn>
   void DrawThrough(QPainter& painter, const DisplayObject& mask, const QTransform& maskParent, int maskNesting,
-                   bool direct, DrawFn&& draw) {
+                   bool direct, DrawFn&& draw, std::uint8_t blendMode = static_cast<std::uint8_t>(BlendMode::Normal)) {
     const QRect area =
         render::PaddedPixelRect(MaskArea(mask, maskParent, maskNesting), 1).intersected(Visible(painter));
     if (area.isEmpty()) return;
@@ -288,7 +299,18 @@ class Walker {
     }
     painter.save();
     painter.resetTransform();
-    painter.drawImage(area.topLeft(), layer);
+    QImage* targetImage = TargetImage(painter);
+    if (blendMode != static_cast<std::uint8_t>(BlendMode::Normal) && targetImage) {
+      const QRect region = area.intersected(targetImage->rect());
+      if (!region.isEmpty()) {
+        QImage result = targetImage->copy(region);
+        BlendInto(result, area.topLeft() - region.topLeft(), layer, blendMode);
+        painter.setCompositionMode(QPainter::CompositionMode_Source);
+        painter.drawImage(region.topLeft(), result);
+      }
+    } else {
+      painter.drawImage(area.topLeft(), layer);
+    }
     painter.restore();
   }
 
@@ -446,8 +468,10 @@ class Walker {
 
   void DrawTransformed(QPainter& painter, const DisplayObject& object, const QTransform& transform,
                        const ColorTransform& combined, bool asMask, int nesting) {
-    if (!asMask && (NeedsLayer(object.blendMode) || !object.filters.empty())) {
-      DrawLayered(painter, object, transform, combined, nesting, object.blendMode);
+    // An object whose blend is left to the mask it is drawn through draws normally here.
+    const std::uint8_t mode = &object == blendLater_ ? static_cast<std::uint8_t>(BlendMode::Normal) : object.blendMode;
+    if (!asMask && (NeedsLayer(mode) || !object.filters.empty())) {
+      DrawLayered(painter, object, transform, combined, nesting, mode);
       return;
     }
     DrawContent(painter, object, transform, combined, asMask, nesting);
@@ -796,6 +820,7 @@ class Walker {
   QTransform stage_;
   double stageScale_ = 1;
   const DisplayObject* maskedNow_ = nullptr;  // drawn through its setMask mask right now
+  const DisplayObject* blendLater_ = nullptr;  // its blend mode applies once its mask has cut it
   int layerDepth_ = 0;  // layers being drawn into; alpha and erase need one
   const QPaintDevice* bandDevice_ = nullptr;  // see RestrictTo
   QRect band_;
