@@ -138,6 +138,11 @@ bool CopyChannelInto(BitmapPixels& target, const BitmapPixels& source, PixelArea
 }
 
 void TransformArea(BitmapPixels& p, PixelArea a, const ColorTransform& ct) {
+  // The player leaves the pixels alone when the transform only raises alpha by a
+  // multiplier: it takes such a transform for one that changes nothing.
+  if (ct.mulR == 1 && ct.mulG == 1 && ct.mulB == 1 && ct.addR == 0 && ct.addG == 0 && ct.addB == 0 && ct.addA == 0 &&
+      ct.mulA > 1)
+    return;
   const QRect area = Clipped(p, a);
   for (int y = area.top(); y <= area.bottom(); ++y) {
     for (int x = area.left(); x <= area.right(); ++x) p.SetRaw(x, y, p.Store(TransformArgb(p.GetPixel32(x, y), ct)));

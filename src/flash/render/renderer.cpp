@@ -434,7 +434,9 @@ class Walker {
     // every filtered object of a deep nesting would take time quadratic in its depth.
     const bool filtered = !object.filters.empty() && !effectsLeftOut_;
     if (!asMask && (object.cacheAsBitmap || filtered || object.opaqueBackground)) {
-      bounds = MaskBounds(object, parent, nesting);
+      // A scrolled object's bounds are its scroll rectangle's, wherever its content lies.
+      bounds = object.scrollRect ? transform.mapRect(QRectF(0, 0, object.scrollRect->width(), object.scrollRect->height()))
+                                 : MaskBounds(object, parent, nesting);
       const double half = object.cacheAsBitmap || filtered ? 0.5 : 0;
       if (bounds.isValid() && std::isfinite(bounds.left()) && std::isfinite(bounds.top())) {
         snap = QPointF(std::floor(bounds.left() + half) - bounds.left(), std::floor(bounds.top() + half) - bounds.top());
