@@ -395,9 +395,12 @@ class Walker {
   }
 
   // Device-pixel bounds of what a mask draws.
-  QRectF MaskBounds(const DisplayObject& object, const QTransform& parent, int nesting) const {
+  // cropped: the bounds of what shows, where a scroll rectangle crops (its own box
+  // whatever its content); otherwise a mask's, where scrolled content moves uncropped.
+  QRectF MaskBounds(const DisplayObject& object, const QTransform& parent, int nesting, bool cropped = false) const {
     QTransform transform = ToQt(object.GetMatrix()) * parent;
-    // Scrolled content moves; its crop only makes what shows smaller.
+    if (cropped && object.scrollRect)
+      return transform.mapRect(QRectF(0, 0, object.scrollRect->width(), object.scrollRect->height()));
     if (object.scrollRect) transform = QTransform::fromTranslate(-object.scrollRect->x(), -object.scrollRect->y()) * transform;
     if (!object.IsContainer()) {
       const Drawable* drawn = object.Drawn();
@@ -407,7 +410,7 @@ class Walker {
     QRectF bounds;
     if (clip.drawing) bounds = transform.mapRect(clip.drawing->Bounds(0));
     if (nesting > MovieClip::kMaxNesting) return bounds;
-    for (const auto& [depth, child] : clip.Children()) bounds |= MaskBounds(*child, transform, nesting + 1);
+    for (const auto& [depth, child] : clip.Children()) bounds |= MaskBounds(*child, transform, nesting + 1, cropped);
     return bounds;
   }
 
@@ -434,9 +437,7 @@ class Walker {
     // every filtered object of a deep nesting would take time quadratic in its depth.
     const bool filtered = !object.filters.empty() && !effectsLeftOut_;
     if (!asMask && (object.cacheAsBitmap || filtered || object.opaqueBackground)) {
-      // A scrolled object's bounds are its scroll rectangle's, wherever its content lies.
-      bounds = object.scrollRect ? transform.mapRect(QRectF(0, 0, object.scrollRect->width(), object.scrollRect->height()))
-                                 : MaskBounds(object, parent, nesting);
+      bounds = MaskBounds(object, parent, nesting, true);
       const double half = object.cacheAsBitmap || filtered ? 0.5 : 0;
       if (bounds.isValid() && std::isfinite(bounds.left()) && std::isfinite(bounds.top())) {
         snap = QPointF(std::floor(bounds.left() + half) - bounds.left(), std::floor(bounds.top() + half) - bounds.top());
@@ -489,10 +490,11 @@ class Walker {
     const QRectF crop(0, 0, rect.width(), rect.height());
     painter.save();
     if (transform.type() <= QTransform::TxScale) {
+      // To the nearest pixel edge, halves going up and left.
       const QRectF device = transform.mapRect(crop);
-      const QRect pixels(QPoint(static_cast<int>(std::lround(device.left())), static_cast<int>(std::lround(device.top()))),
-                         QPoint(static_cast<int>(std::lround(device.right())) - 1,
-                                static_cast<int>(std::lround(device.bottom())) - 1));
+      const auto edge = [](double v) { return static_cast<int>(std::ceil(v - 0.5)); };
+      const QRect pixels(QPoint(edge(device.left()), edge(device.top())),
+                         QPoint(edge(device.right()) - 1, edge(device.bottom()) - 1));
       painter.setClipRect(pixels, Qt::IntersectClip);
     } else {
       QPainterPath path;
