@@ -97,13 +97,28 @@ void CopyPixelsInto(BitmapPixels& target, const BitmapPixels& source, PixelArea 
     std::uint32_t src = from.Raw(sx, sy);
     if (!from.Transparent()) src |= 0xff000000u;
     if (alpha) {
-      // The alpha bitmap's alpha scales the source (to the nearest), at the same offset into both; only
+      // The alpha bitmap's alpha scales the source, at the same offset into both; only
       // where the alpha bitmap reaches.
       const int px = ax + sx - rect.x, py = ay + sy - rect.y;
       if (!alpha->Contains(px, py)) return;
       const std::uint32_t a = alpha->Raw(px, py) >> 24;
       std::uint32_t scaled = 0;
-      for (int shift = 0; shift < 32; shift += 8) scaled |= ((Channel(src, shift) * a + 127) / 255) << shift;
+      if (!from.Transparent()) {
+        // An opaque source is scaled as it is, every channel times the alpha over 256.
+        for (int shift = 0; shift < 32; shift += 8) scaled |= ((Channel(src, shift) * a) >> 8) << shift;
+      } else {
+        // A transparent one's alpha is scaled so (rounded down) and its straight colour
+        // (halves rounding up) multiplied by the new alpha to the nearest value.
+        const std::uint32_t sourceAlpha = src >> 24;
+        const std::uint32_t scaledAlpha = sourceAlpha * a >> 8;
+        scaled = scaledAlpha << 24;
+        for (int shift = 0; shift < 24; shift += 8) {
+          const std::uint32_t c = Channel(src, shift);
+          const std::uint32_t straight =
+              sourceAlpha == 0 ? 0 : std::min<std::uint32_t>(255, (c * 255 + sourceAlpha / 2) / sourceAlpha);
+          scaled |= ((straight * scaledAlpha + 127) / 255) << shift;
+        }
+      }
       src = scaled;
     }
     std::uint32_t out = merge && target.Transparent() ? Over(target.Raw(tx, ty), src) : src;
