@@ -248,6 +248,38 @@ TEST(ShapeLine, CapsOfLineStyle2) {
   EXPECT_EQ(Pixel(render(2), 8, 10), kBlack);  // square cap: half the width further
 }
 
+TEST(ShapeLine, MitersAreCutAtTheLimitTimesHalfTheWidth) {
+  // A five-pixel line turning back up at 45 degrees at (10, 20): its full miter reaches
+  // 6.5 pixels from the corner, down and to the left. A limit of 3 keeps all of it; a
+  // limit of 1 cuts it square to the corner's bisector 2.5 pixels from the corner.
+  const auto render = [](std::uint16_t limit) {
+    SwfBits w;
+    w.U16(1);
+    w.Rect(0, 800, 0, 600);
+    w.Rect(0, 800, 0, 600);
+    w.U8(0);
+    w.U8(0);
+    w.U8(1);
+    w.U16(100);
+    w.UB(2, 0);   // round caps
+    w.UB(2, 2);   // miter join
+    w.UB(12, 0);
+    w.U16(static_cast<std::uint16_t>(limit << 8));
+    w.Rgba(0, 0, 0, 255);
+    w.StyleBits(0, 1);
+    w.StyleChange(true, 600, 400, -1, -1, 1);
+    w.Line(-400, 0);
+    w.Line(400, -400);
+    w.EndShape();
+    return RenderToImage(*Parse(w, 83), 40, 30, Quality::Low);
+  };
+  const QImage full = render(3), cut = render(1);
+  EXPECT_EQ(Pixel(full, 5, 21), kBlack);  // 4.7 pixels out along the bisector
+  EXPECT_EQ(Pixel(cut, 5, 21), kWhite);
+  EXPECT_EQ(Pixel(cut, 8, 21), kBlack);   // 2 pixels out: kept, past the bevel
+  EXPECT_EQ(Pixel(full, 8, 21), kBlack);
+}
+
 TEST(ShapeLine, ScalingFlagsFollowTheOtherAxis) {
   // A vertical 1-pixel line scaled 5x horizontally and 1x vertically: it thickens to 5
   // pixels normally, but stays thin when it must not scale horizontally.
