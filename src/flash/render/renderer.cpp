@@ -301,13 +301,7 @@ class Walker {
     painter.resetTransform();
     QImage* targetImage = TargetImage(painter);
     if (blendMode != static_cast<std::uint8_t>(BlendMode::Normal) && targetImage) {
-      const QRect region = area.intersected(targetImage->rect());
-      if (!region.isEmpty()) {
-        QImage result = targetImage->copy(region);
-        BlendInto(result, area.topLeft() - region.topLeft(), layer, blendMode);
-        painter.setCompositionMode(QPainter::CompositionMode_Source);
-        painter.drawImage(region.topLeft(), result);
-      }
+      BlendRegion(painter, *targetImage, layer, area.topLeft(), area, blendMode);
     } else {
       painter.drawImage(area.topLeft(), layer);
     }
@@ -746,20 +740,26 @@ class Walker {
     if (mode <= static_cast<std::uint8_t>(BlendMode::Layer) || mode > static_cast<std::uint8_t>(BlendMode::HardLight)) {
       painter.drawImage(area.topLeft() + shown.topLeft(), layer, shown);
     } else if (QImage* target = TargetImage(painter)) {
-      // The blended pixels replace the target's, still inside the painter's clip.
       // Only the pixels this drawing shows: a band leaves the others to their own threads.
-      const QRect region = shown.translated(area.topLeft()).intersected(target->rect());
-      if (!region.isEmpty()) {
-        QImage result = target->copy(region);
-        BlendInto(result, area.topLeft() - region.topLeft(), layer, mode);
-        painter.setCompositionMode(QPainter::CompositionMode_Source);
-        painter.drawImage(region.topLeft(), result);
-      }
+      BlendRegion(painter, *target, layer, area.topLeft(), shown.translated(area.topLeft()), mode);
     } else {
       painter.setCompositionMode(QtMode(mode));
       painter.drawImage(area.topLeft(), layer);
     }
     painter.restore();
+  }
+
+  // Blends layer (its corner at layerAt on target) into the pixels of region of the
+  // painter's target image; the blended pixels replace the target's, still inside the
+  // painter's clip.
+  static void BlendRegion(QPainter& painter, QImage& target, const QImage& layer, QPoint layerAt, QRect region,
+                          std::uint8_t mode) {
+    region = region.intersected(target.rect());
+    if (region.isEmpty()) return;
+    QImage result = target.copy(region);
+    BlendInto(result, layerAt - region.topLeft(), layer, mode);
+    painter.setCompositionMode(QPainter::CompositionMode_Source);
+    painter.drawImage(region.topLeft(), result);
   }
 
   // The painter's target when it is an image the blend loop can read and write.

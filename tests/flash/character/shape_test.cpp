@@ -224,22 +224,32 @@ TEST(ShapeLine, HairlinesStayOnePixelWide) {
   EXPECT_EQ(dark, 1);
 }
 
+// A DefineShape4 header of one black five-pixel line (caps, join 0 round, 1 bevel,
+// 2 miter with its limit in 8.8) in a box of width by height twips; the writer is
+// positioned at the records, its pen on the line at (x, y).
+SwfBits LineStyle2Shape(std::int32_t width, std::int32_t height, std::uint8_t capBits, std::uint8_t join,
+                        std::uint16_t miterLimit, std::int32_t x, std::int32_t y) {
+  SwfBits w;
+  w.U16(1);
+  w.Rect(0, width, 0, height);
+  w.Rect(0, width, 0, height);
+  w.U8(0);
+  w.U8(0);
+  w.U8(1);
+  w.U16(100);  // five pixels
+  w.UB(2, capBits);
+  w.UB(2, join);
+  w.UB(12, capBits);
+  if (join == 2) w.U16(miterLimit);
+  w.Rgba(0, 0, 0, 255);
+  w.StyleBits(0, 1);
+  w.StyleChange(true, x, y, -1, -1, 1);
+  return w;
+}
+
 TEST(ShapeLine, CapsOfLineStyle2) {
   const auto render = [](std::uint8_t capBits) {
-    SwfBits w;
-    w.U16(1);
-    w.Rect(0, 800, 0, 400);
-    w.Rect(0, 800, 0, 400);
-    w.U8(0);
-    w.U8(0);
-    w.U8(1);
-    w.U16(100);  // five pixels
-    w.UB(2, capBits);
-    w.UB(2, 1);  // bevel join
-    w.UB(12, capBits);
-    w.Rgba(0, 0, 0, 255);
-    w.StyleBits(0, 1);
-    w.StyleChange(true, 200, 200, -1, -1, 1);
+    SwfBits w = LineStyle2Shape(800, 400, capBits, 1, 0, 200, 200);
     w.Line(400, 0);
     w.EndShape();
     return RenderToImage(*Parse(w, 83), 40, 20, Quality::Low);
@@ -253,21 +263,7 @@ TEST(ShapeLine, MitersAreCutAtTheLimitTimesHalfTheWidth) {
   // 6.5 pixels from the corner, down and to the left. A limit of 3 keeps all of it; a
   // limit of 1 cuts it square to the corner's bisector 2.5 pixels from the corner.
   const auto render = [](std::uint16_t limit) {
-    SwfBits w;
-    w.U16(1);
-    w.Rect(0, 800, 0, 600);
-    w.Rect(0, 800, 0, 600);
-    w.U8(0);
-    w.U8(0);
-    w.U8(1);
-    w.U16(100);
-    w.UB(2, 0);   // round caps
-    w.UB(2, 2);   // miter join
-    w.UB(12, 0);
-    w.U16(static_cast<std::uint16_t>(limit << 8));
-    w.Rgba(0, 0, 0, 255);
-    w.StyleBits(0, 1);
-    w.StyleChange(true, 600, 400, -1, -1, 1);
+    SwfBits w = LineStyle2Shape(800, 600, 0, 2, static_cast<std::uint16_t>(limit << 8), 600, 400);
     w.Line(-400, 0);
     w.Line(400, -400);
     w.EndShape();
