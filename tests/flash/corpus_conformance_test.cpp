@@ -161,12 +161,14 @@ bool LoadCase(const CorpusCase& test, FlashControl& control, std::string& why) {
   // By path, as the tool and the player load it: the movie's own address is what its
   // relative loads (XML, variables, other movies) resolve against.
   control.SetScriptSeconds(test.toml.scriptSeconds);
+  // The quality is the player's before the movie starts: a first frame's script that
+  // reads it or draws into a bitmap sees the recorded one.
+  if (test.toml.quality == "low") control.SetQuality2("Low");
+  if (test.toml.quality == "medium") control.SetQuality2("Medium");
   if (!control.LoadMovie(0, (test.folder / "test.swf").string())) {
     why = "does not load: " + control.LastError();
     return false;
   }
-  if (test.toml.quality == "low") control.SetQuality2("Low");
-  if (test.toml.quality == "medium") control.SetQuality2("Medium");
   const Movie* movie = control.GetMovie();
   control.SetSize(movie->Width(), movie->Height());
   return true;

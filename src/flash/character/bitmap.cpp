@@ -153,8 +153,11 @@ void Bitmap::DrawImage(const QImage& image, const RenderContext& context, bool s
   const QTransform toTarget = toDevice * target.FromDevice();
   render::EdgeList edges(toTarget);
   const QRectF box(image.rect());
+  // All four sides: a turned bitmap's top and bottom are slanted edges too.
   edges.AddLine(box.topLeft(), box.bottomLeft(), 0, 1);
   edges.AddLine(box.topRight(), box.bottomRight(), 1, 0);
+  edges.AddLine(box.topRight(), box.topLeft(), 0, 1);
+  edges.AddLine(box.bottomLeft(), box.bottomRight(), 0, 1);
   const int samples = render::SamplesPerAxis(static_cast<int>(context.quality));
   if (context.asMask) {
     // A bitmap masks with its whole rectangle.

@@ -133,6 +133,80 @@ const LineStyle* FindLine(const ShapeGeometry& geometry, const ShapeLayer& layer
   return style >= 1 && style <= lines.size() ? &lines[style - 1] : nullptr;
 }
 
+// The miters of a line's corners: past limit times half its width from the corner
+// (along the corner's bisector) the player cuts a miter off square to the bisector.
+// Each subpath's corners, and its start when it comes back there; the wedges lie
+// beyond the bevels of a bevelled stroke of the same path and complete it.
+QPainterPath MiterWedges(const QPainterPath& path, double width, double limit) {
+  QPainterPath wedges;
+  const double half = width / 2;
+  const double reach = std::max(1.0, limit) * half;
+  const auto unit = [](QPointF d) {
+    const double length = std::hypot(d.x(), d.y());
+    return length > 1e-9 ? d / length : QPointF();
+  };
+  const auto dot = [](QPointF a, QPointF b) { return a.x() * b.x() + a.y() * b.y(); };
+  const auto corner = [&](QPointF v, QPointF in, QPointF out) {
+    const double cross = in.x() * out.y() - in.y() * out.x();
+    if (std::abs(cross) < 1e-6 || dot(in, out) < -0.9999) return;  // straight on, or turning back
+    const double side = cross > 0 ? -1 : 1;  // the outer side, away from the turn
+    const QPointF n1 = side * QPointF(-in.y(), in.x()), n2 = side * QPointF(-out.y(), out.x());
+    const QPointF bisector = unit(n1 + n2);
+    const double cosine = dot(bisector, n1);
+    if (cosine <= 1e-9) return;
+    const QPointF a = v + n1 * half, b = v + n2 * half;
+    // Beyond the bevel from a to b only: the wedge must not overlap the stroke, whose
+    // winding may run the other way.
+    QPolygonF wedge;
+    wedge << a;
+    if (half / cosine <= reach) {
+      wedge << v + bisector * (half / cosine);
+    } else {
+      const double along = dot(in, bisector);
+      if (along <= 1e-9) return;
+      const double t = (reach - dot(a - v, bisector)) / along;
+      wedge << a + in * t << b - out * t;
+    }
+    wedge << b;
+    wedges.addPolygon(wedge);
+    wedges.closeSubpath();
+  };
+  // Every segment's ends and directions there, subpath by subpath.
+  struct Segment {
+    QPointF from, to, startDirection, endDirection;
+  };
+  std::vector<Segment> segments;
+  const auto flush = [&] {
+    for (std::size_t i = 1; i < segments.size(); ++i)
+      corner(segments[i].from, segments[i - 1].endDirection, segments[i].startDirection);
+    if (segments.size() > 1 && segments.back().to == segments.front().from)
+      corner(segments.front().from, segments.back().endDirection, segments.front().startDirection);
+    segments.clear();
+  };
+  QPointF at;
+  for (int i = 0; i < path.elementCount(); ++i) {
+    const QPainterPath::Element e = path.elementAt(i);
+    if (e.isMoveTo()) {
+      flush();
+      at = e;
+    } else if (e.isLineTo()) {
+      const QPointF to = e, d = unit(to - at);
+      if (d != QPointF()) segments.push_back({at, to, d, d});
+      at = to;
+    } else if (e.isCurveTo() && i + 2 < path.elementCount()) {
+      const QPointF c1 = e, c2 = path.elementAt(i + 1), to = path.elementAt(i + 2);
+      QPointF start = unit(c1 - at), end = unit(to - c2);
+      if (start == QPointF()) start = unit(c2 - at);
+      if (end == QPointF()) end = unit(to - c1);
+      if (start != QPointF() && end != QPointF()) segments.push_back({at, to, start, end});
+      at = to;
+      i += 2;
+    }
+  }
+  flush();
+  return wedges;
+}
+
 // The outline of a line in device pixels. Lines never get thinner than one pixel;
 // lines that do not scale keep their width in pixels (a line that keeps its width in
 // one direction takes the scale of the other); hairlines are one pixel wide.
@@ -143,21 +217,25 @@ QPainterPath StrokeOutline(const QPainterPath& path, const LineStyle& line, cons
     case CapStyle::Square: stroker.setCapStyle(Qt::SquareCap); break;
     case CapStyle::Round: stroker.setCapStyle(Qt::RoundCap); break;
   }
+  // Miters are added to a bevelled stroke: the stroker cuts them otherwise than the player.
+  const bool miter = line.join == JoinStyle::Miter;
   switch (line.join) {
-    case JoinStyle::Bevel: stroker.setJoinStyle(Qt::BevelJoin); break;
-    case JoinStyle::Miter:
-      stroker.setJoinStyle(Qt::MiterJoin);
-      stroker.setMiterLimit(std::max(1.0, line.miterLimit));
-      break;
+    case JoinStyle::Bevel:
+    case JoinStyle::Miter: stroker.setJoinStyle(Qt::BevelJoin); break;
     case JoinStyle::Round: stroker.setJoinStyle(Qt::RoundJoin); break;
   }
+  const auto stroke = [&](const QPainterPath& p, double width) {
+    stroker.setWidth(width);
+    QPainterPath outline = stroker.createStroke(p);
+    if (miter) outline.addPath(MiterWedges(p, width, line.miterLimit));
+    return outline;
+  };
   stroker.setCurveThreshold(0.1);
   const bool scales = !line.noHScale && !line.noVScale;
   if (scales && line.width * DeviceScale(toDevice) >= 1.0) {
     // Stroked in the shape's space, so a line under a squashing matrix squashes too.
     stroker.setCurveThreshold(0.1 / std::max(1e-6, DeviceScale(toDevice)));
-    stroker.setWidth(line.width);
-    return toDevice.map(stroker.createStroke(path));
+    return toDevice.map(stroke(path, line.width));
   }
   double pixels = line.width * DeviceScale(toDevice);
   if (!scales) {
@@ -167,8 +245,7 @@ QPainterPath StrokeOutline(const QPainterPath& path, const LineStyle& line, cons
     if (!line.noHScale) pixels = line.width * xScale;
     if (!line.noVScale) pixels = line.width * yScale;
   }
-  stroker.setWidth(std::max(1.0, pixels));
-  return stroker.createStroke(toDevice.map(path));
+  return stroke(toDevice.map(path), std::max(1.0, pixels));
 }
 
 std::unique_ptr<render::Paint> StrokePaint(const LineStyle& line, const QTransform& toDevice,

@@ -103,7 +103,22 @@ void CopyPixelsInto(BitmapPixels& target, const BitmapPixels& source, PixelArea 
       if (!alpha->Contains(px, py)) return;
       const std::uint32_t a = alpha->Raw(px, py) >> 24;
       std::uint32_t scaled = 0;
-      for (int shift = 0; shift < 32; shift += 8) scaled |= ((Channel(src, shift) * a) >> 8) << shift;
+      if (!from.Transparent()) {
+        // An opaque source is scaled as it is, every channel times the alpha over 256.
+        for (int shift = 0; shift < 32; shift += 8) scaled |= ((Channel(src, shift) * a) >> 8) << shift;
+      } else {
+        // A transparent one's alpha is scaled so (rounded down) and its straight colour
+        // (halves rounding up) multiplied by the new alpha to the nearest value.
+        const std::uint32_t sourceAlpha = src >> 24;
+        const std::uint32_t scaledAlpha = sourceAlpha * a >> 8;
+        scaled = scaledAlpha << 24;
+        for (int shift = 0; shift < 24; shift += 8) {
+          const std::uint32_t c = Channel(src, shift);
+          const std::uint32_t straight =
+              sourceAlpha == 0 ? 0 : std::min<std::uint32_t>(255, (c * 255 + sourceAlpha / 2) / sourceAlpha);
+          scaled |= ((straight * scaledAlpha + 127) / 255) << shift;
+        }
+      }
       src = scaled;
     }
     std::uint32_t out = merge && target.Transparent() ? Over(target.Raw(tx, ty), src) : src;
@@ -138,6 +153,11 @@ bool CopyChannelInto(BitmapPixels& target, const BitmapPixels& source, PixelArea
 }
 
 void TransformArea(BitmapPixels& p, PixelArea a, const ColorTransform& ct) {
+  // The player leaves the pixels alone when the transform only raises alpha by a
+  // multiplier: it takes such a transform for one that changes nothing.
+  if (ct.mulR == 1 && ct.mulG == 1 && ct.mulB == 1 && ct.addR == 0 && ct.addG == 0 && ct.addB == 0 && ct.addA == 0 &&
+      ct.mulA > 1)
+    return;
   const QRect area = Clipped(p, a);
   for (int y = area.top(); y <= area.bottom(); ++y) {
     for (int x = area.left(); x <= area.right(); ++x) p.SetRaw(x, y, p.Store(TransformArgb(p.GetPixel32(x, y), ct)));
@@ -332,6 +352,10 @@ Quality DrawQuality(std::string_view name) {
   if (is("LOW")) return Quality::Low;
   if (is("MEDIUM")) return Quality::Medium;
   return Quality::High;
+}
+
+bool BitmapDrawShows(std::uint8_t blendMode) {
+  return blendMode != static_cast<std::uint8_t>(BlendMode::Alpha) && blendMode != static_cast<std::uint8_t>(BlendMode::Erase);
 }
 
 void DrawLayerInto(BitmapPixels& target, const QImage& layer, QRect clip, std::uint8_t blendMode) {

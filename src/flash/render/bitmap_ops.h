@@ -78,6 +78,10 @@ bool HitPoint(const BitmapPixels& pixels, int x, int y, std::uint32_t threshold,
 // "LOW", "MEDIUM", "HIGH", "BEST", ...).
 Quality DrawQuality(std::string_view stageQuality);
 
+// draw of another bitmap's pixels: false for the blend modes that act through a display
+// object's layer only (alpha and erase), with which such a draw changes nothing.
+bool BitmapDrawShows(std::uint8_t blendMode);
+
 // draw: lays a drawing (premultiplied, the bitmap's size) onto the bitmap through the
 // blend mode, inside clip.
 void DrawLayerInto(BitmapPixels& target, const QImage& layer, QRect clip, std::uint8_t blendMode);

@@ -125,9 +125,24 @@ class Walker {
   // to their clip depth with them.
   using Iterator = std::map<std::int32_t, DisplayObject*>::const_iterator;
   // Draws object's own content (its subtree) with transform, without its placement.
+  // The object's own filters apply and its mask masks it, the mask placed by its own
+  // matrix in the drawing's space; the object's blend mode does not.
   void DrawAlone(QPainter& painter, const DisplayObject& object, const QTransform& transform,
                  const ColorTransform& color) {
-    DrawContent(painter, object, transform, color, false, 0);
+    const bool filtered = !object.filters.empty();
+    const auto draw = [&](QPainter& target, const QTransform& shift) {
+      if (filtered) {
+        DrawLayered(target, object, transform * shift, color, 0, static_cast<std::uint8_t>(BlendMode::Normal));
+        return;
+      }
+      DrawContent(target, object, transform * shift, color, false, 0);
+    };
+    const DisplayObject* mask = object.maskClip;
+    if (mask && !mask->Removed() && mask != &object) {
+      DrawThrough(painter, *mask, transform, 0, !filtered && DrawsAlone(object, 0, true), draw);
+      return;
+    }
+    draw(painter, QTransform());
   }
 
   // Whether some objects were drawn without their filters and blend mode (the budget).
@@ -173,13 +188,24 @@ class Walker {
   void DrawThroughMask(QPainter& painter, const DisplayObject& object, const QTransform& parent,
                        const ColorTransform& color, int nesting) {
     const DisplayObject& mask = *object.maskClip;
-    DrawThrough(painter, mask, ParentTransform(mask), 0, DrawsAlone(object, nesting, true),
+    // A blending object blends what the mask leaves of it with what lies beneath, not
+    // with the empty layer it is masked in.
+    const std::uint8_t mode = object.blendMode;
+    const bool blends = mode > static_cast<std::uint8_t>(BlendMode::Layer) &&
+                        mode <= static_cast<std::uint8_t>(BlendMode::HardLight) &&
+                        mode != static_cast<std::uint8_t>(BlendMode::Alpha) &&
+                        mode != static_cast<std::uint8_t>(BlendMode::Erase) && TargetImage(painter);
+    DrawThrough(painter, mask, ParentTransform(mask), 0, !blends && DrawsAlone(object, nesting, true),
                 [&](QPainter& target, const QTransform& shift) {
                   const DisplayObject* outer = maskedNow_;
+                  const DisplayObject* outerBlend = blendLater_;
                   maskedNow_ = &object;
+                  if (blends) blendLater_ = &object;
                   DrawObject(target, object, parent * shift, color, false, nesting);
                   maskedNow_ = outer;
-                });
+                  blendLater_ = outerBlend;
+                },
+                blends ? mode : static_cast<std::uint8_t>(BlendMode::Normal));
   }
 
   // Draws what draw(painter, shift) draws through mask (drawn with maskParent). The
@@ -191,7 +217,7 @@ class Walker {
   // only what the coverage covers.
   template <typename DrawFn>
   void DrawThrough(QPainter& painter, const DisplayObject& mask, const QTransform& maskParent, int maskNesting,
-                   bool direct, DrawFn&& draw) {
+                   bool direct, DrawFn&& draw, std::uint8_t blendMode = static_cast<std::uint8_t>(BlendMode::Normal)) {
     const QRect area =
         render::PaddedPixelRect(MaskArea(mask, maskParent, maskNesting), 1).intersected(Visible(painter));
     if (area.isEmpty()) return;
@@ -273,7 +299,12 @@ class Walker {
     }
     painter.save();
     painter.resetTransform();
-    painter.drawImage(area.topLeft(), layer);
+    QImage* targetImage = TargetImage(painter);
+    if (blendMode != static_cast<std::uint8_t>(BlendMode::Normal) && targetImage) {
+      BlendRegion(painter, *targetImage, layer, area.topLeft(), area, blendMode);
+    } else {
+      painter.drawImage(area.topLeft(), layer);
+    }
     painter.restore();
   }
 
@@ -358,9 +389,12 @@ class Walker {
   }
 
   // Device-pixel bounds of what a mask draws.
-  QRectF MaskBounds(const DisplayObject& object, const QTransform& parent, int nesting) const {
+  // cropped: the bounds of what shows, where a scroll rectangle crops (its own box
+  // whatever its content); otherwise a mask's, where scrolled content moves uncropped.
+  QRectF MaskBounds(const DisplayObject& object, const QTransform& parent, int nesting, bool cropped = false) const {
     QTransform transform = ToQt(object.GetMatrix()) * parent;
-    // Scrolled content moves; its crop only makes what shows smaller.
+    if (cropped && object.scrollRect)
+      return transform.mapRect(QRectF(0, 0, object.scrollRect->width(), object.scrollRect->height()));
     if (object.scrollRect) transform = QTransform::fromTranslate(-object.scrollRect->x(), -object.scrollRect->y()) * transform;
     if (!object.IsContainer()) {
       const Drawable* drawn = object.Drawn();
@@ -370,7 +404,7 @@ class Walker {
     QRectF bounds;
     if (clip.drawing) bounds = transform.mapRect(clip.drawing->Bounds(0));
     if (nesting > MovieClip::kMaxNesting) return bounds;
-    for (const auto& [depth, child] : clip.Children()) bounds |= MaskBounds(*child, transform, nesting + 1);
+    for (const auto& [depth, child] : clip.Children()) bounds |= MaskBounds(*child, transform, nesting + 1, cropped);
     return bounds;
   }
 
@@ -397,7 +431,7 @@ class Walker {
     // every filtered object of a deep nesting would take time quadratic in its depth.
     const bool filtered = !object.filters.empty() && !effectsLeftOut_;
     if (!asMask && (object.cacheAsBitmap || filtered || object.opaqueBackground)) {
-      bounds = MaskBounds(object, parent, nesting);
+      bounds = MaskBounds(object, parent, nesting, true);
       const double half = object.cacheAsBitmap || filtered ? 0.5 : 0;
       if (bounds.isValid() && std::isfinite(bounds.left()) && std::isfinite(bounds.top())) {
         snap = QPointF(std::floor(bounds.left() + half) - bounds.left(), std::floor(bounds.top() + half) - bounds.top());
@@ -431,8 +465,10 @@ class Walker {
 
   void DrawTransformed(QPainter& painter, const DisplayObject& object, const QTransform& transform,
                        const ColorTransform& combined, bool asMask, int nesting) {
-    if (!asMask && (NeedsLayer(object.blendMode) || !object.filters.empty())) {
-      DrawLayered(painter, object, transform, combined, nesting);
+    // An object whose blend is left to the mask it is drawn through draws normally here.
+    const std::uint8_t mode = &object == blendLater_ ? static_cast<std::uint8_t>(BlendMode::Normal) : object.blendMode;
+    if (!asMask && (NeedsLayer(mode) || !object.filters.empty())) {
+      DrawLayered(painter, object, transform, combined, nesting, mode);
       return;
     }
     DrawContent(painter, object, transform, combined, asMask, nesting);
@@ -448,10 +484,11 @@ class Walker {
     const QRectF crop(0, 0, rect.width(), rect.height());
     painter.save();
     if (transform.type() <= QTransform::TxScale) {
+      // To the nearest pixel edge, halves going up and left.
       const QRectF device = transform.mapRect(crop);
-      const QRect pixels(QPoint(static_cast<int>(std::lround(device.left())), static_cast<int>(std::lround(device.top()))),
-                         QPoint(static_cast<int>(std::lround(device.right())) - 1,
-                                static_cast<int>(std::lround(device.bottom())) - 1));
+      const auto edge = [](double v) { return static_cast<int>(std::ceil(v - 0.5)); };
+      const QRect pixels(QPoint(edge(device.left()), edge(device.top())),
+                         QPoint(edge(device.right()) - 1, edge(device.bottom()) - 1));
       painter.setClipRect(pixels, Qt::IntersectClip);
     } else {
       QPainterPath path;
@@ -630,8 +667,7 @@ class Walker {
   // (plus what the filters reach, clipped to the target and that reach), filtered, and
   // blended into the target.
   void DrawLayered(QPainter& painter, const DisplayObject& object, const QTransform& transform,
-                   const ColorTransform& combined, int nesting) {
-    const std::uint8_t mode = object.blendMode;
+                   const ColorTransform& combined, int nesting, std::uint8_t mode) {
     const bool erasing = mode == static_cast<std::uint8_t>(BlendMode::Alpha) ||
                          mode == static_cast<std::uint8_t>(BlendMode::Erase);
     if (erasing && layerDepth_ == 0) return;  // alpha and erase act on an enclosing layer only
@@ -704,20 +740,26 @@ class Walker {
     if (mode <= static_cast<std::uint8_t>(BlendMode::Layer) || mode > static_cast<std::uint8_t>(BlendMode::HardLight)) {
       painter.drawImage(area.topLeft() + shown.topLeft(), layer, shown);
     } else if (QImage* target = TargetImage(painter)) {
-      // The blended pixels replace the target's, still inside the painter's clip.
       // Only the pixels this drawing shows: a band leaves the others to their own threads.
-      const QRect region = shown.translated(area.topLeft()).intersected(target->rect());
-      if (!region.isEmpty()) {
-        QImage result = target->copy(region);
-        BlendInto(result, area.topLeft() - region.topLeft(), layer, mode);
-        painter.setCompositionMode(QPainter::CompositionMode_Source);
-        painter.drawImage(region.topLeft(), result);
-      }
+      BlendRegion(painter, *target, layer, area.topLeft(), shown.translated(area.topLeft()), mode);
     } else {
       painter.setCompositionMode(QtMode(mode));
       painter.drawImage(area.topLeft(), layer);
     }
     painter.restore();
+  }
+
+  // Blends layer (its corner at layerAt on target) into the pixels of region of the
+  // painter's target image; the blended pixels replace the target's, still inside the
+  // painter's clip.
+  static void BlendRegion(QPainter& painter, QImage& target, const QImage& layer, QPoint layerAt, QRect region,
+                          std::uint8_t mode) {
+    region = region.intersected(target.rect());
+    if (region.isEmpty()) return;
+    QImage result = target.copy(region);
+    BlendInto(result, layerAt - region.topLeft(), layer, mode);
+    painter.setCompositionMode(QPainter::CompositionMode_Source);
+    painter.drawImage(region.topLeft(), result);
   }
 
   // The painter's target when it is an image the blend loop can read and write.
@@ -782,6 +824,7 @@ class Walker {
   QTransform stage_;
   double stageScale_ = 1;
   const DisplayObject* maskedNow_ = nullptr;  // drawn through its setMask mask right now
+  const DisplayObject* blendLater_ = nullptr;  // its blend mode applies once its mask has cut it
   int layerDepth_ = 0;  // layers being drawn into; alpha and erase need one
   const QPaintDevice* bandDevice_ = nullptr;  // see RestrictTo
   QRect band_;

@@ -4,6 +4,7 @@
 #include <zlib.h>
 
 #include <QBuffer>
+#include <QPainter>
 #include <cstdlib>
 
 extern "C" {
@@ -339,6 +340,28 @@ TEST(BitmapFill, ShapesDrawBitmapsAtTheirMatrix) {
   EXPECT_EQ(testing::Pixel(tinted, 15, 5), 0x00FFFFu);
 }
 
+
+TEST(BitmapDraw, ATurnedBitmapFillsItsTurnedSquare) {
+  // A white 10x10 bitmap turned 45 degrees about its corner and moved to (15, 5): a
+  // diamond with its top at (15, 5). Rows above its side corners cross only one of the
+  // bitmap's left and right sides, so its top and bottom sides must close them.
+  QImage white(10, 10, QImage::Format_ARGB32_Premultiplied);
+  white.fill(0xFFFFFFFFu);
+  QImage target(30, 30, QImage::Format_ARGB32_Premultiplied);
+  target.fill(0);
+  QPainter painter(&target);
+  RenderContext context;
+  context.painter = &painter;
+  context.quality = Quality::Low;
+  context.transform = QTransform::fromScale(1 / 20.0, 1 / 20.0) * QTransform().rotate(45) * QTransform::fromTranslate(15, 5);
+  Bitmap::DrawImage(white, context, false);
+  painter.end();
+  EXPECT_EQ(target.pixel(15, 8), 0xFFFFFFFFu);   // near the top corner
+  EXPECT_EQ(target.pixel(15, 16), 0xFFFFFFFFu);  // near the bottom corner
+  EXPECT_EQ(qAlpha(target.pixel(25, 8)), 0);     // right of the top side
+  EXPECT_EQ(qAlpha(target.pixel(4, 22)), 0);     // left of the bottom side
+  EXPECT_EQ(qAlpha(target.pixel(15, 3)), 0);     // above the top corner
+}
 }  // namespace
 }  // namespace vantrel::flash
 

@@ -224,28 +224,56 @@ TEST(ShapeLine, HairlinesStayOnePixelWide) {
   EXPECT_EQ(dark, 1);
 }
 
+// A DefineShape4 header of one black five-pixel line (caps, join 0 round, 1 bevel,
+// 2 miter with its limit in 8.8) in a box of width by height twips; the writer is
+// positioned at the records, its pen on the line at (x, y).
+SwfBits LineStyle2Shape(std::int32_t width, std::int32_t height, std::uint8_t capBits, std::uint8_t join,
+                        std::uint16_t miterLimit, std::int32_t x, std::int32_t y) {
+  SwfBits w;
+  w.U16(1);
+  w.Rect(0, width, 0, height);
+  w.Rect(0, width, 0, height);
+  w.U8(0);
+  w.U8(0);
+  w.U8(1);
+  w.U16(100);  // five pixels
+  w.UB(2, capBits);
+  w.UB(2, join);
+  w.UB(12, capBits);
+  if (join == 2) w.U16(miterLimit);
+  w.Rgba(0, 0, 0, 255);
+  w.StyleBits(0, 1);
+  w.StyleChange(true, x, y, -1, -1, 1);
+  return w;
+}
+
 TEST(ShapeLine, CapsOfLineStyle2) {
   const auto render = [](std::uint8_t capBits) {
-    SwfBits w;
-    w.U16(1);
-    w.Rect(0, 800, 0, 400);
-    w.Rect(0, 800, 0, 400);
-    w.U8(0);
-    w.U8(0);
-    w.U8(1);
-    w.U16(100);  // five pixels
-    w.UB(2, capBits);
-    w.UB(2, 1);  // bevel join
-    w.UB(12, capBits);
-    w.Rgba(0, 0, 0, 255);
-    w.StyleBits(0, 1);
-    w.StyleChange(true, 200, 200, -1, -1, 1);
+    SwfBits w = LineStyle2Shape(800, 400, capBits, 1, 0, 200, 200);
     w.Line(400, 0);
     w.EndShape();
     return RenderToImage(*Parse(w, 83), 40, 20, Quality::Low);
   };
   EXPECT_EQ(Pixel(render(1), 8, 10), kWhite);  // no cap: the line ends at x = 10 px
   EXPECT_EQ(Pixel(render(2), 8, 10), kBlack);  // square cap: half the width further
+}
+
+TEST(ShapeLine, MitersAreCutAtTheLimitTimesHalfTheWidth) {
+  // A five-pixel line turning back up at 45 degrees at (10, 20): its full miter reaches
+  // 6.5 pixels from the corner, down and to the left. A limit of 3 keeps all of it; a
+  // limit of 1 cuts it square to the corner's bisector 2.5 pixels from the corner.
+  const auto render = [](std::uint16_t limit) {
+    SwfBits w = LineStyle2Shape(800, 600, 0, 2, static_cast<std::uint16_t>(limit << 8), 600, 400);
+    w.Line(-400, 0);
+    w.Line(400, -400);
+    w.EndShape();
+    return RenderToImage(*Parse(w, 83), 40, 30, Quality::Low);
+  };
+  const QImage full = render(3), cut = render(1);
+  EXPECT_EQ(Pixel(full, 5, 21), kBlack);  // 4.7 pixels out along the bisector
+  EXPECT_EQ(Pixel(cut, 5, 21), kWhite);
+  EXPECT_EQ(Pixel(cut, 8, 21), kBlack);   // 2 pixels out: kept, past the bevel
+  EXPECT_EQ(Pixel(full, 8, 21), kBlack);
 }
 
 TEST(ShapeLine, ScalingFlagsFollowTheOtherAxis) {

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "flash/render/bitmap_ops.h"
+#include "flash/render/effects.h"
 
 namespace vantrel::flash {
 namespace {
@@ -60,6 +61,55 @@ TEST(Displacement, ModesForPixelsPointingOutside) {
   EXPECT_EQ(Displaced({128, 128, 128, 129}, Displacement::Mode::Ignore)[3], kWhite);
   EXPECT_EQ(Displaced({128, 128, 128, 129}, Displacement::Mode::Color)[3], 0xFF123456u);
   EXPECT_EQ(Displaced({127, 128, 128, 128}, Displacement::Mode::Wrap)[0], kWhite);
+}
+
+// copyPixels through an alpha bitmap, as the player's pictures and traces show it.
+TEST(CopyPixels, AnAlphaBitmapScalesTheSource) {
+  // A transparent source: its alpha times the alpha bitmap's over 256 (rounded down),
+  // its straight colour times that alpha to the nearest value.
+  BitmapPixels source(1, 1, true, 0xAA2288DD);
+  BitmapPixels alpha(1, 1, true, 0xEE000000);
+  BitmapPixels red(1, 1, false, 0xFFFF0000);
+  CopyPixelsInto(red, source, PixelArea{0, 0, 1, 1}, 0, 0, &alpha, 0, 0, false);
+  EXPECT_EQ(red.GetPixel32(0, 0), 0xFF775589u);  // 22, 85, 137 at alpha 158 over red
+
+  // An opaque source: every channel times the alpha over 256.
+  BitmapPixels opaque(1, 1, false, 0x12345678);
+  BitmapPixels faint(1, 1, true, 0x12345678);
+  BitmapPixels clear(1, 1, true, 0);
+  CopyPixelsInto(clear, opaque, PixelArea{0, 0, 1, 1}, 0, 0, &faint, 0, 0, false);
+  EXPECT_EQ(clear.GetPixel32(0, 0), 0x112D5A78u);
+
+  // An opaque alpha bitmap changes nothing: the source is copied as it is.
+  BitmapPixels solid(1, 1, false, 0xFF000000);
+  BitmapPixels copy(1, 1, true, 0);
+  CopyPixelsInto(copy, source, PixelArea{0, 0, 1, 1}, 0, 0, &solid, 0, 0, false);
+  EXPECT_EQ(copy.Raw(0, 0), source.Raw(0, 0));
+}
+
+TEST(BitmapColorTransform, RaisingOnlyAlphaLeavesThePixels) {
+  BitmapPixels pixels(1, 1, true, 0x80FF0000);
+  const std::uint32_t before = pixels.Raw(0, 0);
+  ColorTransform alphaUp;
+  alphaUp.mulA = 2;
+  TransformArea(pixels, PixelArea{0, 0, 1, 1}, alphaUp);
+  EXPECT_EQ(pixels.Raw(0, 0), before);
+  ColorTransform alphaDown;
+  alphaDown.mulA = 0.5;
+  TransformArea(pixels, PixelArea{0, 0, 1, 1}, alphaDown);
+  EXPECT_EQ(pixels.GetPixel32(0, 0) >> 24, 0x40u);
+  // With any other change the alpha multiplier counts too.
+  ColorTransform both = alphaUp;
+  both.mulR = 0.5;
+  TransformArea(pixels, PixelArea{0, 0, 1, 1}, both);
+  EXPECT_EQ(pixels.GetPixel32(0, 0) >> 24, 0x80u);
+}
+
+TEST(BitmapDraw, AlphaAndEraseNeedADisplayObject) {
+  EXPECT_FALSE(BitmapDrawShows(static_cast<std::uint8_t>(BlendMode::Alpha)));
+  EXPECT_FALSE(BitmapDrawShows(static_cast<std::uint8_t>(BlendMode::Erase)));
+  EXPECT_TRUE(BitmapDrawShows(static_cast<std::uint8_t>(BlendMode::Normal)));
+  EXPECT_TRUE(BitmapDrawShows(static_cast<std::uint8_t>(BlendMode::Multiply)));
 }
 
 }  // namespace

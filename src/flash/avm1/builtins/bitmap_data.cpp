@@ -532,21 +532,22 @@ Value Draw(Call& call) {
   if (clip.isEmpty()) return Value();
   const bool smoothing = call.Count() > 5 && m.ToBoolean(call.Arg(5));
 
+  const Quality quality = m.HasPlayer() ? DrawQuality(m.GetPlayer().Quality()) : Quality::High;
   QImage layer(target->Width(), target->Height(), QImage::Format_ARGB32_Premultiplied);
   layer.fill(0);
   bool drawn = false;
   if (BitmapPixels* bitmap = PixelsOf(source)) {
-    if (bitmap->Disposed()) return Value();
+    if (bitmap->Disposed() || !BitmapDrawShows(blendMode)) return Value();
     QPainter painter(&layer);
     RenderContext context;
     context.painter = &painter;
+    context.quality = quality;
     context.transform = QTransform::fromScale(1 / 20.0, 1 / 20.0) * matrix;
     context.colorTransform = color;
     Bitmap::DrawImage(bitmap->Image(), context, smoothing);
     drawn = true;
   } else if (DisplayObject* display = m.AsDisplay(object)) {
     QPainter painter(&layer);
-    const Quality quality = m.HasPlayer() ? DrawQuality(m.GetPlayer().Quality()) : Quality::High;
     RenderDisplayObject(painter, *display, QTransform::fromScale(1 / 20.0, 1 / 20.0) * matrix, color, quality);
     drawn = true;
   }

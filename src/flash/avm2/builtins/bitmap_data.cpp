@@ -406,21 +406,23 @@ Value Draw(Machine& m, const Value& self, const Value* args, int argc) {
     clip = clip.intersected(QRect(r.x, r.y, std::max(r.width, 0), std::max(r.height, 0)));
   }
   const bool smoothing = m.ToBoolean(Arg(args, argc, 5));
+  // drawWithQuality names its quality; draw takes the stage's.
+  const std::string quality = NativeTag(m) == 1 && argc > 6 && !args[6].IsNullish() ? m.ToString(args[6])
+                              : m.player                                         ? m.player->Quality()
+                                                                                 : "HIGH";
   QImage layer(target.Width(), target.Height(), QImage::Format_ARGB32_Premultiplied);
   layer.fill(0);
   if (BitmapPixels* bitmap = BitmapPixelsOf(source)) {
+    if (!BitmapDrawShows(blendMode)) return Value();
     QPainter painter(&layer);
     RenderContext context;
     context.painter = &painter;
+    context.quality = DrawQuality(quality);
     context.transform = QTransform::fromScale(1 / 20.0, 1 / 20.0) * matrix;
     context.colorTransform = color;
     flash::Bitmap::DrawImage(bitmap->Image(), context, smoothing);
   } else if (source.IsObject() && source.object->kind == ObjectKind::Display && static_cast<NativeObject*>(source.object)->display) {
     QPainter painter(&layer);
-    // drawWithQuality names its quality; draw takes the stage's.
-    const std::string quality = NativeTag(m) == 1 && argc > 6 && !args[6].IsNullish() ? m.ToString(args[6])
-                                : m.player                                         ? m.player->Quality()
-                                                                                   : "HIGH";
     RenderDisplayObject(painter, *static_cast<NativeObject*>(source.object)->display,
                         QTransform::fromScale(1 / 20.0, 1 / 20.0) * matrix, color, DrawQuality(quality));
   } else if (BitmapDataObject* o = source.IsObject() ? dynamic_cast<BitmapDataObject*>(source.object) : nullptr) {

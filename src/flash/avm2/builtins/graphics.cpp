@@ -73,8 +73,16 @@ bool GradientOf(Machine& m, const Value* args, int argc, FillStyle& fill) {
   const std::string type = StrArg(m, args, argc, 0);
   if (type != "linear" && type != "radial") m.ThrowError("ArgumentError", 2008, "Parameter type must be one of the accepted values.");
   const std::vector<double> colors = Numbers(m, Arg(args, argc, 1));
-  const std::vector<double> alphas = Numbers(m, Arg(args, argc, 2));
-  const std::vector<double> ratios = Numbers(m, Arg(args, argc, 3));
+  std::vector<double> alphas = Numbers(m, Arg(args, argc, 2));
+  std::vector<double> ratios = Numbers(m, Arg(args, argc, 3));
+  // Without alphas every colour is opaque; without ratios the colours spread evenly
+  // over the gradient.
+  if (Arg(args, argc, 2).IsNullish()) alphas.assign(colors.size(), 1.0);
+  if (Arg(args, argc, 3).IsNullish() && !colors.empty()) {
+    ratios.clear();
+    const double last = static_cast<double>(std::max<std::size_t>(colors.size(), 2) - 1);
+    for (std::size_t i = 0; i < colors.size(); ++i) ratios.push_back(std::round(255.0 * static_cast<double>(i) / last));
+  }
   if (colors.empty() || alphas.size() != colors.size() || ratios.size() != colors.size()) return false;
   Gradient gradient;
   for (std::size_t i = 0; i < std::min<std::size_t>(colors.size(), 15); ++i) {
