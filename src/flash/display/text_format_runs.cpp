@@ -360,7 +360,14 @@ QString FormattedText::ToHtml() const {
       const int through = closed ? stop + 1 : stop;
       for (const Span& span : spans_) {
         const int from = std::max(at, index), to = std::min(at + span.length, through);
-        if (from < to) runs.emplace_back(QStringView(text_).mid(from, std::min(to, stop) - from), span.format);
+        // Runs that differ only in paragraph fields are written as one.
+        const QStringView content = QStringView(text_).mid(from, std::min(to, stop) - from);
+        if (from < to && !runs.empty() && runs.back().second.CharacterPart() == span.format.CharacterPart() &&
+            runs.back().first.data() + runs.back().first.size() == content.data()) {
+          runs.back().first = QStringView(runs.back().first.data(), runs.back().first.size() + content.size());
+        } else if (from < to) {
+          runs.emplace_back(content, span.format);
+        }
         at += span.length;
       }
       if (runs.empty()) runs.emplace_back(QStringView(), pf);
@@ -459,8 +466,14 @@ FormattedText FormattedText::FromHtml(const QString& html, const TextFormat& bas
   };
   std::vector<Open> stack{{QString(), base}};
   QString pending;  // characters in the current format, not yet added
+  // The line end a list item writes is in the item's format. The one a paragraph writes
+  // has the paragraph's fields and the character fields of the last font tag opened
+  // (however long ago, closed or not), else those the text started with: bold or italic
+  // around the paragraph do not reach its line end.
+  std::optional<TextFormat> lastFont;
   const auto flush = [&] {
     if (pending.isEmpty()) return;
+
     out.text_ += pending;
     out.spans_.push_back(Span{static_cast<int>(pending.size()), stack.back().format});
     pending.clear();
@@ -519,10 +532,10 @@ FormattedText FormattedText::FromHtml(const QString& html, const TextFormat& bas
         // around it. The line end looks like the text before it.
         if (tag.name == "p") --paragraphsOpen;
         if (options.multiline && (tag.name == "li" || (tag.name == "p" && paragraphsOpen == 0))) {
-          pending += '\r';
-          out.text_ += pending;
-          out.spans_.push_back(Span{1, out.spans_.empty() ? stack.back().format : out.spans_.back().format});
-          pending.clear();
+          out.text_ += '\r';
+          TextFormat lineEnd = stack.back().format;
+          if (tag.name == "p") lineEnd.MergeFrom((lastFont ? *lastFont : base).CharacterPart());
+          out.spans_.push_back(Span{1, lineEnd});
         }
         stack.pop_back();
         continue;
@@ -600,6 +613,7 @@ FormattedText FormattedText::FromHtml(const QString& html, const TextFormat& bas
       if (selfClosing) continue;
       flush();
       stack.push_back({tag.name, format});
+      if (tag.name == "font") lastFont = format;
       continue;
     }
     if (options.version < 8 && (i == 0 || html[i - 1] == '>')) {
@@ -640,23 +654,9 @@ FormattedText FormattedText::FromHtml(const QString& html, const TextFormat& bas
     pending += ch;
   }
   flush();
-  out.Normalize();
-  // Paragraph fields come from the first character of each paragraph.
-  int start = 0;
-  const int length = out.Length();
-  while (start < length) {
-    int stop = static_cast<int>(out.text_.indexOf('\r', start));
-    stop = stop < 0 ? length : stop + 1;
-    const TextFormat paragraph = out.FormatAt(start).ParagraphPart();
-    out.SplitAt(start);
-    out.SplitAt(stop);
-    int at = 0;
-    for (Span& span : out.spans_) {
-      if (at >= start && at < stop) span.format.MergeFrom(paragraph);
-      at += span.length;
-    }
-    start = stop;
-  }
+  // Paragraph fields stay with the characters the tags gave them: a line end written
+  // outside a list item is no bullet, though the item's paragraph shows one (a
+  // paragraph reads its fields from its first character).
   out.Normalize();
   return out;
 }

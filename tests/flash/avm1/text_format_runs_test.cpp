@@ -154,6 +154,37 @@ TEST(TextFormatRuns, OlderMoviesReadHtmlByTheirOwnRules) {
   EXPECT_TRUE(*parse("<font kerning=\"1\">k</font>", 8).FormatAt(0).kerning);
 }
 
+// Paragraph fields stay with the characters the tags gave them, and a paragraph shows
+// those of its first character; line ends written by closing tags take their format by
+// the player's own rules.
+TEST(TextFormatRuns, ParagraphFieldsStayWithTheirCharacters) {
+  FormattedText::HtmlOptions multiline;
+  multiline.multiline = true;
+  const TextFormat base = TextFormat::Defaults();
+  // The line end from the source text is outside the list item: no bullet.
+  const FormattedText item = FormattedText::FromHtml("<li>test</li>\n", base, {});
+  EXPECT_EQ(item.Text(), "test\r");
+  EXPECT_TRUE(*item.FormatAt(0).bullet);
+  EXPECT_FALSE(*item.FormatAt(4).bullet);
+  EXPECT_TRUE(item.ToHtml().startsWith("<LI>"));
+  // Runs that differ only in paragraph fields are one run in the HTML.
+  const QString joined = FormattedText::FromHtml("<i>text<li>text</li></i>", base, {}).ToHtml();
+  EXPECT_TRUE(joined.contains("<I>texttext</I>")) << joined.toStdString();
+
+  // A list item's line end is in the item's format; a paragraph's takes the character
+  // fields of the last font tag opened, else the text's starting ones.
+  const FormattedText inItem = FormattedText::FromHtml("test<li><i>test</i></li>", base, multiline);
+  EXPECT_TRUE(*inItem.FormatAt(9).bullet);
+  EXPECT_FALSE(*inItem.FormatAt(9).italic);
+  const FormattedText emptyFont =
+      FormattedText::FromHtml("<p><font color=\"#111111\"><b></b></font></p>", base, multiline);
+  EXPECT_EQ(*emptyFont.FormatAt(0).color, 0x111111u);
+  EXPECT_FALSE(*emptyFont.FormatAt(0).bold);
+  const FormattedText italic = FormattedText::FromHtml("<i><p align=\"right\">text</p></i>", base, multiline);
+  EXPECT_FALSE(*italic.FormatAt(4).italic);
+  EXPECT_EQ(*italic.FormatAt(4).align, TextAlign::Right);
+}
+
 // Both machines read style sheets with one CSS reader: values end at a line end as at
 // ';' or '}', and keep the spaces before it.
 TEST(TextFormatRuns, CssValuesEndAtLineEnds) {

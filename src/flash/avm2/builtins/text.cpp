@@ -59,6 +59,12 @@ std::vector<Value>& FormatFields(Machine& m, const Value& v) {
 
 Value ConvertField(Machine& m, int field, const Value& v) {
   if (v.IsNull() || v.IsUndefined()) return Value::Null();
+  if (field == kFont) {
+    // A format keeps at most 64 units of a font name; the names html gives are kept whole.
+    constexpr std::size_t kFontNameUnits = 64;
+    const std::u16string units = script::Utf16Units(m.ToString(v));
+    if (units.size() > kFontNameUnits) return m.StrValue(script::Utf8FromUnits(std::u16string_view(units).substr(0, kFontNameUnits)));
+  }
   switch (kTypes[field]) {
     case FieldType::String: return m.StrValue(m.ToString(v));
     case FieldType::Number: return Value::Number(m.ToNumber(v));
