@@ -111,17 +111,24 @@ void TextField::Changed() {
     withLastLine.Replace(length, length, QStringLiteral("\r"), formatted_.FormatAt(length - 1));
     copy->initialText = withLastLine.ToHtml();
   }
+  // An empty text shows one empty line in the format new text gets.
+  if (formatted_.Text().isEmpty()) {
+    FormattedText emptyLine;
+    emptyLine.SetText(QStringLiteral("\r"), newFormat_);
+    copy->initialText = emptyLine.ToHtml();
+  }
   copy->html = true;
-  // The runs carry every paragraph's margins, indents and leading; an empty text has no
-  // runs and keeps the field's (its caret stands inside them).
-  if (!formatted_.Text().isEmpty()) copy->leftMargin = copy->rightMargin = copy->indent = copy->leading = 0;
+  // The runs carry every paragraph's margins, indents and leading.
+  copy->leftMargin = copy->rightMargin = copy->indent = copy->leading = 0;
   drawn_ = copy;
   character = copy;
   if (autoSize != "none") FitToText();
 }
 
 void TextField::FitToText() {
-  const EditText::TextMetrics measured = drawn_->Measure(drawn_->initialText, true);
+  // An empty text takes no room, though it shows an empty line.
+  const EditText::TextMetrics measured =
+      formatted_.Text().isEmpty() ? EditText::TextMetrics{} : drawn_->Measure(drawn_->initialText, true);
   Rect& box = field_->bounds;
   constexpr double kGutters = 80;  // two pixels on either side, in twips
   const auto height = static_cast<std::int32_t>(std::round(measured.height + kGutters));
