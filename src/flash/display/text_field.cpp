@@ -284,8 +284,10 @@ void TextField::Trace(gc::Tracer& tracer) const {
 int TextField::MaxHScroll() const {
   // Without word wrap the widest line may pass the box (less its 2-pixel gutters).
   if (field_->wordWrap) return 0;
-  const double visible = field_->bounds.Width() / 20.0 - 4;
-  return std::max(0, static_cast<int>(std::floor(Measure().width - visible)));
+  const double visible = std::max(0.0, field_->bounds.Width() / 20.0 - 4);
+  // An input field scrolls a quarter of its width further, room to type into.
+  const double room = field_->readOnly ? 0 : std::floor(visible / 4);
+  return std::max(0, static_cast<int>(std::floor(Measure().width + room - visible)));
 }
 
 bool TextField::SyncVariable() {

@@ -362,7 +362,11 @@ Value GetScrollH(Machine& m, const Value& self, const Value*, int) { return Valu
 Value SetScrollH(Machine& m, const Value& self, const Value* args, int argc) {
   TextField* f = FieldOf(m, self);
   const double n = NumArg(m, args, argc, 0, NAN);
-  if (!std::isnan(n)) f->hscroll = std::max(0, m.ToInt32(Value::Number(n)));
+  // Whole pixels up to maxScrollH; a negative number scrolls as far as its size says.
+  if (!std::isnan(n)) {
+    const std::int64_t pixels = m.ToInt32(Value::Number(n));
+    f->hscroll = static_cast<int>(std::min<std::int64_t>(pixels < 0 ? -pixels : pixels, f->MaxHScroll()));
+  }
   f->Changed();
   return Value();
 }
