@@ -68,6 +68,10 @@ TextFormat TextField::DefaultFormat() const {
 QString TextField::Text() const { return formatted_.Text(); }
 
 void TextField::SetText(const QString& text) {
+  // The same text again changes nothing: the formats stay.
+  QString lineEnds = text;
+  lineEnds.replace(QChar('\n'), QChar('\r'));
+  if (lineEnds == formatted_.Text() && !text.isEmpty()) return;
   formatted_.SetText(text, newFormat_);
   // A selection there was stays where it was, within the new text.
   if (selectionBegin >= 0) SetSelection(selectionBegin, selectionEnd);
@@ -81,6 +85,8 @@ void TextField::SetHtmlText(const QString& html) {
     SetText(html);
     return;
   }
+  // The HTML the field would give back changes nothing.
+  if (!styles && html == formatted_.ToHtml() && !html.isEmpty()) return;
   formatted_ = FormattedText::FromHtml(html, newFormat_,
                                        {field_->multiline, condenseWhite, styles.get(), movie_ ? movie_->Version() : 8});
   Changed();
