@@ -516,8 +516,12 @@ void MovieRuntime::ChangeFocus(DisplayObject* object, bool rollOver) {
   // queue.
   if (rollOver && !host_->TakesInput()) RollFocusOver(object);
   DisplayObject* old = focus_;
+  // ActionScript 3 fields keep their selection as the focus comes and goes.
+  const auto keepsSelection = [](const DisplayObject* o) {
+    return o && o->Movie() && o->Movie()->movie && o->Movie()->movie->actionScript3;
+  };
   if (old == object) {
-    if (TextField* field = AsField(object); field && field->selectable) field->SelectAll();
+    if (TextField* field = AsField(object); field && field->selectable && !keepsSelection(field)) field->SelectAll();
     return;
   }
   focus_ = object;
@@ -526,10 +530,11 @@ void MovieRuntime::ChangeFocus(DisplayObject* object, bool rollOver) {
                : ((object->Movie()->Version() >= 6 ? object->focusRect.value_or(focusRect) : focusRect)
                       ? Highlight::Visible
                       : Highlight::Hidden);
-  if (TextField* field = AsField(old)) field->ClearSelection();
+  if (TextField* field = AsField(old); field && !keepsSelection(field)) field->ClearSelection();
   host_->FocusMoved(old, object);
   // A selectable field selects its whole text once the focus handlers have run.
-  if (TextField* field = AsField(object); field && field->selectable && focus_ == object) field->SelectAll();
+  if (TextField* field = AsField(object); field && field->selectable && focus_ == object && !keepsSelection(field))
+    field->SelectAll();
 }
 
 void MovieRuntime::FocusLeaving(DisplayObject* object) {
