@@ -191,7 +191,8 @@ TextField::Metrics TextField::Measure() const {
     if (i + 1 < counted || counted == 1) height += lines[i].leading;
   }
   m.width = width / 20.0;
-  m.height = formatted_.Text().isEmpty() ? 0 : height / 20.0;
+  // An empty text has no height, but for the line an input field types into.
+  m.height = formatted_.Text().isEmpty() && field_->readOnly ? 0 : height / 20.0;
   m.lines = std::max<int>(1, static_cast<int>(lines.size()));
   for (const EditText::LineBox& line : lines) {
     m.lineHeights.push_back((line.ascent + line.descent + line.leading) / 20.0);

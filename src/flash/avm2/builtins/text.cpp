@@ -106,7 +106,8 @@ TextFormat ReadFormat(Machine& m, const Value& v) {
   if (!f[kBold].IsNull()) t.bold = m.ToBoolean(f[kBold]);
   if (!f[kBullet].IsNull()) t.bullet = m.ToBoolean(f[kBullet]);
   if (!f[kColor].IsNull()) t.color = m.ToUint32(f[kColor]) & 0xFFFFFF;
-  if (!f[kFont].IsNull()) t.font = str(kFont);
+  // An empty font name leaves the font as it is.
+  if (!f[kFont].IsNull() && !str(kFont).isEmpty()) t.font = str(kFont);
   if (!f[kIndent].IsNull()) t.indent = num(kIndent);
   if (!f[kItalic].IsNull()) t.italic = m.ToBoolean(f[kItalic]);
   if (!f[kKerning].IsNull()) t.kerning = m.ToBoolean(f[kKerning]);
