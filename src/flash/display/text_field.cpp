@@ -132,16 +132,16 @@ void TextField::Changed() {
 }
 
 void TextField::FitToText() {
-  // An empty text takes no room, though it shows an empty line.
-  const EditText::TextMetrics measured =
-      formatted_.Text().isEmpty() ? EditText::TextMetrics{} : drawn_->Measure(drawn_->initialText, true);
+  // The box holds textWidth and textHeight: the empty line after a last line end adds
+  // nothing, and an empty text takes no room.
+  const Metrics measured = Measure();
   Rect& box = field_->bounds;
   constexpr double kGutters = 80;  // two pixels on either side, in twips
-  const auto height = static_cast<std::int32_t>(std::round(measured.height + kGutters));
+  const auto height = static_cast<std::int32_t>(std::round(measured.height * 20 + kGutters));
   std::int32_t width = box.Width();
   double shift = 0;  // how far the box's left edge moves, in the field's own twips
   if (!field_->wordWrap) {
-    width = static_cast<std::int32_t>(std::round(measured.width + kGutters));
+    width = static_cast<std::int32_t>(std::round(measured.width * 20 + kGutters));
     if (autoSize == "center") shift = (box.Width() - width) / 2.0;
     if (autoSize == "right") shift = box.Width() - width;
   }
