@@ -180,10 +180,11 @@ std::vector<EditText::LineBox> TextField::Lines() const {
 TextField::Metrics TextField::Measure() const {
   Metrics m;
   const std::vector<EditText::LineBox> lines = Lines();
-  // The empty line after a text's last line end adds no height. The height counts the
-  // leading between lines, and a single line its own.
+  // The empty line after a text's last line end adds no height, but in an input field,
+  // where the caret can stand on it. The height counts the leading between lines, and a
+  // single line its own.
   std::size_t counted = lines.size();
-  if (counted > 1 && formatted_.Text().endsWith(QChar('\r'))) --counted;
+  if (counted > 1 && formatted_.Text().endsWith(QChar('\r')) && field_->readOnly) --counted;
   double width = 0, height = 0;
   for (std::size_t i = 0; i < counted; ++i) {
     width = std::max(width, lines[i].width);
