@@ -388,6 +388,17 @@ void FlashControl::TextControl(const std::string& command) {
   for (const auto& [name, edit] : kCommands) {
     if (command != name) continue;
     player_->ResetBudgets();
+    // ActionScript 3 hears of pasted text before it goes in, and may refuse it; then of
+    // the change, though restrict let none of it in.
+    const bool scripted = player_->Scripts().TakesInput();
+    if (edit == Edit::Paste && scripted && !clipboard_.isEmpty() && !field->Field().readOnly) {
+      if (!player_->Scripts().TextTyped(*field, clipboard_.toStdString())) return;
+      if (field->Removed() || player_->Focus() != field) return;
+      field->Edit(edit, clipboard_);
+      field->NotifyChanged();
+      player_->RunQueue();
+      return;
+    }
     if (field->Edit(edit, clipboard_)) {
       field->NotifyChanged();
       player_->RunQueue();

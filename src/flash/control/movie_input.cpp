@@ -656,11 +656,19 @@ void MovieRuntime::TextInput(char32_t character) {
   TextField* field = AsField(focus_);
   if (!field || field->Removed() || !Editable(*field) || keyTaken_) return;
   ResetBudgets();
-  if (!host_->TextTyped(*field, character)) return;
+  // Editing keys type no text: the scripts hear only of characters.
+  if (character >= 32 && character != 127 && !host_->TextTyped(*field, QString::fromUcs4(&character, 1).toStdString()))
+    return;
   if (field->Removed() || focus_ != field) return;
-  if (field->Type(character)) {
-    if (host_->TakesInput()) host_->TextChanged(*field);
-    else field->NotifyChanged();
+  const bool changed = field->Type(character);
+  // ActionScript 3 hears of a change for every character its textInput let through,
+  // though restrict or maxChars kept it out.
+  const bool typed = character >= 32 && character != 127 && character != '\r' && character != '\n';
+  if (host_->TakesInput() && (changed || typed)) {
+    host_->TextChanged(*field);
+    RunQueue();
+  } else if (changed) {
+    field->NotifyChanged();
     RunQueue();
   }
 }

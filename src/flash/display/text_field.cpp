@@ -128,6 +128,15 @@ void TextField::Changed() {
   copy->leftMargin = copy->rightMargin = copy->indent = copy->leading = 0;
   drawn_ = copy;
   character = copy;
+  boundsPending_ = false;
+  if (autoSize == "none") return;
+  if (Movie() && Movie()->movie && Movie()->movie->actionScript3) boundsPending_ = true;
+  else FitToText();
+}
+
+void TextField::SettleBounds() {
+  if (!boundsPending_) return;
+  boundsPending_ = false;
   if (autoSize != "none") FitToText();
 }
 
@@ -282,7 +291,11 @@ TextExtent MeasureTextExtent(const TextFormat& format, const QString& text, std:
   return extent;
 }
 
-QRectF TextField::LocalBounds() const { return field_->Bounds(0); }
+QRectF TextField::LocalBounds() const {
+  // Asking for the bounds fits a box that waits for it; the box is the field's own state.
+  const_cast<TextField*>(this)->SettleBounds();
+  return field_->Bounds(0);
+}
 
 void TextField::Trace(gc::Tracer& tracer) const {
   DisplayObject::Trace(tracer);
@@ -428,7 +441,8 @@ bool TextField::Edit(EditCommand command, QString& clipboard) {
         pasted += c;
       }
       if (field_->maxLength > 0) pasted.truncate(std::max(0, field_->maxLength - (length - (high - low))));
-      if (pasted.isEmpty()) return false;
+      // A paste restrict let nothing of still replaces the selection; an empty one does not.
+      if (clipboard.isEmpty() || (pasted.isEmpty() && low == high)) return false;
       return ReplaceSelectionRange(low, high, pasted);
     }
   }

@@ -84,6 +84,11 @@ class TextField : public DisplayObject {
   int MaxHScroll() const;
   // Makes a new field copy after a property change, so the renderer sees it.
   void Changed();
+  // An ActionScript 3 field fits its box to its text (autoSize) when something asks
+  // where the box is (its bounds, position or size) or before the frame is drawn, not at
+  // once: changes made in between (word wrap, say) are fitted together. Does nothing
+  // when no fitting waits.
+  void SettleBounds();
   // Gives the box a new width and/or height in twips (negative sizes count as 0),
   // keeping its top-left corner.
   void Resize(std::optional<double> width, std::optional<double> height);
@@ -126,6 +131,7 @@ class TextField : public DisplayObject {
   // autoSize: the box takes the text's size (and, not wrapping, its width), growing
   // from the side autoSize names.
   void FitToText();
+  bool boundsPending_ = false;
   std::shared_ptr<EditText> field_;
   std::shared_ptr<const EditText> drawn_;  // the copy the renderer draws
   FormattedText formatted_;
