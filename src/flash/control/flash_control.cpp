@@ -395,7 +395,7 @@ void FlashControl::TextControl(const std::string& command) {
       if (!player_->Scripts().TextTyped(*field, clipboard_.toStdString())) return;
       if (field->Removed() || player_->Focus() != field) return;
       field->Edit(edit, clipboard_);
-      field->NotifyChanged();
+      player_->Scripts().TextChanged(*field);
       player_->RunQueue();
       return;
     }

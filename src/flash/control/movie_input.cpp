@@ -516,6 +516,8 @@ void MovieRuntime::ChangeFocus(DisplayObject* object, bool rollOver) {
   // queue.
   if (rollOver && !host_->TakesInput()) RollFocusOver(object);
   DisplayObject* old = focus_;
+  // A field taking the focus fits its box first.
+  if (TextField* field = AsField(object)) field->SettleBounds();
   // ActionScript 3 fields keep their selection as the focus comes and goes.
   const auto keepsSelection = [](const DisplayObject* o) {
     return o && o->Movie() && o->Movie()->movie && o->Movie()->movie->actionScript3;

@@ -517,23 +517,32 @@ Value GetCharBoundaries(Machine& m, const Value& self, const Value* args, int ar
 }
 
 // The shown line under a point of the field (its own pixels), -1 when none is.
-int LineAtPoint(TextField* f, const LineBoxes& lines, double y) {
+// The line shown at a height (y in the field's pixels); -1 above the first line or
+// between lines. With nearest, any point inside the box left and right of the gutter and
+// above its bottom edge finds a line: below the text it is the last line shown.
+int LineAtPoint(TextField* f, const LineBoxes& lines, double x, double y, bool nearest) {
   const ShownLines shown = Shown(f, lines);
+  if (nearest) {
+    const QRectF box = f->Field().Bounds();
+    if (!(x > 0 && x < box.width() / 20) || !(y < box.height() / 20)) return -1;
+  }
   const double at = y * 20 - kGutterTwips + shown.scrolledTop;
+  if (nearest && (shown.first >= lines.size() || at < lines[shown.first].top)) return -1;
   for (std::size_t i = shown.first; i < lines.size() && i <= shown.last; ++i) {
     const EditText::LineBox& line = lines[i];
     if (at >= line.top && at < line.top + line.ascent + line.descent + line.leading) return static_cast<int>(i);
   }
-  return -1;
+  if (!nearest || lines.empty()) return -1;
+  return static_cast<int>(std::min(shown.last, lines.size() - 1));
 }
 Value GetLineIndexAtPoint(Machine& m, const Value& self, const Value* args, int argc) {
   TextField* f = FieldOf(m, self);
-  return Value::Number(LineAtPoint(f, f->Lines(), NumArg(m, args, argc, 1, NAN)));
+  return Value::Number(LineAtPoint(f, f->Lines(), NumArg(m, args, argc, 0, NAN), NumArg(m, args, argc, 1, NAN), true));
 }
 Value GetCharIndexAtPoint(Machine& m, const Value& self, const Value* args, int argc) {
   TextField* f = FieldOf(m, self);
   const LineBoxes lines = f->Lines();
-  const int at = LineAtPoint(f, lines, NumArg(m, args, argc, 1, NAN));
+  const int at = LineAtPoint(f, lines, NumArg(m, args, argc, 0, NAN), NumArg(m, args, argc, 1, NAN), false);
   if (at < 0) return Value::Number(-1);
   const EditText::LineBox& line = lines[static_cast<std::size_t>(at)];
   const double x = (NumArg(m, args, argc, 0, NAN) + f->hscroll) * 20 - line.left;
