@@ -574,6 +574,11 @@ Value GetSelectedText(Machine& m, const Value& self, const Value*, int) {
   const int high = std::clamp(std::max(f->selectionBegin, f->selectionEnd), low, static_cast<int>(text.size()));
   return m.StrValue(Utf8(text.mid(low, high - low)));
 }
+// Selection by touch is a mode of mobile players: here fields always interact normally.
+Value GetTextInteractionMode(Machine& m, const Value& self, const Value*, int) {
+  FieldOf(m, self);
+  return m.StrValue("normal");
+}
 Value GetMaxScrollH(Machine& m, const Value& self, const Value*, int) { return Value::Number(FieldOf(m, self)->MaxHScroll()); }
 
 // Paragraphs end after each carriage return. The index just past the text belongs to the
@@ -1059,6 +1064,7 @@ void InstallText(Machine& m) {
       {"useRichTextClipboard", GetFlag<kRichClipboard>, SetFlag<kRichClipboard>, kAccessor, 0},
       {"selectedText", GetSelectedText, nullptr, kAccessor, 0},
       {"maxScrollH", GetMaxScrollH, nullptr, kAccessor, 0},
+      {"textInteractionMode", GetTextInteractionMode, nullptr, kAccessor, 0},
       {"getFirstCharInParagraph", Paragraph<false>, nullptr, 0, 0, 1},
       {"getParagraphLength", Paragraph<true>, nullptr, 0, 0, 1},
       {"mouseWheelEnabled", GetMouseWheelEnabled, SetMouseWheelEnabled, kAccessor, 0},
