@@ -554,7 +554,8 @@ FormattedText FormattedText::FromHtml(const QString& html, const TextFormat& bas
         if (has) {
           if (const auto v = LeadingInteger(size)) {
             const bool relative = size.trimmed().startsWith('+') || size.trimmed().startsWith('-');
-            format.size = std::max(0.0, relative ? format.size.value_or(12) + *v : *v);
+            // HTML sizes stay within 1 to 127 pixels.
+            format.size = std::clamp(relative ? format.size.value_or(12) + *v : *v, 1.0, 127.0);
           }
         }
         if (const auto color = ParseColor(AttributeOf(tag.body, QStringLiteral("color")))) format.color = *color;
