@@ -377,7 +377,8 @@ void FlashControl::TextControl(const std::string& command) {
   using Edit = TextField::EditCommand;
   static constexpr std::pair<const char*, Edit> kCommands[] = {
       {"MoveLeft", Edit::MoveLeft},       {"MoveRight", Edit::MoveRight},     {"MoveLeftLine", Edit::LineStart},
-      {"MoveRightLine", Edit::LineEnd},   {"SelectLeft", Edit::SelectLeft},   {"SelectRight", Edit::SelectRight},
+      {"MoveRightLine", Edit::LineEnd},   {"MoveLeftDocument", Edit::TextStart}, {"MoveRightDocument", Edit::TextEnd},
+      {"SelectLeft", Edit::SelectLeft},   {"SelectRight", Edit::SelectRight},
       {"SelectAll", Edit::SelectAll},     {"Copy", Edit::Copy},               {"Cut", Edit::Cut},
       {"Paste", Edit::Paste},
   };

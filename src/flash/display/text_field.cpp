@@ -417,6 +417,8 @@ bool TextField::Edit(EditCommand command, QString& clipboard) {
     case EditCommand::MoveRight: SetSelection(low == high ? high + 1 : high, low == high ? high + 1 : high); return false;
     case EditCommand::LineStart: SetSelection(lineStart(caret), lineStart(caret)); return false;
     case EditCommand::LineEnd: SetSelection(lineEnd(caret), lineEnd(caret)); return false;
+    case EditCommand::TextStart: SetSelection(0, 0); return false;
+    case EditCommand::TextEnd: SetSelection(length, length); return false;
     case EditCommand::SelectLeft: SetSelection(anchor, caret - 1); return false;
     case EditCommand::SelectRight: SetSelection(anchor, caret + 1); return false;
     case EditCommand::SelectAll: SelectAll(); return false;

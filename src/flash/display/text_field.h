@@ -59,7 +59,9 @@ class TextField : public DisplayObject {
   // collapses to its side), select all, and the clipboard (password fields copy and
   // cut nothing; a paste passes restrict, maxChars and multiline, and an empty one
   // changes nothing). True when the text changed.
-  enum class EditCommand { MoveLeft, MoveRight, LineStart, LineEnd, SelectLeft, SelectRight, SelectAll, Copy, Cut, Paste };
+  enum class EditCommand {
+    MoveLeft, MoveRight, LineStart, LineEnd, TextStart, TextEnd, SelectLeft, SelectRight, SelectAll, Copy, Cut, Paste
+  };
   bool Edit(EditCommand command, QString& clipboard);
   // Tells the field's listeners and its onChanged handler that the user changed the
   // text, and writes a bound variable.
