@@ -38,6 +38,8 @@ constexpr FormatField kConstructorOrder[] = {kFont,  kSize,  kColor,      kBold,
 Object* AllocateFormat(Machine& m, ClassObject*) {
   auto* o = m.heap.Make<NativeObject>(ObjectKind::Other, nullptr, nullptr);
   o->list.assign(kFormatFields, Value::Null());
+  // A new format displays as a block; display is never null.
+  o->list[kDisplay] = m.StrValue("block");
   return o;
 }
 
@@ -84,6 +86,13 @@ Value SetFormatField(Machine& m, const Value& self, const Value* args, int argc)
   const Value v = Arg(args, argc, 0);
   if (F == kAlign && !v.IsNull() && !v.IsUndefined() && !AlignFromName(QString::fromStdString(m.ToString(v))))
     m.ThrowError("ArgumentError", 2008, "Parameter align must be one of the accepted values.");
+  if (F == kDisplay) {
+    // display is "block", "inline" or "none"; any other text leaves it unset.
+    if (v.IsNull() || v.IsUndefined()) m.ThrowError("TypeError", 2007, "Parameter display must be non-null.", true);
+    const std::string mode = m.ToString(v);
+    FormatFields(m, self)[F] = mode == "block" || mode == "inline" || mode == "none" ? m.StrValue(mode) : Value::Null();
+    return Value();
+  }
   FormatFields(m, self)[F] = ConvertField(m, F, v);
   return Value();
 }
@@ -388,7 +397,7 @@ int IndexArg(Machine& m, const Value* args, int argc, int index, int fallback) {
   return script::SaturatedInt32(NumArg(m, args, argc, index, fallback));
 }
 void CheckRange(Machine& m, int begin, int end, int length) {
-  if (begin < 0 || end > length || begin > end) m.ThrowError("RangeError", 2006, "The supplied index is out of bounds.");
+  if (begin < 0 || end > length || begin > end) m.ThrowError("RangeError", 2006, "The supplied index is out of bounds.", true);
 }
 Value GetTextFormat(Machine& m, const Value& self, const Value* args, int argc) {
   TextField* f = FieldOf(m, self);
@@ -396,7 +405,11 @@ Value GetTextFormat(Machine& m, const Value& self, const Value* args, int argc) 
   int begin = IndexArg(m, args, argc, 0, -1), end = IndexArg(m, args, argc, 1, -1);
   if (begin == -1) begin = 0;
   if (end == -1) end = length;
+  // An empty field has no characters to tell a format: every member is null. Otherwise
+  // the range must hold a character.
+  if (length == 0) return MakeFormat(m, TextFormat());
   CheckRange(m, begin, end, length);
+  if (begin >= end) m.ThrowError("RangeError", 2006, "The supplied index is out of bounds.", true);
   const std::optional<TextFormat> format = f->Formatted().FormatOf(begin, end);
   return MakeFormat(m, format ? *format : f->NewTextFormat());
 }
@@ -733,10 +746,8 @@ Value TransformStyle(Machine& m, const Value& style) {
     set("font", m.StrValue(Utf8(faces.join(','))));
   }
   set("display", m.StrValue("block"));
-  if (const Value v = read("display"); m.ToBoolean(v)) {
-    const QString d = text(v);
-    set("display", d == "inline" || d == "block" || d == "none" ? v : Value::Null());
-  }
+  // The format keeps "inline", "block" and "none", and no display for any other text.
+  if (const Value v = read("display"); m.ToBoolean(v)) set("display", v);
   if (const QString v = text(read("fontWeight")); v == "bold" || v == "normal") set("bold", Value::Bool(v == "bold"));
   if (const QString v = text(read("fontStyle")); v == "italic" || v == "normal") set("italic", Value::Bool(v == "italic"));
   if (const Value v = read("color"); m.ToBoolean(v)) {
