@@ -640,10 +640,8 @@ FormattedText FormattedText::FromHtml(const QString& html, const TextFormat& bas
         }
       }
     }
-    if (ch == '\n' || ch == '\r') {
-      if (ch == '\r' && i < n && html[i] == '\n') ++i;
-      ch = '\r';
-    }
+    // In HTML "\r\n" is two line ends.
+    if (ch == '\n') ch = '\r';
     if (options.condenseWhite && (ch == ' ' || ch == '\t' || ch == '\r')) {
       // From version 8 a line does not start with folded white space either.
       if (lastWasSpace || (options.version >= 8 && paragraphEmpty())) continue;

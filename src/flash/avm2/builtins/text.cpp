@@ -111,13 +111,14 @@ TextFormat ReadFormat(Machine& m, const Value& v) {
   const auto str = [&](int i) { return QString::fromStdU16String(script::Utf16Units(m.ToString(f[i]))); };
   const auto num = [&](int i) { return m.ToNumber(f[i]); };
   if (!f[kAlign].IsNull()) t.align = AlignFromName(str(kAlign));
-  if (!f[kBlockIndent].IsNull()) t.blockIndent = num(kBlockIndent);
+  // A field keeps indents in whole pixels, halves going to the even one.
+  if (!f[kBlockIndent].IsNull()) t.blockIndent = std::nearbyint(num(kBlockIndent));
   if (!f[kBold].IsNull()) t.bold = m.ToBoolean(f[kBold]);
   if (!f[kBullet].IsNull()) t.bullet = m.ToBoolean(f[kBullet]);
   if (!f[kColor].IsNull()) t.color = m.ToUint32(f[kColor]) & 0xFFFFFF;
   // An empty font name leaves the font as it is.
   if (!f[kFont].IsNull() && !str(kFont).isEmpty()) t.font = str(kFont);
-  if (!f[kIndent].IsNull()) t.indent = num(kIndent);
+  if (!f[kIndent].IsNull()) t.indent = std::nearbyint(num(kIndent));
   if (!f[kItalic].IsNull()) t.italic = m.ToBoolean(f[kItalic]);
   if (!f[kKerning].IsNull()) t.kerning = m.ToBoolean(f[kKerning]);
   if (!f[kLeading].IsNull()) t.leading = num(kLeading);
