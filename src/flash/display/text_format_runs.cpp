@@ -709,7 +709,21 @@ bool HasInnerSpace(const QString& text) {
 // values run to the next ';', '}' or line end with their trailing spaces. False (and nothing
 // read) for text it cannot take: a selector or property name with spaces inside, a
 // rule without a block, a property without a colon, a value cut off by the end.
-bool ParseCss(const QString& css, std::vector<CssRule>& rules) {
+bool ParseCss(const QString& source, std::vector<CssRule>& rules, bool keepEmptyNames) {
+  // Comments go first; one left open ends the text.
+  QString css;
+  for (qsizetype at = 0; at < source.size();) {
+    const qsizetype open = source.indexOf(QStringLiteral("/*"), at);
+    if (open < 0) {
+      css += QStringView(source).mid(at);
+      break;
+    }
+    css += QStringView(source).mid(at, open - at);
+    const qsizetype close = source.indexOf(QStringLiteral("*/"), open + 2);
+    if (close < 0) break;
+    css += ' ';
+    at = close + 2;
+  }
   const qsizetype n = css.size();
   qsizetype i = 0;
   const auto skipSpace = [&] {
@@ -723,7 +737,7 @@ bool ParseCss(const QString& css, std::vector<CssRule>& rules) {
     CssRule rule;
     for (const QString& part : css.mid(i, open - i).split(',')) {
       const QString selector = part.trimmed();
-      if (selector.isEmpty() || HasInnerSpace(selector)) return false;
+      if ((selector.isEmpty() && !keepEmptyNames) || HasInnerSpace(selector)) return false;
       rule.selectors.push_back(selector);
     }
     i = open + 1;
@@ -746,7 +760,7 @@ bool ParseCss(const QString& css, std::vector<CssRule>& rules) {
       const QString value = css.mid(start, i - start);
       if (i >= n) return false;
       if (i < n && css[i] == ';') ++i;
-      if (!name.trimmed().isEmpty()) rule.properties.emplace_back(CamelCase(name), value);
+      if (keepEmptyNames || !name.trimmed().isEmpty()) rule.properties.emplace_back(CamelCase(name), value);
     }
     rules.push_back(std::move(rule));
   }

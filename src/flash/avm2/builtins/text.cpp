@@ -793,7 +793,7 @@ Value SheetClear(Machine& m, const Value& self, const Value*, int) {
 // earlier ones whole); CSS the player refuses changes nothing.
 Value SheetParseCss(Machine& m, const Value& self, const Value* args, int argc) {
   std::vector<CssRule> rules;
-  if (!ParseCss(QStr(m, Arg(args, argc, 0)), rules)) return Value();
+  if (!ParseCss(QStr(m, Arg(args, argc, 0)), rules, true)) return Value();
   for (const CssRule& rule : rules) {
     for (const QString& selector : rule.selectors) {
       Object* style = m.NewObject();
