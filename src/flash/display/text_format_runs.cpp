@@ -463,6 +463,8 @@ FormattedText FormattedText::FromHtml(const QString& html, const TextFormat& bas
   struct Open {
     QString name;
     TextFormat format;
+    bool hidden = false;    // display: none here or around it
+    bool endsLine = false;  // a tag of the style sheet's own that displays as a block
   };
   std::vector<Open> stack{{QString(), base}};
   QString pending;  // characters in the current format, not yet added
@@ -489,9 +491,16 @@ FormattedText FormattedText::FromHtml(const QString& html, const TextFormat& bas
   // The paragraph format of the open paragraph goes to its first character onwards.
   int paragraphsOpen = 0;
   bool lastWasSpace = false;
-  const auto applyStyle = [&](TextFormat& format, const QString& selector) {
-    if (!options.styles) return;
-    if (const TextFormat* style = options.styles->Find(selector)) format.MergeFrom(*style);
+  // A style gives its format to the text; how the element displays stays with the
+  // element (it hides its text or ends its line) and is no part of the text's format.
+  const auto applyStyle = [&](TextFormat& format, const QString& selector) -> std::optional<QString> {
+    if (!options.styles) return std::nullopt;
+    const TextFormat* style = options.styles->Find(selector);
+    if (!style) return std::nullopt;
+    TextFormat given = *style;
+    given.display.reset();
+    format.MergeFrom(given);
+    return style->display.value_or(QStringLiteral("block"));
   };
   qsizetype i = 0;
   const qsizetype n = html.size();
@@ -519,7 +528,7 @@ FormattedText FormattedText::FromHtml(const QString& html, const TextFormat& bas
       tag.body = inside.mid(nameEnd);
       const bool selfClosing = inside.endsWith('/');
       if (tag.name == "br" || tag.name == "sbr") {
-        if (options.multiline) {
+        if (options.multiline && !stack.back().hidden) {
           flush();
           newline();
         }
@@ -531,7 +540,16 @@ FormattedText FormattedText::FromHtml(const QString& html, const TextFormat& bas
         // A list item always ends its line; a paragraph only when no other one is open
         // around it. The line end looks like the text before it.
         if (tag.name == "p") --paragraphsOpen;
-        if (options.multiline && (tag.name == "li" || (tag.name == "p" && paragraphsOpen == 0))) {
+        const bool outerHidden = stack[stack.size() - 2].hidden;
+        const bool blockAround =
+            std::any_of(stack.begin(), stack.end() - 1, [](const Open& open) { return open.endsLine; });
+        if (stack.back().endsLine && !outerHidden && !blockAround) {
+          // The style sheet's own block tags end their line in any field, as paragraphs
+          // do: once, for the outermost. The line end looks like the text before it.
+          out.text_ += '\r';
+          out.spans_.push_back(Span{1, out.spans_.empty() ? stack.back().format : out.spans_.back().format});
+        } else if (options.multiline && !stack.back().hidden &&
+                   (tag.name == "li" || (tag.name == "p" && paragraphsOpen == 0))) {
           out.text_ += '\r';
           TextFormat lineEnd = stack.back().format;
           if (tag.name == "p") lineEnd.MergeFrom((lastFont ? *lastFont : base).CharacterPart());
@@ -542,7 +560,8 @@ FormattedText FormattedText::FromHtml(const QString& html, const TextFormat& bas
       }
       TextFormat format = stack.back().format;
       const QString cls = AttributeOf(tag.body, QStringLiteral("class"));
-      bool known = true;
+      bool known = true, styleTag = false;
+      std::optional<QString> display;
       if (tag.name == "b") format.bold = true;
       else if (tag.name == "i") format.italic = true;
       else if (tag.name == "u") format.underline = true;
@@ -570,7 +589,7 @@ FormattedText FormattedText::FromHtml(const QString& html, const TextFormat& bas
       } else if (tag.name == "a") {
         format.url = AttributeOf(tag.body, QStringLiteral("href"));
         format.target = AttributeOf(tag.body, QStringLiteral("target"));
-        applyStyle(format, QStringLiteral("a"));
+        display = applyStyle(format, QStringLiteral("a"));
       } else if (tag.name == "p" || tag.name == "li") {
         if (options.multiline && !paragraphEmpty() && tag.name == "li") {
           flush();
@@ -585,7 +604,7 @@ FormattedText FormattedText::FromHtml(const QString& html, const TextFormat& bas
         } else {
           format.bullet = true;
         }
-        applyStyle(format, tag.name);
+        display = applyStyle(format, tag.name);
       } else if (tag.name == "textformat") {
         bool has = false;
         const auto number = [&](const char* name, std::optional<double>& field) {
@@ -606,14 +625,20 @@ FormattedText FormattedText::FromHtml(const QString& html, const TextFormat& bas
           format.tabStops = list;
         }
       } else if (tag.name == "span") {
+      } else if (options.styles && options.styles->Find(tag.name)) {
+        // A tag the style sheet names is an element of its own.
+        display = applyStyle(format, tag.name);
+        styleTag = true;
       } else {
         known = false;
       }
       if (!known) continue;
-      if (!cls.isEmpty()) applyStyle(format, '.' + cls);
+      if (!cls.isEmpty())
+        if (const auto classDisplay = applyStyle(format, '.' + cls)) display = classDisplay;
       if (selfClosing) continue;
       flush();
-      stack.push_back({tag.name, format});
+      const bool hidden = stack.back().hidden || display == QStringLiteral("none");
+      stack.push_back({tag.name, format, hidden, styleTag && display != QStringLiteral("inline")});
       if (tag.name == "font") lastFont = format;
       continue;
     }
@@ -625,6 +650,10 @@ FormattedText FormattedText::FromHtml(const QString& html, const TextFormat& bas
         i = end;
         continue;
       }
+    }
+    if (stack.back().hidden) {
+      ++i;
+      continue;
     }
     QChar ch = c;
     ++i;
