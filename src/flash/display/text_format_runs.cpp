@@ -595,6 +595,8 @@ FormattedText FormattedText::FromHtml(const QString& html, const TextFormat& bas
           flush();
           newline();
         }
+        // The tag's own attributes win over its style.
+        display = applyStyle(format, tag.name);
         if (tag.name == "p") {
           ++paragraphsOpen;
           bool has = false;
@@ -604,7 +606,6 @@ FormattedText FormattedText::FromHtml(const QString& html, const TextFormat& bas
         } else {
           format.bullet = true;
         }
-        display = applyStyle(format, tag.name);
       } else if (tag.name == "textformat") {
         bool has = false;
         const auto number = [&](const char* name, std::optional<double>& field) {
