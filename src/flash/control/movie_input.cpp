@@ -248,12 +248,28 @@ void MovieRuntime::ClipMouseEvents(std::uint32_t clipEvent) {
   }
 }
 
+namespace {
+
+// Moving the pointer with the button held after a click in the focused field selects
+// from where the click put the caret to the character under the pointer (the nearest
+// one when the pointer is outside the field).
+void DragSelect(TextField* field, bool buttonDown, QPointF stage) {
+  if (!buttonDown || !field || field->Removed() || !field->selectable || field->selectionBegin < 0) return;
+  bool invertible = false;
+  const QPointF local = ObjectToStage(*field).inverted(&invertible).map(stage);
+  if (!invertible) return;
+  field->SetSelection(field->selectionBegin, field->Field().CharIndexAt(field->Field().initialText, local));
+}
+
+}  // namespace
+
 void MovieRuntime::MouseMove(QPointF stage) {
   ResetBudgets();
   // ActionScript 3 movies see the pointer as it is.
   mouse_ = host_->TakesInput() ? stage : WholePixels(stage);
   if (highlight_ != Highlight::Inactive && focus_) highlight_ = Highlight::Inactive;
   UpdateDrag();
+  if (focus_ && focus_->Kind() == DisplayKind::EditText) DragSelect(static_cast<TextField*>(focus_), mouseDown_, stage);
   if (host_->TakesInput()) {
     host_->PointerMoved();
     RunQueue();
