@@ -370,20 +370,10 @@ void As3Movie::TabFocus(bool reverse) {
   if (next && next != focus) player_.SetFocus(next);
 }
 
-bool As3Movie::TextTyped(TextField& field, char32_t character) {
-  if (character < 32 || character == 127) return true;  // editing keys type no text
+bool As3Movie::TextTyped(TextField& field, const std::string& utf8) {
   machine_->SetBudget(kInputInstructions);
-  std::string text;
-  const char32_t c = character;
-  if (c < 0x80) text += static_cast<char>(c);
-  else if (c < 0x800) text += {static_cast<char>(0xC0 | (c >> 6)), static_cast<char>(0x80 | (c & 0x3F))};
-  else if (c < 0x10000)
-    text += {static_cast<char>(0xE0 | (c >> 12)), static_cast<char>(0x80 | ((c >> 6) & 0x3F)), static_cast<char>(0x80 | (c & 0x3F))};
-  else
-    text += {static_cast<char>(0xF0 | (c >> 18)), static_cast<char>(0x80 | ((c >> 12) & 0x3F)),
-             static_cast<char>(0x80 | ((c >> 6) & 0x3F)), static_cast<char>(0x80 | (c & 0x3F))};
   Machine& m = *machine_;
-  return Dispatch(&field, "flash.events.TextEvent", {m.StrValue("textInput"), Value::Bool(true), Value::Bool(true), m.StrValue(text)});
+  return Dispatch(&field, "flash.events.TextEvent", {m.StrValue("textInput"), Value::Bool(true), Value::Bool(true), m.StrValue(utf8)});
 }
 
 void As3Movie::TextChanged(TextField& field) {

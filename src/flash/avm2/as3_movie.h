@@ -84,7 +84,7 @@ class As3Movie final : public MovieScriptHost {
   void PointerButton(bool down, int button) override;
   void PointerWheel(int lines) override;
   void KeyPressed(bool down, int keyCode, int charCode) override;
-  bool TextTyped(TextField& field, char32_t character) override;
+  bool TextTyped(TextField& field, const std::string& utf8) override;
   void TextChanged(TextField& field) override;
   void FocusMoved(DisplayObject* old, DisplayObject* now) override;
   std::optional<bool> FlagProperty(DisplayObject& object, const char* name) override;

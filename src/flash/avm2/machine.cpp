@@ -1098,7 +1098,7 @@ bool Machine::DictionaryDelete(const Value& object, const Value& key) {
 
 // ---- errors ----
 
-void Machine::ThrowError(const char* className, int id, const std::string& text) {
+void Machine::ThrowError(const char* className, int id, const std::string& text, bool direct) {
   ClassObject* cls = FindClass(className);
   if (!cls) cls = errorClass;
   Value args[2] = {StrValue("Error #" + std::to_string(id) + ": " + text), Value::Number(id)};
@@ -1108,7 +1108,7 @@ void Machine::ThrowError(const char* className, int id, const std::string& text)
   if (error->kind == ObjectKind::Error) {
     std::string& frames = static_cast<NativeObject*>(error)->text;
     if (std::strcmp(className, "VerifyError") == 0) frames.clear();
-    else if (!callStack.empty() && callStack.back()->native) frames.insert(0, "\n\tat Error$/throwError()");
+    else if (!direct && !callStack.empty() && callStack.back()->native) frames.insert(0, "\n\tat Error$/throwError()");
   }
   throw Thrown{Value::Obj(error)};
 }

@@ -260,7 +260,9 @@ class Machine {
   bool DictionaryDelete(const Value& object, const Value& key);
 
   // Errors: throws a new instance of the class (by its name) with "Error #id: text".
-  [[noreturn]] void ThrowError(const char* className, int id, const std::string& text);
+  // Built-in methods raise their errors through Error.throwError (it shows in stack
+  // traces) unless direct: those of flash.text fail in the player's own code.
+  [[noreturn]] void ThrowError(const char* className, int id, const std::string& text, bool direct = false);
   [[noreturn]] void ThrowTypeError(int id, const std::string& text) { ThrowError("TypeError", id, text); }
   [[noreturn]] void ThrowReferenceError(int id, const std::string& text) { ThrowError("ReferenceError", id, text); }
   std::string ErrorText(const Value& error);

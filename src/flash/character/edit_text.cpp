@@ -543,6 +543,22 @@ FieldLayout Layout(const EditText& field, const QString& text) {
   return layout;
 }
 
+// A justified line widens the spaces before its last visible character: how many of
+// its characters that reach over, and how much wider each such space gets (twips) to
+// fill room. The last line of a paragraph is not justified.
+std::size_t JustifiedSpacesEnd(const TextLine& line) {
+  std::size_t end = line.chars.size();
+  while (end > 0 && line.chars[end - 1].code == ' ') --end;
+  return end;
+}
+double JustifySpaceExtra(const TextLine& line, double room) {
+  if (line.align != TextAlign::Justify || line.endsParagraph) return 0;
+  const std::size_t end = JustifiedSpacesEnd(line);
+  int spaces = 0;
+  for (std::size_t i = 0; i < end; ++i) spaces += line.chars[i].code == ' ';
+  return spaces > 0 ? std::max(0.0, room - line.width) / spaces : 0;
+}
+
 // Everything Layout reads of a field, with the text.
 struct LayoutKey {
   QString text;
@@ -700,17 +716,16 @@ std::vector<EditText::LineBox> EditText::LineBoxes(const QString& text) const {
     out.left = left;
     if (line.align == TextAlign::Right) out.left = right - line.width;
     if (line.align == TextAlign::Center) out.left = left + (right - left - line.width) / 2;
-    double spaceExtra = 0;
-    if (line.align == TextAlign::Justify && !line.endsParagraph) {
-      int spaces = 0;
-      for (const PlacedChar& c : line.chars) spaces += c.code == ' ' && c.x + c.advance <= line.width;
-      if (spaces > 0) spaceExtra = std::max(0.0, right - left - line.width) / spaces;
-    }
+    const std::size_t widened = JustifiedSpacesEnd(line);
+    const double spaceExtra = JustifySpaceExtra(line, right - left);
     double extra = 0;
-    for (const PlacedChar& c : line.chars) {
+    for (std::size_t i = 0; i < line.chars.size(); ++i) {
+      const PlacedChar& c = line.chars[i];
       const FieldFont& font = layout.fonts[c.style];
-      out.chars.push_back({c.x + extra, c.advance, !font.embedded || c.glyph >= 0});
-      if (c.code == ' ') extra += spaceExtra;
+      // A widened space has a box though its font draws nothing for it.
+      const bool widens = c.code == ' ' && i < widened && spaceExtra > 0;
+      out.chars.push_back({c.x + extra, c.advance + (widens ? spaceExtra : 0), !font.embedded || c.glyph >= 0 || widens});
+      if (widens) extra += spaceExtra;
     }
     offset += out.length;
     top += line.ascent + line.descent + line.leading;
@@ -752,20 +767,16 @@ void EditText::RenderText(const RenderContext& context, const QString& text) con
       const double left = box.left() + kGutter + line.left;
       const double right = box.right() - kGutter - line.right;
       double x = left;
-      double spaceExtra = 0;
       if (line.align == TextAlign::Right) x = right - line.width;
       if (line.align == TextAlign::Center) x = left + (right - left - line.width) / 2;
-      if (line.align == TextAlign::Justify && !line.endsParagraph) {
-        int spaces = 0;
-        for (const PlacedChar& c : line.chars) spaces += c.code == ' ' && c.x + c.advance <= line.width;
-        if (spaces > 0) spaceExtra = std::max(0.0, right - left - line.width) / spaces;
-      }
+      const std::size_t widened = JustifiedSpacesEnd(line);
+      const double spaceExtra = JustifySpaceExtra(line, right - left);
       double extra = 0;
       for (std::size_t i = 0; i < line.chars.size(); ++i) {
         const PlacedChar& c = line.chars[i];
         const FieldFont& font = layout.fonts[c.style];
         const double at = x + c.x + extra;
-        if (c.code == ' ') extra += spaceExtra;
+        if (c.code == ' ' && i < widened) extra += spaceExtra;
         if (font.embedded) {
           if (!target.Valid() || c.glyph < 0) continue;
           const auto& path = font.embedded->glyphs[static_cast<std::size_t>(c.glyph)];

@@ -377,7 +377,8 @@ void FlashControl::TextControl(const std::string& command) {
   using Edit = TextField::EditCommand;
   static constexpr std::pair<const char*, Edit> kCommands[] = {
       {"MoveLeft", Edit::MoveLeft},       {"MoveRight", Edit::MoveRight},     {"MoveLeftLine", Edit::LineStart},
-      {"MoveRightLine", Edit::LineEnd},   {"SelectLeft", Edit::SelectLeft},   {"SelectRight", Edit::SelectRight},
+      {"MoveRightLine", Edit::LineEnd},   {"MoveLeftDocument", Edit::TextStart}, {"MoveRightDocument", Edit::TextEnd},
+      {"SelectLeft", Edit::SelectLeft},   {"SelectRight", Edit::SelectRight},
       {"SelectAll", Edit::SelectAll},     {"Copy", Edit::Copy},               {"Cut", Edit::Cut},
       {"Paste", Edit::Paste},
   };
@@ -388,6 +389,17 @@ void FlashControl::TextControl(const std::string& command) {
   for (const auto& [name, edit] : kCommands) {
     if (command != name) continue;
     player_->ResetBudgets();
+    // ActionScript 3 hears of pasted text before it goes in, and may refuse it; then of
+    // the change, though restrict let none of it in.
+    const bool scripted = player_->Scripts().TakesInput();
+    if (edit == Edit::Paste && scripted && !clipboard_.isEmpty() && !field->Field().readOnly) {
+      if (!player_->Scripts().TextTyped(*field, clipboard_.toStdString())) return;
+      if (field->Removed() || player_->Focus() != field) return;
+      field->Edit(edit, clipboard_);
+      player_->Scripts().TextChanged(*field);
+      player_->RunQueue();
+      return;
+    }
     if (field->Edit(edit, clipboard_)) {
       field->NotifyChanged();
       player_->RunQueue();

@@ -248,12 +248,28 @@ void MovieRuntime::ClipMouseEvents(std::uint32_t clipEvent) {
   }
 }
 
+namespace {
+
+// Moving the pointer with the button held after a click in the focused field selects
+// from where the click put the caret to the character under the pointer (the nearest
+// one when the pointer is outside the field).
+void DragSelect(TextField* field, bool buttonDown, QPointF stage) {
+  if (!buttonDown || !field || field->Removed() || !field->selectable || field->selectionBegin < 0) return;
+  bool invertible = false;
+  const QPointF local = ObjectToStage(*field).inverted(&invertible).map(stage);
+  if (!invertible) return;
+  field->SetSelection(field->selectionBegin, field->Field().CharIndexAt(field->Field().initialText, local));
+}
+
+}  // namespace
+
 void MovieRuntime::MouseMove(QPointF stage) {
   ResetBudgets();
   // ActionScript 3 movies see the pointer as it is.
   mouse_ = host_->TakesInput() ? stage : WholePixels(stage);
   if (highlight_ != Highlight::Inactive && focus_) highlight_ = Highlight::Inactive;
   UpdateDrag();
+  if (focus_ && focus_->Kind() == DisplayKind::EditText) DragSelect(static_cast<TextField*>(focus_), mouseDown_, stage);
   if (host_->TakesInput()) {
     host_->PointerMoved();
     RunQueue();
@@ -516,8 +532,14 @@ void MovieRuntime::ChangeFocus(DisplayObject* object, bool rollOver) {
   // queue.
   if (rollOver && !host_->TakesInput()) RollFocusOver(object);
   DisplayObject* old = focus_;
+  // A field taking the focus fits its box first.
+  if (TextField* field = AsField(object)) field->SettleBounds();
+  // ActionScript 3 fields keep their selection as the focus comes and goes.
+  const auto keepsSelection = [](const DisplayObject* o) {
+    return o && o->Movie() && o->Movie()->movie && o->Movie()->movie->actionScript3;
+  };
   if (old == object) {
-    if (TextField* field = AsField(object); field && field->selectable) field->SelectAll();
+    if (TextField* field = AsField(object); field && field->selectable && !keepsSelection(field)) field->SelectAll();
     return;
   }
   focus_ = object;
@@ -526,10 +548,11 @@ void MovieRuntime::ChangeFocus(DisplayObject* object, bool rollOver) {
                : ((object->Movie()->Version() >= 6 ? object->focusRect.value_or(focusRect) : focusRect)
                       ? Highlight::Visible
                       : Highlight::Hidden);
-  if (TextField* field = AsField(old)) field->ClearSelection();
+  if (TextField* field = AsField(old); field && !keepsSelection(field)) field->ClearSelection();
   host_->FocusMoved(old, object);
   // A selectable field selects its whole text once the focus handlers have run.
-  if (TextField* field = AsField(object); field && field->selectable && focus_ == object) field->SelectAll();
+  if (TextField* field = AsField(object); field && field->selectable && focus_ == object && !keepsSelection(field))
+    field->SelectAll();
 }
 
 void MovieRuntime::FocusLeaving(DisplayObject* object) {
@@ -651,11 +674,19 @@ void MovieRuntime::TextInput(char32_t character) {
   TextField* field = AsField(focus_);
   if (!field || field->Removed() || !Editable(*field) || keyTaken_) return;
   ResetBudgets();
-  if (!host_->TextTyped(*field, character)) return;
+  // Editing keys type no text: the scripts hear only of characters.
+  if (character >= 32 && character != 127 && !host_->TextTyped(*field, QString::fromUcs4(&character, 1).toStdString()))
+    return;
   if (field->Removed() || focus_ != field) return;
-  if (field->Type(character)) {
-    if (host_->TakesInput()) host_->TextChanged(*field);
-    else field->NotifyChanged();
+  const bool changed = field->Type(character);
+  // ActionScript 3 hears of a change for every character its textInput let through,
+  // though restrict or maxChars kept it out.
+  const bool typed = character >= 32 && character != 127 && character != '\r' && character != '\n';
+  if (host_->TakesInput() && (changed || typed)) {
+    host_->TextChanged(*field);
+    RunQueue();
+  } else if (changed) {
+    field->NotifyChanged();
     RunQueue();
   }
 }

@@ -109,14 +109,14 @@ class MovieScriptHost {
   // Input the host sends along its own display list (ActionScript 3 events) instead of
   // the player's buttons, clip events and Key and Mouse listeners. The player keeps the
   // pointer's position (MousePosition), the keys held and the focus; the host is told
-  // of each change. Text: false when the script refused the character.
+  // of each change. Text (typed or pasted, UTF-8): false when the script refused it.
   virtual bool TakesInput() const { return false; }
   virtual void PointerMoved() {}
   virtual void PointerButton(bool down, int button) { (void)down, (void)button; }
   virtual void PointerWheel(int lines) { (void)lines; }
   virtual void KeyPressed(bool down, int keyCode, int charCode) { (void)down, (void)keyCode, (void)charCode; }
-  virtual bool TextTyped(TextField& field, char32_t character) {
-    (void)field, (void)character;
+  virtual bool TextTyped(TextField& field, const std::string& utf8) {
+    (void)field, (void)utf8;
     return true;
   }
 

@@ -68,6 +68,10 @@ TextFormat TextField::DefaultFormat() const {
 QString TextField::Text() const { return formatted_.Text(); }
 
 void TextField::SetText(const QString& text) {
+  // The same text again changes nothing: the formats stay.
+  QString lineEnds = text;
+  lineEnds.replace(QChar('\n'), QChar('\r'));
+  if (lineEnds == formatted_.Text() && !text.isEmpty()) return;
   formatted_.SetText(text, newFormat_);
   // A selection there was stays where it was, within the new text.
   if (selectionBegin >= 0) SetSelection(selectionBegin, selectionEnd);
@@ -81,6 +85,8 @@ void TextField::SetHtmlText(const QString& html) {
     SetText(html);
     return;
   }
+  // The HTML the field would give back changes nothing.
+  if (!styles && html == formatted_.ToHtml() && !html.isEmpty()) return;
   formatted_ = FormattedText::FromHtml(html, newFormat_,
                                        {field_->multiline, condenseWhite, styles.get(), movie_ ? movie_->Version() : 8});
   Changed();
@@ -111,24 +117,40 @@ void TextField::Changed() {
     withLastLine.Replace(length, length, QStringLiteral("\r"), formatted_.FormatAt(length - 1));
     copy->initialText = withLastLine.ToHtml();
   }
+  // An empty text shows one empty line in the format new text gets.
+  if (formatted_.Text().isEmpty()) {
+    FormattedText emptyLine;
+    emptyLine.SetText(QStringLiteral("\r"), newFormat_);
+    copy->initialText = emptyLine.ToHtml();
+  }
   copy->html = true;
-  // The runs carry every paragraph's margins, indents and leading; an empty text has no
-  // runs and keeps the field's (its caret stands inside them).
-  if (!formatted_.Text().isEmpty()) copy->leftMargin = copy->rightMargin = copy->indent = copy->leading = 0;
+  // The runs carry every paragraph's margins, indents and leading.
+  copy->leftMargin = copy->rightMargin = copy->indent = copy->leading = 0;
   drawn_ = copy;
   character = copy;
+  boundsPending_ = false;
+  if (autoSize == "none") return;
+  if (Movie() && Movie()->movie && Movie()->movie->actionScript3) boundsPending_ = true;
+  else FitToText();
+}
+
+void TextField::SettleBounds() {
+  if (!boundsPending_) return;
+  boundsPending_ = false;
   if (autoSize != "none") FitToText();
 }
 
 void TextField::FitToText() {
-  const EditText::TextMetrics measured = drawn_->Measure(drawn_->initialText, true);
+  // The box holds textWidth and textHeight: the empty line after a last line end adds
+  // nothing, and an empty text takes no room.
+  const Metrics measured = Measure();
   Rect& box = field_->bounds;
   constexpr double kGutters = 80;  // two pixels on either side, in twips
-  const auto height = static_cast<std::int32_t>(std::round(measured.height + kGutters));
+  const auto height = static_cast<std::int32_t>(std::round(measured.height * 20 + kGutters));
   std::int32_t width = box.Width();
   double shift = 0;  // how far the box's left edge moves, in the field's own twips
   if (!field_->wordWrap) {
-    width = static_cast<std::int32_t>(std::round(measured.width + kGutters));
+    width = static_cast<std::int32_t>(std::round(measured.width * 20 + kGutters));
     if (autoSize == "center") shift = (box.Width() - width) / 2.0;
     if (autoSize == "right") shift = box.Width() - width;
   }
@@ -167,10 +189,11 @@ std::vector<EditText::LineBox> TextField::Lines() const {
 TextField::Metrics TextField::Measure() const {
   Metrics m;
   const std::vector<EditText::LineBox> lines = Lines();
-  // The empty line after a text's last line end adds no height. The height counts the
-  // leading between lines, and a single line its own.
+  // The empty line after a text's last line end adds no height, but in an input field,
+  // where the caret can stand on it. The height counts the leading between lines, and a
+  // single line its own.
   std::size_t counted = lines.size();
-  if (counted > 1 && formatted_.Text().endsWith(QChar('\r'))) --counted;
+  if (counted > 1 && formatted_.Text().endsWith(QChar('\r')) && field_->readOnly) --counted;
   double width = 0, height = 0;
   for (std::size_t i = 0; i < counted; ++i) {
     width = std::max(width, lines[i].width);
@@ -178,7 +201,8 @@ TextField::Metrics TextField::Measure() const {
     if (i + 1 < counted || counted == 1) height += lines[i].leading;
   }
   m.width = width / 20.0;
-  m.height = formatted_.Text().isEmpty() ? 0 : height / 20.0;
+  // An empty text has no height, but for the line an input field types into.
+  m.height = formatted_.Text().isEmpty() && field_->readOnly ? 0 : height / 20.0;
   m.lines = std::max<int>(1, static_cast<int>(lines.size()));
   for (const EditText::LineBox& line : lines) {
     m.lineHeights.push_back((line.ascent + line.descent + line.leading) / 20.0);
@@ -267,7 +291,11 @@ TextExtent MeasureTextExtent(const TextFormat& format, const QString& text, std:
   return extent;
 }
 
-QRectF TextField::LocalBounds() const { return field_->Bounds(0); }
+QRectF TextField::LocalBounds() const {
+  // Asking for the bounds fits a box that waits for it; the box is the field's own state.
+  const_cast<TextField*>(this)->SettleBounds();
+  return field_->Bounds(0);
+}
 
 void TextField::Trace(gc::Tracer& tracer) const {
   DisplayObject::Trace(tracer);
@@ -277,8 +305,10 @@ void TextField::Trace(gc::Tracer& tracer) const {
 int TextField::MaxHScroll() const {
   // Without word wrap the widest line may pass the box (less its 2-pixel gutters).
   if (field_->wordWrap) return 0;
-  const double visible = field_->bounds.Width() / 20.0 - 4;
-  return std::max(0, static_cast<int>(std::floor(Measure().width - visible)));
+  const double visible = std::max(0.0, field_->bounds.Width() / 20.0 - 4);
+  // An input field scrolls a quarter of its width further, room to type into.
+  const double room = field_->readOnly ? 0 : std::floor(visible / 4);
+  return std::max(0, static_cast<int>(std::floor(Measure().width + room - visible)));
 }
 
 bool TextField::SyncVariable() {
@@ -387,6 +417,8 @@ bool TextField::Edit(EditCommand command, QString& clipboard) {
     case EditCommand::MoveRight: SetSelection(low == high ? high + 1 : high, low == high ? high + 1 : high); return false;
     case EditCommand::LineStart: SetSelection(lineStart(caret), lineStart(caret)); return false;
     case EditCommand::LineEnd: SetSelection(lineEnd(caret), lineEnd(caret)); return false;
+    case EditCommand::TextStart: SetSelection(0, 0); return false;
+    case EditCommand::TextEnd: SetSelection(length, length); return false;
     case EditCommand::SelectLeft: SetSelection(anchor, caret - 1); return false;
     case EditCommand::SelectRight: SetSelection(anchor, caret + 1); return false;
     case EditCommand::SelectAll: SelectAll(); return false;
@@ -411,7 +443,8 @@ bool TextField::Edit(EditCommand command, QString& clipboard) {
         pasted += c;
       }
       if (field_->maxLength > 0) pasted.truncate(std::max(0, field_->maxLength - (length - (high - low))));
-      if (pasted.isEmpty()) return false;
+      // A paste restrict let nothing of still replaces the selection; an empty one does not.
+      if (clipboard.isEmpty() || (pasted.isEmpty() && low == high)) return false;
       return ReplaceSelectionRange(low, high, pasted);
     }
   }

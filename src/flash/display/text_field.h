@@ -59,7 +59,9 @@ class TextField : public DisplayObject {
   // collapses to its side), select all, and the clipboard (password fields copy and
   // cut nothing; a paste passes restrict, maxChars and multiline, and an empty one
   // changes nothing). True when the text changed.
-  enum class EditCommand { MoveLeft, MoveRight, LineStart, LineEnd, SelectLeft, SelectRight, SelectAll, Copy, Cut, Paste };
+  enum class EditCommand {
+    MoveLeft, MoveRight, LineStart, LineEnd, TextStart, TextEnd, SelectLeft, SelectRight, SelectAll, Copy, Cut, Paste
+  };
   bool Edit(EditCommand command, QString& clipboard);
   // Tells the field's listeners and its onChanged handler that the user changed the
   // text, and writes a bound variable.
@@ -84,6 +86,11 @@ class TextField : public DisplayObject {
   int MaxHScroll() const;
   // Makes a new field copy after a property change, so the renderer sees it.
   void Changed();
+  // An ActionScript 3 field fits its box to its text (autoSize) when something asks
+  // where the box is (its bounds, position or size) or before the frame is drawn, not at
+  // once: changes made in between (word wrap, say) are fitted together. Does nothing
+  // when no fitting waits.
+  void SettleBounds();
   // Gives the box a new width and/or height in twips (negative sizes count as 0),
   // keeping its top-left corner.
   void Resize(std::optional<double> width, std::optional<double> height);
@@ -126,6 +133,7 @@ class TextField : public DisplayObject {
   // autoSize: the box takes the text's size (and, not wrapping, its width), growing
   // from the side autoSize names.
   void FitToText();
+  bool boundsPending_ = false;
   std::shared_ptr<EditText> field_;
   std::shared_ptr<const EditText> drawn_;  // the copy the renderer draws
   FormattedText formatted_;

@@ -360,7 +360,14 @@ QString FormattedText::ToHtml() const {
       const int through = closed ? stop + 1 : stop;
       for (const Span& span : spans_) {
         const int from = std::max(at, index), to = std::min(at + span.length, through);
-        if (from < to) runs.emplace_back(QStringView(text_).mid(from, std::min(to, stop) - from), span.format);
+        // Runs that differ only in paragraph fields are written as one.
+        const QStringView content = QStringView(text_).mid(from, std::min(to, stop) - from);
+        if (from < to && !runs.empty() && runs.back().second.CharacterPart() == span.format.CharacterPart() &&
+            runs.back().first.data() + runs.back().first.size() == content.data()) {
+          runs.back().first = QStringView(runs.back().first.data(), runs.back().first.size() + content.size());
+        } else if (from < to) {
+          runs.emplace_back(content, span.format);
+        }
         at += span.length;
       }
       if (runs.empty()) runs.emplace_back(QStringView(), pf);
@@ -456,11 +463,19 @@ FormattedText FormattedText::FromHtml(const QString& html, const TextFormat& bas
   struct Open {
     QString name;
     TextFormat format;
+    bool hidden = false;    // display: none here or around it
+    bool endsLine = false;  // a tag of the style sheet's own that displays as a block
   };
   std::vector<Open> stack{{QString(), base}};
   QString pending;  // characters in the current format, not yet added
+  // The line end a list item writes is in the item's format. The one a paragraph writes
+  // has the paragraph's fields and the character fields of the last font tag opened
+  // (however long ago, closed or not), else those the text started with: bold or italic
+  // around the paragraph do not reach its line end.
+  std::optional<TextFormat> lastFont;
   const auto flush = [&] {
     if (pending.isEmpty()) return;
+
     out.text_ += pending;
     out.spans_.push_back(Span{static_cast<int>(pending.size()), stack.back().format});
     pending.clear();
@@ -476,9 +491,16 @@ FormattedText FormattedText::FromHtml(const QString& html, const TextFormat& bas
   // The paragraph format of the open paragraph goes to its first character onwards.
   int paragraphsOpen = 0;
   bool lastWasSpace = false;
-  const auto applyStyle = [&](TextFormat& format, const QString& selector) {
-    if (!options.styles) return;
-    if (const TextFormat* style = options.styles->Find(selector)) format.MergeFrom(*style);
+  // A style gives its format to the text; how the element displays stays with the
+  // element (it hides its text or ends its line) and is no part of the text's format.
+  const auto applyStyle = [&](TextFormat& format, const QString& selector) -> std::optional<QString> {
+    if (!options.styles) return std::nullopt;
+    const TextFormat* style = options.styles->Find(selector);
+    if (!style) return std::nullopt;
+    TextFormat given = *style;
+    given.display.reset();
+    format.MergeFrom(given);
+    return style->display.value_or(QStringLiteral("block"));
   };
   qsizetype i = 0;
   const qsizetype n = html.size();
@@ -506,7 +528,7 @@ FormattedText FormattedText::FromHtml(const QString& html, const TextFormat& bas
       tag.body = inside.mid(nameEnd);
       const bool selfClosing = inside.endsWith('/');
       if (tag.name == "br" || tag.name == "sbr") {
-        if (options.multiline) {
+        if (options.multiline && !stack.back().hidden) {
           flush();
           newline();
         }
@@ -518,18 +540,28 @@ FormattedText FormattedText::FromHtml(const QString& html, const TextFormat& bas
         // A list item always ends its line; a paragraph only when no other one is open
         // around it. The line end looks like the text before it.
         if (tag.name == "p") --paragraphsOpen;
-        if (options.multiline && (tag.name == "li" || (tag.name == "p" && paragraphsOpen == 0))) {
-          pending += '\r';
-          out.text_ += pending;
+        const bool outerHidden = stack[stack.size() - 2].hidden;
+        const bool blockAround =
+            std::any_of(stack.begin(), stack.end() - 1, [](const Open& open) { return open.endsLine; });
+        if (stack.back().endsLine && !outerHidden && !blockAround) {
+          // The style sheet's own block tags end their line in any field, as paragraphs
+          // do: once, for the outermost. The line end looks like the text before it.
+          out.text_ += '\r';
           out.spans_.push_back(Span{1, out.spans_.empty() ? stack.back().format : out.spans_.back().format});
-          pending.clear();
+        } else if (options.multiline && !stack.back().hidden &&
+                   (tag.name == "li" || (tag.name == "p" && paragraphsOpen == 0))) {
+          out.text_ += '\r';
+          TextFormat lineEnd = stack.back().format;
+          if (tag.name == "p") lineEnd.MergeFrom((lastFont ? *lastFont : base).CharacterPart());
+          out.spans_.push_back(Span{1, lineEnd});
         }
         stack.pop_back();
         continue;
       }
       TextFormat format = stack.back().format;
       const QString cls = AttributeOf(tag.body, QStringLiteral("class"));
-      bool known = true;
+      bool known = true, styleTag = false;
+      std::optional<QString> display;
       if (tag.name == "b") format.bold = true;
       else if (tag.name == "i") format.italic = true;
       else if (tag.name == "u") format.underline = true;
@@ -541,7 +573,8 @@ FormattedText FormattedText::FromHtml(const QString& html, const TextFormat& bas
         if (has) {
           if (const auto v = LeadingInteger(size)) {
             const bool relative = size.trimmed().startsWith('+') || size.trimmed().startsWith('-');
-            format.size = std::max(0.0, relative ? format.size.value_or(12) + *v : *v);
+            // HTML sizes stay within 1 to 127 pixels.
+            format.size = std::clamp(relative ? format.size.value_or(12) + *v : *v, 1.0, 127.0);
           }
         }
         if (const auto color = ParseColor(AttributeOf(tag.body, QStringLiteral("color")))) format.color = *color;
@@ -556,12 +589,14 @@ FormattedText FormattedText::FromHtml(const QString& html, const TextFormat& bas
       } else if (tag.name == "a") {
         format.url = AttributeOf(tag.body, QStringLiteral("href"));
         format.target = AttributeOf(tag.body, QStringLiteral("target"));
-        applyStyle(format, QStringLiteral("a"));
+        display = applyStyle(format, QStringLiteral("a"));
       } else if (tag.name == "p" || tag.name == "li") {
         if (options.multiline && !paragraphEmpty() && tag.name == "li") {
           flush();
           newline();
         }
+        // The tag's own attributes win over its style.
+        display = applyStyle(format, tag.name);
         if (tag.name == "p") {
           ++paragraphsOpen;
           bool has = false;
@@ -571,7 +606,6 @@ FormattedText FormattedText::FromHtml(const QString& html, const TextFormat& bas
         } else {
           format.bullet = true;
         }
-        applyStyle(format, tag.name);
       } else if (tag.name == "textformat") {
         bool has = false;
         const auto number = [&](const char* name, std::optional<double>& field) {
@@ -592,14 +626,21 @@ FormattedText FormattedText::FromHtml(const QString& html, const TextFormat& bas
           format.tabStops = list;
         }
       } else if (tag.name == "span") {
+      } else if (options.styles && options.styles->Find(tag.name)) {
+        // A tag the style sheet names is an element of its own.
+        display = applyStyle(format, tag.name);
+        styleTag = true;
       } else {
         known = false;
       }
       if (!known) continue;
-      if (!cls.isEmpty()) applyStyle(format, '.' + cls);
+      if (!cls.isEmpty())
+        if (const auto classDisplay = applyStyle(format, '.' + cls)) display = classDisplay;
       if (selfClosing) continue;
       flush();
-      stack.push_back({tag.name, format});
+      const bool hidden = stack.back().hidden || display == QStringLiteral("none");
+      stack.push_back({tag.name, format, hidden, styleTag && display != QStringLiteral("inline")});
+      if (tag.name == "font") lastFont = format;
       continue;
     }
     if (options.version < 8 && (i == 0 || html[i - 1] == '>')) {
@@ -610,6 +651,10 @@ FormattedText FormattedText::FromHtml(const QString& html, const TextFormat& bas
         i = end;
         continue;
       }
+    }
+    if (stack.back().hidden) {
+      ++i;
+      continue;
     }
     QChar ch = c;
     ++i;
@@ -625,10 +670,8 @@ FormattedText FormattedText::FromHtml(const QString& html, const TextFormat& bas
         }
       }
     }
-    if (ch == '\n' || ch == '\r') {
-      if (ch == '\r' && i < n && html[i] == '\n') ++i;
-      ch = '\r';
-    }
+    // In HTML "\r\n" is two line ends.
+    if (ch == '\n') ch = '\r';
     if (options.condenseWhite && (ch == ' ' || ch == '\t' || ch == '\r')) {
       // From version 8 a line does not start with folded white space either.
       if (lastWasSpace || (options.version >= 8 && paragraphEmpty())) continue;
@@ -640,23 +683,9 @@ FormattedText FormattedText::FromHtml(const QString& html, const TextFormat& bas
     pending += ch;
   }
   flush();
-  out.Normalize();
-  // Paragraph fields come from the first character of each paragraph.
-  int start = 0;
-  const int length = out.Length();
-  while (start < length) {
-    int stop = static_cast<int>(out.text_.indexOf('\r', start));
-    stop = stop < 0 ? length : stop + 1;
-    const TextFormat paragraph = out.FormatAt(start).ParagraphPart();
-    out.SplitAt(start);
-    out.SplitAt(stop);
-    int at = 0;
-    for (Span& span : out.spans_) {
-      if (at >= start && at < stop) span.format.MergeFrom(paragraph);
-      at += span.length;
-    }
-    start = stop;
-  }
+  // Paragraph fields stay with the characters the tags gave them: a line end written
+  // outside a list item is no bullet, though the item's paragraph shows one (a
+  // paragraph reads its fields from its first character).
   out.Normalize();
   return out;
 }
@@ -710,7 +739,21 @@ bool HasInnerSpace(const QString& text) {
 // values run to the next ';', '}' or line end with their trailing spaces. False (and nothing
 // read) for text it cannot take: a selector or property name with spaces inside, a
 // rule without a block, a property without a colon, a value cut off by the end.
-bool ParseCss(const QString& css, std::vector<CssRule>& rules) {
+bool ParseCss(const QString& source, std::vector<CssRule>& rules, bool keepEmptyNames) {
+  // Comments go first; one left open ends the text.
+  QString css;
+  for (qsizetype at = 0; at < source.size();) {
+    const qsizetype open = source.indexOf(QStringLiteral("/*"), at);
+    if (open < 0) {
+      css += QStringView(source).mid(at);
+      break;
+    }
+    css += QStringView(source).mid(at, open - at);
+    const qsizetype close = source.indexOf(QStringLiteral("*/"), open + 2);
+    if (close < 0) break;
+    css += ' ';
+    at = close + 2;
+  }
   const qsizetype n = css.size();
   qsizetype i = 0;
   const auto skipSpace = [&] {
@@ -724,7 +767,7 @@ bool ParseCss(const QString& css, std::vector<CssRule>& rules) {
     CssRule rule;
     for (const QString& part : css.mid(i, open - i).split(',')) {
       const QString selector = part.trimmed();
-      if (selector.isEmpty() || HasInnerSpace(selector)) return false;
+      if ((selector.isEmpty() && !keepEmptyNames) || HasInnerSpace(selector)) return false;
       rule.selectors.push_back(selector);
     }
     i = open + 1;
@@ -747,7 +790,7 @@ bool ParseCss(const QString& css, std::vector<CssRule>& rules) {
       const QString value = css.mid(start, i - start);
       if (i >= n) return false;
       if (i < n && css[i] == ';') ++i;
-      if (!name.trimmed().isEmpty()) rule.properties.emplace_back(CamelCase(name), value);
+      if (keepEmptyNames || !name.trimmed().isEmpty()) rule.properties.emplace_back(CamelCase(name), value);
     }
     rules.push_back(std::move(rule));
   }

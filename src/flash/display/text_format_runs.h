@@ -106,8 +106,9 @@ struct CssRule {
   std::vector<std::pair<QString, QString>> properties;
 };
 // Reads "sel1, sel2 { name: value; ... }" rules into rules; false (and nothing read) for
-// CSS the player refuses.
-bool ParseCss(const QString& css, std::vector<CssRule>& rules);
+// CSS the player refuses. ActionScript 3 style sheets keep empty selectors and property
+// names (keepEmptyNames), which ActionScript 1/2 ones refuse and drop.
+bool ParseCss(const QString& css, std::vector<CssRule>& rules, bool keepEmptyNames = false);
 
 // The leading whole number of text as parseInt reads it ("1.2" gives 1, " -3px" -3);
 // nullopt when there is none.

@@ -217,6 +217,36 @@ TEST(TextEditing, ScrollAndHScrollStayWithinTheirLimits) {
   EXPECT_EQ(s.Num("scroll"), 1);  // a scroll past the text reads as the last line
 }
 
+// An input field keeps room to type in: it scrolls a quarter of its width past its text
+// and counts the empty line after a last line end, and even an empty one has a line's
+// height. Giving a field the text it has keeps its formats.
+TEST(TextEditing, InputFieldsKeepRoomToTypeIn) {
+  FieldScript input = Input("", 40, 20);
+  FieldScript shown = FieldScript{StartFieldMovie({.widthPx = 40, .heightPx = 20, .flagsHigh = 0x08, .text = ""})};
+  ASSERT_TRUE(input.field && shown.field);
+  EXPECT_GT(input.Num("textHeight"), 0);
+  EXPECT_EQ(shown.Num("textHeight"), 0);
+  for (FieldScript* s : {&input, &shown}) {
+    s->Set("multiline", avm1::Value::Bool(true));
+    s->Set("text", "1234567890123456789");
+  }
+  // 40 pixels less the gutters leave 36 to see; a quarter of that is 9.
+  EXPECT_EQ(input.Num("maxhscroll") - shown.Num("maxhscroll"), 9);
+  const double oneLine = shown.Num("textHeight");
+  shown.Set("text", "1234567890123456789\r");
+  input.Set("text", "1234567890123456789\r");
+  EXPECT_EQ(shown.Num("textHeight"), oneLine);
+  EXPECT_GT(input.Num("textHeight"), oneLine);
+
+  input.field->ApplyTextFormat(0, 3, [] {
+    TextFormat bold;
+    bold.bold = true;
+    return bold;
+  }());
+  input.Set("text", "1234567890123456789\r");
+  EXPECT_TRUE(*input.field->Formatted().FormatAt(0).bold);
+}
+
 TEST(TextEditing, ThePrototypeEnumeratesItsPropertiesAndHidesNewerOnesFromOlderMovies) {
   for (int version : {6, 8}) {
     FieldSpec spec;

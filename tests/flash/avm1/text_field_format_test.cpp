@@ -120,8 +120,9 @@ TEST(TextFieldFormat, HtmlFieldsWriteTheirRunsAndDrawThem) {
 
 // A text ending with a line end shows an empty line after it: a line of its own (the
 // layout gives it one, scripts can scroll to it) that adds nothing to the text's height.
+// (In a dynamic field: an input one counts the line its caret can stand on.)
 TEST(TextFieldFormat, ALastLineEndAddsALineButNoHeight) {
-  auto run = FieldMovie(false, "a");
+  auto run = StartFieldMovie({.flagsHigh = 0x08, .text = "a"});
   ASSERT_TRUE(run->player);
   Script s{*run};
   ASSERT_TRUE(s.field);

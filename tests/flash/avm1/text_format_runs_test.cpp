@@ -154,6 +154,67 @@ TEST(TextFormatRuns, OlderMoviesReadHtmlByTheirOwnRules) {
   EXPECT_TRUE(*parse("<font kerning=\"1\">k</font>", 8).FormatAt(0).kerning);
 }
 
+// Paragraph fields stay with the characters the tags gave them, and a paragraph shows
+// those of its first character; line ends written by closing tags take their format by
+// the player's own rules.
+TEST(TextFormatRuns, ParagraphFieldsStayWithTheirCharacters) {
+  FormattedText::HtmlOptions multiline;
+  multiline.multiline = true;
+  const TextFormat base = TextFormat::Defaults();
+  // The line end from the source text is outside the list item: no bullet.
+  const FormattedText item = FormattedText::FromHtml("<li>test</li>\n", base, {});
+  EXPECT_EQ(item.Text(), "test\r");
+  EXPECT_TRUE(*item.FormatAt(0).bullet);
+  EXPECT_FALSE(*item.FormatAt(4).bullet);
+  EXPECT_TRUE(item.ToHtml().startsWith("<LI>"));
+  // Runs that differ only in paragraph fields are one run in the HTML.
+  const QString joined = FormattedText::FromHtml("<i>text<li>text</li></i>", base, {}).ToHtml();
+  EXPECT_TRUE(joined.contains("<I>texttext</I>")) << joined.toStdString();
+
+  // A list item's line end is in the item's format; a paragraph's takes the character
+  // fields of the last font tag opened, else the text's starting ones.
+  const FormattedText inItem = FormattedText::FromHtml("test<li><i>test</i></li>", base, multiline);
+  EXPECT_TRUE(*inItem.FormatAt(9).bullet);
+  EXPECT_FALSE(*inItem.FormatAt(9).italic);
+  const FormattedText emptyFont =
+      FormattedText::FromHtml("<p><font color=\"#111111\"><b></b></font></p>", base, multiline);
+  EXPECT_EQ(*emptyFont.FormatAt(0).color, 0x111111u);
+  EXPECT_FALSE(*emptyFont.FormatAt(0).bold);
+  const FormattedText italic = FormattedText::FromHtml("<i><p align=\"right\">text</p></i>", base, multiline);
+  EXPECT_FALSE(*italic.FormatAt(4).italic);
+  EXPECT_EQ(*italic.FormatAt(4).align, TextAlign::Right);
+}
+
+// How HTML text reads what older tools and style sheets write: sizes within 1 to 127,
+// CR LF as two line ends, and the elements a style sheet displays its own way.
+TEST(TextFormatRuns, HtmlReadsSizesLineEndsAndStyledElements) {
+  const TextFormat base = TextFormat::Defaults();
+  const FormattedText sizes = FormattedText::FromHtml(
+      "<font size=\"300\">a</font><font size=\"1\">b<font size=\"-5\">c</font></font>", base, {});
+  EXPECT_EQ(*sizes.FormatAt(0).size, 127);
+  EXPECT_EQ(*sizes.FormatAt(2).size, 1);
+  EXPECT_EQ(FormattedText::FromHtml("a\r\nb", base, {}).Text(), "a\r\rb");
+
+  TextStyles styles;
+  TextFormat hidden, inlined, red;
+  hidden.display = QString("none");
+  inlined.display = QString("inline");
+  red.color = 0xFF0000;
+  styles.styles = {{".dn", hidden}, {"di", inlined}, {"db", red}};
+  FormattedText::HtmlOptions options;
+  options.styles = &styles;
+  const auto text = [&](const char* html) { return FormattedText::FromHtml(html, base, options).Text(); };
+  EXPECT_EQ(text("x<span class=\"dn\">a</span>y"), "xy");
+  // A tag the sheet names is an element: a block ends its line once, even in a
+  // single-line field, and an inline one does not.
+  EXPECT_EQ(text("x<di>a</di>y<db>b<db>c</db></db>z"), "xayb" "c\rz");
+  EXPECT_EQ(text("<as>a</as>"), "a");
+  // The style's display is no part of the text's format.
+  const FormattedText styled = FormattedText::FromHtml("<di>a</di>", base, options);
+  EXPECT_EQ(*styled.FormatAt(0).display, "block");
+  EXPECT_EQ(*FormattedText::FromHtml("<db>a</db>", base, options).FormatAt(0).color, 0xFF0000u);
+}
+
 // Both machines read style sheets with one CSS reader: values end at a line end as at
 // ';' or '}', and keep the spaces before it.
 TEST(TextFormatRuns, CssValuesEndAtLineEnds) {
@@ -165,6 +226,20 @@ TEST(TextFormatRuns, CssValuesEndAtLineEnds) {
   EXPECT_EQ(rules[0].properties[1], std::make_pair(QString("fontSize"), QString("12 ")));
   EXPECT_EQ(rules[1].selectors, QStringList({"p", "h1"}));
   EXPECT_FALSE(ParseCss("long key { a: b }", rules));
+
+  // Comments are skipped, and one left open ends the text. ActionScript 3 sheets keep
+  // empty selectors and names.
+  rules.clear();
+  ASSERT_TRUE(ParseCss("/* a { b: c } */ d { e: f } /* g { h: i }", rules));
+  ASSERT_EQ(rules.size(), 1u);
+  EXPECT_EQ(rules[0].selectors, QStringList({"d"}));
+  rules.clear();
+  EXPECT_FALSE(ParseCss("{ color: red }", rules));
+  ASSERT_TRUE(ParseCss("{ color: red } a { : x }", rules, true));
+  ASSERT_EQ(rules.size(), 2u);
+  EXPECT_EQ(rules[0].selectors, QStringList({""}));
+  ASSERT_EQ(rules[1].properties.size(), 1u);
+  EXPECT_EQ(rules[1].properties[0].first, "");
 }
 
 }  // namespace

@@ -129,7 +129,17 @@ Value SetVariable(Call& call) {
   if (!f) return {};
   const Value v = call.Arg(0);
   f->variable = v.IsNullish() ? std::string() : call.machine.ToString(v);
-  if (!f->variable.empty()) f->SyncVariable();
+  if (f->variable.empty()) return {};
+  // A field bound anew starts from its defined text: a variable that does not exist yet
+  // takes that text, one that does shows its own value.
+  const LoadedMovie* movie = f->Movie();
+  const auto defined = movie && f->Field().id != 0 ? movie->Find(f->Field().id) : nullptr;
+  if (defined && defined->Kind() == CharacterKind::EditText) {
+    const auto& definition = static_cast<const EditText&>(*defined);
+    if (definition.html) f->SetHtmlText(definition.initialText);
+    else f->SetText(definition.initialText);
+  }
+  f->SyncVariable();
   return {};
 }
 FIELD_GETTER(GetLength, Value::Number(f->Text().size()))

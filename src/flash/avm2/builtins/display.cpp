@@ -399,6 +399,8 @@ Value GetStage(Machine& m, const Value& self, const Value*, int) {
 // x, y, scaleX, scaleY, rotation, alpha, visible (tag).
 Value GetTransform(Machine& m, const Value& self, const Value*, int, int tag) {
   DisplayObject* d = Display(m, self);
+  // A text field's position waits for its box to fit its text.
+  if (tag <= 1 && d->Kind() == DisplayKind::EditText) static_cast<TextField*>(d)->SettleBounds();
   const Matrix& matrix = d->GetMatrix();
   switch (tag) {
     case 0: return Value::Number(matrix.tx / 20.0);

@@ -85,8 +85,10 @@ Value HitTestPoint(Machine& m, const Value& self, const Value* args, int argc) {
 Value HitTestObject(Machine& m, const Value& self, const Value* args, int argc) {
   DisplayObject* d = DisplayOf(m, self);
   DisplayObject* other = DisplayOf(m, Arg(args, argc, 0));
-  const QRectF a = ObjectToStage(*d).mapRect(d->LocalBounds());
-  const QRectF b = ObjectToStage(*other).mapRect(other->LocalBounds());
+  // Bounds first: asking for a text field's bounds may move it.
+  const QRectF boundsA = d->LocalBounds(), boundsB = other->LocalBounds();
+  const QRectF a = ObjectToStage(*d).mapRect(boundsA);
+  const QRectF b = ObjectToStage(*other).mapRect(boundsB);
   return Value::Bool(a.intersects(b));
 }
 

@@ -38,6 +38,8 @@ constexpr FormatField kConstructorOrder[] = {kFont,  kSize,  kColor,      kBold,
 Object* AllocateFormat(Machine& m, ClassObject*) {
   auto* o = m.heap.Make<NativeObject>(ObjectKind::Other, nullptr, nullptr);
   o->list.assign(kFormatFields, Value::Null());
+  // A new format displays as a block; display is never null.
+  o->list[kDisplay] = m.StrValue("block");
   return o;
 }
 
@@ -59,6 +61,12 @@ std::vector<Value>& FormatFields(Machine& m, const Value& v) {
 
 Value ConvertField(Machine& m, int field, const Value& v) {
   if (v.IsNull() || v.IsUndefined()) return Value::Null();
+  if (field == kFont) {
+    // A format keeps at most 64 units of a font name; the names html gives are kept whole.
+    constexpr std::size_t kFontNameUnits = 64;
+    const std::u16string units = script::Utf16Units(m.ToString(v));
+    if (units.size() > kFontNameUnits) return m.StrValue(script::Utf8FromUnits(std::u16string_view(units).substr(0, kFontNameUnits)));
+  }
   switch (kTypes[field]) {
     case FieldType::String: return m.StrValue(m.ToString(v));
     case FieldType::Number: return Value::Number(m.ToNumber(v));
@@ -78,6 +86,13 @@ Value SetFormatField(Machine& m, const Value& self, const Value* args, int argc)
   const Value v = Arg(args, argc, 0);
   if (F == kAlign && !v.IsNull() && !v.IsUndefined() && !AlignFromName(QString::fromStdString(m.ToString(v))))
     m.ThrowError("ArgumentError", 2008, "Parameter align must be one of the accepted values.");
+  if (F == kDisplay) {
+    // display is "block", "inline" or "none"; any other text leaves it unset.
+    if (v.IsNull() || v.IsUndefined()) m.ThrowError("TypeError", 2007, "Parameter display must be non-null.", true);
+    const std::string mode = m.ToString(v);
+    FormatFields(m, self)[F] = mode == "block" || mode == "inline" || mode == "none" ? m.StrValue(mode) : Value::Null();
+    return Value();
+  }
   FormatFields(m, self)[F] = ConvertField(m, F, v);
   return Value();
 }
@@ -96,12 +111,14 @@ TextFormat ReadFormat(Machine& m, const Value& v) {
   const auto str = [&](int i) { return QString::fromStdU16String(script::Utf16Units(m.ToString(f[i]))); };
   const auto num = [&](int i) { return m.ToNumber(f[i]); };
   if (!f[kAlign].IsNull()) t.align = AlignFromName(str(kAlign));
-  if (!f[kBlockIndent].IsNull()) t.blockIndent = num(kBlockIndent);
+  // A field keeps indents in whole pixels, halves going to the even one.
+  if (!f[kBlockIndent].IsNull()) t.blockIndent = std::nearbyint(num(kBlockIndent));
   if (!f[kBold].IsNull()) t.bold = m.ToBoolean(f[kBold]);
   if (!f[kBullet].IsNull()) t.bullet = m.ToBoolean(f[kBullet]);
   if (!f[kColor].IsNull()) t.color = m.ToUint32(f[kColor]) & 0xFFFFFF;
-  if (!f[kFont].IsNull()) t.font = str(kFont);
-  if (!f[kIndent].IsNull()) t.indent = num(kIndent);
+  // An empty font name leaves the font as it is.
+  if (!f[kFont].IsNull() && !str(kFont).isEmpty()) t.font = str(kFont);
+  if (!f[kIndent].IsNull()) t.indent = std::nearbyint(num(kIndent));
   if (!f[kItalic].IsNull()) t.italic = m.ToBoolean(f[kItalic]);
   if (!f[kKerning].IsNull()) t.kerning = m.ToBoolean(f[kKerning]);
   if (!f[kLeading].IsNull()) t.leading = num(kLeading);
@@ -356,7 +373,11 @@ Value GetScrollH(Machine& m, const Value& self, const Value*, int) { return Valu
 Value SetScrollH(Machine& m, const Value& self, const Value* args, int argc) {
   TextField* f = FieldOf(m, self);
   const double n = NumArg(m, args, argc, 0, NAN);
-  if (!std::isnan(n)) f->hscroll = std::max(0, m.ToInt32(Value::Number(n)));
+  // Whole pixels up to maxScrollH; a negative number scrolls as far as its size says.
+  if (!std::isnan(n)) {
+    const std::int64_t pixels = m.ToInt32(Value::Number(n));
+    f->hscroll = static_cast<int>(std::min<std::int64_t>(pixels < 0 ? -pixels : pixels, f->MaxHScroll()));
+  }
   f->Changed();
   return Value();
 }
@@ -377,7 +398,7 @@ int IndexArg(Machine& m, const Value* args, int argc, int index, int fallback) {
   return script::SaturatedInt32(NumArg(m, args, argc, index, fallback));
 }
 void CheckRange(Machine& m, int begin, int end, int length) {
-  if (begin < 0 || end > length || begin > end) m.ThrowError("RangeError", 2006, "The supplied index is out of bounds.");
+  if (begin < 0 || end > length || begin > end) m.ThrowError("RangeError", 2006, "The supplied index is out of bounds.", true);
 }
 Value GetTextFormat(Machine& m, const Value& self, const Value* args, int argc) {
   TextField* f = FieldOf(m, self);
@@ -385,7 +406,11 @@ Value GetTextFormat(Machine& m, const Value& self, const Value* args, int argc) 
   int begin = IndexArg(m, args, argc, 0, -1), end = IndexArg(m, args, argc, 1, -1);
   if (begin == -1) begin = 0;
   if (end == -1) end = length;
+  // An empty field has no characters to tell a format: every member is null. Otherwise
+  // the range must hold a character.
+  if (length == 0) return MakeFormat(m, TextFormat());
   CheckRange(m, begin, end, length);
+  if (begin >= end) m.ThrowError("RangeError", 2006, "The supplied index is out of bounds.", true);
   const std::optional<TextFormat> format = f->Formatted().FormatOf(begin, end);
   return MakeFormat(m, format ? *format : f->NewTextFormat());
 }
@@ -506,23 +531,32 @@ Value GetCharBoundaries(Machine& m, const Value& self, const Value* args, int ar
 }
 
 // The shown line under a point of the field (its own pixels), -1 when none is.
-int LineAtPoint(TextField* f, const LineBoxes& lines, double y) {
+// The line shown at a height (y in the field's pixels); -1 above the first line or
+// between lines. With nearest, any point inside the box left and right of the gutter and
+// above its bottom edge finds a line: below the text it is the last line shown.
+int LineAtPoint(TextField* f, const LineBoxes& lines, double x, double y, bool nearest) {
   const ShownLines shown = Shown(f, lines);
+  if (nearest) {
+    const QRectF box = f->Field().Bounds();
+    if (!(x > 0 && x < box.width() / 20) || !(y < box.height() / 20)) return -1;
+  }
   const double at = y * 20 - kGutterTwips + shown.scrolledTop;
+  if (nearest && (shown.first >= lines.size() || at < lines[shown.first].top)) return -1;
   for (std::size_t i = shown.first; i < lines.size() && i <= shown.last; ++i) {
     const EditText::LineBox& line = lines[i];
     if (at >= line.top && at < line.top + line.ascent + line.descent + line.leading) return static_cast<int>(i);
   }
-  return -1;
+  if (!nearest || lines.empty()) return -1;
+  return static_cast<int>(std::min(shown.last, lines.size() - 1));
 }
 Value GetLineIndexAtPoint(Machine& m, const Value& self, const Value* args, int argc) {
   TextField* f = FieldOf(m, self);
-  return Value::Number(LineAtPoint(f, f->Lines(), NumArg(m, args, argc, 1, NAN)));
+  return Value::Number(LineAtPoint(f, f->Lines(), NumArg(m, args, argc, 0, NAN), NumArg(m, args, argc, 1, NAN), true));
 }
 Value GetCharIndexAtPoint(Machine& m, const Value& self, const Value* args, int argc) {
   TextField* f = FieldOf(m, self);
   const LineBoxes lines = f->Lines();
-  const int at = LineAtPoint(f, lines, NumArg(m, args, argc, 1, NAN));
+  const int at = LineAtPoint(f, lines, NumArg(m, args, argc, 0, NAN), NumArg(m, args, argc, 1, NAN), false);
   if (at < 0) return Value::Number(-1);
   const EditText::LineBox& line = lines[static_cast<std::size_t>(at)];
   const double x = (NumArg(m, args, argc, 0, NAN) + f->hscroll) * 20 - line.left;
@@ -553,6 +587,11 @@ Value GetSelectedText(Machine& m, const Value& self, const Value*, int) {
   const int low = std::clamp(std::min(f->selectionBegin, f->selectionEnd), 0, static_cast<int>(text.size()));
   const int high = std::clamp(std::max(f->selectionBegin, f->selectionEnd), low, static_cast<int>(text.size()));
   return m.StrValue(Utf8(text.mid(low, high - low)));
+}
+// Selection by touch is a mode of mobile players: here fields always interact normally.
+Value GetTextInteractionMode(Machine& m, const Value& self, const Value*, int) {
+  FieldOf(m, self);
+  return m.StrValue("normal");
 }
 Value GetMaxScrollH(Machine& m, const Value& self, const Value*, int) { return Value::Number(FieldOf(m, self)->MaxHScroll()); }
 
@@ -708,10 +747,8 @@ Value TransformStyle(Machine& m, const Value& style) {
     set("font", m.StrValue(Utf8(faces.join(','))));
   }
   set("display", m.StrValue("block"));
-  if (const Value v = read("display"); m.ToBoolean(v)) {
-    const QString d = text(v);
-    set("display", d == "inline" || d == "block" || d == "none" ? v : Value::Null());
-  }
+  // The format keeps "inline", "block" and "none", and no display for any other text.
+  if (const Value v = read("display"); m.ToBoolean(v)) set("display", v);
   if (const QString v = text(read("fontWeight")); v == "bold" || v == "normal") set("bold", Value::Bool(v == "bold"));
   if (const QString v = text(read("fontStyle")); v == "italic" || v == "normal") set("italic", Value::Bool(v == "italic"));
   if (const Value v = read("color"); m.ToBoolean(v)) {
@@ -756,7 +793,7 @@ Value SheetClear(Machine& m, const Value& self, const Value*, int) {
 // earlier ones whole); CSS the player refuses changes nothing.
 Value SheetParseCss(Machine& m, const Value& self, const Value* args, int argc) {
   std::vector<CssRule> rules;
-  if (!ParseCss(QStr(m, Arg(args, argc, 0)), rules)) return Value();
+  if (!ParseCss(QStr(m, Arg(args, argc, 0)), rules, true)) return Value();
   for (const CssRule& rule : rules) {
     for (const QString& selector : rule.selectors) {
       Object* style = m.NewObject();
@@ -1039,6 +1076,7 @@ void InstallText(Machine& m) {
       {"useRichTextClipboard", GetFlag<kRichClipboard>, SetFlag<kRichClipboard>, kAccessor, 0},
       {"selectedText", GetSelectedText, nullptr, kAccessor, 0},
       {"maxScrollH", GetMaxScrollH, nullptr, kAccessor, 0},
+      {"textInteractionMode", GetTextInteractionMode, nullptr, kAccessor, 0},
       {"getFirstCharInParagraph", Paragraph<false>, nullptr, 0, 0, 1},
       {"getParagraphLength", Paragraph<true>, nullptr, 0, 0, 1},
       {"mouseWheelEnabled", GetMouseWheelEnabled, SetMouseWheelEnabled, kAccessor, 0},
