@@ -1383,6 +1383,8 @@ void Machine::TraceRoots(gc::Tracer& tracer) const {
   for (const auto& [id, list] : domain)
     for (const Definition& d : list) TraceValue(tracer, d.value);
   for (const auto& [display, object] : displayObjects) tracer.Mark(object);
+  for (const auto& [display, kept] : keptOnDisplay)
+    for (const auto& [name, value] : kept) TraceValue(tracer, value);
   for (const Object* o : frameListeners) tracer.Mark(o);
   tracer.Mark(media);
   for (const auto& [alias, cls] : classByAlias) tracer.Mark(cls);

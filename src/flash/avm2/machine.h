@@ -91,6 +91,9 @@ class Machine {
     DisplayObject* hitArea = nullptr;
   };
   std::unordered_map<const DisplayObject*, InteractiveSettings> interactive;
+  // What scripts set on display objects that changes nothing the player draws or does
+  // (metaData, the accessibility objects, the context menu): kept to be read back.
+  std::unordered_map<const DisplayObject*, std::map<std::string, Value>> keptOnDisplay;
   // Stage.invalidate() was called: the display objects hear render once the frame's
   // exitFrame has run.
   bool stageInvalidated = false;

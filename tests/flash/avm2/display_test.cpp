@@ -325,5 +325,20 @@ TEST(Avm2Display, FrameLabelsScenesFocusRectangleAndBlendModes) {
                                       "multiply"}));
 }
 
+TEST(Avm2Display, CacheAsBitmapFollowsFiltersAndKeptPropertiesReadBack) {
+  AbcWriter w;
+  Code code{w};
+  code.New("flash.display", "Sprite", 1).Trace(L(1), "cacheAsBitmap").Trace(L(1), "metaData");
+  code.New("flash.filters", "BlurFilter", 2);
+  code.Push(L(1)).Push(L(2)).Op({0x56, 1}).OpName(0x61, w.Name("filters"));  // filters = [blur]
+  code.Trace(L(1), "cacheAsBitmap");
+  code.New("flash.display", "Sprite", 3).Set(L(3), "cacheAsBitmap", B(true)).Trace(L(3), "cacheAsBitmap");
+  // What a script keeps on an object is the same object when read back, per object.
+  code.Set(L(1), "metaData", L(2)).Set(L(3), "accessibilityImplementation", L(2));
+  code.Trace(L(1), "metaData").Trace(L(3), "metaData").Trace(L(3), "accessibilityImplementation");
+  EXPECT_EQ(RunDocument(w, code), (std::vector<std::string>{"false", "null", "true", "true", "[object BlurFilter]",
+                                                             "null", "[object BlurFilter]"}));
+}
+
 }  // namespace
 }  // namespace vantrel::flash::avm2

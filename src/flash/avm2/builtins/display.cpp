@@ -981,6 +981,28 @@ Value DropTarget(Machine& m, const Value& self, const Value*, int) {
   Display(m, self);
   return m.player && m.player->Dragged() ? ObjectFor(m, m.player->DropTarget()) : Value::Null();
 }
+// Filters draw an object through a cached bitmap whatever the flag says.
+Value GetCacheAsBitmap(Machine& m, const Value& self, const Value*, int) {
+  const DisplayObject* d = Display(m, self);
+  return Value::Bool(d->cacheAsBitmap || !d->filters.empty());
+}
+
+// Properties kept for scripts to read back (tag: the index of the name).
+constexpr const char* kKeptProperties[] = {"metaData", "accessibilityProperties", "accessibilityImplementation"};
+template <int tag>
+Value GetKept(Machine& m, const Value& self, const Value*, int) {
+  const auto it = m.keptOnDisplay.find(Display(m, self));
+  if (it == m.keptOnDisplay.end()) return Value::Null();
+  const auto kept = it->second.find(kKeptProperties[tag]);
+  return kept == it->second.end() ? Value::Null() : kept->second;
+}
+template <int tag>
+Value SetKept(Machine& m, const Value& self, const Value* args, int argc) {
+  const Value v = Arg(args, argc, 0);
+  m.keptOnDisplay[Display(m, self)][kKeptProperties[tag]] = v.IsUndefined() ? Value::Null() : v;
+  return Value();
+}
+
 Value ClipEnabled(Machine& m, const Value& self, const Value*, int) { return Value::Bool(Container(m, self)->buttonEnabled); }
 Value SetClipEnabled(Machine& m, const Value& self, const Value* args, int argc) {
   Container(m, self)->buttonEnabled = m.ToBoolean(Arg(args, argc, 0));
@@ -1444,6 +1466,9 @@ void InstallDisplay(Machine& m) {
       {"opaqueBackground", GetOpaqueBackground, SetOpaqueBackground, kAccessor, 0},
       {"scrollRect", GetScrollRect, SetScrollRect, kAccessor, 0},
       {"blendMode", GetBlendMode, SetBlendMode, kAccessor, 0},
+      {"cacheAsBitmap", GetCacheAsBitmap, SetFlag<&DisplayObject::cacheAsBitmap>, kAccessor, 0},
+      {"metaData", GetKept<0>, SetKept<0>, kAccessor, 0},
+      {"accessibilityProperties", GetKept<1>, SetKept<1>, kAccessor, 0},
   };
   Install(m, displayObject, kDisplayObjectMembers);
   InstallDisplayGeometry(m);
@@ -1454,6 +1479,7 @@ void InstallDisplay(Machine& m) {
       {"focusRect", GetFocusRect, SetFocusRect, kAccessor, 0},
       {"tabEnabled", GetTabEnabled, SetTabEnabled, kAccessor, 0},
       {"tabIndex", GetTabIndex, SetTabIndex, kAccessor, 0},
+      {"accessibilityImplementation", GetKept<2>, SetKept<2>, kAccessor, 0},
   };
   Install(m, interactive, kInteractiveMembers);
   ClassObject* container = m.DefineClass("flash.display", "DisplayObjectContainer", interactive, [](Machine&, const Value&, const Value*, int) { return Value(); });
