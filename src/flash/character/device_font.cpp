@@ -117,6 +117,10 @@ std::shared_ptr<Font> LoadFontFile(const std::string& path, std::string* error) 
     }
     // TrueType contours wind by the non-zero rule.
     sink.path.setFillRule(Qt::WindingFill);
+    // A path works out its bounds on first use and keeps them; every drawing thread
+    // reads these shared glyphs, so the bounds are made here, before any of them can.
+    (void)sink.path.boundingRect();
+    (void)sink.path.controlPointRect();
     font->glyphs.push_back(std::move(sink.path));
     font->codes.push_back(static_cast<std::uint16_t>(code));
     font->advances.push_back(static_cast<double>(face->glyph->metrics.horiAdvance));

@@ -26,6 +26,9 @@ QPainterPath ParseGlyph(std::span<const std::uint8_t> bytes, const DefinitionCon
       }
     }
   }
+  // Drawing threads share the glyphs: their lazily kept bounds are made before that.
+  (void)path.boundingRect();
+  (void)path.controlPointRect();
   return path;
 }
 
