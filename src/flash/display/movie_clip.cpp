@@ -654,28 +654,37 @@ void MovieClip::ShowButtonState(std::uint8_t state) {
   std::vector<DisplayObject*> old;
   for (const auto& [depth, child] : children_) old.push_back(child);
   for (DisplayObject* child : old) RemoveChild(child);
-  for (const ButtonRecord& record : button->records) {
-    if (!(record.states & state)) continue;
-    auto character = movie_->Find(record.characterId);
-    if (!character || !player_.CountCreation()) continue;
-    // A button that shows itself (or a sprite that holds it) stops at the nesting limit.
-    const bool container = character->Kind() == CharacterKind::Sprite || character->Kind() == CharacterKind::Button;
-    if (container && Nesting() >= kMaxNesting) continue;
-    DisplayObject* object = player_.Create(movie_, character, record.characterId);
-    if (!object) continue;
-    if (object->name.empty() && NamedByPlayer(*object)) object->name = "instance" + std::to_string(player_.NextInstanceNumber());
-    object->SetMatrix(record.matrix);
-    object->SetColorTransform(record.colorTransform);
-    object->filters = record.filters;
-    object->blendMode = record.blendMode;
-    AddChild(object, static_cast<std::int32_t>(record.depth) - kDepthBias);
-    if (object->Kind() == DisplayKind::MovieClip || object->Kind() == DisplayKind::Button)
-      player_.Scripts().ClipPlaced(*static_cast<MovieClip*>(object));
-    else if (object->Kind() == DisplayKind::EditText)
-      player_.Scripts().TextFieldPlaced(*static_cast<TextField*>(object));
-    else if (object->Kind() == DisplayKind::Video)
-      player_.Scripts().VideoPlaced(*object);
+  for (const ButtonRecord& record : button->records)
+    if (record.states & state) PlaceButtonRecord(record, true);
+}
+
+DisplayObject* MovieClip::PlaceButtonRecord(const ButtonRecord& record, bool listed) {
+  auto character = movie_->Find(record.characterId);
+  if (!character || !player_.CountCreation()) return nullptr;
+  // A button that shows itself (or a sprite that holds it) stops at the nesting limit.
+  const bool container = character->Kind() == CharacterKind::Sprite || character->Kind() == CharacterKind::Button;
+  if (container && Nesting() >= kMaxNesting) return nullptr;
+  DisplayObject* object = player_.Create(movie_, character, record.characterId);
+  if (!object) return nullptr;
+  if (object->name.empty() && NamedByPlayer(*object)) object->name = "instance" + std::to_string(player_.NextInstanceNumber());
+  object->SetMatrix(record.matrix);
+  object->SetColorTransform(record.colorTransform);
+  object->filters = record.filters;
+  object->blendMode = record.blendMode;
+  const std::int32_t depth = static_cast<std::int32_t>(record.depth) - kDepthBias;
+  if (listed) {
+    AddChild(object, depth);
+  } else {
+    object->depth = depth;
+    HoldUnlisted(object);
   }
+  if (object->Kind() == DisplayKind::MovieClip || object->Kind() == DisplayKind::Button)
+    player_.Scripts().ClipPlaced(*static_cast<MovieClip*>(object));
+  else if (object->Kind() == DisplayKind::EditText)
+    player_.Scripts().TextFieldPlaced(*static_cast<TextField*>(object));
+  else if (object->Kind() == DisplayKind::Video)
+    player_.Scripts().VideoPlaced(*object);
+  return object;
 }
 
 }  // namespace vantrel::flash

@@ -97,8 +97,8 @@ class MovieClip : public DisplayObject {
   static constexpr int kStateCount = 4;
   std::array<DisplayObject*, kStateCount> stateObjects{};
   bool keepsStates = false;
-  // A disabled button keeps its up state; a menu button takes a press that started on
-  // another one.
+  // A disabled button keeps its up state (a clip's enabled reads back the same flag); a
+  // menu button takes a press that started on another one.
   bool buttonEnabled = true;
   bool trackAsMenu = false;
   // Sets a state's object (null for none); the state shown changes on the spot.
@@ -109,6 +109,10 @@ class MovieClip : public DisplayObject {
   // its children (they see its stage); Detach lets one go again.
   void HoldUnlisted(DisplayObject* object);
   static void Detach(DisplayObject* object);
+  // Makes the object a button record places (named, transformed as the record says) at
+  // the record's depth, as a child (listed) or unlisted for a state being made, and tells
+  // the scripts; null when it cannot be made.
+  DisplayObject* PlaceButtonRecord(const ButtonRecord& record, bool listed);
 
   // Shapes drawn by the drawing API, as a character the renderer draws under the children.
   std::shared_ptr<Drawable> drawing;

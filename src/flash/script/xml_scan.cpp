@@ -3,29 +3,13 @@
 #include <algorithm>
 #include <cstdint>
 
+#include "flash/script/utf16.h"
+
 namespace vantrel::flash::script {
 
 namespace {
 
 bool IsSpace(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
-
-void AppendUtf8(std::string& out, std::uint32_t code) {
-  if (code < 0x80) {
-    out.push_back(static_cast<char>(code));
-  } else if (code < 0x800) {
-    out.push_back(static_cast<char>(0xC0 | (code >> 6)));
-    out.push_back(static_cast<char>(0x80 | (code & 0x3F)));
-  } else if (code < 0x10000) {
-    out.push_back(static_cast<char>(0xE0 | (code >> 12)));
-    out.push_back(static_cast<char>(0x80 | ((code >> 6) & 0x3F)));
-    out.push_back(static_cast<char>(0x80 | (code & 0x3F)));
-  } else {
-    out.push_back(static_cast<char>(0xF0 | (code >> 18)));
-    out.push_back(static_cast<char>(0x80 | ((code >> 12) & 0x3F)));
-    out.push_back(static_cast<char>(0x80 | ((code >> 6) & 0x3F)));
-    out.push_back(static_cast<char>(0x80 | (code & 0x3F)));
-  }
-}
 
 class Scanner {
  public:
@@ -185,7 +169,15 @@ std::string XmlUnescape(std::string_view text) {
         }
         code = code * (hex ? 16 : 10) + static_cast<std::uint32_t>(d);
       }
-      if (valid && code > 0 && code <= 0x10FFFF) AppendUtf8(replacement, code);
+      if (valid && code > 0 && code <= 0x10FFFF) {
+        std::u16string units;
+        if (code > 0xFFFF) {
+          units = {static_cast<char16_t>(0xD800 + ((code - 0x10000) >> 10)), static_cast<char16_t>(0xDC00 + (code & 0x3FF))};
+        } else {
+          units = {static_cast<char16_t>(code)};
+        }
+        replacement = FromUtf16(units);
+      }
     }
     if (replacement.empty()) {
       out.push_back('&');

@@ -68,18 +68,6 @@ Value DrmToString(Machine& m, const Value& self, const Value* args, int argc) {
                     m.ToString(e->b.IsUndefined() ? Value::Number(0) : e->b) + "'");
 }
 
-void AddSlot(Machine& m, ClassObject* c, const std::string& name) {
-  Traits& traits = *c->instanceTraits;
-  Binding b;
-  b.ns = m.PublicNs();
-  b.kind = Binding::Kind::Slot;
-  b.slot = static_cast<std::uint32_t>(traits.slotValues.size());
-  traits.bindings[m.Intern(name)].push_back(b);
-  Traits::SlotInfo info;
-  info.name = m.Intern(name);
-  traits.slotValues.push_back(info);
-}
-
 }  // namespace
 
 void InstallErrors(Machine& m) {
@@ -87,8 +75,8 @@ void InstallErrors(Machine& m) {
   m.errorClass = error;
   error->allocate = AllocateError;
   error->callHandler = m.NativeMethod("Error", ErrorCall);
-  AddSlot(m, error, "message");
-  AddSlot(m, error, "name");
+  AddPublicSlot(m, error, "message");
+  AddPublicSlot(m, error, "name");
   static const Member kErrorMembers[] = {
       {"errorID", ErrorId, nullptr, kAccessor, 0},
       {"toString", ErrorToString, nullptr, kPrototype, 0},

@@ -8,7 +8,6 @@
 #include "flash/avm2/builtins/support.h"
 #include "flash/display/movie_clip.h"
 #include "flash/display/player.h"
-#include "flash/display/text_field.h"
 
 namespace vantrel::flash::avm2 {
 
@@ -83,27 +82,8 @@ Value Construct(Machine& m, const Value& self, const Value* args, int argc) {
 // The object a record places in a state, made and constructed as the timeline would,
 // without the events of an addition (it joins no display list yet).
 DisplayObject* MakeRecord(Machine& m, MovieClip& button, const ButtonRecord& record) {
-  MovieRuntime& player = *m.player;
-  auto character = button.Movie()->Find(record.characterId);
-  if (!character || !player.CountCreation()) return nullptr;
-  const bool container = character->Kind() == CharacterKind::Sprite || character->Kind() == CharacterKind::Button;
-  if (container && button.Nesting() >= MovieClip::kMaxNesting) return nullptr;
-  DisplayObject* object = player.Create(button.Movie(), character, record.characterId);
-  if (!object) return nullptr;
-  object->name = "instance" + std::to_string(player.NextInstanceNumber());
-  object->SetMatrix(record.matrix);
-  object->SetColorTransform(record.colorTransform);
-  object->filters = record.filters;
-  object->blendMode = record.blendMode;
-  object->depth = static_cast<std::int32_t>(record.depth) - MovieClip::kDepthBias;
-  button.HoldUnlisted(object);
-  if (object->Kind() == DisplayKind::MovieClip || object->Kind() == DisplayKind::Button)
-    player.Scripts().ClipPlaced(*static_cast<MovieClip*>(object));
-  else if (object->Kind() == DisplayKind::EditText)
-    player.Scripts().TextFieldPlaced(*static_cast<TextField*>(object));
-  else if (object->Kind() == DisplayKind::Video)
-    player.Scripts().VideoPlaced(*object);
-  ConstructPlaced(m, object, m.linkedClassOf ? m.linkedClassOf(*object) : nullptr, false);
+  DisplayObject* object = button.PlaceButtonRecord(record, false);
+  if (object) ConstructPlaced(m, object, m.linkedClassOf ? m.linkedClassOf(*object) : nullptr, false);
   return object;
 }
 

@@ -17,6 +17,21 @@ inline double NumArg(Machine& m, const Value* args, int argc, int index, double 
 inline std::string StrArg(Machine& m, const Value* args, int argc, int index, const std::string& fallback = "undefined") {
   return index < argc ? m.ToString(args[index]) : fallback;
 }
+// Adds a public variable to the class's instances: typeKind as slots keep it (0 any,
+// 2 uint, 4 Boolean, 5 String, ...), starting at initial.
+inline void AddPublicSlot(Machine& m, ClassObject* cls, const std::string& name, int typeKind = 0, Value initial = Value()) {
+  Traits& traits = *cls->instanceTraits;
+  Binding b;
+  b.ns = m.PublicNs();
+  b.kind = Binding::Kind::Slot;
+  b.slot = static_cast<std::uint32_t>(traits.slotValues.size());
+  traits.bindings[m.Intern(name)].push_back(b);
+  Traits::SlotInfo info;
+  info.name = m.Intern(name);
+  info.typeKind = typeKind;
+  info.initial = initial;
+  traits.slotValues.push_back(info);
+}
 // The allocator of a built-in class whose instances are NativeObjects of kind (their
 // fields a, b, c, list and text are the class's own).
 template <ObjectKind kind = ObjectKind::Other>

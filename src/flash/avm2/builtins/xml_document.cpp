@@ -300,22 +300,12 @@ Value DocumentToString(Machine& m, const Value& self, const Value*, int) {
   return m.StrValue(out);
 }
 
-// The public variables of the classes (typeKind as the slots keep it: 2 uint, 4 Boolean,
-// 5 String, 0 any other).
+// The public variables of the classes (typeKind as slots keep it: 2 uint, 4 Boolean,
+// 5 String, 0 any other), at their types' defaults.
 void PublicVariables(Machine& m, ClassObject* cls, std::initializer_list<std::pair<const char*, int>> variables) {
-  Traits& traits = *cls->instanceTraits;
-  for (const auto& [name, typeKind] : variables) {
-    Binding b;
-    b.ns = m.PublicNs();
-    b.kind = Binding::Kind::Slot;
-    b.slot = static_cast<std::uint32_t>(traits.slotValues.size());
-    traits.bindings[m.Intern(name)].push_back(b);
-    Traits::SlotInfo info;
-    info.name = m.Intern(name);
-    info.typeKind = typeKind;
-    info.initial = typeKind == 2 ? Value::Number(0) : typeKind == 4 ? Value::Bool(false) : Value::Null();
-    traits.slotValues.push_back(info);
-  }
+  for (const auto& [name, typeKind] : variables)
+    AddPublicSlot(m, cls, name, typeKind,
+                  typeKind == 2 ? Value::Number(0) : typeKind == 4 ? Value::Bool(false) : Value::Null());
 }
 
 }  // namespace
