@@ -677,7 +677,7 @@ const Member kMethods[] = {
     {"prevFrame", PrevFrame},
     {"gotoAndPlay", GotoAndPlay},
     {"gotoAndStop", GotoAndStop},
-    {"getDepth", GetDepth},
+    {"getDepth", GetDepth, nullptr, kDontEnum | kVersion6},
     {"swapDepths", SwapDepths},
     {"getNextHighestDepth", GetNextHighestDepth, nullptr, kDontEnum | kVersion7},
     {"getInstanceAtDepth", GetInstanceAtDepth, nullptr, kDontEnum | kVersion7},
