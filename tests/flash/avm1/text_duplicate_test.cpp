@@ -4,128 +4,66 @@
 
 #include "../movie_test_support.h"
 #include "flash/avm1/display_binding.h"
-#include "flash/avm1/movie_host.h"
-#include "flash/display/text_field.h"
 
 namespace vantrel::flash {
 namespace {
 
 using testing::Bytes;
 using testing::PutBytes;
-using testing::PutString;
-using testing::PutU16;
-using testing::PutU8;
 
-// DefineEditText of an input field without a font whose box starts at (x, y) pixels.
-Bytes DefineOffsetField(std::uint16_t id, int x, int y, int w, int h, const std::string& text) {
-  Bytes body;
-  PutU16(body, id);
-  PutBytes(body, testing::RectRecord(x * 20, (x + w) * 20, y * 20, (y + h) * 20));
-  PutU8(body, 0x80);  // has text
-  PutU8(body, 0);
-  PutString(body, "");  // no variable
-  PutString(body, text);
-  return testing::Tag(37, body);
-}
-
-class TextDuplicateTest : public ::testing::Test {
- protected:
-  void Start() {
-    Bytes tags;
-    PutBytes(tags, DefineOffsetField(1, 6, 7, 40, 12, "defined"));
+struct FieldMovie {
+  std::unique_ptr<RunningMovie> run;
+  FieldMovie() {
+    // An input field whose box starts at (6, 7) pixels, with text, placed as "field".
+    Bytes body, tags;
+    testing::PutU16(body, 1);
+    PutBytes(body, testing::RectRecord(120, 920, 140, 380));
+    PutBytes(body, Bytes{0x80, 0, 0, 'o', 'n', 'e', 0});
+    PutBytes(tags, testing::Tag(37, body));
     testing::Place place;
-    place.depth = 1;
     place.character = 1;
     place.name = "field";
     PutBytes(tags, testing::PlaceObject2(place));
     PutBytes(tags, testing::ShowFrame());
     PutBytes(tags, testing::End());
     run = StartMovie(tags, 1);
-    ASSERT_TRUE(run->player);
   }
   avm1::Interpreter& Machine() { return avm1::HostOf(*run->player).Machine(); }
   DisplayObject* Child(const std::string& name) { return run->player->Root().ChildByName(name, true); }
-  std::string Get(DisplayObject* object, const char* name) {
-    return Machine().ToString(Machine().Get(avm1::ScriptObjectOf(object), name));
-  }
-  void Set(DisplayObject* object, const char* name, avm1::Value value) {
-    Machine().Set(avm1::ScriptObjectOf(object), name, value);
-  }
-  DisplayObject* Duplicate(DisplayObject* source, const char* name, int depth) {
-    return avm1::DuplicateClip(Machine(), source, name, depth, nullptr);
-  }
-
-  std::unique_ptr<RunningMovie> run;
+  std::string Get(DisplayObject* o, const char* name) { return Machine().ToString(Machine().Get(avm1::ScriptObjectOf(o), name)); }
+  void Set(DisplayObject* o, const char* name, avm1::Value v) { Machine().Set(avm1::ScriptObjectOf(o), name, v); }
+  DisplayObject* Copy(DisplayObject* source, const char* name) { return avm1::DuplicateClip(Machine(), source, name, 20, nullptr); }
 };
 
-TEST_F(TextDuplicateTest, PositionsCountTheBoxOffsetBothWays) {
-  Start();
-  DisplayObject* field = Child("field");
+TEST(TextDuplicate, ACopyStartsFromTheDefinitionWithThePlacementAndColour) {
+  FieldMovie m;
+  DisplayObject* field = m.Child("field");
   ASSERT_TRUE(field);
-  EXPECT_EQ(Get(field, "_x"), "6");
-  EXPECT_EQ(Get(field, "_y"), "7");
-  // Setting a position puts the box's corner there; the placement takes the rest.
-  Set(field, "_x", avm1::Value::Number(10));
-  EXPECT_EQ(Get(field, "_x"), "10");
-  EXPECT_EQ(field->GetMatrix().tx, 80);
+  EXPECT_EQ(m.Get(field, "_x") + "," + m.Get(field, "_y"), "6,7");
+  m.Set(field, "_y", avm1::Value::Number(20));  // the box's corner goes there
+  EXPECT_EQ(field->GetMatrix().ty, 260);
+  m.Set(field, "text", m.Machine().Str("changed"));
+  m.Set(field, "_alpha", avm1::Value::Number(50));
+  DisplayObject* copy = m.Copy(field, "copy");
+  ASSERT_TRUE(copy && m.Child("copy") == copy);
+  EXPECT_EQ(m.Get(copy, "_x") + "," + m.Get(copy, "_y") + " " + m.Get(copy, "text") + " " + m.Get(copy, "_alpha"),
+            "6,20 one " + m.Get(field, "_alpha"));
 }
 
-TEST_F(TextDuplicateTest, ACopyStartsFromTheDefinitionWithTheOriginalsPlacement) {
-  Start();
-  DisplayObject* field = Child("field");
-  ASSERT_TRUE(field);
-  Set(field, "_y", avm1::Value::Number(20));
-  Set(field, "text", Machine().Str("changed"));
-  Set(field, "textColor", avm1::Value::Number(255));
-  Set(field, "_alpha", avm1::Value::Number(50));
-  DisplayObject* copy = Duplicate(field, "copy", 3);
-  ASSERT_TRUE(copy && copy->Kind() == DisplayKind::EditText);
-  EXPECT_EQ(Child("copy"), copy);
-  EXPECT_EQ(copy->depth, 3);
-  EXPECT_EQ(Get(copy, "_x"), "6");
-  EXPECT_EQ(Get(copy, "_y"), "20");
-  EXPECT_EQ(Get(copy, "_alpha"), Get(field, "_alpha"));
-  EXPECT_EQ(Get(copy, "text"), "defined");
-  EXPECT_EQ(Get(copy, "textColor"), "0");
-  EXPECT_EQ(Get(copy, "_width"), "40");
-  // The copy is a field of its own.
-  Set(copy, "text", Machine().Str("copy's"));
-  EXPECT_EQ(Get(field, "text"), "changed");
-}
-
-TEST_F(TextDuplicateTest, ACopyOfAScriptFieldHasAnEmptyInputBox) {
-  Start();
-  avm1::Object* root = avm1::ScriptObjectOf(&run->player->Root());
-  const avm1::Value args[] = {Machine().Str("made"), avm1::Value::Number(10), avm1::Value::Number(-5),
-                              avm1::Value::Number(17), avm1::Value::Number(31), avm1::Value::Number(24)};
-  Machine().CallMethod(avm1::Value::Obj(root), "createTextField", args);
-  DisplayObject* made = Child("made");
-  ASSERT_TRUE(made);
-  EXPECT_EQ(Get(made, "type"), "dynamic");
-  DisplayObject* copy = Duplicate(made, "madeCopy", 11);
-  ASSERT_TRUE(copy);
-  EXPECT_EQ(Get(copy, "_x"), "-5");
-  EXPECT_EQ(Get(copy, "_y"), "17");
-  EXPECT_EQ(Get(copy, "_width"), "0");
-  EXPECT_EQ(Get(copy, "_height"), "0");
-  EXPECT_EQ(Get(copy, "type"), "input");
-}
-
-TEST_F(TextDuplicateTest, AutoSizeMovesTheBoxNotThePlacement) {
-  Start();
-  avm1::Object* root = avm1::ScriptObjectOf(&run->player->Root());
-  const avm1::Value args[] = {Machine().Str("sized"), avm1::Value::Number(12), avm1::Value::Number(-4),
+TEST(TextDuplicate, ScriptFieldsAutoSizeTheirBoxAndCopyToAnEmptyInputBox) {
+  FieldMovie m;
+  const avm1::Value args[] = {m.Machine().Str("made"), avm1::Value::Number(12), avm1::Value::Number(-4),
                               avm1::Value::Number(16), avm1::Value::Number(100), avm1::Value::Number(13)};
-  Machine().CallMethod(avm1::Value::Obj(root), "createTextField", args);
-  DisplayObject* sized = Child("sized");
-  ASSERT_TRUE(sized);
-  // An empty field shrinks to its gutters (4 pixels) towards its right edge.
-  Set(sized, "autoSize", Machine().Str("right"));
-  EXPECT_EQ(Get(sized, "_width"), "4");
-  EXPECT_EQ(Get(sized, "_x"), "92");
-  EXPECT_EQ(sized->GetMatrix().tx, -80);
-  // A copy takes the placement, so it sits where the field was made.
-  EXPECT_EQ(Get(Duplicate(sized, "sizedCopy", 13), "_x"), "-4");
+  m.Machine().CallMethod(avm1::Value::Obj(avm1::ScriptObjectOf(&m.run->player->Root())), "createTextField", args);
+  DisplayObject* made = m.Child("made");
+  ASSERT_TRUE(made);
+  // Empty, it shrinks to its gutters towards its right edge: the box moves, not the field.
+  m.Set(made, "autoSize", m.Machine().Str("right"));
+  EXPECT_EQ(m.Get(made, "_x") + " " + m.Get(made, "_width"), "92 4");
+  DisplayObject* copy = m.Copy(made, "madeCopy");
+  ASSERT_TRUE(copy);
+  EXPECT_EQ(m.Get(copy, "_x") + "," + m.Get(copy, "_y") + " " + m.Get(copy, "_width") + " " + m.Get(copy, "type"),
+            "-4,16 0 input");
 }
 
 }  // namespace
