@@ -139,6 +139,11 @@ DisplayObject* DisplayOf(Interpreter& machine, Object* object) {
 }
 
 Value DisplayValue(DisplayObject* object) {
+  // Before SWF 6 buttons are no objects of their own: scripts that reach one (a child's
+  // _parent, a path through it) get the clip the button is in.
+  while (object && object->Kind() == DisplayKind::Button && object->Parent() && object->Movie() &&
+         object->Movie()->Version() < 6)
+    object = object->Parent();
   if (!object || !ScriptObjectOf(object)) return Value();
   return Value::Obj(ScriptObjectOf(object));
 }

@@ -1,5 +1,6 @@
 // Where ActionScript 1/2 puts a text field (_x and _y name the corner of its box, which
-// may lie away from the field's origin) and what duplicateMovieClip copies of a field.
+// may lie away from the field's origin) and what duplicateMovieClip copies of a field;
+// and what SWF 5 scripts get for a button.
 #include <gtest/gtest.h>
 
 #include "../movie_test_support.h"
@@ -64,6 +65,25 @@ TEST(TextDuplicate, ScriptFieldsAutoSizeTheirBoxAndCopyToAnEmptyInputBox) {
   ASSERT_TRUE(copy);
   EXPECT_EQ(m.Get(copy, "_x") + "," + m.Get(copy, "_y") + " " + m.Get(copy, "_width") + " " + m.Get(copy, "type"),
             "-4,16 0 input");
+}
+
+TEST(ButtonValue, SwfFiveScriptsReachTheClipAButtonIsIn) {
+  for (const int version : {5, 6}) {
+    Bytes tags;
+    PutBytes(tags, testing::DefineButton2(1, {}, {}));
+    testing::Place place;
+    place.character = 1;
+    place.name = "b";
+    PutBytes(tags, testing::PlaceObject2(place));
+    PutBytes(tags, testing::ShowFrame());
+    PutBytes(tags, testing::End());
+    auto run = StartMovie(tags, 1, version);
+    ASSERT_TRUE(run->player);
+    DisplayObject* button = run->player->Root().ChildByName("b", true);
+    ASSERT_TRUE(button);
+    DisplayObject* expected = version < 6 ? &run->player->Root() : button;
+    EXPECT_EQ(avm1::DisplayValue(button).AsObject(), avm1::ScriptObjectOf(expected)) << version;
+  }
 }
 
 }  // namespace
