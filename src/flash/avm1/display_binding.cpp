@@ -47,6 +47,14 @@ MovieClip* AsClip(DisplayObject* object) {
   return object && object->Kind() == DisplayKind::MovieClip ? static_cast<MovieClip*>(object) : nullptr;
 }
 
+// A text field's _x and _y name the top-left corner of its box, which the field's
+// definition (or autoSize) may put away from its origin; twips.
+std::pair<std::int32_t, std::int32_t> BoxOffset(const DisplayObject& object) {
+  if (object.Kind() != DisplayKind::EditText) return {0, 0};
+  const Rect& box = static_cast<const TextField&>(object).Field().bounds;
+  return {box.xMin, box.yMin};
+}
+
 // Whether a clip set _lockroot: its _root is then itself for the code inside it.
 bool LocksRoot(const DisplayObject* object) {
   const avm1::Object* script = object->IsContainer() ? ScriptObjectOf(object) : nullptr;
@@ -131,6 +139,11 @@ DisplayObject* DisplayOf(Interpreter& machine, Object* object) {
 }
 
 Value DisplayValue(DisplayObject* object) {
+  // Before SWF 6 buttons are no objects of their own: scripts that reach one (a child's
+  // _parent, a path through it) get the clip the button is in.
+  while (object && object->Kind() == DisplayKind::Button && object->Parent() && object->Movie() &&
+         object->Movie()->Version() < 6)
+    object = object->Parent();
   if (!object || !ScriptObjectOf(object)) return Value();
   return Value::Obj(ScriptObjectOf(object));
 }
@@ -146,8 +159,8 @@ bool GetDisplayProperty(Interpreter& machine, DisplayObject& object, int index, 
   MovieClip* clip = AsClip(&object);
   const Matrix& m = object.GetMatrix();
   switch (index) {
-    case 0: out = Value::Number(m.tx / 20.0); return true;
-    case 1: out = Value::Number(m.ty / 20.0); return true;
+    case 0: out = Value::Number((m.tx + BoxOffset(object).first) / 20.0); return true;
+    case 1: out = Value::Number((m.ty + BoxOffset(object).second) / 20.0); return true;
     case 2: out = Value::Number(object.XScale()); return true;
     case 3: out = Value::Number(object.YScale()); return true;
     case 4:
@@ -226,7 +239,8 @@ bool SetDisplayProperty(Interpreter& machine, DisplayObject& object, int index, 
     case 1: {
       if (!number(v)) return true;
       Matrix m = object.GetMatrix();
-      (index == 0 ? m.tx : m.ty) = TruncatedInt32(v * 20.0);
+      const auto [boxX, boxY] = BoxOffset(object);
+      (index == 0 ? m.tx : m.ty) = TruncatedInt32(v * 20.0) - (index == 0 ? boxX : boxY);
       const double xs = object.XScale(), ys = object.YScale(), r = object.Rotation();
       object.SetMatrix(m);
       // Moving keeps the scale and rotation scripts set, not the matrix's rounding.
@@ -554,8 +568,53 @@ void CloneSprite(Interpreter& machine, DisplayObject* source, const std::string&
   DuplicateClip(machine, source, name, static_cast<int>(scriptDepth), nullptr);
 }
 
+EditText ScriptFieldDefinition(const LoadedMovie* movie, const Rect& box) {
+  EditText definition;
+  definition.bounds = box;
+  definition.fontHeight = 240;
+  definition.readOnly = true;
+  if (movie) definition.swfVersion = movie->Version();
+  return definition;
+}
+
+namespace {
+
+// A duplicated text field starts over from its definition: the text, formats and
+// settings scripts gave the original stay behind, its placement and colour go along.
+// A field a script created had no definition, so its copy has an empty box.
+TextField* DuplicateField(TextField& source, const std::string& name, int depth) {
+  MovieRuntime& player = source.GetPlayer();
+  if (!player.CountCreation()) return nullptr;
+  const LoadedMovie* movie = source.Movie();
+  std::shared_ptr<Character> definition =
+      source.characterId != 0 && movie ? movie->Find(source.characterId) : nullptr;
+  TextField* copy = nullptr;
+  if (definition && definition->Kind() == CharacterKind::EditText) {
+    copy = static_cast<TextField*>(player.Create(movie, definition, source.characterId));
+  } else {
+    // Not even createTextField's read-only flag: such a copy is an input field.
+    EditText blank = ScriptFieldDefinition(movie, Rect{});
+    blank.readOnly = false;
+    copy = player.Heap().Make<TextField>(player, movie, blank);
+    copy->serial = player.NextSerial();
+  }
+  if (!copy) return nullptr;
+  copy->SetMatrix(source.GetMatrix());
+  copy->SetColorTransform(source.GetColorTransform());
+  copy->name = name;
+  copy->placedByScript = true;
+  copy->transformedByScript = source.transformedByScript;
+  source.Parent()->AddChild(copy, depth);
+  HostOf(player).TextFieldPlaced(*copy);
+  return copy;
+}
+
+}  // namespace
+
 DisplayObject* DuplicateClip(Interpreter& machine, DisplayObject* source, const std::string& name, int depth,
                              Object* initObject) {
+  if (source && source->Kind() == DisplayKind::EditText && source->Parent())
+    return DuplicateField(*static_cast<TextField*>(source), name, depth);
   MovieClip* clip = AsClip(source);
   if (!clip || !clip->Parent()) return nullptr;
   (void)machine;

@@ -12,7 +12,10 @@
 
 namespace vantrel::flash {
 class DisplayObject;
+class EditText;
+struct LoadedMovie;
 class MovieClip;
+struct Rect;
 }  // namespace vantrel::flash
 
 namespace vantrel::flash::avm1 {
@@ -82,10 +85,13 @@ bool FrameLoaded(DisplayObject* clip, std::int64_t index);
 bool FrameValueLoaded(Interpreter& machine, DisplayObject* clip, const Value& frame);
 // duplicateMovieClip / removeMovieClip / startDrag / stopDrag of the timeline actions.
 void CloneSprite(Interpreter& machine, DisplayObject* source, const std::string& name, int depth);
-// duplicateMovieClip: a copy of source's clip beside it at a script depth; null when
-// source is no clip with a parent.
+// duplicateMovieClip: a copy of source's clip (or text field) beside it at a script
+// depth; null when source is neither or has no parent.
 DisplayObject* DuplicateClip(Interpreter& machine, DisplayObject* source, const std::string& name, int depth,
                              Object* initObject);
+// The definition of a text field a script makes (createTextField, copies of such
+// fields): box in twips, a 12-point default font.
+EditText ScriptFieldDefinition(const LoadedMovie* movie, const Rect& box);
 void RemoveSprite(Interpreter& machine, DisplayObject* clip);
 void StartDrag(Interpreter& machine, DisplayObject* clip, bool lockCenter, const double* rect);
 void StopDrag(Interpreter& machine);

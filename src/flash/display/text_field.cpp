@@ -157,8 +157,13 @@ void TextField::FitToText() {
   if (width == box.Width() && height == box.Height()) return;
   box.xMax = box.xMin + width;
   box.yMax = box.yMin + height;
-  if (shift != 0) {
-    // The field keeps its box at the origin: the placement moves instead.
+  if (shift != 0 && !(Movie() && Movie()->movie && Movie()->movie->actionScript3)) {
+    // An ActionScript 1/2 field moves its box and keeps its placement (which copies
+    // of the field take): _x reads the box's corner.
+    box.xMin += static_cast<std::int32_t>(std::round(shift));
+    box.xMax += static_cast<std::int32_t>(std::round(shift));
+  } else if (shift != 0) {
+    // An ActionScript 3 field keeps its box at the origin: the placement moves instead.
     Matrix m = GetMatrix();
     m.tx += std::round(shift * m.a);
     m.ty += std::round(shift * m.b);

@@ -265,6 +265,12 @@ TEST(Avm1VersionRules, GlobalsAppearByVersionAndDevicesAnswerThatThereAreNone) {
   EXPECT_EQ(RunActions(f, a, 7), (std::vector<std::string>{"undefined", "undefined", "function", "function"}));
   EXPECT_EQ(RunActions(f, a, 6), (std::vector<std::string>{"undefined", "undefined", "undefined", "function"}));
 
+  // MovieClip's getDepth, like Button's, is hidden from code of SWF 5 and earlier.
+  Actions depth;
+  depth.Str("MovieClip").Op(kGetVariable).Str("prototype").Op(kGetMember).Str("getDepth").Op(kGetMember).Op(kTypeOf).Op(kTrace);
+  EXPECT_EQ(RunActions(f, depth, 6), (std::vector<std::string>{"function"}));
+  EXPECT_EQ(RunActions(f, depth, 5), (std::vector<std::string>{"undefined"}));
+
   Actions devices;
   devices.Num(0).Str("Camera").Op(kGetVariable).Str("get").Op(kCallMethod).Op(kTrace);
   devices.Num(0).Str("Microphone").Op(kGetVariable).Str("names").Op(kGetMember).Str("length").Op(kGetMember).Op(kTrace);

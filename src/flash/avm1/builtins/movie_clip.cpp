@@ -178,18 +178,14 @@ Value CreateTextField(Call& call) {
   if (!clip || call.Count() < 6) return {};
   MovieRuntime& player = clip->GetPlayer();
   if (!player.CountCreation()) return {};
-  EditText definition;
   // Position and size are whole pixels (towards zero); the size has no sign.
   const double x = std::trunc(call.machine.ToNumber(call.Arg(2))), y = std::trunc(call.machine.ToNumber(call.Arg(3)));
   const double w = std::abs(std::trunc(call.machine.ToNumber(call.Arg(4))));
   const double h = std::abs(std::trunc(call.machine.ToNumber(call.Arg(5))));
   // Infinite positions and sizes count as 0.
   auto twips = [](double v) { return static_cast<std::int32_t>(std::isfinite(v) ? std::clamp(v * 20, -1e9, 1e9) : 0); };
-  definition.bounds = Rect{0, twips(w), 0, twips(h)};
-  definition.fontHeight = 240;
-  definition.readOnly = true;
-  if (clip->Movie()) definition.swfVersion = clip->Movie()->Version();
-  auto* field = player.Heap().Make<TextField>(player, clip->Movie(), definition);
+  auto* field =
+      player.Heap().Make<TextField>(player, clip->Movie(), ScriptFieldDefinition(clip->Movie(), Rect{0, twips(w), 0, twips(h)}));
   field->serial = player.NextSerial();
   field->name = call.machine.ToString(call.Arg(0));
   field->placedByScript = true;
@@ -681,7 +677,7 @@ const Member kMethods[] = {
     {"prevFrame", PrevFrame},
     {"gotoAndPlay", GotoAndPlay},
     {"gotoAndStop", GotoAndStop},
-    {"getDepth", GetDepth},
+    {"getDepth", GetDepth, nullptr, kDontEnum | kVersion6},
     {"swapDepths", SwapDepths},
     {"getNextHighestDepth", GetNextHighestDepth, nullptr, kDontEnum | kVersion7},
     {"getInstanceAtDepth", GetInstanceAtDepth, nullptr, kDontEnum | kVersion7},
