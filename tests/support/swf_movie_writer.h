@@ -188,6 +188,17 @@ inline Bytes PlaceObject2(const Place& p) {
   return Tag(26, body);
 }
 
+// tags, then one frame placing character (named name) at depth 1, and the movie's end.
+inline Bytes WithOneFramePlacing(Bytes tags, std::uint16_t character, const std::string& name) {
+  Place place;
+  place.character = character;
+  place.name = name;
+  PutBytes(tags, PlaceObject2(place));
+  PutBytes(tags, ShowFrame());
+  PutBytes(tags, End());
+  return tags;
+}
+
 inline Bytes RemoveObject2(std::uint16_t depth) {
   Bytes body;
   PutU16(body, depth);

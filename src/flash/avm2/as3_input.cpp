@@ -211,10 +211,7 @@ void As3Movie::PointerMoved() {
   if (under == stage) under = nullptr;  // the stage itself is never rolled over
   MouseEvent(under ? under : stage, "mouseMove", nullptr);
   if (under == hovered_) return;
-  struct Update {
-    As3Movie& movie;
-    ~Update() { movie.UpdateButtonStates(); }
-  } update{*this};
+  const ButtonStatesAfter update{*this};
   DisplayObject* before = hovered_;
   hovered_ = under;
   const std::vector<DisplayObject*> left = Chain(before, stage);
@@ -244,10 +241,7 @@ void As3Movie::PointerButton(bool down, int button) {
   static const char* const kUp[] = {"mouseUp", "rightMouseUp", "middleMouseUp"};
   static const char* const kClick[] = {"click", "rightClick", "middleClick"};
   if (button < 0 || button > 2) return;
-  struct Update {
-    As3Movie& movie;
-    ~Update() { movie.UpdateButtonStates(); }
-  } update{*this};
+  const ButtonStatesAfter update{*this};
   if (down) buttonsDown_ |= 1 << button;
   else buttonsDown_ &= ~(1 << button);
   if (down) {

@@ -136,6 +136,11 @@ class As3Movie final : public MovieScriptHost {
   // Buttons show the state the pointer and the left button give them: down while pressed
   // under the pointer, over under it or while pressed away from it, up otherwise.
   void UpdateButtonStates();
+  // Updates the buttons' states when the input handler that makes it ends.
+  struct ButtonStatesAfter {
+    As3Movie& movie;
+    ~ButtonStatesAfter() { movie.UpdateButtonStates(); }
+  };
   void TabFocus(bool reverse);
 
   MovieRuntime& player_;

@@ -21,13 +21,7 @@ struct FieldMovie {
     PutBytes(body, testing::RectRecord(120, 920, 140, 380));
     PutBytes(body, Bytes{0x80, 0, 0, 'o', 'n', 'e', 0});
     PutBytes(tags, testing::Tag(37, body));
-    testing::Place place;
-    place.character = 1;
-    place.name = "field";
-    PutBytes(tags, testing::PlaceObject2(place));
-    PutBytes(tags, testing::ShowFrame());
-    PutBytes(tags, testing::End());
-    run = StartMovie(tags, 1);
+    run = StartMovie(testing::WithOneFramePlacing(tags, 1, "field"), 1);
   }
   avm1::Interpreter& Machine() { return avm1::HostOf(*run->player).Machine(); }
   DisplayObject* Child(const std::string& name) { return run->player->Root().ChildByName(name, true); }
@@ -69,15 +63,7 @@ TEST(TextDuplicate, ScriptFieldsAutoSizeTheirBoxAndCopyToAnEmptyInputBox) {
 
 TEST(ButtonValue, SwfFiveScriptsReachTheClipAButtonIsIn) {
   for (const int version : {5, 6}) {
-    Bytes tags;
-    PutBytes(tags, testing::DefineButton2(1, {}, {}));
-    testing::Place place;
-    place.character = 1;
-    place.name = "b";
-    PutBytes(tags, testing::PlaceObject2(place));
-    PutBytes(tags, testing::ShowFrame());
-    PutBytes(tags, testing::End());
-    auto run = StartMovie(tags, 1, version);
+    auto run = StartMovie(testing::WithOneFramePlacing(testing::DefineButton2(1, {}, {}), 1, "b"), 1, version);
     ASSERT_TRUE(run->player);
     DisplayObject* button = run->player->Root().ChildByName("b", true);
     ASSERT_TRUE(button);

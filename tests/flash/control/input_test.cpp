@@ -46,17 +46,6 @@ std::unique_ptr<FlashControl> LoadControl(const Bytes& tags, std::vector<std::st
   return control;
 }
 
-// tags, then one frame placing character 3 as "button".
-Bytes WithButtonPlaced(Bytes tags) {
-  testing::Place place;
-  place.character = 3;
-  place.name = "button";
-  PutBytes(tags, testing::PlaceObject2(place));
-  PutBytes(tags, testing::ShowFrame());
-  PutBytes(tags, testing::End());
-  return tags;
-}
-
 TEST(MovieInput, ButtonFollowsThePointerThroughItsStatesAndRunsItsActions) {
   Bytes tags = testing::DefineRectangle(1, 400, 400, 800, 800, 255, 0, 0);  // 20..60 px
   PutBytes(tags, testing::DefineRectangle(2, 400, 400, 800, 800, 0, 255, 0));
@@ -70,7 +59,7 @@ TEST(MovieInput, ButtonFollowsThePointerThroughItsStatesAndRunsItsActions) {
                                 {0x40, Actions().TraceString("release outside")},
                                 {keyA, Actions().TraceString("key a")}}));
   std::vector<std::string> traces;
-  auto control = LoadControl(WithButtonPlaced(tags), traces);
+  auto control = LoadControl(testing::WithOneFramePlacing(tags, 3, "button"), traces);
   const auto* button = static_cast<const MovieClip*>(control->Engine()->Root().ChildByName("button", false));
   ASSERT_NE(button, nullptr);
   auto shownIds = [&] {
@@ -110,7 +99,7 @@ TEST(MovieInput, AButtonThatShowsItselfStopsAtTheNestingLimit) {
   PutBytes(tags, DefineButton2(3, {ButtonRecord(0x0F, 1, 1), ButtonRecord(0x0F, 3, 2)},
                                {{0x08, Actions().TraceString("release")}}));
   std::vector<std::string> traces;
-  auto control = LoadControl(WithButtonPlaced(tags), traces);
+  auto control = LoadControl(testing::WithOneFramePlacing(tags, 3, "button"), traces);
   const auto* button = static_cast<const MovieClip*>(control->Engine()->Root().ChildByName("button", false));
   ASSERT_NE(button, nullptr);
   int levels = 1;
