@@ -11,6 +11,41 @@ const ShapeGeometry& Shape::Geometry() const {
 
 void Shape::Render(const RenderContext& context) const { DrawGeometry(context, Geometry()); }
 
+namespace {
+
+void MapPath(QPainterPath& path, const std::function<QPointF(QPointF)>& map) {
+  for (int i = 0; i < path.elementCount(); ++i) {
+    const QPainterPath::Element e = path.elementAt(i);
+    const QPointF p = map(QPointF(e.x, e.y));
+    path.setElementPositionAt(i, p.x(), p.y());
+  }
+}
+
+}  // namespace
+
+ShapeGeometry MapGeometry(const ShapeGeometry& geometry, const std::function<QPointF(QPointF)>& map,
+                          const Matrix& fillSpace) {
+  ShapeGeometry out;
+  out.nonZero = geometry.nonZero;
+  out.styleSets = geometry.styleSets;
+  for (StyleSet& set : out.styleSets) {
+    for (FillStyle& fill : set.fills) fill.matrix = fillSpace * fill.matrix;
+    for (LineStyle& line : set.lines)
+      if (line.hasFill) line.fill.matrix = fillSpace * line.fill.matrix;
+  }
+  out.layers = geometry.layers;
+  for (ShapeLayer& layer : out.layers) {
+    for (ShapeEdge& edge : layer.edges) {
+      edge.from = map(edge.from);
+      edge.control = map(edge.control);
+      edge.to = map(edge.to);
+    }
+    for (FillPath& fill : layer.fills) MapPath(fill.path, map);
+    for (StrokePath& stroke : layer.strokes) MapPath(stroke.path, map);
+  }
+  return out;
+}
+
 QRectF Shape::Bounds(std::uint16_t) const { return ToQRectF(bounds); }
 
 bool Shape::HitTest(QPointF point, std::uint16_t) const {

@@ -4,6 +4,7 @@
 
 #include <QPainterPath>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -95,6 +96,12 @@ ShapeGeometry BuildGeometry(const ShapeData& data);
 
 // Draws the geometry with the context's transform, colour transform and quality.
 void DrawGeometry(const RenderContext& context, const ShapeGeometry& geometry);
+
+// The geometry with every point moved by map, and every gradient and bitmap fill (of
+// fills and of lines) put through fillSpace after its own matrix: the nine-slice grid
+// moves a shape's points but keeps its fills at one scale.
+ShapeGeometry MapGeometry(const ShapeGeometry& geometry, const std::function<QPointF(QPointF)>& map,
+                          const Matrix& fillSpace);
 
 // The union of the filled areas in twips (for hit tests and clip layers).
 QPainterPath FilledArea(const ShapeGeometry& geometry);

@@ -63,6 +63,12 @@ class DisplayObject : public gc::Cell, public audio::SoundGroup {
   std::optional<double> tabIndex;
   std::optional<Rgba> opaqueBackground;
   std::optional<QRectF> scrollRect;  // in the object's own twips
+  // The nine-slice grid (own twips): scaled, the object keeps its shapes' corners at their
+  // own size and stretches the rest (DefineScalingGrid, scale9Grid).
+  std::optional<QRectF> scale9Grid;
+  // A shape made by a script (ActionScript 3's Shape: a drawing that holds nothing), which
+  // its parent's grid slices as it slices the shapes of the timeline.
+  bool scriptShape = false;
   // What an ActionScript 3 script says about the object's mouse input: whether it takes
   // mouse events and double clicks, and (containers) whether its children do.
   bool mouseEnabled = true, doubleClickEnabled = false, mouseChildren = true;

@@ -7,6 +7,7 @@
 #include <sstream>
 
 #include "flash/character/loaded_image.h"
+#include "flash/character/shape.h"
 #include "flash/character/text.h"
 #include "flash/display/text_field.h"
 #include "flash/display/video_object.h"
@@ -217,12 +218,14 @@ DisplayObject* MovieRuntime::Create(const LoadedMovie* placing, std::shared_ptr<
       const auto* sprite = static_cast<const SpriteCharacter*>(character.get());
       auto* clip = heap_.Make<MovieClip>(*this, movie, &sprite->timeline);
       clip->spriteId = ownId;
+      if (sprite->scalingGrid) clip->scale9Grid = ToQRectF(*sprite->scalingGrid);
       object = clip;
       break;
     }
     case CharacterKind::Button: {
       auto* clip = heap_.Make<MovieClip>(*this, movie, nullptr, DisplayKind::Button);
       clip->button = static_cast<const ButtonCharacter*>(character.get());
+      if (clip->button->scalingGrid) clip->scale9Grid = ToQRectF(*clip->button->scalingGrid);
       object = clip;
       break;
     }

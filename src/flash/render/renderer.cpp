@@ -9,8 +9,10 @@
 #include <memory>
 #include <vector>
 
+#include "flash/character/shape.h"
 #include "flash/display/movie_clip.h"
 #include "flash/display/player.h"
+#include "flash/display/scale_grid.h"
 #include "flash/display/text_field.h"
 #include "flash/render/draw_pool.h"
 #include "flash/render/effects.h"
@@ -510,9 +512,16 @@ class Walker {
       const auto& clip = static_cast<const MovieClip&>(object);
       ColorTransform inner = combined;
       if (clip.button && !asMask) inner = combined * clip.button->colorTransform;
-      if (clip.drawing) DrawCharacter(painter, *clip.drawing, 0, transform, inner, asMask);
+      // A clip with a nine-slice grid slices its own drawing and the shapes it holds;
+      // whatever else it holds scales as usual.
+      const std::optional<GridSlicing> slicing = asMask ? std::nullopt : GridSlicing::Of(clip);
+      if (clip.drawing && !DrawSliced(painter, clip, clip.drawing.get(), slicing, transform, inner))
+        DrawCharacter(painter, *clip.drawing, 0, transform, inner, asMask);
+      const Slicer outer = slicer_;
+      if (slicing) slicer_ = {&clip, *slicing, UnscaledTransform(*slicing, transform)};
       const auto& list = clip.Children();
       DrawRange(painter, list.begin(), list.end(), transform, inner, asMask, nesting + 1);
+      slicer_ = outer;
       return;
     }
     if (object.Kind() == DisplayKind::EditText && !asMask) {
@@ -534,7 +543,65 @@ class Walker {
       DrawCaret(painter, field, upright, combined);
       return;
     }
-    if (const Drawable* drawn = object.Drawn()) DrawCharacter(painter, *drawn, object.ratio, transform, combined, asMask);
+    const Drawable* drawn = object.Drawn();
+    if (!drawn) return;
+    if (!asMask && object.Kind() == DisplayKind::Shape &&
+        DrawSliced(painter, object, drawn, GridSlicing::Of(object), transform, combined))
+      return;
+    DrawCharacter(painter, *drawn, object.ratio, transform, combined, asMask);
+  }
+
+  // The shapes a nine-slice grid reaches: its owner's own, the shapes the owner holds, and
+  // for a button the shapes of a state that holds several.
+  struct Slicer {
+    const DisplayObject* owner = nullptr;
+    std::optional<GridSlicing> slicing;
+    QTransform transform;  // the owner's, without its scale
+  };
+
+  // Draws a shape sliced by its own grid (own), or by the grid of the clip that holds it;
+  // false when no grid reaches it.
+  bool DrawSliced(QPainter& painter, const DisplayObject& object, const Drawable* drawn,
+                  const std::optional<GridSlicing>& own, const QTransform& transform, const ColorTransform& color) {
+    const auto* shape = dynamic_cast<const Shape*>(drawn);
+    if (!shape) return false;
+    Matrix toOwner;
+    const GridSlicing* slicing = nullptr;
+    QTransform unscaled;
+    if (own) {
+      slicing = &*own;
+      unscaled = UnscaledTransform(*own, transform);
+    } else if (slicer_.owner && (!object.IsContainer() || object.scriptShape)) {
+      // Of the clips a grid's owner holds, only a script's Shape has its drawing sliced.
+      const DisplayObject* parent = object.Parent();
+      if (parent == slicer_.owner) {
+        toOwner = object.GetMatrix();
+      } else if (parent && parent->Parent() == slicer_.owner && slicer_.owner->Kind() == DisplayKind::Button &&
+                 !parent->character) {
+        toOwner = parent->GetMatrix() * object.GetMatrix();
+      } else {
+        return false;
+      }
+      slicing = &*slicer_.slicing;
+      unscaled = slicer_.transform;
+    } else {
+      return false;
+    }
+    if (color.mulA <= 0 && color.addA <= 0) return true;
+    const QTransform pre = ToQTransform(toOwner);
+    const QTransform scale = slicing->Scale();
+    const Matrix fillSpace = Matrix{scale.m11(), 0, 0, scale.m22(), 0, 0} * toOwner;
+    const ShapeGeometry sliced =
+        MapGeometry(shape->Geometry(), [&](QPointF p) { return slicing->Map(pre.map(p)); }, fillSpace);
+    RenderContext context;
+    context.painter = &painter;
+    context.transform = unscaled;
+    context.colorTransform = color;
+    context.quality = options_.quality;
+    painter.save();
+    DrawGeometry(context, sliced);
+    painter.restore();
+    return true;
   }
 
   // The caret of the focused input field while nothing is selected: one device pixel
@@ -824,6 +891,7 @@ class Walker {
   QTransform stage_;
   double stageScale_ = 1;
   const DisplayObject* maskedNow_ = nullptr;  // drawn through its setMask mask right now
+  Slicer slicer_;  // the grid of the clip whose children are being drawn
   const DisplayObject* blendLater_ = nullptr;  // its blend mode applies once its mask has cut it
   int layerDepth_ = 0;  // layers being drawn into; alpha and erase need one
   const QPaintDevice* bandDevice_ = nullptr;  // see RestrictTo

@@ -120,6 +120,7 @@ class SpriteCharacter : public Character {
  public:
   CharacterKind Kind() const override { return CharacterKind::Sprite; }
   Timeline timeline;
+  std::optional<Rect> scalingGrid;  // DefineScalingGrid
 };
 
 struct ButtonRecord {
@@ -147,6 +148,7 @@ class ButtonCharacter : public Character {
   std::vector<ButtonCondition> conditions;
   ColorTransform colorTransform;             // DefineButtonCxform
   std::uint16_t sounds[4] = {0, 0, 0, 0};    // over-up to idle, idle to over, over to down, down to over
+  std::optional<Rect> scalingGrid;           // DefineScalingGrid
 };
 
 struct MovieHeader {

@@ -38,6 +38,7 @@ enum Tag : std::uint16_t {
   kPlaceObject3 = 70,
   kDoAbc = 72,
   kSymbolClass = 76,
+  kDefineScalingGrid = 78,
   kDoAbc2 = 82,
   kDefineSceneAndFrameLabelData = 86,
 };
@@ -338,6 +339,15 @@ void WalkTimeline(SwfStream& stream, Movie& movie, DefinitionReader* definitions
           case kDefineButtonCxform: {
             auto button = std::dynamic_pointer_cast<ButtonCharacter>(movie.dictionary.Find(in.U16()));
             if (button) button->colorTransform = in.ReadColorTransform(false);
+            break;
+          }
+          case kDefineScalingGrid: {
+            // The grid of a sprite or button defined before it; other characters have none.
+            const std::shared_ptr<Character> target = movie.dictionary.Find(in.U16());
+            const Rect grid = in.ReadRect();
+            if (in.Overrun() || !target) break;
+            if (auto* sprite = dynamic_cast<SpriteCharacter*>(target.get())) sprite->scalingGrid = grid;
+            if (auto* button = dynamic_cast<ButtonCharacter*>(target.get())) button->scalingGrid = grid;
             break;
           }
           case kExportAssets: {

@@ -275,7 +275,7 @@ class AbcWriter {
     Bytes code;
     std::vector<std::array<std::uint32_t, 5>> exceptions;
     std::uint32_t localCount = 4;
-    std::uint32_t maxStack = 8, initScopeDepth = 0, maxScopeDepth = 4;
+    std::uint32_t maxStack = 16, initScopeDepth = 0, maxScopeDepth = 4;
   };
   std::vector<Body> bodies;
   std::vector<std::pair<std::uint32_t, std::vector<std::pair<std::uint32_t, std::uint32_t>>>> scripts;

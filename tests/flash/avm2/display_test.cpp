@@ -340,5 +340,43 @@ TEST(Avm2Display, CacheAsBitmapFollowsFiltersAndKeptPropertiesReadBack) {
                                                              "null", "[object BlurFilter]"}));
 }
 
+// The grid a script gives a sprite reads back as a copy; getObjectsUnderPoint lists what
+// draws under a point itself, back to front; drawRoundRectComplex rounds each corner by
+// its own radius, none past half the shorter side; the stage's menu and colour switches.
+TEST(Avm2Display, GridsObjectsUnderAPointRoundedCornersAndStageSwitches) {
+  AbcWriter w;
+  Code code{w};
+  code.New("flash.display", "Sprite", 1).Trace(L(1), "scale9Grid");
+  code.Draw(1, "beginFill", {0}).Draw(1, "drawRect", {0, 0, 40, 40});
+  code.New("flash.geom", "Rectangle", 2, {I(10), I(10), I(20), I(20)}).Set(L(1), "scale9Grid", L(2));
+  code.Set(L(2), "x", I(0)).Trace(L(1), "scale9Grid").Set(L(1), "scale9Grid", Null()).Trace(L(1), "scale9Grid");
+  code.New("flash.display", "Shape", 3).Draw(3, "beginFill", {0}).Draw(3, "drawRect", {20, 20, 10, 10});
+  code.Do(L(1), "addChild", {L(3)}).Do(L(0), "addChild", {L(1)});
+  for (int at : {25, 5, 90}) {
+    code.New("flash.geom", "Point", 2, {I(at), I(at)}).Keep(4, L(0), "getObjectsUnderPoint", {L(2)});
+    code.Trace(L(4), "length");
+  }
+  code.Trace(L(4));  // the last list: nothing under (90, 90)
+  code.New("flash.display", "Shape", 3).Set(L(3), "x", I(50));
+  code.Push(L(3)).OpName(0x66, w.Name("graphics")).Int(0).Call(0x4F, w.Name("beginFill"), 1);
+  code.Push(L(3)).OpName(0x66, w.Name("graphics"));
+  for (int v : {0, 0, 50, 30, 10, 100, 0, 0}) code.Int(v);
+  code.Call(0x4F, w.Name("drawRoundRectComplex"), 8).Do(L(0), "addChild", {L(3)});
+  code.TraceCall(L(3), "hitTestPoint", {I(51), I(1), B(true)});    // top left: rounded by 10
+  code.TraceCall(L(3), "hitTestPoint", {I(51), I(29), B(true)});   // bottom left: square
+  code.TraceCall(L(3), "hitTestPoint", {I(99), I(2), B(true)});    // top right: rounded by 15
+  code.TraceCall(L(3), "hitTestPoint", {I(90), I(15), B(true)});
+  code.Push(L(0)).OpName(0x66, w.Name("stage")).SetLocal(7);
+  code.Trace(L(7), "showDefaultContextMenu").Set(L(7), "showDefaultContextMenu", B(false)).Trace(L(7), "showDefaultContextMenu");
+  code.Trace(L(7), "colorCorrection").Set(L(7), "colorCorrection", S("off")).Trace(L(7), "colorCorrection");
+  code.TryTrace([](Code& c) { c.Set(L(7), "colorCorrection", S("sometimes")); });
+  code.Trace(L(7), "colorCorrectionSupport").Trace(L(7), "fullScreenWidth").Trace(L(1), "contextMenu");
+  EXPECT_EQ(RunDocument(w, code),
+            (std::vector<std::string>{"null", "(x=10, y=10, w=20, h=20)", "null", "2", "1", "0", "", "false", "true",
+                                      "false", "true", "true", "false", "default", "off",
+                                      "ArgumentError: Error #2008: Parameter colorCorrection must be one of the accepted values.",
+                                      "unsupported", "1536", "null"}));
+}
+
 }  // namespace
 }  // namespace vantrel::flash::avm2

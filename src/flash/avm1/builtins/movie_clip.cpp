@@ -12,6 +12,7 @@
 #include "flash/avm1/movie_host.h"
 #include "flash/character/shape.h"
 #include "flash/display/drawing.h"
+#include "flash/display/hit_test.h"
 #include "flash/display/movie_clip.h"
 #include "flash/display/player.h"
 #include "flash/display/text_field.h"
@@ -247,27 +248,6 @@ Value MapPoint(Call& call, bool toGlobal) {
 Value LocalToGlobal(Call& call) { return MapPoint(call, true); }
 Value GlobalToLocal(Call& call) { return MapPoint(call, false); }
 
-bool ShapeHit(DisplayObject& object, QPointF stage, int nesting) {
-  if (!object.visible || nesting > MovieClip::kMaxNesting) return false;
-  if (object.IsContainer()) {
-    auto& clip = static_cast<MovieClip&>(object);
-    if (clip.drawing) {
-      bool invertible = false;
-      const QPointF local = ObjectToStage(clip).inverted(&invertible).map(stage);
-      if (invertible && clip.drawing->HitTest(local)) return true;
-    }
-    for (const auto& [depth, child] : clip.Children()) {
-      if (child->clipDepth == 0 && ShapeHit(*child, stage, nesting + 1)) return true;
-    }
-    return false;
-  }
-  const Drawable* drawn = object.Drawn();
-  if (!drawn) return false;
-  bool invertible = false;
-  const QPointF local = ObjectToStage(object).inverted(&invertible).map(stage);
-  return invertible && drawn->HitTest(local, object.ratio);
-}
-
 Value HitTest(Call& call) {
   DisplayObject* d = call.machine.AsDisplay(call.self);
   if (!d) return Value::Bool(false);
@@ -275,7 +255,7 @@ Value HitTest(Call& call) {
     const double x = call.machine.ToNumber(call.Arg(0)), y = call.machine.ToNumber(call.Arg(1));
     if (std::isnan(x) || std::isnan(y)) return Value::Bool(false);
     const QPointF stage(x * 20, y * 20);
-    if (call.machine.ToBoolean(call.Arg(2))) return Value::Bool(ShapeHit(*d, stage, 0));
+    if (call.machine.ToBoolean(call.Arg(2))) return Value::Bool(ShapeHit(*d, stage));
     return Value::Bool(BoundsIn(*d, nullptr).contains(stage));
   }
   DisplayObject* other = DisplayArg(call, 0);
@@ -642,10 +622,13 @@ Value SetCacheAsBitmap(Call& call) {
   if (MovieClip* clip = ClipOf(call)) clip->cacheAsBitmap = call.machine.ToBoolean(call.Arg(0));
   return {};
 }
-Value GetScrollRect(Call& call) {
+// scrollRect and scale9Grid: a Rectangle of the clip's own pixels (undefined for none);
+// setting anything but an object takes it away.
+template <std::optional<QRectF> DisplayObject::*Field>
+Value GetRectangle(Call& call) {
   MovieClip* clip = ClipOf(call);
-  if (!clip || !clip->scrollRect) return {};
-  const QRectF& r = *clip->scrollRect;
+  if (!clip || !(clip->*Field)) return {};
+  const QRectF& r = *(clip->*Field);
   Object* rect = data::NewInstance(call.machine, "flash.geom.Rectangle");
   if (!rect) return {};
   rect->Define("x", Value::Number(r.x() / 20));
@@ -654,19 +637,20 @@ Value GetScrollRect(Call& call) {
   rect->Define("height", Value::Number(r.height() / 20));
   return Value::Obj(rect);
 }
-Value SetScrollRect(Call& call) {
+template <std::optional<QRectF> DisplayObject::*Field>
+Value SetRectangle(Call& call) {
   MovieClip* clip = ClipOf(call);
   if (!clip) return {};
   Object* rect = call.Arg(0).AsObject();
   if (!rect) {
-    clip->scrollRect.reset();
+    (clip->*Field).reset();
     return {};
   }
   const auto number = [&](std::string_view name) {
     const double v = call.machine.ToNumber(call.machine.Get(rect, name));
     return std::isfinite(v) ? std::clamp(v, -1e7, 1e7) * 20 : 0.0;
   };
-  clip->scrollRect = QRectF(number("x"), number("y"), number("width"), number("height"));
+  clip->*Field = QRectF(number("x"), number("y"), number("width"), number("height"));
   return {};
 }
 
@@ -708,7 +692,10 @@ const Member kMethods[] = {
     {"lineGradientStyle", LineGradientStyle, nullptr, kDontEnum | kVersion8},
     {"opaqueBackground", GetOpaqueBackground, SetOpaqueBackground, kDontEnum | kVersion8},
     {"cacheAsBitmap", GetCacheAsBitmap, SetCacheAsBitmap, kDontEnum | kVersion8},
-    {"scrollRect", GetScrollRect, SetScrollRect, kDontEnum | kVersion8},
+    {"scrollRect", GetRectangle<&DisplayObject::scrollRect>, SetRectangle<&DisplayObject::scrollRect>,
+     kDontEnum | kVersion8},
+    {"scale9Grid", GetRectangle<&DisplayObject::scale9Grid>, SetRectangle<&DisplayObject::scale9Grid>,
+     kDontEnum | kVersion8},
     {"moveTo", MoveTo, nullptr, kDontEnum | kVersion6},
     {"lineTo", LineTo, nullptr, kDontEnum | kVersion6},
     {"curveTo", CurveTo, nullptr, kDontEnum | kVersion6},

@@ -7,6 +7,7 @@
 #include "flash/avm2/builtins/geom.h"
 #include "flash/avm2/builtins/support.h"
 #include "flash/character/bitmap.h"
+#include "flash/display/hit_test.h"
 #include "flash/display/movie_clip.h"
 #include "flash/display/player.h"
 #include "flash/display/text_field.h"
@@ -282,7 +283,10 @@ Object* AllocateDisplay(Machine& m, ClassObject* cls) {
         d = m.player->Create(m.player->RootMovie(), std::make_shared<BitmapDataCharacter>(nullptr, false), 0);
         if (d) d->name = "instance" + std::to_string(m.player->NextInstanceNumber());
       }
-      if (!d && isDisplay) d = m.player->CreateEmptyClip(m.player->RootMovie());
+      if (!d && isDisplay) {
+        d = m.player->CreateEmptyClip(m.player->RootMovie());
+        d->scriptShape = m.IsSubclass(cls, m.FindClass("flash.display.Shape"));
+      }
     }
     if (d) {
       o->display = d;
@@ -988,7 +992,8 @@ Value GetCacheAsBitmap(Machine& m, const Value& self, const Value*, int) {
 }
 
 // Properties kept for scripts to read back (tag: the index of the name).
-constexpr const char* kKeptProperties[] = {"metaData", "accessibilityProperties", "accessibilityImplementation"};
+constexpr const char* kKeptProperties[] = {"metaData", "accessibilityProperties", "accessibilityImplementation",
+                                           "contextMenu"};
 template <int tag>
 Value GetKept(Machine& m, const Value& self, const Value*, int) {
   const auto it = m.keptOnDisplay.find(Display(m, self));
@@ -1001,6 +1006,24 @@ Value SetKept(Machine& m, const Value& self, const Value* args, int argc) {
   const Value v = Arg(args, argc, 0);
   m.keptOnDisplay[Display(m, self)][kKeptProperties[tag]] = v.IsUndefined() ? Value::Null() : v;
   return Value();
+}
+
+// getObjectsUnderPoint(point): what the container holds that draws under the stage point
+// itself, back to front; a clip whose own drawing is hit comes before what it holds.
+void ObjectsUnder(Machine& m, DisplayObject* object, QPointF stage, std::vector<Value>& out, int nesting) {
+  if (!object->visible || object->clipDepth != 0 || nesting > MovieClip::kMaxNesting) return;
+  if (ShapeHit(*object, stage, false)) out.push_back(ObjectFor(m, object));
+  if (!object->IsContainer()) return;
+  for (const auto& [depth, child] : static_cast<MovieClip*>(object)->Children())
+    ObjectsUnder(m, child, stage, out, nesting + 1);
+}
+Value GetObjectsUnderPoint(Machine& m, const Value& self, const Value* args, int argc) {
+  MovieClip* clip = Container(m, self);
+  double x = 0, y = 0;
+  PointOf(m, Arg(args, argc, 0), x, y);
+  std::vector<Value> out;
+  for (const auto& [depth, child] : clip->Children()) ObjectsUnder(m, child, QPointF(x * 20, y * 20), out, 1);
+  return Value::Obj(m.NewArray(std::move(out)));
 }
 
 Value ClipEnabled(Machine& m, const Value& self, const Value*, int) { return Value::Bool(Container(m, self)->buttonEnabled); }
@@ -1480,6 +1503,9 @@ void InstallDisplay(Machine& m) {
       {"tabEnabled", GetTabEnabled, SetTabEnabled, kAccessor, 0},
       {"tabIndex", GetTabIndex, SetTabIndex, kAccessor, 0},
       {"accessibilityImplementation", GetKept<2>, SetKept<2>, kAccessor, 0},
+      // The window shows the program's own pop-up menu: a movie's menu is kept for its
+      // scripts.
+      {"contextMenu", GetKept<3>, SetKept<3>, kAccessor, 0},
   };
   Install(m, interactive, kInteractiveMembers);
   ClassObject* container = m.DefineClass("flash.display", "DisplayObjectContainer", interactive, [](Machine&, const Value&, const Value*, int) { return Value(); });
@@ -1499,6 +1525,7 @@ void InstallDisplay(Machine& m) {
       {"contains", Contains, nullptr, 0, 0},
       {"swapChildren", SwapChildren, nullptr, 0, 0},
       {"swapChildrenAt", SwapChildrenAt, nullptr, 0, 0},
+      {"getObjectsUnderPoint", GetObjectsUnderPoint, nullptr, 0, 0},
   };
   Install(m, container, kContainerMembers);
   ClassObject* sprite = m.DefineClass("flash.display", "Sprite", container, [](Machine&, const Value&, const Value*, int) { return Value(); });

@@ -5,6 +5,7 @@
 
 #include "flash/avm2/builtins/geom.h"
 #include "flash/avm2/builtins/support.h"
+#include "flash/display/hit_test.h"
 #include "flash/display/movie_clip.h"
 #include "flash/display/player.h"
 
@@ -55,29 +56,12 @@ Value MapPoint(Machine& m, const Value& self, const Value* args, int argc, bool 
 Value LocalToGlobal(Machine& m, const Value& s, const Value* a, int n) { return MapPoint(m, s, a, n, true); }
 Value GlobalToLocal(Machine& m, const Value& s, const Value* a, int n) { return MapPoint(m, s, a, n, false); }
 
-// Whether the stage point falls on what the object draws.
-bool ShapeHit(DisplayObject& object, QPointF stage, int nesting) {
-  if (!object.visible || nesting > MovieClip::kMaxNesting) return false;
-  bool invertible = false;
-  const QPointF local = ObjectToStage(object).inverted(&invertible).map(stage);
-  if (!invertible) return false;
-  if (object.IsContainer()) {
-    auto& clip = static_cast<MovieClip&>(object);
-    if (clip.drawing && clip.drawing->HitTest(local)) return true;
-    for (const auto& [depth, child] : clip.Children())
-      if (child->clipDepth == 0 && ShapeHit(*child, stage, nesting + 1)) return true;
-    return false;
-  }
-  const Drawable* drawn = object.Drawn();
-  return drawn && drawn->HitTest(local, object.ratio);
-}
-
 Value HitTestPoint(Machine& m, const Value& self, const Value* args, int argc) {
   DisplayObject* d = DisplayOf(m, self);
   const double x = NumArg(m, args, argc, 0, NAN), y = NumArg(m, args, argc, 1, NAN);
   if (std::isnan(x) || std::isnan(y)) return Value::Bool(false);
   const QPointF stage(x * 20, y * 20);
-  if (m.ToBoolean(Arg(args, argc, 2))) return Value::Bool(ShapeHit(*d, stage, 0));
+  if (m.ToBoolean(Arg(args, argc, 2))) return Value::Bool(ShapeHit(*d, stage));
   const QRectF local = d->LocalBounds();
   return Value::Bool(!local.isNull() && ObjectToStage(*d).mapRect(local).contains(stage));
 }
@@ -202,6 +186,25 @@ Value SetTransformObject(Machine& m, const Value& self, const Value* args, int a
   return Value();
 }
 
+// scale9Grid: a copy of the grid (null for none); setting null takes it away.
+Value GetScale9Grid(Machine& m, const Value& self, const Value*, int) {
+  const DisplayObject* d = DisplayOf(m, self);
+  if (!d->scale9Grid) return Value::Null();
+  const QRectF& r = *d->scale9Grid;
+  return NewRectangle(m, r.x() / 20, r.y() / 20, r.width() / 20, r.height() / 20);
+}
+Value SetScale9Grid(Machine& m, const Value& self, const Value* args, int argc) {
+  DisplayObject* d = DisplayOf(m, self);
+  const Value v = Arg(args, argc, 0);
+  if (v.IsNullish()) {
+    d->scale9Grid.reset();
+    return Value();
+  }
+  const auto field = [&](const char* name) { return m.ToNumber(m.GetPublic(v, name)) * 20; };
+  d->scale9Grid = QRectF(field("x"), field("y"), field("width"), field("height"));
+  return Value();
+}
+
 // mouseX/mouseY of any display object: the pointer in its own pixels.
 template <bool Y>
 Value MouseCoordinate(Machine& m, const Value& self, const Value*, int) {
@@ -245,6 +248,7 @@ void InstallDisplayGeometry(Machine& m) {
       {"transform", GetTransformObject, SetTransformObject, kAccessor, 0},
       {"mouseX", MouseCoordinate<false>, nullptr, kAccessor, 0},
       {"mouseY", MouseCoordinate<true>, nullptr, kAccessor, 0},
+      {"scale9Grid", GetScale9Grid, SetScale9Grid, kAccessor, 0},
   };
   Install(m, displayObject, kDisplayObjectMembers);
 }

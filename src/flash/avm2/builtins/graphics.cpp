@@ -306,6 +306,31 @@ Value DrawRect(Machine& m, const Value& self, const Value* args, int argc) {
   AddEdge(*d, QPointF(x, y), nullptr);
   return Value();
 }
+// A rectangle with rounded corners, clockwise from the bottom of the right edge; each
+// corner (bottom right, bottom left, top left, top right) has its own radii, a quarter
+// ellipse drawn as two curves. A corner without radii is a plain corner.
+void RoundedRect(ScriptDrawing& d, double x, double y, double w, double h, const double rx[4], const double ry[4]) {
+  const double k = 1 - std::sqrt(0.5);  // a corner's 45° point, inset from the box
+  const double c = std::tan(3.14159265358979323846 / 8);  // control offset per radius
+  auto corner = [&](QPointF start, QPointF corner, QPointF end) {
+    if (start == end) return;
+    const QPointF mid = Twips(corner + ((start - corner) + (end - corner)) * k);
+    const QPointF c1 = Twips(start + (corner - start) * c);
+    const QPointF c2 = Twips(end + (corner - end) * c);
+    AddEdge(d, mid, &c1);
+    AddEdge(d, end, &c2);
+  };
+  Move(d, QPointF(x + w, y + h - ry[0]));
+  corner(QPointF(x + w, y + h - ry[0]), QPointF(x + w, y + h), QPointF(x + w - rx[0], y + h));
+  AddEdge(d, QPointF(x + rx[1], y + h), nullptr);
+  corner(QPointF(x + rx[1], y + h), QPointF(x, y + h), QPointF(x, y + h - ry[1]));
+  AddEdge(d, QPointF(x, y + ry[2]), nullptr);
+  corner(QPointF(x, y + ry[2]), QPointF(x, y), QPointF(x + rx[2], y));
+  AddEdge(d, QPointF(x + w - rx[3], y), nullptr);
+  corner(QPointF(x + w - rx[3], y), QPointF(x + w, y), QPointF(x + w, y + ry[3]));
+  AddEdge(d, QPointF(x + w, y + h - ry[0]), nullptr);
+}
+
 Value DrawRoundRect(Machine& m, const Value& self, const Value* args, int argc) {
   ScriptDrawing* d = DrawingFor(m, self, true);
   if (!d) return Value();
@@ -315,25 +340,22 @@ Value DrawRoundRect(Machine& m, const Value& self, const Value* args, int argc) 
   double eh = argc > 5 && !std::isnan(m.ToNumber(args[5])) ? Coordinate(m, args, argc, 5) : ew;
   const double rx = std::min(std::fabs(ew) / 2, std::fabs(w) / 2), ry = std::min(std::fabs(eh) / 2, std::fabs(h) / 2);
   if (rx <= 0 || ry <= 0) return DrawRect(m, self, args, argc);
-  // Corners as two curves each, edges straight between them; clockwise from the top.
-  const double k = 1 - std::sqrt(0.5);  // a corner's 45° point, inset from the box
-  const double c = std::tan(3.14159265358979323846 / 8);  // control offset per radius
-  Move(*d, QPointF(x + w, y + h - ry));
-  auto corner = [&](QPointF start, QPointF corner, QPointF end) {
-    const QPointF mid = Twips(corner + ((start - corner) + (end - corner)) * k);
-    const QPointF c1 = Twips(start + (corner - start) * c);
-    const QPointF c2 = Twips(end + (corner - end) * c);
-    AddEdge(*d, mid, &c1);
-    AddEdge(*d, end, &c2);
-  };
-  corner(QPointF(x + w, y + h - ry), QPointF(x + w, y + h), QPointF(x + w - rx, y + h));
-  AddEdge(*d, QPointF(x + rx, y + h), nullptr);
-  corner(QPointF(x + rx, y + h), QPointF(x, y + h), QPointF(x, y + h - ry));
-  AddEdge(*d, QPointF(x, y + ry), nullptr);
-  corner(QPointF(x, y + ry), QPointF(x, y), QPointF(x + rx, y));
-  AddEdge(*d, QPointF(x + w - rx, y), nullptr);
-  corner(QPointF(x + w - rx, y), QPointF(x + w, y), QPointF(x + w, y + ry));
-  AddEdge(*d, QPointF(x + w, y + h - ry), nullptr);
+  const double rxs[4] = {rx, rx, rx, rx}, rys[4] = {ry, ry, ry, ry};
+  RoundedRect(*d, x, y, w, h, rxs, rys);
+  return Value();
+}
+
+// drawRoundRectComplex(x, y, width, height, topLeft, topRight, bottomLeft, bottomRight):
+// a radius per corner, none larger than half the shorter side.
+Value DrawRoundRectComplex(Machine& m, const Value& self, const Value* args, int argc) {
+  ScriptDrawing* d = DrawingFor(m, self, true);
+  if (!d) return Value();
+  const double x = Coordinate(m, args, argc, 0), y = Coordinate(m, args, argc, 1);
+  const double w = Coordinate(m, args, argc, 2), h = Coordinate(m, args, argc, 3);
+  const double most = std::min(std::fabs(w), std::fabs(h)) / 2;
+  const auto radius = [&](int index) { return std::clamp(Coordinate(m, args, argc, index), 0.0, most); };
+  const double radii[4] = {radius(7), radius(6), radius(4), radius(5)};
+  RoundedRect(*d, x, y, w, h, radii, radii);
   return Value();
 }
 
@@ -742,6 +764,7 @@ void InstallGraphics(Machine& m) {
       {"drawEllipse", DrawEllipse, nullptr, 0, 0},
       {"drawRect", DrawRect, nullptr, 0, 0},
       {"drawRoundRect", DrawRoundRect, nullptr, 0, 0},
+      {"drawRoundRectComplex", DrawRoundRectComplex, nullptr, 0, 0},
       {"clear", Clear, nullptr, 0, 0},
       {"drawPath", DrawPath, nullptr, 0, 0},
       {"drawTriangles", DrawTriangles, nullptr, 0, 0},

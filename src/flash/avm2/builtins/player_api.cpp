@@ -49,10 +49,10 @@ Value CapabilityString(Machine& m, const Value&, const Value*, int) {
   static const char* const kTexts[] = {"en", "Adobe Linux", "Linux", "StandAlone", "color", "LNX 32,0,0,465", "x86", "none"};
   return m.StrValue(kTexts[NativeTag(m)]);
 }
-// The screen the player reports: 1536x864 at 72 dpi, square pixels.
+// The screen the player reports, at 72 dpi, square pixels.
 enum CapabilityNumber { kResolutionX, kResolutionY, kDpi, kAspect };
 Value CapabilityNumber(Machine& m, const Value&, const Value*, int) {
-  static const double kNumbers[] = {1536, 864, 72, 1};
+  static const double kNumbers[] = {kScreenWidth, kScreenHeight, 72, 1};
   return Value::Number(kNumbers[NativeTag(m)]);
 }
 // Capabilities.serverString: the capabilities as the player sends them to a server.

@@ -13,7 +13,9 @@ namespace vantrel::flash::avm2 {
 
 namespace {
 
-enum StageField { kFrameRate, kColor, kQuality, kDisplayState, kScaleMode, kAlign, kFocusRect, kStageFields };
+enum StageField {
+  kFrameRate, kColor, kQuality, kDisplayState, kScaleMode, kAlign, kFocusRect, kShowMenu, kColorCorrection, kStageFields
+};
 
 std::vector<Value>& Fields(Machine& m, const Value& self) {
   ClassObject* stage = m.FindClass("flash.display.Stage");
@@ -34,6 +36,8 @@ std::vector<Value>& Fields(Machine& m, const Value& self) {
     fields[kScaleMode] = m.StrValue("showAll");
     fields[kAlign] = m.StrValue("");
     fields[kFocusRect] = Value::Bool(true);
+    fields[kShowMenu] = Value::Bool(true);
+    fields[kColorCorrection] = m.StrValue("default");
     o->c = Value::Obj(m.NewArray(std::move(fields)));
   }
   return static_cast<ArrayObject*>(o->c.object)->elements;
@@ -114,6 +118,29 @@ Value SetFocus(Machine& m, const Value& self, const Value* args, int argc) {
   return Value();
 }
 
+// showDefaultContextMenu: whether the player's menu shows its own items (the window
+// shows the program's pop-up menu either way).
+Value SetShowMenu(Machine& m, const Value& self, const Value* args, int argc) {
+  Fields(m, self)[kShowMenu] = Value::Bool(m.ToBoolean(Arg(args, argc, 0)));
+  return Value();
+}
+// colorCorrection is kept; the player here has no colour management to turn on.
+Value SetColorCorrection(Machine& m, const Value& self, const Value* args, int argc) {
+  const Value v = Arg(args, argc, 0);
+  if (v.IsNullish()) m.ThrowTypeError(2007, "Parameter colorCorrection must be non-null.");
+  const std::string mode = m.ToString(v);
+  if (mode != "default" && mode != "on" && mode != "off")
+    m.ThrowError("ArgumentError", 2008, "Parameter colorCorrection must be one of the accepted values.");
+  Fields(m, self)[kColorCorrection] = m.StrValue(mode);
+  return Value();
+}
+Value ColorCorrectionSupport(Machine& m, const Value&, const Value*, int) { return m.StrValue("unsupported"); }
+// fullScreenWidth/Height: the screen Capabilities reports, which full screen would fill.
+template <bool Height>
+Value FullScreenSize(Machine&, const Value&, const Value*, int) {
+  return Value::Number(Height ? kScreenHeight : kScreenWidth);
+}
+
 Value True(Machine&, const Value&, const Value*, int) { return Value::Bool(true); }
 Value False(Machine&, const Value&, const Value*, int) { return Value::Bool(false); }
 Value One(Machine&, const Value&, const Value*, int) { return Value::Number(1); }
@@ -137,6 +164,11 @@ void InstallStage(Machine& m) {
       {"allowsFullScreenInteractive", False, nullptr, kAccessor, 0},
       {"browserZoomFactor", One, nullptr, kAccessor, 0},
       {"contentsScaleFactor", One, nullptr, kAccessor, 0},
+      {"showDefaultContextMenu", GetField<kShowMenu>, SetShowMenu, kAccessor, 0},
+      {"colorCorrection", GetField<kColorCorrection>, SetColorCorrection, kAccessor, 0},
+      {"colorCorrectionSupport", ColorCorrectionSupport, nullptr, kAccessor, 0},
+      {"fullScreenWidth", FullScreenSize<false>, nullptr, kAccessor, 0},
+      {"fullScreenHeight", FullScreenSize<true>, nullptr, kAccessor, 0},
   };
   Install(m, stage, kStageMembers);
 }

@@ -17,6 +17,9 @@ inline double NumArg(Machine& m, const Value* args, int argc, int index, double 
 inline std::string StrArg(Machine& m, const Value* args, int argc, int index, const std::string& fallback = "undefined") {
   return index < argc ? m.ToString(args[index]) : fallback;
 }
+// The screen the player reports (Capabilities, the stage's full-screen size): 1536x864.
+constexpr double kScreenWidth = 1536, kScreenHeight = 864;
+
 // Adds a public variable to the class's instances: typeKind as slots keep it (0 any,
 // 2 uint, 4 Boolean, 5 String, ...), starting at initial.
 inline void AddPublicSlot(Machine& m, ClassObject* cls, const std::string& name, int typeKind = 0, Value initial = Value()) {
