@@ -1188,6 +1188,7 @@ bool Machine::Guard(const std::function<void()>& fn) {
   } catch (const Thrown& thrown) {
     callStack.resize(frames);
     depth_ = depth;
+    if (HandledByUncaughtListeners(thrown.value)) return false;
     const std::string text = ErrorText(thrown.value);
     if (onUncaught) onUncaught(text);
   } catch (const Halt& halt) {
@@ -1360,6 +1361,7 @@ void Machine::InstallBuiltins() {
   InstallMatrix3D(*this);
   InstallShaders(*this);
   InstallTimer(*this);
+  InstallLocalConnection(*this);
   InstallUrlLoader(*this);
   InstallPlayerApi(*this);
   InstallLoader(*this);
@@ -1399,6 +1401,7 @@ void Machine::TraceRoots(gc::Tracer& tracer) const {
     TraceValue(tracer, parts.bytes);
   }
   for (const auto& [o, frame] : scriptedClips) tracer.Mark(o);
+  for (const auto& [name, connection] : localConnections) tracer.Mark(connection);
   for (const Timer& t : timers) {
     TraceValue(tracer, t.function);
     for (const Value& v : t.args) TraceValue(tracer, v);

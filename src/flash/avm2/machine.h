@@ -77,6 +77,10 @@ class Machine {
   std::function<void(const std::string&)> onTrace;
   // An error no script caught, as the player's debugger prints it.
   std::function<void(const std::string&)> onUncaught;
+  // Dispatches an UncaughtErrorEvent for error to the main movie's uncaughtErrorEvents;
+  // true when a listener prevented its default (the error is then not printed).
+  bool HandledByUncaughtListeners(const Value& error);
+  bool reportingUncaught = false;
   // The player whose display objects the display classes stand for (null in tests).
   flash::MovieRuntime* player = nullptr;
   // Display objects and the script objects that stand for them.
@@ -116,6 +120,8 @@ class Machine {
   };
   std::vector<Timer> timers;
   int nextTimer = 0;
+  // LocalConnection: the connected objects by their full names (builtins/local_connection.cpp).
+  std::map<std::string, Object*> localConnections;
   double Now() const;
   // The display object the next display-class instance stands for (the root clip when
   // the document class is constructed); null makes a new one.
@@ -493,6 +499,7 @@ void InstallXml(Machine& machine);
 void InstallXmlDocument(Machine& machine);
 void InstallProxy(Machine& machine);
 void InstallTimer(Machine& machine);
+void InstallLocalConnection(Machine& machine);
 void InstallUrlLoader(Machine& machine);
 // The standalone player's answers: ExternalInterface, Security, Capabilities, Camera,
 // Microphone and LoaderInfo (builtins/player_api.cpp).

@@ -378,5 +378,46 @@ TEST(Avm2Display, GridsObjectsUnderAPointRoundedCornersAndStageSwitches) {
                                       "unsupported", "1536", "null"}));
 }
 
+// The event classes of status and errors: their constructors' arguments, the defaults of
+// an UncaughtErrorEvent, and the player's dispatch of one for an error no script caught:
+// a listener that prevents its default keeps the error from being printed.
+std::uint32_t UncaughtListener(AbcWriter& w, bool prevent) {
+  Code f{w};
+  f.bytes.clear();
+  const std::uint32_t trace = w.Name("trace");
+  f.OpName(0x5D, trace).Op({0xD1}).OpName(0x66, w.Name("error")).Call(0x4F, trace, 1);
+  if (prevent) f.Op({0xD1}).Call(0x4F, w.Name("preventDefault"), 0);
+  f.Op({0x47});
+  const std::uint32_t method = w.Method(f.bytes);
+  w.methods[method] = 1;  // (event)
+  return method;
+}
+
+std::vector<std::string> ThrowUnderListener(bool prevent) {
+  AbcWriter w;
+  Code code{w};
+  code.New("flash.events", "StatusEvent", 1, {S("status"), B(false), B(false), S("c1"), S("warning")}).Trace(L(1));
+  code.New("", "Error", 2, {S("boom")});
+  code.New("flash.events", "AsyncErrorEvent", 1, {S("asyncError"), B(false), B(false), S("late"), L(2)});
+  code.Trace(L(1), "text").Trace(L(1), "error").Trace(L(1), "errorID");
+  code.New("flash.events", "UncaughtErrorEvent", 1).Trace(L(1), "type").Trace(L(1), "bubbles").Trace(L(1), "cancelable");
+  code.New("flash.events", "FullScreenEvent", 1, {S("fullScreen"), B(false), B(false), B(true)});
+  code.Trace(L(1), "fullScreen").Trace(L(1), "activating");
+  code.Push(L(0)).OpName(0x66, w.Name("loaderInfo")).OpName(0x66, w.Name("uncaughtErrorEvents"));
+  code.Str("uncaughtError").OpName(0x40, UncaughtListener(w, prevent)).Call(0x4F, w.Name("addEventListener"), 2);
+  code.Push(L(2)).Op({0x03});  // throw
+  return RunDocument(w, code);
+}
+
+TEST(Avm2Events, StatusAndErrorEventsAndTheUncaughtErrorsAMovieListensFor) {
+  const std::vector<std::string> head = {
+      "[StatusEvent type=\"status\" bubbles=false cancelable=false eventPhase=2 code=\"c1\" level=\"warning\"]",
+      "late", "Error: boom", "0", "uncaughtError", "true", "true", "true", "false", "Error: boom"};
+  EXPECT_EQ(ThrowUnderListener(true), head);
+  const std::vector<std::string> printed = ThrowUnderListener(false);
+  ASSERT_EQ(printed.size(), head.size() + 1);
+  EXPECT_EQ(printed.back().rfind("Error: boom", 0), 0u) << printed.back();
+}
+
 }  // namespace
 }  // namespace vantrel::flash::avm2

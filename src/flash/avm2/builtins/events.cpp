@@ -1,6 +1,7 @@
 // The event classes that carry more than a type: MouseEvent, KeyboardEvent, FocusEvent,
-// TextEvent, ErrorEvent, IOErrorEvent, ProgressEvent. Each class's own fields follow
-// the Event arguments of its constructor, in order, and live in an array on the event.
+// TextEvent, ErrorEvent, IOErrorEvent, ProgressEvent, StatusEvent and the others below.
+// Each class's fields follow the Event arguments of its constructor (in order, unless the
+// class names them) and live in an array on the event.
 #include <array>
 #include <cmath>
 #include <utility>
@@ -26,6 +27,11 @@ struct EventClass {
   std::vector<Field> fields;
   std::vector<const char*> shown;  // what toString lists after eventPhase
   std::vector<std::pair<const char*, const char*>> constants;  // event types
+  // The fields the constructor's arguments after cancelable set, when they are not all
+  // the fields of the chain in order.
+  std::vector<const char*> arguments = {};
+  const char* type = nullptr;  // the default of its type argument, where it has one
+  bool cancelable = false;     // the default of its cancelable argument
 };
 
 // Fields are numbered across the chain of classes: a class's own come after its base's.
@@ -60,6 +66,30 @@ const std::vector<EventClass>& Classes() {
       {"ProgressEvent", "flash.events.Event", false, {{"bytesLoaded", Default::Zero}, {"bytesTotal", Default::Zero}},
        {"bytesLoaded", "bytesTotal"}, {{"PROGRESS", "progress"}, {"SOCKET_DATA", "socketData"}}},
       {"TimerEvent", "flash.events.Event", false, {}, {}, {{"TIMER", "timer"}, {"TIMER_COMPLETE", "timerComplete"}}},
+      {"StatusEvent", "flash.events.Event", false, {{"code", Default::Empty}, {"level", Default::Empty}},
+       {"code", "level"}, {{"STATUS", "status"}}},
+      {"ActivityEvent", "flash.events.Event", false, {{"activating", Default::False}}, {"activating"},
+       {{"ACTIVITY", "activity"}}},
+      {"FullScreenEvent", "flash.events.ActivityEvent", false,
+       {{"fullScreen", Default::False}, {"interactive", Default::False}}, {"fullScreen", "interactive"},
+       {{"FULL_SCREEN", "fullScreen"}, {"FULL_SCREEN_INTERACTIVE_ACCEPTED", "fullScreenInteractiveAccepted"}},
+       {"fullScreen", "interactive"}},
+      {"AsyncErrorEvent", "flash.events.ErrorEvent", false, {{"error", Default::Null}}, {"text", "error"},
+       {{"ASYNC_ERROR", "asyncError"}}, {"text", "error"}},
+      // What the player dispatches to a movie's uncaughtErrorEvents for an error no script
+      // caught; preventing its default keeps the error from being printed.
+      {"UncaughtErrorEvent", "flash.events.ErrorEvent", true, {{"error", Default::Null}}, {"text"},
+       {{"UNCAUGHT_ERROR", "uncaughtError"}}, {"error"}, "uncaughtError", true},
+      {"SyncEvent", "flash.events.Event", false, {{"changeList", Default::Null}}, {"changeList"}, {{"SYNC", "sync"}}},
+      {"ContextMenuEvent", "flash.events.Event", false,
+       {{"mouseTarget", Default::Null}, {"contextMenuOwner", Default::Null}}, {"mouseTarget", "contextMenuOwner"},
+       {{"MENU_ITEM_SELECT", "menuItemSelect"}, {"MENU_SELECT", "menuSelect"}}},
+      {"SampleDataEvent", "flash.events.Event", false, {{"position", Default::Zero}, {"data", Default::Null}},
+       {"position"}, {{"SAMPLE_DATA", "sampleData"}}},
+      {"NetDataEvent", "flash.events.Event", false, {{"timestamp", Default::Zero}, {"info", Default::Null}},
+       {"timestamp", "info"}, {{"MEDIA_TYPE_DATA", "mediaTypeData"}}},
+      {"ThrottleEvent", "flash.events.Event", false, {{"state", Default::Null}, {"targetFrameRate", Default::Zero}},
+       {"state", "targetFrameRate"}, {{"THROTTLE", "throttle"}}},
       {"HTTPStatusEvent", "flash.events.Event", false,
        {{"status", Default::Zero}, {"redirected", Default::False}, {"responseURL", Default::Null}},
        {"status", "redirected", "responseURL"}, {{"HTTP_STATUS", "httpStatus"}, {"HTTP_RESPONSE_STATUS", "httpResponseStatus"}}},
@@ -139,7 +169,10 @@ NativeObject* EventArg(Machine& m, const Value& self) { return Receiver<NativeOb
 // Getters and setters by field name: one instance of each per name.
 constexpr const char* kFieldNames[] = {"localX", "localY", "relatedObject", "ctrlKey", "altKey", "shiftKey",
                                        "buttonDown", "delta", "charCode", "keyCode", "keyLocation", "text",
-                                       "errorID", "bytesLoaded", "bytesTotal", "status", "redirected", "responseURL"};
+                                       "errorID", "bytesLoaded", "bytesTotal", "status", "redirected", "responseURL",
+                                       "code", "level", "activating", "fullScreen", "interactive", "error",
+                                       "changeList", "mouseTarget", "contextMenuOwner", "position", "data",
+                                       "timestamp", "info", "state", "targetFrameRate"};
 constexpr int kFieldCount = sizeof(kFieldNames) / sizeof(kFieldNames[0]);
 
 template <int N>
@@ -170,10 +203,20 @@ Value Construct(Machine& m, const Value& self, const Value* args, int argc) {
   auto* e = static_cast<NativeObject*>(self.object);
   const EventClass* d = ClassOfEvent(e);
   const bool bubbles = argc > 1 && !args[1].IsUndefined() ? m.ToBoolean(args[1]) : d && d->bubbles;
-  InitEvent(m, e, StrArg(m, args, argc, 0), bubbles, m.ToBoolean(Arg(args, argc, 2)));
+  const bool cancelable = argc > 2 && !args[2].IsUndefined() ? m.ToBoolean(args[2]) : d && d->cancelable;
+  const std::string type = argc > 0 || !d || !d->type ? StrArg(m, args, argc, 0) : std::string(d->type);
+  InitEvent(m, e, type, bubbles, cancelable);
   ArrayObject* fields = FieldsOf(m, e);
   if (!d) return Value();
   const std::vector<Field> all = AllFields(*d);
+  if (!d->arguments.empty()) {
+    for (std::size_t a = 0; a < d->arguments.size() && static_cast<int>(a) + 3 < argc; ++a) {
+      const int index = FieldIndex(e, d->arguments[a]);
+      if (index >= 0 && !args[a + 3].IsUndefined() && static_cast<std::size_t>(index) < fields->elements.size())
+        fields->elements[index] = Converted(m, all[index].value, args[a + 3]);
+    }
+    return Value();
+  }
   for (std::size_t i = 0; i < all.size() && i < fields->elements.size(); ++i)
     if (static_cast<int>(i) + 3 < argc && !args[i + 3].IsUndefined()) fields->elements[i] = Converted(m, all[i].value, args[i + 3]);
   return Value();
@@ -220,6 +263,9 @@ Value StageX(Machine& m, const Value& self, const Value*, int) { return StagePoi
 Value StageY(Machine& m, const Value& self, const Value*, int) { return StagePoint(m, self, true); }
 Value ZeroGetter(Machine&, const Value&, const Value*, int) { return Value::Number(0); }
 Value FalseGetter(Machine&, const Value&, const Value*, int) { return Value::Bool(false); }
+// updateAfterEvent(): the window is drawn again after every input event and after every
+// tick that ran timers, so what the call asks for always happens.
+Value UpdateAfterEvent(Machine&, const Value&, const Value*, int) { return Value(); }
 
 }  // namespace
 
@@ -236,6 +282,15 @@ void InstallEvents(Machine& m) {
       constexpr int kText = 11;
       static_assert(kFieldNames[kText][0] == 't');
       m.AddAccessor(cls, "data", kAccessors[kText].first, kAccessors[kText].second);
+    }
+    const std::string name = d.name;
+    if (name == "MouseEvent" || name == "KeyboardEvent" || name == "TimerEvent") {
+      static const Member kUpdate[] = {{"updateAfterEvent", UpdateAfterEvent, nullptr, 0, 0}};
+      Install(m, cls, kUpdate);
+    }
+    if (name == "ContextMenuEvent") {
+      static const Member kInaccessible[] = {{"isMouseTargetInaccessible", FalseGetter, nullptr, kAccessor, 0}};
+      Install(m, cls, kInaccessible);
     }
     if (std::string(d.name) == "MouseEvent") {
       static const Member kMouseEventMembers[] = {

@@ -228,6 +228,29 @@ Value UncaughtErrorEvents(Machine& m, const Value& self, const Value*, int) {
   return parts.uncaughtErrorEvents;
 }
 
+}  // namespace
+
+bool Machine::HandledByUncaughtListeners(const Value& error) {
+  if (!player || reportingUncaught) return false;
+  const auto it = loaderInfos.find(player->RootMovie());
+  if (it == loaderInfos.end() || !it->second.uncaughtErrorEvents.IsObject()) return false;
+  const Value target = it->second.uncaughtErrorEvents;
+  ClassObject* cls = FindClass("flash.events.UncaughtErrorEvent");
+  if (!cls) return false;
+  reportingUncaught = true;
+  bool prevented = false;
+  Guard([&] {
+    const Value args[4] = {StrValue("uncaughtError"), Value::Bool(true), Value::Bool(true), error};
+    const Value event = Construct(Value::Obj(cls), args, 4);
+    CallPublic(target, "dispatchEvent", {event});
+    prevented = ToBoolean(CallPublic(event, "isDefaultPrevented", {}));
+  });
+  reportingUncaught = false;
+  return prevented;
+}
+
+namespace {
+
 // ---- ApplicationDomain ----
 
 // The machine keeps one domain: every domain object finds what the movie's scripts and
