@@ -149,6 +149,10 @@ TEST(Avm2Verifier, RejectsMalformedMethodsBeforeTheyRun) {
 TEST(Avm2Interpreter, NumbersPrintAsThePlayerPrintsThem) {
   EXPECT_EQ(NumberToString(0.1 + 0.2), "0.30000000000000004");
   EXPECT_EQ(NumberToString(1e21), "1e+21");
+  // Past 1e21 fifteen digits are kept, cut and not rounded; small numbers keep all of theirs.
+  EXPECT_EQ(NumberToString(1.2315987654321987e21), "1.23159876543219e+21");
+  EXPECT_EQ(NumberToString(-1.2000000000000001e30), "-1.2e+30");
+  EXPECT_EQ(NumberToString(1.2315987654321988e-8), "1.2315987654321988e-8");
   EXPECT_EQ(NumberToString(123456789012345680000.0), "123456789012345680000");
   EXPECT_EQ(NumberToString(1e-7), "1e-7");
   EXPECT_EQ(NumberToString(0.000001), "0.000001");

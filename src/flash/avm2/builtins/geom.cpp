@@ -63,6 +63,7 @@ std::string Format(Machine& m, std::initializer_list<std::pair<const char*, doub
 }
 
 // Fills the receiver from the constructor's arguments (defaults when they are missing).
+// The parameters are typed Number, so an undefined argument is NaN, not the default.
 template <Geom G>
 Value ConstructGeom(Machine& m, const Value& self, const Value* args, int argc) {
   std::vector<Value>& f = Fields(m, self, G);
@@ -70,9 +71,7 @@ Value ConstructGeom(Machine& m, const Value& self, const Value* args, int argc) 
     double fallback = 0;
     if (G == Geom::Matrix && (i == 0 || i == 3)) fallback = 1;
     if (G == Geom::ColorTransform && i < 4) fallback = 1;
-    // A Vector3D's numbers are typed parameters: an undefined argument is NaN.
-    if (G == Geom::Vector3D && static_cast<int>(i) < argc) f[i] = Value::Number(m.ToNumber(args[i]));
-    else f[i] = Value::Number(NumArg(m, args, argc, static_cast<int>(i), fallback));
+    f[i] = Value::Number(static_cast<int>(i) < argc ? m.ToNumber(args[i]) : fallback);
   }
   return Value::Obj(self.object);
 }
