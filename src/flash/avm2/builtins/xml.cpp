@@ -491,7 +491,16 @@ bool Matches(Machine& m, const XmlObject* x, const Multiname& n) {
   if (n.attribute) {
     if (x->node != Node::Attribute) return false;
   } else if (x->node != Node::Element) {
-    return AnyName(n) && (n.nsCount == 0 || NsMatches(m, n, ""));  // * also gives text and other nodes
+    // * also gives text and other nodes, but only with the unnamed namespace among its
+    // namespaces: *::* (any namespace) gives elements alone.
+    if (!AnyName(n)) return false;
+    bool unnamed = false;
+    for (std::uint32_t i = 0; i < n.nsCount; ++i) {
+      const std::string& uri = m.Ns(n.ns[i]).uri;
+      if (uri == "*") return false;
+      unnamed = unnamed || uri.empty();
+    }
+    return unnamed;
   }
   if (!AnyName(n) && x->name != *n.text) return false;
   // An unqualified @* names the attributes of every namespace; ns::* those of one.
@@ -704,8 +713,10 @@ void SetElement(Machine& m, XmlObject* x, const Multiname& n, const Value& value
 
 // ---- methods ----
 
+// XML.prototype is itself XML: an empty text node, which its methods read as such.
 Object* ThisAny(Machine& m, const Value& self) {
   Object* o = self.AsObject();
+  if (ClassObject* xml = m.FindClass("XML"); o && xml && o == xml->prototype) return NewNode(m, Node::Text);
   if (!IsXmlKind(o)) m.ThrowTypeError(1004, "Method XML was invoked on an incompatible object.");
   return o;
 }
@@ -875,6 +886,9 @@ Value Method(Machine& m, const Value& self, const Value* args, int argc, int tag
       }
     case kContains: {
       const Value v = Arg(args, argc, 0);
+      // A list compares its items with == (text matches simple content); an XML object is
+      // only ever equal to another XML object here.
+      if (!list && !(v.IsObject() && v.object->kind == ObjectKind::Xml)) return Value::Bool(false);
       for (XmlObject* x : Items(o))
         if (XmlEquals(m, Value::Obj(x), v)) return Value::Bool(true);
       return Value::Bool(false);
@@ -1300,6 +1314,11 @@ Value XmlGet(Machine& m, Object* o, const Multiname& given) {
   const TextName named(m, given);
   const Multiname& n = named.name;
   const long index = n.text && !n.attribute ? Machine::ArrayIndex(*n.text) : -1;
+  // A name in the AS3 namespace alone reads the method, not children of that name.
+  if (n.text && !n.attribute && n.nsCount == 1 && n.ns[0] == m.As3Ns()) {
+    for (Object* p = o->proto; p; p = p->proto)
+      if (Object::Property* prop = p->FindOwn(*n.text); prop && IsCallable(prop->value)) return prop->value;
+  }
   if (o->kind == ObjectKind::Xml) {
     auto* x = static_cast<XmlObject*>(o);
     if (index >= 0) return index == 0 ? Value::Obj(x) : Value();
