@@ -1364,6 +1364,7 @@ void Machine::InstallBuiltins() {
   InstallBitmapData(*this);
   InstallFilters(*this);
   InstallUiSystem(*this);
+  InstallTextEngine(*this);
   InstallMatrix3D(*this);
   InstallShaders(*this);
   InstallTimer(*this);

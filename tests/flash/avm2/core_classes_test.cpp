@@ -23,9 +23,15 @@ class CoreClasses : public ::testing::Test {
     for (double n : numbers) values.push_back(Value::Number(n));
     return Value::Obj(m.NewArray(std::move(values)));
   }
-  Value CallGlobal(const std::string& name, std::vector<Value> args) {
+  Value CallGlobal(const std::string& name, std::vector<Value> args, const std::string& package = "") {
     bool found = false;
-    const Value function = m.LookupDomain(m.PublicName(name), found);
+    Multiname qualified = m.PublicName(name);
+    const NsId ns = m.InternNs(kNsNamespace, package);
+    if (!package.empty()) {
+      qualified.ns = &ns;
+      qualified.nsCount = 1;
+    }
+    const Value function = m.LookupDomain(qualified, found);
     EXPECT_TRUE(found) << name;
     return m.Call(function, Value(), args.data(), static_cast<int>(args.size()));
   }
@@ -99,6 +105,19 @@ TEST_F(CoreClasses, ReverseLeavesTrailingHolesInPlace) {
   EXPECT_EQ(Str(elements[1]), "1");
   EXPECT_EQ(elements[2].type, Value::Type::Hole);
   EXPECT_EQ(elements[4].type, Value::Type::Hole);
+}
+
+// Timers started while a timer's function runs count from the time that one was due, not
+// from the frame that noticed it, so a chain of timers keeps the player's times.
+TEST_F(CoreClasses, TimersStartedByATimerCountFromItsDueTime) {
+  m.firingDue = 300;
+  CallGlobal("setTimeout", {Value::Obj(m.NewNativeFunction("f", Subtract)), Value::Number(200)}, "flash.utils");
+  const Value timer = Construct("flash.utils.Timer", {Value::Number(100), Value::Number(1)});
+  m.CallPublic(timer, "start");
+  m.firingDue = -1;
+  ASSERT_EQ(m.timers.size(), 2u);
+  EXPECT_EQ(m.timers[0].due, 500);
+  EXPECT_EQ(m.timers[1].due, 400);
 }
 
 TEST_F(CoreClasses, SortAsksInThePlayersOrderAndKeepsItsOrderOfEqualElements) {

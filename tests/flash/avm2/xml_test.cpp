@@ -103,6 +103,48 @@ TEST_F(Xml, DescendantsChildIndexParentAndCopy) {
   EXPECT_EQ(Str(m.CallPublic(m.CallPublic(x, "children"), "length")), "2");
 }
 
+// * names text nodes too when its namespaces hold the unnamed one (or it has none, as the
+// text "*" does); *::*, any namespace, names elements alone.
+TEST_F(Xml, AnyNameInAnyNamespaceLeavesTextOut) {
+  m.xmlSettings.ignoreWhitespace = false;
+  const Value x = Parse("<a> <b> x <c>y</c></b></a>");
+  Multiname star = m.PublicName("*");
+  star.text = nullptr;
+  EXPECT_EQ(Str(m.CallPublic(XmlDescendants(m, x, star), "length")), "5");  // b, c and three texts
+  const NsId any[2] = {m.PublicNs(), m.InternNs(kNsNamespace, "*")};
+  star.ns = any;
+  star.nsCount = 2;
+  EXPECT_EQ(Str(m.CallPublic(XmlDescendants(m, x, star), "length")), "2");
+  EXPECT_EQ(Str(m.CallPublic(m.CallPublic(x, "descendants", {m.StrValue("*")}), "length")), "5");
+}
+
+// XML.contains takes XML only; XMLList.contains compares its items with ==.
+TEST_F(Xml, ContainsOfXmlComparesWithXmlOnly) {
+  const Value x = Parse("<item>A</item>");
+  EXPECT_FALSE(m.ToBoolean(m.CallPublic(x, "contains", {m.StrValue("A")})));
+  EXPECT_TRUE(m.ToBoolean(m.CallPublic(x, "contains", {Parse("<item>A</item>")})));
+  const Value list = Value::Obj(m.ConstructClass(m.FindClass("XMLList"), nullptr, 0));
+  m.SetPublic(list, "0", x);
+  EXPECT_TRUE(m.ToBoolean(m.CallPublic(list, "contains", {m.StrValue("A")})));
+  EXPECT_FALSE(m.ToBoolean(m.CallPublic(x, "contains", {list})));
+}
+
+// XML.prototype is an empty text node to XML's methods; AS3::name on XML is the method.
+TEST_F(Xml, ThePrototypeIsEmptyTextAndAs3NamesReadMethods) {
+  const Value proto = m.GetPublic(Value::Obj(m.xmlClass), "prototype");
+  EXPECT_EQ(Str(m.CallPublic(proto, "toString")), "");
+  EXPECT_EQ(Str(m.CallPublic(proto, "nodeKind")), "text");
+  const Value x = Parse("<a><name>child</name></a>");
+  Multiname as3Name = m.PublicName("name");
+  const NsId as3 = m.As3Ns();
+  as3Name.ns = &as3;
+  as3Name.nsCount = 1;
+  const Value method = XmlGet(m, x.object, as3Name);
+  ASSERT_TRUE(method.IsObject());
+  EXPECT_EQ(method.object->kind, ObjectKind::Function);
+  EXPECT_EQ(Str(m.GetPublic(x, "name")), "child");
+}
+
 TEST_F(Xml, NamespacesArePrintedWhereTheyAreDeclaredOrNeeded) {
   m.xmlSettings.prettyPrinting = false;
   const Value x = Parse("<p:a xmlns:p=\"urn:p\"><p:b>t</p:b><c/></p:a>");

@@ -260,7 +260,7 @@ Value AddTimer(Machine& m, const Value* args, int argc, bool repeat) {
   t.id = ++m.nextTimer;
   t.function = Arg(args, argc, 0);
   t.interval = std::max(1.0, NumArg(m, args, argc, 1, 0));
-  t.due = m.Now() + t.interval;
+  t.due = m.TimerBase() + t.interval;
   t.repeat = repeat;
   for (int i = 2; i < argc; ++i) t.args.push_back(args[i]);
   m.timers.push_back(std::move(t));

@@ -491,9 +491,10 @@ bool Matches(Machine& m, const XmlObject* x, const Multiname& n) {
   if (n.attribute) {
     if (x->node != Node::Attribute) return false;
   } else if (x->node != Node::Element) {
-    // * also gives text and other nodes, but only with the unnamed namespace among its
-    // namespaces: *::* (any namespace) gives elements alone.
+    // * (written, or the text "*") also gives text and other nodes, but *::* (any
+    // namespace) gives elements alone.
     if (!AnyName(n)) return false;
+    if (n.nsCount == 0) return true;
     bool unnamed = false;
     for (std::uint32_t i = 0; i < n.nsCount; ++i) {
       const std::string& uri = m.Ns(n.ns[i]).uri;
