@@ -167,6 +167,32 @@ TEST_F(Xml, MalformedMarkupThrowsTheParserErrors) {
   EXPECT_EQ(ErrorOf([&] { Parse("<a/><b/>"); }),
             "TypeError: Error #1088: The markup in the document following the root element must be well-formed.");
   EXPECT_EQ(Str(m.CallPublic(Parse("plain text"), "nodeKind")), "text");
+  // Without an element the text must be a single node; beside one, other nodes drop out.
+  m.xmlSettings.ignoreProcessingInstructions = false;
+  EXPECT_NE(ErrorOf([&] { Parse("<![CDATA[abcd]]>text"); }).find("#1088"), std::string::npos);
+  EXPECT_NE(ErrorOf([&] { Parse("<?pi PI?><?pi2 PI?>"); }).find("#1088"), std::string::npos);
+  EXPECT_EQ(XmlString(Parse("<?pi PI?><e/><![CDATA[x]]>")), "<e/>");
+  // An end tag is its name and whatever comes before its '>'.
+  EXPECT_EQ(XmlString(Parse("<a></a hello=\"world\">")), "<a/>");
+  EXPECT_EQ(XmlString(Parse("<a></a/>")), "<a/>");
+  EXPECT_NE(ErrorOf([&] { Parse("<a></abc>"); }).find("#1085"), std::string::npos);
+}
+
+// The unnamed namespace is in scope only where nothing is declared on the way up;
+// addNamespace replaces the URI of a prefix the element declares and ignores a namespace
+// without a prefix.
+TEST_F(Xml, InScopeNamespacesAndAddNamespace) {
+  const Value plain = Parse("<a><b/></a>");
+  EXPECT_EQ(Str(m.GetPublic(m.CallPublic(plain, "inScopeNamespaces"), "length")), "1");
+  const Value x = Parse("<a xmlns:p=\"urn:old\"><b/></a>");
+  const auto namespaceOf = [&](std::vector<Value> args) {
+    return Value::Obj(m.ConstructClass(m.FindClass("Namespace"), args.data(), static_cast<int>(args.size())));
+  };
+  EXPECT_EQ(ErrorOf([&] { m.CallPublic(x, "addNamespace", {namespaceOf({m.StrValue("p"), m.StrValue("urn:new")})}); }), "");
+  EXPECT_EQ(ErrorOf([&] { m.CallPublic(x, "addNamespace", {namespaceOf({Value(), m.StrValue("urn:none")})}); }), "");
+  const Value scope = m.CallPublic(m.GetPublic(m.GetPublic(x, "b"), "0"), "inScopeNamespaces");
+  ASSERT_EQ(Str(m.GetPublic(scope, "length")), "1");
+  EXPECT_EQ(Str(m.GetPublic(m.GetPublic(scope, "0"), "uri")), "urn:new");
 }
 
 TEST_F(Xml, ChildrenAreInsertedReplacedAndRenamedInPlace) {

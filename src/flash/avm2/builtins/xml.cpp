@@ -286,10 +286,11 @@ class Parser {
       Fail(1085, "The element type \"" + qname + "\" must be terminated by the matching end-tag \"</" + qname + ">\".");
     pos_ += 2;
     const std::string closing = ReadName();
-    SkipSpace();
-    if (closing != qname || pos_ >= s_.size() || s_[pos_] != '>')
+    // After the name the player skips whatever comes before the '>' ("</a/>", "</a x=\"y\">").
+    const std::size_t end = s_.find('>', pos_);
+    if (closing != qname || end == std::string::npos)
       Fail(1085, "The element type \"" + qname + "\" must be terminated by the matching end-tag \"</" + qname + ">\".");
-    ++pos_;
+    pos_ = end + 1;
     return e;
   }
 
@@ -1033,8 +1034,14 @@ Value Method(Machine& m, const Value& self, const Value* args, int argc, int tag
     case kAddNamespace: {
       const Value v = Arg(args, argc, 0);
       if (v.IsObject() && v.object->kind == ObjectKind::Namespace) {
+        // A namespace without a prefix is not declared; one whose prefix the element
+        // declares already takes that declaration's place.
         auto* n = static_cast<NativeObject*>(v.object);
-        x->namespaces.emplace_back(n->a.IsUndefined() ? "" : m.ToString(n->a), n->text);
+        if (n->a.IsUndefined()) return Value::Obj(x);
+        const std::string prefix = m.ToString(n->a);
+        auto same = std::find_if(x->namespaces.begin(), x->namespaces.end(), [&](const auto& d) { return d.first == prefix; });
+        if (same != x->namespaces.end()) same->second = n->text;
+        else x->namespaces.emplace_back(prefix, n->text);
       }
       return Value::Obj(x);
     }
@@ -1049,7 +1056,8 @@ Value Method(Machine& m, const Value& self, const Value* args, int argc, int tag
           out.push_back(NamespaceValue(m, d.first, d.second));
         }
       }
-      if (tag == kInScope && std::find(seen.begin(), seen.end(), "") == seen.end()) out.push_back(NamespaceValue(m, "", ""));
+      // With no namespace declared on the way up, the unnamed default one is in scope.
+      if (tag == kInScope && out.empty()) out.push_back(NamespaceValue(m, "", ""));
       return Value::Obj(m.NewArray(std::move(out)));
     }
     default: break;
@@ -1257,7 +1265,7 @@ XmlObject* ParseXml(Machine& m, const std::string& text) {
     XmlObject* t = NewNode(m, Node::Text);
     return t;
   }
-  // Text around the root element does not count (whitespace is dropped above).
+  // Nodes around the root element do not count (whitespace is dropped above).
   XmlObject* root = nullptr;
   for (XmlObject* n : nodes) {
     if (n->node == Node::Element) {
@@ -1265,9 +1273,10 @@ XmlObject* ParseXml(Machine& m, const std::string& text) {
       root = n;
     }
   }
+  // Without an element the text must be one node (one text, comment or instruction).
   if (!root) {
     if (nodes.size() == 1) return nodes[0];
-    root = nodes[0];
+    m.ThrowTypeError(1088, "The markup in the document following the root element must be well-formed.");
   }
   root->parent = nullptr;
   return root;
