@@ -601,6 +601,8 @@ Value Machine::FindProperty(Frame& f, const Multiname& name, bool strict) {
   for (std::size_t i = scopes.size(); i-- > 0;) {
     const Scope& s = scopes[i];
     Object* o = s.value.AsObject();
+    // A number, string or Boolean on the scope chain has what its class's prototype has.
+    if (!o && !s.value.IsNullish() && HasProperty(s.value, name)) return s.value;
     if (!o) continue;
     if (s.with ? HasProperty(s.value, name) : (o->traits && name.id != kNoName && o->traits->Find(name.id, name, *this)))
       return s.value;

@@ -217,6 +217,29 @@ TEST(Avm2Interpreter, SharedNumberMethodsNameTheirOwnClass) {
   EXPECT_EQ(out, (std::vector<std::string>{"ff"}));
 }
 
+// A number on the scope chain answers a name its prototype has (getlex toExponential
+// inside pushbyte 4, pushscope), and Function.prototype is a Function.
+TEST(Avm2Interpreter, PrimitiveScopesAndFunctionPrototype) {
+  auto out = RunCode([](AbcWriter& w) {
+    Bytes push = {0x24, 4, 0x30, 0x60};  // pushbyte 4, pushscope, getlex toExponential
+    AbcWriter::U30(push, w.Name("toExponential"));
+    push.push_back(0x1D);  // popscope
+    return TraceOf(w, Cat({push, Bytes{0x95}}));  // typeof
+  });
+  EXPECT_EQ(out, (std::vector<std::string>{"function"}));
+  out = RunCode([](AbcWriter& w) {
+    Bytes push = {0x60};  // getlex Function, getproperty prototype, getlex Function, istypelate
+    AbcWriter::U30(push, w.Name("Function"));
+    push.push_back(0x66);
+    AbcWriter::U30(push, w.Name("prototype"));
+    push.push_back(0x60);
+    AbcWriter::U30(push, w.Name("Function"));
+    push.push_back(0xB3);
+    return TraceOf(w, push);
+  });
+  EXPECT_EQ(out, (std::vector<std::string>{"true"}));
+}
+
 // Runs one method body with the given stack and scope limits; its traces and errors.
 std::vector<std::string> RunBody(const Bytes& code, std::uint32_t maxStack, std::uint32_t maxScope = 4,
                                  std::vector<std::array<std::uint32_t, 5>> exceptions = {}) {

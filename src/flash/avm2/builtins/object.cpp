@@ -244,6 +244,8 @@ void InstallObjectClasses(Machine& m) {
   m.classClass->prototype->proto = m.objectClass->prototype;
   m.functionClass->prototype->proto = m.objectClass->prototype;
   m.objectClass->prototype->cls = m.objectClass;
+  // Function.prototype is a Function ("is Function" holds), Class.prototype no Class.
+  m.functionClass->prototype->cls = m.functionClass;
   m.objectClass->callHandler = m.NativeMethod("Object", ObjectCall);
   static const Member kObjectMembers[] = {
       {"toString", ObjectToString, nullptr, kPrototype, 0},
