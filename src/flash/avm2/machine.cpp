@@ -1268,6 +1268,9 @@ void Machine::DefineGlobal(NsId ns, const std::string& name, const Value& value)
 void Machine::AddMethod(Object* target, const std::string& name, Native fn, int tag, int length) {
   FunctionObject* f = NewNativeFunction(name, fn, tag);
   f->method->nativeLength = length;
+  // The player's own prototype functions are function expressions: stack traces show
+  // them as anonymous.
+  f->method->role = MethodInfo::Role::Anonymous;
   target->SetOwn(name, Value::Obj(f), false);
 }
 

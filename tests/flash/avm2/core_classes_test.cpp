@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -34,6 +35,14 @@ class CoreClasses : public ::testing::Test {
     const Value function = m.LookupDomain(qualified, found);
     EXPECT_TRUE(found) << name;
     return m.Call(function, Value(), args.data(), static_cast<int>(args.size()));
+  }
+  std::string ScriptError(const std::function<void()>& fn) {
+    try {
+      fn();
+    } catch (const Thrown& thrown) {
+      return m.ToString(thrown.value);
+    }
+    return "";
   }
   double ParseFloat(const std::string& text) { return m.ToNumber(CallGlobal("parseFloat", {m.StrValue(text)})); }
   Value Construct(const std::string& cls, std::vector<Value> args = {}) {
@@ -118,6 +127,23 @@ TEST_F(CoreClasses, TimersStartedByATimerCountFromItsDueTime) {
   ASSERT_EQ(m.timers.size(), 2u);
   EXPECT_EQ(m.timers[0].due, 500);
   EXPECT_EQ(m.timers[1].due, 400);
+}
+
+// call and apply read off a function are bound to it; the prototype functions take the
+// global object for a null this, name every number a Number, and int's and uint's
+// methods refuse numbers outside their class.
+TEST_F(CoreClasses, PrototypeFunctionsAndBoundCall) {
+  const Value objectToString = m.GetPublic(m.GetPublic(Value::Obj(m.objectClass), "prototype"), "toString");
+  EXPECT_EQ(Str(m.CallPublic(objectToString, "call", {Value::Number(2)})), "[object Number]");
+  EXPECT_EQ(Str(m.CallPublic(objectToString, "call", {Value::Null()})), "[object global]");
+  const Value boundCall = m.GetPublic(objectToString, "call");
+  EXPECT_EQ(Str(m.Call(boundCall, Value(), nullptr, 0)), "[object global]");
+  const Value intToString = m.GetPublic(m.GetPublic(Value::Obj(m.intClass), "prototype"), "toString");
+  const Value uintToString = m.GetPublic(m.GetPublic(Value::Obj(m.uintClass), "prototype"), "toString");
+  const Value uintValueOf = m.GetPublic(m.GetPublic(Value::Obj(m.uintClass), "prototype"), "valueOf");
+  EXPECT_NE(ScriptError([&] { m.CallPublic(intToString, "call", {Value::Number(1.5)}); }), "");
+  EXPECT_EQ(Str(m.CallPublic(uintToString, "call", {Value::Number(1.5)})), "1.5");
+  EXPECT_NE(ScriptError([&] { m.CallPublic(uintValueOf, "call", {Value::Number(-2)}); }), "");
 }
 
 TEST_F(CoreClasses, SortAsksInThePlayersOrderAndKeepsItsOrderOfEqualElements) {
