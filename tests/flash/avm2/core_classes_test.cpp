@@ -4,12 +4,12 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <functional>
 #include <string>
 #include <vector>
 
 #include "flash/avm2/builtins/support.h"
 #include "flash/avm2/machine.h"
+#include "script_error.h"
 
 namespace vantrel::flash::avm2 {
 namespace {
@@ -35,14 +35,6 @@ class CoreClasses : public ::testing::Test {
     const Value function = m.LookupDomain(qualified, found);
     EXPECT_TRUE(found) << name;
     return m.Call(function, Value(), args.data(), static_cast<int>(args.size()));
-  }
-  std::string ScriptError(const std::function<void()>& fn) {
-    try {
-      fn();
-    } catch (const Thrown& thrown) {
-      return m.ToString(thrown.value);
-    }
-    return "";
   }
   double ParseFloat(const std::string& text) { return m.ToNumber(CallGlobal("parseFloat", {m.StrValue(text)})); }
   Value Construct(const std::string& cls, std::vector<Value> args = {}) {
@@ -141,9 +133,9 @@ TEST_F(CoreClasses, PrototypeFunctionsAndBoundCall) {
   const Value intToString = m.GetPublic(m.GetPublic(Value::Obj(m.intClass), "prototype"), "toString");
   const Value uintToString = m.GetPublic(m.GetPublic(Value::Obj(m.uintClass), "prototype"), "toString");
   const Value uintValueOf = m.GetPublic(m.GetPublic(Value::Obj(m.uintClass), "prototype"), "valueOf");
-  EXPECT_NE(ScriptError([&] { m.CallPublic(intToString, "call", {Value::Number(1.5)}); }), "");
+  EXPECT_NE(ScriptErrorOf(m, [&] { m.CallPublic(intToString, "call", {Value::Number(1.5)}); }), "");
   EXPECT_EQ(Str(m.CallPublic(uintToString, "call", {Value::Number(1.5)})), "1.5");
-  EXPECT_NE(ScriptError([&] { m.CallPublic(uintValueOf, "call", {Value::Number(-2)}); }), "");
+  EXPECT_NE(ScriptErrorOf(m, [&] { m.CallPublic(uintValueOf, "call", {Value::Number(-2)}); }), "");
 }
 
 TEST_F(CoreClasses, SortAsksInThePlayersOrderAndKeepsItsOrderOfEqualElements) {

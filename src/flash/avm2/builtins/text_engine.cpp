@@ -6,22 +6,12 @@
 #include <cmath>
 #include <initializer_list>
 
+#include "flash/avm2/builtins/record_object.h"
 #include "flash/avm2/builtins/support.h"
 
 namespace vantrel::flash::avm2 {
 
 namespace {
-
-// An object of one of these classes: its properties' values in the order of its table.
-class EngineObject final : public NativeObject {
- public:
-  using NativeObject::NativeObject;
-  std::vector<Value> fields;
-  void Trace(gc::Tracer& tracer) const override {
-    NativeObject::Trace(tracer);
-    for (const Value& v : fields) TraceValue(tracer, v);
-  }
-};
 
 // A property: its name, its type ('w' one of words, 's' any String, 'n' Number,
 // 'b' Boolean, 'o' an object or null), its default and whether scripts may set it.
@@ -124,14 +114,14 @@ Value Default(Machine& m, const Field& f) {
 
 template <int K>
 Object* Allocate(Machine& m, ClassObject*) {
-  auto* o = m.heap.Make<EngineObject>(ObjectKind::Other, nullptr, nullptr);
+  auto* o = m.heap.Make<RecordObject>(ObjectKind::Other, nullptr, nullptr);
   for (const Field& f : kClasses[K].fields) o->fields.push_back(Default(m, f));
   return o;
 }
 
 // The receiver as an object of class kind (or of a class made from it).
-EngineObject& Self(Machine& m, const Value& self, int kind) {
-  auto* o = self.IsObject() ? dynamic_cast<EngineObject*>(self.object) : nullptr;
+RecordObject& Self(Machine& m, const Value& self, int kind) {
+  auto* o = self.IsObject() ? dynamic_cast<RecordObject*>(self.object) : nullptr;
   if (!o || !m.IsInstance(self, m.FindClass(std::string("flash.text.engine.") + kClasses[kind].name)))
     m.ThrowTypeError(1034, "Type Coercion failed: cannot convert " + m.ClassNameForError(self) + " to flash.text.engine." +
                                kClasses[kind].name + ".");
@@ -163,7 +153,7 @@ Value Converted(Machine& m, const Field& f, const Value& v) {
 Value SetField(Machine& m, const Value& self, const Value* args, int argc) {
   const int tag = NativeTag(m);
   const Field& f = kClasses[tag / 32].fields[static_cast<std::size_t>(tag % 32)];
-  EngineObject& o = Self(m, self, tag / 32);
+  RecordObject& o = Self(m, self, tag / 32);
   o.fields[static_cast<std::size_t>(tag % 32)] = Converted(m, f, Arg(args, argc, 0));
   return Value();
 }
@@ -175,7 +165,7 @@ Value Construct(Machine& m, const Value& self, const Value* args, int argc) {
   const EngineClass& c = kClasses[K];
   if (K == kTextJustifier && self.IsObject() && self.object->cls == m.FindClass("flash.text.engine.TextJustifier"))
     m.ThrowError("ArgumentError", 2012, "TextJustifier class cannot be instantiated.");
-  EngineObject& o = Self(m, self, K);
+  RecordObject& o = Self(m, self, K);
   for (int i = 0; i < c.constructorArgs; ++i) {
     const Field& f = c.fields[static_cast<std::size_t>(i)];
     const Value v = i < argc ? args[i] : Default(m, f);
@@ -188,9 +178,9 @@ Value Construct(Machine& m, const Value& self, const Value* args, int argc) {
 // clone(): an unlocked copy with the same values.
 template <int K>
 Value Clone(Machine& m, const Value& self, const Value*, int) {
-  const EngineObject& from = Self(m, self, K);
+  const RecordObject& from = Self(m, self, K);
   const Value copy = Value::Obj(m.ConstructClass(self.object->cls, nullptr, 0));
-  EngineObject& to = Self(m, copy, K);
+  RecordObject& to = Self(m, copy, K);
   to.fields = from.fields;
   const auto& fields = kClasses[K].fields;
   for (std::size_t i = 0; i < fields.size(); ++i)
