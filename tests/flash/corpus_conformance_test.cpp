@@ -585,6 +585,15 @@ TEST(CorpusToml, ApproximationsCompareOnlyNumbersWithinEpsilon) {
   EXPECT_TRUE(OutputsMatch("x angle=0.7854 y", "x angle=0.78539 y", patterns.approximations));
   EXPECT_FALSE(OutputsMatch("x angle=0.7854 z", "x angle=0.78539 y", patterns.approximations));
   EXPECT_FALSE(OutputsMatch("x angle=0.8 y", "x angle=0.78539 y", patterns.approximations));
+
+  // A relative bound scales with the numbers: a last digit apart passes, a wrong digit
+  // earlier does not, however large the numbers are.
+  const CorpusTest relative = ParseCorpusToml("[approximations]\nbare_numbers = true\nmax_relative = 1e-15\n");
+  ASSERT_TRUE(relative.approximations);
+  EXPECT_TRUE(OutputsMatch("24343.00942440838", "24343.00942440837", relative.approximations));
+  EXPECT_TRUE(OutputsMatch("1.2686556140109568e+24", "1.2686556140109567e+24", relative.approximations));
+  EXPECT_FALSE(OutputsMatch("24343.0094244084", "24343.0094244083", relative.approximations));
+  EXPECT_FALSE(OutputsMatch("1", "0", relative.approximations));
 }
 
 }  // namespace

@@ -117,6 +117,7 @@ CorpusTest ParseCorpusToml(const std::string& text) {
       if (!test.approximations) test.approximations.emplace();
       if (key == "bare_numbers") test.approximations->bareNumbers = value.rfind("true", 0) == 0;
       if (key == "epsilon") test.approximations->epsilon = std::strtod(value.c_str(), nullptr);
+      if (key == "max_relative") test.approximations->maxRelative = std::strtod(value.c_str(), nullptr);
       if (key == "number_patterns") {
         // ["a(\\d+)", ...]: basic strings, whose backslashes come doubled.
         std::size_t at = 0;
@@ -168,13 +169,16 @@ std::optional<double> BareNumber(const std::string& text) {
   return value;
 }
 
-bool Near(double a, double b, double epsilon) { return a == b || std::abs(a - b) <= epsilon; }
+bool Near(double a, double b, const Approximations& rules) {
+  const double difference = std::abs(a - b);
+  return a == b || difference <= rules.epsilon || difference <= rules.maxRelative * std::max(std::abs(a), std::abs(b));
+}
 
 bool LinesMatch(const std::string& actual, const std::string& expected, const Approximations& rules) {
   if (actual == expected) return true;
   if (rules.bareNumbers) {
     const auto a = BareNumber(actual), e = BareNumber(expected);
-    if (a && e) return Near(*a, *e, rules.epsilon);
+    if (a && e) return Near(*a, *e, rules);
   }
   for (const std::string& source : rules.numberPatterns) {
     std::regex pattern;
@@ -195,7 +199,7 @@ bool LinesMatch(const std::string& actual, const std::string& expected, const Ap
       if (a->size() != e->size()) return false;
       for (std::size_t g = 1; g < a->size(); ++g) {
         const auto na = BareNumber((*a)[g].str()), ne = BareNumber((*e)[g].str());
-        if (!na || !ne || !Near(*na, *ne, rules.epsilon)) ok = false;
+        if (!na || !ne || !Near(*na, *ne, rules)) ok = false;
       }
       restA += actual.substr(atA, static_cast<std::size_t>(a->position()) - atA);
       restE += expected.substr(atE, static_cast<std::size_t>(e->position()) - atE);

@@ -20,12 +20,13 @@ struct ImageComparison {
   bool knownFailure = false;
 };
 
-// How a test's trace output may differ from the expected one: numbers within epsilon,
-// on lines that are a number alone (bareNumbers) or in the groups numberPatterns
+// How a test's trace output may differ from the expected one: numbers within epsilon, or
+// within maxRelative of the larger one's size, on lines that are a number alone (bareNumbers) or in the groups numberPatterns
 // capture. Without an [approximations] table outputs must be equal.
 struct Approximations {
   bool bareNumbers = false;
   double epsilon = 0;
+  double maxRelative = 0;
   std::vector<std::string> numberPatterns;  // ECMAScript regular expressions
 };
 

@@ -119,11 +119,15 @@ void As3Movie::EnterFrame() {
     auto it = std::find_if(machine_->timers.begin(), machine_->timers.end(), [&](const Machine::Timer& t) { return t.id == id; });
     if (it == machine_->timers.end()) continue;
     const Machine::Timer timer = *it;
-    if (timer.repeat) it->due = now + timer.interval;
+    // A repeating timer keeps its beat; one that fell behind fires once a frame until it
+    // catches up.
+    if (timer.repeat) it->due = timer.due + timer.interval;
     else machine_->timers.erase(it);
+    machine_->firingDue = timer.due;
     machine_->Guard([&] {
       machine_->Call(timer.function, Value::Null(), timer.args.data(), static_cast<int>(timer.args.size()));
     });
+    machine_->firingDue = -1;
   }
   TickMedia(*machine_);
 }

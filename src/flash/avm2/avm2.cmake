@@ -43,6 +43,7 @@ target_sources(vantrel_flash PRIVATE
   avm2/builtins/bitmap_data.cpp
   avm2/builtins/filters.cpp
   avm2/builtins/ui_system.cpp
+  avm2/builtins/text_engine.cpp
   avm2/builtins/matrix3d.cpp
   avm2/builtins/shader.cpp
   avm2/builtins/xml.cpp

@@ -451,7 +451,12 @@ Value Machine::Execute(MethodInfo* method, const Value& self, const Value* args,
     const MethodInfo* top = callStack.back();
     callStack.pop_back();
     try {
-      ThrowError("ArgumentError", 1063, "Argument count mismatch on " + FrameName(method) + ". Expected " +
+      // A function of a script's code is named here by the name the compiler gave it,
+      // though stack traces give only its number.
+      const std::string callee = method->role == MethodInfo::Role::Function && !method->name.empty()
+                                     ? "Function/" + method->name + "()"
+                                     : FrameName(method);
+      ThrowError("ArgumentError", 1063, "Argument count mismatch on " + callee + ". Expected " +
                                             std::to_string(required) + ", got " + std::to_string(argc) + ".");
     } catch (...) {
       callStack.push_back(top);
@@ -596,6 +601,8 @@ Value Machine::FindProperty(Frame& f, const Multiname& name, bool strict) {
   for (std::size_t i = scopes.size(); i-- > 0;) {
     const Scope& s = scopes[i];
     Object* o = s.value.AsObject();
+    // A number, string or Boolean on the scope chain has what its class's prototype has.
+    if (!o && !s.value.IsNullish() && HasProperty(s.value, name)) return s.value;
     if (!o) continue;
     if (s.with ? HasProperty(s.value, name) : (o->traits && name.id != kNoName && o->traits->Find(name.id, name, *this)))
       return s.value;

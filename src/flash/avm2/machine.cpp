@@ -206,8 +206,15 @@ std::string NumberToString(double d) {
   } else if (-6 < n && n <= 0) {
     out += "0." + std::string(-n, '0') + digits;
   } else {
+    // Past 1e21 the player keeps at most 15 digits, cut rather than rounded, without the
+    // zeros the cut leaves at the end; small numbers keep all their digits.
+    if (n > 21 && k > 15) {
+      digits.resize(15);
+      digits.erase(digits.find_last_not_of('0') + 1);
+    }
+    const int kept = static_cast<int>(digits.size());
     out += digits.substr(0, 1);
-    if (k > 1) out += "." + digits.substr(1);
+    if (kept > 1) out += "." + digits.substr(1);
     out += (n - 1 >= 0 ? "e+" : "e-") + std::to_string(std::abs(n - 1));
   }
   return out;
@@ -1262,6 +1269,9 @@ void Machine::DefineGlobal(NsId ns, const std::string& name, const Value& value)
 void Machine::AddMethod(Object* target, const std::string& name, Native fn, int tag, int length) {
   FunctionObject* f = NewNativeFunction(name, fn, tag);
   f->method->nativeLength = length;
+  // The player's own prototype functions are function expressions: stack traces show
+  // them as anonymous.
+  f->method->role = MethodInfo::Role::Anonymous;
   target->SetOwn(name, Value::Obj(f), false);
 }
 
@@ -1358,6 +1368,7 @@ void Machine::InstallBuiltins() {
   InstallBitmapData(*this);
   InstallFilters(*this);
   InstallUiSystem(*this);
+  InstallTextEngine(*this);
   InstallMatrix3D(*this);
   InstallShaders(*this);
   InstallTimer(*this);

@@ -123,6 +123,12 @@ class Machine {
   // LocalConnection: the connected objects by their full names (builtins/local_connection.cpp).
   std::map<std::string, Object*> localConnections;
   double Now() const;
+  // While a timer's function runs, the time it was due (else negative): the player runs
+  // timers at their times, not at the frame that notices them, so timers started there
+  // count from it.
+  double firingDue = -1;
+  // The time a timer started now counts its delay from.
+  double TimerBase() const { return firingDue >= 0 ? firingDue : Now(); }
   // The display object the next display-class instance stands for (the root clip when
   // the document class is constructed); null makes a new one.
   DisplayObject* bindNext = nullptr;
@@ -490,6 +496,7 @@ void InstallStage(Machine& machine);
 void InstallBitmapData(Machine& machine);
 void InstallFilters(Machine& machine);
 void InstallUiSystem(Machine& machine);
+void InstallTextEngine(Machine& machine);
 void InstallMatrix3D(Machine& machine);
 // The display object properties the stage refuses (after the declared API is in place).
 void RefuseStageProperties(Machine& machine);

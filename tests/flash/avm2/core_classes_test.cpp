@@ -3,11 +3,13 @@
 // counts, ByteArray text with zeros and UTF-16, and the E4X comparisons and printing.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <string>
 #include <vector>
 
 #include "flash/avm2/builtins/support.h"
 #include "flash/avm2/machine.h"
+#include "script_error.h"
 
 namespace vantrel::flash::avm2 {
 namespace {
@@ -22,6 +24,19 @@ class CoreClasses : public ::testing::Test {
     for (double n : numbers) values.push_back(Value::Number(n));
     return Value::Obj(m.NewArray(std::move(values)));
   }
+  Value CallGlobal(const std::string& name, std::vector<Value> args, const std::string& package = "") {
+    bool found = false;
+    Multiname qualified = m.PublicName(name);
+    const NsId ns = m.InternNs(kNsNamespace, package);
+    if (!package.empty()) {
+      qualified.ns = &ns;
+      qualified.nsCount = 1;
+    }
+    const Value function = m.LookupDomain(qualified, found);
+    EXPECT_TRUE(found) << name;
+    return m.Call(function, Value(), args.data(), static_cast<int>(args.size()));
+  }
+  double ParseFloat(const std::string& text) { return m.ToNumber(CallGlobal("parseFloat", {m.StrValue(text)})); }
   Value Construct(const std::string& cls, std::vector<Value> args = {}) {
     return Value::Obj(m.ConstructClass(m.FindClass(cls), args.data(), static_cast<int>(args.size())));
   }
@@ -52,6 +67,75 @@ TEST_F(CoreClasses, ErrorPrototypeKeepsItsNameAndMessageToItself) {
   EXPECT_EQ(Str(m.CallPublic(drm, "toString")), "DRMManagerError: 'Lost', error ID:'42', subErrorID:'10'");
   EXPECT_EQ(Str(m.GetPublic(drm, "name")), "Error");
   EXPECT_EQ(m.ToNumber(m.GetPublic(drm, "subErrorID")), 10);
+}
+
+// parseFloat scales the whole digits by a power of ten made by squaring, so it is not
+// always the nearest double; the exponent wraps in 32 bits.
+TEST_F(CoreClasses, ParseFloatScalesItsDigitsAsThePlayerDoes) {
+  EXPECT_EQ(Str(Value::Number(ParseFloat("+100e-100"))), "9.999999999999998e-99");
+  EXPECT_EQ(Str(Value::Number(ParseFloat("-22222222.222222222"))), "-22222222.222222224");
+  EXPECT_EQ(ParseFloat("  .2E20E1"), 2e19);
+  EXPECT_EQ(ParseFloat("1e4294967297"), 10);
+  EXPECT_EQ(ParseFloat("1e2147483648"), 0);
+  EXPECT_EQ(ParseFloat("0e999"), 0);
+  EXPECT_EQ(ParseFloat("10e"), 10);
+  EXPECT_TRUE(std::isnan(ParseFloat("10e-")));
+  EXPECT_EQ(ParseFloat("-Infinity"), -INFINITY);
+  EXPECT_EQ(ParseFloat(".e10   Infinity"), INFINITY);
+  EXPECT_TRUE(std::isnan(ParseFloat("Infinitya")));
+  EXPECT_EQ(ParseFloat("1.2345.678"), 1.2345);  // SWF 10 and before read 12345.678
+}
+
+// Both parse a String parameter: undefined arrives as "null", a missing one as "NaN".
+TEST_F(CoreClasses, ParseIntReadsUndefinedAsNullAndSkipsUnicodeSpaces) {
+  EXPECT_EQ(m.ToNumber(CallGlobal("parseInt", {Value(), Value::Number(32)})), 785077);
+  EXPECT_TRUE(std::isnan(m.ToNumber(CallGlobal("parseInt", {}))));
+  EXPECT_EQ(m.ToNumber(CallGlobal("parseInt", {m.StrValue("\u2000\u3000-0x100")})), -256);
+  EXPECT_EQ(m.ToNumber(CallGlobal("parseInt", {m.StrValue("077")})), 77);
+}
+
+// reverse turns the elements up to the last one set; holes past it stay at the end.
+TEST_F(CoreClasses, ReverseLeavesTrailingHolesInPlace) {
+  std::vector<Value> values(5, Value::Hole());
+  values[1] = Value::Number(1);
+  values[2] = Value::Number(2);
+  const Value array = Value::Obj(m.NewArray(std::move(values)));
+  m.CallPublic(array, "reverse");
+  const auto& elements = static_cast<ArrayObject*>(array.object)->elements;
+  EXPECT_EQ(Str(elements[0]), "2");
+  EXPECT_EQ(Str(elements[1]), "1");
+  EXPECT_EQ(elements[2].type, Value::Type::Hole);
+  EXPECT_EQ(elements[4].type, Value::Type::Hole);
+}
+
+// Timers started while a timer's function runs count from the time that one was due, not
+// from the frame that noticed it, so a chain of timers keeps the player's times.
+TEST_F(CoreClasses, TimersStartedByATimerCountFromItsDueTime) {
+  m.firingDue = 300;
+  CallGlobal("setTimeout", {Value::Obj(m.NewNativeFunction("f", Subtract)), Value::Number(200)}, "flash.utils");
+  const Value timer = Construct("flash.utils.Timer", {Value::Number(100), Value::Number(1)});
+  m.CallPublic(timer, "start");
+  m.firingDue = -1;
+  ASSERT_EQ(m.timers.size(), 2u);
+  EXPECT_EQ(m.timers[0].due, 500);
+  EXPECT_EQ(m.timers[1].due, 400);
+}
+
+// call and apply read off a function are bound to it; the prototype functions take the
+// global object for a null this, name every number a Number, and int's and uint's
+// methods refuse numbers outside their class.
+TEST_F(CoreClasses, PrototypeFunctionsAndBoundCall) {
+  const Value objectToString = m.GetPublic(m.GetPublic(Value::Obj(m.objectClass), "prototype"), "toString");
+  EXPECT_EQ(Str(m.CallPublic(objectToString, "call", {Value::Number(2)})), "[object Number]");
+  EXPECT_EQ(Str(m.CallPublic(objectToString, "call", {Value::Null()})), "[object global]");
+  const Value boundCall = m.GetPublic(objectToString, "call");
+  EXPECT_EQ(Str(m.Call(boundCall, Value(), nullptr, 0)), "[object global]");
+  const Value intToString = m.GetPublic(m.GetPublic(Value::Obj(m.intClass), "prototype"), "toString");
+  const Value uintToString = m.GetPublic(m.GetPublic(Value::Obj(m.uintClass), "prototype"), "toString");
+  const Value uintValueOf = m.GetPublic(m.GetPublic(Value::Obj(m.uintClass), "prototype"), "valueOf");
+  EXPECT_NE(ScriptErrorOf(m, [&] { m.CallPublic(intToString, "call", {Value::Number(1.5)}); }), "");
+  EXPECT_EQ(Str(m.CallPublic(uintToString, "call", {Value::Number(1.5)})), "1.5");
+  EXPECT_NE(ScriptErrorOf(m, [&] { m.CallPublic(uintValueOf, "call", {Value::Number(-2)}); }), "");
 }
 
 TEST_F(CoreClasses, SortAsksInThePlayersOrderAndKeepsItsOrderOfEqualElements) {

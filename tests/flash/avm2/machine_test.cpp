@@ -149,6 +149,10 @@ TEST(Avm2Verifier, RejectsMalformedMethodsBeforeTheyRun) {
 TEST(Avm2Interpreter, NumbersPrintAsThePlayerPrintsThem) {
   EXPECT_EQ(NumberToString(0.1 + 0.2), "0.30000000000000004");
   EXPECT_EQ(NumberToString(1e21), "1e+21");
+  // Past 1e21 fifteen digits are kept, cut and not rounded; small numbers keep all of theirs.
+  EXPECT_EQ(NumberToString(1.2315987654321987e21), "1.23159876543219e+21");
+  EXPECT_EQ(NumberToString(-1.2000000000000001e30), "-1.2e+30");
+  EXPECT_EQ(NumberToString(1.2315987654321988e-8), "1.2315987654321988e-8");
   EXPECT_EQ(NumberToString(123456789012345680000.0), "123456789012345680000");
   EXPECT_EQ(NumberToString(1e-7), "1e-7");
   EXPECT_EQ(NumberToString(0.000001), "0.000001");
@@ -211,6 +215,29 @@ TEST(Avm2Interpreter, SharedNumberMethodsNameTheirOwnClass) {
     return TraceOf(w, push);
   });
   EXPECT_EQ(out, (std::vector<std::string>{"ff"}));
+}
+
+// A number on the scope chain answers a name its prototype has (getlex toExponential
+// inside pushbyte 4, pushscope), and Function.prototype is a Function.
+TEST(Avm2Interpreter, PrimitiveScopesAndFunctionPrototype) {
+  auto out = RunCode([](AbcWriter& w) {
+    Bytes push = {0x24, 4, 0x30, 0x60};  // pushbyte 4, pushscope, getlex toExponential
+    AbcWriter::U30(push, w.Name("toExponential"));
+    push.push_back(0x1D);  // popscope
+    return TraceOf(w, Cat({push, Bytes{0x95}}));  // typeof
+  });
+  EXPECT_EQ(out, (std::vector<std::string>{"function"}));
+  out = RunCode([](AbcWriter& w) {
+    Bytes push = {0x60};  // getlex Function, getproperty prototype, getlex Function, istypelate
+    AbcWriter::U30(push, w.Name("Function"));
+    push.push_back(0x66);
+    AbcWriter::U30(push, w.Name("prototype"));
+    push.push_back(0x60);
+    AbcWriter::U30(push, w.Name("Function"));
+    push.push_back(0xB3);
+    return TraceOf(w, push);
+  });
+  EXPECT_EQ(out, (std::vector<std::string>{"true"}));
 }
 
 // Runs one method body with the given stack and scope limits; its traces and errors.

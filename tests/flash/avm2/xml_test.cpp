@@ -103,6 +103,48 @@ TEST_F(Xml, DescendantsChildIndexParentAndCopy) {
   EXPECT_EQ(Str(m.CallPublic(m.CallPublic(x, "children"), "length")), "2");
 }
 
+// * names text nodes too when its namespaces hold the unnamed one (or it has none, as the
+// text "*" does); *::*, any namespace, names elements alone.
+TEST_F(Xml, AnyNameInAnyNamespaceLeavesTextOut) {
+  m.xmlSettings.ignoreWhitespace = false;
+  const Value x = Parse("<a> <b> x <c>y</c></b></a>");
+  Multiname star = m.PublicName("*");
+  star.text = nullptr;
+  EXPECT_EQ(Str(m.CallPublic(XmlDescendants(m, x, star), "length")), "5");  // b, c and three texts
+  const NsId any[2] = {m.PublicNs(), m.InternNs(kNsNamespace, "*")};
+  star.ns = any;
+  star.nsCount = 2;
+  EXPECT_EQ(Str(m.CallPublic(XmlDescendants(m, x, star), "length")), "2");
+  EXPECT_EQ(Str(m.CallPublic(m.CallPublic(x, "descendants", {m.StrValue("*")}), "length")), "5");
+}
+
+// XML.contains takes XML only; XMLList.contains compares its items with ==.
+TEST_F(Xml, ContainsOfXmlComparesWithXmlOnly) {
+  const Value x = Parse("<item>A</item>");
+  EXPECT_FALSE(m.ToBoolean(m.CallPublic(x, "contains", {m.StrValue("A")})));
+  EXPECT_TRUE(m.ToBoolean(m.CallPublic(x, "contains", {Parse("<item>A</item>")})));
+  const Value list = Value::Obj(m.ConstructClass(m.FindClass("XMLList"), nullptr, 0));
+  m.SetPublic(list, "0", x);
+  EXPECT_TRUE(m.ToBoolean(m.CallPublic(list, "contains", {m.StrValue("A")})));
+  EXPECT_FALSE(m.ToBoolean(m.CallPublic(x, "contains", {list})));
+}
+
+// XML.prototype is an empty text node to XML's methods; AS3::name on XML is the method.
+TEST_F(Xml, ThePrototypeIsEmptyTextAndAs3NamesReadMethods) {
+  const Value proto = m.GetPublic(Value::Obj(m.xmlClass), "prototype");
+  EXPECT_EQ(Str(m.CallPublic(proto, "toString")), "");
+  EXPECT_EQ(Str(m.CallPublic(proto, "nodeKind")), "text");
+  const Value x = Parse("<a><name>child</name></a>");
+  Multiname as3Name = m.PublicName("name");
+  const NsId as3 = m.As3Ns();
+  as3Name.ns = &as3;
+  as3Name.nsCount = 1;
+  const Value method = XmlGet(m, x.object, as3Name);
+  ASSERT_TRUE(method.IsObject());
+  EXPECT_EQ(method.object->kind, ObjectKind::Function);
+  EXPECT_EQ(Str(m.GetPublic(x, "name")), "child");
+}
+
 TEST_F(Xml, NamespacesArePrintedWhereTheyAreDeclaredOrNeeded) {
   m.xmlSettings.prettyPrinting = false;
   const Value x = Parse("<p:a xmlns:p=\"urn:p\"><p:b>t</p:b><c/></p:a>");
@@ -125,6 +167,32 @@ TEST_F(Xml, MalformedMarkupThrowsTheParserErrors) {
   EXPECT_EQ(ErrorOf([&] { Parse("<a/><b/>"); }),
             "TypeError: Error #1088: The markup in the document following the root element must be well-formed.");
   EXPECT_EQ(Str(m.CallPublic(Parse("plain text"), "nodeKind")), "text");
+  // Without an element the text must be a single node; beside one, other nodes drop out.
+  m.xmlSettings.ignoreProcessingInstructions = false;
+  EXPECT_NE(ErrorOf([&] { Parse("<![CDATA[abcd]]>text"); }).find("#1088"), std::string::npos);
+  EXPECT_NE(ErrorOf([&] { Parse("<?pi PI?><?pi2 PI?>"); }).find("#1088"), std::string::npos);
+  EXPECT_EQ(XmlString(Parse("<?pi PI?><e/><![CDATA[x]]>")), "<e/>");
+  // An end tag is its name and whatever comes before its '>'.
+  EXPECT_EQ(XmlString(Parse("<a></a hello=\"world\">")), "<a/>");
+  EXPECT_EQ(XmlString(Parse("<a></a/>")), "<a/>");
+  EXPECT_NE(ErrorOf([&] { Parse("<a></abc>"); }).find("#1085"), std::string::npos);
+}
+
+// The unnamed namespace is in scope only where nothing is declared on the way up;
+// addNamespace replaces the URI of a prefix the element declares and ignores a namespace
+// without a prefix.
+TEST_F(Xml, InScopeNamespacesAndAddNamespace) {
+  const Value plain = Parse("<a><b/></a>");
+  EXPECT_EQ(Str(m.GetPublic(m.CallPublic(plain, "inScopeNamespaces"), "length")), "1");
+  const Value x = Parse("<a xmlns:p=\"urn:old\"><b/></a>");
+  const auto namespaceOf = [&](std::vector<Value> args) {
+    return Value::Obj(m.ConstructClass(m.FindClass("Namespace"), args.data(), static_cast<int>(args.size())));
+  };
+  EXPECT_EQ(ErrorOf([&] { m.CallPublic(x, "addNamespace", {namespaceOf({m.StrValue("p"), m.StrValue("urn:new")})}); }), "");
+  EXPECT_EQ(ErrorOf([&] { m.CallPublic(x, "addNamespace", {namespaceOf({Value(), m.StrValue("urn:none")})}); }), "");
+  const Value scope = m.CallPublic(m.GetPublic(m.GetPublic(x, "b"), "0"), "inScopeNamespaces");
+  ASSERT_EQ(Str(m.GetPublic(scope, "length")), "1");
+  EXPECT_EQ(Str(m.GetPublic(m.GetPublic(scope, "0"), "uri")), "urn:new");
 }
 
 TEST_F(Xml, ChildrenAreInsertedReplacedAndRenamedInPlace) {

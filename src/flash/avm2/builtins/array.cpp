@@ -2,6 +2,7 @@
 #include <algorithm>
 #include <cmath>
 #include <functional>
+#include <iterator>
 #include <tuple>
 #include <utility>
 
@@ -135,7 +136,10 @@ Value Unshift(Machine& m, const Value& self, const Value* args, int argc) {
 
 Value Reverse(Machine& m, const Value& self, const Value*, int) {
   ArrayObject* a = This(m, self, "reverse");
-  std::reverse(a->elements.begin(), a->elements.end());
+  // The player turns the elements up to the last one set; holes after it stay at the end.
+  auto end = a->elements.end();
+  while (end != a->elements.begin() && std::prev(end)->type == Value::Type::Hole) --end;
+  std::reverse(a->elements.begin(), end);
   return self;
 }
 

@@ -63,6 +63,7 @@ std::string Format(Machine& m, std::initializer_list<std::pair<const char*, doub
 }
 
 // Fills the receiver from the constructor's arguments (defaults when they are missing).
+// The parameters are typed Number, so an undefined argument is NaN, not the default.
 template <Geom G>
 Value ConstructGeom(Machine& m, const Value& self, const Value* args, int argc) {
   std::vector<Value>& f = Fields(m, self, G);
@@ -70,9 +71,7 @@ Value ConstructGeom(Machine& m, const Value& self, const Value* args, int argc) 
     double fallback = 0;
     if (G == Geom::Matrix && (i == 0 || i == 3)) fallback = 1;
     if (G == Geom::ColorTransform && i < 4) fallback = 1;
-    // A Vector3D's numbers are typed parameters: an undefined argument is NaN.
-    if (G == Geom::Vector3D && static_cast<int>(i) < argc) f[i] = Value::Number(m.ToNumber(args[i]));
-    else f[i] = Value::Number(NumArg(m, args, argc, static_cast<int>(i), fallback));
+    f[i] = Value::Number(static_cast<int>(i) < argc ? m.ToNumber(args[i]) : fallback);
   }
   return Value::Obj(self.object);
 }
@@ -137,7 +136,8 @@ void SetR(Machine& m, const Value& r, const Rect& v) {
   std::vector<Value>& f = Fields(m, r, Geom::Rectangle);
   f = {Value::Number(v.x), Value::Number(v.y), Value::Number(v.w), Value::Number(v.h)};
 }
-bool Empty(const Rect& r) { return !(r.w > 0) || !(r.h > 0); }
+// NaN sizes are not empty: the player asks whether a size is at most zero.
+bool Empty(const Rect& r) { return r.w <= 0 || r.h <= 0; }
 Value MakeRect(Machine& m, const Rect& r) { return Make(m, Geom::Rectangle, {r.x, r.y, r.w, r.h}); }
 
 // left/right/top/bottom: 0 left, 1 right, 2 top, 3 bottom (moving an edge keeps the other).
@@ -259,8 +259,11 @@ Value RectUnion(Machine& m, const Value& s, const Value* a, int n) {
   const Rect r = R(m, s), o = R(m, Arg(a, n, 0));
   if (Empty(r)) return MakeRect(m, o);
   if (Empty(o)) return MakeRect(m, r);
-  const double left = std::min(r.x, o.x), top = std::min(r.y, o.y);
-  const double right = std::max(r.x + r.w, o.x + o.w), bottom = std::max(r.y + r.h, o.y + o.h);
+  // The edges are chosen as Math.min and Math.max choose: NaN on either side wins.
+  const auto least = [](double a, double b) { return std::isnan(a) || std::isnan(b) ? NAN : std::min(a, b); };
+  const auto most = [](double a, double b) { return std::isnan(a) || std::isnan(b) ? NAN : std::max(a, b); };
+  const double left = least(r.x, o.x), top = least(r.y, o.y);
+  const double right = most(r.x + r.w, o.x + o.w), bottom = most(r.y + r.h, o.y + o.h);
   return MakeRect(m, {left, top, right - left, bottom - top});
 }
 Value RectToString(Machine& m, const Value& s, const Value*, int) {

@@ -2,6 +2,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <random>
 
 #include "flash/avm2/builtins/support.h"
 #include "flash/script/string_utils.h"
@@ -25,11 +26,25 @@ Value Trace(Machine& m, const Value&, const Value* args, int argc) {
 Value IsNaN(Machine& m, const Value&, const Value* args, int argc) { return Value::Bool(std::isnan(NumArg(m, args, argc, 0, std::nan("")))); }
 Value IsFinite(Machine& m, const Value&, const Value* args, int argc) { return Value::Bool(std::isfinite(NumArg(m, args, argc, 0, std::nan("")))); }
 
+// The spaces parseInt and parseFloat skip before a number: the ASCII ones and Unicode's.
+bool IsNumberSpace(char16_t c) {
+  return (c >= 0x09 && c <= 0x0D) || c == 0x20 || c == 0xA0 || c == 0x1680 || c == 0x180E || (c >= 0x2000 && c <= 0x200B) ||
+         c == 0x2028 || c == 0x2029 || c == 0x202F || c == 0x205F || c == 0x3000 || c == 0xFEFF;
+}
+
+// The text parseInt and parseFloat read: their parameter is a String, so undefined arrives
+// as null (read as "null") and a missing one as its default, "NaN".
+std::u16string NumberText(Machine& m, const Value* args, int argc) {
+  if (argc == 0) return u"NaN";
+  return script::Utf16Units(args[0].IsUndefined() ? std::string("null") : m.ToString(args[0]));
+}
+
 Value ParseInt(Machine& m, const Value&, const Value* args, int argc) {
-  const std::string text = StrArg(m, args, argc, 0);
+  const std::u16string text = NumberText(m, args, argc);
   int radix = static_cast<int>(m.ToInt32(Arg(args, argc, 1)));
-  std::size_t i = text.find_first_not_of(" \t\n\r\f\v");
-  if (i == std::string::npos) return Value::Number(std::nan(""));
+  std::size_t i = 0;
+  while (i < text.size() && IsNumberSpace(text[i])) ++i;
+  if (i == text.size()) return Value::Number(std::nan(""));
   bool negative = false;
   if (text[i] == '-' || text[i] == '+') negative = text[i++] == '-';
   if ((radix == 0 || radix == 16) && i + 1 < text.size() && text[i] == '0' && (text[i + 1] == 'x' || text[i + 1] == 'X')) {
@@ -41,7 +56,7 @@ Value ParseInt(Machine& m, const Value&, const Value* args, int argc) {
   double value = 0;
   bool any = false;
   for (; i < text.size(); ++i) {
-    const char c = text[i];
+    const char16_t c = text[i];
     int digit = 99;
     if (c >= '0' && c <= '9') digit = c - '0';
     else if (c >= 'a' && c <= 'z') digit = c - 'a' + 10;
@@ -54,32 +69,76 @@ Value ParseInt(Machine& m, const Value&, const Value* args, int argc) {
   return Value::Number(negative ? -value : value);
 }
 
+// Ten to the power n by repeated squaring, as the player scales a decimal: the result
+// is not always the nearest double (1e100 is one of them), which parseFloat shows.
+double PowerOfTen(std::uint32_t n) {
+  double result = 1, base = 10;
+  for (; n; n >>= 1, base *= base)
+    if (n & 1) result *= base;
+  return result;
+}
+
+bool IsAsciiDigit(char16_t c) { return c >= '0' && c <= '9'; }
+
+// parseFloat reads the digits as one whole number, then multiplies or divides it by a power
+// of ten; the exponent is kept in 32 bits and wraps. "e" without digits after it ends the
+// number, but a sign without digits after "e" makes it NaN. Where no number starts, an
+// "Infinity" later in the text that no letter or digit follows gives an infinity.
 Value ParseFloat(Machine& m, const Value&, const Value* args, int argc) {
-  const std::string text = StrArg(m, args, argc, 0);
-  std::size_t i = text.find_first_not_of(" \t\n\r\f\v");
-  if (i == std::string::npos) return Value::Number(std::nan(""));
-  std::size_t j = i;
-  if (j < text.size() && (text[j] == '-' || text[j] == '+')) ++j;
-  if (text.compare(j, 8, "Infinity") == 0) return Value::Number(text[i] == '-' ? -INFINITY : INFINITY);
-  bool digits = false, dot = false;
-  std::size_t end = j;
-  while (end < text.size()) {
-    const char c = text[end];
-    if (std::isdigit(static_cast<unsigned char>(c))) digits = true;
-    else if (c == '.' && !dot) dot = true;
-    else break;
-    ++end;
-  }
-  if (!digits) return Value::Number(std::nan(""));
-  if (end < text.size() && (text[end] == 'e' || text[end] == 'E')) {
-    std::size_t k = end + 1;
-    if (k < text.size() && (text[k] == '-' || text[k] == '+')) ++k;
-    if (k < text.size() && std::isdigit(static_cast<unsigned char>(text[k]))) {
-      while (k < text.size() && std::isdigit(static_cast<unsigned char>(text[k]))) ++k;
-      end = k;
+  const std::u16string text = NumberText(m, args, argc);
+  std::size_t i = 0;
+  while (i < text.size() && IsNumberSpace(text[i])) ++i;
+  bool negative = false;
+  if (i < text.size() && (text[i] == '-' || text[i] == '+')) negative = text[i++] == '-';
+  double mantissa = 0;
+  std::int32_t exponent = 0;
+  bool digits = false, dot = false, secondPoint = false;
+  for (; i < text.size(); ++i) {
+    const char16_t c = text[i];
+    if (IsAsciiDigit(c)) {
+      mantissa = mantissa * 10 + (c - '0');
+      if (dot) --exponent;
+      digits = true;
+    } else if (c == '.' && !dot) {
+      dot = true;
+    } else if (c == '.' && m.swfVersion <= 10) {
+      // Movies of SWF 10 and before take the last point of several as the decimal point,
+      // and read no exponent after them.
+      exponent = 0;
+      secondPoint = true;
+    } else {
+      break;
     }
   }
-  return Value::Number(std::strtod(text.substr(i, end - i).c_str(), nullptr));
+  if (!digits) {
+    const std::size_t at = text.find(u"Infinity", i);
+    if (at == std::u16string::npos) return Value::Number(std::nan(""));
+    const std::size_t after = at + 8;
+    if (after < text.size() && (IsAsciiDigit(text[after]) || std::isalpha(text[after] < 128 ? text[after] : 'a')))
+      return Value::Number(std::nan(""));
+    return Value::Number(negative ? -INFINITY : INFINITY);
+  }
+  if (!secondPoint && i < text.size() && (text[i] == 'e' || text[i] == 'E')) {
+    std::size_t k = i + 1;
+    bool negativeExponent = false, signed_ = false;
+    if (k < text.size() && (text[k] == '-' || text[k] == '+')) {
+      negativeExponent = text[k++] == '-';
+      signed_ = true;
+    }
+    if (k < text.size() && IsAsciiDigit(text[k])) {
+      std::uint32_t written = 0;
+      for (; k < text.size() && IsAsciiDigit(text[k]); ++k) written = written * 10 + (text[k] - '0');
+      const auto wrapped = static_cast<std::int32_t>(negativeExponent ? 0u - written : written);
+      exponent = static_cast<std::int32_t>(static_cast<std::uint32_t>(exponent) + static_cast<std::uint32_t>(wrapped));
+    } else if (signed_) {
+      return Value::Number(std::nan(""));
+    }
+  }
+  double value = mantissa;
+  if (value == 0) exponent = 0;  // zero stays zero whatever the exponent
+  if (exponent > 0) value *= PowerOfTen(static_cast<std::uint32_t>(exponent));
+  else if (exponent < 0) value /= PowerOfTen(0u - static_cast<std::uint32_t>(exponent));
+  return Value::Number(negative ? -value : value);
 }
 
 Value Escape(Machine& m, const Value&, const Value* args, int argc) {
@@ -182,6 +241,18 @@ Value DefinitionByName(Machine& m, const Value&, const Value* args, int argc) {
   m.ThrowReferenceError(1065, "Variable " + local + " is not defined.");
 }
 
+// flash.crypto.generateRandomBytes: 1 to 1024 bytes from the system's random source.
+Value GenerateRandomBytes(Machine& m, const Value&, const Value* args, int argc) {
+  const std::uint32_t count = m.ToUint32(Arg(args, argc, 0));
+  if (count < 1 || count > 1024) m.ThrowError("Error", 2004, "One of the parameters is invalid.");
+  std::random_device source;
+  std::string bytes(count, '\0');
+  for (char& b : bytes) b = static_cast<char>(source() & 0xFF);
+  Object* array = m.ConstructClass(m.FindClass("flash.utils.ByteArray"), nullptr, 0);
+  static_cast<NativeObject*>(array)->text = std::move(bytes);
+  return Value::Obj(array);
+}
+
 Value GetTimer(Machine& m, const Value&, const Value*, int) { return Value::Number(std::floor(m.Now())); }
 
 Value AddTimer(Machine& m, const Value* args, int argc, bool repeat) {
@@ -189,7 +260,7 @@ Value AddTimer(Machine& m, const Value* args, int argc, bool repeat) {
   t.id = ++m.nextTimer;
   t.function = Arg(args, argc, 0);
   t.interval = std::max(1.0, NumArg(m, args, argc, 1, 0));
-  t.due = m.Now() + t.interval;
+  t.due = m.TimerBase() + t.interval;
   t.repeat = repeat;
   for (int i = 2; i < argc; ++i) t.args.push_back(args[i]);
   m.timers.push_back(std::move(t));
@@ -225,7 +296,7 @@ void InstallGlobals(Machine& m) {
       {"", "parseFloat", ParseFloat, 1}, {"", "escape", Escape, 1}, {"", "unescape", Unescape, 1},
       {"", "encodeURIComponent", EncodeUriComponent, 1}, {"", "encodeURI", EncodeUriWhole, 1},
       {"", "decodeURIComponent", DecodeUri, 1}, {"", "decodeURI", DecodeUri, 1},
-      {"flash.utils", "getDefinitionByName", DefinitionByName, 1}, {"flash.utils", "getTimer", GetTimer, 0},
+      {"flash.utils", "getDefinitionByName", DefinitionByName, 1}, {"flash.crypto", "generateRandomBytes", GenerateRandomBytes, 1}, {"flash.utils", "getTimer", GetTimer, 0},
       {"flash.utils", "setTimeout", SetTimeout, 2}, {"flash.utils", "setInterval", SetInterval, 2},
       {"flash.utils", "clearTimeout", ClearTimer, 1}, {"flash.utils", "clearInterval", ClearTimer, 1}};
   for (const Entry& e : functions) {

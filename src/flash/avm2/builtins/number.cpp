@@ -12,9 +12,13 @@ namespace vantrel::flash::avm2 {
 namespace {
 
 // The number a method of Number/int/uint was called on (tag names the class).
+// int's methods take whole numbers in int's range only; uint's valueOf (not its
+// toString) takes only uint's.
 double Self(Machine& m, const Value& self, int tag, const char* method) {
   static const char* names[] = {"Number", "int", "uint"};
-  if (self.IsNumber()) return self.number;
+  const bool fits = tag == 0 || (tag == 1 && m.IsInstance(self, m.intClass)) ||
+                    (tag == 2 && (std::string(method) != "valueOf" || m.IsInstance(self, m.uintClass)));
+  if (self.IsNumber() && fits) return self.number;
   if (self.IsObject() && (self.object == m.numberClass->prototype || self.object == m.intClass->prototype ||
                           self.object == m.uintClass->prototype))
     return 0;

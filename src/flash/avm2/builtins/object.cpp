@@ -16,6 +16,8 @@ Value ObjectToString(Machine& m, const Value& self, const Value*, int) {
   }
   if (self.IsObject() && self.object == m.functionClass->prototype) return m.StrValue("function Function() {}");
   if (self.IsObject() && self.object->kind == ObjectKind::Global) return m.StrValue("[object global]");
+  // Every number, whole or not, is a Number here.
+  if (self.IsNumber()) return m.StrValue("[object Number]");
   ClassObject* c = m.ClassOf(self);
   return m.StrValue("[object " + (c ? c->name : std::string("Object")) + "]");
 }
@@ -92,13 +94,21 @@ Value ObjectCall(Machine& m, const Value&, const Value* args, int argc) {
   return args[0];
 }
 
+// The player's own prototype functions called with null or undefined for this get the
+// global object, as functions do.
+Value Receiver(Machine& m, const Value& self, const Value& given) {
+  if (!given.IsNullish() || !self.IsObject() || self.object->kind != ObjectKind::Function) return given;
+  const MethodInfo* method = static_cast<FunctionObject*>(self.object)->method;
+  return method && method->native && method->role == MethodInfo::Role::Anonymous ? Value::Obj(m.globalObject) : given;
+}
+
 Value FunctionCall(Machine& m, const Value& self, const Value* args, int argc) {
-  const Value receiver = Arg(args, argc, 0);
+  const Value receiver = Receiver(m, self, Arg(args, argc, 0));
   return m.Call(self, receiver, argc > 1 ? args + 1 : nullptr, argc > 1 ? argc - 1 : 0);
 }
 
 Value FunctionApply(Machine& m, const Value& self, const Value* args, int argc) {
-  const Value receiver = Arg(args, argc, 0);
+  const Value receiver = Receiver(m, self, Arg(args, argc, 0));
   std::vector<Value> list;
   const Value array = Arg(args, argc, 1);
   if (array.IsObject() && array.object->kind == ObjectKind::Array) {
@@ -244,6 +254,8 @@ void InstallObjectClasses(Machine& m) {
   m.classClass->prototype->proto = m.objectClass->prototype;
   m.functionClass->prototype->proto = m.objectClass->prototype;
   m.objectClass->prototype->cls = m.objectClass;
+  // Function.prototype is a Function ("is Function" holds), Class.prototype no Class.
+  m.functionClass->prototype->cls = m.functionClass;
   m.objectClass->callHandler = m.NativeMethod("Object", ObjectCall);
   static const Member kObjectMembers[] = {
       {"toString", ObjectToString, nullptr, kPrototype, 0},
@@ -266,6 +278,16 @@ void InstallObjectClasses(Machine& m) {
       {"length", FunctionLength, nullptr, kAccessor, 0},
   };
   Install(m, m.functionClass, kFunctionMembers);
+  // call and apply are also methods of every function (AS3 ones in the player): read off
+  // a function, they are bound to it, so f.call.call() still calls f.
+  static const Member kFunctionMethods[] = {
+      {"call", FunctionCall, nullptr, 0, 0, 1},
+      {"apply", FunctionApply, nullptr, 0, 0, 2},
+  };
+  Install(m, m.functionClass, kFunctionMethods);
+  for (const char* name : {"call", "apply"})
+    for (Binding& b : m.functionClass->instanceTraits->bindings[m.Intern(name)])
+      if (b.kind == Binding::Kind::Method) b.method->nsPrefix = "http://adobe.com/AS3/2006/builtin::";
   static const Constant kFunctionConstants[] = {
       {"length", 1},
   };

@@ -75,7 +75,7 @@ void Schedule(Machine& m, const Value& self) {
   tick->boundThis = self;
   t.function = Value::Obj(tick);
   t.interval = std::max(1.0, m.ToNumber(FieldOf(m, self, kDelay, "Timer.start")));
-  t.due = m.Now() + t.interval;
+  t.due = m.TimerBase() + t.interval;
   t.repeat = true;
   m.timers.push_back(std::move(t));
   FieldOf(m, self, kTimerId, "Timer.start") = Value::Number(id);

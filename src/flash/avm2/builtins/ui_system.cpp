@@ -6,24 +6,13 @@
 // packages is declared from the API listing (api/declared_api.h).
 #include <cmath>
 
+#include "flash/avm2/builtins/record_object.h"
 #include "flash/avm2/builtins/support.h"
 #include "flash/display/player.h"
 
 namespace vantrel::flash::avm2 {
 
 namespace {
-
-// An object of a class whose properties are plain typed values: `fields` in the order
-// of the class's table.
-class RecordObject final : public NativeObject {
- public:
-  using NativeObject::NativeObject;
-  std::vector<Value> fields;
-  void Trace(gc::Tracer& tracer) const override {
-    NativeObject::Trace(tracer);
-    for (const Value& v : fields) TraceValue(tracer, v);
-  }
-};
 
 // A field: its name, its type ('s' String, 'b' Boolean, 'n' Number, 'o' an object or
 // null) and its default.

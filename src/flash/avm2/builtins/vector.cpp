@@ -269,6 +269,9 @@ Value Sort(Machine& m, const Value& self, const Value* args, int argc) {
   NativeObject* v = This(m, self, "sort");
   const Value how = Arg(args, argc, 0);
   const int flags = IsCallable(how) ? 0 : m.ToInt32(how);
+  // A Vector has no indexed form to return: asked for one, the player leaves it unsorted.
+  constexpr int kReturnIndexedArray = 8;
+  if (flags & kReturnIndexedArray) return self;
   SortValues(m, v->list, flags, IsCallable(how) ? how : Value());
   return self;
 }

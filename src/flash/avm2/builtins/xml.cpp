@@ -286,10 +286,11 @@ class Parser {
       Fail(1085, "The element type \"" + qname + "\" must be terminated by the matching end-tag \"</" + qname + ">\".");
     pos_ += 2;
     const std::string closing = ReadName();
-    SkipSpace();
-    if (closing != qname || pos_ >= s_.size() || s_[pos_] != '>')
+    // After the name the player skips whatever comes before the '>' ("</a/>", "</a x=\"y\">").
+    const std::size_t end = s_.find('>', pos_);
+    if (closing != qname || end == std::string::npos)
       Fail(1085, "The element type \"" + qname + "\" must be terminated by the matching end-tag \"</" + qname + ">\".");
-    ++pos_;
+    pos_ = end + 1;
     return e;
   }
 
@@ -491,7 +492,17 @@ bool Matches(Machine& m, const XmlObject* x, const Multiname& n) {
   if (n.attribute) {
     if (x->node != Node::Attribute) return false;
   } else if (x->node != Node::Element) {
-    return AnyName(n) && (n.nsCount == 0 || NsMatches(m, n, ""));  // * also gives text and other nodes
+    // * (written, or the text "*") also gives text and other nodes, but *::* (any
+    // namespace) gives elements alone.
+    if (!AnyName(n)) return false;
+    if (n.nsCount == 0) return true;
+    bool unnamed = false;
+    for (std::uint32_t i = 0; i < n.nsCount; ++i) {
+      const std::string& uri = m.Ns(n.ns[i]).uri;
+      if (uri == "*") return false;
+      unnamed = unnamed || uri.empty();
+    }
+    return unnamed;
   }
   if (!AnyName(n) && x->name != *n.text) return false;
   // An unqualified @* names the attributes of every namespace; ns::* those of one.
@@ -704,8 +715,10 @@ void SetElement(Machine& m, XmlObject* x, const Multiname& n, const Value& value
 
 // ---- methods ----
 
+// XML.prototype is itself XML: an empty text node, which its methods read as such.
 Object* ThisAny(Machine& m, const Value& self) {
   Object* o = self.AsObject();
+  if (ClassObject* xml = m.FindClass("XML"); o && xml && o == xml->prototype) return NewNode(m, Node::Text);
   if (!IsXmlKind(o)) m.ThrowTypeError(1004, "Method XML was invoked on an incompatible object.");
   return o;
 }
@@ -875,6 +888,9 @@ Value Method(Machine& m, const Value& self, const Value* args, int argc, int tag
       }
     case kContains: {
       const Value v = Arg(args, argc, 0);
+      // A list compares its items with == (text matches simple content); an XML object is
+      // only ever equal to another XML object here.
+      if (!list && !(v.IsObject() && v.object->kind == ObjectKind::Xml)) return Value::Bool(false);
       for (XmlObject* x : Items(o))
         if (XmlEquals(m, Value::Obj(x), v)) return Value::Bool(true);
       return Value::Bool(false);
@@ -1018,8 +1034,14 @@ Value Method(Machine& m, const Value& self, const Value* args, int argc, int tag
     case kAddNamespace: {
       const Value v = Arg(args, argc, 0);
       if (v.IsObject() && v.object->kind == ObjectKind::Namespace) {
+        // A namespace without a prefix is not declared; one whose prefix the element
+        // declares already takes that declaration's place.
         auto* n = static_cast<NativeObject*>(v.object);
-        x->namespaces.emplace_back(n->a.IsUndefined() ? "" : m.ToString(n->a), n->text);
+        if (n->a.IsUndefined()) return Value::Obj(x);
+        const std::string prefix = m.ToString(n->a);
+        auto same = std::find_if(x->namespaces.begin(), x->namespaces.end(), [&](const auto& d) { return d.first == prefix; });
+        if (same != x->namespaces.end()) same->second = n->text;
+        else x->namespaces.emplace_back(prefix, n->text);
       }
       return Value::Obj(x);
     }
@@ -1034,7 +1056,8 @@ Value Method(Machine& m, const Value& self, const Value* args, int argc, int tag
           out.push_back(NamespaceValue(m, d.first, d.second));
         }
       }
-      if (tag == kInScope && std::find(seen.begin(), seen.end(), "") == seen.end()) out.push_back(NamespaceValue(m, "", ""));
+      // With no namespace declared on the way up, the unnamed default one is in scope.
+      if (tag == kInScope && out.empty()) out.push_back(NamespaceValue(m, "", ""));
       return Value::Obj(m.NewArray(std::move(out)));
     }
     default: break;
@@ -1242,7 +1265,7 @@ XmlObject* ParseXml(Machine& m, const std::string& text) {
     XmlObject* t = NewNode(m, Node::Text);
     return t;
   }
-  // Text around the root element does not count (whitespace is dropped above).
+  // Nodes around the root element do not count (whitespace is dropped above).
   XmlObject* root = nullptr;
   for (XmlObject* n : nodes) {
     if (n->node == Node::Element) {
@@ -1250,9 +1273,10 @@ XmlObject* ParseXml(Machine& m, const std::string& text) {
       root = n;
     }
   }
+  // Without an element the text must be one node (one text, comment or instruction).
   if (!root) {
     if (nodes.size() == 1) return nodes[0];
-    root = nodes[0];
+    m.ThrowTypeError(1088, "The markup in the document following the root element must be well-formed.");
   }
   root->parent = nullptr;
   return root;
@@ -1300,6 +1324,11 @@ Value XmlGet(Machine& m, Object* o, const Multiname& given) {
   const TextName named(m, given);
   const Multiname& n = named.name;
   const long index = n.text && !n.attribute ? Machine::ArrayIndex(*n.text) : -1;
+  // A name in the AS3 namespace alone reads the method, not children of that name.
+  if (n.text && !n.attribute && n.nsCount == 1 && n.ns[0] == m.As3Ns()) {
+    for (Object* p = o->proto; p; p = p->proto)
+      if (Object::Property* prop = p->FindOwn(*n.text); prop && IsCallable(prop->value)) return prop->value;
+  }
   if (o->kind == ObjectKind::Xml) {
     auto* x = static_cast<XmlObject*>(o);
     if (index >= 0) return index == 0 ? Value::Obj(x) : Value();
