@@ -955,6 +955,18 @@ Value Interpreter::CallTopLevel(const Value& fn, const Value& thisValue, std::sp
   return result;
 }
 
+Value Interpreter::CallHandler(const Value& target, std::string_view name, std::span<const Value> args) {
+  if (throwing_) return Value();
+  const Value result = CallMethod(target, name, args);
+  if (throwing_ && !aborting_) {
+    const Value error = thrown_;
+    throwing_ = false;
+    thrown_ = Value();
+    Trace("Warning: Uncaught exception, " + ToString(error));
+  }
+  return result;
+}
+
 // An exception no script caught ends at the player, which reports it in the trace log.
 void Interpreter::EndOutermostRun() {
   if (throwing_ && !aborting_) {

@@ -109,6 +109,7 @@ class Interpreter final : public MachineInterface {
   std::vector<std::string> Enumerate(Object* object) override;
   Value CallFunction(const Value& fn, const Value& thisValue, std::span<const Value> args) override;
   Value CallMethod(const Value& target, std::string_view name, std::span<const Value> args) override;
+  Value CallHandler(const Value& target, std::string_view name, std::span<const Value> args) override;
   Object* Construct(Object* ctor, std::span<const Value> args) override;
   std::string ToString(const Value& value) override;
   double ToNumber(const Value& value) override;

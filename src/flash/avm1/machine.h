@@ -139,6 +139,9 @@ class MachineInterface {
   virtual Value CallFunction(const Value& fn, const Value& thisValue, std::span<const Value> args) = 0;
   // Calls target's method name; undefined when it has none.
   virtual Value CallMethod(const Value& target, std::string_view name, std::span<const Value> args) = 0;
+  // CallMethod for a handler the player calls in the middle of a script: an exception
+  // it throws is reported in the log and stops there.
+  virtual Value CallHandler(const Value& target, std::string_view name, std::span<const Value> args) = 0;
   // `new ctor(args)`; null when ctor is no function.
   virtual Object* Construct(Object* ctor, std::span<const Value> args) = 0;
 

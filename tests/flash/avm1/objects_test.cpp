@@ -249,6 +249,18 @@ TEST(Avm1Objects, APrimitiveIsBoxedByTheClassScriptsPutOnGlobal) {
   EXPECT_EQ(Traces(s), (std::vector<std::string>{"boxed hi", "undefined", "boxed hi", "t", "undefined", "12"}));
 }
 
+TEST(Avm1Objects, ANewEmptyClipRunsItsOnConstructOnItsOwn) {
+  // MovieClip.prototype.onConstruct = function () { trace(this._name); throw "boom"; };
+  Script handler;
+  handler.Get("this").Member("_name").Trace().Push("boom").Op(0x2A);
+  Script s;
+  s.Get("MovieClip").Member("prototype").Push("onConstruct").Function("", {}, handler).Op(0x4F);
+  // this.createEmptyMovieClip("m", 1); trace("after"): the throw stops in the handler
+  s.Push(1).Push("m").Push(2).Get("this").Method("createEmptyMovieClip").Op(0x17);
+  s.TraceString("after");
+  EXPECT_EQ(Traces(s), (std::vector<std::string>{"m", "Warning: Uncaught exception, boom", "after"}));
+}
+
 TEST(Avm1Objects, StringNumberAndMathMethods) {
   Script s;
   s.Push(0).Push("Hello").Method("toUpperCase").Trace();
