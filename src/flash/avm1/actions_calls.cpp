@@ -66,10 +66,12 @@ void Interpreter::ActionCallMethod(Step& step) {
     Push(Value());
     return;
   }
+  // A primitive whose class a script replaced is boxed by that class first.
+  const Value target = BoxedForLookup(object);
   Object* holder = nullptr;
-  const Value fn = FindMethod(object, name, holder);
-  Value self = object;
-  if (Object* o = object.AsObject(); o && o->kind == NativeKind::Super)
+  const Value fn = FindMethod(target, name, holder);
+  Value self = target;
+  if (Object* o = target.AsObject(); o && o->kind == NativeKind::Super)
     self = static_cast<SuperData*>(o->native.get())->thisValue;
   CallValue(fn, self, args, holder);
 }

@@ -108,29 +108,33 @@ void Interpreter::ActionEnumerate2(Step&) {
 void Interpreter::ActionInstanceOf(Step&) {
   const Value ctor = Pop();
   const Value object = Pop();
-  // Primitives are instances of nothing, not even of their own class.
-  Push(Value::Bool(InstanceOf(object.AsObject(), ctor.AsObject())));
+  Push(Value::Bool(IsInstance(object, ctor)));
 }
 
 void Interpreter::ActionCastOp(Step&) {
   const Value object = Pop();
   const Value ctor = Pop();
-  Object* o = object.AsObject();
-  Push(InstanceOf(o, ctor.AsObject()) ? object : Value::Null());
+  // The object is boxed first (a script's String class sees "abc" go by), though a
+  // primitive still casts to nothing.
+  if (!object.IsObject() && !object.IsNullish()) BoxPrimitive(object);
+  Push(IsInstance(object, ctor) ? object : Value::Null());
 }
 
 void Interpreter::ActionImplementsOp(Step&) {
   const Value ctor = Pop();
   const double count = ToNumber(Pop());
   const std::size_t n = count > 0 ? static_cast<std::size_t>(std::min(count, 1e4)) : 0;
+  // The stored prototypes, as they are at this moment: one that is no object (or not
+  // there yet) stays a hole in the list. Primitives are not boxed here.
+  const auto storedPrototype = [this](const Value& v) -> Object* {
+    const Property* p = StoredPrototype(v.AsObject());
+    return p ? p->value.AsObject() : nullptr;
+  };
   std::vector<Object*> interfaces;
-  for (std::size_t i = 0; i < n; ++i) {
-    const Value iface = Pop();
-    if (Object* io = iface.AsObject())
-      if (Object* p = Get(io, "prototype").AsObject()) interfaces.push_back(p);
-  }
-  if (Object* c = ctor.AsObject())
-    if (Object* p = Get(c, "prototype").AsObject()) p->interfaces = interfaces;
+  for (std::size_t i = 0; i < n; ++i) interfaces.push_back(storedPrototype(Pop()));
+  Object* p = storedPrototype(ctor);
+  // A class implements its interfaces once; later lists are ignored.
+  if (p && p->interfaces.empty()) p->interfaces = std::move(interfaces);
 }
 
 void Interpreter::ActionExtends(Step&) {

@@ -44,6 +44,12 @@ void Interpreter::ActionDelete(Step& step) {
       return;
     }
   }
+  // Deleting __proto__ cuts the object from its prototypes.
+  if (o && SameName(name, "__proto__", version >= 7) && !o->ProtoValue().IsUndefined()) {
+    o->SetProtoValue(Value());
+    Push(Value::Bool(true));
+    return;
+  }
   const bool deleted = o && o->DeleteOwn(name, version >= 7);
   if (deleted) ForgetAccessors(o, name, version >= 7);
   Push(Value::Bool(deleted));

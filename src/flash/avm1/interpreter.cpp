@@ -160,6 +160,11 @@ Value Interpreter::ToPrimitive(const Value& value, bool preferString) {
 }
 
 Object* Interpreter::ToObject(const Value& value) {
+  if (value.IsObject()) return value.object;
+  return BoxPrimitive(value);
+}
+
+Object* Interpreter::NativeBox(const Value& value) {
   switch (value.type) {
     case Value::Type::Undefined:
     case Value::Type::Null: return nullptr;
@@ -179,6 +184,66 @@ Object* Interpreter::ToObject(const Value& value) {
     }
   }
   return nullptr;
+}
+
+namespace {
+const char* BoxingClassName(Value::Type type) {
+  switch (type) {
+    case Value::Type::Boolean: return "Boolean";
+    case Value::Type::Number: return "Number";
+    case Value::Type::String: return "String";
+    default: return nullptr;
+  }
+}
+}  // namespace
+
+bool Interpreter::BoxesNatively(Value::Type type) {
+  const char* name = BoxingClassName(type);
+  if (!name) return true;
+  Object* builtin = type == Value::Type::Boolean ? rt_.booleanProto
+                    : type == Value::Type::Number ? rt_.numberProto
+                                                  : rt_.stringProto;
+  const bool cs = CaseSensitive();
+  const int version = Version();
+  int depth = 0;
+  for (Object* at = rt_.global; at && depth < 256; at = at->proto, ++depth) {
+    const Property* p = at->FindOwn(name, cs);
+    if (!p || !VisibleIn(p->attributes, version)) continue;
+    if (p->getter) return false;
+    Object* ctor = p->value.AsObject();
+    if (!ctor || !ctor->IsFunction() || ctor->Function()->script) return false;
+    const Property* proto = ctor->FindOwn("prototype", true);
+    return proto && !proto->getter && proto->value.AsObject() == builtin;
+  }
+  return false;
+}
+
+Object* Interpreter::BoxPrimitive(const Value& value) {
+  const char* name = BoxingClassName(value.type);
+  if (!name) return nullptr;
+  if (BoxesNatively(value.type)) return NativeBox(value);
+  // The class is looked up on _global and its prototypes, getters run, without
+  // asking __resolve.
+  const bool cs = CaseSensitive();
+  const int version = Version();
+  Value ctor;
+  int depth = 0;
+  for (Object* at = rt_.global; at && depth < 256; at = at->proto, ++depth) {
+    const Property* p = at->FindOwn(name, cs);
+    if (!p || !VisibleIn(p->attributes, version)) continue;
+    ctor = p->getter ? CallGetter(at, p->name, p->getter, Value::Obj(rt_.global)) : p->value;
+    break;
+  }
+  Object* c = ctor.AsObject();
+  if (!c || !c->IsFunction()) return nullptr;
+  const Value args[] = {value};
+  return Construct(c, args);
+}
+
+Value Interpreter::BoxedForLookup(const Value& value) {
+  if (value.IsObject() || value.IsNullish() || BoxesNatively(value.type)) return value;
+  Object* box = BoxPrimitive(value);
+  return box ? Value::Obj(box) : Value();
 }
 
 std::string Interpreter::TypeOf(const Value& value) {
@@ -201,11 +266,45 @@ std::string Interpreter::TypeOf(const Value& value) {
   return "undefined";
 }
 
+const Property* Interpreter::StoredPrototype(Object* ctor) {
+  if (!ctor) return nullptr;
+  if (ctor->kind == NativeKind::Display) {
+    // A clip's properties live on its script object; a removed clip has none.
+    DisplayObject* display = DisplayOf(*this, ctor);
+    if (!display) return nullptr;
+    if (Object* own = ScriptObjectOf(display)) ctor = own;
+  }
+  return ctor->FindOwn("prototype", CaseSensitive());
+}
+
+Object* Interpreter::ClassPrototype(Object* ctor) {
+  const Property* p = StoredPrototype(ctor);
+  if (!p) return nullptr;
+  Value proto = p->value;
+  if (!proto.IsObject() && !proto.IsNullish()) {
+    Object* box = BoxPrimitive(proto);  // never one of the prototypes, but boxing may run a script's class
+    proto = box ? Value::Obj(box) : Value();
+  }
+  Object* o = proto.AsObject();
+  return o && o->kind != NativeKind::Display ? o : nullptr;
+}
+
+bool Interpreter::IsInstance(const Value& object, const Value& ctor) {
+  if (!object.IsObject()) return false;
+  Object* c = ctor.AsObject();
+  if (!c && !ctor.IsNullish()) c = BoxPrimitive(ctor);
+  return InstanceOf(object.object, c);
+}
+
 bool Interpreter::InstanceOf(Object* object, Object* ctor) {
   if (!object || !ctor) return false;
-  const Value protoValue = Get(ctor, "prototype");
-  Object* proto = protoValue.AsObject();
+  Object* proto = ClassPrototype(ctor);
   if (!proto) return false;
+  if (object->kind == NativeKind::Display) {
+    DisplayObject* display = DisplayOf(*this, object);
+    if (!display) return false;
+    if (Object* own = ScriptObjectOf(display)) object = own;
+  }
   int guard = 0;
   for (Object* at = object->proto; at && guard < 256; at = at->proto, ++guard) {
     if (at == proto) return true;
@@ -216,6 +315,7 @@ bool Interpreter::InstanceOf(Object* object, Object* ctor) {
       while (!pending.empty() && steps++ < 256) {
         Object* p = pending.back();
         pending.pop_back();
+        if (!p) continue;
         if (p == proto) return true;
         for (Object* q : p->interfaces) pending.push_back(q);
       }
@@ -317,7 +417,7 @@ Value Interpreter::GetOf(Object* object, DisplayObject* display, std::string_vie
   if (object->kind == NativeKind::String && SameName(name, "length", cs) && !object->FindOwn(name, cs)) {
     return Value::Number(static_cast<double>(Utf16Length(static_cast<PrimitiveData*>(object->native.get())->value.Text())));
   }
-  if (name.size() == 9 && SameName(name, "__proto__", cs)) return object->proto ? Value::Obj(object->proto) : Value();
+  if (name.size() == 9 && SameName(name, "__proto__", cs)) return object->ProtoValue();
   Object* at = object;
   for (int depth = 0; at && depth < kMaxChain; at = at->proto, ++depth) {
     if (const Property* p = at->FindOwn(name, cs); p && VisibleIn(p->attributes, version)) {
@@ -364,6 +464,10 @@ Value Interpreter::GetOf(Object* object, DisplayObject* display, std::string_vie
 }
 
 Value Interpreter::GetMember(const Value& target, std::string_view name) {
+  if (!target.IsObject() && !target.IsNullish() && !BoxesNatively(target.type)) {
+    const Value box = BoxedForLookup(target);
+    return box.IsObject() ? Get(box.object, name) : Value();
+  }
   switch (target.type) {
     case Value::Type::Object: return Get(target.object, name);
     case Value::Type::String: {
@@ -466,7 +570,7 @@ bool Interpreter::Has(Object* object, std::string_view name) {
   }
   if (object->kind == NativeKind::Array && SameName(name, "length", cs)) return true;
   if (object->kind == NativeKind::String && SameName(name, "length", cs)) return true;
-  if (SameName(name, "__proto__", cs)) return object->proto != nullptr;
+  if (SameName(name, "__proto__", cs)) return !object->ProtoValue().IsUndefined();
   Object* at = object;
   for (int depth = 0; at && depth < kMaxChain; at = at->proto, ++depth) {
     if (const Property* p = at->FindOwn(name, cs); p && VisibleIn(p->attributes, version)) return true;
@@ -498,10 +602,7 @@ void Interpreter::SetProperty(Object* object, std::string_view name, const Value
       return;  // a removed clip takes no properties
     }
   }
-  if (name.size() == 9 && SameName(name, "__proto__", cs)) {
-    object->proto = value.AsObject();
-    return;
-  }
+  const bool isProto = name.size() == 9 && SameName(name, "__proto__", cs);
   Value stored = value;
   // Watchers see the old and new value and decide what is stored.
   if (auto* watchers = object->Watchers()) {
@@ -521,6 +622,10 @@ void Interpreter::SetProperty(Object* object, std::string_view name, const Value
       LeaveAccessor(id, &Reentry::watch);
       break;
     }
+  }
+  if (isProto) {
+    object->SetProtoValue(stored);
+    return;
   }
   const Property* own = object->kind == NativeKind::Array ? object->FindOwn(name, cs) : nullptr;
   if (object->kind == NativeKind::Array && !(own && own->getter)) {  // a property added over an index or length wins
@@ -606,7 +711,8 @@ Value Interpreter::CallFunction(const Value& fn, const Value& thisValue, std::sp
   return Invoke(f, thisValue, args, false, nullptr, nullptr);
 }
 
-Value Interpreter::CallMethod(const Value& target, std::string_view name, std::span<const Value> args) {
+Value Interpreter::CallMethod(const Value& given, std::string_view name, std::span<const Value> args) {
+  const Value target = BoxedForLookup(given);
   Object* holder = nullptr;
   const Value fn = FindMethod(target, name, holder);
   Object* f = fn.AsObject();
@@ -670,8 +776,11 @@ Object* Interpreter::Construct(Object* ctor, std::span<const Value> args) {
 }
 
 Object* Interpreter::NewInstance(Object* ctor) {
-  Object* proto = Get(ctor, "prototype").AsObject();
+  const Value protoValue = Get(ctor, "prototype");
+  Object* proto = protoValue.AsObject();
   Object* instance = rt_.MakeObject(proto ? proto : rt_.objectProto);
+  // A prototype that is a primitive becomes the instance's __proto__ as it is.
+  if (!proto && !protoValue.IsNullish()) instance->SetProtoValue(protoValue);
   instance->Define("__constructor__", Value::Obj(ctor), kDontEnum);
   if (Version() < 7) instance->Define("constructor", Value::Obj(ctor), kDontEnum);
   return instance;
@@ -843,6 +952,18 @@ Value Interpreter::CallTopLevel(const Value& fn, const Value& thisValue, std::sp
   }
   if (frames_.empty()) EndOutermostRun();
   defaultVersion_ = saved;
+  return result;
+}
+
+Value Interpreter::CallHandler(const Value& target, std::string_view name, std::span<const Value> args) {
+  if (throwing_) return Value();
+  const Value result = CallMethod(target, name, args);
+  if (throwing_ && !aborting_) {
+    const Value error = thrown_;
+    throwing_ = false;
+    thrown_ = Value();
+    Trace("Warning: Uncaught exception, " + ToString(error));
+  }
   return result;
 }
 
@@ -1861,6 +1982,8 @@ static Value SuperConstructor(Interpreter& in, Object* from, const Value& thisVa
 }
 
 void Interpreter::CallValue(const Value& fn, const Value& self, const std::vector<Value>& args, Object* holder) {
+  // Calling a primitive boxes it first (a script's class for it runs), then calls nothing.
+  if (!fn.IsObject() && !fn.IsNullish()) BoxedForLookup(fn);
   Object* f = fn.AsObject();
   if (f && f->kind == NativeKind::Super) {
     // super(...) runs the base class's constructor on this object.
@@ -1895,6 +2018,7 @@ void Interpreter::CallValue(const Value& fn, const Value& self, const std::vecto
 }
 
 void Interpreter::ConstructValue(const Value& ctorValue, const std::vector<Value>& args) {
+  if (!ctorValue.IsObject() && !ctorValue.IsNullish()) BoxedForLookup(ctorValue);
   Object* ctor = ctorValue.AsObject();
   if (!ctor || !ctor->IsFunction()) {
     Push(Value());

@@ -109,6 +109,7 @@ class Interpreter final : public MachineInterface {
   std::vector<std::string> Enumerate(Object* object) override;
   Value CallFunction(const Value& fn, const Value& thisValue, std::span<const Value> args) override;
   Value CallMethod(const Value& target, std::string_view name, std::span<const Value> args) override;
+  Value CallHandler(const Value& target, std::string_view name, std::span<const Value> args) override;
   Object* Construct(Object* ctor, std::span<const Value> args) override;
   std::string ToString(const Value& value) override;
   double ToNumber(const Value& value) override;
@@ -197,6 +198,28 @@ class Interpreter final : public MachineInterface {
   void ForgetAccessors(Object* holder, std::string_view name, bool caseSensitive);
   Value FindMethod(const Value& target, std::string_view name, Object*& holder);
   Object* NewInstance(Object* ctor);
+  // Boxing a primitive: the player makes `new _global.String(value)` (Number, Boolean)
+  // with whatever class scripts put there; null when that is no function or refuses.
+  Object* BoxPrimitive(const Value& value);
+  // The built-in wrapper of a primitive (null for undefined and null).
+  Object* NativeBox(const Value& value);
+  // True when boxing values of the type gives the built-in wrapper: _global's class for
+  // it is the built-in one, with its own prototype, reached without a getter. Member
+  // lookups on such primitives go straight to the prototype.
+  bool BoxesNatively(Value::Type type);
+  // value itself, or for a primitive that a script's class boxes, that box (undefined
+  // when boxing fails).
+  Value BoxedForLookup(const Value& value) override;
+  // instanceof and the cast: the class's own stored "prototype" (no getter, no
+  // prototype chain, version flags ignored), boxed when it is a primitive; null when
+  // it is no object or a clip.
+  Object* ClassPrototype(Object* ctor);
+  // The class's own "prototype" property as stored (a clip's on its script object);
+  // null when there is none.
+  const Property* StoredPrototype(Object* ctor);
+  // instanceof on values: a primitive is an instance of nothing; a primitive class is
+  // boxed and then asked.
+  bool IsInstance(const Value& object, const Value& ctor);
   Object* MakeSuper(const Value& thisValue, Object* base);
   Value RootOf(Object* target);
   Value ParentOf(Object* target);

@@ -139,6 +139,9 @@ class MachineInterface {
   virtual Value CallFunction(const Value& fn, const Value& thisValue, std::span<const Value> args) = 0;
   // Calls target's method name; undefined when it has none.
   virtual Value CallMethod(const Value& target, std::string_view name, std::span<const Value> args) = 0;
+  // CallMethod for a handler the player calls in the middle of a script: an exception
+  // it throws is reported in the log and stops there.
+  virtual Value CallHandler(const Value& target, std::string_view name, std::span<const Value> args) = 0;
   // `new ctor(args)`; null when ctor is no function.
   virtual Object* Construct(Object* ctor, std::span<const Value> args) = 0;
 
@@ -146,8 +149,13 @@ class MachineInterface {
   virtual std::string ToString(const Value& value) = 0;
   virtual double ToNumber(const Value& value) = 0;
   virtual bool ToBoolean(const Value& value) = 0;
-  // Primitives boxed in their class (new Number(1), ...); null for undefined and null.
+  // Primitives boxed as the player boxes them, by the class _global holds for their
+  // type (new Number(1), ...); null for undefined and null, and when that class is no
+  // function or refuses the value.
   virtual Object* ToObject(const Value& value) = 0;
+  // value itself, unless it is a primitive whose class a script replaced: then its box
+  // (undefined when boxing fails).
+  virtual Value BoxedForLookup(const Value& value) = 0;
   // valueOf (hint number) or toString (hint string) of objects; primitives unchanged.
   virtual Value ToPrimitive(const Value& value, bool preferString) = 0;
   // "undefined", "null", "boolean", "number", "string", "movieclip", "object", "function".

@@ -312,6 +312,7 @@ bool Object::RemoveWatcher(std::string_view name, bool caseSensitive) {
 
 void Object::Trace(gc::Tracer& tracer) const {
   tracer.Mark(proto);
+  TraceValue(tracer, protoValue);
   for (const Object* i : interfaces) tracer.Mark(i);
   for (const Property& p : properties_) {
     TraceValue(tracer, p.value);

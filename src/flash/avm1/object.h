@@ -189,6 +189,16 @@ class Object : public gc::Cell {
   explicit Object(Object* prototype) : proto(prototype) {}
 
   Object* proto = nullptr;  // __proto__
+  // What scripts read as __proto__ while proto is null: a value that is no object set
+  // there (123, "abc", null) is kept and read back, though lookups stop at it.
+  Value protoValue;
+  // __proto__ as scripts read it.
+  Value ProtoValue() const { return proto ? Value::Obj(proto) : protoValue; }
+  // Sets __proto__: an object becomes the link, anything else is kept as it is.
+  void SetProtoValue(const Value& value) {
+    proto = value.AsObject();
+    protoValue = proto ? Value() : value;
+  }
   NativeKind kind = NativeKind::None;
   std::uint32_t lastOrder = 0;  // the last creation stamp given out (NextOrder)
   std::unique_ptr<NativeData> native;

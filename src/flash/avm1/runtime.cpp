@@ -60,6 +60,8 @@ void Runtime::AddMembers(Object* on, std::span<const Member> members) {
     if (m.setter || (m.attributes & kGetterOnly)) {
       Object* setter = m.setter ? MakeFunction(m.setter) : nullptr;
       on->DefineAccessor(m.name, fn, setter, attributes);
+      // An accessor's setter is the native after its getter.
+      if (setter && m.nativeClass >= 0) natives_[{m.nativeClass, m.nativeIndex + 1}] = setter;
     } else {
       on->Define(m.name, Value::Obj(fn), attributes);
     }

@@ -81,7 +81,8 @@ void TextField::SetText(const QString& text) {
 QString TextField::HtmlText() const { return field_->html ? formatted_.ToHtml() : formatted_.Text(); }
 
 void TextField::SetHtmlText(const QString& html) {
-  if (!field_->html) {
+  // A style sheet makes even a plain field read HTML.
+  if (!field_->html && !styles) {
     SetText(html);
     return;
   }

@@ -395,6 +395,22 @@ TEST_F(Language, NativeTables) {
   EXPECT_EQ(o->FindOwn("c", true)->attributes, kVersion8);  // 200,2 is max
   EXPECT_EQ(o->FindOwn("f", true)->attributes, 0);          // kept its own attributes
   EXPECT_EQ(machine.Get(o, "g").AsObject(), machine.Get(Global("Math").AsObject(), "cos").AsObject());
+
+  // ASSetNativeAccessor: a getter and setter pair per name. A name that was there takes
+  // the version its list gives too; a number without a native still makes the name.
+  Object* filters = machine.Get(Global("flash").AsObject(), "filters").AsObject();
+  Object* filter = machine.Construct(machine.Get(filters, "ConvolutionFilter").AsObject(), {});
+  ASSERT_NE(filter, nullptr);
+  Object* a = machine.NewObject();
+  a->Define("opacity", Str("mine"));
+  machine.CallFunction(Global("ASSetNativeAccessor"), Value(),
+                       std::vector<Value>{Value::Obj(a), Num(1109), Str("9opacity,,1late"), Num(17)});
+  EXPECT_EQ(a->FindOwn("opacity", true)->attributes, kVersion9);
+  EXPECT_NE(a->FindOwn("late", true), nullptr);
+  machine.CallFunction(Global("ASSetNativeAccessor"), Value(),
+                       std::vector<Value>{Value::Obj(filter), Num(1109), Str("opacity"), Num(17)});
+  machine.Set(filter, "opacity", Num(0.2));
+  EXPECT_DOUBLE_EQ(machine.Get(filter, "alpha").number, 0.2);
 }
 
 TEST_F(Language, ErrorAndBroadcaster) {

@@ -184,6 +184,83 @@ TEST(Avm1Objects, SuperFollowsANewPrototypeChainOfThis) {
   EXPECT_EQ(Traces(s), (std::vector<std::string>{"1,2", "2", "false"}));
 }
 
+TEST(Avm1Objects, AProtoThatIsNoObjectReadsBackAndEndsTheChain) {
+  Script s;
+  // o = {}; o.__proto__ = 5; trace(o.__proto__); trace(typeof o.__proto__); trace(o.toString)
+  s.Push("o").Push(0).Op(0x43).SetVariable();
+  s.Get("o").Push("__proto__").Push(5).Op(0x4F);
+  s.Get("o").Member("__proto__").Trace();
+  s.Get("o").Member("__proto__").Op(0x44).Trace();
+  s.Get("o").Member("toString").Trace();
+  // o.__proto__ = null reads null; delete o.__proto__ leaves nothing
+  s.Get("o").Push("__proto__").PushNull().Op(0x4F);
+  s.Get("o").Member("__proto__").Trace();
+  s.Get("o").Push("__proto__").Op(0x3A).Trace();
+  s.Get("o").Member("__proto__").Trace();
+  EXPECT_EQ(Traces(s), (std::vector<std::string>{"5", "number", "undefined", "null", "true", "undefined"}));
+}
+
+TEST(Avm1Objects, InstanceofReadsTheClassesOwnStoredPrototype) {
+  // function C() {}  x = new C();
+  Script s;
+  s.Function("C", {}, Script());
+  s.Push("x").Push(0).Push("C").Op(0x40).SetVariable();
+  // k = {prototype: C.prototype}: a plain object with the prototype is a class too
+  s.Push("k").Push("prototype").Get("C").Member("prototype").Push(1).Op(0x43).SetVariable();
+  s.Get("x").Get("k").Op(0x54).Trace();
+  // j = {__proto__: k}: an inherited prototype is not looked at
+  s.Push("j").Push("__proto__").Get("k").Push(1).Op(0x43).SetVariable();
+  s.Get("x").Get("j").Op(0x54).Trace();
+  // C.addProperty("prototype", getter, null): the getter is not asked, the value stays
+  Script getter;
+  getter.Push(0).Op(0x43).Op(0x3E);
+  s.PushNull().Function("", {}, getter).Push("prototype").Push(3).Get("C").Method("addProperty").Op(0x17);
+  s.Get("x").Get("C").Op(0x54).Trace();
+  // primitives are instances of nothing
+  s.Push("abc").Get("String").Op(0x54).Trace();
+  // I1 and I2: C implements I1, then I2 (ignored: a class implements once)
+  s.Function("I1", {}, Script()).Function("I2", {}, Script());
+  s.Get("I1").Push(1).Get("C").Op(0x2C);
+  s.Get("I2").Push(1).Get("C").Op(0x2C);
+  s.Get("x").Get("I1").Op(0x54).Trace();
+  s.Get("x").Get("I2").Op(0x54).Trace();
+  EXPECT_EQ(Traces(s), (std::vector<std::string>{"true", "false", "true", "false", "true", "false"}));
+}
+
+TEST(Avm1Objects, APrimitiveIsBoxedByTheClassScriptsPutOnGlobal) {
+  // function S(v) { trace("boxed " + v); }  _global.String = S;
+  Script body;
+  body.Push("boxed ").Get("v").Op(0x47).Trace();
+  Script s;
+  s.Function("S", {"v"}, body);
+  s.Get("_global").Push("String").Get("S").Op(0x4F);
+  // "hi".length asks the box, an S without a length
+  s.Push("hi").Member("length").Trace();
+  // S.prototype.twice = function () { return "t"; }  trace("hi".twice())
+  Script twice;
+  twice.Push("t").Op(0x3E);
+  s.Get("S").Member("prototype").Push("twice").Function("", {}, twice).Op(0x4F);
+  s.Push(0).Push("hi").Method("twice").Trace();
+  // _global.String = 5: nothing boxes the string, its members are undefined
+  s.Get("_global").Push("String").Push(5).Op(0x4F);
+  s.Push("hi").Member("length").Trace();
+  // numbers still box natively
+  s.Push(0).Push(12).Method("toString").Trace();
+  EXPECT_EQ(Traces(s), (std::vector<std::string>{"boxed hi", "undefined", "boxed hi", "t", "undefined", "12"}));
+}
+
+TEST(Avm1Objects, ANewEmptyClipRunsItsOnConstructOnItsOwn) {
+  // MovieClip.prototype.onConstruct = function () { trace(this._name); throw "boom"; };
+  Script handler;
+  handler.Get("this").Member("_name").Trace().Push("boom").Op(0x2A);
+  Script s;
+  s.Get("MovieClip").Member("prototype").Push("onConstruct").Function("", {}, handler).Op(0x4F);
+  // this.createEmptyMovieClip("m", 1); trace("after"): the throw stops in the handler
+  s.Push(1).Push("m").Push(2).Get("this").Method("createEmptyMovieClip").Op(0x17);
+  s.TraceString("after");
+  EXPECT_EQ(Traces(s), (std::vector<std::string>{"m", "Warning: Uncaught exception, boom", "after"}));
+}
+
 TEST(Avm1Objects, StringNumberAndMathMethods) {
   Script s;
   s.Push(0).Push("Hello").Method("toUpperCase").Trace();

@@ -97,5 +97,37 @@ TEST(TextStyleSheet, AFieldStylesItsHtmlTextByClass) {
   EXPECT_TRUE(styled.bold.value_or(false));
 }
 
+TEST(TextStyleSheet, UnderASheetAPlainFieldReadsHtmlAndGivesItBackAsItWas) {
+  FieldSpec plain;  // a plain (not HTML) field
+  auto run = StartFieldMovie(plain);
+  ASSERT_TRUE(run->player);
+  Interpreter& m = avm1::HostOf(*run->player).Machine();
+  auto* field = static_cast<TextField*>(run->player->Root().ChildByName("f", true));
+  ASSERT_TRUE(field);
+  Object* object = avm1::ScriptObjectOf(field);
+  const auto text = [&](const char* name) { return m.ToString(m.Get(object, name)); };
+  Object* textField = m.Get(m.Rt().global, "TextField").AsObject();
+  Object* sheet = m.Construct(m.Get(textField, "StyleSheet").AsObject(), {});
+  // A clip is no style sheet.
+  m.Set(object, "styleSheet", m.Get(m.Rt().global, "_root"));
+  EXPECT_TRUE(m.Get(object, "styleSheet").IsUndefined());
+
+  m.Set(object, "styleSheet", Value::Obj(sheet));
+  m.Set(object, "text", m.Str("<b>a</b>b"));
+  EXPECT_EQ(text("text"), "ab");
+  EXPECT_EQ(text("htmlText"), "<b>a</b>b");
+  EXPECT_FALSE(m.Get(object, "html").boolean);
+  // Setting the sheet again keeps the HTML; taking it away leaves plain text.
+  m.Set(object, "styleSheet", Value::Obj(sheet));
+  EXPECT_EQ(text("htmlText"), "<b>a</b>b");
+  m.Set(object, "styleSheet", Value::Null());
+  EXPECT_EQ(text("htmlText"), "ab");
+  m.Set(object, "text", m.Str("<b>c</b>"));
+  EXPECT_EQ(text("text"), "<b>c</b>");
+  // A sheet set over plain text shows it as HTML, escaped.
+  m.Set(object, "styleSheet", Value::Obj(sheet));
+  EXPECT_NE(text("htmlText").find("&lt;b&gt;c"), std::string::npos);
+}
+
 }  // namespace
 }  // namespace vantrel::flash::avm1

@@ -13,9 +13,10 @@ Value GetDepth(Call& call) {
   return d ? Value::Number(d->depth) : Value();
 }
 
-// Unlike the clip's, the button's tabIndex shows in for..in.
+// Unlike the clip's, the button's getDepth, tabIndex, enabled and useHandCursor show
+// in for..in.
 const Member kMethods[] = {
-    {"getDepth", GetDepth, nullptr, kDontEnum | kVersion6},
+    {"getDepth", GetDepth, nullptr, kVersion6},
     {"tabIndex", GetDisplayTabIndex, SetDisplayTabIndex, kDontDelete | kVersion6},
 };
 
@@ -25,8 +26,8 @@ void InstallButton(Runtime& rt) {
   Object* ctor = rt.MakeClass(ButtonConstructor, nullptr);
   rt.buttonProto = Runtime::PrototypeOf(ctor);
   rt.AddMembers(rt.buttonProto, kMethods);
-  rt.buttonProto->Define("useHandCursor", Value::Bool(true), kDontEnum);
-  rt.buttonProto->Define("enabled", Value::Bool(true), kDontEnum);
+  rt.buttonProto->Define("enabled", Value::Bool(true));
+  rt.buttonProto->Define("useHandCursor", Value::Bool(true));
   rt.global->Define("Button", Value::Obj(ctor), kDontEnum);
   rt.prototypes["Button"] = rt.buttonProto;
 }

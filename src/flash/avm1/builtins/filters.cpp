@@ -558,16 +558,18 @@ void InstallFilters(Runtime& rt) {
       {"matrix", GetMatrix, SetMatrix, kEnum},
       {"clone", Clone, nullptr, kEnum},
   };
+  // The convolution filter's accessors are ASnative(1109, 1) and (1109, 2) on: a
+  // getter and its setter per property.
   static const Member convolution[] = {
-      {"matrixX", GetMatrixX, SetMatrixX, kEnum},
-      {"matrixY", GetMatrixY, SetMatrixY, kEnum},
-      {"matrix", GetMatrix, SetMatrix, kEnum},
-      {"divisor", GetNumber<&ScriptFilter::divisor>, SetDivisor, kEnum},
-      {"bias", GetNumber<&ScriptFilter::bias>, SetBias, kEnum},
-      {"preserveAlpha", GetBool<&ScriptFilter::preserveAlpha>, SetBool<&ScriptFilter::preserveAlpha>, kEnum},
-      {"clamp", GetBool<&ScriptFilter::clamp>, SetBool<&ScriptFilter::clamp>, kEnum},
-      {"color", GetColor, SetColor, kEnum},
-      {"alpha", GetNumber<&ScriptFilter::alpha>, SetAlpha, kEnum},
+      {"matrixX", GetMatrixX, SetMatrixX, kEnum, 1109, 1},
+      {"matrixY", GetMatrixY, SetMatrixY, kEnum, 1109, 3},
+      {"matrix", GetMatrix, SetMatrix, kEnum, 1109, 5},
+      {"divisor", GetNumber<&ScriptFilter::divisor>, SetDivisor, kEnum, 1109, 7},
+      {"bias", GetNumber<&ScriptFilter::bias>, SetBias, kEnum, 1109, 9},
+      {"preserveAlpha", GetBool<&ScriptFilter::preserveAlpha>, SetBool<&ScriptFilter::preserveAlpha>, kEnum, 1109, 11},
+      {"clamp", GetBool<&ScriptFilter::clamp>, SetBool<&ScriptFilter::clamp>, kEnum, 1109, 13},
+      {"color", GetColor, SetColor, kEnum, 1109, 15},
+      {"alpha", GetNumber<&ScriptFilter::alpha>, SetAlpha, kEnum, 1109, 17},
       {"clone", Clone, nullptr, kEnum},
   };
   static const Member displacement[] = {

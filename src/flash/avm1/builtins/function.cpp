@@ -26,7 +26,9 @@ Value FunctionConstruct(Call& call) {
 Value ThisArgument(Call& call) {
   if (call.Count() == 0) return Value();
   const Value given = call.Arg(0);
-  return given.IsNullish() ? Value::Obj(call.machine.Rt().global) : given;
+  if (given.IsNullish()) return Value::Obj(call.machine.Rt().global);
+  const Value boxed = call.machine.BoxedForLookup(given);
+  return boxed.IsNullish() ? Value::Obj(call.machine.Rt().global) : boxed;
 }
 
 Value CallMethod(Call& call) {

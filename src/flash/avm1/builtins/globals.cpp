@@ -276,9 +276,19 @@ Value SetNatives(Call& call) {
     if (!name.empty()) {
       const bool exists = object->FindOwn(name, true) != nullptr;
       if (Accessor) {
+        // The property takes the version its name gives, even one that was there
+        // (hidden from older code, it leaves a prototype's value showing); numbers
+        // without a native still make the property, reading undefined.
+        constexpr std::uint16_t kVersions = kVersion6 | kVersion7 | kVersion8 | kVersion9 | kVersion10;
+        const std::uint16_t attributes =
+            static_cast<std::uint16_t>((exists ? object->FindOwn(name, true)->attributes & ~kVersions : 0) | version);
         Object* getter = rt.Native(classNumber, index);
         Object* setter = rt.Native(classNumber, index + 1);
-        if (getter) object->DefineAccessor(name, getter, setter, exists ? object->FindOwn(name, true)->attributes : version);
+        if (getter) {
+          object->DefineAccessor(name, getter, setter, attributes);
+        } else {
+          object->Define(name, Value(), attributes).attributes = attributes;
+        }
       } else if (Object* fn = rt.Native(classNumber, index)) {
         if (exists) {
           object->Define(name, Value::Obj(fn));

@@ -156,7 +156,10 @@ Value CreateEmptyMovieClip(Call& call) {
   child->placedByScript = true;
   clip->AddChild(child, *depth);
   HostOf(player).PostInstantiate(child, nullptr, true);
-  return DisplayValue(child);
+  // The new clip's onConstruct (usually one on MovieClip.prototype) runs at once.
+  const Value made = DisplayValue(child);
+  call.machine.CallHandler(made, "onConstruct", {});
+  return made;
 }
 
 Value DuplicateMovieClip(Call& call) {

@@ -40,7 +40,7 @@ Value HasOwnProperty(Call& call) {
   if (!call.self || call.Count() == 0) return Value::Bool(false);
   const std::string name = ArgString(call, 0);
   // __proto__ is every object's own property in the player.
-  if (call.self->proto && SameName(name, "__proto__", call.machine.CaseSensitive())) return Value::Bool(true);
+  if (SameName(name, "__proto__", call.machine.CaseSensitive())) return Value::Bool(!call.self->ProtoValue().IsUndefined());
   // Properties hidden from this version still count as own.
   return Value::Bool(call.self->FindOwn(name, call.machine.CaseSensitive()) != nullptr ||
                      IsOwnArrayElement(call.self, name));

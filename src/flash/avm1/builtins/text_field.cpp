@@ -31,9 +31,16 @@ Rgba RgbFrom(double value) {
 // else takes the style sheet away.
 void SetFieldStyleSheet(MachineInterface& machine, TextField& field, const Value& value) {
   Object* sheet = value.AsObject();
+  if (sheet && sheet->kind == NativeKind::Display) sheet = nullptr;  // a clip is no style sheet
   field.styleSheetObject = sheet;
-  if (sheet) field.styles = std::make_shared<const TextStyles>(ReadStyleSheet(machine, sheet));
-  else field.styles.reset();
+  if (!sheet) {
+    field.styles.reset();
+    field.styledSource.reset();
+    return;
+  }
+  field.styles = std::make_shared<const TextStyles>(ReadStyleSheet(machine, sheet));
+  // The HTML the field was given under a sheet is styled again by the new one.
+  if (field.styledSource) field.SetHtmlText(*field.styledSource);
 }
 
 #define FIELD_GETTER(Name, expr)           \
@@ -56,15 +63,32 @@ FIELD_GETTER(GetText, call.machine.Str(f->Text().toStdString()))
 Value SetText(Call& call) {
   TextField* f = FieldOf(call);
   if (!f) return {};
-  f->SetText(QString::fromStdString(call.machine.ToString(call.Arg(0))));
+  const QString text = QString::fromStdString(call.machine.ToString(call.Arg(0)));
+  // Under a style sheet, text is read as HTML too.
+  if (f->styles) {
+    f->styledSource = text;
+    f->SetHtmlText(text);
+  } else {
+    f->SetText(text);
+  }
   if (!f->variable.empty() && call.machine.HasPlayer()) HostOf(call.machine).StoreTextVariable(*f);
   return {};
 }
-FIELD_GETTER(GetHtmlText, call.machine.Str(f->HtmlText().toStdString()))
+// While a style sheet styles the field, htmlText reads back the HTML it was given as
+// it was, or the field's text as HTML when it was given none, even in a plain field.
+Value GetHtmlText(Call& call) {
+  TextField* f = FieldOf(call);
+  if (!f) return {};
+  if (f->styles && f->styledSource) return call.machine.Str(f->styledSource->toStdString());
+  const QString html = f->styles ? f->Formatted().ToHtml() : f->HtmlText();
+  return call.machine.Str(html.toStdString());
+}
 Value SetHtmlText(Call& call) {
   TextField* f = FieldOf(call);
   if (!f) return {};
-  f->SetHtmlText(QString::fromStdString(call.machine.ToString(call.Arg(0))));
+  const QString html = QString::fromStdString(call.machine.ToString(call.Arg(0)));
+  if (f->styles) f->styledSource = html;
+  f->SetHtmlText(html);
   return {};
 }
 FIELD_GETTER(GetHtml, Value::Bool(f->Field().html))
