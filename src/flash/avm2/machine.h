@@ -107,15 +107,14 @@ class Machine {
   enum class FramePhase { Idle, Enter, Construct, Scripts, Exit };
   FramePhase framePhase = FramePhase::Idle;
   int gotoFrameDepth = 0;  // nested frames a goto ran
-  // A goto a frame script makes waits until that script returns (clip object, 0-based
-  // frame, play); frameScriptDepth counts the frame scripts running.
+  // A goto a clip's own frame script makes waits until that script returns (clip
+  // object, 0-based frame, play); the running script's clip is an entry with frame -1.
   struct QueuedGoto {
     Object* clip = nullptr;
     int frame = 0;
     bool play = false;
   };
   std::vector<QueuedGoto> queuedGotos;
-  int frameScriptDepth = 0;
   // Clips with frame scripts (addFrameScript), with the frame each last ran.
   std::vector<std::pair<Object*, int>> scriptedClips;
   // setTimeout/setInterval: due time in milliseconds of movie time.

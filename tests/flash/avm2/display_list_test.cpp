@@ -229,5 +229,31 @@ TEST(Avm2Timeline, AGotoInTheClipsOwnFrameScriptWaitsForTheScriptToReturn) {
                    "frameConstructed", "exitFrame", "exitFrame", "exitFrame"}));
 }
 
+// The objects a frame places are made once its tags are done: one the same frame
+// removes again is never constructed and never heard of.
+TEST(Avm2Timeline, WhatAFrameRemovesAgainIsNeverConstructed) {
+  AbcWriter w;
+  Code code{w};
+  Listen(code, L(0), "added", TracingListener(w, "target.name"));
+  Listen(code, L(0), "removed", TracingListener(w, "target.name"));
+  Bytes sprite = ShowFrame();
+  PutBytes(sprite, End());
+  Bytes extra = DefineSprite(5, 1, sprite);
+  PutBytes(extra, ShowFrame());
+  for (const char* name : {"first", "second"}) {
+    Place place;
+    place.character = 5;
+    place.name = name;
+    PutBytes(extra, PlaceObject2(place));
+    if (std::string(name) == "first") PutBytes(extra, RemoveObject2(1));
+  }
+  PutBytes(extra, ShowFrame());
+  PutBytes(extra, RemoveObject2(1));
+  const auto ticks = [](FlashControl& c) {
+    for (int i = 0; i < 3; ++i) c.Tick();
+  };
+  EXPECT_EQ(RunDocument(w, code, ticks, extra), (Lines{"added root1", "added second", "removed second"}));
+}
+
 }  // namespace
 }  // namespace vantrel::flash::avm2

@@ -320,7 +320,11 @@ Object* AllocateDisplay(Machine& m, ClassObject* cls) {
         d = m.player->Create(m.player->RootMovie(), std::make_shared<BitmapDataCharacter>(nullptr, false), 0);
         if (d) d->name = "instance" + std::to_string(m.player->NextInstanceNumber());
       }
-      if (!d && isDisplay) d = m.player->CreateEmptyClip(m.player->RootMovie());
+      // Every display object a script makes is named for the next instance number.
+      if (!d && isDisplay) {
+        d = m.player->CreateEmptyClip(m.player->RootMovie());
+        d->name = "instance" + std::to_string(m.player->NextInstanceNumber());
+      }
     }
     if (d) {
       o->display = d;
@@ -606,12 +610,16 @@ Value SetTabIndex(Machine& m, const Value& self, const Value* args, int argc) {
   if (changed) DispatchSimple(m, self, "tabIndexChange", true);
   return Value();
 }
+// The stage's own tabChildren is always true: setting it sets the root's.
 Value GetTabChildren(Machine& m, const Value& self, const Value*, int) {
-  const auto it = m.interactive.find(Display(m, self));
+  DisplayObject* d = Display(m, self);
+  if (IsStageHost(m, d)) return Value::Bool(true);
+  const auto it = m.interactive.find(d);
   return Value::Bool(it == m.interactive.end() || it->second.tabChildren);
 }
 Value SetTabChildren(Machine& m, const Value& self, const Value* args, int argc) {
   DisplayObject* d = Display(m, self);
+  if (IsStageHost(m, d) && m.player) return SetTabChildren(m, ObjectFor(m, &m.player->Root()), args, argc);
   const bool value = m.ToBoolean(Arg(args, argc, 0));
   bool& children = m.interactive[d].tabChildren;
   const bool changed = children != value;
@@ -1221,10 +1229,8 @@ void RunFrameScript(Machine& m, NativeObject* o, CallerHolds holds) {
     ScriptScope(Machine& machine, Object* clip) : m(machine) {
       outer.swap(m.queuedGotos);
       m.queuedGotos.push_back({clip, -1, false});
-      ++m.frameScriptDepth;
     }
     ~ScriptScope() {
-      --m.frameScriptDepth;
       std::vector<Machine::QueuedGoto> made;
       made.swap(m.queuedGotos);
       m.queuedGotos.swap(outer);
@@ -1273,6 +1279,19 @@ void BindName(Machine& m, NativeObject* parent, DisplayObject* child) {
     const Object::Property* p = parent->FindOwn(child->name);
     const Value v = ObjectFor(m, child);
     if (!p || !m.StrictEquals(p->value, v)) parent->SetOwn(child->name, v);
+  }
+}
+
+// Sets the parent's property named name to null where it holds child.
+void UnbindName(Machine& m, NativeObject* parent, const std::string& name, Object* child) {
+  const std::uint32_t id = m.FindId(name);
+  const Binding* b = parent->traits && id != kNoName ? parent->traits->Find(id, m.PublicName(name), m) : nullptr;
+  if (b && b->kind == Binding::Kind::Slot && b->slot < parent->slotValues.size()) {
+    Value& slot = parent->slotValues[b->slot];
+    if (slot.IsObject() && slot.object == child) slot = Value::Null();
+  } else if (!b && parent->dynamic) {
+    const Object::Property* p = parent->FindOwn(name);
+    if (p && p->value.IsObject() && p->value.object == child) parent->SetOwn(name, Value::Null());
   }
 }
 
@@ -1364,6 +1383,13 @@ void TimelineRemoving(Machine& m, DisplayObject* object) {
   const auto it = m.displayObjects.find(object);
   if (it == m.displayObjects.end()) return;
   m.Guard([&] { Removing(m, Value::Obj(it->second)); });
+  // The parent's property for a child the timeline takes away is cleared (one a script
+  // took away keeps it).
+  MovieClip* parent = object->Parent();
+  if (!parent || object->name.empty() || object->placedByScript) return;
+  const auto parentObject = m.displayObjects.find(parent);
+  if (parentObject == m.displayObjects.end()) return;
+  UnbindName(m, static_cast<NativeObject*>(parentObject->second), object->name, it->second);
 }
 
 // Tells every enterFrame (or other frame event) listener.
