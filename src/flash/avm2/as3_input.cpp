@@ -77,6 +77,12 @@ DisplayObject* LayerMask(MovieClip& parent, DisplayObject& child) {
   return mask;
 }
 
+// The main timeline of a movie (the first one, or one a Loader loaded).
+bool IsMovieRoot(const DisplayObject& object) {
+  if (object.Kind() != DisplayKind::MovieClip || !object.Movie() || !object.Movie()->movie) return false;
+  return static_cast<const MovieClip&>(object).GetTimeline() == &object.Movie()->movie->root;
+}
+
 }  // namespace
 
 bool As3Movie::Interactive(DisplayObject& object) {
@@ -121,7 +127,9 @@ As3Movie::Pick As3Movie::PickIn(MovieClip& clip, QPointF stage, int nesting) {
     if (child->Kind() == DisplayKind::MovieClip && child->mouseChildren && !hasHitArea) {
       const Pick inner = PickIn(static_cast<MovieClip&>(*child), stage, nesting + 1);
       if (inner.target) return inner;
-      if (inner.hit && child->mouseEnabled) return {true, child};
+      // A movie's root is never a target itself: a hit on it is its container's (the
+      // Loader's).
+      if (inner.hit && child->mouseEnabled && !IsMovieRoot(*child)) return {true, child};
       hit = hit || inner.hit;
       continue;
     }
@@ -146,9 +154,9 @@ DisplayObject* As3Movie::ObjectUnderPointer() {
     if (root.visible && !root.Removed()) {
       if (!root.mouseChildren) {
         if (root.mouseEnabled && Covers(root, stage, 0)) return &root;
-      } else if (const Pick hit = PickIn(root, stage, 0); hit.hit) {
-        if (hit.target) return hit.target;
-        if (root.mouseEnabled) return &root;
+      } else if (const Pick hit = PickIn(root, stage, 0); hit.hit && hit.target) {
+        // What the root holds that takes no mouse events is the stage's.
+        return hit.target;
       }
     }
   }

@@ -1398,7 +1398,9 @@ void Machine::TraceRoots(gc::Tracer& tracer) const {
   for (const auto& [display, object] : displayObjects) tracer.Mark(object);
   for (const auto& [display, kept] : keptOnDisplay)
     for (const auto& [name, value] : kept) TraceValue(tracer, value);
-  for (const Object* o : frameListeners) tracer.Mark(o);
+  for (const auto& [type, listeners] : frameListeners)
+    for (const Object* o : listeners) tracer.Mark(o);
+  for (const QueuedGoto& g : queuedGotos) tracer.Mark(g.clip);
   tracer.Mark(media);
   for (const auto& [alias, cls] : classByAlias) tracer.Mark(cls);
   for (const auto& [cls, alias] : aliasOfClass) tracer.Mark(cls);

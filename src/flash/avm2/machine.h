@@ -85,8 +85,10 @@ class Machine {
   flash::MovieRuntime* player = nullptr;
   // Display objects and the script objects that stand for them.
   std::unordered_map<const DisplayObject*, Object*> displayObjects;
-  // Objects listening for enterFrame (the player tells every one of them each frame).
-  std::vector<Object*> frameListeners;
+  // Objects listening for the frame events (enterFrame, frameConstructed, exitFrame,
+  // render), per event in the order each first listened for it: the player tells them in
+  // that order every frame.
+  std::map<std::string, std::vector<Object*>> frameListeners;
   // What scripts set of an interactive object's part in the tab order and the mouse
   // input: tabEnabled (unset: its class's default), tabChildren, a sprite's hitArea.
   struct InteractiveSettings {
@@ -101,13 +103,22 @@ class Machine {
   // Stage.invalidate() was called: the display objects hear render once the frame's
   // exitFrame has run.
   bool stageInvalidated = false;
-  // Where the player is in its frame: a goto in a frame script leaves the new frame's
-  // script to the frame's own script step; anywhere else (enterFrame and exitFrame
-  // listeners, constructors, input and timer events) the goto runs a frame of its own:
-  // frameConstructed, the frame scripts, exitFrame.
+  // Where the player is in its frame. A goto in a frame script waits until the script
+  // returns; anywhere else (enterFrame and exitFrame listeners, constructors, input and
+  // timer events), and once the script returned, a goto of a version 10 movie runs a
+  // frame of its own: frameConstructed, the frame scripts, exitFrame. Version 9 movies
+  // leave the new frame's script to the frame's own script step.
   enum class FramePhase { Idle, Enter, Construct, Scripts, Exit };
   FramePhase framePhase = FramePhase::Idle;
   int gotoFrameDepth = 0;  // nested frames a goto ran
+  // A goto a clip's own frame script makes waits until that script returns (clip
+  // object, 0-based frame, play); the running script's clip is an entry with frame -1.
+  struct QueuedGoto {
+    Object* clip = nullptr;
+    int frame = 0;
+    bool play = false;
+  };
+  std::vector<QueuedGoto> queuedGotos;
   // Clips with frame scripts (addFrameScript), with the frame each last ran.
   std::vector<std::pair<Object*, int>> scriptedClips;
   // setTimeout/setInterval: due time in milliseconds of movie time.

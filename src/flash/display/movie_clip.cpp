@@ -265,6 +265,8 @@ void MovieClip::Trace(gc::Tracer& tracer) const {
   for (const auto& [depth, child] : children_) tracer.Mark(child);
   for (DisplayObject* state : stateObjects)
     if (state) tracer.Mark(state);
+  if (placedInBatch_)
+    for (DisplayObject* placed : *placedInBatch_) tracer.Mark(placed);
 }
 
 void MovieClip::QueueEvent(std::uint32_t eventBits, const char* method) {
@@ -310,8 +312,10 @@ void MovieClip::RunFrameTags(int frame, bool runActions) {
   }
   current_ = frame;
   if (player_.sounds && runActions) player_.sounds->FrameShown(this, timeline_, frame);
+  std::vector<DisplayObject*> batch;
+  std::vector<DisplayObject*>* outer = BeginPlacementBatch(batch);
   for (const DisplayCommand& command : timeline_->FrameAt(frame).commands) {
-    if (removed_) return;
+    if (removed_) break;
     switch (command.type) {
       case DisplayCommand::Type::Place: Place(command.place, frame); break;
       case DisplayCommand::Type::Remove: {
@@ -330,6 +334,7 @@ void MovieClip::RunFrameTags(int frame, bool runActions) {
       case DisplayCommand::Type::Import: player_.RunLibraryInitActions(this, movie_, command.url); break;
     }
   }
+  EndPlacementBatch(outer);
 }
 
 void MovieClip::ApplyPlacement(DisplayObject& object, const PlaceCommand& command) {
@@ -374,8 +379,30 @@ DisplayObject* MovieClip::Instantiate(const PlaceCommand& command, int frame) {
   } else if (object->Kind() == DisplayKind::Video) {
     player_.Scripts().VideoPlaced(*object);
   }
-  player_.Scripts().Placed(*object);
+  if (placedInBatch_) placedInBatch_->push_back(object);
+  else player_.Scripts().Placed(*object);
   return object;
+}
+
+std::vector<DisplayObject*>* MovieClip::BeginPlacementBatch(std::vector<DisplayObject*>& batch) {
+  std::vector<DisplayObject*>* outer = placedInBatch_;
+  // Only ActionScript 3 constructs what it places after the batch. A batch a script
+  // starts inside another (a goto from a removal's event) joins it.
+  if (!outer && movie_ && movie_->movie && movie_->movie->actionScript3) placedInBatch_ = &batch;
+  return outer;
+}
+
+void MovieClip::EndPlacementBatch(std::vector<DisplayObject*>* outer) {
+  std::vector<DisplayObject*>* batch = placedInBatch_;
+  placedInBatch_ = outer;
+  if (!batch || batch == outer) return;
+  std::vector<DisplayObject*> placed;
+  placed.swap(*batch);
+  for (DisplayObject* object : placed) {
+    // The scripts of one object may remove the next one: it is still traced here.
+    if (object->Removed() || object->Parent() != this || ChildAt(object->depth) != object) continue;
+    player_.Scripts().Placed(*object);
+  }
 }
 
 void MovieClip::Place(const PlaceCommand& command, int frame) {
@@ -424,14 +451,17 @@ void MovieClip::ConstructFrame() {
   constructPending_ = false;
   std::vector<PendingPlacement> placements;
   placements.swap(pending_);
+  std::vector<DisplayObject*> batch;
+  std::vector<DisplayObject*>* outer = BeginPlacementBatch(batch);
   for (const PendingPlacement& placement : placements) {
-    if (removed_) return;
+    if (removed_) break;
     if (placement.created) {
       Instantiate(placement.place, placement.frame);
     } else if (DisplayObject* child = ChildAt(placement.depth)) {
       Modify(*child, placement.place);
     }
   }
+  EndPlacementBatch(outer);
 }
 
 void MovieClip::Modify(DisplayObject& existing, const PlaceCommand& command) {
@@ -557,6 +587,8 @@ void MovieClip::Jump(int frame, bool construct) {
       }
     }
   };
+  std::vector<DisplayObject*> batch;
+  std::vector<DisplayObject*>* outer = BeginPlacementBatch(batch);
   apply(true);
   current_ = frame;
   if (player_.sounds) player_.sounds->FrameShown(this, timeline_, frame);
@@ -564,6 +596,7 @@ void MovieClip::Jump(int frame, bool construct) {
     if (command.type == DisplayCommand::Type::Action) player_.QueueBlock(this, command.actions);
   }
   apply(false);
+  EndPlacementBatch(outer);
 }
 
 void MovieClip::NextFrame() {

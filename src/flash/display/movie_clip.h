@@ -151,6 +151,14 @@ class MovieClip : public DisplayObject {
   };
   std::vector<PendingPlacement> pending_;
   bool constructPending_ = false;
+  // ActionScript 3 objects a batch of placements made (a frame's tags, a goto), told to
+  // the scripts once the batch is done: one the same batch removed again is never
+  // constructed. Null outside a batch.
+  std::vector<DisplayObject*>* placedInBatch_ = nullptr;
+  // Starts a batch (batch is where its objects are kept); EndPlacementBatch tells the
+  // scripts of the objects still in place, in the order they were placed.
+  std::vector<DisplayObject*>* BeginPlacementBatch(std::vector<DisplayObject*>& batch);
+  void EndPlacementBatch(std::vector<DisplayObject*>* outer);
 
   const Timeline* timeline_ = nullptr;
   std::map<std::int32_t, DisplayObject*> children_;

@@ -1,6 +1,7 @@
 // The display list as ActionScript 3 code sees it: child order and moves between
 // parents, the errors of bad indices and cycles, and events travelling through the
-// capture, target and bubble phases (added/removed included).
+// capture, target and bubble phases (added/removed included), the frame events and the
+// gotos of frame scripts.
 #include <gtest/gtest.h>
 
 #include "script_movie.h"
@@ -163,6 +164,95 @@ TEST(Avm2Events, AddingAndRemovingChildrenTellsTheChildAndBubblesToTheParent) {
   code.Do(L(1), "addChild", {L(2)});
   code.Do(L(1), "removeChild", {L(2)});
   EXPECT_EQ(RunMovie(w, code), (Lines{" 2 a", " 3 s", " 2 a", " 3 s"}));
+}
+
+// new EventDispatcher(a): its events name a as their target and bubble up a's parents;
+// willTrigger looks there too. currentTarget stays on the last object whose listeners
+// heard the event, and is null when none did.
+TEST(Avm2Events, ADispatcherMadeForAnObjectSendsItsEventsUpThatObjectsParents) {
+  AbcWriter w;
+  Code code{w};
+  ThreeObjects(code);
+  code.Do(L(1), "addChild", {L(2)});
+  code.New("flash.events", "EventDispatcher", 4, {L(2)});
+  Listen(code, L(4), "x", TracingListener(w, "eventPhase"));
+  Listen(code, L(1), "x", Listener(w, "parent"));
+  code.TraceCall(L(4), "willTrigger", {S("x")}).TraceCall(L(4), "willTrigger", {S("y")});
+  Listen(code, L(1), "y", Listener(w, "parent"));
+  code.TraceCall(L(4), "willTrigger", {S("y")}).TraceCall(L(4), "hasEventListener", {S("y")});
+  code.New("flash.events", "Event", 5, {S("x"), B(true)}).Do(L(4), "dispatchEvent", {L(5)});
+  code.Trace(L(5), "target.name").Trace(L(5), "currentTarget.name");
+  code.New("flash.events", "Event", 5, {S("z")}).Do(L(4), "dispatchEvent", {L(5)});
+  code.Trace(L(5), "currentTarget").Trace(L(5), "target");
+  EXPECT_EQ(RunMovie(w, code), (Lines{"true", "false", "true", "false", "x 2", "parent 3 s", "a", "s", "null", "null"}));
+}
+
+// Each frame event goes to its listeners in the order they first listened for that
+// event, whatever order they listened for the others in.
+TEST(Avm2Events, FrameEventsKeepAnOrderPerEvent) {
+  AbcWriter w;
+  Code code{w};
+  ThreeObjects(code);
+  Listen(code, L(1), "enterFrame", Listener(w, "enter"));
+  Listen(code, L(2), "exitFrame", Listener(w, "exit"));
+  Listen(code, L(2), "enterFrame", Listener(w, "enter"));
+  Listen(code, L(1), "exitFrame", Listener(w, "exit"));
+  EXPECT_EQ(RunMovie(w, code, 1), (Lines{"exit 2 a", "exit 2 s", "enter 2 s", "enter 2 a", "exit 2 a", "exit 2 s"}));
+}
+
+// A frame script's function: traces tag, then calls this.method(args) when method is given.
+std::uint32_t FrameScript(AbcWriter& w, const std::string& tag, const std::string& method = {},
+                          std::vector<Arg> args = {}, const std::string& after = {}) {
+  Code f{w};
+  f.Trace(S(tag));
+  if (!method.empty()) f.Do(L(0), method, std::move(args));
+  if (!after.empty()) f.Trace(S(after));
+  f.Op({0x47});
+  return w.Method(f.bytes);
+}
+
+// A goto a clip's own frame script makes waits for the script to return; then (in a
+// version 10 movie) it runs a frame of its own: frameConstructed, the new frame's
+// script, exitFrame, before the frame's own exitFrame. A goto to the frame the clip is
+// on still runs that frame.
+TEST(Avm2Timeline, AGotoInTheClipsOwnFrameScriptWaitsForTheScriptToReturn) {
+  AbcWriter w;
+  Code code{w};
+  code.Op({0xD0}).Int(0).OpName(0x40, FrameScript(w, "frame 1", "gotoAndStop", {I(3)}, "after goto"));
+  code.Int(2).OpName(0x40, FrameScript(w, "frame 3", "gotoAndStop", {I(3)}, "after goto to itself"));
+  code.Call(0x4F, w.Name("addFrameScript"), 4);
+  Listen(code, L(0), "frameConstructed", TracingListener(w, ""));
+  Listen(code, L(0), "exitFrame", TracingListener(w, ""));
+  EXPECT_EQ(RunDocument(w, code, {}, {}, 3),
+            (Lines{"frameConstructed", "frame 1", "after goto",                            //
+                   "frameConstructed", "frame 3", "after goto to itself",                  //
+                   "frameConstructed", "exitFrame", "exitFrame", "exitFrame"}));
+}
+
+// The objects a frame places are made once its tags are done: one the same frame
+// removes again is never constructed and never heard of.
+TEST(Avm2Timeline, WhatAFrameRemovesAgainIsNeverConstructed) {
+  AbcWriter w;
+  Code code{w};
+  Listen(code, L(0), "added", TracingListener(w, "target.name"));
+  Listen(code, L(0), "removed", TracingListener(w, "target.name"));
+  Bytes sprite = ShowFrame();
+  PutBytes(sprite, End());
+  Bytes extra = DefineSprite(5, 1, sprite);
+  PutBytes(extra, ShowFrame());
+  for (const char* name : {"first", "second"}) {
+    Place place;
+    place.character = 5;
+    place.name = name;
+    PutBytes(extra, PlaceObject2(place));
+    if (std::string(name) == "first") PutBytes(extra, RemoveObject2(1));
+  }
+  PutBytes(extra, ShowFrame());
+  PutBytes(extra, RemoveObject2(1));
+  const auto ticks = [](FlashControl& c) {
+    for (int i = 0; i < 3; ++i) c.Tick();
+  };
+  EXPECT_EQ(RunDocument(w, code, ticks, extra), (Lines{"added root1", "added second", "removed second"}));
 }
 
 }  // namespace

@@ -59,6 +59,28 @@ TEST(Avm2Input, ThePointerPicksTheTopmostObjectThatTakesMouseEvents) {
   EXPECT_EQ(lines, (Lines{"mouseDown a", "mouseDown outer", "mouseDown b", "mouseDown null"}));
 }
 
+// The root is never a target itself: what it holds that takes no mouse events (its
+// drawing, a shape, a sprite that takes none) leaves the press to the stage.
+TEST(Avm2Input, WhatTheRootHoldsWithoutMouseEventsIsTheStages) {
+  AbcWriter w;
+  Code code{w};
+  KeepStage(code);
+  code.Draw(0, "beginFill", {0}).Draw(0, "drawRect", {0, 0, 20, 20});
+  code.New("flash.display", "Shape", 1).Draw(1, "beginFill", {0}).Draw(1, "drawRect", {30, 0, 20, 20});
+  Square(code, 2, "off", 60, 0, 20);
+  code.Set(L(2), "mouseEnabled", B(false));
+  Square(code, 3, "on", 0, 60, 20);
+  code.Do(L(0), "addChild", {L(1)}).Do(L(0), "addChild", {L(2)}).Do(L(0), "addChild", {L(3)});
+  Log(w, code, L(7), {"mouseDown"});
+  const Lines lines = RunDocument(w, code, [](FlashControl& c) {
+    for (const auto& [x, y] : {std::pair{5, 5}, {35, 5}, {65, 5}, {5, 65}}) {
+      c.MouseDown(x, y);
+      c.MouseUp(x, y);
+    }
+  });
+  EXPECT_EQ(lines, (Lines{"mouseDown null", "mouseDown null", "mouseDown null", "mouseDown on"}));
+}
+
 TEST(Avm2Input, MovesRollOutAndOverAndAPressAndReleaseOnOneObjectIsAClick) {
   AbcWriter w;
   Code code{w};

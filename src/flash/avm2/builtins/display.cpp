@@ -2,6 +2,7 @@
 // containers, Sprite, MovieClip, Shape, Stage) over the player's shared display objects.
 #include <algorithm>
 #include <cmath>
+#include <exception>
 #include <optional>
 
 #include "flash/avm2/builtins/geom.h"
@@ -62,7 +63,8 @@ Value AddEventListener(Machine& m, const Value& self, const Value* args, int arg
   const Value entry[4] = {m.StrValue(type), listener, Value::Bool(capture), Value::Number(priority)};
   d->list.insert(d->list.begin() + static_cast<long>(at), entry, entry + 4);
   if (type == "enterFrame" || type == "exitFrame" || type == "frameConstructed" || type == "render") {
-    if (std::find(m.frameListeners.begin(), m.frameListeners.end(), d) == m.frameListeners.end()) m.frameListeners.push_back(d);
+    std::vector<Object*>& listeners = m.frameListeners[type];
+    if (std::find(listeners.begin(), listeners.end(), d) == listeners.end()) listeners.push_back(d);
   }
   return Value();
 }
@@ -162,13 +164,14 @@ bool Notify(Machine& m, NativeObject* object, NativeObject* event, int phase) {
   if (event->list.size() != kEventFields) return false;
   bool heard = false;
   const std::vector<Value> listeners = object->list;
-  event->b = Value::Obj(object);
-  event->list[kPhase] = Value::Number(phase);
   for (std::size_t i = 0; i + 3 < listeners.size(); i += 4) {
     if (m.ToString(listeners[i]) != event->text) continue;
     const bool capture = m.ToBoolean(listeners[i + 2]);
     if ((phase == 1) != capture) continue;
     const Value arg = Value::Obj(event);
+    // The event keeps the last object whose listeners heard it as its currentTarget.
+    event->b = Value::Obj(object);
+    event->list[kPhase] = Value::Number(phase);
     heard = true;
     // The dispatcher is the player's own code: a function closure it calls runs on the
     // player's global object, not on that of the script that made the closure.
@@ -197,36 +200,71 @@ std::vector<NativeObject*> Ancestors(Machine& m, NativeObject* target) {
   return out;
 }
 
+// An EventDispatcher made for another object (new EventDispatcher(target)) sends its
+// events as that object's: the target and its parents are on their way.
+Value DispatcherConstruct(Machine&, const Value& self, const Value* args, int argc) {
+  auto* o = static_cast<NativeObject*>(self.object);
+  const Value target = Arg(args, argc, 0);
+  if (!o->display && target.IsObject() && target.object != o && target.object->kind == ObjectKind::Display) o->a = target;
+  return Value();
+}
+
+// The object events of dispatcher go out for: the target it was made for, or itself.
+NativeObject* EventSource(NativeObject* dispatcher) {
+  if (dispatcher->display || !dispatcher->a.IsObject() || dispatcher->a.object->kind != ObjectKind::Display) return dispatcher;
+  return static_cast<NativeObject*>(dispatcher->a.object);
+}
+
+// willTrigger: a listener for the type on the object or on its way up the display list.
+Value WillTrigger(Machine& m, const Value& self, const Value* args, int argc) {
+  NativeObject* d = Dispatcher(m, self);
+  const std::string type = StrArg(m, args, argc, 0);
+  const auto listens = [&](NativeObject* o) {
+    for (std::size_t i = 0; i + 3 < o->list.size(); i += 4)
+      if (m.ToString(o->list[i]) == type) return true;
+    return false;
+  };
+  if (listens(d)) return Value::Bool(true);
+  for (NativeObject* a : Ancestors(m, EventSource(d)))
+    if (listens(a)) return Value::Bool(true);
+  return Value::Bool(false);
+}
+
 Value DispatchEvent(Machine& m, const Value& self, const Value* args, int argc) {
-  NativeObject* target = Dispatcher(m, self);
+  NativeObject* dispatcher = Dispatcher(m, self);
+  NativeObject* target = EventSource(dispatcher);
   const Value eventValue = Arg(args, argc, 0);
   if (!eventValue.IsObject() || eventValue.object->kind != ObjectKind::Event)
     m.ThrowTypeError(2007, "Parameter event must be non-null.");
   auto* event = static_cast<NativeObject*>(eventValue.object);
   // An event dispatched before goes out as its clone; a clone that is no event is refused
-  // as a missing one.
-  if (!event->a.IsNull() && !event->a.IsUndefined()) {
+  // as a missing one. The target is asked through the property (a subclass may override
+  // it).
+  const Value before = event->cls && event->cls->package == "flash.events" ? event->a : m.GetPublic(eventValue, "target");
+  if (!before.IsNull() && !before.IsUndefined()) {
     const Value copy = m.CallPublic(eventValue, "clone");
     if (!copy.IsObject() || copy.object->kind != ObjectKind::Event) m.ThrowTypeError(2007, "Parameter event must be non-null.");
     event = static_cast<NativeObject*>(copy.object);
   }
   if (event->list.size() != kEventFields) return Value::Bool(true);
-  event->a = self;
+  event->a = Value::Obj(target);
   event->list[kStopped] = Value::Number(0);
   const std::vector<NativeObject*> ancestors = Ancestors(m, target);
   bool heard = false;
   for (auto it = ancestors.rbegin(); it != ancestors.rend() && m.ToNumber(event->list[kStopped]) == 0; ++it)
     heard = Notify(m, *it, event, 1) || heard;
-  if (m.ToNumber(event->list[kStopped]) == 0) heard = Notify(m, target, event, 2) || heard;
+  if (m.ToNumber(event->list[kStopped]) == 0) heard = Notify(m, dispatcher, event, 2) || heard;
   if (m.ToBoolean(event->list[kBubbles])) {
     for (NativeObject* a : ancestors) {
       if (m.ToNumber(event->list[kStopped]) != 0) break;
       heard = Notify(m, a, event, 3) || heard;
     }
   }
-  event->b = Value::Null();
   // An event no listener heard counts as never dispatched: sending it again needs no copy.
-  if (!heard) event->a = Value::Null();
+  if (!heard) {
+    event->a = Value::Null();
+    event->b = Value::Null();
+  }
   return Value::Bool(!m.ToBoolean(event->list[kPrevented]));
 }
 
@@ -283,8 +321,10 @@ Object* AllocateDisplay(Machine& m, ClassObject* cls) {
         d = m.player->Create(m.player->RootMovie(), std::make_shared<BitmapDataCharacter>(nullptr, false), 0);
         if (d) d->name = "instance" + std::to_string(m.player->NextInstanceNumber());
       }
+      // Every display object a script makes is named for the next instance number.
       if (!d && isDisplay) {
         d = m.player->CreateEmptyClip(m.player->RootMovie());
+        d->name = "instance" + std::to_string(m.player->NextInstanceNumber());
         d->scriptShape = m.IsSubclass(cls, m.FindClass("flash.display.Shape"));
       }
     }
@@ -572,12 +612,16 @@ Value SetTabIndex(Machine& m, const Value& self, const Value* args, int argc) {
   if (changed) DispatchSimple(m, self, "tabIndexChange", true);
   return Value();
 }
+// The stage's own tabChildren is always true: setting it sets the root's.
 Value GetTabChildren(Machine& m, const Value& self, const Value*, int) {
-  const auto it = m.interactive.find(Display(m, self));
+  DisplayObject* d = Display(m, self);
+  if (IsStageHost(m, d)) return Value::Bool(true);
+  const auto it = m.interactive.find(d);
   return Value::Bool(it == m.interactive.end() || it->second.tabChildren);
 }
 Value SetTabChildren(Machine& m, const Value& self, const Value* args, int argc) {
   DisplayObject* d = Display(m, self);
+  if (IsStageHost(m, d) && m.player) return SetTabChildren(m, ObjectFor(m, &m.player->Root()), args, argc);
   const bool value = m.ToBoolean(Arg(args, argc, 0));
   bool& children = m.interactive[d].tabChildren;
   const bool changed = children != value;
@@ -1127,6 +1171,14 @@ Value Goto(Machine& m, const Value& self, const Value* args, int argc, bool play
 void GotoIndex(Machine& m, const Value& self, int frame, bool play) {
   MovieClip* clip = Container(m, self);
   frame = std::clamp(frame, 0, std::max(0, clip->TotalFrames() - 1));
+  // A clip running its own frame script stays where it is until the script returns
+  // (the script's entry in the queue has no frame).
+  const bool ownScript = std::any_of(m.queuedGotos.begin(), m.queuedGotos.end(),
+                                     [&](const Machine::QueuedGoto& g) { return g.clip == self.object && g.frame < 0; });
+  if (ownScript) {
+    m.queuedGotos.push_back({self.object, frame, play});
+    return;
+  }
   const int before = clip->CurrentFrame();
   clip->GotoFrame(frame, play);
   // The frame the clip went to has its script run even when it ran there last time
@@ -1190,7 +1242,39 @@ void RunFrameScript(Machine& m, NativeObject* o, CallerHolds holds) {
   auto* scripts = static_cast<ArrayObject*>(o->c.object);
   if (frame < 0 || static_cast<std::size_t>(frame) >= scripts->elements.size()) return;
   const Value f = scripts->elements[frame];
-  if (IsCallable(f)) m.Call(f, Value::Obj(o), nullptr, 0, holds);
+  if (!IsCallable(f)) return;
+  // The gotos the script makes run once it returned (or threw), in the order it made them.
+  struct ScriptScope {
+    Machine& m;
+    std::vector<Machine::QueuedGoto> outer;
+    ScriptScope(Machine& machine, Object* clip) : m(machine) {
+      outer.swap(m.queuedGotos);
+      m.queuedGotos.push_back({clip, -1, false});
+    }
+    ~ScriptScope() {
+      std::vector<Machine::QueuedGoto> made;
+      made.swap(m.queuedGotos);
+      m.queuedGotos.swap(outer);
+      // While unwinding (an uncaught error) the gotos are dropped: the caller's guard
+      // stops the script and the frame goes on without them.
+      if (std::uncaught_exceptions() > 0) return;
+      for (const Machine::QueuedGoto& g : made)
+        if (g.frame >= 0) m.queuedGotos.push_back(g);
+    }
+  };
+  std::size_t first = 0;
+  {
+    ScriptScope scope(m, o);
+    first = scope.outer.size();
+    m.Call(f, Value::Obj(o), nullptr, 0, holds);
+  }
+  std::vector<Machine::QueuedGoto> made(m.queuedGotos.begin() + static_cast<long>(first), m.queuedGotos.end());
+  m.queuedGotos.resize(first);
+  for (const Machine::QueuedGoto& g : made) {
+    const auto it = m.displayObjects.find(static_cast<NativeObject*>(g.clip)->display);
+    if (it == m.displayObjects.end() || it->second != g.clip) continue;
+    m.Guard([&] { GotoIndex(m, Value::Obj(g.clip), g.frame, g.play); });
+  }
 }
 
 // Stage.
@@ -1200,26 +1284,42 @@ Value StageHeight(Machine& m, const Value&, const Value*, int) { return Value::N
 }  // namespace
 
 namespace {
+// Sets the parent's property named for a child its timeline placed.
+void BindName(Machine& m, NativeObject* parent, DisplayObject* child) {
+  if (child->name.empty() || child->placedByScript) return;
+  const std::uint32_t id = m.FindId(child->name);
+  const Binding* b = nullptr;
+  if (parent->traits && id != kNoName) {
+    const Multiname name = m.PublicName(child->name);
+    b = parent->traits->Find(id, name, m);
+  }
+  if (b && (b->kind == Binding::Kind::Slot) && b->slot < parent->slotValues.size()) {
+    const Value v = ObjectFor(m, child);
+    if (!m.StrictEquals(parent->slotValues[b->slot], v)) parent->slotValues[b->slot] = v;
+  } else if (!b && parent->dynamic) {
+    const Object::Property* p = parent->FindOwn(child->name);
+    const Value v = ObjectFor(m, child);
+    if (!p || !m.StrictEquals(p->value, v)) parent->SetOwn(child->name, v);
+  }
+}
+
+// Sets the parent's property named name to null where it holds child.
+void UnbindName(Machine& m, NativeObject* parent, const std::string& name, Object* child) {
+  const std::uint32_t id = m.FindId(name);
+  const Binding* b = parent->traits && id != kNoName ? parent->traits->Find(id, m.PublicName(name), m) : nullptr;
+  if (b && b->kind == Binding::Kind::Slot && b->slot < parent->slotValues.size()) {
+    Value& slot = parent->slotValues[b->slot];
+    if (slot.IsObject() && slot.object == child) slot = Value::Null();
+  } else if (!b && parent->dynamic) {
+    const Object::Property* p = parent->FindOwn(name);
+    if (p && p->value.IsObject() && p->value.object == child) parent->SetOwn(name, Value::Null());
+  }
+}
+
 void BindNames(Machine& m, Object* parentObject) {
   auto* parent = static_cast<NativeObject*>(parentObject);
   if (!parent->display || !parent->display->IsContainer()) return;
-  for (DisplayObject* child : ChildList(static_cast<MovieClip*>(parent->display))) {
-    if (child->name.empty() || child->placedByScript) continue;
-    const std::uint32_t id = m.FindId(child->name);
-    const Binding* b = nullptr;
-    if (parent->traits && id != kNoName) {
-      const Multiname name = m.PublicName(child->name);
-      b = parent->traits->Find(id, name, m);
-    }
-    if (b && (b->kind == Binding::Kind::Slot) && b->slot < parent->slotValues.size()) {
-      const Value v = ObjectFor(m, child);
-      if (!m.StrictEquals(parent->slotValues[b->slot], v)) parent->slotValues[b->slot] = v;
-    } else if (!b && parent->dynamic) {
-      const Object::Property* p = parent->FindOwn(child->name);
-      const Value v = ObjectFor(m, child);
-      if (!p || !m.StrictEquals(p->value, v)) parent->SetOwn(child->name, v);
-    }
-  }
+  for (DisplayObject* child : ChildList(static_cast<MovieClip*>(parent->display))) BindName(m, parent, child);
 }
 }  // namespace
 
@@ -1285,7 +1385,7 @@ void RunChangedFrameScripts(Machine& m, CallerHolds holds) {
 
 void RunGotoFrame(Machine& m) {
   using Phase = Machine::FramePhase;
-  if (m.framePhase == Phase::Scripts) return;
+  if (m.swfVersion < 10) return;
   // A listener that goes to a frame from the exitFrame it hears would go on for ever.
   if (m.gotoFrameDepth >= 16) return;
   const Phase outer = m.framePhase;
@@ -1304,11 +1404,20 @@ void TimelineRemoving(Machine& m, DisplayObject* object) {
   const auto it = m.displayObjects.find(object);
   if (it == m.displayObjects.end()) return;
   m.Guard([&] { Removing(m, Value::Obj(it->second)); });
+  // The parent's property for a child the timeline takes away is cleared (one a script
+  // took away keeps it).
+  MovieClip* parent = object->Parent();
+  if (!parent || object->name.empty() || object->placedByScript) return;
+  const auto parentObject = m.displayObjects.find(parent);
+  if (parentObject == m.displayObjects.end()) return;
+  UnbindName(m, static_cast<NativeObject*>(parentObject->second), object->name, it->second);
 }
 
 // Tells every enterFrame (or other frame event) listener.
 void BroadcastFrameEvent(Machine& m, const std::string& type) {
-  const auto listeners = m.frameListeners;
+  const auto found = m.frameListeners.find(type);
+  if (found == m.frameListeners.end()) return;
+  const std::vector<Object*> listeners = found->second;
   for (Object* o : listeners) {
     auto* d = static_cast<NativeObject*>(o);
     bool has = false;
@@ -1370,8 +1479,18 @@ void ConstructPlaced(Machine& m, DisplayObject* d, ClassObject* linked, bool ann
     }
     m.bindNext = nullptr;
     if (!announce) return;
+    // The parent's property for the child is set once the child is made.
+    if (MovieClip* parent = d->Parent(); parent && !d->Removed() && parent->ChildAt(d->depth) == d) {
+      const auto it = m.displayObjects.find(parent);
+      if (it != m.displayObjects.end()) BindName(m, static_cast<NativeObject*>(it->second), d);
+    }
     DispatchSimple(m, ObjectFor(m, d), "added", true);
-    if (OnStage(m, d)) DispatchStageEvents(m, d, true);
+    // What a clip's own first frame placed was on the stage already and heard it then; a
+    // button's shown state joins the stage with the button.
+    if (OnStage(m, d)) {
+      if (d->Kind() == DisplayKind::Button) DispatchStageEvents(m, d, true);
+      else DispatchSimple(m, ObjectFor(m, d), "addedToStage", false);
+    }
   });
   m.bindNext = nullptr;
 }
@@ -1414,13 +1533,13 @@ Value StageInvalidate(Machine& m, const Value&, const Value*, int) {
 
 void InstallDisplay(Machine& m) {
   m.bindChildren = BindNames;
-  ClassObject* dispatcher = m.DefineClass("flash.events", "EventDispatcher", m.objectClass, [](Machine&, const Value&, const Value*, int) { return Value(); });
+  ClassObject* dispatcher = m.DefineClass("flash.events", "EventDispatcher", m.objectClass, DispatcherConstruct);
   dispatcher->allocate = AllocateDispatcher;
   static const Member kDispatcherMembers[] = {
       {"addEventListener", AddEventListener, nullptr, 0, 0},
       {"removeEventListener", RemoveEventListener, nullptr, 0, 0},
       {"hasEventListener", HasEventListener, nullptr, 0, 0},
-      {"willTrigger", HasEventListener, nullptr, 0, 0},
+      {"willTrigger", WillTrigger, nullptr, 0, 0},
       {"dispatchEvent", DispatchEvent, nullptr, 0, 0},
   };
   Install(m, dispatcher, kDispatcherMembers);
@@ -1560,6 +1679,10 @@ void InstallDisplay(Machine& m) {
   };
   Install(m, clip, kClipMembers);
   m.DefineClass("flash.display", "Shape", displayObject, [](Machine&, const Value&, const Value*, int) { return Value(); });
+  // Morph shapes come only from the timeline: scripts cannot make one.
+  m.DefineClass("flash.display", "MorphShape", displayObject, [](Machine& machine, const Value&, const Value*, int) -> Value {
+    machine.ThrowError("ArgumentError", 2012, "MorphShape$ class cannot be instantiated.");
+  });
   InstallSimpleButton(m);
   m.DefineClass("flash.display", "Bitmap", displayObject, [](Machine&, const Value&, const Value*, int) { return Value(); });
   ClassObject* stage = m.DefineClass("flash.display", "Stage", container);
