@@ -43,8 +43,8 @@ TEST(Avm2PlayerApi, CursorFsCommandAndDeclaredClasses) {
   code.TryTrace([](Code& c) { c.Set(L(1), "cursor", S("pointer")); });
   const std::uint32_t fscommand = w.PackageName("flash.system", "fscommand");
   code.OpName(0x5D, fscommand).Str("fullscreen").Str("true").Call(0x4F, fscommand, 2);
-  code.New("flash.net", "LocalConnection", 2);
-  code.TryTrace([](Code& c) { c.Do(L(2), "send", {S("name"), S("method")}); });
+  code.New("flash.display", "Sprite", 2);
+  code.TryTrace([](Code& c) { c.Do(L(2), "startTouchDrag", {I(0)}); });
   code.OpName(0x60, w.PackageName("flash.net", "URLRequestMethod")).SetLocal(3).Trace(L(3), "POST");
   code.OpName(0x60, w.PackageName("flash.ui", "KeyLocation")).SetLocal(3).Trace(L(3), "NUM_PAD");
   // A desktop player has no accelerometer and no touch screen.
@@ -67,7 +67,7 @@ TEST(Avm2PlayerApi, CursorFsCommandAndDeclaredClasses) {
   EXPECT_EQ(lines, (std::vector<std::string>{
                        "hand", "ArgumentError: Error #2008: Parameter cursor must be one of the accepted values.",
                        "fscommand fullscreen true",
-                       "Error: Error #2014: flash.net::LocalConnection/send() is not implemented.", "POST",
+                       "Error: Error #2014: flash.display::Sprite/startTouchDrag() is not implemented.", "POST",
                        "3", "false", "0", "1000"}));
 }
 
