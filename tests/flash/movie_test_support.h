@@ -3,6 +3,9 @@
 
 #include <gtest/gtest.h>
 
+#include <QImage>
+#include <QPainter>
+
 #include <initializer_list>
 #include <iterator>
 #include <memory>
@@ -12,6 +15,7 @@
 #include "flash/avm1/movie_host.h"
 #include "flash/control/script_hosts.h"
 #include "flash/display/player.h"
+#include "flash/render/renderer.h"
 #include "flash/character/definition.h"
 #include "flash/swf/movie_loader.h"
 #include "support/swf_movie_writer.h"
@@ -53,6 +57,18 @@ inline std::unique_ptr<RunningMovie> StartMovie(const testing::Bytes& tags, int 
   running->player = std::make_unique<MovieRuntime>(running->movie, hooks, MakeScriptHost);
   running->player->Tick();  // the first frame, as a loaded movie shows it
   return running;
+}
+
+// The running movie's stage drawn into a 100 x 100 image at the quality.
+inline QImage DrawStage(const std::unique_ptr<RunningMovie>& run, Quality quality = Quality::Low) {
+  QImage image(100, 100, QImage::Format_ARGB32_Premultiplied);
+  image.fill(Qt::white);
+  if (!run->player) return image;
+  QPainter painter(&image);
+  ViewOptions options;
+  options.quality = quality;
+  RenderMovie(painter, image.size(), *run->player, options);
+  return image;
 }
 
 // A root variable as the script machine prints it ("" for undefined before SWF 7).

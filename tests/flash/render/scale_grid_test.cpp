@@ -2,12 +2,8 @@
 // a clip's shapes at their own size while the clip is scaled.
 #include <gtest/gtest.h>
 
-#include <QImage>
-#include <QPainter>
-
 #include "flash/display/scale_grid.h"
 #include "flash/movie_test_support.h"
-#include "flash/render/renderer.h"
 
 namespace vantrel::flash {
 namespace {
@@ -25,17 +21,7 @@ Bytes DefineScalingGrid(std::uint16_t id, std::int32_t x, std::int32_t y, std::i
   return testing::Tag(78, body);
 }
 
-QImage Draw(const Bytes& tags) {
-  auto run = StartMovie(tags, 1);
-  QImage image(100, 100, QImage::Format_ARGB32_Premultiplied);
-  image.fill(Qt::white);
-  if (!run->player) return image;
-  QPainter painter(&image);
-  ViewOptions options;
-  options.quality = Quality::Low;
-  RenderMovie(painter, image.size(), *run->player, options);
-  return image;
-}
+QImage Draw(const Bytes& tags) { return DrawStage(StartMovie(tags, 1)); }
 
 bool IsBlue(const QImage& image, int x, int y) { return image.pixel(x, y) == qRgb(0, 0, 255); }
 bool IsRed(const QImage& image, int x, int y) { return image.pixel(x, y) == qRgb(255, 0, 0); }

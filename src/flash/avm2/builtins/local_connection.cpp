@@ -15,7 +15,7 @@ namespace vantrel::flash::avm2 {
 
 namespace {
 
-enum Field { kName, kClient, kPerUser, kFieldCount };
+enum Field { kName, kClient, kPerUser };
 
 std::uint32_t firstSlot = 0;
 
@@ -179,20 +179,7 @@ void InstallLocalConnection(Machine& m) {
   ClassObject* dispatcher = m.FindClass("flash.events.EventDispatcher");
   if (!dispatcher) return;
   ClassObject* cls = m.DefineClass("flash.net", "LocalConnection", dispatcher, Construct);
-  Traits& traits = *cls->instanceTraits;
-  firstSlot = static_cast<std::uint32_t>(traits.slotValues.size());
-  const NsId hidden = m.InternNs(kNsPrivate, "", 0x10CA1);
-  static const char* const names[] = {"connectionName", "client", "isPerUser"};
-  for (int f = 0; f < kFieldCount; ++f) {
-    Binding b;
-    b.ns = hidden;
-    b.kind = Binding::Kind::Slot;
-    b.slot = static_cast<std::uint32_t>(traits.slotValues.size());
-    traits.bindings[m.Intern(names[f])].push_back(b);
-    Traits::SlotInfo info;
-    info.name = m.Intern(names[f]);
-    traits.slotValues.push_back(info);
-  }
+  firstSlot = AddHiddenSlots(m, cls, {"connectionName", "client", "isPerUser"}, 0x10CA1);
   static const Member kMembers[] = {
       {"connect", Connect, nullptr, 0, 0},
       {"close", Close, nullptr, 0, 0},

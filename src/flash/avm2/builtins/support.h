@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <initializer_list>
 #include <span>
 
 #include "flash/avm2/machine.h"
@@ -19,6 +20,26 @@ inline std::string StrArg(Machine& m, const Value* args, int argc, int index, co
 }
 // The screen the player reports (Capabilities, the stage's full-screen size): 1536x864.
 constexpr double kScreenWidth = 1536, kScreenHeight = 864;
+
+// Adds slots for a native class's own fields to its instances, in a namespace no script
+// can name (key tells the classes' namespaces apart); returns the first one's number.
+inline std::uint32_t AddHiddenSlots(Machine& m, ClassObject* cls, std::initializer_list<const char*> names,
+                                    std::uint32_t key) {
+  Traits& traits = *cls->instanceTraits;
+  const auto first = static_cast<std::uint32_t>(traits.slotValues.size());
+  const NsId hidden = m.InternNs(kNsPrivate, "", key);
+  for (const char* name : names) {
+    Binding b;
+    b.ns = hidden;
+    b.kind = Binding::Kind::Slot;
+    b.slot = static_cast<std::uint32_t>(traits.slotValues.size());
+    traits.bindings[m.Intern(name)].push_back(b);
+    Traits::SlotInfo info;
+    info.name = m.Intern(name);
+    traits.slotValues.push_back(info);
+  }
+  return first;
+}
 
 // Adds a public variable to the class's instances: typeKind as slots keep it (0 any,
 // 2 uint, 4 Boolean, 5 String, ...), starting at initial.

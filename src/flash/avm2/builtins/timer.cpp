@@ -10,7 +10,7 @@ namespace vantrel::flash::avm2 {
 
 namespace {
 
-enum Field { kDelay, kRepeatCount, kCurrentCount, kRunning, kTimerId, kFieldCount };
+enum Field { kDelay, kRepeatCount, kCurrentCount, kRunning, kTimerId };
 
 // The fields live in slots of a namespace no script can name.
 std::uint32_t firstSlot = 0;
@@ -139,20 +139,7 @@ void InstallTimer(Machine& m) {
   ClassObject* dispatcher = m.FindClass("flash.events.EventDispatcher");
   if (!dispatcher) return;
   ClassObject* timer = m.DefineClass("flash.utils", "Timer", dispatcher, Construct, true);
-  Traits& traits = *timer->instanceTraits;
-  firstSlot = static_cast<std::uint32_t>(traits.slotValues.size());
-  const NsId hidden = m.InternNs(kNsPrivate, "", 0xF1A5E);
-  static const char* const names[] = {"delay", "repeatCount", "currentCount", "running", "timerId"};
-  for (int f = 0; f < kFieldCount; ++f) {
-    Binding b;
-    b.ns = hidden;
-    b.kind = Binding::Kind::Slot;
-    b.slot = static_cast<std::uint32_t>(traits.slotValues.size());
-    traits.bindings[m.Intern(names[f])].push_back(b);
-    Traits::SlotInfo info;
-    info.name = m.Intern(names[f]);
-    traits.slotValues.push_back(info);
-  }
+  firstSlot = AddHiddenSlots(m, timer, {"delay", "repeatCount", "currentCount", "running", "timerId"}, 0xF1A5E);
   static const Member kTimerMembers[] = {
       {"start", Start, nullptr, 0, 0},
       {"stop", Stop, nullptr, 0, 0},
