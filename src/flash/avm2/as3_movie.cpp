@@ -242,6 +242,7 @@ void As3Movie::ExitFrame() {
     machine_->stageInvalidated = false;
     BroadcastFrameEvent(*machine_, "render");
   }
+  DeliverLocalMessages(*machine_);
 }
 
 }  // namespace vantrel::flash::avm2

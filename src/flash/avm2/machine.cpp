@@ -1415,6 +1415,8 @@ void Machine::TraceRoots(gc::Tracer& tracer) const {
   }
   for (const auto& [o, frame] : scriptedClips) tracer.Mark(o);
   for (const auto& [name, connection] : localConnections) tracer.Mark(connection);
+  for (const auto& message : localMessages)
+    for (const Value& v : message) TraceValue(tracer, v);
   for (const Timer& t : timers) {
     TraceValue(tracer, t.function);
     for (const Value& v : t.args) TraceValue(tracer, v);

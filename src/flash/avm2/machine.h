@@ -131,8 +131,10 @@ class Machine {
   };
   std::vector<Timer> timers;
   int nextTimer = 0;
-  // LocalConnection: the connected objects by their full names (builtins/local_connection.cpp).
+  // LocalConnection: the connected objects by their full names, and the messages sent
+  // this frame, delivered as it ends (builtins/local_connection.cpp).
   std::map<std::string, Object*> localConnections;
+  std::vector<std::vector<Value>> localMessages;
   double Now() const;
   // While a timer's function runs, the time it was due (else negative): the player runs
   // timers at their times, not at the frame that notices them, so timers started there
@@ -518,6 +520,8 @@ void InstallXmlDocument(Machine& machine);
 void InstallProxy(Machine& machine);
 void InstallTimer(Machine& machine);
 void InstallLocalConnection(Machine& machine);
+// Delivers the LocalConnection messages sent so far, in the order they were sent.
+void DeliverLocalMessages(Machine& machine);
 void InstallUrlLoader(Machine& machine);
 // The standalone player's answers: ExternalInterface, Security, Capabilities, Camera,
 // Microphone and LoaderInfo (builtins/player_api.cpp).

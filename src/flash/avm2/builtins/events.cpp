@@ -13,7 +13,8 @@ namespace vantrel::flash::avm2 {
 
 namespace {
 
-enum class Default { NaN, Null, False, Zero, Empty };
+// Empty: a String that starts empty and reads null as empty; Text: the same, but keeps null.
+enum class Default { NaN, Null, False, Zero, Empty, Text };
 
 struct Field {
   const char* name;
@@ -66,7 +67,7 @@ const std::vector<EventClass>& Classes() {
       {"ProgressEvent", "flash.events.Event", false, {{"bytesLoaded", Default::Zero}, {"bytesTotal", Default::Zero}},
        {"bytesLoaded", "bytesTotal"}, {{"PROGRESS", "progress"}, {"SOCKET_DATA", "socketData"}}},
       {"TimerEvent", "flash.events.Event", false, {}, {}, {{"TIMER", "timer"}, {"TIMER_COMPLETE", "timerComplete"}}},
-      {"StatusEvent", "flash.events.Event", false, {{"code", Default::Empty}, {"level", Default::Empty}},
+      {"StatusEvent", "flash.events.Event", false, {{"code", Default::Text}, {"level", Default::Text}},
        {"code", "level"}, {{"STATUS", "status"}}},
       {"ActivityEvent", "flash.events.Event", false, {{"activating", Default::False}}, {"activating"},
        {{"ACTIVITY", "activity"}}},
@@ -119,7 +120,8 @@ Value DefaultOf(Machine& m, Default d) {
     case Default::Null: return Value::Null();
     case Default::False: return Value::Bool(false);
     case Default::Zero: return Value::Number(0);
-    case Default::Empty: return m.StrValue("");
+    case Default::Empty:
+    case Default::Text: return m.StrValue("");
   }
   return Value();
 }
@@ -131,6 +133,7 @@ Value Converted(Machine& m, Default d, const Value& v) {
     case Default::False: return Value::Bool(m.ToBoolean(v));
     case Default::Empty: return v.IsNull() || v.IsUndefined() ? m.StrValue("") : m.StrValue(m.ToString(v));
     case Default::Null: return v.IsUndefined() ? Value::Null() : v;
+    case Default::Text: return v.IsNull() ? v : v.IsUndefined() ? m.StrValue("") : m.StrValue(m.ToString(v));
   }
   return v;
 }

@@ -101,16 +101,15 @@ Value Copied(Machine& m, const Value& value) {
   return m.CallPublic(bytes, "readObject");
 }
 
-// Runs from the frame loop with (sender, full name, method, held when sent, arguments).
-Value Deliver(Machine& m, const Value&, const Value* args, int argc) {
-  if (argc < 5) return Value();
+// One message: (sender, full name, method, held when sent, arguments).
+void Deliver(Machine& m, const Value* args) {
   const Value sender = args[0];
   const std::string full = m.ToString(args[1]);
   const auto it = m.localConnections.find(full);
   const bool reached = m.ToBoolean(args[3]) && it != m.localConnections.end();
   DispatchNew(m, sender, "flash.events.StatusEvent",
               {m.StrValue("status"), Value::Bool(false), Value::Bool(false), Value::Null(), m.StrValue(reached ? "status" : "error")});
-  if (!reached) return Value();
+  if (!reached) return;
   const Value receiver = Value::Obj(m.localConnections.at(full));
   const Value client = FieldOf(m, receiver, kClient);
   const std::string method = m.ToString(args[2]);
@@ -123,14 +122,13 @@ Value Deliver(Machine& m, const Value&, const Value* args, int argc) {
     const Value error = errorClass ? m.Construct(Value::Obj(errorClass), idArgs, 2) : Value::Null();
     DispatchNew(m, receiver, "flash.events.AsyncErrorEvent",
                 {m.StrValue("asyncError"), Value::Bool(false), Value::Bool(false), m.StrValue(""), error});
-    return Value();
+    return;
   }
   const Value copies = Copied(m, args[4]);
   std::vector<Value> callArgs;
   if (copies.IsObject() && copies.object->kind == ObjectKind::Array)
     callArgs = static_cast<ArrayObject*>(copies.object)->elements;
   m.Call(function, client, callArgs.data(), static_cast<int>(callArgs.size()));
-  return Value();
 }
 
 Value Send(Machine& m, const Value& self, const Value* args, int argc) {
@@ -142,13 +140,8 @@ Value Send(Machine& m, const Value& self, const Value* args, int argc) {
     m.ThrowError("ArgumentError", 2004, "One of the parameters is invalid.");
   const std::string full = FullName(m, name);
   std::vector<Value> rest(args + std::min(argc, 2), args + argc);
-  Machine::Timer t;
-  t.id = ++m.nextTimer;
-  t.function = Value::Obj(m.NewNativeFunction("deliver", Deliver));
-  t.args = {self, m.StrValue(full), m.StrValue(method), Value::Bool(m.localConnections.count(full) > 0),
-            Value::Obj(m.NewArray(std::move(rest)))};
-  t.due = m.Now();
-  m.timers.push_back(std::move(t));
+  m.localMessages.push_back({self, m.StrValue(full), m.StrValue(method), Value::Bool(m.localConnections.count(full) > 0),
+                             Value::Obj(m.NewArray(std::move(rest)))});
   return Value();
 }
 
@@ -174,6 +167,12 @@ Value Allow(Machine&, const Value&, const Value*, int) { return Value(); }
 Value IsSupported(Machine&, const Value&, const Value*, int) { return Value::Bool(true); }
 
 }  // namespace
+
+void DeliverLocalMessages(Machine& m) {
+  std::vector<std::vector<Value>> messages;
+  messages.swap(m.localMessages);
+  for (const std::vector<Value>& message : messages) m.Guard([&] { Deliver(m, message.data()); });
+}
 
 void InstallLocalConnection(Machine& m) {
   ClassObject* dispatcher = m.FindClass("flash.events.EventDispatcher");
