@@ -139,6 +139,9 @@ Value Send(Machine& m, const Value& self, const Value* args, int argc) {
   if (std::find(std::begin(kReserved), std::end(kReserved), method) != std::end(kReserved))
     m.ThrowError("ArgumentError", 2004, "One of the parameters is invalid.");
   const std::string full = FullName(m, name);
+  // A frame's messages are bounded: a script sending in a loop is not kept past them.
+  constexpr std::size_t kMostMessages = 4096;
+  if (m.localMessages.size() >= kMostMessages) return Value();
   std::vector<Value> rest(args + std::min(argc, 2), args + argc);
   m.localMessages.push_back({self, m.StrValue(full), m.StrValue(method), Value::Bool(m.localConnections.count(full) > 0),
                              Value::Obj(m.NewArray(std::move(rest)))});
