@@ -46,14 +46,7 @@ QImage Draw(const Actions& actions, Quality quality = Quality::Low) {
   Bytes tags = actions.Tag();
   PutBytes(tags, testing::ShowFrame());
   PutBytes(tags, testing::End());
-  auto run = StartMovie(tags, 1);
-  QImage image(100, 100, QImage::Format_ARGB32_Premultiplied);
-  if (!run->player) return image;
-  QPainter painter(&image);
-  ViewOptions options;
-  options.quality = quality;
-  RenderMovie(painter, image.size(), *run->player, options);
-  return image;
+  return DrawStage(StartMovie(tags, 1), quality);
 }
 
 TEST(RenderDrawing, AFillLeftOpenIsDrawnClosedWithItsLine) {
