@@ -10,6 +10,7 @@
 #include "flash/character/bitmap.h"
 #include "flash/character/fill_paint.h"
 #include "flash/character/shape.h"
+#include "flash/raster/rasterizer.h"
 #include "flash/raster/target.h"
 
 namespace vantrel::flash {
@@ -207,6 +208,38 @@ QPainterPath MiterWedges(const QPainterPath& path, double width, double limit) {
   return wedges;
 }
 
+// path with its curves cut into straight pieces that stray at most tolerance from them.
+// A line is stroked along these pieces: the stroker's own offset curves stray by a few
+// hundredths of a pixel, which at low quality moves a line's edge across pixel centres.
+QPainterPath CurvesCut(const QPainterPath& path, double tolerance) {
+  QPainterPath cut;
+  QPointF at;
+  const int count = path.elementCount();
+  for (int i = 0; i < count; ++i) {
+    const QPainterPath::Element& e = path.elementAt(i);
+    const QPointF p(e.x, e.y);
+    if (e.isMoveTo()) {
+      cut.moveTo(p);
+    } else if (e.isLineTo()) {
+      cut.lineTo(p);
+    } else if (e.isCurveTo() && i + 2 < count) {
+      const QPointF c2 = path.elementAt(i + 1), end = path.elementAt(i + 2);
+      i += 2;
+      // Shapes' quadratic curves reach QPainterPath as cubics with controls two thirds of
+      // the way to the quadratic's control point.
+      const QPointF q1 = at + 1.5 * (p - at), q2 = end + 1.5 * (c2 - end);
+      if (std::abs(q1.x() - q2.x()) + std::abs(q1.y() - q2.y()) <= 1e-6 * (1 + std::abs(q1.x()) + std::abs(q1.y())))
+        render::FlattenQuadratic(at, (q1 + q2) / 2, end, tolerance, [&](QPointF point) { cut.lineTo(point); });
+      else
+        cut.cubicTo(p, c2, end);
+      at = end;
+      continue;
+    }
+    at = p;
+  }
+  return cut;
+}
+
 // The outline of a line in device pixels. Lines never get thinner than one pixel;
 // lines that do not scale keep their width in pixels (a line that keeps its width in
 // one direction takes the scale of the other); hairlines are one pixel wide.
@@ -224,17 +257,17 @@ QPainterPath StrokeOutline(const QPainterPath& path, const LineStyle& line, cons
     case JoinStyle::Miter: stroker.setJoinStyle(Qt::BevelJoin); break;
     case JoinStyle::Round: stroker.setJoinStyle(Qt::RoundJoin); break;
   }
+  // Curves are cut as the shape's fills are: in the shape's own space (twips here).
+  double cutTolerance = render::ShapeCurveTolerance(toDevice);
   const auto stroke = [&](const QPainterPath& p, double width) {
     stroker.setWidth(width);
-    QPainterPath outline = stroker.createStroke(p);
+    QPainterPath outline = stroker.createStroke(CurvesCut(p, cutTolerance));
     if (miter) outline.addPath(MiterWedges(p, width, line.miterLimit));
     return outline;
   };
-  stroker.setCurveThreshold(0.1);
   const bool scales = !line.noHScale && !line.noVScale;
   if (scales && line.width * DeviceScale(toDevice) >= 1.0) {
     // Stroked in the shape's space, so a line under a squashing matrix squashes too.
-    stroker.setCurveThreshold(0.1 / std::max(1e-6, DeviceScale(toDevice)));
     return toDevice.map(stroke(path, line.width));
   }
   double pixels = line.width * DeviceScale(toDevice);
@@ -245,6 +278,7 @@ QPainterPath StrokeOutline(const QPainterPath& path, const LineStyle& line, cons
     if (!line.noHScale) pixels = line.width * xScale;
     if (!line.noVScale) pixels = line.width * yScale;
   }
+  cutTolerance *= DeviceScale(toDevice);
   return stroke(toDevice.map(path), std::max(1.0, pixels));
 }
 

@@ -24,6 +24,9 @@ using Prepared = PreparedEdges::SampleEdge;
 constexpr double kCurveTolerance = 0.1;
 // The same tenth of a pixel in a shape's own space, in twips.
 constexpr double kShapeCurveTolerance = 2.0;
+// The finest cut of a shape drawn small (a glyph's outline is a shape of 1,024 or 20,480
+// units to the em), in device pixels.
+constexpr double kFinestCurveTolerance = 0.01;
 
 struct Crossing {
   double x;
@@ -822,10 +825,11 @@ EdgeList::EdgeList(const QTransform& toDevice, double curveTolerance) : toDevice
 
 double ShapeCurveTolerance(const QTransform& toDevice) {
   const double scale = std::sqrt(std::abs(toDevice.determinant()));
-  // A shape drawn small is cut no finer than a tenth of a device pixel: finer pieces
-  // would only cost time.
+  // A shape drawn small (text above all) is still cut nearly where the player cuts it:
+  // at low quality a tenth of a pixel inside a glyph's curve moves its edge off pixel
+  // centres. Finer than a hundredth of a device pixel would only cost time.
   const double device = 1 / std::max(scale, 1e-9);
-  return std::clamp(kShapeCurveTolerance, kCurveTolerance * device, 0.5 * device);
+  return std::clamp(kShapeCurveTolerance, kFinestCurveTolerance * device, 0.5 * device);
 }
 
 void EdgeList::AddCurve(QPointF from, QPointF control, QPointF to, std::uint32_t left, std::uint32_t right) {

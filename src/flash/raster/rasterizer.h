@@ -162,7 +162,8 @@ void FlattenQuadratic(QPointF from, QPointF control, QPointF to, double toleranc
 // How finely a shape's curves are cut, in the shape's own units (twips): a tenth of a
 // pixel of the shape's own space, which is where the player cuts them, but never coarser
 // than half a device pixel, so a shape scaled far up keeps smooth curves, and never finer
-// than a tenth of a device pixel, so a shape scaled far down costs no more than it shows.
+// than a hundredth of a device pixel, so a shape scaled far down costs little more than it
+// shows.
 double ShapeCurveTolerance(const QTransform& toDevice);
 
 // Edges of one pass, built from lines and quadratic curves mapped through a transform.
