@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "flash/character/definition.h"
+#include "flash/raster/rasterizer.h"
 #include "flash/render_helpers.h"
 #include "support/swf_shape_writer.h"
 
@@ -314,6 +315,95 @@ TEST(ShapeLine, ScalingFlagsFollowTheOtherAxis) {
   };
   EXPECT_EQ(width(false), 5);
   EXPECT_EQ(width(true), 1);
+}
+
+// The distance from p to the quadratic curve from-control-to, measured on a fine walk.
+double DistanceToCurve(QPointF p, QPointF from, QPointF control, QPointF to) {
+  double best = 1e9;
+  for (int i = 0; i <= 4000; ++i) {
+    const double t = i / 4000.0, s = 1 - t;
+    const QPointF q = s * s * from + 2 * s * t * control + t * t * to;
+    best = std::min(best, std::hypot(q.x() - p.x(), q.y() - p.y()));
+  }
+  return best;
+}
+
+// The distance from p to the segment a-b.
+double DistanceToSegment(QPointF p, QPointF a, QPointF b) {
+  const QPointF d = b - a;
+  const double length2 = d.x() * d.x() + d.y() * d.y();
+  const double t = length2 > 0 ? std::clamp(((p - a).x() * d.x() + (p - a).y() * d.y()) / length2, 0.0, 1.0) : 0;
+  const QPointF q = a + t * d;
+  return std::hypot(q.x() - p.x(), q.y() - p.y());
+}
+
+// A line follows its curve as the player cuts it, a tenth of a pixel of the shape's own
+// space, and at low quality a pixel is the line's when its centre lies within half the
+// width of those pieces (round caps and joins). Centres a few hundredths of a pixel in
+// or out must come out right: the player's pictures depend on them.
+TEST(ShapeLine, LowQualityCurvedLineCoversTheCentresWithinHalfItsWidth) {
+  const auto check = [](double scale) {
+    SwfBits w;
+    w.U16(1);
+    w.Rect(0, 800, 0, 800);
+    w.U8(0);
+    w.U8(1);
+    const auto twips = static_cast<std::uint16_t>(std::lround(20 / scale));  // about one device pixel
+    const double half = twips * scale / 40;
+    w.U16(twips);
+    w.Rgb(0, 0, 0);
+    w.StyleBits(0, 1);
+    // A bend like a quarter circle, off the pixel grid.
+    w.StyleChange(true, 47, 683, -1, -1, 1);
+    w.Curve(0, -640, 619, 0);
+    w.EndShape();
+    const QImage image = RenderToImage(*Parse(w), 40, 40, Quality::Low, {}, 0, scale);
+    std::vector<QPointF> pieces{QPointF(47, 683) * scale / 20};
+    render::FlattenQuadratic(QPointF(47, 683), QPointF(47, 43), QPointF(666, 43), 2.0,
+                             [&](QPointF p) { pieces.push_back(p * scale / 20); });
+    int checked = 0;
+    for (int y = 0; y < image.height(); ++y) {
+      for (int x = 0; x < image.width(); ++x) {
+        double d = 1e9;
+        for (std::size_t i = 1; i < pieces.size(); ++i)
+          d = std::min(d, DistanceToSegment(QPointF(x + 0.5, y + 0.5), pieces[i - 1], pieces[i]));
+        if (std::abs(d - half) < 0.01) continue;  // too close to the edge to call
+        ++checked;
+        EXPECT_EQ(Pixel(image, x, y), d < half ? kBlack : kWhite) << x << "," << y << " at " << d << ", scale " << scale;
+      }
+    }
+    EXPECT_GT(checked, 1000);
+  };
+  check(1);
+  check(1.37);
+}
+
+// Glyphs are shapes drawn at a small fraction of their size: their curves must still be
+// cut finely enough that a low-quality picture fills exactly the centres inside them.
+TEST(ShapeFill, CurvesDrawnSmallStayTrueToTheirCentres) {
+  const double scale = 0.025;  // 20,000 twips across drawn 25 pixels across
+  SwfBits w = ShapeHeader({kBlack}, 20000);
+  w.StyleChange(true, 0, 20000, -1, 1);
+  w.Curve(0, -20000, 20000, 0);
+  w.Line(0, 20000);
+  w.Line(-20000, 0);
+  w.EndShape();
+  const QImage image = RenderToImage(*Parse(w), 26, 26, Quality::Low, {}, 0, scale);
+  const QPointF from(0, 25), control(0, 0), to(25, 0);
+  int checked = 0;
+  for (int y = 0; y < 25; ++y) {
+    for (int x = 0; x < 25; ++x) {
+      const QPointF centre(x + 0.5, y + 0.5);
+      const double d = DistanceToCurve(centre, from, control, to);
+      if (d < 0.005) continue;
+      // Inside is below and right of the curve: x(t) = 25 t^2, y(t) = 25 (1 - t)^2.
+      const double t = std::sqrt(centre.x() / 25);
+      const double curveY = 25 * (1 - t) * (1 - t);
+      ++checked;
+      EXPECT_EQ(Pixel(image, x, y), centre.y() > curveY ? kBlack : kWhite) << x << "," << y << " at " << d;
+    }
+  }
+  EXPECT_GT(checked, 500);
 }
 
 TEST(Shape, HitTestBoundsAndOutline) {
