@@ -378,6 +378,34 @@ TEST_F(DataClasses, UrlVariablesPrintAsAQueryString) {
   EXPECT_EQ(Str(m.GetPublic(vars, "empty")), "10");
 }
 
+// escapeMultiByte writes every byte of the UTF-8 text but letters and digits as %XX, up to
+// a NUL; unescapeMultiByte reads %XX back, drops a "%" without two hex digits after it (and
+// what it took), and reads bytes that are not UTF-8 one character a byte.
+TEST_F(DataClasses, MultiByteEscapesRoundTripAndDropBrokenPercents) {
+  const auto call = [&](const char* name, const std::string& text) {
+    Multiname mn;
+    mn.id = m.Intern(name);
+    mn.text = &m.NameText(mn.id);
+    const NsId ns = m.InternNs(kNsNamespace, "flash.utils");
+    mn.ns = &ns;
+    mn.nsCount = 1;
+    bool found = false;
+    const Value fn = m.LookupDomain(mn, found);
+    EXPECT_TRUE(found) << name;
+    const Value arg = S(text);
+    return Str(m.Call(fn, Value::Null(), &arg, 1));
+  };
+  EXPECT_EQ(call("escapeMultiByte", "a-b.c_\xF0\x9F\x91\xBE" "9"), "a%2Db%2Ec%5F%F0%9F%91%BE9");
+  EXPECT_EQ(call("escapeMultiByte", std::string("P\0P", 3)), "P");
+  EXPECT_EQ(call("unescapeMultiByte", "%F0%9f%91%BE%50"), "\xF0\x9F\x91\xBEP");
+  for (const char* broken : {"%", "%A", "%AG", "%%", "%A%", "%G%"}) EXPECT_EQ(call("unescapeMultiByte", broken), "") << broken;
+  EXPECT_EQ(call("unescapeMultiByte", "%GA"), "A");
+  EXPECT_EQ(call("unescapeMultiByte", std::string("P\0P", 3)), "P");
+  EXPECT_EQ(call("unescapeMultiByte", std::string("%\0H", 3)), "H");
+  // Half a four-byte character is not UTF-8: each byte is a character of its own.
+  EXPECT_EQ(call("unescapeMultiByte", "%F0%9F%91"), "\xC3\xB0\xC2\x9F\xC2\x91");
+}
+
 TEST_F(DataClasses, UrlRequestMethodsAreGetOrPostInOneCase) {
   const Value request = New("flash.net.URLRequest");
   EXPECT_EQ(Str(m.GetPublic(request, "method")), "GET");

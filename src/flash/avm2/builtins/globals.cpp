@@ -201,6 +201,98 @@ Value Unescape(Machine& m, const Value&, const Value* args, int argc) {
   return m.StrValue(script::Utf8FromUnits(out));
 }
 
+// escapeMultiByte: the text's bytes in the system's code page (UTF-8 here), every one but
+// an ASCII letter or digit written as %XX; the text ends at its first NUL.
+Value EscapeMultiByte(Machine& m, const Value&, const Value* args, int argc) {
+  const std::string text = StrArg(m, args, argc, 0);
+  std::string out;
+  char buffer[4];
+  for (const char c : text) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (byte == 0) break;
+    if (byte < 128 && std::isalnum(byte)) {
+      out += c;
+    } else {
+      std::snprintf(buffer, sizeof buffer, "%%%02X", byte);
+      out += buffer;
+    }
+  }
+  return m.StrValue(out);
+}
+
+// The UTF-16 units of bytes read as UTF-8, where a surrogate's own three-byte form stands
+// for the lone surrogate; false when the bytes are not UTF-8.
+bool UnitsOfMultiByte(const std::string& bytes, std::u16string& out) {
+  for (std::size_t i = 0; i < bytes.size();) {
+    const auto b0 = static_cast<unsigned char>(bytes[i]);
+    int extra = 0;
+    std::uint32_t code = 0;
+    if (b0 < 0x80) {
+      code = b0;
+    } else if ((b0 & 0xE0) == 0xC0 && b0 >= 0xC2) {
+      extra = 1;
+      code = b0 & 0x1F;
+    } else if ((b0 & 0xF0) == 0xE0) {
+      extra = 2;
+      code = b0 & 0x0F;
+    } else if ((b0 & 0xF8) == 0xF0 && b0 <= 0xF4) {
+      extra = 3;
+      code = b0 & 0x07;
+    } else {
+      return false;
+    }
+    if (i + static_cast<std::size_t>(extra) >= bytes.size()) return false;
+    for (int k = 1; k <= extra; ++k) {
+      const auto b = static_cast<unsigned char>(bytes[i + static_cast<std::size_t>(k)]);
+      if ((b & 0xC0) != 0x80) return false;
+      code = code << 6 | (b & 0x3F);
+    }
+    // Overlong forms and code points past Unicode are not UTF-8.
+    if ((extra == 2 && code < 0x800) || (extra == 3 && (code < 0x10000 || code > 0x10FFFF))) return false;
+    if (code >= 0x10000) {
+      out.push_back(static_cast<char16_t>(0xD800 + ((code - 0x10000) >> 10)));
+      out.push_back(static_cast<char16_t>(0xDC00 + ((code - 0x10000) & 0x3FF)));
+    } else {
+      out.push_back(static_cast<char16_t>(code));
+    }
+    i += static_cast<std::size_t>(extra) + 1;
+  }
+  return true;
+}
+
+// unescapeMultiByte: %XX gives the byte XX. A "%" takes the character after it and, when
+// that is a hex digit, the one after that too; what is not two hex digits is dropped. The
+// text ends at a NUL that no "%" takes. The bytes are read as UTF-8, or one character a
+// byte when they are not UTF-8.
+Value UnescapeMultiByte(Machine& m, const Value&, const Value* args, int argc) {
+  const std::string text = StrArg(m, args, argc, 0);
+  const auto hex = [](char c) -> int {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    return -1;
+  };
+  std::string bytes;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (text[i] == 0) break;
+    if (text[i] != '%') {
+      bytes += text[i];
+      continue;
+    }
+    if (i + 1 >= text.size()) break;
+    const int high = hex(text[++i]);
+    if (high < 0 || i + 1 >= text.size()) continue;
+    const int low = hex(text[++i]);
+    if (low >= 0) bytes += static_cast<char>(high << 4 | low);
+  }
+  std::u16string units;
+  if (!UnitsOfMultiByte(bytes, units)) {
+    units.clear();
+    for (const char c : bytes) units.push_back(static_cast<unsigned char>(c));
+  }
+  return m.StrValue(script::Utf8FromUnits(units));
+}
+
 Value DecodeUri(Machine& m, const Value&, const Value* args, int argc) {
   const std::string text = StrArg(m, args, argc, 0);
   std::string out;
@@ -296,6 +388,7 @@ void InstallGlobals(Machine& m) {
       {"", "parseFloat", ParseFloat, 1}, {"", "escape", Escape, 1}, {"", "unescape", Unescape, 1},
       {"", "encodeURIComponent", EncodeUriComponent, 1}, {"", "encodeURI", EncodeUriWhole, 1},
       {"", "decodeURIComponent", DecodeUri, 1}, {"", "decodeURI", DecodeUri, 1},
+      {"flash.utils", "escapeMultiByte", EscapeMultiByte, 1}, {"flash.utils", "unescapeMultiByte", UnescapeMultiByte, 1},
       {"flash.utils", "getDefinitionByName", DefinitionByName, 1}, {"flash.crypto", "generateRandomBytes", GenerateRandomBytes, 1}, {"flash.utils", "getTimer", GetTimer, 0},
       {"flash.utils", "setTimeout", SetTimeout, 2}, {"flash.utils", "setInterval", SetInterval, 2},
       {"flash.utils", "clearTimeout", ClearTimer, 1}, {"flash.utils", "clearInterval", ClearTimer, 1}};
