@@ -113,6 +113,15 @@ Value ContextConstruct(Machine& m, const Value& self, const Value* args, int arg
   return Value();
 }
 
+// A LoaderContext for JPEG pictures: (deblockingFilter, checkPolicyFile, applicationDomain,
+// securityDomain). The filter strength is kept; pictures are decoded without it.
+Value JpegContextConstruct(Machine& m, const Value& self, const Value* args, int argc) {
+  const Value rest[] = {argc > 1 ? args[1] : Value(), argc > 2 ? args[2] : Value(), argc > 3 ? args[3] : Value()};
+  ContextConstruct(m, self, rest, std::max(0, argc - 1));
+  m.SetPublic(self, "deblockingFilter", Value::Number(argc > 0 ? m.ToNumber(args[0]) : 0));
+  return Value();
+}
+
 // All the bytes are there: progress tells so, and the bytes can be read. Data that is no
 // movie or picture fails with ioError; false then. byAddress: a load() (open and
 // httpStatus belong to it, ioError names the address).
@@ -331,7 +340,10 @@ void InstallLoader(Machine& m) {
       {"setChildIndex", NotImplemented, nullptr, 0, 0, 2},
   };
   Install(m, loader, kMembers);
-  if (!m.FindClass("flash.system.LoaderContext")) m.DefineClass("flash.system", "LoaderContext", m.objectClass, ContextConstruct, false);
+  ClassObject* context = m.FindClass("flash.system.LoaderContext");
+  if (!context) context = m.DefineClass("flash.system", "LoaderContext", m.objectClass, ContextConstruct, false);
+  if (!m.FindClass("flash.system.JPEGLoaderContext"))
+    m.DefineClass("flash.system", "JPEGLoaderContext", context, JpegContextConstruct, false);
 }
 
 }  // namespace vantrel::flash::avm2
