@@ -1415,6 +1415,7 @@ void Machine::TraceRoots(gc::Tracer& tracer) const {
   }
   for (const auto& [o, frame] : scriptedClips) tracer.Mark(o);
   for (const auto& [name, connection] : localConnections) tracer.Mark(connection);
+  if (domainMemory) tracer.Mark(domainMemory);
   for (const auto& message : localMessages)
     for (const Value& v : message) TraceValue(tracer, v);
   for (const Timer& t : timers) {

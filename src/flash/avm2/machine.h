@@ -135,6 +135,10 @@ class Machine {
   // this frame, delivered as it ends (builtins/local_connection.cpp).
   std::map<std::string, Object*> localConnections;
   std::vector<std::vector<Value>> localMessages;
+  // The memory the li*/si* instructions read and write: the ByteArray set as the current
+  // domain's domainMemory, or else the player's own kilobyte.
+  Object* domainMemory = nullptr;
+  std::string defaultDomainMemory = std::string(1024, '\0');
   double Now() const;
   // While a timer's function runs, the time it was due (else negative): the player runs
   // timers at their times, not at the frame that notices them, so timers started there

@@ -1,6 +1,7 @@
 // The operand stack, the locals and the scope stack; the domain memory instructions.
 #include <cmath>
 #include <cstdint>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -117,8 +118,59 @@ void Machine::OpPushNamespace(Frame& f, const Instruction& ins) {
   stack.push_back(DefaultValue(unit, kNsNamespace, ins.a));
 }
 
-void Machine::OpDomainMemory(Frame&, const Instruction&) {
-  ThrowError("RangeError", 1506, "The specified range is invalid.");
+// li8..lf64 and si8..sf64: little-endian loads and stores in the domain memory; an access
+// past its end throws. Stores take the value, then the address.
+void Machine::OpDomainMemory(Frame& f, const Instruction& ins) {
+  std::string& memory = domainMemory ? static_cast<NativeObject*>(domainMemory)->text : defaultDomainMemory;
+  const bool store = ins.op >= OP_si8;
+  std::size_t size = 0;
+  switch (ins.op) {
+    case OP_li8: case OP_si8: size = 1; break;
+    case OP_li16: case OP_si16: size = 2; break;
+    case OP_li32: case OP_si32: case OP_lf32: case OP_sf32: size = 4; break;
+    default: size = 8; break;
+  }
+  const auto address = static_cast<std::uint32_t>(ToInt32(Pop(f)));
+  const Value value = store ? Pop(f) : Value();
+  if (static_cast<std::uint64_t>(address) + size > memory.size()) ThrowError("RangeError", 1506, "The specified range is invalid.");
+  unsigned char* at = reinterpret_cast<unsigned char*>(memory.data()) + address;
+  const auto put = [&](std::uint64_t bits) {
+    for (std::size_t i = 0; i < size; ++i) at[i] = static_cast<unsigned char>(bits >> (8 * i));
+  };
+  std::uint64_t bits = 0;
+  for (std::size_t i = 0; i < size; ++i) bits |= static_cast<std::uint64_t>(at[i]) << (8 * i);
+  switch (ins.op) {
+    case OP_si8: case OP_si16: case OP_si32: put(static_cast<std::uint32_t>(ToInt32(value))); return;
+    case OP_sf32: {
+      const float number = static_cast<float>(ToNumber(value));
+      std::uint32_t raw;
+      std::memcpy(&raw, &number, 4);
+      put(raw);
+      return;
+    }
+    case OP_sf64: {
+      const double number = ToNumber(value);
+      std::uint64_t raw;
+      std::memcpy(&raw, &number, 8);
+      put(raw);
+      return;
+    }
+    case OP_lf32: {
+      const auto raw = static_cast<std::uint32_t>(bits);
+      float number;
+      std::memcpy(&number, &raw, 4);
+      f.stack.push_back(Value::Number(number));
+      return;
+    }
+    case OP_lf64: {
+      double number;
+      std::memcpy(&number, &bits, 8);
+      f.stack.push_back(Value::Number(number));
+      return;
+    }
+    case OP_li32: f.stack.push_back(Value::Number(static_cast<std::int32_t>(static_cast<std::uint32_t>(bits)))); return;
+    default: f.stack.push_back(Value::Number(static_cast<double>(bits))); return;  // li8, li16: unsigned
+  }
 }
 
 void Machine::OpGetLocal(Frame& f, const Instruction& ins) {

@@ -597,5 +597,37 @@ TEST(Avm2Objects, NewFunctionIsAFunctionAndRefusesSourceText) {
   }
 }
 
+// The li*/si* instructions read and write the domain memory little-endian, li8 and li16
+// unsigned, li32 signed; without a ByteArray set they use the player's own kilobyte, and
+// an access past its end throws RangeError #1506.
+TEST(Avm2Interpreter, DomainMemoryLoadsAndStoresLittleEndian) {
+  const auto run = [](std::uint8_t store, const std::function<Bytes(AbcWriter&)>& value, std::int32_t address,
+                      std::uint8_t load, std::int32_t loadAddress) {
+    return RunCode([&](AbcWriter& w) {
+      return TraceOf(w, Cat({value(w), PushInt(w, address), {store}, PushInt(w, loadAddress), {load}}));
+    });
+  };
+  const auto integer = [](std::int32_t v) { return [v](AbcWriter& w) { return PushInt(w, v); }; };
+  const auto number = [](double v) {
+    return [v](AbcWriter& w) {
+      Bytes b = {0x2F};  // pushdouble
+      AbcWriter::U30(b, w.Double(v));
+      return b;
+    };
+  };
+  constexpr std::uint8_t li8 = 0x35, li16 = 0x36, li32 = 0x37, lf32 = 0x38, lf64 = 0x39, si8 = 0x3A, si16 = 0x3B,
+                         si32 = 0x3C, sf32 = 0x3D, sf64 = 0x3E;
+  EXPECT_EQ(run(si32, integer(0x12345678), 4, li8, 4), std::vector<std::string>{"120"});
+  EXPECT_EQ(run(si32, integer(0x12345678), 4, li16, 5), std::vector<std::string>{"13398"});
+  EXPECT_EQ(run(si32, integer(-2), 4, li32, 4), std::vector<std::string>{"-2"});
+  EXPECT_EQ(run(si16, integer(-1), 0, li16, 0), std::vector<std::string>{"65535"});
+  EXPECT_EQ(run(si8, integer(0x1FF), 1023, li8, 1023), std::vector<std::string>{"255"});
+  EXPECT_EQ(run(sf64, number(1.5), 8, lf64, 8), std::vector<std::string>{"1.5"});
+  EXPECT_EQ(run(sf32, number(0.1), 16, lf32, 16), std::vector<std::string>{"0.10000000149011612"});
+  const auto past = run(si8, integer(1), 0, li16, 1023);
+  ASSERT_EQ(past.size(), 1u);
+  EXPECT_NE(past[0].find("RangeError: Error #1506"), std::string::npos) << past[0];
+}
+
 }  // namespace
 }  // namespace vantrel::flash::avm2

@@ -282,6 +282,23 @@ Value ApplicationDomainParent(Machine& m, const Value& self, const Value*, int) 
   if (!self.IsObject() || self.object->kind != ObjectKind::Other || !m.IsInstance(self, cls)) return Value::Null();
   return static_cast<NativeObject*>(self.object)->a;
 }
+// The memory of the li*/si* instructions: a ByteArray of at least a kilobyte, or null for
+// the player's own.
+Value GetDomainMemory(Machine& m, const Value&, const Value*, int) {
+  return m.domainMemory ? Value::Obj(m.domainMemory) : Value::Null();
+}
+Value SetDomainMemory(Machine& m, const Value&, const Value* args, int argc) {
+  const Value memory = Arg(args, argc, 0);
+  if (!memory.IsObject()) {
+    m.domainMemory = nullptr;
+    return Value();
+  }
+  if (memory.object->kind != ObjectKind::ByteArray)
+    m.ThrowError("TypeError", 1034, "Type Coercion failed: cannot convert " + m.ToString(memory) + " to flash.utils.ByteArray.");
+  if (static_cast<NativeObject*>(memory.object)->text.size() < 1024) m.ThrowError("Error", 1504, "End of file.");
+  m.domainMemory = memory.object;
+  return Value();
+}
 Value ConstructDomain(Machine& m, const Value& self, const Value* args, int argc) {
   const Value parent = Arg(args, argc, 0);
   static_cast<NativeObject*>(self.object)->a = parent.IsObject() ? parent : Value::Null();
@@ -423,6 +440,7 @@ void InstallPlayerApi(Machine& m) {
       {"getDefinition", GetDefinition, nullptr, 0, 0},
       {"hasDefinition", HasDefinition, nullptr, 0, 0},
       {"parentDomain", ApplicationDomainParent, nullptr, kAccessor, 0},
+      {"domainMemory", GetDomainMemory, SetDomainMemory, kAccessor, 0},
   };
   Install(m, domain, kDomainMembers);
   // The movie's domain, child of the player's own.
