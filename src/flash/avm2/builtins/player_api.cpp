@@ -28,6 +28,16 @@ Value True(Machine&, const Value&, const Value*, int) { return Value::Bool(true)
 Value Null(Machine&, const Value&, const Value*, int) { return Value::Null(); }
 Value Nothing(Machine&, const Value&, const Value*, int) { return Value(); }
 
+Value Zero(Machine&, const Value&, const Value*, int) { return Value::Number(0); }
+
+// The two answers an accessibility implementation must give itself.
+Value AccessibleRole(Machine& m, const Value&, const Value*, int) {
+  m.ThrowError("Error", 2143, "AccessibilityImplementation.get_accRole() must be overridden from its default.");
+}
+Value AccessibleState(Machine& m, const Value&, const Value*, int) {
+  m.ThrowError("Error", 2144, "AccessibilityImplementation.get_accState() must be overridden from its default.");
+}
+
 // A static variable of a class (what the script sets, it reads back).
 void AddStaticVariable(Machine& m, ClassObject* cls, const char* name, const Value& initial) {
   m.AddConstant(cls, name, initial);
@@ -338,6 +348,26 @@ Value NavigateToUrl(Machine& m, const Value&, const Value* args, int argc) {
 }  // namespace
 
 void InstallPlayerApi(Machine& m) {
+  // The base of a component's accessibility implementation: a screen reader asks it, and
+  // what a component does not answer itself is nothing (no screen reader asks here).
+  ClassObject* accessible = m.DefineClass("flash.accessibility", "AccessibilityImplementation", m.objectClass);
+  AddPublicSlot(m, accessible, "errno", 2, Value::Number(0));
+  AddPublicSlot(m, accessible, "stub", 4, Value::Bool(false));
+  static const Member kAccessibleMembers[] = {
+      {"accDoDefaultAction", Nothing, nullptr, 0, 0, 1},
+      {"accLocation", Null, nullptr, 0, 0, 1},
+      {"accSelect", Nothing, nullptr, 0, 0, 2},
+      {"get_accDefaultAction", Null, nullptr, 0, 0, 1},
+      {"get_accFocus", Zero, nullptr, 0, 0},
+      {"get_accName", Null, nullptr, 0, 0, 1},
+      {"get_accRole", AccessibleRole, nullptr, 0, 0, 1},
+      {"get_accSelection", Null, nullptr, 0, 0},
+      {"get_accState", AccessibleState, nullptr, 0, 0, 1},
+      {"get_accValue", Null, nullptr, 0, 0, 1},
+      {"getChildIDArray", Null, nullptr, 0, 0},
+      {"isLabeledBy", False, nullptr, 0, 0, 1},
+  };
+  Install(m, accessible, kAccessibleMembers);
   m.DefineGlobal("flash.net", "navigateToURL", Value::Obj(m.NewNativeFunction("navigateToURL", NavigateToUrl)));
   ClassObject* external = m.DefineClass("flash.external", "ExternalInterface", m.objectClass);
   external->isFinal = true;
