@@ -127,6 +127,13 @@ TEST_F(DataClasses, JsonRoundTripsAndReportsWhatItCannotDo) {
   const Value point = New("flash.geom.Point", {Value::Number(1), Value::Number(2)});
   EXPECT_EQ(ErrorOf([&] { Json("stringify", {point}); }), "");
   EXPECT_NE(Str(Json("stringify", {point})).find("\"x\":1"), std::string::npos);
+  // A class is written as an object; a function is left out, alone it gives null.
+  const Value objectClass = Value::Obj(m.objectClass);
+  EXPECT_EQ(Str(Json("stringify", {objectClass})), R"({"length":1,"prototype":{}})");
+  const Value fn = m.GetPublic(Value::Obj(m.objectClass->prototype), "hasOwnProperty");
+  EXPECT_TRUE(Json("stringify", {fn}).IsNull());
+  EXPECT_EQ(Str(Json("stringify", {Value::Obj(m.NewArray({fn, objectClass}))})), R"([null,{"length":1,"prototype":{}}])");
+  EXPECT_TRUE(Json("stringify", {Value()}).IsUndefined());
 }
 
 // Array takes the start of a search as an int (NaN and 1e300 become 0), a vector as a Number;

@@ -244,7 +244,9 @@ class Writer {
       default: return false;
     }
     Object* o = value.object;
-    if (o->kind == ObjectKind::Function || o->kind == ObjectKind::Class) return false;
+    // A class is an object like any other: its public static variables and getters
+    // ("length", "prototype") are written.
+    if (o->kind == ObjectKind::Function) return false;
     if (!stack_.insert(o).second) m_.ThrowTypeError(1129, "Cyclic structure cannot be converted to JSON string.");
     const Machine::WalkDepth walk(m_);  // a chain of nested objects ends in #1023, not a crash
     const std::string outer = indent_;
@@ -296,6 +298,7 @@ class Writer {
           else if (b.kind == Binding::Kind::Accessor && b.getter) getters.push_back(m_.NameText(id));
         }
       }
+      if (o->kind == ObjectKind::Class) getters.push_back("prototype");  // every class's getter
       std::sort(slots.begin(), slots.end());
       std::sort(getters.begin(), getters.end());
       for (auto& s : slots) names.push_back(s.second);
@@ -345,7 +348,9 @@ Value Stringify(Machine& m, const Value&, const Value* args, int argc) {
   Object* holder = m.NewObject();
   holder->SetOwn("", Arg(args, argc, 0));
   std::string out;
-  if (!writer.Write(Value::Obj(holder), "", Arg(args, argc, 0), out)) return Value();
+  // A function alone gives null; undefined gives undefined.
+  if (!writer.Write(Value::Obj(holder), "", Arg(args, argc, 0), out))
+    return Arg(args, argc, 0).IsObject() ? Value::Null() : Value();
   return m.StrValue(out);
 }
 
