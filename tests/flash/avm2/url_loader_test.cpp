@@ -1,5 +1,6 @@
 // URLLoader reading local files in the player: the events in the player's order, the
-// data as text, bytes or variables, and a missing file reported as an ioError.
+// data as text, bytes or variables, and a missing file reported as an ioError; URLStream
+// reading a load's bytes.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -69,6 +70,43 @@ TEST_F(UrlLoaderTest, AMissingFileEndsWithAStreamError) {
   Code code{w};
   LoadWith(code, (folder / "missing.bin").string(), "text", "data");
   EXPECT_EQ(RunMovie(w, code, 3), (Lines{"httpStatus text", "Error #2032: Stream Error"}));
+}
+
+// A URLStream's bytes are read as a ByteArray's, in its endian; what is read is gone, and a
+// read past the end throws EOFError. The stream is connected until the load completes.
+TEST_F(UrlLoaderTest, StreamReadsTheLoadedBytesInItsEndian) {
+  const std::string file = Write("data.bin", std::string("\x00\x00\x01\x02\x03\x04xyz", 9));
+  AbcWriter w;
+  Code code{w};
+  code.New("flash.net", "URLStream", 1);
+  code.Push(L(1)).Str("progress").OpName(0x40, TracingListener(w, "target.connected")).Call(0x4F, w.Name("addEventListener"), 2);
+  // complete: trace readUnsignedInt(); endian = "littleEndian"; trace readUnsignedShort();
+  // trace bytesAvailable; trace connected; readInt() (three bytes are left: EOFError).
+  Code f{w};
+  f.bytes.clear();
+  const std::uint32_t trace = w.Name("trace"), target = w.Name("target");
+  const auto read = [&](const char* method) {
+    f.OpName(0x5D, trace).Op({0xD1}).OpName(0x66, target).Call(0x46, w.Name(method), 0).Call(0x4F, trace, 1);
+  };
+  const auto show = [&](const char* property) {
+    f.OpName(0x5D, trace).Op({0xD1}).OpName(0x66, target).OpName(0x66, w.Name(property)).Call(0x4F, trace, 1);
+  };
+  read("readUnsignedInt");
+  f.Op({0xD1}).OpName(0x66, target).Str("littleEndian").OpName(0x61, w.Name("endian"));
+  read("readUnsignedShort");
+  show("bytesAvailable");
+  show("connected");
+  read("readInt");
+  f.Op({0x47});
+  const std::uint32_t onComplete = w.Method(f.bytes);
+  w.methods[onComplete] = 1;
+  code.Push(L(1)).Str("complete").OpName(0x40, onComplete).Call(0x4F, w.Name("addEventListener"), 2);
+  code.New("flash.net", "URLRequest", 2, {S(file)}).Do(L(1), "load", {L(2)});
+  code.Trace(L(1), "bytesAvailable").Trace(L(1), "connected");
+  const Lines lines = RunMovie(w, code, 3);
+  ASSERT_GE(lines.size(), 8u);
+  EXPECT_EQ(Lines(lines.begin(), lines.begin() + 7), (Lines{"0", "true", "progress true", "258", "1027", "3", "false"}));
+  EXPECT_NE(lines[7].find("Error #2030: End of file was encountered."), std::string::npos) << lines[7];
 }
 
 }  // namespace

@@ -2,7 +2,8 @@
 // player's loads and hands it to scripts as text, bytes (ByteArray) or variables
 // (URLVariables). The events come at the loader stage of a frame: open, progress,
 // httpStatus and complete, or httpStatus and ioError when the file cannot be read.
-// URLLoaderDataFormat and URLVariables come with it.
+// URLLoaderDataFormat, URLVariables and URLStream (the same load read as a stream of
+// bytes) come with it.
 #include <cstring>
 #include "flash/avm2/builtins/media.h"
 #include "flash/avm2/builtins/support.h"
@@ -202,6 +203,106 @@ Value VariablesToString(Machine& m, const Value& self, const Value*, int) {
   return m.StrValue(out);
 }
 
+// URLStream: a load whose bytes scripts read as they would a ByteArray's (IDataInput);
+// what has been read is gone. The bytes are kept in a ByteArray the reads go through.
+class UrlStreamObject final : public MediaObject {
+ public:
+  Value buffer;  // a ByteArray: the bytes that came, its position where reading stands
+  std::uint64_t load = 0;
+  bool loading = false, connected = false;
+  bool Tick(Machine&) override { return loading; }
+  void Trace(gc::Tracer& tracer) const override {
+    MediaObject::Trace(tracer);
+    TraceValue(tracer, buffer);
+  }
+};
+
+Object* AllocateStream(Machine& m, ClassObject*) {
+  auto* o = m.heap.Make<UrlStreamObject>();
+  o->buffer = Value::Obj(m.ConstructClass(m.FindClass("flash.utils.ByteArray"), nullptr, 0));
+  return o;
+}
+
+UrlStreamObject* Stream(Machine& m, const Value& self) {
+  auto* o = dynamic_cast<UrlStreamObject*>(Receiver<NativeObject>(m, self, ObjectKind::Display, "URLStream"));
+  if (!o) m.ThrowTypeError(1034, "Type Coercion failed: cannot convert object to flash.net.URLStream.");
+  return o;
+}
+
+void FinishStream(Machine& m, UrlStreamObject* o, bool ok, const std::string& body) {
+  o->loading = false;
+  o->load = 0;
+  m.Guard([&] {
+    if (!ok) {
+      o->connected = false;
+      DispatchNew(m, o, "flash.events.HTTPStatusEvent", {m.StrValue("httpStatus")});
+      DispatchNew(m, o, "flash.events.IOErrorEvent",
+                  {m.StrValue("ioError"), Value::Bool(false), Value::Bool(false), m.StrValue("Error #2032: Stream Error")});
+      return;
+    }
+    DispatchNew(m, o, "flash.events.Event", {m.StrValue("open")});
+    static_cast<NativeObject*>(o->buffer.object)->text += body;
+    const double size = static_cast<double>(body.size());
+    DispatchNew(m, o, "flash.events.ProgressEvent",
+                {m.StrValue("progress"), Value::Bool(false), Value::Bool(false), Value::Number(size), Value::Number(size)});
+    DispatchNew(m, o, "flash.events.HTTPStatusEvent", {m.StrValue("httpStatus")});
+    o->connected = false;
+    DispatchNew(m, o, "flash.events.Event", {m.StrValue("complete")});
+  });
+}
+
+Value StreamLoad(Machine& m, const Value& self, const Value* args, int argc) {
+  UrlStreamObject* o = Stream(m, self);
+  const Value request = Arg(args, argc, 0);
+  if (request.IsNullish()) m.ThrowTypeError(2007, "Parameter request must be non-null.");
+  const std::string url = m.ToString(m.GetPublic(request, "url"));
+  if (o->load && m.player) m.player->CancelLoad(o->load);
+  // A new load starts with no bytes.
+  o->buffer = Value::Obj(m.ConstructClass(m.FindClass("flash.utils.ByteArray"), nullptr, 0));
+  o->loading = o->connected = true;
+  KeepTicking(m, o);
+  if (!m.player) return Value();
+  Machine* machine = &m;
+  o->load = m.player->Fetch(url, "GET", "", nullptr, nullptr, nullptr,
+                            [o, machine](bool ok, const std::string& body) { FinishStream(*machine, o, ok, body); });
+  return Value();
+}
+
+Value StreamClose(Machine& m, const Value& self, const Value*, int) {
+  UrlStreamObject* o = Stream(m, self);
+  if (!o->connected) m.ThrowError("flash.errors.IOError", 2029, "This URLStream object does not have a stream opened.");
+  if (o->load && m.player) m.player->CancelLoad(o->load);
+  o->load = 0;
+  o->loading = o->connected = false;
+  return Value();
+}
+
+Value StreamConnected(Machine& m, const Value& self, const Value*, int) { return Value::Bool(Stream(m, self)->connected); }
+Value StreamAvailable(Machine& m, const Value& self, const Value*, int) {
+  return m.GetPublic(Stream(m, self)->buffer, "bytesAvailable");
+}
+
+// The reads, endian and objectEncoding are the buffer's own; tag indexes kStreamForwards.
+const char* const kStreamForwards[] = {
+    "readBoolean", "readByte", "readBytes", "readDouble", "readFloat", "readInt", "readMultiByte", "readObject",
+    "readShort", "readUnsignedByte", "readUnsignedInt", "readUnsignedShort", "readUTF", "readUTFBytes",
+    "endian", "objectEncoding"};
+constexpr int kFirstProperty = 14;
+Value StreamForward(Machine& m, const Value& self, const Value* args, int argc) {
+  const char* name = kStreamForwards[NativeTag(m)];
+  const Value buffer = Stream(m, self)->buffer;
+  return m.CallPublic(buffer, name, std::vector<Value>(args, args + argc));
+}
+Value StreamGet(Machine& m, const Value& self, const Value*, int) {
+  const char* name = kStreamForwards[NativeTag(m)];
+  return m.GetPublic(Stream(m, self)->buffer, name);
+}
+Value StreamSet(Machine& m, const Value& self, const Value* args, int argc) {
+  const char* name = kStreamForwards[NativeTag(m)];
+  m.SetPublic(Stream(m, self)->buffer, name, Arg(args, argc, 0));
+  return Value();
+}
+
 }  // namespace
 
 void InstallUrlLoader(Machine& m) {
@@ -233,6 +334,19 @@ void InstallUrlLoader(Machine& m) {
       {"toString", VariablesToString, nullptr, 0, 0},
   };
   Install(m, variables, kVariablesMembers);
+
+  ClassObject* stream = m.DefineClass("flash.net", "URLStream", dispatcher);
+  stream->allocate = AllocateStream;
+  static const Member kStreamMembers[] = {
+      {"load", StreamLoad, nullptr, 0, 0, 1},
+      {"close", StreamClose, nullptr, 0, 0},
+      {"connected", StreamConnected, nullptr, kAccessor, 0},
+      {"bytesAvailable", StreamAvailable, nullptr, kAccessor, 0},
+  };
+  Install(m, stream, kStreamMembers);
+  for (int i = 0; i < kFirstProperty; ++i) m.AddTraitMethod(stream, kStreamForwards[i], StreamForward, false, i);
+  for (int i = kFirstProperty; i < static_cast<int>(std::size(kStreamForwards)); ++i)
+    m.AddAccessor(stream, kStreamForwards[i], StreamGet, StreamSet, false, i);
   InstallSockets(m);
 }
 
