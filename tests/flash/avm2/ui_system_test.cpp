@@ -9,6 +9,7 @@ namespace {
 
 using namespace vantrel::testing;
 using Bytes = AbcWriter::Bytes;
+using Lines = std::vector<std::string>;
 
 // A menu starts with every built-in item; hiding them clears the flags; a clone copies
 // the custom items rather than sharing them.
@@ -69,6 +70,43 @@ TEST(Avm2PlayerApi, CursorFsCommandAndDeclaredClasses) {
                        "fscommand fullscreen true",
                        "Error: Error #2014: flash.display::Sprite/startTouchDrag() is not implemented.", "POST",
                        "3", "false", "0", "1000"}));
+}
+
+// decompose takes a matrix apart into translation, rotation and scale; a projection
+// matrix divides by z, and the projection's focal length and field of view follow each
+// other on a 500-pixel stage.
+TEST(Avm2Matrix3D, DecomposeProjectAndPerspective) {
+  AbcWriter w;
+  Code code{w};
+  code.New("flash.geom", "Vector3D", 2, {I(0), I(0), I(1)});
+  code.New("flash.geom", "Matrix3D", 1).Do(L(1), "appendRotation", {I(90), L(2)});
+  code.Do(L(1), "appendScale", {I(2), I(3), I(4)}).Do(L(1), "appendTranslation", {I(5), I(6), I(7)});
+  code.TraceCall(L(1), "decompose");
+  code.TryTrace([](Code& c) { c.Do(L(1), "decompose", {S("sideways")}); });
+  // A scale and a translation come back as they went in.
+  code.New("flash.geom", "Vector3D", 3, {I(1), I(2), I(3)}).New("flash.geom", "Vector3D", 4, {I(0), I(0), I(0)});
+  code.New("flash.geom", "Vector3D", 5, {I(2), I(4), I(8)}).New("flash.geom", "Matrix3D", 6);
+  code.Keep(7, L(1), "decompose").Do(L(7), "splice", {I(0), I(3), L(3), L(4), L(5)});
+  code.TraceCall(L(6), "recompose", {L(7)}).Trace(L(6), "rawData");
+
+  code.New("flash.geom", "PerspectiveProjection", 3).Trace(L(3), "fieldOfView").Trace(L(3), "focalLength");
+  code.Set(L(3), "focalLength", I(250)).Trace(L(3), "fieldOfView").Trace(L(3), "projectionCenter");
+  code.TryTrace([](Code& c) { c.Set(L(3), "fieldOfView", I(180)); });
+  code.Keep(4, L(3), "toMatrix3D").New("flash.geom", "Vector3D", 5, {I(10), I(20), I(50)});
+  const std::uint32_t trace = w.Name("trace");
+  code.OpName(0x5D, trace).OpName(0x60, w.PackageName("flash.geom", "Utils3D")).Push(L(4)).Push(L(5));
+  code.Call(0x46, w.Name("projectVector"), 2).Call(0x4F, trace, 1);
+  const auto lines = RunMovie(w, code);
+  ASSERT_EQ(lines.size(), 10u);
+  EXPECT_EQ(lines[0], "Vector3D(5, 6, 7),Vector3D(0, 0, 1.5707963705062866),Vector3D(3, 2, 4)");
+  EXPECT_EQ(lines[1], "Error: Error #2187: Invalid orientation style sideways.  Value must be one of "
+                      "'Orientation3D.EULER_ANGLES', 'Orientation3D.AXIS_ANGLE', or 'Orientation3D.QUATERNION'.");
+  EXPECT_EQ(lines[2], "true");
+  EXPECT_EQ(lines[3], "2,0,0,0,0,4,0,0,0,0,8,0,1,2,3,1");
+  EXPECT_EQ(Lines(lines.begin() + 4, lines.end()),
+            (Lines{"55", "480.24554443359375", "90", "(x=250, y=250)",
+                   "ArgumentError: Error #2182: Invalid fieldOfView value.  The value must be greater than 0 and less than 180.",
+                   "Vector3D(50, 100, 1)"}));
 }
 
 }  // namespace

@@ -326,6 +326,379 @@ Value CopyLineFrom(Machine& m, const Value& self, const Value* args, int argc) {
   return Value();
 }
 
+// The orientation styles of decompose and recompose.
+enum class Orientation { Euler, AxisAngle, Quaternion };
+Orientation OrientationArg(Machine& m, const Value* args, int argc, int index) {
+  const std::string style = StrArg(m, args, argc, index, "eulerAngles");
+  if (style == "eulerAngles") return Orientation::Euler;
+  if (style == "axisAngle") return Orientation::AxisAngle;
+  if (style == "quaternion") return Orientation::Quaternion;
+  m.ThrowError("Error", 2187, "Invalid orientation style " + style +
+                                  ".  Value must be one of 'Orientation3D.EULER_ANGLES', 'Orientation3D.AXIS_ANGLE', or "
+                                  "'Orientation3D.QUATERNION'.");
+}
+
+using Vec3 = std::array<float, 3>;
+float Dot(const Vec3& a, const Vec3& b) { return a[0] * b[0] + a[1] * b[1] + a[2] * b[2]; }
+Vec3 Cross(const Vec3& a, const Vec3& b) {
+  return {a[1] * b[2] - a[2] * b[1], a[2] * b[0] - a[0] * b[2], a[0] * b[1] - a[1] * b[0]};
+}
+float Length(const Vec3& a) { return std::sqrt(Dot(a, a)); }
+
+// A matrix taken apart as the player does: the translation, the columns made orthonormal
+// one after the other (what shear there was is dropped), their lengths the scale (all
+// negative when the matrix mirrors), and the rotation as a unit quaternion (x, y, z, w).
+struct Parts {
+  Vec3 translation{}, scale{};
+  std::array<Vec3, 3> axes{};  // the rotation's columns
+  std::array<float, 4> quaternion{0, 0, 0, 1};
+};
+Parts Decompose(const Mat& a) {
+  Parts p;
+  p.translation = {a[12], a[13], a[14]};
+  std::array<Vec3, 3> c = {Vec3{a[0], a[1], a[2]}, Vec3{a[4], a[5], a[6]}, Vec3{a[8], a[9], a[10]}};
+  const auto normalize = [](Vec3& v, float length) {
+    if (length != 0)
+      for (float& x : v) x /= length;
+  };
+  p.scale[0] = Length(c[0]);
+  normalize(c[0], p.scale[0]);
+  float d = Dot(c[0], c[1]);
+  for (int i = 0; i < 3; ++i) c[1][i] -= d * c[0][i];
+  p.scale[1] = Length(c[1]);
+  normalize(c[1], p.scale[1]);
+  d = Dot(c[0], c[2]);
+  for (int i = 0; i < 3; ++i) c[2][i] -= d * c[0][i];
+  d = Dot(c[1], c[2]);
+  for (int i = 0; i < 3; ++i) c[2][i] -= d * c[1][i];
+  p.scale[2] = Length(c[2]);
+  normalize(c[2], p.scale[2]);
+  if (Dot(c[0], Cross(c[1], c[2])) < 0) {
+    for (int k = 0; k < 3; ++k) {
+      p.scale[k] = -p.scale[k];
+      for (float& x : c[k]) x = -x;
+    }
+  }
+  p.axes = c;
+  // The quaternion of the rotation (entry (r, k) is c[k][r]), from the largest of the
+  // trace and the diagonal entries.
+  const float m00 = c[0][0], m11 = c[1][1], m22 = c[2][2], trace = m00 + m11 + m22;
+  float x, y, z, w;
+  if (trace > 0) {
+    const float root = std::sqrt(trace + 1) * 2;
+    w = root / 4;
+    x = (c[1][2] - c[2][1]) / root;
+    y = (c[2][0] - c[0][2]) / root;
+    z = (c[0][1] - c[1][0]) / root;
+  } else if (m00 > m11 && m00 > m22) {
+    const float root = std::sqrt(1 + m00 - m11 - m22) * 2;
+    w = (c[1][2] - c[2][1]) / root;
+    x = root / 4;
+    y = (c[1][0] + c[0][1]) / root;
+    z = (c[2][0] + c[0][2]) / root;
+  } else if (m11 > m22) {
+    const float root = std::sqrt(1 + m11 - m00 - m22) * 2;
+    w = (c[2][0] - c[0][2]) / root;
+    x = (c[1][0] + c[0][1]) / root;
+    y = root / 4;
+    z = (c[2][1] + c[1][2]) / root;
+  } else {
+    const float root = std::sqrt(1 + m22 - m00 - m11) * 2;
+    w = (c[0][1] - c[1][0]) / root;
+    x = (c[2][0] + c[0][2]) / root;
+    y = (c[2][1] + c[1][2]) / root;
+    z = root / 4;
+  }
+  p.quaternion = {x, y, z, w};
+  return p;
+}
+
+// The rotation of a unit quaternion, as three columns.
+std::array<Vec3, 3> QuaternionAxes(const std::array<float, 4>& q) {
+  const float x = q[0], y = q[1], z = q[2], w = q[3];
+  return {Vec3{1 - 2 * (y * y + z * z), 2 * (x * y + z * w), 2 * (x * z - y * w)},
+          Vec3{2 * (x * y - z * w), 1 - 2 * (x * x + z * z), 2 * (y * z + x * w)},
+          Vec3{2 * (x * z + y * w), 2 * (y * z - x * w), 1 - 2 * (x * x + y * y)}};
+}
+
+Mat Compose(const Vec3& translation, const std::array<Vec3, 3>& axes, const Vec3& scale) {
+  Mat out = kIdentity;
+  for (int k = 0; k < 3; ++k)
+    for (int r = 0; r < 3; ++r) out[k * 4 + r] = axes[k][r] * scale[k];
+  for (int r = 0; r < 3; ++r) out[12 + r] = translation[r];
+  return out;
+}
+
+// decompose(orientationStyle = "eulerAngles"): translation, rotation and scale. Euler
+// angles (radians) turn about x, then y, then z; an axis and angle are (x, y, z) and w;
+// a quaternion is (x, y, z, w).
+Value DecomposeMethod(Machine& m, const Value& self, const Value* args, int argc) {
+  const Orientation style = OrientationArg(m, args, argc, 0);
+  const Parts p = Decompose(Get(m, self));
+  Value rotation;
+  if (style == Orientation::Euler) {
+    const auto& c = p.axes;
+    const float y = std::asin(std::clamp(-c[0][2], -1.0f, 1.0f));
+    float x, z;
+    if (std::cos(y) != 0) {
+      x = std::atan2(c[1][2], c[2][2]);
+      z = std::atan2(c[0][1], c[0][0]);
+    } else {
+      x = std::atan2(-c[2][1], c[1][1]);
+      z = 0;
+    }
+    rotation = NewVector3D(m, static_cast<float>(x), static_cast<float>(y), static_cast<float>(z), 0);
+  } else if (style == Orientation::AxisAngle) {
+    const auto& q = p.quaternion;
+    const float angle = 2 * std::acos(std::clamp(q[3], -1.0f, 1.0f));
+    const float s = std::sin(angle / 2);
+    if (s == 0) rotation = NewVector3D(m, 0, 0, 0, 0);
+    else rotation = NewVector3D(m, static_cast<float>(q[0] / s), static_cast<float>(q[1] / s), static_cast<float>(q[2] / s), static_cast<float>(angle));
+  } else {
+    const auto& q = p.quaternion;
+    rotation = NewVector3D(m, static_cast<float>(q[0]), static_cast<float>(q[1]), static_cast<float>(q[2]), static_cast<float>(q[3]));
+  }
+  const Value parts[] = {NewVector3D(m, static_cast<float>(p.translation[0]), static_cast<float>(p.translation[1]), static_cast<float>(p.translation[2]), 0),
+                         rotation,
+                         NewVector3D(m, static_cast<float>(p.scale[0]), static_cast<float>(p.scale[1]), static_cast<float>(p.scale[2]), 0)};
+  auto* out = static_cast<NativeObject*>(m.ConstructClass(ApplyVector(m, m.FindClass("flash.geom.Vector3D")), nullptr, 0));
+  for (const Value& v : parts) out->list.push_back(v);
+  return Value::Obj(out);
+}
+
+// recompose(components, orientationStyle): the matrix of a translation, rotation and
+// scale as decompose gives them; false (the matrix unchanged) without three of them.
+Value RecomposeMethod(Machine& m, const Value& self, const Value* args, int argc) {
+  const Orientation style = OrientationArg(m, args, argc, 1);
+  const Value components = Arg(args, argc, 0);
+  if (components.IsNullish()) return Value::Bool(false);
+  const NativeObject& list = VectorArg(m, components);
+  if (list.list.size() < 3) return Value::Bool(false);
+  for (std::size_t i = 0; i < 3; ++i)
+    if (list.list[i].IsNullish()) return Value::Bool(false);
+  const auto t = Vec(m, list.list[0]), r = Vec(m, list.list[1]), s = Vec(m, list.list[2]);
+  std::array<Vec3, 3> axes;
+  if (style == Orientation::Euler) {
+    const float cx = std::cos(r[0]), sx = std::sin(r[0]), cy = std::cos(r[1]), sy = std::sin(r[1]);
+    const float cz = std::cos(r[2]), sz = std::sin(r[2]);
+    axes = {Vec3{cy * cz, cy * sz, -sy}, Vec3{sx * sy * cz - cx * sz, sx * sy * sz + cx * cz, sx * cy},
+            Vec3{cx * sy * cz + sx * sz, cx * sy * sz - sx * cz, cx * cy}};
+  } else if (style == Orientation::AxisAngle) {
+    // A turn of w radians about the axis (x, y, z), as appendRotation makes it.
+    const float x = r[0], y = r[1], z = r[2], c = std::cos(static_cast<float>(r[3])), sn = std::sin(static_cast<float>(r[3]));
+    const float t = 1 - c;
+    axes = {Vec3{t * x * x + c, t * x * y + sn * z, t * x * z - sn * y}, Vec3{t * x * y - sn * z, t * y * y + c, t * y * z + sn * x},
+            Vec3{t * x * z + sn * y, t * y * z - sn * x, t * z * z + c}};
+  } else {
+    axes = QuaternionAxes({r[0], r[1], r[2], r[3]});
+  }
+  Put(m, self, Compose({t[0], t[1], t[2]}, axes, {s[0], s[1], s[2]}));
+  return Value::Bool(true);
+}
+
+// The matrix percent of the way from a to b: translation and scale in a straight line,
+// the rotation along the shorter arc between the two.
+Mat Interpolate(const Mat& a, const Mat& b, double percentIn) {
+  const auto percent = static_cast<float>(percentIn);
+  const Parts pa = Decompose(a), pb = Decompose(b);
+  Vec3 translation, scale;
+  for (int i = 0; i < 3; ++i) {
+    translation[i] = pa.translation[i] + (pb.translation[i] - pa.translation[i]) * percent;
+    scale[i] = pa.scale[i] + (pb.scale[i] - pa.scale[i]) * percent;
+  }
+  auto qa = pa.quaternion, qb = pb.quaternion;
+  float cosine = qa[0] * qb[0] + qa[1] * qb[1] + qa[2] * qb[2] + qa[3] * qb[3];
+  if (cosine < 0) {
+    for (float& v : qb) v = -v;
+    cosine = -cosine;
+  }
+  float wa = 1 - percent, wb = percent;
+  if (cosine < 0.9999) {
+    const float angle = std::acos(cosine), sine = std::sin(angle);
+    wa = std::sin((1 - percent) * angle) / sine;
+    wb = std::sin(percent * angle) / sine;
+  }
+  std::array<float, 4> q;
+  float norm = 0;
+  for (int i = 0; i < 4; ++i) {
+    q[i] = qa[i] * wa + qb[i] * wb;
+    norm += q[i] * q[i];
+  }
+  norm = std::sqrt(norm);
+  if (norm > 0)
+    for (float& v : q) v /= norm;
+  return Compose(translation, QuaternionAxes(q), scale);
+}
+Value InterpolateStatic(Machine& m, const Value&, const Value* args, int argc) {
+  const Mat a = Get(m, NonNull(m, args, argc, 0, "thisMat")), b = Get(m, NonNull(m, args, argc, 1, "toMat"));
+  Value out = Value::Obj(m.ConstructClass(m.FindClass("flash.geom.Matrix3D"), nullptr, 0));
+  Put(m, out, Interpolate(a, b, NumArg(m, args, argc, 2, NAN)));
+  return out;
+}
+Value InterpolateTo(Machine& m, const Value& self, const Value* args, int argc) {
+  const Mat b = Get(m, NonNull(m, args, argc, 0, "toMat"));
+  Put(m, self, Interpolate(Get(m, self), b, NumArg(m, args, argc, 1, NAN)));
+  return Value();
+}
+
+// pointAt(pos, at = (0, 0, -1), up = (0, -1, 0)): turns the matrix about its position so
+// that its own `at` direction points at pos and its own `up` stays as near up as it can;
+// the scale and position stay.
+Value PointAt(Machine& m, const Value& self, const Value* args, int argc) {
+  const Mat a = Get(m, self);
+  const auto target = Vec(m, NonNull(m, args, argc, 0, "pos"));
+  const Value atValue = Arg(args, argc, 1), upValue = Arg(args, argc, 2);
+  const auto atRaw = atValue.IsNullish() ? std::array<double, 4>{0, 0, -1, 0} : Vec(m, atValue);
+  const auto upRaw = upValue.IsNullish() ? std::array<double, 4>{0, -1, 0, 0} : Vec(m, upValue);
+  const Parts p = Decompose(a);
+  Vec3 direction = {target[0] - p.translation[0], target[1] - p.translation[1], target[2] - p.translation[2]};
+  const Vec3 at = {atRaw[0], atRaw[1], atRaw[2]}, up = {upRaw[0], upRaw[1], upRaw[2]};
+  // An orthonormal frame of a direction and an up vector: (direction, up made square to it, their cross).
+  const auto frame = [](Vec3 f, Vec3 u, bool& ok) {
+    std::array<Vec3, 3> out{};
+    const float lf = Length(f);
+    if (lf == 0) {
+      ok = false;
+      return out;
+    }
+    for (float& v : f) v /= lf;
+    const float d = Dot(f, u);
+    for (int i = 0; i < 3; ++i) u[i] -= d * f[i];
+    const float lu = Length(u);
+    if (lu == 0) {
+      ok = false;
+      return out;
+    }
+    for (float& v : u) v /= lu;
+    out = {f, u, Cross(f, u)};
+    return out;
+  };
+  bool ok = true;
+  const auto from = frame(at, up, ok), to = frame(direction, up, ok);
+  if (!ok) return Value();
+  // The turn that takes the first frame onto the second: to * transpose(from).
+  std::array<Vec3, 3> axes{};
+  for (int k = 0; k < 3; ++k)
+    for (int r = 0; r < 3; ++r) {
+      float sum = 0;
+      for (int j = 0; j < 3; ++j) sum += to[j][r] * from[j][k];
+      axes[k][r] = sum;
+    }
+  Put(m, self, Compose(p.translation, axes, p.scale));
+  return Value();
+}
+
+// Utils3D.projectVector(m, v): v transformed, x, y and z times the reciprocal of the w that comes out
+// (kept as w); the player works in 32-bit floats.
+Value ProjectVector(Machine& m, const Value&, const Value* args, int argc) {
+  const Mat a = Get(m, NonNull(m, args, argc, 0, "m"));
+  const auto v = Vec(m, NonNull(m, args, argc, 1, "v"));
+  float out[4];
+  for (int r = 0; r < 4; ++r) out[r] = a[r] * v[0] + a[4 + r] * v[1] + a[8 + r] * v[2] + a[12 + r];
+  const float reciprocal = 1 / out[3];
+  return NewVector3D(m, out[0] * reciprocal, out[1] * reciprocal, out[2] * reciprocal, out[3]);
+}
+
+// Utils3D.projectVectors(m, verts, projectedVerts, uvts): each (x, y, z) of verts projected
+// to (x / w, y / w) into projectedVerts (made just long enough), and 1 / w into the third
+// of each (u, v, t) of uvts (which grows to the length of verts when shorter).
+Value ProjectVectors(Machine& m, const Value&, const Value* args, int argc) {
+  const Mat a = Get(m, NonNull(m, args, argc, 0, "m"));
+  const NativeObject& verts = VectorArg(m, NonNull(m, args, argc, 1, "verts"));
+  const Value& projectedValue = NonNull(m, args, argc, 2, "projectedVerts");
+  NativeObject& projected = VectorArg(m, projectedValue);
+  const Value& uvtsValue = NonNull(m, args, argc, 3, "uvts");
+  NativeObject& uvts = VectorArg(m, uvtsValue);
+  const std::size_t count = verts.list.size() / 3;
+  if (projected.list.size() != count * 2) {
+    if (FixedVector(m, projectedValue)) m.ThrowError("RangeError", 1126, "Cannot change the length of a fixed Vector.");
+    projected.list.resize(count * 2, Value::Number(0));
+  }
+  if (uvts.list.size() < verts.list.size()) {
+    if (FixedVector(m, uvtsValue)) m.ThrowError("RangeError", 1126, "Cannot change the length of a fixed Vector.");
+    uvts.list.resize(verts.list.size(), Value::Number(0));
+  }
+  for (std::size_t i = 0; i < count; ++i) {
+    const float x = m.ToNumber(verts.list[i * 3]), y = m.ToNumber(verts.list[i * 3 + 1]), z = m.ToNumber(verts.list[i * 3 + 2]);
+    float out[4];
+    for (int r = 0; r < 4; ++r) out[r] = a[r] * x + a[4 + r] * y + a[8 + r] * z + a[12 + r];
+    const float reciprocal = 1 / out[3];
+    projected.list[i * 2] = Value::Number(static_cast<float>(out[0] * reciprocal));
+    projected.list[i * 2 + 1] = Value::Number(static_cast<float>(out[1] * reciprocal));
+    uvts.list[i * 3 + 2] = Value::Number(1 / static_cast<double>(out[3]));
+  }
+  return Value();
+}
+
+// Utils3D.pointTowards(percent, mat, pos, at, up): a copy of mat turned percent of the way
+// towards pointing at pos.
+Value PointTowards(Machine& m, const Value&, const Value* args, int argc) {
+  const double percent = NumArg(m, args, argc, 0, NAN);
+  const Mat a = Get(m, NonNull(m, args, argc, 1, "mat"));
+  Value turned = Value::Obj(m.ConstructClass(m.FindClass("flash.geom.Matrix3D"), nullptr, 0));
+  Put(m, turned, a);
+  const Value pointArgs[] = {NonNull(m, args, argc, 2, "pos"), Arg(args, argc, 3), Arg(args, argc, 4)};
+  PointAt(m, turned, pointArgs, 3);
+  Value out = Value::Obj(m.ConstructClass(m.FindClass("flash.geom.Matrix3D"), nullptr, 0));
+  Put(m, out, Interpolate(a, Get(m, turned), percent));
+  return out;
+}
+
+// flash.geom.PerspectiveProjection: a field of view (degrees, kept) and a projection
+// centre, on a stage of 500 x 500 (its focal length is half that width over the tangent of
+// half the field, in 32-bit floats).
+constexpr double kProjectionWidth = 500;
+NativeObject& Projection(Machine& m, const Value& v) {
+  auto* o = v.IsObject() ? dynamic_cast<NativeObject*>(v.object) : nullptr;
+  if (!o || o->list.size() != 3 || !m.IsInstance(v, m.FindClass("flash.geom.PerspectiveProjection")))
+    m.ThrowTypeError(1034, "Type Coercion failed: cannot convert " + m.ClassNameForError(v) + " to flash.geom.PerspectiveProjection.");
+  return *o;
+}
+Object* AllocateProjection(Machine& m, ClassObject*) {
+  auto* o = m.heap.Make<NativeObject>(ObjectKind::Other, nullptr, nullptr);
+  o->list = {Value::Number(55), Value::Number(kProjectionWidth / 2), Value::Number(kProjectionWidth / 2)};
+  return o;
+}
+double FocalLength(double fieldOfView) {
+  return static_cast<float>(kProjectionWidth / 2 / std::tan(fieldOfView * M_PI / 360));
+}
+Value GetFieldOfView(Machine& m, const Value& self, const Value*, int) { return Projection(m, self).list[0]; }
+Value SetFieldOfView(Machine& m, const Value& self, const Value* args, int argc) {
+  const double fov = NumArg(m, args, argc, 0, NAN);
+  if (!(fov > 0 && fov < 180))
+    m.ThrowError("ArgumentError", 2182, "Invalid fieldOfView value.  The value must be greater than 0 and less than 180.");
+  Projection(m, self).list[0] = Value::Number(fov);
+  return Value();
+}
+Value GetFocalLength(Machine& m, const Value& self, const Value*, int) {
+  return Value::Number(FocalLength(Projection(m, self).list[0].number));
+}
+Value SetFocalLength(Machine& m, const Value& self, const Value* args, int argc) {
+  const double length = NumArg(m, args, argc, 0, NAN);
+  if (!(length > 0)) m.ThrowError("ArgumentError", 2186, "Invalid focalLength " + m.ToString(Value::Number(length)) + ".");
+  Projection(m, self).list[0] = Value::Number(2 * std::atan(kProjectionWidth / 2 / length) * 180 / M_PI);
+  return Value();
+}
+Value GetCenter(Machine& m, const Value& self, const Value*, int) {
+  const NativeObject& o = Projection(m, self);
+  const Value xy[] = {o.list[1], o.list[2]};
+  return Value::Obj(m.ConstructClass(m.FindClass("flash.geom.Point"), xy, 2));
+}
+Value SetCenter(Machine& m, const Value& self, const Value* args, int argc) {
+  NativeObject& o = Projection(m, self);
+  const Value& point = NonNull(m, args, argc, 0, "p");
+  o.list[1] = Value::Number(m.ToNumber(m.GetPublic(point, "x")));
+  o.list[2] = Value::Number(m.ToNumber(m.GetPublic(point, "y")));
+  return Value();
+}
+// toMatrix3D(): the projection as a matrix: x and y scaled by the focal length, w = z.
+Value ProjectionMatrix(Machine& m, const Value& self, const Value*, int) {
+  const double focal = FocalLength(Projection(m, self).list[0].number);
+  Value out = Value::Obj(m.ConstructClass(m.FindClass("flash.geom.Matrix3D"), nullptr, 0));
+  Put(m, out, Mat{focal, 0, 0, 0, 0, focal, 0, 0, 0, 0, 1, 1, 0, 0, 0, 0});
+  return out;
+}
+
 }  // namespace
 
 void InstallMatrix3D(Machine& m) {
@@ -358,8 +731,29 @@ void InstallMatrix3D(Machine& m) {
       {"copyColumnFrom", CopyLineFrom<true>, nullptr, 0, 0},
       {"copyRowTo", CopyLineTo<false>, nullptr, 0, 0},
       {"copyRowFrom", CopyLineFrom<false>, nullptr, 0, 0},
+      {"decompose", DecomposeMethod, nullptr, 0, 0, 1},
+      {"recompose", RecomposeMethod, nullptr, 0, 0, 2},
+      {"interpolateTo", InterpolateTo, nullptr, 0, 0, 2},
+      {"pointAt", PointAt, nullptr, 0, 0, 3},
+      {"interpolate", InterpolateStatic, nullptr, kStatic, 0, 3},
   };
   Install(m, cls, kMembers);
+  ClassObject* utils = m.DefineClass("flash.geom", "Utils3D", m.objectClass);
+  static const Member kUtilsMembers[] = {
+      {"projectVector", ProjectVector, nullptr, kStatic, 0, 2},
+      {"projectVectors", ProjectVectors, nullptr, kStatic, 0, 4},
+      {"pointTowards", PointTowards, nullptr, kStatic, 0, 5},
+  };
+  Install(m, utils, kUtilsMembers);
+  ClassObject* projection = m.DefineClass("flash.geom", "PerspectiveProjection", m.objectClass);
+  projection->allocate = AllocateProjection;
+  static const Member kProjectionMembers[] = {
+      {"fieldOfView", GetFieldOfView, SetFieldOfView, kAccessor, 0},
+      {"focalLength", GetFocalLength, SetFocalLength, kAccessor, 0},
+      {"projectionCenter", GetCenter, SetCenter, kAccessor, 0},
+      {"toMatrix3D", ProjectionMatrix, nullptr, 0, 0},
+  };
+  Install(m, projection, kProjectionMembers);
 }
 
 }  // namespace vantrel::flash::avm2
