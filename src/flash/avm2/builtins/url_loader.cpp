@@ -203,8 +203,8 @@ Value VariablesToString(Machine& m, const Value& self, const Value*, int) {
   return m.StrValue(out);
 }
 
-// URLStream: a load whose bytes scripts read as they would a ByteArray's (IDataInput);
-// what has been read is gone. The bytes are kept in a ByteArray the reads go through.
+// URLStream: a load whose bytes scripts read as they would a ByteArray's (IDataInput),
+// each byte once. The bytes are kept in a ByteArray the reads go through.
 class UrlStreamObject final : public MediaObject {
  public:
   Value buffer;  // a ByteArray: the bytes that came, its position where reading stands
