@@ -447,20 +447,20 @@ Value DecomposeMethod(Machine& m, const Value& self, const Value* args, int argc
       x = std::atan2(-c[2][1], c[1][1]);
       z = 0;
     }
-    rotation = NewVector3D(m, static_cast<float>(x), static_cast<float>(y), static_cast<float>(z), 0);
+    rotation = NewVector3D(m, x, y, z, 0);
   } else if (style == Orientation::AxisAngle) {
     const auto& q = p.quaternion;
     const float angle = 2 * std::acos(std::clamp(q[3], -1.0f, 1.0f));
     const float s = std::sin(angle / 2);
     if (s == 0) rotation = NewVector3D(m, 0, 0, 0, 0);
-    else rotation = NewVector3D(m, static_cast<float>(q[0] / s), static_cast<float>(q[1] / s), static_cast<float>(q[2] / s), static_cast<float>(angle));
+    else rotation = NewVector3D(m, q[0] / s, q[1] / s, q[2] / s, angle);
   } else {
     const auto& q = p.quaternion;
-    rotation = NewVector3D(m, static_cast<float>(q[0]), static_cast<float>(q[1]), static_cast<float>(q[2]), static_cast<float>(q[3]));
+    rotation = NewVector3D(m, q[0], q[1], q[2], q[3]);
   }
-  const Value parts[] = {NewVector3D(m, static_cast<float>(p.translation[0]), static_cast<float>(p.translation[1]), static_cast<float>(p.translation[2]), 0),
+  const Value parts[] = {NewVector3D(m, p.translation[0], p.translation[1], p.translation[2], 0),
                          rotation,
-                         NewVector3D(m, static_cast<float>(p.scale[0]), static_cast<float>(p.scale[1]), static_cast<float>(p.scale[2]), 0)};
+                         NewVector3D(m, p.scale[0], p.scale[1], p.scale[2], 0)};
   auto* out = static_cast<NativeObject*>(m.ConstructClass(ApplyVector(m, m.FindClass("flash.geom.Vector3D")), nullptr, 0));
   for (const Value& v : parts) out->list.push_back(v);
   return Value::Obj(out);
