@@ -25,4 +25,11 @@ audio::Gains ChainGainsOf(const DisplayObject& object) {
   return gains;
 }
 
+void ApplyChainGains(audio::SoundEvents& sounds, const DisplayObject& object) {
+  sounds.SetClipGains(&object, ChainGainsOf(object));
+  if (object.Kind() != DisplayKind::MovieClip) return;
+  for (const auto& [depth, child] : static_cast<const MovieClip&>(object).Children())
+    if (child && child->Kind() == DisplayKind::MovieClip) ApplyChainGains(sounds, *child);
+}
+
 }  // namespace vantrel::flash

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "flash/audio/mixer.h"
+#include "flash/audio/sound_events.h"
 #include "flash/display/display_object.h"
 
 namespace vantrel::flash {
@@ -12,5 +13,8 @@ namespace vantrel::flash {
 audio::Gains GainsOf(const SoundTransform& transform);
 // What a clip's sounds go through: its own transform, then each of its parents'.
 audio::Gains ChainGainsOf(const DisplayObject& object);
+// Gives the mixer the gains of object's sounds and of the sounds of every clip inside it,
+// after object's transform changed.
+void ApplyChainGains(audio::SoundEvents& sounds, const DisplayObject& object);
 
 }  // namespace vantrel::flash

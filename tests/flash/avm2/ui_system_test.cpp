@@ -72,6 +72,19 @@ TEST(Avm2PlayerApi, CursorFsCommandAndDeclaredClasses) {
                        "3", "false", "0", "1000"}));
 }
 
+// A sprite's soundTransform reads back what a script set (the mixer keeps whole percent);
+// a null one is refused.
+TEST(Avm2Sound, SpriteSoundTransformReadsBackWhatWasSet) {
+  AbcWriter w;
+  Code code{w};
+  code.New("flash.display", "Sprite", 1).Trace(L(1), "soundTransform.volume");
+  code.New("flash.media", "SoundTransform", 2, {S("0.333"), S("1")}).Set(L(1), "soundTransform", L(2));
+  code.Set(L(2), "volume", I(0));  // the sprite keeps its own copy
+  code.Trace(L(1), "soundTransform.volume").Trace(L(1), "soundTransform.leftToLeft");
+  code.TryTrace([](Code& c) { c.Set(L(1), "soundTransform", Null()); });
+  EXPECT_EQ(RunMovie(w, code), (Lines{"1", "0.333", "0", "TypeError: Error #2007: Parameter sndTransform must be non-null."}));
+}
+
 // decompose takes a matrix apart into translation, rotation and scale; a projection
 // matrix divides by z, and the projection's focal length and field of view follow each
 // other on a 500-pixel stage.

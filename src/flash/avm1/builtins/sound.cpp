@@ -104,21 +104,13 @@ SoundTransform* TransformOf(MachineInterface& machine, SoundData& data) {
   return owner ? &owner->soundTransform : nullptr;
 }
 
-// A clip's transform reaches the sounds of the clips inside it too.
-void ApplyToTree(audio::SoundEvents& sounds, DisplayObject* object) {
-  sounds.SetClipGains(GroupOf(object), ChainGainsOf(*object));
-  if (object->Kind() != DisplayKind::MovieClip) return;
-  for (const auto& [depth, child] : static_cast<MovieClip*>(object)->Children())
-    if (child && child->Kind() == DisplayKind::MovieClip) ApplyToTree(sounds, child);
-}
-
 void ApplyTransform(MachineInterface& machine, SoundData& data) {
   audio::SoundEvents* sounds = SoundsOf(machine);
   if (!sounds) return;
   if (!data.hasOwner) {
     sounds->SetClipGains(nullptr, GainsOf(Global(machine).transform));
   } else if (DisplayObject* owner = Owner(machine, data)) {
-    ApplyToTree(*sounds, owner);
+    ApplyChainGains(*sounds, *owner);
   }
 }
 

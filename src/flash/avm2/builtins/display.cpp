@@ -6,6 +6,7 @@
 #include <optional>
 
 #include "flash/avm2/builtins/geom.h"
+#include "flash/avm2/builtins/media.h"
 #include "flash/avm2/builtins/support.h"
 #include "flash/character/bitmap.h"
 #include "flash/display/hit_test.h"
@@ -1653,6 +1654,7 @@ void InstallDisplay(Machine& m) {
       {"startDrag", StartDrag, nullptr, 0, 0, 2},
       {"stopDrag", StopDrag, nullptr, 0, 0},
       {"dropTarget", DropTarget, nullptr, kAccessor, 0},
+      {"soundTransform", GetObjectSoundTransform, SetObjectSoundTransform, kAccessor, 0},
   };
   Install(m, sprite, kSpriteMembers);
   ClassObject* clip = m.DefineClass("flash.display", "MovieClip", sprite, [](Machine&, const Value&, const Value*, int) { return Value(); }, false);

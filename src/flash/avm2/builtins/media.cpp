@@ -473,6 +473,33 @@ TransformValues FromPercent(const flash::SoundTransform& p) {
   return {p.volume / 100.0, p.ll / 100.0, p.lr / 100.0, p.rl / 100.0, p.rr / 100.0};
 }
 
+namespace {
+DisplayObject* SoundOwner(Machine& m, const Value& self) {
+  auto* o = self.IsObject() && self.object->kind == ObjectKind::Display ? static_cast<NativeObject*>(self.object) : nullptr;
+  if (!o || !o->display) m.ThrowError("Error", 2012, "Display objects cannot be made without a player.");
+  return o->display;
+}
+}  // namespace
+
+Value GetObjectSoundTransform(Machine& m, const Value& self, const Value*, int) {
+  DisplayObject* d = SoundOwner(m, self);
+  const auto kept = m.keptOnDisplay.find(d);
+  if (kept != m.keptOnDisplay.end()) {
+    const auto set = kept->second.find("soundTransform");
+    if (set != kept->second.end()) return NewSoundTransform(m, SoundTransformOf(m, set->second));
+  }
+  return NewSoundTransform(m, FromPercent(d->soundTransform));
+}
+
+Value SetObjectSoundTransform(Machine& m, const Value& self, const Value* args, int argc) {
+  DisplayObject* d = SoundOwner(m, self);
+  const TransformValues values = SoundTransformOf(m, Arg(args, argc, 0));
+  d->soundTransform = ToPercent(values);
+  m.keptOnDisplay[d]["soundTransform"] = NewSoundTransform(m, values);
+  if (audio::SoundEvents* sounds = SoundsOf(m)) ApplyChainGains(*sounds, *d);
+  return Value();
+}
+
 void TickMedia(Machine& m) {
   if (!m.media) return;
   // Events may start or finish others: tick what was there when the frame began.

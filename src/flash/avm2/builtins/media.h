@@ -46,6 +46,10 @@ TransformValues SoundTransformOf(Machine& m, const Value& value);
 // Channels and the mixer keep their transform in whole percent, as the player does.
 flash::SoundTransform ToPercent(const TransformValues& values);
 TransformValues FromPercent(const flash::SoundTransform& percent);
+// The soundTransform of a sprite or button: what its timeline's sounds and those of the
+// clips inside it go through. It reads back what a script set.
+Value GetObjectSoundTransform(Machine& m, const Value& self, const Value* args, int argc);
+Value SetObjectSoundTransform(Machine& m, const Value& self, const Value* args, int argc);
 // flash.net.Socket and XMLSocket (builtins/socket.cpp), installed with URLLoader.
 void InstallSockets(Machine& m);
 // The picture of a NetStream object; null when stream is none.

@@ -5,6 +5,7 @@
 // no parent above it.
 #include <algorithm>
 
+#include "flash/avm2/builtins/media.h"
 #include "flash/avm2/builtins/support.h"
 #include "flash/display/movie_clip.h"
 #include "flash/display/player.h"
@@ -134,6 +135,7 @@ void InstallSimpleButton(Machine& m) {
       {"hitTestState", GetStateOf<3>, SetStateOf<3>, kAccessor, 0},
       {"enabled", GetEnabled, SetEnabled, kAccessor, 0},
       {"trackAsMenu", GetTrackAsMenu, SetTrackAsMenu, kAccessor, 0},
+      {"soundTransform", GetObjectSoundTransform, SetObjectSoundTransform, kAccessor, 0},
   };
   Install(m, button, kMembers);
 }
