@@ -81,6 +81,12 @@ bool As3Movie::StartLoaded(MovieClip& root) {
 
 As3Movie::~As3Movie() = default;
 
+void As3Movie::Unloading() {
+  // What the movie kept in shared objects is written when it goes.
+  machine_->SetBudget(kFrameInstructions);
+  machine_->Guard([&] { FlushSharedObjects(*machine_); });
+}
+
 // Whatever stops a script (an error no handler takes, the time or memory limit, the
 // library's own failures) ends at these doors: the movie goes on with its next step.
 void As3Movie::FrameStarted() {

@@ -74,7 +74,7 @@ class As3Movie final : public MovieScriptHost {
   void SetTextVariable(DisplayObject&, const std::string&, const std::string&) override {}
   std::string GetVariable(std::string_view) override { return {}; }
   void SetVariable(std::string_view, const std::string&) override {}
-  void Unloading() override {}
+  void Unloading() override;
 
   // Input (as3_input.cpp): the pointer, its buttons and wheel, the keys and the focus
   // reach the display list as events. The tab order asks for tabEnabled, tabChildren

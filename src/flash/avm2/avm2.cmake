@@ -51,6 +51,7 @@ target_sources(vantrel_flash PRIVATE
   avm2/builtins/proxy.cpp
   avm2/builtins/timer.cpp
   avm2/builtins/local_connection.cpp
+  avm2/builtins/shared_object.cpp
   avm2/builtins/player_api.cpp
   avm2/api/declared_api.cpp
 )

@@ -1373,6 +1373,7 @@ void Machine::InstallBuiltins() {
   InstallShaders(*this);
   InstallTimer(*this);
   InstallLocalConnection(*this);
+  InstallSharedObject(*this);
   InstallUrlLoader(*this);
   InstallPlayerApi(*this);
   InstallLoader(*this);
@@ -1416,6 +1417,7 @@ void Machine::TraceRoots(gc::Tracer& tracer) const {
   for (const auto& [o, frame] : scriptedClips) tracer.Mark(o);
   for (const auto& [name, connection] : localConnections) tracer.Mark(connection);
   if (domainMemory) tracer.Mark(domainMemory);
+  for (const auto& [key, object] : sharedObjects) tracer.Mark(object);
   for (const auto& message : localMessages)
     for (const Value& v : message) TraceValue(tracer, v);
   for (const Timer& t : timers) {

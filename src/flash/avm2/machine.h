@@ -138,6 +138,9 @@ class Machine {
   // The memory the li*/si* instructions read and write: the ByteArray set as the current
   // domain's domainMemory, or else the player's own kilobyte.
   Object* domainMemory = nullptr;
+  // The local shared objects the movies opened, by their place in the store
+  // (builtins/shared_object.cpp).
+  std::map<std::string, Object*> sharedObjects;
   std::string defaultDomainMemory = std::string(1024, '\0');
   double Now() const;
   // While a timer's function runs, the time it was due (else negative): the player runs
@@ -524,6 +527,10 @@ void InstallXmlDocument(Machine& machine);
 void InstallProxy(Machine& machine);
 void InstallTimer(Machine& machine);
 void InstallLocalConnection(Machine& machine);
+void InstallSharedObject(Machine& machine);
+// Writes every shared object the movies opened and filled, as the player does when a
+// movie goes (movies often never call flush()).
+void FlushSharedObjects(Machine& machine);
 // Delivers the LocalConnection messages sent so far, in the order they were sent.
 void DeliverLocalMessages(Machine& machine);
 void InstallUrlLoader(Machine& machine);

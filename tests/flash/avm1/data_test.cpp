@@ -10,6 +10,8 @@
 
 #include <gtest/gtest.h>
 
+#include "flash/script/shared_object_store.h"
+
 #include "flash/avm1/builtins/data_support.h"
 #include "flash/avm1/builtins/shared_object.h"
 #include "flash/avm1/builtins/system_hooks.h"
@@ -324,14 +326,14 @@ TEST(SharedObjectTest, AtomicWriteLeavesOnlyTheFinishedFile) {
   const fs::path folder = fs::temp_directory_path() / ("vantrel-data-test-" + std::to_string(::getpid()));
   fs::remove_all(folder);
   const fs::path target = folder / "localhost" / "movie.swf" / "so.sol";
-  EXPECT_TRUE(data::WriteFileAtomically(target.string(), "first"));
-  EXPECT_TRUE(data::WriteFileAtomically(target.string(), "second"));
+  EXPECT_TRUE(script::WriteFileAtomically(target.string(), "first"));
+  EXPECT_TRUE(script::WriteFileAtomically(target.string(), "second"));
   EXPECT_EQ(ReadAll(target), "second");
   std::size_t files = 0;
   for (const auto& entry : fs::recursive_directory_iterator(folder)) files += entry.is_regular_file();
   EXPECT_EQ(files, 1u);
   // A folder that cannot be made fails without leaving anything.
-  EXPECT_FALSE(data::WriteFileAtomically((target / "below-a-file" / "x.sol").string(), "x"));
+  EXPECT_FALSE(script::WriteFileAtomically((target / "below-a-file" / "x.sol").string(), "x"));
   fs::remove_all(folder);
 }
 

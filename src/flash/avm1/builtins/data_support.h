@@ -62,9 +62,6 @@ std::string SolFile(MachineInterface& machine, std::string_view name, Object* da
 // Sets the entries of a .sol file on data; false when the bytes are no shared object
 // or are damaged (the entries before the damage stay set).
 bool ReadSolFile(MachineInterface& machine, std::string_view bytes, Object* data);
-// Writes bytes to path through a temporary file renamed into place, making the folder;
-// false on failure, leaving neither a partial file nor the temporary one.
-bool WriteFileAtomically(const std::string& path, const std::string& bytes);
 
 // AMF0 as shared objects and local connections store script values. Objects are
 // written with their enumerable properties in order of creation, arrays as ECMA arrays

@@ -16,6 +16,7 @@
 #include "flash/avm1/builtins/builtins.h"
 #include "flash/avm1/builtins/data_support.h"
 #include "flash/avm1/builtins/file_dialog.h"
+#include "flash/script/shared_object_store.h"
 
 namespace vantrel::flash::avm1 {
 
@@ -209,7 +210,7 @@ void Fetch(MachineInterface& machine, Object* self, const std::string& url, cons
       [self, target, transfer](MachineInterface& machine, bool ok, const std::string& body) {
         FileData* data = DataOf(self);
         if (!data || data->transfer != transfer) return;  // cancelled meanwhile
-        if (!ok || !data::WriteFileAtomically(target, body)) return Tell(machine, self, "onIOError");
+        if (!ok || !script::WriteFileAtomically(target, body)) return Tell(machine, self, "onIOError");
         data->file = Describe(target);
         const double size = static_cast<double>(body.size());
         Tell(machine, self, "onProgress", {Value::Number(size), Value::Number(size)});
