@@ -19,6 +19,7 @@ namespace vantrel::flash {
 namespace {
 
 constexpr double kGutter = 40;        // 2 pixels around the text, in twips
+constexpr double kBulletIndent = 720;  // 36 pixels from the margin to a list item's text
 constexpr int kMaxLines = 10000;      // a field never lays out more lines than this
 
 QString DecodeEntity(const QString& entity) {
@@ -175,6 +176,7 @@ struct StyledChar {
 // What a paragraph's TEXTFORMAT says (twips); unset values come from the field.
 struct ParagraphFormat {
   std::optional<double> leading, leftMargin, rightMargin, indent, blockIndent;
+  bool bullet = false;  // a list item (li)
 };
 
 struct StyledParagraph {
@@ -183,6 +185,8 @@ struct StyledParagraph {
   ParagraphFormat format;
   // The style an empty paragraph's line takes its height from: the last one opened in it.
   std::uint32_t emptyStyle = 0;
+  // A list item's bullet has the style the item opened in.
+  std::uint32_t bulletStyle = 0;
 };
 
 struct StyledText {
@@ -301,6 +305,8 @@ StyledText ParseStyled(const QString& text, bool html, const RunStyle& base, Tex
           if (paragraphOpen || !paragraph.chars.empty()) newParagraph(align);
           out.paragraphs.back().align = AlignFrom(Attribute(tag, "align"), align);
           out.paragraphs.back().format = paraFormat;
+          out.paragraphs.back().format.bullet = name == "li";
+          out.paragraphs.back().bulletStyle = stack.back();
           paragraphOpen = true;
         }
       } else if (name == "br") {
@@ -459,7 +465,8 @@ FieldLayout Layout(const EditText& field, const QString& text) {
   base.italic = !field.html && field.font && field.font->italic;
   layout.text = ParseStyled(text, field.html, base, field.align);
   for (const RunStyle& style : layout.text.styles) layout.fonts.push_back(ResolveFont(field, style));
-  const auto finish = [&](TextLine& line, bool paragraphEnd, std::uint32_t fallbackStyle) {
+  const auto finish = [&](TextLine& line, bool paragraphEnd, std::uint32_t fallbackStyle,
+                          std::optional<std::uint32_t> bulletStyle) {
     line.endsParagraph = paragraphEnd;
     // The spaces a line ends with (those it wraps after too) count for a left-aligned
     // line only: right and centred lines line up their last visible character (movies
@@ -477,6 +484,11 @@ FieldLayout Layout(const EditText& field, const QString& text) {
       line.ascent = std::max(line.ascent, layout.fonts[c.style].ascent);
       line.descent = std::max(line.descent, layout.fonts[c.style].descent);
     }
+    // The bullet stands on the item's first line: that line is at least as tall as it.
+    if (bulletStyle) {
+      line.ascent = std::max(line.ascent, layout.fonts[*bulletStyle].ascent);
+      line.descent = std::max(line.descent, layout.fonts[*bulletStyle].descent);
+    }
     layout.lines.push_back(std::move(line));
   };
   for (const StyledParagraph& paragraph : layout.text.paragraphs) {
@@ -486,11 +498,15 @@ FieldLayout Layout(const EditText& field, const QString& text) {
     line.align = paragraph.align;
     line.leading = pf.leading.value_or(field.leading);
     line.left = pf.leftMargin.value_or(field.leftMargin) + pf.blockIndent.value_or(0);
+    // A list item's text stands clear of its bullet, whatever the font size.
+    if (pf.bullet) line.left += kBulletIndent;
     line.right = pf.rightMargin.value_or(field.rightMargin);
     const double available = field.bounds.Width() - 2 * kGutter - line.left - line.right;
     double x = pf.indent.value_or(field.indent);
     line.indent = x;
     std::size_t lastBreak = 0;  // chars before the last break chance (after a space)
+    std::optional<std::uint32_t> bullet;  // until the item's first line is done
+    if (pf.bullet) bullet = paragraph.bulletStyle;
     for (const StyledChar& sc : paragraph.chars) {
       const QChar qc(field.password ? u'*' : sc.code);
       const FieldFont& font = layout.fonts[sc.style];
@@ -528,7 +544,8 @@ FieldLayout Layout(const EditText& field, const QString& text) {
         const double shift = next.chars.empty() ? x : next.chars.front().x;
         for (PlacedChar& moved : next.chars) moved.x -= shift;
         x -= shift;
-        finish(line, false, sc.style);
+        finish(line, false, sc.style, bullet);
+        bullet.reset();
         line = std::move(next);
         lastBreak = 0;
       }
@@ -538,7 +555,7 @@ FieldLayout Layout(const EditText& field, const QString& text) {
       if (qc == ' ') lastBreak = line.chars.size();
     }
     const std::uint32_t style = paragraph.chars.empty() ? paragraph.emptyStyle : paragraph.chars.back().style;
-    finish(line, true, style);
+    finish(line, true, style, bullet);
   }
   return layout;
 }

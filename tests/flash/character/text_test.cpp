@@ -292,6 +292,22 @@ TEST_F(TextTest, LineBoxesPlaceLinesAndTheirCharacters) {
   EXPECT_DOUBLE_EQ(boxes[1].top, boxes[0].ascent + boxes[0].descent + boxes[0].leading);
 }
 
+// A list item's lines start 36 px in, at any size, and its first line is as tall as
+// the bullet in the style the item opened with, though its text may be smaller.
+TEST_F(TextTest, ListItemsStandClearOfTheirBullet) {
+  Define(48, Font2(1));  // only 'A', 10 px wide at 10 px
+  auto field = std::static_pointer_cast<EditText>(Define(37, EditTextBody(1, "", false, true).bytes));
+  ASSERT_TRUE(field);
+  const auto boxes = field->LineBoxes("<li>A</li><p>A</p><li><font size=\"5\">A</font></li>");
+  ASSERT_EQ(boxes.size(), 3u);
+  EXPECT_DOUBLE_EQ(boxes[0].left, 40 + 720);
+  EXPECT_DOUBLE_EQ(boxes[1].left, 40);
+  EXPECT_DOUBLE_EQ(boxes[2].left, 40 + 720);
+  EXPECT_DOUBLE_EQ(boxes[2].ascent, boxes[0].ascent);
+  field->wordWrap = true;  // 46 px of room, less the bullet's 36: one 'A' a line
+  EXPECT_EQ(field->LayoutLines("<li>AA</li>").size(), 2u);
+}
+
 TEST_F(TextTest, HtmlRunsTakeTheFontOfTheirStyle) {
   Define(48, Font2(1));                     // regular: only 'A'
   Define(48, Font2(2, 'B', 1));             // bold: only 'B'
