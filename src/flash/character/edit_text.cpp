@@ -20,6 +20,7 @@ namespace {
 
 constexpr double kGutter = 40;        // 2 pixels around the text, in twips
 constexpr double kBulletIndent = 720;  // 36 pixels from the margin to a list item's text
+constexpr double kDefaultTab = 640;    // tab stops every 32 pixels when a paragraph sets none
 constexpr int kMaxLines = 10000;      // a field never lays out more lines than this
 
 QString DecodeEntity(const QString& entity) {
@@ -177,6 +178,7 @@ struct StyledChar {
 struct ParagraphFormat {
   std::optional<double> leading, leftMargin, rightMargin, indent, blockIndent;
   bool bullet = false;  // a list item (li)
+  std::vector<double> tabStops;  // twips from the margin; none: every kDefaultTab
 };
 
 struct StyledParagraph {
@@ -292,6 +294,14 @@ StyledText ParseStyled(const QString& text, bool html, const RunStyle& base, Tex
         read("rightmargin", paraFormat.rightMargin);
         read("indent", paraFormat.indent);
         read("blockindent", paraFormat.blockIndent);
+        const QString stops = Attribute(tag, "tabstops");
+        if (!stops.isEmpty()) {
+          paraFormat.tabStops.clear();
+          for (const QString& stop : stops.split(',')) {
+            const double value = stop.trimmed().toDouble(&ok);
+            if (ok && std::abs(value) < 100000 && paraFormat.tabStops.size() < 256) paraFormat.tabStops.push_back(value * 20);
+          }
+        }
         // A format opening before any text belongs to the paragraph already started.
         if (!paragraphOpen && out.paragraphs.back().chars.empty()) out.paragraphs.back().format = paraFormat;
         continue;
@@ -454,6 +464,16 @@ struct FieldLayout {
   std::vector<TextLine> lines;
 };
 
+// How far a tab at x moves on: to the next of the paragraph's stops (past the last one
+// it stays put), or without stops to the next multiple of the default interval.
+double TabAdvance(const std::vector<double>& stops, double x) {
+  if (stops.empty()) return (std::floor(x / kDefaultTab) + 1) * kDefaultTab - x;
+  for (const double stop : stops) {
+    if (stop > x) return stop - x;
+  }
+  return 0;
+}
+
 FieldLayout Layout(const EditText& field, const QString& text) {
   FieldLayout layout;
   RunStyle base;
@@ -529,6 +549,7 @@ FieldLayout Layout(const EditText& field, const QString& text) {
         c.advance = QFontMetricsF(font.device).horizontalAdvance(qc);
         if (c.advance > 0) c.advance += layout.text.styles[sc.style].letterSpacing;
       }
+      if (qc == '\t') c.advance = TabAdvance(pf.tabStops, x);
       const bool overflows = field.wordWrap && available > 0 && qc != ' ' && x + c.advance > available &&
                              !line.chars.empty();
       if (overflows && static_cast<int>(layout.lines.size()) < kMaxLines) {

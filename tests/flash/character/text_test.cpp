@@ -308,6 +308,18 @@ TEST_F(TextTest, ListItemsStandClearOfTheirBullet) {
   EXPECT_EQ(field->LayoutLines("<li>AA</li>").size(), 2u);
 }
 
+// A tab moves on to the paragraph's next stop and, past its last one, not at all;
+// without stops it moves to the next multiple of 32 pixels.
+TEST_F(TextTest, TabsMoveToTheNextStop) {
+  Define(48, Font2(1, '\t', 0, 0));
+  Define(48, Font2(2));  // 'A', 10 px wide at 10 px
+  auto field = std::static_pointer_cast<EditText>(Define(37, EditTextBody(2, "", false, true).bytes));
+  ASSERT_TRUE(field);
+  EXPECT_DOUBLE_EQ(field->Measure("<textformat tabstops=\"25,50\"><p>A\tA\tA\tA</p></textformat>", true).width,
+                   70 * 20);
+  EXPECT_DOUBLE_EQ(field->Measure("A\tA\t\tA", false).width, 106 * 20);  // tabs at 10, 42 and 64
+}
+
 TEST_F(TextTest, HtmlRunsTakeTheFontOfTheirStyle) {
   Define(48, Font2(1));                     // regular: only 'A'
   Define(48, Font2(2, 'B', 1));             // bold: only 'B'
