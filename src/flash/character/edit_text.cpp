@@ -45,6 +45,9 @@ struct FieldFont {
   double scale = 0;  // embedded: twips per font unit
   QFont device;
   double ascent = 0, descent = 0;
+  // Embedded outlines were asked for and the movie has none: the text takes no room
+  // and shows nothing.
+  bool missing = false;
 };
 
 }  // namespace
@@ -420,6 +423,8 @@ FieldFont ResolveFont(const EditText& field, const RunStyle& style) {
       }
       return f;
     }
+    f.missing = true;
+    return f;
   }
   // Device text is drawn from the system's font files like embedded glyphs, so every
   // run lays it out the same way, with or without a display.
@@ -545,7 +550,7 @@ FieldLayout Layout(const EditText& field, const QString& text) {
           c.advance = std::trunc(font.embedded->Advance(static_cast<std::size_t>(c.glyph)) * font.scale);
           if (c.advance > 0) c.advance += layout.text.styles[sc.style].letterSpacing;
         }
-      } else if (QGuiApplication::instance()) {
+      } else if (!font.missing && QGuiApplication::instance()) {
         c.advance = QFontMetricsF(font.device).horizontalAdvance(qc);
         if (c.advance > 0) c.advance += layout.text.styles[sc.style].letterSpacing;
       }
@@ -829,7 +834,7 @@ void EditText::RenderText(const RenderContext& context, const QString& text) con
           it->second.AddPath(path, glyph, render::ShapeCurveTolerance(glyph * toDevice));
           continue;
         }
-        if (!QGuiApplication::instance()) continue;
+        if (font.missing || !QGuiApplication::instance()) continue;
         painter->setFont(font.device);
         painter->setPen(TransformColor(layout.text.styles[c.style].color, context.colorTransform));
         painter->drawText(QPointF(at, y), QString(QChar(c.code)));

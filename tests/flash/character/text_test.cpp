@@ -81,7 +81,8 @@ std::vector<std::uint8_t> LetterAndSpaceFont(std::uint16_t id, std::uint16_t adv
   return w.bytes;
 }
 
-SwfBits EditTextBody(std::uint16_t fontId, const std::string& text, bool wordWrap, bool html = false);
+SwfBits EditTextBody(std::uint16_t fontId, const std::string& text, bool wordWrap, bool html = false,
+                     bool outlines = true);
 
 class TextTest : public ::testing::Test {
  protected:
@@ -182,12 +183,12 @@ TEST_F(TextTest, FontInfoNamesGlyphsOfDefineFont) {
   EXPECT_EQ(f.GlyphForCode('A'), -1);
 }
 
-SwfBits EditTextBody(std::uint16_t fontId, const std::string& text, bool wordWrap, bool html) {
+SwfBits EditTextBody(std::uint16_t fontId, const std::string& text, bool wordWrap, bool html, bool outlines) {
   SwfBits w;
   w.U16(3);
   w.Rect(0, 1000, 0, 600);
   w.U8(static_cast<std::uint8_t>(0x80 | (wordWrap ? 0x60 : 0) | 0x04 | 0x01));  // text, colour, font
-  w.U8(html ? 0x03 : 0x01);                                                      // outlines, HTML
+  w.U8(static_cast<std::uint8_t>((html ? 0x02 : 0) | (outlines ? 0x01 : 0)));
   w.U16(fontId);
   w.U16(200);
   w.Rgba(0, 0, 255, 255);
@@ -342,14 +343,22 @@ TEST_F(TextTest, DeviceFontTextNeedsTheGuiApplication) {
   char name[] = "test";
   char* argv[] = {name, nullptr};
   QGuiApplication app(argc, argv);
-  auto field = std::static_pointer_cast<EditText>(Define(37, EditTextBody(99, "Hello", false).bytes));
-  ASSERT_TRUE(field);
-  const QImage image = RenderToImage(*field, 60, 40);
-  int coloured = 0;
-  for (int y = 0; y < 30; ++y) {
-    for (int x = 0; x < 50; ++x) coloured += qBlue(image.pixel(x, y)) > 200 && qRed(image.pixel(x, y)) < 100;
-  }
-  EXPECT_GT(coloured, 10);
+  const auto coloured = [&](bool outlines) {
+    auto field = std::static_pointer_cast<EditText>(Define(37, EditTextBody(99, "Hello", false, false, outlines).bytes));
+    const QImage image = RenderToImage(*field, 60, 40);
+    int count = 0;
+    for (int y = 0; y < 30; ++y) {
+      for (int x = 0; x < 50; ++x) count += qBlue(image.pixel(x, y)) > 200 && qRed(image.pixel(x, y)) < 100;
+    }
+    return count;
+  };
+  EXPECT_GT(coloured(false), 10);
+  // Outlines asked for and none in the movie: nothing shows, and the text takes no room.
+  EXPECT_EQ(coloured(true), 0);
+  auto field = std::static_pointer_cast<EditText>(Define(37, EditTextBody(99, "", false, false, true).bytes));
+  const EditText::TextMetrics m = field->Measure("Hello", false);
+  EXPECT_EQ(m.width, 0);
+  EXPECT_EQ(m.height, 0);
 }
 
 }  // namespace
