@@ -527,9 +527,13 @@ FieldLayout Layout(const EditText& field, const QString& text) {
     if (pf.bullet) line.left += kBulletIndent;
     line.right = pf.rightMargin.value_or(field.rightMargin);
     const double available = field.bounds.Width() - 2 * kGutter - line.left - line.right;
-    double x = pf.indent.value_or(field.indent);
+    // A negative indent reaches no further left than the field's edge.
+    double x = std::max(pf.indent.value_or(field.indent), -line.left);
     line.indent = x;
+    // A first line that starts past its room keeps its first word whole.
+    const bool startsPastRoom = available > 0 && x >= available;
     std::size_t lastBreak = 0;  // chars before the last break chance (after a space)
+    const std::size_t firstLine = layout.lines.size();
     std::optional<std::uint32_t> bullet;  // until the item's first line is done
     if (pf.bullet) bullet = paragraph.bulletStyle;
     for (const StyledChar& sc : paragraph.chars) {
@@ -556,7 +560,7 @@ FieldLayout Layout(const EditText& field, const QString& text) {
       }
       if (qc == '\t') c.advance = TabAdvance(pf.tabStops, x);
       const bool overflows = field.wordWrap && available > 0 && qc != ' ' && x + c.advance > available &&
-                             !line.chars.empty();
+                             !line.chars.empty() && !(startsPastRoom && lastBreak == 0 && layout.lines.size() == firstLine);
       if (overflows && static_cast<int>(layout.lines.size()) < kMaxLines) {
         // Break after the last space, or (a word longer than the line) right here.
         const std::size_t cut = lastBreak > 0 ? lastBreak : line.chars.size();
