@@ -530,10 +530,8 @@ FieldLayout Layout(const EditText& field, const QString& text) {
     // A negative indent reaches no further left than the field's edge.
     double x = std::max(pf.indent.value_or(field.indent), -line.left);
     line.indent = x;
-    // A first line that starts past its room keeps its first word whole.
-    const bool startsPastRoom = available > 0 && x >= available;
+
     std::size_t lastBreak = 0;  // chars before the last break chance (after a space)
-    const std::size_t firstLine = layout.lines.size();
     std::optional<std::uint32_t> bullet;  // until the item's first line is done
     if (pf.bullet) bullet = paragraph.bulletStyle;
     for (const StyledChar& sc : paragraph.chars) {
@@ -560,7 +558,7 @@ FieldLayout Layout(const EditText& field, const QString& text) {
       }
       if (qc == '\t') c.advance = TabAdvance(pf.tabStops, x);
       const bool overflows = field.wordWrap && available > 0 && qc != ' ' && x + c.advance > available &&
-                             !line.chars.empty() && !(startsPastRoom && lastBreak == 0 && layout.lines.size() == firstLine);
+                             !line.chars.empty();
       if (overflows && static_cast<int>(layout.lines.size()) < kMaxLines) {
         // Break after the last space, or (a word longer than the line) right here.
         const std::size_t cut = lastBreak > 0 ? lastBreak : line.chars.size();
@@ -811,6 +809,8 @@ void EditText::RenderText(const RenderContext& context, const QString& text) con
     for (const TextLine& line : layout.lines) {
       y += line.ascent;
       if (y - line.ascent > box.bottom()) break;
+      // Below the first line, a line the box cuts off is not drawn at all.
+      if (&line != &layout.lines.front() && y + line.descent > box.bottom()) break;
       const double left = box.left() + kGutter + line.left;
       const double right = box.right() - kGutter - line.right;
       double x = left;
