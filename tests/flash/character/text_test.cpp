@@ -94,6 +94,11 @@ class TextTest : public ::testing::Test {
     if (character) dictionary.Add(character);
     return character;
   }
+  // An empty HTML field in font 1, which has only 'A', 10 px wide at 10 px.
+  std::shared_ptr<EditText> HtmlFieldOfA() {
+    Define(48, Font2(1));
+    return std::static_pointer_cast<EditText>(Define(37, EditTextBody(1, "", false, true).bytes));
+  }
   Dictionary dictionary;
   DefinitionContext context;
 };
@@ -275,8 +280,7 @@ TEST_F(TextTest, EmbeddedMetricsDropTheirFractionAndAWrappedLineKeepsItsSpace) {
 // Where scripts find lines and characters: each line's characters in the text (its line
 // end counted), its left edge after alignment, its top, and which characters have a glyph.
 TEST_F(TextTest, LineBoxesPlaceLinesAndTheirCharacters) {
-  Define(48, Font2(1));  // only 'A', 10 px wide at 10 px
-  auto field = std::static_pointer_cast<EditText>(Define(37, EditTextBody(1, "", false, true).bytes));
+  auto field = HtmlFieldOfA();
   ASSERT_TRUE(field);
   const auto boxes = field->LineBoxes("<p align=\"right\">AB</p><p>A</p>");
   ASSERT_EQ(boxes.size(), 2u);
@@ -296,8 +300,7 @@ TEST_F(TextTest, LineBoxesPlaceLinesAndTheirCharacters) {
 // A list item's lines start 36 px in, at any size, and its first line is as tall as
 // the bullet in the style the item opened with, though its text may be smaller.
 TEST_F(TextTest, ListItemsStandClearOfTheirBullet) {
-  Define(48, Font2(1));  // only 'A', 10 px wide at 10 px
-  auto field = std::static_pointer_cast<EditText>(Define(37, EditTextBody(1, "", false, true).bytes));
+  auto field = HtmlFieldOfA();
   ASSERT_TRUE(field);
   const auto boxes = field->LineBoxes("<li>A</li><p>A</p><li><font size=\"5\">A</font></li>");
   ASSERT_EQ(boxes.size(), 3u);
