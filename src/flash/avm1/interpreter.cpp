@@ -48,7 +48,7 @@ MovieRuntime& Interpreter::GetPlayer() { return *player_; }
 int Interpreter::Version() const { return frames_.empty() ? defaultVersion_ : frames_.back()->version; }
 
 void Interpreter::Trace(const std::string& line) {
-  if (onTrace) onTrace(line);
+  if (onTrace) onTrace(script::PrintableUtf8(line));
 }
 
 void Interpreter::TraceRoots(gc::Tracer& tracer) const {
@@ -1735,7 +1735,7 @@ void Interpreter::PushJoined(const std::string& a, const std::string& b) {
     Push(Value());
     return;
   }
-  Push(Str(a + b));
+  Push(Str(script::JoinUtf16(a, b)));
 }
 
 void Interpreter::PushBool(int version, bool value) {

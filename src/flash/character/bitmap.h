@@ -101,15 +101,20 @@ class BitmapPixels {
   std::uint64_t version_ = 0;
 };
 
-// The order in which pixelDissolve visits the pixels of an area: every one of count
-// positions once, then again, starting from position 0 (seed 0).
+// The order in which pixelDissolve visits the pixels of an area. Position 0 is the
+// area's first pixel, written on every call; positions 1 to count - 1 are the states of
+// a shift register just wide enough for them, the larger states skipped.
 class DissolveSequence {
  public:
   explicit DissolveSequence(std::uint32_t count);
-  // The position after position (count positions in a cycle).
+  // The position after position (1 to count - 1, a cycle of count - 1 positions).
   std::uint32_t Next(std::uint32_t position) const;
+  // Where a seed starts: the register shifted until it holds a position (a zero seed
+  // starts with every bit set).
+  std::uint32_t Start(std::uint32_t seed) const;
 
  private:
+  std::uint32_t Step(std::uint32_t state) const;
   std::uint32_t count_, taps_ = 0, mask_ = 0;
 };
 

@@ -305,20 +305,31 @@ DissolveSequence::DissolveSequence(std::uint32_t count) : count_(count) {
                                         0x2015,  0x6000,  0xd008,   0x12000,  0x20400,  0x40023,  0x90000,
                                         0x140000, 0x300000, 0x420000, 0xe10000};
   int bits = 2;
-  while (bits < 24 && ((1u << bits) - 1) < count) ++bits;
+  while (bits < 24 && ((1u << bits) - 1) < count - 1) ++bits;
   taps_ = kTaps[bits];
   mask_ = (1u << bits) - 1;
 }
 
+std::uint32_t DissolveSequence::Step(std::uint32_t state) const {
+  const bool low = state & 1;
+  state >>= 1;
+  return low ? state ^ taps_ : state;
+}
+
 std::uint32_t DissolveSequence::Next(std::uint32_t position) const {
+  if (count_ <= 2) return count_ - 1;
+  std::uint32_t state = position;
+  do state = Step(state);
+  while (state >= count_);
+  return state;
+}
+
+std::uint32_t DissolveSequence::Start(std::uint32_t seed) const {
   if (count_ <= 1) return 0;
-  std::uint32_t state = (position % count_) + 1;
-  do {
-    const bool low = state & 1;
-    state >>= 1;
-    if (low) state ^= taps_;
-  } while (state > count_);
-  return state - 1;
+  // Every shift halves a state above the register; one that empties it starts over full.
+  std::uint32_t state = seed;
+  while (state == 0 || state >= count_) state = state ? Step(state) : mask_;
+  return state;
 }
 
 void BitmapDataCharacter::Render(const RenderContext& context) const {

@@ -19,6 +19,8 @@ namespace vantrel::flash {
 namespace {
 
 constexpr double kGutter = 40;        // 2 pixels around the text, in twips
+constexpr double kBulletIndent = 720;  // 36 pixels from the margin to a list item's text
+constexpr double kDefaultTab = 640;    // tab stops every 32 pixels when a paragraph sets none
 constexpr int kMaxLines = 10000;      // a field never lays out more lines than this
 
 QString DecodeEntity(const QString& entity) {
@@ -43,6 +45,9 @@ struct FieldFont {
   double scale = 0;  // embedded: twips per font unit
   QFont device;
   double ascent = 0, descent = 0;
+  // Embedded outlines were asked for and the movie has none: the text takes no room
+  // and shows nothing.
+  bool missing = false;
 };
 
 }  // namespace
@@ -175,6 +180,8 @@ struct StyledChar {
 // What a paragraph's TEXTFORMAT says (twips); unset values come from the field.
 struct ParagraphFormat {
   std::optional<double> leading, leftMargin, rightMargin, indent, blockIndent;
+  bool bullet = false;  // a list item (li)
+  std::vector<double> tabStops;  // twips from the margin; none: every kDefaultTab
 };
 
 struct StyledParagraph {
@@ -183,6 +190,8 @@ struct StyledParagraph {
   ParagraphFormat format;
   // The style an empty paragraph's line takes its height from: the last one opened in it.
   std::uint32_t emptyStyle = 0;
+  // A list item's bullet has the style the item opened in.
+  std::uint32_t bulletStyle = 0;
 };
 
 struct StyledText {
@@ -288,6 +297,14 @@ StyledText ParseStyled(const QString& text, bool html, const RunStyle& base, Tex
         read("rightmargin", paraFormat.rightMargin);
         read("indent", paraFormat.indent);
         read("blockindent", paraFormat.blockIndent);
+        const QString stops = Attribute(tag, "tabstops");
+        if (!stops.isEmpty()) {
+          paraFormat.tabStops.clear();
+          for (const QString& stop : stops.split(',')) {
+            const double value = stop.trimmed().toDouble(&ok);
+            if (ok && std::abs(value) < 100000 && paraFormat.tabStops.size() < 256) paraFormat.tabStops.push_back(value * 20);
+          }
+        }
         // A format opening before any text belongs to the paragraph already started.
         if (!paragraphOpen && out.paragraphs.back().chars.empty()) out.paragraphs.back().format = paraFormat;
         continue;
@@ -301,6 +318,8 @@ StyledText ParseStyled(const QString& text, bool html, const RunStyle& base, Tex
           if (paragraphOpen || !paragraph.chars.empty()) newParagraph(align);
           out.paragraphs.back().align = AlignFrom(Attribute(tag, "align"), align);
           out.paragraphs.back().format = paraFormat;
+          out.paragraphs.back().format.bullet = name == "li";
+          out.paragraphs.back().bulletStyle = stack.back();
           paragraphOpen = true;
         }
       } else if (name == "br") {
@@ -404,6 +423,8 @@ FieldFont ResolveFont(const EditText& field, const RunStyle& style) {
       }
       return f;
     }
+    f.missing = true;
+    return f;
   }
   // Device text is drawn from the system's font files like embedded glyphs, so every
   // run lays it out the same way, with or without a display.
@@ -448,6 +469,16 @@ struct FieldLayout {
   std::vector<TextLine> lines;
 };
 
+// How far a tab at x moves on: to the next of the paragraph's stops (past the last one
+// it stays put), or without stops to the next multiple of the default interval.
+double TabAdvance(const std::vector<double>& stops, double x) {
+  if (stops.empty()) return (std::floor(x / kDefaultTab) + 1) * kDefaultTab - x;
+  for (const double stop : stops) {
+    if (stop > x) return stop - x;
+  }
+  return 0;
+}
+
 FieldLayout Layout(const EditText& field, const QString& text) {
   FieldLayout layout;
   RunStyle base;
@@ -459,7 +490,8 @@ FieldLayout Layout(const EditText& field, const QString& text) {
   base.italic = !field.html && field.font && field.font->italic;
   layout.text = ParseStyled(text, field.html, base, field.align);
   for (const RunStyle& style : layout.text.styles) layout.fonts.push_back(ResolveFont(field, style));
-  const auto finish = [&](TextLine& line, bool paragraphEnd, std::uint32_t fallbackStyle) {
+  const auto finish = [&](TextLine& line, bool paragraphEnd, std::uint32_t fallbackStyle,
+                          std::optional<std::uint32_t> bulletStyle) {
     line.endsParagraph = paragraphEnd;
     // The spaces a line ends with (those it wraps after too) count for a left-aligned
     // line only: right and centred lines line up their last visible character (movies
@@ -477,6 +509,11 @@ FieldLayout Layout(const EditText& field, const QString& text) {
       line.ascent = std::max(line.ascent, layout.fonts[c.style].ascent);
       line.descent = std::max(line.descent, layout.fonts[c.style].descent);
     }
+    // The bullet stands on the item's first line: that line is at least as tall as it.
+    if (bulletStyle) {
+      line.ascent = std::max(line.ascent, layout.fonts[*bulletStyle].ascent);
+      line.descent = std::max(line.descent, layout.fonts[*bulletStyle].descent);
+    }
     layout.lines.push_back(std::move(line));
   };
   for (const StyledParagraph& paragraph : layout.text.paragraphs) {
@@ -486,11 +523,17 @@ FieldLayout Layout(const EditText& field, const QString& text) {
     line.align = paragraph.align;
     line.leading = pf.leading.value_or(field.leading);
     line.left = pf.leftMargin.value_or(field.leftMargin) + pf.blockIndent.value_or(0);
+    // A list item's text stands clear of its bullet, whatever the font size.
+    if (pf.bullet) line.left += kBulletIndent;
     line.right = pf.rightMargin.value_or(field.rightMargin);
     const double available = field.bounds.Width() - 2 * kGutter - line.left - line.right;
-    double x = pf.indent.value_or(field.indent);
+    // A negative indent reaches no further left than the field's edge.
+    double x = std::max(pf.indent.value_or(field.indent), -line.left);
     line.indent = x;
+
     std::size_t lastBreak = 0;  // chars before the last break chance (after a space)
+    std::optional<std::uint32_t> bullet;  // until the item's first line is done
+    if (pf.bullet) bullet = paragraph.bulletStyle;
     for (const StyledChar& sc : paragraph.chars) {
       const QChar qc(field.password ? u'*' : sc.code);
       const FieldFont& font = layout.fonts[sc.style];
@@ -509,10 +552,11 @@ FieldLayout Layout(const EditText& field, const QString& text) {
           c.advance = std::trunc(font.embedded->Advance(static_cast<std::size_t>(c.glyph)) * font.scale);
           if (c.advance > 0) c.advance += layout.text.styles[sc.style].letterSpacing;
         }
-      } else if (QGuiApplication::instance()) {
+      } else if (!font.missing && QGuiApplication::instance()) {
         c.advance = QFontMetricsF(font.device).horizontalAdvance(qc);
         if (c.advance > 0) c.advance += layout.text.styles[sc.style].letterSpacing;
       }
+      if (qc == '\t') c.advance = TabAdvance(pf.tabStops, x);
       const bool overflows = field.wordWrap && available > 0 && qc != ' ' && x + c.advance > available &&
                              !line.chars.empty();
       if (overflows && static_cast<int>(layout.lines.size()) < kMaxLines) {
@@ -528,7 +572,8 @@ FieldLayout Layout(const EditText& field, const QString& text) {
         const double shift = next.chars.empty() ? x : next.chars.front().x;
         for (PlacedChar& moved : next.chars) moved.x -= shift;
         x -= shift;
-        finish(line, false, sc.style);
+        finish(line, false, sc.style, bullet);
+        bullet.reset();
         line = std::move(next);
         lastBreak = 0;
       }
@@ -538,7 +583,7 @@ FieldLayout Layout(const EditText& field, const QString& text) {
       if (qc == ' ') lastBreak = line.chars.size();
     }
     const std::uint32_t style = paragraph.chars.empty() ? paragraph.emptyStyle : paragraph.chars.back().style;
-    finish(line, true, style);
+    finish(line, true, style, bullet);
   }
   return layout;
 }
@@ -764,6 +809,8 @@ void EditText::RenderText(const RenderContext& context, const QString& text) con
     for (const TextLine& line : layout.lines) {
       y += line.ascent;
       if (y - line.ascent > box.bottom()) break;
+      // Below the first line, a line the box cuts off is not drawn at all.
+      if (&line != &layout.lines.front() && y + line.descent > box.bottom()) break;
       const double left = box.left() + kGutter + line.left;
       const double right = box.right() - kGutter - line.right;
       double x = left;
@@ -791,7 +838,7 @@ void EditText::RenderText(const RenderContext& context, const QString& text) con
           it->second.AddPath(path, glyph, render::ShapeCurveTolerance(glyph * toDevice));
           continue;
         }
-        if (!QGuiApplication::instance()) continue;
+        if (font.missing || !QGuiApplication::instance()) continue;
         painter->setFont(font.device);
         painter->setPen(TransformColor(layout.text.styles[c.style].color, context.colorTransform));
         painter->drawText(QPointF(at, y), QString(QChar(c.code)));

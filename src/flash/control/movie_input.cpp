@@ -160,6 +160,27 @@ int ButtonKeyFor(int keyCode, int ascii) {
   }
 }
 
+// Queues what a key press (a button key code) starts in clip: the first visible button
+// waiting for it takes it (and the character it types, the Tab step and the Enter press
+// of the focused button), unless one took it already; the clip's own keyPress events
+// hear it too. Gives whether a button has taken the key.
+bool QueueKeyPress(MovieRuntime& runtime, MovieClip* clip, int buttonKey, bool taken) {
+  if (buttonKey == 0) return taken;
+  for (const auto& [depth, object] : clip->Children()) {
+    MovieClip* child = AsContainer(object);
+    if (!child || !child->button || taken || !child->visible) continue;
+    for (const ButtonCondition& condition : child->button->conditions) {
+      if (((condition.conditions >> 9) & 0x7F) != buttonKey) continue;
+      runtime.QueueBlock(clip, condition.actions);
+      taken = true;
+    }
+  }
+  for (const ClipAction& action : clip->clipActions) {
+    if ((action.events & kKeyPress) && action.keyCode == buttonKey) runtime.QueueBlock(clip, action.actions);
+  }
+  return taken;
+}
+
 void ShowState(DisplayObject* target, std::uint8_t state) {
   if (MovieClip* clip = AsContainer(target); clip && clip->button) clip->ShowButtonState(state);
 }
@@ -366,24 +387,15 @@ void MovieRuntime::KeyDown(int keyCode, int ascii) {
   }
   FocusKeyEvents(true, keyCode);
   host_->BroadcastInput("Key", "onKeyDown");
-  const int buttonKey = ButtonKeyFor(keyCode, ascii);
-  // The first visible button waiting for this key takes it (and the character it
-  // types, the Tab step and the Enter press of the focused button); clips hear keyDown
-  // and their key press.
+  // Key presses of characters wait for the character the key types (a dead key types
+  // none, or another one); the keys that type none (and Space) are pressed here.
+  int buttonKey = ButtonKeyFor(keyCode, ascii);
+  if (buttonKey > 32) buttonKey = 0;
   for (MovieClip* clip : ClipsInEventOrder(*this)) {
     if (clip->Removed()) continue;
-    for (const auto& [depth, object] : clip->Children()) {
-      MovieClip* child = AsContainer(object);
-      if (!child || !child->button || buttonKey == 0 || keyTaken_ || !child->visible) continue;
-      for (const ButtonCondition& condition : child->button->conditions) {
-        if (((condition.conditions >> 9) & 0x7F) != buttonKey) continue;
-        QueueBlock(clip, condition.actions);
-        keyTaken_ = true;
-      }
-    }
+    keyTaken_ = QueueKeyPress(*this, clip, buttonKey, keyTaken_);
     for (const ClipAction& action : clip->clipActions) {
       if (action.events & kKeyDown) QueueBlock(clip, action.actions);
-      if ((action.events & kKeyPress) && buttonKey != 0 && action.keyCode == buttonKey) QueueBlock(clip, action.actions);
     }
   }
   RunQueue();
@@ -671,6 +683,13 @@ void MovieRuntime::ClickFocus(QPointF stage) {
 }
 
 void MovieRuntime::TextInput(char32_t character) {
+  if (character > 32 && character < 127 && !host_->TakesInput()) {
+    ResetBudgets();
+    for (MovieClip* clip : ClipsInEventOrder(*this)) {
+      if (!clip->Removed()) keyTaken_ = QueueKeyPress(*this, clip, static_cast<int>(character), keyTaken_);
+    }
+    RunQueue();
+  }
   TextField* field = AsField(focus_);
   if (!field || field->Removed() || !Editable(*field) || keyTaken_) return;
   ResetBudgets();

@@ -469,9 +469,9 @@ FormattedText FormattedText::FromHtml(const QString& html, const TextFormat& bas
   std::vector<Open> stack{{QString(), base}};
   QString pending;  // characters in the current format, not yet added
   // The line end a list item writes is in the item's format. The one a paragraph writes
-  // has the paragraph's fields and the character fields of the last font tag opened
-  // (however long ago, closed or not), else those the text started with: bold or italic
-  // around the paragraph do not reach its line end.
+  // has the paragraph's fields and the character fields of the last font tag closed
+  // (however long ago; one still open does not count), else those the text started
+  // with: bold or italic around the paragraph do not reach its line end.
   std::optional<TextFormat> lastFont;
   const auto flush = [&] {
     if (pending.isEmpty()) return;
@@ -489,7 +489,9 @@ FormattedText FormattedText::FromHtml(const QString& html, const TextFormat& bas
     flush();
   };
   // The paragraph format of the open paragraph goes to its first character onwards.
-  int paragraphsOpen = 0;
+  // Paragraphs do not nest: a <p> inside another leaves the one paragraph open, and the
+  // first </p> after it ends its line; the closing tags after that end none.
+  bool paragraphOpen = false;
   bool lastWasSpace = false;
   // A style gives its format to the text; how the element displays stays with the
   // element (it hides its text or ends its line) and is no part of the text's format.
@@ -537,9 +539,10 @@ FormattedText FormattedText::FromHtml(const QString& html, const TextFormat& bas
       if (tag.closing) {
         if (stack.size() <= 1 || stack.back().name != tag.name) continue;
         flush();
-        // A list item always ends its line; a paragraph only when no other one is open
-        // around it. The line end looks like the text before it.
-        if (tag.name == "p") --paragraphsOpen;
+        // A list item always ends its line; a paragraph when it is still open. The line
+        // end looks like the text before it.
+        const bool endsParagraph = tag.name == "p" && paragraphOpen;
+        if (tag.name == "p") paragraphOpen = false;
         const bool outerHidden = stack[stack.size() - 2].hidden;
         const bool blockAround =
             std::any_of(stack.begin(), stack.end() - 1, [](const Open& open) { return open.endsLine; });
@@ -549,12 +552,13 @@ FormattedText FormattedText::FromHtml(const QString& html, const TextFormat& bas
           out.text_ += '\r';
           out.spans_.push_back(Span{1, out.spans_.empty() ? stack.back().format : out.spans_.back().format});
         } else if (options.multiline && !stack.back().hidden &&
-                   (tag.name == "li" || (tag.name == "p" && paragraphsOpen == 0))) {
+                   (tag.name == "li" || endsParagraph)) {
           out.text_ += '\r';
           TextFormat lineEnd = stack.back().format;
           if (tag.name == "p") lineEnd.MergeFrom((lastFont ? *lastFont : base).CharacterPart());
           out.spans_.push_back(Span{1, lineEnd});
         }
+        if (tag.name == "font") lastFont = stack.back().format;
         stack.pop_back();
         continue;
       }
@@ -598,7 +602,7 @@ FormattedText FormattedText::FromHtml(const QString& html, const TextFormat& bas
         // The tag's own attributes win over its style.
         display = applyStyle(format, tag.name);
         if (tag.name == "p") {
-          ++paragraphsOpen;
+          paragraphOpen = true;
           bool has = false;
           const QString align = AttributeOf(tag.body, QStringLiteral("align"), &has);
           if (has)
@@ -640,7 +644,6 @@ FormattedText FormattedText::FromHtml(const QString& html, const TextFormat& bas
       flush();
       const bool hidden = stack.back().hidden || display == QStringLiteral("none");
       stack.push_back({tag.name, format, hidden, styleTag && display != QStringLiteral("inline")});
-      if (tag.name == "font") lastFont = format;
       continue;
     }
     if (options.version < 8 && (i == 0 || html[i - 1] == '>')) {

@@ -228,7 +228,9 @@ int ThresholdInto(BitmapPixels& target, const BitmapPixels& source, PixelArea re
 void MergeInto(BitmapPixels& target, const BitmapPixels& source, PixelArea rect, int dx, int dy,
                const std::array<std::int64_t, 4>& multipliers) {
   // Alpha, red, green, blue from the top byte down.
-  const std::int64_t mul[4] = {multipliers[3], multipliers[0], multipliers[1], multipliers[2]};
+  // Multipliers beyond 0 to 256 count as the nearest end.
+  std::int64_t mul[4] = {multipliers[3], multipliers[0], multipliers[1], multipliers[2]};
+  for (std::int64_t& m : mul) m = std::clamp<std::int64_t>(m, 0, 256);
   const BitmapPixels copy = source;
   ForOverlap(copy, rect, dx, dy, target, [&](int sx, int sy, int tx, int ty) {
     const std::uint32_t s = copy.GetPixel32(sx, sy), d = target.GetPixel32(tx, ty);
@@ -266,10 +268,15 @@ void PaletteMapInto(BitmapPixels& target, const BitmapPixels& source, PixelArea 
 
 QRect ColorBounds(const BitmapPixels& p, std::uint32_t mask, std::uint32_t color, bool find) {
   // The player keeps its far edges from 0, so a match at the origin alone reads as none.
+  // The masked stored pixel is compared with the whole colour, premultiplied as a
+  // transparent bitmap stores it: bits the mask drops still count on the colour's side.
+  // An opaque bitmap has no alpha to compare on either side.
+  const std::uint32_t wanted = p.Transparent() ? PremultiplyArgb(color) : color & 0xffffffu;
+  if (!p.Transparent()) mask &= 0xffffffu;
   int left = p.Width(), top = p.Height(), right = 0, bottom = 0;
   for (int y = 0; y < p.Height(); ++y) {
     for (int x = 0; x < p.Width(); ++x) {
-      if (((p.Raw(x, y) & mask) == (color & mask)) != find) continue;
+      if (((p.Raw(x, y) & mask) == wanted) != find) continue;
       left = std::min(left, x);
       top = std::min(top, y);
       right = std::max(right, x);
@@ -304,14 +311,25 @@ std::int32_t DissolveInto(BitmapPixels& target, const BitmapPixels& source, Pixe
   const auto write = [&](std::uint32_t position) {
     const int x = static_cast<int>(position % static_cast<std::uint32_t>(width));
     const int y = static_cast<int>(position / static_cast<std::uint32_t>(width));
-    const std::uint32_t argb = self ? fill : copy.GetPixel32(sourceLeft + x, sourceTop + y);
-    target.SetRaw(left + x, top + y, target.Store(argb));
+    // Source pixels go over as stored, alpha and all, even into an opaque bitmap.
+    target.SetRaw(left + x, top + y, self ? target.Store(fill) : copy.Raw(sourceLeft + x, sourceTop + y));
   };
-  std::uint32_t position = static_cast<std::uint32_t>(seed) % count;
-  write(position);
-  for (std::int64_t i = 0; i < std::min<std::int64_t>(std::max<std::int64_t>(numPixels, 0), count); ++i) {
-    position = sequence.Next(position);
+  // The area's first pixel is always written; then every step writes the register's
+  // position and moves on. The register keeps stepping past a full cycle, so only the
+  // answer, not the pixels, depends on steps beyond it.
+  write(0);
+  if (numPixels == 0 || count < 2) {
+    target.Changed();
+    return seed;
+  }
+  std::uint32_t position = sequence.Start(static_cast<std::uint32_t>(seed));
+  const std::uint64_t cycle = count - 1;
+  const std::uint64_t steps = numPixels < static_cast<std::int64_t>(cycle)
+                                  ? static_cast<std::uint64_t>(numPixels)
+                                  : cycle + static_cast<std::uint64_t>(numPixels) % cycle;
+  for (std::uint64_t i = 0; i < steps; ++i) {
     write(position);
+    position = sequence.Next(position);
   }
   target.Changed();
   return static_cast<std::int32_t>(position);

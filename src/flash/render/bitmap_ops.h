@@ -61,9 +61,9 @@ void PaletteMapInto(BitmapPixels& target, const BitmapPixels& source, PixelArea 
 // color; an empty rectangle when there are none.
 QRect ColorBounds(const BitmapPixels& pixels, std::uint32_t mask, std::uint32_t color, bool findColor);
 
-// pixelDissolve: writes the pixel at the seed's position and numPixels more along the
-// dissolve order (fill when source is target, the source's pixels otherwise); gives the
-// position to continue from.
+// pixelDissolve: writes the area's first pixel and numPixels more along the dissolve
+// order from the seed (fill when source is target, the source's pixels otherwise); gives
+// the position to continue from, or the seed itself when nothing moved.
 std::int32_t DissolveInto(BitmapPixels& target, const BitmapPixels& source, PixelArea area, int destX, int destY,
                           std::int32_t seed, std::int64_t numPixels, std::uint32_t fill);
 

@@ -18,7 +18,8 @@ bool IsAscii(std::string_view text) {
 }
 
 // Decodes one character at text[i], advancing i. Sequences that are no valid UTF-8 give
-// their first byte as a Latin-1 character.
+// their first byte as a Latin-1 character; a lone surrogate, which strings keep as its
+// own three-byte sequence, gives that UTF-16 unit.
 std::uint32_t Decode(std::string_view text, std::size_t& i) {
   const auto byte = [&](std::size_t k) { return static_cast<unsigned char>(text[k]); };
   const unsigned char lead = byte(i);
@@ -54,7 +55,7 @@ std::uint32_t Decode(std::string_view text, std::size_t& i) {
     code = (code << 6) | (b & 0x3F);
   }
   const std::uint32_t minimum[] = {0, 0x80, 0x800, 0x10000};
-  if (code < minimum[extra] || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)) {
+  if (code < minimum[extra] || code > 0x10FFFF) {
     ++i;
     return lead;
   }
@@ -163,7 +164,7 @@ std::string Utf8FromUnits(std::u16string_view utf16) {
       ++i;
       continue;
     }
-    AppendCodePoint(out, unit >= 0xD800 && unit <= 0xDFFF ? 0xFFFD : unit);
+    AppendCodePoint(out, unit);  // half a pair alone stays what it is
   }
   return out;
 }

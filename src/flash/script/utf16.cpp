@@ -135,6 +135,40 @@ std::string CodeUnitToString(std::uint32_t unit) {
   return FromUtf16(std::u16string_view(&one, 1));
 }
 
+std::string JoinUtf16(std::string_view a, std::string_view b) {
+  // A lone surrogate is kept as its own three-byte sequence: ED A0-AF for a high half,
+  // ED B0-BF for a low one.
+  const auto byte = [](std::string_view s, std::size_t i) { return static_cast<unsigned char>(s[i]); };
+  const bool pairs = a.size() >= 3 && b.size() >= 3 && byte(a, a.size() - 3) == 0xED &&
+                     (byte(a, a.size() - 2) & 0xF0) == 0xA0 && byte(b, 0) == 0xED && (byte(b, 1) & 0xF0) == 0xB0;
+  std::string out;
+  if (!pairs) {
+    out.reserve(a.size() + b.size());
+    out.append(a).append(b);
+    return out;
+  }
+  out.append(a.substr(0, a.size() - 3));
+  out += FromUtf16(ToUtf16(a.substr(a.size() - 3)) + ToUtf16(b.substr(0, 3)));
+  out.append(b.substr(3));
+  return out;
+}
+
+std::string PrintableUtf8(std::string_view text) {
+  if (text.find('\xED') == std::string_view::npos) return std::string(text);
+  std::string out;
+  out.reserve(text.size());
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (static_cast<unsigned char>(text[i]) == 0xED && i + 2 < text.size() &&
+        static_cast<unsigned char>(text[i + 1]) >= 0xA0 && static_cast<unsigned char>(text[i + 1]) <= 0xBF) {
+      out += "\xEF\xBF\xBD";
+      i += 2;
+      continue;
+    }
+    out += text[i];
+  }
+  return out;
+}
+
 std::string UrlDecode(std::string_view text) {
   std::string out;
   out.reserve(text.size());

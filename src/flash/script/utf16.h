@@ -23,6 +23,14 @@ std::string CodeUnitToString(std::uint32_t unit);
 std::u16string ToUtf16(std::string_view text);
 std::string FromUtf16(std::u16string_view text);
 
+// a followed by b. Half a surrogate pair at the end of a and the other half at the
+// start of b become one character, as joining their UTF-16 units would make it.
+std::string JoinUtf16(std::string_view a, std::string_view b);
+
+// text as plain UTF-8 for the world outside the scripts: a lone surrogate, which
+// strings keep as its own three-byte sequence, becomes U+FFFD.
+std::string PrintableUtf8(std::string_view text);
+
 // Form encoding ("a%20b" and "a+b" both give "a b"; malformed escapes stay as they are).
 std::string UrlDecode(std::string_view text);
 

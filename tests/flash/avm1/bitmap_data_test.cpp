@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include "flash/character/bitmap.h"
+#include "flash/render/bitmap_ops.h"
 #include "script_fixture.h"
 
 namespace vantrel::flash::avm1::testing {
@@ -77,18 +78,45 @@ TEST(BitmapPixelsTest, ScrollKeepsWhatMovesIn) {
 }
 
 TEST(BitmapPixelsTest, DissolveVisitsEveryPixelOnceACycle) {
-  for (const std::uint32_t count : {2u, 3u, 7u, 63u, 64u, 65u, 100u, 300u, 4097u, 70000u}) {
+  for (const std::uint32_t count : {2u, 3u, 4u, 7u, 63u, 64u, 65u, 100u, 300u, 4097u, 70000u}) {
     const DissolveSequence sequence(count);
     std::vector<bool> seen(count, false);
-    std::uint32_t position = 0;
-    for (std::uint32_t i = 0; i < count; ++i) {
+    const std::uint32_t start = sequence.Start(12345);
+    std::uint32_t position = start;
+    for (std::uint32_t i = 1; i < count; ++i) {
+      ASSERT_GT(position, 0u);
       ASSERT_LT(position, count);
       EXPECT_FALSE(seen[position]) << count << " revisits " << position;
       seen[position] = true;
       position = sequence.Next(position);
     }
-    EXPECT_EQ(position, 0u) << count;  // back at the start after a full cycle
+    EXPECT_EQ(position, start) << count;  // back at the start after a full cycle
   }
+}
+
+TEST(BitmapPixelsTest, DissolveStartsFromTheSeedAndAnswersWhereItStopped) {
+  // A 2x2 area: the first pixel always, then the register's positions from the seed.
+  const auto dissolve = [](std::int32_t seed, std::int64_t numPixels, std::int32_t& answer) {
+    BitmapPixels target(2, 2, false, 0xff000000u);
+    answer = DissolveInto(target, target, PixelArea{0, 0, 2, 2}, 0, 0, seed, numPixels, 0xffffffffu);
+    int written = 0;
+    for (int y = 0; y < 2; ++y)
+      for (int x = 0; x < 2; ++x) written += target.GetPixel32(x, y) == 0xffffffffu;
+    return written;
+  };
+  std::int32_t answer = 0;
+  EXPECT_EQ(dissolve(100, 0, answer), 1);
+  EXPECT_EQ(answer, 100);  // nothing moved: the seed comes back
+  EXPECT_EQ(dissolve(100, 2, answer), 3);
+  EXPECT_EQ(answer, 3);
+  EXPECT_EQ(dissolve(100, 40, answer), 4);
+  EXPECT_EQ(answer, 1);  // the register ran on past the full cycle
+  EXPECT_EQ(dissolve(0, 40, answer), 4);
+  EXPECT_EQ(answer, 2);
+  EXPECT_EQ(dissolve(10, 40, answer), 4);
+  EXPECT_EQ(answer, 3);
+  EXPECT_EQ(dissolve(-1, 40, answer), 4);
+  EXPECT_EQ(answer, 2);
 }
 
 TEST(BitmapPixelsTest, PerlinNoiseIsSeededAndStaysInRange) {

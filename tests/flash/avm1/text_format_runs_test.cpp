@@ -122,6 +122,15 @@ TEST(TextFormatRuns, LineBreakingTagsNeedAMultilineField) {
   EXPECT_EQ(Parse("line 1 <br> line 2", true).Text(), "line 1 \r line 2");
   EXPECT_EQ(Parse("text<li>a</li>b", true).Text(), "text\ra\rb");
   EXPECT_EQ(Parse("<p>test<p>test</p></p>", true).Text(), "testtest\r");
+  // Paragraphs do not nest: the first </p> after a <p> ends the line, later ones none.
+  EXPECT_EQ(Parse("<p>a<p>b</p>c<p>d</p>e</p>", true).Text(), "ab\rcd\re");
+  EXPECT_EQ(Parse("<p>a<p>b<p>c</p>d</p>e</p>", true).Text(), "abc\rde");
+  // A paragraph's line end looks like the last font tag closed, not one still open.
+  const FormattedText ends =
+      Parse("<p>a<font color=\"#111111\"></font><font color=\"#222222\"><p>b</p></font>", true);
+  EXPECT_EQ(ends.Text(), "ab\r");
+  EXPECT_EQ(*ends.FormatAt(1).color, 0x222222u);
+  EXPECT_EQ(*ends.FormatAt(2).color, 0x111111u);
   const FormattedText list = Parse("<li>test</li>", false);
   EXPECT_TRUE(list.ToHtml().startsWith("<LI><FONT"));
   const FormattedText aligned = Parse("<p align=\"right\">a</p>b", true);

@@ -81,7 +81,8 @@ std::vector<std::uint8_t> LetterAndSpaceFont(std::uint16_t id, std::uint16_t adv
   return w.bytes;
 }
 
-SwfBits EditTextBody(std::uint16_t fontId, const std::string& text, bool wordWrap, bool html = false);
+SwfBits EditTextBody(std::uint16_t fontId, const std::string& text, bool wordWrap, bool html = false,
+                     bool outlines = true);
 
 class TextTest : public ::testing::Test {
  protected:
@@ -92,6 +93,11 @@ class TextTest : public ::testing::Test {
     EXPECT_TRUE(character || tag == 13) << error;
     if (character) dictionary.Add(character);
     return character;
+  }
+  // An empty HTML field in font 1, which has only 'A', 10 px wide at 10 px.
+  std::shared_ptr<EditText> HtmlFieldOfA() {
+    Define(48, Font2(1));
+    return std::static_pointer_cast<EditText>(Define(37, EditTextBody(1, "", false, true).bytes));
   }
   Dictionary dictionary;
   DefinitionContext context;
@@ -182,12 +188,12 @@ TEST_F(TextTest, FontInfoNamesGlyphsOfDefineFont) {
   EXPECT_EQ(f.GlyphForCode('A'), -1);
 }
 
-SwfBits EditTextBody(std::uint16_t fontId, const std::string& text, bool wordWrap, bool html) {
+SwfBits EditTextBody(std::uint16_t fontId, const std::string& text, bool wordWrap, bool html, bool outlines) {
   SwfBits w;
   w.U16(3);
   w.Rect(0, 1000, 0, 600);
   w.U8(static_cast<std::uint8_t>(0x80 | (wordWrap ? 0x60 : 0) | 0x04 | 0x01));  // text, colour, font
-  w.U8(html ? 0x03 : 0x01);                                                      // outlines, HTML
+  w.U8(static_cast<std::uint8_t>((html ? 0x02 : 0) | (outlines ? 0x01 : 0)));
   w.U16(fontId);
   w.U16(200);
   w.Rgba(0, 0, 255, 255);
@@ -274,8 +280,7 @@ TEST_F(TextTest, EmbeddedMetricsDropTheirFractionAndAWrappedLineKeepsItsSpace) {
 // Where scripts find lines and characters: each line's characters in the text (its line
 // end counted), its left edge after alignment, its top, and which characters have a glyph.
 TEST_F(TextTest, LineBoxesPlaceLinesAndTheirCharacters) {
-  Define(48, Font2(1));  // only 'A', 10 px wide at 10 px
-  auto field = std::static_pointer_cast<EditText>(Define(37, EditTextBody(1, "", false, true).bytes));
+  auto field = HtmlFieldOfA();
   ASSERT_TRUE(field);
   const auto boxes = field->LineBoxes("<p align=\"right\">AB</p><p>A</p>");
   ASSERT_EQ(boxes.size(), 2u);
@@ -290,6 +295,33 @@ TEST_F(TextTest, LineBoxesPlaceLinesAndTheirCharacters) {
   EXPECT_DOUBLE_EQ(boxes[1].left, 40);
   EXPECT_DOUBLE_EQ(boxes[0].top, 0);
   EXPECT_DOUBLE_EQ(boxes[1].top, boxes[0].ascent + boxes[0].descent + boxes[0].leading);
+}
+
+// A list item's lines start 36 px in, at any size, and its first line is as tall as
+// the bullet in the style the item opened with, though its text may be smaller.
+TEST_F(TextTest, ListItemsStandClearOfTheirBullet) {
+  auto field = HtmlFieldOfA();
+  ASSERT_TRUE(field);
+  const auto boxes = field->LineBoxes("<li>A</li><p>A</p><li><font size=\"5\">A</font></li>");
+  ASSERT_EQ(boxes.size(), 3u);
+  EXPECT_DOUBLE_EQ(boxes[0].left, 40 + 720);
+  EXPECT_DOUBLE_EQ(boxes[1].left, 40);
+  EXPECT_DOUBLE_EQ(boxes[2].left, 40 + 720);
+  EXPECT_DOUBLE_EQ(boxes[2].ascent, boxes[0].ascent);
+  field->wordWrap = true;  // 46 px of room, less the bullet's 36: one 'A' a line
+  EXPECT_EQ(field->LayoutLines("<li>AA</li>").size(), 2u);
+}
+
+// A tab moves on to the paragraph's next stop and, past its last one, not at all;
+// without stops it moves to the next multiple of 32 pixels.
+TEST_F(TextTest, TabsMoveToTheNextStop) {
+  Define(48, Font2(1, '\t', 0, 0));
+  Define(48, Font2(2));  // 'A', 10 px wide at 10 px
+  auto field = std::static_pointer_cast<EditText>(Define(37, EditTextBody(2, "", false, true).bytes));
+  ASSERT_TRUE(field);
+  EXPECT_DOUBLE_EQ(field->Measure("<textformat tabstops=\"25,50\"><p>A\tA\tA\tA</p></textformat>", true).width,
+                   70 * 20);
+  EXPECT_DOUBLE_EQ(field->Measure("A\tA\t\tA", false).width, 106 * 20);  // tabs at 10, 42 and 64
 }
 
 TEST_F(TextTest, HtmlRunsTakeTheFontOfTheirStyle) {
@@ -314,14 +346,22 @@ TEST_F(TextTest, DeviceFontTextNeedsTheGuiApplication) {
   char name[] = "test";
   char* argv[] = {name, nullptr};
   QGuiApplication app(argc, argv);
-  auto field = std::static_pointer_cast<EditText>(Define(37, EditTextBody(99, "Hello", false).bytes));
-  ASSERT_TRUE(field);
-  const QImage image = RenderToImage(*field, 60, 40);
-  int coloured = 0;
-  for (int y = 0; y < 30; ++y) {
-    for (int x = 0; x < 50; ++x) coloured += qBlue(image.pixel(x, y)) > 200 && qRed(image.pixel(x, y)) < 100;
-  }
-  EXPECT_GT(coloured, 10);
+  const auto coloured = [&](bool outlines) {
+    auto field = std::static_pointer_cast<EditText>(Define(37, EditTextBody(99, "Hello", false, false, outlines).bytes));
+    const QImage image = RenderToImage(*field, 60, 40);
+    int count = 0;
+    for (int y = 0; y < 30; ++y) {
+      for (int x = 0; x < 50; ++x) count += qBlue(image.pixel(x, y)) > 200 && qRed(image.pixel(x, y)) < 100;
+    }
+    return count;
+  };
+  EXPECT_GT(coloured(false), 10);
+  // Outlines asked for and none in the movie: nothing shows, and the text takes no room.
+  EXPECT_EQ(coloured(true), 0);
+  auto field = std::static_pointer_cast<EditText>(Define(37, EditTextBody(99, "", false, false, true).bytes));
+  const EditText::TextMetrics m = field->Measure("Hello", false);
+  EXPECT_EQ(m.width, 0);
+  EXPECT_EQ(m.height, 0);
 }
 
 }  // namespace

@@ -88,8 +88,12 @@ TEST(MovieInput, ButtonFollowsThePointerThroughItsStatesAndRunsItsActions) {
   // The right button presses nothing.
   control->MouseMove(30, 30);
   control->MouseDown(30, 30, 1);
+  // A character's key press comes with the character typed, not with its key.
   control->KeyDown(65, 'a');
+  EXPECT_EQ(traces.size(), 8u);
+  control->TextInput('a');
   control->KeyDown(66, 'b');
+  control->TextInput('b');
   EXPECT_EQ(traces, (std::vector<std::string>{"over", "press", "release", "out", "over", "press",
                                               "release outside", "over", "key a"}));
 }
@@ -139,8 +143,10 @@ TEST(MovieInput, AKeyGoesToOneVisibleButtonAndUnnamedShapesTakeNoInstanceNumber)
   const DisplayObject* first = control->Engine()->Root().ChildAt(2 - 16384);
   ASSERT_NE(first, nullptr);
   EXPECT_EQ(first->name, "instance1");
-  control->KeyDown(65, 'a');  // both buttons wait for it, one takes it
-  control->KeyDown(66, 'b');  // only the hidden button waits for it
+  control->KeyDown(65, 'a');
+  control->TextInput('a');  // both buttons wait for it, one takes it
+  control->KeyDown(66, 'b');
+  control->TextInput('b');  // only the hidden button waits for it
   control->KeyDown(9, 9);
   EXPECT_EQ(traces, std::vector<std::string>{"a"});
 }

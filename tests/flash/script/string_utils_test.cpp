@@ -4,6 +4,7 @@
 #include <string>
 
 #include "flash/script/string_utils.h"
+#include "flash/script/utf16.h"
 
 namespace vantrel::flash::script {
 namespace {
@@ -17,8 +18,15 @@ TEST(StringUtils, CountsUtf16UnitsOverUtf8) {
   EXPECT_EQ(Utf16UnitAt(text, 5), -1);
   EXPECT_EQ(Utf16Substring(text, 1, 1), "\xC3\xA9");
   EXPECT_EQ(Utf16Substring(text, 2, 2), "\xF0\x9D\x94\x84");
-  // Half a pair cannot be written as UTF-8: it prints as the replacement character.
-  EXPECT_EQ(Utf16Substring(text, 3), "\xEF\xBF\xBDz");
+  // Half a pair stays itself: its units, its length, and the whole character again
+  // once joined with the other half. Only printing shows it as the replacement character.
+  const std::string high = Utf16Substring(text, 2, 1), low = Utf16Substring(text, 3);
+  EXPECT_EQ(Utf16UnitCount(high), 1u);
+  EXPECT_EQ(Utf16UnitAt(high, 0), 0xD835);
+  EXPECT_EQ(Utf16UnitAt(low, 0), 0xDD04);
+  EXPECT_EQ(JoinUtf16("a" + high, low), "a\xF0\x9D\x94\x84z");
+  EXPECT_EQ(JoinUtf16(low, high), low + high);  // the wrong order is no pair
+  EXPECT_EQ(PrintableUtf8(low), "\xEF\xBF\xBDz");
   EXPECT_EQ(Utf16IndexOf(text, "z"), 4);
   EXPECT_EQ(Utf16IndexOf(text, "z", 5), -1);
   EXPECT_EQ(Utf16LastIndexOf("abcabc", "bc"), 4);

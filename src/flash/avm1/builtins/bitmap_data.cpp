@@ -269,21 +269,23 @@ Value PerlinNoise(Call& call) {
 }
 
 // pixelDissolve(source, sourceRect, destPoint, randomSeed, numPixels[, fillColor]):
-// writes the pixel at the seed's position and numPixels more along the dissolve order
-// (the fill colour when source is this bitmap, the source's pixels otherwise), and
+// writes the area's first pixel and numPixels more along the dissolve order from the
+// seed (the fill colour when source is this bitmap, the source's pixels otherwise), and
 // gives the position to continue from.
 Value PixelDissolve(Call& call) {
   BitmapPixels* target = Live(call);
   if (!target || call.Count() < 5) return kInvalid;
   MachineInterface& m = call.machine;
-  BitmapPixels* source = PixelsOf(call.Arg(0));
-  if (!source || source->Disposed()) return kInvalid;
+  double code = 0;
+  BitmapPixels* source = SourceArg(call.Arg(0), code);
+  if (!source) return Num(code);
   IntRect rect;
-  if (!RectArg(m, call.Arg(1), rect)) return Num(kBadRect);
+  if (!FullRectArg(m, call.Arg(1), rect)) return Num(kBadRect);
   int dx = 0, dy = 0;
   PointArg(m, call.Arg(2), dx, dy);
   const std::int32_t seed = IntOf(m, call.Arg(3));
-  const std::int64_t numPixels = std::max(0, IntOf(m, call.Arg(4)));
+  // A negative count wraps to a huge one: every pixel, and the register runs on.
+  const std::int64_t numPixels = static_cast<std::uint32_t>(IntOf(m, call.Arg(4)));
   const std::uint32_t fill = ToUint32(m.ToNumber(call.Arg(5)));
   return Int(DissolveInto(*target, *source, Area(rect), dx, dy, seed, numPixels, fill));
 }
@@ -385,8 +387,10 @@ Value Merge(Call& call) {
   if (!FullRectArg(m, call.Arg(1), rect)) return Num(kBadRect);
   int dx = 0, dy = 0;
   PointArg(m, call.Arg(2), dx, dy);
+  // Without an alpha multiplier the source's alpha replaces the target's.
+  const int alphaMultiplier = call.Count() > 6 ? IntOf(m, call.Arg(6)) : 256;
   MergeInto(*target, *source, Area(rect), dx, dy,
-            {IntOf(m, call.Arg(3)), IntOf(m, call.Arg(4)), IntOf(m, call.Arg(5)), IntOf(m, call.Arg(6))});
+            {IntOf(m, call.Arg(3)), IntOf(m, call.Arg(4)), IntOf(m, call.Arg(5)), alphaMultiplier});
   return kInvalid;  // as the player answers
 }
 

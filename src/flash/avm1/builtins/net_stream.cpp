@@ -4,7 +4,9 @@
 // with the movie's frames; its picture is shared with the Video objects attached to
 // it and its sound plays on the movie's mixer. Status events, metadata and cue points
 // reach the script from the frame loop.
+#include <cctype>
 #include <cmath>
+#include <cstring>
 
 #include "flash/audio/sound_events.h"
 #include "flash/avm1/builtins/builtins.h"
@@ -20,6 +22,8 @@ namespace {
 class ConnectionData final : public NativeData {
  public:
   bool connected = false;
+  // Connected to a web address for remote calls: nothing is reached until a call.
+  bool remote = false;
 };
 
 ConnectionData* ConnectionOf(Call& call) { return call.self ? call.self->Data<ConnectionData>() : nullptr; }
@@ -42,31 +46,55 @@ Value ConstructConnection(Call& call) {
   return {};
 }
 
+// The status events of connect and close come at once, inside the call.
+void CloseIfOpen(Call& call, ConnectionData& data) {
+  if (!data.connected) return;
+  const bool remote = data.remote;
+  data.connected = false;
+  data.remote = false;
+  SendStatus(call.machine, call.self, "NetConnection.Connect.Closed");
+  // Closing a remote connection tells onStatus once more, with nothing to say.
+  if (remote) call.machine.CallMethod(Value::Obj(call.self), "onStatus", {});
+}
+
+bool IsWebAddress(const std::string& url) {
+  const auto starts = [&](const char* prefix) {
+    const std::size_t n = std::strlen(prefix);
+    if (url.size() < n) return false;
+    for (std::size_t i = 0; i < n; ++i)
+      if (std::tolower(static_cast<unsigned char>(url[i])) != prefix[i]) return false;
+    return true;
+  };
+  return starts("http://") || starts("https://");
+}
+
 Value Connect(Call& call) {
   ConnectionData* data = ConnectionOf(call);
   if (!data) return Value::Bool(false);
-  // Only local playback is offered: connect(null). Servers are not reached.
+  CloseIfOpen(call, *data);
+  // Local playback is connect(null); a web address takes remote calls. Streaming servers
+  // are not reached.
   if (!call.Arg(0).IsNullish()) {
-    data->connected = false;
-    return Value::Bool(false);
+    if (!IsWebAddress(call.machine.ToString(call.Arg(0)))) return Value::Bool(false);
+    data->connected = true;
+    data->remote = true;
+    return Value::Bool(true);
   }
   data->connected = true;
-  Object* self = call.self;
-  call.machine.RunLater([self](MachineInterface& m) { SendStatus(m, self, "NetConnection.Connect.Success"); }, self);
+  SendStatus(call.machine, call.self, "NetConnection.Connect.Success");
   return Value::Bool(true);
 }
 
 Value CloseConnection(Call& call) {
   ConnectionData* data = ConnectionOf(call);
-  if (!data || !data->connected) return {};
-  data->connected = false;
-  SendStatus(call.machine, call.self, "NetConnection.Connect.Closed");
+  if (data) CloseIfOpen(call, *data);
   return {};
 }
 
 Value IsConnected(Call& call) {
   ConnectionData* data = ConnectionOf(call);
-  return data ? Value::Bool(data->connected) : Value();
+  // Remote calls over the web keep no lasting connection.
+  return data ? Value::Bool(data->connected && !data->remote) : Value();
 }
 
 const Member kConnectionMembers[] = {

@@ -9,6 +9,7 @@
 #include "flash/avm1/builtins/builtins.h"
 #include "flash/avm1/builtins/native_support.h"
 #include "flash/script/string_utils.h"
+#include "flash/script/utf16.h"
 
 namespace vantrel::flash::avm1 {
 
@@ -72,7 +73,7 @@ Value CharCodeAt(Call& call) {
 Value Concat(Call& call) {
   std::string out = ThisText(call);
   for (const Value& v : call.args) {
-    out += call.machine.ToString(v);
+    out = script::JoinUtf16(out, call.machine.ToString(v));
     if (call.machine.StringTooLong(out.size())) return Value();
   }
   return call.machine.Str(std::move(out));

@@ -6,6 +6,7 @@
 
 #include "flash/avm2/builtins/support.h"
 #include "flash/script/string_utils.h"
+#include "flash/script/utf16.h"
 
 namespace vantrel::flash::avm2 {
 
@@ -19,7 +20,7 @@ Value Trace(Machine& m, const Value&, const Value* args, int argc) {
   }
   // The player's log leaves out zero characters (a ByteArray's text keeps them).
   line.erase(std::remove(line.begin(), line.end(), '\0'), line.end());
-  if (m.onTrace) m.onTrace(line);
+  if (m.onTrace) m.onTrace(script::PrintableUtf8(line));
   return Value();
 }
 
