@@ -411,6 +411,12 @@ TEST_F(DataClasses, MultiByteEscapesRoundTripAndDropBrokenPercents) {
   EXPECT_EQ(call("unescapeMultiByte", std::string("%\0H", 3)), "H");
   // Half a four-byte character is not UTF-8: each byte is a character of its own.
   EXPECT_EQ(call("unescapeMultiByte", "%F0%9F%91"), "\xC3\xB0\xC2\x9F\xC2\x91");
+  // A surrogate's three bytes are its lone surrogate here, but U+FFFD in a ByteArray's text.
+  EXPECT_EQ(call("unescapeMultiByte", "%ED%B0%80"), "\xED\xB0\x80");
+  const Value bytes = New("flash.utils.ByteArray");
+  m.CallPublic(bytes, "writeUTFBytes", {S("a")});
+  static_cast<NativeObject*>(bytes.object)->text += "\xED\xB0\x80";
+  EXPECT_EQ(Str(m.CallPublic(bytes, "toString", {})), "a\xEF\xBF\xBD");
 }
 
 TEST_F(DataClasses, UrlRequestMethodsAreGetOrPostInOneCase) {

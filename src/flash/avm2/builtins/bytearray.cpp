@@ -82,11 +82,17 @@ T GetNumber(Machine& m, Bytes b) {
 }
 
 // Text of raw bytes: a leading UTF-8 byte order mark is skipped, and the text stops at
-// the first zero byte where it is read as a string (toString keeps zeros).
+// the first zero byte where it is read as a string (toString keeps zeros). The three
+// bytes of a surrogate are no UTF-8: they read as U+FFFD, not as a lone surrogate.
 std::string Text(std::string bytes, bool stopAtZero = true) {
   if (bytes.compare(0, 3, "\xEF\xBB\xBF") == 0) bytes.erase(0, 3);
   const std::size_t zero = stopAtZero ? bytes.find('\0') : std::string::npos;
   if (zero != std::string::npos) bytes.resize(zero);
+  for (std::size_t i = 0; i + 2 < bytes.size(); ++i) {
+    const auto lead = static_cast<unsigned char>(bytes[i]), second = static_cast<unsigned char>(bytes[i + 1]);
+    const auto third = static_cast<unsigned char>(bytes[i + 2]);
+    if (lead == 0xED && second >= 0xA0 && second <= 0xBF && (third & 0xC0) == 0x80) bytes.replace(i, 3, "\xEF\xBF\xBD");
+  }
   return script::Utf8FromUnits(script::Utf16Units(bytes));
 }
 
