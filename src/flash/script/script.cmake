@@ -1,8 +1,9 @@
 # What both script machines share: the collector's heap, the string cell and the UTF-16
 # helpers, number conversions, the scripts' clock, the calendar of Date and the values of
 # bitmap filters, the forgiving XML parser of the XML document classes, and the store of
-# local shared objects.
+# local shared objects, and text in the legacy character sets.
 target_sources(vantrel_flash PRIVATE
+  script/charsets.cpp
   script/date_math.cpp
   script/filter_values.cpp
   script/heap.cpp

@@ -10,6 +10,7 @@
 #include "flash/avm2/builtins/amf.h"
 #include "flash/avm2/builtins/support.h"
 #include "flash/display/player.h"
+#include "flash/script/charsets.h"
 #include "flash/script/string_utils.h"
 #include "flash/swf/character.h"
 
@@ -214,6 +215,8 @@ Value WriteMultiByte(Machine& m, const Value& self, const Value* args, int argc)
       if (order == 2) std::swap(raw[0], raw[1]);
       Put(b, raw, 2);
     }
+  } else if (const auto encoded = script::EncodeInCharset(text, StrArg(m, args, argc, 1, ""))) {
+    Put(b, encoded->data(), encoded->size());
   } else {
     Put(b, text.data(), text.size());
   }
@@ -223,8 +226,19 @@ Value WriteMultiByte(Machine& m, const Value& self, const Value* args, int argc)
 Value ReadMultiByte(Machine& m, const Value& self, const Value* args, int argc) {
   Bytes b = This(m, self);
   const std::size_t count = m.ToUint32(Arg(args, argc, 0));
-  const int order = Utf16Order(StrArg(m, args, argc, 1, ""));
-  if (!order) return ReadUtfBytesCount(m, b, count);
+  const std::string charset = StrArg(m, args, argc, 1, "");
+  const int order = Utf16Order(charset);
+  if (!order) {
+    Need(m, b, count);
+    std::string raw = b.data().substr(b.position(), count);
+    // The text ends at a zero byte, as in UTF-8.
+    if (const std::size_t zero = raw.find('\0'); zero != std::string::npos) raw.resize(zero);
+    if (const auto decoded = script::DecodeFromCharset(raw, charset)) {
+      b.setPosition(b.position() + count);
+      return m.StrValue(*decoded);
+    }
+    return ReadUtfBytesCount(m, b, count);
+  }
   Need(m, b, count);
   std::u16string units;
   for (std::size_t i = 0; i + 1 < count; i += 2) {
