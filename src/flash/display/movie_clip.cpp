@@ -529,12 +529,13 @@ void MovieClip::Jump(int frame, bool construct) {
   if (backward) {
     // Objects the target frame does not have go; those it has from the same placement
     // stay (a clip keeps its own playhead) with their properties reset to the
-    // timeline's. What scripts placed stays as it is.
+    // timeline's. ActionScript 1/2 clears the timeline's depths of what scripts put
+    // there too (created there or swapped in); ActionScript 3 leaves those alone.
     std::vector<DisplayObject*> removals;
     for (auto& [depth, child] : children_) {
-      if (child->placedByScript || depth >= 0) continue;
+      if (depth >= 0 || (child->placedByScript && as3)) continue;
       const auto entry = entries.find(depth);
-      const bool keep = entry != entries.end() && entry->second.kind == Entry::Kind::Created &&
+      const bool keep = !child->placedByScript && entry != entries.end() && entry->second.kind == Entry::Kind::Created &&
                         entry->second.place.characterId == child->characterId && entry->second.frame == child->placeFrame;
       if (!keep) {
         removals.push_back(child);
