@@ -83,6 +83,24 @@ int LevelNumber(std::string_view name) {
   return number;
 }
 
+// The level a member name such as "_level2", "_flash0a" or "_level" stands for: the
+// number after the prefix as far as it is digits (none is 0), with a sign, wrapping in
+// 32 bits. Empty for other names.
+std::optional<std::int32_t> LevelOfMember(std::string_view name) {
+  if (name.size() < 6 || (!SameNameNoCase(name.substr(0, 6), "_level") && !SameNameNoCase(name.substr(0, 6), "_flash")))
+    return std::nullopt;
+  std::string_view digits = name.substr(6);
+  const bool negative = !digits.empty() && digits[0] == '-';
+  if (negative || (!digits.empty() && digits[0] == '+')) digits.remove_prefix(1);
+  std::uint32_t number = 0;
+  for (const char c : digits) {
+    if (c < '0' || c > '9') break;
+    number = number * 10u + static_cast<std::uint32_t>(c - '0');
+  }
+  if (negative) number = 0u - number;
+  return static_cast<std::int32_t>(number);
+}
+
 std::string SlashPath(DisplayObject* object) {
   if (!object->Parent()) {
     const std::string path = object->TargetPath();
@@ -393,12 +411,13 @@ bool GetDisplayMember(Interpreter& machine, DisplayObject& object, std::string_v
       out = Value::Bool(LocksRoot(&object));
       return true;
     }
-    const int level = LevelNumber(name);
-    // SWF 7 and later spell _levelN in lower case like every other name.
-    if (level >= 0 && (!machine.CaseSensitive() || name.substr(0, 6) == "_level")) {
-      MovieClip* clip = object.GetPlayer().Level(level);
-      if (!clip) return false;
-      out = DisplayValue(clip);
+    // _levelN (or _flashN) names a level before any prototype can; the number is read
+    // as far as it goes, signed, in 32 bits. SWF 7 and later spell it in lower case like
+    // every other name.
+    if (const std::optional<std::int32_t> level = LevelOfMember(name);
+        level && (!machine.CaseSensitive() || name.substr(1, 5) == "level" || name.substr(1, 5) == "flash")) {
+      MovieClip* clip = *level >= 0 ? object.GetPlayer().Level(*level) : nullptr;
+      out = clip ? DisplayValue(clip) : Value();
       return true;
     }
   }

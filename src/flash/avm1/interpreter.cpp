@@ -393,12 +393,7 @@ Value Interpreter::GetOf(Object* object, DisplayObject* display, std::string_vie
   if (!object) return Value();
   const bool cs = CaseSensitive();
   const int version = Version();
-  if (display) {
-    const int index = DisplayPropertyIndex(name);
-    Value out;
-    if (index >= 0 && GetDisplayProperty(*this, *display, index, out)) return out;
-    object = ScriptObjectOf(display) ? ScriptObjectOf(display) : object;
-  }
+  if (display) object = ScriptObjectOf(display) ? ScriptObjectOf(display) : object;
   if (object->kind == NativeKind::Super) {
     Object* from = SuperLookupStart(static_cast<SuperData*>(object->native.get()));
     if (!from) return Value();
@@ -429,10 +424,14 @@ Value Interpreter::GetOf(Object* object, DisplayObject* display, std::string_vie
       if (index >= 0 && at->Array()->Has(static_cast<std::size_t>(index))) return at->Array()->Get(static_cast<std::size_t>(index));
     }
     // The clip found above is the one this object stands for (a removed clip's own
-    // object stands for nothing, or for what took its path).
+    // object stands for nothing, or for what took its path). After the object's own
+    // properties come levels and children by name, then the clip's properties (_x,
+    // ...), then the prototypes: a child named "_x" hides the clip's _x.
     if (depth == 0 && display) {
       Value out;
       if (GetDisplayMember(*this, *display, name, out)) return out;
+      const int index = DisplayPropertyIndex(name);
+      if (index >= 0 && GetDisplayProperty(*this, *display, index, out)) return out;
     }
   }
   if (at) {
