@@ -299,8 +299,12 @@ bool SetDisplayProperty(Interpreter& machine, DisplayObject& object, int index, 
       }
       return true;
     case 7:
-      // By number: what is no number (objects too) leaves it as it is.
-      if (number(v)) object.visible = v != 0;
+      // By number: what is no number (objects too) leaves it as it is. Hiding the object
+      // that has the focus (or holds it) takes the focus away.
+      if (number(v)) {
+        object.visible = v != 0;
+        if (!object.visible) player.FocusLeaving(&object);
+      }
       return true;
     case 8:
     case 9: {
@@ -571,7 +575,10 @@ void GotoFrameValue(Interpreter& machine, DisplayObject* object, const Value& fr
   const std::optional<std::int32_t> index = FrameIndexOf(machine, object, frame, bias);
   MovieClip* clip = AsClip(object);
   if (!index || !clip || *index < 0) return;
-  clip->GotoFrame(std::min(*index, std::max(clip->FramesLoaded() - 1, 0)), play);
+  // A frame past the end of the whole movie leaves the playhead on the last frame, whose
+  // actions do not run: the frame asked for was never reached.
+  const bool pastEnd = *index >= clip->TotalFrames() && clip->FramesLoaded() >= clip->TotalFrames();
+  clip->GotoFrame(std::min(*index, std::max(clip->FramesLoaded() - 1, 0)), play, !pastEnd);
 }
 
 bool FrameLoaded(DisplayObject* object, std::int64_t index) {

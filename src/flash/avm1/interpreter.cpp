@@ -1135,8 +1135,11 @@ Value Interpreter::LookupVariable(std::string_view name, bool& found) {
     if (i == 1 && frame.target && frame.target != scope) scope = frame.target;
     if (scope->kind == NativeKind::Display && !AsDisplay(scope)) {
       // A clip removed under the running code no longer holds variables: names resolve
-      // on the root of its movie instead.
-      if (auto* data = scope->Data<DisplayData>(); data && data->object) {
+      // on the clip whose code runs when a tellTarget's clip went, else on the root of
+      // its movie.
+      if (scope == frame.target && frame.target != frame.originalTarget && AsDisplay(frame.originalTarget)) {
+        scope = frame.originalTarget;
+      } else if (auto* data = scope->Data<DisplayData>(); data && data->object) {
         DisplayObject* at = data->object;
         for (int guard = 0; at->Parent() && guard < 1000; ++guard) at = at->Parent();
         if (at->Removed() || at == data->object) at = &data->object->GetPlayer().Root();
@@ -1836,6 +1839,8 @@ DisplayObject* Interpreter::TargetOf(Frame& frame, const Value& target) {
 
 void Interpreter::CallFrameAction(Frame& frame, const Value& f) {
   DisplayObject* clip = AsDisplay(frame.target);
+  // A tellTarget's clip that went leaves the call to the clip whose code runs.
+  if (!clip && frame.target && frame.target != frame.originalTarget) clip = AsDisplay(frame.originalTarget);
   // An object names its frame by its text.
   Value frameValue = f.IsObject() ? Str(ToString(f)) : f;
   if (frameValue.IsString()) {

@@ -363,6 +363,7 @@ DisplayObject* MovieClip::Instantiate(const PlaceCommand& command, int frame) {
   if (!object) return nullptr;
   object->placeFrame = frame;
   ApplyPlacement(*object, command);
+  object->boundsRatio = object->ratio;
   if (command.clipDepth) object->clipDepth = *command.clipDepth;
   if (object->name.empty() && NamedByPlayer(*object)) object->name = "instance" + std::to_string(player_.NextInstanceNumber());
   const std::int32_t depth = static_cast<std::int32_t>(command.depth) - kDepthBias;
@@ -421,7 +422,7 @@ void MovieClip::Place(const PlaceCommand& command, int frame) {
   Modify(*existing, command);
 }
 
-void MovieClip::GotoFrame(int frame, bool play) {
+void MovieClip::GotoFrame(int frame, bool play, bool runActions) {
   playing_ = play;
   if (!timeline_ || kind_ != DisplayKind::MovieClip) return;
   // A frame past the loaded ones is never reached: the clip only stops or plays.
@@ -429,10 +430,10 @@ void MovieClip::GotoFrame(int frame, bool play) {
   frame = std::max(frame, 0);
   if (frame == current_) return;
   if (frame == current_ + 1 && !constructPending_) {  // the common step: the frame's tags as they are
-    RunFrameTags(frame, true);
+    RunFrameTags(frame, runActions);
     return;
   }
-  Jump(frame, true);
+  Jump(frame, true, runActions);
 }
 
 void MovieClip::AdvanceFrame() {
@@ -477,7 +478,7 @@ void MovieClip::Modify(DisplayObject& existing, const PlaceCommand& command) {
   ApplyPlacement(existing, command);
 }
 
-void MovieClip::Jump(int frame, bool construct) {
+void MovieClip::Jump(int frame, bool construct, bool runActions) {
   struct Entry {
     enum class Kind { Created, Modified, Removed };
     Kind kind = Kind::Modified;
@@ -594,7 +595,7 @@ void MovieClip::Jump(int frame, bool construct) {
   current_ = frame;
   if (player_.sounds) player_.sounds->FrameShown(this, timeline_, frame);
   for (const DisplayCommand& command : timeline_->FrameAt(frame).commands) {
-    if (command.type == DisplayCommand::Type::Action) player_.QueueBlock(this, command.actions);
+    if (runActions && command.type == DisplayCommand::Type::Action) player_.QueueBlock(this, command.actions);
   }
   apply(false);
   EndPlacementBatch(outer);
