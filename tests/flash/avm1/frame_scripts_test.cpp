@@ -99,6 +99,33 @@ TEST(FrameScripts, ARewindClearsScriptClipsAtTimelineDepthsAndAGotoPastTheEndRun
   EXPECT_EQ(std::count(run->traces.begin(), run->traces.end(), "frame 3"), 0);
 }
 
+// Inside a tellTarget whose clip is removed, names are read and written on the clip
+// whose code runs.
+TEST(FrameScripts, VariablesOfATellTargetWhoseClipWentLiveOnTheRunningClip) {
+  const auto setTarget = [](Actions& a, const std::string& path) {
+    Bytes data(path.begin(), path.end());
+    data.push_back(0);
+    a.OpWith(0x8B, data);
+  };
+  Actions a;
+  a.PushNumber(1).PushString("t").PushNumber(2);
+  testing::PushTarget(a, "_root");
+  a.PushString("createEmptyMovieClip").Op(0x52).Op(0x17);
+  setTarget(a, "t");
+  testing::Call(a, "_root.t", "removeMovieClip", {});
+  a.PushString("v").PushString("here").SetVariable();
+  a.PushString("v").GetVariable().Trace();
+  setTarget(a, "");
+  a.PushString("v").GetVariable().Trace();
+  Bytes tags;
+  testing::PutBytes(tags, a.Tag());
+  testing::PutBytes(tags, testing::ShowFrame());
+  testing::PutBytes(tags, testing::End());
+  auto run = StartMovie(tags, 1);
+  ASSERT_TRUE(run->player);
+  EXPECT_EQ(run->traces, (std::vector<std::string>{"here", "here"}));
+}
+
 TEST(FrameScripts, AReferenceToARemovedClipIsStillAMovieClip) {
   Actions a;
   a.PushString("k").PushNumber(5).PushString("c").PushNumber(2);
