@@ -133,22 +133,17 @@ TEST_F(DisplayPropertiesTest, PositionsAndAlphaKeepThePlayersIntegerForms) {
 }
 
 TEST_F(DisplayPropertiesTest, PathsNameClipsFromTheTargetDownNotThroughVariables) {
-  const auto setTarget = [](Actions& a, const std::string& path) {
-    Bytes data(path.begin(), path.end());
-    data.push_back(0);
-    a.OpWith(0x8B, data);
-  };
   Actions a;
   SetProperty(a, kX, Number(7), "mirror");
   a.PushString("v").PushString("mirror").GetVariable().SetVariable();  // a root variable holding the clip
   a.PushString("_global").GetVariable().PushString("g").PushString("mirror").GetVariable().Op(0x4F);  // and a global
-  setTarget(a, "clip");
+  testing::SetTarget(a, "clip");
   TraceProperty(a, kX, "v");             // not a clip under "clip"
   TraceProperty(a, kX, "g");
   TraceProperty(a, kX, "mirror");        // nor is its sibling
   TraceProperty(a, kX, "_root.mirror");  // a path from the root is
   TraceProperty(a, kX, "../mirror");
-  setTarget(a, "");
+  testing::SetTarget(a, "");
   TraceProperty(a, kX, "mirror");
   EXPECT_EQ(Run(a, 7), (std::vector<std::string>{"undefined", "undefined", "undefined", "7", "7", "7"}));
 }

@@ -102,26 +102,17 @@ TEST(FrameScripts, ARewindClearsScriptClipsAtTimelineDepthsAndAGotoPastTheEndRun
 // Inside a tellTarget whose clip is removed, names are read and written on the clip
 // whose code runs.
 TEST(FrameScripts, VariablesOfATellTargetWhoseClipWentLiveOnTheRunningClip) {
-  const auto setTarget = [](Actions& a, const std::string& path) {
-    Bytes data(path.begin(), path.end());
-    data.push_back(0);
-    a.OpWith(0x8B, data);
-  };
   Actions a;
   a.PushNumber(1).PushString("t").PushNumber(2);
   testing::PushTarget(a, "_root");
   a.PushString("createEmptyMovieClip").Op(0x52).Op(0x17);
-  setTarget(a, "t");
+  testing::SetTarget(a, "t");
   testing::Call(a, "_root.t", "removeMovieClip", {});
   a.PushString("v").PushString("here").SetVariable();
   a.PushString("v").GetVariable().Trace();
-  setTarget(a, "");
+  testing::SetTarget(a, "");
   a.PushString("v").GetVariable().Trace();
-  Bytes tags;
-  testing::PutBytes(tags, a.Tag());
-  testing::PutBytes(tags, testing::ShowFrame());
-  testing::PutBytes(tags, testing::End());
-  auto run = StartMovie(tags, 1);
+  auto run = StartFrameScript(a);
   ASSERT_TRUE(run->player);
   EXPECT_EQ(run->traces, (std::vector<std::string>{"here", "here"}));
 }
@@ -134,11 +125,7 @@ TEST(FrameScripts, AReferenceToARemovedClipIsStillAMovieClip) {
   testing::Call(a, "k", "removeMovieClip", {});
   a.PushString("k").GetVariable().Op(0x44).Trace();  // typeof k
   a.PushString("k").GetVariable().PushString("_name").Op(0x4E).Trace();  // nothing stands there
-  Bytes tags;
-  testing::PutBytes(tags, a.Tag());
-  testing::PutBytes(tags, testing::ShowFrame());
-  testing::PutBytes(tags, testing::End());
-  auto run = StartMovie(tags, 1);
+  auto run = StartFrameScript(a);
   ASSERT_TRUE(run->player);
   EXPECT_EQ(run->traces, (std::vector<std::string>{"movieclip", "undefined"}));
 }
