@@ -33,7 +33,10 @@ DisplayObject* DisplayArg(Call& call, std::size_t i) {
   if (Object* o = v.AsObject()) return call.machine.AsDisplay(o);
   MovieClip* clip = ClipOf(call);
   if (!clip || v.IsNullish()) return nullptr;
-  return ResolveTarget(Machine(call), clip, call.machine.ToString(v));
+  // An empty path names no clip here (it is no way back to the clip itself).
+  const std::string path = call.machine.ToString(v);
+  if (path.empty()) return nullptr;
+  return ResolveTarget(Machine(call), clip, path);
 }
 
 Value Goto(Call& call, bool play) {
@@ -257,16 +260,15 @@ Value HitTest(Call& call) {
   if (call.Count() >= 2) {
     const double x = call.machine.ToNumber(call.Arg(0)), y = call.machine.ToNumber(call.Arg(1));
     if (std::isnan(x) || std::isnan(y)) return Value::Bool(false);
-    const QPointF stage(x * 20, y * 20);
-    if (call.machine.ToBoolean(call.Arg(2))) {
-      // The shape test takes the point in the coordinates of the clip's level: a moved or
-      // scaled _root moves the point with it.
-      const DisplayObject* level = d;
-      while (level->Parent()) level = level->Parent();
-      const Matrix& m = level->GetMatrix();
-      return Value::Bool(ShapeHit(*d, QTransform(m.a, m.b, m.c, m.d, m.tx, m.ty).map(stage)));
-    }
-    // The edges count, so a clip scaled to nothing is still hit at its one point.
+    // The point is in the coordinates of the clip's level: a moved, scaled or turned
+    // _root takes it along to the stage.
+    const DisplayObject* level = d;
+    while (level->Parent()) level = level->Parent();
+    const Matrix& m = level->GetMatrix();
+    const QPointF stage = QTransform(m.a, m.b, m.c, m.d, m.tx, m.ty).map(QPointF(x * 20, y * 20));
+    if (call.machine.ToBoolean(call.Arg(2))) return Value::Bool(ShapeHit(*d, stage));
+    // The clip's box on the stage; its edges count, so a clip scaled to nothing is still
+    // hit at its one point.
     const QRectF bounds = BoundsIn(*d, nullptr);
     return Value::Bool(stage.x() >= bounds.left() && stage.x() <= bounds.right() && stage.y() >= bounds.top() &&
                        stage.y() <= bounds.bottom());
