@@ -24,6 +24,12 @@ namespace vantrel::testing {
 
 // Pushes target (a path such as "_root.a") as an object.
 inline void PushTarget(Actions& a, const char* target) { a.PushString(target).GetVariable(); }
+// tellTarget(path): SetTarget with the path; an empty one goes back.
+inline void SetTarget(Actions& a, const std::string& path) {
+  Bytes data(path.begin(), path.end());
+  data.push_back(0);
+  a.OpWith(0x8B, data);
+}
 
 // target.method(numbers...), result dropped.
 inline void Call(Actions& a, const char* target, const char* method, std::initializer_list<double> args) {
@@ -57,6 +63,15 @@ inline std::unique_ptr<RunningMovie> StartMovie(const testing::Bytes& tags, int 
   running->player = std::make_unique<MovieRuntime>(running->movie, hooks, MakeScriptHost);
   running->player->Tick();  // the first frame, as a loaded movie shows it
   return running;
+}
+
+// A one-frame movie whose frame runs actions, after that frame.
+inline std::unique_ptr<RunningMovie> StartFrameScript(const testing::Actions& actions, int version = 8) {
+  testing::Bytes tags;
+  testing::PutBytes(tags, actions.Tag());
+  testing::PutBytes(tags, testing::ShowFrame());
+  testing::PutBytes(tags, testing::End());
+  return StartMovie(tags, 1, version);
 }
 
 // The running movie's stage drawn into a 100 x 100 image at the quality.

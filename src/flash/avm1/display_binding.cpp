@@ -83,6 +83,24 @@ int LevelNumber(std::string_view name) {
   return number;
 }
 
+// The level a member name such as "_level2", "_flash0a" or "_level" stands for: the
+// number after the prefix as far as it is digits (none is 0), with a sign, wrapping in
+// 32 bits. Empty for other names.
+std::optional<std::int32_t> LevelOfMember(std::string_view name) {
+  if (name.size() < 6 || (!SameNameNoCase(name.substr(0, 6), "_level") && !SameNameNoCase(name.substr(0, 6), "_flash")))
+    return std::nullopt;
+  std::string_view digits = name.substr(6);
+  const bool negative = !digits.empty() && digits[0] == '-';
+  if (negative || (!digits.empty() && digits[0] == '+')) digits.remove_prefix(1);
+  std::uint32_t number = 0;
+  for (const char c : digits) {
+    if (c < '0' || c > '9') break;
+    number = number * 10u + static_cast<std::uint32_t>(c - '0');
+  }
+  if (negative) number = 0u - number;
+  return static_cast<std::int32_t>(number);
+}
+
 std::string SlashPath(DisplayObject* object) {
   if (!object->Parent()) {
     const std::string path = object->TargetPath();
@@ -214,8 +232,19 @@ bool GetDisplayProperty(Interpreter& machine, DisplayObject& object, int index, 
     }
     case 20:
     case 21: {
-      const QPointF local = ObjectToStage(object).inverted().map(player.MousePosition());
-      out = Value::Number(std::round(index == 20 ? local.x() / 20.0 : local.y() / 20.0));
+      // The player maps the pointer from screen pixels back through the object's matrix
+      // to the screen, kept as the player keeps matrices: the way there ends on a whole
+      // pixel, the way back on a whole twip. An object scaled to nothing has no way back:
+      // the pointer's pixels are then taken as twips.
+      const QTransform toStage = ObjectToStage(object);
+      const QTransform toScreen(toStage.m11() / 20.0, toStage.m12() / 20.0, toStage.m21() / 20.0,
+                                toStage.m22() / 20.0, std::round(toStage.dx() / 20.0), std::round(toStage.dy() / 20.0));
+      bool invertible = false;
+      QTransform back = toScreen.inverted(&invertible);
+      if (invertible)
+        back = QTransform(back.m11(), back.m12(), back.m21(), back.m22(), std::round(back.dx()), std::round(back.dy()));
+      const QPointF local = back.map(player.MousePosition() / 20.0);
+      out = Value::Number(std::round(index == 20 ? local.x() : local.y()) / 20.0);
       return true;
     }
     default: return false;
@@ -270,8 +299,12 @@ bool SetDisplayProperty(Interpreter& machine, DisplayObject& object, int index, 
       }
       return true;
     case 7:
-      // By number: what is no number (objects too) leaves it as it is.
-      if (number(v)) object.visible = v != 0;
+      // By number: what is no number (objects too) leaves it as it is. Hiding the object
+      // that has the focus (or holds it) takes the focus away.
+      if (number(v)) {
+        object.visible = v != 0;
+        if (!object.visible) player.FocusLeaving(&object);
+      }
       return true;
     case 8:
     case 9: {
@@ -382,12 +415,13 @@ bool GetDisplayMember(Interpreter& machine, DisplayObject& object, std::string_v
       out = Value::Bool(LocksRoot(&object));
       return true;
     }
-    const int level = LevelNumber(name);
-    // SWF 7 and later spell _levelN in lower case like every other name.
-    if (level >= 0 && (!machine.CaseSensitive() || name.substr(0, 6) == "_level")) {
-      MovieClip* clip = object.GetPlayer().Level(level);
-      if (!clip) return false;
-      out = DisplayValue(clip);
+    // _levelN (or _flashN) names a level before any prototype can; the number is read
+    // as far as it goes, signed, in 32 bits. SWF 7 and later spell it in lower case like
+    // every other name.
+    if (const std::optional<std::int32_t> level = LevelOfMember(name);
+        level && (!machine.CaseSensitive() || name.substr(1, 5) == "level" || name.substr(1, 5) == "flash")) {
+      MovieClip* clip = *level >= 0 ? object.GetPlayer().Level(*level) : nullptr;
+      out = clip ? DisplayValue(clip) : Value();
       return true;
     }
   }
@@ -541,7 +575,10 @@ void GotoFrameValue(Interpreter& machine, DisplayObject* object, const Value& fr
   const std::optional<std::int32_t> index = FrameIndexOf(machine, object, frame, bias);
   MovieClip* clip = AsClip(object);
   if (!index || !clip || *index < 0) return;
-  clip->GotoFrame(std::min(*index, std::max(clip->FramesLoaded() - 1, 0)), play);
+  // A frame past the end of the whole movie leaves the playhead on the last frame, whose
+  // actions do not run: the frame asked for was never reached.
+  const bool pastEnd = *index >= clip->TotalFrames() && clip->FramesLoaded() >= clip->TotalFrames();
+  clip->GotoFrame(std::min(*index, std::max(clip->FramesLoaded() - 1, 0)), play, !pastEnd);
 }
 
 bool FrameLoaded(DisplayObject* object, std::int64_t index) {

@@ -393,12 +393,7 @@ Value Interpreter::GetOf(Object* object, DisplayObject* display, std::string_vie
   if (!object) return Value();
   const bool cs = CaseSensitive();
   const int version = Version();
-  if (display) {
-    const int index = DisplayPropertyIndex(name);
-    Value out;
-    if (index >= 0 && GetDisplayProperty(*this, *display, index, out)) return out;
-    object = ScriptObjectOf(display) ? ScriptObjectOf(display) : object;
-  }
+  if (display) object = ScriptObjectOf(display) ? ScriptObjectOf(display) : object;
   if (object->kind == NativeKind::Super) {
     Object* from = SuperLookupStart(static_cast<SuperData*>(object->native.get()));
     if (!from) return Value();
@@ -429,10 +424,14 @@ Value Interpreter::GetOf(Object* object, DisplayObject* display, std::string_vie
       if (index >= 0 && at->Array()->Has(static_cast<std::size_t>(index))) return at->Array()->Get(static_cast<std::size_t>(index));
     }
     // The clip found above is the one this object stands for (a removed clip's own
-    // object stands for nothing, or for what took its path).
+    // object stands for nothing, or for what took its path). After the object's own
+    // properties come levels and children by name, then the clip's properties (_x,
+    // ...), then the prototypes: a child named "_x" hides the clip's _x.
     if (depth == 0 && display) {
       Value out;
       if (GetDisplayMember(*this, *display, name, out)) return out;
+      const int index = DisplayPropertyIndex(name);
+      if (index >= 0 && GetDisplayProperty(*this, *display, index, out)) return out;
     }
   }
   if (at) {
@@ -1117,6 +1116,21 @@ Value Interpreter::Less(const Value& a, const Value& b) {
   return Value::Bool(x < y);
 }
 
+// A clip removed under the running code no longer holds variables: its names live on
+// the clip whose code runs when a tellTarget's clip went, else on the root of its movie.
+// Any other scope stands for itself.
+static Object* StandInForRemoved(Interpreter& in, Object* target, Object* originalTarget, Object* scope) {
+  if (!scope || scope->kind != NativeKind::Display || in.AsDisplay(scope)) return scope;
+  if (scope == target && target != originalTarget && in.AsDisplay(originalTarget)) return originalTarget;
+  auto* data = scope->Data<DisplayData>();
+  if (!data || !data->object) return scope;
+  DisplayObject* at = data->object;
+  for (int guard = 0; at->Parent() && guard < 1000; ++guard) at = at->Parent();
+  if (at->Removed() || at == data->object) at = &data->object->GetPlayer().Root();
+  Object* root = ScriptObjectOf(at);
+  return root ? root : scope;
+}
+
 Value Interpreter::LookupVariable(std::string_view name, bool& found) {
   found = true;
   Frame& frame = *frames_.back();
@@ -1134,16 +1148,7 @@ Value Interpreter::LookupVariable(std::string_view name, bool& found) {
     // SWF 4 code has no objects: the globals (NaN, Infinity, the classes) are not there.
     if (scope == rt_.global && frame.version < 5) continue;
     if (i == 1 && frame.target && frame.target != scope) scope = frame.target;
-    if (scope->kind == NativeKind::Display && !AsDisplay(scope)) {
-      // A clip removed under the running code no longer holds variables: names resolve
-      // on the root of its movie instead.
-      if (auto* data = scope->Data<DisplayData>(); data && data->object) {
-        DisplayObject* at = data->object;
-        for (int guard = 0; at->Parent() && guard < 1000; ++guard) at = at->Parent();
-        if (at->Removed() || at == data->object) at = &data->object->GetPlayer().Root();
-        if (Object* root = ScriptObjectOf(at)) scope = root;
-      }
-    }
+    scope = StandInForRemoved(*this, frame.target, frame.originalTarget, scope);
     // A variable named _global counts only where it was set, never through a prototype.
     if (isGlobal ? scope->FindOwn(name, cs) != nullptr : Has(scope, name)) return Get(scope, name);
     if (i == 1 && scope->kind == NativeKind::Display && !swf4) {
@@ -1387,6 +1392,8 @@ void Interpreter::SetVariable(std::string_view name, const Value& value) {
     }
   }
   Object* target = frame.target ? frame.target : (frame.scope.size() > 1 ? frame.scope[1] : nullptr);
+  // Where reading finds names, writing puts them.
+  target = StandInForRemoved(*this, frame.target, frame.originalTarget, target);
   if (target) Set(target, name, value);
 }
 
@@ -1837,6 +1844,14 @@ DisplayObject* Interpreter::TargetOf(Frame& frame, const Value& target) {
 
 void Interpreter::CallFrameAction(Frame& frame, const Value& f) {
   DisplayObject* clip = AsDisplay(frame.target);
+  // A tellTarget's clip that went leaves the call to the clip whose code runs. When that
+  // clip went too, the root of its movie answers, and the call is the last thing the
+  // removed clip's actions do.
+  bool lastAction = false;
+  if (!clip && frame.target) {
+    clip = AsDisplay(StandInForRemoved(*this, frame.target, frame.originalTarget, frame.target));
+    lastAction = clip && !AsDisplay(frame.originalTarget);
+  }
   // An object names its frame by its text.
   Value frameValue = f.IsObject() ? Str(ToString(f)) : f;
   if (frameValue.IsString()) {
@@ -1848,6 +1863,7 @@ void Interpreter::CallFrameAction(Frame& frame, const Value& f) {
     }
   }
   if (clip) CallFrame(*this, clip, frameValue);
+  if (lastAction) frame.pc = frame.end;
 }
 
 void Interpreter::PushValues(Frame& frame, Reader& r, const std::uint8_t* data) {

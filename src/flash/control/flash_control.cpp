@@ -365,6 +365,10 @@ void FlashControl::KeyDown(int keyCode, int ascii) {
   if (Ready()) player_->KeyDown(keyCode, ascii);
 }
 
+void FlashControl::FocusLost() {
+  if (Ready()) player_->WindowFocusLost();
+}
+
 void FlashControl::KeyUp(int keyCode, int ascii) {
   if (Ready()) player_->KeyUp(keyCode, ascii);
 }

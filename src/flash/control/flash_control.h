@@ -171,6 +171,8 @@ class FlashControl {
   // "Cut", "Paste" (unknown names do nothing). Copy, cut and paste use the control's
   // clipboard text.
   void TextControl(const std::string& command);
+  // The window the movie plays in lost the keyboard focus.
+  void FocusLost();
   void SetClipboardText(const QString& text) { clipboard_ = text; }
   const QString& ClipboardText() const { return clipboard_; }
   // True when the pointer is over something the movie lets the user click.

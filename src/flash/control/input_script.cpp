@@ -71,6 +71,8 @@ InputEvent ReadEvent(const QJsonObject& object) {
       event.type = InputEvent::Type::TextControl;
       event.text = code.toStdString();
     }
+  } else if (type == "FocusLost") {
+    event.type = InputEvent::Type::FocusLost;
   } else if (type == "SetClipboardText") {
     event.type = InputEvent::Type::Clipboard;
     event.text = object.value("text").toString().toStdString();
@@ -190,6 +192,7 @@ void DeliverInput(FlashControl& control, const std::vector<InputEvent>& batch) {
       case InputEvent::Type::TextInput: control.TextInput(event.character); break;
       case InputEvent::Type::TextControl: control.TextControl(event.text); break;
       case InputEvent::Type::Clipboard: control.SetClipboardText(QString::fromStdString(event.text)); break;
+      case InputEvent::Type::FocusLost: control.FocusLost(); break;
       case InputEvent::Type::Other: break;
     }
   }

@@ -12,7 +12,7 @@ namespace vantrel::flash {
 class FlashControl;
 
 struct InputEvent {
-  enum class Type { MouseMove, MouseDown, MouseUp, MouseWheel, KeyDown, KeyUp, TextInput, TextControl, Clipboard, Other };
+  enum class Type { MouseMove, MouseDown, MouseUp, MouseWheel, KeyDown, KeyUp, TextInput, TextControl, Clipboard, FocusLost, Other };
   Type type = Type::Other;
   double x = 0, y = 0;  // movie pixels
   int button = 0;       // 0 left, 1 right, 2 middle

@@ -471,16 +471,6 @@ bool Editable(DisplayObject& object) {
   return field && !field->Field().readOnly;
 }
 
-// Whether Tab stops at the object: input fields and buttons unless tabEnabled is false,
-// clips when tabEnabled is true or (left undefined) when they act as buttons.
-bool Tabbable(MovieRuntime& player, DisplayObject& object) {
-  if (object.Kind() == DisplayKind::EditText) return Editable(object) && Flag(player, object, "tabEnabled", true);
-  if (object.Kind() == DisplayKind::Button) return Flag(player, object, "tabEnabled", true);
-  auto& clip = static_cast<MovieClip&>(object);
-  if (clip.Parent() == nullptr) return false;
-  return Flag(player, object, "tabEnabled", ActsAsButton(player, clip));
-}
-
 // tabIndex as a signed 32-bit number; none when undefined or -1.
 std::optional<std::int32_t> TabIndex(MovieRuntime& player, DisplayObject& object) {
   const std::optional<double> v = player.Scripts().NumberProperty(object, "tabIndex");
@@ -488,6 +478,17 @@ std::optional<std::int32_t> TabIndex(MovieRuntime& player, DisplayObject& object
   const std::int32_t index = script::ToInt32(*v);
   if (index == -1) return std::nullopt;
   return index;
+}
+
+// Whether Tab stops at the object: input fields and buttons unless tabEnabled is false,
+// clips when tabEnabled is true or (left undefined) when they act as buttons or have a
+// tabIndex.
+bool Tabbable(MovieRuntime& player, DisplayObject& object) {
+  if (object.Kind() == DisplayKind::EditText) return Editable(object) && Flag(player, object, "tabEnabled", true);
+  if (object.Kind() == DisplayKind::Button) return Flag(player, object, "tabEnabled", true);
+  auto& clip = static_cast<MovieClip&>(object);
+  if (clip.Parent() == nullptr) return false;
+  return Flag(player, object, "tabEnabled", ActsAsButton(player, clip) || TabIndex(player, object).has_value());
 }
 
 // Visible objects of the tree under clip in depth order, parents before children;
@@ -576,6 +577,18 @@ void MovieRuntime::FocusLeaving(DisplayObject* object) {
   highlight_ = Highlight::Inactive;
   if (TextField* field = AsField(old)) field->ClearSelection();
   host_->FocusRemoved(*old);
+}
+
+void MovieRuntime::WindowFocusLost() {
+  ResetBudgets();
+  if (hovered_ && !hovered_->Removed() && !mouseDown_) {
+    ButtonEvent(hovered_, kOverUpToIdle, kRollOut, "onRollOut");
+    ShowState(hovered_, ButtonCharacter::kUp);
+  }
+  hovered_ = nullptr;
+  RunQueue();
+  if (focus_ && focus_->IsContainer()) ChangeFocus(nullptr, false);
+  RunQueue();
 }
 
 std::vector<DisplayObject*> MovieRuntime::TabOrder() {

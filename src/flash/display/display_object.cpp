@@ -95,7 +95,7 @@ std::string DisplayObject::TargetPath() const {
 
 QRectF DisplayObject::LocalBounds() const {
   const Drawable* drawn = Drawn();
-  return drawn ? drawn->Bounds(ratio) : QRectF();
+  return drawn ? drawn->Bounds(boundsRatio) : QRectF();
 }
 
 QTransform DisplayObject::ToStage() const { return ObjectToStage(*this); }

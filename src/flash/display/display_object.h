@@ -50,6 +50,9 @@ class DisplayObject : public gc::Cell, public audio::SoundGroup {
   const Drawable* Drawn() const { return AsDrawable(character.get()); }
   std::string name;                            // instance name ("instanceN" when unnamed)
   std::uint16_t ratio = 0;
+  // The ratio a morph's bounds were last measured at: they follow ratio once the frame
+  // is shown, as the player measures them when it draws.
+  std::uint16_t boundsRatio = 0;
   std::int32_t clipDepth = 0;  // non-zero: a mask over the depths up to clipDepth
   std::vector<Filter> filters;
   std::uint8_t blendMode = 0;

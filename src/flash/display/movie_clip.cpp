@@ -363,6 +363,7 @@ DisplayObject* MovieClip::Instantiate(const PlaceCommand& command, int frame) {
   if (!object) return nullptr;
   object->placeFrame = frame;
   ApplyPlacement(*object, command);
+  object->boundsRatio = object->ratio;
   if (command.clipDepth) object->clipDepth = *command.clipDepth;
   if (object->name.empty() && NamedByPlayer(*object)) object->name = "instance" + std::to_string(player_.NextInstanceNumber());
   const std::int32_t depth = static_cast<std::int32_t>(command.depth) - kDepthBias;
@@ -421,7 +422,7 @@ void MovieClip::Place(const PlaceCommand& command, int frame) {
   Modify(*existing, command);
 }
 
-void MovieClip::GotoFrame(int frame, bool play) {
+void MovieClip::GotoFrame(int frame, bool play, bool runActions) {
   playing_ = play;
   if (!timeline_ || kind_ != DisplayKind::MovieClip) return;
   // A frame past the loaded ones is never reached: the clip only stops or plays.
@@ -429,10 +430,10 @@ void MovieClip::GotoFrame(int frame, bool play) {
   frame = std::max(frame, 0);
   if (frame == current_) return;
   if (frame == current_ + 1 && !constructPending_) {  // the common step: the frame's tags as they are
-    RunFrameTags(frame, true);
+    RunFrameTags(frame, runActions);
     return;
   }
-  Jump(frame, true);
+  Jump(frame, true, runActions);
 }
 
 void MovieClip::AdvanceFrame() {
@@ -477,7 +478,7 @@ void MovieClip::Modify(DisplayObject& existing, const PlaceCommand& command) {
   ApplyPlacement(existing, command);
 }
 
-void MovieClip::Jump(int frame, bool construct) {
+void MovieClip::Jump(int frame, bool construct, bool runActions) {
   struct Entry {
     enum class Kind { Created, Modified, Removed };
     Kind kind = Kind::Modified;
@@ -529,12 +530,13 @@ void MovieClip::Jump(int frame, bool construct) {
   if (backward) {
     // Objects the target frame does not have go; those it has from the same placement
     // stay (a clip keeps its own playhead) with their properties reset to the
-    // timeline's. What scripts placed stays as it is.
+    // timeline's. ActionScript 1/2 clears the timeline's depths of what scripts put
+    // there too (created there or swapped in); ActionScript 3 leaves those alone.
     std::vector<DisplayObject*> removals;
     for (auto& [depth, child] : children_) {
-      if (child->placedByScript || depth >= 0) continue;
+      if (depth >= 0 || (child->placedByScript && as3)) continue;
       const auto entry = entries.find(depth);
-      const bool keep = entry != entries.end() && entry->second.kind == Entry::Kind::Created &&
+      const bool keep = !child->placedByScript && entry != entries.end() && entry->second.kind == Entry::Kind::Created &&
                         entry->second.place.characterId == child->characterId && entry->second.frame == child->placeFrame;
       if (!keep) {
         removals.push_back(child);
@@ -593,7 +595,7 @@ void MovieClip::Jump(int frame, bool construct) {
   current_ = frame;
   if (player_.sounds) player_.sounds->FrameShown(this, timeline_, frame);
   for (const DisplayCommand& command : timeline_->FrameAt(frame).commands) {
-    if (command.type == DisplayCommand::Type::Action) player_.QueueBlock(this, command.actions);
+    if (runActions && command.type == DisplayCommand::Type::Action) player_.QueueBlock(this, command.actions);
   }
   apply(false);
   EndPlacementBatch(outer);

@@ -71,9 +71,9 @@ class MovieClip : public DisplayObject {
   // A clip a script made showed its first frame when it was made; the next step keeps it
   // there, and the one after moves on.
   bool holdsFirstStep = false;
-  // Goes to a 0-based frame (clamped to the loaded frames) and queues that frame's
-  // actions; the display list is rebuilt as the timeline has it there.
-  void GotoFrame(int frame, bool play);
+  // Goes to a 0-based frame (clamped to the loaded frames) and, with runActions, queues
+  // that frame's actions; the display list is rebuilt as the timeline has it there.
+  void GotoFrame(int frame, bool play, bool runActions = true);
   void NextFrame();
   void PrevFrame();
   // Queues the actions of frame (0-based) without moving the playhead (the Call action).
@@ -138,7 +138,7 @@ class MovieClip : public DisplayObject {
   void Modify(DisplayObject& existing, const PlaceCommand& command);
   // The display list as the timeline has it at frame; with construct false only the
   // removals happen and the placements wait in pending_ for ConstructFrame.
-  void Jump(int frame, bool construct);
+  void Jump(int frame, bool construct, bool runActions = true);
   void ConstructFrame();
   // Removes child as the timeline does: scripts hear of it while it is still in place.
   void RemoveFromTimeline(DisplayObject* child);

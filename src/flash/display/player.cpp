@@ -272,11 +272,14 @@ namespace {
 bool PlaysActionScript3(const MovieClip& clip) { return clip.Movie() && clip.Movie()->movie && clip.Movie()->movie->actionScript3; }
 
 // Text fields whose boxes wait to fit their text fit them before the frame is drawn.
-void SettleTextFields(DisplayObject& object, int nesting) {
+// Before the frame is shown: text fields fit their boxes and morphs take the bounds of
+// their ratio.
+void SettleBounds(DisplayObject& object, int nesting) {
   if (object.Kind() == DisplayKind::EditText) static_cast<TextField&>(object).SettleBounds();
+  object.boundsRatio = object.ratio;
   if (!object.IsContainer() || nesting > MovieClip::kMaxNesting) return;
   for (const auto& [depth, child] : static_cast<MovieClip&>(object).Children())
-    if (child) SettleTextFields(*child, nesting + 1);
+    if (child) SettleBounds(*child, nesting + 1);
 }
 
 }  // namespace
@@ -317,7 +320,7 @@ void MovieRuntime::Tick() {
   RunLaterQueue();
   host_->RunQueue(true);
   host_->SyncTextFields();
-  for (const auto& [level, clip] : levels_) SettleTextFields(*clip, 0);
+  for (const auto& [level, clip] : levels_) SettleBounds(*clip, 0);
   if (heap_.AllocatedSinceCollection() > kCollectAfterBytes) Collect();
 }
 

@@ -299,6 +299,9 @@ class MovieRuntime {
   std::vector<DisplayObject*> TabOrder();
   // Tab (reverse: Shift+Tab) moves the focus to the next object of the tab order.
   void CycleFocus(bool reverse);
+  // The player's window lost the keyboard focus: what the pointer or Tab rolled over
+  // rolls out, and a button or clip holding the focus loses it (a text field keeps it).
+  void WindowFocusLost();
   // The focus leaves object (and whatever it holds) as it is removed; the Selection
   // listeners hear it while it still has its path.
   void FocusLeaving(DisplayObject* object);

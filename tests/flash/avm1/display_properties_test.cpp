@@ -10,6 +10,7 @@
 
 #include <unistd.h>
 
+#include "../movie_test_support.h"
 #include "flash/control/flash_control.h"
 #include "support/swf_movie_writer.h"
 
@@ -132,22 +133,17 @@ TEST_F(DisplayPropertiesTest, PositionsAndAlphaKeepThePlayersIntegerForms) {
 }
 
 TEST_F(DisplayPropertiesTest, PathsNameClipsFromTheTargetDownNotThroughVariables) {
-  const auto setTarget = [](Actions& a, const std::string& path) {
-    Bytes data(path.begin(), path.end());
-    data.push_back(0);
-    a.OpWith(0x8B, data);
-  };
   Actions a;
   SetProperty(a, kX, Number(7), "mirror");
   a.PushString("v").PushString("mirror").GetVariable().SetVariable();  // a root variable holding the clip
   a.PushString("_global").GetVariable().PushString("g").PushString("mirror").GetVariable().Op(0x4F);  // and a global
-  setTarget(a, "clip");
+  testing::SetTarget(a, "clip");
   TraceProperty(a, kX, "v");             // not a clip under "clip"
   TraceProperty(a, kX, "g");
   TraceProperty(a, kX, "mirror");        // nor is its sibling
   TraceProperty(a, kX, "_root.mirror");  // a path from the root is
   TraceProperty(a, kX, "../mirror");
-  setTarget(a, "");
+  testing::SetTarget(a, "");
   TraceProperty(a, kX, "mirror");
   EXPECT_EQ(Run(a, 7), (std::vector<std::string>{"undefined", "undefined", "undefined", "7", "7", "7"}));
 }
@@ -203,6 +199,54 @@ TEST_F(DisplayPropertiesTest, AMirroredClipReadsBackPositiveScalesAndAHalfTurn) 
   SetProperty(a, kYScale, Number(50), "mirror");
   for (const PropertyIndex p : {kXScale, kYScale, kRotation, kHeight}) TraceProperty(a, p, "mirror");
   EXPECT_EQ(Run(a, 8), (std::vector<std::string>{"100", "100", "180", "100", "100", "50", "180", "25"}));
+}
+
+TEST(DisplayProperties, ThePointerIsReadBackOnWholeTwipsOrAsPixelsWhenScaledToNothing) {
+  // Frame 1 makes a clip at x = 10.25; frame 2, with the pointer at (30, 20), reads it.
+  Actions first;
+  first.PushNumber(1).PushString("c").PushNumber(2);
+  testing::PushTarget(first, "_root");
+  first.PushString("createEmptyMovieClip").Op(0x52).Op(0x17);
+  SetProperty(first, kX, Number(10.25), "c");
+  Actions second;
+  // The clip's place on screen starts on a whole pixel (10, not 10.25), so the pointer
+  // is 20 pixels into it rather than 19.75.
+  TraceProperty(second, static_cast<PropertyIndex>(20), "c");
+  // Scaled to nothing there is no way back: 30 screen pixels are taken as 30 twips.
+  SetProperty(second, kXScale, Number(0), "c");
+  TraceProperty(second, static_cast<PropertyIndex>(20), "c");
+  second.Stop();
+  Bytes tags;
+  testing::PutBytes(tags, first.Tag());
+  testing::PutBytes(tags, testing::ShowFrame());
+  testing::PutBytes(tags, second.Tag());
+  testing::PutBytes(tags, testing::ShowFrame());
+  testing::PutBytes(tags, testing::End());
+  auto run = StartMovie(tags, 2);
+  ASSERT_TRUE(run->player);
+  run->player->MouseMove(QPointF(600, 400));
+  run->player->Tick();
+  EXPECT_EQ(run->traces, (std::vector<std::string>{"20", "1.5"}));
+}
+
+TEST_F(DisplayPropertiesTest, AClipsChildrenAndLevelsComeBeforeItsPropertiesAndPrototypes) {
+  // _root[name] as GetMember reads it.
+  const auto traceMember = [](Actions& a, const char* name) {
+    a.PushString("_root").GetVariable().PushString(name).Op(0x4E).Trace();
+  };
+  Actions a;
+  // _root.createEmptyMovieClip("_x", 5): a child named like a property hides it.
+  a.PushNumber(5).PushString("_x").PushNumber(2).PushString("_root").GetVariable();
+  a.PushString("createEmptyMovieClip").Op(0x52).Op(0x17);
+  traceMember(a, "_x");
+  // Level names are read leniently, and a level that is not there is undefined even
+  // when a prototype has a member of that name.
+  traceMember(a, "_flash0a");
+  traceMember(a, "_level4294967296");
+  a.PushString("MovieClip").GetVariable().PushString("prototype").Op(0x4E);
+  a.PushString("_level1").PushNumber(99).Op(0x4F);
+  traceMember(a, "_level1");
+  EXPECT_EQ(Run(a, 8), (std::vector<std::string>{"_level0._x", "_level0", "_level0", "undefined"}));
 }
 
 }  // namespace

@@ -3,6 +3,8 @@
 // clips that have gone.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "../movie_test_support.h"
 #include "flash/avm1/display_binding.h"
 #include "flash/avm1/movie_host.h"
@@ -67,6 +69,54 @@ TEST(FrameScripts, BoundPathsGoThroughPlainObjectsAndEmptyFieldsMakeNoVariable) 
   EXPECT_FALSE(m.Has(avm1::ScriptObjectOf(&empty->player->Root()), "w"));
 }
 
+// Going back to frame 1 clears the timeline's depths of what a script put there; going
+// past the last frame stops on it without running its actions.
+TEST(FrameScripts, ARewindClearsScriptClipsAtTimelineDepthsAndAGotoPastTheEndRunsNothing) {
+  Bytes tags;
+  testing::PutBytes(tags, Actions().TraceString("frame 1").Tag());
+  testing::PutBytes(tags, testing::ShowFrame());
+  Actions second;
+  second.PushNumber(-100).PushString("e").PushNumber(2);
+  testing::PushTarget(second, "_root");
+  second.PushString("createEmptyMovieClip").Op(0x52).Op(0x17);
+  second.PushString("_root").GetVariable().PushString("e").Op(0x4E).Op(0x44).Trace();  // typeof _root.e
+  second.GotoFrame(0);
+  second.PushString("_root").GetVariable().PushString("e").Op(0x4E).Op(0x44).Trace();
+  second.PushNumber(100).OpWith(0x9F, Bytes{0});  // gotoAndStop(100)
+  second.PushString("").PushNumber(4).Op(0x22).Trace();  // _currentframe
+  testing::PutBytes(tags, second.Tag());
+  testing::PutBytes(tags, testing::ShowFrame());
+  testing::PutBytes(tags, Actions().TraceString("frame 3").Tag());
+  testing::PutBytes(tags, testing::ShowFrame());
+  testing::PutBytes(tags, testing::End());
+  auto run = StartMovie(tags, 3);
+  ASSERT_TRUE(run->player);
+  run->player->Tick();
+  run->player->Tick();
+  ASSERT_GE(run->traces.size(), 4u);
+  EXPECT_EQ(std::vector<std::string>(run->traces.begin(), run->traces.begin() + 4),
+            (std::vector<std::string>{"frame 1", "movieclip", "undefined", "3"}));
+  EXPECT_EQ(std::count(run->traces.begin(), run->traces.end(), "frame 3"), 0);
+}
+
+// Inside a tellTarget whose clip is removed, names are read and written on the clip
+// whose code runs.
+TEST(FrameScripts, VariablesOfATellTargetWhoseClipWentLiveOnTheRunningClip) {
+  Actions a;
+  a.PushNumber(1).PushString("t").PushNumber(2);
+  testing::PushTarget(a, "_root");
+  a.PushString("createEmptyMovieClip").Op(0x52).Op(0x17);
+  testing::SetTarget(a, "t");
+  testing::Call(a, "_root.t", "removeMovieClip", {});
+  a.PushString("v").PushString("here").SetVariable();
+  a.PushString("v").GetVariable().Trace();
+  testing::SetTarget(a, "");
+  a.PushString("v").GetVariable().Trace();
+  auto run = StartFrameScript(a);
+  ASSERT_TRUE(run->player);
+  EXPECT_EQ(run->traces, (std::vector<std::string>{"here", "here"}));
+}
+
 TEST(FrameScripts, AReferenceToARemovedClipIsStillAMovieClip) {
   Actions a;
   a.PushString("k").PushNumber(5).PushString("c").PushNumber(2);
@@ -75,11 +125,7 @@ TEST(FrameScripts, AReferenceToARemovedClipIsStillAMovieClip) {
   testing::Call(a, "k", "removeMovieClip", {});
   a.PushString("k").GetVariable().Op(0x44).Trace();  // typeof k
   a.PushString("k").GetVariable().PushString("_name").Op(0x4E).Trace();  // nothing stands there
-  Bytes tags;
-  testing::PutBytes(tags, a.Tag());
-  testing::PutBytes(tags, testing::ShowFrame());
-  testing::PutBytes(tags, testing::End());
-  auto run = StartMovie(tags, 1);
+  auto run = StartFrameScript(a);
   ASSERT_TRUE(run->player);
   EXPECT_EQ(run->traces, (std::vector<std::string>{"movieclip", "undefined"}));
 }

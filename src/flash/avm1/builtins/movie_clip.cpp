@@ -33,7 +33,10 @@ DisplayObject* DisplayArg(Call& call, std::size_t i) {
   if (Object* o = v.AsObject()) return call.machine.AsDisplay(o);
   MovieClip* clip = ClipOf(call);
   if (!clip || v.IsNullish()) return nullptr;
-  return ResolveTarget(Machine(call), clip, call.machine.ToString(v));
+  // An empty path names no clip here (it is no way back to the clip itself).
+  const std::string path = call.machine.ToString(v);
+  if (path.empty()) return nullptr;
+  return ResolveTarget(Machine(call), clip, path);
 }
 
 Value Goto(Call& call, bool play) {
@@ -257,9 +260,18 @@ Value HitTest(Call& call) {
   if (call.Count() >= 2) {
     const double x = call.machine.ToNumber(call.Arg(0)), y = call.machine.ToNumber(call.Arg(1));
     if (std::isnan(x) || std::isnan(y)) return Value::Bool(false);
-    const QPointF stage(x * 20, y * 20);
+    // The point is in the coordinates of the clip's level: a moved, scaled or turned
+    // _root takes it along to the stage.
+    const DisplayObject* level = d;
+    while (level->Parent()) level = level->Parent();
+    const Matrix& m = level->GetMatrix();
+    const QPointF stage = QTransform(m.a, m.b, m.c, m.d, m.tx, m.ty).map(QPointF(x * 20, y * 20));
     if (call.machine.ToBoolean(call.Arg(2))) return Value::Bool(ShapeHit(*d, stage));
-    return Value::Bool(BoundsIn(*d, nullptr).contains(stage));
+    // The clip's box on the stage; its edges count, so a clip scaled to nothing is still
+    // hit at its one point.
+    const QRectF bounds = BoundsIn(*d, nullptr);
+    return Value::Bool(stage.x() >= bounds.left() && stage.x() <= bounds.right() && stage.y() >= bounds.top() &&
+                       stage.y() <= bounds.bottom());
   }
   DisplayObject* other = DisplayArg(call, 0);
   if (!other) return Value::Bool(false);
@@ -665,6 +677,8 @@ const Member kMethods[] = {
     {"gotoAndPlay", GotoAndPlay},
     {"gotoAndStop", GotoAndStop},
     {"getDepth", GetDepth, nullptr, kDontEnum | kVersion6},
+    // The clip's tab index is the player's, read back as it took it; for..in does not list it.
+    {"tabIndex", GetDisplayTabIndex, SetDisplayTabIndex, kDontEnum | kDontDelete | kVersion6},
     {"swapDepths", SwapDepths},
     {"getNextHighestDepth", GetNextHighestDepth, nullptr, kDontEnum | kVersion7},
     {"getInstanceAtDepth", GetInstanceAtDepth, nullptr, kDontEnum | kVersion7},
@@ -749,6 +763,12 @@ Value SetDisplayTabIndex(Call& call) {
   DisplayObject* d = call.machine.AsDisplay(call.self);
   if (!d) return {};
   const Value v = call.Arg(0);
+  // A clip that has no tab index yet and is given something other than a number keeps
+  // that as a plain variable, which from then on hides the player's property.
+  if (d->Kind() == DisplayKind::MovieClip && !d->tabIndex && !v.IsNullish() && !v.IsNumber()) {
+    call.self->Define("tabIndex", v, 0);
+    return {};
+  }
   if (v.IsNullish()) {
     d->tabIndex.reset();
     return {};
