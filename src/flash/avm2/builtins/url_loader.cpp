@@ -89,6 +89,19 @@ void DecodeVariables(Machine& m, const Value& target, const std::string& source)
   }
 }
 
+// The events of a load that failed: httpStatus, then ioError.
+void TellFailed(Machine& m, Object* target) {
+  DispatchNew(m, target, "flash.events.HTTPStatusEvent", {m.StrValue("httpStatus")});
+  DispatchNew(m, target, "flash.events.IOErrorEvent",
+              {m.StrValue("ioError"), Value::Bool(false), Value::Bool(false), m.StrValue("Error #2032: Stream Error")});
+}
+// The events of all the bytes having come: progress with their count, then httpStatus.
+void TellArrived(Machine& m, Object* target, double size) {
+  DispatchNew(m, target, "flash.events.ProgressEvent",
+              {m.StrValue("progress"), Value::Bool(false), Value::Bool(false), Value::Number(size), Value::Number(size)});
+  DispatchNew(m, target, "flash.events.HTTPStatusEvent", {m.StrValue("httpStatus")});
+}
+
 void Finish(Machine& m, UrlLoaderObject* o, bool ok, const std::string& body) {
   o->loading = false;
   o->load = 0;
@@ -96,17 +109,13 @@ void Finish(Machine& m, UrlLoaderObject* o, bool ok, const std::string& body) {
     if (!ok) {
       // A binary load receives into a new ByteArray: one that fails leaves it empty.
       if (o->format == "binary") o->data = Value::Obj(m.ConstructClass(m.FindClass("flash.utils.ByteArray"), nullptr, 0));
-      DispatchNew(m, o, "flash.events.HTTPStatusEvent", {m.StrValue("httpStatus")});
-      DispatchNew(m, o, "flash.events.IOErrorEvent",
-                  {m.StrValue("ioError"), Value::Bool(false), Value::Bool(false), m.StrValue("Error #2032: Stream Error")});
+      TellFailed(m, o);
       return;
     }
     const double size = static_cast<double>(body.size());
     DispatchNew(m, o, "flash.events.Event", {m.StrValue("open")});
     o->bytesLoaded = o->bytesTotal = size;
-    DispatchNew(m, o, "flash.events.ProgressEvent",
-                {m.StrValue("progress"), Value::Bool(false), Value::Bool(false), Value::Number(size), Value::Number(size)});
-    DispatchNew(m, o, "flash.events.HTTPStatusEvent", {m.StrValue("httpStatus")});
+    TellArrived(m, o, size);
     if (o->format == "binary") {
       Object* bytes = m.ConstructClass(m.FindClass("flash.utils.ByteArray"), nullptr, 0);
       static_cast<NativeObject*>(bytes)->text = body;
@@ -235,17 +244,13 @@ void FinishStream(Machine& m, UrlStreamObject* o, bool ok, const std::string& bo
   m.Guard([&] {
     if (!ok) {
       o->connected = false;
-      DispatchNew(m, o, "flash.events.HTTPStatusEvent", {m.StrValue("httpStatus")});
-      DispatchNew(m, o, "flash.events.IOErrorEvent",
-                  {m.StrValue("ioError"), Value::Bool(false), Value::Bool(false), m.StrValue("Error #2032: Stream Error")});
+      TellFailed(m, o);
       return;
     }
     DispatchNew(m, o, "flash.events.Event", {m.StrValue("open")});
     static_cast<NativeObject*>(o->buffer.object)->text += body;
     const double size = static_cast<double>(body.size());
-    DispatchNew(m, o, "flash.events.ProgressEvent",
-                {m.StrValue("progress"), Value::Bool(false), Value::Bool(false), Value::Number(size), Value::Number(size)});
-    DispatchNew(m, o, "flash.events.HTTPStatusEvent", {m.StrValue("httpStatus")});
+    TellArrived(m, o, size);
     o->connected = false;
     DispatchNew(m, o, "flash.events.Event", {m.StrValue("complete")});
   });
