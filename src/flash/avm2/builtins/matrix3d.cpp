@@ -43,6 +43,11 @@ void Put(Machine& m, const Value& v, const Mat& mat) {
   NativeObject& o = Obj(m, v);
   for (int i = 0; i < 16; ++i) o.list[static_cast<std::size_t>(i)] = Value::Number(static_cast<float>(mat[i]));
 }
+Value NewMatrix3D(Machine& m, const Mat& mat) {
+  Value out = Value::Obj(m.ConstructClass(m.FindClass("flash.geom.Matrix3D"), nullptr, 0));
+  Put(m, out, mat);
+  return out;
+}
 const Value& NonNull(Machine& m, const Value* args, int argc, int index, const char* name) {
   static const Value kUndefined;
   const Value& v = index < argc ? args[index] : kUndefined;
@@ -227,12 +232,7 @@ Value Transpose(Machine& m, const Value& self, const Value*, int) {
   Put(m, self, Transposed(Get(m, self)));
   return Value();
 }
-Value Clone(Machine& m, const Value& self, const Value*, int) {
-  const Mat a = Get(m, self);
-  Value copy = Value::Obj(m.ConstructClass(m.FindClass("flash.geom.Matrix3D"), nullptr, 0));
-  Put(m, copy, a);
-  return copy;
-}
+Value Clone(Machine& m, const Value& self, const Value*, int) { return NewMatrix3D(m, Get(m, self)); }
 Value CopyFrom(Machine& m, const Value& self, const Value* args, int argc) {
   Put(m, self, Get(m, NonNull(m, args, argc, 0, "sourceMatrix3D")));
   return Value();
@@ -344,6 +344,8 @@ Vec3 Cross(const Vec3& a, const Vec3& b) {
   return {a[1] * b[2] - a[2] * b[1], a[2] * b[0] - a[0] * b[2], a[0] * b[1] - a[1] * b[0]};
 }
 float Length(const Vec3& a) { return std::sqrt(Dot(a, a)); }
+// Three numbers from v on, as the player keeps them.
+Vec3 Floats(const double* v) { return {static_cast<float>(v[0]), static_cast<float>(v[1]), static_cast<float>(v[2])}; }
 
 // A matrix taken apart as the player does: the translation, the columns made orthonormal
 // one after the other (what shear there was is dropped), their lengths the scale (all
@@ -355,8 +357,8 @@ struct Parts {
 };
 Parts Decompose(const Mat& a) {
   Parts p;
-  p.translation = {a[12], a[13], a[14]};
-  std::array<Vec3, 3> c = {Vec3{a[0], a[1], a[2]}, Vec3{a[4], a[5], a[6]}, Vec3{a[8], a[9], a[10]}};
+  p.translation = Floats(&a[12]);
+  std::array<Vec3, 3> c = {Floats(&a[0]), Floats(&a[4]), Floats(&a[8])};
   const auto normalize = [](Vec3& v, float length) {
     if (length != 0)
       for (float& x : v) x /= length;
@@ -490,9 +492,9 @@ Value RecomposeMethod(Machine& m, const Value& self, const Value* args, int argc
     axes = {Vec3{t * x * x + c, t * x * y + sn * z, t * x * z - sn * y}, Vec3{t * x * y - sn * z, t * y * y + c, t * y * z + sn * x},
             Vec3{t * x * z + sn * y, t * y * z - sn * x, t * z * z + c}};
   } else {
-    axes = QuaternionAxes({r[0], r[1], r[2], r[3]});
+    axes = QuaternionAxes({static_cast<float>(r[0]), static_cast<float>(r[1]), static_cast<float>(r[2]), static_cast<float>(r[3])});
   }
-  Put(m, self, Compose({t[0], t[1], t[2]}, axes, {s[0], s[1], s[2]}));
+  Put(m, self, Compose(Floats(t.data()), axes, Floats(s.data())));
   return Value::Bool(true);
 }
 
@@ -531,9 +533,7 @@ Mat Interpolate(const Mat& a, const Mat& b, double percentIn) {
 }
 Value InterpolateStatic(Machine& m, const Value&, const Value* args, int argc) {
   const Mat a = Get(m, NonNull(m, args, argc, 0, "thisMat")), b = Get(m, NonNull(m, args, argc, 1, "toMat"));
-  Value out = Value::Obj(m.ConstructClass(m.FindClass("flash.geom.Matrix3D"), nullptr, 0));
-  Put(m, out, Interpolate(a, b, NumArg(m, args, argc, 2, NAN)));
-  return out;
+  return NewMatrix3D(m, Interpolate(a, b, NumArg(m, args, argc, 2, NAN)));
 }
 Value InterpolateTo(Machine& m, const Value& self, const Value* args, int argc) {
   const Mat b = Get(m, NonNull(m, args, argc, 0, "toMat"));
@@ -541,20 +541,16 @@ Value InterpolateTo(Machine& m, const Value& self, const Value* args, int argc) 
   return Value();
 }
 
-// pointAt(pos, at = (0, 0, -1), up = (0, -1, 0)): turns the matrix about its position so
-// that its own `at` direction points at pos and its own `up` stays as near up as it can;
-// the scale and position stay.
-Value PointAt(Machine& m, const Value& self, const Value* args, int argc) {
-  const Mat a = Get(m, self);
-  const auto target = Vec(m, NonNull(m, args, argc, 0, "pos"));
-  const Value atValue = Arg(args, argc, 1), upValue = Arg(args, argc, 2);
-  const auto atRaw = atValue.IsNullish() ? std::array<double, 4>{0, 0, -1, 0} : Vec(m, atValue);
-  const auto upRaw = upValue.IsNullish() ? std::array<double, 4>{0, -1, 0, 0} : Vec(m, upValue);
+// a turned about its position so that its own `at` direction points at target and its
+// own `up` stays as near up as it can; the scale and position stay. a itself when the
+// directions are no directions.
+Mat PointedAt(const Mat& a, const std::array<double, 4>& target, const Vec3& at, const Vec3& up) {
   const Parts p = Decompose(a);
-  Vec3 direction = {target[0] - p.translation[0], target[1] - p.translation[1], target[2] - p.translation[2]};
-  const Vec3 at = {atRaw[0], atRaw[1], atRaw[2]}, up = {upRaw[0], upRaw[1], upRaw[2]};
+  const Vec3 direction = {static_cast<float>(target[0] - p.translation[0]), static_cast<float>(target[1] - p.translation[1]),
+                          static_cast<float>(target[2] - p.translation[2])};
   // An orthonormal frame of a direction and an up vector: (direction, up made square to it, their cross).
-  const auto frame = [](Vec3 f, Vec3 u, bool& ok) {
+  bool ok = true;
+  const auto frame = [&ok](Vec3 f, Vec3 u) {
     std::array<Vec3, 3> out{};
     const float lf = Length(f);
     if (lf == 0) {
@@ -573,9 +569,8 @@ Value PointAt(Machine& m, const Value& self, const Value* args, int argc) {
     out = {f, u, Cross(f, u)};
     return out;
   };
-  bool ok = true;
-  const auto from = frame(at, up, ok), to = frame(direction, up, ok);
-  if (!ok) return Value();
+  const auto from = frame(at, up), to = frame(direction, up);
+  if (!ok) return a;
   // The turn that takes the first frame onto the second: to * transpose(from).
   std::array<Vec3, 3> axes{};
   for (int k = 0; k < 3; ++k)
@@ -584,7 +579,21 @@ Value PointAt(Machine& m, const Value& self, const Value* args, int argc) {
       for (int j = 0; j < 3; ++j) sum += to[j][r] * from[j][k];
       axes[k][r] = sum;
     }
-  Put(m, self, Compose(p.translation, axes, p.scale));
+  return Compose(p.translation, axes, p.scale);
+}
+
+// The target and the at and up directions of pointAt and pointTowards, from args[first] on.
+Mat PointedAt(Machine& m, const Mat& a, const Value* args, int argc, int first) {
+  const auto target = Vec(m, NonNull(m, args, argc, first, "pos"));
+  const Value atValue = Arg(args, argc, first + 1), upValue = Arg(args, argc, first + 2);
+  const auto at = atValue.IsNullish() ? std::array<double, 4>{0, 0, -1, 0} : Vec(m, atValue);
+  const auto up = upValue.IsNullish() ? std::array<double, 4>{0, -1, 0, 0} : Vec(m, upValue);
+  return PointedAt(a, target, Floats(at.data()), Floats(up.data()));
+}
+
+// pointAt(pos, at = (0, 0, -1), up = (0, -1, 0)).
+Value PointAt(Machine& m, const Value& self, const Value* args, int argc) {
+  Put(m, self, PointedAt(m, Get(m, self), args, argc, 0));
   return Value();
 }
 
@@ -635,13 +644,7 @@ Value ProjectVectors(Machine& m, const Value&, const Value* args, int argc) {
 Value PointTowards(Machine& m, const Value&, const Value* args, int argc) {
   const double percent = NumArg(m, args, argc, 0, NAN);
   const Mat a = Get(m, NonNull(m, args, argc, 1, "mat"));
-  Value turned = Value::Obj(m.ConstructClass(m.FindClass("flash.geom.Matrix3D"), nullptr, 0));
-  Put(m, turned, a);
-  const Value pointArgs[] = {NonNull(m, args, argc, 2, "pos"), Arg(args, argc, 3), Arg(args, argc, 4)};
-  PointAt(m, turned, pointArgs, 3);
-  Value out = Value::Obj(m.ConstructClass(m.FindClass("flash.geom.Matrix3D"), nullptr, 0));
-  Put(m, out, Interpolate(a, Get(m, turned), percent));
-  return out;
+  return NewMatrix3D(m, Interpolate(a, PointedAt(m, a, args, argc, 2), percent));
 }
 
 // flash.geom.PerspectiveProjection: a field of view (degrees, kept) and a projection
@@ -694,9 +697,7 @@ Value SetCenter(Machine& m, const Value& self, const Value* args, int argc) {
 // toMatrix3D(): the projection as a matrix: x and y scaled by the focal length, w = z.
 Value ProjectionMatrix(Machine& m, const Value& self, const Value*, int) {
   const double focal = FocalLength(Projection(m, self).list[0].number);
-  Value out = Value::Obj(m.ConstructClass(m.FindClass("flash.geom.Matrix3D"), nullptr, 0));
-  Put(m, out, Mat{focal, 0, 0, 0, 0, focal, 0, 0, 0, 0, 1, 1, 0, 0, 0, 0});
-  return out;
+  return NewMatrix3D(m, Mat{focal, 0, 0, 0, 0, focal, 0, 0, 0, 0, 1, 1, 0, 0, 0, 0});
 }
 
 }  // namespace
