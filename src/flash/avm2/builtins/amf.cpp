@@ -15,6 +15,40 @@
 
 namespace vantrel::flash::avm2 {
 
+void AppendU29(std::string& out, std::uint32_t n) {
+  n &= 0x1FFFFFFF;
+  if (n < 0x80) {
+    out.push_back(static_cast<char>(n));
+  } else if (n < 0x4000) {
+    out.push_back(static_cast<char>((n >> 7) | 0x80));
+    out.push_back(static_cast<char>(n & 0x7F));
+  } else if (n < 0x200000) {
+    out.push_back(static_cast<char>((n >> 14) | 0x80));
+    out.push_back(static_cast<char>(((n >> 7) & 0x7F) | 0x80));
+    out.push_back(static_cast<char>(n & 0x7F));
+  } else {
+    out.push_back(static_cast<char>((n >> 22) | 0x80));
+    out.push_back(static_cast<char>(((n >> 15) & 0x7F) | 0x80));
+    out.push_back(static_cast<char>(((n >> 8) & 0x7F) | 0x80));
+    out.push_back(static_cast<char>(n & 0xFF));
+  }
+}
+
+bool ReadU29(std::string_view bytes, std::size_t& at, std::uint32_t& n) {
+  n = 0;
+  for (int i = 0; i < 4; ++i) {
+    if (at >= bytes.size()) return false;
+    const auto b = static_cast<unsigned char>(bytes[at++]);
+    if (i == 3) {
+      n = (n << 8) | b;
+      return true;
+    }
+    n = (n << 7) | (b & 0x7F);
+    if (!(b & 0x80)) return true;
+  }
+  return true;
+}
+
 namespace {
 
 enum Marker3 : std::uint8_t {
@@ -165,24 +199,8 @@ class Writer {
     U16(n >> 16);
     U16(n & 0xFFFF);
   }
-  void U29(std::uint32_t n) {
-    n &= 0x1FFFFFFF;
-    if (n < 0x80) {
-      Byte(static_cast<std::uint8_t>(n));
-    } else if (n < 0x4000) {
-      Byte(static_cast<std::uint8_t>((n >> 7) | 0x80));
-      Byte(n & 0x7F);
-    } else if (n < 0x200000) {
-      Byte(static_cast<std::uint8_t>((n >> 14) | 0x80));
-      Byte(((n >> 7) & 0x7F) | 0x80);
-      Byte(n & 0x7F);
-    } else {
-      Byte(static_cast<std::uint8_t>((n >> 22) | 0x80));
-      Byte(((n >> 15) & 0x7F) | 0x80);
-      Byte(((n >> 8) & 0x7F) | 0x80);
-      Byte(n & 0xFF);
-    }
-  }
+  void U29(std::uint32_t n) { AppendU29(out_, n); }
+
   void Double(double d) {
     unsigned char raw[8];
     std::memcpy(raw, &d, 8);
@@ -589,12 +607,8 @@ class Reader {
   }
   std::uint32_t U29() {
     std::uint32_t n = 0;
-    for (int i = 0; i < 3; ++i) {
-      const std::uint8_t b = Byte();
-      n = (n << 7) | (b & 0x7F);
-      if (!(b & 0x80)) return n;
-    }
-    return (n << 8) | Byte();
+    if (!ReadU29(stream_->text, pos_, n)) m_.ThrowError("flash.errors.EOFError", 2030, "End of file was encountered.");
+    return n;
   }
   double Double() {
     unsigned char raw[8];

@@ -5,6 +5,7 @@
 
 #include <functional>
 #include <string>
+#include <string_view>
 
 #include "flash/avm2/machine.h"
 
@@ -24,6 +25,11 @@ void WriteAmf(Machine& machine, const Value& value, std::uint32_t encoding, cons
 // whose a is the position, and moves the position past it. EOFError when the bytes end
 // first; an object that reads itself (IExternalizable) gets stream for its readExternal.
 Value ReadAmf(Machine& machine, NativeObject* stream, std::uint32_t encoding);
+
+// AMF3's variable-length integer of 29 bits: appended to out, or read from bytes at at
+// (moved past it; false when the bytes end first).
+void AppendU29(std::string& out, std::uint32_t n);
+bool ReadU29(std::string_view bytes, std::size_t& at, std::uint32_t& n);
 
 // flash.net.registerClassAlias and getClassByAlias.
 void InstallClassAliases(Machine& machine);

@@ -49,25 +49,8 @@ std::string SolOf(Machine& m, NativeObject* so) {
   for (const std::string& name : EntryNames(so->a.object)) {
     if (encoding == kAmf3) {
       // The name as an AMF3 string written out (no reference): its length, shifted, and a 1.
-      std::uint32_t header = static_cast<std::uint32_t>(name.size()) << 1 | 1;
-      std::string u29;
-      if (header < 0x80) {
-        u29.push_back(static_cast<char>(header));
-      } else if (header < 0x4000) {
-        u29.push_back(static_cast<char>(header >> 7 | 0x80));
-        u29.push_back(static_cast<char>(header & 0x7F));
-      } else if (header < 0x200000) {
-        u29.push_back(static_cast<char>(header >> 14 | 0x80));
-        u29.push_back(static_cast<char>((header >> 7 & 0x7F) | 0x80));
-        u29.push_back(static_cast<char>(header & 0x7F));
-      } else {
-        header &= 0x3FFFFFFF;
-        u29.push_back(static_cast<char>(header >> 22 | 0x80));
-        u29.push_back(static_cast<char>((header >> 15 & 0x7F) | 0x80));
-        u29.push_back(static_cast<char>((header >> 8 & 0x7F) | 0x80));
-        u29.push_back(static_cast<char>(header & 0xFF));
-      }
-      out->text += u29 + name;
+      AppendU29(out->text, static_cast<std::uint32_t>(name.size()) << 1 | 1);
+      out->text += name;
     } else {
       out->text.push_back(static_cast<char>(name.size() >> 8 & 0xFF));
       out->text.push_back(static_cast<char>(name.size() & 0xFF));
@@ -95,17 +78,7 @@ void ReadEntries(Machine& m, const std::string& file, const Value& data) {
     if (encoding == kAmf3) {
       // A name written out (a reference to an earlier one is past what this reads).
       std::uint32_t header = 0;
-      int read = 0;
-      for (; read < 4 && at < body.size(); ++read) {
-        const auto byte = static_cast<unsigned char>(body[at++]);
-        if (read == 3) {
-          header = header << 8 | byte;
-          break;
-        }
-        header = header << 7 | (byte & 0x7F);
-        if (!(byte & 0x80)) break;
-      }
-      if (!(header & 1)) return;
+      if (!ReadU29(body, at, header) || !(header & 1)) return;
       length = header >> 1;
     } else {
       if (at + 2 > body.size()) return;
