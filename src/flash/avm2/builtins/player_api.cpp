@@ -23,12 +23,6 @@ namespace {
                "ActiveX, Firefox, Mozilla 1.7.5 and greater, or other browsers that support NPRuntime.");
 }
 Value ExternalCall(Machine& m, const Value&, const Value*, int) { NoContainer(m); }
-Value False(Machine&, const Value&, const Value*, int) { return Value::Bool(false); }
-Value True(Machine&, const Value&, const Value*, int) { return Value::Bool(true); }
-Value Null(Machine&, const Value&, const Value*, int) { return Value::Null(); }
-Value Nothing(Machine&, const Value&, const Value*, int) { return Value(); }
-
-Value Zero(Machine&, const Value&, const Value*, int) { return Value::Number(0); }
 
 // The two answers an accessibility implementation must give itself.
 Value AccessibleRole(Machine& m, const Value&, const Value*, int) {
@@ -36,13 +30,6 @@ Value AccessibleRole(Machine& m, const Value&, const Value*, int) {
 }
 Value AccessibleState(Machine& m, const Value&, const Value*, int) {
   m.ThrowError("Error", 2144, "AccessibilityImplementation.get_accState() must be overridden from its default.");
-}
-
-// A static variable of a class (what the script sets, it reads back).
-void AddStaticVariable(Machine& m, ClassObject* cls, const char* name, const Value& initial) {
-  m.AddConstant(cls, name, initial);
-  for (Binding& b : cls->staticTraits->bindings[m.Intern(name)])
-    if (b.ns == m.PublicNs()) b.kind = Binding::Kind::Slot;
 }
 
 // ---- Security ----

@@ -169,7 +169,6 @@ Value SetProperty(Machine& m, const Value& self, const Value* args, int argc) {
   if (so->a.IsObject()) m.SetPublic(so->a, StrArg(m, args, argc, 0), argc > 1 ? args[1] : Value::Null());
   return Value();
 }
-Value Nothing(Machine&, const Value&, const Value*, int) { return Value(); }
 
 Value GetEncoding(Machine& m, const Value& self, const Value*, int) { return Shared(m, self)->c; }
 std::uint32_t EncodingArg(Machine& m, const Value* args, int argc) {
@@ -227,9 +226,7 @@ void InstallSharedObject(Machine& m) {
   };
   Install(m, cls, kMembers);
   // defaultObjectEncoding: what new objects take (AMF3).
-  m.AddConstant(cls, "defaultObjectEncoding", Value::Number(kAmf3));
-  for (Binding& b : cls->staticTraits->bindings[m.Intern("defaultObjectEncoding")])
-    if (b.ns == m.PublicNs()) b.kind = Binding::Kind::Slot;
+  AddStaticVariable(m, cls, "defaultObjectEncoding", Value::Number(kAmf3));
 }
 
 }  // namespace vantrel::flash::avm2

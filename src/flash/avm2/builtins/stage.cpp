@@ -141,8 +141,6 @@ Value FullScreenSize(Machine&, const Value&, const Value*, int) {
   return Value::Number(Height ? kScreenHeight : kScreenWidth);
 }
 
-Value True(Machine&, const Value&, const Value*, int) { return Value::Bool(true); }
-Value False(Machine&, const Value&, const Value*, int) { return Value::Bool(false); }
 Value One(Machine&, const Value&, const Value*, int) { return Value::Number(1); }
 
 }  // namespace

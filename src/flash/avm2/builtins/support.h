@@ -21,6 +21,20 @@ inline std::string StrArg(Machine& m, const Value* args, int argc, int index, co
 // The screen the player reports (Capabilities, the stage's full-screen size): 1536x864.
 constexpr double kScreenWidth = 1536, kScreenHeight = 864;
 
+// A static variable of a class (what the script sets, it reads back).
+inline void AddStaticVariable(Machine& m, ClassObject* cls, const char* name, const Value& initial) {
+  m.AddConstant(cls, name, initial);
+  for (Binding& b : cls->staticTraits->bindings[m.Intern(name)])
+    if (b.ns == m.PublicNs()) b.kind = Binding::Kind::Slot;
+}
+
+// Natives of members whose answer never changes.
+inline Value Nothing(Machine&, const Value&, const Value*, int) { return Value(); }
+inline Value True(Machine&, const Value&, const Value*, int) { return Value::Bool(true); }
+inline Value False(Machine&, const Value&, const Value*, int) { return Value::Bool(false); }
+inline Value Null(Machine&, const Value&, const Value*, int) { return Value::Null(); }
+inline Value Zero(Machine&, const Value&, const Value*, int) { return Value::Number(0); }
+
 // Adds slots for a native class's own fields to its instances, in a namespace no script
 // can name (key tells the classes' namespaces apart); returns the first one's number.
 inline std::uint32_t AddHiddenSlots(Machine& m, ClassObject* cls, std::initializer_list<const char*> names,

@@ -858,8 +858,6 @@ Value StaticTextConstruct(Machine& m, const Value&, const Value*, int) {
   m.ThrowError("ArgumentError", 2012, "StaticText$ class cannot be instantiated.");
 }
 
-Value Nothing(Machine&, const Value&, const Value*, int) { return Value(); }
-
 // ---- Font ----
 
 // A Font stands for one of the movie's embedded fonts (by its character id in `c`, 0 for

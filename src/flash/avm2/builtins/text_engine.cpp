@@ -246,9 +246,6 @@ const Words kWordClasses[] = {
       {"SUCCESS", "success"}}},
 };
 
-// The named-value classes cannot be made (their constructors take nothing and do nothing).
-Value Nothing(Machine&, const Value&, const Value*, int) { return Value(); }
-
 }  // namespace
 
 void InstallTextEngine(Machine& m) {

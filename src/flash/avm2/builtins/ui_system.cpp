@@ -196,7 +196,6 @@ Value SetCursor(Machine& m, const Value&, const Value* args, int argc) {
   MouseCursor() = name;
   return Value();
 }
-Value True(Machine&, const Value&, const Value*, int) { return Value::Bool(true); }
 
 // ---- System and fscommand ----
 
@@ -224,11 +223,6 @@ Value FsCommand(Machine& m, const Value&, const Value* args, int argc) {
   if (m.player && m.player->Hooks().fsCommand) m.player->Hooks().fsCommand(command, arguments);
   return Value();
 }
-
-// What a desktop player without sensors, touch or workers answers.
-Value False(Machine&, const Value&, const Value*, int) { return Value::Bool(false); }
-Value Zero(Machine&, const Value&, const Value*, int) { return Value::Number(0); }
-Value Null(Machine&, const Value&, const Value*, int) { return Value::Null(); }
 
 std::string& InputMode() {
   static std::string mode = "gesture";
