@@ -225,11 +225,9 @@ QPainterPath CurvesCut(const QPainterPath& path, double tolerance) {
     } else if (e.isCurveTo() && i + 2 < count) {
       const QPointF c2 = path.elementAt(i + 1), end = path.elementAt(i + 2);
       i += 2;
-      // Shapes' quadratic curves reach QPainterPath as cubics with controls two thirds of
-      // the way to the quadratic's control point.
-      const QPointF q1 = at + 1.5 * (p - at), q2 = end + 1.5 * (c2 - end);
-      if (std::abs(q1.x() - q2.x()) + std::abs(q1.y() - q2.y()) <= 1e-6 * (1 + std::abs(q1.x()) + std::abs(q1.y())))
-        render::FlattenQuadratic(at, (q1 + q2) / 2, end, tolerance, [&](QPointF point) { cut.lineTo(point); });
+      QPointF control;
+      if (render::QuadraticOfCubic(at, p, c2, end, control))
+        render::FlattenQuadratic(at, control, end, tolerance, [&](QPointF point) { cut.lineTo(point); });
       else
         cut.cubicTo(p, c2, end);
       at = end;

@@ -880,11 +880,10 @@ void EdgeList::AddPath(const QPainterPath& path, const QTransform& inner, double
         const QPointF c2(path.elementAt(i + 1).x, path.elementAt(i + 1).y);
         const QPointF end(path.elementAt(i + 2).x, path.elementAt(i + 2).y);
         i += 2;
-        // Quadratic curves reach QPainterPath as cubics with controls two thirds of the
-        // way to the quadratic's control point; those are cut as the quadratics they are.
-        const QPointF q1 = at + 1.5 * (c1 - at), q2 = end + 1.5 * (c2 - end);
-        if (std::abs(q1.x() - q2.x()) + std::abs(q1.y() - q2.y()) <= 1e-6 * (1 + std::abs(q1.x()) + std::abs(q1.y()))) {
-          FlattenQuadratic(at, (q1 + q2) / 2, end, pathTolerance, [&](QPointF point) { line(point); });
+        // Quadratic curves are cut as the quadratics they are.
+        QPointF control;
+        if (QuadraticOfCubic(at, c1, c2, end, control)) {
+          FlattenQuadratic(at, control, end, pathTolerance, [&](QPointF point) { line(point); });
         } else {
           // A true cubic (round caps and joins of strokes): even pieces are fine there.
           const QPointF a = full.map(at), b = full.map(c1), c = full.map(c2), d = full.map(end);

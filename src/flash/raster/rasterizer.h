@@ -166,6 +166,16 @@ void FlattenQuadratic(QPointF from, QPointF control, QPointF to, double toleranc
 // shows.
 double ShapeCurveTolerance(const QTransform& toDevice);
 
+// Quadratic curves reach QPainterPath as cubics with controls two thirds of the way to
+// the quadratic's control point. For such a cubic from-c1-c2-to, sets control to that
+// point and answers true; false for a true cubic (round caps and joins of strokes).
+inline bool QuadraticOfCubic(QPointF from, QPointF c1, QPointF c2, QPointF to, QPointF& control) {
+  const QPointF q1 = from + 1.5 * (c1 - from), q2 = to + 1.5 * (c2 - to);
+  if (std::abs(q1.x() - q2.x()) + std::abs(q1.y() - q2.y()) > 1e-6 * (1 + std::abs(q1.x()) + std::abs(q1.y()))) return false;
+  control = (q1 + q2) / 2;
+  return true;
+}
+
 // Edges of one pass, built from lines and quadratic curves mapped through a transform.
 // Curves are cut into straight pieces in their own space (see FlattenQuadratic).
 class EdgeList {
