@@ -4,14 +4,68 @@
 
 namespace vantrel::flash::gc {
 
+namespace {
+#if defined(__SANITIZE_ADDRESS__)
+constexpr bool kPooled = false;
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+constexpr bool kPooled = false;
+#else
+constexpr bool kPooled = true;
+#endif
+#else
+constexpr bool kPooled = true;
+#endif
+}  // namespace
+
 Heap::~Heap() {
   // Cells may refer to each other; none of them touches another in its destructor.
   Cell* cell = head_;
   while (cell) {
     Cell* next = cell->next_;
-    delete cell;
+    const std::size_t size = cell->size_;
+    cell->~Cell();
+    if (!kPooled || size > kPooledMax) ::operator delete(cell);
     cell = next;
   }
+  for (void* slab : slabs_) ::operator delete(slab);
+}
+
+void* Heap::Allocate(std::size_t size) {
+  if (!kPooled || size > kPooledMax) return ::operator new(size);
+  const std::size_t slot = (size + kCellAlign - 1) / kCellAlign;
+  if (FreeSlot* free = free_[slot - 1]) {
+    free_[slot - 1] = free->next;
+    return free;
+  }
+  const std::size_t bytes = slot * kCellAlign;
+  if (static_cast<std::size_t>(bumpEnd_ - bump_) < bytes) {
+    // What is left of the old slab is too small for this size; it stays unused.
+    slabs_.reserve(slabs_.size() + 1);
+    bump_ = static_cast<std::byte*>(::operator new(kSlabBytes));
+    bumpEnd_ = bump_ + kSlabBytes;
+    slabs_.push_back(bump_);
+  }
+  void* memory = bump_;
+  bump_ += bytes;
+  return memory;
+}
+
+void Heap::Release(void* memory, std::size_t size) {
+  if (!kPooled || size > kPooledMax) {
+    ::operator delete(memory);
+    return;
+  }
+  const std::size_t slot = (size + kCellAlign - 1) / kCellAlign;
+  auto* free = static_cast<FreeSlot*>(memory);
+  free->next = free_[slot - 1];
+  free_[slot - 1] = free;
+}
+
+void Heap::Destroy(Cell* cell) {
+  const std::size_t size = cell->size_;
+  cell->~Cell();
+  Release(cell, size);
 }
 
 void Heap::Drain(Tracer& tracer) {
@@ -34,7 +88,7 @@ std::size_t Heap::Sweep() {
       continue;
     }
     *link = cell->next_;
-    delete cell;
+    Destroy(cell);
     ++freed;
   }
   count_ -= freed;
