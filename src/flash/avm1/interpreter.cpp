@@ -837,7 +837,7 @@ bool Interpreter::PushFunctionFrame(Object* fn, const Value& thisValue, std::spa
     aborting_ = true;
     return false;
   }
-  auto frame = std::make_unique<Frame>();
+  auto frame = NewFrame();
   frame->block = script.code;
   frame->code = script.code->data();
   frame->pc = script.start;
@@ -880,6 +880,8 @@ bool Interpreter::PushFunctionFrame(Object* fn, const Value& thisValue, std::spa
   frame->superBaseIsHolder = holder != nullptr && holder == thisValue.AsObject() && !construct && !superConstructorCall_;
   superConstructorCall_ = false;
   Object* locals = rt_.MakeObject(nullptr);
+  // this, arguments, super and the parameters: room for them at once.
+  locals->Properties().reserve(3 + script.params.size());
   frame->locals = locals;
   frame->scope.push_back(locals);
 
@@ -890,6 +892,7 @@ bool Interpreter::PushFunctionFrame(Object* fn, const Value& thisValue, std::spa
   const bool wantsArguments = !v2 || !(flags & 0x08) || (flags & 0x04);
   if (wantsArguments) {
     arguments = rt_.MakeArray(std::vector<Value>(args.begin(), args.end()));
+    arguments->Properties().reserve(2);
     arguments->Define("callee", Value::Obj(fn), kDontEnum);
     arguments->Define("caller", frames_.empty() || !frames_.back()->callee ? Value::Null() : Value::Obj(frames_.back()->callee),
                       kDontEnum);
@@ -996,7 +999,7 @@ void Interpreter::RunBlock(const ActionBlock& block, Object* target, int version
     aborting_ = true;
     return;
   }
-  auto frame = std::make_unique<Frame>();
+  auto frame = NewFrame();
   frame->block = block;
   frame->code = block->data();
   frame->pc = 0;
@@ -1019,8 +1022,40 @@ void Interpreter::RunBlock(const ActionBlock& block, Object* target, int version
   if (frames_.empty()) EndOutermostRun();
 }
 
+std::unique_ptr<Interpreter::Frame> Interpreter::NewFrame() {
+  if (spareFrames_.empty()) return std::make_unique<Frame>();
+  std::unique_ptr<Frame> frame = std::move(spareFrames_.back());
+  spareFrames_.pop_back();
+  return frame;
+}
+
+void Interpreter::Recycle(std::unique_ptr<Frame> frame) {
+  constexpr std::size_t kSpareFrames = 32;
+  if (spareFrames_.size() >= kSpareFrames) return;
+  std::vector<Object*> scope = std::move(frame->scope);
+  std::vector<Value> registers = std::move(frame->registers);
+  std::vector<TryBlock> tries = std::move(frame->tries);
+  std::vector<WithBlock> withs = std::move(frame->withs);
+  *frame = Frame{};
+  scope.clear();
+  registers.clear();
+  tries.clear();
+  withs.clear();
+  frame->scope = std::move(scope);
+  frame->registers = std::move(registers);
+  frame->tries = std::move(tries);
+  frame->withs = std::move(withs);
+  spareFrames_.push_back(std::move(frame));
+}
+
+void Interpreter::PopFrame() {
+  std::unique_ptr<Frame> frame = std::move(frames_.back());
+  frames_.pop_back();
+  Recycle(std::move(frame));
+}
+
 void Interpreter::PushHostFrame(Object* target, int version) {
-  auto frame = std::make_unique<Frame>();
+  auto frame = NewFrame();
   static const ActionBlock empty = std::make_shared<const std::vector<std::uint8_t>>();
   frame->block = empty;
   frame->code = empty->data();
@@ -1037,7 +1072,7 @@ Value Interpreter::GetVariableFrom(Object* target, std::string_view path, int ve
   if (!target) return Value();
   PushHostFrame(target, version);
   const Value v = GetVariable(path);
-  frames_.pop_back();
+  PopFrame();
   return v;
 }
 
@@ -1045,7 +1080,7 @@ void Interpreter::SetVariableFrom(Object* target, std::string_view path, const V
   if (!target) return;
   PushHostFrame(target, version);
   SetVariable(path, value);
-  frames_.pop_back();
+  PopFrame();
 }
 
 std::string Interpreter::ToStringAt(const Value& value, int version) {
@@ -1131,6 +1166,26 @@ static Object* StandInForRemoved(Interpreter& in, Object* target, Object* origin
   return root ? root : scope;
 }
 
+// Where most variable reads end: an own data property of a plain object, or of a clip
+// that is in place (no stand-in for a removed one). Has and then Get would find the same
+// value the long way (display members, prototypes, getters), so the lookup takes it here.
+static const Property* PlainOwnVariable(Object* scope, std::string_view name, bool cs, int version) {
+  switch (scope->kind) {
+    case NativeKind::Array:
+    case NativeKind::String:
+    case NativeKind::Super: return nullptr;
+    case NativeKind::Display: {
+      const auto* data = static_cast<const DisplayData*>(scope->native.get());
+      if (!data || !data->object || data->object->Removed() || ScriptObjectOf(data->object) != scope) return nullptr;
+      break;
+    }
+    default: break;
+  }
+  if (name.size() == 9 && SameName(name, "__proto__", cs)) return nullptr;
+  const Property* p = scope->FindOwn(name, cs);
+  return p && !p->getter && VisibleIn(p->attributes, version) ? p : nullptr;
+}
+
 Value Interpreter::LookupVariable(std::string_view name, bool& found) {
   found = true;
   Frame& frame = *frames_.back();
@@ -1149,6 +1204,9 @@ Value Interpreter::LookupVariable(std::string_view name, bool& found) {
     if (scope == rt_.global && frame.version < 5) continue;
     if (i == 1 && frame.target && frame.target != scope) scope = frame.target;
     scope = StandInForRemoved(*this, frame.target, frame.originalTarget, scope);
+    if (!isGlobal) {
+      if (const Property* p = PlainOwnVariable(scope, name, cs, frame.version)) return p->value;
+    }
     // A variable named _global counts only where it was set, never through a prototype.
     if (isGlobal ? scope->FindOwn(name, cs) != nullptr : Has(scope, name)) return Get(scope, name);
     if (i == 1 && scope->kind == NativeKind::Display && !swf4) {
@@ -1462,7 +1520,7 @@ void Interpreter::Abort() { aborting_ = true; }
 void Interpreter::UnwindAll(std::size_t base) {
   while (frames_.size() > base) {
     stack_.resize(std::min(stack_.size(), frames_.back()->stackBase));
-    frames_.pop_back();
+    PopFrame();
   }
 }
 
@@ -1475,7 +1533,9 @@ bool Interpreter::ReturnFrom(std::size_t base, Value result, Value& runResult) {
   }
   stack_.resize(std::min(stack_.size(), frame->stackBase));
   if (frame->construct && !result.IsObject()) result = Value::Obj(frame->newObject);
-  if (frames_.size() <= base || !frame->pushResult) {
+  const bool pushResult = frame->pushResult;
+  Recycle(std::move(frame));
+  if (frames_.size() <= base || !pushResult) {
     runResult = result;
     return frames_.size() <= base;
   }
@@ -1523,11 +1583,11 @@ bool Interpreter::HandleThrow(std::size_t base) {
     if (frames_.size() == base + 1) {
       // The exception leaves this run; the frame goes, the caller sees Throwing().
       stack_.resize(std::min(stack_.size(), frame.stackBase));
-      frames_.pop_back();
+      PopFrame();
       return false;
     }
     stack_.resize(std::min(stack_.size(), frame.stackBase));
-    frames_.pop_back();
+    PopFrame();
   }
   return false;
 }

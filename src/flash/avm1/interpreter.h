@@ -176,6 +176,9 @@ class Interpreter final : public MachineInterface {
   void ReportStop(const char* message);
   void OutOfTime();  // stops every running script and says why, once
   void PushHostFrame(Object* target, int version);
+  std::unique_ptr<Frame> NewFrame();
+  void Recycle(std::unique_ptr<Frame> frame);
+  void PopFrame();  // ends the top frame
   Value Invoke(Object* fn, const Value& thisValue, std::span<const Value> args, bool construct, Object* newObject,
                Object* holder);
   bool PushFunctionFrame(Object* fn, const Value& thisValue, std::span<const Value> args, bool construct,
@@ -261,6 +264,8 @@ class Interpreter final : public MachineInterface {
   MovieHost* host_ = nullptr;
   std::unique_ptr<StringCache> cache_;
   std::vector<std::unique_ptr<Frame>> frames_;
+  // Frames that ended, cleared but with their lists' storage kept, for the next calls.
+  std::vector<std::unique_ptr<Frame>> spareFrames_;
   std::vector<Value> stack_;
   std::vector<Value> carried_;  // what the last outermost action block left on the stack
   long budget_ = 2000000;
