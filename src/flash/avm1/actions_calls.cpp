@@ -19,7 +19,7 @@ void Interpreter::ActionCallFunction(Step& step) {
   Frame& frame = step.frame;
   frame.callMade = true;
   const Value nameValue = Pop();
-  const std::vector<Value> args = PopArguments();
+  std::vector<Value> args = PopArguments();
   const std::string name = ToString(nameValue);
   Value fn;
   Value self = Value::Obj(frame.target);
@@ -44,13 +44,13 @@ void Interpreter::ActionCallFunction(Step& step) {
       }
     }
   }
-  CallValue(fn, self, args, holder);
+  CallValue(fn, self, std::move(args), holder);
 }
 
 void Interpreter::ActionCallMethod(Step& step) {
   const Value nameValue = Pop();
   const Value object = Pop();
-  const std::vector<Value> args = PopArguments();
+  std::vector<Value> args = PopArguments();
   // An undefined name, or one whose text is empty, calls the object itself (a null
   // name is the property "null").
   const std::string methodName = nameValue.IsUndefined() ? std::string() : ToString(nameValue);
@@ -58,7 +58,7 @@ void Interpreter::ActionCallMethod(Step& step) {
   step.frame.callMade = methodName.empty() || !object.IsNullish();
   if (methodName.empty()) {
     Value self = Value();
-    CallValue(object, self, args, nullptr);
+    CallValue(object, self, std::move(args), nullptr);
     return;
   }
   const std::string& name = methodName;
@@ -73,7 +73,7 @@ void Interpreter::ActionCallMethod(Step& step) {
   Value self = target;
   if (Object* o = target.AsObject(); o && o->kind == NativeKind::Super)
     self = static_cast<SuperData*>(o->native.get())->thisValue;
-  CallValue(fn, self, args, holder);
+  CallValue(fn, self, std::move(args), holder);
 }
 
 void Interpreter::ActionNewObject(Step& step) {

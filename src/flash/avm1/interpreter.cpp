@@ -830,7 +830,7 @@ bool CallDepthLeft(std::size_t frames, int movieLimit) {
 }  // namespace
 
 bool Interpreter::PushFunctionFrame(Object* fn, const Value& thisValue, std::span<const Value> args, bool construct,
-                                    Object* newObject, Object* holder, bool pushResult) {
+                                    Object* newObject, Object* holder, bool pushResult, std::vector<Value>* ownArgs) {
   FunctionData* data = fn->Function();
   const ScriptFunction& script = *data->script;
   if (!CallDepthLeft(frames_.size(), maxCallDepth_)) {
@@ -891,7 +891,12 @@ bool Interpreter::PushFunctionFrame(Object* fn, const Value& thisValue, std::spa
   Object* arguments = nullptr;
   const bool wantsArguments = !v2 || !(flags & 0x08) || (flags & 0x04);
   if (wantsArguments) {
-    arguments = rt_.MakeArray(std::vector<Value>(args.begin(), args.end()));
+    if (ownArgs) {
+      arguments = rt_.MakeArray(std::move(*ownArgs));
+      args = arguments->Array()->elements;
+    } else {
+      arguments = rt_.MakeArray(std::vector<Value>(args.begin(), args.end()));
+    }
     arguments->Properties().reserve(2);
     arguments->Define("callee", Value::Obj(fn), kDontEnum);
     arguments->Define("caller", frames_.empty() || !frames_.back()->callee ? Value::Null() : Value::Obj(frames_.back()->callee),
@@ -2057,7 +2062,7 @@ static Value SuperConstructor(Interpreter& in, Object* from, const Value& thisVa
   return Value();
 }
 
-void Interpreter::CallValue(const Value& fn, const Value& self, const std::vector<Value>& args, Object* holder) {
+void Interpreter::CallValue(const Value& fn, const Value& self, std::vector<Value>&& args, Object* holder) {
   // Calling a primitive boxes it first (a script's class for it runs), then calls nothing.
   if (!fn.IsObject() && !fn.IsNullish()) BoxedForLookup(fn);
   Object* f = fn.AsObject();
@@ -2076,7 +2081,7 @@ void Interpreter::CallValue(const Value& fn, const Value& self, const std::vecto
       return;
     }
     superConstructorCall_ = ctorObject && ctorObject->IsFunction() && ctorObject->Function()->script;
-    CallValue(ctor, data->thisValue, args, at ? at->proto : nullptr);
+    CallValue(ctor, data->thisValue, std::move(args), at ? at->proto : nullptr);
     superConstructorCall_ = false;
     return;
   }
@@ -2086,7 +2091,7 @@ void Interpreter::CallValue(const Value& fn, const Value& self, const std::vecto
   }
   FunctionData* data = f->Function();
   if (data->script) {
-    if (!PushFunctionFrame(f, self, args, false, nullptr, holder, true)) Push(Value());
+    if (!PushFunctionFrame(f, self, args, false, nullptr, holder, true, &args)) Push(Value());
     return;
   }
   const Value result = Invoke(f, self, args, false, nullptr, holder);

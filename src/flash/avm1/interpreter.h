@@ -181,8 +181,10 @@ class Interpreter final : public MachineInterface {
   void PopFrame();  // ends the top frame
   Value Invoke(Object* fn, const Value& thisValue, std::span<const Value> args, bool construct, Object* newObject,
                Object* holder);
+  // ownArgs, when given, holds the same values as args and may be taken over by the
+  // function's arguments object.
   bool PushFunctionFrame(Object* fn, const Value& thisValue, std::span<const Value> args, bool construct,
-                         Object* newObject, Object* holder, bool pushResult);
+                         Object* newObject, Object* holder, bool pushResult, std::vector<Value>* ownArgs = nullptr);
   void SetProperty(Object* object, std::string_view name, const Value& value);
   Value GetWithThis(Object* start, std::string_view name, const Value& thisValue);
   // A getter/setter property's functions, run with the player's guard against
@@ -256,7 +258,8 @@ class Interpreter final : public MachineInterface {
   void DefinePool(Frame& frame, Reader& r, const std::uint8_t* at);
   void DefineFunctionAction(Frame& frame, Reader& r, bool v2, std::size_t bodyStart);
   void TryAction(Frame& frame, Reader& r, std::size_t bodyStart);
-  void CallValue(const Value& fn, const Value& self, const std::vector<Value>& args, Object* holder);
+  // args is the call's own list: a script function's arguments object takes it over.
+  void CallValue(const Value& fn, const Value& self, std::vector<Value>&& args, Object* holder);
   void ConstructValue(const Value& ctorValue, const std::vector<Value>& args);
 
   Runtime& rt_;
