@@ -27,7 +27,7 @@ void Interpreter::ActionCallFunction(Step& step) {
   if (HasPathCharacters(name)) {
     Value owner;
     std::string_view member;
-    if (SplitPath(name, owner, member)) {
+    if (SplitPath(name, owner, member, true)) {
       fn = GetMember(owner, member);
       self = owner;
     }

@@ -3,13 +3,24 @@
 #include <string>
 
 #include "flash/avm1/interpreter_internal.h"
+#include "flash/display/display_object.h"
 #include "flash/script/utf16.h"
 
 namespace vantrel::flash::avm1 {
 
 namespace {
 
-bool StrictEquals(const Value& a, const Value& b) {
+// Clips are values by their path: two clips at the same path (one left behind by a
+// rewind beside the one the timeline placed again, both named alike) are equal.
+bool SameClip(Interpreter& m, Object* a, Object* b) {
+  if (a->kind != NativeKind::Display || b->kind != NativeKind::Display) return false;
+  DisplayObject* x = m.AsDisplay(a);
+  DisplayObject* y = m.AsDisplay(b);
+  return x && y && x->Kind() == DisplayKind::MovieClip && y->Kind() == DisplayKind::MovieClip &&
+         x->TargetPath() == y->TargetPath();
+}
+
+bool StrictEquals(Interpreter& m, const Value& a, const Value& b) {
   if (a.type != b.type) return false;
   switch (a.type) {
     case Value::Type::Undefined:
@@ -17,7 +28,7 @@ bool StrictEquals(const Value& a, const Value& b) {
     case Value::Type::Boolean: return a.boolean == b.boolean;
     case Value::Type::Number: return a.number == b.number || (std::isnan(a.number) && std::isnan(b.number));
     case Value::Type::String: return a.string == b.string || a.string->Text() == b.string->Text();
-    case Value::Type::Object: return a.object == b.object;
+    case Value::Type::Object: return a.object == b.object || SameClip(m, a.object, b.object);
   }
   return false;
 }
@@ -29,7 +40,7 @@ bool LooseEquals(Interpreter& m, Value a, Value b, int version) {
     b = m.ToPrimitive(b, false);
   }
   for (int round = 0; round < 4; ++round) {
-    if (a.type == b.type) return StrictEquals(a, b);
+    if (a.type == b.type) return StrictEquals(m, a, b);
     if (a.IsNullish() && b.IsNullish()) return true;
     // An object meets a primitive (undefined and null too) through its valueOf: an
     // object without one, such as _global, equals undefined.
@@ -127,7 +138,7 @@ void Interpreter::ActionEquals2(Step& step) {
 void Interpreter::ActionStrictEquals(Step&) {
   const Value b = Pop();
   const Value a = Pop();
-  Push(Value::Bool(StrictEquals(a, b)));
+  Push(Value::Bool(StrictEquals(*this, a, b)));
 }
 
 void Interpreter::ActionToInteger(Step&) {

@@ -80,11 +80,12 @@ void Interpreter::ActionRemoveSprite(Step& step) {
 
 void Interpreter::ActionStartDrag(Step& step) {
   Frame& frame = step.frame;
-  // The target is found first; the two flags are read by their primitive values (an
-  // object's valueOf decides).
+  // The target is found first. Each flag is set only by a value whose number is 1 as a
+  // 32-bit integer (true, 1, "1", an object whose valueOf gives one of them): 2 or "7"
+  // leave it off.
   DisplayObject* target = TargetOf(frame, Pop());
-  const bool lockCenter = ToBoolean(ToPrimitive(Pop(), false));
-  const bool constrain = ToBoolean(ToPrimitive(Pop(), false));
+  const bool lockCenter = ToInt32(ToNumber(Pop())) == 1;
+  const bool constrain = ToInt32(ToNumber(Pop())) == 1;
   double rect[4];
   if (constrain) {
     rect[3] = ToNumber(Pop());

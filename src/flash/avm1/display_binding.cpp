@@ -66,11 +66,6 @@ bool LocksRoot(const DisplayObject* object) {
   return v.IsString() ? !v.Text().empty() : v.IsObject();
 }
 
-DisplayObject* LevelRoot(DisplayObject* object) {
-  DisplayObject* at = object;
-  for (int guard = 0; at && at->Parent() && !LocksRoot(at) && guard < 1000; ++guard) at = at->Parent();
-  return at;
-}
 
 // "_level12" gives 12; -1 for other names.
 int LevelNumber(std::string_view name) {
@@ -144,6 +139,10 @@ int DisplayPropertyIndex(std::string_view name) {
   return -1;
 }
 
+namespace {
+DisplayObject* WalkTarget(Interpreter& machine, DisplayObject* base, std::string_view path);
+}  // namespace
+
 DisplayObject* DisplayOf(Interpreter& machine, Object* object) {
   if (!object || object->kind != NativeKind::Display) return nullptr;
   auto* data = static_cast<DisplayData*>(object->native.get());
@@ -151,8 +150,10 @@ DisplayObject* DisplayOf(Interpreter& machine, Object* object) {
   if (!d) return nullptr;
   if (!d->Removed()) return d;
   // A reference to a removed clip finds what now stands at its path, if anything.
-  if (data->removedPath.empty()) return nullptr;
-  DisplayObject* found = ResolveTarget(machine, &d->GetPlayer().Root(), data->removedPath);
+  // (The path is the player's own dot path, whatever version the running code has.)
+  const std::string& path = data->namedPath.empty() ? data->removedPath : data->namedPath;
+  if (path.empty()) return nullptr;
+  DisplayObject* found = WalkTarget(machine, &d->GetPlayer().Root(), path);
   return found && found != d && !found->Removed() ? found : nullptr;
 }
 
@@ -346,6 +347,11 @@ bool SetDisplayProperty(Interpreter& machine, DisplayObject& object, int index, 
       object.transformedByScript = true;
       return true;
     case 13:
+      // References made before a rename keep the path the object had: once it is gone
+      // they find what stands there then.
+      if (auto* data = ScriptObjectOf(&object) ? ScriptObjectOf(&object)->Data<DisplayData>() : nullptr;
+          data && data->namedPath.empty())
+        data->namedPath = object.TargetPath();
       // SWF 7 code names an object "0" with a number that is not one.
       if (machine.Version() >= 7 && value.IsNumber() && std::isnan(value.number)) object.name.assign(1, '0');
       else object.name = machine.ToString(value);
@@ -451,72 +457,131 @@ void EnumerateDisplay(DisplayObject& object, std::vector<std::string>& names) {
   }
 }
 
-DisplayObject* ResolveTarget(Interpreter& machine, DisplayObject* base, std::string_view path) {
-  if (!base) return nullptr;
-  if (path.empty()) return base;
+DisplayObject* LevelRoot(DisplayObject* object) {
+  DisplayObject* at = object;
+  for (int guard = 0; at && at->Parent() && !LocksRoot(at) && guard < 1000; ++guard) at = at->Parent();
+  return at;
+}
+
+Object* WalkPath(Interpreter& machine, const PathStart& start, std::string_view path) {
+  Object* at = start.object;
+  DisplayObject* display = start.display ? start.display : DisplayOf(machine, at);
+  if (!at) return nullptr;
+  bool slashes = false;
+  if (!path.empty() && path[0] == '/') {
+    display = start.root;
+    at = display ? ScriptObjectOf(display) : nullptr;
+    if (!at) return nullptr;
+    path.remove_prefix(1);
+    slashes = true;
+  }
+  const bool cs = machine.CaseSensitive();
+  bool opening = start.opening;
+  while (!path.empty()) {
+    // Colons before a part are skipped; when nothing follows them the part is the empty
+    // name, which names nothing ("a::" is no clip, "a:" is a).
+    while (!path.empty() && path[0] == ':') path.remove_prefix(1);
+    Value next;
+    const bool parentStep = path.size() >= 2 && path[0] == '.' && path[1] == '.' &&
+                            (path.size() == 2 || path[2] == '/' || path[2] == ':');
+    if (parentStep) {
+      if (path.size() > 2 && path[2] == '/') slashes = true;
+      path.remove_prefix(std::min<std::size_t>(path.size(), 3));
+      if (!display || !display->Parent()) return nullptr;  // above the root there is nothing
+      next = DisplayValue(display->Parent());
+    } else {
+      std::size_t end = 0;
+      while (end < path.size() && path[end] != ':' && path[end] != '/' && (slashes || path[end] != '.')) ++end;
+      if (end < path.size() && path[end] == '/') slashes = true;
+      const std::string_view name = path.substr(0, end);
+      path.remove_prefix(std::min(path.size(), end + 1));
+      if (name.empty()) {
+        next = Value();
+      } else if (opening && name == "this") {
+        next = start.thisValue;
+      } else if (at == start.object && start.activation && name == "this") {
+        // A function's own `this` is no variable a path can name.
+        next = Value();
+      } else if (opening && name == "_root") {
+        next = DisplayValue(start.root);
+      } else if (DisplayObject* child = display && display->IsContainer()
+                                              ? static_cast<MovieClip*>(display)->ChildByName(name, cs)
+                                              : nullptr) {
+        // Children come before variables here, unlike member access. A shape or static
+        // text stands for the clip it is in.
+        next = ScriptObjectOf(child) ? DisplayValue(child) : Value::Obj(at);
+      } else {
+        next = machine.GetMember(Value::Obj(at), name);
+      }
+    }
+    opening = false;
+    at = next.AsObject();
+    if (!at) return nullptr;
+    display = nullptr;
+    if (at->kind == NativeKind::Display) {
+      // A removed clip a variable still holds ends the path: it is not looked up again
+      // by its old path from here.
+      auto* data = at->Data<DisplayData>();
+      display = data ? data->object : nullptr;
+      if (!display || display->Removed()) return nullptr;
+    }
+  }
+  return at;
+}
+
+namespace {
+
+// Target paths of SWF 4 code know slashes only: "/" the root, ".." the parent, other
+// parts children; a path may open with a level ("_level0", "_flash1"), read up to the
+// end of its digits with whatever follows them up to the next slash ignored. Colons and
+// dots are part of names, and no name (_root, this, _parent) is special.
+DisplayObject* ResolveSwf4Target(Interpreter& machine, DisplayObject* base, std::string_view path) {
   DisplayObject* at = base;
   std::size_t start = 0;
   if (path[0] == '/') {
     at = LevelRoot(base);
     start = 1;
-  }
-  const bool cs = machine.CaseSensitive();
-  // Dots separate names until the path's first slash; after it a dot is part of the
-  // name ("a/b.c" names a child "b.c").
-  bool slashSeen = start == 1;
-  int guard = 0;
-  while (start < path.size() && at && guard++ < 256) {
-    // (A plain loop: this runs for every part of every path a script or a queued event
-    // names, and find_first_of tries each separator per character.)
-    std::size_t end = start;
-    while (end < path.size() && path[end] != '/' && (slashSeen || path[end] != '.') && path[end] != ':') ++end;
-    if (end < path.size() && path[end] == '/') slashSeen = true;
-    std::string_view part = path.substr(start, end - start);
-    // ".." is the parent; a lone "." separator is skipped.
-    if (part.empty() && end < path.size() && path[end] == '.' && end + 1 < path.size() && path[end + 1] == '.') {
-      at = at->Parent();
-      start = end + 2;
-      if (start < path.size() && (path[start] == '/' || path[start] == '.')) ++start;
-      continue;
-    }
+  } else if (const std::size_t end = std::min(path.find('/'), path.size()); LevelOfMember(path.substr(0, end))) {
+    const std::int32_t level = *LevelOfMember(path.substr(0, end));
+    at = level >= 0 ? base->GetPlayer().Level(level) : nullptr;
     start = end + 1;
-    // Two slashes in a row name nothing.
-    if (part.empty() && end < path.size() && path[end] == '/' && end > 0 && path[end - 1] == '/') return nullptr;
-    if (part.empty()) continue;
+  }
+  while (at && start < path.size()) {
+    const std::size_t end = std::min(path.find('/', start), path.size());
+    const std::string_view part = path.substr(start, end - start);
+    start = end + 1;
+    if (part.empty()) return nullptr;  // "//"
     if (part == "..") {
       at = at->Parent();
       continue;
     }
-    if (part[0] == '_') {
-      if (SameNameNoCase(part, "_root")) {
-        at = LevelRoot(at);
-        continue;
-      }
-      if (SameNameNoCase(part, "_parent")) {
-        at = at->Parent();
-        continue;
-      }
-      if (const int level = LevelNumber(part); level >= 0) {
-        at = base->GetPlayer().Level(level);
-        continue;
-      }
-    }
-    if (part == "this") continue;
-    DisplayObject* next = nullptr;
-    if (at->IsContainer()) next = static_cast<MovieClip*>(at)->ChildByName(part, cs);
-    // A shape or static text in a path stands for its parent, as in member access.
-    if (next && !ScriptObjectOf(next)) next = at;
-    if (!next && ScriptObjectOf(at)) {
-      // A variable of the clip that holds a clip.
-      if (const Property* p = ScriptObjectOf(at)->FindOwn(part, cs); p && p->value.IsObject()) {
-        // Only a live clip counts; a removed one is not looked up again from here.
-        if (auto* data = p->value.object->Data<DisplayData>(); data && data->object && !data->object->Removed())
-          next = data->object;
-      }
-    }
-    at = next;
+    DisplayObject* child = at->IsContainer() ? static_cast<MovieClip*>(at)->ChildByName(part, false) : nullptr;
+    // A shape or static text stands for the clip it is in.
+    at = child && !ScriptObjectOf(child) ? at : child;
   }
   return at;
+}
+
+// ResolveTarget by the rules of SWF 5 and later.
+DisplayObject* WalkTarget(Interpreter& machine, DisplayObject* base, std::string_view path) {
+  if (!base) return nullptr;
+  if (path.empty()) return base;
+  PathStart start;
+  start.display = base;
+  start.object = ScriptObjectOf(base);
+  start.root = LevelRoot(base);
+  Object* found = WalkPath(machine, start, path);
+  if (!found) return nullptr;
+  if (found == start.object) return base;
+  return DisplayOf(machine, found);
+}
+
+}  // namespace
+
+DisplayObject* ResolveTarget(Interpreter& machine, DisplayObject* base, std::string_view path) {
+  if (!base) return nullptr;
+  if (path.empty()) return base;
+  return machine.Version() < 5 ? ResolveSwf4Target(machine, base, path) : WalkTarget(machine, base, path);
 }
 
 void TimelineAction(Interpreter&, DisplayObject* object, TimelineOp op) {

@@ -28,6 +28,7 @@ class DisplayData final : public NativeData {
   explicit DisplayData(DisplayObject* object) : object(object) {}
   DisplayObject* object;
   std::string removedPath;  // the path it had when it was removed
+  std::string namedPath;    // the path it had before a script first renamed it
   void Trace(gc::Tracer& tracer) const override;
 };
 
@@ -45,9 +46,27 @@ bool SetDisplayMember(Interpreter& machine, DisplayObject& object, std::string_v
 // Names for for..in: the children with instance names.
 void EnumerateDisplay(DisplayObject& object, std::vector<std::string>& names);
 
-// The display object a target path names seen from base ("" is base itself, "/" and
-// "_root" its root, "_levelN", "_parent", "..", names split by "." or "/"); null when
-// the path names nothing.
+// What _root names from object: its level, or the nearest clip above it with _lockroot.
+DisplayObject* LevelRoot(DisplayObject* object);
+// How a path is walked from its start: what a leading "/" names, and whether "this"
+// and "_root" may open it (they do in variable paths such as "this.a:x", not in target
+// paths such as tellTarget's).
+struct PathStart {
+  Object* object = nullptr;         // the scope or clip the walk starts from
+  DisplayObject* display = nullptr;  // its display object, when the walk starts on a clip
+  DisplayObject* root = nullptr;     // "/" and an opening "_root"
+  Value thisValue;                   // an opening "this"
+  bool opening = false;              // "this" and "_root" are recognised first
+  bool activation = false;           // object is a function's activation
+};
+// The object a path names: parts split by ":", "." and "/" (after a slash a dot is part
+// of the name), any number of colons before a part skipped, "..", "../" and "..:" the
+// parent clip. Each part is a child clip first, then a member of the object so far; null
+// when a part names nothing or no object.
+Object* WalkPath(Interpreter& machine, const PathStart& start, std::string_view path);
+// The display object a target path names seen from base ("" is base itself, "/" its
+// root, "..", "_parent", "_levelN", children and variables holding clips); null when
+// the path names nothing or ends on something other than a clip.
 DisplayObject* ResolveTarget(Interpreter& machine, DisplayObject* base, std::string_view path);
 // The display object the script object stands for, re-resolved by its path when the
 // object was removed and another took its place; null for other objects.

@@ -857,7 +857,17 @@ bool Interpreter::PushFunctionFrame(Object* fn, const Value& thisValue, std::spa
   }
   Object* definedIn = frame->scope[1];
   frame->target = definedIn;
-  if (script.swfVersion <= 5) {
+  // A call by the actions of SWF 5 code closes over nothing, whatever SWF made the
+  // function: it acts on `this` when that is a clip, else on the caller's clip, and runs
+  // by the version of the movie that clip came from.
+  Frame* caller = frames_.empty() ? nullptr : frames_.back().get();
+  const bool callFromSwf5 = pushResult && caller && caller->version <= 5 && script.swfVersion >= 6;
+  if (callFromSwf5) {
+    Object* t = thisValue.AsObject();
+    frame->target = t && t->kind == NativeKind::Display ? t : caller->target;
+    const DisplayObject* clip = AsDisplay(frame->target);
+    frame->version = clip && clip->Movie() ? std::max(5, clip->Movie()->Version()) : 5;
+  } else if (script.swfVersion <= 5) {
     if (Object* t = thisValue.AsObject(); t && t->kind == NativeKind::Display) frame->target = t;
   }
   // A function whose clip has left the display list, with nothing standing at its path
@@ -873,7 +883,7 @@ bool Interpreter::PushFunctionFrame(Object* fn, const Value& thisValue, std::spa
   frame->originalTarget = frame->target;
   // SWF 5 functions close over nothing: they see their own locals, the clip they act on
   // and _global, whatever scope they were defined in.
-  if (script.swfVersion <= 5 && frame->target) frame->scope = {rt_.global, frame->target};
+  if ((script.swfVersion <= 5 || callFromSwf5) && frame->target) frame->scope = {rt_.global, frame->target};
   frame->thisValue = thisValue;
   frame->superBase = holder ? holder : (thisValue.AsObject() ? thisValue.AsObject()->proto : nullptr);
   // A method found on the object itself: its super() looks from the object's prototype.
@@ -1124,7 +1134,7 @@ std::string Interpreter::SharedObjectFolder() { return player_ ? player_->Hooks(
 Value Interpreter::RootOf(Object* target) {
   DisplayObject* d = AsDisplay(target);
   if (!d) return Value();
-  return DisplayValue(ResolveTarget(*this, d, "_root"));
+  return DisplayValue(LevelRoot(d));
 }
 
 Value Interpreter::ParentOf(Object* target) {
@@ -1239,56 +1249,26 @@ Value Interpreter::LookupVariable(std::string_view name, bool& found) {
   return Value();
 }
 
-// A dot path that does not end in a member from the first scope holding its first
-// name is tried from the outer scopes: "a.b.c" finds _global.a.b.c when the timeline's
-// a has no b.c. With owner set, the object that would hold the last name is given
-// (the first scope where the path before it names an object).
-bool Interpreter::DotPathInScopes(std::string_view path, Value& out, bool owner) {
-  Frame& frame = *frames_.back();
-  const std::size_t firstDot = path.find('.');
-  const std::size_t lastDot = path.rfind('.');
-  if (firstDot == std::string_view::npos || firstDot == 0 || lastDot + 1 == path.size()) return false;
-  const std::string_view first = path.substr(0, firstDot);
-  const std::string_view member = path.substr(lastDot + 1);
-  for (std::size_t i = frame.scope.size(); i-- > 0;) {
-    Object* scope = frame.scope[i];
-    if (!scope || (scope == rt_.global && frame.version < 5)) continue;
-    if (i == 1 && frame.target && frame.target != scope) scope = frame.target;
-    if (!Has(scope, first)) continue;
-    Value at = Get(scope, first);
-    std::size_t start = firstDot + 1;
-    while (start < lastDot && !at.IsNullish()) {
-      std::size_t dot = path.find('.', start);
-      at = GetMember(at, path.substr(start, dot - start));
-      start = dot + 1;
-    }
-    if (Object* o = at.AsObject(); o && (owner || Has(o, member))) {
-      out = owner ? at : GetMember(at, member);
-      return true;
-    }
-  }
-  return false;
-}
-
 Value Interpreter::GetVariable(std::string_view name) {
   if (HasPathCharacters(name)) {
+    // SWF 4 has no clip values: a path to a clip reads as nothing there.
+    const auto clipIn4 = [this](const Value& v) {
+      return Version() < 5 && v.IsObject() && v.object->kind == NativeKind::Display;
+    };
     Value owner;
     std::string_view member;
-    const bool dotsOnly = name.find_first_of(":/") == std::string_view::npos;
-    if (SplitPath(name, owner, member)) {
-      // SWF 4 has no clip values: a path to a clip reads as nothing there.
-      if (member.empty()) return Version() < 5 ? Value() : owner;
-      Value v;
-      if (dotsOnly && !(owner.IsObject() && Has(owner.object, member)) && DotPathInScopes(name, v, false)) return v;
-      v = GetMember(owner, member);
-      if (Version() < 5 && v.IsObject() && v.object->kind == NativeKind::Display) return Value();
-      return v;
+    // SWF 4 knows only "target:name"; any other text is one name.
+    const bool swf4 = Version() < 5;
+    if (name.find_first_of(swf4 ? ":" : ":.") != std::string_view::npos) {
+      // "path:name" or "path.name": the member of the first scope's path that holds it.
+      if (!SplitPath(name, owner, member, true)) return Value();
+      const Value v = GetMember(owner, member);
+      return clipIn4(v) ? Value() : v;
     }
-    if (Value v; dotsOnly && DotPathInScopes(name, v, false)) return v;
-    bool found = false;
-    const Value v = LookupVariable(name, found);
-    if (found) return v;
-    return Value();
+    // A slash path without a member names a clip (or an object on the way), else it is
+    // a plain name.
+    if (Object* o = swf4 ? nullptr : PathFromScopes(name, false, {}, false))
+      return clipIn4(Value::Obj(o)) ? Value() : Value::Obj(o);
   }
   // After a tellTarget that found nothing, the properties of the missing clip read as
   // undefined (its variables are the root's).
@@ -1297,95 +1277,44 @@ Value Interpreter::GetVariable(std::string_view name) {
   return LookupVariable(name, found);
 }
 
-// Splits "a.b.c", "/a/b:c", "_root.a:b" into the object the path before the last
-// separator names and the member after it. False when the name is no path.
-// Where a variable path splits into the path of its holder and the member's name: at
-// the last colon or dot (a dot of ".." is none), else at the last slash; npos for a
-// plain name.
-static std::size_t MemberSplit(std::string_view path) {
-  for (std::size_t i = path.size(); i-- > 0;) {
-    const char c = path[i];
-    if (c == ':') return i;
-    if (c != '.') continue;
-    const bool parentStep = (i > 0 && path[i - 1] == '.') || (i + 1 < path.size() && path[i + 1] == '.');
-    if (!parentStep) return i;
+Object* Interpreter::PathFromScopes(std::string_view path, bool opening, std::string_view member, bool needMember) {
+  Frame& frame = *frames_.back();
+  PathStart start;
+  start.opening = opening;
+  start.thisValue = frame.thisValue;
+  DisplayObject* base = AsDisplay(frame.target) ? AsDisplay(frame.target) : AsDisplay(frame.originalTarget);
+  start.root = base ? LevelRoot(base) : (player_ ? &player_->Root() : nullptr);
+  for (std::size_t i = frame.scope.size(); i-- > 0;) {
+    Object* scope = frame.scope[i];
+    if (!scope || (scope == rt_.global && frame.version < 5)) continue;
+    if (i == 1 && frame.target && frame.target != scope) scope = frame.target;
+    start.object = StandInForRemoved(*this, frame.target, frame.originalTarget, scope);
+    start.activation = scope == frame.locals;
+    Object* found = WalkPath(*this, start, path);
+    if (found && (!needMember || Has(found, member))) return found;
   }
-  return path.rfind('/');
+  return nullptr;
 }
 
-bool Interpreter::SplitPath(std::string_view path, Value& owner, std::string_view& member) {
+bool Interpreter::SplitPath(std::string_view path, Value& owner, std::string_view& member, bool reading) {
   Frame& frame = *frames_.back();
-  if (const std::size_t split = MemberSplit(path);
-      split != std::string_view::npos && split > 0 && path[split] == '.' && path.find_first_of(":/") < split) {
-    // A dot after a colon or slash path ("a:b.x", "a/b.x"): the member of the clip
-    // that path names.
-    const std::string_view targetPath = path.substr(0, split);
-    member = path.substr(split + 1);
-    if (member.empty()) return false;
-    if (DisplayObject* found = ResolveTarget(*this, AsDisplay(frame.target), targetPath)) {
-      owner = DisplayValue(found);
-      return true;
-    }
-    if (targetPath.find('/') != std::string_view::npos) return false;
-    std::string dotted(targetPath);
-    std::replace(dotted.begin(), dotted.end(), ':', '.');
-    owner = ResolveDotPath(dotted);
-    return !owner.IsNullish();
-  }
-  const std::size_t colon = path.rfind(':');
-  if (colon != std::string_view::npos) {
-    const std::string_view targetPath = path.substr(0, colon);
+  if (frame.version < 5) {
+    // SWF 4: a target path (never empty) before the last colon, from the timeline only.
+    const std::size_t colon = path.rfind(':');
+    if (colon == std::string_view::npos || colon == 0) return false;
     member = path.substr(colon + 1);
-    DisplayObject* base = AsDisplay(frame.target);
-    DisplayObject* found = ResolveTarget(*this, base, targetPath);
-    if (!found && targetPath.find('/') != std::string_view::npos && base) {
-      // Slash paths also walk through plain objects ("/obj/:x" after _root.obj = {}).
-      Value at = DisplayValue(targetPath.front() == '/' ? ResolveTarget(*this, base, "_root") : base);
-      std::size_t start = targetPath.front() == '/' ? 1 : 0;
-      while (start < targetPath.size() && at.IsObject()) {
-        std::size_t slash = targetPath.find('/', start);
-        if (slash == std::string_view::npos) slash = targetPath.size();
-        const std::string_view part = targetPath.substr(start, slash - start);
-        if (part.empty() && slash < targetPath.size() && slash > 0 && targetPath[slash - 1] == '/') at = Value();  // "//"
-        else if (!part.empty()) at = part == ".." ? Value() : GetMember(at, part);
-        start = slash + 1;
-      }
-      if (at.IsObject()) {
-        owner = at;
-        return true;
-      }
-    }
-    if (!found) {
-      // Dot paths before the colon may start with a variable ("obj.clip:x").
-      const Value v = ResolveDotPath(targetPath);
-      owner = v;
-      return !v.IsUndefined();
-    }
+    DisplayObject* base = AsDisplay(frame.target) ? AsDisplay(frame.target) : AsDisplay(frame.originalTarget);
+    DisplayObject* found = ResolveTarget(*this, base, path.substr(0, colon));
     owner = DisplayValue(found);
-    return true;
+    return owner.IsObject();
   }
-  if (path.find('/') != std::string_view::npos) {
-    const std::size_t slash = path.rfind('/');
-    const std::string_view targetPath = slash == 0 ? std::string_view("/") : path.substr(0, slash);
-    member = path.substr(slash + 1);
-    // In a slash path a name with a dot in it ("_root.clip/x") is one name no clip has.
-    for (std::size_t start = 0; start <= targetPath.size();) {
-      std::size_t end = targetPath.find('/', start);
-      if (end == std::string_view::npos) end = targetPath.size();
-      const std::string_view part = targetPath.substr(start, end - start);
-      if (part != ".." && part.find('.') != std::string_view::npos) return false;
-      start = end + 1;
-    }
-    DisplayObject* found = ResolveTarget(*this, AsDisplay(frame.target), targetPath);
-    if (!found) return false;
-    owner = DisplayValue(found);
-    return true;
-  }
-  const std::size_t dot = path.rfind('.');
-  if (dot == std::string_view::npos || dot == 0 || dot + 1 == path.size()) return false;
-  member = path.substr(dot + 1);
-  owner = ResolveDotPath(path.substr(0, dot));
-  return !owner.IsNullish();
+  const std::size_t split = path.find_last_of(":.");
+  if (split == std::string_view::npos) return false;
+  member = path.substr(split + 1);
+  Object* found = PathFromScopes(path.substr(0, split), true, member, reading);
+  if (!found) return false;
+  owner = Value::Obj(found);
+  return true;
 }
 
 // A clip's child of that name, ahead of a variable of the same name: the steps of a
@@ -1432,20 +1361,14 @@ Value Interpreter::ResolveDotPath(std::string_view path) {
 
 void Interpreter::SetVariable(std::string_view name, const Value& value) {
   Frame& frame = *frames_.back();
-  if (HasPathCharacters(name)) {
+  if (name.find_first_of(frame.version < 5 ? ":" : ":.") != std::string_view::npos) {
+    // "path:name" and "path.name" set the member on what the path names from the first
+    // scope it names something from; a path to nothing sets nothing. Slashes alone make
+    // a plain name ("a/b" is a variable of that name). SWF 4 splits at colons only.
     Value owner;
     std::string_view member;
-    if (SplitPath(name, owner, member)) {
-      if (!owner.IsObject() && name.find_first_of(":/") == std::string_view::npos) DotPathInScopes(name, owner, true);
-      if (Object* o = owner.AsObject(); o && !member.empty()) Set(o, member, value);
-      return;
-    }
-    if (name.find_first_of(":/") == std::string_view::npos && DotPathInScopes(name, owner, true)) {
-      if (Object* o = owner.AsObject()) Set(o, name.substr(name.rfind('.') + 1), value);
-      return;
-    }
-    // A slash path to nothing sets nothing.
-    if (frame.version >= 5 && name.find_first_of(":/") != std::string_view::npos) return;
+    if (SplitPath(name, owner, member, false)) Set(owner.object, member, value);
+    return;
   }
   for (std::size_t i = frame.scope.size(); i-- > 2;) {
     Object* scope = frame.scope[i];
@@ -1469,7 +1392,7 @@ void Interpreter::DefineLocal(std::string_view name, const Value& value, bool on
   if (!frame.locals && HasPathCharacters(name)) {
     Value owner;
     std::string_view member;
-    if (!SplitPath(name, owner, member) || member.empty()) return;  // nothing there: nothing made
+    if (!SplitPath(name, owner, member, false) || member.empty()) return;  // nothing there: nothing made
     if (!onlyDeclare) {
       SetVariable(name, value);
       return;
@@ -1874,12 +1797,6 @@ void Interpreter::SetTargetPath(Frame& frame, std::string_view path) {
     // Any path from a clip that is gone leaves actions without a target (they do nothing).
     if (!base) {
       frame.target = nullptr;
-      return;
-    }
-    Value v = ResolveDotPath(path);
-    if (Object* o = v.AsObject(); o && AsDisplay(o)) {
-      frame.target = o;
-      if (frame.scope.size() > 1) frame.scope[1] = o;
       return;
     }
     // A path that names nothing from a clip that is still there leads to the root.

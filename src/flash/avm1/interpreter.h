@@ -235,9 +235,16 @@ class Interpreter final : public MachineInterface {
   Value Less(const Value& a, const Value& b);
   Value LookupVariable(std::string_view name, bool& found);
   Value GetVariable(std::string_view name);
-  bool SplitPath(std::string_view path, Value& owner, std::string_view& member);
+  // Splits a variable path at its last colon or dot into the object the part before it
+  // names and the member after it. The part before is walked from each scope in turn,
+  // the innermost first: with reading set, the first scope from which it names an object
+  // holding the member wins, else the first from which it names any object. False when
+  // the name has no colon or dot, or its path names nothing from any scope.
+  bool SplitPath(std::string_view path, Value& owner, std::string_view& member, bool reading);
+  // The object a path names walked from each scope in turn, the innermost first: the
+  // first found (with needMember, the first that holds member); null when none.
+  Object* PathFromScopes(std::string_view path, bool opening, std::string_view member, bool needMember);
   Value ResolveDotPath(std::string_view path);
-  bool DotPathInScopes(std::string_view path, Value& out, bool owner);
   void SetVariable(std::string_view name, const Value& value);
   void DefineLocal(std::string_view name, const Value& value, bool onlyDeclare);
   const String* Literal(const std::uint8_t* at, std::string_view text, const ActionBlock& block, int version);

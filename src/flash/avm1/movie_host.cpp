@@ -34,6 +34,10 @@ constexpr long kTickInstructions = MovieRuntime::kInstructionsPerTick;
 
 bool SameNameNoCase(std::string_view a, std::string_view b) { return SameName(a, b, false); }
 
+// How many timer calls one frame may make at most: a 1 ms interval in a slow movie
+// catches up on a frame's worth of calls, a 0 ms one cannot spin the frame forever.
+constexpr int kMaxTimerCallsPerFrame = 1000;
+
 }  // namespace
 
 MovieHost& HostOf(MovieRuntime& player) { return static_cast<MovieHost&>(player.Scripts()); }
@@ -315,19 +319,21 @@ bool MovieHost::RemoveTimer(int id) {
 }
 
 void MovieHost::RunTimers() {
-  const double now = player_.Milliseconds();
-  // Each due timer fires once per frame at most; timers made while firing wait.
-  std::vector<int> due;
-  for (const Timer& t : timers_) {
-    if (t.dueMs <= now) due.push_back(t.id);
-  }
-  for (const int id : due) {
-    auto it = std::find_if(timers_.begin(), timers_.end(), [&](const Timer& t) { return t.id == id; });
-    if (it == timers_.end()) continue;
+  // Timers run after the frame's scripts, for the time until the next frame.
+  const double now = player_.Milliseconds() + player_.FrameMilliseconds();
+  // Timers run against the clock, not the frames: one shorter than a frame fires as
+  // often as it fell due since the last frame, each in the order it fell due (the older
+  // timer first on a tie), and the actions its call queued run before the next call.
+  // Timers made while firing start from now and so wait for a later frame.
+  for (int fired = 0; fired < kMaxTimerCallsPerFrame; ++fired) {
+    auto it = timers_.end();
+    for (auto at = timers_.begin(); at != timers_.end(); ++at) {
+      if (at->dueMs <= now && (it == timers_.end() || at->dueMs < it->dueMs)) it = at;
+    }
+    if (it == timers_.end()) break;
     Timer timer = *it;
     if (timer.repeat) {
-      it->dueMs = std::max(it->dueMs + it->intervalMs, now - it->intervalMs + 1);
-      while (it->dueMs <= now - 10 * it->intervalMs) it->dueMs += it->intervalMs;
+      it->dueMs += it->intervalMs;
     } else {
       timers_.erase(it);
     }
@@ -338,6 +344,10 @@ void MovieHost::RunTimers() {
       machine_->CallTopLevel(timer.function, Value(), timer.args, nullptr, player_.SwfVersion());
     }
     RunQueue(false);
+  }
+  // A timer that could not catch up within the limit starts over from now.
+  for (Timer& t : timers_) {
+    if (t.dueMs <= now) t.dueMs = now + t.intervalMs;
   }
 }
 

@@ -142,6 +142,8 @@ std::uint16_t LoadedMovie::Exported(std::string_view name) const {
   return 0;
 }
 
+double MovieRuntime::FrameMilliseconds() const { return 1000.0 / movies_.front()->movie->FrameRate(); }
+
 MovieRuntime::MovieRuntime(std::shared_ptr<const Movie> movie, PlayerHooks hooks, const ScriptHostFactory& makeHost,
                            std::string url)
     : hooks_(std::move(hooks)) {
@@ -288,6 +290,7 @@ void MovieRuntime::Tick() {
   ResetBudgets();
   creations_ = 0;
   ++ticks_;
+  clockMs_ += FrameMilliseconds();
   // Clips whose removal waited for their unload events go now.
   for (MovieClip* clip : std::vector<MovieClip*>(execList_)) {
     if (!clip->Removed() && clip->RemovalPending()) clip->Parent()->RemoveChild(clip, false);

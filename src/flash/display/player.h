@@ -193,8 +193,13 @@ class MovieRuntime {
   // Order of creation for display objects.
   std::uint64_t NextSerial() { return ++serial_; }
   std::uint32_t Random();
-  // Milliseconds of movie time: ticks at the frame rate (getTimer()).
-  double Milliseconds() const { return static_cast<double>(ticks_) * 1000.0 / GetMovie().FrameRate(); }
+  // Milliseconds of movie time (getTimer()): each tick adds a frame at the frame rate it
+  // ran at, so a new root movie with another rate does not move the clock backwards or
+  // ahead.
+  double Milliseconds() const { return clockMs_; }
+  // The length of one frame at the first movie's rate: a movie that replaces it in
+  // level 0 does not change how often the stage ticks.
+  double FrameMilliseconds() const;
   // Counts one new display object; false once a tick has made kMaxCreationsPerTick.
   static constexpr int kMaxCreationsPerTick = 50000;
   bool CountCreation() { return ++creations_ <= kMaxCreationsPerTick; }
@@ -411,6 +416,7 @@ class MovieRuntime {
   std::vector<LaterAction> laterNow_;
   bool inLaterStage_ = false;
   std::uint64_t ticks_ = 0;
+  double clockMs_ = 0;
   std::uint64_t serial_ = 0;
   int creations_ = 0;
   int instances_ = 0;

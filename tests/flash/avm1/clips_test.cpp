@@ -451,6 +451,110 @@ TEST_F(ClipsTest, PathsSplitAtTheirLastDotOrColonAndWalkChildrenFirst) {
   EXPECT_EQ(traces, (std::vector<std::string>{"a variable", "_level0.a.b", "5", "5", "undefined", "7", "undefined"}));
 }
 
+// The part of a variable path before its last colon or dot names the holder; with only
+// slashes the whole text is one name. Target paths (GetProperty here) skip colons before
+// a part but not an empty last part, step up with "..", and know no `this`.
+TEST_F(ClipsTest, VariableAndTargetPathsFollowThePlayersSplitting) {
+  Actions a;
+  CreateClip(a, "a", 1);
+  a.PushNumber(1).PushString("b");
+  CallOn(a, "a", 2, "createEmptyMovieClip");
+  a.PushString("a/x").PushNumber(1).SetVariable();  // a variable named "a/x" of the root
+  a.PushString("a:y").PushNumber(2).SetVariable();  // a.y
+  for (const char* path : {"a/x", "a:x", "a::y", "a:", "a/..:a", "this.a.b"}) a.PushString(path).GetVariable().Trace();
+  TraceMember(a, "a", "y");
+  for (const char* path : {"a:", "a::", "a/../a:b", "this.a", "a.b", "::a.:b"})
+    a.PushString(path).PushNumber(13).Op(0x22).Trace();  // getProperty(path, _name)
+  a.Stop();
+  Run(Movie({a}, 8), 1);
+  EXPECT_EQ(traces, (std::vector<std::string>{"1", "undefined", "2", "undefined", "_level0.a", "_level0.a.b", "2",
+                                              "a", "undefined", "b", "undefined", "b", "b"}));
+}
+
+// SWF 4 code splits variable paths at colons only and walks target paths by slashes: a
+// level may open the path (anything after its digits ignored), _root and colons inside
+// a part name nothing.
+TEST_F(ClipsTest, Swf4PathsKnowSlashesLevelsAndColonsOnly) {
+  Bytes sprite = testing::ShowFrame();
+  testing::PutBytes(sprite, testing::End());
+  Bytes tags = testing::DefineSprite(1, 1, sprite);
+  testing::Place place;
+  place.character = 1;
+  place.name = "a";
+  testing::PutBytes(tags, testing::PlaceObject2(place));
+  Actions a;
+  a.PushString("a:v").PushString("set").SetVariable();
+  for (const char* path : {"a:v", "a.v", "/a:v"}) a.PushString(path).GetVariable().Trace();
+  for (const char* path : {"_flash0/a", "_level0:x/a", "a/../a", "a:", "_root/a", "//a"})
+    a.PushString(path).PushNumber(13).Op(0x22).Trace();
+  a.Stop();
+  testing::PutBytes(tags, a.Tag());
+  testing::PutBytes(tags, testing::ShowFrame());
+  testing::PutBytes(tags, testing::End());
+  Run(testing::MakeMovie(tags, 100, 100, 1, 4, 30), 1);
+  EXPECT_EQ(traces, (std::vector<std::string>{"set", "undefined", "set", "a", "a", "a", "undefined", "undefined",
+                                              "undefined"}));
+}
+
+// A flag of startDrag counts only when its number is 1 as an integer: with "7" for the
+// constraint no rectangle is taken from the stack.
+TEST_F(ClipsTest, StartDragFlagsAreSetOnlyByOne) {
+  Actions a;
+  CreateClip(a, "c", 1);
+  a.PushString("rest");
+  for (double v : {1.0, 2.0, 3.0, 4.0}) a.PushNumber(v);
+  a.PushString("7").PushString("1").PushString("c").Op(0x27).Op(0x28);  // startDrag("c", "1", "7"), stopDrag
+  a.Trace();  // the rectangle is still there
+  a.PushNumber(5).PushString("1").PushString("2").PushString("c").Op(0x27).Op(0x28);  // constrained: takes 5, 3, 2, 1
+  a.Trace();
+  a.Stop();
+  Run(Movie({a}, 8), 1);
+  EXPECT_EQ(traces, (std::vector<std::string>{"4", "rest"}));
+}
+
+// Clips compare by their paths: a clip and another that took its name at another depth
+// are equal, clips of different names are not.
+TEST_F(ClipsTest, ClipsAtTheSamePathAreEqual) {
+  Actions a;
+  a.PushString("first").PushNumber(1).PushString("x").PushNumber(2).PushString("_root").GetVariable();
+  a.PushString("createEmptyMovieClip").Op(0x52).SetVariable();
+  a.PushString("second").PushNumber(2).PushString("x").PushNumber(2).PushString("_root").GetVariable();
+  a.PushString("createEmptyMovieClip").Op(0x52).SetVariable();
+  a.PushString("other").PushNumber(3).PushString("y").PushNumber(2).PushString("_root").GetVariable();
+  a.PushString("createEmptyMovieClip").Op(0x52).SetVariable();
+  a.PushString("first").GetVariable().PushString("second").GetVariable().Op(0x66).Trace();
+  a.PushString("first").GetVariable().PushString("second").GetVariable().Op(0x49).Trace();
+  a.PushString("first").GetVariable().PushString("other").GetVariable().Op(0x66).Trace();
+  a.Stop();
+  Run(Movie({a}, 8), 1);
+  EXPECT_EQ(traces, (std::vector<std::string>{"true", "true", "false"}));
+}
+
+// Timers run for the time up to the next frame: an interval shorter than a frame fires
+// as often as it fell due. A 7 ms interval made in the first 33.3 ms frame is due four
+// times before the second frame, then five times in each frame (loading runs a frame).
+TEST_F(ClipsTest, TimersCatchUpOnTheTimeOfAFrame) {
+  Actions a;
+  a.PushString("n").PushNumber(0).SetVariable();
+  a.PushString("_root").GetVariable().PushString("tick");
+  Bytes header;
+  testing::PutString(header, "");
+  testing::PutU16(header, 0);
+  Actions body;
+  body.PushString("n").PushString("n").GetVariable().Op(0x50).SetVariable();
+  body.PushString("tick ").PushString("n").GetVariable().Op(0x47).Trace();
+  testing::PutU16(header, static_cast<std::uint16_t>(body.Data().size()));
+  a.OpWith(0x9B, header).Raw(body.Data()).Op(0x4F);
+  a.PushNumber(7).PushString("_root").GetVariable().PushString("tick").Op(0x4E);
+  a.PushNumber(2).PushString("setInterval").Op(0x3D).Op(0x17);
+  a.Stop();
+  Run(Movie({a}, 8), 1);
+  ASSERT_EQ(traces.size(), 9u);
+  EXPECT_EQ(traces.back(), "tick 9");
+  control.Tick();
+  EXPECT_EQ(traces.size(), 14u);
+}
+
 // _rotation keeps angles within -180..180 (180 itself stays), whatever a script sets.
 TEST_F(ClipsTest, RotationWrapsIntoAHalfTurnEitherWay) {
   Actions a;

@@ -52,12 +52,12 @@ void CallMethod(Actions& a, const std::string& object, const std::string& method
   a.PushNumber(static_cast<double>(args.size())).PushString(object).GetVariable().PushString(method).Op(0x52).Op(0x17);
 }
 
-Bytes Movie(const Actions& frame1, int frames = 1) {
+Bytes Movie(const Actions& frame1, int frames = 1, int version = 8) {
   Bytes tags = frame1.Tag();
   testing::PutBytes(tags, testing::ShowFrame());
   for (int i = 1; i < frames; ++i) testing::PutBytes(tags, testing::ShowFrame());
   testing::PutBytes(tags, testing::End());
-  return testing::MakeMovie(tags, 100, 100, frames, 8, 30);
+  return testing::MakeMovie(tags, 100, 100, frames, version, 30);
 }
 
 // A movie whose MovieClipLoader loads url into a new clip "holder" and traces each event.
@@ -187,6 +187,50 @@ TEST_F(LoadingTest, RegisteredClassesBelongToTheirSideOfSwf7) {
   Ticks(3);
   // C traces the clip it constructs.
   EXPECT_EQ(traces, (std::vector<std::string>{"/b", "child", "_level1/d"}));
+}
+
+// A call made by SWF 5 code is no closure, whatever movie made the function: a SWF 6
+// function then acts on the caller's clip by SWF 5 rules and sees nothing of the
+// timeline it was defined on.
+TEST_F(LoadingTest, ASwf5CallerMakesAnyFunctionActOnItsOwnClip) {
+  Actions child;
+  child.PushString("foo").PushString("child").SetVariable();
+  DefineMethod(child, "_level0", "g", {},
+               Actions().PushString("_target").GetVariable().Trace().PushString("foo").GetVariable().Trace());
+  child.Stop();
+  Write("child.swf", Movie(child, 1, 6));
+  // Frame 1 loads the child into level 1, frame 3 calls g().
+  Bytes tags = Actions().GetUrl("child.swf", "_level1").Tag();
+  testing::PutBytes(tags, testing::ShowFrame());
+  testing::PutBytes(tags, testing::ShowFrame());
+  testing::PutBytes(tags, Actions().PushNumber(0).PushString("g").Op(0x3D).Op(0x17).Stop().Tag());
+  testing::PutBytes(tags, testing::ShowFrame());
+  testing::PutBytes(tags, testing::End());
+  ASSERT_TRUE(control.LoadMovie(0, Write("main.swf", testing::MakeMovie(tags, 100, 100, 3, 5, 30))));
+  Ticks(4);
+  EXPECT_EQ(traces, (std::vector<std::string>{"/", "undefined"}));
+}
+
+// The stage keeps ticking at the first movie's rate when another movie replaces it in
+// level 0, and the clock timers run by counts those ticks: a 500 ms timeout of a 1 fps
+// movie is not due after a few 30 fps frames.
+TEST_F(LoadingTest, AReplacedLevelZeroKeepsTheClockOfTheFirstMovie) {
+  Actions slow;
+  DefineMethod(slow, "_root", "late", {}, Actions().TraceString("late"));
+  slow.PushNumber(500).PushString("_root").GetVariable().PushString("late").Op(0x4E);
+  slow.PushNumber(2).PushString("setTimeout").Op(0x3D).Op(0x17);
+  slow.TraceString("slow").Stop();
+  Bytes tags = slow.Tag();
+  testing::PutBytes(tags, testing::ShowFrame());
+  testing::PutBytes(tags, testing::End());
+  Write("slow.swf", testing::MakeMovie(tags, 100, 100, 1, 8, 1));
+  Actions main;
+  main.GetUrl("slow.swf", "_level0");
+  ASSERT_TRUE(control.LoadMovie(0, Write("main.swf", Movie(main))));
+  Ticks(8);
+  EXPECT_EQ(traces, (std::vector<std::string>{"slow"}));
+  Ticks(15);
+  EXPECT_EQ(traces, (std::vector<std::string>{"slow", "late"}));
 }
 
 TEST_F(LoadingTest, MissingFilesAndDataThatIsNoMovie) {
