@@ -5,7 +5,9 @@
 
 #include <filesystem>
 #include <fstream>
+#include <cmath>
 #include <initializer_list>
+#include <optional>
 #include <unistd.h>
 
 #include "../movie_test_support.h"
@@ -13,6 +15,7 @@
 #include "flash/avm1/interpreter.h"
 #include "flash/avm1/movie_host.h"
 #include "flash/control/socket_script.h"
+#include "flash/display/stage_points.h"
 #include "script_fixture.h"
 
 namespace vantrel::flash::avm1::testing {
@@ -177,6 +180,50 @@ TEST(MovieClipPointsTest, PointsWithCoordinatesThatAreNotBothNumbersStayAsTheyAr
   EXPECT_EQ(mapped("globalToLocal", Value::Number(10), Value::Null()), "10 null");
   EXPECT_EQ(mapped("localToGlobal", Value::Number(10), Value::Bool(true)), "10 true");
   EXPECT_EQ(mapped("localToGlobal", m.Str("1"), Value::Number(2)), "1 2");
+  // A coordinate the point only inherits does not count.
+  Object* proto = m.NewObject();
+  m.Set(proto, "y", Value::Number(2));
+  Object* point = m.NewObject();
+  point->proto = proto;
+  m.Set(point, "x", Value::Number(1));
+  c.Call(Value::Obj(root), "localToGlobal", {Value::Obj(point)});
+  EXPECT_EQ(c.Say(m.Get(point, "x")), "1");
+  // A squashed clip cannot take a point back from the stage.
+  m.Set(root, "_xscale", Value::Number(0));
+  EXPECT_EQ(mapped("globalToLocal", Value::Number(5), Value::Number(6)), "5 6");
+}
+
+TEST(MovieClipPointsTest, MappedPointsLandOnWholeTwipsAndTranslationsAreRoundedAlongTheChain) {
+  std::unique_ptr<RunningMovie> run = StartMovie(::vantrel::testing::ShowFrame(), 1, 8);
+  MachineInterface& m = avm1::HostOf(*run->player).Machine();
+  Calls c{m};
+  Object* root = avm1::ScriptObjectOf(&run->player->Root());
+  ASSERT_TRUE(root);
+  m.Set(root, "_rotation", Value::Number(5));
+  Object* point = m.NewObject();
+  m.Set(point, "x", Value::Number(10));
+  m.Set(point, "y", Value::Number(10));
+  c.Call(Value::Obj(root), "localToGlobal", {Value::Obj(point)});
+  // (10, 10) turned by 5 degrees is (9.09, 10.83) exactly.
+  EXPECT_EQ(c.Say(m.Get(point, "x")), "9.1");
+  EXPECT_EQ(c.Say(m.Get(point, "y")), "10.85");
+
+  // A quarter-size parent at (200, 200) turned by 25 degrees holds a child at (200, 200):
+  // the child's translation is rounded to whole twips where the two matrices are joined.
+  Matrix parent;
+  parent.a = parent.d = 0.2265777587890625;
+  parent.b = 0.10565185546875;
+  parent.c = -parent.b;
+  parent.tx = parent.ty = 4000;
+  Matrix child;
+  child.tx = child.ty = 4000;
+  const Matrix joined = JoinInTwips(parent, child);
+  EXPECT_EQ(joined.tx, 4484);  // 4483.70 unrounded
+  EXPECT_EQ(joined.ty, 5329);  // 5328.92
+  const std::optional<Matrix> back = InvertInTwips(joined);
+  ASSERT_TRUE(back);
+  EXPECT_EQ(back->tx, std::round(back->tx));
+  EXPECT_FALSE(InvertInTwips(Matrix{0, 0, 0, 1, 5, 5}));
 }
 
 // ---- FileReference ----
