@@ -358,7 +358,13 @@ class MovieRuntime {
     gc::Cell* keepAlive = nullptr;
   };
   void RunLaterQueue();
-  void UpdateHover();
+  // Finds what the pointer is over and tells the buttons that it came or went. From a
+  // frame (or a move that did not move), only a change in what is under the pointer
+  // counts: a rollover that keyboard focus gave stays.
+  void UpdateHover(bool onlyChanges = false);
+  // After each frame: clips that appeared, hid, were disabled or moved under a still
+  // pointer hear of it.
+  void RecheckPointer();
   void ButtonEvent(DisplayObject* target, std::uint16_t condition, std::uint32_t clipEvent, const char* method);
   void ClipMouseEvents(std::uint32_t clipEvent);
   void KeyEvents(bool down, int keyCode, int ascii);
@@ -424,6 +430,12 @@ class MovieRuntime {
   int lastKeyCode_ = 0, lastAscii_ = 0;
   DisplayObject* hovered_ = nullptr;
   DisplayObject* pressed_ = nullptr;
+  bool pointerSeen_ = false;          // the pointer has come onto the movie
+  DisplayObject* lastPick_ = nullptr;  // what the pointer was last found over
+  // The button under the pointer was removed: the one found there next takes its state
+  // over (a button a timeline places again and again keeps the press).
+  enum class LostButton { None, Over, OverDown, OutDown };
+  LostButton lostButton_ = LostButton::None;
   DisplayObject* drag_ = nullptr;
   DisplayObject* dropTarget_ = nullptr;
   DisplayObject* focus_ = nullptr;
