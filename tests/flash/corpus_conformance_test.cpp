@@ -320,6 +320,9 @@ TEST(FlashCorpus, TraceOutputOfActionScript12Movies) {
     }
     if (control.GetMovie()->actionScript3) continue;
     if (test.toml.knownFailure) knownFailures.insert(test.name);
+    // The recorded pointer positions are pixels of the viewport the test names.
+    if (test.toml.viewportWidth > 0 && test.toml.viewportHeight > 0)
+      control.SetSize(test.toml.viewportWidth, test.toml.viewportHeight);
     RunRecorded(control, test.toml.frames, hasInput ? &input : nullptr);
     if (OutputsMatch(Normalised(output), expected, test.toml.approximations))
       passes.push_back(test.name);

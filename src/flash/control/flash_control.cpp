@@ -1,6 +1,7 @@
 #include "flash/control/flash_control.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cctype>
 #include <cstdio>
 
@@ -338,6 +339,12 @@ void FlashControl::Paint(QPainter& painter, QSize viewport) const {
 }
 
 QPointF FlashControl::ToStage(double x, double y) const {
+  // ActionScript 1/2 movies see the pointer on whole pixels of the view (a stage shown at
+  // twice its size has it on half pixels of its own); ActionScript 3 ones as it is.
+  if (!movie_->actionScript3) {
+    x = std::nearbyint(x);
+    y = std::nearbyint(y);
+  }
   const QTransform toView = StageTransform(movie_->header.frameSize, size_, static_cast<flash::ScaleMode>(scaleMode_),
                                            alignMode_);
   bool invertible = false;

@@ -31,11 +31,6 @@ constexpr std::uint16_t kIdleToOverUp = 0x01, kOverUpToIdle = 0x02, kOverUpToOve
 constexpr const char* kButtonHandlers[] = {"onPress",   "onRelease", "onReleaseOutside", "onRollOver",
                                            "onRollOut", "onDragOver", "onDragOut"};
 
-// The player sees the pointer on whole pixels of the stage.
-QPointF WholePixels(QPointF stage) {
-  return QPointF(std::nearbyint(stage.x() / 20) * 20, std::nearbyint(stage.y() / 20) * 20);
-}
-
 QTransform ToQt(const Matrix& m) { return QTransform(m.a, m.b, m.c, m.d, m.tx, m.ty); }
 
 MovieClip* AsContainer(DisplayObject* object) {
@@ -328,12 +323,10 @@ void DragSelect(TextField* field, bool buttonDown, QPointF stage) {
 
 void MovieRuntime::MouseMove(QPointF stage) {
   ResetBudgets();
-  // ActionScript 3 movies see the pointer as it is.
-  const QPointF seen = host_->TakesInput() ? stage : WholePixels(stage);
   // A move that does not move changes only what a frame would.
-  const bool moved = !pointerSeen_ || seen != mouse_;
+  const bool moved = !pointerSeen_ || stage != mouse_;
   pointerSeen_ = true;
-  mouse_ = seen;
+  mouse_ = stage;
   if (highlight_ != Highlight::Inactive && focus_) highlight_ = Highlight::Inactive;
   UpdateDrag();
   if (focus_ && focus_->Kind() == DisplayKind::EditText) DragSelect(static_cast<TextField*>(focus_), mouseDown_, stage);
@@ -373,7 +366,6 @@ void MovieRuntime::MouseButton(bool down, int button, QPointF stage) {
     RunQueue();
     return;
   }
-  stage = WholePixels(stage);
   pointerSeen_ = true;
   if (stage != mouse_) {
     mouse_ = stage;

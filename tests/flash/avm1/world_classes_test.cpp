@@ -226,6 +226,114 @@ TEST(MovieClipPointsTest, MappedPointsLandOnWholeTwipsAndTranslationsAreRoundedA
   EXPECT_FALSE(InvertInTwips(Matrix{0, 0, 0, 1, 5, 5}));
 }
 
+// A sprite id holding what `inner` names at depth 1, under the name given.
+::vantrel::testing::Bytes Holding(std::uint16_t id, std::uint16_t inner, const std::string& name, int clipDepth = -1,
+                                  std::uint16_t depth = 1) {
+  ::vantrel::testing::Place place;
+  place.character = inner;
+  place.name = name;
+  place.clipDepth = clipDepth;
+  place.depth = depth;
+  ::vantrel::testing::Bytes frame = ::vantrel::testing::PlaceObject2(place);
+  ::vantrel::testing::PutBytes(frame, ::vantrel::testing::ShowFrame());
+  ::vantrel::testing::PutBytes(frame, ::vantrel::testing::End());
+  return ::vantrel::testing::DefineSprite(id, 1, frame);
+}
+
+// The clip at a dotted path from _root.
+Value ClipAt(RunningMovie& run, MachineInterface& m, std::string_view path) {
+  Value at = Value::Obj(ScriptObjectOf(&run.player->Root()));
+  while (!path.empty()) {
+    const std::size_t dot = path.find('.');
+    at = m.GetMember(at, path.substr(0, dot));
+    path = dot == std::string_view::npos ? std::string_view() : path.substr(dot + 1);
+  }
+  return at;
+}
+
+struct NestedClips : ::testing::Test {
+  // outer > mid > inner > a 20 px square at the origin.
+  std::unique_ptr<RunningMovie> run = [] {
+    using namespace ::vantrel::testing;
+    Bytes tags = DefineRectangle(1, 0, 0, 400, 400, 255, 0, 0);
+    PutBytes(tags, Holding(2, 1, "square"));
+    PutBytes(tags, Holding(3, 2, "inner"));
+    PutBytes(tags, Holding(4, 3, "mid"));
+    return StartMovie(WithOneFramePlacing(tags, 4, "outer"), 1, 8);
+  }();
+  MachineInterface& m = avm1::HostOf(*run->player).Machine();
+  Calls c{m};
+  Value Clip(const char* path) { return ClipAt(*run, m, path); }
+  std::string Bounds(const char* clip, Value space) {
+    const Value box = c.Call(Clip(clip), "getBounds", {space});
+    if (!box.AsObject()) return c.Say(box);
+    std::string out;
+    for (const char* edge : {"xMin", "yMin", "xMax", "yMax"}) out += (out.empty() ? "" : " ") + c.Say(m.Get(box.AsObject(), edge));
+    return out;
+  }
+  bool HitsShape(const char* clip, double x, double y) {
+    return m.ToBoolean(c.Call(Clip(clip), "hitTest", {Value::Number(x), Value::Number(y), Value::Bool(true)}));
+  }
+};
+
+TEST_F(NestedClips, ABoxIsMeasuredThroughEveryMatrixBelowTheClipAndOnlyThenCarriedOut) {
+  m.Set(Clip("outer.mid").AsObject(), "_rotation", Value::Number(45));
+  m.Set(Clip("outer.mid.inner").AsObject(), "_rotation", Value::Number(-45));
+  // The two turns cancel below outer: its own box is the square's.
+  EXPECT_EQ(Bounds("outer", Clip("outer")), "0 0 20 20");
+  // mid's own box is the square turned back by 45 degrees; carried into outer's space
+  // it is the box around that box, wider than the square.
+  EXPECT_EQ(Bounds("outer.mid", Clip("outer")), "-10 -10 30 30");
+  // A space named by anything but a clip is a path from the clip.
+  EXPECT_EQ(Bounds("outer", m.Str("mid")), Bounds("outer", Clip("outer.mid")));
+  EXPECT_EQ(Bounds("outer", m.Str("nothing")), "undefined");
+}
+
+TEST_F(NestedClips, TheShapeFlagHitsAHiddenClipButNotItsHiddenChildrenNorWhatAMaskHides) {
+  EXPECT_TRUE(HitsShape("outer", 10, 10));
+  m.Set(Clip("outer").AsObject(), "_visible", Value::Bool(false));
+  EXPECT_TRUE(HitsShape("outer", 10, 10));
+  m.Set(Clip("outer.mid.inner").AsObject(), "_visible", Value::Bool(false));
+  EXPECT_FALSE(HitsShape("outer", 10, 10));
+  m.Set(Clip("outer.mid.inner").AsObject(), "_visible", Value::Bool(true));
+  // A mask set by script on the clip asked about limits it to where the mask is.
+  Object* mask = c.Call(Value::Obj(ScriptObjectOf(&run->player->Root())), "createEmptyMovieClip",
+                        {m.Str("mask"), Value::Number(5)}).AsObject();
+  ASSERT_NE(mask, nullptr);
+  c.Call(Value::Obj(mask), "beginFill", {Value::Number(0)});
+  for (auto [x, y] : {std::pair{0, 0}, {5, 0}, {5, 20}, {0, 20}}) c.Call(Value::Obj(mask), "lineTo", {Value::Number(x), Value::Number(y)});
+  c.Call(Clip("outer"), "setMask", {Value::Obj(mask)});
+  EXPECT_TRUE(HitsShape("outer", 2, 10));
+  EXPECT_FALSE(HitsShape("outer", 10, 10));
+}
+
+TEST(MaskLayerHitTest, ChildrenUnderAMaskLayerAreHitOnlyInsideIt) {
+  using namespace ::vantrel::testing;
+  // A clip holding a 20 px square under a 5 px wide mask layer.
+  Bytes tags = DefineRectangle(1, 0, 0, 400, 400, 255, 0, 0);
+  PutBytes(tags, DefineRectangle(2, 0, 0, 100, 400, 0, 0, 0));
+  Place mask;
+  mask.character = 2;
+  mask.depth = 1;
+  mask.clipDepth = 2;
+  Place square;
+  square.character = 1;
+  square.depth = 2;
+  Bytes frame = PlaceObject2(mask);
+  PutBytes(frame, PlaceObject2(square));
+  PutBytes(frame, ShowFrame());
+  PutBytes(frame, End());
+  PutBytes(tags, DefineSprite(3, 1, frame));
+  std::unique_ptr<RunningMovie> run = StartMovie(WithOneFramePlacing(tags, 3, "clip"), 1, 8);
+  MachineInterface& m = avm1::HostOf(*run->player).Machine();
+  Calls c{m};
+  const auto hits = [&](double x) {
+    return m.ToBoolean(c.Call(ClipAt(*run, m, "clip"), "hitTest", {Value::Number(x), Value::Number(10), Value::Bool(true)}));
+  };
+  EXPECT_TRUE(hits(2));
+  EXPECT_FALSE(hits(10));
+}
+
 // ---- FileReference ----
 
 struct FileReferenceTest : ::testing::Test {

@@ -177,6 +177,14 @@ TEST(MovieInput, AButtonATimelinePlacesAgainUnderTheHeldPointerKeepsThePress) {
   EXPECT_EQ(traces, (std::vector<std::string>{"over", "press", "drag out", "drag over", "release", "out"}));
 }
 
+TEST(MovieInput, ThePointerIsOnWholePixelsOfTheViewNotOfTheStage) {
+  std::vector<std::string> traces;
+  auto control = LoadControl(testing::WithOneFramePlacing(TracingButton(3), 3, "button"), traces);
+  control->SetSize(200, 200);  // the stage shown at twice its size
+  control->MouseMove(61.4, 80.6);
+  EXPECT_EQ(control->Engine()->MousePosition(), QPointF(610, 810));  // 30.5, 40.5 px of the stage
+}
+
 TEST(MovieInput, AButtonThatShowsItselfStopsAtTheNestingLimit) {
   Bytes tags = testing::DefineRectangle(1, 400, 400, 800, 800, 255, 0, 0);
   PutBytes(tags, DefineButton2(3, {ButtonRecord(0x0F, 1, 1), ButtonRecord(0x0F, 3, 2)},
