@@ -160,11 +160,14 @@ TEST(StageTest, AlignKeepsKnownLettersInThePlayersOrderAndUnknownScaleModesReset
   EXPECT_EQ(mode(Value::Bool(true)), "showAll");
 }
 
-TEST(MovieClipPointsTest, PointsWithCoordinatesThatAreNotBothNumbersStayAsTheyAre) {
+struct MovieClipPointsTest : ::testing::Test {
   std::unique_ptr<RunningMovie> run = StartMovie(::vantrel::testing::ShowFrame(), 1, 8);
   MachineInterface& m = avm1::HostOf(*run->player).Machine();
   Calls c{m};
   Object* root = avm1::ScriptObjectOf(&run->player->Root());
+};
+
+TEST_F(MovieClipPointsTest, PointsWithCoordinatesThatAreNotBothNumbersStayAsTheyAre) {
   ASSERT_TRUE(root);
   m.Set(root, "_x", Value::Number(10));
   const auto mapped = [&](const char* method, Value x, Value y) {
@@ -193,11 +196,7 @@ TEST(MovieClipPointsTest, PointsWithCoordinatesThatAreNotBothNumbersStayAsTheyAr
   EXPECT_EQ(mapped("globalToLocal", Value::Number(5), Value::Number(6)), "5 6");
 }
 
-TEST(MovieClipPointsTest, MappedPointsLandOnWholeTwipsAndTranslationsAreRoundedAlongTheChain) {
-  std::unique_ptr<RunningMovie> run = StartMovie(::vantrel::testing::ShowFrame(), 1, 8);
-  MachineInterface& m = avm1::HostOf(*run->player).Machine();
-  Calls c{m};
-  Object* root = avm1::ScriptObjectOf(&run->player->Root());
+TEST_F(MovieClipPointsTest, MappedPointsLandOnWholeTwipsAndTranslationsAreRoundedAlongTheChain) {
   ASSERT_TRUE(root);
   m.Set(root, "_rotation", Value::Number(5));
   Object* point = m.NewObject();
