@@ -165,12 +165,16 @@ bool LoadCase(const CorpusCase& test, FlashControl& control, std::string& why) {
   // reads it or draws into a bitmap sees the recorded one.
   if (test.toml.quality == "low") control.SetQuality2("Low");
   if (test.toml.quality == "medium") control.SetQuality2("Medium");
+  // A test that names a viewport was recorded in it: the first frame's scripts see its
+  // size, and the recorded pointer positions are its pixels.
+  const bool viewport = test.toml.viewportWidth > 0 && test.toml.viewportHeight > 0;
+  if (viewport) control.SetSize(test.toml.viewportWidth, test.toml.viewportHeight);
   if (!control.LoadMovie(0, (test.folder / "test.swf").string())) {
     why = "does not load: " + control.LastError();
     return false;
   }
   const Movie* movie = control.GetMovie();
-  control.SetSize(movie->Width(), movie->Height());
+  if (!viewport) control.SetSize(movie->Width(), movie->Height());
   return true;
 }
 
@@ -320,9 +324,6 @@ TEST(FlashCorpus, TraceOutputOfActionScript12Movies) {
     }
     if (control.GetMovie()->actionScript3) continue;
     if (test.toml.knownFailure) knownFailures.insert(test.name);
-    // The recorded pointer positions are pixels of the viewport the test names.
-    if (test.toml.viewportWidth > 0 && test.toml.viewportHeight > 0)
-      control.SetSize(test.toml.viewportWidth, test.toml.viewportHeight);
     RunRecorded(control, test.toml.frames, hasInput ? &input : nullptr);
     if (OutputsMatch(Normalised(output), expected, test.toml.approximations))
       passes.push_back(test.name);

@@ -16,6 +16,7 @@
 
 #include <QPointF>
 #include <QRectF>
+#include <QSizeF>
 #include <QTransform>
 
 #include "core/text.h"
@@ -280,6 +281,10 @@ class MovieRuntime {
   int LastKeyCode() const { return lastKeyCode_; }
   int LastAscii() const { return lastAscii_; }
   bool OverButton() const { return hovered_ != nullptr; }
+  // The view the stage shows in, as the window gives it: its size in pixels (empty before
+  // the window says) and the stage's place in it (stage twips to view pixels).
+  QSizeF viewSize;
+  QTransform stageToView;
   bool mouseVisible = true;
   // startDrag/stopDrag.
   void StartDrag(DisplayObject* object, bool lockCenter, const double* rect);

@@ -160,6 +160,31 @@ TEST(StageTest, AlignKeepsKnownLettersInThePlayersOrderAndUnknownScaleModesReset
   EXPECT_EQ(mode(Value::Bool(true)), "showAll");
 }
 
+TEST(StageSizeTest, UnderNoScaleTheStageIsTheViewAndListenersHearWhenThatResizesIt) {
+  std::unique_ptr<RunningMovie> run = StartMovie(::vantrel::testing::ShowFrame(), 1, 8);  // 100 x 100
+  run->player->viewSize = QSizeF(300, 200);
+  MachineInterface& m = avm1::HostOf(*run->player).Machine();
+  Calls c{m};
+  const Value stage = c.Path("Stage");
+  // Each onResize pops one element off the listener.
+  Object* listener = c.New("Array", {Value::Number(1), Value::Number(2), Value::Number(3)});
+  ASSERT_NE(listener, nullptr);
+  m.Set(listener, "onResize", c.Path("Array.prototype.pop"));
+  c.Call(stage, "addListener", {Value::Obj(listener)});
+  const auto size = [&] { return c.Say(m.GetMember(stage, "width")) + " " + c.Say(m.GetMember(stage, "height")); };
+  const auto heard = [&] { return 3 - m.ToNumber(m.Get(listener, "length")); };
+  EXPECT_EQ(size(), "100 100");
+  m.Set(stage.AsObject(), "scaleMode", m.Str("noScale"));
+  EXPECT_EQ(size(), "300 200");
+  EXPECT_EQ(heard(), 1);
+  m.Set(stage.AsObject(), "scaleMode", m.Str("noScale"));
+  m.Set(stage.AsObject(), "scaleMode", m.Str("showAll"));
+  EXPECT_EQ(size(), "100 100");
+  EXPECT_EQ(heard(), 2);
+  m.Set(stage.AsObject(), "scaleMode", m.Str("exactFit"));
+  EXPECT_EQ(heard(), 2);  // the stage stays the movie's size
+}
+
 struct MovieClipPointsTest : ::testing::Test {
   std::unique_ptr<RunningMovie> run = StartMovie(::vantrel::testing::ShowFrame(), 1, 8);
   MachineInterface& m = avm1::HostOf(*run->player).Machine();

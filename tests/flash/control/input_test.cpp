@@ -185,6 +185,36 @@ TEST(MovieInput, ThePointerIsOnWholePixelsOfTheViewNotOfTheStage) {
   EXPECT_EQ(control->Engine()->MousePosition(), QPointF(610, 810));  // 30.5, 40.5 px of the stage
 }
 
+TEST(MovieInput, AClipSeesThePointerThroughItsPlaceInTheViewOnWholeViewPixels) {
+  // A clip at 12.5 px on a stage shown at twice its size: on the view it is at 25 px.
+  Bytes tags = testing::DefineRectangle(1, 0, 0, 400, 400, 255, 0, 0);
+  PutBytes(tags, testing::DefineSprite(2, 1, [] {
+             Place square;
+             square.character = 1;
+             Bytes frame = PlaceObject2(square);
+             PutBytes(frame, testing::ShowFrame());
+             PutBytes(frame, testing::End());
+             return frame;
+           }()));
+  Place clip;
+  clip.character = 2;
+  clip.name = "clip";
+  clip.hasMatrix = true;
+  clip.x = 250;
+  clip.y = 250;
+  PutBytes(tags, PlaceObject2(clip));
+  PutBytes(tags, testing::ShowFrame());
+  PutBytes(tags, testing::End());
+  std::vector<std::string> traces;
+  auto control = LoadControl(tags, traces);
+  control->SetSize(200, 200);
+  control->MouseMove(61, 61);
+  avm1::MachineInterface& m = avm1::HostOf(*control->Engine()).Machine();
+  avm1::Object* object = avm1::ScriptObjectOf(control->Engine()->Root().ChildByName("clip", false));
+  ASSERT_NE(object, nullptr);
+  EXPECT_EQ(m.ToString(m.Get(object, "_xmouse")), "18");  // (61 - 25) / 2
+}
+
 TEST(MovieInput, AButtonThatShowsItselfStopsAtTheNestingLimit) {
   Bytes tags = testing::DefineRectangle(1, 400, 400, 800, 800, 255, 0, 0);
   PutBytes(tags, DefineButton2(3, {ButtonRecord(0x0F, 1, 1), ButtonRecord(0x0F, 3, 2)},
