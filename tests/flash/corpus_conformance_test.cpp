@@ -165,12 +165,16 @@ bool LoadCase(const CorpusCase& test, FlashControl& control, std::string& why) {
   // reads it or draws into a bitmap sees the recorded one.
   if (test.toml.quality == "low") control.SetQuality2("Low");
   if (test.toml.quality == "medium") control.SetQuality2("Medium");
+  // A test that names a viewport was recorded in it: the first frame's scripts see its
+  // size, and the recorded pointer positions are its pixels.
+  const bool viewport = test.toml.viewportWidth > 0 && test.toml.viewportHeight > 0;
+  if (viewport) control.SetSize(test.toml.viewportWidth, test.toml.viewportHeight);
   if (!control.LoadMovie(0, (test.folder / "test.swf").string())) {
     why = "does not load: " + control.LastError();
     return false;
   }
   const Movie* movie = control.GetMovie();
-  control.SetSize(movie->Width(), movie->Height());
+  if (!viewport) control.SetSize(movie->Width(), movie->Height());
   return true;
 }
 

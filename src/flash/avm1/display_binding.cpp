@@ -234,17 +234,19 @@ bool GetDisplayProperty(Interpreter& machine, DisplayObject& object, int index, 
     case 20:
     case 21: {
       // The player maps the pointer from screen pixels back through the object's matrix
-      // to the screen, kept as the player keeps matrices: the way there ends on a whole
-      // pixel, the way back on a whole twip. An object scaled to nothing has no way back:
-      // the pointer's pixels are then taken as twips.
-      const QTransform toStage = ObjectToStage(object);
-      const QTransform toScreen(toStage.m11() / 20.0, toStage.m12() / 20.0, toStage.m21() / 20.0,
-                                toStage.m22() / 20.0, std::round(toStage.dx() / 20.0), std::round(toStage.dy() / 20.0));
+      // to the screen (the view the stage shows in), kept as the player keeps matrices:
+      // the way there ends on a whole pixel, the way back on a whole twip. An object
+      // scaled to nothing has no way back: the pointer's pixels are then taken as twips.
+      const QTransform stageToView =
+          player.viewSize.isEmpty() ? QTransform::fromScale(1 / 20.0, 1 / 20.0) : player.stageToView;
+      const QTransform toView = ObjectToStage(object) * stageToView;
+      const QTransform toScreen(toView.m11(), toView.m12(), toView.m21(), toView.m22(), std::nearbyint(toView.dx()),
+                                std::nearbyint(toView.dy()));
       bool invertible = false;
       QTransform back = toScreen.inverted(&invertible);
       if (invertible)
         back = QTransform(back.m11(), back.m12(), back.m21(), back.m22(), std::round(back.dx()), std::round(back.dy()));
-      const QPointF local = back.map(player.MousePosition() / 20.0);
+      const QPointF local = back.map(stageToView.map(player.MousePosition()));
       out = Value::Number(std::round(index == 20 ? local.x() : local.y()) / 20.0);
       return true;
     }

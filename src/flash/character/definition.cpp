@@ -12,8 +12,8 @@
 namespace vantrel::flash {
 namespace {
 
-// CSMTextSettings amends a text field defined before it (static texts keep their
-// drawing; nothing of theirs is read back by scripts).
+// CSMTextSettings amends a text field defined before it; of a static text only the
+// rendering kind counts (it decides how the text is hit).
 void ApplyTextSettings(std::span<const std::uint8_t> body, DefinitionContext& context, std::string* error) {
   SwfStream in(body);
   const std::uint16_t id = in.U16();
@@ -25,6 +25,10 @@ void ApplyTextSettings(std::span<const std::uint8_t> body, DefinitionContext& co
     return;
   }
   auto character = context.dictionary ? context.dictionary->Find(id) : nullptr;
+  if (character && character->Kind() == CharacterKind::Text) {
+    static_cast<StaticText&>(*character).advancedRendering = (flags >> 6) == 1;
+    return;
+  }
   if (!character || character->Kind() != CharacterKind::EditText) return;
   auto& field = static_cast<EditText&>(*character);
   field.antiAliasType = (flags >> 6) == 1 ? "advanced" : "normal";

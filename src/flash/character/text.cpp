@@ -139,7 +139,27 @@ void StaticText::Render(const RenderContext& context) const {
 
 QRectF StaticText::Bounds(std::uint16_t) const { return ToQRectF(bounds); }
 
-bool StaticText::HitTest(QPointF point, std::uint16_t) const { return Bounds().contains(point); }
+bool StaticText::HitTest(QPointF point, std::uint16_t) const {
+  if (!Bounds().contains(point)) return false;
+  if (advancedRendering) return true;
+  bool invertible = false;
+  const QPointF inText = ToQTransform(matrix).inverted(&invertible).map(point);
+  if (!invertible) return false;
+  for (const TextRecord& record : records) {
+    if (!record.font) continue;
+    double x = record.x;
+    for (const auto& glyph : record.glyphs) {
+      if (glyph.index < record.font->glyphs.size()) {
+        const QPainterPath& path = record.font->glyphs[glyph.index];
+        const QTransform toText = GlyphTransform(record, x);
+        const QPointF inGlyph = toText.inverted(&invertible).map(inText);
+        if (invertible && !path.isEmpty() && path.contains(inGlyph)) return true;
+      }
+      x += glyph.advance;
+    }
+  }
+  return false;
+}
 
 QPainterPath StaticText::Outline(std::uint16_t) const {
   render::BuildOnce(this, outlineBuilt_, [&] { outline_ = BuildOutline(); });

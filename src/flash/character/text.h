@@ -43,6 +43,9 @@ class StaticText : public Drawable {
   Rect bounds;
   Matrix matrix;
   std::vector<TextRecord> records;
+  // Set by the movie's CSMTextSettings: text drawn the advanced way is hit anywhere in its
+  // box, other text only on its glyphs.
+  bool advancedRendering = false;
 
  private:
   QPainterPath BuildOutline() const;

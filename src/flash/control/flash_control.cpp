@@ -1,6 +1,7 @@
 #include "flash/control/flash_control.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cctype>
 #include <cstdio>
 
@@ -18,6 +19,13 @@
 namespace vantrel::flash {
 
 namespace {
+
+// Tells the movie the view it shows in: scripts read its size, and the pointer's place
+// in a clip is found through it.
+void ShareView(MovieRuntime& player, const Movie& movie, QSize size, int scaleMode, int alignMode) {
+  player.viewSize = QSizeF(size);
+  player.stageToView = StageTransform(movie.header.frameSize, size, static_cast<ScaleMode>(scaleMode), alignMode);
+}
 
 constexpr int kMaxFramesPerAdvance = 4;
 // Frames a timeline may run at once to catch up with its stream sound.
@@ -115,6 +123,7 @@ bool FlashControl::LoadMovieData(std::span<const std::uint8_t> bytes, const std:
   movieAddress_.clear();
   player_->loop = loop_;
   player_->sounds = sounds_.get();
+  ShareView(*player_, *movie_, size_, scaleMode_, alignMode_);
   pendingMs_ = 0;
   // Parameters become root variables before the first frame's scripts run.
   std::string parameters = !query.empty() && query[0] == '?' ? query.substr(1) : query;
@@ -213,6 +222,7 @@ flash::Quality FlashControl::RenderQuality() const {
 
 void FlashControl::SetScaleMode(int mode) {
   if (mode >= 0 && mode <= 3) scaleMode_ = mode;
+  if (player_) ShareView(*player_, *movie_, size_, scaleMode_, alignMode_);
 }
 
 Rgba FlashControl::Background() const {
@@ -312,7 +322,10 @@ void FlashControl::TickPlayer() {
   silentMixer_->Render(silentScratch_.data(), frames);
 }
 
-void FlashControl::SetSize(int width, int height) { size_ = QSize(std::max(0, width), std::max(0, height)); }
+void FlashControl::SetSize(int width, int height) {
+  size_ = QSize(std::max(0, width), std::max(0, height));
+  if (player_) ShareView(*player_, *movie_, size_, scaleMode_, alignMode_);
+}
 
 void FlashControl::Paint(QPainter& painter, QSize viewport) const {
   const Rgba bg = Background();
@@ -338,6 +351,12 @@ void FlashControl::Paint(QPainter& painter, QSize viewport) const {
 }
 
 QPointF FlashControl::ToStage(double x, double y) const {
+  // ActionScript 1/2 movies see the pointer on whole pixels of the view (a stage shown at
+  // twice its size has it on half pixels of its own); ActionScript 3 ones as it is.
+  if (!movie_->actionScript3) {
+    x = std::nearbyint(x);
+    y = std::nearbyint(y);
+  }
   const QTransform toView = StageTransform(movie_->header.frameSize, size_, static_cast<flash::ScaleMode>(scaleMode_),
                                            alignMode_);
   bool invertible = false;

@@ -31,11 +31,6 @@ constexpr std::uint16_t kIdleToOverUp = 0x01, kOverUpToIdle = 0x02, kOverUpToOve
 constexpr const char* kButtonHandlers[] = {"onPress",   "onRelease", "onReleaseOutside", "onRollOver",
                                            "onRollOut", "onDragOver", "onDragOut"};
 
-// The player sees the pointer on whole pixels of the stage.
-QPointF WholePixels(QPointF stage) {
-  return QPointF(std::nearbyint(stage.x() / 20) * 20, std::nearbyint(stage.y() / 20) * 20);
-}
-
 QTransform ToQt(const Matrix& m) { return QTransform(m.a, m.b, m.c, m.d, m.tx, m.ty); }
 
 MovieClip* AsContainer(DisplayObject* object) {
@@ -202,7 +197,8 @@ static std::vector<MovieClip*> ClipsInEventOrder(MovieRuntime& player) {
 void MovieRuntime::ButtonEvent(DisplayObject* target, std::uint16_t buttonCondition, std::uint32_t clipEvent,
                          const char* method) {
   MovieClip* clip = AsContainer(target);
-  if (!clip) return;
+  // Disabled buttons and clips hear no pointer events.
+  if (!clip || !Enabled(*this, *clip)) return;
   if (clip->button) {
     for (const ButtonCondition& condition : clip->button->conditions) {
       // A button's actions run on the timeline that holds it.
@@ -225,14 +221,49 @@ void MovieRuntime::ButtonEvent(DisplayObject* target, std::uint16_t buttonCondit
   QueueMethod(clip, method);
 }
 
-void MovieRuntime::UpdateHover() {
-  if (hovered_ && hovered_->Removed()) hovered_ = nullptr;
-  if (pressed_ && pressed_->Removed()) pressed_ = nullptr;
+void MovieRuntime::UpdateHover(bool onlyChanges) {
+  // A button taken off the stage leaves the pointer's state to the next one found there.
+  if (hovered_ && hovered_->Removed()) {
+    if (lostButton_ == LostButton::None)
+      lostButton_ = mouseDown_ && pressed_ == hovered_ ? LostButton::OverDown : LostButton::Over;
+    hovered_ = nullptr;
+  }
+  if (pressed_ && pressed_->Removed()) {
+    if (mouseDown_ && lostButton_ == LostButton::None) lostButton_ = LostButton::OutDown;
+    pressed_ = nullptr;
+  }
   DisplayObject* picked = nullptr;
   for (auto it = levels_.rbegin(); it != levels_.rend() && !picked; ++it)
     picked = PickButton(*this, *it->second, ToQt(it->second->GetMatrix()), mouse_, 0);
+  if (onlyChanges && picked == lastPick_) return;
+  lastPick_ = picked;
   DisplayObject* before = hovered_;
   if (before == picked) return;
+  // A disabled button keeps the pointer while the pointer stays on it; it leaves without
+  // a word.
+  if (before && !Enabled(*this, *before)) {
+    if (!picked && before->visible && ContentHit(*before, ObjectToStage(*before), mouse_, 0)) return;
+    hovered_ = before = nullptr;
+  }
+  if (!before && lostButton_ != LostButton::None) {
+    const LostButton lost = lostButton_;
+    lostButton_ = LostButton::None;
+    if (!picked) {
+      if (lost != LostButton::Over && mouseDown_) lostButton_ = LostButton::OutDown;
+      return;
+    }
+    if (mouseDown_ && lost != LostButton::Over) {
+      pressed_ = hovered_ = picked;
+      if (lost == LostButton::OutDown) ButtonEvent(picked, kOutDownToOverDown, kDragOver, "onDragOver");
+      ShowState(picked, ButtonCharacter::kDown);
+      return;
+    }
+    if (!mouseDown_) {
+      hovered_ = picked;
+      ShowState(picked, ButtonCharacter::kOver);
+      return;
+    }
+  }
   if (before) {
     if (mouseDown_ && before == pressed_) {
       ButtonEvent(before, kOverDownToOutDown, kDragOut, "onDragOut");
@@ -256,6 +287,12 @@ void MovieRuntime::UpdateHover() {
       hovered_ = picked;
     }
   }
+}
+
+void MovieRuntime::RecheckPointer() {
+  if (!pointerSeen_ || host_->TakesInput()) return;
+  UpdateHover(true);
+  RunQueue();
 }
 
 void MovieRuntime::ClipMouseEvents(std::uint32_t clipEvent) {
@@ -286,8 +323,10 @@ void DragSelect(TextField* field, bool buttonDown, QPointF stage) {
 
 void MovieRuntime::MouseMove(QPointF stage) {
   ResetBudgets();
-  // ActionScript 3 movies see the pointer as it is.
-  mouse_ = host_->TakesInput() ? stage : WholePixels(stage);
+  // A move that does not move changes only what a frame would.
+  const bool moved = !pointerSeen_ || stage != mouse_;
+  pointerSeen_ = true;
+  mouse_ = stage;
   if (highlight_ != Highlight::Inactive && focus_) highlight_ = Highlight::Inactive;
   UpdateDrag();
   if (focus_ && focus_->Kind() == DisplayKind::EditText) DragSelect(static_cast<TextField*>(focus_), mouseDown_, stage);
@@ -298,16 +337,20 @@ void MovieRuntime::MouseMove(QPointF stage) {
   }
   host_->BroadcastInput("Mouse", "onMouseMove");
   ClipMouseEvents(kMouseMove);
-  UpdateHover();
+  UpdateHover(!moved);
   RunQueue();
 }
 
 void MovieRuntime::MouseButton(bool down, int button, QPointF stage) {
   ResetBudgets();
-  // The buttons are keys 1 (left), 2 (right) and 4 (middle) to Key.isToggled.
+  // The buttons are keys 1 (left), 2 (right) and 4 (middle) to Key.isToggled, and to
+  // Key.isDown while they are held.
+  const int keyCode = button == 1 ? 2 : button == 2 ? 4 : 1;
   if (down) {
-    const int keyCode = button == 1 ? 2 : button == 2 ? 4 : 1;
     if (!keysToggled_.erase(keyCode)) keysToggled_.insert(keyCode);
+    keysDown_.insert(keyCode);
+  } else {
+    keysDown_.erase(keyCode);
   }
   if (host_->TakesInput()) {
     if (stage != mouse_) {
@@ -323,7 +366,7 @@ void MovieRuntime::MouseButton(bool down, int button, QPointF stage) {
     RunQueue();
     return;
   }
-  stage = WholePixels(stage);
+  pointerSeen_ = true;
   if (stage != mouse_) {
     mouse_ = stage;
     UpdateDrag();
@@ -347,6 +390,7 @@ void MovieRuntime::MouseButton(bool down, int button, QPointF stage) {
     ClipMouseEvents(kMouseUp);
     DisplayObject* target = pressed_;
     pressed_ = nullptr;
+    if (lostButton_ != LostButton::Over) lostButton_ = LostButton::None;
     if (target && !target->Removed()) {
       if (hovered_ == target) {
         ButtonEvent(target, kOverDownToOverUp, kRelease, "onRelease");

@@ -322,6 +322,7 @@ void MovieRuntime::Tick() {
   host_->RunTimers();
   RunLaterQueue();
   host_->RunQueue(true);
+  RecheckPointer();
   host_->SyncTextFields();
   for (const auto& [level, clip] : levels_) SettleBounds(*clip, 0);
   if (heap_.AllocatedSinceCollection() > kCollectAfterBytes) Collect();
@@ -870,7 +871,7 @@ void MovieRuntime::TraceRoots(gc::Tracer& tracer) const {
   for (const LaterAction& action : laterNow_) tracer.Mark(action.keepAlive);
   for (const auto& [load, pending] : fetches_) tracer.Mark(pending.keepAlive);
   for (const auto& [clip, init] : pendingInits_) tracer.Mark(clip);
-  for (const DisplayObject* o : {hovered_, pressed_, drag_, dropTarget_, focus_}) tracer.Mark(o);
+  for (const DisplayObject* o : {hovered_, pressed_, lastPick_, drag_, dropTarget_, focus_}) tracer.Mark(o);
 }
 
 void MovieRuntime::Collect() {

@@ -16,6 +16,7 @@
 
 #include <QPointF>
 #include <QRectF>
+#include <QSizeF>
 #include <QTransform>
 
 #include "core/text.h"
@@ -285,6 +286,10 @@ class MovieRuntime {
   int LastKeyCode() const { return lastKeyCode_; }
   int LastAscii() const { return lastAscii_; }
   bool OverButton() const { return hovered_ != nullptr; }
+  // The view the stage shows in, as the window gives it: its size in pixels (empty before
+  // the window says) and the stage's place in it (stage twips to view pixels).
+  QSizeF viewSize;
+  QTransform stageToView;
   bool mouseVisible = true;
   // startDrag/stopDrag.
   void StartDrag(DisplayObject* object, bool lockCenter, const double* rect);
@@ -363,7 +368,13 @@ class MovieRuntime {
     gc::Cell* keepAlive = nullptr;
   };
   void RunLaterQueue();
-  void UpdateHover();
+  // Finds what the pointer is over and tells the buttons that it came or went. From a
+  // frame (or a move that did not move), only a change in what is under the pointer
+  // counts: a rollover that keyboard focus gave stays.
+  void UpdateHover(bool onlyChanges = false);
+  // After each frame: clips that appeared, hid, were disabled or moved under a still
+  // pointer hear of it.
+  void RecheckPointer();
   void ButtonEvent(DisplayObject* target, std::uint16_t condition, std::uint32_t clipEvent, const char* method);
   void ClipMouseEvents(std::uint32_t clipEvent);
   void KeyEvents(bool down, int keyCode, int ascii);
@@ -430,6 +441,12 @@ class MovieRuntime {
   int lastKeyCode_ = 0, lastAscii_ = 0;
   DisplayObject* hovered_ = nullptr;
   DisplayObject* pressed_ = nullptr;
+  bool pointerSeen_ = false;          // the pointer has come onto the movie
+  DisplayObject* lastPick_ = nullptr;  // what the pointer was last found over
+  // The button under the pointer was removed: the one found there next takes its state
+  // over (a button a timeline places again and again keeps the press).
+  enum class LostButton { None, Over, OverDown, OutDown };
+  LostButton lostButton_ = LostButton::None;
   DisplayObject* drag_ = nullptr;
   DisplayObject* dropTarget_ = nullptr;
   DisplayObject* focus_ = nullptr;

@@ -5,7 +5,9 @@
 
 #include <filesystem>
 #include <fstream>
+#include <cmath>
 #include <initializer_list>
+#include <optional>
 #include <unistd.h>
 
 #include "../movie_test_support.h"
@@ -13,6 +15,7 @@
 #include "flash/avm1/interpreter.h"
 #include "flash/avm1/movie_host.h"
 #include "flash/control/socket_script.h"
+#include "flash/display/stage_points.h"
 #include "script_fixture.h"
 
 namespace vantrel::flash::avm1::testing {
@@ -157,11 +160,39 @@ TEST(StageTest, AlignKeepsKnownLettersInThePlayersOrderAndUnknownScaleModesReset
   EXPECT_EQ(mode(Value::Bool(true)), "showAll");
 }
 
-TEST(MovieClipPointsTest, PointsWithCoordinatesThatAreNotBothNumbersStayAsTheyAre) {
+TEST(StageSizeTest, UnderNoScaleTheStageIsTheViewAndListenersHearWhenThatResizesIt) {
+  std::unique_ptr<RunningMovie> run = StartMovie(::vantrel::testing::ShowFrame(), 1, 8);  // 100 x 100
+  run->player->viewSize = QSizeF(300, 200);
+  MachineInterface& m = avm1::HostOf(*run->player).Machine();
+  Calls c{m};
+  const Value stage = c.Path("Stage");
+  // Each onResize pops one element off the listener.
+  Object* listener = c.New("Array", {Value::Number(1), Value::Number(2), Value::Number(3)});
+  ASSERT_NE(listener, nullptr);
+  m.Set(listener, "onResize", c.Path("Array.prototype.pop"));
+  c.Call(stage, "addListener", {Value::Obj(listener)});
+  const auto size = [&] { return c.Say(m.GetMember(stage, "width")) + " " + c.Say(m.GetMember(stage, "height")); };
+  const auto heard = [&] { return 3 - m.ToNumber(m.Get(listener, "length")); };
+  EXPECT_EQ(size(), "100 100");
+  m.Set(stage.AsObject(), "scaleMode", m.Str("noScale"));
+  EXPECT_EQ(size(), "300 200");
+  EXPECT_EQ(heard(), 1);
+  m.Set(stage.AsObject(), "scaleMode", m.Str("noScale"));
+  m.Set(stage.AsObject(), "scaleMode", m.Str("showAll"));
+  EXPECT_EQ(size(), "100 100");
+  EXPECT_EQ(heard(), 2);
+  m.Set(stage.AsObject(), "scaleMode", m.Str("exactFit"));
+  EXPECT_EQ(heard(), 2);  // the stage stays the movie's size
+}
+
+struct MovieClipPointsTest : ::testing::Test {
   std::unique_ptr<RunningMovie> run = StartMovie(::vantrel::testing::ShowFrame(), 1, 8);
   MachineInterface& m = avm1::HostOf(*run->player).Machine();
   Calls c{m};
   Object* root = avm1::ScriptObjectOf(&run->player->Root());
+};
+
+TEST_F(MovieClipPointsTest, PointsWithCoordinatesThatAreNotBothNumbersStayAsTheyAre) {
   ASSERT_TRUE(root);
   m.Set(root, "_x", Value::Number(10));
   const auto mapped = [&](const char* method, Value x, Value y) {
@@ -177,6 +208,154 @@ TEST(MovieClipPointsTest, PointsWithCoordinatesThatAreNotBothNumbersStayAsTheyAr
   EXPECT_EQ(mapped("globalToLocal", Value::Number(10), Value::Null()), "10 null");
   EXPECT_EQ(mapped("localToGlobal", Value::Number(10), Value::Bool(true)), "10 true");
   EXPECT_EQ(mapped("localToGlobal", m.Str("1"), Value::Number(2)), "1 2");
+  // A coordinate the point only inherits does not count.
+  Object* proto = m.NewObject();
+  m.Set(proto, "y", Value::Number(2));
+  Object* point = m.NewObject();
+  point->proto = proto;
+  m.Set(point, "x", Value::Number(1));
+  c.Call(Value::Obj(root), "localToGlobal", {Value::Obj(point)});
+  EXPECT_EQ(c.Say(m.Get(point, "x")), "1");
+  // A squashed clip cannot take a point back from the stage.
+  m.Set(root, "_xscale", Value::Number(0));
+  EXPECT_EQ(mapped("globalToLocal", Value::Number(5), Value::Number(6)), "5 6");
+}
+
+TEST_F(MovieClipPointsTest, MappedPointsLandOnWholeTwipsAndTranslationsAreRoundedAlongTheChain) {
+  ASSERT_TRUE(root);
+  m.Set(root, "_rotation", Value::Number(5));
+  Object* point = m.NewObject();
+  m.Set(point, "x", Value::Number(10));
+  m.Set(point, "y", Value::Number(10));
+  c.Call(Value::Obj(root), "localToGlobal", {Value::Obj(point)});
+  // (10, 10) turned by 5 degrees is (9.09, 10.83) exactly.
+  EXPECT_EQ(c.Say(m.Get(point, "x")), "9.1");
+  EXPECT_EQ(c.Say(m.Get(point, "y")), "10.85");
+
+  // A quarter-size parent at (200, 200) turned by 25 degrees holds a child at (200, 200):
+  // the child's translation is rounded to whole twips where the two matrices are joined.
+  Matrix parent;
+  parent.a = parent.d = 0.2265777587890625;
+  parent.b = 0.10565185546875;
+  parent.c = -parent.b;
+  parent.tx = parent.ty = 4000;
+  Matrix child;
+  child.tx = child.ty = 4000;
+  const Matrix joined = JoinInTwips(parent, child);
+  EXPECT_EQ(joined.tx, 4484);  // 4483.70 unrounded
+  EXPECT_EQ(joined.ty, 5329);  // 5328.92
+  const std::optional<Matrix> back = InvertInTwips(joined);
+  ASSERT_TRUE(back);
+  EXPECT_EQ(back->tx, std::round(back->tx));
+  EXPECT_FALSE(InvertInTwips(Matrix{0, 0, 0, 1, 5, 5}));
+}
+
+// A sprite id holding what `inner` names at depth 1, under the name given.
+::vantrel::testing::Bytes Holding(std::uint16_t id, std::uint16_t inner, const std::string& name, int clipDepth = -1,
+                                  std::uint16_t depth = 1) {
+  ::vantrel::testing::Place place;
+  place.character = inner;
+  place.name = name;
+  place.clipDepth = clipDepth;
+  place.depth = depth;
+  ::vantrel::testing::Bytes frame = ::vantrel::testing::PlaceObject2(place);
+  ::vantrel::testing::PutBytes(frame, ::vantrel::testing::ShowFrame());
+  ::vantrel::testing::PutBytes(frame, ::vantrel::testing::End());
+  return ::vantrel::testing::DefineSprite(id, 1, frame);
+}
+
+// The clip at a dotted path from _root.
+Value ClipAt(RunningMovie& run, MachineInterface& m, std::string_view path) {
+  Value at = Value::Obj(ScriptObjectOf(&run.player->Root()));
+  while (!path.empty()) {
+    const std::size_t dot = path.find('.');
+    at = m.GetMember(at, path.substr(0, dot));
+    path = dot == std::string_view::npos ? std::string_view() : path.substr(dot + 1);
+  }
+  return at;
+}
+
+struct NestedClips : ::testing::Test {
+  // outer > mid > inner > a 20 px square at the origin.
+  std::unique_ptr<RunningMovie> run = [] {
+    using namespace ::vantrel::testing;
+    Bytes tags = DefineRectangle(1, 0, 0, 400, 400, 255, 0, 0);
+    PutBytes(tags, Holding(2, 1, "square"));
+    PutBytes(tags, Holding(3, 2, "inner"));
+    PutBytes(tags, Holding(4, 3, "mid"));
+    return StartMovie(WithOneFramePlacing(tags, 4, "outer"), 1, 8);
+  }();
+  MachineInterface& m = avm1::HostOf(*run->player).Machine();
+  Calls c{m};
+  Value Clip(const char* path) { return ClipAt(*run, m, path); }
+  std::string Bounds(const char* clip, Value space) {
+    const Value box = c.Call(Clip(clip), "getBounds", {space});
+    if (!box.AsObject()) return c.Say(box);
+    std::string out;
+    for (const char* edge : {"xMin", "yMin", "xMax", "yMax"}) out += (out.empty() ? "" : " ") + c.Say(m.Get(box.AsObject(), edge));
+    return out;
+  }
+  bool HitsShape(const char* clip, double x, double y) {
+    return m.ToBoolean(c.Call(Clip(clip), "hitTest", {Value::Number(x), Value::Number(y), Value::Bool(true)}));
+  }
+};
+
+TEST_F(NestedClips, ABoxIsMeasuredThroughEveryMatrixBelowTheClipAndOnlyThenCarriedOut) {
+  m.Set(Clip("outer.mid").AsObject(), "_rotation", Value::Number(45));
+  m.Set(Clip("outer.mid.inner").AsObject(), "_rotation", Value::Number(-45));
+  // The two turns cancel below outer: its own box is the square's.
+  EXPECT_EQ(Bounds("outer", Clip("outer")), "0 0 20 20");
+  // mid's own box is the square turned back by 45 degrees; carried into outer's space
+  // it is the box around that box, wider than the square.
+  EXPECT_EQ(Bounds("outer.mid", Clip("outer")), "-10 -10 30 30");
+  // A space named by anything but a clip is a path from the clip.
+  EXPECT_EQ(Bounds("outer", m.Str("mid")), Bounds("outer", Clip("outer.mid")));
+  EXPECT_EQ(Bounds("outer", m.Str("nothing")), "undefined");
+}
+
+TEST_F(NestedClips, TheShapeFlagHitsAHiddenClipButNotItsHiddenChildrenNorWhatAMaskHides) {
+  EXPECT_TRUE(HitsShape("outer", 10, 10));
+  m.Set(Clip("outer").AsObject(), "_visible", Value::Bool(false));
+  EXPECT_TRUE(HitsShape("outer", 10, 10));
+  m.Set(Clip("outer.mid.inner").AsObject(), "_visible", Value::Bool(false));
+  EXPECT_FALSE(HitsShape("outer", 10, 10));
+  m.Set(Clip("outer.mid.inner").AsObject(), "_visible", Value::Bool(true));
+  // A mask set by script on the clip asked about limits it to where the mask is.
+  Object* mask = c.Call(Value::Obj(ScriptObjectOf(&run->player->Root())), "createEmptyMovieClip",
+                        {m.Str("mask"), Value::Number(5)}).AsObject();
+  ASSERT_NE(mask, nullptr);
+  c.Call(Value::Obj(mask), "beginFill", {Value::Number(0)});
+  for (auto [x, y] : {std::pair{0, 0}, {5, 0}, {5, 20}, {0, 20}}) c.Call(Value::Obj(mask), "lineTo", {Value::Number(x), Value::Number(y)});
+  c.Call(Clip("outer"), "setMask", {Value::Obj(mask)});
+  EXPECT_TRUE(HitsShape("outer", 2, 10));
+  EXPECT_FALSE(HitsShape("outer", 10, 10));
+}
+
+TEST(MaskLayerHitTest, ChildrenUnderAMaskLayerAreHitOnlyInsideIt) {
+  using namespace ::vantrel::testing;
+  // A clip holding a 20 px square under a 5 px wide mask layer.
+  Bytes tags = DefineRectangle(1, 0, 0, 400, 400, 255, 0, 0);
+  PutBytes(tags, DefineRectangle(2, 0, 0, 100, 400, 0, 0, 0));
+  Place mask;
+  mask.character = 2;
+  mask.depth = 1;
+  mask.clipDepth = 2;
+  Place square;
+  square.character = 1;
+  square.depth = 2;
+  Bytes frame = PlaceObject2(mask);
+  PutBytes(frame, PlaceObject2(square));
+  PutBytes(frame, ShowFrame());
+  PutBytes(frame, End());
+  PutBytes(tags, DefineSprite(3, 1, frame));
+  std::unique_ptr<RunningMovie> run = StartMovie(WithOneFramePlacing(tags, 3, "clip"), 1, 8);
+  MachineInterface& m = avm1::HostOf(*run->player).Machine();
+  Calls c{m};
+  const auto hits = [&](double x) {
+    return m.ToBoolean(c.Call(ClipAt(*run, m, "clip"), "hitTest", {Value::Number(x), Value::Number(10), Value::Bool(true)}));
+  };
+  EXPECT_TRUE(hits(2));
+  EXPECT_FALSE(hits(10));
 }
 
 // ---- FileReference ----

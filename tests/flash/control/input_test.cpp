@@ -19,6 +19,8 @@ using testing::PutBytes;
 using testing::PutString;
 using testing::PutU16;
 using testing::PutU8;
+using testing::Place;
+using testing::PlaceObject2;
 
 // A function literal of no parameters: DefineFunction with the body's actions.
 Actions& DefineFunction(Actions& a, const Actions& body) {
@@ -96,6 +98,121 @@ TEST(MovieInput, ButtonFollowsThePointerThroughItsStatesAndRunsItsActions) {
   control->TextInput('b');
   EXPECT_EQ(traces, (std::vector<std::string>{"over", "press", "release", "out", "over", "press",
                                               "release outside", "over", "key a"}));
+}
+
+// A button over 20..60 px whose transitions trace their names.
+Bytes TracingButton(std::uint16_t id) {
+  Bytes tags = testing::DefineRectangle(1, 400, 400, 800, 800, 255, 0, 0);
+  PutBytes(tags, DefineButton2(id, {ButtonRecord(0x0F, 1, 1)},
+                               {{0x01, Actions().TraceString("over")},
+                                {0x02, Actions().TraceString("out")},
+                                {0x04, Actions().TraceString("press")},
+                                {0x08, Actions().TraceString("release")},
+                                {0x10, Actions().TraceString("drag out")},
+                                {0x20, Actions().TraceString("drag over")},
+                                {0x40, Actions().TraceString("release outside")}}));
+  return tags;
+}
+
+TEST(MovieInput, AStillPointerHearsOfButtonsThatHideOrShowButADisabledOneKeepsItUntilItLeaves) {
+  std::vector<std::string> traces;
+  auto control = LoadControl(testing::WithOneFramePlacing(TracingButton(3), 3, "button"), traces);
+  auto* button = control->Engine()->Root().ChildByName("button", false);
+  ASSERT_NE(button, nullptr);
+  control->Tick();
+  EXPECT_TRUE(traces.empty());  // no pointer yet: nothing is under it
+  control->MouseMove(30, 30);
+  button->visible = false;
+  control->Tick();
+  button->visible = true;
+  control->Tick();
+  control->Tick();  // nothing changed under the pointer
+  EXPECT_EQ(traces, (std::vector<std::string>{"over", "out", "over"}));
+
+  avm1::MachineInterface& m = avm1::HostOf(*control->Engine()).Machine();
+  avm1::Object* object = avm1::ScriptObjectOf(button);
+  ASSERT_NE(object, nullptr);
+  traces.clear();
+  m.Set(object, "enabled", avm1::Value::Bool(false));
+  control->Tick();
+  control->MouseDown(30, 30);
+  control->MouseUp(30, 30);
+  m.Set(object, "enabled", avm1::Value::Bool(true));
+  control->Tick();
+  EXPECT_TRUE(traces.empty());  // disabled under the pointer and back: no word either way
+  m.Set(object, "enabled", avm1::Value::Bool(false));
+  control->MouseMove(90, 90);
+  control->MouseMove(30, 30);
+  m.Set(object, "enabled", avm1::Value::Bool(true));
+  control->Tick();
+  EXPECT_EQ(traces, std::vector<std::string>{"over"});  // it left while disabled
+}
+
+TEST(MovieInput, AButtonATimelinePlacesAgainUnderTheHeldPointerKeepsThePress) {
+  // Frame 1 places the button; frame 2 takes it off and goes back to frame 1.
+  Bytes tags = TracingButton(3);
+  Place place;
+  place.character = 3;
+  PutBytes(tags, PlaceObject2(place));
+  PutBytes(tags, testing::ShowFrame());
+  PutBytes(tags, testing::RemoveObject2(1));
+  PutBytes(tags, Actions().GotoFrame(0).Play().Tag());
+  PutBytes(tags, testing::ShowFrame());
+  PutBytes(tags, testing::End());
+  std::vector<std::string> traces;
+  auto control = std::make_unique<FlashControl>();
+  control->OnTrace = [&traces](const std::string& line) { traces.push_back(line); };
+  ASSERT_TRUE(control->LoadMovieData(testing::MakeMovie(tags, 100, 100, 2, 8))) << control->LastError();
+  control->SetSize(100, 100);
+  control->MouseMove(30, 30);
+  control->MouseDown(30, 30);
+  for (int i = 0; i < 3; ++i) control->Tick();
+  control->MouseMove(90, 90);
+  for (int i = 0; i < 3; ++i) control->Tick();
+  control->MouseMove(30, 30);
+  for (int i = 0; i < 3; ++i) control->Tick();
+  control->MouseUp(30, 30);
+  for (int i = 0; i < 3; ++i) control->Tick();
+  control->MouseMove(90, 90);
+  EXPECT_EQ(traces, (std::vector<std::string>{"over", "press", "drag out", "drag over", "release", "out"}));
+}
+
+TEST(MovieInput, ThePointerIsOnWholePixelsOfTheViewNotOfTheStage) {
+  std::vector<std::string> traces;
+  auto control = LoadControl(testing::WithOneFramePlacing(TracingButton(3), 3, "button"), traces);
+  control->SetSize(200, 200);  // the stage shown at twice its size
+  control->MouseMove(61.4, 80.6);
+  EXPECT_EQ(control->Engine()->MousePosition(), QPointF(610, 810));  // 30.5, 40.5 px of the stage
+}
+
+TEST(MovieInput, AClipSeesThePointerThroughItsPlaceInTheViewOnWholeViewPixels) {
+  // A clip at 12.5 px on a stage shown at twice its size: on the view it is at 25 px.
+  Bytes tags = testing::DefineRectangle(1, 0, 0, 400, 400, 255, 0, 0);
+  PutBytes(tags, testing::DefineSprite(2, 1, [] {
+             Place square;
+             square.character = 1;
+             Bytes frame = PlaceObject2(square);
+             PutBytes(frame, testing::ShowFrame());
+             PutBytes(frame, testing::End());
+             return frame;
+           }()));
+  Place clip;
+  clip.character = 2;
+  clip.name = "clip";
+  clip.hasMatrix = true;
+  clip.x = 250;
+  clip.y = 250;
+  PutBytes(tags, PlaceObject2(clip));
+  PutBytes(tags, testing::ShowFrame());
+  PutBytes(tags, testing::End());
+  std::vector<std::string> traces;
+  auto control = LoadControl(tags, traces);
+  control->SetSize(200, 200);
+  control->MouseMove(61, 61);
+  avm1::MachineInterface& m = avm1::HostOf(*control->Engine()).Machine();
+  avm1::Object* object = avm1::ScriptObjectOf(control->Engine()->Root().ChildByName("clip", false));
+  ASSERT_NE(object, nullptr);
+  EXPECT_EQ(m.ToString(m.Get(object, "_xmouse")), "18");  // (61 - 25) / 2
 }
 
 TEST(MovieInput, AButtonThatShowsItselfStopsAtTheNestingLimit) {

@@ -15,6 +15,7 @@
 #include "flash/display/hit_test.h"
 #include "flash/display/movie_clip.h"
 #include "flash/display/player.h"
+#include "flash/display/stage_points.h"
 #include "flash/display/text_field.h"
 
 namespace vantrel::flash::avm1 {
@@ -30,10 +31,13 @@ MovieClip* ClipOf(Call& call) {
 
 DisplayObject* DisplayArg(Call& call, std::size_t i) {
   const Value v = call.Arg(i);
-  if (Object* o = v.AsObject()) return call.machine.AsDisplay(o);
+  if (Object* o = v.AsObject())
+    if (DisplayObject* d = call.machine.AsDisplay(o)) return d;
   MovieClip* clip = ClipOf(call);
-  if (!clip || v.IsNullish()) return nullptr;
-  // An empty path names no clip here (it is no way back to the clip itself).
+  if (!clip) return nullptr;
+  // Anything else is a path from the clip as its text says it: undefined names a child
+  // called "undefined", an object whatever its toString answers. An empty path names no
+  // clip here (it is no way back to the clip itself).
   const std::string path = call.machine.ToString(v);
   if (path.empty()) return nullptr;
   return ResolveTarget(Machine(call), clip, path);
@@ -212,9 +216,7 @@ QRectF BoundsIn(DisplayObject& object, DisplayObject* space, bool wide = false) 
     const double corner = wide ? 134217728 : 134217727;
     return QRectF(QPointF(corner, corner), QPointF(corner, corner));
   }
-  QTransform toStage = ObjectToStage(object);
-  QTransform spaceToStage = space ? ObjectToStage(*space) : QTransform();
-  return (toStage * spaceToStage.inverted()).mapRect(local);
+  return BoundsInSpace(object, space);
 }
 
 Value GetBounds(Call& call) {
@@ -241,14 +243,16 @@ Value MapPoint(Call& call, bool toGlobal) {
   DisplayObject* d = call.machine.AsDisplay(call.self);
   Object* point = call.Arg(0).AsObject();
   if (!d || !point) return {};
-  // A point whose coordinates are not both numbers is left as it is.
+  // Only the point's own x and y count, and only numbers: otherwise it is left as it is.
+  const bool caseSensitive = call.machine.CaseSensitive();
+  if (!point->FindOwn("x", caseSensitive) || !point->FindOwn("y", caseSensitive)) return {};
   const Value vx = call.machine.Get(point, "x"), vy = call.machine.Get(point, "y");
   if (!vx.IsNumber() || !vy.IsNumber()) return {};
-  const double x = vx.number, y = vy.number;
-  const QTransform toStage = ObjectToStage(*d);
-  const QPointF mapped = toGlobal ? toStage.map(QPointF(x * 20, y * 20)) : toStage.inverted().map(QPointF(x * 20, y * 20));
-  call.machine.Set(point, "x", Value::Number(mapped.x() / 20.0));
-  call.machine.Set(point, "y", Value::Number(mapped.y() / 20.0));
+  const QPointF from(vx.number, vy.number);
+  const std::optional<QPointF> mapped = toGlobal ? ObjectPointToStage(*d, from) : StagePointToObject(*d, from);
+  if (!mapped) return {};
+  call.machine.Set(point, "x", Value::Number(mapped->x()));
+  call.machine.Set(point, "y", Value::Number(mapped->y()));
   return {};
 }
 Value LocalToGlobal(Call& call) { return MapPoint(call, true); }
@@ -266,7 +270,7 @@ Value HitTest(Call& call) {
     while (level->Parent()) level = level->Parent();
     const Matrix& m = level->GetMatrix();
     const QPointF stage = QTransform(m.a, m.b, m.c, m.d, m.tx, m.ty).map(QPointF(x * 20, y * 20));
-    if (call.machine.ToBoolean(call.Arg(2))) return Value::Bool(ShapeHit(*d, stage));
+    if (call.machine.ToBoolean(call.Arg(2))) return Value::Bool(ShapeHit(*d, stage, ShapeHitRules{true, true, true}));
     // The clip's box on the stage; its edges count, so a clip scaled to nothing is still
     // hit at its one point.
     const QRectF bounds = BoundsIn(*d, nullptr);

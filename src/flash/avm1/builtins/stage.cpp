@@ -8,12 +8,17 @@ namespace vantrel::flash::avm1 {
 
 namespace {
 
-Value Width(Call& call) {
-  return call.machine.HasPlayer() ? Value::Number(call.machine.GetPlayer().GetMovie().Width()) : Value::Number(0);
+Value GetScaleMode(Call& call);
+
+// The stage's size: the movie's, or under noScale the view's, which the stage then fills.
+QSizeF StageSize(Call& call) {
+  if (!call.machine.HasPlayer()) return {};
+  const MovieRuntime& player = call.machine.GetPlayer();
+  if (!player.viewSize.isEmpty() && call.machine.ToString(GetScaleMode(call)) == "noScale") return player.viewSize;
+  return QSizeF(player.GetMovie().Width(), player.GetMovie().Height());
 }
-Value Height(Call& call) {
-  return call.machine.HasPlayer() ? Value::Number(call.machine.GetPlayer().GetMovie().Height()) : Value::Number(0);
-}
+Value Width(Call& call) { return Value::Number(StageSize(call).width()); }
+Value Height(Call& call) { return Value::Number(StageSize(call).height()); }
 
 // scaleMode, align, showMenu and displayState keep what scripts set, in the slot below.
 Value GetSlot(Call& call, const char* name, Value fallback) {
@@ -34,7 +39,10 @@ Value SetScaleMode(Call& call) {
   for (const char* known : {"showAll", "noBorder", "exactFit", "noScale"}) {
     if (SameName(mode, known, false)) chosen = known;
   }
+  const QSizeF before = StageSize(call);
   SetSlot(call, "$scaleMode", call.machine.Str(chosen));
+  // A mode that resizes the stage tells the listeners at once.
+  if (call.self && StageSize(call) != before) BroadcastMessage(call.machine, call.self, "onResize");
   return {};
 }
 Value GetAlign(Call& call) { return GetSlot(call, "$align", call.machine.Str("")); }
