@@ -41,7 +41,8 @@ void* Heap::Allocate(std::size_t size) {
   const std::size_t bytes = slot * kCellAlign;
   if (static_cast<std::size_t>(bumpEnd_ - bump_) < bytes) {
     // What is left of the old slab is too small for this size; it stays unused.
-    slabs_.reserve(slabs_.size() + 1);
+    // Room for the slab's entry first, so that once the slab is made nothing can throw.
+    if (slabs_.size() == slabs_.capacity()) slabs_.reserve(std::max<std::size_t>(16, slabs_.size() * 2));
     bump_ = static_cast<std::byte*>(::operator new(kSlabBytes));
     bumpEnd_ = bump_ + kSlabBytes;
     slabs_.push_back(bump_);
